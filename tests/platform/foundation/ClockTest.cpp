@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include "foundation/Clock.h"
+#include "foundation/Data.h"
+
+using namespace foundation;
+
+TEST(Clock, ManualClockDrivesDateNowUntilRestored) {
+    auto clock = std::make_shared<ManualClock>(Date{700000000});
+    Clock::setCurrent(clock);
+    EXPECT_EQ(Date::now().timeIntervalSinceReferenceDate, 700000000);
+    clock->advance(2.5);
+    EXPECT_EQ(Date::now().timeIntervalSinceReferenceDate, 700000002.5);
+    EXPECT_EQ(clock->uptime(), 2.5);
+    Clock::setCurrent(nullptr);
+    EXPECT_GT(Date::now().timeIntervalSinceReferenceDate, 800000000);  // any real "now" is after 2026
+}
+
+TEST(Clock, DateConvertsBetweenReferenceAndUnixEpochs) {
+    Date date = Date::fromUnix(978307200);
+    EXPECT_EQ(date.timeIntervalSinceReferenceDate, 0);
+    EXPECT_EQ(Date{86400}.timeIntervalSince1970(), 978393600);
+    EXPECT_LT(Date::distantPast(), Date{});
+    EXPECT_GT(Date::distantFuture(), Date{});
+}
+
+TEST(Data, SubdataClampsToTheBytesThatExist) {
+    Data data = Data::fromString("abcdef");
+    EXPECT_EQ(data.subdata(2, 3).toString(), "cde");
+    EXPECT_EQ(data.subdata(4, 100).toString(), "ef");
+    EXPECT_TRUE(data.subdata(9, 1).empty());
+}
