@@ -85,8 +85,10 @@ FileResult<void> renameIntoPlace(const fs::path& from, const fs::path& to, bool 
 }
 
 FileResult<void> writeAtomically(const fs::path& path, const Data& contents, bool withoutOverwriting) {
-    fs::path temporary = path.parent_path() / ("." + path.filename().string() + ".XXXXXX");
-    std::string name = temporary.string();
+    std::string hiddenName = ".";
+    hiddenName += path.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string name = (path.parent_path() / hiddenName).string();
     int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
     if (descriptor < 0) return std::unexpected(lastError("mkstemp", path));
     auto written = writeAll(descriptor, contents, path);
