@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "foundation/Locale.h"
+
+namespace foundation {
+
+// Writes and reads numbers in a locale's conventions. A new formatter takes the current locale.
+// One formatter is used by one thread at a time; copies are independent.
+class NumberFormatter {
+public:
+    enum class Style {
+        none,     // plain digits, no grouping, rounded to whole numbers: "1234"
+        decimal,  // grouped, up to three fraction digits: "1,234.5" in en_US
+        ordinal,  // "1st", "22nd" in English, "3e" in Dutch
+    };
+
+    NumberFormatter();
+    ~NumberFormatter();
+    NumberFormatter(const NumberFormatter& other);
+    NumberFormatter& operator=(const NumberFormatter& other);
+    NumberFormatter(NumberFormatter&&) noexcept;
+    NumberFormatter& operator=(NumberFormatter&&) noexcept;
+
+    Style numberStyle() const { return style_; }
+    void setNumberStyle(Style style);  // also resets grouping and fraction digits to the style's
+    const Locale& locale() const { return locale_; }
+    void setLocale(Locale locale);
+    int minimumFractionDigits() const { return minimumFractionDigits_; }
+    void setMinimumFractionDigits(int digits);
+    int maximumFractionDigits() const { return maximumFractionDigits_; }
+    void setMaximumFractionDigits(int digits);
+    bool usesGroupingSeparator() const { return usesGroupingSeparator_; }
+    void setUsesGroupingSeparator(bool uses);
+
+    // Rounds half to even at the last fraction digit. Nullopt only if ICU cannot format at all.
+    std::optional<std::string> string(double number) const;
+    std::optional<std::string> string(long long number) const;
+    std::optional<std::string> string(int number) const { return string(static_cast<long long>(number)); }
+    // The whole text must read as a number in this style ("1,234.5", "3rd"); anything else is nullopt.
+    std::optional<double> number(std::string_view text) const;
+
+private:
+    struct Engine;
+
+    Engine& engine() const;
+    void changed();
+
+    Style style_ = Style::none;
+    Locale locale_;
+    int minimumFractionDigits_ = 0;
+    int maximumFractionDigits_ = 0;
+    bool usesGroupingSeparator_ = false;
+    mutable std::unique_ptr<Engine> engine_;  // built on first use after a change
+};
+
+}  // namespace foundation

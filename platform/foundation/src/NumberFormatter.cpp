@@ -1,0 +1,135 @@
+#include "foundation/NumberFormatter.h"
+
+#include <algorithm>
+
+#include <unicode/decimfmt.h>
+#include <unicode/numfmt.h>
+#include <unicode/rbnf.h>
+
+#include "IcuTime.h"
+
+namespace foundation {
+
+struct NumberFormatter::Engine {
+    std::unique_ptr<icu::NumberFormat> format;
+};
+
+namespace {
+
+std::unique_ptr<icu::NumberFormat> makeFormat(NumberFormatter::Style style, const Locale& locale) {
+    static icu_time::PrototypeCache<icu::NumberFormat> prototypes;
+    bool ordinal = style == NumberFormatter::Style::ordinal;
+    auto key = (ordinal ? "ordinal/" : "decimal/") + locale.identifier();
+    return prototypes.clone(key, [&]() -> std::unique_ptr<icu::NumberFormat> {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::NumberFormat> made;
+        if (ordinal) {
+            made = std::make_unique<icu::RuleBasedNumberFormat>(icu::URBNF_ORDINAL, icu_time::toIcu(locale), status);
+        } else {
+            made.reset(icu::NumberFormat::createInstance(icu_time::toIcu(locale), UNUM_DECIMAL, status));
+        }
+        if (U_FAILURE(status)) made.reset();
+        return made;
+    });
+}
+
+}  // namespace
+
+NumberFormatter::NumberFormatter() : locale_(Locale::current()) {}
+NumberFormatter::~NumberFormatter() = default;
+NumberFormatter::NumberFormatter(NumberFormatter&&) noexcept = default;
+NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = default;
+
+NumberFormatter::NumberFormatter(const NumberFormatter& other)
+    : style_(other.style_),
+      locale_(other.locale_),
+      minimumFractionDigits_(other.minimumFractionDigits_),
+      maximumFractionDigits_(other.maximumFractionDigits_),
+      usesGroupingSeparator_(other.usesGroupingSeparator_) {}
+
+NumberFormatter& NumberFormatter::operator=(const NumberFormatter& other) {
+    if (this != &other) *this = NumberFormatter(other);
+    return *this;
+}
+
+void NumberFormatter::setNumberStyle(Style style) {
+    style_ = style;
+    bool decimal = style == Style::decimal;
+    usesGroupingSeparator_ = decimal;
+    minimumFractionDigits_ = 0;
+    maximumFractionDigits_ = decimal ? 3 : 0;
+    changed();
+}
+
+void NumberFormatter::setLocale(Locale locale) {
+    locale_ = std::move(locale);
+    changed();
+}
+
+void NumberFormatter::setMinimumFractionDigits(int digits) {
+    minimumFractionDigits_ = std::max(0, digits);
+    maximumFractionDigits_ = std::max(maximumFractionDigits_, minimumFractionDigits_);
+    changed();
+}
+
+void NumberFormatter::setMaximumFractionDigits(int digits) {
+    maximumFractionDigits_ = std::max(0, digits);
+    minimumFractionDigits_ = std::min(minimumFractionDigits_, maximumFractionDigits_);
+    changed();
+}
+
+void NumberFormatter::setUsesGroupingSeparator(bool uses) {
+    usesGroupingSeparator_ = uses;
+    changed();
+}
+
+void NumberFormatter::changed() { engine_.reset(); }
+
+NumberFormatter::Engine& NumberFormatter::engine() const {
+    if (!engine_) {
+        auto engine = std::make_unique<Engine>();
+        engine->format = makeFormat(style_, locale_);
+        if (!engine->format) engine->format = makeFormat(style_, Locale("en_US_POSIX"));
+        if (auto* decimal = dynamic_cast<icu::DecimalFormat*>(engine->format.get())) {
+            decimal->setGroupingUsed(usesGroupingSeparator_);
+            decimal->setMinimumFractionDigits(minimumFractionDigits_);
+            decimal->setMaximumFractionDigits(maximumFractionDigits_);
+            decimal->setRoundingMode(icu::DecimalFormat::kRoundHalfEven);
+            decimal->setLenient(false);
+        }
+        engine_ = std::move(engine);
+    }
+    return *engine_;
+}
+
+std::optional<std::string> NumberFormatter::string(double number) const {
+    auto& format = engine().format;
+    if (!format) return std::nullopt;
+    icu::UnicodeString text;
+    format->format(number, text);
+    return icu_time::toUtf8(text);
+}
+
+std::optional<std::string> NumberFormatter::string(long long number) const {
+    auto& format = engine().format;
+    if (!format) return std::nullopt;
+    icu::UnicodeString text;
+    format->format(static_cast<int64_t>(number), text);
+    return icu_time::toUtf8(text);
+}
+
+std::optional<double> NumberFormatter::number(std::string_view text) const {
+    auto& format = engine().format;
+    if (!format || text.empty()) return std::nullopt;
+    auto unicode = icu_time::toUnicode(text);
+    icu::Formattable result;
+    icu::ParsePosition position(0);
+    format->parse(unicode, result, position);
+    if (position.getErrorIndex() >= 0 || position.getIndex() != unicode.length()) return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    double value = result.getDouble(status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return value;
+}
+
+}  // namespace foundation
