@@ -27,69 +27,39 @@ std::unique_ptr<icu::SimpleDateFormat> formatFor(const Locale& locale) {
 }  // namespace
 
 DateFormatter::DateFormatter() : locale_(Locale::current()), timeZone_(TimeZone::current()) {}
-DateFormatter::~DateFormatter() = default;
-DateFormatter::DateFormatter(DateFormatter&&) noexcept = default;
-DateFormatter& DateFormatter::operator=(DateFormatter&&) noexcept = default;
 
-// The engine is a cache of the settings, so a copy rebuilds its own.
-DateFormatter::DateFormatter(const DateFormatter& other)
-    : dateFormat_(other.dateFormat_), locale_(other.locale_), timeZone_(other.timeZone_), lenient_(other.lenient_) {}
+void DateFormatter::setDateFormat(std::string pattern) { dateFormat_ = std::move(pattern); }
+void DateFormatter::setLocale(Locale locale) { locale_ = std::move(locale); }
+void DateFormatter::setTimeZone(TimeZone timeZone) { timeZone_ = std::move(timeZone); }
+void DateFormatter::setLenient(bool lenient) { lenient_ = lenient; }
 
-DateFormatter& DateFormatter::operator=(const DateFormatter& other) {
-    if (this != &other) *this = DateFormatter(other);
-    return *this;
-}
-
-void DateFormatter::setDateFormat(std::string pattern) {
-    dateFormat_ = std::move(pattern);
-    if (engine_) engine_->format->applyPattern(icu_time::toUnicode(dateFormat_));
-}
-
-void DateFormatter::setLocale(Locale locale) {
-    locale_ = std::move(locale);
-    engine_.reset();
-}
-
-void DateFormatter::setTimeZone(TimeZone timeZone) {
-    timeZone_ = std::move(timeZone);
-    if (engine_) {
-        engine_->format->setTimeZone(icu_time::toIcu(timeZone_));
-        engine_->parseCalendar->setTimeZone(icu_time::toIcu(timeZone_));
-    }
-}
-
-void DateFormatter::setLenient(bool lenient) {
-    lenient_ = lenient;
-    if (engine_) {
-        engine_->format->setLenient(lenient_);
-        engine_->parseCalendar->setLenient(lenient_);
-    }
-}
-
-DateFormatter::Engine& DateFormatter::engine() const {
-    if (!engine_) {
+DateFormatter::Engine* DateFormatter::engine() const {
+    auto key = locale_.identifier() + '\n' + timeZone_.identifier() + '\n' + (lenient_ ? "1" : "0") + dateFormat_;
+    return icu_time::PerThreadCache<Engine>::get(key, [&]() -> std::unique_ptr<Engine> {
         auto engine = std::make_unique<Engine>();
         engine->format = formatFor(locale_);
         if (!engine->format) engine->format = formatFor(Locale("en_US_POSIX"));
+        if (!engine->format) return nullptr;
         engine->format->applyPattern(icu_time::toUnicode(dateFormat_));
         engine->format->setTimeZone(icu_time::toIcu(timeZone_));
         engine->format->setLenient(lenient_);
         engine->parseCalendar.reset(engine->format->getCalendar()->clone());
-        engine->parseCalendar->setLenient(lenient_);
-        engine_ = std::move(engine);
-    }
-    return *engine_;
+        return engine;
+    });
 }
 
 std::string DateFormatter::string(Date date) const {
+    auto* engine = this->engine();
+    if (!engine) return {};
     icu::UnicodeString text;
-    engine().format->format(icu_time::toUDate(date), text);
+    engine->format->format(icu_time::toUDate(date), text);
     return icu_time::toUtf8(text);
 }
 
 std::optional<Date> DateFormatter::date(std::string_view text) const {
-    if (text.empty()) return std::nullopt;
-    auto& [format, calendar] = engine();
+    auto* engine = this->engine();
+    if (text.empty() || !engine) return std::nullopt;
+    auto& [format, calendar] = *engine;
     auto unicode = icu_time::toUnicode(text);
     calendar->clear();
     calendar->set(2000, UCAL_JANUARY, 1, 0, 0, 0);
@@ -113,15 +83,19 @@ std::vector<std::string> names(const icu::UnicodeString* symbols, int32_t count,
 }  // namespace
 
 std::vector<std::string> DateFormatter::weekdayNames(int width) const {
+    auto* engine = this->engine();
+    if (!engine) return {};
     int32_t count = 0;
-    auto symbols = engine().format->getDateFormatSymbols()->getWeekdays(
+    auto symbols = engine->format->getDateFormatSymbols()->getWeekdays(
         count, icu::DateFormatSymbols::FORMAT, static_cast<icu::DateFormatSymbols::DtWidthType>(width));
     return names(symbols, count, 1);  // ICU leaves index 0 empty so that Sunday is 1
 }
 
 std::vector<std::string> DateFormatter::monthNames(int width) const {
+    auto* engine = this->engine();
+    if (!engine) return {};
     int32_t count = 0;
-    auto symbols = engine().format->getDateFormatSymbols()->getMonths(
+    auto symbols = engine->format->getDateFormatSymbols()->getMonths(
         count, icu::DateFormatSymbols::FORMAT, static_cast<icu::DateFormatSymbols::DtWidthType>(width));
     return names(symbols, count, 0);
 }

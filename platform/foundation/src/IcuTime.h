@@ -59,6 +59,25 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Object>> prototypes_;
 };
 
+// Ready-configured ICU objects for the calling thread, keyed by their whole configuration, so that
+// formatters cost nothing to make and ICU objects are never shared between threads.
+template <class Object>
+class PerThreadCache {
+public:
+    template <class Make>
+    static Object* get(const std::string& key, Make make) {
+        thread_local std::unordered_map<std::string, std::unique_ptr<Object>> objects;
+        if (auto found = objects.find(key); found != objects.end()) return found->second.get();
+        auto made = make();
+        if (!made) return nullptr;
+        if (objects.size() >= maximumCount) objects.clear();
+        return objects.emplace(key, std::move(made)).first->second.get();
+    }
+
+private:
+    static constexpr size_t maximumCount = 64;
+};
+
 // A lenient Gregorian calendar in that zone, with the locale's week rules.
 std::unique_ptr<icu::Calendar> makeGregorian(const Locale& locale, const TimeZone& zone);
 

@@ -33,24 +33,18 @@ std::unique_ptr<icu::NumberFormat> makeFormat(NumberFormatter::Style style, cons
     });
 }
 
+std::optional<std::string> formatted(const icu::NumberFormat* format, const icu::Formattable& number) {
+    if (!format) return std::nullopt;
+    icu::UnicodeString text;
+    UErrorCode status = U_ZERO_ERROR;
+    format->format(number, text, status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return icu_time::toUtf8(text);
+}
+
 }  // namespace
 
 NumberFormatter::NumberFormatter() : locale_(Locale::current()) {}
-NumberFormatter::~NumberFormatter() = default;
-NumberFormatter::NumberFormatter(NumberFormatter&&) noexcept = default;
-NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = default;
-
-NumberFormatter::NumberFormatter(const NumberFormatter& other)
-    : style_(other.style_),
-      locale_(other.locale_),
-      minimumFractionDigits_(other.minimumFractionDigits_),
-      maximumFractionDigits_(other.maximumFractionDigits_),
-      usesGroupingSeparator_(other.usesGroupingSeparator_) {}
-
-NumberFormatter& NumberFormatter::operator=(const NumberFormatter& other) {
-    if (this != &other) *this = NumberFormatter(other);
-    return *this;
-}
 
 void NumberFormatter::setNumberStyle(Style style) {
     style_ = style;
@@ -58,38 +52,31 @@ void NumberFormatter::setNumberStyle(Style style) {
     usesGroupingSeparator_ = decimal;
     minimumFractionDigits_ = 0;
     maximumFractionDigits_ = decimal ? 3 : 0;
-    changed();
 }
 
-void NumberFormatter::setLocale(Locale locale) {
-    locale_ = std::move(locale);
-    changed();
-}
+void NumberFormatter::setLocale(Locale locale) { locale_ = std::move(locale); }
 
 void NumberFormatter::setMinimumFractionDigits(int digits) {
     minimumFractionDigits_ = std::max(0, digits);
     maximumFractionDigits_ = std::max(maximumFractionDigits_, minimumFractionDigits_);
-    changed();
 }
 
 void NumberFormatter::setMaximumFractionDigits(int digits) {
     maximumFractionDigits_ = std::max(0, digits);
     minimumFractionDigits_ = std::min(minimumFractionDigits_, maximumFractionDigits_);
-    changed();
 }
 
-void NumberFormatter::setUsesGroupingSeparator(bool uses) {
-    usesGroupingSeparator_ = uses;
-    changed();
-}
+void NumberFormatter::setUsesGroupingSeparator(bool uses) { usesGroupingSeparator_ = uses; }
 
-void NumberFormatter::changed() { engine_.reset(); }
-
-NumberFormatter::Engine& NumberFormatter::engine() const {
-    if (!engine_) {
+NumberFormatter::Engine* NumberFormatter::engine() const {
+    auto key = std::to_string(static_cast<int>(style_)) + '/' + std::to_string(minimumFractionDigits_) + '/' +
+               std::to_string(maximumFractionDigits_) + '/' + (usesGroupingSeparator_ ? "grouped/" : "plain/") +
+               locale_.identifier();
+    return icu_time::PerThreadCache<Engine>::get(key, [&]() -> std::unique_ptr<Engine> {
         auto engine = std::make_unique<Engine>();
         engine->format = makeFormat(style_, locale_);
         if (!engine->format) engine->format = makeFormat(style_, Locale("en_US_POSIX"));
+        if (!engine->format) return nullptr;
         if (auto* decimal = dynamic_cast<icu::DecimalFormat*>(engine->format.get())) {
             decimal->setGroupingUsed(usesGroupingSeparator_);
             decimal->setMinimumFractionDigits(minimumFractionDigits_);
@@ -97,30 +84,24 @@ NumberFormatter::Engine& NumberFormatter::engine() const {
             decimal->setRoundingMode(icu::DecimalFormat::kRoundHalfEven);
             decimal->setLenient(false);
         }
-        engine_ = std::move(engine);
-    }
-    return *engine_;
+        return engine;
+    });
 }
 
 std::optional<std::string> NumberFormatter::string(double number) const {
-    auto& format = engine().format;
-    if (!format) return std::nullopt;
-    icu::UnicodeString text;
-    format->format(number, text);
-    return icu_time::toUtf8(text);
+    auto* engine = this->engine();
+    return formatted(engine ? engine->format.get() : nullptr, icu::Formattable(number));
 }
 
 std::optional<std::string> NumberFormatter::string(long long number) const {
-    auto& format = engine().format;
-    if (!format) return std::nullopt;
-    icu::UnicodeString text;
-    format->format(static_cast<int64_t>(number), text);
-    return icu_time::toUtf8(text);
+    auto* engine = this->engine();
+    return formatted(engine ? engine->format.get() : nullptr, icu::Formattable(static_cast<int64_t>(number)));
 }
 
 std::optional<double> NumberFormatter::number(std::string_view text) const {
-    auto& format = engine().format;
-    if (!format || text.empty()) return std::nullopt;
+    auto* engine = this->engine();
+    if (!engine || text.empty()) return std::nullopt;
+    auto& format = engine->format;
     auto unicode = icu_time::toUnicode(text);
     icu::Formattable result;
     icu::ParsePosition position(0);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "PinnedTimeSettings.h"
 #include "foundation/DateFormatter.h"
 
@@ -152,4 +155,31 @@ TEST(DateFormatter, SymbolsStartWithSundayAndJanuary) {
     EXPECT_EQ(formatter.monthSymbols()[2], "March");
     EXPECT_EQ(formatter.shortMonthSymbols()[0], "Jan");
     EXPECT_EQ(formatter.veryShortMonthSymbols()[11], "D");
+}
+
+TEST(DateFormatter, FormattersOnSeveralThreadsKeepTheirOwnSettings) {
+    const char* zones[] = {"UTC", "Asia/Tokyo", "America/New_York", "Europe/Amsterdam"};
+    const char* expected[] = {"15:00", "00:00", "10:00", "16:00"};
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int index = 0; index < 4; ++index) {
+        threads.emplace_back([&, index] {
+            for (int round = 0; round < 200; ++round) {
+                auto formatter = posix(round % 2 ? "HH:mm" : "yyyy-MM-dd HH:mm", TimeZone::named(zones[index]));
+                formatter.setDateFormat("HH:mm");
+                if (formatter.string(utc(1678028400)) != expected[index]) ++mismatches[index];
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+TEST(DateFormatter, ManyDifferentPatternsStayCorrectPastTheCache) {
+    auto formatter = posix("", TimeZone::utc());
+    for (int width = 1; width <= 100; ++width) {
+        formatter.setDateFormat(std::string(width % 4 + 1, 'y') + "'" + std::to_string(width) + "'");
+        auto year = width % 4 == 1 ? "23" : "2023";
+        EXPECT_EQ(formatter.string(utc(1678028400)), year + std::to_string(width));
+    }
 }

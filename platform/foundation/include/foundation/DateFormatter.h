@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,15 +13,10 @@ namespace foundation {
 
 // Turns dates into text and back by a fixed pattern (Unicode date field symbols, such as
 // "yyyy-MM-dd'T'HH:mm:ssZ"). A new formatter takes the current locale and time zone of the moment
-// it is made. One formatter is used by one thread at a time; copies are independent.
+// it is made. A value: copies are independent; one formatter is used by one thread at a time.
 class DateFormatter {
 public:
     DateFormatter();
-    ~DateFormatter();
-    DateFormatter(const DateFormatter& other);
-    DateFormatter& operator=(const DateFormatter& other);
-    DateFormatter(DateFormatter&&) noexcept;
-    DateFormatter& operator=(DateFormatter&&) noexcept;
 
     const std::string& dateFormat() const { return dateFormat_; }
     void setDateFormat(std::string pattern);
@@ -51,7 +45,7 @@ public:
 private:
     struct Engine;
 
-    Engine& engine() const;
+    Engine* engine() const;
     std::vector<std::string> weekdayNames(int width) const;
     std::vector<std::string> monthNames(int width) const;
 
@@ -59,7 +53,6 @@ private:
     Locale locale_;
     TimeZone timeZone_;
     bool lenient_ = false;
-    mutable std::unique_ptr<Engine> engine_;  // built on first use, dropped when the locale changes
 };
 
 }  // namespace foundation

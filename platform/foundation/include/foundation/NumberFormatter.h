@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,7 +9,7 @@
 namespace foundation {
 
 // Writes and reads numbers in a locale's conventions. A new formatter takes the current locale.
-// One formatter is used by one thread at a time; copies are independent.
+// A value: copies are independent; one formatter is used by one thread at a time.
 class NumberFormatter {
 public:
     enum class Style {
@@ -20,11 +19,6 @@ public:
     };
 
     NumberFormatter();
-    ~NumberFormatter();
-    NumberFormatter(const NumberFormatter& other);
-    NumberFormatter& operator=(const NumberFormatter& other);
-    NumberFormatter(NumberFormatter&&) noexcept;
-    NumberFormatter& operator=(NumberFormatter&&) noexcept;
 
     Style numberStyle() const { return style_; }
     void setNumberStyle(Style style);  // also resets grouping and fraction digits to the style's
@@ -47,15 +41,13 @@ public:
 private:
     struct Engine;
 
-    Engine& engine() const;
-    void changed();
+    Engine* engine() const;
 
     Style style_ = Style::none;
     Locale locale_;
     int minimumFractionDigits_ = 0;
     int maximumFractionDigits_ = 0;
     bool usesGroupingSeparator_ = false;
-    mutable std::unique_ptr<Engine> engine_;  // built on first use after a change
 };
 
 }  // namespace foundation
