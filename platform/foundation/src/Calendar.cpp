@@ -93,6 +93,12 @@ constexpr std::array<Component, 12> unitsLargestFirst{
     Component::minute, Component::second,
 };
 
+constexpr std::array<Component, 12> setOrder{
+    Component::yearForWeekOfYear, Component::weekOfYear, Component::weekOfMonth, Component::weekdayOrdinal,
+    Component::weekday, Component::era, Component::year, Component::month, Component::day, Component::hour,
+    Component::minute, Component::second,
+};
+
 std::optional<Date> timeOf(icu::Calendar& calendar, double extraSeconds = 0) {
     UErrorCode status = U_ZERO_ERROR;
     UDate time = calendar.getTime(status);
@@ -182,7 +188,9 @@ std::optional<Date> Calendar::date(const DateComponents& components) const {
     std::unique_ptr<icu::Calendar> calendar(engine_->prototype->clone());
     calendar->clear();
     if (!components.year && !components.yearForWeekOfYear) calendar->set(UCAL_YEAR, 1);
-    for (auto component : unitsLargestFirst) {
+    // ICU resolves by the most recently set fields: a day of the month beats a week and weekday
+    // that came along with it, as when a date's own components are edited and turned back.
+    for (auto component : setOrder) {
         if (auto value = components.value(component)) {
             calendar->set(icuField(component), *value - monthShift(component));
         }

@@ -63,6 +63,18 @@ TEST(Calendar, DatesFromComponentsNormaliseOutOfRangeFields) {
     EXPECT_EQ(at(calendar, 2023, 3, 5, 16), utc(1678028400));
     EXPECT_EQ(at(calendar, 2024, 3, 0), at(calendar, 2024, 2, 29));  // day 0: last of the month before
     EXPECT_EQ(at(calendar, 2023, 3, 5, 10, 60), at(calendar, 2023, 3, 5, 11));
+    auto edited = calendar.dateComponents({Component::year, Component::month, Component::day, Component::weekOfYear,
+                                           Component::weekday, Component::weekdayOrdinal, Component::hour},
+                                          at(calendar, 2024, 2, 10, 9));
+    edited.month = 3;
+    edited.day = 0;
+    edited.hour = 0;
+    EXPECT_EQ(calendar.date(edited), at(calendar, 2024, 2, 29));
+    DateComponents weekBased;
+    weekBased.yearForWeekOfYear = 2024;
+    weekBased.weekOfYear = 10;
+    weekBased.weekday = 4;
+    EXPECT_EQ(calendar.date(weekBased), at(calendar, 2024, 3, 6));
     DateComponents timeOnly;
     timeOnly.hour = 10;
     auto date = *calendar.date(timeOnly);
