@@ -244,3 +244,34 @@ TEST(JSONDecoder, RecordedSeasonIndexWithByteOrderMarkDecodesOrFailsAtItsPathles
               R"(keyNotFound("Path", codingPath: "Meetings[17].Sessions[2]", )"
               R"(debugDescription: "No value associated with key \"Path\"."))");
 }
+
+namespace {
+
+// Racing numbers between 1 and 99, as text; anything else fails the document.
+struct RacingNumberText {
+    static std::string decode(const DecodingValue& value) {
+        auto text = value.decode<std::string>();
+        if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+            value.fail("Not a racing number: " + text);
+        return text;
+    }
+    static const std::string& encode(const std::string& text) { return text; }
+};
+
+struct Capture {
+    std::optional<std::string> racingNumber;
+    static constexpr auto codingKeys = std::tuple{optionalField("RacingNumber", &Capture::racingNumber, RacingNumberText{})};
+};
+
+}  // namespace
+
+TEST(JSONDecoder, OptionalFieldCoderSeesOnlyPresentValuesAndCanFailTheDocument) {
+    EXPECT_EQ(decode<Capture>(R"({"RacingNumber": "44"})").value().racingNumber, "44");
+    EXPECT_EQ(decode<Capture>(R"({"RacingNumber": null})").value().racingNumber, std::nullopt);
+    EXPECT_EQ(decode<Capture>("{}").value().racingNumber, std::nullopt);
+
+    auto invalid = decode<std::vector<Capture>>(R"([{"RacingNumber": "4a"}])");
+    ASSERT_FALSE(invalid);
+    EXPECT_EQ(invalid.error().description(),
+              R"(dataCorrupted(codingPath: "[0].RacingNumber", debugDescription: "Not a racing number: 4a"))");
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "JSONTestModels.h"
@@ -8,6 +10,8 @@
 
 using namespace foundation;
 using namespace json_test;
+using foundation::field;
+using foundation::optionalField;
 
 namespace {
 
@@ -79,4 +83,87 @@ TEST(JSONEncoder, RoundTripsThroughTheDecoder) {
     ASSERT_TRUE(again);
     EXPECT_EQ(again->predictedPoints, 0.1 + 0.2);
     EXPECT_EQ(again->predictedPosition, -4);
+}
+
+namespace {
+
+struct ResultTime {
+    std::optional<std::string> millis;
+    std::optional<std::string> time;
+    static constexpr auto codingKeys =
+        std::tuple{optionalField("millis", &ResultTime::millis), optionalField("time", &ResultTime::time)};
+};
+
+struct FastestLap {
+    std::optional<std::string> rank;
+    std::optional<ResultTime> time;
+    static constexpr auto codingKeys =
+        std::tuple{optionalField("rank", &FastestLap::rank), optionalField("Time", &FastestLap::time)};
+};
+
+struct Driver {
+    std::string driverId;
+    std::string familyName;
+    static constexpr auto codingKeys =
+        std::tuple{field("driverId", &Driver::driverId), field("familyName", &Driver::familyName)};
+};
+
+struct Result {
+    std::string position;
+    std::shared_ptr<const Driver> driver;
+    std::string status;
+    std::optional<ResultTime> time;
+    std::optional<FastestLap> fastestLap;
+    static constexpr auto codingKeys = std::tuple{
+        field("position", &Result::position),         field("Driver", &Result::driver),
+        field("status", &Result::status),             optionalField("Time", &Result::time),
+        optionalField("FastestLap", &Result::fastestLap),
+    };
+};
+
+struct ResultRace {
+    std::string raceName;
+    std::optional<std::vector<std::shared_ptr<const Result>>> results;
+    static constexpr auto codingKeys =
+        std::tuple{field("raceName", &ResultRace::raceName), optionalField("Results", &ResultRace::results)};
+};
+
+struct ResultRaces {
+    std::vector<std::shared_ptr<const ResultRace>> races;
+    static constexpr auto codingKeys = std::tuple{field("Races", &ResultRaces::races)};
+};
+
+struct ResultTable {
+    ResultRaces raceTable;
+    static constexpr auto codingKeys = std::tuple{field("RaceTable", &ResultTable::raceTable)};
+};
+
+struct ResultDocument {
+    ResultTable data;
+    static constexpr auto codingKeys = std::tuple{field("MRData", &ResultDocument::data)};
+};
+
+}  // namespace
+
+TEST(JSONEncoder, RecordedResultsDocumentRoundTripsWithoutUnsetOptionals) {
+    std::ifstream file(std::string(SORVANE_TEST_FIXTURES) + "/json/results-2023.json", std::ios::binary);
+    Data body(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+    auto document = JSONDecoder{}.decode<ResultDocument>(body);
+    ASSERT_TRUE(document) << document.error().description();
+    const auto& races = document->data.raceTable.races;
+    ASSERT_EQ(races.size(), 2u);
+    const auto& results = races[0]->results.value();
+    EXPECT_EQ(results.front()->driver->familyName, "Verstappen");
+    EXPECT_EQ(results.front()->time->millis, "5636736");
+    EXPECT_EQ(results.back()->time, std::nullopt);
+    EXPECT_EQ(results.back()->fastestLap->time->millis, std::nullopt);
+
+    auto encodedDocument = JSONEncoder{}.encode(*document);
+    ASSERT_TRUE(encodedDocument);
+    std::string text = encodedDocument->toString();
+    EXPECT_TRUE(text.starts_with(R"({"MRData":{"RaceTable":{"Races":[{"raceName":"Bahrain Grand Prix","Results":[)"));
+    EXPECT_EQ(text.find("positionText"), std::string::npos);
+    auto again = JSONDecoder{}.decode<ResultDocument>(*encodedDocument);
+    ASSERT_TRUE(again) << again.error().description();
+    EXPECT_EQ(JSONEncoder{}.encode(*again).value(), *encodedDocument);
 }
