@@ -73,7 +73,7 @@ nlohmann::json parseDocument(const Data& data) {
     if (text.empty()) failDataCorrupted(nullptr, "The data couldn't be read because it isn't in the correct format (the data is empty).");
     try {
         return nlohmann::json::parse(text.begin(), text.end());
-    } catch (const nlohmann::json::parse_error& error) {
+    } catch (const nlohmann::json::exception& error) {  // syntax errors, and numbers beyond a double's range
         std::string_view message = error.what();
         // nlohmann prefixes its messages with "[json.exception.parse_error.101] ".
         if (auto end = message.find("] "); message.starts_with("[") && end != std::string_view::npos)

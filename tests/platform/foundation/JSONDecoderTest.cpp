@@ -197,7 +197,11 @@ TEST(JSONDecoder, MalformedBodiesFailWithDataCorrupted) {
     EXPECT_EQ(empty.error().kind, DecodingError::Kind::dataCorrupted);
     EXPECT_NE(empty.error().description().find("isn't in the correct format"), std::string::npos);
 
-    for (std::string_view body : {"<html>502 Bad Gateway</html>", R"({"Key": 7,)", "\xEF\xBB\xBF", "{\"a\": tru}"}) {
+    std::string deeplyNested(100000, '[');
+    for (std::string_view body : {std::string_view("<html>502 Bad Gateway</html>"), std::string_view(R"({"Key": 7,)"),
+                                  std::string_view("\xEF\xBB\xBF"), std::string_view("{\"a\": tru}"),
+                                  std::string_view("{\"Key\": 1e400}"), std::string_view("\"\xC3\x28\""),
+                                  std::string_view(deeplyNested)}) {
         auto result = decode<Session>(body);
         ASSERT_FALSE(result) << body;
         EXPECT_EQ(result.error().kind, DecodingError::Kind::dataCorrupted);
