@@ -49,7 +49,7 @@ template <typename Number>
 std::string printNumber(const Conversion& conversion, const char* length, Number number) {
     std::string spec = "%" + conversion.flags;
     if (conversion.width) spec += std::to_string(*conversion.width);
-    if (conversion.precision) spec += "." + std::to_string(*conversion.precision);
+    if (conversion.precision) spec.append(".").append(std::to_string(*conversion.precision));
     spec += length;
     spec += conversion.kind;
     int size = std::snprintf(nullptr, 0, spec.c_str(), number);
