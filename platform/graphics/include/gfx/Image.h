@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "foundation/Data.h"
+#include "gfx/Bitmap.h"
+#include "gfx/ImageOrientation.h"
+
+namespace gfx {
+
+// A platform image: an optional bitmap shown at a scale and orientation, or an animation of frames.
+// Always held in a shared_ptr; two images are the same image only when they are the same object.
+class Image {
+public:
+    struct Size {
+        double width = 0;
+        double height = 0;
+        friend bool operator==(const Size&, const Size&) = default;
+    };
+
+    // An image over `bitmap` (which may be null: an image without bitmap content).
+    static std::shared_ptr<Image> make(std::shared_ptr<const Bitmap> bitmap, double scale = 1,
+                                       ImageOrientation orientation = ImageOrientation::up);
+    static std::shared_ptr<Image> fromBitmap(Bitmap bitmap, double scale = 1,
+                                             ImageOrientation orientation = ImageOrientation::up);
+    // The first image of PNG, JPEG, GIF or WebP bytes with the stored orientation, or null when the
+    // bytes do not decode.
+    static std::shared_ptr<Image> fromData(const foundation::Data& data, double scale = 1);
+    // An animation over `frames` lasting `duration` seconds in all. It shows as its first frame
+    // (bitmap, scale, size); null for an empty frame list.
+    static std::shared_ptr<Image> animated(std::vector<std::shared_ptr<Image>> frames, double duration);
+
+    const std::shared_ptr<const Bitmap>& bitmap() const { return bitmap_; }
+    double scale() const { return scale_; }
+    ImageOrientation orientation() const { return orientation_; }
+    // Size in points: pixel size over scale, width and height swapped for the left and right kinds.
+    Size size() const;
+    int pixelWidth() const { return bitmap_ ? bitmap_->width : 0; }
+    int pixelHeight() const { return bitmap_ ? bitmap_->height : 0; }
+
+    // Frames of an animated image; empty for a still one.
+    const std::vector<std::shared_ptr<Image>>& frames() const { return frames_; }
+    bool isAnimated() const { return !frames_.empty(); }
+    double duration() const { return duration_; }
+
+private:
+    std::shared_ptr<const Bitmap> bitmap_;
+    double scale_ = 1;
+    ImageOrientation orientation_ = ImageOrientation::up;
+    std::vector<std::shared_ptr<Image>> frames_;
+    double duration_ = 0;
+};
+
+}  // namespace gfx

@@ -1,0 +1,53 @@
+#pragma once
+
+// GIF parsing and the compositing of its frames on the logical screen.
+
+#include <array>
+#include <optional>
+
+#include "ImageDecoder.h"
+
+namespace gfx::detail {
+
+struct GifFrameRecord {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> indices;  // rows top to bottom, already de-interlaced
+    // Premultiplied colour of each index; 0 (fully transparent) means the canvas shows through.
+    std::array<std::uint32_t, 256> colors{};
+    int disposal = 0;
+    int delayCentiseconds = 0;
+    bool hasTransparency = false;
+};
+
+struct GifRecord {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    std::optional<int> loopCount;
+    // Only frames whose data arrived whole; a cut or broken frame ends the list.
+    std::vector<GifFrameRecord> frames;
+};
+
+// Nothing when the header cannot be read or the screen is too large to allocate.
+std::optional<GifRecord> parseGif(Bytes bytes);
+
+// Frames of a parsed GIF as shown, kept between calls so that playing in order costs one frame each.
+class GifCompositor {
+public:
+    explicit GifCompositor(const GifRecord& record) : record_(record) {}
+    std::optional<Bitmap> frame(std::size_t index);
+
+private:
+    void restart();
+    void draw(const GifFrameRecord& frame);
+    void dispose(const GifFrameRecord& frame);
+
+    const GifRecord& record_;
+    Bitmap canvas_;
+    Bitmap beforeLast_;  // the canvas before the last drawn frame, kept when that frame restores it
+    std::optional<std::size_t> last_;
+};
+
+}  // namespace gfx::detail

@@ -1,0 +1,61 @@
+#pragma once
+
+// Decoders of the single-image formats, shared by Image and ImageSource.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "gfx/Bitmap.h"
+#include "gfx/ImageOrientation.h"
+
+namespace gfx::detail {
+
+using Bytes = std::span<const std::uint8_t>;
+
+// Cairo refuses surfaces with a side over this; it also keeps the stride inside an int.
+inline constexpr int maximumPixelDimension = 32767;
+
+// Whether an image of the size may be allocated at all.
+inline bool sizeAllowed(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width <= maximumPixelDimension && height <= maximumPixelDimension &&
+           width * height <= maximumPixelCount;
+}
+
+struct ImageHeader {
+    int width = 0;
+    int height = 0;
+    bool hasAlpha = false;
+    ImageOrientation orientation = ImageOrientation::up;
+};
+
+// Straight RGBA bytes in memory order to premultiplied native ARGB32, in place (rows of width * 4).
+void premultiplyRgbaInPlace(Bitmap& bitmap);
+// Straight BGRA bytes (native ARGB32 on little-endian machines) premultiplied, in place.
+void premultiplyArgbInPlace(Bitmap& bitmap);
+// One premultiplied ARGB32 pixel as straight R, G, B, A bytes.
+void unpremultiply(std::uint32_t pixel, std::uint8_t* rgba);
+
+std::optional<ImageHeader> pngHeader(Bytes bytes);
+std::optional<Bitmap> decodePng(Bytes bytes);
+
+// What walking the segments of JPEG data found.
+struct JpegLayout {
+    bool progressive = false;
+    bool reachesEnd = false;  // an end-of-image marker follows the last scan
+    int scans = 0;            // start-of-scan segments seen
+};
+JpegLayout jpegLayout(Bytes bytes);
+std::optional<ImageHeader> jpegHeader(Bytes bytes);
+// `minimumSide` lets the decoder scale down by 1/2, 1/4 or 1/8 while the longer side stays at least
+// that large; 0 decodes the full size. Progressive data cut after its first scan decodes coarsely.
+std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide = 0);
+
+std::optional<ImageHeader> webpHeader(Bytes bytes);
+std::optional<Bitmap> decodeWebp(Bytes bytes);
+
+// The orientation tag of TIFF-structured EXIF data (starting at the byte order mark).
+std::optional<ImageOrientation> exifOrientation(Bytes tiff);
+
+}  // namespace gfx::detail

@@ -1,0 +1,190 @@
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstring>
+
+#include "ImageDecoder.h"
+
+namespace gfx::detail {
+
+namespace {
+
+constexpr int maximumScanCount = 1000;  // progressive files with endless scans are a known denial of service
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void failByJump(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+void stayQuiet(j_common_ptr, int) {}
+void printNothing(j_common_ptr) {}
+
+void refuseEndlessScans(j_common_ptr info) {
+    if (info->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maximumScanCount)
+        failByJump(info);
+}
+
+// One decompression session; cleans up on every path, including after a longjmp.
+struct JpegReader {
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    jpeg_progress_mgr progress{};
+    bool created = false;
+
+    JpegReader() {
+        info.err = jpeg_std_error(&errors.base);
+        errors.base.error_exit = failByJump;
+        errors.base.emit_message = stayQuiet;
+        errors.base.output_message = printNothing;
+        progress.progress_monitor = refuseEndlessScans;
+    }
+    ~JpegReader() {
+        if (created) jpeg_destroy_decompress(&info);
+    }
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    // Call inside the setjmp scope. jpeg_mem_src ends short data with a fake end-of-image marker, so
+    // a cut progressive file yields the scans that arrived.
+    void open(Bytes bytes) {
+        jpeg_create_decompress(&info);
+        created = true;
+        info.progress = &progress;
+        jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_read_header(&info, TRUE);
+    }
+
+    ImageOrientation orientation() const {
+        static constexpr std::uint8_t exifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+        for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+            if (marker->marker != JPEG_APP0 + 1 || marker->data_length < 6) continue;
+            if (std::memcmp(marker->data, exifHeader, 6) != 0) continue;
+            if (auto orientation = exifOrientation(Bytes(marker->data + 6, marker->data_length - 6)))
+                return *orientation;
+        }
+        return ImageOrientation::up;
+    }
+};
+
+bool isStartOfFrame(std::uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Bytes worth decoding: complete files, or progressive files cut once a scan has begun (the scans so
+// far give a coarse picture; a cut baseline file would be mostly missing).
+bool decodable(Bytes bytes) {
+    JpegLayout layout = jpegLayout(bytes);
+    return layout.reachesEnd || (layout.progressive && layout.scans > 0);
+}
+
+std::uint32_t fromCmyk(const std::uint8_t* cmyk, bool inverted) {
+    // Adobe writes CMYK inverted (each byte is 255 minus the ink), as almost every CMYK file is.
+    auto level = [&](int i) -> std::uint32_t { return inverted ? cmyk[i] : 255u - cmyk[i]; };
+    std::uint32_t k = level(3);
+    std::uint32_t r = (level(0) * k + 127) / 255;
+    std::uint32_t g = (level(1) * k + 127) / 255;
+    std::uint32_t b = (level(2) * k + 127) / 255;
+    return 0xFF000000u | r << 16 | g << 8 | b;
+}
+
+}  // namespace
+
+JpegLayout jpegLayout(Bytes bytes) {
+    JpegLayout layout;
+    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8) return layout;
+    std::size_t offset = 2;
+    bool inScan = false;
+    while (offset + 1 < bytes.size()) {
+        if (bytes[offset] != 0xFF) {
+            if (!inScan) return layout;  // garbage between segments
+            ++offset;
+            continue;
+        }
+        std::uint8_t marker = bytes[offset + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++offset;
+            continue;
+        }
+        if (inScan && (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7))) {  // stuffed byte or restart
+            offset += 2;
+            continue;
+        }
+        inScan = false;
+        if (marker == 0xD9) {
+            layout.reachesEnd = true;
+            return layout;
+        }
+        if (offset + 3 >= bytes.size()) return layout;
+        std::size_t length = static_cast<std::size_t>(bytes[offset + 2]) << 8 | bytes[offset + 3];
+        if (length < 2) return layout;
+        if (isStartOfFrame(marker)) layout.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+        offset += 2 + length;
+        if (marker == 0xDA) {
+            inScan = true;
+            ++layout.scans;
+        }
+    }
+    return layout;
+}
+
+std::optional<ImageHeader> jpegHeader(Bytes bytes) {
+    if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
+    JpegReader reader;
+    if (setjmp(reader.errors.jump)) return std::nullopt;
+    reader.open(bytes);
+    ImageHeader header;
+    header.width = static_cast<int>(reader.info.image_width);
+    header.height = static_cast<int>(reader.info.image_height);
+    header.orientation = reader.orientation();
+    if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+    return header;
+}
+
+std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
+    if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || !decodable(bytes)) return std::nullopt;
+    JpegReader reader;
+    Bitmap bitmap;
+    std::vector<std::uint8_t> cmykRow;
+    if (setjmp(reader.errors.jump)) return std::nullopt;
+
+    reader.open(bytes);
+    jpeg_decompress_struct& info = reader.info;
+    if (!sizeAllowed(info.image_width, info.image_height)) return std::nullopt;
+    bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    if (cmyk) info.out_color_space = JCS_CMYK;
+    else info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    if (minimumSide > 0) {
+        unsigned longest = std::max(info.image_width, info.image_height);
+        unsigned denominator = 1;
+        while (denominator < 8 && longest / (denominator * 2) >= static_cast<unsigned>(minimumSide)) denominator *= 2;
+        info.scale_num = 1;
+        info.scale_denom = denominator;
+    }
+    jpeg_start_decompress(&info);
+    if (!sizeAllowed(info.output_width, info.output_height)) return std::nullopt;
+
+    bitmap = Bitmap::make(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    if (cmyk) cmykRow.resize(static_cast<std::size_t>(bitmap.width) * 4);
+    while (info.output_scanline < info.output_height) {
+        int y = static_cast<int>(info.output_scanline);
+        JSAMPROW row = cmyk ? cmykRow.data() : reinterpret_cast<JSAMPROW>(bitmap.row(y));
+        if (jpeg_read_scanlines(&info, &row, 1) != 1) return std::nullopt;
+        if (cmyk) {
+            std::uint32_t* out = bitmap.row(y);
+            for (int x = 0; x < bitmap.width; ++x) out[x] = fromCmyk(cmykRow.data() + x * 4, info.saw_Adobe_marker);
+        }
+    }
+    jpeg_finish_decompress(&info);
+    return bitmap;
+}
+
+}  // namespace gfx::detail

@@ -1,0 +1,122 @@
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "ImageDecoder.h"
+
+namespace gfx::detail {
+
+namespace {
+
+constexpr std::uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+struct MemoryReader {
+    Bytes bytes;
+    std::size_t offset = 0;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
+    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (reader->bytes.size() - reader->offset < count) png_error(png, "truncated");
+    std::memcpy(out, reader->bytes.data() + reader->offset, count);
+    reader->offset += count;
+}
+
+// libpng's default handlers print to stderr and abort the process on longjmp failure.
+[[noreturn]] void failSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// One read session; the destructor frees libpng state on every path, including after a longjmp.
+class PngReader {
+public:
+    explicit PngReader(Bytes bytes) : reader_{bytes} {
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failSilently, ignoreWarning);
+        if (png_) info_ = png_create_info_struct(png_);
+    }
+    ~PngReader() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+
+    bool valid() const { return png_ && info_; }
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+
+    // Call inside the setjmp scope: reads the signature and the chunks up to the image data.
+    void readInfo() {
+        png_set_user_limits(png_, maximumPixelDimension, maximumPixelDimension);
+        png_set_chunk_cache_max(png_, 128);
+        png_set_chunk_malloc_max(png_, 8 * 1024 * 1024);
+        png_set_read_fn(png_, &reader_, readFromMemory);
+        png_read_info(png_, info_);
+    }
+
+    ImageHeader header() const {
+        ImageHeader header;
+        header.width = static_cast<int>(png_get_image_width(png_, info_));
+        header.height = static_cast<int>(png_get_image_height(png_, info_));
+        int colorType = png_get_color_type(png_, info_);
+        header.hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png_, info_, PNG_INFO_tRNS);
+        png_uint_32 exifLength = 0;
+        png_bytep exif = nullptr;
+        if (png_get_eXIf_1(png_, info_, &exifLength, &exif) && exif)
+            header.orientation = exifOrientation(Bytes(exif, exifLength)).value_or(ImageOrientation::up);
+        return header;
+    }
+
+private:
+    MemoryReader reader_;
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+bool hasSignature(Bytes bytes) {
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), pngSignature, 8) == 0;
+}
+
+}  // namespace
+
+std::optional<ImageHeader> pngHeader(Bytes bytes) {
+    if (!hasSignature(bytes)) return std::nullopt;
+    PngReader reader(bytes);
+    if (!reader.valid()) return std::nullopt;
+    if (setjmp(png_jmpbuf(reader.png()))) return std::nullopt;
+    reader.readInfo();
+    ImageHeader header = reader.header();
+    if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+    return header;
+}
+
+std::optional<Bitmap> decodePng(Bytes bytes) {
+    if (!hasSignature(bytes)) return std::nullopt;
+    PngReader reader(bytes);
+    if (!reader.valid()) return std::nullopt;
+    // Declared before setjmp so that a longjmp leaves them in a defined state to destroy.
+    Bitmap bitmap;
+    std::vector<png_bytep> rows;
+    if (setjmp(png_jmpbuf(reader.png()))) return std::nullopt;
+
+    png_structp png = reader.png();
+    reader.readInfo();
+    ImageHeader header = reader.header();
+    if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+
+    // Everything becomes 8-bit RGBA: palettes and low-depth grey expanded, tRNS made alpha.
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, reader.info());
+    if (png_get_rowbytes(png, reader.info()) != static_cast<png_size_t>(header.width) * 4) return std::nullopt;
+
+    bitmap = Bitmap::make(header.width, header.height);
+    rows.resize(static_cast<std::size_t>(header.height));
+    for (int y = 0; y < header.height; ++y) rows[y] = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.stride;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    premultiplyRgbaInPlace(bitmap);
+    return bitmap;
+}
+
+}  // namespace gfx::detail

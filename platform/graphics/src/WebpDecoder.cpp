@@ -1,0 +1,84 @@
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <bit>
+#include <cstring>
+#include <memory>
+
+#include "ImageDecoder.h"
+
+namespace gfx::detail {
+
+namespace {
+
+struct DemuxDeleter {
+    void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
+};
+struct AnimationDeleter {
+    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+};
+
+std::optional<WebPBitstreamFeatures> features(Bytes bytes) {
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK) return std::nullopt;
+    if (!sizeAllowed(features.width, features.height)) return std::nullopt;
+    return features;
+}
+
+ImageOrientation storedOrientation(Bytes bytes) {
+    WebPData data{bytes.data(), bytes.size()};
+    std::unique_ptr<WebPDemuxer, DemuxDeleter> demuxer(WebPDemux(&data));
+    if (!demuxer || !(WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG)) return ImageOrientation::up;
+    WebPChunkIterator chunk;
+    ImageOrientation orientation = ImageOrientation::up;
+    if (WebPDemuxGetChunk(demuxer.get(), "EXIF", 1, &chunk)) {
+        Bytes exif(chunk.chunk.bytes, chunk.chunk.size);
+        // Some writers keep the JPEG-style "Exif\0\0" prefix.
+        if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0) exif = exif.subspan(6);
+        orientation = exifOrientation(exif).value_or(ImageOrientation::up);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    return orientation;
+}
+
+std::optional<Bitmap> firstAnimationFrame(Bytes bytes, int width, int height) {
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return std::nullopt;
+    options.color_mode = MODE_BGRA;
+    WebPData data{bytes.data(), bytes.size()};
+    std::unique_ptr<WebPAnimDecoder, AnimationDeleter> decoder(WebPAnimDecoderNew(&data, &options));
+    if (!decoder) return std::nullopt;
+    std::uint8_t* pixels = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp)) return std::nullopt;
+    Bitmap bitmap = Bitmap::make(width, height);
+    std::memcpy(bitmap.pixels.data(), pixels, bitmap.pixels.size());
+    return bitmap;
+}
+
+}  // namespace
+
+std::optional<ImageHeader> webpHeader(Bytes bytes) {
+    auto found = features(bytes);
+    if (!found) return std::nullopt;
+    return ImageHeader{found->width, found->height, found->has_alpha != 0, storedOrientation(bytes)};
+}
+
+std::optional<Bitmap> decodeWebp(Bytes bytes) {
+    static_assert(std::endian::native == std::endian::little, "BGRA bytes are native ARGB32 only on little-endian");
+    auto found = features(bytes);
+    if (!found) return std::nullopt;
+    std::optional<Bitmap> bitmap;
+    if (found->has_animation) {
+        bitmap = firstAnimationFrame(bytes, found->width, found->height);
+    } else {
+        bitmap = Bitmap::make(found->width, found->height);
+        if (!WebPDecodeBGRAInto(bytes.data(), bytes.size(), bitmap->pixels.data(), bitmap->pixels.size(),
+                                bitmap->stride))
+            return std::nullopt;
+    }
+    if (bitmap) premultiplyArgbInPlace(*bitmap);
+    return bitmap;
+}
+
+}  // namespace gfx::detail
