@@ -53,14 +53,22 @@ Bitmap boxBlur(const Bitmap& source, int kernelWidth, int kernelHeight) {
         for (std::size_t index = 0; index < rowValues; ++index) columnSums[index] += row[index];
     }
     const std::uint32_t half = area / 2;
+    // Dividing by multiplying: floor(x * m / 2^40) equals x / area for every x below 2^40 / area, which
+    // holds for all sums (below 256 * area) while area is below 2^16.
+    const bool multiplyToDivide = area < (1u << 16);
+    const std::uint64_t reciprocal = (std::uint64_t(1) << 40) / area + 1;
     for (int y = 0; y < height; ++y) {
         std::uint8_t* out = result.pixels.data() + std::size_t(y) * result.stride;
         const std::uint32_t* entering = rowSums.data() + rowValues * std::min(y + radiusY + 1, height - 1);
         const std::uint32_t* leaving = rowSums.data() + rowValues * std::max(y - radiusY, 0);
-        for (std::size_t index = 0; index < rowValues; ++index) {
-            out[index] = static_cast<std::uint8_t>((columnSums[index] + half) / area);
-            columnSums[index] += entering[index] - leaving[index];
+        if (multiplyToDivide) {
+            for (std::size_t index = 0; index < rowValues; ++index)
+                out[index] = static_cast<std::uint8_t>((std::uint64_t(columnSums[index] + half) * reciprocal) >> 40);
+        } else {
+            for (std::size_t index = 0; index < rowValues; ++index)
+                out[index] = static_cast<std::uint8_t>((columnSums[index] + half) / area);
         }
+        for (std::size_t index = 0; index < rowValues; ++index) columnSums[index] += entering[index] - leaving[index];
     }
     return result;
 }

@@ -55,7 +55,7 @@ TEST(BoxBlur, MatchesTheNaiveMeanOnRandomData) {
     struct Case {
         int width, height, kernelWidth, kernelHeight;
     };
-    for (Case c : {Case{17, 13, 5, 5}, Case{8, 30, 3, 9}, Case{5, 4, 19, 19}, Case{1, 7, 5, 3}, Case{32, 1, 1, 1}}) {
+    for (Case c : {Case{17, 13, 5, 5}, Case{8, 30, 3, 9}, Case{5, 4, 19, 19}, Case{1, 7, 5, 3}, Case{32, 1, 1, 1}, Case{4, 3, 255, 255}, Case{4, 3, 257, 257}}) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " kernel " << c.kernelWidth << "x"
                                           << c.kernelHeight);
         Bitmap source = randomBitmap(c.width, c.height, c.width * 31 + c.kernelWidth);
