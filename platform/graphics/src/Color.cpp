@@ -15,7 +15,8 @@ std::optional<int> hexDigit(char character) {
 }
 
 std::uint32_t toByte(double value) {
-    return static_cast<std::uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
+    if (!(value > 0)) return 0;  // also NaN
+    return static_cast<std::uint32_t>(std::lround(std::min(value, 1.0) * 255.0));
 }
 
 }  // namespace

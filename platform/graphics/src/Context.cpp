@@ -255,15 +255,18 @@ void Context::restore() {
     impl_->savedStates.pop_back();
 }
 
-void Context::translateBy(double x, double y) { cairo_translate(impl_->cairo, x, y); }
-void Context::scaleBy(double sx, double sy) {
-    if (sx != 0 && sy != 0) cairo_scale(impl_->cairo, sx, sy);
+// Cairo stops drawing for good after a non-finite or singular matrix, so such transforms are ignored.
+void Context::translateBy(double x, double y) { concatenate(AffineTransform::translation(x, y)); }
+void Context::scaleBy(double sx, double sy) { concatenate(AffineTransform::scale(sx, sy)); }
+void Context::rotateBy(double radians) {
+    if (std::isfinite(radians)) concatenate(AffineTransform::rotation(radians));
 }
-void Context::rotateBy(double radians) { cairo_rotate(impl_->cairo, radians); }
 
 void Context::concatenate(const AffineTransform& transform) {
     double determinant = transform.a * transform.d - transform.b * transform.c;
-    if (determinant == 0 || !std::isfinite(determinant)) return;  // Cairo refuses singular matrices
+    if (determinant == 0 || !std::isfinite(determinant) || !std::isfinite(transform.tx) ||
+        !std::isfinite(transform.ty))
+        return;
     cairo_matrix_t matrix = toCairo(transform);
     cairo_transform(impl_->cairo, &matrix);
 }
@@ -325,14 +328,18 @@ Rect Context::clipBoundingBox() const {
 
 void Context::setFillColor(Color color) { impl_->state.fill = color; }
 void Context::setStrokeColor(Color color) { impl_->state.stroke = color; }
-void Context::setAlpha(double alpha) { impl_->state.alpha = std::clamp(alpha, 0.0, 1.0); }
+void Context::setAlpha(double alpha) { impl_->state.alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0); }
 void Context::setBlendMode(BlendMode mode) { impl_->state.blend = mode; }
 void Context::setInterpolationQuality(InterpolationQuality quality) { impl_->state.interpolation = quality; }
 void Context::setShouldAntialias(bool antialias) {
     cairo_set_antialias(impl_->cairo, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
 }
-void Context::setFlatness(double flatness) { cairo_set_tolerance(impl_->cairo, std::max(0.01, flatness * 0.1)); }
-void Context::setLineWidth(double width) { cairo_set_line_width(impl_->cairo, std::max(0.0, width)); }
+void Context::setFlatness(double flatness) {
+    if (std::isfinite(flatness)) cairo_set_tolerance(impl_->cairo, std::max(0.01, flatness * 0.1));
+}
+void Context::setLineWidth(double width) {
+    if (std::isfinite(width)) cairo_set_line_width(impl_->cairo, std::max(0.0, width));
+}
 void Context::setLineCap(LineCap cap) {
     cairo_set_line_cap(impl_->cairo, cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
                                      : cap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
@@ -343,12 +350,15 @@ void Context::setLineJoin(LineJoin join) {
                                       : join == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
                                                                 : CAIRO_LINE_JOIN_MITER);
 }
-void Context::setMiterLimit(double limit) { cairo_set_miter_limit(impl_->cairo, limit); }
+void Context::setMiterLimit(double limit) {
+    if (std::isfinite(limit)) cairo_set_miter_limit(impl_->cairo, limit);
+}
 
 void Context::setLineDash(double phase, std::span<const double> lengths) {
     bool anyPositive = std::any_of(lengths.begin(), lengths.end(), [](double length) { return length > 0; });
-    bool anyNegative = std::any_of(lengths.begin(), lengths.end(), [](double length) { return length < 0; });
-    if (!anyPositive || anyNegative) {
+    bool anyInvalid =
+        std::any_of(lengths.begin(), lengths.end(), [](double length) { return !(length >= 0) || std::isinf(length); });
+    if (!anyPositive || anyInvalid || !std::isfinite(phase)) {
         cairo_set_dash(impl_->cairo, nullptr, 0, 0);
         return;
     }

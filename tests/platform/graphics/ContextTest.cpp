@@ -137,6 +137,21 @@ TEST(Context, ClipToMaskScalesCoverageByTheMaskAlpha) {
     EXPECT_TRUE(pixelNear(image, 3, 7, 0));  // outside the mask's rectangle
 }
 
+TEST(Context, NestedMasksMultiplyAndRestoreDropsThem) {
+    auto context = makeContext(4, 4);
+    context->save();
+    context->clipToMask({0, 0, 4, 4}, solid(1, 1, 0x80000000));
+    context->clipToMask({0, 0, 2, 4}, solid(1, 1, 0x80000000), BitmapPlacement::firstRowAtMinY);
+    context->setFillColor(Color::white());
+    context->fillRect({0, 0, 4, 4});
+    Bitmap masked = context->makeImage();
+    EXPECT_NEAR(double(alphaAt(masked, 0, 0)), 64, 2);
+    EXPECT_EQ(alphaAt(masked, 3, 0), 0u);
+    context->restore();
+    context->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(alphaAt(context->makeImage(), 3, 0), 255u);
+}
+
 TEST(Context, BlendModesCombineKnownColours) {
     auto context = filledContext(10, 10, Color::rgb(255, 128, 0));
     context->setBlendMode(BlendMode::multiply);
@@ -273,6 +288,26 @@ TEST(Context, AlphaOnlyAndOpaqueContextsMakeMatchingImages) {
     Bitmap image = opaque->makeImage();
     EXPECT_TRUE(pixelNear(image, 0, 0, 0xFF800000));
     EXPECT_TRUE(pixelNear(image, 3, 0, 0xFF000000));
+}
+
+TEST(Context, NonFiniteStateIsIgnoredSoLaterDrawingStillWorks) {
+    auto context = makeContext(4, 4);
+    context->translateBy(NAN, 0);
+    context->scaleBy(0, 1);
+    context->rotateBy(INFINITY);
+    context->setLineWidth(NAN);
+    const double badDash[] = {NAN, 2};
+    context->setLineDash(0, badDash);
+    context->setFillColor(Color{NAN, 0, 0, 1});
+    Path broken;
+    broken.moveTo({NAN, 1});
+    broken.lineTo({INFINITY, 2});
+    broken.lineTo({1, 3});
+    context->fill(broken);
+    context->stroke(broken);
+    context->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(context->currentTransform(), AffineTransform::identity());
+    EXPECT_TRUE(pixelNear(context->makeImage(), 2, 2, 0xFF000000));
 }
 
 TEST(Context, StartsFromABitmapAndRefusesImpossibleSizes) {
