@@ -1,0 +1,161 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "gfx/Bitmap.h"
+#include "gfx/Color.h"
+#include "gfx/Geometry.h"
+#include "gfx/Gradient.h"
+#include "gfx/Path.h"
+
+namespace gfx {
+
+// The platform's blend modes with their raw values (processors store the raw value).
+enum class BlendMode {
+    normal = 0,
+    multiply,
+    screen,
+    overlay,
+    darken,
+    lighten,
+    colorDodge,
+    colorBurn,
+    softLight,
+    hardLight,
+    difference,
+    exclusion,
+    hue,
+    saturation,
+    color,
+    luminosity,
+    clear,
+    copy,
+    sourceIn,
+    sourceOut,
+    sourceAtop,
+    destinationOver,
+    destinationIn,
+    destinationOut,
+    destinationAtop,
+    exclusiveOr,
+    plusDarker,
+    plusLighter,
+};
+std::optional<BlendMode> blendModeFromRawValue(int rawValue);
+
+enum class LineCap { butt, round, square };
+enum class LineJoin { miter, round, bevel };
+// Raw values as the platform's.
+enum class InterpolationQuality { standard = 0, none = 1, low = 2, high = 3, medium = 4 };
+
+enum class PixelFormat {
+    argb32,     // premultiplied colour with alpha
+    rgb24,      // opaque: images made from it have alpha 255
+    alphaOnly,  // coverage only: images made from it are black with that alpha
+};
+
+// Where the context's default coordinate space has its origin. UIKit-style contexts (the image renderer)
+// use topLeft with y growing down; plain bitmap contexts of the platform use bottomLeft with y up.
+enum class Origin { topLeft, bottomLeft };
+
+// Where a bitmap's first row lands when drawn into a rectangle. The platform's bitmap drawing puts it at
+// the rectangle's maximum y (upright in a bottomLeft context, so a topLeft context must be flipped
+// first); image drawing at the view level puts it at the minimum y (upright in a topLeft context).
+enum class BitmapPlacement { firstRowAtMaxY, firstRowAtMinY };
+
+// A drawing context over a Cairo image surface, in points: the context maps points to pixels by its
+// scale and origin. Drawing state (colours, alpha, blend mode, line style, transform, clip) is saved
+// and restored as a stack. Porter-Duff modes affect only the drawn shape's area, as on the platform.
+class Context {
+public:
+    struct Options {
+        double scale = 1;
+        PixelFormat format = PixelFormat::argb32;
+        Origin origin = Origin::topLeft;
+    };
+
+    // Nothing when the size is not positive or exceeds maximumPixelCount. Pixels start transparent
+    // (black for rgb24).
+    static std::shared_ptr<Context> create(int pixelWidth, int pixelHeight, Options options);
+    // Pixel size is the point size times the scale, rounded up.
+    static std::shared_ptr<Context> create(Size pointSize, Options options);
+    // Starts from a copy of `bitmap`'s pixels (argb32 only).
+    static std::shared_ptr<Context> create(const Bitmap& bitmap, Options options);
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    int pixelWidth() const;
+    int pixelHeight() const;
+    double scale() const;
+    Size size() const;
+    PixelFormat format() const;
+    Origin origin() const;
+    // A copy of the pixels as they are now.
+    Bitmap makeImage() const;
+
+    void save();
+    // Unbalanced restores are ignored.
+    void restore();
+
+    void translateBy(double x, double y);
+    void scaleBy(double sx, double sy);
+    void rotateBy(double radians);
+    // The new transform maps a point through `transform` first, then through the current one.
+    void concatenate(const AffineTransform& transform);
+    // User space to the context's default point space.
+    AffineTransform currentTransform() const;
+    // User space to pixels (origin at the top-left pixel corner).
+    AffineTransform deviceTransform() const;
+
+    void clip(const Path& path, FillRule rule = FillRule::winding);
+    void clip(const Rect& rect);
+    // Later drawing is masked by `mask`'s alpha drawn into `rect` (like a bitmap, see BitmapPlacement);
+    // outside the rect everything is clipped away.
+    void clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement placement = BitmapPlacement::firstRowAtMaxY);
+    // In user space; ignores mask clips' content.
+    Rect clipBoundingBox() const;
+
+    void setFillColor(Color color);
+    void setStrokeColor(Color color);
+    // Multiplies everything drawn.
+    void setAlpha(double alpha);
+    void setBlendMode(BlendMode mode);
+    void setShouldAntialias(bool antialias);
+    void setInterpolationQuality(InterpolationQuality quality);
+    // The platform's flatness (larger is coarser); 1 is a fine default for curves.
+    void setFlatness(double flatness);
+    void setLineWidth(double width);
+    void setLineCap(LineCap cap);
+    void setLineJoin(LineJoin join);
+    void setMiterLimit(double limit);
+    // No lengths (or all zero) draws solid lines.
+    void setLineDash(double phase, std::span<const double> lengths);
+
+    Color fillColor() const;
+    Color strokeColor() const;
+    double alpha() const;
+    BlendMode blendMode() const;
+
+    void fill(const Path& path, FillRule rule = FillRule::winding);
+    void stroke(const Path& path);
+    void fillRect(const Rect& rect);
+    void strokeRect(const Rect& rect);
+    // Makes the rectangle transparent, whatever the blend mode and alpha (still clipped).
+    void clearRect(const Rect& rect);
+    void drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement = BitmapPlacement::firstRowAtMaxY);
+    // Gradients paint the whole clip area between (and, by options, beyond) their ends.
+    void drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options);
+    void drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
+                            double endRadius, unsigned options);
+
+    struct Impl;
+
+private:
+    explicit Context(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gfx

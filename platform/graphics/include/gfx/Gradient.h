@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "gfx/Color.h"
+
+namespace gfx {
+
+struct GradientStop {
+    Color color;
+    double location = 0;
+
+    bool operator==(const GradientStop&) const = default;
+};
+
+// Whether a gradient drawing paints the end colours beyond its two ends (the platform's drawing options).
+enum GradientDrawingOptions : unsigned {
+    drawsBeforeStartLocation = 1,
+    drawsAfterEndLocation = 2,
+};
+
+// Colour stops along a gradient, locations from 0 to 1 in order; drawn with Context::drawLinearGradient
+// and Context::drawRadialGradient.
+class Gradient {
+public:
+    // Without locations the colours are spread evenly from 0 to 1. Nothing when there are no colours or
+    // the counts differ.
+    static std::optional<Gradient> make(std::span<const Color> colors, std::span<const double> locations = {});
+
+    const std::vector<GradientStop>& stops() const { return stops_; }
+
+private:
+    std::vector<GradientStop> stops_;
+};
+
+}  // namespace gfx

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "gfx/Geometry.h"
+
+namespace gfx {
+
+enum class FillRule { winding, evenOdd };
+
+struct PathElement {
+    enum class Kind { moveTo, lineTo, quadCurveTo, curveTo, closeSubpath };
+
+    Kind kind = Kind::moveTo;
+    // Control points first, then the end point; unused slots are zero.
+    std::array<Point, 3> points{};
+
+    int pointCount() const;
+    bool operator==(const PathElement&) const = default;
+};
+
+// Corners of a rectangle in top-left-origin coordinates ("top" is the minimum y), as a bit set whose
+// values match the platform's.
+enum RectCorner : unsigned {
+    topLeft = 1,
+    topRight = 2,
+    bottomLeft = 4,
+    bottomRight = 8,
+    allCorners = 15,
+};
+
+// A vector path of move, line, curve and close elements. Arcs, ellipses and rounded corners are stored
+// as cubic curves, as the platform does, so walking the elements never meets an arc.
+class Path {
+public:
+    void moveTo(Point point);
+    // Line and curve elements need a current point; without one they are ignored, as on the platform.
+    void lineTo(Point point);
+    void quadCurveTo(Point control, Point end);
+    void curveTo(Point control1, Point control2, Point end);
+    void closeSubpath();
+
+    void addLines(std::span<const Point> points);
+    void addRect(const Rect& rect);
+    void addEllipse(const Rect& rect);
+    // Corner sizes are clamped to half the rectangle's width and height.
+    void addRoundedRect(const Rect& rect, double cornerWidth, double cornerHeight);
+    void addRoundedRect(const Rect& rect, unsigned corners, Size cornerRadii);
+    // Angles in radians from the x axis towards the y axis. `clockwise` has the meaning of the platform's
+    // path function: true sweeps towards decreasing angles (clockwise when y points up). The view-level
+    // bezier path of the platform uses the opposite flag. A current point is joined to the arc's start
+    // with a line; without one, the arc starts a new subpath.
+    void addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise);
+    // An arc through `sweep` radians from `startAngle` (negative sweeps go towards decreasing angles).
+    void addRelativeArc(Point center, double radius, double startAngle, double sweep);
+    // The arc of the given radius tangent to the lines current point -> tangent1End and
+    // tangent1End -> tangent2End, preceded by a line to its first tangent point.
+    void addArcToPoint(Point tangent1End, Point tangent2End, double radius);
+    void addPath(const Path& other, const AffineTransform& transform = {});
+
+    Path transformed(const AffineTransform& transform) const;
+
+    const std::vector<PathElement>& elements() const { return elements_; }
+    bool isEmpty() const { return elements_.empty(); }
+    std::optional<Point> currentPoint() const { return currentPoint_; }
+
+    // The box of every point including curve control points (cheap); the null rectangle when empty.
+    Rect boundingBox() const;
+    // The tight box of the drawn outline: curve extremes, not control points.
+    Rect pathBoundingBox() const;
+    // Open subpaths count as closed; curves are flattened finely enough for hit testing.
+    bool contains(Point point, FillRule rule = FillRule::winding) const;
+    // The outline as polygons, one a subpath, curves cut into lines no longer than `segmentLength`.
+    std::vector<std::vector<Point>> flattened(double segmentLength = 0.5) const;
+
+    bool operator==(const Path&) const = default;
+
+private:
+    void append(PathElement::Kind kind, std::initializer_list<Point> points);
+    void arcSegments(Point center, double radius, double startAngle, double sweep);
+
+    std::vector<PathElement> elements_;
+    std::optional<Point> currentPoint_;
+    Point subpathStart_;
+};
+
+}  // namespace gfx

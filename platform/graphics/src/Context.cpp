@@ -1,0 +1,449 @@
+#include "gfx/Context.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "BitmapLayout.h"
+#include "ContextImpl.h"
+
+namespace gfx {
+
+namespace {
+
+cairo_operator_t cairoOperator(BlendMode mode) {
+    switch (mode) {
+        case BlendMode::normal: return CAIRO_OPERATOR_OVER;
+        case BlendMode::multiply: return CAIRO_OPERATOR_MULTIPLY;
+        case BlendMode::screen: return CAIRO_OPERATOR_SCREEN;
+        case BlendMode::overlay: return CAIRO_OPERATOR_OVERLAY;
+        case BlendMode::darken: return CAIRO_OPERATOR_DARKEN;
+        case BlendMode::lighten: return CAIRO_OPERATOR_LIGHTEN;
+        case BlendMode::colorDodge: return CAIRO_OPERATOR_COLOR_DODGE;
+        case BlendMode::colorBurn: return CAIRO_OPERATOR_COLOR_BURN;
+        case BlendMode::softLight: return CAIRO_OPERATOR_SOFT_LIGHT;
+        case BlendMode::hardLight: return CAIRO_OPERATOR_HARD_LIGHT;
+        case BlendMode::difference: return CAIRO_OPERATOR_DIFFERENCE;
+        case BlendMode::exclusion: return CAIRO_OPERATOR_EXCLUSION;
+        case BlendMode::hue: return CAIRO_OPERATOR_HSL_HUE;
+        case BlendMode::saturation: return CAIRO_OPERATOR_HSL_SATURATION;
+        case BlendMode::color: return CAIRO_OPERATOR_HSL_COLOR;
+        case BlendMode::luminosity: return CAIRO_OPERATOR_HSL_LUMINOSITY;
+        case BlendMode::clear: return CAIRO_OPERATOR_CLEAR;
+        case BlendMode::copy: return CAIRO_OPERATOR_SOURCE;
+        case BlendMode::sourceIn: return CAIRO_OPERATOR_IN;
+        case BlendMode::sourceOut: return CAIRO_OPERATOR_OUT;
+        case BlendMode::sourceAtop: return CAIRO_OPERATOR_ATOP;
+        case BlendMode::destinationOver: return CAIRO_OPERATOR_DEST_OVER;
+        case BlendMode::destinationIn: return CAIRO_OPERATOR_DEST_IN;
+        case BlendMode::destinationOut: return CAIRO_OPERATOR_DEST_OUT;
+        case BlendMode::destinationAtop: return CAIRO_OPERATOR_DEST_ATOP;
+        case BlendMode::exclusiveOr: return CAIRO_OPERATOR_XOR;
+        // Cairo has no "sum minus one"; multiply darkens the same colours, less strongly.
+        case BlendMode::plusDarker: return CAIRO_OPERATOR_MULTIPLY;
+        case BlendMode::plusLighter: return CAIRO_OPERATOR_ADD;
+    }
+    return CAIRO_OPERATOR_OVER;
+}
+
+// Operators that change the destination where the source is empty; the platform limits them to the
+// drawn area, so we clip them to it.
+bool isUnbounded(cairo_operator_t op) {
+    return op == CAIRO_OPERATOR_SOURCE || op == CAIRO_OPERATOR_IN || op == CAIRO_OPERATOR_OUT ||
+           op == CAIRO_OPERATOR_DEST_IN || op == CAIRO_OPERATOR_DEST_ATOP || op == CAIRO_OPERATOR_CLEAR;
+}
+
+cairo_matrix_t toCairo(const AffineTransform& t) {
+    cairo_matrix_t matrix;
+    cairo_matrix_init(&matrix, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    return matrix;
+}
+
+AffineTransform fromCairo(const cairo_matrix_t& m) { return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0}; }
+
+AffineTransform baseTransform(const Context::Options& options, int pixelHeight) {
+    if (options.origin == Origin::bottomLeft) return {options.scale, 0, 0, -options.scale, 0, double(pixelHeight)};
+    return AffineTransform::scale(options.scale, options.scale);
+}
+
+cairo_filter_t cairoFilter(InterpolationQuality quality) {
+    switch (quality) {
+        case InterpolationQuality::none: return CAIRO_FILTER_NEAREST;
+        case InterpolationQuality::low: return CAIRO_FILTER_FAST;
+        case InterpolationQuality::standard:
+        case InterpolationQuality::medium: return CAIRO_FILTER_GOOD;
+        case InterpolationQuality::high: return CAIRO_FILTER_BEST;
+    }
+    return CAIRO_FILTER_GOOD;
+}
+
+}  // namespace
+
+std::optional<BlendMode> blendModeFromRawValue(int rawValue) {
+    if (rawValue < 0 || rawValue > static_cast<int>(BlendMode::plusLighter)) return std::nullopt;
+    return static_cast<BlendMode>(rawValue);
+}
+
+PatternPointer bitmapPattern(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement,
+                             InterpolationQuality quality) {
+    // Cairo wants mutable data but only reads a source surface; the pattern keeps the surface alive.
+    auto* data = const_cast<unsigned char*>(bitmap.pixels.data());
+    SurfacePointer surface(
+        cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height, bitmap.stride));
+    PatternPointer pattern(cairo_pattern_create_for_surface(surface.get()));
+    Rect box = rect.standardized();
+    double sx = bitmap.width / box.width(), sy = bitmap.height / box.height();
+    cairo_matrix_t matrix;
+    if (placement == BitmapPlacement::firstRowAtMaxY)
+        cairo_matrix_init(&matrix, sx, 0, 0, -sy, -box.minX() * sx, box.maxY() * sy);
+    else
+        cairo_matrix_init(&matrix, sx, 0, 0, sy, -box.minX() * sx, -box.minY() * sy);
+    cairo_pattern_set_matrix(pattern.get(), &matrix);
+    cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern.get(), cairoFilter(quality));
+    return pattern;
+}
+
+Context::Impl::~Impl() {
+    if (cairo) cairo_destroy(cairo);
+}
+
+void Context::Impl::appendPath(const Path& path) {
+    cairo_new_path(cairo);
+    Point current;
+    for (const PathElement& element : path.elements()) {
+        const auto& p = element.points;
+        switch (element.kind) {
+            case PathElement::Kind::moveTo:
+                cairo_move_to(cairo, p[0].x, p[0].y);
+                current = p[0];
+                break;
+            case PathElement::Kind::lineTo:
+                cairo_line_to(cairo, p[0].x, p[0].y);
+                current = p[0];
+                break;
+            case PathElement::Kind::quadCurveTo:
+                // Degree elevation: the same curve as a cubic.
+                cairo_curve_to(cairo, current.x + 2.0 / 3 * (p[0].x - current.x),
+                               current.y + 2.0 / 3 * (p[0].y - current.y), p[1].x + 2.0 / 3 * (p[0].x - p[1].x),
+                               p[1].y + 2.0 / 3 * (p[0].y - p[1].y), p[1].x, p[1].y);
+                current = p[1];
+                break;
+            case PathElement::Kind::curveTo:
+                cairo_curve_to(cairo, p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
+                current = p[2];
+                break;
+            case PathElement::Kind::closeSubpath: {
+                cairo_close_path(cairo);
+                double x, y;
+                cairo_get_current_point(cairo, &x, &y);
+                current = {x, y};
+                break;
+            }
+        }
+    }
+}
+
+void Context::Impl::setSourceColor(Color color) {
+    cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha * state.alpha);
+}
+
+void Context::Impl::composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea) {
+    cairo_operator_t op = cairoOperator(state.blend);
+    cairo_save(cairo);
+    if (!state.mask) {
+        cairo_set_operator(cairo, op);
+        if (isUnbounded(op)) clipToDrawnArea();
+        paint();
+    } else {
+        // Draw alone first, then bring the result through the mask with the blend mode.
+        cairo_push_group(cairo);
+        cairo_set_operator(cairo, CAIRO_OPERATOR_OVER);
+        paint();
+        cairo_pop_group_to_source(cairo);
+        cairo_set_operator(cairo, op);
+        if (isUnbounded(op)) clipToDrawnArea();
+        cairo_identity_matrix(cairo);
+        cairo_mask_surface(cairo, state.mask.get(), 0, 0);
+    }
+    cairo_restore(cairo);
+}
+
+Context::Context(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Context::~Context() = default;
+
+std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Options options) {
+    if (pixelWidth <= 0 || pixelHeight <= 0 || !(options.scale > 0)) return nullptr;
+    if (std::int64_t(pixelWidth) * pixelHeight > maximumPixelCount) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->options = options;
+    impl->width = pixelWidth;
+    impl->height = pixelHeight;
+    if (options.format == PixelFormat::alphaOnly) {
+        impl->coverageStride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, pixelWidth);
+        impl->coverage.assign(std::size_t(impl->coverageStride) * pixelHeight, 0);
+        impl->surface.reset(cairo_image_surface_create_for_data(impl->coverage.data(), CAIRO_FORMAT_A8, pixelWidth,
+                                                                pixelHeight, impl->coverageStride));
+    } else {
+        impl->pixels = Bitmap::make(pixelWidth, pixelHeight);
+        if (options.format == PixelFormat::rgb24)
+            for (int y = 0; y < pixelHeight; ++y) std::fill_n(impl->pixels.row(y), pixelWidth, 0xFF000000u);
+        auto format = options.format == PixelFormat::rgb24 ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+        impl->surface.reset(cairo_image_surface_create_for_data(impl->pixels.pixels.data(), format, pixelWidth,
+                                                                pixelHeight, impl->pixels.stride));
+    }
+    if (cairo_surface_status(impl->surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    impl->cairo = cairo_create(impl->surface.get());
+    if (cairo_status(impl->cairo) != CAIRO_STATUS_SUCCESS) return nullptr;
+    cairo_matrix_t base = toCairo(baseTransform(options, pixelHeight));
+    cairo_set_matrix(impl->cairo, &base);
+    cairo_set_line_width(impl->cairo, 1);
+    cairo_set_miter_limit(impl->cairo, 10);
+    return std::shared_ptr<Context>(new Context(std::move(impl)));
+}
+
+std::shared_ptr<Context> Context::create(Size pointSize, Options options) {
+    auto pixels = [&](double points) {
+        double value = std::ceil(points * options.scale - 1e-9);
+        return std::isfinite(value) && value < 1e9 ? static_cast<int>(value) : 0;
+    };
+    return create(pixels(pointSize.width), pixels(pointSize.height), options);
+}
+
+std::shared_ptr<Context> Context::create(const Bitmap& bitmap, Options options) {
+    options.format = PixelFormat::argb32;
+    auto context = create(bitmap.width, bitmap.height, options);
+    if (!context || !hasValidLayout(bitmap)) return nullptr;
+    cairo_surface_flush(context->impl_->surface.get());
+    for (int y = 0; y < bitmap.height; ++y) std::copy_n(bitmap.row(y), bitmap.width, context->impl_->pixels.row(y));
+    cairo_surface_mark_dirty(context->impl_->surface.get());
+    return context;
+}
+
+int Context::pixelWidth() const { return impl_->width; }
+int Context::pixelHeight() const { return impl_->height; }
+double Context::scale() const { return impl_->options.scale; }
+Size Context::size() const { return {impl_->width / scale(), impl_->height / scale()}; }
+PixelFormat Context::format() const { return impl_->options.format; }
+Origin Context::origin() const { return impl_->options.origin; }
+
+Bitmap Context::makeImage() const {
+    cairo_surface_flush(impl_->surface.get());
+    if (impl_->options.format == PixelFormat::argb32) return impl_->pixels;
+    Bitmap image = Bitmap::make(impl_->width, impl_->height);
+    for (int y = 0; y < impl_->height; ++y) {
+        std::uint32_t* out = image.row(y);
+        if (impl_->options.format == PixelFormat::rgb24) {
+            const std::uint32_t* in = impl_->pixels.row(y);
+            for (int x = 0; x < impl_->width; ++x) out[x] = in[x] | 0xFF000000u;
+        } else {
+            const unsigned char* in = impl_->coverage.data() + std::size_t(y) * impl_->coverageStride;
+            for (int x = 0; x < impl_->width; ++x) out[x] = std::uint32_t(in[x]) << 24;
+        }
+    }
+    return image;
+}
+
+void Context::save() {
+    cairo_save(impl_->cairo);
+    impl_->savedStates.push_back(impl_->state);
+}
+
+void Context::restore() {
+    if (impl_->savedStates.empty()) return;
+    cairo_restore(impl_->cairo);
+    impl_->state = std::move(impl_->savedStates.back());
+    impl_->savedStates.pop_back();
+}
+
+// Cairo stops drawing for good after a non-finite or singular matrix, so such transforms are ignored.
+void Context::translateBy(double x, double y) { concatenate(AffineTransform::translation(x, y)); }
+void Context::scaleBy(double sx, double sy) { concatenate(AffineTransform::scale(sx, sy)); }
+void Context::rotateBy(double radians) {
+    if (std::isfinite(radians)) concatenate(AffineTransform::rotation(radians));
+}
+
+void Context::concatenate(const AffineTransform& transform) {
+    double determinant = transform.a * transform.d - transform.b * transform.c;
+    if (determinant == 0 || !std::isfinite(determinant) || !std::isfinite(transform.tx) ||
+        !std::isfinite(transform.ty))
+        return;
+    cairo_matrix_t matrix = toCairo(transform);
+    cairo_transform(impl_->cairo, &matrix);
+}
+
+AffineTransform Context::deviceTransform() const {
+    cairo_matrix_t matrix;
+    cairo_get_matrix(impl_->cairo, &matrix);
+    return fromCairo(matrix);
+}
+
+AffineTransform Context::currentTransform() const {
+    return deviceTransform().concatenating(baseTransform(impl_->options, impl_->height).inverted());
+}
+
+void Context::clip(const Path& path, FillRule rule) {
+    impl_->appendPath(path);
+    cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    cairo_clip(impl_->cairo);
+}
+
+void Context::clip(const Rect& rect) {
+    Path path;
+    path.addRect(rect);
+    clip(path);
+}
+
+void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement placement) {
+    SharedSurface combined(cairo_image_surface_create(CAIRO_FORMAT_A8, impl_->width, impl_->height),
+                           cairo_surface_destroy);
+    cairo_t* painter = cairo_create(combined.get());
+    if (hasValidLayout(mask) && !rect.isEmpty()) {
+        cairo_matrix_t device;
+        cairo_get_matrix(impl_->cairo, &device);
+        cairo_set_matrix(painter, &device);
+        PatternPointer pattern = bitmapPattern(mask, rect, placement, impl_->state.interpolation);
+        Rect box = rect.standardized();
+        cairo_rectangle(painter, box.minX(), box.minY(), box.width(), box.height());
+        cairo_clip(painter);
+        cairo_set_source(painter, pattern.get());
+        cairo_paint(painter);
+    }
+    if (impl_->state.mask) {
+        cairo_reset_clip(painter);
+        cairo_identity_matrix(painter);
+        cairo_set_operator(painter, CAIRO_OPERATOR_DEST_IN);
+        cairo_set_source_surface(painter, impl_->state.mask.get(), 0, 0);
+        cairo_paint(painter);
+    }
+    cairo_destroy(painter);
+    cairo_surface_flush(combined.get());
+    impl_->state.mask = std::move(combined);
+}
+
+Rect Context::clipBoundingBox() const {
+    double x1, y1, x2, y2;
+    cairo_clip_extents(impl_->cairo, &x1, &y1, &x2, &y2);
+    return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
+}
+
+void Context::setFillColor(Color color) { impl_->state.fill = color; }
+void Context::setStrokeColor(Color color) { impl_->state.stroke = color; }
+void Context::setAlpha(double alpha) { impl_->state.alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0); }
+void Context::setBlendMode(BlendMode mode) { impl_->state.blend = mode; }
+void Context::setInterpolationQuality(InterpolationQuality quality) { impl_->state.interpolation = quality; }
+void Context::setShouldAntialias(bool antialias) {
+    cairo_set_antialias(impl_->cairo, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+}
+void Context::setFlatness(double flatness) {
+    if (std::isfinite(flatness)) cairo_set_tolerance(impl_->cairo, std::max(0.01, flatness * 0.1));
+}
+void Context::setLineWidth(double width) {
+    if (std::isfinite(width)) cairo_set_line_width(impl_->cairo, std::max(0.0, width));
+}
+void Context::setLineCap(LineCap cap) {
+    cairo_set_line_cap(impl_->cairo, cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
+                                     : cap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
+                                                              : CAIRO_LINE_CAP_BUTT);
+}
+void Context::setLineJoin(LineJoin join) {
+    cairo_set_line_join(impl_->cairo, join == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+                                      : join == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                : CAIRO_LINE_JOIN_MITER);
+}
+void Context::setMiterLimit(double limit) {
+    if (std::isfinite(limit)) cairo_set_miter_limit(impl_->cairo, limit);
+}
+
+void Context::setLineDash(double phase, std::span<const double> lengths) {
+    bool anyPositive = std::any_of(lengths.begin(), lengths.end(), [](double length) { return length > 0; });
+    bool anyInvalid =
+        std::any_of(lengths.begin(), lengths.end(), [](double length) { return !(length >= 0) || std::isinf(length); });
+    if (!anyPositive || anyInvalid || !std::isfinite(phase)) {
+        cairo_set_dash(impl_->cairo, nullptr, 0, 0);
+        return;
+    }
+    cairo_set_dash(impl_->cairo, lengths.data(), static_cast<int>(lengths.size()), phase);
+}
+
+Color Context::fillColor() const { return impl_->state.fill; }
+Color Context::strokeColor() const { return impl_->state.stroke; }
+double Context::alpha() const { return impl_->state.alpha; }
+BlendMode Context::blendMode() const { return impl_->state.blend; }
+
+void Context::fill(const Path& path, FillRule rule) {
+    cairo_t* cr = impl_->cairo;
+    auto addShape = [&] {
+        impl_->appendPath(path);
+        cairo_set_fill_rule(cr, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    };
+    impl_->composite(
+        [&] {
+            addShape();
+            impl_->setSourceColor(impl_->state.fill);
+            cairo_fill(cr);
+        },
+        [&] {
+            addShape();
+            cairo_clip(cr);
+        });
+}
+
+void Context::stroke(const Path& path) {
+    cairo_t* cr = impl_->cairo;
+    impl_->composite(
+        [&] {
+            impl_->appendPath(path);
+            impl_->setSourceColor(impl_->state.stroke);
+            cairo_stroke(cr);
+        },
+        [&] {
+            // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
+            impl_->appendPath(path);
+            double x1, y1, x2, y2;
+            cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
+            cairo_new_path(cr);
+            cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
+            cairo_clip(cr);
+        });
+}
+
+void Context::fillRect(const Rect& rect) {
+    Path path;
+    path.addRect(rect);
+    fill(path);
+}
+
+void Context::strokeRect(const Rect& rect) {
+    Path path;
+    path.addRect(rect);
+    stroke(path);
+}
+
+void Context::clearRect(const Rect& rect) {
+    save();
+    impl_->state.blend = BlendMode::clear;
+    impl_->state.alpha = 1;
+    fillRect(rect);
+    restore();
+}
+
+void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
+    if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
+    cairo_t* cr = impl_->cairo;
+    PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);
+    Rect box = rect.standardized();
+    auto clipToRect = [&] {
+        cairo_new_path(cr);
+        cairo_rectangle(cr, box.minX(), box.minY(), box.width(), box.height());
+        cairo_clip(cr);
+    };
+    impl_->composite(
+        [&] {
+            clipToRect();
+            cairo_set_source(cr, pattern.get());
+            cairo_paint_with_alpha(cr, impl_->state.alpha);
+        },
+        clipToRect);
+}
+
+}  // namespace gfx

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cairo.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "gfx/Context.h"
+
+namespace gfx {
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using SurfacePointer = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using SharedSurface = std::shared_ptr<cairo_surface_t>;
+
+struct PatternDeleter {
+    void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
+};
+using PatternPointer = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
+
+// A pattern that paints `bitmap` into `rect` of user space, its edge pixels padded outward (callers
+// clip to the rectangle). The bitmap must have a valid layout and outlive the pattern.
+PatternPointer bitmapPattern(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement,
+                             InterpolationQuality quality);
+
+// State that Cairo does not keep for us; Cairo's own state (transform, clip, line style) is saved alongside.
+struct DrawingState {
+    Color fill = Color::black();
+    Color stroke = Color::black();
+    double alpha = 1;
+    BlendMode blend = BlendMode::normal;
+    InterpolationQuality interpolation = InterpolationQuality::standard;
+    // Device-sized alpha mask from clipToMask, shared between saved states (never written after creation).
+    SharedSurface mask;
+};
+
+struct Context::Impl {
+    Context::Options options;
+    int width = 0;
+    int height = 0;
+    Bitmap pixels;                       // argb32 and rgb24
+    std::vector<unsigned char> coverage;  // alphaOnly
+    int coverageStride = 0;
+    SurfacePointer surface;
+    cairo_t* cairo = nullptr;
+    DrawingState state;
+    std::vector<DrawingState> savedStates;
+
+    ~Impl();
+    void appendPath(const Path& path);
+    void setSourceColor(Color color);
+    // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
+    // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
+    void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);
+};
+
+}  // namespace gfx

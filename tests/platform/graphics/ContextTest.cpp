@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "PixelProbe.h"
+#include "gfx/Context.h"
+
+using namespace gfx;
+using gfx::testing::alphaAt;
+using gfx::testing::pixelNear;
+
+namespace {
+
+constexpr std::uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF, white = 0xFFFFFFFF;
+
+std::shared_ptr<Context> makeContext(int width, int height, double scale = 1, Origin origin = Origin::topLeft) {
+    auto context = Context::create(Size{double(width), double(height)}, {.scale = scale, .origin = origin});
+    EXPECT_TRUE(context);
+    return context;
+}
+
+std::shared_ptr<Context> filledContext(int width, int height, Color color) {
+    auto context = makeContext(width, height);
+    context->setFillColor(color);
+    context->fillRect({0, 0, double(width), double(height)});
+    return context;
+}
+
+Bitmap solid(int width, int height, std::uint32_t pixel) {
+    Bitmap bitmap = Bitmap::make(width, height);
+    for (int y = 0; y < height; ++y) std::fill_n(bitmap.row(y), width, pixel);
+    return bitmap;
+}
+
+Bitmap redRowOverBlueRow() {
+    Bitmap bitmap = Bitmap::make(1, 2);
+    bitmap.row(0)[0] = red;
+    bitmap.row(1)[0] = blue;
+    return bitmap;
+}
+
+}  // namespace
+
+TEST(Context, FillsInPointsAtTheContextScale) {
+    auto context = makeContext(10, 10, 2);
+    ASSERT_EQ(context->pixelWidth(), 20);
+    EXPECT_EQ(context->size(), (Size{10, 10}));
+    context->setFillColor(Color::rgb(255, 0, 0));
+    context->fillRect({2, 3, 4, 5});  // pixels x 4..11, y 6..15
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 4, 6, red));
+    EXPECT_TRUE(pixelNear(image, 11, 15, red));
+    EXPECT_TRUE(pixelNear(image, 3, 6, 0));
+    EXPECT_TRUE(pixelNear(image, 12, 10, 0));
+    EXPECT_TRUE(pixelNear(image, 8, 16, 0));
+}
+
+TEST(Context, BottomLeftOriginPutsSmallYAtTheBottomRow) {
+    auto context = makeContext(10, 10, 1, Origin::bottomLeft);
+    context->setFillColor(Color::rgb(0, 0, 255));
+    context->fillRect({0, 0, 10, 2});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 5, 9, blue));
+    EXPECT_TRUE(pixelNear(image, 5, 0, 0));
+    EXPECT_EQ(context->currentTransform(), AffineTransform::identity());
+    EXPECT_EQ(context->deviceTransform().apply(Point{0, 0}), (Point{0, 10}));
+}
+
+TEST(Context, TransformsConcatenateInThePlatformOrder) {
+    auto context = makeContext(40, 40);
+    context->translateBy(10, 0);
+    context->scaleBy(2, 2);  // user (1, 1) -> (12, 2)
+    EXPECT_EQ(context->currentTransform().apply(Point{1, 1}), (Point{12, 2}));
+    context->concatenate(AffineTransform::translation(5, 5));  // applied before the current transform
+    EXPECT_EQ(context->currentTransform().apply(Point{0, 0}), (Point{20, 10}));
+    context->setFillColor(Color::rgb(0, 255, 0));
+    context->fillRect({0, 0, 2, 2});  // device 20..24 x 10..14
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 21, 11, green));
+    EXPECT_TRUE(pixelNear(image, 19, 11, 0));
+    EXPECT_TRUE(pixelNear(image, 25, 11, 0));
+}
+
+TEST(Context, SaveAndRestoreBringBackTransformColourAndClip) {
+    auto context = makeContext(20, 20);
+    context->setFillColor(Color::rgb(255, 0, 0));
+    context->save();
+    context->translateBy(10, 10);
+    context->setFillColor(Color::rgb(0, 0, 255));
+    context->clip(Rect{0, 0, 5, 5});
+    context->setAlpha(0.5);
+    context->restore();
+    context->restore();  // unbalanced: ignored
+    EXPECT_EQ(context->fillColor(), Color::rgb(255, 0, 0));
+    EXPECT_EQ(context->alpha(), 1);
+    context->fillRect({0, 0, 20, 20});
+    EXPECT_TRUE(pixelNear(context->makeImage(), 1, 1, red));
+}
+
+TEST(Context, ClipToPathKeepsDrawingInsideTheShapeByItsFillRule) {
+    auto context = makeContext(100, 100);
+    Path star;
+    for (int index = 0; index < 5; ++index) {
+        double angle = -std::numbers::pi / 2 + index * 4 * std::numbers::pi / 5;
+        Point point{50 + 45 * std::cos(angle), 50 + 45 * std::sin(angle)};
+        index == 0 ? star.moveTo(point) : star.lineTo(point);
+    }
+    star.closeSubpath();
+    context->save();
+    context->clip(star, FillRule::evenOdd);
+    context->setFillColor(Color::rgb(0, 0, 255));
+    context->fillRect({0, 0, 100, 100});
+    context->restore();
+    Bitmap evenOdd = context->makeImage();
+    EXPECT_TRUE(pixelNear(evenOdd, 50, 50, 0));    // the doubly covered centre is a hole
+    EXPECT_TRUE(pixelNear(evenOdd, 50, 12, blue));  // the top point is inside
+    EXPECT_TRUE(pixelNear(evenOdd, 5, 95, 0));
+
+    context->setFillColor(Color::rgb(255, 0, 0));
+    context->fill(star);  // winding fills the centre too
+    EXPECT_TRUE(pixelNear(context->makeImage(), 50, 50, red));
+}
+
+TEST(Context, ClipToMaskScalesCoverageByTheMaskAlpha) {
+    auto context = makeContext(20, 10);
+    Bitmap mask = Bitmap::make(2, 1);
+    mask.row(0)[0] = 0xFF000000;  // opaque left half
+    mask.row(0)[1] = 0x80000000;  // half-transparent right half
+    context->setInterpolationQuality(InterpolationQuality::none);
+    context->clipToMask({0, 0, 20, 5}, mask);
+    context->setFillColor(Color::white());
+    context->fillRect({0, 0, 20, 10});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 3, 2, white));
+    EXPECT_TRUE(pixelNear(image, 15, 2, 0x80808080));
+    EXPECT_TRUE(pixelNear(image, 3, 7, 0));  // outside the mask's rectangle
+}
+
+TEST(Context, NestedMasksMultiplyAndRestoreDropsThem) {
+    auto context = makeContext(4, 4);
+    context->save();
+    context->clipToMask({0, 0, 4, 4}, solid(1, 1, 0x80000000));
+    context->clipToMask({0, 0, 2, 4}, solid(1, 1, 0x80000000), BitmapPlacement::firstRowAtMinY);
+    context->setFillColor(Color::white());
+    context->fillRect({0, 0, 4, 4});
+    Bitmap masked = context->makeImage();
+    EXPECT_NEAR(double(alphaAt(masked, 0, 0)), 64, 2);
+    EXPECT_EQ(alphaAt(masked, 3, 0), 0u);
+    context->restore();
+    context->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(alphaAt(context->makeImage(), 3, 0), 255u);
+}
+
+TEST(Context, BlendModesCombineKnownColours) {
+    auto context = filledContext(10, 10, Color::rgb(255, 128, 0));
+    context->setBlendMode(BlendMode::multiply);
+    context->setFillColor(Color::rgb(128, 255, 255));
+    context->fillRect({0, 0, 5, 10});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 5, 0xFF808000));
+    EXPECT_TRUE(pixelNear(image, 7, 5, 0xFFFF8000));
+    EXPECT_EQ(blendModeFromRawValue(22), BlendMode::destinationIn);
+    EXPECT_EQ(blendModeFromRawValue(20), BlendMode::sourceAtop);
+    EXPECT_FALSE(blendModeFromRawValue(28));
+}
+
+TEST(Context, SourceInAndClearAffectOnlyTheDrawnShape) {
+    auto context = filledContext(10, 10, Color::rgb(255, 0, 0));
+    context->setBlendMode(BlendMode::sourceIn);
+    context->setFillColor(Color::rgb(0, 0, 255));
+    context->fillRect({0, 0, 5, 5});
+    context->setBlendMode(BlendMode::clear);
+    context->fillRect({5, 5, 5, 5});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 2, blue));
+    EXPECT_TRUE(pixelNear(image, 7, 2, red));  // outside the drawn rectangle, untouched
+    EXPECT_TRUE(pixelNear(image, 7, 7, 0));
+    EXPECT_TRUE(pixelNear(image, 2, 7, red));
+}
+
+TEST(Context, DestinationInWithAMaskKeepsTheDestinationOnlyUnderTheShape) {
+    auto context = filledContext(10, 10, Color::rgb(255, 0, 0));
+    context->clipToMask({0, 0, 10, 10}, solid(1, 1, 0xFF000000));
+    context->setBlendMode(BlendMode::destinationIn);
+    context->setFillColor(Color::black().withAlphaComponent(0.5));
+    context->fillRect({0, 0, 5, 10});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 5, 0x80800000));
+    EXPECT_TRUE(pixelNear(image, 7, 5, red));
+}
+
+TEST(Context, ClearRectIgnoresBlendModeAndAlpha) {
+    auto context = filledContext(10, 10, Color::rgb(0, 255, 0));
+    context->setAlpha(0.3);
+    context->setBlendMode(BlendMode::multiply);
+    context->clearRect({0, 0, 5, 10});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 5, 0));
+    EXPECT_TRUE(pixelNear(image, 7, 5, green));
+}
+
+TEST(Context, GlobalAlphaScalesFillsAndBitmaps) {
+    auto context = makeContext(10, 10);
+    context->setAlpha(0.5);
+    context->setFillColor(Color::rgb(255, 0, 0));
+    context->fillRect({0, 0, 5, 10});
+    context->drawBitmap(solid(2, 2, blue), {5, 0, 5, 10});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 5, 0x80800000));
+    EXPECT_TRUE(pixelNear(image, 7, 5, 0x80000080));
+}
+
+TEST(Context, DashesLeaveGapsAlongAStroke) {
+    auto context = makeContext(40, 10);
+    context->setStrokeColor(Color::black());
+    context->setLineWidth(4);
+    const double pattern[] = {10, 10};
+    context->setLineDash(0, pattern);
+    Path line;
+    line.moveTo({0, 5});
+    line.lineTo({40, 5});
+    context->stroke(line);
+    Bitmap image = context->makeImage();
+    EXPECT_EQ(alphaAt(image, 5, 5), 255u);
+    EXPECT_EQ(alphaAt(image, 15, 5), 0u);
+    EXPECT_EQ(alphaAt(image, 25, 5), 255u);
+    EXPECT_EQ(alphaAt(image, 25, 8), 0u);  // beyond half the line width
+
+    context->setLineDash(0, {});
+    context->setLineCap(LineCap::square);
+    context->clearRect({0, 0, 40, 10});
+    Path shortLine;
+    shortLine.moveTo({10, 5});
+    shortLine.lineTo({20, 5});
+    context->stroke(shortLine);
+    EXPECT_EQ(alphaAt(context->makeImage(), 9, 5), 255u);  // the square cap reaches past the end
+}
+
+TEST(Context, BitmapsLandByTheirPlacement) {
+    Bitmap twoRows = redRowOverBlueRow();
+    auto context = makeContext(10, 10);
+    context->setInterpolationQuality(InterpolationQuality::none);
+    context->drawBitmap(twoRows, {0, 0, 5, 10}, BitmapPlacement::firstRowAtMinY);
+    context->drawBitmap(twoRows, {5, 0, 5, 10}, BitmapPlacement::firstRowAtMaxY);
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 2, 1, red));
+    EXPECT_TRUE(pixelNear(image, 2, 8, blue));
+    EXPECT_TRUE(pixelNear(image, 7, 1, blue));
+    EXPECT_TRUE(pixelNear(image, 7, 8, red));
+}
+
+TEST(Context, FlippingATopLeftContextDrawsPlatformBitmapsUpright) {
+    Bitmap twoRows = redRowOverBlueRow();
+    auto context = makeContext(4, 4, 2);
+    context->scaleBy(1, -1);
+    context->translateBy(0, -4);
+    context->drawBitmap(twoRows, {0, 0, 4, 4});
+    Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 3, 0, red));
+    EXPECT_TRUE(pixelNear(image, 3, 7, blue));
+}
+
+TEST(Context, AntialiasingOffGivesHardEdges) {
+    auto context = makeContext(10, 10);
+    context->setShouldAntialias(false);
+    Path circle;
+    circle.addEllipse({0.3, 0.3, 9.4, 9.4});
+    context->fill(circle);
+    Bitmap image = context->makeImage();
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) EXPECT_TRUE(alphaAt(image, x, y) == 0 || alphaAt(image, x, y) == 255);
+}
+
+TEST(Context, AlphaOnlyAndOpaqueContextsMakeMatchingImages) {
+    auto mask = Context::create(4, 4, {.format = PixelFormat::alphaOnly});
+    ASSERT_TRUE(mask);
+    mask->setFillColor(Color::rgb(255, 0, 0, 0.5));
+    mask->fillRect({0, 0, 2, 4});
+    Bitmap coverage = mask->makeImage();
+    EXPECT_TRUE(pixelNear(coverage, 0, 0, 0x80000000));
+    EXPECT_TRUE(pixelNear(coverage, 3, 0, 0));
+
+    auto opaque = Context::create(4, 4, {.format = PixelFormat::rgb24});
+    ASSERT_TRUE(opaque);
+    opaque->setFillColor(Color::rgb(255, 0, 0, 0.5));
+    opaque->fillRect({0, 0, 2, 4});
+    Bitmap image = opaque->makeImage();
+    EXPECT_TRUE(pixelNear(image, 0, 0, 0xFF800000));
+    EXPECT_TRUE(pixelNear(image, 3, 0, 0xFF000000));
+}
+
+TEST(Context, NonFiniteStateIsIgnoredSoLaterDrawingStillWorks) {
+    auto context = makeContext(4, 4);
+    context->translateBy(NAN, 0);
+    context->scaleBy(0, 1);
+    context->rotateBy(INFINITY);
+    context->setLineWidth(NAN);
+    const double badDash[] = {NAN, 2};
+    context->setLineDash(0, badDash);
+    context->setFillColor(Color{NAN, 0, 0, 1});
+    Path broken;
+    broken.moveTo({NAN, 1});
+    broken.lineTo({INFINITY, 2});
+    broken.lineTo({1, 3});
+    context->fill(broken);
+    context->stroke(broken);
+    context->fillRect({0, 0, 4, 4});
+    EXPECT_EQ(context->currentTransform(), AffineTransform::identity());
+    EXPECT_TRUE(pixelNear(context->makeImage(), 2, 2, 0xFF000000));
+}
+
+TEST(Context, StartsFromABitmapAndRefusesImpossibleSizes) {
+    auto context = Context::create(solid(3, 3, green), {});
+    ASSERT_TRUE(context);
+    EXPECT_TRUE(pixelNear(context->makeImage(), 1, 1, green));
+    EXPECT_FALSE(Context::create(0, 10, {}));
+    EXPECT_FALSE(Context::create(Size{100000, 100000}, {}));
+    EXPECT_FALSE(Context::create(Size{10, 10}, {.scale = 0}));
+    EXPECT_FALSE(Context::create(Size{NAN, 10}, {}));
+}
