@@ -1,0 +1,1 @@
+// Placeholder translation unit so the app library has a source until the models land.
