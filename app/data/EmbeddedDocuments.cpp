@@ -1,1 +1,0 @@
-// Placeholder translation unit so the app library has a source until the models land.
