@@ -43,3 +43,16 @@ function(sorvane_benchmark name source)
     set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 300)
   endif()
 endfunction()
+
+# Compiles a data file into the target, byte for byte, as
+#   extern const std::string_view <symbol>;  (in namespace embedded)
+function(sorvane_embed target file symbol)
+  set(output "${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp")
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${output} -DSYMBOL=${symbol}
+            -P "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
+    DEPENDS "${file}" "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
+    COMMENT "Embedding ${file}")
+  target_sources(${target} PRIVATE "${output}")
+endfunction()

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "foundation/JSONCoding.h"
+
+// The country-flag list compiled into the app: 263 entries of flag address, country name and code.
+class CountryFlagsJSON {
+public:
+    static const CountryFlagsJSON& shared();
+
+    std::string_view countryFlagsJSON;
+};
+
+// True for an absolute http(s) address with a host and no blanks or control characters.
+bool isAbsoluteWebAddress(std::string_view text);
+
+// "flag" must read as an absolute address; anything else fails the document.
+struct FlagAddressCoder {
+    static std::string decode(const foundation::DecodingValue& value);
+    static const std::string& encode(const std::string& flag) { return flag; }
+};
+
+struct CountryFlagsModel {
+    std::string flag;
+    std::string country;
+    std::optional<std::string> code;
+
+    static constexpr auto codingKeys = std::tuple{
+        foundation::field("flag", &CountryFlagsModel::flag, FlagAddressCoder{}),
+        foundation::field("country", &CountryFlagsModel::country),
+        foundation::optionalField("code", &CountryFlagsModel::code),
+    };
+};
+
+// The first entry whose country equals the given one after full Unicode lower-casing of both;
+// nothing else is forgiven (no trimming, no other spellings).
+const CountryFlagsModel* flagForCountry(const std::vector<CountryFlagsModel>& flags, std::string_view country);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "foundation/JSONCoding.h"
+
+namespace livetiming {
+
+// "RaceControlMessages.json": the officials' messages of a session, in the order issued.
+struct Message {
+    std::string utc;
+    std::int64_t lap = 0;
+    std::string category;
+    std::string message;
+    std::optional<std::string> flag;
+    std::optional<std::string> scope;
+    std::optional<std::int64_t> sector;
+
+    static constexpr auto codingKeys = std::tuple{
+        foundation::field("Utc", &Message::utc),
+        foundation::field("Lap", &Message::lap),
+        foundation::field("Category", &Message::category),
+        foundation::field("Message", &Message::message),
+        foundation::optionalField("Flag", &Message::flag),
+        foundation::optionalField("Scope", &Message::scope),
+        foundation::optionalField("Sector", &Message::sector),
+    };
+};
+
+struct RaceControlMessageModel {
+    std::vector<Message> messages;
+
+    static constexpr auto codingKeys = std::tuple{
+        foundation::field("Messages", &RaceControlMessageModel::messages),
+    };
+};
+
+}  // namespace livetiming

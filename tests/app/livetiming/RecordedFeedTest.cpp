@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ModelTestSupport.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/EventsModel.h"
+#include "livetiming/PredictionsModel.h"
+#include "livetiming/RaceControlMessageModel.h"
+#include "livetiming/TeamRadioModel.h"
+#include "livetiming/TimingData.h"
+#include "livetiming/TopThreeModel.h"
+#include "livetiming/TyresModel.h"
+#include "livetiming/WeatherModel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace livetiming;
+
+// The timing-app state carries each car's stints in the same form as the tyre stint file.
+struct TimingAppLine {
+    std::vector<StintModel> stints;
+    static constexpr auto codingKeys = std::tuple{foundation::field("Stints", &TimingAppLine::stints)};
+};
+struct TimingAppData {
+    std::map<std::string, TimingAppLine> lines;
+    static constexpr auto codingKeys = std::tuple{foundation::field("Lines", &TimingAppData::lines)};
+};
+
+template <class T>
+std::string decodingError(std::string_view bytes) {
+    auto result = modeltest::decode<T>(bytes);
+    return result ? std::string{} : result.error().description();
+}
+
+// The decoder of each file kind the app models; "" when the name is no such kind.
+std::function<std::string(std::string_view)> decoderFor(const std::string& stem) {
+    if (stem == "Index" || stem.starts_with("Index20")) return decodingError<EventsModel>;
+    if (stem == "DriverList") return decodingError<std::map<std::string, DriverListPartModel>>;
+    if (stem == "TeamRadio") return decodingError<TeamRadioModel>;
+    if (stem == "WeatherData") return decodingError<WeatherModel>;
+    if (stem == "TimingData") return decodingError<TimingData>;
+    if (stem == "TopThree") return decodingError<TopThreeModel>;
+    if (stem == "ChampionshipPrediction") return decodingError<PredictionsModel>;
+    if (stem == "RaceControlMessages") return decodingError<RaceControlMessageModel>;
+    if (stem == "TyreStintSeries") return decodingError<TyresModel>;
+    if (stem == "TimingAppData") return decodingError<TimingAppData>;
+    return {};
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Real files that the models' strict rules refuse, with the reason each one fails.
+const std::map<std::string, std::string> refusedRecordings{
+    // A cancelled session is listed without its name (2023 Qatar sprint weekend) or path (2019 Suzuka
+    // practice 3, lost to a typhoon), both of which every session requires.
+    {"2023/Index.json", R"(keyNotFound("Name", codingPath: "Meetings[17].Sessions[2]")"},
+    {"2019/Index.json", R"(keyNotFound("Path", codingPath: "Meetings[16].Sessions[2]")"},
+    // A keyframe marks itself with "_kf": true beside the driver entries.
+    {"_signalr-state/2023-05-28_Monaco_Grand_Prix_Race/DriverList.json", R"(typeMismatch(Dictionary<String, Any>, codingPath: "_kf")"},
+    {"_signalr-state/2023-05-28_Monaco_Grand_Prix_Race/initial-state-R.json#DriverList",
+     R"(typeMismatch(Dictionary<String, Any>, codingPath: "_kf")"},
+    // This season's entries carry no "CountryCode".
+    {"_signalr-state/2025-03-16_Australian_Grand_Prix_Race/DriverList.json", R"(keyNotFound("CountryCode", codingPath: "1")"},
+};
+
+void expectDecodes(const std::string& name, const std::string& error, int& decoded) {
+    if (auto refused = refusedRecordings.find(name); refused != refusedRecordings.end()) {
+        EXPECT_TRUE(error.starts_with(refused->second)) << name << ": " << error;
+    } else {
+        EXPECT_EQ(error, "") << name;
+        ++decoded;
+    }
+}
+
+void expectEveryModelledFileDecodes(const fs::path& root) {
+    int decoded = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".json") continue;
+        std::string stem = entry.path().stem().string();
+        if (stem == "initial-state-R") {
+            // A subscribe reply: one member per topic under "R".
+            auto reply = nlohmann::json::parse(readFile(entry.path()));
+            for (const auto& [topic, state] : reply["R"].items()) {
+                if (auto decode = decoderFor(topic)) {
+                    expectDecodes(fs::relative(entry.path(), root).generic_string() + "#" + topic,
+                                  decode(state.dump()), decoded);
+                }
+            }
+        } else if (auto decode = decoderFor(stem)) {
+            expectDecodes(fs::relative(entry.path(), root).generic_string(), decode(readFile(entry.path())), decoded);
+        }
+    }
+    EXPECT_GT(decoded, 0);
+}
+
+TEST(RecordedFeed, committedFilesDecodeIntoTheirModels) {
+    expectEveryModelledFileDecodes(modeltest::fixture("livetiming"));
+}
+
+TEST(RecordedFeed, everySharedRecordingOfAModelledKindDecodes) {
+    fs::path root = modeltest::sharedFixtures() / "livetiming";
+    if (!fs::exists(root)) GTEST_SKIP() << "no shared recordings beside this checkout";
+    expectEveryModelledFileDecodes(root);
+}
+
+TEST(RecordedFeed, seasonIndexLeadsToSessionPaths) {
+    auto index = modeltest::decodeFile<EventsModel>(modeltest::fixture("livetiming/2022/Index.json"));
+    ASSERT_TRUE(index) << index.error().description();
+    EXPECT_EQ(index->year, 2022);
+    auto meeting = std::find_if(index->meetings.begin(), index->meetings.end(),
+                                [](const Meeting& meeting) { return meeting.name == "Bahrain Grand Prix"; });
+    ASSERT_NE(meeting, index->meetings.end());
+    const auto& bahrain = *meeting;
+    auto race = std::find_if(bahrain.sessions.begin(), bahrain.sessions.end(),
+                             [](const Session& session) { return session.type == "Race"; });
+    ASSERT_NE(race, bahrain.sessions.end());
+    EXPECT_EQ(race->path, "2022/2022-03-20_Bahrain_Grand_Prix/2022-03-20_Race/");
+}
+
+TEST(RecordedFeed, recordedStintsReadTheirNewFlagFromText) {
+    auto state = modeltest::decodeFile<TimingAppData>(
+        modeltest::fixture("livetiming/_signalr-state/2025-03-16_Australian_Grand_Prix_Race/TimingAppData.json"));
+    ASSERT_TRUE(state) << state.error().description();
+    const auto& stints = state->lines.at("1").stints;
+    ASSERT_GE(stints.size(), 2u);
+    EXPECT_EQ(stints[0].compound, "INTERMEDIATE");
+    EXPECT_TRUE(stints[0].isNew);
+    EXPECT_FALSE(stints[1].isNew);
+    EXPECT_EQ(stints[1].tyresNotChanged, "1");
+    EXPECT_EQ(stints[1].startLaps, 2);
+}
+
+}  // namespace
