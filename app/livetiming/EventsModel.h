@@ -56,6 +56,23 @@ struct Session {
     };
 };
 
+// The feed lists cancelled and placeholder sessions without "Path" (and often without "Name"): they
+// have no files. Leaving them out keeps the season's other sessions instead of failing the whole
+// index on them; every session that has a path is still read strictly.
+struct SessionsWithFiles {
+    static std::vector<Session> decode(const foundation::DecodingValue& value) {
+        const auto& json = value.json();
+        if (!json.is_array()) return value.decode<std::vector<Session>>();
+        std::vector<Session> sessions;
+        for (std::size_t index = 0; index < json.size(); ++index) {
+            if (json[index].is_object() && !json[index].contains("Path")) continue;
+            sessions.push_back(value.decodeElement<Session>(index));
+        }
+        return sessions;
+    }
+    static std::vector<Session> encode(const std::vector<Session>& sessions) { return sessions; }
+};
+
 struct Meeting {
     std::vector<Session> sessions;
     std::int64_t key = 0;
@@ -68,7 +85,7 @@ struct Meeting {
     Circuit circuit;
 
     static constexpr auto codingKeys = std::tuple{
-        foundation::field("Sessions", &Meeting::sessions),
+        foundation::field("Sessions", &Meeting::sessions, SessionsWithFiles{}),
         foundation::field("Key", &Meeting::key),
         foundation::field("Code", &Meeting::code),
         foundation::field("Number", &Meeting::number),

@@ -34,7 +34,9 @@ TEST(SeasonIndex, meetingAndSessionFieldsFollowTheirRules) {
         {"complete", {}, decodes},
         {"no meetings", {{"/Meetings", json::array()}}, decodes},
         {"meeting without OfficialName", {{"/Meetings/0/OfficialName", {}}}, FailureKind::keyNotFound},
-        {"session without Path", {{"/Meetings/0/Sessions/0/Path", {}}}, FailureKind::keyNotFound},
+        {"session with a path but no Name", {{"/Meetings/0/Sessions/0/Name", {}}}, FailureKind::keyNotFound},
+        {"session Path null", {{"/Meetings/0/Sessions/0/Path", nullptr}}, FailureKind::valueNotFound},
+        {"Sessions not a list", {{"/Meetings/0/Sessions", "none"}}, FailureKind::typeMismatch},
         {"Key as a string", {{"/Meetings/0/Key", "1141"}}, FailureKind::typeMismatch},
         {"session without Number", {{"/Meetings/0/Sessions/0/Number", {}}}, decodes},
         {"session Number null", {{"/Meetings/0/Sessions/0/Number", nullptr}}, decodes},
@@ -49,6 +51,25 @@ TEST(SeasonIndex, meetingAndSessionFieldsFollowTheirRules) {
     EXPECT_EQ(session.path, "2023/no-slash");  // used as sent
     EXPECT_EQ(index->meetings.at(0).circuit.shortName, "Sakhir");
     modeltest::expectStableRoundTrip(*index);
+}
+
+TEST(SeasonIndex, sessionsWithoutFilesAreLeftOutAndTheSeasonKept) {
+    // Cancelled sessions come without "Path" (and placeholders without "Name" either).
+    json placeholder = {{"Key", -1}, {"Type", "Race"}, {"StartDate", "2023-10-08T20:00:00"},
+                        {"EndDate", "2023-10-08T22:00:00"}, {"GmtOffset", "03:00:00"}};
+    json document = indexDocument();
+    document["Meetings"][0]["Sessions"].insert(document["Meetings"][0]["Sessions"].begin(), placeholder);
+    auto index = modeltest::decode<EventsModel>(document.dump());
+    ASSERT_TRUE(index) << index.error().description();
+    ASSERT_EQ(index->meetings.at(0).sessions.size(), 1u);
+    EXPECT_EQ(index->meetings[0].sessions[0].path, "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/");
+
+    // A broken session after the placeholder is still reported at its own index.
+    document["Meetings"][0]["Sessions"][1]["Key"] = "1141";
+    auto broken = modeltest::decode<EventsModel>(document.dump());
+    ASSERT_FALSE(broken);
+    EXPECT_NE(broken.error().description().find("Meetings[0].Sessions[1].Key"), std::string::npos)
+        << broken.error().description();
 }
 
 TEST(DriverList, entriesNeedAllTwelveKeys) {

@@ -122,6 +122,12 @@ public:
     // The value read by the standard rules of T; a failure fails the document.
     template <class T>
     T decode() const { return json_detail::decodeValue<T>(json_, path_); }
+    // Element `index` of an array value, read by the standard rules of T, with its index in error texts.
+    template <class T>
+    T decodeElement(std::size_t index) const {
+        CodingPathNode elementPath{path_, {}, index, true};
+        return json_detail::decodeValue<T>(json_.at(index), &elementPath);
+    }
     // Fails the document with a dataCorrupted error at this value.
     [[noreturn]] void fail(std::string debugDescription) const {
         json_detail::failDataCorrupted(path_, std::move(debugDescription));
