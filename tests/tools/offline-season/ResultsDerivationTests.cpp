@@ -78,6 +78,11 @@ TEST(RoundFromSeason, RefusesDocumentsWithoutAPagedRaceTable) {
       Json::parse(R"({"MRData":{"limit":"30","offset":"0","total":"0","RaceTable":{}}})"), 1));
   EXPECT_FALSE(offline_season::roundFromSeason(
       Json::parse(R"({"MRData":{"limit":"30","offset":"0","RaceTable":{"Races":[]}}})"), 1));
+  auto wrongTypes = offline_season::roundFromSeason(
+      Json::parse(R"({"MRData":{"limit":"30","offset":"0","total":"1","url":7,
+                     "RaceTable":{"Races":[{"round":"1","Results":[{}]}]}}})"), 1);
+  ASSERT_FALSE(wrongTypes);
+  EXPECT_NE(wrongTypes.error().find("unexpected document"), std::string::npos);
 }
 
 TEST(OpeningStandings, ConstructorsMatchTheRecordedStandingsAfterRoundOne) {

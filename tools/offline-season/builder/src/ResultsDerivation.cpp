@@ -61,9 +61,17 @@ std::optional<double> pointsOf(const Json& row) {
   return points;
 }
 
-}  // namespace
+// A member of an unexpected JSON type makes nlohmann throw; it reaches callers as an error.
+template <typename Work>
+std::expected<Json, std::string> guarded(Work work) {
+  try {
+    return work();
+  } catch (const Json::exception& error) {
+    return std::unexpected(std::string("unexpected document: ") + error.what());
+  }
+}
 
-std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int round) {
+std::expected<Json, std::string> roundFromSeasonUnguarded(const Json& seasonDocument, int round) {
   if (!seasonDocument.contains("MRData")) return std::unexpected("no MRData envelope");
   const Json& data = seasonDocument["MRData"];
   auto total = data.contains("total") ? wholeNumber(data["total"]) : std::nullopt;
@@ -104,8 +112,7 @@ std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int
   return Json{{"MRData", std::move(envelope)}};
 }
 
-std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundResults,
-                                                            StandingsKind kind) {
+std::expected<Json, std::string> standingsUnguarded(const Json& roundResults, StandingsKind kind) {
   if (!roundResults.contains("MRData")) return std::unexpected("no MRData envelope");
   const Json& data = roundResults["MRData"];
   if (!data.contains("RaceTable") || !data["RaceTable"].contains("Races") ||
@@ -178,6 +185,17 @@ std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundRes
   table["StandingsLists"] = Json::array({std::move(list)});
   envelope["StandingsTable"] = std::move(table);
   return Json{{"MRData", std::move(envelope)}};
+}
+
+}  // namespace
+
+std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int round) {
+  return guarded([&] { return roundFromSeasonUnguarded(seasonDocument, round); });
+}
+
+std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundResults,
+                                                            StandingsKind kind) {
+  return guarded([&] { return standingsUnguarded(roundResults, kind); });
 }
 
 }  // namespace offline_season

@@ -1,6 +1,7 @@
 #include "offline_season/SnapshotBuilder.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -22,6 +23,14 @@ std::optional<Json> parsed(const std::string& bytes) {
   Json value = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
   if (value.is_discarded()) return std::nullopt;
   return value;
+}
+
+// A race's "round" text as a number; 0 when it is not one.
+int roundOf(const Json& race) {
+  const std::string text = race.value("round", "");
+  int round = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), round);
+  return error == std::errc{} && end == text.data() + text.size() ? round : 0;
 }
 
 std::string compact(const Json& value) {
@@ -51,7 +60,7 @@ int lastFinishedRound(const Json& calendar, sys_seconds now) {
   for (const Json& race : table.value("Races", Json::array())) {
     auto start = readInstant(race.value("date", "") + "T" + race.value("time", "00:00:00Z"));
     if (!start || *start + std::chrono::hours{3} > now) continue;
-    last = std::max(last, std::stoi(race.value("round", "0")));
+    last = std::max(last, roundOf(race));
   }
   return last;
 }
@@ -77,7 +86,8 @@ std::expected<void, std::string> addDerivedRounds(const BuildContext& context, S
     if (!document) return std::unexpected(seasonPath + " is not JSON");
     const Json races = (*document)["MRData"]["RaceTable"].value("Races", Json::array());
     for (const Json& race : races) {
-      int round = std::stoi(race.value("round", "0"));
+      int round = roundOf(race);
+      if (round <= 0) continue;
       std::string path = "results-api/" + season + "/" + std::to_string(round) + "/" + kind + ".json";
       if (snapshot.contains(path)) continue;  // a recording of the exact query wins
       auto derived = roundFromSeason(*document, round);
@@ -254,8 +264,15 @@ std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& opt
   }
 
   SeasonSnapshot snapshot;
-  for (const auto& produce : producers)
-    if (auto produced = produce(context, snapshot); !produced) return std::unexpected(produced.error());
+  for (const auto& produce : producers) {
+    std::expected<void, std::string> produced;
+    try {
+      produced = produce(context, snapshot);
+    } catch (const Json::exception& error) {
+      produced = std::unexpected(std::string("unexpected recorded document: ") + error.what());
+    }
+    if (!produced) return std::unexpected(produced.error());
+  }
 
   snapshot.add("now.txt", {options.now + "\n", Origin::generated, {},
                            "the snapshot's now (see the header of this listing)"});
