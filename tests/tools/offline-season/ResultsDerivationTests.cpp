@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "offline_season/ResultsDerivation.h"
+
+namespace {
+
+using offline_season::Json;
+using offline_season::StandingsKind;
+
+Json fixture(const std::string& name) {
+  std::ifstream in(std::string(SORVANE_TEST_FIXTURES) + "/offline-season/" + name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return Json::parse(bytes.str());
+}
+
+// The two recordings were made years apart: the reference data attached to each row (Wikipedia
+// links, a driver's permanent number at recording time) drifted, the results did not.
+Json withoutReferenceDrift(Json race) {
+  for (auto& rows : race.items()) {
+    if (!rows.value().is_array()) continue;
+    for (auto& row : rows.value()) {
+      if (row.contains("Constructor")) row["Constructor"].erase("url");
+      if (row.contains("Driver")) row["Driver"].erase("permanentNumber");
+    }
+  }
+  return race;
+}
+
+void expectSameRound(const Json& derived, const Json& recorded) {
+  const Json& ours = derived["MRData"];
+  const Json& theirs = recorded["MRData"];
+  for (const char* key : {"series", "limit", "offset", "total"}) EXPECT_EQ(ours[key], theirs[key]) << key;
+  EXPECT_EQ(ours["RaceTable"]["season"], theirs["RaceTable"]["season"]);
+  EXPECT_EQ(ours["RaceTable"]["round"], theirs["RaceTable"]["round"]);
+  ASSERT_EQ(ours["RaceTable"]["Races"].size(), 1u);
+  EXPECT_EQ(withoutReferenceDrift(ours["RaceTable"]["Races"][0]),
+            withoutReferenceDrift(theirs["RaceTable"]["Races"][0]));
+  // Same members in the same order as the service's own one-round answer.
+  std::vector<std::string> ourKeys, theirKeys;
+  for (auto& item : ours.items()) ourKeys.push_back(item.key());
+  for (auto& item : theirs.items()) theirKeys.push_back(item.key());
+  EXPECT_EQ(ourKeys, theirKeys);
+}
+
+TEST(RoundFromSeason, MatchesTheRecordedOneRoundRaceResult) {
+  auto derived = offline_season::roundFromSeason(fixture("2023-results.json"), 1);
+  ASSERT_TRUE(derived) << derived.error();
+  expectSameRound(*derived, fixture("2023-1-results.json"));
+  EXPECT_EQ((*derived)["MRData"]["url"], "http://testserver/ergast/f1/2023/1/results.json");
+}
+
+TEST(RoundFromSeason, MatchesTheRecordedOneRoundSprintResult) {
+  auto derived = offline_season::roundFromSeason(fixture("2023-sprint.json"), 4);
+  ASSERT_TRUE(derived) << derived.error();
+  expectSameRound(*derived, fixture("2023-4-sprint.json"));
+}
+
+TEST(RoundFromSeason, RefusesRoundsThePageDoesNotHoldWhole) {
+  auto season = fixture("2023-results.json");  // 30 of 440 rows: round 1 whole, round 2 cut
+  EXPECT_FALSE(offline_season::roundFromSeason(season, 2));
+  EXPECT_FALSE(offline_season::roundFromSeason(season, 3));
+  // A later page may begin in the middle of its first round.
+  season["MRData"]["offset"] = "30";
+  EXPECT_FALSE(offline_season::roundFromSeason(season, 1));
+  // The last round of the last page is whole.
+  season["MRData"]["offset"] = "0";
+  season["MRData"]["total"] = "30";
+  EXPECT_TRUE(offline_season::roundFromSeason(season, 2));
+}
+
+TEST(RoundFromSeason, RefusesDocumentsWithoutAPagedRaceTable) {
+  EXPECT_FALSE(offline_season::roundFromSeason(Json::parse("{}"), 1));
+  EXPECT_FALSE(offline_season::roundFromSeason(
+      Json::parse(R"({"MRData":{"limit":"30","offset":"0","total":"0","RaceTable":{}}})"), 1));
+  EXPECT_FALSE(offline_season::roundFromSeason(
+      Json::parse(R"({"MRData":{"limit":"30","offset":"0","RaceTable":{"Races":[]}}})"), 1));
+  auto wrongTypes = offline_season::roundFromSeason(
+      Json::parse(R"({"MRData":{"limit":"30","offset":"0","total":"1","url":7,
+                     "RaceTable":{"Races":[{"round":"1","Results":[{}]}]}}})"), 1);
+  ASSERT_FALSE(wrongTypes);
+  EXPECT_NE(wrongTypes.error().find("unexpected document"), std::string::npos);
+}
+
+TEST(OpeningStandings, ConstructorsMatchTheRecordedStandingsAfterRoundOne) {
+  auto derived = offline_season::standingsAfterOpeningRound(fixture("2023-1-results.json"),
+                                                            StandingsKind::constructors);
+  ASSERT_TRUE(derived) << derived.error();
+  const Json recorded = fixture("2023-1-constructorStandings.json")["MRData"];
+  const Json& ours = (*derived)["MRData"];
+  EXPECT_EQ(ours["total"], recorded["total"]);
+  const Json& ourRows = ours["StandingsTable"]["StandingsLists"][0]["ConstructorStandings"];
+  const Json& theirRows = recorded["StandingsTable"]["StandingsLists"][0]["ConstructorStandings"];
+  ASSERT_EQ(ourRows.size(), theirRows.size());
+  for (std::size_t index = 0; index < ourRows.size(); ++index) {
+    for (const char* key : {"position", "positionText", "points", "wins"})
+      EXPECT_EQ(ourRows[index][key], theirRows[index][key]) << index << " " << key;
+    EXPECT_EQ(ourRows[index]["Constructor"]["constructorId"], theirRows[index]["Constructor"]["constructorId"]);
+  }
+}
+
+TEST(OpeningStandings, DriversRankByPointsThenFinish) {
+  auto derived = offline_season::standingsAfterOpeningRound(fixture("2023-1-results.json"),
+                                                            StandingsKind::drivers);
+  ASSERT_TRUE(derived) << derived.error();
+  const Json& list = (*derived)["MRData"]["StandingsTable"]["StandingsLists"][0];
+  EXPECT_EQ(list["round"], "1");
+  const Json& rows = list["DriverStandings"];
+  ASSERT_EQ(rows.size(), 20u);
+  EXPECT_EQ(rows[0]["Driver"]["driverId"], "max_verstappen");
+  EXPECT_EQ(rows[0]["points"], "25");
+  EXPECT_EQ(rows[0]["wins"], "1");
+  EXPECT_EQ(rows[0]["Constructors"][0]["constructorId"], "red_bull");
+  const Json results = fixture("2023-1-results.json")["MRData"]["RaceTable"]["Races"][0]["Results"];
+  // In a single race nobody outscores someone who finished ahead of them.
+  for (std::size_t index = 0; index < rows.size(); ++index)
+    EXPECT_EQ(rows[index]["Driver"]["driverId"], results[index]["Driver"]["driverId"]) << index;
+}
+
+TEST(OpeningStandings, RefusesLaterRounds) {
+  auto later = fixture("2023-4-sprint.json");
+  EXPECT_FALSE(offline_season::standingsAfterOpeningRound(later, StandingsKind::drivers));
+  EXPECT_FALSE(offline_season::standingsAfterOpeningRound(Json::parse("[]"), StandingsKind::drivers));
+}
+
+}  // namespace

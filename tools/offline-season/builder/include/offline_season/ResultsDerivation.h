@@ -1,0 +1,27 @@
+#pragma once
+
+#include <expected>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+// Documents of the results API derived from other recorded responses of the same service.
+namespace offline_season {
+
+using Json = nlohmann::ordered_json;
+
+// The one-round answer ("<season>/<round>/results.json", ".../qualifying.json", ".../sprint.json")
+// cut out of a season-wide answer of the same kind, in the envelope the service gives a one-round
+// query: offset "0", total = that round's rows, RaceTable with "season", "round" and the one race.
+// Fails when the page does not hold every row of the round (the service pages by rows, so a round
+// cut at either end of the page is incomplete) or when the round is not in it.
+std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int round);
+
+// Championship standings after a season's first round, from that round's recorded race result:
+// points and wins as scored, ties broken by the better finish. Only the first round can be done this
+// way: later rounds need every earlier result.
+enum class StandingsKind { drivers, constructors };
+std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundResults,
+                                                            StandingsKind kind);
+
+}  // namespace offline_season

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "offline_season/SeasonSnapshot.h"
+
+namespace offline_season {
+
+struct BuildOptions {
+  std::filesystem::path fixtures;  // the recorded data (results-api/, livetiming/, MANIFEST.tsv)
+  std::string season = "2023";
+  // The snapshot's "now" (ISO 8601, UTC): Azerbaijan race day, inside the window in which the app
+  // treats that weekend as under way (see docs/offline-season.md).
+  std::string now = "2023-04-30T00:30:00Z";
+  // Sessions replayed live from their streams, and the instant at which each stream's elapsed time
+  // is zero: the sprint is three laps old at "now".
+  struct Replay {
+    std::string sessionPath;  // relative to the static base, ending in "/"
+    std::string streamOrigin;  // ISO 8601, UTC
+  };
+  std::vector<Replay> replays = {
+      {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-29T23:40:00Z"}};
+};
+
+// What a producer sees while the snapshot is built.
+struct BuildContext {
+  const BuildOptions& options;
+  // Bytes of a fixture file (path relative to the fixtures folder), or why it could not be read.
+  std::expected<std::string, std::string> read(const std::string& fixturePath) const;
+  // The recording's origin from MANIFEST.tsv: its URL, else its source repository; empty if unlisted.
+  std::string recordedFrom(const std::string& fixturePath) const;
+  std::vector<std::string> listFiles(const std::string& fixtureDirectory) const;  // sorted, recursive
+
+  std::vector<std::pair<std::string, std::string>> manifest;  // fixture path -> recorded from
+};
+
+// One kind of service's part of the snapshot. Phase two adds polls, RSS, images and flags here.
+using Producer = std::function<std::expected<void, std::string>(const BuildContext&, SeasonSnapshot&)>;
+
+std::expected<void, std::string> produceResultsApi(const BuildContext& context, SeasonSnapshot& snapshot);
+std::expected<void, std::string> produceLiveTiming(const BuildContext& context, SeasonSnapshot& snapshot);
+std::vector<Producer> defaultProducers();
+
+// Runs the producers in order, then adds now.txt, replay.tsv and SOURCES.tsv.
+std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& options,
+                                                         const std::vector<Producer>& producers);
+
+}  // namespace offline_season

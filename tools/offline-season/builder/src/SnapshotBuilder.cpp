@@ -1,0 +1,300 @@
+#include "offline_season/SnapshotBuilder.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "livefeed/StreamFold.h"
+#include "offline_season/ResultsDerivation.h"
+
+namespace offline_season {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::sys_seconds;
+
+constexpr const char* perRoundKinds[] = {"results", "qualifying", "sprint"};
+
+std::optional<Json> parsed(const std::string& bytes) {
+  Json value = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
+  if (value.is_discarded()) return std::nullopt;
+  return value;
+}
+
+// A race's "round" text as a number; 0 when it is not one.
+int roundOf(const Json& race) {
+  const std::string text = race.value("round", "");
+  int round = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), round);
+  return error == std::errc{} && end == text.data() + text.size() ? round : 0;
+}
+
+std::string compact(const Json& value) {
+  return value.dump(-1, ' ', /*ensure_ascii=*/false, Json::error_handler_t::replace);
+}
+
+// "2023-04-30T00:30:00Z", or a results-API date and time ("2023-04-30" + "11:00:00Z").
+std::optional<sys_seconds> readInstant(const std::string& text) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  char zone = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
+                  &second, &zone) != 7 || zone != 'Z')
+    return std::nullopt;
+  std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month(month),
+                                   std::chrono::day(day)};
+  if (!date.ok()) return std::nullopt;
+  return sys_seconds{std::chrono::sys_days{date}} + std::chrono::hours{hour} +
+         std::chrono::minutes{minute} + std::chrono::seconds{second};
+}
+
+// Rounds whose race had started at least three hours before `now` (the app's own margin for a
+// weekend under way), from the season calendar.
+int lastFinishedRound(const Json& calendar, sys_seconds now) {
+  int last = 0;
+  if (!calendar.contains("MRData")) return last;
+  const Json& table = calendar["MRData"].value("RaceTable", Json::object());
+  for (const Json& race : table.value("Races", Json::array())) {
+    auto start = readInstant(race.value("date", "") + "T" + race.value("time", "00:00:00Z"));
+    if (!start || *start + std::chrono::hours{3} > now) continue;
+    last = std::max(last, roundOf(race));
+  }
+  return last;
+}
+
+std::expected<void, std::string> copyRecorded(const BuildContext& context, SeasonSnapshot& snapshot,
+                                              const std::string& fixturePath,
+                                              const std::string& snapshotPath, std::string how) {
+  auto bytes = context.read(fixturePath);
+  if (!bytes) return std::unexpected(bytes.error());
+  std::vector<std::string> sources{fixturePath};
+  if (auto from = context.recordedFrom(fixturePath); !from.empty()) how += " (recorded from " + from + ")";
+  snapshot.add(snapshotPath, {std::move(*bytes), Origin::recorded, std::move(sources), std::move(how)});
+  return {};
+}
+
+std::expected<void, std::string> addDerivedRounds(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string& season = context.options.season;
+  for (const char* kind : perRoundKinds) {
+    std::string seasonPath = "results-api/" + season + "/" + kind + ".json";
+    auto bytes = context.read(seasonPath);
+    if (!bytes) continue;
+    auto document = parsed(*bytes);
+    if (!document) return std::unexpected(seasonPath + " is not JSON");
+    const Json races = (*document)["MRData"]["RaceTable"].value("Races", Json::array());
+    for (const Json& race : races) {
+      int round = roundOf(race);
+      if (round <= 0) continue;
+      std::string path = "results-api/" + season + "/" + std::to_string(round) + "/" + kind + ".json";
+      if (snapshot.contains(path)) continue;  // a recording of the exact query wins
+      auto derived = roundFromSeason(*document, round);
+      if (!derived) continue;  // an incomplete round is left out, never padded
+      snapshot.add(path, {compact(*derived), Origin::derived, {seasonPath},
+                          "round " + std::to_string(round) + " cut out of the season-wide " + kind +
+                              " page, which holds all its rows; one-round envelope"});
+    }
+  }
+  return {};
+}
+
+std::expected<void, std::string> addOpeningStandings(const BuildContext& context, SeasonSnapshot& snapshot) {
+  std::string resultsPath = "results-api/" + context.options.season + "/1/results.json";
+  const SnapshotFile* results = snapshot.find(resultsPath);
+  if (!results) return {};
+  auto document = parsed(results->bytes);
+  if (!document) return std::unexpected(resultsPath + " is not JSON");
+  for (auto [kind, name] : {std::pair{StandingsKind::drivers, "driverStandings.json"},
+                            std::pair{StandingsKind::constructors, "constructorStandings.json"}}) {
+    std::string path = "results-api/" + context.options.season + "/1/" + name;
+    if (snapshot.contains(path)) continue;
+    auto standings = standingsAfterOpeningRound(*document, kind);
+    if (!standings) return std::unexpected(path + ": " + standings.error());
+    snapshot.add(path, {compact(*standings), Origin::derived, {resultsPath},
+                        "standings after the opening round, from its race result (points and wins "
+                        "as scored, ties by the better finish); not recorded"});
+  }
+  return {};
+}
+
+std::expected<void, std::string> addCurrentSeason(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string& season = context.options.season;
+  std::string calendarPath = "results-api/" + season + ".json";
+  const SnapshotFile* calendar = snapshot.find(calendarPath);
+  if (!calendar) return std::unexpected("no recorded calendar " + calendarPath);
+  auto now = readInstant(context.options.now);
+  if (!now) return std::unexpected("now is not an ISO 8601 UTC instant: " + context.options.now);
+  auto calendarJson = parsed(calendar->bytes);
+  if (!calendarJson) return std::unexpected(calendarPath + " is not JSON");
+
+  snapshot.add("results-api/current.json",
+               {calendar->bytes, Origin::derived, {calendarPath},
+                "copy of " + calendarPath + ": " + season + " is the current season at now"});
+  int finished = lastFinishedRound(*calendarJson, *now);
+  for (const char* name : {"driverStandings.json", "constructorStandings.json"}) {
+    for (int round = finished; round >= 1; --round) {
+      std::string source = "results-api/" + season + "/" + std::to_string(round) + "/" + name;
+      const SnapshotFile* standings = snapshot.find(source);
+      if (!standings) continue;
+      std::string how = "copy of " + source + ": standings after round " + std::to_string(round) +
+                        ", the last round finished by now (round " + std::to_string(finished) +
+                        ") whose standings the snapshot holds";
+      snapshot.add(std::string("results-api/current/") + name,
+                   {standings->bytes, Origin::derived, {source}, std::move(how)});
+      break;
+    }
+  }
+  return {};
+}
+
+std::optional<std::string> sessionPathOf(const std::string& stateFolderInfo) {
+  auto info = parsed(stateFolderInfo);
+  if (!info || !info->contains("Path") || !(*info)["Path"].is_string()) return std::nullopt;
+  return (*info)["Path"].get<std::string>();
+}
+
+}  // namespace
+
+std::expected<std::string, std::string> BuildContext::read(const std::string& fixturePath) const {
+  std::ifstream in(options.fixtures / fixturePath, std::ios::binary);
+  if (!in) return std::unexpected("cannot read fixture " + fixturePath);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string BuildContext::recordedFrom(const std::string& fixturePath) const {
+  auto found = std::ranges::find(manifest, fixturePath, &std::pair<std::string, std::string>::first);
+  return found == manifest.end() ? std::string{} : found->second;
+}
+
+std::vector<std::string> BuildContext::listFiles(const std::string& fixtureDirectory) const {
+  std::vector<std::string> files;
+  std::error_code error;
+  fs::path root = options.fixtures / fixtureDirectory;
+  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error))
+    if (it->is_regular_file())
+      files.push_back(fs::relative(it->path(), options.fixtures).generic_string());
+  std::ranges::sort(files);
+  return files;
+}
+
+std::expected<void, std::string> produceResultsApi(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string& season = context.options.season;
+  std::vector<std::string> recorded{"results-api/" + season + ".json"};
+  std::ranges::copy(context.listFiles("results-api/" + season), std::back_inserter(recorded));
+  for (const auto& fixturePath : recorded)
+    if (auto copied = copyRecorded(context, snapshot, fixturePath, fixturePath, "as recorded"); !copied)
+      return copied;
+  if (auto derived = addDerivedRounds(context, snapshot); !derived) return derived;
+  if (auto standings = addOpeningStandings(context, snapshot); !standings) return standings;
+  return addCurrentSeason(context, snapshot);
+}
+
+std::expected<void, std::string> produceLiveTiming(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string& season = context.options.season;
+  std::string index = "livetiming/" + season + "/Index.json";
+  if (auto copied = copyRecorded(context, snapshot, index, index, "as recorded"); !copied) return copied;
+
+  auto isReplayed = [&](const std::string& sessionPath) {
+    return std::ranges::any_of(context.options.replays,
+                               [&](const auto& replay) { return replay.sessionPath == sessionPath; });
+  };
+  for (const auto& fixturePath : context.listFiles("livetiming/" + season)) {
+    fs::path file(fixturePath);
+    if (file.extension() != ".jsonStream") continue;
+    auto bytes = context.read(fixturePath);
+    if (!bytes) return std::unexpected(bytes.error());
+    auto stream = livefeed::parseStream(*bytes);
+    std::string folder = file.parent_path().generic_string();
+    std::string keyframe = folder + "/" + file.stem().string() + ".json";
+    std::string how = "final state: " + std::to_string(stream.updates.size()) + " updates of the stream folded";
+    if (stream.skippedLines > 0) how += ", " + std::to_string(stream.skippedLines) + " unreadable lines skipped";
+    snapshot.add(keyframe, {livefeed::keyframeText(livefeed::foldAll(stream)), Origin::derived,
+                            {fixturePath}, std::move(how)});
+    std::string sessionPath = folder.substr(std::string("livetiming/").size()) + "/";
+    if (isReplayed(sessionPath)) {
+      auto copied = copyRecorded(context, snapshot, fixturePath, fixturePath,
+                                 "as recorded; kept for the live replay (replay.tsv)");
+      if (!copied) return copied;
+    }
+  }
+
+  // Keyframe state recorded from the live service's subscribe reply, one file per topic.
+  for (const auto& infoPath : context.listFiles("livetiming/_signalr-state")) {
+    if (fs::path(infoPath).filename() != "SessionInfo.json") continue;
+    auto info = context.read(infoPath);
+    if (!info) return std::unexpected(info.error());
+    auto sessionPath = sessionPathOf(*info);
+    if (!sessionPath || !sessionPath->starts_with(season + "/")) continue;
+    std::string stateFolder = fs::path(infoPath).parent_path().generic_string();
+    for (const auto& fixturePath : context.listFiles(stateFolder)) {
+      std::string name = fs::path(fixturePath).filename().string();
+      // Compressed car and position topics have no reader; the whole reply is split already.
+      if (name.ends_with(".z.json") || name.starts_with("initial-state")) continue;
+      std::string target = "livetiming/" + *sessionPath + name;
+      if (snapshot.contains(target)) continue;
+      auto copied = copyRecorded(context, snapshot, fixturePath, target,
+                                 "as recorded: the topic's keyframe in the live service's subscribe "
+                                 "reply (state before the start; no byte-order mark)");
+      if (!copied) return copied;
+    }
+  }
+  return {};
+}
+
+std::vector<Producer> defaultProducers() { return {produceResultsApi, produceLiveTiming}; }
+
+std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& options,
+                                                         const std::vector<Producer>& producers) {
+  BuildContext context{options, {}};
+  auto manifestText = context.read("MANIFEST.tsv");
+  if (!manifestText) return std::unexpected(manifestText.error());
+  std::istringstream lines(*manifestText);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line.starts_with('#')) continue;
+    std::vector<std::string> columns;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '\t');) columns.push_back(cell);
+    if (columns.size() < 2) continue;
+    std::string from = columns.size() > 2 && !columns[2].empty() ? columns[2] : columns[1];
+    context.manifest.emplace_back(columns[0], std::move(from));
+  }
+
+  SeasonSnapshot snapshot;
+  for (const auto& produce : producers) {
+    std::expected<void, std::string> produced;
+    try {
+      produced = produce(context, snapshot);
+    } catch (const Json::exception& error) {
+      produced = std::unexpected(std::string("unexpected recorded document: ") + error.what());
+    }
+    if (!produced) return std::unexpected(produced.error());
+  }
+
+  snapshot.add("now.txt", {options.now + "\n", Origin::generated, {},
+                           "the snapshot's now (see the header of this listing)"});
+  std::string replay = "# session path\tstream origin (UTC): the instant at which the streams' elapsed time is 0\n";
+  for (const auto& entry : options.replays) replay += entry.sessionPath + "\t" + entry.streamOrigin + "\n";
+  snapshot.add("replay.tsv", {std::move(replay), Origin::generated, {},
+                              "sessions replayed from their .jsonStream files, with their time origin"});
+
+  std::vector<std::string> header = {
+      "Origin of every file of the offline season, built by tools/offline-season (offline-season-builder).",
+      "recorded: the bytes of the named fixture, unchanged. derived: computed from the named recorded",
+      "files only, as described. generated: written by the tool. Fixture paths are relative to the",
+      "project's recorded-data folder (see its SOURCES.md and MANIFEST.tsv).",
+      "now = " + options.now + ": Azerbaijan Grand Prix race day (round 4). The app opens a race's live",
+      "screen from midnight to 03:00 of the race day, device time, and gives it the first session of",
+      "type Race, here the Sprint, whose TimingData stream was recorded; rounds 1-3 are finished and",
+      "rounds 5-22 upcoming. With the device clock in UTC (or UTC+1, UTC+2) the live window holds now.",
+      "Rounds 2 and 3 have no recorded standings, so the current standings are those after round 1.",
+  };
+  std::string listing = snapshot.sourcesListing(header);
+  snapshot.add("SOURCES.tsv", {std::move(listing), Origin::generated, {}, "this listing"});
+  return snapshot;
+}
+
+}  // namespace offline_season

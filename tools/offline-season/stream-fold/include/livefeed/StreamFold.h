@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+// Folding of the live-timing feed's recorded ".jsonStream" files into the keyframe state that the
+// static ".json" file of the same topic holds at a given moment of the session.
+namespace livefeed {
+
+// Key order is kept as the feed sent it, so a folded keyframe reads like a served one.
+using Json = nlohmann::ordered_json;
+
+struct StreamUpdate {
+  std::chrono::milliseconds elapsed{0};  // since the start of the recording
+  Json delta;
+};
+
+struct ParsedStream {
+  std::vector<StreamUpdate> updates;  // in file order
+  std::size_t skippedLines = 0;       // lines without a readable time stamp or JSON body
+};
+
+// Reads "HH:MM:SS.mmm{json}" lines. A UTF-8 byte-order mark is dropped wherever a line starts with
+// one (recordings stitched from several files carry one per part), CR LF and LF both end a line,
+// blank lines are ignored and unreadable ones counted.
+ParsedStream parseStream(std::string_view text);
+
+// Applies one update to a topic's state: objects merge member by member, recursively; an object
+// applied to an array patches the element at each decimal key (a key at or past the end appends);
+// "_deleted" lists members (or array indices) to remove before the rest of the update applies;
+// anything else replaces what was there.
+void mergeDelta(Json& state, const Json& delta);
+
+// The state after every update of the stream.
+Json foldAll(const ParsedStream& stream);
+
+// Folds one stream up to a moment of the session. Moving forward applies only the updates not yet
+// applied, so a replay that asks for later and later moments costs one merge per update overall;
+// asking for an earlier moment folds again from the start.
+class StreamReplay {
+public:
+  explicit StreamReplay(ParsedStream stream);
+
+  // The state once every update stamped at or before `elapsed` has applied (in file order, stopping
+  // at the first later one). Before the first update the state is null.
+  const Json& stateAt(std::chrono::milliseconds elapsed);
+
+  // Time stamp of the last update; zero for an empty stream.
+  std::chrono::milliseconds duration() const;
+  std::size_t skippedLines() const { return stream_.skippedLines; }
+
+private:
+  ParsedStream stream_;
+  Json state_;
+  std::size_t applied_ = 0;
+  std::chrono::milliseconds position_{-1};
+};
+
+// A keyframe as the static tree serves it: UTF-8 byte-order mark, then compact JSON.
+std::string keyframeText(const Json& state);
+
+}  // namespace livefeed
