@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "PixelProbe.h"
 #include "gfx/Context.h"
@@ -215,6 +217,18 @@ TEST(TextLayoutTest, DrawingFollowsTheTransformAndScale) {
     for (int y = 0; y < faded.height; ++y)
         for (int x = 0; x < faded.width; ++x) strongest = std::max(strongest, testing::alphaAt(faded, x, y));
     EXPECT_NEAR(strongest, 128, 2);
+}
+
+TEST(TextLayoutTest, ThreadsLayOutIndependentlyWithTheSameResults) {
+    auto string = text("Information about the circuit");
+    TextMeasurement here = TextLayout::make(string, {.width = 100}).measurement();
+    std::vector<TextMeasurement> results(4);
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        // Each thread has its own Pango context and cache, so each builds the layout afresh.
+        threads.emplace_back([&] { result = TextLayout::make(string, {.width = 100}).measurement(); });
+    for (auto& thread : threads) thread.join();
+    for (const auto& result : results) EXPECT_EQ(result, here);
 }
 
 TEST(TextLayoutTest, InvalidUtf8IsReplacedNotFatal) {
