@@ -154,6 +154,8 @@ public:
     struct Impl;
 
 private:
+    // Text drawing renders through the same Cairo context and drawing state.
+    friend struct ContextAccess;
     explicit Context(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

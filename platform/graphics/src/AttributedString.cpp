@@ -1,0 +1,83 @@
+#include "gfx/AttributedString.h"
+
+#include <glib.h>
+
+#include <algorithm>
+
+namespace gfx {
+
+namespace {
+
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
+constexpr std::string_view objectReplacementCharacter = "\xEF\xBF\xBC";
+
+std::string validUtf8(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    while (!text.empty()) {
+        const gchar* end = nullptr;
+        bool valid = g_utf8_validate(text.data(), gssize(text.size()), &end);
+        std::size_t goodLength = std::size_t(end - text.data());
+        result.append(text.substr(0, goodLength));
+        if (valid) break;
+        result.append(replacementCharacter);
+        text.remove_prefix(goodLength + 1);
+    }
+    return result;
+}
+
+}  // namespace
+
+Size TextAttachment::imageSize() const {
+    if (image.empty() || !(imageScale > 0)) return {};
+    return {image.width / imageScale, image.height / imageScale};
+}
+
+Rect TextAttachment::effectiveBounds() const {
+    if (!bounds.isEmpty()) return bounds.standardized();
+    return {{0, 0}, imageSize()};
+}
+
+AttributedString::AttributedString(std::string_view text, TextAttributes attributes) { append(text, attributes); }
+
+void AttributedString::append(std::string_view text, const TextAttributes& attributes) {
+    std::string valid = validUtf8(text);
+    if (valid.empty()) return;
+    if (!runs_.empty() && !runs_.back().attachment && runs_.back().attributes == attributes) {
+        runs_.back().length += valid.size();
+    } else {
+        runs_.push_back({text_.size(), valid.size(), attributes, nullptr});
+    }
+    text_ += valid;
+}
+
+void AttributedString::append(const AttributedString& other) {
+    for (const Run& run : other.runs_) {
+        if (run.attachment)
+            appendAttachment(run.attachment, run.attributes);
+        else
+            append(std::string_view(other.text_).substr(run.location, run.length), run.attributes);
+    }
+}
+
+void AttributedString::appendAttachment(std::shared_ptr<TextAttachment> attachment, const TextAttributes& attributes) {
+    if (!attachment) return;
+    runs_.push_back({text_.size(), objectReplacementCharacter.size(), attributes, std::move(attachment)});
+    text_ += objectReplacementCharacter;
+}
+
+const AttributedString::Run* AttributedString::runAt(std::size_t offset) const {
+    auto found = std::upper_bound(runs_.begin(), runs_.end(), offset,
+                                  [](std::size_t value, const Run& run) { return value < run.location; });
+    if (found == runs_.begin()) return nullptr;
+    const Run& run = *std::prev(found);
+    return offset < run.location + run.length ? &run : nullptr;
+}
+
+std::optional<ParagraphStyle> AttributedString::paragraphStyle() const {
+    for (const Run& run : runs_)
+        if (run.attributes.paragraphStyle) return run.attributes.paragraphStyle;
+    return std::nullopt;
+}
+
+}  // namespace gfx

@@ -1,0 +1,304 @@
+#include "gfx/TextLayout.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <list>
+#include <string>
+#include <unordered_map>
+
+#include "BitmapLayout.h"
+#include "ContextAccess.h"
+#include "PangoText.h"
+
+namespace gfx {
+
+struct TextLayout::Impl {
+    AttributedString string;
+    GObjectPointer<PangoLayout> layout;
+    int visibleLines = 0;
+    double layoutWidth = 0;
+    double firstBaseline = 0;
+    TextMeasurement measurement;
+};
+
+namespace {
+
+// Beyond this a width is as good as unlimited (and would overflow Pango's units).
+constexpr double unboundedWidth = 1e7;
+constexpr std::size_t cacheCapacity = 512;
+
+PangoEllipsizeMode ellipsizeMode(LineBreakMode mode) {
+    switch (mode) {
+        case LineBreakMode::byTruncatingHead: return PANGO_ELLIPSIZE_START;
+        case LineBreakMode::byTruncatingMiddle: return PANGO_ELLIPSIZE_MIDDLE;
+        case LineBreakMode::byTruncatingTail: return PANGO_ELLIPSIZE_END;
+        default: return PANGO_ELLIPSIZE_NONE;
+    }
+}
+
+struct AttrListUnref {
+    void operator()(PangoAttrList* list) const { pango_attr_list_unref(list); }
+};
+
+void insert(PangoAttrList* list, PangoAttribute* attribute, const AttributedString::Run& run) {
+    attribute->start_index = guint(run.location);
+    attribute->end_index = guint(run.location + run.length);
+    pango_attr_list_insert(list, attribute);
+}
+
+std::unique_ptr<PangoAttrList, AttrListUnref> pangoAttributes(const AttributedString& string) {
+    std::unique_ptr<PangoAttrList, AttrListUnref> list(pango_attr_list_new());
+    for (const AttributedString::Run& run : string.runs()) {
+        FontDescriptionPointer description = fontDescription(run.attributes.font);
+        insert(list.get(), pango_attr_font_desc_new(description.get()), run);
+        if (run.attachment) {
+            // Pango's logical rectangles grow downwards from the baseline.
+            Rect bounds = run.attachment->effectiveBounds();
+            PangoRectangle logical{toPango(bounds.minX()), toPango(-bounds.maxY()), toPango(bounds.width()),
+                                   toPango(bounds.height())};
+            insert(list.get(), pango_attr_shape_new(&logical, &logical), run);
+        }
+    }
+    return list;
+}
+
+template <typename T>
+void appendBytes(std::string& key, const T& value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void appendColor(std::string& key, const std::optional<Color>& color) {
+    appendBytes(key, color.has_value());
+    if (color) appendBytes(key, *color);
+}
+
+std::string cacheKey(const AttributedString& string, const TextLayoutOptions& options) {
+    std::string key;
+    key.reserve(string.string().size() + 96 * string.runs().size() + 32);
+    appendBytes(key, options);
+    appendBytes(key, string.string().size());
+    key += string.string();
+    for (const AttributedString::Run& run : string.runs()) {
+        const TextAttributes& attributes = run.attributes;
+        appendBytes(key, run.location);
+        key += attributes.font.familyName();
+        appendBytes(key, attributes.font.pointSize());
+        appendBytes(key, attributes.font.weight());
+        appendBytes(key, attributes.font.traits());
+        appendColor(key, attributes.foregroundColor);
+        appendColor(key, attributes.strokeColor);
+        appendBytes(key, attributes.strokeWidth);
+        appendBytes(key, attributes.paragraphStyle.has_value());
+        if (attributes.paragraphStyle) appendBytes(key, *attributes.paragraphStyle);
+        appendBytes(key, run.attachment.get());
+        if (run.attachment) appendBytes(key, run.attachment->effectiveBounds());
+    }
+    return key;
+}
+
+// The y of the bottom of line `count` (1-based), in Pango units.
+int bottomOfLine(PangoLayout* layout, int count) {
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    for (int line = 1; line < count && pango_layout_iter_next_line(iter);) ++line;
+    int top = 0, bottom = 0;
+    pango_layout_iter_get_line_yrange(iter, &top, &bottom);
+    pango_layout_iter_free(iter);
+    return bottom;
+}
+
+void measure(TextLayout::Impl& impl, int lineLimit, bool overflows) {
+    PangoLayout* layout = impl.layout.get();
+    impl.visibleLines = std::min(pango_layout_get_line_count(layout), lineLimit);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    impl.firstBaseline = fromPango(pango_layout_iter_get_baseline(iter));
+    int width = 0, bottom = 0;
+    for (int line = 0; line < impl.visibleLines; ++line) {
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        width = std::max(width, logical.width);
+        int top = 0;
+        pango_layout_iter_get_line_yrange(iter, &top, &bottom);
+        if (!pango_layout_iter_next_line(iter)) break;
+    }
+    pango_layout_iter_free(iter);
+    impl.measurement.size = {fromPango(width), fromPango(bottom)};
+    impl.measurement.lineCount = impl.visibleLines;
+    impl.measurement.truncated = overflows || pango_layout_is_ellipsized(layout);
+}
+
+std::shared_ptr<TextLayout::Impl> build(const AttributedString& string, const TextLayoutOptions& options) {
+    auto impl = std::make_shared<TextLayout::Impl>();
+    impl->string = string;
+    if (string.empty()) return impl;
+
+    ParagraphStyle paragraph = string.paragraphStyle().value_or(ParagraphStyle{options.alignment, options.lineBreakMode});
+    impl->layout.reset(pango_layout_new(threadPangoContext()));
+    PangoLayout* layout = impl->layout.get();
+    pango_layout_set_text(layout, string.string().data(), int(string.string().size()));
+    pango_layout_set_attributes(layout, pangoAttributes(string).get());
+    bool bounded = options.width < unboundedWidth;
+    if (bounded) pango_layout_set_width(layout, toPango(std::max(options.width, 0.0)));
+    pango_layout_set_wrap(layout, paragraph.lineBreakMode == LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
+                                                                                             : PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_auto_dir(layout, paragraph.alignment == TextAlignment::natural);
+    switch (paragraph.alignment) {
+        case TextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
+        case TextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
+        case TextAlignment::justified: pango_layout_set_justify(layout, TRUE); [[fallthrough]];
+        default: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
+    }
+
+    int lineLimit = options.numberOfLines > 0 ? options.numberOfLines : INT_MAX;
+    bool overflows = pango_layout_get_line_count(layout) > lineLimit;
+    if (overflows && isTruncatingMode(paragraph.lineBreakMode)) {
+        PangoRectangle natural;
+        pango_layout_get_extents(layout, nullptr, &natural);
+        // Ellipsizing needs a width; without one, lines end only at line feeds and keep their own.
+        if (!bounded) pango_layout_set_width(layout, natural.width);
+        // A negative height limits the lines of each paragraph; across line feeds only a height in
+        // units limits the whole text.
+        bool oneParagraph = string.string().find('\n') == std::string::npos;
+        pango_layout_set_height(layout, oneParagraph ? -lineLimit : bottomOfLine(layout, lineLimit));
+        pango_layout_set_ellipsize(layout, ellipsizeMode(paragraph.lineBreakMode));
+    }
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    impl->layoutWidth = bounded ? options.width : fromPango(logical.width);
+    measure(*impl, lineLimit, overflows);
+    return impl;
+}
+
+struct LayoutCache {
+    std::list<std::pair<std::string, std::shared_ptr<const TextLayout::Impl>>> entries;  // most recent first
+    std::unordered_map<std::string_view, decltype(entries)::iterator> index;
+
+    std::shared_ptr<const TextLayout::Impl> find(const std::string& key) {
+        auto found = index.find(key);
+        if (found == index.end()) return nullptr;
+        entries.splice(entries.begin(), entries, found->second);
+        return found->second->second;
+    }
+    void insert(std::string key, std::shared_ptr<const TextLayout::Impl> impl) {
+        if (entries.size() >= cacheCapacity) {
+            index.erase(entries.back().first);
+            entries.pop_back();
+        }
+        entries.emplace_front(std::move(key), std::move(impl));
+        index.emplace(entries.front().first, entries.begin());
+    }
+};
+
+void drawAttachment(Context::Impl& context, const TextAttachment& attachment, double x, double baseline) {
+    if (!hasValidLayout(attachment.image)) return;
+    Rect bounds = attachment.effectiveBounds();
+    Rect rect{x + bounds.minX(), baseline - bounds.maxY(), bounds.width(), bounds.height()};
+    if (rect.isEmpty()) return;
+    PatternPointer pattern =
+        bitmapPattern(attachment.image, rect, BitmapPlacement::firstRowAtMinY, context.state.interpolation);
+    cairo_save(context.cairo);
+    cairo_rectangle(context.cairo, rect.minX(), rect.minY(), rect.width(), rect.height());
+    cairo_clip(context.cairo);
+    cairo_set_source(context.cairo, pattern.get());
+    cairo_paint_with_alpha(context.cairo, context.state.alpha);
+    cairo_restore(context.cairo);
+}
+
+void drawGlyphs(Context::Impl& context, const TextAttributes& attributes, PangoFont* font, PangoGlyphString* glyphs,
+                double x, double baseline) {
+    cairo_t* cairo = context.cairo;
+    Color foreground = attributes.foregroundColor.value_or(Color::black());
+    if (attributes.strokeWidth <= 0) {
+        context.setSourceColor(foreground);
+        cairo_move_to(cairo, x, baseline);
+        pango_cairo_show_glyph_string(cairo, font, glyphs);
+    }
+    if (attributes.strokeWidth != 0) {
+        cairo_new_path(cairo);
+        cairo_move_to(cairo, x, baseline);
+        pango_cairo_glyph_string_path(cairo, font, glyphs);
+        cairo_set_line_width(cairo, std::abs(attributes.strokeWidth) / 100 * attributes.font.pointSize());
+        context.setSourceColor(attributes.strokeColor.value_or(foreground));
+        cairo_stroke(cairo);
+    }
+}
+
+// Pango runs follow its own attribute changes; colours and strokes can change inside one, so each run
+// is drawn in stretches of glyphs that share one of our runs.
+void drawRun(Context::Impl& context, const AttributedString& string, PangoLayoutRun* run, double x, double baseline) {
+    PangoGlyphString* glyphs = run->glyphs;
+    auto ownRun = [&](int glyph) { return string.runAt(std::size_t(run->item->offset + glyphs->log_clusters[glyph])); };
+    for (int start = 0; start < glyphs->num_glyphs;) {
+        const AttributedString::Run* own = ownRun(start);
+        int end = start;
+        int width = 0;
+        for (; end < glyphs->num_glyphs && ownRun(end) == own; ++end) width += glyphs->glyphs[end].geometry.width;
+        if (own && own->attachment) {
+            drawAttachment(context, *own->attachment, x, baseline);
+        } else if (own) {
+            PangoGlyphString stretch{};
+            stretch.num_glyphs = end - start;
+            stretch.glyphs = glyphs->glyphs + start;
+            stretch.log_clusters = glyphs->log_clusters + start;
+            drawGlyphs(context, own->attributes, run->item->analysis.font, &stretch, x, baseline);
+        }
+        x += fromPango(width);
+        start = end;
+    }
+}
+
+}  // namespace
+
+TextLayout TextLayout::make(const AttributedString& string, const TextLayoutOptions& options) {
+    thread_local LayoutCache cache;
+    std::string key = cacheKey(string, options);
+    if (auto cached = cache.find(key)) return TextLayout(std::move(cached));
+    std::shared_ptr<const Impl> impl = build(string, options);
+    cache.insert(std::move(key), impl);
+    return TextLayout(std::move(impl));
+}
+
+TextMeasurement TextLayout::measurement() const { return impl_->measurement; }
+
+double TextLayout::firstBaseline() const { return impl_->visibleLines > 0 ? impl_->firstBaseline : 0; }
+
+void TextLayout::draw(Context& context, Point origin) const {
+    if (!impl_->layout || impl_->visibleLines == 0) return;
+    Context::Impl& target = ContextAccess::impl(context);
+    cairo_t* cairo = target.cairo;
+    auto paint = [&] {
+        PangoLayoutIter* iter = pango_layout_get_iter(impl_->layout.get());
+        int line = 0;
+        do {
+            PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+            if (!run) {
+                if (++line >= impl_->visibleLines) break;
+                continue;
+            }
+            PangoRectangle logical;
+            pango_layout_iter_get_run_extents(iter, nullptr, &logical);
+            double baseline = origin.y + fromPango(pango_layout_iter_get_baseline(iter));
+            drawRun(target, impl_->string, run, origin.x + fromPango(logical.x), baseline);
+        } while (pango_layout_iter_next_run(iter));
+        pango_layout_iter_free(iter);
+    };
+    auto clipToText = [&] {
+        // Generous, for glyph ink beyond the logical box (italics, strokes).
+        double margin = impl_->measurement.size.height;
+        cairo_rectangle(cairo, origin.x - margin, origin.y - margin,
+                        std::max(impl_->layoutWidth, impl_->measurement.size.width) + 2 * margin,
+                        impl_->measurement.size.height + 2 * margin);
+        cairo_clip(cairo);
+    };
+    target.composite(paint, clipToText);
+}
+
+void drawText(Context& context, const AttributedString& string, const Rect& rect, TextLayoutOptions options) {
+    Rect box = rect.standardized();
+    if (box.isNull()) return;
+    options.width = box.width();
+    TextLayout::make(string, options).draw(context, box.origin);
+}
+
+}  // namespace gfx
