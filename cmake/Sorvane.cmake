@@ -1,3 +1,6 @@
+# System libraries (fontconfig, GLib) keep caches for the life of the process; leak checks skip them.
+set(SORVANE_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../tests/lsan.supp:print_suppressions=0")
+
 # One static library per folder: sources under src/, public headers under include/<name>/.
 # Sources are globbed so that adding a file needs no edit here.
 function(sorvane_library name dir)
@@ -27,7 +30,8 @@ function(sorvane_tests name dir)
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.
@@ -40,7 +44,8 @@ function(sorvane_benchmark name source)
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
   if(SORVANE_BUILD_TESTS)
     add_test(NAME bench_smoke.${name} COMMAND ${name} --benchmark_min_time=0.001)
-    set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 300)
+    set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 300
+      ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
   endif()
 endfunction()
 
