@@ -1,0 +1,85 @@
+#include "foundation/JSONDecoder.h"
+
+namespace foundation::json_detail {
+
+namespace {
+
+std::string_view foundDescription(const nlohmann::json& json) {
+    switch (json.type()) {
+        case nlohmann::json::value_t::string: return "a string";
+        case nlohmann::json::value_t::boolean: return "a bool";
+        case nlohmann::json::value_t::number_integer:
+        case nlohmann::json::value_t::number_unsigned:
+        case nlohmann::json::value_t::number_float: return "a number";
+        case nlohmann::json::value_t::array: return "an array";
+        case nlohmann::json::value_t::object: return "a dictionary";
+        default: return "null";
+    }
+}
+
+[[noreturn]] void fail(DecodingError::Kind kind, const CodingPathNode* path, std::string_view subject,
+                       std::string debugDescription) {
+    throw DecodingFailure{DecodingError{kind, codingPathText(path), std::string(subject), std::move(debugDescription)}};
+}
+
+}  // namespace
+
+std::string codingPathText(const CodingPathNode* path) {
+    std::vector<const CodingPathNode*> steps;
+    for (; path != nullptr; path = path->parent) steps.push_back(path);
+    std::string text;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        if ((*step)->isIndex) {
+            text += '[' + std::to_string((*step)->index) + ']';
+        } else {
+            if (!text.empty()) text += '.';
+            text += (*step)->key;
+        }
+    }
+    return text;
+}
+
+void failTypeMismatch(const CodingPathNode* path, std::string_view expectedType, const nlohmann::json& found) {
+    fail(DecodingError::Kind::typeMismatch, path, expectedType,
+         "Expected to decode " + std::string(expectedType) + " but found " + std::string(foundDescription(found)) +
+             " instead.");
+}
+
+void failValueNotFound(const CodingPathNode* path, std::string_view expectedType) {
+    fail(DecodingError::Kind::valueNotFound, path, expectedType,
+         "Expected " + std::string(expectedType) + " value but found null instead.");
+}
+
+void failKeyNotFound(const CodingPathNode* objectPath, std::string_view key) {
+    fail(DecodingError::Kind::keyNotFound, objectPath, key,
+         "No value associated with key \"" + std::string(key) + "\".");
+}
+
+void failDataCorrupted(const CodingPathNode* path, std::string debugDescription) {
+    fail(DecodingError::Kind::dataCorrupted, path, {}, std::move(debugDescription));
+}
+
+void failNumberDoesNotFit(const CodingPathNode* path, std::string_view typeName, const nlohmann::json& number) {
+    failDataCorrupted(path, "Parsed JSON number <" + number.dump() + "> does not fit in " + std::string(typeName) + ".");
+}
+
+DecodingError outOfMemoryError() {
+    return DecodingError{DecodingError::Kind::dataCorrupted, {}, {}, "Out of memory while decoding."};
+}
+
+nlohmann::json parseDocument(const Data& data) {
+    std::string_view text = data.view();
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (text.empty()) failDataCorrupted(nullptr, "The data couldn't be read because it isn't in the correct format (the data is empty).");
+    try {
+        return nlohmann::json::parse(text.begin(), text.end());
+    } catch (const nlohmann::json::exception& error) {  // syntax errors, and numbers beyond a double's range
+        std::string_view message = error.what();
+        // nlohmann prefixes its messages with "[json.exception.parse_error.101] ".
+        if (auto end = message.find("] "); message.starts_with("[") && end != std::string_view::npos)
+            message.remove_prefix(end + 2);
+        failDataCorrupted(nullptr, "The given data was not valid JSON (" + std::string(message) + ").");
+    }
+}
+
+}  // namespace foundation::json_detail
