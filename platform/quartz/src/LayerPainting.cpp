@@ -132,8 +132,23 @@ void LayerPainter::renderWithShadow(const Layer& model, const Layer& shown, gfx:
 }
 
 void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Context& context) const {
+    if (!shown.mask()) {
+        renderUnmasked(model, shown, context);
+        return;
+    }
+    // The mask applies to the finished picture of the layer, not to each thing drawn in it.
+    std::optional<DeviceBitmap> body =
+        drawOffscreen(context, extent(model, shown), 0, gfx::PixelFormat::argb32,
+                      [&](gfx::Context& offscreen) { renderUnmasked(model, shown, offscreen); });
+    if (!body) return;
     context.save();
-    if (shown.mask()) applyMask(*shown.mask(), context);
+    applyMask(*shown.mask(), context);
+    drawInDeviceSpace(context, *body, 1);
+    context.restore();
+}
+
+void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::Context& context) const {
+    context.save();
     if (shown.masksToBounds()) context.clip(roundedBounds(shown));
     if (auto background = shown.backgroundColor(); background && background->alpha > 0) {
         context.setFillColor(*background);

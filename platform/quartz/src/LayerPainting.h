@@ -19,6 +19,7 @@ struct LayerPainter {
 private:
     void renderWithShadow(const Layer& model, const Layer& shown, gfx::Context& context) const;
     void renderBody(const Layer& model, const Layer& shown, gfx::Context& context) const;
+    void renderUnmasked(const Layer& model, const Layer& shown, gfx::Context& context) const;
     void applyMask(const Layer& mask, gfx::Context& context) const;
     // What the layer and its sublayers may cover in its own space; null when that cannot be bounded cheaply.
     std::optional<gfx::Rect> extent(const Layer& model, const Layer& shown) const;
