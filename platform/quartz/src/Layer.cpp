@@ -36,12 +36,27 @@ Layer::Layer(const Layer& other)
 
 std::shared_ptr<Layer> Layer::copyLayer() const { return std::shared_ptr<Layer>(new Layer(*this)); }
 
+namespace {
+
+gfx::AffineTransform aboutPoint(gfx::Point center, const Transform3D& transform, gfx::Point placedAt) {
+    return gfx::AffineTransform::translation(-center.x, -center.y)
+        .concatenating(transform.affine())
+        .concatenating(gfx::AffineTransform::translation(placedAt.x, placedAt.y));
+}
+
+}  // namespace
+
 gfx::AffineTransform Layer::transformToSuperlayer() const {
     gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
                       bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
-    return gfx::AffineTransform::translation(-anchor.x, -anchor.y)
-        .concatenating(transform_.affine())
-        .concatenating(gfx::AffineTransform::translation(position_.x, position_.y));
+    return aboutPoint(anchor, transform_, position_);
+}
+
+gfx::AffineTransform Layer::sublayerSpaceTransform() const {
+    if (sublayerTransform_.isIdentity()) return {};
+    gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
+                      bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
+    return aboutPoint(anchor, sublayerTransform_, anchor);
 }
 
 gfx::Rect Layer::frame() const { return transformToSuperlayer().apply(bounds_); }
@@ -119,8 +134,8 @@ void Layer::insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_
     if (!layer || isAncestorOrSelf(layer.get()) || layer == sibling) return;
     detach(layer);
     auto found = std::find(sublayers_.begin(), sublayers_.end(), sibling);
-    std::size_t index = found == sublayers_.end() ? sublayers_.size()
-                                                  : std::size_t(found - sublayers_.begin()) + (below ? 0 : 1);
+    std::size_t index =
+        found == sublayers_.end() ? sublayers_.size() : std::size_t(found - sublayers_.begin()) + (below ? 0 : 1);
     insertSublayer(layer, index);
 }
 
@@ -149,14 +164,7 @@ gfx::AffineTransform Layer::transformToRoot() const {
         result = result.concatenating(layer->transformToSuperlayer());
         auto parent = layer->superlayer_.lock();
         if (!parent) break;
-        if (!parent->sublayerTransform_.isIdentity()) {
-            gfx::Rect b = parent->bounds_;
-            gfx::Point anchor{b.origin.x + parent->anchorPoint_.x * b.size.width,
-                              b.origin.y + parent->anchorPoint_.y * b.size.height};
-            result = result.concatenating(gfx::AffineTransform::translation(-anchor.x, -anchor.y))
-                         .concatenating(parent->sublayerTransform_.affine())
-                         .concatenating(gfx::AffineTransform::translation(anchor.x, anchor.y));
-        }
+        result = result.concatenating(parent->sublayerSpaceTransform());
         layer = parent.get();
     }
     return result;
@@ -189,15 +197,7 @@ std::shared_ptr<Layer> Layer::hitTest(gfx::Point point) {
     gfx::Point local = transformToSuperlayer().inverted().apply(point);
     if (masksToBounds_ && !contains(local)) return nullptr;
     if (!sublayers_.empty()) {
-        gfx::Point forSublayers = local;
-        if (!sublayerTransform_.isIdentity()) {
-            gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
-                              bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
-            gfx::AffineTransform sublayerSpace = gfx::AffineTransform::translation(-anchor.x, -anchor.y)
-                                                     .concatenating(sublayerTransform_.affine())
-                                                     .concatenating(gfx::AffineTransform::translation(anchor.x, anchor.y));
-            forSublayers = sublayerSpace.inverted().apply(local);
-        }
+        gfx::Point forSublayers = sublayerSpaceTransform().inverted().apply(local);
         for (auto it = sublayers_.rbegin(); it != sublayers_.rend(); ++it)
             if (auto hit = (*it)->hitTest(forSublayers)) return hit;
     }

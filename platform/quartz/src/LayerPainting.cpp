@@ -11,15 +11,6 @@ namespace quartz {
 
 namespace {
 
-gfx::AffineTransform aboutAnchor(const Layer& layer, const Transform3D& transform) {
-    gfx::Rect b = layer.bounds();
-    gfx::Point anchor{b.origin.x + layer.anchorPoint().x * b.size.width,
-                      b.origin.y + layer.anchorPoint().y * b.size.height};
-    return gfx::AffineTransform::translation(-anchor.x, -anchor.y)
-        .concatenating(transform.affine())
-        .concatenating(gfx::AffineTransform::translation(anchor.x, anchor.y));
-}
-
 bool isInvertible(const gfx::AffineTransform& t) {
     double determinant = t.a * t.d - t.b * t.c;
     return determinant != 0 && std::isfinite(determinant);
@@ -85,7 +76,8 @@ void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool a
     context.save();
     context.concatenate(placement);
     bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
-                          shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) || !shown.delegate().expired();
+                          shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
+                          !shown.delegate().expired();
     if (shown.opacity() < 1 && drawsSomething) {
         // Opacity applies to the layer as a whole, so overlapping parts do not show through each other.
         std::optional<DeviceBitmap> group =
@@ -162,7 +154,7 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
     context.restore();
     if (!model.sublayers().empty()) {
         context.save();
-        if (!shown.sublayerTransform().isIdentity()) context.concatenate(aboutAnchor(shown, shown.sublayerTransform()));
+        if (!shown.sublayerTransform().isIdentity()) context.concatenate(shown.sublayerSpaceTransform());
         for (const auto& sublayer : model.sublayers()) renderLayer(*sublayer, context, true);
         context.restore();
     }
@@ -197,16 +189,16 @@ void LayerPainter::applyMask(const Layer& mask, gfx::Context& context) const {
     }
     gfx::AffineTransform layerSpace = context.deviceTransform();
     useDeviceSpace(context);
-    context.clipToMask({double(coverage->x), double(coverage->y), double(coverage->bitmap.width),
-                        double(coverage->bitmap.height)},
-                       coverage->bitmap, gfx::BitmapPlacement::firstRowAtMinY);
+    context.clipToMask(
+        {double(coverage->x), double(coverage->y), double(coverage->bitmap.width), double(coverage->bitmap.height)},
+        coverage->bitmap, gfx::BitmapPlacement::firstRowAtMinY);
     context.concatenate(layerSpace.concatenating(context.deviceTransform().inverted()));
 }
 
 std::optional<gfx::Rect> LayerPainter::extent(const Layer& model, const Layer& shown) const {
     gfx::Rect area = shown.drawingBounds();
     if (!shown.masksToBounds()) {
-        gfx::AffineTransform sublayerSpace = aboutAnchor(shown, shown.sublayerTransform());
+        gfx::AffineTransform sublayerSpace = shown.sublayerSpaceTransform();
         for (const auto& sublayer : model.sublayers()) {
             if (sublayer->isHidden()) continue;
             if (sublayer->hasAnimations()) return std::nullopt;

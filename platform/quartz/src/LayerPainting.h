@@ -7,13 +7,12 @@
 
 namespace quartz {
 
-// One rendering pass over a layer tree at one animation time. Holds no state beyond the time, so
-// passes on different threads are independent.
+// One rendering pass over a layer tree at one animation time. Holds no state beyond the time, so passes on different
+// threads are independent.
 struct LayerPainter {
     double time = 0;
 
-    // `model` in its superlayer's space (the context is there), or in its own space when `asSublayer`
-    // is false.
+    // `model` in its superlayer's space (the context is there), or in its own space when `asSublayer` is false.
     void renderLayer(const Layer& model, gfx::Context& context, bool asSublayer) const;
 
 private:

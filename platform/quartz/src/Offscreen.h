@@ -7,17 +7,17 @@
 
 namespace quartz {
 
-// Pixels drawn apart from a context, in that context's device space: `bitmap`'s top-left pixel is
-// device pixel (x, y).
+// Pixels drawn apart from a context, in that context's device space: `bitmap`'s top-left pixel is device pixel (x,
+// y).
 struct DeviceBitmap {
     gfx::Bitmap bitmap;
     int x = 0;
     int y = 0;
 };
 
-// Draws `drawing` into a new context that maps user space to pixels exactly as `target` does, over the
-// device area covering `userExtent` (null for "everything") within the target's clip widened by
-// `padding` pixels. Nothing when that area is empty.
+// Draws `drawing` into a new context that maps user space to pixels exactly as `target` does, over the device area
+// covering `userExtent` (null for "everything") within the target's clip widened by `padding` pixels. Nothing when
+// that area is empty.
 std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optional<gfx::Rect>& userExtent,
                                           double padding, gfx::PixelFormat format,
                                           const std::function<void(gfx::Context&)>& drawing);

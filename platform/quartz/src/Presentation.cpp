@@ -56,14 +56,17 @@ bool Layer::setAnimatableValue(const std::string& keyPath, const AnimationValue&
     if (keyPath == "shadowRadius") return setNumber(shadowRadius_, value);
     const double* number = asNumber(value);
     if (!number || keyPath.rfind("transform.", 0) != 0) return false;
-    // An animated component is applied before the rest of the transform (the model's own rotation,
-    // scale or translation is replaced by the animated one when the model has it alone).
+    // An animated component is applied before the rest of the transform (the model's own rotation, scale or
+    // translation is replaced by the animated one when the model has it alone).
     Transform3D rest = transform_;
     if (auto current = animatableValue(keyPath)) {
         double modelValue = std::get<double>(*current);
-        if (isRotation(keyPath)) rest = Transform3D::rotation(-modelValue, 0, 0, 1).concatenating(rest);
-        else if (keyPath == "transform.translation.x") rest = rest.concatenating(Transform3D::translation(-modelValue, 0));
-        else if (keyPath == "transform.translation.y") rest = rest.concatenating(Transform3D::translation(0, -modelValue));
+        if (isRotation(keyPath))
+            rest = Transform3D::rotation(-modelValue, 0, 0, 1).concatenating(rest);
+        else if (keyPath == "transform.translation.x")
+            rest = rest.concatenating(Transform3D::translation(-modelValue, 0));
+        else if (keyPath == "transform.translation.y")
+            rest = rest.concatenating(Transform3D::translation(0, -modelValue));
         else if (modelValue != 0) {
             double undo = 1 / modelValue;
             rest = (keyPath == "transform.scale"     ? Transform3D::scale(undo, undo)
@@ -72,13 +75,20 @@ bool Layer::setAnimatableValue(const std::string& keyPath, const AnimationValue&
                        .concatenating(rest);
         }
     }
-    if (isRotation(keyPath)) transform_ = Transform3D::rotation(*number, 0, 0, 1).concatenating(rest);
-    else if (keyPath == "transform.scale") transform_ = Transform3D::scale(*number, *number).concatenating(rest);
-    else if (keyPath == "transform.scale.x") transform_ = Transform3D::scale(*number, 1).concatenating(rest);
-    else if (keyPath == "transform.scale.y") transform_ = Transform3D::scale(1, *number).concatenating(rest);
-    else if (keyPath == "transform.translation.x") transform_ = rest.concatenating(Transform3D::translation(*number, 0));
-    else if (keyPath == "transform.translation.y") transform_ = rest.concatenating(Transform3D::translation(0, *number));
-    else return false;
+    if (isRotation(keyPath))
+        transform_ = Transform3D::rotation(*number, 0, 0, 1).concatenating(rest);
+    else if (keyPath == "transform.scale")
+        transform_ = Transform3D::scale(*number, *number).concatenating(rest);
+    else if (keyPath == "transform.scale.x")
+        transform_ = Transform3D::scale(*number, 1).concatenating(rest);
+    else if (keyPath == "transform.scale.y")
+        transform_ = Transform3D::scale(1, *number).concatenating(rest);
+    else if (keyPath == "transform.translation.x")
+        transform_ = rest.concatenating(Transform3D::translation(*number, 0));
+    else if (keyPath == "transform.translation.y")
+        transform_ = rest.concatenating(Transform3D::translation(0, *number));
+    else
+        return false;
     return true;
 }
 

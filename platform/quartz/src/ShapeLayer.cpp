@@ -24,8 +24,8 @@ std::vector<Polyline> polylines(const gfx::Path& path, double tolerance) {
         for (int step = 1; step <= steps; ++step) {
             double t = double(step) / steps, u = 1 - t;
             double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
-            lines.back().points.push_back({a * current.x + b * p1.x + c * p2.x + d * end.x,
-                                           a * current.y + b * p1.y + c * p2.y + d * end.y});
+            lines.back().points.push_back(
+                {a * current.x + b * p1.x + c * p2.x + d * end.x, a * current.y + b * p1.y + c * p2.y + d * end.y});
         }
     };
     for (const gfx::PathElement& element : path.elements()) {

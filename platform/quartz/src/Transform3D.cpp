@@ -52,8 +52,8 @@ Transform3D Transform3D::fromAffine(const gfx::AffineTransform& a) {
 }
 
 bool Transform3D::isAffine() const {
-    return m13 == 0 && m14 == 0 && m23 == 0 && m24 == 0 && m31 == 0 && m32 == 0 && m33 == 1 && m34 == 0 &&
-           m43 == 0 && m44 == 1;
+    return m13 == 0 && m14 == 0 && m23 == 0 && m24 == 0 && m31 == 0 && m32 == 0 && m33 == 1 && m34 == 0 && m43 == 0 &&
+           m44 == 1;
 }
 
 Transform3D Transform3D::concatenating(const Transform3D& b) const {

@@ -43,7 +43,8 @@ TEST(LayerRendering, MasksToBoundsClipsSublayersToTheRoundedBounds) {
     gfx::Bitmap clipped = renderToBitmap(*root, {100, 100});
     EXPECT_TRUE(colorNear(clipped, 60, 60, transparent));
     EXPECT_TRUE(colorNear(clipped, 40, 40, blue));
-    EXPECT_TRUE(colorNear(clipped, 49, 49, transparent));  // the rounded corner clips the sublayer too
+    EXPECT_TRUE(colorNear(clipped, 49, 49,
+                          transparent));  // the rounded corner clips the sublayer too
     EXPECT_TRUE(colorNear(clipped, 10, 10, red));
 }
 
@@ -158,7 +159,8 @@ TEST(LayerRendering, ShadowFallsOffsetBelowTheLayer) {
     root->addSublayer(card);
     gfx::Bitmap image = renderToBitmap(*root, {100, 100});
     EXPECT_TRUE(colorNear(image, 65, 65, black));
-    EXPECT_TRUE(colorNear(image, 40, 40, Color::white()));  // the layer stays above its shadow
+    EXPECT_TRUE(colorNear(image, 40, 40,
+                          Color::white()));  // the layer stays above its shadow
     EXPECT_TRUE(colorNear(image, 15, 15, transparent));
 
     // A blurred shadow from a shadow path (in the layer's space) fades out across its edge.

@@ -15,16 +15,15 @@ using AnimationValue = std::variant<double, gfx::Point>;
 // The platform's named media timing curves (cubic Béziers from (0, 0) to (1, 1)).
 enum class TimingFunction { linear, easeIn, easeOut, easeInEaseOut, systemDefault };
 
-// What an animation shows outside its active time: `removed` shows the model value, `forwards` holds
-// the final value after the end, `backwards` the first value before the start.
+// What an animation shows outside its active time: `removed` shows the model value, `forwards` holds the final value
+// after the end, `backwards` the first value before the start.
 enum class FillMode { removed, forwards, backwards, both };
 
-// A from/to animation of one key path, evaluated at render time; the layer's model value never changes.
-// Key paths: "opacity", "position", "position.x", "position.y", "transform.rotation" (same as
-// "transform.rotation.z"), "transform.scale", "transform.scale.x", "transform.scale.y",
-// "transform.translation.x", "transform.translation.y", "cornerRadius", "borderWidth", "shadowOpacity",
-// "shadowRadius", and for shape layers "strokeStart", "strokeEnd", "lineWidth". Transform key paths
-// compose with the model transform (applied before it).
+// A from/to animation of one key path, evaluated at render time; the layer's model value never changes. Key paths:
+// "opacity", "position", "position.x", "position.y", "transform.rotation" (same as "transform.rotation.z"),
+// "transform.scale", "transform.scale.x", "transform.scale.y", "transform.translation.x", "transform.translation.y",
+// "cornerRadius", "borderWidth", "shadowOpacity", "shadowRadius", and for shape layers "strokeStart", "strokeEnd",
+// "lineWidth". A transform key path replaces that component of the model transform's affine part and keeps the rest.
 struct BasicAnimation {
     std::string keyPath;
     // A missing end takes the layer's model value.

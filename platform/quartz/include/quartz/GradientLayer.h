@@ -8,9 +8,9 @@ namespace quartz {
 
 enum class GradientType { axial, radial };
 
-// Fills its bounds with a gradient. Points are in unit coordinates of the bounds. Axial: colours run
-// from startPoint to endPoint, the end colours continuing beyond. Radial: centred on startPoint, reaching
-// the last colour on the ellipse through endPoint (radii |end - start| times the bounds' width and height).
+// Fills its bounds with a gradient. Points are in unit coordinates of the bounds. Axial: colours run from startPoint
+// to endPoint, the end colours continuing beyond. Radial: centred on startPoint, reaching the last colour on the
+// ellipse through endPoint (radii |end - start| times the bounds' width and height).
 class GradientLayer : public Layer {
 public:
     static std::shared_ptr<GradientLayer> make() { return std::shared_ptr<GradientLayer>(new GradientLayer); }

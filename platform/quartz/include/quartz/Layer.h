@@ -23,29 +23,28 @@ class Layer;
 class LayerDelegate {
 public:
     virtual ~LayerDelegate() = default;
-    // Called by display(); a delegate that sets the layer's contents here returns true, and drawing
-    // through drawLayer is then left out.
+    // Called by display(); a delegate that sets the layer's contents here returns true, and drawing through drawLayer
+    // is then left out.
     virtual bool displayLayer(Layer&) { return false; }
     // Custom drawing in the layer's bounds space, called while the layer renders.
     virtual void drawLayer(const Layer&, gfx::Context&) {}
 };
 
-// A node of a layer tree: geometry, appearance and ordered sublayers, drawn by quartz::render.
-// Layers are reference types (always in a shared_ptr, see make()); the tree holds its sublayers
-// strongly and its superlayer weakly. A layer is not thread-safe: build and change a tree on one
-// thread; render it anywhere while nothing changes it.
+// A node of a layer tree: geometry, appearance and ordered sublayers, drawn by quartz::render. Layers are reference
+// types (always in a shared_ptr, see make()); the tree holds its sublayers strongly and its superlayer weakly. A
+// layer is not thread-safe: build and change a tree on one thread; render it anywhere while nothing changes it.
 class Layer : public std::enable_shared_from_this<Layer> {
 public:
     static std::shared_ptr<Layer> make() { return std::shared_ptr<Layer>(new Layer); }
     virtual ~Layer() = default;
     Layer& operator=(const Layer&) = delete;
 
-    // A new layer of the same kind with the same properties, without sublayers, superlayer or
-    // animations (the mask is shared). Subclasses with their own state override it.
+    // A new layer of the same kind with the same properties, without sublayers, superlayer or animations (the mask is
+    // shared). Subclasses with their own state override it.
     virtual std::shared_ptr<Layer> copyLayer() const;
 
-    // Geometry. The anchor point, in unit coordinates of the bounds, is the point placed at `position`
-    // in the superlayer and the centre of `transform`.
+    // Geometry. The anchor point, in unit coordinates of the bounds, is the point placed at `position` in the
+    // superlayer and the centre of `transform`.
     gfx::Rect bounds() const { return bounds_; }
     void setBounds(const gfx::Rect& bounds) { bounds_ = bounds; }
     gfx::Point position() const { return position_; }
@@ -59,20 +58,22 @@ public:
     // Applied to the sublayers, about this layer's anchor point.
     const Transform3D& sublayerTransform() const { return sublayerTransform_; }
     void setSublayerTransform(const Transform3D& transform) { sublayerTransform_ = transform; }
-    // The bounding box of the bounds in the superlayer's space. Setting it keeps the transform and
-    // anchor point and sets the bounds size and the position as if the transform were the identity.
+    // The bounding box of the bounds in the superlayer's space. Setting it keeps the transform and anchor point and
+    // sets the bounds size and the position as if the transform were the identity.
     gfx::Rect frame() const;
     void setFrame(const gfx::Rect& frame);
     // Maps this layer's space into its superlayer's (not counting the superlayer's sublayerTransform).
     gfx::AffineTransform transformToSuperlayer() const;
+    // Maps the space the sublayers are placed in into this layer's space: sublayerTransform about the anchor.
+    gfx::AffineTransform sublayerSpaceTransform() const;
 
     // Appearance.
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden) { hidden_ = hidden; }
     double opacity() const { return opacity_; }
     void setOpacity(double opacity) { opacity_ = opacity; }
-    // Drawing of this layer and its sublayers is multiplied by the alpha of the mask, which lies in
-    // this layer's space (by its own frame); where the mask has no pixels nothing shows.
+    // Drawing of this layer and its sublayers is multiplied by the alpha of the mask, which lies in this layer's
+    // space (by its own frame); where the mask has no pixels nothing shows.
     const std::shared_ptr<Layer>& mask() const { return mask_; }
     void setMask(std::shared_ptr<Layer> mask) { mask_ = std::move(mask); }
     bool masksToBounds() const { return masksToBounds_; }
@@ -147,28 +148,28 @@ public:
     gfx::Rect convertRectTo(const gfx::Rect& rect, const Layer* layer) const;
     // Maps this layer's space into the space of its root's superlayer.
     gfx::AffineTransform transformToRoot() const;
-    // The deepest visible layer containing `point`, given in the superlayer's space; sublayers are tried
-    // front to back. Layers that mask to bounds hide their sublayers outside their bounds.
+    // The deepest visible layer containing `point`, given in the superlayer's space; sublayers are tried front to
+    // back. Layers that mask to bounds hide their sublayers outside their bounds.
     std::shared_ptr<Layer> hitTest(gfx::Point point);
     // `point` in this layer's space; the bounds by default.
     virtual bool contains(gfx::Point point) const;
 
-    // Custom drawing. Rendering calls draw() every time (there is no cached backing store);
-    // needsDisplay tells the host that the picture changed.
+    // Custom drawing. Rendering calls draw() every time (there is no cached backing store); needsDisplay tells the
+    // host that the picture changed.
     bool needsDisplay() const { return needsDisplay_; }
     void setNeedsDisplay() { needsDisplay_ = true; }
     // Lets the delegate set contents (displayLayer) and clears needsDisplay.
     virtual void display();
     // Runs display() on every layer of the tree that needs it.
     void displayIfNeeded();
-    // The layer's own drawing in bounds space, above background and contents and below sublayers.
-    // Layer's version calls the delegate's drawLayer; the kinds override it.
+    // The layer's own drawing in bounds space, above background and contents and below sublayers. Layer's version
+    // calls the delegate's drawLayer; the kinds override it.
     virtual void draw(gfx::Context& context) const;
     std::weak_ptr<LayerDelegate> delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<LayerDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    // Animations, by key. Adding under a key in use replaces that animation; a beginTime of 0 becomes
-    // the current uptime (foundation::Clock).
+    // Animations, by key. Adding under a key in use replaces that animation; a beginTime of 0 becomes the current
+    // uptime (foundation::Clock).
     void addAnimation(BasicAnimation animation, const std::string& key);
     std::optional<BasicAnimation> animation(const std::string& key) const;
     void removeAnimation(const std::string& key);
@@ -184,8 +185,8 @@ public:
     // False for an unknown key path or a value of the wrong kind.
     virtual bool setAnimatableValue(const std::string& keyPath, const AnimationValue& value);
 
-    // The area this layer's own drawing covers in bounds space (background, contents, draw()),
-    // used to size offscreen buffers. Kinds that draw outside their bounds widen it.
+    // The area this layer's own drawing covers in bounds space (background, contents, draw()), used to size offscreen
+    // buffers. Kinds that draw outside their bounds widen it.
     virtual gfx::Rect drawingBounds() const { return bounds_; }
 
 protected:

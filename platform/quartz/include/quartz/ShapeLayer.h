@@ -6,8 +6,8 @@
 
 namespace quartz {
 
-// Fills and strokes a path given in the layer's bounds space. The fill is drawn whole; strokeStart and
-// strokeEnd (fractions of the path's length, 0 to 1) limit the stroke only.
+// Fills and strokes a path given in the layer's bounds space. The fill is drawn whole; strokeStart and strokeEnd
+// (fractions of the path's length, 0 to 1) limit the stroke only.
 class ShapeLayer : public Layer {
 public:
     static std::shared_ptr<ShapeLayer> make() { return std::shared_ptr<ShapeLayer>(new ShapeLayer); }
@@ -63,8 +63,8 @@ private:
     double strokeEnd_ = 1;
 };
 
-// The part of `path` between the fractions `start` and `end` of its length, curves flattened into
-// lines no longer than `tolerance`. Whole closed subpaths stay closed.
+// The part of `path` between the fractions `start` and `end` of its length, curves flattened into lines no longer
+// than `tolerance`. Whole closed subpaths stay closed.
 gfx::Path trimmedPath(const gfx::Path& path, double start, double end, double tolerance = 0.25);
 
 }  // namespace quartz

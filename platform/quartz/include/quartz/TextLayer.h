@@ -12,14 +12,14 @@ enum class TruncationMode { none, start, end, middle };
 
 class TextLayer;
 
-// Text is laid out by the text library, which installs its drawing function here at start-up; until
-// one is installed text layers draw nothing (their background, border and sublayers still show).
+// Text is laid out by the text library, which installs its drawing function here at start-up; until one is installed
+// text layers draw nothing (their background, border and sublayers still show).
 using TextLayerDrawer = void (*)(const TextLayer& layer, gfx::Context& context);
 void setTextLayerDrawer(TextLayerDrawer drawer);
 TextLayerDrawer textLayerDrawer();
 
-// Draws a string in its bounds. The attributed string is held opaquely for the text library; when set
-// it wins over the plain string.
+// Draws a string in its bounds. The attributed string is held opaquely for the text library; when set it wins over
+// the plain string.
 class TextLayer : public Layer {
 public:
     static std::shared_ptr<TextLayer> make() { return std::shared_ptr<TextLayer>(new TextLayer); }
