@@ -182,10 +182,9 @@ TEST(LayerRendering, CustomDrawingGoesThroughTheDelegate) {
             context.setFillColor(Color::rgb(0, 0, 255));
             context.fillRect(layer.bounds().insetBy(10, 10));
         }
-        bool displayLayer(Layer& layer) override {
+        void displayLayer(Layer& layer) override {
             displayed = true;
             layer.setBackgroundColor(Color::rgb(255, 0, 0));
-            return true;
         }
         bool displayed = false;
     };

@@ -23,9 +23,8 @@ class Layer;
 class LayerDelegate {
 public:
     virtual ~LayerDelegate() = default;
-    // Called by display(); a delegate that sets the layer's contents here returns true, and drawing through drawLayer
-    // is then left out.
-    virtual bool displayLayer(Layer&) { return false; }
+    // Called by display(), typically to set the layer's contents (an animation frame, say).
+    virtual void displayLayer(Layer&) {}
     // Custom drawing in the layer's bounds space, called while the layer renders.
     virtual void drawLayer(const Layer&, gfx::Context&) {}
 };
