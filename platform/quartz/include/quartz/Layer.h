@@ -1,0 +1,231 @@
+#pragma once
+
+#include <any>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gfx/Color.h"
+#include "gfx/Context.h"
+#include "gfx/Geometry.h"
+#include "gfx/Path.h"
+#include "quartz/Animation.h"
+#include "quartz/Contents.h"
+#include "quartz/Transform3D.h"
+
+namespace quartz {
+
+class Layer;
+
+// Optional hooks for whoever owns a layer (a view, usually). Held weakly.
+class LayerDelegate {
+public:
+    virtual ~LayerDelegate() = default;
+    // Called by display(), typically to set the layer's contents (an animation frame, say).
+    virtual void displayLayer(Layer&) {}
+    // Custom drawing in the layer's bounds space, called while the layer renders.
+    virtual void drawLayer(const Layer&, gfx::Context&) {}
+};
+
+// A node of a layer tree: geometry, appearance and ordered sublayers, drawn by quartz::render. Layers are reference
+// types (always in a shared_ptr, see make()); the tree holds its sublayers strongly and its superlayer weakly. A
+// layer is not thread-safe: build and change a tree on one thread; render it anywhere while nothing changes it.
+class Layer : public std::enable_shared_from_this<Layer> {
+public:
+    static std::shared_ptr<Layer> make() { return std::shared_ptr<Layer>(new Layer); }
+    virtual ~Layer() = default;
+    Layer& operator=(const Layer&) = delete;
+
+    // A new layer of the same kind with the same properties, without sublayers, superlayer or animations (the mask is
+    // shared). Subclasses with their own state override it.
+    virtual std::shared_ptr<Layer> copyLayer() const;
+
+    // Geometry. The anchor point, in unit coordinates of the bounds, is the point placed at `position` in the
+    // superlayer and the centre of `transform`.
+    gfx::Rect bounds() const { return bounds_; }
+    void setBounds(const gfx::Rect& bounds) { bounds_ = bounds; }
+    gfx::Point position() const { return position_; }
+    void setPosition(gfx::Point position) { position_ = position; }
+    gfx::Point anchorPoint() const { return anchorPoint_; }
+    void setAnchorPoint(gfx::Point anchorPoint) { anchorPoint_ = anchorPoint; }
+    const Transform3D& transform() const { return transform_; }
+    void setTransform(const Transform3D& transform) { transform_ = transform; }
+    gfx::AffineTransform affineTransform() const { return transform_.affine(); }
+    void setAffineTransform(const gfx::AffineTransform& transform) { transform_ = Transform3D::fromAffine(transform); }
+    // Applied to the sublayers, about this layer's anchor point.
+    const Transform3D& sublayerTransform() const { return sublayerTransform_; }
+    void setSublayerTransform(const Transform3D& transform) { sublayerTransform_ = transform; }
+    // The bounding box of the bounds in the superlayer's space. Setting it keeps the transform and anchor point and
+    // sets the bounds size and the position as if the transform were the identity.
+    gfx::Rect frame() const;
+    void setFrame(const gfx::Rect& frame);
+    // Maps this layer's space into its superlayer's (not counting the superlayer's sublayerTransform).
+    gfx::AffineTransform transformToSuperlayer() const;
+    // Maps the space the sublayers are placed in into this layer's space: sublayerTransform about the anchor.
+    gfx::AffineTransform sublayerSpaceTransform() const;
+
+    // Appearance.
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden) { hidden_ = hidden; }
+    double opacity() const { return opacity_; }
+    void setOpacity(double opacity) { opacity_ = opacity; }
+    // Drawing of this layer and its sublayers is multiplied by the alpha of the mask, which lies in this layer's
+    // space (by its own frame); where the mask has no pixels nothing shows.
+    const std::shared_ptr<Layer>& mask() const { return mask_; }
+    void setMask(std::shared_ptr<Layer> mask) { mask_ = std::move(mask); }
+    bool masksToBounds() const { return masksToBounds_; }
+    void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
+    std::optional<gfx::Color> backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(std::optional<gfx::Color> color) { backgroundColor_ = color; }
+    // Rounds the background and border always, and the contents and sublayers when masksToBounds.
+    double cornerRadius() const { return cornerRadius_; }
+    void setCornerRadius(double radius) { cornerRadius_ = radius; }
+    double borderWidth() const { return borderWidth_; }
+    void setBorderWidth(double width) { borderWidth_ = width; }
+    std::optional<gfx::Color> borderColor() const { return borderColor_; }
+    void setBorderColor(std::optional<gfx::Color> color) { borderColor_ = color; }
+
+    // A blurred copy of the layer's shape (its shadow path, or else everything it draws) under it.
+    std::optional<gfx::Color> shadowColor() const { return shadowColor_; }
+    void setShadowColor(std::optional<gfx::Color> color) { shadowColor_ = color; }
+    double shadowOpacity() const { return shadowOpacity_; }
+    void setShadowOpacity(double opacity) { shadowOpacity_ = opacity; }
+    gfx::Size shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; }
+    double shadowRadius() const { return shadowRadius_; }
+    void setShadowRadius(double radius) { shadowRadius_ = radius; }
+    const std::optional<gfx::Path>& shadowPath() const { return shadowPath_; }
+    void setShadowPath(std::optional<gfx::Path> path) { shadowPath_ = std::move(path); }
+
+    // Contents: a bitmap at contentsScale pixels a point, placed by contentsGravity.
+    const LayerContents& contents() const { return contents_; }
+    void setContents(LayerContents contents) { contents_ = std::move(contents); }
+    ContentsGravity contentsGravity() const { return contentsGravity_; }
+    void setContentsGravity(ContentsGravity gravity) { contentsGravity_ = gravity; }
+    double contentsScale() const { return contentsScale_; }
+    void setContentsScale(double scale) { contentsScale_ = scale; }
+    // Where the contents land in bounds space for the current gravity; nothing without contents.
+    std::optional<gfx::Rect> contentsRectInBounds() const;
+
+    // Name and free key-value storage (the platform's key-value coding for undeclared keys).
+    const std::string& name() const { return name_; }
+    void setName(std::string name) { name_ = std::move(name); }
+    void setValue(const std::string& key, std::any value);
+    // An empty std::any when nothing is stored under the key.
+    std::any value(const std::string& key) const;
+    template <class T>
+    std::optional<T> value(const std::string& key) const {
+        auto found = values_.find(key);
+        if (found == values_.end()) return std::nullopt;
+        if (const T* typed = std::any_cast<T>(&found->second)) return *typed;
+        return std::nullopt;
+    }
+
+    // The tree. Adding a layer that has a superlayer moves it; a layer cannot hold itself or an ancestor.
+    const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
+    std::shared_ptr<Layer> superlayer() const { return superlayer_.lock(); }
+    void addSublayer(const std::shared_ptr<Layer>& layer);
+    // Indices past the end append.
+    void insertSublayer(const std::shared_ptr<Layer>& layer, std::size_t index);
+    // A sibling that is not a sublayer of this layer makes these append.
+    void insertSublayerBelow(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling) {
+        insertNextTo(layer, sibling, true);
+    }
+    void insertSublayerAbove(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling) {
+        insertNextTo(layer, sibling, false);
+    }
+    void removeFromSuperlayer();
+    // Nothing happens when `old` is not a sublayer.
+    void replaceSublayer(const std::shared_ptr<Layer>& old, const std::shared_ptr<Layer>& replacement);
+
+    // Coordinate conversion between layers of one tree; a null layer means the root's superlayer space.
+    gfx::Point convertPointFrom(gfx::Point point, const Layer* layer) const;
+    gfx::Point convertPointTo(gfx::Point point, const Layer* layer) const;
+    gfx::Rect convertRectFrom(const gfx::Rect& rect, const Layer* layer) const;
+    gfx::Rect convertRectTo(const gfx::Rect& rect, const Layer* layer) const;
+    // Maps this layer's space into the space of its root's superlayer.
+    gfx::AffineTransform transformToRoot() const;
+    // The deepest visible layer containing `point`, given in the superlayer's space; sublayers are tried front to
+    // back. Layers that mask to bounds hide their sublayers outside their bounds.
+    std::shared_ptr<Layer> hitTest(gfx::Point point);
+    // `point` in this layer's space; the bounds by default.
+    virtual bool contains(gfx::Point point) const;
+
+    // Custom drawing. Rendering calls draw() every time (there is no cached backing store); needsDisplay tells the
+    // host that the picture changed.
+    bool needsDisplay() const { return needsDisplay_; }
+    void setNeedsDisplay() { needsDisplay_ = true; }
+    // Lets the delegate set contents (displayLayer) and clears needsDisplay.
+    virtual void display();
+    // Runs display() on every layer of the tree that needs it.
+    void displayIfNeeded();
+    // The layer's own drawing in bounds space, above background and contents and below sublayers. Layer's version
+    // calls the delegate's drawLayer; the kinds override it.
+    virtual void draw(gfx::Context& context) const;
+    std::weak_ptr<LayerDelegate> delegate() const { return delegate_; }
+    void setDelegate(std::weak_ptr<LayerDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    // Animations, by key. Adding under a key in use replaces that animation; a beginTime of 0 becomes the current
+    // uptime (foundation::Clock).
+    void addAnimation(BasicAnimation animation, const std::string& key);
+    std::optional<BasicAnimation> animation(const std::string& key) const;
+    void removeAnimation(const std::string& key);
+    void removeAllAnimations() { animations_.clear(); }
+    // In the order they were added.
+    std::vector<std::string> animationKeys() const;
+    bool hasAnimations() const { return !animations_.empty(); }
+    // A copy showing the animated values at `time` (uptime seconds); null when no animation shows at that time.
+    std::shared_ptr<Layer> presentationLayer(double time) const;
+
+    // Model values by animation key path (see BasicAnimation); nothing for an unknown path.
+    virtual std::optional<AnimationValue> animatableValue(const std::string& keyPath) const;
+    // False for an unknown key path or a value of the wrong kind.
+    virtual bool setAnimatableValue(const std::string& keyPath, const AnimationValue& value);
+
+    // The area this layer's own drawing covers in bounds space (background, contents, draw()), used to size offscreen
+    // buffers. Kinds that draw outside their bounds widen it.
+    virtual gfx::Rect drawingBounds() const { return bounds_; }
+
+protected:
+    Layer() = default;
+    // Copies the properties only (see copyLayer).
+    Layer(const Layer& other);
+
+private:
+    void insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below);
+    bool isAncestorOrSelf(const Layer* layer) const;
+    void detach(const std::shared_ptr<Layer>& layer);
+
+    gfx::Rect bounds_;
+    gfx::Point position_;
+    gfx::Point anchorPoint_{0.5, 0.5};
+    Transform3D transform_;
+    Transform3D sublayerTransform_;
+    bool hidden_ = false;
+    double opacity_ = 1;
+    std::shared_ptr<Layer> mask_;
+    bool masksToBounds_ = false;
+    std::optional<gfx::Color> backgroundColor_;
+    double cornerRadius_ = 0;
+    double borderWidth_ = 0;
+    std::optional<gfx::Color> borderColor_ = gfx::Color::black();
+    std::optional<gfx::Color> shadowColor_ = gfx::Color::black();
+    double shadowOpacity_ = 0;
+    gfx::Size shadowOffset_{0, -3};
+    double shadowRadius_ = 3;
+    std::optional<gfx::Path> shadowPath_;
+    LayerContents contents_;
+    ContentsGravity contentsGravity_ = ContentsGravity::resize;
+    double contentsScale_ = 1;
+    std::string name_;
+    std::map<std::string, std::any> values_;
+    std::vector<std::shared_ptr<Layer>> sublayers_;
+    std::weak_ptr<Layer> superlayer_;
+    bool needsDisplay_ = false;
+    std::weak_ptr<LayerDelegate> delegate_;
+    std::vector<std::pair<std::string, BasicAnimation>> animations_;
+};
+
+}  // namespace quartz

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <vector>
+
+#include "quartz/Layer.h"
+
+namespace quartz {
+
+// Fills and strokes a path given in the layer's bounds space. The fill is drawn whole; strokeStart and strokeEnd
+// (fractions of the path's length, 0 to 1) limit the stroke only.
+class ShapeLayer : public Layer {
+public:
+    static std::shared_ptr<ShapeLayer> make() { return std::shared_ptr<ShapeLayer>(new ShapeLayer); }
+    std::shared_ptr<Layer> copyLayer() const override;
+
+    const std::optional<gfx::Path>& path() const { return path_; }
+    void setPath(std::optional<gfx::Path> path) { path_ = std::move(path); }
+    // Nothing means no fill (or no stroke).
+    std::optional<gfx::Color> fillColor() const { return fillColor_; }
+    void setFillColor(std::optional<gfx::Color> color) { fillColor_ = color; }
+    gfx::FillRule fillRule() const { return fillRule_; }
+    void setFillRule(gfx::FillRule rule) { fillRule_ = rule; }
+    std::optional<gfx::Color> strokeColor() const { return strokeColor_; }
+    void setStrokeColor(std::optional<gfx::Color> color) { strokeColor_ = color; }
+    double lineWidth() const { return lineWidth_; }
+    void setLineWidth(double width) { lineWidth_ = width; }
+    gfx::LineCap lineCap() const { return lineCap_; }
+    void setLineCap(gfx::LineCap cap) { lineCap_ = cap; }
+    gfx::LineJoin lineJoin() const { return lineJoin_; }
+    void setLineJoin(gfx::LineJoin join) { lineJoin_ = join; }
+    double miterLimit() const { return miterLimit_; }
+    void setMiterLimit(double limit) { miterLimit_ = limit; }
+    const std::vector<double>& lineDashPattern() const { return lineDashPattern_; }
+    void setLineDashPattern(std::vector<double> pattern) { lineDashPattern_ = std::move(pattern); }
+    double lineDashPhase() const { return lineDashPhase_; }
+    void setLineDashPhase(double phase) { lineDashPhase_ = phase; }
+    double strokeStart() const { return strokeStart_; }
+    void setStrokeStart(double start) { strokeStart_ = start; }
+    double strokeEnd() const { return strokeEnd_; }
+    void setStrokeEnd(double end) { strokeEnd_ = end; }
+
+    void draw(gfx::Context& context) const override;
+    gfx::Rect drawingBounds() const override;
+    std::optional<AnimationValue> animatableValue(const std::string& keyPath) const override;
+    bool setAnimatableValue(const std::string& keyPath, const AnimationValue& value) override;
+
+protected:
+    ShapeLayer() = default;
+    ShapeLayer(const ShapeLayer&) = default;
+
+private:
+    std::optional<gfx::Path> path_;
+    std::optional<gfx::Color> fillColor_ = gfx::Color::black();
+    gfx::FillRule fillRule_ = gfx::FillRule::winding;
+    std::optional<gfx::Color> strokeColor_;
+    double lineWidth_ = 1;
+    gfx::LineCap lineCap_ = gfx::LineCap::butt;
+    gfx::LineJoin lineJoin_ = gfx::LineJoin::miter;
+    double miterLimit_ = 10;
+    std::vector<double> lineDashPattern_;
+    double lineDashPhase_ = 0;
+    double strokeStart_ = 0;
+    double strokeEnd_ = 1;
+};
+
+// The part of `path` between the fractions `start` and `end` of its length, curves flattened into lines no longer
+// than `tolerance`. Whole closed subpaths stay closed.
+gfx::Path trimmedPath(const gfx::Path& path, double start, double end, double tolerance = 0.25);
+
+}  // namespace quartz

@@ -1,0 +1,42 @@
+#include "quartz/GradientLayer.h"
+
+#include <cmath>
+
+#include "gfx/Gradient.h"
+
+namespace quartz {
+
+std::shared_ptr<Layer> GradientLayer::copyLayer() const { return std::shared_ptr<Layer>(new GradientLayer(*this)); }
+
+void GradientLayer::draw(gfx::Context& context) const {
+    Layer::draw(context);
+    std::optional<gfx::Gradient> gradient = gfx::Gradient::make(colors_, locations_);
+    gfx::Rect box = bounds();
+    if (!gradient || box.isEmpty()) return;
+    auto inBounds = [&](gfx::Point unit) {
+        return gfx::Point{box.origin.x + unit.x * box.size.width, box.origin.y + unit.y * box.size.height};
+    };
+    unsigned extend = gfx::drawsBeforeStartLocation | gfx::drawsAfterEndLocation;
+    context.save();
+    context.clip(box);
+    if (type_ == GradientType::axial) {
+        context.drawLinearGradient(*gradient, inBounds(startPoint_), inBounds(endPoint_), extend);
+    } else {
+        gfx::Point center = inBounds(startPoint_);
+        double radiusX = std::abs(endPoint_.x - startPoint_.x) * box.size.width;
+        double radiusY = std::abs(endPoint_.y - startPoint_.y) * box.size.height;
+        if (radiusX > 0 && radiusY > 0) {
+            // A unit circle stretched into the ellipse.
+            context.translateBy(center.x, center.y);
+            context.scaleBy(radiusX, radiusY);
+            context.drawRadialGradient(*gradient, {0, 0}, 0, {0, 0}, 1, extend);
+        } else {
+            // A degenerate ellipse shows only the last colour around the centre.
+            context.setFillColor(gradient->stops().back().color);
+            context.fillRect(box);
+        }
+    }
+    context.restore();
+}
+
+}  // namespace quartz

@@ -1,0 +1,248 @@
+#include "quartz/Layer.h"
+
+#include <algorithm>
+
+#include "foundation/Clock.h"
+
+namespace quartz {
+
+Layer::Layer(const Layer& other)
+    : std::enable_shared_from_this<Layer>(),
+      bounds_(other.bounds_),
+      position_(other.position_),
+      anchorPoint_(other.anchorPoint_),
+      transform_(other.transform_),
+      sublayerTransform_(other.sublayerTransform_),
+      hidden_(other.hidden_),
+      opacity_(other.opacity_),
+      mask_(other.mask_),
+      masksToBounds_(other.masksToBounds_),
+      backgroundColor_(other.backgroundColor_),
+      cornerRadius_(other.cornerRadius_),
+      borderWidth_(other.borderWidth_),
+      borderColor_(other.borderColor_),
+      shadowColor_(other.shadowColor_),
+      shadowOpacity_(other.shadowOpacity_),
+      shadowOffset_(other.shadowOffset_),
+      shadowRadius_(other.shadowRadius_),
+      shadowPath_(other.shadowPath_),
+      contents_(other.contents_),
+      contentsGravity_(other.contentsGravity_),
+      contentsScale_(other.contentsScale_),
+      name_(other.name_),
+      values_(other.values_),
+      needsDisplay_(other.needsDisplay_),
+      delegate_(other.delegate_) {}
+
+std::shared_ptr<Layer> Layer::copyLayer() const { return std::shared_ptr<Layer>(new Layer(*this)); }
+
+namespace {
+
+gfx::AffineTransform aboutPoint(gfx::Point center, const Transform3D& transform, gfx::Point placedAt) {
+    return gfx::AffineTransform::translation(-center.x, -center.y)
+        .concatenating(transform.affine())
+        .concatenating(gfx::AffineTransform::translation(placedAt.x, placedAt.y));
+}
+
+}  // namespace
+
+gfx::AffineTransform Layer::transformToSuperlayer() const {
+    gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
+                      bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
+    return aboutPoint(anchor, transform_, position_);
+}
+
+gfx::AffineTransform Layer::sublayerSpaceTransform() const {
+    if (sublayerTransform_.isIdentity()) return {};
+    gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
+                      bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
+    return aboutPoint(anchor, sublayerTransform_, anchor);
+}
+
+gfx::Rect Layer::frame() const { return transformToSuperlayer().apply(bounds_); }
+
+void Layer::setFrame(const gfx::Rect& frame) {
+    gfx::Rect box = frame.standardized();
+    bounds_.size = box.size;
+    position_ = {box.minX() + anchorPoint_.x * box.width(), box.minY() + anchorPoint_.y * box.height()};
+}
+
+std::optional<gfx::Rect> Layer::contentsRectInBounds() const {
+    if (!contents_ || contents_->empty()) return std::nullopt;
+    double scale = contentsScale_ > 0 ? contentsScale_ : 1;
+    double width = contents_->width / scale, height = contents_->height / scale;
+    const gfx::Rect& b = bounds_;
+    auto placed = [&](double w, double h, double fx, double fy) {
+        return gfx::Rect{b.origin.x + (b.size.width - w) * fx, b.origin.y + (b.size.height - h) * fy, w, h};
+    };
+    switch (contentsGravity_) {
+        case ContentsGravity::resize: return b;
+        case ContentsGravity::resizeAspect:
+        case ContentsGravity::resizeAspectFill: {
+            double sx = b.size.width / width, sy = b.size.height / height;
+            double s = contentsGravity_ == ContentsGravity::resizeAspect ? std::min(sx, sy) : std::max(sx, sy);
+            return placed(width * s, height * s, 0.5, 0.5);
+        }
+        case ContentsGravity::center: return placed(width, height, 0.5, 0.5);
+        case ContentsGravity::top: return placed(width, height, 0.5, 0);
+        case ContentsGravity::bottom: return placed(width, height, 0.5, 1);
+        case ContentsGravity::left: return placed(width, height, 0, 0.5);
+        case ContentsGravity::right: return placed(width, height, 1, 0.5);
+        case ContentsGravity::topLeft: return placed(width, height, 0, 0);
+        case ContentsGravity::topRight: return placed(width, height, 1, 0);
+        case ContentsGravity::bottomLeft: return placed(width, height, 0, 1);
+        case ContentsGravity::bottomRight: return placed(width, height, 1, 1);
+    }
+    return b;
+}
+
+void Layer::setValue(const std::string& key, std::any value) {
+    if (value.has_value())
+        values_[key] = std::move(value);
+    else
+        values_.erase(key);
+}
+
+std::any Layer::value(const std::string& key) const {
+    auto found = values_.find(key);
+    return found == values_.end() ? std::any{} : found->second;
+}
+
+bool Layer::isAncestorOrSelf(const Layer* layer) const {
+    for (auto current = shared_from_this(); current; current = current->superlayer())
+        if (current.get() == layer) return true;
+    return false;
+}
+
+void Layer::detach(const std::shared_ptr<Layer>& layer) {
+    // Keeps `layer` alive while it leaves its old superlayer.
+    std::shared_ptr<Layer> keep = layer;
+    keep->removeFromSuperlayer();
+}
+
+void Layer::insertSublayer(const std::shared_ptr<Layer>& layer, std::size_t index) {
+    if (!layer || isAncestorOrSelf(layer.get())) return;
+    detach(layer);
+    index = std::min(index, sublayers_.size());
+    sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
+    layer->superlayer_ = weak_from_this();
+}
+
+void Layer::addSublayer(const std::shared_ptr<Layer>& layer) { insertSublayer(layer, sublayers_.size()); }
+
+void Layer::insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below) {
+    if (!layer || isAncestorOrSelf(layer.get()) || layer == sibling) return;
+    detach(layer);
+    auto found = std::find(sublayers_.begin(), sublayers_.end(), sibling);
+    std::size_t index =
+        found == sublayers_.end() ? sublayers_.size() : std::size_t(found - sublayers_.begin()) + (below ? 0 : 1);
+    insertSublayer(layer, index);
+}
+
+void Layer::removeFromSuperlayer() {
+    auto parent = superlayer_.lock();
+    superlayer_.reset();
+    if (!parent) return;
+    auto& siblings = parent->sublayers_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), shared_from_this()), siblings.end());
+}
+
+void Layer::replaceSublayer(const std::shared_ptr<Layer>& old, const std::shared_ptr<Layer>& replacement) {
+    auto found = std::find(sublayers_.begin(), sublayers_.end(), old);
+    if (found == sublayers_.end() || !replacement || replacement == old) return;
+    if (isAncestorOrSelf(replacement.get())) return;
+    std::size_t index = std::size_t(found - sublayers_.begin());
+    old->removeFromSuperlayer();
+    detach(replacement);
+    insertSublayer(replacement, index);
+}
+
+gfx::AffineTransform Layer::transformToRoot() const {
+    gfx::AffineTransform result;
+    const Layer* layer = this;
+    while (layer) {
+        result = result.concatenating(layer->transformToSuperlayer());
+        auto parent = layer->superlayer_.lock();
+        if (!parent) break;
+        result = result.concatenating(parent->sublayerSpaceTransform());
+        layer = parent.get();
+    }
+    return result;
+}
+
+gfx::Point Layer::convertPointFrom(gfx::Point point, const Layer* layer) const {
+    gfx::Point inRoot = layer ? layer->transformToRoot().apply(point) : point;
+    return transformToRoot().inverted().apply(inRoot);
+}
+
+gfx::Point Layer::convertPointTo(gfx::Point point, const Layer* layer) const {
+    gfx::Point inRoot = transformToRoot().apply(point);
+    return layer ? layer->transformToRoot().inverted().apply(inRoot) : inRoot;
+}
+
+gfx::Rect Layer::convertRectFrom(const gfx::Rect& rect, const Layer* layer) const {
+    gfx::AffineTransform toRoot = layer ? layer->transformToRoot() : gfx::AffineTransform{};
+    return toRoot.concatenating(transformToRoot().inverted()).apply(rect);
+}
+
+gfx::Rect Layer::convertRectTo(const gfx::Rect& rect, const Layer* layer) const {
+    gfx::AffineTransform fromRoot = layer ? layer->transformToRoot().inverted() : gfx::AffineTransform{};
+    return transformToRoot().concatenating(fromRoot).apply(rect);
+}
+
+bool Layer::contains(gfx::Point point) const { return bounds_.contains(point); }
+
+std::shared_ptr<Layer> Layer::hitTest(gfx::Point point) {
+    if (hidden_) return nullptr;
+    gfx::Point local = transformToSuperlayer().inverted().apply(point);
+    if (masksToBounds_ && !contains(local)) return nullptr;
+    if (!sublayers_.empty()) {
+        gfx::Point forSublayers = sublayerSpaceTransform().inverted().apply(local);
+        for (auto it = sublayers_.rbegin(); it != sublayers_.rend(); ++it)
+            if (auto hit = (*it)->hitTest(forSublayers)) return hit;
+    }
+    return contains(local) ? shared_from_this() : nullptr;
+}
+
+void Layer::display() {
+    if (auto owner = delegate_.lock()) owner->displayLayer(*this);
+    needsDisplay_ = false;
+}
+
+void Layer::displayIfNeeded() {
+    if (needsDisplay_) display();
+    if (mask_) mask_->displayIfNeeded();
+    for (const auto& sublayer : sublayers_) sublayer->displayIfNeeded();
+}
+
+void Layer::draw(gfx::Context& context) const {
+    if (auto owner = delegate_.lock()) owner->drawLayer(*this, context);
+}
+
+void Layer::addAnimation(BasicAnimation animation, const std::string& key) {
+    if (animation.beginTime == 0) animation.beginTime = foundation::Clock::current()->uptime();
+    for (auto& [existingKey, existing] : animations_)
+        if (existingKey == key) {
+            existing = std::move(animation);
+            return;
+        }
+    animations_.emplace_back(key, std::move(animation));
+}
+
+std::optional<BasicAnimation> Layer::animation(const std::string& key) const {
+    for (const auto& [existingKey, existing] : animations_)
+        if (existingKey == key) return existing;
+    return std::nullopt;
+}
+
+void Layer::removeAnimation(const std::string& key) {
+    std::erase_if(animations_, [&](const auto& entry) { return entry.first == key; });
+}
+
+std::vector<std::string> Layer::animationKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& entry : animations_) keys.push_back(entry.first);
+    return keys;
+}
+
+}  // namespace quartz

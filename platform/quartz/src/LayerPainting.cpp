@@ -1,0 +1,214 @@
+#include "LayerPainting.h"
+
+#include <algorithm>
+#include <cmath>
+#include <typeinfo>
+
+#include "Offscreen.h"
+#include "gfx/BoxBlur.h"
+
+namespace quartz {
+
+namespace {
+
+bool isInvertible(const gfx::AffineTransform& t) {
+    double determinant = t.a * t.d - t.b * t.c;
+    return determinant != 0 && std::isfinite(determinant);
+}
+
+bool hasShadow(const Layer& layer) {
+    auto color = layer.shadowColor();
+    return layer.shadowOpacity() > 0 && color && color->alpha > 0;
+}
+
+double shadowReach(const Layer& layer) {
+    gfx::Size offset = layer.shadowOffset();
+    return std::abs(offset.width) + std::abs(offset.height) + 3 * std::max(layer.shadowRadius(), 0.0);
+}
+
+// Three box blurs approach a Gaussian of the given deviation (in pixels).
+gfx::Bitmap gaussianBlur(gfx::Bitmap bitmap, double deviation) {
+    if (deviation < 0.5) return bitmap;
+    int width = int(std::lround(std::sqrt(4 * deviation * deviation + 1)));
+    for (int pass = 0; pass < 3; ++pass) bitmap = gfx::boxBlur(bitmap, width | 1, width | 1);
+    return bitmap;
+}
+
+// The shadow's picture: `source`'s alpha in the shadow colour, widened by `margin` pixels a side, blurred.
+DeviceBitmap shadowImage(const DeviceBitmap& source, gfx::Color color, int margin, double deviation) {
+    DeviceBitmap shadow{gfx::Bitmap::make(source.bitmap.width + 2 * margin, source.bitmap.height + 2 * margin),
+                        source.x - margin, source.y - margin};
+    std::uint32_t opaque = color.withAlphaComponent(1).premultipliedPixel();
+    for (int y = 0; y < source.bitmap.height; ++y) {
+        const std::uint32_t* in = source.bitmap.row(y);
+        std::uint32_t* out = shadow.bitmap.row(y + margin) + margin;
+        for (int x = 0; x < source.bitmap.width; ++x) {
+            std::uint32_t coverage = (in[x] >> 24) * std::uint32_t(std::lround(color.alpha * 255));
+            std::uint32_t pixel = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                pixel |= ((((opaque >> shift) & 0xFF) * coverage + 255 * 127) / (255 * 255)) << shift;
+            out[x] = pixel;
+        }
+    }
+    shadow.bitmap = gaussianBlur(std::move(shadow.bitmap), deviation);
+    return shadow;
+}
+
+}  // namespace
+
+gfx::Path roundedBounds(const Layer& layer) {
+    gfx::Path path;
+    gfx::Rect box = layer.bounds().standardized();
+    double radius = std::clamp(layer.cornerRadius(), 0.0, std::min(box.width(), box.height()) / 2);
+    if (radius > 0)
+        path.addRoundedRect(box, radius, radius);
+    else
+        path.addRect(box);
+    return path;
+}
+
+void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool asSublayer) const {
+    std::shared_ptr<Layer> presented = model.hasAnimations() ? model.presentationLayer(time) : nullptr;
+    const Layer& shown = presented ? *presented : model;
+    if (shown.isHidden() || !(shown.opacity() > 0)) return;
+    gfx::AffineTransform placement = asSublayer ? shown.transformToSuperlayer() : gfx::AffineTransform{};
+    if (!isInvertible(placement)) return;  // flattened to nothing
+    context.save();
+    context.concatenate(placement);
+    bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
+                          shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
+                          !shown.delegate().expired();
+    if (shown.opacity() < 1 && drawsSomething) {
+        // Opacity applies to the layer as a whole, so overlapping parts do not show through each other.
+        std::optional<DeviceBitmap> group =
+            drawOffscreen(context, extent(model, shown), 0, gfx::PixelFormat::argb32,
+                          [&](gfx::Context& offscreen) { renderWithShadow(model, shown, offscreen); });
+        if (group) drawInDeviceSpace(context, *group, std::min(shown.opacity(), 1.0));
+    } else {
+        renderWithShadow(model, shown, context);
+    }
+    context.restore();
+}
+
+void LayerPainter::renderWithShadow(const Layer& model, const Layer& shown, gfx::Context& context) const {
+    if (!hasShadow(shown)) {
+        renderBody(model, shown, context);
+        return;
+    }
+    double scale = pixelsPerPoint(context);
+    double padding = shadowReach(shown) * scale + 2;
+    std::optional<DeviceBitmap> body;
+    std::optional<DeviceBitmap> shape;
+    if (shown.shadowPath()) {
+        shape = drawOffscreen(context, shown.shadowPath()->boundingBox(), padding, gfx::PixelFormat::alphaOnly,
+                              [&](gfx::Context& offscreen) { offscreen.fill(*shown.shadowPath()); });
+    } else {
+        // Without a path the shadow follows everything the layer draws.
+        body = drawOffscreen(context, extent(model, shown), padding, gfx::PixelFormat::argb32,
+                             [&](gfx::Context& offscreen) { renderBody(model, shown, offscreen); });
+        shape = body;
+    }
+    if (shape) {
+        double deviation = std::max(shown.shadowRadius(), 0.0) / 2 * scale;
+        int margin = int(std::ceil(3 * deviation)) + 1;
+        DeviceBitmap shadow = shadowImage(*shape, *shown.shadowColor(), margin, deviation);
+        gfx::AffineTransform device = context.deviceTransform();
+        gfx::Size offset = device.apply(shown.shadowOffset());
+        drawInDeviceSpace(context, shadow, std::min(shown.shadowOpacity(), 1.0), std::round(offset.width),
+                          std::round(offset.height));
+    }
+    if (body)
+        drawInDeviceSpace(context, *body, 1);
+    else if (shown.shadowPath())
+        renderBody(model, shown, context);
+}
+
+void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Context& context) const {
+    if (!shown.mask()) {
+        renderUnmasked(model, shown, context);
+        return;
+    }
+    // The mask applies to the finished picture of the layer, not to each thing drawn in it.
+    std::optional<DeviceBitmap> body =
+        drawOffscreen(context, extent(model, shown), 0, gfx::PixelFormat::argb32,
+                      [&](gfx::Context& offscreen) { renderUnmasked(model, shown, offscreen); });
+    if (!body) return;
+    context.save();
+    applyMask(*shown.mask(), context);
+    drawInDeviceSpace(context, *body, 1);
+    context.restore();
+}
+
+void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::Context& context) const {
+    context.save();
+    if (shown.masksToBounds()) context.clip(roundedBounds(shown));
+    if (auto background = shown.backgroundColor(); background && background->alpha > 0) {
+        context.setFillColor(*background);
+        context.fill(roundedBounds(shown));
+    }
+    if (auto placed = shown.contentsRectInBounds()) {
+        context.drawBitmap(*shown.contents(), *placed, gfx::BitmapPlacement::firstRowAtMinY);
+    }
+    context.save();
+    shown.draw(context);
+    context.restore();
+    if (!model.sublayers().empty()) {
+        context.save();
+        if (!shown.sublayerTransform().isIdentity()) context.concatenate(shown.sublayerSpaceTransform());
+        for (const auto& sublayer : model.sublayers()) renderLayer(*sublayer, context, true);
+        context.restore();
+    }
+    if (auto border = shown.borderColor(); shown.borderWidth() > 0 && border && border->alpha > 0) {
+        gfx::Rect box = shown.bounds().standardized();
+        double width = std::min(shown.borderWidth(), std::min(box.width(), box.height()) / 2);
+        double inner = std::max(0.0, std::min(shown.cornerRadius(), std::min(box.width(), box.height()) / 2) - width);
+        gfx::Path ring = roundedBounds(shown);
+        gfx::Rect innerBox = box.insetBy(width, width);
+        if (!innerBox.isNull()) {
+            if (inner > 0)
+                ring.addRoundedRect(innerBox, inner, inner);
+            else
+                ring.addRect(innerBox);
+        }
+        context.setFillColor(*border);
+        context.fill(ring, gfx::FillRule::evenOdd);
+    }
+    context.restore();
+}
+
+void LayerPainter::applyMask(const Layer& mask, gfx::Context& context) const {
+    std::optional<gfx::Rect> area;
+    if (!mask.hasAnimations())
+        if (auto maskExtent = extent(mask, mask)) area = mask.transformToSuperlayer().apply(*maskExtent);
+    std::optional<DeviceBitmap> coverage =
+        drawOffscreen(context, area, 0, gfx::PixelFormat::alphaOnly,
+                      [&](gfx::Context& offscreen) { renderLayer(mask, offscreen, true); });
+    if (!coverage) {
+        context.clip(gfx::Rect{0, 0, 0, 0});  // the mask shows nothing here
+        return;
+    }
+    gfx::AffineTransform layerSpace = context.deviceTransform();
+    useDeviceSpace(context);
+    context.clipToMask(
+        {double(coverage->x), double(coverage->y), double(coverage->bitmap.width), double(coverage->bitmap.height)},
+        coverage->bitmap, gfx::BitmapPlacement::firstRowAtMinY);
+    context.concatenate(layerSpace.concatenating(context.deviceTransform().inverted()));
+}
+
+std::optional<gfx::Rect> LayerPainter::extent(const Layer& model, const Layer& shown) const {
+    gfx::Rect area = shown.drawingBounds();
+    if (!shown.masksToBounds()) {
+        gfx::AffineTransform sublayerSpace = shown.sublayerSpaceTransform();
+        for (const auto& sublayer : model.sublayers()) {
+            if (sublayer->isHidden()) continue;
+            if (sublayer->hasAnimations()) return std::nullopt;
+            std::optional<gfx::Rect> inner = extent(*sublayer, *sublayer);
+            if (!inner) return std::nullopt;
+            area = area.unionWith(sublayer->transformToSuperlayer().concatenating(sublayerSpace).apply(*inner));
+        }
+    }
+    if (hasShadow(shown)) area = area.insetBy(-shadowReach(shown), -shadowReach(shown));
+    return area;
+}
+
+}  // namespace quartz

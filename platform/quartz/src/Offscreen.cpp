@@ -1,0 +1,46 @@
+#include "Offscreen.h"
+
+#include <cmath>
+
+namespace quartz {
+
+double pixelsPerPoint(const gfx::Context& context) {
+    gfx::AffineTransform device = context.deviceTransform();
+    return std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+}
+
+void useDeviceSpace(gfx::Context& target) { target.concatenate(target.deviceTransform().inverted()); }
+
+std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optional<gfx::Rect>& userExtent,
+                                          double padding, gfx::PixelFormat format,
+                                          const std::function<void(gfx::Context&)>& drawing) {
+    gfx::AffineTransform device = target.deviceTransform();
+    gfx::Rect area = gfx::Rect{0, 0, double(target.pixelWidth()), double(target.pixelHeight())}
+                         .intersection(device.apply(target.clipBoundingBox()))
+                         .insetBy(-padding, -padding);
+    if (userExtent) area = area.intersection(device.apply(*userExtent));
+    if (area.isEmpty() || !std::isfinite(area.width()) || !std::isfinite(area.height())) return std::nullopt;
+    area = area.integral();
+    int x = int(area.minX()), y = int(area.minY());
+    double scale = target.scale();
+    auto offscreen = gfx::Context::create(int(area.width()), int(area.height()), {.scale = scale, .format = format});
+    if (!offscreen) return std::nullopt;
+    // User space -> target pixels -> this buffer's pixels -> its points (its base transform scales back up).
+    offscreen->concatenate(device.concatenating(gfx::AffineTransform::translation(-x, -y))
+                               .concatenating(gfx::AffineTransform::scale(1 / scale, 1 / scale)));
+    drawing(*offscreen);
+    return DeviceBitmap{offscreen->makeImage(), x, y};
+}
+
+void drawInDeviceSpace(gfx::Context& target, const DeviceBitmap& image, double alpha, double dx, double dy) {
+    target.save();
+    useDeviceSpace(target);
+    target.setAlpha(target.alpha() * alpha);
+    target.setInterpolationQuality(gfx::InterpolationQuality::none);
+    target.drawBitmap(image.bitmap,
+                      {image.x + dx, image.y + dy, double(image.bitmap.width), double(image.bitmap.height)},
+                      gfx::BitmapPlacement::firstRowAtMinY);
+    target.restore();
+}
+
+}  // namespace quartz

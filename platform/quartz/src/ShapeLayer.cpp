@@ -1,0 +1,151 @@
+#include "quartz/ShapeLayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quartz {
+
+namespace {
+
+struct Polyline {
+    std::vector<gfx::Point> points;
+    bool closed = false;
+};
+
+double distance(gfx::Point a, gfx::Point b) { return std::hypot(b.x - a.x, b.y - a.y); }
+
+// Cuts curves into lines of about `tolerance` length, keeping whether each subpath was closed.
+std::vector<Polyline> polylines(const gfx::Path& path, double tolerance) {
+    std::vector<Polyline> lines;
+    gfx::Point current;
+    auto addCurve = [&](gfx::Point p1, gfx::Point p2, gfx::Point end) {
+        double estimate = distance(current, p1) + distance(p1, p2) + distance(p2, end);
+        int steps = std::clamp(int(std::ceil(estimate / tolerance)), 1, 1000);
+        for (int step = 1; step <= steps; ++step) {
+            double t = double(step) / steps, u = 1 - t;
+            double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+            lines.back().points.push_back(
+                {a * current.x + b * p1.x + c * p2.x + d * end.x, a * current.y + b * p1.y + c * p2.y + d * end.y});
+        }
+    };
+    for (const gfx::PathElement& element : path.elements()) {
+        const auto& p = element.points;
+        using Kind = gfx::PathElement::Kind;
+        if (element.kind == Kind::moveTo || lines.empty() || lines.back().closed) {
+            gfx::Point start = element.kind == Kind::moveTo ? p[0] : current;
+            lines.push_back({{start}, false});
+            current = start;
+            if (element.kind == Kind::moveTo) continue;
+        }
+        switch (element.kind) {
+            case Kind::moveTo: break;
+            case Kind::lineTo: lines.back().points.push_back(p[0]); break;
+            case Kind::quadCurveTo:
+                addCurve({current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)},
+                         {p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)}, p[1]);
+                break;
+            case Kind::curveTo: addCurve(p[0], p[1], p[2]); break;
+            case Kind::closeSubpath:
+                lines.back().closed = true;
+                lines.back().points.push_back(lines.back().points.front());
+                break;
+        }
+        current = lines.back().points.back();
+    }
+    return lines;
+}
+
+}  // namespace
+
+gfx::Path trimmedPath(const gfx::Path& path, double start, double end, double tolerance) {
+    start = std::clamp(start, 0.0, 1.0);
+    end = std::clamp(end, 0.0, 1.0);
+    gfx::Path result;
+    if (end <= start) return result;
+    std::vector<Polyline> lines = polylines(path, std::max(tolerance, 1e-3));
+    double total = 0;
+    for (const Polyline& line : lines)
+        for (std::size_t i = 1; i < line.points.size(); ++i) total += distance(line.points[i - 1], line.points[i]);
+    if (total <= 0) return result;
+    double from = start * total, to = end * total, walked = 0;
+    for (const Polyline& line : lines) {
+        double lineStart = walked;
+        bool open = false;
+        for (std::size_t i = 1; i < line.points.size(); ++i) {
+            gfx::Point a = line.points[i - 1], b = line.points[i];
+            double length = distance(a, b), segmentEnd = walked + length;
+            if (segmentEnd > from && walked < to && length > 0) {
+                auto at = [&](double position) {
+                    double t = std::clamp((position - walked) / length, 0.0, 1.0);
+                    return gfx::Point{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+                };
+                if (!open) {
+                    result.moveTo(at(std::max(from, walked)));
+                    open = true;
+                }
+                result.lineTo(at(std::min(to, segmentEnd)));
+            }
+            walked = segmentEnd;
+        }
+        if (open && line.closed && from <= lineStart && to >= walked) result.closeSubpath();
+    }
+    return result;
+}
+
+std::shared_ptr<Layer> ShapeLayer::copyLayer() const { return std::shared_ptr<Layer>(new ShapeLayer(*this)); }
+
+void ShapeLayer::draw(gfx::Context& context) const {
+    Layer::draw(context);
+    if (!path_ || path_->isEmpty()) return;
+    if (fillColor_ && fillColor_->alpha > 0) {
+        context.setFillColor(*fillColor_);
+        context.fill(*path_, fillRule_);
+    }
+    if (!strokeColor_ || strokeColor_->alpha <= 0 || lineWidth_ <= 0) return;
+    context.setStrokeColor(*strokeColor_);
+    context.setLineWidth(lineWidth_);
+    context.setLineCap(lineCap_);
+    context.setLineJoin(lineJoin_);
+    context.setMiterLimit(miterLimit_);
+    context.setLineDash(lineDashPhase_, lineDashPattern_);
+    if (strokeStart_ <= 0 && strokeEnd_ >= 1) {
+        context.stroke(*path_);
+        return;
+    }
+    // Flatten finely enough for the pixels the stroke lands on.
+    gfx::AffineTransform device = context.deviceTransform();
+    double pixelsPerPoint = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
+    context.stroke(trimmedPath(*path_, strokeStart_, strokeEnd_, 0.5 / std::max(pixelsPerPoint, 1e-3)));
+}
+
+gfx::Rect ShapeLayer::drawingBounds() const {
+    gfx::Rect area = bounds();
+    if (!path_ || path_->isEmpty()) return area;
+    gfx::Rect shape = path_->boundingBox();
+    if (strokeColor_ && lineWidth_ > 0) {
+        // Miter joins can reach miterLimit half-widths out.
+        double reach = lineWidth_ / 2 * (lineJoin_ == gfx::LineJoin::miter ? std::max(miterLimit_, 1.0) : 1.5);
+        shape = shape.insetBy(-reach, -reach);
+    }
+    return area.unionWith(shape);
+}
+
+std::optional<AnimationValue> ShapeLayer::animatableValue(const std::string& keyPath) const {
+    if (keyPath == "strokeStart") return strokeStart_;
+    if (keyPath == "strokeEnd") return strokeEnd_;
+    if (keyPath == "lineWidth") return lineWidth_;
+    return Layer::animatableValue(keyPath);
+}
+
+bool ShapeLayer::setAnimatableValue(const std::string& keyPath, const AnimationValue& value) {
+    double* field = keyPath == "strokeStart" ? &strokeStart_
+                    : keyPath == "strokeEnd" ? &strokeEnd_
+                    : keyPath == "lineWidth" ? &lineWidth_
+                                             : nullptr;
+    if (!field) return Layer::setAnimatableValue(keyPath, value);
+    const double* number = std::get_if<double>(&value);
+    if (number) *field = *number;
+    return number != nullptr;
+}
+
+}  // namespace quartz

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "quartz/Layer.h"
+#include "quartz/ShapeLayer.h"
+
+using namespace quartz;
+using gfx::Point;
+using gfx::Rect;
+
+namespace {
+
+void expectPointNear(Point actual, Point expected) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-9);
+    EXPECT_NEAR(actual.y, expected.y, 1e-9);
+}
+
+void expectRectNear(const Rect& actual, const Rect& expected) {
+    expectPointNear(actual.origin, expected.origin);
+    EXPECT_NEAR(actual.size.width, expected.size.width, 1e-9);
+    EXPECT_NEAR(actual.size.height, expected.size.height, 1e-9);
+}
+
+std::shared_ptr<Layer> layerWithFrame(Rect frame) {
+    auto layer = Layer::make();
+    layer->setFrame(frame);
+    return layer;
+}
+
+}  // namespace
+
+TEST(LayerGeometry, FrameFollowsBoundsPositionAndAnchor) {
+    auto layer = Layer::make();
+    layer->setBounds({0, 0, 100, 50});
+    layer->setPosition({200, 100});
+    expectRectNear(layer->frame(), {150, 75, 100, 50});
+    layer->setAnchorPoint({0, 0});
+    expectRectNear(layer->frame(), {200, 100, 100, 50});
+
+    // Setting the frame keeps the anchor point and moves the position.
+    layer->setAnchorPoint({0.5, 0.5});
+    layer->setFrame({10, 20, 30, 40});
+    expectPointNear(layer->position(), {25, 40});
+    EXPECT_EQ(layer->bounds().size, (gfx::Size{30, 40}));
+}
+
+TEST(LayerGeometry, TransformTurnsAboutTheAnchorPoint) {
+    auto layer = layerWithFrame({0, 0, 100, 50});
+    layer->setTransform(Transform3D::rotation(std::numbers::pi / 2, 0, 0, 1));
+    // A quarter turn about the centre (50, 25) swaps the frame's sides around that centre.
+    expectRectNear(layer->frame(), {25, -25, 50, 100});
+
+    layer->setAnchorPoint({0, 0});
+    layer->setPosition({0, 0});
+    layer->setTransform(Transform3D::scale(2, 3));
+    expectRectNear(layer->frame(), {0, 0, 200, 150});
+}
+
+TEST(LayerGeometry, Transform3DAffinePartRoundTrips) {
+    gfx::AffineTransform affine{1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(Transform3D::fromAffine(affine).affine(), affine);
+    Transform3D perspective;
+    perspective.m34 = -1.0 / 500;
+    EXPECT_FALSE(perspective.isAffine());
+    EXPECT_TRUE(Transform3D::translation(3, 4).concatenating(Transform3D::scale(2, 2)).isAffine());
+    // Translation first, then scale: the translation is scaled too.
+    auto combined = Transform3D::translation(3, 4).concatenating(Transform3D::scale(2, 2)).affine();
+    expectPointNear(combined.apply(Point{1, 1}), {8, 10});
+}
+
+TEST(LayerGeometry, ConvertsPointsBetweenLayersThroughTransformsAndBoundsOrigins) {
+    auto root = layerWithFrame({0, 0, 400, 400});
+    auto child = layerWithFrame({100, 50, 200, 200});
+    auto grandchild = layerWithFrame({10, 10, 20, 20});
+    root->addSublayer(child);
+    child->addSublayer(grandchild);
+    expectPointNear(grandchild->convertPointTo({0, 0}, root.get()), {110, 60});
+    expectPointNear(root->convertPointTo({110, 60}, grandchild.get()), {0, 0});
+
+    child->setBounds({-20, 0, 200, 200});  // scrolling the child moves its content
+    expectPointNear(grandchild->convertPointTo({0, 0}, root.get()), {130, 60});
+
+    root->setSublayerTransform(Transform3D::scale(2, 2));  // about the root's centre (200, 200)
+    expectPointNear(grandchild->convertPointTo({0, 0}, root.get()), {60, -80});
+    expectPointNear(grandchild->convertPointFrom({60, -80}, root.get()), {0, 0});
+    expectRectNear(grandchild->convertRectTo({0, 0, 20, 20}, root.get()), {60, -80, 40, 40});
+}
+
+TEST(LayerGeometry, HitTestFindsTheFrontmostDeepestVisibleLayer) {
+    auto root = layerWithFrame({0, 0, 100, 100});
+    auto back = layerWithFrame({0, 0, 60, 60});
+    auto front = layerWithFrame({40, 40, 60, 60});
+    root->addSublayer(back);
+    root->addSublayer(front);
+    EXPECT_EQ(root->hitTest({50, 50}), front);
+    EXPECT_EQ(root->hitTest({10, 10}), back);
+    EXPECT_EQ(root->hitTest({90, 10}), root);
+    EXPECT_EQ(root->hitTest({150, 10}), nullptr);
+
+    front->setHidden(true);
+    EXPECT_EQ(root->hitTest({50, 50}), back);
+
+    // Outside a masking layer's bounds its sublayers are not hit.
+    auto overhang = layerWithFrame({50, 50, 100, 100});
+    back->addSublayer(overhang);
+    EXPECT_EQ(root->hitTest({80, 80}), overhang);
+    back->setMasksToBounds(true);
+    EXPECT_EQ(root->hitTest({80, 80}), root);
+}
+
+TEST(LayerTree, InsertsRemovesAndReplacesInOrder) {
+    auto root = Layer::make();
+    auto a = Layer::make(), b = Layer::make(), c = Layer::make(), d = Layer::make();
+    root->addSublayer(a);
+    root->addSublayer(c);
+    root->insertSublayerBelow(b, c);
+    root->insertSublayer(d, 0);
+    EXPECT_EQ(root->sublayers(), (std::vector<std::shared_ptr<Layer>>{d, a, b, c}));
+    root->insertSublayerAbove(d, c);  // moves d to the front
+    EXPECT_EQ(root->sublayers(), (std::vector<std::shared_ptr<Layer>>{a, b, c, d}));
+    EXPECT_EQ(d->superlayer(), root);
+
+    auto e = Layer::make();
+    root->replaceSublayer(b, e);
+    EXPECT_EQ(root->sublayers(), (std::vector<std::shared_ptr<Layer>>{a, e, c, d}));
+    EXPECT_EQ(b->superlayer(), nullptr);
+
+    c->removeFromSuperlayer();
+    EXPECT_EQ(root->sublayers(), (std::vector<std::shared_ptr<Layer>>{a, e, d}));
+
+    // Moving a layer to another parent takes it from the first; a cycle is refused.
+    a->addSublayer(e);
+    EXPECT_EQ(root->sublayers(), (std::vector<std::shared_ptr<Layer>>{a, d}));
+    e->addSublayer(root);
+    EXPECT_EQ(root->superlayer(), nullptr);
+    EXPECT_TRUE(e->sublayers().empty());
+}
+
+TEST(LayerTree, StoresValuesByKeyAndCopiesKeepKind) {
+    auto shape = ShapeLayer::make();
+    shape->setName("track");
+    shape->setValue("SVGElementIdentifier", std::string("outline"));
+    shape->setLineWidth(4);
+    EXPECT_EQ(shape->value<std::string>("SVGElementIdentifier"), "outline");
+    EXPECT_FALSE(shape->value<double>("SVGElementIdentifier"));
+    EXPECT_FALSE(shape->value("missing").has_value());
+
+    auto copy = std::dynamic_pointer_cast<ShapeLayer>(shape->copyLayer());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->lineWidth(), 4);
+    EXPECT_EQ(copy->name(), "track");
+    shape->setValue("SVGElementIdentifier", {});
+    EXPECT_FALSE(shape->value("SVGElementIdentifier").has_value());
+}

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "RenderProbe.h"
+#include "quartz/GradientLayer.h"
+#include "quartz/ShapeLayer.h"
+#include "quartz/TextLayer.h"
+
+using namespace quartz;
+using namespace quartz::testing;
+using gfx::Color;
+
+namespace {
+
+const Color red = Color::rgb(255, 0, 0), blue = Color::rgb(0, 0, 255);
+const Color transparent = Color::clear();
+
+std::shared_ptr<ShapeLayer> shape(gfx::Path path) {
+    auto layer = ShapeLayer::make();
+    layer->setFrame({0, 0, 100, 100});
+    layer->setPath(std::move(path));
+    return layer;
+}
+
+gfx::Path nestedSquares() {
+    gfx::Path path;
+    path.addRect({10, 10, 80, 80});
+    path.addRect({30, 30, 40, 40});  // same direction as the outer square
+    return path;
+}
+
+std::shared_ptr<GradientLayer> redToBlue(GradientType type, gfx::Point start, gfx::Point end) {
+    auto layer = GradientLayer::make();
+    layer->setFrame({0, 0, 100, 100});
+    layer->setColors({red, blue});
+    layer->setType(type);
+    layer->setStartPoint(start);
+    layer->setEndPoint(end);
+    return layer;
+}
+
+}  // namespace
+
+TEST(ShapeLayerRendering, FillsBlackByDefaultAndHonoursTheFillRule) {
+    auto layer = shape(nestedSquares());
+    gfx::Bitmap winding = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(winding, 50, 50, Color::black()));
+    EXPECT_TRUE(colorNear(winding, 5, 5, transparent));
+
+    layer->setFillRule(gfx::FillRule::evenOdd);
+    layer->setFillColor(red);
+    gfx::Bitmap evenOdd = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(evenOdd, 50, 50, transparent));
+    EXPECT_TRUE(colorNear(evenOdd, 20, 20, red));
+}
+
+TEST(ShapeLayerRendering, StrokesWithTheLineStyleAndNoFill) {
+    gfx::Path square;
+    square.addRect({20, 20, 60, 60});
+    auto layer = shape(square);
+    layer->setFillColor(std::nullopt);
+    layer->setStrokeColor(blue);
+    layer->setLineWidth(6);
+    gfx::Bitmap image = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(image, 20, 50, blue));
+    EXPECT_TRUE(colorNear(image, 18, 50, blue));
+    EXPECT_TRUE(colorNear(image, 50, 50, transparent));
+    EXPECT_TRUE(colorNear(image, 10, 50, transparent));
+
+    layer->setLineDashPattern({10, 10});
+    gfx::Bitmap dashed = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(dashed, 25, 20, blue));
+    EXPECT_TRUE(colorNear(dashed, 35, 20, transparent));
+}
+
+TEST(ShapeLayerRendering, StrokeEndLimitsTheStrokeByPathLength) {
+    gfx::Path line;
+    line.moveTo({10, 50});
+    line.lineTo({90, 50});
+    auto layer = shape(line);
+    layer->setStrokeColor(red);
+    layer->setLineWidth(4);
+    layer->setStrokeEnd(0.5);
+    gfx::Bitmap half = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(half, 30, 50, red));
+    EXPECT_TRUE(colorNear(half, 48, 50, red));
+    EXPECT_TRUE(colorNear(half, 52, 50, transparent));
+    EXPECT_TRUE(colorNear(half, 70, 50, transparent));
+
+    layer->setStrokeStart(0.75);
+    layer->setStrokeEnd(1);
+    gfx::Bitmap tail = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(tail, 60, 50, transparent));
+    EXPECT_TRUE(colorNear(tail, 85, 50, red));
+}
+
+TEST(ShapeLayerRendering, TrimmedPathMeasuresCurvesAndClosingSegments) {
+    gfx::Path square;
+    square.addRect({0, 0, 10, 10});  // perimeter 40, closed
+    gfx::Path whole = trimmedPath(square, 0, 1);
+    EXPECT_EQ(whole.elements().back().kind, gfx::PathElement::Kind::closeSubpath);
+    gfx::Path firstHalf = trimmedPath(square, 0, 0.5);
+    EXPECT_EQ(firstHalf.currentPoint(), (gfx::Point{10, 10}));
+    gfx::Path last = trimmedPath(square, 0.875, 1);  // along the closing edge from (0, 5) to (0, 0)
+    EXPECT_EQ(last.elements().front().points[0], (gfx::Point{0, 5}));
+
+    gfx::Path circle;
+    circle.addEllipse({0, 0, 20, 20});
+    gfx::Path quarter = trimmedPath(circle, 0, 0.25, 0.05);
+    auto end = quarter.currentPoint();
+    ASSERT_TRUE(end);
+    // A quarter of the way round from the start point lands a quarter turn on.
+    gfx::Point start = circle.elements().front().points[0];
+    double startAngle = std::atan2(start.y - 10, start.x - 10), endAngle = std::atan2(end->y - 10, end->x - 10);
+    EXPECT_NEAR(std::abs(std::remainder(endAngle - startAngle, 2 * M_PI)), M_PI / 2, 0.01);
+    EXPECT_TRUE(trimmedPath(circle, 0.6, 0.4).isEmpty());
+}
+
+TEST(GradientLayerRendering, AxialGradientRunsBetweenItsPointsAndExtendsTheEnds) {
+    auto layer = redToBlue(GradientType::axial, {0.2, 0.5}, {0.8, 0.5});
+    gfx::Bitmap image = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(image, 2, 50, red));
+    EXPECT_TRUE(colorNear(image, 97, 50, blue));
+    EXPECT_TRUE(colorNear(image, 50, 50, Color{0.5, 0, 0.5, 1}, 0.03));
+
+    // The default runs top to bottom.
+    auto vertical = GradientLayer::make();
+    vertical->setFrame({0, 0, 100, 100});
+    vertical->setColors({red, blue});
+    gfx::Bitmap down = renderToBitmap(*vertical, {100, 100});
+    EXPECT_TRUE(colorNear(down, 50, 0, red, 0.03));
+    EXPECT_TRUE(colorNear(down, 50, 99, blue, 0.03));
+}
+
+TEST(GradientLayerRendering, RadialGradientReachesItsLastColourOnTheEllipse) {
+    auto layer = redToBlue(GradientType::radial, {0.5, 0.5}, {1, 1});
+    gfx::Bitmap image = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(image, 50, 50, red, 0.03));
+    EXPECT_TRUE(colorNear(image, 99, 50, blue, 0.03));
+    EXPECT_TRUE(colorNear(image, 50, 0, blue, 0.03));
+    EXPECT_TRUE(colorNear(image, 74, 50, Color{0.5, 0, 0.5, 1}, 0.05));
+}
+
+TEST(GradientLayerRendering, MismatchedLocationsDrawNothing) {
+    auto layer = redToBlue(GradientType::axial, {0, 0}, {1, 1});
+    layer->setLocations({0, 0.5, 1});
+    EXPECT_TRUE(colorNear(renderToBitmap(*layer, {100, 100}), 50, 50, transparent));
+}
+
+TEST(TextLayerRendering, DrawsThroughTheInstalledTextDrawerOnly) {
+    auto layer = TextLayer::make();
+    layer->setFrame({0, 0, 100, 100});
+    layer->setString("P1");
+    EXPECT_TRUE(colorNear(renderToBitmap(*layer, {100, 100}), 50, 50, transparent));
+
+    setTextLayerDrawer([](const TextLayer& text, gfx::Context& context) {
+        if (text.string() != "P1") return;
+        context.setFillColor(*text.foregroundColor());
+        context.fillRect({40, 40, 20, 20});
+    });
+    layer->setForegroundColor(red);
+    gfx::Bitmap image = renderToBitmap(*layer, {100, 100});
+    setTextLayerDrawer(nullptr);
+    EXPECT_TRUE(colorNear(image, 50, 50, red));
+    EXPECT_TRUE(colorNear(image, 10, 10, transparent));
+}
