@@ -84,11 +84,13 @@ void Viewport::setCenterCoordinate(Coordinate center) {
 
 CoordinateRegion Viewport::region() const {
     gfx::Rect inset = insetRect();
-    MapRect rect{{center_.x - inset.width() / 2 * scale_, center_.y - inset.height() / 2 * scale_},
-                 {inset.width() * scale_, inset.height() * scale_}};
-    CoordinateRegion result = map::region(rect);
-    result.center = centerCoordinate();
-    return result;
+    double halfWidth = inset.width() / 2 * scale_, halfHeight = inset.height() / 2 * scale_;
+    Coordinate center = centerCoordinate();
+    double north = map::coordinate({center_.x, center_.y - halfHeight}).latitude - center.latitude;
+    double south = center.latitude - map::coordinate({center_.x, center_.y + halfHeight}).latitude;
+    // The smaller half, doubled: fitting this region again gives the same view, where the full
+    // extent (unequal halves under Mercator) would zoom out a little on every round trip.
+    return {center, {2 * std::min(north, south), 2 * halfWidth / worldSize * 360}};
 }
 
 CoordinateRegion Viewport::regionThatFits(const CoordinateRegion& region) const {

@@ -44,9 +44,13 @@ TEST(ViewportTest, LayoutMarginsCentreTheRegionInTheInsetArea) {
     EXPECT_NEAR(pin.x, 195, 1e-6);
     EXPECT_NEAR(pin.y, (844 - 225) / 2.0, 1e-6);
     expectNear(viewport.centerCoordinate(), {43.7347, 7.4206});
-    // The region is that of the inset area: its height is 619 points.
+    // The region is that of the inset area, 390 by 619 points, and fitting it again changes nothing.
     map::MapRect shown = map::mapRect(viewport.region());
-    EXPECT_NEAR(shown.size.height / viewport.scale(), 619, 0.1);
+    EXPECT_NEAR(shown.size.width / viewport.scale(), 390, 1e-6);
+    EXPECT_NEAR(shown.size.height / viewport.scale(), 619, 0.5);
+    double scale = viewport.scale();
+    viewport.setRegion(viewport.region());
+    EXPECT_NEAR(viewport.scale(), scale, scale * 1e-9);
 
     // Growing the margin (sheet dragged up) keeps the centre coordinate at the new area's centre.
     viewport.setLayoutMargins({0, 0, 422, 0});

@@ -40,7 +40,8 @@ public:
     Coordinate centerCoordinate() const;
     void setCenterCoordinate(Coordinate center);
 
-    // The region the inset area shows.
+    // The region the inset area shows, centred on the centre coordinate: its latitude span is twice
+    // the smaller of the two halves (Mercator makes them unequal), so setRegion(region()) is a no-op.
     CoordinateRegion region() const;
     // Shows at least `region` in the inset area, centred there: the span grows along one axis to
     // match the area's aspect ratio (never shrinks), then the zoom is clamped. Invalid regions are
