@@ -108,9 +108,9 @@ void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShap
     context.setFillColor(style.sea);
     context.fillRect({0, 0, size.width, size.height});
 
-    // Half a device pixel of error is invisible.
+    // A device pixel of error hardly shows under a coast line wider than a pixel.
     double pixelScale = std::max(1.0, context.scale());
-    const LandShapes::Level& level = land.levelFor(viewport.scale() / pixelScale / 2);
+    const LandShapes::Level& level = land.levelFor(viewport.scale() / pixelScale);
     double smallest = viewport.scale() / pixelScale;
     MapRect visible = viewport.visibleMapRect();
     double margin = guardMargin * viewport.scale();

@@ -7,25 +7,16 @@
 #include <vector>
 
 #include "gfx/Context.h"
+#include "PixelProbe.h"
 #include "map/BaseMap.h"
 
 namespace {
 
 gfx::Color pixelAt(const gfx::Context& context, const map::Viewport& viewport, map::Coordinate coordinate) {
-    gfx::Point point = viewport.point(coordinate);
-    gfx::Bitmap image = context.makeImage();
-    int x = static_cast<int>(point.x * context.scale());
-    int y = static_cast<int>(point.y * context.scale());
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height) {
-        ADD_FAILURE() << "probe off screen";
-        return gfx::Color::clear();
-    }
-    return gfx::Color::fromPremultipliedPixel(image.pixel(x, y));
+    return maptest::pixel(context.makeImage(), viewport.point(coordinate), context.scale());
 }
 
-bool near(gfx::Color a, gfx::Color b) {
-    return std::abs(a.red - b.red) < 0.02 && std::abs(a.green - b.green) < 0.02 && std::abs(a.blue - b.blue) < 0.02;
-}
+using maptest::near;
 
 std::shared_ptr<gfx::Context> render(map::CoordinateRegion region, const map::LandShapes& land, map::Viewport& viewport) {
     viewport = map::Viewport({390, 844});
