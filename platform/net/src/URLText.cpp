@@ -60,7 +60,8 @@ std::optional<URLError> urlErrorFor(CURLcode result, const std::string& url, con
     URLError::Code code = URLError::unknown;
     switch (result) {
     case CURLE_OK: return std::nullopt;
-    case CURLE_UNSUPPORTED_PROTOCOL: code = URLError::unsupportedURL; break;
+    // Schemes are checked before a transfer starts, so this is curl refusing an answer that is not HTTP.
+    case CURLE_UNSUPPORTED_PROTOCOL: code = URLError::badServerResponse; break;
     case CURLE_URL_MALFORMAT: code = URLError::badURL; break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY: code = URLError::cannotFindHost; break;

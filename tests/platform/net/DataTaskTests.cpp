@@ -99,12 +99,6 @@ protected:
         return {Session::make(configuration, recorder), recorder};
     }
 
-    static DataResult fetch(const std::shared_ptr<Session>& session, const std::string& url) {
-        std::promise<DataResult> result;
-        session->data(url, [&](DataResult answer) { result.set_value(std::move(answer)); });
-        return result.get_future().get();
-    }
-
     Gate gate;
     LoopbackServer loopback;
 };

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -91,3 +93,10 @@ private:
         changed.notify_all();
     }
 };
+
+// A whole GET through the session's completion API, waited for.
+inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, const std::string& url) {
+    std::promise<net::DataResult> result;
+    session->data(url, [&](net::DataResult answer) { result.set_value(std::move(answer)); });
+    return result.get_future().get();
+}
