@@ -56,7 +56,7 @@ std::shared_ptr<SessionTask> Session::dataTask(Request request) {
     return task;
 }
 
-std::shared_ptr<SessionTask> Session::dataTask(const std::string& url) {
+std::shared_ptr<SessionTask> Session::dataTask(const foundation::URL& url) {
     return dataTask(Request(url, configuration_.timeoutIntervalForRequest));
 }
 
@@ -72,7 +72,7 @@ std::shared_ptr<SessionTask> Session::downloadTask(Request request, DownloadComp
     return task;
 }
 
-void Session::data(const std::string& url, std::function<void(DataResult)> completion) {
+void Session::data(const foundation::URL& url, std::function<void(DataResult)> completion) {
     data(Request(url, configuration_.timeoutIntervalForRequest), std::move(completion));
 }
 
@@ -98,7 +98,7 @@ void Session::invalidateAndCancel() {
     for (const auto& task : running) task->cancel();
 }
 
-std::expected<foundation::Data, URLError> readContents(const std::string& url) {
+std::expected<foundation::Data, URLError> readContents(const foundation::URL& url) {
     std::promise<DataResult> promise;
     auto result = promise.get_future();
     Session::shared()->data(url, [&promise](DataResult answer) { promise.set_value(std::move(answer)); });

@@ -44,7 +44,10 @@ TaskRunner::~TaskRunner() {
     if (!filePath_.empty()) ::unlink(filePath_.c_str());
 }
 
-std::string TaskRunner::currentURL() const { return task_.currentRequest().url; }
+std::string TaskRunner::currentURL() const {
+    auto url = task_.currentRequest().url;
+    return url ? url->absoluteString() : std::string();
+}
 
 void TaskRunner::toDelegate(Event event) {
     auto task = task_.shared_from_this();
@@ -65,7 +68,9 @@ void TaskRunner::start(std::shared_ptr<SessionTask> self) {
 
 void TaskRunner::startHop() {
     const Request request = task_.currentRequest();
-    auto parts = parseTransferURL(request.url);
+    if (!request.url) return finish(URLError{URLError::badURL});
+    const std::string url = request.url->absoluteString();
+    auto parts = parseTransferURL(url);
     if (!parts) return finish(parts.error());
     headersDone_ = false;
     redirectPending_ = false;
@@ -106,10 +111,11 @@ void TaskRunner::challengeAnswered(const ChallengeAnswer& answer) {
 void TaskRunner::beginTransfer(bool trustServer) {
     const Request request = task_.currentRequest();
     const auto& configuration = task_.session_->configuration_;
+    const std::string url = currentURL();
     easy_ = curl_easy_init();
-    if (!easy_) return finish(URLError{URLError::unknown, request.url, "no transfer handle"});
+    if (!easy_) return finish(URLError{URLError::unknown, url, "no transfer handle"});
 
-    curl_easy_setopt(easy_, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy_, CURLOPT_PRIVATE, static_cast<NetworkThread::Transfer*>(this));
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -158,13 +164,13 @@ void TaskRunner::beginTransfer(bool trustServer) {
     }
     if (curl_multi_add_handle(NetworkThread::instance().multi(), easy_) != CURLM_OK) {
         detachTransfer();
-        finish(URLError{URLError::unknown, request.url, "the transfer could not start"});
+        finish(URLError{URLError::unknown, url, "the transfer could not start"});
     }
 }
 
 void TaskRunner::answerInProcess(const ProtocolHandler& handler) {
     const Request request = task_.currentRequest();
-    std::expected<ProtocolAnswer, URLError> answer = std::unexpected(URLError{URLError::badServerResponse, request.url});
+    std::expected<ProtocolAnswer, URLError> answer = std::unexpected(URLError{URLError::badServerResponse, currentURL()});
     try {
         answer = handler(request);
     } catch (...) {
@@ -172,11 +178,11 @@ void TaskRunner::answerInProcess(const ProtocolHandler& handler) {
     }
     if (!answer) {
         URLError error = answer.error();
-        if (error.failingURL.empty()) error.failingURL = request.url;
+        if (error.failingURL.empty()) error.failingURL = currentURL();
         return finish(std::move(error));
     }
     Response response = std::move(answer->response);
-    if (response.url.empty()) response.url = request.url;
+    if (!response.url) response.url = request.url;
     headersComplete(std::move(response));
     heldBody_ = std::move(answer->body);
     hopDone(std::nullopt);
@@ -197,7 +203,7 @@ std::size_t TaskRunner::onHeader(char* bytes, std::size_t size, std::size_t coun
         curl_easy_getinfo(runner.easy_, CURLINFO_RESPONSE_CODE, &status);
         if (status >= 100 && status < 200) return length;
         runner.headersDone_ = true;
-        runner.headersComplete(Response::make(runner.currentURL(), static_cast<int>(status),
+        runner.headersComplete(Response::make(runner.task_.currentRequest().url, static_cast<int>(status),
                                               std::move(runner.arrivingHeaders_)));
         return length;
     }
@@ -247,7 +253,7 @@ void TaskRunner::presentResponse(Response response) {
         }
         if (!file_) {
             if (descriptor >= 0) ::close(descriptor);
-            hopResult_ = URLError{URLError::cannotCreateFile, response.url};
+            hopResult_ = URLError{URLError::cannotCreateFile, currentURL()};
         }
     }
     if (kind_ != TaskKind::delegateDriven || !task_.session_->delegate()) return;
@@ -298,13 +304,14 @@ void TaskRunner::finishWhenAllowed(std::optional<URLError> error) {
 void TaskRunner::redirect() {
     redirectPending_ = false;
     const Request current = task_.currentRequest();
-    if (redirects_ >= maximumRedirects) return finish(URLError{URLError::httpTooManyRedirects, current.url});
+    if (redirects_ >= maximumRedirects) return finish(URLError{URLError::httpTooManyRedirects, currentURL()});
     ++redirects_;
-    auto target = resolveLocation(current.url, *hopResponse_.headers.value("Location"));
-    if (!target) return finish(target.error());
+    auto location = *hopResponse_.headers.value("Location");
+    auto target = foundation::URL::fromString(location, *current.url);
+    if (!target) return finish(URLError{URLError::badURL, location, "unreadable redirect location"});
 
     Request next = current;
-    next.url = *target;
+    next.url = target->absoluteURL();
     const int status = hopResponse_.statusCode;
     if ((status == 303 && next.method != "HEAD") || ((status == 301 || status == 302) && next.method == "POST")) {
         next.method = "GET";

@@ -47,15 +47,6 @@ std::expected<URLParts, URLError> parseTransferURL(const std::string& url) {
     return parts;
 }
 
-std::expected<std::string, URLError> resolveLocation(const std::string& base, const std::string& location) {
-    if (schemeOf(location)) return location;
-    URLHandle handle(curl_url(), curl_url_cleanup);
-    if (curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK)
-        return std::unexpected(URLError{URLError::badURL, location});
-    return part(handle.get(), CURLUPART_URL);
-}
-
 std::optional<URLError> urlErrorFor(CURLcode result, const std::string& url, const char* detail) {
     URLError::Code code = URLError::unknown;
     switch (result) {

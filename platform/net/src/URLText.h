@@ -19,9 +19,6 @@ struct URLParts {
 // Accepts absolute http and https URLs; other schemes are unsupported, anything unparseable is a bad URL.
 std::expected<URLParts, URLError> parseTransferURL(const std::string& url);
 
-// The target of a Location field, resolved against the URL that answered with it.
-std::expected<std::string, URLError> resolveLocation(const std::string& base, const std::string& location);
-
 // The platform's error for a curl result; nullopt for success.
 std::optional<URLError> urlErrorFor(CURLcode result, const std::string& url, const char* detail);
 

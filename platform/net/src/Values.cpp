@@ -60,7 +60,7 @@ void HTTPHeaders::remove(std::string_view name) {
     std::erase_if(fields_, [&](const Field& field) { return equalIgnoringCase(field.first, name); });
 }
 
-Response Response::make(std::string url, int statusCode, HTTPHeaders headers) {
+Response Response::make(std::optional<foundation::URL> url, int statusCode, HTTPHeaders headers) {
     Response response;
     response.url = std::move(url);
     response.statusCode = statusCode;
@@ -122,11 +122,11 @@ std::ostream& operator<<(std::ostream& stream, const URLError& error) {
 }
 
 std::ostream& operator<<(std::ostream& stream, const Request& request) {
-    return stream << request.method << " " << request.url;
+    return stream << request.method << " " << (request.url ? request.url->absoluteString() : "(no URL)");
 }
 
 std::ostream& operator<<(std::ostream& stream, const Response& response) {
-    stream << response.statusCode << " " << response.url;
+    stream << response.statusCode << " " << (response.url ? response.url->absoluteString() : "(no URL)");
     if (!response.mimeType.empty()) stream << " (" << response.mimeType << ")";
     return stream;
 }

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+
+#include "foundation/URL.h"
 #include <thread>
 
 // A cpp-httplib server on 127.0.0.1 at an ephemeral port, for as long as the object lives.
@@ -24,7 +26,10 @@ public:
         if (thread.joinable()) thread.join();
     }
 
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
+    foundation::URL url(const std::string& path, const std::string& scheme = "http") const {
+        return *foundation::URL::fromString(text(path, scheme));
+    }
+    std::string text(const std::string& path, const std::string& scheme = "http") const {
         return scheme + "://127.0.0.1:" + std::to_string(port) + path;
     }
 

@@ -35,7 +35,7 @@ public:
         thread_.join();
         ::close(listener_);
     }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+    std::string text() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
 
     static void send(int connection, const std::string& bytes) { ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
     static void reset(int connection) {
@@ -71,7 +71,7 @@ private:
 
 DataResult fetchFrom(const RawServer& server) {
     auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
-    return fetch(session, server.url());
+    return fetch(session, server.text());
 }
 
 }  // namespace

@@ -94,9 +94,18 @@ private:
     }
 };
 
+// A URL the test writes correctly.
+inline foundation::URL url(const std::string& text) { return *foundation::URL::fromString(text); }
+
 // A whole GET through the session's completion API, waited for.
-inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, const std::string& url) {
+inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, net::Request request) {
     std::promise<net::DataResult> result;
-    session->data(url, [&](net::DataResult answer) { result.set_value(std::move(answer)); });
+    session->data(std::move(request), [&](net::DataResult answer) { result.set_value(std::move(answer)); });
     return result.get_future().get();
+}
+inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, const foundation::URL& target) {
+    return fetch(session, net::Request(target));
+}
+inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, const std::string& text) {
+    return fetch(session, url(text));
 }

@@ -18,7 +18,7 @@ protected:
             response.set_redirect("/target", 301);
         });
         server.Get("/found", [this](const httplib::Request&, httplib::Response& response) {
-            response.set_redirect(loopback.url("/moved"), 302);
+            response.set_redirect(loopback.text("/moved"), 302);
             response.set_content("see elsewhere", "application/octet-stream");
         });
         server.Get(R"(/loop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
@@ -69,7 +69,7 @@ TEST_F(RedirectTest, refusedRedirectIsTheFinalResponse) {
     EXPECT_EQ(recorder->outline(),
               (std::vector<std::string>{"redirect 302", "response 302", "data", "complete"}));
     EXPECT_EQ(recorder->body.toString(), "see elsewhere");
-    EXPECT_EQ(recorder->response->headers.value("location"), loopback.url("/moved"));
+    EXPECT_EQ(recorder->response->headers.value("location"), loopback.text("/moved"));
 }
 
 TEST_F(RedirectTest, delegateMayChangeTheNextRequest) {

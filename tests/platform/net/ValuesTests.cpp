@@ -19,21 +19,21 @@ TEST(HTTPHeaders, namesMatchWithoutCaseAndRepeatsJoin) {
 }
 
 TEST(Response, derivesLengthTypeAndEncodingFromHeaders) {
-    auto response = Response::make("http://a/b", 200,
+    auto response = Response::make(foundation::URL::fromString("http://a/b"), 200,
                                    {{"content-length", " 42 "}, {"Content-Type", "Text/HTML; Charset=\"UTF-8\""}});
     EXPECT_EQ(response.expectedContentLength, 42);
     EXPECT_EQ(response.mimeType, "text/html");
     EXPECT_EQ(response.textEncodingName, "utf-8");
     EXPECT_TRUE(response.isHTTP());
 
-    auto unknownLength = Response::make("http://a/b", 200, {{"Content-Length", "12abc"}});
+    auto unknownLength = Response::make(foundation::URL::fromString("http://a/b"), 200, {{"Content-Length", "12abc"}});
     EXPECT_EQ(unknownLength.expectedContentLength, -1);
     EXPECT_TRUE(unknownLength.mimeType.empty());
 }
 
 TEST(URLError, printsCodeDescriptionAndURL) {
     std::ostringstream text;
-    text << URLError{URLError::timedOut, "http://127.0.0.1/x"};
+    text << URLError(URLError::timedOut, "http://127.0.0.1/x");
     EXPECT_EQ(text.str(), "URLError -1001 (The request timed out.) for http://127.0.0.1/x");
     EXPECT_EQ(URLError::cancelled, -999);
     EXPECT_EQ(URLError::serverCertificateUntrusted, -1202);

@@ -17,7 +17,7 @@
 namespace net {
 
 struct ProtocolAnswer {
-    Response response;  // its url may stay empty: the request's is used
+    Response response;  // without a url, the request's is used
     foundation::Data body;
 };
 

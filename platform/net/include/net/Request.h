@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "foundation/Data.h"
+#include "foundation/URL.h"
 #include "net/HTTPHeaders.h"
 
 namespace net {
@@ -20,7 +22,7 @@ enum class CachePolicy {
 struct Request {
     static constexpr double defaultTimeoutInterval = 60;
 
-    std::string url;
+    std::optional<foundation::URL> url;  // a request without one fails with bad URL
     std::string method = "GET";
     HTTPHeaders headers;
     foundation::Data body;
@@ -31,7 +33,7 @@ struct Request {
     bool allowsConstrainedNetworkAccess = true;
 
     Request() = default;
-    explicit Request(std::string url, double timeoutInterval = defaultTimeoutInterval)
+    explicit Request(foundation::URL url, double timeoutInterval = defaultTimeoutInterval)
         : url(std::move(url)), timeoutInterval(timeoutInterval) {}
 
     friend bool operator==(const Request&, const Request&) = default;

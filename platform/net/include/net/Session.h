@@ -66,13 +66,13 @@ public:
 
     // Delegate-driven task: response, data and completion go to the delegate.
     std::shared_ptr<SessionTask> dataTask(Request request);
-    std::shared_ptr<SessionTask> dataTask(const std::string& url);
+    std::shared_ptr<SessionTask> dataTask(const foundation::URL& url);
     // The body is gathered and handed to the completion; the delegate still sees challenges and redirects.
     std::shared_ptr<SessionTask> dataTask(Request request, DataCompletion completion);
     std::shared_ptr<SessionTask> downloadTask(Request request, DownloadCompletion completion);
 
     // GET, resumed at once; the body whatever the status, transport failures as the error.
-    void data(const std::string& url, std::function<void(DataResult)> completion);
+    void data(const foundation::URL& url, std::function<void(DataResult)> completion);
     void data(Request request, std::function<void(DataResult)> completion);
 
     // Cancels every task; tasks made afterwards complete with cancelled.
@@ -99,6 +99,6 @@ private:
 };
 
 // Blocks until the whole resource is read; a whole-document read for callers that run off the main thread.
-std::expected<foundation::Data, URLError> readContents(const std::string& url);
+std::expected<foundation::Data, URLError> readContents(const foundation::URL& url);
 
 }  // namespace net
