@@ -11,6 +11,8 @@ NetworkThread& NetworkThread::instance() {
 NetworkThread::NetworkThread() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     multi_ = curl_multi_init();
+    // As the platform: at most six connections to one host; further transfers wait for one to free up.
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, maximumConnectionsPerHost);
     thread_ = std::thread([this] { run(); });
     thread_.detach();
 }

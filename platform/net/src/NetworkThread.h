@@ -22,6 +22,8 @@ public:
         ~Transfer() = default;
     };
 
+    static constexpr long maximumConnectionsPerHost = 6;
+
     // Lives until the process ends.
     static NetworkThread& instance();
 
