@@ -4,18 +4,14 @@
 
 #include "CookieJar.h"
 #include "NetworkThread.h"
-#include "SerialQueue.h"
 #include "TaskRunner.h"
 
 namespace net {
 
 std::shared_ptr<Session> Session::make(SessionConfiguration configuration, std::weak_ptr<SessionDelegate> delegate,
-                                       Executor delegateQueue) {
+                                       std::shared_ptr<dispatch::Queue> delegateQueue) {
     NetworkThread::instance();  // curl is set up before the first cookie jar
-    if (!delegateQueue) {
-        auto queue = std::make_shared<SerialQueue>();
-        delegateQueue = [queue](std::function<void()> block) { queue->async(std::move(block)); };
-    }
+    if (!delegateQueue) delegateQueue = dispatch::Queue::serial("net.session.delegate");
     if (!configuration.protocols) configuration.protocols = std::make_shared<ProtocolRegistry>();
     return std::shared_ptr<Session>(new Session(std::move(configuration), std::move(delegate), std::move(delegateQueue)));
 }
@@ -26,7 +22,8 @@ std::shared_ptr<Session> Session::shared() {
     return *session;
 }
 
-Session::Session(SessionConfiguration configuration, std::weak_ptr<SessionDelegate> delegate, Executor delegateQueue)
+Session::Session(SessionConfiguration configuration, std::weak_ptr<SessionDelegate> delegate,
+                 std::shared_ptr<dispatch::Queue> delegateQueue)
     : configuration_(std::move(configuration)), delegate_(std::move(delegate)),
       delegateQueue_(std::move(delegateQueue)),
       cookies_(configuration_.ephemeral ? std::make_shared<CookieJar>() : CookieJar::process()) {}
@@ -70,6 +67,26 @@ std::shared_ptr<SessionTask> Session::downloadTask(Request request, DownloadComp
     auto task = makeTask(std::move(request));
     task->runner_ = std::make_unique<TaskRunner>(*task, TaskKind::downloadsToFile, nullptr, std::move(completion));
     return task;
+}
+
+dispatch::Task<DataResult> Session::data(foundation::URL url) {
+    return data(Request(std::move(url), configuration_.timeoutIntervalForRequest));
+}
+
+namespace {
+
+// Only pointers cross into the coroutine frame: g++ 12 may move frame values bitwise, which breaks a
+// short std::string.
+dispatch::Task<DataResult> awaitResult(std::function<void(std::function<void(DataResult)>)> start) {
+    co_return co_await dispatch::awaitCallback<DataResult>(std::move(start));
+}
+
+}  // namespace
+
+dispatch::Task<DataResult> Session::data(Request request) {
+    // The session stays alive while the task waits, even if the caller lets go of it.
+    return awaitResult([self = shared_from_this(), request = std::make_shared<Request>(std::move(request))](
+                           std::function<void(DataResult)> resume) { self->data(*request, std::move(resume)); });
 }
 
 void Session::data(const foundation::URL& url, std::function<void(DataResult)> completion) {

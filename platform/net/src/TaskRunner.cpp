@@ -51,7 +51,7 @@ std::string TaskRunner::currentURL() const {
 
 void TaskRunner::toDelegate(Event event) {
     auto task = task_.shared_from_this();
-    task_.session_->delegateQueue_([task, event = std::move(event)] {
+    task_.session_->delegateQueue_->async([task, event = std::move(event)] {
         if (auto delegate = task->session_->delegate()) event(*delegate, *task->session_, task);
     });
 }
@@ -421,7 +421,7 @@ void TaskRunner::finish(std::optional<URLError> error) {
     std::optional<std::string> file;
     if (!error && !filePath_.empty()) file = filePath_;
     std::string removeAfter = std::exchange(filePath_, {});
-    task_.session_->delegateQueue_([task, error, response, file, removeAfter, data = std::move(gathered_),
+    task_.session_->delegateQueue_->async([task, error, response, file, removeAfter, data = std::move(gathered_),
                                     dataCompletion = std::move(dataCompletion_),
                                     downloadCompletion = std::move(downloadCompletion_)]() mutable {
         if (auto delegate = task->session_->delegate()) delegate->didComplete(*task->session_, task, error);

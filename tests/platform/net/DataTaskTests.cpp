@@ -261,3 +261,19 @@ TEST_F(DataTaskTest, wholeReadBlocksForTheBody) {
     EXPECT_EQ(readContents(loopback.url("/hello"))->toString(), "hello world");
     EXPECT_EQ(readContents(url("mailto:someone@example.com")).error().code, URLError::unsupportedURL);
 }
+
+TEST_F(DataTaskTest, awaitedDataResumesOnTheAwaitingQueue) {
+    auto session = Session::make();
+    auto [body, status, failure, resumedOnMain] = dispatch::syncWait(
+        [&]() -> dispatch::Task<std::tuple<std::string, int, int, bool>> {
+            auto missing = co_await session->data(loopback.url("/missing"));
+            bool onMain = dispatch::isMainThread();
+            auto refused = co_await session->data(url("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
+            co_return std::tuple{missing->first.toString(), missing->second.statusCode, int(refused.error().code),
+                                 onMain && dispatch::isMainThread()};
+        }());
+    EXPECT_EQ(body, "{\"error\":\"not found\"}");
+    EXPECT_EQ(status, 404);
+    EXPECT_EQ(failure, URLError::cannotConnectToHost);
+    EXPECT_TRUE(resumedOnMain);
+}

@@ -10,8 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "dispatch/Queue.h"
+#include "dispatch/Task.h"
 #include "foundation/Data.h"
-#include "net/Executor.h"
 #include "net/ProtocolRegistry.h"
 #include "net/Request.h"
 #include "net/Response.h"
@@ -52,10 +53,10 @@ using DownloadCompletion =
 // delegate events and completions run on the session's delegate queue, one at a time.
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    // No delegate queue: the session makes a serial queue of its own.
+    // Without a delegate queue the session makes a serial queue of its own.
     static std::shared_ptr<Session> make(SessionConfiguration configuration = {},
                                          std::weak_ptr<SessionDelegate> delegate = {},
-                                         Executor delegateQueue = nullptr);
+                                         std::shared_ptr<dispatch::Queue> delegateQueue = nullptr);
     // The process-wide session with the default configuration and no delegate.
     static std::shared_ptr<Session> shared();
 
@@ -71,25 +72,30 @@ public:
     std::shared_ptr<SessionTask> dataTask(Request request, DataCompletion completion);
     std::shared_ptr<SessionTask> downloadTask(Request request, DownloadCompletion completion);
 
-    // GET, resumed at once; the body whatever the status, transport failures as the error.
+    // GET; the body whatever the status, transport failures as the error. The awaiting task resumes on
+    // its own queue.
+    dispatch::Task<DataResult> data(foundation::URL url);
+    dispatch::Task<DataResult> data(Request request);
+    // The same, resumed at once, with the completion on the delegate queue.
     void data(const foundation::URL& url, std::function<void(DataResult)> completion);
     void data(Request request, std::function<void(DataResult)> completion);
 
     // Cancels every task; tasks made afterwards complete with cancelled.
     void invalidateAndCancel();
 
-    Executor delegateQueue() const { return delegateQueue_; }
+    const std::shared_ptr<dispatch::Queue>& delegateQueue() const { return delegateQueue_; }
 
 private:
     friend class SessionTask;
     friend class TaskRunner;
-    Session(SessionConfiguration configuration, std::weak_ptr<SessionDelegate> delegate, Executor delegateQueue);
+    Session(SessionConfiguration configuration, std::weak_ptr<SessionDelegate> delegate,
+            std::shared_ptr<dispatch::Queue> delegateQueue);
     std::shared_ptr<SessionTask> makeTask(Request request);
     void forget(const SessionTask& task);
 
     const SessionConfiguration configuration_;
     const std::weak_ptr<SessionDelegate> delegate_;
-    Executor delegateQueue_;
+    const std::shared_ptr<dispatch::Queue> delegateQueue_;
     std::shared_ptr<CookieJar> cookies_;
     std::atomic<std::uint64_t> nextTaskIdentifier_ = 1;
 
@@ -98,7 +104,8 @@ private:
     std::vector<std::weak_ptr<SessionTask>> tasks_;
 };
 
-// Blocks until the whole resource is read; a whole-document read for callers that run off the main thread.
+// Blocks until the whole resource is read, for a caller that runs on the pool (never on the shared
+// session's delegate queue).
 std::expected<foundation::Data, URLError> readContents(const foundation::URL& url);
 
 }  // namespace net
