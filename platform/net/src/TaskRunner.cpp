@@ -74,6 +74,7 @@ void TaskRunner::startHop() {
     if (!parts) return finish(parts.error());
     headersDone_ = false;
     redirectPending_ = false;
+    redirectBodyCut_ = false;
     hopResult_.reset();
     heldBody_ = {};
     if (auto handler = task_.session_->configuration_.protocols->handlerFor(parts->host))
@@ -220,8 +221,13 @@ std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count,
     const std::size_t length = size * count;
     if (!runner.headersDone_) return length;
     if (runner.redirectPending_) {
-        if (runner.heldBody_.size() < redirectBodyLimit)
-            runner.heldBody_.append(bytes, std::min(length, redirectBodyLimit - runner.heldBody_.size()));
+        // A redirect whose body never ends must not hold the redirect back: keep the start and stop reading.
+        const std::size_t room = redirectBodyLimit - runner.heldBody_.size();
+        runner.heldBody_.append(bytes, std::min(length, room));
+        if (length > room) {
+            runner.redirectBodyCut_ = true;
+            return 0;
+        }
         return length;
     }
     if (runner.awaitingDisposition_) {
@@ -290,7 +296,7 @@ void TaskRunner::responseAnswered(ResponseDisposition disposition) {
 }
 
 void TaskRunner::transferDone(CURLcode result) {
-    auto error = urlErrorFor(result, currentURL(), errorText_);
+    auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
     detachTransfer();
     hopDone(std::move(error));
 }

@@ -70,6 +70,7 @@ private:
     bool headersDone_ = false;
     Response hopResponse_;
     bool redirectPending_ = false;
+    bool redirectBodyCut_ = false;
     bool awaitingDisposition_ = false;
     bool paused_ = false;
     std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer

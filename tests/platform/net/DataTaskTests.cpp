@@ -277,3 +277,14 @@ TEST_F(DataTaskTest, awaitedDataResumesOnTheAwaitingQueue) {
     EXPECT_EQ(failure, URLError::cannotConnectToHost);
     EXPECT_TRUE(resumedOnMain);
 }
+
+TEST_F(DataTaskTest, invalidatedSessionCancelsRunningAndLaterTasks) {
+    auto [session, recorder] = delegateSession();
+    auto running = session->dataTask(loopback.url("/stall"));
+    running->resume();
+    ASSERT_TRUE(recorder->waitFor("data"));
+    session->invalidateAndCancel();
+    session->dataTask(loopback.url("/hello"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    EXPECT_EQ(std::ranges::count(recorder->events, "complete -999"), 2);
+}

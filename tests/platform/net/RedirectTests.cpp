@@ -29,6 +29,14 @@ protected:
             if (left == 0) return response.set_content("done", "application/octet-stream");
             response.set_redirect("/hops/" + std::to_string(left - 1), 307);
         });
+        server.Get("/endless-redirect", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Location", "/target");
+            response.status = 302;
+            response.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+                std::string block(64 * 1024, 'r');
+                return sink.write(block.data(), block.size());
+            });
+        });
         server.Get("/elsewhere", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("file:///etc/passwd", 302);
         });
@@ -89,6 +97,10 @@ TEST_F(RedirectTest, sixteenHopsAreFollowedAndTheSeventeenthFails) {
     auto recorder = run("/loop/0");
     EXPECT_EQ(recorder->error->code, URLError::httpTooManyRedirects);
     EXPECT_EQ(std::ranges::count(recorder->events, "redirect 302"), 16);
+}
+
+TEST_F(RedirectTest, redirectWithAnEndlessBodyIsStillFollowed) {
+    EXPECT_EQ(run("/endless-redirect")->body.toString(), "arrived by GET");
 }
 
 TEST_F(RedirectTest, redirectToAnotherSchemeIsRefusedAsUnsupported) {
