@@ -1,0 +1,134 @@
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <future>
+#include <latch>
+#include <thread>
+
+#include "net/Session.h"
+
+using namespace net;
+
+namespace {
+
+constexpr int concurrentTransfers = 200;
+constexpr std::size_t largeBodySize = 50 * 1024 * 1024;
+
+// One loopback server for the whole run: a small resource and a 50 MB one.
+struct Server {
+    Server() {
+        server.set_keep_alive_max_count(100000);
+        server.set_tcp_nodelay(true);
+        // Idle pooled connections hold a server thread each; leave room for every client measured.
+        server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+        server.Get("/small", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(512, 's'), "application/octet-stream");
+        });
+        server.Get("/large", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(largeBody.size(), "application/octet-stream",
+                                          [this](size_t offset, size_t length, httplib::DataSink& sink) {
+                                              sink.write(largeBody.data() + offset, std::min<size_t>(length, 1 << 20));
+                                              return true;
+                                          });
+        });
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~Server() {
+        server.stop();
+        thread.join();
+    }
+    std::string text(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+    foundation::URL url(const std::string& path) const { return *foundation::URL::fromString(text(path)); }
+
+    static Server& shared() {
+        static Server server;
+        return server;
+    }
+
+    std::string largeBody = std::string(largeBodySize, 'L');
+    httplib::Server server;
+    int port = 0;
+    std::thread thread;
+};
+
+void fetchAll(const std::shared_ptr<Session>& session, const foundation::URL& url, int count) {
+    std::latch done(count);
+    for (int index = 0; index < count; ++index)
+        session->data(url, [&](DataResult result) {
+            if (!result) {
+                std::cerr << result.error() << "\n";
+                std::abort();
+            }
+            benchmark::DoNotOptimize(result->first.size());
+            done.count_down();
+        });
+    done.wait();
+}
+
+// The curl command-line tool fetching the same URLs in parallel over as many connections as the session
+// uses (six per host), as the yardstick.
+void curlTool(const std::string& url, int count) {
+    static const std::string config = [&] {
+        std::string path = "/tmp/sorvane-net-bench-" + std::to_string(::getpid()) + ".curlrc";
+        std::ofstream file(path);
+        for (int index = 0; index < count; ++index) file << "url = \"" << url << "\"\noutput = \"/dev/null\"\n";
+        return path;
+    }();
+    std::string command = "curl -s --parallel --parallel-max 6 -K " + config;
+    if (std::system(command.c_str()) != 0) std::abort();
+}
+
+}  // namespace
+
+static void BM_ConcurrentSmallTransfers(benchmark::State& state) {
+    auto& server = Server::shared();
+    auto session = Session::make();
+    for (auto _ : state) fetchAll(session, server.url("/small"), concurrentTransfers);
+    state.SetItemsProcessed(state.iterations() * concurrentTransfers);
+}
+BENCHMARK(BM_ConcurrentSmallTransfers)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_CurlToolConcurrentSmallTransfers(benchmark::State& state) {
+    auto& server = Server::shared();
+    for (auto _ : state) curlTool(server.text("/small"), concurrentTransfers);
+    state.SetItemsProcessed(state.iterations() * concurrentTransfers);
+}
+BENCHMARK(BM_CurlToolConcurrentSmallTransfers)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_Large50MBTransfer(benchmark::State& state) {
+    auto& server = Server::shared();
+    auto session = Session::make();
+    for (auto _ : state) fetchAll(session, server.url("/large"), 1);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(largeBodySize));
+}
+BENCHMARK(BM_Large50MBTransfer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_CurlToolLarge50MBTransfer(benchmark::State& state) {
+    auto& server = Server::shared();
+    for (auto _ : state) {
+        std::string command = "curl -s -o /dev/null " + server.text("/large");
+        if (std::system(command.c_str()) != 0) std::abort();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(largeBodySize));
+}
+BENCHMARK(BM_CurlToolLarge50MBTransfer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One answer of an in-process handler, from resume to completion on the delegate queue.
+static void BM_InProcessProtocolAnswer(benchmark::State& state) {
+    SessionConfiguration configuration;
+    configuration.protocols = std::make_shared<ProtocolRegistry>();
+    configuration.protocols->registerHandler("offline.season", [](const Request&) {
+        return std::expected<ProtocolAnswer, URLError>(
+            ProtocolAnswer{Response::make({}, 200, {}), foundation::Data::fromString("{\"MRData\":{}}")});
+    });
+    auto session = Session::make(configuration);
+    auto url = *foundation::URL::fromString("http://offline.season/api/f1/current.json");
+    for (auto _ : state) fetchAll(session, url, 1);
+}
+BENCHMARK(BM_InProcessProtocolAnswer)->Unit(benchmark::kMicrosecond)->UseRealTime();

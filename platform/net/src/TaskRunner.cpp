@@ -1,0 +1,443 @@
+#include "TaskRunner.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "CertificateAuthorities.h"
+#include "CookieJar.h"
+#include "URLText.h"
+
+namespace net {
+
+namespace {
+
+// A refused redirect hands its body on; beyond this much, the rest of a redirect's body is dropped.
+constexpr std::size_t redirectBodyLimit = 1 << 20;
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string_view withoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    return line;
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+TaskRunner::TaskRunner(SessionTask& task, TaskKind kind, DataCompletion dataCompletion,
+                       DownloadCompletion downloadCompletion)
+    : task_(task), kind_(kind), dataCompletion_(std::move(dataCompletion)),
+      downloadCompletion_(std::move(downloadCompletion)) {}
+
+TaskRunner::~TaskRunner() {
+    detachTransfer();
+    if (file_) std::fclose(file_);
+    if (!filePath_.empty()) ::unlink(filePath_.c_str());
+}
+
+std::string TaskRunner::currentURL() const {
+    auto url = task_.currentRequest().url;
+    return url ? url->absoluteString() : std::string();
+}
+
+void TaskRunner::toDelegate(Event event) {
+    auto task = task_.shared_from_this();
+    task_.session_->delegateQueue_->async([task, event = std::move(event)] {
+        if (auto delegate = task->session_->delegate()) event(*delegate, *task->session_, task);
+    });
+}
+
+void TaskRunner::start(std::shared_ptr<SessionTask> self) {
+    keepAlive_ = std::move(self);
+    if (finished_) return;
+    {
+        std::lock_guard lock(task_.session_->mutex_);
+        if (task_.session_->invalidated_) return finish(URLError{URLError::cancelled, currentURL()});
+    }
+    startHop();
+}
+
+void TaskRunner::startHop() {
+    const Request request = task_.currentRequest();
+    if (!request.url) return finish(URLError{URLError::badURL});
+    const std::string url = request.url->absoluteString();
+    auto parts = parseTransferURL(url);
+    if (!parts) return finish(parts.error());
+    headersDone_ = false;
+    redirectPending_ = false;
+    redirectBodyCut_ = false;
+    hopResult_.reset();
+    heldBody_ = {};
+    if (auto handler = task_.session_->configuration_.protocols->handlerFor(parts->host))
+        return answerInProcess(*handler);
+    if (parts->scheme != "https" || !task_.session_->delegate()) return beginTransfer(false);
+
+    auto trust = std::make_shared<const ServerTrust>(ServerTrust{parts->host, parts->port});
+    AuthenticationChallenge challenge;
+    challenge.protectionSpace = ProtectionSpace{parts->host, parts->port, "https",
+                                                ProtectionSpace::AuthenticationMethod::serverTrust, trust};
+    ChallengeReply reply{Reply<ChallengeAnswer>(
+        [task = task_.shared_from_this()](ChallengeAnswer answer) {
+            NetworkThread::instance().post([task, answer = std::move(answer)] {
+                if (!task->runner_->finished_) task->runner_->challengeAnswered(answer);
+            });
+        },
+        ChallengeAnswer{})};
+    toDelegate([challenge, reply](SessionDelegate& delegate, Session& session, const auto& task) {
+        delegate.didReceiveChallenge(session, task, challenge, reply);
+    });
+}
+
+void TaskRunner::challengeAnswered(const ChallengeAnswer& answer) {
+    switch (answer.disposition) {
+    case ChallengeDisposition::cancelAuthenticationChallenge:
+        return finish(URLError{URLError::cancelled, currentURL()});
+    case ChallengeDisposition::useCredential:
+        return beginTransfer(answer.credential && answer.credential->trust);
+    case ChallengeDisposition::performDefaultHandling:
+    case ChallengeDisposition::rejectProtectionSpace:
+        return beginTransfer(false);
+    }
+}
+
+void TaskRunner::beginTransfer(bool trustServer) {
+    const Request request = task_.currentRequest();
+    const auto& configuration = task_.session_->configuration_;
+    const std::string url = currentURL();
+    easy_ = curl_easy_init();
+    if (!easy_) return finish(URLError{URLError::unknown, url, "no transfer handle"});
+
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_PRIVATE, static_cast<NetworkThread::Transfer*>(this));
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT, "Sorvane");
+    // Fewer, larger body callbacks: a large body arrives at close to loopback speed.
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(easy_, CURLOPT_SHARE, task_.session_->cookies_->share());
+    curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
+
+    // A transfer idle for the request's interval fails; so does a connect that takes as long.
+    const double interval = request.timeoutInterval > 0 ? request.timeoutInterval : Request::defaultTimeoutInterval;
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(interval * 1000));
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(interval))));
+    if (configuration.timeoutIntervalForResource > 0)
+        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(configuration.timeoutIntervalForResource * 1000));
+
+    if (request.method == "HEAD") {
+        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    } else if (request.method == "POST" || !request.body.empty()) {
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(easy_, CURLOPT_COPYPOSTFIELDS, request.body.empty() ? "" : request.body.view().data());
+        if (request.method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    } else if (request.method != "GET") {
+        curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+
+    HTTPHeaders headers = configuration.httpAdditionalHeaders;
+    for (const auto& [name, value] : request.headers) headers.set(name, value);
+    for (const auto& [name, value] : headers) {
+        std::string line = name + (value.empty() ? ";" : ": " + value);
+        headerList_ = curl_slist_append(headerList_, line.c_str());
+    }
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &TaskRunner::onHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &TaskRunner::onBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+
+    applyCertificateAuthorities(easy_);
+    if (trustServer) {
+        curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (curl_multi_add_handle(NetworkThread::instance().multi(), easy_) != CURLM_OK) {
+        detachTransfer();
+        finish(URLError{URLError::unknown, url, "the transfer could not start"});
+    }
+}
+
+void TaskRunner::answerInProcess(const ProtocolHandler& handler) {
+    const Request request = task_.currentRequest();
+    std::expected<ProtocolAnswer, URLError> answer = std::unexpected(URLError{URLError::badServerResponse, currentURL()});
+    try {
+        answer = handler(request);
+    } catch (...) {
+        // A throwing handler is a broken server, not a broken session.
+    }
+    if (!answer) {
+        URLError error = answer.error();
+        if (error.failingURL.empty()) error.failingURL = currentURL();
+        return finish(std::move(error));
+    }
+    Response response = std::move(answer->response);
+    if (!response.url) response.url = request.url;
+    headersComplete(std::move(response));
+    heldBody_ = std::move(answer->body);
+    hopDone(std::nullopt);
+}
+
+std::size_t TaskRunner::onHeader(char* bytes, std::size_t size, std::size_t count, void* runnerPointer) {
+    auto& runner = *static_cast<TaskRunner*>(runnerPointer);
+    const std::size_t length = size * count;
+    auto line = withoutLineEnd(std::string_view(bytes, length));
+    if (line.starts_with("HTTP/")) {
+        runner.arrivingHeaders_ = {};
+        runner.headersDone_ = false;
+        return length;
+    }
+    if (runner.headersDone_) return length;  // trailers
+    if (line.empty()) {
+        long status = 0;
+        curl_easy_getinfo(runner.easy_, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 100 && status < 200) return length;
+        runner.headersDone_ = true;
+        runner.headersComplete(Response::make(runner.task_.currentRequest().url, static_cast<int>(status),
+                                              std::move(runner.arrivingHeaders_)));
+        return length;
+    }
+    auto colon = line.find(':');
+    if (colon != std::string_view::npos && colon > 0)
+        runner.arrivingHeaders_.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+    return length;
+}
+
+std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count, void* runnerPointer) {
+    auto& runner = *static_cast<TaskRunner*>(runnerPointer);
+    const std::size_t length = size * count;
+    if (!runner.headersDone_) return length;
+    if (runner.redirectPending_) {
+        // A redirect whose body never ends must not hold the redirect back: keep the start and stop reading.
+        const std::size_t room = redirectBodyLimit - runner.heldBody_.size();
+        runner.heldBody_.append(bytes, std::min(length, room));
+        if (length > room) {
+            runner.redirectBodyCut_ = true;
+            return 0;
+        }
+        return length;
+    }
+    if (runner.awaitingDisposition_) {
+        runner.paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    return runner.receive(bytes, length) ? length : 0;
+}
+
+void TaskRunner::headersComplete(Response response) {
+    if (isRedirect(response.statusCode) && response.headers.value("Location")) {
+        hopResponse_ = std::move(response);
+        redirectPending_ = true;
+        return;
+    }
+    presentResponse(std::move(response));
+}
+
+void TaskRunner::presentResponse(Response response) {
+    hopResponse_ = response;
+    {
+        std::lock_guard lock(task_.mutex_);
+        task_.response_ = response;
+    }
+    // Growing a large body by doubling costs more than the transfer; a stated length sizes it once.
+    constexpr std::int64_t reserveLimit = std::int64_t(1) << 30;
+    if (kind_ == TaskKind::gathersData && response.expectedContentLength > 0 &&
+        response.expectedContentLength < reserveLimit && !response.headers.value("Content-Encoding"))
+        gathered_.bytes().reserve(static_cast<std::size_t>(response.expectedContentLength));
+    if (kind_ == TaskKind::downloadsToFile) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-download-XXXXXX").string();
+        int descriptor = ::mkstemp(pattern.data());
+        if (descriptor >= 0) {
+            filePath_ = pattern;
+            file_ = ::fdopen(descriptor, "wb");
+        }
+        if (!file_) {
+            if (descriptor >= 0) ::close(descriptor);
+            hopResult_ = URLError{URLError::cannotCreateFile, currentURL()};
+        }
+    }
+    if (kind_ != TaskKind::delegateDriven || !task_.session_->delegate()) return;
+    awaitingDisposition_ = true;
+    ResponseReply reply(
+        [task = task_.shared_from_this()](ResponseDisposition disposition) {
+            NetworkThread::instance().post([task, disposition] {
+                if (!task->runner_->finished_) task->runner_->responseAnswered(disposition);
+            });
+        },
+        ResponseDisposition::allow);
+    toDelegate([response = std::move(response), reply](SessionDelegate& delegate, Session& session, const auto& task) {
+        delegate.didReceiveResponse(session, task, response, reply);
+    });
+}
+
+void TaskRunner::responseAnswered(ResponseDisposition disposition) {
+    awaitingDisposition_ = false;
+    if (disposition == ResponseDisposition::cancel) return finish(URLError{URLError::cancelled, currentURL()});
+    releaseHeldBody();
+    if (finished_) return;
+    if (hopResult_) return finish(*hopResult_);
+    if (easy_ && paused_) {
+        paused_ = false;
+        curl_easy_pause(easy_, CURLPAUSE_CONT);
+    }
+}
+
+void TaskRunner::transferDone(CURLcode result) {
+    auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
+    detachTransfer();
+    hopDone(std::move(error));
+}
+
+void TaskRunner::hopDone(std::optional<URLError> error) {
+    if (finished_) return;
+    if (!error && redirectPending_) return redirect();
+    finishWhenAllowed(std::move(error));
+}
+
+void TaskRunner::finishWhenAllowed(std::optional<URLError> error) {
+    if (!hopResult_ || !*hopResult_) hopResult_ = std::move(error);
+    if (awaitingDisposition_) return;
+    releaseHeldBody();
+    if (!finished_) finish(*hopResult_);
+}
+
+void TaskRunner::redirect() {
+    redirectPending_ = false;
+    const Request current = task_.currentRequest();
+    if (redirects_ >= maximumRedirects) return finish(URLError{URLError::httpTooManyRedirects, currentURL()});
+    ++redirects_;
+    auto location = *hopResponse_.headers.value("Location");
+    auto target = foundation::URL::fromString(location, *current.url);
+    if (!target) return finish(URLError{URLError::badURL, location, "unreadable redirect location"});
+
+    Request next = current;
+    next.url = target->absoluteURL();
+    const int status = hopResponse_.statusCode;
+    if ((status == 303 && next.method != "HEAD") || ((status == 301 || status == 302) && next.method == "POST")) {
+        next.method = "GET";
+        next.body = {};
+        next.headers.remove("Content-Type");
+        next.headers.remove("Content-Length");
+    }
+    if (!task_.session_->delegate()) return followRedirect(std::move(next));
+
+    RedirectReply reply(
+        [task = task_.shared_from_this()](std::optional<Request> request) {
+            NetworkThread::instance().post([task, request = std::move(request)]() mutable {
+                if (!task->runner_->finished_) task->runner_->followRedirect(std::move(request));
+            });
+        },
+        next);
+    toDelegate([response = hopResponse_, next, reply](SessionDelegate& delegate, Session& session, const auto& task) {
+        delegate.willPerformHTTPRedirection(session, task, response, next, reply);
+    });
+}
+
+void TaskRunner::followRedirect(std::optional<Request> request) {
+    if (!request) {
+        // Refused: the redirect itself is the answer.
+        auto body = std::move(heldBody_);
+        presentResponse(hopResponse_);
+        heldBody_ = std::move(body);
+        return finishWhenAllowed(std::nullopt);
+    }
+    {
+        std::lock_guard lock(task_.mutex_);
+        task_.currentRequest_ = std::move(*request);
+    }
+    startHop();
+}
+
+void TaskRunner::releaseHeldBody() {
+    if (heldBody_.empty()) return;
+    auto body = std::move(heldBody_);
+    heldBody_ = {};
+    if (!receive(reinterpret_cast<const char*>(body.data()), body.size()))
+        finish(URLError{URLError::cannotWriteToFile, currentURL()});
+}
+
+bool TaskRunner::receive(const char* bytes, std::size_t count) {
+    {
+        std::lock_guard lock(task_.mutex_);
+        task_.bytesReceived_ += static_cast<std::int64_t>(count);
+    }
+    switch (kind_) {
+    case TaskKind::delegateDriven:
+        toDelegate([chunk = foundation::Data(bytes, count)](SessionDelegate& delegate, Session& session,
+                                                            const auto& task) {
+            delegate.didReceiveData(session, task, chunk);
+        });
+        return true;
+    case TaskKind::gathersData:
+        gathered_.append(bytes, count);
+        return true;
+    case TaskKind::downloadsToFile:
+        if (!file_ || std::fwrite(bytes, 1, count, file_) != count) {
+            if (!hopResult_) hopResult_ = URLError{URLError::cannotWriteToFile, currentURL()};
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+void TaskRunner::detachTransfer() {
+    if (easy_) {
+        curl_multi_remove_handle(NetworkThread::instance().multi(), easy_);
+        curl_easy_cleanup(easy_);
+        easy_ = nullptr;
+    }
+    if (headerList_) {
+        curl_slist_free_all(headerList_);
+        headerList_ = nullptr;
+    }
+    paused_ = false;
+}
+
+void TaskRunner::finish(std::optional<URLError> error) {
+    if (finished_) return;
+    finished_ = true;
+    detachTransfer();
+    if (file_) {
+        if (std::fclose(file_) != 0 && !error) error = URLError{URLError::cannotWriteToFile, currentURL()};
+        file_ = nullptr;
+    }
+    std::optional<Response> response;
+    {
+        std::lock_guard lock(task_.mutex_);
+        task_.state_ = SessionTask::State::completed;
+        task_.error_ = error;
+        response = task_.response_;
+    }
+
+    auto task = task_.shared_from_this();
+    std::optional<std::string> file;
+    if (!error && !filePath_.empty()) file = filePath_;
+    std::string removeAfter = std::exchange(filePath_, {});
+    task_.session_->delegateQueue_->async([task, error, response, file, removeAfter, data = std::move(gathered_),
+                                    dataCompletion = std::move(dataCompletion_),
+                                    downloadCompletion = std::move(downloadCompletion_)]() mutable {
+        if (auto delegate = task->session_->delegate()) delegate->didComplete(*task->session_, task, error);
+        if (dataCompletion) dataCompletion(error ? foundation::Data() : std::move(data), response, error);
+        if (downloadCompletion) downloadCompletion(file, response, error);
+        if (!removeAfter.empty()) ::unlink(removeAfter.c_str());
+    });
+    task_.session_->forget(task_);
+    // Released from the command loop, after this call has unwound.
+    NetworkThread::instance().post([keep = std::move(keepAlive_)] {});
+}
+
+}  // namespace net

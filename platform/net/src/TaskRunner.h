@@ -1,0 +1,85 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "NetworkThread.h"
+#include "net/ProtocolRegistry.h"
+#include "net/Session.h"
+
+namespace net {
+
+enum class TaskKind { delegateDriven, gathersData, downloadsToFile };
+
+// The life of one task on the network thread: each hop (the first request and every redirect) is a
+// curl transfer or an in-process answer; events go out to the delegate queue in order.
+class TaskRunner final : public NetworkThread::Transfer {
+public:
+    static constexpr int maximumRedirects = 16;
+
+    TaskRunner(SessionTask& task, TaskKind kind, DataCompletion dataCompletion, DownloadCompletion downloadCompletion);
+    ~TaskRunner();
+
+    // Network thread only, from here on.
+    void start(std::shared_ptr<SessionTask> self);
+    void cancel() { finish(URLError{URLError::cancelled, currentURL()}); }
+    void transferDone(CURLcode result) override;
+
+private:
+    using Event = std::function<void(SessionDelegate&, Session&, const std::shared_ptr<SessionTask>&)>;
+
+    void startHop();
+    void challengeAnswered(const ChallengeAnswer& answer);
+    void beginTransfer(bool trustServer);
+    void answerInProcess(const ProtocolHandler& handler);
+    void headersComplete(Response response);
+    void presentResponse(Response response);
+    void responseAnswered(ResponseDisposition disposition);
+    void hopDone(std::optional<URLError> error);
+    void finishWhenAllowed(std::optional<URLError> error);
+    void redirect();
+    void followRedirect(std::optional<Request> request);
+    void releaseHeldBody();
+    bool receive(const char* bytes, std::size_t count);
+    void finish(std::optional<URLError> error);
+    void detachTransfer();
+
+    static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* runner);
+    static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* runner);
+
+    std::string currentURL() const;
+    void toDelegate(Event event);
+
+    SessionTask& task_;
+    const TaskKind kind_;
+    DataCompletion dataCompletion_;
+    DownloadCompletion downloadCompletion_;
+
+    std::shared_ptr<SessionTask> keepAlive_;
+    bool finished_ = false;
+    int redirects_ = 0;
+
+    CURL* easy_ = nullptr;
+    curl_slist* headerList_ = nullptr;
+    HTTPHeaders arrivingHeaders_;
+    bool headersDone_ = false;
+    Response hopResponse_;
+    bool redirectPending_ = false;
+    bool redirectBodyCut_ = false;
+    bool awaitingDisposition_ = false;
+    bool paused_ = false;
+    std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer
+    foundation::Data heldBody_;  // a redirect's or an in-process answer's body, released once allowed
+    char errorText_[CURL_ERROR_SIZE] = {};
+
+    foundation::Data gathered_;
+    std::FILE* file_ = nullptr;
+    std::string filePath_;
+};
+
+}  // namespace net

@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include "LoopbackServer.h"
+#include "Recorder.h"
+
+using namespace net;
+
+namespace {
+
+// Lets a handler hold its answer until the test lets go; released at the end so the server can stop.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    void release() {
+        {
+            std::lock_guard lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(30), [&] { return open; });
+    }
+};
+
+// A loopback port that was free a moment ago, so connecting to it is refused.
+int closedPort() {
+    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
+class DataTaskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& server = loopback.server;
+        server.Get("/hello", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("hello world", "application/x-greeting; charset=utf-8");
+        });
+        server.Get("/unsized", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+                sink.write("no length", 9);
+                sink.done();
+                return true;
+            });
+        });
+        server.Get("/chunks", [](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+                for (const char* chunk : {"one,", "two,", "three"}) {
+                    sink.write(chunk, std::strlen(chunk));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                sink.done();
+                return true;
+            });
+        });
+        server.Get("/empty", [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
+        server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("{\"error\":\"not found\"}", "application/json");
+        });
+        server.Get("/broken", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 500;
+            response.set_content("{\"ok\":false}", "application/json");
+        });
+        server.Get("/large-text", [](const httplib::Request& request, httplib::Response& response) {
+            response.set_header("X-Asked-Encoding", request.get_header_value("Accept-Encoding"));
+            response.set_content(std::string(100000, 'a'), "text/plain");
+        });
+        server.Get("/stall", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink& sink) {
+                sink.write("first", 5);
+                gate.wait();
+                sink.done();
+                return true;
+            });
+        });
+        loopback.start();
+    }
+    void TearDown() override { gate.release(); }
+
+    std::pair<std::shared_ptr<Session>, std::shared_ptr<Recorder>> delegateSession(double timeout = 60) {
+        auto recorder = std::make_shared<Recorder>();
+        auto configuration = SessionConfiguration::ephemeralConfiguration();
+        configuration.timeoutIntervalForRequest = timeout;
+        return {Session::make(configuration, recorder), recorder};
+    }
+
+    Gate gate;
+    LoopbackServer loopback;
+};
+
+}  // namespace
+
+TEST_F(DataTaskTest, deliversResponseThenDataThenCompletionOnTheDelegate) {
+    auto [session, recorder] = delegateSession();
+    auto task = session->dataTask(loopback.url("/hello"));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+    EXPECT_EQ(recorder->body.toString(), "hello world");
+    EXPECT_EQ(recorder->response->expectedContentLength, 11);
+    EXPECT_EQ(recorder->response->mimeType, "application/x-greeting");
+    EXPECT_EQ(recorder->response->textEncodingName, "utf-8");
+    EXPECT_EQ(task->state(), SessionTask::State::completed);
+    EXPECT_EQ(task->countOfBytesReceived(), 11);
+}
+
+TEST_F(DataTaskTest, bodiesWithoutLengthOrInChunksArriveWholeAndInOrder) {
+    auto [session, recorder] = delegateSession();
+    session->dataTask(loopback.url("/unsized"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->body.toString(), "no length");
+    EXPECT_EQ(recorder->response->expectedContentLength, -1);
+
+    auto [chunkedSession, chunked] = delegateSession();
+    chunkedSession->dataTask(loopback.url("/chunks"))->resume();
+    ASSERT_TRUE(chunked->waitForCompletions());
+    EXPECT_EQ(chunked->body.toString(), "one,two,three");
+    EXPECT_GE(chunked->chunks.size(), 2u);  // progress arrives as the server writes
+    EXPECT_EQ(chunked->chunks.front(), "one,");
+}
+
+TEST_F(DataTaskTest, errorStatusesReturnTheirBodiesAndNoContentReturnsNone) {
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    auto missing = fetch(session, loopback.url("/missing"));
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->second.statusCode, 404);
+    EXPECT_EQ(missing->first.toString(), "{\"error\":\"not found\"}");
+
+    auto broken = fetch(session, loopback.url("/broken"));
+    ASSERT_TRUE(broken.has_value());
+    EXPECT_EQ(broken->second.statusCode, 500);
+    EXPECT_EQ(broken->first.toString(), "{\"ok\":false}");
+
+    auto empty = fetch(session, loopback.url("/empty"));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->second.statusCode, 204);
+    EXPECT_TRUE(empty->first.empty());
+}
+
+TEST_F(DataTaskTest, compressedBodiesAreDecoded) {
+    auto answer = fetch(Session::make(), loopback.url("/large-text"));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_NE(answer->second.headers.value("X-Asked-Encoding")->find("gzip"), std::string::npos);
+    EXPECT_TRUE(answer->second.headers.value("Content-Encoding"));
+    EXPECT_EQ(answer->first.toString(), std::string(100000, 'a'));
+}
+
+TEST_F(DataTaskTest, transportFailuresBecomeURLErrors) {
+    auto session = Session::make();
+    EXPECT_EQ(fetch(session, Request()).error().code, URLError::badURL);
+    EXPECT_EQ(fetch(session, "ftp://127.0.0.1/file").error().code, URLError::unsupportedURL);
+    EXPECT_EQ(fetch(session, "relative/path").error().code, URLError::unsupportedURL);
+    EXPECT_EQ(fetch(session, "http://127.0.0.1:" + std::to_string(closedPort()) + "/").error().code,
+              URLError::cannotConnectToHost);
+}
+
+TEST_F(DataTaskTest, stalledTransferTimesOutAfterItsIdleInterval) {
+    auto [session, recorder] = delegateSession(1);
+    session->dataTask(loopback.url("/stall"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->error->code, URLError::timedOut);
+    EXPECT_EQ(recorder->body.toString(), "first");
+}
+
+TEST_F(DataTaskTest, cancelMidTransferCompletesLaterWithCancelled) {
+    auto [session, recorder] = delegateSession();
+    recorder->onData = [](SessionTask& task) { task.cancel(); };
+    auto task = session->dataTask(loopback.url("/stall"));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->error->code, URLError::cancelled);
+    EXPECT_EQ(task->error()->code, URLError::cancelled);
+    task->cancel();
+    task->resume();
+    EXPECT_EQ(recorder->completions, 1);
+}
+
+TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
+    auto [session, recorder] = delegateSession();
+    std::promise<ResponseReply> held;
+    recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
+    session->dataTask(loopback.url("/hello"))->resume();
+    auto reply = held.get_future().get();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(recorder->outline(), std::vector<std::string>{"response 200"});
+    reply(ResponseDisposition::allow);
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+}
+
+TEST_F(DataTaskTest, responseCancelledByTheDelegateDeliversNoData) {
+    auto [session, recorder] = delegateSession();
+    recorder->onResponse = [](const Response&, ResponseReply reply) { reply(ResponseDisposition::cancel); };
+    session->dataTask(loopback.url("/hello"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "complete -999"}));
+}
+
+TEST_F(DataTaskTest, droppedResponseHandlerAllowsTheTransfer) {
+    auto [session, recorder] = delegateSession();
+    recorder->onResponse = [](const Response&, ResponseReply) {};
+    session->dataTask(loopback.url("/hello"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->body.toString(), "hello world");
+}
+
+TEST_F(DataTaskTest, tasksCountUpAndResumeOnlyOnce) {
+    auto [session, recorder] = delegateSession();
+    auto first = session->dataTask(loopback.url("/hello"));
+    auto second = session->dataTask(Request(loopback.url("/chunks")));
+    EXPECT_EQ(first->taskIdentifier(), 1u);
+    EXPECT_EQ(second->taskIdentifier(), 2u);
+    EXPECT_EQ(first->state(), SessionTask::State::suspended);
+    EXPECT_FLOAT_EQ(first->priority(), 0.5f);
+    first->resume();
+    first->resume();
+    second->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(recorder->completions, 2);
+    EXPECT_EQ(recorder->body.size(), std::string("hello worldone,two,three").size());
+}
+
+TEST_F(DataTaskTest, downloadedFileExistsOnlyDuringItsCompletion) {
+    auto session = Session::make();
+    std::promise<std::string> done;
+    std::string contents;
+    session->downloadTask(Request(loopback.url("/hello")),
+                          [&](std::optional<std::string> file, std::optional<Response> response,
+                              std::optional<URLError> error) {
+                              EXPECT_FALSE(error);
+                              EXPECT_EQ(response->statusCode, 200);
+                              std::ifstream stream(*file);
+                              std::getline(stream, contents);
+                              done.set_value(*file);
+                          })
+        ->resume();
+    auto file = done.get_future().get();
+    EXPECT_EQ(contents, "hello world");
+    for (int attempt = 0; attempt < 600 && std::filesystem::exists(file); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(DataTaskTest, wholeReadBlocksForTheBody) {
+    EXPECT_EQ(readContents(loopback.url("/hello"))->toString(), "hello world");
+    EXPECT_EQ(readContents(url("mailto:someone@example.com")).error().code, URLError::unsupportedURL);
+}
+
+TEST_F(DataTaskTest, awaitedDataResumesOnTheAwaitingQueue) {
+    auto session = Session::make();
+    auto [body, status, failure, resumedOnMain] = dispatch::syncWait(
+        [&]() -> dispatch::Task<std::tuple<std::string, int, int, bool>> {
+            auto missing = co_await session->data(loopback.url("/missing"));
+            bool onMain = dispatch::isMainThread();
+            auto refused = co_await session->data(url("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
+            co_return std::tuple{missing->first.toString(), missing->second.statusCode, int(refused.error().code),
+                                 onMain && dispatch::isMainThread()};
+        }());
+    EXPECT_EQ(body, "{\"error\":\"not found\"}");
+    EXPECT_EQ(status, 404);
+    EXPECT_EQ(failure, URLError::cannotConnectToHost);
+    EXPECT_TRUE(resumedOnMain);
+}
+
+TEST_F(DataTaskTest, invalidatedSessionCancelsRunningAndLaterTasks) {
+    auto [session, recorder] = delegateSession();
+    auto running = session->dataTask(loopback.url("/stall"));
+    running->resume();
+    ASSERT_TRUE(recorder->waitFor("data"));
+    session->invalidateAndCancel();
+    session->dataTask(loopback.url("/hello"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    EXPECT_EQ(std::ranges::count(recorder->events, "complete -999"), 2);
+}

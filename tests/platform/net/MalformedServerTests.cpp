@@ -1,0 +1,130 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Recorder.h"
+
+using namespace net;
+
+namespace {
+
+// A TCP server on loopback that answers every connection with whatever bytes a test scripts, then
+// closes or resets it: the misbehaving servers a session must survive.
+class RawServer {
+public:
+    explicit RawServer(std::function<void(int connection)> answer) : answer_(std::move(answer)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 16);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~RawServer() {
+        stopping_ = true;
+        thread_.join();
+        ::close(listener_);
+    }
+    std::string text() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+    static void send(int connection, const std::string& bytes) { ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    static void reset(int connection) {
+        linger abort{1, 0};
+        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+
+private:
+    void serve() {
+        while (!stopping_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) <= 0) continue;
+            int connection = ::accept(listener_, nullptr, nullptr);
+            if (connection < 0) continue;
+            std::string request;
+            char buffer[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                auto count = ::recv(connection, buffer, sizeof buffer, 0);
+                if (count <= 0) break;
+                request.append(buffer, count);
+            }
+            answer_(connection);
+            ::close(connection);
+        }
+    }
+
+    std::function<void(int)> answer_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_ = false;
+    std::thread thread_;
+};
+
+DataResult fetchFrom(const RawServer& server) {
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    return fetch(session, server.text());
+}
+
+}  // namespace
+
+TEST(MalformedServer, garbageOrAHeaderWithoutColonIsABadResponse) {
+    RawServer garbage([](int connection) { RawServer::send(connection, "this is not http at all\r\n\r\n"); });
+    EXPECT_EQ(fetchFrom(garbage).error().code, URLError::badServerResponse);
+
+    RawServer noColon([](int connection) {
+        RawServer::send(connection, "HTTP/1.1 200 OK\r\nno colon here\r\nContent-Length: 4\r\n\r\nbody");
+    });
+    EXPECT_EQ(fetchFrom(noColon).error().code, URLError::badServerResponse);
+}
+
+TEST(MalformedServer, closedOrResetConnectionsAreLost) {
+    RawServer empty([](int) {});
+    EXPECT_EQ(fetchFrom(empty).error().code, URLError::networkConnectionLost);
+
+    RawServer truncated([](int connection) {
+        RawServer::send(connection, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part");
+    });
+    EXPECT_EQ(fetchFrom(truncated).error().code, URLError::networkConnectionLost);
+
+    RawServer resetting([](int connection) {
+        RawServer::send(connection, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+        RawServer::reset(connection);
+    });
+    EXPECT_EQ(fetchFrom(resetting).error().code, URLError::networkConnectionLost);
+}
+
+TEST(MalformedServer, paddedAndRepeatedHeadersAreTidied) {
+    RawServer server([](int connection) {
+        RawServer::send(connection,
+                        "HTTP/1.1 200 OK\r\nX-Spaced:   padded value  \r\nx-twice: 1\r\nX-Twice: 2\r\n"
+                        "Content-Length: 4\r\nConnection: close\r\n\r\nbody");
+    });
+    auto answer = fetchFrom(server);
+    ASSERT_TRUE(answer.has_value()) << answer.error();
+    EXPECT_EQ(answer->first.toString(), "body");
+    EXPECT_EQ(answer->second.headers.value("x-spaced"), "padded value");
+    EXPECT_EQ(answer->second.headers.value("X-TWICE"), "1, 2");
+}
+
+TEST(MalformedServer, hugeHeadersAndUndecodableBodiesFailCleanly) {
+    RawServer huge([](int connection) {
+        RawServer::send(connection, "HTTP/1.1 200 OK\r\nX-Huge: " + std::string(300000, 'h') + "\r\n\r\n");
+    });
+    EXPECT_FALSE(fetchFrom(huge).has_value());
+
+    RawServer undecodable([](int connection) {
+        RawServer::send(connection,
+                        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 12\r\n"
+                        "Connection: close\r\n\r\nnot gzip at all");
+    });
+    EXPECT_EQ(fetchFrom(undecodable).error().code, URLError::cannotDecodeContentData);
+}
