@@ -36,6 +36,13 @@ CachedImage& cacheSlot(const assets::ImageDrawing& drawing) {
     return slots[&drawing - assets::imageDrawings().data()];
 }
 
+template <typename Entry>
+std::vector<std::string_view> namesOf(std::span<const Entry> entries) {
+    std::vector<std::string_view> names;
+    for (const auto& entry : entries) names.push_back(entry.name);
+    return names;
+}
+
 }  // namespace
 
 std::shared_ptr<gfx::Image> namedImage(std::string_view name) {
@@ -59,20 +66,12 @@ std::optional<gfx::Color> namedColor(std::string_view name) {
 }
 
 std::span<const std::string_view> namedImageNames() {
-    static const auto names = [] {
-        std::vector<std::string_view> names;
-        for (auto& drawing : assets::imageDrawings()) names.push_back(drawing.name);
-        return names;
-    }();
+    static const auto names = namesOf(assets::imageDrawings());
     return names;
 }
 
 std::span<const std::string_view> namedColorNames() {
-    static const auto names = [] {
-        std::vector<std::string_view> names;
-        for (auto& color : assets::namedColors()) names.push_back(color.name);
-        return names;
-    }();
+    static const auto names = namesOf(assets::namedColors());
     return names;
 }
 

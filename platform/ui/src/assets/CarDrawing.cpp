@@ -34,8 +34,8 @@ gfx::Path bodyOutline() {
     body.lineTo({200, 35});
     body.curveTo({202, 24}, {204, 17}, {210, 15});
     body.lineTo({224, 14});
-    body.curveTo({260, 20}, {300, 34}, {326, 46});
-    body.lineTo({328, 60});
+    body.curveTo({260, 20}, {300, 34}, {334, 44});
+    body.lineTo({334, 58});
     body.lineTo({300, 64});
     body.lineTo({96, 64});
     body.curveTo({70, 62}, {40, 62}, {12, 62});
@@ -53,30 +53,34 @@ gfx::Path sidepod() {
     return pod;
 }
 
+// A wing seen from the side: an endplate with its elements' profiles along the top.
+void drawWing(gfx::Context& context, std::initializer_list<gfx::Point> endplate, gfx::Rect mainPlane,
+              gfx::Rect flap) {
+    auto plate = polygon(endplate);
+    fillVertically(context, plate, navyTop, navyBottom);
+    gfx::Path profiles;
+    profiles.addRoundedRect(mainPlane, mainPlane.height() / 2, mainPlane.height() / 2);
+    profiles.addRoundedRect(flap, flap.height() / 2, flap.height() / 2);
+    fill(context, profiles, carbon);
+}
+
 void drawRearWing(gfx::Context& context) {
-    fillVertically(context, polygon({{318, 10}, {350, 5}, {354, 50}, {326, 54}}), navyTop, navyBottom);
-    gfx::Path planes;
-    planes.addRoundedRect({308, 8, 48, 5}, 2.5, 2.5);
-    planes.addRoundedRect({312, 16, 42, 4}, 2, 2);
-    fill(context, planes, carbon);
-    fill(context, polygon({{318, 10}, {350, 5}, {350.6, 12}, {318.6, 16}}), red);
+    drawWing(context, {{322, 12}, {350, 8}, {354, 58}, {324, 60}}, {318, 8, 38, 5}, {322, 15, 30, 4});
+    fill(context, polygon({{322, 12}, {350, 8}, {350.5, 14}, {322.5, 18}}), red);
+    // The diffuser under the tail.
+    fill(context, polygon({{296, 62}, {334, 56}, {338, 66}, {300, 68}}), carbon);
 }
 
 void drawFrontWing(gfx::Context& context) {
-    fillVertically(context, polygon({{4, 60}, {42, 57}, {46, 74}, {6, 74}}), navyTop, navyBottom);
-    gfx::Path flaps;
-    flaps.addRoundedRect({2, 69, 50, 4}, 2, 2);
-    flaps.addRoundedRect({10, 64, 40, 3}, 1.5, 1.5);
-    fill(context, flaps, carbon);
-    fill(context, polygon({{4, 60}, {42, 57}, {42.6, 60}, {4.4, 63}}), red);
+    drawWing(context, {{6, 60}, {40, 57}, {44, 74}, {8, 74}}, {4, 69, 44, 4}, {12, 64, 34, 3});
+    fill(context, polygon({{6, 60}, {40, 57}, {40.6, 60}, {6.4, 63}}), red);
 }
 
 void drawDriver(gfx::Context& context) {
-    fill(context, circle({184, 29}, 7.5), gfx::Color::white(0.96));
+    fill(context, circle({183, 27}, 8.5), gfx::Color::white(0.96));
     gfx::Path visor;
-    visor.addRoundedRect({177, 25.5, 9.5, 4}, 2, 2);
+    visor.addRoundedRect({174.5, 24, 11, 4.5}, 2.2, 2.2);
     fill(context, visor, carbon);
-    fill(context, polygon({{181, 33}, {192, 31}, {192, 33.5}, {181, 35.5}}), red);
 }
 
 }  // namespace
@@ -111,9 +115,11 @@ void drawRedBullCar(gfx::Context& context) {
     context.clip(body);
     // Livery: a yellow nose tip, a red sweep along the car, the engine cover's red flank.
     context.setFillColor(yellow);
-    context.fillRect({0, 0, 30, 80});
+    context.fillRect({0, 0, 34, 80});
     fill(context, polygon({{30, 60}, {150, 48}, {300, 56}, {300, 60}, {150, 53}, {30, 64}}), red);
-    fill(context, polygon({{226, 14}, {326, 46}, {326, 52}, {250, 28}}), red.withAlphaComponent(0.9));
+    fill(context, polygon({{226, 14}, {334, 44}, {334, 50}, {250, 28}}), red);
+    // The airbox intake over the driver's head.
+    fill(context, polygon({{204, 18}, {210, 15.5}, {212, 24}, {204.5, 25}}), carbon);
     context.restore();
 
     auto pod = sidepod();
@@ -121,12 +127,13 @@ void drawRedBullCar(gfx::Context& context) {
     context.save();
     context.clip(pod);
     fill(context, polygon({{136, 54}, {180, 48}, {296, 58}, {296, 63}, {180, 54}, {136, 60}}), red);
-    fill(context, polygon({{150, 44}, {166, 42}, {158, 60}, {146, 61}}), yellow);
+    // The sidepod's intake.
+    fill(context, polygon({{136, 64}, {140, 50}, {152, 43}, {156, 44}, {146, 64}}), carbon);
     context.restore();
 
     gfx::Path halo;
-    halo.moveTo({160, 36});
-    halo.curveTo({166, 25}, {190, 20}, {204, 26});
+    halo.moveTo({158, 37});
+    halo.curveTo({164, 22}, {192, 14}, {205, 22});
     context.setLineWidth(3);
     context.stroke(halo);
 

@@ -14,18 +14,12 @@ namespace {
 constexpr gfx::Point badgeCenter{21, 20};
 
 void drawPin(gfx::Context& context, gfx::Color top, gfx::Color bottom) {
-    // A soft shadow under the badge, in rings of falling alpha.
-    for (int ring = 0; ring < 4; ++ring) {
-        auto shadow = circle({badgeCenter.x, badgeCenter.y + 1.5}, 17.5 + ring * 0.9);
-        fill(context, shadow, gfx::Color::black().withAlphaComponent(0.07));
-    }
+    // A soft shadow under the badge, fading out below the white ring.
+    gfx::Color shadow[] = {gfx::Color::black().withAlphaComponent(0.28), gfx::Color::clear()};
+    gfx::Point shadowCenter{badgeCenter.x, badgeCenter.y + 1.2};
+    context.drawRadialGradient(*gfx::Gradient::make(shadow), shadowCenter, 16.5, shadowCenter, 20.5, 0);
     fill(context, circle(badgeCenter, 17.5), gfx::Color::white());
     fillVertically(context, circle(badgeCenter, 15.5), top, bottom);
-    // A faint highlight on the upper half gives the badge some depth.
-    gfx::Path highlight;
-    highlight.addArc(badgeCenter, 15.5, 3.3, 6.12, false);
-    highlight.closeSubpath();
-    fill(context, highlight, gfx::Color::white(1, 0.1));
 }
 
 }  // namespace

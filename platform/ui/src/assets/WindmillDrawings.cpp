@@ -1,3 +1,5 @@
+#include <array>
+#include <initializer_list>
 #include <numbers>
 
 #include "AssetDrawings.h"
@@ -10,28 +12,28 @@ namespace {
 // Template shapes are drawn in black; alpha carries the shading, since tinting keeps only alpha.
 const gfx::Color ink = gfx::Color::black();
 
+// A strip of land whose top edge runs through three curves from `left` to `right` heights.
+gfx::Path hills(double left, std::initializer_list<std::array<gfx::Point, 3>> curves) {
+    gfx::Path path;
+    path.moveTo({0, 20});
+    path.lineTo({0, left});
+    for (const auto& curve : curves) path.curveTo(curve[0], curve[1], curve[2]);
+    path.lineTo({360, 20});
+    path.closeSubpath();
+    return path;
+}
+
 }  // namespace
 
 void drawWindmillLand(gfx::Context& context) {
     // Shown stretched to the card's width, so the hills are long and low.
-    gfx::Path farHills;
-    farHills.moveTo({0, 20});
-    farHills.lineTo({0, 8});
-    farHills.curveTo({50, 1}, {95, 1}, {150, 6});
-    farHills.curveTo({200, 10}, {240, 1}, {300, 3});
-    farHills.curveTo({330, 4}, {350, 6}, {360, 8});
-    farHills.lineTo({360, 20});
-    farHills.closeSubpath();
+    auto farHills = hills(8, {{{{50, 1}, {95, 1}, {150, 6}}},
+                              {{{200, 10}, {240, 1}, {300, 3}}},
+                              {{{330, 4}, {350, 6}, {360, 8}}}});
     fill(context, farHills, ink.withAlphaComponent(0.45));
-
-    gfx::Path nearHills;
-    nearHills.moveTo({0, 20});
-    nearHills.lineTo({0, 12});
-    nearHills.curveTo({40, 7}, {90, 7}, {130, 11});
-    nearHills.curveTo({170, 15}, {220, 14}, {265, 9});
-    nearHills.curveTo({300, 6}, {335, 8}, {360, 11});
-    nearHills.lineTo({360, 20});
-    nearHills.closeSubpath();
+    auto nearHills = hills(12, {{{{40, 7}, {90, 7}, {130, 11}}},
+                                {{{170, 15}, {220, 14}, {265, 9}}},
+                                {{{300, 6}, {335, 8}, {360, 11}}}});
     fill(context, nearHills, ink);
 }
 
