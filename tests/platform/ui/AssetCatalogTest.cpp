@@ -315,7 +315,10 @@ TEST(AssetCatalogTest, contactSheetIsWrittenWhenAsked) {
     auto png = gfx::encodePng(sheet.bitmap);
     ASSERT_TRUE(png.has_value());
     std::filesystem::path path = std::filesystem::path(SORVANE_SOURCE_DIR) / "build" / "asset-contact-sheet.png";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), png->size());
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(png->data()), png->size());
+    EXPECT_TRUE(file.good()) << path;
 }
 
 }  // namespace
