@@ -207,6 +207,20 @@ TEST(GeneratedTeamRadio, CapturesNameRecordedCarsAndTheirClipsAreMp3) {
   }
 }
 
+TEST(GeneratedTeamRadio, ReplayedSessionGetsItsCapturesOneByOne) {
+  std::string folder = bakuMeeting + "2023-04-29_Sprint/";
+  auto stream = livefeed::parseStream(readAll(snapshot / (folder + "TeamRadio.jsonStream")));
+  ASSERT_GE(stream.updates.size(), 5u);
+  EXPECT_EQ(stream.skippedLines, 0u);
+  EXPECT_EQ(livefeed::foldAll(stream), document(folder + "TeamRadio.json"));
+  // The replay starts at lap 3 (now): the first capture is already out, the last one not yet.
+  livefeed::StreamReplay replay(std::move(stream));
+  EXPECT_EQ(replay.stateAt(std::chrono::minutes{50})["Captures"].size(), 1u);
+  auto radio = decoded<livetiming::TeamRadioModel>(folder + "TeamRadio.json");
+  for (const auto& capture : radio.captures)
+    EXPECT_TRUE(startsLikeMp3(readAll(snapshot / (folder + capture.path)))) << capture.path;
+}
+
 TEST(GeneratedPictures, HeadshotsAndCircuitMapsDecodeAtTheAddressesTheAppBuilds) {
   std::set<std::string> addresses;
   for (const auto& list : filesNamed("DriverList.json")) {

@@ -39,14 +39,6 @@ std::optional<Json> stintsDelta(const Json& recorded) {
   return reduced;
 }
 
-std::string streamStamp(std::chrono::milliseconds elapsed) {
-  long long ms = elapsed.count();
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60,
-                ms % 1000);
-  return text;
-}
-
 std::expected<void, std::string> addTyreStints(const BuildContext& context, SeasonSnapshot& snapshot) {
   for (const auto& folder : sessionFoldersWith(snapshot, context.options.season, "TimingAppData.json")) {
     auto appData = snapshotDocument(snapshot, folder + "TimingAppData.json");
@@ -80,7 +72,7 @@ std::expected<void, std::string> addTyreStints(const BuildContext& context, Seas
       for (const auto& [number, line] : lines.items())
         if (line.is_object() && line.contains("Stints"))
           if (auto reduced = stintsDelta(line["Stints"])) delta[number] = std::move(*reduced);
-      if (!delta.empty()) text += streamStamp(update.elapsed) + compact(Json{{"Stints", delta}}) + "\r\n";
+      if (!delta.empty()) text += livefeed::streamLine(update.elapsed, Json{{"Stints", delta}});
     }
     snapshot.add(folder + "TyreStintSeries.jsonStream",
                  {std::move(text), Origin::derived, {streamPath},

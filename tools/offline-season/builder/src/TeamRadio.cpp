@@ -29,6 +29,7 @@ constexpr const char* encoding = "lame -m m -b 16 --resample 16";
 struct Capture {
   sys_seconds utc;
   std::string racingNumber, spoken;
+  std::chrono::milliseconds elapsed{0};  // into the session's streams, for a replayed session
 };
 
 bool run(const std::vector<std::string>& arguments) {
@@ -106,39 +107,101 @@ std::vector<Capture> capturesFromMessages(const Json& messages, const std::map<s
   return captures;
 }
 
+// For a replayed session: the start of laps spread over the race, each with the car then running in
+// the next place down (leader first), its place as the recorded timing showed it. The streams' clock is
+// set on real time by the session's scheduled start falling at the recorded "Started" status.
+std::vector<Capture> capturesFromLaps(const SeasonSnapshot& snapshot, const std::string& folder, const Json& info,
+                                      const std::map<std::string, FeedDriver>& drivers) {
+  const SnapshotFile* laps = snapshot.find(folder + "LapCount.jsonStream");
+  const SnapshotFile* timing = snapshot.find(folder + "TimingData.jsonStream");
+  const SnapshotFile* status = snapshot.find(folder + "SessionStatus.jsonStream");
+  auto scheduled = readInstant(info.value("StartDate", "") + "Z");
+  if (!laps || !timing || !status || !scheduled) return {};
+  std::optional<std::chrono::milliseconds> started;
+  for (const auto& update : livefeed::parseStream(status->bytes).updates)
+    if (!started && update.delta.value("Status", "") == "Started") started = update.elapsed;
+  if (!started) return {};
+  std::vector<std::pair<std::chrono::milliseconds, int>> lapStarts;
+  for (const auto& update : livefeed::parseStream(laps->bytes).updates)
+    if (update.delta.contains("CurrentLap") && update.elapsed > *started)
+      lapStarts.emplace_back(update.elapsed, update.delta.value("CurrentLap", 0));
+
+  livefeed::StreamReplay replay(livefeed::parseStream(timing->bytes));
+  std::vector<Capture> captures;
+  int place = 1;
+  for (const auto& [elapsed, lap] : spread(lapStarts, capturesPerSession)) {
+    // A few seconds into the lap, once the timing has caught up with the line.
+    auto moment = elapsed + std::chrono::seconds{20};
+    const Json lines = replay.stateAt(moment).value("Lines", Json::object());
+    for (const auto& [number, line] : lines.items()) {
+      if (!line.is_object() || line.value("Position", "") != std::to_string(place) || !drivers.contains(number)) continue;
+      auto utc = *scheduled - gmtOffset(info) + std::chrono::duration_cast<std::chrono::seconds>(moment - *started);
+      captures.push_back({utc, number,
+                          drivers.at(number).lastName + ", position " + std::to_string(place) + ", lap " +
+                              std::to_string(lap) + ".",
+                          moment});
+      break;
+    }
+    ++place;
+  }
+  return captures;
+}
+
 }  // namespace
 
 std::expected<void, std::string> produceTeamRadio(const BuildContext& context, SeasonSnapshot& snapshot) {
-  for (const auto& folder : sessionFoldersWith(snapshot, context.options.season, "RaceControlMessages.json")) {
+  const std::string& season = context.options.season;
+  for (const auto& folder : sessionFoldersWith(snapshot, season, "SessionInfo.json")) {
     auto info = snapshotDocument(snapshot, folder + "SessionInfo.json");
-    auto messages = snapshotDocument(snapshot, folder + "RaceControlMessages.json");
-    if (!info || !messages || info->value("Type", "") != "Race") continue;
+    if (!info || info->value("Type", "") != "Race") continue;
     auto drivers = sessionDrivers(snapshot, folder);
-    auto captures = spread(capturesFromMessages(*messages, drivers), capturesPerSession);
+    std::string sessionPath = folder.substr(std::string("livetiming/").size());
+    bool replayed = std::ranges::any_of(context.options.replays,
+                                        [&](const auto& replay) { return replay.sessionPath == sessionPath; });
+    std::vector<Capture> captures;
+    std::vector<std::string> sources;
+    std::string moments;
+    if (replayed) {
+      captures = capturesFromLaps(snapshot, folder, *info, drivers);
+      sources = {folder + "LapCount.jsonStream", folder + "TimingData.jsonStream", folder + "SessionStatus.jsonStream"};
+      moments = "at the start of laps spread over the race, the cars in first, second, ... place as the recorded "
+                "timing shows them; times from the scheduled start set at the recorded Started status";
+    } else if (auto messages = snapshotDocument(snapshot, folder + "RaceControlMessages.json")) {
+      captures = spread(capturesFromMessages(*messages, drivers), capturesPerSession);
+      sources = {folder + "RaceControlMessages.json"};
+      moments = "at the times of recorded race-control messages about one car, spread over the session";
+    }
     if (captures.empty()) continue;
+    sources.push_back(folder + "DriverList.json");
+    sources.push_back(folder + "SessionInfo.json");
 
     Json list = Json::array();
+    std::string stream = "\xEF\xBB\xBF";
     for (const Capture& capture : captures) {
       const FeedDriver& driver = drivers.at(capture.racingNumber);
       // Clip names carry the circuit's local time, as the feed's do.
       std::string clip = "TeamRadio/" + driver.reference + "_" + driver.racingNumber + "_" +
                          instantText(capture.utc + gmtOffset(*info), "%Y%m%d_%H%M%S") + ".mp3";
-      list.push_back(Json{{"Utc", instantText(capture.utc, "%Y-%m-%dT%H:%M:%S.000Z")},
-                          {"RacingNumber", capture.racingNumber},
-                          {"Path", clip}});
+      Json entry{{"Utc", instantText(capture.utc, "%Y-%m-%dT%H:%M:%S.000Z")},
+                 {"RacingNumber", capture.racingNumber},
+                 {"Path", clip}};
+      // The feed sends the first capture as a list and each later one as a patch at its index.
+      Json delta = list.empty() ? Json{{"Captures", Json::array({entry})}}
+                                : Json{{"Captures", {{std::to_string(list.size()), entry}}}};
+      stream += livefeed::streamLine(capture.elapsed, delta);
+      list.push_back(std::move(entry));
       auto bytes = clipBytes(context.options, folder + clip, capture.spoken);
       if (!bytes) return std::unexpected(bytes.error());
-      snapshot.add(folder + clip,
-                   {std::move(*bytes), Origin::generated, {folder + "RaceControlMessages.json", folder + "DriverList.json"},
-                    "spoken \"" + capture.spoken + "\" (" + speech + "), MP3 by " + encoding +
-                        "; the driver and lap of a recorded race-control message"});
+      snapshot.add(folder + clip, {std::move(*bytes), Origin::generated, sources,
+                                   "spoken \"" + capture.spoken + "\" (" + speech + "), MP3 by " + encoding});
     }
+    std::string how = std::to_string(list.size()) + " captures " + moments +
+                      "; clip names from the driver list's Reference and number and the circuit's local time";
     snapshot.add(folder + "TeamRadio.json",
-                 {livefeed::keyframeText(Json{{"Captures", list}}), Origin::generated,
-                  {folder + "RaceControlMessages.json", folder + "DriverList.json", folder + "SessionInfo.json"},
-                  std::to_string(list.size()) + " captures at the times of recorded race-control messages about "
-                  "one car, spread over the session; clip names from the driver list's Reference and number and "
-                  "the circuit's local time"});
+                 {livefeed::keyframeText(Json{{"Captures", list}}), Origin::generated, sources, how});
+    if (replayed)
+      snapshot.add(folder + "TeamRadio.jsonStream",
+                   {std::move(stream), Origin::generated, sources, "the same captures as a stream, each at its moment; for the live replay (replay.tsv)"});
   }
   return {};
 }
