@@ -54,7 +54,6 @@ std::expected<void, std::string> producePolls(const BuildContext& context, Seaso
   auto flags = foundation::JSONDecoder{}.decode<std::vector<CountryFlagsModel>>(
       foundation::Data::fromString(CountryFlagsJSON::shared().countryFlagsJSON));
   if (!flags) return std::unexpected("the app's country-flag list does not decode");
-  auto drivers = seasonDrivers(snapshot, season);
 
   Json polls = Json::array();
   std::vector<std::string> sources{"results-api/" + season + ".json"};
@@ -65,6 +64,7 @@ std::expected<void, std::string> producePolls(const BuildContext& context, Seaso
     // The vote closes once the race is over, which the app takes as three hours after its start.
     bool finished = start && *start + std::chrono::hours{3} <= *now;
     auto winner = finished ? raceWinner(snapshot, season, roundOf(race)) : std::nullopt;
+    auto drivers = seasonDriversAsOf(snapshot, season, race.value("date", ""));
     auto driver = winner ? drivers.find(winner->first) : drivers.end();
     if (driver != drivers.end()) {
       const FeedDriver& feed = driver->second;

@@ -116,10 +116,18 @@ std::map<std::string, FeedDriver> sessionDrivers(const SeasonSnapshot& snapshot,
   return drivers;
 }
 
-std::map<std::string, FeedDriver> seasonDrivers(const SeasonSnapshot& snapshot, const std::string& season) {
+std::map<std::string, FeedDriver> seasonDriversAsOf(const SeasonSnapshot& snapshot, const std::string& season,
+                                                    const std::string& day) {
   std::map<std::string, FeedDriver> drivers;
-  for (const auto& folder : sessionFoldersWith(snapshot, season, "DriverList.json"))
-    for (auto& [number, driver] : sessionDrivers(snapshot, folder)) drivers.insert_or_assign(number, driver);
+  for (const auto& folder : sessionFoldersWith(snapshot, season, "DriverList.json")) {
+    // ".../<meeting>/2023-03-05_Race/": the session folder starts with its day.
+    std::string session = folder.substr(folder.rfind('/', folder.size() - 2) + 1);
+    bool held = session.substr(0, day.size()) <= day;
+    for (auto& [number, driver] : sessionDrivers(snapshot, folder)) {
+      if (held) drivers.insert_or_assign(number, driver);
+      else drivers.try_emplace(number, driver);
+    }
+  }
   return drivers;
 }
 

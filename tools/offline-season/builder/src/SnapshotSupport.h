@@ -52,8 +52,10 @@ std::vector<std::string> sessionFoldersWith(const SeasonSnapshot& snapshot, cons
                                             const std::string& fileName);
 // The driver list of a session folder, keyed by racing number; entries without a number are left out.
 std::map<std::string, FeedDriver> sessionDrivers(const SeasonSnapshot& snapshot, const std::string& folder);
-// Every driver of the season's recorded driver lists, the latest list's entry winning.
-std::map<std::string, FeedDriver> seasonDrivers(const SeasonSnapshot& snapshot, const std::string& season);
+// Every driver of the season's recorded driver lists as of a day ("2023-03-19"): the latest list of a
+// session held on or before that day wins, and numbers it lacks come from the earliest later list.
+std::map<std::string, FeedDriver> seasonDriversAsOf(const SeasonSnapshot& snapshot, const std::string& season,
+                                                    const std::string& day);
 
 // The picture address the app asks for: the driver list's headshot address cut before ".transform".
 std::string headshotAddress(const std::string& headshotUrl);
