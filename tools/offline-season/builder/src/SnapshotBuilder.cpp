@@ -10,6 +10,7 @@
 
 #include "livefeed/StreamFold.h"
 #include "offline_season/ResultsDerivation.h"
+#include "SnapshotSupport.h"
 
 namespace offline_season {
 namespace {
@@ -19,38 +20,6 @@ using std::chrono::sys_seconds;
 
 constexpr const char* perRoundKinds[] = {"results", "qualifying", "sprint"};
 
-std::optional<Json> parsed(const std::string& bytes) {
-  Json value = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-  if (value.is_discarded()) return std::nullopt;
-  return value;
-}
-
-// A race's "round" text as a number; 0 when it is not one.
-int roundOf(const Json& race) {
-  const std::string text = race.value("round", "");
-  int round = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), round);
-  return error == std::errc{} && end == text.data() + text.size() ? round : 0;
-}
-
-std::string compact(const Json& value) {
-  return value.dump(-1, ' ', /*ensure_ascii=*/false, Json::error_handler_t::replace);
-}
-
-// "2023-04-30T00:30:00Z", or a results-API date and time ("2023-04-30" + "11:00:00Z").
-std::optional<sys_seconds> readInstant(const std::string& text) {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  char zone = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
-                  &second, &zone) != 7 || zone != 'Z')
-    return std::nullopt;
-  std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month(month),
-                                   std::chrono::day(day)};
-  if (!date.ok()) return std::nullopt;
-  return sys_seconds{std::chrono::sys_days{date}} + std::chrono::hours{hour} +
-         std::chrono::minutes{minute} + std::chrono::seconds{second};
-}
-
 // Rounds whose race had started at least three hours before `now` (the app's own margin for a
 // weekend under way), from the season calendar.
 int lastFinishedRound(const Json& calendar, sys_seconds now) {
@@ -58,7 +27,7 @@ int lastFinishedRound(const Json& calendar, sys_seconds now) {
   if (!calendar.contains("MRData")) return last;
   const Json& table = calendar["MRData"].value("RaceTable", Json::object());
   for (const Json& race : table.value("Races", Json::array())) {
-    auto start = readInstant(race.value("date", "") + "T" + race.value("time", "00:00:00Z"));
+    auto start = raceStart(race);
     if (!start || *start + std::chrono::hours{3} > now) continue;
     last = std::max(last, roundOf(race));
   }
@@ -245,7 +214,10 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
   return {};
 }
 
-std::vector<Producer> defaultProducers() { return {produceResultsApi, produceLiveTiming}; }
+std::vector<Producer> defaultProducers() {
+  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio,
+          produceImages,     producePolls,      produceFlags,            produceNewsFeeds};
+}
 
 std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& options,
                                                          const std::vector<Producer>& producers) {

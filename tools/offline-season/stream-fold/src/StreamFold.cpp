@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <optional>
 
 namespace livefeed {
@@ -144,6 +145,14 @@ std::chrono::milliseconds StreamReplay::duration() const {
 std::string keyframeText(const Json& state) {
   return std::string(byteOrderMark) +
          state.dump(-1, ' ', /*ensure_ascii=*/false, Json::error_handler_t::replace);
+}
+
+std::string streamLine(std::chrono::milliseconds elapsed, const Json& delta) {
+  long long ms = elapsed.count();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02lld:%02lld:%02lld.%03lld", ms / 3'600'000, ms / 60'000 % 60,
+                ms / 1000 % 60, ms % 1000);
+  return stamp + delta.dump(-1, ' ', /*ensure_ascii=*/false, Json::error_handler_t::replace) + "\r\n";
 }
 
 }  // namespace livefeed

@@ -24,6 +24,10 @@ struct BuildOptions {
   };
   std::vector<Replay> replays = {
       {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-29T23:40:00Z"}};
+  // Team-radio clips are spoken and encoded (espeak-ng, lame) only when asked; otherwise the clips
+  // of the snapshot in `existingMedia` are kept, so a rebuild needs no media tools.
+  bool withMedia = false;
+  std::filesystem::path existingMedia;
 };
 
 // What a producer sees while the snapshot is built.
@@ -38,12 +42,26 @@ struct BuildContext {
   std::vector<std::pair<std::string, std::string>> manifest;  // fixture path -> recorded from
 };
 
-// One kind of service's part of the snapshot. Phase two adds polls, RSS, images and flags here.
+// One kind of service's part of the snapshot.
 using Producer = std::function<std::expected<void, std::string>(const BuildContext&, SeasonSnapshot&)>;
 
 std::expected<void, std::string> produceResultsApi(const BuildContext& context, SeasonSnapshot& snapshot);
 std::expected<void, std::string> produceLiveTiming(const BuildContext& context, SeasonSnapshot& snapshot);
+// TyreStintSeries, TopThree and ChampionshipPrediction from the recorded files of the same session.
+std::expected<void, std::string> produceSessionDocuments(const BuildContext& context, SeasonSnapshot& snapshot);
+std::expected<void, std::string> produceTeamRadio(const BuildContext& context, SeasonSnapshot& snapshot);
+// polls/v1/polls/index.json: the answer to "/v1/polls/".
+std::expected<void, std::string> producePolls(const BuildContext& context, SeasonSnapshot& snapshot);
+// images/: driver headshots and circuit maps, at the path of their address.
+std::expected<void, std::string> produceImages(const BuildContext& context, SeasonSnapshot& snapshot);
+// flags/2/svg/: the flag pictures of the app's country-flag list, from the recorded flag set.
+std::expected<void, std::string> produceFlags(const BuildContext& context, SeasonSnapshot& snapshot);
+// rss/<feed>/<path>: the five news feeds.
+std::expected<void, std::string> produceNewsFeeds(const BuildContext& context, SeasonSnapshot& snapshot);
 std::vector<Producer> defaultProducers();
+
+// The path of the circuit map's address on the media host, for the circuit facts' `name`.
+std::string circuitMapUrlPath(const std::string& circuitName);
 
 // Runs the producers in order, then adds now.txt, replay.tsv and SOURCES.tsv.
 std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& options,

@@ -61,6 +61,9 @@ private:
   std::chrono::milliseconds position_{-1};
 };
 
+// One line of a ".jsonStream" as parseStream reads it: "HH:MM:SS.mmm" and the compact delta, CR LF.
+std::string streamLine(std::chrono::milliseconds elapsed, const Json& delta);
+
 // A keyframe as the static tree serves it: UTF-8 byte-order mark, then compact JSON.
 std::string keyframeText(const Json& state);
 
