@@ -27,6 +27,7 @@ function(sorvane_tests name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")

@@ -1,9 +1,18 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "data/RaceModels.h"
 #include "livetiming/EventsModel.h"
+
+// A year pick's two loads (the season's races, then its live-timing index) carry one ticket. A newer
+// pick makes older tickets stale, so a slow answer for an earlier pick never overwrites a later one.
+struct SeasonLoad {
+    std::uint64_t generation = 0;
+    std::string year;  // as picked; empty for the current season
+};
 
 // The two app-wide lists the screens share. Main thread only, no lock; each is replaced whole.
 struct GlobalStruct {
@@ -11,4 +20,16 @@ struct GlobalStruct {
     static std::vector<RacesDetailsModel>& races();
     // The live-timing season index's meetings; empty until the home map loads the index.
     static std::vector<livetiming::Meeting>& meetings();
+
+    static SeasonLoad beginSeasonLoad(std::string year);
+    static bool isCurrent(const SeasonLoad& load);
+    // Each stores only for the newest load and says whether it did. Races of another season than the
+    // stored meetings' drop those meetings: they would send the screens to the wrong season's files.
+    static bool storeRaces(const SeasonLoad& load, std::vector<RacesDetailsModel> races);
+    static bool storeMeetings(const SeasonLoad& load, std::string indexYear, std::vector<livetiming::Meeting> meetings);
+    // A failed index leaves no meetings of another season behind the races shown.
+    static void indexFailed(const SeasonLoad& load);
+    // The season of the races and of the meetings held now ("" before the first load).
+    static const std::string& racesSeason();
+    static const std::string& meetingsSeason();
 };

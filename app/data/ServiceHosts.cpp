@@ -1,0 +1,39 @@
+#include "data/ServiceHosts.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+std::mutex hostsMutex;
+
+ServiceHosts& installed() {
+    static ServiceHosts hosts = ServiceHosts::fromEnvironment();
+    return hosts;
+}
+
+void overrideFrom(const char* variable, std::string& host) {
+    const char* value = std::getenv(variable);
+    if (value && *value) host = value;
+}
+
+}  // namespace
+
+ServiceHosts ServiceHosts::fromEnvironment() {
+    ServiceHosts hosts;
+    overrideFrom("SORVANE_RESULTS_HOST", hosts.resultsAPI);
+    overrideFrom("SORVANE_LIVETIMING_HOST", hosts.liveTiming);
+    overrideFrom("SORVANE_POLLS_HOST", hosts.polls);
+    return hosts;
+}
+
+// Hosts are read on every request from any thread, and set only at start-up and by tests.
+const ServiceHosts& ServiceHosts::current() {
+    std::lock_guard lock(hostsMutex);
+    return installed();
+}
+
+void ServiceHosts::setCurrent(ServiceHosts hosts) {
+    std::lock_guard lock(hostsMutex);
+    installed() = std::move(hosts);
+}

@@ -1,0 +1,128 @@
+#include "livetiming/LiveTiming.h"
+
+#include <optional>
+
+#include "data/Client.h"
+#include "data/ServiceHosts.h"
+#include "foundation/CharacterSet.h"
+#include "foundation/PercentEncoding.h"
+
+namespace {
+
+// A feed-supplied relative path made fit for an address under the static base, or nothing when it
+// would reach outside it. Slashes are kept as they come: a clip path that starts with "/" still gives
+// two slashes after the session folder, as the feed's own clients do.
+std::optional<std::string> relativePath(std::string_view text) {
+    if (text.find(':') != std::string_view::npos || text.find('\\') != std::string_view::npos) return std::nullopt;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view segment = text.substr(start, end - start);
+        if (segment == ".." || segment == "." || segment.find('%') != std::string_view::npos) return std::nullopt;
+        start = end + 1;
+    }
+    return foundation::addingPercentEncoding(text, foundation::CharacterSet::urlPathAllowed());
+}
+
+std::string underStaticBase(std::string_view first, std::string_view second) {
+    auto safeFirst = relativePath(first);
+    auto safeSecond = relativePath(second);
+    if (!safeFirst || !safeSecond) return {};
+    return LiveTiming::staticBase() + *safeFirst + *safeSecond;
+}
+
+dispatch::Task<foundation::Data> read(std::string url) { co_return co_await Client::shared().run(std::move(url)); }
+
+}  // namespace
+
+std::string LiveTiming::staticBase() { return "https://" + ServiceHosts::current().liveTiming + "/static/"; }
+
+std::string LiveTiming::seasonIndexURL(std::string_view year) { return underStaticBase(year, "/Index.json"); }
+
+std::string LiveTiming::sessionFileURL(std::string_view sessionPath, std::string_view fileName) {
+    return underStaticBase(sessionPath, fileName);
+}
+
+std::string LiveTiming::teamRadioClipURL(std::string_view sessionPath, std::string_view clipPath) {
+    return underStaticBase(sessionPath, clipPath);
+}
+
+std::string LiveTiming::pollsURL() { return "https://" + ServiceHosts::current().polls + "/v1/polls/"; }
+
+dispatch::Task<foundation::Data> LiveTiming::all(std::string year) { return read(seasonIndexURL(year)); }
+
+dispatch::Task<foundation::Data> LiveTiming::driverOfTheDay() { return read(pollsURL()); }
+
+dispatch::Task<foundation::Data> LiveTiming::driverList(std::string path) {
+    return read(sessionFileURL(path, "DriverList.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::teamRadio(std::string path) {
+    return read(sessionFileURL(path, "TeamRadio.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::weatherData(std::string path) {
+    return read(sessionFileURL(path, "WeatherData.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::timingData(std::string path) {
+    return read(sessionFileURL(path, "TimingData.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::topThree(std::string path) {
+    return read(sessionFileURL(path, "TopThree.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::championshipPrediction(std::string path) {
+    return read(sessionFileURL(path, "ChampionshipPrediction.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::raceControlMessages(std::string path) {
+    return read(sessionFileURL(path, "RaceControlMessages.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::tyreStintSeries(std::string path) {
+    return read(sessionFileURL(path, "TyreStintSeries.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::sessionData(std::string path) {
+    return read(sessionFileURL(path, "SessionData.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::sessionStatus(std::string path) {
+    return read(sessionFileURL(path, "SessionStatus.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::driverRaceInfo(std::string path) {
+    return read(sessionFileURL(path, "DriverRaceInfo.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::lapSeries(std::string path) {
+    return read(sessionFileURL(path, "LapSeries.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::lapCount(std::string path) {
+    return read(sessionFileURL(path, "LapCount.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::currentTyres(std::string path) {
+    return read(sessionFileURL(path, "CurrentTyres.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::weatherDataSeries(std::string path) {
+    return read(sessionFileURL(path, "WeatherDataSeries.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::TlaRcm(std::string path) {
+    return read(sessionFileURL(path, "TlaRcm.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::audioStreams(std::string path) {
+    return read(sessionFileURL(path, "AudioStreams.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::heartbeat(std::string path) {
+    return read(sessionFileURL(path, "Heartbeat.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::extrapolatedClock(std::string path) {
+    return read(sessionFileURL(path, "ExtrapolatedClock.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::timingStats(std::string path) {
+    return read(sessionFileURL(path, "TimingStats.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::timingAppData(std::string path) {
+    return read(sessionFileURL(path, "TimingAppData.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::SPFeed(std::string path) {
+    return read(sessionFileURL(path, "SPFeed.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::driverScore(std::string path) {
+    return read(sessionFileURL(path, "DriverScore.json"));
+}
+dispatch::Task<foundation::Data> LiveTiming::pitLaneTimeCollection(std::string path) {
+    return read(sessionFileURL(path, "PitLaneTimeCollection.json"));
+}
