@@ -1,0 +1,285 @@
+#include "dispatch/Queue.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "Completion.h"
+#include "Scheduler.h"
+#include "ThreadPool.h"
+#include "dispatch/Group.h"
+#include "dispatch/RunLoop.h"
+#include "dispatch/WorkItem.h"
+#include "foundation/Clock.h"
+
+namespace dispatch {
+
+namespace {
+
+// The queues whose blocks this thread is running, innermost last (an inline sync nests one more).
+thread_local std::vector<const Queue*> runningQueues;
+
+class RunningScope {
+public:
+    explicit RunningScope(const Queue* queue) { runningQueues.push_back(queue); }
+    ~RunningScope() { runningQueues.pop_back(); }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+};
+
+// A serial queue gives the thread back to the pool after this many blocks, so busy queues share it.
+constexpr int blocksPerDrain = 64;
+
+}  // namespace
+
+struct Queue::State {
+    struct Entry {
+        Block block;
+        bool barrier = false;
+    };
+    std::mutex mutex;
+    std::deque<Entry> pending;
+    bool draining = false;        // serial: a drain is scheduled or running
+    std::size_t running = 0;      // concurrent: blocks on the pool now
+    bool barrierRunning = false;  // concurrent
+    mutable std::mutex specificsMutex;
+    std::map<const void*, std::any> specifics;
+};
+
+Deadline Deadline::now() { return {foundation::Clock::current()->uptime()}; }
+
+Deadline Deadline::at(foundation::Date date) { return after(date.timeIntervalSinceNow()); }
+
+Queue::Queue(Kind kind, std::string label) : kind_(kind), label_(std::move(label)), state_(std::make_unique<State>()) {}
+
+Queue::~Queue() = default;
+
+std::shared_ptr<Queue> Queue::serial(std::string label) {
+    return std::make_shared<Queue>(Kind::serial, std::move(label));
+}
+
+std::shared_ptr<Queue> Queue::concurrent(std::string label) {
+    return std::make_shared<Queue>(Kind::concurrent, std::move(label));
+}
+
+std::shared_ptr<Queue> Queue::main() {
+    static auto& queue = *new std::shared_ptr<Queue>(std::make_shared<Queue>(Kind::main, std::string(mainLabel)));
+    return queue;
+}
+
+std::shared_ptr<Queue> Queue::global() {
+    static auto& queue =
+        *new std::shared_ptr<Queue>(std::make_shared<Queue>(Kind::concurrent, std::string(globalLabel)));
+    return queue;
+}
+
+std::shared_ptr<Queue> Queue::current() {
+    if (!runningQueues.empty()) return std::const_pointer_cast<Queue>(runningQueues.back()->shared_from_this());
+    return isMainThread() ? main() : nullptr;
+}
+
+std::string Queue::currentLabel() {
+    if (!runningQueues.empty()) return runningQueues.back()->label();
+    return isMainThread() ? std::string(mainLabel) : std::string();
+}
+
+bool Queue::isCurrent() const {
+    if (kind_ == Kind::main) return isMainThread();
+    for (const Queue* queue : runningQueues) {
+        if (queue == this) return true;
+    }
+    return false;
+}
+
+void Queue::async(Block block) { submit(std::move(block), false); }
+
+void Queue::asyncBarrier(Block block) { submit(std::move(block), true); }
+
+void Queue::async(const std::shared_ptr<Group>& group, Block block) {
+    group->enter();
+    async([group, block = std::move(block)]() mutable {
+        block();
+        group->leave();
+    });
+}
+
+void Queue::async(const std::shared_ptr<WorkItem>& item) {
+    async([item] { item->perform(); });
+}
+
+void Queue::asyncAfter(Deadline deadline, Block block) {
+    if (kind_ == Kind::main) {
+        RunLoop::main()->addDelayed(deadline.uptime, std::move(block));
+        return;
+    }
+    detail::Scheduler::shared().schedule(deadline.uptime, [self = shared_from_this(), block = std::move(block)]() mutable {
+        self->async(std::move(block));
+    });
+}
+
+void Queue::asyncAfter(Deadline deadline, const std::shared_ptr<WorkItem>& item) {
+    asyncAfter(deadline, [item] { item->perform(); });
+}
+
+void Queue::submit(Block block, bool barrier) {
+    std::unique_lock lock(state_->mutex);
+    state_->pending.push_back({std::move(block), barrier});
+    switch (kind_) {
+    case Kind::main:
+        lock.unlock();
+        RunLoop::main()->wake();
+        return;
+    case Kind::serial:
+        if (!state_->draining) {
+            state_->draining = true;
+            lock.unlock();
+            detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+        }
+        return;
+    case Kind::concurrent:
+        startConcurrent(lock);
+        return;
+    }
+}
+
+void Queue::drainSerial() {
+    RunningScope scope(this);
+    for (int count = 0; count < blocksPerDrain; ++count) {
+        Block block;
+        {
+            std::lock_guard lock(state_->mutex);
+            if (state_->pending.empty()) {
+                state_->draining = false;
+                return;
+            }
+            block = std::move(state_->pending.front().block);
+            state_->pending.pop_front();
+        }
+        block();
+    }
+    detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+}
+
+void Queue::startConcurrent(std::unique_lock<std::mutex>& lock) {
+    std::vector<State::Entry> ready;
+    auto& state = *state_;
+    while (!state.pending.empty() && !state.barrierRunning) {
+        if (state.pending.front().barrier) {
+            if (state.running > 0) break;
+            state.barrierRunning = true;
+        }
+        ++state.running;
+        ready.push_back(std::move(state.pending.front()));
+        state.pending.pop_front();
+        if (state.barrierRunning) break;
+    }
+    lock.unlock();
+    for (auto& entry : ready) {
+        detail::ThreadPool::shared().submit(
+            [self = shared_from_this(), block = std::move(entry.block), barrier = entry.barrier]() mutable {
+                self->runConcurrent(std::move(block), barrier);
+            });
+    }
+}
+
+void Queue::runConcurrent(Block block, bool barrier) {
+    {
+        RunningScope scope(this);
+        block();
+        block = nullptr;
+    }
+    finishConcurrent(barrier);
+}
+
+void Queue::finishConcurrent(bool barrier) {
+    std::unique_lock lock(state_->mutex);
+    --state_->running;
+    if (barrier) state_->barrierRunning = false;
+    startConcurrent(lock);
+}
+
+void Queue::syncBlock(Block block, bool barrier) {
+    if (isCurrent()) {
+        block();
+        return;
+    }
+    auto& state = *state_;
+    std::unique_lock lock(state.mutex);
+    // An idle queue runs the block on the calling thread, as if the queue had borrowed it.
+    if (kind_ == Kind::serial && !state.draining && state.pending.empty()) {
+        state.draining = true;
+        lock.unlock();
+        {
+            RunningScope scope(this);
+            block();
+        }
+        lock.lock();
+        if (state.pending.empty()) {
+            state.draining = false;
+        } else {
+            lock.unlock();
+            detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+        }
+        return;
+    }
+    if (kind_ == Kind::concurrent && state.pending.empty() && !state.barrierRunning &&
+        (!barrier || state.running == 0)) {
+        ++state.running;
+        state.barrierRunning = barrier;
+        lock.unlock();
+        {
+            RunningScope scope(this);
+            block();
+        }
+        finishConcurrent(barrier);
+        return;
+    }
+    lock.unlock();
+    detail::Completion done;
+    submit(
+        [&] {
+            block();
+            done.signal();
+        },
+        barrier);
+    done.wait();
+}
+
+bool Queue::drainMain() {
+    std::size_t count;
+    {
+        std::lock_guard lock(state_->mutex);
+        count = state_->pending.size();
+    }
+    if (count == 0) return false;
+    RunningScope scope(this);
+    for (std::size_t index = 0; index < count; ++index) {
+        Block block;
+        {
+            std::lock_guard lock(state_->mutex);
+            if (state_->pending.empty()) break;
+            block = std::move(state_->pending.front().block);
+            state_->pending.pop_front();
+        }
+        block();
+    }
+    return true;
+}
+
+void Queue::setSpecific(const void* key, std::any value) {
+    std::lock_guard lock(state_->specificsMutex);
+    if (value.has_value()) {
+        state_->specifics[key] = std::move(value);
+    } else {
+        state_->specifics.erase(key);
+    }
+}
+
+std::any Queue::specific(const void* key) const {
+    std::lock_guard lock(state_->specificsMutex);
+    auto found = state_->specifics.find(key);
+    return found == state_->specifics.end() ? std::any() : found->second;
+}
+
+}  // namespace dispatch

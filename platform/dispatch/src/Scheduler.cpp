@@ -1,0 +1,55 @@
+#include "Scheduler.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "foundation/Clock.h"
+
+namespace dispatch::detail {
+
+namespace {
+constexpr double manualClockPollSeconds = 0.005;
+}
+
+double realSecondsUntil(double uptimeDeadline) {
+    auto clock = foundation::Clock::current();
+    double remaining = std::max(0.0, uptimeDeadline - clock->uptime());
+    if (dynamic_cast<foundation::ManualClock*>(clock.get())) return std::min(remaining, manualClockPollSeconds);
+    return remaining;
+}
+
+Scheduler& Scheduler::shared() {
+    static Scheduler& scheduler = *new Scheduler;
+    return scheduler;
+}
+
+void Scheduler::schedule(double uptimeDeadline, Block block) {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+    bool earliest = entries_.empty() || uptimeDeadline < entries_.top().deadline;
+    entries_.push({uptimeDeadline, nextOrder_++, std::move(block)});
+    if (earliest) wake_.notify_one();
+}
+
+void Scheduler::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (entries_.empty()) {
+            wake_.wait(lock);
+            continue;
+        }
+        double now = foundation::Clock::current()->uptime();
+        if (entries_.top().deadline > now) {
+            wake_.wait_for(lock, std::chrono::duration<double>(realSecondsUntil(entries_.top().deadline)));
+            continue;
+        }
+        Block block = std::move(entries_.top().block);
+        entries_.pop();
+        lock.unlock();
+        block();
+        block = nullptr;
+        lock.lock();
+    }
+}
+
+}  // namespace dispatch::detail

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "dispatch/Group.h"
+#include "dispatch/Queue.h"
+#include "dispatch/Semaphore.h"
+
+using namespace dispatch;
+
+namespace {
+constexpr double generousSeconds = 30;
+}
+
+TEST(SerialQueue, RunsBlocksOneAtATimeInSubmissionOrder) {
+    auto queue = Queue::serial("test.order");
+    std::vector<int> order;
+    std::atomic<int> running = 0;
+    bool overlapped = false;
+    for (int index = 0; index < 500; ++index) {
+        queue->async([&, index] {
+            if (running.fetch_add(1) != 0) overlapped = true;
+            order.push_back(index);
+            running.fetch_sub(1);
+        });
+    }
+    queue->sync([] {});
+    ASSERT_EQ(order.size(), 500u);
+    for (int index = 0; index < 500; ++index) EXPECT_EQ(order[index], index);
+    EXPECT_FALSE(overlapped);
+}
+
+TEST(SerialQueue, SyncFromInsideTheQueueRunsInlineInsteadOfDeadlocking) {
+    auto queue = Queue::serial("test.reentrant");
+    int result = queue->sync([&] { return queue->sync([] { return 41; }) + 1; });
+    EXPECT_EQ(result, 42);
+
+    auto done = Semaphore::create();
+    bool ranInline = false;
+    queue->async([&] {
+        queue->sync([&] { ranInline = queue->isCurrent(); });
+        done->signal();
+    });
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_TRUE(ranInline);
+}
+
+TEST(SerialQueue, ManyQueuesShareThePoolWithoutLosingWork) {
+    std::vector<std::shared_ptr<Queue>> queues;
+    for (int index = 0; index < 200; ++index) queues.push_back(Queue::serial());
+    auto group = Group::create();
+    std::atomic<int> count = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (auto& queue : queues) queue->async(group, [&] { count.fetch_add(1); });
+    }
+    ASSERT_TRUE(group->wait(generousSeconds));
+    EXPECT_EQ(count.load(), 4000);
+}
+
+TEST(ConcurrentQueue, BarrierRunsAloneAfterEarlierBlocksAndBeforeLaterOnes) {
+    auto queue = Queue::concurrent("test.barrier");
+    std::mutex mutex;
+    int active = 0;
+    bool barrierSawOthers = false;
+    bool othersSawBarrier = false;
+    bool barrierActive = false;
+    std::vector<std::string> events;
+    auto reader = [&](std::string name) {
+        return [&, name] {
+            {
+                std::lock_guard lock(mutex);
+                if (barrierActive) othersSawBarrier = true;
+                ++active;
+                events.push_back(name);
+            }
+            std::lock_guard lock(mutex);
+            --active;
+        };
+    };
+    for (int index = 0; index < 50; ++index) queue->async(reader("before"));
+    queue->asyncBarrier([&] {
+        std::lock_guard lock(mutex);
+        barrierActive = true;
+        if (active != 0) barrierSawOthers = true;
+        events.push_back("barrier");
+        barrierActive = false;
+    });
+    for (int index = 0; index < 50; ++index) queue->async(reader("after"));
+    queue->syncBarrier([] {});
+
+    EXPECT_FALSE(barrierSawOthers);
+    EXPECT_FALSE(othersSawBarrier);
+    ASSERT_EQ(events.size(), 101u);
+    EXPECT_EQ(events[50], "barrier");
+    EXPECT_EQ(std::count(events.begin(), events.begin() + 50, "before"), 50);
+}
+
+TEST(ConcurrentQueue, RunsBlocksSideBySide) {
+    auto queue = Queue::concurrent("test.parallel");
+    auto first = Semaphore::create();
+    auto second = Semaphore::create();
+    auto group = Group::create();
+    // Each block waits for the other: only parallel execution lets both finish.
+    queue->async(group, [&] {
+        second->signal();
+        first->wait(generousSeconds);
+    });
+    queue->async(group, [&] {
+        first->signal();
+        second->wait(generousSeconds);
+    });
+    EXPECT_TRUE(group->wait(generousSeconds));
+}
+
+TEST(QueueIdentity, CurrentQueueLabelAndSpecificValuesFollowTheRunningBlock) {
+    static const int loggingKey = 0;
+    auto queue = Queue::serial("tolvane.logbook");
+    queue->setSpecific(&loggingKey, std::string("logging"));
+
+    auto seen = queue->sync([&] {
+        return std::tuple(Queue::currentLabel(), Queue::getSpecificOnCurrent<std::string>(&loggingKey),
+                          queue->isCurrent(), Queue::current() == queue);
+    });
+    EXPECT_EQ(std::get<0>(seen), "tolvane.logbook");
+    EXPECT_EQ(std::get<1>(seen), "logging");
+    EXPECT_TRUE(std::get<2>(seen));
+    EXPECT_TRUE(std::get<3>(seen));
+
+    EXPECT_FALSE(queue->isCurrent());
+    EXPECT_EQ(Queue::getSpecificOnCurrent<std::string>(&loggingKey), std::nullopt);
+    EXPECT_EQ(queue->getSpecific<std::string>(&loggingKey), "logging");
+    EXPECT_EQ(queue->getSpecific<int>(&loggingKey), std::nullopt);
+
+    queue->setSpecific(&loggingKey, {});
+    EXPECT_EQ(queue->getSpecific<std::string>(&loggingKey), std::nullopt);
+}
+
+TEST(QueueIdentity, MainThreadCountsAsTheMainQueueAndPoolThreadsDoNot) {
+    EXPECT_TRUE(isMainThread());
+    EXPECT_TRUE(Queue::main()->isCurrent());
+    EXPECT_EQ(Queue::currentLabel(), Queue::mainLabel);
+    EXPECT_EQ(Queue::main()->sync([] { return 7; }), 7);  // inline: no loop needed
+
+    std::tuple<bool, bool, std::string> onGlobal;
+    auto done = Semaphore::create();
+    Queue::global()->async([&] {
+        onGlobal = std::tuple(isMainThread(), Queue::main()->isCurrent(), Queue::currentLabel());
+        done->signal();
+    });
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_FALSE(std::get<0>(onGlobal));
+    EXPECT_FALSE(std::get<1>(onGlobal));
+    EXPECT_EQ(std::get<2>(onGlobal), Queue::globalLabel);
+    // A sync from the main thread borrows the calling thread, which stays the main thread.
+    EXPECT_TRUE(Queue::serial()->sync([] { return isMainThread(); }));
+}
