@@ -12,8 +12,8 @@
 namespace ui {
 
 // Shows a window without a display: lays out and renders the view tree into a bitmap once per
-// run-loop turn that asked for it, and drives touches by window coordinates. With the toolkit's
-// ManualRunLoop installed (the default) the host runs the loop's turns itself.
+// run-loop turn that asked for it, and drives touches by window coordinates. The host turns the
+// dispatch main run loop itself, on the calling thread (which becomes the main thread).
 class HeadlessHost {
 public:
     struct Options {

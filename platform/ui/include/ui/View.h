@@ -44,7 +44,7 @@ public:
 
     // The tree. Adding a view that has a superview moves it.
     const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
-    std::shared_ptr<View> superview() const { return superview_.lock(); }
+    std::shared_ptr<View> superview() const;
     std::shared_ptr<Window> window() const { return window_.lock(); }
     void addSubview(const std::shared_ptr<View>& view);
     // Indices past the end append.
@@ -170,7 +170,8 @@ private:
 
     std::shared_ptr<quartz::Layer> layer_;
     std::vector<std::shared_ptr<View>> subviews_;
-    std::weak_ptr<View> superview_;
+    // The superview owns this view, and clears the pointer when it ends first.
+    View* superview_ = nullptr;
     std::weak_ptr<Window> window_;
     std::optional<gfx::Color> tintColor_;
     bool userInteractionEnabled_ = true;

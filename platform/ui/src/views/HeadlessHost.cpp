@@ -7,7 +7,7 @@
 #include "gfx/Context.h"
 #include "gfx/ImageEncoder.h"
 #include "quartz/Renderer.h"
-#include "ui/RunLoopBridge.h"
+#include "dispatch/RunLoop.h"
 
 namespace ui {
 
@@ -27,7 +27,7 @@ HeadlessHost::~HeadlessHost() { window_->setRenderHandler(nullptr); }
 
 bool HeadlessHost::renderIfNeeded() {
     std::size_t before = frames_;
-    if (auto loop = std::dynamic_pointer_cast<ManualRunLoop>(runLoopBridge())) loop->runTurn();
+    dispatch::RunLoop::main()->runOnce();
     window_->renderIfNeeded();
     double now = uptime();
     bool moving = window_->hasRunningAnimations(now) ||

@@ -32,9 +32,14 @@ View::~View() {
     viewLayer(layer_).setOwner(nullptr);
     // Subviews may outlive this view (someone else holds them); they lose their superview.
     for (auto& subview : subviews_) {
-        subview->superview_.reset();
+        subview->superview_ = nullptr;
         subview->layer_->removeFromSuperlayer();
     }
+}
+
+std::shared_ptr<View> View::superview() const {
+    // Null while the superview is still being constructed (subviews added in a constructor).
+    return superview_ ? std::static_pointer_cast<View>(superview_->weak_from_this().lock()) : nullptr;
 }
 
 Rect View::frame() const { return layer_->frame(); }
@@ -89,7 +94,7 @@ void View::insertSubviewBelow(const std::shared_ptr<View>& view, const std::shar
     if (found == subviews_.end() || view == sibling) return addSubview(view);
     std::size_t index = found - subviews_.begin();
     // Moving a view that sits before the sibling shifts the sibling down by one.
-    if (view->superview_.lock().get() == this) {
+    if (view->superview_ == this) {
         auto current = std::find(subviews_.begin(), subviews_.end(), view);
         if (current < found) --index;
     }
@@ -100,7 +105,7 @@ void View::insertSubviewAbove(const std::shared_ptr<View>& view, const std::shar
     auto found = std::find(subviews_.begin(), subviews_.end(), sibling);
     if (found == subviews_.end() || view == sibling) return addSubview(view);
     std::size_t index = found - subviews_.begin() + 1;
-    if (view->superview_.lock().get() == this) {
+    if (view->superview_ == this) {
         auto current = std::find(subviews_.begin(), subviews_.end(), view);
         if (current < found) --index;
     }
@@ -108,21 +113,21 @@ void View::insertSubviewAbove(const std::shared_ptr<View>& view, const std::shar
 }
 
 void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
-    if (view && view->superview_.lock().get() == this) insertSubview(view, subviews_.size());
+    if (view && view->superview_ == this) insertSubview(view, subviews_.size());
 }
 
 void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
-    if (view && view->superview_.lock().get() == this) insertSubview(view, 0);
+    if (view && view->superview_ == this) insertSubview(view, 0);
 }
 
 void View::attachSubview(const std::shared_ptr<View>& view, std::size_t index) {
     std::shared_ptr<View> keep = view;
-    std::shared_ptr<View> oldSuperview = view->superview();
+    View* oldSuperview = view->superview_;
     if (oldSuperview) {
         auto& siblings = oldSuperview->subviews_;
-        if (oldSuperview.get() != this) oldSuperview->willRemoveSubview(view);
+        if (oldSuperview != this) oldSuperview->willRemoveSubview(view);
         siblings.erase(std::remove(siblings.begin(), siblings.end(), view), siblings.end());
-        if (oldSuperview.get() != this) oldSuperview->setNeedsLayout();
+        if (oldSuperview != this) oldSuperview->setNeedsLayout();
     }
     index = std::min(index, subviews_.size());
     // The layer goes below the layer of the subview it now precedes, so layers the view keeps for
@@ -132,11 +137,12 @@ void View::attachSubview(const std::shared_ptr<View>& view, std::size_t index) {
     else
         layer_->addSublayer(view->layer_);
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
-    view->superview_ = shared();
-    std::shared_ptr<Window> newWindow = asWindow() ? std::static_pointer_cast<Window>(shared()) : window();
-    if (oldSuperview.get() != this) {
-        bool windowChanged = view->window() != newWindow;
-        if (windowChanged) view->setWindowRecursively(newWindow);
+    view->superview_ = this;
+    if (oldSuperview != this) {
+        std::shared_ptr<Window> newWindow =
+            asWindow() ? std::static_pointer_cast<Window>(std::static_pointer_cast<View>(weak_from_this().lock()))
+                       : window();
+        if (view->window() != newWindow) view->setWindowRecursively(newWindow);
         view->didMoveToSuperview();
         if (!view->tintColor_) view->notifyTintChanged();
         didAddSubview(view);
@@ -146,14 +152,14 @@ void View::attachSubview(const std::shared_ptr<View>& view, std::size_t index) {
 }
 
 void View::removeFromSuperview() {
-    std::shared_ptr<View> parent = superview();
+    View* parent = superview_;
     if (!parent) return;
     std::shared_ptr<View> keep = shared();
     parent->willRemoveSubview(keep);
     auto& siblings = parent->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     layer_->removeFromSuperlayer();
-    superview_.reset();
+    superview_ = nullptr;
     parent->setNeedsLayout();
     if (window()) setWindowRecursively(nullptr);
     didMoveToSuperview();
@@ -166,7 +172,7 @@ void View::setWindowRecursively(const std::shared_ptr<Window>& window) {
 }
 
 bool View::isDescendant(const View& ancestor) const {
-    for (const View* view = this; view; view = view->superview_.lock().get())
+    for (const View* view = this; view; view = view->superview_)
         if (view == &ancestor) return true;
     return false;
 }
@@ -213,7 +219,7 @@ void View::setClipsToBounds(bool clips) {
 }
 
 gfx::Color View::tintColor() const {
-    for (const View* view = this; view; view = view->superview_.lock().get())
+    for (const View* view = this; view; view = view->superview_)
         if (view->tintColor_) return *view->tintColor_;
     return gfx::Color::systemBlue();
 }
