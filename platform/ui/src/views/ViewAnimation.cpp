@@ -245,8 +245,10 @@ void View::transition(const std::shared_ptr<View>& view, double duration, ViewAn
     }
     view->setNeedsRender();
     std::weak_ptr<quartz::Layer> weakSnapshot = snapshot;
-    runLoopBridge()->performAfter(duration, [weakSnapshot, completion = std::move(completion)] {
+    std::weak_ptr<View> weakView = view;
+    runLoopBridge()->performAfter(duration, [weakSnapshot, weakView, completion = std::move(completion)] {
         if (auto layer = weakSnapshot.lock()) layer->removeFromSuperlayer();
+        if (auto shown = weakView.lock()) shown->setNeedsDisplay();
         if (completion) completion(true);
     });
 }
