@@ -1,0 +1,79 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "ui/View.h"
+
+namespace ui {
+
+// The display a window is on: its size in points and its pixels per point.
+struct Screen {
+    Rect bounds{0, 0, 390, 844};
+    double scale = 2;
+
+    // The key window's screen, or a 390 x 844 phone at scale 2 without one.
+    static Screen main();
+};
+
+// The root of a view tree, placed on a screen. It coalesces the tree's layout and drawing requests
+// into one render pass at the end of the run-loop turn, which whoever shows the window (the host)
+// receives through its render handler.
+class Window : public View {
+public:
+    explicit Window(Screen screen = {});
+
+    std::shared_ptr<Window> sharedWindow() { return std::static_pointer_cast<Window>(shared()); }
+
+    const Screen& screen() const { return screen_; }
+    void setScreen(const Screen& screen);
+    // Status bar at the top, home indicator at the bottom: 47 and 34 on a 390 x 844 phone.
+    EdgeInsets windowSafeAreaInsets() const { return safeAreaInsets_; }
+    void setWindowSafeAreaInsets(const EdgeInsets& insets);
+
+    void makeKeyAndVisible();
+    bool isKeyWindow() const;
+    static std::shared_ptr<Window> keyWindow();
+
+    // Held for the view-controller layer, which owns the root view's controller.
+    const std::shared_ptr<void>& rootViewController() const { return rootViewController_; }
+    void setRootViewController(std::shared_ptr<void> controller) { rootViewController_ = std::move(controller); }
+
+    // Asks for one render pass at the end of this run-loop turn; further requests in the same turn
+    // join it.
+    void setNeedsRender();
+    bool needsRender() const { return needsRender_; }
+    // Lays out and calls the render handler now if a pass is pending.
+    void renderIfNeeded();
+    // Called by each render pass after layout, with the window laid out.
+    void setRenderHandler(std::function<void(Window&)> handler) { renderHandler_ = std::move(handler); }
+    std::size_t renderPassCount() const { return renderPasses_; }
+
+    // Sees every touch before the views do (gesture recognisers plug in here); true keeps the touch
+    // from the views.
+    using TouchFilter = std::function<bool(const Touch&, const Event&)>;
+    void setTouchFilter(TouchFilter filter) { touchFilter_ = std::move(filter); }
+    // Delivers one touch phase: hit testing on `began`, then to the view the touch began in.
+    void sendTouch(Touch& touch, const Event& event);
+
+    // Whether any layer animation, playing image or spinner in the tree still moves at uptime `time`.
+    bool hasRunningAnimations(double time) const;
+
+private:
+    Window* asWindow() override { return this; }
+    const Window* asWindow() const override { return this; }
+
+    Screen screen_;
+    EdgeInsets safeAreaInsets_;
+    std::shared_ptr<void> rootViewController_;
+    bool needsRender_ = false;
+    bool renderScheduled_ = false;
+    std::size_t renderPasses_ = 0;
+    std::function<void(Window&)> renderHandler_;
+    TouchFilter touchFilter_;
+};
+
+// The insets of a phone screen of that size: 47 / 34 points for the 390 x 844 class, none otherwise.
+EdgeInsets defaultSafeAreaInsets(Size screenSize);
+
+}  // namespace ui

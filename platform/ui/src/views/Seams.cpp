@@ -1,0 +1,112 @@
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+
+#include "ui/Application.h"
+#include "ui/Feedback.h"
+#include "ui/RunLoopBridge.h"
+
+extern char** environ;
+
+// The toolkit's ways out of the app: haptics and web links, both replaceable for tests.
+namespace ui {
+
+namespace {
+
+std::mutex seamsMutex;
+
+std::shared_ptr<HapticSink>& hapticSink() {
+    static std::shared_ptr<HapticSink> sink;
+    return sink;
+}
+
+std::shared_ptr<URLOpener>& urlOpener() {
+    static std::shared_ptr<URLOpener> opener = std::make_shared<XdgURLOpener>();
+    return opener;
+}
+
+}  // namespace
+
+void HapticRecorder::play(const HapticEvent& event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(event);
+}
+
+std::vector<HapticEvent> HapticRecorder::events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+void HapticRecorder::clear() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
+}
+
+void setHapticSink(std::shared_ptr<HapticSink> sink) {
+    std::lock_guard lock(seamsMutex);
+    hapticSink() = std::move(sink);
+}
+
+void ImpactFeedbackGenerator::impactOccurred(double intensity) {
+    std::shared_ptr<HapticSink> sink;
+    {
+        std::lock_guard lock(seamsMutex);
+        sink = hapticSink();
+    }
+    if (sink) sink->play({style_, std::clamp(intensity, 0.0, 1.0)});
+}
+
+bool XdgURLOpener::open(const foundation::URL& url) {
+    std::string text = url.absoluteString();
+    // The URL is one argv entry and no shell sees it, so nothing in it is interpreted.
+    char program[] = "xdg-open";
+    std::vector<char*> argv{program, text.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, program, nullptr, nullptr, argv.data(), environ) != 0) return false;
+    // Reap it in the background so no zombie is left; xdg-open returns quickly.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+    return true;
+}
+
+bool URLOpenRecorder::open(const foundation::URL& url) {
+    std::lock_guard lock(mutex_);
+    opened_.push_back(url.absoluteString());
+    return true;
+}
+
+std::vector<std::string> URLOpenRecorder::openedURLs() const {
+    std::lock_guard lock(mutex_);
+    return opened_;
+}
+
+void setURLOpener(std::shared_ptr<URLOpener> opener) {
+    std::lock_guard lock(seamsMutex);
+    urlOpener() = opener ? std::move(opener) : std::make_shared<XdgURLOpener>();
+}
+
+bool Application::canOpenURL(const foundation::URL& url) {
+    std::string scheme = url.scheme().value_or("");
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return scheme == "http" || scheme == "https";
+}
+
+void Application::open(const foundation::URL& url, std::function<void(bool)> completion) {
+    bool opened = false;
+    if (canOpenURL(url)) {
+        std::shared_ptr<URLOpener> opener;
+        {
+            std::lock_guard lock(seamsMutex);
+            opener = urlOpener();
+        }
+        opened = opener->open(url);
+    }
+    if (completion) runLoopBridge()->performAtEndOfTurn([completion = std::move(completion), opened] { completion(opened); });
+}
+
+}  // namespace ui
