@@ -218,9 +218,14 @@ void MapView::selectionDidChange() {
     setNeedsDisplay();
 }
 
+std::optional<CalloutLayout> MapView::calloutLayout() {
+    syncGeometry();
+    return map::calloutLayout(state_, renderOptions_.calloutText);
+}
+
 void MapView::placeCalloutAccessory() {
     if (!shownAccessory_) return;
-    auto layout = calloutLayout(state_, renderOptions_.calloutText);
+    auto layout = calloutLayout();
     bool shown = layout && layout->rightAccessory;
     if (shown && shownAccessory_->frame() != *layout->rightAccessory) shownAccessory_->setFrame(*layout->rightAccessory);
     if (shownAccessory_->isHidden() == shown) shownAccessory_->setHidden(!shown);
@@ -239,9 +244,8 @@ void MapView::pinch(ui::Point center, double scale) {
 }
 
 void MapView::tapAt(ui::Point point) {
-    syncGeometry();
     // Taps on the bubble itself keep it open.
-    if (auto layout = calloutLayout(state_, renderOptions_.calloutText); layout && layout->bubble.contains(point)) return;
+    if (auto layout = calloutLayout(); layout && layout->bubble.contains(point)) return;
     state_.tap(point);
 }
 

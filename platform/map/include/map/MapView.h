@@ -82,6 +82,9 @@ public:
     void selectAnnotation(const std::shared_ptr<Annotation>& annotation, bool animated = false);
     void deselectAnnotation(const std::shared_ptr<Annotation>& annotation, bool animated = false);
 
+    // The selected annotation's callout as drawn, in this view's space.
+    std::optional<CalloutLayout> calloutLayout();
+
     void addOverlay(std::shared_ptr<Overlay> overlay, OverlayLevel level = OverlayLevel::aboveLabels);
     void removeOverlay(const std::shared_ptr<Overlay>& overlay);
     std::vector<std::shared_ptr<Overlay>> overlays() const { return state_.overlays(); }
