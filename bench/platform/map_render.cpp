@@ -4,11 +4,13 @@
 
 #include "gfx/Context.h"
 #include "map/MapRenderer.h"
+#include "map/MapView.h"
+#include "ui/HeadlessHost.h"
 
 namespace {
 
-struct PinDelegate : map::MapDelegate {
-    std::shared_ptr<gfx::Image> pin = [] {
+std::shared_ptr<gfx::Image> pinImage() {
+    static const std::shared_ptr<gfx::Image> pin = [] {
         auto context = gfx::Context::create(gfx::Size{40, 40}, {.scale = 2});
         gfx::Path dot;
         dot.addEllipse({4, 4, 32, 32});
@@ -16,20 +18,42 @@ struct PinDelegate : map::MapDelegate {
         context->fill(dot);
         return gfx::Image::fromBitmap(context->makeImage(), 2);
     }();
+    return pin;
+}
+
+std::shared_ptr<map::AnnotationView> pinView(const std::shared_ptr<map::Annotation>& annotation) {
+    auto view = std::make_shared<map::AnnotationView>(annotation, "Race");
+    view->image = pinImage();
+    view->canShowCallout = true;
+    view->detailCalloutAccessory = map::DetailLabel{annotation->subtitle().value_or("")};
+    return view;
+}
+
+std::shared_ptr<map::OverlayRenderer> routeRenderer(const std::shared_ptr<map::Overlay>& overlay) {
+    auto renderer = std::make_shared<map::GradientPolylineRenderer>(std::static_pointer_cast<map::Polyline>(overlay));
+    std::vector<gfx::Color> colors{gfx::Color::systemRed()};
+    renderer->setColors(colors);
+    renderer->lineWidth = 3;
+    return renderer;
+}
+
+struct PinDelegate : map::MapDelegate {
     std::shared_ptr<map::AnnotationView> viewForAnnotation(map::MapState&,
                                                            const std::shared_ptr<map::Annotation>& annotation) override {
-        auto view = std::make_shared<map::AnnotationView>(annotation, "Race");
-        view->image = pin;
-        view->canShowCallout = true;
-        return view;
+        return pinView(annotation);
     }
     std::shared_ptr<map::OverlayRenderer> rendererForOverlay(map::MapState&,
                                                              const std::shared_ptr<map::Overlay>& overlay) override {
-        auto renderer = std::make_shared<map::GradientPolylineRenderer>(std::static_pointer_cast<map::Polyline>(overlay));
-        std::vector<gfx::Color> colors{gfx::Color::systemRed()};
-        renderer->setColors(colors);
-        renderer->lineWidth = 3;
-        return renderer;
+        return routeRenderer(overlay);
+    }
+};
+
+struct PinViewDelegate : map::MapViewDelegate {
+    std::shared_ptr<map::AnnotationView> viewFor(map::MapView&, const std::shared_ptr<map::Annotation>& annotation) override {
+        return pinView(annotation);
+    }
+    std::shared_ptr<map::OverlayRenderer> rendererFor(map::MapView&, const std::shared_ptr<map::Overlay>& overlay) override {
+        return routeRenderer(overlay);
     }
 };
 
@@ -63,6 +87,29 @@ void BM_WholeWorld(benchmark::State& bench) { renderFrame(bench, {{20, 0}, {180,
 void BM_IntroZoom54Degrees(benchmark::State& bench) { renderFrame(bench, {{45.62, 9.28}, {54, 54}}); }
 void BM_CircuitArea(benchmark::State& bench) { renderFrame(bench, {{43.73, 7.42}, {0.03, 0.03}}); }
 
+// The whole window through the headless host: a full-screen map view at the intro zoom with its pins,
+// the route and a selected pin's callout with typeset text, redrawn each iteration.
+void BM_MapViewFrame(benchmark::State& bench) {
+    ui::HeadlessHost host;
+    auto delegate = std::make_shared<PinViewDelegate>();
+    auto mapView = std::make_shared<map::MapView>(ui::Rect{0, 0, 390, 844});
+    mapView->setDelegate(delegate);
+    host.window()->addSubview(mapView);
+    mapView->setLayoutMargins({0, 0, 225, 0});
+    for (const auto& circuit : circuits) {
+        mapView->addAnnotation(std::make_shared<map::PointAnnotation>(circuit, "Grand Prix", "Locality, Country"));
+    }
+    mapView->addOverlay(map::Polyline::make(circuits), map::OverlayLevel::aboveRoads);
+    mapView->setRegion({{45.62, 9.28}, {54, 54}});
+    mapView->selectAnnotation(mapView->annotations()[15]);
+    host.snapshot();
+    for (auto _ : bench) {
+        mapView->setNeedsDisplay();
+        host.renderIfNeeded();
+    }
+    if (host.frameCount() < static_cast<std::size_t>(bench.iterations())) bench.SkipWithError("frames were skipped");
+}
+
 void BM_LoadCoastline(benchmark::State& bench) {
     for (auto _ : bench) benchmark::DoNotOptimize(map::LandShapes::load(map::LandShapes::defaultPath()));
 }
@@ -72,4 +119,5 @@ void BM_LoadCoastline(benchmark::State& bench) {
 BENCHMARK(BM_WholeWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IntroZoom54Degrees)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CircuitArea)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapViewFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadCoastline)->Unit(benchmark::kMillisecond);

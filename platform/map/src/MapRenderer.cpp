@@ -13,6 +13,7 @@ constexpr double calloutCornerRadius = 10;
 constexpr double pointerHeight = 9;
 constexpr double pointerHalfWidth = 10;
 constexpr double calloutGap = 2;
+constexpr double accessorySpacing = 8;
 
 std::string titleOf(const AnnotationView& view) {
     auto title = view.annotation() ? view.annotation()->title() : std::nullopt;
@@ -30,6 +31,12 @@ gfx::Size estimatedTextSize(const std::string& title, const AnnotationView& view
         height += detail.fontSize * 1.3;
     }
     return {width, height};
+}
+
+gfx::Size accessorySize(const AnnotationView& view) {
+    if (!view.rightCalloutAccessoryView) return {};
+    gfx::Size size = view.rightCalloutAccessoryView->bounds().size;
+    return size.width > 0 && size.height > 0 ? size : view.rightCalloutAccessoryView->sizeThatFits({});
 }
 
 void drawAnnotations(gfx::Context& context, MapState& state) {
@@ -69,7 +76,7 @@ void drawCallout(gfx::Context& context, MapState& state, const CalloutText& text
     context.restore();
     auto selected = state.selectedAnnotations().front();
     auto view = state.viewFor(selected);
-    if (text.draw && view) text.draw(context, layout->content, titleOf(*view), *view);
+    if (text.draw && view) text.draw(context, layout->text, titleOf(*view), *view);
 }
 
 }  // namespace
@@ -80,10 +87,16 @@ std::optional<CalloutLayout> calloutLayout(MapState& state, const CalloutText& t
     auto view = state.viewFor(annotation);
     if (!view || !view->canShowCallout) return std::nullopt;
     std::string title = titleOf(*view);
-    gfx::Size content = text.measure ? text.measure(title, *view) : estimatedTextSize(title, *view);
     const Viewport& viewport = state.viewport();
     double maximumWidth = std::max(0.0, viewport.size().width - 16 - 2 * calloutPadding);
-    content.width = std::clamp(content.width, 2 * pointerHalfWidth, maximumWidth);
+    gfx::Size accessory = accessorySize(*view);
+    double spacing = accessory.width > 0 ? accessorySpacing : 0;
+    double maximumTextWidth = std::max(0.0, maximumWidth - accessory.width - spacing);
+    gfx::Size textSize =
+        text.measure ? text.measure(title, *view, maximumTextWidth) : estimatedTextSize(title, *view);
+    textSize.width = std::min(textSize.width, maximumTextWidth);
+    gfx::Size content{std::clamp(textSize.width + spacing + accessory.width, 2 * pointerHalfWidth, maximumWidth),
+                      std::max(textSize.height, accessory.height)};
     gfx::Rect frame = view->frame(viewport.point(annotation->coordinate()));
     gfx::Point tip{frame.midX(), frame.minY() - calloutGap};
     double width = content.width + 2 * calloutPadding;
@@ -92,7 +105,14 @@ std::optional<CalloutLayout> calloutLayout(MapState& state, const CalloutText& t
     gfx::Rect bubble{x, tip.y - pointerHeight - height, width, height};
     gfx::Rect inner{bubble.minX() + calloutPadding, bubble.minY() + calloutPadding * 0.75, content.width,
                     content.height};
-    return CalloutLayout{bubble, inner, tip};
+    double textWidth = std::max(0.0, content.width - spacing - accessory.width);
+    gfx::Rect textRect{inner.minX(), inner.midY() - textSize.height / 2, textWidth, textSize.height};
+    std::optional<gfx::Rect> accessoryRect;
+    if (view->rightCalloutAccessoryView) {
+        accessoryRect = gfx::Rect{inner.maxX() - accessory.width, inner.midY() - accessory.height / 2, accessory.width,
+                                  accessory.height};
+    }
+    return CalloutLayout{bubble, inner, textRect, accessoryRect, tip};
 }
 
 void renderMap(gfx::Context& context, MapState& state, const MapRenderOptions& options) {

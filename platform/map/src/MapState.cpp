@@ -36,6 +36,15 @@ void MapState::setCenterCoordinate(Coordinate center, bool animated) {
     changeViewport([&](Viewport& viewport) { viewport.setCenterCoordinate(center); }, animated);
 }
 
+void MapState::setViewport(const Viewport& viewport, bool animated) {
+    changeViewport(
+        [&](Viewport& current) {
+            current.setScale(viewport.scale());
+            current.setCenterMapPoint(viewport.centerMapPoint());
+        },
+        animated);
+}
+
 void MapState::zoom(double factor, gfx::Point anchor) {
     if (!isZoomEnabled) return;
     changeViewport([&](Viewport& viewport) { viewport.zoom(factor, anchor); }, false);

@@ -90,7 +90,7 @@ TEST_F(MapRenderTest, SelectedPinShowsACalloutWithTheTextSeam) {
     std::string drawnTitle;
     gfx::Rect drawnIn;
     map::MapRenderOptions options;
-    options.calloutText.measure = [](const std::string&, const map::AnnotationView&) { return gfx::Size{120, 40}; };
+    options.calloutText.measure = [](const std::string&, const map::AnnotationView&, double) { return gfx::Size{120, 40}; };
     options.calloutText.draw = [&](gfx::Context&, const gfx::Rect& content, const std::string& title,
                                    const map::AnnotationView& view) {
         drawnTitle = title;

@@ -49,6 +49,8 @@ public:
     // Changes are applied at once; `animated` is passed on to regionDidChange.
     void setRegion(const CoordinateRegion& region, bool animated = false);
     void setCenterCoordinate(Coordinate center, bool animated = false);
+    // Replaces centre and zoom at once (a view's animation frames); size and margins stay this map's.
+    void setViewport(const Viewport& viewport, bool animated = false);
 
     // Gestures: pinch or wheel zoom about a point, and drags. Ignored while disabled.
     bool isZoomEnabled = true;

@@ -37,6 +37,8 @@ public:
     void setScale(double scale);
 
     MapPoint centerMapPoint() const { return center_; }
+    // Kept within the world vertically, wrapped round it horizontally.
+    void setCenterMapPoint(MapPoint center) { setCenter(center); }
     Coordinate centerCoordinate() const;
     void setCenterCoordinate(Coordinate center);
 
