@@ -8,6 +8,7 @@
 #include "gfx/ImageEncoder.h"
 #include "quartz/Renderer.h"
 #include "dispatch/RunLoop.h"
+#include "ui/GestureRecognizer.h"
 
 namespace ui {
 
@@ -21,6 +22,7 @@ HeadlessHost::HeadlessHost(Options options)
     : options_(options), window_(std::make_shared<Window>(Screen{{0, 0, options.size.width, options.size.height}, options.scale})) {
     window_->setRenderHandler([this](Window&) { drawFrame(); });
     window_->makeKeyAndVisible();
+    installGestureHandling(*window_);
 }
 
 HeadlessHost::~HeadlessHost() { window_->setRenderHandler(nullptr); }
