@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/PanGestureRecognizer.h"
 #include "ui/ViewController.h"
 #include "ui/ViewControllerTransitioning.h"
 
@@ -56,6 +57,11 @@ public:
     std::shared_ptr<NavigationControllerDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<NavigationControllerDelegate> delegate) { delegate_ = std::move(delegate); }
 
+    // The built-in pop by a rightward drag from the left edge, on the controller's view. It begins
+    // only with more than one controller and, when it has a delegate, when the delegate agrees.
+    const std::shared_ptr<PanGestureRecognizer>& interactivePopGestureRecognizer() const { return popRecognizer_; }
+    static constexpr double popEdgeWidth = 20;
+
     void loadView() override;
 
 protected:
@@ -67,10 +73,16 @@ private:
     void transitionEnded(NavigationOperation operation, const std::shared_ptr<ViewController>& from,
                          const std::shared_ptr<ViewController>& to, bool completed, bool animated);
     bool isShowing() const;
+    void handlePopGesture(PanGestureRecognizer& recognizer);
+
+    class PopGestureGate;
 
     std::vector<std::shared_ptr<ViewController>> stack_;
     std::weak_ptr<NavigationControllerDelegate> delegate_;
     std::shared_ptr<ViewController> pendingRoot_;
+    std::shared_ptr<PanGestureRecognizer> popRecognizer_ = std::make_shared<PanGestureRecognizer>();
+    std::shared_ptr<PopGestureGate> popGate_;
+    std::shared_ptr<PercentDrivenInteractiveTransition> popDriver_;
     bool navigationBarHidden_ = false;
     bool transitioning_ = false;
 };

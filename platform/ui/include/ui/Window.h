@@ -8,6 +8,7 @@
 namespace ui {
 
 class ViewController;
+class WindowScene;
 
 enum class UserInterfaceIdiom { phone, pad };
 
@@ -27,6 +28,8 @@ struct Screen {
 class Window : public View {
 public:
     explicit Window(Screen screen = {});
+    // A window on the scene's screen; it joins the scene's windows when it is made visible.
+    explicit Window(const std::shared_ptr<WindowScene>& scene);
 
     std::shared_ptr<Window> sharedWindow() { return std::static_pointer_cast<Window>(shared()); }
 
@@ -35,6 +38,8 @@ public:
     // Status bar at the top, home indicator at the bottom: 47 and 34 on a 390 x 844 phone.
     EdgeInsets windowSafeAreaInsets() const { return safeAreaInsets_; }
     void setWindowSafeAreaInsets(const EdgeInsets& insets);
+
+    std::shared_ptr<WindowScene> windowScene() const { return windowScene_.lock(); }
 
     void makeKeyAndVisible();
     bool isKeyWindow() const;
@@ -80,6 +85,7 @@ private:
 
     std::shared_ptr<ViewController> rootViewController_;
     std::vector<std::weak_ptr<View>> fillingSubviews_;
+    std::weak_ptr<WindowScene> windowScene_;
     bool visible_ = false;
     bool needsRender_ = false;
     bool renderScheduled_ = false;

@@ -1,6 +1,7 @@
 #include "ui/NavigationController.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ui {
 
@@ -65,14 +66,74 @@ private:
 
 }  // namespace
 
-NavigationController::NavigationController(std::shared_ptr<ViewController> rootViewController) {
+// Lets the edge pop begin only from the left edge, rightwards, with something to pop; an app's own
+// delegate on the recogniser is asked after it.
+class NavigationController::PopGestureGate final : public GestureRecognizerDelegate {
+public:
+    explicit PopGestureGate(NavigationController& owner) : owner_(owner) {}
+
+    bool gestureRecognizerShouldReceiveTouch(GestureRecognizer& recognizer, const Touch& touch) override {
+        auto view = recognizer.view();
+        return view && touch.location(view.get()).x <= popEdgeWidth && owner_.stack_.size() > 1 &&
+               !owner_.transitioning_;
+    }
+
+    bool gestureRecognizerShouldBegin(GestureRecognizer& recognizer) override {
+        auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
+        auto view = pan.view();
+        Point translation = pan.translation(view.get());
+        return owner_.stack_.size() > 1 && translation.x > 0 && std::abs(translation.y) <= translation.x;
+    }
+
+private:
+    NavigationController& owner_;
+};
+
+NavigationController::NavigationController(std::shared_ptr<ViewController> rootViewController)
+    : popGate_(std::make_shared<PopGestureGate>(*this)) {
     if (rootViewController) stack_.push_back(std::move(rootViewController));
+    popRecognizer_->setDelegate(popGate_);
+}
+
+void NavigationController::handlePopGesture(PanGestureRecognizer& recognizer) {
+    auto view = recognizer.view();
+    if (!view) return;
+    double width = std::max(view->bounds().size.width, 1.0);
+    switch (recognizer.state()) {
+        case GestureRecognizerState::began:
+            popDriver_ = std::make_shared<PercentDrivenInteractiveTransition>();
+            if (!popViewController(true)) popDriver_.reset();
+            break;
+        case GestureRecognizerState::changed:
+            if (popDriver_) popDriver_->update(recognizer.translation(view.get()).x / width);
+            break;
+        case GestureRecognizerState::ended:
+        case GestureRecognizerState::cancelled: {
+            auto driver = std::move(popDriver_);
+            if (!driver) break;
+            double velocity = recognizer.velocity(view.get()).x;
+            bool completes = recognizer.state() == GestureRecognizerState::ended &&
+                             (velocity > 0 ? driver->percentComplete() > 0.5 || velocity > 300
+                                           : driver->percentComplete() > 0.5 && velocity > -300);
+            if (completes)
+                driver->finish();
+            else
+                driver->cancel();
+            break;
+        }
+        default: break;
+    }
 }
 
 void NavigationController::loadView() {
     auto self = std::static_pointer_cast<NavigationController>(shared_from_this());
     setView(std::make_shared<NavigationContainerView>(self));
     view()->setFrame(Screen::main().bounds);
+    std::weak_ptr<NavigationController> weak = self;
+    popRecognizer_->addAction([weak](GestureRecognizer& recognizer) {
+        if (auto owner = weak.lock()) owner->handlePopGesture(static_cast<PanGestureRecognizer&>(recognizer));
+    });
+    addGestureRecognizer(*view(), popRecognizer_);
     for (const auto& controller : stack_)
         if (controller->parent().get() != this) addChild(controller);
     if (auto top = topViewController()) {
@@ -157,6 +218,7 @@ void NavigationController::transition(NavigationOperation operation, const std::
     if (!animator && animated) animator = std::make_shared<SlideAnimator>(operation);
     std::shared_ptr<InteractiveTransitioning> interaction =
         animator && watcher ? watcher->interactionControllerFor(*this, animator) : nullptr;
+    if (!interaction && animator && popDriver_ && operation == NavigationOperation::pop) interaction = popDriver_;
     bool showing = isShowing();
     transitioning_ = true;
     if (showing) {

@@ -2,6 +2,7 @@
 
 #include "quartz/Renderer.h"
 #include "ui/RunLoopBridge.h"
+#include "ui/Scene.h"
 #include "ui/ViewController.h"
 
 namespace ui {
@@ -38,6 +39,10 @@ Window::Window(Screen screen) : View(screen.bounds), screen_(screen) {
     setLayoutName("Window");
 }
 
+Window::Window(const std::shared_ptr<WindowScene>& scene) : Window(scene ? scene->screen() : Screen{}) {
+    windowScene_ = scene;
+}
+
 void Window::setScreen(const Screen& screen) {
     screen_ = screen;
     safeAreaInsets_ = defaultSafeAreaInsets(screen.bounds.size);
@@ -53,6 +58,7 @@ void Window::setWindowSafeAreaInsets(const EdgeInsets& insets) {
 void Window::makeKeyAndVisible() {
     keyWindowSlot() = sharedWindow();
     setHidden(false);
+    if (auto scene = windowScene_.lock()) scene->addWindow(sharedWindow());
     bool wasVisible = visible_;
     visible_ = true;
     if (!wasVisible) installRootView();
