@@ -14,9 +14,10 @@ class Window;
 // is asked with the location in the view's space each time; returning none means no menu there.
 class ContextMenuInteraction : public std::enable_shared_from_this<ContextMenuInteraction> {
 public:
-    using ConfigurationProvider = std::function<std::shared_ptr<ContextMenuConfiguration>(Point location)>;
+    using ConfigurationProvider =
+        std::function<std::shared_ptr<ContextMenuConfiguration>(ContextMenuInteraction&, Point location)>;
     // The view the menu is for and that previews it (default: the interaction's view).
-    using SourceProvider = std::function<std::shared_ptr<View>(const ContextMenuConfiguration&)>;
+    using SourceProvider = std::function<std::shared_ptr<View>(ContextMenuInteraction&, const ContextMenuConfiguration&)>;
 
     explicit ContextMenuInteraction(ConfigurationProvider provider) : provider_(std::move(provider)) {}
 

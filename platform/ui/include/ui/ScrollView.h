@@ -72,6 +72,9 @@ protected:
     // Stops momentum or an animated move; true if something was moving (a touch that stops the
     // content is not a tap).
     bool stopScrolling();
+    // Moves the content without stopping momentum or a drag (a table keeping its rows in place
+    // when rows above the visible ones turn out taller or shorter than estimated).
+    void adjustContentOffset(Point offset);
 
 private:
     enum class Motion { none, decelerating, animating };

@@ -42,9 +42,9 @@ std::shared_ptr<View> ContextMenuInteraction::view() const {
 bool ContextMenuInteraction::presentMenu(Point location) {
     std::shared_ptr<View> view = this->view();
     if (!view || !provider_) return false;
-    std::shared_ptr<ContextMenuConfiguration> configuration = provider_(location);
+    std::shared_ptr<ContextMenuConfiguration> configuration = provider_(*this, location);
     if (!configuration) return false;
-    std::shared_ptr<View> source = sourceProvider_ ? sourceProvider_(*configuration) : nullptr;
+    std::shared_ptr<View> source = sourceProvider_ ? sourceProvider_(*this, *configuration) : nullptr;
     presentContextMenu(source ? *source : *view, *configuration);
     return true;
 }

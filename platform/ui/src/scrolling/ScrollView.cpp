@@ -132,6 +132,12 @@ bool ScrollView::stopScrolling() {
     return moving;
 }
 
+void ScrollView::adjustContentOffset(Point offset) {
+    Point current = contentOffset();
+    dragStartOffset_ = {dragStartOffset_.x + offset.x - current.x, dragStartOffset_.y + offset.y - current.y};
+    applyOffset(offset);
+}
+
 void ScrollView::applyOffset(Point offset) {
     Rect current = bounds();
     if (current.origin == offset) return;
@@ -249,6 +255,12 @@ void ScrollView::step() {
         applyOffset({animationFrom_.x + (animationTo_.x - animationFrom_.x) * eased,
                      animationFrom_.y + (animationTo_.y - animationFrom_.y) * eased});
         moving = t < 1;
+        // Content that shrank during the move (rows measured on the way) leaves it past the end.
+        if (!moving && clampedOffset(contentOffset()) != contentOffset()) {
+            motion_ = Motion::decelerating;
+            velocity_ = {};
+            moving = true;
+        }
     } else {
         Point offset = contentOffset();
         Point minimum = minimumContentOffset();
