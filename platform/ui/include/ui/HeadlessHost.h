@@ -7,6 +7,7 @@
 
 #include "gfx/Bitmap.h"
 #include "gfx/Color.h"
+#include "ui/Application.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -14,7 +15,7 @@ namespace ui {
 // Shows a window without a display: lays out and renders the view tree into a bitmap once per
 // run-loop turn that asked for it, and drives touches by window coordinates. The host turns the
 // dispatch main run loop itself, on the calling thread (which becomes the main thread).
-class HeadlessHost {
+class HeadlessHost final : public ApplicationHost {
 public:
     struct Options {
         Size size{390, 844};
@@ -25,11 +26,18 @@ public:
 
     HeadlessHost() : HeadlessHost(Options{}) {}
     explicit HeadlessHost(Options options);
-    ~HeadlessHost();
+    ~HeadlessHost() override;
     HeadlessHost(const HeadlessHost&) = delete;
     HeadlessHost& operator=(const HeadlessHost&) = delete;
 
     const std::shared_ptr<Window>& window() const { return window_; }
+
+    Screen screen() const override { return window_->screen(); }
+    // Shows `window` instead of the host's own: renders it and sends it the touches.
+    void show(const std::shared_ptr<Window>& window) override;
+    // Turns the main run loop, drawing frames while animations move, until stop().
+    void run() override;
+    void stop() override;
 
     // One run-loop turn: due timers, then the coalesced layout-and-render pass if something asked
     // for one; while animations run, a frame at the clock's time even if nothing else changed.
@@ -67,6 +75,7 @@ private:
     std::size_t frames_ = 0;
     std::optional<double> lastFrameTime_;
     std::optional<Touch> touch_;
+    bool stopped_ = false;
 };
 
 }  // namespace ui

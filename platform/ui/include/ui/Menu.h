@@ -27,7 +27,8 @@ struct Menu {
     std::vector<MenuAction> children;
 };
 
-// Shows a menu for a view; installed by whoever draws menus. Without one, presenting does nothing.
+// Shows a menu for a view. The toolkit's own is the MenuPopup; a test may install another, and null
+// puts the popup back.
 using MenuPresenter = std::function<void(View& source, const std::shared_ptr<Menu>& menu)>;
 void setMenuPresenter(MenuPresenter presenter);
 void presentMenu(View& source, const std::shared_ptr<Menu>& menu);

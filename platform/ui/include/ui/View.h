@@ -16,6 +16,7 @@
 
 namespace ui {
 
+class ViewController;
 class Window;
 
 // A rectangle of the screen backed by a layer: geometry, appearance, a subtree, layout and touches.
@@ -161,6 +162,7 @@ protected:
 
 private:
     friend class Window;
+    friend class ViewController;
     friend class ViewLayoutPass;
 
     void attachSubview(const std::shared_ptr<View>& view, std::size_t index);
@@ -173,6 +175,8 @@ private:
     // The superview owns this view, and clears the pointer when it ends first.
     View* superview_ = nullptr;
     std::weak_ptr<Window> window_;
+    // The controller whose view this is; told around layoutSubviews.
+    std::weak_ptr<ViewController> viewController_;
     std::optional<gfx::Color> tintColor_;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;

@@ -7,10 +7,16 @@
 
 namespace ui {
 
-// The display a window is on: its size in points and its pixels per point.
+class ViewController;
+class WindowScene;
+
+enum class UserInterfaceIdiom { phone, pad };
+
+// The display a window is on: its size in points, its pixels per point and the kind of device.
 struct Screen {
     Rect bounds{0, 0, 390, 844};
     double scale = 2;
+    UserInterfaceIdiom idiom = UserInterfaceIdiom::phone;
 
     // The key window's screen, or a 390 x 844 phone at scale 2 without one.
     static Screen main();
@@ -22,6 +28,8 @@ struct Screen {
 class Window : public View {
 public:
     explicit Window(Screen screen = {});
+    // A window on the scene's screen; it joins the scene's windows when it is made visible.
+    explicit Window(const std::shared_ptr<WindowScene>& scene);
 
     std::shared_ptr<Window> sharedWindow() { return std::static_pointer_cast<Window>(shared()); }
 
@@ -31,13 +39,19 @@ public:
     EdgeInsets windowSafeAreaInsets() const { return safeAreaInsets_; }
     void setWindowSafeAreaInsets(const EdgeInsets& insets);
 
+    std::shared_ptr<WindowScene> windowScene() const { return windowScene_.lock(); }
+
     void makeKeyAndVisible();
     bool isKeyWindow() const;
     static std::shared_ptr<Window> keyWindow();
 
-    // Held for the view-controller layer, which owns the root view's controller.
-    const std::shared_ptr<void>& rootViewController() const { return rootViewController_; }
-    void setRootViewController(std::shared_ptr<void> controller) { rootViewController_ = std::move(controller); }
+    // The controller whose view fills the window. Its view loads when the window is made visible
+    // (or at once on a visible window) and appears then.
+    const std::shared_ptr<ViewController>& rootViewController() const { return rootViewController_; }
+    void setRootViewController(std::shared_ptr<ViewController> controller);
+    bool isVisible() const { return visible_; }
+    // Adds a view on top of everything and keeps it the window's size (presentations, menus).
+    void addFillingSubview(const std::shared_ptr<View>& view);
 
     // Asks for one render pass at the end of this run-loop turn; further requests in the same turn
     // join it.
@@ -56,6 +70,8 @@ public:
     // Delivers one touch phase: hit testing on `began`, then to the view the touch began in.
     void sendTouch(Touch& touch, const Event& event);
 
+    void layoutSubviews() override;
+
     // Whether any layer animation, playing image or spinner in the tree still moves at uptime `time`.
     bool hasRunningAnimations(double time) const;
 
@@ -65,7 +81,12 @@ private:
 
     Screen screen_;
     EdgeInsets safeAreaInsets_;
-    std::shared_ptr<void> rootViewController_;
+    void installRootView();
+
+    std::shared_ptr<ViewController> rootViewController_;
+    std::vector<std::weak_ptr<View>> fillingSubviews_;
+    std::weak_ptr<WindowScene> windowScene_;
+    bool visible_ = false;
     bool needsRender_ = false;
     bool renderScheduled_ = false;
     std::size_t renderPasses_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/Menu.h"
+#include "ui/MenuPopup.h"
 
 namespace ui {
 
@@ -21,7 +22,11 @@ MenuPresenter& installedPresenter() {
 void setMenuPresenter(MenuPresenter presenter) { installedPresenter() = std::move(presenter); }
 
 void presentMenu(View& source, const std::shared_ptr<Menu>& menu) {
-    if (installedPresenter() && menu) installedPresenter()(source, menu);
+    if (!menu) return;
+    if (installedPresenter())
+        installedPresenter()(source, menu);
+    else
+        MenuPopup::present(source, menu);
 }
 
 Control::ActionId Control::addTarget(std::weak_ptr<void> target, Action action, ControlEvent events) {

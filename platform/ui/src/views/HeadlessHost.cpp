@@ -29,6 +29,29 @@ HeadlessHost::HeadlessHost(Options options)
 
 HeadlessHost::~HeadlessHost() { window_->setRenderHandler(nullptr); }
 
+void HeadlessHost::show(const std::shared_ptr<Window>& window) {
+    if (!window || window == window_) return;
+    window_->setRenderHandler(nullptr);
+    window_ = window;
+    window_->setRenderHandler([this](Window&) { drawFrame(); });
+    installGestureHandling(*window_);
+    window_->setNeedsRender();
+}
+
+void HeadlessHost::run() {
+    stopped_ = false;
+    while (!stopped_) {
+        renderIfNeeded();
+        if (stopped_ || window_->hasRunningAnimations(uptime())) continue;
+        dispatch::RunLoop::main()->runUntil([this] { return stopped_ || window_->needsRender(); }, 1.0 / 60);
+    }
+}
+
+void HeadlessHost::stop() {
+    stopped_ = true;
+    dispatch::RunLoop::main()->wake();
+}
+
 bool HeadlessHost::renderIfNeeded() {
     std::size_t before = frames_;
     dispatch::RunLoop::main()->runOnce();

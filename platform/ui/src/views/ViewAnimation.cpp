@@ -26,6 +26,7 @@ struct Transaction {
 };
 
 thread_local std::vector<Transaction> openTransactions;
+thread_local std::vector<detail::AnimationCapture*> openCaptures;
 thread_local int animationsDisabled = 0;
 
 double uptime() { return foundation::Clock::current()->uptime(); }
@@ -139,6 +140,17 @@ void run(const Plan& plan, const std::function<void()>& animations, std::functio
     if (animating) {
         Transaction transaction = std::move(openTransactions.back());
         openTransactions.pop_back();
+        if (!openCaptures.empty()) {
+            std::vector<detail::CapturedChange> changes;
+            for (const Change& change : transaction.changes) {
+                auto layer = change.layer.lock();
+                if (!layer) continue;
+                auto to = layer->animatableValue(change.keyPath);
+                if (to && *to != change.from) changes.push_back({change.layer, change.keyPath, change.from, *to});
+            }
+            detail::captureBlock(std::move(changes), plan.delay + plan.duration, std::move(completion));
+            return;
+        }
         commit(transaction, plan);
     }
     scheduleCompletion(animating ? plan.delay + plan.duration : 0, std::move(completion));
@@ -147,6 +159,17 @@ void run(const Plan& plan, const std::function<void()>& animations, std::functio
 }  // namespace
 
 namespace detail {
+
+AnimationCapture::AnimationCapture() { openCaptures.push_back(this); }
+
+AnimationCapture::~AnimationCapture() { std::erase(openCaptures, this); }
+
+void captureBlock(std::vector<CapturedChange> changes, double duration, std::function<void(bool)> completion) {
+    CapturedAnimations& captured = openCaptures.back()->captured_;
+    for (auto& change : changes) captured.changes.push_back(std::move(change));
+    if (completion) captured.completions.push_back(std::move(completion));
+    captured.duration = std::max(captured.duration, duration);
+}
 
 void willChange(quartz::Layer& layer, const char* keyPath) {
     if (openTransactions.empty() || animationsDisabled > 0) return;

@@ -1,6 +1,7 @@
 #include <functional>
 
 #include "ui/View.h"
+#include "ui/ViewController.h"
 
 namespace ui {
 
@@ -19,7 +20,10 @@ public:
         bool ran = false;
         if (view.needsLayout_) {
             view.needsLayout_ = false;
+            std::shared_ptr<ViewController> controller = view.viewController_.lock();
+            if (controller) controller->viewWillLayoutSubviews();
             view.layoutSubviews();
+            if (controller) controller->viewDidLayoutSubviews();
             ran = true;
         }
         // layoutSubviews may add or remove subviews: walk a copy.

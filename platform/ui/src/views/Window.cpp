@@ -2,6 +2,8 @@
 
 #include "quartz/Renderer.h"
 #include "ui/RunLoopBridge.h"
+#include "ui/Scene.h"
+#include "ui/ViewController.h"
 
 namespace ui {
 
@@ -37,6 +39,10 @@ Window::Window(Screen screen) : View(screen.bounds), screen_(screen) {
     setLayoutName("Window");
 }
 
+Window::Window(const std::shared_ptr<WindowScene>& scene) : Window(scene ? scene->screen() : Screen{}) {
+    windowScene_ = scene;
+}
+
 void Window::setScreen(const Screen& screen) {
     screen_ = screen;
     safeAreaInsets_ = defaultSafeAreaInsets(screen.bounds.size);
@@ -52,7 +58,51 @@ void Window::setWindowSafeAreaInsets(const EdgeInsets& insets) {
 void Window::makeKeyAndVisible() {
     keyWindowSlot() = sharedWindow();
     setHidden(false);
+    if (auto scene = windowScene_.lock()) scene->addWindow(sharedWindow());
+    bool wasVisible = visible_;
+    visible_ = true;
+    if (!wasVisible) installRootView();
     setNeedsRender();
+}
+
+void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
+    if (controller == rootViewController_) return;
+    if (rootViewController_) {
+        if (auto old = rootViewController_->viewIfLoaded(); old && old->superview().get() == this) {
+            rootViewController_->beginAppearanceTransition(false, false);
+            old->removeFromSuperview();
+            rootViewController_->endAppearanceTransition();
+        }
+    }
+    rootViewController_ = std::move(controller);
+    if (visible_) installRootView();
+}
+
+void Window::installRootView() {
+    if (!rootViewController_) return;
+    auto controller = rootViewController_;
+    std::shared_ptr<View> view = controller->view();
+    view->setFrame(bounds());
+    insertSubview(view, 0);
+    controller->beginAppearanceTransition(true, false);
+    std::weak_ptr<ViewController> weak = controller;
+    runLoopBridge()->performAtEndOfTurn([weak] {
+        if (auto shown = weak.lock()) shown->endAppearanceTransition();
+    });
+}
+
+void Window::addFillingSubview(const std::shared_ptr<View>& view) {
+    std::erase_if(fillingSubviews_, [](const std::weak_ptr<View>& held) { return held.expired(); });
+    fillingSubviews_.push_back(view);
+    view->setFrame(bounds());
+    addSubview(view);
+}
+
+void Window::layoutSubviews() {
+    if (rootViewController_)
+        if (auto view = rootViewController_->viewIfLoaded(); view && view->superview().get() == this) view->setFrame(bounds());
+    for (const auto& held : fillingSubviews_)
+        if (auto view = held.lock(); view && view->superview().get() == this) view->setFrame(bounds());
 }
 
 bool Window::isKeyWindow() const { return keyWindowSlot().lock().get() == this; }

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "ControllerTestSupport.h"
+#include "ui/SheetPresentationController.h"
+
+namespace ui {
+namespace {
+
+using testing::ControllerTest;
+
+struct DetentWatcher : SheetPresentationControllerDelegate {
+    std::vector<std::string> changes;
+    int dismissals = 0;
+    void sheetPresentationControllerDidChangeSelectedDetentIdentifier(SheetPresentationController& sheet) override {
+        changes.push_back(sheet.selectedDetentIdentifier().value_or("none"));
+    }
+    void presentationControllerDidDismiss(SheetPresentationController&) override { ++dismissals; }
+};
+
+// Counts the touches that reach it, as the map beneath the season sheet would.
+struct TouchCounter : View {
+    int touches = 0;
+    void touchesEnded(const std::vector<Touch>&, const Event&) override { ++touches; }
+};
+
+class Sheets : public ::testing::Test, protected ControllerTest {
+protected:
+    void SetUp() override {
+        root = showRoot("map");
+        root->view()->addSubview(map);
+        map->setFrame(root->view()->bounds());
+    }
+
+    std::shared_ptr<testing::LoggingController> seasonSheet(bool modal, bool undimmed) {
+        auto sheet = controller("season");
+        sheet->setModalPresentationStyle(ModalPresentationStyle::pageSheet);
+        sheet->setModalInPresentation(modal);
+        auto presentation = sheet->sheetPresentationController();
+        presentation->setDetents({SheetDetent::custom("small", [](const SheetDetentResolutionContext&) { return 220.0; }),
+                                  SheetDetent::medium(), SheetDetent::large()});
+        if (undimmed) presentation->setLargestUndimmedDetentIdentifier(SheetDetent::largeIdentifier);
+        presentation->setPreferredCornerRadius(18);
+        presentation->setDelegate(watcher);
+        return sheet;
+    }
+
+    double sheetTop(ViewController& sheet) { return sheet.sheetPresentationController()->presentedView()->frame().minY(); }
+
+    std::shared_ptr<testing::LoggingController> root;
+    std::shared_ptr<TouchCounter> map = std::make_shared<TouchCounter>();
+    std::shared_ptr<DetentWatcher> watcher = std::make_shared<DetentWatcher>();
+};
+
+TEST_F(Sheets, aSheetOpensAtItsSmallestDetentAndResolvesTheSystemDetents) {
+    auto sheet = seasonSheet(true, true);
+    root->present(sheet, true);
+    settle();
+    auto presentation = sheet->sheetPresentationController();
+    EXPECT_EQ(presentation->currentDetentIdentifier(), "small");
+    EXPECT_EQ(presentation->selectedDetentIdentifier(), std::nullopt);
+    EXPECT_DOUBLE_EQ(presentation->sheetHeight("small"), 220 + 34);
+    EXPECT_DOUBLE_EQ(presentation->sheetHeight("medium"), 422);
+    EXPECT_DOUBLE_EQ(presentation->sheetHeight("large"), 844 - 47 - 10);
+    EXPECT_DOUBLE_EQ(sheetTop(*sheet), 844 - 254);
+    EXPECT_DOUBLE_EQ(presentation->presentedView()->layer()->cornerRadius(), 18);
+    EXPECT_EQ(sheet->view()->frame().size.height, 254);
+}
+
+TEST_F(Sheets, draggingToAnotherDetentTellsTheDelegateTheNewIdentifier) {
+    auto sheet = seasonSheet(true, true);
+    root->present(sheet, true);
+    settle();
+    drag({195, 600}, {195, 420}, 10, 0.1);
+    settle();
+    EXPECT_EQ(watcher->changes, (std::vector<std::string>{"medium"}));
+    EXPECT_DOUBLE_EQ(sheetTop(*sheet), 422);
+    // A quick flick upwards carries it on to large.
+    drag({195, 430}, {195, 330}, 5, 0.016);
+    settle();
+    EXPECT_EQ(watcher->changes.back(), "large");
+    EXPECT_DOUBLE_EQ(sheetTop(*sheet), 57);
+}
+
+TEST_F(Sheets, aModalSheetRubberBandsBackInsteadOfLeaving) {
+    auto sheet = seasonSheet(true, true);
+    root->present(sheet, true);
+    settle();
+    host.touchDown({195, 600});
+    host.touchMove({195, 840});
+    EXPECT_LT(sheetTop(*sheet), 590 + 240);  // resisting
+    host.touchUp({195, 840});
+    settle();
+    EXPECT_EQ(root->presentedViewController(), sheet);
+    EXPECT_DOUBLE_EQ(sheetTop(*sheet), 590);
+    EXPECT_TRUE(watcher->changes.empty());
+}
+
+TEST_F(Sheets, dragDownDismissesANonModalSheet) {
+    auto sheet = seasonSheet(false, true);
+    root->present(sheet, true);
+    settle();
+    log->clear();
+    drag({195, 600}, {195, 840}, 10, 0.1);
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(watcher->dismissals, 1);
+    EXPECT_EQ(*log, (std::vector<std::string>{"season.willDisappear", "season.didDisappear"}));
+}
+
+TEST_F(Sheets, theLargestUndimmedDetentLeavesTheMapBehindTouchable) {
+    auto sheet = seasonSheet(true, true);
+    root->present(sheet, true);
+    settle();
+    EXPECT_FALSE(sheet->sheetPresentationController()->isDimming());
+    host.tap({195, 300});
+    EXPECT_EQ(map->touches, 1);
+}
+
+TEST_F(Sheets, aDimmedSheetTakesTouchesBesideItAndATapDismissesItUnlessModal) {
+    auto modal = seasonSheet(true, false);
+    root->present(modal, true);
+    settle();
+    EXPECT_TRUE(modal->sheetPresentationController()->isDimming());
+    host.tap({195, 300});
+    settle();
+    EXPECT_EQ(map->touches, 0);
+    EXPECT_EQ(root->presentedViewController(), modal);
+    modal->dismiss(false);
+    settle();
+
+    auto loose = seasonSheet(false, false);
+    root->present(loose, true);
+    settle();
+    host.tap({195, 300});
+    settle();
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST_F(Sheets, aSheetFromASheetStacksAboveAndPushesItBack) {
+    auto season = seasonSheet(true, true);
+    root->present(season, true);
+    settle();
+    auto race = controller("race");
+    race->sheetPresentationController()->setDetents({SheetDetent::large()});
+    log->clear();
+    season->present(race, true);
+    settle();
+    EXPECT_EQ(*log, (std::vector<std::string>{"race.load", "race.willAppear", "race.didAppear"}));
+    auto seasonCard = season->sheetPresentationController()->presentedView();
+    EXPECT_EQ(seasonCard->transform(), gfx::AffineTransform::scale(0.92, 0.92));
+    EXPECT_TRUE(race->view()->isDescendant(*host.window()->subviews().back()));
+    race->dismiss(true);
+    settle();
+    EXPECT_EQ(seasonCard->transform(), gfx::AffineTransform::identity());
+    EXPECT_EQ(season->presentedViewController(), nullptr);
+    EXPECT_EQ(root->presentedViewController(), season);
+}
+
+}  // namespace
+}  // namespace ui
