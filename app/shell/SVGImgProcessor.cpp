@@ -1,0 +1,34 @@
+#include "shell/SVGImgProcessor.h"
+
+#include <mutex>
+
+#include "foundation/Print.h"
+
+namespace {
+
+// The image library calls processors on its own queue while the SVG library may install its renderer.
+std::mutex rendererMutex;
+SVGRenderer installedRenderer;
+
+SVGRenderer currentRenderer() {
+    std::lock_guard lock(rendererMutex);
+    return installedRenderer;
+}
+
+}  // namespace
+
+void setSVGRenderer(SVGRenderer renderer) {
+    std::lock_guard lock(rendererMutex);
+    installedRenderer = std::move(renderer);
+}
+
+std::shared_ptr<gfx::Image> SVGImgProcessor::process(const ImageProcessItem& item,
+                                                     const ImageProcessingOptions&) const {
+    if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
+        foundation::print("already an image");
+        return *image;
+    }
+    auto render = currentRenderer();
+    if (!render) return nullptr;
+    return render(std::get<foundation::Data>(item));
+}

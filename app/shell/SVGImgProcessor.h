@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "shell/ImageProcessor.h"
+
+// Renders SVG data to a bitmap image; null when the data is not an SVG document it can size.
+using SVGRenderer = std::function<std::shared_ptr<gfx::Image>(const foundation::Data&)>;
+
+// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
+void setSVGRenderer(SVGRenderer renderer);
+
+// The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not
+// tried, so PNG or JPEG bytes give no image.
+class SVGImgProcessor final : public ImageProcessor {
+public:
+    std::string identifier() const override { return identifier_; }
+    // Every flag is cached under this identifier; changing it orphans the entries stored under the old one.
+    void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item,
+                                        const ImageProcessingOptions& options) const override;
+
+private:
+    std::string identifier_ = "com.appidentifier.webpprocessor";
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "gfx/Color.h"
+#include "ui/Window.h"
+
+// The small operations the screens share. They keep no state.
+class Utilities {
+public:
+    // The window that receives keyboard and touch events, if any. The app delegate has no window of
+    // its own, so the key window alone decides.
+    static std::shared_ptr<ui::Window> getKeyWindow();
+    // "#RRGGBB" or "RRGGBB", trimmed and in either case; gray for any text that is not six characters
+    // after clean-up. Six characters that are not all hexadecimal give the colour of their leading
+    // hexadecimal digits (black when there are none).
+    static gfx::Color hexStringToUIColor(std::string_view hex);
+    // A UTC clock text "HH:mm:ss" as the device's local clock text. The text carries no date, so the
+    // offset applied is the local zone's on 1 January 2000, whatever today is.
+    static std::optional<std::string> convertUTCToLocal(std::string_view timeString);
+};
+
+// The integer with the current locale's grouping separators ("1,234,567" in en_US).
+std::string formatDecimal(long long number);
+
+// The text outside every "<" ... ">" pair, trimmed. Runs are joined directly and the whitespace after a
+// closing ">" is dropped ("a <b>b</b> c" gives "a bc"); entities are left as they are; an unclosed "<"
+// drops the rest of the text.
+std::string stripHTMLTags(std::string_view text);
+
+// The key of the first entry, in the dictionary's own iteration order, whose value equals `forValue`.
+template <typename Dictionary>
+std::optional<std::string> firstKey(std::string_view forValue, const Dictionary& in) {
+    for (const auto& [key, value] : in) {
+        if (value == forValue) return std::string(key);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "foundation/Print.h"
+#include "shell/ImageSeam.h"
+#include "shell/SVGImgProcessor.h"
+
+namespace {
+
+foundation::Data pngBytes() {
+    std::ifstream file(SORVANE_TEST_FIXTURES "/images/png/basi0g01.png", std::ios::binary);
+    return foundation::Data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+}
+
+class SVGProcessor : public ::testing::Test {
+protected:
+    void TearDown() override { setSVGRenderer(nullptr); }
+
+    SVGImgProcessor processor;
+    ImageProcessingOptions options;
+};
+
+TEST_F(SVGProcessor, identifierStartsAsTheFixedNameAndCanBeChanged) {
+    EXPECT_EQ(processor.identifier(), "com.appidentifier.webpprocessor");
+    processor.setIdentifier("flags");
+    EXPECT_EQ(processor.identifier(), "flags");
+}
+
+TEST_F(SVGProcessor, withoutARendererNoDataBecomesAnImage) {
+    auto png = pngBytes();
+    ASSERT_FALSE(png.empty());
+    EXPECT_EQ(processor.process(foundation::Data(), options), nullptr);
+    EXPECT_EQ(processor.process(png, options), nullptr);
+}
+
+TEST_F(SVGProcessor, dataGoesToTheInstalledRendererAndItsAnswerIsTheResult) {
+    std::vector<foundation::Data> rendered;
+    auto bitmap = gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
+    setSVGRenderer([&](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+        rendered.push_back(data);
+        return data.bytes().empty() || data.bytes().front() != '<' ? nullptr : bitmap;
+    });
+    auto svg = foundation::Data::fromString("<svg width='4' height='3'/>");
+
+    EXPECT_EQ(processor.process(svg, options), bitmap);
+    EXPECT_EQ(processor.process(pngBytes(), options), nullptr);  // bitmap formats are not tried
+    EXPECT_EQ(processor.process(foundation::Data(), options), nullptr);
+    ASSERT_EQ(rendered.size(), 3u);
+    EXPECT_EQ(rendered[0], svg);
+}
+
+TEST_F(SVGProcessor, anAlreadyDecodedImageComesBackUnchangedWithOneConsoleLinePerCall) {
+    auto image = gfx::Image::fromBitmap(gfx::Bitmap::make(2, 2));
+    foundation::ConsoleCapture console;
+    EXPECT_EQ(processor.process(image, options), image);
+    EXPECT_EQ(console.text(), "already an image\n");
+    EXPECT_EQ(processor.process(image, options), image);
+    EXPECT_EQ(console.text(), "already an image\nalready an image\n");
+}
+
+TEST(RemoteImageSeam, recordsEachRequestWithItsViewAddressAndOptions) {
+    takeRecordedImageRequests();
+    auto flag = std::make_shared<ui::ImageView>();
+    auto headshot = std::make_shared<ui::ImageView>();
+    auto svg = std::make_shared<SVGImgProcessor>();
+
+    setRemoteImage(flag, "https://flags.test/nl.svg", {.processor = svg});
+    setRemoteImage(headshot, "https://media.test/ver.png");
+
+    auto requests = takeRecordedImageRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].view.lock(), flag);
+    EXPECT_EQ(requests[0].url, "https://flags.test/nl.svg");
+    EXPECT_EQ(requests[0].options.processor, svg);
+    EXPECT_EQ(requests[1].view.lock(), headshot);
+    EXPECT_EQ(requests[1].options.processor, nullptr);
+    EXPECT_EQ(requests[1].options.placeholder, nullptr);
+    EXPECT_TRUE(takeRecordedImageRequests().empty());
+}
+
+}  // namespace
