@@ -46,8 +46,9 @@ std::expected<void, std::string> WindowHost::start() {
     auto renderer = WindowRenderer::create(options_);
     if (!renderer) return std::unexpected(renderer.error());
     renderer_ = std::move(*renderer);
+    refreshRate_ = renderer_->refreshRate();
     frameInterval_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(1.0 / renderer_->refreshRate()));
+        std::chrono::duration<double>(1.0 / refreshRate_));
 
     translator_ = std::make_unique<EventTranslator>();
     translator_->onExposed = [this] { showCurrentFrame(); };
@@ -77,18 +78,25 @@ void WindowHost::pumpEvents() {
     pump_->endDrain();
 }
 
+// The wait comes before the frame is asked for, so that what is shown is as fresh as the slot allows.
 void WindowHost::redraw() {
     if (!frameSource_ || terminating_) return;
+    waitForFrameSlot();
     gfx::Bitmap frame = frameSource_();
-    if (!frame.empty()) present(frame);
+    if (!frame.empty() && renderer_->upload(frame)) drawAndPresent();
 }
 
 void WindowHost::present(const gfx::Bitmap& frame) {
-    if (renderer_->upload(frame)) showCurrentFrame();
+    waitForFrameSlot();
+    if (renderer_->upload(frame)) drawAndPresent();
 }
 
 void WindowHost::showCurrentFrame() {
     waitForFrameSlot();
+    drawAndPresent();
+}
+
+void WindowHost::drawAndPresent() {
     renderer_->draw();
     renderer_->present();
     ++presentCount_;

@@ -234,6 +234,25 @@ TEST_F(WindowHostTest, redrawsOnlyWhenAskedAndOncePerTurn) {
     EXPECT_EQ(framesAsked, 1);
 }
 
+// An animation asks for its next frame from inside each redraw; that request is not lost to the redraw
+// in progress. Frames of another size are scaled to fill the window.
+TEST_F(WindowHostTest, redrawAskedForDuringARedrawComesNextAndSmallFramesFillTheWindow) {
+    constexpr int frames = 12;
+    int framesAsked = 0;
+    auto loop = dispatch::RunLoop::main();
+    window->setFrameSource([&] {
+        if (++framesAsked < frames) loop->setNeedsRedraw();
+        return quarters(78, 168);
+    });
+    int presents = window->presentCount();
+    loop->setNeedsRedraw();
+    ASSERT_TRUE(turnUntil([&] { return framesAsked == frames; }));
+
+    EXPECT_GE(window->presentCount(), presents + frames);
+    expectColour(window->screenshot(), 770, 1678, 0xff90a0b0);
+    expectColour(window->screenshot(), 10, 10, 0xffff0000);
+}
+
 TEST_F(WindowHostTest, quitSendsWillTerminateOnceAndEndsTheRunLoop) {
     pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     SDL_Event quit{};

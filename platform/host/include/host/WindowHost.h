@@ -59,6 +59,8 @@ public:
     // The window's pixels as they are on screen (the window's size, so zoom applies).
     gfx::Bitmap screenshot();
     int presentCount() const { return presentCount_; }
+    // Frames a second the window presents at most: the display's refresh rate, 60 when it does not say.
+    double refreshRate() const { return refreshRate_; }
     // True once the window was asked to close; the run loop has been stopped by then.
     bool isTerminating() const { return terminating_; }
 
@@ -75,6 +77,7 @@ private:
     std::expected<void, std::string> start();
     void redraw();
     void showCurrentFrame();
+    void drawAndPresent();
     void waitForFrameSlot();
     void terminate();
     std::shared_ptr<InputSink> sink() const { return sink_.lock(); }
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<EventTranslator> translator_;
     std::chrono::steady_clock::time_point lastPresentStart_;
     std::chrono::steady_clock::duration frameInterval_ = std::chrono::microseconds(16'667);
+    double refreshRate_ = 60;
     int presentCount_ = 0;
     bool terminating_ = false;
 };
