@@ -36,35 +36,44 @@ void push(SDL_Event event) {
     ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
 }
 
-void pushMouseButton(std::uint32_t type, std::uint8_t button, int x, int y) {
+// Pushes an event of `type` after `fill` has set its fields.
+template <typename Fill>
+void push(std::uint32_t type, Fill fill) {
     SDL_Event event{};
     event.type = type;
-    event.button.button = button;
-    event.button.x = x;
-    event.button.y = y;
+    fill(event);
     push(event);
+}
+
+void pushMouseButton(std::uint32_t type, std::uint8_t button, int x, int y) {
+    push(type, [&](SDL_Event& event) {
+        event.button.button = button;
+        event.button.x = x;
+        event.button.y = y;
+    });
 }
 
 void pushMouseMotion(int x, int y) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.x = x;
-    event.motion.y = y;
-    push(event);
+    push(SDL_MOUSEMOTION, [&](SDL_Event& event) {
+        event.motion.x = x;
+        event.motion.y = y;
+    });
 }
 
 void pushWindowEvent(std::uint8_t what) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = what;
-    push(event);
+    push(SDL_WINDOWEVENT, [&](SDL_Event& event) { event.window.event = what; });
 }
 
 void pushKey(SDL_Keycode key) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.sym = key;
-    push(event);
+    push(SDL_KEYDOWN, [&](SDL_Event& event) { event.key.keysym.sym = key; });
+}
+
+void pushFinger(std::uint32_t type, SDL_FingerID finger, float x, float y) {
+    push(type, [&](SDL_Event& event) {
+        event.tfinger.fingerId = finger;
+        event.tfinger.x = x;
+        event.tfinger.y = y;
+    });
 }
 
 bool turnUntil(const std::function<bool()>& done) { return dispatch::RunLoop::main()->runUntil(done, generousSeconds); }
@@ -163,6 +172,28 @@ TEST_F(WindowHostTest, leftButtonIsOneTouchAndRightClickAsksForAContextMenu) {
     EXPECT_EQ(sink->touches[2].phase, TouchPhase::ended);
     for (auto& touch : sink->touches) EXPECT_EQ(touch.touchId, host::TouchEvent::mouseTouchId);
     EXPECT_EQ(sink->secondaryClicks[0].point, (Point{200, 400}));
+}
+
+TEST_F(WindowHostTest, fingersAreTouchesOfTheirOwnAndTheirMouseCopiesAreDropped) {
+    pushFinger(SDL_FINGERDOWN, 7, 0.5f, 0.25f);
+    push(SDL_MOUSEBUTTONDOWN, [](SDL_Event& event) {
+        event.button.which = SDL_TOUCH_MOUSEID;
+        event.button.button = SDL_BUTTON_LEFT;
+    });
+    pushFinger(SDL_FINGERDOWN, 8, 0.25f, 0.5f);
+    pushFinger(SDL_FINGERUP, 7, 0.5f, 0.25f);
+    pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    ASSERT_TRUE(turnUntil([&] { return !sink->lifecycle.empty(); }));
+
+    ASSERT_EQ(sink->touches.size(), 4u);
+    EXPECT_EQ(sink->touches[0].touchId, 7);
+    EXPECT_EQ(sink->touches[0].point, (Point{195, 211}));
+    EXPECT_EQ(sink->touches[1].touchId, 8);
+    EXPECT_EQ(sink->touches[2].phase, TouchPhase::ended);
+    // Going to the background cancels the finger still down, where it was.
+    EXPECT_EQ(sink->touches[3].phase, TouchPhase::cancelled);
+    EXPECT_EQ(sink->touches[3].touchId, 8);
+    EXPECT_EQ(sink->touches[3].point, (Point{97.5, 422}));
 }
 
 TEST_F(WindowHostTest, wheelScrollsInPointsAndKeysArriveByName) {
