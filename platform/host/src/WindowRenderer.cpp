@@ -1,0 +1,137 @@
+#include "WindowRenderer.h"
+
+#include <SDL_syswm.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/WindowHost.h"
+
+namespace host {
+
+namespace {
+
+std::string sdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
+
+// Premultiplied colour over an opaque background: colour + background * (1 - alpha), per channel.
+std::uint32_t flatten(std::uint32_t pixel, std::uint32_t background) {
+    std::uint32_t alpha = pixel >> 24;
+    if (alpha == 255) return pixel;
+    std::uint32_t remaining = 255 - alpha;
+    std::uint32_t result = 0xff000000;
+    for (int shift = 0; shift < 24; shift += 8) {
+        std::uint32_t colour = (pixel >> shift) & 0xff;
+        std::uint32_t under = (background >> shift) & 0xff;
+        std::uint32_t channel = colour + (under * remaining + 127) / 255;
+        result |= std::min<std::uint32_t>(channel, 255) << shift;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::expected<std::unique_ptr<WindowRenderer>, std::string> WindowRenderer::create(const WindowOptions& options) {
+    std::unique_ptr<WindowRenderer> result(new WindowRenderer);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return std::unexpected(sdlError("SDL video"));
+    result->videoStarted_ = true;
+    result->background_ = options.background | 0xff000000;
+
+    const DeviceMetrics& device = options.device;
+    int width = std::max(1, static_cast<int>(std::lround(device.pixelWidth() * options.zoom)));
+    int height = std::max(1, static_cast<int>(std::lround(device.pixelHeight() * options.zoom)));
+    // Scaled-down frames are filtered, not sampled.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, options.zoom == 1 ? "nearest" : "linear");
+    result->window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                       width, height, SDL_WINDOW_SHOWN);
+    if (!result->window_) return std::unexpected(sdlError("window"));
+    result->renderer_ = SDL_CreateRenderer(result->window_, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!result->renderer_) return std::unexpected(sdlError("renderer"));
+    return result;
+}
+
+WindowRenderer::~WindowRenderer() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+int WindowRenderer::windowWidth() const {
+    int width = 0;
+    SDL_GetWindowSize(window_, &width, nullptr);
+    return width;
+}
+
+int WindowRenderer::windowHeight() const {
+    int height = 0;
+    SDL_GetWindowSize(window_, nullptr, &height);
+    return height;
+}
+
+int WindowRenderer::connectionDescriptor() const {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
+        return ConnectionNumber(info.info.x11.display);
+#endif
+    return -1;
+}
+
+double WindowRenderer::refreshRate() const {
+    SDL_DisplayMode mode;
+    if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+    return 60;
+}
+
+bool WindowRenderer::upload(const gfx::Bitmap& frame) {
+    if (frame.empty() || frame.stride < frame.width * 4 ||
+        frame.pixels.size() < static_cast<std::size_t>(frame.stride) * frame.height)
+        return false;
+    if (!texture_ || textureWidth_ != frame.width || textureHeight_ != frame.height) {
+        if (texture_) SDL_DestroyTexture(texture_);
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, frame.width,
+                                     frame.height);
+        textureWidth_ = texture_ ? frame.width : 0;
+        textureHeight_ = texture_ ? frame.height : 0;
+        if (!texture_) return false;
+        // Already flattened, so the texture replaces what is under it.
+        SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint32_t* source = frame.row(y);
+        auto* target = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(pixels) + std::size_t(y) * pitch);
+        for (int x = 0; x < frame.width; ++x) target[x] = flatten(source[x], background_);
+    }
+    SDL_UnlockTexture(texture_);
+    return true;
+}
+
+void WindowRenderer::draw() {
+    SDL_SetRenderDrawColor(renderer_, (background_ >> 16) & 0xff, (background_ >> 8) & 0xff, background_ & 0xff, 255);
+    SDL_RenderClear(renderer_);
+    if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+}
+
+void WindowRenderer::present() { SDL_RenderPresent(renderer_); }
+
+gfx::Bitmap WindowRenderer::readPixels() {
+    int width = 0;
+    int height = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0 || width <= 0 || height <= 0) return {};
+    gfx::Bitmap bitmap = gfx::Bitmap::make(width, height);
+    if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, bitmap.pixels.data(), bitmap.stride) != 0)
+        return {};
+    // The window is opaque whatever the read-back leaves in the alpha byte.
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* row = bitmap.row(y);
+        for (int x = 0; x < width; ++x) row[x] |= 0xff000000;
+    }
+    return bitmap;
+}
+
+}  // namespace host
