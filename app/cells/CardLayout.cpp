@@ -26,6 +26,11 @@ void addVisualFormats(ui::View& contentView, std::initializer_list<std::string_v
     }
 }
 
+void keepFullWidth(std::initializer_list<std::shared_ptr<ui::View>> views) {
+    for (const auto& view : views)
+        view->setContentCompressionResistancePriority(ui::layoutPriority::required, ui::LayoutAxis::horizontal);
+}
+
 void activateEach(std::initializer_list<std::shared_ptr<ui::LayoutConstraint>> constraints) {
     for (const auto& constraint : constraints) constraint->setActive(true);
 }

@@ -30,4 +30,8 @@ void addToCard(ui::View& bgView, const std::shared_ptr<SubView>& view, Styling&&
 void addVisualFormats(ui::View& contentView, std::initializer_list<std::string_view> formats,
                       const ui::VisualFormatViews& views, const ui::VisualFormatMetrics& metrics = {});
 
+// Required horizontal compression resistance: the views keep their full width and their neighbours
+// give way.
+void keepFullWidth(std::initializer_list<std::shared_ptr<ui::View>> views);
+
 void activateEach(std::initializer_list<std::shared_ptr<ui::LayoutConstraint>> constraints);

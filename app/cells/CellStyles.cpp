@@ -36,6 +36,28 @@ LabelStyle alertStyle(const FontBases& bases) {
     return {Color::systemRed(), Font::systemFont(bases.bodySize - 4), TextAlignment::left, 1};
 }
 
+LabelStyle centredDetailStyle(const FontBases& bases) {
+    auto style = detailStyle(bases);
+    style.alignment = TextAlignment::center;
+    return style;
+}
+
+LabelStyle figureStyle(const FontBases& bases) {
+    return {Color::label(), Font::systemFont(bases.titleSize - 2, FontWeight::semibold), TextAlignment::left, 1};
+}
+
+LabelStyle headerCaptionStyle(const FontBases& bases) {
+    auto style = figureStyle(bases);
+    style.textColor = Color::white();
+    return style;
+}
+
+LabelStyle gridTitleStyle(const FontBases& bases) { return infoDescriptionStyle(bases); }
+
+LabelStyle gridValueStyle(const FontBases& bases) {
+    return {Color::label(), Font::systemFont(bases.titleSize, FontWeight::heavy), TextAlignment::natural, 0};
+}
+
 namespace {
 
 void styleButton(ui::Button& button, Color titleColor, const Font& font, const ui::EdgeInsets& insets, Color background) {

@@ -31,6 +31,15 @@ LabelStyle infoDescriptionStyle(const FontBases& bases);
 LabelStyle nameStyle(const FontBases& bases);
 LabelStyle detailStyle(const FontBases& bases);
 LabelStyle alertStyle(const FontBases& bases);
+// A date's month under its day, a position's second figure.
+LabelStyle centredDetailStyle(const FontBases& bases);
+// A row's big figure beside the name: a date's day, a position.
+LabelStyle figureStyle(const FontBases& bases);
+// The captions of the coloured header rows: a figure in white.
+LabelStyle headerCaptionStyle(const FontBases& bases);
+// The two lines of a figures grid: a small caption over a heavy value.
+LabelStyle gridTitleStyle(const FontBases& bases);
+LabelStyle gridValueStyle(const FontBases& bases);
 
 // A tinted card button titled in `color` on a fifth of it.
 void actionButtonStyle(ui::Button& button, gfx::Color color, const FontBases& bases);
