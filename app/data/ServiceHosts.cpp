@@ -24,6 +24,12 @@ ServiceHosts ServiceHosts::fromEnvironment() {
     overrideFrom("SORVANE_RESULTS_HOST", hosts.resultsAPI);
     overrideFrom("SORVANE_LIVETIMING_HOST", hosts.liveTiming);
     overrideFrom("SORVANE_POLLS_HOST", hosts.polls);
+    overrideFrom("SORVANE_MEDIA_HOST", hosts.mediaImages);
+    overrideFrom("SORVANE_FIA_NEWS_HOST", hosts.fiaNews);
+    overrideFrom("SORVANE_AUTOSPORT_NEWS_HOST", hosts.autosportNews);
+    overrideFrom("SORVANE_GPBLOG_NEWS_HOST", hosts.gpblogNews);
+    overrideFrom("SORVANE_BBC_NEWS_HOST", hosts.bbcNews);
+    overrideFrom("SORVANE_SHIFTF1_NEWS_HOST", hosts.shiftF1News);
     return hosts;
 }
 

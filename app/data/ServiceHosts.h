@@ -8,6 +8,13 @@ struct ServiceHosts {
     std::string resultsAPI = "ergast.com";                // SORVANE_RESULTS_HOST
     std::string liveTiming = "livetiming.formula1.com";  // SORVANE_LIVETIMING_HOST
     std::string polls = "polls.sorvane.test";            // SORVANE_POLLS_HOST
+    std::string mediaImages = "media.formula1.com";      // SORVANE_MEDIA_HOST: circuit maps
+    // The five news feeds, in the news screen's order.
+    std::string fiaNews = "fia.news.sorvane.test";              // SORVANE_FIA_NEWS_HOST
+    std::string autosportNews = "autosport.news.sorvane.test";  // SORVANE_AUTOSPORT_NEWS_HOST
+    std::string gpblogNews = "gpblog.news.sorvane.test";        // SORVANE_GPBLOG_NEWS_HOST
+    std::string bbcNews = "bbc.news.sorvane.test";              // SORVANE_BBC_NEWS_HOST
+    std::string shiftF1News = "shiftf1.news.sorvane.test";      // SORVANE_SHIFTF1_NEWS_HOST
 
     static const ServiceHosts& current();
     // Tests point the app at their own hosts; the change holds until the next call.

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ModelTestSupport.h"
+#include "RecordedDecoding.h"
 #include "data/CircuitModels.h"
 #include "data/ConstructorModels.h"
 #include "data/DriverModels.h"
@@ -21,32 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    std::string table;          // the table key inside MRData, "" when there is none
-    std::string error;          // empty when the document decoded
-};
-
-// Decodes a recorded body with the model family its table names.
-Outcome decodeByTable(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    auto json = nlohmann::json::parse(bytes, nullptr, false, true);
-    Outcome outcome;
-    if (json.is_object() && json.contains("MRData") && json["MRData"].is_object()) {
-        for (const auto& [key, value] : json["MRData"].items()) {
-            if (key.ends_with("Table")) outcome.table = key;
-        }
-    }
-    auto describe = [](const auto& result) { return result ? std::string{} : result.error().description(); };
-    if (outcome.table == "RaceTable") outcome.error = describe(modeltest::decode<RaceModel>(bytes));
-    else if (outcome.table == "StandingsTable") outcome.error = describe(modeltest::decode<StandingModel>(bytes));
-    else if (outcome.table == "CircuitTable") outcome.error = describe(modeltest::decode<CircuitModel>(bytes));
-    else if (outcome.table == "ConstructorTable") outcome.error = describe(modeltest::decode<ConstructorModel>(bytes));
-    else if (outcome.table == "DriverTable") outcome.error = describe(modeltest::decode<DriverModel>(bytes));
-    else if (outcome.table == "StatusTable") outcome.error = describe(modeltest::decode<StatusModel>(bytes));
-    return outcome;
-}
+using modeltest::decodeByTable;
 
 std::vector<fs::path> jsonFilesUnder(const fs::path& root) {
     std::vector<fs::path> files;

@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ModelTestSupport.h"
+#include "RecordedDecoding.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/EventsModel.h"
 #include "livetiming/PredictionsModel.h"
@@ -26,37 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace livetiming;
-
-// The timing-app state carries each car's stints in the same form as the tyre stint file.
-struct TimingAppLine {
-    std::vector<StintModel> stints;
-    static constexpr auto codingKeys = std::tuple{foundation::field("Stints", &TimingAppLine::stints)};
-};
-struct TimingAppData {
-    std::map<std::string, TimingAppLine> lines;
-    static constexpr auto codingKeys = std::tuple{foundation::field("Lines", &TimingAppData::lines)};
-};
-
-template <class T>
-std::string decodingError(std::string_view bytes) {
-    auto result = modeltest::decode<T>(bytes);
-    return result ? std::string{} : result.error().description();
-}
-
-// The decoder of each file kind the app models; "" when the name is no such kind.
-std::function<std::string(std::string_view)> decoderFor(const std::string& stem) {
-    if (stem == "Index" || stem.starts_with("Index20")) return decodingError<EventsModel>;
-    if (stem == "DriverList") return decodingError<std::map<std::string, DriverListPartModel>>;
-    if (stem == "TeamRadio") return decodingError<TeamRadioModel>;
-    if (stem == "WeatherData") return decodingError<WeatherModel>;
-    if (stem == "TimingData") return decodingError<TimingData>;
-    if (stem == "TopThree") return decodingError<TopThreeModel>;
-    if (stem == "ChampionshipPrediction") return decodingError<PredictionsModel>;
-    if (stem == "RaceControlMessages") return decodingError<RaceControlMessageModel>;
-    if (stem == "TyreStintSeries") return decodingError<TyresModel>;
-    if (stem == "TimingAppData") return decodingError<TimingAppData>;
-    return {};
-}
+using modeltest::TimingAppData;
+using modeltest::decoderFor;
 
 std::string readFile(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);

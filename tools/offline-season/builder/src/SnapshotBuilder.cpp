@@ -45,6 +45,24 @@ std::expected<void, std::string> copyRecorded(const BuildContext& context, Seaso
   return {};
 }
 
+// A subscribe reply marks each topic's state with "_kf": true, which the static tree never serves
+// and which the app's dictionaries of cars cannot read; the marker is dropped, the rest kept as is.
+std::expected<void, std::string> copyKeyframe(const BuildContext& context, SeasonSnapshot& snapshot,
+                                              const std::string& fixturePath, const std::string& snapshotPath) {
+  const std::string keyframe = "the topic's keyframe in the live service's subscribe reply (state before "
+                               "the start; no byte-order mark)";
+  auto bytes = context.read(fixturePath);
+  if (!bytes) return std::unexpected(bytes.error());
+  auto document = parsed(*bytes);
+  if (!document || !document->is_object() || !document->contains("_kf"))
+    return copyRecorded(context, snapshot, fixturePath, snapshotPath, "as recorded: " + keyframe);
+  document->erase("_kf");
+  snapshot.add(snapshotPath, {compact(*document), Origin::derived, {fixturePath},
+                              keyframe + ", as recorded but without its \"_kf\" marker, which the "
+                              "static tree never carries"});
+  return {};
+}
+
 std::expected<void, std::string> addDerivedRounds(const BuildContext& context, SeasonSnapshot& snapshot) {
   const std::string& season = context.options.season;
   for (const char* kind : perRoundKinds) {
@@ -205,9 +223,7 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
       if (name.ends_with(".z.json") || name.starts_with("initial-state")) continue;
       std::string target = "livetiming/" + *sessionPath + name;
       if (snapshot.contains(target)) continue;
-      auto copied = copyRecorded(context, snapshot, fixturePath, target,
-                                 "as recorded: the topic's keyframe in the live service's subscribe "
-                                 "reply (state before the start; no byte-order mark)");
+      auto copied = copyKeyframe(context, snapshot, fixturePath, target);
       if (!copied) return copied;
     }
   }
@@ -258,10 +274,10 @@ std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& opt
       "recorded: the bytes of the named fixture, unchanged. derived: computed from the named recorded",
       "files only, as described. generated: written by the tool. Fixture paths are relative to the",
       "project's recorded-data folder (see its SOURCES.md and MANIFEST.tsv).",
-      "now = " + options.now + ": Azerbaijan Grand Prix race day (round 4). The app opens a race's live",
-      "screen from midnight to 03:00 of the race day, device time, and gives it the first session of",
-      "type Race, here the Sprint, whose TimingData stream was recorded; rounds 1-3 are finished and",
-      "rounds 5-22 upcoming. With the device clock in UTC (or UTC+1, UTC+2) the live window holds now.",
+      "now = " + options.now + ": during the Azerbaijan Grand Prix (round 4). The app shows a race live",
+      "from its start (date and time, UTC) until three hours later and gives the live screen the first",
+      "session of type Race, here the Sprint, whose TimingData stream was recorded and is replayed with",
+      "its Started status at the race's start; rounds 1-3 are finished and rounds 5-22 upcoming.",
       "Rounds 2 and 3 have no recorded standings, so the current standings are those after round 1.",
   };
   std::string listing = snapshot.sourcesListing(header);

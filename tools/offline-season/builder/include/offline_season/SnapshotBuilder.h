@@ -13,17 +13,18 @@ namespace offline_season {
 struct BuildOptions {
   std::filesystem::path fixtures;  // the recorded data (results-api/, livetiming/, MANIFEST.tsv)
   std::string season = "2023";
-  // The snapshot's "now" (ISO 8601, UTC): Azerbaijan race day, inside the window in which the app
-  // treats that weekend as under way (see docs/offline-season.md).
-  std::string now = "2023-04-30T00:30:00Z";
+  // The snapshot's "now" (ISO 8601, UTC): twenty minutes after the Azerbaijan race's start, inside
+  // the three hours in which the app shows that race live (see docs/offline-season.md).
+  std::string now = "2023-04-30T11:20:00Z";
   // Sessions replayed live from their streams, and the instant at which each stream's elapsed time
-  // is zero: the sprint is three laps old at "now".
+  // is zero: the sprint's recorded "Started" (45:16.3 into its streams) falls at the race's real
+  // start, 11:00, so at "now" it is twenty minutes into its running.
   struct Replay {
     std::string sessionPath;  // relative to the static base, ending in "/"
     std::string streamOrigin;  // ISO 8601, UTC
   };
   std::vector<Replay> replays = {
-      {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-29T23:40:00Z"}};
+      {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-30T10:14:44Z"}};
   // Team-radio clips are spoken and encoded (espeak-ng, lame) only when asked; otherwise the clips
   // of the snapshot in `existingMedia` are kept, so a rebuild needs no media tools.
   bool withMedia = false;

@@ -1,0 +1,197 @@
+#include "offline/OfflineSeason.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "data/CountryFlags.h"
+#include "foundation/Clock.h"
+#include "foundation/JSONCoding.h"
+#include "foundation/URL.h"
+#include "net/SnapshotProtocol.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<int> digits(std::string_view text) {
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> readText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text;
+}
+
+// replay.tsv: "<session path>\t<stream origin>" lines under comment lines.
+std::expected<std::vector<net::StreamReplaySetting>, std::string> replaysIn(const fs::path& file) {
+    auto text = readText(file);
+    if (!text) return std::unexpected("cannot read " + file.string());
+    std::vector<net::StreamReplaySetting> replays;
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);) {
+        line = trimmed(line);
+        if (line.empty() || line.starts_with('#')) continue;
+        auto tab = line.find('\t');
+        auto origin = tab == std::string::npos ? std::nullopt : instantFromISO8601(line.substr(tab + 1));
+        if (!origin) return std::unexpected(file.string() + ": unreadable line \"" + line + "\"");
+        replays.push_back({line.substr(0, tab), *origin});
+    }
+    return replays;
+}
+
+// The hosts the embedded flag list points at.
+std::set<std::string> flagHosts() {
+    std::set<std::string> hosts;
+    auto flags = foundation::JSONDecoder{}.decode<std::vector<CountryFlagsModel>>(
+        foundation::Data::fromString(CountryFlagsJSON::shared().countryFlagsJSON));
+    if (!flags) return hosts;
+    for (const auto& entry : *flags) {
+        auto url = foundation::URL::fromString(entry.flag);
+        if (url && url->host()) hosts.insert(*url->host());
+    }
+    return hosts;
+}
+
+struct HostFolder {
+    std::string host;
+    net::SnapshotFolder folder;
+};
+
+std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& hosts,
+                                    std::vector<net::StreamReplaySetting> replays) {
+    auto at = [&](std::string host, std::string folder, std::string prefix) {
+        HostFolder entry{std::move(host), {}};
+        entry.folder.root = season / folder;
+        entry.folder.pathPrefix = std::move(prefix);
+        return entry;
+    };
+    auto feed = [&](std::string host, std::string folder) {
+        auto entry = at(std::move(host), "rss/" + folder, "/");
+        entry.folder.fallbackContentType = "application/rss+xml";
+        return entry;
+    };
+    std::vector<HostFolder> folders{
+        at(hosts.resultsAPI, "results-api", "/api/f1/"),
+        at(hosts.liveTiming, "livetiming", "/static/"),
+        at(hosts.polls, "polls", "/"),
+        // Headshots: the host the recorded driver lists name. Circuit maps: the media host.
+        at("www.formula1.com", "images", "/"),
+        at(hosts.mediaImages, "images", "/"),
+        feed(hosts.fiaNews, "fia"),
+        feed(hosts.autosportNews, "autosport"),
+        feed(hosts.gpblogNews, "gpblog"),
+        feed(hosts.bbcNews, "bbc"),
+        feed(hosts.shiftF1News, "shiftf1"),
+    };
+    folders[1].folder.replays = std::move(replays);
+    for (const auto& host : flagHosts()) folders.push_back(at(host, "flags", "/"));
+    return folders;
+}
+
+}  // namespace
+
+std::optional<foundation::Date> instantFromISO8601(std::string_view text) {
+    // yyyy-MM-ddTHH:mm:ssZ
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return std::nullopt;
+    auto year = digits(text.substr(0, 4)), month = digits(text.substr(5, 2)), day = digits(text.substr(8, 2));
+    auto hour = digits(text.substr(11, 2)), minute = digits(text.substr(14, 2)), second = digits(text.substr(17, 2));
+    if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
+    std::chrono::year_month_day date{std::chrono::year(*year), std::chrono::month(*month), std::chrono::day(*day)};
+    if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    auto seconds = std::chrono::sys_days(date).time_since_epoch() + std::chrono::hours(*hour) +
+                   std::chrono::minutes(*minute) + std::chrono::seconds(*second);
+    return foundation::Date::fromUnix(static_cast<double>(std::chrono::duration_cast<std::chrono::seconds>(seconds).count()));
+}
+
+fs::path OfflineSettings::defaultDataDirectory() { return SORVANE_DATA_DIR; }
+
+std::expected<OfflineSettings, std::string> OfflineSettings::fromEnvironment() {
+    auto variable = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        if (!value || !*value) return std::nullopt;
+        return std::string(value);
+    };
+    OfflineSettings settings;
+    if (auto data = variable("SORVANE_DATA")) {
+        if (*data != "offline" && *data != "live")
+            return std::unexpected("SORVANE_DATA is \"" + *data + "\"; it must be \"offline\" or \"live\"");
+        settings.live = *data == "live";
+    }
+    settings.dataDirectory = variable("SORVANE_DATA_DIR").value_or(defaultDataDirectory().string());
+    if (auto now = variable("SORVANE_NOW")) {
+        settings.now = instantFromISO8601(*now);
+        if (!settings.now) return std::unexpected("SORVANE_NOW is \"" + *now + "\"; it must read like 2023-04-30T11:20:00Z");
+    }
+    if (auto speed = variable("SORVANE_REPLAY_SPEED")) {
+        char* end = nullptr;
+        settings.replaySpeed = std::strtod(speed->c_str(), &end);
+        if (end != speed->c_str() + speed->size() || !std::isfinite(settings.replaySpeed) || settings.replaySpeed <= 0)
+            return std::unexpected("SORVANE_REPLAY_SPEED is \"" + *speed + "\"; it must be a number above 0");
+    }
+    return settings;
+}
+
+std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSettings& settings, const ServiceHosts& hosts,
+                                                               std::shared_ptr<net::ProtocolRegistry> registry) {
+    OfflineSeason season;
+    season.registry_ = std::move(registry);
+    if (settings.live) {
+        foundation::Clock::setCurrent(nullptr);
+        season.startedAt_ = foundation::Date::now();
+        return season;
+    }
+    const fs::path root = settings.dataDirectory / "offline-season";
+    auto now = settings.now;
+    if (!now) {
+        auto text = readText(root / "now.txt");
+        if (!text) return std::unexpected("cannot read " + (root / "now.txt").string());
+        now = instantFromISO8601(trimmed(*text));
+        if (!now) return std::unexpected((root / "now.txt").string() + " holds no ISO 8601 UTC instant");
+    }
+    auto replays = replaysIn(root / "replay.tsv");
+    if (!replays) return std::unexpected(replays.error());
+
+    // Every protocol is made before any is registered, so a broken snapshot registers nothing.
+    std::vector<std::pair<std::string, net::ProtocolHandler>> handlers;
+    for (auto& [host, folder] : hostFolders(root, hosts, std::move(*replays))) {
+        auto protocol = net::SnapshotProtocol::make(std::move(folder));
+        if (!protocol) return std::unexpected(protocol.error());
+        handlers.emplace_back(host, (*protocol)->handler());
+    }
+    for (auto& [host, handler] : handlers) {
+        season.registry_->registerHandler(host, std::move(handler));
+        season.hosts_.push_back(host);
+    }
+    foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*now, settings.replaySpeed));
+    season.startedAt_ = *now;
+    return season;
+}
+
+std::expected<OfflineSeason, std::string> OfflineSeason::startFromEnvironment() {
+    auto settings = OfflineSettings::fromEnvironment();
+    if (!settings) return std::unexpected(settings.error());
+    return start(*settings);
+}
+
+void OfflineSeason::stop() {
+    for (const auto& host : hosts_) registry_->unregisterHandler(host);
+    hosts_.clear();
+    foundation::Clock::setCurrent(nullptr);
+}

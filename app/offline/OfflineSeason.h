@@ -1,0 +1,52 @@
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/ServiceHosts.h"
+#include "foundation/Date.h"
+#include "net/ProtocolRegistry.h"
+
+// Where the app's data comes from, read once from the environment at start-up.
+struct OfflineSettings {
+    bool live = false;                    // SORVANE_DATA: "offline" (the default) or "live"
+    std::filesystem::path dataDirectory;  // SORVANE_DATA_DIR: the folder holding offline-season/
+    std::optional<foundation::Date> now;  // SORVANE_NOW; the snapshot's now.txt when not given
+    double replaySpeed = 1;               // SORVANE_REPLAY_SPEED: seconds of season per second
+
+    static std::filesystem::path defaultDataDirectory();
+    // A value that cannot be read is an error naming the variable, never a silent default.
+    static std::expected<OfflineSettings, std::string> fromEnvironment();
+};
+
+// "2023-04-30T11:20:00Z"; nothing for any other form.
+std::optional<foundation::Date> instantFromISO8601(std::string_view text);
+
+// The 2023 season answered in-process from data/offline-season: a snapshot handler for each
+// configured host, and a clock that starts at the snapshot's "now".
+class OfflineSeason {
+public:
+    // Offline: registers the handlers and installs an offset clock. Live: registers nothing and
+    // installs the system clock.
+    static std::expected<OfflineSeason, std::string> start(
+        const OfflineSettings& settings, const ServiceHosts& hosts = ServiceHosts::current(),
+        std::shared_ptr<net::ProtocolRegistry> registry = net::ProtocolRegistry::global());
+    // What the app calls at start-up.
+    static std::expected<OfflineSeason, std::string> startFromEnvironment();
+
+    const std::vector<std::string>& hosts() const { return hosts_; }
+    foundation::Date startedAt() const { return startedAt_; }
+
+    // Unregisters the handlers and restores the system clock (for tests).
+    void stop();
+
+private:
+    std::shared_ptr<net::ProtocolRegistry> registry_;
+    std::vector<std::string> hosts_;
+    foundation::Date startedAt_;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/Date.h"
+#include "net/ProtocolRegistry.h"
+
+namespace net {
+
+// A session of the folder whose live-timing topics are replayed from their ".jsonStream" files.
+struct StreamReplaySetting {
+    std::string sessionFolder;        // relative to the protocol's root, ending in "/"
+    foundation::Date streamOrigin;    // the instant at which the streams' elapsed time is zero
+};
+
+struct SnapshotFolder {
+    std::filesystem::path root;
+    // The part of the URL path that the folder stands for: "/api/f1/" maps "/api/f1/2023.json" to
+    // root/2023.json. Paths outside it are not recorded.
+    std::string pathPrefix = "/";
+    // Served for a path that ends in "/", the first that exists.
+    std::vector<std::string> indexFileNames = {"index.json", "index.xml"};
+    // For files whose extension names no type (a feed at "/rss").
+    std::string fallbackContentType = "application/octet-stream";
+    std::vector<StreamReplaySetting> replays;
+};
+
+// Answers one host from a folder tree, as a static web server would: GET (and HEAD) of a recorded
+// file is 200 with its bytes, anything unrecorded 404, other methods 405. Topics of a replayed
+// session are answered with the state folded up to the current clock's moment.
+class SnapshotProtocol {
+public:
+    // Fails when the root is no folder or a replayed stream cannot be read; streams are parsed here so
+    // that the network thread never does.
+    static std::expected<std::shared_ptr<SnapshotProtocol>, std::string> make(SnapshotFolder folder);
+
+    std::expected<ProtocolAnswer, URLError> answer(const Request& request) const;
+    // A handler for the registry; it keeps the protocol alive.
+    ProtocolHandler handler() const;
+
+    struct State;
+    explicit SnapshotProtocol(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+// The type a file is served with, by its extension; empty when the extension names none.
+std::string contentTypeForExtension(std::string_view extension);
+
+}  // namespace net

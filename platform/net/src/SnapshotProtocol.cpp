@@ -1,0 +1,217 @@
+#include "net/SnapshotProtocol.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "foundation/Clock.h"
+#include "foundation/PercentEncoding.h"
+#include "livefeed/StreamFold.h"
+
+namespace net {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ReplayedTopic {
+    livefeed::StreamReplay replay;
+    std::chrono::milliseconds firstUpdate;
+    foundation::Date origin;
+};
+
+std::optional<std::string> readWhole(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad()) return std::nullopt;
+    return bytes;
+}
+
+// The segments of a relative path, empty ones dropped (as servers merge repeated slashes); nothing when
+// a segment would climb or could not name a file.
+std::optional<std::vector<std::string>> safeSegments(std::string_view path) {
+    std::vector<std::string> segments;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = std::min(path.find('/', start), path.size());
+        std::string_view segment = path.substr(start, end - start);
+        if (segment == "." || segment == ".." || segment.find('\0') != std::string_view::npos) return std::nullopt;
+        if (!segment.empty()) segments.emplace_back(segment);
+        start = end + 1;
+    }
+    return segments;
+}
+
+std::string joined(const std::vector<std::string>& segments) {
+    std::string path;
+    for (const auto& segment : segments) path += (path.empty() ? "" : "/") + segment;
+    return path;
+}
+
+bool isInside(const fs::path& path, const fs::path& root) {
+    auto [rootEnd, pathAt] = std::ranges::mismatch(root, path);
+    return rootEnd == root.end();
+}
+
+// "laps.json" with "limit=1200" is recorded as "laps.limit=1200.json".
+std::string withQueryFolded(const std::string& name, const std::string& query) {
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name + "." + query;
+    return name.substr(0, dot) + "." + query + name.substr(dot);
+}
+
+}  // namespace
+
+struct SnapshotProtocol::State {
+    SnapshotFolder folder;
+    fs::path canonicalRoot;
+    mutable std::mutex replayMutex;
+    mutable std::map<std::string, ReplayedTopic, std::less<>> topics;  // by "<session>/<Topic>.json"
+};
+
+std::string contentTypeForExtension(std::string_view extension) {
+    static const std::map<std::string, std::string, std::less<>> types{
+        {"json", "application/json"}, {"jsonStream", "application/json"}, {"xml", "application/xml"},
+        {"rss", "application/rss+xml"}, {"svg", "image/svg+xml"},        {"png", "image/png"},
+        {"jpg", "image/jpeg"},          {"jpeg", "image/jpeg"},          {"webp", "image/webp"},
+        {"gif", "image/gif"},           {"mp3", "audio/mpeg"},           {"txt", "text/plain"},
+        {"tsv", "text/tab-separated-values"}, {"html", "text/html"}};
+    auto found = types.find(extension);
+    return found == types.end() ? std::string{} : found->second;
+}
+
+namespace {
+
+ProtocolAnswer answerWith(const Request& request, int status, HTTPHeaders headers, std::string body) {
+    headers.set("Content-Length", std::to_string(body.size()));
+    if (request.method == "HEAD") body.clear();
+    return {Response::make(request.url, status, std::move(headers)), foundation::Data::fromString(body)};
+}
+
+ProtocolAnswer errorPage(const Request& request, int status, std::string_view title, HTTPHeaders headers = {}) {
+    headers.set("Content-Type", "text/html; charset=utf-8");
+    std::string body = "<html><head><title>" + std::to_string(status) + " " + std::string(title) +
+                       "</title></head><body><h1>" + std::string(title) + "</h1></body></html>\n";
+    return answerWith(request, status, std::move(headers), std::move(body));
+}
+
+ProtocolAnswer notFound(const Request& request) { return errorPage(request, 404, "Not Found"); }
+
+std::string contentTypeOf(const fs::path& file, const SnapshotFolder& folder) {
+    std::string extension = file.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    std::string type = contentTypeForExtension(extension);
+    if (type.empty()) return folder.fallbackContentType;
+    if (type == "application/json" || type.starts_with("text/") || type.ends_with("xml")) type += "; charset=utf-8";
+    return type;
+}
+
+std::optional<std::string> replayedKeyframe(const SnapshotProtocol::State& state, const std::string& relative) {
+    std::lock_guard lock(state.replayMutex);
+    auto found = state.topics.find(relative);
+    if (found == state.topics.end()) return std::nullopt;
+    auto& topic = found->second;
+    double seconds = foundation::Clock::current()->now().timeIntervalSince(topic.origin);
+    // Before the first update the session already has its opening state, as the static tree would.
+    auto elapsed = std::max(std::chrono::milliseconds(std::llround(seconds * 1000)), topic.firstUpdate);
+    return livefeed::keyframeText(topic.replay.stateAt(elapsed));
+}
+
+std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State& state, const Request& request) {
+    if (!request.url) return std::unexpected(URLError(URLError::badURL));
+    if (request.method != "GET" && request.method != "HEAD")
+        return errorPage(request, 405, "Method Not Allowed", {{"Allow", "GET, HEAD"}});
+
+    const std::string& encodedPath = request.url->percentEncodedPath();
+    const std::string& prefix = state.folder.pathPrefix;
+    if (!encodedPath.starts_with(prefix)) return notFound(request);
+    std::string_view rest = std::string_view(encodedPath).substr(prefix.size());
+    bool wantsFolder = rest.empty() || rest.ends_with('/');
+    auto decoded = foundation::removingPercentEncoding(rest);
+    if (!decoded) return errorPage(request, 400, "Bad Request");
+    auto segments = safeSegments(*decoded);
+    if (!segments) return notFound(request);
+
+    const auto& query = request.url->query();
+    if (query && !query->empty() && !wantsFolder && !segments->empty()) {
+        if (query->find('/') != std::string::npos) return notFound(request);
+        segments->back() = withQueryFolded(segments->back(), *query);
+    }
+
+    std::string relative = joined(*segments);
+    if (auto keyframe = replayedKeyframe(state, relative))
+        return answerWith(request, 200, {{"Content-Type", "application/json; charset=utf-8"}}, std::move(*keyframe));
+
+    std::error_code error;
+    fs::path target = fs::canonical(state.canonicalRoot / relative, error);
+    if (error || !isInside(target, state.canonicalRoot)) return notFound(request);
+    if (fs::is_directory(target, error)) {
+        if (!wantsFolder) {
+            // A folder named without its slash: servers send the client to the folder's address.
+            return errorPage(request, 301, "Moved Permanently", {{"Location", encodedPath + "/"}});
+        }
+        auto index = std::ranges::find_if(state.folder.indexFileNames,
+                                          [&](const std::string& name) { return fs::is_regular_file(target / name, error); });
+        if (index == state.folder.indexFileNames.end()) return notFound(request);
+        target = fs::canonical(target / *index, error);
+        if (error || !isInside(target, state.canonicalRoot)) return notFound(request);
+    } else if (wantsFolder) {
+        return notFound(request);
+    }
+    if (!fs::is_regular_file(target, error)) return notFound(request);
+    auto bytes = readWhole(target);
+    if (!bytes) return errorPage(request, 500, "Internal Server Error");
+    return answerWith(request, 200, {{"Content-Type", contentTypeOf(target, state.folder)}}, std::move(*bytes));
+}
+
+}  // namespace
+
+std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::make(SnapshotFolder folder) {
+    auto state = std::make_shared<State>();
+    std::error_code error;
+    state->canonicalRoot = fs::canonical(folder.root, error);
+    if (error || !fs::is_directory(state->canonicalRoot))
+        return std::unexpected("snapshot folder " + folder.root.string() + " is not a readable folder");
+    if (folder.pathPrefix.empty() || folder.pathPrefix.front() != '/') folder.pathPrefix.insert(0, "/");
+    if (folder.pathPrefix.back() != '/') folder.pathPrefix += '/';
+
+    for (const auto& setting : folder.replays) {
+        auto segments = safeSegments(setting.sessionFolder);
+        if (!segments) return std::unexpected("replayed session " + setting.sessionFolder + " leaves the folder");
+        std::string session = joined(*segments);
+        fs::path sessionPath = state->canonicalRoot / session;
+        if (!fs::is_directory(sessionPath, error))
+            return std::unexpected("replayed session " + setting.sessionFolder + " is not in " + folder.root.string());
+        for (const auto& entry : fs::directory_iterator(sessionPath, error)) {
+            if (entry.path().extension() != ".jsonStream" || !entry.is_regular_file()) continue;
+            if (!isInside(fs::canonical(entry.path(), error), state->canonicalRoot)) continue;
+            auto text = readWhole(entry.path());
+            if (!text) return std::unexpected("cannot read " + entry.path().string());
+            auto stream = livefeed::parseStream(*text);
+            if (stream.updates.empty()) continue;  // nothing to replay: the static keyframe stands
+            auto first = stream.updates.front().elapsed;
+            std::string key = session + "/" + entry.path().stem().string() + ".json";
+            state->topics.insert_or_assign(
+                key, ReplayedTopic{livefeed::StreamReplay(std::move(stream)), first, setting.streamOrigin});
+        }
+        if (error) return std::unexpected("cannot list " + sessionPath.string() + ": " + error.message());
+    }
+    state->folder = std::move(folder);
+    return std::make_shared<SnapshotProtocol>(std::move(state));
+}
+
+std::expected<ProtocolAnswer, URLError> SnapshotProtocol::answer(const Request& request) const {
+    return answerFrom(*state_, request);
+}
+
+ProtocolHandler SnapshotProtocol::handler() const {
+    return [state = state_](const Request& request) { return answerFrom(*state, request); };
+}
+
+}  // namespace net

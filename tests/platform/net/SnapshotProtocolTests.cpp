@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "Recorder.h"
+#include "foundation/Clock.h"
+#include "net/SnapshotProtocol.h"
+
+using namespace net;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string session = "2023/Baku/Sprint/";
+
+class SnapshotFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("snapshot-protocol-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        write("tree/2023.json", R"({"season":"2023"})");
+        write("tree/2023/1/laps.limit=1200.json", R"({"laps":[]})");
+        write("tree/Circuit maps/Baku Map.png", "\x89PNG");
+        write("tree/v1/polls/index.json", "[]");
+        write("tree/rss/f1/news/index.xml", "<rss/>");
+        write("tree/rss/press-release", "<rss/>");
+        write("tree/TeamRadio/clip.mp3", "ID3");
+        write("outside.json", "secret");
+        fs::create_symlink(root / "outside.json", root / "tree/escape.json");
+        fs::create_symlink(root, root / "tree/up");
+    }
+    void TearDown() override {
+        foundation::Clock::setCurrent(nullptr);
+        fs::remove_all(root);
+    }
+    void write(const std::string& relative, const std::string& bytes) {
+        fs::create_directories((root / relative).parent_path());
+        std::ofstream(root / relative, std::ios::binary) << bytes;
+    }
+    std::shared_ptr<SnapshotProtocol> protocol(std::string prefix = "/api/f1/", std::vector<StreamReplaySetting> replays = {}) {
+        auto made = SnapshotProtocol::make({.root = root / "tree", .pathPrefix = std::move(prefix),
+                                            .fallbackContentType = "application/rss+xml", .replays = std::move(replays)});
+        EXPECT_TRUE(made) << made.error();
+        return made ? *made : nullptr;
+    }
+    static ProtocolAnswer get(const SnapshotProtocol& snapshot, const std::string& address, std::string method = "GET") {
+        Request request(url(address));
+        request.method = std::move(method);
+        auto answer = snapshot.answer(request);
+        EXPECT_TRUE(answer);
+        return answer ? *answer : ProtocolAnswer{};
+    }
+
+    fs::path root;
+};
+
+TEST_F(SnapshotFolderTest, recordedFilesAnswerWithTheirBytesTypeAndLength) {
+    auto results = protocol();
+    auto season = get(*results, "http://results.test/api/f1/2023.json");
+    EXPECT_EQ(season.response.statusCode, 200);
+    EXPECT_EQ(season.body.view(), R"({"season":"2023"})");
+    EXPECT_EQ(season.response.mimeType, "application/json");
+    EXPECT_EQ(season.response.expectedContentLength, 17);
+
+    auto media = protocol("/");
+    auto map = get(*media, "https://media.test/Circuit%20maps/Baku%20Map.png");
+    EXPECT_EQ(map.response.statusCode, 200);
+    EXPECT_EQ(map.response.mimeType, "image/png");
+    EXPECT_EQ(get(*media, "https://media.test/TeamRadio/clip.mp3").response.mimeType, "audio/mpeg");
+    auto feed = get(*media, "https://fia.test/rss/press-release");
+    EXPECT_EQ(feed.body.view(), "<rss/>");
+    EXPECT_EQ(feed.response.mimeType, "application/rss+xml");
+
+    // A query is part of the recorded file's name; doubled slashes are merged as servers do.
+    EXPECT_EQ(get(*results, "http://results.test/api/f1/2023/1/laps.json?limit=1200").body.view(), R"({"laps":[]})");
+    EXPECT_EQ(get(*results, "http://results.test/api/f1//2023.json").response.statusCode, 200);
+
+    auto head = get(*results, "http://results.test/api/f1/2023.json", "HEAD");
+    EXPECT_EQ(head.response.statusCode, 200);
+    EXPECT_EQ(head.response.expectedContentLength, 17);
+    EXPECT_TRUE(head.body.empty());
+}
+
+TEST_F(SnapshotFolderTest, folderAddressesServeTheirIndexFile) {
+    auto snapshot = protocol("/");
+    auto polls = get(*snapshot, "https://polls.test/v1/polls/");
+    EXPECT_EQ(polls.response.statusCode, 200);
+    EXPECT_EQ(polls.body.view(), "[]");
+    auto news = get(*snapshot, "https://autosport.test/rss/f1/news/");
+    EXPECT_EQ(news.body.view(), "<rss/>");
+    EXPECT_EQ(news.response.mimeType, "application/xml");
+
+    auto bare = get(*snapshot, "https://polls.test/v1/polls");
+    EXPECT_EQ(bare.response.statusCode, 301);
+    EXPECT_EQ(bare.response.headers.value("Location"), "/v1/polls/");
+    EXPECT_EQ(get(*snapshot, "https://polls.test/v1/").response.statusCode, 404);  // no index there
+    EXPECT_EQ(get(*snapshot, "https://polls.test/v1/polls/index.json/").response.statusCode, 404);
+}
+
+TEST_F(SnapshotFolderTest, unrecordedPathsAndOtherMethodsAreRefusedLikeAServer) {
+    auto snapshot = protocol();
+    auto missing = get(*snapshot, "http://results.test/api/f1/2023/2/results.json");
+    EXPECT_EQ(missing.response.statusCode, 404);
+    EXPECT_EQ(missing.response.mimeType, "text/html");
+    EXPECT_FALSE(missing.body.empty());
+    EXPECT_FALSE(nlohmann::json::accept(missing.body.view()));
+    EXPECT_EQ(get(*snapshot, "http://results.test/other/2023.json").response.statusCode, 404);
+
+    auto post = get(*snapshot, "http://results.test/api/f1/2023.json", "POST");
+    EXPECT_EQ(post.response.statusCode, 405);
+    EXPECT_EQ(post.response.headers.value("Allow"), "GET, HEAD");
+    EXPECT_EQ(get(*snapshot, "http://results.test/api/f1/%E2%28.json").response.statusCode, 400);
+}
+
+TEST_F(SnapshotFolderTest, nothingOutsideTheFolderIsEverServed) {
+    auto snapshot = protocol("/");
+    for (const char* address : {"https://h.test/../outside.json", "https://h.test/%2E%2E/outside.json",
+                                "https://h.test/rss/%2e%2e/%2e%2e/outside.json", "https://h.test/%2Foutside.json",
+                                "https://h.test/escape.json", "https://h.test/up/outside.json",
+                                "https://h.test/2023.json%00.png"}) {
+        auto answer = get(*snapshot, address);
+        EXPECT_NE(answer.response.statusCode, 200) << address;
+        EXPECT_NE(answer.body.view(), "secret") << address;
+    }
+    EXPECT_FALSE(SnapshotProtocol::make({.root = root / "absent", .replays = {}}));
+    // A link that stays inside the folder is followed.
+    EXPECT_EQ(get(*snapshot, "https://h.test/up/tree/2023.json").response.statusCode, 200);
+}
+
+TEST_F(SnapshotFolderTest, answersReachTasksThroughTheRegistry) {
+    auto registry = std::make_shared<ProtocolRegistry>();
+    registry->registerHandler("results.test", protocol()->handler());
+    SessionConfiguration configuration;
+    configuration.protocols = registry;
+    auto recorder = std::make_shared<Recorder>();
+    auto session = Session::make(configuration, recorder);
+    session->dataTask(url("http://results.test/api/f1/2023.json"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+}
+
+class ReplayTest : public SnapshotFolderTest {
+protected:
+    void SetUp() override {
+        SnapshotFolderTest::SetUp();
+        write("tree/" + session + "TimingData.jsonStream",
+              "\xEF\xBB\xBF" "00:00:05.000{\"Lines\":{\"1\":{\"Position\":\"1\"},\"11\":{\"Position\":\"2\"}}}\r\n"
+              "00:01:00.000{\"Lines\":{\"1\":{\"Position\":\"2\"},\"11\":{\"Position\":\"1\"}}}\r\n"
+              "00:02:00.000{\"Lines\":{\"1\":{\"Position\":\"1\"},\"11\":{\"Position\":\"2\"}}}\r\n");
+        write("tree/" + session + "TimingData.json", "static");
+        write("tree/" + session + "DriverList.json", R"({"1":{}})");
+        snapshot = protocol("/static/", {{.sessionFolder = session, .streamOrigin = origin}});
+        foundation::Clock::setCurrent(clock);
+    }
+    std::string leaderAt(double secondsAfterOrigin) {
+        clock->set(origin.addingTimeInterval(secondsAfterOrigin));
+        auto answer = get(*snapshot, "https://feed.test/static/" + session + "TimingData.json");
+        EXPECT_EQ(answer.response.statusCode, 200);
+        EXPECT_TRUE(answer.body.view().starts_with("\xEF\xBB\xBF"));
+        auto state = nlohmann::json::parse(answer.body.view().substr(3), nullptr, false);
+        for (const auto& [number, line] : state["Lines"].items())
+            if (line["Position"] == "1") return number;
+        return "";
+    }
+
+    foundation::Date origin{704545200};
+    std::shared_ptr<foundation::ManualClock> clock = std::make_shared<foundation::ManualClock>();
+    std::shared_ptr<SnapshotProtocol> snapshot;
+};
+
+TEST_F(ReplayTest, replayedTopicAnswersTheStateAtTheClocksMoment) {
+    EXPECT_EQ(leaderAt(30), "1");
+    EXPECT_EQ(leaderAt(90), "11");
+    EXPECT_EQ(leaderAt(10 * 3600), "1");  // after the end: the final state
+    EXPECT_EQ(leaderAt(61), "11");        // the clock may go back
+}
+
+TEST_F(ReplayTest, beforeTheOriginTheFirstUpdateIsServedAndOtherTopicsStayStatic) {
+    EXPECT_EQ(leaderAt(-3600), "1");
+    EXPECT_EQ(get(*snapshot, "https://feed.test/static/" + session + "DriverList.json").body.view(), R"({"1":{}})");
+    EXPECT_TRUE(get(*snapshot, "https://feed.test/static/" + session + "TimingData.jsonStream")
+                    .body.view().find("00:01:00.000") != std::string_view::npos);
+}
+
+}  // namespace
