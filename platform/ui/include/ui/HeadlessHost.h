@@ -51,6 +51,11 @@ public:
     void touchCancel();
     void tap(Point point);
     void drag(Point from, Point to, int steps = 8);
+    // The mouse wheel over a point: the innermost scroll view there that can move by (dx, dy)
+    // points of content offset takes it.
+    void wheel(Point point, double dx, double dy);
+    // A right click: opens the context menu of the innermost view there that has one.
+    void secondaryClick(Point point);
 
 private:
     void drawFrame();

@@ -8,6 +8,9 @@
 #include "gfx/ImageEncoder.h"
 #include "quartz/Renderer.h"
 #include "dispatch/RunLoop.h"
+#include "ui/ContextMenuInteraction.h"
+#include "ui/GestureRecognizer.h"
+#include "ui/ScrollView.h"
 
 namespace ui {
 
@@ -21,6 +24,7 @@ HeadlessHost::HeadlessHost(Options options)
     : options_(options), window_(std::make_shared<Window>(Screen{{0, 0, options.size.width, options.size.height}, options.scale})) {
     window_->setRenderHandler([this](Window&) { drawFrame(); });
     window_->makeKeyAndVisible();
+    installGestureHandling(*window_);
 }
 
 HeadlessHost::~HeadlessHost() { window_->setRenderHandler(nullptr); }
@@ -110,6 +114,19 @@ void HeadlessHost::drag(Point from, Point to, int steps) {
         touchMove({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
     }
     touchUp(to);
+}
+
+void HeadlessHost::wheel(Point point, double dx, double dy) {
+    for (auto view = window_->hitTest(window_->convertPointFrom(point, nullptr), Event{uptime()}); view;
+         view = view->superview()) {
+        if (auto scrollView = std::dynamic_pointer_cast<ScrollView>(view); scrollView && scrollView->scroll(dx, dy)) break;
+    }
+    renderIfNeeded();
+}
+
+void HeadlessHost::secondaryClick(Point point) {
+    ContextMenuInteraction::secondaryClick(*window_, point);
+    renderIfNeeded();
 }
 
 }  // namespace ui

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include "foundation/Clock.h"
+#include "gfx/TextMeasurer.h"
+#include "ui/ContextMenuInteraction.h"
+#include "ui/HeadlessHost.h"
+#include "ui/TableView.h"
+#include "ui/VisualFormat.h"
+
+namespace ui {
+namespace {
+
+int cellsAlive = 0;
+
+// A self-sizing cell: a wrapping label 10 points inside the content view.
+class NoteCell : public TableViewCell {
+public:
+    explicit NoteCell(std::string identifier) : TableViewCell(std::move(identifier)) {
+        ++cellsAlive;
+        note->setNumberOfLines(0);
+        note->setTranslatesAutoresizingMaskIntoConstraints(false);
+        contentView()->addSubview(note);
+        for (const char* format : {"H:|-10-[note]-10-|", "V:|-10-[note]-10-|"})
+            contentView()->addConstraints(*constraintsWithVisualFormat(format, {}, {{"note", note}}));
+    }
+    ~NoteCell() override { --cellsAlive; }
+    void prepareForReuse() override {
+        TableViewCell::prepareForReuse();
+        ++reuses;
+        note->setText("");
+    }
+    std::shared_ptr<Label> note = std::make_shared<Label>();
+    int reuses = 0;
+};
+
+class Rows : public TableViewDataSource, public TableViewDelegate {
+public:
+    int numberOfRows(TableView&, int section) override { return section == 0 ? count : 3; }
+    int numberOfSections(TableView&) override { return sections; }
+    std::shared_ptr<TableViewCell> cellForRow(TableView& table, IndexPath indexPath) override {
+        auto cell = table.dequeueReusableCell<NoteCell>("Note", indexPath);
+        cell->note->setText(texts.contains(indexPath.row) ? texts[indexPath.row] : "row " + std::to_string(indexPath.row));
+        cell->setSeparatorInset(insets.contains(indexPath.row) ? insets[indexPath.row] : EdgeInsets{});
+        return cell;
+    }
+    void didSelectRow(TableView&, IndexPath indexPath) override { selections.push_back(indexPath); }
+    std::shared_ptr<ContextMenuConfiguration> contextMenuConfigurationForRow(TableView&, IndexPath indexPath, Point) override {
+        if (indexPath.row % 2) return nullptr;
+        auto configuration = std::make_shared<ContextMenuConfiguration>();
+        configuration->identifier = indexPath;
+        configuration->actionProvider = [](const std::vector<MenuAction>&) {
+            return std::make_shared<Menu>(Menu{"", {MenuAction{"Live Session Test"}}});
+        };
+        return configuration;
+    }
+
+    int count = 100;
+    int sections = 1;
+    std::map<int, std::string> texts;
+    std::map<int, EdgeInsets> insets;
+    std::vector<IndexPath> selections;
+};
+
+class Tables : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gfx::setTextMeasurer(std::make_shared<gfx::FixedAdvanceMeasurer>(10, 20));
+        foundation::Clock::setCurrent(clock);
+        table->registerClass<NoteCell>("Note");
+        table->setDataSource(rows);
+        table->setDelegate(rows);
+        host.window()->addSubview(table);
+        host.renderIfNeeded();
+    }
+    void TearDown() override {
+        setContextMenuPresenter(nullptr);
+        setMenuPresenter(nullptr);
+        foundation::Clock::setCurrent(nullptr);
+        gfx::setTextMeasurer(nullptr);
+    }
+    std::shared_ptr<NoteCell> note(int row) { return std::dynamic_pointer_cast<NoteCell>(table->cellForRow({0, row})); }
+
+    std::shared_ptr<foundation::ManualClock> clock = std::make_shared<foundation::ManualClock>(foundation::Date{}, 10);
+    HeadlessHost host{{{200, 400}, 1}};
+    std::shared_ptr<Rows> rows = std::make_shared<Rows>();
+    std::shared_ptr<TableView> table = std::make_shared<TableView>(Rect{0, 0, 200, 400});
+};
+
+TEST_F(Tables, rowsSizeThemselvesFromTheirConstraintsAndAWrappingLabelMakesATallerRow) {
+    rows->texts[1] = "aaaa bbbb cccc dddd eeee";  // 180 points of text in 160: two lines
+    table->reloadData();
+    EXPECT_EQ(table->rectForRow({0, 0}), (Rect{0, 0, 200, 40}));
+    EXPECT_EQ(table->rectForRow({0, 1}), (Rect{0, 40, 200, 60}));
+    EXPECT_EQ(table->rectForRow({0, 2}).origin.y, 100);
+    host.renderIfNeeded();
+    EXPECT_EQ(note(1)->note->frame(), (Rect{10, 10, 180, 40}));
+    // Rows not shown yet keep the estimate.
+    EXPECT_EQ(table->rectForRow({0, 50}).height(), 44);
+}
+
+TEST_F(Tables, scrollingReusesCellsFromThePoolAndAReusedCellShowsOnlyItsNewRow) {
+    std::size_t shown = table->indexPathsForVisibleRows().size();
+    EXPECT_EQ(shown, 10u);
+    int made = cellsAlive;
+    for (int step = 0; step < 60; ++step) host.wheel({100, 200}, 0, 60);
+    EXPECT_LE(cellsAlive, static_cast<int>(shown) + 2);
+    EXPECT_GE(cellsAlive, made);
+    auto visible = table->indexPathsForVisibleRows();
+    ASSERT_FALSE(visible.empty());
+    EXPECT_GT(visible.front().row, 50);
+    auto cell = note(visible.front().row);
+    EXPECT_GT(cell->reuses, 0);
+    EXPECT_EQ(cell->note->text(), "row " + std::to_string(visible.front().row));
+    EXPECT_EQ(table->cellForRow({0, 0}), nullptr);
+    EXPECT_EQ(table->cellForRow({0, 1000}), nullptr);
+}
+
+TEST_F(Tables, reloadingSectionsOrRowsKeepsTheOffsetAndForgetsTheHeights) {
+    rows->sections = 2;
+    table->reloadData();
+    table->setContentOffset({0, 600});
+    double before = table->contentOffset().y;
+    rows->texts[16] = "aaaa bbbb cccc dddd eeee";
+    table->reloadSections({0});
+    EXPECT_EQ(table->contentOffset().y, before);
+    table->reloadRows({{0, 16}});
+    EXPECT_EQ(table->contentOffset().y, before);
+    EXPECT_EQ(table->rectForRow({0, 16}).height(), 60);
+    EXPECT_EQ(note(16)->note->text(), "aaaa bbbb cccc dddd eeee");
+    EXPECT_EQ(table->numberOfRows(1), 3);
+}
+
+TEST_F(Tables, scrollToRowPutsTheRowAtTheTopMiddleOrBottom) {
+    table->scrollToRow({0, 30}, TableViewScrollPosition::top, false);
+    Rect row = table->rectForRow({0, 30});
+    EXPECT_EQ(table->contentOffset().y, row.minY());
+    EXPECT_NE(table->cellForRow({0, 30}), nullptr);
+    table->scrollToRow({0, 60}, TableViewScrollPosition::bottom, false);
+    EXPECT_EQ(table->contentOffset().y, table->rectForRow({0, 60}).maxY() - 400);
+    table->scrollToRow({0, 45}, TableViewScrollPosition::middle, false);
+    EXPECT_EQ(table->contentOffset().y, table->rectForRow({0, 45}).midY() - 200);
+    table->scrollToRow({0, 99}, TableViewScrollPosition::top, true);
+    for (int i = 0; i < 90; ++i) {
+        clock->advance(1.0 / 60);
+        host.renderIfNeeded();
+    }
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+}
+
+TEST_F(Tables, aTapSelectsTheRowUnlessADragScrolledAndDeselectingClearsTheSelectedBackground) {
+    auto selectedBackground = std::make_shared<View>();
+    selectedBackground->setBackgroundColor(gfx::Color::systemRed());
+    note(2)->setSelectedBackgroundView(selectedBackground);
+    host.tap({100, 100});
+    ASSERT_EQ(rows->selections.size(), 1u);
+    EXPECT_EQ(rows->selections[0], (IndexPath{0, 2}));
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 2}));
+    EXPECT_TRUE(note(2)->isSelected());
+    host.renderIfNeeded();
+    EXPECT_EQ(host.pixel({100, 81}), gfx::Color::systemRed());
+
+    table->deselectRow({0, 2}, true);
+    clock->advance(1);
+    host.renderIfNeeded();
+    EXPECT_FALSE(note(2)->isSelected());
+    EXPECT_EQ(table->indexPathForSelectedRow(), std::nullopt);
+    EXPECT_EQ(host.pixel({100, 81}), gfx::Color::white());
+
+    host.drag({100, 300}, {100, 100});
+    EXPECT_EQ(rows->selections.size(), 1u);
+    table->setAllowsSelection(false);
+    host.tap({100, 100});
+    EXPECT_EQ(rows->selections.size(), 1u);
+}
+
+TEST_F(Tables, separatorsFollowTheInsetAndAnInsetOf5000HidesOne) {
+    rows->insets[1] = {0, 5000, 0, 0};
+    rows->insets[2] = {0, 50, 0, 0};
+    table->reloadData();
+    host.renderIfNeeded();
+    auto isLine = [&](Point p) { return *host.pixel(p) != gfx::Color::white(); };
+    EXPECT_TRUE(isLine({5, 39.5}));     // row 0, no inset
+    EXPECT_FALSE(isLine({100, 79.5}));  // row 1, pushed out of sight
+    EXPECT_FALSE(isLine({40, 119.5}));  // row 2 starts at 50
+    EXPECT_TRUE(isLine({60, 119.5}));
+    table->setSeparatorStyle(TableViewSeparatorStyle::none);
+    host.renderIfNeeded();
+    EXPECT_FALSE(isLine({5, 39.5}));
+}
+
+TEST_F(Tables, theFooterFollowsTheLastRowAndTheHeaderPrecedesTheFirst) {
+    rows->count = 3;
+    auto header = std::make_shared<View>(Rect{0, 0, 0, 30});
+    auto footer = std::make_shared<View>(Rect{0, 0, 0, 20});
+    table->setTableHeaderView(header);
+    table->setTableFooterView(footer);
+    table->reloadData();
+    EXPECT_EQ(header->frame(), (Rect{0, 0, 200, 30}));
+    EXPECT_EQ(table->rectForRow({0, 0}).origin.y, 30);
+    EXPECT_EQ(footer->frame(), (Rect{0, 150, 200, 20}));
+    EXPECT_EQ(table->contentSize().height, 170);
+    table->setTableFooterView(std::make_shared<View>(Rect{}));
+    EXPECT_EQ(table->contentSize().height, 150);
+}
+
+TEST_F(Tables, longPressAndSecondaryClickOpenTheRowsContextMenuThroughThePresenter) {
+    std::vector<IndexPath> identifiers;
+    std::vector<std::string> titles;
+    View* source = nullptr;
+    setContextMenuPresenter([&](View& from, const ContextMenuConfiguration& configuration, const std::shared_ptr<Menu>& menu) {
+        identifiers.push_back(std::any_cast<IndexPath>(configuration.identifier));
+        titles.push_back(menu->children.at(0).title);
+        source = &from;
+    });
+    host.touchDown({100, 90});
+    clock->advance(0.6);
+    host.renderIfNeeded();
+    host.touchUp({100, 90});
+    ASSERT_EQ(identifiers.size(), 1u);
+    EXPECT_EQ(identifiers[0], (IndexPath{0, 2}));
+    EXPECT_EQ(titles[0], "Live Session Test");
+    EXPECT_EQ(source, note(2).get());
+    EXPECT_TRUE(rows->selections.empty());
+
+    host.secondaryClick({100, 170});
+    ASSERT_EQ(identifiers.size(), 2u);
+    EXPECT_EQ(identifiers[1], (IndexPath{0, 4}));
+    host.secondaryClick({100, 130});  // row 3 has no menu
+    EXPECT_EQ(identifiers.size(), 2u);
+
+    // Without a context-menu presenter the menu goes to the plain one.
+    setContextMenuPresenter(nullptr);
+    std::shared_ptr<Menu> plain;
+    setMenuPresenter([&](View&, const std::shared_ptr<Menu>& menu) { plain = menu; });
+    host.secondaryClick({100, 10});
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->children.at(0).title, "Live Session Test");
+}
+
+TEST_F(Tables, aFlickScrollsTheTableOnAfterReleaseWithoutSelecting) {
+    host.touchDown({100, 350});
+    for (int i = 1; i <= 6; ++i) {
+        clock->advance(0.01);
+        host.touchMove({100, 350.0 - 40 * i});
+    }
+    host.touchUp({100, 110});
+    double released = table->contentOffset().y;
+    for (int i = 0; i < 240; ++i) {
+        clock->advance(1.0 / 60);
+        host.renderIfNeeded();
+    }
+    EXPECT_FALSE(table->isDecelerating());
+    EXPECT_GT(table->contentOffset().y, released + 500);
+    EXPECT_TRUE(rows->selections.empty());
+    table->setShowsVerticalScrollIndicator(false);
+    host.wheel({100, 200}, 0, 50);
+    EXPECT_TRUE(table->verticalScrollIndicator()->isHidden());
+}
+
+}  // namespace
+}  // namespace ui
