@@ -1,0 +1,40 @@
+#include "cells/CircuitCell.h"
+
+#include "cells/CardLayout.h"
+
+CircuitCell::CircuitCell(std::string identifier) : ui::TableViewCell(std::move(identifier)) {
+    auto bases = FontBases::current();
+    addCardView(*this, bgView);
+    addToCard(*bgView, flag, [](ui::ImageView& image) { image.setContentMode(ui::ContentMode::scaleAspectFit); });
+    addToCard(*bgView, day, figureStyle(bases));
+    addToCard(*bgView, month, centredDetailStyle(bases));
+    addToCard(*bgView, round, alertStyle(bases));
+    addToCard(*bgView, race, nameStyle(bases));
+    addToCard(*bgView, circuit, detailStyle(bases));
+    addToCard(*bgView, location, detailStyle(bases));
+    // The date column never gives way; the names wrap or cut instead.
+    keepFullWidth({flag, day, month});
+
+    // The flag box keeps the 1.4 : 1.1 proportion and scales with the text size.
+    ui::VisualFormatMetrics metrics{{"height", (bases.bodySize - 4) * 1.1}, {"width", (bases.bodySize - 4) * 1.4}};
+    ui::VisualFormatViews views{{"bgView", bgView}, {"flag", flag},   {"day", day},         {"month", month},
+                                {"round", round},   {"race", race},   {"circuit", circuit}, {"location", location}};
+    addVisualFormats(*contentView(), {"V:|-0-[bgView]-0-|", "H:|-0-[bgView]-0-|"}, views);
+    addVisualFormats(*contentView(), {"V:[flag(height)]", "H:[flag(width)]"}, views, metrics);
+    addVisualFormats(*contentView(),
+                     {
+                         "V:|-14-[round]-2-[day]-2-[month]-(>=14)-|",
+                         "V:|-14-[round]-2-[race]-2-[circuit]-2-[location]-14-|",
+                         "H:|-20-[day]-(>=20)-|",
+                         "H:|-20-[day]-14-[round]-(>=20)-|",
+                         "H:|-20-[day]-14-[race]-(>=20)-|",
+                         "H:|-20-[day]-14-[circuit]-(>=20)-|",
+                         "H:|-20-[day]-14-[location]-(>=20)-|",
+                     },
+                     views);
+    activateEach({
+        month->centerXAnchor().constraintEqualTo(day->centerXAnchor()),
+        flag->centerXAnchor().constraintEqualTo(day->centerXAnchor()),
+        flag->centerYAnchor().constraintEqualTo(round->centerYAnchor()),
+    });
+}

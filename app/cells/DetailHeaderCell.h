@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/Label.h"
+#include "ui/TableViewCell.h"
+
+// Row 0 of the detail screens: the session's time, the race, its circuit and place, in white on the
+// colour the screen gives the cell.
+class DetailHeaderCell : public ui::TableViewCell {
+public:
+    static constexpr const char* reuseIdentifier = "DetailHeaderCell";
+
+    explicit DetailHeaderCell(std::string identifier = reuseIdentifier);
+
+    std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
+    std::shared_ptr<ui::Label> time = std::make_shared<ui::Label>();
+    std::shared_ptr<ui::Label> race = std::make_shared<ui::Label>();
+    std::shared_ptr<ui::Label> circuit = std::make_shared<ui::Label>();
+    std::shared_ptr<ui::Label> location = std::make_shared<ui::Label>();
+};
