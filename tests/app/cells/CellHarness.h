@@ -26,9 +26,12 @@ protected:
         place(*cell);
         return cell;
     }
-    void place(ui::TableViewCell& cell) {
-        double height = cell.contentView()->systemLayoutSizeFitting({phoneWidth, 0}).height;
-        cell.setFrame({0, nextY, phoneWidth, height});
+    void place(ui::TableViewCell& cell, double width = phoneWidth) {
+        double height = cell.contentView()->systemLayoutSizeFitting({width, 0}).height;
+        cell.setFrame({0, nextY, width, height});
+        // As the platform's autoresizing content view would at once; the toolkit's cell only sizes
+        // it in its own layout pass, after a first constraint pass at the old size.
+        cell.contentView()->setFrame(cell.bounds());
         nextY += height;
         host.window()->addSubview(cell.shared());
         host.window()->layoutIfNeeded();

@@ -1,0 +1,102 @@
+#include <vector>
+
+#include "CellHarness.h"
+#include "cells/TyresCell.h"
+
+namespace {
+
+using gfx::Color;
+using livetiming::StintModel;
+using ui::Rect;
+
+StintModel stint(std::string compound, bool isNew, std::int64_t startLaps, std::int64_t totalLaps) {
+    return {std::move(compound), isNew, "false", totalLaps, startLaps};
+}
+
+class TyresCellRows : public cellharness::CellHarness {
+protected:
+    std::shared_ptr<TyresCell> showDriver(const std::string& name, const std::vector<StintModel>& stints,
+                                          std::int64_t raceLaps, double width = cellharness::phoneWidth) {
+        auto cell = std::make_shared<TyresCell>();
+        cell->driver->setText(name);
+        cell->showStints(stints, raceLaps);
+        place(*cell, width);
+        return cell;
+    }
+    static TyresCell::StintRow& row(const TyresCell& cell, std::size_t index) {
+        return static_cast<TyresCell::StintRow&>(*cell.tyreStack->arrangedSubviews().at(index));
+    }
+};
+
+// A new soft set for laps 0-18 and a used hard set run 39 laps, in a 57-lap race, on a 350-point track
+// (a cell 455 wide leaves the stack 455 - 105 points).
+TEST_F(TyresCellRows, barsLieEndToEndScaledToTheTrackAndTruncatedToWholePoints) {
+    auto cell = showDriver("Max Verstappen", {stint("SOFT", true, 0, 18), stint("HARD", false, 3, 42)}, 57, 455);
+    EXPECT_EQ(cell->tyreStack->frame(), (Rect{85, 48, 350, 72}));
+    ASSERT_EQ(cell->tyreStack->arrangedSubviews().size(), 2u);
+    EXPECT_EQ(row(*cell, 0).bar->frame(), (Rect{0, 0, 110, 8}));
+    EXPECT_EQ(row(*cell, 0).bar->backgroundColor(), Color::systemRed());
+    EXPECT_EQ(row(*cell, 0).caption->text(), "Softs used in laps 0 to 18");
+    EXPECT_EQ(row(*cell, 1).bar->frame(), (Rect{110, 0, 239, 8}));
+    EXPECT_EQ(row(*cell, 1).bar->backgroundColor(), Color::label().withAlphaComponent(0.5));
+    EXPECT_EQ(row(*cell, 1).caption->text(), "Old hards used in laps 18 to 57");
+    EXPECT_EQ(row(*cell, 1).track->frame(), (Rect{0, 0, 350, 8}));
+    EXPECT_EQ(row(*cell, 1).track->backgroundColor(), Color::systemGray5());
+}
+
+TEST_F(TyresCellRows, atPhoneWidthTheBarsFollowTheStackAndRowsClearTheirCaptions) {
+    auto cell = showDriver("Max Verstappen", {stint("SOFT", true, 0, 18), stint("HARD", false, 3, 42)}, 57);
+    EXPECT_EQ(cell->driverImage->frame(), (Rect{20, 20, 50, 50}));
+    EXPECT_EQ(cell->driver->frame(), (Rect{85, 14, 140, 20}));
+    EXPECT_EQ(cell->tyreStack->frame(), (Rect{85, 48, 285, 72}));
+    EXPECT_EQ(cell->bgView->frame().height(), 48 + 72 + 14);
+    EXPECT_EQ(row(*cell, 0).frame(), (Rect{0, 0, 285, 32}));
+    EXPECT_EQ(row(*cell, 0).caption->frame(), (Rect{0, 12, 285, 20}));
+    EXPECT_EQ(row(*cell, 1).frame(), (Rect{0, 40, 285, 32}));
+    // 285 / 57 is 5 points a lap: 90 and 195 points, the second bar ending at the end of the track.
+    EXPECT_EQ(row(*cell, 0).bar->frame(), (Rect{0, 0, 90, 8}));
+    EXPECT_EQ(row(*cell, 1).bar->frame(), (Rect{90, 0, 195, 8}));
+}
+
+TEST_F(TyresCellRows, aReusedCellShowsOnlyItsNewDriversStints) {
+    auto cell = showDriver("Lewis Hamilton",
+                           {stint("SOFT", true, 0, 14), stint("HARD", true, 0, 36), stint("SOFT", false, 2, 9)}, 57);
+    cell->prepareForReuse();
+    EXPECT_TRUE(cell->tyreStack->arrangedSubviews().empty());
+    EXPECT_TRUE(cell->tyreStack->subviews().empty());
+
+    cell->driver->setText("Fernando Alonso");
+    cell->showStints({stint("MEDIUM", true, 0, 20)}, 57);
+    cell->showStints({stint("HARD", true, 0, 28), stint("MEDIUM", false, 4, 33)}, 57);
+    host.window()->layoutIfNeeded();
+    ASSERT_EQ(cell->tyreStack->arrangedSubviews().size(), 2u);
+    EXPECT_EQ(cell->tyreStack->subviews().size(), 2u);
+    EXPECT_EQ(row(*cell, 0).caption->text(), "Hards used in laps 0 to 28");
+    EXPECT_EQ(row(*cell, 1).caption->text(), "Old mediums used in laps 28 to 57");
+}
+
+TEST_F(TyresCellRows, oddStintsStayOnTheTrack) {
+    auto cell = showDriver("Logan Sargeant",
+                           {stint("UNKNOWN", true, 0, 10), stint("INTERMEDIATE", true, 5, 5), stint("WET", false, 0, 90)},
+                           57);
+    EXPECT_EQ(row(*cell, 0).bar->backgroundColor(), Color::systemRed());
+    EXPECT_EQ(row(*cell, 0).caption->text(), "Unknowns used in laps 0 to 10");
+    // No laps: an empty bar, the same lap twice.
+    EXPECT_EQ(row(*cell, 1).bar->frame().width(), 0);
+    EXPECT_EQ(row(*cell, 1).caption->text(), "Intermediates used in laps 10 to 10");
+    // More laps than the race: the bar ends with the track.
+    EXPECT_EQ(row(*cell, 2).bar->frame(), (Rect{50, 0, 235, 8}));
+    EXPECT_EQ(row(*cell, 2).bar->backgroundColor(), Color::systemBlue().withAlphaComponent(0.5));
+}
+
+TEST_F(TyresCellRows, aRaceOfNoLapsDrawsTheTrackOnlyAndADriverWithoutStintsHasNoRows) {
+    auto noLaps = showDriver("Oscar Piastri", {stint("MEDIUM", true, 0, 12)}, 0);
+    EXPECT_EQ(row(*noLaps, 0).track->frame(), (Rect{0, 0, 285, 8}));
+    EXPECT_EQ(row(*noLaps, 0).bar->frame().width(), 0);
+
+    auto none = showDriver("Nyck de Vries", {}, 57);
+    EXPECT_TRUE(none->tyreStack->arrangedSubviews().empty());
+    EXPECT_EQ(none->bgView->frame().height(), 20 + 50 + 20);
+}
+
+}  // namespace
