@@ -43,6 +43,9 @@ public:
     // Called before the table hands the cell out again; clear per-row state here (call the base).
     virtual void prepareForReuse();
 
+    // The content view takes the new size at once, so the constraint pass before layoutSubviews never
+    // squeezes the content into the old size.
+    void setFrame(const Rect& frame) override;
     void layoutSubviews() override;
 
 private:

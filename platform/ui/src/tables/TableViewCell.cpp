@@ -88,6 +88,11 @@ void TableViewCell::updateSelectionBackground(bool animated) {
     else View::performWithoutAnimation(apply);
 }
 
+void TableViewCell::setFrame(const Rect& frame) {
+    View::setFrame(frame);
+    contentView_->setFrame({{0, 0}, bounds().size});
+}
+
 void TableViewCell::layoutSubviews() {
     Rect area{{0, 0}, bounds().size};
     contentView_->setFrame(area);
