@@ -1,7 +1,9 @@
 #include <string>
 #include <vector>
 
-#include "CellHarness.h"
+#include <gtest/gtest.h>
+
+#include "CellLayoutSupport.h"
 #include "cells/ActionCard.h"
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
@@ -23,8 +25,10 @@ struct ExpectedButton {
     Rect frame;
 };
 
-class ActionCards : public cellharness::CellHarness {
+class ActionCards : public ::testing::Test {
 protected:
+    FixedTextSizes sizes;
+
     // A one-line description (35 characters fit the 350-point column), so the buttons start at 70.
     template <class Card>
     void fill(Card& card, const std::vector<ExpectedButton>& buttons) {
@@ -56,7 +60,7 @@ TEST_F(ActionCards, linksAndRemoveRemindersStackTwoFullWidthButtons12PointsApart
     std::vector<ExpectedButton> linkButtons{{links->watch, "Where to Watch", Color::systemOrange(), {20, 70, 350, 44}},
                                             {links->tickets, "Book Tickets", Color::systemRed(), {20, 126, 350, 44}}};
     fill(*links, linkButtons);
-    show(links);
+    layOut(*links);
     expectCard(*links, linkButtons, 184);
     EXPECT_EQ(links->ui::TableViewCell::reuseIdentifier(), "ExternalLinksCell");
 
@@ -65,7 +69,7 @@ TEST_F(ActionCards, linksAndRemoveRemindersStackTwoFullWidthButtons12PointsApart
         {remove->calendar, "Add to Calendar", Color::systemBlue(), {20, 70, 350, 44}},
         {remove->notifications1, "Remove Reminder", Color::systemRed(), {20, 126, 350, 44}}};
     fill(*remove, removeButtons);
-    show(remove);
+    layOut(*remove);
     expectCard(*remove, removeButtons, 184);
 }
 
@@ -76,7 +80,7 @@ TEST_F(ActionCards, sideBySideButtonsShareTheRowEquallyWhateverTheirTitles) {
         {breakdown->pitStop, "Pit Stops", Color::systemOrange(), {201, 70, 169, 44}},
         {breakdown->tyres, "Tyres and Compounds", Color::systemPurple(), {20, 126, 350, 44}}};
     fill(*breakdown, breakdownButtons);
-    show(breakdown);
+    layOut(*breakdown);
     expectCard(*breakdown, breakdownButtons, 184);
 
     auto standings = std::make_shared<RaceStandingsCell>(RaceStandingsCell::predictionsReuseIdentifier);
@@ -84,7 +88,7 @@ TEST_F(ActionCards, sideBySideButtonsShareTheRowEquallyWhateverTheirTitles) {
         {standings->drivers, "Drivers", Color::systemPink(), {20, 70, 169, 44}},
         {standings->teams, "Teams", *ui::namedColor("dullPink"), {201, 70, 169, 44}}};
     fill(*standings, standingsButtons);
-    show(standings);
+    layOut(*standings);
     expectCard(*standings, standingsButtons, 128);
     EXPECT_EQ(standings->ui::TableViewCell::reuseIdentifier(), "RaceStandingsCell2");
 
@@ -93,7 +97,7 @@ TEST_F(ActionCards, sideBySideButtonsShareTheRowEquallyWhateverTheirTitles) {
         {messages->messages, "Messages", Color::systemBlue(), {20, 70, 169, 44}},
         {messages->audio, "Radio", Color::systemIndigo(), {201, 70, 169, 44}}};
     fill(*messages, messageButtons);
-    show(messages);
+    layOut(*messages);
     expectCard(*messages, messageButtons, 128);
 
     auto reminders = std::make_shared<RemindersCell>();
@@ -102,13 +106,13 @@ TEST_F(ActionCards, sideBySideButtonsShareTheRowEquallyWhateverTheirTitles) {
         {reminders->notifications1, "30 Mins Alert", Color::systemIndigo(), {20, 126, 169, 44}},
         {reminders->notifications2, "1 Hour Alert", Color::systemPurple(), {201, 126, 169, 44}}};
     fill(*reminders, reminderButtons);
-    show(reminders);
+    layOut(*reminders);
     expectCard(*reminders, reminderButtons, 184);
 
     auto vote = std::make_shared<VoteCell>();
     std::vector<ExpectedButton> voteButtons{{vote->vote, "Vote Now", Color::systemPink(), {20, 70, 350, 44}}};
     fill(*vote, voteButtons);
-    show(vote);
+    layOut(*vote);
     expectCard(*vote, voteButtons, 128);
 }
 
@@ -117,7 +121,7 @@ TEST_F(ActionCards, aLongDescriptionWrapsAndPushesTheButtonsDown) {
     vote->infoTitle->setText("Driver of the Day");
     vote->infoDescription->setText("Vote for who you think should be the driver of the day");  // 55 characters: two lines
     vote->vote->setTitle("Vote Now", ui::ControlState::normal);
-    show(vote);
+    layOut(*vote);
     EXPECT_EQ(vote->infoDescription->frame(), (Rect{20, 36, 350, 40}));
     EXPECT_EQ(vote->vote->frame().origin.y, 36 + 40 + 14);
     EXPECT_EQ(vote->bgView->frame().height(), 90 + 44 + 14);

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "CellHarness.h"
+#include <gtest/gtest.h>
+
+#include "gfx/TextMeasurer.h"
 #include "cells/AudioCell.h"
 #include "cells/MessageCell.h"
 #include "cells/NewsCell.h"
@@ -16,6 +18,7 @@
 #include "cells/VoteCell.h"
 #include "gfx/SymbolImages.h"
 #include "ui/AssetCatalog.h"
+#include "ui/HeadlessHost.h"
 
 // Every cell of these screens filled as the screens fill them (2023 season content), rendered with the
 // real fonts into gallery/*.png beside the test binary, and probed where the layout puts ink and colour.
@@ -51,9 +54,10 @@ void setTitles(const std::vector<std::pair<std::shared_ptr<ui::Button>, std::str
     for (const auto& [button, title] : titles) button->setTitle(title, ui::ControlState::normal);
 }
 
-class Gallery : public cellharness::CellHarness {
+class Gallery : public ::testing::Test {
 protected:
-    std::shared_ptr<const gfx::TextMeasurer> measurer() override { return nullptr; }  // the real fonts
+    // The real fonts, whatever an earlier test installed.
+    void SetUp() override { gfx::setTextMeasurer(nullptr); }
 
     template <class Cell>
     std::shared_ptr<Cell> row(std::shared_ptr<Cell> cell) {
@@ -67,15 +71,14 @@ protected:
         double total = 0;
         for (const auto& cell : rows) {
             cell->setBackgroundColor(Color::systemBackground());
-            heights.push_back(cell->contentView()->systemLayoutSizeFitting({cellharness::phoneWidth, 0}).height);
+            heights.push_back(cell->contentView()->systemLayoutSizeFitting({390.0, 0}).height);
             total += heights.back() + 1;
         }
         page = std::make_unique<ui::HeadlessHost>(
-            ui::HeadlessHost::Options{{cellharness::phoneWidth, total}, 2, Color::systemGray6()});
+            ui::HeadlessHost::Options{{390.0, total}, 2, Color::systemGray6()});
         double y = 0;
         for (std::size_t index = 0; index < rows.size(); ++index) {
-            rows[index]->setFrame({0, y, cellharness::phoneWidth, heights[index]});
-            rows[index]->contentView()->setFrame(rows[index]->bounds());
+            rows[index]->setFrame({0, y, 390.0, heights[index]});
             page->window()->addSubview(rows[index]);
             y += heights[index] + 1;
         }

@@ -1,7 +1,9 @@
 #include <cmath>
 #include <limits>
 
-#include "CellHarness.h"
+#include <gtest/gtest.h>
+
+#include "CellLayoutSupport.h"
 #include "cells/AudioCell.h"
 #include "cells/MessageCell.h"
 #include "cells/NewsCell.h"
@@ -10,14 +12,17 @@ namespace {
 
 using ui::Rect;
 
-class ListRows : public cellharness::CellHarness {};
+class ListRows : public ::testing::Test {
+protected:
+    FixedTextSizes sizes;
+};
 
 TEST_F(ListRows, aLongMessageWrapsInItsOwnColumnBesideThePillThatKeepsItsWidth) {
     auto row = std::make_shared<MessageCell>();
     row->lap->setTitle(" 12", ui::ControlState::normal);
     row->timeStamp->setText("14:03:27");
     row->message->setText("CAR 44 (HAM) TIME DELETED - TRACK LIMITS");  // 40 characters in a 29-character column
-    show(row);
+    layOut(*row);
     // The pill: 3 characters plus insets 5 and 8 wide, a line plus 5 and 5 high, 2 under the time.
     EXPECT_EQ(row->lap->frame(), (Rect{20, 36, 43, 30}));
     EXPECT_EQ(row->timeStamp->frame(), (Rect{78, 14, 80, 20}));
@@ -34,7 +39,7 @@ TEST_F(ListRows, theFlagPillSitsFivePointsUnderTheMessageAsWideAsItsTitle) {
     row->timeStamp->setText("15:02:11");
     row->message->setText("GREEN LIGHT - PIT EXIT OPEN");
     row->status->setTitle("Yellow Flag in Sector 2", ui::ControlState::normal);
-    show(row);
+    layOut(*row);
     EXPECT_EQ(row->lap->frame(), (Rect{20, 36, 33, 30}));
     EXPECT_EQ(row->message->frame(), (Rect{68, 36, 270, 20}));
     EXPECT_EQ(row->status->frame(), (Rect{68, 61, 246, 30}));
@@ -48,7 +53,7 @@ TEST_F(ListRows, aNewsRowWrapsItsTitleAndCutsTheDescriptionAfterTwoLines) {
     row->time->setText("5 March 2023, 17:42");
     row->titleText->setText("Verstappen leads Red Bull one-two in Bahrain opener");  // 51 characters
     row->message->setText(std::string(120, 'x'));
-    show(row);
+    layOut(*row);
     EXPECT_EQ(row->time->frame(), (Rect{20, 14, 190, 20}));
     EXPECT_EQ(row->titleText->frame(), (Rect{20, 39, 350, 40}));
     EXPECT_EQ(row->message->frame(), (Rect{20, 84, 350, 40}));
@@ -61,7 +66,7 @@ TEST_F(ListRows, theRadioPhotoAndButtonAreCentredAndTheFillFollowsTheTrack) {
     row->status->setText("14:03:27");
     row->driver->setText("Max Verstappen");
     row->setProgress(0.5);
-    show(row);
+    layOut(*row);
     EXPECT_EQ(row->bgView->frame().height(), 84);
     EXPECT_EQ(row->driverImage->frame(), (Rect{20, 17, 50, 50}));
     EXPECT_EQ(row->playStop->frame(), (Rect{85, 17, 50, 50}));
@@ -72,15 +77,16 @@ TEST_F(ListRows, theRadioPhotoAndButtonAreCentredAndTheFillFollowsTheTrack) {
 
     // The fill follows a track that gets wider.
     row->setFrame({0, 0, 490, 84});
-    host.window()->layoutIfNeeded();
+    row->layoutIfNeeded();
     EXPECT_EQ(row->progressOverlay->frame(), (Rect{0, 0, 160, 6}));
 }
 
 TEST_F(ListRows, radioProgressIsClampedAndAClipOfNoLengthDrawsNothing) {
-    auto row = show(std::make_shared<AudioCell>());
+    auto row = std::make_shared<AudioCell>();
+    layOut(*row);
     auto fillWidth = [&](double progress) {
         row->setProgress(progress);
-        host.window()->layoutIfNeeded();
+        row->layoutIfNeeded();
         return row->progressOverlay->frame().width();
     };
     EXPECT_EQ(fillWidth(1.7), 220);
@@ -88,13 +94,13 @@ TEST_F(ListRows, radioProgressIsClampedAndAClipOfNoLengthDrawsNothing) {
     EXPECT_EQ(fillWidth(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(fillWidth(std::numeric_limits<double>::infinity()), 0);
     row->setPlayback(3, 0);
-    host.window()->layoutIfNeeded();
+    row->layoutIfNeeded();
     EXPECT_EQ(row->progressOverlay->frame().width(), 0);
     row->setPlayback(9, 12);
-    host.window()->layoutIfNeeded();
+    row->layoutIfNeeded();
     EXPECT_EQ(row->progressOverlay->frame().width(), 165);
     row->prepareForReuse();
-    host.window()->layoutIfNeeded();
+    row->layoutIfNeeded();
     EXPECT_EQ(row->progressOverlay->frame().width(), 0);
 }
 

@@ -1,6 +1,8 @@
 #include <vector>
 
-#include "CellHarness.h"
+#include <gtest/gtest.h>
+
+#include "CellLayoutSupport.h"
 #include "cells/TyresCell.h"
 
 namespace {
@@ -13,14 +15,16 @@ StintModel stint(std::string compound, bool isNew, std::int64_t startLaps, std::
     return {std::move(compound), isNew, "false", totalLaps, startLaps};
 }
 
-class TyresCellRows : public cellharness::CellHarness {
+class TyresCellRows : public ::testing::Test {
 protected:
+    FixedTextSizes sizes;
+
     std::shared_ptr<TyresCell> showDriver(const std::string& name, const std::vector<StintModel>& stints,
-                                          std::int64_t raceLaps, double width = cellharness::phoneWidth) {
+                                          std::int64_t raceLaps, double width = 390.0) {
         auto cell = std::make_shared<TyresCell>();
         cell->driver->setText(name);
         cell->showStints(stints, raceLaps);
-        place(*cell, width);
+        layOut(*cell, width);
         return cell;
     }
     static TyresCell::StintRow& row(const TyresCell& cell, std::size_t index) {
@@ -68,11 +72,13 @@ TEST_F(TyresCellRows, aReusedCellShowsOnlyItsNewDriversStints) {
     cell->driver->setText("Fernando Alonso");
     cell->showStints({stint("MEDIUM", true, 0, 20)}, 57);
     cell->showStints({stint("HARD", true, 0, 28), stint("MEDIUM", false, 4, 33)}, 57);
-    host.window()->layoutIfNeeded();
+    layOut(*cell);
     ASSERT_EQ(cell->tyreStack->arrangedSubviews().size(), 2u);
     EXPECT_EQ(cell->tyreStack->subviews().size(), 2u);
     EXPECT_EQ(row(*cell, 0).caption->text(), "Hards used in laps 0 to 28");
     EXPECT_EQ(row(*cell, 1).caption->text(), "Old mediums used in laps 28 to 57");
+    EXPECT_EQ(row(*cell, 1).bar->frame(), (Rect{140, 0, 145, 8}));
+    EXPECT_EQ(cell->tyreStack->frame().height(), 32 + 8 + 32);
 }
 
 TEST_F(TyresCellRows, oddStintsStayOnTheTrack) {
