@@ -12,8 +12,9 @@ CircuitCell::CircuitCell(std::string identifier) : ui::TableViewCell(std::move(i
     addToCard(*bgView, race, nameStyle(bases));
     addToCard(*bgView, circuit, detailStyle(bases));
     addToCard(*bgView, location, detailStyle(bases));
-    // The date column never gives way; the names wrap or cut instead.
-    keepFullWidth({flag, day, month});
+    // The date column never gives way; the names wrap or cut instead. The flag's width is its box's,
+    // so required resistance on it would only fight the box when a flag image is wider.
+    keepFullWidth({day, month});
 
     // The flag box keeps the 1.4 : 1.1 proportion and scales with the text size.
     ui::VisualFormatMetrics metrics{{"height", (bases.bodySize - 4) * 1.1}, {"width", (bases.bodySize - 4) * 1.4}};
