@@ -21,7 +21,7 @@
 #include "ui/HeadlessHost.h"
 
 // Every cell of these screens filled as the screens fill them (2023 season content), rendered with the
-// real fonts into gallery/*.png beside the test binary, and probed where the layout puts ink and colour.
+// real fonts into the build folder's gallery/, and probed where the layout puts ink and colour.
 
 namespace {
 
@@ -29,7 +29,7 @@ using gfx::Color;
 using livetiming::StintModel;
 
 std::filesystem::path galleryFolder() {
-    auto folder = std::filesystem::canonical("/proc/self/exe").parent_path() / "gallery";
+    std::filesystem::path folder = SORVANE_GALLERY_DIR;
     std::filesystem::create_directories(folder);
     return folder;
 }
@@ -54,7 +54,7 @@ void setTitles(const std::vector<std::pair<std::shared_ptr<ui::Button>, std::str
     for (const auto& [button, title] : titles) button->setTitle(title, ui::ControlState::normal);
 }
 
-class Gallery : public ::testing::Test {
+class RowGallery : public ::testing::Test {
 protected:
     // The real fonts, whatever an earlier test installed.
     void SetUp() override { gfx::setTextMeasurer(nullptr); }
@@ -102,7 +102,7 @@ protected:
     }
 };
 
-TEST_F(Gallery, actionCards) {
+TEST_F(RowGallery, actionCards) {
     auto links = row(std::make_shared<ExternalLinksCell>());
     links->infoTitle->setText("Extras");
     links->infoDescription->setText("More options to enhance your race experience");
@@ -173,7 +173,7 @@ TEST_F(Gallery, actionCards) {
     expectButton(*vote->vote, Color::systemPink());
 }
 
-TEST_F(Gallery, messagesRadioAndNews) {
+TEST_F(RowGallery, messagesRadioAndNews) {
     auto lapPill = [](ui::Button& lap, int number, double alpha) {
         gfx::TextAttributes attributes{gfx::Font::systemFont(20, gfx::FontWeight::semibold), Color::systemBlue()};
         lap.setAttributedTitle(gfx::AttributedString(" " + std::to_string(number), attributes), ui::ControlState::normal);
@@ -264,7 +264,7 @@ TEST_F(Gallery, messagesRadioAndNews) {
     EXPECT_GT(news->titleText->frame().height(), 30);  // two lines
 }
 
-TEST_F(Gallery, tyreStints) {
+TEST_F(RowGallery, tyreStints) {
     struct Driver {
         const char* team;
         const char* name;
