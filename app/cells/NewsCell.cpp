@@ -1,0 +1,22 @@
+#include "cells/NewsCell.h"
+
+#include "cells/CardLayout.h"
+
+NewsCell::NewsCell(std::string identifier) : ui::TableViewCell(std::move(identifier)) {
+    using gfx::Color, gfx::Font, gfx::FontWeight, gfx::TextAlignment;
+    FontBases bases = FontBases::current();
+    addCardView(*this, bgView);
+    addToCard(*bgView, time,
+              LabelStyle{Color::secondaryLabel(), Font::systemFont(bases.bodySize - 4, FontWeight::semibold), TextAlignment::left, 1});
+    addToCard(*bgView, titleText,
+              LabelStyle{Color::label(), Font::systemFont(bases.titleSize - 2, FontWeight::semibold), TextAlignment::left, 0});
+    // Nothing beside the title may squeeze it, yet it must wrap at the card's edge: our labels give
+    // their one-line width as their natural width, so a required resistance would push a long title
+    // past the edge instead. Just below required, it yields only to the margins.
+    titleText->setContentCompressionResistancePriority(ui::layoutPriority::required - 1, ui::LayoutAxis::horizontal);
+    addToCard(*bgView, message, LabelStyle{Color::secondaryLabel(), Font::systemFont(bases.bodySize), TextAlignment::left, 2});
+    addVisualFormats(*contentView(),
+                     {"V:|-0-[bgView]-0-|", "H:|-0-[bgView]-0-|", "V:|-14-[time]-5-[titleText]-5-[message]-14-|",
+                      "H:|-20-[time]-(>=20)-|", "H:|-20-[titleText]-(>=20)-|", "H:|-20-[message]-(>=20)-|"},
+                     {{"bgView", bgView}, {"time", time}, {"titleText", titleText}, {"message", message}});
+}
