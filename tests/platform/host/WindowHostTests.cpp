@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SyntheticEvents.h"
 #include "VirtualDisplay.h"
 #include "dispatch/Queue.h"
 #include "host/WindowHost.h"
@@ -13,6 +14,7 @@ namespace {
 using host::AppEvent;
 using host::Point;
 using host::TouchPhase;
+using namespace hosttest;
 
 constexpr double generousSeconds = 60;
 constexpr std::uint32_t background = 0xff204060;
@@ -30,51 +32,6 @@ struct RecordingSink : host::InputSink {
     void key(const host::KeyEvent& event) override { keys.push_back(event); }
     void application(AppEvent event) override { lifecycle.push_back(event); }
 };
-
-void push(SDL_Event event) {
-    event.common.timestamp = SDL_GetTicks();
-    ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
-}
-
-// Pushes an event of `type` after `fill` has set its fields.
-template <typename Fill>
-void push(std::uint32_t type, Fill fill) {
-    SDL_Event event{};
-    event.type = type;
-    fill(event);
-    push(event);
-}
-
-void pushMouseButton(std::uint32_t type, std::uint8_t button, int x, int y) {
-    push(type, [&](SDL_Event& event) {
-        event.button.button = button;
-        event.button.x = x;
-        event.button.y = y;
-    });
-}
-
-void pushMouseMotion(int x, int y) {
-    push(SDL_MOUSEMOTION, [&](SDL_Event& event) {
-        event.motion.x = x;
-        event.motion.y = y;
-    });
-}
-
-void pushWindowEvent(std::uint8_t what) {
-    push(SDL_WINDOWEVENT, [&](SDL_Event& event) { event.window.event = what; });
-}
-
-void pushKey(SDL_Keycode key) {
-    push(SDL_KEYDOWN, [&](SDL_Event& event) { event.key.keysym.sym = key; });
-}
-
-void pushFinger(std::uint32_t type, SDL_FingerID finger, float x, float y) {
-    push(type, [&](SDL_Event& event) {
-        event.tfinger.fingerId = finger;
-        event.tfinger.x = x;
-        event.tfinger.y = y;
-    });
-}
 
 bool turnUntil(const std::function<bool()>& done) { return dispatch::RunLoop::main()->runUntil(done, generousSeconds); }
 

@@ -102,5 +102,22 @@ TEST_F(Launch, backgroundForegroundMemoryWarningsAndTerminationReachDelegatesAnd
                                               "app.willTerminate", "posted UIApplicationWillTerminateNotification"}));
 }
 
+TEST_F(Launch, losingFocusOnlyResignsAndTheBackgroundAfterItDoesNotResignTwice) {
+    log->clear();
+    Application::shared().resignActive();
+    Application::shared().resignActive();
+    EXPECT_EQ(Application::shared().applicationState(), ApplicationState::inactive);
+    Application::shared().becomeActive();
+    EXPECT_EQ(*log, (std::vector<std::string>{"scene.willResignActive", "scene.didBecomeActive",
+                                              "posted UIApplicationDidBecomeActiveNotification"}));
+    log->clear();
+    Application::shared().resignActive();
+    Application::shared().enterBackground();
+    Application::shared().becomeActive();  // only the foreground comes back from the background
+    EXPECT_EQ(*log, (std::vector<std::string>{"scene.willResignActive", "scene.didEnterBackground",
+                                              "posted UIApplicationDidEnterBackgroundNotification"}));
+    EXPECT_EQ(Application::shared().applicationState(), ApplicationState::background);
+}
+
 }  // namespace
 }  // namespace ui
