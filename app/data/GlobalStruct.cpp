@@ -59,3 +59,13 @@ void GlobalStruct::indexFailed(const SeasonLoad& load) {
 const std::string& GlobalStruct::racesSeason() { return state().racesSeason; }
 
 const std::string& GlobalStruct::meetingsSeason() { return state().meetingsSeason; }
+
+bool& GlobalStruct::detailsOnScreen() {
+    static bool onScreen = false;
+    return onScreen;
+}
+
+bool& GlobalStruct::sheetIsLarge() {
+    static bool large = false;
+    return large;
+}
