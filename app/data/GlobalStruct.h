@@ -20,6 +20,8 @@ struct GlobalStruct {
     static std::vector<RacesDetailsModel>& races();
     // The live-timing season index's meetings; empty until the home map loads the index.
     static std::vector<livetiming::Meeting>& meetings();
+    // True while the season sheet rests at its large detent; the home map writes it.
+    static bool& sheetIsLarge();
 
     static SeasonLoad beginSeasonLoad(std::string year);
     static bool isCurrent(const SeasonLoad& load);
