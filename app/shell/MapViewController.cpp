@@ -16,6 +16,7 @@
 #include "livetiming/LiveTiming.h"
 #include "shell/AppNotifications.h"
 #include "shell/RaceTiming.h"
+#include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"
 #include "ui/AssetCatalog.h"
 #include "ui/Feedback.h"
@@ -62,7 +63,7 @@ std::optional<std::size_t> raceIndexOf(const std::optional<std::string>& title) 
 
 void playRigidImpact() { ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred(); }
 
-std::shared_ptr<ui::ViewController> makeSeasonSheet() { return std::make_shared<ui::ViewController>(); }
+std::shared_ptr<ui::ViewController> makeSeasonSheet() { return std::make_shared<SeasonViewController>(); }
 
 }  // namespace
 
@@ -73,7 +74,7 @@ MapViewController::SeasonReads MapViewController::SeasonReads::network() {
     };
 }
 
-MapViewController::MapViewController() : makeSeasonSheet_(makeSeasonSheet) {}
+MapViewController::MapViewController() = default;
 
 MapViewController::~MapViewController() = default;
 
@@ -213,7 +214,7 @@ std::shared_ptr<map::OverlayRenderer> MapViewController::rendererFor(map::MapVie
 void MapViewController::presentSeasonSheet() {
     // The sheet stays for the app's life; a later season only reloads it.
     if (auto shown = seasonSheet_.lock(); shown && shown->presentingViewController()) return;
-    auto sheet = makeSeasonSheet_ ? makeSeasonSheet_() : nullptr;
+    auto sheet = makeSeasonSheet_ ? makeSeasonSheet_() : makeSeasonSheet();
     if (!sheet) return;
     sheet->setModalPresentationStyle(ui::ModalPresentationStyle::pageSheet);
     sheet->setModalInPresentation(true);

@@ -32,6 +32,7 @@ public:
 
         static SeasonReads network();
     };
+    // What presentSeasonSheet() presents; none means a SeasonViewController.
     using SeasonSheetFactory = std::function<std::shared_ptr<ui::ViewController>()>;
 
     static constexpr double pinSpanDegrees = 54;
@@ -110,7 +111,7 @@ private:
     std::shared_ptr<map::Overlay> routeOverlay_;
 
     SeasonReads reads_ = SeasonReads::network();
-    SeasonSheetFactory makeSeasonSheet_;
+    SeasonSheetFactory makeSeasonSheet_;  // none: a SeasonViewController
     std::weak_ptr<ui::ViewController> seasonSheet_;
     std::optional<ui::SheetDetent::Identifier> sheetDetent_;
     bool seasonShown_ = false;

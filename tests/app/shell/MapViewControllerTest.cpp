@@ -16,6 +16,7 @@
 #include "offline/OfflineSeason.h"
 #include "shell/AppNotifications.h"
 #include "shell/MapViewController.h"
+#include "shell/SeasonViewController.h"
 #include "ui/AssetCatalog.h"
 #include "ui/Feedback.h"
 #include "ui/HeadlessHost.h"
@@ -162,10 +163,15 @@ protected:
     // The app's arrangement: the map as the navigation root of the key window; its view loads and
     // starts the first load.
     void start(std::function<void(MapViewController&)> before = nullptr, bool waiting = true) {
-        map = std::make_shared<MapViewController>();
+        makeMap();
         if (before) before(*map);
         host.window()->setRootViewController(std::make_shared<ui::NavigationController>(map));
         if (waiting) waitForLoads();
+    }
+    void makeMap() {
+        map = std::make_shared<MapViewController>();
+        // A bare sheet: the season sheet's own preloads would ask the test hosts too.
+        map->setSeasonSheetFactory([] { return std::make_shared<ui::ViewController>(); });
     }
     void waitForLoads() {
         dispatch::RunLoop::main()->runUntil([this] { return !map->isLoading(); }, 20);
@@ -436,7 +442,7 @@ TEST_F(MapViewControllerTest, theRouteButtonSitsBelowTheScenesStatusBar) {
     auto scene = std::make_shared<ui::WindowScene>(ui::SceneSession{}, ui::SceneConfiguration{}, phone);
     auto window = std::make_shared<ui::Window>(scene);
     host.show(window);
-    map = std::make_shared<MapViewController>();
+    makeMap();
     window->setRootViewController(std::make_shared<ui::NavigationController>(map));
     window->makeKeyAndVisible();
     waitForLoads();
@@ -450,7 +456,7 @@ TEST_F(MapViewControllerTest, onAPadTheMarginsStayZeroAndTheButtonSitsAboveTheBo
     auto window = std::make_shared<ui::Window>(pad);
     window->setWindowSafeAreaInsets({24, 0, 20, 0});
     host.show(window);
-    map = std::make_shared<MapViewController>();
+    makeMap();
     window->setRootViewController(std::make_shared<ui::NavigationController>(map));
     window->makeKeyAndVisible();
     waitForLoads();
@@ -525,7 +531,7 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
     ASSERT_TRUE(season) << season.error();
     clock->set(instant("2023-04-30T11:20:00Z"));
     foundation::Clock::setCurrent(clock);
-    start();
+    start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
     season->stop();
     foundation::Clock::setCurrent(clock);
 
@@ -537,6 +543,11 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
               (std::vector<std::string>{"upcomingRace " + std::to_string(map->upcomingRaceIndex()), "updateTable"}));
     EXPECT_FALSE(GlobalStruct::meetings().empty());
     EXPECT_EQ(GlobalStruct::meetingsSeason(), "2023");
+
+    // The real season sheet is up and has followed the map's announcements.
+    auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->upcomingRaceIndex, map->upcomingRaceIndex());
 }
 
 }  // namespace
