@@ -1,0 +1,12 @@
+#pragma once
+
+#include "ui/Application.h"
+
+// The application's delegate: a one-scene app with no launch work of its own.
+class AppDelegate final : public ui::ApplicationDelegate {
+public:
+    bool didFinishLaunching(ui::Application& application) override;
+    ui::SceneConfiguration configurationForConnecting(ui::Application& application,
+                                                      const ui::SceneSession& session) override;
+    void didDiscardSceneSessions(ui::Application& application) override;
+};

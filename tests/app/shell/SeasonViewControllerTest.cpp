@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "ShellTestSupport.h"
+#include "cells/CircuitCell.h"
+#include "foundation/Locale.h"
+#include "foundation/TimeZone.h"
+#include "data/GlobalStruct.h"
+#include "dispatch/RunLoop.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Print.h"
+#include "offline/OfflineSeason.h"
+#include "shell/AppNotifications.h"
+#include "shell/DriverKey.h"
+#include "shell/PlaceholderScreens.h"
+#include "shell/SeasonViewController.h"
+#include "ui/SheetPresentationController.h"
+
+namespace {
+
+using foundation::Date;
+
+std::string fileText(const std::string& relative) {
+    std::ifstream file(std::string(SORVANE_SOURCE_DIR) + "/data/offline-season/" + relative, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+Date instant(const char* iso) { return *instantFromISO8601(iso); }
+
+// The season sheet over a plain root, as the map presents it, on the offline 2023 season with the
+// clock stopped where each test puts it. Every request the app makes is recorded.
+class SeasonSheet : public ::testing::Test, protected shelltest::HeadlessPhone {
+protected:
+    void SetUp() override {
+        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
+        foundation::Locale::setCurrent(foundation::Locale("en_US"));
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto started = OfflineSeason::start(settings);
+        ASSERT_TRUE(started) << started.error();
+        season = std::move(*started);
+        recordRequests();
+        foundation::Clock::setCurrent(clock);
+        clock->set(instant("2023-04-28T10:00:00Z"));  // Azerbaijan, round 4, starts 2023-04-30 11:00Z
+
+        GlobalStruct::detailsOnScreen() = false;
+        GlobalStruct::sheetIsLarge() = false;
+        storeSeason2023();
+        host.window()->makeKeyAndVisible();
+        show(root);
+    }
+    void TearDown() override {
+        // The sheet's loads keep it alive until they end; let them end while the offline hosts answer.
+        if (root->presentedViewController()) root->dismiss(false);
+        settle();
+        EXPECT_TRUE(waitFor([&] { return sheet.use_count() == 1; })) << "the sheet's loads did not end";
+        GlobalStruct::detailsOnScreen() = false;
+        GlobalStruct::sheetIsLarge() = false;
+        storeSeason({}, "");
+        season.stop();
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
+        foundation::TimeZone::setCurrent(std::nullopt);
+        foundation::Locale::setCurrent(std::nullopt);
+    }
+
+    void recordRequests() {
+        auto registry = net::ProtocolRegistry::global();
+        for (const auto& name : season.hosts()) {
+            auto handler = registry->handlerFor(name);
+            if (!handler) continue;
+            registry->registerHandler(name, [requests = requests, inner = *handler](const net::Request& request) {
+                std::lock_guard lock(requests->mutex);
+                if (request.url) requests->urls.push_back(request.url->absoluteString());
+                return inner(request);
+            });
+        }
+    }
+    bool wasRequested(const std::string& ending) {
+        std::lock_guard lock(requests->mutex);
+        return std::any_of(requests->urls.begin(), requests->urls.end(), [&](const std::string& url) { return url.ends_with(ending); });
+    }
+
+    static std::vector<RacesDetailsModel> races2023() {
+        auto model = foundation::JSONDecoder().decode<RaceModel>(foundation::Data::fromString(fileText("results-api/current.json")));
+        return model ? model->data.raceTable.races : std::vector<RacesDetailsModel>{};
+    }
+    // The 2023 calendar moved a year back: a season whose races have all been held.
+    static std::vector<RacesDetailsModel> races2022() {
+        auto races = races2023();
+        for (auto& race : races) race.season = "2022", race.date.replace(0, 4, "2022");
+        return races;
+    }
+    static void storeSeason(std::vector<RacesDetailsModel> races, std::string year,
+                            std::vector<livetiming::Meeting> meetings = {}) {
+        auto load = GlobalStruct::beginSeasonLoad(year);
+        GlobalStruct::storeRaces(load, std::move(races));
+        if (meetings.empty()) GlobalStruct::indexFailed(load);
+        else GlobalStruct::storeMeetings(load, year, std::move(meetings));
+    }
+    static void storeSeason2023() {
+        auto index = foundation::JSONDecoder().decode<livetiming::EventsModel>(
+            foundation::Data::fromString(fileText("livetiming/2023/Index.json")));
+        storeSeason(races2023(), "2023", index ? index->meetings : std::vector<livetiming::Meeting>{});
+    }
+
+    void presentSheet() {
+        sheet->setModalPresentationStyle(ui::ModalPresentationStyle::pageSheet);
+        sheet->setModalInPresentation(true);
+        auto controller = sheet->sheetPresentationController();
+        controller->setDetents({ui::SheetDetent::custom("small", [](const auto&) { return 220.0; }),
+                                ui::SheetDetent::medium(), ui::SheetDetent::large()});
+        controller->setLargestUndimmedDetentIdentifier(ui::SheetDetent::largeIdentifier);
+        root->present(sheet, true);
+        settle();
+    }
+    bool waitFor(const std::function<bool()>& done) {
+        return dispatch::RunLoop::main()->runUntil(done, 30);
+    }
+    void waitForPreloads() {
+        ASSERT_TRUE(waitFor([&] {
+            return !sheet->driverStandings.empty() && !sheet->teamStandings.empty() &&
+                   !sheet->driverNumDictionary.empty() && !sheet->newsArticles5.empty();
+        }));
+    }
+    static void post(const foundation::Notification::Name& name, foundation::UserInfo info = {}) {
+        foundation::NotificationCenter::defaultCenter().post(name, nullptr, std::move(info));
+    }
+    std::string round(int row) const { return sheet->roundText(row, Date::now()); }
+    std::shared_ptr<ui::ViewController> shownScreen() const { return sheet->presentedViewController(); }
+
+    OfflineSeason season;
+    struct Requests {
+        std::mutex mutex;
+        std::vector<std::string> urls;
+    };
+    std::shared_ptr<Requests> requests = std::make_shared<Requests>();
+    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
+    std::shared_ptr<SeasonViewController> sheet = std::make_shared<SeasonViewController>();
+};
+
+TEST_F(SeasonSheet, rowsListTheSeasonWithACountdownToTheRaceAheadAndLiveWhileItRuns) {
+    presentSheet();
+    clock->set(instant("2023-04-28T10:00:00Z"));
+    post(notifications::upcomingRace, notifications::raceUserInfo(3));
+    EXPECT_EQ(sheet->tableView->numberOfRows(0), 22);
+    EXPECT_EQ(round(0), "Round 1");
+    EXPECT_EQ(round(3), "Round 4\nIn 2 days, 1 hours, 0 minutes");
+    EXPECT_EQ(round(4), "Round 5");
+
+    auto cell = std::dynamic_pointer_cast<CircuitCell>(sheet->cellForRow(*sheet->tableView, {0, 3}));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->race->text(), "Azerbaijan Grand Prix");
+    EXPECT_EQ(cell->location->text(), "Baku, Azerbaijan");
+    EXPECT_EQ(cell->day->text(), "30");
+    EXPECT_EQ(cell->month->text(), "Apr");
+    EXPECT_EQ(cell->round->textColor(), gfx::Color::systemBlue());
+
+    clock->set(instant("2023-04-30T10:59:00Z"));
+    EXPECT_EQ(round(3), "Round 4\nIn 0 days, 0 hours, 1 minutes");
+    clock->set(instant("2023-04-30T11:00:00Z"));
+    EXPECT_EQ(round(3), "Round 4\nLIVE");
+    clock->set(instant("2023-04-30T13:59:00Z"));
+    EXPECT_EQ(round(3), "Round 4\nLIVE");
+    // Past its three hours the row counts toward nothing (no negative countdown).
+    clock->set(instant("2023-04-30T14:00:00Z"));
+    EXPECT_EQ(round(3), "Round 4");
+}
+
+TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {
+    presentSheet();
+    post(notifications::upcomingRace, notifications::raceUserInfo(3));
+    EXPECT_EQ(sheet->navTitle->text(), "2023 Races");
+    ASSERT_EQ(sheet->allYears.size(), 19u);
+    EXPECT_EQ(sheet->allYears.front(), "2005");
+    EXPECT_EQ(sheet->allYears.back(), "2023");
+
+    std::vector<std::string> picked;
+    auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+        notifications::changedYear, [&](const foundation::Notification& note) { picked.push_back(notifications::year(note).value_or("?")); });
+    auto menu = sheet->yearButton->menu();
+    ASSERT_TRUE(menu);
+    auto pick = *std::find_if(menu->children.begin(), menu->children.end(), [](const auto& a) { return a.title == "2022"; });
+    EXPECT_EQ(pick.state, ui::MenuElementState::off);
+    pick.handler(pick);
+    foundation::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(picked, std::vector<std::string>{"2022"});
+    EXPECT_EQ(sheet->year, "2023") << "the pick alone changes nothing shown";
+    EXPECT_EQ(sheet->navTitle->text(), "2023 Races");
+
+    storeSeason(races2022(), "2022");
+    post(notifications::updateTable);
+    EXPECT_EQ(sheet->year, "2022");
+    EXPECT_EQ(sheet->navTitle->text(), "2022 Races");
+    EXPECT_EQ(sheet->yearButton->title(ui::ControlState::normal), "2022");
+    EXPECT_EQ(sheet->upcomingRaceIndex, 0);
+    for (const auto& action : sheet->yearButton->menu()->children) {
+        EXPECT_EQ(action.state == ui::MenuElementState::on, action.title == "2022") << action.title;
+    }
+    for (int row = 0; row < 22; ++row) EXPECT_EQ(round(row), "Round " + std::to_string(row + 1));
+    // Every race held: the standings describe the season's last one.
+    EXPECT_EQ(sheet->standingsButton->alpha(), 1.0);
+}
+
+TEST_F(SeasonSheet, theStandingsButtonNeedsARaceBeforeTheNextOneAndHandsItOver) {
+    presentSheet();
+    post(notifications::upcomingRace, notifications::raceUserInfo(0));
+    EXPECT_EQ(sheet->standingsButton->alpha(), 0.25);
+    EXPECT_FALSE(sheet->standingsButton->isUserInteractionEnabled());
+    post(notifications::upcomingRace, notifications::raceUserInfo(99));
+    EXPECT_EQ(sheet->upcomingRaceIndex, 0) << "an index past the last race changes nothing";
+
+    post(notifications::upcomingRace, notifications::raceUserInfo(3));
+    EXPECT_EQ(sheet->standingsButton->alpha(), 1.0);
+    sheet->standingsTapped();
+    auto standings = std::dynamic_pointer_cast<StandingsViewController>(shownScreen());
+    ASSERT_TRUE(standings);
+    EXPECT_TRUE(standings->fromSeason);
+    EXPECT_EQ(standings->fromSeasonRaceText, "Australian Grand Prix");
+    EXPECT_EQ(standings->fromSeasonLocationText, "Melbourne, Australia");
+    EXPECT_EQ(standings->year, "2023");
+    auto detents = standings->sheetPresentationController()->detents();
+    ASSERT_EQ(detents.size(), 1u);
+    EXPECT_EQ(detents[0].identifier(), ui::SheetDetent::largeIdentifier);
+    EXPECT_EQ(standings->sheetPresentationController()->preferredCornerRadius(), 18);
+}
+
+TEST_F(SeasonSheet, theRaceScreenFollowsTheRaceStartAndCarriesRaceYearRoundAndPath) {
+    presentSheet();
+    clock->set(instant("2023-04-29T11:00:00Z"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<FutureDetailsViewController>(sheet->makeRaceScreen(3)));
+    clock->set(instant("2023-04-30T01:30:00Z"));  // race day, before the start
+    EXPECT_TRUE(std::dynamic_pointer_cast<FutureDetailsViewController>(sheet->makeRaceScreen(3)));
+    clock->set(instant("2023-04-30T12:00:00Z"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<LiveViewController>(sheet->makeRaceScreen(3)));
+    clock->set(instant("2023-04-30T14:00:00Z"));
+    auto screen = sheet->makeRaceScreen(3);
+    ASSERT_TRUE(std::dynamic_pointer_cast<PastDetailsViewController>(screen));
+    EXPECT_EQ(screen->raceRound, 4);
+    ASSERT_EQ(screen->races.size(), 1u);
+    EXPECT_EQ(screen->races[0].raceName, "Azerbaijan Grand Prix");
+    EXPECT_EQ(screen->year, "2023");
+    // The index types a sprint as "Race" too, and lists it first.
+    EXPECT_EQ(screen->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/");
+
+    GlobalStruct::meetings().clear();  // the index not loaded
+    EXPECT_EQ(sheet->makeRaceScreen(3)->path, "");
+}
+
+TEST_F(SeasonSheet, aRowTapPostsItsIndexAndOpensTheRaceSizedByTheSheetsDetent) {
+    presentSheet();
+    std::vector<int> selected;
+    auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+        notifications::selectedRace, [&](const foundation::Notification& note) { selected.push_back(notifications::raceIndex(note).value_or(-1)); });
+    sheet->didSelectRow(*sheet->tableView, {0, 4});
+    foundation::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(selected, std::vector<int>{4});
+    auto miami = std::dynamic_pointer_cast<FutureDetailsViewController>(shownScreen());
+    ASSERT_TRUE(miami);
+    EXPECT_EQ(miami->raceRound, 5);
+    auto detents = miami->sheetPresentationController()->detents();
+    ASSERT_EQ(detents.size(), 2u);
+    EXPECT_EQ(detents[0].identifier(), ui::SheetDetent::mediumIdentifier);
+    EXPECT_EQ(miami->sheetPresentationController()->largestUndimmedDetentIdentifier(), ui::SheetDetent::largeIdentifier);
+    settle();
+    miami->dismiss(true);
+    settle();
+
+    GlobalStruct::sheetIsLarge() = true;
+    sheet->didSelectRow(*sheet->tableView, {0, 0});
+    ASSERT_TRUE(std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen()));
+    EXPECT_EQ(shownScreen()->sheetPresentationController()->detents().size(), 1u);
+}
+
+TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesTheWholeChainWithTheRaceOnce) {
+    presentSheet();
+    // A pick with only the sheet shown moves the list and opens nothing.
+    post(notifications::selectedRace, notifications::raceUserInfo(2));
+    settle();
+    EXPECT_EQ(shownScreen(), nullptr);
+
+    sheet->didSelectRow(*sheet->tableView, {0, 0});
+    settle();
+    auto bahrain = shownScreen();
+    ASSERT_TRUE(GlobalStruct::detailsOnScreen());
+    bahrain->present(std::make_shared<StandingsViewController>(), true);  // a sheet of the race screen
+    settle();
+
+    post(notifications::selectedRace, notifications::raceUserInfo(2));
+    settle();
+    settle();
+    auto australia = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(australia);
+    EXPECT_NE(australia, bahrain);
+    EXPECT_EQ(australia->raceRound, 3);
+    EXPECT_EQ(australia->presentedViewController(), nullptr);
+    EXPECT_EQ(bahrain->presentingViewController(), nullptr);
+
+    // A row tap while it shows: the tapped race opens once, with no refused presentation.
+    foundation::ConsoleCapture console;
+    sheet->didSelectRow(*sheet->tableView, {0, 1});
+    settle();
+    settle();
+    auto saudi = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(saudi);
+    EXPECT_EQ(saudi->raceRound, 2);
+    EXPECT_EQ(saudi->presentedViewController(), nullptr);
+    EXPECT_EQ(console.text().find("Attempt to present"), std::string::npos) << console.text();
+}
+
+TEST_F(SeasonSheet, theRowMenuTestsLiveTimingOfRacesThatHaveBegun) {
+    presentSheet();
+    EXPECT_EQ(sheet->contextMenuConfigurationForRow(*sheet->tableView, {0, 4}, {}), nullptr);
+    auto configuration = sheet->contextMenuConfigurationForRow(*sheet->tableView, {0, 1}, {});
+    ASSERT_TRUE(configuration);
+    auto menu = configuration->makeMenu();
+    ASSERT_EQ(menu->children.size(), 1u);
+    EXPECT_EQ(menu->children[0].title, "Live Session Test");
+    menu->children[0].handler(menu->children[0]);
+    auto live = std::dynamic_pointer_cast<LiveViewController>(shownScreen());
+    ASSERT_TRUE(live);
+    EXPECT_EQ(live->raceRound, 2);
+    EXPECT_EQ(live->path, "2023/2023-03-19_Saudi_Arabian_Grand_Prix/2023-03-19_Race/");
+}
+
+TEST_F(SeasonSheet, preloadsFollowTheSeasonShown) {
+    presentSheet();
+    waitForPreloads();
+    EXPECT_TRUE(wasRequested("/api/f1/2023/driverStandings.json"));
+    EXPECT_TRUE(wasRequested("/api/f1/2023/constructorStandings.json"));
+    EXPECT_TRUE(wasRequested("/static/2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/DriverList.json"));
+    EXPECT_EQ(sheet->driverNumDictionary[driverKey("Sergio", "Pérez")], "11");
+    EXPECT_EQ(sheet->driverImageDictionary[driverKey("Sergio", "Perez")].find(".transform"), std::string::npos);
+    EXPECT_FALSE(sheet->countryFlags.empty());
+    for (const auto* feed : {&sheet->newsArticles, &sheet->newsArticles2, &sheet->newsArticles3, &sheet->newsArticles4,
+                             &sheet->newsArticles5}) {
+        EXPECT_EQ(feed->size(), 10u) << "every article is kept";
+    }
+    EXPECT_EQ(sheet->newsArticles.front().title, "Sergio Pérez wins the Azerbaijan Grand Prix sprint");
+
+    // Another season: what belonged to 2023 goes, and its own documents are asked for.
+    storeSeason(races2022(), "2022");
+    post(notifications::updateTable);
+    EXPECT_TRUE(sheet->driverStandings.empty());
+    EXPECT_TRUE(sheet->driverNumDictionary.empty());
+    ASSERT_TRUE(waitFor([&] { return wasRequested("/api/f1/2022/constructorStandings.json"); }));
+    EXPECT_TRUE(wasRequested("/api/f1/2022/driverStandings.json"));
+    EXPECT_TRUE(wasRequested("/static/2022/Index.json"));
+}
+
+TEST_F(SeasonSheet, theYearButtonOpensItsMenuAtEveryDetent) {
+    presentSheet();
+    std::vector<std::shared_ptr<ui::Menu>> shown;
+    ui::setMenuPresenter([&](ui::View&, const std::shared_ptr<ui::Menu>& menu) { shown.push_back(menu); });
+    auto controller = sheet->sheetPresentationController();
+    for (const char* detent : {"small", "medium", "large"}) {
+        controller->setSelectedDetentIdentifier(std::string(detent));
+        settle();
+        auto frame = sheet->yearButton->frame();
+        EXPECT_LE(frame.origin.y + frame.size.height, SeasonViewController::headerHeight);
+        EXPECT_LE(frame.origin.x + frame.size.width, sheet->newsButton->frame().origin.x) << "beside the round buttons";
+        auto center = sheet->yearButton->convertPointTo({frame.size.width / 2, frame.size.height / 2}, nullptr);
+        host.tap(center);
+        settle();
+        ASSERT_EQ(shown.size(), 1u) << detent;
+        EXPECT_EQ(shown.back(), sheet->yearButton->menu());
+        shown.clear();
+    }
+    ui::setMenuPresenter(nullptr);
+}
+
+}  // namespace
