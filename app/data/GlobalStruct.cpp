@@ -25,16 +25,6 @@ std::vector<livetiming::Meeting>& GlobalStruct::meetings() {
     return list;
 }
 
-bool& GlobalStruct::sheetIsLarge() {
-    static bool large = false;
-    return large;
-}
-
-bool& GlobalStruct::detailsOnScreen() {
-    static bool onScreen = false;
-    return onScreen;
-}
-
 SeasonLoad GlobalStruct::beginSeasonLoad(std::string year) { return {++state().newestGeneration, std::move(year)}; }
 
 bool GlobalStruct::isCurrent(const SeasonLoad& load) { return load.generation == state().newestGeneration; }
@@ -69,3 +59,13 @@ void GlobalStruct::indexFailed(const SeasonLoad& load) {
 const std::string& GlobalStruct::racesSeason() { return state().racesSeason; }
 
 const std::string& GlobalStruct::meetingsSeason() { return state().meetingsSeason; }
+
+bool& GlobalStruct::detailsOnScreen() {
+    static bool onScreen = false;
+    return onScreen;
+}
+
+bool& GlobalStruct::sheetIsLarge() {
+    static bool large = false;
+    return large;
+}

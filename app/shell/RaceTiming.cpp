@@ -1,19 +1,55 @@
 #include "shell/RaceTiming.h"
 
+#include "foundation/Calendar.h"
 #include "foundation/DateFormatter.h"
-#include "foundation/TimeZone.h"
 
-std::optional<foundation::Date> RaceTiming::startInstant(const RacesDetailsModel& race) {
+namespace {
+
+foundation::DateFormatter utcFormatter(std::string pattern) {
     foundation::DateFormatter formatter;
     formatter.setLocale(foundation::Locale("en_US_POSIX"));
     formatter.setTimeZone(foundation::TimeZone::utc());
-    formatter.setDateFormat("yyyy-MM-dd HH:mm:ssZ");
-    return formatter.date(race.date + " " + race.time);
+    formatter.setDateFormat(std::move(pattern));
+    return formatter;
+}
+
+}  // namespace
+
+std::optional<foundation::Date> RaceTiming::startInstant(const RacesDetailsModel& race) {
+    if (race.time.empty()) {
+        thread_local const foundation::DateFormatter dayOnly = utcFormatter("yyyy-MM-dd");
+        return dayOnly.date(race.date);
+    }
+    // "Z" (RFC 822) reads "+0000" and ISO's "Z"; a time written without a zone is UTC as well.
+    thread_local const foundation::DateFormatter withZone = utcFormatter("yyyy-MM-dd HH:mm:ssZ");
+    thread_local const foundation::DateFormatter withoutZone = utcFormatter("yyyy-MM-dd HH:mm:ss");
+    std::string text = race.date + " " + race.time;
+    if (auto start = withZone.date(text)) return start;
+    return withoutZone.date(text);
+}
+
+foundation::Date RaceTiming::startOrNow(const RacesDetailsModel& race, foundation::Date now) {
+    return startInstant(race).value_or(now);
 }
 
 RacePhase RaceTiming::phase(const RacesDetailsModel& race, foundation::Date now) {
-    foundation::Date start = startInstant(race).value_or(now);
-    if (now < start) return RacePhase::upcoming;
-    if (now.timeIntervalSince(start) < liveDuration) return RacePhase::live;
+    return phase(startOrNow(race, now), now);
+}
+
+RacePhase RaceTiming::phase(foundation::Date start, foundation::Date now) {
+    if (start > now) return RacePhase::upcoming;
+    if (now < start.addingTimeInterval(liveDuration)) return RacePhase::live;
     return RacePhase::finished;
+}
+
+Countdown RaceTiming::countdown(foundation::Date start, foundation::Date now) {
+    using foundation::CalendarComponent;
+    auto left = foundation::Calendar::current().dateComponents(
+        {CalendarComponent::day, CalendarComponent::hour, CalendarComponent::minute}, now, start);
+    return {left.day.value_or(0), left.hour.value_or(0), left.minute.value_or(0)};
+}
+
+std::string RaceTiming::countdownText(const Countdown& countdown) {
+    return "In " + std::to_string(countdown.days) + " days, " + std::to_string(countdown.hours) + " hours, " +
+           std::to_string(countdown.minutes) + " minutes";
 }

@@ -1,20 +1,40 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "data/RaceModels.h"
 #include "foundation/Date.h"
 
+// Where a race weekend stands: before its start, within three hours of it, or after.
 enum class RacePhase { upcoming, live, finished };
 
-// When a race happens: its date and clock time read as the UTC instant they are, and the three
-// phases around it. Every screen that marks races as coming, live or run asks here.
-struct RaceTiming {
-    static constexpr double liveDuration = 3 * 3600;
+// Whole days, hours and minutes left until a start, each negative once it has passed.
+struct Countdown {
+    int days = 0;
+    int hours = 0;
+    int minutes = 0;
 
-    // "yyyy-MM-dd" and "HH:mm:ssZ" as one UTC instant; nothing when either does not read.
+    friend bool operator==(const Countdown&, const Countdown&) = default;
+};
+
+// The one rule for when a race happens. The results API gives the race's date ("yyyy-MM-dd") and its
+// clock time in UTC ("HH:mm:ssZ"); together they are an instant, shown later in local time. The season
+// list's LIVE rows and countdown, the map's pins and intro zoom and the choice of the race screen all
+// read it from here.
+class RaceTiming {
+public:
+    static constexpr double liveDuration = 3 * 60 * 60;
+
+    // The race's start. A race without a clock time (older seasons) starts at midnight UTC of its
+    // date; a date that does not read gives nothing.
     static std::optional<foundation::Date> startInstant(const RacesDetailsModel& race);
-    // Upcoming before the start, live for three hours from it, finished after. A race whose start
-    // does not read counts as starting now.
+    // The start, or `now` when it cannot be read: an unreadable race counts as under way.
+    static foundation::Date startOrNow(const RacesDetailsModel& race, foundation::Date now);
     static RacePhase phase(const RacesDetailsModel& race, foundation::Date now);
+    static RacePhase phase(foundation::Date start, foundation::Date now);
+    // From now to the start in the current calendar.
+    static Countdown countdown(foundation::Date start, foundation::Date now);
+    // "In 2 days, 3 hours, 4 minutes".
+    static std::string countdownText(const Countdown& countdown);
 };

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "PinnedCalendar.h"
+#include "shell/RaceTiming.h"
+
+namespace {
+
+using foundation::Date;
+
+RacesDetailsModel race(std::string date, std::string time) {
+    RacesDetailsModel model;
+    model.raceName = "Bahrain Grand Prix";
+    model.date = std::move(date);
+    model.time = std::move(time);
+    return model;
+}
+
+using RaceTimingTest = PinnedCalendar;  // Amsterdam, UTC+1 in March
+
+TEST_F(RaceTimingTest, startIsTheDateAndClockTimeReadAsUTC) {
+    EXPECT_EQ(RaceTiming::startInstant(race("2024-03-02", "15:00:00Z")), local(2024, 3, 2, 16, 0));
+    EXPECT_EQ(RaceTiming::startInstant(race("2024-03-02", "15:00:00")), local(2024, 3, 2, 16, 0));
+    // Summer time does not move a UTC clock value.
+    EXPECT_EQ(RaceTiming::startInstant(race("2023-07-30", "13:00:00Z")), Date::fromUnix(1690722000));
+}
+
+TEST_F(RaceTimingTest, raceWithoutClockTimeStartsAtMidnightUTC) {
+    EXPECT_EQ(RaceTiming::startInstant(race("2005-03-06", "")), Date::fromUnix(1110067200));
+}
+
+TEST_F(RaceTimingTest, unreadableDateOrTimeHasNoStartAndCountsAsUnderWay) {
+    for (const auto& broken : {race("", "15:00:00Z"), race("2024-13-40", "15:00:00Z"), race("2024-03-02", "3pm"),
+                               race("soon", "")}) {
+        EXPECT_EQ(RaceTiming::startInstant(broken), std::nullopt) << broken.date << " " << broken.time;
+        EXPECT_EQ(RaceTiming::startOrNow(broken, now()), now());
+        EXPECT_EQ(RaceTiming::phase(broken, now()), RacePhase::live);
+    }
+}
+
+TEST_F(RaceTimingTest, phaseIsUpcomingBeforeStartLiveForThreeHoursThenFinished) {
+    auto bahrain = race("2024-03-06", "15:00:00Z");  // 16:00 in Amsterdam
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 5, 16, 0)), RacePhase::upcoming);
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 15, 59, 59)), RacePhase::upcoming);
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 16, 0)), RacePhase::live);
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 18, 59, 59)), RacePhase::live);
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 19, 0)), RacePhase::finished);
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 9)), RacePhase::finished);
+    // Midnight of the race day is not the start: the old rule would call 02:30 live.
+    EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 2, 30)), RacePhase::upcoming);
+}
+
+TEST_F(RaceTimingTest, countdownSplitsTheTimeLeftIntoDaysHoursAndMinutes) {
+    Date start = local(2024, 3, 8, 16, 5);
+    EXPECT_EQ(RaceTiming::countdown(start, now()), (Countdown{2, 4, 5}));
+    EXPECT_EQ(RaceTiming::countdown(start, start.addingTimeInterval(-60)), (Countdown{0, 0, 1}));
+    EXPECT_EQ(RaceTiming::countdown(start, start.addingTimeInterval(-59)), (Countdown{0, 0, 0}));
+    EXPECT_EQ(RaceTiming::countdownText({2, 4, 5}), "In 2 days, 4 hours, 5 minutes");
+}
+
+TEST_F(RaceTimingTest, countdownCountsCalendarDaysAcrossTheSummerTimeChange) {
+    // Amsterdam moves to summer time on 31 March 2024: the day before the race has 23 hours.
+    EXPECT_EQ(RaceTiming::countdown(local(2024, 3, 31, 12, 0), local(2024, 3, 30, 12, 0)), (Countdown{1, 0, 0}));
+}
+
+}  // namespace
