@@ -1,0 +1,191 @@
+#include <array>
+
+#include "data/Client.h"
+#include "data/GlobalStruct.h"
+#include "data/ResultsEndpoints.h"
+#include "data/ServiceHosts.h"
+#include "dispatch/Queue.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/Print.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/LiveTiming.h"
+#include "shell/DriverKey.h"
+#include "shell/PlaceholderScreens.h"
+#include "shell/SeasonSheetSupport.h"
+#include "shell/SeasonViewController.h"
+#include "standings-news/RSSParser.h"
+
+namespace {
+
+void printDecodingError(const foundation::DecodingError& error) {
+    foundation::print("Error decoding result: " + error.description());
+}
+
+// The headshot address without the image service's ".transform..." resizing suffix.
+std::string headshotAddress(const std::string& url) {
+    constexpr std::string_view marker = ".transform";
+    std::size_t start = 0;
+    while (start <= url.size()) {
+        std::size_t end = url.find(marker, start);
+        std::string piece = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!piece.empty()) return piece;
+        if (end == std::string::npos) break;
+        start = end + marker.size();
+    }
+    return {};
+}
+
+// The results API names a season by its year, or "current" when none is shown yet.
+std::string standingsSeason(const std::string& season) {
+    bool isYear = !season.empty() && season.find_first_not_of("0123456789") == std::string::npos;
+    return isYear ? season : "current";
+}
+
+// The first standings list of a results-API standings document; nothing when it does not decode.
+dispatch::Task<std::optional<StandingsDetailsModel>> latestStandings(std::string document) {
+    auto body = co_await resultsapi::fetch(std::move(document));
+    auto decoded = foundation::JSONDecoder().decode<StandingModel>(body);
+    if (!decoded) {
+        printDecodingError(decoded.error());
+        co_return std::nullopt;
+    }
+    auto& lists = decoded->data.standingsTable.standings;
+    if (lists.empty()) co_return std::nullopt;
+    co_return std::move(lists.front());
+}
+
+}  // namespace
+
+void SeasonViewController::startSeasonPreloads() {
+    auto self = std::static_pointer_cast<SeasonViewController>(shared_from_this());
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> {
+        co_await self->loadDriverDictionaries();
+        co_await self->loadDriverStandings();
+        co_await self->loadTeamStandings();
+    });
+}
+
+dispatch::Task<void> SeasonViewController::loadCountryFlags() {
+    auto decoded = foundation::JSONDecoder().decode<std::vector<CountryFlagsModel>>(
+        foundation::Data::fromString(CountryFlagsJSON::shared().countryFlagsJSON));
+    if (!decoded) {
+        printDecodingError(decoded.error());
+        co_return;
+    }
+    countryFlags = std::move(*decoded);
+    tableView->reloadData();
+}
+
+dispatch::Task<std::string> SeasonViewController::driverListSessionPath(std::string season) {
+    const auto& races = GlobalStruct::races();
+    if (races.empty() || GlobalStruct::racesSeason() != season) co_return std::string();
+    RacesDetailsModel opening = races.front();
+    if (GlobalStruct::meetingsSeason() == season) co_return sessionPath(opening, GlobalStruct::meetings());
+
+    // The map reads the season's index after its races; the sheet does not wait for it.
+    auto body = co_await LiveTiming::all(season);
+    auto index = foundation::JSONDecoder().decode<livetiming::EventsModel>(body);
+    if (!index) {
+        printDecodingError(index.error());
+        co_return std::string();
+    }
+    co_return sessionPath(opening, index->meetings);
+}
+
+dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
+    std::uint64_t generation = seasonGeneration_;
+    std::string season = shownSeason_;
+    if (season.empty()) co_return;
+    // The drivers of the season's opening race stand for the season's line-up.
+    std::string path = co_await driverListSessionPath(season);
+    if (path.empty() || !isShownSeason(generation)) co_return;
+
+    auto body = co_await LiveTiming::driverList(path);
+    auto drivers = foundation::JSONDecoder().decode<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    if (!drivers) {
+        printDecodingError(drivers.error());
+        co_return;
+    }
+    if (!isShownSeason(generation)) co_return;
+    for (const auto& [number, driver] : *drivers) {
+        std::string key = driverKey(driver.firstName, driver.lastName);
+        driverImageDictionary[key] = headshotAddress(driver.headshotUrl);
+        driverColDictionary[key] = driver.teamColour;
+        driverNumDictionary[key] = driver.racingNumber;
+    }
+}
+
+dispatch::Task<void> SeasonViewController::loadDriverStandings() {
+    std::uint64_t generation = seasonGeneration_;
+    auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/driverStandings.json");
+    if (!latest || !latest->driverStandings || !isShownSeason(generation)) co_return;
+    driverStandings = std::move(*latest->driverStandings);
+}
+
+dispatch::Task<void> SeasonViewController::loadTeamStandings() {
+    std::uint64_t generation = seasonGeneration_;
+    auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/constructorStandings.json");
+    if (!latest || !latest->constructorStandings || !isShownSeason(generation)) co_return;
+    teamStandings = std::move(*latest->constructorStandings);
+}
+
+std::vector<std::string> SeasonViewController::newsFeedURLs() {
+    const ServiceHosts& hosts = ServiceHosts::current();
+    return {
+        "https://" + hosts.fiaNews + "/rss/press-release",
+        "https://" + hosts.autosportNews + "/rss/f1/news/",
+        "https://" + hosts.gpblogNews + "/en/rss",
+        "https://" + hosts.bbcNews + "/sport/formula1/rss.xml",
+        "http://" + hosts.shiftF1News + "/rss",
+    };
+}
+
+dispatch::Task<void> SeasonViewController::loadNews() {
+    const std::array<std::vector<Article> SeasonViewController::*, 5> fields{
+        &SeasonViewController::newsArticles, &SeasonViewController::newsArticles2,
+        &SeasonViewController::newsArticles3, &SeasonViewController::newsArticles4,
+        &SeasonViewController::newsArticles5,
+    };
+    auto addresses = newsFeedURLs();
+    for (std::size_t feed = 0; feed < fields.size(); ++feed) {
+        auto url = foundation::URL::fromString(addresses[feed]);
+        if (!url) continue;
+        RSSParser parser;
+        auto articles = co_await parser.parse(*url);
+        // Every article is kept: the reader no longer lets the channel's texts into the first one.
+        if (articles) this->*fields[feed] = std::move(*articles);
+    }
+}
+
+void SeasonViewController::newsTapped() {
+    playTapFeedback();
+    auto news = std::make_shared<NewsViewController>();
+    news->newsArticles = newsArticles;
+    news->newsArticles2 = newsArticles2;
+    news->newsArticles3 = newsArticles3;
+    news->newsArticles4 = newsArticles4;
+    news->newsArticles5 = newsArticles5;
+    setUpPresentedSheet(*news, SheetHeights::largeOnly);
+    present(news, true);
+}
+
+void SeasonViewController::standingsTapped() {
+    playTapFeedback();
+    auto standings = std::make_shared<StandingsViewController>();
+    standings->fromSeason = true;
+    if (auto previous = lastHeldRaceIndex()) {
+        const RacesDetailsModel& race = GlobalStruct::races()[*previous];
+        standings->fromSeasonRaceText = race.raceName;
+        standings->fromSeasonCircuitText = race.circuit.circuitName;
+        standings->fromSeasonLocationText = race.circuit.location.locality + ", " + race.circuit.location.country;
+    }
+    standings->driverImageDictionary = driverImageDictionary;
+    standings->driverColDictionary = driverColDictionary;
+    standings->eventType = 0;
+    standings->raceResults = raceResults;
+    standings->year = year;
+    standings->driverStandings = driverStandings;
+    standings->teamStandings = teamStandings;
+    setUpPresentedSheet(*standings, SheetHeights::largeOnly);
+    present(standings, true);
+}

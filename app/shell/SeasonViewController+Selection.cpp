@@ -1,0 +1,99 @@
+#include "data/GlobalStruct.h"
+#include "foundation/NotificationCenter.h"
+#include "shell/AppNotifications.h"
+#include "shell/PlaceholderScreens.h"
+#include "shell/SeasonSheetSupport.h"
+#include "shell/SeasonViewController.h"
+#include "shell/Utilities.h"
+
+namespace {
+
+bool isRaceIndex(int index) { return index >= 0 && index < static_cast<int>(GlobalStruct::races().size()); }
+
+}  // namespace
+
+std::string SeasonViewController::sessionPath(const RacesDetailsModel& race,
+                                              const std::vector<livetiming::Meeting>& meetings) {
+    for (const auto& meeting : meetings) {
+        if (meeting.name != race.raceName) continue;
+        for (const auto& session : meeting.sessions) {
+            if (session.type == "Race") return session.path;
+        }
+        return {};
+    }
+    return {};
+}
+
+std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhase phase) const {
+    std::shared_ptr<RaceScreen> screen;
+    switch (phase) {
+        case RacePhase::upcoming: screen = std::make_shared<FutureDetailsViewController>(); break;
+        case RacePhase::live: screen = std::make_shared<LiveViewController>(); break;
+        case RacePhase::finished: screen = std::make_shared<PastDetailsViewController>(); break;
+    }
+    const RacesDetailsModel& race = GlobalStruct::races()[index];
+    screen->path = sessionPath(race, GlobalStruct::meetings());
+    screen->races = {race};
+    screen->year = year;
+    screen->raceRound = index + 1;
+    setUpPresentedSheet(*screen, GlobalStruct::sheetIsLarge() ? SheetHeights::largeOnly : SheetHeights::mediumAndLarge);
+    return screen;
+}
+
+std::shared_ptr<RaceScreen> SeasonViewController::makeRaceScreen(int index) const {
+    if (!isRaceIndex(index)) return nullptr;
+    return makeScreen(index, RaceTiming::phase(GlobalStruct::races()[index], foundation::Date::now()));
+}
+
+std::shared_ptr<RaceScreen> SeasonViewController::makeLiveScreen(int index) const {
+    if (!isRaceIndex(index)) return nullptr;
+    return makeScreen(index, RacePhase::live);
+}
+
+void SeasonViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {
+    table.deselectRow(indexPath, true);
+    playTapFeedback();
+    foundation::NotificationCenter::defaultCenter().post(notifications::selectedRace, nullptr,
+                                                         notifications::raceUserInfo(indexPath.row));
+    // A shown race screen is being replaced, and the replacement opens this race when it has gone.
+    if (pendingRaceIndex_) return;
+    if (auto screen = makeRaceScreen(indexPath.row)) present(screen, true);
+}
+
+void SeasonViewController::selectedRace(const foundation::Notification& notification) {
+    auto index = notifications::raceIndex(notification);
+    if (!index || !isRaceIndex(*index)) return;
+    tableView->reloadData();
+    tableView->scrollToRow({0, *index}, ui::TableViewScrollPosition::top, true);
+    if (!GlobalStruct::detailsOnScreen()) return;
+
+    // One replacement at a time: a pick made while the shown screen leaves only changes which race
+    // opens after it.
+    if (pendingRaceIndex_) {
+        pendingRaceIndex_ = *index;
+        return;
+    }
+    auto window = Utilities::getKeyWindow();
+    if (!window || !window->rootViewController()) return;
+    pendingRaceIndex_ = *index;
+    auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
+    auto openPicked = [weak] {
+        auto self = weak.lock();
+        if (!self || !self->pendingRaceIndex_) return;
+        int picked = *self->pendingRaceIndex_;
+        self->pendingRaceIndex_.reset();
+        self->openRaceScreen(picked);
+    };
+    // Everything above the season sheet goes (a race screen and whatever it presented), so the picked
+    // race opens over the sheet, once.
+    if (presentedViewController()) dismiss(true, openPicked);
+    else openPicked();
+}
+
+void SeasonViewController::openRaceScreen(int index) {
+    auto screen = makeRaceScreen(index);
+    if (!screen) return;
+    auto window = Utilities::getKeyWindow();
+    if (!window || !window->rootViewController()) return;
+    ui::topPresentedController(window->rootViewController())->present(screen, true);
+}

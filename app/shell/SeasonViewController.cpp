@@ -1,0 +1,209 @@
+#include "shell/SeasonViewController.h"
+
+#include "cells/CircuitCell.h"
+#include "cells/TintedImage.h"
+#include "data/GlobalStruct.h"
+#include "dispatch/Queue.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/NotificationCenter.h"
+#include "shell/AppNotifications.h"
+#include "shell/SeasonSheetSupport.h"
+#include "ui/AssetCatalog.h"
+
+namespace {
+
+constexpr int firstYear = 2005;
+constexpr int fallbackYear = 2023;
+constexpr double roundButtonSize = 36;
+constexpr double yearButtonWidth = 84;
+constexpr double headerTop = 17;
+constexpr double dimmedAlpha = 0.25;
+constexpr gfx::SymbolConfiguration headerSymbols{.pointSize = 14, .weight = gfx::FontWeight::semibold};
+
+void roundButtonStyle(ui::Button& button) {
+    button.setBackgroundColor(gfx::Color::systemGray4());
+    button.layer()->setCornerRadius(roundButtonSize / 2);
+}
+
+std::string currentYearText() {
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("yyyy");
+    return formatter.string(foundation::Date::now());
+}
+
+}  // namespace
+
+void SeasonViewController::viewDidLoad() {
+    view()->setBackgroundColor(gfx::Color::systemBackground());
+
+    auto self = std::static_pointer_cast<SeasonViewController>(shared_from_this());
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(self, notifications::upcomingRace, &SeasonViewController::upcomingRace);
+    center.addObserver(self, notifications::selectedRace, &SeasonViewController::selectedRace);
+    center.addObserver(self, notifications::updateTable, &SeasonViewController::updateTable);
+
+    setUpHeader();
+    setUpTable();
+
+    // The sheet may be made before any season arrived (a failed first load); it then shows the
+    // current year until one does.
+    shownSeason_ = GlobalStruct::racesSeason();
+    if (!shownSeason_.empty()) adoptSeasonTexts();
+
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> {
+        co_await self->loadCountryFlags();
+        co_await self->loadDriverDictionaries();
+        co_await self->loadDriverStandings();
+        co_await self->loadTeamStandings();
+    });
+}
+
+void SeasonViewController::viewDidLayoutSubviews() {
+    auto bounds = view()->bounds();
+    double width = bounds.size.width;
+    double newsLeft = width - 102;
+    double yearLeft = newsLeft - 8 - yearButtonWidth;
+    navTitle->setFrame({18, headerTop, std::max(0.0, yearLeft - 8 - 18), roundButtonSize});
+    yearButton->setFrame({yearLeft, headerTop, yearButtonWidth, roundButtonSize});
+    newsButton->setFrame({newsLeft, headerTop, roundButtonSize, roundButtonSize});
+    standingsButton->setFrame({width - 56, headerTop, roundButtonSize, roundButtonSize});
+    tableView->setFrame({0, headerHeight, width, std::max(0.0, bounds.size.height - headerHeight)});
+}
+
+void SeasonViewController::viewDidAppear(bool) {
+    auto self = std::static_pointer_cast<SeasonViewController>(shared_from_this());
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadNews(); });
+}
+
+void SeasonViewController::setUpHeader() {
+    year = currentYearText();
+    int lastYear = fallbackYear;
+    try {
+        std::size_t used = 0;
+        lastYear = std::stoi(year, &used);
+        if (used != year.size()) lastYear = fallbackYear;
+    } catch (...) {
+        lastYear = fallbackYear;
+    }
+    // A clock set before the first year still offers that year.
+    lastYear = std::max(lastYear, firstYear);
+    allYears.clear();
+    for (int listed = firstYear; listed <= lastYear; ++listed) allYears.push_back(std::to_string(listed));
+    makeYearMenu(year);
+
+    navTitle->setText(year + " Races");
+    navTitle->setTextColor(gfx::Color::label());
+    navTitle->setFont(gfx::Font::systemFont(28, gfx::FontWeight::bold));
+    navTitle->setAdjustsFontSizeToFitWidth(true);
+    navTitle->setMinimumScaleFactor(0.5);
+    view()->addSubview(navTitle);
+
+    double scale = traitCollection().displayScale;
+    // The year button shows the season and opens the menu of years; it sits in the header row, so
+    // every detent shows it.
+    yearButton->setTitle(year, ui::ControlState::normal);
+    yearButton->setTitleColor(gfx::Color::label(), ui::ControlState::normal);
+    yearButton->titleLabel()->setFont(gfx::Font::systemFont(15, gfx::FontWeight::semibold));
+    yearButton->setImage(systemSymbol("chevron.down", headerSymbols, gfx::Color::label(), scale), ui::ControlState::normal);
+    yearButton->setShowsMenuAsPrimaryAction(true);
+    roundButtonStyle(*yearButton);
+    view()->addSubview(yearButton);
+
+    auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
+    newsButton->setImage(systemSymbol("newspaper.fill", headerSymbols, gfx::Color::label(), scale), ui::ControlState::normal);
+    roundButtonStyle(*newsButton);
+    newsButton->addTarget(weak, [weak](ui::Control&) { if (auto self = weak.lock()) self->newsTapped(); },
+                          ui::ControlEvent::touchUpInside);
+    view()->addSubview(newsButton);
+
+    standingsButton->setImage(tintedImage(ui::namedImage("podium"), gfx::Color::label()), ui::ControlState::normal);
+    roundButtonStyle(*standingsButton);
+    standingsButton->addTarget(weak, [weak](ui::Control&) { if (auto self = weak.lock()) self->standingsTapped(); },
+                               ui::ControlEvent::touchUpInside);
+    view()->addSubview(standingsButton);
+}
+
+void SeasonViewController::makeYearMenu(const std::string& selected) {
+    auto menu = std::make_shared<ui::Menu>();
+    auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
+    for (const auto& listed : allYears) {
+        ui::MenuAction action;
+        action.title = listed;
+        action.state = listed == selected ? ui::MenuElementState::on : ui::MenuElementState::off;
+        // The pick only asks for the season: the year, title and marked entry follow when it has
+        // loaded, so a pick that fails or is overtaken by a later one changes nothing.
+        action.handler = [weak](const ui::MenuAction& picked) {
+            if (!weak.lock()) return;
+            playTapFeedback();
+            foundation::NotificationCenter::defaultCenter().post(notifications::changedYear, nullptr,
+                                                                 notifications::yearUserInfo(picked.title));
+        };
+        menu->children.push_back(std::move(action));
+    }
+    yearButton->setMenu(std::move(menu));
+}
+
+void SeasonViewController::upcomingRace(const foundation::Notification& notification) {
+    auto index = notifications::raceIndex(notification);
+    if (!index || *index < 0 || *index >= static_cast<int>(GlobalStruct::races().size())) return;
+    followShownSeason();
+    upcomingRaceIndex = *index;
+    upcomingRaceSeason_ = shownSeason_;
+    tableView->reloadData();
+    tableView->scrollToRow({0, *index}, ui::TableViewScrollPosition::top, true);
+    setStandingsButtonEnabled(*index >= 1);
+}
+
+void SeasonViewController::updateTable() {
+    followShownSeason();
+    tableView->reloadData();
+}
+
+void SeasonViewController::followShownSeason() {
+    if (GlobalStruct::racesSeason() == shownSeason_) return;
+    shownSeason_ = GlobalStruct::racesSeason();
+    ++seasonGeneration_;
+    adoptSeasonTexts();
+
+    // The countdown row belongs to the season it was reported for.
+    upcomingRaceIndex = 0;
+    upcomingRaceSeason_.reset();
+    setStandingsButtonEnabled(lastHeldRaceIndex().has_value());
+
+    // What belonged to the previous season must not reach a sheet opened for this one.
+    driverStandings.clear();
+    teamStandings.clear();
+    driverImageDictionary.clear();
+    driverColDictionary.clear();
+    driverNumDictionary.clear();
+    startSeasonPreloads();
+}
+
+void SeasonViewController::adoptSeasonTexts() {
+    if (shownSeason_.empty()) return;
+    year = shownSeason_;
+    navTitle->setText(year + " Races");
+    yearButton->setTitle(year, ui::ControlState::normal);
+    makeYearMenu(year);
+}
+
+void SeasonViewController::setStandingsButtonEnabled(bool enabled) {
+    standingsButton->setUserInteractionEnabled(enabled);
+    standingsButton->setAlpha(enabled ? 1.0 : dimmedAlpha);
+}
+
+std::optional<int> SeasonViewController::lastHeldRaceIndex() const {
+    const auto& races = GlobalStruct::races();
+    if (upcomingRaceSeason_ == shownSeason_) {
+        int previous = upcomingRaceIndex - 1;
+        if (previous >= 0 && previous < static_cast<int>(races.size())) return previous;
+        return std::nullopt;
+    }
+    // No race of this season lies ahead, or none was reported yet: the last race that has finished.
+    auto now = foundation::Date::now();
+    for (int index = static_cast<int>(races.size()) - 1; index >= 0; --index) {
+        if (RaceTiming::phase(races[index], now) == RacePhase::finished) return index;
+    }
+    return std::nullopt;
+}
