@@ -231,9 +231,10 @@ void MapView::placeCalloutAccessory() {
     if (shownAccessory_->isHidden() == shown) shownAccessory_->setHidden(!shown);
 }
 
-void MapView::scrollWheel(ui::Point point, double /*dx*/, double dy) {
-    if (dy == 0 || !std::isfinite(dy)) return;
-    pinch(point, std::pow(2.0, dy / 2));
+bool MapView::scrollWheel(ui::Point point, double /*dx*/, double dy) {
+    if (dy == 0 || !std::isfinite(dy) || !state_.isZoomEnabled) return false;
+    pinch(point, std::pow(2.0, -dy / pointsPerWheelStep / 2));
+    return true;
 }
 
 void MapView::pinch(ui::Point center, double scale) {

@@ -132,7 +132,8 @@ TEST_F(MapViewTest, DragPansWithThePlaceUnderTheFingerStayingUnderIt) {
 TEST_F(MapViewTest, WheelAndPinchZoomAboutThePointer) {
     double scale = mapView->viewport().scale();
     Coordinate underPointer = mapView->viewport().coordinate({300, 150});
-    mapView->scrollWheel({300, 150}, 0, 2);  // two notches away from the user: twice as close
+    // Two notches away from the user: twice as close.
+    EXPECT_TRUE(mapView->scrollWheel({300, 150}, 0, -2 * ui::View::pointsPerWheelStep));
     EXPECT_NEAR(mapView->viewport().scale(), scale / 2, scale * 1e-9);
     expectPoint(pointOf(underPointer), {300, 150});
 
@@ -142,7 +143,7 @@ TEST_F(MapViewTest, WheelAndPinchZoomAboutThePointer) {
     expectPoint(pointOf(underPinch), {80, 500});
 
     mapView->setZoomEnabled(false);
-    mapView->scrollWheel({300, 150}, 0, 3);
+    EXPECT_FALSE(mapView->scrollWheel({300, 150}, 0, 3));
     EXPECT_NEAR(mapView->viewport().scale(), scale, scale * 1e-9);
 }
 

@@ -90,10 +90,10 @@ public:
     std::vector<std::shared_ptr<Overlay>> overlays() const { return state_.overlays(); }
     std::shared_ptr<OverlayRenderer> rendererFor(const std::shared_ptr<Overlay>& overlay);
 
-    // Entries for the window host, with points in this view's space. A wheel step of `dy` notches
-    // (positive away from the user) zooms in by 2^(dy/2) keeping the coordinate under the pointer;
-    // `dx` is not used. A pinch step zooms by `scale` (the change since the last step) about its centre.
-    void scrollWheel(ui::Point point, double dx, double dy);
+    // Entries for the window host, with points in this view's space. The wheel zooms about the
+    // pointer: each notch away from the user (dy of -pointsPerWheelStep) by 2^(1/2) closer; `dx` is not
+    // used. A pinch step zooms by `scale` (the change since the last step) about its centre.
+    bool scrollWheel(ui::Point point, double dx, double dy) override;
     void pinch(ui::Point center, double scale);
 
     void draw(gfx::Context& context, const ui::Rect& rect) override;

@@ -101,7 +101,10 @@ public:
     void launch(const AppDelegateFactory& appDelegate, const SceneDelegateFactory& sceneDelegate,
                 ApplicationHost& host);
 
-    // Moves the host reports.
+    // Moves the host reports. Losing and regaining focus only resign and restore activity;
+    // entering the background resigns first, entering the foreground becomes active after.
+    void resignActive();
+    void becomeActive();
     void enterBackground();
     void enterForeground();
     void receiveMemoryWarning();

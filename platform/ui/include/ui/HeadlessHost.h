@@ -8,6 +8,7 @@
 #include "gfx/Bitmap.h"
 #include "gfx/Color.h"
 #include "ui/Application.h"
+#include "ui/TouchDriver.h"
 #include "ui/Window.h"
 
 namespace ui {
@@ -74,7 +75,7 @@ private:
     gfx::Bitmap frame_;
     std::size_t frames_ = 0;
     std::optional<double> lastFrameTime_;
-    std::optional<Touch> touch_;
+    TouchDriver touches_;
     bool stopped_ = false;
 };
 

@@ -62,6 +62,7 @@ public:
     // Mouse-wheel scrolling by (dx, dy) points of content offset, kept within the edges. False when
     // the view cannot move that way (the host then offers the wheel to an enclosing scroll view).
     bool scroll(double dx, double dy);
+    bool scrollWheel(Point, double dx, double dy) override { return scroll(dx, dy); }
 
     bool isAnimatingContent() const override { return motion_ != Motion::none; }
     void layoutSubviews() override;

@@ -114,6 +114,11 @@ public:
     virtual void touchesMoved(const std::vector<Touch>& touches, const Event& event);
     virtual void touchesEnded(const std::vector<Touch>& touches, const Event& event);
     virtual void touchesCancelled(const std::vector<Touch>& touches, const Event& event);
+    // The mouse wheel over `point` (this view's space) asks to move content by (dx, dy) points of
+    // content offset: positive dy toward the bottom, one wheel notch being pointsPerWheelStep.
+    // True when the view used it; otherwise the window offers it to the superview.
+    static constexpr double pointsPerWheelStep = 40;
+    virtual bool scrollWheel(Point point, double dx, double dy);
 
     // Conversion between the spaces of views of one tree; a null view means the window's space.
     Point convertPointTo(Point point, const View* view) const;

@@ -2,6 +2,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "gfx/Bitmap.h"
+#include "gfx/Color.h"
 
 #include "ui/View.h"
 
@@ -69,8 +73,15 @@ public:
     void setTouchFilter(TouchFilter filter) { touchFilter_ = std::move(filter); }
     // Delivers one touch phase: hit testing on `began`, then to the view the touch began in.
     void sendTouch(Touch& touch, const Event& event);
+    // Offers a wheel motion at a window point to the view there, then to its ancestors, until one
+    // takes it. True when one did.
+    bool sendScrollWheel(Point point, double dx, double dy, const Event& event);
 
     void layoutSubviews() override;
+
+    // The tree drawn as it stands at uptime `time` (animations included, finished ones dropped after),
+    // at the screen's scale, over `background` (transparent without one). Empty if no context.
+    gfx::Bitmap drawFrame(double time, const std::optional<gfx::Color>& background);
 
     // Whether any layer animation, playing image or spinner in the tree still moves at uptime `time`.
     bool hasRunningAnimations(double time) const;

@@ -98,11 +98,25 @@ void Application::launch(const AppDelegateFactory& appDelegate, const SceneDeleg
     post(didBecomeActiveNotification);
 }
 
-void Application::enterBackground() {
-    if (state_ == ApplicationState::background) return;
+void Application::resignActive() {
+    if (state_ != ApplicationState::active) return;
     for (const auto& scene : scenes_) scene->resignActive();
+    state_ = ApplicationState::inactive;
     if (delegate_) delegate_->willResignActive(*this);
     post(willResignActiveNotification);
+}
+
+void Application::becomeActive() {
+    if (state_ != ApplicationState::inactive) return;
+    for (const auto& scene : scenes_) scene->activate();
+    state_ = ApplicationState::active;
+    if (delegate_) delegate_->didBecomeActive(*this);
+    post(didBecomeActiveNotification);
+}
+
+void Application::enterBackground() {
+    if (state_ == ApplicationState::background) return;
+    resignActive();
     for (const auto& scene : scenes_) scene->enterBackground();
     state_ = ApplicationState::background;
     if (delegate_) delegate_->didEnterBackground(*this);
@@ -115,10 +129,7 @@ void Application::enterForeground() {
     state_ = ApplicationState::inactive;
     if (delegate_) delegate_->willEnterForeground(*this);
     post(willEnterForegroundNotification);
-    for (const auto& scene : scenes_) scene->activate();
-    state_ = ApplicationState::active;
-    if (delegate_) delegate_->didBecomeActive(*this);
-    post(didBecomeActiveNotification);
+    becomeActive();
 }
 
 void Application::receiveMemoryWarning() {

@@ -4,13 +4,10 @@
 #include <fstream>
 
 #include "foundation/Clock.h"
-#include "gfx/Context.h"
 #include "gfx/ImageEncoder.h"
-#include "quartz/Renderer.h"
 #include "dispatch/RunLoop.h"
 #include "ui/ContextMenuInteraction.h"
 #include "ui/GestureRecognizer.h"
-#include "ui/ScrollView.h"
 
 namespace ui {
 
@@ -72,15 +69,9 @@ const gfx::Bitmap& HeadlessHost::snapshot() {
 
 void HeadlessHost::drawFrame() {
     double now = uptime();
-    auto context = gfx::Context::create(options_.size, {options_.scale, gfx::PixelFormat::argb32, gfx::Origin::topLeft});
-    if (!context) return;
-    if (options_.background) {
-        context->setFillColor(*options_.background);
-        context->fillRect({{0, 0}, options_.size});
-    }
-    quartz::render(*window_->layer(), *context, quartz::RenderTime{now});
-    quartz::pruneFinishedAnimations(*window_->layer(), quartz::RenderTime{now});
-    frame_ = context->makeImage();
+    gfx::Bitmap frame = window_->drawFrame(now, options_.background);
+    if (frame.empty()) return;
+    frame_ = std::move(frame);
     lastFrameTime_ = now;
     ++frames_;
 }
@@ -101,19 +92,7 @@ bool HeadlessHost::writePng(const std::string& path) const {
 }
 
 void HeadlessHost::deliver(TouchPhase phase, Point point) {
-    if (phase == TouchPhase::began) {
-        touch_ = Touch{};
-        touch_->previousLocationInWindow = point;
-    } else if (!touch_) {
-        return;
-    } else {
-        touch_->previousLocationInWindow = touch_->locationInWindow;
-    }
-    touch_->phase = phase;
-    touch_->locationInWindow = point;
-    touch_->timestamp = uptime();
-    window_->sendTouch(*touch_, Event{touch_->timestamp});
-    if (phase == TouchPhase::ended || phase == TouchPhase::cancelled) touch_.reset();
+    touches_.send(*window_, phase, point, uptime());
     renderIfNeeded();
 }
 
@@ -121,7 +100,7 @@ void HeadlessHost::touchDown(Point point) { deliver(TouchPhase::began, point); }
 void HeadlessHost::touchMove(Point point) { deliver(TouchPhase::moved, point); }
 void HeadlessHost::touchUp(Point point) { deliver(TouchPhase::ended, point); }
 void HeadlessHost::touchCancel() {
-    if (touch_) deliver(TouchPhase::cancelled, touch_->locationInWindow);
+    if (auto location = touches_.location()) deliver(TouchPhase::cancelled, *location);
 }
 
 void HeadlessHost::tap(Point point) {
@@ -140,10 +119,7 @@ void HeadlessHost::drag(Point from, Point to, int steps) {
 }
 
 void HeadlessHost::wheel(Point point, double dx, double dy) {
-    for (auto view = window_->hitTest(window_->convertPointFrom(point, nullptr), Event{uptime()}); view;
-         view = view->superview()) {
-        if (auto scrollView = std::dynamic_pointer_cast<ScrollView>(view); scrollView && scrollView->scroll(dx, dy)) break;
-    }
+    window_->sendScrollWheel(point, dx, dy, Event{uptime()});
     renderIfNeeded();
 }
 

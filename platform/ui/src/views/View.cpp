@@ -295,6 +295,8 @@ void View::touchesCancelled(const std::vector<Touch>& touches, const Event& even
     if (auto parent = superview()) parent->touchesCancelled(touches, event);
 }
 
+bool View::scrollWheel(Point, double, double) { return false; }
+
 Point View::convertPointTo(Point point, const View* view) const {
     return layer_->convertPointTo(point, view ? view->layer_.get() : nullptr);
 }

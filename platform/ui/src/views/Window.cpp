@@ -1,5 +1,6 @@
 #include "ui/Window.h"
 
+#include "gfx/Context.h"
 #include "quartz/Renderer.h"
 #include "ui/RunLoopBridge.h"
 #include "ui/Scene.h"
@@ -150,6 +151,25 @@ void Window::sendTouch(Touch& touch, const Event& event) {
         case TouchPhase::ended: view->touchesEnded(touches, event); break;
         case TouchPhase::cancelled: view->touchesCancelled(touches, event); break;
     }
+}
+
+bool Window::sendScrollWheel(Point point, double dx, double dy, const Event& event) {
+    for (auto view = hitTest(convertPointFrom(point, nullptr), event); view; view = view->superview())
+        if (view->scrollWheel(view->convertPointFrom(point, nullptr), dx, dy)) return true;
+    return false;
+}
+
+gfx::Bitmap Window::drawFrame(double time, const std::optional<gfx::Color>& background) {
+    Size size = bounds().size;
+    auto context = gfx::Context::create(size, {screen_.scale, gfx::PixelFormat::argb32, gfx::Origin::topLeft});
+    if (!context) return {};
+    if (background) {
+        context->setFillColor(*background);
+        context->fillRect({{0, 0}, size});
+    }
+    quartz::render(*layer(), *context, quartz::RenderTime{time});
+    quartz::pruneFinishedAnimations(*layer(), quartz::RenderTime{time});
+    return context->makeImage();
 }
 
 bool Window::hasRunningAnimations(double time) const {
