@@ -25,11 +25,6 @@ std::vector<livetiming::Meeting>& GlobalStruct::meetings() {
     return list;
 }
 
-bool& GlobalStruct::sheetIsLarge() {
-    static bool large = false;
-    return large;
-}
-
 SeasonLoad GlobalStruct::beginSeasonLoad(std::string year) { return {++state().newestGeneration, std::move(year)}; }
 
 bool GlobalStruct::isCurrent(const SeasonLoad& load) { return load.generation == state().newestGeneration; }
@@ -68,4 +63,9 @@ const std::string& GlobalStruct::meetingsSeason() { return state().meetingsSeaso
 bool& GlobalStruct::detailsOnScreen() {
     static bool onScreen = false;
     return onScreen;
+}
+
+bool& GlobalStruct::sheetIsLarge() {
+    static bool large = false;
+    return large;
 }

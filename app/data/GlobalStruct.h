@@ -20,9 +20,6 @@ struct GlobalStruct {
     static std::vector<RacesDetailsModel>& races();
     // The live-timing season index's meetings; empty until the home map loads the index.
     static std::vector<livetiming::Meeting>& meetings();
-    // True while the season sheet rests at its large detent; the home map writes it.
-    static bool& sheetIsLarge();
-
     static SeasonLoad beginSeasonLoad(std::string year);
     static bool isCurrent(const SeasonLoad& load);
     // Each stores only for the newest load and says whether it did. Races of another season than the
@@ -38,4 +35,7 @@ struct GlobalStruct {
     // True while a race screen (upcoming, live or finished) is on screen: the race screens set it as
     // they appear and disappear, the season sheet reads it to replace that screen. False at start.
     static bool& detailsOnScreen();
+    // True while the season sheet rests at its large detent: the map writes it, the season sheet
+    // reads it to give a race screen only the large detent. False at start.
+    static bool& sheetIsLarge();
 };

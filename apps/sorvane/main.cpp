@@ -1,0 +1,128 @@
+// The app: the offline season (or the live services), then the application loop in the SDL window.
+//
+//     sorvane                                   the window
+//     sorvane --screenshot PATH [--after S]     no window: a PNG of the home screen, then exit
+//
+// Without --after the picture is taken once the season sheet shows its races and nothing moves;
+// with it, after S seconds whatever shows.
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dispatch/RunLoop.h"
+#include "foundation/Clock.h"
+#include "host/SDLApplicationHost.h"
+#include "offline/OfflineSeason.h"
+#include "shell/AppDelegate.h"
+#include "shell/SceneDelegate.h"
+#include "shell/StartupProgress.h"
+#include "ui/Application.h"
+#include "ui/HeadlessHost.h"
+
+namespace {
+
+// How long the screenshot mode waits for the season sheet before it gives up.
+constexpr double loadTimeout = 120;
+// Once the sheet shows its rows, a little more run-loop time for what follows the rows (map tiles).
+constexpr double settleGrace = 0.5;
+
+struct Arguments {
+    std::optional<std::filesystem::path> screenshot;
+    std::optional<double> after;
+};
+
+std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (argument == "--screenshot" && hasValue) {
+            arguments.screenshot = argv[++i];
+        } else if (argument == "--after" && hasValue) {
+            std::string_view text = argv[++i];
+            double seconds = -1;
+            auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+            if (error != std::errc{} || end != text.data() + text.size() || !(seconds >= 0))
+                return std::unexpected("--after wants a number of seconds, not \"" + std::string(text) + "\"");
+            arguments.after = seconds;
+        } else {
+            return std::unexpected("usage: sorvane [--screenshot PATH [--after SECONDS]]");
+        }
+    }
+    if (arguments.after && !arguments.screenshot) return std::unexpected("--after goes with --screenshot PATH");
+    return arguments;
+}
+
+std::shared_ptr<ui::ApplicationDelegate> makeAppDelegate() { return std::make_shared<AppDelegate>(); }
+std::shared_ptr<ui::SceneDelegate> makeSceneDelegate() { return std::make_shared<SceneDelegate>(); }
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int screenshotWithoutWindow(const Arguments& arguments) {
+    ui::HeadlessHost host;
+    ui::Application::shared().launch(makeAppDelegate, makeSceneDelegate, host);
+    auto start = std::chrono::steady_clock::now();
+    std::optional<double> readyAt;
+    for (;;) {
+        host.renderIfNeeded();
+        double elapsed = secondsSince(start);
+        const auto& window = *host.window();
+        if (arguments.after) {
+            if (elapsed >= *arguments.after) break;
+        } else if (startup::seasonSheetShowsRows(window) && startup::isSettled(window, foundation::Clock::current()->uptime())) {
+            if (!readyAt) readyAt = elapsed;
+            if (elapsed - *readyAt >= settleGrace) break;
+        } else if (elapsed >= loadTimeout) {
+            std::fprintf(stderr, "sorvane: the season sheet did not show the season's races within %.0f s\n",
+                         loadTimeout);
+            return 1;
+        }
+        dispatch::RunLoop::main()->runUntil([&] { return window.needsRender(); }, 0.05);
+    }
+    host.snapshot();
+    if (!host.writePng(arguments.screenshot->string())) {
+        std::fprintf(stderr, "sorvane: cannot write the screenshot to %s\n", arguments.screenshot->c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int runInWindow() {
+    auto host = host::SDLApplicationHost::open();
+    if (!host) {
+        std::fprintf(stderr, "sorvane: %s\n", host.error().c_str());
+        return 1;
+    }
+    if (auto screenshot = (*host)->screenshotFromEnvironment(); !screenshot) {
+        std::fprintf(stderr, "sorvane: %s\n", screenshot.error().c_str());
+        return 2;
+    }
+    int status = ui::applicationMain(makeAppDelegate, makeSceneDelegate, **host);
+    return (*host)->screenshotError() ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    auto arguments = parseArguments(argc, argv);
+    if (!arguments) {
+        std::fprintf(stderr, "sorvane: %s\n", arguments.error().c_str());
+        return 2;
+    }
+    auto season = OfflineSeason::startFromEnvironment();
+    if (!season) {
+        std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());
+        return 1;
+    }
+    return arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();
+}
