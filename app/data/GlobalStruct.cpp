@@ -64,3 +64,8 @@ bool& GlobalStruct::detailsOnScreen() {
     static bool onScreen = false;
     return onScreen;
 }
+
+bool& GlobalStruct::sheetIsLarge() {
+    static bool large = false;
+    return large;
+}

@@ -36,4 +36,7 @@ struct GlobalStruct {
     // True while a race screen (upcoming, live or finished) is on screen: the race screens set it as
     // they appear and disappear, the season sheet reads it to replace that screen. False at start.
     static bool& detailsOnScreen();
+    // True while the season sheet rests at its large detent: the map writes it, the season sheet
+    // reads it to give a race screen only the large detent. False at start.
+    static bool& sheetIsLarge();
 };
