@@ -4,6 +4,7 @@
 #include "gfx/Color.h"
 #include "shell/AppNotifications.h"
 #include "shell/MapViewController.h"
+#include "shell/SeasonViewController.h"
 #include "shell/SloppySwipingNav.h"
 
 void SceneDelegate::willConnectTo(ui::Scene& scene, const ui::SceneSession&) {
@@ -15,6 +16,7 @@ void SceneDelegate::willConnectTo(ui::Scene& scene, const ui::SceneSession&) {
     }
     window->setTintColor(gfx::Color::systemBlue());
     auto map = std::make_shared<MapViewController>();
+    map->setSeasonSheetFactory([] { return std::make_shared<SeasonViewController>(); });
     map_ = map;
     window->setRootViewController(std::make_shared<SloppySwipingNav>(map));
     window->makeKeyAndVisible();

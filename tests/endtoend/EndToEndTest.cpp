@@ -1,0 +1,132 @@
+// The app as a process on the offline season: its picture of the home screen, checked by pixel probes.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VirtualDisplay.h"
+#include "foundation/Data.h"
+#include "gfx/Bitmap.h"
+#include "gfx/ImageSource.h"
+
+extern char** environ;
+
+namespace {
+
+// Generous for a loaded two-core machine under the sanitizers; the app usually needs a second or two.
+constexpr auto processTimeout = std::chrono::minutes(5);
+constexpr int windowSecondsBeforeShot = 25;
+
+struct Pixel {
+    int r, g, b;
+};
+
+Pixel pixelAt(const gfx::Bitmap& bitmap, int x, int y) {
+    std::uint32_t argb = bitmap.pixel(x, y);
+    return {static_cast<int>((argb >> 16) & 0xff), static_cast<int>((argb >> 8) & 0xff), static_cast<int>(argb & 0xff)};
+}
+
+bool isSea(Pixel p) { return p.b > p.r + 25 && p.g > p.r + 10 && p.b > 150; }
+bool isPinRed(Pixel p) { return p.r > 170 && p.g < 90 && p.b < 90; }
+bool isSheetWhite(Pixel p) { return p.r >= 250 && p.g >= 250 && p.b >= 250; }
+
+int count(const gfx::Bitmap& bitmap, int fromY, int toY, bool (*matches)(Pixel)) {
+    int found = 0;
+    for (int y = fromY; y < toY; y += 2)
+        for (int x = 0; x < bitmap.width; x += 2) found += matches(pixelAt(bitmap, x, y));
+    return found;
+}
+
+std::shared_ptr<const gfx::Bitmap> readPng(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    auto source = gfx::ImageSource::create(foundation::Data::fromString(bytes));
+    return source ? source->frameAt(0) : nullptr;
+}
+
+// Runs the app with `arguments` and `environment` added to ours; its exit status, or -1 when it had to
+// be killed.
+int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+    std::vector<std::string> words{SORVANE_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> variables = environment;
+    // The app's own leaks are the unit tests' business; the X and GL libraries it loads are not ours.
+    variables.push_back("ASAN_OPTIONS=detect_leaks=0");
+    for (char** variable = environ; *variable; ++variable) variables.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (auto& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    pid_t child = -1;
+    if (posix_spawn(&child, SORVANE_EXECUTABLE, nullptr, nullptr, argv.data(), envp.data()) != 0) return -2;
+    auto deadline = std::chrono::steady_clock::now() + processTimeout;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+}
+
+std::filesystem::path shotPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() / ("sorvane-" + name + "-" + std::to_string(getpid()) + ".png");
+}
+
+// The map fills the screen above the season sheet, which rests at its small detent (220 of the 844
+// points, at scale 2): sea and at least one race pin above, the sheet's white at the bottom.
+void expectMapUnderSeasonSheet(const std::filesystem::path& path) {
+    auto shot = readPng(path);
+    ASSERT_TRUE(shot) << "no readable PNG at " << path;
+    ASSERT_EQ(shot->width, 780);
+    ASSERT_EQ(shot->height, 1688);
+    int sheetTop = shot->height - 2 * 260;
+    EXPECT_GT(count(*shot, 0, sheetTop, isSea), 1000) << "no sea on the map";
+    EXPECT_GT(count(*shot, 0, sheetTop, isPinRed), 40) << "no pin of a race ahead";
+    int bottomBand = count(*shot, shot->height - 120, shot->height, isSheetWhite);
+    int bandSamples = (120 / 2) * (shot->width / 2);
+    EXPECT_GT(bottomBand, bandSamples / 2) << "the season sheet does not cover the bottom";
+    std::filesystem::remove(path);
+}
+
+TEST(EndToEnd, theWindowShowsTheMapWithItsPinsUnderTheSeasonSheet) {
+    std::string problem = hosttest::prepareDisplay();
+    if (!problem.empty()) GTEST_SKIP() << problem;
+    auto path = shotPath("window");
+    int status = runApp({}, {"SORVANE_SCREENSHOT_AFTER=" + std::to_string(windowSecondsBeforeShot),
+                             "SORVANE_SCREENSHOT_PATH=" + path.string(), "SORVANE_WINDOW_ZOOM=1"});
+    ASSERT_EQ(status, 0);
+    expectMapUnderSeasonSheet(path);
+}
+
+TEST(EndToEnd, theHeadlessScreenshotWaitsForTheSeasonSheetsRows) {
+    auto path = shotPath("headless");
+    ASSERT_EQ(runApp({"--screenshot", path.string()}, {}), 0);
+    expectMapUnderSeasonSheet(path);
+}
+
+TEST(EndToEnd, badArgumentsStopTheAppWithAMessageAndNoPicture) {
+    EXPECT_EQ(runApp({"--after", "3"}, {}), 2);
+    EXPECT_EQ(runApp({"--screenshot", "x.png", "--after", "soon"}, {}), 2);
+    EXPECT_EQ(runApp({"--screenshot", "/nonexistent-folder/x.png", "--after", "0"}, {}), 1);
+}
+
+}  // namespace
