@@ -32,7 +32,7 @@ function(sorvane_tests name dir)
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+    PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.
@@ -45,7 +45,7 @@ function(sorvane_benchmark name source)
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
   if(SORVANE_BUILD_TESTS)
     add_test(NAME bench_smoke.${name} COMMAND ${name} --benchmark_min_time=0.001)
-    set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 300
+    set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 120
       ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
   endif()
 endfunction()

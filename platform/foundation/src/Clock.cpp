@@ -6,26 +6,30 @@ namespace foundation {
 
 namespace {
 
-std::shared_ptr<Clock>& installed() {
-    static std::shared_ptr<Clock> clock = std::make_shared<SystemClock>();
-    return clock;
-}
+// Never destroyed: scheduler and run loop threads keep asking for the time while the process exits.
+struct Installed {
+    std::mutex mutex;
+    std::shared_ptr<Clock> clock = std::make_shared<SystemClock>();
+};
 
-std::mutex& installedMutex() {
-    static std::mutex mutex;
-    return mutex;
+Installed& installed() {
+    static Installed& state = *new Installed;
+    return state;
 }
 
 }  // namespace
 
 std::shared_ptr<Clock> Clock::current() {
-    std::lock_guard lock(installedMutex());
-    return installed();
+    auto& state = installed();
+    std::lock_guard lock(state.mutex);
+    return state.clock;
 }
 
 void Clock::setCurrent(std::shared_ptr<Clock> clock) {
-    std::lock_guard lock(installedMutex());
-    installed() = clock ? std::move(clock) : std::make_shared<SystemClock>();
+    auto& state = installed();
+    auto replacement = clock ? std::move(clock) : std::make_shared<SystemClock>();
+    std::lock_guard lock(state.mutex);
+    state.clock.swap(replacement);
 }
 
 Date Date::now() { return Clock::current()->now(); }

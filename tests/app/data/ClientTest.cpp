@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "RefusingPort.h"
 #include "data/Client.h"
 #include "dispatch/Task.h"
 #include "net/Session.h"
@@ -30,14 +31,8 @@ TEST(Client, givesEmptyDataForTextsThatAreNoURLAndForTransportErrors) {
     EXPECT_TRUE(dispatch::syncWait(Client::shared().run("")).empty());
     EXPECT_TRUE(dispatch::syncWait(Client::shared().run("http://bad host/x.json")).empty());
 
-    int closedPort = 0;
-    {
-        LoopbackServer gone;
-        gone.start();
-        closedPort = gone.port;
-    }
-    auto refused = "http://127.0.0.1:" + std::to_string(closedPort) + "/current.json";
-    EXPECT_TRUE(dispatch::syncWait(Client::shared().run(refused)).empty());
+    RefusingPort refusing;
+    EXPECT_TRUE(dispatch::syncWait(Client::shared().run(refusing.url() + "current.json")).empty());
 }
 
 TEST(Client, aStalledServerEndsInEmptyDataAfterTheIdleTimeOut) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
 #include "foundation/Clock.h"
 #include "foundation/Data.h"
 
@@ -14,6 +18,22 @@ TEST(Clock, ManualClockDrivesDateNowUntilRestored) {
     EXPECT_EQ(clock->uptime(), 2.5);
     Clock::setCurrent(nullptr);
     EXPECT_GT(Date::now().timeIntervalSinceReferenceDate, 800000000);  // any real "now" is after 2026
+}
+
+TEST(ClockDeathTest, StaysReadableFromOtherThreadsWhileTheProcessExits) {
+    EXPECT_EXIT(
+        {
+            static std::atomic<bool> reading = false;
+            std::thread([] {
+                for (;;) {
+                    (void)Clock::current()->uptime();
+                    reading = true;
+                }
+            }).detach();
+            while (!reading) std::this_thread::yield();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Clock, DateConvertsBetweenReferenceAndUnixEpochs) {

@@ -7,6 +7,7 @@
 
 #include "LoopbackServer.h"
 #include "Recorder.h"
+#include "RefusingPort.h"
 
 using namespace net;
 
@@ -29,19 +30,6 @@ struct Gate {
         changed.wait_for(lock, std::chrono::seconds(30), [&] { return open; });
     }
 };
-
-// A loopback port that was free a moment ago, so connecting to it is refused.
-int closedPort() {
-    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(socket);
-    return ntohs(address.sin_port);
-}
 
 class DataTaskTest : public ::testing::Test {
 protected:
@@ -165,8 +153,8 @@ TEST_F(DataTaskTest, transportFailuresBecomeURLErrors) {
     EXPECT_EQ(fetch(session, Request()).error().code, URLError::badURL);
     EXPECT_EQ(fetch(session, "ftp://127.0.0.1/file").error().code, URLError::unsupportedURL);
     EXPECT_EQ(fetch(session, "relative/path").error().code, URLError::unsupportedURL);
-    EXPECT_EQ(fetch(session, "http://127.0.0.1:" + std::to_string(closedPort()) + "/").error().code,
-              URLError::cannotConnectToHost);
+    RefusingPort refusing;
+    EXPECT_EQ(fetch(session, refusing.url()).error().code, URLError::cannotConnectToHost);
 }
 
 TEST_F(DataTaskTest, stalledTransferTimesOutAfterItsIdleInterval) {
@@ -264,11 +252,12 @@ TEST_F(DataTaskTest, wholeReadBlocksForTheBody) {
 
 TEST_F(DataTaskTest, awaitedDataResumesOnTheAwaitingQueue) {
     auto session = Session::make();
+    RefusingPort refusing;
     auto [body, status, failure, resumedOnMain] = dispatch::syncWait(
         [&]() -> dispatch::Task<std::tuple<std::string, int, int, bool>> {
             auto missing = co_await session->data(loopback.url("/missing"));
             bool onMain = dispatch::isMainThread();
-            auto refused = co_await session->data(url("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
+            auto refused = co_await session->data(url(refusing.url()));
             co_return std::tuple{missing->first.toString(), missing->second.statusCode, int(refused.error().code),
                                  onMain && dispatch::isMainThread()};
         }());

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,6 +27,8 @@ public:
         socklen_t length = sizeof address;
         ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener_, 16);
+        // A connection that goes away between poll() and accept() must not block the accept.
+        ::fcntl(listener_, F_SETFL, O_NONBLOCK);
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { serve(); });
@@ -44,22 +47,35 @@ public:
     }
 
 private:
+    // Waits a short while for `descriptor` to have something to read, so the loops see `stopping_` often.
+    static bool readable(int descriptor) {
+        pollfd waiting{descriptor, POLLIN, 0};
+        return ::poll(&waiting, 1, 50) > 0;
+    }
+
     void serve() {
         while (!stopping_) {
-            pollfd waiting{listener_, POLLIN, 0};
-            if (::poll(&waiting, 1, 50) <= 0) continue;
+            if (!readable(listener_)) continue;
             int connection = ::accept(listener_, nullptr, nullptr);
             if (connection < 0) continue;
-            std::string request;
-            char buffer[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                auto count = ::recv(connection, buffer, sizeof buffer, 0);
-                if (count <= 0) break;
-                request.append(buffer, count);
-            }
-            answer_(connection);
+            if (readRequest(connection)) answer_(connection);
             ::close(connection);
         }
+    }
+
+    // False if the client leaves, or is still silent when the server stops: a client that connects and
+    // never sends must not keep the destructor waiting.
+    bool readRequest(int connection) const {
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            if (stopping_) return false;
+            if (!readable(connection)) continue;
+            auto count = ::recv(connection, buffer, sizeof buffer, 0);
+            if (count <= 0) return false;
+            request.append(buffer, count);
+        }
+        return true;
     }
 
     std::function<void(int)> answer_;
