@@ -126,6 +126,39 @@ TEST_F(Layout, ContradictingRequiredConstraintIsWarnedAboutAndDropped) {
     EXPECT_EQ(box->frame().width(), 50);
 }
 
+TEST_F(Layout, ConstraintBrokenInATooSmallContainerHoldsOnceTheContainerGrows) {
+    auto box = add(TestItem::make("box"));
+    box->setIntrinsicContentSize({40, LayoutItem::noIntrinsicMetric});
+    constrain({"H:|-10-[box]-(>=10)-|", "V:|[box(10)]"});
+    box->widthAnchor().constraintEqualToConstant(150)->setActive(true);
+    root_->setFrame({{0, 0}, {100, 100}});
+    foundation::ConsoleCapture console;
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {40, 10}}));
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 1u);
+
+    // Still too narrow: tried again, still broken, and not warned about a second time.
+    root_->setFrame({{0, 0}, {120, 100}});
+    root_->layoutSubtree();
+    root_->setFrame({{0, 0}, {120, 90}});
+    root_->layoutSubtree();
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 1u);
+    std::string text = console.text();
+    auto first = text.find("Unable to simultaneously satisfy constraints");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("Unable to simultaneously satisfy constraints", first + 1), std::string::npos);
+
+    root_->setFrame({{0, 0}, {300, 100}});
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {150, 10}}));
+
+    // Shrinking again is a new conflict: the container keeps its size, the width inside it breaks.
+    root_->setFrame({{0, 0}, {100, 100}});
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {40, 10}}));
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 2u);
+}
+
 TEST_F(Layout, RelayoutHandsTheSolverOnlyWhatChanged) {
     auto a = add(TestItem::make("a"));
     auto b = add(TestItem::make("b"));
