@@ -50,6 +50,17 @@ Relation relationOf(LayoutRelation relation) {
 // Solutions carry rounding noise from the pivots; frames should not.
 double snapped(double value) { return std::round(value * 1e6) / 1e6; }
 
+// Wrapping text is as wide as its one line only while that width is there: held as required, a
+// long title's one-line width would contradict the edges that should make it wrap. Just under
+// required it gives way to required constraints alone, and still beats a 999 point for point.
+constexpr double wrappingResistanceStrength = layoutPriority::required - 0.5;
+
+double resistingWidthStrength(const LayoutItem& item, double oneLineWidth) {
+    double priority = item.contentCompressionResistancePriority(LayoutAxis::horizontal);
+    if (priority < layoutPriority::required || !item.intrinsicHeight(oneLineWidth)) return priority;
+    return wrappingResistanceStrength;
+}
+
 }  // namespace
 
 struct LayoutEngine::ItemVariables {
@@ -243,7 +254,7 @@ bool LayoutEngine::collect(LayoutItem& rootItem, RootSize mode, double width, Pa
             addSource(item, SourceKind::huggingWidth, {{own.width, 1}}, -intrinsic.width, Relation::lessThanOrEqual,
                       item->contentHuggingPriority(LayoutAxis::horizontal));
             addSource(item, SourceKind::resistingWidth, {{own.width, 1}}, -intrinsic.width,
-                      Relation::greaterThanOrEqual, item->contentCompressionResistancePriority(LayoutAxis::horizontal));
+                      Relation::greaterThanOrEqual, resistingWidthStrength(*item, intrinsic.width));
         }
         if (intrinsic.height >= 0) {
             addSource(item, SourceKind::huggingHeight, {{own.height, 1}}, -intrinsic.height,
