@@ -10,10 +10,7 @@ NewsCell::NewsCell(std::string identifier) : ui::TableViewCell(std::move(identif
               LabelStyle{Color::secondaryLabel(), Font::systemFont(bases.bodySize - 4, FontWeight::semibold), TextAlignment::left, 1});
     addToCard(*bgView, titleText,
               LabelStyle{Color::label(), Font::systemFont(bases.titleSize - 2, FontWeight::semibold), TextAlignment::left, 0});
-    // Nothing beside the title may squeeze it, yet it must wrap at the card's edge: our labels give
-    // their one-line width as their natural width, so a required resistance would push a long title
-    // past the edge instead. Just below required, it yields only to the margins.
-    titleText->setContentCompressionResistancePriority(ui::layoutPriority::required - 1, ui::LayoutAxis::horizontal);
+    titleText->setContentCompressionResistancePriority(ui::layoutPriority::required, ui::LayoutAxis::horizontal);
     addToCard(*bgView, message, LabelStyle{Color::secondaryLabel(), Font::systemFont(bases.bodySize), TextAlignment::left, 2});
     addVisualFormats(*contentView(),
                      {"V:|-0-[bgView]-0-|", "H:|-0-[bgView]-0-|", "V:|-14-[time]-5-[titleText]-5-[message]-14-|",

@@ -1,5 +1,6 @@
 #include "ui/LayoutEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <unordered_set>
@@ -48,6 +49,17 @@ Relation relationOf(LayoutRelation relation) {
 
 // Solutions carry rounding noise from the pivots; frames should not.
 double snapped(double value) { return std::round(value * 1e6) / 1e6; }
+
+// Wrapping text is as wide as its one line only while that width is there: held as required, a
+// long title's one-line width would contradict the edges that should make it wrap. Just under
+// required it gives way to required constraints alone, and still beats a 999 point for point.
+constexpr double wrappingResistanceStrength = layoutPriority::required - 0.5;
+
+double resistingWidthStrength(const LayoutItem& item, double oneLineWidth) {
+    double priority = item.contentCompressionResistancePriority(LayoutAxis::horizontal);
+    if (priority < layoutPriority::required || !item.intrinsicHeight(oneLineWidth)) return priority;
+    return wrappingResistanceStrength;
+}
 
 }  // namespace
 
@@ -126,6 +138,11 @@ struct LayoutEngine::Entry {
     bool valid = true;
     std::optional<ConstraintSolver::ConstraintId> id;
     bool seen = false;
+    std::size_t order = 0;  // index among the pass's sources: of two that conflict, the earlier holds
+    // Wanted and valid, but it contradicts required constraints that come before it. It waits outside
+    // the solver and is tried again whenever the layout changes; the warning is printed once per
+    // episode, when it first fails.
+    bool dropped = false;
 };
 
 struct LayoutEngine::Pass {
@@ -237,7 +254,7 @@ bool LayoutEngine::collect(LayoutItem& rootItem, RootSize mode, double width, Pa
             addSource(item, SourceKind::huggingWidth, {{own.width, 1}}, -intrinsic.width, Relation::lessThanOrEqual,
                       item->contentHuggingPriority(LayoutAxis::horizontal));
             addSource(item, SourceKind::resistingWidth, {{own.width, 1}}, -intrinsic.width,
-                      Relation::greaterThanOrEqual, item->contentCompressionResistancePriority(LayoutAxis::horizontal));
+                      Relation::greaterThanOrEqual, resistingWidthStrength(*item, intrinsic.width));
         }
         if (intrinsic.height >= 0) {
             addSource(item, SourceKind::huggingHeight, {{own.height, 1}}, -intrinsic.height,
@@ -268,46 +285,90 @@ bool LayoutEngine::collect(LayoutItem& rootItem, RootSize mode, double width, Pa
 
 void LayoutEngine::synchronise(const Pass& pass) {
     for (auto& [key, entry] : entries_) entry.seen = false;
-    std::vector<const Source*> pending;
-    for (const Source& source : pass.sources) {
+    bool changed = false;
+    for (std::size_t index = 0; index < pass.sources.size(); ++index) {
+        const Source& source = pass.sources[index];
+        bool wasDropped = false;
         auto found = entries_.find(source.key);
         if (found != entries_.end()) {
             Entry& entry = found->second;
+            entry.order = index;
             if (entry.valid == source.valid && entry.constraint == source.constraint) {
                 entry.seen = true;
                 continue;
             }
+            // A constant animating on a broken constraint is still the same conflict.
+            wasDropped = entry.dropped;
             if (entry.id) {
                 solver_.remove(*entry.id);
                 ++statistics_.solverRemovals;
             }
             entries_.erase(found);
         }
-        pending.push_back(&source);
+        changed = true;
+        if (!source.valid) foundation::print("Ignoring constraint", source.describe() + ":", source.problem);
+        entries_.emplace(source.key, Entry{source.constraint, source.valid, std::nullopt, true, index, wasDropped});
     }
-    std::erase_if(entries_, [this](const auto& keyAndEntry) {
+    std::erase_if(entries_, [&](const auto& keyAndEntry) {
         const Entry& entry = keyAndEntry.second;
         if (entry.seen) return false;
         if (entry.id) {
             solver_.remove(*entry.id);
             ++statistics_.solverRemovals;
         }
+        changed = true;
         return true;
     });
-    for (const Source* source : pending) {
-        Entry entry{source->constraint, source->valid, std::nullopt, true};
-        if (!source->valid) {
-            foundation::print("Ignoring constraint", source->describe() + ":", source->problem);
-        } else if (auto added = solver_.add(source->constraint)) {
-            entry.id = *added;
-            ++statistics_.solverAdditions;
-        } else {
+    if (!changed) return;
+
+    // The new constraints and the ones broken earlier, which may fit now, in the pass's order.
+    std::vector<Entry*> waiting;
+    for (auto& [key, entry] : entries_) {
+        if (entry.valid && !entry.id) waiting.push_back(&entry);
+    }
+    std::ranges::sort(waiting, {}, &Entry::order);
+    for (Entry* entry : waiting) {
+        if (!entry->id) admit(*entry, pass);
+    }
+}
+
+bool LayoutEngine::tryAdd(Entry& entry) {
+    auto added = solver_.add(entry.constraint);
+    if (!added) return false;
+    entry.id = *added;
+    entry.dropped = false;
+    ++statistics_.solverAdditions;
+    return true;
+}
+
+void LayoutEngine::admit(Entry& entry, const Pass& pass) {
+    if (tryAdd(entry)) return;
+    // Which constraint breaks must not depend on history: a root that shrank keeps its new size over
+    // the constraints inside it, exactly as a fresh pass would decide. So the required constraints
+    // after this one step out, this one goes in if the earlier ones allow, and they follow in order.
+    std::vector<Entry*> later;
+    for (auto& [key, other] : entries_) {
+        if (other.id && other.order > entry.order && other.constraint.strength >= layoutPriority::required) {
+            later.push_back(&other);
+        }
+    }
+    std::ranges::sort(later, {}, &Entry::order);
+    for (Entry* other : later) {
+        solver_.remove(*other->id);
+        other->id.reset();
+        ++statistics_.solverRemovals;
+    }
+    auto admitOrDrop = [&](Entry& candidate) {
+        if (tryAdd(candidate)) return;
+        if (!candidate.dropped) {
             ++statistics_.droppedConstraints;
             foundation::print("Unable to simultaneously satisfy constraints. Will attempt to recover by breaking",
-                              source->describe());
+                              pass.sources[candidate.order].describe());
         }
-        entries_.emplace(source->key, std::move(entry));
-    }
+        candidate.dropped = true;
+    };
+    admitOrDrop(entry);
+    for (Entry* other : later) admitOrDrop(*other);
 }
 
 bool LayoutEngine::settleWidthDependentHeights(const Pass& pass) {

@@ -6,6 +6,7 @@
 #include "cells/AudioCell.h"
 #include "cells/MessageCell.h"
 #include "cells/NewsCell.h"
+#include "foundation/Print.h"
 
 namespace {
 
@@ -35,14 +36,21 @@ TEST(ListRows, messagesWrapInTheirOwnColumnBesideAPillThatKeepsItsWidthAndTheFla
 
 TEST(ListRows, aNewsTitleWrapsAtTheMarginAndTheDescriptionStopsAfterTwoLines) {
     FixedTextSizes sizes;
+    foundation::ConsoleCapture console;
     auto row = std::make_shared<NewsCell>();
     row->time->setText("5 March 2023, 17:42");
     row->titleText->setText("Verstappen leads Red Bull one-two in Bahrain opener");  // 51 characters
     row->message->setText(std::string(120, 'x'));
     EXPECT_EQ(layOut(*row), 84 + 40 + 14);
     EXPECT_EQ(row->time->frame(), (Rect{20, 14, 190, 20}));
+    // Its compression resistance is required, yet it wraps within the margin without a conflict.
     EXPECT_EQ(row->titleText->frame(), (Rect{20, 39, 350, 40}));
     EXPECT_EQ(row->message->frame(), (Rect{20, 84, 350, 40}));
+
+    row->titleText->setText("Bahrain opener");
+    EXPECT_EQ(layOut(*row), 84 + 40 + 14 - 20);
+    EXPECT_EQ(row->titleText->frame(), (Rect{20, 39, 140, 20}));
+    EXPECT_EQ(console.text().find("Unable to simultaneously satisfy constraints"), std::string::npos);
 }
 
 TEST(ListRows, theRadioPhotoAndButtonAreCentredAndTheFillFollowsTheTrack) {

@@ -195,6 +195,7 @@ TEST_F(RowGallery, messagesRadioAndNews) {
     EXPECT_TRUE(near(at(*clips[1]->progressBG, {track * 0.2, 3}), faint));
     EXPECT_TRUE(hasInk(*clips[0]->playStop, Color::systemRed()));
     EXPECT_TRUE(hasInk(*news->titleText));
+    EXPECT_LE(news->titleText->frame().maxX(), news->bgView->bounds().width() - 20);  // wrapped, not run off
 }
 
 TEST_F(RowGallery, tyreStints) {

@@ -105,6 +105,40 @@ TEST_F(Layout, WrappingLabelTakesTheHeightOfItsWidth) {
     EXPECT_EQ(root_->fittingSize(70).height, 14 + 40 + 14);  // 30 points of room, 3 characters a line
 }
 
+TEST_F(Layout, WrappingLabelWithRequiredResistanceWrapsAtTheMarginAndIsNotSqueezedOtherwise) {
+    auto title = add(TestLabel::make("title", std::string(45, 't'), true));
+    title->setContentCompressionResistancePriority(layoutPriority::required, LayoutAxis::horizontal);
+    constrain({"H:|-20-[title]-(>=20)-|", "V:|-14-[title]"});
+    foundation::ConsoleCapture console;
+    root_->layoutSubtree();
+    EXPECT_EQ(title->frame(), (Rect{{20, 14}, {260, 40}}));  // 450 points of text wrap in 260
+    EXPECT_EQ(console.text().find("Unable to simultaneously satisfy constraints"), std::string::npos);
+
+    // With room for its line, a 999 asking for less gives way to it; a required one does not.
+    title->setText(std::string(15, 't'));
+    auto narrower = title->widthAnchor().constraintEqualToConstant(100);
+    narrower->setPriority(999);
+    narrower->setActive(true);
+    root_->layoutSubtree();
+    EXPECT_EQ(title->frame(), (Rect{{20, 14}, {150, 20}}));
+    narrower->setActive(false);
+    narrower->setPriority(layoutPriority::required);
+    narrower->setActive(true);
+    root_->layoutSubtree();
+    EXPECT_EQ(title->frame(), (Rect{{20, 14}, {100, 40}}));
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 0u);
+}
+
+TEST_F(Layout, OneLineLabelKeepsItsRequiredResistance) {
+    auto position = add(TestLabel::make("position", std::string(30, 'p')));
+    position->setContentCompressionResistancePriority(layoutPriority::required, LayoutAxis::horizontal);
+    constrain({"H:|-20-[position]-20-|", "V:|[position]"});
+    foundation::ConsoleCapture console;
+    root_->layoutSubtree();
+    EXPECT_EQ(position->frame().width(), 300);  // the trailing edge breaks, not the text
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 1u);
+}
+
 TEST_F(Layout, ContradictingRequiredConstraintIsWarnedAboutAndDropped) {
     auto box = add(TestItem::make("box"));
     constrain({"H:|-10-[box(50)]", "V:|[box(10)]"});
@@ -124,6 +158,39 @@ TEST_F(Layout, ContradictingRequiredConstraintIsWarnedAboutAndDropped) {
     conflicting->setActive(true);
     root_->layoutSubtree();
     EXPECT_EQ(box->frame().width(), 50);
+}
+
+TEST_F(Layout, ConstraintBrokenInATooSmallContainerHoldsOnceTheContainerGrows) {
+    auto box = add(TestItem::make("box"));
+    box->setIntrinsicContentSize({40, LayoutItem::noIntrinsicMetric});
+    constrain({"H:|-10-[box]-(>=10)-|", "V:|[box(10)]"});
+    box->widthAnchor().constraintEqualToConstant(150)->setActive(true);
+    root_->setFrame({{0, 0}, {100, 100}});
+    foundation::ConsoleCapture console;
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {40, 10}}));
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 1u);
+
+    // Still too narrow: tried again, still broken, and not warned about a second time.
+    root_->setFrame({{0, 0}, {120, 100}});
+    root_->layoutSubtree();
+    root_->setFrame({{0, 0}, {120, 90}});
+    root_->layoutSubtree();
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 1u);
+    std::string text = console.text();
+    auto first = text.find("Unable to simultaneously satisfy constraints");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("Unable to simultaneously satisfy constraints", first + 1), std::string::npos);
+
+    root_->setFrame({{0, 0}, {300, 100}});
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {150, 10}}));
+
+    // Shrinking again is a new conflict: the container keeps its size, the width inside it breaks.
+    root_->setFrame({{0, 0}, {100, 100}});
+    root_->layoutSubtree();
+    EXPECT_EQ(box->frame(), (Rect{{10, 0}, {40, 10}}));
+    EXPECT_EQ(root_->layoutEngine().statistics().droppedConstraints, 2u);
 }
 
 TEST_F(Layout, RelayoutHandsTheSolverOnlyWhatChanged) {

@@ -28,7 +28,7 @@ public:
         std::size_t solverAdditions = 0;  // constraints handed to the solver, all passes together
         std::size_t solverRemovals = 0;
         std::size_t framesSet = 0;
-        std::size_t droppedConstraints = 0;  // required constraints that could not be satisfied
+        std::size_t droppedConstraints = 0;  // required constraints broken, once per conflict episode
     };
 
     LayoutEngine();
@@ -54,6 +54,8 @@ private:
     void solve(LayoutItem& root, RootSize mode, double width);
     bool collect(LayoutItem& root, RootSize mode, double width, Pass& pass);
     void synchronise(const Pass& pass);
+    bool tryAdd(Entry& entry);
+    void admit(Entry& entry, const Pass& pass);
     bool settleWidthDependentHeights(const Pass& pass);
     void applyFrames(const Pass& pass);
     ItemVariables& variablesFor(const std::shared_ptr<LayoutItem>& item);
