@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -98,10 +100,16 @@ private:
 inline foundation::URL url(const std::string& text) { return *foundation::URL::fromString(text); }
 
 // A whole GET through the session's completion API, waited for.
+// A completion that never comes fails the test after a generous wait instead of hanging the suite.
 inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, net::Request request) {
-    std::promise<net::DataResult> result;
-    session->data(std::move(request), [&](net::DataResult answer) { result.set_value(std::move(answer)); });
-    return result.get_future().get();
+    auto result = std::make_shared<std::promise<net::DataResult>>();
+    auto answered = result->get_future();
+    session->data(std::move(request), [result](net::DataResult answer) { result->set_value(std::move(answer)); });
+    if (answered.wait_for(std::chrono::seconds(90)) != std::future_status::ready) {
+        ADD_FAILURE() << "the transfer never completed";
+        return std::unexpected(net::URLError(net::URLError::timedOut, {}, "no completion"));
+    }
+    return answered.get();
 }
 inline net::DataResult fetch(const std::shared_ptr<net::Session>& session, const foundation::URL& target) {
     return fetch(session, net::Request(target));
