@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "host/WindowHost.h"
 
@@ -35,6 +36,14 @@ std::expected<std::unique_ptr<WindowRenderer>, std::string> WindowRenderer::crea
     std::unique_ptr<WindowRenderer> result(new WindowRenderer);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return std::unexpected(sdlError("SDL video"));
     result->videoStarted_ = true;
+    // Without a display SDL falls back to drivers that show nothing; a window no one can see would
+    // leave the app running silently, so say so unless that driver was asked for.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    std::string_view driverName = driver ? driver : "";
+    if ((driverName == "offscreen" || driverName == "dummy") && !SDL_getenv("SDL_VIDEODRIVER")) {
+        return std::unexpected(std::string("no display to open a window on (set DISPLAY, or take a picture with "
+                                           "--screenshot PATH)"));
+    }
     result->background_ = options.background | 0xff000000;
 
     const DeviceMetrics& device = options.device;
