@@ -184,23 +184,23 @@ TEST_P(FileManagerTest, CreateFileReplacesContentsAndAppliesDates) {
 TEST_P(FileManagerTest, ExtendedAttributesRoundTrip) {
     fs::path file = root / "app 2024-01-01--10-00-00-000.log";
     put(file, "log");
-    EXPECT_TRUE(files.extendedAttribute(file, "lumberjack.log.archived").error().isAttributeNotFound());
-    ASSERT_TRUE(files.setExtendedAttribute(file, "lumberjack.log.archived", Data()));
-    EXPECT_EQ(files.extendedAttribute(file, "lumberjack.log.archived"), Data());
+    EXPECT_TRUE(files.extendedAttribute(file, "app.log.archived").error().isAttributeNotFound());
+    ASSERT_TRUE(files.setExtendedAttribute(file, "app.log.archived", Data()));
+    EXPECT_EQ(files.extendedAttribute(file, "app.log.archived"), Data());
     Data marked(std::vector<std::uint8_t>{0x01});
-    ASSERT_TRUE(files.setExtendedAttribute(file, "lumberjack.log.archived", marked));
+    ASSERT_TRUE(files.setExtendedAttribute(file, "app.log.archived", marked));
     ASSERT_TRUE(files.setExtendedAttribute(file, "other", Data::fromString("a b\n\0c")));
     ASSERT_TRUE(files.setAttributes({.creationDate = tenOClock}, file));  // kept in a private attribute
 
-    EXPECT_EQ(files.extendedAttribute(file, "lumberjack.log.archived"), marked);
+    EXPECT_EQ(files.extendedAttribute(file, "app.log.archived"), marked);
     auto names = files.extendedAttributeNames(file);
     ASSERT_TRUE(names);
     std::sort(names->begin(), names->end());
-    EXPECT_EQ(*names, (std::vector<std::string>{"lumberjack.log.archived", "other"}));
+    EXPECT_EQ(*names, (std::vector<std::string>{"app.log.archived", "other"}));
 
-    ASSERT_TRUE(files.removeExtendedAttribute(file, "lumberjack.log.archived"));
-    EXPECT_TRUE(files.extendedAttribute(file, "lumberjack.log.archived").error().isAttributeNotFound());
-    EXPECT_TRUE(files.removeExtendedAttribute(file, "lumberjack.log.archived").error().isAttributeNotFound());
+    ASSERT_TRUE(files.removeExtendedAttribute(file, "app.log.archived"));
+    EXPECT_TRUE(files.extendedAttribute(file, "app.log.archived").error().isAttributeNotFound());
+    EXPECT_TRUE(files.removeExtendedAttribute(file, "app.log.archived").error().isAttributeNotFound());
     EXPECT_TRUE(files.extendedAttribute(root / "gone", "other").error().isNoSuchFile());
     EXPECT_EQ(files.contentsOfDirectory(root), std::vector<std::string>{file.filename().string()});
 }
