@@ -1,7 +1,7 @@
 #include "data/CircuitDetails.h"
 
 #include "data/EmbeddedDocuments.h"
-#include "data/TextMatching.h"
+#include "foundation/Strings.h"
 
 const CircuitDetailsJSON& CircuitDetailsJSON::shared() {
     static const CircuitDetailsJSON instance{embedded::circuitDetailsJSON};
@@ -10,7 +10,7 @@ const CircuitDetailsJSON& CircuitDetailsJSON::shared() {
 
 const circuitDetailsOverviewModel* placeForLocality(const circuitDetailsModel& details, std::string_view locality) {
     for (const auto& [key, place] : details.places) {
-        if (canonicallyEqual(place.id, locality)) return &place;
+        if (foundation::canonicallyEqual(place.id, locality)) return &place;
     }
     return nullptr;
 }

@@ -1,7 +1,8 @@
 #include "data/CountryFlags.h"
 
 #include "data/EmbeddedDocuments.h"
-#include "data/TextMatching.h"
+#include "foundation/Strings.h"
+#include "foundation/URL.h"
 
 const CountryFlagsJSON& CountryFlagsJSON::shared() {
     static const CountryFlagsJSON instance{embedded::countryFlagsJSON};
@@ -9,15 +10,9 @@ const CountryFlagsJSON& CountryFlagsJSON::shared() {
 }
 
 bool isAbsoluteWebAddress(std::string_view text) {
-    for (unsigned char character : text) {
-        if (character <= 0x20 || character == 0x7f) return false;
-    }
-    std::string_view rest;
-    if (text.starts_with("https://")) rest = text.substr(8);
-    else if (text.starts_with("http://")) rest = text.substr(7);
-    else return false;
-    std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
-    return !host.empty() && !host.starts_with(':');
+    auto url = foundation::URL::fromString(text);
+    if (!url || !url->scheme() || !url->host() || url->host()->empty()) return false;
+    return *url->scheme() == "https" || *url->scheme() == "http";
 }
 
 std::string FlagAddressCoder::decode(const foundation::DecodingValue& value) {
@@ -27,9 +22,9 @@ std::string FlagAddressCoder::decode(const foundation::DecodingValue& value) {
 }
 
 const CountryFlagsModel* flagForCountry(const std::vector<CountryFlagsModel>& flags, std::string_view country) {
-    std::string wanted = lowercasedText(country);
+    std::string wanted = foundation::lowercased(country);
     for (const auto& entry : flags) {
-        if (lowercasedText(entry.country) == wanted) return &entry;
+        if (foundation::lowercased(entry.country) == wanted) return &entry;
     }
     return nullptr;
 }

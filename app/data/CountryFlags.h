@@ -16,7 +16,7 @@ public:
     std::string_view countryFlagsJSON;
 };
 
-// True for an absolute http(s) address with a host and no blanks or control characters.
+// True for a text that parses as a URL with an http(s) scheme and a host.
 bool isAbsoluteWebAddress(std::string_view text);
 
 // "flag" must read as an absolute address; anything else fails the document.
