@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "InProcessHosts.h"
 #include "data/Client.h"
 #include "data/ResultsEndpoints.h"
 #include "data/ServiceHosts.h"
@@ -18,21 +19,6 @@ namespace {
 // Answers the results host in-process and remembers every address asked for.
 class RecordingResultsHost : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ServiceHosts hosts;
-        hosts.resultsAPI = "results.test";
-        ServiceHosts::setCurrent(hosts);
-        net::ProtocolRegistry::global()->registerHandler("results.test", [this](const net::Request& request) {
-            std::lock_guard lock(mutex);
-            requested.push_back(request.url->absoluteString());
-            return std::expected<net::ProtocolAnswer, net::URLError>(
-                net::ProtocolAnswer{net::Response::make(request.url, 404, {}), foundation::Data::fromString("nope")});
-        });
-    }
-    void TearDown() override {
-        net::ProtocolRegistry::global()->unregisterHandler("results.test");
-        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
-    }
     std::string lastRequested() {
         std::lock_guard lock(mutex);
         return requested.empty() ? std::string() : requested.back();
@@ -40,6 +26,12 @@ protected:
 
     std::mutex mutex;
     std::vector<std::string> requested;
+    InProcessHosts hosts{ServiceHosts{.resultsAPI = "results.test", .liveTiming = "", .polls = ""},
+                         [this](const net::Request& request) {
+                             std::lock_guard lock(mutex);
+                             requested.push_back(request.url->absoluteString());
+                             return InProcessHosts::answer(request, 404, "nope");
+                         }};
 };
 
 struct EndpointCase {

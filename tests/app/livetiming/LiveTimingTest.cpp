@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "InProcessHosts.h"
 #include "data/ServiceHosts.h"
 #include "dispatch/Task.h"
 #include "livetiming/LiveTiming.h"
@@ -15,25 +16,6 @@ constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-
 
 class FeedHosts : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ServiceHosts hosts;
-        hosts.liveTiming = "feed.test";
-        hosts.polls = "polls.test";
-        ServiceHosts::setCurrent(hosts);
-        for (const char* host : {"feed.test", "polls.test"}) {
-            net::ProtocolRegistry::global()->registerHandler(host, [this](const net::Request& request) {
-                std::lock_guard lock(mutex);
-                requested.push_back(request.url->absoluteString());
-                return std::expected<net::ProtocolAnswer, net::URLError>(
-                    net::ProtocolAnswer{net::Response::make(request.url, 200, {}), foundation::Data::fromString("{}")});
-            });
-        }
-    }
-    void TearDown() override {
-        net::ProtocolRegistry::global()->unregisterHandler("feed.test");
-        net::ProtocolRegistry::global()->unregisterHandler("polls.test");
-        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
-    }
     std::string fetched(dispatch::Task<foundation::Data> task) {
         dispatch::syncWait(std::move(task));
         std::lock_guard lock(mutex);
@@ -42,6 +24,12 @@ protected:
 
     std::mutex mutex;
     std::vector<std::string> requested;
+    InProcessHosts hosts{ServiceHosts{.resultsAPI = "", .liveTiming = "feed.test", .polls = "polls.test"},
+                         [this](const net::Request& request) {
+                             std::lock_guard lock(mutex);
+                             requested.push_back(request.url->absoluteString());
+                             return InProcessHosts::answer(request, 200, "{}");
+                         }};
 };
 
 TEST_F(FeedHosts, fetchersJoinBasePathAndFileWithNothingBetween) {

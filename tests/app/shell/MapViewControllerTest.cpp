@@ -17,6 +17,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/MapViewController.h"
 #include "shell/SeasonViewController.h"
+#include "InProcessHosts.h"
 #include "ui/AssetCatalog.h"
 #include "ui/Feedback.h"
 #include "ui/HeadlessHost.h"
@@ -73,29 +74,10 @@ const std::vector<Circuit> season2021{
 class TestServices {
 public:
     TestServices() {
-        auto handler = [this](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
-            std::string path = request.url->path();
-            std::lock_guard lock(mutex_);
-            requests_.push_back(path);
-            auto found = documents_.find(path);
-            if (found == documents_.end()) return net::ProtocolAnswer{net::Response::make(request.url, 404, {}), foundation::Data::fromString("Not found")};
-            return net::ProtocolAnswer{net::Response::make(request.url, 200, {}), foundation::Data::fromString(found->second)};
-        };
-        net::ProtocolRegistry::global()->registerHandler(resultsHost, handler);
-        net::ProtocolRegistry::global()->registerHandler(liveHost, handler);
-        ServiceHosts hosts;
-        hosts.resultsAPI = resultsHost;
-        hosts.liveTiming = liveHost;
-        ServiceHosts::setCurrent(hosts);
         answer("/api/f1/current.json", seasonDocument("2023", season2023));
         answer("/api/f1/2022.json", seasonDocument("2022", season2022));
         answer("/api/f1/2021.json", seasonDocument("2021", season2021));
         for (const char* year : {"2021", "2022", "2023"}) answer(std::string("/static/") + year + "/Index.json", indexDocument(year));
-    }
-    ~TestServices() {
-        net::ProtocolRegistry::global()->unregisterHandler(resultsHost);
-        net::ProtocolRegistry::global()->unregisterHandler(liveHost);
-        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
     }
 
     void answer(const std::string& path, std::string body) {
@@ -111,6 +93,15 @@ private:
     std::mutex mutex_;
     std::map<std::string, std::string> documents_;
     std::vector<std::string> requests_;
+    InProcessHosts hosts_{ServiceHosts{.resultsAPI = resultsHost, .liveTiming = liveHost, .polls = ""},
+                          [this](const net::Request& request) {
+                              std::string path = request.url->path();
+                              std::lock_guard lock(mutex_);
+                              requests_.push_back(path);
+                              auto found = documents_.find(path);
+                              if (found == documents_.end()) return InProcessHosts::answer(request, 404, "Not found");
+                              return InProcessHosts::answer(request, 200, found->second);
+                          }};
 };
 
 // What the map posts, in order: "upcomingRace 1", "updateTable", "selectedRace 1".

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "InProcessHosts.h"
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "dispatch/RunLoop.h"
@@ -28,27 +29,6 @@ constexpr const char* liveHost = "live.scene.test";
 // The results API and the live-timing tree, unreachable (503) until `online` is set.
 class Services {
 public:
-    Services() {
-        auto handler = [this](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
-            std::string path = request.url->path();
-            std::string body = path == "/api/f1/current.json" ? season : path == "/static/2023/Index.json" ? index : "";
-            int status = online && !body.empty() ? 200 : 503;
-            return net::ProtocolAnswer{net::Response::make(request.url, status, {}),
-                                       foundation::Data::fromString(status == 200 ? body : "")};
-        };
-        net::ProtocolRegistry::global()->registerHandler(resultsHost, handler);
-        net::ProtocolRegistry::global()->registerHandler(liveHost, handler);
-        ServiceHosts hosts;
-        hosts.resultsAPI = resultsHost;
-        hosts.liveTiming = liveHost;
-        ServiceHosts::setCurrent(hosts);
-    }
-    ~Services() {
-        net::ProtocolRegistry::global()->unregisterHandler(resultsHost);
-        net::ProtocolRegistry::global()->unregisterHandler(liveHost);
-        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
-    }
-
     std::atomic<bool> online = false;
 
 private:
@@ -57,6 +37,15 @@ private:
         R"("Circuit":{"circuitId":"bahrain","url":"","circuitName":"Bahrain International Circuit","Location":)"
         R"({"lat":"26.0325","long":"50.5106","locality":"Sakhir","country":"Bahrain"}},"date":"2023-03-05","time":"15:00:00Z"}]}}})";
     const std::string index = R"({"Year":2023,"Meetings":[]})";
+    InProcessHosts hosts_{ServiceHosts{.resultsAPI = resultsHost, .liveTiming = liveHost, .polls = ""},
+                          [this](const net::Request& request) {
+                              std::string path = request.url->path();
+                              std::string body = path == "/api/f1/current.json"     ? season
+                                                 : path == "/static/2023/Index.json" ? index
+                                                                                      : "";
+                              int status = online && !body.empty() ? 200 : 503;
+                              return InProcessHosts::answer(request, status, status == 200 ? body : "");
+                          }};
 };
 
 class SceneLifeCycle : public ::testing::Test {
