@@ -5,6 +5,7 @@
 
 #include "foundation/Data.h"
 #include "gfx/Bitmap.h"
+#include "gfx/Geometry.h"
 #include "gfx/ImageOrientation.h"
 
 namespace gfx {
@@ -13,11 +14,7 @@ namespace gfx {
 // Always held in a shared_ptr; two images are the same image only when they are the same object.
 class Image {
 public:
-    struct Size {
-        double width = 0;
-        double height = 0;
-        friend bool operator==(const Size&, const Size&) = default;
-    };
+    using Size = gfx::Size;
 
     // An image over `bitmap` (which may be null: an image without bitmap content).
     static std::shared_ptr<Image> make(std::shared_ptr<const Bitmap> bitmap, double scale = 1,
