@@ -7,6 +7,7 @@
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 #include "dispatch/Semaphore.h"
+#include "foundation/Thread.h"
 
 using namespace dispatch;
 
@@ -155,4 +156,12 @@ TEST(QueueIdentity, MainThreadCountsAsTheMainQueueAndPoolThreadsDoNot) {
     EXPECT_EQ(std::get<2>(onGlobal), Queue::globalLabel);
     // A sync from the main thread borrows the calling thread, which stays the main thread.
     EXPECT_TRUE(Queue::serial()->sync([] { return isMainThread(); }));
+}
+
+TEST(SerialQueue, BlocksRunOnNamedPoolThreads) {
+    auto queue = Queue::serial("test.names");
+    std::string poolName;
+    queue->async([&] { poolName = foundation::currentThreadName(); });
+    queue->sync([] {});
+    EXPECT_TRUE(poolName.starts_with("dispatch-")) << poolName;
 }
