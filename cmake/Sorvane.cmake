@@ -66,6 +66,21 @@ function(sorvane_install_package name)
   install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}Config.cmake" DESTINATION ${package_dir})
 endfunction()
 
+# A test that installs the build into a scratch prefix and builds and runs the separate project in
+# consumer_dir (whose executable is `program`) against the installed package with find_package.
+function(sorvane_install_test name consumer_dir program)
+  set(flags "")
+  if(SORVANE_SANITIZE)
+    set(flags "-fsanitize=address,undefined -fno-omit-frame-pointer")
+  endif()
+  add_test(NAME install.${name} COMMAND "${CMAKE_COMMAND}"
+    "-DBUILD_DIR=${CMAKE_BINARY_DIR}" "-DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/install-${name}"
+    "-DCONSUMER_DIR=${consumer_dir}" "-DPROGRAM=${program}" "-DGENERATOR=${CMAKE_GENERATOR}"
+    "-DCXX_COMPILER=${CMAKE_CXX_COMPILER}" "-DLAUNCHER=${CCACHE_PROGRAM}" "-DCXX_FLAGS=${flags}"
+    -P "${PROJECT_SOURCE_DIR}/cmake/InstallAndConsume.cmake")
+  set_tests_properties(install.${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+endfunction()
+
 # One test executable per tested library, from every *.cpp in the folder.
 function(sorvane_tests name dir)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
