@@ -1,6 +1,7 @@
 #include "logging/LBLog.h"
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include "dispatch/Group.h"
@@ -51,14 +52,30 @@ void assertOnLoggingQueue() { foundation::assertion(LBLog::isOnLoggingQueue(), o
 
 }  // namespace
 
-// Touched only on the logging queue, so it needs no lock.
-struct LBLog::State {
-    std::vector<LBLoggerNode> loggers;
+// Asynchronous records that follow one another with nothing else queued between them travel as one
+// block of the logging queue, so that producers and the queue meet once per batch, not per record.
+struct RecordBatch {
+    std::vector<LBLogMessage> records;  // under State::batchMutex
+};
+
+struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
+    std::vector<LBLoggerNode> loggers;  // on the logging queue only
+
+    std::mutex batchMutex;
+    RecordBatch* openBatch = nullptr;  // the batch still taking records, whose block is queued or running
+
+    // Anything else queued on the logging queue must come after the records queued before it.
+    void closeBatch() {
+        std::lock_guard lock(batchMutex);
+        openBatch = nullptr;
+    }
+    void queueAsynchronously(LBLogMessage message);
+    void lt_drain(RecordBatch& batch);
 
     void lt_addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level);
     void lt_removeLogger(const std::shared_ptr<LBLogger>& logger);
     void lt_removeAllLoggers();
-    void lt_log(const std::shared_ptr<const LBLogMessage>& message);
+    void lt_log(const LBLogMessage& message);
     void lt_flush();
 };
 
@@ -67,7 +84,10 @@ LBLog::LBLog() : state_(std::make_shared<State>()) {
     std::weak_ptr<State> weakState = state_;
     willTerminate_ = foundation::NotificationCenter::defaultCenter().addObserver(
         willTerminateNotification, [weakState](const foundation::Notification&) {
-            if (auto state = weakState.lock()) loggingQueue()->sync([&] { state->lt_flush(); });
+            auto state = weakState.lock();
+            if (!state) return;
+            state->closeBatch();
+            loggingQueue()->sync([&] { state->lt_flush(); });
         });
 }
 
@@ -88,12 +108,13 @@ const std::shared_ptr<dispatch::Queue>& LBLog::loggingQueue() {
 }
 
 bool LBLog::isOnLoggingQueue() {
-    loggingQueue();  // tagged before anyone asks
-    return dispatch::Queue::getSpecificOnCurrent<bool>(&loggingQueueKey).value_or(false);
+    // The same answer as the queue's tag gives, without reading it on every record.
+    return loggingQueue()->isCurrent();
 }
 
 void LBLog::addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
     if (!logger) return;
+    state_->closeBatch();
     loggingQueue()->async([state = state_, logger = std::move(logger), level]() mutable {
         state->lt_addLogger(std::move(logger), level);
     });
@@ -101,14 +122,17 @@ void LBLog::addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
 
 void LBLog::removeLogger(const std::shared_ptr<LBLogger>& logger) {
     if (!logger) return;
+    state_->closeBatch();
     loggingQueue()->async([state = state_, logger] { state->lt_removeLogger(logger); });
 }
 
 void LBLog::removeAllLoggers() {
+    state_->closeBatch();
     loggingQueue()->async([state = state_] { state->lt_removeAllLoggers(); });
 }
 
 std::vector<std::shared_ptr<LBLogger>> LBLog::allLoggers() {
+    state_->closeBatch();
     return loggingQueue()->sync([&] {
         std::vector<std::shared_ptr<LBLogger>> loggers;
         for (const auto& node : state_->loggers) loggers.push_back(node.logger);
@@ -117,6 +141,7 @@ std::vector<std::shared_ptr<LBLogger>> LBLog::allLoggers() {
 }
 
 std::vector<LBLoggerInformation> LBLog::allLoggersWithLevel() {
+    state_->closeBatch();
     return loggingQueue()->sync([&] {
         std::vector<LBLoggerInformation> information;
         for (const auto& node : state_->loggers) information.push_back({node.logger, node.level});
@@ -125,15 +150,55 @@ std::vector<LBLoggerInformation> LBLog::allLoggersWithLevel() {
 }
 
 void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
-    auto record = std::make_shared<const LBLogMessage>(std::move(message));
     // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
     // after the one being delivered instead.
     if (asynchronously || loggerCallDepth > 0) {
-        loggingQueue()->async([state = state_, record = std::move(record)] { state->lt_log(record); });
-    } else if (isOnLoggingQueue()) {
-        state_->lt_log(record);
+        state_->queueAsynchronously(std::move(message));
+        return;
+    }
+    state_->closeBatch();
+    if (isOnLoggingQueue()) {
+        state_->lt_log(message);
     } else {
-        loggingQueue()->sync([&] { state_->lt_log(record); });
+        loggingQueue()->sync([&] { state_->lt_log(message); });
+    }
+}
+
+void LBLog::State::queueAsynchronously(LBLogMessage message) {
+    std::lock_guard lock(batchMutex);
+    if (openBatch) {
+        openBatch->records.push_back(std::move(message));
+        return;
+    }
+    auto batch = std::make_shared<RecordBatch>();
+    batch->records.reserve(64);
+    batch->records.push_back(std::move(message));
+    openBatch = batch.get();
+    // Queued under the lock, so batches keep the order in which they were opened.
+    loggingQueue()->async([state = shared_from_this(), batch] { state->lt_drain(*batch); });
+}
+
+void LBLog::State::lt_drain(RecordBatch& batch) {
+    // A drain that caught up waits a moment for the next record before it gives the batch up: waking
+    // a thread for every few records costs far more than the wait.
+    constexpr int patience = 64;
+    std::vector<LBLogMessage> records;
+    for (int idle = 0;;) {
+        {
+            std::lock_guard lock(batchMutex);
+            records.clear();
+            records.swap(batch.records);
+            if (records.empty() && (openBatch != &batch || ++idle > patience)) {
+                if (openBatch == &batch) openBatch = nullptr;
+                return;
+            }
+        }
+        if (records.empty()) {
+            std::this_thread::yield();
+            continue;
+        }
+        idle = 0;
+        for (const auto& record : records) lt_log(record);
     }
 }
 
@@ -157,6 +222,7 @@ void LBLog::log(bool asynchronous, LBLogMessage message) { queueLogMessage(std::
 void LBLog::flushLog() {
     foundation::assertion(!isOnLoggingQueue() && loggerCallDepth == 0,
                           "This method shouldn't be run on the logging thread/queue that make flush fast enough");
+    state_->closeBatch();
     loggingQueue()->sync([&] { state_->lt_flush(); });
 }
 
@@ -187,16 +253,16 @@ void LBLog::State::lt_removeAllLoggers() {
     loggers.clear();
 }
 
-void LBLog::State::lt_log(const std::shared_ptr<const LBLogMessage>& message) {
+void LBLog::State::lt_log(const LBLogMessage& message) {
     assertOnLoggingQueue();
-    const LBLogFlag flag = message->flag();
+    const LBLogFlag flag = message.flag();
     std::size_t admitted = 0;
     for (const auto& node : loggers) admitted += admits(node.level, flag) ? 1 : 0;
     if (admitted == 0) return;
 
     auto deliver = [&message](const LBLoggerNode& node) {
         LoggerCall call;
-        node.logger->logMessage(*message);
+        node.logger->logMessage(message);
     };
     // A sync on an idle logger queue runs on this thread: one logger costs no thread switch.
     if (admitted == 1 || processorCount() == 1) {
@@ -205,7 +271,8 @@ void LBLog::State::lt_log(const std::shared_ptr<const LBLogMessage>& message) {
         }
         return;
     }
-    // Several loggers take the record side by side; the last one on this thread.
+    // Several loggers take the record side by side; the last one on this thread. The record outlives
+    // them all: the group is waited for before returning.
     const auto& group = loggingGroup();
     std::size_t remaining = admitted;
     for (const auto& node : loggers) {
@@ -213,9 +280,9 @@ void LBLog::State::lt_log(const std::shared_ptr<const LBLogMessage>& message) {
         if (--remaining == 0) {
             node.loggerQueue->sync([&] { deliver(node); });
         } else {
-            node.loggerQueue->async(group, [logger = node.logger, message] {
+            node.loggerQueue->async(group, [logger = node.logger, &message] {
                 LoggerCall call;
-                logger->logMessage(*message);
+                logger->logMessage(message);
             });
         }
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <type_traits>
 
 #include "foundation/NumberText.h"
 
@@ -47,6 +48,13 @@ std::string asText(const FormatArgument::Value& value) {
 
 template <typename Number>
 std::string printNumber(const Conversion& conversion, const char* length, Number number) {
+    // Plain decimals are most of what is formatted (log lines); they need no printf.
+    if constexpr (std::is_integral_v<Number>) {
+        if ((conversion.kind == 'd' || conversion.kind == 'i' || conversion.kind == 'u') && conversion.flags.empty() &&
+            !conversion.width && !conversion.precision) {
+            return std::to_string(number);
+        }
+    }
     std::string spec = "%" + conversion.flags;
     if (conversion.width) spec += std::to_string(*conversion.width);
     if (conversion.precision) spec.append(".").append(std::to_string(*conversion.precision));
