@@ -243,3 +243,25 @@ TEST(LBLog, TheApplicationsEndFlushesEveryLogger) {
         foundation::Notification::Name("UIApplicationWillTerminateNotification"));
     EXPECT_EQ(logger->events().back(), "flush");
 }
+
+TEST(LBLog, AddingAndRemovingTakeEffectBetweenTheRecordsAroundThem) {
+    LBLog log;
+    auto first = std::make_shared<CapturingLogger>("test.first");
+    auto second = std::make_shared<CapturingLogger>("test.second");
+    log.addLogger(first);
+    for (int index = 0; index < 100; ++index) logText(log, true, "before");
+    log.addLogger(second);
+    for (int index = 0; index < 100; ++index) logText(log, true, "between");
+    log.removeLogger(first);
+    for (int index = 0; index < 100; ++index) logText(log, true, "after");
+    log.flushLog();
+
+    auto counts = [](const std::vector<std::string>& texts, const char* text) { return std::ranges::count(texts, text); };
+    auto firstSaw = first->messages(), secondSaw = second->messages();
+    EXPECT_EQ(counts(firstSaw, "before"), 100);
+    EXPECT_EQ(counts(firstSaw, "between"), 100);
+    EXPECT_EQ(counts(firstSaw, "after"), 0);
+    EXPECT_EQ(counts(secondSaw, "before"), 0);
+    EXPECT_EQ(counts(secondSaw, "between"), 100);
+    EXPECT_EQ(counts(secondSaw, "after"), 100);
+}
