@@ -1,6 +1,7 @@
 #include "logging/LBLog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -62,10 +63,13 @@ struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
     std::vector<LBLoggerNode> loggers;  // on the logging queue only
 
     std::mutex batchMutex;
-    RecordBatch* openBatch = nullptr;  // the batch still taking records, whose block is queued or running
+    // The batch still taking records, whose block is queued or running. Written under batchMutex;
+    // atomic so that closing finds "none open" without the lock.
+    std::atomic<RecordBatch*> openBatch = nullptr;
 
     // Anything else queued on the logging queue must come after the records queued before it.
     void closeBatch() {
+        if (!openBatch.load(std::memory_order_acquire)) return;
         std::lock_guard lock(batchMutex);
         openBatch = nullptr;
     }
@@ -166,8 +170,8 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
 
 void LBLog::State::queueAsynchronously(LBLogMessage message) {
     std::lock_guard lock(batchMutex);
-    if (openBatch) {
-        openBatch->records.push_back(std::move(message));
+    if (RecordBatch* open = openBatch) {
+        open->records.push_back(std::move(message));
         return;
     }
     auto batch = std::make_shared<RecordBatch>();
