@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "dispatch/Group.h"
@@ -164,4 +165,32 @@ TEST(SerialQueue, BlocksRunOnNamedPoolThreads) {
     queue->async([&] { poolName = foundation::currentThreadName(); });
     queue->sync([] {});
     EXPECT_TRUE(poolName.starts_with("dispatch-")) << poolName;
+}
+
+TEST(SerialQueue, SyncsFromManyThreadsRunOneAtATimeBetweenItsAsyncBlocks) {
+    auto queue = Queue::serial("test.contended");
+    std::atomic<int> running = 0;
+    bool overlapped = false;
+    long count = 0;
+    auto work = [&] {
+        if (running.fetch_add(1) != 0) overlapped = true;
+        ++count;
+        running.fetch_sub(1);
+    };
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int index = 0; index < 2000; ++index) {
+                if (thread == 0 && index % 10 == 0) {
+                    queue->async(work);
+                } else {
+                    queue->sync(work);
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    queue->sync([] {});
+    EXPECT_EQ(count, 8000);
+    EXPECT_FALSE(overlapped);
 }
