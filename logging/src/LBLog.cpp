@@ -57,6 +57,9 @@ void assertOnLoggingQueue() { foundation::assertion(LBLog::isOnLoggingQueue(), o
 // block of the logging queue, so that producers and the queue meet once per batch, not per record.
 struct RecordBatch {
     std::vector<LBLogMessage> records;  // under State::batchMutex
+    // Delivered records, freed by the next producer: memory goes back on the thread that took it,
+    // without the allocator's cross-thread locking.
+    std::vector<LBLogMessage> delivered;  // under State::batchMutex
 };
 
 struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
@@ -169,9 +172,11 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
 }
 
 void LBLog::State::queueAsynchronously(LBLogMessage message) {
+    std::vector<LBLogMessage> delivered;  // freed after the lock is let go
     std::lock_guard lock(batchMutex);
     if (RecordBatch* open = openBatch) {
         open->records.push_back(std::move(message));
+        delivered.swap(open->delivered);
         return;
     }
     auto batch = std::make_shared<RecordBatch>();
@@ -203,6 +208,8 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
         }
         idle = 0;
         for (const auto& record : records) lt_log(record);
+        std::lock_guard lock(batchMutex);
+        if (batch.delivered.empty()) batch.delivered.swap(records);
     }
 }
 

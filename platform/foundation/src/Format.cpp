@@ -124,9 +124,12 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         return number;
     };
 
+    result.reserve(pattern.size() + 16 * arguments.size());
     for (std::size_t index = 0; index < pattern.size(); ++index) {
         if (pattern[index] != '%') {
-            result += pattern[index];
+            std::size_t end = std::min(pattern.find('%', index), pattern.size());
+            result.append(pattern.substr(index, end - index));
+            index = end - 1;
             continue;
         }
         std::size_t start = index++;
@@ -136,7 +139,7 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             ++index;
         }
         conversion.width = readNumber(index);
-        if (conversion.width < 0) {  // a negative '*' width means left-justified
+        if (conversion.width && *conversion.width < 0) {  // a negative '*' width means left-justified
             conversion.flags += '-';
             conversion.width = -*conversion.width;
         }
