@@ -1,0 +1,329 @@
+#include "map/BaseMapTiles.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <map>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+#include "dispatch/Group.h"
+#include "dispatch/Queue.h"
+
+namespace map {
+
+namespace {
+
+using TileBitmap = std::shared_ptr<const gfx::Bitmap>;
+
+constexpr std::size_t tileBytes = std::size_t(BaseMapTiles::tileSize) * BaseMapTiles::tileSize * 4;
+// Tiles this far (device pixels) beyond the view are drawn ahead: more than a fast pan moves in a
+// frame, and room for a zoom animation's next frame to be shown from this one's tiles.
+constexpr double prefetchMargin = 128;
+// Shrinking a tile by more than this costs Cairo a convolution instead of a bilinear filter.
+constexpr double maximumShrink = 1.33;
+// Tile grids are re-anchored before coordinates grow large enough to lose precision.
+constexpr double maximumGridOffset = 1 << 20;
+
+TileBitmap drawTile(const Viewport& reference, double pixelScale, long column, long row, const LandShapes& land,
+                    const BaseMapStyle& style) {
+    auto context = gfx::Context::create(BaseMapTiles::tileSize, BaseMapTiles::tileSize, {.scale = pixelScale});
+    if (!context) return nullptr;
+    double side = BaseMapTiles::tileSize / pixelScale;
+    gfx::Rect area{column * side, row * side, side, side};
+    context->translateBy(-area.minX(), -area.minY());
+    drawBaseMap(*context, reference, land, style, area);
+    return std::make_shared<const gfx::Bitmap>(context->makeImage());
+}
+
+// One tile's drawing, run by whichever comes first: a pool thread, or the main thread when a frame
+// needs the tile now.
+struct TileJob {
+    Viewport reference;
+    double pixelScale = 1;
+    long column = 0;
+    long row = 0;
+    std::shared_ptr<const LandShapes> land;
+    BaseMapStyle style;
+    std::promise<TileBitmap> result;
+    std::atomic_flag claimed;
+
+    void run() {
+        if (claimed.test_and_set()) return;
+        result.set_value(drawTile(reference, pixelScale, column, row, *land, style));
+    }
+};
+
+}  // namespace
+
+struct BaseMapTiles::Tile {
+    std::shared_future<TileBitmap> bitmap;
+    std::shared_ptr<TileJob> job;
+    std::uint64_t lastUsed = 0;
+
+    bool isReady() const { return bitmap.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
+};
+
+// One zoom: the frame that anchored it fixes the scale and the pixel grid, whose device pixel (0, 0)
+// is that frame's screen point (0, 0).
+struct BaseMapTiles::Level {
+    Viewport reference;
+    double pixelScale = 1;
+    std::map<std::pair<long, long>, Tile> tiles;
+};
+
+// A frame: its viewport, and where its screen points land in device pixels.
+struct BaseMapTiles::Placement {
+    Viewport viewport;
+    double pixelScale = 1;
+    gfx::Point deviceOrigin;
+    // The device pixels to cover: the view within the clip, whole pixels.
+    gfx::Rect deviceArea;
+};
+
+namespace {
+
+// Where a level's pixels fall in a frame: level pixel c lies at device x = origin + (c - x) * factor.
+struct LevelPosition {
+    double x = 0;
+    double y = 0;
+    double factor = 1;
+};
+
+// Horizontally the nearest copy of the world counts, so the grid serves every copy.
+LevelPosition positionOf(const Viewport& reference, double pixelScale, const Viewport& frame) {
+    MapPoint from = reference.mapPoint(gfx::Point{0, 0}), to = frame.mapPoint(gfx::Point{0, 0});
+    double mapPointsPerPixel = reference.scale() / pixelScale;
+    return {std::remainder(to.x - from.x, worldSize) / mapPointsPerPixel, (to.y - from.y) / mapPointsPerPixel,
+            reference.scale() / frame.scale()};
+}
+
+}  // namespace
+
+BaseMapTiles::BaseMapTiles()
+    : background_(dispatch::Group::create()), tilesReady_(std::make_shared<std::function<void()>>()) {}
+
+BaseMapTiles::~BaseMapTiles() = default;
+
+void BaseMapTiles::setTilesReadyHandler(std::function<void()> handler) { *tilesReady_ = std::move(handler); }
+
+void BaseMapTiles::setByteLimit(std::size_t bytes) {
+    byteLimit_ = bytes;
+    trim();
+}
+
+std::size_t BaseMapTiles::tileCount() const {
+    std::size_t count = 0;
+    for (const auto& level : levels_) count += level->tiles.size();
+    return count;
+}
+
+std::size_t BaseMapTiles::memoryCost() const { return tileCount() * tileBytes; }
+
+void BaseMapTiles::removeAll() {
+    levels_.clear();
+    awaited_.reset();
+}
+
+void BaseMapTiles::waitForPendingTiles() { background_->wait(); }
+
+void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::shared_ptr<const LandShapes> land,
+                        const BaseMapStyle& style) {
+    if (!land) land = LandShapes::shared();
+    if (land != land_ || style != style_) {
+        removeAll();
+        land_ = std::move(land);
+        style_ = style;
+    }
+    gfx::AffineTransform device = context.deviceTransform();
+    double pixelScale = context.scale();
+    if (!(pixelScale > 0) || device.a != pixelScale || device.d != pixelScale || device.b != 0 || device.c != 0) {
+        drawBaseMap(context, viewport, *land_, style_);
+        return;
+    }
+    gfx::Rect shown = gfx::Rect{{0, 0}, viewport.size()}.intersection(context.clipBoundingBox());
+    if (shown.isEmpty()) return;
+    Placement frame{viewport, pixelScale, {device.tx, device.ty}, device.apply(shown).integral()};
+    ++frame_;
+    lastFrameWasApproximate_ = false;
+
+    Level* level = exactLevel(viewport, pixelScale);
+    if (!level) {
+        if (Level* nearest = approximation(frame)) {
+            compose(context, *nearest, frame, tilesCovering(*nearest, frame, 1));
+            lastFrameWasApproximate_ = true;
+            // One zoom at a time is drawn for frames shown from another: during an animation the
+            // next request goes out for whatever frame is on screen when this one is done.
+            if (!awaited_ || awaited_->wait(0)) {
+                Level& wanted = addLevel(viewport, pixelScale);
+                awaited_ = dispatch::Group::create();
+                requestTiles(wanted, tilesCovering(wanted, frame, prefetchMargin), awaited_);
+                std::weak_ptr<std::function<void()>> handler = tilesReady_;
+                awaited_->notify(dispatch::Queue::main(), [handler] {
+                    if (auto ready = handler.lock(); ready && *ready) (*ready)();
+                });
+            }
+            trim();
+            return;
+        }
+        level = &addLevel(viewport, pixelScale);
+    }
+    TileRange visible = tilesCovering(*level, frame, 1);
+    requestTiles(*level, visible, nullptr);
+    // The main thread draws what the pool has not started rather than wait idle.
+    for (long row = visible.minRow; row <= visible.maxRow; ++row) {
+        for (long column = visible.minColumn; column <= visible.maxColumn; ++column) {
+            Tile& tile = level->tiles.at({column, row});
+            if (tile.job) tile.job->run();
+        }
+    }
+    compose(context, *level, frame, visible);
+    requestTiles(*level, tilesCovering(*level, frame, prefetchMargin), nullptr);
+    trim();
+}
+
+BaseMapTiles::Level* BaseMapTiles::exactLevel(const Viewport& viewport, double pixelScale) {
+    for (const auto& level : levels_) {
+        if (level->pixelScale != pixelScale || level->reference.scale() != viewport.scale() ||
+            level->reference.size() != viewport.size()) {
+            continue;
+        }
+        LevelPosition position = positionOf(level->reference, pixelScale, viewport);
+        if (std::abs(position.x) < maximumGridOffset && std::abs(position.y) < maximumGridOffset) return level.get();
+    }
+    return nullptr;
+}
+
+BaseMapTiles::Level& BaseMapTiles::addLevel(const Viewport& viewport, double pixelScale) {
+    levels_.push_back(std::make_unique<Level>(Level{viewport, pixelScale, {}}));
+    return *levels_.back();
+}
+
+BaseMapTiles::Level* BaseMapTiles::approximation(const Placement& frame) {
+    Level* best = nullptr;
+    double bestDistance = 0;
+    for (const auto& level : levels_) {
+        if (level->pixelScale != frame.pixelScale) continue;
+        double factor = level->reference.scale() / frame.viewport.scale();
+        if (factor > maximumApproximation || factor < 1 / maximumShrink) continue;
+        double distance = std::abs(std::log(factor));
+        if (best && distance >= bestDistance) continue;
+        if (!isReady(*level, tilesCovering(*level, frame, 1))) continue;
+        best = level.get();
+        bestDistance = distance;
+    }
+    return best;
+}
+
+BaseMapTiles::TileRange BaseMapTiles::tilesCovering(const Level& level, const Placement& frame,
+                                                    double marginPixels) const {
+    LevelPosition position = positionOf(level.reference, level.pixelScale, frame.viewport);
+    const gfx::Rect& area = frame.deviceArea;
+    auto columnOf = [&](double deviceX, double margin) {
+        double pixel = position.x + (deviceX - frame.deviceOrigin.x) / position.factor + margin;
+        return static_cast<long>(std::floor(pixel / tileSize));
+    };
+    auto rowOf = [&](double deviceY, double margin) {
+        double pixel = position.y + (deviceY - frame.deviceOrigin.y) / position.factor + margin;
+        return static_cast<long>(std::floor(pixel / tileSize));
+    };
+    TileRange range{columnOf(area.minX(), -marginPixels), columnOf(area.maxX(), marginPixels),
+                    rowOf(area.minY(), -marginPixels), rowOf(area.maxY(), marginPixels)};
+    // Nothing is drawn beyond the world's top and bottom edges.
+    double mapPointsPerPixel = level.reference.scale() / level.pixelScale;
+    double top = -level.reference.mapPoint(gfx::Point{0, 0}).y / mapPointsPerPixel;
+    double bottom = top + worldSize / mapPointsPerPixel;
+    range.minRow = std::max(range.minRow, static_cast<long>(std::floor(top / tileSize)));
+    range.maxRow = std::min(range.maxRow, static_cast<long>(std::floor(bottom / tileSize)));
+    return range;
+}
+
+bool BaseMapTiles::isReady(const Level& level, const TileRange& range) const {
+    for (long row = range.minRow; row <= range.maxRow; ++row) {
+        for (long column = range.minColumn; column <= range.maxColumn; ++column) {
+            auto tile = level.tiles.find({column, row});
+            if (tile == level.tiles.end() || !tile->second.isReady()) return false;
+        }
+    }
+    return true;
+}
+
+void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests) {
+    for (long row = range.minRow; row <= range.maxRow; ++row) {
+        for (long column = range.minColumn; column <= range.maxColumn; ++column) {
+            auto [tile, added] = level.tiles.try_emplace({column, row});
+            tile->second.lastUsed = frame_;
+            if (!added) continue;
+            auto job = std::make_shared<TileJob>();
+            job->reference = level.reference;
+            job->pixelScale = level.pixelScale;
+            job->column = column;
+            job->row = row;
+            job->land = land_;
+            job->style = style_;
+            tile->second.bitmap = job->result.get_future().share();
+            tile->second.job = job;
+            background_->enter();
+            if (requests) requests->enter();
+            dispatch::Queue::global()->async([job, background = background_, requests] {
+                job->run();
+                if (requests) requests->leave();
+                background->leave();
+            });
+        }
+    }
+}
+
+void BaseMapTiles::compose(gfx::Context& context, Level& level, const Placement& frame, const TileRange& range) {
+    LevelPosition position = positionOf(level.reference, level.pixelScale, frame.viewport);
+    // Tile edges are rounded to device pixels, each shared edge the same way for both its tiles, so
+    // tiles meet without seams; unscaled tiles keep their size and are copied pixel for pixel.
+    auto deviceX = [&](long column) {
+        return std::round(frame.deviceOrigin.x + (double(column) * tileSize - position.x) * position.factor);
+    };
+    auto deviceY = [&](long row) {
+        return std::round(frame.deviceOrigin.y + (double(row) * tileSize - position.y) * position.factor);
+    };
+    context.save();
+    context.clip(gfx::Rect{{0, 0}, frame.viewport.size()});
+    for (long row = range.minRow; row <= range.maxRow; ++row) {
+        double top = deviceY(row), bottom = deviceY(row + 1);
+        for (long column = range.minColumn; column <= range.maxColumn; ++column) {
+            auto found = level.tiles.find({column, row});
+            if (found == level.tiles.end()) continue;
+            Tile& tile = found->second;
+            tile.lastUsed = frame_;
+            tile.job.reset();
+            const TileBitmap& bitmap = tile.bitmap.get();
+            if (!bitmap) continue;
+            double left = deviceX(column), right = deviceX(column + 1);
+            gfx::Rect rect{(left - frame.deviceOrigin.x) / frame.pixelScale, (top - frame.deviceOrigin.y) / frame.pixelScale,
+                           (right - left) / frame.pixelScale, (bottom - top) / frame.pixelScale};
+            context.drawBitmap(*bitmap, rect, gfx::BitmapPlacement::firstRowAtMinY);
+        }
+    }
+    context.restore();
+}
+
+void BaseMapTiles::trim() {
+    if (memoryCost() <= byteLimit_) return;
+    std::vector<std::tuple<std::uint64_t, Level*, std::pair<long, long>>> candidates;
+    for (const auto& level : levels_) {
+        for (const auto& [key, tile] : level->tiles) {
+            if (tile.lastUsed < frame_) candidates.emplace_back(tile.lastUsed, level.get(), key);
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    std::size_t cost = memoryCost();
+    for (const auto& [lastUsed, level, key] : candidates) {
+        if (cost <= byteLimit_) break;
+        level->tiles.erase(key);
+        cost -= tileBytes;
+    }
+    std::erase_if(levels_, [](const auto& level) { return level->tiles.empty(); });
+}
+
+}  // namespace map
