@@ -7,6 +7,7 @@
 #include <future>
 #include <map>
 #include <optional>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -28,6 +29,19 @@ constexpr double maximumShrink = 1.33;
 // Tile grids are re-anchored before coordinates grow large enough to lose precision.
 constexpr double maximumGridOffset = 1 << 20;
 
+// Tiles are drawn by a few strands, not by as many pool threads as there are tiles, so a zoom's
+// worth of them does not crowd the main thread out of the cores.
+dispatch::Queue& drawingQueue() {
+    static const std::vector<std::shared_ptr<dispatch::Queue>> strands = [] {
+        std::size_t count = std::clamp<std::size_t>(std::thread::hardware_concurrency() / 2, 1, 4);
+        std::vector<std::shared_ptr<dispatch::Queue>> queues;
+        for (std::size_t i = 0; i < count; ++i) queues.push_back(dispatch::Queue::serial("map.tiles"));
+        return queues;
+    }();
+    static std::atomic<std::size_t> next{0};
+    return *strands[next++ % strands.size()];
+}
+
 TileBitmap drawTile(const Viewport& reference, double pixelScale, long column, long row, const LandShapes& land,
                     const BaseMapStyle& style) {
     auto context = gfx::Context::create(BaseMapTiles::tileSize, BaseMapTiles::tileSize, {.scale = pixelScale});
@@ -39,8 +53,10 @@ TileBitmap drawTile(const Viewport& reference, double pixelScale, long column, l
     return std::make_shared<const gfx::Bitmap>(context->makeImage());
 }
 
-// One tile's drawing, run by whichever comes first: a pool thread, or the main thread when a frame
-// needs the tile now.
+}  // namespace
+
+// One tile's drawing, run by whichever comes first: a drawing strand, or the main thread when a frame
+// needs the tile now or a caller waits for every tile. The groups count it until it is done.
 struct TileJob {
     Viewport reference;
     double pixelScale = 1;
@@ -48,16 +64,22 @@ struct TileJob {
     long row = 0;
     std::shared_ptr<const LandShapes> land;
     BaseMapStyle style;
+    std::vector<std::shared_ptr<dispatch::Group>> groups;
     std::promise<TileBitmap> result;
     std::atomic_flag claimed;
 
-    void run() {
+    void run() { finish(true); }
+    // A dropped tile that has not started is never drawn.
+    void cancel() { finish(false); }
+    bool isClaimed() const { return claimed.test(); }
+
+private:
+    void finish(bool draw) {
         if (claimed.test_and_set()) return;
-        result.set_value(drawTile(reference, pixelScale, column, row, *land, style));
+        result.set_value(draw ? drawTile(reference, pixelScale, column, row, *land, style) : nullptr);
+        for (const auto& group : groups) group->leave();
     }
 };
-
-}  // namespace
 
 struct BaseMapTiles::Tile {
     std::shared_future<TileBitmap> bitmap;
@@ -106,7 +128,9 @@ LevelPosition positionOf(const Viewport& reference, double pixelScale, const Vie
 BaseMapTiles::BaseMapTiles()
     : background_(dispatch::Group::create()), tilesReady_(std::make_shared<std::function<void()>>()) {}
 
-BaseMapTiles::~BaseMapTiles() = default;
+BaseMapTiles::~BaseMapTiles() {
+    for (const auto& job : pendingJobs_) job->cancel();
+}
 
 void BaseMapTiles::setTilesReadyHandler(std::function<void()> handler) { *tilesReady_ = std::move(handler); }
 
@@ -124,11 +148,18 @@ std::size_t BaseMapTiles::tileCount() const {
 std::size_t BaseMapTiles::memoryCost() const { return tileCount() * tileBytes; }
 
 void BaseMapTiles::removeAll() {
+    for (const auto& job : pendingJobs_) job->cancel();
+    pendingJobs_.clear();
     levels_.clear();
     awaited_.reset();
 }
 
-void BaseMapTiles::waitForPendingTiles() { background_->wait(); }
+void BaseMapTiles::waitForPendingTiles() {
+    // Tiles whose strand has not started yet are drawn here rather than waited for.
+    for (const auto& job : pendingJobs_) job->run();
+    pendingJobs_.clear();
+    background_->wait();
+}
 
 void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::shared_ptr<const LandShapes> land,
                         const BaseMapStyle& style) {
@@ -160,7 +191,7 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
             if (!awaited_ || awaited_->wait(0)) {
                 Level& wanted = addLevel(viewport, pixelScale);
                 awaited_ = dispatch::Group::create();
-                requestTiles(wanted, tilesCovering(wanted, frame, prefetchMargin), awaited_);
+                requestTiles(wanted, tilesCovering(wanted, frame, prefetchMargin), awaited_, Start::afterFrame);
                 std::weak_ptr<std::function<void()>> handler = tilesReady_;
                 awaited_->notify(dispatch::Queue::main(), [handler] {
                     if (auto ready = handler.lock(); ready && *ready) (*ready)();
@@ -172,7 +203,7 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
         level = &addLevel(viewport, pixelScale);
     }
     TileRange visible = tilesCovering(*level, frame, 1);
-    requestTiles(*level, visible, nullptr);
+    requestTiles(*level, visible, nullptr, Start::now);
     // The main thread draws what the pool has not started rather than wait idle.
     for (long row = visible.minRow; row <= visible.maxRow; ++row) {
         for (long column = visible.minColumn; column <= visible.maxColumn; ++column) {
@@ -181,7 +212,7 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
         }
     }
     compose(context, *level, frame, visible);
-    requestTiles(*level, tilesCovering(*level, frame, prefetchMargin), nullptr);
+    requestTiles(*level, tilesCovering(*level, frame, prefetchMargin), nullptr, Start::afterFrame);
     trim();
 }
 
@@ -251,7 +282,9 @@ bool BaseMapTiles::isReady(const Level& level, const TileRange& range) const {
     return true;
 }
 
-void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests) {
+void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests,
+                                Start start) {
+    std::vector<std::shared_ptr<TileJob>> jobs;
     for (long row = range.minRow; row <= range.maxRow; ++row) {
         for (long column = range.minColumn; column <= range.maxColumn; ++column) {
             auto [tile, added] = level.tiles.try_emplace({column, row});
@@ -264,16 +297,27 @@ void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std:
             job->row = row;
             job->land = land_;
             job->style = style_;
+            job->groups.push_back(background_);
+            background_->enter();
+            if (requests) {
+                job->groups.push_back(requests);
+                requests->enter();
+            }
             tile->second.bitmap = job->result.get_future().share();
             tile->second.job = job;
-            background_->enter();
-            if (requests) requests->enter();
-            dispatch::Queue::global()->async([job, background = background_, requests] {
-                job->run();
-                if (requests) requests->leave();
-                background->leave();
-            });
+            jobs.push_back(job);
         }
+    }
+    if (jobs.empty()) return;
+    pendingJobs_.insert(pendingJobs_.end(), jobs.begin(), jobs.end());
+    auto submit = [jobs = std::move(jobs)] {
+        for (const auto& job : jobs) drawingQueue().async([job] { job->run(); });
+    };
+    if (start == Start::now) {
+        submit();
+    } else {
+        // Started once the frame is drawn, so the strands do not compete with the rest of it.
+        dispatch::Queue::main()->async(std::move(submit));
     }
 }
 
@@ -309,6 +353,7 @@ void BaseMapTiles::compose(gfx::Context& context, Level& level, const Placement&
 }
 
 void BaseMapTiles::trim() {
+    std::erase_if(pendingJobs_, [](const auto& job) { return job->isClaimed(); });
     if (memoryCost() <= byteLimit_) return;
     std::vector<std::tuple<std::uint64_t, Level*, std::pair<long, long>>> candidates;
     for (const auto& level : levels_) {
@@ -320,7 +365,9 @@ void BaseMapTiles::trim() {
     std::size_t cost = memoryCost();
     for (const auto& [lastUsed, level, key] : candidates) {
         if (cost <= byteLimit_) break;
-        level->tiles.erase(key);
+        auto tile = level->tiles.find(key);
+        if (tile->second.job) tile->second.job->cancel();
+        level->tiles.erase(tile);
         cost -= tileBytes;
     }
     std::erase_if(levels_, [](const auto& level) { return level->tiles.empty(); });

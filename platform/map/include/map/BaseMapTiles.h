@@ -15,6 +15,8 @@ class Group;
 
 namespace map {
 
+struct TileJob;
+
 // The base map drawn once per zoom into square tiles of device pixels and composed from them on every
 // frame, so a frame costs a copy of the screen's pixels rather than the coastline's paths.
 //
@@ -32,8 +34,9 @@ class BaseMapTiles {
 public:
     // Device pixels a side.
     static constexpr int tileSize = 256;
-    // About 190 tiles: the screen of a large phone at 3x and its margins twice over.
-    static constexpr std::size_t defaultByteLimit = 48u << 20;
+    // 128 tiles: a 390 x 844 view at 2x with the tiles around it, twice over (a zoom shown from
+    // another while its own tiles are drawn).
+    static constexpr std::size_t defaultByteLimit = 32u << 20;
     // A frame within this factor of another zoom's scale may be shown from that zoom's tiles.
     static constexpr double maximumApproximation = 2;
 
@@ -78,8 +81,10 @@ private:
     Level* approximation(const Placement& frame);
     TileRange tilesCovering(const Level& level, const Placement& frame, double marginPixels) const;
     bool isReady(const Level& level, const TileRange& range) const;
-    // Starts drawing the range's missing tiles; `requests` also counts them when given.
-    void requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests);
+    enum class Start { now, afterFrame };
+    // Adds the range's missing tiles and has them drawn; `requests` also counts them when given.
+    void requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests,
+                      Start start);
     void compose(gfx::Context& context, Level& level, const Placement& frame, const TileRange& range);
     void trim();
 
@@ -92,6 +97,7 @@ private:
     // Every tile being drawn, and those a frame shown from another zoom is waiting for.
     std::shared_ptr<dispatch::Group> background_;
     std::shared_ptr<dispatch::Group> awaited_;
+    std::vector<std::shared_ptr<TileJob>> pendingJobs_;
     std::shared_ptr<std::function<void()>> tilesReady_;
 };
 
