@@ -57,7 +57,7 @@ TileBitmap drawTile(const Viewport& reference, double pixelScale, long column, l
 
 // One tile's drawing, run by whichever comes first: a drawing strand, or the main thread when a frame
 // needs the tile now or a caller waits for every tile. The groups count it until it is done.
-struct TileJob {
+struct BaseMapTiles::Job {
     Viewport reference;
     double pixelScale = 1;
     long column = 0;
@@ -83,7 +83,7 @@ private:
 
 struct BaseMapTiles::Tile {
     std::shared_future<TileBitmap> bitmap;
-    std::shared_ptr<TileJob> job;
+    std::shared_ptr<Job> job;
     std::uint64_t lastUsed = 0;
 
     bool isReady() const { return bitmap.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
@@ -284,13 +284,13 @@ bool BaseMapTiles::isReady(const Level& level, const TileRange& range) const {
 
 void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std::shared_ptr<dispatch::Group>& requests,
                                 Start start) {
-    std::vector<std::shared_ptr<TileJob>> jobs;
+    std::vector<std::shared_ptr<Job>> jobs;
     for (long row = range.minRow; row <= range.maxRow; ++row) {
         for (long column = range.minColumn; column <= range.maxColumn; ++column) {
             auto [tile, added] = level.tiles.try_emplace({column, row});
             tile->second.lastUsed = frame_;
             if (!added) continue;
-            auto job = std::make_shared<TileJob>();
+            auto job = std::make_shared<Job>();
             job->reference = level.reference;
             job->pixelScale = level.pixelScale;
             job->column = column;

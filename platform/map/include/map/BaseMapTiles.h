@@ -15,8 +15,6 @@ class Group;
 
 namespace map {
 
-struct TileJob;
-
 // The base map drawn once per zoom into square tiles of device pixels and composed from them on every
 // frame, so a frame costs a copy of the screen's pixels rather than the coastline's paths.
 //
@@ -29,7 +27,7 @@ struct TileJob;
 // view are drawn in the background too, so pans find them ready. Only drawing contexts whose user
 // space is the device's scaled (no rotation or flip) use tiles; others get drawBaseMap.
 //
-// Used from one thread (the main one); tiles are drawn on the shared concurrent queue.
+// Used from one thread (the main one); tiles are drawn on a few serial strands of the shared pool.
 class BaseMapTiles {
 public:
     // Device pixels a side.
@@ -37,7 +35,7 @@ public:
     // 128 tiles: a 390 x 844 view at 2x with the tiles around it, twice over (a zoom shown from
     // another while its own tiles are drawn).
     static constexpr std::size_t defaultByteLimit = 32u << 20;
-    // A frame within this factor of another zoom's scale may be shown from that zoom's tiles.
+    // A frame may be shown from another zoom's tiles enlarged up to this factor (shrunk up to 1.33).
     static constexpr double maximumApproximation = 2;
 
     BaseMapTiles();
@@ -54,7 +52,7 @@ public:
     void setTilesReadyHandler(std::function<void()> handler);
 
     // Tiles are dropped, least recently shown first, to stay under the limit; a frame's own tiles
-    // are kept even if they alone exceed it.
+    // and those around it are kept even if they alone exceed it.
     std::size_t byteLimit() const { return byteLimit_; }
     void setByteLimit(std::size_t bytes);
     // Bytes of pixels held by the tiles, those being drawn included.
@@ -63,12 +61,14 @@ public:
     // Whether the last frame was shown from another zoom's tiles.
     bool lastFrameWasApproximate() const { return lastFrameWasApproximate_; }
 
-    // Drops every tile (on memory warnings); tiles being drawn are let go when they finish.
+    // Drops every tile (on memory warnings): those not started are never drawn, those being drawn are
+    // let go when they finish.
     void removeAll();
-    // Blocks until the tiles being drawn in the background are done.
+    // Blocks until the tiles asked for are done, drawing those not started on this thread.
     void waitForPendingTiles();
 
 private:
+    struct Job;
     struct Tile;
     struct Level;
     struct Placement;
@@ -97,7 +97,7 @@ private:
     // Every tile being drawn, and those a frame shown from another zoom is waiting for.
     std::shared_ptr<dispatch::Group> background_;
     std::shared_ptr<dispatch::Group> awaited_;
-    std::vector<std::shared_ptr<TileJob>> pendingJobs_;
+    std::vector<std::shared_ptr<Job>> pendingJobs_;
     std::shared_ptr<std::function<void()>> tilesReady_;
 };
 
