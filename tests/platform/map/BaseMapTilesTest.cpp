@@ -55,13 +55,13 @@ std::string describe(const Difference& difference) {
 
 class BaseMapTilesTest : public testing::Test {
 protected:
-    gfx::Bitmap direct(const map::Viewport& viewport, const map::BaseMapStyle& style = {}) {
-        auto context = gfx::Context::create(viewport.size(), {.scale = 2});
+    gfx::Bitmap direct(const map::Viewport& viewport, const map::BaseMapStyle& style = {}, double scale = 2) {
+        auto context = gfx::Context::create(viewport.size(), {.scale = scale});
         map::drawBaseMap(*context, viewport, *land, style);
         return context->makeImage();
     }
-    gfx::Bitmap tiled(const map::Viewport& viewport, const map::BaseMapStyle& style = {}) {
-        auto context = gfx::Context::create(viewport.size(), {.scale = 2});
+    gfx::Bitmap tiled(const map::Viewport& viewport, const map::BaseMapStyle& style = {}, double scale = 2) {
+        auto context = gfx::Context::create(viewport.size(), {.scale = scale});
         tiles.draw(*context, viewport, land, style);
         return context->makeImage();
     }
@@ -97,6 +97,17 @@ TEST_F(BaseMapTilesTest, FramesAtEveryZoomAndPanMatchTheDirectDrawing) {
             EXPECT_LT(difference.mean, 0.01) << where;
             EXPECT_FALSE(tiles.lastFrameWasApproximate()) << where;
         }
+    }
+}
+
+// At 3x a tile is not a whole number of points wide; its pixels still land on the frame's.
+TEST_F(BaseMapTilesTest, FramesAtThreeTimesScaleMatchTheDirectDrawing) {
+    map::Viewport viewport = viewportFor({{45.62, 9.28}, {54, 54}});
+    for (gfx::Point pan : {gfx::Point{0, 0}, gfx::Point{37, 0}, gfx::Point{-80, 121}}) {
+        viewport.pan(pan);
+        Difference difference = compare(tiled(viewport, {}, 3), direct(viewport, {}, 3), 8);
+        EXPECT_EQ(difference.overThreshold, 0) << describe(difference);
+        EXPECT_LT(difference.mean, 0.01) << describe(difference);
     }
 }
 
