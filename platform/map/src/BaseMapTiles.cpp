@@ -171,7 +171,11 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
     }
     gfx::AffineTransform device = context.deviceTransform();
     double pixelScale = context.scale();
-    if (!(pixelScale > 0) || device.a != pixelScale || device.d != pixelScale || device.b != 0 || device.c != 0) {
+    // Translucent drawing blends each of the base map's layers with what is below, which a finished
+    // tile cannot.
+    bool plain = context.alpha() >= 1 && context.blendMode() == gfx::BlendMode::normal;
+    if (!plain || !(pixelScale > 0) || device.a != pixelScale || device.d != pixelScale || device.b != 0 ||
+        device.c != 0) {
         drawBaseMap(context, viewport, *land_, style_);
         return;
     }
@@ -333,6 +337,8 @@ void BaseMapTiles::compose(gfx::Context& context, Level& level, const Placement&
     };
     context.save();
     context.clip(gfx::Rect{{0, 0}, frame.viewport.size()});
+    // Tiles over an opaque sea are opaque: copying them replaces what is below, as drawing them would.
+    if (style_.sea.alpha >= 1) context.setBlendMode(gfx::BlendMode::copy);
     for (long row = range.minRow; row <= range.maxRow; ++row) {
         double top = deviceY(row), bottom = deviceY(row + 1);
         for (long column = range.minColumn; column <= range.maxColumn; ++column) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "dispatch/RunLoop.h"
 #include "gfx/Context.h"
@@ -188,7 +189,26 @@ TEST_F(BaseMapTilesTest, ANewStyleOrAFlippedContextIsNeverShownFromOldTiles) {
     Difference restyled = compare(tiled(viewport, dark), direct(viewport, dark), 8);
     EXPECT_EQ(restyled.overThreshold, 0) << describe(restyled);
 
-    // A context whose y grows upwards is drawn directly, pixel for pixel.
+    // Drawn half transparent over something else (each layer blending on its own), or with a
+    // translucent sea, the result is the drawing's, not the tiles replacing what is below.
+    map::BaseMapStyle glassy;
+    glassy.sea = gfx::Color::rgb(170, 211, 223, 0.5);
+    for (auto [style, alpha] : {std::pair{map::BaseMapStyle{}, 0.5}, std::pair{glassy, 1.0}}) {
+        auto overRed = [&](auto draw) {
+            auto context = gfx::Context::create(viewport.size(), {.scale = 2});
+            context->setFillColor(gfx::Color::rgb(255, 0, 0));
+            context->fillRect({{0, 0}, viewport.size()});
+            context->setAlpha(alpha);
+            draw(*context);
+            return context->makeImage();
+        };
+        gfx::Bitmap fromTiles = overRed([&](gfx::Context& context) { tiles.draw(context, viewport, land, style); });
+        gfx::Bitmap drawn = overRed([&](gfx::Context& context) { map::drawBaseMap(context, viewport, *land, style); });
+        Difference blended = compare(fromTiles, drawn, 8);
+        EXPECT_EQ(blended.overThreshold, 0) << describe(blended) << " alpha " << alpha;
+    }
+
+    // A context whose y grows upwards is drawn directly, pixel for pixel, and makes no tiles.
     auto flipped = [&](auto draw) {
         auto context = gfx::Context::create(viewport.size(), {.scale = 2, .origin = gfx::Origin::bottomLeft});
         draw(*context);

@@ -24,8 +24,9 @@ namespace map {
 // when a pan moved it by a fraction). A frame at a scale without tiles (zoom animations, pinches,
 // wheel steps) shows the nearest zoom level that covers it, scaled, while its own tiles are drawn
 // in the background; the tiles-ready handler then asks for the frame again. Tiles just beyond the
-// view are drawn in the background too, so pans find them ready. Only drawing contexts whose user
-// space is the device's scaled (no rotation or flip) use tiles; others get drawBaseMap.
+// view are drawn in the background too, so pans find them ready. Only opaque, normal drawing into
+// contexts whose user space is the device's scaled (no rotation or flip) uses tiles; the rest gets
+// drawBaseMap.
 //
 // Used from one thread (the main one); tiles are drawn on a few serial strands of the shared pool.
 class BaseMapTiles {
