@@ -89,14 +89,6 @@ struct BaseMapTiles::Tile {
     bool isReady() const { return bitmap.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
 };
 
-// One zoom: the frame that anchored it fixes the scale and the pixel grid, whose device pixel (0, 0)
-// is that frame's screen point (0, 0).
-struct BaseMapTiles::Level {
-    Viewport reference;
-    double pixelScale = 1;
-    std::map<std::pair<long, long>, Tile> tiles;
-};
-
 // A frame: its viewport, and where its screen points land in device pixels.
 struct BaseMapTiles::Placement {
     Viewport viewport;
@@ -115,15 +107,30 @@ struct LevelPosition {
     double factor = 1;
 };
 
-// Horizontally the nearest copy of the world counts, so the grid serves every copy.
-LevelPosition positionOf(const Viewport& reference, double pixelScale, const Viewport& frame) {
-    MapPoint from = reference.mapPoint(gfx::Point{0, 0}), to = frame.mapPoint(gfx::Point{0, 0});
-    double mapPointsPerPixel = reference.scale() / pixelScale;
-    return {std::remainder(to.x - from.x, worldSize) / mapPointsPerPixel, (to.y - from.y) / mapPointsPerPixel,
-            reference.scale() / frame.scale()};
-}
-
 }  // namespace
+
+// One zoom: the frame that anchored it fixes the scale and the pixel grid, whose device pixel (0, 0)
+// is that frame's screen point (0, 0).
+struct BaseMapTiles::Level {
+    Viewport reference;
+    double pixelScale = 1;
+    std::map<std::pair<long, long>, Tile> tiles;
+    // The map x of the screen's left edge in the last frame shown from this level.
+    double lastMinX = 0;
+
+    // The view's centre wraps round the world, but the grid is anchored in one copy of it, and a
+    // world is rarely a whole number of pixels wide: the copy nearest the last frame is taken, so a
+    // drag past the date line carries on along the grid instead of jumping by a fraction of a pixel.
+    double unwrappedMinX(const Viewport& frame) const {
+        return lastMinX + std::remainder(frame.mapPoint(gfx::Point{0, 0}).x - lastMinX, worldSize);
+    }
+    LevelPosition positionOf(const Viewport& frame) const {
+        MapPoint from = reference.mapPoint(gfx::Point{0, 0});
+        double mapPointsPerPixel = reference.scale() / pixelScale;
+        return {(unwrappedMinX(frame) - from.x) / mapPointsPerPixel,
+                (frame.mapPoint(gfx::Point{0, 0}).y - from.y) / mapPointsPerPixel, reference.scale() / frame.scale()};
+    }
+};
 
 BaseMapTiles::BaseMapTiles()
     : background_(dispatch::Group::create()), tilesReady_(std::make_shared<std::function<void()>>()) {}
@@ -226,14 +233,14 @@ BaseMapTiles::Level* BaseMapTiles::exactLevel(const Viewport& viewport, double p
             level->reference.size() != viewport.size()) {
             continue;
         }
-        LevelPosition position = positionOf(level->reference, pixelScale, viewport);
+        LevelPosition position = level->positionOf(viewport);
         if (std::abs(position.x) < maximumGridOffset && std::abs(position.y) < maximumGridOffset) return level.get();
     }
     return nullptr;
 }
 
 BaseMapTiles::Level& BaseMapTiles::addLevel(const Viewport& viewport, double pixelScale) {
-    levels_.push_back(std::make_unique<Level>(Level{viewport, pixelScale, {}}));
+    levels_.push_back(std::make_unique<Level>(Level{viewport, pixelScale, {}, viewport.mapPoint(gfx::Point{0, 0}).x}));
     return *levels_.back();
 }
 
@@ -255,7 +262,7 @@ BaseMapTiles::Level* BaseMapTiles::approximation(const Placement& frame) {
 
 BaseMapTiles::TileRange BaseMapTiles::tilesCovering(const Level& level, const Placement& frame,
                                                     double marginPixels) const {
-    LevelPosition position = positionOf(level.reference, level.pixelScale, frame.viewport);
+    LevelPosition position = level.positionOf(frame.viewport);
     const gfx::Rect& area = frame.deviceArea;
     auto columnOf = [&](double deviceX, double margin) {
         double pixel = position.x + (deviceX - frame.deviceOrigin.x) / position.factor + margin;
@@ -326,7 +333,8 @@ void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std:
 }
 
 void BaseMapTiles::compose(gfx::Context& context, Level& level, const Placement& frame, const TileRange& range) {
-    LevelPosition position = positionOf(level.reference, level.pixelScale, frame.viewport);
+    LevelPosition position = level.positionOf(frame.viewport);
+    level.lastMinX = level.unwrappedMinX(frame.viewport);
     // Tile edges are rounded to device pixels, each shared edge the same way for both its tiles, so
     // tiles meet without seams; unscaled tiles keep their size and are copied pixel for pixel.
     auto deviceX = [&](long column) {

@@ -101,6 +101,22 @@ TEST_F(BaseMapTilesTest, FramesAtEveryZoomAndPanMatchTheDirectDrawing) {
     }
 }
 
+// Dragging round the world and past the date line keeps the tiles on the frame's pixels, however
+// many device pixels wide the world is.
+TEST_F(BaseMapTilesTest, PanningRoundTheWorldStaysOnTheDirectDrawingsPixels) {
+    map::Viewport viewport = viewportFor({{45.62, 9.28}, {54, 54}});
+    double worldWidth = map::worldSize / viewport.scale();
+    ASSERT_NE(std::round(worldWidth * 2), worldWidth * 2);  // not a whole number of device pixels
+    int steps = static_cast<int>(worldWidth / 97) + 2;
+    for (int step = 0; step < steps; ++step) {
+        viewport.pan({-97, 0});
+        gfx::Bitmap frame = tiled(viewport);
+        if (step % 9 != 0 && step != steps - 1) continue;
+        Difference difference = compare(frame, direct(viewport), 8);
+        EXPECT_EQ(difference.overThreshold, 0) << step << ": " << describe(difference);
+    }
+}
+
 // At 3x a tile is not a whole number of points wide; its pixels still land on the frame's.
 TEST_F(BaseMapTilesTest, FramesAtThreeTimesScaleMatchTheDirectDrawing) {
     map::Viewport viewport = viewportFor({{45.62, 9.28}, {54, 54}});
