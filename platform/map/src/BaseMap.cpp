@@ -75,14 +75,14 @@ void drawGraticule(gfx::Context& context, const Viewport& viewport, const BaseMa
                    const MapRect& shown) {
     double spacing = graticuleSpacing(region(viewport.visibleMapRect()).span.longitudeDelta);
     // Lines just outside the area still touch its edge pixels, but the whole view never drew beyond
-    // its own edges, so only a tile's inner edges get that margin.
+    // its own edges, so only edges other than the view's get that margin.
     gfx::Rect view{{0, 0}, viewport.size()};
     auto reaches = [](double value, double low, double high, bool innerLow, bool innerHigh, double width) {
         return value >= low - (innerLow ? width : 0) && value <= high + (innerHigh ? width : 0);
     };
     double width = style.graticuleWidth;
-    bool innerLeft = area.minX() > view.minX(), innerRight = area.maxX() < view.maxX();
-    bool innerTop = area.minY() > view.minY(), innerBottom = area.maxY() < view.maxY();
+    bool innerLeft = area.minX() != view.minX(), innerRight = area.maxX() != view.maxX();
+    bool innerTop = area.minY() != view.minY(), innerBottom = area.maxY() != view.maxY();
     gfx::Path lines;
     for (double longitude = -180; longitude < 180; longitude += spacing) {
         for (double offset : worldCopyOffsets(shown)) {
