@@ -6,7 +6,6 @@
 #include <cmath>
 #include <future>
 #include <map>
-#include <optional>
 #include <thread>
 #include <tuple>
 #include <utility>
