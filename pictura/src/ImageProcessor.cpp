@@ -1,0 +1,34 @@
+#include "pictura/ImageProcessor.h"
+
+#include <format>
+
+#include "pictura/PicturaOptions.h"
+
+namespace pictura {
+
+std::string ImageProcessor::description() const { return std::format("ImageProcessor(identifier: \"{}\")", identifier()); }
+
+const std::shared_ptr<const DefaultImageProcessor>& DefaultImageProcessor::defaultProcessor() {
+    static const auto shared = std::make_shared<const DefaultImageProcessor>();
+    return shared;
+}
+
+std::shared_ptr<gfx::Image> DefaultImageProcessor::process(const ImageProcessItem& item,
+                                                           const PicturaParsedOptionsInfo& options) const {
+    if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
+        if (!*image || (*image)->scale() == options.scaleFactor || !(*image)->bitmap()) return *image;
+        return gfx::Image::make((*image)->bitmap(), options.scaleFactor, (*image)->orientation());
+    }
+    return gfx::Image::fromData(std::get<foundation::Data>(item), options.scaleFactor);
+}
+
+std::string describe(const ImageProcessItem& item) {
+    if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
+        if (!*image) return "image(nil)";
+        return std::format("image(<Image {}x{} pixels @{}x>)", (*image)->pixelWidth(), (*image)->pixelHeight(),
+                           (*image)->scale());
+    }
+    return std::format("data({} bytes)", std::get<foundation::Data>(item).size());
+}
+
+}  // namespace pictura
