@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <format>
 #include <ostream>
 
 #include "foundation/UUID.h"
@@ -62,7 +61,7 @@ void AVAssetImageDataProvider::data(Handler handler) const {
 }
 
 std::string AVAssetImageDataProvider::description() const {
-    return std::format("AVAssetImageDataProvider(time: {} s)", shortestSecondsText(time.seconds()));
+    return "AVAssetImageDataProvider(time: " + shortestSecondsText(time.seconds()) + " s)";
 }
 
 std::string shortestSecondsText(double seconds) {
@@ -82,7 +81,8 @@ std::string shortestSecondsText(double seconds) {
     if (exponent < -4 || exponent >= 16) {
         std::string mantissa = digits.substr(0, 1);
         if (digits.size() > 1) mantissa += "." + digits.substr(1);
-        return std::format("{}{}e{}{:02}", sign, mantissa, exponent < 0 ? '-' : '+', std::abs(exponent));
+        const std::string magnitude = std::to_string(std::abs(exponent));
+        return sign + mantissa + "e" + (exponent < 0 ? "-" : "+") + (magnitude.size() < 2 ? "0" : "") + magnitude;
     }
     std::string whole, fraction;
     if (exponent < 0) {

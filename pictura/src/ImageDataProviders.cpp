@@ -1,6 +1,5 @@
 #include "pictura/ImageDataProviders.h"
 
-#include <format>
 #include <ostream>
 
 #include "foundation/FileManager.h"
@@ -33,7 +32,7 @@ void LocalFileImageDataProvider::data(Handler handler) const {
 }
 
 std::string LocalFileImageDataProvider::description() const {
-    return std::format("LocalFileImageDataProvider(fileURL: {}, cacheKey: \"{}\")", fileURL.absoluteString(), key);
+    return "LocalFileImageDataProvider(fileURL: " + fileURL.absoluteString() + ", cacheKey: \"" + key + "\")";
 }
 
 std::ostream& operator<<(std::ostream& stream, const Base64DecodingError& error) {
@@ -47,13 +46,14 @@ void Base64ImageDataProvider::data(Handler handler) const {
 }
 
 std::string Base64ImageDataProvider::description() const {
-    return std::format("Base64ImageDataProvider(base64String: {} characters, cacheKey: \"{}\")", base64String.size(), key);
+    return "Base64ImageDataProvider(base64String: " + std::to_string(base64String.size()) + " characters, cacheKey: \"" +
+           key + "\")";
 }
 
 void RawImageDataProvider::data(Handler handler) const { handler(bytes); }
 
 std::string RawImageDataProvider::description() const {
-    return std::format("RawImageDataProvider(data: {} bytes, cacheKey: \"{}\")", bytes.size(), key);
+    return "RawImageDataProvider(data: " + std::to_string(bytes.size()) + " bytes, cacheKey: \"" + key + "\")";
 }
 
 }  // namespace pictura

@@ -1,12 +1,12 @@
 #include "pictura/ImageProcessor.h"
 
-#include <format>
+#include <sstream>
 
 #include "pictura/PicturaOptions.h"
 
 namespace pictura {
 
-std::string ImageProcessor::description() const { return std::format("ImageProcessor(identifier: \"{}\")", identifier()); }
+std::string ImageProcessor::description() const { return "ImageProcessor(identifier: \"" + identifier() + "\")"; }
 
 const std::shared_ptr<const DefaultImageProcessor>& DefaultImageProcessor::defaultProcessor() {
     static const auto shared = std::make_shared<const DefaultImageProcessor>();
@@ -25,10 +25,12 @@ std::shared_ptr<gfx::Image> DefaultImageProcessor::process(const ImageProcessIte
 std::string describe(const ImageProcessItem& item) {
     if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
         if (!*image) return "image(nil)";
-        return std::format("image(<Image {}x{} pixels @{}x>)", (*image)->pixelWidth(), (*image)->pixelHeight(),
-                           (*image)->scale());
+        std::ostringstream text;
+        text << "image(<Image " << (*image)->pixelWidth() << "x" << (*image)->pixelHeight() << " pixels @"
+             << (*image)->scale() << "x>)";
+        return text.str();
     }
-    return std::format("data({} bytes)", std::get<foundation::Data>(item).size());
+    return "data(" + std::to_string(std::get<foundation::Data>(item).size()) + " bytes)";
 }
 
 }  // namespace pictura

@@ -1,6 +1,5 @@
 #include "pictura/PicturaError.h"
 
-#include <format>
 #include <sstream>
 
 #include "net/URLError.h"
@@ -22,16 +21,22 @@ std::string text(const Value& value) {
 }
 
 std::string objectText(std::string_view type, const void* object) {
-    return object ? std::format("<Pictura.{}: {}>", type, object) : "nil";
+    if (!object) return "nil";
+    std::ostringstream stream;
+    stream << "<Pictura." << type << ": " << object << ">";
+    return stream.str();
 }
 
 std::string imageText(const std::shared_ptr<gfx::Image>& image) {
     if (!image) return "nil";
-    return std::format("Optional(<Image {}x{} pixels @{}x>)", image->pixelWidth(), image->pixelHeight(), image->scale());
+    std::ostringstream stream;
+    stream << "Optional(<Image " << image->pixelWidth() << "x" << image->pixelHeight() << " pixels @" << image->scale()
+           << "x>)";
+    return stream.str();
 }
 
 std::string optionalDataText(const std::optional<foundation::Data>& data) {
-    return data ? std::format("Optional({} bytes)", data->size()) : "nil";
+    return data ? "Optional(" + std::to_string(data->size()) + " bytes)" : "nil";
 }
 
 std::string attributesText(const std::map<std::string, std::string>& attributes) {
@@ -39,7 +44,7 @@ std::string attributesText(const std::map<std::string, std::string>& attributes)
     std::string joined;
     for (const auto& [name, value] : attributes) {
         if (!joined.empty()) joined += ", ";
-        joined += std::format("\"{}\": {}", name, value);
+        joined += "\"" + name + "\": " + value;
     }
     return "[" + joined + "]";
 }

@@ -1,7 +1,6 @@
 #include "pictura/Source.h"
 
 #include <atomic>
-#include <format>
 #include <ostream>
 #include <ranges>
 
@@ -56,7 +55,7 @@ Source convertToSource(const foundation::URL& url, std::optional<std::string> ov
 }
 
 std::string ImageDataProvider::description() const {
-    return std::format("ImageDataProvider(cacheKey: \"{}\")", cacheKey());
+    return "ImageDataProvider(cacheKey: \"" + cacheKey() + "\")";
 }
 
 Source ImageDataProvider::convertToSource() const { return Source::provider(shared_from_this()); }

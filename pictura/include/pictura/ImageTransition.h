@@ -19,14 +19,21 @@ struct ImageTransition {
     using Completion = std::function<void(bool finished)>;
 
     static ImageTransition none() { return {}; }
-    static ImageTransition fade(double duration) { return {Kind::fade, duration}; }
-    static ImageTransition flipFromLeft(double duration) { return {Kind::flipFromLeft, duration}; }
-    static ImageTransition flipFromRight(double duration) { return {Kind::flipFromRight, duration}; }
-    static ImageTransition flipFromTop(double duration) { return {Kind::flipFromTop, duration}; }
-    static ImageTransition flipFromBottom(double duration) { return {Kind::flipFromBottom, duration}; }
+    static ImageTransition fade(double duration) { return timed(Kind::fade, duration); }
+    static ImageTransition flipFromLeft(double duration) { return timed(Kind::flipFromLeft, duration); }
+    static ImageTransition flipFromRight(double duration) { return timed(Kind::flipFromRight, duration); }
+    static ImageTransition flipFromTop(double duration) { return timed(Kind::flipFromTop, duration); }
+    static ImageTransition flipFromBottom(double duration) { return timed(Kind::flipFromBottom, duration); }
     static ImageTransition custom(double duration, ui::ViewAnimationOptions options, Animations animations,
                                   Completion completion) {
         return {Kind::custom, duration, options, std::move(animations), std::move(completion)};
+    }
+
+    static ImageTransition timed(Kind kind, double duration) {
+        ImageTransition transition;
+        transition.kind = kind;
+        transition.duration = duration;
+        return transition;
     }
 
     Kind kind = Kind::none;
