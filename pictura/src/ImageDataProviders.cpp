@@ -27,8 +27,11 @@ void LocalFileImageDataProvider::data(Handler handler) const {
 
 ::dispatch::Task<ImageDataProvider::Result> LocalFileImageDataProvider::data() const {
     auto self = std::static_pointer_cast<const LocalFileImageDataProvider>(shared_from_this());
-    co_return co_await ::dispatch::awaitCallback<Result>(
-        [self](std::function<void(Result)> resume) { self->data(std::move(resume)); });
+    std::function<void(std::function<void(Result)>)> start = [self](std::function<void(Result)> resume) {
+        self->data(Handler(std::move(resume)));
+    };
+    Result result = co_await ::dispatch::awaitCallback<Result>(std::move(start));
+    co_return result;
 }
 
 std::string LocalFileImageDataProvider::description() const {
