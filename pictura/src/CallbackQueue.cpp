@@ -1,5 +1,7 @@
 #include "pictura/CallbackQueue.h"
 
+#include <cassert>
+
 namespace pictura {
 
 void CallbackQueue::execute(::dispatch::Block block) const {
@@ -19,6 +21,7 @@ void CallbackQueue::execute(::dispatch::Block block) const {
         block();
         return;
     case Kind::dispatch:
+        assert(queue_ && "CallbackQueue::dispatch needs a queue");
         queue_->async(std::move(block));
         return;
     }
