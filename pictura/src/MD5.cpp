@@ -1,5 +1,6 @@
 #include "pictura/MD5.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace pictura {
@@ -27,49 +28,58 @@ constexpr std::array<std::uint32_t, 64> sines = {
 
 constexpr std::array<std::uint32_t, 4> initialHashes = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 
+
+void compress(std::array<std::uint32_t, 4>& hashes, const std::uint8_t* block) {
+    std::array<std::uint32_t, 16> words{};
+    for (std::size_t word = 0; word < 16; ++word) {
+        const std::uint8_t* bytes = block + word * 4;
+        words[word] = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+    }
+    std::uint32_t a = hashes[0], b = hashes[1], c = hashes[2], d = hashes[3];
+    for (std::uint32_t step = 0; step < 64; ++step) {
+        std::uint32_t f = 0, g = 0;
+        if (step < 16) {
+            f = (b & c) | (~b & d);
+            g = step;
+        } else if (step < 32) {
+            f = (d & b) | (~d & c);
+            g = (5 * step + 1) % 16;
+        } else if (step < 48) {
+            f = b ^ c ^ d;
+            g = (3 * step + 5) % 16;
+        } else {
+            f = c ^ (b | ~d);
+            g = (7 * step) % 16;
+        }
+        const std::uint32_t rotated = std::rotl(a + f + sines[step] + words[g], static_cast<int>(shifts[step]));
+        a = d;
+        d = c;
+        c = b;
+        b = b + rotated;
+    }
+    hashes[0] += a;
+    hashes[1] += b;
+    hashes[2] += c;
+    hashes[3] += d;
+}
+
 }  // namespace
 
 std::array<std::uint8_t, 16> MD5::calculate() const {
-    std::vector<std::uint8_t> padded = message_;
-    const std::uint64_t bitLength = static_cast<std::uint64_t>(message_.size()) * 8;
-    padded.push_back(0x80);
-    while (padded.size() % 64 != 56) padded.push_back(0);
-    for (int byte = 0; byte < 8; ++byte) padded.push_back(static_cast<std::uint8_t>(bitLength >> (8 * byte)));
-
     std::array<std::uint32_t, 4> hashes = initialHashes;
-    for (std::size_t block = 0; block < padded.size(); block += 64) {
-        std::array<std::uint32_t, 16> words{};
-        for (std::size_t word = 0; word < 16; ++word) {
-            const std::uint8_t* bytes = &padded[block + word * 4];
-            words[word] = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-        }
-        std::uint32_t a = hashes[0], b = hashes[1], c = hashes[2], d = hashes[3];
-        for (std::uint32_t step = 0; step < 64; ++step) {
-            std::uint32_t f = 0, g = 0;
-            if (step < 16) {
-                f = (b & c) | (~b & d);
-                g = step;
-            } else if (step < 32) {
-                f = (d & b) | (~d & c);
-                g = (5 * step + 1) % 16;
-            } else if (step < 48) {
-                f = b ^ c ^ d;
-                g = (3 * step + 5) % 16;
-            } else {
-                f = c ^ (b | ~d);
-                g = (7 * step) % 16;
-            }
-            const std::uint32_t rotated = std::rotl(a + f + sines[step] + words[g], static_cast<int>(shifts[step]));
-            a = d;
-            d = c;
-            c = b;
-            b = b + rotated;
-        }
-        hashes[0] += a;
-        hashes[1] += b;
-        hashes[2] += c;
-        hashes[3] += d;
-    }
+    const std::size_t whole = message_.size() / 64 * 64;
+    for (std::size_t offset = 0; offset < whole; offset += 64) compress(hashes, message_.data() + offset);
+
+    // The rest of the message, 0x80, zeros up to 56 modulo 64, then the length in bits, little-endian:
+    // one block, or two when fewer than 9 bytes are left in the first.
+    std::array<std::uint8_t, 128> tail{};
+    const std::size_t rest = message_.size() - whole;
+    std::copy(message_.begin() + static_cast<std::ptrdiff_t>(whole), message_.end(), tail.begin());
+    tail[rest] = 0x80;
+    const std::size_t tailSize = rest < 56 ? 64 : 128;
+    const std::uint64_t bitLength = static_cast<std::uint64_t>(message_.size()) * 8;
+    for (std::size_t byte = 0; byte < 8; ++byte) tail[tailSize - 8 + byte] = static_cast<std::uint8_t>(bitLength >> (8 * byte));
+    for (std::size_t offset = 0; offset < tailSize; offset += 64) compress(hashes, tail.data() + offset);
 
     std::array<std::uint8_t, 16> digest{};
     for (std::size_t word = 0; word < 4; ++word) {
