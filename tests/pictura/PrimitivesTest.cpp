@@ -10,6 +10,7 @@
 #include "pictura/CacheKeyText.h"
 #include "pictura/CallbackQueue.h"
 #include "pictura/Delegate.h"
+#include "pictura/PlatformWrappers.h"
 #include "pictura/SizeGeometry.h"
 
 namespace pictura {
@@ -18,10 +19,6 @@ namespace {
 struct Owner {
     std::string name = "owner";
 };
-
-void drainMain() {
-    dispatch::RunLoop::main()->runOnce();
-}
 
 TEST(CallbackQueueTest, mainCurrentOrAsyncRunsInlineOnTheMainThreadAndLaterFromElsewhere) {
     bool ran = false;
@@ -189,6 +186,20 @@ TEST(PicturaWrapperTest, holdsTheObjectItselfOrACopyOfTheValue) {
     pc(key) = PicturaWrapper<std::string>("other");  // writing to pc changes nothing
     EXPECT_EQ(key, "photo.jpg");
     EXPECT_EQ(pc(gfx::Size{4, 2}).base, (gfx::Size{4, 2}));
+
+    auto image = gfx::Image::fromBitmap(gfx::Bitmap::make(1, 1));
+    {
+        auto imageWrapper = pc(image);
+        EXPECT_EQ(imageWrapper.base, image);  // the very object, held strongly while the wrapper lives
+        EXPECT_EQ(image.use_count(), 2);
+    }
+    EXPECT_EQ(image.use_count(), 1);
+    auto view = std::make_shared<ui::ImageView>();
+    EXPECT_EQ(pc(view).base, view);
+    auto data = foundation::Data::fromString("abc");
+    auto dataWrapper = pc(data);
+    dataWrapper.base.append("d", 1);
+    EXPECT_EQ(data.toString(), "abc");
 }
 
 }  // namespace
