@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "ImageText.h"
 #include "net/URLError.h"
 
 namespace pictura {
@@ -24,14 +25,6 @@ std::string objectText(std::string_view type, const void* object) {
     if (!object) return "nil";
     std::ostringstream stream;
     stream << "<Pictura." << type << ": " << object << ">";
-    return stream.str();
-}
-
-std::string imageText(const std::shared_ptr<gfx::Image>& image) {
-    if (!image) return "nil";
-    std::ostringstream stream;
-    stream << "Optional(<Image " << image->pixelWidth() << "x" << image->pixelHeight() << " pixels @" << image->scale()
-           << "x>)";
     return stream.str();
 }
 
@@ -117,7 +110,7 @@ std::string cacheDescription(const PicturaError::CacheErrorReason& reason) {
             },
             [](const E::CannotSerializeImage& r) {
                 return std::string("Cannot serialize an image due to the cache serializer returning `nil`. ") +
-                       "Image: " + imageText(r.image) + ", original data: " + optionalDataText(r.original) + ", " +
+                       "Image: " + optionalImageText(r.image) + ", original data: " + optionalDataText(r.original) + ", " +
                        "serializer: " + objectText("CacheSerializer", r.serializer.get()) + ".";
             },
             [](const E::CannotCreateCacheFile& r) {
@@ -235,20 +228,6 @@ std::ostream& operator<<(std::ostream& stream, const PicturaError& error) {
 
 std::ostream& operator<<(std::ostream& stream, const PropagationError& error) {
     return stream << "PropagationError(source: " << error.source << ", error: " << error.error << ")";
-}
-
-std::ostream& operator<<(std::ostream& stream, CacheType type) {
-    switch (type) {
-    case CacheType::none: return stream << "none";
-    case CacheType::memory: return stream << "memory";
-    case CacheType::disk: return stream << "disk";
-    }
-    return stream;
-}
-
-std::ostream& operator<<(std::ostream& stream, const RetrieveImageResult& result) {
-    return stream << "RetrieveImageResult(image: " << imageText(result.image) << ", cacheType: " << result.cacheType
-                  << ", source: " << result.source << ", originalSource: " << result.originalSource << ")";
 }
 
 }  // namespace pictura
