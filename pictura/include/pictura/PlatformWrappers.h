@@ -12,7 +12,7 @@ namespace pictura {
 
 // The platform types with a `pc` namespace. Images, views and buttons are objects (the wrapper holds
 // the very object); data is a value (the wrapper holds a copy). The imaging and set-image operations
-// are added to these wrappers by the parts that need them.
+// are added to these wrappers by the code that needs them.
 template <>
 inline constexpr bool isPicturaCompatible<gfx::Image> = true;
 template <>
