@@ -70,6 +70,17 @@ TEST_F(OfflineApp, theSeasonsRequestsAnswerWithDocumentsTheAppDecodes) {
     EXPECT_NE(body(Client::shared().run(azerbaijan->flag)).find("<svg"), std::string::npos);
 }
 
+TEST(OfflineSeasonFlags, theFlagPicturesAnswerAtTheFlagHostSetting) {
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    ServiceHosts hosts;
+    hosts.flagImages = "flags.elsewhere.test";
+    auto started = OfflineSeason::start(offlineFrom(OfflineSettings::defaultDataDirectory()), hosts, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_TRUE(registry->handlerFor("flags.elsewhere.test"));
+    EXPECT_FALSE(registry->handlerFor("flags.sorvane.test")) << "the list's own host is only its default";
+    started->stop();
+}
+
 TEST_F(OfflineApp, unrecordedDocumentsAnswerWithABodyNoModelReads) {
     auto missing = body(RaceResults::all(2023, 2));
     EXPECT_FALSE(missing.empty());
