@@ -215,7 +215,7 @@ TEST(JSONDecoder, ValidItemsKeepsTheElementsThatDecodeAndNothingElseIsForgiven) 
     ASSERT_TRUE(byNumber) << byNumber.error().description();
     ASSERT_EQ(byNumber->size(), 1u);
     EXPECT_EQ(byNumber->at("44").key, 7);
-    EXPECT_FALSE(JSONDecoder{}.decodeValidItems<std::map<std::string, Session>>(Data::fromString("[]")));
+    EXPECT_FALSE((JSONDecoder{}.decodeValidItems<std::map<std::string, Session>>(Data::fromString("[]"))));
     EXPECT_FALSE(JSONDecoder{}.decodeValidItems<std::vector<Session>>(Data::fromString("[1,")));
     EXPECT_TRUE(JSONDecoder{}.decodeValidItems<std::vector<Session>>(Data::fromString("[1, 2]")).value().empty());
 }
