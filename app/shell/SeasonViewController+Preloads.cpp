@@ -9,6 +9,7 @@
 #include "foundation/Print.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/LiveTiming.h"
+#include "livetiming/SeasonIndex.h"
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonSheetSupport.h"
@@ -82,14 +83,13 @@ dispatch::Task<std::string> SeasonViewController::driverListSessionPath(std::str
     RacesDetailsModel opening = races.front();
     if (GlobalStruct::meetingsSeason() == season) co_return sessionPath(opening, GlobalStruct::meetings());
 
-    // The map reads the season's index after its races; the sheet does not wait for it.
-    auto body = co_await LiveTiming::all(season);
-    auto index = foundation::JSONDecoder().decode<livetiming::EventsModel>(body);
+    // The map reads the season's index after its races; the sheet shares that read.
+    auto index = co_await SeasonIndex::meetings(season);
     if (!index) {
         printDecodingError(index.error());
         co_return std::string();
     }
-    co_return sessionPath(opening, index->meetings);
+    co_return sessionPath(opening, *index);
 }
 
 dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
@@ -101,7 +101,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     if (path.empty() || !isShownSeason(generation)) co_return;
 
     auto body = co_await LiveTiming::driverList(path);
-    auto drivers = foundation::JSONDecoder().decode<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(body);
     if (!drivers) {
         printDecodingError(drivers.error());
         co_return;
@@ -109,7 +109,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     if (!isShownSeason(generation)) co_return;
     for (const auto& [number, driver] : *drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
-        driverImageDictionary[key] = headshotAddress(driver.headshotUrl);
+        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
         driverColDictionary[key] = driver.teamColour;
         driverNumDictionary[key] = driver.racingNumber;
     }
@@ -130,7 +130,7 @@ dispatch::Task<void> SeasonViewController::loadTeamStandings() {
 }
 
 std::vector<std::string> SeasonViewController::newsFeedURLs() {
-    const ServiceHosts& hosts = ServiceHosts::current();
+    const ServiceHosts hosts = ServiceHosts::current();
     return {
         "https://" + hosts.fiaNews + "/rss/press-release",
         "https://" + hosts.autosportNews + "/rss/f1/news/",

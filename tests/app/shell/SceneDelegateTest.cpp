@@ -57,6 +57,10 @@ protected:
             notifications::reloadWeatherAnimations, [this](const foundation::Notification&) { ++weatherReloads; });
     }
     void TearDown() override {
+        // The application keeps its scene, and the scene the whole screen tree: launch again with an
+        // empty scene, so this test's map and sheet go and stop following later tests' notifications.
+        ui::Application::shared().launch(nullptr, nullptr, host);
+        host.renderIfNeeded();
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();

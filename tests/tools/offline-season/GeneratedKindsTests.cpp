@@ -318,7 +318,9 @@ TEST(GeneratedTeamRadio, ClipsAreSpokenAgainWhenTheMediaToolsArePresent) {
     GTEST_SKIP() << "espeak-ng or lame not installed";
   const char* configured = std::getenv("SORVANE_RECORDED_FIXTURES");
   fs::path fixtures = configured ? fs::path(configured) : fs::path(SORVANE_SOURCE_DIR).parent_path() / "shared/fixtures";
-  if (!fs::exists(fixtures / "MANIFEST.tsv")) GTEST_SKIP() << "recorded data not reachable";
+  if (!fs::exists(fixtures / "MANIFEST.tsv"))
+    GTEST_SKIP() << "recorded data not reachable: no " << (fixtures / "MANIFEST.tsv").string()
+                 << " (set SORVANE_RECORDED_FIXTURES, or put the shared folder beside the checkout)";
 
   offline_season::BuildOptions options;
   options.fixtures = fixtures;
