@@ -6,6 +6,7 @@
 #include "foundation/Locale.h"
 #include "foundation/Strings.h"
 #include "shell/ImageSeam.h"
+#include "shell/RaceTiming.h"
 #include "shell/Utilities.h"
 
 namespace {
@@ -34,9 +35,10 @@ int RaceSheet::numberOfRows(ui::TableView& table, int section) {
 
 std::string RaceSheet::headerTimeText() const {
     auto now = foundation::Date::now();
-    auto clock = posixFormatter("HH:mm:ssZ");
-    foundation::Date start = race() ? clock.date(race()->time).value_or(now) : now;
-    clock.setDateFormat("HH:mm");
+    // The start read with its own date, so a summer race shows the summer offset (the clock text alone
+    // would land on a winter day).
+    foundation::Date start = race() ? RaceTiming::startOrNow(*race(), now) : now;
+    auto clock = posixFormatter("HH:mm");
     auto day = posixFormatter("dd");
     auto month = posixFormatter("LLL");
     return std::string(raceDayIsAhead() ? "Starting at " : "Started at ") + clock.string(start) + ", on " +

@@ -43,8 +43,8 @@ public:
     std::optional<double> heightForRow(ui::TableView&, ui::IndexPath) override { return ui::TableView::automaticDimension; }
     void didSelectRow(ui::TableView& table, ui::IndexPath indexPath) override { table.deselectRow(indexPath, true); }
 
-    // "Started at 15:00, on 05 Mar" ("Starting at " while the race day is ahead); the start is the
-    // race's "HH:mm:ssZ" clock in local time, or the current time when it does not read.
+    // "Started at 16:00, on 05 Mar" ("Starting at " while the race day is ahead); the start is the
+    // race's start instant in local time, or the current time when it does not read.
     std::string headerTimeText() const;
 
 protected:
