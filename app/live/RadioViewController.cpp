@@ -166,7 +166,11 @@ void RadioViewController::clipArrived(std::uint64_t request, int row, std::share
     player->setDelegate(std::weak_ptr<audio::AudioPlayerDelegate>(self));
     player->prepareToPlay();
     player->setVolume(1.0);
-    if (!player->play()) foundation::print("error playing audio - no audio output");
+    if (!player->play()) {
+        foundation::print("error playing audio - no audio output");
+        selectedPlayIndex = noSelection;
+        tableView->reloadData();
+    }
 }
 
 void RadioViewController::updateProgress() {

@@ -82,12 +82,28 @@ TEST_F(MessagesSheet, aFinishedRaceListsEveryMessageUnderItsHeaderAndTitle) {
     EXPECT_EQ(last->separatorInset().left, 0);
 }
 
-TEST_F(MessagesSheet, theLiveSprintWithoutRecordedMessagesShowsHeaderAndTitleOnly) {
-    auto sheet = open(race(4), {});
-    EXPECT_EQ(sheet->tableView->numberOfRows(0), 1);
-    EXPECT_EQ(sheet->tableView->numberOfRows(1), 1);
-    EXPECT_EQ(sheet->tableView->numberOfRows(2), 0);
+TEST_F(MessagesSheet, theLiveSprintShowsTheMessagesReplayedSoFar) {
+    // At now (lap 10 of 17) the safety car has come and gone; the chequered flag is still ahead.
+    auto messages = read<livetiming::RaceControlMessageModel>(LiveTiming::raceControlMessages(sheettest::bakuSprint)).messages;
+    ASSERT_EQ(messages.size(), 12u);
+    auto sheet = open(race(4), messages);
+    ASSERT_EQ(sheet->tableView->numberOfRows(2), 12);
     EXPECT_EQ(row<DetailHeaderCell>(*sheet, 0, 0)->time->text(), "Started at 13:00, on 30 Apr");
+    auto safetyCar = row<MessageCell>(*sheet, 2, 10);
+    ASSERT_TRUE(safetyCar) << "a safety-car message has no flag pill";
+    EXPECT_EQ(safetyCar->message->text(), "Safety car deployed");
+    EXPECT_EQ(safetyCar->timeStamp->text(), "15:36:07");
+    EXPECT_EQ(safetyCar->lap->attributedTitle(ui::ControlState::normal)->string(), " 3");
+    auto clear = row<MessageWithFlagCell>(*sheet, 2, 11);
+    ASSERT_TRUE(clear);
+    EXPECT_TRUE(clear->status->attributedTitle(ui::ControlState::normal)->string().ends_with(" Clear in Sector 1"));
+
+    // An empty list gives the header and the title row only.
+    root->dismiss(false);
+    settle();
+    auto empty = open(race(4), {});
+    EXPECT_EQ(empty->tableView->numberOfRows(1), 1);
+    EXPECT_EQ(empty->tableView->numberOfRows(2), 0);
 }
 
 TEST_F(MessagesSheet, beforeTheRaceDayOnlyTheHeaderShows) {

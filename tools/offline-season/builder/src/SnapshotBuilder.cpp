@@ -261,7 +261,7 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
 }
 
 std::vector<Producer> defaultProducers() {
-  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio,
+  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio, produceRaceControlMessages,
           produceImages,     producePolls,      produceFlags,            produceNewsFeeds};
 }
 
