@@ -137,8 +137,7 @@ class MapViewControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         foundation::Clock::setCurrent(clock);
-        GlobalStruct::races().clear();
-        GlobalStruct::meetings().clear();
+        forgetSeason();
         GlobalStruct::sheetIsLarge() = false;
         MapViewController::routeIsShown() = false;
         ui::setHapticSink(haptics);
@@ -149,6 +148,14 @@ protected:
         host.renderIfNeeded();
         ui::setHapticSink(nullptr);
         foundation::Clock::setCurrent(nullptr);
+        forgetSeason();
+    }
+
+    // No season shown, as at launch: the races, the meetings and the seasons they belong to (another
+    // test's seasons would change which documents the map and its sheet ask for).
+    static void forgetSeason() {
+        GlobalStruct::storeRaces(GlobalStruct::beginSeasonLoad(""), {});
+        GlobalStruct::meetings().clear();
     }
 
     // The app's arrangement: the map as the navigation root of the key window; its view loads and
