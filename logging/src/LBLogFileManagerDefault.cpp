@@ -68,7 +68,10 @@ void LBLogFileManagerDefault::setLogFilesDiskQuota(std::uint64_t bytes) {
 }
 
 void LBLogFileManagerDefault::deleteOldFilesForConfigurationChange() {
-    dispatch::Queue::global()->async([self = shared_from_this()] { self->deleteOldLogFiles(); });
+    // A manager still being made (a subclass setting its limits) has no files to prune for it yet.
+    auto self = weak_from_this().lock();
+    if (!self) return;
+    dispatch::Queue::global()->async([self = std::move(self)] { self->deleteOldLogFiles(); });
 }
 
 std::string LBLogFileManagerDefault::logsDirectory() const {
