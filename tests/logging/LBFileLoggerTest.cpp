@@ -88,14 +88,16 @@ TEST_F(FileLoggerTest, RollsOnRequestAndTellsTheManagerAndTheCaller) {
 }
 
 TEST_F(FileLoggerTest, RollsWhenTheFileGrowsOlderThanTheRollingFrequency) {
-    auto clock = std::make_shared<foundation::ManualClock>(foundation::Date::now(), 1000);
-    foundation::Clock::setCurrent(clock);
+    std::string first;
+    bool rolled = false;
     auto logger = makeLogger();
-    logger->setRollingFrequency(10);  // opens the file and sets its timer
-    std::string first = logger->currentLogFileInfo()->filePath();
-    clock->advance(11);
-    bool rolled = eventually([&] { return !manager->archived().empty(); });
-    foundation::Clock::setCurrent(nullptr);
+    {
+        ManualClockScope manual(foundation::Date::now());
+        logger->setRollingFrequency(10);  // opens the file and sets its timer
+        first = logger->currentLogFileInfo()->filePath();
+        manual.clock().advance(11);
+        rolled = eventually([&] { return !manager->archived().empty(); });
+    }
     ASSERT_TRUE(rolled);
     EXPECT_EQ(manager->archived().front().first, first);
     EXPECT_DOUBLE_EQ(logger->rollingFrequency(), 10);

@@ -50,16 +50,17 @@ TEST(LBLogFileManagerDefault, ListsOnlyFilesNamedByTheApplicationWithTheLogExten
 
 TEST(LBLogFileManagerDefault, NamesNewFilesByTheGMTTimeAndNeverOverwritesOnAClash) {
     LogFolder folder;
-    auto clock = std::make_shared<foundation::ManualClock>(foundation::Date::fromUnix(1772359200.123), 1000);
-    foundation::Clock::setCurrent(clock);
     auto manager = managerIn(folder);
-    auto first = manager->createNewLogFile();
-    ASSERT_TRUE(first.has_value());
-    std::ofstream(*first, std::ios::app) << "kept\n";
-    auto second = manager->createNewLogFile();
-    auto third = manager->createNewLogFile();
-    foundation::Clock::setCurrent(nullptr);
+    std::expected<std::string, std::string> first, second, third;
+    {
+        ManualClockScope fixedTime(foundation::Date::fromUnix(1772359200.123));
+        first = manager->createNewLogFile();
+        if (first) std::ofstream(*first, std::ios::app) << "kept\n";
+        second = manager->createNewLogFile();
+        third = manager->createNewLogFile();
+    }
     settleGlobalQueue();
+    ASSERT_TRUE(first.has_value());
 
     const std::string app = LBLogFileManagerDefault::applicationName();
     EXPECT_EQ(std::filesystem::path(*first).filename(), app + " 2026-03-01--10-00-00-123.log");

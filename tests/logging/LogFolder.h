@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/Clock.h"
 #include "logging/LBLogFileManagerDefault.h"
 
 // A temporary folder of log files, removed with the test.
@@ -71,3 +72,19 @@ inline bool eventually(const std::function<bool()>& condition) {
     }
     return condition();
 }
+
+// A manual clock for the life of the object, set to `start`; the system clock again afterwards.
+class ManualClockScope {
+public:
+    explicit ManualClockScope(foundation::Date start)
+        : clock_(std::make_shared<foundation::ManualClock>(start, 1000)) {
+        foundation::Clock::setCurrent(clock_);
+    }
+    ~ManualClockScope() { foundation::Clock::setCurrent(nullptr); }
+    ManualClockScope(const ManualClockScope&) = delete;
+    ManualClockScope& operator=(const ManualClockScope&) = delete;
+    foundation::ManualClock& clock() { return *clock_; }
+
+private:
+    std::shared_ptr<foundation::ManualClock> clock_;
+};
