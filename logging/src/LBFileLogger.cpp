@@ -80,16 +80,25 @@ void LBFileLogger::syncOnLoggerQueue(const std::function<void()>& work) {
     LBLog::loggingQueue()->sync([&] { loggerQueue()->sync(work); });
 }
 
-void LBFileLogger::lt_closeHandle() {
+void LBFileLogger::lt_closeHandle(bool inBackground) {
     if (currentLogFileHandle_ < 0) return;
-    if (::fsync(currentLogFileHandle_) != 0) printError("LBFileLogger: Failed to synchronize file: %@", errno);
-    if (::close(currentLogFileHandle_) != 0) printError("LBFileLogger: Failed to close file: %@", errno);
+    auto synchronizeAndClose = [handle = currentLogFileHandle_] {
+        if (::fsync(handle) != 0) printError("LBFileLogger: Failed to synchronize file: %@", errno);
+        if (::close(handle) != 0) printError("LBFileLogger: Failed to close file: %@", errno);
+    };
     currentLogFileHandle_ = -1;
+    currentLogFileOffset_ = 0;
+    // Every line is already written; waiting for the disk would hold up the next file's lines.
+    if (inBackground) {
+        completionQueue_->async(synchronizeAndClose);
+    } else {
+        synchronizeAndClose();
+    }
 }
 
 void LBFileLogger::lt_cleanup() {
     assertOnLoggerQueue(onLoggerQueue);
-    lt_closeHandle();
+    lt_closeHandle(false);
     if (currentLogFileVnode_) currentLogFileVnode_->cancel();
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
@@ -203,6 +212,7 @@ void LBFileLogger::lt_logData(std::string_view data) {
                 break;
             }
             data.remove_prefix(static_cast<std::size_t>(written));
+            currentLogFileOffset_ += static_cast<std::uint64_t>(written);
         }
         if (info) didLogMessage(*info);
     } catch (const std::exception& exception) {
@@ -219,7 +229,9 @@ void LBFileLogger::lt_logData(std::string_view data) {
 std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileInfo_) {
-        if (lt_shouldUseLogFile(*currentLogFileInfo_, false)) return currentLogFileInfo_;
+        // An open, watched file is rolled by its watch when archived from outside; no need to ask
+        // the file system before every line.
+        if (currentLogFileVnode_ || lt_shouldUseLogFile(*currentLogFileInfo_, false)) return currentLogFileInfo_;
         // Archived or replaced by a link behind our back: the open handle must not go on writing there.
         lt_rollLogFileNow();
     } else {
@@ -267,7 +279,9 @@ int LBFileLogger::lt_currentLogFileHandle() {
     if (currentLogFileHandle_ >= 0 || !info) return currentLogFileHandle_;
     currentLogFileHandle_ = ::open(info->filePath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (currentLogFileHandle_ < 0) return -1;
-    if (::lseek(currentLogFileHandle_, 0, SEEK_END) < 0) printError("LBFileLogger: Failed to seek to end of file: %@", errno);
+    off_t end = ::lseek(currentLogFileHandle_, 0, SEEK_END);
+    if (end < 0) printError("LBFileLogger: Failed to seek to end of file: %@", errno);
+    currentLogFileOffset_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
     lt_scheduleTimerToRollLogFileDueToAge();
     lt_monitorCurrentLogFileForExternalChanges();
     return currentLogFileHandle_;
@@ -276,16 +290,24 @@ int LBFileLogger::lt_currentLogFileHandle() {
 void LBFileLogger::lt_monitorCurrentLogFileForExternalChanges() {
     assertOnLoggerQueue(onLoggerQueue);
     foundation::assertion(currentLogFileHandle_ >= 0, "Can not monitor without handle.");
-    auto source = dispatch::FileEventSource::createForDescriptor(
-        currentLogFileHandle_, dispatch::FileEvent::deleted | dispatch::FileEvent::renamed, loggerQueue());
+    constexpr unsigned long events =
+        dispatch::FileEvent::deleted | dispatch::FileEvent::renamed | dispatch::FileEvent::attributes;
+    auto source = dispatch::FileEventSource::createForDescriptor(currentLogFileHandle_, events, loggerQueue());
     if (!source) return;
     std::weak_ptr<LBLogger> weakSelf = weak_from_this();
     std::weak_ptr<dispatch::FileEventSource> weakSource = *source;
     (*source)->setEventHandler([weakSelf, weakSource] {
         auto self = std::static_pointer_cast<LBFileLogger>(weakSelf.lock());
         // An event of a file already rolled away must not roll its successor.
-        if (!self || self->currentLogFileVnode_ != weakSource.lock()) return;
-        self->lt_rollLogFileNow();
+        auto source = weakSource.lock();
+        if (!self || !source || self->currentLogFileVnode_ != source) return;
+        const unsigned long happened = source->data();
+        // Linux has no revoke; an attribute change matters when it is the archived mark (or a link
+        // count that reached zero, which arrives as a deletion).
+        if ((happened & (dispatch::FileEvent::deleted | dispatch::FileEvent::renamed)) != 0 ||
+            (self->currentLogFileInfo_ && self->currentLogFileInfo_->isArchived())) {
+            self->lt_rollLogFileNow();
+        }
     });
     currentLogFileVnode_ = *source;
     currentLogFileVnode_->resume();
@@ -321,18 +343,13 @@ void LBFileLogger::lt_maybeRollLogFileDueToAge() {
 void LBFileLogger::lt_maybeRollLogFileDueToSize() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0 || maximumFileSize_ == 0) return;
-    off_t offset = ::lseek(currentLogFileHandle_, 0, SEEK_CUR);
-    if (offset < 0) {
-        printError("LBFileLogger: Failed to get offset: %@", errno);
-        return;
-    }
-    if (static_cast<std::uint64_t>(offset) >= maximumFileSize_) lt_rollLogFileNow();
+    if (currentLogFileOffset_ >= maximumFileSize_) lt_rollLogFileNow();
 }
 
 void LBFileLogger::lt_rollLogFileNow() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0) return;
-    lt_closeHandle();
+    lt_closeHandle(true);
     if (currentLogFileInfo_) {
         currentLogFileInfo_->setIsArchived(true);
         completionQueue_->async([manager = logFileManager_, path = currentLogFileInfo_->filePath()] {

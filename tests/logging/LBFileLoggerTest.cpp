@@ -166,6 +166,7 @@ TEST_F(FileLoggerTest, AFileArchivedBehindTheLoggersBackIsNoLongerWritten) {
     write(logger, stamped("first"));
     std::string first = logger->currentLogFileInfo()->filePath();
     LBLogFileInfo(first).setIsArchived(true);
+    ASSERT_TRUE(eventually([&] { return !manager->archived().empty(); }));
     write(logger, stamped("second"));
     EXPECT_EQ(readFile(first), line + "first\n");
     EXPECT_EQ(folder.logFiles().size(), 2u);

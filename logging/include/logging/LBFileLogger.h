@@ -87,7 +87,7 @@ private:
     void lt_maybeRollLogFileDueToAge();
     void lt_maybeRollLogFileDueToSize();
     void lt_flush();
-    void lt_closeHandle();
+    void lt_closeHandle(bool inBackground);
     void assertOnLoggerQueue(std::string_view message) const;
 
     const std::shared_ptr<LBLogFileManager> logFileManager_;
@@ -95,6 +95,7 @@ private:
     // On the logger's queue only.
     std::shared_ptr<LBLogFileInfo> currentLogFileInfo_;
     int currentLogFileHandle_ = -1;
+    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands
     std::shared_ptr<dispatch::FileEventSource> currentLogFileVnode_;
     std::shared_ptr<dispatch::TimerSource> rollingTimer_;
     double rollingFrequency_ = 24 * 60 * 60;
