@@ -357,7 +357,9 @@ void LBFileLogger::lt_rollLogFileNow() {
         });
     }
     currentLogFileInfo_.reset();
-    if (currentLogFileVnode_) currentLogFileVnode_->cancel();
+    // Ending a watch waits for its thread and the kernel: not on the logger's queue. Until then its
+    // events are ignored, as it is no longer the current one.
+    if (currentLogFileVnode_) completionQueue_->async([watch = std::move(currentLogFileVnode_)] { watch->cancel(); });
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
     rollingTimer_.reset();

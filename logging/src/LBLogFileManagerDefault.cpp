@@ -187,8 +187,8 @@ std::expected<std::string, std::string> LBLogFileManagerDefault::createNewLogFil
     for (unsigned long attempt = 1;; ++attempt) {
         std::string name = attempt == 1 ? fileName : foundation::format("%@ %lu%@", stem, attempt, extension);
         fs::path path = directory / name;
-        // Never over an existing file: a clash tries the next name.
-        auto written = files().write(path, contents, {.atomic = true, .withoutOverwriting = true});
+        // Made exclusively, never over an existing file: a clash tries the next name.
+        auto written = files().write(path, contents, {.withoutOverwriting = true});
         if (written) {
             deleteOldFilesForConfigurationChange();
             return path.string();
