@@ -19,6 +19,8 @@
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonViewController.h"
+#include "standings-news/NewsViewController.h"
+#include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
 
 namespace {
@@ -127,7 +129,9 @@ protected:
     void waitForPreloads() {
         ASSERT_TRUE(waitFor([&] {
             return !sheet->driverStandings.empty() && !sheet->teamStandings.empty() &&
-                   !sheet->driverNumDictionary.empty() && !sheet->newsArticles5.empty();
+                   !sheet->driverNumDictionary.empty() && !sheet->newsArticles.empty() &&
+                   !sheet->newsArticles2.empty() && !sheet->newsArticles3.empty() && !sheet->newsArticles4.empty() &&
+                   !sheet->newsArticles5.empty();
         }));
     }
     static void post(const foundation::Notification::Name& name, foundation::UserInfo info = {}) {
