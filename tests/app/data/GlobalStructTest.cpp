@@ -35,6 +35,13 @@ livetiming::Meeting meetingNamed(std::string name) {
     return meeting;
 }
 
+// The lists are process-wide: each test leaves no season behind for the next.
+void forgetSeason() {
+    auto none = GlobalStruct::beginSeasonLoad("");
+    GlobalStruct::storeRaces(none, {});
+    GlobalStruct::indexFailed(none);
+}
+
 TEST(GlobalStruct, aSlowAnswerForAnOlderYearPickIsDropped) {
     auto first = GlobalStruct::beginSeasonLoad("2021");
     auto second = GlobalStruct::beginSeasonLoad("2023");
@@ -46,6 +53,7 @@ TEST(GlobalStruct, aSlowAnswerForAnOlderYearPickIsDropped) {
     ASSERT_EQ(GlobalStruct::races().size(), 1u);
     EXPECT_EQ(GlobalStruct::races()[0].season, "2023");
     EXPECT_EQ(GlobalStruct::meetings().at(0).name, "Bahrain Grand Prix");
+    forgetSeason();
 }
 
 TEST(GlobalStruct, aFailedIndexLeavesNoMeetingsOfTheSeasonBefore) {
@@ -59,6 +67,7 @@ TEST(GlobalStruct, aFailedIndexLeavesNoMeetingsOfTheSeasonBefore) {
     EXPECT_TRUE(GlobalStruct::meetings().empty());
     EXPECT_EQ(GlobalStruct::racesSeason(), "2023");
     EXPECT_EQ(GlobalStruct::meetingsSeason(), "");
+    forgetSeason();
 }
 
 TEST(GlobalStruct, aFailedIndexKeepsMeetingsThatMatchTheRacesShown) {
@@ -71,6 +80,7 @@ TEST(GlobalStruct, aFailedIndexKeepsMeetingsThatMatchTheRacesShown) {
     GlobalStruct::indexFailed(failed);
     EXPECT_EQ(GlobalStruct::meetings().size(), 1u);
     EXPECT_EQ(GlobalStruct::racesSeason(), GlobalStruct::meetingsSeason());
+    forgetSeason();
 }
 
 }  // namespace

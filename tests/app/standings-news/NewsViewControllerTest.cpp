@@ -99,6 +99,8 @@ TEST_F(NewsSheet, theSeasonsArticlesAreListedWhole) {
     handOverTheSeasonsFeeds();
     present(sheet);
     auto table = sheet->tableView[0];
+    writeGallery("news");
+    EXPECT_TRUE(near(backgroundPixel(*shown<DetailHeaderCell>(table, 0, 0)), gfx::Color::systemRed()));
     ASSERT_EQ(table->numberOfRows(2), 10) << "every article of the feed, the first one too";
     auto first = shown<NewsCell>(table, 2, 0);
     ASSERT_TRUE(first);

@@ -55,6 +55,8 @@ TEST_F(PredictionsSheet, theDriversPredictedChampionshipAfterTheRace) {
     ASSERT_TRUE(header);
     EXPECT_EQ(header->time->text(), "Started at 21:30, on 07 May");
     EXPECT_EQ(header->backgroundColor(), ui::namedColor("darkGreen"));
+    writeGallery("predictions-drivers");
+    EXPECT_TRUE(near(backgroundPixel(*header), ui::namedColor("darkGreen")));
     auto picker = shown<EventPickerCell>(table, 1, 0);
     ASSERT_TRUE(picker);
     EXPECT_EQ(picker->title->text(), "Predictions");
@@ -88,6 +90,7 @@ TEST_F(PredictionsSheet, theTeamsListShowsTeamPicturesAndDropsTheHeadshotsStillL
     for (auto cell : table->visibleCells()) {
         if (auto row = std::dynamic_pointer_cast<DriverCell>(cell)) EXPECT_FALSE(awaitedImageURL(row->driverImage));
     }
+    writeGallery("predictions-teams");
     pick(0);
     EXPECT_EQ(shown<DetailHeaderCell>(table, 0, 0)->backgroundColor(), ui::namedColor("darkGreen"));
 }

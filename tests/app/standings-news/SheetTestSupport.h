@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -77,6 +79,23 @@ protected:
         auto cell = std::dynamic_pointer_cast<Cell>(table->cellForRow({section, row}));
         EXPECT_TRUE(cell) << "no cell on screen at section " << section << ", row " << row;
         return cell;
+    }
+
+    // Draws the phone into build/<preset>/gallery/<name>.png, for people to look at.
+    void writeGallery(const std::string& name) {
+        host.snapshot();
+        std::filesystem::create_directories(SORVANE_GALLERY_DIR);
+        EXPECT_TRUE(host.writePng(std::string(SORVANE_GALLERY_DIR) + "/" + name + ".png"));
+    }
+    // The colour drawn a few points inside a cell's top left corner (its background where no text is).
+    std::optional<gfx::Color> backgroundPixel(const ui::TableViewCell& cell) {
+        ui::Point corner = cell.convertPointTo({4, 4}, host.window().get());
+        return host.pixel(corner);
+    }
+    static bool near(std::optional<gfx::Color> drawn, std::optional<gfx::Color> expected) {
+        if (!drawn || !expected) return false;
+        auto close = [](double a, double b) { return std::abs(a - b) <= 3.0 / 255; };
+        return close(drawn->red, expected->red) && close(drawn->green, expected->green) && close(drawn->blue, expected->blue);
     }
 
     std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();

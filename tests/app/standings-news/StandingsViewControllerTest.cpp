@@ -71,6 +71,8 @@ TEST_F(StandingsSheet, fromTheSeasonSheetTheDriversLinesFollowThePreviousRace) {
     EXPECT_EQ(header->race->text(), "Miami Grand Prix");
     EXPECT_EQ(header->location->text(), "Miami, USA");
     EXPECT_EQ(header->backgroundColor(), gfx::Color::systemPink());
+    writeGallery("standings-drivers");
+    EXPECT_TRUE(near(backgroundPixel(*header), gfx::Color::systemPink()));
     auto picker = shown<EventPickerCell>(table, 1, 0);
     ASSERT_TRUE(picker);
     EXPECT_EQ(picker->title->text(), "Standings");
@@ -107,6 +109,8 @@ TEST_F(StandingsSheet, theTeamsLinesShowTeamPicturesInTheTeamsColourAndNoDrivers
     EXPECT_EQ(sheet->eventType, 1);
     EXPECT_EQ(visibleTable(), table) << "the visible table stays";
     EXPECT_EQ(shown<DetailHeaderCell>(table, 0, 0)->backgroundColor(), ui::namedColor("dullPink"));
+    writeGallery("standings-teams");
+    EXPECT_TRUE(near(backgroundPixel(*shown<DetailHeaderCell>(table, 0, 0)), ui::namedColor("dullPink")));
     auto picker = shown<EventPickerCell>(table, 1, 0);
     EXPECT_EQ(picker->event->attributedTitle(ui::ControlState::normal)->string().substr(0, 5), "Team ");
     EXPECT_EQ(picker->event->menu()->children[1].state, ui::MenuElementState::on);
