@@ -57,6 +57,10 @@ protected:
             notifications::reloadWeatherAnimations, [this](const foundation::Notification&) { ++weatherReloads; });
     }
     void TearDown() override {
+        // The application keeps its scene until the next launch: empty the window, so that no map or
+        // season sheet of this test goes on following the notifications of later ones.
+        host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();
