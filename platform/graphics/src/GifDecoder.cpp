@@ -124,15 +124,13 @@ std::optional<GifRecord> parseGif(Bytes bytes) {
             break;
         }
     }
-    if (record.frames.empty()) {
-        if (!sizeAllowed(record.screenWidth, record.screenHeight)) return std::nullopt;
-        return record;
-    }
     // A screen of no size takes the first frame's extent, as browsers do.
-    if (record.screenWidth <= 0 || record.screenHeight <= 0) {
+    if ((record.screenWidth <= 0 || record.screenHeight <= 0) && !record.frames.empty()) {
         record.screenWidth = record.frames[0].left + record.frames[0].width;
         record.screenHeight = record.frames[0].top + record.frames[0].height;
     }
+    if (!sizeAllowed(record.screenWidth, record.screenHeight)) return std::nullopt;
+    if (record.frames.empty()) return record;
     int right = 0;
     int bottom = 0;
     bool restoresPrevious = false;
@@ -143,7 +141,6 @@ std::optional<GifRecord> parseGif(Bytes bytes) {
     }
     record.screenWidth = std::min(record.screenWidth, right);
     record.screenHeight = std::min(record.screenHeight, bottom);
-    if (!sizeAllowed(record.screenWidth, record.screenHeight)) return std::nullopt;
     std::int64_t canvasBytes = std::int64_t{record.screenWidth} * record.screenHeight * 4;
     if (canvasBytes * (restoresPrevious ? 2 : 1) > gifCanvasByteBudget) return std::nullopt;
     return record;
