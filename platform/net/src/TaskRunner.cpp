@@ -59,10 +59,13 @@ void TaskRunner::toDelegate(Event event) {
 void TaskRunner::start(std::shared_ptr<SessionTask> self) {
     keepAlive_ = std::move(self);
     if (finished_) return;
+    bool invalidated = false;
     {
         std::lock_guard lock(task_.session_->mutex_);
-        if (task_.session_->invalidated_) return finish(URLError{URLError::cancelled, currentURL()});
+        invalidated = task_.session_->invalidated_;
     }
+    // Outside the lock: finishing makes the session forget the task, which takes the lock again.
+    if (invalidated) return finish(URLError{URLError::cancelled, currentURL()});
     startHop();
 }
 

@@ -276,4 +276,10 @@ TEST_F(DataTaskTest, invalidatedSessionCancelsRunningAndLaterTasks) {
     session->dataTask(loopback.url("/hello"))->resume();
     ASSERT_TRUE(recorder->waitForCompletions(2));
     EXPECT_EQ(std::ranges::count(recorder->events, "complete -999"), 2);
+    // Found by the ThreadSanitizer run: refusing the late task deadlocked the network thread, so no
+    // session of the process transferred anything after it.
+    auto other = Session::make(SessionConfiguration::ephemeralConfiguration());
+    auto answer = fetch(other, loopback.url("/hello"));
+    ASSERT_TRUE(answer) << answer.error().code;
+    EXPECT_EQ(answer->first.toString(), "hello world");
 }
