@@ -94,13 +94,18 @@ std::vector<RecordingSystemLog::LegacyEntry> RecordingSystemLog::legacyEntries()
 }
 
 std::size_t RecordingSystemLog::activeWatchCount() const {
-    std::lock_guard lock(mutex_);
-    std::size_t count = 0;
-    for (const auto& weak : watches_) {
-        if (auto watch = weak.lock()) {
-            std::lock_guard watchLock(watch->mutex);
-            count += watch->handler ? 1 : 0;
+    // A watch's handler searches the log while holding the watch: never take the two the other way round.
+    std::vector<std::shared_ptr<Watch>> watches;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& weak : watches_) {
+            if (auto watch = weak.lock()) watches.push_back(watch);
         }
+    }
+    std::size_t count = 0;
+    for (const auto& watch : watches) {
+        std::lock_guard watchLock(watch->mutex);
+        count += watch->handler ? 1 : 0;
     }
     return count;
 }
