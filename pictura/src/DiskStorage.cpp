@@ -294,15 +294,18 @@ std::expected<std::vector<Path>, PicturaError> Files::removeExpiredValues(founda
 std::expected<std::vector<Path>, PicturaError> Files::removeSizeExceededValues() {
     const auto sizeLimit = config().sizeLimit;
     if (sizeLimit == 0) return std::vector<Path>();
-    auto total = totalSize();
-    if (!total) return std::unexpected(total.error());
-    auto size = *total;
-    if (size < sizeLimit) return std::vector<Path>();
+    // The total is the sum of the very files listed, so removing them all brings it to 0 exactly:
+    // a file that grew after a separate count could otherwise wrap the running total round.
     auto entries = allFileURLs();
     if (!entries) return std::unexpected(entries.error());
     std::vector<FileMeta> pending;
-    for (const auto& entry : *entries)
-        if (entry.attributes && !entry.attributes->isDirectory()) pending.emplace_back(entry.path, entry.attributes);
+    std::uint64_t size = 0;
+    for (const auto& entry : *entries) {
+        if (!entry.attributes || entry.attributes->isDirectory()) continue;
+        pending.emplace_back(entry.path, entry.attributes);
+        size += entry.attributes->size;
+    }
+    if (size < sizeLimit) return std::vector<Path>();
     std::ranges::stable_sort(pending, [](const FileMeta& a, const FileMeta& b) {
         return a.lastAccessDate.value_or(foundation::Date::distantPast()) >
                b.lastAccessDate.value_or(foundation::Date::distantPast());
@@ -312,9 +315,9 @@ std::expected<std::vector<Path>, PicturaError> Files::removeSizeExceededValues()
     while (size > target && !pending.empty()) {
         const auto meta = std::move(pending.back());
         pending.pop_back();
+        // One that cannot be removed stays counted; the next oldest goes instead.
         if (!removeFile(meta.url)) continue;
-        // A file that grew since the total was taken must not wrap the total round.
-        size -= std::min(size, static_cast<std::uint64_t>(std::max<std::int64_t>(0, meta.fileSize)));
+        size -= static_cast<std::uint64_t>(meta.fileSize);
         removed.push_back(meta.url);
     }
     return removed;

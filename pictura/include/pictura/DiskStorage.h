@@ -130,6 +130,8 @@ public:
     std::expected<std::vector<Path>, PicturaError> removeSizeExceededValues();
     std::expected<std::uint64_t, PicturaError> totalSize() const;
 
+    // Where the date updates after reads run, one at a time.
+    const std::shared_ptr<dispatch::Queue>& metaChangingQueue() const { return metaChangingQueue_; }
     // Waits for the date updates queued so far.
     void waitForPendingDateUpdates();
 
