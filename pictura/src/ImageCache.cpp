@@ -58,8 +58,9 @@ std::string processedKey(const std::string& key, const std::string& processorIde
 }
 
 const std::shared_ptr<ImageCache>& ImageCache::defaultCache() {
-    static const auto shared = create("default");
-    return shared;
+    // Never destroyed: it serves until the process ends, exit handlers included.
+    static const auto* shared = new std::shared_ptr<ImageCache>(create("default"));
+    return *shared;
 }
 
 std::shared_ptr<ImageCache> ImageCache::create(const std::string& name) {
