@@ -99,6 +99,28 @@ TEST_F(ImageCacheTest, anImageGoesToMemoryAtOnceAndToDiskThenComesBackFromDiskIn
     EXPECT_EQ(retrieve("memory-only")->cacheType(), CacheType::none);
 }
 
+TEST_F(ImageCacheTest, removalAndSynchronousDiskLoading) {
+    storeAndWait(testing::gradientImage(6, 6), "k");
+    cache->clearMemoryCache();
+    options.loadDiskFileSynchronously = true;
+    std::optional<CacheType> found;
+    cache->retrieveImage("k", options, CallbackQueue::untouch(), [&](auto result) { found = result->cacheType(); });
+    EXPECT_EQ(found, CacheType::disk);  // delivered before the call returned
+    cache->retrieveImage("k", options, CallbackQueue::untouch(), nullptr);  // no handler: nothing at all
+
+    bool removed = false;
+    cache->removeImage("k", "", true, false, CallbackQueue::untouch(), [&] { removed = true; });
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(cache->imageCachedType("k"), CacheType::disk);
+    std::promise<void> done;
+    cache->removeImage("k", "", false, true, CallbackQueue::untouch(), [&] { done.set_value(); });
+    done.get_future().get();
+    EXPECT_EQ(cache->imageCachedType("k"), CacheType::none);
+    std::promise<void> again;  // a missing file: the error is ignored, the handler still runs
+    cache->removeImage("k", "", true, true, CallbackQueue::untouch(), [&] { again.set_value(); });
+    again.get_future().get();
+}
+
 TEST_F(ImageCacheTest, failuresOfTheStoreAreReportedAndTheMemoryLevelStillServes) {
     auto withoutBitmap = gfx::Image::make(nullptr);
     auto stored = storeAndWait(withoutBitmap, "nothing-to-encode");
