@@ -84,4 +84,14 @@ void ImageCache::calculateDiskStorageSize(std::function<void(std::expected<std::
     });
 }
 
+dispatch::Task<std::expected<std::uint64_t, PicturaError>> ImageCache::diskStorageSize() {
+    using Size = std::expected<std::uint64_t, PicturaError>;
+    auto self = shared_from_this();
+    std::function<void(std::function<void(Size)>)> start = [self](std::function<void(Size)> resume) {
+        self->calculateDiskStorageSize(std::move(resume));
+    };
+    Size size = co_await dispatch::awaitCallback<Size>(std::move(start));
+    co_return size;
+}
+
 }  // namespace pictura

@@ -232,6 +232,9 @@ TEST_F(ImageCacheTest, aDiskCleanPostsTheRemovedNamesThenCompletesOnTheMainQueue
     EXPECT_EQ(cache->imageCachedType("live"), CacheType::none);
     measure();
     EXPECT_EQ(size, 0u);
+    auto awaited = dispatch::syncWait(cache->diskStorageSize());
+    ASSERT_TRUE(awaited);
+    EXPECT_EQ(*awaited, 0u);
 }
 
 TEST_F(ImageCacheTest, aCleanWithAFileThatCannotBeRemovedStillPostsAndCompletes) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "dispatch/Queue.h"
+#include "dispatch/Task.h"
 #include "foundation/Data.h"
 #include "foundation/Notification.h"
 #include "gfx/Image.h"
@@ -124,6 +125,8 @@ public:
     // The disk clean when the application enters the background.
     void backgroundCleanExpiredDiskCache();
     void calculateDiskStorageSize(std::function<void(std::expected<std::uint64_t, PicturaError>)> completion);
+    // The same size, awaited.
+    dispatch::Task<std::expected<std::uint64_t, PicturaError>> diskStorageSize();
 
 private:
     ImageCache(std::shared_ptr<MemoryBackend> memoryStorage, std::shared_ptr<DiskBackend> diskStorage);
