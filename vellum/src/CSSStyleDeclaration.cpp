@@ -46,7 +46,11 @@ CSSStyleDeclaration::Properties CSSStyleDeclaration::NSDictionaryFromCSSAttribut
     std::string name;
     std::string accumulator;
     const auto finish = [&] {
-        if (accumulator.empty()) return;
+        // Blanks alone (as after a last ";") are no declaration.
+        if (trimmed(accumulator).empty()) {
+            accumulator.clear();
+            return;
+        }
         std::string key = trimmed(name);
         std::string value = trimmed(accumulator);
         const bool important = takeImportant(value);

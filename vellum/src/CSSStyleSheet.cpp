@@ -38,7 +38,10 @@ std::int64_t CSSStyleSheet::insertRule(std::string_view rule, std::size_t index)
     if (index > rules.size()) return -1;
     const std::vector<std::string> parts = foundation::components(foundation::trimmingWhitespaceAndNewlines(rule), "{");
     if (parts.size() < 2) return -1;  // "No idea what to do here": not a rule
-    auto styleRule = std::make_shared<CSSStyleRule>(parts[0], parts[1]);
+    // A whole rule given directly still carries its closing brace.
+    std::string_view declarations = parts[1];
+    declarations = declarations.substr(0, declarations.find('}'));
+    auto styleRule = std::make_shared<CSSStyleRule>(parts[0], std::string(declarations));
     rules.insert(rules.begin() + static_cast<std::ptrdiff_t>(index), std::move(styleRule));
     return static_cast<std::int64_t>(index);
 }

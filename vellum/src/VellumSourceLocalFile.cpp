@@ -25,6 +25,11 @@ std::shared_ptr<VellumSourceLocalFile> VellumSourceLocalFile::sourceFromFilename
 
 std::shared_ptr<VellumSourceLocalFile> VellumSourceLocalFile::internalSourceAnywhereInBundle(
     const std::optional<fs::path>& bundleResources, std::string_view name) {
+    return internalSourceAnywhereInBundle(bundleResources, name, *foundation::FileManager::defaultManager());
+}
+
+std::shared_ptr<VellumSourceLocalFile> VellumSourceLocalFile::internalSourceAnywhereInBundle(
+    const std::optional<fs::path>& bundleResources, std::string_view name, const foundation::FileManager& files) {
     foundation::assertion(!name.empty(), foundation::format("Invalid parameter not satisfying: %@", "name != nil"));
     const fs::path path(name);
     const std::string baseName = path.stem().string();
@@ -33,12 +38,11 @@ std::shared_ptr<VellumSourceLocalFile> VellumSourceLocalFile::internalSourceAnyw
     if (extension.empty()) extension = "svg";
     const std::string fileName = baseName + "." + extension;
 
-    auto files = foundation::FileManager::defaultManager();
     std::optional<fs::path> inBundle;
     if (bundleResources) inBundle = *bundleResources / fileName;
-    const fs::path inDocuments = files->documentsDirectory() / fileName;
-    if (files->fileExists(inDocuments)) return sourceFromFilename(inDocuments);
-    if (inBundle && files->fileExists(*inBundle)) return sourceFromFilename(*inBundle);
+    const fs::path inDocuments = files.documentsDirectory() / fileName;
+    if (files.fileExists(inDocuments)) return sourceFromFilename(inDocuments);
+    if (inBundle && files.fileExists(*inBundle)) return sourceFromFilename(*inBundle);
     vellumLogWarning(
         "[%@] MISSING FILE (not found in App-bundle, not found in Documents folder), COULD NOT CREATE DOCUMENT: "
         "filename = %@, extension = %@",

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/FileManager.h"
 #include "vellum/VellumSource.h"
 
 namespace vellum {
@@ -21,6 +22,10 @@ public:
     // in the bundle's resources. Nothing, and a logged warning, when neither has it.
     static std::shared_ptr<VellumSourceLocalFile> internalSourceAnywhereInBundle(
         const std::optional<std::filesystem::path>& bundleResources, std::string_view name);
+    // The same with the Documents folder of `files`.
+    static std::shared_ptr<VellumSourceLocalFile> internalSourceAnywhereInBundle(
+        const std::optional<std::filesystem::path>& bundleResources, std::string_view name,
+        const foundation::FileManager& files);
     // The same with the main bundle: the folder of the running program.
     static std::shared_ptr<VellumSourceLocalFile> internalSourceAnywhereInBundleUsingName(std::string_view name);
 
