@@ -86,7 +86,7 @@ public:
     // Elements, attributes, entities and fragments: their children's text in order; character data
     // and processing instructions: their value; the others: nothing.
     std::optional<std::string> textContent() const;
-    std::string description() const;
+    virtual std::string description() const;
 
     // Appends this node and its subtree as XML, without indentation or self-closing tags. Text and
     // attribute values are escaped. `available` lists the namespaces the output may declare,
