@@ -224,3 +224,13 @@ TEST(VellumParser, EveryFlagOfTheOfflineSeasonParsesWithoutAFatalError) {
     }
     EXPECT_GT(parsed, 200);
 }
+
+TEST(VellumParser, StylesheetLocationsCannotReachFilesOutsideTheDocumentsFolder) {
+    VellumLogCapture log;
+    auto result = parse(R"(<?xml-stylesheet href="/etc/hostname"?><?xml-stylesheet href="../../../../etc/hostname"?>)" + svgOpen + "/>");
+    ASSERT_TRUE(root(*result));
+    EXPECT_EQ(root(*result)->styleSheets()->length(), 0u);
+    const auto messages = log.messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[VellumParser] Unable to find external CSS file '/etc/hostname'"),
+              messages.end());
+}

@@ -405,8 +405,12 @@ std::shared_ptr<VellumSource> VellumParser::loadCSSFrom(const std::string& locat
         sheet = source_->sourceFromRelativePath(location);
     }
     if (sheet) return sheet;
+    // The Documents folder answers only for names inside it: a document must not reach other files.
+    const std::filesystem::path inDocuments(location);
+    const bool staysInside = inDocuments.is_relative() &&
+                             std::none_of(inDocuments.begin(), inDocuments.end(), [](const auto& part) { return part == ".."; });
     auto files = foundation::FileManager::defaultManager();
-    if (auto contents = files->contents(files->documentsDirectory() / location)) {
+    if (auto contents = staysInside ? files->contents(files->documentsDirectory() / inDocuments) : std::nullopt) {
         return VellumSourceString::sourceFromContentsOfString(contents->toString());
     }
     vellumLogWarning("[%@] Unable to find external CSS file '%@'", "VellumParser", location);
