@@ -113,6 +113,17 @@ struct VellumParser::Bridge {
         });
     }
 
+    // Messages the XML library writes outside any parser context (encoding conversion): logged, never
+    // printed to standard error.
+    static void genericError(void*, const char* format, ...) {
+        std::array<char, 1024> message{};
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(message.data(), message.size(), format, arguments);
+        va_end(arguments);
+        vellumLogWarning("Error encountered during parse: %s", message.data());
+    }
+
     static void structuredError(void* context, xmlError* error) {
         if (!context || !error) return;
         guarded(context, [&](VellumParser& owner) {
@@ -219,6 +230,10 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     }
 
     std::array<std::uint8_t, chunkSize> buffer{};
+    // The library's generic handler is per thread: ours for the length of this parse.
+    const xmlGenericErrorFunc previousHandler = xmlGenericError;
+    void* const previousContext = xmlGenericErrorContext;
+    xmlSetGenericErrorFunc(nullptr, Bridge::genericError);
     xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&Bridge::handler(), this, nullptr, 0, nullptr);
     if (context) {
         // No network, no DTD loading, no entity substitution.
@@ -267,6 +282,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         context->myDoc = nullptr;
         xmlFreeParserCtxt(context);
     }
+    xmlSetGenericErrorFunc(previousContext, previousHandler);
     openElements_.clear();
     return currentParseRun_;
 }
