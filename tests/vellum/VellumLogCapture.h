@@ -7,11 +7,17 @@
 
 #include "logging/LBAbstractLogger.h"
 #include "logging/LBLog.h"
+#include "vellum/SVGLength.h"
 
 // While alive, collects what the SVG library logs (context 556) through the shared dispatcher.
 class VellumLogCapture {
 public:
-    VellumLogCapture() : logger_(std::make_shared<Logger>()) { logging::LBLog::sharedInstance().addLogger(logger_); }
+    VellumLogCapture() : logger_(std::make_shared<Logger>()) {
+        // The machine's pixels-per-inch figure is reported once per process, on first use: before any
+        // capture, so that what a test sees does not depend on which test ran first.
+        vellum::SVGLength::pixelsPerInchForCurrentDevice();
+        logging::LBLog::sharedInstance().addLogger(logger_);
+    }
     ~VellumLogCapture() { logging::LBLog::sharedInstance().removeLogger(logger_); }
 
     // Every record so far, once the asynchronous ones have arrived.
