@@ -13,6 +13,7 @@
 #include "vellum/SVGSVGElement.h"
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumParseResult.h"
+#include "vellum/SVGUseElement.h"
 #include "vellum/VellumParser.h"
 #include "vellum/VellumParserExtension.h"
 #include "vellum/VellumSourceLocalFile.h"
@@ -166,7 +167,9 @@ TEST(VellumParser, EntitiesAreNeverExpandedNorLoaded) {
     auto result = parse(R"(<!DOCTYPE svg [<!ENTITY secret SYSTEM "file:///etc/hostname"><!ENTITY word "expanded">]>)" + svgOpen +
                         "><text>&word;</text><text>&secret;</text></svg>");
     EXPECT_FALSE(result->errorsFatal().empty()) << "an entity that is not expanded is undeclared";
-    if (auto svg = root(*result)) EXPECT_EQ(svg->textContent().value_or("").find("expanded"), std::string::npos);
+    if (auto svg = root(*result)) {
+        EXPECT_EQ(svg->textContent().value_or("").find("expanded"), std::string::npos);
+    }
 
     auto predefined = parse(svgOpen + "><text>&amp;&lt;&#65;</text></svg>");
     ASSERT_TRUE(root(*predefined));
@@ -233,4 +236,46 @@ TEST(VellumParser, StylesheetLocationsCannotReachFilesOutsideTheDocumentsFolder)
     const auto messages = log.messages();
     EXPECT_NE(std::find(messages.begin(), messages.end(), "[VellumParser] Unable to find external CSS file '/etc/hostname'"),
               messages.end());
+}
+
+TEST(VellumParserUse, ReferencesResolveWithAnyXLinkPrefixPlainHrefOrURLFormAndMayPointForward) {
+    auto result = parse(svgOpen + R"( xmlns:l="http://www.w3.org/1999/xlink">)"
+                        R"(<use id="u1" xlink:href="#shape" x="2" width="50%"/><use id="u2" l:href="#shape"/>)"
+                        R"svg(<use id="u3" href="url(#shape)"/><g id="shape"><rect/><circle/></g></svg>)svg");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
+    for (const char* id : {"u1", "u2", "u3"}) {
+        auto use = std::dynamic_pointer_cast<SVGUseElement>(svg->getElementById(id));
+        ASSERT_TRUE(use) << id;
+        auto instance = use->instanceRoot();
+        ASSERT_TRUE(instance) << id;
+        EXPECT_EQ(instance->correspondingElement(), svg->getElementById("shape"));
+        EXPECT_EQ(instance->correspondingUseElement(), use);
+        ASSERT_EQ(instance->childNodes().size(), 2u);
+        EXPECT_EQ(instance->firstChild()->correspondingElement()->tagName(), "rect");
+        EXPECT_EQ(instance->lastChild()->previousSibling(), instance->firstChild());
+        EXPECT_EQ(instance->firstChild()->parentNode(), instance);
+    }
+    auto first = std::dynamic_pointer_cast<SVGUseElement>(svg->getElementById("u1"));
+    EXPECT_FLOAT_EQ(first->x()->pixelsValue(), 2);
+    EXPECT_EQ(first->width()->unitType(), SVGLengthType::percentage);
+    EXPECT_FALSE(first->height());
+}
+
+TEST(VellumParserUse, UnresolvableReferencesAreRecoverableErrorsAndTheDocumentStays) {
+    auto result = parse(svgOpen + R"(><g id="loop"><use id="self" xlink:href="#loop"/></g>)"
+                        R"(<use xlink:href="#missing"/><use xlink:href="other.svg#a"/><rect id="after"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_TRUE(result->errorsFatal().empty());
+    EXPECT_TRUE(svg->getElementById("after")) << "the parse went on";
+    ASSERT_EQ(result->errorsRecoverable().size(), 3u);
+    EXPECT_EQ(result->errorsRecoverable()[0].localizedDescription(),
+              "Found an SVG <use> tag that points to a non-existent element. Missing element: id = loop")
+        << "a use inside what it names would contain itself";
+    EXPECT_EQ(result->errorsRecoverable()[1].localizedDescription(),
+              "Found an SVG <use> tag that points to a non-existent element. Missing element: id = missing");
+    EXPECT_EQ(result->errorsRecoverable()[2].localizedDescription(),
+              "Not supported: <use> tags that declare an href to something that DOESN'T begin with #. Href supplied = other.svg#a");
 }

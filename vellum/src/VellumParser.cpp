@@ -16,6 +16,7 @@
 #include "vellum/CharacterData.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumFoundationAdditions.h"
 #include "vellum/VellumParseResult.h"
@@ -284,7 +285,28 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     }
     xmlSetGenericErrorFunc(previousContext, previousHandler);
     openElements_.clear();
+    resolveUseElements();
     return currentParseRun_;
+}
+
+// Use references may point forward, so they are resolved once the document is complete; one that
+// names nothing is a recoverable error, not the end of the parse.
+void VellumParser::resolveUseElements() {
+    auto document = currentParseRun_->parsedDocument();
+    if (!document) return;
+    const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
+    for (const auto& node : *uses) {
+        auto use = std::dynamic_pointer_cast<SVGUseElement>(node);
+        if (!use || use->instanceRoot()) continue;
+        const auto identifier = use->referencedIdentifier();
+        const std::string message =
+            identifier ? foundation::format("Found an SVG <use> tag that points to a non-existent element. Missing element: id = %@",
+                                            *identifier)
+                       : foundation::format("Not supported: <use> tags that declare an href to something that DOESN'T "
+                                            "begin with #. Href supplied = %@",
+                                            use->getAttribute("href"));
+        currentParseRun_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+    }
 }
 
 std::shared_ptr<Node> VellumParser::currentParent() const {

@@ -6,6 +6,7 @@
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumSource.h"
@@ -138,10 +139,11 @@ std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::stri
                                                                  const Element::AttributeNodes& attributes,
                                                                  VellumParseResult& result, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI) || (name != "defs" && name != "use")) return nullptr;
-    auto element = SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
-    // Definitions are not post-processed; a use element is (its reference waits for its own class).
-    if (name == "use") element->postProcessAttributesAddingErrorsTo(result);
-    return element;
+    if (name == "defs") return SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
+    // The reference is resolved when the document is complete (the parser does it), so it may point on.
+    auto use = SVGElement::create<SVGUseElement>(qualified(name, prefix), namespaceURI, attributes);
+    use->postProcessAttributesAddingErrorsTo(result);
+    return use;
 }
 
 std::shared_ptr<Node> VellumParserDOM::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,

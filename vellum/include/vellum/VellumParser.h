@@ -59,6 +59,7 @@ private:
     void handleFoundCharacters(std::string_view characters);
     void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
     void addExternalStylesheetsToRootElement();
+    void resolveUseElements();
     std::shared_ptr<VellumSource> loadCSSFrom(const std::string& location);
     std::shared_ptr<Node> currentParent() const;
     void flushCharacters();
