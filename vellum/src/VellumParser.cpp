@@ -102,11 +102,17 @@ struct VellumParser::Bridge {
         vellumLogWarning("Error: unparsed entity Decl");
     }
 
-    static void error(void* context, const char* format, ...) {
+    // The library's printf-style messages, cut to 1,023 bytes.
+    static std::array<char, 1024> formatted(const char* format, va_list arguments) {
         std::array<char, 1024> message{};
+        std::vsnprintf(message.data(), message.size(), format, arguments);
+        return message;
+    }
+
+    static void error(void* context, const char* format, ...) {
         va_list arguments;
         va_start(arguments, format);
-        std::vsnprintf(message.data(), message.size(), format, arguments);
+        const auto message = formatted(format, arguments);
         va_end(arguments);
         guarded(context, [&](VellumParser& owner) {
             vellumLogWarning("Error encountered during parse: %s", message.data());
@@ -117,10 +123,9 @@ struct VellumParser::Bridge {
     // Messages the XML library writes outside any parser context (encoding conversion): logged, never
     // printed to standard error.
     static void genericError(void*, const char* format, ...) {
-        std::array<char, 1024> message{};
         va_list arguments;
         va_start(arguments, format);
-        std::vsnprintf(message.data(), message.size(), format, arguments);
+        const auto message = formatted(format, arguments);
         va_end(arguments);
         vellumLogWarning("Error encountered during parse: %s", message.data());
     }
