@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "foundation/Assertion.h"
+#include "vellum/Attr.h"
+#include "vellum/CharacterData.h"
+#include "vellum/Document.h"
+#include "vellum/Element.h"
+#include "vellum/NamedNodeMap.h"
+#include "vellum/NodeList.h"
+
+using namespace vellum;
+
+namespace {
+
+constexpr const char* svgNS = "http://www.w3.org/2000/svg";
+constexpr const char* xlinkNS = "http://www.w3.org/1999/xlink";
+
+// What the parser builds for <use xlink:href="#a" width="10"/> inside an SVG-namespace document.
+std::shared_ptr<Element> useElement() {
+    Element::AttributeNodes attributes{
+        {"xlink:href", std::make_shared<Attr>(xlinkNS, "xlink:href", "#a")},
+        {"width", std::make_shared<Attr>(std::nullopt, "width", "10")},
+    };
+    return std::make_shared<Element>("use", svgNS, attributes);
+}
+
+std::vector<std::string> tagNames(const NodeList& list) {
+    std::vector<std::string> names;
+    for (const auto& node : list) names.push_back(node->nodeName());
+    return names;
+}
+
+}  // namespace
+
+TEST(AttributeMap, NamespacedAttributesAreFiledUnderTheirOwnOrTheElementsNamespace) {
+    auto use = useElement();
+    EXPECT_EQ(use->getAttributeNS(xlinkNS, "href"), "#a");
+    EXPECT_EQ(use->getAttributeNS(svgNS, "width"), "10") << "an attribute without a namespace takes the element's";
+    EXPECT_EQ(use->getAttribute("href"), "#a") << "a plain name finds a namespaced attribute by local name";
+    EXPECT_EQ(use->getAttribute("width"), "10");
+    EXPECT_EQ(use->getAttribute("height"), "") << "absent reads as empty, never null";
+    EXPECT_TRUE(use->hasAttribute("href"));
+    EXPECT_TRUE(use->hasAttributeNS(xlinkNS, "href"));
+    EXPECT_FALSE(use->hasAttributeNS(svgNS, "href"));
+    EXPECT_EQ(use->attributes()->length(), 2u);
+}
+
+TEST(AttributeMap, LengthCountsBothTablesAndMixingThemIsAllowed) {
+    // A document without namespaces: prefixed attributes by namespace, plain ones by name.
+    auto rect = std::make_shared<Element>("rect");
+    rect->setAttributeNS(xlinkNS, "xlink:title", "t");
+    rect->setAttribute("width", "4");
+    rect->setAttribute("height", "5");
+    EXPECT_EQ(rect->attributes()->length(), 3u);
+    EXPECT_EQ(rect->getAttribute("width"), "4");
+    EXPECT_EQ(rect->getAttribute("title"), "t");
+    EXPECT_EQ(rect->attributes()->removeNamedItem("width")->nodeValue(), "4");
+    EXPECT_EQ(rect->attributes()->length(), 2u);
+    EXPECT_THROW(rect->attributes()->item(0), foundation::InternalInconsistencyException);
+}
+
+TEST(AttributeMap, SettingAnAttributeAgainReplacesAndAnswersTheOldNode) {
+    Element rect("rect", {{"fill", "red"}});
+    auto old = rect.getAttributeNode("fill");
+    EXPECT_EQ(rect.setAttributeNode(std::make_shared<Attr>("fill", "blue")), old);
+    EXPECT_EQ(rect.getAttribute("fill"), "blue");
+    rect.setAttribute("fill", "green");
+    EXPECT_EQ(rect.attributes()->length(), 1u);
+    EXPECT_EQ(rect.removeAttributeNode(rect.getAttributeNode("fill"))->nodeValue(), "green");
+    EXPECT_FALSE(rect.hasAttributes());
+
+    auto use = useElement();
+    use->removeAttribute("href");
+    EXPECT_FALSE(use->hasAttribute("href")) << "removal by name also reaches namespaced attributes";
+    use->removeAttributeNS(svgNS, "width");
+    EXPECT_FALSE(use->hasAttributes());
+}
+
+TEST(AttributeMap, ACopyHoldsTheSameNodesAndChangesApartFromTheOriginal) {
+    auto use = useElement();
+    auto copy = use->attributes()->copy();
+    EXPECT_EQ(copy->getNamedItemNS(xlinkNS, "href"), use->attributes()->getNamedItemNS(xlinkNS, "href"));
+    copy->removeNamedItemNS(xlinkNS, "href");
+    EXPECT_EQ(copy->length(), 1u);
+    EXPECT_EQ(use->attributes()->length(), 2u);
+}
+
+TEST(AttributeMap, DescriptionListsEachTableThatHasEntries) {
+    NamedNodeMap map;
+    EXPECT_EQ(map.description(), "NamedNodeMap: ");
+    map.setNamedItem(std::make_shared<Attr>("a", "1"));
+    EXPECT_EQ(map.description(), "NamedNodeMap: DOM-v1(a = 1)");
+    map.setNamedItemNS(std::make_shared<Attr>(xlinkNS, "xlink:b", "2"));
+    EXPECT_EQ(map.description(), "NamedNodeMap: DOM-v1(a = 1)\nDOM-v2(http://www.w3.org/1999/xlink = {b = 2})");
+}
+
+TEST(DocumentSearch, TagNameSearchIncludesTheStartAndWalksInDocumentOrder) {
+    // <g><rect/><g><rect/></g><circle/></g>
+    Document document;
+    auto outer = document.createElement("g");
+    auto first = document.createElement("rect");
+    auto inner = document.createElement("g");
+    auto second = document.createElement("rect");
+    outer->appendChild(first);
+    outer->appendChild(inner);
+    inner->appendChild(second);
+    outer->appendChild(document.createElement("circle"));
+    document.setDocumentElement(outer);
+
+    auto rects = document.getElementsByTagName("rect");
+    ASSERT_EQ(rects->length(), 2u);
+    EXPECT_EQ(rects->item(0), first);
+    EXPECT_EQ(rects->item(1), second);
+    EXPECT_EQ(tagNames(*outer->getElementsByTagName("g")), (std::vector<std::string>{"g", "g"}));
+    EXPECT_EQ(tagNames(*outer->getElementsByTagName("*")), (std::vector<std::string>{"g", "rect", "g", "rect", "circle"}));
+    EXPECT_EQ(outer->getElementsByTagName("Rect")->length(), 0u) << "case-sensitive";
+}
+
+TEST(DocumentSearch, NamespacedSearchSkipsOtherNamespacesButSearchesTheirChildren) {
+    auto root = std::make_shared<Element>("svg", svgNS, Element::AttributeNodes{});
+    auto foreign = std::make_shared<Element>("x:rect", "urn:other", Element::AttributeNodes{});
+    auto nested = std::make_shared<Element>("rect", svgNS, Element::AttributeNodes{});
+    root->appendChild(foreign);
+    foreign->appendChild(nested);
+    auto found = root->getElementsByTagNameNS(svgNS, "rect");
+    ASSERT_EQ(found->length(), 1u);
+    EXPECT_EQ(found->item(0), nested);
+    EXPECT_EQ(root->getElementsByTagNameNS(svgNS, "*")->length(), 2u);
+}
+
+TEST(DocumentSearch, IdentifierSearchFindsTheFirstInDocumentOrder) {
+    Document document;
+    EXPECT_EQ(document.getElementById("a"), nullptr) << "no root element";
+    auto root = document.createElement("svg");
+    auto first = std::make_shared<Element>("rect", Element::AttributeTexts{{"id", "a"}});
+    auto group = document.createElement("g");
+    auto second = std::make_shared<Element>("circle", Element::AttributeTexts{{"id", "a"}});
+    group->appendChild(second);
+    root->appendChild(group);
+    root->appendChild(first);
+    document.setDocumentElement(root);
+    EXPECT_EQ(document.getElementById("a"), second);
+    EXPECT_EQ(document.getElementById("b"), nullptr);
+    EXPECT_EQ(document.getElementById(""), nullptr) << "elements without an id do not match the empty one";
+}
+
+TEST(DocumentSearch, FactoriesMakeUnattachedNodes) {
+    Document document;
+    auto element = document.createElementNS(svgNS, "svg:rect");
+    EXPECT_EQ(element->localName(), "rect");
+    EXPECT_EQ(element->parentNode(), nullptr);
+    EXPECT_EQ(document.createAttribute("fill")->value(), "");
+    EXPECT_EQ(document.createTextNode("t")->nodeValue(), "t");
+    EXPECT_EQ(document.createProcessingInstruction("p", "d")->target(), "p");
+    EXPECT_THROW(document.createAttributeNS(svgNS, "a"), foundation::InternalInconsistencyException);
+    EXPECT_THROW(document.importNode(element, true), foundation::InternalInconsistencyException);
+}

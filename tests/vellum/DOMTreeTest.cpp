@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "foundation/Assertion.h"
+#include "vellum/Attr.h"
+#include "vellum/CharacterData.h"
+#include "vellum/Document.h"
+#include "vellum/Element.h"
+#include "vellum/NodeList.h"
+
+using namespace vellum;
+
+namespace {
+
+// <g><rect/><circle/><path/></g>
+struct SmallTree {
+    std::shared_ptr<Element> g = std::make_shared<Element>("g");
+    std::shared_ptr<Element> rect = std::make_shared<Element>("rect");
+    std::shared_ptr<Element> circle = std::make_shared<Element>("circle");
+    std::shared_ptr<Element> path = std::make_shared<Element>("path");
+    SmallTree() {
+        g->appendChild(rect);
+        g->appendChild(circle);
+        g->appendChild(path);
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> result;
+        for (const auto& child : *g->childNodes()) result.push_back(child->nodeName());
+        return result;
+    }
+};
+
+// A node kind with no class of its own, to reach the base constructors.
+struct RawNode : Node {
+    RawNode(NodeType type, std::string name) : Node(type, std::move(name)) {}
+    RawNode(NodeType type, std::string name, std::string value) : Node(type, std::move(name), std::move(value)) {}
+};
+
+}  // namespace
+
+TEST(DOMTree, SiblingsAndEndsOfTheChildList) {
+    SmallTree tree;
+    EXPECT_EQ(tree.g->firstChild(), tree.rect);
+    EXPECT_EQ(tree.g->lastChild(), tree.path);
+    EXPECT_EQ(tree.circle->previousSibling(), tree.rect);
+    EXPECT_EQ(tree.circle->nextSibling(), tree.path);
+    EXPECT_EQ(tree.path->nextSibling(), nullptr);
+    EXPECT_EQ(tree.rect->previousSibling(), nullptr);
+    EXPECT_EQ(tree.g->nextSibling(), nullptr) << "no parent";
+    EXPECT_EQ(tree.g->previousSibling(), nullptr);
+    EXPECT_EQ(tree.rect->parentNode(), tree.g);
+    EXPECT_EQ(tree.g->childNodes()->item(3), nullptr) << "past the end";
+    EXPECT_EQ(std::make_shared<Element>("g")->firstChild(), nullptr);
+}
+
+TEST(DOMTree, AppendingAChildAgainMovesItToTheEndWithoutADuplicate) {
+    SmallTree tree;
+    tree.g->appendChild(tree.rect);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"circle", "path", "rect"}));
+    EXPECT_EQ(tree.rect->parentNode(), tree.g);
+}
+
+TEST(DOMTree, AppendAndInsertTakeANodeAwayFromItsOldParent) {
+    SmallTree tree;
+    auto other = std::make_shared<Element>("defs");
+    other->appendChild(tree.circle);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"rect", "path"}));
+    EXPECT_EQ(tree.circle->parentNode(), other);
+
+    tree.g->insertBefore(tree.circle, tree.path);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"rect", "circle", "path"}));
+    EXPECT_FALSE(other->hasChildNodes());
+    EXPECT_EQ(tree.circle->parentNode(), tree.g) << "a reference child sets the parent as appending does";
+
+    tree.g->insertBefore(tree.path, tree.rect);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"path", "rect", "circle"}));
+    tree.g->insertBefore(tree.rect, tree.rect);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"path", "rect", "circle"}));
+    auto text = std::make_shared<Text>("t");
+    tree.g->insertBefore(text, nullptr);
+    EXPECT_EQ(tree.g->lastChild(), text);
+}
+
+TEST(DOMTree, ReplaceAndRemoveAnswerTheOldChildAndClearItsParent) {
+    SmallTree tree;
+    auto line = std::make_shared<Element>("line");
+    EXPECT_EQ(tree.g->replaceChild(line, tree.circle), tree.circle);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"rect", "line", "path"}));
+    EXPECT_EQ(tree.circle->parentNode(), nullptr);
+    EXPECT_EQ(line->parentNode(), tree.g);
+
+    // A replacement taken from elsewhere in the tree leaves its old place.
+    EXPECT_EQ(tree.g->replaceChild(tree.path, tree.rect), tree.rect);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"path", "line"}));
+
+    EXPECT_EQ(tree.g->removeChild(line), line);
+    EXPECT_EQ(line->parentNode(), nullptr);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"path"}));
+}
+
+TEST(DOMTree, OperationsOnNodesThatAreNotChildrenChangeNothing) {
+    SmallTree tree;
+    auto stranger = std::make_shared<Element>("line");
+    auto elsewhere = std::make_shared<Element>("defs");
+    elsewhere->appendChild(stranger);
+
+    EXPECT_EQ(tree.g->removeChild(stranger), nullptr);
+    EXPECT_EQ(stranger->parentNode(), elsewhere) << "a failed removal must not orphan another parent's child";
+    EXPECT_EQ(tree.g->replaceChild(std::make_shared<Element>("x"), stranger), nullptr);
+    EXPECT_EQ(tree.g->insertBefore(std::make_shared<Element>("x"), stranger), nullptr);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"rect", "circle", "path"}));
+    EXPECT_EQ(tree.g->appendChild(nullptr), nullptr);
+}
+
+TEST(DOMTree, ANodeCannotBecomeItsOwnAncestor) {
+    SmallTree tree;
+    auto inner = std::make_shared<Element>("g");
+    tree.rect->appendChild(inner);
+    EXPECT_EQ(inner->appendChild(tree.g), nullptr);
+    EXPECT_EQ(tree.g->appendChild(tree.g), nullptr);
+    EXPECT_EQ(inner->insertBefore(tree.rect, nullptr), nullptr);
+    EXPECT_EQ(tree.g->parentNode(), nullptr);
+    EXPECT_EQ(tree.rect->parentNode(), tree.g);
+    EXPECT_TRUE(tree.g->textContent()) << "no cycle to walk forever";
+}
+
+TEST(DOMTree, TextContentJoinsTheSubtreesTextInOrder) {
+    // <text>Hello <tspan>big</tspan><!--c--> world</text>
+    auto text = std::make_shared<Element>("text");
+    auto span = std::make_shared<Element>("tspan");
+    text->appendChild(std::make_shared<Text>("Hello "));
+    text->appendChild(span);
+    span->appendChild(std::make_shared<CDATASection>("big"));
+    text->appendChild(std::make_shared<Comment>("c"));
+    text->appendChild(std::make_shared<Text>(" world"));
+    EXPECT_EQ(text->textContent(), "Hello bigc world");
+    EXPECT_EQ(std::make_shared<Element>("g")->textContent(), "");
+    EXPECT_EQ(std::make_shared<ProcessingInstruction>("xml-stylesheet", "href=\"a.css\"")->textContent(), "href=\"a.css\"");
+    EXPECT_EQ(std::make_shared<Attr>("fill", "red")->textContent(), "red");
+    EXPECT_EQ(std::make_shared<Document>()->textContent(), std::nullopt);
+}
+
+TEST(DOMTree, NodeKindsCarryTheirNamesAndValues) {
+    EXPECT_EQ(std::make_shared<Text>("x")->nodeName(), "#text");
+    EXPECT_EQ(std::make_shared<Comment>("x")->nodeType(), NodeType::comment);
+    EXPECT_EQ(std::make_shared<CDATASection>("x")->nodeName(), "#cdata-section");
+    EXPECT_EQ(std::make_shared<Document>()->nodeName(), "#document");
+    EXPECT_EQ(std::make_shared<DocumentFragment>()->nodeName(), "");
+    auto instruction = std::make_shared<ProcessingInstruction>("target", "data");
+    EXPECT_EQ(instruction->nodeName(), "target");
+    EXPECT_EQ(instruction->nodeValue(), "data");
+    EXPECT_EQ(std::make_shared<Element>("g")->nodeValue(), std::nullopt);
+    EXPECT_EQ(std::make_shared<Text>("abc")->length(), 3u);
+
+    auto svg = std::make_shared<Element>("svg:svg", "http://www.w3.org/2000/svg", Element::AttributeNodes{});
+    EXPECT_EQ(svg->localName(), "svg");
+    EXPECT_EQ(svg->prefix(), "svg");
+    EXPECT_EQ(svg->namespaceURI(), "http://www.w3.org/2000/svg");
+    EXPECT_EQ(svg->tagName(), "svg:svg");
+}
+
+TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {
+    EXPECT_THROW(RawNode(NodeType::text, "#text"), foundation::InternalInconsistencyException);
+    EXPECT_THROW(RawNode(NodeType::element, "g", "value"), foundation::InternalInconsistencyException);
+    RawNode odd(NodeType{42}, "odd", "value");
+    EXPECT_EQ(odd.nodeName(), "") << "an unknown kind only keeps its code";
+    EXPECT_EQ(static_cast<int>(odd.nodeType()), 42);
+    EXPECT_NE(RawNode(NodeType::element, "g").attributes(), nullptr);
+    EXPECT_EQ(RawNode(NodeType::entity, "e").attributes(), nullptr);
+}
+
+TEST(DOMTree, DescriptionShowsNameKindShortValueAndCounts) {
+    SmallTree tree;
+    tree.g->setAttribute("id", "a");
+    EXPECT_EQ(tree.g->description(), "Node: g (ELEMENT) value:[(null)] @@1 attributes + 3 x children");
+    EXPECT_EQ(Text("Hello, wide world").description(), "Node: #text (TEXT) value:[Hello, wid...] @@0 attributes + 0 x children");
+    EXPECT_EQ(Text("Grüße aus").description(), "Node: #text (TEXT) value:[Grüße aus] @@0 attributes + 0 x children");
+    EXPECT_EQ(Node::typeName(NodeType{99}), "N/A (DATA IS MISSING FROM NODE INSTANCE)");
+}
+
+TEST(DOMTree, UnsupportedOperationsFailTheAssertionHandler) {
+    SmallTree tree;
+    EXPECT_THROW(tree.g->cloneNode(true), foundation::InternalInconsistencyException);
+    EXPECT_THROW(tree.g->normalize(), foundation::InternalInconsistencyException);
+    EXPECT_THROW(tree.g->replaceChild(std::make_shared<DocumentFragment>(), tree.rect),
+                 foundation::InternalInconsistencyException);
+    EXPECT_THROW(Text("x").splitText(0), foundation::InternalInconsistencyException);
+    EXPECT_THROW(LenientDOMImplementation().hasFeature("Core", "2.0"), foundation::InternalInconsistencyException);
+}

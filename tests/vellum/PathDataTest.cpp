@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "vellum/VellumPointsAndPathsParser.h"
+
+using namespace vellum;
+using gfx::PathElement;
+using gfx::Point;
+using Kind = gfx::PathElement::Kind;
+using Parser = VellumPointsAndPathsParser;
+
+namespace {
+
+std::vector<Kind> kinds(const gfx::Path& path) {
+    std::vector<Kind> result;
+    for (const auto& element : path.elements()) result.push_back(element.kind);
+    return result;
+}
+
+Point end(const PathElement& element) { return element.points[static_cast<std::size_t>(element.pointCount() - 1)]; }
+
+}  // namespace
+
+TEST(PathData, MoveToWithMorePairsDrawsLinesRelativeToThePreviousPointWhenLowerCase) {
+    gfx::Path absolute;
+    foundation::Scanner upper("M 10 10 20 20 30 30");
+    EXPECT_EQ(Parser::readMovetoDrawtoCommandGroups(upper, absolute, {0, 0}, false), SVGCurve::at({30, 30}));
+    EXPECT_EQ(kinds(absolute), (std::vector<Kind>{Kind::moveTo, Kind::lineTo, Kind::lineTo}));
+    EXPECT_EQ(end(absolute.elements()[2]), (Point{30, 30}));
+
+    gfx::Path relative;
+    foundation::Scanner lower("m 10 10 20 20 30 30");
+    Parser::readMovetoDrawtoCommandGroups(lower, relative, {5, 5}, true);
+    EXPECT_EQ(end(relative.elements()[0]), (Point{15, 15}));
+    EXPECT_EQ(end(relative.elements()[1]), (Point{35, 35}));
+    EXPECT_EQ(end(relative.elements()[2]), (Point{65, 65}));
+}
+
+TEST(PathData, CurvesWithSeveralGroupsAndLowerCaseOrigins) {
+    gfx::Path path;
+    path.moveTo({0, 0});
+    foundation::Scanner scanner("c 0,10 10,10 10,0 0,-10 10,-10 10,0");
+    const SVGCurve last = Parser::readCurvetoCommand(scanner, path, {0, 0}, true);
+    ASSERT_EQ(kinds(path), (std::vector<Kind>{Kind::moveTo, Kind::curveTo, Kind::curveTo}));
+    EXPECT_EQ(path.elements()[2].points[0], (Point{10, -10})) << "the second group starts at the first curve's end";
+    EXPECT_EQ(last, (SVGCurve{SVGCurve::Type::cubic, {10, -10}, {20, -10}, {20, 0}}));
+}
+
+TEST(PathData, SmoothCurvesReflectOnlyAfterTheirOwnKind) {
+    gfx::Path path;
+    path.moveTo({0, 0});
+    const SVGCurve cubic{SVGCurve::Type::cubic, {0, 10}, {10, 10}, {10, 0}};
+    foundation::Scanner afterCurve("S 30 -10 30 0");
+    EXPECT_EQ(Parser::readSmoothCurvetoCommand(afterCurve, path, {0, 0}, cubic, false).c1, (Point{10, -10}));
+    foundation::Scanner afterLine("S 30 -10 30 0");
+    EXPECT_EQ(Parser::readSmoothCurvetoCommand(afterLine, path, {0, 0}, SVGCurve::at({10, 0}), false).c1, (Point{10, 0}));
+
+    const SVGCurve quadratic{SVGCurve::Type::quadratic, {5, 10}, {5, 10}, {10, 0}};
+    foundation::Scanner afterQuadratic("T 20 0");
+    EXPECT_EQ(Parser::readSmoothQuadraticCurvetoCommand(afterQuadratic, path, {0, 0}, quadratic, false).c1, (Point{15, -10}));
+    foundation::Scanner afterCubic("T 20 0");
+    EXPECT_EQ(Parser::readSmoothQuadraticCurvetoCommand(afterCubic, path, {0, 0}, cubic, false).c1, (Point{10, 0}));
+
+    // Within one command each group follows the one before.
+    foundation::Scanner twice("T 20 0 30 0");
+    const SVGCurve last = Parser::readSmoothQuadraticCurvetoCommand(twice, path, {0, 0}, quadratic, false);
+    EXPECT_EQ(last.c1, (Point{25, 10}));
+}
+
+TEST(PathData, HorizontalAndVerticalLinesTakeTheOtherCoordinateFromThePath) {
+    gfx::Path path;
+    path.moveTo({1, 2});
+    foundation::Scanner horizontal("H 10 20");
+    Parser::readHorizontalLinetoCommand(horizontal, path, {0, 0}, false);
+    foundation::Scanner vertical("v 5,5");
+    Parser::readVerticalLinetoCommand(vertical, path, {20, 2}, true);
+    ASSERT_EQ(path.elements().size(), 5u);
+    EXPECT_EQ(end(path.elements()[1]), (Point{10, 2}));
+    EXPECT_EQ(end(path.elements()[2]), (Point{20, 2}));
+    EXPECT_EQ(end(path.elements()[3]), (Point{20, 7})) << "commas between numbers are allowed";
+    EXPECT_EQ(end(path.elements()[4]), (Point{20, 12}));
+}
+
+TEST(PathData, CloseAnswersTheSubpathStart) {
+    gfx::Path path;
+    path.moveTo({3, 4});
+    path.lineTo({10, 10});
+    foundation::Scanner scanner("Z");
+    EXPECT_EQ(Parser::readCloseCommand(scanner, path, {10, 10}), SVGCurve::at({3, 4}));
+    EXPECT_EQ(kinds(path).back(), Kind::closeSubpath);
+}
+
+TEST(PathData, ArcsWithZeroRadiusAreLinesAndTooSmallRadiiAreEnlarged) {
+    gfx::Path line;
+    line.moveTo({0, 0});
+    foundation::Scanner flat("A 0 5 0 0 1 10 0");
+    Parser::readEllipticalArcArguments(flat, line, {0, 0}, false);
+    EXPECT_EQ(kinds(line), (std::vector<Kind>{Kind::moveTo, Kind::lineTo}));
+
+    gfx::Path arc;
+    arc.moveTo({0, 0});
+    foundation::Scanner small("A 1 1 0 0 1 10 0");
+    EXPECT_EQ(Parser::readEllipticalArcArguments(small, arc, {0, 0}, false), SVGCurve::at({10, 0}));
+    ASSERT_GT(arc.elements().size(), 1u);
+    EXPECT_EQ(arc.elements()[1].kind, Kind::curveTo);
+    const Point reached = *arc.currentPoint();
+    EXPECT_NEAR(reached.x, 10, 1e-9);
+    EXPECT_NEAR(reached.y, 0, 1e-9);
+    // A half circle of radius 5 through y = -5 or 5, as the sweep flag says.
+    const auto box = arc.pathBoundingBox();
+    EXPECT_NEAR(box.size.height, 5, 1e-6);
+}
+
+TEST(PathData, ArcFlagsAreSingleDigitsAndAZeroLengthArcDrawsNothing) {
+    gfx::Path compact;
+    compact.moveTo({0, 0});
+    foundation::Scanner packed("a5,5 0 0110,0");
+    EXPECT_EQ(Parser::readEllipticalArcArguments(packed, compact, {0, 0}, true), SVGCurve::at({10, 0}));
+    EXPECT_TRUE(packed.isAtEnd());
+    EXPECT_GT(compact.elements().size(), 1u);
+
+    gfx::Path same;
+    same.moveTo({4, 4});
+    foundation::Scanner nowhere("A 5 5 0 0 1 4 4");
+    Parser::readEllipticalArcArguments(nowhere, same, {0, 0}, false);
+    EXPECT_EQ(kinds(same), (std::vector<Kind>{Kind::moveTo}));
+
+    gfx::Path bad;
+    bad.moveTo({0, 0});
+    foundation::Scanner twoDigits("A 5 5 0 2 1 10 0");
+    Parser::readEllipticalArcArguments(twoDigits, bad, {0, 0}, false);
+    EXPECT_FALSE(twoDigits.isAtEnd()) << "a flag of 2 is malformed";
+    EXPECT_EQ(kinds(bad), (std::vector<Kind>{Kind::moveTo}));
+}
+
+TEST(PathData, AMalformedNumberKeepsThePathSoFarAndLeavesTheRestUnread) {
+    gfx::Path path;
+    path.moveTo({0, 0});
+    foundation::Scanner scanner("L 10 10 20 x 30 30");
+    EXPECT_EQ(Parser::readLinetoCommand(scanner, path, {0, 0}, false), SVGCurve::at({10, 10}));
+    EXPECT_EQ(kinds(path), (std::vector<Kind>{Kind::moveTo, Kind::lineTo}));
+    EXPECT_FALSE(scanner.isAtEnd());
+    EXPECT_EQ(scanner.string().substr(scanner.currentIndex()), "20 x 30 30");
+
+    gfx::Path overflow;
+    foundation::Scanner huge("M 1e999 0");
+    Parser::readMovetoDrawtoCommandGroups(huge, overflow, {0, 0}, false);
+    EXPECT_TRUE(overflow.isEmpty()) << "no infinite coordinates";
+
+    gfx::Path wrong;
+    foundation::Scanner letter("X 1 2");
+    EXPECT_EQ(Parser::readLinetoCommand(letter, wrong, {7, 7}, false), SVGCurve::at({7, 7}));
+}

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include "SVGElementTestSupport.h"
+#include "VellumLogCapture.h"
+#include "foundation/Assertion.h"
+#include "vellum/CSSStyleDeclaration.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/StyleSheetList.h"
+
+using namespace vellum;
+
+namespace {
+
+gfx::Point mapped(const std::string& transform, gfx::Point point) {
+    return makeElement("g", {{"transform", transform}})->transform().apply(point);
+}
+
+void expectNear(gfx::Point actual, gfx::Point expected) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-4);
+    EXPECT_NEAR(actual.y, expected.y, 1e-4);
+}
+
+// <svg><style>sheet</style> ... </svg>: the root with one style sheet.
+std::shared_ptr<SVGSVGElement> styledRoot(std::string_view sheet) {
+    auto svg = makeSVG();
+    svg->styleSheets()->internalArray().push_back(std::make_shared<CSSStyleSheet>(sheet));
+    return svg;
+}
+
+}  // namespace
+
+TEST(SVGElementAttributes, IdentifierClassAndInlineStyleAreRead) {
+    auto element = makeElement("rect", {{"id", "r1"}, {"class", "a b"}, {"style", "fill:red"}});
+    EXPECT_EQ(element->identifier(), "r1");
+    EXPECT_EQ(element->className(), "a b");
+    EXPECT_EQ(element->style()->getPropertyValue("fill"), "red");
+    auto bare = makeElement("rect", {{"id", ""}});
+    EXPECT_EQ(bare->identifier(), std::nullopt);
+    EXPECT_EQ(bare->style(), nullptr);
+    EXPECT_THROW(bare->getPresentationAttribute("fill"), foundation::InternalInconsistencyException);
+}
+
+TEST(SVGElementTransform, ItemsApplyToTheContentFromRightToLeft) {
+    expectNear(mapped("translate(10) scale(2)", {1, 1}), {12, 2});
+    expectNear(mapped("rotate(90 10 10)", {20, 10}), {10, 20});
+    expectNear(mapped("matrix(1 0 0 1 5 6)", {0, 0}), {5, 6});
+    expectNear(mapped("skewX(45)", {0, 10}), {10, 10});
+    expectNear(mapped("scale(2,3)", {1, 1}), {2, 3});
+    EXPECT_EQ(makeElement("g", {{"transform", "translate(5,6)"}})->transform(),
+              makeElement("g", {{"transform", "translate(5 6)"}})->transform());
+    expectNear(mapped("translate(1,2)\n  scale(2)", {1, 1}), {3, 4});  // items on separate lines
+}
+
+TEST(SVGElementTransform, TheTransformAttributeWinsOverTheGradientTransform) {
+    auto both = makeElement("g", {{"transform", "translate(1)"}, {"gradientTransform", "translate(9)"}});
+    expectNear(both->transform().apply(gfx::Point{0, 0}), {1, 0});
+    auto gradient = makeElement("g", {{"gradientTransform", "translate(9)"}});
+    expectNear(gradient->transform().apply(gfx::Point{0, 0}), {9, 0});
+    auto plain = makeElement<SVGElement>("desc", {{"transform", "translate(9)"}});
+    EXPECT_FALSE(dynamic_cast<SVGTransformable*>(plain.get())) << "only transformable elements take one";
+}
+
+TEST(SVGElementTransform, MalformedItemsAreSkippedAndReported) {
+    VellumLogCapture log;
+    EXPECT_TRUE(makeElement("g", {{"transform", "rotate(45 10)"}})->transform().isIdentity());
+    EXPECT_TRUE(makeElement("g", {{"transform", "matrix(1 0 0 1 5)"}})->transform().isIdentity()) << "five numbers";
+    EXPECT_TRUE(makeElement("g", {{"transform", "wobble(3)"}})->transform().isIdentity());
+    expectNear(mapped("translate(10px, 5)", {0, 0}), {10, 0});  // reading stops at the unit
+    EXPECT_TRUE(makeElement("g", {{"transform", "translate(x)((("}})->transform().isIdentity());
+    const auto messages = log.messages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[0],
+              "[SVGElement] ERROR: input file is illegal, has an SVG matrix transform attribute without the required 1 "
+              "or 3 parameters. Item = rotate(45 10, transform attribute value = rotate(45 10)");
+}
+
+TEST(SVGElementTree, ElementsFollowTheirSVGElementAndViewport) {
+    auto svg = makeSVG({{"width", "10"}});
+    auto group = makeElement("g", {}, svg);
+    auto rect = makeElement("rect", {}, group);
+    EXPECT_EQ(svg->rootOfCurrentDocumentFragment(), nullptr) << "the outermost svg element has no SVG parent";
+    EXPECT_EQ(rect->rootOfCurrentDocumentFragment(), svg);
+    EXPECT_EQ(rect->viewportElement(), svg);
+
+    auto inner = makeElement<SVGSVGElement>("svg", {{"width", "5"}}, group);
+    auto circle = makeElement("circle", {}, inner);
+    EXPECT_EQ(inner->rootOfCurrentDocumentFragment(), inner);
+    EXPECT_EQ(circle->rootOfCurrentDocumentFragment(), inner);
+    EXPECT_EQ(circle->viewportElement(), inner);
+
+    // A subtree moved elsewhere follows its new place.
+    auto other = makeSVG();
+    other->appendChild(group);
+    EXPECT_EQ(rect->rootOfCurrentDocumentFragment(), other);
+    EXPECT_EQ(rect->viewportElement(), other);
+}
+
+TEST(SVGElementTree, RemovingAnElementLogsThatItsTreeIsNoLongerValid) {
+    auto svg = makeSVG();
+    auto rect = makeElement("rect", {}, svg);
+    VellumLogCapture log;
+    svg->removeChild(rect);
+    EXPECT_EQ(rect->rootOfCurrentDocumentFragment(), nullptr);
+    ASSERT_EQ(log.messages().size(), 1u);
+    EXPECT_TRUE(log.messages()[0].starts_with("SVGElement has had its parent set to nil"));
+    auto group = makeElement("g", {}, svg);
+    VellumLogCapture quiet;
+    makeSVG()->appendChild(group);
+    EXPECT_TRUE(quiet.messages().empty()) << "a move never passes through no parent";
+}
+
+TEST(SVGElementCascade, SpecificityDecidesBetweenRulesAndInlineStyleBeatsThemAll) {
+    auto svg = styledRoot("rect{fill:red} .a{fill:green} #r{fill:blue}");
+    auto tagged = makeElement("rect", {}, svg);
+    auto classed = makeElement("rect", {{"class", "a"}}, svg);
+    auto identified = makeElement("rect", {{"class", "a"}, {"id", "r"}}, svg);
+    auto inline_ = makeElement("rect", {{"id", "r"}, {"style", "fill:black"}}, svg);
+    auto attribute = makeElement("rect", {{"fill", "white"}}, svg);
+    EXPECT_EQ(tagged->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(classed->cascadedValueForStylableProperty("fill"), "green");
+    EXPECT_EQ(identified->cascadedValueForStylableProperty("fill"), "blue");
+    EXPECT_EQ(inline_->cascadedValueForStylableProperty("fill"), "black");
+    EXPECT_EQ(attribute->cascadedValueForStylableProperty("fill"), "red") << "a presentation attribute loses to a rule";
+    EXPECT_EQ(tagged->cascadedValueForStylableProperty("stroke"), std::nullopt);
+}
+
+TEST(SVGElementCascade, OnATieTheLaterRuleAndTheLaterSheetWin) {
+    auto svg = styledRoot("rect{fill:red} rect{fill:green}");
+    auto rect = makeElement("rect", {}, svg);
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill"), "green");
+    svg->styleSheets()->internalArray().push_back(std::make_shared<CSSStyleSheet>("rect{fill:blue}"));
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill"), "blue");
+}
+
+TEST(SVGElementCascade, SelectorsOfAGroupMustAllMatchTheElementItself) {
+    auto svg = styledRoot("g rect{fill:red} rect, .a{stroke:blue} rect.b{opacity:0.5}");
+    auto group = makeElement("g", {}, svg);
+    auto rect = makeElement("rect", {}, group);
+    auto classed = makeElement("circle", {{"class", "x,a"}}, svg);
+    auto both = makeElement("rect", {{"class", "b c"}}, svg);
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill", false), std::nullopt) << "no descendant combinator";
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke"), "blue");
+    EXPECT_EQ(classed->cascadedValueForStylableProperty("stroke"), "blue") << "class names split at commas too";
+    EXPECT_EQ(both->cascadedValueForStylableProperty("opacity"), "0.5");
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("opacity", false), std::nullopt);
+}
+
+TEST(SVGElementCascade, InheritanceReadsEveryAncestorOnlyWhenAsked) {
+    auto svg = makeSVG({{"stroke", "navy"}});
+    auto group = makeElement("g", {{"fill", "red"}, {"display", "none"}}, svg);
+    auto switchLike = makeElement("switch", {{"fill", "green"}}, group);
+    auto path = makeElement("path", {}, switchLike);
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill"), "green") << "any SVG ancestor passes its value on";
+    EXPECT_EQ(path->cascadedValueForStylableProperty("stroke"), "navy");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("display", false), std::nullopt);
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill", false), std::nullopt);
+}
+
+TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
+    const std::string_view text = "rect.a#b > g, .c";
+    auto group = SVGElement::nextSelectorGroupFromText(text, {});
+    EXPECT_EQ(text.substr(group.location, group.length), "rect.a#b > g");
+    group = SVGElement::nextSelectorGroupFromText(text, group);
+    EXPECT_EQ(text.substr(group.location, group.length), ".c");
+    EXPECT_FALSE(SVGElement::nextSelectorGroupFromText(text, group).found());
+
+    std::vector<std::string_view> tokens;
+    for (auto token = SVGElement::nextSelectorRangeFromText(text, {}); token.found();
+         token = SVGElement::nextSelectorRangeFromText(text, token)) {
+        tokens.push_back(text.substr(token.location, token.length));
+    }
+    EXPECT_EQ(tokens, (std::vector<std::string_view>{"rect", ".a", "#b", "g", ".c"}));
+}

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "SVGElementTestSupport.h"
+#include "VellumLogCapture.h"
+#include "foundation/Assertion.h"
+#include "quartz/Layer.h"
+#include "quartz/ShapeLayer.h"
+#include "vellum/SVGHelperUtilities.h"
+
+using namespace vellum;
+
+namespace {
+
+gfx::Point placed(const SVGElement& element, gfx::Point point) {
+    return SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element)
+        .apply(point);
+}
+
+void expectNear(gfx::Point actual, gfx::Point expected) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-4);
+    EXPECT_NEAR(actual.y, expected.y, 1e-4);
+}
+
+}  // namespace
+
+TEST(SVGRootGeometry, WidthAndHeightGiveTheRequestedViewport) {
+    auto svg = makeSVG({{"width", "100"}, {"height", "50"}});
+    EXPECT_EQ(svg->requestedViewport(), SVGRectMake(0, 0, 100, 50));
+    EXPECT_EQ(svg->viewport(), SVGRectMake(0, 0, 100, 50));
+    EXPECT_DOUBLE_EQ(svg->aspectRatioFromWidthPerHeight(), 2);
+    EXPECT_EQ(makeSVG({{"width", "10"}, {"height", "5"}, {"x", "2"}})->requestedViewport(), SVGRectMake(2, 0, 10, 5));
+}
+
+TEST(SVGRootGeometry, APercentageWidthLeavesTheViewportUnsetButStaysOnTheElement) {
+    auto svg = makeSVG({{"width", "100%"}, {"height", "50"}});
+    EXPECT_FALSE(SVGRectIsInitialized(svg->requestedViewport()));
+    EXPECT_FALSE(SVGRectIsInitialized(svg->viewport()));
+    ASSERT_TRUE(svg->width());
+    EXPECT_EQ(svg->width()->unitType(), SVGLengthType::percentage);
+    EXPECT_FLOAT_EQ(svg->height()->pixelsValue(), 50);
+
+    auto sizeless = makeSVG();
+    EXPECT_FALSE(SVGRectIsInitialized(sizeless->requestedViewport()));
+    EXPECT_EQ(sizeless->aspectRatioFromWidthPerHeight(), 0);
+    EXPECT_EQ(sizeless->aspectRatioFromViewBox(), 0);
+}
+
+TEST(SVGRootGeometry, ViewBoxesReadBlanksAndCommasAndIgnoreIncompleteOnes) {
+    const auto box = [](const char* text) { return makeSVG({{"viewBox", text}})->viewBox(); };
+    EXPECT_EQ(box("0 0 24 24"), SVGRectMake(0, 0, 24, 24));
+    EXPECT_EQ(box("0,0,24,24"), SVGRectMake(0, 0, 24, 24));
+    EXPECT_EQ(box("0  0 24 24"), SVGRectMake(0, 0, 24, 24)) << "a doubled blank shifts nothing";
+    EXPECT_EQ(box(" -5, 5\n30 20 "), SVGRectMake(-5, 5, 30, 20));
+    EXPECT_FALSE(SVGRectIsInitialized(box("24")));
+    EXPECT_FALSE(SVGRectIsInitialized(box("0 0 24")));
+    EXPECT_FALSE(SVGRectIsInitialized(box("0 0 0 24"))) << "no size";
+    EXPECT_FALSE(SVGRectIsInitialized(box("0 0 -4 24")));
+    EXPECT_FALSE(SVGRectIsInitialized(makeSVG()->viewBox()));
+}
+
+TEST(SVGRootGeometry, SearchesAndUnsupportedOperations) {
+    auto svg = makeSVG();
+    auto group = makeElement("g", {}, svg);
+    auto inner = makeElement<SVGSVGElement>("svg", {{"id", "deep"}}, group);
+    EXPECT_EQ(svg->findFirstElementOfClass<SVGSVGElement>(), nullptr) << "only direct children";
+    EXPECT_EQ(svg->findFirstElementOfClass<TestGroup>(), group);
+    EXPECT_EQ(svg->getElementById("deep"), inner);
+    EXPECT_EQ(svg->createSVGRect(), SVGRectMake(0, 0, 0, 0));
+    EXPECT_THROW(svg->pauseAnimations(), foundation::InternalInconsistencyException);
+}
+
+TEST(SVGViewport, AWiderElementCentresTheViewBoxAtUniformScale) {
+    VellumLogCapture log;
+    auto svg = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "0 0 100 100"}});
+    const auto transform =
+        SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(*svg);
+    expectNear(transform.apply(gfx::Point{0, 0}), {50, 0});
+    expectNear(transform.apply(gfx::Point{100, 100}), {150, 100});
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{
+                                  "ratioOfRatios = 2.00",
+                                  "Experimental: auto-scaling viewbox transform to fulfil SVG spec's default MEET "
+                                  "settings, because your SVG file has different aspect-ratios for viewBox and for "
+                                  "svg.width,svg.height"}));
+}
+
+TEST(SVGViewport, AlignmentPlacesTheViewBoxAlongTheLongerSide) {
+    auto left = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "0 0 100 100"}, {"preserveAspectRatio", "xMinYMid meet"}});
+    expectNear(placed(*left, {0, 0}), {0, 0});
+    auto right = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "0 0 100 100"}, {"preserveAspectRatio", "xMaxYMid"}});
+    expectNear(placed(*right, {0, 0}), {100, 0});
+    // Taller: the offset is a share of the element's own height.
+    auto tall = makeSVG({{"width", "100"}, {"height", "200"}, {"viewBox", "0 0 100 100"}});
+    expectNear(placed(*tall, {0, 0}), {0, 50});
+    expectNear(placed(*tall, {100, 100}), {100, 150});
+}
+
+TEST(SVGViewport, MatchingRatiosScalePlainlyAndSliceStretches) {
+    VellumLogCapture log;
+    auto same = makeSVG({{"width", "48"}, {"height", "48"}, {"viewBox", "0 0 24 24"}});
+    expectNear(placed(*same, {24, 12}), {48, 24});
+    EXPECT_TRUE(log.messages().empty());
+    auto slice = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "10 0 100 100"}, {"preserveAspectRatio", "xMidYMid slice"}});
+    expectNear(placed(*slice, {110, 100}), {200, 100});
+    EXPECT_EQ(log.messages(), std::vector<std::string>{"Unsupported: preserveAspectRatio set to SLICE. Code to handle this doesn't exist yet."});
+}
+
+TEST(SVGViewport, ElementsInsideAViewportUseTheirOwnTransformAndTheirAncestorsAbsolutely) {
+    auto svg = makeSVG({{"width", "48"}, {"height", "48"}, {"viewBox", "0 0 24 24"}});
+    auto group = makeElement("g", {{"transform", "translate(2 3)"}}, svg);
+    auto rect = makeElement("rect", {{"transform", "scale(2)"}}, group);
+    expectNear(placed(*rect, {1, 1}), {2, 2});
+    const auto absolute =
+        SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*rect);
+    expectNear(absolute.apply(gfx::Point{1, 1}), {8, 10});
+}
+
+TEST(SVGViewport, PreserveAspectRatioTokensOverrideInTurnAndUnknownOnesAreReported) {
+    VellumLogCapture log;
+    auto svg = makeSVG({{"preserveAspectRatio", "xMaxYMax  slice"}});
+    EXPECT_EQ(svg->preserveAspectRatio()->baseVal()->align(), SVGPreserveAspectRatioAlign::xMaxYMax);
+    EXPECT_EQ(svg->preserveAspectRatio()->baseVal()->meetOrSlice(), SVGPreserveAspectRatioMeetOrSlice::slice);
+    EXPECT_EQ(log.messages(), std::vector<std::string>{"Found unexpected preserve-aspect-ratio command inside element's "
+                                                       "'preserveAspectRatio' attribute. Command = ''"});
+    auto plain = makeSVG();
+    EXPECT_EQ(plain->preserveAspectRatio()->baseVal()->align(), SVGPreserveAspectRatioAlign::xMidYMid);
+}
+
+TEST(SVGLayerSetUp, NameOpacityAndFillRuleComeFromTheElement) {
+    auto svg = makeSVG({{"opacity", "0.3"}});
+    auto group = makeElement("g", {{"id", "g1"}, {"opacity", "0.4"}, {"fill-rule", "evenodd"}}, svg);
+    auto path = makeElement("path", {}, group);
+
+    auto groupLayer = quartz::Layer::make();
+    SVGHelperUtilities::configureCALayer(*groupLayer, *group);
+    EXPECT_EQ(groupLayer->name(), "g1");
+    EXPECT_NEAR(groupLayer->opacity(), 0.4, 1e-6);
+
+    auto shape = quartz::ShapeLayer::make();
+    SVGHelperUtilities::configureCALayer(*shape, *path);
+    EXPECT_DOUBLE_EQ(shape->opacity(), 1.0) << "opacity is not inherited";
+    EXPECT_EQ(shape->fillRule(), gfx::FillRule::evenOdd) << "the fill rule is";
+    auto nonzero = makeElement("path", {{"fill-rule", "nonzero"}}, group);
+    auto other = quartz::ShapeLayer::make();
+    SVGHelperUtilities::configureCALayer(*other, *nonzero);
+    EXPECT_EQ(other->fillRule(), gfx::FillRule::winding);
+}

@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "VellumLogCapture.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/CharacterData.h"
+#include "vellum/NodeList.h"
+#include "vellum/SVGDocument.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/StyleSheetList.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/SVGUseElement.h"
+#include "vellum/VellumParser.h"
+#include "vellum/VellumParserExtension.h"
+#include "vellum/VellumSourceLocalFile.h"
+#include "vellum/VellumSourceString.h"
+
+using namespace vellum;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::shared_ptr<VellumParseResult> parse(std::string text) {
+    return VellumParser::parseSourceUsingDefaultVellumParser(VellumSourceString::sourceFromContentsOfString(std::move(text)));
+}
+
+std::shared_ptr<SVGSVGElement> root(const VellumParseResult& result) {
+    return result.parsedDocument() ? result.parsedDocument()->rootElement() : nullptr;
+}
+
+const std::string svgOpen = R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink")";
+
+// An extension that fails inside its handler, as a broken element class would.
+struct ThrowingExtension : VellumParserExtension {
+    std::vector<std::string> supportedNamespaces() const override { return {svgNamespaceURI}; }
+    std::vector<std::string> supportedTags() const override { return {"boom"}; }
+    std::shared_ptr<Node> handleStartElement(const std::string&, const std::shared_ptr<VellumSource>&,
+                                             const std::optional<std::string>&, const std::optional<std::string>&,
+                                             const Element::AttributeNodes&, VellumParseResult&,
+                                             const std::shared_ptr<Node>&) override {
+        throw std::runtime_error("element class failed");
+    }
+};
+
+}  // namespace
+
+TEST(VellumParser, ADocumentBecomesATreeUnderItsRootSVGElement) {
+    auto result = parse(svgOpen + R"( version="1.1" width="10" height="10"><g id="a"><rect width="4"/>Hi<![CDATA[ there]]></g></svg>)");
+    ASSERT_TRUE(result->parsedDocument());
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_EQ(result->rootOfSVGTree(), svg);
+    EXPECT_EQ(result->parsedDocument()->documentElement(), svg);
+    EXPECT_EQ(svg->requestedViewport(), SVGRectMake(0, 0, 10, 10));
+    EXPECT_TRUE(result->errorsFatal().empty());
+    EXPECT_EQ(result->namespacesEncountered().at(""), svgNamespaceURI);
+    EXPECT_EQ(result->namespacesEncountered().at("xlink"), xlinkNamespaceURI);
+    EXPECT_DOUBLE_EQ(result->parseProgressFractionApproximate(), 1.0);
+
+    auto group = std::dynamic_pointer_cast<SVGElement>(svg->getElementById("a"));
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->rootOfCurrentDocumentFragment(), svg);
+    ASSERT_EQ(group->childNodes()->length(), 2u);
+    EXPECT_EQ(group->firstChild()->nodeName(), "rect");
+    EXPECT_EQ(group->lastChild()->nodeValue(), "Hi there") << "character data is collected up to the next boundary";
+    EXPECT_EQ(std::dynamic_pointer_cast<Element>(group->firstChild())->getAttribute("width"), "4");
+}
+
+TEST(VellumParser, TheVersionAttributeGoesToTheSource) {
+    auto source = VellumSourceString::sourceFromContentsOfString(svgOpen + R"( version="1.1"/>)");
+    VellumParser::parseSourceUsingDefaultVellumParser(source);
+    EXPECT_EQ(source->svgLanguageVersion(), "1.1");
+}
+
+TEST(VellumParser, ElementsWithoutANamespaceAreGenericAndGiveNoDocument) {
+    VellumLogCapture log;
+    auto result = parse("<svg><rect/></svg>");
+    EXPECT_EQ(result->parsedDocument(), nullptr);
+    EXPECT_TRUE(result->errorsFatal().empty());
+    const auto messages = log.messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& text) { return text.find("Tag with no namespace") != std::string::npos; }),
+              2);
+}
+
+TEST(VellumParser, MalformedAndEmptyInputGiveFatalErrorsAndNoDocument) {
+    auto broken = parse(svgOpen + "><rect></svg>");
+    EXPECT_FALSE(broken->errorsFatal().empty());
+    EXPECT_TRUE(broken->libXMLFailed());
+
+    auto empty = parse("");
+    EXPECT_EQ(empty->parsedDocument(), nullptr);
+    EXPECT_FALSE(empty->errorsFatal().empty()) << "the XML library reports the empty document itself";
+
+    auto garbage = parse(std::string("\x00\xff\xfe<svg", 7));
+    EXPECT_EQ(garbage->parsedDocument(), nullptr);
+}
+
+TEST(VellumParser, StyleElementsAndStylesheetInstructionsBecomeSheetsOfTheRoot) {
+    const fs::path folder = fs::temp_directory_path() / ("vellum-parser-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "a.css") << "rect{fill:red}";
+    std::ofstream(folder / "doc.svg") << R"(<?xml-stylesheet type="text/css" href="a.css"?>)"
+                                      << R"(<?xml-stylesheet type="text/xsl" href="a.css"?>)"
+                                      << svgOpen << R"(><style> .b{stroke:blue} </style><style>  </style><rect class="b"/></svg>)";
+    auto result = VellumParser::parseSourceUsingDefaultVellumParser(VellumSourceLocalFile::sourceFromFilename(folder / "doc.svg"));
+    fs::remove_all(folder);
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    ASSERT_EQ(svg->styleSheets()->length(), 2u) << "the text/xsl instruction and the blank style add nothing";
+    auto rect = std::dynamic_pointer_cast<SVGElement>(svg->lastChild());
+    ASSERT_TRUE(rect);
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill"), "red") << "the sheet read before the root applies to it";
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke"), "blue");
+}
+
+TEST(VellumParser, APatternEndsTheParseButKeepsWhatCameBefore) {
+    auto result = parse(svgOpen + R"(><rect id="before"/><pattern id="p"/><rect id="after"/></svg>)");
+    ASSERT_TRUE(result->parsedDocument());
+    EXPECT_EQ(result->errorsFatal().size(), 1u);
+    EXPECT_TRUE(root(*result)->getElementById("before"));
+    EXPECT_FALSE(root(*result)->getElementById("after"));
+}
+
+TEST(VellumParser, NestedSVGElementsDoNotReplaceTheRoot) {
+    auto result = parse(svgOpen + R"( id="outer"><svg id="inner" width="5"/></svg>)");
+    ASSERT_TRUE(result->rootOfSVGTree());
+    EXPECT_EQ(result->rootOfSVGTree()->identifier(), "outer");
+    auto inner = std::dynamic_pointer_cast<SVGSVGElement>(root(*result)->getElementById("inner"));
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner->rootOfCurrentDocumentFragment(), inner);
+}
+
+TEST(VellumParser, ForeignAndUnknownElementsAreGenericWithTheirAttributesAndChildren) {
+    auto result = parse(svgOpen + R"( xmlns:x="urn:x"><x:data x:k="v"><x:item/></x:data><symbol id="s"><rect/></symbol>)"
+                        R"(<svg:linearGradient xmlns:svg="http://www.w3.org/2000/svg" id="g"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    auto data = std::dynamic_pointer_cast<Element>(svg->firstChild());
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->tagName(), "x:data");
+    EXPECT_EQ(data->getAttributeNS("urn:x", "k"), "v");
+    EXPECT_EQ(data->childNodes()->length(), 1u);
+    auto symbol = svg->getElementById("s");
+    ASSERT_TRUE(symbol);
+    EXPECT_EQ(symbol->childNodes()->length(), 1u);
+    auto gradient = svg->getElementById("g");
+    ASSERT_TRUE(gradient);
+    EXPECT_EQ(gradient->tagName(), "linearGradient") << "a prefixed gradient keeps the bare name";
+}
+
+TEST(VellumParser, TextSplitAcrossChunksArrivesAsOneTextNode) {
+    const std::string words(25'000, 'w');
+    auto result = parse(svgOpen + "><text>" + words + "</text></svg>");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    auto text = svg->firstChild();
+    ASSERT_EQ(text->childNodes()->length(), 1u);
+    EXPECT_EQ(text->firstChild()->nodeValue()->size(), words.size());
+}
+
+TEST(VellumParser, EntitiesAreNeverExpandedNorLoaded) {
+    auto result = parse(R"(<!DOCTYPE svg [<!ENTITY secret SYSTEM "file:///etc/hostname"><!ENTITY word "expanded">]>)" + svgOpen +
+                        "><text>&word;</text><text>&secret;</text></svg>");
+    EXPECT_FALSE(result->errorsFatal().empty()) << "an entity that is not expanded is undeclared";
+    if (auto svg = root(*result)) {
+        EXPECT_EQ(svg->textContent().value_or("").find("expanded"), std::string::npos);
+    }
+
+    auto predefined = parse(svgOpen + "><text>&amp;&lt;&#65;</text></svg>");
+    ASSERT_TRUE(root(*predefined));
+    EXPECT_EQ(root(*predefined)->textContent(), "&<A") << "predefined and character references still read";
+}
+
+TEST(VellumParser, AFailureInsideAnElementHandlerIsAFatalErrorNotACrash) {
+    auto parser = std::make_unique<VellumParser>(VellumSourceString::sourceFromContentsOfString(svgOpen + "><rect/><boom/><rect/></svg>"));
+    parser->addParserExtension(std::make_shared<ThrowingExtension>());
+    parser->addDefaultSVGParserExtensions();
+    auto result = parser->parseSynchronously();
+    ASSERT_EQ(result->errorsFatal().size(), 1u);
+    EXPECT_EQ(result->errorsFatal()[0].domain, "Vellum Parsing");
+    EXPECT_EQ(result->errorsFatal()[0].localizedDescription(), "Exception = element class failed");
+    ASSERT_TRUE(root(*result));
+    EXPECT_EQ(root(*result)->childNodes()->length(), 1u);
+}
+
+TEST(VellumParser, SourceProblemsAreRecoverableErrorsWithoutADocument) {
+    auto missing = VellumParser::parseSourceUsingDefaultVellumParser(VellumSourceLocalFile::sourceFromFilename("/nonexistent/a.svg"));
+    EXPECT_EQ(missing->parsedDocument(), nullptr);
+    EXPECT_EQ(missing->errorsRecoverable().size(), 1u);
+    EXPECT_TRUE(missing->errorsFatal().empty());
+
+    // A directory opens but cannot be read: the read error is the source's.
+    auto directory = VellumParser::parseSourceUsingDefaultVellumParser(
+        VellumSourceLocalFile::sourceFromFilename(fs::temp_directory_path()));
+    EXPECT_EQ(directory->parsedDocument(), nullptr);
+    ASSERT_EQ(directory->errorsRecoverable().size(), 1u);
+    EXPECT_EQ(directory->errorsRecoverable()[0].code, EISDIR);
+
+    auto none = VellumParser::parseSourceUsingDefaultVellumParser(std::make_shared<VellumSource>(nullptr));
+    EXPECT_EQ(none->errorsRecoverable().at(0).code, 2354);
+}
+
+TEST(VellumParser, ACancelledParseReadsNoFurther) {
+    auto parser = VellumParser::newParserWithDefaultVellumParserExtensions(
+        VellumSourceString::sourceFromContentsOfString(svgOpen + "><rect/></svg>"));
+    VellumParser::cancelParser(*parser);
+    auto result = parser->parseSynchronously();
+    EXPECT_EQ(result->parsedDocument(), nullptr);
+    EXPECT_EQ(result->parseProgressFractionApproximate(), 0);
+}
+
+TEST(VellumParser, EveryFlagOfTheOfflineSeasonParsesWithoutAFatalError) {
+    const fs::path flags = fs::path(SORVANE_SOURCE_DIR) / "data/offline-season/flags";
+    if (!fs::exists(flags)) GTEST_SKIP() << "no offline-season flags at " << flags;
+    int parsed = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(flags)) {
+        if (entry.path().extension() != ".svg") continue;
+        auto result = VellumParser::parseSourceUsingDefaultVellumParser(VellumSourceLocalFile::sourceFromFilename(entry.path()));
+        EXPECT_TRUE(result->errorsFatal().empty()) << entry.path() << ": " << result->description();
+        EXPECT_TRUE(result->parsedDocument()) << entry.path();
+        ++parsed;
+    }
+    EXPECT_GT(parsed, 200);
+}
+
+TEST(VellumParser, StylesheetLocationsCannotReachFilesOutsideTheDocumentsFolder) {
+    VellumLogCapture log;
+    auto result = parse(R"(<?xml-stylesheet href="/etc/hostname"?><?xml-stylesheet href="../../../../etc/hostname"?>)" + svgOpen + "/>");
+    ASSERT_TRUE(root(*result));
+    EXPECT_EQ(root(*result)->styleSheets()->length(), 0u);
+    const auto messages = log.messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[VellumParser] Unable to find external CSS file '/etc/hostname'"),
+              messages.end());
+}
+
+TEST(VellumParserUse, ReferencesResolveWithAnyXLinkPrefixPlainHrefOrURLFormAndMayPointForward) {
+    auto result = parse(svgOpen + R"( xmlns:l="http://www.w3.org/1999/xlink">)"
+                        R"(<use id="u1" xlink:href="#shape" x="2" width="50%"/><use id="u2" l:href="#shape"/>)"
+                        R"svg(<use id="u3" href="url(#shape)"/><g id="shape"><rect/><circle/></g></svg>)svg");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
+    for (const char* id : {"u1", "u2", "u3"}) {
+        auto use = std::dynamic_pointer_cast<SVGUseElement>(svg->getElementById(id));
+        ASSERT_TRUE(use) << id;
+        auto instance = use->instanceRoot();
+        ASSERT_TRUE(instance) << id;
+        EXPECT_EQ(instance->correspondingElement(), svg->getElementById("shape"));
+        EXPECT_EQ(instance->correspondingUseElement(), use);
+        ASSERT_EQ(instance->childNodes().size(), 2u);
+        EXPECT_EQ(instance->firstChild()->correspondingElement()->tagName(), "rect");
+        EXPECT_EQ(instance->lastChild()->previousSibling(), instance->firstChild());
+        EXPECT_EQ(instance->firstChild()->parentNode(), instance);
+    }
+    auto first = std::dynamic_pointer_cast<SVGUseElement>(svg->getElementById("u1"));
+    EXPECT_FLOAT_EQ(first->x()->pixelsValue(), 2);
+    EXPECT_EQ(first->width()->unitType(), SVGLengthType::percentage);
+    EXPECT_FALSE(first->height());
+}
+
+TEST(VellumParserUse, UnresolvableReferencesAreRecoverableErrorsAndTheDocumentStays) {
+    auto result = parse(svgOpen + R"(><g id="loop"><use id="self" xlink:href="#loop"/></g>)"
+                        R"(<use xlink:href="#missing"/><use xlink:href="other.svg#a"/><rect id="after"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_TRUE(result->errorsFatal().empty());
+    EXPECT_TRUE(svg->getElementById("after")) << "the parse went on";
+    ASSERT_EQ(result->errorsRecoverable().size(), 3u);
+    EXPECT_EQ(result->errorsRecoverable()[0].localizedDescription(),
+              "Found an SVG <use> tag that points to a non-existent element. Missing element: id = loop")
+        << "a use inside what it names would contain itself";
+    EXPECT_EQ(result->errorsRecoverable()[1].localizedDescription(),
+              "Found an SVG <use> tag that points to a non-existent element. Missing element: id = missing");
+    EXPECT_EQ(result->errorsRecoverable()[2].localizedDescription(),
+              "Not supported: <use> tags that declare an href to something that DOESN'T begin with #. Href supplied = other.svg#a");
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "vellum/CSSRule.h"
+#include "vellum/CSSStyleDeclaration.h"
+
+namespace vellum {
+
+// A selector, kept as written, and its declarations.
+class CSSStyleRule : public CSSRule {
+public:
+    CSSStyleRule(std::string selectorText, std::string styleText);
+
+    const std::string& selectorText() const { return selectorText_; }
+    void setSelectorText(std::string text) { selectorText_ = std::move(text); }
+    const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
+    void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
+
+    std::string description() const;
+
+private:
+    std::string selectorText_;
+    std::shared_ptr<CSSStyleDeclaration> style_;
+};
+
+}  // namespace vellum

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "vellum/Node.h"
+
+namespace vellum {
+
+class Attr;
+
+// An element with its attribute interface. Missing attributes read as the empty text.
+class Element : public Node {
+public:
+    using AttributeTexts = std::map<std::string, std::string>;
+    using AttributeNodes = std::map<std::string, std::shared_ptr<Attr>>;
+
+    // A plain element: each entry becomes an attribute filed by name.
+    explicit Element(std::string localName, const AttributeTexts& attributes = {});
+    // What the parser makes: a namespaced element whose attributes are filed under their own
+    // namespace, or under the element's when they have none.
+    Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+
+    const std::string& tagName() const { return tagName_; }
+
+    std::string getAttribute(std::string_view name) const;
+    void setAttribute(std::string name, std::string value);
+    // Removes the attribute of that name, filed by name or under a namespace.
+    void removeAttribute(std::string_view name);
+    std::shared_ptr<Attr> getAttributeNode(std::string_view name) const;
+    // Answers the attribute it replaced.
+    std::shared_ptr<Attr> setAttributeNode(const std::shared_ptr<Attr>& attribute);
+    std::shared_ptr<Attr> removeAttributeNode(const std::shared_ptr<Attr>& attribute);
+    bool hasAttribute(std::string_view name) const;
+
+    std::string getAttributeNS(std::string_view namespaceURI, std::string_view localName) const;
+    void setAttributeNS(std::optional<std::string> namespaceURI, std::string qualifiedName, std::string value);
+    std::shared_ptr<Attr> getAttributeNodeNS(std::string_view namespaceURI, std::string_view localName) const;
+    std::shared_ptr<Attr> setAttributeNodeNS(const std::shared_ptr<Attr>& attribute);
+    void removeAttributeNS(std::string_view namespaceURI, std::string_view localName);
+    bool hasAttributeNS(std::string_view namespaceURI, std::string_view localName) const;
+
+    // This element (when it matches) and its descendants, in document order; "*" matches any.
+    std::shared_ptr<NodeList> getElementsByTagName(std::string_view name);
+    std::shared_ptr<NodeList> getElementsByTagNameNS(std::string_view namespaceURI, std::string_view localName);
+
+private:
+    std::string tagName_;
+};
+
+}  // namespace vellum

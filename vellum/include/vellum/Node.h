@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vellum {
+
+class Document;
+class NamedNodeMap;
+class NodeList;
+
+// The twelve node kinds of the DOM Level 2 Core, by their codes. Other codes may be stored.
+enum class NodeType : std::int32_t {
+    element = 1,
+    attribute = 2,
+    text = 3,
+    cdataSection = 4,
+    entityReference = 5,
+    entity = 6,
+    processingInstruction = 7,
+    comment = 8,
+    document = 9,
+    documentType = 10,
+    documentFragment = 11,
+    notation = 12,
+};
+
+// Namespace URI to prefix, as the serialiser takes its known and declared namespaces.
+using NamespacePrefixes = std::map<std::string, std::string>;
+
+inline constexpr std::string_view xmlnsNamespaceURI = "http://www.w3.org/2000/xmlns/";
+
+// A node of the document tree. Children and attributes are owned; the parent is a weak link.
+class Node : public std::enable_shared_from_this<Node> {
+public:
+    virtual ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+    NodeType nodeType() const { return nodeType_; }
+    // The qualified name; "#text", "#comment", "#cdata-section", "#document"; empty for a fragment.
+    const std::string& nodeName() const { return nodeName_; }
+    const std::optional<std::string>& nodeValue() const { return nodeValue_; }
+    void setNodeValue(std::optional<std::string> value) { nodeValue_ = std::move(value); }
+
+    std::shared_ptr<Node> parentNode() const { return parentNode_.lock(); }
+    // Element classes that follow their place in the tree override this; tree changes call it.
+    virtual void setParentNode(const std::shared_ptr<Node>& parent);
+    const std::shared_ptr<NodeList>& childNodes() const { return childNodes_; }
+    // Only elements have an attribute map.
+    const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
+    std::shared_ptr<Document> ownerDocument() const { return ownerDocument_.lock(); }
+    void setOwnerDocument(const std::shared_ptr<Document>& document) { ownerDocument_ = document; }
+
+    const std::string& localName() const { return localName_; }
+    const std::optional<std::string>& namespaceURI() const { return namespaceURI_; }
+    const std::optional<std::string>& prefix() const { return prefix_; }
+    void setPrefix(std::optional<std::string> prefix) { prefix_ = std::move(prefix); }
+
+    std::shared_ptr<Node> firstChild() const;
+    std::shared_ptr<Node> lastChild() const;
+    std::shared_ptr<Node> previousSibling() const;
+    std::shared_ptr<Node> nextSibling() const;
+
+    // The tree operations take a node away from any parent it had before, and refuse (answering null,
+    // changing nothing) a node that would become its own ancestor or a reference that is not a child.
+    std::shared_ptr<Node> appendChild(const std::shared_ptr<Node>& newChild);
+    // A null reference appends.
+    std::shared_ptr<Node> insertBefore(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& refChild);
+    // Answers the old child.
+    std::shared_ptr<Node> replaceChild(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& oldChild);
+    std::shared_ptr<Node> removeChild(const std::shared_ptr<Node>& oldChild);
+
+    bool hasChildNodes() const;
+    bool hasAttributes() const;
+
+    // Unsupported: they fail the assertion handler.
+    std::shared_ptr<Node> cloneNode(bool deep);
+    void normalize();
+    bool isSupportedFeature(std::string_view feature, std::string_view version);
+
+    // Elements, attributes, entities and fragments: their children's text in order; character data
+    // and processing instructions: their value; the others: nothing.
+    std::optional<std::string> textContent() const;
+    virtual std::string description() const;
+
+    // Appends this node and its subtree as XML, without indentation or self-closing tags. Text and
+    // attribute values are escaped. `available` lists the namespaces the output may declare,
+    // `active` those already declared around this node (both URI to prefix).
+    void appendXMLToString(std::string& output, const NamespacePrefixes& available,
+                           const NamespacePrefixes& active) const;
+
+    static std::string_view typeName(NodeType type);
+
+protected:
+    // For nodes without a value (elements, documents, ...); an element gets its attribute map.
+    Node(NodeType type, std::string name);
+    // For nodes with a value (attributes, character data, processing instructions).
+    Node(NodeType type, std::string name, std::string value);
+    // The namespaced forms call this: local name and prefix from the qualified name.
+    void postInitNamespaceHandling(std::optional<std::string> namespaceURI);
+
+private:
+    bool isAncestorOrSelf(const Node* node) const;
+    void detachFromParent(const std::shared_ptr<Node>& node);
+    std::ptrdiff_t indexOfChild(const Node* node) const;
+
+    NodeType nodeType_;
+    std::string nodeName_;
+    std::optional<std::string> nodeValue_;
+    std::weak_ptr<Node> parentNode_;
+    std::shared_ptr<NodeList> childNodes_;
+    std::shared_ptr<NamedNodeMap> attributes_;
+    std::weak_ptr<Document> ownerDocument_;
+    std::string localName_;
+    std::optional<std::string> namespaceURI_;
+    std::optional<std::string> prefix_;
+};
+
+}  // namespace vellum

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "gfx/Geometry.h"
+#include "vellum/Element.h"
+#include "vellum/SVGLength.h"
+
+namespace vellum {
+
+class CSSStyleDeclaration;
+class CSSStyleRule;
+class SVGSVGElement;
+class VellumParseResult;
+
+// Elements that carry a "transform": identity until the attribute is read.
+class SVGTransformable {
+public:
+    virtual ~SVGTransformable() = default;
+    const gfx::AffineTransform& transform() const { return transform_; }
+    void setTransform(const gfx::AffineTransform& transform) { transform_ = transform; }
+
+private:
+    gfx::AffineTransform transform_;
+};
+
+// Elements that take part in the style cascade for their layers.
+class SVGStylable {
+public:
+    virtual ~SVGStylable() = default;
+};
+
+// The base of every SVG element: identifier, classes and inline style, the svg element whose sheets
+// apply and the element that sets its viewport, the transform attribute, and the style cascade.
+class SVGElement : public Element {
+public:
+    // A text position and length within a selector text; `location` is npos for none.
+    struct Range {
+        std::size_t location = std::string_view::npos;
+        std::size_t length = 0;
+        bool found() const { return location != std::string_view::npos; }
+    };
+
+    SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+    explicit SVGElement(std::string localName, const AttributeTexts& attributes = {});
+
+    // Makes an element and runs its defaults, which a constructor cannot reach in a subclass.
+    template <class T, class... Arguments>
+    static std::shared_ptr<T> create(Arguments&&... arguments) {
+        auto element = std::make_shared<T>(std::forward<Arguments>(arguments)...);
+        element->loadDefaults();
+        if (auto* transformable = dynamic_cast<SVGTransformable*>(element.get())) transformable->setTransform({});
+        return element;
+    }
+
+    // Whether the element keeps its text content (title and description elements do).
+    static bool shouldStoreContent() { return false; }
+    virtual void loadDefaults() {}
+
+    // Unsupported: fails the assertion handler.
+    std::shared_ptr<CSSStyleDeclaration> getPresentationAttribute(std::string_view name);
+
+    // Also works out the svg element whose sheets apply and the viewport element, for the whole subtree.
+    void setParentNode(const std::shared_ptr<Node>& parent) override;
+    void reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(const std::shared_ptr<SVGElement>& ancestor);
+    void setRootOfCurrentDocumentFragment(const std::shared_ptr<SVGSVGElement>& root);
+    void setViewportElement(const std::shared_ptr<SVGElement>& element);
+
+    SVGLength getAttributeAsSVGLength(std::string_view name) const;
+    // Reads "id", "style", "class" and the transform ("transform", else "gradientTransform").
+    // Subclasses call this first, then read their own attributes.
+    virtual void postProcessAttributesAddingErrorsTo(VellumParseResult& result);
+
+    std::string description() const override;
+
+    // Selector texts: groups between commas, and within a group the simple selectors ("rect", ".a",
+    // "#b"); everything else separates them, so a group's selectors must all match the element itself.
+    static Range nextSelectorGroupFromText(std::string_view text, Range previous);
+    static Range nextSelectorRangeFromText(std::string_view text, Range previous);
+    // Adds 100 for a class, 10000 for an identifier and 1 for a tag name that match.
+    static bool selectorAppliesTo(std::string_view selector, const SVGElement& element, std::int64_t& specificity);
+    static bool styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& element, std::int64_t& specificity);
+
+    // The property's value: inline style, else the most specific applying rule of the sheets (the later
+    // on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
+    std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
+
+    const std::optional<std::string>& identifier() const { return identifier_; }
+    void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }
+    const std::string& xmlbase() const { return xmlbase_; }
+    void setXmlbase(std::string base) { xmlbase_ = std::move(base); }
+    std::shared_ptr<SVGSVGElement> rootOfCurrentDocumentFragment() const { return rootOfCurrentDocumentFragment_.lock(); }
+    std::shared_ptr<SVGElement> viewportElement() const { return viewportElement_.lock(); }
+    const std::string& stringValue() const { return stringValue_; }
+    void setStringValue(std::string value) { stringValue_ = std::move(value); }
+    const std::optional<std::string>& className() const { return className_; }
+    void setClassName(std::optional<std::string> name) { className_ = std::move(name); }
+    const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
+    void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
+
+private:
+    void applyTransformAttribute(std::string_view text);
+
+    std::optional<std::string> identifier_;
+    std::string xmlbase_;
+    std::weak_ptr<SVGSVGElement> rootOfCurrentDocumentFragment_;
+    std::weak_ptr<SVGElement> viewportElement_;
+    std::string stringValue_;
+    std::optional<std::string> className_;
+    std::shared_ptr<CSSStyleDeclaration> style_;
+};
+
+}  // namespace vellum

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vellum {
+
+class CSSPrimitiveValue;
+
+// Length units as the SVG 1.1 length interface numbers them.
+enum class SVGLengthType : std::int32_t {
+    unknown = 0,
+    number = 1,
+    percentage = 2,
+    ems = 3,
+    exs = 4,
+    px = 5,
+    cm = 6,
+    mm = 7,
+    in = 8,
+    pt = 9,
+    pc = 10,
+};
+
+// A length with its unit, over a parsed style value. A value type: copies share the parsed value,
+// which nothing changes once made. Physical units (cm, mm, in, pt, pc) become pixels through the
+// device's pixels per inch, taken once per process.
+class SVGLength {
+public:
+    // A length over no value: every number it gives is 0.
+    static SVGLength svgLengthZero();
+    // "12", "50%", "2cm", ...: parsed as a style value given the device's pixels per inch.
+    static SVGLength svgLengthFromNSString(std::string_view text);
+    explicit SVGLength(std::shared_ptr<CSSPrimitiveValue> value);
+
+    // The number in its own unit.
+    float value() const;
+    SVGLengthType unitType() const;
+    float pixelsValue() const;
+    // A percentage of `dimension`; any other unit in pixels.
+    float pixelsValueWithDimension(float dimension) const;
+    // As above, and a plain number from 0 to 1 is that fraction of `dimension`.
+    float pixelsValueWithGradientDimension(float dimension) const;
+    float numberValue() const;
+
+    // Unsupported: they fail the assertion handler.
+    void newValueSpecifiedUnits(SVGLengthType unit, float value);
+    void convertToSpecifiedUnits(SVGLengthType unit);
+
+    float valueInSpecifiedUnits() const { return valueInSpecifiedUnits_; }
+    void setValueInSpecifiedUnits(float value) { valueInSpecifiedUnits_ = value; }
+    const std::string& valueAsString() const { return valueAsString_; }
+    void setValueAsString(std::string text) { valueAsString_ = std::move(text); }
+    const std::shared_ptr<CSSPrimitiveValue>& internalCSSPrimitiveValue() const { return internalCSSPrimitiveValue_; }
+    void setInternalCSSPrimitiveValue(std::shared_ptr<CSSPrimitiveValue> value) {
+        internalCSSPrimitiveValue_ = std::move(value);
+    }
+
+    // This machine's figure, worked out on first use from its hardware name and kept.
+    static float pixelsPerInchForCurrentDevice();
+    // The figure for a device model identifier ("iPhone7,1", "x86_64", ...). Models the table does
+    // not know are reported in the log and get the table's fallback.
+    static float pixelsPerInchForModel(std::string_view model);
+
+private:
+    float valueInSpecifiedUnits_ = 0;
+    std::string valueAsString_;
+    std::shared_ptr<CSSPrimitiveValue> internalCSSPrimitiveValue_;
+};
+
+}  // namespace vellum

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "vellum/NodeList.h"
+#include "vellum/SVGElement.h"
+#include "vellum/SVGLength.h"
+#include "vellum/SVGPreserveAspectRatio.h"
+#include "vellum/SVGRect.h"
+
+namespace vellum {
+
+class StyleSheetList;
+class VellumSource;
+
+// What fits a view box into a viewport: the svg and image elements.
+class SVGFitToViewBox {
+public:
+    virtual ~SVGFitToViewBox() = default;
+    const std::shared_ptr<SVGAnimatedPreserveAspectRatio>& preserveAspectRatio() const { return preserveAspectRatio_; }
+    void setPreserveAspectRatio(std::shared_ptr<SVGAnimatedPreserveAspectRatio> value) {
+        preserveAspectRatio_ = std::move(value);
+    }
+
+private:
+    std::shared_ptr<SVGAnimatedPreserveAspectRatio> preserveAspectRatio_ = std::make_shared<SVGAnimatedPreserveAspectRatio>();
+};
+
+// The svg element: the document's geometry (x, y, width, height, view box, aspect ratio), the
+// viewport percentages resolve against, and the style sheets of its part of the document.
+class SVGSVGElement : public SVGElement, public SVGFitToViewBox, public SVGStylable {
+public:
+    using SVGElement::SVGElement;
+
+    void loadDefaults() override;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+
+    // Among the descendants.
+    std::shared_ptr<Element> getElementById(std::string_view identifier);
+    // The first direct child of that class; grandchildren are not searched.
+    template <class T>
+    std::shared_ptr<T> findFirstElementOfClass() const {
+        for (const auto& child : *childNodes()) {
+            if (auto found = std::dynamic_pointer_cast<T>(child)) return found;
+        }
+        return nullptr;
+    }
+
+    // Width over height in pixels, 0 without a height; view-box width over height, 0 without a view box.
+    double aspectRatioFromWidthPerHeight() const;
+    double aspectRatioFromViewBox() const;
+
+    SVGLength createSVGLength() const { return SVGLength::svgLengthZero(); }
+    float createSVGNumber() const { return 0; }
+    SVGRect createSVGRect() const { return SVGRectMake(0, 0, 0, 0); }
+
+    // Unsupported: each fails the assertion handler with "Not implemented yet".
+    std::uint32_t suspendRedraw(std::uint32_t maxWaitMilliseconds);
+    void unsuspendRedraw(std::uint32_t suspendHandle);
+    void unsuspendRedrawAll();
+    void forceRedraw();
+    void pauseAnimations();
+    void unpauseAnimations();
+    bool animationsPaused();
+    float getCurrentTime();
+    void setCurrentTime(float seconds);
+    void deselectAll();
+
+    const std::optional<SVGLength>& x() const { return x_; }
+    void setX(std::optional<SVGLength> length) { x_ = std::move(length); }
+    const std::optional<SVGLength>& y() const { return y_; }
+    void setY(std::optional<SVGLength> length) { y_ = std::move(length); }
+    const std::optional<SVGLength>& width() const { return width_; }
+    void setWidth(std::optional<SVGLength> length) { width_ = std::move(length); }
+    const std::optional<SVGLength>& height() const { return height_; }
+    void setHeight(std::optional<SVGLength> length) { height_ = std::move(length); }
+    const std::shared_ptr<VellumSource>& source() const { return source_; }
+    void setSource(std::shared_ptr<VellumSource> source) { source_ = std::move(source); }
+    const std::shared_ptr<StyleSheetList>& styleSheets() const { return styleSheets_; }
+    void setStyleSheets(std::shared_ptr<StyleSheetList> sheets) { styleSheets_ = std::move(sheets); }
+    SVGRect viewport() const { return viewport_; }
+    void setViewport(SVGRect viewport) { viewport_ = viewport; }
+    SVGRect viewBox() const { return viewBox_; }
+    void setViewBox(SVGRect viewBox) { viewBox_ = viewBox; }
+    SVGRect requestedViewport() const { return requestedViewport_; }
+    void setRequestedViewport(SVGRect viewport) { requestedViewport_ = viewport; }
+    bool useCurrentView() const { return useCurrentView_; }
+    void setUseCurrentView(bool use) { useCurrentView_ = use; }
+    float currentScale() const { return currentScale_; }
+    void setCurrentScale(float scale) { currentScale_ = scale; }
+    const std::string& contentScriptType() const { return contentScriptType_; }
+    void setContentScriptType(std::string type) { contentScriptType_ = std::move(type); }
+    const std::string& contentStyleType() const { return contentStyleType_; }
+    void setContentStyleType(std::string type) { contentStyleType_ = std::move(type); }
+
+private:
+    bool useCurrentView_ = false;
+    float currentScale_ = 0;
+    std::optional<SVGLength> x_;
+    std::optional<SVGLength> y_;
+    std::optional<SVGLength> width_;
+    std::optional<SVGLength> height_;
+    std::string contentScriptType_;
+    std::string contentStyleType_;
+    std::shared_ptr<VellumSource> source_;
+    std::shared_ptr<StyleSheetList> styleSheets_;
+    SVGRect viewport_ = SVGRectUninitialized();
+    SVGRect viewBox_ = SVGRectUninitialized();
+    SVGRect requestedViewport_ = SVGRectUninitialized();
+};
+
+}  // namespace vellum

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "vellum/SVGElement.h"
+#include "vellum/SVGElementInstance.h"
+#include "vellum/SVGLength.h"
+
+namespace vellum {
+
+// A use element: a placed copy of the element its reference names. The reference is read from
+// "xlink:href" in the XLink namespace or under any prefix, else from a plain "href", as "#id" or
+// "url(#id)"; it is resolved on first asking, so it may name an element further on in the document.
+class SVGUseElement : public SVGElement, public SVGTransformable, public SVGStylable {
+public:
+    using SVGElement::SVGElement;
+
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+
+    // The identifier the reference names, if it is a same-document one.
+    std::optional<std::string> referencedIdentifier() const;
+    // The instance tree of the referenced element; null when it cannot be resolved (no such element, a
+    // reference that is not "#id", or one to this element or an ancestor, which would contain itself).
+    std::shared_ptr<SVGElementInstance> instanceRoot();
+
+    const std::optional<SVGLength>& x() const { return x_; }
+    const std::optional<SVGLength>& y() const { return y_; }
+    const std::optional<SVGLength>& width() const { return width_; }
+    const std::optional<SVGLength>& height() const { return height_; }
+
+    static std::shared_ptr<SVGElementInstance> convertSVGElementToElementInstanceTree(
+        const std::shared_ptr<SVGElement>& element, const std::shared_ptr<SVGUseElement>& outermostUseElement);
+
+private:
+    std::optional<SVGLength> x_, y_, width_, height_;
+    std::shared_ptr<SVGElementInstance> instanceRoot_;
+    bool resolved_ = false;
+};
+
+}  // namespace vellum

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vellum/VellumError.h"
+
+namespace vellum {
+
+class SVGDocument;
+class SVGSVGElement;
+
+// What one parse run gives: the document, its outermost svg element, the namespaces met, the progress,
+// and the problems by gravity. Filing a problem also logs it. Success is having a document, not
+// having empty lists.
+class VellumParseResult {
+public:
+    // Logged as an error; kept with the recoverable errors (a source that gave no bytes).
+    void addSourceError(const VellumError& error);
+    void addParseWarning(const VellumError& error);
+    void addParseErrorRecoverable(const VellumError& error);
+    void addParseErrorFatal(const VellumError& error);
+    // The XML library's printf-style errors: logged as warnings, kept as fatal.
+    void addSAXError(const VellumError& error);
+
+    std::string description() const;
+
+    bool libXMLFailed() const { return libXMLFailed_; }
+    void setLibXMLFailed(bool failed) { libXMLFailed_ = failed; }
+    const std::shared_ptr<SVGDocument>& parsedDocument() const { return parsedDocument_; }
+    void setParsedDocument(std::shared_ptr<SVGDocument> document) { parsedDocument_ = std::move(document); }
+    const std::shared_ptr<SVGSVGElement>& rootOfSVGTree() const { return rootOfSVGTree_; }
+    void setRootOfSVGTree(std::shared_ptr<SVGSVGElement> root) { rootOfSVGTree_ = std::move(root); }
+    // Prefix to namespace URI; the default namespace under the empty prefix.
+    std::map<std::string, std::string>& namespacesEncountered() { return namespacesEncountered_; }
+    const std::map<std::string, std::string>& namespacesEncountered() const { return namespacesEncountered_; }
+    const std::vector<VellumError>& warnings() const { return warnings_; }
+    const std::vector<VellumError>& errorsRecoverable() const { return errorsRecoverable_; }
+    const std::vector<VellumError>& errorsFatal() const { return errorsFatal_; }
+    // Bytes handed to the XML library over the source's length; 0 when the length is unknown, and
+    // above 1 when it was underestimated.
+    double parseProgressFractionApproximate() const { return parseProgressFractionApproximate_; }
+    void setParseProgressFractionApproximate(double fraction) { parseProgressFractionApproximate_ = fraction; }
+
+private:
+    bool libXMLFailed_ = false;
+    std::shared_ptr<SVGDocument> parsedDocument_;
+    std::shared_ptr<SVGSVGElement> rootOfSVGTree_;
+    std::map<std::string, std::string> namespacesEncountered_;
+    std::vector<VellumError> warnings_;
+    std::vector<VellumError> errorsRecoverable_;
+    std::vector<VellumError> errorsFatal_;
+    double parseProgressFractionApproximate_ = 0;
+};
+
+}  // namespace vellum

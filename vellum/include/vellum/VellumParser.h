@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "vellum/Element.h"
+
+namespace vellum {
+
+class CSSStyleSheet;
+class Node;
+class VellumParseResult;
+class VellumParserExtension;
+class VellumSource;
+
+// Turns a source's bytes into a document: the XML library's push parser is fed 10,240 bytes at a time
+// and its callbacks build nodes through the parser extensions; every problem goes into the run's
+// parse result, which is what a parse answers. The XML library never loads anything from the
+// network or a DTD and never expands entities. No exception ever passes through it: a failure inside
+// a callback stops the parse and is filed as a fatal error.
+class VellumParser {
+public:
+    explicit VellumParser(std::shared_ptr<VellumSource> source);
+    ~VellumParser();
+    VellumParser(const VellumParser&) = delete;
+    VellumParser& operator=(const VellumParser&) = delete;
+
+    static std::unique_ptr<VellumParser> newParserWithDefaultVellumParserExtensions(std::shared_ptr<VellumSource> source);
+    static std::shared_ptr<VellumParseResult> parseSourceUsingDefaultVellumParser(std::shared_ptr<VellumSource> source);
+    // May be called from another thread: the parse stops before its next chunk.
+    static void cancelParser(VellumParser& parser) { parser.hasCancelBeenRequested_ = true; }
+
+    // SVG, gradients, patterns, styles, definitions and use, and the generic DOM, in that order.
+    void addDefaultSVGParserExtensions();
+    // Ignored when already added.
+    void addParserExtension(std::shared_ptr<VellumParserExtension> extension);
+
+    std::shared_ptr<VellumParseResult> parseSynchronously();
+
+    const std::shared_ptr<VellumSource>& source() const { return source_; }
+    const std::shared_ptr<VellumParseResult>& currentParseRun() const { return currentParseRun_; }
+    const std::vector<std::shared_ptr<VellumParserExtension>>& parserExtensions() const { return parserExtensions_; }
+    const std::optional<std::string>& defaultXMLNamespaceForThisParseRun() const { return defaultXMLNamespace_; }
+
+    // What the XML library's callbacks call; public for the bridge, not for callers.
+    struct Bridge;
+
+private:
+    void handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
+                            std::optional<std::string> namespaceURI,
+                            const std::vector<std::pair<std::string, std::string>>& namespaces,
+                            Element::AttributeNodes attributes);
+    void handleEndElement(const std::string& localName);
+    void handleFoundCharacters(std::string_view characters);
+    void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
+    void addExternalStylesheetsToRootElement();
+    void resolveUseElements();
+    std::shared_ptr<VellumSource> loadCSSFrom(const std::string& location);
+    std::shared_ptr<Node> currentParent() const;
+    void flushCharacters();
+
+    std::string storedChars_;
+    // Each open element with the extension that made it (the node is null when it declined).
+    std::vector<std::pair<std::shared_ptr<VellumParserExtension>, std::shared_ptr<Node>>> openElements_;
+    std::atomic<bool> hasCancelBeenRequested_ = false;
+    std::shared_ptr<VellumSource> source_;
+    std::vector<std::shared_ptr<CSSStyleSheet>> externalStylesheets_;
+    std::shared_ptr<VellumParseResult> currentParseRun_;
+    std::optional<std::string> defaultXMLNamespace_;
+    std::vector<std::shared_ptr<VellumParserExtension>> parserExtensions_;
+    std::map<std::string, std::vector<std::shared_ptr<VellumParserExtension>>> parserKnownNamespaces_;
+    void* context_ = nullptr;  // the XML library's parser context while a parse runs
+};
+
+}  // namespace vellum

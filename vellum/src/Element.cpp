@@ -1,0 +1,92 @@
+#include "vellum/Element.h"
+
+#include "vellum/Attr.h"
+#include "vellum/DOMHelperUtilities.h"
+#include "vellum/NamedNodeMap.h"
+#include "vellum/NodeList.h"
+
+namespace vellum {
+
+Element::Element(std::string localName, const AttributeTexts& attributes)
+    : Node(NodeType::element, localName), tagName_(std::move(localName)) {
+    for (const auto& [name, value] : attributes) setAttribute(name, value);
+}
+
+Element::Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
+    : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
+    postInitNamespaceHandling(std::move(namespaceURI));
+    for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
+}
+
+std::string Element::getAttribute(std::string_view name) const {
+    auto attribute = getAttributeNode(name);
+    return attribute ? attribute->value() : std::string();
+}
+
+void Element::setAttribute(std::string name, std::string value) {
+    attributes()->setNamedItem(std::make_shared<Attr>(std::move(name), std::move(value)));
+}
+
+void Element::removeAttribute(std::string_view name) {
+    if (attributes()->removeNamedItem(name)) return;
+    for (const auto& [uri, table] : attributes()->allNodesUnsortedDOM2()) {
+        if (table.contains(name)) {
+            attributes()->removeNamedItemNS(std::string(uri), name);
+            return;
+        }
+    }
+}
+
+std::shared_ptr<Attr> Element::getAttributeNode(std::string_view name) const {
+    return std::dynamic_pointer_cast<Attr>(attributes()->getNamedItem(name));
+}
+
+std::shared_ptr<Attr> Element::setAttributeNode(const std::shared_ptr<Attr>& attribute) {
+    return std::dynamic_pointer_cast<Attr>(attributes()->setNamedItem(attribute));
+}
+
+std::shared_ptr<Attr> Element::removeAttributeNode(const std::shared_ptr<Attr>& attribute) {
+    if (!attribute) return nullptr;
+    return std::dynamic_pointer_cast<Attr>(attributes()->removeNamedItem(attribute->nodeName()));
+}
+
+bool Element::hasAttribute(std::string_view name) const { return attributes()->getNamedItem(name) != nullptr; }
+
+std::string Element::getAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
+    auto attribute = getAttributeNodeNS(namespaceURI, localName);
+    return attribute ? attribute->value() : std::string();
+}
+
+void Element::setAttributeNS(std::optional<std::string> namespaceURI, std::string qualifiedName, std::string value) {
+    attributes()->setNamedItemNS(std::make_shared<Attr>(std::move(namespaceURI), std::move(qualifiedName), std::move(value)));
+}
+
+std::shared_ptr<Attr> Element::getAttributeNodeNS(std::string_view namespaceURI, std::string_view localName) const {
+    return std::dynamic_pointer_cast<Attr>(attributes()->getNamedItemNS(namespaceURI, localName));
+}
+
+std::shared_ptr<Attr> Element::setAttributeNodeNS(const std::shared_ptr<Attr>& attribute) {
+    return std::dynamic_pointer_cast<Attr>(attributes()->setNamedItemNS(attribute));
+}
+
+void Element::removeAttributeNS(std::string_view namespaceURI, std::string_view localName) {
+    attributes()->removeNamedItemNS(namespaceURI, localName);
+}
+
+bool Element::hasAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
+    return attributes()->getNamedItemNS(namespaceURI, localName) != nullptr;
+}
+
+std::shared_ptr<NodeList> Element::getElementsByTagName(std::string_view name) {
+    auto list = std::make_shared<NodeList>();
+    DOMHelperUtilities::privateGetElementsByName(name, std::nullopt, shared_from_this(), *list);
+    return list;
+}
+
+std::shared_ptr<NodeList> Element::getElementsByTagNameNS(std::string_view namespaceURI, std::string_view localName) {
+    auto list = std::make_shared<NodeList>();
+    DOMHelperUtilities::privateGetElementsByName(localName, std::string(namespaceURI), shared_from_this(), *list);
+    return list;
+}
+
+}  // namespace vellum

@@ -1,0 +1,316 @@
+#include "vellum/Node.h"
+
+#include <algorithm>
+#include <array>
+
+#include "XMLEscaping.h"
+#include "foundation/Assertion.h"
+#include "foundation/Format.h"
+#include "vellum/NamedNodeMap.h"
+#include "vellum/NodeList.h"
+
+namespace vellum {
+
+namespace {
+
+bool hasValue(NodeType type) {
+    switch (type) {
+        case NodeType::attribute:
+        case NodeType::text:
+        case NodeType::cdataSection:
+        case NodeType::processingInstruction:
+        case NodeType::comment:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isKnown(NodeType type) {
+    const auto code = static_cast<std::int32_t>(type);
+    return code >= 1 && code <= 12;
+}
+
+// The first `count` characters of a UTF-8 text (continuation bytes stay with their character).
+std::string_view firstCharacters(std::string_view text, std::size_t count) {
+    std::size_t index = 0;
+    for (std::size_t characters = 0; index < text.size(); ++index) {
+        if ((static_cast<unsigned char>(text[index]) & 0xC0) != 0x80 && characters++ == count) break;
+    }
+    return text.substr(0, index);
+}
+
+}  // namespace
+
+Node::Node(NodeType type, std::string name) : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
+    if (isKnown(type) && hasValue(type)) {
+        foundation::raiseAssertion(foundation::format(
+            "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM spec",
+            static_cast<int>(type)));
+    }
+    if (isKnown(type)) nodeName_ = std::move(name);
+    if (type == NodeType::element) attributes_ = std::make_shared<NamedNodeMap>();
+}
+
+Node::Node(NodeType type, std::string name, std::string value)
+    : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
+    if (isKnown(type) && !hasValue(type)) {
+        foundation::raiseAssertion(foundation::format(
+            "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM spec",
+            static_cast<int>(type)));
+    }
+    if (isKnown(type)) {
+        nodeName_ = std::move(name);
+        nodeValue_ = std::move(value);
+    }
+}
+
+Node::~Node() = default;
+
+void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
+    const std::string_view name = nodeName_;
+    const std::size_t lastColon = name.rfind(':');
+    localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
+    if (lastColon != std::string_view::npos) prefix_ = std::string(name.substr(0, name.find(':')));
+    namespaceURI_ = std::move(namespaceURI);
+}
+
+void Node::setParentNode(const std::shared_ptr<Node>& parent) { parentNode_ = parent; }
+
+std::shared_ptr<Node> Node::firstChild() const { return childNodes_->item(0); }
+
+std::shared_ptr<Node> Node::lastChild() const {
+    const auto& children = childNodes_->internalArray();
+    return children.empty() ? nullptr : children.back();
+}
+
+std::shared_ptr<Node> Node::previousSibling() const {
+    auto parent = parentNode();
+    if (!parent) return nullptr;
+    const std::ptrdiff_t index = parent->indexOfChild(this);
+    return index > 0 ? parent->childNodes_->item(static_cast<std::size_t>(index - 1)) : nullptr;
+}
+
+std::shared_ptr<Node> Node::nextSibling() const {
+    auto parent = parentNode();
+    if (!parent) return nullptr;
+    const std::ptrdiff_t index = parent->indexOfChild(this);
+    return index >= 0 ? parent->childNodes_->item(static_cast<std::size_t>(index + 1)) : nullptr;
+}
+
+std::ptrdiff_t Node::indexOfChild(const Node* node) const {
+    const auto& children = childNodes_->internalArray();
+    auto found = std::find_if(children.begin(), children.end(), [&](const auto& child) { return child.get() == node; });
+    return found == children.end() ? -1 : found - children.begin();
+}
+
+bool Node::isAncestorOrSelf(const Node* node) const {
+    for (auto current = shared_from_this(); current; current = current->parentNode()) {
+        if (current.get() == node) return true;
+    }
+    return false;
+}
+
+// Takes the node out of its parent's list; its parent link is left for the caller to set, so a move
+// never passes through "no parent".
+void Node::detachFromParent(const std::shared_ptr<Node>& node) {
+    auto parent = node->parentNode();
+    if (!parent) return;
+    auto& siblings = parent->childNodes_->internalArray();
+    std::erase(siblings, node);
+}
+
+std::shared_ptr<Node> Node::appendChild(const std::shared_ptr<Node>& newChild) {
+    return insertBefore(newChild, nullptr);
+}
+
+std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& refChild) {
+    if (!newChild || isAncestorOrSelf(newChild.get())) return nullptr;
+    if (refChild && refChild->parentNode().get() != this) return nullptr;
+    if (newChild == refChild) return newChild;
+    detachFromParent(newChild);
+    auto& children = childNodes_->internalArray();
+    if (refChild) {
+        children.insert(children.begin() + indexOfChild(refChild.get()), newChild);
+    } else {
+        children.push_back(newChild);
+    }
+    newChild->setParentNode(shared_from_this());
+    return newChild;
+}
+
+std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& oldChild) {
+    if (newChild && newChild->nodeType() == NodeType::documentFragment) {
+        foundation::raiseAssertion(
+            "We should be recursing down the tree to find 'newChild' at any location, and removing it - required by "
+            "spec - but we have no convenience method for that search, yet");
+    }
+    if (!newChild || !oldChild || oldChild->parentNode().get() != this || isAncestorOrSelf(newChild.get())) {
+        return nullptr;
+    }
+    if (newChild == oldChild) return oldChild;
+    detachFromParent(newChild);
+    auto& children = childNodes_->internalArray();
+    children[static_cast<std::size_t>(indexOfChild(oldChild.get()))] = newChild;
+    newChild->setParentNode(shared_from_this());
+    oldChild->setParentNode(nullptr);
+    return oldChild;
+}
+
+std::shared_ptr<Node> Node::removeChild(const std::shared_ptr<Node>& oldChild) {
+    if (!oldChild || oldChild->parentNode().get() != this) return nullptr;
+    std::erase(childNodes_->internalArray(), oldChild);
+    oldChild->setParentNode(nullptr);
+    return oldChild;
+}
+
+bool Node::hasChildNodes() const { return childNodes_->length() != 0; }
+
+bool Node::hasAttributes() const { return attributes_ && attributes_->length() != 0; }
+
+std::shared_ptr<Node> Node::cloneNode(bool) {
+    foundation::raiseAssertion(
+        "Not implemented yet - read the spec. Sounds tricky. I'm too tired, and would probably screw it up right now");
+}
+
+void Node::normalize() {
+    foundation::raiseAssertion(
+        "Not implemented yet - read the spec. Sounds tricky. I'm too tired, and would probably screw it up right now");
+}
+
+bool Node::isSupportedFeature(std::string_view, std::string_view) {
+    foundation::raiseAssertion("Not implemented yet - read the spec. I have literally no idea what this is supposed to do.");
+}
+
+std::optional<std::string> Node::textContent() const {
+    switch (nodeType_) {
+        case NodeType::attribute:
+            // An attribute's text is its value (it has no children here).
+            return nodeValue_;
+        case NodeType::element:
+        case NodeType::entityReference:
+        case NodeType::entity:
+        case NodeType::documentFragment: {
+            std::string text;
+            for (const auto& child : *childNodes_) {
+                if (auto childText = child->textContent()) text += *childText;
+            }
+            return text;
+        }
+        case NodeType::text:
+        case NodeType::cdataSection:
+        case NodeType::processingInstruction:
+        case NodeType::comment:
+            return nodeValue_;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string_view Node::typeName(NodeType type) {
+    static constexpr std::array<std::string_view, 12> names = {
+        "ELEMENT", "ATTRIBUTE", "TEXT", "CDATA", "ENTITY REF", "ENTITY", "PROCESSING INSTRUCTION",
+        "COMMENT", "DOCUMENT", "DOC TYPE", "DOC FRAGMENT", "NOTATION"};
+    if (!isKnown(type)) return "N/A (DATA IS MISSING FROM NODE INSTANCE)";
+    return names[static_cast<std::size_t>(type) - 1];
+}
+
+std::string Node::description() const {
+    std::string value = "(null)";
+    if (nodeValue_) {
+        const std::string_view cut = firstCharacters(*nodeValue_, 10);
+        value = cut.size() < nodeValue_->size() ? std::string(cut) + "..." : *nodeValue_;
+    }
+    const std::size_t attributeCount = attributes_ ? attributes_->length() : 0;
+    return foundation::format("Node: %@ (%@) value:[%@] @@%ld attributes + %ld x children", nodeName_,
+                              typeName(nodeType_), value, attributeCount, childNodes_->length());
+}
+
+void Node::appendXMLToString(std::string& output, const NamespacePrefixes& available,
+                             const NamespacePrefixes& active) const {
+    switch (nodeType_) {
+        case NodeType::document:
+        case NodeType::documentFragment:
+            // A document has no tag of its own: "#document" is not an XML name.
+            for (const auto& child : *childNodes_) child->appendXMLToString(output, available, active);
+            return;
+        case NodeType::text:
+            output += escapedXMLText(nodeValue_.value_or(""));
+            return;
+        case NodeType::attribute:
+            output += escapedXMLAttribute(nodeValue_.value_or(""));
+            return;
+        case NodeType::comment:
+            output += "<!--" + nodeValue_.value_or("") + "-->";
+            return;
+        case NodeType::cdataSection:
+            output += "<![CDATA[" + splitCDATATerminators(nodeValue_.value_or("")) + "]]>";
+            return;
+        case NodeType::processingInstruction:
+            output += "<?" + nodeName_ + " " + nodeValue_.value_or("") + "?>";
+            return;
+        case NodeType::element:
+            break;
+        default:
+            output += nodeValue_.value_or("");
+            return;
+    }
+
+    output += "<" + nodeName_;
+    NamespacePrefixes declared;
+    const auto writeDeclaration = [&](const std::string& uri, const std::string& prefix) {
+        declared[uri] = prefix;
+        output += prefix.empty() ? foundation::format(" xmlns=\"%@\"", escapedXMLAttribute(uri))
+                                 : foundation::format(" xmlns:%@=\"%@\"", prefix, escapedXMLAttribute(uri));
+    };
+    const auto& namespaces = attributes_->allNodesUnsortedDOM2();
+    if (auto declarations = namespaces.find(xmlnsNamespaceURI); declarations != namespaces.end()) {
+        for (const auto& [declaredPrefix, attribute] : declarations->second) {
+            const std::string uri = attribute->nodeValue().value_or("");
+            auto activePrefix = active.find(uri);
+            if (activePrefix != active.end() && activePrefix->second == declaredPrefix) continue;
+            writeDeclaration(uri, declaredPrefix);
+        }
+    }
+    for (const auto& [uri, table] : namespaces) {
+        if (uri == xmlnsNamespaceURI) continue;
+        std::optional<std::string> prefix;
+        if (auto found = active.find(uri); found != active.end()) {
+            prefix = found->second;
+        } else if (auto fresh = declared.find(uri); fresh != declared.end()) {
+            prefix = fresh->second;
+        } else if (auto known = available.find(uri); known != available.end()) {
+            prefix = known->second;
+            writeDeclaration(uri, *prefix);
+        } else {
+            // A namespace nobody listed gets a prefix of its own, so the output stays well-formed.
+            int number = 1;
+            const auto taken = [&](const std::string& candidate) {
+                const auto holds = [&](const NamespacePrefixes& table) {
+                    return std::any_of(table.begin(), table.end(), [&](const auto& entry) { return entry.second == candidate; });
+                };
+                return holds(active) || holds(declared) || holds(available);
+            };
+            while (taken("ns" + std::to_string(number))) ++number;
+            prefix = "ns" + std::to_string(number);
+            writeDeclaration(uri, *prefix);
+        }
+        for (const auto& [localName, attribute] : table) {
+            attribute->setPrefix(prefix->empty() ? std::nullopt : prefix);
+            output += foundation::format(" %@=\"%@\"", attribute->nodeName(),
+                                         escapedXMLAttribute(attribute->nodeValue().value_or("")));
+        }
+    }
+    for (const auto& attribute : attributes_->allNodesUnsortedDOM1()) {
+        output += foundation::format(" %@=\"%@\"", attribute->nodeName(),
+                                     escapedXMLAttribute(attribute->nodeValue().value_or("")));
+    }
+
+    NamespacePrefixes activeForChildren = active;
+    for (const auto& [uri, prefix] : declared) activeForChildren[uri] = prefix;
+    output += ">";
+    for (const auto& child : *childNodes_) child->appendXMLToString(output, available, activeForChildren);
+    output += "</" + nodeName_ + ">";
+}
+
+}  // namespace vellum

@@ -1,0 +1,190 @@
+#include "vellum/SVGElement.h"
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "NumberPrefix.h"
+#include "VellumLog.h"
+#include "foundation/Assertion.h"
+#include "foundation/Format.h"
+#include "foundation/Strings.h"
+#include "vellum/CSSStyleDeclaration.h"
+#include "vellum/NodeList.h"
+#include "vellum/SVGSVGElement.h"
+
+namespace vellum {
+
+namespace {
+
+bool isSeparator(char character) {
+    return character == ',' || character == ' ' || character == '\t' || character == '\n' || character == '\r';
+}
+
+// The numbers of a transform item's argument text, each kept at single precision. Reading stops at
+// the first character that starts no number (units, junk) instead of looping on it.
+std::vector<float> transformArguments(std::string_view text) {
+    std::vector<float> numbers;
+    std::size_t index = 0;
+    for (;;) {
+        while (index < text.size() && isSeparator(text[index])) ++index;
+        if (index >= text.size()) break;
+        std::size_t length = 0;
+        const auto number = floatPrefix(text.substr(index), &length);
+        if (!number) break;
+        numbers.push_back(*number);
+        index += length;
+    }
+    return numbers;
+}
+
+// The items of a transform attribute as "name(arguments": a run without "(", ")" or "," before each
+// "(", and what follows it up to the next ")".
+std::vector<std::pair<std::string_view, std::string_view>> transformItems(std::string_view text) {
+    std::vector<std::pair<std::string_view, std::string_view>> items;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t open = text.find('(', from);
+        if (open == std::string_view::npos) break;
+        std::size_t start = open;
+        while (start > from && text[start - 1] != '(' && text[start - 1] != ')' && text[start - 1] != ',') --start;
+        const std::size_t close = text.find(')', open + 1);
+        const std::size_t end = close == std::string_view::npos ? text.size() : close;
+        items.emplace_back(text.substr(start, open - start), text.substr(open + 1, end - open - 1));
+        from = end;
+    }
+    return items;
+}
+
+double radians(float degrees) { return degrees * std::numbers::pi / 180; }
+
+}  // namespace
+
+SVGElement::SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
+    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {}
+
+SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {}
+
+std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::string_view) {
+    foundation::raiseAssertion("getPresentationAttribute: not implemented yet");
+}
+
+void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
+    Node::setParentNode(parent);
+    auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
+    if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
+        if (std::dynamic_pointer_cast<SVGElement>(parent)) {
+            setRootOfCurrentDocumentFragment(svg);
+            setViewportElement(svg);
+        } else {
+            setRootOfCurrentDocumentFragment(nullptr);
+            setViewportElement(nullptr);
+        }
+        return;
+    }
+    if (!parent) {
+        vellumLogWarning(
+            "SVGElement has had its parent set to nil; this makes the element and tree beneath it no-longer-valid SVG "
+            "data; this may require fix-up if you try to re-add that SVGElement or any of its children back to an "
+            "existing/new SVG tree");
+        setRootOfCurrentDocumentFragment(nullptr);
+        return;
+    }
+    std::shared_ptr<SVGElement> ancestor;
+    for (auto node = parent; node && !ancestor; node = node->parentNode()) {
+        ancestor = std::dynamic_pointer_cast<SVGElement>(node);
+    }
+    // Without an SVG ancestor (a tree being built bottom-up) there is nothing to point at yet.
+    if (!ancestor) return;
+    auto ancestorSVG = std::dynamic_pointer_cast<SVGSVGElement>(ancestor);
+    setRootOfCurrentDocumentFragment(ancestorSVG ? ancestorSVG : ancestor->rootOfCurrentDocumentFragment());
+    reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(ancestor);
+}
+
+void SVGElement::reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(const std::shared_ptr<SVGElement>& ancestor) {
+    const bool establishesViewport =
+        (tagName() == "svg" || tagName() == "foreignObject") && (hasAttribute("width") || hasAttribute("height"));
+    if (establishesViewport) {
+        setViewportElement(std::static_pointer_cast<SVGElement>(shared_from_this()));
+    } else if (ancestor) {
+        auto viewport = ancestor->viewportElement();
+        setViewportElement(viewport ? viewport : ancestor);
+    }
+}
+
+void SVGElement::setRootOfCurrentDocumentFragment(const std::shared_ptr<SVGSVGElement>& root) {
+    rootOfCurrentDocumentFragment_ = root;
+    for (const auto& child : *childNodes()) {
+        if (auto element = std::dynamic_pointer_cast<SVGElement>(child)) element->setRootOfCurrentDocumentFragment(root);
+    }
+}
+
+void SVGElement::setViewportElement(const std::shared_ptr<SVGElement>& element) {
+    viewportElement_ = element;
+    for (const auto& child : *childNodes()) {
+        if (auto svgChild = std::dynamic_pointer_cast<SVGElement>(child)) svgChild->setViewportElement(element);
+    }
+}
+
+SVGLength SVGElement::getAttributeAsSVGLength(std::string_view name) const {
+    return SVGLength::svgLengthFromNSString(getAttribute(name));
+}
+
+void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
+    if (const std::string id = getAttribute("id"); !id.empty()) identifier_ = id;
+    if (hasAttribute("style")) {
+        style_ = std::make_shared<CSSStyleDeclaration>();
+        style_->setCssText(getAttribute("style"));
+    }
+    if (hasAttribute("class")) className_ = getAttribute("class");
+    std::string text = getAttribute("transform");
+    if (text.empty()) text = getAttribute("gradientTransform");
+    if (!text.empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(text);
+}
+
+// Items read left to right apply to the content right to left: each item's matrix goes first.
+void SVGElement::applyTransformAttribute(std::string_view text) {
+    auto& transformable = dynamic_cast<SVGTransformable&>(*this);
+    gfx::AffineTransform transform = transformable.transform();
+    for (const auto& [rawName, argumentText] : transformItems(text)) {
+        const std::string name = foundation::trimmingWhitespaceAndNewlines(rawName);
+        const std::vector<float> numbers = transformArguments(argumentText);
+        const std::string item = std::string(rawName) + "(" + std::string(argumentText);
+        const auto prepend = [&](const gfx::AffineTransform& matrix) { transform = matrix.concatenating(transform); };
+        if (name == "translate" && !numbers.empty()) {
+            prepend(gfx::AffineTransform::translation(numbers[0], numbers.size() > 1 ? numbers[1] : 0));
+        } else if (name == "scale" && !numbers.empty()) {
+            prepend(gfx::AffineTransform::scale(numbers[0], numbers.size() > 1 ? numbers[1] : numbers[0]));
+        } else if (name == "matrix" && numbers.size() >= 6) {
+            prepend({numbers[0], numbers[1], numbers[2], numbers[3], numbers[4], numbers[5]});
+        } else if (name == "rotate" && numbers.size() == 1) {
+            prepend(gfx::AffineTransform::rotation(radians(numbers[0])));
+        } else if (name == "rotate" && numbers.size() == 3) {
+            prepend(gfx::AffineTransform::translation(numbers[1], numbers[2]));
+            prepend(gfx::AffineTransform::rotation(radians(numbers[0])));
+            prepend(gfx::AffineTransform::translation(-numbers[1], -numbers[2]));
+        } else if (name == "rotate") {
+            vellumLogError(
+                "[%@] ERROR: input file is illegal, has an SVG matrix transform attribute without the required 1 or 3 "
+                "parameters. Item = %@, transform attribute value = %@",
+                "SVGElement", item, text);
+        } else if (name == "skewX" && !numbers.empty()) {
+            prepend({1, 0, std::tan(radians(numbers[0])), 1, 0, 0});
+        } else if (name == "skewY" && !numbers.empty()) {
+            prepend({1, std::tan(radians(numbers[0])), 0, 1, 0, 0});
+        } else {
+            // Unknown names, and known ones short of numbers (a matrix of five), are skipped.
+            vellumLogWarning("Not implemented yet: transform = %@ %@", name, item);
+        }
+    }
+    transformable.setTransform(transform);
+}
+
+std::string SVGElement::description() const {
+    return foundation::format("<%@ %p | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
+                              "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
+                              identifier_.value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
+                              stringValue_, childNodes()->length());
+}
+
+}  // namespace vellum

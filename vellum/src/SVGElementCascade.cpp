@@ -1,0 +1,129 @@
+// The style cascade of SVG elements: selector matching against the sheets of the element's svg
+// element, inline style, presentation attributes and inheritance.
+#include <cctype>
+
+#include "foundation/Strings.h"
+#include "vellum/CSSStyleDeclaration.h"
+#include "vellum/CSSStyleRule.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/SVGElement.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/StyleSheetList.h"
+
+namespace vellum {
+
+namespace {
+
+bool isTokenCharacter(char character) {
+    return std::isalnum(static_cast<unsigned char>(character)) || character == '-' || character == '_';
+}
+
+bool isSpaceOrBreak(char character) {
+    return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == '\f';
+}
+
+}  // namespace
+
+SVGElement::Range SVGElement::nextSelectorGroupFromText(std::string_view text, Range previous) {
+    std::size_t start = previous.found() ? previous.location + previous.length : 0;
+    if (start < text.size() && text[start] == ',') ++start;
+    while (start < text.size() && isSpaceOrBreak(text[start])) ++start;
+    if (start >= text.size()) return {};
+    std::size_t end = text.find(',', start);
+    if (end == std::string_view::npos) end = text.size();
+    return {start, end - start};
+}
+
+SVGElement::Range SVGElement::nextSelectorRangeFromText(std::string_view text, Range previous) {
+    std::size_t index = previous.found() ? previous.location + previous.length : 0;
+    std::size_t tokenStart = std::string_view::npos;
+    for (; index < text.size(); ++index) {
+        const char character = text[index];
+        if (character == '#' || character == '.') {
+            if (tokenStart != std::string_view::npos) break;
+            tokenStart = index;
+        } else if (isTokenCharacter(character)) {
+            if (tokenStart == std::string_view::npos) tokenStart = index;
+        } else if (tokenStart != std::string_view::npos) {
+            break;
+        }
+    }
+    if (tokenStart == std::string_view::npos) return {};
+    return {tokenStart, index - tokenStart};
+}
+
+bool SVGElement::selectorAppliesTo(std::string_view selector, const SVGElement& element, std::int64_t& specificity) {
+    if (selector.starts_with('.')) {
+        if (!element.className()) return false;
+        for (const std::string& name : foundation::components(*element.className(), foundation::CharacterSet(" \t\n\r,"))) {
+            if (name == selector.substr(1)) {
+                specificity += 100;
+                return true;
+            }
+        }
+        return false;
+    }
+    if (selector.starts_with('#')) {
+        if (element.identifier() != selector.substr(1)) return false;
+        specificity += 10000;
+        return true;
+    }
+    if (selector == "*") return true;
+    if (element.nodeName() != selector) return false;
+    specificity += 1;
+    return true;
+}
+
+bool SVGElement::styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& element, std::int64_t& specificity) {
+    const std::string_view text = rule.selectorText();
+    for (Range group = nextSelectorGroupFromText(text, {}); group.found(); group = nextSelectorGroupFromText(text, group)) {
+        const std::string_view groupText = text.substr(group.location, group.length);
+        bool matchedAny = false;
+        bool failed = false;
+        for (Range token = nextSelectorRangeFromText(groupText, {}); token.found();
+             token = nextSelectorRangeFromText(groupText, token)) {
+            if (!selectorAppliesTo(groupText.substr(token.location, token.length), element, specificity)) {
+                failed = true;
+                break;
+            }
+            matchedAny = true;
+        }
+        if (matchedAny && !failed) return true;
+    }
+    return false;
+}
+
+std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+    if (style_) {
+        if (auto value = style_->getPropertyValue(name)) return value;
+    }
+    if (auto root = rootOfCurrentDocumentFragment(); root && root->styleSheets()) {
+        const auto& sheets = root->styleSheets()->internalArray();
+        std::shared_ptr<CSSStyleRule> best;
+        std::int64_t bestSpecificity = -1;
+        for (auto sheet = sheets.rbegin(); sheet != sheets.rend(); ++sheet) {
+            const auto& rules = (*sheet)->cssRules()->internalArray();
+            for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
+                auto styleRule = std::dynamic_pointer_cast<CSSStyleRule>(*rule);
+                if (!styleRule || !styleRule->style()->getPropertyValue(name)) continue;
+                std::int64_t specificity = 0;
+                if (styleRuleAppliesTo(*styleRule, *this, specificity) && specificity > bestSpecificity) {
+                    best = styleRule;
+                    bestSpecificity = specificity;
+                }
+            }
+        }
+        if (best) return best->style()->getPropertyValue(name);
+    }
+    if (hasAttribute(name)) return getAttribute(name);
+    if (!inherit) return std::nullopt;
+    // Every SVG ancestor passes its value on (a switch, a use or a text element as much as a group).
+    for (auto node = parentNode(); node; node = node->parentNode()) {
+        if (auto ancestor = std::dynamic_pointer_cast<SVGElement>(node)) {
+            return ancestor->cascadedValueForStylableProperty(name, true);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace vellum

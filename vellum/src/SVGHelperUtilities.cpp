@@ -1,0 +1,149 @@
+#include "vellum/SVGHelperUtilities.h"
+
+#include <cmath>
+
+#include "NumberPrefix.h"
+#include "VellumLog.h"
+#include "foundation/Assertion.h"
+#include "foundation/Strings.h"
+#include "quartz/Layer.h"
+#include "quartz/ShapeLayer.h"
+#include "vellum/SVGSVGElement.h"
+
+namespace vellum {
+
+namespace {
+
+using gfx::AffineTransform;
+using Align = SVGPreserveAspectRatioAlign;
+
+// The view box fitted into (width, height), with the uniform "meet" correction when the aspect
+// ratios of the box and of the element differ.
+AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double height) {
+    const SVGRect box = svg.viewBox();
+    const AffineTransform translate = AffineTransform::translation(-box.x, -box.y);
+    AffineTransform scale = AffineTransform::scale(width / box.width, height / box.height);
+    const auto& setting = *svg.preserveAspectRatio()->baseVal();
+    if (setting.meetOrSlice() != SVGPreserveAspectRatioMeetOrSlice::meet) {
+        vellumLogWarning("Unsupported: preserveAspectRatio set to SLICE. Code to handle this doesn't exist yet.");
+        return translate.concatenating(scale);
+    }
+    const double elementRatio = svg.aspectRatioFromWidthPerHeight();
+    const double boxRatio = svg.aspectRatioFromViewBox();
+    if (std::abs(elementRatio - boxRatio) <= 0.00001 || boxRatio == 0) return translate.concatenating(scale);
+    const double ratio = elementRatio / boxRatio;
+    vellumLogWarning("ratioOfRatios = %.2f", ratio);
+    vellumLogWarning(
+        "Experimental: auto-scaling viewbox transform to fulfil SVG spec's default MEET settings, because your SVG "
+        "file has different aspect-ratios for viewBox and for svg.width,svg.height");
+    const Align align = setting.align();
+    AffineTransform fit;
+    double tx = 0, ty = 0;
+    if (ratio > 1) {
+        fit = AffineTransform::scale(1 / ratio, 1);
+        if (align == Align::xMidYMin || align == Align::xMidYMid || align == Align::xMidYMax) {
+            tx = (ratio - 1) * 0.5 * box.width;
+        } else if (align == Align::xMaxYMin || align == Align::xMaxYMid || align == Align::xMaxYMax) {
+            tx = (ratio - 1) * box.width;
+        }
+    } else if (ratio != 0) {
+        fit = AffineTransform::scale(1, ratio);
+    }
+    if (ratio < 1) {
+        const double elementHeight = svg.height() ? svg.height()->pixelsValue() : 0;
+        if (align == Align::xMinYMax || align == Align::xMidYMax || align == Align::xMaxYMax) {
+            ty = (1 - ratio) * elementHeight;
+        } else if (align == Align::xMinYMid || align == Align::xMidYMid || align == Align::xMaxYMid) {
+            ty = (1 - ratio) * 0.5 * elementHeight;
+        }
+    }
+    scale = AffineTransform::translation(tx, ty).concatenating(fit).concatenating(scale);
+    return translate.concatenating(scale);
+}
+
+}  // namespace
+
+AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(
+    const SVGElement& element) {
+    const auto* transformable = dynamic_cast<const SVGTransformable*>(&element);
+    const auto* svg = dynamic_cast<const SVGSVGElement*>(&element);
+    const AffineTransform own = transformable ? transformable->transform() : AffineTransform{};
+    auto viewportElement = element.viewportElement();
+    // Only an svg element sets up a viewport; anything else contributes its own transform.
+    if ((viewportElement && viewportElement.get() != &element) || !svg) return own;
+
+    const SVGRect viewport = svg->viewport();
+    if (!SVGRectIsInitialized(viewport)) return own;
+    const SVGRect requested = svg->requestedViewport();
+    AffineTransform viewportScale;
+    double width = viewport.width, height = viewport.height;
+    if (SVGRectIsInitialized(requested) && requested.width != 0 && requested.height != 0) {
+        viewportScale = AffineTransform::scale(viewport.width / requested.width, viewport.height / requested.height);
+        width = requested.width;
+        height = requested.height;
+    }
+    AffineTransform viewBox;
+    if (SVGRectIsInitialized(svg->viewBox()) && svg->viewBox().width > 0 && svg->viewBox().height > 0) {
+        viewBox = viewBoxTransform(*svg, width, height);
+    }
+    return own.concatenating(viewportScale.concatenating(viewBox));
+}
+
+AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(
+    const SVGElement& element) {
+    AffineTransform parentTransform;
+    for (auto node = element.parentNode(); node; node = node->parentNode()) {
+        auto ancestor = std::dynamic_pointer_cast<SVGElement>(node);
+        if (ancestor && (dynamic_cast<const SVGTransformable*>(ancestor.get()) ||
+                         dynamic_cast<const SVGSVGElement*>(ancestor.get()))) {
+            parentTransform = transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*ancestor);
+            break;
+        }
+    }
+    return transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
+        parentTransform);
+}
+
+void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
+    layer.setName(element.identifier().value_or(""));
+    layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
+    if (!dynamic_cast<const SVGStylable*>(&element)) return;
+    const std::string opacity = element.cascadedValueForStylableProperty("opacity", false).value_or("");
+    layer.setOpacity(opacity.empty() ? 1.0 : floatPrefix(opacity).value_or(0));
+    if (element.cascadedValueForStylableProperty("fill-rule") == "evenodd") {
+        if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) shape->setFillRule(gfx::FillRule::evenOdd);
+    }
+}
+
+void SVGHelperUtilities::parsePreserveAspectRatio(const SVGElement& element, SVGFitToViewBox& fitting) {
+    auto setting = std::make_shared<SVGAnimatedPreserveAspectRatio>();
+    fitting.setPreserveAspectRatio(setting);
+    const std::string text = element.getAttribute("preserveAspectRatio");
+    if (text.empty()) return;
+    static constexpr std::pair<std::string_view, Align> aligns[] = {
+        {"xMinYMin", Align::xMinYMin}, {"xMidYMin", Align::xMidYMin}, {"xMaxYMin", Align::xMaxYMin},
+        {"xMinYMid", Align::xMinYMid}, {"xMidYMid", Align::xMidYMid}, {"xMaxYMid", Align::xMaxYMid},
+        {"xMinYMax", Align::xMinYMax}, {"xMidYMax", Align::xMidYMax}, {"xMaxYMax", Align::xMaxYMax},
+    };
+    for (const std::string& token : foundation::components(text, " ")) {
+        if (token == "meet") {
+            setting->baseVal()->setMeetOrSlice(SVGPreserveAspectRatioMeetOrSlice::meet);
+            continue;
+        }
+        if (token == "slice") {
+            setting->baseVal()->setMeetOrSlice(SVGPreserveAspectRatioMeetOrSlice::slice);
+            continue;
+        }
+        auto found = std::find_if(std::begin(aligns), std::end(aligns), [&](const auto& entry) { return entry.first == token; });
+        if (found != std::end(aligns)) {
+            setting->baseVal()->setAlign(found->second);
+        } else {
+            vellumLogWarning(
+                "Found unexpected preserve-aspect-ratio command inside element's 'preserveAspectRatio' attribute. "
+                "Command = '%@'",
+                token);
+        }
+    }
+}
+
+}  // namespace vellum

@@ -1,0 +1,94 @@
+#include "vellum/SVGSVGElement.h"
+
+#include <array>
+
+#include "NumberPrefix.h"
+#include "foundation/Assertion.h"
+#include "foundation/Strings.h"
+#include "vellum/DOMHelperUtilities.h"
+#include "vellum/SVGHelperUtilities.h"
+#include "vellum/StyleSheetList.h"
+
+namespace vellum {
+
+namespace {
+
+std::optional<SVGLength> lengthAttribute(const SVGElement& element, std::string_view name) {
+    const std::string text = element.getAttribute(name);
+    if (text.empty()) return std::nullopt;
+    return SVGLength::svgLengthFromNSString(text);
+}
+
+// "minx miny width height", separated by white space and/or commas (runs count once, so doubled
+// blanks shift nothing). Fewer than four numbers, or a size that is not positive, is no view box.
+SVGRect parseViewBox(std::string_view text) {
+    std::vector<std::string> parts = foundation::components(text, foundation::CharacterSet(" \t\r\n,"));
+    std::erase(parts, std::string());
+    if (parts.size() < 4) return SVGRectUninitialized();
+    std::array<float, 4> numbers{};
+    for (std::size_t index = 0; index < 4; ++index) {
+        numbers[index] = floatPrefix(foundation::trimmingWhitespaceAndNewlines(parts[index])).value_or(0);
+    }
+    if (numbers[2] <= 0 || numbers[3] <= 0) return SVGRectUninitialized();
+    return SVGRectMake(numbers[0], numbers[1], numbers[2], numbers[3]);
+}
+
+[[noreturn]] void notImplemented() { foundation::raiseAssertion("Not implemented yet"); }
+
+}  // namespace
+
+void SVGSVGElement::loadDefaults() { styleSheets_ = std::make_shared<StyleSheetList>(); }
+
+void SVGSVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    x_ = lengthAttribute(*this, "x");
+    y_ = lengthAttribute(*this, "y");
+    width_ = lengthAttribute(*this, "width");
+    height_ = lengthAttribute(*this, "height");
+    if (width_ && width_->unitType() == SVGLengthType::percentage) width_.reset();
+    if (height_ && height_->unitType() == SVGLengthType::percentage) height_.reset();
+    if (width_ && height_) {
+        requestedViewport_ = SVGRectMake(x_ ? x_->pixelsValue() : 0, y_ ? y_->pixelsValue() : 0, width_->pixelsValue(),
+                                         height_->pixelsValue());
+    } else {
+        requestedViewport_ = SVGRectUninitialized();
+    }
+    viewport_ = requestedViewport_;
+    const std::string viewBox = getAttribute("viewBox");
+    viewBox_ = viewBox.empty() ? SVGRectUninitialized() : parseViewBox(viewBox);
+    SVGHelperUtilities::parsePreserveAspectRatioFor(*this);
+    // A percentage width is kept after all (the viewport above was fixed without it).
+    width_ = lengthAttribute(*this, "width");
+}
+
+std::shared_ptr<Element> SVGSVGElement::getElementById(std::string_view identifier) {
+    for (const auto& child : *childNodes()) {
+        if (auto found = DOMHelperUtilities::privateGetElementById(identifier, child)) return found;
+    }
+    return nullptr;
+}
+
+double SVGSVGElement::aspectRatioFromWidthPerHeight() const {
+    const float height = height_ ? height_->pixelsValue() : 0;
+    if (height == 0) return 0;
+    const float width = width_ ? width_->pixelsValue() : 0;
+    return width / height;
+}
+
+double SVGSVGElement::aspectRatioFromViewBox() const {
+    if (!SVGRectIsInitialized(viewBox_) || viewBox_.height == 0) return 0;
+    return viewBox_.width / viewBox_.height;
+}
+
+std::uint32_t SVGSVGElement::suspendRedraw(std::uint32_t) { notImplemented(); }
+void SVGSVGElement::unsuspendRedraw(std::uint32_t) { notImplemented(); }
+void SVGSVGElement::unsuspendRedrawAll() { notImplemented(); }
+void SVGSVGElement::forceRedraw() { notImplemented(); }
+void SVGSVGElement::pauseAnimations() { notImplemented(); }
+void SVGSVGElement::unpauseAnimations() { notImplemented(); }
+bool SVGSVGElement::animationsPaused() { notImplemented(); }
+float SVGSVGElement::getCurrentTime() { notImplemented(); }
+void SVGSVGElement::setCurrentTime(float) { notImplemented(); }
+void SVGSVGElement::deselectAll() { notImplemented(); }
+
+}  // namespace vellum

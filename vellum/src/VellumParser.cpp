@@ -1,0 +1,463 @@
+#include "vellum/VellumParser.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+
+#include "VellumLog.h"
+#include "foundation/FileManager.h"
+#include "foundation/Format.h"
+#include "vellum/Attr.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/CharacterData.h"
+#include "vellum/SVGDocument.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/SVGUseElement.h"
+#include "vellum/StyleSheetList.h"
+#include "vellum/VellumFoundationAdditions.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/VellumParserExtensions.h"
+#include "vellum/VellumSourceString.h"
+#include "vellum/VellumSourceURL.h"
+
+namespace vellum {
+
+namespace {
+
+constexpr std::size_t chunkSize = 10'240;
+constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+std::optional<std::string> text(const xmlChar* characters) {
+    if (!characters) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(characters));
+}
+
+std::string textOrEmpty(const xmlChar* characters) { return text(characters).value_or(""); }
+
+}  // namespace
+
+// The XML library's callbacks. Each gets its parser as the user data and lets no exception out: one
+// stops the parser and is filed as a fatal error. (With user data of its own the library also never
+// falls back to its built-in entity look-up, so declared entities are never expanded.)
+struct VellumParser::Bridge {
+    static VellumParser& parser(void* userData) { return *static_cast<VellumParser*>(userData); }
+    static void stop(VellumParser& owner) { xmlStopParser(static_cast<xmlParserCtxtPtr>(owner.context_)); }
+
+    template <class Body>
+    static void guarded(void* context, Body body) {
+        VellumParser& owner = parser(context);
+        try {
+            body(owner);
+        } catch (const std::exception& exception) {
+            vellumLogError("Exception while trying to parse SVG file, will store in parse results. Exception = %@",
+                           exception.what());
+            owner.currentParseRun_->addParseErrorFatal(
+                VellumError::make("Vellum Parsing", 32523432, foundation::format("Exception = %@", exception.what())));
+            stop(owner);
+        }
+    }
+
+    static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                             int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
+                             const xmlChar** attributes) {
+        guarded(context, [&](VellumParser& owner) {
+            std::vector<std::pair<std::string, std::string>> declared;
+            for (int index = 0; index < namespaceCount; ++index) {
+                declared.emplace_back(textOrEmpty(namespaces[2 * index]), textOrEmpty(namespaces[2 * index + 1]));
+            }
+            Element::AttributeNodes nodes;
+            for (int index = 0; index < attributeCount; ++index) {
+                const xmlChar** attribute = attributes + 5 * index;
+                const std::string local = textOrEmpty(attribute[0]);
+                const std::optional<std::string> attributePrefix = text(attribute[1]);
+                const std::string name = attributePrefix ? *attributePrefix + ":" + local : local;
+                std::string value(reinterpret_cast<const char*>(attribute[3]),
+                                  static_cast<std::size_t>(attribute[4] - attribute[3]));
+                nodes[name] = std::make_shared<Attr>(text(attribute[2]), name, std::move(value));
+            }
+            owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, std::move(nodes));
+            if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
+        });
+    }
+
+    static void endElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*) {
+        guarded(context, [&](VellumParser& owner) { owner.handleEndElement(textOrEmpty(localName)); });
+    }
+
+    static void characters(void* context, const xmlChar* characters, int length) {
+        guarded(context, [&](VellumParser& owner) {
+            owner.handleFoundCharacters({reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)});
+        });
+    }
+
+    static void processingInstruction(void* context, const xmlChar* target, const xmlChar* data) {
+        guarded(context, [&](VellumParser& owner) { owner.handleProcessingInstruction(textOrEmpty(target), text(data)); });
+    }
+
+    static void unparsedEntityDeclaration(void*, const xmlChar*, const xmlChar*, const xmlChar*, const xmlChar*) {
+        vellumLogWarning("Error: unparsed entity Decl");
+    }
+
+    // The library's printf-style messages, cut to 1,023 bytes.
+    static std::array<char, 1024> formatted(const char* format, va_list arguments) {
+        std::array<char, 1024> message{};
+        std::vsnprintf(message.data(), message.size(), format, arguments);
+        return message;
+    }
+
+    static void error(void* context, const char* format, ...) {
+        va_list arguments;
+        va_start(arguments, format);
+        const auto message = formatted(format, arguments);
+        va_end(arguments);
+        guarded(context, [&](VellumParser& owner) {
+            vellumLogWarning("Error encountered during parse: %s", message.data());
+            owner.currentParseRun_->addSAXError(VellumError::make("SVG-SAX", 1, message.data()));
+        });
+    }
+
+    // Messages the XML library writes outside any parser context (encoding conversion): logged, never
+    // printed to standard error.
+    static void genericError(void*, const char* format, ...) {
+        va_list arguments;
+        va_start(arguments, format);
+        const auto message = formatted(format, arguments);
+        va_end(arguments);
+        vellumLogWarning("Error encountered during parse: %s", message.data());
+    }
+
+    static void structuredError(void* context, xmlError* error) {
+        if (!context || !error) return;
+        guarded(context, [&](VellumParser& owner) {
+            VellumError filed = VellumError::make(std::to_string(error->domain), error->code,
+                                                  error->message ? error->message : "");
+            filed.userInfo["lineNumber"] = std::to_string(error->line);
+            filed.userInfo["columnNumber"] = std::to_string(error->int2);
+            if (error->str1) filed.userInfo["bonusInfo1"] = error->str1;
+            if (error->str2) filed.userInfo["bonusInfo2"] = error->str2;
+            if (error->str3) filed.userInfo["bonusInfo3"] = error->str3;
+            switch (error->level) {
+                case XML_ERR_FATAL: owner.currentParseRun_->addParseErrorFatal(filed); break;
+                case XML_ERR_ERROR: owner.currentParseRun_->addParseErrorRecoverable(filed); break;
+                case XML_ERR_WARNING: owner.currentParseRun_->addParseWarning(filed); break;
+                default: break;
+            }
+        });
+    }
+
+    static xmlSAXHandler& handler() {
+        static xmlSAXHandler table = [] {
+            xmlSAXHandler sax{};
+            sax.initialized = XML_SAX2_MAGIC;
+            sax.unparsedEntityDecl = unparsedEntityDeclaration;
+            sax.characters = characters;
+            sax.cdataBlock = characters;
+            sax.processingInstruction = processingInstruction;
+            sax.error = error;
+            sax.startElementNs = startElement;
+            sax.endElementNs = endElement;
+            sax.serror = structuredError;
+            return sax;
+        }();
+        return table;
+    }
+};
+
+VellumParser::VellumParser(std::shared_ptr<VellumSource> source) : source_(std::move(source)) {}
+
+VellumParser::~VellumParser() = default;
+
+std::unique_ptr<VellumParser> VellumParser::newParserWithDefaultVellumParserExtensions(std::shared_ptr<VellumSource> source) {
+    auto parser = std::make_unique<VellumParser>(std::move(source));
+    parser->addDefaultSVGParserExtensions();
+    return parser;
+}
+
+std::shared_ptr<VellumParseResult> VellumParser::parseSourceUsingDefaultVellumParser(std::shared_ptr<VellumSource> source) {
+    return newParserWithDefaultVellumParserExtensions(std::move(source))->parseSynchronously();
+}
+
+void VellumParser::addDefaultSVGParserExtensions() {
+    addParserExtension(std::make_shared<VellumParserSVG>());
+    addParserExtension(std::make_shared<VellumParserGradient>());
+    addParserExtension(std::make_shared<VellumParserPatternsAndGradients>());
+    addParserExtension(std::make_shared<VellumParserStyles>());
+    addParserExtension(std::make_shared<VellumParserDefsAndUse>());
+    addParserExtension(std::make_shared<VellumParserDOM>());
+}
+
+void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> extension) {
+    if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
+        return;
+    }
+    for (const std::string& namespaceURI : extension->supportedNamespaces()) {
+        parserKnownNamespaces_[namespaceURI].push_back(extension);
+    }
+    parserExtensions_.push_back(std::move(extension));
+}
+
+std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
+    if (currentParseRun_) {
+        vellumLogError(
+            "FATAL: attempting to run the parser twice in one thread; limxml is single-threaded only, so we are too "
+            "(until someone wraps libxml to be multi-threaded)");
+    }
+    currentParseRun_ = std::make_shared<VellumParseResult>();
+    openElements_.clear();
+    storedChars_.clear();
+    VellumParseResult& run = *currentParseRun_;
+
+    const auto stream = source_ ? source_->stream() : nullptr;
+    if (!stream) {
+        run.addSourceError(VellumError::make(
+            "Vellum", 2354,
+            foundation::format("Source failed to create a valid NSInputStream; check your log files for why the "
+                               "VellumSource failed (source = %@)",
+                               source_ ? source_->description() : std::string("(null)"))));
+        return currentParseRun_;
+    }
+    stream->open();
+    if (stream->streamStatus() != foundation::StreamStatus::open) {
+        if (stream->streamStatus() == foundation::StreamStatus::error && stream->streamError()) {
+            run.addSourceError(VellumError::make("NSPOSIXErrorDomain", stream->streamError()->code,
+                                                 stream->streamError()->message));
+        } else {
+            run.addSourceError(VellumError::make(
+                "Vellum", 2573,
+                "The stream wouldn't open; this can happen when Apple libraries incorrectly open slowly over the internet. "
+                "Any other case is probably a threading bug inside Vellum"));
+        }
+        stream->close();
+        return currentParseRun_;
+    }
+
+    std::array<std::uint8_t, chunkSize> buffer{};
+    // The library's generic handler is per thread: ours for the length of this parse.
+    const xmlGenericErrorFunc previousHandler = xmlGenericError;
+    void* const previousContext = xmlGenericErrorContext;
+    xmlSetGenericErrorFunc(nullptr, Bridge::genericError);
+    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&Bridge::handler(), this, nullptr, 0, nullptr);
+    if (context) {
+        // No network, no DTD loading, no entity substitution.
+        xmlCtxtUseOptions(context, XML_PARSE_NONET);
+        context_ = context;
+    }
+    const auto readChunk = [&]() -> std::ptrdiff_t {
+        const std::ptrdiff_t count = stream->read(buffer.data(), buffer.size());
+        if (count < 0) {
+            // A read that fails part-way is the source's fault, not the document's.
+            run.addSourceError(VellumError::make("NSPOSIXErrorDomain", stream->streamError() ? stream->streamError()->code : EIO,
+                                                 stream->streamError() ? stream->streamError()->message : "read failed"));
+        }
+        return count;
+    };
+    std::ptrdiff_t count = context ? readChunk() : -1;
+    std::uint64_t total = 0;
+    bool readFailed = count < 0;
+    while (context && count > 0) {
+        if (hasCancelBeenRequested_) break;
+        total += static_cast<std::uint64_t>(count);
+        const std::uint64_t length = source_->approximateLengthInBytesOr0();
+        run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
+        const int code = xmlParseChunk(context, reinterpret_cast<const char*>(buffer.data()), static_cast<int>(count), 0);
+        if (!run.errorsFatal().empty()) {
+            if (code > 0) {
+                run.setLibXMLFailed(true);
+            } else {
+                vellumLogWarning("[%@] SVG parser generated one or more FATAL errors (not the XML parser), errors follow:",
+                                 "VellumParser");
+                for (const auto& error : run.errorsFatal()) {
+                    vellumLogWarning("[%@] ... FATAL ERRRO in SVG parse: %@", "VellumParser", error.description());
+                }
+            }
+            break;
+        }
+        count = readChunk();
+        readFailed = count < 0;
+    }
+    stream->close();
+    if (context) {
+        if (!run.libXMLFailed() && run.errorsFatal().empty() && !readFailed) xmlParseChunk(context, nullptr, 0, 1);
+        context_ = nullptr;
+        // A DTD makes the XML library start a tree of its own, which the context does not free.
+        if (context->myDoc) xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+        xmlFreeParserCtxt(context);
+    }
+    xmlSetGenericErrorFunc(previousContext, previousHandler);
+    openElements_.clear();
+    resolveUseElements();
+    return currentParseRun_;
+}
+
+// Use references may point forward, so they are resolved once the document is complete; one that
+// names nothing is a recoverable error, not the end of the parse.
+void VellumParser::resolveUseElements() {
+    auto document = currentParseRun_->parsedDocument();
+    if (!document) return;
+    const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
+    for (const auto& node : *uses) {
+        auto use = std::dynamic_pointer_cast<SVGUseElement>(node);
+        if (!use || use->instanceRoot()) continue;
+        const auto identifier = use->referencedIdentifier();
+        const std::string message =
+            identifier ? foundation::format("Found an SVG <use> tag that points to a non-existent element. Missing element: id = %@",
+                                            *identifier)
+                       : foundation::format("Not supported: <use> tags that declare an href to something that DOESN'T "
+                                            "begin with #. Href supplied = %@",
+                                            use->getAttribute("href"));
+        currentParseRun_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+    }
+}
+
+std::shared_ptr<Node> VellumParser::currentParent() const {
+    for (auto open = openElements_.rbegin(); open != openElements_.rend(); ++open) {
+        if (open->second) return open->second;
+    }
+    return nullptr;
+}
+
+void VellumParser::flushCharacters() {
+    auto parent = currentParent();
+    if (parent && !storedChars_.empty()) parent->appendChild(std::make_shared<Text>(storedChars_));
+    storedChars_.clear();
+}
+
+void VellumParser::handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
+                                      std::optional<std::string> namespaceURI,
+                                      const std::vector<std::pair<std::string, std::string>>& namespaces,
+                                      Element::AttributeNodes attributes) {
+    VellumParseResult& run = *currentParseRun_;
+    if (!defaultXMLNamespace_) {
+        for (const auto& [declaredPrefix, uri] : namespaces) {
+            if (declaredPrefix.empty()) {
+                defaultXMLNamespace_ = uri;
+                break;
+            }
+        }
+    }
+    if (!namespaceURI) namespaceURI = defaultXMLNamespace_;
+    for (auto& [name, attribute] : attributes) {
+        if (!attribute->namespaceURI() && defaultXMLNamespace_) {
+            attribute = std::make_shared<Attr>(defaultXMLNamespace_, attribute->name(), attribute->value());
+        }
+    }
+    for (const auto& [declaredPrefix, uri] : namespaces) {
+        const std::string name = "xmlns:" + declaredPrefix;
+        attributes[name] = std::make_shared<Attr>(std::string(xmlnsNamespace), name, uri);
+        run.namespacesEncountered()[declaredPrefix] = uri;
+    }
+    if (!namespaceURI && !prefix) {
+        vellumLogWarning(
+            "[%@] WARNING: Your input SVG contains tags that have no namespace, and your document doesn't define a "
+            "default namespace. This is always incorrect - it means some of your SVG data will be ignored, and usually "
+            "means you have a typo in there somewhere. Tag with no namespace: <%@>",
+            "VellumParser", localName);
+    }
+    flushCharacters();
+
+    std::shared_ptr<VellumParserExtension> chosen;
+    std::shared_ptr<VellumParserExtension> namespaceDefault;
+    std::shared_ptr<VellumParserExtension> catchAll;
+    for (const auto& extension : parserExtensions_) {
+        const auto spaces = extension->supportedNamespaces();
+        if (spaces.empty()) {
+            catchAll = extension;
+            continue;
+        }
+        if (!namespaceURI || std::find(spaces.begin(), spaces.end(), *namespaceURI) == spaces.end()) continue;
+        const auto tags = extension->supportedTags();
+        if (tags.empty()) {
+            namespaceDefault = extension;
+        } else if (std::find(tags.begin(), tags.end(), localName) != tags.end()) {
+            chosen = extension;
+            break;
+        }
+    }
+    if (!chosen) chosen = namespaceDefault ? namespaceDefault : catchAll;
+    if (!chosen) {
+        run.addParseErrorFatal(VellumError::make(
+            "Vellum Parsing", 32523432,
+            foundation::format("Exception = Found a tag (prefix:%@ name:%@) that was rejected by all the parsers "
+                               "available. Perhaps you forgot to include a default parser (usually: VellumParserDOM, "
+                               "which will handle any / all XML tags)",
+                               prefix.value_or("(null)"), localName)));
+        openElements_.emplace_back(nullptr, nullptr);
+        return;
+    }
+
+    const auto parent = currentParent();
+    auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
+    if (node && parent) parent->appendChild(node);
+    openElements_.emplace_back(chosen, node);
+    if (node && !parent && run.parsedDocument()) {
+        addExternalStylesheetsToRootElement();
+    }
+}
+
+void VellumParser::handleEndElement(const std::string&) {
+    if (openElements_.empty()) return;
+    flushCharacters();
+    auto [extension, node] = openElements_.back();
+    openElements_.pop_back();
+    if (extension && node) extension->handleEndElement(node, source_, *currentParseRun_);
+}
+
+void VellumParser::handleFoundCharacters(std::string_view characters) { storedChars_.append(characters); }
+
+void VellumParser::handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data) {
+    if (target != "xml-stylesheet" || !data) return;
+    if (data->find("type=\"text/css\"") == std::string::npos && data->find("type=") != std::string::npos) return;
+    const std::size_t start = data->find("href=\"");
+    if (start == std::string::npos) return;
+    const std::size_t from = start + 6;
+    const std::size_t end = data->find('"', from);  // an unclosed value runs to the end
+    const std::string location = data->substr(from, end == std::string::npos ? std::string::npos : end - from);
+    auto sheetSource = loadCSSFrom(location);
+    if (!sheetSource || !sheetSource->stream()) return;
+    sheetSource->stream()->open();
+    auto bytes = dataWithContentsOfStream(sheetSource->stream().get(), 4096);
+    sheetSource->stream()->close();
+    if (!bytes) return;
+    auto sheet = std::make_shared<CSSStyleSheet>(bytes->view());
+    auto document = currentParseRun_->parsedDocument();
+    if (document && document->rootElement()) {
+        document->rootElement()->styleSheets()->internalArray().push_back(std::move(sheet));
+    } else {
+        externalStylesheets_.push_back(std::move(sheet));
+    }
+}
+
+void VellumParser::addExternalStylesheetsToRootElement() {
+    auto document = currentParseRun_->parsedDocument();
+    if (externalStylesheets_.empty() || !document || !document->rootElement()) return;
+    auto& sheets = document->rootElement()->styleSheets()->internalArray();
+    sheets.insert(sheets.end(), externalStylesheets_.begin(), externalStylesheets_.end());
+    externalStylesheets_.clear();
+}
+
+std::shared_ptr<VellumSource> VellumParser::loadCSSFrom(const std::string& location) {
+    std::shared_ptr<VellumSource> sheet;
+    if (location.starts_with("http")) {
+        if (auto url = foundation::URL::fromString(location)) sheet = VellumSourceURL::sourceFromURL(*url);
+    } else if (source_) {
+        sheet = source_->sourceFromRelativePath(location);
+    }
+    if (sheet) return sheet;
+    // The Documents folder answers only for names inside it: a document must not reach other files.
+    const std::filesystem::path inDocuments(location);
+    const bool staysInside = inDocuments.is_relative() &&
+                             std::none_of(inDocuments.begin(), inDocuments.end(), [](const auto& part) { return part == ".."; });
+    auto files = foundation::FileManager::defaultManager();
+    if (auto contents = staysInside ? files->contents(files->documentsDirectory() / inDocuments) : std::nullopt) {
+        return VellumSourceString::sourceFromContentsOfString(contents->toString());
+    }
+    vellumLogWarning("[%@] Unable to find external CSS file '%@'", "VellumParser", location);
+    return nullptr;
+}
+
+}  // namespace vellum

@@ -1,0 +1,157 @@
+#include "vellum/VellumParserExtensions.h"
+
+#include "VellumLog.h"
+#include "vellum/Attr.h"
+#include "foundation/Strings.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/SVGDocument.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/SVGUseElement.h"
+#include "vellum/StyleSheetList.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/VellumSource.h"
+
+namespace vellum {
+
+namespace {
+
+std::string qualified(const std::string& name, const std::optional<std::string>& prefix) {
+    return prefix ? *prefix + ":" + name : name;
+}
+
+template <class T>
+VellumParserSVG::ElementFactory factory() {
+    return [](const std::string& qualifiedName, const std::optional<std::string>& namespaceURI,
+              const Element::AttributeNodes& attributes) -> std::shared_ptr<SVGElement> {
+        return SVGElement::create<T>(qualifiedName, namespaceURI, attributes);
+    };
+}
+
+bool isSVG(const std::optional<std::string>& namespaceURI) { return namespaceURI == svgNamespaceURI; }
+
+}  // namespace
+
+// The drawing elements are built as plain SVG elements until their own classes exist.
+const std::map<std::string, VellumParserSVG::ElementFactory>& VellumParserSVG::elementMap() {
+    static const std::map<std::string, ElementFactory> map = [] {
+        std::map<std::string, ElementFactory> entries;
+        for (const char* tag : {"circle", "description", "ellipse", "g", "clipPath", "image", "line", "path",
+                                "polygon", "polyline", "rect", "switch", "title", "text", "textArea"}) {
+            entries[tag] = factory<SVGElement>();
+        }
+        entries["svg"] = factory<SVGSVGElement>();
+        return entries;
+    }();
+    return map;
+}
+
+std::vector<std::string> VellumParserSVG::supportedTags() const {
+    std::vector<std::string> tags;
+    for (const auto& [tag, make] : elementMap()) tags.push_back(tag);
+    return tags;
+}
+
+std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& name,
+                                                          const std::shared_ptr<VellumSource>& document,
+                                                          const std::optional<std::string>& prefix,
+                                                          const std::optional<std::string>& namespaceURI,
+                                                          const Element::AttributeNodes& attributes,
+                                                          VellumParseResult& result,
+                                                          const std::shared_ptr<Node>& parentNode) {
+    if (!isSVG(namespaceURI)) return nullptr;
+    const auto& map = elementMap();
+    auto entry = map.find(name);
+    std::shared_ptr<SVGElement> element;
+    if (entry != map.end()) {
+        element = entry->second(qualified(name, prefix), namespaceURI, attributes);
+    } else {
+        vellumLogWarning("Support for '%@' element has not been implemented", name);
+        element = SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
+    }
+    element->postProcessAttributesAddingErrorsTo(result);
+
+    auto svg = std::dynamic_pointer_cast<SVGSVGElement>(element);
+    if (!svg) return element;
+    svg->setSource(document);
+    if (parentNode && result.rootOfSVGTree()) return element;  // a nested svg element
+    result.setRootOfSVGTree(svg);
+    if (auto version = attributes.find("version"); version != attributes.end() && document) {
+        document->setSvgLanguageVersion(version->second->value());
+    }
+    if (parentNode) return element;
+    auto svgDocument = std::make_shared<SVGDocument>();
+    svgDocument->setRootElement(svg);
+    result.setParsedDocument(svgDocument);
+    return element;
+}
+
+std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
+                                                               const std::optional<std::string>&,
+                                                               const std::optional<std::string>& namespaceURI,
+                                                               const Element::AttributeNodes& attributes,
+                                                               VellumParseResult& result, const std::shared_ptr<Node>&) {
+    if (!isSVG(namespaceURI)) return nullptr;
+    if (name != "linearGradient" && name != "radialGradient" && name != "stop") return nullptr;
+    // Always the bare name, even for a prefixed element.
+    auto element = SVGElement::create<SVGElement>(name, namespaceURI, attributes);
+    element->postProcessAttributesAddingErrorsTo(result);
+    if (name != "stop") currentElement_ = element;
+    return element;
+}
+
+void VellumParserGradient::handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>&,
+                                            VellumParseResult&) {
+    // Stops after a gradient has closed are not its stops.
+    if (node == currentElement_) currentElement_.reset();
+}
+
+std::shared_ptr<Node> VellumParserPatternsAndGradients::handleStartElement(
+    const std::string&, const std::shared_ptr<VellumSource>&, const std::optional<std::string>&,
+    const std::optional<std::string>& namespaceURI, const Element::AttributeNodes&, VellumParseResult& result,
+    const std::shared_ptr<Node>&) {
+    if (!isSVG(namespaceURI)) return nullptr;
+    result.addParseErrorFatal(VellumError::make(
+        "Vellum Parsing", 32523432, "Exception = Patterns are not supported by Vellum yet - no-one has implemented them"));
+    return nullptr;
+}
+
+std::shared_ptr<Node> VellumParserStyles::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
+                                                             const std::optional<std::string>& prefix,
+                                                             const std::optional<std::string>& namespaceURI,
+                                                             const Element::AttributeNodes& attributes,
+                                                             VellumParseResult&, const std::shared_ptr<Node>&) {
+    if (!isSVG(namespaceURI)) return nullptr;
+    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+}
+
+void VellumParserStyles::handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>&,
+                                          VellumParseResult& result) {
+    const std::string text = foundation::trimmingWhitespaceAndNewlines(node->textContent().value_or(""));
+    if (text.empty() || !result.parsedDocument() || !result.parsedDocument()->rootElement()) return;
+    result.parsedDocument()->rootElement()->styleSheets()->internalArray().push_back(
+        std::make_shared<CSSStyleSheet>(text));
+}
+
+std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::string& name,
+                                                                 const std::shared_ptr<VellumSource>&,
+                                                                 const std::optional<std::string>& prefix,
+                                                                 const std::optional<std::string>& namespaceURI,
+                                                                 const Element::AttributeNodes& attributes,
+                                                                 VellumParseResult& result, const std::shared_ptr<Node>&) {
+    if (!isSVG(namespaceURI) || (name != "defs" && name != "use")) return nullptr;
+    if (name == "defs") return SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
+    // The reference is resolved when the document is complete (the parser does it), so it may point on.
+    auto use = SVGElement::create<SVGUseElement>(qualified(name, prefix), namespaceURI, attributes);
+    use->postProcessAttributesAddingErrorsTo(result);
+    return use;
+}
+
+std::shared_ptr<Node> VellumParserDOM::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
+                                                          const std::optional<std::string>& prefix,
+                                                          const std::optional<std::string>& namespaceURI,
+                                                          const Element::AttributeNodes& attributes, VellumParseResult&,
+                                                          const std::shared_ptr<Node>&) {
+    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+}
+
+}  // namespace vellum
