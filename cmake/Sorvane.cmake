@@ -9,13 +9,76 @@ function(sorvane_library name dir)
   if(NOT sources)
     # Headers only, or not written yet.
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE "${dir}/include")
+    target_include_directories(${name} INTERFACE "$<BUILD_INTERFACE:${dir}/include>" "$<INSTALL_INTERFACE:include>")
+    set_target_properties(${name} PROPERTIES SORVANE_INCLUDE_DIR "${dir}/include")
     target_link_libraries(${name} INTERFACE ${ARG_PUBLIC_DEPS})
     return()
   endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC "${dir}/include" PRIVATE "${dir}/src")
+  target_include_directories(${name}
+    PUBLIC "$<BUILD_INTERFACE:${dir}/include>" "$<INSTALL_INTERFACE:include>"
+    PRIVATE "${dir}/src")
+  set_target_properties(${name} PROPERTIES SORVANE_INCLUDE_DIR "${dir}/include")
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# Installs libraries made by sorvane_library as the CMake package <name>: their archives, their public
+# headers and <name>Config.cmake, so that another project can
+#   find_package(<name> CONFIG REQUIRED)   and link   sorvane::<target>.
+#   PACKAGES     our own packages the targets link (found first by the config)
+#   DEPENDENCIES find_package arguments of the outside packages they link, one entry each ("Threads")
+#   PKG_CONFIG   "<PREFIX> <module>..." per pkg-config target they link (PkgConfig::<PREFIX>)
+# Static archives carry their private links along, so those are found again by the config too.
+function(sorvane_install_package name)
+  cmake_parse_arguments(ARG "" "" "TARGETS;PACKAGES;DEPENDENCIES;PKG_CONFIG" ${ARGN})
+  include(GNUInstallDirs)
+  include(CMakePackageConfigHelpers)
+  install(TARGETS ${ARG_TARGETS} EXPORT ${name}Targets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  foreach(target ${ARG_TARGETS})
+    get_target_property(include_dir ${target} SORVANE_INCLUDE_DIR)
+    install(DIRECTORY "${include_dir}/" DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endforeach()
+  set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/${name})
+  install(EXPORT ${name}Targets NAMESPACE sorvane:: DESTINATION ${package_dir})
+
+  set(config "include(CMakeFindDependencyMacro)\n")
+  foreach(package ${ARG_PACKAGES})
+    string(APPEND config "find_dependency(${package} CONFIG PATHS \"\${CMAKE_CURRENT_LIST_DIR}/..\" NO_DEFAULT_PATH)\n")
+  endforeach()
+  foreach(dependency ${ARG_DEPENDENCIES})
+    string(APPEND config "find_dependency(${dependency})\n")
+  endforeach()
+  if(ARG_PKG_CONFIG)
+    string(APPEND config "find_dependency(PkgConfig)\n")
+    foreach(entry ${ARG_PKG_CONFIG})
+      separate_arguments(words UNIX_COMMAND "${entry}")
+      list(POP_FRONT words prefix)
+      list(JOIN words " " modules)
+      string(APPEND config "if(NOT TARGET PkgConfig::${prefix})\n"
+                           "  pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET ${modules})\n"
+                           "endif()\n")
+    endforeach()
+  endif()
+  string(APPEND config "include(\"\${CMAKE_CURRENT_LIST_DIR}/${name}Targets.cmake\")\n")
+  file(GENERATE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${name}Config.cmake" CONTENT "${config}")
+  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}Config.cmake" DESTINATION ${package_dir})
+endfunction()
+
+# A test that installs the build into a scratch prefix and builds and runs the separate project in
+# consumer_dir (whose executable is `program`) against the installed package with find_package.
+function(sorvane_install_test name consumer_dir program)
+  set(flags "")
+  if(SORVANE_SANITIZE)
+    set(flags "-fsanitize=address,undefined -fno-omit-frame-pointer")
+  endif()
+  add_test(NAME install.${name} COMMAND "${CMAKE_COMMAND}"
+    "-DBUILD_DIR=${CMAKE_BINARY_DIR}" "-DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/install-${name}"
+    "-DCONSUMER_DIR=${consumer_dir}" "-DPROGRAM=${program}" "-DGENERATOR=${CMAKE_GENERATOR}"
+    "-DCXX_COMPILER=${CMAKE_CXX_COMPILER}" "-DLAUNCHER=${CCACHE_PROGRAM}" "-DCXX_FLAGS=${flags}"
+    -P "${PROJECT_SOURCE_DIR}/cmake/InstallAndConsume.cmake")
+  set_tests_properties(install.${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
 endfunction()
 
 # One test executable per tested library, from every *.cpp in the folder.

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "gfx/Image.h"
-#include "shell/ImageProcessor.h"
+#include "pictura/ImageProcessor.h"
 #include "ui/ImageView.h"
 
 // What the screens pass along with an image address: at most a processor (the flags' SVG processor)
 // and a placeholder. No processor means the image library's default decoding; no placeholder means
 // the view is cleared while the image loads.
 struct ImageRequestOptions {
-    std::shared_ptr<const ImageProcessor> processor = nullptr;
+    std::shared_ptr<const pictura::ImageProcessor> processor = nullptr;
     std::shared_ptr<gfx::Image> placeholder = nullptr;
 };
 

@@ -19,8 +19,8 @@ std::string localText(foundation::Date date, const char* pattern) {
     return formatter.string(date);
 }
 
-const std::shared_ptr<const ImageProcessor>& flagProcessor() {
-    static const std::shared_ptr<const ImageProcessor> processor = std::make_shared<SVGImgProcessor>();
+const std::shared_ptr<const pictura::ImageProcessor>& flagProcessor() {
+    static const std::shared_ptr<const pictura::ImageProcessor> processor = std::make_shared<SVGImgProcessor>();
     return processor;
 }
 

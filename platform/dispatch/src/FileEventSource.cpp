@@ -10,6 +10,8 @@
 #include <array>
 #include <cerrno>
 
+#include "foundation/Thread.h"
+
 namespace dispatch {
 
 namespace {
@@ -67,7 +69,10 @@ FileEventSource::Result FileEventSource::watch(int fileDescriptor, unsigned long
 FileEventSource::FileEventSource(std::unique_ptr<Descriptors> descriptors, unsigned long events,
                                  std::shared_ptr<Queue> queue)
     : Source(std::move(queue), Merge::bitwiseOr), descriptors_(std::move(descriptors)), events_(events) {
-    watcher_ = std::thread([this] { readEvents(); });
+    watcher_ = std::thread([this] {
+        foundation::setCurrentThreadName("dispatch-files");
+        readEvents();
+    });
 }
 
 FileEventSource::~FileEventSource() { cancel(); }

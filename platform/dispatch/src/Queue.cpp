@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "Completion.h"
@@ -31,6 +32,9 @@ public:
 // A serial queue gives the thread back to the pool after this many blocks, so busy queues share it.
 constexpr int blocksPerDrain = 64;
 
+// How many times a sync waits for a serial queue that another sync borrows before queueing its block.
+constexpr int borrowPatience = 16;
+
 }  // namespace
 
 struct Queue::State {
@@ -41,6 +45,7 @@ struct Queue::State {
     std::mutex mutex;
     std::deque<Entry> pending;
     bool draining = false;        // serial: a drain is scheduled or running
+    bool borrowed = false;        // serial: the drain is a sync running on its caller's thread
     std::size_t running = 0;      // concurrent: blocks on the pool now
     bool barrierRunning = false;  // concurrent
     mutable std::mutex specificsMutex;
@@ -206,15 +211,27 @@ void Queue::syncBlock(Block block, bool barrier) {
     }
     auto& state = *state_;
     std::unique_lock lock(state.mutex);
+    // A serial queue that another thread is borrowing for a sync of its own is usually free again
+    // within a moment: waiting that moment is far cheaper than handing the block to the pool and
+    // sleeping until it has run.
+    for (int attempt = 0; kind_ == Kind::serial && state.draining && state.pending.empty() &&
+                          state.borrowed && attempt < borrowPatience;
+         ++attempt) {
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+    }
     // An idle queue runs the block on the calling thread, as if the queue had borrowed it.
     if (kind_ == Kind::serial && !state.draining && state.pending.empty()) {
         state.draining = true;
+        state.borrowed = true;
         lock.unlock();
         {
             RunningScope scope(this);
             block();
         }
         lock.lock();
+        state.borrowed = false;
         if (state.pending.empty()) {
             state.draining = false;
         } else {

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "foundation/Clock.h"
+#include "foundation/Thread.h"
 
 namespace dispatch::detail {
 
@@ -25,7 +26,10 @@ Scheduler& Scheduler::shared() {
 
 void Scheduler::schedule(double uptimeDeadline, Block block) {
     std::lock_guard lock(mutex_);
-    if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+    if (!thread_.joinable()) thread_ = std::thread([this] {
+        foundation::setCurrentThreadName("dispatch-timers");
+        work();
+    });
     bool earliest = entries_.empty() || uptimeDeadline < entries_.top().deadline;
     entries_.push({uptimeDeadline, nextOrder_++, std::move(block)});
     if (earliest) wake_.notify_one();

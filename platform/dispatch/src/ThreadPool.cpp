@@ -1,5 +1,9 @@
 #include "ThreadPool.h"
 
+#include <string>
+
+#include "foundation/Thread.h"
+
 namespace dispatch::detail {
 
 ThreadPool& ThreadPool::shared() {
@@ -12,7 +16,11 @@ void ThreadPool::submit(Block job) {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(job));
     if (jobs_.size() > idle_ && threads_.size() < maximumThreads) {
-        threads_.emplace_back([this] { work(); });
+        threads_.emplace_back([this, number = threads_.size() + 1] {
+            // Named so that logs and debuggers can tell the pool's threads apart.
+            foundation::setCurrentThreadName("dispatch-" + std::to_string(number));
+            work();
+        });
     }
     wake_.notify_one();
 }

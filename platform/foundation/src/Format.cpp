@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <type_traits>
 
 #include "foundation/NumberText.h"
 
@@ -47,6 +48,13 @@ std::string asText(const FormatArgument::Value& value) {
 
 template <typename Number>
 std::string printNumber(const Conversion& conversion, const char* length, Number number) {
+    // Plain decimals are most of what is formatted (log lines); they need no printf.
+    if constexpr (std::is_integral_v<Number>) {
+        if ((conversion.kind == 'd' || conversion.kind == 'i' || conversion.kind == 'u') && conversion.flags.empty() &&
+            !conversion.width && !conversion.precision) {
+            return std::to_string(number);
+        }
+    }
     std::string spec = "%" + conversion.flags;
     if (conversion.width) spec += std::to_string(*conversion.width);
     if (conversion.precision) spec.append(".").append(std::to_string(*conversion.precision));
@@ -116,9 +124,12 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         return number;
     };
 
+    result.reserve(pattern.size() + 16 * arguments.size());
     for (std::size_t index = 0; index < pattern.size(); ++index) {
         if (pattern[index] != '%') {
-            result += pattern[index];
+            std::size_t end = std::min(pattern.find('%', index), pattern.size());
+            result.append(pattern.substr(index, end - index));
+            index = end - 1;
             continue;
         }
         std::size_t start = index++;
@@ -128,7 +139,7 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             ++index;
         }
         conversion.width = readNumber(index);
-        if (conversion.width < 0) {  // a negative '*' width means left-justified
+        if (conversion.width && *conversion.width < 0) {  // a negative '*' width means left-justified
             conversion.flags += '-';
             conversion.width = -*conversion.width;
         }

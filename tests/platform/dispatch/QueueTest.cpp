@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 #include "dispatch/Semaphore.h"
+#include "foundation/Thread.h"
 
 using namespace dispatch;
 
@@ -155,4 +157,40 @@ TEST(QueueIdentity, MainThreadCountsAsTheMainQueueAndPoolThreadsDoNot) {
     EXPECT_EQ(std::get<2>(onGlobal), Queue::globalLabel);
     // A sync from the main thread borrows the calling thread, which stays the main thread.
     EXPECT_TRUE(Queue::serial()->sync([] { return isMainThread(); }));
+}
+
+TEST(SerialQueue, BlocksRunOnNamedPoolThreads) {
+    auto queue = Queue::serial("test.names");
+    std::string poolName;
+    queue->async([&] { poolName = foundation::currentThreadName(); });
+    queue->sync([] {});
+    EXPECT_TRUE(poolName.starts_with("dispatch-")) << poolName;
+}
+
+TEST(SerialQueue, SyncsFromManyThreadsRunOneAtATimeBetweenItsAsyncBlocks) {
+    auto queue = Queue::serial("test.contended");
+    std::atomic<int> running = 0;
+    bool overlapped = false;
+    long count = 0;
+    auto work = [&] {
+        if (running.fetch_add(1) != 0) overlapped = true;
+        ++count;
+        running.fetch_sub(1);
+    };
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int index = 0; index < 2000; ++index) {
+                if (thread == 0 && index % 10 == 0) {
+                    queue->async(work);
+                } else {
+                    queue->sync(work);
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    queue->sync([] {});
+    EXPECT_EQ(count, 8000);
+    EXPECT_FALSE(overlapped);
 }

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <typeindex>
+#include <vector>
+
+#include "foundation/Format.h"
+#include "foundation/NotificationCenter.h"
+#include "logging/LBLogLevel.h"
+#include "logging/LBLogMessage.h"
+#include "logging/LBLogger.h"
+
+namespace dispatch {
+class Queue;
+}
+
+namespace logging {
+
+// A registered logger and the level it was added with.
+struct LBLoggerInformation {
+    std::shared_ptr<LBLogger> logger;
+    LBLogLevel level = LBLogLevel::all;
+};
+
+// The dispatcher: moves each record onto the one global serial queue "tolvane.logbook" and hands it
+// to every logger whose level admits the record's flag, each on the logger's own serial queue. Every
+// dispatcher shares that queue, so records keep one order; most code uses sharedInstance().
+class LBLog {
+public:
+    LBLog();
+    ~LBLog();
+    LBLog(const LBLog&) = delete;
+    LBLog& operator=(const LBLog&) = delete;
+
+    static LBLog& sharedInstance();
+    static const std::shared_ptr<dispatch::Queue>& loggingQueue();
+    // Whether the calling code runs on the global logging queue.
+    static bool isOnLoggingQueue();
+
+    // A logger added twice at the same level is one registration; at two levels, two.
+    void addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level = LBLogLevel::all);
+    void removeLogger(const std::shared_ptr<LBLogger>& logger);
+    void removeAllLoggers();
+    std::vector<std::shared_ptr<LBLogger>> allLoggers();  // in order of addition
+    std::vector<LBLoggerInformation> allLoggersWithLevel();
+
+    // Asynchronous records return at once; synchronous ones once every admitted logger has taken them.
+    void queueLogMessage(LBLogMessage message, bool asynchronously);
+
+    // The message is `format` (printf style, "%@" for any argument; see foundation::format) with the
+    // arguments. `file` and `function` are kept by pointer: pass __FILE__ and __func__ (or other texts
+    // that live as long as the program).
+    template <class... Arguments>
+    void log(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context, const char* file,
+             const char* function, std::uint64_t line, LBLogTag tag, std::string_view format,
+             const Arguments&... arguments) {
+        const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{foundation::FormatArgument(arguments)...};
+        logWithArguments(asynchronous, level, flag, context, file, function, line, std::move(tag), format, list);
+    }
+    void logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
+                          const char* file, const char* function, std::uint64_t line, LBLogTag tag,
+                          std::string_view format, std::span<const foundation::FormatArgument> arguments);
+    void log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
+             const char* file, const char* function, std::uint64_t line, LBLogTag tag);
+    void log(bool asynchronous, LBLogMessage message);
+
+    // Returns once every record queued before has been dispatched and every logger has flushed. Not
+    // from the logging queue, nor from inside a logger.
+    void flushLog();
+
+    // Per-class levels. C++ keeps no list of classes, so a class takes part by registering itself;
+    // it counts only when it has both `static LBLogLevel lbLogLevel()` and
+    // `static void lbSetLogLevel(LBLogLevel)`. Answers whether it now takes part.
+    template <class T>
+    static bool registerClass(std::string name) {
+        if constexpr (requires(LBLogLevel level) {
+                          { T::lbLogLevel() } -> std::convertible_to<LBLogLevel>;
+                          T::lbSetLogLevel(level);
+                      }) {
+            registerClass(std::type_index(typeid(T)), std::move(name), [] { return T::lbLogLevel(); },
+                          [](LBLogLevel level) { T::lbSetLogLevel(level); });
+            return true;
+        } else {
+            return false;
+        }
+    }
+    template <class T>
+    static bool isRegisteredClass() {
+        return isRegisteredClass(std::type_index(typeid(T)));
+    }
+    static bool isRegisteredClass(std::type_index type);
+    static std::vector<std::type_index> registeredClasses();
+    static std::vector<std::string> registeredClassNames();
+    // Every bit set (all) for a class that does not take part.
+    template <class T>
+    static LBLogLevel levelForClass() {
+        return levelForClass(std::type_index(typeid(T)));
+    }
+    static LBLogLevel levelForClass(std::type_index type);
+    static LBLogLevel levelForClassWithName(std::string_view name);
+    // Classes that do not take part are ignored.
+    template <class T>
+    static void setLevelForClass(LBLogLevel level) {
+        setLevelForClass(level, std::type_index(typeid(T)));
+    }
+    static void setLevelForClass(LBLogLevel level, std::type_index type);
+    static void setLevelForClassWithName(LBLogLevel level, std::string_view name);
+
+    struct State;
+
+private:
+    static void registerClass(std::type_index type, std::string name, std::function<LBLogLevel()> getter,
+                              std::function<void(LBLogLevel)> setter);
+
+    std::shared_ptr<State> state_;  // shared with the blocks on the logging queue
+    foundation::ObserverToken willTerminate_;
+};
+
+}  // namespace logging

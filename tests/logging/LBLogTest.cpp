@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "CapturingLogger.h"
+#include "foundation/Assertion.h"
+#include "foundation/NotificationCenter.h"
+#include "logging/LBLog.h"
+
+using namespace logging;
+
+namespace {
+
+void logText(LBLog& log, bool asynchronous, std::string text, LBLogFlag flag = LBLogFlag::info) {
+    log.log(asynchronous, std::move(text), LBLogLevel::all, flag, 0, __FILE__, __func__, __LINE__, std::nullopt);
+}
+
+// Flushes slowly, so that a flush that does not wait for it is caught.
+class SlowFlushingLogger : public CapturingLogger {
+public:
+    void flush() override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        flushed = true;
+    }
+    std::atomic<bool> flushed = false;
+};
+
+// Logs once more, synchronously, from inside its own logMessage.
+class EchoingLogger : public CapturingLogger {
+public:
+    explicit EchoingLogger(LBLog& log) : log_(log) {}
+    void logMessage(const LBLogMessage& message) override {
+        CapturingLogger::logMessage(message);
+        if (message.message() == "call") logText(log_, false, "echo");
+    }
+
+private:
+    LBLog& log_;
+};
+
+}  // namespace
+
+TEST(LBLog, TheSameLoggerAtTheSameLevelIsOneRegistrationAndAtTwoLevelsTwo) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger, LBLogLevel::warning);
+    log.addLogger(logger, LBLogLevel::warning);
+    EXPECT_EQ(log.allLoggers().size(), 1u);
+
+    log.addLogger(logger, LBLogLevel::error);
+    auto information = log.allLoggersWithLevel();
+    ASSERT_EQ(information.size(), 2u);
+    EXPECT_EQ(information[1].level, LBLogLevel::error);
+
+    logText(log, false, "both", LBLogFlag::error);
+    logText(log, false, "one", LBLogFlag::warning);
+    EXPECT_EQ(logger->messages(), (std::vector<std::string>{"both", "both", "one"}));
+}
+
+TEST(LBLog, ALoggerReceivesExactlyTheFlagsItsLevelAdmits) {
+    LBLog log;
+    auto errors = std::make_shared<CapturingLogger>("test.errors");
+    auto errorsAndInfo = std::make_shared<CapturingLogger>("test.errorsAndInfo");
+    auto everything = std::make_shared<CapturingLogger>("test.everything");
+    auto nothing = std::make_shared<CapturingLogger>("test.nothing");
+    log.addLogger(errors, LBLogLevel::error);
+    log.addLogger(errorsAndInfo, LBLogFlag::error | LBLogFlag::info);
+    log.addLogger(everything);
+    log.addLogger(nothing, LBLogLevel::off);
+    for (auto flag : {LBLogFlag::error, LBLogFlag::warning, LBLogFlag::info, LBLogFlag::debug, LBLogFlag::verbose}) {
+        logText(log, false, std::to_string(bits(flag)), flag);
+    }
+    EXPECT_EQ(errors->messages(), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(errorsAndInfo->messages(), (std::vector<std::string>{"1", "4"}));
+    EXPECT_EQ(everything->messages(), (std::vector<std::string>{"1", "2", "4", "8", "16"}));
+    EXPECT_TRUE(nothing->messages().empty());
+    EXPECT_TRUE(admits(LBLogLevel::verbose, LBLogFlag::verbose));
+    EXPECT_FALSE(admits(LBLogLevel::debug, LBLogFlag::verbose));
+}
+
+TEST(LBLog, EveryLoggerSeesTheRecordsInOneOrderAndEachProducersInItsOwn) {
+    LBLog log;
+    auto first = std::make_shared<CapturingLogger>("test.first");
+    auto second = std::make_shared<CapturingLogger>("test.second");
+    log.addLogger(first);
+    log.addLogger(second);
+    constexpr int producers = 4, perProducer = 300;
+    std::vector<std::thread> threads;
+    for (int producer = 0; producer < producers; ++producer) {
+        threads.emplace_back([&, producer] {
+            for (int index = 0; index < perProducer; ++index) {
+                logText(log, index % 3 != 0, std::to_string(producer) + ":" + std::to_string(index));
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    log.flushLog();
+
+    auto seen = first->messages();
+    EXPECT_EQ(second->messages(), seen);
+    ASSERT_EQ(seen.size(), std::size_t{producers * perProducer});
+    std::vector<int> next(producers, 0);
+    for (const auto& text : seen) {
+        int producer = std::stoi(text.substr(0, text.find(':')));
+        EXPECT_EQ(std::stoi(text.substr(text.find(':') + 1)), next[producer]++) << text;
+    }
+}
+
+TEST(LBLog, FlushReturnsAfterEveryLoggerFlushedAndEveryEarlierRecordArrived) {
+    LBLog log;
+    auto slow = std::make_shared<SlowFlushingLogger>();
+    auto quick = std::make_shared<CapturingLogger>("test.quick");
+    log.addLogger(slow);
+    log.addLogger(quick);
+    for (int index = 0; index < 50; ++index) logText(log, true, std::to_string(index));
+    log.flushLog();
+    EXPECT_TRUE(slow->flushed);
+    EXPECT_EQ(quick->messages().size(), 50u);
+    EXPECT_EQ(quick->events().back(), "flush");
+}
+
+TEST(LBLog, SynchronousLogFromTheLoggingQueueRunsInline) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    log.allLoggers();
+    LBLog::loggingQueue()->sync([&] {
+        logText(log, false, "inline");
+        EXPECT_EQ(logger->messages(), (std::vector<std::string>{"inline"}));
+    });
+}
+
+TEST(LBLog, FlushOnTheLoggingQueueFailsItsAssertion) {
+    LBLog log;
+    LBLog::loggingQueue()->sync([&] {
+        EXPECT_TRUE(LBLog::isOnLoggingQueue());
+        EXPECT_THROW(log.flushLog(), foundation::InternalInconsistencyException);
+    });
+    EXPECT_FALSE(LBLog::isOnLoggingQueue());
+}
+
+TEST(LBLog, ALoggerThatLogsSynchronouslyFromItsOwnCallDoesNotDeadlock) {
+    for (bool withCompany : {false, true}) {
+        LBLog log;
+        auto echoing = std::make_shared<EchoingLogger>(log);
+        log.addLogger(echoing);
+        // A second logger makes the dispatcher hand the record to both side by side.
+        if (withCompany) log.addLogger(std::make_shared<CapturingLogger>());
+        logText(log, false, "call");
+        log.flushLog();
+        EXPECT_EQ(echoing->messages(), (std::vector<std::string>{"call", "echo"}));
+    }
+}
+
+TEST(LBLog, ARemovedLoggerReceivesNothingOnceItsRemovalIsDone) {
+    LBLog log;
+    auto removed = std::make_shared<CapturingLogger>("test.removed");
+    auto staying = std::make_shared<CapturingLogger>("test.staying");
+    log.addLogger(removed);
+    log.addLogger(staying);
+    std::atomic<bool> stop = false;
+    std::vector<std::thread> producers;
+    for (int producer = 0; producer < 3; ++producer) {
+        producers.emplace_back([&] {
+            // Now and then synchronously, so that the records in flight stay few.
+            for (int count = 0; !stop; ++count) logText(log, count % 50 != 0, "busy");
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    log.removeLogger(removed);
+    auto loggers = log.allLoggers();  // the removal has run once this answers
+    EXPECT_EQ(std::ranges::count(loggers, std::shared_ptr<LBLogger>(removed)), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop = true;
+    for (auto& thread : producers) thread.join();
+    log.flushLog();
+    removed->loggerQueue()->sync([] {});
+
+    auto events = removed->events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), "remove");
+    EXPECT_EQ(std::ranges::count(events, "remove"), 1);
+    EXPECT_GT(staying->messages().size(), removed->messages().size());
+}
+
+TEST(LBLog, ALoggerWithoutAQueueGetsOneNamedAfterIt) {
+    struct Bare : LBLogger {
+        void logMessage(const LBLogMessage&) override { label = dispatch::Queue::currentLabel(); }
+        std::shared_ptr<LBLogFormatter> logFormatter() const override { return nullptr; }
+        void setLogFormatter(std::shared_ptr<LBLogFormatter>) override {}
+        std::string loggerName() const override { return "test.bare"; }
+        std::string label;
+    };
+    LBLog log;
+    auto bare = std::make_shared<Bare>();
+    log.addLogger(bare);
+    logText(log, false, "x");
+    EXPECT_EQ(bare->label, "test.bare");
+}
+
+TEST(LBLog, FormattedLogsCarryTextContextAndSourcePlace) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    log.log(false, LBLogLevel::warning, LBLogFlag::warning, 556, "/src/Vellum/VellumParser.m", "parse", 12, "svg",
+            "[%@] WARNING: caught exception writing to file: %@", "VellumParser", "out.svg");
+    auto records = logger->records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].message(), "[VellumParser] WARNING: caught exception writing to file: out.svg");
+    EXPECT_EQ(records[0].context(), 556);
+    EXPECT_EQ(records[0].level(), LBLogLevel::warning);
+    EXPECT_EQ(records[0].fileName(), "VellumParser");
+    EXPECT_EQ(records[0].function(), "parse");
+    EXPECT_EQ(records[0].line(), 12u);
+    EXPECT_EQ(records[0].representedObject(), "svg");
+
+    EXPECT_THROW(log.log(false, "m", LBLogLevel::all, LBLogFlag::info, 0, nullptr, nullptr, 0, std::nullopt),
+                 foundation::InternalInconsistencyException);
+}
+
+TEST(LBLog, RemovingAllLoggersTellsEachOfThem) {
+    LBLog log;
+    auto first = std::make_shared<CapturingLogger>("test.a");
+    auto second = std::make_shared<CapturingLogger>("test.b");
+    log.addLogger(first);
+    log.addLogger(second);
+    log.removeAllLoggers();
+    EXPECT_TRUE(log.allLoggers().empty());
+    settle(first);
+    settle(second);
+    EXPECT_EQ(first->events(), (std::vector<std::string>{"add", "remove"}));
+    EXPECT_EQ(second->events(), (std::vector<std::string>{"add", "remove"}));
+}
+
+TEST(LBLog, TheApplicationsEndFlushesEveryLogger) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    foundation::NotificationCenter::defaultCenter().post(
+        foundation::Notification::Name("UIApplicationWillTerminateNotification"));
+    EXPECT_EQ(logger->events().back(), "flush");
+}
+
+TEST(LBLog, AddingAndRemovingTakeEffectBetweenTheRecordsAroundThem) {
+    LBLog log;
+    auto first = std::make_shared<CapturingLogger>("test.first");
+    auto second = std::make_shared<CapturingLogger>("test.second");
+    log.addLogger(first);
+    for (int index = 0; index < 100; ++index) logText(log, true, "before");
+    log.addLogger(second);
+    for (int index = 0; index < 100; ++index) logText(log, true, "between");
+    log.removeLogger(first);
+    for (int index = 0; index < 100; ++index) logText(log, true, "after");
+    log.flushLog();
+
+    auto counts = [](const std::vector<std::string>& texts, const char* text) { return std::ranges::count(texts, text); };
+    auto firstSaw = first->messages(), secondSaw = second->messages();
+    EXPECT_EQ(counts(firstSaw, "before"), 100);
+    EXPECT_EQ(counts(firstSaw, "between"), 100);
+    EXPECT_EQ(counts(firstSaw, "after"), 0);
+    EXPECT_EQ(counts(secondSaw, "before"), 0);
+    EXPECT_EQ(counts(secondSaw, "between"), 100);
+    EXPECT_EQ(counts(secondSaw, "after"), 100);
+}
