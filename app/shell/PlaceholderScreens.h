@@ -24,7 +24,7 @@ public:
     void viewDidLoad() override;
 };
 
-// What the race screens have in common: the race handed over, and GlobalStruct::detailsOnScreen()
+// What the race screens have in common (the finished weekend's is weekend/PastDetailsViewController.h): the race handed over, and GlobalStruct::detailsOnScreen()
 // kept true while one of them is on screen.
 class RaceScreen : public BlankScreen {
 public:
@@ -39,7 +39,6 @@ public:
 
 class FutureDetailsViewController final : public RaceScreen {};
 class LiveViewController final : public RaceScreen {};
-class PastDetailsViewController final : public RaceScreen {};
 
 class NewsViewController final : public BlankScreen {
 public:
