@@ -412,8 +412,9 @@ void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
         cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + "mph");
         cell.rainFall->setText(now.rainfall + "mm");
     }
-    double duration = 2.2;
-    for (const auto& fan : {cell.windmillFan, cell.windmillFan2, cell.windmillFan3}) {
+    const std::pair<std::shared_ptr<ui::ImageView>, double> fans[] = {
+        {cell.windmillFan, 2.2}, {cell.windmillFan2, 2.4}, {cell.windmillFan3, 2.6}};
+    for (const auto& [fan, duration] : fans) {
         // A fan already turning keeps turning; one whose animation was taken off starts again.
         if (!fan->layer()->animation(rotationKey)) {
             quartz::BasicAnimation rotation;
@@ -424,6 +425,5 @@ void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
             rotation.repeatCount = quartz::BasicAnimation::forever;
             fan->layer()->addAnimation(rotation, rotationKey);
         }
-        duration += 0.2;
     }
 }

@@ -24,7 +24,6 @@
 #include "live/RadioViewController.h"
 #include "live/TyresViewController.h"
 #include "shell/AppNotifications.h"
-#include "shell/RaceTiming.h"
 #include "shell/SeasonSheetSupport.h"
 #include "weekend/WeekendSessions.h"
 
@@ -196,7 +195,7 @@ const RaceResultsModel* PastDetailsViewController::raceResult(const std::string&
 std::string PastDetailsViewController::headerTimeText() const {
     std::optional<foundation::Date> start;
     if (eventType == 0) {
-        if (race()) start = RaceTiming::startInstant(*race());
+        if (race()) start = weekend::scheduledStart(race()->date, race()->time);
     } else {
         using weekend::SessionKind;
         SessionKind kind = eventType == 1   ? SessionKind::qualifying

@@ -135,6 +135,8 @@ public:
     // "Round 1 Started at 16:00, on 05 Mar": the start of the tab's session in local time; "TBC" for
     // the time when the session's start is not known.
     std::string headerTimeText() const;
+    // Fills the weather card and sets its fans turning, unless they already turn.
+    void fillWeather(WeatherOverviewCell& cell);
     // The first result whose driver's name is `name` (diacritics folded; case counts).
     const RaceResultsModel* raceResult(const std::string& name) const;
 
@@ -143,7 +145,6 @@ private:
     std::shared_ptr<ui::TableViewCell> tabRow(ui::TableView& table, ui::IndexPath indexPath, int tab);
     std::shared_ptr<ui::TableViewCell> cardRow(ui::TableView& table, ui::IndexPath indexPath);
     void fillRaceRow(DriverCell& cell, int row);
-    void fillWeather(WeatherOverviewCell& cell);
     // Reloads every table.
     void reloadAll();
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
