@@ -79,12 +79,23 @@ void PastDetailsViewController::setUpTable(ui::TableView& table, bool first) {
     table.setRowHeight(ui::TableView::automaticDimension);
     table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
     table.setShowsVerticalScrollIndicator(false);
+    // A hidden tab's table joins the view when its tab is first chosen: until then it lays out no rows
+    // that nobody sees. Every table is the same size and lies at the same place, so the order in which
+    // they join does not show.
+    if (first) view()->addSubview(table.shared());
+}
+
+void PastDetailsViewController::showTable(ui::TableView& table) {
+    if (table.superview()) return;
     view()->addSubview(table.shared());
+    table.setFrame({0, 0, view()->bounds().width(), view()->bounds().height()});
 }
 
 void PastDetailsViewController::viewDidLayoutSubviews() {
     RaceScreen::viewDidLayoutSubviews();
-    for (auto& table : tableView) table->setFrame({0, 0, view()->bounds().width(), view()->bounds().height()});
+    for (auto& table : tableView) {
+        if (table->superview()) table->setFrame({0, 0, view()->bounds().width(), view()->bounds().height()});
+    }
 }
 
 void PastDetailsViewController::viewDidAppear(bool animated) {
@@ -161,6 +172,7 @@ void PastDetailsViewController::selectEventType(int tab) {
     if (tab < 0 || tab >= tabCount) return;
     playTapFeedback();
     eventType = tab;
+    showTable(*tableView[tab]);
     for (int index = 0; index < tabCount; ++index) tableView[index]->setAlpha(index == tab ? 1 : 0);
     for (auto& table : tableView) {
         table->setBackgroundColor(eventType == 0 ? gfx::Color::systemGray4() : gfx::Color::clear());

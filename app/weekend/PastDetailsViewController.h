@@ -142,6 +142,7 @@ public:
 
 private:
     void setUpTable(ui::TableView& table, bool first);
+    void showTable(ui::TableView& table);
     std::shared_ptr<ui::TableViewCell> tabRow(ui::TableView& table, ui::IndexPath indexPath, int tab);
     std::shared_ptr<ui::TableViewCell> cardRow(ui::TableView& table, ui::IndexPath indexPath);
     void fillRaceRow(DriverCell& cell, int row);
