@@ -14,6 +14,7 @@
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
+#include "shell/Utilities.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
 #include "standings-news/StandingsViewController.h"
@@ -22,20 +23,6 @@ namespace {
 
 void printDecodingError(const foundation::DecodingError& error) {
     foundation::print("Error decoding result: " + error.description());
-}
-
-// The headshot address without the image service's ".transform..." resizing suffix.
-std::string headshotAddress(const std::string& url) {
-    constexpr std::string_view marker = ".transform";
-    std::size_t start = 0;
-    while (start <= url.size()) {
-        std::size_t end = url.find(marker, start);
-        std::string piece = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!piece.empty()) return piece;
-        if (end == std::string::npos) break;
-        start = end + marker.size();
-    }
-    return {};
 }
 
 // The results API names a season by its year, or "current" when none is shown yet.

@@ -5,6 +5,8 @@
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"
+#include "weekend/PastDetailsViewController.h"
+#include "weekend/WeekendSessions.h"
 
 namespace {
 
@@ -14,14 +16,7 @@ bool isRaceIndex(int index) { return index >= 0 && index < static_cast<int>(Glob
 
 std::string SeasonViewController::sessionPath(const RacesDetailsModel& race,
                                               const std::vector<livetiming::Meeting>& meetings) {
-    for (const auto& meeting : meetings) {
-        if (meeting.name != race.raceName) continue;
-        for (const auto& session : meeting.sessions) {
-            if (session.type == "Race") return session.path;
-        }
-        return {};
-    }
-    return {};
+    return weekend::raceSessionPath(race, meetings);
 }
 
 std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhase phase) const {

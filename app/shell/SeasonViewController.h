@@ -102,7 +102,8 @@ public:
     std::shared_ptr<RaceScreen> makeLiveScreen(int index) const;
     // Presents race `index` from the top of the key window's presentation chain.
     void openRaceScreen(int index);
-    // The live-timing folder of the race session of the meeting named like the race; empty without one.
+    // The live-timing folder of the race itself (never the sprint) of the meeting named like the race;
+    // empty without one.
     static std::string sessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings);
 
     // The preloads: the flags once; the driver list and standings of the season shown, again whenever

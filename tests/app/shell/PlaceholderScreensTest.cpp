@@ -6,6 +6,7 @@
 #include "standings-news/NewsViewController.h"
 #include "standings-news/PredictionsViewController.h"
 #include "standings-news/StandingsViewController.h"
+#include "weekend/PastDetailsViewController.h"
 
 namespace {
 

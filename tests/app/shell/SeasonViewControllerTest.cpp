@@ -19,6 +19,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
+#include "weekend/PastDetailsViewController.h"
 #include "shell/SeasonViewController.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
@@ -253,8 +254,8 @@ TEST_F(SeasonSheet, theRaceScreenFollowsTheRaceStartAndCarriesRaceYearRoundAndPa
     ASSERT_EQ(screen->races.size(), 1u);
     EXPECT_EQ(screen->races[0].raceName, "Azerbaijan Grand Prix");
     EXPECT_EQ(screen->year, "2023");
-    // The index types a sprint as "Race" too, and lists it first.
-    EXPECT_EQ(screen->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/");
+    // The index types the sprint "Race" too and lists it first; the screen gets the race's own folder.
+    EXPECT_EQ(screen->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-30_Race/");
 
     GlobalStruct::meetings().clear();  // the index not loaded
     EXPECT_EQ(sheet->makeRaceScreen(3)->path, "");

@@ -1,0 +1,212 @@
+#include <algorithm>
+#include <ranges>
+
+#include "data/RaceModels.h"
+#include "data/ResultsEndpoints.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/NumberText.h"
+#include "foundation/Print.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/LiveTiming.h"
+#include "shell/DriverKey.h"
+#include "shell/Utilities.h"
+#include "weekend/PastDetailsViewController.h"
+#include "shell/Utilities.h"
+#include "weekend/WeekendSessions.h"
+
+// Every load reads its answer on the main queue, where the screen's fields live; a failed read or an
+// answer of another shape prints one line and leaves the fields as they were.
+
+namespace {
+
+template <class Model>
+std::optional<Model> decoded(const foundation::Data& body) {
+    auto result = foundation::JSONDecoder().decode<Model>(body);
+    if (!result) {
+        foundation::print("Error decoding result: " + result.error().description());
+        return std::nullopt;
+    }
+    return std::move(*result);
+}
+
+int yearNumber(const std::string& year) {
+    auto value = foundation::parseInt(year);
+    return value && *value > 0 && *value < 10000 ? static_cast<int>(*value) : 0;
+}
+
+// The first race of a results-API answer, or none.
+std::optional<RacesDetailsModel> firstRace(const foundation::Data& body) {
+    auto model = decoded<RaceModel>(body);
+    if (!model || model->data.raceTable.races.empty()) return std::nullopt;
+    return std::move(model->data.raceTable.races.front());
+}
+
+std::optional<StandingsDetailsModel> firstStandings(const foundation::Data& body) {
+    auto model = decoded<StandingModel>(body);
+    if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
+    return std::move(model->data.standingsTable.standings.front());
+}
+
+
+}  // namespace
+
+dispatch::Task<void> PastDetailsViewController::loadWeekend() {
+    co_await loadRaceResults();
+    co_await loadQualifyingResults();
+    co_await loadDriverList();
+    co_await loadDriverOfTheDay();
+    co_await loadWeather();
+    co_await loadLaps();
+    co_await loadPitStops();
+    co_await loadTyres();
+    co_await loadDriverStandings();
+    co_await loadTeamStandings();
+    if (raceRound >= 3) co_await loadPredictions();
+    co_await loadRaceMessages();
+    co_await loadTeamRadio();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
+    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound));
+    if (!answered || !answered->raceResults || answered->raceResults->empty()) co_return;
+    raceResults = std::move(*answered->raceResults);
+    // The fastest lap is the one ranked first, found once the classification is in.
+    auto fastest = weekend::fastestLapResult(raceResults);
+    fastestLap = fastest ? std::vector{*fastest} : std::vector<RaceResultsModel>{};
+    doneFastestLapOnce = true;
+    tableView[0]->reloadData();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
+    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound));
+    if (!answered || !answered->qualifyingResults || answered->qualifyingResults->empty()) co_return;
+    qualifyingResults = std::move(*answered->qualifyingResults);
+    tableView[1]->reloadData();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadDriverList() {
+    // One malformed driver never loses the others.
+    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    if (!drivers) {
+        foundation::print("Error decoding result: " + drivers.error().description());
+        co_return;
+    }
+    if (drivers->empty()) co_return;
+    for (const auto& [number, driver] : *drivers) {
+        std::string key = driverKey(driver.firstName, driver.lastName);
+        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
+        driverColDictionary[key] = driver.teamColour;
+        driverNumDictionary[key] = driver.racingNumber;
+    }
+    // One reload for the whole list: the rows read every entry at once.
+    reloadAll();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
+    auto polls = decoded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    if (!polls || !race()) co_return;
+    auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
+    if (poll == polls->data.end() || !poll->winner) co_return;
+    driverOfTheDayResults = {*poll->winner};
+    tableView[0]->reloadData();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadWeather() {
+    auto document = decoded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
+    if (!document) co_return;
+    weather = {std::move(*document)};
+    reloadAll();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadLaps() {
+    auto answered = firstRace(co_await LapTimes::lap(yearNumber(year), raceRound, 1));
+    if (!answered || !answered->laps || answered->laps->empty()) co_return;
+    lapsResults = std::move(answered->laps->front().timings);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadPitStops() {
+    auto answered = firstRace(co_await PitStops::pitStops(yearNumber(year), raceRound));
+    if (!answered || !answered->pitStops || answered->pitStops->empty()) co_return;
+    pitStopsResults = std::move(*answered->pitStops);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadTyres() {
+    auto document = decoded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
+    if (!document) co_return;
+    tyresResults = std::move(document->stints);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadDriverStandings() {
+    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound));
+    if (!standings || !standings->driverStandings) co_return;
+    driverStandings = std::move(*standings->driverStandings);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
+    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound));
+    if (!standings || !standings->constructorStandings) co_return;
+    teamStandings = std::move(*standings->constructorStandings);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadPredictions() {
+    auto document = decoded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
+    if (!document) co_return;
+    for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
+    std::ranges::stable_sort(driverPredictions, {}, &livetiming::DriverPredictions::predictedPosition);
+    for (const auto& [key, team] : document->teams) teamPredictions.push_back(team);
+    std::ranges::stable_sort(teamPredictions, {}, &livetiming::TeamPredictions::predictedPosition);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
+    auto document = decoded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
+    if (!document) co_return;
+    raceMessages.assign(document->messages.rbegin(), document->messages.rend());
+}
+
+dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
+    auto document = decoded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
+    if (!document) co_return;
+    driverRadio.assign(document->captures.rbegin(), document->captures.rend());
+}
+
+void PastDetailsViewController::loadCircuits() {
+    auto document = decoded<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    if (!document) return;
+    for (auto& [locality, facts] : document->places) allCircuits.push_back(std::move(facts));
+    reloadAll();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadTopThrees() {
+    if (isASprintWeekend) {
+        co_await loadSprintTopThree();
+    } else {
+        co_await loadPractice3TopThree();
+    }
+    co_await loadPractice2TopThree();
+    co_await loadPractice1TopThree();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,
+                                                           std::vector<livetiming::RaceResultLine>& into, int table) {
+    if (!session) co_return;
+    auto document = decoded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
+    if (!document) co_return;
+    into = std::move(document->lines);
+    tableView[table]->reloadData();
+}
+
+dispatch::Task<void> PastDetailsViewController::loadSprintTopThree() {
+    co_await loadTopThree(weekend::findSession(meetingSessions, weekend::SessionKind::sprint), p3Results, 2);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadPractice3TopThree() {
+    co_await loadTopThree(weekend::findSession(meetingSessions, weekend::SessionKind::practice3), p3Results, 2);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadPractice2TopThree() {
+    co_await loadTopThree(weekend::findSession(meetingSessions, weekend::SessionKind::practice2), p2Results, 3);
+}
+
+dispatch::Task<void> PastDetailsViewController::loadPractice1TopThree() {
+    co_await loadTopThree(weekend::findSession(meetingSessions, weekend::SessionKind::practice1), p1Results, 4);
+}

@@ -1,0 +1,429 @@
+#include <cmath>
+
+#include "cells/CircuitDetailsCell.h"
+#include "cells/DetailHeaderCell.h"
+#include "cells/DriverCell.h"
+#include "cells/DriverOfTheDayCell.h"
+#include "cells/EventPickerCell.h"
+#include "cells/RaceBreakdownCell.h"
+#include "cells/RaceMessagesCell.h"
+#include "cells/RaceStandingsCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "cells/WeekendCell.h"
+#include "data/ServiceHosts.h"
+#include "foundation/NumberFormatter.h"
+#include "foundation/NumberText.h"
+#include "foundation/Strings.h"
+#include "gfx/Font.h"
+#include "gfx/SymbolImages.h"
+#include "quartz/Layer.h"
+#include "shell/DriverKey.h"
+#include "shell/ImageSeam.h"
+#include "shell/Utilities.h"
+#include "ui/AssetCatalog.h"
+#include "weekend/PastDetailsViewController.h"
+
+namespace {
+
+constexpr double hiddenSeparator = 5000;
+constexpr const char* rotationKey = "rotationanimationkey";
+
+double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
+double titleSize() { return gfx::Font::preferredFont(gfx::TextStyle::title2).pointSize(); }
+
+std::string folded(std::string_view name) {
+    return foundation::folding(name, foundation::FoldingOptions::diacriticInsensitive);
+}
+
+// "1st", "2nd"; nothing for a text that is not a whole number.
+std::string ordinal(const std::string& text) {
+    auto number = foundation::parseInt(text);
+    if (!number) return {};
+    foundation::NumberFormatter formatter;
+    formatter.setNumberStyle(foundation::NumberFormatter::Style::ordinal);
+    return formatter.string(static_cast<long long>(*number)).value_or("");
+}
+
+std::shared_ptr<gfx::TextAttachment> symbolAttachment(std::string_view name, double size, gfx::FontWeight weight, gfx::Color tint) {
+    auto attachment = std::make_shared<gfx::TextAttachment>();
+    if (auto symbol = gfx::symbolImage(name, {size, weight}, tint, 2)) {
+        attachment->image = std::move(symbol->bitmap);
+        attachment->imageScale = symbol->scale;
+    }
+    return attachment;
+}
+
+// A grey symbol followed by its caption, as the circuit and weather grids title their figures.
+gfx::AttributedString symbolTitle(std::string_view symbol, std::string_view text) {
+    double size = bodySize() - 4;
+    gfx::TextAttributes attributes;
+    attributes.font = gfx::Font::systemFont(size, gfx::FontWeight::regular);
+    attributes.foregroundColor = gfx::Color::secondaryLabel();
+    gfx::AttributedString title;
+    title.appendAttachment(symbolAttachment(symbol, size, gfx::FontWeight::regular, gfx::Color::secondaryLabel()));
+    title.append(text, attributes);
+    return title;
+}
+
+// The whole part of a figure with grouping ("1,013"); "0" for a text that is not a number, "--" for
+// one too large to be a whole number.
+std::string wholeFigure(const std::string& text) {
+    auto value = foundation::parseDouble(text);
+    if (!value) return formatDecimal(0);
+    if (!std::isfinite(*value) || std::fabs(*value) > 9e15) return "--";
+    return formatDecimal(static_cast<long long>(std::trunc(*value)));
+}
+
+void styleCard(ui::TableViewCell& cell, bool separator = true) {
+    cell.setSeparatorInset(separator ? ui::EdgeInsets{} : ui::EdgeInsets{0, hiddenSeparator, 0, 0});
+    auto selected = std::make_shared<ui::View>();
+    selected->setBackgroundColor(gfx::Color::systemBackground().withAlphaComponent(0.2));
+    cell.setSelectedBackgroundView(selected);
+    cell.setBackgroundColor(gfx::Color::systemBackground());
+}
+
+void styleHeader(ui::TableViewCell& cell, gfx::Color background) {
+    cell.setSeparatorInset({});
+    auto selected = std::make_shared<ui::View>();
+    selected->setBackgroundColor(gfx::Color::clear());
+    cell.setSelectedBackgroundView(selected);
+    cell.setBackgroundColor(background);
+}
+
+}  // namespace
+
+std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
+    int tab = tabOf(table);
+    if (indexPath.section <= 2) return tabRow(table, indexPath, tab);
+    return cardRow(table, indexPath);
+}
+
+// A driver's picture and team colour by their key; a driver without a picture shows none, so a
+// reused row never keeps another driver's face.
+static void showPicture(const std::shared_ptr<ui::ImageView>& picture, const std::string& key,
+                        const ChampionshipSheet::Dictionary& images, const ChampionshipSheet::Dictionary& colours) {
+    picture->setImage(nullptr);
+    if (auto image = images.find(key); image != images.end() && !image->second.empty()) setRemoteImage(picture, image->second);
+    auto colour = colours.find(key);
+    picture->setBackgroundColor(Utilities::hexStringToUIColor("#" + (colour == colours.end() ? std::string() : colour->second)));
+}
+
+std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableView& table, ui::IndexPath indexPath, int tab) {
+    if (indexPath.section == 0) {
+        auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
+        if (!cell) return cell;
+        cell->race->setText(race() ? race()->raceName : "");
+        cell->circuit->setText(race() ? race()->circuit.circuitName : "");
+        cell->location->setText(race() ? race()->circuit.location.locality + ", " + race()->circuit.location.country : "");
+        cell->time->setText(headerTimeText());
+        styleHeader(*cell, gfx::Color::systemIndigo());
+        return cell;
+    }
+    if (indexPath.section == 1) {
+        auto cell = table.dequeueReusableCell<EventPickerCell>(EventPickerCell::reuseIdentifier, indexPath);
+        if (!cell) return cell;
+        static const char* const names[] = {"Race", "Qualifying", "Practice 3", "Practice 2", "Practice 1"};
+        std::string name = tab == 2 && isASprintWeekend ? "Sprint" : names[tab];
+        gfx::TextAttributes attributes;
+        attributes.font = gfx::Font::systemFont(titleSize() - 2, gfx::FontWeight::semibold);
+        attributes.foregroundColor = gfx::Color::white();
+        gfx::AttributedString title(name + " ", attributes);
+        title.appendAttachment(symbolAttachment("chevron.down", bodySize() - 4, gfx::FontWeight::bold,
+                                                gfx::Color::white().withAlphaComponent(0.3)));
+        cell->event->setAttributedTitle(std::move(title), ui::ControlState::normal);
+        auto menu = std::make_shared<ui::Menu>();
+        auto weak = std::weak_ptr<PastDetailsViewController>(std::static_pointer_cast<PastDetailsViewController>(shared_from_this()));
+        for (int index = 0; index < tabCount; ++index) {
+            ui::MenuAction action;
+            action.title = names[index];
+            action.state = eventType == index ? ui::MenuElementState::on : ui::MenuElementState::off;
+            action.handler = [weak, index](const ui::MenuAction&) {
+                if (auto self = weak.lock()) self->selectEventType(index);
+            };
+            menu->children.push_back(std::move(action));
+        }
+        cell->event->setMenu(std::move(menu));
+        cell->event->setShowsMenuAsPrimaryAction(true);
+        cell->title->setText(eventType < 2 ? "Results" : "Top Three");
+        styleHeader(*cell, gfx::Color::systemIndigo().withAlphaComponent(0.75));
+        return cell;
+    }
+
+    auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
+    if (!cell || indexPath.row < 0 || indexPath.row >= numberOfRows(table, 2)) return cell;
+    int row = indexPath.row;
+    std::string name;
+    if (tab == 0) {
+        const auto& result = raceResults[row];
+        name = result.driver.givenName + " " + result.driver.familyName;
+        fillRaceRow(*cell, row);
+    } else if (tab == 1) {
+        const auto& result = qualifyingResults[row];
+        name = result.driver.givenName + " " + result.driver.familyName;
+        cell->position->setText(ordinal(result.position));
+        cell->position->setTextColor(gfx::Color::label());
+        cell->driver->setText(name);
+        cell->constructor->setText(result.constructor.name);
+        if (result.Q1 && result.Q1->empty()) {
+            cell->fastestLap->setText("DNF");
+        } else {
+            cell->fastestLap->setText("Q1: " + result.Q1.value_or("--") + "\nQ2: " + result.Q2.value_or("--") +
+                                      "\nQ3: " + result.Q3.value_or("--"));
+        }
+        cell->fromGridPosition->setText("");
+        cell->status->setText("");
+    } else {
+        const auto& lines = tab == 2 ? p3Results : tab == 3 ? p2Results : p1Results;
+        const auto& line = lines[row];
+        name = foundation::capitalized(line.fullName);
+        cell->driver->setText(name);
+        cell->position->setText(ordinal(line.position));
+        cell->position->setTextColor(gfx::Color::label());
+        cell->constructor->setText(line.team);
+        cell->fastestLap->setText("Lap time: " + line.lapTime);
+        cell->fromGridPosition->setText("");
+        cell->status->setText("");
+    }
+    showPicture(cell->driverImage, foundation::lowercased(folded(name)), driverImageDictionary, driverColDictionary);
+    styleCard(*cell);
+    return cell;
+}
+
+void PastDetailsViewController::fillRaceRow(DriverCell& cell, int row) {
+    const RaceResultsModel& result = raceResults[row];
+    std::string name = result.driver.givenName + " " + result.driver.familyName;
+    std::string key = foundation::lowercased(folded(name));
+    bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
+    const auto& lap = result.fastestLap;
+    std::string lapTime = lap && lap->time ? lap->time->time.value_or("") : "";
+    if (expanded) {
+        cell.position->setText(result.points);
+        cell.position->setTextColor(gfx::Color::systemBlue());
+        cell.fromGridPosition->setText(result.points == "1" ? "point" : "points");
+        auto number = driverNumDictionary.find(key);
+        cell.constructor->setText("Racing number: " + (number == driverNumDictionary.end() ? std::string() : number->second));
+    } else {
+        cell.position->setText(ordinal(result.position));
+        cell.position->setTextColor(gfx::Color::label());
+        cell.fromGridPosition->setText(result.grid == "0" ? "from DNF" : "from " + ordinal(result.grid));
+        cell.constructor->setText(result.constructor.name);
+    }
+    if (!lap || !lap->lap) {
+        cell.fastestLap->setText("No fastest lap");
+    } else if (expanded) {
+        const auto& speed = lap->averageSpeed;
+        cell.fastestLap->setText("Average speed: " + (speed ? speed->speed.value_or("") : "") + " " +
+                                 (speed ? speed->units.value_or("") : ""));
+    } else {
+        cell.fastestLap->setText("Fastest lap: " + *lap->lap + " - " + lapTime);
+    }
+    cell.driver->setText(folded(name));
+    std::string raceTime = result.time ? result.time->time.value_or("") : "";
+    double size = bodySize() - 4;
+    if (row == 0) {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::semibold));
+        cell.status->setText("Race Winner - " + raceTime);
+        cell.status->setTextColor(gfx::Color::systemGreen());
+    } else if (result.status == "Finished") {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
+        cell.status->setText(raceTime);
+        cell.status->setTextColor(gfx::Color::secondaryLabel());
+    } else {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
+        cell.status->setText("DNF (" + result.status + ") on lap " + result.laps);
+        cell.status->setTextColor(gfx::Color::systemRed());
+    }
+}
+
+std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableView& table, ui::IndexPath indexPath) {
+    auto weak = std::weak_ptr<PastDetailsViewController>(std::static_pointer_cast<PastDetailsViewController>(shared_from_this()));
+    // A reused card keeps no earlier wiring: each button sends exactly one action.
+    auto wire = [&](const std::shared_ptr<ui::Button>& button, const std::string& title,
+                    void (PastDetailsViewController::*handler)(ui::Control&)) {
+        button->setTitle(title, ui::ControlState::normal);
+        button->setTag(indexPath.row);
+        button->removeAllActions();
+        button->addTarget(weak, [weak, handler](ui::Control& sender) {
+            if (auto self = weak.lock()) ((*self).*handler)(sender);
+        }, ui::ControlEvent::touchUpInside);
+    };
+
+    switch (indexPath.section) {
+        case 3: {
+            auto cell = table.dequeueReusableCell<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            cell->infoTitle->setText("Track Details");
+            cell->infoDescription->setText("Information about the circuit");
+            cell->trackLengthTitle->setAttributedText(symbolTitle("arrow.left.and.right", " Length (km)"));
+            cell->trackDistanceTitle->setAttributedText(symbolTitle("arrow.right.to.line", " Distance (km)"));
+            cell->lapCountTitle->setAttributedText(symbolTitle("clock.arrow.circlepath", " Laps"));
+            cell->cornerCountTitle->setAttributedText(symbolTitle("arrow.turn.up.right", " Corners"));
+            cell->firstOpenedTitle->setAttributedText(symbolTitle("lock.open", " First Opened"));
+            cell->firstGrandPrixTitle->setAttributedText(symbolTitle("flag.2.crossed", " First GP"));
+            const circuitDetailsOverviewModel* facts = circuitFacts();
+            circuitDetailsOverviewModel none;
+            const auto& shown = facts ? *facts : none;
+            cell->trackLength->setText(shown.trackLength);
+            cell->trackDistance->setText(shown.trackDistance);
+            cell->lapCount->setText(std::to_string(shown.lapCount));
+            cell->cornerCount->setText(std::to_string(shown.cornerCount));
+            cell->firstOpened->setText(shown.firstOpened);
+            cell->firstGrandPrix->setText(shown.firstGrandPrix);
+            cell->circuitImage->setImage(nullptr);
+            // Without the circuit's facts there is no map to ask for.
+            if (facts) {
+                setRemoteImage(cell->circuitImage,
+                               "https://" + ServiceHosts::current().mediaImages +
+                                   "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/"
+                                   "2018-redesign-assets/Circuit%20maps%2016x9/" +
+                                   facts->name + "_Circuit.png.transform/7col-retina/image.png");
+            }
+            bool record = facts && facts->record.driver != "--";
+            cell->recordTitle->setAttributedText(symbolTitle(
+                "clock", record ? " Fastest lap set by " + facts->record.driver + " (" + facts->record.year + ")" : ""));
+            cell->record->setText(record ? facts->record.time : "");
+            styleCard(*cell);
+            return cell;
+        }
+        case 4:
+        case 5: {
+            bool dayWinner = indexPath.section == 4;
+            auto cell = table.dequeueReusableCell<DriverOfTheDayCell>(dayWinner ? "DriverOfTheDayCell" : "DriverOfTheDayCell2", indexPath);
+            if (!cell) return cell;
+            std::string name;
+            if (dayWinner) {
+                cell->infoTitle->setText("Driver of the Day");
+                cell->infoDescription->setText("Based on user polls");
+                if (!driverOfTheDayResults.empty()) {
+                    name = driverOfTheDayResults.front().firstName + " " + driverOfTheDayResults.front().lastName;
+                }
+                cell->driver->setText(name);
+                const RaceResultsModel* result = name.empty() ? nullptr : raceResult(name);
+                cell->constructor->setText(result ? result->constructor.name : "");
+            } else {
+                cell->infoTitle->setText("Fastest Lap");
+                const RaceResultsModel* fastest = fastestLap.empty() ? nullptr : &fastestLap.front();
+                const auto& lap = fastest ? fastest->fastestLap : std::nullopt;
+                cell->infoDescription->setText(lap && lap->time ? lap->time->time.value_or("") : "");
+                if (fastest) name = fastest->driver.givenName + " " + fastest->driver.familyName;
+                cell->driver->setText(folded(name));
+                cell->constructor->setText(fastest ? fastest->constructor.name : "");
+            }
+            showPicture(cell->driverImage, foundation::lowercased(folded(name)), driverImageDictionary, driverColDictionary);
+            styleCard(*cell);
+            return cell;
+        }
+        case 6: {
+            auto cell = table.dequeueReusableCell<RaceBreakdownCell>(RaceBreakdownCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            cell->infoTitle->setText("Race Breakdown");
+            cell->infoDescription->setText("Information about lap times, pit stop times, and tyres");
+            wire(cell->lap, "Laps", &PastDetailsViewController::lapsBreakdownTap);
+            wire(cell->pitStop, "Pit Stops", &PastDetailsViewController::pitStopsBreakdownTap);
+            wire(cell->tyres, "Tyres and Compounds", &PastDetailsViewController::tyresTap);
+            styleCard(*cell);
+            return cell;
+        }
+        case 7:
+        case 8: {
+            bool standings = indexPath.section == 7;
+            auto cell = table.dequeueReusableCell<RaceStandingsCell>(standings ? "RaceStandingsCell" : "RaceStandingsCell2", indexPath);
+            if (!cell) return cell;
+            if (standings) {
+                cell->infoTitle->setText("Current Standings");
+                cell->infoDescription->setText("View season standings after this race");
+                wire(cell->drivers, "Drivers", &PastDetailsViewController::driverStandingsTap);
+                wire(cell->teams, "Teams", &PastDetailsViewController::teamStandingsTap);
+            } else {
+                cell->infoTitle->setText("Predictions");
+                cell->infoDescription->setText("View predictions for who is on track to win the championship after this race");
+                wire(cell->drivers, "Drivers", &PastDetailsViewController::driverPredictionsTap);
+                wire(cell->teams, "Teams", &PastDetailsViewController::teamPredictionsTap);
+                for (auto [button, colourName] : {std::pair{cell->drivers, "darkGreen"}, std::pair{cell->teams, "tealGreen"}}) {
+                    auto colour = ui::namedColor(colourName);
+                    button->setTitleColor(colour, ui::ControlState::normal);
+                    button->setBackgroundColor(colour ? colour->withAlphaComponent(0.2) : gfx::Color::clear());
+                }
+            }
+            styleCard(*cell);
+            return cell;
+        }
+        case 9: {
+            auto cell = table.dequeueReusableCell<RaceMessagesCell>(RaceMessagesCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            cell->infoTitle->setText("Sorvane");
+            cell->infoDescription->setText("Listen in to race control messages and audio");
+            wire(cell->messages, "Messages", &PastDetailsViewController::raceMessagesTap);
+            wire(cell->audio, "Radio", &PastDetailsViewController::raceRadioTap);
+            styleCard(*cell);
+            return cell;
+        }
+        case 10: {
+            if (indexPath.row == 0) {
+                auto cell = table.dequeueReusableCell<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier, indexPath);
+                if (!cell) return cell;
+                cell->infoTitle->setText("Weekend Structure");
+                cell->infoDescription->setText("The " + (race() ? race()->raceName : std::string()) + " weekend at a glance");
+                styleCard(*cell, false);
+                return cell;
+            }
+            auto cell = table.dequeueReusableCell<WeekendCell>(WeekendCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            if (indexPath.row < static_cast<int>(weekendStructure.size())) {
+                const WeekendSession& session = weekendStructure[indexPath.row];
+                cell->event->setText(session.name);
+                cell->day->setText(session.day);
+                cell->month->setText(session.month);
+                cell->time->setText(session.weekday.empty() ? session.time : session.time + ", " + session.weekday);
+            }
+            styleCard(*cell, indexPath.row + 1 == static_cast<int>(weekendStructure.size()));
+            return cell;
+        }
+        default: {
+            auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            fillWeather(*cell);
+            styleCard(*cell, false);
+            return cell;
+        }
+    }
+}
+
+void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
+    cell.infoTitle->setText("Weather Overview");
+    cell.infoDescription->setText("Track weather information");
+    cell.airTempTitle->setAttributedText(symbolTitle("thermometer.sun", " Air Temp"));
+    cell.trackTempTitle->setAttributedText(symbolTitle("thermometer", " Track Temp"));
+    cell.humidityTitle->setAttributedText(symbolTitle("humidity", " Humidity"));
+    cell.pressureTitle->setAttributedText(symbolTitle("cloud.fog", " Pressure"));
+    cell.windSpeedTitle->setAttributedText(symbolTitle("wind", weatherSelected ? " Wind Direction" : " Wind Speed"));
+    cell.rainFallTitle->setAttributedText(symbolTitle("cloud.rain", " Rainfall"));
+    if (weather.empty()) {
+        // Nothing measured: no figures and no units.
+        for (const auto& label : {cell.airTemp, cell.trackTemp, cell.humidity, cell.pressure, cell.windSpeed, cell.rainFall}) {
+            label->setText("");
+        }
+    } else {
+        const livetiming::WeatherModel& now = weather.front();
+        cell.airTemp->setText(now.airTemp + "°");
+        cell.trackTemp->setText(now.trackTemp + "°");
+        cell.humidity->setText(wholeFigure(now.humidity) + "gm³");
+        cell.pressure->setText(wholeFigure(now.pressure) + "mb");
+        cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + "mph");
+        cell.rainFall->setText(now.rainfall + "mm");
+    }
+    const std::pair<std::shared_ptr<ui::ImageView>, double> fans[] = {
+        {cell.windmillFan, 2.2}, {cell.windmillFan2, 2.4}, {cell.windmillFan3, 2.6}};
+    for (const auto& [fan, duration] : fans) {
+        // A fan already turning keeps turning; one whose animation was taken off starts again.
+        if (!fan->layer()->animation(rotationKey)) {
+            quartz::BasicAnimation rotation;
+            rotation.keyPath = "transform.rotation";
+            rotation.fromValue = 0.0;
+            rotation.toValue = static_cast<double>(6.2831855f);
+            rotation.duration = duration;
+            rotation.repeatCount = quartz::BasicAnimation::forever;
+            fan->layer()->addAnimation(rotation, rotationKey);
+        }
+    }
+}
