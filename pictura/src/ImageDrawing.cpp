@@ -179,7 +179,11 @@ ImageWrapper::ImagePointer ImageWrapper::crop(gfx::Size size, gfx::Point anchor)
     if (!hasBitmap(base)) return base;
     const auto& bitmap = *base->bitmap();
     const gfx::Rect seen = pc(base->size()).constrainedRect(size, anchor);
-    if (seen.isEmpty()) return base;
+    auto finite = [](const gfx::Rect& rect) {
+        return std::isfinite(rect.origin.x) && std::isfinite(rect.origin.y) && std::isfinite(rect.size.width) &&
+               std::isfinite(rect.size.height);
+    };
+    if (!finite(seen) || seen.isEmpty()) return base;
     const double scale = base->scale();
     gfx::Rect pixels = gfx::Rect(seen.minX() * scale, seen.minY() * scale, seen.width() * scale, seen.height() * scale)
                            .integral();

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <webp/encode.h>
+
 #include "ImageSamples.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCreating.h"
@@ -106,6 +108,20 @@ TEST(ImageCreatingTest, stillFormatsCarryNoAnimationValues) {
     EXPECT_FALSE(pc(image).imageFrameCount());
     EXPECT_FALSE(pc(image).imageSource());
     EXPECT_FALSE(ImageWrapper::image(Data::fromString("not an image at all"), {}));
+}
+
+TEST(ImageCreatingTest, bytesOfAnUnknownFormatStillGoToTheDecoder) {
+    const auto pixels = samples::coordinates(6, 5);
+    std::uint8_t* output = nullptr;
+    const auto size = WebPEncodeLosslessBGRA(pixels.pixels.data(), 6, 5, pixels.stride, &output);
+    ASSERT_GT(size, 0u);
+    const Data webp(output, size);
+    WebPFree(output);
+    ASSERT_EQ(pc(webp).imageFormat(), ImageFormat::unknown);
+    auto image = ImageWrapper::image(webp, {.scale = 2});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->bitmap()->pixels, pixels.pixels);
+    EXPECT_EQ(image->scale(), 2);
 }
 
 TEST(ImageCreatingTest, downsamplingDecodesStraightToTheCoveringPixelSize) {

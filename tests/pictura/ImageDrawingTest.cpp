@@ -79,6 +79,13 @@ TEST(ImageDrawingTest, normalizingTurnsThePixelsUpright) {
     EXPECT_NE(copy, up);
     EXPECT_EQ(copy->bitmap(), up->bitmap());
 
+    auto animated = gfx::Image::animated({picture(2, 2), picture(2, 2)}, 1);
+    auto animatedCopy = pc(gfx::Image::make(animated->bitmap(), 1, ImageOrientation::left)).normalized();
+    EXPECT_EQ(animatedCopy->orientation(), ImageOrientation::up);
+    auto keptAnimation = pc(animated).normalized();
+    EXPECT_NE(keptAnimation, animated);
+    EXPECT_EQ(keptAnimation->frames().size(), 2u);
+
     auto left = picture(6, 4, 2, ImageOrientation::left);
     auto upright = pc(left).normalized();
     EXPECT_EQ(upright->orientation(), ImageOrientation::up);
@@ -108,8 +115,12 @@ TEST(ImageDrawingTest, croppingCutsPixelsScaledFromPoints) {
     auto clamped = pc(image).crop({50, 50}, {2, -1});
     EXPECT_EQ(clamped->bitmap()->pixels, pc(image).crop({50, 50}, {1, 0})->bitmap()->pixels);
     EXPECT_EQ(clamped->bitmap()->pixel(0, 0), image->bitmap()->pixel(100, 0));
-    // A crop outside the picture leaves it as it was.
+    // A crop outside the picture, or of sizes and anchors that are not numbers, leaves it as it was.
     EXPECT_EQ(pc(image).crop({0, 0}, {0.5, 0.5}), image);
+    EXPECT_EQ(pc(image).crop({nan, 5}, {0.5, 0.5}), image);
+    EXPECT_EQ(pc(image).crop({5, 5}, {nan, nan}), image);
+    auto whole = pc(image).crop({infinity, infinity}, {0, 0});
+    EXPECT_TRUE(whole == image || whole->bitmap()->pixels == image->bitmap()->pixels);
 }
 
 TEST(ImageDrawingTest, croppingATurnedImageCutsThePartThatIsSeen) {
