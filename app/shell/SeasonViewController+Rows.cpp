@@ -1,5 +1,6 @@
 #include "cells/CircuitCell.h"
 #include "data/GlobalStruct.h"
+#include "data/ServiceHosts.h"
 #include "foundation/DateFormatter.h"
 #include "gfx/Font.h"
 #include "shell/ImageSeam.h"
@@ -89,7 +90,8 @@ std::shared_ptr<ui::TableViewCell> SeasonViewController::cellForRow(ui::TableVie
     cell->race->setTextColor(ahead);
 
     if (const CountryFlagsModel* entry = flagForCountry(countryFlags, race.circuit.location.country)) {
-        setRemoteImage(cell->flag, entry->flag, {.processor = flagProcessor()});
+        setRemoteImage(cell->flag, flagImageAddress(*entry, ServiceHosts::current().flagImages),
+                       {.processor = flagProcessor()});
     }
 
     cell->setSeparatorInset({});
