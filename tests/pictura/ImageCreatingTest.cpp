@@ -93,9 +93,14 @@ TEST(ImageCreatingTest, singleFrameGifIsAStillImageAndNoFramesGiveNone) {
 }
 
 TEST(ImageCreatingTest, preloadingRefusesFramesBeyondWhatOneImageMayHold) {
-    // Three one-pixel frames on a screen of half the largest picture: 1.5 times the limit in all.
-    std::vector<gfx::GifFrame> frames(3, gfx::GifFrame{.bitmap = samples::filled(1, 1, {1, 0, 0, 1})});
-    const auto data = *gfx::encodeGif(frames, 16384, 8192);
+    // Five one-pixel frames in the far corner of an 8000 x 8000 screen: each decodes to the whole
+    // screen, five times about a quarter of the largest picture.
+    std::vector<gfx::GifFrame> frames(
+        5, gfx::GifFrame{.bitmap = samples::filled(1, 1, {1, 0, 0, 1}), .left = 7999, .top = 7999});
+    const auto data = *gfx::encodeGif(frames, 8000, 8000);
+    auto source = gfx::ImageSource::create(data);
+    ASSERT_TRUE(source);
+    ASSERT_EQ(source->propertiesAt(0)->pixelWidth, 8000);
     EXPECT_FALSE(ImageWrapper::image(data, {.preloadAll = true}));
 }
 
