@@ -67,8 +67,9 @@ const std::shared_ptr<ImageDownloader>& ImageDownloader::defaultDownloader() {
 }
 
 ImageDownloader::~ImageDownloader() {
-    session_->invalidateAndCancel();
+    // Consumers first, so each is told it was cancelled rather than of the transport's cancellation.
     sessionDelegate_->cancelAll();
+    session_->invalidateAndCancel();
 }
 
 void ImageDownloader::replaceSession() {
@@ -164,7 +165,11 @@ std::optional<DownloadTask> ImageDownloader::downloadImage(const foundation::URL
                     [completionHandler, error = context.error()] { completionHandler(std::unexpected(error)); });
             }
             auto self = weakSelf.lock();
-            if (!self) return;
+            if (!self) {
+                // Torn down while a modifier was still at work: no transfer, but the consumer is told.
+                SessionDataTask::TaskCallback callback{completionDelegate(completionHandler), options};
+                return deliver(callback, std::unexpected(PicturaError::requestError(PicturaError::TaskCancelled{nullptr, 0})));
+            }
             SessionDataTask::TaskCallback callback{completionDelegate(completionHandler), options};
             auto task = self->startDownloadTask(*context, std::move(callback));
             {

@@ -50,6 +50,16 @@ bool SessionDataTask::hasCallbacks() const {
     return !callbacksStore_.empty();
 }
 
+std::vector<std::shared_ptr<DataReceivingSideEffect>> SessionDataTask::dataReceivingSideEffects() const {
+    std::vector<std::shared_ptr<DataReceivingSideEffect>> sideEffects;
+    std::lock_guard guard(lock_);
+    for (const auto& [token, callback] : callbacksStore_)
+        if (callback.options.onDataReceived)
+            for (const auto& sideEffect : *callback.options.onDataReceived)
+                if (sideEffect) sideEffects.push_back(sideEffect);
+    return sideEffects;
+}
+
 void SessionDataTask::cancel(int token) {
     auto callback = removeCallback(token);
     if (callback) onCallbackCancelled({token, std::move(*callback)});

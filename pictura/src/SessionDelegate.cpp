@@ -158,12 +158,11 @@ void SessionDelegate::didReceiveData(net::Session& session, const std::shared_pt
         return task->cancel();
     }
     dataTask->appendData(chunk);
+    // Only the side effects are copied out: a chunk must not cost a copy of every consumer's options.
+    auto sideEffects = dataTask->dataReceivingSideEffects();
+    if (sideEffects.empty()) return;
     const auto sessionPointer = session.shared_from_this();
-    for (const auto& callback : dataTask->callbacks()) {
-        if (!callback.options.onDataReceived) continue;
-        for (const auto& sideEffect : *callback.options.onDataReceived)
-            if (sideEffect) sideEffect->onDataReceived(sessionPointer, *dataTask, chunk);
-    }
+    for (const auto& sideEffect : sideEffects) sideEffect->onDataReceived(sessionPointer, *dataTask, chunk);
 }
 
 void SessionDelegate::didComplete(net::Session&, const std::shared_ptr<net::SessionTask>& task,

@@ -54,6 +54,8 @@ public:
     // given the transfer's outcome.
     std::vector<TaskCallback> takeCallbacks();
     bool hasCallbacks() const;
+    // The data-received side effects of the waiting consumers, consumer by consumer in token order.
+    std::vector<std::shared_ptr<DataReceivingSideEffect>> dataReceivingSideEffects() const;
     // The token's consumer leaves, told through `onCallbackCancelled` (outside the lock); a token that
     // is gone (cancelled already, or the download ended) does nothing.
     void cancel(int token);
