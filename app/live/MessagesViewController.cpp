@@ -70,12 +70,13 @@ void MessagesViewController::fillMessage(ui::Button& lap, ui::Label& timeStamp, 
     timeStamp.setText(timeStampText(message.utc));
 
     double titleSize = gfx::Font::preferredFont(gfx::TextStyle::title2).pointSize() - 2;
-    lap.setAttributedTitle(pillTitle(" " + std::to_string(message.lap), titleSize, gfx::Color::systemBlue()),
-                           ui::ControlState::normal);
+    // Practice and qualifying messages of older seasons carry no lap: their pill stays hidden.
+    std::string lapText = message.lap ? " " + std::to_string(*message.lap) : "";
+    lap.setAttributedTitle(pillTitle(lapText, titleSize, gfx::Color::systemBlue()), ui::ControlState::normal);
     lap.setBackgroundColor(gfx::Color::systemBlue().withAlphaComponent(0.18));
     // Only the first message of each lap shows the lap; the hidden pill keeps its place.
     bool sameLapAsBefore = row > 0 && raceMessages[row - 1].lap == message.lap;
-    lap.setAlpha(sameLapAsBefore ? 0 : 1);
+    lap.setAlpha(sameLapAsBefore || !message.lap ? 0 : 1);
 
     text.setText(messageText(message.message));
 

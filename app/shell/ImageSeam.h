@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct ImageRequest {
 // it and set it on the view if the view still waits for this request. Main thread.
 // Until the image library is wired in, a request is only recorded.
 void setRemoteImage(std::weak_ptr<ui::ImageView> view, std::string url, ImageRequestOptions options = {});
+
+// Stops the view waiting for its latest request, so a load still under way never lands on it (a reused
+// row that now shows something else). Main thread.
+void cancelRemoteImage(const std::shared_ptr<ui::ImageView>& view);
+
+// The address the view still waits for: its latest request, unless cancelled since.
+std::optional<std::string> awaitedImageURL(const std::shared_ptr<ui::ImageView>& view);
 
 // The requests recorded since the last call, oldest first (at most the latest 256 are kept).
 std::vector<ImageRequest> takeRecordedImageRequests();

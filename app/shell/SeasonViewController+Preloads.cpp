@@ -14,7 +14,9 @@
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
+#include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
+#include "standings-news/StandingsViewController.h"
 
 namespace {
 
@@ -130,14 +132,9 @@ dispatch::Task<void> SeasonViewController::loadTeamStandings() {
 }
 
 std::vector<std::string> SeasonViewController::newsFeedURLs() {
-    const ServiceHosts hosts = ServiceHosts::current();
-    return {
-        "https://" + hosts.fiaNews + "/rss/press-release",
-        "https://" + hosts.autosportNews + "/rss/f1/news/",
-        "https://" + hosts.gpblogNews + "/en/rss",
-        "https://" + hosts.bbcNews + "/sport/formula1/rss.xml",
-        "http://" + hosts.shiftF1News + "/rss",
-    };
+    std::vector<std::string> addresses;
+    for (const auto& source : NewsViewController::sources()) addresses.push_back(source.url);
+    return addresses;
 }
 
 dispatch::Task<void> SeasonViewController::loadNews() {
@@ -146,15 +143,20 @@ dispatch::Task<void> SeasonViewController::loadNews() {
         &SeasonViewController::newsArticles3, &SeasonViewController::newsArticles4,
         &SeasonViewController::newsArticles5,
     };
+    auto self = std::static_pointer_cast<SeasonViewController>(shared_from_this());
     auto addresses = newsFeedURLs();
+    // The feeds are read side by side, so a slow one (bounded by the reader's time-out) holds no other back.
     for (std::size_t feed = 0; feed < fields.size(); ++feed) {
         auto url = foundation::URL::fromString(addresses[feed]);
         if (!url) continue;
-        RSSParser parser;
-        auto articles = co_await parser.parse(*url);
-        // Every article is kept: the reader no longer lets the channel's texts into the first one.
-        if (articles) this->*fields[feed] = std::move(*articles);
+        dispatch::spawn(dispatch::Queue::main(), [self, url = *url, field = fields[feed]]() -> dispatch::Task<void> {
+            RSSParser parser;
+            auto articles = co_await parser.parse(url);
+            // Every article is kept: the reader lets nothing of the channel into the first one.
+            if (articles) (*self).*field = std::move(*articles);
+        });
     }
+    co_return;
 }
 
 void SeasonViewController::newsTapped() {
