@@ -108,6 +108,7 @@ double MapViewController::sheetMargin() const {
 
 void MapViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
+    keepRouteToggleOnTop();
     auto shown = view();
     ui::Rect bounds = shown->bounds();
     mapView_->setFrame({0, 0, bounds.width(), bounds.height()});
@@ -126,6 +127,13 @@ void MapViewController::viewDidLayoutSubviews() {
         }
     }
     routeToggle_->setFrame({bounds.width() - 56, 17 + statusBarHeight, 36, 36});
+}
+
+void MapViewController::keepRouteToggleOnTop() {
+    // The button joins the navigation controller's view before the map's own view does, which the
+    // controller then puts above it: bring it back over the map once that view is in place.
+    auto host = routeToggle_->superview();
+    if (host && host->subviews().back() != routeToggle_) host->bringSubviewToFront(routeToggle_);
 }
 
 void MapViewController::configureMap() {

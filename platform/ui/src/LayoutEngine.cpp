@@ -387,7 +387,9 @@ bool LayoutEngine::settleWidthDependentHeights(const Pass& pass) {
 
 void LayoutEngine::applyFrames(const Pass& pass) {
     for (const auto& item : pass.participants) {
-        if (item == pass.root) continue;
+        // A translating item is pinned to its own frame: writing it back would only add rounding,
+        // and under a transform a frame set is not the frame read.
+        if (item == pass.root || item->translatesAutoresizingMaskIntoConstraints()) continue;
         const ItemVariables& own = variables_.at(item.get());
         const ItemVariables& parent = variables_.at(item->superitem().get());
         Rect frame{{snapped(solver_.value(own.left) - solver_.value(parent.left)),

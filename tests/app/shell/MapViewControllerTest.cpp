@@ -439,6 +439,17 @@ TEST_F(MapViewControllerTest, theRouteButtonSitsBelowTheScenesStatusBar) {
     waitForLoads();
     EXPECT_EQ(map->routeToggle()->frame(), (ui::Rect{334, 17 + 47, 36, 36}));
     EXPECT_EQ(map->routeToggle()->superview(), map->navigationController()->view());
+
+    // Above the map: a click on it reaches the button, and its grey ring is what the window shows.
+    ui::Point inside{334 + 18, 17 + 47 + 4};
+    EXPECT_EQ(window->hitTest(inside, ui::Event{}), map->routeToggle());
+    host.snapshot();
+    auto shown = host.pixel(inside);
+    ASSERT_TRUE(shown);
+    gfx::Color grey = gfx::Color::systemGray4();
+    EXPECT_NEAR(shown->red, grey.red, 0.03);
+    EXPECT_NEAR(shown->green, grey.green, 0.03);
+    EXPECT_NEAR(shown->blue, grey.blue, 0.03);
     window->setRootViewController(nullptr);
 }
 

@@ -315,6 +315,35 @@ TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesTheWholeChainWithTheRaceOn
     EXPECT_EQ(console.text().find("Attempt to present"), std::string::npos) << console.text();
 }
 
+// A pin picked while the race screen slides away (Escape, a swipe) opens the picked race once the
+// slide ends, and row taps keep opening races after it.
+TEST_F(SeasonSheet, aPickWhileTheRaceScreenIsLeavingOpensThePickedRaceAndLaterTapsStillOpen) {
+    presentSheet();
+    sheet->didSelectRow(*sheet->tableView, {0, 0});
+    settle();
+    auto bahrain = shownScreen();
+    ASSERT_TRUE(bahrain && GlobalStruct::detailsOnScreen());
+    bahrain->dismiss(true);  // what Escape does
+    host.renderIfNeeded();
+    ASSERT_TRUE(bahrain->isBeingDismissed());
+
+    post(notifications::selectedRace, notifications::raceUserInfo(2));
+    settle();
+    settle();
+    auto australia = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(australia) << "the picked race did not open";
+    EXPECT_EQ(australia->raceRound, 3);
+    australia->dismiss(true);
+    settle();
+    ASSERT_EQ(shownScreen(), nullptr);
+
+    sheet->didSelectRow(*sheet->tableView, {0, 1});
+    settle();
+    auto saudi = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(saudi) << "a later row tap opened nothing";
+    EXPECT_EQ(saudi->raceRound, 2);
+}
+
 TEST_F(SeasonSheet, theRowMenuTestsLiveTimingOfRacesThatHaveBegun) {
     presentSheet();
     EXPECT_EQ(sheet->contextMenuConfigurationForRow(*sheet->tableView, {0, 4}, {}), nullptr);
