@@ -180,6 +180,29 @@ TEST_F(Tables, scrollToRowPutsTheRowAtTheTopMiddleOrBottom) {
     EXPECT_NE(table->cellForRow({0, 99}), nullptr);
 }
 
+// An animated scroll to a row far away, over rows taller than the estimate, ends with the row at
+// the top and wholly in view, in either direction.
+TEST_F(Tables, anAnimatedScrollToADistantRowLandsOnItDespiteUnmeasuredRows) {
+    for (int row = 0; row < 100; ++row) rows->texts[row] = "aaaa bbbb cccc dddd eeee ffff gggg";  // three lines
+    table->reloadData();
+    auto scrollTo = [&](int row) {
+        table->scrollToRow({0, row}, TableViewScrollPosition::top, true);
+        for (int i = 0; i < 120; ++i) {
+            clock->advance(1.0 / 60);
+            host.renderIfNeeded();
+        }
+        Rect shown = table->rectForRow({0, row});
+        EXPECT_EQ(shown.height(), 80) << "row " << row;
+        EXPECT_DOUBLE_EQ(table->contentOffset().y, shown.minY()) << "row " << row;
+        EXPECT_NE(table->cellForRow({0, row}), nullptr);
+    };
+    scrollTo(70);
+    scrollTo(20);
+    table->setContentOffset({0, 0});
+    table->reloadData();
+    scrollTo(40);
+}
+
 TEST_F(Tables, aTapSelectsTheRowUnlessADragScrolledAndDeselectingClearsTheSelectedBackground) {
     auto selectedBackground = std::make_shared<View>();
     selectedBackground->setBackgroundColor(gfx::Color::systemRed());
