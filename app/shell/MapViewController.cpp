@@ -285,8 +285,12 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
     auto decoded = foundation::JSONDecoder().decode<RaceModel>(body);
     if (!decoded) {
         foundation::print("Error decoding result:", decoded.error().description());
+        if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
-        if (!seasonShown_ && GlobalStruct::isCurrent(load)) presentSeasonSheet();
+        if (!seasonShown_) presentSeasonSheet();
+        // The person who picked the year is told, not only the console.
+        if (auto sheet = std::dynamic_pointer_cast<SeasonViewController>(seasonSheet_.lock()))
+            sheet->seasonCouldNotBeLoaded(seasonShown_ ? year : std::nullopt);
         co_return false;
     }
     if (!GlobalStruct::storeRaces(load, std::move(decoded->data.raceTable.races))) co_return false;

@@ -552,4 +552,45 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
     EXPECT_EQ(sheet->upcomingRaceIndex, map->upcomingRaceIndex());
 }
 
+// A year the offline snapshot lacks keeps the season shown and says so on the sheet; a recorded
+// season other than 2023 (2022) loads without a network, and the message goes.
+TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWhileRecordedYearsLoadOffline) {
+    ServiceHosts::setCurrent(ServiceHosts{});
+    OfflineSettings settings;
+    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+    auto season = OfflineSeason::start(settings);
+    ASSERT_TRUE(season) << season.error();
+    clock->set(instant("2023-04-30T11:20:00Z"));
+    foundation::Clock::setCurrent(clock);
+    start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
+    auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
+    ASSERT_TRUE(sheet);
+    std::size_t pins = map->mapView()->annotations().size();
+    EXPECT_TRUE(sheet->statusLabel->isHidden());
+
+    foundation::ConsoleCapture console;
+    pickYear("2010");
+    waitForLoads();
+    EXPECT_EQ(GlobalStruct::racesSeason(), "2023");
+    EXPECT_EQ(map->mapView()->annotations().size(), pins);
+    EXPECT_EQ(sheet->navTitle->text(), "2023 Races");
+    EXPECT_FALSE(sheet->statusLabel->isHidden());
+    EXPECT_NE(sheet->statusLabel->text().find("2010 season could not be loaded"), std::string::npos)
+        << sheet->statusLabel->text();
+    EXPECT_NE(sheet->statusLabel->text().find("2023"), std::string::npos);
+
+    for (const char* year : {"2022", "2024", "2019"}) {
+        pickYear(year);
+        waitForLoads();
+        EXPECT_EQ(GlobalStruct::racesSeason(), year);
+        EXPECT_FALSE(GlobalStruct::races().empty()) << year;
+        EXPECT_TRUE(sheet->statusLabel->isHidden()) << year;
+    }
+    EXPECT_EQ(GlobalStruct::meetingsSeason(), "2019") << "the recorded index of 2019 loads too";
+    // The sheet's own loads end while the snapshot still answers.
+    dispatch::RunLoop::main()->runUntil([&] { return sheet.use_count() <= 2; }, 30);
+    season->stop();
+    foundation::Clock::setCurrent(clock);
+}
+
 }  // namespace
