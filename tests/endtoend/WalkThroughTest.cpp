@@ -68,7 +68,10 @@ void click(ui::Point point) {
 // A drag that comes to rest before it lets go, so the release carries no flick: SDL stamps pushed
 // events with the moment of the push, and the button goes up a quarter of a second after the last
 // move.
+int releasesPending = 0;
+
 void mouseDrag(ui::Point from, ui::Point to, int steps = 12) {
+    ++releasesPending;
     pushMouseButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, pixels(from.x), pixels(from.y));
     for (int i = 1; i <= steps; ++i) {
         double t = static_cast<double>(i) / steps;
@@ -76,6 +79,7 @@ void mouseDrag(ui::Point from, ui::Point to, int steps = 12) {
     }
     dispatch::Queue::main()->asyncAfter(0.25, [to] {
         pushMouseButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, pixels(to.x), pixels(to.y));
+        --releasesPending;
     });
 }
 
@@ -135,7 +139,7 @@ protected:
     // Nothing moves once the window's pending layout and animations are committed.
     bool settled() const {
         auto window = host->window();
-        if (!window) return false;
+        if (!window || releasesPending > 0) return false;
         window->renderIfNeeded();
         if (!startup::isSettled(*window, foundation::Clock::current()->uptime())) return false;
         auto over = overSheet();
@@ -208,6 +212,7 @@ protected:
 
 TEST_F(WalkThrough, theSeasonSheetStaysWholeThroughRacesNewsDetentsPinsAndYears) {
     int firstPin = 0, secondPin = 0;
+    ui::Rect calloutBefore;
     auto script = Script::start(
         {
             {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
@@ -262,19 +267,36 @@ TEST_F(WalkThrough, theSeasonSheetStaysWholeThroughRacesNewsDetentsPinsAndYears)
              [&] {
                  expectSheetWholeAt(smallTop, "08-second-pin");
                  expectRowInView(secondPin, "second pin");
+                 auto callout = map()->mapView()->calloutLayout();
+                 ASSERT_TRUE(callout);
+                 calloutBefore = callout->bubble;
+                 mouseDrag({60, 200}, {60 + 120, 200 + 90});  // pan the map under the callout
+             }},
+            {"the map panned", [&] { return settled() && map()->mapView()->calloutLayout() &&
+                                            map()->mapView()->calloutLayout()->bubble.minY() > calloutBefore.minY() + 45; },
+             [&] {
+                 expectSheetWholeAt(smallTop, "09-panned");
+                 ui::Rect bubble = map()->mapView()->calloutLayout()->bubble;
+                 ui::Point pin = pinPoint(secondPin);
+                 EXPECT_NEAR(map()->mapView()->calloutLayout()->tip.x, pin.x, 1);
+                 EXPECT_NEAR(bubble.minY(), calloutBefore.minY() + 90, 1);
+                 // The window shows the bubble where its pin went, and map where it was.
+                 gfx::Bitmap shot = host->windowHost()->screenshot();
+                 EXPECT_TRUE(isWhite(rgbAt(shot, bubble.minX() + 6, bubble.maxY() - 4)));
+                 EXPECT_TRUE(isMap(rgbAt(shot, calloutBefore.minX() + 6, calloutBefore.minY() + 4)));
                  click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds()));
              }},
             {"the year menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickYear("2022"); }},
             {"the 2022 season", [&] { return GlobalStruct::racesSeason() == "2022" && !map()->isLoading() && settled(); },
              [&] {
-                 expectSheetWholeAt(smallTop, "09-2022");
+                 expectSheetWholeAt(smallTop, "10-2022");
                  EXPECT_EQ(sheet()->navTitle->text(), "2022 Races");
                  click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds()));
              }},
             {"the year menu again", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickYear("2023"); }},
             {"the 2023 season", [&] { return GlobalStruct::racesSeason() == "2023" && !map()->isLoading() && settled(); },
              [&] {
-                 expectSheetWholeAt(smallTop, "10-2023");
+                 expectSheetWholeAt(smallTop, "11-2023");
                  EXPECT_EQ(sheet()->navTitle->text(), "2023 Races");
                  push(SDL_QUIT, [](SDL_Event&) {});
              }},
