@@ -167,6 +167,14 @@ TEST_F(SeasonSheet, rowsListTheSeasonWithACountdownToTheRaceAheadAndLiveWhileItR
     EXPECT_EQ(round(3), "Round 4\nIn 0 days, 0 hours, 1 minutes");
     clock->set(instant("2023-04-30T11:00:00Z"));
     EXPECT_EQ(round(3), "Round 4\nLIVE");
+    // The LIVE row as the season-row rules have it: "LIVE" on a line of its own under the round, in
+    // red semibold, and the race under way greyed with the day (its day is no longer ahead).
+    cell = std::dynamic_pointer_cast<CircuitCell>(sheet->cellForRow(*sheet->tableView, {0, 3}));
+    EXPECT_EQ(cell->round->text(), "Round 4\nLIVE");
+    EXPECT_EQ(cell->round->textColor(), gfx::Color::systemRed());
+    EXPECT_EQ(cell->round->numberOfLines(), 0);
+    EXPECT_EQ(cell->race->textColor(), gfx::Color::secondaryLabel());
+    EXPECT_EQ(cell->day->textColor(), gfx::Color::secondaryLabel());
     clock->set(instant("2023-04-30T13:59:00Z"));
     EXPECT_EQ(round(3), "Round 4\nLIVE");
     // Past its three hours the row counts toward nothing (no negative countdown).
