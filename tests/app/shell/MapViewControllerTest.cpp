@@ -149,6 +149,12 @@ protected:
         host.renderIfNeeded();
         ui::setHapticSink(nullptr);
         foundation::Clock::setCurrent(nullptr);
+        // The shared lists and hosts go back as other suites expect to find them.
+        GlobalStruct::races().clear();
+        GlobalStruct::meetings().clear();
+        GlobalStruct::sheetIsLarge() = false;
+        MapViewController::routeIsShown() = false;
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
     }
 
     // The app's arrangement: the map as the navigation root of the key window; its view loads and
@@ -182,6 +188,16 @@ protected:
         std::vector<std::string> titles;
         for (const auto& pin : map->mapView()->annotations()) titles.push_back(pin->title().value_or(""));
         return titles;
+    }
+    // Lets a real season sheet's own loads end while the snapshot still answers, so that no sheet of
+    // one test lives on to answer the notifications of the next.
+    void releaseSheet(std::shared_ptr<SeasonViewController> shown) {
+        host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
+        std::weak_ptr<SeasonViewController> weak = shown;
+        shown.reset();
+        dispatch::RunLoop::main()->runUntil([&] { return weak.expired(); }, 30);
+        EXPECT_TRUE(weak.expired()) << "the season sheet outlived its test";
     }
     std::shared_ptr<ui::SheetPresentationController> sheet() const {
         auto shown = map->seasonSheet();
@@ -534,8 +550,6 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
     clock->set(instant("2023-04-30T11:20:00Z"));
     foundation::Clock::setCurrent(clock);
     start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
-    season->stop();
-    foundation::Clock::setCurrent(clock);
 
     const auto& races = GlobalStruct::races();
     ASSERT_FALSE(races.empty());
@@ -550,6 +564,9 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
     auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->upcomingRaceIndex, map->upcomingRaceIndex());
+    releaseSheet(std::move(sheet));
+    season->stop();
+    foundation::Clock::setCurrent(clock);
 }
 
 // A year the offline snapshot lacks keeps the season shown and says so on the sheet; a recorded
@@ -587,8 +604,7 @@ TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWh
         EXPECT_TRUE(sheet->statusLabel->isHidden()) << year;
     }
     EXPECT_EQ(GlobalStruct::meetingsSeason(), "2019") << "the recorded index of 2019 loads too";
-    // The sheet's own loads end while the snapshot still answers.
-    dispatch::RunLoop::main()->runUntil([&] { return sheet.use_count() <= 2; }, 30);
+    releaseSheet(std::move(sheet));
     season->stop();
     foundation::Clock::setCurrent(clock);
 }

@@ -57,6 +57,13 @@ protected:
             notifications::reloadWeatherAnimations, [this](const foundation::Notification&) { ++weatherReloads; });
     }
     void TearDown() override {
+        // The application keeps its scene and window: let the map and its sheet go now, so they do
+        // not answer later tests' notifications.
+        std::weak_ptr<MapViewController> launched = map();
+        if (host.window()) host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
+        dispatch::RunLoop::main()->runUntil([&] { return launched.expired(); }, 30);
+        EXPECT_TRUE(launched.expired()) << "the launched map outlived its test";
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();

@@ -230,8 +230,9 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
   return {};
 }
 
-// The other seasons the recordings hold, so the year menu finds them offline: each calendar, the
-// results recorded under it and the live-timing index when there is one. Nothing is derived.
+// The other seasons the recordings hold that the year menu offers (2005 on), so it finds them
+// offline: each calendar, the results recorded under it and the live-timing index when there is
+// one. Nothing is derived.
 std::expected<void, std::string> produceOtherSeasons(const BuildContext& context, SeasonSnapshot& snapshot) {
   std::vector<std::string> years;
   for (const auto& path : context.listFiles("results-api")) {
@@ -239,7 +240,8 @@ std::expected<void, std::string> produceOtherSeasons(const BuildContext& context
     std::string year = file.stem().string();
     bool isCalendar = file.parent_path() == "results-api" && file.extension() == ".json" && year.size() == 4 &&
                       std::ranges::all_of(year, [](char c) { return c >= '0' && c <= '9'; });
-    if (isCalendar && year != context.options.season) years.push_back(year);
+    constexpr const char* firstOfferedYear = "2005";
+    if (isCalendar && year != context.options.season && year >= firstOfferedYear) years.push_back(year);
   }
   for (const auto& year : years) {
     std::vector<std::string> recorded{"results-api/" + year + ".json"};
