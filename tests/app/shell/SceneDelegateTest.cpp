@@ -64,6 +64,8 @@ protected:
         host.renderIfNeeded();
         dispatch::RunLoop::main()->runUntil([&] { return launched.expired(); }, 30);
         EXPECT_TRUE(launched.expired()) << "the launched map outlived its test";
+        // Nor does the scene's window stay the key window: a window made key and dropped leaves none.
+        std::make_shared<ui::Window>()->makeKeyAndVisible();
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();
