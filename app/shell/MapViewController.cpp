@@ -109,6 +109,7 @@ double MapViewController::sheetMargin() const {
 
 void MapViewController::viewDidLayoutSubviews() {
     ui::ViewController::viewDidLayoutSubviews();
+    keepRouteToggleOnTop();
     auto shown = view();
     ui::Rect bounds = shown->bounds();
     mapView_->setFrame({0, 0, bounds.width(), bounds.height()});
@@ -127,6 +128,13 @@ void MapViewController::viewDidLayoutSubviews() {
         }
     }
     routeToggle_->setFrame({bounds.width() - 56, 17 + statusBarHeight, 36, 36});
+}
+
+void MapViewController::keepRouteToggleOnTop() {
+    // The button joins the navigation controller's view before the map's own view does, which the
+    // controller then puts above it: bring it back over the map once that view is in place.
+    auto host = routeToggle_->superview();
+    if (host && host->subviews().back() != routeToggle_) host->bringSubviewToFront(routeToggle_);
 }
 
 void MapViewController::configureMap() {
@@ -278,8 +286,12 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
     auto decoded = foundation::JSONDecoder().decode<RaceModel>(body);
     if (!decoded) {
         foundation::print("Error decoding result:", decoded.error().description());
+        if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
-        if (!seasonShown_ && GlobalStruct::isCurrent(load)) presentSeasonSheet();
+        if (!seasonShown_) presentSeasonSheet();
+        // The person who picked the year is told, not only the console.
+        if (auto sheet = std::dynamic_pointer_cast<SeasonViewController>(seasonSheet_.lock()))
+            sheet->seasonCouldNotBeLoaded(seasonShown_ ? year : std::nullopt);
         co_return false;
     }
     if (!GlobalStruct::storeRaces(load, std::move(decoded->data.raceTable.races))) co_return false;

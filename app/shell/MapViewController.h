@@ -100,6 +100,7 @@ private:
     // The map's bottom margin for the sheet's detent on a phone, at the view's present height.
     double sheetMargin() const;
     void setRouteSymbol(bool filled);
+    void keepRouteToggleOnTop();
     // Zooms to the race's circuit at the pin span and selects its pin.
     void showRace(const RacesDetailsModel& race);
 

@@ -45,6 +45,12 @@ void SeasonViewController::viewDidLoad() {
 
     setUpHeader();
     setUpTable();
+    statusLabel->setNumberOfLines(0);
+    statusLabel->setTextAlignment(gfx::TextAlignment::center);
+    statusLabel->setTextColor(gfx::Color::secondaryLabel());
+    statusLabel->setFont(gfx::Font::systemFont(15, gfx::FontWeight::regular));
+    statusLabel->setHidden(true);
+    view()->addSubview(statusLabel);
 
     // The sheet may be made before any season arrived (a failed first load); it then shows the
     // current year until one does.
@@ -69,6 +75,17 @@ void SeasonViewController::viewDidLayoutSubviews() {
     newsButton->setFrame({newsLeft, headerTop, roundButtonSize, roundButtonSize});
     standingsButton->setFrame({width - 56, headerTop, roundButtonSize, roundButtonSize});
     tableView->setFrame({0, headerHeight, width, std::max(0.0, bounds.size.height - headerHeight)});
+    statusLabel->setFrame({20, headerHeight, std::max(0.0, width - 40), 64});
+}
+
+void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::string>& year) {
+    statusLabel->setText(year ? "The " + *year + " season could not be loaded. Still showing " +
+                                    (shownSeason_.empty() ? std::string("no season") : shownSeason_) + "."
+                              : "No season to show: its calendar could not be loaded. Pick a year to try again.");
+    statusLabel->setHidden(false);
+    // Above the rows, on a white band, so it reads over whatever row is there.
+    statusLabel->setBackgroundColor(gfx::Color::systemBackground());
+    view()->bringSubviewToFront(statusLabel);
 }
 
 void SeasonViewController::viewDidAppear(bool) {
@@ -161,6 +178,7 @@ void SeasonViewController::updateTable() {
 }
 
 void SeasonViewController::followShownSeason() {
+    if (!GlobalStruct::races().empty()) statusLabel->setHidden(true);
     if (GlobalStruct::racesSeason() == shownSeason_) return;
     shownSeason_ = GlobalStruct::racesSeason();
     ++seasonGeneration_;

@@ -52,6 +52,8 @@ public:
     std::shared_ptr<ui::Button> newsButton = std::make_shared<ui::Button>();
     std::shared_ptr<ui::Button> standingsButton = std::make_shared<ui::Button>();
     std::shared_ptr<ui::TableView> tableView = std::make_shared<ui::TableView>();
+    // Over the list when a season could not be loaded: what is missing, in words.
+    std::shared_ptr<ui::Label> statusLabel = std::make_shared<ui::Label>();
 
     // Never filled: the standings sheet opened from here shows no race's results.
     std::vector<RaceResultsModel> raceResults;
@@ -77,6 +79,10 @@ public:
     void upcomingRace(const foundation::Notification& notification);
     void selectedRace(const foundation::Notification& notification);
     void updateTable();
+
+    // The map could not load a season: `year` for a pick (the season shown stays), none for the
+    // season the app starts on. Said on the sheet until a season arrives.
+    void seasonCouldNotBeLoaded(const std::optional<std::string>& year);
 
     void newsTapped();
     void standingsTapped();

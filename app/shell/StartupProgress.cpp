@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "data/GlobalStruct.h"
+#include "shell/MapViewController.h"
+#include "ui/NavigationController.h"
 #include "ui/TableView.h"
 #include "ui/ViewController.h"
 
@@ -31,6 +33,13 @@ bool seasonSheetShowsRows(const ui::Window& window) {
     if (!view || !view->window()) return false;
     auto table = firstTable(view);
     return table && table->numberOfSections() > 0 && table->numberOfRows(0) > 0 && !table->visibleCells().empty();
+}
+
+bool seasonLoadFailed(const ui::Window& window) {
+    auto navigation = std::dynamic_pointer_cast<ui::NavigationController>(window.rootViewController());
+    if (!navigation || navigation->viewControllers().empty()) return false;
+    auto map = std::dynamic_pointer_cast<MapViewController>(navigation->viewControllers().front());
+    return map && seasonSheet(window) && !map->isLoading() && GlobalStruct::races().empty();
 }
 
 bool isSettled(const ui::Window& window, double time) {

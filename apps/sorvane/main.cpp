@@ -29,7 +29,8 @@
 
 namespace {
 
-// How long the screenshot mode waits for the season sheet before it gives up.
+// How long the screenshot mode waits for the season sheet before it gives up (a load that fails
+// ends the wait at once).
 constexpr double loadTimeout = 120;
 // Once the sheet shows its rows, a little more run-loop time for what follows the rows (map tiles).
 constexpr double settleGrace = 0.5;
@@ -82,6 +83,12 @@ int screenshotWithoutWindow(const Arguments& arguments) {
         } else if (startup::seasonSheetShowsRows(window) && startup::isSettled(window, foundation::Clock::current()->uptime())) {
             if (!readyAt) readyAt = elapsed;
             if (elapsed - *readyAt >= settleGrace) break;
+        } else if (startup::seasonLoadFailed(window) && startup::isSettled(window, foundation::Clock::current()->uptime())) {
+            host.snapshot();
+            (void)host.writePng(arguments.screenshot->string());
+            std::fprintf(stderr, "sorvane: no season could be loaded (see the lines above); %s shows the empty sheet\n",
+                         arguments.screenshot->c_str());
+            return 1;
         } else if (elapsed >= loadTimeout) {
             std::fprintf(stderr, "sorvane: the season sheet did not show the season's races within %.0f s\n",
                          loadTimeout);

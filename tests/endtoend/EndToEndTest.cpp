@@ -123,6 +123,29 @@ TEST(EndToEnd, theHeadlessScreenshotWaitsForTheSeasonSheetsRows) {
     expectMapUnderSeasonSheet(path);
 }
 
+// With no calendar to read (an empty results folder) the headless picture does not wait for rows
+// that never come: it ends soon, non-zero, with the sheet saying what is missing.
+TEST(EndToEnd, withoutDataTheScreenshotModeStopsSoonShowingTheEmptySheet) {
+    namespace fs = std::filesystem;
+    fs::path data = fs::temp_directory_path() / ("sorvane-no-results-" + std::to_string(getpid()));
+    fs::remove_all(data);
+    fs::copy(fs::path(SORVANE_SOURCE_DIR) / "data", data, fs::copy_options::recursive);
+    for (const auto& entry : fs::directory_iterator(data / "offline-season" / "results-api")) fs::remove_all(entry.path());
+    auto path = shotPath("no-results");
+    auto started = std::chrono::steady_clock::now();
+    int status = runApp({"--screenshot", path.string()}, {"SORVANE_DATA_DIR=" + data.string()});
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    fs::remove_all(data);
+    EXPECT_EQ(status, 1);
+    EXPECT_LT(seconds, 60) << "it waited for the load's full time-out";
+    auto shot = readPng(path);
+    ASSERT_TRUE(shot) << "no picture of the empty sheet";
+    // Below the sheet's header (the sheet rests at 590 points), the message's grey text.
+    int text = count(*shot, 2 * (590 + 70), 2 * (590 + 134), [](Pixel p) { return p.r < 200 && p.g < 200 && p.b < 200; });
+    EXPECT_GT(text, 100) << "the empty sheet says nothing";
+    std::filesystem::remove(path);
+}
+
 TEST(EndToEnd, badArgumentsStopTheAppWithAMessageAndNoPicture) {
     EXPECT_EQ(runApp({"--after", "3"}, {}), 2);
     EXPECT_EQ(runApp({"--screenshot", "x.png", "--after", "soon"}, {}), 2);

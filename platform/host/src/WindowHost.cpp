@@ -1,5 +1,7 @@
 #include "host/WindowHost.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -11,12 +13,26 @@ namespace host {
 
 WindowOptions WindowOptions::fromEnvironment() {
     WindowOptions options;
+    options.fitsDisplay = true;
     if (const char* text = std::getenv("SORVANE_WINDOW_ZOOM")) {
         char* end = nullptr;
         double zoom = std::strtod(text, &end);
-        if (end != text && *end == '\0' && zoom > 0 && zoom <= 4) options.zoom = zoom;
+        if (end != text && *end == '\0' && zoom > 0 && zoom <= 4) {
+            options.zoom = zoom;
+            options.fitsDisplay = false;
+        }
     }
     return options;
+}
+
+double WindowOptions::zoomToFit(const DeviceMetrics& device, int usableWidth, int usableHeight) {
+    constexpr double step = 0.05;
+    constexpr double smallest = 0.1;
+    if (usableWidth <= 0 || usableHeight <= 0) return 1;
+    double fits = std::min({1.0, usableWidth / static_cast<double>(device.pixelWidth()),
+                            usableHeight / static_cast<double>(device.pixelHeight())});
+    // A step down, not to the nearest: the window must fit, and steps keep the scaling even.
+    return std::max(smallest, std::floor(fits / step + 1e-9) * step);
 }
 
 std::expected<std::shared_ptr<WindowHost>, std::string> WindowHost::open(WindowOptions options,
@@ -44,6 +60,7 @@ WindowHost::~WindowHost() {
 
 std::expected<void, std::string> WindowHost::start() {
     auto renderer = WindowRenderer::create(options_);
+    if (renderer) options_.zoom = (*renderer)->zoom();
     if (!renderer) return std::unexpected(renderer.error());
     renderer_ = std::move(*renderer);
     refreshRate_ = renderer_->refreshRate();

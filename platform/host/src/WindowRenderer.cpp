@@ -47,10 +47,17 @@ std::expected<std::unique_ptr<WindowRenderer>, std::string> WindowRenderer::crea
     result->background_ = options.background | 0xff000000;
 
     const DeviceMetrics& device = options.device;
-    int width = std::max(1, static_cast<int>(std::lround(device.pixelWidth() * options.zoom)));
-    int height = std::max(1, static_cast<int>(std::lround(device.pixelHeight() * options.zoom)));
+    double zoom = options.zoom;
+    SDL_Rect usable{};
+    if (options.fitsDisplay && SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+        double fitting = WindowOptions::zoomToFit(device, usable.w, usable.h);
+        if (fitting < zoom) zoom = fitting;
+    }
+    result->zoom_ = zoom;
+    int width = std::max(1, static_cast<int>(std::lround(device.pixelWidth() * zoom)));
+    int height = std::max(1, static_cast<int>(std::lround(device.pixelHeight() * zoom)));
     // Scaled-down frames are filtered, not sampled.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, options.zoom == 1 ? "nearest" : "linear");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, zoom == 1 ? "nearest" : "linear");
     result->window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                        width, height, SDL_WINDOW_SHOWN);
     if (!result->window_) return std::unexpected(sdlError("window"));

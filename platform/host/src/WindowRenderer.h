@@ -27,6 +27,8 @@ public:
     // The X server connection's descriptor, or -1 under another video driver.
     int connectionDescriptor() const;
     double refreshRate() const;  // Hz; 60 when the display does not say
+    // The zoom the window opened at (the options', or one that fits the display).
+    double zoom() const { return zoom_; }
 
     // Copies the frame into the texture, flattened over the opaque background.
     bool upload(const gfx::Bitmap& frame);
@@ -46,6 +48,7 @@ private:
     int textureHeight_ = 0;
     std::uint32_t background_ = 0xff000000;
     bool videoStarted_ = false;
+    double zoom_ = 1;
 };
 
 }  // namespace host

@@ -102,6 +102,9 @@ std::optional<CalloutLayout> calloutLayout(MapState& state, const CalloutText& t
     double width = content.width + 2 * calloutPadding;
     double height = content.height + 2 * calloutPadding * 0.75;
     double x = std::clamp(tip.x - width / 2, 8.0, std::max(8.0, viewport.size().width - 8 - width));
+    // Kept in view only as far as its pointer still reaches the pin: past that it leaves with it.
+    double reach = calloutCornerRadius + pointerHalfWidth;
+    x = std::clamp(x, tip.x - width + reach, std::max(tip.x - width + reach, tip.x - reach));
     gfx::Rect bubble{x, tip.y - pointerHeight - height, width, height};
     gfx::Rect inner{bubble.minX() + calloutPadding, bubble.minY() + calloutPadding * 0.75, content.width,
                     content.height};

@@ -1,6 +1,7 @@
 #include "quartz/Layer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "foundation/Clock.h"
 
@@ -63,6 +64,16 @@ gfx::Rect Layer::frame() const { return transformToSuperlayer().apply(bounds_); 
 
 void Layer::setFrame(const gfx::Rect& frame) {
     gfx::Rect box = frame.standardized();
+    gfx::AffineTransform affine = transform_.affine();
+    // Under a scale the frame is the scaled bounds: undo the scale, so that setting the frame a
+    // layer reports leaves it as it was instead of shrinking it by the scale each time.
+    if (!affine.isIdentity() && affine.b == 0 && affine.c == 0 && affine.a != 0 && affine.d != 0) {
+        bounds_.size = {box.width() / std::abs(affine.a), box.height() / std::abs(affine.d)};
+        position_ = {0, 0};
+        gfx::Rect placed = this->frame();
+        position_ = {box.midX() - placed.midX(), box.midY() - placed.midY()};
+        return;
+    }
     bounds_.size = box.size;
     position_ = {box.minX() + anchorPoint_.x * box.width(), box.minY() + anchorPoint_.y * box.height()};
 }

@@ -377,7 +377,15 @@ bool LayoutEngine::settleWidthDependentHeights(const Pass& pass) {
         if (item == pass.root || item->translatesAutoresizingMaskIntoConstraints()) continue;
         ItemVariables& own = variables_.at(item.get());
         auto height = item->intrinsicHeight(snapped(solver_.value(own.width)));
-        if (!height) continue;
+        if (!height) {
+            // It stopped wrapping (a label set back to one line): a height it wrapped to before
+            // would keep it that tall and squeeze its neighbours.
+            if (own.wrappedHeight) {
+                own.wrappedHeight.reset();
+                changed = true;
+            }
+            continue;
+        }
         double previous = own.wrappedHeight.value_or(item->intrinsicContentSize().height);
         own.wrappedHeight = *height;
         if (std::fabs(*height - previous) > 1e-6) changed = true;
@@ -387,7 +395,9 @@ bool LayoutEngine::settleWidthDependentHeights(const Pass& pass) {
 
 void LayoutEngine::applyFrames(const Pass& pass) {
     for (const auto& item : pass.participants) {
-        if (item == pass.root) continue;
+        // A translating item is pinned to its own frame: writing it back would only add rounding,
+        // and under a transform a frame set is not the frame read.
+        if (item == pass.root || item->translatesAutoresizingMaskIntoConstraints()) continue;
         const ItemVariables& own = variables_.at(item.get());
         const ItemVariables& parent = variables_.at(item->superitem().get());
         Rect frame{{snapped(solver_.value(own.left) - solver_.value(parent.left)),

@@ -149,6 +149,9 @@ protected:
         ui::setHapticSink(nullptr);
         foundation::Clock::setCurrent(nullptr);
         forgetSeason();
+        GlobalStruct::sheetIsLarge() = false;
+        MapViewController::routeIsShown() = false;
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
     }
 
     // No season shown, as at launch: the races, the meetings and the seasons they belong to (another
@@ -189,6 +192,16 @@ protected:
         std::vector<std::string> titles;
         for (const auto& pin : map->mapView()->annotations()) titles.push_back(pin->title().value_or(""));
         return titles;
+    }
+    // Lets a real season sheet's own loads end while the snapshot still answers, so that no sheet of
+    // one test lives on to answer the notifications of the next.
+    void releaseSheet(std::shared_ptr<SeasonViewController> shown) {
+        host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
+        std::weak_ptr<SeasonViewController> weak = shown;
+        shown.reset();
+        dispatch::RunLoop::main()->runUntil([&] { return weak.expired(); }, 30);
+        EXPECT_TRUE(weak.expired()) << "the season sheet outlived its test";
     }
     std::shared_ptr<ui::SheetPresentationController> sheet() const {
         auto shown = map->seasonSheet();
@@ -446,6 +459,17 @@ TEST_F(MapViewControllerTest, theRouteButtonSitsBelowTheScenesStatusBar) {
     waitForLoads();
     EXPECT_EQ(map->routeToggle()->frame(), (ui::Rect{334, 17 + 47, 36, 36}));
     EXPECT_EQ(map->routeToggle()->superview(), map->navigationController()->view());
+
+    // Above the map: a click on it reaches the button, and its grey ring is what the window shows.
+    ui::Point inside{334 + 18, 17 + 47 + 4};
+    EXPECT_EQ(window->hitTest(inside, ui::Event{}), map->routeToggle());
+    host.snapshot();
+    auto shown = host.pixel(inside);
+    ASSERT_TRUE(shown);
+    gfx::Color grey = gfx::Color::systemGray4();
+    EXPECT_NEAR(shown->red, grey.red, 0.03);
+    EXPECT_NEAR(shown->green, grey.green, 0.03);
+    EXPECT_NEAR(shown->blue, grey.blue, 0.03);
     window->setRootViewController(nullptr);
 }
 
@@ -545,14 +569,49 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
     auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->upcomingRaceIndex, map->upcomingRaceIndex());
+    releaseSheet(std::move(sheet));
+    season->stop();
+    foundation::Clock::setCurrent(clock);
+}
 
-    // The real sheet's preloads keep it alive until they end: let them end while the offline hosts
-    // answer, so that nothing of this test fails, or prints, into a later one.
-    std::weak_ptr<SeasonViewController> released = sheet;
-    sheet.reset();
-    host.window()->setRootViewController(nullptr);
-    map.reset();
-    EXPECT_TRUE(dispatch::RunLoop::main()->runUntil([&] { return released.expired(); }, 60));
+// A year the offline snapshot lacks keeps the season shown and says so on the sheet; a recorded
+// season other than 2023 (2022) loads without a network, and the message goes.
+TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWhileRecordedYearsLoadOffline) {
+    ServiceHosts::setCurrent(ServiceHosts{});
+    OfflineSettings settings;
+    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+    auto season = OfflineSeason::start(settings);
+    ASSERT_TRUE(season) << season.error();
+    clock->set(instant("2023-04-30T11:20:00Z"));
+    foundation::Clock::setCurrent(clock);
+    start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
+    auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
+    ASSERT_TRUE(sheet);
+    std::size_t pins = map->mapView()->annotations().size();
+    EXPECT_TRUE(sheet->statusLabel->isHidden());
+
+    foundation::ConsoleCapture console;
+    pickYear("2010");
+    waitForLoads();
+    EXPECT_EQ(GlobalStruct::racesSeason(), "2023");
+    EXPECT_EQ(map->mapView()->annotations().size(), pins);
+    EXPECT_EQ(sheet->navTitle->text(), "2023 Races");
+    EXPECT_FALSE(sheet->statusLabel->isHidden());
+    EXPECT_NE(sheet->statusLabel->text().find("2010 season could not be loaded"), std::string::npos)
+        << sheet->statusLabel->text();
+    EXPECT_NE(sheet->statusLabel->text().find("2023"), std::string::npos);
+
+    for (const char* year : {"2022", "2024", "2019"}) {
+        pickYear(year);
+        waitForLoads();
+        EXPECT_EQ(GlobalStruct::racesSeason(), year);
+        EXPECT_FALSE(GlobalStruct::races().empty()) << year;
+        EXPECT_TRUE(sheet->statusLabel->isHidden()) << year;
+    }
+    EXPECT_EQ(GlobalStruct::meetingsSeason(), "2019") << "the recorded index of 2019 loads too";
+    releaseSheet(std::move(sheet));
+    season->stop();
+    foundation::Clock::setCurrent(clock);
 }
 
 }  // namespace

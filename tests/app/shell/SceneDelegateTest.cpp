@@ -57,12 +57,15 @@ protected:
             notifications::reloadWeatherAnimations, [this](const foundation::Notification&) { ++weatherReloads; });
     }
     void TearDown() override {
-        // The application keeps its scene, and with it the key window, the map and its season sheet,
-        // until the next launch: empty the window and launch a bare application, so that nothing of
-        // this test stays key or goes on following the notifications of later tests.
-        host.window()->setRootViewController(nullptr);
+        // The application keeps its scene and window: let the map and its sheet go now, so they do
+        // not answer later tests' notifications.
+        std::weak_ptr<MapViewController> launched = map();
+        if (host.window()) host.window()->setRootViewController(nullptr);
         host.renderIfNeeded();
-        ui::Application::shared().launch(nullptr, nullptr, host);
+        dispatch::RunLoop::main()->runUntil([&] { return launched.expired(); }, 30);
+        EXPECT_TRUE(launched.expired()) << "the launched map outlived its test";
+        // Nor does the scene's window stay the key window: a window made key and dropped leaves none.
+        std::make_shared<ui::Window>()->makeKeyAndVisible();
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();

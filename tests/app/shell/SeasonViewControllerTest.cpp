@@ -174,6 +174,14 @@ TEST_F(SeasonSheet, rowsListTheSeasonWithACountdownToTheRaceAheadAndLiveWhileItR
     EXPECT_EQ(round(3), "Round 4\nIn 0 days, 0 hours, 1 minutes");
     clock->set(instant("2023-04-30T11:00:00Z"));
     EXPECT_EQ(round(3), "Round 4\nLIVE");
+    // The LIVE row as the season-row rules have it: "LIVE" on a line of its own under the round, in
+    // red semibold, and the race under way greyed with the day (its day is no longer ahead).
+    cell = std::dynamic_pointer_cast<CircuitCell>(sheet->cellForRow(*sheet->tableView, {0, 3}));
+    EXPECT_EQ(cell->round->text(), "Round 4\nLIVE");
+    EXPECT_EQ(cell->round->textColor(), gfx::Color::systemRed());
+    EXPECT_EQ(cell->round->numberOfLines(), 0);
+    EXPECT_EQ(cell->race->textColor(), gfx::Color::secondaryLabel());
+    EXPECT_EQ(cell->day->textColor(), gfx::Color::secondaryLabel());
     clock->set(instant("2023-04-30T13:59:00Z"));
     EXPECT_EQ(round(3), "Round 4\nLIVE");
     // Past its three hours the row counts toward nothing (no negative countdown).
@@ -320,6 +328,35 @@ TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesTheWholeChainWithTheRaceOn
     EXPECT_EQ(saudi->raceRound, 2);
     EXPECT_EQ(saudi->presentedViewController(), nullptr);
     EXPECT_EQ(console.text().find("Attempt to present"), std::string::npos) << console.text();
+}
+
+// A pin picked while the race screen slides away (Escape, a swipe) opens the picked race once the
+// slide ends, and row taps keep opening races after it.
+TEST_F(SeasonSheet, aPickWhileTheRaceScreenIsLeavingOpensThePickedRaceAndLaterTapsStillOpen) {
+    presentSheet();
+    sheet->didSelectRow(*sheet->tableView, {0, 0});
+    settle();
+    auto bahrain = shownScreen();
+    ASSERT_TRUE(bahrain && GlobalStruct::detailsOnScreen());
+    bahrain->dismiss(true);  // what Escape does
+    host.renderIfNeeded();
+    ASSERT_TRUE(bahrain->isBeingDismissed());
+
+    post(notifications::selectedRace, notifications::raceUserInfo(2));
+    settle();
+    settle();
+    auto australia = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(australia) << "the picked race did not open";
+    EXPECT_EQ(australia->raceRound, 3);
+    australia->dismiss(true);
+    settle();
+    ASSERT_EQ(shownScreen(), nullptr);
+
+    sheet->didSelectRow(*sheet->tableView, {0, 1});
+    settle();
+    auto saudi = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    ASSERT_TRUE(saudi) << "a later row tap opened nothing";
+    EXPECT_EQ(saudi->raceRound, 2);
 }
 
 TEST_F(SeasonSheet, theRowMenuTestsLiveTimingOfRacesThatHaveBegun) {

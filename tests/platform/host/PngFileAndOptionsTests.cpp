@@ -47,7 +47,23 @@ TEST(WindowOptions, zoomFromTheEnvironmentOnlyWhenItIsAUsableNumber) {
     EXPECT_EQ(zoomFor("0.5x"), 1);
     EXPECT_EQ(zoomFor("0"), 1);
     EXPECT_EQ(zoomFor("9"), 1);
+    setenv("SORVANE_WINDOW_ZOOM", "1", 1);
+    EXPECT_FALSE(host::WindowOptions::fromEnvironment().fitsDisplay) << "a zoom asked for is kept";
+    unsetenv("SORVANE_WINDOW_ZOOM");
     EXPECT_EQ(host::WindowOptions::fromEnvironment().zoom, 1);
+    EXPECT_TRUE(host::WindowOptions::fromEnvironment().fitsDisplay);
+}
+
+// The phone is 780 x 1688 pixels: a 1080-line screen (less its panels) gets a window that fits.
+TEST(WindowOptions, withoutAZoomTheWindowFitsTheDisplay) {
+    auto phone = host::DeviceMetrics::phone();
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 1920, 1050), 0.6);
+    EXPECT_LE(1688 * host::WindowOptions::zoomToFit(phone, 1920, 1050), 1050);
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 2560, 1400), 0.8);
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 3840, 2100), 1) << "never larger than the phone";
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 700, 2000), 0.85) << "narrow screens fit by width";
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 0, 0), 1) << "an unknown display changes nothing";
+    EXPECT_DOUBLE_EQ(host::WindowOptions::zoomToFit(phone, 50, 50), 0.1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "ScriptedRun.h"
 #include "SyntheticEvents.h"
 #include "VirtualDisplay.h"
 #include "dispatch/Queue.h"
@@ -25,7 +26,6 @@ namespace {
 using Log = std::shared_ptr<std::vector<std::string>>;
 using namespace hosttest;
 
-constexpr double generousSeconds = 120;
 constexpr const char* windowTitle = "application-host-tests";
 constexpr gfx::Color rootColour = gfx::Color::rgb(32, 96, 192);
 constexpr gfx::Color sheetColour = gfx::Color::rgb(240, 160, 32);
@@ -99,55 +99,6 @@ struct SceneDelegate : ui::SceneDelegate {
     void sceneDidEnterBackground(ui::Scene&) override { log->push_back("scene.didEnterBackground"); }
     void sceneWillEnterForeground(ui::Scene&) override { log->push_back("scene.willEnterForeground"); }
     void sceneDidBecomeActive(ui::Scene&) override { log->push_back("scene.didBecomeActive"); }
-};
-
-// Steps run in order from inside the application's run loop: each waits, polled every 20 ms, until it
-// is ready, then acts. A watchdog ends the run if a step never gets ready.
-class Script : public std::enable_shared_from_this<Script> {
-public:
-    struct Step {
-        std::string name;
-        std::function<bool()> ready;
-        std::function<void()> act;
-    };
-
-    static std::shared_ptr<Script> start(std::vector<Step> steps) {
-        auto script = std::make_shared<Script>();
-        script->steps_ = std::move(steps);
-        std::weak_ptr<Script> weak = script;
-        dispatch::Queue::main()->asyncAfter(generousSeconds, [weak] {
-            auto stuck = weak.lock();
-            if (!stuck || stuck->next_ >= stuck->steps_.size()) return;
-            stuck->timedOut_ = true;
-            dispatch::RunLoop::main()->stop();
-        });
-        script->schedule();
-        return script;
-    }
-
-    // Empty once every step has acted.
-    std::string unfinishedStep() const { return next_ < steps_.size() ? steps_[next_].name : ""; }
-    bool timedOut() const { return timedOut_; }
-
-private:
-    void schedule() {
-        std::weak_ptr<Script> weak = weak_from_this();
-        dispatch::Queue::main()->asyncAfter(0.02, [weak] {
-            if (auto script = weak.lock()) script->poll();
-        });
-    }
-    void poll() {
-        if (next_ >= steps_.size() || timedOut_) return;
-        if (steps_[next_].ready()) {
-            if (steps_[next_].act) steps_[next_].act();
-            ++next_;
-        }
-        schedule();
-    }
-
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    bool timedOut_ = false;
 };
 
 ui::Point centre(const ui::Rect& rect) { return {rect.midX(), rect.midY()}; }

@@ -181,6 +181,42 @@ TEST_F(MapViewTest, TappingAPinSelectsItOnceAndItsCalloutShowsTextAndAWorkingBut
     EXPECT_EQ(delegate->selections, 2);
 }
 
+// The callout belongs to its pin: it moves with it when the map pans or zooms, and leaves the view
+// with it rather than staying pinned to the edge.
+TEST_F(MapViewTest, TheCalloutFollowsItsPinThroughPansAndZoomsAndLeavesWithIt) {
+    mapView->setRegion({circuits[2], {8, 8}});
+    host.renderIfNeeded();
+    host.tap(pointOf(circuits[2]));
+    ASSERT_EQ(mapView->selectedAnnotations().size(), 1u);
+    auto pinned = [&](const char* when) {
+        auto layout = mapView->calloutLayout();
+        ASSERT_TRUE(layout) << when;
+        gfx::Point monza = pointOf(circuits[2]);
+        EXPECT_NEAR(layout->tip.x, monza.x, 0.5) << when;
+        EXPECT_NEAR(layout->tip.y, monza.y - 12 - 2, 0.5) << when;  // above the 24-point image
+        EXPECT_GE(layout->tip.x, layout->bubble.minX()) << when;
+        EXPECT_LE(layout->tip.x, layout->bubble.maxX()) << when;
+        EXPECT_EQ(delegate->accessory->frame(), *layout->rightAccessory) << when;
+    };
+    pinned("selected");
+    auto before = *mapView->calloutLayout();
+    host.drag({100, 600}, {160, 640});
+    pinned("panned");
+    EXPECT_NEAR(mapView->calloutLayout()->bubble.minX(), before.bubble.minX() + 60, 0.5);
+    EXPECT_NEAR(mapView->calloutLayout()->bubble.minY(), before.bubble.minY() + 40, 0.5);
+    host.wheel({60, 700}, 0, 2 * ui::View::pointsPerWheelStep);
+    pinned("zoomed out about another point");
+
+    // Dragged until the pin is past the left edge: the bubble goes too.
+    gfx::Point monza = pointOf(circuits[2]);
+    host.drag({300, 600}, {300 - (monza.x + 60), 600});
+    ASSERT_LT(pointOf(circuits[2]).x, -20);
+    auto gone = mapView->calloutLayout();
+    ASSERT_TRUE(gone);
+    EXPECT_LT(gone->bubble.minX(), 0) << "the bubble stayed in view without its pin";
+    EXPECT_GE(gone->tip.x, gone->bubble.minX());
+}
+
 TEST_F(MapViewTest, AnimatedRegionChangesMoveWithTheClockAndReportOnceAtTheEnd) {
     map::CoordinateRegion target{circuits[2], {10, 10}};
     map::Viewport expected = mapView->viewport();

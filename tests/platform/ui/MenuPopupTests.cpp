@@ -55,6 +55,24 @@ TEST_F(MenuPopups, aLongMenuScrollsAndAPickedRowRunsItsHandlerAndCloses) {
     EXPECT_FALSE(MenuPopup::shown(*host.window()));
 }
 
+TEST_F(MenuPopups, aLongMenuOpensWithItsCheckedRowInView) {
+    auto rowIsVisible = [](const MenuPopup& popup, std::size_t row) {
+        Rect shown = popup.list()->bounds();
+        Rect frame = popup.rowFrame(row);
+        return frame.minY() >= shown.minY() && frame.maxY() <= shown.maxY();
+    };
+    for (auto [chosen, row] : {std::pair{"2074", 69}, std::pair{"2026", 21}, std::pair{"2005", 0}}) {
+        button->setMenu(yearMenu(70, chosen));
+        host.tap({60, 120});
+        auto popup = MenuPopup::shown(*host.window());
+        ASSERT_TRUE(popup);
+        EXPECT_TRUE(rowIsVisible(*popup, static_cast<std::size_t>(row))) << chosen << " opened at offset "
+                                                                         << popup->list()->contentOffset().y;
+        EXPECT_LE(popup->list()->contentOffset().y, popup->list()->contentSize().height - popup->list()->bounds().height());
+        popup->close();
+    }
+}
+
 TEST_F(MenuPopups, aTouchOutsideClosesWithNothingPicked) {
     button->setMenu(yearMenu(3, "2006"));
     host.tap({60, 120});

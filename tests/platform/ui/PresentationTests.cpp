@@ -56,6 +56,27 @@ TEST_F(Presentation, completionsFollowTheAnimationOnTheRunLoopClock) {
     EXPECT_EQ(sheet->presentingViewController(), nullptr);
 }
 
+// A dismissal asked for while one runs is not lost: its completion follows that one's end, and the
+// presenter can present from there.
+TEST_F(Presentation, aDismissalAskedForDuringOneCompletesWithItAndThePresenterPresentsAgain) {
+    auto root = showRoot("root");
+    auto first = controller("first");
+    root->present(first, true);
+    settle();
+    std::vector<std::string> order;
+    first->dismiss(true, [&] { order.push_back("first ends"); });
+    host.renderIfNeeded();
+    auto next = controller("next");
+    root->dismiss(true, [&] {
+        order.push_back("second asked");
+        root->present(next, true);
+    });
+    EXPECT_TRUE(order.empty());
+    settle();
+    EXPECT_EQ(order, (std::vector<std::string>{"first ends", "second asked"}));
+    EXPECT_EQ(root->presentedViewController(), next);
+}
+
 TEST_F(Presentation, aSheetLeavesItsPresenterAppearedWhileFullScreenMakesItDisappear) {
     auto root = showRoot("root");
     log->clear();

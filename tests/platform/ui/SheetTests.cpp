@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ControllerTestSupport.h"
+#include "ui/Label.h"
+#include "ui/LayoutConstraint.h"
 #include "ui/SheetPresentationController.h"
 
 namespace ui {
@@ -154,6 +156,68 @@ TEST_F(Sheets, aSheetFromASheetStacksAboveAndPushesItBack) {
     EXPECT_EQ(seasonCard->transform(), gfx::AffineTransform::identity());
     EXPECT_EQ(season->presentedViewController(), nullptr);
     EXPECT_EQ(root->presentedViewController(), season);
+}
+
+// However the sheet above goes (dismissed by code as Escape does, swiped down, or first dragged to
+// full height), the sheet beneath is back at its detent with its frame and contents as they were,
+// through layout passes made while it was pushed back.
+TEST_F(Sheets, theSheetBeneathComesBackWholeHoweverTheSheetAboveWent) {
+    auto season = seasonSheet(true, true);
+    auto title = std::make_shared<Label>();
+    title->setText("2023 Races");
+    title->setTranslatesAutoresizingMaskIntoConstraints(false);
+    season->view()->addSubview(title);
+    LayoutConstraint::activate({title->leadingAnchor().constraintEqualTo(season->view()->leadingAnchor(), 18),
+                                title->topAnchor().constraintEqualTo(season->view()->topAnchor(), 17),
+                                title->trailingAnchor().constraintEqualTo(season->view()->trailingAnchor(), -18)});
+    root->present(season, true);
+    settle();
+    auto card = season->sheetPresentationController()->presentedView();
+    const Rect cardFrame = card->frame();
+    const Rect contentFrame = season->view()->frame();
+    const Rect titleFrame = title->frame();
+    ASSERT_EQ(cardFrame, (Rect{0, 844 - 254, 390, 254}));
+
+    auto presentOver = [&](std::vector<SheetDetent> detents) {
+        auto above = controller("above");
+        above->sheetPresentationController()->setDetents(std::move(detents));
+        season->present(above, true);
+        settle();
+        EXPECT_EQ(card->transform(), gfx::AffineTransform::scale(0.92, 0.92));
+        for (int pass = 0; pass < 5; ++pass) {
+            season->view()->setNeedsLayout();
+            host.window()->setNeedsLayout();
+            settle(0.1);
+        }
+        return above;
+    };
+    auto expectWhole = [&](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(season->presentedViewController(), nullptr);
+        EXPECT_EQ(card->transform(), gfx::AffineTransform::identity());
+        EXPECT_EQ(card->frame(), cardFrame);
+        EXPECT_EQ(season->view()->frame(), contentFrame);
+        EXPECT_EQ(title->frame(), titleFrame);
+        EXPECT_EQ(season->sheetPresentationController()->currentDetentIdentifier(), "small");
+    };
+
+    auto above = presentOver({SheetDetent::large()});
+    above->dismiss(true);
+    settle();
+    expectWhole("dismissed as Escape does");
+
+    presentOver({SheetDetent::large()});
+    drag({195, 300}, {195, 840}, 10, 0.016);
+    settle();
+    expectWhole("swiped down");
+
+    above = presentOver({SheetDetent::medium(), SheetDetent::large()});
+    drag({195, 500}, {195, 60}, 10, 0.05);
+    settle();
+    ASSERT_EQ(above->sheetPresentationController()->currentDetentIdentifier(), "large");
+    above->dismiss(true);
+    settle();
+    expectWhole("dragged to full height first");
 }
 
 }  // namespace

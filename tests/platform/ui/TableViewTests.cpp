@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "foundation/Clock.h"
 #include "gfx/TextMeasurer.h"
 #include "ui/ContextMenuInteraction.h"
@@ -40,6 +42,7 @@ public:
     std::shared_ptr<TableViewCell> cellForRow(TableView& table, IndexPath indexPath) override {
         auto cell = table.dequeueReusableCell<NoteCell>("Note", indexPath);
         cell->note->setText(texts.contains(indexPath.row) ? texts[indexPath.row] : "row " + std::to_string(indexPath.row));
+        cell->note->setNumberOfLines(singleLine.contains(indexPath.row) ? 1 : 0);
         cell->setSeparatorInset(insets.contains(indexPath.row) ? insets[indexPath.row] : EdgeInsets{});
         return cell;
     }
@@ -58,6 +61,7 @@ public:
     int sections = 1;
     std::map<int, std::string> texts;
     std::map<int, EdgeInsets> insets;
+    std::set<int> singleLine;
     std::vector<IndexPath> selections;
 };
 
@@ -96,6 +100,34 @@ TEST_F(Tables, rowsSizeThemselvesFromTheirConstraintsAndAWrappingLabelMakesATall
     EXPECT_EQ(note(1)->note->frame(), (Rect{10, 10, 180, 40}));
     // Rows not shown yet keep the estimate.
     EXPECT_EQ(table->rectForRow({0, 50}).height(), 44);
+}
+
+// The same row with the same content has the same height however it was reached: a cell that
+// wrapped its label for one row and is reused for a row whose label keeps to one line is not left
+// at the wrapped height.
+TEST_F(Tables, aRowsHeightDoesNotDependOnWhichCellShowedItBefore) {
+    for (int row = 0; row < 100; ++row) {
+        rows->texts[row] = "aaaa bbbb cccc dddd eeee";  // two lines in 160 points when it may wrap
+        if (row % 5 != 0) rows->singleLine.insert(row);
+    }
+    table->reloadData();
+    auto expected = [&](int row) { return row % 5 == 0 ? 60.0 : 40.0; };
+    auto check = [&](const char* when) {
+        host.renderIfNeeded();
+        for (IndexPath shown : table->indexPathsForVisibleRows()) {
+            EXPECT_EQ(table->rectForRow(shown).height(), expected(shown.row)) << when << ", row " << shown.row;
+            EXPECT_EQ(note(shown.row)->note->frame().height(), expected(shown.row) - 20) << when << ", row " << shown.row;
+        }
+    };
+    check("first shown");
+    for (int step = 0; step < 40; ++step) {
+        host.wheel({100, 200}, 0, 60);
+        check("scrolling down");
+    }
+    for (int step = 0; step < 40; ++step) {
+        host.wheel({100, 200}, 0, -60);
+        check("scrolling up");
+    }
 }
 
 TEST_F(Tables, scrollingReusesCellsFromThePoolAndAReusedCellShowsOnlyItsNewRow) {
@@ -146,6 +178,29 @@ TEST_F(Tables, scrollToRowPutsTheRowAtTheTopMiddleOrBottom) {
     }
     EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
     EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+}
+
+// An animated scroll to a row far away, over rows taller than the estimate, ends with the row at
+// the top and wholly in view, in either direction.
+TEST_F(Tables, anAnimatedScrollToADistantRowLandsOnItDespiteUnmeasuredRows) {
+    for (int row = 0; row < 100; ++row) rows->texts[row] = "aaaa bbbb cccc dddd eeee ffff gggg";  // three lines
+    table->reloadData();
+    auto scrollTo = [&](int row) {
+        table->scrollToRow({0, row}, TableViewScrollPosition::top, true);
+        for (int i = 0; i < 120; ++i) {
+            clock->advance(1.0 / 60);
+            host.renderIfNeeded();
+        }
+        Rect shown = table->rectForRow({0, row});
+        EXPECT_EQ(shown.height(), 80) << "row " << row;
+        EXPECT_DOUBLE_EQ(table->contentOffset().y, shown.minY()) << "row " << row;
+        EXPECT_NE(table->cellForRow({0, row}), nullptr);
+    };
+    scrollTo(70);
+    scrollTo(20);
+    table->setContentOffset({0, 0});
+    table->reloadData();
+    scrollTo(40);
 }
 
 TEST_F(Tables, aTapSelectsTheRowUnlessADragScrolledAndDeselectingClearsTheSelectedBackground) {

@@ -20,11 +20,18 @@ struct WindowOptions {
     // On-screen size over the device's pixel size; frames are still rendered at full scale and scaled
     // down, so a laptop screen can show the whole phone.
     double zoom = 1;
+    // No zoom was asked for: when the window at `zoom` would not fit the display's usable area, it
+    // opens at zoomToFit's instead.
+    bool fitsDisplay = false;
     // Opaque ARGB behind frames that are not.
     std::uint32_t background = 0xff000000;
 
-    // The defaults, with the zoom from SORVANE_WINDOW_ZOOM when it holds a number in (0, 4].
+    // The defaults, with the zoom from SORVANE_WINDOW_ZOOM when it holds a number in (0, 4]; without
+    // one, the window fits the display.
     static WindowOptions fromEnvironment();
+    // The largest zoom, at most 1 and in steps of 0.05, at which the device's pixels fit an area of
+    // that many pixels (at least 0.1).
+    static double zoomToFit(const DeviceMetrics& device, int usableWidth, int usableHeight);
 };
 
 // Asked for the frame to show when the run loop redraws; an empty bitmap keeps what is on screen.
@@ -48,6 +55,7 @@ public:
     WindowHost(const WindowHost&) = delete;
     WindowHost& operator=(const WindowHost&) = delete;
 
+    // As opened: a zoom fitted to the display is the one in use.
     const WindowOptions& options() const { return options_; }
     const DeviceMetrics& device() const { return options_.device; }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ui/View.h"
 
@@ -61,6 +62,8 @@ private:
     std::weak_ptr<ViewController> presenting_;
     std::shared_ptr<View> container_;
     bool removesPresenter_ = false;
+    // Completions of dismissals asked for while this one ran; they follow its own.
+    std::vector<std::function<void()>> dismissalCompletions_;
 };
 
 }  // namespace ui

@@ -156,6 +156,9 @@ private:
     void recycle(int flat);
     void recycleAll();
     std::shared_ptr<TableViewCell> makeCell(int flat);
+    // Measures the automatic rows of [fromFlat, toFlat) not measured yet, keeping what is on screen
+    // where it is.
+    void measureRows(int fromFlat, int toFlat);
     void placeDecorations();
     void setHighlightedRow(std::optional<IndexPath> indexPath);
 

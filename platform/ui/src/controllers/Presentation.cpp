@@ -1,4 +1,7 @@
 #include "PresentationContainerView.h"
+
+#include <utility>
+
 #include "foundation/Print.h"
 #include "ui/RunLoopBridge.h"
 #include "ui/SheetPresentationController.h"
@@ -93,7 +96,13 @@ void ViewController::dismiss(bool animated, std::function<void()> completion) {
     std::shared_ptr<ViewController> presenter = root->presented_ ? root : root->presentingViewController();
     if (!presenter || !presenter->presented_) return;
     std::shared_ptr<ViewController> target = presenter->presented_;
-    if (target->beingDismissed_ || !target->presentation_) return;
+    if (!target->presentation_) return;
+    // Already going: the caller's completion follows that dismissal's end rather than being lost,
+    // so whoever waits for it (to present again) is not left waiting for ever.
+    if (target->beingDismissed_) {
+        if (completion) target->presentation_->dismissalCompletions_.push_back(std::move(completion));
+        return;
+    }
     // Whatever the target presents goes at once; only the target slides away.
     std::vector<std::shared_ptr<ViewController>> above;
     for (auto next = target->presented_; next; next = next->presented_) above.push_back(next);
@@ -213,7 +222,9 @@ void PresentationController::runDismissal(bool animated, bool immediate, std::fu
                 if (presenting->presented_ == presented) presenting->presented_.reset();
             }
             self->dismissalTransitionDidEnd(true);
+            auto waiting = std::exchange(self->dismissalCompletions_, {});
             if (completion) completion();
+            for (auto& next : waiting) next();
         });
 }
 

@@ -195,8 +195,13 @@ void SheetPresentationController::dismissalTransitionWillBegin() {
     dragTop_.reset();
     View::animate(transitionDuration, [&] {
         if (dimmingView_) dimmingView_->setAlpha(0);
-        if (auto beneath = sheetBeneath(); beneath && beneath->sheetView_)
+        // The sheet beneath comes back whole: unscaled, at the frame of its own detent.
+        if (auto beneath = sheetBeneath(); beneath && beneath->sheetView_) {
             beneath->sheetView_->setTransform(gfx::AffineTransform::identity());
+            Rect frame = beneath->frameOfPresentedViewInContainerView();
+            beneath->sheetView_->setBounds({{0, 0}, frame.size});
+            beneath->sheetView_->setCenter({frame.midX(), frame.midY()});
+        }
     });
 }
 

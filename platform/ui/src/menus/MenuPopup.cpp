@@ -127,6 +127,13 @@ void MenuPopup::place(const Rect& anchor) {
     double x = std::clamp(anchor.minX(), area.minX(), std::max(area.minX(), area.maxX() - width));
     panel_->setFrame({x, y, width, height});
     list_->setFrame({0, 0, width, height});
+    // A long list opens with its checked row in the middle of the view, not scrolled to the top.
+    for (std::size_t index = 0; index < menu_->children.size(); ++index) {
+        if (menu_->children[index].state != MenuElementState::on) continue;
+        double top = rowFrame(index).midY() - height / 2;
+        list_->setContentOffset({0, std::clamp(top, 0.0, std::max(0.0, content - height))});
+        break;
+    }
 }
 
 std::shared_ptr<View> MenuPopup::hitTest(Point point, const Event& event) {

@@ -268,6 +268,17 @@ void TableView::scrollToRow(IndexPath indexPath, TableViewScrollPosition positio
         return Point{contentOffset().x, std::clamp(y, minimumContentOffset().y, maximumContentOffset().y)};
     };
     if (animated) {
+        // The slide is aimed once, so the rows it passes over and lands on must have their real
+        // heights first; with estimates it would stop where the row is not.
+        ensureLoaded();
+        tileRows();
+        int flat = flatIndex(indexPath);
+        auto [first, last] = rowsBetween(bounds().minY(), bounds().maxY());
+        int from = std::min(first, flat);
+        int to = std::max(last, flat + 1);
+        double filled = 0;
+        while (to < static_cast<int>(rows_.size()) && filled < bounds().height()) filled += rows_[to++].height;
+        measureRows(from, to);
         setContentOffset(target(), true);
         return;
     }
@@ -327,6 +338,28 @@ std::shared_ptr<TableViewCell> TableView::makeCell(int flat) {
     }
     cell->setSelected(selected_.contains(indexPath), false);
     return cell;
+}
+
+void TableView::measureRows(int fromFlat, int toFlat) {
+    int count = static_cast<int>(rows_.size());
+    fromFlat = std::clamp(fromFlat, 0, count);
+    toFlat = std::clamp(toFlat, fromFlat, count);
+    int anchor = visible_.empty() ? -1 : visible_.begin()->first;
+    double anchorTop = anchor >= 0 ? tops_[anchor] : 0;
+    bool changed = false;
+    for (int flat = fromFlat; flat < toFlat; ++flat) {
+        if (!rows_[flat].automatic || rows_[flat].measured || visible_.contains(flat)) continue;
+        double before = rows_[flat].height;
+        auto cell = makeCell(flat);
+        changed |= rows_[flat].height != before;
+        cell->removeFromSuperview();
+        pools_[cell->reuseIdentifier()].push_back(std::move(cell));
+    }
+    if (!changed) return;
+    recomputeTops();
+    placeDecorations();
+    if (anchor >= 0 && tops_[anchor] != anchorTop)
+        adjustContentOffset({contentOffset().x, contentOffset().y + tops_[anchor] - anchorTop});
 }
 
 // Puts cells on the rows that meet the visible part of the content, and takes them off the rest.

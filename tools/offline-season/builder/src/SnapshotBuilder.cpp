@@ -260,9 +260,34 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
   return {};
 }
 
+// The other seasons the recordings hold that the year menu offers (2005 on), so it finds them
+// offline: each calendar, the results recorded under it and the live-timing index when there is
+// one. Nothing is derived.
+std::expected<void, std::string> produceOtherSeasons(const BuildContext& context, SeasonSnapshot& snapshot) {
+  std::vector<std::string> years;
+  for (const auto& path : context.listFiles("results-api")) {
+    fs::path file(path);
+    std::string year = file.stem().string();
+    bool isCalendar = file.parent_path() == "results-api" && file.extension() == ".json" && year.size() == 4 &&
+                      std::ranges::all_of(year, [](char c) { return c >= '0' && c <= '9'; });
+    constexpr const char* firstOfferedYear = "2005";
+    if (isCalendar && year != context.options.season && year >= firstOfferedYear) years.push_back(year);
+  }
+  for (const auto& year : years) {
+    std::vector<std::string> recorded{"results-api/" + year + ".json"};
+    std::ranges::copy(context.listFiles("results-api/" + year), std::back_inserter(recorded));
+    if (std::string index = "livetiming/" + year + "/Index.json"; fs::exists(context.options.fixtures / index))
+      recorded.push_back(index);
+    for (const auto& fixturePath : recorded)
+      if (auto copied = copyRecorded(context, snapshot, fixturePath, fixturePath, "as recorded"); !copied)
+        return copied;
+  }
+  return {};
+}
+
 std::vector<Producer> defaultProducers() {
-  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio, produceRaceControlMessages,
-          produceImages,     producePolls,      produceFlags,            produceNewsFeeds};
+  return {produceResultsApi, produceOtherSeasons, produceLiveTiming, produceSessionDocuments, produceTeamRadio,
+          produceRaceControlMessages, produceImages, producePolls, produceFlags, produceNewsFeeds};
 }
 
 std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& options,

@@ -1,0 +1,319 @@
+// The home screen used as a person would, in a real window under Xvfb: synthetic mouse, wheel and key
+// input pushed through the SDL host into the app on the offline season. After every step the
+// window's own pixels must show the season sheet whole, at the detent it should rest at.
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ScriptedRun.h"
+#include "SyntheticEvents.h"
+#include "VirtualDisplay.h"
+#include "data/GlobalStruct.h"
+#include "data/ServiceHosts.h"
+#include "foundation/Clock.h"
+#include "host/PngFile.h"
+#include "host/SDLApplicationHost.h"
+#include "offline/OfflineSeason.h"
+#include "shell/AppDelegate.h"
+#include "shell/MapViewController.h"
+#include "shell/PlaceholderScreens.h"
+#include "shell/SceneDelegate.h"
+#include "shell/SeasonViewController.h"
+#include "shell/StartupProgress.h"
+#include "ui/MenuPopup.h"
+#include "ui/NavigationController.h"
+#include "ui/SheetPresentationController.h"
+
+namespace {
+
+using namespace hosttest;
+
+constexpr const char* windowTitle = "sorvane-walk-through";
+// Tops of the season sheet at its detents on the 390 x 844 phone.
+constexpr double smallTop = 844 - 254;
+constexpr double mediumTop = 422;
+constexpr double largeTop = 57;
+
+int pixels(double points) { return static_cast<int>(points * 2); }
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb rgbAt(const gfx::Bitmap& shot, double x, double y) {
+    std::uint32_t argb = shot.pixel(pixels(x), pixels(y));
+    return {static_cast<int>((argb >> 16) & 0xff), static_cast<int>((argb >> 8) & 0xff), static_cast<int>(argb & 0xff)};
+}
+
+bool isWhite(Rgb p) { return p.r >= 250 && p.g >= 250 && p.b >= 250; }
+bool isInk(Rgb p) { return p.r < 90 && p.g < 90 && p.b < 90; }
+// The base map's sea or land.
+bool isMap(Rgb p) {
+    auto near = [&](int r, int g, int b) { return std::abs(p.r - r) < 6 && std::abs(p.g - g) < 6 && std::abs(p.b - b) < 6; };
+    return near(0xAA, 0xD3, 0xDF) || near(0xF2, 0xEF, 0xE9);
+}
+
+void click(ui::Point point) {
+    for (auto type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP})
+        pushMouseButton(type, SDL_BUTTON_LEFT, pixels(point.x), pixels(point.y));
+}
+
+// A drag that comes to rest before it lets go, so the release carries no flick: SDL stamps pushed
+// events with the moment of the push, and the button goes up a quarter of a second after the last
+// move.
+int releasesPending = 0;
+
+void mouseDrag(ui::Point from, ui::Point to, int steps = 12) {
+    ++releasesPending;
+    pushMouseButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, pixels(from.x), pixels(from.y));
+    for (int i = 1; i <= steps; ++i) {
+        double t = static_cast<double>(i) / steps;
+        pushMouseMotion(pixels(from.x + (to.x - from.x) * t), pixels(from.y + (to.y - from.y) * t));
+    }
+    dispatch::Queue::main()->asyncAfter(0.25, [to] {
+        pushMouseButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, pixels(to.x), pixels(to.y));
+        --releasesPending;
+    });
+}
+
+// Wheel notches over a point; positive moves the content up (toward the list's end).
+void wheel(ui::Point point, int notches) {
+    push(SDL_MOUSEWHEEL, [&](SDL_Event& event) {
+        event.wheel.y = -notches;
+        event.wheel.preciseY = static_cast<float>(-notches);
+        event.wheel.mouseX = pixels(point.x);
+        event.wheel.mouseY = pixels(point.y);
+    });
+}
+
+ui::Point centreInWindow(const ui::View& view, ui::Rect rect) {
+    ui::Rect shown = view.convertRectTo(rect, nullptr);
+    return {shown.midX(), shown.midY()};
+}
+
+class WalkThrough : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (auto problem = prepareDisplay(); !problem.empty()) GTEST_SKIP() << problem;
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto started = OfflineSeason::start(settings);
+        ASSERT_TRUE(started) << started.error();
+        season = std::move(*started);
+        host::WindowOptions options;
+        options.title = windowTitle;
+        auto opened = host::SDLApplicationHost::open(options);
+        ASSERT_TRUE(opened) << opened.error();
+        host = std::move(*opened);
+        if (const char* folder = std::getenv("SORVANE_WALK_THROUGH_SHOTS")) shotFolder = folder;
+    }
+    void TearDown() override {
+        if (!host) return;
+        if (auto window = host->window()) window->setRootViewController(nullptr);
+        host.reset();
+        season.stop();
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
+    }
+
+    std::shared_ptr<MapViewController> map() const {
+        auto window = host->window();
+        auto navigation = window ? std::dynamic_pointer_cast<ui::NavigationController>(window->rootViewController()) : nullptr;
+        return navigation ? std::dynamic_pointer_cast<MapViewController>(navigation->viewControllers().front()) : nullptr;
+    }
+    std::shared_ptr<SeasonViewController> sheet() const {
+        auto shown = map();
+        return shown ? std::dynamic_pointer_cast<SeasonViewController>(shown->seasonSheet()) : nullptr;
+    }
+    std::shared_ptr<ui::ViewController> overSheet() const {
+        auto shown = sheet();
+        return shown ? shown->presentedViewController() : nullptr;
+    }
+    // Nothing moves once the window's pending layout and animations are committed.
+    bool settled() const {
+        auto window = host->window();
+        if (!window || releasesPending > 0) return false;
+        window->renderIfNeeded();
+        if (!startup::isSettled(*window, foundation::Clock::current()->uptime())) return false;
+        auto over = overSheet();
+        return !over || (!over->isBeingPresented() && !over->isBeingDismissed());
+    }
+
+    // The window's pixels show the season sheet whole at `top`: white from edge to edge just below
+    // its top, map (not white) just above it, the title's ink in the header, white at the bottom.
+    void expectSheetWholeAt(double top, const std::string& step) {
+        // What the window shows now, drawn and presented as the screenshot mode does.
+        auto window = host->window();
+        window->renderIfNeeded();
+        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
+        gfx::Bitmap shot = host->windowHost()->screenshot();
+        if (!shotFolder.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        SCOPED_TRACE(step);
+        ASSERT_EQ(shot.width, 780);
+        ASSERT_EQ(shot.height, 1688);
+        int whiteBelow = 0, whiteAbove = 0, samples = 0;
+        for (double x = 20; x <= 370; x += 10, ++samples) {
+            whiteBelow += isWhite(rgbAt(shot, x, top + 6));
+            whiteAbove += isWhite(rgbAt(shot, x, top - 4));
+        }
+        EXPECT_EQ(whiteBelow, samples) << "the sheet's top edge is not at " << top << " across the window";
+        EXPECT_LT(whiteAbove, samples / 2) << "the sheet reaches above " << top;
+        int ink = 0;
+        for (double y = top + 22; y < top + 48; y += 1)
+            for (double x = 18; x < 190; x += 2) ink += isInk(rgbAt(shot, x, y));
+        EXPECT_GT(ink, 40) << "no title in the sheet's header";
+        int mapAtBottom = 0;
+        for (double x = 20; x <= 370; x += 4) mapAtBottom += isMap(rgbAt(shot, x, 843));
+        EXPECT_EQ(mapAtBottom, 0) << "the map shows below the sheet";  // beside its rounded corners
+        auto presentation = sheet()->sheetPresentationController();
+        EXPECT_DOUBLE_EQ(presentation->presentedView()->frame().minY(), top);
+        EXPECT_DOUBLE_EQ(presentation->presentedView()->frame().width(), 390);
+    }
+
+    // The row of `index` lies wholly inside the list's visible part.
+    void expectRowInView(int index, const std::string& step) {
+        auto table = sheet()->tableView;
+        ui::Rect row = table->rectForRow({0, index});
+        ui::Rect shown = table->bounds();
+        EXPECT_GE(row.minY(), shown.minY() - 0.5) << step;
+        EXPECT_LE(row.maxY(), shown.maxY() + 0.5) << step;
+    }
+
+    ui::Point pinPoint(int raceIndex) const {
+        const auto& races = GlobalStruct::races();
+        auto mapView = map()->mapView();
+        for (const auto& pin : mapView->annotations()) {
+            if (pin->title() != races[static_cast<std::size_t>(raceIndex)].raceName) continue;
+            gfx::Point point = mapView->viewport().point(pin->coordinate());
+            return mapView->convertPointTo(point, nullptr);
+        }
+        return {};
+    }
+
+    void pickYear(const std::string& year) {
+        auto popup = ui::MenuPopup::shown(*host->window());
+        ASSERT_TRUE(popup);
+        const auto& children = popup->menu()->children;
+        for (std::size_t index = 0; index < children.size(); ++index)
+            if (children[index].title == year) click(centreInWindow(*popup->list(), popup->rowFrame(index)));
+    }
+
+    OfflineSeason season;
+    std::unique_ptr<host::SDLApplicationHost> host;
+    std::string shotFolder;
+};
+
+TEST_F(WalkThrough, theSeasonSheetStaysWholeThroughRacesNewsDetentsPinsAndYears) {
+    int firstPin = 0, secondPin = 0;
+    ui::Rect calloutBefore;
+    auto script = Script::start(
+        {
+            {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "01-home");
+                 wheel({195, 780}, -10);  // back to the season's first races
+             }},
+            {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+             [&] {
+                 auto table = sheet()->tableView;
+                 click(centreInWindow(*table, table->rectForRow({0, 0})));
+             }},
+            {"a finished race", [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()) && settled(); },
+             [&] { pushKey(SDLK_ESCAPE); }},
+            {"the race gone", [&] { return !overSheet() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "02-race-escaped");
+                 click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds()));
+             }},
+            {"the news", [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()) && settled(); },
+             [&] { mouseDrag({195, 200}, {195, 830}); }},
+            {"the news gone", [&] { return !overSheet() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "03-news-swiped");
+                 mouseDrag({195, smallTop + 8}, {195, mediumTop + 8});
+             }},
+            {"the medium detent", [&] { return settled() && map()->mapView()->layoutMargins().bottom == 422; },
+             [&] {
+                 expectSheetWholeAt(mediumTop, "04-medium");
+                 mouseDrag({195, mediumTop + 8}, {195, largeTop + 8});
+             }},
+            {"the large detent", [&] { return settled() && GlobalStruct::sheetIsLarge(); },
+             [&] {
+                 expectSheetWholeAt(largeTop, "05-large");
+                 mouseDrag({195, largeTop + 8}, {195, smallTop + 8});
+             }},
+            {"the small detent again", [&] { return settled() && map()->mapView()->layoutMargins().bottom == 225; },
+             [&] {
+                 expectSheetWholeAt(smallTop, "06-small");
+                 // The season's last race, far down the list from the race under way.
+                 firstPin = static_cast<int>(GlobalStruct::races().size()) - 1;
+                 click(pinPoint(firstPin));
+             }},
+            {"the first pin's race", [&] { return settled() && !map()->mapView()->isAnimatingRegion() && !sheet()->tableView->isDecelerating(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "07-first-pin");
+                 expectRowInView(firstPin, "first pin");
+                 secondPin = 1;  // Jeddah, near the list's start
+                 click(pinPoint(secondPin));
+             }},
+            {"the second pin's race", [&] { return settled() && !map()->mapView()->isAnimatingRegion(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "08-second-pin");
+                 expectRowInView(secondPin, "second pin");
+                 auto callout = map()->mapView()->calloutLayout();
+                 ASSERT_TRUE(callout);
+                 calloutBefore = callout->bubble;
+                 mouseDrag({60, 200}, {60 + 120, 200 + 90});  // pan the map under the callout
+             }},
+            {"the map panned", [&] { return settled() && map()->mapView()->calloutLayout() &&
+                                            map()->mapView()->calloutLayout()->bubble.minY() > calloutBefore.minY() + 45; },
+             [&] {
+                 expectSheetWholeAt(smallTop, "09-panned");
+                 ui::Rect bubble = map()->mapView()->calloutLayout()->bubble;
+                 ui::Point pin = pinPoint(secondPin);
+                 EXPECT_NEAR(map()->mapView()->calloutLayout()->tip.x, pin.x, 1);
+                 EXPECT_NEAR(bubble.minY(), calloutBefore.minY() + 90, 1);
+                 // The window shows the bubble where its pin went, and map where it was.
+                 gfx::Bitmap shot = host->windowHost()->screenshot();
+                 EXPECT_TRUE(isWhite(rgbAt(shot, bubble.minX() + 6, bubble.maxY() - 4)));
+                 EXPECT_TRUE(isMap(rgbAt(shot, calloutBefore.minX() + 6, calloutBefore.minY() + 4)));
+                 click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds()));
+             }},
+            {"the year menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickYear("2022"); }},
+            {"the 2022 season", [&] { return GlobalStruct::racesSeason() == "2022" && !map()->isLoading() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "10-2022");
+                 EXPECT_EQ(sheet()->navTitle->text(), "2022 Races");
+                 click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds()));
+             }},
+            {"the year menu again", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickYear("2023"); }},
+            {"the 2023 season", [&] { return GlobalStruct::racesSeason() == "2023" && !map()->isLoading() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "11-2023");
+                 EXPECT_EQ(sheet()->navTitle->text(), "2023 Races");
+                 push(SDL_QUIT, [](SDL_Event&) {});
+             }},
+        },
+        110);
+
+    int status = ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                     [] { return std::make_shared<SceneDelegate>(); }, *host);
+    EXPECT_EQ(status, 0);
+    if (script->timedOut() && sheet()) {
+        auto presentation = sheet()->sheetPresentationController();
+        std::printf("detent %s, card top %g, margin %g, large %d\n", presentation->currentDetentIdentifier().c_str(),
+                    presentation->presentedView()->frame().minY(), map()->mapView()->layoutMargins().bottom,
+                    GlobalStruct::sheetIsLarge());
+    }
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_EQ(script->unfinishedStep(), "");
+}
+
+}  // namespace
