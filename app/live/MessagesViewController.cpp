@@ -70,7 +70,7 @@ void MessagesViewController::fillMessage(ui::Button& lap, ui::Label& timeStamp, 
     timeStamp.setText(timeStampText(message.utc));
 
     double titleSize = gfx::Font::preferredFont(gfx::TextStyle::title2).pointSize() - 2;
-    lap.setAttributedTitle(pillTitle(" " + std::to_string(message.lap), titleSize, gfx::Color::systemBlue()),
+    lap.setAttributedTitle(pillTitle(message.lap ? " " + std::to_string(*message.lap) : std::string(), titleSize, gfx::Color::systemBlue()),
                            ui::ControlState::normal);
     lap.setBackgroundColor(gfx::Color::systemBlue().withAlphaComponent(0.18));
     // Only the first message of each lap shows the lap; the hidden pill keeps its place.
