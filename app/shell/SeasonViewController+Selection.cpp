@@ -5,6 +5,7 @@
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"
+#include "weekend/FutureDetailsViewController.h"
 
 namespace {
 

@@ -101,7 +101,7 @@ protected:
         auto drivers = read<std::map<std::string, livetiming::DriverListPartModel>>(LiveTiming::driverList(session));
         for (const auto& [number, driver] : drivers) {
             std::string key = driverKey(driver.firstName, driver.lastName);
-            dictionaries.images[key] = driver.headshotUrl;
+            dictionaries.images[key] = driver.headshotUrl.value_or("");
             dictionaries.colours[key] = driver.teamColour;
             dictionaries.numbers[key] = driver.racingNumber;
         }

@@ -3,6 +3,7 @@
 #include "ShellTestSupport.h"
 #include "data/GlobalStruct.h"
 #include "shell/PlaceholderScreens.h"
+#include "weekend/FutureDetailsViewController.h"
 
 namespace {
 

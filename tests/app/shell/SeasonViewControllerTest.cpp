@@ -18,6 +18,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
+#include "weekend/FutureDetailsViewController.h"
 #include "shell/SeasonViewController.h"
 #include "ui/SheetPresentationController.h"
 
