@@ -87,8 +87,11 @@ void UserNotificationCenter::add(NotificationRequest request, std::function<void
     } else {
         std::lock_guard lock(mutex_);
         std::erase_if(pending_, [&](const Pending& p) { return p.request.identifier == request.identifier; });
+        auto before = pending_;
         pending_.push_back({std::move(request), *fireDate});
         error = save();
+        // What could not be kept is not pending either.
+        if (error) pending_ = std::move(before);
     }
     if (!error) scheduleDelivery();
     if (completion) dispatch::Queue::global()->async([completion = std::move(completion), error] { completion(error); });

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <cstdlib>
 #include <random>
 
 #include "dispatch/RunLoop.h"
@@ -154,6 +155,25 @@ TEST_F(Reminders, authorisationFollowsTheConfiguredAnswer) {
         center->requestAuthorization([&](bool yes, std::optional<reminders::ReminderError>) { granted.set_value(yes); });
         EXPECT_EQ(granted.get_future().get(), answer == reminders::AuthorizationAnswer::granted);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DesktopNotifications, withoutANotificationServiceTheFailureIsReportedNotThrown) {
+    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    std::string previous = saved ? saved : "";
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sorvane-test-bus", 1);
+    reminders::DesktopNotificationPresenter presenter;
+    reminders::NotificationRequest request;
+    request.identifier = "x";
+    request.content.title = "Miami Grand Prix";
+    auto shown = presenter.present(request);
+    if (saved) setenv("DBUS_SESSION_BUS_ADDRESS", previous.c_str(), 1);
+    else unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ASSERT_FALSE(shown);
+    EXPECT_NE(shown.error().message.find("could not"), std::string::npos) << shown.error().message;
 }
 
 }  // namespace
