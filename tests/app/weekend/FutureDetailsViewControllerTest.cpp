@@ -36,7 +36,6 @@ protected:
     }
     void TearDown() override {
         OfflineSheet::TearDown();
-        reminders::UserNotificationCenter::setCurrent(nullptr);
         calendar::EventStore::setAccessAnswer(calendar::AccessAnswer::granted);
         std::filesystem::remove_all(scratch);
     }
