@@ -24,7 +24,7 @@ public:
     void viewDidLoad() override;
 };
 
-// What the race screens have in common (the upcoming weekend's is weekend/FutureDetailsViewController.h): the race handed over, and GlobalStruct::detailsOnScreen()
+// What the race screens have in common: the race handed over, and GlobalStruct::detailsOnScreen()
 // kept true while one of them is on screen.
 class RaceScreen : public BlankScreen {
 public:

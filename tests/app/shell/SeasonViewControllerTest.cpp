@@ -18,9 +18,9 @@
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
-#include "weekend/FutureDetailsViewController.h"
 #include "shell/SeasonViewController.h"
 #include "ui/SheetPresentationController.h"
+#include "weekend/FutureDetailsViewController.h"
 
 namespace {
 
