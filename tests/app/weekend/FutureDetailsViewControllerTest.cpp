@@ -6,7 +6,9 @@
 #include "calendar/EventEditViewController.h"
 #include "cells/EventPickerCell.h"
 #include "cells/RemindersCell.h"
+#include "cells/TicketsCell.h"
 #include "cells/WeekendCell.h"
+#include "ui/Application.h"
 #include "cells/DetailHeaderCell.h"
 #include "foundation/DateFormatter.h"
 #include "live/SheetTestSupport.h"
@@ -247,6 +249,20 @@ TEST_F(UpcomingWeekend, aReminderIsDeliveredWhenDue) {
     EXPECT_EQ(shown->presented()[0].content.body, "Qualifying starting in 1 hour");
     EXPECT_EQ(shown->presented()[0].content.userInfo.at("circuit"), "Miami International Autodrome");
     EXPECT_TRUE(center->pendingNotificationRequests().empty());
+}
+
+TEST_F(UpcomingWeekend, theExtrasOpenTheBroadcastAndTicketPagesInTheBrowser) {
+    auto opened = std::make_shared<ui::URLOpenRecorder>();
+    ui::setURLOpener(opened);
+    auto screen = openMiami();
+    auto extras = rowOf<ExternalLinksCell>(*screen, *screen->tableView[0], 4, 0);
+    ASSERT_TRUE(extras);
+    extras->watch->sendActions(ui::ControlEvent::touchUpInside);
+    extras->tickets->sendActions(ui::ControlEvent::touchUpInside);
+    waitFor([&] { return opened->openedURLs().size() == 2; }, 2);
+    ui::setURLOpener(nullptr);
+    EXPECT_EQ(opened->openedURLs(), (std::vector<std::string>{"https://www.formula1.com/en/toolbar/broadcast-information.html",
+                                                              "https://tickets.formula1.com/"}));
 }
 
 }  // namespace
