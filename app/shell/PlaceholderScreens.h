@@ -29,5 +29,4 @@ public:
     void viewDidDisappear(bool animated) override;
 };
 
-class FutureDetailsViewController final : public RaceScreen {};
 class LiveViewController final : public RaceScreen {};

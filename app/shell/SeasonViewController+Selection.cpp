@@ -2,6 +2,7 @@
 #include "foundation/NotificationCenter.h"
 #include "shell/AppNotifications.h"
 #include "shell/PlaceholderScreens.h"
+#include "weekend/FutureDetailsViewController.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"

@@ -21,6 +21,7 @@
 #include "foundation/Clock.h"
 #include "host/SDLApplicationHost.h"
 #include "offline/OfflineSeason.h"
+#include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupProgress.h"
@@ -114,6 +115,8 @@ int runInWindow() {
         std::fprintf(stderr, "sorvane: %s\n", screenshot.error().c_str());
         return 2;
     }
+    // Reminders set in an earlier run are delivered while this one runs.
+    reminders::UserNotificationCenter::current();
     int status = ui::applicationMain(makeAppDelegate, makeSceneDelegate, **host);
     return (*host)->screenshotError() ? 1 : status;
 }

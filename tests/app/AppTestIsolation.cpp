@@ -2,9 +2,21 @@
 
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
+#include "reminders/UserNotificationCenter.h"
 #include "shell/ImageSeam.h"
 
+#include <filesystem>
+#include <unistd.h>
+
 namespace {
+
+// Reminders of the app's screens go to a scratch file and a recorder, never to the user's own.
+std::shared_ptr<reminders::UserNotificationCenter> scratchReminders() {
+    static auto center = reminders::UserNotificationCenter::make(
+        {.storeFile = std::filesystem::temp_directory_path() / ("sorvane-app-tests-" + std::to_string(getpid())) / "pending.json",
+         .presenter = std::make_shared<reminders::RecordingNotificationPresenter>()});
+    return center;
+}
 
 // The app's process-wide lists, flags and recordings go back to their start after every test, so
 // a test finds them as the app does at launch whatever ran before it in this process.
@@ -16,11 +28,13 @@ class AppStateReset : public ::testing::EmptyTestEventListener {
         GlobalStruct::sheetIsLarge() = false;
         ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
         takeRecordedImageRequests();
+        reminders::UserNotificationCenter::setCurrent(scratchReminders());
     }
 };
 
 const bool installed = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new AppStateReset);
+    reminders::UserNotificationCenter::setCurrent(scratchReminders());
     return true;
 }();
 

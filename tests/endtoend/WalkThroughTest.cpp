@@ -27,9 +27,11 @@
 #include "shell/SceneDelegate.h"
 #include "shell/SeasonViewController.h"
 #include "shell/StartupProgress.h"
+#include "standings-news/NewsViewController.h"
 #include "ui/MenuPopup.h"
 #include "ui/NavigationController.h"
 #include "ui/SheetPresentationController.h"
+#include "weekend/PastDetailsViewController.h"
 
 namespace {
 

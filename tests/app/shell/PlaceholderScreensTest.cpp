@@ -7,6 +7,7 @@
 #include "standings-news/PredictionsViewController.h"
 #include "standings-news/StandingsViewController.h"
 #include "weekend/PastDetailsViewController.h"
+#include "weekend/FutureDetailsViewController.h"
 
 namespace {
 

@@ -25,6 +25,7 @@
 #include "standings-news/RSSParser.h"
 #include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
+#include "weekend/FutureDetailsViewController.h"
 
 namespace {
 

@@ -1,0 +1,301 @@
+#include "weekend/FutureDetailsViewController.h"
+
+#include "cells/CircuitDetailsCell.h"
+#include "cells/DetailHeaderCell.h"
+#include "cells/EventPickerCell.h"
+#include "cells/RemindersCell.h"
+#include "cells/TicketsCell.h"
+#include "cells/WeekendCell.h"
+#include "dispatch/Queue.h"
+#include "dispatch/RunLoop.h"
+#include "foundation/Calendar.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/Locale.h"
+#include "foundation/NumberText.h"
+#include "foundation/Print.h"
+#include "ui/Feedback.h"
+#include "weekend/SelectedSession.h"
+
+namespace {
+
+void rigidTap() { ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred(); }
+
+double coordinate(const std::string& text) { return foundation::parseDouble(text).value_or(0.0); }
+
+}  // namespace
+
+std::shared_ptr<FutureDetailsViewController> FutureDetailsViewController::self() {
+    return std::static_pointer_cast<FutureDetailsViewController>(shared_from_this());
+}
+
+void FutureDetailsViewController::viewDidLoad() {
+    RaceScreen::viewDidLoad();
+    computeSessionDates();
+    for (std::size_t i = 0; i < tableView.size(); ++i) {
+        auto& table = *tableView[i];
+        table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
+        table.registerClass<EventPickerCell>(EventPickerCell::reuseIdentifier);
+        table.registerClass<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier);
+        table.registerClass<RemindersCell>(RemindersCell::reuseIdentifier);
+        table.registerClass<RemoveRemindersCell>(RemoveRemindersCell::reuseIdentifier);
+        table.registerClass<ExternalLinksCell>(ExternalLinksCell::reuseIdentifier);
+        table.registerClass<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier);
+        table.registerClass<WeekendCell>(WeekendCell::reuseIdentifier);
+        table.setAlpha(i == 0 ? 1.0 : 0.0);
+        table.setDataSource(self());
+        table.setDelegate(self());
+        table.setBackgroundColor(gfx::Color::clear());
+        table.setClipsToBounds(true);
+        table.setRowHeight(ui::TableView::automaticDimension);
+        table.setTableFooterView(std::make_shared<ui::View>());
+        table.setShowsVerticalScrollIndicator(false);
+        view()->addSubview(tableView[i]);
+    }
+    loadCircuits();
+    buildWeekendStructure();
+
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    std::string identifier = reminderIdentifier();
+    center->getPendingNotificationRequests([weak, identifier](std::vector<reminders::NotificationRequest> pending) {
+        for (const auto& request : pending) {
+            if (request.identifier != identifier) continue;
+            dispatch::Queue::main()->async([weak] {
+                auto screen = weak.lock();
+                if (!screen) return;
+                screen->reminderSet = true;
+                screen->reloadTables();
+            });
+        }
+    });
+
+    timer->invalidate();
+    timer = dispatch::Timer::create(1.0, true, [weak](dispatch::Timer& fired) {
+        if (auto screen = weak.lock()) screen->fireTimer(fired);
+        else fired.invalidate();
+    });
+    dispatch::RunLoop::current()->add(timer);
+}
+
+void FutureDetailsViewController::viewDidLayoutSubviews() {
+    RaceScreen::viewDidLayoutSubviews();
+    for (const auto& table : tableView) table->setFrame({0, 0, view()->bounds().width(), view()->bounds().height()});
+}
+
+void FutureDetailsViewController::viewDidAppear(bool animated) { RaceScreen::viewDidAppear(animated); }
+
+void FutureDetailsViewController::viewDidDisappear(bool animated) {
+    RaceScreen::viewDidDisappear(animated);
+    timer->invalidate();
+}
+
+void FutureDetailsViewController::computeSessionDates() {
+    if (races.empty()) return;
+    date2 = weekend::selectedSessionStart(races[0], eventType).value_or(foundation::Date::now());
+}
+
+std::string FutureDetailsViewController::sessionName() const {
+    return races.empty() ? std::string() : weekend::selectedSession(races[0], eventType).name;
+}
+
+void FutureDetailsViewController::loadCircuits() {
+    auto decoded = foundation::JSONDecoder().decode<circuitDetailsModel>(
+        foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    if (!decoded) {
+        foundation::print("Error decoding result: " + decoded.error().description());
+        return;
+    }
+    for (const auto& [locality, facts] : decoded->places) allCircuits.push_back(facts);
+    reloadTables();
+}
+
+void FutureDetailsViewController::buildWeekendStructure() {
+    if (races.empty()) {
+        weekendStructure.assign(1, WeekendSession{});
+    } else {
+        weekendStructure = ::buildWeekendStructure(races[0]);
+    }
+    reloadTables();
+}
+
+void FutureDetailsViewController::fireTimer(dispatch::Timer&) {
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    dispatch::Queue::main()->async([weak] {
+        auto screen = weak.lock();
+        if (!screen) return;
+        ui::View::performWithoutAnimation([&] {
+            for (const auto& table : screen->tableView) screen->updateCountdown(*table);
+        });
+    });
+}
+
+std::string FutureDetailsViewController::countdownText() const {
+    using foundation::CalendarComponent;
+    auto left = foundation::Calendar::current().dateComponents(
+        {CalendarComponent::day, CalendarComponent::hour, CalendarComponent::minute, CalendarComponent::second},
+        foundation::Date::now(), date2);
+    return "In " + std::to_string(left.day.value_or(0)) + "d, " + std::to_string(left.hour.value_or(0)) + "h, " +
+           std::to_string(left.minute.value_or(0)) + "m, " + std::to_string(left.second.value_or(0)) + "s";
+}
+
+void FutureDetailsViewController::updateCountdown(ui::TableView& table) {
+    auto cell = std::dynamic_pointer_cast<EventPickerCell>(table.cellForRow({1, 0}));
+    if (cell) cell->title->setText(countdownText());
+}
+
+void FutureDetailsViewController::selectEventType(int index) {
+    rigidTap();
+    eventType = index;
+    reminderRefusal.reset();
+    computeSessionDates();
+    reloadTables();
+}
+
+std::string FutureDetailsViewController::headerTimeText() const {
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("HH:mm");
+    std::string time = formatter.string(date2);
+    formatter.setDateFormat("dd");
+    std::string day = formatter.string(date2);
+    formatter.setDateFormat("LLL");
+    std::string month = formatter.string(date2);
+    return "Round " + std::to_string(raceRound) + " Starting at " + time + ", on " + day + " " + month;
+}
+
+void FutureDetailsViewController::reloadTables() {
+    for (const auto& table : tableView) table->reloadData();
+}
+
+// Calendar event
+
+calendar::Event FutureDetailsViewController::makeEvent() const {
+    calendar::Event event;
+    if (races.empty()) return event;
+    const RacesDetailsModel& race = races[0];
+    event.title = race.raceName + " " + sessionName();
+    event.startDate = date2;
+    event.endDate = foundation::Calendar::current()
+                        .dateByAdding(foundation::CalendarComponent::hour, 3, date2)
+                        .value_or(date2.addingTimeInterval(3 * 3600));
+    const auto& location = race.circuit.location;
+    event.structuredLocation = calendar::StructuredLocation{
+        race.circuit.circuitName + ", " + location.locality + ", " + location.country,
+        coordinate(location.lat), coordinate(location.long_), 1000.0};
+    event.notes = "Added via Sorvane";
+    return event;
+}
+
+void FutureDetailsViewController::calendarTap() {
+    rigidTap();
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    eventStore->requestAccess([weak](bool granted, std::optional<calendar::CalendarError> error) {
+        dispatch::Queue::main()->async([weak, granted, error] {
+            auto screen = weak.lock();
+            if (!screen || !granted || error) return;
+            auto editor = std::make_shared<calendar::EventEditViewController>();
+            editor->event = screen->makeEvent();
+            editor->eventStore = screen->eventStore;
+            editor->editViewDelegate = screen;
+            screen->present(editor, true);
+        });
+    });
+}
+
+void FutureDetailsViewController::eventEditViewControllerDidComplete(calendar::EventEditViewController& controller,
+                                                                     calendar::EventEditViewAction) {
+    controller.dismiss(true);
+}
+
+// Reminders
+
+std::string FutureDetailsViewController::reminderIdentifier() const {
+    if (races.empty()) return {};
+    const RacesDetailsModel& race = races[0];
+    std::string season = race.season.empty() ? year : race.season;
+    std::string round = race.round.empty() ? std::to_string(raceRound) : race.round;
+    return race.circuit.circuitName + " " + season + " round " + round;
+}
+
+reminders::NotificationRequest FutureDetailsViewController::makeReminder(int kind) const {
+    reminders::NotificationRequest request;
+    if (races.empty()) return request;
+    const RacesDetailsModel& race = races[0];
+    const auto& circuit = race.circuit;
+    request.identifier = reminderIdentifier();
+    request.content.title = race.raceName;
+    request.content.subtitle = circuit.circuitName + ", " + circuit.location.locality + ", " + circuit.location.country;
+    request.content.body = sessionName() + " starting in " + (kind == 1 ? "1 hour" : "30 minutes");
+    request.content.defaultSound = true;
+    request.content.categoryIdentifier = circuit.circuitName;
+    request.content.userInfo = {{"circuit", circuit.circuitName}};
+
+    auto calendar = foundation::Calendar::current();
+    using foundation::CalendarComponent;
+    auto fire = kind == 1 ? calendar.dateByAdding(CalendarComponent::hour, -1, date2)
+                          : calendar.dateByAdding(CalendarComponent::minute, -30, date2);
+    request.trigger.dateComponents = calendar.dateComponents(
+        {CalendarComponent::year, CalendarComponent::month, CalendarComponent::day, CalendarComponent::hour,
+         CalendarComponent::minute},
+        fire.value_or(foundation::Date::now()));
+    return request;
+}
+
+void FutureDetailsViewController::reminder1Tap() { askAndSchedule(0); }
+void FutureDetailsViewController::reminder2Tap() { askAndSchedule(1); }
+
+void FutureDetailsViewController::askAndSchedule(int kind) {
+    rigidTap();
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    center->requestAuthorization([weak, kind](bool granted, std::optional<reminders::ReminderError>) {
+        if (!granted) {
+            foundation::print("Permission denied\n");
+            return;
+        }
+        foundation::print("Permission granted");
+        dispatch::Queue::main()->async([weak, kind] {
+            if (auto screen = weak.lock()) screen->scheduleReminder(kind);
+        });
+    });
+}
+
+void FutureDetailsViewController::scheduleReminder(int kind) {
+    if (races.empty()) return;
+    if (!weekend::selectedSessionStart(races[0], eventType)) {
+        reminderRefusal = "No reminder set: " + sessionName() + " has no start time yet.";
+        foundation::print(*reminderRefusal);
+        reloadTables();
+        return;
+    }
+    std::string lead = kind == 1 ? "1 hour" : "30 minutes";
+    if (date2.addingTimeInterval(kind == 1 ? -3600 : -1800) <= foundation::Date::now()) {
+        // Its time has passed: it would never be shown.
+        reminderRefusal = "No reminder set: " + sessionName() + " starts in less than " + lead + ".";
+        foundation::print(*reminderRefusal);
+        reloadTables();
+        return;
+    }
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    // The card offers "Remove Reminder" only once the reminder is really pending.
+    center->add(makeReminder(kind), [weak](std::optional<reminders::ReminderError> error) {
+        dispatch::Queue::main()->async([weak, error] {
+            auto screen = weak.lock();
+            if (!screen) return;
+            if (error) {
+                screen->reminderRefusal = "No reminder set: " + error->message;
+                foundation::print(*screen->reminderRefusal);
+            } else {
+                screen->reminderRefusal.reset();
+                screen->reminderSet = true;
+            }
+            screen->reloadTables();
+        });
+    });
+}
+
+void FutureDetailsViewController::removeReminderTap() {
+    rigidTap();
+    center->removePendingNotificationRequests({reminderIdentifier()});
+    reminderSet = false;
+    reloadTables();
+}
