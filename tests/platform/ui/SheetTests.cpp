@@ -3,6 +3,7 @@
 #include "ControllerTestSupport.h"
 #include "ui/Label.h"
 #include "ui/LayoutConstraint.h"
+#include "ui/ScrollView.h"
 #include "ui/SheetPresentationController.h"
 
 namespace ui {
@@ -107,6 +108,32 @@ TEST_F(Sheets, dragDownDismissesANonModalSheet) {
     EXPECT_EQ(root->presentedViewController(), nullptr);
     EXPECT_EQ(watcher->dismissals, 1);
     EXPECT_EQ(*log, (std::vector<std::string>{"season.willDisappear", "season.didDisappear"}));
+}
+
+// A list filling the sheet: pulled down at its top the sheet follows and goes; pushed up it scrolls.
+TEST_F(Sheets, aListAtItsTopHandsADownwardDragToItsSheet) {
+    auto sheet = seasonSheet(false, true);
+    auto list = std::make_shared<ScrollView>();
+    list->setContentSize({390, 3000});
+    sheet->view()->addSubview(list);
+    root->present(sheet, true);
+    settle();
+    list->setFrame(sheet->view()->bounds());
+    settle();
+
+    drag({195, 700}, {195, 640}, 10, 0.1);
+    settle();
+    EXPECT_GT(list->contentOffset().y, 0) << "pushed up, the list scrolls";
+    EXPECT_EQ(root->presentedViewController(), sheet);
+
+    list->setContentOffset({0, 0});
+    settle();
+    double top = sheetTop(*sheet);
+    drag({195, top + 40}, {195, 840}, 10, 0.1);
+    settle();
+    EXPECT_EQ(list->contentOffset().y, 0) << "pulled down at its top, the list stays put";
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(watcher->dismissals, 1);
 }
 
 TEST_F(Sheets, theLargestUndimmedDetentLeavesTheMapBehindTouchable) {

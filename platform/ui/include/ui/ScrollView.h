@@ -100,6 +100,8 @@ private:
     bool scrollEnabled_ = true;
     bool showsVerticalIndicator_ = true;
     bool dragging_ = false;
+    // A downward drag that began at the top edge moves the sheet holding this view instead.
+    std::shared_ptr<View> sheetDragged_;
     std::weak_ptr<ScrollViewDelegate> delegate_;
     std::shared_ptr<PanGestureRecognizer> pan_;
     std::shared_ptr<View> indicator_;

@@ -58,6 +58,22 @@ void SheetView::touchesBegan(const std::vector<Touch>& touches, const Event&) {
     owner->dragBegan();
 }
 
+bool SheetView::beginDragFromContent() {
+    auto owner = owner_.lock();
+    auto presented = owner ? owner->presentedViewController() : nullptr;
+    if (dragging_ || !presented || presented->isBeingPresented() || presented->isBeingDismissed()) return false;
+    owner->dragBegan();
+    return true;
+}
+
+void SheetView::dragFromContent(double translation) {
+    if (auto owner = owner_.lock()) owner->dragMoved(translation);
+}
+
+void SheetView::endDragFromContent(double velocity) {
+    if (auto owner = owner_.lock()) owner->dragEnded(velocity);
+}
+
 void SheetView::touchesMoved(const std::vector<Touch>& touches, const Event&) {
     auto owner = owner_.lock();
     if (!dragging_ || touches.empty() || !owner) return;

@@ -23,6 +23,12 @@ public:
     void touchesEnded(const std::vector<Touch>& touches, const Event& event) override;
     void touchesCancelled(const std::vector<Touch>& touches, const Event& event) override;
 
+    // A scroll view in the sheet, pulled down at its top, drags the sheet: false when the sheet
+    // cannot be dragged now (being presented or dismissed).
+    bool beginDragFromContent();
+    void dragFromContent(double translation);
+    void endDragFromContent(double velocity);
+
 private:
     struct Sample {
         double time;

@@ -5,6 +5,7 @@
 
 #include "foundation/Clock.h"
 #include "ui/RunLoopBridge.h"
+#include "controllers/SheetView.h"
 
 namespace ui {
 
@@ -160,6 +161,25 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
             updateIndicator();
             break;
         case GestureRecognizerState::changed: {
+            if (sheetDragged_) {
+                static_cast<SheetView&>(*sheetDragged_).dragFromContent(translation.y - dragStartTranslation_.y);
+                break;
+            }
+            // Pulled down at its top, the content hands the drag to its sheet, which follows the finger.
+            if (scrollsVertically() && translation.y > dragStartTranslation_.y &&
+                dragStartOffset_.y <= minimumContentOffset().y + 0.5) {
+                for (View* ancestor = superview().get(); ancestor; ancestor = ancestor->superview().get()) {
+                    auto* sheet = dynamic_cast<SheetView*>(ancestor);
+                    if (!sheet) continue;
+                    if (sheet->beginDragFromContent()) {
+                        sheetDragged_ = std::static_pointer_cast<View>(sheet->shared_from_this());
+                        applyOffset(dragStartOffset_);
+                        sheet->dragFromContent(translation.y - dragStartTranslation_.y);
+                    }
+                    break;
+                }
+                if (sheetDragged_) break;
+            }
             Point minimum = minimumContentOffset();
             Point maximum = maximumContentOffset();
             Size size = bounds().size;
@@ -179,6 +199,11 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
         case GestureRecognizerState::cancelled: {
             dragging_ = false;
             Point velocity = pan.state() == GestureRecognizerState::ended ? pan.velocity(this) : Point{};
+            if (auto sheet = std::move(sheetDragged_)) {
+                static_cast<SheetView&>(*sheet).endDragFromContent(velocity.y);
+                flashIndicator();
+                break;
+            }
             velocity_ = {scrollsHorizontally() ? -velocity.x : 0, scrollsVertically() ? -velocity.y : 0};
             bool pastEdge = clampedOffset(contentOffset()) != contentOffset();
             if (pastEdge || std::hypot(velocity_.x, velocity_.y) > restingSpeed) startMotion(Motion::decelerating);
