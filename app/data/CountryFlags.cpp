@@ -28,3 +28,11 @@ const CountryFlagsModel* flagForCountry(const std::vector<CountryFlagsModel>& fl
     }
     return nullptr;
 }
+
+std::string flagImageAddress(const CountryFlagsModel& entry, std::string_view host) {
+    auto url = foundation::URL::fromString(entry.flag);
+    if (!url || !url->scheme() || host.empty()) return entry.flag;
+    std::string address = *url->scheme() + "://" + std::string(host) + url->percentEncodedPath();
+    if (url->query()) address += "?" + *url->query();
+    return address;
+}

@@ -40,3 +40,7 @@ struct CountryFlagsModel {
 // The first entry whose country equals the given one after full Unicode lower-casing of both;
 // nothing else is forgiven (no trimming, no other spellings).
 const CountryFlagsModel* flagForCountry(const std::vector<CountryFlagsModel>& flags, std::string_view country);
+
+// The address to request for an entry's picture: the list names one host, the flag images' host
+// setting says where the pictures live. Scheme, path and query stay the entry's.
+std::string flagImageAddress(const CountryFlagsModel& entry, std::string_view host);

@@ -29,6 +29,8 @@ SeasonLoad GlobalStruct::beginSeasonLoad(std::string year) { return {++state().n
 
 bool GlobalStruct::isCurrent(const SeasonLoad& load) { return load.generation == state().newestGeneration; }
 
+std::uint64_t GlobalStruct::newestLoadGeneration() { return state().newestGeneration; }
+
 bool GlobalStruct::storeRaces(const SeasonLoad& load, std::vector<RacesDetailsModel> newRaces) {
     if (!isCurrent(load)) return false;
     // The races name their own season; an empty season keeps the year asked for.

@@ -22,6 +22,8 @@ struct GlobalStruct {
     static std::vector<livetiming::Meeting>& meetings();
     static SeasonLoad beginSeasonLoad(std::string year);
     static bool isCurrent(const SeasonLoad& load);
+    // The generation of the newest load: what is read for a season stays valid while it is unchanged.
+    static std::uint64_t newestLoadGeneration();
     // Each stores only for the newest load and says whether it did. Races of another season than the
     // stored meetings' drop those meetings: they would send the screens to the wrong season's files.
     static bool storeRaces(const SeasonLoad& load, std::vector<RacesDetailsModel> races);

@@ -25,6 +25,7 @@ ServiceHosts ServiceHosts::fromEnvironment() {
     overrideFrom("SORVANE_LIVETIMING_HOST", hosts.liveTiming);
     overrideFrom("SORVANE_POLLS_HOST", hosts.polls);
     overrideFrom("SORVANE_MEDIA_HOST", hosts.mediaImages);
+    overrideFrom("SORVANE_FLAGS_HOST", hosts.flagImages);
     overrideFrom("SORVANE_FIA_NEWS_HOST", hosts.fiaNews);
     overrideFrom("SORVANE_AUTOSPORT_NEWS_HOST", hosts.autosportNews);
     overrideFrom("SORVANE_GPBLOG_NEWS_HOST", hosts.gpblogNews);
@@ -34,7 +35,7 @@ ServiceHosts ServiceHosts::fromEnvironment() {
 }
 
 // Hosts are read on every request from any thread, and set only at start-up and by tests.
-const ServiceHosts& ServiceHosts::current() {
+ServiceHosts ServiceHosts::current() {
     std::lock_guard lock(hostsMutex);
     return installed();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -8,7 +10,10 @@
 
 namespace livetiming {
 
-// One driver of a session's "DriverList.json", which decodes as a map from any member name to these.
+// One driver of a session's "DriverList.json", which decodes as a map from any member name to these
+// (with `foundation::ValidItems`, so a keyframe's "_kf" marker or one malformed entry loses nothing
+// else). Seasons before 2022 and from 2025 on send no "CountryCode", and some drivers no
+// "HeadshotUrl": both are optional; the driver is kept.
 struct DriverListPartModel {
     std::string racingNumber;
     std::string broadcastName;
@@ -20,8 +25,8 @@ struct DriverListPartModel {
     std::string firstName;
     std::string lastName;
     std::string reference;
-    std::string headshotUrl;
-    std::string countryCode;
+    std::optional<std::string> headshotUrl;
+    std::optional<std::string> countryCode;
 
     static constexpr auto codingKeys = std::tuple{
         foundation::field("RacingNumber", &DriverListPartModel::racingNumber),
@@ -34,9 +39,11 @@ struct DriverListPartModel {
         foundation::field("FirstName", &DriverListPartModel::firstName),
         foundation::field("LastName", &DriverListPartModel::lastName),
         foundation::field("Reference", &DriverListPartModel::reference),
-        foundation::field("HeadshotUrl", &DriverListPartModel::headshotUrl),
-        foundation::field("CountryCode", &DriverListPartModel::countryCode),
+        foundation::optionalField("HeadshotUrl", &DriverListPartModel::headshotUrl),
+        foundation::optionalField("CountryCode", &DriverListPartModel::countryCode),
     };
 };
+
+using DriverList = std::map<std::string, DriverListPartModel>;
 
 }  // namespace livetiming

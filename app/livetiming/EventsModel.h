@@ -11,6 +11,9 @@
 namespace livetiming {
 
 // The season index: its meetings, each with its sessions and the folder path of their files.
+// The feed lists cancelled and placeholder sessions without "Path" or "Name", and older seasons other
+// malformed ones: a session (or meeting) that does not decode is left out, the rest of the season is
+// kept, and every one kept is read strictly.
 
 struct Country {
     std::int64_t key = 0;
@@ -56,23 +59,6 @@ struct Session {
     };
 };
 
-// The feed lists cancelled and placeholder sessions without "Path" (and often without "Name"): they
-// have no files. Leaving them out keeps the season's other sessions instead of failing the whole
-// index on them; every session that has a path is still read strictly.
-struct SessionsWithFiles {
-    static std::vector<Session> decode(const foundation::DecodingValue& value) {
-        const auto& json = value.json();
-        if (!json.is_array()) return value.decode<std::vector<Session>>();
-        std::vector<Session> sessions;
-        for (std::size_t index = 0; index < json.size(); ++index) {
-            if (json[index].is_object() && !json[index].contains("Path")) continue;
-            sessions.push_back(value.decodeElement<Session>(index));
-        }
-        return sessions;
-    }
-    static std::vector<Session> encode(const std::vector<Session>& sessions) { return sessions; }
-};
-
 struct Meeting {
     std::vector<Session> sessions;
     std::int64_t key = 0;
@@ -85,7 +71,7 @@ struct Meeting {
     Circuit circuit;
 
     static constexpr auto codingKeys = std::tuple{
-        foundation::field("Sessions", &Meeting::sessions, SessionsWithFiles{}),
+        foundation::field("Sessions", &Meeting::sessions, foundation::ValidItems<std::vector<Session>>{}),
         foundation::field("Key", &Meeting::key),
         foundation::field("Code", &Meeting::code),
         foundation::field("Number", &Meeting::number),
@@ -103,7 +89,7 @@ struct EventsModel {
 
     static constexpr auto codingKeys = std::tuple{
         foundation::field("Year", &EventsModel::year),
-        foundation::field("Meetings", &EventsModel::meetings),
+        foundation::field("Meetings", &EventsModel::meetings, foundation::ValidItems<std::vector<Meeting>>{}),
     };
 };
 

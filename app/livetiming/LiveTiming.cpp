@@ -1,5 +1,6 @@
 #include "livetiming/LiveTiming.h"
 
+#include <cctype>
 #include <optional>
 
 #include "data/Client.h"
@@ -9,20 +10,53 @@
 
 namespace {
 
+bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+bool isWellFormedEscape(std::string_view text, std::size_t at) {
+    return at + 2 < text.size() && text[at] == '%' && isHexDigit(text[at + 1]) && isHexDigit(text[at + 2]);
+}
+
+// "scheme:" at the start, as in "https://..." or "file:...": a text that names its own place.
+bool startsWithScheme(std::string_view text) {
+    std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    return text.substr(0, colon).find_first_not_of(
+               "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.") == std::string_view::npos;
+}
+
 // A feed-supplied relative path made fit for an address under the static base, or nothing when it
-// would reach outside it. Slashes are kept as they come: a clip path that starts with "/" still gives
-// two slashes after the session folder, as the feed's own clients do.
+// would reach outside it. The feed's folders may already be percent-escaped ("S%C3%A3o") or hold
+// ':': well-formed escapes are kept as they are and only what an address cannot hold is escaped.
+// Slashes are kept as they come: a clip path that starts with "/" still gives two slashes after
+// the session folder, as the feed's own clients do.
 std::optional<std::string> relativePath(std::string_view text) {
-    if (text.find(':') != std::string_view::npos || text.find('\\') != std::string_view::npos) return std::nullopt;
+    if (text.find('\\') != std::string_view::npos || startsWithScheme(text)) return std::nullopt;
+    std::string escaped;
+    const auto& allowed = foundation::CharacterSet::urlPathAllowed();
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('/', start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view segment = text.substr(start, end - start);
-        if (segment == ".." || segment == "." || segment.find('%') != std::string_view::npos) return std::nullopt;
+        // An escaped segment is judged by what it stands for: "%2e%2e" is "..", "%2f" a separator.
+        std::string plain;
+        std::size_t from = 0;
+        for (std::size_t at = 0; at < segment.size(); ++at) {
+            if (!isWellFormedEscape(segment, at)) continue;
+            escaped += foundation::addingPercentEncoding(segment.substr(from, at - from), allowed);
+            escaped += segment.substr(at, 3);
+            plain += segment.substr(from, at - from);
+            plain += static_cast<char>(std::stoi(std::string(segment.substr(at + 1, 2)), nullptr, 16));
+            from = at + 3;
+            at += 2;
+        }
+        escaped += foundation::addingPercentEncoding(segment.substr(from), allowed);
+        plain += segment.substr(from);
+        if (plain == ".." || plain == "." || plain.find_first_of("/\\") != std::string::npos) return std::nullopt;
+        if (end < text.size()) escaped += '/';
         start = end + 1;
     }
-    return foundation::addingPercentEncoding(text, foundation::CharacterSet::urlPathAllowed());
+    return escaped;
 }
 
 std::string underStaticBase(std::string_view first, std::string_view second) {

@@ -13,7 +13,7 @@ namespace livetiming {
 // "RaceControlMessages.json": the officials' messages of a session, in the order issued.
 struct Message {
     std::string utc;
-    std::int64_t lap = 0;
+    std::optional<std::int64_t> lap;  // practice and qualifying messages of older seasons have none
     std::string category;
     std::string message;
     std::optional<std::string> flag;
@@ -22,7 +22,7 @@ struct Message {
 
     static constexpr auto codingKeys = std::tuple{
         foundation::field("Utc", &Message::utc),
-        foundation::field("Lap", &Message::lap),
+        foundation::optionalField("Lap", &Message::lap),
         foundation::field("Category", &Message::category),
         foundation::field("Message", &Message::message),
         foundation::optionalField("Flag", &Message::flag),
@@ -35,7 +35,7 @@ struct RaceControlMessageModel {
     std::vector<Message> messages;
 
     static constexpr auto codingKeys = std::tuple{
-        foundation::field("Messages", &RaceControlMessageModel::messages),
+        foundation::field("Messages", &RaceControlMessageModel::messages, foundation::ValidItems<std::vector<Message>>{}),
     };
 };
 

@@ -6,13 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <sstream>
 
-#include "data/CountryFlags.h"
 #include "foundation/Clock.h"
-#include "foundation/JSONCoding.h"
-#include "foundation/URL.h"
 #include "net/SnapshotProtocol.h"
 
 namespace fs = std::filesystem;
@@ -54,19 +50,6 @@ std::expected<std::vector<net::StreamReplaySetting>, std::string> replaysIn(cons
     return replays;
 }
 
-// The hosts the embedded flag list points at.
-std::set<std::string> flagHosts() {
-    std::set<std::string> hosts;
-    auto flags = foundation::JSONDecoder{}.decode<std::vector<CountryFlagsModel>>(
-        foundation::Data::fromString(CountryFlagsJSON::shared().countryFlagsJSON));
-    if (!flags) return hosts;
-    for (const auto& entry : *flags) {
-        auto url = foundation::URL::fromString(entry.flag);
-        if (url && url->host()) hosts.insert(*url->host());
-    }
-    return hosts;
-}
-
 struct HostFolder {
     std::string host;
     net::SnapshotFolder folder;
@@ -99,7 +82,7 @@ std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& 
         feed(hosts.shiftF1News, "shiftf1"),
     };
     folders[1].folder.replays = std::move(replays);
-    for (const auto& host : flagHosts()) folders.push_back(at(host, "flags", "/"));
+    folders.push_back(at(hosts.flagImages, "flags", "/"));
     return folders;
 }
 

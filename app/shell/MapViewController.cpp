@@ -14,6 +14,7 @@
 #include "gfx/TextLayout.h"
 #include "livetiming/EventsModel.h"
 #include "livetiming/LiveTiming.h"
+#include "livetiming/SeasonIndex.h"
 #include "shell/AppNotifications.h"
 #include "shell/RaceTiming.h"
 #include "shell/SeasonViewController.h"
@@ -296,15 +297,14 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
 
 dispatch::Task<void> MapViewController::loadMeetings(SeasonLoad load, std::string year) {
     if (!GlobalStruct::isCurrent(load)) co_return;
-    foundation::Data body = co_await reads_.index(year);
-
-    auto decoded = foundation::JSONDecoder().decode<livetiming::EventsModel>(body);
+    // The season sheet asks for the same index for its driver list: one read serves both.
+    auto decoded = co_await SeasonIndex::meetings(year, reads_.index);
     if (!decoded) {
         foundation::print("Error decoding result:", decoded.error().description());
         GlobalStruct::indexFailed(load);
         co_return;
     }
-    GlobalStruct::storeMeetings(load, std::move(year), std::move(decoded->meetings));
+    GlobalStruct::storeMeetings(load, std::move(year), std::move(*decoded));
 }
 
 void MapViewController::addRacePins(const std::vector<RacesDetailsModel>& races) {

@@ -17,7 +17,10 @@ foundation::DateFormatter utcFormatter(std::string pattern) {
 
 std::optional<foundation::Date> RaceTiming::startInstant(const RacesDetailsModel& race) {
     if (race.time.empty()) {
-        thread_local const foundation::DateFormatter dayOnly = utcFormatter("yyyy-MM-dd");
+        // Midnight of its own date where the device is: read as UTC, it would show the day before
+        // west of UTC. The zone is the one of the moment, so no formatter is kept.
+        foundation::DateFormatter dayOnly = utcFormatter("yyyy-MM-dd");
+        dayOnly.setTimeZone(foundation::TimeZone::current());
         return dayOnly.date(race.date);
     }
     // "Z" (RFC 822) reads "+0000" and ISO's "Z"; a time written without a zone is UTC as well.

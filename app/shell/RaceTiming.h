@@ -26,8 +26,8 @@ class RaceTiming {
 public:
     static constexpr double liveDuration = 3 * 60 * 60;
 
-    // The race's start. A race without a clock time (older seasons) starts at midnight UTC of its
-    // date; a date that does not read gives nothing.
+    // The race's start. A race without a clock time (older seasons) starts at midnight of its date in
+    // the device's zone, so it shows its own date everywhere; a date that does not read gives nothing.
     static std::optional<foundation::Date> startInstant(const RacesDetailsModel& race);
     // The start, or `now` when it cannot be read: an unreadable race counts as under way.
     static foundation::Date startOrNow(const RacesDetailsModel& race, foundation::Date now);

@@ -22,8 +22,8 @@ void setSVGRenderer(SVGRenderer renderer) {
     installedRenderer = std::move(renderer);
 }
 
-std::shared_ptr<gfx::Image> SVGImgProcessor::process(const ImageProcessItem& item,
-                                                     const ImageProcessingOptions&) const {
+std::shared_ptr<gfx::Image> SVGImgProcessor::process(const pictura::ImageProcessItem& item,
+                                                     const pictura::PicturaParsedOptionsInfo&) const {
     if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
         foundation::print("already an image");
         return *image;

@@ -9,11 +9,14 @@
 #include "foundation/Print.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/LiveTiming.h"
+#include "livetiming/SeasonIndex.h"
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
+#include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
+#include "standings-news/StandingsViewController.h"
 
 namespace {
 
@@ -82,14 +85,13 @@ dispatch::Task<std::string> SeasonViewController::driverListSessionPath(std::str
     RacesDetailsModel opening = races.front();
     if (GlobalStruct::meetingsSeason() == season) co_return sessionPath(opening, GlobalStruct::meetings());
 
-    // The map reads the season's index after its races; the sheet does not wait for it.
-    auto body = co_await LiveTiming::all(season);
-    auto index = foundation::JSONDecoder().decode<livetiming::EventsModel>(body);
+    // The map reads the season's index after its races; the sheet shares that read.
+    auto index = co_await SeasonIndex::meetings(season);
     if (!index) {
         printDecodingError(index.error());
         co_return std::string();
     }
-    co_return sessionPath(opening, index->meetings);
+    co_return sessionPath(opening, *index);
 }
 
 dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
@@ -101,7 +103,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     if (path.empty() || !isShownSeason(generation)) co_return;
 
     auto body = co_await LiveTiming::driverList(path);
-    auto drivers = foundation::JSONDecoder().decode<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(body);
     if (!drivers) {
         printDecodingError(drivers.error());
         co_return;
@@ -109,7 +111,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     if (!isShownSeason(generation)) co_return;
     for (const auto& [number, driver] : *drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
-        driverImageDictionary[key] = headshotAddress(driver.headshotUrl);
+        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
         driverColDictionary[key] = driver.teamColour;
         driverNumDictionary[key] = driver.racingNumber;
     }
@@ -130,14 +132,9 @@ dispatch::Task<void> SeasonViewController::loadTeamStandings() {
 }
 
 std::vector<std::string> SeasonViewController::newsFeedURLs() {
-    const ServiceHosts& hosts = ServiceHosts::current();
-    return {
-        "https://" + hosts.fiaNews + "/rss/press-release",
-        "https://" + hosts.autosportNews + "/rss/f1/news/",
-        "https://" + hosts.gpblogNews + "/en/rss",
-        "https://" + hosts.bbcNews + "/sport/formula1/rss.xml",
-        "http://" + hosts.shiftF1News + "/rss",
-    };
+    std::vector<std::string> addresses;
+    for (const auto& source : NewsViewController::sources()) addresses.push_back(source.url);
+    return addresses;
 }
 
 dispatch::Task<void> SeasonViewController::loadNews() {
@@ -146,15 +143,20 @@ dispatch::Task<void> SeasonViewController::loadNews() {
         &SeasonViewController::newsArticles3, &SeasonViewController::newsArticles4,
         &SeasonViewController::newsArticles5,
     };
+    auto self = std::static_pointer_cast<SeasonViewController>(shared_from_this());
     auto addresses = newsFeedURLs();
+    // The feeds are read side by side, so a slow one (bounded by the reader's time-out) holds no other back.
     for (std::size_t feed = 0; feed < fields.size(); ++feed) {
         auto url = foundation::URL::fromString(addresses[feed]);
         if (!url) continue;
-        RSSParser parser;
-        auto articles = co_await parser.parse(*url);
-        // Every article is kept: the reader no longer lets the channel's texts into the first one.
-        if (articles) this->*fields[feed] = std::move(*articles);
+        dispatch::spawn(dispatch::Queue::main(), [self, url = *url, field = fields[feed]]() -> dispatch::Task<void> {
+            RSSParser parser;
+            auto articles = co_await parser.parse(url);
+            // Every article is kept: the reader lets nothing of the channel into the first one.
+            if (articles) (*self).*field = std::move(*articles);
+        });
     }
+    co_return;
 }
 
 void SeasonViewController::newsTapped() {

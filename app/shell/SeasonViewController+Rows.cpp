@@ -1,5 +1,6 @@
 #include "cells/CircuitCell.h"
 #include "data/GlobalStruct.h"
+#include "data/ServiceHosts.h"
 #include "foundation/DateFormatter.h"
 #include "gfx/Font.h"
 #include "shell/ImageSeam.h"
@@ -19,8 +20,8 @@ std::string localText(foundation::Date date, const char* pattern) {
     return formatter.string(date);
 }
 
-const std::shared_ptr<const ImageProcessor>& flagProcessor() {
-    static const std::shared_ptr<const ImageProcessor> processor = std::make_shared<SVGImgProcessor>();
+const std::shared_ptr<const pictura::ImageProcessor>& flagProcessor() {
+    static const std::shared_ptr<const pictura::ImageProcessor> processor = std::make_shared<SVGImgProcessor>();
     return processor;
 }
 
@@ -89,7 +90,8 @@ std::shared_ptr<ui::TableViewCell> SeasonViewController::cellForRow(ui::TableVie
     cell->race->setTextColor(ahead);
 
     if (const CountryFlagsModel* entry = flagForCountry(countryFlags, race.circuit.location.country)) {
-        setRemoteImage(cell->flag, entry->flag, {.processor = flagProcessor()});
+        setRemoteImage(cell->flag, flagImageAddress(*entry, ServiceHosts::current().flagImages),
+                       {.processor = flagProcessor()});
     }
 
     cell->setSeparatorInset({});

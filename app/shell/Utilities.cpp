@@ -41,17 +41,3 @@ std::string formatDecimal(long long number) {
     formatter.setNumberStyle(foundation::NumberFormatter::Style::decimal);
     return formatter.string(number).value_or(std::to_string(number));
 }
-
-std::string stripHTMLTags(std::string_view text) {
-    std::string result;
-    foundation::Scanner scanner{std::string(text)};
-    while (!scanner.isAtEnd()) {
-        if (auto run = scanner.scanUpToString("<")) result += *run;
-        scanner.scanUpToString(">");
-        const std::string& whole = scanner.string();
-        if (scanner.currentIndex() < whole.size() && whole[scanner.currentIndex()] == '>') {
-            scanner.setCurrentIndex(scanner.currentIndex() + 1);
-        }
-    }
-    return foundation::trimmingWhitespaceAndNewlines(result);
-}

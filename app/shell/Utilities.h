@@ -26,9 +26,10 @@ public:
 // The integer with the current locale's grouping separators ("1,234,567" in en_US).
 std::string formatDecimal(long long number);
 
-// The text outside every "<" ... ">" pair, trimmed. Runs are joined directly and the whitespace after a
-// closing ">" is dropped ("a <b>b</b> c" gives "a bc"); entities are left as they are; an unclosed "<"
-// drops the rest of the text.
+// The text a reader sees in a piece of HTML: tags dropped, entities decoded once, runs of white space
+// read as one space, trimmed. A tag other than inline formatting separates words ("<p>one</p><p>two</p>"
+// gives "one two"); inline formatting does not ("<b>bold</b>er" gives "bolder"). An unclosed "<" drops
+// the rest of the text. (HTMLText.cpp)
 std::string stripHTMLTags(std::string_view text);
 
 // The key of the first entry, in the dictionary's own iteration order, whose value equals `forValue`.

@@ -1,5 +1,8 @@
 #include "standings-news/RSSParser.h"
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -11,8 +14,10 @@
 
 namespace {
 
-// The XML parser's delegate for one parse. Texts inside an item collect into the field being read;
-// a field that holds a child element keeps nothing (the child's start and end clear it).
+std::atomic<double> feedTimeout{RSSParser::defaultTimeoutInterval};
+
+// The XML parser's delegate for one parse. Text is collected only inside a field, so the channel's own
+// texts never reach an article; elements nested in a field add their text to it.
 class FeedReader final : public foundation::XMLParserDelegate {
 public:
     std::vector<Article> articles;
@@ -20,31 +25,37 @@ public:
     void didStartElement(foundation::XMLParser&, const std::string& name,
                          const std::map<std::string, std::string>&) override {
         if (name == "item") {
-            // The channel's own texts before this item belong to no field of it.
             current_.emplace();
             current_->pubDate = foundation::Date::now();
-            field_.clear();
-            text_.clear();
+            leaveField();
             return;
         }
         if (!current_) return;
-        field_ = isField(name) ? name : std::string();
+        if (!field_.empty()) {
+            ++nested_;
+        } else if (isField(name)) {
+            field_ = name;
+            text_.clear();
+        }
     }
 
-    void foundCharacters(foundation::XMLParser&, std::string_view characters) override {
-        text_ += foundation::trimmingWhitespaceAndNewlines(characters);
-    }
+    void foundCharacters(foundation::XMLParser&, std::string_view characters) override { collect(characters); }
+    void foundCDATA(foundation::XMLParser&, std::string_view block) override { collect(block); }
 
     void didEndElement(foundation::XMLParser&, const std::string& name) override {
         if (name == "item") {
             if (current_) articles.push_back(std::move(*current_));
             current_.reset();
+            leaveField();
             return;
         }
-        if (!current_) return;
-        store();
-        field_.clear();
-        text_.clear();
+        if (!current_ || field_.empty()) return;
+        if (nested_ > 0) {
+            --nested_;
+            return;
+        }
+        store(foundation::trimmingWhitespaceAndNewlines(text_));
+        leaveField();
     }
 
     void parseErrorOccurred(foundation::XMLParser&, const foundation::XMLParseError& error) override {
@@ -56,25 +67,60 @@ private:
         return name == "title" || name == "description" || name == "link" || name == "pubDate";
     }
 
-    void store() {
+    void collect(std::string_view piece) {
+        if (!field_.empty()) text_ += piece;
+    }
+
+    void leaveField() {
+        field_.clear();
+        nested_ = 0;
+        text_.clear();
+    }
+
+    void store(std::string text) {
         Article& article = *current_;
-        if (field_ == "title") article.title = text_;
-        else if (field_ == "description") article.description = text_;
-        else if (field_ == "link") article.link = text_;
+        if (field_ == "title") article.title = std::move(text);
+        else if (field_ == "description") article.description = std::move(text);
+        else if (field_ == "link") article.link = std::move(text);
         else if (field_ == "pubDate") {
             foundation::DateFormatter formatter;
             formatter.setLocale(foundation::Locale("en_US_POSIX"));
             formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
-            if (auto date = formatter.date(text_)) article.pubDate = *date;
+            if (auto date = formatter.date(text)) article.pubDate = *date;
         }
     }
 
     std::optional<Article> current_;
     std::string field_;  // empty: no field selected
+    int nested_ = 0;     // elements open inside the selected field
     std::string text_;
 };
 
+// The whole body, or nothing when the feed did not answer in full and with success within `timeout`.
+// Runs on the pool and blocks it, as a plain whole read would.
+std::optional<foundation::Data> readFeed(const foundation::URL& url, double timeout) {
+    auto answer = std::make_shared<std::promise<std::optional<foundation::Data>>>();
+    auto body = answer->get_future();
+    auto task = net::Session::shared()->dataTask(
+        net::Request(url, timeout),
+        [answer](foundation::Data data, std::optional<net::Response> response, std::optional<net::URLError> error) {
+            int status = response ? response->statusCode : 0;
+            bool succeeded = !error && (status == 0 || (status >= 200 && status < 300));
+            answer->set_value(succeeded ? std::optional(std::move(data)) : std::nullopt);
+        });
+    task->resume();
+    if (body.wait_for(std::chrono::duration<double>(timeout)) != std::future_status::ready) {
+        task->cancel();
+        return std::nullopt;
+    }
+    return body.get();
+}
+
 }  // namespace
+
+double RSSParser::timeoutInterval() { return feedTimeout.load(); }
+
+void RSSParser::setTimeoutInterval(double seconds) { feedTimeout.store(seconds); }
 
 std::vector<Article> RSSParser::articles(const foundation::Data& feed) {
     auto reader = std::make_shared<FeedReader>();
@@ -85,8 +131,8 @@ std::vector<Article> RSSParser::articles(const foundation::Data& feed) {
 }
 
 dispatch::Task<std::optional<std::vector<Article>>> RSSParser::parse(foundation::URL url) {
-    auto readAndParse = [url]() -> std::optional<std::vector<Article>> {
-        auto body = net::readContents(url);
+    auto readAndParse = [url, timeout = timeoutInterval()]() -> std::optional<std::vector<Article>> {
+        auto body = readFeed(url, timeout);
         if (!body) {
             foundation::print("Error: Failed to load data from URL: " + url.absoluteString());
             return std::nullopt;

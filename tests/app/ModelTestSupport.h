@@ -30,10 +30,18 @@ std::expected<T, foundation::DecodingError> decodeFile(const std::filesystem::pa
     return decode<T>(bytes);
 }
 
-// The project's full collection of recorded data, when this checkout has it beside it.
+// The project's full collection of recorded data: SORVANE_SHARED_FIXTURES names it, else the shared
+// folder beside the checkout (../shared/fixtures from the source folder).
 inline std::filesystem::path sharedFixtures() {
     const char* configured = std::getenv("SORVANE_SHARED_FIXTURES");
-    return configured ? configured : "/work/shared/fixtures";
+    if (configured && *configured) return configured;
+    return std::filesystem::path(SORVANE_SOURCE_DIR).parent_path() / "shared" / "fixtures";
+}
+
+// Why a test of the shared recordings skips: the folder it looked for.
+inline std::string missingSharedFixtures(const std::filesystem::path& folder) {
+    return "no shared recordings at " + folder.string() +
+           " (set SORVANE_SHARED_FIXTURES, or put the shared folder beside the checkout)";
 }
 
 inline std::filesystem::path fixture(std::string_view relative) {

@@ -50,10 +50,16 @@ inline std::string decodingError(std::string_view bytes) {
     return result ? std::string{} : result.error().description();
 }
 
+template <class Container>
+inline std::string validItemsError(std::string_view bytes) {
+    auto result = foundation::JSONDecoder{}.decodeValidItems<Container>(foundation::Data::fromString(bytes));
+    return result ? std::string{} : result.error().description();
+}
+
 // The decoder of each file kind the app models; "" when the name is no such kind.
 inline std::function<std::string(std::string_view)> decoderFor(const std::string& stem) {
     if (stem == "Index" || stem.starts_with("Index20")) return decodingError<EventsModel>;
-    if (stem == "DriverList") return decodingError<std::map<std::string, DriverListPartModel>>;
+    if (stem == "DriverList") return validItemsError<DriverList>;
     if (stem == "TeamRadio") return decodingError<TeamRadioModel>;
     if (stem == "WeatherData") return decodingError<WeatherModel>;
     if (stem == "TimingData") return decodingError<TimingData>;

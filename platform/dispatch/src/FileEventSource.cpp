@@ -59,8 +59,15 @@ FileEventSource::Result FileEventSource::watch(int fileDescriptor, unsigned long
     if (descriptors->stop < 0) return std::unexpected(lastError());
     // The descriptor's /proc link names the file itself, so renames do not lose it.
     std::string link = "/proc/self/fd/" + std::to_string(fileDescriptor);
-    if (::inotify_add_watch(descriptors->inotify, link.c_str(),
-                            IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF) < 0) {
+    // Only what was asked for: a writer watching its own file for deletion must not wake the
+    // watching thread with every write.
+    std::uint32_t mask = 0;
+    if (events & FileEvent::write) mask |= IN_MODIFY;
+    if (events & FileEvent::renamed) mask |= IN_MOVE_SELF;
+    if (events & FileEvent::deleted) mask |= IN_DELETE_SELF | IN_ATTRIB;
+    if (events & FileEvent::attributes) mask |= IN_ATTRIB;
+    if (mask == 0) mask = IN_DELETE_SELF;  // the kernel takes no empty mask; nothing asked is delivered
+    if (::inotify_add_watch(descriptors->inotify, link.c_str(), mask) < 0) {
         return std::unexpected(lastError());
     }
     return std::make_shared<FileEventSource>(std::move(descriptors), events, std::move(queue));

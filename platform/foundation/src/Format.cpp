@@ -21,6 +21,9 @@ template <typename... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang before 17, which fuzzes).
+template <typename... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 std::int64_t asSigned(const FormatArgument::Value& value) {
     return std::visit(Overloaded{[](std::int64_t number) { return number; },

@@ -211,7 +211,14 @@ URLReference URLReference::resolvedAgainst(const URLReference& base) const {
 std::string URLReference::recomposed() const {
     std::string text;
     if (scheme) text.append(*scheme).append(":");
-    if (authority) text.append("//").append(*authority);
+    if (authority) {
+        text.append("//").append(*authority);
+    } else if (path.starts_with("//")) {
+        // Without an authority such a path would read back as one; a "." segment keeps it a path.
+        text.append("/.");
+    } else if (!scheme && path.substr(0, path.find('/')).find(':') != std::string::npos) {
+        text.append("./");  // likewise a first segment with ":" would read back as a scheme
+    }
     text.append(path);
     if (query) text.append("?").append(*query);
     if (fragment) text.append("#").append(*fragment);

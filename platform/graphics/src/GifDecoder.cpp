@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace gfx::detail {
 
@@ -129,16 +130,29 @@ std::optional<GifRecord> parseGif(Bytes bytes) {
         record.screenHeight = record.frames[0].top + record.frames[0].height;
     }
     if (!sizeAllowed(record.screenWidth, record.screenHeight)) return std::nullopt;
+    if (record.frames.empty()) return record;
+    int right = 0;
+    int bottom = 0;
+    bool restoresPrevious = false;
+    for (const GifFrameRecord& frame : record.frames) {
+        right = std::max(right, frame.left + frame.width);
+        bottom = std::max(bottom, frame.top + frame.height);
+        restoresPrevious = restoresPrevious || frame.disposal == DISPOSE_PREVIOUS;
+    }
+    record.screenWidth = std::min(record.screenWidth, right);
+    record.screenHeight = std::min(record.screenHeight, bottom);
+    std::int64_t canvasBytes = std::int64_t{record.screenWidth} * record.screenHeight * 4;
+    if (canvasBytes * (restoresPrevious ? 2 : 1) > gifCanvasByteBudget) return std::nullopt;
     return record;
 }
 
-std::optional<Bitmap> GifCompositor::frame(std::size_t index) {
-    if (index >= record_.frames.size()) return std::nullopt;
+std::shared_ptr<const Bitmap> GifCompositor::frame(std::size_t index) {
+    if (index >= record_.frames.size()) return nullptr;
     if (!last_ || *last_ > index) restart();
     while (!last_ || *last_ < index) {
         std::size_t next = last_ ? *last_ + 1 : 0;
         if (last_) dispose(record_.frames[*last_]);
-        if (record_.frames[next].disposal == DISPOSE_PREVIOUS) beforeLast_ = canvas_;
+        if (record_.frames[next].disposal == DISPOSE_PREVIOUS) beforeLast_ = *canvas_;
         draw(record_.frames[next]);
         last_ = next;
     }
@@ -146,17 +160,24 @@ std::optional<Bitmap> GifCompositor::frame(std::size_t index) {
 }
 
 void GifCompositor::restart() {
-    canvas_ = Bitmap::make(record_.screenWidth, record_.screenHeight);
+    canvas_ = std::make_shared<Bitmap>(Bitmap::make(record_.screenWidth, record_.screenHeight));
     beforeLast_ = {};
     last_.reset();
 }
 
+Bitmap& GifCompositor::writableCanvas() {
+    // Only this compositor creates holders, under the source's lock, so a count of one cannot grow.
+    if (canvas_.use_count() > 1) canvas_ = std::make_shared<Bitmap>(*canvas_);
+    return *canvas_;
+}
+
 void GifCompositor::draw(const GifFrameRecord& frame) {
-    int right = std::min(frame.left + frame.width, canvas_.width);
-    int bottom = std::min(frame.top + frame.height, canvas_.height);
+    Bitmap& canvas = writableCanvas();
+    int right = std::min(frame.left + frame.width, canvas.width);
+    int bottom = std::min(frame.top + frame.height, canvas.height);
     for (int y = frame.top; y < bottom; ++y) {
         const std::uint8_t* indices = frame.indices.data() + static_cast<std::size_t>(y - frame.top) * frame.width;
-        std::uint32_t* row = canvas_.row(y);
+        std::uint32_t* row = canvas.row(y);
         for (int x = frame.left; x < right; ++x) {
             std::uint32_t color = frame.colors[indices[x - frame.left]];
             if (color) row[x] = color;
@@ -167,12 +188,13 @@ void GifCompositor::draw(const GifFrameRecord& frame) {
 void GifCompositor::dispose(const GifFrameRecord& frame) {
     if (frame.disposal == DISPOSE_BACKGROUND) {
         // The platform clears to transparent rather than to the background colour.
-        int right = std::min(frame.left + frame.width, canvas_.width);
-        int bottom = std::min(frame.top + frame.height, canvas_.height);
-        if (right <= frame.left) return;
-        for (int y = frame.top; y < bottom; ++y) std::fill(canvas_.row(y) + frame.left, canvas_.row(y) + right, 0u);
+        int right = std::min(frame.left + frame.width, canvas_->width);
+        int bottom = std::min(frame.top + frame.height, canvas_->height);
+        if (right <= frame.left || bottom <= frame.top) return;
+        Bitmap& canvas = writableCanvas();
+        for (int y = frame.top; y < bottom; ++y) std::fill(canvas.row(y) + frame.left, canvas.row(y) + right, 0u);
     } else if (frame.disposal == DISPOSE_PREVIOUS && !beforeLast_.empty()) {
-        canvas_ = beforeLast_;
+        canvas_ = std::make_shared<Bitmap>(std::exchange(beforeLast_, Bitmap{}));
     }
 }
 

@@ -3,6 +3,8 @@
 // GIF parsing and the compositing of its frames on the logical screen.
 
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "ImageDecoder.h"
@@ -22,7 +24,14 @@ struct GifFrameRecord {
     bool hasTransparency = false;
 };
 
+// Bytes that the composited canvases of one GIF may take: the canvas, and a second one when a frame
+// restores what was under it. A few bytes of header can declare a screen of any size; the frames' own
+// pixels are bounded separately, by maximumPixelCount.
+inline constexpr std::int64_t gifCanvasByteBudget = std::int64_t{256} << 20;
+
 struct GifRecord {
+    // The logical screen as far as the frames reach into it: what lies beyond every frame's far edge
+    // stays transparent for good, so it is never allocated nor shown.
     int screenWidth = 0;
     int screenHeight = 0;
     std::optional<int> loopCount;
@@ -30,22 +39,26 @@ struct GifRecord {
     std::vector<GifFrameRecord> frames;
 };
 
-// Nothing when the header cannot be read or the screen is too large to allocate.
+// Nothing when the header cannot be read, or the canvases its frames need are too large to allocate
+// or exceed gifCanvasByteBudget.
 std::optional<GifRecord> parseGif(Bytes bytes);
 
 // Frames of a parsed GIF as shown, kept between calls so that playing in order costs one frame each.
 class GifCompositor {
 public:
     explicit GifCompositor(const GifRecord& record) : record_(record) {}
-    std::optional<Bitmap> frame(std::size_t index);
+    // The canvas itself is handed out, not a copy; it is copied only when the next frame is drawn
+    // while someone still holds it.
+    std::shared_ptr<const Bitmap> frame(std::size_t index);
 
 private:
     void restart();
+    Bitmap& writableCanvas();
     void draw(const GifFrameRecord& frame);
     void dispose(const GifFrameRecord& frame);
 
     const GifRecord& record_;
-    Bitmap canvas_;
+    std::shared_ptr<Bitmap> canvas_;
     Bitmap beforeLast_;  // the canvas before the last drawn frame, kept when that frame restores it
     std::optional<std::size_t> last_;
 };

@@ -41,4 +41,22 @@ Image::Size Image::size() const {
     return {width, height};
 }
 
+std::shared_ptr<Image> Image::withRenderingMode(ImageRenderingMode mode) const {
+    auto image = std::make_shared<Image>(*this);
+    image->renderingMode_ = mode;
+    return image;
+}
+
+std::shared_ptr<Image> Image::imageFlippedForRightToLeftLayoutDirection() const {
+    auto image = std::make_shared<Image>(*this);
+    image->flipsForRightToLeftLayoutDirection_ = true;
+    return image;
+}
+
+std::shared_ptr<Image> Image::withAlignmentRectInsets(const EdgeInsets& insets) const {
+    auto image = std::make_shared<Image>(*this);
+    image->alignmentRectInsets_ = insets;
+    return image;
+}
+
 }  // namespace gfx

@@ -22,7 +22,6 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::string_view prefix, st
 
 // Area-averaging downscale through Cairo; the bitmap layouts are the same.
 std::optional<Bitmap> resized(const Bitmap& bitmap, int width, int height) {
-    if (width == bitmap.width && height == bitmap.height) return bitmap;
     Bitmap result = Bitmap::make(width, height);
     cairo_surface_t* source = cairo_image_surface_create_for_data(
         const_cast<std::uint8_t*>(bitmap.pixels.data()), CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height, bitmap.stride);
@@ -90,17 +89,19 @@ struct ImageSource::State {
     }
     bool readable() const { return header || gif; }
 
-    std::optional<Bitmap> decode(std::size_t index, int minimumSide) {
-        if (!type) return std::nullopt;
-        if (*type == ImageType::gif) return compositor ? compositor->frame(index) : std::nullopt;
-        if (index != 0 || !header) return std::nullopt;
+    std::shared_ptr<const Bitmap> decode(std::size_t index, int minimumSide) {
+        if (!type) return nullptr;
+        if (*type == ImageType::gif) return compositor ? compositor->frame(index) : nullptr;
+        if (index != 0 || !header) return nullptr;
+        std::optional<Bitmap> bitmap;
         switch (*type) {
-        case ImageType::png: return detail::decodePng(data.span());
-        case ImageType::jpeg: return detail::decodeJpeg(data.span(), minimumSide);
-        case ImageType::webp: return detail::decodeWebp(data.span());
+        case ImageType::png: bitmap = detail::decodePng(data.span()); break;
+        case ImageType::jpeg: bitmap = detail::decodeJpeg(data.span(), minimumSide); break;
+        case ImageType::webp: bitmap = detail::decodeWebp(data.span()); break;
         case ImageType::gif: break;
         }
-        return std::nullopt;
+        if (!bitmap) return nullptr;
+        return std::make_shared<const Bitmap>(std::move(*bitmap));
     }
 };
 
@@ -178,9 +179,7 @@ std::optional<ImageFrameProperties> ImageSource::propertiesAt(std::size_t index)
 
 std::shared_ptr<const Bitmap> ImageSource::frameAt(std::size_t index) const {
     std::lock_guard lock(mutex_);
-    auto bitmap = state_->decode(index, 0);
-    if (!bitmap) return nullptr;
-    return std::make_shared<const Bitmap>(std::move(*bitmap));
+    return state_->decode(index, 0);
 }
 
 std::shared_ptr<const Bitmap> ImageSource::thumbnailAt(std::size_t index, const ThumbnailOptions& options) const {
@@ -190,7 +189,7 @@ std::shared_ptr<const Bitmap> ImageSource::thumbnailAt(std::size_t index, const 
     int target = options.maxPixelSize > 0 ? static_cast<int>(std::lround(options.maxPixelSize)) : longest;
     target = std::clamp(target, 1, longest);
 
-    std::optional<Bitmap> bitmap;
+    std::shared_ptr<const Bitmap> bitmap;
     {
         std::lock_guard lock(mutex_);
         bitmap = state_->decode(index, target);
@@ -199,10 +198,14 @@ std::shared_ptr<const Bitmap> ImageSource::thumbnailAt(std::size_t index, const 
     double factor = static_cast<double>(target) / std::max(bitmap->width, bitmap->height);
     int width = std::max(1, static_cast<int>(std::lround(bitmap->width * factor)));
     int height = std::max(1, static_cast<int>(std::lround(bitmap->height * factor)));
-    bitmap = resized(*bitmap, width, height);
-    if (!bitmap) return nullptr;
-    if (options.withTransform) bitmap = orientedBitmap(*bitmap, properties->orientation);
-    return std::make_shared<const Bitmap>(std::move(*bitmap));
+    if (width != bitmap->width || height != bitmap->height) {
+        auto smaller = resized(*bitmap, width, height);
+        if (!smaller) return nullptr;
+        bitmap = std::make_shared<const Bitmap>(std::move(*smaller));
+    }
+    if (options.withTransform && properties->orientation != ImageOrientation::up)
+        bitmap = std::make_shared<const Bitmap>(orientedBitmap(*bitmap, properties->orientation));
+    return bitmap;
 }
 
 foundation::Data ImageSource::data() const {

@@ -105,7 +105,8 @@ JpegLayout jpegLayout(Bytes bytes) {
     bool inScan = false;
     while (offset + 1 < bytes.size()) {
         if (bytes[offset] != 0xFF) {
-            if (!inScan) return layout;  // garbage between segments
+            // Entropy-coded data, or stray bytes between two segments, which libjpeg skips up to the
+            // next marker with a warning: so do we.
             ++offset;
             continue;
         }

@@ -54,7 +54,13 @@ std::expected<std::unique_ptr<WindowRenderer>, std::string> WindowRenderer::crea
     result->window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                        width, height, SDL_WINDOW_SHOWN);
     if (!result->window_) return std::unexpected(sdlError("window"));
-    result->renderer_ = SDL_CreateRenderer(result->window_, -1, SDL_RENDERER_PRESENTVSYNC);
+    // Frames are drawn in software at full scale; the renderer only copies (and, zoomed, scales) one
+    // texture a frame. A GPU renderer adds nothing to that and costs a driver in the process: on hosts
+    // without a GPU (Xvfb, remote X) Mesa's llvmpipe alone holds about 55 MB and eight threads. The
+    // host paces its presents itself, so the software renderer's lack of vsync changes nothing. Its
+    // window surface must be the display's own (XShm) too, not a texture of a GPU renderer again.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    result->renderer_ = SDL_CreateRenderer(result->window_, -1, SDL_RENDERER_SOFTWARE);
     if (!result->renderer_) return std::unexpected(sdlError("renderer"));
     return result;
 }

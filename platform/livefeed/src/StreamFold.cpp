@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace livefeed {
@@ -34,7 +35,31 @@ std::optional<std::chrono::milliseconds> readTimeStamp(std::string_view stamp) {
   if (!hours || !minutes || !seconds || !millis || *minutes > 59 || *seconds > 59 ||
       fraction.size() != 3)
     return std::nullopt;
-  return std::chrono::milliseconds{((*hours * 60 + *minutes) * 60 + *seconds) * 1000 + *millis};
+  long long withinHour = (*minutes * 60 + *seconds) * 1000 + *millis;
+  // Hours are unbounded in the text; the count of milliseconds is not.
+  if (*hours > (std::numeric_limits<long long>::max() - withinHour) / 3'600'000) return std::nullopt;
+  return std::chrono::milliseconds{*hours * 3'600'000 + withinHour};
+}
+
+// Whether JSON text opens more than `limit` objects and arrays inside one another; looked at before
+// parsing, because copying, merging and printing the parsed value recurse once per level.
+bool nestsDeeperThan(std::string_view json, std::size_t limit) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    char c = json[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > limit) return true;
+    } else if ((c == '}' || c == ']') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
 }
 
 std::optional<StreamUpdate> readLine(std::string_view line) {
@@ -42,6 +67,7 @@ std::optional<StreamUpdate> readLine(std::string_view line) {
   if (bodyStart == std::string_view::npos) return std::nullopt;
   auto elapsed = readTimeStamp(line.substr(0, bodyStart));
   if (!elapsed) return std::nullopt;
+  if (nestsDeeperThan(line.substr(bodyStart), maximumNestingDepth)) return std::nullopt;
   Json delta = Json::parse(line.substr(bodyStart), nullptr, /*allow_exceptions=*/false);
   if (delta.is_discarded()) return std::nullopt;
   return StreamUpdate{*elapsed, std::move(delta)};

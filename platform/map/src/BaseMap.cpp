@@ -71,26 +71,32 @@ void addRing(const std::vector<MapPoint>& ring, const Viewport& viewport, double
     fill.closeSubpath();
 }
 
-void drawGraticule(gfx::Context& context, const Viewport& viewport, const BaseMapStyle& style) {
-    CoordinateRegion shown = region(viewport.visibleMapRect());
-    double spacing = graticuleSpacing(shown.span.longitudeDelta);
-    MapRect visible = viewport.visibleMapRect();
-    gfx::Size size = viewport.size();
+void drawGraticule(gfx::Context& context, const Viewport& viewport, const BaseMapStyle& style, const gfx::Rect& area,
+                   const MapRect& shown) {
+    double spacing = graticuleSpacing(region(viewport.visibleMapRect()).span.longitudeDelta);
+    // Lines just outside the area still touch its edge pixels, but the whole view never drew beyond
+    // its own edges, so only edges other than the view's get that margin.
+    gfx::Rect view{{0, 0}, viewport.size()};
+    auto reaches = [](double value, double low, double high, bool innerLow, bool innerHigh, double width) {
+        return value >= low - (innerLow ? width : 0) && value <= high + (innerHigh ? width : 0);
+    };
+    double width = style.graticuleWidth;
+    bool innerLeft = area.minX() != view.minX(), innerRight = area.maxX() != view.maxX();
+    bool innerTop = area.minY() != view.minY(), innerBottom = area.maxY() != view.maxY();
     gfx::Path lines;
     for (double longitude = -180; longitude < 180; longitude += spacing) {
-        for (double offset : viewport.worldCopyOffsets()) {
+        for (double offset : worldCopyOffsets(shown)) {
             double x = viewport.point(mapPoint({0, longitude}), offset).x;
-            if (x < 0 || x > size.width) continue;
-            lines.moveTo({x, 0});
-            lines.lineTo({x, size.height});
+            if (!reaches(x, area.minX(), area.maxX(), innerLeft, innerRight, width)) continue;
+            lines.moveTo({x, area.minY()});
+            lines.lineTo({x, area.maxY()});
         }
     }
     for (double latitude = -90 + spacing; latitude < 90; latitude += spacing) {
-        MapPoint point = mapPoint({latitude, 0});
-        if (point.y < visible.minY() || point.y > visible.maxY()) continue;
-        double y = viewport.point(point, 0).y;
-        lines.moveTo({0, y});
-        lines.lineTo({size.width, y});
+        double y = viewport.point(mapPoint({latitude, 0}), 0).y;
+        if (!reaches(y, area.minY(), area.maxY(), innerTop, innerBottom, width)) continue;
+        lines.moveTo({area.minX(), y});
+        lines.lineTo({area.maxX(), y});
     }
     context.setStrokeColor(style.graticule);
     context.setLineWidth(style.graticuleWidth);
@@ -102,22 +108,26 @@ void drawGraticule(gfx::Context& context, const Viewport& viewport, const BaseMa
 double graticuleSpacing(double longitudeSpan) { return longitudeSpan >= 90 ? 30 : 10; }
 
 void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShapes& land, const BaseMapStyle& style) {
-    gfx::Size size = viewport.size();
+    drawBaseMap(context, viewport, land, style, gfx::Rect{{0, 0}, viewport.size()});
+}
+
+void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShapes& land, const BaseMapStyle& style,
+                 const gfx::Rect& area) {
     context.save();
-    context.clip(gfx::Rect{0, 0, size.width, size.height});
+    context.clip(area);
     context.setFillColor(style.sea);
-    context.fillRect({0, 0, size.width, size.height});
+    context.fillRect(area);
 
     // A device pixel of error hardly shows under a coast line wider than a pixel.
     double pixelScale = std::max(1.0, context.scale());
     const LandShapes::Level& level = land.levelFor(viewport.scale() / pixelScale);
     double smallest = viewport.scale() / pixelScale;
-    MapRect visible = viewport.visibleMapRect();
+    MapRect shown{viewport.mapPoint(area.origin), {area.width() * viewport.scale(), area.height() * viewport.scale()}};
     double margin = guardMargin * viewport.scale();
     gfx::Path fill, coast;
-    for (double offset : viewport.worldCopyOffsets()) {
-        MapRect guard{{visible.minX() - offset - margin, visible.minY() - margin},
-                      {visible.size.width + 2 * margin, visible.size.height + 2 * margin}};
+    for (double offset : worldCopyOffsets(shown)) {
+        MapRect guard{{shown.minX() - offset - margin, shown.minY() - margin},
+                      {shown.size.width + 2 * margin, shown.size.height + 2 * margin}};
         for (const LandRing& ring : level.rings) {
             if (!guard.intersects(ring.bounds)) continue;
             if (ring.bounds.size.width < smallest && ring.bounds.size.height < smallest) continue;
@@ -131,7 +141,7 @@ void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShap
     }
     context.setFillColor(style.land);
     context.fill(fill, gfx::FillRule::evenOdd);
-    drawGraticule(context, viewport, style);
+    drawGraticule(context, viewport, style, area, shown);
     context.setStrokeColor(style.coastline);
     context.setLineWidth(style.coastlineWidth);
     context.setLineJoin(gfx::LineJoin::round);

@@ -120,7 +120,11 @@ void renderMap(gfx::Context& context, MapState& state, const MapRenderOptions& o
     auto land = options.land ? options.land : LandShapes::shared();
     context.save();
     context.clip(gfx::Rect{0, 0, viewport.size().width, viewport.size().height});
-    drawBaseMap(context, viewport, *land, options.style);
+    if (options.tiles) {
+        options.tiles->draw(context, viewport, land, options.style);
+    } else {
+        drawBaseMap(context, viewport, *land, options.style);
+    }
     for (const auto& overlay : state.overlays()) {
         if (auto renderer = state.rendererFor(overlay)) renderer->draw(context, viewport);
     }

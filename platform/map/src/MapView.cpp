@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "foundation/Clock.h"
+#include "foundation/NotificationCenter.h"
+#include "ui/Application.h"
 #include "ui/RunLoopBridge.h"
 
 namespace map {
@@ -51,6 +53,7 @@ public:
         auto delegate = view_.delegate_.lock();
         return delegate ? delegate->rendererFor(view_, overlay) : nullptr;
     }
+    void redraw() { view_.setNeedsDisplay(); }
     void regionDidChange(MapState&, bool animated) override {
         view_.setNeedsDisplay();
         if (!view_.reportingRegionChanges_) return;
@@ -66,10 +69,19 @@ MapView::MapView() : MapView(ui::Rect{}) {}
 MapView::MapView(const ui::Rect& frame) : View(frame), stateDelegate_(std::make_shared<StateDelegate>(*this)) {
     state_.setDelegate(stateDelegate_);
     renderOptions_.calloutText = typesetCalloutText();
+    renderOptions_.tiles = std::make_shared<BaseMapTiles>();
+    std::weak_ptr<StateDelegate> redraw = stateDelegate_;
+    renderOptions_.tiles->setTilesReadyHandler([redraw] {
+        if (auto delegate = redraw.lock()) delegate->redraw();
+    });
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        renderOptions_.tiles, ui::Application::didReceiveMemoryWarningNotification, &BaseMapTiles::removeAll);
     setClipsToBounds(true);
 }
 
 MapView::~MapView() = default;
+
+const std::shared_ptr<BaseMapTiles>& MapView::baseMapTiles() const { return renderOptions_.tiles; }
 
 void MapView::setLayoutMargins(const ui::EdgeInsets& margins) {
     View::setLayoutMargins(margins);

@@ -122,10 +122,11 @@ MapRect Viewport::visibleMapRect() const {
     return {topLeft, {size_.width * scale_, size_.height * scale_}};
 }
 
-std::vector<double> Viewport::worldCopyOffsets() const {
-    MapRect visible = visibleMapRect();
+std::vector<double> Viewport::worldCopyOffsets() const { return map::worldCopyOffsets(visibleMapRect()); }
+
+std::vector<double> worldCopyOffsets(const MapRect& rect) {
     std::vector<double> offsets;
-    for (double k = std::floor(visible.minX() / worldSize); k * worldSize < visible.maxX(); ++k) {
+    for (double k = std::floor(rect.minX() / worldSize); k * worldSize < rect.maxX(); ++k) {
         offsets.push_back(k * worldSize);
     }
     return offsets;

@@ -59,10 +59,14 @@ void TaskRunner::toDelegate(Event event) {
 void TaskRunner::start(std::shared_ptr<SessionTask> self) {
     keepAlive_ = std::move(self);
     if (finished_) return;
+    bool invalidated = false;
     {
         std::lock_guard lock(task_.session_->mutex_);
-        if (task_.session_->invalidated_) return finish(URLError{URLError::cancelled, currentURL()});
+        invalidated = task_.session_->invalidated_;
     }
+    // Finished outside the lock: finishing takes it again to forget the task. Holding it here
+    // stopped the network thread, and with it every transfer of every session.
+    if (invalidated) return finish(URLError{URLError::cancelled, currentURL()});
     startHop();
 }
 

@@ -101,6 +101,7 @@ std::string URLError::description() const {
     case cannotConnectToHost: return "Could not connect to the server.";
     case networkConnectionLost: return "The network connection was lost.";
     case httpTooManyRedirects: return "too many HTTP redirects";
+    case notConnectedToInternet: return "The Internet connection appears to be offline.";
     case badServerResponse: return "The server returned a bad response.";
     case cannotDecodeContentData: return "The content could not be decoded.";
     case cannotParseResponse: return "cannot parse response";
@@ -118,6 +119,14 @@ std::ostream& operator<<(std::ostream& stream, const URLError& error) {
     stream << "URLError " << static_cast<int>(error.code) << " (" << error.description() << ")";
     if (!error.failingURL.empty()) stream << " for " << error.failingURL;
     if (!error.detail.empty()) stream << ": " << error.detail;
+    if (error.networkUnavailableReason) {
+        using Reason = URLError::NetworkUnavailableReason;
+        switch (*error.networkUnavailableReason) {
+        case Reason::cellular: stream << " [network unavailable: cellular]"; break;
+        case Reason::expensive: stream << " [network unavailable: expensive]"; break;
+        case Reason::constrained: stream << " [network unavailable: constrained]"; break;
+        }
+    }
     return stream;
 }
 

@@ -104,7 +104,8 @@ private:
         if (peek() == '-' || peek() == '+') ++position_;
         while (!atEnd() && (std::isdigit(static_cast<unsigned char>(peek())) || peek() == '.')) ++position_;
         double value = 0;
-        const char* first = format_.data() + start + (format_[start] == '+' ? 1 : 0);
+        // The format need not end in a NUL, so the sign is looked at only while inside it.
+        const char* first = format_.data() + start + (position_ > start && format_[start] == '+' ? 1 : 0);
         const char* last = format_.data() + position_;
         auto [end, error] = std::from_chars(first, last, value);
         if (first == last || error != std::errc{} || end != last) {

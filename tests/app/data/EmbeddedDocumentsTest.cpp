@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ModelTestSupport.h"
 #include "data/CircuitDetails.h"
 #include "data/CountryFlags.h"
+#include "data/ServiceHosts.h"
 
 namespace {
 
@@ -75,6 +79,44 @@ TEST(CountryFlags, entryFieldsFollowTheirRules) {
     ASSERT_TRUE(noCode);
     EXPECT_FALSE(noCode->at(0).code);
     modeltest::expectStableRoundTrip(*noCode);
+}
+
+TEST(CountryFlags, picturesAreRequestedAtTheFlagHostSetting) {
+    CountryFlagsModel entry{"https://flags.sorvane.test/2/svg/1f1e6-1f1ff.svg", "Azerbaijan", "az"};
+    EXPECT_EQ(flagImageAddress(entry, "flagcdn.example"), "https://flagcdn.example/2/svg/1f1e6-1f1ff.svg");
+    EXPECT_EQ(flagImageAddress(entry, "flags.sorvane.test"), entry.flag);
+    entry.flag = "https://flags.sorvane.test/2/svg/x.svg?v=2";
+    EXPECT_EQ(flagImageAddress(entry, "127.0.0.1:8080"), "https://127.0.0.1:8080/2/svg/x.svg?v=2");
+
+    // In live mode the setting is read from the environment like the other hosts.
+    const char* configured = std::getenv("SORVANE_FLAGS_HOST");
+    std::string before = configured ? configured : "";
+    ::setenv("SORVANE_FLAGS_HOST", "flags.live.example", 1);
+    EXPECT_EQ(ServiceHosts::fromEnvironment().flagImages, "flags.live.example");
+    ::unsetenv("SORVANE_FLAGS_HOST");
+    EXPECT_EQ(ServiceHosts::fromEnvironment().flagImages, "flags.sorvane.test");
+    if (!before.empty()) ::setenv("SORVANE_FLAGS_HOST", before.c_str(), 1);
+}
+
+TEST(ServiceHostsSetting, readersOnOtherThreadsKeepTheirOwnCopyWhileTheHostsAreReplaced) {
+    // Requests read the hosts on any thread while tests and shutdown replace them: each reader must
+    // hold a copy, never a reference into the hosts being replaced.
+    std::atomic<bool> stop = false;
+    std::thread reader([&] {
+        while (!stop) {
+            std::string address = "https://" + ServiceHosts::current().liveTiming + "/static/";
+            ASSERT_TRUE(address.find("feed-") != std::string::npos || address.find("livetiming") != std::string::npos)
+                << address;
+        }
+    });
+    for (int round = 0; round < 2000; ++round) {
+        ServiceHosts hosts;
+        hosts.liveTiming = "feed-" + std::string(64, static_cast<char>('a' + round % 26)) + ".test";
+        ServiceHosts::setCurrent(std::move(hosts));
+    }
+    stop = true;
+    reader.join();
+    ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
 }
 
 TEST(CircuitDetails, storedDocumentHoldsTwentyThreePlacesKeyedByTheirIds) {

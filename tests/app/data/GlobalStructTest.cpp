@@ -35,7 +35,16 @@ livetiming::Meeting meetingNamed(std::string name) {
     return meeting;
 }
 
+// Puts the lists back as at launch, for the tests that run after in the same process.
+struct ForgetSeasonAfterwards {
+    ~ForgetSeasonAfterwards() {
+        GlobalStruct::storeRaces(GlobalStruct::beginSeasonLoad(""), {});
+        GlobalStruct::meetings().clear();
+    }
+};
+
 TEST(GlobalStruct, aSlowAnswerForAnOlderYearPickIsDropped) {
+    ForgetSeasonAfterwards forget;
     auto first = GlobalStruct::beginSeasonLoad("2021");
     auto second = GlobalStruct::beginSeasonLoad("2023");
     EXPECT_TRUE(GlobalStruct::storeRaces(second, {raceOf("2023")}));
@@ -49,6 +58,7 @@ TEST(GlobalStruct, aSlowAnswerForAnOlderYearPickIsDropped) {
 }
 
 TEST(GlobalStruct, aFailedIndexLeavesNoMeetingsOfTheSeasonBefore) {
+    ForgetSeasonAfterwards forget;
     auto earlier = GlobalStruct::beginSeasonLoad("2022");
     GlobalStruct::storeRaces(earlier, {raceOf("2022")});
     GlobalStruct::storeMeetings(earlier, "2022", {meetingNamed("Bahrain Grand Prix")});
@@ -62,6 +72,7 @@ TEST(GlobalStruct, aFailedIndexLeavesNoMeetingsOfTheSeasonBefore) {
 }
 
 TEST(GlobalStruct, aFailedIndexKeepsMeetingsThatMatchTheRacesShown) {
+    ForgetSeasonAfterwards forget;
     auto load = GlobalStruct::beginSeasonLoad("2023");
     GlobalStruct::storeRaces(load, {raceOf("2023")});
     GlobalStruct::storeMeetings(load, "2023", {meetingNamed("Bahrain Grand Prix")});

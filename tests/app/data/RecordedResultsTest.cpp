@@ -76,7 +76,7 @@ TEST(RecordedResults, committedResponsesDecodeWithTheirTablesFamily) {
 
 TEST(RecordedResults, everySharedRecordingDecodesWithItsTablesFamily) {
     fs::path root = modeltest::sharedFixtures() / "results-api";
-    if (!fs::exists(root)) GTEST_SKIP() << "no shared recordings beside this checkout";
+    if (!fs::exists(root)) GTEST_SKIP() << modeltest::missingSharedFixtures(root);
     expectEveryDocumentDecodes(root);
 }
 

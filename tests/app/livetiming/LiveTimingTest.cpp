@@ -55,8 +55,17 @@ TEST(LiveTimingAddresses, feedPathsAreEscapedAndNeverLeaveTheStaticTree) {
     EXPECT_EQ(LiveTiming::sessionFileURL("2023/São Paulo Race/", "TimingData.json"),
               base + "2023/S%C3%A3o%20Paulo%20Race/TimingData.json");
 
+    // Folders the feed already escaped, or that hold ':', keep their well-formed escapes as sent.
+    EXPECT_EQ(LiveTiming::sessionFileURL("2024/2024-11-03_S%C3%A3o_Paulo_Grand_Prix/2024-11-03_Race/", "DriverList.json"),
+              base + "2024/2024-11-03_S%C3%A3o_Paulo_Grand_Prix/2024-11-03_Race/DriverList.json");
+    EXPECT_EQ(LiveTiming::sessionFileURL("2023/Race 10:00/", "TimingData.json"), base + "2023/Race%2010:00/TimingData.json");
+    EXPECT_EQ(LiveTiming::sessionFileURL("2023/100%/", "TimingData.json"), base + "2023/100%25/TimingData.json");
+    EXPECT_EQ(LiveTiming::sessionFileURL("2023/S%C3%A3o Paulo%zz/", "TimingData.json"),
+              base + "2023/S%C3%A3o%20Paulo%25zz/TimingData.json");
+
     for (const char* hostile : {"../../etc/", "2023/../../", "https://evil.test/", "//evil.test/x/../../",
-                                "2023/%2e%2e/", "a\\..\\"}) {
+                                "2023/%2e%2e/", "2023/%2E./", "2023/..%2F..%2F/", "a%5c..%5c", "file:/etc/",
+                                "javascript:alert(1)", "a\\..\\"}) {
         EXPECT_EQ(LiveTiming::sessionFileURL(hostile, "DriverList.json"), "") << hostile;
         EXPECT_EQ(LiveTiming::teamRadioClipURL(bahrainRace, hostile), "") << hostile;
     }

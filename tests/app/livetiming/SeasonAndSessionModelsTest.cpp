@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -29,20 +32,44 @@ json indexDocument() {
     return {{"Year", 2023}, {"Meetings", json::array({meeting})}};
 }
 
-TEST(SeasonIndex, meetingAndSessionFieldsFollowTheirRules) {
-    modeltest::expectEditOutcomes<EventsModel>(indexDocument(), "", {
-        {"complete", {}, decodes},
-        {"no meetings", {{"/Meetings", json::array()}}, decodes},
-        {"meeting without OfficialName", {{"/Meetings/0/OfficialName", {}}}, FailureKind::keyNotFound},
-        {"session with a path but no Name", {{"/Meetings/0/Sessions/0/Name", {}}}, FailureKind::keyNotFound},
-        {"session Path null", {{"/Meetings/0/Sessions/0/Path", nullptr}}, FailureKind::valueNotFound},
-        {"Sessions not a list", {{"/Meetings/0/Sessions", "none"}}, FailureKind::typeMismatch},
-        {"Key as a string", {{"/Meetings/0/Key", "1141"}}, FailureKind::typeMismatch},
-        {"session without Number", {{"/Meetings/0/Sessions/0/Number", {}}}, decodes},
-        {"session Number null", {{"/Meetings/0/Sessions/0/Number", nullptr}}, decodes},
-        {"country without Code", {{"/Meetings/0/Country/Code", {}}}, FailureKind::keyNotFound},
-        {"unknown keys", {{"/Meetings/0/Sessions/0/ArchiveStatus", {{"Status", "Complete"}}}}, decodes},
-    });
+// How many meetings and sessions an edited index keeps.
+struct Kept {
+    std::size_t meetings = 0;
+    std::size_t sessions = 0;
+    bool operator==(const Kept&) const = default;
+};
+
+std::optional<Kept> keptAfter(const std::vector<modeltest::Edit>& edits) {
+    auto index = modeltest::decode<EventsModel>(modeltest::edited(indexDocument(), "", edits));
+    if (!index) return std::nullopt;
+    Kept kept{index->meetings.size(), 0};
+    for (const auto& meeting : index->meetings) kept.sessions += meeting.sessions.size();
+    return kept;
+}
+
+TEST(SeasonIndex, aMalformedMeetingOrSessionIsLeftOutAndTheRestKept) {
+    const Kept whole{1, 1}, noSession{1, 0}, nothing{0, 0};
+    const std::vector<std::tuple<std::string, std::vector<modeltest::Edit>, std::optional<Kept>>> cases{
+        {"complete", {}, whole},
+        {"no meetings", {{"/Meetings", json::array()}}, nothing},
+        {"session without Number", {{"/Meetings/0/Sessions/0/Number", {}}}, whole},
+        {"session Number null", {{"/Meetings/0/Sessions/0/Number", nullptr}}, whole},
+        {"unknown keys", {{"/Meetings/0/Sessions/0/ArchiveStatus", {{"Status", "Complete"}}}}, whole},
+        // What the app reads of a session or meeting stays required: the item goes, not the season.
+        {"test session without EndDate", {{"/Meetings/0/Sessions/0/EndDate", {}}}, noSession},
+        {"session Path null", {{"/Meetings/0/Sessions/0/Path", nullptr}}, noSession},
+        {"session without Name", {{"/Meetings/0/Sessions/0/Name", {}}}, noSession},
+        {"session not an object", {{"/Meetings/0/Sessions/0", "cancelled"}}, noSession},
+        {"meeting without OfficialName", {{"/Meetings/0/OfficialName", {}}}, nothing},
+        {"meeting Key as a string", {{"/Meetings/0/Key", "1141"}}, nothing},
+        {"country without Code", {{"/Meetings/0/Country/Code", {}}}, nothing},
+        {"Sessions not a list", {{"/Meetings/0/Sessions", "none"}}, nothing},
+        // The list of meetings must be a list, and the year is required.
+        {"Meetings not a list", {{"/Meetings", json::object()}}, std::nullopt},
+        {"no Year", {{"/Year", {}}}, std::nullopt},
+    };
+    for (const auto& [behaviour, edits, expected] : cases) EXPECT_EQ(keptAfter(edits), expected) << behaviour;
+
     auto index = modeltest::decode<EventsModel>(
         modeltest::edited(indexDocument(), "/Meetings/0/Sessions/0", {{"/Number", nullptr}, {"/Path", "2023/no-slash"}}));
     ASSERT_TRUE(index);
@@ -53,40 +80,74 @@ TEST(SeasonIndex, meetingAndSessionFieldsFollowTheirRules) {
     modeltest::expectStableRoundTrip(*index);
 }
 
-TEST(SeasonIndex, sessionsWithoutFilesAreLeftOutAndTheSeasonKept) {
-    // Cancelled sessions come without "Path" (and placeholders without "Name" either).
+TEST(SeasonIndex, brokenSessionsAmongGoodOnesLoseOnlyThemselves) {
+    json document = indexDocument();
+    auto& sessions = document["Meetings"][0]["Sessions"];
+    json race = sessions[0];
+    // A cancelled placeholder (no "Path", no "Name"), a test session without "EndDate", a session
+    // with "Path": null, each beside good ones, and a second meeting that is itself broken.
     json placeholder = {{"Key", -1}, {"Type", "Race"}, {"StartDate", "2023-10-08T20:00:00"},
                         {"EndDate", "2023-10-08T22:00:00"}, {"GmtOffset", "03:00:00"}};
-    json document = indexDocument();
-    document["Meetings"][0]["Sessions"].insert(document["Meetings"][0]["Sessions"].begin(), placeholder);
+    json test = race, nullPath = race, qualifying = race;
+    test.erase("EndDate");
+    nullPath["Path"] = nullptr;
+    qualifying["Name"] = "Qualifying";
+    qualifying["Path"] = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-04_Qualifying/";
+    sessions = json::array({placeholder, test, qualifying, nullPath, race});
+    json broken = document["Meetings"][0];
+    broken.erase("Circuit");
+    document["Meetings"].push_back(broken);
+
     auto index = modeltest::decode<EventsModel>(document.dump());
     ASSERT_TRUE(index) << index.error().description();
-    ASSERT_EQ(index->meetings.at(0).sessions.size(), 1u);
-    EXPECT_EQ(index->meetings[0].sessions[0].path, "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/");
-
-    // A broken session after the placeholder is still reported at its own index.
-    document["Meetings"][0]["Sessions"][1]["Key"] = "1141";
-    auto broken = modeltest::decode<EventsModel>(document.dump());
-    ASSERT_FALSE(broken);
-    EXPECT_NE(broken.error().description().find("Meetings[0].Sessions[1].Key"), std::string::npos)
-        << broken.error().description();
+    ASSERT_EQ(index->meetings.size(), 1u);
+    ASSERT_EQ(index->meetings[0].sessions.size(), 2u);
+    EXPECT_EQ(index->meetings[0].sessions[0].name, "Qualifying");
+    EXPECT_EQ(index->meetings[0].sessions[1].path, "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/");
 }
 
-TEST(DriverList, entriesNeedAllTwelveKeys) {
-    json entry = {{"RacingNumber", "1"}, {"BroadcastName", "M VERSTAPPEN"}, {"FullName", "Max VERSTAPPEN"}, {"Tla", "VER"},
-                  {"Line", 1}, {"TeamName", "Red Bull Racing"}, {"TeamColour", "3671C6"}, {"FirstName", "Max"},
-                  {"LastName", "Verstappen"}, {"Reference", "MAXVER01"}, {"HeadshotUrl", "https://example.org/ver.png"},
-                  {"CountryCode", "NED"}};
-    using DriverList = std::map<std::string, DriverListPartModel>;
-    modeltest::expectEditOutcomes<DriverList>({{"any name", entry}}, "/any name", {
+json driverEntry() {
+    return {{"RacingNumber", "1"}, {"BroadcastName", "M VERSTAPPEN"}, {"FullName", "Max VERSTAPPEN"}, {"Tla", "VER"},
+            {"Line", 1}, {"TeamName", "Red Bull Racing"}, {"TeamColour", "3671C6"}, {"FirstName", "Max"},
+            {"LastName", "Verstappen"}, {"Reference", "MAXVER01"}, {"HeadshotUrl", "https://example.org/ver.png"},
+            {"CountryCode", "NED"}};
+}
+
+TEST(DriverList, entriesNeedTheFieldsTheAppReadsAndMayLackHeadshotAndCountry) {
+    modeltest::expectEditOutcomes<DriverList>({{"any name", driverEntry()}}, "/any name", {
         {"complete", {}, decodes},
         {"Line as a string", {{"/Line", "1"}}, FailureKind::typeMismatch},
         {"RacingNumber as a number", {{"/RacingNumber", 1}}, FailureKind::typeMismatch},
-        {"no HeadshotUrl", {{"/HeadshotUrl", {}}}, FailureKind::keyNotFound},
+        {"no FirstName", {{"/FirstName", {}}}, FailureKind::keyNotFound},
+        {"no HeadshotUrl", {{"/HeadshotUrl", {}}}, decodes},
+        {"no CountryCode", {{"/CountryCode", {}}}, decodes},
+        {"HeadshotUrl as a number", {{"/HeadshotUrl", 1}}, FailureKind::typeMismatch},
     });
     auto empty = modeltest::decode<DriverList>("{}");
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
+}
+
+TEST(DriverList, aListFromTheFeedKeepsEveryDriverThatDecodes) {
+    json perez = driverEntry();
+    perez["RacingNumber"] = "11";
+    perez["FirstName"] = "Sergio";
+    perez.erase("HeadshotUrl");
+    perez.erase("CountryCode");
+    json broken = driverEntry();
+    broken["Line"] = "3";
+    json list = {{"1", driverEntry()}, {"11", perez}, {"16", broken}, {"_kf", true}};
+
+    auto drivers = foundation::JSONDecoder{}.decodeValidItems<DriverList>(foundation::Data::fromString(list.dump()));
+    ASSERT_TRUE(drivers) << drivers.error().description();
+    ASSERT_EQ(drivers->size(), 2u);
+    EXPECT_EQ(drivers->at("1").headshotUrl, "https://example.org/ver.png");
+    EXPECT_EQ(drivers->at("1").countryCode, "NED");
+    EXPECT_FALSE(drivers->at("11").headshotUrl);
+    EXPECT_FALSE(drivers->at("11").countryCode);
+    // Not a dictionary at all is still an error, and so is a body that is no JSON.
+    EXPECT_FALSE(foundation::JSONDecoder{}.decodeValidItems<DriverList>(foundation::Data::fromString("[]")));
+    EXPECT_FALSE(foundation::JSONDecoder{}.decodeValidItems<DriverList>(foundation::Data::fromString("")));
 }
 
 TEST(TeamRadio, capturesKeepTheirOrderAndPaths) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <nlohmann/json.hpp>
 
 #include "ModelTestSupport.h"
@@ -34,22 +36,38 @@ TEST(Predictions, placesAreWholeNumbersAndPointsAnyNumber) {
     modeltest::expectStableRoundTrip(*predictions);
 }
 
-TEST(RaceControlMessages, flagFieldsAreOptionalAndLapRequired) {
+TEST(RaceControlMessages, lapAndFlagFieldsAreOptionalAndAMalformedMessageLosesOnlyItself) {
     json message = {{"Utc", "2025-03-16T03:25:03"}, {"Lap", 1}, {"Category", "Flag"}, {"Message", "YELLOW IN TRACK SECTOR 17"},
                     {"Flag", "YELLOW"}, {"Scope", "Sector"}, {"Sector", 17}};
-    modeltest::expectEditOutcomes<RaceControlMessageModel>({{"Messages", json::array({message})}}, "/Messages/0", {
-        {"complete", {}, decodes},
-        {"no flag, scope or sector", {{"/Flag", {}}, {"/Scope", {}}, {"/Sector", {}}}, decodes},
-        {"sector null", {{"/Sector", nullptr}}, decodes},
-        {"sector as a string", {{"/Sector", "17"}}, FailureKind::typeMismatch},
-        {"lap as a string", {{"/Lap", "1"}}, FailureKind::typeMismatch},
-        {"no lap", {{"/Lap", {}}}, FailureKind::keyNotFound},
-        {"lap null", {{"/Lap", nullptr}}, FailureKind::valueNotFound},
-        {"unknown Status key", {{"/Status", "DISABLED"}}, decodes},
-    });
+    json later = message;
+    later["Message"] = "CLEAR IN TRACK SECTOR 17";
+    // Each edit applies to the first of two messages; the second always stays.
+    const std::vector<std::tuple<std::string, std::vector<modeltest::Edit>, std::size_t>> cases{
+        {"complete", {}, 2},
+        {"no flag, scope or sector", {{"/Flag", {}}, {"/Scope", {}}, {"/Sector", {}}}, 2},
+        {"sector null", {{"/Sector", nullptr}}, 2},
+        {"no lap (practice and qualifying of older seasons)", {{"/Lap", {}}}, 2},
+        {"lap null", {{"/Lap", nullptr}}, 2},
+        {"unknown Status key", {{"/Status", "DISABLED"}}, 2},
+        {"sector as a string", {{"/Sector", "17"}}, 1},
+        {"lap as a string", {{"/Lap", "1"}}, 1},
+        {"no text", {{"/Message", {}}}, 1},
+    };
+    for (const auto& [behaviour, edits, kept] : cases) {
+        auto decoded = modeltest::decode<RaceControlMessageModel>(
+            modeltest::edited({{"Messages", json::array({message, later})}}, "/Messages/0", edits));
+        ASSERT_TRUE(decoded) << behaviour << ": " << decoded.error().description();
+        ASSERT_EQ(decoded->messages.size(), kept) << behaviour;
+        EXPECT_EQ(decoded->messages.back().message, "CLEAR IN TRACK SECTOR 17") << behaviour;
+    }
+    auto withoutLap = modeltest::decode<RaceControlMessageModel>(
+        modeltest::edited({{"Messages", json::array({message})}}, "/Messages/0", {{"/Lap", {}}}));
+    ASSERT_TRUE(withoutLap);
+    EXPECT_FALSE(withoutLap->messages.at(0).lap);
     auto none = modeltest::decode<RaceControlMessageModel>(R"({"Messages":[]})");
     ASSERT_TRUE(none);
     EXPECT_TRUE(none->messages.empty());
+    EXPECT_FALSE(modeltest::decode<RaceControlMessageModel>(R"({"Messages":{}})"));
 }
 
 json stintDocument(json isNew) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PinnedCalendar.h"
+#include "foundation/DateFormatter.h"
 #include "shell/RaceTiming.h"
 
 namespace {
@@ -24,8 +25,20 @@ TEST_F(RaceTimingTest, startIsTheDateAndClockTimeReadAsUTC) {
     EXPECT_EQ(RaceTiming::startInstant(race("2023-07-30", "13:00:00Z")), Date::fromUnix(1690722000));
 }
 
-TEST_F(RaceTimingTest, raceWithoutClockTimeStartsAtMidnightUTC) {
-    EXPECT_EQ(RaceTiming::startInstant(race("2005-03-06", "")), Date::fromUnix(1110067200));
+TEST_F(RaceTimingTest, raceWithoutClockTimeStartsAtLocalMidnightOfItsOwnDate) {
+    EXPECT_EQ(RaceTiming::startInstant(race("2005-03-06", "")), local(2005, 3, 6));
+    // West of UTC, midnight UTC would be the evening before: the date shown must stay the 6th.
+    for (const char* zone : {"America/Los_Angeles", "Pacific/Honolulu", "Asia/Tokyo"}) {
+        foundation::TimeZone::setCurrent(foundation::TimeZone::named(zone));
+        auto start = RaceTiming::startInstant(race("2005-03-06", ""));
+        ASSERT_TRUE(start) << zone;
+        EXPECT_EQ(*start, local(2005, 3, 6)) << zone;
+        foundation::DateFormatter shown;
+        shown.setDateFormat("yyyy-MM-dd");
+        EXPECT_EQ(shown.string(*start), "2005-03-06") << zone;
+        EXPECT_EQ(RaceTiming::phase(race("2005-03-06", ""), local(2005, 3, 5, 23, 59)), RacePhase::upcoming) << zone;
+        EXPECT_EQ(RaceTiming::phase(race("2005-03-06", ""), local(2005, 3, 6, 0, 30)), RacePhase::live) << zone;
+    }
 }
 
 TEST_F(RaceTimingTest, unreadableDateOrTimeHasNoStartAndCountsAsUnderWay) {

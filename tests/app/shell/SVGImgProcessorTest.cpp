@@ -5,6 +5,7 @@
 
 #include "foundation/Print.h"
 #include "shell/ImageSeam.h"
+#include "pictura/PicturaOptions.h"
 #include "shell/SVGImgProcessor.h"
 
 namespace {
@@ -19,7 +20,7 @@ protected:
     void TearDown() override { setSVGRenderer(nullptr); }
 
     SVGImgProcessor processor;
-    ImageProcessingOptions options;
+    pictura::PicturaParsedOptionsInfo options;
 };
 
 TEST_F(SVGProcessor, identifierStartsAsTheFixedNameAndCanBeChanged) {

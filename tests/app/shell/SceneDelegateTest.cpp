@@ -57,6 +57,12 @@ protected:
             notifications::reloadWeatherAnimations, [this](const foundation::Notification&) { ++weatherReloads; });
     }
     void TearDown() override {
+        // The application keeps its scene, and with it the key window, the map and its season sheet,
+        // until the next launch: empty the window and launch a bare application, so that nothing of
+        // this test stays key or goes on following the notifications of later tests.
+        host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
+        ui::Application::shared().launch(nullptr, nullptr, host);
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "ShellTestSupport.h"
+#include "SilentPort.h"
 #include "cells/CircuitCell.h"
 #include "foundation/Locale.h"
 #include "foundation/TimeZone.h"
@@ -19,6 +20,9 @@
 #include "shell/DriverKey.h"
 #include "shell/PlaceholderScreens.h"
 #include "shell/SeasonViewController.h"
+#include "standings-news/NewsViewController.h"
+#include "standings-news/RSSParser.h"
+#include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
 
 namespace {
@@ -127,7 +131,9 @@ protected:
     void waitForPreloads() {
         ASSERT_TRUE(waitFor([&] {
             return !sheet->driverStandings.empty() && !sheet->teamStandings.empty() &&
-                   !sheet->driverNumDictionary.empty() && !sheet->newsArticles5.empty();
+                   !sheet->driverNumDictionary.empty() && !sheet->newsArticles.empty() &&
+                   !sheet->newsArticles2.empty() && !sheet->newsArticles3.empty() && !sheet->newsArticles4.empty() &&
+                   !sheet->newsArticles5.empty();
         }));
     }
     static void post(const foundation::Notification::Name& name, foundation::UserInfo info = {}) {
@@ -328,6 +334,22 @@ TEST_F(SeasonSheet, theRowMenuTestsLiveTimingOfRacesThatHaveBegun) {
     ASSERT_TRUE(live);
     EXPECT_EQ(live->raceRound, 2);
     EXPECT_EQ(live->path, "2023/2023-03-19_Saudi_Arabian_Grand_Prix/2023-03-19_Race/");
+}
+
+TEST_F(SeasonSheet, aNewsFeedThatNeverAnswersHoldsNoOtherFeedBack) {
+    SilentPort silent;
+    auto hosts = ServiceHosts::current();
+    hosts.fiaNews = silent.host();  // the first feed read
+    ServiceHosts::setCurrent(hosts);
+    RSSParser::setTimeoutInterval(60);  // longer than the wait below, so only reading side by side passes
+    presentSheet();
+    EXPECT_TRUE(waitFor([&] {
+        return !sheet->newsArticles2.empty() && !sheet->newsArticles3.empty() && !sheet->newsArticles4.empty() &&
+               !sheet->newsArticles5.empty();
+    }));
+    EXPECT_TRUE(sheet->newsArticles.empty()) << "the silent feed is still being waited for";
+    silent.close();  // ends that read now, as its time-out would
+    RSSParser::setTimeoutInterval(RSSParser::defaultTimeoutInterval);
 }
 
 TEST_F(SeasonSheet, preloadsFollowTheSeasonShown) {

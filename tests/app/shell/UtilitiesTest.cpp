@@ -60,14 +60,24 @@ TEST_F(LocalTime, formatDecimalGroupsDigitsInTheCurrentLocale) {
     EXPECT_EQ(formatDecimal(1234567), "1.234.567");
 }
 
-TEST(StripHTMLTags, keepsTheTextOutsideTags) {
-    EXPECT_EQ(stripHTMLTags("<p>Hello <b>world</b></p>"), "Hello world");
-    EXPECT_EQ(stripHTMLTags("<p>One</p><p>Two</p>"), "OneTwo");
-    EXPECT_EQ(stripHTMLTags("a <b>b</b> c"), "a bc");  // whitespace after ">" is skipped
-    EXPECT_EQ(stripHTMLTags("  plain &amp; simple \n"), "plain &amp; simple");
+TEST(StripHTMLTags, readsHTMLAsTextWithoutGluingWords) {
+    EXPECT_EQ(stripHTMLTags("<p>one</p><p>two</p>"), "one two");
+    EXPECT_EQ(stripHTMLTags("a <b>b</b> c"), "a b c");
+    EXPECT_EQ(stripHTMLTags("line<br>break<br/>and<img src=x.png>picture"), "line break and picture");
+    EXPECT_EQ(stripHTMLTags("<p>Hello <b>wor</b><i>ld</i></p>"), "Hello world") << "inline formatting splits no word";
+    EXPECT_EQ(stripHTMLTags("  plain\n\t text  "), "plain text");
     EXPECT_EQ(stripHTMLTags("kept <never closed"), "kept");
     EXPECT_EQ(stripHTMLTags(""), "");
-    EXPECT_EQ(stripHTMLTags(" \n "), "");
+    EXPECT_EQ(stripHTMLTags(" \n <p> </p> "), "");
+}
+
+TEST(StripHTMLTags, decodesEntitiesOnceAndAfterTheTagsAreGone) {
+    EXPECT_EQ(stripHTMLTags("Max &amp; Lewis"), "Max & Lewis");
+    EXPECT_EQ(stripHTMLTags("&amp;lt;b&amp;gt; stays &amp;lt;b&amp;gt;"), "&lt;b&gt; stays &lt;b&gt;");
+    EXPECT_EQ(stripHTMLTags("&lt;p&gt;is text&lt;/p&gt;"), "<p>is text</p>") << "decoded markup is not stripped";
+    EXPECT_EQ(stripHTMLTags("l&#39;uomo &#x2013; d&rsquo;onore&nbsp;&hellip;"), "l'uomo \u2013 d\u2019onore\u00a0\u2026");
+    EXPECT_EQ(stripHTMLTags("&apos;AT&T&unknown; &#xD800; &#99999999999;"), "'AT&T&unknown; \uFFFD \uFFFD");
+    EXPECT_EQ(stripHTMLTags("<p>Sport news</p>Sport news &amp; more"), "Sport news Sport news & more");
 }
 
 TEST(FirstKey, findsTheFirstKeyInIterationOrderWithThatValue) {

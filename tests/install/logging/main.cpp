@@ -1,9 +1,19 @@
+#include <stdlib.h>
+
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "logging/LBAbstractLogger.h"
+#include "logging/LBFileLogger.h"
 #include "logging/LBLog.h"
+#include "logging/LBLogFileManagerDefault.h"
+#include "logging/LBOSLogger.h"
+#include "systemlog/RecordingSystemLog.h"
 
 namespace {
 
@@ -29,5 +39,26 @@ int main() {
             "installed %@", "logging");  // not admitted at Warning
     log.flushLog();
     std::printf("records received: %d\n", logger->received.load());
-    return logger->received == 1 ? 0 : 1;
+
+    // The file logger and the system log's seam come with the package.
+    char pattern[] = "/tmp/logging-consumer-XXXXXX";
+    if (!::mkdtemp(pattern)) return 1;
+    auto fileLogger = std::make_shared<LBFileLogger>(std::make_shared<LBLogFileManagerDefault>(pattern));
+    auto recording = std::make_shared<systemlog::RecordingSystemLog>();
+    systemlog::SystemLog::setCurrent(recording);
+    log.addLogger(fileLogger);
+    log.addLogger(std::make_shared<LBOSLogger>());
+    log.log(false, LBLogLevel::all, LBLogFlag::error, 0, __FILE__, __func__, __LINE__, std::nullopt, "to a file");
+    log.removeAllLoggers();
+    log.flushLog();
+    std::string written;
+    for (const auto& entry : std::filesystem::directory_iterator(pattern)) {
+        std::ifstream file(entry.path());
+        written.append(std::istreambuf_iterator<char>(file), {});
+    }
+    std::filesystem::remove_all(pattern);
+    const bool wroteFile = written.ends_with("  to a file\n");
+    const bool wroteSystemLog = recording->unifiedEntries().size() == 1;
+    std::printf("file line: %d, system log entries: %zu\n", wroteFile, recording->unifiedEntries().size());
+    return logger->received == 1 && wroteFile && wroteSystemLog ? 0 : 1;
 }

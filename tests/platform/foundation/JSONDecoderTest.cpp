@@ -179,6 +179,47 @@ TEST(JSONDecoder, ArraysAndMapsAtTheTopLevelAndInsideModels) {
     EXPECT_TRUE(meeting->sessions.empty());
 }
 
+namespace {
+
+// A meeting whose session list comes from outside: a session that does not decode is left out.
+struct LenientMeeting {
+    std::vector<Session> sessions;
+    std::string name;
+
+    static constexpr auto codingKeys = std::tuple{
+        foundation::field("Sessions", &LenientMeeting::sessions, ValidItems<std::vector<Session>>{}),
+        foundation::field("Name", &LenientMeeting::name),
+    };
+};
+
+}  // namespace
+
+TEST(JSONDecoder, ValidItemsKeepsTheElementsThatDecodeAndNothingElseIsForgiven) {
+    const std::string good = std::string(validSession);
+    auto meeting = decode<LenientMeeting>(R"({"Name": "Bahrain", "Sessions": [)" + good +
+                                          R"(, {"Key": "7", "Type": "Race", "Path": "p/"}, null, 3, )" + good + "]}");
+    ASSERT_TRUE(meeting) << meeting.error().description();
+    EXPECT_EQ(meeting->sessions.size(), 2u);
+    EXPECT_EQ(meeting->sessions[1].path, "2023/x/");
+
+    // The list must be a list, and the model's other required keys stay required.
+    auto notAList = decode<LenientMeeting>(R"({"Name": "Bahrain", "Sessions": {}})");
+    ASSERT_FALSE(notAList);
+    EXPECT_EQ(notAList.error().kind, DecodingError::Kind::typeMismatch);
+    EXPECT_EQ(notAList.error().codingPath, "Sessions");
+    EXPECT_FALSE(decode<LenientMeeting>(R"({"Sessions": []})"));
+
+    // A whole document, as a dictionary keyed by number.
+    auto byNumber = JSONDecoder{}.decodeValidItems<std::map<std::string, Session>>(
+        Data::fromString(R"({"44": )" + good + R"(, "_kf": true, "1": {"Key": 1}})"));
+    ASSERT_TRUE(byNumber) << byNumber.error().description();
+    ASSERT_EQ(byNumber->size(), 1u);
+    EXPECT_EQ(byNumber->at("44").key, 7);
+    EXPECT_FALSE((JSONDecoder{}.decodeValidItems<std::map<std::string, Session>>(Data::fromString("[]"))));
+    EXPECT_FALSE(JSONDecoder{}.decodeValidItems<std::vector<Session>>(Data::fromString("[1,")));
+    EXPECT_TRUE(JSONDecoder{}.decodeValidItems<std::vector<Session>>(Data::fromString("[1, 2]")).value().empty());
+}
+
 TEST(JSONDecoder, OptionalArrayDistinguishesEmptyFromAbsent) {
     auto races = decode<RaceTable>(R"({"Races": [
         {"season": "2023", "round": "1", "Circuit": {"circuitId": "a", "url": null}, "Laps": []},

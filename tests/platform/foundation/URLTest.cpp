@@ -76,6 +76,31 @@ TEST(URL, ResolvesTheReferenceResolutionExamples) {
     }
 }
 
+// Found by fuzzing: without an authority, resolving or editing could leave a path that starts with
+// "//", and put back together the URL read as one with a host.
+TEST(URL, PathsPutBackTogetherNeverReadAsAHostOrAScheme) {
+    auto resolved = URL::fromString("c", *URL::fromString("ht:.///a/b"));
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(resolved->host(), std::nullopt);
+    EXPECT_EQ(resolved->path(), "//a/c");
+    EXPECT_EQ(resolved->absoluteString(), "ht:/.//a/c");
+    auto again = URL::fromString(resolved->absoluteString());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->host(), std::nullopt);
+    EXPECT_EQ(again->absoluteString(), resolved->absoluteString());
+
+    URL edited = resolved->appendingPathComponent("evil.example", true);
+    EXPECT_EQ(edited.absoluteString(), "ht:/.//a/c/evil.example/");
+    ASSERT_TRUE(URL::fromString(edited.absoluteString()));
+    EXPECT_EQ(URL::fromString(edited.absoluteString())->host(), std::nullopt);
+
+    // Over a base without a scheme, a first segment with ":" stays a path.
+    auto relative = URL::fromString("./a:b", *URL::fromString("x"));
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->absoluteString(), "./a:b");
+    EXPECT_EQ(URL::fromString(relative->absoluteString())->scheme(), std::nullopt);
+}
+
 TEST(URL, RelativeURLEqualsOnlyTheSameTextOverTheSameBase) {
     const auto base = *URL::fromString("https://h/dir/");
     auto relative = *URL::fromString("x.png", base);

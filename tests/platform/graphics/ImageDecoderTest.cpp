@@ -178,6 +178,26 @@ TEST(ImageDecoder, TruncatedDataGivesNothingAtEveryCut) {
     }
 }
 
+TEST(ImageDecoder, JpegWithStrayBytesBetweenSegmentsDecodesAsLibjpegDoes) {
+    auto jpeg = encodeJpeg(testing::pattern(40, 30), 0.9);
+    ASSERT_TRUE(jpeg);
+    std::string bytes(jpeg->view());
+    // After the start-of-image marker comes the first segment; stray bytes go right behind it.
+    ASSERT_EQ(static_cast<unsigned char>(bytes[2]), 0xFF);
+    std::size_t afterFirst = 4 + (static_cast<unsigned char>(bytes[4]) << 8 | static_cast<unsigned char>(bytes[5]));
+    ASSERT_EQ(static_cast<unsigned char>(bytes[afterFirst]), 0xFF);
+    bytes.insert(afterFirst, "\x12\x34\x00\x56", 4);
+
+    auto original = Image::fromData(*jpeg);
+    auto withStrayBytes = Image::fromData(foundation::Data::fromString(bytes));
+    ASSERT_TRUE(original);
+    ASSERT_TRUE(withStrayBytes);
+    EXPECT_EQ(withStrayBytes->pixelWidth(), 40);
+    EXPECT_EQ(withStrayBytes->pixelHeight(), 30);
+    // Cut short, the same file is still refused.
+    EXPECT_EQ(Image::fromData(foundation::Data::fromString(std::string_view(bytes).substr(0, bytes.size() / 2))), nullptr);
+}
+
 TEST(ImageDecoder, CutProgressiveJpegShowsTheScansThatArrived) {
     foundation::Data full = fixture("jpeg/jpg-progressive.jpg");
     // The prefix before the second start-of-scan holds one whole scan.

@@ -100,6 +100,55 @@ TEST(ImageSource, GifFixturesDecodeAndBrokenOnesFailCleanly) {
     }
 }
 
+// A GIF of one 1 x 1 frame (palette black and white, the pixel white) at (left, top) on a screen of
+// the given size; 35 bytes.
+foundation::Data tinyFrameOnScreen(std::uint16_t width, std::uint16_t height, std::uint16_t left = 0,
+                                   std::uint16_t top = 0) {
+    auto low = [](std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); };
+    auto high = [](std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); };
+    std::vector<std::uint8_t> bytes = {'G', 'I', 'F', '8', '9', 'a', low(width), high(width), low(height), high(height),
+                                       0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF,
+                                       ',', low(left), high(left), low(top), high(top), 1, 0, 1, 0, 0,
+                                       2, 2, 0x4C, 0x01, 0, ';'};  // codes: clear, 1, end
+    return foundation::Data(std::move(bytes));
+}
+
+// Found by fuzzing: 35 bytes declaring a 16384 x 16384 screen made the decoder allocate a 1 GiB canvas
+// (and copy it once more) for a single pixel.
+TEST(ImageSource, GifCanvasCoversOnlyWhatItsFramesReach) {
+    auto source = ImageSource::create(tinyFrameOnScreen(16384, 16384));
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->propertiesAt(0)->pixelWidth, 1);
+    EXPECT_EQ(source->propertiesAt(0)->pixelHeight, 1);
+    auto frame = source->frameAt(0);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(rows(*frame), (std::vector<std::vector<std::uint32_t>>{{white}}));
+
+    // The same pixel far into the screen still needs the canvas up to it: over budget, refused.
+    EXPECT_EQ(ImageSource::create(tinyFrameOnScreen(16384, 16384, 16000, 16000)), nullptr);
+    // Within the budget the pixel keeps its place, the rest of the canvas transparent.
+    auto placed = ImageSource::create(tinyFrameOnScreen(16384, 16384, 2, 1));
+    ASSERT_TRUE(placed);
+    EXPECT_EQ(rows(*placed->frameAt(0)), (std::vector<std::vector<std::uint32_t>>{{clear, clear, clear},
+                                                                                 {clear, clear, white}}));
+}
+
+TEST(ImageSource, GifFramesAreHandedOutWithoutCopiesAndStayAsShown) {
+    auto source = ImageSource::create(disposalGif());
+    ASSERT_TRUE(source);
+    auto first = source->frameAt(0);
+    EXPECT_EQ(source->frameAt(0), first);  // the canvas itself, not a copy of it
+    std::vector<std::shared_ptr<const Bitmap>> held = {first};
+    for (std::size_t i = 1; i < 4; ++i) held.push_back(source->frameAt(i));
+    // Drawing the later frames left each frame already handed out as it was shown.
+    EXPECT_EQ(held[0]->pixel(0, 0), red);
+    EXPECT_EQ(held[1]->pixel(0, 0), blue);
+    EXPECT_EQ(held[2]->pixel(0, 0), clear);
+    EXPECT_EQ(held[2]->pixel(3, 3), green);
+    EXPECT_EQ(held[3]->pixel(3, 0), white);
+    EXPECT_EQ(held[3]->pixel(3, 3), red);
+}
+
 TEST(ImageSource, GifCutMidwayKeepsTheFramesThatArrivedWhole) {
     foundation::Data data = disposalGif();
     int previous = 4;

@@ -104,6 +104,29 @@ TEST(Image, ThumbnailWithTransformIsUpright) {
     EXPECT_EQ(asStored->width, 20);
 }
 
+TEST(Image, PresentationAttributesGiveNewImagesOverTheSamePixels) {
+    auto original = Image::fromBitmap(Bitmap::make(4, 2), 2, ImageOrientation::left);
+    auto templated = original->withRenderingMode(ImageRenderingMode::alwaysTemplate);
+    auto flipped = templated->imageFlippedForRightToLeftLayoutDirection();
+    auto inset = flipped->withAlignmentRectInsets({1, 2, 3, 4});
+
+    EXPECT_EQ(original->renderingMode(), ImageRenderingMode::automatic);
+    EXPECT_FALSE(original->flipsForRightToLeftLayoutDirection());
+    EXPECT_EQ(original->alignmentRectInsets(), EdgeInsets{});
+    EXPECT_NE(templated, original);
+    EXPECT_EQ(templated->bitmap(), original->bitmap());
+    EXPECT_EQ(templated->renderingMode(), ImageRenderingMode::alwaysTemplate);
+    EXPECT_FALSE(templated->flipsForRightToLeftLayoutDirection());
+    EXPECT_TRUE(flipped->flipsForRightToLeftLayoutDirection());
+    EXPECT_EQ(inset->alignmentRectInsets(), (EdgeInsets{1, 2, 3, 4}));
+    // Earlier attributes, scale and orientation carry over.
+    EXPECT_EQ(inset->renderingMode(), ImageRenderingMode::alwaysTemplate);
+    EXPECT_TRUE(inset->flipsForRightToLeftLayoutDirection());
+    EXPECT_EQ(inset->scale(), 2);
+    EXPECT_EQ(inset->orientation(), ImageOrientation::left);
+    EXPECT_EQ(inset->size(), original->size());
+}
+
 TEST(Image, AnimatedImageShowsItsFirstFrameAndKeepsTheDuration) {
     auto first = Image::fromBitmap(filled(4, 2, 0xFFFF0000u), 2);
     auto second = Image::fromBitmap(filled(4, 2, 0xFF00FF00u), 2);

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "livefeed/StreamFold.h"
 
@@ -42,6 +43,49 @@ TEST(StreamParsing, SkipsAndCountsUnreadableLines) {
   ASSERT_EQ(parsed.updates.size(), 2u);
   EXPECT_EQ(parsed.skippedLines, 5u);
   EXPECT_EQ(livefeed::foldAll(parsed), Json::parse(R"({"A":5})"));
+}
+
+// Found by fuzzing: an hours field without bound overflowed the millisecond count.
+TEST(StreamParsing, RefusesTimeStampsPastWhatMillisecondsHold) {
+  auto parsed = livefeed::parseStream(
+      "8198148689607:3:4.320{\"A\":1}\r\n"
+      "2562047788015:12:55.807{\"A\":2}\r\n"
+      "2562047788015:12:55.808{\"A\":3}\r\n"
+      "99999999999999999999:00:00.000{\"A\":4}\r\n"
+      "8198148689607:3:4.320{\n");
+  ASSERT_EQ(parsed.updates.size(), 1u);
+  EXPECT_EQ(parsed.skippedLines, 4u);
+  // The last stamp that fits is kept: the longest long recording there can be.
+  EXPECT_EQ(parsed.updates[0].elapsed, std::chrono::milliseconds::max());
+  EXPECT_EQ(parsed.updates[0].delta["A"], 2);
+}
+
+std::string nested(std::size_t depth, char open, char close, const std::string& inner) {
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += open == '{' ? std::string("{\"a\":") : std::string(1, open);
+  text += inner;
+  text.append(depth, close);
+  return text;
+}
+
+// Found by fuzzing: folding recursed once per level, so an 11 KB line of nested objects (or one of
+// nested arrays) ran off the end of the stack.
+TEST(StreamParsing, SkipsLinesNestedPastTheLimitAndKeepsTheRest) {
+  const std::size_t limit = livefeed::maximumNestingDepth;
+  auto parsed = livefeed::parseStream(
+      "00:00:01.000" + nested(limit, '{', '}', "1") + "\r\n" +
+      "00:00:02.000" + nested(limit + 1, '{', '}', "2") + "\r\n" +
+      "00:00:03.000" + nested(20'000, '{', '}', "3") + "\r\n" +
+      "00:00:04.000" + nested(30'000, '[', ']', "4") + "\r\n" +
+      // Brackets inside strings, escaped quotes among them, are text, not nesting.
+      "00:00:05.000{\"b\":\"" + std::string(200, '[') + "\\\"" + std::string(200, '{') + "\"}\r\n");
+  ASSERT_EQ(parsed.updates.size(), 2u);
+  EXPECT_EQ(parsed.skippedLines, 3u);
+  auto state = livefeed::foldAll(parsed);
+  const Json* inner = &state;
+  for (std::size_t i = 0; i < limit; ++i) inner = &(*inner)["a"];
+  EXPECT_EQ(*inner, 1);
+  EXPECT_EQ(state["b"], std::string(200, '[') + "\"" + std::string(200, '{'));
 }
 
 TEST(DeltaMerge, LaterUpdatesOfAFieldWinAndSiblingsStay) {

@@ -276,4 +276,10 @@ TEST_F(DataTaskTest, invalidatedSessionCancelsRunningAndLaterTasks) {
     session->dataTask(loopback.url("/hello"))->resume();
     ASSERT_TRUE(recorder->waitForCompletions(2));
     EXPECT_EQ(std::ranges::count(recorder->events, "complete -999"), 2);
+
+    // The app makes and drops sessions all its life: another session's transfers go on at once,
+    // through the same network thread.
+    auto other = fetch(Session::make(), loopback.url("/hello"));
+    ASSERT_TRUE(other) << other.error().code;
+    EXPECT_EQ(other->first.toString(), "hello world");
 }

@@ -38,3 +38,20 @@ TEST(URLError, printsCodeDescriptionAndURL) {
     EXPECT_EQ(URLError::cancelled, -999);
     EXPECT_EQ(URLError::serverCertificateUntrusted, -1202);
 }
+
+TEST(URLError, carriesWhyTheNetworkWasUnavailable) {
+    URLError refused(URLError::notConnectedToInternet, "https://media.test/a.png");
+    EXPECT_FALSE(refused.networkUnavailableReason);
+    refused.networkUnavailableReason = URLError::NetworkUnavailableReason::constrained;
+
+    std::ostringstream text;
+    text << refused;
+    EXPECT_EQ(text.str(), "URLError -1009 (The Internet connection appears to be offline.) for "
+                          "https://media.test/a.png [network unavailable: constrained]");
+    EXPECT_EQ(static_cast<int>(URLError::NetworkUnavailableReason::cellular), 0);
+    EXPECT_EQ(static_cast<int>(URLError::NetworkUnavailableReason::expensive), 1);
+    EXPECT_EQ(static_cast<int>(URLError::NetworkUnavailableReason::constrained), 2);
+
+    URLError plain(URLError::notConnectedToInternet, "https://media.test/a.png");
+    EXPECT_NE(refused, plain);  // the reason takes part in equality
+}

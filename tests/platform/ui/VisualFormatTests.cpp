@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 #include "TestItems.h"
 
 namespace ui {
@@ -112,6 +115,26 @@ TEST_F(VisualFormat, MalformedFormatsReportWhatAndWhere) {
         EXPECT_NE(result.error().message.find(malformed.messagePart), std::string::npos)
             << malformed.format << ": " << result.error().message;
         EXPECT_NE(result.error().message.find(malformed.format), std::string::npos) << result.error().message;
+        EXPECT_EQ(result.error().position, malformed.position) << malformed.format;
+    }
+}
+
+// Formats that end where a number is expected, handed over without a NUL after them: nothing may be
+// read past the last character (found by fuzzing; ASan reports the over-read).
+TEST_F(VisualFormat, FormatsEndingWhereANumberIsDueAreReadOnlyToTheirEnd) {
+    const MalformedFormat cases[] = {
+        {"|-", "expected a number or metric name", 2},
+        {"[b(", "expected a number, metric or view name", 3},
+        {"H:[a]-", "expected a number or metric name", 6},
+        {"H:[a(50@", "expected a number or metric name", 8},
+    };
+    for (const auto& malformed : cases) {
+        std::string_view text = malformed.format;
+        std::vector<char> exact(text.begin(), text.end());  // heap block of exactly the format's bytes
+        auto result = constraintsWithVisualFormat(std::string_view(exact.data(), exact.size()), metrics_, views_);
+        ASSERT_FALSE(result) << malformed.format;
+        EXPECT_NE(result.error().message.find(malformed.messagePart), std::string::npos)
+            << malformed.format << ": " << result.error().message;
         EXPECT_EQ(result.error().position, malformed.position) << malformed.format;
     }
 }

@@ -20,6 +20,7 @@
 #include "livefeed/StreamFold.h"
 #include "livetiming/DriverOfTheDayModel.h"
 #include "livetiming/PredictionsModel.h"
+#include "livetiming/RaceControlMessageModel.h"
 #include "livetiming/TeamRadioModel.h"
 #include "livetiming/TopThreeModel.h"
 #include "livetiming/TyresModel.h"
@@ -221,6 +222,27 @@ TEST(GeneratedTeamRadio, ReplayedSessionGetsItsCapturesOneByOne) {
     EXPECT_TRUE(startsLikeMp3(readAll(snapshot / (folder + capture.path)))) << capture.path;
 }
 
+TEST(GeneratedRaceControlMessages, ReplayedSessionGetsItsTrackStatusChangesAndTheChequeredFlag) {
+  std::string folder = bakuMeeting + "2023-04-29_Sprint/";
+  auto messages = decoded<livetiming::RaceControlMessageModel>(folder + "RaceControlMessages.json").messages;
+  ASSERT_EQ(messages.size(), 13u);  // twelve recorded status changes and the finish
+  EXPECT_EQ(messages.front().message, "YELLOW FLAG ON TRACK");
+  EXPECT_EQ(messages.front().flag, "YELLOW");
+  EXPECT_EQ(messages[10].message, "SAFETY CAR DEPLOYED");
+  EXPECT_EQ(messages[10].category, "SafetyCar");
+  EXPECT_EQ(messages[10].lap, 3);
+  EXPECT_EQ(messages.back().flag, "CHEQUERED");
+  EXPECT_EQ(messages.back().lap, 17);
+  // The recorded "Started" status falls on the scheduled start, 13:30 UTC.
+  EXPECT_EQ(messages[8].utc, "2023-04-29T13:31:40");
+
+  auto stream = livefeed::parseStream(readAll(snapshot / (folder + "RaceControlMessages.jsonStream")));
+  EXPECT_EQ(stream.skippedLines, 0u);
+  EXPECT_EQ(livefeed::foldAll(stream), document(folder + "RaceControlMessages.json"));
+  // Bahrain's messages are recorded and stay as they were.
+  EXPECT_EQ(decoded<livetiming::RaceControlMessageModel>(bahrainRace + "RaceControlMessages.json").messages.size(), 73u);
+}
+
 TEST(GeneratedPictures, HeadshotsAndCircuitMapsDecodeAtTheAddressesTheAppBuilds) {
   std::set<std::string> addresses;
   for (const auto& list : filesNamed("DriverList.json")) {
@@ -318,7 +340,9 @@ TEST(GeneratedTeamRadio, ClipsAreSpokenAgainWhenTheMediaToolsArePresent) {
     GTEST_SKIP() << "espeak-ng or lame not installed";
   const char* configured = std::getenv("SORVANE_RECORDED_FIXTURES");
   fs::path fixtures = configured ? fs::path(configured) : fs::path(SORVANE_SOURCE_DIR).parent_path() / "shared/fixtures";
-  if (!fs::exists(fixtures / "MANIFEST.tsv")) GTEST_SKIP() << "recorded data not reachable";
+  if (!fs::exists(fixtures / "MANIFEST.tsv"))
+    GTEST_SKIP() << "recorded data not reachable: no " << (fixtures / "MANIFEST.tsv").string()
+                 << " (set SORVANE_RECORDED_FIXTURES, or put the shared folder beside the checkout)";
 
   offline_season::BuildOptions options;
   options.fixtures = fixtures;

@@ -127,3 +127,38 @@ TEST(OpeningStandings, RefusesLaterRounds) {
 }
 
 }  // namespace
+
+namespace {
+
+Json snapshotDocument(const std::string& path) {
+  std::ifstream in(std::string(SORVANE_SOURCE_DIR) + "/data/offline-season/" + path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return Json::parse(bytes.str());
+}
+
+TEST(LapFromRace, CutsTheRecordedOneLapAnswerOutOfTheRacesLapsPage) {
+  auto page = snapshotDocument("results-api/2023/1/laps.limit=1200.json");  // laps 1 to 5 of 57
+  auto derived = offline_season::lapFromRace(page, 1);
+  ASSERT_TRUE(derived) << derived.error();
+  EXPECT_EQ(*derived, snapshotDocument("results-api/2023/1/laps/1.json"));
+
+  auto third = offline_season::lapFromRace(page, 3);
+  ASSERT_TRUE(third) << third.error();
+  EXPECT_EQ((*third)["MRData"]["url"], "https://api.jolpi.ca/ergast/f1/2023/1/laps/3.json");
+  EXPECT_EQ((*third)["MRData"]["total"], "20");
+  EXPECT_EQ((*third)["MRData"]["RaceTable"]["Races"][0]["Laps"][0]["number"], "3");
+}
+
+TEST(LapFromRace, RefusesLapsThePageCutsOrDoesNotHold) {
+  auto page = snapshotDocument("results-api/2023/1/laps.limit=1200.json");
+  EXPECT_FALSE(offline_season::lapFromRace(page, 5)) << "the page ends inside lap 5, as far as it can tell";
+  EXPECT_FALSE(offline_season::lapFromRace(page, 9));
+  page["MRData"]["offset"] = "100";
+  EXPECT_FALSE(offline_season::lapFromRace(page, 1));
+  EXPECT_FALSE(offline_season::lapFromRace(Json::parse("{}"), 1));
+  EXPECT_FALSE(offline_season::lapFromRace(Json::parse(R"({"MRData":{"offset":"0","total":"1"}})"), 1));
+  EXPECT_FALSE(offline_season::lapFromRace(Json::parse(R"({"MRData":{"offset":"0","total":"1","RaceTable":{"Races":7}}})"), 1));
+}
+
+}  // namespace

@@ -55,7 +55,12 @@ TEST(CommittedSnapshot, ListsTheOriginOfEveryFile) {
 
 TEST(CommittedSnapshot, IsWhatTheBuilderWritesFromTheRecordedData) {
   auto fixtures = recordedFixtures();
-  if (!fixtures) GTEST_SKIP() << "recorded data not reachable; set SORVANE_RECORDED_FIXTURES";
+  if (!fixtures) {
+    const char* configured = std::getenv("SORVANE_RECORDED_FIXTURES");
+    GTEST_SKIP() << "recorded data not reachable: no MANIFEST.tsv in "
+                 << (configured ? fs::path(configured) : fs::path(SORVANE_SOURCE_DIR).parent_path() / "shared/fixtures").string()
+                 << (configured ? " (SORVANE_RECORDED_FIXTURES)" : " (set SORVANE_RECORDED_FIXTURES to name another folder)");
+  }
 
   offline_season::BuildOptions options;
   options.fixtures = *fixtures;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ public:
     Data(const void* bytes, std::size_t count)
         : bytes_(static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + count) {}
     static Data fromString(std::string_view text) { return Data(text.data(), text.size()); }
+    // Standard Base64 (RFC 4648 alphabet, "=" padding to a multiple of four characters). Anything else,
+    // line breaks and missing padding included, gives nothing.
+    static std::optional<Data> fromBase64(std::string_view text);
 
     std::size_t size() const { return bytes_.size(); }
     bool empty() const { return bytes_.empty(); }

@@ -6,6 +6,7 @@
 #include <expected>
 #include <limits>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -128,6 +129,15 @@ public:
         CodingPathNode elementPath{path_, {}, index, true};
         return json_detail::decodeValue<T>(json_.at(index), &elementPath);
     }
+    // Element `index` of an array value, or nothing when it does not decode by the rules of T.
+    template <class T>
+    std::optional<T> decodeElementIfValid(std::size_t index) const {
+        try {
+            return decodeElement<T>(index);
+        } catch (const json_detail::DecodingFailure&) {
+            return std::nullopt;
+        }
+    }
     // Fails the document with a dataCorrupted error at this value.
     [[noreturn]] void fail(std::string debugDescription) const {
         json_detail::failDataCorrupted(path_, std::move(debugDescription));
@@ -199,6 +209,36 @@ T decodeValue(const nlohmann::json& json, const CodingPathNode* path) {
 
 }  // namespace json_detail
 
+// The coder of a list or dictionary from outside: an item that does not decode by its model's rules is
+// left out and the others are kept, so one malformed item never loses the whole list. The container
+// itself must still be a JSON array (or object, for a dictionary).
+template <class Container>
+struct ValidItems {
+    static Container decode(const DecodingValue& value) {
+        const nlohmann::json& json = value.json();
+        Container items;
+        if constexpr (json_detail::isVector<Container>) {
+            if (!json.is_array()) return value.decode<Container>();
+            for (std::size_t index = 0; index < json.size(); ++index) {
+                if (auto item = value.decodeElementIfValid<typename Container::value_type>(index))
+                    items.push_back(std::move(*item));
+            }
+        } else {
+            static_assert(json_detail::isStringMap<Container>, "a std::vector or a std::map keyed by text");
+            if (!json.is_object()) return value.decode<Container>();
+            for (const auto& [key, element] : json.items()) {
+                try {
+                    items.emplace_hint(items.end(), key,
+                                       json_detail::decodeValue<typename Container::mapped_type>(element, nullptr));
+                } catch (const json_detail::DecodingFailure&) {
+                }
+            }
+        }
+        return items;
+    }
+    static const Container& encode(const Container& items) { return items; }
+};
+
 // Decodes JSON documents into models by the platform's strict rules: required keys must be present and
 // non-null, values must have the JSON type of their field, unknown keys are ignored, and the first
 // failure fails the whole document.
@@ -209,6 +249,18 @@ public:
         try {
             nlohmann::json document = json_detail::parseDocument(data);
             return json_detail::decodeValue<T>(document, nullptr);
+        } catch (json_detail::DecodingFailure& failure) {
+            return std::unexpected(std::move(failure.error));
+        } catch (const std::bad_alloc&) {
+            return std::unexpected(json_detail::outOfMemoryError());
+        }
+    }
+    // A whole document that is a list or dictionary from outside, read with `ValidItems`.
+    template <class Container>
+    std::expected<Container, DecodingError> decodeValidItems(const Data& data) const {
+        try {
+            nlohmann::json document = json_detail::parseDocument(data);
+            return ValidItems<Container>::decode(DecodingValue(document, nullptr));
         } catch (json_detail::DecodingFailure& failure) {
             return std::unexpected(std::move(failure.error));
         } catch (const std::bad_alloc&) {

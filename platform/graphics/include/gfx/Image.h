@@ -10,6 +10,9 @@
 
 namespace gfx {
 
+// How views draw an image: as it is, or only its shape in the tint colour (a template).
+enum class ImageRenderingMode { automatic, alwaysOriginal, alwaysTemplate };
+
 // A platform image: an optional bitmap shown at a scale and orientation, or an animation of frames.
 // Always held in a shared_ptr; two images are the same image only when they are the same object.
 class Image {
@@ -41,12 +44,24 @@ public:
     bool isAnimated() const { return !frames_.empty(); }
     double duration() const { return duration_; }
 
+    // How the image is presented, never its pixels. Each `with` form gives a new image over the same
+    // bitmap and frames with that one attribute changed; the receiver is left as it is.
+    ImageRenderingMode renderingMode() const { return renderingMode_; }
+    bool flipsForRightToLeftLayoutDirection() const { return flipsForRightToLeftLayoutDirection_; }
+    const EdgeInsets& alignmentRectInsets() const { return alignmentRectInsets_; }
+    std::shared_ptr<Image> withRenderingMode(ImageRenderingMode mode) const;
+    std::shared_ptr<Image> imageFlippedForRightToLeftLayoutDirection() const;
+    std::shared_ptr<Image> withAlignmentRectInsets(const EdgeInsets& insets) const;
+
 private:
     std::shared_ptr<const Bitmap> bitmap_;
     double scale_ = 1;
     ImageOrientation orientation_ = ImageOrientation::up;
     std::vector<std::shared_ptr<Image>> frames_;
     double duration_ = 0;
+    ImageRenderingMode renderingMode_ = ImageRenderingMode::automatic;
+    bool flipsForRightToLeftLayoutDirection_ = false;
+    EdgeInsets alignmentRectInsets_;
 };
 
 }  // namespace gfx

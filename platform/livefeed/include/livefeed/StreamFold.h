@@ -22,18 +22,25 @@ struct StreamUpdate {
 
 struct ParsedStream {
   std::vector<StreamUpdate> updates;  // in file order
-  std::size_t skippedLines = 0;       // lines without a readable time stamp or JSON body
+  // Lines without a readable time stamp or JSON body, or nested deeper than maximumNestingDepth.
+  std::size_t skippedLines = 0;
 };
+
+// Objects and arrays inside one another in one update. The feed's deepest topics use under ten;
+// the bound keeps the recursion of merging (and of copying and printing JSON) off the stack's end.
+inline constexpr std::size_t maximumNestingDepth = 64;
 
 // Reads "HH:MM:SS.mmm{json}" lines. A UTF-8 byte-order mark is dropped wherever a line starts with
 // one (recordings stitched from several files carry one per part), CR LF and LF both end a line,
-// blank lines are ignored and unreadable ones counted.
+// blank lines are ignored and unreadable ones counted. A time stamp whose milliseconds do not fit
+// 64 bits is unreadable.
 ParsedStream parseStream(std::string_view text);
 
 // Applies one update to a topic's state: objects merge member by member, recursively; an object
 // applied to an array patches the element at each decimal key (a key at or past the end appends);
 // "_deleted" lists members (or array indices) to remove before the rest of the update applies;
-// anything else replaces what was there.
+// anything else replaces what was there. Recurses once per level of the delta, which parseStream
+// bounds by maximumNestingDepth.
 void mergeDelta(Json& state, const Json& delta);
 
 // The state after every update of the stream.

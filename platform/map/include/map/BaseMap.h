@@ -16,12 +16,20 @@ struct BaseMapStyle {
     double coastlineWidth = 0.75;
     gfx::Color graticule = gfx::Color::rgb(60, 90, 110, 0.12);
     double graticuleWidth = 0.5;
+
+    bool operator==(const BaseMapStyle&) const = default;
 };
 
 // Draws sea, land, graticule and coast for the viewport into the context's user space, where the
 // viewport's screen points are the context's points (the view's bounds from (0, 0)).
 void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShapes& land,
                  const BaseMapStyle& style = {});
+
+// Draws only `area`, a rectangle in the viewport's screen points that may reach beyond the view, as
+// the whole view's drawing would draw it there (detail, skipped islands and graticule spacing follow
+// the viewport's zoom, not the area). Tiles of a larger map are drawn this way.
+void drawBaseMap(gfx::Context& context, const Viewport& viewport, const LandShapes& land, const BaseMapStyle& style,
+                 const gfx::Rect& area);
 
 // The graticule spacing in degrees for a view showing `longitudeSpan` degrees: 30 when zoomed out
 // to a hemisphere or more, 10 otherwise.

@@ -7,6 +7,7 @@
 
 #include "gfx/Context.h"
 #include "map/BaseMap.h"
+#include "map/BaseMapTiles.h"
 #include "map/MapState.h"
 
 namespace map {
@@ -29,6 +30,8 @@ struct MapRenderOptions {
     BaseMapStyle style;
     // Null uses LandShapes::shared().
     std::shared_ptr<const LandShapes> land;
+    // When set, the base map is composed from these tiles instead of drawn.
+    std::shared_ptr<BaseMapTiles> tiles;
     CalloutText calloutText;
 };
 

@@ -104,6 +104,10 @@ public:
     void touchesCancelled(const std::vector<ui::Touch>& touches, const ui::Event& event) override;
     bool isAnimatingContent() const override { return animation_.has_value(); }
 
+    // The base map's tiles, dropped on memory warnings; a redraw follows when tiles drawn in the
+    // background are ready.
+    const std::shared_ptr<BaseMapTiles>& baseMapTiles() const;
+
 private:
     class StateDelegate;
     friend class StateDelegate;

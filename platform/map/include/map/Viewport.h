@@ -88,4 +88,8 @@ private:
     double scale_ = worldSize / 256;
 };
 
+// Offsets in map points (whole worlds) of the copies of the world a map rectangle reaches, left to
+// right.
+std::vector<double> worldCopyOffsets(const MapRect& rect);
+
 }  // namespace map

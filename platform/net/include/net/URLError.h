@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -17,6 +18,7 @@ struct URLError {
         cannotConnectToHost = -1004,
         networkConnectionLost = -1005,
         httpTooManyRedirects = -1007,
+        notConnectedToInternet = -1009,
         badServerResponse = -1011,
         cannotDecodeContentData = -1016,
         cannotParseResponse = -1017,
@@ -27,6 +29,10 @@ struct URLError {
         cannotWriteToFile = -3003,
     };
 
+    // Why a request was refused without trying the network. Linux has no low-data or expensive-network
+    // mode, so the transport never sets it; callers and tests that stand in for the platform do.
+    enum class NetworkUnavailableReason { cellular = 0, expensive = 1, constrained = 2 };
+
     URLError() = default;
     URLError(Code code, std::string failingURL = {}, std::string detail = {})
         : code(code), failingURL(std::move(failingURL)), detail(std::move(detail)) {}
@@ -34,6 +40,7 @@ struct URLError {
     Code code = unknown;
     std::string failingURL;
     std::string detail;  // what the transport said, when it said something
+    std::optional<NetworkUnavailableReason> networkUnavailableReason;
 
     // A sentence for the code, as a user would read it.
     std::string description() const;

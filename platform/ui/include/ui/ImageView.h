@@ -15,7 +15,7 @@ enum class ContentMode {
 };
 
 // Template images show only their shape, filled with the view's tint colour.
-enum class ImageRenderingMode { automatic, alwaysOriginal, alwaysTemplate };
+using ImageRenderingMode = gfx::ImageRenderingMode;
 
 // Where content of `contentSize` lands in `bounds` for a content mode.
 Rect contentRect(ContentMode mode, Size contentSize, const Rect& bounds);

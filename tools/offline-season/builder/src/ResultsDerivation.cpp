@@ -187,7 +187,48 @@ std::expected<Json, std::string> standingsUnguarded(const Json& roundResults, St
   return Json{{"MRData", std::move(envelope)}};
 }
 
+std::expected<Json, std::string> lapUnguarded(const Json& lapsDocument, int lap) {
+  if (!lapsDocument.contains("MRData")) return std::unexpected("no MRData envelope");
+  const Json& data = lapsDocument["MRData"];
+  auto total = data.contains("total") ? wholeNumber(data["total"]) : std::nullopt;
+  auto offset = data.contains("offset") ? wholeNumber(data["offset"]) : std::nullopt;
+  if (!total || !offset) return std::unexpected("envelope without total or offset");
+  if (!data.contains("RaceTable") || !data["RaceTable"].is_object() || !data["RaceTable"].contains("Races"))
+    return std::unexpected("no RaceTable.Races");
+  const Json& races = data["RaceTable"]["Races"];
+  if (!races.is_array() || races.size() != 1) return std::unexpected("not one race's laps");
+  const Json& race = races[0];
+  const Json& laps = race.value("Laps", Json::array());
+  std::size_t rowsInPage = 0;
+  std::optional<std::size_t> found;
+  for (std::size_t index = 0; index < laps.size(); ++index) {
+    rowsInPage += laps[index].value("Timings", Json::array()).size();
+    if (wholeNumber(laps[index].value("number", Json())) == lap) found = index;
+  }
+  if (!found) return std::unexpected("lap " + std::to_string(lap) + " is not in this page");
+  bool cutAtStart = *found == 0 && *offset > 0;
+  bool cutAtEnd = *found + 1 == laps.size() && static_cast<long long>(*offset + rowsInPage) < *total;
+  if (cutAtStart || cutAtEnd) return std::unexpected("lap " + std::to_string(lap) + " is cut by the page boundary");
+
+  std::string url = data.value("url", "");
+  if (url.ends_with(".json")) url = url.substr(0, url.size() - 5) + "/" + std::to_string(lap) + ".json";
+  Json envelope = envelopeLike(data, url, laps[*found].value("Timings", Json::array()).size());
+  envelope["limit"] = "30";
+  Json oneLap = race;
+  oneLap["Laps"] = Json::array({laps[*found]});
+  Json table = Json::object();
+  table["season"] = data["RaceTable"].value("season", race.value("season", ""));
+  table["round"] = data["RaceTable"].value("round", race.value("round", ""));
+  table["Races"] = Json::array({std::move(oneLap)});
+  envelope["RaceTable"] = std::move(table);
+  return Json{{"MRData", std::move(envelope)}};
+}
+
 }  // namespace
+
+std::expected<Json, std::string> lapFromRace(const Json& lapsDocument, int lap) {
+  return guarded([&] { return lapUnguarded(lapsDocument, lap); });
+}
 
 std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int round) {
   return guarded([&] { return roundFromSeasonUnguarded(seasonDocument, round); });

@@ -87,6 +87,35 @@ std::expected<void, std::string> addDerivedRounds(const BuildContext& context, S
   return {};
 }
 
+// One-lap answers cut out of the recorded pages of a race's laps, for the laps the page holds whole.
+std::expected<void, std::string> addDerivedLaps(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string prefix = "results-api/" + context.options.season + "/";
+  std::vector<std::string> pages;
+  for (const auto& [path, file] : snapshot.files()) {
+    if (!path.starts_with(prefix)) continue;
+    auto name = path.substr(path.rfind('/') + 1);
+    if (name == "laps.json" || name.starts_with("laps.limit=")) pages.push_back(path);
+  }
+  for (const std::string& pagePath : pages) {
+    auto document = parsed(snapshot.find(pagePath)->bytes);
+    if (!document) return std::unexpected(pagePath + " is not JSON");
+    std::string folder = pagePath.substr(0, pagePath.rfind('/') + 1);
+    for (int lap = 1;; ++lap) {
+      auto derived = lapFromRace(*document, lap);
+      if (!derived) {
+        if (derived.error().find("not in this page") != std::string::npos) break;
+        continue;  // a lap the page cuts is left out, never padded
+      }
+      std::string path = folder + "laps/" + std::to_string(lap) + ".json";
+      if (snapshot.contains(path)) continue;  // a recording of the exact query wins
+      snapshot.add(path, {compact(*derived), Origin::derived, {pagePath},
+                          "lap " + std::to_string(lap) + " cut out of the race's recorded laps page, which "
+                          "holds all its timings; one-lap envelope"});
+    }
+  }
+  return {};
+}
+
 std::expected<void, std::string> addOpeningStandings(const BuildContext& context, SeasonSnapshot& snapshot) {
   std::string resultsPath = "results-api/" + context.options.season + "/1/results.json";
   const SnapshotFile* results = snapshot.find(resultsPath);
@@ -177,6 +206,7 @@ std::expected<void, std::string> produceResultsApi(const BuildContext& context, 
       return copied;
   if (auto derived = addDerivedRounds(context, snapshot); !derived) return derived;
   if (auto standings = addOpeningStandings(context, snapshot); !standings) return standings;
+  if (auto laps = addDerivedLaps(context, snapshot); !laps) return laps;
   return addCurrentSeason(context, snapshot);
 }
 
@@ -231,7 +261,7 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
 }
 
 std::vector<Producer> defaultProducers() {
-  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio,
+  return {produceResultsApi, produceLiveTiming, produceSessionDocuments, produceTeamRadio, produceRaceControlMessages,
           produceImages,     producePolls,      produceFlags,            produceNewsFeeds};
 }
 

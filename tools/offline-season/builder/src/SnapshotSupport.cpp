@@ -49,6 +49,15 @@ std::optional<std::chrono::sys_seconds> readInstant(const std::string& text) {
          std::chrono::minutes{minute} + std::chrono::seconds{second};
 }
 
+std::chrono::seconds gmtOffset(const Json& info) {
+  int hours = 0, minutes = 0, seconds = 0;
+  std::string text = info.value("GmtOffset", "00:00:00");
+  bool negative = text.starts_with('-');
+  std::sscanf(text.c_str() + (negative ? 1 : 0), "%d:%d:%d", &hours, &minutes, &seconds);
+  std::chrono::seconds offset{hours * 3600 + minutes * 60 + seconds};
+  return negative ? -offset : offset;
+}
+
 std::string instantText(std::chrono::sys_seconds instant, const char* pattern) {
   std::time_t seconds = static_cast<std::time_t>(instant.time_since_epoch().count());
   std::tm civil{};

@@ -27,6 +27,9 @@ std::optional<std::chrono::sys_seconds> readInstant(const std::string& text);
 // The instant written by a strftime-style pattern (C locale, UTC): "%Y-%m-%dT%H:%M:%SZ" and so on.
 std::string instantText(std::chrono::sys_seconds instant, const char* pattern = "%Y-%m-%dT%H:%M:%SZ");
 
+// A session's "GmtOffset" ("03:00:00", "-05:00:00"): the circuit's local time less UTC.
+std::chrono::seconds gmtOffset(const Json& sessionInfo);
+
 // The season calendar's races (results-API "<season>.json"), in round order.
 std::vector<Json> calendarRaces(const SeasonSnapshot& snapshot, const std::string& season);
 std::optional<std::chrono::sys_seconds> raceStart(const Json& race);

@@ -73,15 +73,6 @@ std::expected<std::string, std::string> clipBytes(const BuildOptions& options, c
   return content.str();
 }
 
-std::chrono::seconds gmtOffset(const Json& info) {
-  int hours = 0, minutes = 0, seconds = 0;
-  std::string text = info.value("GmtOffset", "00:00:00");
-  bool negative = text.starts_with('-');
-  std::sscanf(text.c_str() + (negative ? 1 : 0), "%d:%d:%d", &hours, &minutes, &seconds);
-  std::chrono::seconds offset{hours * 3600 + minutes * 60 + seconds};
-  return negative ? -offset : offset;
-}
-
 // Evenly spread picks, first and last included.
 template <class T>
 std::vector<T> spread(const std::vector<T>& items, std::size_t count) {

@@ -17,6 +17,12 @@ using Json = nlohmann::ordered_json;
 // cut at either end of the page is incomplete) or when the round is not in it.
 std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int round);
 
+// The one-lap answer ("<season>/<round>/laps/<lap>.json") cut out of a page of a race's laps
+// ("<season>/<round>/laps.json"), in the envelope of a one-lap query. Fails like roundFromSeason when
+// the page does not hold every timing of the lap (a lap at either end of a page that is not the whole
+// answer) or when the lap is not in it.
+std::expected<Json, std::string> lapFromRace(const Json& lapsDocument, int lap);
+
 // Championship standings after a season's first round, from that round's recorded race result:
 // points and wins as scored, ties broken by the better finish. Only the first round can be done this
 // way: later rounds need every earlier result.

@@ -51,6 +51,8 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
 // TyreStintSeries, TopThree and ChampionshipPrediction from the recorded files of the same session.
 std::expected<void, std::string> produceSessionDocuments(const BuildContext& context, SeasonSnapshot& snapshot);
 std::expected<void, std::string> produceTeamRadio(const BuildContext& context, SeasonSnapshot& snapshot);
+// Officials' messages of a replayed session that has none recorded, from its track and session status.
+std::expected<void, std::string> produceRaceControlMessages(const BuildContext& context, SeasonSnapshot& snapshot);
 // polls/v1/polls/index.json: the answer to "/v1/polls/".
 std::expected<void, std::string> producePolls(const BuildContext& context, SeasonSnapshot& snapshot);
 // images/: driver headshots and circuit maps, at the path of their address.

@@ -1,0 +1,148 @@
+#include "live/RaceSheet.h"
+
+#include "cells/DetailHeaderCell.h"
+#include "cells/LapPickerCell.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/Locale.h"
+#include "foundation/Strings.h"
+#include "shell/ImageSeam.h"
+#include "shell/RaceTiming.h"
+#include "shell/Utilities.h"
+
+namespace {
+
+foundation::DateFormatter posixFormatter(const char* pattern) {
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat(pattern);
+    return formatter;
+}
+
+}  // namespace
+
+void RaceSheet::viewDidLoad() {
+    ui::ViewController::viewDidLoad();
+    view()->setBackgroundColor(gfx::Color::systemBackground());
+    auto now = foundation::Date::now();
+    date = race() ? posixFormatter("yyyy-MM-dd").date(race()->date).value_or(now) : now;
+}
+
+int RaceSheet::numberOfRows(ui::TableView& table, int section) {
+    if (section == 0) return 1;
+    if (raceDayIsAhead()) return 0;
+    return section == 1 ? 1 : numberOfItems(table);
+}
+
+std::string RaceSheet::headerTimeText() const {
+    auto now = foundation::Date::now();
+    // The start read with its own date, so a summer race shows the summer offset (the clock text alone
+    // would land on a winter day).
+    foundation::Date start = race() ? RaceTiming::startOrNow(*race(), now) : now;
+    auto clock = posixFormatter("HH:mm");
+    auto day = posixFormatter("dd");
+    auto month = posixFormatter("LLL");
+    return std::string(raceDayIsAhead() ? "Starting at " : "Started at ") + clock.string(start) + ", on " +
+           day.string(date) + " " + month.string(date);
+}
+
+void RaceSheet::setUpTable(ui::TableView& table) {
+    table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
+    table.registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
+    auto self = std::dynamic_pointer_cast<RaceSheet>(shared_from_this());
+    table.setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
+    table.setDelegate(std::weak_ptr<ui::TableViewDelegate>(self));
+    table.setBackgroundColor(gfx::Color::clear());
+    table.setClipsToBounds(true);
+    table.setRowHeight(ui::TableView::automaticDimension);
+    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
+    table.setShowsVerticalScrollIndicator(false);
+}
+
+std::shared_ptr<ui::TableViewCell> RaceSheet::headerRow(ui::TableView& table, ui::IndexPath indexPath, gfx::Color background) {
+    auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
+    if (!cell) return cell;
+    if (const RacesDetailsModel* shown = race()) {
+        cell->race->setText(shown->raceName);
+        cell->circuit->setText(shown->circuit.circuitName);
+        cell->location->setText(shown->circuit.location.locality + ", " + shown->circuit.location.country);
+    } else {
+        cell->race->setText("");
+        cell->circuit->setText("");
+        cell->location->setText("");
+    }
+    cell->time->setText(headerTimeText());
+    styleCardRow(*cell, background);
+    return cell;
+}
+
+std::shared_ptr<ui::TableViewCell> RaceSheet::titleRow(ui::TableView& table, ui::IndexPath indexPath,
+                                                       const std::string& caption, gfx::Color background) {
+    auto cell = table.dequeueReusableCell<LapPickerCell>(LapPickerCell::reuseIdentifier, indexPath);
+    if (!cell) return cell;
+    cell->event->setText(caption);
+    cell->lap->setHidden(true);
+    cell->title->setHidden(true);
+    styleCardRow(*cell, background);
+    return cell;
+}
+
+void RaceSheet::styleCardRow(ui::TableViewCell& cell, std::optional<gfx::Color> background) {
+    cell.setSeparatorInset({});
+    auto selected = std::make_shared<ui::View>();
+    selected->setBackgroundColor(gfx::Color::clear());
+    cell.setSelectedBackgroundView(selected);
+    if (background) cell.setBackgroundColor(*background);
+}
+
+void RaceSheet::styleItemRow(ui::TableViewCell& cell) {
+    auto selected = std::make_shared<ui::View>();
+    selected->setBackgroundColor(gfx::Color::systemBackground().withAlphaComponent(0.2));
+    cell.setSelectedBackgroundView(selected);
+    cell.setBackgroundColor(gfx::Color::systemBackground());
+}
+
+std::string lookupKey(std::string_view name) {
+    return foundation::lowercased(foundation::folding(name, foundation::FoldingOptions::diacriticInsensitive));
+}
+
+void showDriver(const std::optional<RowDriver>& driver, const RaceSheet::DriverDictionary& images,
+                const RaceSheet::DriverDictionary& colours, const std::shared_ptr<ui::ImageView>& picture,
+                ui::Label& label) {
+    if (!driver) {
+        picture->setImage(nullptr);
+        picture->setBackgroundColor(Utilities::hexStringToUIColor("#"));
+        label.setText("");
+        return;
+    }
+    // A driver without a headshot address gets no request: the image library has nothing to load.
+    picture->setImage(nullptr);
+    if (auto image = images.find(driver->lookupKey); image != images.end() && !image->second.empty()) {
+        setRemoteImage(picture, image->second);
+    }
+    auto colour = colours.find(driver->lookupKey);
+    picture->setBackgroundColor(Utilities::hexStringToUIColor("#" + (colour == colours.end() ? std::string() : colour->second)));
+    label.setText(driver->name);
+}
+
+std::optional<RowDriver> driverForNumber(std::string_view racingNumber, const RaceSheet::DriverDictionary& numbers) {
+    auto key = firstKey(racingNumber, numbers);
+    if (!key) return std::nullopt;
+    return RowDriver{foundation::capitalized(*key), lookupKey(*key)};
+}
+
+std::optional<std::string> driverKeyForIdentifier(std::string_view driverId, const RaceSheet::DriverDictionary& dictionary) {
+    if (driverId.empty()) return std::nullopt;
+    std::string words = lookupKey(foundation::replacingOccurrences(driverId, "_", " "));
+    std::optional<std::string> byLastName;
+    int lastNameMatches = 0;
+    for (const auto& [key, value] : dictionary) {
+        std::string folded = lookupKey(key);
+        if (folded == words) return key;
+        if (folded.size() > words.size() && folded.ends_with(words) && folded[folded.size() - words.size() - 1] == ' ') {
+            byLastName = key;
+            ++lastNameMatches;
+        }
+    }
+    if (lastNameMatches != 1) return std::nullopt;
+    return byLastName;
+}

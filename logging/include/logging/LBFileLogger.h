@@ -1,0 +1,108 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "logging/LBAbstractLogger.h"
+#include "logging/LBLogFileManager.h"
+
+namespace dispatch {
+class FileEventSource;
+class TimerSource;
+}  // namespace dispatch
+
+namespace logging {
+
+class LBBufferedProxy;
+
+// Writes each record as one line to the current file of a folder of rolling log files. The file is
+// opened on the first write; it is rolled (closed and marked archived) when it reaches the maximum
+// size, when it grows older than the rolling frequency, on request, when the logger is removed, and
+// when it is deleted or moved behind the logger's back. A young unarchived file found at start is
+// resumed. File-system failures are printed, never raised; a record that cannot be written is lost.
+class LBFileLogger : public LBAbstractLogger {
+public:
+    // Writes into the default folder, through a new LBLogFileManagerDefault.
+    LBFileLogger();
+    // Manager notifications and roll completions go to `completionQueue` (by default the global queue).
+    explicit LBFileLogger(std::shared_ptr<LBLogFileManager> logFileManager,
+                          std::shared_ptr<dispatch::Queue> completionQueue = nullptr);
+    ~LBFileLogger() override;
+
+    // A proxy that gathers lines in memory and writes them in blocks (see LBBufferedProxy).
+    std::shared_ptr<LBBufferedProxy> wrapWithBuffer();
+    std::shared_ptr<LBFileLogger> unwrapFromBuffer();
+
+    // Appends bytes as they are, as a record's line would be.
+    void logData(std::string_view data);
+
+    // 0 turns rolling by size off. The setters open the current file.
+    std::uint64_t maximumFileSize() const;
+    void setMaximumFileSize(std::uint64_t bytes);
+    // Seconds; 0 or less turns rolling by age off.
+    double rollingFrequency() const;
+    void setRollingFrequency(double seconds);
+
+    // The completion runs on the completion queue once the file is rolled.
+    void rollLogFile(std::function<void()> completion = {});
+    // The file being written; asking may create it.
+    std::shared_ptr<LBLogFileInfo> currentLogFileInfo();
+
+    bool doNotReuseLogFiles() const { return doNotReuseLogFiles_; }
+    void setDoNotReuseLogFiles(bool value) { doNotReuseLogFiles_ = value; }
+    bool automaticallyAppendNewlineForCustomFormatters() const { return automaticallyAppendNewline_; }
+    void setAutomaticallyAppendNewlineForCustomFormatters(bool value) { automaticallyAppendNewline_ = value; }
+    const std::shared_ptr<LBLogFileManager>& logFileManager() const { return logFileManager_; }
+
+    void logMessage(const LBLogMessage& message) override;
+    void willRemoveLogger() override;  // rolls, so the file it wrote is archived
+    void flush() override;
+
+    // Around every write, on the logger's queue. didLogMessage rolls when the file reached its size.
+    virtual void willLogMessage(LBLogFileInfo&) {}
+    virtual void didLogMessage(LBLogFileInfo&);
+    // Whether a file found at start must be archived rather than resumed.
+    virtual bool shouldArchiveRecentLogFileInfo(LBLogFileInfo&) { return false; }
+
+private:
+    friend class LBBufferedProxy;
+
+    // Runs `work` on the logger's queue and waits: inline there, else through the logging queue.
+    void syncOnLoggerQueue(const std::function<void()>& work);
+
+    void lt_cleanup();
+    std::string lt_dataForMessage(const LBLogMessage& message);
+    void lt_logData(std::string_view data);
+    std::shared_ptr<LBLogFileInfo> lt_currentLogFileInfo();
+    bool lt_shouldUseLogFile(LBLogFileInfo& logFileInfo, bool isResuming);
+    bool lt_shouldLogFileBeArchived(LBLogFileInfo& logFileInfo);
+    int lt_currentLogFileHandle();
+    void lt_monitorCurrentLogFileForExternalChanges();
+    void lt_scheduleTimerToRollLogFileDueToAge();
+    void lt_rollLogFileNow();
+    void lt_maybeRollLogFileDueToAge();
+    void lt_maybeRollLogFileDueToSize();
+    void lt_flush();
+    void lt_closeHandle(bool inBackground);
+    void assertOnLoggerQueue(std::string_view message) const;
+
+    const std::shared_ptr<LBLogFileManager> logFileManager_;
+    const std::shared_ptr<dispatch::Queue> completionQueue_;
+    // On the logger's queue only.
+    std::shared_ptr<LBLogFileInfo> currentLogFileInfo_;
+    int currentLogFileHandle_ = -1;
+    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands
+    std::shared_ptr<dispatch::FileEventSource> currentLogFileVnode_;
+    std::shared_ptr<dispatch::TimerSource> rollingTimer_;
+    double rollingFrequency_ = 24 * 60 * 60;
+    std::uint64_t maximumFileSize_ = 1024 * 1024;
+
+    std::atomic<bool> doNotReuseLogFiles_ = false;
+    std::atomic<bool> automaticallyAppendNewline_ = true;
+};
+
+}  // namespace logging

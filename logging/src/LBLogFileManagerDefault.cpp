@@ -1,0 +1,239 @@
+#include "logging/LBLogFileManagerDefault.h"
+
+#include <algorithm>
+#include <charconv>
+#include <errno.h>
+
+#include "dispatch/Queue.h"
+#include "foundation/Assertion.h"
+#include "foundation/FileManager.h"
+#include "foundation/Format.h"
+#include "foundation/Locale.h"
+#include "foundation/Print.h"
+#include "foundation/TimeZone.h"
+
+namespace logging {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int criticalErrorLimit = 5;
+
+foundation::FileManager& files() { return *foundation::FileManager::defaultManager(); }
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// The order of a file among the others: the date in its name (else its creation date), then the
+// number a clash added. Worked out once per file, so that sorting compares fixed values.
+struct SortKey {
+    foundation::Date date;
+    unsigned clash = 1;
+};
+
+std::optional<unsigned> clashNumber(std::string_view piece) {
+    unsigned number = 0;
+    auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), number);
+    if (error != std::errc() || end != piece.data() + piece.size()) return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+LBLogFileManagerDefault::LBLogFileManagerDefault(std::string logsDirectory,
+                                                 std::optional<LBFileProtection> defaultFileProtectionLevel)
+    : logsDirectory_(logsDirectory.empty() ? defaultLogsDirectory() : std::move(logsDirectory)),
+      defaultFileProtectionLevel_(defaultFileProtectionLevel) {
+    fileDateFormatter_.setLocale(foundation::Locale("en_US_POSIX"));
+    fileDateFormatter_.setTimeZone(foundation::TimeZone::gmt());
+    fileDateFormatter_.setDateFormat("yyyy'-'MM'-'dd'--'HH'-'mm'-'ss'-'SSS'");
+}
+
+std::string LBLogFileManagerDefault::defaultLogsDirectory() {
+    return (files().cachesDirectory() / "Logs").string();
+}
+
+const std::string& LBLogFileManagerDefault::applicationName() {
+    static const std::string name = program_invocation_short_name ? program_invocation_short_name : "";
+    return name;
+}
+
+void LBLogFileManagerDefault::setMaximumNumberOfLogFiles(std::uint64_t count) {
+    if (maximumNumberOfLogFiles_.exchange(count) != count) deleteOldFilesForConfigurationChange();
+}
+
+void LBLogFileManagerDefault::setLogFilesDiskQuota(std::uint64_t bytes) {
+    if (logFilesDiskQuota_.exchange(bytes) != bytes) deleteOldFilesForConfigurationChange();
+}
+
+void LBLogFileManagerDefault::deleteOldFilesForConfigurationChange() {
+    // A manager still being made (a subclass setting its limits) has no files to prune for it yet.
+    auto self = weak_from_this().lock();
+    if (!self) return;
+    dispatch::Queue::global()->async([self = std::move(self)] { self->deleteOldLogFiles(); });
+}
+
+std::string LBLogFileManagerDefault::logsDirectory() const {
+    foundation::assertion(!logsDirectory_.empty(), "Directory must be set.");
+    if (auto made = files().createDirectory(logsDirectory_, true); !made) {
+        foundation::printLine(foundation::format("LBFileLogManagerDefault: Error creating logsDirectory: %@",
+                                                 made.error().message));
+    }
+    return logsDirectory_;
+}
+
+LBFileProtection LBLogFileManagerDefault::logFileProtection() const {
+    // No background modes exist here, so the stricter default applies.
+    return defaultFileProtectionLevel_.value_or(LBFileProtection::completeUnlessOpen);
+}
+
+bool LBLogFileManagerDefault::isLogFile(const std::string& fileName) const {
+    const std::string prefix = applicationName() + " ";
+    return fileName.starts_with(prefix) && endsWith(fileName, ".log");
+}
+
+std::vector<std::string> LBLogFileManagerDefault::unsortedLogFilePaths() const {
+    std::string directory = logsDirectory();
+    auto names = files().contentsOfDirectory(directory);
+    std::vector<std::string> paths;
+    if (!names) return paths;
+    for (const auto& name : *names) {
+        if (isLogFile(name)) paths.push_back((fs::path(directory) / name).string());
+    }
+    return paths;
+}
+
+std::vector<std::string> LBLogFileManagerDefault::unsortedLogFileNames() const {
+    std::vector<std::string> names;
+    for (const auto& path : unsortedLogFilePaths()) names.push_back(fs::path(path).filename().string());
+    return names;
+}
+
+std::vector<std::shared_ptr<LBLogFileInfo>> LBLogFileManagerDefault::unsortedLogFileInfos() const {
+    std::vector<std::shared_ptr<LBLogFileInfo>> infos;
+    for (auto& path : unsortedLogFilePaths()) infos.push_back(std::make_shared<LBLogFileInfo>(std::move(path)));
+    return infos;
+}
+
+std::vector<std::shared_ptr<LBLogFileInfo>> LBLogFileManagerDefault::sortedLogFileInfos() const {
+    auto infos = unsortedLogFileInfos();
+    const foundation::Date now = foundation::Date::now();
+    std::vector<std::pair<SortKey, std::shared_ptr<LBLogFileInfo>>> keyed;
+    keyed.reserve(infos.size());
+    {
+        std::lock_guard lock(formatterMutex_);
+        for (auto& info : infos) {
+            std::string_view name = info->fileName();
+            name.remove_suffix(4);  // ".log"
+            std::string_view last = name.substr(name.rfind(' ') + 1);
+            SortKey key;
+            std::optional<foundation::Date> date = fileDateFormatter_.date(last);
+            if (!date) {
+                // "<name> <date> 2.log": a clash's number follows the date.
+                std::string_view before = name.substr(0, name.rfind(' '));
+                auto number = clashNumber(last);
+                if (number && before.find(' ') != std::string_view::npos) {
+                    date = fileDateFormatter_.date(before.substr(before.rfind(' ') + 1));
+                    if (date) key.clash = *number;
+                }
+            }
+            key.date = date ? *date : info->creationDate().value_or(now);
+            keyed.emplace_back(key, std::move(info));
+        }
+    }
+    std::ranges::stable_sort(keyed, [](const auto& first, const auto& second) {
+        if (first.first.date != second.first.date) return first.first.date > second.first.date;
+        return first.first.clash > second.first.clash;
+    });
+    infos.clear();
+    for (auto& [key, info] : keyed) infos.push_back(std::move(info));
+    return infos;
+}
+
+std::vector<std::string> LBLogFileManagerDefault::sortedLogFilePaths() const {
+    std::vector<std::string> paths;
+    for (const auto& info : sortedLogFileInfos()) paths.push_back(info->filePath());
+    return paths;
+}
+
+std::vector<std::string> LBLogFileManagerDefault::sortedLogFileNames() const {
+    std::vector<std::string> names;
+    for (const auto& info : sortedLogFileInfos()) names.push_back(info->fileName());
+    return names;
+}
+
+std::string LBLogFileManagerDefault::newLogFileName() const {
+    std::lock_guard lock(formatterMutex_);
+    return foundation::format("%@ %@.log", applicationName(), fileDateFormatter_.string(foundation::Date::now()));
+}
+
+std::optional<foundation::Data> LBLogFileManagerDefault::logFileHeaderData() const {
+    auto header = logFileHeader();
+    if (!header || header->empty()) return std::nullopt;
+    if (!header->ends_with('\n')) header->push_back('\n');
+    return foundation::Data::fromString(*header);
+}
+
+std::expected<std::string, std::string> LBLogFileManagerDefault::createNewLogFile() {
+    const std::string fileName = newLogFileName();
+    const fs::path directory = logsDirectory();
+    const foundation::Data contents = logFileHeaderData().value_or(foundation::Data());
+    const std::string stem = fs::path(fileName).stem().string();
+    const std::string extension = fs::path(fileName).extension().string();
+
+    std::string lastError;
+    int criticalErrors = 0;
+    for (unsigned long attempt = 1;; ++attempt) {
+        std::string name = attempt == 1 ? fileName : foundation::format("%@ %lu%@", stem, attempt, extension);
+        fs::path path = directory / name;
+        // Made exclusively, never over an existing file: a clash tries the next name.
+        auto written = files().write(path, contents, {.withoutOverwriting = true});
+        if (written) {
+            deleteOldFilesForConfigurationChange();
+            return path.string();
+        }
+        if (written.error().isFileExists()) continue;
+        foundation::printLine(foundation::format("LBLogFileManagerDefault: Critical error while creating log file: %@",
+                                                 written.error().message));
+        lastError = written.error().message;
+        if (++criticalErrors >= criticalErrorLimit) {
+            foundation::printLine(foundation::format(
+                "LBLogFileManagerDefault: Bailing file creation, encountered %ld errors.", criticalErrors));
+            return std::unexpected(lastError);
+        }
+    }
+}
+
+void LBLogFileManagerDefault::deleteOldLogFiles() {
+    // Two prunings side by side would each delete from their own, already stale, list.
+    std::lock_guard lock(pruneMutex_);
+    auto sorted = sortedLogFileInfos();
+    const std::uint64_t quota = logFilesDiskQuota_;
+    const std::uint64_t maximum = maximumNumberOfLogFiles_;
+    std::optional<std::size_t> firstToDelete;
+    if (quota > 0) {
+        std::uint64_t used = 0;
+        for (std::size_t index = 0; index < sorted.size(); ++index) {
+            used += sorted[index]->fileSize();
+            if (used > quota) {
+                firstToDelete = index;
+                break;
+            }
+        }
+    }
+    if (maximum > 0) {
+        std::size_t byCount = static_cast<std::size_t>(std::min<std::uint64_t>(maximum, sorted.size()));
+        firstToDelete = firstToDelete ? std::min(*firstToDelete, byCount) : byCount;
+    }
+    if (!firstToDelete) return;
+    if (*firstToDelete == 0 && !sorted.empty() && !sorted.front()->isArchived()) firstToDelete = 1;
+    for (std::size_t index = *firstToDelete; index < sorted.size(); ++index) {
+        if (auto removed = files().removeItem(sorted[index]->filePath()); !removed) {
+            foundation::printLine(
+                foundation::format("LBLogFileManagerDefault: Error deleting file %@", removed.error().message));
+        }
+    }
+}
+
+}  // namespace logging

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <any>
+#include <memory>
+#include <optional>
+
+namespace pictura {
+
+// Per-object values of platform objects (images, views, buttons): what the platform keeps as associated
+// objects, here a process-wide table keyed by the object's weak identity and a key address. A value is
+// retained until it is replaced or its object is gone; the values of objects that are gone are dropped
+// as the table grows (or by `sweepAssociatedValues`). As on the platform, a value that holds its own
+// object strongly keeps it alive. Any thread.
+namespace detail {
+std::any associatedObject(const std::shared_ptr<const void>& object, const void* key);
+void setAssociatedObject(const std::shared_ptr<const void>& object, const void* key, std::any value);
+}  // namespace detail
+
+// The value stored on `object` under `key` when there is one of type T; nothing when nothing is
+// stored or the stored value has another type.
+template <class T, class Object>
+std::optional<T> associatedValue(const std::shared_ptr<Object>& object, const void* key) {
+    std::any stored = detail::associatedObject(std::static_pointer_cast<const void>(object), key);
+    if (auto* typed = std::any_cast<T>(&stored)) return *typed;
+    return std::nullopt;
+}
+
+// Stores `value` on `object` under `key`, replacing what was there; an empty std::any removes it.
+template <class Object, class T>
+void setRetainedAssociatedValue(const std::shared_ptr<Object>& object, const void* key, T value) {
+    detail::setAssociatedObject(std::static_pointer_cast<const void>(object), key, std::any(std::move(value)));
+}
+
+// Drops the values of every object that is gone.
+void sweepAssociatedValues();
+
+}  // namespace pictura

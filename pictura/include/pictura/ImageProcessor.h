@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "foundation/Data.h"
+#include "gfx/Image.h"
+
+namespace pictura {
+
+struct PicturaParsedOptionsInfo;
+
+// What a processor is handed: an image already decoded (from a cache, or an earlier processor of a
+// chain) or the undecoded bytes of a download or data provider.
+using ImageProcessItem = std::variant<std::shared_ptr<gfx::Image>, foundation::Data>;
+
+// Turns an item into the image to show and cache. Processors with equal identifiers are taken to give
+// equal results: the identifier is part of every processed cache key, so it names the processor and
+// every parameter that changes its output. Called off the main thread; keeps no mutable state.
+class ImageProcessor {
+public:
+    virtual ~ImageProcessor() = default;
+    virtual std::string identifier() const = 0;
+    // Null means processing failed.
+    virtual std::shared_ptr<gfx::Image> process(const ImageProcessItem& item,
+                                                const PicturaParsedOptionsInfo& options) const = 0;
+    // How error texts name the processor.
+    virtual std::string description() const;
+};
+
+// The processor of retrievals that name none: data becomes an image at the options' scale, and an image
+// is brought to that scale. Its identifier is empty, so its images are cached under the plain key.
+class DefaultImageProcessor final : public ImageProcessor {
+public:
+    // The shared value (the platform's `DefaultImageProcessor.default`).
+    static const std::shared_ptr<const DefaultImageProcessor>& defaultProcessor();
+
+    std::string identifier() const override { return ""; }
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item,
+                                        const PicturaParsedOptionsInfo& options) const override;
+};
+
+std::string describe(const ImageProcessItem& item);
+
+}  // namespace pictura

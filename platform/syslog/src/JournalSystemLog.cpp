@@ -1,0 +1,201 @@
+#include "JournalSystemLog.h"
+
+#include <errno.h>
+#include <sys/uio.h>
+#include <syslog.h>
+#include <systemd/sd-journal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <thread>
+
+#include "dispatch/Queue.h"
+#include "foundation/Thread.h"
+
+namespace systemlog {
+namespace {
+
+// The journal's priorities are the legacy log's levels: 0 emergency ... 7 debug.
+int priorityFor(LogType type) {
+    switch (type) {
+        case LogType::debug: return LOG_DEBUG;
+        case LogType::info: return LOG_INFO;
+        case LogType::defaultType: return LOG_NOTICE;
+        case LogType::error: return LOG_ERR;
+        case LogType::fault: return LOG_CRIT;
+    }
+    return LOG_NOTICE;
+}
+
+std::optional<std::string_view> field(sd_journal* journal, const char* name) {
+    const void* data = nullptr;
+    std::size_t length = 0;
+    if (sd_journal_get_data(journal, name, &data, &length) < 0) return std::nullopt;
+    std::string_view text(static_cast<const char*>(data), length);
+    std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return text.substr(equals + 1);
+}
+
+struct Journal {
+    sd_journal* journal = nullptr;
+    Journal() {
+        if (sd_journal_open(&journal, SD_JOURNAL_LOCAL_ONLY) < 0) journal = nullptr;
+    }
+    ~Journal() {
+        if (journal) sd_journal_close(journal);
+    }
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+};
+
+// Where a search may start: the latest bound its conditions on "Time" and "ASLMessageID" put on the
+// journal's clock (microseconds since 1970).
+std::uint64_t lowerBound(const LegacyQuery& query) {
+    std::uint64_t bound = 0;
+    for (const auto& condition : query) {
+        using Operation = LegacyCondition::Operation;
+        if (!condition.numeric) continue;
+        if (condition.operation != Operation::greater && condition.operation != Operation::greaterOrEqual) continue;
+        double value = 0;
+        auto [end, error] = std::from_chars(condition.value.data(), condition.value.data() + condition.value.size(), value);
+        if (error != std::errc() || value < 0) continue;
+        if (condition.key == "Time") bound = std::max(bound, static_cast<std::uint64_t>(value * 1e6));
+        if (condition.key == "ASLMessageID") bound = std::max(bound, static_cast<std::uint64_t>(value));
+    }
+    return bound;
+}
+
+class JournalWatch final : public LegacyWatch, public std::enable_shared_from_this<JournalWatch> {
+public:
+    JournalWatch(std::shared_ptr<dispatch::Queue> queue, std::function<void()> handler)
+        : queue_(std::move(queue)), handler_(std::move(handler)) {}
+    ~JournalWatch() override { stop(); }
+
+    void start() {
+        std::weak_ptr<JournalWatch> weak = shared_from_this();
+        thread_ = std::thread([this, weak] {
+            foundation::setCurrentThreadName("systemlog-watch");
+            Journal reader;
+            if (!reader.journal) return;
+            sd_journal_seek_tail(reader.journal);
+            sd_journal_previous(reader.journal);
+            while (!stopped_) {
+                int woke = sd_journal_wait(reader.journal, 250'000);
+                if (woke < 0) return;
+                bool arrived = false;
+                while (sd_journal_next(reader.journal) > 0) arrived = true;
+                if (arrived && !stopped_) {
+                    queue_->async([weak] {
+                        if (auto self = weak.lock()) self->deliver();
+                    });
+                }
+            }
+        });
+    }
+    void cancel() override {
+        {
+            std::lock_guard lock(mutex_);
+            handler_ = nullptr;
+        }
+        stop();
+    }
+
+private:
+    void deliver() {
+        std::lock_guard lock(mutex_);
+        if (handler_) handler_();
+    }
+    void stop() {
+        stopped_ = true;
+        if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+        if (thread_.joinable()) thread_.detach();
+    }
+
+    std::shared_ptr<dispatch::Queue> queue_;
+    std::recursive_mutex mutex_;
+    std::function<void()> handler_;
+    std::atomic<bool> stopped_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+bool JournalSystemLog::isEnabled(const UnifiedLogHandle&, LogType) const {
+    return true;  // the journal keeps every priority; its readers filter
+}
+
+void JournalSystemLog::writeUnified(const UnifiedLogHandle& handle, LogType type, std::string_view text) {
+    std::vector<std::string> fields;
+    fields.push_back("MESSAGE=" + std::string(text));
+    fields.push_back("PRIORITY=" + std::to_string(priorityFor(type)));
+    fields.push_back(std::string("SYSLOG_IDENTIFIER=") + program_invocation_short_name);
+    if (handle.subsystem) fields.push_back("LOGBOOK_SUBSYSTEM=" + *handle.subsystem);
+    if (handle.category) fields.push_back("LOGBOOK_CATEGORY=" + *handle.category);
+    fields.push_back("LBLOG=1");
+    std::vector<iovec> pieces;
+    for (auto& piece : fields) pieces.push_back({piece.data(), piece.size()});
+    sd_journal_sendv(pieces.data(), static_cast<int>(pieces.size()));
+}
+
+bool JournalSystemLog::sendLegacy(std::string_view facility, const LegacyMessage& message) {
+    auto text = message.get("Message");
+    if (!text) return false;
+    int level = LOG_NOTICE;
+    if (auto levelText = message.get("Level")) {
+        std::from_chars(levelText->data(), levelText->data() + levelText->size(), level);
+        level = std::clamp(level, 0, 7);
+    }
+    std::lock_guard lock(mutex_);
+    // syslog(3) keeps the identifier by pointer: ours live as long as the log.
+    auto ident = facilities_.emplace(facility).first;
+    ::openlog(ident->c_str(), LOG_PID, LOG_USER);
+    ::syslog(LOG_USER | level, "%.*s", static_cast<int>(text->size()), text->data());
+    return true;
+}
+
+std::vector<LegacyMessage> JournalSystemLog::searchLegacy(const LegacyQuery& query) {
+    std::vector<LegacyMessage> found;
+    Journal reader;
+    if (!reader.journal) return found;
+    if (std::uint64_t bound = lowerBound(query); bound > 0) {
+        sd_journal_seek_realtime_usec(reader.journal, bound);
+    } else {
+        sd_journal_seek_head(reader.journal);
+    }
+    const std::string ownPid = std::to_string(::getpid());
+    while (sd_journal_next(reader.journal) > 0) {
+        auto text = field(reader.journal, "MESSAGE");
+        std::uint64_t microseconds = 0;
+        if (!text || sd_journal_get_realtime_usec(reader.journal, &microseconds) < 0) continue;
+        LegacyMessage message;
+        message.set("ASLMessageID", std::to_string(microseconds));
+        message.set("Time", std::to_string(microseconds / 1'000'000));
+        message.set("TimeNanoSec", std::to_string(microseconds % 1'000'000 * 1000));
+        message.set("Level", field(reader.journal, "PRIORITY").value_or("6"));
+        message.set("Message", *text);
+        auto sender = field(reader.journal, "SYSLOG_IDENTIFIER");
+        auto pid = field(reader.journal, "_PID");
+        if (sender) message.set("Sender", *sender);
+        if (pid) message.set("PID", *pid);
+        bool own = field(reader.journal, "LBLOG") == "1";
+        if (!own && sender && pid == ownPid) {
+            std::lock_guard lock(mutex_);
+            own = facilities_.contains(*sender);
+        }
+        if (own) message.set("LBLog", "1");
+        if (matches(query, message)) found.push_back(std::move(message));
+    }
+    return found;
+}
+
+std::shared_ptr<LegacyWatch> JournalSystemLog::watchLegacy(std::shared_ptr<dispatch::Queue> queue,
+                                                           std::function<void()> handler) {
+    auto watch = std::make_shared<JournalWatch>(std::move(queue), std::move(handler));
+    watch->start();
+    return watch;
+}
+
+}  // namespace systemlog

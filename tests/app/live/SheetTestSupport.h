@@ -1,0 +1,128 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/ShellTestSupport.h"
+#include "data/RaceModels.h"
+#include "data/ResultsEndpoints.h"
+#include "dispatch/RunLoop.h"
+#include "dispatch/Task.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/Locale.h"
+#include "foundation/TimeZone.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/LiveTiming.h"
+#include "offline/OfflineSeason.h"
+#include "shell/DriverKey.h"
+#include "ui/TableView.h"
+
+namespace sheettest {
+
+inline constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/";
+inline constexpr const char* bakuSprint = "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/";
+
+// The driver dictionaries a race screen builds from its session's driver list.
+struct DriverDictionaries {
+    std::map<std::string, std::string> images;
+    std::map<std::string, std::string> colours;
+    std::map<std::string, std::string> numbers;
+};
+
+// A sheet presented over a plain root on a headless phone, on the offline 2023 season at its "now"
+// (Bahrain finished, the Azerbaijan sprint replaying on lap 10), in Amsterdam with an English locale.
+// The season is started once for a suite: starting it reads the whole snapshot.
+class OfflineSheet : public ::testing::Test, protected shelltest::HeadlessPhone {
+protected:
+    static void SetUpTestSuite() {
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto started = OfflineSeason::start(settings);
+        if (started) season() = std::move(*started);
+        else startFailure() = started.error();
+    }
+    static void TearDownTestSuite() {
+        season().stop();
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
+    }
+    void SetUp() override {
+        ASSERT_TRUE(startFailure().empty()) << startFailure();
+        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
+        foundation::Locale::setCurrent(foundation::Locale("en_US"));
+        foundation::Clock::setCurrent(clock);
+        clock->set(season().startedAt());
+        host.window()->makeKeyAndVisible();
+        show(root);
+    }
+    void TearDown() override {
+        if (root->presentedViewController()) root->dismiss(false);
+        settle();
+        foundation::TimeZone::setCurrent(std::nullopt);
+        foundation::Locale::setCurrent(std::nullopt);
+    }
+
+    static OfflineSeason& season() {
+        static OfflineSeason started;
+        return started;
+    }
+    static std::string& startFailure() {
+        static std::string failure;
+        return failure;
+    }
+
+    void present(const std::shared_ptr<ui::ViewController>& sheet) {
+        root->present(sheet, true);
+        settle();
+    }
+
+    template <class T>
+    static T read(dispatch::Task<foundation::Data> task) {
+        auto decoded = foundation::JSONDecoder().decode<T>(dispatch::syncWait(std::move(task)));
+        EXPECT_TRUE(decoded) << (decoded ? "" : decoded.error().description());
+        return decoded ? std::move(*decoded) : T{};
+    }
+
+    // Race `round` of the 2023 calendar.
+    static RacesDetailsModel race(int round) {
+        auto calendar = read<RaceModel>(RaceSchedules::specificSeason(2023));
+        const auto& races = calendar.data.raceTable.races;
+        EXPECT_GE(static_cast<int>(races.size()), round);
+        return static_cast<int>(races.size()) >= round ? races[round - 1] : RacesDetailsModel{};
+    }
+
+    static DriverDictionaries dictionaries(const std::string& session) {
+        DriverDictionaries dictionaries;
+        auto drivers = read<std::map<std::string, livetiming::DriverListPartModel>>(LiveTiming::driverList(session));
+        for (const auto& [number, driver] : drivers) {
+            std::string key = driverKey(driver.firstName, driver.lastName);
+            if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
+            dictionaries.colours[key] = driver.teamColour;
+            dictionaries.numbers[key] = driver.racingNumber;
+        }
+        return dictionaries;
+    }
+
+    // Row `row` of `section` as the sheet makes it, on screen or not.
+    template <class Cell>
+    static std::shared_ptr<Cell> rowOf(ui::TableViewDataSource& sheet, ui::TableView& table, int section, int row) {
+        return std::dynamic_pointer_cast<Cell>(sheet.cellForRow(table, {section, row}));
+    }
+
+    // Turns the main loop, looking often, until `done` holds (at most `seconds` of real time).
+    static bool waitFor(const std::function<bool()>& done, double seconds = 15) {
+        for (double waited = 0; waited < seconds; waited += 0.01) {
+            if (dispatch::RunLoop::main()->runUntil(done, 0.01)) return true;
+        }
+        return done();
+    }
+
+    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
+};
+
+}  // namespace sheettest

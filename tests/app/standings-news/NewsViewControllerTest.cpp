@@ -1,0 +1,187 @@
+#include "SheetTestSupport.h"
+#include "cells/LapPickerCell.h"
+#include "cells/NewsCell.h"
+#include "data/ServiceHosts.h"
+#include "dispatch/RunLoop.h"
+#include "foundation/Print.h"
+#include "net/ProtocolRegistry.h"
+#include "standings-news/NewsViewController.h"
+#include "standings-news/RSSParser.h"
+#include "ui/Application.h"
+#include "ui/Feedback.h"
+
+namespace {
+
+// The news sheet on the offline season, whose five feeds are answered in-process. A sixth host answers
+// every request with an error page.
+class NewsSheet : public sheettest::SheetTest {
+protected:
+    static constexpr const char* brokenHost = "broken.news.sorvane.test";
+
+    void SetUp() override {
+        SheetTest::SetUp();
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto started = OfflineSeason::start(settings);
+        ASSERT_TRUE(started) << started.error();
+        season = std::move(*started);
+        foundation::Clock::setCurrent(clock);
+        clock->set(*instantFromISO8601("2023-04-30T11:20:00Z"));
+        net::ProtocolRegistry::global()->registerHandler(brokenHost, [](const net::Request& request) {
+            return net::ProtocolAnswer{net::Response::make(request.url, 404, {}),
+                                       foundation::Data::fromString("<html><body>Not Found</body></html>")};
+        });
+        ui::setURLOpener(opener);
+        ui::setHapticSink(haptics);
+    }
+    void TearDown() override {
+        SheetTest::TearDown();
+        EXPECT_TRUE(waitFor([&] { return sheet.use_count() == 1; })) << "a read of the sheet did not end";
+        ui::setURLOpener(nullptr);
+        ui::setHapticSink(nullptr);
+        net::ProtocolRegistry::global()->unregisterHandler(brokenHost);
+        season.stop();
+        ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
+    }
+
+    static bool waitFor(const std::function<bool()>& done) { return dispatch::RunLoop::main()->runUntil(done, 30); }
+    static std::vector<Article> feed(int index) {
+        RSSParser parser;
+        auto articles = dispatch::syncWait(parser.parse(*foundation::URL::fromString(NewsViewController::sources()[index].url)));
+        EXPECT_TRUE(articles) << NewsViewController::sources()[index].url;
+        return articles.value_or(std::vector<Article>{});
+    }
+    void handOverTheSeasonsFeeds() {
+        sheet->newsArticles = feed(0);
+        sheet->newsArticles2 = feed(1);
+        sheet->newsArticles3 = feed(2);
+        sheet->newsArticles4 = feed(3);
+        sheet->newsArticles5 = feed(4);
+    }
+    void pick(int index) {
+        auto picker = shown<LapPickerCell>(sheet->tableView[sheet->eventType], 1, 0);
+        ASSERT_TRUE(picker && picker->lap->menu());
+        const auto& action = picker->lap->menu()->children.at(index);
+        action.handler(action);
+        settle();
+    }
+
+    OfflineSeason season;
+    std::shared_ptr<ui::URLOpenRecorder> opener = std::make_shared<ui::URLOpenRecorder>();
+    std::shared_ptr<ui::HapticRecorder> haptics = std::make_shared<ui::HapticRecorder>();
+    std::shared_ptr<NewsViewController> sheet = std::make_shared<NewsViewController>();
+};
+
+TEST_F(NewsSheet, openedBeforeAnyFeedWasReadItShowsTheHeaderAndTheFIAPickerOnly) {
+    present(sheet);
+    EXPECT_EQ(sheet->tableView[0]->alpha(), 1.0);
+    for (int table = 1; table < 5; ++table) EXPECT_EQ(sheet->tableView[table]->alpha(), 0.0);
+    auto header = shown<DetailHeaderCell>(sheet->tableView[0], 0, 0);
+    ASSERT_TRUE(header);
+    EXPECT_TRUE(header->time->isHidden());
+    EXPECT_TRUE(header->location->isHidden());
+    EXPECT_EQ(header->race->text(), "News");
+    EXPECT_EQ(header->circuit->text(), "Stay up to date with the world of Formula 1");
+    EXPECT_EQ(header->backgroundColor(), gfx::Color::systemRed());
+    auto picker = shown<LapPickerCell>(sheet->tableView[0], 1, 0);
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->event->text(), "Articles from");
+    EXPECT_EQ(picker->lap->title(ui::ControlState::normal), "FIA");
+    EXPECT_TRUE(picker->title->isHidden());
+    ASSERT_EQ(picker->lap->menu()->children.size(), 5u);
+    EXPECT_EQ(picker->lap->menu()->children[3].title, "BBC");
+    EXPECT_EQ(picker->lap->menu()->children[0].state, ui::MenuElementState::on);
+    for (int table = 0; table < 5; ++table) EXPECT_EQ(sheet->tableView[table]->numberOfRows(2), 0);
+}
+
+TEST_F(NewsSheet, theSeasonsArticlesAreListedWhole) {
+    handOverTheSeasonsFeeds();
+    present(sheet);
+    auto table = sheet->tableView[0];
+    writeGallery("news");
+    EXPECT_TRUE(near(backgroundPixel(*shown<DetailHeaderCell>(table, 0, 0)), gfx::Color::systemRed()));
+    ASSERT_EQ(table->numberOfRows(2), 10) << "every article of the feed, the first one too";
+    auto first = shown<NewsCell>(table, 2, 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->titleText->text(), "Sergio Pérez wins the Azerbaijan Grand Prix sprint");
+    EXPECT_EQ(first->time->text(), "16:30, 29 Apr") << "14:30 UTC in Amsterdam";
+    EXPECT_EQ(first->message->text(), "Sergio Pérez (Red Bull) won the sprint from grid 2.");
+}
+
+TEST_F(NewsSheet, aTapOpensTheArticlesWebLinkAndNothingElse) {
+    handOverTheSeasonsFeeds();
+    sheet->newsArticles.push_back({.title = "Script", .link = "javascript:alert(1)"});
+    sheet->newsArticles.push_back({.title = "File", .link = "file:///etc/passwd"});
+    sheet->newsArticles.push_back({.title = "Relative", .link = "/2023/page"});
+    present(sheet);
+    auto table = sheet->tableView[0];
+    sheet->didSelectRow(*table, {2, 1});
+    sheet->didSelectRow(*table, {0, 0});
+    for (int row = 10; row < 13; ++row) sheet->didSelectRow(*table, {2, row});
+    sheet->didSelectRow(*table, {2, 99});
+    settle();
+    EXPECT_EQ(opener->openedURLs(), std::vector<std::string>{sheet->newsArticles[1].link});
+    ASSERT_FALSE(haptics->events().empty());
+    EXPECT_EQ(haptics->events().front().style, ui::ImpactFeedbackStyle::rigid);
+    EXPECT_FALSE(table->indexPathForSelectedRow());
+}
+
+TEST_F(NewsSheet, choosingASourceShowsItsListAtOnceAndReadsItsFeedAgain) {
+    handOverTheSeasonsFeeds();
+    sheet->newsArticles4 = {{.title = "Older BBC article", .link = "https://bbc.test/old"}};
+    present(sheet);
+    auto picker = shown<LapPickerCell>(sheet->tableView[0], 1, 0);
+    ASSERT_TRUE(picker && picker->lap->menu());
+    const auto& bbc = picker->lap->menu()->children.at(3);
+    bbc.handler(bbc);
+    // Before the main loop turns again the read cannot have ended: what shows is the list held.
+    EXPECT_EQ(sheet->eventType, 3);
+    for (int table = 0; table < 5; ++table) EXPECT_EQ(sheet->tableView[table]->alpha(), table == 3 ? 1.0 : 0.0);
+    ASSERT_EQ(sheet->numberOfRows(*sheet->tableView[3], 2), 1);
+    auto held = std::dynamic_pointer_cast<NewsCell>(sheet->cellForRow(*sheet->tableView[3], {2, 0}));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->titleText->text(), "Older BBC article");
+    auto newPicker = std::dynamic_pointer_cast<LapPickerCell>(sheet->cellForRow(*sheet->tableView[3], {1, 0}));
+    ASSERT_TRUE(newPicker);
+    EXPECT_EQ(newPicker->lap->title(ui::ControlState::normal), "BBC");
+    EXPECT_EQ(newPicker->lap->menu()->children[3].state, ui::MenuElementState::on);
+
+    ASSERT_TRUE(waitFor([&] { return sheet->newsArticles4.size() == 10; }));
+    settle();
+    EXPECT_EQ(sheet->tableView[3]->numberOfRows(2), 10);
+    auto first = shown<NewsCell>(sheet->tableView[3], 2, 0);
+    EXPECT_EQ(first->message->text(), sheet->newsArticles4[0].description) << "the BBC's descriptions as received";
+    sheet->didSelectRow(*sheet->tableView[3], {2, 2});
+    EXPECT_EQ(opener->openedURLs(), std::vector<std::string>{sheet->newsArticles4[2].link});
+}
+
+TEST_F(NewsSheet, aFeedAnsweringWithAnErrorPageKeepsTheListItHad) {
+    auto hosts = ServiceHosts::current();
+    hosts.fiaNews = brokenHost;
+    ServiceHosts::setCurrent(hosts);
+    sheet->newsArticles = {{.title = "Kept", .link = "https://fia.test/kept"}};
+    foundation::ConsoleCapture console;
+    present(sheet);
+    pick(0);
+    ASSERT_TRUE(waitFor([&] { return console.text().find("Error: Failed to load data from URL: https://" +
+                                                         std::string(brokenHost)) != std::string::npos; }));
+    settle();
+    ASSERT_EQ(sheet->tableView[0]->numberOfRows(2), 1);
+    EXPECT_EQ(shown<NewsCell>(sheet->tableView[0], 2, 0)->titleText->text(), "Kept");
+
+    sheet->newsArticles.clear();
+    sheet->tableView[0]->reloadData();
+    settle();
+    EXPECT_EQ(sheet->tableView[0]->numberOfRows(2), 0) << "nothing read yet: the empty list";
+}
+
+TEST(NewsDescriptions, theFIAAndShiftF1DescriptionsAreReadAsTextTheOthersAsReceived) {
+    Article article{.description = "<p>Sport news</p><p>Max&nbsp;&amp; Lewis</p>"};
+    EXPECT_EQ(NewsViewController::descriptionText(article, 0), " Max\u00a0& Lewis") << "what followed the words stays";
+    EXPECT_EQ(NewsViewController::descriptionText(article, 4), "Sport news Max\u00a0& Lewis");
+    for (int index = 1; index < 4; ++index) EXPECT_EQ(NewsViewController::descriptionText(article, index), article.description);
+    EXPECT_EQ(NewsViewController::descriptionText({.description = "<div>Sport news</div>"}, 0), "");
+}
+
+}  // namespace

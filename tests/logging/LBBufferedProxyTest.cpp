@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "FileLoggerFixture.h"
+#include "logging/LBBufferedProxy.h"
+#include "logging/LBLog.h"
+
+using namespace logging;
+
+namespace {
+
+const std::string line = "2026/03/01 10:00:00:500  ";
+
+}  // namespace
+
+TEST_F(FileLoggerTest, TheProxyWritesWholeBlocksOnceTheBufferIsFull) {
+    auto proxy = makeLogger()->wrapWithBuffer();
+    proxy->setMaxBufferSizeBytes(100);  // each line is 31 bytes
+    for (const char* text : {"one..", "two..", "three"}) write(proxy, stamped(text));
+    EXPECT_TRUE(folder.logFiles().empty());
+    EXPECT_EQ(proxy->currentBufferSizeBytes(), 93u);
+    write(proxy, stamped("four."));
+    ASSERT_EQ(folder.logFiles().size(), 1u);
+    EXPECT_EQ(linesOf(folder.logFiles()[0]).size(), 4u);
+    EXPECT_EQ(proxy->currentBufferSizeBytes(), 0u);
+    write(proxy, stamped("five."));
+    proxy->flush();
+    EXPECT_EQ(linesOf(folder.logFiles()[0]).back(), line + "five.");
+}
+
+TEST_F(FileLoggerTest, TheProxyStandsInForItsFileLogger) {
+    auto logger = makeLogger();
+    auto proxy = logger->wrapWithBuffer();
+    EXPECT_EQ(proxy->loggerQueue(), logger->loggerQueue());
+    EXPECT_EQ(proxy->loggerName(), "tolvane.logbook.fileLogger");
+    EXPECT_EQ(proxy->unwrapFromBuffer(), logger);
+    EXPECT_EQ(proxy->wrapWithBuffer(), proxy);
+    EXPECT_EQ(proxy->maxBufferSizeBytes(), LBBufferedProxy::defaultBufferSize());
+    proxy->setMaxBufferSizeBytes(LBBufferedProxy::maximumBufferSize() * 4);
+    EXPECT_EQ(proxy->maxBufferSizeBytes(), LBBufferedProxy::maximumBufferSize());
+}
+
+TEST_F(FileLoggerTest, RemovingTheProxyWritesWhatItHeldIntoTheFileItRolls) {
+    LBLog log;
+    auto proxy = makeLogger()->wrapWithBuffer();
+    log.addLogger(proxy);
+    log.log(false, stamped("first"));
+    log.log(false, stamped("second"));
+    log.removeLogger(proxy);
+    settle(proxy);
+    auto files = folder.logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "first", line + "second"}));
+    EXPECT_TRUE(archived(files[0]));
+}
+
+TEST_F(FileLoggerTest, GoingAwayTheProxyWritesWhatItHeld) {
+    auto logger = makeLogger();
+    {
+        auto proxy = logger->wrapWithBuffer();
+        write(proxy, stamped("held"));
+        EXPECT_TRUE(folder.logFiles().empty());
+    }
+    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{line + "held"});
+}
+
+// Many producers, many small files: every numbered line arrives once, whole, in some file.
+TEST_F(FileLoggerTest, LinesFromManyThreadsAcrossManyRollsAreNeitherLostNorDuplicatedNorTorn) {
+    constexpr int threads = 4;
+    constexpr int perThread = 1500;
+    LBLog log;
+    auto logger = makeLogger();
+    logger->setMaximumFileSize(8 * 1024);
+    log.addLogger(logger->wrapWithBuffer());
+    std::vector<std::thread> producers;
+    for (int thread = 0; thread < threads; ++thread) {
+        producers.emplace_back([&log, thread] {
+            for (int index = 0; index < perThread; ++index) {
+                log.log(true, stamped("line " + std::to_string(thread * perThread + index)));
+            }
+        });
+    }
+    for (auto& producer : producers) producer.join();
+    log.flushLog();
+    log.removeAllLoggers();
+
+    std::multiset<int> seen;
+    std::size_t files = 0;
+    for (const auto& name : folder.logFiles()) {
+        ++files;
+        for (const auto& text : linesOf(name)) {
+            ASSERT_TRUE(text.starts_with(line + "line ")) << text;
+            seen.insert(std::stoi(text.substr(line.size() + 5)));
+        }
+    }
+    EXPECT_GT(files, 10u);
+    ASSERT_EQ(seen.size(), std::size_t(threads * perThread));
+    EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), seen.size());
+}
