@@ -15,7 +15,10 @@ namespace vellum {
 void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     const std::string offset = getAttribute("offset");
-    if (!offset.empty()) offset_ = SVGLength::svgLengthFromNSString(offset).value();
+    if (!offset.empty()) {
+        const SVGLength length = SVGLength::svgLengthFromNSString(offset);
+        offset_ = length.unitType() == SVGLengthType::percentage ? length.value() / 100 : length.value();
+    }
     const std::string color = cascadedValueForStylableProperty("stop-color", false).value_or("");
     if (!color.empty()) stopColor_ = SVGColorFromString(color);
     const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
