@@ -88,6 +88,13 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     double sweepAngle = std::atan2(unitEnd.y, unitEnd.x) - startAngle;
     if (sweep && sweepAngle < 0) sweepAngle += 2 * std::numbers::pi;
     if (!sweep && sweepAngle > 0) sweepAngle -= 2 * std::numbers::pi;
+    // Ends and radii near the largest doubles overflow the arithmetic above: such an arc is drawn as
+    // the straight line to its end rather than handing not-a-number angles to the path.
+    if (!std::isfinite(startAngle) || !std::isfinite(sweepAngle) || !std::isfinite(rx) || !std::isfinite(ry) ||
+        !std::isfinite(centre.x) || !std::isfinite(centre.y)) {
+        path.lineTo(end);
+        return;
+    }
 
     gfx::Path unitArc;
     unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
