@@ -32,6 +32,30 @@ std::string cascaded(const SVGElement& element, std::string_view name) {
 // How much the transform stretches lengths: the diagonal unit vector's growth.
 double lengthScale(const gfx::AffineTransform& t) { return std::hypot(t.a + t.c, t.b + t.d) / squareRootOfTwo; }
 
+// Rotations, uniform scales and moves: a stroke width maps to one width.
+bool isSimilarity(const gfx::AffineTransform& t) {
+    const double tolerance = 1e-9 * std::max(1.0, t.a * t.a + t.b * t.b);
+    return std::abs(t.a * t.a + t.b * t.b - (t.c * t.c + t.d * t.d)) <= tolerance &&
+           std::abs(t.a * t.c + t.b * t.d) <= tolerance;
+}
+
+// Under a stretch or skew one width cannot stand for the stroke: the shape is stroked in its own user
+// space and the layer carries the transform (the platform averaged the width, which thinned strokes
+// along the squeezed axis).
+void strokeInUserSpace(quartz::ShapeLayer& shape, const gfx::Path& path, const gfx::Rect& userBox, double width,
+                       const gfx::AffineTransform& absolute, double scale) {
+    const gfx::Rect bounds = userBox.insetBy(-width / 2, -width / 2);
+    shape.setPath(CGPathCreateByOffsettingPath(path, bounds.origin.x, bounds.origin.y));
+    shape.setAffineTransform({absolute.a, absolute.b, absolute.c, absolute.d, 0, 0});
+    shape.setAnchorPoint({0, 0});
+    shape.setBounds({0, 0, bounds.size.width, bounds.size.height});
+    shape.setPosition(absolute.apply(bounds.origin));
+    shape.setLineWidth(width);
+    std::vector<double> dashes = shape.lineDashPattern();
+    for (double& dash : dashes) dash /= scale;
+    shape.setLineDashPattern(std::move(dashes));
+}
+
 }  // namespace
 
 gfx::Size SVGHelperUtilities::percentageReferenceSize(const SVGSVGElement* root) {
@@ -233,6 +257,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const double elementOpacity = opacity.empty() ? 1.0 : floatPrefix(opacity).value_or(0);
     if (fillLayer == strokeLayer) {
         fillLayer->setOpacity(elementOpacity);
+        if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
+            strokeInUserSpace(*shape, path, userBox, width, absolute, scale);
+        }
         return fillLayer;
     }
     // The element's opacity belongs to fill and stroke together, so the container carries it.
