@@ -128,6 +128,23 @@ TEST(PathData, ArcsThatOverflowTheArithmeticAreStraightLines) {
     }
 }
 
+TEST(PathData, RelativeSumsAndReflectionsNeverReachInfinity) {
+    // Found by the path-data fuzzer: relative pairs near the largest double summed to infinity.
+    gfx::Path path;
+    path.moveTo({0, 0});
+    foundation::Scanner smooth("s-94 -45 0 0-20 0 1e308-45 018 25 10 36-7 56-17 21 36-7 56-17 21 7 28-6");
+    const SVGCurve previous{SVGCurve::Type::cubic, {0, 1}, {2, 3}, {1, 2}};
+    Parser::readSmoothCurvetoCommand(smooth, path, {1, 2}, previous, true);
+    foundation::Scanner lines("l1e308 1e308 1e308 1e308 h1e308 v-1e308 -1e308 -1e308");
+    Parser::readLinetoCommand(lines, path, *path.currentPoint(), true);
+    for (const auto& element : path.elements()) {
+        for (int index = 0; index < element.pointCount(); ++index) {
+            EXPECT_TRUE(std::isfinite(element.points[index].x) && std::isfinite(element.points[index].y));
+        }
+    }
+    EXPECT_GT(path.elements().size(), 3u);
+}
+
 TEST(PathData, ArcFlagsAreSingleDigitsAndAZeroLengthArcDrawsNothing) {
     gfx::Path compact;
     compact.moveTo({0, 0});
