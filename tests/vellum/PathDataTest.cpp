@@ -112,6 +112,39 @@ TEST(PathData, ArcsWithZeroRadiusAreLinesAndTooSmallRadiiAreEnlarged) {
     EXPECT_NEAR(box.size.height, 5, 1e-6);
 }
 
+TEST(PathData, ArcsThatOverflowTheArithmeticAreStraightLines) {
+    // Found by the path-data fuzzer: an end near the largest double made the angles not-a-number.
+    gfx::Path path;
+    path.moveTo({1, 2});
+    foundation::Scanner huge("A9 1094 -45 0 0-20  1e0308-45 0 0277.2");
+    Parser::readEllipticalArcArguments(huge, path, {1, 2}, false);
+    ASSERT_GE(path.elements().size(), 2u);
+    EXPECT_EQ(path.elements()[1].kind, Kind::lineTo);
+    EXPECT_EQ(path.elements()[1].points[0], (Point{-19, 1e308 + 2}));
+    for (const auto& element : path.elements()) {
+        for (int index = 0; index < element.pointCount(); ++index) {
+            EXPECT_TRUE(std::isfinite(element.points[index].x) && std::isfinite(element.points[index].y));
+        }
+    }
+}
+
+TEST(PathData, RelativeSumsAndReflectionsNeverReachInfinity) {
+    // Found by the path-data fuzzer: relative pairs near the largest double summed to infinity.
+    gfx::Path path;
+    path.moveTo({0, 0});
+    foundation::Scanner smooth("s-94 -45 0 0-20 0 1e308-45 018 25 10 36-7 56-17 21 36-7 56-17 21 7 28-6");
+    const SVGCurve previous{SVGCurve::Type::cubic, {0, 1}, {2, 3}, {1, 2}};
+    Parser::readSmoothCurvetoCommand(smooth, path, {1, 2}, previous, true);
+    foundation::Scanner lines("l1e308 1e308 1e308 1e308 h1e308 v-1e308 -1e308 -1e308");
+    Parser::readLinetoCommand(lines, path, *path.currentPoint(), true);
+    for (const auto& element : path.elements()) {
+        for (int index = 0; index < element.pointCount(); ++index) {
+            EXPECT_TRUE(std::isfinite(element.points[index].x) && std::isfinite(element.points[index].y));
+        }
+    }
+    EXPECT_GT(path.elements().size(), 3u);
+}
+
 TEST(PathData, ArcFlagsAreSingleDigitsAndAZeroLengthArcDrawsNothing) {
     gfx::Path compact;
     compact.moveTo({0, 0});

@@ -94,6 +94,21 @@ TEST(SVGViewport, AlignmentPlacesTheViewBoxAlongTheLongerSide) {
     expectNear(placed(*tall, {100, 100}), {100, 150});
 }
 
+TEST(SVGViewport, MeetOffsetsAreInPixelsAtAnyScale) {
+    // Twice the view box's size: the platform's vertical offset was in view-box units and put the
+    // content 50 pixels too low.
+    auto tall = makeSVG({{"width", "100"}, {"height", "200"}, {"viewBox", "0 0 50 50"}});
+    expectNear(placed(*tall, {0, 0}), {0, 50});
+    expectNear(placed(*tall, {50, 50}), {100, 150});
+    auto bottom = makeSVG({{"width", "100"}, {"height", "200"}, {"viewBox", "0 0 50 50"}, {"preserveAspectRatio", "xMidYMax"}});
+    expectNear(placed(*bottom, {0, 0}), {0, 100});
+}
+
+TEST(SVGViewport, TheViewBoxOriginAppliesWithoutASize) {
+    auto svg = makeSVG({{"viewBox", "10 20 100 100"}});
+    expectNear(placed(*svg, {10, 20}), {0, 0});
+}
+
 TEST(SVGViewport, MatchingRatiosScalePlainlyAndSliceStretches) {
     VellumLogCapture log;
     auto same = makeSVG({{"width", "48"}, {"height", "48"}, {"viewBox", "0 0 24 24"}});

@@ -18,47 +18,38 @@ using gfx::AffineTransform;
 using Align = SVGPreserveAspectRatioAlign;
 
 // The view box fitted into (width, height), with the uniform "meet" correction when the aspect
-// ratios of the box and of the element differ.
+// ratios of the box and of the target differ. The correction is worked out in pixels: the platform
+// mixed view-box units with the element's height for the vertical offset, which moved content off
+// centre whenever the scale was not 1, and compared against the width and height attributes even when
+// the target size came from elsewhere.
 AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double height) {
     const SVGRect box = svg.viewBox();
     const AffineTransform translate = AffineTransform::translation(-box.x, -box.y);
-    AffineTransform scale = AffineTransform::scale(width / box.width, height / box.height);
+    const AffineTransform stretch = AffineTransform::scale(width / box.width, height / box.height);
     const auto& setting = *svg.preserveAspectRatio()->baseVal();
     if (setting.meetOrSlice() != SVGPreserveAspectRatioMeetOrSlice::meet) {
         vellumLogWarning("Unsupported: preserveAspectRatio set to SLICE. Code to handle this doesn't exist yet.");
-        return translate.concatenating(scale);
+        return translate.concatenating(stretch);
     }
-    const double elementRatio = svg.aspectRatioFromWidthPerHeight();
+    const double targetRatio = height > 0 ? width / height : 0;
     const double boxRatio = svg.aspectRatioFromViewBox();
-    if (std::abs(elementRatio - boxRatio) <= 0.00001 || boxRatio == 0) return translate.concatenating(scale);
-    const double ratio = elementRatio / boxRatio;
+    if (std::abs(targetRatio - boxRatio) <= 0.00001 || boxRatio == 0 || targetRatio == 0) {
+        return translate.concatenating(stretch);
+    }
+    const double ratio = targetRatio / boxRatio;
     vellumLogWarning("ratioOfRatios = %.2f", ratio);
     vellumLogWarning(
         "Experimental: auto-scaling viewbox transform to fulfil SVG spec's default MEET settings, because your SVG "
         "file has different aspect-ratios for viewBox and for svg.width,svg.height");
     const Align align = setting.align();
-    AffineTransform fit;
+    const double scale = std::min(width / box.width, height / box.height);
+    const double spareX = width - box.width * scale, spareY = height - box.height * scale;
     double tx = 0, ty = 0;
-    if (ratio > 1) {
-        fit = AffineTransform::scale(1 / ratio, 1);
-        if (align == Align::xMidYMin || align == Align::xMidYMid || align == Align::xMidYMax) {
-            tx = (ratio - 1) * 0.5 * box.width;
-        } else if (align == Align::xMaxYMin || align == Align::xMaxYMid || align == Align::xMaxYMax) {
-            tx = (ratio - 1) * box.width;
-        }
-    } else if (ratio != 0) {
-        fit = AffineTransform::scale(1, ratio);
-    }
-    if (ratio < 1) {
-        const double elementHeight = svg.height() ? svg.height()->pixelsValue() : 0;
-        if (align == Align::xMinYMax || align == Align::xMidYMax || align == Align::xMaxYMax) {
-            ty = (1 - ratio) * elementHeight;
-        } else if (align == Align::xMinYMid || align == Align::xMidYMid || align == Align::xMaxYMid) {
-            ty = (1 - ratio) * 0.5 * elementHeight;
-        }
-    }
-    scale = AffineTransform::translation(tx, ty).concatenating(fit).concatenating(scale);
-    return translate.concatenating(scale);
+    if (align == Align::xMidYMin || align == Align::xMidYMid || align == Align::xMidYMax) tx = spareX / 2;
+    if (align == Align::xMaxYMin || align == Align::xMaxYMid || align == Align::xMaxYMax) tx = spareX;
+    if (align == Align::xMinYMid || align == Align::xMidYMid || align == Align::xMaxYMid) ty = spareY / 2;
+    if (align == Align::xMinYMax || align == Align::xMidYMax || align == Align::xMaxYMax) ty = spareY;
+    return translate.concatenating(AffineTransform::scale(scale, scale)).concatenating(AffineTransform::translation(tx, ty));
 }
 
 }  // namespace
@@ -73,7 +64,14 @@ AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransfo
     if ((viewportElement && viewportElement.get() != &element) || !svg) return own;
 
     const SVGRect viewport = svg->viewport();
-    if (!SVGRectIsInitialized(viewport)) return own;
+    if (!SVGRectIsInitialized(viewport)) {
+        // No size to fit into: the view box still says which user point is the top-left corner.
+        const SVGRect box = svg->viewBox();
+        if (SVGRectIsInitialized(box) && box.width > 0 && box.height > 0) {
+            return own.concatenating(AffineTransform::translation(-box.x, -box.y));
+        }
+        return own;
+    }
     const SVGRect requested = svg->requestedViewport();
     AffineTransform viewportScale;
     double width = viewport.width, height = viewport.height;

@@ -1,5 +1,7 @@
 #include "vellum/SVGSVGElement.h"
 
+#include "vellum/VellumLayers.h"
+
 #include <array>
 
 #include "NumberPrefix.h"
@@ -59,6 +61,15 @@ void SVGSVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resul
     SVGHelperUtilities::parsePreserveAspectRatioFor(*this);
     // A percentage width is kept after all (the viewport above was fixed without it).
     width_ = lengthAttribute(*this, "width");
+}
+
+std::shared_ptr<quartz::Layer> SVGSVGElement::newLayer() {
+    auto layer = CALayerWithChildHitTest::make();
+    SVGHelperUtilities::configureCALayer(*layer, *this);
+    const SVGRect viewport = viewport_;
+    layer->setFrame(SVGRectIsInitialized(viewport) ? gfx::Rect{viewport.x, viewport.y, viewport.width, viewport.height}
+                                                   : gfx::Rect{0, 0, 0, 0});
+    return layer;
 }
 
 std::shared_ptr<Element> SVGSVGElement::getElementById(std::string_view identifier) {

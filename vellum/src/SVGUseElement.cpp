@@ -6,6 +6,8 @@
 #include "vellum/DOMHelperUtilities.h"
 #include "vellum/NamedNodeMap.h"
 #include "vellum/NodeList.h"
+#include "vellum/SVGHelperUtilities.h"
+#include "vellum/VellumParseResult.h"
 #include "vellum/VellumParserExtension.h"
 
 namespace vellum {
@@ -50,6 +52,21 @@ void SVGUseElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resul
     y_ = length("y");
     width_ = length("width");
     height_ = length("height");
+    // x and y move the copy before the use element's own transform (the platform ignored them).
+    const gfx::Size reference = SVGHelperUtilities::percentageReferenceSize(result.rootOfSVGTree().get());
+    const double dx = x_ ? x_->pixelsValueWithDimension(static_cast<float>(reference.width)) : 0;
+    const double dy = y_ ? y_->pixelsValueWithDimension(static_cast<float>(reference.height)) : 0;
+    if (dx != 0 || dy != 0) setTransform(gfx::AffineTransform::translation(dx, dy).concatenating(transform()));
+}
+
+std::shared_ptr<quartz::Layer> SVGUseElement::newLayer() { return quartz::Layer::make(); }
+
+void SVGUseElement::layoutLayer(quartz::Layer& layer) {
+    auto root = instanceRoot();
+    if (!root) return;
+    if (auto* converter = dynamic_cast<ConverterSVGToCALayer*>(root->correspondingElement().get())) {
+        converter->layoutLayer(layer);
+    }
 }
 
 std::optional<std::string> SVGUseElement::referencedIdentifier() const {

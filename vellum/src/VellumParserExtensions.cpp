@@ -4,7 +4,11 @@
 #include "vellum/Attr.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleSheet.h"
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
+#include "vellum/SVGGradientElement.h"
+#include "vellum/SVGStructureElements.h"
+#include "vellum/SVGTextElement.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
@@ -31,14 +35,24 @@ bool isSVG(const std::optional<std::string>& namespaceURI) { return namespaceURI
 
 }  // namespace
 
-// The drawing elements are built as plain SVG elements until their own classes exist.
+// Image and switch elements are built as plain SVG elements until their own classes exist.
 const std::map<std::string, VellumParserSVG::ElementFactory>& VellumParserSVG::elementMap() {
     static const std::map<std::string, ElementFactory> map = [] {
         std::map<std::string, ElementFactory> entries;
-        for (const char* tag : {"circle", "description", "ellipse", "g", "clipPath", "image", "line", "path",
-                                "polygon", "polyline", "rect", "switch", "title", "text", "textArea"}) {
-            entries[tag] = factory<SVGElement>();
-        }
+        for (const char* tag : {"image", "switch"}) entries[tag] = factory<SVGElement>();
+        entries["circle"] = factory<SVGCircleElement>();
+        entries["description"] = factory<SVGDescriptionElement>();
+        entries["ellipse"] = factory<SVGEllipseElement>();
+        entries["g"] = factory<SVGGElement>();
+        entries["clipPath"] = factory<SVGClipPathElement>();
+        entries["line"] = factory<SVGLineElement>();
+        entries["path"] = factory<SVGPathElement>();
+        entries["polygon"] = factory<SVGPolygonElement>();
+        entries["polyline"] = factory<SVGPolylineElement>();
+        entries["rect"] = factory<SVGRectElement>();
+        entries["title"] = factory<SVGTitleElement>();
+        entries["text"] = factory<SVGTextElement>();
+        entries["textArea"] = factory<TinySVGTextAreaElement>();
         entries["svg"] = factory<SVGSVGElement>();
         return entries;
     }();
@@ -93,9 +107,16 @@ std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string
     if (!isSVG(namespaceURI)) return nullptr;
     if (name != "linearGradient" && name != "radialGradient" && name != "stop") return nullptr;
     // Always the bare name, even for a prefixed element.
-    auto element = SVGElement::create<SVGElement>(name, namespaceURI, attributes);
+    std::shared_ptr<SVGElement> element;
+    if (name == "linearGradient") element = SVGElement::create<SVGLinearGradientElement>(name, namespaceURI, attributes);
+    if (name == "radialGradient") element = SVGElement::create<SVGRadialGradientElement>(name, namespaceURI, attributes);
+    if (name == "stop") element = SVGElement::create<SVGGradientStop>(name, namespaceURI, attributes);
     element->postProcessAttributesAddingErrorsTo(result);
-    if (name != "stop") currentElement_ = element;
+    if (name != "stop") {
+        currentElement_ = element;
+    } else if (auto gradient = std::dynamic_pointer_cast<SVGGradientElement>(currentElement_)) {
+        gradient->addStop(std::static_pointer_cast<SVGGradientStop>(element));
+    }
     return element;
 }
 

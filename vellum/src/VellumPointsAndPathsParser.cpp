@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "VellumLog.h"
@@ -13,7 +14,14 @@ namespace {
 using foundation::Scanner;
 using gfx::Point;
 
-Point operator+(Point left, Point right) { return {left.x + right.x, left.y + right.y}; }
+// Sums of coordinates near the largest doubles overflow: they stop at the largest finite value, so a
+// path never holds an infinite point (relative commands and smooth-curve reflections reached infinity).
+double bounded(double value) {
+    constexpr double largest = std::numeric_limits<double>::max();
+    return std::isinf(value) ? (value > 0 ? largest : -largest) : value;
+}
+
+Point operator+(Point left, Point right) { return {bounded(left.x + right.x), bounded(left.y + right.y)}; }
 
 // The argument groups of one command: `group` reads one from `origin` after `previous` and answers its
 // curve, or nothing when a number is malformed. A failed group is put back into the scanner.
@@ -45,7 +53,9 @@ bool readCommand(Scanner& scanner, std::string_view letters, std::string_view fa
 
 Point currentPoint(const gfx::Path& path, Point fallback) { return path.currentPoint().value_or(fallback); }
 
-Point reflected(Point control, Point about) { return {2 * about.x - control.x, 2 * about.y - control.y}; }
+Point reflected(Point control, Point about) {
+    return {bounded(bounded(2 * about.x) - control.x), bounded(bounded(2 * about.y) - control.y)};
+}
 
 // One flag of an arc: a single "0" or "1".
 std::optional<bool> readFlag(Scanner& scanner) {
@@ -88,6 +98,13 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     double sweepAngle = std::atan2(unitEnd.y, unitEnd.x) - startAngle;
     if (sweep && sweepAngle < 0) sweepAngle += 2 * std::numbers::pi;
     if (!sweep && sweepAngle > 0) sweepAngle -= 2 * std::numbers::pi;
+    // Ends and radii near the largest doubles overflow the arithmetic above: such an arc is drawn as
+    // the straight line to its end rather than handing not-a-number angles to the path.
+    if (!std::isfinite(startAngle) || !std::isfinite(sweepAngle) || !std::isfinite(rx) || !std::isfinite(ry) ||
+        !std::isfinite(centre.x) || !std::isfinite(centre.y)) {
+        path.lineTo(end);
+        return;
+    }
 
     gfx::Path unitArc;
     unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
@@ -202,7 +219,7 @@ SVGCurve VellumPointsAndPathsParser::readHorizontalLinetoCommand(Scanner& scanne
                           auto x = readCoordinate(scanner);
                           if (!x) return std::nullopt;
                           readCommaAndWhitespace(scanner);
-                          const Point point{origin.x + *x, currentPoint(path, origin).y};
+                          const Point point{bounded(origin.x + *x), currentPoint(path, origin).y};
                           path.lineTo(point);
                           return SVGCurve::at(point);
                       });
@@ -216,7 +233,7 @@ SVGCurve VellumPointsAndPathsParser::readVerticalLinetoCommand(Scanner& scanner,
                           auto y = readCoordinate(scanner);
                           if (!y) return std::nullopt;
                           readCommaAndWhitespace(scanner);
-                          const Point point{currentPoint(path, origin).x, origin.y + *y};
+                          const Point point{currentPoint(path, origin).x, bounded(origin.y + *y)};
                           path.lineTo(point);
                           return SVGCurve::at(point);
                       });

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "gfx/Color.h"
 #include "gfx/Geometry.h"
+#include "gfx/Path.h"
+#include "vellum/SVGRect.h"
 
 namespace quartz {
 class Layer;
@@ -10,6 +17,8 @@ namespace vellum {
 
 class SVGElement;
 class SVGFitToViewBox;
+class SVGGradientLayer;
+class SVGSVGElement;
 
 // Where elements sit in the layer tree's coordinates, and what every element's layer is given.
 struct SVGHelperUtilities {
@@ -28,6 +37,33 @@ struct SVGHelperUtilities {
     static void parsePreserveAspectRatioFor(Element& element) {
         parsePreserveAspectRatio(element, element);
     }
+
+    // The layer of a path-based element: the path placed in root coordinates inside a layer sized to
+    // its stroked box, with fill and stroke (colours or gradients), opacities, dashes, caps and joins.
+    // One shape layer, or a container holding the fill layer and the stroke layer above it.
+    static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element, const gfx::Path& path);
+    // The gradient the identifier names, as a layer over `rect`; null (and logged) when none is found.
+    // `userBox`, when given, is the painted shape's box in its own user space.
+    static std::shared_ptr<SVGGradientLayer> getGradientLayerWithId(std::string_view identifier,
+                                                                   const SVGElement& element, const gfx::Rect& rect,
+                                                                   const gfx::AffineTransform& transform,
+                                                                   std::optional<gfx::Rect> userBox = std::nullopt);
+    // The identifier of a "url(#id) fallback" paint; nothing for a text too short to hold one.
+    static std::optional<std::string> paintReferenceIdentifier(std::string_view paint);
+
+    // Paint colours: nothing means no paint. Fills default to black, strokes to none.
+    static std::optional<gfx::Color> parseFillForElement(const SVGElement& element);
+    static std::optional<gfx::Color> parseFillForElement(const SVGElement& element, std::string_view fill,
+                                                         std::string_view opacity);
+    static std::optional<gfx::Color> parseStrokeForElement(const SVGElement& element);
+    static std::optional<gfx::Color> parseStrokeForElement(const SVGElement& element, std::string_view stroke,
+                                                           std::string_view opacity);
+    static std::optional<gfx::Color> parsePaintColorForElement(const SVGElement& element, std::string_view paint,
+                                                               std::string_view opacity, std::string_view defaultColor);
+
+    // What percentages resolve against: the root's view box when it has one, else its viewport;
+    // (0, 0) without either (or without a root).
+    static gfx::Size percentageReferenceSize(const SVGSVGElement* root);
 
 private:
     static void parsePreserveAspectRatio(const SVGElement& element, SVGFitToViewBox& fitting);

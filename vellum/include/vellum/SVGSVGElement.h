@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGElement.h"
 #include "vellum/SVGLength.h"
@@ -30,9 +31,12 @@ private:
 
 // The svg element: the document's geometry (x, y, width, height, view box, aspect ratio), the
 // viewport percentages resolve against, and the style sheets of its part of the document.
-class SVGSVGElement : public SVGElement, public SVGFitToViewBox, public SVGStylable {
+class SVGSVGElement : public SVGElement, public SVGFitToViewBox, public SVGStylable, public ConverterSVGToCALayer {
 public:
     using SVGElement::SVGElement;
+
+    // A group layer whose frame is the viewport (empty without one).
+    std::shared_ptr<quartz::Layer> newLayer() override;
 
     void loadDefaults() override;
     void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;

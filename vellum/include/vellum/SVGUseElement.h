@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/SVGElement.h"
 #include "vellum/SVGElementInstance.h"
 #include "vellum/SVGLength.h"
@@ -13,11 +14,15 @@ namespace vellum {
 // A use element: a placed copy of the element its reference names. The reference is read from
 // "xlink:href" in the XLink namespace or under any prefix, else from a plain "href", as "#id" or
 // "url(#id)"; it is resolved on first asking, so it may name an element further on in the document.
-class SVGUseElement : public SVGElement, public SVGTransformable, public SVGStylable {
+class SVGUseElement : public SVGElement, public SVGTransformable, public SVGStylable, public ConverterSVGToCALayer {
 public:
     using SVGElement::SVGElement;
 
+    // Also places the copy at (x, y), within the use element's transform.
     void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    // A plain layer; its layout is the referenced element's.
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    void layoutLayer(quartz::Layer& layer) override;
 
     // The identifier the reference names, if it is a same-document one.
     std::optional<std::string> referencedIdentifier() const;

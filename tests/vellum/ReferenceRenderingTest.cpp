@@ -1,0 +1,140 @@
+// Our drawing against pictures headless Chromium made of the same documents (remade by
+// tools/vellum-references/make-references). A pixel counts as different when no pixel of the other
+// picture within one pixel of it is within 40 of 255 on every premultiplied channel: edges that
+// anti-aliasing shifts or blends differently do not count. At most 2% of a picture may differ.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "RenderTestSupport.h"
+#include "gfx/Image.h"
+#include "gfx/ImageEncoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int channelTolerance = 40;
+constexpr double allowedShare = 0.02;
+
+const fs::path sourceDirectory{SORVANE_SOURCE_DIR};
+const fs::path references = sourceDirectory / "tests/fixtures/vellum/reference";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::shared_ptr<const gfx::Bitmap> readPNG(const fs::path& path) {
+    const std::string bytes = readFile(path);
+    auto image = gfx::Image::fromData(foundation::Data(bytes.data(), bytes.size()));
+    return image ? image->bitmap() : nullptr;
+}
+
+int channelDistance(std::uint32_t a, std::uint32_t b) {
+    int largest = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        largest = std::max(largest, std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)));
+    }
+    return largest;
+}
+
+bool matchesNearby(const gfx::Bitmap& picture, int x, int y, std::uint32_t pixel) {
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= picture.width || ny >= picture.height) continue;
+            if (channelDistance(picture.pixel(nx, ny), pixel) <= channelTolerance) return true;
+        }
+    }
+    return false;
+}
+
+// The share of pixels that differ beyond anti-aliasing, either way round.
+double differingShare(const gfx::Bitmap& ours, const gfx::Bitmap& reference) {
+    int differing = 0;
+    for (int y = 0; y < ours.height; ++y) {
+        for (int x = 0; x < ours.width; ++x) {
+            if (!matchesNearby(reference, x, y, ours.pixel(x, y)) || !matchesNearby(ours, x, y, reference.pixel(x, y))) {
+                ++differing;
+            }
+        }
+    }
+    return static_cast<double>(differing) / (ours.width * ours.height);
+}
+
+// VELLUM_RENDER_OUT names a folder to keep our pictures in, for looking at a failure.
+void keep(const gfx::Bitmap& picture, const std::string& name) {
+    const char* folder = std::getenv("VELLUM_RENDER_OUT");
+    if (!folder) return;
+    fs::create_directories(folder);
+    if (auto png = gfx::encodePng(picture)) {
+        std::ofstream(fs::path(folder) / (name + ".png"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->bytes().data()), static_cast<std::streamsize>(png->size()));
+    }
+}
+
+struct Outcome {
+    bool compared = false;
+    double share = 1;
+};
+
+Outcome compareWithReference(const gfx::Bitmap& ours, const fs::path& png) {
+    auto reference = readPNG(png);
+    if (!reference) return {};
+    keep(ours, png.stem().string());
+    if (ours.width != reference->width || ours.height != reference->height) return {true, 1};
+    return {true, differingShare(ours, *reference)};
+}
+
+TEST(ReferenceRendering, EveryFeatureDocumentLooksAsInChromium) {
+    if (!fs::exists(references)) GTEST_SKIP() << "no reference pictures in " << references;
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(references)) {
+        if (entry.path().extension() != ".svg") continue;
+        fs::path png = entry.path();
+        png.replace_extension(".png");
+        const Outcome outcome = compareWithReference(renderSVG(readFile(entry.path()), 100, 100), png);
+        ASSERT_TRUE(outcome.compared) << "no reference picture for " << entry.path().filename();
+        ++compared;
+        EXPECT_LE(outcome.share, allowedShare) << entry.path().filename() << " differs in " << outcome.share * 100 << "% of its pixels";
+    }
+    EXPECT_GE(compared, 30);
+}
+
+TEST(ReferenceRendering, EveryFlagOfTheSeasonDrawsAsInChromium) {
+    const fs::path flags = sourceDirectory / "data/offline-season/flags";
+    if (!fs::exists(flags)) GTEST_SKIP() << "no flags in " << flags;
+    int drawn = 0;
+    double worst = 0;
+    std::string worstName;
+    for (const auto& entry : fs::recursive_directory_iterator(flags)) {
+        if (entry.path().extension() != ".svg") continue;
+        const std::string name = entry.path().stem().string();
+        const gfx::Bitmap ours = renderSVG(readFile(entry.path()), 128, 96);
+        ASSERT_EQ(ours.width, 128) << name << " gave no picture";
+        const auto painted = std::count_if(ours.pixels.begin(), ours.pixels.end(), [](std::uint8_t byte) { return byte != 0; });
+        EXPECT_GT(painted, 0) << name << " drew nothing";
+        ++drawn;
+        const Outcome outcome = compareWithReference(ours, references / "flags" / (name + ".png"));
+        if (!outcome.compared) continue;
+        // Markers are no part of the library: the stars of the two flags drawn with them are missing.
+        const bool usesMarkers = readFile(entry.path()).find("<marker") != std::string::npos;
+        EXPECT_LE(outcome.share, usesMarkers ? 0.08 : allowedShare) << name << " differs in " << outcome.share * 100 << "% of its pixels";
+        if (usesMarkers) continue;
+        if (outcome.share >= worst) {
+            worst = outcome.share;
+            worstName = name;
+        }
+    }
+    EXPECT_EQ(drawn, 258);
+    RecordProperty("worstFlag", worstName);
+    std::cout << "worst flag: " << worstName << " at " << worst * 100 << "% of its pixels\n";
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// Pixel probes: each feature drawn small and read back at points whose colour is certain.
+#include <gtest/gtest.h>
+
+#include "RenderTestSupport.h"
+
+namespace {
+
+const RGBA red{255, 0, 0, 255}, blue{0, 0, 255, 255}, lime{0, 255, 0, 255}, black{0, 0, 0, 255}, clear{};
+
+gfx::Bitmap draw(const std::string& body, double size = 100, const std::string& attributes = R"s( viewBox="0 0 100 100")s") {
+    return renderSVG(svgHeader + attributes + ">" + body + "</svg>", size, size);
+}
+
+#define EXPECT_PIXEL(bitmap, x, y, expected) \
+    EXPECT_PRED2(nearPixel, pixelAt(bitmap, x, y), expected) << "at (" << (x) << ", " << (y) << ")"
+
+TEST(RenderingProbe, BasicShapesFillTheirGeometry) {
+    const auto image = draw(R"s(<rect x="10" y="10" width="30" height="20" fill="red"/>
+        <circle cx="70" cy="25" r="15" fill="blue"/>
+        <ellipse cx="25" cy="70" rx="20" ry="8" fill="lime"/>
+        <polygon points="60,60 90,60 90,90" fill="black"/>)s");
+    EXPECT_PIXEL(image, 25, 20, red);
+    EXPECT_PIXEL(image, 9, 9, clear);
+    EXPECT_PIXEL(image, 70, 25, blue);
+    EXPECT_PIXEL(image, 58, 12, clear) << "outside the circle's corner";
+    EXPECT_PIXEL(image, 10, 70, lime);
+    EXPECT_PIXEL(image, 25, 80, clear);
+    EXPECT_PIXEL(image, 85, 70, black);
+    EXPECT_PIXEL(image, 65, 85, clear) << "the polygon closes along the diagonal";
+}
+
+TEST(RenderingProbe, StrokesFollowWidthCapsAndDashes) {
+    const auto image = draw(R"s(<line x1="10" y1="20" x2="90" y2="20" stroke="blue" stroke-width="6"/>
+        <line x1="10" y1="50" x2="90" y2="50" stroke="red" stroke-width="6" stroke-linecap="square"/>
+        <line x1="10" y1="80" x2="90" y2="80" stroke="black" stroke-width="4" stroke-dasharray="10 10"/>
+        <polyline points="5,95 50,95" fill="none" stroke="lime" stroke-width="2"/>)s");
+    EXPECT_PIXEL(image, 50, 18, blue);
+    EXPECT_PIXEL(image, 50, 24, clear);
+    EXPECT_PIXEL(image, 8, 20, clear) << "butt caps end at the line's end";
+    EXPECT_PIXEL(image, 8, 50, red) << "square caps reach half the width beyond";
+    EXPECT_PIXEL(image, 15, 80, black);
+    EXPECT_PIXEL(image, 25, 80, clear) << "a gap of the dash pattern";
+    EXPECT_PIXEL(image, 35, 80, black);
+    EXPECT_PIXEL(image, 30, 95, lime);
+}
+
+TEST(RenderingProbe, OpacitiesAndTheFillOpacityWithoutAFill) {
+    const auto image = draw(R"s(<rect width="50" height="50" fill="red" fill-opacity="0.5"/>
+        <rect x="50" width="50" height="50" fill-opacity="0.5"/>
+        <g opacity="0.5"><rect y="50" width="50" height="50" fill="blue" stroke="blue" stroke-width="10"/></g>
+        <rect x="50" y="50" width="50" height="50" fill="none" stroke="red"/>)s");
+    EXPECT_PIXEL(image, 25, 25, (RGBA{255, 0, 0, 127}));
+    // Fill opacity alone paints the default black at that opacity.
+    EXPECT_PIXEL(image, 75, 25, (RGBA{0, 0, 0, 127}));
+    // The group's opacity covers fill and stroke together: no darker band where they overlap.
+    EXPECT_PIXEL(image, 25, 75, (RGBA{0, 0, 255, 128}));
+    EXPECT_PIXEL(image, 2, 52, (RGBA{0, 0, 255, 128}));
+    EXPECT_PIXEL(image, 75, 75, clear) << "fill none";
+}
+
+TEST(RenderingProbe, FillRulesAndPathData) {
+    const auto image = draw(R"s(<path fill-rule="evenodd" fill="red" d="M10 10h80v80h-80z M30 30h40v40h-40z"/>)s");
+    EXPECT_PIXEL(image, 20, 20, red);
+    EXPECT_PIXEL(image, 50, 50, clear) << "the inner square is a hole under even-odd";
+    const auto winding = draw(R"s(<path fill="red" d="M10 10h80v80h-80zM30 30h40v40h-40z"/>)s");
+    EXPECT_PIXEL(winding, 50, 50, red);
+    const auto arcs = draw(R"s(<path fill="blue" d="M10 50a40 40 0 0 1 80 0z"/>)s");
+    EXPECT_PIXEL(arcs, 50, 30, blue);
+    EXPECT_PIXEL(arcs, 50, 60, clear);
+}
+
+TEST(RenderingProbe, TransformsAndNestedGroups) {
+    const auto image = draw(R"s(<g transform="translate(50 0)"><g transform="scale(2)">
+        <rect width="10" height="10" fill="red"/></g></g>
+        <rect x="10" y="60" width="20" height="20" fill="blue" transform="rotate(45 20 70)"/>)s");
+    EXPECT_PIXEL(image, 65, 15, red);
+    EXPECT_PIXEL(image, 45, 5, clear);
+    EXPECT_PIXEL(image, 20, 70, blue);
+    EXPECT_PIXEL(image, 11, 61, clear) << "the rotated square's corner moved away";
+    EXPECT_PIXEL(image, 20, 58, blue) << "and a tip reaches above";
+}
+
+TEST(RenderingProbe, UseElementsPlaceTheirCopyAtXAndY) {
+    const auto image = draw(R"s(<defs><rect id="r" width="20" height="20" fill="red"/></defs>
+        <use xlink:href="#r" x="10" y="10"/>
+        <use xlink:href="#r" transform="translate(60 0)" y="60"/>)s");
+    EXPECT_PIXEL(image, 20, 20, red);
+    EXPECT_PIXEL(image, 5, 5, clear) << "the definition itself draws nothing";
+    EXPECT_PIXEL(image, 70, 70, red);
+}
+
+TEST(RenderingProbe, DefsAndClipPathContentDrawNothingWhereTheyStand) {
+    const auto image = draw(R"s(<defs><rect width="100" height="100" fill="red"/></defs>
+        <clipPath id="c"><rect width="50" height="100"/></clipPath>
+        <rect width="100" height="100" fill="blue" clip-path="url(#c)"/>)s");
+    EXPECT_PIXEL(image, 25, 50, blue);
+    EXPECT_PIXEL(image, 75, 50, clear) << "clipped away, and neither defs nor the clip content shows";
+}
+
+TEST(RenderingProbe, ClipPathsOnGroupsWithTransforms) {
+    const auto image = draw(R"s(<clipPath id="c"><circle cx="50" cy="50" r="30"/></clipPath>
+        <g clip-path="url(#c)" transform="translate(10)"><rect x="-10" width="100" height="100" fill="lime"/></g>)s");
+    EXPECT_PIXEL(image, 60, 50, lime);
+    EXPECT_PIXEL(image, 60, 15, clear);
+    EXPECT_PIXEL(image, 5, 5, clear);
+}
+
+TEST(RenderingProbe, LinearGradientsRunAlongTheObject) {
+    const auto image = draw(R"s(<linearGradient id="g"><stop offset="0" stop-color="red"/>
+        <stop offset="1" stop-color="blue"/></linearGradient>
+        <rect x="0" y="0" width="100" height="50" fill="url(#g)"/>
+        <linearGradient id="v" x1="0" y1="0" x2="0" y2="1"><stop offset="0.5" stop-color="lime"/>
+        <stop offset="0.5" stop-color="black"/></linearGradient>
+        <rect x="0" y="50" width="100" height="50" fill="url(#v)"/>)s");
+    EXPECT_PIXEL(image, 1, 25, (RGBA{252, 0, 3, 255}));
+    const RGBA middle = pixelAt(image, 50, 25);
+    EXPECT_NEAR(middle.r, 128, 6);
+    EXPECT_NEAR(middle.b, 128, 6);
+    EXPECT_PIXEL(image, 50, 60, lime);
+    EXPECT_PIXEL(image, 50, 90, black) << "equal offsets switch colour sharply";
+}
+
+TEST(RenderingProbe, RadialGradientsAndUserSpaceUnits) {
+    const auto image = draw(R"s(<radialGradient id="g"><stop offset="0" stop-color="red"/>
+        <stop offset="1" stop-color="blue"/></radialGradient>
+        <circle cx="50" cy="50" r="40" fill="url(#g)"/>)s");
+    EXPECT_GT(pixelAt(image, 50, 50).r, 245) << "the centre is the first stop";
+    EXPECT_GT(pixelAt(image, 50, 86).b, 215) << "near the radius the last";
+    EXPECT_NEAR(pixelAt(image, 70, 50).r, 128, 8) << "half way between";
+    const auto user = draw(R"s(<linearGradient id="u" gradientUnits="userSpaceOnUse" x1="0" x2="100" y1="0" y2="0">
+        <stop offset="0.5" stop-color="red"/><stop offset="0.5" stop-color="blue"/></linearGradient>
+        <rect x="25" y="0" width="50" height="100" fill="url(#u)"/>)s");
+    EXPECT_PIXEL(user, 45, 50, red) << "user space: the switch is at x 50 of the document, not of the object";
+    EXPECT_PIXEL(user, 55, 50, blue);
+}
+
+TEST(RenderingProbe, GradientsInheritStopsAndAttributesThroughHref) {
+    const auto image = draw(R"s(<linearGradient id="base"><stop offset="0.5" stop-color="red"/>
+        <stop offset="0.5" stop-color="blue"/></linearGradient>
+        <linearGradient id="turned" xlink:href="#base" x2="0" y2="1"/>
+        <rect width="100" height="100" fill="url(#turned)"/>)s");
+    EXPECT_PIXEL(image, 90, 20, red);
+    EXPECT_PIXEL(image, 10, 80, blue);
+}
+
+TEST(RenderingProbe, StrokeGradientsAndTheirFallback) {
+    const auto image = draw(R"s(<linearGradient id="g"><stop offset="0" stop-color="lime"/>
+        <stop offset="1" stop-color="lime"/></linearGradient>
+        <rect x="20" y="20" width="60" height="60" fill="red" stroke="url(#g)" stroke-width="10"/>
+        <line x1="0" y1="5" x2="100" y2="5" stroke="url(#missing) blue" stroke-width="4"/>)s");
+    EXPECT_PIXEL(image, 50, 50, red);
+    EXPECT_PIXEL(image, 20, 50, lime);
+    EXPECT_PIXEL(image, 50, 5, blue) << "a missing gradient falls back to the colour after it";
+}
+
+TEST(RenderingProbe, StylesAndStyleSheetsPaint) {
+    const auto image = draw(R"s(<style>.a { fill: blue } #b { fill: lime }</style>
+        <rect class="a" width="50" height="50" fill="red"/>
+        <rect id="b" x="50" width="50" height="50"/>
+        <g fill="red"><rect y="50" width="50" height="50" style="fill: black"/>
+        <rect x="50" y="50" width="50" height="50"/></g>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 75, 25, lime);
+    EXPECT_PIXEL(image, 25, 75, black);
+    EXPECT_PIXEL(image, 75, 75, red) << "inherited from the group";
+}
+
+TEST(RenderingProbe, ViewBoxOriginAndMeetAlignment) {
+    // No width and height: the view box origin still moves the content (fitted to the image size).
+    const auto shifted = renderSVG(svgHeader + R"s( viewBox="100 100 100 100"><rect x="100" y="100" width="50" height="50" fill="red"/></svg>)s", 100, 100);
+    EXPECT_PIXEL(shifted, 25, 25, red);
+    EXPECT_PIXEL(shifted, 75, 75, clear);
+    // A wide image of a square view box: centred at uniform scale.
+    const auto wide = renderSVG(svgHeader + R"s( viewBox="0 0 10 10"><rect width="10" height="10" fill="blue"/></svg>)s", 200, 100);
+    EXPECT_PIXEL(wide, 100, 50, blue);
+    EXPECT_PIXEL(wide, 25, 50, clear);
+    EXPECT_PIXEL(wide, 175, 50, clear);
+    const auto tall = renderSVG(svgHeader + R"s( viewBox="0 0 10 10"><rect width="10" height="10" fill="blue"/></svg>)s", 100, 200);
+    EXPECT_PIXEL(tall, 50, 100, blue);
+    EXPECT_PIXEL(tall, 50, 25, clear);
+    EXPECT_PIXEL(tall, 50, 175, clear);
+}
+
+TEST(RenderingProbe, PercentagesResolveAgainstTheViewBox) {
+    const auto image = draw(R"s(<rect x="50%" y="0" width="50%" height="100%" fill="red"/>)s", 50);
+    EXPECT_PIXEL(image, 10, 25, clear);
+    EXPECT_PIXEL(image, 40, 25, red);
+}
+
+TEST(RenderingProbe, HiddenElementsDrawNothing) {
+    const auto image = draw(R"s(<rect width="50" height="100" fill="red" display="none"/>
+        <rect x="50" width="50" height="100" fill="red" style="visibility: hidden"/>)s");
+    EXPECT_PIXEL(image, 25, 50, clear);
+    EXPECT_PIXEL(image, 75, 50, clear);
+}
+
+TEST(RenderingProbe, TextDrawsItsGlyphsOnTheBaseline) {
+    const auto image = draw(R"s(<text x="10" y="60" font-size="40" fill="blue">HH</text>)s");
+    int inked = 0, above = 0, below = 0;
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            if (pixelAt(image, x, y).a < 128) continue;
+            EXPECT_EQ(pixelAt(image, x, y).b, 255);
+            ++inked;
+            if (y < 25) ++above;
+            if (y > 62) ++below;
+        }
+    }
+    EXPECT_GT(inked, 200);
+    EXPECT_EQ(above, 0) << "capitals of size 40 stand about 29 high on the baseline at 60";
+    EXPECT_EQ(below, 0) << "and nothing hangs below it";
+}
+
+}  // namespace

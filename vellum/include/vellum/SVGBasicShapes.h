@@ -1,0 +1,111 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "gfx/Path.h"
+#include "vellum/ConverterSVGToCALayer.h"
+#include "vellum/SVGElement.h"
+#include "vellum/SVGLength.h"
+
+namespace vellum {
+
+// What every basic shape shares: a path in the shape's own user coordinates, made when its
+// attributes are read, turned into a shape layer with its paint.
+class BaseClassForAllSVGBasicShapes : public SVGElement,
+                                      public SVGTransformable,
+                                      public SVGStylable,
+                                      public ConverterSVGToCALayer {
+public:
+    using SVGElement::SVGElement;
+    // Without a path: an assertion report, and an empty layer so the document still draws.
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    const std::optional<gfx::Path>& pathForShapeInRelativeCoords() const { return path_; }
+    void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) { path_ = std::move(path); }
+
+protected:
+    static gfx::Size percentageReference(const VellumParseResult& result);
+
+private:
+    std::optional<gfx::Path> path_;
+};
+
+class SVGRectElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    const std::optional<SVGLength>& x() const { return x_; }
+    const std::optional<SVGLength>& y() const { return y_; }
+    const std::optional<SVGLength>& width() const { return width_; }
+    const std::optional<SVGLength>& height() const { return height_; }
+    const std::optional<SVGLength>& rx() const { return rx_; }
+    const std::optional<SVGLength>& ry() const { return ry_; }
+
+private:
+    std::optional<SVGLength> x_, y_, width_, height_, rx_, ry_;
+};
+
+class SVGEllipseElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    double cx() const { return cx_; }
+    void setCx(double value) { cx_ = value; }
+    double cy() const { return cy_; }
+    void setCy(double value) { cy_ = value; }
+    double rx() const { return rx_; }
+    void setRx(double value) { rx_ = value; }
+    double ry() const { return ry_; }
+    void setRy(double value) { ry_ = value; }
+
+private:
+    double cx_ = 0, cy_ = 0, rx_ = 0, ry_ = 0;
+};
+
+class SVGCircleElement : public SVGEllipseElement {
+public:
+    using SVGEllipseElement::SVGEllipseElement;
+    // rx when rx and ry agree, else 0.
+    double r() const { return rx() == ry() ? rx() : 0; }
+};
+
+// A line builds its path when its layer is made.
+class SVGLineElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    double x1() const { return x1_; }
+    double y1() const { return y1_; }
+    double x2() const { return x2_; }
+    double y2() const { return y2_; }
+
+private:
+    double x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+};
+
+// Always closed; without points an empty path.
+class SVGPolygonElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    void parseData(std::string_view points);
+};
+
+// Never closed; without points an empty path.
+class SVGPolylineElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+};
+
+class SVGPathElement : public BaseClassForAllSVGBasicShapes {
+public:
+    using BaseClassForAllSVGBasicShapes::BaseClassForAllSVGBasicShapes;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    // Splits path data into commands for the path-data reader; empty data is an empty path.
+    void parseData(std::string_view data);
+};
+
+}  // namespace vellum

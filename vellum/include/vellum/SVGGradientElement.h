@@ -1,0 +1,107 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gfx/Color.h"
+#include "gfx/Geometry.h"
+#include "vellum/SVGColor.h"
+#include "vellum/SVGElement.h"
+#include "vellum/SVGLength.h"
+#include "vellum/SVGRect.h"
+
+namespace vellum {
+
+class SVGGradientLayer;
+
+// A stop of a gradient: offset (0 to 1), colour and opacity; the opacity always sets the alpha.
+class SVGGradientStop : public SVGElement, public SVGStylable {
+public:
+    using SVGElement::SVGElement;
+    void loadDefaults() override { stopOpacity_ = 1.0; }
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+
+    double offset() const { return offset_; }
+    SVGColor stopColor() const { return stopColor_; }
+    double stopOpacity() const { return stopOpacity_; }
+
+private:
+    SVGColor stopColor_{0, 0, 0, 0};
+    double offset_ = 0;
+    double stopOpacity_ = 1.0;
+};
+
+// What linear and radial gradients share: stops in document order, their colours and (never
+// decreasing) locations, units and spread method read through a parent group when absent.
+class SVGGradientElement : public SVGElement, public SVGTransformable, public SVGStylable {
+public:
+    using SVGElement::SVGElement;
+
+    void addStop(const std::shared_ptr<SVGGradientStop>& stop);
+    const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const { return stops_; }
+    // Built on first use and kept; empty without stops.
+    const std::vector<gfx::Color>& colors();
+    const std::vector<double>& locations();
+    // 1 userSpaceOnUse, 2 objectBoundingBox (also when absent), 0 anything else (logged).
+    int gradientUnits() const;
+    // 1 pad (also when absent), 2 reflect, 3 repeat, 0 anything else (logged).
+    unsigned spreadMethod() const;
+    // The parent group's value when the parent is a group and this element lacks the attribute.
+    std::string getAttributeInheritedIfNil(std::string_view name) const;
+
+    // Resolves the "href" chain once: stops and the geometry attributes this element lacks.
+    virtual void synthesizeProperties() {}
+    virtual std::shared_ptr<SVGGradientLayer> newGradientLayerForObjectRect(const gfx::Rect& objectRect,
+                                                                            SVGRect viewportRect,
+                                                                            const gfx::AffineTransform& transform);
+
+protected:
+    void synthesizeFrom(std::initializer_list<const char*> attributes);
+    bool hasSynthesizedProperties_ = false;
+
+private:
+    std::vector<std::shared_ptr<SVGGradientStop>> stops_;
+    std::optional<std::vector<gfx::Color>> colors_;
+    std::optional<std::vector<double>> locations_;
+};
+
+class SVGLinearGradientElement : public SVGGradientElement {
+public:
+    using SVGGradientElement::SVGGradientElement;
+    void synthesizeProperties() override;
+    std::shared_ptr<SVGGradientLayer> newGradientLayerForObjectRect(const gfx::Rect& objectRect, SVGRect viewportRect,
+                                                                    const gfx::AffineTransform& transform) override;
+    bool hasSynthesizedProperties() const { return hasSynthesizedProperties_; }
+    const SVGLength& x1() const { return x1_; }
+    const SVGLength& y1() const { return y1_; }
+    const SVGLength& x2() const { return x2_; }
+    const SVGLength& y2() const { return y2_; }
+
+private:
+    SVGLength x1_ = SVGLength::svgLengthZero(), y1_ = SVGLength::svgLengthZero();
+    SVGLength x2_ = SVGLength::svgLengthZero(), y2_ = SVGLength::svgLengthZero();
+};
+
+class SVGRadialGradientElement : public SVGGradientElement {
+public:
+    using SVGGradientElement::SVGGradientElement;
+    void synthesizeProperties() override;
+    std::shared_ptr<SVGGradientLayer> newGradientLayerForObjectRect(const gfx::Rect& objectRect, SVGRect viewportRect,
+                                                                    const gfx::AffineTransform& transform) override;
+    bool hasSynthesizedProperties() const { return hasSynthesizedProperties_; }
+    const SVGLength& cx() const { return cx_; }
+    const SVGLength& cy() const { return cy_; }
+    const SVGLength& r() const { return r_; }
+    const SVGLength& fx() const { return fx_; }
+    const SVGLength& fy() const { return fy_; }
+    const SVGLength& fr() const { return fr_; }
+
+private:
+    SVGLength cx_ = SVGLength::svgLengthZero(), cy_ = SVGLength::svgLengthZero(), r_ = SVGLength::svgLengthZero();
+    SVGLength fx_ = SVGLength::svgLengthZero(), fy_ = SVGLength::svgLengthZero(), fr_ = SVGLength::svgLengthZero();
+};
+
+}  // namespace vellum

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+
+#include "vellum/ConverterSVGToCALayer.h"
+#include "vellum/SVGElement.h"
+
+namespace vellum {
+
+// A group: its layer is fitted around its children's layers.
+class SVGGElement : public SVGElement, public SVGTransformable, public SVGStylable, public ConverterSVGToCALayer {
+public:
+    using SVGElement::SVGElement;
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    // The union of the sublayers' frames becomes the frame; sublayers and mask keep their place.
+    void layoutLayer(quartz::Layer& layer) override;
+};
+
+// A clip path: its content becomes the mask of the layer that refers to it. Never drawn in the
+// normal walk of the document.
+class SVGClipPathElement : public SVGElement, public SVGTransformable, public SVGStylable, public ConverterSVGToCALayer {
+public:
+    using SVGElement::SVGElement;
+    // Always files a recoverable error (masks may render differently on screen), and another for an
+    // unknown clipPathUnits, which then counts as user space.
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    // Fits `clipLayer` around its content, in the coordinates of `maskedLayer` for user-space units.
+    void layoutLayer(quartz::Layer& clipLayer, const quartz::Layer& maskedLayer);
+    using ConverterSVGToCALayer::layoutLayer;
+
+    // 1 userSpaceOnUse (the default), 2 objectBoundingBox.
+    int clipPathUnits() const { return clipPathUnits_; }
+
+private:
+    int clipPathUnits_ = 1;
+};
+
+// Elements whose text content the parser keeps; they draw nothing.
+class SVGDescriptionElement : public SVGElement {
+public:
+    using SVGElement::SVGElement;
+    static bool shouldStoreContent() { return true; }
+};
+
+class SVGTitleElement : public SVGElement {
+public:
+    using SVGElement::SVGElement;
+    static bool shouldStoreContent() { return true; }
+};
+
+}  // namespace vellum

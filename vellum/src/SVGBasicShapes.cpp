@@ -1,0 +1,178 @@
+#include "vellum/SVGBasicShapes.h"
+
+#include <cmath>
+
+#include "VellumLog.h"
+#include "vellum/SVGColor.h"
+#include "vellum/SVGHelperUtilities.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/VellumPointsAndPathsParser.h"
+
+namespace vellum {
+
+namespace {
+
+constexpr double squareRootOfTwo = 1.4142135623730951;
+
+std::optional<SVGLength> presentLength(const SVGElement& element, std::string_view name) {
+    const std::string text = element.getAttribute(name);
+    if (text.empty()) return std::nullopt;
+    return SVGLength::svgLengthFromNSString(text);
+}
+
+double resolve(const std::optional<SVGLength>& length, double dimension) {
+    return length ? length->pixelsValueWithDimension(static_cast<float>(dimension)) : 0;
+}
+
+}  // namespace
+
+gfx::Size BaseClassForAllSVGBasicShapes::percentageReference(const VellumParseResult& result) {
+    return SVGHelperUtilities::percentageReferenceSize(result.rootOfSVGTree().get());
+}
+
+std::shared_ptr<quartz::Layer> BaseClassForAllSVGBasicShapes::newLayer() {
+    if (!path_) {
+        vellumLogError(
+            "Requested a CALayer for SVG shape that never initialized its own .pathForShapeInRelativeCoords property. "
+            "Shape class = %@. Shape instance = %@",
+            localName(), description());
+        return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, gfx::Path{});
+    }
+    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, *path_);
+}
+
+void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    const auto keep = [&](std::optional<SVGLength>& field, std::string_view name) {
+        if (auto length = presentLength(*this, name)) field = length;
+    };
+    keep(x_, "x");
+    keep(y_, "y");
+    keep(width_, "width");
+    keep(height_, "height");
+    keep(rx_, "rx");
+    keep(ry_, "ry");
+    const gfx::Size reference = percentageReference(result);
+    const gfx::Rect rect{static_cast<float>(resolve(x_, reference.width)), static_cast<float>(resolve(y_, reference.height)),
+                         static_cast<float>(resolve(width_, reference.width)),
+                         static_cast<float>(resolve(height_, reference.height))};
+    // Negative radii count as absent, as SVG has it.
+    double rx = rx_ ? std::max(0.0f, rx_->pixelsValue()) : 0;
+    double ry = ry_ ? std::max(0.0f, ry_->pixelsValue()) : 0;
+    gfx::Path path;
+    if (rx == 0 && ry == 0) {
+        path.addRect(rect);
+    } else {
+        if (rx > 0 && ry == 0) ry = rx;
+        if (ry > 0 && rx == 0) rx = ry;
+        rx = std::min(rx, std::abs(rect.size.width) / 2);
+        ry = std::min(ry, std::abs(rect.size.height) / 2);
+        path.addRoundedRect(rect, rx, ry);
+    }
+    setPathForShapeInRelativeCoords(std::move(path));
+}
+
+void SVGEllipseElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    const gfx::Size reference = percentageReference(result);
+    if (auto length = presentLength(*this, "cx")) cx_ = resolve(length, reference.width);
+    if (auto length = presentLength(*this, "cy")) cy_ = resolve(length, reference.height);
+    if (auto length = presentLength(*this, "rx")) rx_ = resolve(length, reference.width);
+    if (auto length = presentLength(*this, "ry")) ry_ = resolve(length, reference.height);
+    if (auto length = presentLength(*this, "r")) {
+        rx_ = ry_ = resolve(length, std::hypot(reference.width, reference.height) / squareRootOfTwo);
+    }
+    gfx::Path path;
+    path.addEllipse({cx_ - rx_, cy_ - ry_, 2 * rx_, 2 * ry_});
+    setPathForShapeInRelativeCoords(std::move(path));
+}
+
+void SVGLineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    const gfx::Size reference = percentageReference(result);
+    if (auto length = presentLength(*this, "x1")) x1_ = resolve(length, reference.width);
+    if (auto length = presentLength(*this, "y1")) y1_ = resolve(length, reference.height);
+    if (auto length = presentLength(*this, "x2")) x2_ = resolve(length, reference.width);
+    if (auto length = presentLength(*this, "y2")) y2_ = resolve(length, reference.height);
+}
+
+std::shared_ptr<quartz::Layer> SVGLineElement::newLayer() {
+    gfx::Path path;
+    path.moveTo({x1_, y1_});
+    path.lineTo({x2_, y2_});
+    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, path);
+}
+
+void SVGPolygonElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    parseData(getAttribute("points"));
+}
+
+void SVGPolygonElement::parseData(std::string_view points) {
+    gfx::Path path;
+    if (!points.empty()) {
+        foundation::Scanner scanner("M" + std::string(points));
+        const SVGCurve last =
+            VellumPointsAndPathsParser::readMovetoDrawtoCommandGroups(scanner, path, {0, 0}, false);
+        foundation::Scanner close("z");
+        VellumPointsAndPathsParser::readCloseCommand(close, path, last.p);
+    }
+    setPathForShapeInRelativeCoords(std::move(path));
+}
+
+void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    const std::string points = getAttribute("points");
+    setPathForShapeInRelativeCoords(points.empty() ? gfx::Path{} : createPathFromPointsInString(points, false));
+}
+
+void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    parseData(getAttribute("d"));
+}
+
+void SVGPathElement::parseData(std::string_view data) {
+    using Parser = VellumPointsAndPathsParser;
+    static const foundation::CharacterSet commands("MmLlCcVvHhAaSsQqTtZz");
+    gfx::Path path;
+    foundation::Scanner scanner{std::string(data)};
+    SVGCurve curve = Parser::startingCurve();
+    while (true) {
+        const std::size_t before = scanner.currentIndex();
+        auto run = scanner.scanCharacters(commands);
+        if (!run || run->empty()) break;
+        // Letters written together are taken one at a time.
+        if (run->size() > 1) scanner.setCurrentIndex(scanner.currentIndex() - run->size() + 1);
+        const char letter = run->front();
+        if (letter == 'z' || letter == 'Z') {
+            foundation::Scanner close(std::string(1, letter));
+            curve = Parser::readCloseCommand(close, path, curve.p);
+            continue;
+        }
+        auto arguments = scanner.scanUpToCharacters(commands);
+        if (!arguments || arguments->empty()) {
+            if (scanner.currentIndex() == before) break;
+            continue;
+        }
+        foundation::Scanner command(std::string(1, letter) + *arguments);
+        const bool relative = letter >= 'a';
+        const gfx::Point origin = relative ? curve.p : gfx::Point{0, 0};
+        switch (letter) {
+            case 'm': case 'M': curve = Parser::readMovetoDrawtoCommandGroups(command, path, origin, relative); break;
+            case 'l': case 'L': curve = Parser::readLinetoCommand(command, path, origin, relative); break;
+            case 'v': case 'V': curve = Parser::readVerticalLinetoCommand(command, path, origin, relative); break;
+            case 'h': case 'H': curve = Parser::readHorizontalLinetoCommand(command, path, origin, relative); break;
+            case 'c': case 'C': curve = Parser::readCurvetoCommand(command, path, origin, relative); break;
+            case 's': case 'S': curve = Parser::readSmoothCurvetoCommand(command, path, origin, curve, relative); break;
+            case 'q': case 'Q': curve = Parser::readQuadraticCurvetoCommand(command, path, origin, relative); break;
+            case 't': case 'T':
+                curve = Parser::readSmoothQuadraticCurvetoCommand(command, path, origin, curve, relative);
+                break;
+            case 'a': case 'A': curve = Parser::readEllipticalArcArguments(command, path, origin, relative); break;
+            default: break;
+        }
+    }
+    setPathForShapeInRelativeCoords(std::move(path));
+}
+
+}  // namespace vellum

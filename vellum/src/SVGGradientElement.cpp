@@ -1,0 +1,232 @@
+#include "vellum/SVGGradientElement.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "NumberPrefix.h"
+#include "VellumLog.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/SVGStructureElements.h"
+#include "vellum/VellumLayers.h"
+#include "vellum/VellumParserExtension.h"
+
+namespace vellum {
+
+void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    const std::string offset = getAttribute("offset");
+    if (!offset.empty()) {
+        const SVGLength length = SVGLength::svgLengthFromNSString(offset);
+        offset_ = length.unitType() == SVGLengthType::percentage ? length.value() / 100 : length.value();
+    }
+    const std::string color = cascadedValueForStylableProperty("stop-color", false).value_or("");
+    if (!color.empty()) stopColor_ = SVGColorFromString(color);
+    const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
+    if (!opacity.empty()) stopOpacity_ = floatPrefix(opacity).value_or(0);
+    // The low byte of the truncated product, as the platform stored it.
+    stopColor_.a = static_cast<std::uint8_t>(static_cast<int>(stopOpacity_ * 255) & 0xff);
+}
+
+void SVGGradientElement::addStop(const std::shared_ptr<SVGGradientStop>& stop) {
+    if (stop) stops_.push_back(stop);
+}
+
+const std::vector<gfx::Color>& SVGGradientElement::colors() {
+    static const std::vector<gfx::Color> none;
+    if (stops_.empty()) return none;
+    if (!colors_) {
+        colors_.emplace();
+        for (const auto& stop : stops_) colors_->push_back(CGColorWithSVGColor(stop->stopColor()));
+    }
+    return *colors_;
+}
+
+const std::vector<double>& SVGGradientElement::locations() {
+    static const std::vector<double> none;
+    if (stops_.empty()) return none;
+    if (!locations_) {
+        locations_.emplace();
+        double previous = 0;
+        for (const auto& stop : stops_) {
+            double location = std::clamp(stop->offset(), 0.0, 1.0);
+            location = std::max(previous, location);
+            // Two stops at one offset: the earlier moves a hair back so the colour changes sharply there.
+            if (location == previous && location != 0 && !locations_->empty()) locations_->back() = previous - 1e-10;
+            locations_->push_back(static_cast<float>(location));
+            previous = location;
+        }
+    }
+    return *locations_;
+}
+
+std::string SVGGradientElement::getAttributeInheritedIfNil(std::string_view name) const {
+    auto parent = std::dynamic_pointer_cast<SVGElement>(parentNode());
+    // Only groups pass gradient attributes on.
+    if (std::dynamic_pointer_cast<SVGGElement>(parent) && !hasAttribute(name)) return parent->getAttribute(name);
+    return getAttribute(name);
+}
+
+int SVGGradientElement::gradientUnits() const {
+    const std::string units = getAttributeInheritedIfNil("gradientUnits");
+    if (units.empty() || units == "objectBoundingBox") return 2;
+    if (units == "userSpaceOnUse") return 1;
+    vellumLogWarning("Unsupported gradientUnits: %@", units);
+    return 0;
+}
+
+unsigned SVGGradientElement::spreadMethod() const {
+    const std::string method = getAttributeInheritedIfNil("spreadMethod");
+    if (method.empty() || method == "pad") return 1;
+    if (method == "reflect") return 2;
+    if (method == "repeat") return 3;
+    vellumLogWarning("Unsupported spreadMethod: %@", method);
+    return 0;
+}
+
+std::shared_ptr<SVGGradientLayer> SVGGradientElement::newGradientLayerForObjectRect(const gfx::Rect&, SVGRect,
+                                                                                   const gfx::AffineTransform&) {
+    return nullptr;
+}
+
+void SVGGradientElement::synthesizeFrom(std::initializer_list<const char*> attributes) {
+    if (hasSynthesizedProperties_) return;
+    hasSynthesizedProperties_ = true;  // first, so that a loop of references ends
+    std::string href = getAttributeNS(xlinkNamespaceURI, "href");
+    if (href.empty()) href = getAttribute("href");
+    if (href.empty()) return;
+    if (href.front() == '#') href.erase(0, 1);
+    auto root = rootOfCurrentDocumentFragment();
+    if (!root) return;
+    // A reference to anything but a gradient has nothing to give.
+    auto referenced = std::dynamic_pointer_cast<SVGGradientElement>(root->getElementById(href));
+    if (!referenced) return;
+    referenced->synthesizeProperties();
+    if (stops_.empty()) {
+        for (const auto& stop : referenced->stops()) addStop(stop);
+    }
+    for (const char* name : attributes) {
+        if (!hasAttribute(name) && referenced->hasAttribute(name)) {
+            setAttributeNS(svgNamespaceURI, name, referenced->getAttribute(name));
+        }
+    }
+}
+
+namespace {
+
+gfx::Rect referenceRect(int units, const gfx::Rect& object, SVGRect viewport) {
+    if (units == 1) return {viewport.x, viewport.y, viewport.width, viewport.height};
+    return object;
+}
+
+SVGLength lengthOr(const std::string& text, const char* fallback) {
+    return SVGLength::svgLengthFromNSString(text.empty() ? fallback : text);
+}
+
+void finishLayer(SVGGradientLayer& layer, SVGGradientElement& element, const gfx::Rect& object, SVGRect viewport,
+                 const gfx::AffineTransform& transform, bool flat) {
+    layer.setGradientElement(std::static_pointer_cast<SVGGradientElement>(element.shared_from_this()));
+    layer.setObjectRect(object);
+    layer.setViewportRect(viewport);
+    layer.setAbsoluteTransform(transform);
+    if (flat || element.colors().size() == 1) {
+        const auto& stops = element.stops();
+        const SVGColor color = stops.empty() ? SVGColor{0, 0, 0, 0} : stops.back()->stopColor();
+        layer.setBackgroundColor(CGColorWithSVGColor(color));
+        layer.setOpacity(stops.empty() ? 0 : stops.back()->stopOpacity());
+    } else {
+        layer.setColors(element.colors());
+        layer.setLocations(element.locations());
+    }
+}
+
+}  // namespace
+
+void SVGLinearGradientElement::synthesizeProperties() {
+    synthesizeFrom({"x1", "y1", "x2", "y2", "gradientUnits", "gradientTransform", "spreadMethod"});
+}
+
+std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForObjectRect(
+    const gfx::Rect& object, SVGRect viewport, const gfx::AffineTransform& absolute) {
+    auto layer = SVGGradientLayer::make();
+    const int units = gradientUnits();
+    const gfx::Rect reference = referenceRect(units, object, viewport);
+    layer->setFrame(object);
+    const gfx::AffineTransform& gradient = transform();
+    x1_ = lengthOr(getAttributeInheritedIfNil("x1"), "0%");
+    y1_ = lengthOr(getAttributeInheritedIfNil("y1"), "0%");
+    x2_ = lengthOr(getAttributeInheritedIfNil("x2"), "100%");
+    y2_ = lengthOr(getAttributeInheritedIfNil("y2"), "0%");
+    const auto width = static_cast<float>(reference.size.width), height = static_cast<float>(reference.size.height);
+    gfx::Point start = gradient.apply(gfx::Point{x1_.pixelsValueWithGradientDimension(width),
+                                                 y1_.pixelsValueWithGradientDimension(height)});
+    gfx::Point end = gradient.apply(gfx::Point{x2_.pixelsValueWithGradientDimension(width),
+                                               y2_.pixelsValueWithGradientDimension(height)});
+    if (units == 1) {
+        start = absolute.apply(start);
+        end = absolute.apply(end);
+        start = {start.x - object.origin.x, start.y - object.origin.y};
+        end = {end.x - object.origin.x, end.y - object.origin.y};
+    }
+    const double w = object.size.width != 0 ? object.size.width : 1, h = object.size.height != 0 ? object.size.height : 1;
+    layer->setStartPoint({start.x / w, start.y / h});
+    layer->setEndPoint({end.x / w, end.y / h});
+    layer->setType(quartz::GradientType::axial);
+    finishLayer(*layer, *this, object, viewport, absolute, false);
+    return layer;
+}
+
+void SVGRadialGradientElement::synthesizeProperties() {
+    synthesizeFrom({"cx", "cy", "r", "fx", "fy", "fr", "gradientUnits", "gradientTransform", "spreadMethod"});
+}
+
+std::shared_ptr<SVGGradientLayer> SVGRadialGradientElement::newGradientLayerForObjectRect(
+    const gfx::Rect& object, SVGRect viewport, const gfx::AffineTransform& absolute) {
+    auto layer = SVGGradientLayer::make();
+    const int units = gradientUnits();
+    const gfx::Rect reference = referenceRect(units, object, viewport);
+    layer->setFrame(object);
+    cx_ = lengthOr(getAttributeInheritedIfNil("cx"), "50%");
+    cy_ = lengthOr(getAttributeInheritedIfNil("cy"), "50%");
+    r_ = lengthOr(getAttributeInheritedIfNil("r"), "50%");
+    const std::string fx = getAttributeInheritedIfNil("fx"), fy = getAttributeInheritedIfNil("fy");
+    const std::string fr = getAttributeInheritedIfNil("fr");
+    fx_ = fx.empty() ? cx_ : SVGLength::svgLengthFromNSString(fx);
+    fy_ = fy.empty() ? cy_ : SVGLength::svgLengthFromNSString(fy);
+    fr_ = lengthOr(fr, "0%");
+    if (!fx.empty() || !fy.empty() || !fr.empty()) {
+        vellumLogWarning(
+            "The radialGradient element #%@ contains focal value: (fx:%@, fy: %@, fr:%@). The focul value is only "
+            "supported on `SVGFastimageView` and it will be ignored when rendering in SVGLayredView.",
+            getAttribute("id"), fx, fy, fr);
+    }
+    const auto width = static_cast<float>(reference.size.width), height = static_cast<float>(reference.size.height);
+    const gfx::Point centre{cx_.pixelsValueWithGradientDimension(width), cy_.pixelsValueWithGradientDimension(height)};
+    double radius = r_.pixelsValueWithGradientDimension(std::min(width, height));
+    gfx::AffineTransform gradient = transform();
+    if (units == 1) {
+        const gfx::Rect square = absolute.apply(gradient.apply(gfx::Rect{centre.x, centre.y, 2 * radius, 2 * radius}));
+        radius = square.size.height / 2;
+    } else if (object.size.width != object.size.height && object.size.width > 0 && object.size.height > 0) {
+        const double sx = object.size.width > object.size.height ? object.size.width / object.size.height : 1;
+        const double sy = object.size.width > object.size.height ? 1 : object.size.height / object.size.width;
+        const auto about = gfx::AffineTransform::translation(-centre.x, -centre.y)
+                               .concatenating(gfx::AffineTransform::scale(sx, sy))
+                               .concatenating(gfx::AffineTransform::translation(centre.x, centre.y));
+        gradient = about.concatenating(gradient);
+    }
+    gfx::Point c = gradient.apply(centre);
+    gfx::Point v{gradient.a * radius + gradient.c * radius, gradient.b * radius + gradient.d * radius};
+    if (units == 1) {
+        c = absolute.apply(c);
+        c = {c.x - object.origin.x, c.y - object.origin.y};
+        v = {gradient.a * v.x + gradient.c * v.y, gradient.b * v.x + gradient.d * v.y};
+    }
+    const double w = object.size.width != 0 ? object.size.width : 1, h = object.size.height != 0 ? object.size.height : 1;
+    layer->setStartPoint({c.x / w, c.y / h});
+    layer->setEndPoint({(c.x + v.x) / w, (c.y + v.y) / h});
+    layer->setType(quartz::GradientType::radial);
+    finishLayer(*layer, *this, object, viewport, absolute, !(r_.value() > 0));
+    return layer;
+}
+
+}  // namespace vellum

@@ -1,0 +1,87 @@
+#include "vellum/SVGStructureElements.h"
+
+#include "VellumLog.h"
+#include "foundation/Format.h"
+#include "vellum/SVGHelperUtilities.h"
+#include "vellum/VellumError.h"
+#include "vellum/VellumLayers.h"
+#include "vellum/VellumParseResult.h"
+
+namespace vellum {
+
+namespace {
+
+gfx::Rect unionOfSublayerFrames(const quartz::Layer& layer) {
+    gfx::Rect area = gfx::Rect::null();
+    for (const auto& sublayer : layer.sublayers()) area = area.unionWith(sublayer->frame());
+    return area;
+}
+
+// By position, so that a transformed sublayer (text) keeps its size and transform.
+void moveLayer(quartz::Layer& layer, double dx, double dy) {
+    const gfx::Point position = layer.position();
+    layer.setPosition({position.x + dx, position.y + dy});
+}
+
+void moveSublayers(quartz::Layer& layer, double dx, double dy) {
+    for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, dx, dy);
+}
+
+}  // namespace
+
+std::shared_ptr<quartz::Layer> SVGGElement::newLayer() {
+    auto layer = CALayerWithChildHitTest::make();
+    SVGHelperUtilities::configureCALayer(*layer, *this);
+    return layer;
+}
+
+void SVGGElement::layoutLayer(quartz::Layer& layer) {
+    const gfx::Rect area = unionOfSublayerFrames(layer);
+    if (area.isNull()) {
+        vellumLogWarning(
+            "A G element has been generated with non-existent size and no contents. Apple cannot cope with this. As a "
+            "workaround, we are resetting your layer to empty, but this may have unwanted side-effects (hard to test)");
+        return;
+    }
+    layer.setFrame(area);
+    if (layer.mask()) moveLayer(*layer.mask(), -area.origin.x, -area.origin.y);
+    moveSublayers(layer, -area.origin.x, -area.origin.y);
+}
+
+void SVGClipPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    result.addParseErrorRecoverable(VellumError::make(
+        "Vellum", 1,
+        "<clipPath> found in SVG. May render incorrectly with VellumFastImageView due to Apple bug in CALayer .mask "
+        "rendering."));
+    clipPathUnits_ = 1;
+    const std::string units = getAttribute("clipPathUnits");
+    if (units.empty() || units == "userSpaceOnUse") return;
+    if (units == "objectBoundingBox") {
+        clipPathUnits_ = 2;
+        return;
+    }
+    vellumLogWarning("Unknown clipPathUnits value %@", units);
+    result.addParseErrorRecoverable(
+        VellumError::make("Vellum", 1, foundation::format("Unknown clipPathUnits value %@", units)));
+}
+
+std::shared_ptr<quartz::Layer> SVGClipPathElement::newLayer() {
+    auto layer = CALayerWithChildHitTest::make();
+    SVGHelperUtilities::configureCALayer(*layer, *this);
+    return layer;
+}
+
+void SVGClipPathElement::layoutLayer(quartz::Layer& clipLayer, const quartz::Layer& maskedLayer) {
+    gfx::Rect area = unionOfSublayerFrames(clipLayer);
+    if (area.isNull()) {
+        // Nothing in the clip path: it clips everything away.
+        clipLayer.setFrame({0, 0, 0, 0});
+        return;
+    }
+    moveSublayers(clipLayer, -area.origin.x, -area.origin.y);
+    if (clipPathUnits_ == 1) area = area.offsetBy(-maskedLayer.frame().origin.x, -maskedLayer.frame().origin.y);
+    clipLayer.setFrame(area);
+}
+
+}  // namespace vellum

@@ -1,0 +1,179 @@
+#include "vellum/VellumLayers.h"
+
+#include <cmath>
+#include <limits>
+
+#include "VellumLog.h"
+#include "gfx/TextLayout.h"
+#include "vellum/SVGGradientElement.h"
+
+namespace vellum {
+
+bool CALayerWithChildHitTest::contains(gfx::Point point) const {
+    if (!bounds().contains(point)) return false;
+    for (const auto& sublayer : sublayers()) {
+        if (sublayer->contains(sublayer->convertPointFrom(point, this))) return true;
+    }
+    return false;
+}
+
+void CAShapeLayerWithClipRender::draw(gfx::Context& context) const {
+    if (bounds().isEmpty()) return;
+    quartz::ShapeLayer::draw(context);
+}
+
+bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
+    return bounds().contains(point) && path() && path()->contains(point, gfx::FillRule::winding);
+}
+
+std::optional<gfx::Gradient> SVGGradientLayer::createCGGradient() const {
+    if (!gradientElement_) return std::nullopt;
+    if (auto* radial = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
+        return std::nullopt;
+    }
+    const auto& colors = gradientElement_->colors();
+    const auto& locations = gradientElement_->locations();
+    if (colors.empty()) {
+        vellumLogWarning("[%@] colors count is zero", std::string("SVGGradientLayer"));
+        return std::nullopt;
+    }
+    if (colors.size() != locations.size()) {
+        vellumLogWarning("[%@] colors count : %lu != locations count : %lu", std::string("SVGGradientLayer"),
+                         colors.size(), locations.size());
+        return std::nullopt;
+    }
+    return gfx::Gradient::make(colors, locations);
+}
+
+namespace {
+
+// From the gradient's own space (after its gradient transform) into the layer's bounds space, and
+// the size its lengths are fractions of.
+struct GradientSpace {
+    gfx::AffineTransform toLayer;
+    double width = 0, height = 0;
+};
+
+GradientSpace gradientSpace(const SVGGradientLayer& layer, int units) {
+    const gfx::Rect object = layer.objectRect();
+    const auto intoLayer = gfx::AffineTransform::translation(-object.origin.x, -object.origin.y);
+    if (units == 1) {
+        const SVGRect viewport = layer.viewportRect();
+        return {layer.absoluteTransform().concatenating(intoLayer), viewport.width, viewport.height};
+    }
+    if (const auto& box = layer.userBoundingBox()) {
+        const auto unit = gfx::AffineTransform::scale(box->size.width, box->size.height)
+                              .concatenating(gfx::AffineTransform::translation(box->origin.x, box->origin.y));
+        return {unit.concatenating(layer.absoluteTransform()).concatenating(intoLayer), 1, 1};
+    }
+    return {gfx::AffineTransform::scale(object.size.width, object.size.height), 1, 1};
+}
+
+constexpr unsigned extendBothEnds = gfx::drawsBeforeStartLocation | gfx::drawsAfterEndLocation;
+
+}  // namespace
+
+void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) const {
+    auto* element = dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get());
+    if (!element) return;
+    const auto gradient = createCGGradient();
+    if (!gradient) return;
+    const GradientSpace space = gradientSpace(*this, element->gradientUnits());
+    const auto w = static_cast<float>(space.width), h = static_cast<float>(space.height);
+    const gfx::Point start{element->x1().pixelsValueWithGradientDimension(w), element->y1().pixelsValueWithGradientDimension(h)};
+    const gfx::Point end{element->x2().pixelsValueWithGradientDimension(w), element->y2().pixelsValueWithGradientDimension(h)};
+    context.save();
+    context.clip(bounds());
+    context.concatenate(element->transform().concatenating(space.toLayer));
+    context.drawLinearGradient(*gradient, start, end, extendBothEnds);
+    context.restore();
+}
+
+void SVGGradientLayer::renderRadialGradientInContext(gfx::Context& context) const {
+    auto* element = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get());
+    if (!element) return;
+    // Without a gradient (a radius not above 0) the background colour, drawn by the renderer, stays.
+    const auto gradient = createCGGradient();
+    if (!gradient) return;
+    const GradientSpace space = gradientSpace(*this, element->gradientUnits());
+    const auto w = static_cast<float>(space.width), h = static_cast<float>(space.height);
+    const float shorter = std::min(w, h);
+    const gfx::Point centre{element->cx().pixelsValueWithGradientDimension(w), element->cy().pixelsValueWithGradientDimension(h)};
+    const gfx::Point focus{element->fx().pixelsValueWithGradientDimension(w), element->fy().pixelsValueWithGradientDimension(h)};
+    const double radius = element->r().pixelsValueWithGradientDimension(shorter);
+    const double focalRadius = element->fr().pixelsValueWithGradientDimension(shorter);
+    context.save();
+    context.clip(bounds());
+    context.concatenate(element->transform().concatenating(space.toLayer));
+    context.drawRadialGradient(*gradient, focus, focalRadius, centre, radius, extendBothEnds);
+    context.restore();
+}
+
+void SVGGradientLayer::draw(gfx::Context& context) const {
+    if (!gradientElement_) {
+        quartz::GradientLayer::draw(context);
+        return;
+    }
+    if (dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get())) {
+        renderRadialGradientInContext(context);
+    } else if (dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get())) {
+        renderLinearGradientInContext(context);
+    }
+}
+
+void SVGTextLayer::draw(gfx::Context& context) const {
+    if (attributedText_.empty()) return;
+    gfx::TextLayoutOptions options;
+    if (isWrapped()) options.width = bounds().size.width;
+    options.lineBreakMode = gfx::LineBreakMode::byWordWrapping;
+    switch (alignment()) {
+        case quartz::TextAlignment::center: options.alignment = gfx::TextAlignment::center; break;
+        case quartz::TextAlignment::right: options.alignment = gfx::TextAlignment::right; break;
+        case quartz::TextAlignment::justified: options.alignment = gfx::TextAlignment::justified; break;
+        default: options.alignment = gfx::TextAlignment::left; break;
+    }
+    gfx::TextLayout::make(attributedText_, options).draw(context, bounds().origin);
+}
+
+namespace {
+
+double finite(double value) {
+    constexpr double largest = std::numeric_limits<double>::max();
+    if (value == std::numeric_limits<double>::infinity()) return largest;
+    if (value == -std::numeric_limits<double>::infinity()) return -largest;
+    return value;
+}
+
+}  // namespace
+
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y) {
+    x = finite(x);
+    y = finite(y);
+    gfx::Path moved;
+    for (const gfx::PathElement& element : path.elements()) {
+        std::array<gfx::Point, 3> points{};
+        for (int index = 0; index < element.pointCount(); ++index) {
+            points[index] = {finite(element.points[index].x) - x, finite(element.points[index].y) - y};
+        }
+        switch (element.kind) {
+            case gfx::PathElement::Kind::moveTo: moved.moveTo(points[0]); break;
+            case gfx::PathElement::Kind::lineTo: moved.lineTo(points[0]); break;
+            case gfx::PathElement::Kind::quadCurveTo: moved.quadCurveTo(points[0], points[1]); break;
+            case gfx::PathElement::Kind::curveTo: moved.curveTo(points[0], points[1], points[2]); break;
+            case gfx::PathElement::Kind::closeSubpath: moved.closeSubpath(); break;
+        }
+    }
+    return moved;
+}
+
+std::shared_ptr<quartz::Layer> cloneOptionallRecurse(const quartz::Layer& layer, bool recurse) {
+    // copyLayer keeps the kind and every property, the subclasses' own fields included.
+    auto copy = layer.copyLayer();
+    if (layer.mask()) copy->setMask(cloneRecursively(*layer.mask()));
+    if (recurse) {
+        for (const auto& sublayer : layer.sublayers()) copy->addSublayer(cloneRecursively(*sublayer));
+    }
+    return copy;
+}
+
+}  // namespace vellum
