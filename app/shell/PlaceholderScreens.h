@@ -16,7 +16,7 @@ public:
     void viewDidLoad() override;
 };
 
-// What the race screens have in common: the race handed over, and GlobalStruct::detailsOnScreen()
+// What the race screens have in common (the live screen is live/LiveViewController.h): the race handed over, and GlobalStruct::detailsOnScreen()
 // kept true while one of them is on screen.
 class RaceScreen : public BlankScreen {
 public:
@@ -30,5 +30,4 @@ public:
 };
 
 class FutureDetailsViewController final : public RaceScreen {};
-class LiveViewController final : public RaceScreen {};
 class PastDetailsViewController final : public RaceScreen {};

@@ -24,20 +24,6 @@ void printDecodingError(const foundation::DecodingError& error) {
     foundation::print("Error decoding result: " + error.description());
 }
 
-// The headshot address without the image service's ".transform..." resizing suffix.
-std::string headshotAddress(const std::string& url) {
-    constexpr std::string_view marker = ".transform";
-    std::size_t start = 0;
-    while (start <= url.size()) {
-        std::size_t end = url.find(marker, start);
-        std::string piece = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!piece.empty()) return piece;
-        if (end == std::string::npos) break;
-        start = end + marker.size();
-    }
-    return {};
-}
-
 // The results API names a season by its year, or "current" when none is shown yet.
 std::string standingsSeason(const std::string& season) {
     bool isYear = !season.empty() && season.find_first_not_of("0123456789") == std::string::npos;
