@@ -16,7 +16,8 @@ public:
     void viewDidLoad() override;
 };
 
-// What the race screens have in common (the finished weekend's is weekend/PastDetailsViewController.h): the race handed over, and GlobalStruct::detailsOnScreen()
+// What the race screens have in common (weekend/PastDetailsViewController.h,
+// weekend/FutureDetailsViewController.h, live/LiveViewController.h): the race handed over, and GlobalStruct::detailsOnScreen()
 // kept true while one of them is on screen.
 class RaceScreen : public BlankScreen {
 public:
@@ -29,4 +30,3 @@ public:
     void viewDidDisappear(bool animated) override;
 };
 
-class LiveViewController final : public RaceScreen {};

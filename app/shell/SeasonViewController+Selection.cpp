@@ -1,5 +1,6 @@
 #include "data/GlobalStruct.h"
 #include "foundation/NotificationCenter.h"
+#include "live/LiveViewController.h"
 #include "shell/AppNotifications.h"
 #include "shell/PlaceholderScreens.h"
 #include "weekend/FutureDetailsViewController.h"

@@ -41,16 +41,3 @@ std::string formatDecimal(long long number) {
     formatter.setNumberStyle(foundation::NumberFormatter::Style::decimal);
     return formatter.string(number).value_or(std::to_string(number));
 }
-
-std::string headshotAddress(const std::string& url) {
-    constexpr std::string_view marker = ".transform";
-    std::size_t start = 0;
-    while (start <= url.size()) {
-        std::size_t end = url.find(marker, start);
-        std::string piece = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!piece.empty()) return piece;
-        if (end == std::string::npos) break;
-        start = end + marker.size();
-    }
-    return {};
-}

@@ -32,9 +32,6 @@ std::string formatDecimal(long long number);
 // the rest of the text. (HTMLText.cpp)
 std::string stripHTMLTags(std::string_view text);
 
-// A driver list's headshot address without the image service's ".transform..." resizing suffix.
-std::string headshotAddress(const std::string& url);
-
 // The key of the first entry, in the dictionary's own iteration order, whose value equals `forValue`.
 template <typename Dictionary>
 std::optional<std::string> firstKey(std::string_view forValue, const Dictionary& in) {

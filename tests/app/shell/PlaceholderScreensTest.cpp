@@ -2,6 +2,7 @@
 
 #include "ShellTestSupport.h"
 #include "data/GlobalStruct.h"
+#include "live/LiveViewController.h"
 #include "shell/PlaceholderScreens.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/PredictionsViewController.h"
@@ -68,9 +69,9 @@ TEST_F(PlaceholderScreens, theOtherSheetsLeaveTheFlagAloneAndTheStandInsAreABlan
         sheet->dismiss(true);
         settle();
     }
-    auto live = std::make_shared<LiveViewController>();
-    EXPECT_EQ(live->view()->backgroundColor(), gfx::Color::systemBackground());
-    EXPECT_TRUE(live->view()->subviews().empty());
+    auto future = std::make_shared<FutureDetailsViewController>();
+    EXPECT_EQ(future->view()->backgroundColor(), gfx::Color::systemBackground());
+    EXPECT_TRUE(future->view()->subviews().empty());
 }
 
 }  // namespace

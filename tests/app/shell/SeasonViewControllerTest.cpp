@@ -18,6 +18,7 @@
 #include "offline/OfflineSeason.h"
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
+#include "live/LiveViewController.h"
 #include "shell/PlaceholderScreens.h"
 #include "weekend/PastDetailsViewController.h"
 #include "shell/SeasonViewController.h"

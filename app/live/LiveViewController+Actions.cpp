@@ -1,0 +1,131 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "foundation/NumberText.h"
+#include "foundation/Strings.h"
+#include "foundation/URL.h"
+#include "live/LapsViewController.h"
+#include "live/LiveViewController.h"
+#include "live/MessagesViewController.h"
+#include "live/RadioViewController.h"
+#include "live/TyresViewController.h"
+#include "shell/SeasonSheetSupport.h"
+#include "ui/Application.h"
+
+namespace {
+
+// A stop's duration in seconds ("22.25", "1:02.300"); a text that is no duration sorts after every
+// stop that has one.
+double durationSeconds(const PitStopsModel& stop) {
+    constexpr double unknown = std::numeric_limits<double>::infinity();
+    std::string_view text = stop.duration;
+    double minutes = 0;
+    if (auto colon = text.find(':'); colon != std::string_view::npos) {
+        auto whole = foundation::parseInt(text.substr(0, colon));
+        if (!whole || *whole < 0) return unknown;
+        minutes = static_cast<double>(*whole);
+        text = text.substr(colon + 1);
+    }
+    auto seconds = foundation::parseDouble(text);
+    if (!seconds || !std::isfinite(*seconds) || *seconds < 0) return unknown;
+    return minutes * 60 + *seconds;
+}
+
+}  // namespace
+
+void LiveViewController::presentSheet(const std::shared_ptr<ui::ViewController>& sheet) {
+    setUpPresentedSheet(*sheet, SheetHeights::largeOnly);
+    present(sheet, true);
+}
+
+void LiveViewController::lapsBreakdownTap(ui::Button& sender) {
+    // Before the first timing line has arrived there is no lap to open at.
+    if (sender.tag() < 0 || sender.tag() >= static_cast<int>(raceResults.size())) return;
+    playTapFeedback();
+    auto sheet = std::make_shared<LapsViewController>();
+    sheet->fromLive = true;
+    sheet->driverImageDictionary = driverImageDictionary;
+    sheet->driverColDictionary = driverColDictionary;
+    sheet->driverNumDictionary = driverNumDictionary;
+    sheet->eventType = 0;
+    sheet->raceResults2 = raceResults;
+    if (!races.empty()) sheet->races = {races.front()};
+    sheet->year = year;
+    sheet->raceRound = raceRound;
+    auto laps = raceResults[sender.tag()].numberOfLaps.value_or(0);
+    sheet->currentLap = static_cast<int>(std::clamp<std::int64_t>(laps, 0, INT32_MAX));
+    sheet->lapCount = std::to_string(laps);
+    sheet->lapsResults = lapsResults;
+    presentSheet(sheet);
+}
+
+void LiveViewController::pitStopsBreakdownTap(ui::Button&) {
+    playTapFeedback();
+    auto sheet = std::make_shared<LapsViewController>();
+    sheet->fromLive = true;
+    sheet->driverImageDictionary = driverImageDictionary;
+    sheet->driverColDictionary = driverColDictionary;
+    sheet->driverNumDictionary = driverNumDictionary;
+    sheet->eventType = 1;
+    sheet->raceResults2 = raceResults;
+    if (!races.empty()) sheet->races = {races.front()};
+    sheet->year = year;
+    sheet->raceRound = raceRound;
+    sheet->pitStopsResults = pitStopsResults;
+    auto sorted = pitStopsResults;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const PitStopsModel& a, const PitStopsModel& b) { return durationSeconds(a) < durationSeconds(b); });
+    if (!sorted.empty()) sheet->fastestPitStop = {sorted.front()};
+    presentSheet(sheet);
+}
+
+void LiveViewController::tyresTap(ui::Button& sender) {
+    playTapFeedback();
+    auto sheet = std::make_shared<TyresViewController>();
+    sheet->driverImageDictionary = driverImageDictionary;
+    sheet->driverColDictionary = driverColDictionary;
+    sheet->driverNumDictionary = driverNumDictionary;
+    if (!races.empty()) sheet->races = {races.front()};
+    sheet->year = year;
+    sheet->raceRound = raceRound;
+    sheet->tyresResults = tyresResults;
+    sheet->totalLaps = 1;
+    if (sender.tag() >= 0 && sender.tag() < static_cast<int>(races.size())) {
+        const std::string& locality = races[sender.tag()].circuit.location.locality;
+        auto circuit = std::find_if(allCircuits.begin(), allCircuits.end(),
+                                    [&](const circuitDetailsOverviewModel& place) { return place.id == locality; });
+        if (circuit != allCircuits.end()) sheet->totalLaps = circuit->lapCount;
+    }
+    presentSheet(sheet);
+}
+
+void LiveViewController::raceMessagesTap(ui::Button&) {
+    playTapFeedback();
+    auto sheet = std::make_shared<MessagesViewController>();
+    if (!races.empty()) sheet->races = {races.front()};
+    sheet->year = year;
+    sheet->raceRound = raceRound;
+    sheet->path = path;
+    sheet->raceMessages = raceMessages;
+    presentSheet(sheet);
+}
+
+void LiveViewController::raceRadioTap(ui::Button&) {
+    playTapFeedback();
+    auto sheet = std::make_shared<RadioViewController>();
+    sheet->driverImageDictionary = driverImageDictionary;
+    sheet->driverColDictionary = driverColDictionary;
+    sheet->driverNumDictionary = driverNumDictionary;
+    if (!races.empty()) sheet->races = {races.front()};
+    sheet->year = year;
+    sheet->raceRound = raceRound;
+    sheet->path = path;
+    sheet->driverRadio = driverRadio;
+    presentSheet(sheet);
+}
+
+void LiveViewController::voteTapped() {
+    playTapFeedback();
+    if (auto url = foundation::URL::fromString(voteAddress)) ui::Application::open(*url);
+}

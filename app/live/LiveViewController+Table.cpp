@@ -1,0 +1,324 @@
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "cells/CircuitDetailsCell.h"
+#include "cells/DetailHeaderCell.h"
+#include "cells/DriverCell.h"
+#include "cells/LapPickerCell.h"
+#include "cells/RaceBreakdownCell.h"
+#include "cells/RaceMessagesCell.h"
+#include "cells/VoteCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "cells/WeekendCell.h"
+#include "data/ServiceHosts.h"
+#include "foundation/NumberText.h"
+#include "foundation/Strings.h"
+#include "foundation/URL.h"
+#include "gfx/Font.h"
+#include "gfx/SymbolImages.h"
+#include "live/LiveViewController.h"
+#include "live/RaceSheet.h"
+#include "quartz/Animation.h"
+#include "shell/ImageSeam.h"
+#include "shell/Utilities.h"
+#include "standings-news/SheetRows.h"
+
+namespace {
+
+double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
+
+// A grid title: the symbol in secondary label colour, then the caption in the same colour.
+gfx::AttributedString gridTitle(const char* symbol, const std::string& caption) {
+    double size = bodySize() - 4;
+    gfx::TextAttributes attributes;
+    attributes.font = gfx::Font::systemFont(size, gfx::FontWeight::regular);
+    attributes.foregroundColor = gfx::Color::secondaryLabel();
+    gfx::AttributedString text;
+    auto attachment = std::make_shared<gfx::TextAttachment>();
+    if (auto image = gfx::symbolImage(symbol, {size, gfx::FontWeight::regular}, gfx::Color::secondaryLabel(), 2)) {
+        attachment->image = std::move(image->bitmap);
+        attachment->imageScale = image->scale;
+    }
+    text.appendAttachment(std::move(attachment));
+    text.append(caption, attributes);
+    return text;
+}
+
+// Humidity and pressure: the number truncated, grouped; 0 for a text that is no finite number in range.
+std::string wholeNumber(const std::string& text) {
+    double value = foundation::parseDouble(text).value_or(0);
+    if (!std::isfinite(value) || std::abs(value) >= 9.2e18) value = 0;
+    return formatDecimal(static_cast<long long>(std::trunc(value)));
+}
+
+void styleRow(ui::TableViewCell& cell, gfx::Color background, gfx::Color selected, bool hideSeparator) {
+    ::styleRow(cell, background, selected);
+    if (hideSeparator) cell.setSeparatorInset({0, 5000, 0, 0});
+}
+
+}  // namespace
+
+int LiveViewController::numberOfRows(ui::TableView&, int section) {
+    if (section == driverSection) return static_cast<int>(raceResults.size());
+    if (section == weekendSection) return 6;
+    return 1;
+}
+
+std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
+    const gfx::Color item = gfx::Color::systemBackground();
+    const gfx::Color itemSelected = gfx::Color::systemBackground().withAlphaComponent(0.2);
+    const RacesDetailsModel* race = races.empty() ? nullptr : &races.front();
+    switch (indexPath.section) {
+        case 0: {
+            auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            cell->time->setText("Round " + std::to_string(raceRound));
+            cell->race->setText(race ? race->raceName : "");
+            cell->circuit->setText(race ? race->circuit.circuitName : "");
+            cell->location->setText(race ? race->circuit.location.locality + ", " + race->circuit.location.country : "");
+            styleRow(*cell, gfx::Color::systemRed(), gfx::Color::clear(), false);
+            return cell;
+        }
+        case 1: {
+            auto cell = table.dequeueReusableCell<LapPickerCell>(LapPickerCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            cell->event->setText(raceResults.empty() ? "LIVE Standings"
+                                                     : "LIVE Standings (Lap " +
+                                                           std::to_string(raceResults.front().numberOfLaps.value_or(0)) + ")");
+            cell->lap->setHidden(true);
+            cell->title->setHidden(true);
+            styleRow(*cell, gfx::Color::systemRed().withAlphaComponent(0.75), gfx::Color::clear(), false);
+            return cell;
+        }
+        case driverSection: {
+            auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            if (indexPath.row >= 0 && indexPath.row < static_cast<int>(raceResults.size())) fillDriver(*cell, indexPath.row);
+            styleRow(*cell, item, itemSelected, false);
+            return cell;
+        }
+        case 3: {
+            auto cell = table.dequeueReusableCell<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            fillCircuit(*cell);
+            styleRow(*cell, item, itemSelected, false);
+            return cell;
+        }
+        case weekendSection: {
+            if (indexPath.row == 0) {
+                auto cell = table.dequeueReusableCell<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier, indexPath);
+                if (!cell) return cell;
+                cell->infoTitle->setText("Weekend Structure");
+                cell->infoDescription->setText("The " + (race ? race->raceName : std::string()) + " weekend at a glance");
+                styleRow(*cell, item, itemSelected, true);
+                return cell;
+            }
+            auto cell = table.dequeueReusableCell<WeekendCell>(WeekendCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            std::size_t entry = static_cast<std::size_t>(indexPath.row - 1);
+            if (entry < weekendStructure.size()) {
+                const WeekendSession& session = weekendStructure[entry];
+                cell->event->setText(session.name);
+                cell->day->setText(session.day);
+                cell->month->setText(session.month);
+                cell->time->setText(session.weekday.empty() ? session.time : session.time + ", " + session.weekday);
+            }
+            styleRow(*cell, item, itemSelected, indexPath.row < 5);
+            return cell;
+        }
+        case weatherSection: {
+            auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);
+            if (!cell) return cell;
+            fillWeather(*cell);
+            styleRow(*cell, item, itemSelected, true);
+            return cell;
+        }
+        default: {
+            auto cell = cardRow(table, indexPath);
+            if (cell) styleRow(*cell, item, itemSelected, false);
+            return cell;
+        }
+    }
+}
+
+std::shared_ptr<ui::TableViewCell> LiveViewController::cardRow(ui::TableView& table, ui::IndexPath indexPath) {
+    int tag = indexPath.row;
+    if (indexPath.section == 4) {
+        auto cell = table.dequeueReusableCell<RaceBreakdownCell>(RaceBreakdownCell::reuseIdentifier, indexPath);
+        if (!cell) return cell;
+        cell->infoTitle->setText("Race Breakdown");
+        cell->infoDescription->setText("Current lap times, pit stop times, and tyres");
+        wire(*cell->lap, tag, "Laps", &LiveViewController::lapsBreakdownTap);
+        wire(*cell->pitStop, tag, "Pit Stops", &LiveViewController::pitStopsBreakdownTap);
+        wire(*cell->tyres, tag, "Tyres and Compounds", &LiveViewController::tyresTap);
+        return cell;
+    }
+    if (indexPath.section == 5) {
+        auto cell = table.dequeueReusableCell<RaceMessagesCell>(RaceMessagesCell::reuseIdentifier, indexPath);
+        if (!cell) return cell;
+        cell->infoTitle->setText("Sorvane");
+        cell->infoDescription->setText("Listen in to developing race control messages and audio");
+        wire(*cell->messages, tag, "Messages", &LiveViewController::raceMessagesTap);
+        wire(*cell->audio, tag, "Radio", &LiveViewController::raceRadioTap);
+        return cell;
+    }
+    auto cell = table.dequeueReusableCell<VoteCell>(VoteCell::reuseIdentifier, indexPath);
+    if (!cell) return cell;
+    cell->infoTitle->setText("Driver of the Day");
+    cell->infoDescription->setText("Vote for who you think should be the driver of the day");
+    cell->vote->setTag(tag);
+    cell->vote->setTitle("Vote Now", ui::ControlState::normal);
+    // A reused card is wired again: its earlier actions go first, so one tap is one action.
+    cell->vote->removeAllActions();
+    std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    cell->vote->addAction([weak](ui::Control&) {
+        if (auto self = weak.lock()) self->voteTapped();
+    }, ui::ControlEvent::touchUpInside);
+    return cell;
+}
+
+void LiveViewController::wire(ui::Button& button, int tag, const std::string& title,
+                              void (LiveViewController::*action)(ui::Button&)) {
+    button.setTag(tag);
+    button.setTitle(title, ui::ControlState::normal);
+    button.removeAllActions();
+    std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    button.addAction([weak, action](ui::Control& sender) {
+        auto self = weak.lock();
+        auto* tapped = dynamic_cast<ui::Button*>(&sender);
+        if (self && tapped) ((*self).*action)(*tapped);
+    }, ui::ControlEvent::touchUpInside);
+}
+
+void LiveViewController::fillDriver(DriverCell& cell, int row) {
+    const livetiming::RaceLineModel& line = raceResults[row];
+    if (auto key = firstKey(line.racingNumber, driverNumDictionary)) {
+        std::string folded = lookupKey(*key);
+        auto image = driverImageDictionary.find(folded);
+        // No address, no request: a reused row never keeps the previous driver's picture.
+        cell.driverImage->setImage(nullptr);
+        if (image != driverImageDictionary.end() && !image->second.empty()) setRemoteImage(cell.driverImage, image->second);
+        else cancelRemoteImage(cell.driverImage);
+        auto colour = driverColDictionary.find(folded);
+        cell.driverImage->setBackgroundColor(
+            Utilities::hexStringToUIColor("#" + (colour == driverColDictionary.end() ? std::string() : colour->second)));
+        cell.driver->setText(foundation::capitalized(*key));
+    } else {
+        cancelRemoteImage(cell.driverImage);
+        cell.driverImage->setImage(nullptr);
+        cell.driverImage->setBackgroundColor(Utilities::hexStringToUIColor("#"));
+        cell.driver->setText("");
+    }
+    cell.position->setTextColor(gfx::Color::label());
+    cell.position->setText(ordinalText(decimalInteger(line.position).value_or(0)));
+    if (line.retired) {
+        cell.fromGridPosition->setTextColor(gfx::Color::systemRed());
+        cell.fromGridPosition->setText("DNF");
+    } else {
+        cell.fromGridPosition->setTextColor(gfx::Color::secondaryLabel());
+        cell.fromGridPosition->setText("Lap " + std::to_string(line.numberOfLaps.value_or(0)));
+    }
+    double size = bodySize() - 4;
+    if (row == 0) {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::semibold));
+        cell.status->setText("Race Leader");
+        cell.status->setTextColor(gfx::Color::systemGreen());
+    } else {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
+        cell.status->setText(line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("") : "");
+        cell.status->setTextColor(gfx::Color::secondaryLabel());
+    }
+    bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
+    if (!expanded) {
+        cell.constructor->setText(line.lastLapTime.value ? "Last lap: " + *line.lastLapTime.value : "No laps yet");
+    } else if (line.bestLapTime.lap) {
+        cell.constructor->setText("Fastest lap: " + std::to_string(*line.bestLapTime.lap) + " - " +
+                                  line.bestLapTime.value.value_or(""));
+    } else {
+        cell.constructor->setText("No fastest lap");
+    }
+    cell.fastestLap->setText(std::to_string(line.numberOfPitStops.value_or(0)) +
+                             (line.inPit ? " pit stops - Currently pitting" : " pit stops"));
+}
+
+const circuitDetailsOverviewModel* LiveViewController::circuitFacts() const {
+    if (races.empty()) return nullptr;
+    const std::string& locality = races.front().circuit.location.locality;
+    for (const auto& circuit : allCircuits) {
+        if (circuit.id == locality) return &circuit;
+    }
+    return nullptr;
+}
+
+void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
+    cell.infoTitle->setText("Track Details");
+    cell.infoDescription->setText("Information about the circuit");
+    cell.trackLengthTitle->setAttributedText(gridTitle("arrow.left.and.right", " Length (km)"));
+    cell.trackDistanceTitle->setAttributedText(gridTitle("arrow.right.to.line", " Distance (km)"));
+    cell.lapCountTitle->setAttributedText(gridTitle("clock.arrow.circlepath", " Laps"));
+    cell.cornerCountTitle->setAttributedText(gridTitle("arrow.turn.up.right", " Corners"));
+    cell.firstOpenedTitle->setAttributedText(gridTitle("lock.open", " First Opened"));
+    cell.firstGrandPrixTitle->setAttributedText(gridTitle("flag.2.crossed", " First GP"));
+    const circuitDetailsOverviewModel* facts = circuitFacts();
+    cell.trackLength->setText(facts ? facts->trackLength : "");
+    cell.trackDistance->setText(facts ? facts->trackDistance : "");
+    cell.lapCount->setText(facts ? std::to_string(facts->lapCount) : "1");
+    cell.cornerCount->setText(facts ? std::to_string(facts->cornerCount) : "1");
+    cell.firstOpened->setText(facts ? facts->firstOpened : "");
+    cell.firstGrandPrix->setText(facts ? facts->firstGrandPrix : "");
+    std::string map = "https://" + ServiceHosts::current().mediaImages +
+                      "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/2018-redesign-assets/"
+                      "Circuit%20maps%2016x9/" +
+                      (facts ? facts->name : std::string()) + "_Circuit.png.transform/7col-retina/image.png";
+    if (foundation::URL::fromString(map)) setRemoteImage(cell.circuitImage, map);
+    gfx::AttributedString recordTitle = gridTitle("clock", " Fastest lap set by " + (facts ? facts->record.driver : std::string()) +
+                                                               " (" + (facts ? facts->record.year : std::string()) + ")");
+    cell.recordTitle->setAttributedText(std::move(recordTitle));
+    cell.record->setText(facts ? facts->record.time : "");
+}
+
+void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
+    cell.infoTitle->setText("Weather Overview");
+    cell.infoDescription->setText("Current track weather conditions");
+    cell.airTempTitle->setAttributedText(gridTitle("thermometer.sun", " Air Temp"));
+    cell.trackTempTitle->setAttributedText(gridTitle("thermometer", " Track Temp"));
+    cell.humidityTitle->setAttributedText(gridTitle("humidity", " Humidity"));
+    cell.pressureTitle->setAttributedText(gridTitle("cloud.fog", " Pressure"));
+    cell.windSpeedTitle->setAttributedText(gridTitle("wind", weatherSelected ? " Wind Direction" : " Wind Speed"));
+    cell.rainFallTitle->setAttributedText(gridTitle("cloud.rain", " Rainfall"));
+    const livetiming::WeatherModel empty;
+    const livetiming::WeatherModel& shown = weather.empty() ? empty : weather.front();
+    cell.airTemp->setText(shown.airTemp + "°");
+    cell.trackTemp->setText(shown.trackTemp + "°");
+    cell.humidity->setText(wholeNumber(shown.humidity) + "gm³");
+    cell.pressure->setText(wholeNumber(shown.pressure) + "mb");
+    cell.windSpeed->setText(weatherSelected ? shown.windDirection + "°" : shown.windSpeed + "mph");
+    cell.rainFall->setText(shown.rainfall + "mm");
+
+    const std::pair<ui::ImageView*, double> fans[] = {
+        {cell.windmillFan.get(), 2.2}, {cell.windmillFan2.get(), 2.4}, {cell.windmillFan3.get(), 2.6}};
+    for (const auto& [fan, duration] : fans) {
+        if (fan->layer()->animation(rotationAnimationKey)) continue;
+        quartz::BasicAnimation rotation;
+        rotation.keyPath = "transform.rotation";
+        rotation.fromValue = 0.0;
+        rotation.toValue = static_cast<double>(static_cast<float>(2 * std::numbers::pi));
+        rotation.duration = duration;
+        rotation.repeatCount = quartz::BasicAnimation::forever;
+        fan->layer()->addAnimation(rotation, rotationAnimationKey);
+    }
+}
+
+void LiveViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {
+    table.deselectRow(indexPath, true);
+    if (indexPath.section == driverSection) {
+        auto found = std::find(selectedRows.begin(), selectedRows.end(), indexPath.row);
+        if (found != selectedRows.end()) std::erase(selectedRows, indexPath.row);
+        else selectedRows.push_back(indexPath.row);
+        table.reloadData();
+    } else if (indexPath.section == weekendSection) {
+        weatherSelected = !weatherSelected;
+        table.reloadData();
+    }
+}

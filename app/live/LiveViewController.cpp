@@ -1,0 +1,260 @@
+#include "live/LiveViewController.h"
+
+#include <algorithm>
+
+#include "cells/CircuitDetailsCell.h"
+#include "cells/DetailHeaderCell.h"
+#include "cells/DriverCell.h"
+#include "cells/LapPickerCell.h"
+#include "cells/RaceBreakdownCell.h"
+#include "cells/RaceMessagesCell.h"
+#include "cells/VoteCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "cells/WeekendCell.h"
+#include "data/EmbeddedDocuments.h"
+#include "data/RaceModels.h"
+#include "data/ResultsEndpoints.h"
+#include "dispatch/Queue.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/Locale.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/NumberText.h"
+#include "foundation/Print.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/LiveTiming.h"
+#include "shell/AppNotifications.h"
+#include "shell/DriverKey.h"
+
+namespace {
+
+void printDecodingError(const foundation::DecodingError& error) {
+    foundation::print("Error decoding result: " + error.description());
+}
+
+template <class Model>
+std::optional<Model> decodeOrPrint(const foundation::Data& body) {
+    auto decoded = foundation::JSONDecoder().decode<Model>(body);
+    if (!decoded) {
+        printDecodingError(decoded.error());
+        return std::nullopt;
+    }
+    return std::move(*decoded);
+}
+
+int yearNumber(const std::string& year) {
+    auto value = foundation::parseInt(year);
+    if (!value || *value > INT32_MAX || *value < INT32_MIN) return 0;
+    return static_cast<int>(*value);
+}
+
+}  // namespace
+
+LiveViewController::~LiveViewController() {
+    timer->invalidate();
+    foundation::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void LiveViewController::viewDidLoad() {
+    RaceScreen::viewDidLoad();
+    view()->setBackgroundColor(gfx::Color::systemBackground());
+    foundation::DateFormatter dayFormatter;
+    dayFormatter.setLocale(foundation::Locale("en_US_POSIX"));
+    dayFormatter.setDateFormat("yyyy-MM-dd");
+    auto now = foundation::Date::now();
+    date = races.empty() ? now : dayFormatter.date(races.front().date).value_or(now);
+
+    auto self = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    // Held weakly by the centre and removed with the screen.
+    foundation::NotificationCenter::defaultCenter().addObserver(self, notifications::reloadWeatherAnimations,
+                                                                &LiveViewController::reloadWeatherAnimations);
+
+    for (std::size_t index = 0; index < tableView.size(); ++index) {
+        auto& table = tableView[index];
+        table->registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
+        table->registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
+        table->registerClass<DriverCell>(DriverCell::reuseIdentifier);
+        table->registerClass<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier);
+        table->registerClass<RaceBreakdownCell>(RaceBreakdownCell::reuseIdentifier);
+        table->registerClass<RaceMessagesCell>(RaceMessagesCell::reuseIdentifier);
+        table->registerClass<VoteCell>(VoteCell::reuseIdentifier);
+        table->registerClass<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier);
+        table->registerClass<WeekendCell>(WeekendCell::reuseIdentifier);
+        table->registerClass<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier);
+        table->setAlpha(index == 0 ? 1.0 : 0.0);
+        table->setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
+        table->setDelegate(std::weak_ptr<ui::TableViewDelegate>(self));
+        table->setBackgroundColor(gfx::Color::systemGray4());
+        table->setClipsToBounds(true);
+        table->setRowHeight(ui::TableView::automaticDimension);
+        table->setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
+        table->setShowsVerticalScrollIndicator(false);
+        view()->addSubview(table);
+    }
+
+    buildWeekendStructure();
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadEverything(); });
+    loadCircuits();
+
+    timer->invalidate();
+    // The run loop holds the timer; the screen it serves is held weakly, and invalidates it when it goes.
+    std::weak_ptr<LiveViewController> weak = self;
+    timer = dispatch::Timer::scheduledTimer(refreshInterval, true, [weak](dispatch::Timer&) {
+        if (auto screen = weak.lock()) screen->fireTimer();
+    });
+}
+
+void LiveViewController::viewDidLayoutSubviews() {
+    RaceScreen::viewDidLayoutSubviews();
+    ui::Rect bounds = view()->bounds();
+    for (const auto& table : tableView) table->setFrame({0, 0, bounds.size.width, bounds.size.height});
+}
+
+void LiveViewController::viewDidDisappear(bool animated) {
+    RaceScreen::viewDidDisappear(animated);
+    timer->invalidate();
+}
+
+void LiveViewController::reloadWeatherAnimations() {
+    std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    dispatch::Queue::main()->async([weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        auto& table = self->tableView.front();
+        if (table->numberOfSections() > weatherSection) table->reloadRows({{weatherSection, 0}});
+    });
+}
+
+void LiveViewController::fireTimer() {
+    if (timingReadInFlight()) return;
+    refreshQueued_ = true;
+    std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    dispatch::Queue::main()->async([weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> {
+            self->refreshQueued_ = false;
+            co_await self->loadTimingData();
+        });
+    });
+}
+
+void LiveViewController::reloadTables() {
+    // Only the first table is ever shown; laying out four invisible copies tripled a refresh's cost.
+    tableView.front()->reloadData();
+}
+
+dispatch::Task<void> LiveViewController::loadEverything() {
+    co_await loadTimingData();
+    co_await loadDriverList();
+    co_await loadWeather();
+    co_await loadLaps();
+    co_await loadPitStops();
+    co_await loadTyres();
+    co_await loadRaceMessages();
+    co_await loadTeamRadio();
+}
+
+std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const livetiming::TimingData& timing) {
+    std::vector<livetiming::RaceLineModel> lines;
+    lines.reserve(timing.lines.size());
+    for (const auto& [number, line] : timing.lines) lines.push_back(line);
+    // Each key is read once; a line without a readable position sorts after every numbered one.
+    std::vector<std::pair<std::optional<std::int64_t>, std::size_t>> keys;
+    keys.reserve(lines.size());
+    for (std::size_t index = 0; index < lines.size(); ++index) keys.emplace_back(foundation::parseInt(lines[index].position), index);
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        if (a.first && b.first) return *a.first < *b.first;
+        return a.first.has_value() && !b.first.has_value();
+    });
+    std::vector<livetiming::RaceLineModel> ordered;
+    ordered.reserve(lines.size());
+    for (const auto& key : keys) ordered.push_back(std::move(lines[key.second]));
+    return ordered;
+}
+
+dispatch::Task<void> LiveViewController::loadTimingData() {
+    std::uint64_t request = ++timingReadsStarted_;
+    ++timingReadsInFlight_;
+    foundation::Data body;
+    if (timingRead_) body = co_await timingRead_(path);
+    else body = co_await LiveTiming::timingData(path);
+    --timingReadsInFlight_;
+    auto decoded = decodeOrPrint<livetiming::TimingData>(body);
+    // An answer older than the order shown would put the running order back in time.
+    if (!decoded || request < timingReadShown_) co_return;
+    timingReadShown_ = request;
+    raceResults = runningOrder(*decoded);
+    reloadTables();
+}
+
+dispatch::Task<void> LiveViewController::loadDriverList() {
+    auto body = co_await LiveTiming::driverList(path);
+    auto decoded = decodeOrPrint<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    if (!decoded) co_return;
+    for (const auto& [number, driver] : *decoded) {
+        std::string key = driverKey(driver.firstName, driver.lastName);
+        driverImageDictionary[key] = headshotAddress(driver.headshotUrl.value_or(""));
+        driverColDictionary[key] = driver.teamColour;
+        driverNumDictionary[key] = driver.racingNumber;
+    }
+    if (!decoded->empty()) reloadTables();
+}
+
+dispatch::Task<void> LiveViewController::loadWeather() {
+    auto body = co_await LiveTiming::weatherData(path);
+    auto decoded = decodeOrPrint<livetiming::WeatherModel>(body);
+    if (!decoded) co_return;
+    weather = {std::move(*decoded)};
+    reloadTables();
+}
+
+dispatch::Task<void> LiveViewController::loadLaps() {
+    auto body = co_await LapTimes::lap(yearNumber(year), raceRound, 1);
+    auto decoded = decodeOrPrint<RaceModel>(body);
+    if (!decoded) co_return;
+    const auto& answered = decoded->data.raceTable.races;
+    if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
+    lapsResults = answered.front().laps->front().timings;
+}
+
+dispatch::Task<void> LiveViewController::loadPitStops() {
+    auto body = co_await PitStops::pitStops(yearNumber(year), raceRound);
+    auto decoded = decodeOrPrint<RaceModel>(body);
+    if (!decoded) co_return;
+    const auto& answered = decoded->data.raceTable.races;
+    if (answered.empty() || !answered.front().pitStops) co_return;
+    pitStopsResults = *answered.front().pitStops;
+}
+
+dispatch::Task<void> LiveViewController::loadTyres() {
+    auto body = co_await LiveTiming::tyreStintSeries(path);
+    auto decoded = decodeOrPrint<livetiming::TyresModel>(body);
+    if (decoded) tyresResults = std::move(decoded->stints);
+}
+
+dispatch::Task<void> LiveViewController::loadRaceMessages() {
+    auto body = co_await LiveTiming::raceControlMessages(path);
+    auto decoded = decodeOrPrint<livetiming::RaceControlMessageModel>(body);
+    if (!decoded) co_return;
+    raceMessages.assign(decoded->messages.rbegin(), decoded->messages.rend());
+}
+
+dispatch::Task<void> LiveViewController::loadTeamRadio() {
+    auto body = co_await LiveTiming::teamRadio(path);
+    auto decoded = decodeOrPrint<livetiming::TeamRadioModel>(body);
+    if (!decoded) co_return;
+    driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
+}
+
+void LiveViewController::loadCircuits() {
+    auto decoded = decodeOrPrint<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    if (!decoded) return;
+    for (auto& [locality, place] : decoded->places) allCircuits.push_back(std::move(place));
+    reloadTables();
+}
+
+void LiveViewController::buildWeekendStructure() {
+    weekendStructure = races.empty() ? std::vector<WeekendSession>{} : liveWeekendSessions(races.front());
+    reloadTables();
+}

@@ -1,0 +1,405 @@
+#include <algorithm>
+#include <deque>
+
+#include "SheetTestSupport.h"
+#include "cells/DetailHeaderCell.h"
+#include "cells/DriverCell.h"
+#include "cells/LapPickerCell.h"
+#include "cells/RaceBreakdownCell.h"
+#include "cells/RaceMessagesCell.h"
+#include "cells/VoteCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "cells/WeekendCell.h"
+#include "dispatch/Queue.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/NumberText.h"
+#include "foundation/Print.h"
+#include "live/LapsViewController.h"
+#include "live/LiveViewController.h"
+#include "live/MessagesViewController.h"
+#include "live/RadioViewController.h"
+#include "live/TyresViewController.h"
+#include "livetiming/EventsModel.h"
+#include "shell/AppNotifications.h"
+#include "shell/SeasonViewController.h"
+#include "ui/Application.h"
+#include "ui/Feedback.h"
+#include "ui/SheetPresentationController.h"
+
+namespace {
+
+// Timing reads that wait until the test answers them, in the order they were asked.
+struct GatedTimingReads {
+    std::deque<std::function<void(foundation::Data)>> waiting;
+    int asked = 0;
+
+    LiveViewController::TimingRead read() {
+        return [this](std::string) -> dispatch::Task<foundation::Data> {
+            ++asked;
+            co_return co_await dispatch::awaitCallback<foundation::Data>(
+                [this](std::function<void(foundation::Data)> resume) { waiting.push_back(std::move(resume)); });
+        };
+    }
+    // Answers the read asked `index`-th among those still waiting.
+    void answer(std::size_t index, const std::string& body) {
+        ASSERT_LT(index, waiting.size());
+        auto resume = std::move(waiting[index]);
+        waiting.erase(waiting.begin() + static_cast<long>(index));
+        resume(foundation::Data::fromString(body));
+    }
+    // Answers every read still waiting with an error page, so no read outlives the test.
+    void fail() {
+        while (!waiting.empty()) answer(0, "<html>404</html>");
+    }
+};
+
+// A timing document whose cars run in the given order.
+std::string timingDocument(const std::vector<std::string>& numbers) {
+    std::string lines;
+    for (std::size_t index = 0; index < numbers.size(); ++index) {
+        if (!lines.empty()) lines += ",";
+        lines += "\"" + numbers[index] + "\":{\"Line\":" + std::to_string(index + 1) + ",\"Position\":\"" +
+                 std::to_string(index + 1) + "\",\"ShowPosition\":true,\"RacingNumber\":\"" + numbers[index] +
+                 "\",\"Retired\":false,\"InPit\":false,\"PitOut\":false,\"Stopped\":false,\"Status\":0,"
+                 "\"NumberOfLaps\":7,\"Sectors\":[],\"Speeds\":{\"I1\":{\"Value\":\"\",\"Status\":0,"
+                 "\"OverallFastest\":false,\"PersonalFastest\":false},\"I2\":{\"Value\":\"\",\"Status\":0,"
+                 "\"OverallFastest\":false,\"PersonalFastest\":false},\"FL\":{\"Value\":\"\",\"Status\":0,"
+                 "\"OverallFastest\":false,\"PersonalFastest\":false},\"ST\":{\"Value\":\"\",\"Status\":0,"
+                 "\"OverallFastest\":false,\"PersonalFastest\":false}},\"BestLapTime\":{},\"LastLapTime\":{}}";
+    }
+    return "{\"Withheld\":false,\"Lines\":{" + lines + "}}";
+}
+
+std::vector<std::string> order(const LiveViewController& screen) {
+    std::vector<std::string> numbers;
+    for (const auto& line : screen.raceResults) numbers.push_back(line.racingNumber);
+    return numbers;
+}
+
+class LiveScreen : public sheettest::OfflineSheet {
+protected:
+    void SetUp() override {
+        OfflineSheet::SetUp();
+        ui::setHapticSink(haptics);
+        ui::setURLOpener(opened);
+    }
+    void TearDown() override {
+        ui::setHapticSink(nullptr);
+        ui::setURLOpener(nullptr);
+        OfflineSheet::TearDown();
+    }
+
+    // The session the season sheet hands the live screen of round 4: whichever folder the index
+    // names first as the meeting's "Race".
+    static std::string sessionPath() {
+        auto index = read<livetiming::EventsModel>(LiveTiming::all("2023"));
+        return SeasonViewController::sessionPath(race(4), index.meetings);
+    }
+
+    std::shared_ptr<LiveViewController> make() {
+        auto screen = std::make_shared<LiveViewController>();
+        screen->races = {race(4)};
+        screen->year = "2023";
+        screen->raceRound = 4;
+        screen->path = sessionPath();
+        return screen;
+    }
+    // Presented and loaded (the loading task ends with the team radio).
+    std::shared_ptr<LiveViewController> open() {
+        auto screen = make();
+        present(screen);
+        EXPECT_TRUE(waitFor([&] { return !screen->driverRadio.empty() && !screen->raceResults.empty(); }));
+        return screen;
+    }
+    // One refresh tick after `seconds` of session, and its answer.
+    void refreshAfter(LiveViewController& screen, double seconds) {
+        clock->advance(seconds);
+        host.renderIfNeeded();
+        waitFor([&] { return !screen.timingReadInFlight(); }, 5);
+        host.renderIfNeeded();
+    }
+    template <class Cell>
+    std::shared_ptr<Cell> row(LiveViewController& screen, int section, int index) {
+        return rowOf<Cell>(screen, *screen.tableView[0], section, index);
+    }
+    template <class Sheet>
+    std::shared_ptr<Sheet> presented(LiveViewController& screen) {
+        settle();
+        return std::dynamic_pointer_cast<Sheet>(screen.presentedViewController());
+    }
+
+    std::shared_ptr<ui::HapticRecorder> haptics = std::make_shared<ui::HapticRecorder>();
+    std::shared_ptr<ui::URLOpenRecorder> opened = std::make_shared<ui::URLOpenRecorder>();
+};
+
+TEST_F(LiveScreen, theReplayedSessionMovesOnBetweenRefreshes) {
+    auto screen = open();
+    ASSERT_GE(screen->raceResults.size(), 18u);
+    EXPECT_EQ(screen->tableView[0]->numberOfSections(), 9);
+    EXPECT_EQ(screen->tableView[0]->numberOfRows(2), static_cast<int>(screen->raceResults.size()));
+    auto lap = [&] { return screen->raceResults.front().numberOfLaps.value_or(0); };
+    std::int64_t firstLap = lap();
+    EXPECT_GT(firstLap, 0) << "the sprint is under way at the season's now";
+    auto picker = row<LapPickerCell>(*screen, 1, 0);
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->event->text(), "LIVE Standings (Lap " + std::to_string(firstLap) + ")");
+
+    // Each tick reads the timing lines again; over a few laps the order changes and the laps count up.
+    auto firstOrder = order(*screen);
+    bool reordered = false;
+    for (int tick = 0; tick < 20 && !(reordered && lap() > firstLap); ++tick) {
+        refreshAfter(*screen, 30);
+        reordered = reordered || order(*screen) != firstOrder;
+    }
+    EXPECT_TRUE(reordered);
+    EXPECT_GT(lap(), firstLap);
+    for (std::size_t index = 1; index < screen->raceResults.size(); ++index) {
+        auto before = foundation::parseInt(screen->raceResults[index - 1].position);
+        auto after = foundation::parseInt(screen->raceResults[index].position);
+        if (before && after) {
+            EXPECT_LT(*before, *after);
+        }
+    }
+    picker = row<LapPickerCell>(*screen, 1, 0);
+    EXPECT_EQ(picker->event->text(), "LIVE Standings (Lap " + std::to_string(lap()) + ")");
+}
+
+TEST_F(LiveScreen, messagesAndRadioAppearAsTheReplayReachesThem) {
+    auto early = open();
+    std::size_t messages = early->raceMessages.size();
+    std::size_t clips = early->driverRadio.size();
+    early->dismiss(false);
+    settle();
+
+    clock->advance(20 * 60);  // past the chequered flag
+    auto late = open();
+    EXPECT_GT(late->raceMessages.size(), messages);
+    EXPECT_GT(late->driverRadio.size(), clips);
+    EXPECT_EQ(late->raceMessages.front().message, "CHEQUERED FLAG") << "the newest message comes first";
+
+    late->raceMessagesTap(*std::make_shared<ui::Button>());
+    auto sheet = presented<MessagesViewController>(*late);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->raceMessages.size(), late->raceMessages.size());
+    EXPECT_EQ(sheet->path, late->path);
+}
+
+TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
+    auto screen = open();
+    auto header = row<DetailHeaderCell>(*screen, 0, 0);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->time->text(), "Round 4");
+    EXPECT_EQ(header->race->text(), "Azerbaijan Grand Prix");
+    EXPECT_EQ(header->location->text(), "Baku, Azerbaijan");
+    EXPECT_EQ(header->backgroundColor(), gfx::Color::systemRed());
+
+    auto leader = row<DriverCell>(*screen, 2, 0);
+    ASSERT_TRUE(leader);
+    EXPECT_EQ(leader->status->text(), "Race Leader");
+    EXPECT_EQ(leader->position->text(), "1st");
+    EXPECT_FALSE(leader->driver->text().empty()) << "named through the driver list";
+    auto second = row<DriverCell>(*screen, 2, 1);
+    EXPECT_EQ(second->position->text(), "2nd");
+    EXPECT_EQ(second->status->text(), screen->raceResults[1].intervalToPositionAhead->value.value_or(""));
+    EXPECT_TRUE(second->constructor->text().starts_with("Last lap: ")) << second->constructor->text();
+
+    // A tap expands a driver row and a second tap collapses it.
+    screen->didSelectRow(*screen->tableView[0], {2, 1});
+    EXPECT_EQ(screen->selectedRows, std::vector<int>{1});
+    EXPECT_TRUE(row<DriverCell>(*screen, 2, 1)->constructor->text().starts_with("Fastest lap: "));
+    screen->didSelectRow(*screen->tableView[0], {2, 1});
+    EXPECT_TRUE(screen->selectedRows.empty());
+
+    // The schedule: the sprint weekend's sessions, latest first, in Amsterdam's clock.
+    auto race = row<WeekendCell>(*screen, 7, 1);
+    ASSERT_TRUE(race);
+    EXPECT_EQ(race->event->text(), "Race");
+    EXPECT_EQ(race->time->text(), "13:00, Sunday");
+    EXPECT_EQ(race->day->text(), "30");
+    EXPECT_EQ(row<WeekendCell>(*screen, 7, 4)->event->text(), "Practice 1");
+    // The results API lists no second practice for this weekend: its time is not known.
+    auto unknown = row<WeekendCell>(*screen, 7, 5);
+    EXPECT_EQ(unknown->event->text(), "Practice 2");
+    EXPECT_EQ(unknown->time->text(), "TBC");
+
+    // Any schedule row switches the wind card between speed and direction.
+    auto weather = row<WeatherOverviewCell>(*screen, 8, 0);
+    ASSERT_TRUE(weather);
+    EXPECT_EQ(weather->windSpeedTitle->attributedText()->string().substr(3), " Wind Speed");
+    EXPECT_TRUE(weather->windSpeed->text().ends_with("mph"));
+    screen->didSelectRow(*screen->tableView[0], {7, 2});
+    weather = row<WeatherOverviewCell>(*screen, 8, 0);
+    EXPECT_TRUE(weather->windSpeedTitle->attributedText()->string().ends_with(" Wind Direction"));
+    EXPECT_TRUE(weather->windSpeed->text().ends_with("°"));
+}
+
+TEST_F(LiveScreen, theWeatherReloadRefillsTheWeatherCardSoItsFansTurnAgain) {
+    auto screen = open();
+    auto& table = *screen->tableView[0];
+    table.scrollToRow({LiveViewController::weatherSection, 0}, ui::TableViewScrollPosition::top, false);
+    settle();
+    auto weather = std::dynamic_pointer_cast<WeatherOverviewCell>(table.cellForRow({LiveViewController::weatherSection, 0}));
+    ASSERT_TRUE(weather) << "the weather card is on screen";
+    ASSERT_TRUE(weather->windmillFan->layer()->animation(LiveViewController::rotationAnimationKey));
+    for (auto* fan : {weather->windmillFan.get(), weather->windmillFan2.get(), weather->windmillFan3.get()})
+        fan->layer()->removeAnimation(LiveViewController::rotationAnimationKey);
+
+    foundation::NotificationCenter::defaultCenter().post(notifications::reloadWeatherAnimations);
+    settle();
+    weather = std::dynamic_pointer_cast<WeatherOverviewCell>(table.cellForRow({LiveViewController::weatherSection, 0}));
+    ASSERT_TRUE(weather);
+    for (auto* fan : {weather->windmillFan.get(), weather->windmillFan2.get(), weather->windmillFan3.get()}) {
+        auto rotation = fan->layer()->animation(LiveViewController::rotationAnimationKey);
+        ASSERT_TRUE(rotation);
+        EXPECT_EQ(rotation->repeatCount, quartz::BasicAnimation::forever);
+    }
+}
+
+TEST_F(LiveScreen, neitherTheTimerNorTheObservationOutlivesTheScreen) {
+    auto screen = open();
+    std::weak_ptr<LiveViewController> weak = screen;
+    auto timer = screen->timer;
+    EXPECT_TRUE(timer->isValid());
+    screen->dismiss(false);
+    settle();
+    EXPECT_FALSE(timer->isValid()) << "stopped when the screen disappeared";
+    screen.reset();
+    waitFor([&] { return weak.expired(); }, 5);
+    EXPECT_TRUE(weak.expired()) << "nothing holds a dismissed screen";
+    foundation::NotificationCenter::defaultCenter().post(notifications::reloadWeatherAnimations);
+    settle();
+
+    // A screen released without ever disappearing takes its timer with it.
+    auto unshown = make();
+    unshown->loadViewIfNeeded();
+    auto running = unshown->timer;
+    ASSERT_TRUE(running->isValid());
+    waitFor([&] { return !unshown->timingReadInFlight() && !unshown->driverRadio.empty(); });
+    unshown.reset();
+    EXPECT_FALSE(running->isValid());
+}
+
+TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    EXPECT_EQ(reads.asked, 1);
+    // Ticks while the first read waits ask for nothing more.
+    for (int tick = 0; tick < 4; ++tick) settle(LiveViewController::refreshInterval);
+    EXPECT_EQ(reads.asked, 1);
+    reads.answer(0, timingDocument({"1", "11", "16"}));
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"1", "11", "16"}));
+
+    // Two reads overlap (the loading task's and a refresh): the later one's answer stands.
+    auto self = screen;
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadTimingData(); });
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadTimingData(); });
+    waitFor([&] { return reads.waiting.size() == 2; }, 5);
+    ASSERT_EQ(reads.waiting.size(), 2u);
+    reads.answer(1, timingDocument({"16", "1", "11"}));
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"16", "1", "11"}));
+    reads.answer(0, timingDocument({"11", "16", "1"}));
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"16", "1", "11"})) << "the slower, older answer is dropped";
+
+    // A refresh that fails keeps the order shown.
+    foundation::ConsoleCapture console;
+    settle(LiveViewController::refreshInterval);
+    waitFor([&] { return !reads.waiting.empty(); }, 5);
+    reads.answer(0, "<html>404</html>");
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"16", "1", "11"}));
+    EXPECT_NE(console.text().find("Error decoding result: "), std::string::npos);
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
+TEST_F(LiveScreen, theLapsButtonBeforeAnyTimingLineDoesNothing) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    auto breakdown = row<RaceBreakdownCell>(*screen, 4, 0);
+    ASSERT_TRUE(breakdown);
+    EXPECT_EQ(breakdown->lap->title(ui::ControlState::normal), "Laps");
+    breakdown->lap->sendActions(ui::ControlEvent::touchUpInside);
+    EXPECT_EQ(presented<LapsViewController>(*screen), nullptr);
+    EXPECT_TRUE(haptics->events().empty());
+
+    reads.answer(0, timingDocument({"1", "11"}));
+    settle();
+    breakdown = row<RaceBreakdownCell>(*screen, 4, 0);
+    breakdown->lap->sendActions(ui::ControlEvent::touchUpInside);
+    auto laps = presented<LapsViewController>(*screen);
+    ASSERT_TRUE(laps);
+    EXPECT_TRUE(laps->fromLive);
+    EXPECT_EQ(laps->eventType, 0);
+    EXPECT_EQ(laps->currentLap, 7);
+    EXPECT_EQ(laps->lapCount, "7");
+    EXPECT_EQ(laps->raceResults2.size(), 2u);
+    ASSERT_EQ(haptics->events().size(), 1u);
+    EXPECT_EQ(haptics->events()[0].style, ui::ImpactFeedbackStyle::rigid);
+    laps->dismiss(false);
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
+TEST_F(LiveScreen, theCardsOpenTheirSheetsWithTheScreensData) {
+    auto screen = open();
+    auto& table = *screen->tableView[0];
+
+    row<RaceBreakdownCell>(*screen, 4, 0)->tyres->sendActions(ui::ControlEvent::touchUpInside);
+    auto tyres = presented<TyresViewController>(*screen);
+    ASSERT_TRUE(tyres);
+    EXPECT_EQ(tyres->totalLaps, 51) << "Baku's lap count in the circuit facts";
+    EXPECT_EQ(tyres->tyresResults.size(), screen->tyresResults.size());
+    EXPECT_EQ(tyres->driverNumDictionary, screen->driverNumDictionary);
+    ASSERT_EQ(tyres->sheetPresentationController()->detents().size(), 1u);
+    tyres->dismiss(false);
+    settle();
+
+    row<RaceMessagesCell>(*screen, 5, 0)->audio->sendActions(ui::ControlEvent::touchUpInside);
+    auto radio = presented<RadioViewController>(*screen);
+    ASSERT_TRUE(radio);
+    EXPECT_EQ(radio->driverRadio.size(), screen->driverRadio.size());
+    EXPECT_EQ(radio->path, screen->path);
+    radio->dismiss(false);
+    settle();
+
+    row<VoteCell>(*screen, 6, 0)->vote->sendActions(ui::ControlEvent::touchUpInside);
+    EXPECT_EQ(opened->openedURLs(), std::vector<std::string>{"https://www.formula1.com/en/vote.html"});
+    (void)table;
+}
+
+TEST_F(LiveScreen, theFastestPitStopIsTheShortestDuration) {
+    auto screen = open();
+    auto stop = [](std::string driver, std::string duration) {
+        PitStopsModel made;
+        made.driverId = std::move(driver);
+        made.duration = std::move(duration);
+        return made;
+    };
+    screen->pitStopsResults = {stop("a", "24.5"), stop("b", "22.25"), stop("c", "1:02.300"), stop("d", "")};
+    row<RaceBreakdownCell>(*screen, 4, 0)->pitStop->sendActions(ui::ControlEvent::touchUpInside);
+    auto sheet = presented<LapsViewController>(*screen);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->eventType, 1);
+    EXPECT_EQ(sheet->pitStopsResults.size(), 4u) << "handed over as they are";
+    ASSERT_EQ(sheet->fastestPitStop.size(), 1u);
+    EXPECT_EQ(sheet->fastestPitStop.front().driverId, "b");
+    sheet->dismiss(false);
+    settle();
+
+    screen->pitStopsResults.clear();
+    row<RaceBreakdownCell>(*screen, 4, 0)->pitStop->sendActions(ui::ControlEvent::touchUpInside);
+    sheet = presented<LapsViewController>(*screen);
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->fastestPitStop.empty());
+}
+
+}  // namespace
