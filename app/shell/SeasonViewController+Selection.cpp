@@ -21,6 +21,17 @@ std::string SeasonViewController::sessionPath(const RacesDetailsModel& race,
     return weekend::raceSessionPath(race, meetings);
 }
 
+std::string SeasonViewController::liveSessionPath(const RacesDetailsModel& race,
+                                                  const std::vector<livetiming::Meeting>& meetings) {
+    for (const auto& meeting : meetings) {
+        if (meeting.name != race.raceName) continue;
+        for (const auto& session : meeting.sessions)
+            if (session.type == "Race") return session.path;
+        return {};
+    }
+    return {};
+}
+
 std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhase phase) const {
     std::shared_ptr<RaceScreen> screen;
     switch (phase) {
@@ -29,7 +40,8 @@ std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhas
         case RacePhase::finished: screen = std::make_shared<PastDetailsViewController>(); break;
     }
     const RacesDetailsModel& race = GlobalStruct::races()[index];
-    screen->path = sessionPath(race, GlobalStruct::meetings());
+    screen->path = phase == RacePhase::live ? liveSessionPath(race, GlobalStruct::meetings())
+                                            : sessionPath(race, GlobalStruct::meetings());
     screen->races = {race};
     screen->year = year;
     screen->raceRound = index + 1;

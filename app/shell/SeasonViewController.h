@@ -111,6 +111,10 @@ public:
     // The live-timing folder of the race itself (never the sprint) of the meeting named like the race;
     // empty without one.
     static std::string sessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings);
+    // The live screen's folder: the meeting's first session typed "Race", which on a sprint weekend is the
+    // sprint. The offline season replays the sprint and holds no race recording, so the race's own
+    // folder would leave the live screen empty there.
+    static std::string liveSessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings);
 
     // The preloads: the flags once; the driver list and standings of the season shown, again whenever
     // another season is shown; the news on every appearance.

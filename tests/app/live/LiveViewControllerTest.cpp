@@ -93,7 +93,7 @@ protected:
     // names first as the meeting's "Race".
     static std::string sessionPath() {
         auto index = read<livetiming::EventsModel>(LiveTiming::all("2023"));
-        return SeasonViewController::sessionPath(race(4), index.meetings);
+        return SeasonViewController::liveSessionPath(race(4), index.meetings);
     }
 
     std::shared_ptr<LiveViewController> make() {
