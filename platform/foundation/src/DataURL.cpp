@@ -1,6 +1,5 @@
 #include "foundation/DataURL.h"
 
-#include <array>
 #include <cctype>
 #include <cerrno>
 
@@ -11,50 +10,23 @@ namespace foundation {
 
 namespace {
 
-constexpr std::array<std::int8_t, 256> base64Alphabet() {
-    std::array<std::int8_t, 256> table{};
-    table.fill(-1);
-    constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t index = 0; index < alphabet.size(); ++index) {
-        table[static_cast<unsigned char>(alphabet[index])] = static_cast<std::int8_t>(index);
-    }
-    return table;
-}
-
 bool isLineSpace(char character) {
     return character == ' ' || character == '\t' || character == '\r' || character == '\n';
 }
 
 // The payload of a base64 data URL: the standard alphabet, "=" padding only at the end (optional, as
-// browsers accept it), blanks and line breaks anywhere ignored.
+// browsers accept it), blanks and line breaks anywhere ignored. What remains is strict Base64.
 std::optional<Data> decodeBase64Payload(std::string_view text) {
-    static constexpr auto alphabet = base64Alphabet();
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() / 4 * 3);
-    std::uint32_t group = 0;
-    int bits = 0;
-    std::size_t symbols = 0;
-    std::size_t padding = 0;
-    for (char character : text) {
-        if (isLineSpace(character)) continue;
-        if (character == '=') {
-            ++padding;
-            continue;
-        }
-        const std::int8_t value = alphabet[static_cast<unsigned char>(character)];
-        if (value < 0 || padding > 0) return std::nullopt;  // a foreign character, or data after "="
-        ++symbols;
-        group = (group << 6) | static_cast<std::uint32_t>(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            bytes.push_back(static_cast<std::uint8_t>(group >> bits));
-            group &= (1u << bits) - 1;
-        }
-    }
+    std::string compact;
+    compact.reserve(text.size() + 2);
+    for (char character : text)
+        if (!isLineSpace(character)) compact.push_back(character);
+    const std::size_t padding = compact.size() - (compact.find_last_not_of('=') + 1);
+    const std::size_t symbols = compact.size() - padding;
     // One symbol alone in a final group carries no whole byte; more padding than a group can hold is malformed.
-    if (symbols % 4 == 1 || padding > 2 || (padding > 0 && (symbols + padding) % 4 != 0)) return std::nullopt;
-    return Data(std::move(bytes));
+    if (symbols % 4 == 1 || padding > 2 || (padding > 0 && compact.size() % 4 != 0)) return std::nullopt;
+    if (padding == 0) compact.append((4 - symbols % 4) % 4, '=');
+    return Data::fromBase64(compact);
 }
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
