@@ -284,49 +284,32 @@ void PastDetailsViewController::tyresTap(ui::Control&) {
     presentSheet(sheet);
 }
 
-void PastDetailsViewController::driverStandingsTap(ui::Control&) {
+void PastDetailsViewController::presentStandings(int eventType) {
     playTapFeedback();
     auto sheet = std::make_shared<StandingsViewController>();
     handOverRaceAndLaps(*sheet);
-    sheet->eventType = 0;
+    sheet->eventType = eventType;
     sheet->driverStandings = driverStandings;
     sheet->teamStandings = teamStandings;
     presentSheet(sheet);
 }
 
-void PastDetailsViewController::teamStandingsTap(ui::Control&) {
-    playTapFeedback();
-    auto sheet = std::make_shared<StandingsViewController>();
-    handOverRaceAndLaps(*sheet);
-    sheet->eventType = 1;
-    sheet->driverStandings = driverStandings;
-    sheet->teamStandings = teamStandings;
-    presentSheet(sheet);
-}
-
-void PastDetailsViewController::driverPredictionsTap(ui::Control&) {
+void PastDetailsViewController::presentPredictions(int eventType) {
     playTapFeedback();
     auto sheet = std::make_shared<PredictionsViewController>();
     handOverRaceAndLaps(*sheet);
     sheet->driverNumDictionary = driverNumDictionary;
-    sheet->eventType = 0;
+    sheet->eventType = eventType;
     sheet->path = path;
     sheet->driverPredictions = driverPredictions;
     sheet->teamPredictions = teamPredictions;
     presentSheet(sheet);
 }
 
-void PastDetailsViewController::teamPredictionsTap(ui::Control&) {
-    playTapFeedback();
-    auto sheet = std::make_shared<PredictionsViewController>();
-    handOverRaceAndLaps(*sheet);
-    sheet->driverNumDictionary = driverNumDictionary;
-    sheet->eventType = 1;
-    sheet->path = path;
-    sheet->driverPredictions = driverPredictions;
-    sheet->teamPredictions = teamPredictions;
-    presentSheet(sheet);
-}
+void PastDetailsViewController::driverStandingsTap(ui::Control&) { presentStandings(0); }
+void PastDetailsViewController::teamStandingsTap(ui::Control&) { presentStandings(1); }
+void PastDetailsViewController::driverPredictionsTap(ui::Control&) { presentPredictions(0); }
+void PastDetailsViewController::teamPredictionsTap(ui::Control&) { presentPredictions(1); }
 
 void PastDetailsViewController::raceMessagesTap(ui::Control&) {
     playTapFeedback();

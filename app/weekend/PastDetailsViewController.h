@@ -102,6 +102,9 @@ public:
     void teamStandingsTap(ui::Control& sender);
     void driverPredictionsTap(ui::Control& sender);
     void teamPredictionsTap(ui::Control& sender);
+    // eventType 0 opens the drivers' list, 1 the teams'.
+    void presentStandings(int eventType);
+    void presentPredictions(int eventType);
     void raceMessagesTap(ui::Control& sender);
     void raceRadioTap(ui::Control& sender);
 
