@@ -9,6 +9,7 @@
 #include "foundation/FileManager.h"
 #include "gfx/Image.h"
 #include "net/SessionTask.h"
+#include "pictura/CacheSerializer.h"
 #include "pictura/CallbackQueue.h"
 #include "pictura/ImageModifier.h"
 #include "pictura/ImageProcessor.h"
@@ -64,8 +65,7 @@ struct PicturaParsedOptionsInfo {
     std::shared_ptr<const ImageDownloadRedirectHandler> redirectHandler;
     std::shared_ptr<const ImageProcessor> processor = DefaultImageProcessor::defaultProcessor();
     std::shared_ptr<const ImageModifier> imageModifier;
-    // Null until the cache's serializers exist; then the default serializer.
-    std::shared_ptr<const CacheSerializer> cacheSerializer;
+    std::shared_ptr<const CacheSerializer> cacheSerializer = DefaultCacheSerializer::defaultSerializer();
     bool keepCurrentImageWhileLoading = false;
     bool onlyLoadFirstFrame = false;
     bool cacheOriginalImage = false;

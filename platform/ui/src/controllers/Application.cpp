@@ -1,4 +1,5 @@
 #include "ui/Application.h"
+#include "ui/MemoryPressureMonitor.h"
 
 namespace ui {
 
@@ -146,6 +147,8 @@ void Application::terminate() {
 int applicationMain(const Application::AppDelegateFactory& appDelegate,
                     const Application::SceneDelegateFactory& sceneDelegate, ApplicationHost& host) {
     Application::shared().launch(appDelegate, sceneDelegate, host);
+    MemoryPressureMonitor memoryPressure;
+    memoryPressure.start();
     host.run();
     return 0;
 }
