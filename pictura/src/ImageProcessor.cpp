@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "pictura/ImageWrapper.h"
 #include "pictura/PicturaOptions.h"
 
 namespace pictura {
@@ -15,11 +16,36 @@ const std::shared_ptr<const DefaultImageProcessor>& DefaultImageProcessor::defau
 
 std::shared_ptr<gfx::Image> DefaultImageProcessor::process(const ImageProcessItem& item,
                                                            const PicturaParsedOptionsInfo& options) const {
-    if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) {
-        if (!*image || (*image)->scale() == options.scaleFactor || !(*image)->bitmap()) return *image;
-        return gfx::Image::make((*image)->bitmap(), options.scaleFactor, (*image)->orientation());
-    }
-    return gfx::Image::fromData(std::get<foundation::Data>(item), options.scaleFactor);
+    if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) return pc(*image).scaled(options.scaleFactor);
+    return PicturaWrapper<std::shared_ptr<gfx::Image>>::image(
+        std::get<foundation::Data>(item), {.scale = options.scaleFactor,
+                                           .duration = 0.0,
+                                           .preloadAll = options.preloadAllAnimationData,
+                                           .onlyFirstFrame = options.onlyLoadFirstFrame});
+}
+
+std::shared_ptr<const GeneralProcessor> append(std::shared_ptr<const ImageProcessor> first,
+                                               std::shared_ptr<const ImageProcessor> another) {
+    auto identifier = first->identifier() + "|>" + another->identifier();
+    return std::make_shared<const GeneralProcessor>(
+        std::move(identifier),
+        [first, another](const ImageProcessItem& item, const PicturaParsedOptionsInfo& options) {
+            auto image = first->process(item, options);
+            if (!image) return image;
+            return another->process(image, options);
+        });
+}
+
+std::shared_ptr<const GeneralProcessor> operator|(std::shared_ptr<const ImageProcessor> first,
+                                                  std::shared_ptr<const ImageProcessor> another) {
+    return append(std::move(first), std::move(another));
+}
+
+std::shared_ptr<gfx::Image> processDecoded(const ImageProcessor& processor, const foundation::Data& data,
+                                           const PicturaParsedOptionsInfo& options) {
+    auto image = DefaultImageProcessor::defaultProcessor()->process(data, options);
+    if (!image) return nullptr;
+    return processor.process(image, options);
 }
 
 std::string describe(const ImageProcessItem& item) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -29,8 +30,9 @@ public:
     virtual std::string description() const;
 };
 
-// The processor of retrievals that name none: data becomes an image at the options' scale, and an image
-// is brought to that scale. Its identifier is empty, so its images are cached under the plain key.
+// The processor of retrievals that name none: data becomes an image at the options' scale (a GIF by
+// the options' frame settings), and an image is brought to that scale without copying its pixels. Its
+// identifier is empty, so its images are cached under the plain key.
 class DefaultImageProcessor final : public ImageProcessor {
 public:
     // The shared value (the platform's `DefaultImageProcessor.default`).
@@ -40,6 +42,38 @@ public:
     std::shared_ptr<gfx::Image> process(const ImageProcessItem& item,
                                         const PicturaParsedOptionsInfo& options) const override;
 };
+
+// A processor made of an identifier and a function: what chaining gives.
+class GeneralProcessor final : public ImageProcessor {
+public:
+    using Process =
+        std::function<std::shared_ptr<gfx::Image>(const ImageProcessItem&, const PicturaParsedOptionsInfo&)>;
+
+    GeneralProcessor(std::string identifier, Process p) : identifier_(std::move(identifier)), p_(std::move(p)) {}
+
+    std::string identifier() const override { return identifier_; }
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item,
+                                        const PicturaParsedOptionsInfo& options) const override {
+        return p_(item, options);
+    }
+
+private:
+    std::string identifier_;
+    Process p_;
+};
+
+// `first` followed by `another`: `another` runs on the image `first` gives, with the same options; when
+// `first` gives nothing, so does the chain. The identifier is both joined by "|>", never collapsed
+// (an empty first identifier still gives "|>" and the second).
+std::shared_ptr<const GeneralProcessor> append(std::shared_ptr<const ImageProcessor> first,
+                                               std::shared_ptr<const ImageProcessor> another);
+// The chain operator (`first |> another` on the platform).
+std::shared_ptr<const GeneralProcessor> operator|(std::shared_ptr<const ImageProcessor> first,
+                                                  std::shared_ptr<const ImageProcessor> another);
+
+// For processors whose data case decodes first: the default processor's image, then `processor` on it.
+std::shared_ptr<gfx::Image> processDecoded(const ImageProcessor& processor, const foundation::Data& data,
+                                           const PicturaParsedOptionsInfo& options);
 
 std::string describe(const ImageProcessItem& item);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
@@ -241,6 +242,13 @@ Bitmap Context::makeImage() const {
         }
     }
     return image;
+}
+
+Bitmap Context::takeImage() {
+    if (impl_->options.format != PixelFormat::argb32) return makeImage();
+    // A finished surface no longer touches the pixels it was made on.
+    cairo_surface_finish(impl_->surface.get());
+    return std::exchange(impl_->pixels, Bitmap{});
 }
 
 void Context::save() {

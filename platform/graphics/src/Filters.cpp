@@ -14,9 +14,11 @@ struct StraightColor {
     double red, green, blue, alpha;
 };
 
-// Runs `adjust` on every pixel's straight components (0...1), then clamps and premultiplies again.
-template <typename Adjust>
-Bitmap mapStraightColors(const Bitmap& image, Adjust&& adjust) {
+// Runs `adjust` on the straight components (0...1) of every pixel that `wanted` picks (the others are
+// left for the caller), then clamps and premultiplies again.
+template <typename Adjust, typename Wanted = bool (*)(std::uint32_t)>
+Bitmap mapStraightColors(const Bitmap& image, Adjust&& adjust,
+                         Wanted wanted = [](std::uint32_t) { return true; }) {
     if (!hasValidLayout(image)) return {};
     Bitmap result = Bitmap::make(image.width, image.height);
     for (int y = 0; y < image.height; ++y) {
@@ -25,7 +27,7 @@ Bitmap mapStraightColors(const Bitmap& image, Adjust&& adjust) {
         for (int x = 0; x < image.width; ++x) {
             std::uint32_t pixel = in[x];
             std::uint32_t alphaByte = pixel >> 24;
-            if (alphaByte == 0) {
+            if (alphaByte == 0 || !wanted(pixel)) {
                 out[x] = 0;
                 continue;
             }
@@ -95,10 +97,31 @@ Bitmap colorControls(const Bitmap& image, double brightness, double contrast, do
 
 Bitmap exposureAdjust(const Bitmap& image, double ev) {
     double gain = std::exp2(ev);
-    return mapStraightColors(image, [&](StraightColor& color) {
+    auto adjust = [&](StraightColor& color) {
         for (double* channel : {&color.red, &color.green, &color.blue})
             *channel = linearToSRGB(std::clamp(sRGBToLinear(*channel) * gain, 0.0, 1.0));
-    });
+    };
+    Bitmap result = mapStraightColors(image, adjust, [](std::uint32_t pixel) { return pixel >> 24 != 255; });
+    if (result.empty()) return result;
+    // Channels of opaque pixels are adjusted one by one, so 256 answers, worked out the same way, serve
+    // every opaque pixel (the powers are what make this filter slow).
+    std::uint8_t opaque[256];
+    for (std::uint32_t value = 0; value < 256; ++value) {
+        Bitmap grey = Bitmap::make(1, 1);
+        grey.row(0)[0] = 0xFF000000u | value << 16 | value << 8 | value;
+        opaque[value] = static_cast<std::uint8_t>(mapStraightColors(grey, adjust).pixel(0, 0));
+    }
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* in = image.row(y);
+        std::uint32_t* out = result.row(y);
+        for (int x = 0; x < image.width; ++x) {
+            std::uint32_t pixel = in[x];
+            if (pixel >> 24 != 255) continue;
+            out[x] = 0xFF000000u | std::uint32_t(opaque[(pixel >> 16) & 0xFF]) << 16 |
+                     std::uint32_t(opaque[(pixel >> 8) & 0xFF]) << 8 | opaque[pixel & 0xFF];
+        }
+    }
+    return result;
 }
 
 }  // namespace gfx

@@ -31,7 +31,8 @@ RenderedImage ImageRenderer::image(const std::function<void(Context&)>& drawing)
     pushCurrentContext(context);
     drawing(*context);
     popCurrentContext();
-    return {context->makeImage(), format_.scale};
+    // Unless the block kept the context, its pixels are the result as they stand.
+    return {context.use_count() == 1 ? context->takeImage() : context->makeImage(), format_.scale};
 }
 
 void pushCurrentContext(std::shared_ptr<Context> context) { currentContexts().push_back({std::move(context), false}); }

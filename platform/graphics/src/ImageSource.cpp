@@ -186,7 +186,10 @@ std::shared_ptr<const Bitmap> ImageSource::thumbnailAt(std::size_t index, const 
     auto properties = propertiesAt(index);
     if (!properties) return nullptr;
     int longest = std::max(properties->pixelWidth, properties->pixelHeight);
-    int target = options.maxPixelSize > 0 ? static_cast<int>(std::lround(options.maxPixelSize)) : longest;
+    // Sizes beyond the picture (infinity included) keep it whole; rounding them would overflow.
+    int target = options.maxPixelSize > 0 && options.maxPixelSize < longest
+                     ? static_cast<int>(std::lround(options.maxPixelSize))
+                     : longest;
     target = std::clamp(target, 1, longest);
 
     std::shared_ptr<const Bitmap> bitmap;

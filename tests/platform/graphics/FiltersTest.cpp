@@ -62,4 +62,11 @@ TEST(Filters, ExposureDoublesLinearLightPerStop) {
     EXPECT_TRUE(pixelNear(exposureAdjust(onePixel(0xFF808080), 1), 0, 0, 0xFFAFAFAF, 1));
     EXPECT_TRUE(pixelNear(exposureAdjust(onePixel(0xFF808080), -20), 0, 0, 0xFF000000, 1));
     EXPECT_TRUE(pixelNear(exposureAdjust(onePixel(0xFF808080), 10), 0, 0, 0xFFFFFFFF, 0));
+    // Opaque and translucent pixels side by side: each keeps its alpha, the colour brightens alike.
+    Bitmap mixed = Bitmap::make(2, 1);
+    mixed.row(0)[0] = 0xFF808080;
+    mixed.row(0)[1] = 0x80404040;  // straight 0.5 at half alpha
+    Bitmap exposed = exposureAdjust(mixed, 1);
+    EXPECT_TRUE(pixelNear(exposed, 0, 0, 0xFFAFAFAF, 1));
+    EXPECT_TRUE(pixelNear(exposed, 1, 0, 0x80585858, 1));
 }

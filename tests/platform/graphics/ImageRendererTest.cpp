@@ -20,6 +20,26 @@ TEST(ImageRenderer, RendersATopLeftContextAtTheFormatScale) {
     EXPECT_TRUE(pixelNear(rendered.bitmap, 0, 3, 0));
 }
 
+TEST(ImageRenderer, AContextKeptByTheBlockStillDrawsAfterTheImageIsMade) {
+    std::shared_ptr<Context> kept;
+    RenderedImage rendered = ImageRenderer({2, 2}).image([&](Context&) { kept = currentContext(); });
+    ASSERT_TRUE(kept);
+    kept->setFillColor(Color::rgb(255, 0, 0));
+    kept->fillRect({0, 0, 2, 2});
+    EXPECT_TRUE(pixelNear(rendered.bitmap, 1, 1, 0));
+    EXPECT_TRUE(pixelNear(kept->makeImage(), 1, 1, 0xFFFF0000));
+}
+
+TEST(ImageRenderer, TakingTheImageEndsTheContextsDrawing) {
+    auto context = Context::create(3, 3, {});
+    context->setFillColor(Color::rgb(0, 255, 0));
+    context->fillRect({0, 0, 3, 3});
+    Bitmap taken = context->takeImage();
+    EXPECT_TRUE(pixelNear(taken, 2, 2, 0xFF00FF00));
+    context->fillRect({0, 0, 3, 3});  // goes nowhere, and breaks nothing
+    EXPECT_TRUE(pixelNear(taken, 2, 2, 0xFF00FF00));
+}
+
 TEST(ImageRenderer, OpaqueFormatGivesOpaquePixels) {
     RenderedImage rendered = ImageRenderer({2, 2}, {.opaque = true}).image([](Context&) {});
     EXPECT_TRUE(pixelNear(rendered.bitmap, 1, 1, 0xFF000000));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "ImageTestSupport.h"
 #include "gfx/ImageEncoder.h"
 #include "gfx/ImageSource.h"
@@ -194,6 +196,12 @@ TEST(ImageSource, ThumbnailsBoundTheLongestSideAndApplyTheOrientation) {
     EXPECT_EQ(unbounded->width, 40);
     auto notEnlarged = source->thumbnailAt(0, {.maxPixelSize = 400});
     EXPECT_EQ(notEnlarged->width, 40);
+    // Bounds too large to round into an integer keep the whole picture too.
+    for (double huge : {1e300, std::numeric_limits<double>::infinity()}) {
+        auto whole = source->thumbnailAt(0, {.maxPixelSize = huge});
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->width, 40);
+    }
 
     auto jpeg = encodeJpeg(testing::pattern(400, 300), 0.8);
     auto large = ImageSource::create(*jpeg);

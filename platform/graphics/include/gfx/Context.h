@@ -95,6 +95,9 @@ public:
     Origin origin() const;
     // A copy of the pixels as they are now.
     Bitmap makeImage() const;
+    // The pixels as makeImage gives them, moved out instead of copied, for a context that is done
+    // with: whatever is drawn on it afterwards goes nowhere.
+    Bitmap takeImage();
 
     void save();
     // Unbalanced restores are ignored.

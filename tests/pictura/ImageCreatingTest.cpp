@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <webp/encode.h>
+
+#include "ImageSamples.h"
+#include "gfx/ImageEncoder.h"
+#include "pictura/ImageCreating.h"
+#include "pictura/ImageProcessors.h"
+#include "pictura/PicturaError.h"
+#include "pictura/PicturaOptions.h"
+#include "pictura/PlatformWrappers.h"
+
+namespace pictura {
+namespace {
+
+using foundation::Data;
+using ImageWrapper = PicturaWrapper<std::shared_ptr<gfx::Image>>;
+
+TEST(ImageCreatingTest, preloadedGifFramesLastTheirStoredDelays) {
+    const auto data = samples::gif({0.02, 0.01, 0.05});
+    auto image = ImageWrapper::image(data, {.scale = 2, .preloadAll = true});
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->frames().size(), 3u);
+    // 0.01 is not above 0.011, so it lasts the default 0.1.
+    EXPECT_NEAR(image->duration(), 0.02 + 0.1 + 0.05, 1e-9);
+    EXPECT_EQ(image->frames()[1]->scale(), 2);
+    EXPECT_EQ(pc(image).imageFrameCount(), 3);
+    EXPECT_EQ(pc(image).animationData()->bytes(), data.bytes());
+    EXPECT_FALSE(pc(image).imageSource());
+
+    auto timed = ImageWrapper::image(data, {.duration = 9, .preloadAll = true});
+    EXPECT_EQ(timed->duration(), 9);
+}
+
+TEST(ImageCreatingTest, frameDurationPrefersTheStoredDelay) {
+    gfx::GifFrameProperties properties;
+    properties.unclampedDelayTime = 0.02;
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::getFrameDuration(&properties), 0.02);
+    properties.unclampedDelayTime = 0.01;
+    properties.delayTime = 0.05;
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::getFrameDuration(&properties), 0.1);
+    properties.unclampedDelayTime = 0.011;
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::getFrameDuration(&properties), 0.1);
+    EXPECT_DOUBLE_EQ(GIFAnimatedImage::getFrameDuration(nullptr), 0.1);
+}
+
+TEST(ImageCreatingTest, firstFrameOnlyIsAStillImageThatStillCountsEveryFrame) {
+    const auto data = samples::gif({0.1, 0.1, 0.1, 0.1, 0.1});
+    auto image = ImageWrapper::image(data, {.preloadAll = true, .onlyFirstFrame = true});
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->isAnimated());
+    EXPECT_EQ(pc(image).imageFrameCount(), 5);
+    EXPECT_EQ(pc(image).animationData()->bytes(), data.bytes());
+    EXPECT_FALSE(pc(image).imageSource());
+    EXPECT_EQ(image->bitmap()->pixel(0, 0), (gfx::Color{1, 0, 0, 1}).premultipliedPixel());
+}
+
+TEST(ImageCreatingTest, gifNotPreloadedKeepsItsSourceForLaterFrames) {
+    const auto data = samples::gif({0.1, 0.2});
+    auto image = ImageWrapper::image(data, {});
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->isAnimated());
+    ASSERT_TRUE(pc(image).imageSource());
+    EXPECT_EQ(pc(image).imageSource()->frameCount(), 2u);
+    EXPECT_EQ(pc(image).imageFrameCount(), 2);
+    EXPECT_EQ(pc(image).gifRepresentation()->bytes(), data.bytes());
+    pc(image).setImageFrameCount(7);
+    EXPECT_EQ(pc(image).imageFrameCount(), 7);
+    pc(image).setImageFrameCount(std::nullopt);
+    EXPECT_FALSE(pc(image).imageFrameCount());
+}
+
+TEST(ImageCreatingTest, singleFrameGifIsAStillImageAndNoFramesGiveNone) {
+    const auto data = samples::gif({0.1});
+    for (bool preloadAll : {false, true}) {
+        auto image = ImageWrapper::image(data, {.preloadAll = preloadAll});
+        ASSERT_TRUE(image);
+        EXPECT_FALSE(image->isAnimated());
+        EXPECT_FALSE(pc(image).imageSource());
+        EXPECT_EQ(pc(image).imageFrameCount(), 1);
+        EXPECT_TRUE(pc(image).animationData());
+    }
+    // Header, a 4 x 3 screen without colour table, and the trailer: no frame at all.
+    const Data empty(std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 4, 0, 3, 0, 0, 0, 0, 0x3B});
+    for (ImageCreatingOptions options : {ImageCreatingOptions{}, ImageCreatingOptions{.preloadAll = true},
+                                         ImageCreatingOptions{.onlyFirstFrame = true}})
+        EXPECT_FALSE(ImageWrapper::image(empty, options));
+}
+
+TEST(ImageCreatingTest, preloadingRefusesFramesBeyondWhatOneImageMayHold) {
+    // Three one-pixel frames on a screen of half the largest picture: 1.5 times the limit in all.
+    std::vector<gfx::GifFrame> frames(3, gfx::GifFrame{.bitmap = samples::filled(1, 1, {1, 0, 0, 1})});
+    const auto data = *gfx::encodeGif(frames, 16384, 8192);
+    EXPECT_FALSE(ImageWrapper::image(data, {.preloadAll = true}));
+}
+
+TEST(ImageCreatingTest, stillFormatsCarryNoAnimationValues) {
+    const auto png = *gfx::encodePng(samples::coordinates(5, 5));
+    auto image = ImageWrapper::image(png, {.scale = 3});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->scale(), 3);
+    EXPECT_FALSE(pc(image).animationData());
+    EXPECT_FALSE(pc(image).imageFrameCount());
+    EXPECT_FALSE(pc(image).imageSource());
+    EXPECT_FALSE(ImageWrapper::image(Data::fromString("not an image at all"), {}));
+}
+
+TEST(ImageCreatingTest, bytesOfAnUnknownFormatStillGoToTheDecoder) {
+    const auto pixels = samples::coordinates(6, 5);
+    std::uint8_t* output = nullptr;
+    const auto size = WebPEncodeLosslessBGRA(pixels.pixels.data(), 6, 5, pixels.stride, &output);
+    ASSERT_GT(size, 0u);
+    const Data webp(output, size);
+    WebPFree(output);
+    ASSERT_EQ(pc(webp).imageFormat(), ImageFormat::unknown);
+    auto image = ImageWrapper::image(webp, {.scale = 2});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->bitmap()->pixels, pixels.pixels);
+    EXPECT_EQ(image->scale(), 2);
+}
+
+TEST(ImageCreatingTest, downsamplingDecodesStraightToTheCoveringPixelSize) {
+    const auto jpeg = *gfx::encodeJpeg(samples::filled(4000, 3000, {0.2, 0.4, 0.6, 1}), 0.8);
+    auto image = ImageWrapper::downsampledImage(jpeg, {100, 100}, 2);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 200);
+    EXPECT_EQ(image->pixelHeight(), 150);
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(image->size(), (gfx::Size{100, 75}));
+    EXPECT_FALSE(ImageWrapper::downsampledImage(Data::fromString("garbage bytes here"), {10, 10}, 1));
+    // Sizes that are not finite never enlarge the picture nor break it.
+    auto unbounded = ImageWrapper::downsampledImage(jpeg, {INFINITY, 1}, 1);
+    ASSERT_TRUE(unbounded);
+    EXPECT_EQ(unbounded->pixelWidth(), 4000);
+}
+
+// Every picture of the corpus, broken ones included, is either decoded or refused: never a crash, and
+// a refusal reads as a processing failure.
+TEST(ImageCreatingTest, everyCorpusImageDecodesOrIsRefused) {
+    const auto root = std::filesystem::path(SORVANE_TEST_FIXTURES) / "images";
+    if (!std::filesystem::exists(root)) GTEST_SKIP() << "no image corpus at " << root;
+    int decoded = 0, refused = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        const Data data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+        const auto name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        for (ImageCreatingOptions options : {ImageCreatingOptions{}, ImageCreatingOptions{.preloadAll = true},
+                                             ImageCreatingOptions{.onlyFirstFrame = true}}) {
+            auto image = ImageWrapper::image(data, options);
+            if (image) {
+                ASSERT_TRUE(image->bitmap());
+                EXPECT_GT(image->size().width, 0);
+                EXPECT_GT(image->size().height, 0);
+            }
+        }
+        if (auto thumbnail = ImageWrapper::downsampledImage(data, {8, 8}, 2))
+            EXPECT_LE(std::max(thumbnail->pixelWidth(), thumbnail->pixelHeight()), 16);
+
+        PicturaParsedOptionsInfo options;
+        auto processor = std::make_shared<const BlurImageProcessor>(1);
+        auto image = processor->process(data, options);
+        if (image) {
+            ++decoded;
+        } else {
+            ++refused;
+            auto error = PicturaError::processorError(PicturaError::ProcessingFailed{processor, data});
+            EXPECT_NE(error.errorDescription().value_or("").find("Processing image failed"), std::string::npos);
+        }
+        // The broken files of the PNG suite start with "x"; the others are valid.
+        if (entry.path().extension() == ".png" && name.starts_with("x")) EXPECT_FALSE(image);
+        if (entry.path().extension() == ".png" && (name.starts_with("bas") || name.starts_with("tb")))
+            EXPECT_TRUE(image);
+    }
+    EXPECT_GT(decoded, 150);
+    EXPECT_GT(refused, 10);
+}
+
+}  // namespace
+}  // namespace pictura
