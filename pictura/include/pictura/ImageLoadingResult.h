@@ -1,0 +1,24 @@
+#pragma once
+
+#include <expected>
+#include <memory>
+#include <optional>
+
+#include "foundation/Data.h"
+#include "foundation/URL.h"
+#include "gfx/Image.h"
+#include "pictura/PicturaError.h"
+
+namespace pictura {
+
+// What a download gives one consumer: its processed image and the bytes it was made from.
+struct ImageLoadingResult {
+    std::shared_ptr<gfx::Image> image;
+    // The URL the download was made for (after the request modifier).
+    std::optional<foundation::URL> url;
+    foundation::Data originalData;
+};
+
+using ImageLoadingOutcome = std::expected<ImageLoadingResult, PicturaError>;
+
+}  // namespace pictura

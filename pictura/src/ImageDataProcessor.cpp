@@ -1,0 +1,62 @@
+#include "pictura/ImageDataProcessor.h"
+
+#include <string>
+#include <unordered_map>
+
+#include "dispatch/Queue.h"
+
+namespace pictura {
+
+namespace {
+
+// A fresh copy of the pixels, so nothing of the download's decoding is shared or done later. Images
+// keeping frames are used as they are, like images without a bitmap.
+std::shared_ptr<gfx::Image> decodedImage(const std::shared_ptr<gfx::Image>& image) {
+    if (!image || !image->bitmap() || image->isAnimated()) return image;
+    return gfx::Image::make(std::make_shared<const gfx::Bitmap>(*image->bitmap()), image->scale(),
+                            image->orientation());
+}
+
+}  // namespace
+
+std::shared_ptr<ImageDataProcessor> ImageDataProcessor::make(foundation::Data data,
+                                                             std::vector<SessionDataTask::TaskCallback> callbacks,
+                                                             std::optional<CallbackQueue> processingQueue) {
+    return std::shared_ptr<ImageDataProcessor>(new ImageDataProcessor(
+        std::move(data), std::move(callbacks), processingQueue.value_or(downloaderProcessingQueue())));
+}
+
+const CallbackQueue& ImageDataProcessor::downloaderProcessingQueue() {
+    static const CallbackQueue queue =
+        CallbackQueue::dispatch(::dispatch::Queue::serial("com.tolvane.Pictura.ImageDownloader.Process"));
+    return queue;
+}
+
+void ImageDataProcessor::process() {
+    queue_.execute([self = shared_from_this()] { self->doProcess(); });
+}
+
+void ImageDataProcessor::doProcess() {
+    std::unordered_map<std::string, std::shared_ptr<gfx::Image>> processedImages;
+    for (const auto& callback : callbacks_) {
+        const auto processor = callback.options.processor ? callback.options.processor
+                                                          : DefaultImageProcessor::defaultProcessor();
+        const auto identifier = processor->identifier();
+        std::shared_ptr<gfx::Image> image;
+        if (auto found = processedImages.find(identifier); found != processedImages.end()) {
+            image = found->second;
+        } else {
+            image = processor->process(data_, callback.options);
+            // A failed run is not remembered: the next consumer with this identifier tries again.
+            if (image) processedImages.emplace(identifier, image);
+        }
+        if (!image) {
+            onImageProcessed({std::unexpected(PicturaError::processorError(PicturaError::ProcessingFailed{processor, data_})),
+                              callback});
+            continue;
+        }
+        onImageProcessed({callback.options.backgroundDecode ? decodedImage(image) : image, callback});
+    }
+}
+
+}  // namespace pictura
