@@ -77,7 +77,9 @@ std::string ImagePrefetcher::description() const {
 
 void ImagePrefetcher::start() {
     pretchQueue_->async([self = shared_from_this()] {
-        if (self->stopped_ || self->maxConcurrentDownloads < 1 || self->prefetchSources.empty())
+        // Stopped or finished: a run is never restarted, its completion only delivered again.
+        const bool finished = self->pendingIndex_ > 0 && self->isDone();
+        if (self->stopped_ || finished || self->maxConcurrentDownloads < 1 || self->prefetchSources.empty())
             return self->deliverCompletion();
         const auto count = std::min(static_cast<std::size_t>(self->maxConcurrentDownloads), self->prefetchSources.size());
         for (std::size_t i = 0; i < count && self->pendingIndex_ < self->prefetchSources.size(); ++i)
@@ -101,11 +103,6 @@ std::shared_ptr<RetrievingContext> ImagePrefetcher::makeContext(const Source& so
 }
 
 void ImagePrefetcher::beginSource(const Source& source) {
-    if (stopped_) {
-        // Queued before the stop: counted with the sources never begun.
-        failedSources_.push_back(source);
-        return finishIfStopped();
-    }
     if (optionsInfo.forceRefresh) return fetchAndStore(source);
     const auto type = manager->cache()->imageCachedType(source.cacheKey(), optionsInfo.processor->identifier());
     if (type == CacheType::memory) return recordSkipped(source);
@@ -158,9 +155,12 @@ void ImagePrefetcher::recordSkipped(const Source& source) {
 
 void ImagePrefetcher::advanceOrFinish() {
     if (pendingIndex_ < prefetchSources.size()) {
-        const auto& next = prefetchSources[pendingIndex_++];
-        // Queued, not nested: long runs of cached sources would otherwise nest ever deeper.
-        pretchQueue_->async([self = shared_from_this(), next] { self->beginSource(next); });
+        // Queued, not nested: long runs of cached sources would otherwise nest ever deeper. The source
+        // is taken when the item runs, so a stop in between still finds it pending.
+        pretchQueue_->async([self = shared_from_this()] {
+            if (self->stopped_ || self->pendingIndex_ >= self->prefetchSources.size()) return;
+            self->beginSource(self->prefetchSources[self->pendingIndex_++]);
+        });
         return;
     }
     if (allAccounted()) deliverCompletion();
