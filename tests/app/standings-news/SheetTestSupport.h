@@ -47,7 +47,7 @@ inline DriverDictionaries miamiDrivers() {
     auto drivers = decodeOffline<std::map<std::string, livetiming::DriverListPartModel>>(std::string(miamiRace) + "DriverList.json");
     for (const auto& [number, driver] : drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
-        dictionaries.images[key] = driver.headshotUrl;
+        if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
         dictionaries.colours[key] = driver.teamColour;
         dictionaries.numbers[key] = driver.racingNumber;
     }
