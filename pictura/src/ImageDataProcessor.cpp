@@ -38,6 +38,7 @@ void ImageDataProcessor::process() {
 
 void ImageDataProcessor::doProcess() {
     std::unordered_map<std::string, std::shared_ptr<gfx::Image>> processedImages;
+    std::optional<ImageProcessItem> item;  // the bytes copied into an item once, when a processor first runs
     for (const auto& callback : callbacks_) {
         const auto processor = callback.options.processor ? callback.options.processor
                                                           : DefaultImageProcessor::defaultProcessor();
@@ -46,7 +47,8 @@ void ImageDataProcessor::doProcess() {
         if (auto found = processedImages.find(identifier); found != processedImages.end()) {
             image = found->second;
         } else {
-            image = processor->process(data_, callback.options);
+            if (!item) item.emplace(data_);
+            image = processor->process(*item, callback.options);
             // A failed run is not remembered: the next consumer with this identifier tries again.
             if (image) processedImages.emplace(identifier, image);
         }

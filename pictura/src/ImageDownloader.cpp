@@ -259,12 +259,12 @@ void ImageDownloader::taskDone(const std::weak_ptr<ImageDownloader>& downloader,
     const auto& [data, response] = *result;
     auto processor = ImageDataProcessor::make(data, callbacks, context.options.processingQueue);
     processor->onImageProcessed.delegate(
-        processor, [downloader, url = context.url, data, response](
-                       ImageDataProcessor&, const ImageDataProcessor::ImageProcessed& processed) {
+        processor, [downloader, url = context.url, response](ImageDataProcessor& processor,
+                                                             const ImageDataProcessor::ImageProcessed& processed) {
             const auto& [image, callback] = processed;
             if (auto self = downloader.lock()) self->reportDidProcessImage(image, url, response);
             if (!image) return deliver(callback, std::unexpected(image.error()));
-            deliver(callback, ImageLoadingResult{*image, url, data});
+            deliver(callback, ImageLoadingResult{*image, url, processor.data()});
         });
     processor->process();
 }

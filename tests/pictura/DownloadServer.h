@@ -28,6 +28,7 @@ inline foundation::Data noisePng(int width, int height, unsigned seed = 1) {
 //   /held/<name>        the same, once the test opens the gate
 //   /status/<code>      that status with a PNG body
 //   /redirect/<target>  302 to the Location given in the path ("~" stands for "/")
+//   /unsized/<name>     the PNG without a stated length
 //   /stall              the head, then nothing until the test ends
 //   /endless            a body without length that never ends
 //   /text               a body that is not a picture
@@ -69,6 +70,14 @@ public:
             response.set_chunked_content_provider("image/png", [](size_t, httplib::DataSink& sink) {
                 static const std::string block(64 * 1024, 'x');
                 return sink.write(block.data(), block.size());
+            });
+        });
+        server.Get(R"(/unsized/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            response.set_chunked_content_provider("image/png", [this](size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) sink.write(reinterpret_cast<const char*>(picture.data()), picture.size());
+                else sink.done();
+                return true;
             });
         });
         server.Get("/text", [this](const httplib::Request& request, httplib::Response& response) {

@@ -376,6 +376,16 @@ TEST_F(ImageDownloaderTest, progressReportsTheSharedBytesOnTheMainQueue) {
     ASSERT_TRUE(dispatch::RunLoop::main()->runUntil([&] { return !reports.empty() && reports.back().first == size; }, 30));
     EXPECT_TRUE(onMain);
     EXPECT_EQ(reports.back().second, size);
+
+    // Without a stated length there is nothing to report against.
+    reports.clear();
+    Outcomes unsized;
+    downloader->downloadImage(server.url("/unsized/progress"), PicturaOptionsInfo{PicturaOptionsInfoItem::callbackQueue(CallbackQueue::untouch())},
+                              [&](std::int64_t received, std::int64_t expected) { reports.emplace_back(received, expected); },
+                              unsized.handler());
+    ASSERT_TRUE(unsized.waitFor(1).front());
+    dispatch::RunLoop::main()->runUntil([] { return false; }, 0.1);
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(ImageDownloaderTest, aNewSessionConfigurationCancelsTheRunningTransfers) {
