@@ -4,6 +4,7 @@
 #include <fstream>
 #include <thread>
 
+#include "CountingProcessor.h"
 #include "RetrievalTestSupport.h"
 #include "pictura/ImageProgressiveProvider.h"
 #include "pictura/ImageWrapper.h"
@@ -116,6 +117,30 @@ TEST_F(ProgressiveJPEGTest, aSlowDownloadShowsEveryScanInOrder) {
     });
     EXPECT_TRUE(partials(slow.url("/slow.jpg"), keep).empty());
     EXPECT_TRUE(partials(server.url("/image/png"), {}).empty());
+}
+
+TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnly) {
+    // Two retrievals share one download; only the first shows partial images.
+    auto runsP = std::make_shared<std::atomic<int>>(0);
+    auto runsQ = std::make_shared<std::atomic<int>>(0);
+    auto updates = std::make_shared<std::vector<std::shared_ptr<gfx::Image>>>();
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    const auto source = Source::network(ImageResource(slow.url("/slow.jpg")));
+    auto retrieve = [&](std::shared_ptr<const ImageProcessor> processor, std::optional<ImageProgressive> progressive) {
+        PicturaOptionsInfo items{Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
+                                 Item::processor(std::move(processor))};
+        if (progressive) items.push_back(Item::progressiveJPEG(*progressive));
+        manager->retrieveImage(source, PicturaParsedOptionsInfo(items), nullptr,
+                               [updates](std::shared_ptr<gfx::Image> image) { updates->push_back(std::move(image)); },
+                               nullptr, [finished](PicturaManager::RetrieveResult) { ++*finished; });
+    };
+    retrieve(std::make_shared<CountingProcessor>("P", runsP), ImageProgressive{.isBlur = false, .isFastestScan = false});
+    retrieve(std::make_shared<CountingProcessor>("Q", runsQ), std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return finished->load() == 2; }));
+    waitUntil([] { return false; }, 0.2);
+    EXPECT_EQ(updates->size(), scanStarts(jpeg).size() - 1);
+    EXPECT_EQ(runsQ->load(), 1);  // the final image only
+    EXPECT_EQ(runsP->load(), static_cast<int>(scanStarts(jpeg).size()));
 }
 
 }  // namespace
