@@ -14,10 +14,9 @@ class Outcomes {
 public:
     pictura::ImageDownloader::CompletionHandler handler() {
         return [this](pictura::ImageLoadingOutcome outcome) {
-            {
-                std::lock_guard guard(lock);
-                outcomes.push_back(std::move(outcome));
-            }
+            // Told under the lock: a waiter that sees its count may destroy this object at once.
+            std::lock_guard guard(lock);
+            outcomes.push_back(std::move(outcome));
             changed.notify_all();
         };
     }
