@@ -68,7 +68,9 @@ TEST_F(SessionDelegateTest, consumersGetTokensInOrderAndEachCancellationOnce) {
     delegate->cancelAll();
     EXPECT_EQ(outcomes.size(), 3u);
     EXPECT_EQ(delegate->task(url("http://pictures.test/a")), nullptr);
-    EXPECT_EQ(first.sessionTask->task()->state(), net::SessionTask::State::canceling);
+    // Cancelled: still winding down, or already done with it (the transport may finish first).
+    const auto state = first.sessionTask->task()->state();
+    EXPECT_TRUE(state == net::SessionTask::State::canceling || state == net::SessionTask::State::completed);
 }
 
 TEST_F(SessionDelegateTest, eventsOfATransferThatIsNoLongerFiledAreIgnored) {
