@@ -14,7 +14,7 @@ class Outcomes {
 public:
     pictura::ImageDownloader::CompletionHandler handler() {
         return [this](pictura::ImageLoadingOutcome outcome) {
-            // Told under the lock: a waiter that sees its count may destroy this object at once.
+            // Told under the lock: a test that has its outcomes may destroy this object at once.
             std::lock_guard guard(lock);
             outcomes.push_back(std::move(outcome));
             changed.notify_all();

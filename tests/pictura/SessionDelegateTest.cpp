@@ -68,7 +68,7 @@ TEST_F(SessionDelegateTest, consumersGetTokensInOrderAndEachCancellationOnce) {
     delegate->cancelAll();
     EXPECT_EQ(outcomes.size(), 3u);
     EXPECT_EQ(delegate->task(url("http://pictures.test/a")), nullptr);
-    // Cancelled: still winding down, or already done with it (the transport may finish first).
+    // The transport may have finished the cancellation already.
     const auto state = first.sessionTask->task()->state();
     EXPECT_TRUE(state == net::SessionTask::State::canceling || state == net::SessionTask::State::completed);
 }
