@@ -93,16 +93,15 @@ TEST(ImageCreatingTest, singleFrameGifIsAStillImageAndNoFramesGiveNone) {
 }
 
 TEST(ImageCreatingTest, preloadingRefusesFramesBeyondWhatOneImageMayHold) {
-    // Three one-pixel frames on a screen of half the largest picture: 1.5 times the limit in all.
-    std::vector<gfx::GifFrame> frames(3, gfx::GifFrame{.bitmap = samples::filled(1, 1, {1, 0, 0, 1})});
-    const auto data = *gfx::encodeGif(frames, 16384, 8192);
-    // The GIF decoder now sizes the canvas by what the frames reach, so the announced screen no longer
-    // counts: either refused, or frames that together stay within one picture's pixels.
-    const auto image = ImageWrapper::image(data, {.preloadAll = true});
-    if (!image) return;
-    std::int64_t pixels = 0;
-    for (const auto& frame : image->frames()) pixels += std::int64_t(frame->pixelWidth()) * frame->pixelHeight();
-    EXPECT_LE(pixels, gfx::maximumPixelCount);
+    // Five one-pixel frames in the far corner of an 8000 x 8000 screen: each decodes to the whole
+    // screen, five times about a quarter of the largest picture.
+    std::vector<gfx::GifFrame> frames(
+        5, gfx::GifFrame{.bitmap = samples::filled(1, 1, {1, 0, 0, 1}), .left = 7999, .top = 7999});
+    const auto data = *gfx::encodeGif(frames, 8000, 8000);
+    auto source = gfx::ImageSource::create(data);
+    ASSERT_TRUE(source);
+    ASSERT_EQ(source->propertiesAt(0)->pixelWidth, 8000);
+    EXPECT_FALSE(ImageWrapper::image(data, {.preloadAll = true}));
 }
 
 TEST(ImageCreatingTest, stillFormatsCarryNoAnimationValues) {
