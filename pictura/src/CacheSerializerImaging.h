@@ -15,7 +15,7 @@ struct PicturaParsedOptionsInfo;
 namespace serializerImaging {
 
 // `unknown`: PNG of the upright picture; PNG and JPEG: the stored picture as it is; GIF: the animated
-// bytes the image carries. Nothing when the encoder gives nothing.
+// bytes the image was made from. Nothing when the encoder gives nothing.
 std::optional<foundation::Data> encode(const std::shared_ptr<gfx::Image>& image, ImageFormat format, double quality);
 // A still image at the options' scale; null when the bytes do not decode.
 std::shared_ptr<gfx::Image> decode(const foundation::Data& data, const PicturaParsedOptionsInfo& options);

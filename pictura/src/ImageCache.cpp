@@ -4,6 +4,7 @@
 
 #include "foundation/Assertion.h"
 #include "foundation/UUID.h"
+#include "pictura/ImageWrapper.h"
 
 namespace pictura {
 
@@ -214,8 +215,7 @@ void ImageCache::retrieveImageInDiskCache(const std::string& key, const PicturaP
         }
         ImagePointer image;
         if (*data) image = serializerOf(options).image(**data, options);
-        if (options.backgroundDecode && image && image->bitmap())
-            image = gfx::Image::make(image->bitmap(), options.scaleFactor, image->orientation());
+        if (options.backgroundDecode) image = pc(image).decoded(options.scaleFactor);
         callbackQueue.execute([completionHandler, image] { completionHandler(image); });
     };
     if (options.loadDiskFileSynchronously)

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "CountingProcessor.h"
+#include "RetrievalTestSupport.h"
+#include "pictura/ImageProgressiveProvider.h"
+#include "pictura/ImageWrapper.h"
+
+namespace pictura {
+namespace {
+
+using Item = PicturaOptionsInfoItem;
+using ImageWrapper = PicturaWrapper<std::shared_ptr<gfx::Image>>;
+
+foundation::Data progressiveFixture() {
+    std::ifstream file(std::filesystem::path(SORVANE_TEST_FIXTURES) / "images/jpeg/jpg-progressive.jpg", std::ios::binary);
+    return foundation::Data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+}
+
+// Where each start of scan begins.
+std::vector<std::size_t> scanStarts(const foundation::Data& data) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + 1 < data.size(); ++i)
+        if (data[i] == 0xFF && data[i + 1] == 0xDA) starts.push_back(i);
+    return starts;
+}
+
+std::vector<std::uint8_t> pixelsOf(const std::shared_ptr<gfx::Image>& image) {
+    return image && image->bitmap() ? image->bitmap()->pixels : std::vector<std::uint8_t>{};
+}
+
+TEST(ProgressiveDecoderTest, aScanCountsOnceTheNextOneStarts) {
+    const auto data = progressiveFixture();
+    ASSERT_GT(data.size(), 0u) << "fixture missing";
+    const auto starts = scanStarts(data);
+    ASSERT_GE(starts.size(), 4u);
+    ImageProgressiveDecoder fastest({}, CallbackQueue::untouch(), {});
+    // Up to just past the first start of scan: one scan seen, none known complete.
+    EXPECT_FALSE(fastest.newestScanPrefix(data.subdata(0, starts[0] + 3)));
+    EXPECT_EQ(fastest.scannedCount, 1);
+    // Three more starts at once: one prefix, up to the last of them.
+    EXPECT_EQ(fastest.newestScanPrefix(data.subdata(0, starts[3] + 3)), data.subdata(0, starts[3]));
+    EXPECT_FALSE(fastest.newestScanPrefix(data.subdata(0, starts[3] + 3)));  // nothing new
+
+    ImageProgressiveDecoder every({.isFastestScan = false}, CallbackQueue::untouch(), {});
+    const auto prefixes = every.newScanPrefixes(data.subdata(0, starts[3] + 3));
+    EXPECT_EQ(prefixes, (std::vector<foundation::Data>{data.subdata(0, starts[1]), data.subdata(0, starts[2]),
+                                                        data.subdata(0, starts[3])}));
+    // A PNG never has scans.
+    EXPECT_TRUE(every.newScanPrefixes(noisePng(4, 4)).empty());
+
+    EXPECT_EQ(ImageProgressiveDecoder::blurRadius(2), 6);
+    EXPECT_EQ(ImageProgressiveDecoder::blurRadius(3), 2);
+    EXPECT_EQ(ImageProgressiveDecoder::blurRadius(0), 14);
+}
+
+class ProgressiveJPEGTest : public testing::RetrievalFixture {
+protected:
+    void SetUp() override {
+        RetrievalFixture::SetUp();
+        jpeg = progressiveFixture();
+        ASSERT_GT(jpeg.size(), 0u) << "fixture missing";
+        // One chunk per scan, each a while after the last.
+        slow.server.Get("/slow.jpg", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(jpeg.size(), "image/jpeg", [this](size_t offset, size_t, httplib::DataSink& sink) {
+                std::size_t end = jpeg.size();
+                for (auto start : scanStarts(jpeg))
+                    if (start > offset + 1) {
+                        end = start + 2;
+                        break;
+                    }
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                return sink.write(reinterpret_cast<const char*>(jpeg.data() + offset), end - offset);
+            });
+        });
+        slow.start();
+    }
+
+    // The partial images a retrieval shows, in order, and its outcome.
+    std::vector<std::shared_ptr<gfx::Image>> partials(const foundation::URL& url, ImageProgressive progressive) {
+        auto updates = std::make_shared<std::vector<std::shared_ptr<gfx::Image>>>();
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader),
+                                          Item::progressiveJPEG(progressive), Item::forceRefresh()});
+        manager->retrieveImage(Source::network(ImageResource(url)), options, nullptr,
+                               [updates](std::shared_ptr<gfx::Image> image) { updates->push_back(std::move(image)); },
+                               nullptr, [finished](PicturaManager::RetrieveResult result) {
+            EXPECT_TRUE(result);
+            *finished = true;
+        });
+        EXPECT_TRUE(waitUntil([&] { return finished->load(); }));
+        waitUntil([] { return false; }, 0.2);  // partial images still on their way
+        return *updates;
+    }
+
+    foundation::Data jpeg;
+    Loopback<httplib::Server> slow;
+};
+
+TEST_F(ProgressiveJPEGTest, aSlowDownloadShowsEveryScanInOrder) {
+    const auto starts = scanStarts(jpeg);
+    std::vector<std::vector<std::uint8_t>> expected;
+    for (std::size_t k = 1; k < starts.size(); ++k)
+        expected.push_back(pixelsOf(ImageWrapper::image(jpeg.subdata(0, starts[k]), {})));
+
+    auto shown = partials(slow.url("/slow.jpg"), {.isBlur = false, .isFastestScan = false});
+    ASSERT_EQ(shown.size(), expected.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(pixelsOf(shown[i]), expected[i]) << "scan " << i + 2;
+
+    // Keep-current shows nothing; pictures that are not progressive JPEGs never show a scan.
+    ImageProgressive keep{.isBlur = false};
+    keep.onImageUpdated->delegate(cache, [](ImageCache&, const std::shared_ptr<gfx::Image>&) {
+        return ImageProgressive::UpdatingStrategy::keepCurrent();
+    });
+    EXPECT_TRUE(partials(slow.url("/slow.jpg"), keep).empty());
+    EXPECT_TRUE(partials(server.url("/image/png"), {}).empty());
+}
+
+TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnly) {
+    // Two retrievals share one download; only the first shows partial images.
+    auto runsP = std::make_shared<std::atomic<int>>(0);
+    auto runsQ = std::make_shared<std::atomic<int>>(0);
+    auto updates = std::make_shared<std::vector<std::shared_ptr<gfx::Image>>>();
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    const auto source = Source::network(ImageResource(slow.url("/slow.jpg")));
+    auto retrieve = [&](std::shared_ptr<const ImageProcessor> processor, std::optional<ImageProgressive> progressive) {
+        PicturaOptionsInfo items{Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
+                                 Item::processor(std::move(processor))};
+        if (progressive) items.push_back(Item::progressiveJPEG(*progressive));
+        manager->retrieveImage(source, PicturaParsedOptionsInfo(items), nullptr,
+                               [updates](std::shared_ptr<gfx::Image> image) { updates->push_back(std::move(image)); },
+                               nullptr, [finished](PicturaManager::RetrieveResult) { ++*finished; });
+    };
+    retrieve(std::make_shared<CountingProcessor>("P", runsP), ImageProgressive{.isBlur = false, .isFastestScan = false});
+    retrieve(std::make_shared<CountingProcessor>("Q", runsQ), std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return finished->load() == 2; }));
+    waitUntil([] { return false; }, 0.2);
+    EXPECT_EQ(updates->size(), scanStarts(jpeg).size() - 1);
+    EXPECT_EQ(runsQ->load(), 1);  // the final image only
+    EXPECT_EQ(runsP->load(), static_cast<int>(scanStarts(jpeg).size()));
+}
+
+}  // namespace
+}  // namespace pictura
