@@ -20,3 +20,5 @@ run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${consumer_build}" -G "${GENERAT
 run("${CMAKE_COMMAND}" --build "${consumer_build}")
 run("${consumer_build}/${PROGRAM}")
 message(STATUS "${PROGRAM} built against the package installed in ${prefix} and ran")
+# Every install test copies the whole build's libraries; on success they are only taking disk space.
+file(REMOVE_RECURSE "${prefix}" "${consumer_build}")
