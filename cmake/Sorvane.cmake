@@ -78,7 +78,9 @@ function(sorvane_install_test name consumer_dir program)
     "-DCONSUMER_DIR=${consumer_dir}" "-DPROGRAM=${program}" "-DGENERATOR=${CMAKE_GENERATOR}"
     "-DCXX_COMPILER=${CMAKE_CXX_COMPILER}" "-DLAUNCHER=${CCACHE_PROGRAM}" "-DCXX_FLAGS=${flags}"
     -P "${PROJECT_SOURCE_DIR}/cmake/InstallAndConsume.cmake")
-  set_tests_properties(install.${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+  # One at a time: each copies every library of the build into its own prefix.
+  set_tests_properties(install.${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}"
+    RESOURCE_LOCK install-prefix)
 endfunction()
 
 # One test executable per tested library, from every *.cpp in the folder.
