@@ -303,11 +303,5 @@ TEST(AnimatedImageAnimatorTest, prescalingDecodesThumbnailsNoLargerThanTheTarget
     EXPECT_DOUBLE_EQ(unscaled->frame(1)->size().height, 15);
 }
 
-TEST(AnimatedImageAnimatorTest, withoutAQueueOneIsMadeWithThePreloadLabel) {
-    auto animator = AnimatedImageAnimator::make(gifSource(evenDelays(2)), {}, {4, 3}, 1, 10, RepeatCount::once());
-    EXPECT_EQ(animator->preloadQueue()->label(), "com.tolvane.Pictura.Animator.preloadQueue");
-    EXPECT_EQ(animator->preloadQueue(), animator->preloadQueue());
-}
-
 }  // namespace
 }  // namespace pictura

@@ -234,27 +234,6 @@ TEST_F(AnimatedImageViewTest, theDisplayLinkDoesNotKeepTheViewAlive) {
     host.renderIfNeeded();
 }
 
-// A delegate that answers a loop with another image drops the animator that is telling it.
-TEST_F(AnimatedImageViewTest, aDelegateMayReplaceTheImageWhenALoopEnds) {
-    class Replacing : public AnimatedImageViewDelegate {
-    public:
-        void animatedImageView(AnimatedImageView& view, std::uint64_t) override {
-            view.setImage(samples::animatedGif(halfSeconds(2)));
-        }
-    };
-    auto replacing = std::make_shared<Replacing>();
-    place(samples::animatedGif(halfSeconds(2)));
-    view->setDelegate(replacing);
-    auto first = view->animator();
-    std::weak_ptr<AnimatedImageAnimator> weakFirst = first;
-    first.reset();
-    tick();
-    tick();  // leaves the last frame: told, and replaced
-    EXPECT_TRUE(view->animator());
-    EXPECT_NE(view->animator(), weakFirst.lock());
-    EXPECT_EQ(shownFrame(), 0);
-}
-
 std::optional<foundation::Data> fixture(const std::string& name) {
     auto path = std::filesystem::path(SORVANE_SOURCE_DIR) / "tests" / "fixtures" / "images" / "gif" / name;
     std::ifstream file(path, std::ios::binary);
