@@ -82,6 +82,10 @@ TEST_F(DeclarativeImages, networkLoadAnnouncesItsChangesInOrderAndTellsSuccessAf
     auto view = PCImage::url(server.url("/image/order")).fade(0.4);
     auto binder = std::make_shared<PCImageBinder>();
     watch(view, binder);
+    PCImageContextBase::ProgressPair lastProgress{-1, -1};
+    view.onProgressDelegate().delegate(view.delegateObserver(), [&](PCImageContextBase&, const PCImageContextBase::ProgressPair& progress) {
+        lastProgress = progress;
+    });
     binder->startLoading(view.context);
     EXPECT_TRUE(binder->loading());
     EXPECT_TRUE(binder->downloadTask());
@@ -92,7 +96,9 @@ TEST_F(DeclarativeImages, networkLoadAnnouncesItsChangesInOrderAndTellsSuccessAf
                            "success loading=false loaded=true animating=false image=true animation=-",
                        }));
     EXPECT_GT(progressEvents, 0);
-    EXPECT_EQ(binder->progress()->completedUnitCount(), static_cast<std::int64_t>(server.picture.size()));
+    const auto size = static_cast<std::int64_t>(server.picture.size());
+    EXPECT_EQ(binder->progress()->completedUnitCount(), size);
+    EXPECT_EQ(lastProgress, (PCImageContextBase::ProgressPair{size, size}));
     EXPECT_FALSE(binder->downloadTask());
 }
 
@@ -310,18 +316,22 @@ TEST_F(DeclarativeImages, networkImageFadesInLinearlyWhileACachedOneShowsAtOnce)
     EXPECT_EQ(server.hits("/image/fading"), 1);
 }
 
-TEST_F(DeclarativeImages, imageModifiersApplyInOrderAndLoadImmediatelyChangesNothing) {
+TEST_F(DeclarativeImages, imageModifiersApplyInOrderThenTheContentConfigurationAndLoadImmediatelyChangesNothing) {
     auto view = PCImage::url(server.url("/image/modified"))
                     .resizable()
                     .renderingMode(declarative::Image::TemplateRenderingMode::template_)
-                    .loadImmediately(true);
+                    .loadImmediately(true)
+                    .placeholder([] { return declarative::AnyView(declarative::Color::clear()); })
+                    .contentConfigure([](declarative::Image image) { return declarative::AnyView(image).opacity(0.5); });
     ASSERT_EQ(view.context->configurations.size(), 2u);
+    ASSERT_TRUE(view.context->placeholder);
     auto hosting = host(view);
     ASSERT_TRUE(waitUntil([&] { return showsPicture(hosting); }));
     hostWindow.window()->layoutIfNeeded();
     auto image = imageViewIn(hosting);
     EXPECT_EQ(image->renderingMode(), ui::ImageRenderingMode::alwaysTemplate);
     EXPECT_EQ(image->frame().size, (ui::Size{100, 80})) << "resizable fills the view";
+    EXPECT_EQ(image->superview()->alpha(), 0.5) << "the content configuration wraps the configured image";
 }
 
 }  // namespace

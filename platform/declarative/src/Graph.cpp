@@ -33,9 +33,8 @@ void preOrder(const std::shared_ptr<ViewNode>& node, const Visit& visit) {
 
 }  // namespace
 
-Graph::~Graph() {
-    if (root_) root_->view->removeFromSuperview();
-}
+// The hosting view is going with its subviews; nothing to take down.
+Graph::~Graph() = default;
 
 void Graph::setRoot(const AnyView& root) {
     const auto& element = elementOf(root);
