@@ -87,6 +87,8 @@ public:
     Delegate<PCImageContextBase::ProgressPair, void>& onProgressDelegate() const { return context->onProgressDelegate; }
     // The target the delegates hold weakly: callbacks stop when the last copy of the view is gone.
     std::shared_ptr<PCImageContextBase> delegateObserver() const { return context; }
+    // What a setter returns: the view, with the same context.
+    Self receiver() const { return self(); }
 
     declarative::AnyView body(declarative::ViewContext&) const {
         return declarative::ZStack{{declarative::AnyView(PCImageRenderer<HoldingView>{context})

@@ -12,7 +12,7 @@ namespace declarative {
 class Identity {
 public:
     template <class T>
-        requires std::equality_comparable<T>
+        requires(!std::same_as<T, Identity> && std::equality_comparable<T>)
     Identity(T value)  // NOLINT: any comparable value is an identity
         : value_(std::make_shared<const T>(std::move(value))), type_(typeid(T)),
           equals_([](const void* left, const void* right) {
