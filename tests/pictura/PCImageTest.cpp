@@ -137,6 +137,11 @@ TEST_F(DeclarativeImages, missingSourceReportsEmptySourceAtOnceAndEachStartRepor
     binder->startLoading(view.context);
     EXPECT_EQ(errors.size(), 2u);
     EXPECT_EQ(binder->loadedImage(), failureImage);
+
+    auto hosting = host(view);  // appears at once: the failure image replaces the placeholder
+    ASSERT_TRUE(waitUntil([&] { return !hosting->hasPendingUpdates() && showsPicture(hosting); }));
+    EXPECT_EQ(imageViewIn(hosting)->image(), failureImage);
+    EXPECT_EQ(errors.size(), 3u);
 }
 
 TEST_F(DeclarativeImages, fadeAppliesToImagesNotFromACacheUnlessForcedAndOnlyForAFadeTransition) {
