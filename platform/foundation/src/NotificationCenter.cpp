@@ -17,9 +17,11 @@ struct NotificationCenter::Registration {
     bool expired() const { return weak && observer.expired(); }
 };
 
+// Never destroyed: pool threads are not joined, so work still queued at exit (a cache ending on its
+// queue, say) may remove observers while static destructors run.
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    static NotificationCenter* const center = new NotificationCenter;
+    return *center;
 }
 
 void NotificationCenter::addObserver(std::weak_ptr<void> observer, Notification::Name name, Handler handler) {
