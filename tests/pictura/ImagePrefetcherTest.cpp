@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "RetrievalTestSupport.h"
 #include "pictura/ImagePrefetcher.h"
 
@@ -140,9 +144,26 @@ TEST_F(ImagePrefetcherTest, nothingBeginsAfterStopWhileCachedSourcesAreSkipped) 
     }
     const auto last = network("/image/after-stop");
     sources.push_back(last);
-    auto running = prefetcher(sources);
+    // The default processor's identifier, but its first use on the prefetcher's queue waits until the
+    // stop is queued: the skips cannot outrun the stop however the threads are scheduled.
+    struct GatedProcessor final : ImageProcessor {
+        std::string identifier() const override {
+            if (std::this_thread::get_id() != testThread && !passed.exchange(true))
+                for (int i = 0; i < 5000 && !open; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return "";
+        }
+        std::shared_ptr<gfx::Image> process(const ImageProcessItem& item, const PicturaParsedOptionsInfo& options) const override {
+            return DefaultImageProcessor::defaultProcessor()->process(item, options);
+        }
+        std::thread::id testThread = std::this_thread::get_id();
+        mutable std::atomic<bool> passed = false;
+        std::atomic<bool> open = false;
+    };
+    auto gate = std::make_shared<GatedProcessor>();
+    auto running = prefetcher(sources, {Item::processor(gate)});
     running->start();
     running->stop();
+    gate->open = true;
     ASSERT_TRUE(finished());
     EXPECT_EQ(done->skipped.size() + done->failed.size(), sources.size());
     EXPECT_EQ(done->failed.back(), last);
