@@ -263,8 +263,7 @@ std::shared_ptr<Indicator> Wrapper::indicator() const {
 }
 
 void Wrapper::setIndicator(std::shared_ptr<Indicator> indicator) const {
-    if (auto installed = this->indicator())
-        if (auto view = installed->indicatorView()) view->removeFromSuperview();
+    if (auto installed = this->indicator()) detail::removeLaidOverView(installed->indicatorView(), base);
     if (indicator) {
         if (auto view = indicator->indicatorView()) {
             base->addSubview(view);

@@ -107,6 +107,7 @@ TEST_F(IndicatorAndPlaceholderTest, indicatorsAreCentredAndSizedByTheirStrategy)
     pc(view).setIndicatorType(IndicatorType::none());
     EXPECT_FALSE(pc(view).indicator());
     EXPECT_FALSE(plain->view->superview());
+    EXPECT_TRUE(view->constraints().empty());  // none left behind naming the views taken away
 }
 
 TEST_F(IndicatorAndPlaceholderTest, aCustomIndicatorIsStartedAndStoppedOncePerRequestEvenWhenStale) {
@@ -141,6 +142,7 @@ TEST_F(IndicatorAndPlaceholderTest, placeholdersAreTakenAwayWhateverHappenedMean
     elsewhere->addSubview(cover);
     viewPlaceholder->remove(view);
     EXPECT_FALSE(cover->superview());
+    EXPECT_TRUE(view->constraints().empty());
 
     // Replacing the applied placeholder removes it first; none clears the view.
     pc(view).setImage(std::optional<Source>(), viewPlaceholder, items());
