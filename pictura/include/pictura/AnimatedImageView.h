@@ -8,6 +8,7 @@
 #include "dispatch/Queue.h"
 #include "gfx/Image.h"
 #include "pictura/AnimatedImageAnimator.h"
+#include "pictura/ImageViewWrapper.h"
 #include "ui/ImageView.h"
 
 namespace pictura {
@@ -28,7 +29,7 @@ public:
 // from GIF bytes without preloading its frames carries one), keeping only a window of frames
 // decoded. The shown frame advances on a display link on the main run loop. Any other image is shown
 // as a plain image view shows it. Main thread only, like every view.
-class AnimatedImageView : public ui::ImageView, private AnimatorDelegate {
+class AnimatedImageView : public ui::ImageView, public AnimationPreloading, private AnimatorDelegate {
 public:
     using RepeatCount = AnimatedImageRepeatCount;
     using Animator = AnimatedImageAnimator;
@@ -96,7 +97,7 @@ public:
     void stopAnimating() override;
 
     // Set-image leaves the frames to this view instead of decoding them all.
-    bool shouldPreloadAllAnimation() const { return false; }
+    bool shouldPreloadAllAnimation() const override { return false; }
 
     // The picture shown now: the current frame, or the image while that frame is not decoded.
     std::shared_ptr<gfx::Image> displayedFrame() const;
