@@ -17,7 +17,15 @@ foundation::DateFormatter posix(const char* pattern, std::optional<foundation::T
     return formatter;
 }
 
-WeekendSession sessionRow(std::string name, const std::optional<std::string>& date, const std::optional<std::string>& time) {
+WeekendSession fromModel(std::string name, const std::optional<dateTimeModel>& session) {
+    if (!session) return weekendSession(std::move(name), std::nullopt, std::nullopt);
+    return weekendSession(std::move(name), session->date, session->time);
+}
+
+}  // namespace
+
+WeekendSession weekendSession(std::string name, const std::optional<std::string>& date,
+                              const std::optional<std::string>& time) {
     WeekendSession row{.name = std::move(name), .start = weekend::scheduledStart(date, time)};
     if (row.start) {
         row.day = posix("dd").string(*row.start);
@@ -27,7 +35,7 @@ WeekendSession sessionRow(std::string name, const std::optional<std::string>& da
         return row;
     }
     // Without a time only the calendar day is known, as written.
-    row.time = "TBC";
+    row.time = toBeConfirmed;
     if (date) {
         auto utc = foundation::TimeZone::utc();
         if (auto day = posix("yyyy-MM-dd", utc).date(*date)) {
@@ -39,29 +47,25 @@ WeekendSession sessionRow(std::string name, const std::optional<std::string>& da
     return row;
 }
 
-std::optional<std::string> dateOf(const std::optional<dateTimeModel>& session) {
-    return session ? session->date : std::nullopt;
-}
-std::optional<std::string> timeOf(const std::optional<dateTimeModel>& session) {
-    return session ? session->time : std::nullopt;
+bool startsLaterInSchedule(const WeekendSession& a, const WeekendSession& b) {
+    if (a.start && b.start) return *a.start > *b.start;
+    return a.start.has_value() && !b.start.has_value();
 }
 
-}  // namespace
+std::vector<WeekendSession> weekendSessions(const RacesDetailsModel& race) {
+    std::vector<WeekendSession> sessions;
+    sessions.push_back(weekendSession("Race", race.date, race.time));
+    sessions.push_back(fromModel("Qualifying", race.qualifying));
+    if (race.thirdPractice && race.thirdPractice->date) sessions.push_back(fromModel("Practice 3", race.thirdPractice));
+    else sessions.push_back(fromModel("Sprint", race.sprint));
+    sessions.push_back(fromModel("Practice 2", race.secondPractice));
+    sessions.push_back(fromModel("Practice 1", race.firstPractice));
+    std::stable_sort(sessions.begin(), sessions.end(), startsLaterInSchedule);
+    return sessions;
+}
 
 std::vector<WeekendSession> buildWeekendStructure(const RacesDetailsModel& race) {
     std::vector<WeekendSession> rows(1);
-    rows.push_back(sessionRow("Race", race.date, race.time));
-    rows.push_back(sessionRow("Qualifying", dateOf(race.qualifying), timeOf(race.qualifying)));
-    if (race.thirdPractice && race.thirdPractice->date) {
-        rows.push_back(sessionRow("Practice 3", dateOf(race.thirdPractice), timeOf(race.thirdPractice)));
-    } else {
-        rows.push_back(sessionRow("Sprint", dateOf(race.sprint), timeOf(race.sprint)));
-    }
-    rows.push_back(sessionRow("Practice 2", dateOf(race.secondPractice), timeOf(race.secondPractice)));
-    rows.push_back(sessionRow("Practice 1", dateOf(race.firstPractice), timeOf(race.firstPractice)));
-    std::stable_sort(rows.begin() + 1, rows.end(), [](const WeekendSession& a, const WeekendSession& b) {
-        if (!a.start || !b.start) return a.start.has_value() && !b.start.has_value();
-        return *a.start > *b.start;
-    });
+    std::ranges::move(weekendSessions(race), std::back_inserter(rows));
     return rows;
 }
