@@ -8,6 +8,7 @@
 #include "shell/ImageSeam.h"
 #include "shell/RaceTiming.h"
 #include "shell/Utilities.h"
+#include "standings-news/SheetRows.h"
 
 namespace {
 
@@ -49,13 +50,7 @@ void RaceSheet::setUpTable(ui::TableView& table) {
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table.registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
     auto self = std::dynamic_pointer_cast<RaceSheet>(shared_from_this());
-    table.setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
-    table.setDelegate(std::weak_ptr<ui::TableViewDelegate>(self));
-    table.setBackgroundColor(gfx::Color::clear());
-    table.setClipsToBounds(true);
-    table.setRowHeight(ui::TableView::automaticDimension);
-    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
-    table.setShowsVerticalScrollIndicator(false);
+    setUpSheetTable(table, self, self);
 }
 
 std::shared_ptr<ui::TableViewCell> RaceSheet::headerRow(ui::TableView& table, ui::IndexPath indexPath, gfx::Color background) {

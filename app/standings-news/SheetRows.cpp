@@ -113,3 +113,14 @@ void styleRow(ui::TableViewCell& cell, std::optional<gfx::Color> background, gfx
     cell.setSelectedBackgroundView(selectedView);
     cell.setBackgroundColor(background);
 }
+
+void setUpSheetTable(ui::TableView& table, std::weak_ptr<ui::TableViewDataSource> source,
+                     std::weak_ptr<ui::TableViewDelegate> delegate) {
+    table.setDataSource(std::move(source));
+    table.setDelegate(std::move(delegate));
+    table.setBackgroundColor(gfx::Color::clear());
+    table.setClipsToBounds(true);
+    table.setRowHeight(ui::TableView::automaticDimension);
+    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
+    table.setShowsVerticalScrollIndicator(false);
+}
