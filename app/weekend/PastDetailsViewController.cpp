@@ -22,6 +22,7 @@
 #include "live/LapsViewController.h"
 #include "live/MessagesViewController.h"
 #include "live/RadioViewController.h"
+#include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/AppNotifications.h"
 #include "shell/SeasonSheetSupport.h"
@@ -236,9 +237,7 @@ void PastDetailsViewController::handOverRaceAndLaps(Sheet& sheet) const {
     sheet.driverImageDictionary = driverImageDictionary;
     sheet.driverColDictionary = driverColDictionary;
     sheet.raceResults = raceResults;
-    if (race()) sheet.races = {*race()};
-    sheet.year = year;
-    sheet.raceRound = raceRound;
+    handOverRace(sheet, *this);
     // The winner's laps are the race's length; before the results are in the sheet opens on lap 1.
     sheet.lapCount = raceResults.empty() ? std::string() : raceResults.front().laps;
     auto laps = foundation::parseInt(sheet.lapCount);
@@ -261,9 +260,7 @@ void PastDetailsViewController::pitStopsBreakdownTap(ui::Control&) {
     sheet->driverColDictionary = driverColDictionary;
     sheet->eventType = 1;
     sheet->raceResults = raceResults;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
     if (auto fastest = weekend::fastestPitStop(pitStopsResults)) sheet->fastestPitStop = {*fastest};
     presentSheet(sheet);
@@ -272,12 +269,8 @@ void PastDetailsViewController::pitStopsBreakdownTap(ui::Control&) {
 void PastDetailsViewController::tyresTap(ui::Control&) {
     playTapFeedback();
     auto sheet = std::make_shared<TyresViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverDrivers(*sheet, *this);
+    handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
     const auto* facts = circuitFacts();
     sheet->totalLaps = facts ? facts->lapCount : 1;
@@ -313,25 +306,10 @@ void PastDetailsViewController::teamPredictionsTap(ui::Control&) { presentPredic
 
 void PastDetailsViewController::raceMessagesTap(ui::Control&) {
     playTapFeedback();
-    auto sheet = std::make_shared<MessagesViewController>();
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->raceMessages = raceMessages;
-    presentSheet(sheet);
+    presentSheet(messagesSheet(*this, raceMessages));
 }
 
 void PastDetailsViewController::raceRadioTap(ui::Control&) {
     playTapFeedback();
-    auto sheet = std::make_shared<RadioViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->driverRadio = driverRadio;
-    presentSheet(sheet);
+    presentSheet(radioSheet(*this, driverRadio));
 }
