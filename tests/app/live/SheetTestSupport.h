@@ -37,7 +37,7 @@ struct DriverDictionaries {
 // A sheet presented over a plain root on a headless phone, on the offline 2023 season at its "now"
 // (Bahrain finished, the Azerbaijan sprint replaying on lap 10), in Amsterdam with an English locale.
 // The season is started once for a suite: starting it reads the whole snapshot.
-class OfflineSheet : public ::testing::Test, protected shelltest::HeadlessPhone {
+class OfflineSheet : public shelltest::SheetPhone {
 protected:
     static void SetUpTestSuite() {
         ServiceHosts::setCurrent(ServiceHosts{});
@@ -53,18 +53,9 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(startFailure().empty()) << startFailure();
-        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
-        foundation::Locale::setCurrent(foundation::Locale("en_US"));
         foundation::Clock::setCurrent(clock);
         clock->set(season().startedAt());
-        host.window()->makeKeyAndVisible();
-        show(root);
-    }
-    void TearDown() override {
-        if (root->presentedViewController()) root->dismiss(false);
-        settle();
-        foundation::TimeZone::setCurrent(std::nullopt);
-        foundation::Locale::setCurrent(std::nullopt);
+        SheetPhone::SetUp();
     }
 
     static OfflineSeason& season() {
@@ -76,10 +67,7 @@ protected:
         return failure;
     }
 
-    void present(const std::shared_ptr<ui::ViewController>& sheet) {
-        root->present(sheet, true);
-        settle();
-    }
+    void present(const std::shared_ptr<ui::ViewController>& sheet) { SheetPhone::present(sheet, true); }
 
     template <class T>
     static T read(dispatch::Task<foundation::Data> task) {
@@ -122,7 +110,6 @@ protected:
         return done();
     }
 
-    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace sheettest

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 #include "foundation/Clock.h"
+#include "foundation/Locale.h"
+#include "foundation/TimeZone.h"
 #include "ui/HeadlessHost.h"
 #include "ui/ViewController.h"
 
@@ -34,6 +38,30 @@ struct HeadlessPhone {
     std::shared_ptr<foundation::ManualClock> clock =
         std::make_shared<foundation::ManualClock>(foundation::Date{}, 100);
     ui::HeadlessHost host;
+};
+
+// A plain root on the headless phone, in Amsterdam with an English locale, for sheets to be presented
+// over; whatever is presented is dismissed after the test.
+class SheetPhone : public ::testing::Test, protected HeadlessPhone {
+protected:
+    void SetUp() override {
+        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
+        foundation::Locale::setCurrent(foundation::Locale("en_US"));
+        host.window()->makeKeyAndVisible();
+        show(root);
+    }
+    void TearDown() override {
+        if (root->presentedViewController()) root->dismiss(false);
+        settle();
+        foundation::TimeZone::setCurrent(std::nullopt);
+        foundation::Locale::setCurrent(std::nullopt);
+    }
+    void present(const std::shared_ptr<ui::ViewController>& sheet, bool animated = false) {
+        root->present(sheet, animated);
+        settle();
+    }
+
+    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace shelltest

@@ -55,24 +55,8 @@ inline DriverDictionaries miamiDrivers() {
 }
 
 // A sheet presented over a plain root on the headless phone, in Amsterdam, in English.
-class SheetTest : public ::testing::Test, protected shelltest::HeadlessPhone {
+class SheetTest : public shelltest::SheetPhone {
 protected:
-    void SetUp() override {
-        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
-        foundation::Locale::setCurrent(foundation::Locale("en_US"));
-        host.window()->makeKeyAndVisible();
-        show(root);
-    }
-    void TearDown() override {
-        if (root->presentedViewController()) root->dismiss(false);
-        settle();
-        foundation::TimeZone::setCurrent(std::nullopt);
-        foundation::Locale::setCurrent(std::nullopt);
-    }
-    void present(const std::shared_ptr<ui::ViewController>& sheet) {
-        root->present(sheet, false);
-        settle();
-    }
     // The cell the table shows for a row on screen.
     template <class Cell>
     std::shared_ptr<Cell> shown(const std::shared_ptr<ui::TableView>& table, int section, int row) {
@@ -97,8 +81,6 @@ protected:
         auto close = [](double a, double b) { return std::abs(a - b) <= 3.0 / 255; };
         return close(drawn->red, expected->red) && close(drawn->green, expected->green) && close(drawn->blue, expected->blue);
     }
-
-    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace sheettest
