@@ -6,20 +6,10 @@
 #include "foundation/Locale.h"
 #include "foundation/Strings.h"
 #include "shell/ImageSeam.h"
+#include "shell/PosixFormatter.h"
 #include "shell/RaceTiming.h"
 #include "shell/Utilities.h"
 #include "standings-news/SheetRows.h"
-
-namespace {
-
-foundation::DateFormatter posixFormatter(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
-
-}  // namespace
 
 void RaceSheet::viewDidLoad() {
     ui::ViewController::viewDidLoad();

@@ -9,19 +9,13 @@
 #include "foundation/Strings.h"
 #include "gfx/Font.h"
 #include "gfx/SymbolImages.h"
+#include "shell/PosixFormatter.h"
 #include "shell/RaceTiming.h"
 #include "ui/View.h"
 
 namespace {
 
 constexpr double symbolScale = 2;
-
-foundation::DateFormatter posixFormatter(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 }  // namespace
 

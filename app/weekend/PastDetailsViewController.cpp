@@ -25,17 +25,11 @@
 #include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/AppNotifications.h"
+#include "shell/PosixFormatter.h"
 #include "shell/SeasonSheetSupport.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
-
-foundation::DateFormatter posix(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 std::string foldedName(std::string_view name) {
     return foundation::folding(name, foundation::FoldingOptions::diacriticInsensitive);
@@ -46,7 +40,7 @@ std::string foldedName(std::string_view name) {
 void PastDetailsViewController::viewDidLoad() {
     RaceScreen::viewDidLoad();
     auto now = foundation::Date::now();
-    date = race() ? posix("yyyy-MM-dd").date(race()->date).value_or(now) : now;
+    date = race() ? posixFormatter("yyyy-MM-dd").date(race()->date).value_or(now) : now;
     auto self = std::static_pointer_cast<PastDetailsViewController>(shared_from_this());
     foundation::NotificationCenter::defaultCenter().addObserver(self, notifications::reloadWeatherAnimations,
                                                                &PastDetailsViewController::reloadWeatherAnimations);
@@ -220,10 +214,13 @@ std::string PastDetailsViewController::headerTimeText() const {
     std::string round = "Round " + std::to_string(raceRound) + " Started at ";
     if (!start) {
         // The day is still the race's when the race tab's start is unknown.
-        std::string day = eventType == 0 && race() ? ", on " + posix("dd").string(date) + " " + posix("LLL").string(date) : "";
+        std::string day = eventType == 0 && race() ? ", on " + posixFormatter("dd").string(date) + " " +
+                                                         posixFormatter("LLL").string(date)
+                                                   : "";
         return round + "TBC" + day;
     }
-    return round + posix("HH:mm").string(*start) + ", on " + posix("dd").string(*start) + " " + posix("LLL").string(*start);
+    return round + posixFormatter("HH:mm").string(*start) + ", on " + posixFormatter("dd").string(*start) + " " +
+           posixFormatter("LLL").string(*start);
 }
 
 template <class Sheet>

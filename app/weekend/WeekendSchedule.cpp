@@ -2,20 +2,10 @@
 
 #include <algorithm>
 
-#include "foundation/DateFormatter.h"
-#include "foundation/Locale.h"
-#include "foundation/TimeZone.h"
+#include "shell/PosixFormatter.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
-
-foundation::DateFormatter posix(const char* pattern, std::optional<foundation::TimeZone> zone = std::nullopt) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    if (zone) formatter.setTimeZone(*zone);
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 WeekendSession fromModel(std::string name, const std::optional<dateTimeModel>& session) {
     if (!session) return weekendSession(std::move(name), std::nullopt, std::nullopt);
@@ -28,20 +18,20 @@ WeekendSession weekendSession(std::string name, const std::optional<std::string>
                               const std::optional<std::string>& time) {
     WeekendSession row{.name = std::move(name), .start = weekend::scheduledStart(date, time)};
     if (row.start) {
-        row.day = posix("dd").string(*row.start);
-        row.month = posix("LLL").string(*row.start);
-        row.time = posix("HH:mm").string(*row.start);
-        row.weekday = posix("EEEE").string(*row.start);
+        row.day = posixFormatter("dd").string(*row.start);
+        row.month = posixFormatter("LLL").string(*row.start);
+        row.time = posixFormatter("HH:mm").string(*row.start);
+        row.weekday = posixFormatter("EEEE").string(*row.start);
         return row;
     }
     // Without a time only the calendar day is known, as written.
     row.time = toBeConfirmed;
     if (date) {
         auto utc = foundation::TimeZone::utc();
-        if (auto day = posix("yyyy-MM-dd", utc).date(*date)) {
-            row.day = posix("dd", utc).string(*day);
-            row.month = posix("LLL", utc).string(*day);
-            row.weekday = posix("EEEE", utc).string(*day);
+        if (auto day = posixFormatter("yyyy-MM-dd", utc).date(*date)) {
+            row.day = posixFormatter("dd", utc).string(*day);
+            row.month = posixFormatter("LLL", utc).string(*day);
+            row.weekday = posixFormatter("EEEE", utc).string(*day);
         }
     }
     return row;
