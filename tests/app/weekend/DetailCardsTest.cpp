@@ -3,8 +3,6 @@
 #include <memory>
 #include <variant>
 
-#include "foundation/Locale.h"
-#include "foundation/TimeZone.h"
 #include "quartz/Layer.h"
 #include "standings-news/SheetRows.h"
 #include "ui/TableView.h"
@@ -107,45 +105,6 @@ TEST(DetailCards, cardsAreWhiteWithAFaintSelectionAndTheirSeparatorOnlyWhenAsked
     EXPECT_EQ(cell->backgroundColor(), gfx::Color::systemBackground());
     ASSERT_TRUE(cell->selectedBackgroundView());
     EXPECT_EQ(cell->selectedBackgroundView()->backgroundColor(), gfx::Color::systemBackground().withAlphaComponent(0.2));
-}
-
-class WeekendScheduleShared : public ::testing::Test {
-protected:
-    void SetUp() override {
-        foundation::TimeZone::setCurrent(foundation::TimeZone::named("America/Los_Angeles"));
-        foundation::Locale::setCurrent(foundation::Locale("en_US"));
-    }
-    void TearDown() override {
-        foundation::TimeZone::setCurrent(std::nullopt);
-        foundation::Locale::setCurrent(std::nullopt);
-    }
-};
-
-TEST_F(WeekendScheduleShared, theScreensTableIsABlankHeaderPlaceThenTheWeekendsSessions) {
-    RacesDetailsModel race;
-    race.date = "2023-04-30";
-    race.time = "11:00:00Z";
-    race.qualifying = dateTimeModel{"2023-04-28", "13:00:00Z"};
-    race.sprint = dateTimeModel{"2023-04-29", "13:30:00Z"};
-    race.secondPractice = dateTimeModel{"2023-04-29", "08:30:00Z"};
-    race.firstPractice = dateTimeModel{"2023-04-28", std::nullopt};
-
-    auto sessions = weekendSessions(race);
-    auto rows = buildWeekendStructure(race);
-    ASSERT_EQ(rows.size(), sessions.size() + 1);
-    EXPECT_EQ(rows[0].name, "");
-    for (std::size_t index = 0; index < sessions.size(); ++index) {
-        EXPECT_EQ(rows[index + 1].name, sessions[index].name);
-        EXPECT_EQ(rows[index + 1].time, sessions[index].time);
-    }
-    // West of UTC the race's 11:00Z is 04:00 the same Sunday; a session without a time keeps its own
-    // calendar day, not the day before that the zone's midnight would give.
-    EXPECT_EQ(sessions.front().name, "Race");
-    EXPECT_EQ(sessions.front().time, "04:00");
-    EXPECT_EQ(sessions.back().name, "Practice 1");
-    EXPECT_EQ(sessions.back().time, "TBC");
-    EXPECT_EQ(sessions.back().day, "28");
-    EXPECT_EQ(sessions.back().weekday, "Friday");
 }
 
 class SheetTableOwner : public ui::TableViewDataSource, public ui::TableViewDelegate {
