@@ -27,12 +27,7 @@ namespace sheettest {
 inline constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/";
 inline constexpr const char* bakuSprint = "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/";
 
-// The driver dictionaries a race screen builds from its session's driver list.
-struct DriverDictionaries {
-    std::map<std::string, std::string> images;
-    std::map<std::string, std::string> colours;
-    std::map<std::string, std::string> numbers;
-};
+using shelltest::DriverDictionaries;
 
 // A sheet presented over a plain root on a headless phone, on the offline 2023 season at its "now"
 // (Bahrain finished, the Azerbaijan sprint replaying on lap 10), in Amsterdam with an English locale.
@@ -85,15 +80,8 @@ protected:
     }
 
     static DriverDictionaries dictionaries(const std::string& session) {
-        DriverDictionaries dictionaries;
-        auto drivers = read<std::map<std::string, livetiming::DriverListPartModel>>(LiveTiming::driverList(session));
-        for (const auto& [number, driver] : drivers) {
-            std::string key = driverKey(driver.firstName, driver.lastName);
-            if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
-            dictionaries.colours[key] = driver.teamColour;
-            dictionaries.numbers[key] = driver.racingNumber;
-        }
-        return dictionaries;
+        using DriverList = std::map<std::string, livetiming::DriverListPartModel>;
+        return shelltest::dictionariesOf(read<DriverList>(LiveTiming::driverList(session)));
     }
 
     // Row `row` of `section` as the sheet makes it, on screen or not.

@@ -38,20 +38,11 @@ Model decodeOffline(const std::string& relative) {
 
 inline constexpr const char* miamiRace = "livetiming/2023/2023-05-07_Miami_Grand_Prix/2023-05-07_Race/";
 
-// The driver dictionaries as the screens that present these sheets fill them from a driver list.
-struct DriverDictionaries {
-    std::map<std::string, std::string> images, colours, numbers;
-};
+using shelltest::DriverDictionaries;
+
 inline DriverDictionaries miamiDrivers() {
-    DriverDictionaries dictionaries;
-    auto drivers = decodeOffline<std::map<std::string, livetiming::DriverListPartModel>>(std::string(miamiRace) + "DriverList.json");
-    for (const auto& [number, driver] : drivers) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
-        dictionaries.colours[key] = driver.teamColour;
-        dictionaries.numbers[key] = driver.racingNumber;
-    }
-    return dictionaries;
+    return shelltest::dictionariesOf(
+        decodeOffline<std::map<std::string, livetiming::DriverListPartModel>>(std::string(miamiRace) + "DriverList.json"));
 }
 
 // A sheet presented over a plain root on the headless phone, in Amsterdam, in English.
