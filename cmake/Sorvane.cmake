@@ -101,6 +101,7 @@ function(sorvane_tests name dir)
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.
+# The smoke run sets SORVANE_BENCH_SMOKE, for benchmarks whose fixed workload is too long for it.
 function(sorvane_benchmark name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${source})
@@ -111,7 +112,7 @@ function(sorvane_benchmark name source)
   if(SORVANE_BUILD_TESTS)
     add_test(NAME bench_smoke.${name} COMMAND ${name} --benchmark_min_time=0.001)
     set_tests_properties(bench_smoke.${name} PROPERTIES LABELS bench TIMEOUT 120
-      ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+      ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT};SORVANE_BENCH_SMOKE=1")
   endif()
 endfunction()
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "foundation/JSONDecoder.h"
+#include "DecodeModels.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/DriverOfTheDayModel.h"
 #include "livetiming/EventsModel.h"
@@ -16,28 +16,10 @@
 #include "livetiming/TyresModel.h"
 #include "livetiming/WeatherModel.h"
 
-namespace {
-
-template <class Model>
-void decodeAs(const foundation::Data& data) {
-    auto decoded = foundation::JSONDecoder{}.decode<Model>(data);
-    if (!decoded) (void)decoded.error().description();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     using namespace livetiming;
-    foundation::Data data(bytes, size);
-    decodeAs<EventsModel>(data);
-    decodeAs<std::map<std::string, DriverListPartModel>>(data);
-    decodeAs<DriverOfTheDayModel>(data);
-    decodeAs<PredictionsModel>(data);
-    decodeAs<RaceControlMessageModel>(data);
-    decodeAs<TeamRadioModel>(data);
-    decodeAs<TimingData>(data);
-    decodeAs<TopThreeModel>(data);
-    decodeAs<TyresModel>(data);
-    decodeAs<WeatherModel>(data);
+    decodeAsEach<EventsModel, std::map<std::string, DriverListPartModel>, DriverOfTheDayModel, PredictionsModel,
+                 RaceControlMessageModel, TeamRadioModel, TimingData, TopThreeModel, TyresModel, WeatherModel>(
+        foundation::Data(bytes, size));
     return 0;
 }

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "DecodeModels.h"
 #include "data/CircuitDetails.h"
 #include "data/CircuitModels.h"
 #include "data/ConstructorModels.h"
@@ -9,26 +10,9 @@
 #include "data/RaceModels.h"
 #include "data/StandingsModels.h"
 #include "data/StatusModels.h"
-#include "foundation/JSONDecoder.h"
-
-namespace {
-
-template <class Model>
-void decodeAs(const foundation::Data& data) {
-    auto decoded = foundation::JSONDecoder{}.decode<Model>(data);
-    if (!decoded) (void)decoded.error().description();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    foundation::Data data(bytes, size);
-    decodeAs<RaceModel>(data);
-    decodeAs<StandingModel>(data);
-    decodeAs<CircuitModel>(data);
-    decodeAs<ConstructorModel>(data);
-    decodeAs<DriverModel>(data);
-    decodeAs<StatusModel>(data);
-    decodeAs<circuitDetailsModel>(data);
+    decodeAsEach<RaceModel, StandingModel, CircuitModel, ConstructorModel, DriverModel, StatusModel, circuitDetailsModel>(
+        foundation::Data(bytes, size));
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "live/LiveViewController.h"
 #include "live/MessagesViewController.h"
 #include "live/RadioViewController.h"
+#include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/SeasonSheetSupport.h"
 #include "ui/Application.h"
@@ -45,14 +46,10 @@ void LiveViewController::lapsBreakdownTap(ui::Button& sender) {
     playTapFeedback();
     auto sheet = std::make_shared<LapsViewController>();
     sheet->fromLive = true;
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
+    handOverDrivers(*sheet, *this);
     sheet->eventType = 0;
     sheet->raceResults2 = raceResults;
-    if (!races.empty()) sheet->races = {races.front()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverRace(*sheet, *this);
     auto laps = raceResults[sender.tag()].numberOfLaps.value_or(0);
     sheet->currentLap = static_cast<int>(std::clamp<std::int64_t>(laps, 0, INT32_MAX));
     sheet->lapCount = std::to_string(laps);
@@ -64,14 +61,10 @@ void LiveViewController::pitStopsBreakdownTap(ui::Button&) {
     playTapFeedback();
     auto sheet = std::make_shared<LapsViewController>();
     sheet->fromLive = true;
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
+    handOverDrivers(*sheet, *this);
     sheet->eventType = 1;
     sheet->raceResults2 = raceResults;
-    if (!races.empty()) sheet->races = {races.front()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
     auto sorted = pitStopsResults;
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -83,12 +76,8 @@ void LiveViewController::pitStopsBreakdownTap(ui::Button&) {
 void LiveViewController::tyresTap(ui::Button& sender) {
     playTapFeedback();
     auto sheet = std::make_shared<TyresViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (!races.empty()) sheet->races = {races.front()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverDrivers(*sheet, *this);
+    handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
     sheet->totalLaps = 1;
     if (sender.tag() >= 0 && sender.tag() < static_cast<int>(races.size())) {
@@ -102,27 +91,12 @@ void LiveViewController::tyresTap(ui::Button& sender) {
 
 void LiveViewController::raceMessagesTap(ui::Button&) {
     playTapFeedback();
-    auto sheet = std::make_shared<MessagesViewController>();
-    if (!races.empty()) sheet->races = {races.front()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->raceMessages = raceMessages;
-    presentSheet(sheet);
+    presentSheet(messagesSheet(*this, raceMessages));
 }
 
 void LiveViewController::raceRadioTap(ui::Button&) {
     playTapFeedback();
-    auto sheet = std::make_shared<RadioViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (!races.empty()) sheet->races = {races.front()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->driverRadio = driverRadio;
-    presentSheet(sheet);
+    presentSheet(radioSheet(*this, driverRadio));
 }
 
 void LiveViewController::voteTapped() {

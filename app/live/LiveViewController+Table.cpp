@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "cells/CircuitDetailsCell.h"
 #include "cells/DetailHeaderCell.h"
@@ -16,34 +15,16 @@
 #include "foundation/Strings.h"
 #include "foundation/URL.h"
 #include "gfx/Font.h"
-#include "gfx/SymbolImages.h"
 #include "live/LiveViewController.h"
 #include "live/RaceSheet.h"
-#include "quartz/Animation.h"
 #include "shell/ImageSeam.h"
 #include "shell/Utilities.h"
 #include "standings-news/SheetRows.h"
+#include "weekend/DetailCards.h"
 
 namespace {
 
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
-
-// A grid title: the symbol in secondary label colour, then the caption in the same colour.
-gfx::AttributedString gridTitle(const char* symbol, const std::string& caption) {
-    double size = bodySize() - 4;
-    gfx::TextAttributes attributes;
-    attributes.font = gfx::Font::systemFont(size, gfx::FontWeight::regular);
-    attributes.foregroundColor = gfx::Color::secondaryLabel();
-    gfx::AttributedString text;
-    auto attachment = std::make_shared<gfx::TextAttachment>();
-    if (auto image = gfx::symbolImage(symbol, {size, gfx::FontWeight::regular}, gfx::Color::secondaryLabel(), 2)) {
-        attachment->image = std::move(image->bitmap);
-        attachment->imageScale = image->scale;
-    }
-    text.appendAttachment(std::move(attachment));
-    text.append(caption, attributes);
-    return text;
-}
 
 // Humidity and pressure: the number truncated, grouped; 0 for a text that is no finite number in range.
 std::string wholeNumber(const std::string& text) {
@@ -52,10 +33,8 @@ std::string wholeNumber(const std::string& text) {
     return formatDecimal(static_cast<long long>(std::trunc(value)));
 }
 
-void styleRow(ui::TableViewCell& cell, gfx::Color background, gfx::Color selected, bool hideSeparator) {
-    ::styleRow(cell, background, selected);
-    if (hideSeparator) cell.setSeparatorInset({0, 5000, 0, 0});
-}
+// A coloured header row: no separator inset, no selection colour.
+void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
 }  // namespace
 
@@ -66,8 +45,6 @@ int LiveViewController::numberOfRows(ui::TableView&, int section) {
 }
 
 std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
-    const gfx::Color item = gfx::Color::systemBackground();
-    const gfx::Color itemSelected = gfx::Color::systemBackground().withAlphaComponent(0.2);
     const RacesDetailsModel* race = races.empty() ? nullptr : &races.front();
     switch (indexPath.section) {
         case 0: {
@@ -77,7 +54,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             cell->race->setText(race ? race->raceName : "");
             cell->circuit->setText(race ? race->circuit.circuitName : "");
             cell->location->setText(race ? race->circuit.location.locality + ", " + race->circuit.location.country : "");
-            styleRow(*cell, gfx::Color::systemRed(), gfx::Color::clear(), false);
+            styleHeader(*cell, gfx::Color::systemRed());
             return cell;
         }
         case 1: {
@@ -88,55 +65,48 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                                                            std::to_string(raceResults.front().numberOfLaps.value_or(0)) + ")");
             cell->lap->setHidden(true);
             cell->title->setHidden(true);
-            styleRow(*cell, gfx::Color::systemRed().withAlphaComponent(0.75), gfx::Color::clear(), false);
+            styleHeader(*cell, gfx::Color::systemRed().withAlphaComponent(0.75));
             return cell;
         }
         case driverSection: {
             auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             if (indexPath.row >= 0 && indexPath.row < static_cast<int>(raceResults.size())) fillDriver(*cell, indexPath.row);
-            styleRow(*cell, item, itemSelected, false);
+            styleCard(*cell);
             return cell;
         }
         case 3: {
             auto cell = table.dequeueReusableCell<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             fillCircuit(*cell);
-            styleRow(*cell, item, itemSelected, false);
+            styleCard(*cell);
             return cell;
         }
         case weekendSection: {
             if (indexPath.row == 0) {
                 auto cell = table.dequeueReusableCell<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier, indexPath);
                 if (!cell) return cell;
-                cell->infoTitle->setText("Weekend Structure");
-                cell->infoDescription->setText("The " + (race ? race->raceName : std::string()) + " weekend at a glance");
-                styleRow(*cell, item, itemSelected, true);
+                fillWeekendHeader(*cell, race ? race->raceName : std::string());
+                styleCard(*cell, false);
                 return cell;
             }
             auto cell = table.dequeueReusableCell<WeekendCell>(WeekendCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             std::size_t entry = static_cast<std::size_t>(indexPath.row - 1);
-            if (entry < weekendStructure.size()) {
-                const WeekendSession& session = weekendStructure[entry];
-                cell->event->setText(session.name);
-                cell->day->setText(session.day);
-                cell->month->setText(session.month);
-                cell->time->setText(session.weekday.empty() ? session.time : session.time + ", " + session.weekday);
-            }
-            styleRow(*cell, item, itemSelected, indexPath.row < 5);
+            if (entry < weekendStructure.size()) fillWeekendRow(*cell, weekendStructure[entry]);
+            styleCard(*cell, indexPath.row >= 5);
             return cell;
         }
         case weatherSection: {
             auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             fillWeather(*cell);
-            styleRow(*cell, item, itemSelected, true);
+            styleCard(*cell, false);
             return cell;
         }
         default: {
             auto cell = cardRow(table, indexPath);
-            if (cell) styleRow(*cell, item, itemSelected, false);
+            if (cell) styleCard(*cell);
             return cell;
         }
     }
@@ -252,27 +222,15 @@ const circuitDetailsOverviewModel* LiveViewController::circuitFacts() const {
 }
 
 void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
-    cell.infoTitle->setText("Track Details");
-    cell.infoDescription->setText("Information about the circuit");
-    cell.trackLengthTitle->setAttributedText(gridTitle("arrow.left.and.right", " Length (km)"));
-    cell.trackDistanceTitle->setAttributedText(gridTitle("arrow.right.to.line", " Distance (km)"));
-    cell.lapCountTitle->setAttributedText(gridTitle("clock.arrow.circlepath", " Laps"));
-    cell.cornerCountTitle->setAttributedText(gridTitle("arrow.turn.up.right", " Corners"));
-    cell.firstOpenedTitle->setAttributedText(gridTitle("lock.open", " First Opened"));
-    cell.firstGrandPrixTitle->setAttributedText(gridTitle("flag.2.crossed", " First GP"));
+    fillCircuitTitles(cell);
     const circuitDetailsOverviewModel* facts = circuitFacts();
-    cell.trackLength->setText(facts ? facts->trackLength : "");
-    cell.trackDistance->setText(facts ? facts->trackDistance : "");
-    cell.lapCount->setText(facts ? std::to_string(facts->lapCount) : "1");
-    cell.cornerCount->setText(facts ? std::to_string(facts->cornerCount) : "1");
-    cell.firstOpened->setText(facts ? facts->firstOpened : "");
-    cell.firstGrandPrix->setText(facts ? facts->firstGrandPrix : "");
+    fillCircuitFigures(cell, facts, "1");
     std::string map = "https://" + ServiceHosts::current().mediaImages +
                       "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/2018-redesign-assets/"
                       "Circuit%20maps%2016x9/" +
                       (facts ? facts->name : std::string()) + "_Circuit.png.transform/7col-retina/image.png";
     if (foundation::URL::fromString(map)) setRemoteImage(cell.circuitImage, map);
-    gfx::AttributedString recordTitle = gridTitle("clock", " Fastest lap set by " + (facts ? facts->record.driver : std::string()) +
+    gfx::AttributedString recordTitle = symbolTitle("clock", " Fastest lap set by " + (facts ? facts->record.driver : std::string()) +
                                                                " (" + (facts ? facts->record.year : std::string()) + ")");
     cell.recordTitle->setAttributedText(std::move(recordTitle));
     cell.record->setText(facts ? facts->record.time : "");
@@ -281,12 +239,7 @@ void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
 void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
     cell.infoTitle->setText("Weather Overview");
     cell.infoDescription->setText("Current track weather conditions");
-    cell.airTempTitle->setAttributedText(gridTitle("thermometer.sun", " Air Temp"));
-    cell.trackTempTitle->setAttributedText(gridTitle("thermometer", " Track Temp"));
-    cell.humidityTitle->setAttributedText(gridTitle("humidity", " Humidity"));
-    cell.pressureTitle->setAttributedText(gridTitle("cloud.fog", " Pressure"));
-    cell.windSpeedTitle->setAttributedText(gridTitle("wind", weatherSelected ? " Wind Direction" : " Wind Speed"));
-    cell.rainFallTitle->setAttributedText(gridTitle("cloud.rain", " Rainfall"));
+    fillWeatherTitles(cell, weatherSelected);
     const livetiming::WeatherModel empty;
     const livetiming::WeatherModel& shown = weather.empty() ? empty : weather.front();
     cell.airTemp->setText(shown.airTemp + "°");
@@ -296,18 +249,7 @@ void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
     cell.windSpeed->setText(weatherSelected ? shown.windDirection + "°" : shown.windSpeed + "mph");
     cell.rainFall->setText(shown.rainfall + "mm");
 
-    const std::pair<ui::ImageView*, double> fans[] = {
-        {cell.windmillFan.get(), 2.2}, {cell.windmillFan2.get(), 2.4}, {cell.windmillFan3.get(), 2.6}};
-    for (const auto& [fan, duration] : fans) {
-        if (fan->layer()->animation(rotationAnimationKey)) continue;
-        quartz::BasicAnimation rotation;
-        rotation.keyPath = "transform.rotation";
-        rotation.fromValue = 0.0;
-        rotation.toValue = static_cast<double>(static_cast<float>(2 * std::numbers::pi));
-        rotation.duration = duration;
-        rotation.repeatCount = quartz::BasicAnimation::forever;
-        fan->layer()->addAnimation(rotation, rotationAnimationKey);
-    }
+    spinWindmills(cell, rotationAnimationKey);
 }
 
 void LiveViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {

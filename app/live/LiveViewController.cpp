@@ -255,6 +255,6 @@ void LiveViewController::loadCircuits() {
 }
 
 void LiveViewController::buildWeekendStructure() {
-    weekendStructure = races.empty() ? std::vector<WeekendSession>{} : liveWeekendSessions(races.front());
+    weekendStructure = races.empty() ? std::vector<WeekendSession>{} : weekendSessions(races.front());
     reloadTables();
 }

@@ -14,7 +14,6 @@
 #include "dispatch/Timer.h"
 #include "foundation/Data.h"
 #include "foundation/Date.h"
-#include "live/LiveWeekendSchedule.h"
 #include "livetiming/RaceControlMessageModel.h"
 #include "livetiming/TeamRadioModel.h"
 #include "livetiming/TimingData.h"
@@ -23,6 +22,7 @@
 #include "shell/PlaceholderScreens.h"
 #include "ui/Button.h"
 #include "ui/TableView.h"
+#include "weekend/WeekendSchedule.h"
 
 class DriverCell;
 class CircuitDetailsCell;

@@ -6,19 +6,10 @@
 #include "foundation/Locale.h"
 #include "foundation/Strings.h"
 #include "shell/ImageSeam.h"
+#include "shell/PosixFormatter.h"
 #include "shell/RaceTiming.h"
 #include "shell/Utilities.h"
-
-namespace {
-
-foundation::DateFormatter posixFormatter(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
-
-}  // namespace
+#include "standings-news/SheetRows.h"
 
 void RaceSheet::viewDidLoad() {
     ui::ViewController::viewDidLoad();
@@ -49,13 +40,7 @@ void RaceSheet::setUpTable(ui::TableView& table) {
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table.registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
     auto self = std::dynamic_pointer_cast<RaceSheet>(shared_from_this());
-    table.setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
-    table.setDelegate(std::weak_ptr<ui::TableViewDelegate>(self));
-    table.setBackgroundColor(gfx::Color::clear());
-    table.setClipsToBounds(true);
-    table.setRowHeight(ui::TableView::automaticDimension);
-    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
-    table.setShowsVerticalScrollIndicator(false);
+    setUpSheetTable(table, self, self);
 }
 
 std::shared_ptr<ui::TableViewCell> RaceSheet::headerRow(ui::TableView& table, ui::IndexPath indexPath, gfx::Color background) {

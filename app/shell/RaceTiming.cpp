@@ -2,30 +2,17 @@
 
 #include "foundation/Calendar.h"
 #include "foundation/DateFormatter.h"
-
-namespace {
-
-foundation::DateFormatter utcFormatter(std::string pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setTimeZone(foundation::TimeZone::utc());
-    formatter.setDateFormat(std::move(pattern));
-    return formatter;
-}
-
-}  // namespace
+#include "shell/PosixFormatter.h"
 
 std::optional<foundation::Date> RaceTiming::startInstant(const RacesDetailsModel& race) {
     if (race.time.empty()) {
         // Midnight of its own date where the device is: read as UTC, it would show the day before
         // west of UTC. The zone is the one of the moment, so no formatter is kept.
-        foundation::DateFormatter dayOnly = utcFormatter("yyyy-MM-dd");
-        dayOnly.setTimeZone(foundation::TimeZone::current());
-        return dayOnly.date(race.date);
+        return posixFormatter("yyyy-MM-dd", foundation::TimeZone::current()).date(race.date);
     }
     // "Z" (RFC 822) reads "+0000" and ISO's "Z"; a time written without a zone is UTC as well.
-    thread_local const foundation::DateFormatter withZone = utcFormatter("yyyy-MM-dd HH:mm:ssZ");
-    thread_local const foundation::DateFormatter withoutZone = utcFormatter("yyyy-MM-dd HH:mm:ss");
+    thread_local const foundation::DateFormatter withZone = posixFormatter("yyyy-MM-dd HH:mm:ssZ", foundation::TimeZone::utc());
+    thread_local const foundation::DateFormatter withoutZone = posixFormatter("yyyy-MM-dd HH:mm:ss", foundation::TimeZone::utc());
     std::string text = race.date + " " + race.time;
     if (auto start = withZone.date(text)) return start;
     return withoutZone.date(text);

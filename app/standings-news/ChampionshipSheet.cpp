@@ -26,13 +26,7 @@ void ChampionshipSheet::setUpTableView(const std::shared_ptr<ui::TableView>& tab
     table.registerClass<DriverCell>(DriverCell::reuseIdentifier);
     table.setAlpha(visible ? 1.0 : 0.0);
     auto self = std::static_pointer_cast<ChampionshipSheet>(shared_from_this());
-    table.setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
-    table.setDelegate(std::weak_ptr<ui::TableViewDelegate>(self));
-    table.setBackgroundColor(gfx::Color::clear());
-    table.setClipsToBounds(true);
-    table.setRowHeight(ui::TableView::automaticDimension);
-    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
-    table.setShowsVerticalScrollIndicator(false);
+    setUpSheetTable(table, self, self);
     view()->addSubview(tablePointer);
 }
 

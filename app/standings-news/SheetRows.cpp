@@ -9,19 +9,13 @@
 #include "foundation/Strings.h"
 #include "gfx/Font.h"
 #include "gfx/SymbolImages.h"
+#include "shell/PosixFormatter.h"
 #include "shell/RaceTiming.h"
 #include "ui/View.h"
 
 namespace {
 
 constexpr double symbolScale = 2;
-
-foundation::DateFormatter posixFormatter(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 }  // namespace
 
@@ -112,4 +106,15 @@ void styleRow(ui::TableViewCell& cell, std::optional<gfx::Color> background, gfx
     selectedView->setBackgroundColor(selected);
     cell.setSelectedBackgroundView(selectedView);
     cell.setBackgroundColor(background);
+}
+
+void setUpSheetTable(ui::TableView& table, std::weak_ptr<ui::TableViewDataSource> source,
+                     std::weak_ptr<ui::TableViewDelegate> delegate) {
+    table.setDataSource(std::move(source));
+    table.setDelegate(std::move(delegate));
+    table.setBackgroundColor(gfx::Color::clear());
+    table.setClipsToBounds(true);
+    table.setRowHeight(ui::TableView::automaticDimension);
+    table.setTableFooterView(std::make_shared<ui::View>(ui::Rect{}));
+    table.setShowsVerticalScrollIndicator(false);
 }

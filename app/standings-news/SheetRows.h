@@ -12,6 +12,7 @@
 #include "gfx/AttributedString.h"
 #include "gfx/Color.h"
 #include "ui/Menu.h"
+#include "ui/TableView.h"
 #include "ui/TableViewCell.h"
 
 // What the news, standings and predictions sheets share: the picker's title and menu, the race
@@ -46,3 +47,8 @@ std::string raceStartText(const RacesDetailsModel& race, foundation::Date day, f
 // Separator inset zero, a plain selected-background view of `selected`, and the cell's background
 // (none keeps the cell without one).
 void styleRow(ui::TableViewCell& cell, std::optional<gfx::Color> background, gfx::Color selected);
+
+// A sheet's table: `source` and `delegate` held weakly, a clear clipped background, self-sizing rows,
+// no empty rows below the last and no scroll indicator.
+void setUpSheetTable(ui::TableView& table, std::weak_ptr<ui::TableViewDataSource> source,
+                     std::weak_ptr<ui::TableViewDelegate> delegate);

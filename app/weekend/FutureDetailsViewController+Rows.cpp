@@ -7,55 +7,21 @@
 #include "data/ServiceHosts.h"
 #include "foundation/URL.h"
 #include "gfx/Font.h"
-#include "gfx/SymbolImages.h"
 #include "shell/ImageSeam.h"
+#include "standings-news/SheetRows.h"
 #include "ui/Application.h"
 #include "ui/AssetCatalog.h"
 #include "ui/Feedback.h"
+#include "weekend/DetailCards.h"
 #include "weekend/FutureDetailsViewController.h"
 #include "weekend/SelectedSession.h"
 
 namespace {
 
-constexpr double hiddenSeparator = 5000;
-
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
 
-std::shared_ptr<gfx::TextAttachment> symbolAttachment(std::string_view name, double size, gfx::FontWeight weight, gfx::Color tint) {
-    auto attachment = std::make_shared<gfx::TextAttachment>();
-    if (auto symbol = gfx::symbolImage(name, {size, weight}, tint, 2)) {
-        attachment->image = std::move(symbol->bitmap);
-        attachment->imageScale = symbol->scale;
-    }
-    return attachment;
-}
-
-gfx::AttributedString symbolTitle(std::string_view symbol, std::string_view text) {
-    double size = bodySize() - 4;
-    gfx::TextAttributes attributes;
-    attributes.font = gfx::Font::systemFont(size, gfx::FontWeight::regular);
-    attributes.foregroundColor = gfx::Color::secondaryLabel();
-    gfx::AttributedString title;
-    title.appendAttachment(symbolAttachment(symbol, size, gfx::FontWeight::regular, gfx::Color::secondaryLabel()));
-    title.append(text, attributes);
-    return title;
-}
-
-void styleCard(ui::TableViewCell& cell, bool separator = true) {
-    cell.setSeparatorInset(separator ? ui::EdgeInsets{} : ui::EdgeInsets{0, hiddenSeparator, 0, 0});
-    auto selected = std::make_shared<ui::View>();
-    selected->setBackgroundColor(gfx::Color::systemBackground().withAlphaComponent(0.2));
-    cell.setSelectedBackgroundView(selected);
-    cell.setBackgroundColor(gfx::Color::systemBackground());
-}
-
-void styleBanner(ui::TableViewCell& cell, gfx::Color colour) {
-    cell.setSeparatorInset({});
-    auto selected = std::make_shared<ui::View>();
-    selected->setBackgroundColor(gfx::Color::clear());
-    cell.setSelectedBackgroundView(selected);
-    cell.setBackgroundColor(colour);
-}
+// A coloured banner row: no separator inset, no selection colour.
+void styleBanner(ui::TableViewCell& cell, gfx::Color colour) { styleRow(cell, colour, gfx::Color::clear()); }
 
 }  // namespace
 
@@ -122,21 +88,9 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
         case 2: {
             auto cell = table.dequeueReusableCell<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            cell->infoTitle->setText("Track Details");
-            cell->infoDescription->setText("Information about the circuit");
-            cell->trackLengthTitle->setAttributedText(symbolTitle("arrow.left.and.right", " Length (km)"));
-            cell->trackDistanceTitle->setAttributedText(symbolTitle("arrow.right.to.line", " Distance (km)"));
-            cell->lapCountTitle->setAttributedText(symbolTitle("clock.arrow.circlepath", " Laps"));
-            cell->cornerCountTitle->setAttributedText(symbolTitle("arrow.turn.up.right", " Corners"));
-            cell->firstOpenedTitle->setAttributedText(symbolTitle("lock.open", " First Opened"));
-            cell->firstGrandPrixTitle->setAttributedText(symbolTitle("flag.2.crossed", " First GP"));
+            fillCircuitTitles(*cell);
             const circuitDetailsOverviewModel* facts = circuitFacts();
-            cell->trackLength->setText(facts ? facts->trackLength : "");
-            cell->trackDistance->setText(facts ? facts->trackDistance : "");
-            cell->lapCount->setText(facts ? std::to_string(facts->lapCount) : "1");
-            cell->cornerCount->setText(facts ? std::to_string(facts->cornerCount) : "1");
-            cell->firstOpened->setText(facts ? facts->firstOpened : "");
-            cell->firstGrandPrix->setText(facts ? facts->firstGrandPrix : "");
+            fillCircuitFigures(*cell, facts, "1");
             // Without the circuit's facts there is no map to ask for.
             if (facts) {
                 setRemoteImage(cell->circuitImage,
@@ -191,20 +145,13 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
             if (indexPath.row == 0) {
                 auto cell = table.dequeueReusableCell<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier, indexPath);
                 if (!cell) return cell;
-                cell->infoTitle->setText("Weekend Structure");
-                cell->infoDescription->setText("The " + race.raceName + " weekend at a glance");
+                fillWeekendHeader(*cell, race.raceName);
                 styleCard(*cell, false);
                 return cell;
             }
             auto cell = table.dequeueReusableCell<WeekendCell>(WeekendCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            if (indexPath.row < static_cast<int>(weekendStructure.size())) {
-                const WeekendSession& session = weekendStructure[indexPath.row];
-                cell->event->setText(session.name);
-                cell->day->setText(session.day);
-                cell->month->setText(session.month);
-                cell->time->setText(session.time + ", " + session.weekday);
-            }
+            if (indexPath.row < static_cast<int>(weekendStructure.size())) fillWeekendRow(*cell, weekendStructure[indexPath.row]);
             styleCard(*cell, false);
             return cell;
         }

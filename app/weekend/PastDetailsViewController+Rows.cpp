@@ -15,17 +15,16 @@
 #include "foundation/NumberText.h"
 #include "foundation/Strings.h"
 #include "gfx/Font.h"
-#include "gfx/SymbolImages.h"
-#include "quartz/Layer.h"
 #include "shell/DriverKey.h"
 #include "shell/ImageSeam.h"
 #include "shell/Utilities.h"
+#include "standings-news/SheetRows.h"
 #include "ui/AssetCatalog.h"
+#include "weekend/DetailCards.h"
 #include "weekend/PastDetailsViewController.h"
 
 namespace {
 
-constexpr double hiddenSeparator = 5000;
 constexpr const char* rotationKey = "rotationanimationkey";
 
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
@@ -44,27 +43,6 @@ std::string ordinal(const std::string& text) {
     return formatter.string(static_cast<long long>(*number)).value_or("");
 }
 
-std::shared_ptr<gfx::TextAttachment> symbolAttachment(std::string_view name, double size, gfx::FontWeight weight, gfx::Color tint) {
-    auto attachment = std::make_shared<gfx::TextAttachment>();
-    if (auto symbol = gfx::symbolImage(name, {size, weight}, tint, 2)) {
-        attachment->image = std::move(symbol->bitmap);
-        attachment->imageScale = symbol->scale;
-    }
-    return attachment;
-}
-
-// A grey symbol followed by its caption, as the circuit and weather grids title their figures.
-gfx::AttributedString symbolTitle(std::string_view symbol, std::string_view text) {
-    double size = bodySize() - 4;
-    gfx::TextAttributes attributes;
-    attributes.font = gfx::Font::systemFont(size, gfx::FontWeight::regular);
-    attributes.foregroundColor = gfx::Color::secondaryLabel();
-    gfx::AttributedString title;
-    title.appendAttachment(symbolAttachment(symbol, size, gfx::FontWeight::regular, gfx::Color::secondaryLabel()));
-    title.append(text, attributes);
-    return title;
-}
-
 // The whole part of a figure with grouping ("1,013"); "0" for a text that is not a number, "--" for
 // one too large to be a whole number.
 std::string wholeFigure(const std::string& text) {
@@ -74,21 +52,8 @@ std::string wholeFigure(const std::string& text) {
     return formatDecimal(static_cast<long long>(std::trunc(*value)));
 }
 
-void styleCard(ui::TableViewCell& cell, bool separator = true) {
-    cell.setSeparatorInset(separator ? ui::EdgeInsets{} : ui::EdgeInsets{0, hiddenSeparator, 0, 0});
-    auto selected = std::make_shared<ui::View>();
-    selected->setBackgroundColor(gfx::Color::systemBackground().withAlphaComponent(0.2));
-    cell.setSelectedBackgroundView(selected);
-    cell.setBackgroundColor(gfx::Color::systemBackground());
-}
-
-void styleHeader(ui::TableViewCell& cell, gfx::Color background) {
-    cell.setSeparatorInset({});
-    auto selected = std::make_shared<ui::View>();
-    selected->setBackgroundColor(gfx::Color::clear());
-    cell.setSelectedBackgroundView(selected);
-    cell.setBackgroundColor(background);
-}
+// A coloured header row: no separator inset, no selection colour.
+void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
 }  // namespace
 
@@ -252,23 +217,9 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
         case 3: {
             auto cell = table.dequeueReusableCell<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            cell->infoTitle->setText("Track Details");
-            cell->infoDescription->setText("Information about the circuit");
-            cell->trackLengthTitle->setAttributedText(symbolTitle("arrow.left.and.right", " Length (km)"));
-            cell->trackDistanceTitle->setAttributedText(symbolTitle("arrow.right.to.line", " Distance (km)"));
-            cell->lapCountTitle->setAttributedText(symbolTitle("clock.arrow.circlepath", " Laps"));
-            cell->cornerCountTitle->setAttributedText(symbolTitle("arrow.turn.up.right", " Corners"));
-            cell->firstOpenedTitle->setAttributedText(symbolTitle("lock.open", " First Opened"));
-            cell->firstGrandPrixTitle->setAttributedText(symbolTitle("flag.2.crossed", " First GP"));
+            fillCircuitTitles(*cell);
             const circuitDetailsOverviewModel* facts = circuitFacts();
-            circuitDetailsOverviewModel none;
-            const auto& shown = facts ? *facts : none;
-            cell->trackLength->setText(shown.trackLength);
-            cell->trackDistance->setText(shown.trackDistance);
-            cell->lapCount->setText(std::to_string(shown.lapCount));
-            cell->cornerCount->setText(std::to_string(shown.cornerCount));
-            cell->firstOpened->setText(shown.firstOpened);
-            cell->firstGrandPrix->setText(shown.firstGrandPrix);
+            fillCircuitFigures(*cell, facts, "0");
             cell->circuitImage->setImage(nullptr);
             // Without the circuit's facts there is no map to ask for.
             if (facts) {
@@ -362,20 +313,13 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
             if (indexPath.row == 0) {
                 auto cell = table.dequeueReusableCell<WeekendHeaderCell>(WeekendHeaderCell::reuseIdentifier, indexPath);
                 if (!cell) return cell;
-                cell->infoTitle->setText("Weekend Structure");
-                cell->infoDescription->setText("The " + (race() ? race()->raceName : std::string()) + " weekend at a glance");
+                fillWeekendHeader(*cell, race() ? race()->raceName : std::string());
                 styleCard(*cell, false);
                 return cell;
             }
             auto cell = table.dequeueReusableCell<WeekendCell>(WeekendCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            if (indexPath.row < static_cast<int>(weekendStructure.size())) {
-                const WeekendSession& session = weekendStructure[indexPath.row];
-                cell->event->setText(session.name);
-                cell->day->setText(session.day);
-                cell->month->setText(session.month);
-                cell->time->setText(session.weekday.empty() ? session.time : session.time + ", " + session.weekday);
-            }
+            if (indexPath.row < static_cast<int>(weekendStructure.size())) fillWeekendRow(*cell, weekendStructure[indexPath.row]);
             styleCard(*cell, indexPath.row + 1 == static_cast<int>(weekendStructure.size()));
             return cell;
         }
@@ -392,12 +336,7 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
 void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
     cell.infoTitle->setText("Weather Overview");
     cell.infoDescription->setText("Track weather information");
-    cell.airTempTitle->setAttributedText(symbolTitle("thermometer.sun", " Air Temp"));
-    cell.trackTempTitle->setAttributedText(symbolTitle("thermometer", " Track Temp"));
-    cell.humidityTitle->setAttributedText(symbolTitle("humidity", " Humidity"));
-    cell.pressureTitle->setAttributedText(symbolTitle("cloud.fog", " Pressure"));
-    cell.windSpeedTitle->setAttributedText(symbolTitle("wind", weatherSelected ? " Wind Direction" : " Wind Speed"));
-    cell.rainFallTitle->setAttributedText(symbolTitle("cloud.rain", " Rainfall"));
+    fillWeatherTitles(cell, weatherSelected);
     if (weather.empty()) {
         // Nothing measured: no figures and no units.
         for (const auto& label : {cell.airTemp, cell.trackTemp, cell.humidity, cell.pressure, cell.windSpeed, cell.rainFall}) {
@@ -412,18 +351,5 @@ void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
         cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + "mph");
         cell.rainFall->setText(now.rainfall + "mm");
     }
-    const std::pair<std::shared_ptr<ui::ImageView>, double> fans[] = {
-        {cell.windmillFan, 2.2}, {cell.windmillFan2, 2.4}, {cell.windmillFan3, 2.6}};
-    for (const auto& [fan, duration] : fans) {
-        // A fan already turning keeps turning; one whose animation was taken off starts again.
-        if (!fan->layer()->animation(rotationKey)) {
-            quartz::BasicAnimation rotation;
-            rotation.keyPath = "transform.rotation";
-            rotation.fromValue = 0.0;
-            rotation.toValue = static_cast<double>(6.2831855f);
-            rotation.duration = duration;
-            rotation.repeatCount = quartz::BasicAnimation::forever;
-            fan->layer()->addAnimation(rotation, rotationKey);
-        }
-    }
+    spinWindmills(cell, rotationKey);
 }

@@ -22,19 +22,14 @@
 #include "live/LapsViewController.h"
 #include "live/MessagesViewController.h"
 #include "live/RadioViewController.h"
+#include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/AppNotifications.h"
+#include "shell/PosixFormatter.h"
 #include "shell/SeasonSheetSupport.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
-
-foundation::DateFormatter posix(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 std::string foldedName(std::string_view name) {
     return foundation::folding(name, foundation::FoldingOptions::diacriticInsensitive);
@@ -45,7 +40,7 @@ std::string foldedName(std::string_view name) {
 void PastDetailsViewController::viewDidLoad() {
     RaceScreen::viewDidLoad();
     auto now = foundation::Date::now();
-    date = race() ? posix("yyyy-MM-dd").date(race()->date).value_or(now) : now;
+    date = race() ? posixFormatter("yyyy-MM-dd").date(race()->date).value_or(now) : now;
     auto self = std::static_pointer_cast<PastDetailsViewController>(shared_from_this());
     foundation::NotificationCenter::defaultCenter().addObserver(self, notifications::reloadWeatherAnimations,
                                                                &PastDetailsViewController::reloadWeatherAnimations);
@@ -219,10 +214,13 @@ std::string PastDetailsViewController::headerTimeText() const {
     std::string round = "Round " + std::to_string(raceRound) + " Started at ";
     if (!start) {
         // The day is still the race's when the race tab's start is unknown.
-        std::string day = eventType == 0 && race() ? ", on " + posix("dd").string(date) + " " + posix("LLL").string(date) : "";
+        std::string day = eventType == 0 && race() ? ", on " + posixFormatter("dd").string(date) + " " +
+                                                         posixFormatter("LLL").string(date)
+                                                   : "";
         return round + "TBC" + day;
     }
-    return round + posix("HH:mm").string(*start) + ", on " + posix("dd").string(*start) + " " + posix("LLL").string(*start);
+    return round + posixFormatter("HH:mm").string(*start) + ", on " + posixFormatter("dd").string(*start) + " " +
+           posixFormatter("LLL").string(*start);
 }
 
 template <class Sheet>
@@ -236,9 +234,7 @@ void PastDetailsViewController::handOverRaceAndLaps(Sheet& sheet) const {
     sheet.driverImageDictionary = driverImageDictionary;
     sheet.driverColDictionary = driverColDictionary;
     sheet.raceResults = raceResults;
-    if (race()) sheet.races = {*race()};
-    sheet.year = year;
-    sheet.raceRound = raceRound;
+    handOverRace(sheet, *this);
     // The winner's laps are the race's length; before the results are in the sheet opens on lap 1.
     sheet.lapCount = raceResults.empty() ? std::string() : raceResults.front().laps;
     auto laps = foundation::parseInt(sheet.lapCount);
@@ -261,9 +257,7 @@ void PastDetailsViewController::pitStopsBreakdownTap(ui::Control&) {
     sheet->driverColDictionary = driverColDictionary;
     sheet->eventType = 1;
     sheet->raceResults = raceResults;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
     if (auto fastest = weekend::fastestPitStop(pitStopsResults)) sheet->fastestPitStop = {*fastest};
     presentSheet(sheet);
@@ -272,12 +266,8 @@ void PastDetailsViewController::pitStopsBreakdownTap(ui::Control&) {
 void PastDetailsViewController::tyresTap(ui::Control&) {
     playTapFeedback();
     auto sheet = std::make_shared<TyresViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
+    handOverDrivers(*sheet, *this);
+    handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
     const auto* facts = circuitFacts();
     sheet->totalLaps = facts ? facts->lapCount : 1;
@@ -313,25 +303,10 @@ void PastDetailsViewController::teamPredictionsTap(ui::Control&) { presentPredic
 
 void PastDetailsViewController::raceMessagesTap(ui::Control&) {
     playTapFeedback();
-    auto sheet = std::make_shared<MessagesViewController>();
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->raceMessages = raceMessages;
-    presentSheet(sheet);
+    presentSheet(messagesSheet(*this, raceMessages));
 }
 
 void PastDetailsViewController::raceRadioTap(ui::Control&) {
     playTapFeedback();
-    auto sheet = std::make_shared<RadioViewController>();
-    sheet->driverImageDictionary = driverImageDictionary;
-    sheet->driverColDictionary = driverColDictionary;
-    sheet->driverNumDictionary = driverNumDictionary;
-    if (race()) sheet->races = {*race()};
-    sheet->year = year;
-    sheet->raceRound = raceRound;
-    sheet->path = path;
-    sheet->driverRadio = driverRadio;
-    presentSheet(sheet);
+    presentSheet(radioSheet(*this, driverRadio));
 }

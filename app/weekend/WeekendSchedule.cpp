@@ -2,66 +2,60 @@
 
 #include <algorithm>
 
-#include "foundation/DateFormatter.h"
-#include "foundation/Locale.h"
-#include "foundation/TimeZone.h"
+#include "shell/PosixFormatter.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
 
-foundation::DateFormatter posix(const char* pattern, std::optional<foundation::TimeZone> zone = std::nullopt) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    if (zone) formatter.setTimeZone(*zone);
-    formatter.setDateFormat(pattern);
-    return formatter;
+WeekendSession fromModel(std::string name, const std::optional<dateTimeModel>& session) {
+    if (!session) return weekendSession(std::move(name), std::nullopt, std::nullopt);
+    return weekendSession(std::move(name), session->date, session->time);
 }
 
-WeekendSession sessionRow(std::string name, const std::optional<std::string>& date, const std::optional<std::string>& time) {
+}  // namespace
+
+WeekendSession weekendSession(std::string name, const std::optional<std::string>& date,
+                              const std::optional<std::string>& time) {
     WeekendSession row{.name = std::move(name), .start = weekend::scheduledStart(date, time)};
     if (row.start) {
-        row.day = posix("dd").string(*row.start);
-        row.month = posix("LLL").string(*row.start);
-        row.time = posix("HH:mm").string(*row.start);
-        row.weekday = posix("EEEE").string(*row.start);
+        row.day = posixFormatter("dd").string(*row.start);
+        row.month = posixFormatter("LLL").string(*row.start);
+        row.time = posixFormatter("HH:mm").string(*row.start);
+        row.weekday = posixFormatter("EEEE").string(*row.start);
         return row;
     }
     // Without a time only the calendar day is known, as written.
-    row.time = "TBC";
+    row.time = toBeConfirmed;
     if (date) {
         auto utc = foundation::TimeZone::utc();
-        if (auto day = posix("yyyy-MM-dd", utc).date(*date)) {
-            row.day = posix("dd", utc).string(*day);
-            row.month = posix("LLL", utc).string(*day);
-            row.weekday = posix("EEEE", utc).string(*day);
+        if (auto day = posixFormatter("yyyy-MM-dd", utc).date(*date)) {
+            row.day = posixFormatter("dd", utc).string(*day);
+            row.month = posixFormatter("LLL", utc).string(*day);
+            row.weekday = posixFormatter("EEEE", utc).string(*day);
         }
     }
     return row;
 }
 
-std::optional<std::string> dateOf(const std::optional<dateTimeModel>& session) {
-    return session ? session->date : std::nullopt;
-}
-std::optional<std::string> timeOf(const std::optional<dateTimeModel>& session) {
-    return session ? session->time : std::nullopt;
+bool startsLaterInSchedule(const WeekendSession& a, const WeekendSession& b) {
+    if (a.start && b.start) return *a.start > *b.start;
+    return a.start.has_value() && !b.start.has_value();
 }
 
-}  // namespace
+std::vector<WeekendSession> weekendSessions(const RacesDetailsModel& race) {
+    std::vector<WeekendSession> sessions;
+    sessions.push_back(weekendSession("Race", race.date, race.time));
+    sessions.push_back(fromModel("Qualifying", race.qualifying));
+    if (race.thirdPractice && race.thirdPractice->date) sessions.push_back(fromModel("Practice 3", race.thirdPractice));
+    else sessions.push_back(fromModel("Sprint", race.sprint));
+    sessions.push_back(fromModel("Practice 2", race.secondPractice));
+    sessions.push_back(fromModel("Practice 1", race.firstPractice));
+    std::stable_sort(sessions.begin(), sessions.end(), startsLaterInSchedule);
+    return sessions;
+}
 
 std::vector<WeekendSession> buildWeekendStructure(const RacesDetailsModel& race) {
     std::vector<WeekendSession> rows(1);
-    rows.push_back(sessionRow("Race", race.date, race.time));
-    rows.push_back(sessionRow("Qualifying", dateOf(race.qualifying), timeOf(race.qualifying)));
-    if (race.thirdPractice && race.thirdPractice->date) {
-        rows.push_back(sessionRow("Practice 3", dateOf(race.thirdPractice), timeOf(race.thirdPractice)));
-    } else {
-        rows.push_back(sessionRow("Sprint", dateOf(race.sprint), timeOf(race.sprint)));
-    }
-    rows.push_back(sessionRow("Practice 2", dateOf(race.secondPractice), timeOf(race.secondPractice)));
-    rows.push_back(sessionRow("Practice 1", dateOf(race.firstPractice), timeOf(race.firstPractice)));
-    std::stable_sort(rows.begin() + 1, rows.end(), [](const WeekendSession& a, const WeekendSession& b) {
-        if (!a.start || !b.start) return a.start.has_value() && !b.start.has_value();
-        return *a.start > *b.start;
-    });
+    std::ranges::move(weekendSessions(race), std::back_inserter(rows));
     return rows;
 }

@@ -18,8 +18,22 @@ struct WeekendSession {
     std::optional<foundation::Date> start;  // none while the session has no time yet ("TBC")
 };
 
-// The schedule of the race's weekend: entry 0 is the empty place of the section's header row, then
-// the race, qualifying, Practice 3 (or the sprint when there is no third practice), Practice 2 and
-// Practice 1, latest start first. The results API gives each start in UTC; it is shown in local time.
-// A session without a time reads "TBC" (its day still shown when its date reads) and is listed last.
+// The clock text shown when a session's time is not known.
+inline constexpr const char* toBeConfirmed = "TBC";
+
+// One session from its results-API date and time texts. The start is the UTC instant they give, shown
+// in local time; without a time the session reads "TBC" and shows its day as written when the date reads.
+WeekendSession weekendSession(std::string name, const std::optional<std::string>& date,
+                              const std::optional<std::string>& time);
+
+// The strict weak ordering of the schedule: a is before b when both have a start and a's is later,
+// or when only a has one.
+bool startsLaterInSchedule(const WeekendSession& a, const WeekendSession& b);
+
+// The weekend's five sessions: the race, qualifying, Practice 3 when it has a date (else the sprint),
+// Practice 2 and Practice 1, latest start first; sessions without a start follow, in that order.
+std::vector<WeekendSession> weekendSessions(const RacesDetailsModel& race);
+
+// The schedule as the weekend screens' table lists it: entry 0 is the empty place of the section's
+// header row, then the weekend's sessions.
 std::vector<WeekendSession> buildWeekendStructure(const RacesDetailsModel& race);

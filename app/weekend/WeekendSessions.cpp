@@ -3,22 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "foundation/DateFormatter.h"
 #include "foundation/Locale.h"
 #include "foundation/NumberText.h"
 #include "foundation/TimeZone.h"
+#include "shell/PosixFormatter.h"
 
 namespace weekend {
 
 namespace {
-
-foundation::DateFormatter utcFormatter(const char* pattern) {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setTimeZone(foundation::TimeZone::utc());
-    formatter.setDateFormat(pattern);
-    return formatter;
-}
 
 bool isSprintName(const std::string& name) { return name.find("Sprint") != std::string::npos; }
 
@@ -72,7 +64,7 @@ std::string raceSessionPath(const RacesDetailsModel& race, const std::vector<liv
 }
 
 std::optional<foundation::Date> sessionStart(const livetiming::Session& session) {
-    thread_local const auto local = utcFormatter("yyyy-MM-dd'T'HH:mm:ss");
+    thread_local const auto local = posixFormatter("yyyy-MM-dd'T'HH:mm:ss", foundation::TimeZone::utc());
     auto clock = local.date(session.startDate);
     auto offset = offsetSeconds(session.gmtOffset);
     if (!clock || !offset) return std::nullopt;
@@ -81,8 +73,8 @@ std::optional<foundation::Date> sessionStart(const livetiming::Session& session)
 
 std::optional<foundation::Date> scheduledStart(const std::optional<std::string>& date, const std::optional<std::string>& time) {
     if (!date || !time || date->empty() || time->empty()) return std::nullopt;
-    thread_local const auto withZone = utcFormatter("yyyy-MM-dd HH:mm:ssZ");
-    thread_local const auto withoutZone = utcFormatter("yyyy-MM-dd HH:mm:ss");
+    thread_local const auto withZone = posixFormatter("yyyy-MM-dd HH:mm:ssZ", foundation::TimeZone::utc());
+    thread_local const auto withoutZone = posixFormatter("yyyy-MM-dd HH:mm:ss", foundation::TimeZone::utc());
     std::string text = *date + " " + *time;
     if (auto start = withZone.date(text)) return start;
     return withoutZone.date(text);

@@ -5,7 +5,7 @@
 #include "foundation/Locale.h"
 #include "foundation/TimeZone.h"
 #include "live/LiveViewController.h"
-#include "live/LiveWeekendSchedule.h"
+#include "weekend/WeekendSchedule.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(LiveWeekendSchedule, aSprintWeekendListsItsSessionsLatestFirstAtTheirInstantsInLocalTime) {
-    auto sessions = liveWeekendSessions(sprintWeekend());
+    auto sessions = weekendSessions(sprintWeekend());
     EXPECT_EQ(names(sessions), (std::vector<std::string>{"Race", "Sprint", "Practice 2", "Qualifying", "Practice 1"}));
     // 11:00 UTC is 13:00 in Amsterdam's summer time, not the UTC clock and not the winter offset.
     const WeekendSession& race = sessions[0];
@@ -58,12 +58,12 @@ TEST_F(LiveWeekendSchedule, aSprintWeekendListsItsSessionsLatestFirstAtTheirInst
 TEST_F(LiveWeekendSchedule, aThirdPracticeWithADateReplacesTheSprintAndOneWithoutDoesNot) {
     auto race = sprintWeekend();
     race.thirdPractice = at("2023-04-29", "10:30:00Z");
-    auto withPractice = names(liveWeekendSessions(race));
+    auto withPractice = names(weekendSessions(race));
     EXPECT_NE(std::find(withPractice.begin(), withPractice.end(), "Practice 3"), withPractice.end());
     EXPECT_EQ(std::find(withPractice.begin(), withPractice.end(), "Sprint"), withPractice.end());
 
     race.thirdPractice = dateTimeModel{std::nullopt, "10:30:00Z"};
-    auto undated = names(liveWeekendSessions(race));
+    auto undated = names(weekendSessions(race));
     EXPECT_NE(std::find(undated.begin(), undated.end(), "Sprint"), undated.end());
 }
 
@@ -72,7 +72,7 @@ TEST_F(LiveWeekendSchedule, aMissingTimeReadsTBCAndSortsLastInBuildingOrder) {
     race.qualifying = dateTimeModel{"2023-04-28", std::nullopt};
     race.sprint.reset();
     race.secondPractice = dateTimeModel{"not a date", "08:30:00Z"};
-    auto sessions = liveWeekendSessions(race);
+    auto sessions = weekendSessions(race);
     EXPECT_EQ(names(sessions), (std::vector<std::string>{"Race", "Practice 1", "Qualifying", "Sprint", "Practice 2"}));
     // The date alone still tells the day.
     EXPECT_EQ(sessions[2].time, "TBC");
@@ -85,7 +85,7 @@ TEST_F(LiveWeekendSchedule, aMissingTimeReadsTBCAndSortsLastInBuildingOrder) {
 }
 
 TEST_F(LiveWeekendSchedule, theOrderingIsAStrictWeakOrdering) {
-    auto sessions = liveWeekendSessions(sprintWeekend());
+    auto sessions = weekendSessions(sprintWeekend());
     WeekendSession unknown = weekendSession("Sprint", std::nullopt, std::nullopt);
     WeekendSession alsoUnknown = weekendSession("Practice 2", "2023-04-29", std::nullopt);
     sessions.push_back(unknown);

@@ -27,17 +27,12 @@ namespace sheettest {
 inline constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/";
 inline constexpr const char* bakuSprint = "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/";
 
-// The driver dictionaries a race screen builds from its session's driver list.
-struct DriverDictionaries {
-    std::map<std::string, std::string> images;
-    std::map<std::string, std::string> colours;
-    std::map<std::string, std::string> numbers;
-};
+using shelltest::DriverDictionaries;
 
 // A sheet presented over a plain root on a headless phone, on the offline 2023 season at its "now"
 // (Bahrain finished, the Azerbaijan sprint replaying on lap 10), in Amsterdam with an English locale.
 // The season is started once for a suite: starting it reads the whole snapshot.
-class OfflineSheet : public ::testing::Test, protected shelltest::HeadlessPhone {
+class OfflineSheet : public shelltest::SheetPhone {
 protected:
     static void SetUpTestSuite() {
         ServiceHosts::setCurrent(ServiceHosts{});
@@ -53,18 +48,9 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(startFailure().empty()) << startFailure();
-        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
-        foundation::Locale::setCurrent(foundation::Locale("en_US"));
         foundation::Clock::setCurrent(clock);
         clock->set(season().startedAt());
-        host.window()->makeKeyAndVisible();
-        show(root);
-    }
-    void TearDown() override {
-        if (root->presentedViewController()) root->dismiss(false);
-        settle();
-        foundation::TimeZone::setCurrent(std::nullopt);
-        foundation::Locale::setCurrent(std::nullopt);
+        SheetPhone::SetUp();
     }
 
     static OfflineSeason& season() {
@@ -76,10 +62,7 @@ protected:
         return failure;
     }
 
-    void present(const std::shared_ptr<ui::ViewController>& sheet) {
-        root->present(sheet, true);
-        settle();
-    }
+    void present(const std::shared_ptr<ui::ViewController>& sheet) { SheetPhone::present(sheet, true); }
 
     template <class T>
     static T read(dispatch::Task<foundation::Data> task) {
@@ -97,15 +80,8 @@ protected:
     }
 
     static DriverDictionaries dictionaries(const std::string& session) {
-        DriverDictionaries dictionaries;
-        auto drivers = read<std::map<std::string, livetiming::DriverListPartModel>>(LiveTiming::driverList(session));
-        for (const auto& [number, driver] : drivers) {
-            std::string key = driverKey(driver.firstName, driver.lastName);
-            if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
-            dictionaries.colours[key] = driver.teamColour;
-            dictionaries.numbers[key] = driver.racingNumber;
-        }
-        return dictionaries;
+        using DriverList = std::map<std::string, livetiming::DriverListPartModel>;
+        return shelltest::dictionariesOf(read<DriverList>(LiveTiming::driverList(session)));
     }
 
     // Row `row` of `section` as the sheet makes it, on screen or not.
@@ -122,7 +98,6 @@ protected:
         return done();
     }
 
-    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace sheettest

@@ -2,6 +2,7 @@
 
 #include "PinnedCalendar.h"
 #include "foundation/DateFormatter.h"
+#include "shell/PosixFormatter.h"
 #include "shell/RaceTiming.h"
 
 namespace {
@@ -17,6 +18,21 @@ RacesDetailsModel race(std::string date, std::string time) {
 }
 
 using RaceTimingTest = PinnedCalendar;  // Amsterdam, UTC+1 in March
+
+TEST_F(RaceTimingTest, fixedPatternsReadAndWriteTheSameWhateverTheDevicesLanguageAndCalendar) {
+    const Date midnight = local(2023, 4, 30);
+    // Thai, on the Buddhist calendar with Thai digits.
+    foundation::Locale::setCurrent(foundation::Locale("th_TH@calendar=buddhist;numbers=thai"));
+    auto utc = posixFormatter("yyyy-MM-dd HH:mm:ssZ", foundation::TimeZone::utc());
+    auto start = utc.date("2023-04-30 11:00:00Z");
+    ASSERT_TRUE(start);
+    EXPECT_EQ(utc.string(*start), "2023-04-30 11:00:00+0000");
+    EXPECT_EQ(posixFormatter("EEEE, dd LLL yyyy", foundation::TimeZone::utc()).string(*start), "Sunday, 30 Apr 2023");
+    // Without a zone the device's is used: Amsterdam is two hours east in summer.
+    EXPECT_EQ(posixFormatter("HH:mm").string(*start), "13:00");
+    EXPECT_EQ(posixFormatter("yyyy-MM-dd").date("2023-04-30"), midnight);
+    EXPECT_FALSE(posixFormatter("yyyy-MM-dd").date("30/04/2023"));
+}
 
 TEST_F(RaceTimingTest, startIsTheDateAndClockTimeReadAsUTC) {
     EXPECT_EQ(RaceTiming::startInstant(race("2024-03-02", "15:00:00Z")), local(2024, 3, 2, 16, 0));

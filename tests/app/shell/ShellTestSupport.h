@@ -1,8 +1,16 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <map>
 #include <memory>
+#include <string>
 
 #include "foundation/Clock.h"
+#include "foundation/Locale.h"
+#include "foundation/TimeZone.h"
+#include "livetiming/DriverListPartModel.h"
+#include "shell/DriverKey.h"
 #include "ui/HeadlessHost.h"
 #include "ui/ViewController.h"
 
@@ -34,6 +42,48 @@ struct HeadlessPhone {
     std::shared_ptr<foundation::ManualClock> clock =
         std::make_shared<foundation::ManualClock>(foundation::Date{}, 100);
     ui::HeadlessHost host;
+};
+
+// The driver dictionaries a race screen builds from its session's driver list, by driver key.
+struct DriverDictionaries {
+    std::map<std::string, std::string> images;
+    std::map<std::string, std::string> colours;
+    std::map<std::string, std::string> numbers;
+};
+
+inline DriverDictionaries dictionariesOf(const std::map<std::string, livetiming::DriverListPartModel>& drivers) {
+    DriverDictionaries dictionaries;
+    for (const auto& [number, driver] : drivers) {
+        std::string key = driverKey(driver.firstName, driver.lastName);
+        if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
+        dictionaries.colours[key] = driver.teamColour;
+        dictionaries.numbers[key] = driver.racingNumber;
+    }
+    return dictionaries;
+}
+
+// A plain root on the headless phone, in Amsterdam with an English locale, for sheets to be presented
+// over; whatever is presented is dismissed after the test.
+class SheetPhone : public ::testing::Test, protected HeadlessPhone {
+protected:
+    void SetUp() override {
+        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
+        foundation::Locale::setCurrent(foundation::Locale("en_US"));
+        host.window()->makeKeyAndVisible();
+        show(root);
+    }
+    void TearDown() override {
+        if (root->presentedViewController()) root->dismiss(false);
+        settle();
+        foundation::TimeZone::setCurrent(std::nullopt);
+        foundation::Locale::setCurrent(std::nullopt);
+    }
+    void present(const std::shared_ptr<ui::ViewController>& sheet, bool animated = false) {
+        root->present(sheet, animated);
+        settle();
+    }
+
+    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace shelltest

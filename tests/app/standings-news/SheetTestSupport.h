@@ -38,41 +38,16 @@ Model decodeOffline(const std::string& relative) {
 
 inline constexpr const char* miamiRace = "livetiming/2023/2023-05-07_Miami_Grand_Prix/2023-05-07_Race/";
 
-// The driver dictionaries as the screens that present these sheets fill them from a driver list.
-struct DriverDictionaries {
-    std::map<std::string, std::string> images, colours, numbers;
-};
+using shelltest::DriverDictionaries;
+
 inline DriverDictionaries miamiDrivers() {
-    DriverDictionaries dictionaries;
-    auto drivers = decodeOffline<std::map<std::string, livetiming::DriverListPartModel>>(std::string(miamiRace) + "DriverList.json");
-    for (const auto& [number, driver] : drivers) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        if (driver.headshotUrl) dictionaries.images[key] = *driver.headshotUrl;
-        dictionaries.colours[key] = driver.teamColour;
-        dictionaries.numbers[key] = driver.racingNumber;
-    }
-    return dictionaries;
+    return shelltest::dictionariesOf(
+        decodeOffline<std::map<std::string, livetiming::DriverListPartModel>>(std::string(miamiRace) + "DriverList.json"));
 }
 
 // A sheet presented over a plain root on the headless phone, in Amsterdam, in English.
-class SheetTest : public ::testing::Test, protected shelltest::HeadlessPhone {
+class SheetTest : public shelltest::SheetPhone {
 protected:
-    void SetUp() override {
-        foundation::TimeZone::setCurrent(foundation::TimeZone::named("Europe/Amsterdam"));
-        foundation::Locale::setCurrent(foundation::Locale("en_US"));
-        host.window()->makeKeyAndVisible();
-        show(root);
-    }
-    void TearDown() override {
-        if (root->presentedViewController()) root->dismiss(false);
-        settle();
-        foundation::TimeZone::setCurrent(std::nullopt);
-        foundation::Locale::setCurrent(std::nullopt);
-    }
-    void present(const std::shared_ptr<ui::ViewController>& sheet) {
-        root->present(sheet, false);
-        settle();
-    }
     // The cell the table shows for a row on screen.
     template <class Cell>
     std::shared_ptr<Cell> shown(const std::shared_ptr<ui::TableView>& table, int section, int row) {
@@ -97,8 +72,6 @@ protected:
         auto close = [](double a, double b) { return std::abs(a - b) <= 3.0 / 255; };
         return close(drawn->red, expected->red) && close(drawn->green, expected->green) && close(drawn->blue, expected->blue);
     }
-
-    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
 }  // namespace sheettest
