@@ -9,9 +9,44 @@ std::shared_ptr<PC::Builder> PC::Builder::make(std::optional<Source> source) {
     return std::make_shared<Builder>(Token{}, std::move(source));
 }
 
-std::shared_ptr<PC::Builder> PC::Builder::placeholder(std::shared_ptr<gfx::Image> image) {
-    placeholder_ = std::move(image);
+std::shared_ptr<PC::Builder> PC::Builder::placeholder(std::shared_ptr<const Placeholder> placeholder) {
+    placeholder_ = std::move(placeholder);
     return shared_from_this();
+}
+
+std::shared_ptr<PC::Builder> PC::Builder::placeholder(std::shared_ptr<gfx::Image> image) {
+    return placeholder(image ? Placeholder::image(std::move(image)) : nullptr);
+}
+
+std::shared_ptr<gfx::Image> PC::Builder::placeholderImage() const {
+    auto image = std::dynamic_pointer_cast<const ImagePlaceholder>(placeholder_);
+    return image ? image->image() : nullptr;
+}
+
+std::optional<DownloadTask> PC::Builder::set(const std::shared_ptr<ui::ImageView>& imageView) {
+    return pc(imageView).setImage(source_, placeholder_, PicturaParsedOptionsInfo(options_), progressForwarder(),
+                                  resultForwarder());
+}
+
+std::optional<DownloadTask> PC::Builder::set(const std::shared_ptr<gfx::TextAttachment>& attachment,
+                                             AttributedViewProvider attributedView) {
+    return pc(attachment).setImage(source_, std::move(attributedView), placeholderImage(),
+                                   PicturaParsedOptionsInfo(options_), progressForwarder(), resultForwarder());
+}
+
+std::optional<DownloadTask> PC::Builder::set(const std::shared_ptr<ui::Button>& button, ui::ControlState state) {
+    return pc(button).setImage(source_, state, placeholderImage(), PicturaParsedOptionsInfo(options_),
+                               progressForwarder(), resultForwarder());
+}
+
+std::optional<DownloadTask> PC::Builder::setBackground(const std::shared_ptr<ui::Button>& button, ui::ControlState state) {
+    return pc(button).setBackgroundImage(source_, state, placeholderImage(), PicturaParsedOptionsInfo(options_),
+                                         progressForwarder(), resultForwarder());
+}
+
+std::optional<DownloadTask> PC::Builder::set(const std::shared_ptr<ui::ListItem>& listItem) {
+    return pc(listItem).setImage(source_, placeholderImage(), PicturaParsedOptionsInfo(options_), progressForwarder(),
+                                 resultForwarder());
 }
 
 std::shared_ptr<PC::Builder> PC::Builder::transition(ImageTransition transition) {

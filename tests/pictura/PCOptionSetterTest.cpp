@@ -289,12 +289,14 @@ TEST_F(PCBuilderFactories, aBuilderStartsFromTheManagersDefaultsAndItsOwnSetters
 
     auto image = samples::image(samples::filled(1, 1, {0, 0, 1, 1}));
     builder->placeholder(image)->keepCurrentImageWhileLoading()->onlyLoadFirstFrame()->progressiveJPEG(ImageProgressive{});
-    EXPECT_EQ(builder->placeholderImage(), image);
+    auto shown = std::dynamic_pointer_cast<const ImagePlaceholder>(builder->placeholder());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->image(), image);
     EXPECT_TRUE(builder->options().keepCurrentImageWhileLoading);
     EXPECT_TRUE(builder->options().onlyLoadFirstFrame);
     EXPECT_TRUE(builder->options().progressiveJPEG);
-    builder->placeholder(nullptr)->progressiveJPEG(std::nullopt)->keepCurrentImageWhileLoading(false);
-    EXPECT_FALSE(builder->placeholderImage());
+    builder->placeholder(std::shared_ptr<gfx::Image>())->progressiveJPEG(std::nullopt)->keepCurrentImageWhileLoading(false);
+    EXPECT_FALSE(builder->placeholder());
     EXPECT_FALSE(builder->options().progressiveJPEG);
     EXPECT_FALSE(builder->options().keepCurrentImageWhileLoading);
 

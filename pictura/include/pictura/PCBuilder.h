@@ -3,14 +3,23 @@
 #include <memory>
 #include <optional>
 
+#include "gfx/AttributedString.h"
 #include "gfx/Image.h"
+#include "pictura/ButtonWrapper.h"
 #include "pictura/ImageProgressive.h"
 #include "pictura/ImageTransition.h"
 #include "pictura/PC.h"
 #include "pictura/PCOptionSetter.h"
 #include "pictura/PicturaManager.h"
+#include "pictura/ImageViewWrapper.h"
+#include "pictura/ListItemWrapper.h"
 #include "pictura/PicturaOptions.h"
+#include "pictura/Placeholder.h"
 #include "pictura/Source.h"
+#include "pictura/TextAttachmentWrapper.h"
+#include "ui/Button.h"
+#include "ui/ImageView.h"
+#include "ui/ListItem.h"
 
 namespace pictura {
 
@@ -29,7 +38,7 @@ public:
 
     // Set once by the factory; absent when the factory was given nothing.
     const std::optional<Source>& source() const { return source_; }
-    const std::shared_ptr<gfx::Image>& placeholderImage() const { return placeholder_; }
+    const std::shared_ptr<const Placeholder>& placeholder() const { return placeholder_; }
 
     // Starts out as the shared manager's default options; what terminals copy.
     PicturaParsedOptionsInfo& options() { return options_; }
@@ -39,7 +48,8 @@ public:
     std::shared_ptr<Builder> delegateObserver() { return shared_from_this(); }
     std::shared_ptr<Builder> receiver() { return shared_from_this(); }
 
-    // None clears it.
+    // None clears it. Image views show either kind; the other targets take only an image placeholder.
+    std::shared_ptr<Builder> placeholder(std::shared_ptr<const Placeholder> placeholder);
     std::shared_ptr<Builder> placeholder(std::shared_ptr<gfx::Image> image);
     std::shared_ptr<Builder> transition(ImageTransition transition);
     std::shared_ptr<Builder> fade(double duration);
@@ -50,6 +60,17 @@ public:
     // Kept for callers that name it; requests always start at the terminal.
     std::shared_ptr<Builder> loadImmediately(bool enabled = true);
 
+    // Terminals: each starts the target's own set-image with the source, the placeholder and a copy of
+    // the options as they stand, and answers what that set-image answers. A builder without a source
+    // reports `emptySource` to `onFailure` before returning nothing.
+    std::optional<DownloadTask> set(const std::shared_ptr<ui::ImageView>& imageView);
+    // The provider is handed on unevaluated.
+    std::optional<DownloadTask> set(const std::shared_ptr<gfx::TextAttachment>& attachment,
+                                    AttributedViewProvider attributedView);
+    std::optional<DownloadTask> set(const std::shared_ptr<ui::Button>& button, ui::ControlState state);
+    std::optional<DownloadTask> setBackground(const std::shared_ptr<ui::Button>& button, ui::ControlState state);
+    std::optional<DownloadTask> set(const std::shared_ptr<ui::ListItem>& listItem);
+
     // What the terminals hand to a flow: forwarders to the callbacks that hold the builder strongly.
     PicturaManager::ProgressBlock progressForwarder();
     PicturaManager::CompletionHandler resultForwarder();
@@ -59,7 +80,10 @@ private:
     static std::shared_ptr<Builder> make(std::optional<Source> source);
 
     std::optional<Source> source_;
-    std::shared_ptr<gfx::Image> placeholder_;
+    // Targets other than image views take an image placeholder only.
+    std::shared_ptr<gfx::Image> placeholderImage() const;
+
+    std::shared_ptr<const Placeholder> placeholder_;
     PicturaParsedOptionsInfo options_;
     OnFailureDelegate onFailureDelegate_;
     OnSuccessDelegate onSuccessDelegate_;
