@@ -64,7 +64,7 @@ void setRemoteImage(std::weak_ptr<ui::ImageView> view, std::string url, ImageReq
     auto builder = pictura::PC::url(foundation::URL::fromString(url));
     builder->placeholder(options.placeholder);
     if (options.processor) builder->setProcessor(options.processor);
-    if (current.cache) builder->targetCache(current.cache);
+    if (current.cache) builder->targetCache(current.cache)->originalCache(current.cache);
     if (current.inProcessOnly) builder->requestModifier(std::make_shared<const InProcessHostsOnly>(current.inProcessOnly));
     builder->set(target);
 }

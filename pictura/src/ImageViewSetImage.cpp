@@ -158,9 +158,11 @@ std::optional<DownloadTask> Wrapper::setImage(const std::optional<Source>& sourc
                 Wrapper(view).setPlaceholder(nullptr);
                 auto [duration, animationOptions] = animationOf(transition);
                 animationOptions.allowUserInteraction = true;
+                // Taken before the completion below takes the result over.
+                auto image = result.image;
                 ui::View::transition(
                     view, duration, animationOptions,
-                    [view, image = result.image, transition] {
+                    [view, image = std::move(image), transition] {
                         if (transition.kind == ImageTransition::Kind::custom) {
                             if (transition.animations) transition.animations(*view, image);
                         } else {
@@ -261,8 +263,7 @@ std::shared_ptr<Indicator> Wrapper::indicator() const {
 }
 
 void Wrapper::setIndicator(std::shared_ptr<Indicator> indicator) const {
-    if (auto installed = this->indicator())
-        if (auto view = installed->indicatorView()) view->removeFromSuperview();
+    if (auto installed = this->indicator()) detail::removeLaidOverView(installed->indicatorView(), base);
     if (indicator) {
         if (auto view = indicator->indicatorView()) {
             base->addSubview(view);

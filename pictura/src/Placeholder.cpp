@@ -1,5 +1,7 @@
 #include "pictura/Placeholder.h"
 
+#include "SetImageSupport.h"
+
 #include "ui/LayoutConstraint.h"
 
 namespace pictura {
@@ -32,8 +34,8 @@ void ViewPlaceholder::add(const std::shared_ptr<ui::ImageView>& imageView) const
     });
 }
 
-void ViewPlaceholder::remove(const std::shared_ptr<ui::ImageView>&) const {
-    if (view_) view_->removeFromSuperview();
+void ViewPlaceholder::remove(const std::shared_ptr<ui::ImageView>& imageView) const {
+    detail::removeLaidOverView(view_, imageView);
 }
 
 }  // namespace pictura

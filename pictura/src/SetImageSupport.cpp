@@ -2,6 +2,7 @@
 
 #include "pictura/CallbackQueue.h"
 #include "pictura/ImageLoadingProgressSideEffect.h"
+#include "ui/LayoutConstraint.h"
 
 namespace pictura::detail {
 
@@ -86,6 +87,17 @@ std::optional<DownloadTask> setPlainImage(const PlainImageTarget& target, const 
         });
     target.setTask(task);
     return task;
+}
+
+void removeLaidOverView(const std::shared_ptr<ui::View>& view, const std::shared_ptr<ui::ImageView>& imageView) {
+    if (!view) return;
+    if (imageView) {
+        std::vector<std::shared_ptr<ui::LayoutConstraint>> placing;
+        for (const auto& constraint : imageView->constraints())
+            if (constraint->firstItem() == view || constraint->secondItem() == view) placing.push_back(constraint);
+        imageView->removeConstraints(placing);
+    }
+    view->removeFromSuperview();
 }
 
 void cancel(const std::optional<DownloadTask>& task) {

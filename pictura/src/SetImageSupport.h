@@ -43,6 +43,10 @@ std::optional<DownloadTask> setPlainImage(const PlainImageTarget& target, const 
                                           DownloadProgressBlock progressBlock,
                                           SetImageCompletionHandler completionHandler);
 
+// Takes a view that set-image laid over an image view (an indicator's, a placeholder) out of it, with the
+// constraints that placed it there.
+void removeLaidOverView(const std::shared_ptr<ui::View>& view, const std::shared_ptr<ui::ImageView>& imageView);
+
 // Cancels the target's task, if any.
 void cancel(const std::optional<DownloadTask>& task);
 

@@ -280,6 +280,8 @@ TEST_F(PCBuilderFactories, aBuilderStartsFromTheManagersDefaultsAndItsOwnSetters
     manager->setDefaultOptions(saved);
     EXPECT_EQ(builder->options().scaleFactor, 2);
     EXPECT_TRUE(builder->options().forceRefresh);
+    EXPECT_EQ(builder->options().targetCache, manager->cache());
+    EXPECT_EQ(builder->options().downloader, manager->downloader());
 
     auto faded = PC::url(url("https://images.test/z.png"))->fade(0.25);
     auto transitioned = PC::url(url("https://images.test/z.png"))->transition(ImageTransition::fade(0.25));

@@ -1,12 +1,14 @@
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageProcessors.h"
 #include "pictura/PicturaOptions.h"
 #include "pictura/PlatformWrappers.h"
 
-// Decodes a GIF and a PNG made here through the installed library's processors.
+// Decodes a GIF and a PNG made here through the installed library's processors, and sets a placeholder
+// on an image view through set-image.
 int main() {
     using namespace pictura;
     auto frame = gfx::Bitmap::make(8, 6);
@@ -22,5 +24,14 @@ int main() {
     std::printf("format %d, frames %zu, processed %dx%d by %s\n", static_cast<int>(pc(*gif).imageFormat()),
                 animated ? animated->frames().size() : 0, processed ? processed->pixelWidth() : 0,
                 processed ? processed->pixelHeight() : 0, chain->identifier().c_str());
-    return animated && animated->frames().size() == 2 && processed && processed->pixelWidth() == 8 ? 0 : 1;
+    auto view = std::make_shared<ui::ImageView>();
+    int code = 0;
+    pc(view).setImage(std::optional<Source>(), Placeholder::image(gfx::Image::fromBitmap(frame)), PicturaParsedOptionsInfo(),
+                      nullptr, [&](PicturaManager::RetrieveResult result) { code = result ? 0 : result.error().errorCode(); });
+    std::printf("set-image without a source: %d, placeholder %dx%d\n", code, view->image() ? view->image()->pixelWidth() : 0,
+                view->image() ? view->image()->pixelHeight() : 0);
+    return animated && animated->frames().size() == 2 && processed && processed->pixelWidth() == 8 && code == 5001 &&
+                   view->image()
+               ? 0
+               : 1;
 }
