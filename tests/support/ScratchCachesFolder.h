@@ -12,10 +12,11 @@ namespace testsupport {
 
 // Points the process's caches folder (the image library's default cache among others) at a fresh
 // temporary folder, removed when the test program ends, so no test writes to the user's own caches.
-// Install once per test program, before anything asks the file manager for its folders.
+// Install once per test program; the folder is made as the tests start (not when the program only lists
+// them), before any test asks the file manager for its folders.
 class ScratchCachesFolder : public ::testing::Environment {
 public:
-    ScratchCachesFolder() {
+    void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-caches-XXXXXX").string();
         if (::mkdtemp(pattern.data())) {
             path_ = pattern;
