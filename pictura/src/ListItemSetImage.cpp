@@ -12,24 +12,10 @@ const char imageTaskKey = 0;
 using Wrapper = PicturaWrapper<std::shared_ptr<ui::ListItem>>;
 
 detail::PlainImageTarget targetOf(const std::shared_ptr<ui::ListItem>& item) {
-    std::weak_ptr<ui::ListItem> weak = item;
-    detail::PlainImageTarget target;
-    target.setImage = [weak](std::shared_ptr<gfx::Image> image) {
-        if (auto strong = weak.lock()) strong->setImage(std::move(image));
-    };
-    target.identifier = [weak]() -> std::optional<Source::Identifier::Value> {
-        auto strong = weak.lock();
-        return strong ? associatedValue<Source::Identifier::Value>(strong, &taskIdentifierKey) : std::nullopt;
-    };
-    target.setIdentifier = [weak](std::optional<Source::Identifier::Value> identifier) {
-        if (auto strong = weak.lock())
-            setRetainedAssociatedValue(strong, &taskIdentifierKey, identifier ? std::any(*identifier) : std::any());
-    };
-    target.setTask = [weak](std::optional<DownloadTask> task) {
-        if (auto strong = weak.lock())
-            setRetainedAssociatedValue(strong, &imageTaskKey, task ? std::any(std::move(*task)) : std::any());
-    };
-    return target;
+    return detail::keyedTarget<ui::ListItem>(item, &taskIdentifierKey, &imageTaskKey,
+                                             [](ui::ListItem& target, std::shared_ptr<gfx::Image> image) {
+                                                 target.setImage(std::move(image));
+                                             });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "foundation/URL.h"
 #include "gfx/Image.h"
+#include "pictura/AssociatedValues.h"
 #include "pictura/ImageViewWrapper.h"
 
 // What the set-image targets share: options with the shared defaults, sources from resources, the two
@@ -34,6 +35,33 @@ struct PlainImageTarget {
     // After a current success has been set (a text attachment's redraw); may be empty.
     std::function<void()> didSetImage;
 };
+
+// A target whose identifier and task are per-object values under the given keys, and whose image is
+// set by `setImage`.
+template <class Object>
+PlainImageTarget keyedTarget(const std::shared_ptr<Object>& object, const void* identifierKey, const void* taskKey,
+                             std::function<void(Object&, std::shared_ptr<gfx::Image>)> setImage) {
+    std::weak_ptr<Object> weak = object;
+    PlainImageTarget target;
+    target.setImage = [weak, setImage = std::move(setImage)](std::shared_ptr<gfx::Image> image) {
+        if (auto strong = weak.lock()) setImage(*strong, std::move(image));
+    };
+    target.identifier = [weak, identifierKey]() -> std::optional<Source::Identifier::Value> {
+        auto strong = weak.lock();
+        return strong ? associatedValue<Source::Identifier::Value>(strong, identifierKey) : std::nullopt;
+    };
+    target.setIdentifier = [weak, identifierKey](std::optional<Source::Identifier::Value> identifier) {
+        if (auto strong = weak.lock())
+            setRetainedAssociatedValue(strong, identifierKey, identifier ? std::any(*identifier) : std::any());
+    };
+    // Every task the retrieval reports is kept, the ones of retries and alternative sources too, so a
+    // cancel reaches the download that is running.
+    target.setTask = [weak, taskKey](std::optional<DownloadTask> task) {
+        if (auto strong = weak.lock())
+            setRetainedAssociatedValue(strong, taskKey, task ? std::any(std::move(*task)) : std::any());
+    };
+    return target;
+}
 
 // The flow of a plain-image target: placeholder unless kept, an identifier, the retrieval, and on the
 // main thread the stale check, the image or the failure image, then the completion.

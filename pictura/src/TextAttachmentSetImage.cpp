@@ -14,25 +14,9 @@ using Wrapper = PicturaWrapper<std::shared_ptr<gfx::TextAttachment>>;
 
 detail::PlainImageTarget targetOf(const std::shared_ptr<gfx::TextAttachment>& attachment,
                                   AttributedViewProvider attributedView) {
-    std::weak_ptr<gfx::TextAttachment> weak = attachment;
-    detail::PlainImageTarget target;
-    target.setImage = [weak](std::shared_ptr<gfx::Image> image) {
-        if (auto strong = weak.lock()) setAttachmentImage(*strong, image);
-    };
-    target.identifier = [weak]() -> std::optional<Source::Identifier::Value> {
-        auto strong = weak.lock();
-        return strong ? associatedValue<Source::Identifier::Value>(strong, &taskIdentifierKey) : std::nullopt;
-    };
-    target.setIdentifier = [weak](std::optional<Source::Identifier::Value> identifier) {
-        if (auto strong = weak.lock())
-            setRetainedAssociatedValue(strong, &taskIdentifierKey, identifier ? std::any(*identifier) : std::any());
-    };
-    // Every task the retrieval reports is kept, the ones of retries and alternative sources too, so a
-    // cancel reaches the download that is running.
-    target.setTask = [weak](std::optional<DownloadTask> task) {
-        if (auto strong = weak.lock())
-            setRetainedAssociatedValue(strong, &imageTaskKey, task ? std::any(std::move(*task)) : std::any());
-    };
+    auto target = detail::keyedTarget<gfx::TextAttachment>(
+        attachment, &taskIdentifierKey, &imageTaskKey,
+        [](gfx::TextAttachment& target, std::shared_ptr<gfx::Image> image) { setAttachmentImage(target, image); });
     target.didSetImage = [attributedView = std::move(attributedView)] {
         if (!attributedView) return;
         if (auto view = attributedView()) view->setNeedsDisplay();
