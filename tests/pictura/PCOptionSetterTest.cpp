@@ -185,6 +185,11 @@ TEST(PCOptionSetter, closureFormsWrapModifiersRedirectsAndRetry) {
     EXPECT_EQ(payload->response.statusCode, 302);
     EXPECT_EQ(payload->newRequest, original);
     EXPECT_EQ(decisions, std::vector<std::optional<net::Request>>{std::nullopt});
+    // No closure: the redirect is followed, never left unanswered.
+    receiver->redirectHandler(PCOptionSetter<Receiver>::RedirectBlock{});
+    receiver->options().redirectHandler->handleHTTPRedirection(nullptr, response, original,
+                                                               [&](std::optional<net::Request> next) { decisions.push_back(next); });
+    EXPECT_EQ(decisions.back(), original);
 
     auto red = samples::image(samples::filled(1, 1, {1, 0, 0, 1}));
     auto green = samples::image(samples::filled(1, 1, {0, 1, 0, 1}));
