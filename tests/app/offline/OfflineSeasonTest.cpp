@@ -13,6 +13,7 @@
 #include "livetiming/DriverOfTheDayModel.h"
 #include "livetiming/LiveTiming.h"
 #include "offline/OfflineSeason.h"
+#include "shell/ImageSeam.h"
 
 namespace {
 
@@ -79,6 +80,25 @@ TEST(OfflineSeasonFlags, theFlagPicturesAnswerAtTheFlagHostSetting) {
     EXPECT_TRUE(registry->handlerFor("flags.elsewhere.test"));
     EXPECT_FALSE(registry->handlerFor("flags.sorvane.test")) << "the list's own host is only its default";
     started->stop();
+}
+
+TEST(OfflineSeasonImages, offlinePicturesComeOnlyFromTheSeasonsHostsUntilItStops) {
+    auto before = std::make_shared<net::ProtocolRegistry>();
+    setRemoteImageSettings({.inProcessOnly = before, .cache = nullptr});
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    auto started = OfflineSeason::start(offlineFrom(OfflineSettings::defaultDataDirectory()), ServiceHosts{}, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_EQ(remoteImageSettings().inProcessOnly, registry);
+    started->stop();
+    EXPECT_EQ(remoteImageSettings().inProcessOnly, before);
+
+    OfflineSettings live;
+    live.live = true;
+    auto online = OfflineSeason::start(live, ServiceHosts{}, registry);
+    ASSERT_TRUE(online);
+    EXPECT_EQ(remoteImageSettings().inProcessOnly, before) << "live data leaves the pictures' setting alone";
+    online->stop();
+    EXPECT_EQ(remoteImageSettings().inProcessOnly, before);
 }
 
 TEST_F(OfflineApp, unrecordedDocumentsAnswerWithABodyNoModelReads) {

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+namespace testsupport {
+
+// Points the process's caches folder (the image library's default cache among others) at a fresh
+// temporary folder, so no test writes to the user's own caches. Install once per test program. The folder
+// is made as the tests first start (not when the program only lists them), before any test asks the file
+// manager for its folders, and kept through repeated runs, since the file manager reads it once; it is
+// removed when the program ends.
+class ScratchCachesFolder : public ::testing::Environment {
+public:
+    ~ScratchCachesFolder() override {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    void SetUp() override {
+        if (!path_.empty()) return;
+        std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-caches-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) {
+            path_ = pattern;
+            ::setenv("SORVANE_CACHES_DIR", path_.c_str(), 1);
+        }
+    }
+
+    static void install() { ::testing::AddGlobalTestEnvironment(new ScratchCachesFolder); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace testsupport
