@@ -19,28 +19,6 @@ namespace {
 
 using testing::DeclarativeFixture;
 
-// The shared manager makes the default cache on first use: keep its folder out of the user's caches
-// for the life of this test program.
-class CachesDirectory : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (std::getenv("SORVANE_CACHES_DIR")) return;
-        std::string pattern = (std::filesystem::temp_directory_path() / "declarative-caches-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) {
-            folder_ = pattern;
-            ::setenv("SORVANE_CACHES_DIR", folder_.c_str(), 1);
-        }
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-    }
-
-private:
-    std::string folder_;
-};
-[[maybe_unused]] auto* const cachesDirectory = ::testing::AddGlobalTestEnvironment(new CachesDirectory);
-
 // The binder's state at an event, with the animation the event was sent under.
 std::string state(const PCImageBinder& binder, const std::string& label) {
     const auto animation = declarative::currentAnimation();
