@@ -7,9 +7,11 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <utility>
 
 #include "foundation/Clock.h"
 #include "net/SnapshotProtocol.h"
+#include "shell/ImageSeam.h"
 
 namespace fs = std::filesystem;
 
@@ -162,6 +164,12 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
         season.registry_->registerHandler(host, std::move(handler));
         season.hosts_.push_back(host);
     }
+    // Pictures too come only from the snapshot: one it lacks is never fetched from the network.
+    auto images = remoteImageSettings();
+    season.imagesGuardedBefore_ = images.inProcessOnly;
+    season.guardsImages_ = true;
+    images.inProcessOnly = season.registry_;
+    setRemoteImageSettings(std::move(images));
     foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*now, settings.replaySpeed));
     season.startedAt_ = *now;
     return season;
@@ -176,5 +184,11 @@ std::expected<OfflineSeason, std::string> OfflineSeason::startFromEnvironment() 
 void OfflineSeason::stop() {
     for (const auto& host : hosts_) registry_->unregisterHandler(host);
     hosts_.clear();
+    if (guardsImages_) {
+        auto images = remoteImageSettings();
+        images.inProcessOnly = std::exchange(imagesGuardedBefore_, nullptr);
+        setRemoteImageSettings(std::move(images));
+        guardsImages_ = false;
+    }
     foundation::Clock::setCurrent(nullptr);
 }

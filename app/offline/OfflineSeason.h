@@ -49,4 +49,7 @@ private:
     std::shared_ptr<net::ProtocolRegistry> registry_;
     std::vector<std::string> hosts_;
     foundation::Date startedAt_;
+    // What the image guard was before an offline start, put back by stop().
+    bool guardsImages_ = false;
+    std::shared_ptr<net::ProtocolRegistry> imagesGuardedBefore_;
 };

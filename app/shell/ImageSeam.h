@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "gfx/Image.h"
+#include "net/ProtocolRegistry.h"
+#include "pictura/ImageCache.h"
 #include "pictura/ImageProcessor.h"
 #include "ui/ImageView.h"
 
@@ -23,9 +25,22 @@ struct ImageRequest {
     ImageRequestOptions options;
 };
 
-// The one way the screens set a remote image: look it up in the caches, download it on a miss, process
-// it and set it on the view if the view still waits for this request. Main thread.
-// Until the image library is wired in, a request is only recorded.
+// Where remote images may come from and where they are kept.
+struct RemoteImageSettings {
+    // When set, only hosts this registry answers in-process are asked (the offline season): a picture
+    // it lacks leaves the view's placeholder and nothing goes out to the network.
+    std::shared_ptr<net::ProtocolRegistry> inProcessOnly;
+    // Null: the image library's default cache.
+    std::shared_ptr<pictura::ImageCache> cache;
+};
+RemoteImageSettings remoteImageSettings();
+// Holds until the next call; requests already made keep the settings they started with.
+void setRemoteImageSettings(RemoteImageSettings settings);
+
+// The one way the screens set a remote image: through the image library's builder, which looks it up in
+// the caches, downloads it on a miss, processes it and sets it on the view if the view still waits for
+// this request. An address that does not parse asks for nothing and leaves the view cleared (or on its
+// placeholder). Every request is also recorded, for tests. Main thread.
 void setRemoteImage(std::weak_ptr<ui::ImageView> view, std::string url, ImageRequestOptions options = {});
 
 // Stops the view waiting for its latest request, so a load still under way never lands on it (a reused

@@ -3,6 +3,8 @@
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "reminders/UserNotificationCenter.h"
+#include "ScratchCachesFolder.h"
+#include "net/ProtocolRegistry.h"
 #include "shell/ImageSeam.h"
 
 #include <filesystem>
@@ -18,6 +20,10 @@ std::shared_ptr<reminders::UserNotificationCenter> scratchReminders() {
     return center;
 }
 
+// Pictures come only from hosts answered in-process (the offline season, a test's own handler), never
+// from the network, and are kept in the scratch caches folder unless a test names its own cache.
+RemoteImageSettings testImageSettings() { return {.inProcessOnly = net::ProtocolRegistry::global(), .cache = nullptr}; }
+
 // The app's process-wide lists, flags and recordings go back to their start after every test, so
 // a test finds them as the app does at launch whatever ran before it in this process.
 class AppStateReset : public ::testing::EmptyTestEventListener {
@@ -28,12 +34,15 @@ class AppStateReset : public ::testing::EmptyTestEventListener {
         GlobalStruct::sheetIsLarge() = false;
         ServiceHosts::setCurrent(ServiceHosts::fromEnvironment());
         takeRecordedImageRequests();
+        setRemoteImageSettings(testImageSettings());
         reminders::UserNotificationCenter::setCurrent(scratchReminders());
     }
 };
 
 const bool installed = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new AppStateReset);
+    testsupport::ScratchCachesFolder::install();
+    setRemoteImageSettings(testImageSettings());
     reminders::UserNotificationCenter::setCurrent(scratchReminders());
     return true;
 }();

@@ -4,33 +4,21 @@
 
 #include "foundation/Data.h"
 #include "gfx/Image.h"
+#include "pictura/ButtonWrapper.h"
 #include "pictura/ImageFormat.h"
+#include "pictura/ImageViewWrapper.h"
 #include "pictura/ImageWrapper.h"
+#include "pictura/ListItemWrapper.h"
 #include "pictura/PicturaWrapper.h"
-#include "ui/Button.h"
-#include "ui/ImageView.h"
+#include "pictura/TextAttachmentWrapper.h"
 
 namespace pictura {
 
-// The platform types with a `pc` namespace. Images, views and buttons are objects (the wrapper holds
-// the very object); data is a value (the wrapper holds a copy). The imaging operations live in
-// ImageWrapper.h; the set-image operations are added to these wrappers by the code that needs them.
-template <>
-inline constexpr bool isPicturaCompatible<ui::ImageView> = true;
-template <>
-inline constexpr bool isPicturaCompatible<ui::Button> = true;
+// The platform types with a `pc` namespace. Images, image views, buttons, list items and text
+// attachments are objects (the wrapper holds the very object); data is a value (the wrapper holds a
+// copy). The imaging operations live in ImageWrapper.h, set-image in the wrappers' own headers.
 template <>
 inline constexpr bool isPicturaCompatibleValue<foundation::Data> = true;
-
-template <>
-struct PicturaWrapper<std::shared_ptr<ui::ImageView>> : PicturaWrapperBase<std::shared_ptr<ui::ImageView>> {
-    using PicturaWrapperBase::PicturaWrapperBase;
-};
-
-template <>
-struct PicturaWrapper<std::shared_ptr<ui::Button>> : PicturaWrapperBase<std::shared_ptr<ui::Button>> {
-    using PicturaWrapperBase::PicturaWrapperBase;
-};
 
 template <>
 struct PicturaWrapper<foundation::Data> : PicturaWrapperBase<foundation::Data> {

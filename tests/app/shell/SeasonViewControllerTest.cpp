@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -16,6 +17,8 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Print.h"
 #include "offline/OfflineSeason.h"
+#include "shell/RemoteImageTestSupport.h"
+#include "shell/SVGImgProcessor.h"
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 #include "live/LiveViewController.h"
@@ -189,6 +192,34 @@ TEST_F(SeasonSheet, rowsListTheSeasonWithACountdownToTheRaceAheadAndLiveWhileItR
     // Past its three hours the row counts toward nothing (no negative countdown).
     clock->set(instant("2023-04-30T14:00:00Z"));
     EXPECT_EQ(round(3), "Round 4");
+}
+
+TEST_F(SeasonSheet, rowsShowTheirCountrysFlagFromTheOfflineSeason) {
+    imagetest::TemporaryImageCache images;
+    // A stand-in for the SVG library: every SVG document of the offline flags becomes a 4 x 3 picture.
+    std::atomic<int> rendered = 0;
+    setSVGRenderer([&](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+        if (data.toString().find("<svg") == std::string::npos) return nullptr;
+        ++rendered;
+        return gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
+    });
+    presentSheet();
+    std::vector<std::shared_ptr<ui::ImageView>> flags;
+    for (int row = 0; row < 4; ++row) {
+        auto cell = std::dynamic_pointer_cast<CircuitCell>(sheet->cellForRow(*sheet->tableView, {0, row}));
+        ASSERT_TRUE(cell);
+        flags.push_back(cell->flag);
+    }
+    const bool shown = imagetest::waitUntil([&] {
+        return std::all_of(flags.begin(), flags.end(), [](const auto& flag) { return flag->image() != nullptr; });
+    });
+    setSVGRenderer(nullptr);
+    ASSERT_TRUE(shown);
+    EXPECT_GE(rendered, 4);
+    EXPECT_TRUE(wasRequested("/2/svg/1f1e7-1f1ed.svg")) << "Bahrain's flag from the offline flags";
+    auto address = awaitedImageURL(flags[0]);
+    ASSERT_TRUE(address);
+    EXPECT_NE(images.cache->imageCachedType(*address, SVGImgProcessor().identifier()), pictura::CacheType::none);
 }
 
 TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {

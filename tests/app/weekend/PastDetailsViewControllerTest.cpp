@@ -1,4 +1,5 @@
 #include "WeekendTestSupport.h"
+#include "shell/RemoteImageTestSupport.h"
 #include "cells/CircuitDetailsCell.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
@@ -109,6 +110,24 @@ TEST_F(FinishedWeekend, theRaceTabShowsTheClassificationCardsAndTheRaceStartInLo
     auto messages = read<livetiming::RaceControlMessageModel>(LiveTiming::raceControlMessages(screen->path)).messages;
     ASSERT_EQ(screen->raceMessages.size(), messages.size());
     EXPECT_EQ(screen->raceMessages.front().message, messages.back().message);
+}
+
+TEST_F(FinishedWeekend, theResultRowsAndTheCircuitCardShowTheirPicturesFromTheOfflineSeason) {
+    imagetest::TemporaryImageCache images;
+    auto screen = open(1);
+    std::vector<std::shared_ptr<ui::ImageView>> pictures;
+    for (int index = 0; index < 3; ++index) pictures.push_back(row<DriverCell>(*screen, 2, index)->driverImage);
+    pictures.push_back(row<CircuitDetailsCell>(*screen, 3)->circuitImage);
+    ASSERT_TRUE(imagetest::waitUntil([&] {
+        return std::all_of(pictures.begin(), pictures.end(), [](const auto& view) { return view->image() != nullptr; });
+    }));
+    for (const auto& view : pictures) {
+        auto address = awaitedImageURL(view);
+        ASSERT_TRUE(address);
+        EXPECT_GT(view->image()->pixelWidth(), 0) << *address;
+        EXPECT_NE(images.cache->imageCachedType(*address), pictura::CacheType::none) << *address;
+    }
+    EXPECT_NE(pictures[0]->image(), pictures[1]->image()) << "each driver has a picture of their own";
 }
 
 TEST_F(FinishedWeekend, aResultRowExpandsToPointsAndNumberAndTheMenuSwitchesTabs) {
