@@ -11,6 +11,7 @@
 #include "foundation/NotificationCenter.h"
 #include "gfx/Image.h"
 #include "ui/Application.h"
+#include "ui/MemoryPressureMonitor.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumImage.h"
 #include "vellum/VellumParseResult.h"
@@ -185,6 +186,21 @@ TEST_F(NamedImages, theSameNameGivesTheSameObjectUntilAMemoryWarningOrTheBackgro
 
     center.post(ui::Application::didEnterBackgroundNotification);
     EXPECT_NE(VellumImage::imageNamed("square", folder), second);
+}
+
+TEST_F(NamedImages, theKernelsMemoryPressureEmptiesTheCacheThroughTheMonitor) {
+    auto cached = VellumImage::imageNamed("square", folder);
+    ASSERT_NE(cached, nullptr);
+    double stalled = 1;
+    ui::MemoryPressureMonitor monitor([&]() -> std::optional<std::string> {
+        return "some avg10=" + std::to_string(stalled) + " avg60=0.00 avg300=0.00 total=1\n";
+    });
+    EXPECT_FALSE(monitor.poll());
+    EXPECT_EQ(VellumImage::imageNamed("square", folder), cached);
+    stalled = 50;
+    EXPECT_TRUE(monitor.poll());
+    EXPECT_EQ(VellumImage::numberOfCachedInstances("square"), std::nullopt);
+    EXPECT_NE(VellumImage::imageNamed("square", folder), cached);
 }
 
 TEST_F(NamedImages, cacheKeysAndFailedLoadsAreNotCached) {
