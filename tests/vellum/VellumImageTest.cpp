@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +18,8 @@
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumImage.h"
 #include "vellum/VellumParseResult.h"
+#include "vellum/VellumParser.h"
+#include "vellum/VellumSource.h"
 #include "vellum/VellumSourceString.h"
 
 namespace {
@@ -84,6 +89,28 @@ TEST(VellumImageCreation, aDocumentWithoutAnySizeReportsInsteadOfRaising) {
     EXPECT_FALSE(image->hasSize());
     EXPECT_TRUE(anyContains(log.messages(), "has no internal size"));
     EXPECT_TRUE(anyContains(log.messages(), "infinite size"));
+}
+
+TEST(VellumImageCreation, anAssertionBelowTheInterfaceIsReportedNotThrown) {
+    VellumLogCapture log;
+    // A source of no known kind has no cache key: asking for one fails the assertion handler.
+    const auto text = svgHeader + R"( width="2" height="2"/>)";
+    auto source = std::make_shared<vellum::VellumSource>(foundation::InputStream::withData(foundation::Data::fromString(text)));
+    std::shared_ptr<VellumImage> parsed;
+    std::atomic<bool> called = false;
+    std::shared_ptr<vellum::VellumParser> parser;
+    EXPECT_NO_THROW(parser = VellumImage::imageWithSource(source, [&](std::shared_ptr<VellumImage> image,
+                                                                         std::shared_ptr<vellum::VellumParseResult>) {
+        parsed = std::move(image);
+        called = true;
+    }));
+    ASSERT_NE(parser, nullptr);  // parsed in the background, just not cached
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!called && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(called);
+    ASSERT_NE(parsed, nullptr);
+    EXPECT_FALSE(parsed->cameFromGlobalCache());
+    EXPECT_TRUE(anyContains(log.messages(), "keyForAppleDictionaries failed"));
 }
 
 TEST(VellumImageSize, setSizeRedrawsTheViewBoxAtTheNewSize) {
