@@ -24,6 +24,8 @@ void setSVGRenderer(SVGRenderer renderer) {
 }
 
 void installSVGLibraryRenderer() {
+    // On the main thread before the launch: the library then sees the window's scale when it becomes active.
+    vellum::VellumImage::initialize();
     setSVGRenderer([](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
         auto image = vellum::VellumImage::initWithData(data);
         return image ? image->UIImage() : nullptr;

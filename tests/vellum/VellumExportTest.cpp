@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "RenderTestSupport.h"
 #include "VellumLogCapture.h"
 #include "gfx/Image.h"
+#include "foundation/NotificationCenter.h"
+#include "ui/Application.h"
 #include "ui/Window.h"
 #include "vellum/VellumExporter.h"
 #include "vellum/VellumImage.h"
@@ -43,6 +46,26 @@ TEST(VellumPlatformImageExport, aPictureOfThePointSizeAtTheScreensScale) {
 
     auto other = keyWindowAtScale(1);
     EXPECT_EQ(image->UIImage()->pixelWidth(), 24);
+}
+
+TEST(VellumPlatformImageExport, otherThreadsUseTheScaleSeenWhenTheApplicationBecameActive) {
+    VellumImage::initialize();
+    const auto offMain = [] {
+        double scale = 0;
+        std::thread([&] { scale = vellum::VellumExporterUIImage::mainScreenScale(); }).join();
+        return scale;
+    };
+    for (double scale : {3.0, 1.0}) {
+        auto window = keyWindowAtScale(scale);
+        foundation::NotificationCenter::defaultCenter().post(ui::Application::didBecomeActiveNotification);
+        EXPECT_EQ(offMain(), scale);
+        // Off the main thread the window is not read, so an image exported there uses that scale.
+        std::shared_ptr<gfx::Image> picture;
+        auto image = imageOf(halves);
+        std::thread([&] { picture = image->UIImage(); }).join();
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->pixelWidth(), static_cast<int>(10 * scale));
+    }
 }
 
 TEST(VellumPlatformImageExport, isTopDownAndViewBoxOnlyDocumentsDrawAtTheirViewBox) {

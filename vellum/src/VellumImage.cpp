@@ -40,7 +40,7 @@ constexpr std::string_view rawDataWarning =
 std::shared_ptr<VellumImage> VellumImage::initWithParsedSVG(std::shared_ptr<VellumParseResult> result,
                                                             std::shared_ptr<VellumSource> source) {
     return guarded<std::shared_ptr<VellumImage>>("initWithParsedSVG", [&]() -> std::shared_ptr<VellumImage> {
-        registerForApplicationNotifications();
+        initialize();
         if (!result || !result->parsedDocument() || !result->parsedDocument()->rootElement()) {
             vellumLogError(
                 "[%@] ERROR: failed to init VellumImage with source = %@, returning nil from init methods. Parser "

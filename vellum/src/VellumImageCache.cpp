@@ -45,7 +45,7 @@ std::optional<std::string> cacheKeyOf(const VellumSource& source) {
 
 }  // namespace
 
-void VellumImage::registerForApplicationNotifications() {
+void VellumImage::initialize() {
     static std::once_flag once;
     std::call_once(once, [] {
         auto& center = foundation::NotificationCenter::defaultCenter();

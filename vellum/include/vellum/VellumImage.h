@@ -71,6 +71,10 @@ public:
     static std::shared_ptr<VellumImage> imageWithContentsOfFileAsynchronously(const std::filesystem::path& path);
     static std::shared_ptr<VellumImage> imageWithDataAsynchronously(const foundation::Data& data);
 
+    // Registers for the application's notifications (memory warning, background, becoming active). Runs
+    // once, on the first creation at the latest; a program calls it at start-up so that the screen's scale
+    // is known from the first activation on.
+    static void initialize();
     static void clearCache();
     // How often a cached image was handed out again; nothing when the key is not cached.
     static std::optional<int> numberOfCachedInstances(std::string_view cacheKey);
@@ -116,7 +120,6 @@ public:
 
 private:
     VellumImage() = default;
-    static void registerForApplicationNotifications();
     static std::shared_ptr<VellumImage> cachedOrNull(const std::string& key);
     // The image cached under the key from now on (an earlier one when two parses raced).
     static std::shared_ptr<VellumImage> storeInCache(const std::string& key, const std::shared_ptr<VellumImage>& image);
