@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "foundation/Print.h"
+#include "vellum/VellumImage.h"
 
 namespace {
 
@@ -20,6 +21,15 @@ SVGRenderer currentRenderer() {
 void setSVGRenderer(SVGRenderer renderer) {
     std::lock_guard lock(rendererMutex);
     installedRenderer = std::move(renderer);
+}
+
+void installSVGLibraryRenderer() {
+    // On the main thread before the launch: the library then sees the window's scale when it becomes active.
+    vellum::VellumImage::initialize();
+    setSVGRenderer([](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+        auto image = vellum::VellumImage::initWithData(data);
+        return image ? image->UIImage() : nullptr;
+    });
 }
 
 std::shared_ptr<gfx::Image> SVGImgProcessor::process(const pictura::ImageProcessItem& item,

@@ -13,6 +13,9 @@ using SVGRenderer = std::function<std::shared_ptr<gfx::Image>(const foundation::
 
 // Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
 void setSVGRenderer(SVGRenderer renderer);
+// Installs the SVG library as the renderer: the document drawn at its own size at the screen's scale.
+// The app's start-up does this.
+void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not
 // tried, so PNG or JPEG bytes give no image.

@@ -23,6 +23,7 @@
 #include "offline/OfflineSeason.h"
 #include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
+#include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupProgress.h"
 #include "ui/Application.h"
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sorvane: %s\n", arguments.error().c_str());
         return 2;
     }
+    // The flags arrive as SVG: the SVG library turns them into images.
+    installSVGLibraryRenderer();
     auto season = OfflineSeason::startFromEnvironment();
     if (!season) {
         std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());

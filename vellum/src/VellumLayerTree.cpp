@@ -9,6 +9,7 @@
 #include "vellum/NodeList.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGGradientElement.h"
+#include "vellum/SVGGroupingElements.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
@@ -140,6 +141,8 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
             // The copy takes the use element's place, so its transforms and styles are the use element's.
             moved.emplace(target, use);
         }
+    } else if (auto switchElement = std::dynamic_pointer_cast<SVGSwitchElement>(element)) {
+        for (const auto& child : *switchElement->visibleChildNodes()) children.push_back(child);
     } else {
         for (const auto& child : *element->childNodes()) children.push_back(child);
     }

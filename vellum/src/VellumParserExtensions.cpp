@@ -7,6 +7,8 @@
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGGradientElement.h"
+#include "vellum/SVGGroupingElements.h"
+#include "vellum/SVGImageElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/SVGTextElement.h"
 #include "vellum/SVGSVGElement.h"
@@ -35,11 +37,11 @@ bool isSVG(const std::optional<std::string>& namespaceURI) { return namespaceURI
 
 }  // namespace
 
-// Image and switch elements are built as plain SVG elements until their own classes exist.
 const std::map<std::string, VellumParserSVG::ElementFactory>& VellumParserSVG::elementMap() {
     static const std::map<std::string, ElementFactory> map = [] {
         std::map<std::string, ElementFactory> entries;
-        for (const char* tag : {"image", "switch"}) entries[tag] = factory<SVGElement>();
+        entries["image"] = factory<SVGImageElement>();
+        entries["switch"] = factory<SVGSwitchElement>();
         entries["circle"] = factory<SVGCircleElement>();
         entries["description"] = factory<SVGDescriptionElement>();
         entries["ellipse"] = factory<SVGEllipseElement>();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -59,6 +60,32 @@ TEST_F(SVGProcessor, anAlreadyDecodedImageComesBackUnchangedWithOneConsoleLinePe
     EXPECT_EQ(console.text(), "already an image\n");
     EXPECT_EQ(processor.process(image, options), image);
     EXPECT_EQ(console.text(), "already an image\nalready an image\n");
+}
+
+TEST_F(SVGProcessor, theSVGLibraryTurnsEveryFlagOfTheOfflineSeasonIntoAnImage) {
+    const std::filesystem::path flags = std::filesystem::path(SORVANE_SOURCE_DIR) / "data/offline-season/flags";
+    if (!std::filesystem::exists(flags)) GTEST_SKIP() << "no flags in " << flags;
+    installSVGLibraryRenderer();
+    int rendered = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(flags)) {
+        if (entry.path().extension() != ".svg") continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        foundation::Data data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+        auto image = processor.process(data, options);
+        ASSERT_NE(image, nullptr) << entry.path().filename();
+        ASSERT_NE(image->bitmap(), nullptr) << entry.path().filename();
+        EXPECT_GT(image->size().width, 0) << entry.path().filename();
+        // Something is drawn: not every pixel is transparent.
+        const auto& bitmap = *image->bitmap();
+        bool painted = false;
+        for (int y = 0; y < bitmap.height && !painted; ++y) {
+            for (int x = 0; x < bitmap.width && !painted; ++x) painted = (bitmap.pixel(x, y) >> 24) != 0;
+        }
+        EXPECT_TRUE(painted) << entry.path().filename() << " came out empty";
+        ++rendered;
+    }
+    EXPECT_GE(rendered, 200);
+    EXPECT_EQ(processor.process(foundation::Data::fromString("<not svg"), options), nullptr);
 }
 
 TEST(RemoteImageSeam, recordsEachRequestWithItsViewAddressAndOptions) {

@@ -1,0 +1,94 @@
+// The season sheet's first frame on the offline season with its flags against without, each from the
+// launch: "without" ends at the first frame whose rows have asked for their flags (no SVG renderer is
+// installed, so none can show); "with" installs the SVG library as the renderer and ends at the first
+// frame in which every flag asked for is on its row. Each start has an empty image cache of its own.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "data/GlobalStruct.h"
+#include "dispatch/RunLoop.h"
+#include "offline/OfflineSeason.h"
+#include "pictura/ImageCache.h"
+#include "shell/AppDelegate.h"
+#include "shell/ImageSeam.h"
+#include "shell/SVGImgProcessor.h"
+#include "shell/SceneDelegate.h"
+#include "shell/StartupProgress.h"
+#include "ui/Application.h"
+#include "ui/HeadlessHost.h"
+
+namespace {
+
+void firstFrame(benchmark::State& state, bool withFlags) {
+    if (withFlags) {
+        installSVGLibraryRenderer();
+    } else {
+        setSVGRenderer(nullptr);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        GlobalStruct::races().clear();
+        GlobalStruct::meetings().clear();
+        std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-bench-images-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) return state.SkipWithError("no temporary folder");
+        const std::filesystem::path folder = pattern;
+        auto season = OfflineSeason::startFromEnvironment();
+        if (!season) return state.SkipWithError(season.error().c_str());
+        auto cache = pictura::ImageCache::create("bench", folder);
+        if (!cache) return state.SkipWithError("no image cache");
+        auto settings = remoteImageSettings();
+        settings.cache = *cache;
+        setRemoteImageSettings(settings);
+        takeRecordedImageRequests();
+        auto host = std::make_unique<ui::HeadlessHost>();
+        state.ResumeTiming();
+
+        ui::Application::shared().launch([] { return std::make_shared<AppDelegate>(); },
+                                         [] { return std::make_shared<SceneDelegate>(); }, *host);
+        const auto& window = *host->window();
+        std::vector<ImageRequest> requests;
+        const auto flagsShown = [&] {
+            for (const auto& request : requests) {
+                auto view = request.view.lock();
+                if (view && !view->image()) return false;
+            }
+            return true;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool done = false;
+        while (!done && std::chrono::steady_clock::now() < deadline) {
+            host->renderIfNeeded();
+            auto more = takeRecordedImageRequests();
+            requests.insert(requests.end(), more.begin(), more.end());
+            done = startup::seasonSheetShowsRows(window) && !requests.empty() && (!withFlags || flagsShown());
+            if (!done) dispatch::RunLoop::main()->runUntil([&] { return window.needsRender(); }, 0.002);
+        }
+        benchmark::DoNotOptimize(host->snapshot());
+
+        state.PauseTiming();
+        if (!done) return state.SkipWithError("the season sheet never showed its rows and flags");
+        state.counters["flags"] = static_cast<double>(requests.size());
+        // The sheet's own preloads finish before the next start, so each start is as cold as the first.
+        dispatch::RunLoop::main()->runUntil([] { return false; }, 0.5);
+        season->stop();
+        settings.cache = nullptr;
+        setRemoteImageSettings(settings);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        state.ResumeTiming();
+    }
+    setSVGRenderer(nullptr);
+}
+
+void BM_SeasonSheetFirstFrameWithoutFlags(benchmark::State& state) { firstFrame(state, false); }
+void BM_SeasonSheetFirstFrameWithFlags(benchmark::State& state) { firstFrame(state, true); }
+BENCHMARK(BM_SeasonSheetFirstFrameWithoutFlags)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SeasonSheetFirstFrameWithFlags)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
