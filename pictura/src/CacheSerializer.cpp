@@ -19,8 +19,9 @@ std::shared_ptr<gfx::Image> CacheSerializer::image(const foundation::Data& data,
 }
 
 const std::shared_ptr<const DefaultCacheSerializer>& DefaultCacheSerializer::defaultSerializer() {
-    static const auto shared = std::make_shared<const DefaultCacheSerializer>();
-    return shared;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* shared = new auto(std::make_shared<const DefaultCacheSerializer>());
+    return *shared;
 }
 
 std::optional<foundation::Data> DefaultCacheSerializer::data(const std::shared_ptr<gfx::Image>& image,
@@ -33,13 +34,13 @@ std::optional<foundation::Data> DefaultCacheSerializer::data(const std::shared_p
 }
 
 const std::shared_ptr<const FormatIndicatedCacheSerializer>& FormatIndicatedCacheSerializer::png() {
-    static const auto shared = std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::PNG, std::nullopt);
-    return shared;
+    static const auto* shared = new auto(std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::PNG, std::nullopt));
+    return *shared;
 }
 
 const std::shared_ptr<const FormatIndicatedCacheSerializer>& FormatIndicatedCacheSerializer::jpeg() {
-    static const auto shared = std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::JPEG, 1.0);
-    return shared;
+    static const auto* shared = new auto(std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::JPEG, 1.0));
+    return *shared;
 }
 
 std::shared_ptr<const FormatIndicatedCacheSerializer> FormatIndicatedCacheSerializer::jpeg(double compressionQuality) {
@@ -47,8 +48,8 @@ std::shared_ptr<const FormatIndicatedCacheSerializer> FormatIndicatedCacheSerial
 }
 
 const std::shared_ptr<const FormatIndicatedCacheSerializer>& FormatIndicatedCacheSerializer::gif() {
-    static const auto shared = std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::GIF, std::nullopt);
-    return shared;
+    static const auto* shared = new auto(std::make_shared<const FormatIndicatedCacheSerializer>(ImageFormat::GIF, std::nullopt));
+    return *shared;
 }
 
 std::optional<foundation::Data> FormatIndicatedCacheSerializer::data(const std::shared_ptr<gfx::Image>& image,

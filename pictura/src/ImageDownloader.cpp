@@ -62,8 +62,9 @@ std::shared_ptr<ImageDownloader> ImageDownloader::make(std::string name) {
 }
 
 const std::shared_ptr<ImageDownloader>& ImageDownloader::defaultDownloader() {
-    static const auto shared = make("default");
-    return shared;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* shared = new auto(make("default"));
+    return *shared;
 }
 
 ImageDownloader::~ImageDownloader() {

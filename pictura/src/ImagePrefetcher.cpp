@@ -8,8 +8,9 @@ namespace pictura {
 namespace {
 
 const std::shared_ptr<::dispatch::Queue>& requestingQueue() {
-    static const auto queue = ::dispatch::Queue::serial("com.tolvane.Pictura.ImagePrefetcher.requestingQueue");
-    return queue;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* queue = new auto(::dispatch::Queue::serial("com.tolvane.Pictura.ImagePrefetcher.requestingQueue"));
+    return *queue;
 }
 
 std::vector<ImageResource> resourcesOf(const std::vector<Source>& sources) {

@@ -10,8 +10,9 @@ namespace pictura {
 std::string ImageProcessor::description() const { return "ImageProcessor(identifier: \"" + identifier() + "\")"; }
 
 const std::shared_ptr<const DefaultImageProcessor>& DefaultImageProcessor::defaultProcessor() {
-    static const auto shared = std::make_shared<const DefaultImageProcessor>();
-    return shared;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* shared = new auto(std::make_shared<const DefaultImageProcessor>());
+    return *shared;
 }
 
 std::shared_ptr<gfx::Image> DefaultImageProcessor::process(const ImageProcessItem& item,

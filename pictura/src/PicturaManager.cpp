@@ -75,8 +75,9 @@ std::shared_ptr<PicturaManager> PicturaManager::make(std::shared_ptr<ImageDownlo
 }
 
 const std::shared_ptr<PicturaManager>& PicturaManager::shared() {
-    static const auto manager = make(ImageDownloader::defaultDownloader(), ImageCache::defaultCache());
-    return manager;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* manager = new auto(make(ImageDownloader::defaultDownloader(), ImageCache::defaultCache()));
+    return *manager;
 }
 
 PicturaManager::PicturaManager(std::shared_ptr<ImageDownloader> downloader, std::shared_ptr<ImageCache> cache)

@@ -113,8 +113,9 @@ FileManager::FileManager(FileManagerConfiguration configuration)
       sidecarExtendedAttributes_(configuration.sidecarExtendedAttributes) {}
 
 std::shared_ptr<FileManager> FileManager::defaultManager() {
-    static const auto manager = std::make_shared<FileManager>();
-    return manager;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* manager = new auto(std::make_shared<FileManager>());
+    return *manager;
 }
 
 fs::path FileManager::temporaryDirectory() const {

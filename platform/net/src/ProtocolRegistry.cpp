@@ -14,8 +14,9 @@ std::string hostKey(std::string_view host) {
 }  // namespace
 
 std::shared_ptr<ProtocolRegistry> ProtocolRegistry::global() {
-    static const auto registry = std::make_shared<ProtocolRegistry>();
-    return registry;
+    // Never destroyed: worker threads may still reach it while the process exits.
+    static const auto* registry = new auto(std::make_shared<ProtocolRegistry>());
+    return *registry;
 }
 
 void ProtocolRegistry::registerHandler(std::string host, ProtocolHandler handler) {

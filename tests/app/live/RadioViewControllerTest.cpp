@@ -25,6 +25,7 @@ protected:
             waitFor([&] { return !sheet->isDownloading(); }, 5);
             sheet->player.reset();
         }
+        sheet.reset();
         OfflineSheet::TearDown();
     }
 

@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "dispatch/RunLoop.h"
 #include "foundation/Clock.h"
 #include "foundation/Locale.h"
 #include "foundation/TimeZone.h"
@@ -75,15 +77,23 @@ protected:
     void TearDown() override {
         if (root->presentedViewController()) root->dismiss(false);
         settle();
+        // A dismissed screen lives until its loads end; they must end here, while this test's hosts
+        // answer, or they ask the next test's hosts.
+        for (const auto& shown : presented) {
+            dispatch::RunLoop::main()->runUntil([&] { return shown.expired(); }, 20);
+            EXPECT_TRUE(shown.expired()) << "a presented screen outlived its test";
+        }
         foundation::TimeZone::setCurrent(std::nullopt);
         foundation::Locale::setCurrent(std::nullopt);
     }
     void present(const std::shared_ptr<ui::ViewController>& sheet, bool animated = false) {
+        presented.push_back(sheet);
         root->present(sheet, animated);
         settle();
     }
 
     std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
+    std::vector<std::weak_ptr<ui::ViewController>> presented;
 };
 
 }  // namespace shelltest

@@ -18,6 +18,11 @@ using sheettest::decodeOffline;
 // The Miami prediction file as the finished weekend hands it over: both maps in display order.
 class PredictionsSheet : public sheettest::SheetTest {
 protected:
+    void TearDown() override {
+        // The base waits for the dismissed sheet to go, which it does once its loads end.
+        sheet.reset();
+        SheetTest::TearDown();
+    }
     void SetUp() override {
         SheetTest::SetUp();
         clock->set(*instantFromISO8601("2023-05-08T12:00:00Z"));
