@@ -5,6 +5,7 @@
 #include "ui/HeadlessHost.h"
 #include "ui/LongPressGestureRecognizer.h"
 #include "ui/PanGestureRecognizer.h"
+#include "ui/ScrollView.h"
 #include "ui/TapGestureRecognizer.h"
 
 namespace ui {
@@ -184,6 +185,17 @@ TEST_F(Gestures, tapsRecogniseOnLiftButLeaveControlsTheirTouches) {
     tap->setEnabled(false);
     host.tap({50, 50});
     EXPECT_EQ(taps, 1);
+}
+
+// A scroll view adds its pan recogniser while it is being made, before anything owns it. Ended so, its
+// recogniser used to stay filed under its address and went to the next view made there.
+TEST(GestureAttachments, aViewEndedBeforeAnythingOwnedItLeavesNoRecognisersToTheNextAtItsAddress) {
+    alignas(ScrollView) unsigned char storage[sizeof(ScrollView)];
+    auto* scroll = new (storage) ScrollView();
+    ASSERT_NE(scroll->panGestureRecognizer(), nullptr);
+    scroll->~ScrollView();
+    std::shared_ptr<View> next(new (storage) View(), [](View* view) { view->~View(); });
+    EXPECT_TRUE(gestureRecognizers(*next).empty());
 }
 
 }  // namespace

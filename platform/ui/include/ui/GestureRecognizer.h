@@ -87,6 +87,7 @@ private:
     friend void addGestureRecognizer(View& view, const std::shared_ptr<GestureRecognizer>& recognizer);
     friend void removeGestureRecognizer(View& view, const GestureRecognizer& recognizer);
     friend std::vector<std::shared_ptr<GestureRecognizer>> gestureRecognizers(const View& view);
+    friend void forgetGestureRecognizers(const View& view);
 
     struct Registration {
         bool hasTarget;
@@ -114,6 +115,8 @@ private:
 void addGestureRecognizer(View& view, const std::shared_ptr<GestureRecognizer>& recognizer);
 void removeGestureRecognizer(View& view, const GestureRecognizer& recognizer);
 std::vector<std::shared_ptr<GestureRecognizer>> gestureRecognizers(const View& view);
+// Called as a view ends: its recognisers go with it, so no later view at the same address inherits them.
+void forgetGestureRecognizers(const View& view);
 
 // Installs the recognisers as the window's touch filter. Hosts call it for their window (the
 // headless host does); calling it again changes nothing.

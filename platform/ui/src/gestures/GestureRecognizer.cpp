@@ -19,8 +19,9 @@ struct Attachment {
 };
 
 std::unordered_map<const View*, Attachment>& attachments() {
-    static std::unordered_map<const View*, Attachment> map;
-    return map;
+    // Never destroyed: views held by other statics end after it otherwise.
+    static auto* map = new std::unordered_map<const View*, Attachment>;
+    return *map;
 }
 
 void pruneDeadViews() {
@@ -207,6 +208,15 @@ std::vector<std::shared_ptr<GestureRecognizer>> gestureRecognizers(const View& v
         return {};
     }
     return attachment.recognizers;
+}
+
+void forgetGestureRecognizers(const View& view) {
+    auto found = attachments().find(&view);
+    if (found == attachments().end()) return;
+    // Moved out first: a recogniser released here may end a view that forgets its own.
+    auto recognizers = std::move(found->second.recognizers);
+    attachments().erase(found);
+    for (const auto& recognizer : recognizers) recognizer->view_.reset();
 }
 
 void installGestureHandling(Window& window) {

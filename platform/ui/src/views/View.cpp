@@ -4,6 +4,7 @@
 
 #include "AnimationTransaction.h"
 #include "ViewLayer.h"
+#include "ui/GestureRecognizer.h"
 #include "ui/Toolkit.h"
 #include "ui/Window.h"
 
@@ -29,6 +30,7 @@ View::View() : layer_(ViewLayer::make()) {
 View::View(const Rect& frame) : View() { layer_->setFrame(frame); }
 
 View::~View() {
+    forgetGestureRecognizers(*this);
     viewLayer(layer_).setOwner(nullptr);
     // Subviews may outlive this view (someone else holds them); they lose their superview.
     for (auto& subview : subviews_) {
