@@ -41,7 +41,7 @@ std::shared_ptr<Attr> Document::createAttributeNS(std::optional<std::string>, st
 
 std::shared_ptr<Node> Document::createEntityReference(std::string) {
     foundation::raiseAssertion(
-        "Not implemented. According to spec: Creates an EntityReference object. In addition, if the referenced entity "
+        "Not implemented. According to the DOM standard: Creates an EntityReference object. In addition, if the referenced entity "
         "is known, the child list of the EntityReference  node is made the same as that of the corresponding Entity  "
         "node. Note: If any descendant of the Entity node has an unbound namespace prefix, the corresponding "
         "descendant of the created EntityReference node is also unbound; (its namespaceURI is null). The DOM Level 2 "
@@ -71,7 +71,7 @@ std::shared_ptr<Element> Document::getElementById(std::string_view identifier) c
 namespace {
 constexpr const char* lenientNote =
     "LenientDOMImplementation carries this name because the platform already has a private class of the standard "
-    "name, so this class cannot follow the DOM specification. Not implemented yet";
+    "name, so this class cannot follow the DOM standard. Not implemented yet";
 }
 
 bool LenientDOMImplementation::hasFeature(std::string_view, std::string_view) { foundation::raiseAssertion(lenientNote); }

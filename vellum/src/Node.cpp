@@ -45,7 +45,7 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
 Node::Node(NodeType type, std::string name) : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
-            "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM spec",
+            "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) nodeName_ = std::move(name);
@@ -56,7 +56,7 @@ Node::Node(NodeType type, std::string name, std::string value)
     : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
     if (isKnown(type) && !hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
-            "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM spec",
+            "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) {
@@ -143,7 +143,7 @@ std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, 
     if (newChild && newChild->nodeType() == NodeType::documentFragment) {
         foundation::raiseAssertion(
             "We should be recursing down the tree to find 'newChild' at any location, and removing it - required by "
-            "spec - but we have no convenience method for that search, yet");
+            "the DOM standard - but we have no convenience method for that search, yet");
     }
     if (!newChild || !oldChild || oldChild->parentNode().get() != this || isAncestorOrSelf(newChild.get())) {
         return nullptr;
@@ -170,16 +170,16 @@ bool Node::hasAttributes() const { return attributes_ && attributes_->length() !
 
 std::shared_ptr<Node> Node::cloneNode(bool) {
     foundation::raiseAssertion(
-        "Not implemented yet - read the spec. Sounds tricky. I'm too tired, and would probably screw it up right now");
+        "Not implemented yet - read the DOM standard. Sounds tricky. I'm too tired, and would probably screw it up right now");
 }
 
 void Node::normalize() {
     foundation::raiseAssertion(
-        "Not implemented yet - read the spec. Sounds tricky. I'm too tired, and would probably screw it up right now");
+        "Not implemented yet - read the DOM standard. Sounds tricky. I'm too tired, and would probably screw it up right now");
 }
 
 bool Node::isSupportedFeature(std::string_view, std::string_view) {
-    foundation::raiseAssertion("Not implemented yet - read the spec. I have literally no idea what this is supposed to do.");
+    foundation::raiseAssertion("Not implemented yet - read the DOM standard. I have literally no idea what this is supposed to do.");
 }
 
 std::optional<std::string> Node::textContent() const {
