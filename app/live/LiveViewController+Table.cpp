@@ -10,7 +10,6 @@
 #include "cells/VoteCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
-#include "data/ServiceHosts.h"
 #include "foundation/NumberText.h"
 #include "foundation/Strings.h"
 #include "foundation/URL.h"
@@ -225,10 +224,7 @@ void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
     fillCircuitTitles(cell);
     const circuitDetailsOverviewModel* facts = circuitFacts();
     fillCircuitFigures(cell, facts, "1");
-    std::string map = "https://" + ServiceHosts::current().mediaImages +
-                      "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/2018-redesign-assets/"
-                      "Circuit%20maps%2016x9/" +
-                      (facts ? facts->name : std::string()) + "_Circuit.png.transform/7col-retina/image.png";
+    std::string map = circuitMapURL(facts ? facts->name : std::string());
     if (foundation::URL::fromString(map)) setRemoteImage(cell.circuitImage, map);
     gfx::AttributedString recordTitle = symbolTitle("clock", " Fastest lap set by " + (facts ? facts->record.driver : std::string()) +
                                                                " (" + (facts ? facts->record.year : std::string()) + ")");

@@ -2,6 +2,7 @@
 
 #include <numbers>
 
+#include "data/ServiceHosts.h"
 #include "gfx/SymbolImages.h"
 #include "quartz/Animation.h"
 #include "quartz/Layer.h"
@@ -35,6 +36,13 @@ gfx::AttributedString symbolTitle(std::string_view symbol, std::string_view capt
     title.appendAttachment(symbolAttachment(symbol, size, gfx::FontWeight::regular, gfx::Color::secondaryLabel()));
     title.append(caption, attributes);
     return title;
+}
+
+std::string circuitMapURL(const std::string& circuitName) {
+    return "https://" + ServiceHosts::current().mediaImages +
+           "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/2018-redesign-assets/"
+           "Circuit%20maps%2016x9/" +
+           circuitName + "_Circuit.png.transform/7col-retina/image.png";
 }
 
 void fillCircuitTitles(CircuitDetailsCell& cell) {

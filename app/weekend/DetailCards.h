@@ -25,6 +25,9 @@ std::shared_ptr<gfx::TextAttachment> symbolAttachment(std::string_view name, dou
 // A grey symbol followed by its caption (body size less 4), as the figure grids title their figures.
 gfx::AttributedString symbolTitle(std::string_view symbol, std::string_view caption);
 
+// The address of the circuit's map picture on the media host, from the circuit's name in its facts.
+std::string circuitMapURL(const std::string& circuitName);
+
 // The circuit card's heading and the captions of its six figures.
 void fillCircuitTitles(CircuitDetailsCell& cell);
 

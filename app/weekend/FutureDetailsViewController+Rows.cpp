@@ -4,7 +4,6 @@
 #include "cells/RemindersCell.h"
 #include "cells/TicketsCell.h"
 #include "cells/WeekendCell.h"
-#include "data/ServiceHosts.h"
 #include "foundation/URL.h"
 #include "gfx/Font.h"
 #include "shell/ImageSeam.h"
@@ -93,11 +92,7 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
             fillCircuitFigures(*cell, facts, "1");
             // Without the circuit's facts there is no map to ask for.
             if (facts) {
-                setRemoteImage(cell->circuitImage,
-                               "https://" + ServiceHosts::current().mediaImages +
-                                   "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/"
-                                   "2018-redesign-assets/Circuit%20maps%2016x9/" +
-                                   facts->name + "_Circuit.png.transform/7col-retina/image.png");
+                setRemoteImage(cell->circuitImage, circuitMapURL(facts->name));
             }
             bool record = facts && facts->record.driver != "--";
             cell->record->setText(record ? facts->record.time : "0");

@@ -10,7 +10,6 @@
 #include "cells/RaceStandingsCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
-#include "data/ServiceHosts.h"
 #include "foundation/NumberFormatter.h"
 #include "foundation/NumberText.h"
 #include "foundation/Strings.h"
@@ -223,11 +222,7 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
             cell->circuitImage->setImage(nullptr);
             // Without the circuit's facts there is no map to ask for.
             if (facts) {
-                setRemoteImage(cell->circuitImage,
-                               "https://" + ServiceHosts::current().mediaImages +
-                                   "/image/upload/f_auto/q_auto/v1677244987/content/dam/fom-website/"
-                                   "2018-redesign-assets/Circuit%20maps%2016x9/" +
-                                   facts->name + "_Circuit.png.transform/7col-retina/image.png");
+                setRemoteImage(cell->circuitImage, circuitMapURL(facts->name));
             }
             bool record = facts && facts->record.driver != "--";
             cell->recordTitle->setAttributedText(symbolTitle(
