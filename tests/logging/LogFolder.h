@@ -42,14 +42,27 @@ public:
         std::ofstream(path_ / name, std::ios::binary) << contents;
         return path_ / name;
     }
-    // The names of the log files in the folder, in name order.
+    // The names of the log files in the folder, oldest first: by name, except that files made in one
+    // millisecond ("<app> <date>.log", "<app> <date> 2.log", ...) follow their clash number, which plain
+    // name order would put before the first ("<date> 2" < "<date>.").
     std::vector<std::string> logFiles() const {
-        std::vector<std::string> names;
+        std::vector<std::pair<std::pair<std::string, unsigned long>, std::string>> keyed;
         for (const auto& entry : std::filesystem::directory_iterator(path_)) {
             std::string name = entry.path().filename().string();
-            if (name.ends_with(".log")) names.push_back(name);
+            if (!name.ends_with(".log")) continue;
+            std::string stem = name.substr(0, name.size() - 4);
+            unsigned long clash = 1;
+            if (auto space = stem.rfind(' '); space != std::string::npos && space + 1 < stem.size() &&
+                                              stem.find_first_not_of("0123456789", space + 1) == std::string::npos &&
+                                              stem.find(' ') != space) {
+                clash = std::stoul(stem.substr(space + 1));
+                stem.resize(space);
+            }
+            keyed.push_back({{stem, clash}, name});
         }
-        std::sort(names.begin(), names.end());
+        std::sort(keyed.begin(), keyed.end());
+        std::vector<std::string> names;
+        for (auto& [key, name] : keyed) names.push_back(std::move(name));
         return names;
     }
 
