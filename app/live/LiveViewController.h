@@ -19,7 +19,7 @@
 #include "livetiming/TimingData.h"
 #include "livetiming/TyresModel.h"
 #include "livetiming/WeatherModel.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "ui/Button.h"
 #include "ui/TableView.h"
 #include "weekend/WeekendSchedule.h"

@@ -5,7 +5,7 @@
 
 #include "live/MessagesViewController.h"
 #include "live/RadioViewController.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 
 // What a race screen hands the sheets it presents, the same from the live and the finished screens.
 

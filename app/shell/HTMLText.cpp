@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "foundation/Strings.h"
+#include "foundation/Utf8.h"
 #include "shell/Utilities.h"
 
 namespace {
@@ -39,24 +40,10 @@ std::string_view tagName(std::string_view tag) {
     return tag.substr(0, end);
 }
 
+// A numeric reference may name anything; what is no Unicode scalar (or NUL) reads as U+FFFD.
 void appendUTF8(std::string& out, char32_t code) {
     bool valid = code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    if (!valid) code = 0xFFFD;
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    foundation::utf8::append(out, valid ? code : foundation::utf8::replacementCharacter);
 }
 
 // The character an entity's inside names ("amp", "#38", "#x26"), if any.

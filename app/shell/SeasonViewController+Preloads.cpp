@@ -11,7 +11,7 @@
 #include "livetiming/LiveTiming.h"
 #include "livetiming/SeasonIndex.h"
 #include "shell/DriverKey.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"

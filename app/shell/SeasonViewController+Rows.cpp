@@ -4,7 +4,7 @@
 #include "foundation/DateFormatter.h"
 #include "gfx/Font.h"
 #include "shell/ImageSeam.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"

@@ -2,7 +2,7 @@
 #include "foundation/NotificationCenter.h"
 #include "live/LiveViewController.h"
 #include "shell/AppNotifications.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "weekend/FutureDetailsViewController.h"
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"

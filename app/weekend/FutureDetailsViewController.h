@@ -11,7 +11,7 @@
 #include "dispatch/Timer.h"
 #include "foundation/Date.h"
 #include "reminders/UserNotificationCenter.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "ui/TableView.h"
 #include "weekend/WeekendSchedule.h"
 

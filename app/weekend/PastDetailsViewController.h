@@ -19,7 +19,7 @@
 #include "livetiming/TopThreeModel.h"
 #include "livetiming/TyresModel.h"
 #include "livetiming/WeatherModel.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "standings-news/PredictionsViewController.h"
 #include "standings-news/StandingsViewController.h"
 #include "ui/Button.h"

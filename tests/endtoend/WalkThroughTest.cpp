@@ -23,7 +23,7 @@
 #include "offline/OfflineSeason.h"
 #include "shell/AppDelegate.h"
 #include "shell/MapViewController.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "shell/SceneDelegate.h"
 #include "shell/SeasonViewController.h"
 #include "shell/StartupProgress.h"

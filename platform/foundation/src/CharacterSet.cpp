@@ -4,7 +4,7 @@
 
 #include <unicode/uniset.h>
 
-#include "Utf8.h"
+#include "foundation/Utf8.h"
 
 namespace foundation {
 namespace {

@@ -3,7 +3,7 @@
 #include "foundation/Strings.h"
 #include "HexDigit.h"
 #include "PercentEscapes.h"
-#include "Utf8.h"
+#include "foundation/Utf8.h"
 
 namespace foundation {
 

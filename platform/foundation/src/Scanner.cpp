@@ -6,7 +6,7 @@
 
 #include "HexDigit.h"
 #include "NumberConversion.h"
-#include "Utf8.h"
+#include "foundation/Utf8.h"
 
 namespace foundation {
 namespace {

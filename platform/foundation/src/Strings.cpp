@@ -1,6 +1,6 @@
 #include "foundation/Strings.h"
 
-#include "Utf8.h"
+#include "foundation/Utf8.h"
 
 namespace foundation {
 

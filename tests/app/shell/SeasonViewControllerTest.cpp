@@ -22,7 +22,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 #include "live/LiveViewController.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "weekend/PastDetailsViewController.h"
 #include "shell/SeasonViewController.h"
 #include "standings-news/NewsViewController.h"

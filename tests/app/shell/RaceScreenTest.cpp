@@ -3,7 +3,7 @@
 #include "ShellTestSupport.h"
 #include "data/GlobalStruct.h"
 #include "live/LiveViewController.h"
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/PredictionsViewController.h"
 #include "standings-news/StandingsViewController.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-class PlaceholderScreens : public ::testing::Test, protected shelltest::HeadlessPhone {
+class RaceScreens : public ::testing::Test, protected shelltest::HeadlessPhone {
 protected:
     void SetUp() override {
         GlobalStruct::detailsOnScreen() = false;
@@ -35,13 +35,13 @@ protected:
     std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>();
 };
 
-TEST_F(PlaceholderScreens, eachRaceScreenMarksDetailsOnScreenFromAppearanceToDisappearance) {
+TEST_F(RaceScreens, eachRaceScreenMarksDetailsOnScreenFromAppearanceToDisappearance) {
     expectFlagFollows(std::make_shared<FutureDetailsViewController>());
     expectFlagFollows(std::make_shared<LiveViewController>());
     expectFlagFollows(std::make_shared<PastDetailsViewController>());
 }
 
-TEST_F(PlaceholderScreens, aSheetOverARaceScreenHidesNothingButItsDismissalOfTheRaceScreenClearsTheFlag) {
+TEST_F(RaceScreens, aSheetOverARaceScreenHidesNothingButItsDismissalOfTheRaceScreenClearsTheFlag) {
     auto race = std::make_shared<PastDetailsViewController>();
     root->present(race, true);
     settle();
@@ -57,7 +57,7 @@ TEST_F(PlaceholderScreens, aSheetOverARaceScreenHidesNothingButItsDismissalOfThe
     EXPECT_FALSE(GlobalStruct::detailsOnScreen());
 }
 
-TEST_F(PlaceholderScreens, theOtherSheetsLeaveTheFlagAloneOnTheSystemBackground) {
+TEST_F(RaceScreens, theOtherSheetsLeaveTheFlagAloneOnTheSystemBackground) {
     std::vector<std::shared_ptr<ui::ViewController>> sheets{std::make_shared<NewsViewController>(),
                                                             std::make_shared<StandingsViewController>(),
                                                             std::make_shared<PredictionsViewController>()};

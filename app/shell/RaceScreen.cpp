@@ -1,15 +1,15 @@
-#include "shell/PlaceholderScreens.h"
+#include "shell/RaceScreen.h"
 
 #include "data/GlobalStruct.h"
 
-void BlankScreen::viewDidLoad() { view()->setBackgroundColor(gfx::Color::systemBackground()); }
+void RaceScreen::viewDidLoad() { view()->setBackgroundColor(gfx::Color::systemBackground()); }
 
 void RaceScreen::viewDidAppear(bool animated) {
-    BlankScreen::viewDidAppear(animated);
+    ui::ViewController::viewDidAppear(animated);
     GlobalStruct::detailsOnScreen() = true;
 }
 
 void RaceScreen::viewDidDisappear(bool animated) {
-    BlankScreen::viewDidDisappear(animated);
+    ui::ViewController::viewDidDisappear(animated);
     GlobalStruct::detailsOnScreen() = false;
 }
