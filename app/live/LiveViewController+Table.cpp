@@ -212,12 +212,7 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
 }
 
 const circuitDetailsOverviewModel* LiveViewController::circuitFacts() const {
-    if (races.empty()) return nullptr;
-    const std::string& locality = races.front().circuit.location.locality;
-    for (const auto& circuit : allCircuits) {
-        if (circuit.id == locality) return &circuit;
-    }
-    return nullptr;
+    return races.empty() ? nullptr : circuitFactsFor(allCircuits, races.front().circuit);
 }
 
 void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {

@@ -25,11 +25,7 @@ void styleBanner(ui::TableViewCell& cell, gfx::Color colour) { styleRow(cell, co
 }  // namespace
 
 const circuitDetailsOverviewModel* FutureDetailsViewController::circuitFacts() const {
-    if (races.empty()) return nullptr;
-    for (const auto& facts : allCircuits) {
-        if (facts.id == races[0].circuit.location.locality) return &facts;
-    }
-    return nullptr;
+    return races.empty() ? nullptr : circuitFactsFor(allCircuits, races[0].circuit);
 }
 
 std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
