@@ -5,6 +5,7 @@
 #include <cctype>
 #include <thread>
 
+#include "foundation/Process.h"
 #include "ui/Application.h"
 #include "ui/Feedback.h"
 #include "ui/RunLoopBridge.h"
@@ -85,6 +86,35 @@ std::vector<std::string> URLOpenRecorder::openedURLs() const {
     return opened_;
 }
 
+DocumentOpenOutcome XdgURLOpener::openDocument(const std::filesystem::path& file, const std::string& mimeType) {
+    auto handler = foundation::runProcess({"xdg-mime", "query", "default", mimeType});
+    bool hasHandler = handler && handler->exitStatus == 0 &&
+                      handler->output.find_first_not_of(" \t\r\n") != std::string::npos;
+    if (!hasHandler) return DocumentOpenOutcome::noApplication;
+    auto opened = foundation::runProcess({"xdg-open", file.string()});
+    if (!opened) return DocumentOpenOutcome::noApplication;
+    // xdg-open's own code for "no method available for opening" the file.
+    constexpr int noMethod = 3;
+    if (opened->exitStatus == noMethod) return DocumentOpenOutcome::noApplication;
+    return opened->exitStatus == 0 ? DocumentOpenOutcome::opened : DocumentOpenOutcome::refused;
+}
+
+DocumentOpenOutcome URLOpenRecorder::openDocument(const std::filesystem::path& file, const std::string&) {
+    std::lock_guard lock(mutex_);
+    openedDocuments_.push_back(file);
+    return documentAnswer_;
+}
+
+std::vector<std::filesystem::path> URLOpenRecorder::openedDocuments() const {
+    std::lock_guard lock(mutex_);
+    return openedDocuments_;
+}
+
+void URLOpenRecorder::answerDocumentsWith(DocumentOpenOutcome outcome) {
+    std::lock_guard lock(mutex_);
+    documentAnswer_ = outcome;
+}
+
 void setURLOpener(std::shared_ptr<URLOpener> opener) {
     std::lock_guard lock(seamsMutex);
     urlOpener() = opener ? std::move(opener) : std::make_shared<XdgURLOpener>();
@@ -107,6 +137,17 @@ void Application::open(const foundation::URL& url, std::function<void(bool)> com
         opened = opener->open(url);
     }
     if (completion) runLoopBridge()->performAtEndOfTurn([completion = std::move(completion), opened] { completion(opened); });
+}
+
+DocumentOpenOutcome Application::openDocument(const std::filesystem::path& file, const std::string& mimeType) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return DocumentOpenOutcome::refused;
+    std::shared_ptr<URLOpener> opener;
+    {
+        std::lock_guard lock(seamsMutex);
+        opener = urlOpener();
+    }
+    return opener->openDocument(file, mimeType);
 }
 
 }  // namespace ui
