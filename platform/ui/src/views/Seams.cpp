@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <optional>
 #include <thread>
 
 #include "foundation/Process.h"
@@ -60,18 +62,32 @@ void ImpactFeedbackGenerator::impactOccurred(double intensity) {
     if (sink) sink->play({style_, std::clamp(intensity, 0.0, 1.0)});
 }
 
-bool XdgURLOpener::open(const foundation::URL& url) {
-    std::string text = url.absoluteString();
-    // The URL is one argv entry and no shell sees it, so nothing in it is interpreted.
+namespace {
+
+// Starts xdg-open with one argument; none when it cannot be started. The argument is one argv entry
+// and no shell sees it, so nothing in it is interpreted.
+std::optional<pid_t> startXdgOpen(std::string argument) {
     char program[] = "xdg-open";
-    std::vector<char*> argv{program, text.data(), nullptr};
+    std::vector<char*> argv{program, argument.data(), nullptr};
     pid_t pid = 0;
-    if (posix_spawnp(&pid, program, nullptr, nullptr, argv.data(), environ) != 0) return false;
-    // Reap it in the background so no zombie is left; xdg-open returns quickly.
+    if (posix_spawnp(&pid, program, nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
+    return pid;
+}
+
+// Reaps it in the background so no zombie is left.
+void reapLater(pid_t pid) {
     std::thread([pid] {
         int status = 0;
         waitpid(pid, &status, 0);
     }).detach();
+}
+
+}  // namespace
+
+bool XdgURLOpener::open(const foundation::URL& url) {
+    auto pid = startXdgOpen(url.absoluteString());
+    if (!pid) return false;
+    reapLater(*pid);
     return true;
 }
 
@@ -91,12 +107,26 @@ DocumentOpenOutcome XdgURLOpener::openDocument(const std::filesystem::path& file
     bool hasHandler = handler && handler->exitStatus == 0 &&
                       handler->output.find_first_not_of(" \t\r\n") != std::string::npos;
     if (!hasHandler) return DocumentOpenOutcome::noApplication;
-    auto opened = foundation::runProcess({"xdg-open", file.string()});
-    if (!opened) return DocumentOpenOutcome::noApplication;
+    auto pid = startXdgOpen(file.string());
+    if (!pid) return DocumentOpenOutcome::noApplication;
+    // Without a desktop environment xdg-open waits for the application it starts: one still running
+    // after a few seconds has the file open.
+    constexpr auto patience = std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + patience;
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(*pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (ended == 0) {
+        reapLater(*pid);
+        return DocumentOpenOutcome::opened;
+    }
+    if (ended < 0 || !WIFEXITED(status)) return DocumentOpenOutcome::refused;
     // xdg-open's own code for "no method available for opening" the file.
     constexpr int noMethod = 3;
-    if (opened->exitStatus == noMethod) return DocumentOpenOutcome::noApplication;
-    return opened->exitStatus == 0 ? DocumentOpenOutcome::opened : DocumentOpenOutcome::refused;
+    if (WEXITSTATUS(status) == noMethod) return DocumentOpenOutcome::noApplication;
+    return WEXITSTATUS(status) == 0 ? DocumentOpenOutcome::opened : DocumentOpenOutcome::refused;
 }
 
 DocumentOpenOutcome URLOpenRecorder::openDocument(const std::filesystem::path& file, const std::string&) {
