@@ -127,22 +127,15 @@ void UserNotificationCenter::reconcile() {
     StoreLock storeLock(storeFile_);
     load();
     foundation::Date now = foundation::Date::now();
-    bool changed = false;
-    for (auto it = pending_.begin(); it != pending_.end();) {
-        if (isStale(*it, now)) {
-            drop(*it, "what it announced has begun");
-            it = pending_.erase(it);
-            changed = true;
-            continue;
-        }
+    bool changed = dropStale(now);
+    for (auto& pending : pending_) {
         // What is already due is the app's to deliver now; what is ahead goes to the service manager
         // unless it still holds it.
-        if (it->fireDate > now && (it->unit.empty() || !scheduler_ || !scheduler_->isScheduled(it->unit))) {
-            std::string unit = scheduleWithServiceManager(it->request, it->fireDate);
-            changed = changed || unit != it->unit;
-            it->unit = unit;
+        if (pending.fireDate > now && (pending.unit.empty() || !scheduler_ || !scheduler_->isScheduled(pending.unit))) {
+            std::string unit = scheduleWithServiceManager(pending.request, pending.fireDate);
+            changed = changed || unit != pending.unit;
+            pending.unit = unit;
         }
-        ++it;
     }
     if (!changed) return;
     if (auto error = save()) foundation::print(error->message);
@@ -233,14 +226,8 @@ bool UserNotificationCenter::deliverDueNotifications() {
     StoreLock storeLock(storeFile_);
     load();
     bool allShown = true;
-    bool changed = false;
+    bool changed = dropStale(now);
     for (auto it = pending_.begin(); it != pending_.end();) {
-        if (isStale(*it, now)) {
-            drop(*it, "what it announced has begun");
-            it = pending_.erase(it);
-            changed = true;
-            continue;
-        }
         if (!due(*it)) {
             ++it;
             continue;
@@ -273,10 +260,15 @@ bool UserNotificationCenter::isStale(const Pending& pending, foundation::Date no
     return now.timeIntervalSince(announced) > startGrace;
 }
 
-void UserNotificationCenter::drop(const Pending& pending, const std::string& why) {
-    foundation::print("The reminder \"" + pending.request.identifier + "\" was dropped unshown: " + why + ".");
-    unscheduleFromServiceManager(pending);
-    retryAfter_.erase(pending.request.identifier);
+bool UserNotificationCenter::dropStale(foundation::Date now) {
+    return std::erase_if(pending_, [&](const Pending& pending) {
+               if (!isStale(pending, now)) return false;
+               foundation::print("The reminder \"" + pending.request.identifier +
+                                 "\" was dropped unshown: what it announced has begun.");
+               unscheduleFromServiceManager(pending);
+               retryAfter_.erase(pending.request.identifier);
+               return true;
+           }) > 0;
 }
 
 std::string UserNotificationCenter::scheduleWithServiceManager(const NotificationRequest& request, foundation::Date fireDate) {

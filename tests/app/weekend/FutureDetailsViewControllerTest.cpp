@@ -241,25 +241,23 @@ TEST_F(UpcomingWeekend, afterARestartTheCardShowsThePendingReminderAndALateOneTe
         reminders::UserNotificationCenter::setCurrent(center);
     };
     auto screen = openMiami();
+    auto reopen = [&] {
+        screen->dismiss(false);
+        settle();
+        screen = openMiami();
+    };
+    auto cardSays = [&] { return rowOf<RemoveRemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoDescription->text(); };
     screen->reminder1Tap();
     ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
-    screen->dismiss(false);
-    settle();
 
     restart();
-    screen = openMiami();
+    reopen();
     ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
-    EXPECT_EQ(rowOf<RemoveRemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoDescription->text(),
-              "Reminder at 21:00, on 07 May: Race starting in 30 minutes (shown while Sorvane runs)");
-    screen->dismiss(false);
-    settle();
+    EXPECT_EQ(cardSays(), "Reminder at 21:00, on 07 May: Race starting in 30 minutes (shown while Sorvane runs)");
     restart(std::make_shared<reminders::RecordingReminderScheduler>());
-    screen = openMiami();
+    reopen();
     ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
-    EXPECT_EQ(rowOf<RemoveRemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoDescription->text(),
-              "Reminder at 21:00, on 07 May: Race starting in 30 minutes") << "the service manager now holds it";
-    screen->dismiss(false);
-    settle();
+    EXPECT_EQ(cardSays(), "Reminder at 21:00, on 07 May: Race starting in 30 minutes") << "the service manager now holds it";
 
     // Closed past its time, opened ten minutes before the race: shown at once, with the time left.
     clock->set(instant("2023-05-07T19:20:00Z"));
@@ -270,18 +268,16 @@ TEST_F(UpcomingWeekend, afterARestartTheCardShowsThePendingReminderAndALateOneTe
 
     // A reminder whose session began while the app was closed is dropped, not shown.
     clock->set(instant("2023-04-30T11:20:00Z"));
-    screen = openMiami();
+    reopen();
     pick(*screen, 1);
     screen->reminder2Tap();
     ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
-    screen->dismiss(false);
-    settle();
     clock->set(instant("2023-05-06T20:10:00Z"));
     restart();
     settle(1.5);
     EXPECT_EQ(shown->presented().size(), 1u);
     EXPECT_TRUE(center->pendingNotificationRequests().empty());
-    screen = openMiami();
+    reopen();
     waitFor([] { return false; }, 0.2);
     EXPECT_FALSE(screen->reminderSet);
 }

@@ -95,7 +95,8 @@ private:
     void load() const;
     std::optional<ReminderError> save() const;
     bool isStale(const Pending& pending, foundation::Date now) const;
-    void drop(const Pending& pending, const std::string& why);
+    // Drops, with a line saying so, what is stale at `now`; whether anything was.
+    bool dropStale(foundation::Date now);
     std::string scheduleWithServiceManager(const NotificationRequest& request, foundation::Date fireDate);
     void unscheduleFromServiceManager(const Pending& pending);
 
