@@ -65,14 +65,24 @@ std::string unitName(const std::string& identifier, foundation::Date fireDate) {
 // reads it, changes it and writes it under this lock, so none undoes another's.
 class UserNotificationCenter::StoreLock {
 public:
-    explicit StoreLock(const std::filesystem::path& storeFile) {
+    enum class Wait { yes, no };
+
+    explicit StoreLock(const std::filesystem::path& storeFile, Wait wait = Wait::yes) {
         foundation::FileManager::defaultManager()->createDirectory(storeFile.parent_path(), true);
         auto path = storeFile;
         path += ".lock";
         descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         // Without a lock file the folder cannot be written either; the save reports that.
-        while (descriptor_ >= 0 && flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {}
+        int operation = wait == Wait::yes ? LOCK_EX : LOCK_EX | LOCK_NB;
+        while (descriptor_ >= 0 && flock(descriptor_, operation) != 0) {
+            if (errno == EINTR) continue;
+            busy_ = errno == EWOULDBLOCK;
+            ::close(descriptor_);
+            descriptor_ = -1;
+        }
     }
+    // Another process holds it (only when not waiting).
+    bool busy() const { return busy_; }
     ~StoreLock() {
         if (descriptor_ >= 0) ::close(descriptor_);
     }
@@ -81,6 +91,7 @@ public:
 
 private:
     int descriptor_ = -1;
+    bool busy_ = false;
 };
 
 std::shared_ptr<UserNotificationCenter> UserNotificationCenter::make(Configuration configuration) {
@@ -213,7 +224,9 @@ std::vector<NotificationRequest> UserNotificationCenter::deliveredNotifications(
     return delivered_;
 }
 
-bool UserNotificationCenter::deliverDueNotifications() {
+bool UserNotificationCenter::deliverDueNotifications() { return deliverDue(true); }
+
+bool UserNotificationCenter::deliverDue(bool waitForStore) {
     std::lock_guard lock(mutex_);
     foundation::Date now = foundation::Date::now();
     auto due = [&](const Pending& p) {
@@ -223,7 +236,8 @@ bool UserNotificationCenter::deliverDueNotifications() {
     // Most ticks find nothing due: the store is read only when something is.
     if (std::none_of(pending_.begin(), pending_.end(), due)) return true;
 
-    StoreLock storeLock(storeFile_);
+    StoreLock storeLock(storeFile_, waitForStore ? StoreLock::Wait::yes : StoreLock::Wait::no);
+    if (storeLock.busy()) return true;
     load();
     bool allShown = true;
     bool changed = dropStale(now);
@@ -300,7 +314,9 @@ void UserNotificationCenter::scheduleDelivery() {
     timer_ = dispatch::Timer::create(1.0, true, [weak](dispatch::Timer& timer) {
         auto center = weak.lock();
         if (!center) return timer.invalidate();
-        center->deliverDueNotifications();
+        // A process holding the store is delivering or changing it; the next tick looks again, rather
+        // than the main thread waiting on a notification service that hangs.
+        center->deliverDue(false);
         std::lock_guard lock(center->mutex_);
         if (center->pending_.empty()) timer.invalidate();
     });

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -268,6 +272,24 @@ TEST_F(Reminders, centresSharingTheStoreNeitherUndoEachOtherNorShowAReminderTwic
     EXPECT_EQ(presenter->presented().size(), 1u);
     center->removePendingNotificationRequests({"race"});
     EXPECT_EQ(other->pendingNotificationRequests().size(), 1u);
+}
+
+TEST_F(Reminders, theRunLoopDoesNotWaitForAStoreAnotherProcessHolds) {
+    center = makeCenter();
+    ASSERT_FALSE(addAndWait(reminderAt("race", utc(2023, 4, 30, 11, 21))));
+    auto lockFile = store;
+    lockFile += ".lock";
+    int held = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    clock->set(utc(2023, 4, 30, 11, 21));
+    clock->advance(1);
+    dispatch::RunLoop::main()->runOnce();
+    EXPECT_TRUE(presenter->presented().empty());
+    ::close(held);
+    clock->advance(1);
+    dispatch::RunLoop::main()->runOnce();
+    EXPECT_EQ(presenter->presented().size(), 1u) << "the next tick after the other let go";
 }
 
 TEST(ReminderWording, saysTheTimeLeftToTheNearestMinute) {

@@ -101,6 +101,8 @@ private:
     void unscheduleFromServiceManager(const Pending& pending);
 
     void scheduleDelivery();
+    // Without waiting, a store another process holds is left for the next try.
+    bool deliverDue(bool waitForStore);
 
     std::filesystem::path storeFile_;
     std::shared_ptr<NotificationPresenter> presenter_;
