@@ -100,8 +100,7 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
         }
         case 3: {
             std::string title = sessionName() + " Alerts";
-            std::string description =
-                reminderRefusal.value_or("Add this session to your calendar or be reminded via push notifications");
+            std::string description = alertsDescription();
             if (reminderSet) {
                 auto cell = table.dequeueReusableCell<RemoveRemindersCell>(RemoveRemindersCell::reuseIdentifier, indexPath);
                 if (!cell) return cell;
