@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -88,6 +89,7 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
     };
     currentLogFileHandle_ = -1;
     currentLogFileOffset_ = 0;
+    lineOpen_ = false;
     // Every line is already written; waiting for the disk would hold up the next file's lines.
     if (inBackground) {
         completionQueue_->async(synchronizeAndClose);
@@ -98,7 +100,10 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
 
 void LBFileLogger::lt_cleanup() {
     assertOnLoggerQueue(onLoggerQueue);
+    lt_writeHeld();
     lt_closeHandle(false);
+    if (flushTimer_) flushTimer_->cancel();
+    flushTimer_.reset();
     if (currentLogFileVnode_) currentLogFileVnode_->cancel();
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
@@ -146,7 +151,7 @@ void LBFileLogger::rollLogFile(std::function<void()> completion) {
         roll();
         return;
     }
-    LBLog::loggingQueue()->async([self = shared_from_this(), queue = loggerQueue(), roll = std::move(roll)]() mutable {
+    LBLog::asyncOnLoggingQueue([self = shared_from_this(), queue = loggerQueue(), roll = std::move(roll)]() mutable {
         queue->async([self = std::move(self), roll = std::move(roll)] { roll(); });
     });
 }
@@ -159,7 +164,8 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
     std::string data = lt_dataForMessage(message);
-    if (!data.empty()) lt_logData(data);
+    // An error is on disk before the caller goes on: the program may be about to end.
+    if (!data.empty()) lt_append(data, message.flag() == LBLogFlag::error);
 }
 
 void LBFileLogger::willRemoveLogger() { lt_rollLogFileNow(); }
@@ -172,6 +178,8 @@ void LBFileLogger::flush() {
 
 void LBFileLogger::lt_flush() {
     foundation::assertion(isOnInternalLoggerQueue(), "flush should only be executed on internal queue.");
+    if (failing_) retryDue_ = true;
+    lt_writeHeld();
     if (currentLogFileHandle_ >= 0 && ::fsync(currentLogFileHandle_) != 0) {
         printError("LBFileLogger: Failed to synchronize file: %@", errno);
     }
@@ -191,28 +199,28 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
     return text;
 }
 
-void LBFileLogger::lt_logData(std::string_view data) {
+void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
     assertOnLoggerQueue(dataOnLoggerQueue);
     if (data.empty()) return;
     try {
+        // Backing off: no file-system call until the next try.
+        if (failing_ && !retryDue_) {
+            lt_dropped(data);
+            return;
+        }
         int handle = lt_currentLogFileHandle();
         auto info = currentLogFileInfo_;
         if (info) willLogMessage(*info);
         if (handle < 0) {
-            foundation::printLine("LBFileLogger: Failed to seek to end of file: (null)");
-            foundation::printLine("LBFileLogger: Failed to write data: (null)");
+            lt_dropped(data);  // the reason was said when opening failed
             return;
         }
-        // The file is opened for appending: every write lands at its end, whole.
-        while (!data.empty()) {
-            ssize_t written = ::write(handle, data.data(), data.size());
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                printError("LBFileLogger: Failed to write data: %@", errno);
-                break;
-            }
-            data.remove_prefix(static_cast<std::size_t>(written));
-            currentLogFileOffset_ += static_cast<std::uint64_t>(written);
+        held_.append(data);
+        currentLogFileOffset_ += data.size();
+        if (writeNow || failing_ || held_.size() >= bufferCapacity) {
+            lt_writeHeld();
+        } else {
+            lt_armFlushTimer(flushInterval);
         }
         if (info) didLogMessage(*info);
     } catch (const std::exception& exception) {
@@ -226,6 +234,83 @@ void LBFileLogger::lt_logData(std::string_view data) {
     }
 }
 
+void LBFileLogger::lt_writeHeld() {
+    if (held_.empty()) return;
+    if (currentLogFileHandle_ < 0) {
+        lt_dropped(held_);
+        held_.clear();
+        return;
+    }
+    // The file ends inside a line (left by a crash or a failed write): the next line starts afresh.
+    if (lineOpen_) {
+        held_.insert(held_.begin(), '\n');
+        ++currentLogFileOffset_;
+        lineOpen_ = false;
+    }
+    // The file is opened for appending: every write lands at its end.
+    std::string_view rest = held_;
+    while (!rest.empty()) {
+        ssize_t written = ::write(currentLogFileHandle_, rest.data(), rest.size());
+        if (written >= 0) {
+            rest.remove_prefix(static_cast<std::size_t>(written));
+            continue;
+        }
+        if (errno == EINTR) continue;
+        const int code = errno;
+        const std::size_t done = held_.size() - rest.size();
+        if (done > 0 && held_[done - 1] != '\n') lineOpen_ = true;
+        currentLogFileOffset_ -= rest.size();
+        lt_dropped(rest);
+        held_.clear();
+        lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(code)));
+        return;
+    }
+    held_.clear();
+    if (failing_) {
+        failing_ = false;
+        retryDue_ = false;
+        foundation::printLine(foundation::format("LBFileLogger: Logging resumed; %llu lines were lost.",
+                                                 static_cast<unsigned long long>(lostLines_)));
+        lostLines_ = 0;
+    }
+}
+
+void LBFileLogger::lt_failed(std::string what) {
+    if (!failing_) {
+        foundation::printLine(what + "; lines are dropped until logging works again.");
+        failing_ = true;
+    }
+    retryDue_ = false;
+    flushTimerArmed_ = false;  // the retry replaces a pending flush: nothing is held
+    lt_armFlushTimer(retryInterval);
+}
+
+void LBFileLogger::lt_dropped(std::string_view data) {
+    const auto lines = static_cast<std::uint64_t>(std::ranges::count(data, '\n'));
+    lostLines_ += std::max<std::uint64_t>(lines, 1);
+}
+
+void LBFileLogger::lt_armFlushTimer(double delay) {
+    if (flushTimerArmed_) return;
+    if (!flushTimer_) {
+        flushTimer_ = dispatch::TimerSource::create(loggerQueue());
+        std::weak_ptr<LBLogger> weakSelf = weak_from_this();
+        flushTimer_->setEventHandler([weakSelf] {
+            auto self = std::static_pointer_cast<LBFileLogger>(weakSelf.lock());
+            if (!self) return;
+            self->flushTimerArmed_ = false;
+            if (self->failing_) {
+                self->retryDue_ = true;
+            } else {
+                self->lt_writeHeld();
+            }
+        });
+        flushTimer_->resume();
+    }
+    flushTimer_->schedule(dispatch::Deadline::after(delay));
+    flushTimerArmed_ = true;
+}
+
 std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileInfo_) {
@@ -234,7 +319,10 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
         if (currentLogFileVnode_ || lt_shouldUseLogFile(*currentLogFileInfo_, false)) return currentLogFileInfo_;
         // Archived or replaced by a link behind our back: the open handle must not go on writing there.
         lt_rollLogFileNow();
-    } else {
+    } else if (!lookedForFileToResume_) {
+        // Only at start: after a roll the newest file is the one just archived, and listing the
+        // folder for every new file would make rolling slower the more files are kept.
+        lookedForFileToResume_ = true;
         auto sorted = logFileManager_->sortedLogFileInfos();
         if (!sorted.empty() && lt_shouldUseLogFile(*sorted.front(), true)) {
             currentLogFileInfo_ = sorted.front();
@@ -243,7 +331,7 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
     }
     auto created = logFileManager_->createNewLogFile();
     if (!created) {
-        foundation::printLine(foundation::format("LBFileLogger: Failed to create new log file: %@", created.error()));
+        lt_failed(foundation::format("LBFileLogger: Failed to create new log file: %@", created.error()));
         currentLogFileInfo_.reset();
         return nullptr;
     }
@@ -277,11 +365,18 @@ int LBFileLogger::lt_currentLogFileHandle() {
     assertOnLoggerQueue(onLoggerQueue);
     auto info = lt_currentLogFileInfo();
     if (currentLogFileHandle_ >= 0 || !info) return currentLogFileHandle_;
-    currentLogFileHandle_ = ::open(info->filePath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (currentLogFileHandle_ < 0) return -1;
+    currentLogFileHandle_ = ::open(info->filePath().c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (currentLogFileHandle_ < 0) {
+        lt_failed(foundation::format("LBFileLogger: Failed to open log file: %@", errorText(errno)));
+        return -1;
+    }
     off_t end = ::lseek(currentLogFileHandle_, 0, SEEK_END);
     if (end < 0) printError("LBFileLogger: Failed to seek to end of file: %@", errno);
     currentLogFileOffset_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
+    // A resumed file whose last line was cut short (the program died mid-write) must not have the
+    // next record glued onto it.
+    char last = '\n';
+    lineOpen_ = end > 0 && ::pread(currentLogFileHandle_, &last, 1, end - 1) == 1 && last != '\n';
     lt_scheduleTimerToRollLogFileDueToAge();
     lt_monitorCurrentLogFileForExternalChanges();
     return currentLogFileHandle_;
@@ -349,6 +444,7 @@ void LBFileLogger::lt_maybeRollLogFileDueToSize() {
 void LBFileLogger::lt_rollLogFileNow() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0) return;
+    lt_writeHeld();
     lt_closeHandle(true);
     if (currentLogFileInfo_) {
         currentLogFileInfo_->setIsArchived(true);
