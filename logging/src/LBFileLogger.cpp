@@ -38,6 +38,21 @@ LBAtomicCounter& writeExceptionCount() {
 
 std::string errorText(int code) { return std::strerror(code); }
 
+// Writes all of `data` (the file is opened for appending: every write lands at its end). Answers 0,
+// or the error that stopped it with `done` bytes written.
+int writeAll(int handle, std::string_view data, std::size_t& done) {
+    done = 0;
+    while (done < data.size()) {
+        ssize_t written = ::write(handle, data.data() + done, data.size() - done);
+        if (written >= 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
 void printError(std::string_view pattern, int code) { foundation::printLine(foundation::format(pattern, errorText(code))); }
 
 }  // namespace
@@ -241,28 +256,24 @@ void LBFileLogger::lt_writeHeld() {
         held_.clear();
         return;
     }
+    std::size_t done = 0;
+    int error = 0;
     // The file ends inside a line (left by a crash or a failed write): the next line starts afresh.
     if (lineOpen_) {
-        held_.insert(held_.begin(), '\n');
-        ++currentLogFileOffset_;
-        lineOpen_ = false;
-    }
-    // The file is opened for appending: every write lands at its end.
-    std::string_view rest = held_;
-    while (!rest.empty()) {
-        ssize_t written = ::write(currentLogFileHandle_, rest.data(), rest.size());
-        if (written >= 0) {
-            rest.remove_prefix(static_cast<std::size_t>(written));
-            continue;
+        error = writeAll(currentLogFileHandle_, "\n", done);
+        if (!error) {
+            lineOpen_ = false;
+            ++currentLogFileOffset_;
+            done = 0;
         }
-        if (errno == EINTR) continue;
-        const int code = errno;
-        const std::size_t done = held_.size() - rest.size();
+    }
+    if (!error) error = writeAll(currentLogFileHandle_, held_, done);
+    if (error) {
         if (done > 0 && held_[done - 1] != '\n') lineOpen_ = true;
-        currentLogFileOffset_ -= rest.size();
-        lt_dropped(rest);
+        currentLogFileOffset_ -= held_.size() - done;
+        lt_dropped(std::string_view(held_).substr(done));
         held_.clear();
-        lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(code)));
+        lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(error)));
         return;
     }
     held_.clear();
