@@ -17,7 +17,7 @@ public:
     std::optional<std::string> formatLogMessage(const LBLogMessage& message) override;
 
 private:
-    std::string timestampText(foundation::Date date);
+    void appendTimestamp(std::string& text, foundation::Date date);  // under mutex_
 
     // Shared by loggers on different queues; a date formatter serves one thread at a time.
     std::mutex mutex_;
