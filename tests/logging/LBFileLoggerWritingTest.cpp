@@ -266,3 +266,19 @@ TEST_F(FileLoggerTest, EveryLineOfAFourThreadSynchronousRunIsWrittenOnce) {
     ASSERT_EQ(seen.size(), std::size_t(threads * perThread));
     EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), seen.size());
 }
+
+// A rolling frequency of centuries sets a timer that never fires; it holds nothing up.
+TEST_F(FileLoggerTest, ARollingFrequencyOfCenturiesNeverRollsAndHoldsNothingUp) {
+    LBLog log;
+    auto logger = makeLogger();
+    log.addLogger(logger);
+    logger->setRollingFrequency(1e300);
+    log.log(false, stamped("first"));
+    log.log(false, stamped("second"));
+    log.flushLog();
+    EXPECT_DOUBLE_EQ(logger->rollingFrequency(), 1e300);
+    auto files = folder.logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "first", line + "second"}));
+    EXPECT_FALSE(archived(files[0]));
+}
