@@ -223,8 +223,10 @@ void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
             lt_dropped(data);
             return;
         }
-        int handle = lt_currentLogFileHandle();
-        auto info = currentLogFileInfo_;
+        // An open, watched file stays current until its watch or a roll says otherwise.
+        const int handle = currentLogFileHandle_ >= 0 && currentLogFileVnode_ ? currentLogFileHandle_
+                                                                               : lt_currentLogFileHandle();
+        const auto info = currentLogFileInfo_;  // a roll below must not take it from under the hooks
         if (info) willLogMessage(*info);
         if (handle < 0) {
             lt_dropped(data);  // the reason was said when opening failed
