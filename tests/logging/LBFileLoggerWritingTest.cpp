@@ -245,24 +245,10 @@ TEST_F(FileLoggerTest, EveryLineOfAFourThreadSynchronousRunIsWrittenOnce) {
     auto logger = makeLogger();
     logger->setMaximumFileSize(8 * 1024);
     log.addLogger(logger);
-    std::vector<std::thread> producers;
-    for (int thread = 0; thread < threads; ++thread) {
-        producers.emplace_back([&log, thread] {
-            for (int index = 0; index < perThread; ++index) {
-                log.log(false, stamped("line " + std::to_string(thread * perThread + index)));
-            }
-        });
-    }
-    for (auto& producer : producers) producer.join();
+    logNumberedLines(log, false, threads, perThread);
     log.shutdown();
-    std::multiset<int> seen;
-    for (const auto& name : folder.logFiles()) {
-        EXPECT_TRUE(archived(name));
-        for (const auto& text : linesOf(name)) {
-            ASSERT_TRUE(text.starts_with(line + "line ")) << text;
-            seen.insert(std::stoi(text.substr(line.size() + 5)));
-        }
-    }
+    for (const auto& name : folder.logFiles()) EXPECT_TRUE(archived(name)) << name;
+    std::multiset<int> seen = numberedLines();
     ASSERT_EQ(seen.size(), std::size_t(threads * perThread));
     EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), seen.size());
 }
