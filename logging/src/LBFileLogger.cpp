@@ -282,6 +282,7 @@ void LBFileLogger::lt_writeHeld() {
     if (failing_) {
         failing_ = false;
         retryDue_ = false;
+        flushTimerArmed_ = false;  // the next line held sets the short flush, not the retry's
         foundation::printLine(foundation::format("LBFileLogger: Logging resumed; %llu lines were lost.",
                                                  static_cast<unsigned long long>(lostLines_)));
         lostLines_ = 0;
