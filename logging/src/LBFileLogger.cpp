@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <typeinfo>
 
 #include "dispatch/FileEventSource.h"
 #include "dispatch/Queue.h"
@@ -178,9 +179,29 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 }
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
-    std::string data = lt_dataForMessage(message);
     // An error is on disk before the caller goes on: the program may be about to end.
-    if (!data.empty()) lt_append(data, message.flag() == LBLogFlag::error);
+    const bool writeNow = message.flag() == LBLogFlag::error;
+    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
+        // Its line (never empty, never the bare message) is made straight into what is held.
+        lt_add(writeNow, "\n", [&](std::string& held) {
+            formatter->appendLine(held, message);
+            if (automaticallyAppendNewline_ && held.back() != '\n') held.push_back('\n');
+        });
+        return;
+    }
+    std::string data = lt_dataForMessage(message);
+    if (!data.empty()) lt_append(data, writeNow);
+}
+
+LBLogFileFormatterDefault* LBFileLogger::lt_defaultFormatter() {
+    if (logFormatter_ != formatterSeen_) {
+        formatterSeen_ = logFormatter_;  // held, so that another formatter cannot take its address
+        auto* formatter = logFormatter_.get();
+        defaultFormatter_ = formatter && typeid(*formatter) == typeid(LBLogFileFormatterDefault)
+                                ? static_cast<LBLogFileFormatterDefault*>(formatter)
+                                : nullptr;
+    }
+    return defaultFormatter_;
 }
 
 void LBFileLogger::willRemoveLogger() { lt_rollLogFileNow(); }
@@ -215,12 +236,17 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
 }
 
 void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
-    assertOnLoggerQueue(dataOnLoggerQueue);
     if (data.empty()) return;
+    lt_add(writeNow, data, [data](std::string& held) { held.append(data); });
+}
+
+template <class Fill>
+void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& fill) {
+    assertOnLoggerQueue(dataOnLoggerQueue);
     try {
         // Backing off: no file-system call until the next try.
         if (failing_ && !retryDue_) {
-            lt_dropped(data);
+            lt_dropped(dropped);
             return;
         }
         // An open, watched file stays current until its watch or a roll says otherwise.
@@ -229,11 +255,12 @@ void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
         const auto info = currentLogFileInfo_;  // a roll below must not take it from under the hooks
         if (info) willLogMessage(*info);
         if (handle < 0) {
-            lt_dropped(data);  // the reason was said when opening failed
+            lt_dropped(dropped);  // the reason was said when opening failed
             return;
         }
-        held_.append(data);
-        currentLogFileOffset_ += data.size();
+        const std::size_t before = held_.size();
+        fill(held_);
+        currentLogFileOffset_ += held_.size() - before;
         if (writeNow || failing_ || held_.size() >= bufferCapacity) {
             lt_writeHeld();
         } else {

@@ -40,14 +40,18 @@ std::optional<std::string> LBLogFileFormatterDefault::formatLogMessage(const LBL
     // One allocation: the time, two spaces, the text and room for the line break the logger adds.
     std::string line;
     line.reserve(32 + message.message().size());
+    appendLine(line, message);
+    return line;
+}
+
+void LBLogFileFormatterDefault::appendLine(std::string& text, const LBLogMessage& message) {
     const auto stamp = message.timestamp();
     {
         std::lock_guard lock(mutex_);
-        appendTimestamp(line, stamp ? *stamp : foundation::Date::now());
+        appendTimestamp(text, stamp ? *stamp : foundation::Date::now());
     }
-    line += "  ";
-    line += message.message();
-    return line;
+    text += "  ";
+    text += message.message();
 }
 
 }  // namespace logging

@@ -18,6 +18,7 @@ class TimerSource;
 namespace logging {
 
 class LBBufferedProxy;
+class LBLogFileFormatterDefault;
 
 // Writes each record as one line to the current file of a folder of rolling log files. The file is
 // opened on the first write; it is rolled (closed and marked archived) when it reaches the maximum
@@ -92,6 +93,11 @@ private:
     void lt_logData(std::string_view data) { lt_append(data, true); }
     // Adds data to what is held; writes it all now when asked, when the buffer is full or after a failure.
     void lt_append(std::string_view data, bool writeNow);
+    // The same for the bytes `fill` appends to what is held; `dropped` stands for them when they are not taken.
+    template <class Fill>
+    void lt_add(bool writeNow, std::string_view dropped, const Fill& fill);
+    // The formatter when it is exactly the default one, whose lines are made in place.
+    LBLogFileFormatterDefault* lt_defaultFormatter();
     void lt_writeHeld();
     void lt_failed(std::string what);
     void lt_dropped(std::string_view data);
@@ -116,6 +122,8 @@ private:
     int currentLogFileHandle_ = -1;
     std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands, counting what is held
     std::string held_;                         // lines not yet written
+    std::shared_ptr<LBLogFormatter> formatterSeen_;  // the formatter lt_defaultFormatter() last looked at
+    LBLogFileFormatterDefault* defaultFormatter_ = nullptr;
     bool lineOpen_ = false;                    // the file ends inside a line (a crash, a failed write)
     bool lookedForFileToResume_ = false;       // the newest file is considered once, at start
     std::shared_ptr<dispatch::TimerSource> flushTimer_;

@@ -15,6 +15,8 @@ public:
     explicit LBLogFileFormatterDefault(std::optional<foundation::DateFormatter> dateFormatter = std::nullopt);
 
     std::optional<std::string> formatLogMessage(const LBLogMessage& message) override;
+    // Appends the line formatLogMessage answers to `text` (the file logger makes its lines in place).
+    void appendLine(std::string& text, const LBLogMessage& message);
 
 private:
     void appendTimestamp(std::string& text, foundation::Date date);  // under mutex_
