@@ -12,6 +12,7 @@
 #include "FileLoggerFixture.h"
 #include "foundation/Print.h"
 #include "logging/LBLog.h"
+#include "logging/LBLogFileFormatterDefault.h"
 
 using namespace logging;
 
@@ -267,4 +268,27 @@ TEST_F(FileLoggerTest, ARollingFrequencyOfCenturiesNeverRollsAndHoldsNothingUp) 
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "first", line + "second"}));
     EXPECT_FALSE(archived(files[0]));
+}
+
+namespace {
+
+// The default line, shouted: a formatter of its own, though of the default formatter's class.
+class ShoutingFormatter : public logging::LBLogFileFormatterDefault {
+public:
+    std::optional<std::string> formatLogMessage(const LBLogMessage& message) override {
+        return "LOUD " + message.message();
+    }
+};
+
+}  // namespace
+
+TEST_F(FileLoggerTest, LinesMadeInPlaceFollowTheFormatterAndTheLineBreakSetting) {
+    auto logger = makeLogger();
+    write(logger, stamped("plain"));
+    logger->setAutomaticallyAppendNewlineForCustomFormatters(false);
+    write(logger, stamped("unended"));
+    logger->setAutomaticallyAppendNewlineForCustomFormatters(true);
+    logger->setLogFormatter(std::make_shared<ShoutingFormatter>());
+    write(logger, stamped("shouted"));
+    EXPECT_EQ(readFile(folder / folder.logFiles().at(0)), line + "plain\n" + line + "unended" + "LOUD shouted\n");
 }
