@@ -264,7 +264,10 @@ void LBLogFileManagerDefault::prune(bool listAfresh) {
             for (std::size_t index = 0; index < kept.size(); ++index) {
                 // The newest file still grows; the others are read once.
                 if (index == 0 || !kept[index].sizeKnown) {
-                    kept[index].size = LBLogFileInfo(kept[index].path).fileSize();
+                    // A file deleted meanwhile counts for nothing; its removal below is no error either.
+                    std::error_code missing;
+                    const auto size = fs::file_size(kept[index].path, missing);
+                    kept[index].size = missing ? 0 : static_cast<std::uint64_t>(size);
                     kept[index].sizeKnown = index > 0;
                 }
                 used += kept[index].size;
