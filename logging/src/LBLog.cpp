@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "dispatch/Group.h"
