@@ -225,7 +225,8 @@ std::expected<std::string, std::string> LBLogFileManagerDefault::createNewLogFil
 
 void LBLogFileManagerDefault::noteNewFile(const std::string& path) {
     std::lock_guard lock(keptMutex_);
-    if (!kept_) return;
+    // A listing made since the file was written has it already.
+    if (!kept_ || std::ranges::find(*kept_, path, &KeptFile::path) != kept_->end()) return;
     // The file that was the newest stops growing: its size is read once more.
     if (!kept_->empty()) kept_->front().sizeKnown = false;
     LBLogFileInfo info(path);
@@ -247,14 +248,13 @@ void LBLogFileManagerDefault::prune(bool listAfresh) {
     const std::uint64_t maximum = maximumNumberOfLogFiles_;
     std::vector<std::string> doomed;
     {
-        std::unique_lock keptLock(keptMutex_);
+        // Held while listing: a file made meanwhile is noted after the listing, not lost between the two.
+        std::lock_guard keptLock(keptMutex_);
         if (listAfresh || !kept_) {
-            keptLock.unlock();
             auto listed = std::make_unique<std::vector<KeptFile>>();
             for (auto& [key, info] : keyedLogFileInfos()) {
                 listed->push_back(KeptFile{key, info->filePath(), quota > 0 ? info->fileSize() : 0, quota > 0});
             }
-            keptLock.lock();
             kept_ = std::move(listed);
         }
         auto& kept = *kept_;
