@@ -248,6 +248,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         } else if (!identifier && fillShape) {
             // A "url" text too short to name anything: the colour rule, as for any other text.
             fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));
+        } else if (fillShape) {
+            // Naming no gradient (a pattern, say): the fallback colour after the reference, else none.
+            fillShape->setFillColor(parsePaintColorForElement(element, fill, fillOpacity, "none"));
         }
     } else if (fillShape && (!fill.empty() || !fillOpacity.empty())) {
         fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));

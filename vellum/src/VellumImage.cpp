@@ -222,7 +222,8 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
 }
 
 std::shared_ptr<quartz::Layer> VellumImage::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {
-    return VellumLayerTree::newLayerWithElement(element);
+    // What a build refuses (use rings, too deep, too many elements) joins the document's problems.
+    return VellumLayerTree::newLayerWithElement(element, parseErrorsAndWarnings_.get());
 }
 
 bool VellumImage::isElementVisible(const SVGElement& element) { return VellumLayerTree::isElementVisible(element); }
