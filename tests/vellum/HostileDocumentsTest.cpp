@@ -10,6 +10,8 @@
 #include "HostileDocuments.h"
 #include "RenderTestSupport.h"
 #include "foundation/Data.h"
+#include "gfx/Context.h"
+#include "quartz/Renderer.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGLength.h"
@@ -115,10 +117,14 @@ TEST(HostileDocuments, AClipPathUsingTheElementItClipsIsNotAppliedInsideItself) 
 TEST(HostileDocuments, CopiesThatDoubleAtEveryLevelStopAtTheBudgetAndWhatWasBuiltIsDrawn) {
     auto result = parseSVG(hostile::doublingUses(22));
     ASSERT_TRUE(result->parsedDocument());
-    auto tree = VellumLayerTree::newLayerWithElement(result->parsedDocument()->rootElement(), result.get());
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
     EXPECT_LE(countLayers(tree), VellumLayerTree::maximumInstantiatedElements + 1);
     EXPECT_TRUE(hasRecoverable(*result, "instantiates more than 100000 elements")) << result->description();
-    auto drawn = VellumLayerTree::renderDocument(*result->parsedDocument(), {20, 20}, 1, result.get());
+    auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    quartz::render(*tree, *context);
+    const auto drawn = context->makeImage();
     EXPECT_TRUE(nearPixel(pixelAt(drawn, 10, 10), green)) << pixelAt(drawn, 10, 10);
 }
 
