@@ -70,12 +70,12 @@ void SelfCrossingPathAtTheLimit(benchmark::State& state) {
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
 BENCHMARK(UseRingThroughGroups)->Unit(benchmark::kMillisecond);
-BENCHMARK(DoublingUses22Levels)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(UseChain5000Levels)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(UseChain10000Levels)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(NestedGroups15000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(DoublingUses22Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UseChain5000Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UseChain10000Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(NestedGroups15000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
