@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "SVGSubtree.h"
 #include "VellumLog.h"
 #include "vellum/Attr.h"
 #include "vellum/DOMHelperUtilities.h"
@@ -136,18 +137,10 @@ bool SVGUseElement::resolveInstanceRoot(std::size_t& remainingInstances, const E
     for (std::shared_ptr<Node> node = shared_from_this(); node; node = node->parentNode()) {
         if (node == target) return true;  // the copy would contain this use element itself
     }
-    // Counted before anything is made, and no further than the budget.
+    // Counted before anything is made; once the budget is spent nothing more is counted.
     std::size_t count = 0;
-    std::vector<const SVGElement*> pending{target.get()};
-    while (!pending.empty() && count <= remainingInstances) {
-        const SVGElement* element = pending.back();
-        pending.pop_back();
-        ++count;
-        for (const auto& child : *element->childNodes()) {
-            if (auto* childElement = dynamic_cast<const SVGElement*>(child.get())) pending.push_back(childElement);
-        }
-    }
-    if (count > remainingInstances) {
+    if (remainingInstances > 0) forEachSVGElementOfSubtree(*target, [&](SVGElement&) { ++count; });
+    if (count == 0 || count > remainingInstances) {
         remainingInstances = 0;
         return false;
     }
