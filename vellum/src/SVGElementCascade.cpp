@@ -181,12 +181,24 @@ void SVGElement::remember(std::string_view name, std::uint64_t generation, const
     inheritedValues_.emplace_back(std::string(name), value);
 }
 
+std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {
+    if (activeGeneration == 0 || absoluteTransformGeneration_ != activeGeneration) return std::nullopt;
+    return absoluteTransform_;
+}
+
+void SVGElement::rememberAbsoluteTransform(const gfx::AffineTransform& transform) const {
+    if (activeGeneration == 0) return;
+    absoluteTransform_ = transform;
+    absoluteTransformGeneration_ = activeGeneration;
+}
+
 // Only a scope remembers anything, so outside one (while parsing) a move costs nothing here.
 void SVGElement::forgetInheritedValuesOfSubtree() {
     if (activeGeneration == 0) return;
     forEachSVGElementOfSubtree(*this, [](SVGElement& element) {
         element.inheritedValues_.clear();
         element.inheritedValuesGeneration_ = 0;
+        element.absoluteTransformGeneration_ = 0;
     });
 }
 

@@ -92,9 +92,13 @@ public:
     // on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
     std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
 
-    // While one is alive on this thread (a layer build), inherited values are remembered per element, so
-    // that each element asks its parent once instead of walking all its ancestors for every property.
-    // A change of parent forgets what the moved subtree remembered.
+    // While one is alive on this thread (a layer build), inherited values and absolute transforms are
+    // remembered per element, so that each element asks its parent once instead of walking all its
+    // ancestors for every property. A change of parent forgets what the moved subtree remembered.
+    // The element's absolute transform (SVGHelperUtilities), remembered the same way for a scope.
+    std::optional<gfx::AffineTransform> rememberedAbsoluteTransform() const;
+    void rememberAbsoluteTransform(const gfx::AffineTransform& transform) const;
+
     class CascadeScope {
     public:
         CascadeScope();
@@ -136,6 +140,8 @@ private:
     std::shared_ptr<CSSStyleDeclaration> style_;
     mutable std::vector<std::pair<std::string, std::optional<std::string>>> inheritedValues_;
     mutable std::uint64_t inheritedValuesGeneration_ = 0;
+    mutable gfx::AffineTransform absoluteTransform_;
+    mutable std::uint64_t absoluteTransformGeneration_ = 0;
 };
 
 }  // namespace vellum
