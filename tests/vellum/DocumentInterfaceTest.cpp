@@ -1,4 +1,4 @@
-// The parts of the library's interface that callers written against it expect: the document's
+// What callers written against the library's interface expect of it: the document's
 // namespace prefixes and root type check, element instance lists, the root element's DOM fields and
 // unsupported operations, the image's unsupported drawing helpers and pattern images.
 #include <gtest/gtest.h>
