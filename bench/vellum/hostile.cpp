@@ -4,6 +4,9 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <memory>
 #include <string>
 
@@ -19,6 +22,11 @@
 #include "quartz/Renderer.h"
 
 namespace {
+
+// The smoke run (SORVANE_BENCH_SMOKE) draws each document at a hundredth of its size: it only shows
+// that every document still draws.
+bool smokeRun() { return std::getenv("SORVANE_BENCH_SMOKE") != nullptr; }
+std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(full / 100, 1) : full; }
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
@@ -57,14 +65,14 @@ std::string ordinaryShapes() {
 void Anchor200Shapes(benchmark::State& state) { draw(state, ordinaryShapes()); }
 void MutualUses(benchmark::State& state) { draw(state, hostile::mutualUses()); }
 void UseRingThroughGroups(benchmark::State& state) { draw(state, hostile::useRingThroughGroups()); }
-void DoublingUses22Levels(benchmark::State& state) { draw(state, hostile::doublingUses(22)); }
-void UseChain5000Levels(benchmark::State& state) { draw(state, hostile::useChain(5'000)); }
-void UseChain10000Levels(benchmark::State& state) { draw(state, hostile::useChain(10'000)); }
-void NestedGroups15000(benchmark::State& state) { draw(state, hostile::nestedGroups(15'000)); }
-void NestedGroups1000000(benchmark::State& state) { draw(state, hostile::nestedGroups(1'000'000)); }
-void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, hostile::selfIntersectingPath(1'500'000)); }
+void DoublingUses22Levels(benchmark::State& state) { draw(state, hostile::doublingUses(smokeRun() ? 12 : 22)); }
+void UseChain5000Levels(benchmark::State& state) { draw(state, hostile::useChain(static_cast<int>(sized(5'000)))); }
+void UseChain10000Levels(benchmark::State& state) { draw(state, hostile::useChain(static_cast<int>(sized(10'000)))); }
+void NestedGroups15000(benchmark::State& state) { draw(state, hostile::nestedGroups(sized(15'000))); }
+void NestedGroups1000000(benchmark::State& state) { draw(state, hostile::nestedGroups(sized(1'000'000))); }
+void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, hostile::selfIntersectingPath(sized(1'500'000))); }
 void SelfCrossingPathAtTheLimit(benchmark::State& state) {
-    draw(state, hostile::selfIntersectingPath(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments));
+    draw(state, hostile::selfIntersectingPath(sized(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments)));
 }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
