@@ -8,9 +8,11 @@
 #include "cells/LapPickerCell.h"
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
+#include "cells/StateCell.h"
 #include "cells/VoteCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
+#include "data/Decoding.h"
 #include "data/EmbeddedDocuments.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
@@ -28,18 +30,9 @@
 
 namespace {
 
-void printDecodingError(const foundation::DecodingError& error) {
-    foundation::print("Error decoding result: " + error.description());
-}
-
 template <class Model>
-std::optional<Model> decodeOrPrint(const foundation::Data& body) {
-    auto decoded = foundation::JSONDecoder().decode<Model>(body);
-    if (!decoded) {
-        printDecodingError(decoded.error());
-        return std::nullopt;
-    }
-    return std::move(*decoded);
+std::optional<Model> decodeOrPrint(const Loaded& body) {
+    return decodeLoaded<Model>(body);
 }
 
 int yearNumber(const std::string& year) {
@@ -73,6 +66,7 @@ void LiveViewController::viewDidLoad() {
         auto& table = tableView[index];
         table->registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
         table->registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
+        table->registerClass<StateCell>(StateCell::reuseIdentifier);
         table->registerClass<DriverCell>(DriverCell::reuseIdentifier);
         table->registerClass<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier);
         table->registerClass<RaceBreakdownCell>(RaceBreakdownCell::reuseIdentifier);
@@ -176,13 +170,21 @@ std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const li
 dispatch::Task<void> LiveViewController::loadTimingData() {
     std::uint64_t request = ++timingReadsStarted_;
     ++timingReadsInFlight_;
-    foundation::Data body;
+    Loaded body;
     if (timingRead_) body = co_await timingRead_(path);
     else body = co_await LiveTiming::timingData(path);
     --timingReadsInFlight_;
     auto decoded = decodeOrPrint<livetiming::TimingData>(body);
     // An answer older than the order shown would put the running order back in time.
-    if (!decoded || request < timingReadShown_) co_return;
+    if (request < timingReadShown_) co_return;
+    if (!decoded) {
+        // A failed refresh keeps the order shown; only a screen with none says the timing is missing.
+        bool showedState = showsTimingState();
+        timingCouldNotLoad = true;
+        if (showsTimingState() != showedState) reloadTables();
+        co_return;
+    }
+    timingCouldNotLoad = false;
     timingReadShown_ = request;
     raceResults = runningOrder(*decoded);
     reloadTables();
@@ -248,7 +250,7 @@ dispatch::Task<void> LiveViewController::loadTeamRadio() {
 }
 
 void LiveViewController::loadCircuits() {
-    auto decoded = decodeOrPrint<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    auto decoded = decodeOrPrint<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!decoded) return;
     for (auto& [locality, place] : decoded->places) allCircuits.push_back(std::move(place));
     reloadTables();

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <ranges>
 
+#include "data/Decoding.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
 #include "foundation/JSONDecoder.h"
@@ -20,13 +21,8 @@
 namespace {
 
 template <class Model>
-std::optional<Model> decoded(const foundation::Data& body) {
-    auto result = foundation::JSONDecoder().decode<Model>(body);
-    if (!result) {
-        foundation::print("Error decoding result: " + result.error().description());
-        return std::nullopt;
-    }
-    return std::move(*result);
+std::optional<Model> decoded(const Loaded& body) {
+    return decodeLoaded<Model>(body);
 }
 
 int yearNumber(const std::string& year) {
@@ -34,15 +30,18 @@ int yearNumber(const std::string& year) {
     return value && *value > 0 && *value < 10000 ? static_cast<int>(*value) : 0;
 }
 
-// The first race of a results-API answer, or none.
-std::optional<RacesDetailsModel> firstRace(const foundation::Data& body) {
+// The first race of a results-API answer, or none; `loaded` tells a document that could not be loaded
+// from one that lists no race.
+std::optional<RacesDetailsModel> firstRace(const Loaded& body, bool* loaded = nullptr) {
     auto model = decoded<RaceModel>(body);
+    if (loaded) *loaded = model.has_value();
     if (!model || model->data.raceTable.races.empty()) return std::nullopt;
     return std::move(model->data.raceTable.races.front());
 }
 
-std::optional<StandingsDetailsModel> firstStandings(const foundation::Data& body) {
+std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, bool& loaded) {
     auto model = decoded<StandingModel>(body);
+    loaded = model.has_value();
     if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
     return std::move(model->data.standingsTable.standings.front());
 }
@@ -67,7 +66,9 @@ dispatch::Task<void> PastDetailsViewController::loadWeekend() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
-    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound), &loaded);
+    noteResultsLoaded(0, loaded);
     if (!answered || !answered->raceResults || answered->raceResults->empty()) co_return;
     raceResults = std::move(*answered->raceResults);
     // The fastest lap is the one ranked first, found once the classification is in.
@@ -78,7 +79,9 @@ dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
-    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), &loaded);
+    noteResultsLoaded(1, loaded);
     if (!answered || !answered->qualifyingResults || answered->qualifyingResults->empty()) co_return;
     qualifyingResults = std::move(*answered->qualifyingResults);
     tableView[1]->reloadData();
@@ -86,11 +89,8 @@ dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverList() {
     // One malformed driver never loses the others.
-    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
-    if (!drivers) {
-        foundation::print("Error decoding result: " + drivers.error().description());
-        co_return;
-    }
+    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    if (!drivers) co_return;
     if (drivers->empty()) co_return;
     for (const auto& [number, driver] : *drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
@@ -137,13 +137,17 @@ dispatch::Task<void> PastDetailsViewController::loadTyres() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverStandings() {
-    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), loaded);
+    standingsCouldNotLoad[0] = !loaded;
     if (!standings || !standings->driverStandings) co_return;
     driverStandings = std::move(*standings->driverStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
-    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), loaded);
+    standingsCouldNotLoad[1] = !loaded;
     if (!standings || !standings->constructorStandings) co_return;
     teamStandings = std::move(*standings->constructorStandings);
 }
@@ -170,7 +174,7 @@ dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
 }
 
 void PastDetailsViewController::loadCircuits() {
-    auto document = decoded<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    auto document = decoded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!document) return;
     for (auto& [locality, facts] : document->places) allCircuits.push_back(std::move(facts));
     reloadAll();
@@ -190,6 +194,7 @@ dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::S
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
     if (!session) co_return;
     auto document = decoded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
+    noteResultsLoaded(table, document.has_value());
     if (!document) co_return;
     into = std::move(document->lines);
     tableView[table]->reloadData();

@@ -8,6 +8,7 @@
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
 #include "cells/RaceStandingsCell.h"
+#include "cells/StateCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
 #include "foundation/NumberFormatter.h"
@@ -55,6 +56,16 @@ std::string wholeFigure(const std::string& text) {
 void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
 }  // namespace
+
+std::string PastDetailsViewController::resultsListName(int tab) const {
+    switch (tab) {
+        case 0: return "The race results";
+        case 1: return "The qualifying results";
+        case 2: return isASprintWeekend ? "The sprint's top three" : "Practice 3's top three";
+        case 3: return "Practice 2's top three";
+        default: return "Practice 1's top three";
+    }
+}
 
 std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
     int tab = tabOf(table);
@@ -113,6 +124,11 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         return cell;
     }
 
+    if (showsResultsState(tab)) {
+        auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
+        if (state) state->showCouldNotLoad(resultsListName(tab));
+        return state;
+    }
     auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
     if (!cell || indexPath.row < 0 || indexPath.row >= numberOfRows(table, 2)) return cell;
     int row = indexPath.row;

@@ -36,7 +36,7 @@ protected:
 
 struct EndpointCase {
     std::string name;
-    std::function<dispatch::Task<foundation::Data>()> call;
+    std::function<dispatch::Task<Loaded>()> call;
     std::string path;
 };
 
