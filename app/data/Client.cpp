@@ -52,3 +52,10 @@ dispatch::Task<Loaded> Client::load(std::string text) const {
 void printDecodingError(const std::string& address, const foundation::DecodingError& error) {
     foundation::print("Error decoding result: " + (address.empty() ? std::string() : address + ": ") + error.description());
 }
+
+DroppedEntriesReport::~DroppedEntriesReport() {
+    std::size_t dropped = foundation::droppedInvalidItems() - before_;
+    if (dropped == 0) return;
+    foundation::print("Left out " + std::to_string(dropped) + " unreadable entr" + (dropped == 1 ? "y" : "ies") + " of " +
+                      (address_.empty() ? std::string("a document") : address_));
+}

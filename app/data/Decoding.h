@@ -11,11 +11,27 @@
 // "Error decoding result: <address>: <error>" (no address for a document compiled into the app).
 void printDecodingError(const std::string& address, const foundation::DecodingError& error);
 
+// Reports, once it goes, the entries that lenient lists left out while it lived: one line naming the
+// address ("Left out 2 unreadable entries of <address>").
+class DroppedEntriesReport {
+public:
+    explicit DroppedEntriesReport(const std::string& address)
+        : address_(address), before_(foundation::droppedInvalidItems()) {}
+    ~DroppedEntriesReport();
+    DroppedEntriesReport(const DroppedEntriesReport&) = delete;
+    DroppedEntriesReport& operator=(const DroppedEntriesReport&) = delete;
+
+private:
+    const std::string& address_;
+    std::size_t before_;
+};
+
 // Decodes a loaded document whole. A failed load was logged by the client and is not decoded at all;
 // a body that does not decode prints one line. Either way the caller gets nothing and keeps its state.
 template <class Model>
 std::optional<Model> decodeLoaded(const Loaded& loaded) {
     if (loaded.failure) return std::nullopt;
+    DroppedEntriesReport dropped(loaded.address);
     auto decoded = foundation::JSONDecoder().decode<Model>(loaded);
     if (!decoded) {
         printDecodingError(loaded.address, decoded.error());
@@ -28,6 +44,7 @@ std::optional<Model> decodeLoaded(const Loaded& loaded) {
 template <class Container>
 std::optional<Container> decodeLoadedValidItems(const Loaded& loaded) {
     if (loaded.failure) return std::nullopt;
+    DroppedEntriesReport dropped(loaded.address);
     auto decoded = foundation::JSONDecoder().decodeValidItems<Container>(loaded);
     if (!decoded) {
         printDecodingError(loaded.address, decoded.error());

@@ -45,16 +45,11 @@ void join(const Ask& ask, std::function<void(SeasonIndex::Meetings)> resume) {
     SeasonIndex::Read read = ask.read ? ask.read : SeasonIndex::Read(LiveTiming::all);
     dispatch::spawn(dispatch::Queue::main(), [pending, year = ask.year, read]() -> dispatch::Task<void> {
         Loaded body = co_await read(year);
-        SeasonIndex::Meetings result = std::unexpected(foundation::DecodingError{});
-        if (body.failure) {
-            result = std::unexpected(foundation::DecodingError{foundation::DecodingError::Kind::dataCorrupted, "", "",
-                                                               body.failureDescription()});
-        } else if (auto decoded = foundation::JSONDecoder().decode<livetiming::EventsModel>(body)) {
-            result = std::move(decoded->meetings);
-        } else {
-            printDecodingError(body.address, decoded.error());
-            result = std::unexpected(decoded.error());
-        }
+        // A failure was logged where it happened, by the read or the decoding.
+        SeasonIndex::Meetings result = std::unexpected(foundation::DecodingError{
+            foundation::DecodingError::Kind::dataCorrupted, "", "",
+            body.failure ? body.failureDescription() : "the index does not decode"});
+        if (auto decoded = decodeLoaded<livetiming::EventsModel>(body)) result = std::move(decoded->meetings);
         // Kept only while no newer load or other season replaced what this read was for.
         Held& index = held();
         if (index.reading == pending) {
