@@ -26,13 +26,14 @@ private:
     std::size_t before_;
 };
 
-// Decodes a loaded document whole. A failed load was logged by the client and is not decoded at all;
-// a body that does not decode prints one line. Either way the caller gets nothing and keeps its state.
-template <class Model>
-std::optional<Model> decodeLoaded(const Loaded& loaded) {
+// Runs `decode` on a loaded document's body. A failed load was logged by the client and is not decoded
+// at all; a body that does not decode prints one line. Either way the caller gets nothing and keeps
+// its state.
+template <class Decode>
+auto decodeReporting(const Loaded& loaded, Decode decode) -> std::optional<typename decltype(decode(loaded))::value_type> {
     if (loaded.failure) return std::nullopt;
     DroppedEntriesReport dropped(loaded.address);
-    auto decoded = foundation::JSONDecoder().decode<Model>(loaded);
+    auto decoded = decode(loaded);
     if (!decoded) {
         printDecodingError(loaded.address, decoded.error());
         return std::nullopt;
@@ -40,15 +41,15 @@ std::optional<Model> decodeLoaded(const Loaded& loaded) {
     return std::move(*decoded);
 }
 
-// The same for a keyed list whose malformed entries are dropped rather than failing the list.
+// A whole document by its model's strict rules.
+template <class Model>
+std::optional<Model> decodeLoaded(const Loaded& loaded) {
+    return decodeReporting(loaded, [](const foundation::Data& body) { return foundation::JSONDecoder().decode<Model>(body); });
+}
+
+// A keyed list whose malformed entries are dropped rather than failing the list.
 template <class Container>
 std::optional<Container> decodeLoadedValidItems(const Loaded& loaded) {
-    if (loaded.failure) return std::nullopt;
-    DroppedEntriesReport dropped(loaded.address);
-    auto decoded = foundation::JSONDecoder().decodeValidItems<Container>(loaded);
-    if (!decoded) {
-        printDecodingError(loaded.address, decoded.error());
-        return std::nullopt;
-    }
-    return std::move(*decoded);
+    return decodeReporting(
+        loaded, [](const foundation::Data& body) { return foundation::JSONDecoder().decodeValidItems<Container>(body); });
 }

@@ -20,10 +20,6 @@
 
 namespace {
 
-template <class Model>
-std::optional<Model> decoded(const Loaded& body) {
-    return decodeLoaded<Model>(body);
-}
 
 int yearNumber(const std::string& year) {
     auto value = foundation::parseInt(year);
@@ -33,14 +29,14 @@ int yearNumber(const std::string& year) {
 // The first race of a results-API answer, or none; `loaded` tells a document that could not be loaded
 // from one that lists no race.
 std::optional<RacesDetailsModel> firstRace(const Loaded& body, bool* loaded = nullptr) {
-    auto model = decoded<RaceModel>(body);
+    auto model = decodeLoaded<RaceModel>(body);
     if (loaded) *loaded = model.has_value();
     if (!model || model->data.raceTable.races.empty()) return std::nullopt;
     return std::move(model->data.raceTable.races.front());
 }
 
 std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, bool& loaded) {
-    auto model = decoded<StandingModel>(body);
+    auto model = decodeLoaded<StandingModel>(body);
     loaded = model.has_value();
     if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
     return std::move(model->data.standingsTable.standings.front());
@@ -103,7 +99,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
-    auto polls = decoded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    auto polls = decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
     if (!polls || !race()) co_return;
     auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
     if (poll == polls->data.end() || !poll->winner) co_return;
@@ -112,7 +108,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = decoded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
+    auto document = decodeLoaded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
     if (!document) co_return;
     weather = {std::move(*document)};
     reloadAll();
@@ -131,7 +127,7 @@ dispatch::Task<void> PastDetailsViewController::loadPitStops() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = decoded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
+    auto document = decodeLoaded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
@@ -153,7 +149,7 @@ dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = decoded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
+    auto document = decodeLoaded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
     std::ranges::stable_sort(driverPredictions, {}, &livetiming::DriverPredictions::predictedPosition);
@@ -162,19 +158,19 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = decoded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
+    auto document = decodeLoaded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = decoded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
+    auto document = decodeLoaded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }
 
 void PastDetailsViewController::loadCircuits() {
-    auto document = decoded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
+    auto document = decodeLoaded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!document) return;
     for (auto& [locality, facts] : document->places) allCircuits.push_back(std::move(facts));
     reloadAll();
@@ -193,7 +189,7 @@ dispatch::Task<void> PastDetailsViewController::loadTopThrees() {
 dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
     if (!session) co_return;
-    auto document = decoded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
+    auto document = decodeLoaded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
     noteResultsLoaded(table, document.has_value());
     if (!document) co_return;
     into = std::move(document->lines);

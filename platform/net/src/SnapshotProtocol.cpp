@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "foundation/Clock.h"
 #include "foundation/PercentEncoding.h"
@@ -78,7 +79,7 @@ struct SnapshotProtocol::State {
     mutable std::map<std::string, ReplayedTopic, std::less<>> topics;  // by "<session>/<Topic>.json"
     // Replayed topics whose stream is unusable: their recorded file is the session's final state, which
     // must not pass for the moment being replayed.
-    std::map<std::string, std::string, std::less<>> unusableTopics;
+    std::set<std::string, std::less<>> unusableTopics;
     std::vector<std::string> warnings;
 };
 
@@ -206,7 +207,7 @@ void readReplayedSession(SnapshotProtocol::State& state, const std::string& sess
         const std::string key = session + "/" + entry.path().stem().string() + ".json";
         auto text = readWhole(entry.path());
         if (!text) {
-            state.unusableTopics.emplace(key, "cannot read " + file);
+            state.unusableTopics.insert(key);
             state.warnings.push_back("cannot read " + file + ": its topic is not replayed");
             continue;
         }
@@ -215,7 +216,7 @@ void readReplayedSession(SnapshotProtocol::State& state, const std::string& sess
             state.warnings.push_back(file + ": " + std::to_string(stream.skippedLines) + " unreadable line" +
                                      (stream.skippedLines == 1 ? "" : "s") + " skipped");
         if (stream.updates.empty()) {
-            state.unusableTopics.emplace(key, file + " holds no update");
+            state.unusableTopics.insert(key);
             state.warnings.push_back(file + " holds no update: its topic is not replayed");
             continue;
         }
