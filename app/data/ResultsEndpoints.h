@@ -3,78 +3,78 @@
 #include <string>
 
 #include "dispatch/Task.h"
-#include "foundation/Data.h"
+#include "data/Client.h"
 
 // The results API's documents, each an async read of one URL text through Client.shared. Nothing is
-// decoded here; every operation returns the body as Client.run gave it (empty after any failure).
+// decoded here; every operation returns what Client.load gave (empty, with the failure, after any failure).
 namespace resultsapi {
 
 // "http://" + host + "/api/f1/"
 std::string baseAddress();
-dispatch::Task<foundation::Data> fetch(std::string pathAfterBase);
+dispatch::Task<Loaded> fetch(std::string pathAfterBase);
 
 }  // namespace resultsapi
 
 struct Standings {
-    static dispatch::Task<foundation::Data> driverCurrent(int year);
-    static dispatch::Task<foundation::Data> driverSpecific(std::string driver);
-    static dispatch::Task<foundation::Data> driverAfterRace(int year, int round);
-    static dispatch::Task<foundation::Data> driverAfterSeason(int year);
-    static dispatch::Task<foundation::Data> driversAllWinners(int year);
-    static dispatch::Task<foundation::Data> constructorsCurrent(int year);
-    static dispatch::Task<foundation::Data> constructorSpecific(std::string constructor);
-    static dispatch::Task<foundation::Data> constructorAfterRace(int year, int round);
-    static dispatch::Task<foundation::Data> constructorAfterSeason(int year);
-    static dispatch::Task<foundation::Data> constructorsAllWinners(int year);
+    static dispatch::Task<Loaded> driverCurrent(int year);
+    static dispatch::Task<Loaded> driverSpecific(std::string driver);
+    static dispatch::Task<Loaded> driverAfterRace(int year, int round);
+    static dispatch::Task<Loaded> driverAfterSeason(int year);
+    static dispatch::Task<Loaded> driversAllWinners(int year);
+    static dispatch::Task<Loaded> constructorsCurrent(int year);
+    static dispatch::Task<Loaded> constructorSpecific(std::string constructor);
+    static dispatch::Task<Loaded> constructorAfterRace(int year, int round);
+    static dispatch::Task<Loaded> constructorAfterSeason(int year);
+    static dispatch::Task<Loaded> constructorsAllWinners(int year);
 };
 
 struct RaceSchedules {
-    static dispatch::Task<foundation::Data> currentSeason();
-    static dispatch::Task<foundation::Data> specificSeason(int year);
-    static dispatch::Task<foundation::Data> specificRace(int year, int round);
+    static dispatch::Task<Loaded> currentSeason();
+    static dispatch::Task<Loaded> specificSeason(int year);
+    static dispatch::Task<Loaded> specificRace(int year, int round);
 };
 
 struct RaceResults {
-    static dispatch::Task<foundation::Data> all(int year, int round);
-    static dispatch::Task<foundation::Data> recent();
+    static dispatch::Task<Loaded> all(int year, int round);
+    static dispatch::Task<Loaded> recent();
 };
 
 struct QualifyingResults {
-    static dispatch::Task<foundation::Data> all(int year, int round);
+    static dispatch::Task<Loaded> all(int year, int round);
 };
 
 struct LapTimes {
-    static dispatch::Task<foundation::Data> lap(int year, int round, int lap);
+    static dispatch::Task<Loaded> lap(int year, int round, int lap);
 };
 
 struct PitStops {
-    static dispatch::Task<foundation::Data> pitStops(int year, int round);
-    static dispatch::Task<foundation::Data> specific(int year, int round, int pitStop);
+    static dispatch::Task<Loaded> pitStops(int year, int round);
+    static dispatch::Task<Loaded> specific(int year, int round, int pitStop);
 };
 
 struct Constructors {
-    static dispatch::Task<foundation::Data> listAllConstructors();
-    static dispatch::Task<foundation::Data> listAllConstructorsWithinYear(int year);
-    static dispatch::Task<foundation::Data> listAllConstructorsWithinRaceAndYear(int year, int round);
-    static dispatch::Task<foundation::Data> constructorInformation(std::string constructor);
+    static dispatch::Task<Loaded> listAllConstructors();
+    static dispatch::Task<Loaded> listAllConstructorsWithinYear(int year);
+    static dispatch::Task<Loaded> listAllConstructorsWithinRaceAndYear(int year, int round);
+    static dispatch::Task<Loaded> constructorInformation(std::string constructor);
 };
 
 struct Drivers {
-    static dispatch::Task<foundation::Data> listAllDrivers();
-    static dispatch::Task<foundation::Data> listAllDriversWithinYear(int year);
-    static dispatch::Task<foundation::Data> listAllDriversWithinRaceAndYear(int year, int round);
-    static dispatch::Task<foundation::Data> driverInformation(std::string driver);
+    static dispatch::Task<Loaded> listAllDrivers();
+    static dispatch::Task<Loaded> listAllDriversWithinYear(int year);
+    static dispatch::Task<Loaded> listAllDriversWithinRaceAndYear(int year, int round);
+    static dispatch::Task<Loaded> driverInformation(std::string driver);
 };
 
 struct Circuits {
-    static dispatch::Task<foundation::Data> listAllCircuits();
-    static dispatch::Task<foundation::Data> listAllCircuitsWithinYear(int year);
-    static dispatch::Task<foundation::Data> listAllCircuitsWithinRaceAndYear(int year, int round);
-    static dispatch::Task<foundation::Data> circuitInformation(std::string circuit);
+    static dispatch::Task<Loaded> listAllCircuits();
+    static dispatch::Task<Loaded> listAllCircuitsWithinYear(int year);
+    static dispatch::Task<Loaded> listAllCircuitsWithinRaceAndYear(int year, int round);
+    static dispatch::Task<Loaded> circuitInformation(std::string circuit);
 };
 
 struct FinishingStatus {
-    static dispatch::Task<foundation::Data> all();
-    static dispatch::Task<foundation::Data> specificSeason(int year);
-    static dispatch::Task<foundation::Data> specificRoundInSeason(int year, int round);
+    static dispatch::Task<Loaded> all();
+    static dispatch::Task<Loaded> specificSeason(int year);
+    static dispatch::Task<Loaded> specificRoundInSeason(int year, int round);
 };

@@ -7,6 +7,7 @@
 #include "cells/LapPickerCell.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Queue.h"
+#include "data/Decoding.h"
 #include "foundation/JSONDecoder.h"
 #include "foundation/NumberFormatter.h"
 #include "foundation/NumberText.h"
@@ -175,11 +176,8 @@ dispatch::Task<void> LapsViewController::loadSelectedLap() {
     auto body = co_await LapTimes::lap(integerOr(year, 0), raceRound, lap);
     // A lap chosen since this one was asked for decides what shows, whichever answer comes last.
     if (lap != currentLap) co_return;
-    auto decoded = foundation::JSONDecoder().decode<RaceModel>(body);
-    if (!decoded) {
-        foundation::print("Error decoding result: " + decoded.error().description());
-        co_return;
-    }
+    auto decoded = decodeLoaded<RaceModel>(body);
+    if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
     lapsResults = answered.front().laps->front().timings;

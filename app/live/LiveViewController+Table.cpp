@@ -4,6 +4,7 @@
 #include "cells/CircuitDetailsCell.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
+#include "cells/StateCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
@@ -38,7 +39,7 @@ void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell
 }  // namespace
 
 int LiveViewController::numberOfRows(ui::TableView&, int section) {
-    if (section == driverSection) return static_cast<int>(raceResults.size());
+    if (section == driverSection) return showsTimingState() ? 1 : static_cast<int>(raceResults.size());
     if (section == weekendSection) return 6;
     return 1;
 }
@@ -68,6 +69,11 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             return cell;
         }
         case driverSection: {
+            if (showsTimingState()) {
+                auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
+                if (state) state->showCouldNotLoad("The live timing");
+                return state;
+            }
             auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             if (indexPath.row >= 0 && indexPath.row < static_cast<int>(raceResults.size())) fillDriver(*cell, indexPath.row);
@@ -248,7 +254,7 @@ void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
 
 void LiveViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {
     table.deselectRow(indexPath, true);
-    if (indexPath.section == driverSection) {
+    if (indexPath.section == driverSection && !showsTimingState()) {
         auto found = std::find(selectedRows.begin(), selectedRows.end(), indexPath.row);
         if (found != selectedRows.end()) std::erase(selectedRows, indexPath.row);
         else selectedRows.push_back(indexPath.row);

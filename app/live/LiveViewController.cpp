@@ -8,9 +8,11 @@
 #include "cells/LapPickerCell.h"
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
+#include "cells/StateCell.h"
 #include "cells/VoteCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
+#include "data/Decoding.h"
 #include "data/EmbeddedDocuments.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
@@ -28,19 +30,6 @@
 
 namespace {
 
-void printDecodingError(const foundation::DecodingError& error) {
-    foundation::print("Error decoding result: " + error.description());
-}
-
-template <class Model>
-std::optional<Model> decodeOrPrint(const foundation::Data& body) {
-    auto decoded = foundation::JSONDecoder().decode<Model>(body);
-    if (!decoded) {
-        printDecodingError(decoded.error());
-        return std::nullopt;
-    }
-    return std::move(*decoded);
-}
 
 int yearNumber(const std::string& year) {
     auto value = foundation::parseInt(year);
@@ -73,6 +62,7 @@ void LiveViewController::viewDidLoad() {
         auto& table = tableView[index];
         table->registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
         table->registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
+        table->registerClass<StateCell>(StateCell::reuseIdentifier);
         table->registerClass<DriverCell>(DriverCell::reuseIdentifier);
         table->registerClass<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier);
         table->registerClass<RaceBreakdownCell>(RaceBreakdownCell::reuseIdentifier);
@@ -176,13 +166,21 @@ std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const li
 dispatch::Task<void> LiveViewController::loadTimingData() {
     std::uint64_t request = ++timingReadsStarted_;
     ++timingReadsInFlight_;
-    foundation::Data body;
+    Loaded body;
     if (timingRead_) body = co_await timingRead_(path);
     else body = co_await LiveTiming::timingData(path);
     --timingReadsInFlight_;
-    auto decoded = decodeOrPrint<livetiming::TimingData>(body);
+    auto decoded = decodeLoaded<livetiming::TimingData>(body);
     // An answer older than the order shown would put the running order back in time.
-    if (!decoded || request < timingReadShown_) co_return;
+    if (request < timingReadShown_) co_return;
+    if (!decoded) {
+        // A failed refresh keeps the order shown; only a screen with none says the timing is missing.
+        bool showedState = showsTimingState();
+        timingCouldNotLoad = true;
+        if (showsTimingState() != showedState) reloadTables();
+        co_return;
+    }
+    timingCouldNotLoad = false;
     timingReadShown_ = request;
     raceResults = runningOrder(*decoded);
     reloadTables();
@@ -190,7 +188,7 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
 
 dispatch::Task<void> LiveViewController::loadDriverList() {
     auto body = co_await LiveTiming::driverList(path);
-    auto decoded = decodeOrPrint<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    auto decoded = decodeLoaded<std::map<std::string, livetiming::DriverListPartModel>>(body);
     if (!decoded) co_return;
     for (const auto& [number, driver] : *decoded) {
         std::string key = driverKey(driver.firstName, driver.lastName);
@@ -203,7 +201,7 @@ dispatch::Task<void> LiveViewController::loadDriverList() {
 
 dispatch::Task<void> LiveViewController::loadWeather() {
     auto body = co_await LiveTiming::weatherData(path);
-    auto decoded = decodeOrPrint<livetiming::WeatherModel>(body);
+    auto decoded = decodeLoaded<livetiming::WeatherModel>(body);
     if (!decoded) co_return;
     weather = {std::move(*decoded)};
     reloadTables();
@@ -211,7 +209,7 @@ dispatch::Task<void> LiveViewController::loadWeather() {
 
 dispatch::Task<void> LiveViewController::loadLaps() {
     auto body = co_await LapTimes::lap(yearNumber(year), raceRound, 1);
-    auto decoded = decodeOrPrint<RaceModel>(body);
+    auto decoded = decodeLoaded<RaceModel>(body);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
@@ -220,7 +218,7 @@ dispatch::Task<void> LiveViewController::loadLaps() {
 
 dispatch::Task<void> LiveViewController::loadPitStops() {
     auto body = co_await PitStops::pitStops(yearNumber(year), raceRound);
-    auto decoded = decodeOrPrint<RaceModel>(body);
+    auto decoded = decodeLoaded<RaceModel>(body);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().pitStops) co_return;
@@ -229,26 +227,26 @@ dispatch::Task<void> LiveViewController::loadPitStops() {
 
 dispatch::Task<void> LiveViewController::loadTyres() {
     auto body = co_await LiveTiming::tyreStintSeries(path);
-    auto decoded = decodeOrPrint<livetiming::TyresModel>(body);
+    auto decoded = decodeLoaded<livetiming::TyresModel>(body);
     if (decoded) tyresResults = std::move(decoded->stints);
 }
 
 dispatch::Task<void> LiveViewController::loadRaceMessages() {
     auto body = co_await LiveTiming::raceControlMessages(path);
-    auto decoded = decodeOrPrint<livetiming::RaceControlMessageModel>(body);
+    auto decoded = decodeLoaded<livetiming::RaceControlMessageModel>(body);
     if (!decoded) co_return;
     raceMessages.assign(decoded->messages.rbegin(), decoded->messages.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadTeamRadio() {
     auto body = co_await LiveTiming::teamRadio(path);
-    auto decoded = decodeOrPrint<livetiming::TeamRadioModel>(body);
+    auto decoded = decodeLoaded<livetiming::TeamRadioModel>(body);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
 }
 
 void LiveViewController::loadCircuits() {
-    auto decoded = decodeOrPrint<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    auto decoded = decodeLoaded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!decoded) return;
     for (auto& [locality, place] : decoded->places) allCircuits.push_back(std::move(place));
     reloadTables();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/CircuitDetails.h"
+#include "data/Client.h"
 #include "data/ResultModels.h"
 #include "dispatch/Task.h"
 #include "dispatch/Timer.h"
@@ -50,6 +51,9 @@ public:
     ~LiveViewController() override;
 
     std::vector<livetiming::RaceLineModel> raceResults;  // the running order
+    // The last timing read failed: with no order shown yet, the drivers' section shows the state row.
+    bool timingCouldNotLoad = false;
+    bool showsTimingState() const { return timingCouldNotLoad && raceResults.empty(); }
     DriverDictionary driverImageDictionary;  // driver key to headshot address
     DriverDictionary driverColDictionary;    // driver key to team colour
     DriverDictionary driverNumDictionary;    // driver key to racing number
@@ -83,7 +87,7 @@ public:
     // Whether a timing read is asked for or under way.
     bool timingReadInFlight() const { return refreshQueued_ || timingReadsInFlight_ > 0; }
     // Where the timing lines come from: the session's "TimingData.json" by default; tests gate it.
-    using TimingRead = std::function<dispatch::Task<foundation::Data>(std::string path)>;
+    using TimingRead = std::function<dispatch::Task<Loaded>(std::string path)>;
     void setTimingRead(TimingRead read) { timingRead_ = std::move(read); }
 
     // The loading task: the eight reads one after another.

@@ -66,7 +66,7 @@ std::string underStaticBase(std::string_view first, std::string_view second) {
     return LiveTiming::staticBase() + *safeFirst + *safeSecond;
 }
 
-dispatch::Task<foundation::Data> read(std::string url) { co_return co_await Client::shared().run(std::move(url)); }
+dispatch::Task<Loaded> read(std::string url) { co_return co_await Client::shared().load(std::move(url)); }
 
 }  // namespace
 
@@ -84,79 +84,79 @@ std::string LiveTiming::teamRadioClipURL(std::string_view sessionPath, std::stri
 
 std::string LiveTiming::pollsURL() { return "https://" + ServiceHosts::current().polls + "/v1/polls/"; }
 
-dispatch::Task<foundation::Data> LiveTiming::all(std::string year) { return read(seasonIndexURL(year)); }
+dispatch::Task<Loaded> LiveTiming::all(std::string year) { return read(seasonIndexURL(year)); }
 
-dispatch::Task<foundation::Data> LiveTiming::driverOfTheDay() { return read(pollsURL()); }
+dispatch::Task<Loaded> LiveTiming::driverOfTheDay() { return read(pollsURL()); }
 
-dispatch::Task<foundation::Data> LiveTiming::driverList(std::string path) {
+dispatch::Task<Loaded> LiveTiming::driverList(std::string path) {
     return read(sessionFileURL(path, "DriverList.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::teamRadio(std::string path) {
+dispatch::Task<Loaded> LiveTiming::teamRadio(std::string path) {
     return read(sessionFileURL(path, "TeamRadio.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::weatherData(std::string path) {
+dispatch::Task<Loaded> LiveTiming::weatherData(std::string path) {
     return read(sessionFileURL(path, "WeatherData.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::timingData(std::string path) {
+dispatch::Task<Loaded> LiveTiming::timingData(std::string path) {
     return read(sessionFileURL(path, "TimingData.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::topThree(std::string path) {
+dispatch::Task<Loaded> LiveTiming::topThree(std::string path) {
     return read(sessionFileURL(path, "TopThree.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::championshipPrediction(std::string path) {
+dispatch::Task<Loaded> LiveTiming::championshipPrediction(std::string path) {
     return read(sessionFileURL(path, "ChampionshipPrediction.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::raceControlMessages(std::string path) {
+dispatch::Task<Loaded> LiveTiming::raceControlMessages(std::string path) {
     return read(sessionFileURL(path, "RaceControlMessages.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::tyreStintSeries(std::string path) {
+dispatch::Task<Loaded> LiveTiming::tyreStintSeries(std::string path) {
     return read(sessionFileURL(path, "TyreStintSeries.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::sessionData(std::string path) {
+dispatch::Task<Loaded> LiveTiming::sessionData(std::string path) {
     return read(sessionFileURL(path, "SessionData.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::sessionStatus(std::string path) {
+dispatch::Task<Loaded> LiveTiming::sessionStatus(std::string path) {
     return read(sessionFileURL(path, "SessionStatus.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::driverRaceInfo(std::string path) {
+dispatch::Task<Loaded> LiveTiming::driverRaceInfo(std::string path) {
     return read(sessionFileURL(path, "DriverRaceInfo.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::lapSeries(std::string path) {
+dispatch::Task<Loaded> LiveTiming::lapSeries(std::string path) {
     return read(sessionFileURL(path, "LapSeries.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::lapCount(std::string path) {
+dispatch::Task<Loaded> LiveTiming::lapCount(std::string path) {
     return read(sessionFileURL(path, "LapCount.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::currentTyres(std::string path) {
+dispatch::Task<Loaded> LiveTiming::currentTyres(std::string path) {
     return read(sessionFileURL(path, "CurrentTyres.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::weatherDataSeries(std::string path) {
+dispatch::Task<Loaded> LiveTiming::weatherDataSeries(std::string path) {
     return read(sessionFileURL(path, "WeatherDataSeries.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::TlaRcm(std::string path) {
+dispatch::Task<Loaded> LiveTiming::TlaRcm(std::string path) {
     return read(sessionFileURL(path, "TlaRcm.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::audioStreams(std::string path) {
+dispatch::Task<Loaded> LiveTiming::audioStreams(std::string path) {
     return read(sessionFileURL(path, "AudioStreams.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::heartbeat(std::string path) {
+dispatch::Task<Loaded> LiveTiming::heartbeat(std::string path) {
     return read(sessionFileURL(path, "Heartbeat.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::extrapolatedClock(std::string path) {
+dispatch::Task<Loaded> LiveTiming::extrapolatedClock(std::string path) {
     return read(sessionFileURL(path, "ExtrapolatedClock.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::timingStats(std::string path) {
+dispatch::Task<Loaded> LiveTiming::timingStats(std::string path) {
     return read(sessionFileURL(path, "TimingStats.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::timingAppData(std::string path) {
+dispatch::Task<Loaded> LiveTiming::timingAppData(std::string path) {
     return read(sessionFileURL(path, "TimingAppData.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::SPFeed(std::string path) {
+dispatch::Task<Loaded> LiveTiming::SPFeed(std::string path) {
     return read(sessionFileURL(path, "SPFeed.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::driverScore(std::string path) {
+dispatch::Task<Loaded> LiveTiming::driverScore(std::string path) {
     return read(sessionFileURL(path, "DriverScore.json"));
 }
-dispatch::Task<foundation::Data> LiveTiming::pitLaneTimeCollection(std::string path) {
+dispatch::Task<Loaded> LiveTiming::pitLaneTimeCollection(std::string path) {
     return read(sessionFileURL(path, "PitLaneTimeCollection.json"));
 }

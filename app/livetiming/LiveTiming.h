@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "dispatch/Task.h"
-#include "foundation/Data.h"
+#include "data/Client.h"
 
 // The live-timing static tree and the polls service: where each document lives, and async reads of
 // them through Client.shared. Nothing is decoded here.
@@ -20,32 +20,32 @@ struct LiveTiming {
     static std::string teamRadioClipURL(std::string_view sessionPath, std::string_view clipPath);
     static std::string pollsURL();
 
-    static dispatch::Task<foundation::Data> all(std::string year);
-    static dispatch::Task<foundation::Data> driverList(std::string path);
-    static dispatch::Task<foundation::Data> teamRadio(std::string path);
-    static dispatch::Task<foundation::Data> driverOfTheDay();
-    static dispatch::Task<foundation::Data> weatherData(std::string path);
-    static dispatch::Task<foundation::Data> timingData(std::string path);
-    static dispatch::Task<foundation::Data> topThree(std::string path);
-    static dispatch::Task<foundation::Data> championshipPrediction(std::string path);
-    static dispatch::Task<foundation::Data> raceControlMessages(std::string path);
-    static dispatch::Task<foundation::Data> tyreStintSeries(std::string path);
+    static dispatch::Task<Loaded> all(std::string year);
+    static dispatch::Task<Loaded> driverList(std::string path);
+    static dispatch::Task<Loaded> teamRadio(std::string path);
+    static dispatch::Task<Loaded> driverOfTheDay();
+    static dispatch::Task<Loaded> weatherData(std::string path);
+    static dispatch::Task<Loaded> timingData(std::string path);
+    static dispatch::Task<Loaded> topThree(std::string path);
+    static dispatch::Task<Loaded> championshipPrediction(std::string path);
+    static dispatch::Task<Loaded> raceControlMessages(std::string path);
+    static dispatch::Task<Loaded> tyreStintSeries(std::string path);
 
     // Further files of a session folder that no screen decodes.
-    static dispatch::Task<foundation::Data> sessionData(std::string path);
-    static dispatch::Task<foundation::Data> sessionStatus(std::string path);
-    static dispatch::Task<foundation::Data> driverRaceInfo(std::string path);
-    static dispatch::Task<foundation::Data> lapSeries(std::string path);
-    static dispatch::Task<foundation::Data> lapCount(std::string path);
-    static dispatch::Task<foundation::Data> currentTyres(std::string path);
-    static dispatch::Task<foundation::Data> weatherDataSeries(std::string path);
-    static dispatch::Task<foundation::Data> TlaRcm(std::string path);
-    static dispatch::Task<foundation::Data> audioStreams(std::string path);
-    static dispatch::Task<foundation::Data> heartbeat(std::string path);
-    static dispatch::Task<foundation::Data> extrapolatedClock(std::string path);
-    static dispatch::Task<foundation::Data> timingStats(std::string path);
-    static dispatch::Task<foundation::Data> timingAppData(std::string path);
-    static dispatch::Task<foundation::Data> SPFeed(std::string path);
-    static dispatch::Task<foundation::Data> driverScore(std::string path);
-    static dispatch::Task<foundation::Data> pitLaneTimeCollection(std::string path);
+    static dispatch::Task<Loaded> sessionData(std::string path);
+    static dispatch::Task<Loaded> sessionStatus(std::string path);
+    static dispatch::Task<Loaded> driverRaceInfo(std::string path);
+    static dispatch::Task<Loaded> lapSeries(std::string path);
+    static dispatch::Task<Loaded> lapCount(std::string path);
+    static dispatch::Task<Loaded> currentTyres(std::string path);
+    static dispatch::Task<Loaded> weatherDataSeries(std::string path);
+    static dispatch::Task<Loaded> TlaRcm(std::string path);
+    static dispatch::Task<Loaded> audioStreams(std::string path);
+    static dispatch::Task<Loaded> heartbeat(std::string path);
+    static dispatch::Task<Loaded> extrapolatedClock(std::string path);
+    static dispatch::Task<Loaded> timingStats(std::string path);
+    static dispatch::Task<Loaded> timingAppData(std::string path);
+    static dispatch::Task<Loaded> SPFeed(std::string path);
+    static dispatch::Task<Loaded> driverScore(std::string path);
+    static dispatch::Task<Loaded> pitLaneTimeCollection(std::string path);
 };

@@ -5,7 +5,7 @@
 
 #include "data/GlobalStruct.h"
 #include "dispatch/Queue.h"
-#include "foundation/JSONDecoder.h"
+#include "data/Decoding.h"
 #include "livetiming/LiveTiming.h"
 
 namespace {
@@ -44,10 +44,12 @@ void join(const Ask& ask, std::function<void(SeasonIndex::Meetings)> resume) {
     index.reading = pending;
     SeasonIndex::Read read = ask.read ? ask.read : SeasonIndex::Read(LiveTiming::all);
     dispatch::spawn(dispatch::Queue::main(), [pending, year = ask.year, read]() -> dispatch::Task<void> {
-        foundation::Data body = co_await read(year);
-        auto decoded = foundation::JSONDecoder().decode<livetiming::EventsModel>(body);
-        SeasonIndex::Meetings result = decoded ? SeasonIndex::Meetings(std::move(decoded->meetings))
-                                               : SeasonIndex::Meetings(std::unexpected(decoded.error()));
+        Loaded body = co_await read(year);
+        // A failure was logged where it happened, by the read or the decoding.
+        SeasonIndex::Meetings result = std::unexpected(foundation::DecodingError{
+            foundation::DecodingError::Kind::dataCorrupted, "", "",
+            body.failure ? body.failureDescription() : "the index does not decode"});
+        if (auto decoded = decodeLoaded<livetiming::EventsModel>(body)) result = std::move(decoded->meetings);
         // Kept only while no newer load or other season replaced what this read was for.
         Held& index = held();
         if (index.reading == pending) {

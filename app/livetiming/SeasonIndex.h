@@ -6,17 +6,18 @@
 #include <vector>
 
 #include "dispatch/Task.h"
-#include "foundation/Data.h"
+#include "data/Client.h"
 #include "foundation/DecodingError.h"
 #include "livetiming/EventsModel.h"
 
 // The live-timing index of the season on screen, read once per season load and shared: the home map
 // stores its meetings and the season sheet finds its driver list in it, and both wait on one read.
 // A newer season load (a year pick, a retry) makes the held index stale, so the next ask reads again;
-// a read that fails is not kept. Main thread only.
+// a read that fails is not kept, and is logged once by the read itself (callers print nothing more).
+// Main thread only.
 struct SeasonIndex {
     using Meetings = std::expected<std::vector<livetiming::Meeting>, foundation::DecodingError>;
-    using Read = std::function<dispatch::Task<foundation::Data>(std::string year)>;
+    using Read = std::function<dispatch::Task<Loaded>(std::string year)>;
 
     // The meetings of `year`'s index: those already read for it during the newest season load, the
     // read under way, or a new read through `read` (the network's by default).

@@ -35,10 +35,14 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-// replay.tsv: "<session path>\t<stream origin>" lines under comment lines.
-std::expected<std::vector<net::StreamReplaySetting>, std::string> replaysIn(const fs::path& file) {
+// replay.tsv: "<session path>\t<stream origin>" lines under comment lines. A line that cannot be read
+// is left out and reported; so is the whole file, which only means that nothing replays.
+std::vector<net::StreamReplaySetting> replaysIn(const fs::path& file, std::vector<std::string>& warnings) {
     auto text = readText(file);
-    if (!text) return std::unexpected("cannot read " + file.string());
+    if (!text) {
+        warnings.push_back("cannot read " + file.string() + ": no session is replayed");
+        return {};
+    }
     std::vector<net::StreamReplaySetting> replays;
     std::istringstream lines(*text);
     for (std::string line; std::getline(lines, line);) {
@@ -46,7 +50,10 @@ std::expected<std::vector<net::StreamReplaySetting>, std::string> replaysIn(cons
         if (line.empty() || line.starts_with('#')) continue;
         auto tab = line.find('\t');
         auto origin = tab == std::string::npos ? std::nullopt : instantFromISO8601(line.substr(tab + 1));
-        if (!origin) return std::unexpected(file.string() + ": unreadable line \"" + line + "\"");
+        if (!origin) {
+            warnings.push_back(file.string() + ": unreadable line \"" + line + "\" left out");
+            continue;
+        }
         replays.push_back({line.substr(0, tab), *origin});
     }
     return replays;
@@ -55,28 +62,36 @@ std::expected<std::vector<net::StreamReplaySetting>, std::string> replaysIn(cons
 struct HostFolder {
     std::string host;
     net::SnapshotFolder folder;
+    std::string service;  // what the user loses without it, for the warning
 };
+
+// What a host of a broken folder answers: a server that is down, so that nothing reaches the network.
+net::ProtocolHandler unavailable() {
+    return [](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        return net::statusPage(request, 503);
+    };
+}
 
 std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& hosts,
                                     std::vector<net::StreamReplaySetting> replays) {
-    auto at = [&](std::string host, std::string folder, std::string prefix) {
-        HostFolder entry{std::move(host), {}};
+    auto at = [&](std::string host, std::string folder, std::string prefix, std::string service) {
+        HostFolder entry{std::move(host), {}, std::move(service)};
         entry.folder.root = season / folder;
         entry.folder.pathPrefix = std::move(prefix);
         return entry;
     };
     auto feed = [&](std::string host, std::string folder) {
-        auto entry = at(std::move(host), "rss/" + folder, "/");
+        auto entry = at(std::move(host), "rss/" + folder, "/", "the " + folder + " news feed");
         entry.folder.fallbackContentType = "application/rss+xml";
         return entry;
     };
     std::vector<HostFolder> folders{
-        at(hosts.resultsAPI, "results-api", "/api/f1/"),
-        at(hosts.liveTiming, "livetiming", "/static/"),
-        at(hosts.polls, "polls", "/"),
+        at(hosts.resultsAPI, "results-api", "/api/f1/", "results, calendars and standings"),
+        at(hosts.liveTiming, "livetiming", "/static/", "live timing"),
+        at(hosts.polls, "polls", "/", "the driver-of-the-day polls"),
         // Headshots: the host the recorded driver lists name. Circuit maps: the media host.
-        at("www.formula1.com", "images", "/"),
-        at(hosts.mediaImages, "images", "/"),
+        at("www.formula1.com", "images", "/", "driver pictures"),
+        at(hosts.mediaImages, "images", "/", "circuit maps"),
         feed(hosts.fiaNews, "fia"),
         feed(hosts.autosportNews, "autosport"),
         feed(hosts.gpblogNews, "gpblog"),
@@ -84,7 +99,7 @@ std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& 
         feed(hosts.shiftF1News, "shiftf1"),
     };
     folders[1].folder.replays = std::move(replays);
-    folders.push_back(at(hosts.flagImages, "flags", "/"));
+    folders.push_back(at(hosts.flagImages, "flags", "/", "flag pictures"));
     return folders;
 }
 
@@ -150,14 +165,19 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
         now = instantFromISO8601(trimmed(*text));
         if (!now) return std::unexpected((root / "now.txt").string() + " holds no ISO 8601 UTC instant");
     }
-    auto replays = replaysIn(root / "replay.tsv");
-    if (!replays) return std::unexpected(replays.error());
+    auto replays = replaysIn(root / "replay.tsv", season.warnings_);
 
-    // Every protocol is made before any is registered, so a broken snapshot registers nothing.
+    // Every protocol is made before any is registered. A folder that cannot serve turns off only its
+    // own service.
     std::vector<std::pair<std::string, net::ProtocolHandler>> handlers;
-    for (auto& [host, folder] : hostFolders(root, hosts, std::move(*replays))) {
+    for (auto& [host, folder, service] : hostFolders(root, hosts, std::move(replays))) {
         auto protocol = net::SnapshotProtocol::make(std::move(folder));
-        if (!protocol) return std::unexpected(protocol.error());
+        if (!protocol) {
+            season.warnings_.push_back(protocol.error() + ": " + service + " will not load");
+            handlers.emplace_back(host, unavailable());
+            continue;
+        }
+        for (const auto& warning : (*protocol)->warnings()) season.warnings_.push_back(warning);
         handlers.emplace_back(host, (*protocol)->handler());
     }
     for (auto& [host, handler] : handlers) {

@@ -32,7 +32,9 @@ std::optional<foundation::Date> instantFromISO8601(std::string_view text);
 class OfflineSeason {
 public:
     // Offline: registers the handlers and installs an offset clock. Live: registers nothing and
-    // installs the system clock.
+    // installs the system clock. Only an unreadable "now" fails the start: a folder that is missing or
+    // broken turns off the services it serves (their host answers 503, never the network), and a
+    // replay.tsv line or stream that cannot be used is left out; each is listed in warnings().
     static std::expected<OfflineSeason, std::string> start(
         const OfflineSettings& settings, const ServiceHosts& hosts = ServiceHosts::current(),
         std::shared_ptr<net::ProtocolRegistry> registry = net::ProtocolRegistry::global());
@@ -41,6 +43,8 @@ public:
 
     const std::vector<std::string>& hosts() const { return hosts_; }
     foundation::Date startedAt() const { return startedAt_; }
+    // What the start left out or found damaged, one sentence each, for the console.
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
     // Unregisters the handlers and restores the system clock (for tests).
     void stop();
@@ -49,6 +53,7 @@ private:
     std::shared_ptr<net::ProtocolRegistry> registry_;
     std::vector<std::string> hosts_;
     foundation::Date startedAt_;
+    std::vector<std::string> warnings_;
     // What the image guard was before an offline start, put back by stop().
     bool guardsImages_ = false;
     std::shared_ptr<net::ProtocolRegistry> imagesGuardedBefore_;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "data/Decoding.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Queue.h"
 #include "foundation/JSONDecoder.h"
@@ -281,11 +282,10 @@ void MapViewController::retryIfSeasonMissing() {
 dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optional<std::string> year) {
     std::optional<int> season;
     if (year) season = wholeNumber<int>(*year).value_or(fallbackSeason);
-    foundation::Data body = co_await reads_.season(season);
+    Loaded body = co_await reads_.season(season);
 
-    auto decoded = foundation::JSONDecoder().decode<RaceModel>(body);
+    auto decoded = decodeLoaded<RaceModel>(body);
     if (!decoded) {
-        foundation::print("Error decoding result:", decoded.error().description());
         if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
         if (!seasonShown_) presentSeasonSheet();
@@ -312,7 +312,6 @@ dispatch::Task<void> MapViewController::loadMeetings(SeasonLoad load, std::strin
     // The season sheet asks for the same index for its driver list: one read serves both.
     auto decoded = co_await SeasonIndex::meetings(year, reads_.index);
     if (!decoded) {
-        foundation::print("Error decoding result:", decoded.error().description());
         GlobalStruct::indexFailed(load);
         co_return;
     }

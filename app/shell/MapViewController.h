@@ -9,7 +9,7 @@
 #include "data/GlobalStruct.h"
 #include "data/RaceModels.h"
 #include "dispatch/Task.h"
-#include "foundation/Data.h"
+#include "data/Client.h"
 #include "foundation/Notification.h"
 #include "gfx/Image.h"
 #include "map/MapView.h"
@@ -27,8 +27,8 @@ public:
     // Where the two documents come from: the season's calendar (no year: the current season) and a
     // year's live-timing index. The network's by default; tests hand in their own.
     struct SeasonReads {
-        std::function<dispatch::Task<foundation::Data>(std::optional<int> year)> season;
-        std::function<dispatch::Task<foundation::Data>(std::string year)> index;
+        std::function<dispatch::Task<Loaded>(std::optional<int> year)> season;
+        std::function<dispatch::Task<Loaded>(std::string year)> index;
 
         static SeasonReads network();
     };

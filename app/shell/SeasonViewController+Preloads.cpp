@@ -1,6 +1,7 @@
 #include <array>
 
 #include "data/Client.h"
+#include "data/Decoding.h"
 #include "data/GlobalStruct.h"
 #include "data/ResultsEndpoints.h"
 #include "data/ServiceHosts.h"
@@ -21,27 +22,25 @@
 
 namespace {
 
-void printDecodingError(const foundation::DecodingError& error) {
-    foundation::print("Error decoding result: " + error.description());
-}
-
 // The results API names a season by its year, or "current" when none is shown yet.
 std::string standingsSeason(const std::string& season) {
     bool isYear = !season.empty() && season.find_first_not_of("0123456789") == std::string::npos;
     return isYear ? season : "current";
 }
 
-// The first standings list of a results-API standings document; nothing when it does not decode.
-dispatch::Task<std::optional<StandingsDetailsModel>> latestStandings(std::string document) {
-    auto body = co_await resultsapi::fetch(std::move(document));
-    auto decoded = foundation::JSONDecoder().decode<StandingModel>(body);
-    if (!decoded) {
-        printDecodingError(decoded.error());
-        co_return std::nullopt;
-    }
+// The first standings list of a results-API standings document; a season without standings yet has
+// none, and is told apart from a document that could not be loaded.
+struct LatestStandings {
+    bool loaded = false;
+    std::optional<StandingsDetailsModel> list;
+};
+
+dispatch::Task<LatestStandings> latestStandings(std::string document) {
+    auto decoded = decodeLoaded<StandingModel>(co_await resultsapi::fetch(std::move(document)));
+    if (!decoded) co_return LatestStandings{};
     auto& lists = decoded->data.standingsTable.standings;
-    if (lists.empty()) co_return std::nullopt;
-    co_return std::move(lists.front());
+    if (lists.empty()) co_return LatestStandings{true, std::nullopt};
+    co_return LatestStandings{true, std::move(lists.front())};
 }
 
 }  // namespace
@@ -59,7 +58,7 @@ dispatch::Task<void> SeasonViewController::loadCountryFlags() {
     auto decoded = foundation::JSONDecoder().decode<std::vector<CountryFlagsModel>>(
         foundation::Data::fromString(CountryFlagsJSON::shared().countryFlagsJSON));
     if (!decoded) {
-        printDecodingError(decoded.error());
+        printDecodingError("", decoded.error());
         co_return;
     }
     countryFlags = std::move(*decoded);
@@ -74,10 +73,7 @@ dispatch::Task<std::string> SeasonViewController::driverListSessionPath(std::str
 
     // The map reads the season's index after its races; the sheet shares that read.
     auto index = co_await SeasonIndex::meetings(season);
-    if (!index) {
-        printDecodingError(index.error());
-        co_return std::string();
-    }
+    if (!index) co_return std::string();
     co_return sessionPath(opening, *index);
 }
 
@@ -89,12 +85,8 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     std::string path = co_await driverListSessionPath(season);
     if (path.empty() || !isShownSeason(generation)) co_return;
 
-    auto body = co_await LiveTiming::driverList(path);
-    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(body);
-    if (!drivers) {
-        printDecodingError(drivers.error());
-        co_return;
-    }
+    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    if (!drivers) co_return;
     if (!isShownSeason(generation)) co_return;
     for (const auto& [number, driver] : *drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
@@ -107,15 +99,19 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
 dispatch::Task<void> SeasonViewController::loadDriverStandings() {
     std::uint64_t generation = seasonGeneration_;
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/driverStandings.json");
-    if (!latest || !latest->driverStandings || !isShownSeason(generation)) co_return;
-    driverStandings = std::move(*latest->driverStandings);
+    if (!isShownSeason(generation)) co_return;
+    standingsCouldNotLoad[0] = !latest.loaded;
+    if (!latest.list || !latest.list->driverStandings) co_return;
+    driverStandings = std::move(*latest.list->driverStandings);
 }
 
 dispatch::Task<void> SeasonViewController::loadTeamStandings() {
     std::uint64_t generation = seasonGeneration_;
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/constructorStandings.json");
-    if (!latest || !latest->constructorStandings || !isShownSeason(generation)) co_return;
-    teamStandings = std::move(*latest->constructorStandings);
+    if (!isShownSeason(generation)) co_return;
+    standingsCouldNotLoad[1] = !latest.loaded;
+    if (!latest.list || !latest.list->constructorStandings) co_return;
+    teamStandings = std::move(*latest.list->constructorStandings);
 }
 
 std::vector<std::string> SeasonViewController::newsFeedURLs() {
@@ -175,6 +171,7 @@ void SeasonViewController::standingsTapped() {
     standings->year = year;
     standings->driverStandings = driverStandings;
     standings->teamStandings = teamStandings;
+    standings->couldNotLoad = standingsCouldNotLoad;
     setUpPresentedSheet(*standings, SheetHeights::largeOnly);
     present(standings, true);
 }

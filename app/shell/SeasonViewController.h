@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -59,6 +60,8 @@ public:
     std::vector<RaceResultsModel> raceResults;
     std::vector<DriverStandingsModel> driverStandings;
     std::vector<ConstructorStandingsModel> teamStandings;
+    // Which of the two standings could not be loaded (0 drivers, 1 constructors), for the sheet's state row.
+    std::array<bool, 2> standingsCouldNotLoad{};
     std::vector<CountryFlagsModel> countryFlags;
     // Driver key (see DriverKey.h) to headshot address, team colour and racing number.
     Dictionary driverImageDictionary;

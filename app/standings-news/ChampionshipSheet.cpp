@@ -1,6 +1,7 @@
 #include "standings-news/ChampionshipSheet.h"
 
 #include "cells/EventPickerCell.h"
+#include "cells/StateCell.h"
 #include "foundation/URL.h"
 #include "shell/ImageSeam.h"
 #include "shell/Utilities.h"
@@ -24,6 +25,7 @@ void ChampionshipSheet::setUpTableView(const std::shared_ptr<ui::TableView>& tab
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table.registerClass<EventPickerCell>(EventPickerCell::reuseIdentifier);
     table.registerClass<DriverCell>(DriverCell::reuseIdentifier);
+    table.registerClass<StateCell>(StateCell::reuseIdentifier);
     table.setAlpha(visible ? 1.0 : 0.0);
     auto self = std::static_pointer_cast<ChampionshipSheet>(shared_from_this());
     setUpSheetTable(table, self, self);
@@ -55,6 +57,11 @@ std::shared_ptr<ui::TableViewCell> ChampionshipSheet::cellForRow(ui::TableView& 
         return cell;
     }
     if (indexPath.section == 1) return pickerCell(table, indexPath);
+    if (entryCount() == 0) {
+        auto cell = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
+        cell->showCouldNotLoad(listName());
+        return cell;
+    }
 
     auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
     fillEntry(*cell, indexPath.row);
@@ -77,6 +84,11 @@ std::shared_ptr<ui::TableViewCell> ChampionshipSheet::pickerCell(ui::TableView& 
 }
 
 void ChampionshipSheet::fillHeader(DetailHeaderCell& cell) { fillRaceHeader(cell); }
+
+int ChampionshipSheet::listRows() const {
+    int entries = entryCount();
+    return entries == 0 && couldNotLoad[eventType == 0 ? 0 : 1] ? 1 : entries;
+}
 
 void ChampionshipSheet::fillRaceHeader(DetailHeaderCell& cell) const {
     const RacesDetailsModel* race = firstRace();

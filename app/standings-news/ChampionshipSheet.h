@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,9 @@ public:
     int currentLap = 1;
     std::string lapCount;
     foundation::Date date = foundation::Date::now();  // the race day, set when the view loads
+    // The lists the presenter could not load, by choice (0 drivers, 1 teams): an empty list that is
+    // missing shows one state row saying so instead of nothing.
+    std::array<bool, 2> couldNotLoad{};
     std::vector<std::shared_ptr<ui::TableView>> tableView{std::make_shared<ui::TableView>(),
                                                           std::make_shared<ui::TableView>()};
 
@@ -59,6 +63,12 @@ protected:
     // The header's colour; the picker row shows it at 0.75 alpha. None leaves both without one.
     virtual std::optional<gfx::Color> themeColor() const = 0;
     virtual void fillEntry(DriverCell& cell, int row) = 0;
+    // The rows of the list the sheet shows now.
+    virtual int entryCount() const = 0;
+    // The rows of section 2: the list's, or the one state row when the list is missing.
+    int listRows() const;
+    // What the state row names: "The drivers' standings".
+    virtual std::string listName() const = 0;
 
     const RacesDetailsModel* firstRace() const { return races.empty() ? nullptr : &races.front(); }
     // The race's name, circuit and place, and its start line; all empty without a race.

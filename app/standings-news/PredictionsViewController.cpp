@@ -36,6 +36,10 @@ int PredictionsViewController::numberOfRows(ui::TableView&, int section) {
     if (section == 0) return 1;
     if (raceDayAhead()) return 0;
     if (section == 1) return 1;
+    return listRows();
+}
+
+int PredictionsViewController::entryCount() const {
     return static_cast<int>(eventType == 0 ? driverPredictions.size() : teamPredictions.size());
 }
 

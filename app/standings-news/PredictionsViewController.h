@@ -25,6 +25,8 @@ protected:
     std::string pickerCaption() const override { return "Predictions"; }
     std::optional<gfx::Color> themeColor() const override;
     void fillEntry(DriverCell& cell, int row) override;
+    int entryCount() const override;
+    std::string listName() const override { return eventType == 0 ? "The drivers' predictions" : "The teams' predictions"; }
 
 private:
     bool raceDayAhead() const { return date > foundation::Date::now(); }

@@ -16,14 +16,32 @@ namespace {
 
 std::atomic<double> feedTimeout{RSSParser::defaultTimeoutInterval};
 
+// RFC 822 first, then the forms feeds write instead: without the weekday or the seconds, and ISO 8601.
+std::optional<foundation::Date> feedDate(const std::string& text) {
+    static constexpr const char* patterns[] = {
+        "E, dd MMM yyyy HH:mm:ss Z", "dd MMM yyyy HH:mm:ss Z",      "E, dd MMM yyyy HH:mm Z",
+        "yyyy-MM-dd'T'HH:mm:ssXXX",  "yyyy-MM-dd'T'HH:mm:ss.SSSXXX", "yyyy-MM-dd HH:mm:ss Z",
+    };
+    for (const char* pattern : patterns) {
+        foundation::DateFormatter formatter;
+        formatter.setLocale(foundation::Locale("en_US_POSIX"));
+        formatter.setDateFormat(pattern);
+        if (auto date = formatter.date(text)) return date;
+    }
+    return std::nullopt;
+}
+
 // The XML parser's delegate for one parse. Text is collected only inside a field, so the channel's own
 // texts never reach an article; elements nested in a field add their text to it.
 class FeedReader final : public foundation::XMLParserDelegate {
 public:
     std::vector<Article> articles;
+    std::string rootElement;
+    std::size_t unreadableDates = 0;  // items left with the moment they were read
 
     void didStartElement(foundation::XMLParser&, const std::string& name,
                          const std::map<std::string, std::string>&) override {
+        if (rootElement.empty()) rootElement = name;
         if (name == "item") {
             current_.emplace();
             current_->pubDate = foundation::Date::now();
@@ -83,10 +101,8 @@ private:
         else if (field_ == "description") article.description = std::move(text);
         else if (field_ == "link") article.link = std::move(text);
         else if (field_ == "pubDate") {
-            foundation::DateFormatter formatter;
-            formatter.setLocale(foundation::Locale("en_US_POSIX"));
-            formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
-            if (auto date = formatter.date(text)) article.pubDate = *date;
+            if (auto date = feedDate(text)) article.pubDate = *date;
+            else ++unreadableDates;
         }
     }
 
@@ -122,11 +138,19 @@ double RSSParser::timeoutInterval() { return feedTimeout.load(); }
 
 void RSSParser::setTimeoutInterval(double seconds) { feedTimeout.store(seconds); }
 
-std::vector<Article> RSSParser::articles(const foundation::Data& feed) {
+std::vector<Article> RSSParser::articles(const foundation::Data& feed, std::string_view source) {
     auto reader = std::make_shared<FeedReader>();
     foundation::XMLParser parser(feed);
     parser.setDelegate(reader);
     parser.parse();
+    const std::string from = source.empty() ? std::string() : " (" + std::string(source) + ")";
+    // An Atom feed parses as XML but holds no RSS item: say so rather than show an empty list.
+    if (reader->rootElement == "feed")
+        foundation::print("Error: not an RSS feed" + from + ": an Atom feed, whose entries are not read");
+    if (reader->unreadableDates > 0)
+        foundation::print("RSS: " + std::to_string(reader->unreadableDates) + " item date" +
+                          (reader->unreadableDates == 1 ? "" : "s") + " unreadable" + from +
+                          "; those items carry the moment they were read");
     return std::move(reader->articles);
 }
 
@@ -137,7 +161,7 @@ dispatch::Task<std::optional<std::vector<Article>>> RSSParser::parse(foundation:
             foundation::print("Error: Failed to load data from URL: " + url.absoluteString());
             return std::nullopt;
         }
-        return articles(*body);
+        return articles(*body, url.absoluteString());
     };
     co_return co_await dispatch::onPool(std::move(readAndParse));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "dispatch/Task.h"
@@ -27,8 +28,11 @@ public:
     dispatch::Task<std::optional<std::vector<Article>>> parse(foundation::URL url);
 
     // The items of a feed already in memory. A body that is not XML prints "XMLParser error: ..." and
-    // gives the items completed before the error.
-    static std::vector<Article> articles(const foundation::Data& feed);
+    // gives the items completed before the error. A date is read in RFC 822 form or the common forms
+    // feeds use instead (no weekday, no seconds, ISO 8601); items whose date is none of them keep the
+    // moment they were read and are counted in one printed line. An Atom feed prints "Error: not an
+    // RSS feed". `source` names the feed in those lines.
+    static std::vector<Article> articles(const foundation::Data& feed, std::string_view source = {});
 
     // Process-wide; tests shorten it.
     static double timeoutInterval();

@@ -21,7 +21,15 @@ void fillFigures(DriverCell& cell, const std::string& points, const std::string&
 
 int StandingsViewController::numberOfRows(ui::TableView&, int section) {
     if (section < 2) return 1;
+    return listRows();
+}
+
+int StandingsViewController::entryCount() const {
     return static_cast<int>(eventType != 0 ? teamStandings.size() : driverStandings.size());
+}
+
+std::string StandingsViewController::listName() const {
+    return eventType != 0 ? "The constructors' standings" : "The drivers' standings";
 }
 
 std::optional<gfx::Color> StandingsViewController::themeColor() const {

@@ -27,6 +27,8 @@ protected:
     std::string pickerCaption() const override { return "Standings"; }
     std::optional<gfx::Color> themeColor() const override;
     void fillEntry(DriverCell& cell, int row) override;
+    int entryCount() const override;
+    std::string listName() const override;
 
 private:
     void fillDriver(DriverCell& cell, const DriverStandingsModel& line) const;

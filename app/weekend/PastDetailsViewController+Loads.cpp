@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <ranges>
 
+#include "data/Decoding.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
 #include "foundation/JSONDecoder.h"
@@ -19,30 +20,24 @@
 
 namespace {
 
-template <class Model>
-std::optional<Model> decoded(const foundation::Data& body) {
-    auto result = foundation::JSONDecoder().decode<Model>(body);
-    if (!result) {
-        foundation::print("Error decoding result: " + result.error().description());
-        return std::nullopt;
-    }
-    return std::move(*result);
-}
 
 int yearNumber(const std::string& year) {
     auto value = foundation::parseInt(year);
     return value && *value > 0 && *value < 10000 ? static_cast<int>(*value) : 0;
 }
 
-// The first race of a results-API answer, or none.
-std::optional<RacesDetailsModel> firstRace(const foundation::Data& body) {
-    auto model = decoded<RaceModel>(body);
+// The first race of a results-API answer, or none; `loaded` tells a document that could not be loaded
+// from one that lists no race.
+std::optional<RacesDetailsModel> firstRace(const Loaded& body, bool* loaded = nullptr) {
+    auto model = decodeLoaded<RaceModel>(body);
+    if (loaded) *loaded = model.has_value();
     if (!model || model->data.raceTable.races.empty()) return std::nullopt;
     return std::move(model->data.raceTable.races.front());
 }
 
-std::optional<StandingsDetailsModel> firstStandings(const foundation::Data& body) {
-    auto model = decoded<StandingModel>(body);
+std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, bool& loaded) {
+    auto model = decodeLoaded<StandingModel>(body);
+    loaded = model.has_value();
     if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
     return std::move(model->data.standingsTable.standings.front());
 }
@@ -67,7 +62,9 @@ dispatch::Task<void> PastDetailsViewController::loadWeekend() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
-    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound), &loaded);
+    noteResultsLoaded(0, loaded);
     if (!answered || !answered->raceResults || answered->raceResults->empty()) co_return;
     raceResults = std::move(*answered->raceResults);
     // The fastest lap is the one ranked first, found once the classification is in.
@@ -78,7 +75,9 @@ dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
-    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), &loaded);
+    noteResultsLoaded(1, loaded);
     if (!answered || !answered->qualifyingResults || answered->qualifyingResults->empty()) co_return;
     qualifyingResults = std::move(*answered->qualifyingResults);
     tableView[1]->reloadData();
@@ -86,11 +85,8 @@ dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverList() {
     // One malformed driver never loses the others.
-    auto drivers = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
-    if (!drivers) {
-        foundation::print("Error decoding result: " + drivers.error().description());
-        co_return;
-    }
+    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    if (!drivers) co_return;
     if (drivers->empty()) co_return;
     for (const auto& [number, driver] : *drivers) {
         std::string key = driverKey(driver.firstName, driver.lastName);
@@ -103,7 +99,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
-    auto polls = decoded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    auto polls = decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
     if (!polls || !race()) co_return;
     auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
     if (poll == polls->data.end() || !poll->winner) co_return;
@@ -112,7 +108,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = decoded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
+    auto document = decodeLoaded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
     if (!document) co_return;
     weather = {std::move(*document)};
     reloadAll();
@@ -131,25 +127,29 @@ dispatch::Task<void> PastDetailsViewController::loadPitStops() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = decoded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
+    auto document = decodeLoaded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverStandings() {
-    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), loaded);
+    standingsCouldNotLoad[0] = !loaded;
     if (!standings || !standings->driverStandings) co_return;
     driverStandings = std::move(*standings->driverStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
-    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound));
+    bool loaded = false;
+    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), loaded);
+    standingsCouldNotLoad[1] = !loaded;
     if (!standings || !standings->constructorStandings) co_return;
     teamStandings = std::move(*standings->constructorStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = decoded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
+    auto document = decodeLoaded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
     std::ranges::stable_sort(driverPredictions, {}, &livetiming::DriverPredictions::predictedPosition);
@@ -158,19 +158,19 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = decoded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
+    auto document = decodeLoaded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = decoded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
+    auto document = decodeLoaded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }
 
 void PastDetailsViewController::loadCircuits() {
-    auto document = decoded<circuitDetailsModel>(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON));
+    auto document = decodeLoaded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!document) return;
     for (auto& [locality, facts] : document->places) allCircuits.push_back(std::move(facts));
     reloadAll();
@@ -189,7 +189,8 @@ dispatch::Task<void> PastDetailsViewController::loadTopThrees() {
 dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
     if (!session) co_return;
-    auto document = decoded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
+    auto document = decodeLoaded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
+    noteResultsLoaded(table, document.has_value());
     if (!document) co_return;
     into = std::move(document->lines);
     tableView[table]->reloadData();

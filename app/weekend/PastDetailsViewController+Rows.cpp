@@ -9,6 +9,7 @@
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
 #include "cells/RaceStandingsCell.h"
+#include "cells/StateCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
 #include "foundation/NumberFormatter.h"
@@ -73,6 +74,16 @@ std::optional<std::string> lapsDown(const RaceResultsModel& result, const RaceRe
 
 }  // namespace
 
+std::string PastDetailsViewController::resultsListName(int tab) const {
+    switch (tab) {
+        case 0: return "The race results";
+        case 1: return "The qualifying results";
+        case 2: return isASprintWeekend ? "The sprint's top three" : "Practice 3's top three";
+        case 3: return "Practice 2's top three";
+        default: return "Practice 1's top three";
+    }
+}
+
 std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
     int tab = tabOf(table);
     if (indexPath.section <= 2) return tabRow(table, indexPath, tab);
@@ -130,6 +141,11 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         return cell;
     }
 
+    if (showsResultsState(tab)) {
+        auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
+        if (state) state->showCouldNotLoad(resultsListName(tab));
+        return state;
+    }
     auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
     if (!cell || indexPath.row < 0 || indexPath.row >= numberOfRows(table, 2)) return cell;
     int row = indexPath.row;

@@ -8,6 +8,7 @@
 #include "cells/DriverOfTheDayCell.h"
 #include "cells/EventPickerCell.h"
 #include "cells/RaceBreakdownCell.h"
+#include "cells/StateCell.h"
 #include "cells/RaceMessagesCell.h"
 #include "cells/RaceStandingsCell.h"
 #include "cells/WeatherOverviewCell.h"
@@ -55,6 +56,7 @@ void PastDetailsViewController::setUpTable(ui::TableView& table, bool first) {
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table.registerClass<EventPickerCell>(EventPickerCell::reuseIdentifier);
     table.registerClass<DriverCell>(DriverCell::reuseIdentifier);
+    table.registerClass<StateCell>(StateCell::reuseIdentifier);
     table.registerClass<CircuitDetailsCell>(CircuitDetailsCell::reuseIdentifier);
     table.registerClass<DriverOfTheDayCell>("DriverOfTheDayCell");
     table.registerClass<DriverOfTheDayCell>("DriverOfTheDayCell2");
@@ -127,18 +129,27 @@ int PastDetailsViewController::numberOfRows(ui::TableView& table, int section) {
         case 0:
         case 1:
         case 3: return 1;
-        case 2:
-            switch (tabOf(table)) {
-                case 0: return static_cast<int>(raceResults.size());
-                case 1: return static_cast<int>(qualifyingResults.size());
-                case 2: return static_cast<int>(p3Results.size());
-                case 3: return static_cast<int>(p2Results.size());
-                default: return static_cast<int>(p1Results.size());
-            }
+        case 2: return showsResultsState(tabOf(table)) ? 1 : classificationCount(tabOf(table));
         case 8: return raceTab && raceRound > 2 ? 1 : 0;
         case 10: return static_cast<int>(weekendStructure.size());
         default: return raceTab ? 1 : 0;
     }
+}
+
+int PastDetailsViewController::classificationCount(int tab) const {
+    switch (tab) {
+        case 0: return static_cast<int>(raceResults.size());
+        case 1: return static_cast<int>(qualifyingResults.size());
+        case 2: return static_cast<int>(p3Results.size());
+        case 3: return static_cast<int>(p2Results.size());
+        default: return static_cast<int>(p1Results.size());
+    }
+}
+
+void PastDetailsViewController::noteResultsLoaded(int tab, bool loaded) {
+    if (tab < 0 || tab >= tabCount || resultsCouldNotLoad[tab] == !loaded) return;
+    resultsCouldNotLoad[tab] = !loaded;
+    tableView[tab]->reloadData();
 }
 
 void PastDetailsViewController::reloadAll() {
@@ -148,7 +159,7 @@ void PastDetailsViewController::reloadAll() {
 void PastDetailsViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {
     table.deselectRow(indexPath, true);
     if (eventType != 0) return;
-    if (indexPath.section == 2) {
+    if (indexPath.section == 2 && !showsResultsState(0)) {
         auto found = std::find(selectedRows.begin(), selectedRows.end(), indexPath.row);
         if (found != selectedRows.end()) {
             std::erase(selectedRows, indexPath.row);
@@ -278,6 +289,7 @@ void PastDetailsViewController::presentStandings(int eventType) {
     sheet->eventType = eventType;
     sheet->driverStandings = driverStandings;
     sheet->teamStandings = teamStandings;
+    sheet->couldNotLoad = standingsCouldNotLoad;
     presentSheet(sheet);
 }
 

@@ -64,6 +64,10 @@ public:
     std::vector<livetiming::Capture> driverRadio;   // newest first
     std::vector<circuitDetailsOverviewModel> allCircuits;
     std::vector<RaceResultsModel> fastestLap;  // the result of rank 1, once the race tab has shown rows
+    // The tabs whose classification could not be loaded: their results section shows the state row.
+    std::array<bool, tabCount> resultsCouldNotLoad{};
+    // The standings after the race that could not be loaded (0 drivers, 1 constructors).
+    std::array<bool, 2> standingsCouldNotLoad{};
     bool isASprintWeekend = false;
     bool doneFastestLapOnce = false;
     int eventType = 0;
@@ -153,6 +157,14 @@ private:
     void fillRaceRow(DriverCell& cell, int row);
     // Reloads every table.
     void reloadAll();
+    // The rows of a tab's classification; empty.
+    int classificationCount(int tab) const;
+    // Whether the tab's results section shows the state row instead of its (missing) classification.
+    bool showsResultsState(int tab) const { return resultsCouldNotLoad[tab] && classificationCount(tab) == 0; }
+    // What the state row names for a tab: "The race results".
+    std::string resultsListName(int tab) const;
+    // Records whether a tab's classification loaded; a failure shows at once.
+    void noteResultsLoaded(int tab, bool loaded);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
     template <class Sheet>
     void presentSheet(const std::shared_ptr<Sheet>& sheet);

@@ -93,9 +93,13 @@ int screenshotWithoutWindow(const Arguments& arguments) {
             if (elapsed - *readyAt >= settleGrace) break;
         } else if (startup::seasonLoadFailed(window) && startup::isSettled(window, foundation::Clock::current()->uptime())) {
             host.snapshot();
-            (void)host.writePng(arguments.screenshot->string());
-            std::fprintf(stderr, "sorvane: no season could be loaded (see the lines above); %s shows the empty sheet\n",
-                         arguments.screenshot->c_str());
+            if (host.writePng(arguments.screenshot->string()))
+                std::fprintf(stderr, "sorvane: no season could be loaded (see the lines above); %s shows the empty sheet\n",
+                             arguments.screenshot->c_str());
+            else
+                std::fprintf(stderr, "sorvane: no season could be loaded (see the lines above), and the screenshot "
+                                     "could not be written to %s\n",
+                             arguments.screenshot->c_str());
             return 1;
         } else if (elapsed >= loadTimeout) {
             std::fprintf(stderr, "sorvane: the season sheet did not show the season's races within %.0f s\n",
@@ -163,6 +167,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());
         return 1;
     }
+    for (const auto& warning : season->warnings()) std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
     startReminders();
     return arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();
 }

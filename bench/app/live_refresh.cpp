@@ -106,7 +106,7 @@ void BM_LiveRefreshTick(benchmark::State& state) {
     std::stringstream text;
     text << file.rdbuf();
     auto document = foundation::Data::fromString(text.str());
-    scene.screen->setTimingRead([document](std::string) -> dispatch::Task<foundation::Data> { co_return document; });
+    scene.screen->setTimingRead([document](std::string) -> dispatch::Task<Loaded> { co_return Loaded(document); });
     auto& screen = *scene.screen;
     for (auto _ : state) {
         screen.raceResults.clear();

@@ -1,6 +1,7 @@
 // The app as a process on the offline season: its picture of the home screen, checked by pixel probes.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -57,8 +58,9 @@ std::shared_ptr<const gfx::Bitmap> readPng(const std::filesystem::path& path) {
 }
 
 // Runs the app with `arguments` and `environment` added to ours; its exit status, or -1 when it had to
-// be killed.
-int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+// be killed. With `errors`, what it writes to its standard error goes to that file.
+int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+           const std::filesystem::path& errors = {}) {
     std::vector<std::string> words{SORVANE_EXECUTABLE};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -72,8 +74,14 @@ int runApp(const std::vector<std::string>& arguments, const std::vector<std::str
     for (auto& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
 
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errors.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
-    if (posix_spawn(&child, SORVANE_EXECUTABLE, nullptr, nullptr, argv.data(), envp.data()) != 0) return -2;
+    int spawned = posix_spawn(&child, SORVANE_EXECUTABLE, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -2;
     auto deadline = std::chrono::steady_clock::now() + processTimeout;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
@@ -123,19 +131,38 @@ TEST(EndToEnd, theHeadlessScreenshotWaitsForTheSeasonSheetsRows) {
     expectMapUnderSeasonSheet(path);
 }
 
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// A copy of the data folder for a test to damage, removed when the test ends.
+struct DataCopy {
+    explicit DataCopy(const std::string& name) : root(std::filesystem::temp_directory_path() /
+                                                      ("sorvane-" + name + "-" + std::to_string(getpid()))) {
+        std::filesystem::remove_all(root);
+        std::filesystem::copy(std::filesystem::path(SORVANE_SOURCE_DIR) / "data", root,
+                              std::filesystem::copy_options::recursive);
+    }
+    ~DataCopy() { std::filesystem::remove_all(root); }
+    // No calendar, results or standings: an empty results folder.
+    void removeResults() const {
+        for (const auto& entry : std::filesystem::directory_iterator(root / "offline-season" / "results-api"))
+            std::filesystem::remove_all(entry.path());
+    }
+    std::filesystem::path root;
+};
+
 // With no calendar to read (an empty results folder) the headless picture does not wait for rows
 // that never come: it ends soon, non-zero, with the sheet saying what is missing.
 TEST(EndToEnd, withoutDataTheScreenshotModeStopsSoonShowingTheEmptySheet) {
-    namespace fs = std::filesystem;
-    fs::path data = fs::temp_directory_path() / ("sorvane-no-results-" + std::to_string(getpid()));
-    fs::remove_all(data);
-    fs::copy(fs::path(SORVANE_SOURCE_DIR) / "data", data, fs::copy_options::recursive);
-    for (const auto& entry : fs::directory_iterator(data / "offline-season" / "results-api")) fs::remove_all(entry.path());
+    auto data = std::make_unique<DataCopy>("no-results");
+    data->removeResults();
     auto path = shotPath("no-results");
     auto started = std::chrono::steady_clock::now();
-    int status = runApp({"--screenshot", path.string()}, {"SORVANE_DATA_DIR=" + data.string()});
+    int status = runApp({"--screenshot", path.string()}, {"SORVANE_DATA_DIR=" + data->root.string()});
     auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    fs::remove_all(data);
+    data.reset();
     EXPECT_EQ(status, 1);
     EXPECT_LT(seconds, 60) << "it waited for the load's full time-out";
     auto shot = readPng(path);
@@ -144,6 +171,32 @@ TEST(EndToEnd, withoutDataTheScreenshotModeStopsSoonShowingTheEmptySheet) {
     int text = count(*shot, 2 * (590 + 70), 2 * (590 + 134), [](Pixel p) { return p.r < 200 && p.g < 200 && p.b < 200; });
     EXPECT_GT(text, 100) << "the empty sheet says nothing";
     std::filesystem::remove(path);
+}
+
+TEST(EndToEnd, withoutDataAScreenshotThatCannotBeWrittenIsNotClaimed) {
+    DataCopy data("no-results-no-picture");
+    data.removeResults();
+    auto errors = shotPath("no-picture-errors");
+    int status = runApp({"--screenshot", "/nonexistent-folder/x.png"}, {"SORVANE_DATA_DIR=" + data.root.string()}, errors);
+    std::string said = readText(errors);
+    std::filesystem::remove(errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said.find("shows the empty sheet"), std::string::npos) << said;
+    EXPECT_NE(said.find("the screenshot could not be written to /nonexistent-folder/x.png"), std::string::npos) << said;
+}
+
+TEST(EndToEnd, aMissingFlagsFolderWarnsAndTheAppStillStarts) {
+    DataCopy data("no-flags");
+    std::filesystem::remove_all(data.root / "offline-season" / "flags");
+    auto path = shotPath("no-flags");
+    auto errors = shotPath("no-flags-errors");
+    int status = runApp({"--screenshot", path.string()}, {"SORVANE_DATA_DIR=" + data.root.string()}, errors);
+    std::string said = readText(errors);
+    std::filesystem::remove(errors);
+    EXPECT_EQ(status, 0) << said;
+    EXPECT_NE(said.find("sorvane: warning: "), std::string::npos) << said;
+    EXPECT_NE(said.find("flag pictures will not load"), std::string::npos) << said;
+    expectMapUnderSeasonSheet(path);
 }
 
 TEST(EndToEnd, badArgumentsStopTheAppWithAMessageAndNoPicture) {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "PolylineSimplifier.h"
+#include "foundation/Print.h"
 
 namespace map {
 
@@ -149,11 +150,16 @@ std::filesystem::path LandShapes::defaultPath() {
 std::shared_ptr<const LandShapes> LandShapes::shared() {
     static std::once_flag once;
     static std::shared_ptr<const LandShapes> shapes;
-    std::call_once(once, [] {
-        auto loaded = load(defaultPath());
-        shapes = std::make_shared<const LandShapes>(loaded ? std::move(*loaded) : LandShapes{});
-    });
+    std::call_once(once, [] { shapes = loadOrReport(defaultPath()); });
     return shapes;
+}
+
+std::shared_ptr<const LandShapes> LandShapes::loadOrReport(const std::filesystem::path& path) {
+    auto loaded = load(path);
+    if (loaded) return std::make_shared<const LandShapes>(std::move(*loaded));
+    foundation::print("Map: the land shapes in " + path.string() + " could not be read (" + loaded.error().message +
+                      "); the map shows no land");
+    return std::make_shared<const LandShapes>();
 }
 
 bool isSeamEdge(MapPoint from, MapPoint to) {

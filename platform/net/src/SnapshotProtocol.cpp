@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "foundation/Clock.h"
 #include "foundation/PercentEncoding.h"
@@ -26,6 +29,7 @@ struct ReplayedTopic {
 };
 
 std::optional<std::string> readWhole(const fs::path& path) {
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
     std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -73,6 +77,10 @@ struct SnapshotProtocol::State {
     fs::path canonicalRoot;
     mutable std::mutex replayMutex;
     mutable std::map<std::string, ReplayedTopic, std::less<>> topics;  // by "<session>/<Topic>.json"
+    // Replayed topics whose stream is unusable: their recorded file is the session's final state, which
+    // must not pass for the moment being replayed.
+    std::set<std::string, std::less<>> unusableTopics;
+    std::vector<std::string> warnings;
 };
 
 std::string contentTypeForExtension(std::string_view extension) {
@@ -94,14 +102,19 @@ ProtocolAnswer answerWith(const Request& request, int status, HTTPHeaders header
     return {Response::make(request.url, status, std::move(headers)), foundation::Data::fromString(body)};
 }
 
-ProtocolAnswer errorPage(const Request& request, int status, std::string_view title, HTTPHeaders headers = {}) {
+}  // namespace
+
+ProtocolAnswer statusPage(const Request& request, int status, HTTPHeaders headers) {
     headers.set("Content-Type", "text/html; charset=utf-8");
-    std::string body = "<html><head><title>" + std::to_string(status) + " " + std::string(title) +
-                       "</title></head><body><h1>" + std::string(title) + "</h1></body></html>\n";
+    const std::string title = statusText(status);
+    std::string body = "<html><head><title>" + std::to_string(status) + " " + title + "</title></head><body><h1>" +
+                       title + "</h1></body></html>\n";
     return answerWith(request, status, std::move(headers), std::move(body));
 }
 
-ProtocolAnswer notFound(const Request& request) { return errorPage(request, 404, "Not Found"); }
+namespace {
+
+ProtocolAnswer notFound(const Request& request) { return statusPage(request, 404); }
 
 std::string contentTypeOf(const fs::path& file, const SnapshotFolder& folder) {
     std::string extension = file.extension().string();
@@ -126,7 +139,7 @@ std::optional<std::string> replayedKeyframe(const SnapshotProtocol::State& state
 std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State& state, const Request& request) {
     if (!request.url) return std::unexpected(URLError(URLError::badURL));
     if (request.method != "GET" && request.method != "HEAD")
-        return errorPage(request, 405, "Method Not Allowed", {{"Allow", "GET, HEAD"}});
+        return statusPage(request, 405, {{"Allow", "GET, HEAD"}});
 
     const std::string& encodedPath = request.url->percentEncodedPath();
     const std::string& prefix = state.folder.pathPrefix;
@@ -134,7 +147,7 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     std::string_view rest = std::string_view(encodedPath).substr(prefix.size());
     bool wantsFolder = rest.empty() || rest.ends_with('/');
     auto decoded = foundation::removingPercentEncoding(rest);
-    if (!decoded) return errorPage(request, 400, "Bad Request");
+    if (!decoded) return statusPage(request, 400);
     auto segments = safeSegments(*decoded);
     if (!segments) return notFound(request);
 
@@ -145,6 +158,7 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     }
 
     std::string relative = joined(*segments);
+    if (state.unusableTopics.contains(relative)) return statusPage(request, 503);
     if (auto keyframe = replayedKeyframe(state, relative))
         return answerWith(request, 200, {{"Content-Type", "application/json; charset=utf-8"}}, std::move(*keyframe));
 
@@ -154,7 +168,7 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     if (fs::is_directory(target, error)) {
         if (!wantsFolder) {
             // A folder named without its slash: servers send the client to the folder's address.
-            return errorPage(request, 301, "Moved Permanently", {{"Location", encodedPath + "/"}});
+            return statusPage(request, 301, {{"Location", encodedPath + "/"}});
         }
         auto index = std::ranges::find_if(state.folder.indexFileNames,
                                           [&](const std::string& name) { return fs::is_regular_file(target / name, error); });
@@ -166,11 +180,62 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     }
     if (!fs::is_regular_file(target, error)) return notFound(request);
     auto bytes = readWhole(target);
-    if (!bytes) return errorPage(request, 500, "Internal Server Error");
+    // A file the server may not read is forbidden, as a web server says; any other failure is its own.
+    if (!bytes) return statusPage(request, errno == EACCES ? 403 : 500);
     return answerWith(request, 200, {{"Content-Type", contentTypeOf(target, state.folder)}}, std::move(*bytes));
 }
 
+std::string elapsedText(std::chrono::milliseconds elapsed) {
+    auto seconds = elapsed.count() / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+// Parses every stream of one replayed session. A stream that cannot be read or holds no update makes
+// its topic unusable; one cut short or with skipped lines still replays, and each is reported.
+void readReplayedSession(SnapshotProtocol::State& state, const std::string& session, const fs::path& sessionPath,
+                         foundation::Date origin) {
+    std::error_code error;
+    std::vector<std::pair<std::string, std::chrono::milliseconds>> cutShort;  // file, where it stops
+    std::chrono::milliseconds sessionEnd{0};
+    for (const auto& entry : fs::directory_iterator(sessionPath, error)) {
+        if (entry.path().extension() != ".jsonStream" || !entry.is_regular_file()) continue;
+        if (!isInside(fs::canonical(entry.path(), error), state.canonicalRoot)) continue;
+        const std::string file = entry.path().string();
+        const std::string key = session + "/" + entry.path().stem().string() + ".json";
+        auto text = readWhole(entry.path());
+        if (!text) {
+            state.unusableTopics.insert(key);
+            state.warnings.push_back("cannot read " + file + ": its topic is not replayed");
+            continue;
+        }
+        auto stream = livefeed::parseStream(*text);
+        if (stream.skippedLines > 0)
+            state.warnings.push_back(file + ": " + std::to_string(stream.skippedLines) + " unreadable line" +
+                                     (stream.skippedLines == 1 ? "" : "s") + " skipped");
+        if (stream.updates.empty()) {
+            state.unusableTopics.insert(key);
+            state.warnings.push_back(file + " holds no update: its topic is not replayed");
+            continue;
+        }
+        auto first = stream.updates.front().elapsed;
+        auto last = stream.updates.back().elapsed;
+        sessionEnd = std::max(sessionEnd, last);
+        // A file cut off mid-write ends without its line end.
+        if (text->back() != '\n') cutShort.emplace_back(file, last);
+        state.topics.insert_or_assign(key, ReplayedTopic{livefeed::StreamReplay(std::move(stream)), first, origin});
+    }
+    if (error) state.warnings.push_back("cannot list " + sessionPath.string() + ": " + error.message());
+    for (const auto& [file, stops] : cutShort)
+        state.warnings.push_back(file + " is cut short: it stops at " + elapsedText(stops) + " of " +
+                                 elapsedText(sessionEnd) + " and holds its last state from there");
+}
+
 }  // namespace
+
+const std::vector<std::string>& SnapshotProtocol::warnings() const { return state_->warnings; }
 
 std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::make(SnapshotFolder folder) {
     auto state = std::make_shared<State>();
@@ -186,21 +251,11 @@ std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::
         if (!segments) return std::unexpected("replayed session " + setting.sessionFolder + " leaves the folder");
         std::string session = joined(*segments);
         fs::path sessionPath = state->canonicalRoot / session;
-        if (!fs::is_directory(sessionPath, error))
-            return std::unexpected("replayed session " + setting.sessionFolder + " is not in " + folder.root.string());
-        for (const auto& entry : fs::directory_iterator(sessionPath, error)) {
-            if (entry.path().extension() != ".jsonStream" || !entry.is_regular_file()) continue;
-            if (!isInside(fs::canonical(entry.path(), error), state->canonicalRoot)) continue;
-            auto text = readWhole(entry.path());
-            if (!text) return std::unexpected("cannot read " + entry.path().string());
-            auto stream = livefeed::parseStream(*text);
-            if (stream.updates.empty()) continue;  // nothing to replay: the static keyframe stands
-            auto first = stream.updates.front().elapsed;
-            std::string key = session + "/" + entry.path().stem().string() + ".json";
-            state->topics.insert_or_assign(
-                key, ReplayedTopic{livefeed::StreamReplay(std::move(stream)), first, setting.streamOrigin});
+        if (!fs::is_directory(sessionPath, error)) {
+            state->warnings.push_back("replayed session " + setting.sessionFolder + " is not in " + folder.root.string());
+            continue;
         }
-        if (error) return std::unexpected("cannot list " + sessionPath.string() + ": " + error.message());
+        readReplayedSession(*state, session, sessionPath, setting.streamOrigin);
     }
     state->folder = std::move(folder);
     return std::make_shared<SnapshotProtocol>(std::move(state));

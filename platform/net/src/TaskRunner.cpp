@@ -59,6 +59,7 @@ void TaskRunner::toDelegate(Event event) {
 void TaskRunner::start(std::shared_ptr<SessionTask> self) {
     keepAlive_ = std::move(self);
     if (finished_) return;
+    startedAt_ = std::chrono::steady_clock::now();
     bool invalidated = false;
     {
         std::lock_guard lock(task_.session_->mutex_);
@@ -139,8 +140,12 @@ void TaskRunner::beginTransfer(bool trustServer) {
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(interval * 1000));
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(interval))));
-    if (configuration.timeoutIntervalForResource > 0)
-        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(configuration.timeoutIntervalForResource * 1000));
+    const long remaining = remainingTimeMilliseconds();
+    if (remaining < 0) {
+        detachTransfer();
+        return finish(URLError{URLError::timedOut, url, "the whole transfer took too long"});
+    }
+    if (remaining > 0) curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, remaining);
 
     if (request.method == "HEAD") {
         curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
@@ -173,6 +178,19 @@ void TaskRunner::beginTransfer(bool trustServer) {
         detachTransfer();
         finish(URLError{URLError::unknown, url, "the transfer could not start"});
     }
+}
+
+long TaskRunner::remainingTimeMilliseconds() const {
+    const auto& configuration = task_.session_->configuration_;
+    double limit = configuration.timeoutIntervalForResource > 0 ? configuration.timeoutIntervalForResource : 0;
+    // A gathered body's cap counts from resume, so redirects share one allowance.
+    if (kind_ == TaskKind::gathersData && configuration.timeoutIntervalForGathering > 0) {
+        double left = configuration.timeoutIntervalForGathering -
+                      std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt_).count();
+        if (left <= 0) return -1;
+        limit = limit > 0 ? std::min(limit, left) : left;
+    }
+    return limit > 0 ? std::max(1L, static_cast<long>(limit * 1000)) : 0;
 }
 
 void TaskRunner::answerInProcess(const ProtocolHandler& handler) {
@@ -258,8 +276,10 @@ void TaskRunner::presentResponse(Response response) {
     }
     // Growing a large body by doubling costs more than the transfer; a stated length sizes it once.
     constexpr std::int64_t reserveLimit = std::int64_t(1) << 30;
+    const std::int64_t maximum = task_.session_->configuration_.maximumGatheredLength;
     if (kind_ == TaskKind::gathersData && response.expectedContentLength > 0 &&
-        response.expectedContentLength < reserveLimit && !response.headers.value("Content-Encoding"))
+        response.expectedContentLength < reserveLimit && (maximum <= 0 || response.expectedContentLength <= maximum) &&
+        !response.headers.value("Content-Encoding"))
         gathered_.bytes().reserve(static_cast<std::size_t>(response.expectedContentLength));
     if (kind_ == TaskKind::downloadsToFile) {
         std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-download-XXXXXX").string();
@@ -370,7 +390,7 @@ void TaskRunner::releaseHeldBody() {
     auto body = std::move(heldBody_);
     heldBody_ = {};
     if (!receive(reinterpret_cast<const char*>(body.data()), body.size()))
-        finish(URLError{URLError::cannotWriteToFile, currentURL()});
+        finish(hopResult_ && *hopResult_ ? **hopResult_ : URLError{URLError::cannotWriteToFile, currentURL()});
 }
 
 bool TaskRunner::receive(const char* bytes, std::size_t count) {
@@ -385,9 +405,19 @@ bool TaskRunner::receive(const char* bytes, std::size_t count) {
             delegate.didReceiveData(session, task, chunk);
         });
         return true;
-    case TaskKind::gathersData:
+    case TaskKind::gathersData: {
+        // Counted as delivered, after decompression: a small compressed body may stand for gigabytes.
+        const std::int64_t maximum = task_.session_->configuration_.maximumGatheredLength;
+        if (maximum > 0 && static_cast<std::int64_t>(gathered_.size() + count) > maximum) {
+            if (!hopResult_ || !*hopResult_)
+                hopResult_ = URLError{URLError::dataLengthExceedsMaximum, currentURL(),
+                                      "the body is larger than " + std::to_string(maximum) + " bytes"};
+            gathered_ = {};
+            return false;
+        }
         gathered_.append(bytes, count);
         return true;
+    }
     case TaskKind::downloadsToFile:
         if (!file_ || std::fwrite(bytes, 1, count, file_) != count) {
             if (!hopResult_) hopResult_ = URLError{URLError::cannotWriteToFile, currentURL()};

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -47,6 +48,8 @@ private:
     void releaseHeldBody();
     bool receive(const char* bytes, std::size_t count);
     void finish(std::optional<URLError> error);
+    // How long the current hop may still take, in milliseconds; 0 for no bound.
+    long remainingTimeMilliseconds() const;
     void detachTransfer();
 
     static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* runner);
@@ -63,6 +66,7 @@ private:
     std::shared_ptr<SessionTask> keepAlive_;
     bool finished_ = false;
     int redirects_ = 0;
+    std::chrono::steady_clock::time_point startedAt_;
 
     CURL* easy_ = nullptr;
     curl_slist* headerList_ = nullptr;

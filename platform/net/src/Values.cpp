@@ -134,6 +134,29 @@ std::ostream& operator<<(std::ostream& stream, const Request& request) {
     return stream << request.method << " " << (request.url ? request.url->absoluteString() : "(no URL)");
 }
 
+std::string statusText(int statusCode) {
+    switch (statusCode) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 304: return "Not Modified";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 410: return "Gone";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
+    default: return "HTTP " + std::to_string(statusCode);
+    }
+}
+
 std::ostream& operator<<(std::ostream& stream, const Response& response) {
     stream << response.statusCode << " " << (response.url ? response.url->absoluteString() : "(no URL)");
     if (!response.mimeType.empty()) stream << " (" << response.mimeType << ")";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -8,6 +9,7 @@
 #include "RefusingPort.h"
 #include "data/Client.h"
 #include "dispatch/Task.h"
+#include "foundation/Print.h"
 #include "net/Session.h"
 
 namespace {
@@ -57,6 +59,62 @@ TEST(Client, aStalledServerEndsInEmptyDataAfterTheIdleTimeOut) {
     // The shared session every screen uses has a finite idle time-out too.
     EXPECT_GT(net::Session::shared()->configuration().timeoutIntervalForRequest, 0);
     EXPECT_LE(net::Session::shared()->configuration().timeoutIntervalForRequest, 60);
+}
+
+// What the screens read through: an error page is a failure with its status, logged once, never a body
+// to decode.
+TEST(Client, loadChecksTheStatusAndLogsEachFailureOnceWithItsAddress) {
+    LoopbackServer loopback;
+    loopback.server.Get("/ok.json", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(R"({"MRData":{}})", "application/json");
+    });
+    loopback.server.Get("/missing.json", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content("<html><body>Not here</body></html>", "text/html");
+    });
+    loopback.server.Get("/forbidden.json", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 403;
+        response.set_content("<html>no</html>", "text/html");
+    });
+    loopback.server.Get("/empty.json", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("", "application/json");
+    });
+    loopback.start();
+
+    foundation::ConsoleCapture console;
+    auto ok = dispatch::syncWait(Client::shared().load(loopback.text("/ok.json")));
+    EXPECT_FALSE(ok.failure);
+    EXPECT_EQ(ok.toString(), R"({"MRData":{}})");
+    EXPECT_EQ(ok.address, loopback.text("/ok.json"));
+    EXPECT_EQ(console.text(), "");
+
+    auto missing = dispatch::syncWait(Client::shared().load(loopback.text("/missing.json")));
+    ASSERT_TRUE(missing.failure);
+    EXPECT_EQ(missing.failure->status, 404);
+    EXPECT_TRUE(missing.empty()) << "the error page is not handed on";
+    EXPECT_EQ(console.text(), "Could not load " + loopback.text("/missing.json") + ": 404 Not Found\n");
+
+    auto forbidden = dispatch::syncWait(Client::shared().load(loopback.text("/forbidden.json")));
+    ASSERT_TRUE(forbidden.failure);
+    EXPECT_EQ(forbidden.failureDescription(), loopback.text("/forbidden.json") + ": 403 Forbidden");
+
+    auto empty = dispatch::syncWait(Client::shared().load(loopback.text("/empty.json")));
+    ASSERT_TRUE(empty.failure);
+    EXPECT_EQ(empty.failureDescription(), loopback.text("/empty.json") + ": 200 OK, but the body is empty");
+
+    RefusingPort refusing;
+    auto refused = dispatch::syncWait(Client::shared().load(refusing.url() + "current.json"));
+    ASSERT_TRUE(refused.failure);
+    EXPECT_EQ(refused.failure->status, 0);
+    EXPECT_FALSE(refused.failure->reason.empty());
+
+    auto notAnAddress = dispatch::syncWait(Client::shared().load(""));
+    ASSERT_TRUE(notAnAddress.failure);
+
+    // One line per failure, each naming its address.
+    const std::string lines = console.text();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 5) << lines;
+    EXPECT_NE(lines.find("Could not load " + refusing.url() + "current.json: "), std::string::npos) << lines;
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ protected:
 
 struct EndpointCase {
     std::string name;
-    std::function<dispatch::Task<foundation::Data>()> call;
+    std::function<dispatch::Task<Loaded>()> call;
     std::string path;
 };
 
@@ -85,7 +85,11 @@ TEST_F(RecordingResultsHost, everyOperationRequestsItsPathAfterTheBase) {
     for (const auto& endpoint : cases) {
         auto body = dispatch::syncWait(endpoint.call());
         EXPECT_EQ(lastRequested(), "http://results.test/api/f1/" + endpoint.path) << endpoint.name;
-        EXPECT_EQ(body.toString(), "nope") << endpoint.name << ": an error page comes back as its body";
+        // An error page is a failure with its status, never a body to decode.
+        ASSERT_TRUE(body.failure) << endpoint.name;
+        EXPECT_EQ(body.failure->status, 404) << endpoint.name;
+        EXPECT_TRUE(body.empty()) << endpoint.name;
+        EXPECT_EQ(body.address, "http://results.test/api/f1/" + endpoint.path) << endpoint.name;
     }
 }
 

@@ -34,10 +34,10 @@ struct GatedTimingReads {
     int asked = 0;
 
     LiveViewController::TimingRead read() {
-        return [this](std::string) -> dispatch::Task<foundation::Data> {
+        return [this](std::string) -> dispatch::Task<Loaded> {
             ++asked;
-            co_return co_await dispatch::awaitCallback<foundation::Data>(
-                [this](std::function<void(foundation::Data)> resume) { waiting.push_back(std::move(resume)); });
+            co_return Loaded(co_await dispatch::awaitCallback<foundation::Data>(
+                [this](std::function<void(foundation::Data)> resume) { waiting.push_back(std::move(resume)); }));
         };
     }
     // Answers the read asked `index`-th among those still waiting.

@@ -34,10 +34,13 @@ using shelltest::DriverDictionaries;
 // The season is started once for a suite: starting it reads the whole snapshot.
 class OfflineSheet : public shelltest::SheetPhone {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite() { startSeasonFrom(OfflineSettings::defaultDataDirectory()); }
+    // The season of a data folder: the checkout's, or a copy a suite has damaged.
+    static void startSeasonFrom(const std::filesystem::path& dataDirectory) {
         ServiceHosts::setCurrent(ServiceHosts{});
+        startFailure().clear();
         OfflineSettings settings;
-        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        settings.dataDirectory = dataDirectory;
         auto started = OfflineSeason::start(settings);
         if (started) season() = std::move(*started);
         else startFailure() = started.error();
@@ -65,7 +68,7 @@ protected:
     void present(const std::shared_ptr<ui::ViewController>& sheet) { SheetPhone::present(sheet, true); }
 
     template <class T>
-    static T read(dispatch::Task<foundation::Data> task) {
+    static T read(dispatch::Task<Loaded> task) {
         auto decoded = foundation::JSONDecoder().decode<T>(dispatch::syncWait(std::move(task)));
         EXPECT_TRUE(decoded) << (decoded ? "" : decoded.error().description());
         return decoded ? std::move(*decoded) : T{};

@@ -16,7 +16,7 @@ constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-
 
 class FeedHosts : public ::testing::Test {
 protected:
-    std::string fetched(dispatch::Task<foundation::Data> task) {
+    std::string fetched(dispatch::Task<Loaded> task) {
         dispatch::syncWait(std::move(task));
         std::lock_guard lock(mutex);
         return requested.empty() ? std::string() : requested.back();

@@ -21,9 +21,9 @@ std::string indexOf(const std::string& year) {
 class CountingFeed {
 public:
     SeasonIndex::Read read() {
-        return [this](std::string year) -> dispatch::Task<foundation::Data> {
+        return [this](std::string year) -> dispatch::Task<Loaded> {
             reads.push_back(year);
-            co_return foundation::Data::fromString(year == "broken" ? "<html>" : indexOf(year));
+            co_return Loaded(foundation::Data::fromString(year == "broken" ? "<html>" : indexOf(year)));
         };
     }
     std::vector<std::string> reads;

@@ -26,7 +26,8 @@ OfflineSettings offlineFrom(std::filesystem::path dataDirectory) {
     return settings;
 }
 
-std::string body(dispatch::Task<foundation::Data> task) { return std::string(dispatch::syncWait(std::move(task)).view()); }
+template <class Body>
+std::string body(dispatch::Task<Body> task) { return std::string(dispatch::syncWait(std::move(task)).view()); }
 
 template <class T>
 void expectDecodes(const std::string& what, const std::string& bytes) {
@@ -101,10 +102,14 @@ TEST(OfflineSeasonImages, offlinePicturesComeOnlyFromTheSeasonsHostsUntilItStops
     EXPECT_EQ(remoteImageSettings().inProcessOnly, before);
 }
 
-TEST_F(OfflineApp, unrecordedDocumentsAnswerWithABodyNoModelReads) {
-    auto missing = body(RaceResults::all(2023, 2));
-    EXPECT_FALSE(missing.empty());
-    EXPECT_FALSE(modeltest::decode<RaceModel>(missing));
+// The snapshot answers what it lacks with a server's 404 page; the read reports the status and hands
+// no page on to be decoded.
+TEST_F(OfflineApp, unrecordedDocumentsFailWithTheirStatusAndAreNeverDecoded) {
+    auto missing = dispatch::syncWait(RaceResults::all(2023, 2));
+    ASSERT_TRUE(missing.failure);
+    EXPECT_EQ(missing.failure->status, 404);
+    EXPECT_TRUE(missing.empty());
+    EXPECT_FALSE(modeltest::decode<RaceModel>(std::string(missing.view())));
 }
 
 TEST_F(OfflineApp, theLiveSprintMovesOnWithTheClock) {

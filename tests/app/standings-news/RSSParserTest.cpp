@@ -49,19 +49,36 @@ TEST(RSSParser, cdataAndNestedElementsKeepTheFieldsText) {
     EXPECT_EQ(articles[1].title, "Split by CDATA");
 }
 
-TEST(RSSParser, prefixedFieldsAndOtherDatesKeepTheirDefaults) {
+TEST(RSSParser, prefixedFieldsKeepTheirDefaultsAndCommonDateFormsAreRead) {
     auto clock = std::make_shared<foundation::ManualClock>(foundation::Date{700000000});
     foundation::Clock::setCurrent(clock);
+    foundation::ConsoleCapture console;
     auto articles = read(R"(<rss><channel>
         <item><dc:title>Prefixed</dc:title><media:description>Media</media:description>
               <pubDate>2023-12-04T10:07:04Z</pubDate></item>
-        <item><title>Last</title><title>wins</title></item></channel></rss>)");
+        <item><title>Last</title><title>wins</title><pubDate>04 Dec 2023 10:07:04 +0000</pubDate></item>
+        <item><pubDate>Mon, 04 Dec 2023 10:07 +0000</pubDate></item>
+        <item><pubDate>2023-12-04T11:07:04.500+01:00</pubDate></item>
+        <item><pubDate>yesterday</pubDate></item></channel></rss>)");
     foundation::Clock::setCurrent(nullptr);
-    ASSERT_EQ(articles.size(), 2u);
+    ASSERT_EQ(articles.size(), 5u);
     EXPECT_EQ(articles[0].title, "");
     EXPECT_EQ(articles[0].description, "");
-    EXPECT_EQ(articles[0].pubDate, foundation::Date{700000000}) << "the moment the item began";
+    EXPECT_EQ(articles[0].pubDate, foundation::Date::fromUnix(1701684424)) << "ISO 8601";
     EXPECT_EQ(articles[1].title, "wins");
+    EXPECT_EQ(articles[1].pubDate, foundation::Date::fromUnix(1701684424)) << "no weekday";
+    EXPECT_EQ(articles[2].pubDate, foundation::Date::fromUnix(1701684420)) << "no seconds";
+    EXPECT_EQ(articles[3].pubDate, foundation::Date::fromUnix(1701684424.5)) << "fraction and offset";
+    EXPECT_EQ(articles[4].pubDate, foundation::Date{700000000}) << "unreadable: the moment the item began";
+    EXPECT_EQ(console.text(), "RSS: 1 item date unreadable; those items carry the moment they were read\n");
+}
+
+TEST(RSSParser, anAtomFeedIsNamedAsNotAnRSSFeed) {
+    foundation::ConsoleCapture console;
+    auto articles = RSSParser::articles(foundation::Data::fromString(
+        R"(<feed xmlns="http://www.w3.org/2005/Atom"><entry><title>One</title></entry></feed>)"), "https://feed.test/atom");
+    EXPECT_TRUE(articles.empty());
+    EXPECT_EQ(console.text(), "Error: not an RSS feed (https://feed.test/atom): an Atom feed, whose entries are not read\n");
 }
 
 TEST(RSSParser, aBrokenFeedGivesTheItemsBeforeTheError) {

@@ -8,6 +8,7 @@
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
 #include "cells/RaceStandingsCell.h"
+#include "cells/StateCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
 #include "live/LapsViewController.h"
@@ -175,10 +176,14 @@ TEST_F(FinishedWeekend, everyTabShowsItsSessionsRowsAndItsOwnSessionsStart) {
     // The index writes 18:00 at the track (+03:00): 16:00 in Amsterdam.
     EXPECT_EQ(header(*screen, 1), "Round 1 Started at 16:00, on 04 Mar");
 
-    // The snapshot has no top three of Bahrain's practice sessions: the tabs show their header only.
+    // The snapshot has no top three of Bahrain's practice sessions: each tab says so in one row.
     for (int tab : {2, 3, 4}) {
         screen->selectEventType(tab);
-        EXPECT_EQ(screen->tableView[tab]->numberOfRows(2), 0);
+        EXPECT_EQ(screen->tableView[tab]->numberOfRows(2), 1);
+        auto state = row<StateCell>(*screen, 2, 0, tab);
+        ASSERT_TRUE(state) << tab;
+        EXPECT_EQ(state->title->text(), std::string(tab == 2 ? "Practice 3's" : tab == 3 ? "Practice 2's" : "Practice 1's") +
+                                            " top three could not be loaded.");
         EXPECT_EQ(row<EventPickerCell>(*screen, 1, 0, tab)->title->text(), "Top Three");
     }
     screen->selectEventType(2);
@@ -360,7 +365,9 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     // Every load answers at once from the snapshot; let them all come back.
     waitFor([] { return false; }, 0.5);
     settle();
-    EXPECT_EQ(screen->tableView[0]->numberOfRows(2), 0);
+    EXPECT_EQ(screen->tableView[0]->numberOfRows(2), 1);
+    ASSERT_TRUE(row<StateCell>(*screen, 2));
+    EXPECT_EQ(row<StateCell>(*screen, 2)->title->text(), "The race results could not be loaded.");
     EXPECT_TRUE(screen->driverOfTheDayResults.empty());
     EXPECT_EQ(row<DriverOfTheDayCell>(*screen, 4)->driver->text(), "");
     EXPECT_EQ(row<DriverOfTheDayCell>(*screen, 5)->infoDescription->text(), "");

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <cstdint>
 #include <cstring>
@@ -6,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "foundation/Print.h"
 #include "gfx/Context.h"
 #include "PixelProbe.h"
 #include "map/BaseMap.h"
@@ -88,3 +92,25 @@ TEST(BaseMapTest, CorruptDataIsRefusedWithoutCrashing) {
 }
 
 }  // namespace
+
+TEST(LandShapesFile, aTruncatedFileIsReportedNotDrawnAsSea) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-land-XXXXXX").string();
+    ASSERT_TRUE(::mkdtemp(pattern.data()));
+    const std::filesystem::path folder = pattern;
+    std::ifstream whole(map::LandShapes::defaultPath(), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(whole), std::istreambuf_iterator<char>()};
+    ASSERT_GT(bytes.size(), 1000u);
+    std::ofstream(folder / "land.bin", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+
+    foundation::ConsoleCapture console;
+    auto cut = map::LandShapes::loadOrReport(folder / "land.bin");
+    EXPECT_TRUE(cut->levels().empty() || cut->levels().front().rings.empty());
+    EXPECT_NE(console.text().find("Map: the land shapes in " + (folder / "land.bin").string() + " could not be read ("),
+              std::string::npos) << console.text();
+    EXPECT_NE(console.text().find("the map shows no land"), std::string::npos);
+
+    foundation::ConsoleCapture quiet;
+    EXPECT_FALSE(map::LandShapes::loadOrReport(map::LandShapes::defaultPath())->levels().empty());
+    EXPECT_EQ(quiet.text(), "");
+    std::filesystem::remove_all(folder);
+}

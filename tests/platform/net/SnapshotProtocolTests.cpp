@@ -186,4 +186,52 @@ TEST_F(ReplayTest, beforeTheOriginTheFirstUpdateIsServedAndOtherTopicsStayStatic
                     .body.view().find("00:01:00.000") != std::string_view::npos);
 }
 
+// Streams that cannot be replayed as recorded: each is reported, and a topic without a usable stream
+// never falls back to its recorded file, which holds the end of the session.
+TEST_F(ReplayTest, unusableStreamsAreReportedAndTheirTopicsAreNotServedAsFinished) {
+    EXPECT_TRUE(snapshot->warnings().empty());
+    write("tree/" + session + "LapCount.jsonStream", "\x1f\x8b\x08 not a stream at all");
+    write("tree/" + session + "LapCount.json", R"({"CurrentLap":17,"TotalLaps":17})");
+    write("tree/" + session + "TrackStatus.jsonStream", "");
+    write("tree/" + session + "TrackStatus.json", R"({"Status":"1"})");
+    write("tree/" + session + "WeatherData.jsonStream",
+          "00:00:05.000{\"AirTemp\":\"20\"}\r\ngarbage line\r\n00:00:30.000{\"AirTemp\":\"21\"}\r\n00:00:4");
+    write("tree/" + session + "WeatherData.json", R"({"AirTemp":"25"})");
+    auto damaged = protocol("/static/", {{.sessionFolder = session, .streamOrigin = origin},
+                                         {.sessionFolder = "2023/Nowhere/", .streamOrigin = origin}});
+    ASSERT_TRUE(damaged);
+    clock->set(origin.addingTimeInterval(45));
+
+    for (const char* topic : {"LapCount.json", "TrackStatus.json"}) {
+        auto answer = get(*damaged, "https://feed.test/static/" + session + topic);
+        EXPECT_EQ(answer.response.statusCode, 503) << topic;
+        EXPECT_EQ(answer.body.view().find("17"), std::string_view::npos) << topic;
+    }
+    // The cut stream still replays what it holds: the last whole line, not the recorded final state.
+    auto weather = get(*damaged, "https://feed.test/static/" + session + "WeatherData.json");
+    EXPECT_EQ(weather.response.statusCode, 200);
+    EXPECT_NE(weather.body.view().find("\"21\""), std::string_view::npos);
+    EXPECT_EQ(leaderAt(90), "11");  // the sound stream beside them is untouched
+
+    std::string warnings;
+    for (const auto& warning : damaged->warnings()) warnings += warning + "\n";
+    EXPECT_NE(warnings.find("LapCount.jsonStream holds no update"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("TrackStatus.jsonStream holds no update"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("WeatherData.jsonStream: 2 unreadable lines skipped"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("WeatherData.jsonStream is cut short: it stops at 00:00:30 of 00:02:00"), std::string::npos)
+        << warnings;
+    EXPECT_NE(warnings.find("replayed session 2023/Nowhere/ is not in"), std::string::npos) << warnings;
+}
+
+TEST_F(SnapshotFolderTest, errorPagesCarryTheStatusAndItsReason) {
+    auto snapshot = protocol();
+    auto missing = get(*snapshot, "http://results.test/api/f1/2099.json");
+    EXPECT_EQ(missing.response.statusCode, 404);
+    EXPECT_NE(missing.body.view().find("<title>404 Not Found</title>"), std::string_view::npos);
+    auto refused = statusPage(Request(url("http://results.test/x")), 503);
+    EXPECT_EQ(refused.response.statusCode, 503);
+    EXPECT_NE(refused.body.view().find("Service Unavailable"), std::string_view::npos);
+    EXPECT_EQ(statusText(418), "HTTP 418");
+}
+
 }  // namespace

@@ -209,12 +209,20 @@ T decodeValue(const nlohmann::json& json, const CodingPathNode* path) {
 
 }  // namespace json_detail
 
+// How many entries ValidItems has left out on this thread so far: a caller that decodes a document
+// reads it before and after, to report what a lenient list dropped.
+inline std::size_t& droppedInvalidItems() {
+    thread_local std::size_t count = 0;
+    return count;
+}
+
 // The coder of a list or dictionary from outside: an item that does not decode by its model's rules is
 // left out and the others are kept, so one malformed item never loses the whole list. The container
 // itself must still be a JSON array (or object, for a dictionary).
 template <class Container>
 struct ValidItems {
     static Container decode(const DecodingValue& value) {
+        std::size_t& dropped = droppedInvalidItems();
         const nlohmann::json& json = value.json();
         Container items;
         if constexpr (json_detail::isVector<Container>) {
@@ -222,6 +230,8 @@ struct ValidItems {
             for (std::size_t index = 0; index < json.size(); ++index) {
                 if (auto item = value.decodeElementIfValid<typename Container::value_type>(index))
                     items.push_back(std::move(*item));
+                else
+                    ++dropped;
             }
         } else {
             static_assert(json_detail::isStringMap<Container>, "a std::vector or a std::map keyed by text");
@@ -231,6 +241,8 @@ struct ValidItems {
                     items.emplace_hint(items.end(), key,
                                        json_detail::decodeValue<typename Container::mapped_type>(element, nullptr));
                 } catch (const json_detail::DecodingFailure&) {
+                    // Feed markers such as a keyframe's "_kf" are no entry that was lost.
+                    if (!key.starts_with('_')) ++dropped;
                 }
             }
         }

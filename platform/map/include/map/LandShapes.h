@@ -37,8 +37,11 @@ public:
     static std::expected<LandShapes, MapDataError> load(const std::filesystem::path& path);
     // data/map/land.bin under the data folder: $SORVANE_DATA_DIR when set, else the project's.
     static std::filesystem::path defaultPath();
-    // The default file, read once; an empty set of shapes (a map of sea) when it cannot be read.
+    // The default file, read once (see loadOrReport).
     static std::shared_ptr<const LandShapes> shared();
+    // The shapes of a file, or an empty set (a map of sea) when it cannot be read, which prints one
+    // line naming the file and what is wrong with it, so an all-sea map is never silent.
+    static std::shared_ptr<const LandShapes> loadOrReport(const std::filesystem::path& path);
 
     // Level 0 is the data as stored; each later level is coarser.
     const std::vector<Level>& levels() const { return levels_; }

@@ -29,6 +29,9 @@ struct Response {
 
 using HTTPResponse = Response;
 
+// The standard reason phrase of a status ("Not Found"); "HTTP <code>" for one without a phrase.
+std::string statusText(int statusCode);
+
 std::ostream& operator<<(std::ostream& stream, const Response& response);
 
 }  // namespace net

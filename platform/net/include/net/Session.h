@@ -29,6 +29,11 @@ struct SessionConfiguration {
     double timeoutIntervalForRequest = Request::defaultTimeoutInterval;
     // The longest a whole transfer may take.
     double timeoutIntervalForResource = 7 * 24 * 3600;
+    // Tasks that gather the body in memory (data() and dataTask with a completion): the most bytes one
+    // may hold, counted after decompression, and the longest it may take from resume to the last byte,
+    // redirects included. Past either it fails (-1103, -1001). 0 turns a limit off.
+    std::int64_t maximumGatheredLength = std::int64_t(64) << 20;
+    double timeoutIntervalForGathering = 120;
     HTTPHeaders httpAdditionalHeaders;
     // Default sessions share the process's cookies; ephemeral ones keep their own, in memory.
     bool ephemeral = false;

@@ -31,12 +31,16 @@ struct SnapshotFolder {
 
 // Answers one host from a folder tree, as a static web server would: GET (and HEAD) of a recorded
 // file is 200 with its bytes, anything unrecorded 404, other methods 405. Topics of a replayed
-// session are answered with the state folded up to the current clock's moment.
+// session are answered with the state folded up to the current clock's moment; a topic whose stream
+// is unreadable answers 503, never its recorded final state.
 class SnapshotProtocol {
 public:
-    // Fails when the root is no folder or a replayed stream cannot be read; streams are parsed here so
-    // that the network thread never does.
+    // Fails when the root is no folder. Streams are parsed here so that the network thread never does;
+    // what is wrong with them (unreadable, cut short, lines skipped, a session folder missing) does not
+    // fail the folder but is listed in warnings().
     static std::expected<std::shared_ptr<SnapshotProtocol>, std::string> make(SnapshotFolder folder);
+
+    const std::vector<std::string>& warnings() const;
 
     std::expected<ProtocolAnswer, URLError> answer(const Request& request) const;
     // A handler for the registry; it keeps the protocol alive.
@@ -48,6 +52,9 @@ public:
 private:
     std::shared_ptr<State> state_;
 };
+
+// A small HTML page for an error status, as a web server answers (a HEAD gets the head only).
+ProtocolAnswer statusPage(const Request& request, int status, HTTPHeaders headers = {});
 
 // The type a file is served with, by its extension; empty when the extension names none.
 std::string contentTypeForExtension(std::string_view extension);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/Label.h"
+#include "ui/TableViewCell.h"
+
+// A row that stands where a list would be when there is nothing to list: what is missing, in words,
+// over a hint. Every screen shows the same row, so the state looks the same everywhere.
+class StateCell : public ui::TableViewCell {
+public:
+    static constexpr const char* reuseIdentifier = "StateCell";
+
+    explicit StateCell(std::string identifier = reuseIdentifier);
+
+    // "<What> could not be loaded." over the hint to come back later.
+    void showCouldNotLoad(const std::string& what);
+
+    std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
+    std::shared_ptr<ui::Label> title = std::make_shared<ui::Label>();
+    std::shared_ptr<ui::Label> detail = std::make_shared<ui::Label>();
+};
+
+// The title the row shows for `what` ("The race results" gives "The race results could not be loaded.").
+std::string couldNotLoadText(const std::string& what);
