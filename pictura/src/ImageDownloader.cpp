@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "FatalStop.h"
+
 namespace pictura {
 
 namespace {
@@ -45,12 +47,10 @@ void AuthenticationChallengeResponsible::didReceiveChallenge(ImageDownloader& do
 }
 
 ImageDownloader::ImageDownloader(std::string name) : name_(std::move(name)) {
-    if (name_.empty()) {
-        std::fputs("Pictura/ImageDownloader: Fatal error: [Pictura] You should specify a name for the downloader. "
-                   "A downloader with empty name is not permitted.\n",
-                   stderr);
-        std::abort();
-    }
+    if (name_.empty())
+        detail::fatalStop("Pictura/ImageDownloader",
+                          "[Pictura] You should specify a name for the downloader. "
+                          "A downloader with empty name is not permitted.");
     session_ = net::Session::make(sessionConfiguration_, sessionDelegate_);
 }
 

@@ -13,12 +13,6 @@ namespace pictura {
 
 namespace {
 
-const CallbackQueue& sharedProcessingQueue() {
-    static const CallbackQueue queue =
-        CallbackQueue::dispatch(::dispatch::Queue::serial("com.tolvane.Pictura.ImageDownloader.Process"));
-    return queue;
-}
-
 double monotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -155,7 +149,7 @@ ImageProgressiveProvider::ImageProgressiveProvider(const PicturaParsedOptionsInf
     : option(*options.progressiveJPEG),
       refresh_(std::move(refresh)),
       decoder_(std::make_shared<ImageProgressiveDecoder>(
-          option, options.processingQueue.value_or(sharedProcessingQueue()),
+          option, options.processingQueue.value_or(ImageDataProcessor::downloaderProcessingQueue()),
           ImageCreatingOptions{options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame})),
       queue_(ImageProgressiveSerialQueue::make()) {}
 

@@ -134,11 +134,23 @@ TEST_F(ImageCacheTest, failuresOfTheStoreAreReportedAndTheMemoryLevelStillServes
     EXPECT_TRUE(stored.diskCacheResult);
     EXPECT_FALSE(std::filesystem::exists(cache->cachePath("expired")));
 
-    EXPECT_THROW(ImageCache::create(""), foundation::InternalInconsistencyException);
+    // An endless period is kept for good rather than failing the write.
+    options.diskCacheExpiration = StorageExpiration::seconds(std::numeric_limits<double>::infinity());
+    stored = storeAndWait(testing::gradientImage(2, 2), "endless");
+    EXPECT_TRUE(stored.diskCacheResult);
+    cache->clearMemoryCache();
+    EXPECT_EQ(cache->imageCachedType("endless"), CacheType::disk);
+
     { std::ofstream(folder.path() / "file") << "x"; }
     auto blocked = ImageCache::create("blocked", folder.path() / "file");
     ASSERT_FALSE(blocked);
     EXPECT_EQ(blocked.error().errorCode(), 3005);
+}
+
+TEST(ImageCacheNameTest, anEmptyNameStopsTheProgramThroughEitherMaker) {
+    EXPECT_DEATH(ImageCache::create(""), "\\[Pictura\\] You should specify a name for the cache");
+    EXPECT_DEATH((void)ImageCache::create("", std::filesystem::temp_directory_path()),
+                 "\\[Pictura\\] You should specify a name for the cache");
 }
 
 TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
@@ -156,6 +168,7 @@ TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
         auto result = retrieve(key);
         ASSERT_TRUE(result) << key;
         EXPECT_EQ(result->cacheType(), CacheType::none) << key;  // the image is fetched again
+        EXPECT_FALSE(std::filesystem::exists(cache->cachePath(key))) << key << ": a file that never decodes stays";
     }
     // A folder where a file should be, and files the cache never wrote.
     std::filesystem::create_directory(cache->cachePath("folder"));

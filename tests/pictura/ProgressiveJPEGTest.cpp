@@ -6,6 +6,7 @@
 
 #include "CountingProcessor.h"
 #include "RetrievalTestSupport.h"
+#include "pictura/ImageDataProcessor.h"
 #include "pictura/ImageProgressiveProvider.h"
 #include "pictura/ImageWrapper.h"
 
@@ -141,6 +142,32 @@ TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnl
     EXPECT_EQ(updates->size(), scanStarts(jpeg).size() - 1);
     EXPECT_EQ(runsQ->load(), 1);  // the final image only
     EXPECT_EQ(runsP->load(), static_cast<int>(scanStarts(jpeg).size()));
+}
+
+// Decodes like the default processor, counting the runs made off the downloader processing queue.
+class QueueCheckingProcessor final : public ImageProcessor {
+public:
+    std::string identifier() const override { return "queue-checking"; }
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item, const PicturaParsedOptionsInfo& options) const override {
+        ++runs;
+        if (!ImageDataProcessor::downloaderProcessingQueue().queue()->isCurrent()) ++elsewhere;
+        return DefaultImageProcessor::defaultProcessor()->process(item, options);
+    }
+    mutable std::atomic<int> runs = 0, elsewhere = 0;
+};
+
+TEST_F(ProgressiveJPEGTest, partialImagesAreMadeOnTheOneDownloaderProcessingQueue) {
+    auto processor = std::make_shared<QueueCheckingProcessor>();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
+                                      Item::processor(processor),
+                                      Item::progressiveJPEG({.isBlur = false, .isFastestScan = false})});
+    manager->retrieveImage(Source::network(ImageResource(slow.url("/slow.jpg"))), options, nullptr,
+                           [](std::shared_ptr<gfx::Image>) {}, nullptr,
+                           [finished](PicturaManager::RetrieveResult) { *finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return finished->load(); }));
+    ASSERT_TRUE(waitUntil([&] { return processor->runs.load() == static_cast<int>(scanStarts(jpeg).size()); }));
+    EXPECT_EQ(processor->elsewhere.load(), 0);
 }
 
 }  // namespace
