@@ -46,6 +46,12 @@ void AuthenticationChallengeResponsible::didReceiveChallenge(ImageDownloader& do
     completionHandler(net::ChallengeDisposition::performDefaultHandling);
 }
 
+net::SessionConfiguration ImageDownloader::defaultSessionConfiguration() {
+    auto configuration = net::SessionConfiguration::ephemeralConfiguration();
+    configuration.timeoutIntervalForResource = defaultTransferTimeLimit;
+    return configuration;
+}
+
 ImageDownloader::ImageDownloader(std::string name) : name_(std::move(name)) {
     if (name_.empty())
         detail::fatalStop("Pictura/ImageDownloader",

@@ -37,6 +37,8 @@ inline foundation::Data noisePng(int width, int height, unsigned seed = 1) {
 //   /endless            a body without length that never ends
 //   /text               a body that is not a picture
 //   /seeded/<n>.png|jpg a 16 x 16 picture of its own for each number
+//   /big-header         the PNG after a header of 1 MiB
+//   /trickle            a byte at a time, never idle for long, never done until the test ends
 class DownloadServer {
 public:
     DownloadServer() {
@@ -91,6 +93,21 @@ public:
             const bool png = request.matches[2] == "png";
             const auto bytes = png ? *gfx::encodePng(bitmap) : *gfx::encodeJpeg(bitmap, 0.9);
             response.set_content(bytes.toString(), png ? "image/png" : "image/jpeg");
+        });
+        server.Get("/big-header", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            response.set_header("X-Padding", std::string(1024 * 1024, 'p'));
+            response.set_content(picture.toString(), "image/png");
+        });
+        server.Get("/trickle", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            response.set_chunked_content_provider("image/png", [this](size_t, httplib::DataSink& sink) {
+                std::unique_lock guard(lock);
+                // A byte every tenth of a second until the test ends.
+                if (changed.wait_for(guard, std::chrono::milliseconds(100), [&] { return open; })) return false;
+                guard.unlock();
+                return sink.write("x", 1);
+            });
         });
         server.Get("/text", [this](const httplib::Request& request, httplib::Response& response) {
             count(request.path);

@@ -232,6 +232,31 @@ TEST_F(ImageDownloaderTest, aBodyOverTheCapFailsCleanly) {
     EXPECT_TRUE(downloadOne("/image/after"));
 }
 
+TEST_F(ImageDownloaderTest, limitsSayWhatWasRefused) {
+    auto endless = downloadOne("/endless");
+    EXPECT_EQ(sessionErrorCode(endless), net::URLError::dataLengthExceedsMaximum);
+    EXPECT_NE(endless.error().errorDescription()->find("over the limit of 67108864"), std::string::npos)
+        << *endless.error().errorDescription();
+    auto header = downloadOne("/big-header");
+    EXPECT_EQ(sessionErrorCode(header), net::URLError::badServerResponse);
+    EXPECT_EQ(header.error().errorDescription()->find("memory"), std::string::npos) << *header.error().errorDescription();
+    EXPECT_NE(header.error().errorDescription()->find("head is larger"), std::string::npos);
+}
+
+TEST_F(ImageDownloaderTest, aTransferThatNeverEndsIsCutOffAfterTheTotalTimeLimit) {
+    const auto configuration = ImageDownloader::make("limited")->sessionConfiguration();
+    EXPECT_EQ(configuration.timeoutIntervalForResource, ImageDownloader::defaultTransferTimeLimit);
+    EXPECT_LE(ImageDownloader::defaultTransferTimeLimit, 60);
+    EXPECT_TRUE(configuration.ephemeral);
+
+    // A byte every tenth of a second is never idle long enough for the request's time-out.
+    auto shortened = ImageDownloader::defaultSessionConfiguration();
+    shortened.timeoutIntervalForResource = 1;
+    downloader->setSessionConfiguration(shortened);
+    downloader->setDownloadTimeout(5);
+    EXPECT_EQ(sessionErrorCode(downloadOne("/trickle")), net::URLError::timedOut);
+}
+
 TEST_F(ImageDownloaderTest, aTornDownDownloaderTellsEveryWaitingConsumerItWasCancelled) {
     Outcomes first, second;
     download("/held/t", first);
