@@ -184,6 +184,38 @@ TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
     EXPECT_EQ(retrieve("truncated")->cacheType(), CacheType::disk);
 }
 
+TEST_F(ImageCacheTest, clearingTheDiskLeavesMemoryAndTheApplicationsEndsCleanExpiredFiles) {
+    storeAndWait(testing::gradientImage(4, 4), "kept-in-memory");
+    bool cleared = false;
+    cache->clearDiskCache([&] {
+        EXPECT_TRUE(dispatch::isMainThread());
+        cleared = true;
+    });
+    runMainUntil([&] { return cleared; });
+    EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::memory);
+    cache->clearMemoryCache();
+    EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::none);
+
+    // Termination and the move to the background each clean the expired files, and only those.
+    ClockGuard clock;
+    for (const auto& notification : {ui::Application::willTerminateNotification, ui::Application::didEnterBackgroundNotification}) {
+        options.diskCacheExpiration = StorageExpiration::seconds(0.5);
+        storeAndWait(testing::gradientImage(4, 4), "stale");
+        options.diskCacheExpiration.reset();
+        storeAndWait(testing::gradientImage(4, 4), "fresh");
+        clock->advance(60);
+        const auto stale = cache->cachePath("stale");
+        ASSERT_TRUE(std::filesystem::exists(stale));
+        foundation::NotificationCenter::defaultCenter().post(notification);
+        // The clean runs on the disk queue; a measure asked for after it reports after it.
+        bool after = false;
+        cache->calculateDiskStorageSize([&](std::expected<std::uint64_t, PicturaError>) { after = true; });
+        runMainUntil([&] { return after; });
+        EXPECT_FALSE(std::filesystem::exists(stale)) << notification.rawValue;
+        EXPECT_TRUE(std::filesystem::exists(cache->cachePath("fresh"))) << notification.rawValue;
+    }
+}
+
 TEST_F(ImageCacheTest, memoryWarningsEmptyOnlyTheMemoryLevel) {
     storeAndWait(testing::gradientImage(4, 4), "k");
     ui::Application::shared().receiveMemoryWarning();

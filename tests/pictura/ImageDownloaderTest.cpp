@@ -257,6 +257,47 @@ TEST_F(ImageDownloaderTest, aTransferThatNeverEndsIsCutOffAfterTheTotalTimeLimit
     EXPECT_EQ(sessionErrorCode(downloadOne("/trickle")), net::URLError::timedOut);
 }
 
+TEST_F(ImageDownloaderTest, cancellingAURLOrEverythingTellsEachWaitingConsumer) {
+    Outcomes first, second, other;
+    download("/held/u", first);
+    download("/held/u", second);
+    download("/held/v", other);
+    ASSERT_TRUE(server.waitForHits("/held/u"));
+    ASSERT_TRUE(server.waitForHits("/held/v"));
+    downloader->cancel(server.url("/held/u"));
+    EXPECT_TRUE(first.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_TRUE(second.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_EQ(other.count(), 0u);
+    downloader->cancel(server.url("/held/nothing"));  // no transfer of that URL: nothing happens
+
+    Outcomes late;
+    download("/held/w", late);
+    ASSERT_TRUE(server.waitForHits("/held/w"));
+    downloader->cancelAll();
+    EXPECT_TRUE(other.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_TRUE(late.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_EQ(first.count(), 1u);
+    server.openGate();
+    EXPECT_TRUE(downloadOne("/image/after-cancel"));
+}
+
+TEST_F(ImageDownloaderTest, aNewSessionDelegateCancelsTheOldTransfersAndServesTheNextOnes) {
+    Outcomes running;
+    download("/held/replaced", running);
+    ASSERT_TRUE(server.waitForHits("/held/replaced"));
+    auto replacement = SessionDelegate::make();
+    replacement->maximumBodySize = 10;
+    downloader->setSessionDelegate(replacement);
+    EXPECT_EQ(downloader->sessionDelegate(), replacement);
+    EXPECT_FALSE(running.waitFor(1).front());
+    EXPECT_EQ(replacement->task(server.url("/held/replaced")), nullptr);
+    // The new delegate is wired: its own cap applies, and a small picture still loads once it is lifted.
+    EXPECT_EQ(sessionErrorCode(downloadOne("/image/over-new-cap")), net::URLError::dataLengthExceedsMaximum);
+    replacement->maximumBodySize = SessionDelegate::defaultMaximumBodySize;
+    server.openGate();
+    EXPECT_TRUE(downloadOne("/image/new-delegate"));
+}
+
 TEST_F(ImageDownloaderTest, aTornDownDownloaderTellsEveryWaitingConsumerItWasCancelled) {
     Outcomes first, second;
     download("/held/t", first);
