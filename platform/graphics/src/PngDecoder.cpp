@@ -70,6 +70,18 @@ private:
     png_infop info_ = nullptr;
 };
 
+// Shows the picture as browsers do on an sRGB screen: a colour profile or an sRGB chunk names the
+// encoding (taken as sRGB here), and only without them does a gAMA chunk say how the samples are
+// encoded. A file without any of them is taken as sRGB, as it always was.
+void applyFileGamma(png_structp png, png_infop info) {
+    if (!png_get_valid(png, info, PNG_INFO_gAMA) || png_get_valid(png, info, PNG_INFO_sRGB) ||
+        png_get_valid(png, info, PNG_INFO_iCCP))
+        return;
+    double fileGamma = 0;
+    if (!png_get_gAMA(png, info, &fileGamma) || !(fileGamma > 0)) return;
+    png_set_gamma(png, PNG_DEFAULT_sRGB, fileGamma);
+}
+
 bool hasSignature(Bytes bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.data(), pngSignature, 8) == 0;
 }
@@ -107,6 +119,7 @@ std::optional<Bitmap> decodePng(Bytes bytes) {
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
+    applyFileGamma(png, reader.info());
     png_read_update_info(png, reader.info());
     if (png_get_rowbytes(png, reader.info()) != static_cast<png_size_t>(header.width) * 4) return std::nullopt;
 
