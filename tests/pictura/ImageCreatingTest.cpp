@@ -7,6 +7,7 @@
 
 #include <webp/encode.h>
 
+#include "AllocationWatch.h"
 #include "ImageSamples.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCreating.h"
@@ -267,6 +268,21 @@ TEST(PngGammaTest, aGammaChunkIsHonouredUnlessAProfileOrSRGBChunkNamesTheEncodin
     EXPECT_EQ(redOf(greyPng(128, chunk("iCCP", std::string("test profile") + '\0' + '\0' + storedZlib(rgbProfile())) +
                                      linear)),
               128);
+}
+
+foundation::Data fixtureBytes(const std::string& name) {
+    std::ifstream file(std::filesystem::path(SORVANE_TEST_FIXTURES) / "images" / name, std::ios::binary);
+    return foundation::Data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+}
+
+TEST(DecodeBudgetTest, anOversizeTextChunkIsSkippedWithoutAllocatingWhatItAnnounces) {
+    if (!testing::AllocationWatch::available()) GTEST_SKIP() << "allocations are reported by sanitizer builds only";
+    // 41 bytes: a header, then a text chunk that says it holds 1.5 GB.
+    const auto bytes = fixtureBytes("png/x_itxt-oversize-chunk.png");
+    ASSERT_EQ(bytes.size(), 41u);
+    testing::AllocationWatch watch;
+    EXPECT_FALSE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(bytes, {}));
+    EXPECT_LT(watch.largestAllocation(), 64u * 1024 * 1024);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "ImageDecoder.h"
@@ -23,6 +24,16 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
     reader->offset += count;
 }
 
+// libpng's own buffers (a row, a chunk's data, the inflate state) never need more than this. A chunk
+// over the chunk limit is only a warning to libpng, which then still allocates what the chunk
+// announces (a 41-byte file asked for 1.5 GB); refused here, the chunk is skipped instead.
+constexpr png_alloc_size_t largestAllocation = 16 * 1024 * 1024;
+
+png_voidp cappedAllocation(png_structp, png_alloc_size_t size) {
+    return size > largestAllocation ? nullptr : std::malloc(size);
+}
+void release(png_structp, png_voidp pointer) { std::free(pointer); }
+
 // libpng's default handlers print to stderr and abort the process on longjmp failure.
 [[noreturn]] void failSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void ignoreWarning(png_structp, png_const_charp) {}
@@ -31,7 +42,8 @@ void ignoreWarning(png_structp, png_const_charp) {}
 class PngReader {
 public:
     explicit PngReader(Bytes bytes) : reader_{bytes} {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failSilently, ignoreWarning);
+        png_ = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, failSilently, ignoreWarning, nullptr,
+                                        cappedAllocation, release);
         if (png_) info_ = png_create_info_struct(png_);
     }
     ~PngReader() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
