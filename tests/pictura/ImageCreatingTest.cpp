@@ -285,5 +285,24 @@ TEST(DecodeBudgetTest, anOversizeTextChunkIsSkippedWithoutAllocatingWhatItAnnoun
     EXPECT_LT(watch.largestAllocation(), 64u * 1024 * 1024);
 }
 
+TEST(DecodeBudgetTest, aShortFileAnnouncingAHugePictureIsRefusedBeforeItsPixelsAreAllocated) {
+    if (!testing::AllocationWatch::available()) GTEST_SKIP() << "allocations are reported by sanitizer builds only";
+    // A 258-byte progressive JPEG cut after its first scan header, a 260 KB PNG whose deflated rows
+    // could never fill 16384 x 16384 RGBA pixels (it would need 1 MB at the least), and a 66-byte
+    // lossless WebP whose container says 4 KB follow.
+    for (const auto* name : {"jpeg/bomb-progressive-16384.jpg", "png/x_bomb-16384-rgba.png",
+                             "webp/cut-lossless-16144x16383.webp"}) {
+        const auto bytes = fixtureBytes(name);
+        ASSERT_GT(bytes.size(), 0u) << name;
+        testing::AllocationWatch watch;
+        EXPECT_FALSE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(bytes, {})) << name;
+        EXPECT_LT(watch.largestAllocation(), 64u * 1024 * 1024) << name;
+    }
+    // A whole picture still decodes, and so does a progressive one cut after its first scans.
+    const auto progressive = fixtureBytes("jpeg/jpg-progressive.jpg");
+    EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive, {}));
+    EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive.subdata(0, progressive.size() / 2), {}));
+}
+
 }  // namespace
 }  // namespace pictura

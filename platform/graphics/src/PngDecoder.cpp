@@ -94,6 +94,17 @@ void applyFileGamma(png_structp png, png_infop info) {
     png_set_gamma(png, PNG_DEFAULT_sRGB, fileGamma);
 }
 
+// Deflate compresses at most 1032 to 1, so the file must hold at least the filtered rows (a filter
+// byte and the samples of each row) over 1032.
+bool deflatedRowsFit(std::size_t fileSize, const PngReader& reader) {
+    const auto width = static_cast<std::int64_t>(png_get_image_width(reader.png(), reader.info()));
+    const auto height = static_cast<std::int64_t>(png_get_image_height(reader.png(), reader.info()));
+    const std::int64_t bitsPerPixel =
+        static_cast<std::int64_t>(png_get_bit_depth(reader.png(), reader.info())) * png_get_channels(reader.png(), reader.info());
+    const std::int64_t rowBytes = 1 + (width * bitsPerPixel + 7) / 8;
+    return static_cast<std::int64_t>(fileSize) * 1032 >= rowBytes * height;
+}
+
 bool hasSignature(Bytes bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.data(), pngSignature, 8) == 0;
 }
@@ -124,6 +135,7 @@ std::optional<Bitmap> decodePng(Bytes bytes) {
     reader.readInfo();
     ImageHeader header = reader.header();
     if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+    if (!deflatedRowsFit(bytes.size(), reader)) return std::nullopt;
 
     // Everything becomes 8-bit RGBA: palettes and low-depth grey expanded, tRNS made alpha.
     png_set_expand(png);
