@@ -108,7 +108,7 @@ private:
     void reportWillStartDownload(const foundation::URL& url, const net::Request& request);
     void replaceSession();
     // Runs also after the downloader is gone: its consumers are told, only the notices are skipped.
-    static void taskDone(const std::weak_ptr<ImageDownloader>& downloader, const DownloadingContext& context,
+    static void taskDone(std::weak_ptr<ImageDownloader> downloader, std::shared_ptr<const DownloadingContext> context,
                          const SessionDataTask::TaskDone& done);
 
     double downloadTimeout_ = 15.0;
