@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -142,6 +143,25 @@ TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnl
     EXPECT_EQ(updates->size(), scanStarts(jpeg).size() - 1);
     EXPECT_EQ(runsQ->load(), 1);  // the final image only
     EXPECT_EQ(runsP->load(), static_cast<int>(scanStarts(jpeg).size()));
+}
+
+TEST_F(ProgressiveJPEGTest, aPictureOverThePreviewBudgetShowsNoPartialImages) {
+    // The fixture's scans under a frame of 4608 x 4608 (21 megapixels), with enough bytes in its first
+    // scan that the decoder takes them: every partial image would be a decode of that size.
+    auto bytes = jpeg.bytes();
+    const std::uint8_t progressiveFrame[] = {0xFF, 0xC2};
+    const auto frame = std::search(bytes.begin(), bytes.end(), std::begin(progressiveFrame), std::end(progressiveFrame));
+    ASSERT_NE(frame, bytes.end());
+    for (int i : {5, 7}) {
+        frame[i] = 4608 >> 8;
+        frame[i + 1] = 4608 & 0xFF;
+    }
+    const auto second = scanStarts(foundation::Data(bytes))[1];
+    bytes.insert(bytes.begin() + static_cast<long>(second), 4000, 0x00);
+    jpeg = foundation::Data(std::move(bytes));
+    ASSERT_GT(static_cast<std::int64_t>(4608) * 4608, ImageProgressiveDecoder::previewPixelBudget);
+
+    EXPECT_TRUE(partials(slow.url("/slow.jpg"), {.isBlur = false, .isFastestScan = false}).empty());
 }
 
 // Decodes like the default processor, counting the runs made off the downloader processing queue.
