@@ -14,9 +14,8 @@ const char backgroundIdentifiersKey = 0;
 const char backgroundImageTaskKey = 0;
 
 using Wrapper = PicturaWrapper<std::shared_ptr<ui::Button>>;
-// State raw value to the identifier it waits for. Replaced whole on every change, never changed in
-// place, so the stale checks made on other threads read a consistent copy.
-using Identifiers = std::map<std::uint32_t, Source::Identifier::Value>;
+// State raw value to the cell of the identifier it waits for. A state's cell, once made, stays.
+using Identifiers = std::map<std::uint32_t, detail::TaskIdentifierCellPointer>;
 
 struct Channel {
     const void* identifiersKey;
@@ -35,15 +34,18 @@ std::optional<Source::Identifier::Value> identifierOf(const std::shared_ptr<ui::
     if (!identifiers) return std::nullopt;
     const auto found = identifiers->find(rawState(state));
     if (found == identifiers->end()) return std::nullopt;
-    return found->second;
+    return found->second->get();
 }
 
-void setIdentifierOf(const std::shared_ptr<ui::Button>& button, const Channel& channel, ui::ControlState state,
-                     std::optional<Source::Identifier::Value> identifier) {
+detail::TaskIdentifierCellPointer cellOf(const std::shared_ptr<ui::Button>& button, const Channel& channel,
+                                         ui::ControlState state) {
     auto identifiers = associatedValue<Identifiers>(button, channel.identifiersKey).value_or(Identifiers{});
-    if (identifier) identifiers[rawState(state)] = *identifier;
-    else identifiers.erase(rawState(state));
+    auto& cell = identifiers[rawState(state)];
+    if (cell) return cell;
+    cell = std::make_shared<detail::TaskIdentifierCell>();
+    auto made = cell;
     setRetainedAssociatedValue(button, channel.identifiersKey, std::move(identifiers));
+    return made;
 }
 
 detail::PlainImageTarget targetOf(const std::shared_ptr<ui::Button>& button, const Channel& channel,
@@ -58,7 +60,11 @@ detail::PlainImageTarget targetOf(const std::shared_ptr<ui::Button>& button, con
         return strong ? identifierOf(strong, channel, state) : std::nullopt;
     };
     target.setIdentifier = [weak, channel, state](std::optional<Source::Identifier::Value> identifier) {
-        if (auto strong = weak.lock()) setIdentifierOf(strong, channel, state, identifier);
+        if (auto strong = weak.lock()) cellOf(strong, channel, state)->set(identifier);
+    };
+    target.checkFor = [weak, channel, state](Source::Identifier::Value identifier) {
+        auto strong = weak.lock();
+        return detail::currentTaskCheck(weak, strong ? cellOf(strong, channel, state) : nullptr, identifier);
     };
     target.setTask = [weak, channel](std::optional<DownloadTask> task) {
         if (auto strong = weak.lock())

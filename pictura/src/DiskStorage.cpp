@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/Assertion.h"
 #include "pictura/CacheKeyText.h"
@@ -63,6 +64,36 @@ std::string cappedName(std::string name, const std::string& suffix, const std::s
     if (auto percent = name.rfind('%'); percent != std::string::npos && percent + 3 > name.size()) name.resize(percent);
     const auto capped = name + digest + suffix;
     return capped.size() <= maximumFileNameLength ? capped : pc(key).md5();
+}
+
+// The extended attribute that holds a file's digest. A file without it (written before digests, or
+// on a file system that kept none) is trusted as it is.
+const std::string digestAttribute = "pictura.digest";
+
+// FNV-1a over the key and the bytes, eight bytes a step: each step is a bijection of the state, so
+// any changed byte changes the digest, and a file moved under another key's name no longer matches
+// that key.
+foundation::Data digestOf(const std::string& key, const foundation::Data& data) {
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto mix = [&hash](std::uint64_t word) {
+        hash ^= word;
+        hash *= 1099511628211ull;
+    };
+    const auto mixAll = [&mix](const std::uint8_t* bytes, std::size_t size) {
+        std::size_t offset = 0;
+        for (; offset + 8 <= size; offset += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + offset, 8);
+            mix(word);
+        }
+        for (; offset < size; ++offset) mix(bytes[offset]);
+        mix(size);
+    };
+    mixAll(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
+    mixAll(data.bytes().data(), data.size());
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return foundation::Data::fromString(text);
 }
 
 }  // namespace
@@ -164,6 +195,9 @@ std::expected<void, PicturaError> Files::store(const foundation::Data& data, con
     const auto url = cacheFileURL(key);
     {
         std::lock_guard lock(datesMutex_);
+        // The old digest goes first: a write that stops half-way leaves a file that is trusted as
+        // before, never one that a stale digest condemns.
+        (void)configuration.fileManager->removeExtendedAttribute(url, digestAttribute);
         if (auto written = configuration.fileManager->write(url, data, writeOptions); !written)
             return std::unexpected(PicturaError::cacheError(
                 PicturaError::CannotCreateCacheFile{fileURL(url), key, data, written.error()}));
@@ -176,6 +210,7 @@ std::expected<void, PicturaError> Files::store(const foundation::Data& data, con
                  {"NSFileModificationDate", dateText(dates.modificationDate)}},
                 set.error()}));
         }
+        (void)configuration.fileManager->setExtendedAttribute(url, digestAttribute, digestOf(key, data));
     }
     maybeCachedCheckingQueue_->async([self = shared_from_this(), name = url.filename().string()] {
         if (self->maybeCached_) self->maybeCached_->insert(name);
@@ -207,12 +242,32 @@ std::expected<std::optional<foundation::Data>, PicturaError> Files::value(const 
         if (data.error().isNoSuchFile()) return std::optional<foundation::Data>();
         return std::unexpected(PicturaError::cacheError(PicturaError::CannotLoadDataFromDisk{fileURL(url), data.error()}));
     }
+    if (!matchesDigest(*fileManager, url, key, *data)) {
+        discard(key, *data);
+        return std::optional<foundation::Data>();
+    }
     if (extending.kind() != ExpirationExtending::Kind::none) {
         metaChangingQueue_->async([self = shared_from_this(), seen = *meta, extending] {
             self->extendExpiration(seen, extending);
         });
     }
     return std::optional<foundation::Data>(std::move(*data));
+}
+
+bool Files::matchesDigest(const foundation::FileManager& fileManager, const Path& url, const std::string& key,
+                          const foundation::Data& data) const {
+    auto digest = fileManager.extendedAttribute(url, digestAttribute);
+    return !digest || *digest == digestOf(key, data);
+}
+
+void Files::discard(const std::string& key, const foundation::Data& seen) {
+    const auto fileManager = config().fileManager;
+    const auto url = cacheFileURL(key);
+    std::lock_guard lock(datesMutex_);
+    // A store since the read put good bytes there, which stay.
+    auto current = fileManager->readData(url);
+    if (!current || *current != seen) return;
+    (void)fileManager->removeItem(url);
 }
 
 void Files::extendExpiration(const FileMeta& seen, const ExpirationExtending& extending) {

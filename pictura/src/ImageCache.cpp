@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "foundation/Assertion.h"
+#include "FatalStop.h"
 #include "foundation/UUID.h"
 #include "pictura/ImageWrapper.h"
 
@@ -34,7 +34,8 @@ MemoryStorage::Config memoryConfig() {
 }
 
 void checkName(const std::string& name) {
-    foundation::assertion(!name.empty(),
+    if (name.empty())
+        detail::fatalStop("Pictura/ImageCache",
                           "[Pictura] You should specify a name for the cache. A cache with empty name is not permitted.");
 }
 
@@ -214,7 +215,12 @@ void ImageCache::retrieveImageInDiskCache(const std::string& key, const PicturaP
             return;
         }
         ImagePointer image;
-        if (*data) image = serializerOf(options).image(**data, options);
+        if (*data) {
+            image = serializerOf(options).image(**data, options);
+            // A file that no longer decodes would be a hit that never shows: it goes, and the image
+            // is fetched again.
+            if (!image) self->diskStorage_->files().discard(computedKey, **data);
+        }
         if (options.backgroundDecode) image = pc(image).decoded(options.scaleFactor);
         callbackQueue.execute([completionHandler, image] { completionHandler(image); });
     };

@@ -130,7 +130,7 @@ void ImageWrapper::setImageFrameCount(std::optional<int> count) const {
     if (count)
         setRetainedAssociatedValue(base, &imageFrameCountKey, *count);
     else
-        detail::setAssociatedObject(std::static_pointer_cast<const void>(base), &imageFrameCountKey, std::any());
+        detail::setAssociatedObject(std::static_pointer_cast<const void>(base), &imageFrameCountKey, std::any(), nullptr);
 }
 
 }  // namespace pictura

@@ -27,9 +27,11 @@ std::shared_ptr<ImageDataProcessor> ImageDataProcessor::make(foundation::Data da
 }
 
 const CallbackQueue& ImageDataProcessor::downloaderProcessingQueue() {
-    static const CallbackQueue queue =
-        CallbackQueue::dispatch(::dispatch::Queue::serial("com.tolvane.Pictura.ImageDownloader.Process"));
-    return queue;
+    // Never destroyed: a held transfer that completes while the process ends still hands its data
+    // over here, after the exit handlers have run.
+    static const auto* queue =
+        new CallbackQueue(CallbackQueue::dispatch(::dispatch::Queue::serial("com.tolvane.Pictura.ImageDownloader.Process")));
+    return *queue;
 }
 
 void ImageDataProcessor::process() {

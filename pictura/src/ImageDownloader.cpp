@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "FatalStop.h"
+
 namespace pictura {
 
 namespace {
@@ -44,13 +46,17 @@ void AuthenticationChallengeResponsible::didReceiveChallenge(ImageDownloader& do
     completionHandler(net::ChallengeDisposition::performDefaultHandling);
 }
 
+net::SessionConfiguration ImageDownloader::defaultSessionConfiguration() {
+    auto configuration = net::SessionConfiguration::ephemeralConfiguration();
+    configuration.timeoutIntervalForResource = defaultTransferTimeLimit;
+    return configuration;
+}
+
 ImageDownloader::ImageDownloader(std::string name) : name_(std::move(name)) {
-    if (name_.empty()) {
-        std::fputs("Pictura/ImageDownloader: Fatal error: [Pictura] You should specify a name for the downloader. "
-                   "A downloader with empty name is not permitted.\n",
-                   stderr);
-        std::abort();
-    }
+    if (name_.empty())
+        detail::fatalStop("Pictura/ImageDownloader",
+                          "[Pictura] You should specify a name for the downloader. "
+                          "A downloader with empty name is not permitted.");
     session_ = net::Session::make(sessionConfiguration_, sessionDelegate_);
 }
 
@@ -212,7 +218,10 @@ std::pair<DownloadTask, bool> ImageDownloader::addDownloadTask(const Downloading
         task->setPriority(context.options.downloadPriority);
         auto dataTask = SessionDataTask::make(std::move(task));
         // Bound before the task is filed: a consumer that joins and cancels at once is still told.
-        dataTask->onTaskDone.delegate(dataTask, [downloader = weak_from_this(), context](
+        // The completion owns the context (and with it the options and the processing queue) until the
+        // processing has been submitted, whatever happens to this binding meanwhile.
+        dataTask->onTaskDone.delegate(dataTask, [downloader = weak_from_this(),
+                                                 context = std::make_shared<const DownloadingContext>(context)](
                                                     SessionDataTask&, const SessionDataTask::TaskDone& done) {
             taskDone(downloader, context, done);
         });
@@ -249,8 +258,9 @@ void ImageDownloader::reportDidProcessImage(const ImageDataProcessor::Processing
     if (auto observer = delegate()) observer->didDownloadImageForURL(*this, *result, url, response);
 }
 
-void ImageDownloader::taskDone(const std::weak_ptr<ImageDownloader>& downloader, const DownloadingContext& context,
-                               const SessionDataTask::TaskDone& done) {
+void ImageDownloader::taskDone(std::weak_ptr<ImageDownloader> downloader,
+                               std::shared_ptr<const DownloadingContext> owned, const SessionDataTask::TaskDone& done) {
+    const DownloadingContext& context = *owned;
     const auto& [result, callbacks] = done;
     if (auto self = downloader.lock()) self->reportDidDownloadImageData(result, context.url);
     if (!result) {

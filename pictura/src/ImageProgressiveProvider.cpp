@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "dispatch/WorkItem.h"
+#include "gfx/ImageSource.h"
 #include "pictura/ImageDataProcessor.h"
 #include "pictura/ImageWrapper.h"
 #include "pictura/PlatformWrappers.h"
@@ -12,12 +13,6 @@
 namespace pictura {
 
 namespace {
-
-const CallbackQueue& sharedProcessingQueue() {
-    static const CallbackQueue queue =
-        CallbackQueue::dispatch(::dispatch::Queue::serial("com.tolvane.Pictura.ImageDownloader.Process"));
-    return queue;
-}
 
 double monotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -70,6 +65,15 @@ std::vector<foundation::Data> ImageProgressiveDecoder::newScanPrefixes(const fou
 }
 
 int ImageProgressiveDecoder::blurRadius(int scannedCount) { return std::max(2, 14 - 4 * scannedCount); }
+
+bool ImageProgressiveDecoder::previewsAllowed(const foundation::Data& data) {
+    if (withinBudget) return *withinBudget;
+    auto source = gfx::ImageSource::create(data);
+    auto properties = source ? source->propertiesAt(0) : std::nullopt;
+    if (!properties) return false;
+    withinBudget = static_cast<std::int64_t>(properties->pixelWidth) * properties->pixelHeight <= previewPixelBudget;
+    return *withinBudget;
+}
 
 std::shared_ptr<gfx::Image> ImageProgressiveDecoder::blurredPartialImage(const foundation::Data& prefix,
                                                                          int scanned) const {
@@ -155,7 +159,7 @@ ImageProgressiveProvider::ImageProgressiveProvider(const PicturaParsedOptionsInf
     : option(*options.progressiveJPEG),
       refresh_(std::move(refresh)),
       decoder_(std::make_shared<ImageProgressiveDecoder>(
-          option, options.processingQueue.value_or(sharedProcessingQueue()),
+          option, options.processingQueue.value_or(ImageDataProcessor::downloaderProcessingQueue()),
           ImageCreatingOptions{options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame})),
       queue_(ImageProgressiveSerialQueue::make()) {}
 
@@ -198,7 +202,7 @@ void ImageProgressiveProvider::update(foundation::Data data, std::vector<Session
                 } else {
                     prefixes = decoder.newScanPrefixes(data);
                 }
-                if (prefixes.empty() || callbacks.empty()) return completion();
+                if (prefixes.empty() || callbacks.empty() || !decoder.previewsAllowed(data)) return completion();
                 // One completion for the task, once every prefix has come back for every consumer.
                 auto remaining = std::make_shared<std::atomic<std::size_t>>(prefixes.size() * callbacks.size());
                 auto finishOne = [weakSelf, remaining, completion](std::shared_ptr<gfx::Image> image) {

@@ -179,23 +179,23 @@ std::optional<DownloadTask> Wrapper::setImage(const std::optional<Source>& sourc
     };
 
     // The closures hold the view weakly: the manager's consumers end on other threads, where the last
-    // reference to a view must never be dropped.
+    // reference to a view must never be dropped. What they touch of it, they touch on the main thread;
+    // the check for every received chunk reads only the shared identifier cell.
     std::weak_ptr<ui::ImageView> weakView = base;
     std::weak_ptr<Indicator> weakIndicator = indicator;
     auto task = PicturaManager::shared()->retrieveImage(
         *source, options,
         [weakView](std::optional<DownloadTask> task) {
-            if (auto view = weakView.lock()) Wrapper(view).setImageTask(std::move(task));
+            CallbackQueue::mainCurrentOrAsync().execute([weakView, task = std::move(task)] {
+                if (auto view = weakView.lock()) Wrapper(view).setImageTask(task);
+            });
         },
         [weakView](std::shared_ptr<gfx::Image> image) {
             CallbackQueue::mainCurrentOrAsync().execute([weakView, image = std::move(image)] {
                 if (auto view = weakView.lock()) view->setImage(image);
             });
         },
-        [weakView, identifier] {
-            auto view = weakView.lock();
-            return view && Wrapper(view).taskIdentifier() == identifier;
-        },
+        detail::currentTaskCheck(weakView, detail::identifierCell(base, &taskIdentifierKey), identifier),
         [weakView, weakIndicator, identifier, generation, showWithTransition, source = *source, options,
          completionHandler = std::move(completionHandler)](PicturaManager::RetrieveResult result) {
             CallbackQueue::mainCurrentOrAsync().execute([weakView, weakIndicator, identifier, generation,
@@ -234,11 +234,11 @@ std::optional<DownloadTask> Wrapper::setImage(const std::optional<Source>& sourc
 void Wrapper::cancelDownloadTask() const { detail::cancel(imageTask()); }
 
 std::optional<Source::Identifier::Value> Wrapper::taskIdentifier() const {
-    return associatedValue<Source::Identifier::Value>(base, &taskIdentifierKey);
+    return detail::storedIdentifier(base, &taskIdentifierKey);
 }
 
 void Wrapper::setTaskIdentifier(std::optional<Source::Identifier::Value> identifier) const {
-    setRetainedAssociatedValue(base, &taskIdentifierKey, identifier ? std::any(*identifier) : std::any());
+    detail::identifierCell(base, &taskIdentifierKey)->set(identifier);
 }
 
 std::optional<DownloadTask> Wrapper::imageTask() const { return associatedValue<DownloadTask>(base, &imageTaskKey); }

@@ -57,7 +57,7 @@ std::optional<DownloadTask> Wrapper::setImage(const std::optional<Source>& sourc
 void Wrapper::cancelDownloadTask() const { detail::cancel(associatedValue<DownloadTask>(base, &imageTaskKey)); }
 
 std::optional<Source::Identifier::Value> Wrapper::taskIdentifier() const {
-    return associatedValue<Source::Identifier::Value>(base, &taskIdentifierKey);
+    return detail::storedIdentifier(base, &taskIdentifierKey);
 }
 
 }  // namespace pictura

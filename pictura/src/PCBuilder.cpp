@@ -3,7 +3,7 @@
 namespace pictura {
 
 PC::Builder::Builder(Token, std::optional<Source> source)
-    : source_(std::move(source)), options_(PicturaManager::shared()->effectiveDefaultOptions()) {}
+    : source_(std::move(source)), options_(PicturaManager::shared()->defaultOptions()) {}
 
 std::shared_ptr<PC::Builder> PC::Builder::make(std::optional<Source> source) {
     return std::make_shared<Builder>(Token{}, std::move(source));

@@ -233,15 +233,25 @@ bool PicturaManager::lookUpInCaches(const Source& source, const std::shared_ptr<
     const auto options = context->options;
     const auto target = targetCache(options);
     const auto key = source.cacheKey();
-    auto finish = onQueue(options.callbackQueue, std::move(completionHandler));
+    auto finish = onQueue(options.callbackQueue, completionHandler);
+    // A file that was there but gave no image (damaged, or another key's, and now removed by the
+    // cache) is a miss like any other: the image comes from the source, unless only the cache may
+    // serve it.
+    auto missed = [self = shared_from_this(), context, source, key, completionHandler, finish] {
+        if (context->options.onlyFromCache) {
+            if (finish) finish(std::unexpected(imageNotExisting(key)));
+            return;
+        }
+        self->loadFromSourceAndStore(source, context, completionHandler);
+    };
     const auto cachedType = target->imageCachedType(key, options.processor->identifier());
     if (cachedType != CacheType::none && (!options.fromMemoryCacheOrRefresh || cachedType == CacheType::memory)) {
         target->retrieveImage(key, options, CallbackQueue::mainCurrentOrAsync(),
-                              [self = shared_from_this(), context, source, key, options, finish](
+                              [self = shared_from_this(), context, source, key, options, finish, missed](
                                   std::expected<ImageCacheResult, PicturaError> result) {
+            if (result && (result->cacheType() == CacheType::none || !result->image())) return missed();
             if (!finish) return;
-            if (!result || result->cacheType() == CacheType::none || !result->image())
-                return finish(std::unexpected(imageNotExisting(key)));
+            if (!result) return finish(std::unexpected(imageNotExisting(key)));
             const auto image = result->image();
             const auto type = result->cacheType();
             if (!options.cacheSerializer->originalDataUsed())
@@ -269,10 +279,11 @@ bool PicturaManager::lookUpInCaches(const Source& source, const std::shared_ptr<
     auto originalOptions = options;
     originalOptions.processor = DefaultImageProcessor::defaultProcessor();
     original->retrieveImage(key, originalOptions, CallbackQueue::mainCurrentOrAsync(),
-                            [self = shared_from_this(), context, source, key, options, finish](
+                            [self = shared_from_this(), context, source, key, options, finish, missed](
                                 std::expected<ImageCacheResult, PicturaError> result) {
-        // Found by the look-up but gone by the read (removed in between): a miss like any other.
-        if (!result || !result->image()) {
+        // Found by the look-up but gone or unusable by the read: a miss like any other.
+        if (result && !result->image()) return missed();
+        if (!result) {
             if (finish) finish(std::unexpected(imageNotExisting(key)));
             return;
         }

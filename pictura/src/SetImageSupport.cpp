@@ -60,12 +60,17 @@ std::optional<DownloadTask> setPlainImage(const PlainImageTarget& target, const 
     target.setIdentifier(identifier);
     appendProgress(options, std::move(progressBlock));
 
+    // A retry or an alternative source reports its task wherever it starts; the target is touched on
+    // the main thread only.
     auto task = PicturaManager::shared()->retrieveImage(
-        *source, options, target.setTask,
+        *source, options,
+        [setTask = target.setTask](std::optional<DownloadTask> task) {
+            CallbackQueue::mainCurrentOrAsync().execute([setTask, task = std::move(task)] { setTask(task); });
+        },
         [setImage = target.setImage](std::shared_ptr<gfx::Image> image) {
             CallbackQueue::mainCurrentOrAsync().execute([setImage, image = std::move(image)] { setImage(image); });
         },
-        [current = target.identifier, identifier] { return current() == identifier; },
+        target.checkFor(identifier),
         [target, identifier, source = *source, options,
          completionHandler = std::move(completionHandler)](PicturaManager::RetrieveResult result) {
             CallbackQueue::mainCurrentOrAsync().execute([target, identifier, source, options, completionHandler,
@@ -87,6 +92,13 @@ std::optional<DownloadTask> setPlainImage(const PlainImageTarget& target, const 
         });
     target.setTask(task);
     return task;
+}
+
+std::function<bool()> currentTaskCheck(std::weak_ptr<const void> target, TaskIdentifierCellPointer cell,
+                                       Source::Identifier::Value identifier) {
+    return [target = std::move(target), cell = std::move(cell), identifier] {
+        return cell && !target.expired() && cell->get() == identifier;
+    };
 }
 
 void removeLaidOverView(const std::shared_ptr<ui::View>& view, const std::shared_ptr<ui::ImageView>& imageView) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +26,41 @@ PicturaError emptySource();
 // The result or the error of a retrieval that no target waits for any more.
 PicturaError notCurrentSourceTask(const PicturaManager::RetrieveResult& result, const Source& source);
 
+// The identifier a target waits for (0: none), shared with its retrieval's closures: the check made for
+// every received chunk, on the download thread, reads it without taking hold of the target, which must
+// only ever end on the main thread.
+class TaskIdentifierCell {
+public:
+    std::optional<Source::Identifier::Value> get() const {
+        const auto value = value_.load();
+        return value ? std::optional(value) : std::nullopt;
+    }
+    void set(std::optional<Source::Identifier::Value> identifier) { value_.store(identifier.value_or(0)); }
+
+private:
+    std::atomic<Source::Identifier::Value> value_ = 0;
+};
+using TaskIdentifierCellPointer = std::shared_ptr<TaskIdentifierCell>;
+
+// The object's cell under `key`, made on first use (on the main thread, where set-image runs).
+template <class Object>
+TaskIdentifierCellPointer identifierCell(const std::shared_ptr<Object>& object, const void* key) {
+    if (auto cell = associatedValue<TaskIdentifierCellPointer>(object, key); cell && *cell) return *cell;
+    auto cell = std::make_shared<TaskIdentifierCell>();
+    setRetainedAssociatedValue(object, key, cell);
+    return cell;
+}
+
+template <class Object>
+std::optional<Source::Identifier::Value> storedIdentifier(const std::shared_ptr<Object>& object, const void* key) {
+    auto cell = associatedValue<TaskIdentifierCellPointer>(object, key);
+    return cell && *cell ? (*cell)->get() : std::nullopt;
+}
+
+// True while the target lives and still waits for `identifier`. Any thread; never holds the target.
+std::function<bool()> currentTaskCheck(std::weak_ptr<const void> target, TaskIdentifierCellPointer cell,
+                                       Source::Identifier::Value identifier);
+
 // A target that shows one plain image. Every member holds the target weakly: a target that is gone
 // reads as waiting for nothing, so its results are stale.
 struct PlainImageTarget {
@@ -32,6 +68,8 @@ struct PlainImageTarget {
     std::function<std::optional<Source::Identifier::Value>()> identifier;
     std::function<void(std::optional<Source::Identifier::Value>)> setIdentifier;
     std::function<void(std::optional<DownloadTask>)> setTask;
+    // The check for a request with the given identifier (`currentTaskCheck`), made when it starts.
+    std::function<std::function<bool()>(Source::Identifier::Value)> checkFor;
     // After a current success has been set (a text attachment's redraw); may be empty.
     std::function<void()> didSetImage;
 };
@@ -48,11 +86,14 @@ PlainImageTarget keyedTarget(const std::shared_ptr<Object>& object, const void* 
     };
     target.identifier = [weak, identifierKey]() -> std::optional<Source::Identifier::Value> {
         auto strong = weak.lock();
-        return strong ? associatedValue<Source::Identifier::Value>(strong, identifierKey) : std::nullopt;
+        return strong ? storedIdentifier(strong, identifierKey) : std::nullopt;
     };
     target.setIdentifier = [weak, identifierKey](std::optional<Source::Identifier::Value> identifier) {
-        if (auto strong = weak.lock())
-            setRetainedAssociatedValue(strong, identifierKey, identifier ? std::any(*identifier) : std::any());
+        if (auto strong = weak.lock()) identifierCell(strong, identifierKey)->set(identifier);
+    };
+    target.checkFor = [weak, identifierKey](Source::Identifier::Value identifier) {
+        auto strong = weak.lock();
+        return currentTaskCheck(weak, strong ? identifierCell(strong, identifierKey) : nullptr, identifier);
     };
     // Every task the retrieval reports is kept, the ones of retries and alternative sources too, so a
     // cancel reaches the download that is running.

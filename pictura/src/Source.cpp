@@ -4,6 +4,7 @@
 #include <ostream>
 #include <ranges>
 
+#include "foundation/Assertion.h"
 #include "pictura/ImageDataProviders.h"
 
 namespace pictura {
@@ -59,6 +60,11 @@ std::string ImageDataProvider::description() const {
 }
 
 Source ImageDataProvider::convertToSource() const { return Source::provider(shared_from_this()); }
+
+Source Source::provider(std::shared_ptr<const ImageDataProvider> provider) {
+    foundation::assertion(provider != nullptr, "[Pictura] A provider source needs a data provider.");
+    return Source(std::move(provider));
+}
 
 Source::Identifier::Value Source::Identifier::next() {
     static std::atomic<Value> current = 0;

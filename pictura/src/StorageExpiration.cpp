@@ -1,8 +1,17 @@
 #include "pictura/StorageExpiration.h"
 
+#include <cmath>
 #include <limits>
 
+#include "foundation/Assertion.h"
+
 namespace pictura {
+
+StorageExpiration StorageExpiration::seconds(double seconds) {
+    foundation::assertion(!std::isnan(seconds), "[Pictura] An expiration of NaN seconds is not a period.");
+    if (seconds == std::numeric_limits<double>::infinity()) return never();
+    return {Kind::seconds, seconds, 0, {}};
+}
 
 bool StorageExpiration::isExpired() const {
     double interval = 0;

@@ -14,13 +14,17 @@
 #include "gfx/Bitmap.h"
 #include "gfx/ImageEncoder.h"
 
-// A PNG of `width` x `height` noise pixels (noise so that the size follows the pixel count).
-inline foundation::Data noisePng(int width, int height, unsigned seed = 1) {
+inline gfx::Bitmap noiseBitmap(int width, int height, unsigned seed) {
     auto bitmap = gfx::Bitmap::make(width, height);
     std::mt19937 random(seed);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) bitmap.row(y)[x] = 0xff000000u | (random() & 0xffffffu);
-    return *gfx::encodePng(bitmap);
+    return bitmap;
+}
+
+// A PNG of `width` x `height` noise pixels (noise so that the size follows the pixel count).
+inline foundation::Data noisePng(int width, int height, unsigned seed = 1) {
+    return *gfx::encodePng(noiseBitmap(width, height, seed));
 }
 
 // A loopback server of pictures and misbehaviours, counting the requests of each path.
@@ -32,6 +36,9 @@ inline foundation::Data noisePng(int width, int height, unsigned seed = 1) {
 //   /stall              the head, then nothing until the test ends
 //   /endless            a body without length that never ends
 //   /text               a body that is not a picture
+//   /seeded/<n>.png|jpg a 16 x 16 picture of its own for each number
+//   /big-header         the PNG after a header of 1 MiB
+//   /trickle            a byte at a time, never idle for long, never done until the test ends
 class DownloadServer {
 public:
     DownloadServer() {
@@ -78,6 +85,28 @@ public:
                 if (offset == 0) sink.write(reinterpret_cast<const char*>(picture.data()), picture.size());
                 else sink.done();
                 return true;
+            });
+        });
+        server.Get(R"(/seeded/(\d+)\.(png|jpg))", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            const auto bitmap = noiseBitmap(16, 16, static_cast<unsigned>(std::stoul(request.matches[1])));
+            const bool png = request.matches[2] == "png";
+            const auto bytes = png ? *gfx::encodePng(bitmap) : *gfx::encodeJpeg(bitmap, 0.9);
+            response.set_content(bytes.toString(), png ? "image/png" : "image/jpeg");
+        });
+        server.Get("/big-header", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            response.set_header("X-Padding", std::string(1024 * 1024, 'p'));
+            response.set_content(picture.toString(), "image/png");
+        });
+        server.Get("/trickle", [this](const httplib::Request& request, httplib::Response& response) {
+            count(request.path);
+            response.set_chunked_content_provider("image/png", [this](size_t, httplib::DataSink& sink) {
+                std::unique_lock guard(lock);
+                // A byte every tenth of a second until the test ends.
+                if (changed.wait_for(guard, std::chrono::milliseconds(100), [&] { return open; })) return false;
+                guard.unlock();
+                return sink.write("x", 1);
             });
         });
         server.Get("/text", [this](const httplib::Request& request, httplib::Response& response) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "foundation/Assertion.h"
 #include "foundation/Clock.h"
 #include "pictura/SizeGeometry.h"
 #include "pictura/StorageExpiration.h"
@@ -57,9 +58,17 @@ TEST_F(StorageExpirationTest, zeroAndNegativePeriodsAreExpiredAtOnce) {
     EXPECT_TRUE(StorageExpiration::seconds(-1).isExpired());
     EXPECT_TRUE(StorageExpiration::days(-1).isExpired());
     EXPECT_FALSE(StorageExpiration::seconds(0.001).isExpired());
-    EXPECT_FALSE(StorageExpiration::seconds(std::numeric_limits<double>::quiet_NaN()).isExpired());
     EXPECT_FALSE(StorageExpiration::never().isExpired());
     EXPECT_TRUE(StorageExpiration::expired().isExpired());
+}
+
+TEST_F(StorageExpirationTest, anInfinitePeriodNeverEndsAndNoPeriodIsRefused) {
+    const auto forever = StorageExpiration::seconds(std::numeric_limits<double>::infinity());
+    EXPECT_EQ(forever.kind(), StorageExpiration::Kind::never);
+    EXPECT_EQ(forever.estimatedExpirationSinceNow(), foundation::Date::distantFuture());
+    EXPECT_TRUE(StorageExpiration::seconds(-std::numeric_limits<double>::infinity()).isExpired());
+    EXPECT_THROW(StorageExpiration::seconds(std::numeric_limits<double>::quiet_NaN()),
+                 foundation::InternalInconsistencyException);
 }
 
 TEST_F(StorageExpirationTest, datesCountFromNow) {

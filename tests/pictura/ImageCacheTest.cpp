@@ -134,11 +134,23 @@ TEST_F(ImageCacheTest, failuresOfTheStoreAreReportedAndTheMemoryLevelStillServes
     EXPECT_TRUE(stored.diskCacheResult);
     EXPECT_FALSE(std::filesystem::exists(cache->cachePath("expired")));
 
-    EXPECT_THROW(ImageCache::create(""), foundation::InternalInconsistencyException);
+    // An endless period is kept for good rather than failing the write.
+    options.diskCacheExpiration = StorageExpiration::seconds(std::numeric_limits<double>::infinity());
+    stored = storeAndWait(testing::gradientImage(2, 2), "endless");
+    EXPECT_TRUE(stored.diskCacheResult);
+    cache->clearMemoryCache();
+    EXPECT_EQ(cache->imageCachedType("endless"), CacheType::disk);
+
     { std::ofstream(folder.path() / "file") << "x"; }
     auto blocked = ImageCache::create("blocked", folder.path() / "file");
     ASSERT_FALSE(blocked);
     EXPECT_EQ(blocked.error().errorCode(), 3005);
+}
+
+TEST(ImageCacheNameTest, anEmptyNameStopsTheProgramThroughEitherMaker) {
+    EXPECT_DEATH(ImageCache::create(""), "\\[Pictura\\] You should specify a name for the cache");
+    EXPECT_DEATH((void)ImageCache::create("", std::filesystem::temp_directory_path()),
+                 "\\[Pictura\\] You should specify a name for the cache");
 }
 
 TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
@@ -156,6 +168,7 @@ TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
         auto result = retrieve(key);
         ASSERT_TRUE(result) << key;
         EXPECT_EQ(result->cacheType(), CacheType::none) << key;  // the image is fetched again
+        EXPECT_FALSE(std::filesystem::exists(cache->cachePath(key))) << key << ": a file that never decodes stays";
     }
     // A folder where a file should be, and files the cache never wrote.
     std::filesystem::create_directory(cache->cachePath("folder"));
@@ -169,6 +182,38 @@ TEST_F(ImageCacheTest, corruptTruncatedAndForeignFilesAreMissesNeverCrashes) {
     // A good copy stored again replaces the truncated one.
     write("truncated", png);
     EXPECT_EQ(retrieve("truncated")->cacheType(), CacheType::disk);
+}
+
+TEST_F(ImageCacheTest, clearingTheDiskLeavesMemoryAndTheApplicationsEndsCleanExpiredFiles) {
+    storeAndWait(testing::gradientImage(4, 4), "kept-in-memory");
+    bool cleared = false;
+    cache->clearDiskCache([&] {
+        EXPECT_TRUE(dispatch::isMainThread());
+        cleared = true;
+    });
+    runMainUntil([&] { return cleared; });
+    EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::memory);
+    cache->clearMemoryCache();
+    EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::none);
+
+    // Termination and the move to the background each clean the expired files, and only those.
+    ClockGuard clock;
+    for (const auto& notification : {ui::Application::willTerminateNotification, ui::Application::didEnterBackgroundNotification}) {
+        options.diskCacheExpiration = StorageExpiration::seconds(0.5);
+        storeAndWait(testing::gradientImage(4, 4), "stale");
+        options.diskCacheExpiration.reset();
+        storeAndWait(testing::gradientImage(4, 4), "fresh");
+        clock->advance(60);
+        const auto stale = cache->cachePath("stale");
+        ASSERT_TRUE(std::filesystem::exists(stale));
+        foundation::NotificationCenter::defaultCenter().post(notification);
+        // The clean runs on the disk queue; a measure asked for after it reports after it.
+        bool after = false;
+        cache->calculateDiskStorageSize([&](std::expected<std::uint64_t, PicturaError>) { after = true; });
+        runMainUntil([&] { return after; });
+        EXPECT_FALSE(std::filesystem::exists(stale)) << notification.rawValue;
+        EXPECT_TRUE(std::filesystem::exists(cache->cachePath("fresh"))) << notification.rawValue;
+    }
 }
 
 TEST_F(ImageCacheTest, memoryWarningsEmptyOnlyTheMemoryLevel) {

@@ -7,6 +7,7 @@
 
 #include <webp/encode.h>
 
+#include "AllocationWatch.h"
 #include "ImageSamples.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCreating.h"
@@ -185,6 +186,122 @@ TEST(ImageCreatingTest, everyCorpusImageDecodesOrIsRefused) {
     }
     EXPECT_GT(decoded, 150);
     EXPECT_GT(refused, 10);
+}
+
+}  // namespace
+}  // namespace pictura
+
+namespace pictura {
+namespace {
+
+// PNG chunks made by hand: the encoder writes none of the colour chunks.
+std::uint32_t crc32Of(const std::string& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string bigEndian(std::uint32_t value) {
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+            static_cast<char>(value)};
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+    return bigEndian(static_cast<std::uint32_t>(data.size())) + type + data + bigEndian(crc32Of(type + data));
+}
+
+// A zlib stream of one stored block.
+std::string storedZlib(const std::string& data) {
+    std::uint32_t a = 1, b = 0;
+    for (const unsigned char byte : data) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    const auto length = static_cast<std::uint16_t>(data.size());
+    std::string stream = {'\x78', '\x01', '\x01', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8),
+                          static_cast<char>(~length & 0xFF), static_cast<char>((~length >> 8) & 0xFF)};
+    return stream + data + bigEndian((b << 16) | a);
+}
+
+// The smallest RGB display profile the reader takes: a header and no tags.
+std::string rgbProfile() {
+    std::string profile(132, '\0');
+    profile.replace(0, 4, bigEndian(132));
+    profile.replace(8, 4, bigEndian(0x02100000));
+    profile.replace(12, 4, "mntr");
+    profile.replace(16, 4, "RGB ");
+    profile.replace(20, 4, "XYZ ");
+    profile.replace(36, 4, "acsp");
+    // The D50 illuminant, in s15.16.
+    profile.replace(68, 12, bigEndian(0x0000F6D6) + bigEndian(0x00010000) + bigEndian(0x0000D32D));
+    return profile;
+}
+
+// A grey PNG of `level` with the chunks put right after its header.
+foundation::Data greyPng(std::uint8_t level, const std::string& chunks) {
+    auto bitmap = gfx::Bitmap::make(4, 4);
+    for (int y = 0; y < 4; ++y)
+        std::fill_n(bitmap.row(y), 4, 0xFF000000u | level << 16 | level << 8 | level);
+    auto bytes = gfx::encodePng(bitmap)->toString();
+    bytes.insert(8 + 8 + 13 + 4, chunks);
+    return foundation::Data::fromString(bytes);
+}
+
+int redOf(const foundation::Data& png) {
+    auto image = PicturaWrapper<std::shared_ptr<gfx::Image>>::image(png, {});
+    if (!image || !image->bitmap()) return -1;
+    return static_cast<int>((image->bitmap()->pixel(1, 1) >> 16) & 0xFF);
+}
+
+TEST(PngGammaTest, aGammaChunkIsHonouredUnlessAProfileOrSRGBChunkNamesTheEncoding) {
+    const auto linear = chunk("gAMA", bigEndian(100000));
+    EXPECT_EQ(redOf(greyPng(128, "")), 128);
+    // Linear samples shown on an sRGB screen: 255 x (128 / 255) ^ (1 / 2.2).
+    EXPECT_NEAR(redOf(greyPng(128, linear)), 186, 1);
+    EXPECT_NEAR(redOf(greyPng(128, chunk("gAMA", bigEndian(45455)))), 128, 1);
+    EXPECT_EQ(redOf(greyPng(0, linear)), 0);
+    EXPECT_EQ(redOf(greyPng(255, linear)), 255);
+    EXPECT_EQ(redOf(greyPng(128, chunk("sRGB", std::string(1, '\0')) + linear)), 128);
+    EXPECT_EQ(redOf(greyPng(128, chunk("iCCP", std::string("test profile") + '\0' + '\0' + storedZlib(rgbProfile())) +
+                                     linear)),
+              128);
+}
+
+foundation::Data fixtureBytes(const std::string& name) {
+    std::ifstream file(std::filesystem::path(SORVANE_TEST_FIXTURES) / "images" / name, std::ios::binary);
+    return foundation::Data(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}));
+}
+
+TEST(DecodeBudgetTest, anOversizeTextChunkIsSkippedWithoutAllocatingWhatItAnnounces) {
+    if (!testing::AllocationWatch::available()) GTEST_SKIP() << "allocations are reported by sanitizer builds only";
+    // 41 bytes: a header, then a text chunk that says it holds 1.5 GB.
+    const auto bytes = fixtureBytes("png/x_itxt-oversize-chunk.png");
+    ASSERT_EQ(bytes.size(), 41u);
+    testing::AllocationWatch watch;
+    EXPECT_FALSE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(bytes, {}));
+    EXPECT_LT(watch.largestAllocation(), 64u * 1024 * 1024);
+}
+
+TEST(DecodeBudgetTest, aShortFileAnnouncingAHugePictureIsRefusedBeforeItsPixelsAreAllocated) {
+    if (!testing::AllocationWatch::available()) GTEST_SKIP() << "allocations are reported by sanitizer builds only";
+    // A 258-byte progressive JPEG cut after its first scan header, a 260 KB PNG whose deflated rows
+    // could never fill 16384 x 16384 RGBA pixels (it would need 1 MB at the least), and a 66-byte
+    // lossless WebP whose container says 4 KB follow.
+    for (const auto* name : {"jpeg/bomb-progressive-16384.jpg", "png/x_bomb-16384-rgba.png",
+                             "webp/cut-lossless-16144x16383.webp"}) {
+        const auto bytes = fixtureBytes(name);
+        ASSERT_GT(bytes.size(), 0u) << name;
+        testing::AllocationWatch watch;
+        EXPECT_FALSE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(bytes, {})) << name;
+        EXPECT_LT(watch.largestAllocation(), 64u * 1024 * 1024) << name;
+    }
+    // A whole picture still decodes, and so does a progressive one cut after its first scans.
+    const auto progressive = fixtureBytes("jpeg/jpg-progressive.jpg");
+    EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive, {}));
+    EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive.subdata(0, progressive.size() / 2), {}));
 }
 
 }  // namespace

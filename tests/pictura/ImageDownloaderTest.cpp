@@ -232,6 +232,72 @@ TEST_F(ImageDownloaderTest, aBodyOverTheCapFailsCleanly) {
     EXPECT_TRUE(downloadOne("/image/after"));
 }
 
+TEST_F(ImageDownloaderTest, limitsSayWhatWasRefused) {
+    auto endless = downloadOne("/endless");
+    EXPECT_EQ(sessionErrorCode(endless), net::URLError::dataLengthExceedsMaximum);
+    EXPECT_NE(endless.error().errorDescription()->find("over the limit of 67108864"), std::string::npos)
+        << *endless.error().errorDescription();
+    auto header = downloadOne("/big-header");
+    EXPECT_EQ(sessionErrorCode(header), net::URLError::badServerResponse);
+    EXPECT_EQ(header.error().errorDescription()->find("memory"), std::string::npos) << *header.error().errorDescription();
+    EXPECT_NE(header.error().errorDescription()->find("head is larger"), std::string::npos);
+}
+
+TEST_F(ImageDownloaderTest, aTransferThatNeverEndsIsCutOffAfterTheTotalTimeLimit) {
+    const auto configuration = ImageDownloader::make("limited")->sessionConfiguration();
+    EXPECT_EQ(configuration.timeoutIntervalForResource, ImageDownloader::defaultTransferTimeLimit);
+    EXPECT_LE(ImageDownloader::defaultTransferTimeLimit, 60);
+    EXPECT_TRUE(configuration.ephemeral);
+
+    // A byte every tenth of a second is never idle long enough for the request's time-out.
+    auto shortened = ImageDownloader::defaultSessionConfiguration();
+    shortened.timeoutIntervalForResource = 1;
+    downloader->setSessionConfiguration(shortened);
+    downloader->setDownloadTimeout(5);
+    EXPECT_EQ(sessionErrorCode(downloadOne("/trickle")), net::URLError::timedOut);
+}
+
+TEST_F(ImageDownloaderTest, cancellingAURLOrEverythingTellsEachWaitingConsumer) {
+    Outcomes first, second, other;
+    download("/held/u", first);
+    download("/held/u", second);
+    download("/held/v", other);
+    ASSERT_TRUE(server.waitForHits("/held/u"));
+    ASSERT_TRUE(server.waitForHits("/held/v"));
+    downloader->cancel(server.url("/held/u"));
+    EXPECT_TRUE(first.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_TRUE(second.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_EQ(other.count(), 0u);
+    downloader->cancel(server.url("/held/nothing"));  // no transfer of that URL: nothing happens
+
+    Outcomes late;
+    download("/held/w", late);
+    ASSERT_TRUE(server.waitForHits("/held/w"));
+    downloader->cancelAll();
+    EXPECT_TRUE(other.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_TRUE(late.waitFor(1).front().error().isTaskCancelled());
+    EXPECT_EQ(first.count(), 1u);
+    server.openGate();
+    EXPECT_TRUE(downloadOne("/image/after-cancel"));
+}
+
+TEST_F(ImageDownloaderTest, aNewSessionDelegateCancelsTheOldTransfersAndServesTheNextOnes) {
+    Outcomes running;
+    download("/held/replaced", running);
+    ASSERT_TRUE(server.waitForHits("/held/replaced"));
+    auto replacement = SessionDelegate::make();
+    replacement->maximumBodySize = 10;
+    downloader->setSessionDelegate(replacement);
+    EXPECT_EQ(downloader->sessionDelegate(), replacement);
+    EXPECT_FALSE(running.waitFor(1).front());
+    EXPECT_EQ(replacement->task(server.url("/held/replaced")), nullptr);
+    // The new delegate is wired: its own cap applies, and a small picture still loads once it is lifted.
+    EXPECT_EQ(sessionErrorCode(downloadOne("/image/over-new-cap")), net::URLError::dataLengthExceedsMaximum);
+    replacement->maximumBodySize = SessionDelegate::defaultMaximumBodySize;
+    server.openGate();
+    EXPECT_TRUE(downloadOne("/image/new-delegate"));
+}
+
 TEST_F(ImageDownloaderTest, aTornDownDownloaderTellsEveryWaitingConsumerItWasCancelled) {
     Outcomes first, second;
     download("/held/t", first);

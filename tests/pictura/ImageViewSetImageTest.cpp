@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "SetImageTestSupport.h"
+#include "dispatch/Queue.h"
 
 namespace pictura {
 namespace {
@@ -24,6 +27,75 @@ class SelfDecidingView final : public ui::ImageView, public AnimationPreloading 
 public:
     bool shouldPreloadAllAnimation() const override { return false; }
 };
+
+// Writes down whether it ended on the main thread (1) or elsewhere (0).
+template <class View>
+class EndWatching final : public View {
+public:
+    ~EndWatching() override { *endedOnMain = dispatch::isMainThread() ? 1 : 0; }
+    std::shared_ptr<std::atomic<int>> endedOnMain = std::make_shared<std::atomic<int>>(-1);
+};
+
+// Only keeps the check that the retrieval gives its side effects.
+class CheckKeeper final : public DataReceivingSideEffect {
+public:
+    void onDataReceived(const std::shared_ptr<net::Session>&, const SessionDataTask&, const foundation::Data&) override {}
+};
+
+// Never answers.
+class SilentProvider final : public ImageDataProvider {
+public:
+    std::string cacheKey() const override { return "silent"; }
+    void data(Handler) const override {}
+};
+
+TEST_F(ImageViewSetImageTest, aViewsPlaceholderAndIndicatorEndWithItOnTheMainThread) {
+    for (int round = 0; round < 3; ++round) {
+        auto transient = std::make_shared<ui::ImageView>();
+        auto cover = std::make_shared<EndWatching<ui::View>>();
+        const auto coverEnded = cover->endedOnMain;
+        pc(transient).setIndicatorType(IndicatorType::activity());
+        std::weak_ptr<Indicator> indicator = pc(transient).indicator();
+        auto report = std::make_shared<testing::Report>();
+        pc(transient).setImage(network("/held/ending" + std::to_string(round)), Placeholder::view(cover), items(), testing::reportTo(report));
+        cover.reset();
+        transient.reset();
+        EXPECT_EQ(coverEnded->load(), 1) << "the placeholder outlived its view";
+        EXPECT_TRUE(indicator.expired()) << "the indicator outlived its view";
+        server.openGate();
+        ASSERT_TRUE(waitFor(report));
+        EXPECT_EQ(report->code(), 5002);
+    }
+}
+
+TEST_F(ImageViewSetImageTest, theCheckMadeForEveryChunkNeverHoldsTheView) {
+    // Each round drops the view while another thread runs the check as fast as it can: a check that
+    // took hold of the view, however briefly, would now and then end it on that thread.
+    for (int round = 0; round < 20; ++round) {
+        auto transient = std::make_shared<EndWatching<ui::ImageView>>();
+        const auto ended = transient->endedOnMain;
+        auto keeper = std::make_shared<CheckKeeper>();
+        PicturaParsedOptionsInfo options(items());
+        options.onDataReceived = std::vector<std::shared_ptr<DataReceivingSideEffect>>{keeper};
+        pc(transient).setImage(Source::provider(std::make_shared<SilentProvider>()), nullptr, options, nullptr, nullptr);
+        const auto check = keeper->onShouldApply;
+        ASSERT_TRUE(check());
+        std::atomic<int> checks = 0;
+        std::atomic<bool> stop = false;
+        std::thread checking([&] {
+            while (!stop) {
+                check();
+                ++checks;
+            }
+        });
+        while (checks < 1000) std::this_thread::yield();
+        transient.reset();
+        stop = true;
+        checking.join();
+        ASSERT_EQ(ended->load(), 1) << "round " << round << ": the view ended on the checking thread";
+        EXPECT_FALSE(check());
+    }
+}
 
 TEST_F(ImageViewSetImageTest, aMemoryHitIsSetBeforeTheCallReturns) {
     ASSERT_TRUE(cached("/image/memory"));

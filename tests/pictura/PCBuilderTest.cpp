@@ -121,6 +121,16 @@ TEST_F(PCBuilderTest, optionsChangedAfterASetReachOnlyTheNextSet) {
     EXPECT_TRUE(grey(second));
 }
 
+TEST_F(PCBuilderTest, aBuilderGivenOnlyItsOwnCacheKeepsTheOriginalThereToo) {
+    const auto url = server.url("/image/own-cache");
+    auto made = builder("/image/own-cache")->blackWhite()->cacheOriginalImage()->waitForCache();
+    EXPECT_EQ(made->options().originalCache, nullptr);
+    made->set(first);
+    ASSERT_TRUE(waitUntil([&] { return heard.successes == 1; }));
+    EXPECT_EQ(cache->imageCachedType(url.absoluteString(), ""), CacheType::disk);
+    EXPECT_EQ(ImageCache::defaultCache()->imageCachedType(url.absoluteString(), ""), CacheType::none);
+}
+
 TEST_F(PCBuilderTest, registeringOnSuccessAgainReplacesTheEarlierBlock) {
     std::vector<std::string> calls;
     auto made = builder("/image/replaced");

@@ -285,8 +285,10 @@ TEST_F(PCBuilderFactories, aBuilderStartsFromTheManagersDefaultsAndItsOwnSetters
     manager->setDefaultOptions(saved);
     EXPECT_EQ(builder->options().scaleFactor, 2);
     EXPECT_TRUE(builder->options().forceRefresh);
-    EXPECT_EQ(builder->options().targetCache, manager->cache());
-    EXPECT_EQ(builder->options().downloader, manager->downloader());
+    // Not the manager's own cache and downloader: a builder given its own cache keeps originals there.
+    EXPECT_EQ(builder->options().targetCache, nullptr);
+    EXPECT_EQ(builder->options().originalCache, nullptr);
+    EXPECT_EQ(builder->options().downloader, nullptr);
 
     auto faded = PC::url(url("https://images.test/z.png"))->fade(0.25);
     auto transitioned = PC::url(url("https://images.test/z.png"))->transition(ImageTransition::fade(0.25));

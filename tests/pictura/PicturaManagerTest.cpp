@@ -2,6 +2,10 @@
 
 #include "CountingProcessor.h"
 #include "RetrievalTestSupport.h"
+#include "net/ProtocolRegistry.h"
+#include "net/URLError.h"
+#include "pictura/ImageDataProviders.h"
+#include "pictura/ImageModifier.h"
 
 namespace pictura {
 namespace {
@@ -111,7 +115,7 @@ TEST_F(PicturaManagerTest, processedImagesKeepTheirOriginalForOtherProcessors) {
     EXPECT_EQ(server.hits("/image/d"), 1);
 }
 
-TEST_F(PicturaManagerTest, anOriginalThatGivesNoImageCompletesAsMissing) {
+TEST_F(PicturaManagerTest, anOriginalThatGivesNoImageIsLoadedAgain) {
     const auto source = network("/image/e");
     std::atomic<bool> stored = false;
     cache->storeToDisk(foundation::Data::fromString("not a picture"), source.cacheKey(), "", std::nullopt,
@@ -119,9 +123,10 @@ TEST_F(PicturaManagerTest, anOriginalThatGivesNoImageCompletesAsMissing) {
     ASSERT_TRUE(waitUntil([&] { return stored.load(); }));
     auto runs = std::make_shared<std::atomic<int>>(0);
     auto result = retrieve(source, {Item::processor(std::make_shared<CountingProcessor>("P", runs))});
-    EXPECT_EQ(notExistingKey(result), source.cacheKey());
-    EXPECT_EQ(runs->load(), 0);
-    EXPECT_EQ(server.hits("/image/e"), 0);
+    ASSERT_TRUE(result) << result.error();
+    EXPECT_EQ(result->cacheType, CacheType::none);
+    EXPECT_EQ(runs->load(), 1);
+    EXPECT_EQ(server.hits("/image/e"), 1);
 }
 
 TEST_F(PicturaManagerTest, onlyFromCacheMissesEverySourceAndNamesThemInOrder) {
@@ -203,6 +208,95 @@ TEST_F(PicturaManagerTest, everyCompletionRunsOnTheCallersQueue) {
                        {Item::retryStrategy(std::make_shared<DelayRetryStrategy>(
                            1, DelayRetryStrategy::Interval::seconds(0.01)))}), 1);
     EXPECT_EQ(server.hits("/status/500"), 2);
+}
+
+// A transfer that the network refuses because it is constrained (the low-data mode), for a host of
+// its own, counting the requests.
+struct ConstrainedHost {
+    explicit ConstrainedHost(const std::shared_ptr<ImageDownloader>& downloader) {
+        auto configuration = downloader->sessionConfiguration();
+        configuration.protocols = registry;
+        registry->registerHandler("constrained.test", [requests = requests](const net::Request& request) {
+            ++*requests;
+            net::URLError error(net::URLError::notConnectedToInternet, request.url->absoluteString());
+            error.networkUnavailableReason = net::URLError::NetworkUnavailableReason::constrained;
+            return std::expected<net::ProtocolAnswer, net::URLError>(std::unexpected(error));
+        });
+        downloader->setSessionConfiguration(configuration);
+    }
+    static Source source(const std::string& name) {
+        return Source::network(ImageResource(*foundation::URL::fromString("http://constrained.test/" + name)));
+    }
+    std::shared_ptr<net::ProtocolRegistry> registry = std::make_shared<net::ProtocolRegistry>();
+    std::shared_ptr<std::atomic<int>> requests = std::make_shared<std::atomic<int>>(0);
+};
+
+TEST_F(PicturaManagerTest, aConstrainedNetworkRestartsOnceWithTheLowDataSourceAndNoMore) {
+    ConstrainedHost host(downloader);
+    // The low-data source loads: its image, recorded as from that source.
+    const auto small = network("/image/small");
+    auto served = retrieve(host.source("a.png"), {Item::lowDataMode(small)});
+    ASSERT_TRUE(served) << served.error();
+    EXPECT_EQ(served->source, small);
+    EXPECT_EQ(served->originalSource, host.source("a.png"));
+    EXPECT_EQ(host.requests->load(), 1);
+
+    // Refused too: one restart, then the constrained failure itself (2003), nothing recorded besides.
+    auto refused = retrieve(host.source("b.png"), {Item::lowDataMode(host.source("b-small.png")),
+                                                   Item::alternativeSources({})});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().errorCode(), 2003);
+    EXPECT_TRUE(refused.error().isConstrainedNetworkError());
+    EXPECT_EQ(host.requests->load(), 3);
+
+    // Without a low-data source: no restart.
+    auto plain = retrieve(host.source("c.png"));
+    ASSERT_FALSE(plain);
+    EXPECT_EQ(plain.error().errorCode(), 2003);
+    EXPECT_EQ(host.requests->load(), 4);
+}
+
+// Hands over its error.
+class FailingProvider final : public ImageDataProvider {
+public:
+    std::string cacheKey() const override { return "failing-provider"; }
+    void data(Handler handler) const override { handler(std::unexpected(AnyError(std::runtime_error("unreadable")))); }
+};
+
+TEST_F(PicturaManagerTest, aProviderThatFailsEndsWithItsErrorAndCachesNothing) {
+    auto provider = std::make_shared<FailingProvider>();
+    auto result = retrieve(Source::provider(provider));
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().errorCode(), 5003);
+    const auto* reason = result.error().imageSettingErrorReason();
+    const auto* failed = reason ? std::get_if<PicturaError::DataProviderError>(reason) : nullptr;
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->provider, provider);
+    EXPECT_EQ(cache->imageCachedType("failing-provider"), CacheType::none);
+}
+
+TEST_F(PicturaManagerTest, anImageModifierChangesWhatTheCallerGetsNeverWhatIsStored) {
+    const auto replacement = testing::gradientImage(3, 3);
+    auto modifier = std::make_shared<AnyImageModifier>([replacement](const std::shared_ptr<gfx::Image>&) { return replacement; });
+    const auto source = network("/image/modified");
+    auto loaded = retrieve(source, {Item::imageModifier(modifier), Item::waitForCache()});
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->image, replacement);
+    EXPECT_EQ(loaded->data(), server.picture);
+
+    auto memory = retrieve(source, {Item::imageModifier(modifier)});
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory->cacheType, CacheType::memory);
+    EXPECT_EQ(memory->image, replacement);
+    auto unmodified = retrieve(source);
+    ASSERT_TRUE(unmodified);
+    EXPECT_EQ(unmodified->image->pixelWidth(), 16);
+    cache->clearMemoryCache();
+    auto disk = retrieve(source);
+    ASSERT_TRUE(disk);
+    EXPECT_EQ(disk->cacheType, CacheType::disk);
+    EXPECT_EQ(disk->image->pixelWidth(), 16);
+    EXPECT_EQ(server.hits("/image/modified"), 1);
 }
 
 }  // namespace

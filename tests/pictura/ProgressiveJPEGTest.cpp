@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "CountingProcessor.h"
 #include "RetrievalTestSupport.h"
+#include "pictura/ImageDataProcessor.h"
 #include "pictura/ImageProgressiveProvider.h"
 #include "pictura/ImageWrapper.h"
 
@@ -141,6 +143,51 @@ TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnl
     EXPECT_EQ(updates->size(), scanStarts(jpeg).size() - 1);
     EXPECT_EQ(runsQ->load(), 1);  // the final image only
     EXPECT_EQ(runsP->load(), static_cast<int>(scanStarts(jpeg).size()));
+}
+
+TEST_F(ProgressiveJPEGTest, aPictureOverThePreviewBudgetShowsNoPartialImages) {
+    // The fixture's scans under a frame of 4608 x 4608 (21 megapixels), with enough bytes in its first
+    // scan that the decoder takes them: every partial image would be a decode of that size.
+    auto bytes = jpeg.bytes();
+    const std::uint8_t progressiveFrame[] = {0xFF, 0xC2};
+    const auto frame = std::search(bytes.begin(), bytes.end(), std::begin(progressiveFrame), std::end(progressiveFrame));
+    ASSERT_NE(frame, bytes.end());
+    for (int i : {5, 7}) {
+        frame[i] = 4608 >> 8;
+        frame[i + 1] = 4608 & 0xFF;
+    }
+    const auto second = scanStarts(foundation::Data(bytes))[1];
+    bytes.insert(bytes.begin() + static_cast<long>(second), 4000, 0x00);
+    jpeg = foundation::Data(std::move(bytes));
+    ASSERT_GT(static_cast<std::int64_t>(4608) * 4608, ImageProgressiveDecoder::previewPixelBudget);
+
+    EXPECT_TRUE(partials(slow.url("/slow.jpg"), {.isBlur = false, .isFastestScan = false}).empty());
+}
+
+// Decodes like the default processor, counting the runs made off the downloader processing queue.
+class QueueCheckingProcessor final : public ImageProcessor {
+public:
+    std::string identifier() const override { return "queue-checking"; }
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item, const PicturaParsedOptionsInfo& options) const override {
+        ++runs;
+        if (!ImageDataProcessor::downloaderProcessingQueue().queue()->isCurrent()) ++elsewhere;
+        return DefaultImageProcessor::defaultProcessor()->process(item, options);
+    }
+    mutable std::atomic<int> runs = 0, elsewhere = 0;
+};
+
+TEST_F(ProgressiveJPEGTest, partialImagesAreMadeOnTheOneDownloaderProcessingQueue) {
+    auto processor = std::make_shared<QueueCheckingProcessor>();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
+                                      Item::processor(processor),
+                                      Item::progressiveJPEG({.isBlur = false, .isFastestScan = false})});
+    manager->retrieveImage(Source::network(ImageResource(slow.url("/slow.jpg"))), options, nullptr,
+                           [](std::shared_ptr<gfx::Image>) {}, nullptr,
+                           [finished](PicturaManager::RetrieveResult) { *finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return finished->load(); }));
+    ASSERT_TRUE(waitUntil([&] { return processor->runs.load() == static_cast<int>(scanStarts(jpeg).size()); }));
+    EXPECT_EQ(processor->elsewhere.load(), 0);
 }
 
 }  // namespace

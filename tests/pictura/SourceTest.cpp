@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "dispatch/RunLoop.h"
+#include "foundation/Assertion.h"
 #include "foundation/FileError.h"
 #include "pictura/ImageDataProviders.h"
 #include "pictura/Source.h"
@@ -61,6 +62,10 @@ TEST(SourceTest, equalityWantsTheSameKindKeyAndURL) {
     std::unordered_set<Source> set{network, raw, base64, file};
     EXPECT_EQ(set.size(), 3u);
     EXPECT_EQ(std::hash<Source>()(raw), std::hash<Source>()(base64));
+}
+
+TEST(SourceTest, aProviderSourceWithoutAProviderIsRefusedWhereItIsMade) {
+    EXPECT_THROW(Source::provider(nullptr), foundation::InternalInconsistencyException);
 }
 
 TEST(SourceTest, identifiersCountUpAndNeverRepeat) {

@@ -3,17 +3,29 @@
 #include <any>
 #include <memory>
 #include <optional>
+#include <type_traits>
+
+#include "ui/View.h"
 
 namespace pictura {
 
 // Per-object values of platform objects (images, views, buttons): what the platform keeps as associated
 // objects, here a process-wide table keyed by the object's weak identity and a key address. A value is
-// retained until it is replaced or its object is gone; the values of objects that are gone are dropped
-// as the table grows (or by `sweepAssociatedValues`). As on the platform, a value that holds its own
-// object strongly keeps it alive. Any thread.
+// retained until it is replaced or its object is gone. A view's values go with the view, on the main
+// thread (they may hold views of their own: placeholders, indicators); the values of other objects that
+// are gone are dropped as the table grows (or by `sweepAssociatedValues`). As on the platform, a value
+// that holds its own object strongly keeps it alive. Any thread.
 namespace detail {
 std::any associatedObject(const std::shared_ptr<const void>& object, const void* key);
-void setAssociatedObject(const std::shared_ptr<const void>& object, const void* key, std::any value);
+// `view` is the object when it is a view, else null.
+void setAssociatedObject(const std::shared_ptr<const void>& object, const void* key, std::any value,
+                         const ui::View* view);
+
+template <class Object>
+const ui::View* asView(const std::shared_ptr<Object>& object) {
+    if constexpr (std::is_base_of_v<ui::View, std::remove_cv_t<Object>>) return object.get();
+    else return nullptr;
+}
 }  // namespace detail
 
 // The value stored on `object` under `key` when there is one of type T; nothing when nothing is
@@ -28,7 +40,8 @@ std::optional<T> associatedValue(const std::shared_ptr<Object>& object, const vo
 // Stores `value` on `object` under `key`, replacing what was there; an empty std::any removes it.
 template <class Object, class T>
 void setRetainedAssociatedValue(const std::shared_ptr<Object>& object, const void* key, T value) {
-    detail::setAssociatedObject(std::static_pointer_cast<const void>(object), key, std::any(std::move(value)));
+    detail::setAssociatedObject(std::static_pointer_cast<const void>(object), key, std::any(std::move(value)),
+                                detail::asView(object));
 }
 
 // Drops the values of every object that is gone.

@@ -97,7 +97,8 @@ public:
                                             std::optional<StorageExpiration> expiration = std::nullopt,
                                             foundation::WriteOptions writeOptions = {});
     // The bytes of a live file (empty bytes when not `actuallyLoad`), nothing for a missing or
-    // expired one; a read moves the file's dates afterwards by `extending`.
+    // expired one; a read moves the file's dates afterwards by `extending`. A file whose bytes no
+    // longer match the digest kept with them (damaged, or another key's file) is removed and missed.
     std::expected<std::optional<foundation::Data>, PicturaError> value(const std::string& key,
                                                                        foundation::Date referenceDate,
                                                                        bool actuallyLoad,
@@ -110,6 +111,8 @@ public:
     bool isCached(const std::string& key) { return isCached(key, foundation::Date::now()); }
 
     std::expected<void, foundation::FileError> remove(const std::string& key);
+    // Removes the key's file if it still holds `seen`: bytes read that turned out unusable.
+    void discard(const std::string& key, const foundation::Data& seen);
     std::expected<void, foundation::FileError> removeFile(const Path& url);
     // Removes the folder, then makes it again unless told to skip.
     // The folder's removal fails with the file manager's error, its making again with cannotCreateDirectory.
@@ -139,6 +142,8 @@ private:
     explicit Files(Config config);
     void setupCacheChecking();
     void extendExpiration(const FileMeta& seen, const ExpirationExtending& extending);
+    bool matchesDigest(const foundation::FileManager& fileManager, const Path& url, const std::string& key,
+                       const foundation::Data& data) const;
 
     mutable std::mutex configMutex_;
     Config config_;

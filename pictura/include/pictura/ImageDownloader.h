@@ -49,6 +49,12 @@ public:
     // Hosts whose server trust is accepted without the default evaluation; matched by exact text.
     virtual const std::optional<std::set<std::string>>& trustedHosts() const { return trustedHosts_; }
     virtual void setTrustedHosts(std::optional<std::set<std::string>> hosts) { trustedHosts_ = std::move(hosts); }
+    // The longest a transfer may take from start to end, however steadily its bytes come: the request's
+    // time-out counts idle time only, and a server that trickles would otherwise hold a connection of
+    // the host for good.
+    static constexpr double defaultTransferTimeLimit = 30;
+    // Ephemeral, with `defaultTransferTimeLimit` as the resource time-out.
+    static net::SessionConfiguration defaultSessionConfiguration();
     virtual const net::SessionConfiguration& sessionConfiguration() const { return sessionConfiguration_; }
     // Cancels every consumer of the old session and makes a new one with the current delegate.
     virtual void setSessionConfiguration(net::SessionConfiguration configuration);
@@ -102,12 +108,12 @@ private:
     void reportWillStartDownload(const foundation::URL& url, const net::Request& request);
     void replaceSession();
     // Runs also after the downloader is gone: its consumers are told, only the notices are skipped.
-    static void taskDone(const std::weak_ptr<ImageDownloader>& downloader, const DownloadingContext& context,
+    static void taskDone(std::weak_ptr<ImageDownloader> downloader, std::shared_ptr<const DownloadingContext> context,
                          const SessionDataTask::TaskDone& done);
 
     double downloadTimeout_ = 15.0;
     std::optional<std::set<std::string>> trustedHosts_;
-    net::SessionConfiguration sessionConfiguration_ = net::SessionConfiguration::ephemeralConfiguration();
+    net::SessionConfiguration sessionConfiguration_ = defaultSessionConfiguration();
     std::shared_ptr<SessionDelegate> sessionDelegate_ = SessionDelegate::make();
     bool requestsUsePipelining_ = false;
     std::weak_ptr<ImageDownloaderDelegate> delegate_;

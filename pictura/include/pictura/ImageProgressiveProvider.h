@@ -60,12 +60,18 @@ public:
     foundation::Data blurredPartialData(const foundation::Data& prefix, int scanned) const;
     // max(2, 14 - 4 x scans).
     static int blurRadius(int scannedCount);
+    // Each partial picture is a whole decode of the prefix: past this many pixels a download shows
+    // none, or a small file announcing a huge picture would cost a huge decode for every scan.
+    static constexpr std::int64_t previewPixelBudget = 4096LL * 4096;
+    // Whether the picture the data announces is within the budget; false while its size is unknown.
+    bool previewsAllowed(const foundation::Data& data);
 
     const ImageProgressive option;
     const CallbackQueue processingQueue;
     const ImageCreatingOptions creatingOptions;
     int scannedCount = 0;
     long scannedIndex = -1;
+    std::optional<bool> withinBudget;
 
 private:
     bool scan(const foundation::Data& data, std::vector<foundation::Data>* prefixes, std::size_t& last);

@@ -38,8 +38,9 @@ struct PicturaWrapper<std::shared_ptr<gfx::Image>> : PicturaWrapperBase<std::sha
     // Images from data (ImageCreating.cpp); null when the bytes do not make one.
     static ImagePointer image(const foundation::Data& data, const ImageCreatingOptions& options);
     static ImagePointer animatedImage(const foundation::Data& data, const ImageCreatingOptions& options);
-    // The first image of the bytes decoded straight at the size that covers `size` points at `scale`
-    // (never the full picture first), upright, at that scale.
+    // The first image of the bytes at the size that covers `size` points at `scale`, upright, at that
+    // scale. JPEG (baseline or progressive) is scaled down by up to 1/8 while decoding; PNG, GIF and
+    // WebP are decoded at full size first, within the decoders' limits, and then scaled.
     static ImagePointer downsampledImage(const foundation::Data& data, gfx::Size size, double scale);
     // Kept beside an image made from GIF bytes: the source its frames are decoded from later (animated
     // GIFs not preloaded), the bytes, and the number of frames in them.

@@ -66,7 +66,8 @@ public:
     };
 
     static Source network(ImageResource resource) { return Source(std::move(resource)); }
-    static Source provider(std::shared_ptr<const ImageDataProvider> provider) { return Source(std::move(provider)); }
+    // A null provider is a programming error, raised here rather than when the key is first asked for.
+    static Source provider(std::shared_ptr<const ImageDataProvider> provider);
 
     Kind kind() const { return resource_ ? Kind::network : Kind::provider; }
     // The resource of a network source; null for a provider.

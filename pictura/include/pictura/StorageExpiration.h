@@ -11,7 +11,8 @@ class StorageExpiration {
 public:
     enum class Kind { seconds, days, date, never, expired };
 
-    static StorageExpiration seconds(double seconds) { return {Kind::seconds, seconds, 0, {}}; }
+    // +infinity is `never`; a NaN is refused (raised), since no file date can be made of it.
+    static StorageExpiration seconds(double seconds);
     // One day is exactly 86,400 seconds: no calendar, no time zone.
     static StorageExpiration days(std::int64_t days) { return {Kind::days, 0, days, {}}; }
     static StorageExpiration date(foundation::Date date) { return {Kind::date, 0, 0, date}; }

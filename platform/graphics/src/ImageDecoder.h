@@ -23,6 +23,14 @@ inline bool sizeAllowed(std::int64_t width, std::int64_t height) {
            width * height <= maximumPixelCount;
 }
 
+// Whether `compressedBytes` of data could fill `width` x `height` pixels at all, when the format
+// needs at least one byte for every `pixelsPerByte` pixels: a short file announcing a huge picture
+// is refused before anything of that size is allocated.
+inline bool plausiblyFilled(std::size_t compressedBytes, std::int64_t width, std::int64_t height,
+                            std::int64_t pixelsPerByte) {
+    return static_cast<std::int64_t>(compressedBytes) * pixelsPerByte >= width * height;
+}
+
 struct ImageHeader {
     int width = 0;
     int height = 0;

@@ -14,6 +14,12 @@ namespace gfx::detail {
 namespace {
 
 constexpr int maximumScanCount = 1000;  // progressive files with endless scans are a known denial of service
+// Every 8 x 8 block costs at least one bit in the first scan with Huffman coding; arithmetic coding
+// goes lower, so the bound keeps a margin of 16.
+constexpr std::int64_t jpegPixelsPerByte = 64 * 8 * 16;
+// What libjpeg may hold besides the picture: a progressive file keeps every coefficient of the whole
+// image (2 bytes a sample), which for the largest pictures would be gigabytes.
+constexpr long decoderMemoryBudget = 512L * 1024 * 1024;
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -57,6 +63,7 @@ struct JpegReader {
     void open(Bytes bytes) {
         jpeg_create_decompress(&info);
         created = true;
+        info.mem->max_memory_to_use = decoderMemoryBudget;
         info.progress = &progress;
         jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
         jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
@@ -160,6 +167,7 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
     reader.open(bytes);
     jpeg_decompress_struct& info = reader.info;
     if (!sizeAllowed(info.image_width, info.image_height)) return std::nullopt;
+    if (!plausiblyFilled(bytes.size(), info.image_width, info.image_height, jpegPixelsPerByte)) return std::nullopt;
     bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     if (cmyk) info.out_color_space = JCS_CMYK;
     else info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;

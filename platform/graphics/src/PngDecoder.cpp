@@ -1,6 +1,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "ImageDecoder.h"
@@ -23,6 +24,16 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
     reader->offset += count;
 }
 
+// libpng's own buffers (a row, a chunk's data, the inflate state) never need more than this. A chunk
+// over the chunk limit is only a warning to libpng, which then still allocates what the chunk
+// announces (a 41-byte file asked for 1.5 GB); refused here, the chunk is skipped instead.
+constexpr png_alloc_size_t largestAllocation = 16 * 1024 * 1024;
+
+png_voidp cappedAllocation(png_structp, png_alloc_size_t size) {
+    return size > largestAllocation ? nullptr : std::malloc(size);
+}
+void release(png_structp, png_voidp pointer) { std::free(pointer); }
+
 // libpng's default handlers print to stderr and abort the process on longjmp failure.
 [[noreturn]] void failSilently(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void ignoreWarning(png_structp, png_const_charp) {}
@@ -31,7 +42,8 @@ void ignoreWarning(png_structp, png_const_charp) {}
 class PngReader {
 public:
     explicit PngReader(Bytes bytes) : reader_{bytes} {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failSilently, ignoreWarning);
+        png_ = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, failSilently, ignoreWarning, nullptr,
+                                        cappedAllocation, release);
         if (png_) info_ = png_create_info_struct(png_);
     }
     ~PngReader() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
@@ -70,6 +82,29 @@ private:
     png_infop info_ = nullptr;
 };
 
+// Shows the picture as browsers do on an sRGB screen: a colour profile or an sRGB chunk names the
+// encoding (taken as sRGB here), and only without them does a gAMA chunk say how the samples are
+// encoded. A file without any of them is taken as sRGB, as it always was.
+void applyFileGamma(png_structp png, png_infop info) {
+    if (!png_get_valid(png, info, PNG_INFO_gAMA) || png_get_valid(png, info, PNG_INFO_sRGB) ||
+        png_get_valid(png, info, PNG_INFO_iCCP))
+        return;
+    double fileGamma = 0;
+    if (!png_get_gAMA(png, info, &fileGamma) || !(fileGamma > 0)) return;
+    png_set_gamma(png, PNG_DEFAULT_sRGB, fileGamma);
+}
+
+// Deflate compresses at most 1032 to 1, so the file must hold at least the filtered rows (a filter
+// byte and the samples of each row) over 1032.
+bool deflatedRowsFit(std::size_t fileSize, const PngReader& reader) {
+    const auto width = static_cast<std::int64_t>(png_get_image_width(reader.png(), reader.info()));
+    const auto height = static_cast<std::int64_t>(png_get_image_height(reader.png(), reader.info()));
+    const std::int64_t bitsPerPixel =
+        static_cast<std::int64_t>(png_get_bit_depth(reader.png(), reader.info())) * png_get_channels(reader.png(), reader.info());
+    const std::int64_t rowBytes = 1 + (width * bitsPerPixel + 7) / 8;
+    return static_cast<std::int64_t>(fileSize) * 1032 >= rowBytes * height;
+}
+
 bool hasSignature(Bytes bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.data(), pngSignature, 8) == 0;
 }
@@ -100,6 +135,7 @@ std::optional<Bitmap> decodePng(Bytes bytes) {
     reader.readInfo();
     ImageHeader header = reader.header();
     if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+    if (!deflatedRowsFit(bytes.size(), reader)) return std::nullopt;
 
     // Everything becomes 8-bit RGBA: palettes and low-depth grey expanded, tRNS made alpha.
     png_set_expand(png);
@@ -107,6 +143,7 @@ std::optional<Bitmap> decodePng(Bytes bytes) {
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
+    applyFileGamma(png, reader.info());
     png_read_update_info(png, reader.info());
     if (png_get_rowbytes(png, reader.info()) != static_cast<png_size_t>(header.width) * 4) return std::nullopt;
 

@@ -18,6 +18,18 @@ struct AnimationDeleter {
     void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 };
 
+std::uint32_t littleEndian32(const std::uint8_t* bytes) {
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// A RIFF container that says it holds more than arrived is cut short: its picture can only be missing,
+// so nothing of its announced size is allocated. (WebP has no lower bound of bytes a pixel: a lossless
+// file of one colour codes its pixels in no bits at all.)
+bool complete(Bytes bytes) {
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return true;
+    return static_cast<std::uint64_t>(littleEndian32(bytes.data() + 4)) + 8 <= bytes.size();
+}
+
 std::optional<WebPBitstreamFeatures> features(Bytes bytes) {
     WebPBitstreamFeatures features;
     if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK) return std::nullopt;
@@ -67,7 +79,7 @@ std::optional<ImageHeader> webpHeader(Bytes bytes) {
 std::optional<Bitmap> decodeWebp(Bytes bytes) {
     static_assert(std::endian::native == std::endian::little, "BGRA bytes are native ARGB32 only on little-endian");
     auto found = features(bytes);
-    if (!found) return std::nullopt;
+    if (!found || !complete(bytes)) return std::nullopt;
     std::optional<Bitmap> bitmap;
     if (found->has_animation) {
         bitmap = firstAnimationFrame(bytes, found->width, found->height);
