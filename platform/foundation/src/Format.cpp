@@ -1,7 +1,9 @@
 #include "foundation/Format.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -25,10 +27,18 @@ struct Overloaded : Ts... {
 template <typename... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
+// Out of range saturates and NaN is 0: a plain cast of either is undefined.
+std::int64_t saturated(double number) {
+    if (std::isnan(number)) return 0;
+    if (number >= 0x1p63) return std::numeric_limits<std::int64_t>::max();
+    if (number < -0x1p63) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(number);
+}
+
 std::int64_t asSigned(const FormatArgument::Value& value) {
     return std::visit(Overloaded{[](std::int64_t number) { return number; },
                                  [](std::uint64_t number) { return static_cast<std::int64_t>(number); },
-                                 [](double number) { return static_cast<std::int64_t>(number); },
+                                 [](double number) { return saturated(number); },
                                  [](std::string_view) { return std::int64_t{0}; }},
                       value);
 }
@@ -118,7 +128,9 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         if (index < pattern.size() && pattern[index] == '*') {
             ++index;
             const auto* argument = takeArgument();
-            return argument ? std::optional<int>(static_cast<int>(asSigned(*argument))) : std::nullopt;
+            // Bounded as written widths are; negative means left-justified.
+            if (!argument) return std::nullopt;
+            return static_cast<int>(std::clamp<std::int64_t>(asSigned(*argument), -(1 << 16), 1 << 16));
         }
         std::optional<int> number;
         for (; index < pattern.size() && pattern[index] >= '0' && pattern[index] <= '9'; ++index) {

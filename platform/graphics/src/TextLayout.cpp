@@ -232,7 +232,7 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
     for (int start = 0; start < glyphs->num_glyphs;) {
         const AttributedString::Run* own = ownRun(start);
         int end = start;
-        int width = 0;
+        std::int64_t width = 0;  // glyphs of a huge font overflow an int
         for (; end < glyphs->num_glyphs && ownRun(end) == own; ++end) width += glyphs->glyphs[end].geometry.width;
         if (own && own->attachment) {
             drawAttachment(context, *own->attachment, x, baseline);
@@ -243,7 +243,7 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
             stretch.log_clusters = glyphs->log_clusters + start;
             drawGlyphs(context, own->attributes, run->item->analysis.font, &stretch, x, baseline);
         }
-        x += fromPango(width);
+        x += double(width) / PANGO_SCALE;
         start = end;
     }
 }
