@@ -1,10 +1,13 @@
 #pragma once
 
 // Reads a fuzzer's input as a sequence of choices, then the rest as bytes; past the end every choice is 0.
-#include <algorithm>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -52,5 +55,17 @@ private:
     std::size_t size_;
     std::size_t offset_ = 0;
 };
+
+// A folder of the process's own under the temporary directory, removed at exit.
+inline const std::filesystem::path& scratchFolder(const std::string& prefix) {
+    // Never destroyed: the exit handler that removes it runs after the destructors of statics.
+    static const auto& folder = *new std::filesystem::path([&] {
+        std::string name = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (!::mkdtemp(name.data())) std::abort();
+        std::atexit([] { std::filesystem::remove_all(scratchFolder({})); });
+        return name;
+    }());
+    return folder;
+}
 
 }  // namespace fuzz

@@ -2,11 +2,8 @@
 // a chosen extension), stores with any expiry, files overwritten with other bytes, dates set to any
 // value, date records replaced by any text; then reads, presence tests, sizes and both prunings.
 // A key's file must stay inside the cache folder.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,13 +13,7 @@
 #include "FuzzInput.h"
 #include "pictura/DiskStorage.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-fs::path folder;
-
-extern "C" void removeFolder() { fs::remove_all(folder); }
 
 pictura::StorageExpiration expiration(fuzz::Input& input) {
     using pictura::StorageExpiration;
@@ -37,17 +28,10 @@ pictura::StorageExpiration expiration(fuzz::Input& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string name = (fs::temp_directory_path() / "disk-cache-fuzz-XXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    folder = name;
-    std::atexit(removeFolder);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     fuzz::Input input(bytes, size);
-    pictura::DiskStorage::Config config("fuzz", input.byte() * 64, foundation::FileManager::defaultManager(), folder);
+    pictura::DiskStorage::Config config("fuzz", input.byte() * 64, foundation::FileManager::defaultManager(),
+                                        fuzz::scratchFolder("disk-cache-fuzz"));
     config.usesHashedFileName = input.flag();
     config.autoExtAfterHashedFileName = input.flag();
     if (input.flag()) config.pathExtension = input.text(8);

@@ -2,11 +2,8 @@
 // files of any names, sizes and archived marks (damaged ones too); which of them are log files, their
 // order, pruning by count and quota, a new file beside them; and messages of any text through the
 // file formatter with any date pattern and the queue formatter with any label replacements.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,10 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path root;
-
-extern "C" void removeRoot() { fs::remove_all(root); }
-
 // A name for one item of a folder: no separators, never "." or "..".
 std::string itemName(fuzz::Input& input) {
     std::string name = input.text(80);
@@ -38,17 +31,9 @@ std::string itemName(fuzz::Input& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string name = (fs::temp_directory_path() / "log-files-fuzz-XXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    root = name;
-    std::atexit(removeRoot);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     fuzz::Input input(bytes, size);
-    fs::path folder = root / itemName(input);
+    fs::path folder = fuzz::scratchFolder("log-files-fuzz") / itemName(input);
     auto manager = std::make_shared<logging::LBLogFileManagerDefault>(folder.string());
     std::string logs = manager->logsDirectory();
     int files = input.pick(8);
