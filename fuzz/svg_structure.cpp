@@ -1,20 +1,16 @@
 // SVG documents built from a grammar, so that structure rather than syntax varies: nesting, use
 // elements pointing anywhere (themselves, ancestors, clip paths: cycles), clip paths and masks,
 // gradients of many stops, huge and odd numbers, text in odd fonts and sizes. Each document is parsed
-// and made into layers.
+// and drawn into a small bitmap.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FuzzInput.h"
-#include "gfx/Font.h"
-#include "gfx/TextLayout.h"
+#include "SVGHarness.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumLayerTree.h"
-#include "vellum/VellumParseResult.h"
-#include "vellum/VellumParser.h"
-#include "vellum/VellumSourceString.h"
 
 namespace {
 
@@ -114,20 +110,18 @@ private:
 
 }  // namespace
 
-// Fontconfig fills its caches at first use and keeps them: done here, before leak checking starts.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    (void)gfx::Font::familyNames();
-    (void)gfx::TextLayout::make(gfx::AttributedString("Warm up")).size();
+    warmUpFonts();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     fuzz::Input input(bytes, size);
-    std::string document = Builder(input).document();
-    auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
-        vellum::VellumSourceString::sourceFromContentsOfString(document));
-    if (!result) __builtin_trap();
-    if (result->parsedDocument() && result->parsedDocument()->rootElement())
-        (void)vellum::VellumLayerTree::newLayerWithElement(result->parsedDocument()->rootElement());
+    std::string text = Builder(input).document();
+    auto result = parseSVGBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    auto document = result->parsedDocument();
+    if (!document || !document->rootElement()) return 0;
+    const gfx::Bitmap bitmap = vellum::VellumLayerTree::renderDocument(*document, {24, 16}, 1, result.get());
+    if (bitmap.width != 24 || bitmap.height != 16) __builtin_trap();
     return 0;
 }

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
+#include "data/CircuitModels.h"
 #include "foundation/JSONCoding.h"
 
 // The circuit facts compiled into the app: 23 places keyed by the locality of their circuit.
@@ -63,3 +65,9 @@ struct circuitDetailsModel {
 
 // The first place, in the map's order, whose id equals the locality as Unicode text (case counts).
 const circuitDetailsOverviewModel* placeForLocality(const circuitDetailsModel& details, std::string_view locality);
+
+// The facts of a race's circuit among `places`: the place whose id is the circuit's locality, else the
+// place its circuit identifier is known by, since sources and seasons name one place apart ("Barcelona"
+// and "Montmel\u00f3", "Lusail" and "Al Daayen", "Monte Carlo" and "Monte-Carlo").
+const circuitDetailsOverviewModel* circuitFactsFor(const std::vector<circuitDetailsOverviewModel>& places,
+                                                   const CircuitsDetailsModel& circuit);

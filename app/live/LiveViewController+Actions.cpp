@@ -81,10 +81,8 @@ void LiveViewController::tyresTap(ui::Button& sender) {
     sheet->tyresResults = tyresResults;
     sheet->totalLaps = 1;
     if (sender.tag() >= 0 && sender.tag() < static_cast<int>(races.size())) {
-        const std::string& locality = races[sender.tag()].circuit.location.locality;
-        auto circuit = std::find_if(allCircuits.begin(), allCircuits.end(),
-                                    [&](const circuitDetailsOverviewModel& place) { return place.id == locality; });
-        if (circuit != allCircuits.end()) sheet->totalLaps = circuit->lapCount;
+        if (const auto* circuit = circuitFactsFor(allCircuits, races[sender.tag()].circuit))
+            sheet->totalLaps = circuit->lapCount;
     }
     presentSheet(sheet);
 }

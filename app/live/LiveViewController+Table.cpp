@@ -195,7 +195,8 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
         cell.status->setTextColor(gfx::Color::systemGreen());
     } else {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
-        cell.status->setText(line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("") : "");
+        // A retired car's interval is the laps it stopped short ("15L"), not a gap in the race.
+        cell.status->setText(!line.retired && line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("") : "");
         cell.status->setTextColor(gfx::Color::secondaryLabel());
     }
     bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
@@ -207,17 +208,14 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
     } else {
         cell.constructor->setText("No fastest lap");
     }
-    cell.fastestLap->setText(std::to_string(line.numberOfPitStops.value_or(0)) +
-                             (line.inPit ? " pit stops - Currently pitting" : " pit stops"));
+    // A retired car sits in the pit lane for good: it is not "currently pitting".
+    long long stops = line.numberOfPitStops.value_or(0);
+    cell.fastestLap->setText(std::to_string(stops) + (stops == 1 ? " pit stop" : " pit stops") +
+                             (line.inPit && !line.retired ? " - Currently pitting" : ""));
 }
 
 const circuitDetailsOverviewModel* LiveViewController::circuitFacts() const {
-    if (races.empty()) return nullptr;
-    const std::string& locality = races.front().circuit.location.locality;
-    for (const auto& circuit : allCircuits) {
-        if (circuit.id == locality) return &circuit;
-    }
-    return nullptr;
+    return races.empty() ? nullptr : circuitFactsFor(allCircuits, races.front().circuit);
 }
 
 void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
@@ -240,9 +238,9 @@ void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
     const livetiming::WeatherModel& shown = weather.empty() ? empty : weather.front();
     cell.airTemp->setText(shown.airTemp + "°");
     cell.trackTemp->setText(shown.trackTemp + "°");
-    cell.humidity->setText(wholeNumber(shown.humidity) + "gm³");
+    cell.humidity->setText(wholeNumber(shown.humidity) + "%");
     cell.pressure->setText(wholeNumber(shown.pressure) + "mb");
-    cell.windSpeed->setText(weatherSelected ? shown.windDirection + "°" : shown.windSpeed + "mph");
+    cell.windSpeed->setText(weatherSelected ? shown.windDirection + "°" : shown.windSpeed + " m/s");
     cell.rainFall->setText(shown.rainfall + "mm");
 
     spinWindmills(cell, rotationAnimationKey);

@@ -25,11 +25,7 @@ void styleBanner(ui::TableViewCell& cell, gfx::Color colour) { styleRow(cell, co
 }  // namespace
 
 const circuitDetailsOverviewModel* FutureDetailsViewController::circuitFacts() const {
-    if (races.empty()) return nullptr;
-    for (const auto& facts : allCircuits) {
-        if (facts.id == races[0].circuit.location.locality) return &facts;
-    }
-    return nullptr;
+    return races.empty() ? nullptr : circuitFactsFor(allCircuits, races[0].circuit);
 }
 
 std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
@@ -104,8 +100,7 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
         }
         case 3: {
             std::string title = sessionName() + " Alerts";
-            std::string description =
-                reminderRefusal.value_or("Add this session to your calendar or be reminded via push notifications");
+            std::string description = alertsDescription();
             if (reminderSet) {
                 auto cell = table.dequeueReusableCell<RemoveRemindersCell>(RemoveRemindersCell::reuseIdentifier, indexPath);
                 if (!cell) return cell;

@@ -17,11 +17,28 @@
 #include "ui/Feedback.h"
 #include "weekend/SelectedSession.h"
 
+#include <cctype>
+
 namespace {
 
 void rigidTap() { ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred(); }
 
 double coordinate(const std::string& text) { return foundation::parseDouble(text).value_or(0.0); }
+
+// "21:30, on 07 May" in the device's zone.
+std::string clockAndDay(foundation::Date date) {
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("HH:mm', on 'dd LLL");
+    return formatter.string(date);
+}
+
+// Letters and digits kept (lower case), anything else a hyphen: "Practice 2" gives "practice-2".
+std::string identifierPart(const std::string& text) {
+    std::string part;
+    for (unsigned char c : text) part += std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
+    return part;
+}
 
 }  // namespace
 
@@ -55,20 +72,9 @@ void FutureDetailsViewController::viewDidLoad() {
     loadCircuits();
     buildWeekendStructure();
 
-    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
-    std::string identifier = reminderIdentifier();
-    center->getPendingNotificationRequests([weak, identifier](std::vector<reminders::NotificationRequest> pending) {
-        for (const auto& request : pending) {
-            if (request.identifier != identifier) continue;
-            dispatch::Queue::main()->async([weak] {
-                auto screen = weak.lock();
-                if (!screen) return;
-                screen->reminderSet = true;
-                screen->reloadTables();
-            });
-        }
-    });
+    findPendingReminder();
 
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
     timer->invalidate();
     timer = dispatch::Timer::create(1.0, true, [weak](dispatch::Timer& fired) {
         if (auto screen = weak.lock()) screen->fireTimer(fired);
@@ -147,20 +153,32 @@ void FutureDetailsViewController::selectEventType(int index) {
     rigidTap();
     eventType = index;
     reminderRefusal.reset();
+    calendarOutcome.reset();
     computeSessionDates();
     reloadTables();
 }
 
 std::string FutureDetailsViewController::headerTimeText() const {
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat("HH:mm");
-    std::string time = formatter.string(date2);
-    formatter.setDateFormat("dd");
-    std::string day = formatter.string(date2);
-    formatter.setDateFormat("LLL");
-    std::string month = formatter.string(date2);
-    return "Round " + std::to_string(raceRound) + " Starting at " + time + ", on " + day + " " + month;
+    return "Round " + std::to_string(raceRound) + " Starting at " + clockAndDay(date2);
+}
+
+std::string FutureDetailsViewController::alertsDescription() const {
+    std::vector<std::string> lines;
+    if (reminderSet && pendingReminder) {
+        std::string line = "Reminder";
+        if (auto fire = foundation::Calendar::current().date(pendingReminder->trigger.dateComponents)) line += " at " + clockAndDay(*fire);
+        line += ": " + pendingReminder->content.body;
+        // Without the service manager only the running app can show it.
+        if (!center->isScheduledWithServiceManager(pendingReminder->identifier)) line += " (shown while Sorvane runs)";
+        lines.push_back(line);
+    }
+    for (const auto& message : {calendarOutcome, reminderRefusal}) {
+        if (message) lines.push_back(*message);
+    }
+    if (lines.empty()) return "Add this session to your calendar or be reminded via push notifications";
+    std::string text = lines[0];
+    for (std::size_t i = 1; i < lines.size(); ++i) text += "\n" + lines[i];
+    return text;
 }
 
 void FutureDetailsViewController::reloadTables() {
@@ -169,10 +187,19 @@ void FutureDetailsViewController::reloadTables() {
 
 // Calendar event
 
+std::string FutureDetailsViewController::eventIdentifier() const {
+    if (races.empty()) return {};
+    const RacesDetailsModel& race = races[0];
+    std::string season = race.season.empty() ? year : race.season;
+    std::string round = race.round.empty() ? std::to_string(raceRound) : race.round;
+    return "sorvane-" + identifierPart(season) + "-round-" + identifierPart(round) + "-" + identifierPart(sessionName());
+}
+
 calendar::Event FutureDetailsViewController::makeEvent() const {
     calendar::Event event;
     if (races.empty()) return event;
     const RacesDetailsModel& race = races[0];
+    event.identifier = eventIdentifier();
     event.title = race.raceName + " " + sessionName();
     event.startDate = date2;
     event.endDate = foundation::Calendar::current()
@@ -193,6 +220,11 @@ void FutureDetailsViewController::calendarTap() {
         dispatch::Queue::main()->async([weak, granted, error] {
             auto screen = weak.lock();
             if (!screen || !granted || error) return;
+            // One event per session: once the desktop took it, it is not offered again.
+            if (screen->eventStore->wasAdded(screen->eventIdentifier())) {
+                screen->showCalendarOutcome(screen->makeEvent().title + " is already in your calendar.");
+                return;
+            }
             auto editor = std::make_shared<calendar::EventEditViewController>();
             editor->event = screen->makeEvent();
             editor->eventStore = screen->eventStore;
@@ -203,11 +235,54 @@ void FutureDetailsViewController::calendarTap() {
 }
 
 void FutureDetailsViewController::eventEditViewControllerDidComplete(calendar::EventEditViewController& controller,
-                                                                     calendar::EventEditViewAction) {
+                                                                     calendar::EventEditViewAction action) {
     controller.dismiss(true);
+    if (action != calendar::EventEditViewAction::saved) return;
+    // The app keeps its copy; the user's calendar application is handed the same file to import.
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    std::string title = controller.event.title;
+    std::string file = eventStore->fileOf(controller.event.identifier).string();
+    eventStore->addToDesktopCalendar(controller.event.identifier, [weak, title, file](ui::DocumentOpenOutcome outcome) {
+        std::string text;
+        switch (outcome) {
+            case ui::DocumentOpenOutcome::opened: text = "Added to your calendar: " + title + "."; break;
+            case ui::DocumentOpenOutcome::refused:
+                text = "Your calendar application did not take " + title + ". The event is kept in " + file + ".";
+                break;
+            case ui::DocumentOpenOutcome::noApplication:
+                text = "No calendar application is set up to take " + title + ". The event is kept in " + file + ".";
+                break;
+        }
+        dispatch::Queue::main()->async([weak, text] {
+            if (auto screen = weak.lock()) screen->showCalendarOutcome(text);
+        });
+    });
+}
+
+void FutureDetailsViewController::showCalendarOutcome(std::string text) {
+    foundation::print(text);
+    calendarOutcome = std::move(text);
+    reloadTables();
 }
 
 // Reminders
+
+void FutureDetailsViewController::findPendingReminder() {
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    std::string identifier = reminderIdentifier();
+    center->getPendingNotificationRequests([weak, identifier](std::vector<reminders::NotificationRequest> pending) {
+        for (const auto& request : pending) {
+            if (request.identifier != identifier) continue;
+            dispatch::Queue::main()->async([weak, request] {
+                auto screen = weak.lock();
+                if (!screen) return;
+                screen->reminderSet = true;
+                screen->pendingReminder = request;
+                screen->reloadTables();
+            });
+        }
+    });
+}
 
 std::string FutureDetailsViewController::reminderIdentifier() const {
     if (races.empty()) return {};
@@ -225,7 +300,11 @@ reminders::NotificationRequest FutureDetailsViewController::makeReminder(int kin
     request.identifier = reminderIdentifier();
     request.content.title = race.raceName;
     request.content.subtitle = circuit.circuitName + ", " + circuit.location.locality + ", " + circuit.location.country;
-    request.content.body = sessionName() + " starting in " + (kind == 1 ? "1 hour" : "30 minutes");
+    double lead = kind == 1 ? 3600 : 1800;
+    request.content.body = reminders::startingText(sessionName(), lead);
+    // What it announces, so a reminder shown late says the time truly left, and is dropped once the
+    // session has begun.
+    request.announces = reminders::AnnouncedStart{sessionName(), date2};
     request.content.defaultSound = true;
     request.content.categoryIdentifier = circuit.circuitName;
     request.content.userInfo = {{"circuit", circuit.circuitName}};
@@ -276,9 +355,10 @@ void FutureDetailsViewController::scheduleReminder(int kind) {
         return;
     }
     auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    auto request = makeReminder(kind);
     // The card offers "Remove Reminder" only once the reminder is really pending.
-    center->add(makeReminder(kind), [weak](std::optional<reminders::ReminderError> error) {
-        dispatch::Queue::main()->async([weak, error] {
+    center->add(request, [weak, request](std::optional<reminders::ReminderError> error) {
+        dispatch::Queue::main()->async([weak, error, request] {
             auto screen = weak.lock();
             if (!screen) return;
             if (error) {
@@ -287,6 +367,7 @@ void FutureDetailsViewController::scheduleReminder(int kind) {
             } else {
                 screen->reminderRefusal.reset();
                 screen->reminderSet = true;
+                screen->pendingReminder = request;
             }
             screen->reloadTables();
         });
@@ -297,5 +378,6 @@ void FutureDetailsViewController::removeReminderTap() {
     rigidTap();
     center->removePendingNotificationRequests({reminderIdentifier()});
     reminderSet = false;
+    pendingReminder.reset();
     reloadTables();
 }

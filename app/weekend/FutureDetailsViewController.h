@@ -40,6 +40,10 @@ public:
     std::vector<WeekendSession> weekendStructure;
     // Why the last reminder was not set; the alerts card says it until the session changes.
     std::optional<std::string> reminderRefusal;
+    // What became of the last "Add to Calendar"; the alerts card says it until the session changes.
+    std::optional<std::string> calendarOutcome;
+    // This race's pending reminder, as the notification centre holds it.
+    std::optional<reminders::NotificationRequest> pendingReminder;
 
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
@@ -62,8 +66,13 @@ public:
     // What identifies this race's reminder: the circuit, the season and the round, so the two races of
     // a double-header at one circuit keep one reminder each.
     std::string reminderIdentifier() const;
+    // The selected session's event identifier ("sorvane-2023-round-5-practice-2"): one event per session,
+    // however often it is added.
+    std::string eventIdentifier() const;
     // The calendar event for the selected session, as the edit sheet shows it.
     calendar::Event makeEvent() const;
+    // What the alerts card says under its title.
+    std::string alertsDescription() const;
     // The reminder for the selected session, `kind` 1 an hour before it, anything else 30 minutes.
     reminders::NotificationRequest makeReminder(int kind) const;
 
@@ -89,5 +98,7 @@ private:
     const circuitDetailsOverviewModel* circuitFacts() const;
     void reloadTables();
     void askAndSchedule(int kind);
+    void findPendingReminder();
+    void showCalendarOutcome(std::string text);
     static void openLink(const std::string& address);
 };

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <optional>
 
 #include "cells/CircuitDetailsCell.h"
 #include "cells/DetailHeaderCell.h"
@@ -53,6 +54,22 @@ std::string wholeFigure(const std::string& text) {
 
 // A coloured header row: no separator inset, no selection colour.
 void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
+
+// A finisher classified laps down: the results API says "Lapped" or "+2 Laps". It finished, so it
+// reads how many laps it lost ("+1 Lap"), counted from the winner's laps where the status has no count.
+std::optional<std::string> lapsDown(const RaceResultsModel& result, const RaceResultsModel& winner) {
+    int count = 0;
+    if (result.status == "Lapped") {
+        auto own = decimalInteger(result.laps), winners = decimalInteger(winner.laps);
+        if (!own || !winners || *winners <= *own) return "Lapped";
+        count = static_cast<int>(*winners - *own);
+    } else if (result.status.starts_with('+') && (result.status.ends_with(" Lap") || result.status.ends_with(" Laps"))) {
+        return result.status;
+    } else {
+        return std::nullopt;
+    }
+    return "+" + std::to_string(count) + (count == 1 ? " Lap" : " Laps");
+}
 
 }  // namespace
 
@@ -191,6 +208,10 @@ void PastDetailsViewController::fillRaceRow(DriverCell& cell, int row) {
     } else if (result.status == "Finished") {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
         cell.status->setText(raceTime);
+        cell.status->setTextColor(gfx::Color::secondaryLabel());
+    } else if (auto behind = lapsDown(result, raceResults.front())) {
+        cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
+        cell.status->setText(*behind);
         cell.status->setTextColor(gfx::Color::secondaryLabel());
     } else {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
@@ -341,9 +362,9 @@ void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
         const livetiming::WeatherModel& now = weather.front();
         cell.airTemp->setText(now.airTemp + "°");
         cell.trackTemp->setText(now.trackTemp + "°");
-        cell.humidity->setText(wholeFigure(now.humidity) + "gm³");
+        cell.humidity->setText(wholeFigure(now.humidity) + "%");
         cell.pressure->setText(wholeFigure(now.pressure) + "mb");
-        cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + "mph");
+        cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + " m/s");
         cell.rainFall->setText(now.rainfall + "mm");
     }
     spinWindmills(cell, rotationKey);

@@ -185,10 +185,7 @@ void PastDetailsViewController::reloadWeatherAnimations() {
 }
 
 const circuitDetailsOverviewModel* PastDetailsViewController::circuitFacts() const {
-    if (!race()) return nullptr;
-    auto found = std::find_if(allCircuits.begin(), allCircuits.end(),
-                              [&](const auto& facts) { return facts.id == race()->circuit.location.locality; });
-    return found == allCircuits.end() ? nullptr : &*found;
+    return race() ? circuitFactsFor(allCircuits, race()->circuit) : nullptr;
 }
 
 const RaceResultsModel* PastDetailsViewController::raceResult(const std::string& name) const {

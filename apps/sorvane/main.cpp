@@ -2,6 +2,8 @@
 //
 //     sorvane                                   the window
 //     sorvane --screenshot PATH [--after S]     no window: a PNG of the home screen, then exit
+//     sorvane --deliver-reminders STORE         shows the reminders of STORE that are due, then exits
+//                                               (the user's service manager runs it at their time)
 //
 // Without --after the picture is taken once the season sheet shows its races and nothing moves;
 // with it, after S seconds whatever shows.
@@ -40,6 +42,7 @@ constexpr double settleGrace = 0.5;
 struct Arguments {
     std::optional<std::filesystem::path> screenshot;
     std::optional<double> after;
+    std::optional<std::filesystem::path> reminderStore;
 };
 
 std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
@@ -47,7 +50,9 @@ std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         bool hasValue = i + 1 < argc;
-        if (argument == "--screenshot" && hasValue) {
+        if (argument == "--deliver-reminders" && hasValue) {
+            arguments.reminderStore = argv[++i];
+        } else if (argument == "--screenshot" && hasValue) {
             arguments.screenshot = argv[++i];
         } else if (argument == "--after" && hasValue) {
             std::string_view text = argv[++i];
@@ -57,10 +62,11 @@ std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
                 return std::unexpected("--after wants a number of seconds, not \"" + std::string(text) + "\"");
             arguments.after = seconds;
         } else {
-            return std::unexpected("usage: sorvane [--screenshot PATH [--after SECONDS]]");
+            return std::unexpected("usage: sorvane [--screenshot PATH [--after SECONDS]] | --deliver-reminders STORE");
         }
     }
     if (arguments.after && !arguments.screenshot) return std::unexpected("--after goes with --screenshot PATH");
+    if (arguments.reminderStore && arguments.screenshot) return std::unexpected("--deliver-reminders goes alone");
     return arguments;
 }
 
@@ -106,6 +112,27 @@ int screenshotWithoutWindow(const Arguments& arguments) {
     return 0;
 }
 
+// The reminders go to the user's service manager, which runs this program's delivery mode at their
+// time; without one, the app delivers them while it runs. Reminders of an earlier run are looked at
+// now: what has begun is dropped, what the service manager lost is given to it again. The offline
+// season's clock is not the machine's, so its reminders stay with the app.
+void startReminders() {
+    reminders::NotificationCenterConfiguration configuration;
+    std::error_code error;
+    auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && std::dynamic_pointer_cast<foundation::SystemClock>(foundation::Clock::current())) {
+        configuration.scheduler = std::make_shared<reminders::SystemdUserTimers>();
+        configuration.deliveryCommand = {program.string(), "--deliver-reminders"};
+    }
+    reminders::UserNotificationCenter::setCurrent(reminders::UserNotificationCenter::make(std::move(configuration)));
+}
+
+int deliverReminders(const std::filesystem::path& store) {
+    reminders::UserNotificationCenter center({.storeFile = store, .scheduler = std::make_shared<reminders::SystemdUserTimers>()});
+    // A failure makes the service manager run this again a little later.
+    return center.deliverDueNotifications() ? 0 : 1;
+}
+
 int runInWindow() {
     auto host = host::SDLApplicationHost::open();
     if (!host) {
@@ -116,8 +143,6 @@ int runInWindow() {
         std::fprintf(stderr, "sorvane: %s\n", screenshot.error().c_str());
         return 2;
     }
-    // Reminders set in an earlier run are delivered while this one runs.
-    reminders::UserNotificationCenter::current();
     int status = ui::applicationMain(makeAppDelegate, makeSceneDelegate, **host);
     return (*host)->screenshotError() ? 1 : status;
 }
@@ -130,6 +155,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sorvane: %s\n", arguments.error().c_str());
         return 2;
     }
+    if (arguments->reminderStore) return deliverReminders(*arguments->reminderStore);
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();
     auto season = OfflineSeason::startFromEnvironment();
@@ -137,5 +163,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());
         return 1;
     }
+    startReminders();
     return arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();
 }

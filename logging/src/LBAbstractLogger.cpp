@@ -20,7 +20,9 @@ LBAbstractLogger::~LBAbstractLogger() { loggerQueue_->setSpecific(this, {}); }
 bool LBAbstractLogger::isOnGlobalLoggingQueue() const { return LBLog::isOnLoggingQueue(); }
 
 bool LBAbstractLogger::isOnInternalLoggerQueue() const {
-    return dispatch::Queue::getSpecificOnCurrent<bool>(this).value_or(false);
+    // The queue is tagged with this logger and no other queue is; asking the queue itself spares the
+    // tag lookup on every line.
+    return loggerQueue_->isCurrent();
 }
 
 void LBAbstractLogger::readOnLoggerQueue(const std::function<void()>& read) const {
@@ -35,7 +37,7 @@ void LBAbstractLogger::writeOnLoggerQueue(std::function<void()> write) {
         return;
     }
     foundation::assertion(!isOnGlobalLoggingQueue(), coreRequirement);
-    LBLog::loggingQueue()->async([self = shared_from_this(), queue = loggerQueue_, write = std::move(write)]() mutable {
+    LBLog::asyncOnLoggingQueue([self = shared_from_this(), queue = loggerQueue_, write = std::move(write)]() mutable {
         queue->async([self = std::move(self), write = std::move(write)] { write(); });
     });
 }
@@ -49,7 +51,7 @@ std::shared_ptr<LBLogFormatter> LBAbstractLogger::logFormatter() const {
 void LBAbstractLogger::setLogFormatter(std::shared_ptr<LBLogFormatter> formatter) {
     foundation::assertion(!isOnGlobalLoggingQueue(), coreRequirement);
     foundation::assertion(!isOnInternalLoggerQueue(), useTheField);
-    LBLog::loggingQueue()->async([self = shared_from_this(), queue = loggerQueue_, formatter]() mutable {
+    LBLog::asyncOnLoggingQueue([self = shared_from_this(), queue = loggerQueue_, formatter]() mutable {
         queue->async([self = std::move(self), formatter = std::move(formatter)] {
             auto& logger = static_cast<LBAbstractLogger&>(*self);
             if (formatter == logger.logFormatter_) return;

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <typeinfo>
 
 #include "dispatch/FileEventSource.h"
 #include "dispatch/Queue.h"
@@ -36,6 +38,21 @@ LBAtomicCounter& writeExceptionCount() {
 }
 
 std::string errorText(int code) { return std::strerror(code); }
+
+// Writes all of `data` (the file is opened for appending: every write lands at its end). Answers 0,
+// or the error that stopped it with `done` bytes written.
+int writeAll(int handle, std::string_view data, std::size_t& done) {
+    done = 0;
+    while (done < data.size()) {
+        ssize_t written = ::write(handle, data.data() + done, data.size() - done);
+        if (written >= 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
 
 void printError(std::string_view pattern, int code) { foundation::printLine(foundation::format(pattern, errorText(code))); }
 
@@ -88,6 +105,7 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
     };
     currentLogFileHandle_ = -1;
     currentLogFileOffset_ = 0;
+    lineOpen_ = false;
     // Every line is already written; waiting for the disk would hold up the next file's lines.
     if (inBackground) {
         completionQueue_->async(synchronizeAndClose);
@@ -98,7 +116,10 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
 
 void LBFileLogger::lt_cleanup() {
     assertOnLoggerQueue(onLoggerQueue);
+    lt_writeHeld();
     lt_closeHandle(false);
+    if (flushTimer_) flushTimer_->cancel();
+    flushTimer_.reset();
     if (currentLogFileVnode_) currentLogFileVnode_->cancel();
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
@@ -146,7 +167,7 @@ void LBFileLogger::rollLogFile(std::function<void()> completion) {
         roll();
         return;
     }
-    LBLog::loggingQueue()->async([self = shared_from_this(), queue = loggerQueue(), roll = std::move(roll)]() mutable {
+    LBLog::asyncOnLoggingQueue([self = shared_from_this(), queue = loggerQueue(), roll = std::move(roll)]() mutable {
         queue->async([self = std::move(self), roll = std::move(roll)] { roll(); });
     });
 }
@@ -158,8 +179,29 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 }
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
+    // An error is on disk before the caller goes on: the program may be about to end.
+    const bool writeNow = message.flag() == LBLogFlag::error;
+    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
+        // Its line (never empty, never the bare message) is made straight into what is held.
+        lt_add(writeNow, "\n", [&](std::string& held) {
+            formatter->appendLine(held, message);
+            if (automaticallyAppendNewline_ && held.back() != '\n') held.push_back('\n');
+        });
+        return;
+    }
     std::string data = lt_dataForMessage(message);
-    if (!data.empty()) lt_logData(data);
+    if (!data.empty()) lt_append(data, writeNow);
+}
+
+LBLogFileFormatterDefault* LBFileLogger::lt_defaultFormatter() {
+    if (logFormatter_ != formatterSeen_) {
+        formatterSeen_ = logFormatter_;  // held, so that another formatter cannot take its address
+        auto* formatter = logFormatter_.get();
+        defaultFormatter_ = formatter && typeid(*formatter) == typeid(LBLogFileFormatterDefault)
+                                ? static_cast<LBLogFileFormatterDefault*>(formatter)
+                                : nullptr;
+    }
+    return defaultFormatter_;
 }
 
 void LBFileLogger::willRemoveLogger() { lt_rollLogFileNow(); }
@@ -172,6 +214,8 @@ void LBFileLogger::flush() {
 
 void LBFileLogger::lt_flush() {
     foundation::assertion(isOnInternalLoggerQueue(), "flush should only be executed on internal queue.");
+    if (failing_) retryDue_ = true;
+    lt_writeHeld();
     if (currentLogFileHandle_ >= 0 && ::fsync(currentLogFileHandle_) != 0) {
         printError("LBFileLogger: Failed to synchronize file: %@", errno);
     }
@@ -191,28 +235,36 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
     return text;
 }
 
-void LBFileLogger::lt_logData(std::string_view data) {
-    assertOnLoggerQueue(dataOnLoggerQueue);
+void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
     if (data.empty()) return;
+    lt_add(writeNow, data, [data](std::string& held) { held.append(data); });
+}
+
+template <class Fill>
+void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& fill) {
+    assertOnLoggerQueue(dataOnLoggerQueue);
     try {
-        int handle = lt_currentLogFileHandle();
-        auto info = currentLogFileInfo_;
-        if (info) willLogMessage(*info);
-        if (handle < 0) {
-            foundation::printLine("LBFileLogger: Failed to seek to end of file: (null)");
-            foundation::printLine("LBFileLogger: Failed to write data: (null)");
+        // Backing off: no file-system call until the next try.
+        if (failing_ && !retryDue_) {
+            lt_dropped(dropped);
             return;
         }
-        // The file is opened for appending: every write lands at its end, whole.
-        while (!data.empty()) {
-            ssize_t written = ::write(handle, data.data(), data.size());
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                printError("LBFileLogger: Failed to write data: %@", errno);
-                break;
-            }
-            data.remove_prefix(static_cast<std::size_t>(written));
-            currentLogFileOffset_ += static_cast<std::uint64_t>(written);
+        // An open, watched file stays current until its watch or a roll says otherwise.
+        const int handle = currentLogFileHandle_ >= 0 && currentLogFileVnode_ ? currentLogFileHandle_
+                                                                               : lt_currentLogFileHandle();
+        const auto info = currentLogFileInfo_;  // a roll below must not take it from under the hooks
+        if (info) willLogMessage(*info);
+        if (handle < 0) {
+            lt_dropped(dropped);  // the reason was said when opening failed
+            return;
+        }
+        const std::size_t before = held_.size();
+        fill(held_);
+        currentLogFileOffset_ += held_.size() - before;
+        if (writeNow || failing_ || held_.size() >= bufferCapacity) {
+            lt_writeHeld();
+        } else {
+            lt_armFlushTimer(flushInterval);
         }
         if (info) didLogMessage(*info);
     } catch (const std::exception& exception) {
@@ -226,6 +278,80 @@ void LBFileLogger::lt_logData(std::string_view data) {
     }
 }
 
+void LBFileLogger::lt_writeHeld() {
+    if (held_.empty()) return;
+    if (currentLogFileHandle_ < 0) {
+        lt_dropped(held_);
+        held_.clear();
+        return;
+    }
+    std::size_t done = 0;
+    int error = 0;
+    // The file ends inside a line (left by a crash or a failed write): the next line starts afresh.
+    if (lineOpen_) {
+        error = writeAll(currentLogFileHandle_, "\n", done);
+        if (!error) {
+            lineOpen_ = false;
+            ++currentLogFileOffset_;
+            done = 0;
+        }
+    }
+    if (!error) error = writeAll(currentLogFileHandle_, held_, done);
+    if (error) {
+        if (done > 0 && held_[done - 1] != '\n') lineOpen_ = true;
+        currentLogFileOffset_ -= held_.size() - done;
+        lt_dropped(std::string_view(held_).substr(done));
+        held_.clear();
+        lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(error)));
+        return;
+    }
+    held_.clear();
+    if (failing_) {
+        failing_ = false;
+        retryDue_ = false;
+        flushTimerArmed_ = false;  // the next line held sets the short flush, not the retry's
+        foundation::printLine(foundation::format("LBFileLogger: Logging resumed; %llu lines were lost.",
+                                                 static_cast<unsigned long long>(lostLines_)));
+        lostLines_ = 0;
+    }
+}
+
+void LBFileLogger::lt_failed(std::string what) {
+    if (!failing_) {
+        foundation::printLine(what + "; lines are dropped until logging works again.");
+        failing_ = true;
+    }
+    retryDue_ = false;
+    flushTimerArmed_ = false;  // the retry replaces a pending flush: nothing is held
+    lt_armFlushTimer(retryInterval);
+}
+
+void LBFileLogger::lt_dropped(std::string_view data) {
+    const auto lines = static_cast<std::uint64_t>(std::ranges::count(data, '\n'));
+    lostLines_ += std::max<std::uint64_t>(lines, 1);
+}
+
+void LBFileLogger::lt_armFlushTimer(double delay) {
+    if (flushTimerArmed_) return;
+    if (!flushTimer_) {
+        flushTimer_ = dispatch::TimerSource::create(loggerQueue());
+        std::weak_ptr<LBLogger> weakSelf = weak_from_this();
+        flushTimer_->setEventHandler([weakSelf] {
+            auto self = std::static_pointer_cast<LBFileLogger>(weakSelf.lock());
+            if (!self) return;
+            self->flushTimerArmed_ = false;
+            if (self->failing_) {
+                self->retryDue_ = true;
+            } else {
+                self->lt_writeHeld();
+            }
+        });
+        flushTimer_->resume();
+    }
+    flushTimer_->schedule(dispatch::Deadline::after(delay));
+    flushTimerArmed_ = true;
+}
+
 std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileInfo_) {
@@ -234,7 +360,10 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
         if (currentLogFileVnode_ || lt_shouldUseLogFile(*currentLogFileInfo_, false)) return currentLogFileInfo_;
         // Archived or replaced by a link behind our back: the open handle must not go on writing there.
         lt_rollLogFileNow();
-    } else {
+    } else if (!lookedForFileToResume_) {
+        // Only at start: after a roll the newest file is the one just archived, and listing the
+        // folder for every new file would make rolling slower the more files are kept.
+        lookedForFileToResume_ = true;
         auto sorted = logFileManager_->sortedLogFileInfos();
         if (!sorted.empty() && lt_shouldUseLogFile(*sorted.front(), true)) {
             currentLogFileInfo_ = sorted.front();
@@ -243,7 +372,7 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
     }
     auto created = logFileManager_->createNewLogFile();
     if (!created) {
-        foundation::printLine(foundation::format("LBFileLogger: Failed to create new log file: %@", created.error()));
+        lt_failed(foundation::format("LBFileLogger: Failed to create new log file: %@", created.error()));
         currentLogFileInfo_.reset();
         return nullptr;
     }
@@ -277,11 +406,18 @@ int LBFileLogger::lt_currentLogFileHandle() {
     assertOnLoggerQueue(onLoggerQueue);
     auto info = lt_currentLogFileInfo();
     if (currentLogFileHandle_ >= 0 || !info) return currentLogFileHandle_;
-    currentLogFileHandle_ = ::open(info->filePath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (currentLogFileHandle_ < 0) return -1;
+    currentLogFileHandle_ = ::open(info->filePath().c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (currentLogFileHandle_ < 0) {
+        lt_failed(foundation::format("LBFileLogger: Failed to open log file: %@", errorText(errno)));
+        return -1;
+    }
     off_t end = ::lseek(currentLogFileHandle_, 0, SEEK_END);
     if (end < 0) printError("LBFileLogger: Failed to seek to end of file: %@", errno);
     currentLogFileOffset_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
+    // A resumed file whose last line was cut short (the program died mid-write) must not have the
+    // next record glued onto it.
+    char last = '\n';
+    lineOpen_ = end > 0 && ::pread(currentLogFileHandle_, &last, 1, end - 1) == 1 && last != '\n';
     lt_scheduleTimerToRollLogFileDueToAge();
     lt_monitorCurrentLogFileForExternalChanges();
     return currentLogFileHandle_;
@@ -349,6 +485,7 @@ void LBFileLogger::lt_maybeRollLogFileDueToSize() {
 void LBFileLogger::lt_rollLogFileNow() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0) return;
+    lt_writeHeld();
     lt_closeHandle(true);
     if (currentLogFileInfo_) {
         currentLogFileInfo_->setIsArchived(true);

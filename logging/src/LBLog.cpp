@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -51,6 +53,37 @@ const std::shared_ptr<dispatch::Group>& loggingGroup() {
 
 void assertOnLoggingQueue() { foundation::assertion(LBLog::isOnLoggingQueue(), onLoggingQueueOnly); }
 
+// Handing records to loggers and changing the logger lists happen under this one lock, on the
+// logging queue or, for a synchronous record with nothing queued before it, on the caller's thread:
+// that record then needs no hop to the queue's thread and back.
+std::mutex& dispatchMutex() {
+    static auto& mutex = *new std::mutex;
+    return mutex;
+}
+// Set while the calling thread holds dispatchMutex(): it counts as being on the logging queue.
+thread_local bool holdsDispatch = false;
+
+class Dispatching {
+public:
+    Dispatching() : lock_(dispatchMutex(), std::defer_lock) {
+        if (holdsDispatch) return;
+        lock_.lock();
+        holdsDispatch = true;
+    }
+    ~Dispatching() {
+        if (lock_.owns_lock()) holdsDispatch = false;
+    }
+    Dispatching(const Dispatching&) = delete;
+    Dispatching& operator=(const Dispatching&) = delete;
+
+private:
+    std::unique_lock<std::mutex> lock_;
+};
+
+// Blocks queued through asyncOnLoggingQueue that have not finished: a synchronous record may skip the
+// queue only when there are none, so it never overtakes what was queued before it.
+std::atomic<long> queuedBlocks = 0;
+
 }  // namespace
 
 // Asynchronous records that follow one another with nothing else queued between them travel as one
@@ -63,7 +96,23 @@ struct RecordBatch {
 };
 
 struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
-    std::vector<LBLoggerNode> loggers;  // on the logging queue only
+    explicit State(std::shared_ptr<std::atomic<std::uint64_t>> admitted) : admittedFlags(std::move(admitted)) {}
+
+    std::vector<LBLoggerNode> loggers;  // under dispatchMutex()
+
+    // The gate's flags: every logger's level, and those of additions not yet run.
+    const std::shared_ptr<std::atomic<std::uint64_t>> admittedFlags;
+    std::mutex gateMutex;
+    int pendingAdditions = 0;  // under gateMutex
+
+    // Removals whose willRemoveLogger has not finished.
+    const std::shared_ptr<dispatch::Group> removals = dispatch::Group::create();
+
+    // The bound of the asynchronous queue.
+    std::atomic<std::size_t> queuedRecords = 0;  // queued, not yet delivered; changed under batchMutex
+    std::atomic<int> waitingProducers = 0;
+    std::mutex roomMutex;
+    std::condition_variable roomMade;
 
     std::mutex batchMutex;
     // The batch still taking records, whose block is queued or running. Written under batchMutex;
@@ -77,24 +126,78 @@ struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
         openBatch = nullptr;
     }
     void queueAsynchronously(LBLogMessage message);
+    void waitForRoom();
+    void recordsDelivered(std::size_t count);
     void lt_drain(RecordBatch& batch);
 
+    void willAddLogger(LBLogLevel level);
+    void lt_updateGate(bool additionRan);
+    // Delivers what is queued, then runs `work` on the logging queue.
+    void drainThen(const std::function<void()>& work);
+
     void lt_addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level);
+    void addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level);
     void lt_removeLogger(const std::shared_ptr<LBLogger>& logger);
     void lt_removeAllLoggers();
     void lt_log(const LBLogMessage& message);
     void lt_flush();
 };
 
-LBLog::LBLog() : state_(std::make_shared<State>()) {
+namespace {
+
+// Every live dispatcher, for the work done at normal exit.
+struct ExitRegistry {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<LBLog::State>> states;
+};
+
+ExitRegistry& exitRegistry() {
+    static auto& registry = *new ExitRegistry;
+    return registry;
+}
+
+// What callers handed over is delivered, the removals under way finish (archiving their files) and
+// the remaining loggers write what they hold.
+void deliverEverythingAtExit() {
+    // From inside the dispatch the wait would be for the caller itself.
+    if (holdsDispatch || loggerCallDepth > 0) return;
+    std::vector<std::shared_ptr<LBLog::State>> states;
+    {
+        std::lock_guard lock(exitRegistry().mutex);
+        for (const auto& weak : exitRegistry().states) {
+            if (auto state = weak.lock()) states.push_back(std::move(state));
+        }
+    }
+    if (states.empty()) return;
+    // On a thread of its own: the exiting thread's thread-locals, dispatch's among them, are gone.
+    std::thread([&] {
+        for (const auto& state : states) {
+            state->drainThen([&] { state->lt_flush(); });
+            state->removals->wait();
+        }
+    }).join();
+}
+
+void registerForExit(const std::shared_ptr<LBLog::State>& state) {
+    static std::once_flag once;
+    std::call_once(once, [] { std::atexit(deliverEverythingAtExit); });
+    std::lock_guard lock(exitRegistry().mutex);
+    std::erase_if(exitRegistry().states, [](const auto& weak) { return weak.expired(); });
+    exitRegistry().states.push_back(state);
+}
+
+}  // namespace
+
+LBLog::LBLog()
+    : admittedFlags_(std::make_shared<std::atomic<std::uint64_t>>(0)), state_(std::make_shared<State>(admittedFlags_)) {
     state_->loggers.reserve(4);
+    registerForExit(state_);
     std::weak_ptr<State> weakState = state_;
     willTerminate_ = foundation::NotificationCenter::defaultCenter().addObserver(
         willTerminateNotification, [weakState](const foundation::Notification&) {
             auto state = weakState.lock();
             if (!state) return;
-            state->closeBatch();
-            loggingQueue()->sync([&] { state->lt_flush(); });
+            state->drainThen([&] { state->lt_flush(); });
         });
 }
 
@@ -116,13 +219,24 @@ const std::shared_ptr<dispatch::Queue>& LBLog::loggingQueue() {
 
 bool LBLog::isOnLoggingQueue() {
     // The same answer as the queue's tag gives, without reading it on every record.
-    return loggingQueue()->isCurrent();
+    return holdsDispatch || loggingQueue()->isCurrent();
 }
+
+void LBLog::asyncOnLoggingQueue(std::move_only_function<void()> work) {
+    queuedBlocks.fetch_add(1);
+    loggingQueue()->async([work = std::move(work)]() mutable {
+        work();
+        queuedBlocks.fetch_sub(1);
+    });
+}
+
+std::size_t LBLog::queuedAsynchronousRecords() const { return state_->queuedRecords.load(); }
 
 void LBLog::addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
     if (!logger) return;
     state_->closeBatch();
-    loggingQueue()->async([state = state_, logger = std::move(logger), level]() mutable {
+    state_->willAddLogger(level);
+    asyncOnLoggingQueue([state = state_, logger = std::move(logger), level]() mutable {
         state->lt_addLogger(std::move(logger), level);
     });
 }
@@ -130,33 +244,32 @@ void LBLog::addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
 void LBLog::removeLogger(const std::shared_ptr<LBLogger>& logger) {
     if (!logger) return;
     state_->closeBatch();
-    loggingQueue()->async([state = state_, logger] { state->lt_removeLogger(logger); });
+    asyncOnLoggingQueue([state = state_, logger] { state->lt_removeLogger(logger); });
 }
 
 void LBLog::removeAllLoggers() {
     state_->closeBatch();
-    loggingQueue()->async([state = state_] { state->lt_removeAllLoggers(); });
+    asyncOnLoggingQueue([state = state_] { state->lt_removeAllLoggers(); });
 }
 
 std::vector<std::shared_ptr<LBLogger>> LBLog::allLoggers() {
-    state_->closeBatch();
-    return loggingQueue()->sync([&] {
-        std::vector<std::shared_ptr<LBLogger>> loggers;
+    std::vector<std::shared_ptr<LBLogger>> loggers;
+    state_->drainThen([&] {
         for (const auto& node : state_->loggers) loggers.push_back(node.logger);
-        return loggers;
     });
+    return loggers;
 }
 
 std::vector<LBLoggerInformation> LBLog::allLoggersWithLevel() {
-    state_->closeBatch();
-    return loggingQueue()->sync([&] {
-        std::vector<LBLoggerInformation> information;
+    std::vector<LBLoggerInformation> information;
+    state_->drainThen([&] {
         for (const auto& node : state_->loggers) information.push_back({node.logger, node.level});
-        return information;
     });
+    return information;
 }
 
 void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
+    if (!mayAdmit(message.flag())) return;
     // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
     // after the one being delivered instead.
     if (asynchronously || loggerCallDepth > 0) {
@@ -165,15 +278,78 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
     }
     state_->closeBatch();
     if (isOnLoggingQueue()) {
+        Dispatching dispatching;
         state_->lt_log(message);
+        return;
+    }
+    {
+        // Nothing queued before it: the record is handed over on this thread.
+        Dispatching dispatching;
+        if (queuedBlocks.load() == 0) {
+            state_->lt_log(message);
+            return;
+        }
+    }
+    loggingQueue()->sync([&] {
+        Dispatching dispatching;
+        state_->lt_log(message);
+    });
+}
+
+void LBLog::State::drainThen(const std::function<void()>& work) {
+    closeBatch();
+    loggingQueue()->sync([&] {
+        Dispatching dispatching;
+        work();
+    });
+}
+
+void LBLog::State::willAddLogger(LBLogLevel level) {
+    // Open the gate before the addition runs, so that records logged after addLogger returned reach
+    // the logger.
+    std::lock_guard lock(gateMutex);
+    ++pendingAdditions;
+    admittedFlags->fetch_or(bits(level));
+}
+
+void LBLog::State::lt_updateGate(bool additionRan) {
+    std::uint64_t flags = 0;
+    for (const auto& node : loggers) flags |= bits(node.level);
+    std::lock_guard lock(gateMutex);
+    if (additionRan) --pendingAdditions;
+    // While additions are queued their flags must stay open; the gate narrows once none is.
+    if (pendingAdditions == 0) {
+        admittedFlags->store(flags);
     } else {
-        loggingQueue()->sync([&] { state_->lt_log(message); });
+        admittedFlags->fetch_or(flags);
     }
 }
 
+void LBLog::State::waitForRoom() {
+    std::unique_lock lock(roomMutex);
+    ++waitingProducers;
+    roomMade.wait(lock, [this] { return queuedRecords.load() < asynchronousCapacity; });
+    --waitingProducers;
+}
+
+void LBLog::State::recordsDelivered(std::size_t count) {
+    queuedRecords.fetch_sub(count);
+    if (waitingProducers.load() == 0) return;
+    std::lock_guard lock(roomMutex);
+    roomMade.notify_all();
+}
+
 void LBLog::State::queueAsynchronously(LBLogMessage message) {
+    // Code on the logging queue or inside a logger would wait for the delivery it holds up.
+    const bool mayWait = loggerCallDepth == 0 && !isOnLoggingQueue();
     std::vector<LBLogMessage> delivered;  // freed after the lock is let go
-    std::lock_guard lock(batchMutex);
+    std::unique_lock lock(batchMutex);
+    while (mayWait && queuedRecords.load() >= asynchronousCapacity) {
+        lock.unlock();
+        waitForRoom();
+        lock.lock();
+    }
+    queuedRecords.fetch_add(1);
     if (RecordBatch* open = openBatch) {
         open->records.push_back(std::move(message));
         delivered.swap(open->delivered);
@@ -184,7 +360,7 @@ void LBLog::State::queueAsynchronously(LBLogMessage message) {
     batch->records.push_back(std::move(message));
     openBatch = batch.get();
     // Queued under the lock, so batches keep the order in which they were opened.
-    loggingQueue()->async([state = shared_from_this(), batch] { state->lt_drain(*batch); });
+    asyncOnLoggingQueue([state = shared_from_this(), batch] { state->lt_drain(*batch); });
 }
 
 void LBLog::State::lt_drain(RecordBatch& batch) {
@@ -207,7 +383,11 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
             continue;
         }
         idle = 0;
-        for (const auto& record : records) lt_log(record);
+        {
+            Dispatching dispatching;
+            for (const auto& record : records) lt_log(record);
+        }
+        recordsDelivered(records.size());
         std::lock_guard lock(batchMutex);
         if (batch.delivered.empty()) batch.delivered.swap(records);
     }
@@ -233,11 +413,23 @@ void LBLog::log(bool asynchronous, LBLogMessage message) { queueLogMessage(std::
 void LBLog::flushLog() {
     foundation::assertion(!isOnLoggingQueue() && loggerCallDepth == 0,
                           "This method shouldn't be run on the logging thread/queue that make flush fast enough");
-    state_->closeBatch();
-    loggingQueue()->sync([&] { state_->lt_flush(); });
+    state_->drainThen([&] { state_->lt_flush(); });
+}
+
+void LBLog::shutdown() {
+    foundation::assertion(!isOnLoggingQueue() && loggerCallDepth == 0,
+                          "This method shouldn't be run on the logging thread/queue that make flush fast enough");
+    state_->drainThen([&] { state_->lt_removeAllLoggers(); });
+    state_->removals->wait();
 }
 
 void LBLog::State::lt_addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
+    Dispatching dispatching;
+    addLogger(std::move(logger), level);
+    lt_updateGate(true);
+}
+
+void LBLog::State::addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level) {
     for (const auto& node : loggers) {
         if (node.logger == logger && node.level == level) return;
     }
@@ -249,19 +441,23 @@ void LBLog::State::lt_addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel lev
 }
 
 void LBLog::State::lt_removeLogger(const std::shared_ptr<LBLogger>& logger) {
+    Dispatching dispatching;
     assertOnLoggingQueue();
     auto found = std::ranges::find(loggers, logger, &LBLoggerNode::logger);
     if (found == loggers.end()) return;
-    found->loggerQueue->async([logger] { logger->willRemoveLogger(); });
+    found->loggerQueue->async(removals, [logger] { logger->willRemoveLogger(); });
     loggers.erase(found);
+    lt_updateGate(false);
 }
 
 void LBLog::State::lt_removeAllLoggers() {
+    Dispatching dispatching;
     assertOnLoggingQueue();
     for (const auto& node : loggers) {
-        node.loggerQueue->async([logger = node.logger] { logger->willRemoveLogger(); });
+        node.loggerQueue->async(removals, [logger = node.logger] { logger->willRemoveLogger(); });
     }
     loggers.clear();
+    lt_updateGate(false);
 }
 
 void LBLog::State::lt_log(const LBLogMessage& message) {

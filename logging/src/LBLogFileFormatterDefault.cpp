@@ -1,7 +1,6 @@
 #include "logging/LBLogFileFormatterDefault.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "foundation/Locale.h"
 #include "foundation/TimeZone.h"
@@ -19,30 +18,40 @@ LBLogFileFormatterDefault::LBLogFileFormatterDefault(std::optional<foundation::D
     isDefaultPattern_ = true;
 }
 
-std::string LBLogFileFormatterDefault::timestampText(foundation::Date date) {
-    if (!isDefaultPattern_) return dateFormatter_.string(date);
+void LBLogFileFormatterDefault::appendTimestamp(std::string& text, foundation::Date date) {
+    if (!isDefaultPattern_) {
+        text += dateFormatter_.string(date);
+        return;
+    }
     const double seconds = date.timeIntervalSinceReferenceDate;
     const double second = std::floor(seconds);
     if (second != cachedSecond_) {
         cachedPrefix_ = dateFormatter_.string(foundation::Date{second});
         cachedSecond_ = second;
     }
-    int milliseconds = std::min(999, static_cast<int>((seconds - second) * 1000.0));
-    char tail[8];
-    std::snprintf(tail, sizeof tail, ":%03d", milliseconds);
-    return cachedPrefix_ + tail;
+    const int milliseconds = std::min(999, static_cast<int>((seconds - second) * 1000.0));
+    const char tail[] = {':', static_cast<char>('0' + milliseconds / 100), static_cast<char>('0' + milliseconds / 10 % 10),
+                         static_cast<char>('0' + milliseconds % 10)};
+    text += cachedPrefix_;
+    text.append(tail, sizeof tail);
 }
 
 std::optional<std::string> LBLogFileFormatterDefault::formatLogMessage(const LBLogMessage& message) {
+    // One allocation: the time, two spaces, the text and room for the line break the logger adds.
     std::string line;
+    line.reserve(32 + message.message().size());
+    appendLine(line, message);
+    return line;
+}
+
+void LBLogFileFormatterDefault::appendLine(std::string& text, const LBLogMessage& message) {
+    const auto stamp = message.timestamp();
     {
         std::lock_guard lock(mutex_);
-        line = timestampText(message.timestamp().value_or(foundation::Date::now()));
+        appendTimestamp(text, stamp ? *stamp : foundation::Date::now());
     }
-    line.reserve(line.size() + 2 + message.message().size() + 1);
-    line += "  ";
-    line += message.message();
-    return line;
+    text += "  ";
+    text += message.message();
 }
 
 }  // namespace logging

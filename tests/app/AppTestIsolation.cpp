@@ -6,6 +6,7 @@
 #include "ScratchCachesFolder.h"
 #include "net/ProtocolRegistry.h"
 #include "shell/ImageSeam.h"
+#include "ui/Application.h"
 
 #include <filesystem>
 #include <unistd.h>
@@ -36,6 +37,7 @@ class AppStateReset : public ::testing::EmptyTestEventListener {
         takeRecordedImageRequests();
         setRemoteImageSettings(testImageSettings());
         reminders::UserNotificationCenter::setCurrent(scratchReminders());
+        ui::setURLOpener(std::make_shared<ui::URLOpenRecorder>());
     }
 };
 
@@ -44,6 +46,8 @@ const bool installed = [] {
     testsupport::ScratchCachesFolder::install();
     setRemoteImageSettings(testImageSettings());
     reminders::UserNotificationCenter::setCurrent(scratchReminders());
+    // Links and calendar events reach a recorder, never the desktop's own applications.
+    ui::setURLOpener(std::make_shared<ui::URLOpenRecorder>());
     return true;
 }();
 

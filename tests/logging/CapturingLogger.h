@@ -61,3 +61,10 @@ inline logging::LBLogMessage record(std::string text, logging::LBLogFlag flag = 
     return logging::LBLogMessage(std::move(text), logging::LBLogLevel::all, flag, context, __FILE__, "test", 1,
                                  std::move(tag));
 }
+
+// A record of `text` through the dispatcher's string entry point.
+inline void logText(logging::LBLog& log, bool asynchronous, std::string text,
+                    logging::LBLogFlag flag = logging::LBLogFlag::info) {
+    log.log(asynchronous, std::move(text), logging::LBLogLevel::all, flag, 0, __FILE__, __func__, __LINE__,
+            std::nullopt);
+}

@@ -2,6 +2,8 @@
 
 #include <mutex>
 #include <regex>
+#include <set>
+#include <thread>
 
 #include "CapturingLogger.h"
 #include "LogFolder.h"
@@ -34,8 +36,14 @@ protected:
     std::shared_ptr<logging::LBFileLogger> makeLogger() {
         return std::make_shared<logging::LBFileLogger>(manager);
     }
-    // Straight to the logger, on its queue, as the dispatcher would.
+    // Straight to the logger, on its queue, as the dispatcher would; a file logger then writes what it
+    // holds, so that the file shows the line (a proxy keeps its own buffer).
     static void write(const std::shared_ptr<logging::LBLogger>& logger, const logging::LBLogMessage& message) {
+        hand(logger, message);
+        if (auto file = std::dynamic_pointer_cast<logging::LBFileLogger>(logger)) file->flush();
+    }
+    // The same, leaving the line wherever the logger keeps it.
+    static void hand(const std::shared_ptr<logging::LBLogger>& logger, const logging::LBLogMessage& message) {
         settle(logger);
         logger->loggerQueue()->sync([&] { logger->logMessage(message); });
     }
@@ -50,6 +58,8 @@ protected:
         return lines;
     }
     bool archived(const std::string& name) const { return logging::LBLogFileInfo((folder / name).string()).isArchived(); }
+    // The numbers of the "line N" records (see logNumberedLines) in every file; each line must be whole.
+    std::multiset<int> numberedLines() const;
 
     LogFolder folder;
     std::shared_ptr<RecordingFileManager> manager = std::make_shared<RecordingFileManager>(folder);
@@ -59,4 +69,29 @@ protected:
 inline logging::LBLogMessage stamped(std::string text) {
     return logging::LBLogMessage(std::move(text), logging::LBLogLevel::all, logging::LBLogFlag::info, 0, __FILE__,
                                  "test", 1, std::nullopt, 0, foundation::Date::fromUnix(1772359200.5));
+}
+
+// `threads` producers log `perThread` records "line N" each through `log`, numbered 0 up.
+inline void logNumberedLines(logging::LBLog& log, bool asynchronous, int threads, int perThread) {
+    std::vector<std::thread> producers;
+    for (int thread = 0; thread < threads; ++thread) {
+        producers.emplace_back([&log, asynchronous, thread, perThread] {
+            for (int index = 0; index < perThread; ++index) {
+                log.log(asynchronous, stamped("line " + std::to_string(thread * perThread + index)));
+            }
+        });
+    }
+    for (auto& producer : producers) producer.join();
+}
+
+inline std::multiset<int> FileLoggerTest::numberedLines() const {
+    const std::string prefix = "2026/03/01 10:00:00:500  line ";
+    std::multiset<int> seen;
+    for (const auto& name : folder.logFiles()) {
+        for (const auto& text : linesOf(name)) {
+            EXPECT_TRUE(text.starts_with(prefix)) << text;
+            if (text.starts_with(prefix)) seen.insert(std::stoi(text.substr(prefix.size())));
+        }
+    }
+    return seen;
 }

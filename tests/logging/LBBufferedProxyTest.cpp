@@ -74,27 +74,12 @@ TEST_F(FileLoggerTest, LinesFromManyThreadsAcrossManyRollsAreNeitherLostNorDupli
     auto logger = makeLogger();
     logger->setMaximumFileSize(8 * 1024);
     log.addLogger(logger->wrapWithBuffer());
-    std::vector<std::thread> producers;
-    for (int thread = 0; thread < threads; ++thread) {
-        producers.emplace_back([&log, thread] {
-            for (int index = 0; index < perThread; ++index) {
-                log.log(true, stamped("line " + std::to_string(thread * perThread + index)));
-            }
-        });
-    }
-    for (auto& producer : producers) producer.join();
+    logNumberedLines(log, true, threads, perThread);
     log.flushLog();
     log.removeAllLoggers();
 
-    std::multiset<int> seen;
-    std::size_t files = 0;
-    for (const auto& name : folder.logFiles()) {
-        ++files;
-        for (const auto& text : linesOf(name)) {
-            ASSERT_TRUE(text.starts_with(line + "line ")) << text;
-            seen.insert(std::stoi(text.substr(line.size() + 5)));
-        }
-    }
+    std::multiset<int> seen = numberedLines();
+    const std::size_t files = folder.logFiles().size();
     EXPECT_GT(files, 10u);
     ASSERT_EQ(seen.size(), std::size_t(threads * perThread));
     EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), seen.size());

@@ -14,10 +14,6 @@ using namespace logging;
 
 namespace {
 
-void logText(LBLog& log, bool asynchronous, std::string text, LBLogFlag flag = LBLogFlag::info) {
-    log.log(asynchronous, std::move(text), LBLogLevel::all, flag, 0, __FILE__, __func__, __LINE__, std::nullopt);
-}
-
 // Flushes slowly, so that a flush that does not wait for it is caught.
 class SlowFlushingLogger : public CapturingLogger {
 public:

@@ -2,7 +2,6 @@
 
 #include "VellumLogCapture.h"
 #include "foundation/Assertion.h"
-#include "foundation/Machine.h"
 #include "vellum/CSSPrimitiveValue.h"
 #include "vellum/SVGLength.h"
 #include "vellum/SVGMatrix.h"
@@ -55,11 +54,14 @@ TEST(SVGLength, TheZeroLengthAndRelativeUnitsNeverFail) {
                  foundation::InternalInconsistencyException);
 }
 
-TEST(SVGLength, PhysicalUnitsUseThisMachinesPixelsPerInch) {
-    const float perInch = SVGLength::pixelsPerInchForCurrentDevice();
-    EXPECT_EQ(perInch, SVGLength::pixelsPerInchForModel(foundation::machineHardwareName()));
-    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("2in").pixelsValue(), 2 * perInch);
-    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("72pt").pixelsValue(), perInch);
+TEST(SVGLength, PhysicalUnitsUseCSSsFixedInchWhateverTheMachine) {
+    EXPECT_EQ(SVGLength::pixelsPerInchForCurrentDevice(), 96.0f);
+    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("2in").pixelsValue(), 192);
+    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("3pt").pixelsValue(), 4) << "1pt = 4/3 px";
+    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("72pt").pixelsValue(), 96);
+    EXPECT_NEAR(SVGLength::svgLengthFromNSString("25.4mm").pixelsValue(), 96, 1e-3);
+    EXPECT_NEAR(SVGLength::svgLengthFromNSString("2.54cm").pixelsValue(), 96, 1e-3);
+    EXPECT_FLOAT_EQ(SVGLength::svgLengthFromNSString("1pc").pixelsValue(), 16);
 }
 
 TEST(SVGLength, ModelIdentifiersMatchByPlainPrefixInTableOrder) {

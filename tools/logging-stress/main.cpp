@@ -1,10 +1,13 @@
-// logging-stress [lines] [threads] [buffered]
+// logging-stress [lines] [threads] [buffered] [synchronous]
 //
-// Writes numbered lines from several threads, asynchronously through LBLog, into a file logger with
-// 1 MiB files (through its buffering proxy when the third argument is 1), in a temporary folder that
-// keeps every file; then reads every file back and checks that each number arrived exactly once and
-// that every line is whole. Prints what it found; exits with 1 on any lost, duplicated or torn line.
+// Writes numbered lines from several threads through LBLog (asynchronously, or synchronously when
+// the fourth argument is 1) into a file logger with 1 MiB files (through its buffering proxy when the
+// third argument is 1), in a temporary folder that keeps every file; shuts the dispatcher down, then
+// reads every file back and checks that each number arrived exactly once and that every line is
+// whole. Prints what it found and the process's peak memory; exits with 1 on any lost, duplicated or
+// torn line.
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <chrono>
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
     const long lines = argument(argc, argv, 1, 1'000'000);
     const int threads = static_cast<int>(argument(argc, argv, 2, 4));
     const bool buffered = argument(argc, argv, 3, 0) == 1;
+    const bool synchronous = argument(argc, argv, 4, 0) == 1;
 
     char pattern[] = "/tmp/logging-stress-XXXXXX";
     if (!::mkdtemp(pattern)) return 2;
@@ -54,14 +58,13 @@ int main(int argc, char** argv) {
     for (int thread = 0; thread < threads; ++thread) {
         producers.emplace_back([&, thread] {
             for (long number = thread; number < lines; number += threads) {
-                log.log(true, logging::LBLogLevel::info, logging::LBLogFlag::info, 0, __FILE__, __func__, __LINE__,
+                log.log(!synchronous, logging::LBLogLevel::info, logging::LBLogFlag::info, 0, __FILE__, __func__, __LINE__,
                         std::nullopt, "stress line %ld%@", number, padding);
             }
         });
     }
     for (auto& producer : producers) producer.join();
-    log.removeLogger(logger);
-    log.flushLog();
+    log.shutdown();
     logger.reset();
     fileLogger.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -93,8 +96,11 @@ int main(int argc, char** argv) {
     for (auto count : seen) lost += count == 0 ? 1 : 0;
     std::filesystem::remove_all(folder);
 
-    std::printf("%ld lines from %d threads%s in %.2f s (%.0f lines/s) across %ld files: %ld lost, %ld duplicated, %ld torn\n",
-                lines, threads, buffered ? " through the buffer" : "", seconds, lines / seconds, files, lost, duplicated,
-                torn);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%ld lines from %d threads%s%s in %.2f s (%.0f lines/s) across %ld files: %ld lost, %ld duplicated, "
+                "%ld torn; peak memory %ld MiB\n",
+                lines, threads, synchronous ? " synchronously" : "", buffered ? " through the buffer" : "", seconds,
+                lines / seconds, files, lost, duplicated, torn, usage.ru_maxrss / 1024);
     return lost == 0 && duplicated == 0 && torn == 0 ? 0 : 1;
 }

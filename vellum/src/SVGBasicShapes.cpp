@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "VellumLog.h"
+#include "foundation/Format.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/VellumParseResult.h"
@@ -28,6 +29,28 @@ double resolve(const std::optional<SVGLength>& length, double dimension) {
 
 gfx::Size BaseClassForAllSVGBasicShapes::percentageReference(const VellumParseResult& result) {
     return SVGHelperUtilities::percentageReferenceSize(result.rootOfSVGTree().get());
+}
+
+void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result) {
+    if (!path_ || path_->elements().size() <= maximumPathSegments) return;
+    gfx::Path kept;
+    for (std::size_t index = 0; index < maximumPathSegments; ++index) {
+        const gfx::PathElement& element = path_->elements()[index];
+        switch (element.kind) {
+            case gfx::PathElement::Kind::moveTo: kept.moveTo(element.points[0]); break;
+            case gfx::PathElement::Kind::lineTo: kept.lineTo(element.points[0]); break;
+            case gfx::PathElement::Kind::quadCurveTo: kept.quadCurveTo(element.points[0], element.points[1]); break;
+            case gfx::PathElement::Kind::curveTo:
+                kept.curveTo(element.points[0], element.points[1], element.points[2]);
+                break;
+            case gfx::PathElement::Kind::closeSubpath: kept.closeSubpath(); break;
+        }
+    }
+    path_ = std::move(kept);
+    result.addParseErrorRecoverable(VellumError::make(
+        "Vellum", 1,
+        foundation::format("The <%@> element (id = %@) has more than %lu path segments; only the first %lu are drawn",
+                           localName(), identifier().value_or("(none)"), maximumPathSegments, maximumPathSegments)));
 }
 
 std::shared_ptr<quartz::Layer> BaseClassForAllSVGBasicShapes::newLayer() {
@@ -106,6 +129,7 @@ std::shared_ptr<quartz::Layer> SVGLineElement::newLayer() {
 void SVGPolygonElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     parseData(getAttribute("points"));
+    limitPathSegments(result);
 }
 
 void SVGPolygonElement::parseData(std::string_view points) {
@@ -124,11 +148,13 @@ void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& 
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     const std::string points = getAttribute("points");
     setPathForShapeInRelativeCoords(points.empty() ? gfx::Path{} : createPathFromPointsInString(points, false));
+    limitPathSegments(result);
 }
 
 void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     parseData(getAttribute("d"));
+    limitPathSegments(result);
 }
 
 void SVGPathElement::parseData(std::string_view data) {
@@ -137,7 +163,8 @@ void SVGPathElement::parseData(std::string_view data) {
     gfx::Path path;
     foundation::Scanner scanner{std::string(data)};
     SVGCurve curve = Parser::startingCurve();
-    while (true) {
+    // Reading stops soon after the segment limit; the shape cuts the rest and reports it.
+    while (path.elements().size() <= maximumPathSegments) {
         const std::size_t before = scanner.currentIndex();
         auto run = scanner.scanCharacters(commands);
         if (!run || run->empty()) break;

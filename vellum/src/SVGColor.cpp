@@ -154,4 +154,10 @@ gfx::Path createPathFromPointsInString(std::string_view text, bool close) {
     return path;
 }
 
+VellumPattern VellumPattern::patternWithImage(std::shared_ptr<gfx::Image> image) {
+    VellumPattern pattern = patternWithColor(gfx::Color{0, 0, 0, 0});
+    pattern.patternImage_ = std::move(image);
+    return pattern;
+}
+
 }  // namespace vellum

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "NumberPrefix.h"
+#include "SVGSubtree.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 #include "foundation/Format.h"
@@ -71,6 +72,7 @@ std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::s
 
 void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     Node::setParentNode(parent);
+    forgetInheritedValuesOfSubtree();
     auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
     if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
         if (std::dynamic_pointer_cast<SVGElement>(parent)) {
@@ -113,17 +115,11 @@ void SVGElement::reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(
 }
 
 void SVGElement::setRootOfCurrentDocumentFragment(const std::shared_ptr<SVGSVGElement>& root) {
-    rootOfCurrentDocumentFragment_ = root;
-    for (const auto& child : *childNodes()) {
-        if (auto element = std::dynamic_pointer_cast<SVGElement>(child)) element->setRootOfCurrentDocumentFragment(root);
-    }
+    forEachSVGElementOfSubtree(*this, [&](SVGElement& element) { element.rootOfCurrentDocumentFragment_ = root; });
 }
 
-void SVGElement::setViewportElement(const std::shared_ptr<SVGElement>& element) {
-    viewportElement_ = element;
-    for (const auto& child : *childNodes()) {
-        if (auto svgChild = std::dynamic_pointer_cast<SVGElement>(child)) svgChild->setViewportElement(element);
-    }
+void SVGElement::setViewportElement(const std::shared_ptr<SVGElement>& viewport) {
+    forEachSVGElementOfSubtree(*this, [&](SVGElement& element) { element.viewportElement_ = viewport; });
 }
 
 SVGLength SVGElement::getAttributeAsSVGLength(std::string_view name) const {

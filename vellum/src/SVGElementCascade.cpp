@@ -1,7 +1,10 @@
 // The style cascade of SVG elements: selector matching against the sheets of the element's svg
 // element, inline style, presentation attributes and inheritance.
+#include <atomic>
 #include <cctype>
+#include <vector>
 
+#include "SVGSubtree.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/CSSStyleRule.h"
@@ -21,6 +24,10 @@ bool isTokenCharacter(char character) {
 bool isSpaceOrBreak(char character) {
     return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == '\f';
 }
+
+// The layer builds running on this thread: 0 outside any.
+thread_local std::uint64_t activeGeneration = 0;
+std::atomic<std::uint64_t> generations{0};
 
 }  // namespace
 
@@ -93,7 +100,7 @@ bool SVGElement::styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& 
     return false;
 }
 
-std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) const {
     if (style_) {
         if (auto value = style_->getPropertyValue(name)) return value;
     }
@@ -116,14 +123,83 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
         if (best) return best->style()->getPropertyValue(name);
     }
     if (hasAttribute(name)) return getAttribute(name);
-    if (!inherit) return std::nullopt;
-    // Every SVG ancestor passes its value on (a switch, a use or a text element as much as a group).
-    for (auto node = parentNode(); node; node = node->parentNode()) {
-        if (auto ancestor = std::dynamic_pointer_cast<SVGElement>(node)) {
-            return ancestor->cascadedValueForStylableProperty(name, true);
-        }
-    }
     return std::nullopt;
+}
+
+std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+    if (auto own = ownCascadedValue(name)) return own;
+    if (!inherit) return std::nullopt;
+    // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
+    // first that has the value or remembers it; every element passed on the way has that same value.
+    const std::uint64_t generation = activeGeneration;
+    std::vector<const SVGElement*> passed;
+    std::optional<std::string> value;
+    std::shared_ptr<const SVGElement> holder;
+    for (const SVGElement* element = this;;) {
+        if (generation != 0) {
+            if (const auto* remembered = element->rememberedValue(name, generation)) {
+                value = *remembered;
+                break;
+            }
+        }
+        passed.push_back(element);
+        std::shared_ptr<const SVGElement> parent;
+        for (auto node = element->parentNode(); node && !parent; node = node->parentNode()) {
+            parent = std::dynamic_pointer_cast<const SVGElement>(node);
+        }
+        if (!parent) break;
+        if (auto own = parent->ownCascadedValue(name)) {
+            value = std::move(own);
+            break;
+        }
+        holder = std::move(parent);
+        element = holder.get();
+    }
+    if (generation != 0) {
+        for (const SVGElement* element : passed) element->remember(name, generation, value);
+    }
+    return value;
+}
+
+SVGElement::CascadeScope::CascadeScope() : previous_(activeGeneration) { activeGeneration = ++generations; }
+
+SVGElement::CascadeScope::~CascadeScope() { activeGeneration = previous_; }
+
+const std::optional<std::string>* SVGElement::rememberedValue(std::string_view name, std::uint64_t generation) const {
+    if (inheritedValuesGeneration_ != generation) return nullptr;
+    for (const auto& [property, value] : inheritedValues_) {
+        if (property == name) return &value;
+    }
+    return nullptr;
+}
+
+void SVGElement::remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const {
+    if (inheritedValuesGeneration_ != generation) {
+        inheritedValues_.clear();
+        inheritedValuesGeneration_ = generation;
+    }
+    inheritedValues_.emplace_back(std::string(name), value);
+}
+
+std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {
+    if (activeGeneration == 0 || absoluteTransformGeneration_ != activeGeneration) return std::nullopt;
+    return absoluteTransform_;
+}
+
+void SVGElement::rememberAbsoluteTransform(const gfx::AffineTransform& transform) const {
+    if (activeGeneration == 0) return;
+    absoluteTransform_ = transform;
+    absoluteTransformGeneration_ = activeGeneration;
+}
+
+// Only a scope remembers anything, so outside one (while parsing) a move costs nothing here.
+void SVGElement::forgetInheritedValuesOfSubtree() {
+    if (activeGeneration == 0) return;
+    forEachSVGElementOfSubtree(*this, [](SVGElement& element) {
+        element.inheritedValues_.clear();
+        element.inheritedValuesGeneration_ = 0;
+        element.absoluteTransformGeneration_ = 0;
+    });
 }
 
 }  // namespace vellum

@@ -89,6 +89,8 @@ AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransfo
 
 AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(
     const SVGElement& element) {
+    // Within a layer build each element works its transform out once, from its parent's.
+    if (auto remembered = element.rememberedAbsoluteTransform()) return *remembered;
     AffineTransform parentTransform;
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
         auto ancestor = std::dynamic_pointer_cast<SVGElement>(node);
@@ -98,8 +100,11 @@ AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransfo
             break;
         }
     }
-    return transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
-        parentTransform);
+    const AffineTransform absolute =
+        transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
+            parentTransform);
+    element.rememberAbsoluteTransform(absolute);
+    return absolute;
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {

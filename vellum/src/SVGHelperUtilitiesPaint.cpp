@@ -56,6 +56,13 @@ void strokeInUserSpace(quartz::ShapeLayer& shape, const gfx::Path& path, const g
     shape.setLineDashPattern(std::move(dashes));
 }
 
+// Whether the reference names an element that is there but is no gradient (a missing one keeps black).
+bool namesElementOtherThanGradient(const SVGElement& element, std::string_view identifier) {
+    auto root = element.rootOfCurrentDocumentFragment();
+    auto found = root ? root->getElementById(identifier) : nullptr;
+    return found && !std::dynamic_pointer_cast<SVGGradientElement>(found);
+}
+
 }  // namespace
 
 gfx::Size SVGHelperUtilities::percentageReferenceSize(const SVGSVGElement* root) {
@@ -248,6 +255,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         } else if (!identifier && fillShape) {
             // A "url" text too short to name anything: the colour rule, as for any other text.
             fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));
+        } else if (fillShape && namesElementOtherThanGradient(element, *identifier)) {
+            // A pattern, say, which is not drawn: the fallback colour after the reference, else none.
+            fillShape->setFillColor(parsePaintColorForElement(element, fill, fillOpacity, "none"));
         }
     } else if (fillShape && (!fill.empty() || !fillOpacity.empty())) {
         fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));

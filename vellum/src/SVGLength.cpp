@@ -5,7 +5,6 @@
 
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
-#include "foundation/Machine.h"
 #include "vellum/CSSPrimitiveValue.h"
 
 namespace vellum {
@@ -80,10 +79,9 @@ void SVGLength::newValueSpecifiedUnits(SVGLengthType, float) { foundation::raise
 
 void SVGLength::convertToSpecifiedUnits(SVGLengthType) { foundation::raiseAssertion("Not supported yet"); }
 
-float SVGLength::pixelsPerInchForCurrentDevice() {
-    static const float pixelsPerInch = pixelsPerInchForModel(foundation::machineHardwareName());
-    return pixelsPerInch;
-}
+// CSS fixes the inch at 96 pixels on every machine (1pt = 4/3 px). The model table below gave 132 on
+// x86_64 and 0 on any other processor, so physical units vanished on ARM.
+float SVGLength::pixelsPerInchForCurrentDevice() { return cssPixelsPerInch; }
 
 // Plain prefix tests in this order: "iPhone14,2" falls on "iPhone1". The reports for unknown models
 // are logged, not raised: they describe the machine, not a programming error, and loading goes on.

@@ -91,6 +91,9 @@ double SVGSVGElement::aspectRatioFromViewBox() const {
     return viewBox_.width / viewBox_.height;
 }
 
+std::shared_ptr<CSSStyleDeclaration> SVGSVGElement::getOverrideStyle(const std::shared_ptr<Element>&, std::string_view) {
+    notImplemented();
+}
 std::uint32_t SVGSVGElement::suspendRedraw(std::uint32_t) { notImplemented(); }
 void SVGSVGElement::unsuspendRedraw(std::uint32_t) { notImplemented(); }
 void SVGSVGElement::unsuspendRedrawAll() { notImplemented(); }
@@ -100,6 +103,19 @@ void SVGSVGElement::unpauseAnimations() { notImplemented(); }
 bool SVGSVGElement::animationsPaused() { notImplemented(); }
 float SVGSVGElement::getCurrentTime() { notImplemented(); }
 void SVGSVGElement::setCurrentTime(float) { notImplemented(); }
+std::shared_ptr<NodeList> SVGSVGElement::getIntersectionList(SVGRect, const std::shared_ptr<SVGElement>&) {
+    notImplemented();
+}
+std::shared_ptr<NodeList> SVGSVGElement::getEnclosureList(SVGRect, const std::shared_ptr<SVGElement>&) {
+    notImplemented();
+}
+bool SVGSVGElement::checkIntersection(const std::shared_ptr<SVGElement>&, SVGRect) { notImplemented(); }
+bool SVGSVGElement::checkEnclosure(const std::shared_ptr<SVGElement>&, SVGRect) { notImplemented(); }
 void SVGSVGElement::deselectAll() { notImplemented(); }
+std::shared_ptr<SVGAngle> SVGSVGElement::createSVGAngle() { notImplemented(); }
+std::shared_ptr<SVGPoint> SVGSVGElement::createSVGPoint() { notImplemented(); }
+std::shared_ptr<SVGMatrix> SVGSVGElement::createSVGMatrix() { notImplemented(); }
+std::shared_ptr<SVGTransform> SVGSVGElement::createSVGTransform() { notImplemented(); }
+std::shared_ptr<SVGTransform> SVGSVGElement::createSVGTransformFromMatrix(const SVGMatrix&) { notImplemented(); }
 
 }  // namespace vellum

@@ -1,7 +1,12 @@
 #include "vellum/SVGUseElement.h"
 
 #include <algorithm>
+#include <limits>
+#include <unordered_set>
+#include <vector>
 
+#include "SVGSubtree.h"
+#include "VellumLog.h"
 #include "vellum/Attr.h"
 #include "vellum/DOMHelperUtilities.h"
 #include "vellum/NamedNodeMap.h"
@@ -13,23 +18,31 @@
 namespace vellum {
 
 void SVGElementInstance::setParentNode(const std::shared_ptr<SVGElementInstance>& parent) {
-    if (auto previous = parentNode()) std::erase(previous->childNodes_, shared_from_this());
+    auto previous = parentNode();
+    if (previous == parent) return;
+    auto self = shared_from_this();
+    if (previous) std::erase(previous->childNodes_->internalArray(), self);
     parentNode_ = parent;
-    if (parent) parent->childNodes_.push_back(shared_from_this());
+    if (!parent) return;
+    auto& siblings = parent->childNodes_->internalArray();
+    if (std::find(siblings.begin(), siblings.end(), self) != siblings.end()) {
+        vellumLogError("Found that I was already a child of the node that I was being added to - should be impossible!");
+        return;
+    }
+    siblings.push_back(self);
 }
 
-std::shared_ptr<SVGElementInstance> SVGElementInstance::firstChild() const {
-    return childNodes_.empty() ? nullptr : childNodes_.front();
-}
+std::shared_ptr<SVGElementInstance> SVGElementInstance::firstChild() const { return childNodes_->item(0); }
 
 std::shared_ptr<SVGElementInstance> SVGElementInstance::lastChild() const {
-    return childNodes_.empty() ? nullptr : childNodes_.back();
+    const std::size_t count = childNodes_->length();
+    return count == 0 ? nullptr : childNodes_->item(count - 1);
 }
 
 std::shared_ptr<SVGElementInstance> SVGElementInstance::previousSibling() const {
     auto parent = parentNode();
     if (!parent) return nullptr;
-    const auto& siblings = parent->childNodes_;
+    const auto& siblings = parent->childNodes_->internalArray();
     auto found = std::find(siblings.begin(), siblings.end(), shared_from_this());
     return found == siblings.end() || found == siblings.begin() ? nullptr : *(found - 1);
 }
@@ -37,7 +50,7 @@ std::shared_ptr<SVGElementInstance> SVGElementInstance::previousSibling() const 
 std::shared_ptr<SVGElementInstance> SVGElementInstance::nextSibling() const {
     auto parent = parentNode();
     if (!parent) return nullptr;
-    const auto& siblings = parent->childNodes_;
+    const auto& siblings = parent->childNodes_->internalArray();
     auto found = std::find(siblings.begin(), siblings.end(), shared_from_this());
     return found == siblings.end() || found + 1 == siblings.end() ? nullptr : *(found + 1);
 }
@@ -61,12 +74,17 @@ void SVGUseElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resul
 
 std::shared_ptr<quartz::Layer> SVGUseElement::newLayer() { return quartz::Layer::make(); }
 
+// A use of a use lays out as the element at the end of the chain; a ring of use elements has none.
 void SVGUseElement::layoutLayer(quartz::Layer& layer) {
+    std::unordered_set<const SVGUseElement*> seen{this};
     auto root = instanceRoot();
-    if (!root) return;
-    if (auto* converter = dynamic_cast<ConverterSVGToCALayer*>(root->correspondingElement().get())) {
-        converter->layoutLayer(layer);
+    std::shared_ptr<SVGElement> target = root ? root->correspondingElement() : nullptr;
+    while (auto use = std::dynamic_pointer_cast<SVGUseElement>(target)) {
+        if (!seen.insert(use.get()).second) return;
+        root = use->instanceRoot();
+        target = root ? root->correspondingElement() : nullptr;
     }
+    if (auto* converter = dynamic_cast<ConverterSVGToCALayer*>(target.get())) converter->layoutLayer(layer);
 }
 
 std::optional<std::string> SVGUseElement::referencedIdentifier() const {
@@ -78,20 +96,57 @@ std::optional<std::string> SVGUseElement::referencedIdentifier() const {
 }
 
 std::shared_ptr<SVGElementInstance> SVGUseElement::instanceRoot() {
-    if (resolved_) return instanceRoot_;
+    std::size_t unlimited = std::numeric_limits<std::size_t>::max();
+    resolveInstanceRoot(unlimited);
+    return instanceRoot_;
+}
+
+SVGUseElement::ElementsByIdentifier SVGUseElement::elementsByIdentifier(const std::shared_ptr<Node>& top) {
+    ElementsByIdentifier identifiers;
+    std::vector<Node*> pending{top.get()};
+    while (!pending.empty()) {
+        Node* node = pending.back();
+        pending.pop_back();
+        if (auto* element = dynamic_cast<Element*>(node)) {
+            if (std::string id = element->getAttribute("id"); !id.empty()) {
+                identifiers.try_emplace(std::move(id), std::static_pointer_cast<Element>(element->shared_from_this()));
+            }
+        }
+        const auto& children = *node->childNodes();
+        for (std::size_t index = children.length(); index > 0; --index) pending.push_back(children.item(index - 1).get());
+    }
+    return identifiers;
+}
+
+bool SVGUseElement::resolveInstanceRoot(std::size_t& remainingInstances, const ElementsByIdentifier* identifiers) {
+    if (resolved_) return true;
     resolved_ = true;
     const auto identifier = referencedIdentifier();
-    if (!identifier) return nullptr;
-    std::shared_ptr<Node> top = shared_from_this();
-    while (auto parent = top->parentNode()) top = parent;
-    auto target = std::dynamic_pointer_cast<SVGElement>(DOMHelperUtilities::privateGetElementById(*identifier, top));
-    if (!target) return nullptr;
-    for (std::shared_ptr<Node> node = shared_from_this(); node; node = node->parentNode()) {
-        if (node == target) return nullptr;  // the copy would contain this use element itself
+    if (!identifier) return true;
+    std::shared_ptr<SVGElement> target;
+    if (identifiers) {
+        if (auto found = identifiers->find(*identifier); found != identifiers->end()) {
+            target = std::dynamic_pointer_cast<SVGElement>(found->second);
+        }
+    } else {
+        std::shared_ptr<Node> top = shared_from_this();
+        while (auto parent = top->parentNode()) top = parent;
+        target = std::dynamic_pointer_cast<SVGElement>(DOMHelperUtilities::privateGetElementById(*identifier, top));
     }
-    auto self = std::static_pointer_cast<SVGUseElement>(shared_from_this());
-    instanceRoot_ = convertSVGElementToElementInstanceTree(target, self);
-    return instanceRoot_;
+    if (!target) return true;
+    for (std::shared_ptr<Node> node = shared_from_this(); node; node = node->parentNode()) {
+        if (node == target) return true;  // the copy would contain this use element itself
+    }
+    // Counted before anything is made; once the budget is spent nothing more is counted.
+    std::size_t count = 0;
+    if (remainingInstances > 0) forEachSVGElementOfSubtree(*target, [&](SVGElement&) { ++count; });
+    if (count == 0 || count > remainingInstances) {
+        remainingInstances = 0;
+        return false;
+    }
+    remainingInstances -= count;
+    instanceRoot_ = convertSVGElementToElementInstanceTree(target, std::static_pointer_cast<SVGUseElement>(shared_from_this()));
+    return true;
 }
 
 std::shared_ptr<SVGElementInstance> SVGUseElement::convertSVGElementToElementInstanceTree(

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <source_location>
 
 #include "VellumGuard.h"
 #include "VellumLog.h"
+#include "foundation/Assertion.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumExporter.h"
@@ -187,6 +189,35 @@ std::shared_ptr<gfx::Image> VellumImage::UIImage() {
     return VellumExporterUIImage::exportAsUIImage(*this, true, 1.0, gfx::InterpolationQuality::standard);
 }
 
+namespace {
+
+[[noreturn]] void unsupported(std::source_location location = std::source_location::current()) {
+    foundation::raiseAssertion("Method unsupported / not yet implemented by Vellum", location);
+}
+
+}  // namespace
+
+void VellumImage::drawAtPoint(gfx::Point) { unsupported(); }
+
+void VellumImage::drawAtPoint(gfx::Point, gfx::BlendMode, double) { unsupported(); }
+
+void VellumImage::drawInRect(gfx::Rect) { unsupported(); }
+
+void VellumImage::drawInRect(gfx::Rect, gfx::BlendMode, double) { unsupported(); }
+
+void VellumImage::drawAsPatternInRect(gfx::Rect) { unsupported(); }
+
+std::shared_ptr<VellumImage> VellumImage::animatedImageNamed(std::string_view, double) { unsupported(); }
+
+std::shared_ptr<VellumImage> VellumImage::animatedResizableImageNamed(std::string_view, gfx::EdgeInsets, double) {
+    unsupported();
+}
+
+std::shared_ptr<VellumImage> VellumImage::animatedImageWithImages(const std::vector<std::shared_ptr<gfx::Image>>&,
+                                                                  double) {
+    unsupported();
+}
+
 std::shared_ptr<quartz::Layer> VellumImage::CALayerTree() {
     // A document sized by its view box alone is drawn at that size: the root needs it as its viewport.
     if (DOMTree_ && !SVGRectIsInitialized(DOMTree_->viewport()) && SVGRectIsInitialized(DOMTree_->viewBox())) {
@@ -222,7 +253,8 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
 }
 
 std::shared_ptr<quartz::Layer> VellumImage::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {
-    return VellumLayerTree::newLayerWithElement(element);
+    // What a build refuses (use rings, too deep, too many elements) joins the document's problems.
+    return VellumLayerTree::newLayerWithElement(element, parseErrorsAndWarnings_.get());
 }
 
 bool VellumImage::isElementVisible(const SVGElement& element) { return VellumLayerTree::isElementVisible(element); }

@@ -1,8 +1,12 @@
 #include "vellum/VellumLayerTree.h"
 
 #include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "VellumLog.h"
+#include "foundation/Format.h"
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
 #include "vellum/ConverterSVGToCALayer.h"
@@ -15,6 +19,7 @@
 #include "vellum/SVGStructureElements.h"
 #include "vellum/SVGUseElement.h"
 #include "vellum/VellumLayers.h"
+#include "vellum/VellumParseResult.h"
 
 namespace vellum {
 
@@ -25,36 +30,29 @@ bool drawsInPlace(const std::shared_ptr<Node>& node) {
     return dynamic_cast<ConverterSVGToCALayer*>(node.get()) && !dynamic_cast<SVGClipPathElement*>(node.get());
 }
 
-// Puts `node` under `parent` for the duration of a call and back at its place among its siblings.
+// Puts `node` under `parent` for the duration of a call. Only the parent link changes (the child lists
+// stay as they are), so a copy costs the size of what is copied, not of its siblings.
 class TemporaryParent {
 public:
-    TemporaryParent(const std::shared_ptr<Node>& node, const std::shared_ptr<Node>& parent) : node_(node) {
-        formerParent_ = node->parentNode();
-        if (formerParent_) {
-            const auto& siblings = *formerParent_->childNodes();
-            while (index_ < siblings.length() && siblings.item(index_) != node) ++index_;
-        }
-        parent->appendChild(node);
+    TemporaryParent(std::shared_ptr<Node> node, const std::shared_ptr<Node>& parent)
+        : node_(std::move(node)), formerParent_(node_->parentNode()) {
+        node_->setParentNode(parent);
     }
-    ~TemporaryParent() {
-        if (!formerParent_) {
-            if (auto parent = node_->parentNode()) parent->removeChild(node_);
-            return;
-        }
-        const auto& siblings = *formerParent_->childNodes();
-        if (index_ < siblings.length()) {
-            formerParent_->insertBefore(node_, siblings.item(index_));
-        } else {
-            formerParent_->appendChild(node_);
-        }
-    }
+    ~TemporaryParent() { node_->setParentNode(formerParent_); }
     TemporaryParent(const TemporaryParent&) = delete;
     TemporaryParent& operator=(const TemporaryParent&) = delete;
+
+    // Whether `node` is `parent` or one of its ancestors: moving it there would make a ring.
+    static bool wouldEnclose(const Node* node, std::shared_ptr<Node> parent) {
+        for (; parent; parent = parent->parentNode()) {
+            if (parent.get() == node) return true;
+        }
+        return false;
+    }
 
 private:
     std::shared_ptr<Node> node_;
     std::shared_ptr<Node> formerParent_;
-    std::size_t index_ = 0;
 };
 
 // A clip is the geometry of its content only: paint, opacities and strokes play no part (the platform
@@ -74,7 +72,55 @@ void keepGeometryOnly(quartz::Layer& layer) {
     for (const auto& sublayer : layer.sublayers()) keepGeometryOnly(*sublayer);
 }
 
-void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
+std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
+
+// One build: the chain of elements being expanded, the layers made so far and the problems met.
+class LayerBuild {
+public:
+    explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
+
+    std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
+
+private:
+    // Keeps `element` in the chain for the duration of its expansion.
+    class Expanding {
+    public:
+        Expanding(LayerBuild& build, const SVGElement* element) : build_(build), element_(element) {
+            build_.chain_.insert(element_);
+        }
+        ~Expanding() { build_.chain_.erase(element_); }
+        Expanding(const Expanding&) = delete;
+        Expanding& operator=(const Expanding&) = delete;
+
+    private:
+        LayerBuild& build_;
+        const SVGElement* element_;
+    };
+
+    void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer);
+    void report(const std::string& message);
+
+    VellumParseResult* problems_;
+    SVGElement::CascadeScope cascade_;
+    std::unordered_set<const SVGElement*> chain_;
+    std::size_t built_ = 0;
+    std::unordered_set<std::string> reported_;
+};
+
+// Filed once per build, and once per parse result however often the tree is rebuilt.
+void LayerBuild::report(const std::string& message) {
+    if (!reported_.insert(message).second) return;
+    if (!problems_) {
+        vellumLogWarning("%@", message);
+        return;
+    }
+    for (const auto& filed : problems_->errorsRecoverable()) {
+        if (filed.localizedDescription() == message) return;
+    }
+    problems_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+}
+
+void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
     const SVGElement& element = *owner;
     const std::string clip = element.cascadedValueForStylableProperty("clip-path", false).value_or("");
     if (!clip.starts_with("url")) return;
@@ -97,18 +143,22 @@ void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& laye
             *identifier);
         return;
     }
+    // Content that clips itself with its own clip path (directly or through a use) would expand forever.
+    if (chain_.contains(clipElement.get())) {
+        report(foundation::format("A clip path is applied inside its own content; it is not applied there. Clip path "
+                                  "id = %@",
+                                  *identifier));
+        return;
+    }
     // The clip's content lies in the user space of the element it clips (the platform drew it in the
     // space of wherever the clip path stood, which misplaced every clip of a transformed element).
     auto mask = clipElement->newLayer();
-    bool clipContainsOwner = false;
-    for (std::shared_ptr<Node> node = owner; node && !clipContainsOwner; node = node->parentNode()) {
-        clipContainsOwner = node == clipElement;
-    }
-    if (!clipContainsOwner) {
+    if (!TemporaryParent::wouldEnclose(clipElement.get(), owner)) {
+        Expanding expanding(*this, clipElement.get());
         TemporaryParent moved(clipElement, owner);
         for (const auto& child : *clipElement->childNodes()) {
             if (!drawsInPlace(child)) continue;
-            mask->addSublayer(VellumLayerTree::newLayerWithElement(std::static_pointer_cast<SVGElement>(child)));
+            if (auto sublayer = build(std::static_pointer_cast<SVGElement>(child))) mask->addSublayer(sublayer);
         }
     }
     keepGeometryOnly(*mask);
@@ -116,19 +166,24 @@ void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& laye
     layer.setMask(mask);
 }
 
-}  // namespace
-
-bool VellumLayerTree::isElementVisible(const SVGElement& element) {
-    if (element.cascadedValueForStylableProperty("display", false) == "none") return false;
-    const auto visibility = element.cascadedValueForStylableProperty("visibility");
-    return visibility != "hidden" && visibility != "collapse";
-}
-
-std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {
+std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
     auto* converter = dynamic_cast<ConverterSVGToCALayer*>(element.get());
     if (!converter) return quartz::Layer::make();
+    if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {
+        report(foundation::format("Elements nested deeper than %lu levels (use copies included) are not drawn",
+                                  VellumLayerTree::maximumNestingDepth));
+        return nullptr;
+    }
+    if (built_ >= VellumLayerTree::maximumInstantiatedElements) {
+        report(foundation::format("The document instantiates more than %lu elements; building stopped there and what "
+                                  "was built is drawn",
+                                  VellumLayerTree::maximumInstantiatedElements));
+        return nullptr;
+    }
+    ++built_;
+    Expanding expanding(*this, element.get());
     auto layer = converter->newLayer();
-    layer->setHidden(!isElementVisible(*element));
+    layer->setHidden(!VellumLayerTree::isElementVisible(*element));
 
     std::shared_ptr<SVGElement> target = element;
     std::vector<std::shared_ptr<Node>> children;
@@ -136,6 +191,12 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     if (auto use = std::dynamic_pointer_cast<SVGUseElement>(element)) {
         auto instance = use->instanceRoot();
         target = instance ? instance->correspondingElement() : nullptr;
+        if (target && (chain_.contains(target.get()) || TemporaryParent::wouldEnclose(target.get(), use))) {
+            report(foundation::format("A <use> element refers to an element that contains it or is being copied "
+                                      "already; it draws nothing. Use element id = %@, reference = %@",
+                                      identifierText(*use), identifierText(*target)));
+            target = nullptr;
+        }
         if (target) {
             children.push_back(target);
             // The copy takes the use element's place, so its transforms and styles are the use element's.
@@ -151,7 +212,9 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     std::size_t added = 0;
     for (const auto& child : children) {
         if (!drawsInPlace(child)) continue;
-        layer->addSublayer(newLayerWithElement(std::static_pointer_cast<SVGElement>(child)));
+        auto sublayer = build(std::static_pointer_cast<SVGElement>(child));
+        if (!sublayer) continue;
+        layer->addSublayer(sublayer);
         ++added;
     }
     moved.reset();
@@ -162,11 +225,28 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     return layer;
 }
 
-gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size size, double scale) {
+}  // namespace
+
+bool VellumLayerTree::isElementVisible(const SVGElement& element) {
+    if (element.cascadedValueForStylableProperty("display", false) == "none") return false;
+    const auto visibility = element.cascadedValueForStylableProperty("visibility");
+    return visibility != "hidden" && visibility != "collapse";
+}
+
+std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
+                                                                    VellumParseResult* problems) {
+    if (!element) return nullptr;
+    LayerBuild build(problems);
+    auto layer = build.build(element);
+    return layer ? layer : quartz::Layer::make();
+}
+
+gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size size, double scale,
+                                            VellumParseResult* problems) {
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    auto tree = newLayerWithElement(root);
+    auto tree = newLayerWithElement(root, problems);
     auto context = gfx::Context::create(size, {.scale = scale});
     if (!context) return {};
     quartz::render(*tree, *context);

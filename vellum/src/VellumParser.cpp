@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdarg>
+#include <utility>
 
 #include "VellumLog.h"
 #include "foundation/FileManager.h"
@@ -209,6 +210,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     currentParseRun_ = std::make_shared<VellumParseResult>();
     openElements_.clear();
     storedChars_.clear();
+    skippedDepth_ = 0;
+    reportedTooDeep_ = false;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -300,9 +303,24 @@ void VellumParser::resolveUseElements() {
     auto document = currentParseRun_->parsedDocument();
     if (!document) return;
     const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
+    // One index for all of them: a search of the document for each would be quadratic.
+    const auto identifiers = SVGUseElement::elementsByIdentifier(document->rootElement());
+    std::size_t instances = maximumUseInstances;
+    bool reportedTooMany = false;
     for (const auto& node : *uses) {
         auto use = std::dynamic_pointer_cast<SVGUseElement>(node);
-        if (!use || use->instanceRoot()) continue;
+        if (!use) continue;
+        if (!use->resolveInstanceRoot(instances, &identifiers)) {
+            if (!std::exchange(reportedTooMany, true)) {
+                currentParseRun_->addParseErrorRecoverable(VellumError::make(
+                    "Vellum", 1,
+                    foundation::format("The document's <use> elements copy more than %lu elements; the use elements "
+                                       "past that draw nothing",
+                                       maximumUseInstances)));
+            }
+            continue;
+        }
+        if (use->instanceRoot()) continue;
         const auto identifier = use->referencedIdentifier();
         const std::string message =
             identifier ? foundation::format("Found an SVG <use> tag that points to a non-existent element. Missing element: id = %@",
@@ -332,6 +350,16 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
                                       const std::vector<std::pair<std::string, std::string>>& namespaces,
                                       Element::AttributeNodes attributes) {
     VellumParseResult& run = *currentParseRun_;
+    if (skippedDepth_ > 0 || openElements_.size() >= maximumElementDepth) {
+        if (skippedDepth_++ == 0) flushCharacters();
+        if (!std::exchange(reportedTooDeep_, true)) {
+            run.addParseErrorRecoverable(VellumError::make(
+                "Vellum", 1,
+                foundation::format("Elements nested deeper than %lu levels are skipped with their content (first: <%@>)",
+                                   maximumElementDepth, localName)));
+        }
+        return;
+    }
     if (!defaultXMLNamespace_) {
         for (const auto& [declaredPrefix, uri] : namespaces) {
             if (declaredPrefix.empty()) {
@@ -400,6 +428,10 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
 }
 
 void VellumParser::handleEndElement(const std::string&) {
+    if (skippedDepth_ > 0) {
+        --skippedDepth_;
+        return;
+    }
     if (openElements_.empty()) return;
     flushCharacters();
     auto [extension, node] = openElements_.back();
@@ -407,7 +439,9 @@ void VellumParser::handleEndElement(const std::string&) {
     if (extension && node) extension->handleEndElement(node, source_, *currentParseRun_);
 }
 
-void VellumParser::handleFoundCharacters(std::string_view characters) { storedChars_.append(characters); }
+void VellumParser::handleFoundCharacters(std::string_view characters) {
+    if (skippedDepth_ == 0) storedChars_.append(characters);
+}
 
 void VellumParser::handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data) {
     if (target != "xml-stylesheet" || !data) return;

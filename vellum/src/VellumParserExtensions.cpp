@@ -2,6 +2,7 @@
 
 #include "VellumLog.h"
 #include "vellum/Attr.h"
+#include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/SVGBasicShapes.h"
@@ -34,6 +35,25 @@ VellumParserSVG::ElementFactory factory() {
 }
 
 bool isSVG(const std::optional<std::string>& namespaceURI) { return namespaceURI == svgNamespaceURI; }
+
+// SVG elements whose content the library does not draw: they stay in the tree as generic elements, and
+// paint naming them takes its fallback colour.
+bool isUndrawnPaintServerOrEffect(std::string_view name) {
+    return name == "pattern" || name == "marker" || name == "mask" || name == "filter";
+}
+
+std::shared_ptr<Node> genericElement(const std::string& name, const std::optional<std::string>& prefix,
+                                     const std::optional<std::string>& namespaceURI,
+                                     const Element::AttributeNodes& attributes, VellumParseResult& result) {
+    if (isSVG(namespaceURI) && isUndrawnPaintServerOrEffect(name)) {
+        result.addParseWarning(VellumError::make(
+            "Vellum", 1,
+            foundation::format("<%@> is not supported: its content is not drawn, and paint that names it uses its "
+                               "fallback colour",
+                               name)));
+    }
+    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+}
 
 }  // namespace
 
@@ -129,13 +149,11 @@ void VellumParserGradient::handleEndElement(const std::shared_ptr<Node>& node, c
 }
 
 std::shared_ptr<Node> VellumParserPatternsAndGradients::handleStartElement(
-    const std::string&, const std::shared_ptr<VellumSource>&, const std::optional<std::string>&,
-    const std::optional<std::string>& namespaceURI, const Element::AttributeNodes&, VellumParseResult& result,
+    const std::string& name, const std::shared_ptr<VellumSource>&, const std::optional<std::string>& prefix,
+    const std::optional<std::string>& namespaceURI, const Element::AttributeNodes& attributes, VellumParseResult& result,
     const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
-    result.addParseErrorFatal(VellumError::make(
-        "Vellum Parsing", 32523432, "Exception = Patterns are not supported by Vellum yet - no-one has implemented them"));
-    return nullptr;
+    return genericElement(name, prefix, namespaceURI, attributes, result);
 }
 
 std::shared_ptr<Node> VellumParserStyles::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
@@ -172,9 +190,9 @@ std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::stri
 std::shared_ptr<Node> VellumParserDOM::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
                                                           const std::optional<std::string>& prefix,
                                                           const std::optional<std::string>& namespaceURI,
-                                                          const Element::AttributeNodes& attributes, VellumParseResult&,
-                                                          const std::shared_ptr<Node>&) {
-    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+                                                          const Element::AttributeNodes& attributes,
+                                                          VellumParseResult& result, const std::shared_ptr<Node>&) {
+    return genericElement(name, prefix, namespaceURI, attributes, result);
 }
 
 }  // namespace vellum

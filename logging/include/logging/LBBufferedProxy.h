@@ -13,7 +13,8 @@ class LBFileLogger;
 // Stands in for a file logger (made by its wrapWithBuffer): encodes records as the file logger
 // would, gathers them in memory and hands them over in blocks once the buffer reaches its size, on
 // flush and when it goes. Everything else (queue, name, formatter, being added and removed) is the
-// file logger's. Lines still in the buffer when the process ends unflushed are lost.
+// file logger's. Lines still in the buffer when the process is killed are lost (at normal exit the
+// dispatcher flushes the proxies it has).
 class LBBufferedProxy : public LBLogger {
 public:
     // The root volume's block size, and its optimal transfer size as the largest buffer.

@@ -18,12 +18,22 @@ class TimerSource;
 namespace logging {
 
 class LBBufferedProxy;
+class LBLogFileFormatterDefault;
 
 // Writes each record as one line to the current file of a folder of rolling log files. The file is
 // opened on the first write; it is rolled (closed and marked archived) when it reaches the maximum
 // size, when it grows older than the rolling frequency, on request, when the logger is removed, and
 // when it is deleted or moved behind the logger's back. A young unarchived file found at start is
-// resumed. File-system failures are printed, never raised; a record that cannot be written is lost.
+// resumed.
+//
+// Lines are gathered in memory and written in blocks: when `bufferCapacity` bytes are held, at once
+// for an error record, `flushInterval` seconds after the first line held, before a roll, on flush and
+// when the logger goes (or the program ends normally, through the dispatcher). Raw data (logData, the
+// buffering proxy's blocks) is written at once, after what is held.
+//
+// File-system failures are printed, never raised. A failure is said once, with its reason; from then
+// on lines are dropped without touching the disk until the next try, `retryInterval` seconds later
+// (or on flush), and the line that gets through again says how many were lost.
 class LBFileLogger : public LBAbstractLogger {
 public:
     // Writes into the default folder, through a new LBLogFileManagerDefault.
@@ -32,6 +42,10 @@ public:
     explicit LBFileLogger(std::shared_ptr<LBLogFileManager> logFileManager,
                           std::shared_ptr<dispatch::Queue> completionQueue = nullptr);
     ~LBFileLogger() override;
+
+    static constexpr std::size_t bufferCapacity = 64 * 1024;
+    static constexpr double flushInterval = 0.25;
+    static constexpr double retryInterval = 1.0;
 
     // A proxy that gathers lines in memory and writes them in blocks (see LBBufferedProxy).
     std::shared_ptr<LBBufferedProxy> wrapWithBuffer();
@@ -76,7 +90,18 @@ private:
 
     void lt_cleanup();
     std::string lt_dataForMessage(const LBLogMessage& message);
-    void lt_logData(std::string_view data);
+    void lt_logData(std::string_view data) { lt_append(data, true); }
+    // Adds data to what is held; writes it all now when asked, when the buffer is full or after a failure.
+    void lt_append(std::string_view data, bool writeNow);
+    // The same for the bytes `fill` appends to what is held; `dropped` stands for them when they are not taken.
+    template <class Fill>
+    void lt_add(bool writeNow, std::string_view dropped, const Fill& fill);
+    // The formatter when it is exactly the default one, whose lines are made in place.
+    LBLogFileFormatterDefault* lt_defaultFormatter();
+    void lt_writeHeld();
+    void lt_failed(std::string what);
+    void lt_dropped(std::string_view data);
+    void lt_armFlushTimer(double delay);
     std::shared_ptr<LBLogFileInfo> lt_currentLogFileInfo();
     bool lt_shouldUseLogFile(LBLogFileInfo& logFileInfo, bool isResuming);
     bool lt_shouldLogFileBeArchived(LBLogFileInfo& logFileInfo);
@@ -95,7 +120,18 @@ private:
     // On the logger's queue only.
     std::shared_ptr<LBLogFileInfo> currentLogFileInfo_;
     int currentLogFileHandle_ = -1;
-    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands
+    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands, counting what is held
+    std::string held_;                         // lines not yet written
+    std::shared_ptr<LBLogFormatter> formatterSeen_;  // the formatter lt_defaultFormatter() last looked at
+    LBLogFileFormatterDefault* defaultFormatter_ = nullptr;
+    bool lineOpen_ = false;                    // the file ends inside a line (a crash, a failed write)
+    bool lookedForFileToResume_ = false;       // the newest file is considered once, at start
+    std::shared_ptr<dispatch::TimerSource> flushTimer_;
+    bool flushTimerArmed_ = false;
+    // After a failure: lines are dropped until retryDue_; each drop is counted.
+    bool failing_ = false;
+    bool retryDue_ = false;
+    std::uint64_t lostLines_ = 0;
     std::shared_ptr<dispatch::FileEventSource> currentLogFileVnode_;
     std::shared_ptr<dispatch::TimerSource> rollingTimer_;
     double rollingFrequency_ = 24 * 60 * 60;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,7 +19,7 @@
 
 namespace dispatch {
 class Queue;
-}
+}  // namespace dispatch
 
 namespace logging {
 
@@ -40,8 +41,21 @@ public:
 
     static LBLog& sharedInstance();
     static const std::shared_ptr<dispatch::Queue>& loggingQueue();
-    // Whether the calling code runs on the global logging queue.
+    // Whether the calling code runs on the global logging queue (or hands records to loggers in its stead).
     static bool isOnLoggingQueue();
+    // Queues `work` on the logging queue, where it runs between the records logged before and after.
+    // Use this rather than the queue's own async: synchronous records wait only for work queued this way.
+    static void asyncOnLoggingQueue(std::move_only_function<void()> work);
+
+    // Asynchronous records queued and not yet delivered, at most, per dispatcher. A producer that finds
+    // the queue full waits for room; records logged from the logging queue or from inside a logger
+    // never wait (they could wait for themselves) and may go past it.
+    static constexpr std::size_t asynchronousCapacity = 16384;
+    std::size_t queuedAsynchronousRecords() const;
+
+    // Whether some logger may take a record with `flag`: the first check of every logging call, made
+    // before any formatting, so that a statement nobody listens to costs next to nothing.
+    bool mayAdmit(LBLogFlag flag) const { return (admittedFlags_->load(std::memory_order_relaxed) & bits(flag)) != 0; }
 
     // A logger added twice at the same level is one registration; at two levels, two.
     void addLogger(std::shared_ptr<LBLogger> logger, LBLogLevel level = LBLogLevel::all);
@@ -60,6 +74,7 @@ public:
     void log(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context, const char* file,
              const char* function, std::uint64_t line, LBLogTag tag, std::string_view format,
              const Arguments&... arguments) {
+        if (!mayAdmit(flag)) return;
         const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{foundation::FormatArgument(arguments)...};
         logWithArguments(asynchronous, level, flag, context, file, function, line, std::move(tag), format, list);
     }
@@ -73,6 +88,12 @@ public:
     // Returns once every record queued before has been dispatched and every logger has flushed. Not
     // from the logging queue, nor from inside a logger.
     void flushLog();
+    // Delivers every record queued before, removes every logger and returns once each has finished
+    // its removal (a file logger writes what it holds and archives its file). Not from the logging
+    // queue, nor from inside a logger. At normal exit every dispatcher delivers what is queued, waits
+    // for the removals under way and flushes the loggers it still has (their files stay unarchived,
+    // to be resumed by the next run).
+    void shutdown();
 
     // Per-class levels. C++ keeps no list of classes, so a class takes part by registering itself;
     // it counts only when it has both `static LBLogLevel lbLogLevel()` and
@@ -118,6 +139,9 @@ private:
     static void registerClass(std::type_index type, std::string name, std::function<LBLogLevel()> getter,
                               std::function<void(LBLogLevel)> setter);
 
+    // The flags of every logger added (a superset while additions and removals are under way); shared
+    // with the state, which outlives the dispatcher while blocks still run.
+    std::shared_ptr<std::atomic<std::uint64_t>> admittedFlags_;
     std::shared_ptr<State> state_;  // shared with the blocks on the logging queue
     foundation::ObserverToken willTerminate_;
 };

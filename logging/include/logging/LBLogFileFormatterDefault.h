@@ -15,9 +15,11 @@ public:
     explicit LBLogFileFormatterDefault(std::optional<foundation::DateFormatter> dateFormatter = std::nullopt);
 
     std::optional<std::string> formatLogMessage(const LBLogMessage& message) override;
+    // Appends the line formatLogMessage answers to `text` (the file logger makes its lines in place).
+    void appendLine(std::string& text, const LBLogMessage& message);
 
 private:
-    std::string timestampText(foundation::Date date);
+    void appendTimestamp(std::string& text, foundation::Date date);  // under mutex_
 
     // Shared by loggers on different queues; a date formatter serves one thread at a time.
     std::mutex mutex_;

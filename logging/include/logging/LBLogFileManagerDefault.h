@@ -23,6 +23,7 @@ public:
     // first needed.
     explicit LBLogFileManagerDefault(std::string logsDirectory = {},
                                      std::optional<LBFileProtection> defaultFileProtectionLevel = std::nullopt);
+    ~LBLogFileManagerDefault() override;
 
     static std::string defaultLogsDirectory();
     // The program's name (there is no bundle identifier here); computed once.
@@ -56,12 +57,23 @@ public:
     std::expected<std::string, std::string> createNewLogFile() override;
 
     // Deletes the oldest files beyond the count and the quota; never the newest unarchived one, which
-    // is being written. One pruning at a time.
+    // is being written. One pruning at a time. This one lists the folder afresh; the pruning after each
+    // new file works from the files known since (those found by the first listing, and those made
+    // here since), so that making a file costs the same however many are kept. Files that other
+    // programs add to the folder are seen by the next listing.
     void deleteOldLogFiles();
     // deleteOldLogFiles, later, on a global queue.
     void deleteOldFilesForConfigurationChange();
 
+    struct KeptFile;
+
 private:
+    struct SortKey;
+    std::vector<std::pair<SortKey, std::shared_ptr<LBLogFileInfo>>> keyedLogFileInfos() const;
+    SortKey sortKey(LBLogFileInfo& info) const;  // under formatterMutex_
+    void prune(bool listAfresh);
+    void noteNewFile(const std::string& path);
+
     foundation::DateFormatter fileDateFormatter_;  // under formatterMutex_
     mutable std::mutex formatterMutex_;
     std::atomic<std::uint64_t> maximumNumberOfLogFiles_ = 5;
@@ -69,6 +81,10 @@ private:
     std::string logsDirectory_;
     std::optional<LBFileProtection> defaultFileProtectionLevel_;
     std::mutex pruneMutex_;
+    mutable std::atomic<bool> directoryFailureSaid_ = false;
+    // The files known, newest first, once a pruning listed them; under keptMutex_.
+    std::mutex keptMutex_;
+    std::unique_ptr<std::vector<KeptFile>> kept_;
 };
 
 }  // namespace logging

@@ -139,7 +139,7 @@ std::expected<std::string, CalendarError> EventStore::save(Event& event) const {
     if (auto made = files->createDirectory(folder_, true); !made) {
         return std::unexpected(CalendarError{"Cannot make the calendar folder " + folder_.string()});
     }
-    auto path = folder_ / (event.identifier + ".ics");
+    auto path = fileOf(event.identifier);
     if (auto written = files->write(path, foundation::Data::fromString(calendarText(event)), {.atomic = true}); !written) {
         return std::unexpected(CalendarError{"Cannot write " + path.string()});
     }
@@ -163,11 +163,31 @@ std::vector<Event> EventStore::events() const {
 
 std::expected<void, CalendarError> EventStore::remove(const std::string& identifier) const {
     if (!isSafeIdentifier(identifier)) return std::unexpected(CalendarError{"No event " + identifier});
-    auto path = folder_ / (identifier + ".ics");
-    if (!foundation::FileManager::defaultManager()->removeItem(path)) {
-        return std::unexpected(CalendarError{"No event " + identifier});
-    }
+    auto files = foundation::FileManager::defaultManager();
+    if (!files->removeItem(fileOf(identifier))) return std::unexpected(CalendarError{"No event " + identifier});
+    files->removeItem(addedMark(identifier));
     return {};
+}
+
+std::filesystem::path EventStore::fileOf(const std::string& identifier) const { return folder_ / (identifier + ".ics"); }
+
+std::filesystem::path EventStore::addedMark(const std::string& identifier) const { return folder_ / (identifier + ".added"); }
+
+void EventStore::addToDesktopCalendar(const std::string& identifier, std::function<void(ui::DocumentOpenOutcome)> completion) const {
+    auto file = isSafeIdentifier(identifier) ? fileOf(identifier) : std::filesystem::path();
+    auto mark = addedMark(identifier);
+    dispatch::Queue::global()->async([file, mark, completion = std::move(completion)] {
+        auto outcome = file.empty() ? ui::DocumentOpenOutcome::refused : ui::Application::openDocument(file, "text/calendar");
+        if (outcome == ui::DocumentOpenOutcome::opened) {
+            (void)foundation::FileManager::defaultManager()->write(mark, foundation::Data(), {.atomic = true});
+        }
+        if (completion) completion(outcome);
+    });
+}
+
+bool EventStore::wasAdded(const std::string& identifier) const {
+    auto files = foundation::FileManager::defaultManager();
+    return isSafeIdentifier(identifier) && files->fileExists(addedMark(identifier)) && files->fileExists(fileOf(identifier));
 }
 
 }  // namespace calendar

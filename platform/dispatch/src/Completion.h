@@ -24,10 +24,12 @@ public:
         return waitFor(lock, changed_, timeoutSeconds, [this] { return done_; });
     }
 
-    // Waits on `condition` until `ready()` holds or `timeoutSeconds` of real time pass (infinite: forever).
+    // Waits on `condition` until `ready()` holds or `timeoutSeconds` of real time pass (infinite, or
+    // too long to count in the clock's nanoseconds: forever).
     template <class Lock, class Ready>
     static bool waitFor(Lock& lock, std::condition_variable& condition, double timeoutSeconds, Ready ready) {
-        if (!std::isfinite(timeoutSeconds)) {
+        constexpr double longestTimeout = 1e9;  // some 30 years; beyond about 292 the count overflows
+        if (!(timeoutSeconds <= longestTimeout)) {
             condition.wait(lock, ready);
             return true;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "foundation/Clock.h"
 #include "foundation/Thread.h"
@@ -10,13 +11,16 @@ namespace dispatch::detail {
 
 namespace {
 constexpr double manualClockPollSeconds = 0.005;
-}
+// The longest single sleep. Far deadlines are slept toward in such steps: a wait of some hundred years
+// does not fit the clock's nanoseconds and would come back at once, again and again.
+constexpr double longestSleepSeconds = 3600;
+}  // namespace
 
 double realSecondsUntil(double uptimeDeadline) {
     auto clock = foundation::Clock::current();
     double remaining = std::max(0.0, uptimeDeadline - clock->uptime());
     if (dynamic_cast<foundation::ManualClock*>(clock.get())) return std::min(remaining, manualClockPollSeconds);
-    return remaining;
+    return std::min(remaining, longestSleepSeconds);
 }
 
 Scheduler& Scheduler::shared() {
@@ -25,6 +29,9 @@ Scheduler& Scheduler::shared() {
 }
 
 void Scheduler::schedule(double uptimeDeadline, Block block) {
+    // A deadline that is no finite time never comes (a NaN would also break the queue's order). The
+    // block goes here, outside the lock.
+    if (!std::isfinite(uptimeDeadline)) return;
     std::lock_guard lock(mutex_);
     if (!thread_.joinable()) thread_ = std::thread([this] {
         foundation::setCurrentThreadName("dispatch-timers");

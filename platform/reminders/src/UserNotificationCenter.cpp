@@ -1,8 +1,15 @@
 #include "reminders/UserNotificationCenter.h"
 
+#include <fcntl.h>
 #include <nlohmann/json.hpp>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
 
 #include "dispatch/Queue.h"
 #include "dispatch/RunLoop.h"
@@ -42,10 +49,54 @@ std::string textField(const Json& json, const char* key) {
     return found != json.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
+// A unit name the service manager accepts, the same for the same request at the same time.
+std::string unitName(const std::string& identifier, foundation::Date fireDate) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : identifier) hash = (hash ^ c) * 1099511628211ull;
+    char name[80];
+    std::snprintf(name, sizeof name, "sorvane-reminder-%016" PRIx64 "-%lld", hash,
+                  static_cast<long long>(std::floor(fireDate.timeIntervalSince1970())));
+    return name;
+}
+
 }  // namespace
+
+// Other processes (the service manager's delivery, a second app) share the store file: each change
+// reads it, changes it and writes it under this lock, so none undoes another's.
+class UserNotificationCenter::StoreLock {
+public:
+    enum class Wait { yes, no };
+
+    explicit StoreLock(const std::filesystem::path& storeFile, Wait wait = Wait::yes) {
+        foundation::FileManager::defaultManager()->createDirectory(storeFile.parent_path(), true);
+        auto path = storeFile;
+        path += ".lock";
+        descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // Without a lock file the folder cannot be written either; the save reports that.
+        int operation = wait == Wait::yes ? LOCK_EX : LOCK_EX | LOCK_NB;
+        while (descriptor_ >= 0 && flock(descriptor_, operation) != 0) {
+            if (errno == EINTR) continue;
+            busy_ = errno == EWOULDBLOCK;
+            ::close(descriptor_);
+            descriptor_ = -1;
+        }
+    }
+    // Another process holds it (only when not waiting).
+    bool busy() const { return busy_; }
+    ~StoreLock() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    int descriptor_ = -1;
+    bool busy_ = false;
+};
 
 std::shared_ptr<UserNotificationCenter> UserNotificationCenter::make(Configuration configuration) {
     auto center = std::make_shared<UserNotificationCenter>(std::move(configuration));
+    center->reconcile();
     center->scheduleDelivery();
     return center;
 }
@@ -66,7 +117,10 @@ UserNotificationCenter::UserNotificationCenter(Configuration configuration)
                      ? *configuration.storeFile
                      : foundation::FileManager::defaultManager()->documentsDirectory() / "reminders" / "pending.json"),
       presenter_(configuration.presenter ? configuration.presenter : std::make_shared<DesktopNotificationPresenter>()),
-      authorization_(configuration.authorization) {
+      authorization_(configuration.authorization),
+      scheduler_(std::move(configuration.scheduler)),
+      deliveryCommand_(std::move(configuration.deliveryCommand)) {
+    std::lock_guard lock(mutex_);
     load();
 }
 
@@ -79,6 +133,25 @@ void UserNotificationCenter::requestAuthorization(std::function<void(bool, std::
     dispatch::Queue::global()->async([completion = std::move(completion), granted] { completion(granted, std::nullopt); });
 }
 
+void UserNotificationCenter::reconcile() {
+    std::lock_guard lock(mutex_);
+    StoreLock storeLock(storeFile_);
+    load();
+    foundation::Date now = foundation::Date::now();
+    bool changed = dropStale(now);
+    for (auto& pending : pending_) {
+        // What is already due is the app's to deliver now; what is ahead goes to the service manager
+        // unless it still holds it.
+        if (pending.fireDate > now && (pending.unit.empty() || !scheduler_ || !scheduler_->isScheduled(pending.unit))) {
+            std::string unit = scheduleWithServiceManager(pending.request, pending.fireDate);
+            changed = changed || unit != pending.unit;
+            pending.unit = unit;
+        }
+    }
+    if (!changed) return;
+    if (auto error = save()) foundation::print(error->message);
+}
+
 void UserNotificationCenter::add(NotificationRequest request, std::function<void(std::optional<ReminderError>)> completion) {
     std::optional<ReminderError> error;
     auto fireDate = request.trigger.nextTriggerDate(foundation::Date::now(), foundation::Calendar::current());
@@ -86,12 +159,22 @@ void UserNotificationCenter::add(NotificationRequest request, std::function<void
         error = ReminderError{"The reminder's time has already passed, so it would never be shown."};
     } else {
         std::lock_guard lock(mutex_);
-        std::erase_if(pending_, [&](const Pending& p) { return p.request.identifier == request.identifier; });
+        StoreLock storeLock(storeFile_);
+        load();
         auto before = pending_;
-        pending_.push_back({std::move(request), *fireDate});
+        for (const auto& replaced : pending_) {
+            if (replaced.request.identifier == request.identifier) unscheduleFromServiceManager(replaced);
+        }
+        std::erase_if(pending_, [&](const Pending& p) { return p.request.identifier == request.identifier; });
+        retryAfter_.erase(request.identifier);
+        std::string unit = scheduleWithServiceManager(request, *fireDate);
+        pending_.push_back({std::move(request), *fireDate, unit});
         error = save();
         // What could not be kept is not pending either.
-        if (error) pending_ = std::move(before);
+        if (error) {
+            unscheduleFromServiceManager(pending_.back());
+            pending_ = std::move(before);
+        }
     }
     if (!error) scheduleDelivery();
     if (completion) dispatch::Queue::global()->async([completion = std::move(completion), error] { completion(error); });
@@ -99,9 +182,19 @@ void UserNotificationCenter::add(NotificationRequest request, std::function<void
 
 std::vector<NotificationRequest> UserNotificationCenter::pendingNotificationRequests() const {
     std::lock_guard lock(mutex_);
+    {
+        StoreLock storeLock(storeFile_);
+        load();
+    }
     std::vector<NotificationRequest> requests;
     for (const auto& pending : pending_) requests.push_back(pending.request);
     return requests;
+}
+
+bool UserNotificationCenter::isScheduledWithServiceManager(const std::string& identifier) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(pending_.begin(), pending_.end(),
+                       [&](const Pending& p) { return p.request.identifier == identifier && !p.unit.empty(); });
 }
 
 void UserNotificationCenter::getPendingNotificationRequests(std::function<void(std::vector<NotificationRequest>)> completion) const {
@@ -112,9 +205,16 @@ void UserNotificationCenter::getPendingNotificationRequests(std::function<void(s
 
 void UserNotificationCenter::removePendingNotificationRequests(const std::vector<std::string>& identifiers) {
     std::lock_guard lock(mutex_);
-    auto removed = std::erase_if(pending_, [&](const Pending& p) {
+    StoreLock storeLock(storeFile_);
+    load();
+    auto named = [&](const Pending& p) {
         return std::find(identifiers.begin(), identifiers.end(), p.request.identifier) != identifiers.end();
-    });
+    };
+    for (const auto& pending : pending_) {
+        if (named(pending)) unscheduleFromServiceManager(pending);
+    }
+    auto removed = std::erase_if(pending_, named);
+    for (const auto& identifier : identifiers) retryAfter_.erase(identifier);
     if (removed == 0) return;
     if (auto error = save()) foundation::print(error->message);
 }
@@ -124,26 +224,86 @@ std::vector<NotificationRequest> UserNotificationCenter::deliveredNotifications(
     return delivered_;
 }
 
-void UserNotificationCenter::deliverDueNotifications() {
-    std::vector<NotificationRequest> due;
-    {
-        std::lock_guard lock(mutex_);
-        foundation::Date now = foundation::Date::now();
-        for (auto it = pending_.begin(); it != pending_.end();) {
-            if (it->fireDate > now) {
-                ++it;
-                continue;
-            }
-            due.push_back(std::move(it->request));
-            it = pending_.erase(it);
+bool UserNotificationCenter::deliverDueNotifications() { return deliverDue(true); }
+
+bool UserNotificationCenter::deliverDue(bool waitForStore) {
+    std::lock_guard lock(mutex_);
+    foundation::Date now = foundation::Date::now();
+    auto due = [&](const Pending& p) {
+        auto retry = retryAfter_.find(p.request.identifier);
+        return isStale(p, now) || (p.fireDate <= now && (retry == retryAfter_.end() || retry->second <= now));
+    };
+    // Most ticks find nothing due: the store is read only when something is.
+    if (std::none_of(pending_.begin(), pending_.end(), due)) return true;
+
+    StoreLock storeLock(storeFile_, waitForStore ? StoreLock::Wait::yes : StoreLock::Wait::no);
+    if (storeLock.busy()) return true;
+    load();
+    bool allShown = true;
+    bool changed = dropStale(now);
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (!due(*it)) {
+            ++it;
+            continue;
         }
-        if (due.empty()) return;
+        NotificationRequest shown = it->request;
+        if (const auto& announced = shown.announces) {
+            shown.content.body = startingText(announced->name, announced->start.timeIntervalSince(now));
+        }
+        if (auto presented = presenter_->present(shown); !presented) {
+            foundation::print(presented.error().message + "; it is tried again in " + std::to_string(static_cast<int>(retryDelay)) + " s");
+            retryAfter_[it->request.identifier] = now.addingTimeInterval(retryDelay);
+            allShown = false;
+            ++it;
+            continue;
+        }
+        unscheduleFromServiceManager(*it);
+        retryAfter_.erase(it->request.identifier);
+        delivered_.push_back(std::move(shown));
+        it = pending_.erase(it);
+        changed = true;
+    }
+    if (changed) {
         if (auto error = save()) foundation::print(error->message);
-        delivered_.insert(delivered_.end(), due.begin(), due.end());
     }
-    for (const auto& request : due) {
-        if (auto shown = presenter_->present(request); !shown) foundation::print(shown.error().message);
+    return allShown;
+}
+
+bool UserNotificationCenter::isStale(const Pending& pending, foundation::Date now) const {
+    foundation::Date announced = pending.request.announces ? pending.request.announces->start : pending.fireDate;
+    return now.timeIntervalSince(announced) > startGrace;
+}
+
+bool UserNotificationCenter::dropStale(foundation::Date now) {
+    return std::erase_if(pending_, [&](const Pending& pending) {
+               if (!isStale(pending, now)) return false;
+               foundation::print("The reminder \"" + pending.request.identifier +
+                                 "\" was dropped unshown: what it announced has begun.");
+               unscheduleFromServiceManager(pending);
+               retryAfter_.erase(pending.request.identifier);
+               return true;
+           }) > 0;
+}
+
+std::string UserNotificationCenter::scheduleWithServiceManager(const NotificationRequest& request, foundation::Date fireDate) {
+    if (!scheduler_ || deliveryCommand_.empty()) return {};
+    if (auto reachable = scheduler_->available(); !reachable) {
+        foundation::print("Reminders are shown only while the app runs: " + reachable.error().message);
+        return {};
     }
+    std::string unit = unitName(request.identifier, fireDate);
+    auto command = deliveryCommand_;
+    command.push_back(storeFile_.string());
+    if (auto scheduled = scheduler_->schedule(unit, fireDate, command); !scheduled) {
+        foundation::print(scheduled.error().message + "; the app shows the reminder while it runs");
+        return {};
+    }
+    return unit;
+}
+
+void UserNotificationCenter::unscheduleFromServiceManager(const Pending& pending) {
+    if (pending.unit.empty() || !scheduler_) return;
+    if (auto removed = scheduler_->unschedule(pending.unit); !removed) foundation::print(removed.error().message);
 }
 
 void UserNotificationCenter::scheduleDelivery() {
@@ -154,14 +314,17 @@ void UserNotificationCenter::scheduleDelivery() {
     timer_ = dispatch::Timer::create(1.0, true, [weak](dispatch::Timer& timer) {
         auto center = weak.lock();
         if (!center) return timer.invalidate();
-        center->deliverDueNotifications();
+        // A process holding the store is delivering or changing it; the next tick looks again, rather
+        // than the main thread waiting on a notification service that hangs.
+        center->deliverDue(false);
         std::lock_guard lock(center->mutex_);
         if (center->pending_.empty()) timer.invalidate();
     });
     dispatch::RunLoop::main()->add(timer_);
 }
 
-void UserNotificationCenter::load() {
+void UserNotificationCenter::load() const {
+    pending_.clear();
     auto contents = foundation::FileManager::defaultManager()->contents(storeFile_);
     if (!contents) return;
     Json document = Json::parse(contents->toString(), nullptr, false);
@@ -205,18 +368,23 @@ void UserNotificationCenter::load() {
             c.minute = intField(*components, "minute");
         }
         request.trigger.repeats = trigger.value("repeats", false);
+        if (auto announces = item.find("announces"); announces != item.end() && announces->is_object() &&
+                                                     announces->contains("start") && (*announces)["start"].is_number()) {
+            request.announces = AnnouncedStart{textField(*announces, "name"),
+                                               foundation::Date::fromUnix((*announces)["start"].get<double>())};
+        }
         auto fireDate = foundation::Date::fromUnix(trigger["fireDate"].get<double>());
         std::erase_if(pending_, [&](const Pending& p) { return p.request.identifier == identifier; });
-        pending_.push_back({std::move(request), fireDate});
+        pending_.push_back({std::move(request), fireDate, textField(item, "unit")});
     }
 }
 
 std::optional<ReminderError> UserNotificationCenter::save() const {
     Json requests = Json::array();
-    for (const auto& [request, fireDate] : pending_) {
+    for (const auto& [request, fireDate, unit] : pending_) {
         Json userInfo = Json::object();
         for (const auto& [key, value] : request.content.userInfo) userInfo[key] = value;
-        requests.push_back({
+        Json item = {
             {"identifier", request.identifier},
             {"content",
              {{"title", request.content.title},
@@ -229,7 +397,12 @@ std::optional<ReminderError> UserNotificationCenter::save() const {
              {{"dateComponents", componentsJson(request.trigger.dateComponents)},
               {"repeats", request.trigger.repeats},
               {"fireDate", fireDate.timeIntervalSince1970()}}},
-        });
+        };
+        if (request.announces) {
+            item["announces"] = {{"name", request.announces->name}, {"start", request.announces->start.timeIntervalSince1970()}};
+        }
+        if (!unit.empty()) item["unit"] = unit;
+        requests.push_back(std::move(item));
     }
     Json document = {{"requests", requests}};
     auto files = foundation::FileManager::defaultManager();

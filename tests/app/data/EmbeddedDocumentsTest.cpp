@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <tuple>
 #include <set>
 #include <string>
 #include <thread>
@@ -10,6 +13,7 @@
 #include "ModelTestSupport.h"
 #include "data/CircuitDetails.h"
 #include "data/CountryFlags.h"
+#include "data/RaceModels.h"
 #include "data/ServiceHosts.h"
 
 namespace {
@@ -164,3 +168,39 @@ TEST(CircuitDetails, malformedPlacesFailTheWholeDocument) {
 }
 
 }  // namespace
+
+TEST(CircuitDetails, everyRaceOfEveryBundledSeasonFindsItsCircuitsFactsByLocalityOrIdentifier) {
+    auto details = storedCircuits();
+    std::vector<circuitDetailsOverviewModel> places;
+    for (const auto& [key, place] : details.places) places.push_back(place);
+    // Circuits the season's facts do not cover: they find none, whatever their name.
+    const std::set<std::string> uncovered{"hockenheimring", "ricard", "shanghai", "sochi"};
+    int found = 0;
+    for (const char* season : {"2019", "2022", "2023", "2024", "current"}) {
+        std::ifstream file(std::string(SORVANE_SOURCE_DIR) + "/data/offline-season/results-api/" + season + ".json");
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        auto schedule = modeltest::decode<RaceModel>(text);
+        ASSERT_TRUE(schedule) << season;
+        for (const auto& race : schedule->data.raceTable.races) {
+            const auto* place = circuitFactsFor(places, race.circuit);
+            if (uncovered.contains(race.circuit.circuitId)) {
+                EXPECT_EQ(place, nullptr) << season << " " << race.raceName;
+                continue;
+            }
+            ASSERT_NE(place, nullptr) << season << " " << race.raceName << " at " << race.circuit.location.locality;
+            EXPECT_GT(place->lapCount, 1) << race.raceName;
+            ++found;
+        }
+    }
+    EXPECT_GT(found, 90);
+    // Another source's names for three places of the facts.
+    for (auto [id, locality, name] : {std::tuple{"catalunya", "Barcelona", "spain"}, std::tuple{"monaco", "Monte Carlo", "monoco"},
+                                      std::tuple{"losail", "Lusail", "qatar"}}) {
+        CircuitsDetailsModel circuit;
+        circuit.circuitId = id;
+        circuit.location.locality = locality;
+        const auto* place = circuitFactsFor(places, circuit);
+        ASSERT_NE(place, nullptr) << locality;
+        EXPECT_EQ(place->name, name);
+    }
+}

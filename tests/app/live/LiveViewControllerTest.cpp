@@ -203,6 +203,19 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     EXPECT_EQ(second->status->text(), screen->raceResults[1].intervalToPositionAhead->value.value_or(""));
     EXPECT_TRUE(second->constructor->text().starts_with("Last lap: ")) << second->constructor->text();
 
+    // Stops counted in words; a retired car is neither pitting nor behind by a gap.
+    screen->raceResults[1].numberOfPitStops = 1;
+    screen->raceResults[1].inPit = true;
+    EXPECT_EQ(row<DriverCell>(*screen, 2, 1)->fastestLap->text(), "1 pit stop - Currently pitting");
+    auto running = screen->raceResults[1];
+    screen->raceResults[1].retired = true;
+    screen->raceResults[1].numberOfPitStops = 2;
+    auto retired = row<DriverCell>(*screen, 2, 1);
+    EXPECT_EQ(retired->fromGridPosition->text(), "DNF");
+    EXPECT_EQ(retired->fastestLap->text(), "2 pit stops");
+    EXPECT_EQ(retired->status->text(), "");
+    screen->raceResults[1] = running;
+
     // A tap expands a driver row and a second tap collapses it.
     screen->didSelectRow(*screen->tableView[0], {2, 1});
     EXPECT_EQ(screen->selectedRows, std::vector<int>{1});
@@ -226,7 +239,7 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     auto weather = row<WeatherOverviewCell>(*screen, 8, 0);
     ASSERT_TRUE(weather);
     EXPECT_EQ(weather->windSpeedTitle->attributedText()->string().substr(3), " Wind Speed");
-    EXPECT_TRUE(weather->windSpeed->text().ends_with("mph"));
+    EXPECT_TRUE(weather->windSpeed->text().ends_with(" m/s"));
     screen->didSelectRow(*screen->tableView[0], {7, 2});
     weather = row<WeatherOverviewCell>(*screen, 8, 0);
     EXPECT_TRUE(weather->windSpeedTitle->attributedText()->string().ends_with(" Wind Direction"));

@@ -182,6 +182,106 @@ TEST_F(UpcomingWeekend, addingTheSessionToTheCalendarWritesAnEventThatReadsBack)
     EXPECT_EQ(screen->presentedViewController(), nullptr) << "no sheet without access";
 }
 
+TEST_F(UpcomingWeekend, anAddedEventGoesToTheDesktopsCalendarOncePerSessionAndTheCardSaysHowItWent) {
+    auto handler = std::make_shared<ui::URLOpenRecorder>();
+    ui::setURLOpener(handler);
+    auto screen = openMiami();
+    pick(*screen, 1);
+    auto addThroughTheSheet = [&](bool confirm) {
+        screen->calendarOutcome.reset();
+        screen->calendarTap();
+        ASSERT_TRUE(waitFor([&] { return screen->presentedViewController() != nullptr; }));
+        auto editor = std::dynamic_pointer_cast<calendar::EventEditViewController>(screen->presentedViewController());
+        ASSERT_TRUE(editor);
+        settle();
+        (confirm ? editor->addButton : editor->cancelButton)->sendActions(ui::ControlEvent::touchUpInside);
+        settle();
+        if (confirm) ASSERT_TRUE(waitFor([&] { return screen->calendarOutcome.has_value(); }));
+    };
+    auto cardSays = [&] { return rowOf<RemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoDescription->text(); };
+    std::filesystem::path file = screen->eventStore->fileOf("sorvane-2023-round-5-qualifying");
+
+    addThroughTheSheet(false);
+    EXPECT_TRUE(handler->openedDocuments().empty()) << "cancelled: nothing reaches the desktop";
+
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::noApplication);
+    addThroughTheSheet(true);
+    EXPECT_EQ(cardSays(), "No calendar application is set up to take Miami Grand Prix Qualifying. The event is kept in " +
+                              file.string() + ".");
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::refused);
+    addThroughTheSheet(true);
+    EXPECT_EQ(cardSays(), "Your calendar application did not take Miami Grand Prix Qualifying. The event is kept in " +
+                              file.string() + ".");
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::opened);
+    addThroughTheSheet(true);
+    EXPECT_EQ(cardSays(), "Added to your calendar: Miami Grand Prix Qualifying.");
+    EXPECT_EQ(handler->openedDocuments(), std::vector<std::filesystem::path>(3, file)) << "the saved file itself";
+    EXPECT_EQ(screen->eventStore->events().size(), 1u) << "one event for the session however often it was added";
+
+    // Once the desktop took it, a further press offers no second event.
+    screen->calendarOutcome.reset();
+    screen->calendarTap();
+    ASSERT_TRUE(waitFor([&] { return screen->calendarOutcome.has_value(); }));
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    EXPECT_EQ(cardSays(), "Miami Grand Prix Qualifying is already in your calendar.");
+    EXPECT_EQ(handler->openedDocuments().size(), 3u);
+
+    pick(*screen, 0);
+    EXPECT_EQ(cardSays(), "Add this session to your calendar or be reminded via push notifications");
+    addThroughTheSheet(true);
+    EXPECT_EQ(screen->eventStore->events().size(), 2u) << "the race is an event of its own";
+}
+
+TEST_F(UpcomingWeekend, afterARestartTheCardShowsThePendingReminderAndALateOneTellsTheTruthOrIsDropped) {
+    auto restart = [&](std::shared_ptr<reminders::ReminderScheduler> timers = nullptr) {
+        center = reminders::UserNotificationCenter::make({.storeFile = scratch / "pending.json",
+                                                         .presenter = shown,
+                                                         .scheduler = timers,
+                                                         .deliveryCommand = {"sorvane", "--deliver-reminders"}});
+        reminders::UserNotificationCenter::setCurrent(center);
+    };
+    auto screen = openMiami();
+    auto reopen = [&] {
+        screen->dismiss(false);
+        settle();
+        screen = openMiami();
+    };
+    auto cardSays = [&] { return rowOf<RemoveRemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoDescription->text(); };
+    screen->reminder1Tap();
+    ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
+
+    restart();
+    reopen();
+    ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
+    EXPECT_EQ(cardSays(), "Reminder at 21:00, on 07 May: Race starting in 30 minutes (shown while Sorvane runs)");
+    restart(std::make_shared<reminders::RecordingReminderScheduler>());
+    reopen();
+    ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
+    EXPECT_EQ(cardSays(), "Reminder at 21:00, on 07 May: Race starting in 30 minutes") << "the service manager now holds it";
+
+    // Closed past its time, opened ten minutes before the race: shown at once, with the time left.
+    clock->set(instant("2023-05-07T19:20:00Z"));
+    restart();
+    settle(1.5);
+    ASSERT_EQ(shown->presented().size(), 1u);
+    EXPECT_EQ(shown->presented()[0].content.body, "Race starting in 10 minutes");
+
+    // A reminder whose session began while the app was closed is dropped, not shown.
+    clock->set(instant("2023-04-30T11:20:00Z"));
+    reopen();
+    pick(*screen, 1);
+    screen->reminder2Tap();
+    ASSERT_TRUE(waitFor([&] { return screen->reminderSet; }));
+    clock->set(instant("2023-05-06T20:10:00Z"));
+    restart();
+    settle(1.5);
+    EXPECT_EQ(shown->presented().size(), 1u);
+    EXPECT_TRUE(center->pendingNotificationRequests().empty());
+    reopen();
+    waitFor([] { return false; }, 0.2);
+    EXPECT_FALSE(screen->reminderSet);
+}
+
 TEST_F(UpcomingWeekend, aReminderIsSetFoundAgainAndRemovedPerRace) {
     auto screen = openMiami();
     screen->reminder1Tap();

@@ -81,6 +81,11 @@ TEST_F(FinishedWeekend, theRaceTabShowsTheClassificationCardsAndTheRaceStartInLo
     auto second = row<DriverCell>(*screen, 2, 1);
     EXPECT_EQ(second->driver->text(), "Sergio Perez") << "shown without its accent";
     EXPECT_EQ(second->status->text(), "+11.987");
+    // Classified laps down: finishers, not retirements.
+    auto lapped = row<DriverCell>(*screen, 2, 11);
+    EXPECT_EQ(lapped->status->text(), "+1 Lap");
+    EXPECT_EQ(lapped->status->textColor(), gfx::Color::secondaryLabel());
+    EXPECT_EQ(row<DriverCell>(*screen, 2, 16)->status->text(), "+2 Laps");
     auto last = row<DriverCell>(*screen, 2, 19);
     EXPECT_EQ(last->status->text(), "DNF (Retired) on lap 13");
     EXPECT_EQ(last->status->textColor(), gfx::Color::systemRed());
@@ -381,9 +386,9 @@ TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAnd
     screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .humidity = "45.6", .pressure = "1013.2", .rainfall = "0",
                                                 .trackTemp = "30.2", .windDirection = "270", .windSpeed = "2.3"}};
     auto card = row<WeatherOverviewCell>(*screen, 11);
-    EXPECT_EQ(card->humidity->text(), "45gm³");
+    EXPECT_EQ(card->humidity->text(), "45%");
     EXPECT_EQ(card->pressure->text(), "1,013mb");
-    EXPECT_EQ(card->windSpeed->text(), "2.3mph");
+    EXPECT_EQ(card->windSpeed->text(), "2.3 m/s");
     EXPECT_TRUE(card->windSpeedTitle->attributedText()->string().ends_with(" Wind Speed"));
 
     // A schedule tap leaves the card; the card's own tap switches it.
@@ -397,7 +402,7 @@ TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAnd
     screen->weather[0].humidity = "1e999";
     screen->weather[0].pressure = "not a number";
     card = row<WeatherOverviewCell>(*screen, 11);
-    EXPECT_EQ(card->humidity->text(), "--gm³");
+    EXPECT_EQ(card->humidity->text(), "--%");
     EXPECT_EQ(card->pressure->text(), "0mb");
 
     // A card filled again keeps its fans turning where they were.

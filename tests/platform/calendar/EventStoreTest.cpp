@@ -107,6 +107,41 @@ TEST_F(CalendarFolder, accessFollowsTheConfiguredAnswerOffTheCallersThread) {
     }
 }
 
+ui::DocumentOpenOutcome addToDesktop(const EventStore& store, const std::string& identifier) {
+    std::promise<ui::DocumentOpenOutcome> answered;
+    store.addToDesktopCalendar(identifier, [&](ui::DocumentOpenOutcome outcome) { answered.set_value(outcome); });
+    return answered.get_future().get();
+}
+
+TEST_F(CalendarFolder, aSavedEventGoesToTheDesktopsCalendarUntilItTookItAndTheStoreKeepsItsCopy) {
+    auto handler = std::make_shared<ui::URLOpenRecorder>();
+    ui::setURLOpener(handler);
+    EventStore store(folder);
+    Event event = miamiQualifying();
+    event.identifier = "sorvane-2023-round-5-qualifying";
+    ASSERT_TRUE(store.save(event));
+
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::noApplication);
+    EXPECT_EQ(addToDesktop(store, event.identifier), ui::DocumentOpenOutcome::noApplication);
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::refused);
+    EXPECT_EQ(addToDesktop(store, event.identifier), ui::DocumentOpenOutcome::refused);
+    EXPECT_FALSE(store.wasAdded(event.identifier)) << "not taken yet";
+    handler->answerDocumentsWith(ui::DocumentOpenOutcome::opened);
+    EXPECT_EQ(addToDesktop(store, event.identifier), ui::DocumentOpenOutcome::opened);
+    EXPECT_TRUE(store.wasAdded(event.identifier));
+    EXPECT_TRUE(EventStore(folder).wasAdded(event.identifier)) << "remembered beyond this store";
+    EXPECT_EQ(store.events().size(), 1u) << "the app's own copy stays";
+
+    EXPECT_EQ(addToDesktop(store, "never-saved"), ui::DocumentOpenOutcome::refused);
+    EXPECT_EQ(addToDesktop(store, "../outside"), ui::DocumentOpenOutcome::refused);
+    EXPECT_EQ(handler->openedDocuments(), std::vector<std::filesystem::path>(3, store.fileOf(event.identifier)))
+        << "only a saved event's own file reaches the desktop";
+
+    ASSERT_TRUE(store.remove(event.identifier));
+    EXPECT_FALSE(store.wasAdded(event.identifier));
+    ui::setURLOpener(nullptr);
+}
+
 struct RecordingDelegate : calendar::EventEditViewDelegate {
     std::vector<calendar::EventEditViewAction> actions;
     void eventEditViewControllerDidComplete(calendar::EventEditViewController&, calendar::EventEditViewAction action) override {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
@@ -83,4 +84,18 @@ TEST(WorkItem, WaitReturnsAfterThePerformedBlock) {
     Queue::serial()->async(item);
     EXPECT_TRUE(item->wait(generousSeconds));
     EXPECT_FALSE(item->isCancelled());
+}
+
+// A timeout too long to count in the clock's nanoseconds waits for the signal instead of giving up
+// at once.
+TEST(Semaphore, AWaitOfCenturiesWaitsForTheSignal) {
+    for (double seconds : {1e10, 1e300}) {
+        auto semaphore = Semaphore::create();
+        std::thread signaller([semaphore] {
+            for (int pause = 0; pause < 2000; ++pause) std::this_thread::yield();
+            semaphore->signal();
+        });
+        EXPECT_TRUE(semaphore->wait(seconds)) << seconds;
+        signaller.join();
+    }
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "ManualClockFixture.h"
 #include "dispatch/FileEventSource.h"
@@ -203,4 +204,22 @@ TEST_F(FileEvents, WatchingAnOpenDescriptorLeavesTheCallersDescriptorOpen) {
     (*source)->cancel();
     EXPECT_EQ(::write(descriptor, "y\n", 2), 2);
     ::close(descriptor);
+}
+
+// Deadlines too far off to count in nanoseconds, or no number at all, never come; work due before
+// them still runs on time, and more can be scheduled meanwhile (the timer thread neither spins nor
+// starves the others of its lock).
+TEST(FarDeadlines, NeverComeAndHoldNothingUp) {
+    auto queue = Queue::serial("test.far");
+    std::atomic<int> far = 0;
+    for (double seconds : {1e10, 1e300, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        queue->asyncAfter(Deadline::after(seconds), [&far] { far.fetch_add(1); });
+    }
+    auto near = Semaphore::create();
+    for (int round = 0; round < 50; ++round) {
+        queue->asyncAfter(0.001, [near] { near->signal(); });
+        ASSERT_TRUE(near->wait(generousSeconds)) << round;
+    }
+    queue->sync([] {});
+    EXPECT_EQ(far.load(), 0);
 }

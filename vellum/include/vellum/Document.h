@@ -29,7 +29,7 @@ public:
     std::shared_ptr<LenientDOMImplementation> implementation() const { return nullptr; }
     // Owned: the root element is not a child of the document.
     const std::shared_ptr<Element>& documentElement() const { return documentElement_; }
-    void setDocumentElement(std::shared_ptr<Element> element) { documentElement_ = std::move(element); }
+    virtual void setDocumentElement(std::shared_ptr<Element> element) { documentElement_ = std::move(element); }
 
     std::shared_ptr<Element> createElement(std::string tagName);
     std::shared_ptr<Element> createElementNS(std::optional<std::string> namespaceURI, std::string qualifiedName);

@@ -19,6 +19,10 @@ class BaseClassForAllSVGBasicShapes : public SVGElement,
                                       public ConverterSVGToCALayer {
 public:
     using SVGElement::SVGElement;
+    // The most segments one shape's path keeps: stroking a huge self-crossing path takes the graphics
+    // library minutes. The rest of a longer path is dropped with a recoverable error.
+    static constexpr std::size_t maximumPathSegments = 50'000;
+
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;
     const std::optional<gfx::Path>& pathForShapeInRelativeCoords() const { return path_; }
@@ -26,6 +30,8 @@ public:
 
 protected:
     static gfx::Size percentageReference(const VellumParseResult& result);
+    // Cuts the path to `maximumPathSegments`, filing the recoverable error when it was longer.
+    void limitPathSegments(VellumParseResult& result);
 
 private:
     std::optional<gfx::Path> path_;

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "gfx/Color.h"
 #include "gfx/Path.h"
+
+namespace gfx {
+class Image;
+}
 
 namespace vellum {
 
@@ -38,14 +43,20 @@ gfx::Path createPathFromPointsInString(std::string_view text, bool close);
 class VellumPattern {
 public:
     static VellumPattern patternWithColor(gfx::Color color) { return VellumPattern(color); }
+    // The graphics library has no pattern colours: the pattern keeps the image as its tile, and its
+    // colour is clear (filling with the colour alone draws nothing rather than a wrong flat colour).
+    static VellumPattern patternWithImage(std::shared_ptr<gfx::Image> image);
 
     const gfx::Color& color() const { return color_; }
     void setColor(gfx::Color color) { color_ = color; }
     gfx::Color CGColor() const { return color_; }
+    // The tile of a pattern made from an image; null for a colour.
+    const std::shared_ptr<gfx::Image>& patternImage() const { return patternImage_; }
 
 private:
     explicit VellumPattern(gfx::Color color) : color_(color) {}
     gfx::Color color_;
+    std::shared_ptr<gfx::Image> patternImage_;
 };
 
 }  // namespace vellum

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "gfx/Geometry.h"
 #include "vellum/Element.h"
@@ -90,6 +92,24 @@ public:
     // on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
     std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
 
+    // While one is alive on this thread (a layer build), inherited values and absolute transforms are
+    // remembered per element, so that each element asks its parent once instead of walking all its
+    // ancestors for every property. A change of parent forgets what the moved subtree remembered.
+    // The element's absolute transform (SVGHelperUtilities), remembered the same way for a scope.
+    std::optional<gfx::AffineTransform> rememberedAbsoluteTransform() const;
+    void rememberAbsoluteTransform(const gfx::AffineTransform& transform) const;
+
+    class CascadeScope {
+    public:
+        CascadeScope();
+        ~CascadeScope();
+        CascadeScope(const CascadeScope&) = delete;
+        CascadeScope& operator=(const CascadeScope&) = delete;
+
+    private:
+        std::uint64_t previous_;
+    };
+
     const std::optional<std::string>& identifier() const { return identifier_; }
     void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }
     const std::string& xmlbase() const { return xmlbase_; }
@@ -105,6 +125,11 @@ public:
 
 private:
     void applyTransformAttribute(std::string_view text);
+    // Inline style, sheets and attribute: the value without inheritance.
+    std::optional<std::string> ownCascadedValue(std::string_view name) const;
+    const std::optional<std::string>* rememberedValue(std::string_view name, std::uint64_t generation) const;
+    void remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const;
+    void forgetInheritedValuesOfSubtree();
 
     std::optional<std::string> identifier_;
     std::string xmlbase_;
@@ -113,6 +138,10 @@ private:
     std::string stringValue_;
     std::optional<std::string> className_;
     std::shared_ptr<CSSStyleDeclaration> style_;
+    mutable std::vector<std::pair<std::string, std::optional<std::string>>> inheritedValues_;
+    mutable std::uint64_t inheritedValuesGeneration_ = 0;
+    mutable gfx::AffineTransform absoluteTransform_;
+    mutable std::uint64_t absoluteTransformGeneration_ = 0;
 };
 
 }  // namespace vellum

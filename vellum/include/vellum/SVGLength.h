@@ -58,10 +58,14 @@ public:
         internalCSSPrimitiveValue_ = std::move(value);
     }
 
-    // This machine's figure, worked out on first use from its hardware name and kept.
+    // CSS's pixels per inch, the same on every machine: physical units (in, cm, mm, pt, pc) convert
+    // with it, so 1pt is 4/3 px.
+    static constexpr float cssPixelsPerInch = 96;
+    // What lengths convert with: `cssPixelsPerInch`.
     static float pixelsPerInchForCurrentDevice();
-    // The figure for a device model identifier ("iPhone7,1", "x86_64", ...). Models the table does
-    // not know are reported in the log and get the table's fallback.
+    // The screen density of a device model identifier ("iPhone7,1", "x86_64", ...), from the device
+    // table; models the table does not know are reported in the log and get its fallback. Lengths do
+    // not use it.
     static float pixelsPerInchForModel(std::string_view model);
 
 private:

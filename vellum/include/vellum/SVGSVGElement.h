@@ -3,18 +3,28 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGElement.h"
 #include "vellum/SVGLength.h"
+#include "vellum/SVGMatrix.h"
 #include "vellum/SVGPreserveAspectRatio.h"
 #include "vellum/SVGRect.h"
 
 namespace vellum {
 
+class CSSStyleDeclaration;
+class SVGAngle;
+class SVGMatrix;
+class SVGTransform;
 class StyleSheetList;
 class VellumSource;
+
+// The view a fragment identifier asks for ("#svgView(...)"). Nothing in the library makes one: it is the
+// type of the root element's `currentView`, which stays null.
+class SVGViewSpec {};
 
 // What fits a view box into a viewport: the svg and image elements.
 class SVGFitToViewBox {
@@ -61,6 +71,8 @@ public:
     SVGRect createSVGRect() const { return SVGRectMake(0, 0, 0, 0); }
 
     // Unsupported: each fails the assertion handler with "Not implemented yet".
+    std::shared_ptr<CSSStyleDeclaration> getOverrideStyle(const std::shared_ptr<Element>& element,
+                                                          std::string_view pseudoElement);
     std::uint32_t suspendRedraw(std::uint32_t maxWaitMilliseconds);
     void unsuspendRedraw(std::uint32_t suspendHandle);
     void unsuspendRedrawAll();
@@ -70,7 +82,16 @@ public:
     bool animationsPaused();
     float getCurrentTime();
     void setCurrentTime(float seconds);
+    std::shared_ptr<NodeList> getIntersectionList(SVGRect rect, const std::shared_ptr<SVGElement>& referenceElement);
+    std::shared_ptr<NodeList> getEnclosureList(SVGRect rect, const std::shared_ptr<SVGElement>& referenceElement);
+    bool checkIntersection(const std::shared_ptr<SVGElement>& element, SVGRect rect);
+    bool checkEnclosure(const std::shared_ptr<SVGElement>& element, SVGRect rect);
     void deselectAll();
+    std::shared_ptr<SVGAngle> createSVGAngle();
+    std::shared_ptr<SVGPoint> createSVGPoint();
+    std::shared_ptr<SVGMatrix> createSVGMatrix();
+    std::shared_ptr<SVGTransform> createSVGTransform();
+    std::shared_ptr<SVGTransform> createSVGTransformFromMatrix(const SVGMatrix& matrix);
 
     const std::optional<SVGLength>& x() const { return x_; }
     void setX(std::optional<SVGLength> length) { x_ = std::move(length); }
@@ -98,9 +119,25 @@ public:
     void setContentScriptType(std::string type) { contentScriptType_ = std::move(type); }
     const std::string& contentStyleType() const { return contentStyleType_; }
     void setContentStyleType(std::string type) { contentStyleType_ = std::move(type); }
+    float pixelUnitToMillimeterX() const { return pixelUnitToMillimeterX_; }
+    void setPixelUnitToMillimeterX(float value) { pixelUnitToMillimeterX_ = value; }
+    float pixelUnitToMillimeterY() const { return pixelUnitToMillimeterY_; }
+    void setPixelUnitToMillimeterY(float value) { pixelUnitToMillimeterY_ = value; }
+    float screenPixelToMillimeterX() const { return screenPixelToMillimeterX_; }
+    void setScreenPixelToMillimeterX(float value) { screenPixelToMillimeterX_ = value; }
+    float screenPixelToMillimeterY() const { return screenPixelToMillimeterY_; }
+    void setScreenPixelToMillimeterY(float value) { screenPixelToMillimeterY_ = value; }
+    const std::shared_ptr<SVGViewSpec>& currentView() const { return currentView_; }
+    void setCurrentView(std::shared_ptr<SVGViewSpec> view) { currentView_ = std::move(view); }
+    const std::shared_ptr<SVGPoint>& currentTranslate() const { return currentTranslate_; }
+    void setCurrentTranslate(std::shared_ptr<SVGPoint> translate) { currentTranslate_ = std::move(translate); }
 
 private:
     bool useCurrentView_ = false;
+    float pixelUnitToMillimeterX_ = 0;
+    float pixelUnitToMillimeterY_ = 0;
+    float screenPixelToMillimeterX_ = 0;
+    float screenPixelToMillimeterY_ = 0;
     float currentScale_ = 0;
     std::optional<SVGLength> x_;
     std::optional<SVGLength> y_;
@@ -108,6 +145,8 @@ private:
     std::optional<SVGLength> height_;
     std::string contentScriptType_;
     std::string contentStyleType_;
+    std::shared_ptr<SVGViewSpec> currentView_;
+    std::shared_ptr<SVGPoint> currentTranslate_;
     std::shared_ptr<VellumSource> source_;
     std::shared_ptr<StyleSheetList> styleSheets_;
     SVGRect viewport_ = SVGRectUninitialized();

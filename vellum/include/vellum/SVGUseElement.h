@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/SVGElement.h"
@@ -29,6 +31,14 @@ public:
     // The instance tree of the referenced element; null when it cannot be resolved (no such element, a
     // reference that is not "#id", or one to this element or an ancestor, which would contain itself).
     std::shared_ptr<SVGElementInstance> instanceRoot();
+    // Each identifier's first element in document order.
+    using ElementsByIdentifier = std::unordered_map<std::string, std::shared_ptr<Element>>;
+    static ElementsByIdentifier elementsByIdentifier(const std::shared_ptr<Node>& top);
+    // Resolves the reference, making at most `remainingInstances` instances and taking what it made
+    // from it. False (and nothing made, the budget spent) when the copy would need more: the use
+    // element then stays without an instance tree. With `identifiers` (the parser resolves every use
+    // element at once) the reference is looked up there instead of by a walk of the document.
+    bool resolveInstanceRoot(std::size_t& remainingInstances, const ElementsByIdentifier* identifiers = nullptr);
 
     const std::optional<SVGLength>& x() const { return x_; }
     const std::optional<SVGLength>& y() const { return y_; }

@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/Data.h"
 #include "foundation/URL.h"
+#include "gfx/Context.h"
 #include "gfx/Geometry.h"
 #include "quartz/Layer.h"
 #include "vellum/SVGRect.h"
@@ -32,8 +34,10 @@ class VellumSource;
 // document. Images asked for by name (and those parsed in the background) are kept in a process-wide
 // cache, emptied on the application's memory warning and when it enters the background.
 //
-// Nothing here raises: misuse and documents without a size are reported through the log and answered
-// with nothing (or an empty value), since a document can reach most of them.
+// Misuse and documents without a size are reported through the log and answered with nothing (or an
+// empty value), since a document can reach most of them. Only the unsupported drawing helpers and
+// animated-image class methods raise (the assertion handler's "Method unsupported" failure): code, not a
+// document, calls them.
 class VellumImage : public std::enable_shared_from_this<VellumImage> {
 public:
     using Completion = std::function<void(std::shared_ptr<VellumImage>, std::shared_ptr<VellumParseResult>)>;
@@ -96,6 +100,19 @@ public:
 
     // The image drawn at the main screen's scale (see VellumExporter.h); null without a size.
     std::shared_ptr<gfx::Image> UIImage();
+
+    // Unsupported: each fails the assertion handler with "Method unsupported / not yet implemented by
+    // Vellum" (draw through VellumImageDrawing, VellumExporter.h, instead).
+    void drawAtPoint(gfx::Point point);
+    void drawAtPoint(gfx::Point point, gfx::BlendMode blendMode, double alpha);
+    void drawInRect(gfx::Rect rect);
+    void drawInRect(gfx::Rect rect, gfx::BlendMode blendMode, double alpha);
+    void drawAsPatternInRect(gfx::Rect rect);
+    static std::shared_ptr<VellumImage> animatedImageNamed(std::string_view name, double duration);
+    static std::shared_ptr<VellumImage> animatedResizableImageNamed(std::string_view name, gfx::EdgeInsets capInsets,
+                                                                    double duration);
+    static std::shared_ptr<VellumImage> animatedImageWithImages(const std::vector<std::shared_ptr<gfx::Image>>& images,
+                                                                double duration);
 
     // The layer tree (built on demand) and lookups in it by element identifier.
     std::shared_ptr<quartz::Layer> CALayerTree();

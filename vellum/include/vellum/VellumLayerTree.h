@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "gfx/Bitmap.h"
@@ -10,17 +11,28 @@ namespace vellum {
 
 class SVGDocument;
 class SVGElement;
+class VellumParseResult;
 
 // Builds the layer tree of an element and its descendants: each drawing element's layer, its
 // children's layers as sublayers (a use element's: the referenced element's), clip paths as masks.
 // The content of defs, clip paths and gradients is not drawn where it stands.
+//
+// A document is untrusted, so one build is bounded: a use element or clip path that re-enters what
+// is being built draws nothing; past `maximumNestingDepth` nested layers (use copies counted) and past
+// `maximumInstantiatedElements` layers the build stops there and what was built is drawn. Each of these
+// is a recoverable error, filed once in `problems` when given (else logged).
 struct VellumLayerTree {
-    static std::shared_ptr<quartz::Layer> newLayerWithElement(const std::shared_ptr<SVGElement>& element);
+    static constexpr std::size_t maximumInstantiatedElements = 100'000;
+    static constexpr std::size_t maximumNestingDepth = 256;
+
+    static std::shared_ptr<quartz::Layer> newLayerWithElement(const std::shared_ptr<SVGElement>& element,
+                                                              VellumParseResult* problems = nullptr);
     // Hidden by "display: none" or "visibility: hidden".
     static bool isElementVisible(const SVGElement& element);
     // The document drawn into a bitmap of `size` points at `scale`: the root's viewport is set to the
     // size first, as an image given an explicit size does. Empty without a root element.
-    static gfx::Bitmap renderDocument(SVGDocument& document, gfx::Size size, double scale = 1);
+    static gfx::Bitmap renderDocument(SVGDocument& document, gfx::Size size, double scale = 1,
+                                      VellumParseResult* problems = nullptr);
 };
 
 }  // namespace vellum

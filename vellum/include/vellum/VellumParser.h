@@ -25,6 +25,13 @@ class VellumSource;
 // a callback stops the parse and is filed as a fatal error.
 class VellumParser {
 public:
+    // Elements nested deeper are skipped with their content (one recoverable error): the tree, its
+    // style cascade and its layers must stay within the stack and within linear time.
+    static constexpr std::size_t maximumElementDepth = 256;
+    // The most element copies the document's use elements may make together; further use elements
+    // draw nothing (one recoverable error).
+    static constexpr std::size_t maximumUseInstances = 100'000;
+
     explicit VellumParser(std::shared_ptr<VellumSource> source);
     ~VellumParser();
     VellumParser(const VellumParser&) = delete;
@@ -65,6 +72,9 @@ private:
     void flushCharacters();
 
     std::string storedChars_;
+    // How many open elements are being skipped for lying too deep.
+    std::size_t skippedDepth_ = 0;
+    bool reportedTooDeep_ = false;
     // Each open element with the extension that made it (the node is null when it declined).
     std::vector<std::pair<std::shared_ptr<VellumParserExtension>, std::shared_ptr<Node>>> openElements_;
     std::atomic<bool> hasCancelBeenRequested_ = false;

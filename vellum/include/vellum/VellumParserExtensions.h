@@ -48,7 +48,7 @@ private:
     std::shared_ptr<SVGElement> currentElement_;
 };
 
-// Patterns are not supported: the first one ends the parse with a fatal error; what came before stays.
+// Patterns are not drawn: each is kept as a generic element with a warning, and the parse goes on.
 class VellumParserPatternsAndGradients : public VellumParserExtension {
 public:
     std::vector<std::string> supportedNamespaces() const override { return {svgNamespaceURI}; }

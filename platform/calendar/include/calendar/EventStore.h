@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calendar/Event.h"
+#include "ui/Application.h"
 
 namespace calendar {
 
@@ -39,12 +40,23 @@ public:
     // Every event that reads, by start; a file that does not read is left out.
     std::vector<Event> events() const;
     std::expected<void, CalendarError> remove(const std::string& identifier) const;
+    // The file a saved event is kept in.
+    std::filesystem::path fileOf(const std::string& identifier) const;
+
+    // Hands the saved event's file to the desktop's default calendar application (through the app's
+    // link opener), so the user's own calendar imports it; the store keeps its copy. The completion
+    // runs on the global queue with the desktop's answer. An event handed over once is remembered:
+    // `wasAdded` tells, so the app offers each event to the desktop only once.
+    void addToDesktopCalendar(const std::string& identifier, std::function<void(ui::DocumentOpenOutcome)> completion) const;
+    bool wasAdded(const std::string& identifier) const;
 
     // The event as one VCALENDAR text, and back (none when the text holds no readable event).
     static std::string calendarText(const Event& event);
     static std::optional<Event> eventFromCalendarText(std::string_view text);
 
 private:
+    std::filesystem::path addedMark(const std::string& identifier) const;
+
     std::filesystem::path folder_;
 };
 

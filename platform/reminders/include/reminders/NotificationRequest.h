@@ -33,10 +33,24 @@ struct CalendarNotificationTrigger {
     std::optional<foundation::Date> nextTriggerDate(foundation::Date after, const foundation::Calendar& calendar) const;
 };
 
+// What a reminder announces: a thing by name and the instant it begins ("Qualifying" at 20:00 UTC).
+// With it, a reminder shown late still tells the truth, and one whose start has passed is dropped.
+struct AnnouncedStart {
+    std::string name;
+    foundation::Date start;
+
+    friend bool operator==(const AnnouncedStart&, const AnnouncedStart&) = default;
+};
+
+// "Qualifying starting in 1 hour", "... in 30 minutes", "... in 1 minute", "... starting now" (less
+// than half a minute either side), "Qualifying started 4 minutes ago"; to the nearest minute.
+std::string startingText(const std::string& name, double secondsLeft);
+
 struct NotificationRequest {
     std::string identifier;
     NotificationContent content;
     CalendarNotificationTrigger trigger;
+    std::optional<AnnouncedStart> announces;
 };
 
 }  // namespace reminders

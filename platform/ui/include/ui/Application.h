@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,28 +13,42 @@
 
 namespace ui {
 
-// Hands web links to something outside the app. The default starts xdg-open with the URL as its one
-// argument (no shell); tests install a URLOpenRecorder.
+// What the desktop answered when it was handed a file of the app's own.
+enum class DocumentOpenOutcome { opened, refused, noApplication };
+
+// Hands web links, and files of the app's own, to something outside the app. The default starts
+// xdg-open with the URL or the file as its one argument (no shell); tests install a URLOpenRecorder.
 class URLOpener {
 public:
     virtual ~URLOpener() = default;
     // True when the link was handed over.
     virtual bool open(const foundation::URL& url) = 0;
+    // Opens the file with the desktop's default application for `mimeType` and waits for the answer.
+    virtual DocumentOpenOutcome openDocument(const std::filesystem::path& file, const std::string& mimeType) = 0;
 };
 
 class XdgURLOpener final : public URLOpener {
 public:
     bool open(const foundation::URL& url) override;
+    // No default application for the type (xdg-mime), or no xdg-open, is `noApplication`; xdg-open
+    // failing otherwise is `refused`.
+    DocumentOpenOutcome openDocument(const std::filesystem::path& file, const std::string& mimeType) override;
 };
 
 class URLOpenRecorder final : public URLOpener {
 public:
     bool open(const foundation::URL& url) override;
     std::vector<std::string> openedURLs() const;
+    // Records the file and answers as set (opened unless told otherwise).
+    DocumentOpenOutcome openDocument(const std::filesystem::path& file, const std::string& mimeType) override;
+    std::vector<std::filesystem::path> openedDocuments() const;
+    void answerDocumentsWith(DocumentOpenOutcome outcome);
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> opened_;
+    std::vector<std::filesystem::path> openedDocuments_;
+    DocumentOpenOutcome documentAnswer_ = DocumentOpenOutcome::opened;
 };
 
 // Null restores the xdg-open opener.
@@ -113,6 +128,10 @@ public:
 
     static bool canOpenURL(const foundation::URL& url);
     static void open(const foundation::URL& url, std::function<void(bool success)> completion = nullptr);
+    // Hands an existing regular file to the desktop's default application for its type and gives the
+    // answer; anything else is refused without reaching the opener. Blocks until the desktop answers:
+    // call it off the main thread.
+    static DocumentOpenOutcome openDocument(const std::filesystem::path& file, const std::string& mimeType);
 
 private:
     Application() = default;

@@ -1,0 +1,81 @@
+// Documents written to exhaust the library (tests/vellum/HostileDocuments.h), from bytes to pixels at
+// 20 x 20: each must stay within a second and 200 MB. The anchor is an ordinary document of 200 shapes.
+// "heap_MB" is the heap the parsed document and its layer tree hold at their largest.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <memory>
+#include <string>
+
+#include "../../tests/vellum/HostileDocuments.h"
+#include "vellum/SVGBasicShapes.h"
+#include "vellum/SVGDocument.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/VellumLayerTree.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/VellumParser.h"
+#include "vellum/VellumSourceString.h"
+#include "gfx/Context.h"
+#include "quartz/Renderer.h"
+
+namespace {
+
+double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+
+void draw(benchmark::State& state, const std::string& text) {
+    double heap = 0;
+    for (auto _ : state) {
+        const double before = heapInUseMB();
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
+            vellum::VellumSourceString::sourceFromContentsOfString(text));
+        auto document = result->parsedDocument();
+        if (!document) {
+            state.SkipWithError("no document");
+            return;
+        }
+        auto root = document->rootElement();
+        root->setViewport(vellum::SVGRectMake(0, 0, 20, 20));
+        auto tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        heap = std::max(heap, heapInUseMB() - before);
+        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        quartz::render(*tree, *context);
+        benchmark::DoNotOptimize(context->makeImage());
+    }
+    state.counters["heap_MB"] = heap;
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+
+std::string ordinaryShapes() {
+    std::string text = hostile::header;
+    for (int index = 0; index < 200; ++index) {
+        text += "<rect x=\"" + std::to_string(index % 20) + "\" y=\"" + std::to_string(index / 20) +
+                "\" width=\"3\" height=\"2\" fill=\"#3366cc\" stroke=\"#000\"/>";
+    }
+    return text + "</svg>";
+}
+
+void Anchor200Shapes(benchmark::State& state) { draw(state, ordinaryShapes()); }
+void MutualUses(benchmark::State& state) { draw(state, hostile::mutualUses()); }
+void UseRingThroughGroups(benchmark::State& state) { draw(state, hostile::useRingThroughGroups()); }
+void DoublingUses22Levels(benchmark::State& state) { draw(state, hostile::doublingUses(22)); }
+void UseChain5000Levels(benchmark::State& state) { draw(state, hostile::useChain(5'000)); }
+void UseChain10000Levels(benchmark::State& state) { draw(state, hostile::useChain(10'000)); }
+void NestedGroups15000(benchmark::State& state) { draw(state, hostile::nestedGroups(15'000)); }
+void NestedGroups1000000(benchmark::State& state) { draw(state, hostile::nestedGroups(1'000'000)); }
+void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, hostile::selfIntersectingPath(1'500'000)); }
+void SelfCrossingPathAtTheLimit(benchmark::State& state) {
+    draw(state, hostile::selfIntersectingPath(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments));
+}
+
+BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
+BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
+BENCHMARK(UseRingThroughGroups)->Unit(benchmark::kMillisecond);
+BENCHMARK(DoublingUses22Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UseChain5000Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UseChain10000Levels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(NestedGroups15000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,261 @@
+// Documents written to exhaust the library: each must draw what it can, stay bounded and file its
+// problem as a recoverable error, never crash. The same documents seed the SVG fuzzers (fuzz/seeds/svg).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "HostileDocuments.h"
+#include "RenderTestSupport.h"
+#include "foundation/Data.h"
+#include "gfx/Context.h"
+#include "quartz/Renderer.h"
+#include "vellum/NodeList.h"
+#include "vellum/SVGBasicShapes.h"
+#include "vellum/SVGLength.h"
+#include "vellum/SVGSVGElement.h"
+#include "vellum/SVGUseElement.h"
+#include "vellum/VellumImage.h"
+
+using namespace vellum;
+
+namespace {
+
+const RGBA green{0, 255, 0, 255};
+const RGBA transparent{};
+
+struct Drawn {
+    std::shared_ptr<VellumParseResult> result;
+    gfx::Bitmap bitmap;
+};
+
+// Parsed and drawn at 20 x 20, with the build's problems filed in the parse result.
+Drawn draw(std::string text) {
+    Drawn drawn{parseSVG(std::move(text)), {}};
+    if (drawn.result->parsedDocument()) {
+        drawn.bitmap = VellumLayerTree::renderDocument(*drawn.result->parsedDocument(), {20, 20}, 1, drawn.result.get());
+    }
+    return drawn;
+}
+
+bool hasRecoverable(const VellumParseResult& result, std::string_view part) {
+    for (const auto& error : result.errorsRecoverable()) {
+        if (error.localizedDescription().find(part) != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::size_t countLayers(const std::shared_ptr<quartz::Layer>& root) {
+    std::size_t count = 0;
+    std::vector<const quartz::Layer*> pending{root.get()};
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+        if (layer->mask()) pending.push_back(layer->mask().get());
+    }
+    return count;
+}
+
+std::size_t elementDepth(const Node& top) {
+    std::size_t deepest = 0;
+    std::vector<std::pair<const Node*, std::size_t>> pending{{&top, 1}};
+    while (!pending.empty()) {
+        auto [node, depth] = pending.back();
+        pending.pop_back();
+        deepest = std::max(deepest, depth);
+        for (const auto& child : *node->childNodes()) pending.emplace_back(child.get(), depth + 1);
+    }
+    return deepest;
+}
+
+}  // namespace
+
+TEST(HostileDocuments, UseElementsThatReEnterWhatTheyCopyDrawNothingAndTheRestIsDrawn) {
+    for (const std::string& text : {hostile::mutualUses(), hostile::useRingThroughGroups()}) {
+        const Drawn drawn = draw(text);
+        ASSERT_TRUE(drawn.result->parsedDocument());
+        EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+        EXPECT_TRUE(hasRecoverable(*drawn.result, "<use> element refers to an element that contains it"))
+            << drawn.result->description();
+        EXPECT_TRUE(drawn.result->errorsFatal().empty());
+    }
+}
+
+TEST(HostileDocuments, BytesFromTheNetworkReachTheSameGuardsThroughTheImage) {
+    auto image = VellumImage::initWithData(foundation::Data::fromString(hostile::mutualUses()));
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(image->CALayerTree());
+    const auto filed = image->parseErrorsAndWarnings()->errorsRecoverable();
+    EXPECT_TRUE(hasRecoverable(*image->parseErrorsAndWarnings(), "<use> element refers to an element that contains it"));
+    image->setSize({40, 40});
+    ASSERT_TRUE(image->CALayerTree()) << "rebuilt at the new size";
+    EXPECT_EQ(image->parseErrorsAndWarnings()->errorsRecoverable(), filed) << "filed once, however often the tree is rebuilt";
+}
+
+TEST(HostileDocuments, AClipPathUsingTheElementItClipsIsNotAppliedInsideItself) {
+    const Drawn drawn = draw(hostile::header +
+                             R"(<clipPath id="c"><use xlink:href="#r"/></clipPath>)"
+                             R"~(<rect id="r" width="20" height="20" fill="#00ff00" clip-path="url(#c)"/></svg>)~");
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    EXPECT_TRUE(hasRecoverable(*drawn.result, "<use> element refers to an element that contains it"))
+        << drawn.result->description();
+    EXPECT_EQ(pixelAt(drawn.bitmap, 10, 10), transparent) << "the clip has no content left, so it hides all";
+
+    const Drawn ownClip = draw(hostile::header +
+                               R"~(<clipPath id="c"><rect width="10" height="20" clip-path="url(#c)"/></clipPath>)~"
+                               R"~(<g clip-path="url(#c)"><rect width="20" height="20" fill="#00ff00"/></g></svg>)~");
+    EXPECT_TRUE(hasRecoverable(*ownClip.result, "clip path is applied inside its own content"))
+        << ownClip.result->description();
+    EXPECT_TRUE(nearPixel(pixelAt(ownClip.bitmap, 5, 10), green)) << "the clip itself still applies";
+    EXPECT_EQ(pixelAt(ownClip.bitmap, 15, 10), transparent);
+}
+
+TEST(HostileDocuments, CopiesThatDoubleAtEveryLevelStopAtTheBudgetAndWhatWasBuiltIsDrawn) {
+    auto result = parseSVG(hostile::doublingUses(22));
+    ASSERT_TRUE(result->parsedDocument());
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    EXPECT_LE(countLayers(tree), VellumLayerTree::maximumInstantiatedElements + 1);
+    EXPECT_TRUE(hasRecoverable(*result, "instantiates more than 100000 elements")) << result->description();
+    auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    quartz::render(*tree, *context);
+    const auto drawn = context->makeImage();
+    EXPECT_TRUE(nearPixel(pixelAt(drawn, 10, 10), green)) << pixelAt(drawn, 10, 10);
+}
+
+TEST(HostileDocuments, UseCopiesAreLimitedWhenTheDocumentIsRead) {
+    // 2,000 uses of a group of 100 rectangles: 200,000 copies asked for.
+    std::string text = hostile::header + R"(<defs><g id="many">)";
+    for (int index = 0; index < 100; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    text += "</g></defs>";
+    for (int index = 0; index < 2000; ++index) text += R"(<use xlink:href="#many"/>)";
+    auto result = parseSVG(text + "</svg>");
+    ASSERT_TRUE(result->parsedDocument());
+    EXPECT_TRUE(hasRecoverable(*result, "copy more than 100000 elements")) << result->description();
+    const auto uses = result->parsedDocument()->getElementsByTagName("use");
+    std::size_t resolved = 0;
+    for (const auto& node : *uses) resolved += std::static_pointer_cast<SVGUseElement>(node)->instanceRoot() != nullptr;
+    EXPECT_EQ(resolved, VellumParser::maximumUseInstances / 101) << "each copy is the group and its 100 children";
+}
+
+TEST(HostileDocuments, LongUseChainsAreCutAtTheNestingLimitWithoutCrashing) {
+    const Drawn shallow = draw(hostile::useChain(100));
+    EXPECT_TRUE(nearPixel(pixelAt(shallow.bitmap, 10, 10), green)) << "200 levels are within the limit";
+    EXPECT_TRUE(shallow.result->errorsRecoverable().empty()) << shallow.result->description();
+
+    const Drawn deep = draw(hostile::useChain(10'000));
+    ASSERT_TRUE(deep.result->parsedDocument());
+    EXPECT_TRUE(hasRecoverable(*deep.result, "nested deeper than 256 levels")) << deep.result->description();
+    EXPECT_EQ(pixelAt(deep.bitmap, 10, 10), transparent) << "the square lies 20,000 levels down";
+}
+
+TEST(HostileDocuments, ElementsNestedTooDeepAreSkippedWhileReading) {
+    for (std::size_t levels : {std::size_t{15'000}, std::size_t{200'000}}) {
+        const Drawn drawn = draw(hostile::nestedGroups(levels));
+        ASSERT_TRUE(drawn.result->parsedDocument());
+        EXPECT_TRUE(drawn.result->errorsFatal().empty()) << drawn.result->description();
+        EXPECT_TRUE(hasRecoverable(*drawn.result, "nested deeper than 256 levels are skipped"));
+        EXPECT_LE(elementDepth(*drawn.result->parsedDocument()->rootElement()), VellumParser::maximumElementDepth);
+        EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "the red square inside is not drawn";
+    }
+}
+
+TEST(HostileDocuments, TextAndElementsAfterASkippedSubtreeLandInTheirOwnParents) {
+    std::string text = hostile::header + R"(<text id="t">before</text><g id="outer">)";
+    for (std::size_t level = 0; level < VellumParser::maximumElementDepth + 5; ++level) text += "<g>deep";
+    for (std::size_t level = 0; level < VellumParser::maximumElementDepth + 5; ++level) text += "</g>";
+    auto result = parseSVG(text + R"(</g><rect id="after" width="1" height="1"/></svg>)");
+    auto root = result->parsedDocument()->rootElement();
+    ASSERT_TRUE(root->getElementById("after"));
+    EXPECT_EQ(root->getElementById("after")->parentNode(), root);
+    EXPECT_EQ(root->getElementById("t")->textContent(), "before");
+    std::size_t recoverable = 0;
+    for (const auto& error : result->errorsRecoverable()) recoverable += error.localizedDescription().find("nested") != std::string::npos;
+    EXPECT_EQ(recoverable, 1u);
+}
+
+TEST(HostileDocuments, AHugeSelfCrossingPathKeepsItsFirstSegmentsOnly) {
+    const std::size_t segments = BaseClassForAllSVGBasicShapes::maximumPathSegments + 1'000;
+    auto result = parseSVG(hostile::selfIntersectingPath(segments));
+    ASSERT_TRUE(result->parsedDocument());
+    auto path = std::dynamic_pointer_cast<SVGPathElement>(result->parsedDocument()->rootElement()->firstChild());
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path->pathForShapeInRelativeCoords()->elements().size(), BaseClassForAllSVGBasicShapes::maximumPathSegments);
+    EXPECT_TRUE(hasRecoverable(*result, "more than 50000 path segments")) << result->description();
+
+    std::string points;
+    for (std::size_t index = 0; index < segments; ++index) points += index % 2 ? "0,20 " : "20,3 ";
+    auto lines = parseSVG(hostile::header + "<polyline points=\"" + points + "\"/><polygon points=\"" + points + "\"/></svg>");
+    for (const auto& node : *lines->parsedDocument()->rootElement()->childNodes()) {
+        auto shape = std::dynamic_pointer_cast<BaseClassForAllSVGBasicShapes>(node);
+        ASSERT_TRUE(shape);
+        EXPECT_EQ(shape->pathForShapeInRelativeCoords()->elements().size(), BaseClassForAllSVGBasicShapes::maximumPathSegments);
+    }
+    EXPECT_EQ(lines->errorsRecoverable().size(), 2u);
+
+    auto ordinary = parseSVG(hostile::selfIntersectingPath(1'000));
+    EXPECT_TRUE(ordinary->errorsRecoverable().empty()) << ordinary->description();
+}
+
+TEST(HostileDocuments, UndrawnElementsAreKeptWithAWarningAndTheContentAfterThemIsDrawn) {
+    const Drawn drawn = draw(hostile::header +
+                             R"(<defs><pattern id="p" width="4" height="4"><rect width="2" height="2" fill="red"/></pattern></defs>)"
+                             R"(<mask id="m"><rect width="20" height="20" fill="red"/></mask>)"
+                             R"(<marker id="k"><rect width="20" height="20" fill="red"/></marker>)"
+                             R"(<filter id="f"><rect width="20" height="20" fill="red"/></filter>)"
+                             R"(<rect id="after" width="20" height="20" fill="#00ff00"/></svg>)");
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    EXPECT_TRUE(drawn.result->errorsFatal().empty()) << drawn.result->description();
+    EXPECT_EQ(drawn.result->warnings().size(), 4u) << drawn.result->description();
+    auto root = drawn.result->parsedDocument()->rootElement();
+    EXPECT_TRUE(root->getElementById("after")) << "the parse went on after the pattern";
+    ASSERT_TRUE(root->getElementById("p"));
+    EXPECT_EQ(root->getElementById("p")->childNodes()->length(), 1u) << "kept with its content";
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+}
+
+TEST(HostileDocuments, PaintNamingAPatternTakesItsFallbackElseNone) {
+    const std::string defs = R"(<defs><pattern id="p" width="4" height="4"/></defs>)";
+    const Drawn fallback = draw(hostile::header + defs + R"~(<rect width="20" height="20" fill="url(#p) #00ff00"/></svg>)~");
+    EXPECT_TRUE(nearPixel(pixelAt(fallback.bitmap, 10, 10), green)) << pixelAt(fallback.bitmap, 10, 10);
+
+    const Drawn none = draw(hostile::header + defs + R"~(<rect width="20" height="20" fill="url(#p)"/></svg>)~");
+    EXPECT_EQ(pixelAt(none.bitmap, 10, 10), transparent) << "no fallback: nothing, not black";
+
+    const Drawn stroke = draw(hostile::header + defs +
+                              R"~(<rect x="5" y="5" width="10" height="10" fill="none" stroke="url(#p) #00ff00" stroke-width="4"/></svg>)~");
+    EXPECT_TRUE(nearPixel(pixelAt(stroke.bitmap, 5, 10), green)) << pixelAt(stroke.bitmap, 5, 10);
+    EXPECT_EQ(pixelAt(stroke.bitmap, 10, 10), transparent);
+}
+
+TEST(HostileDocuments, EveryFuzzingSeedDrawsWithoutAFatalError) {
+    const auto folder = std::filesystem::path(SORVANE_SOURCE_DIR) / "fuzz/seeds/svg";
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::stringstream text;
+        text << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+        const Drawn drawn = draw(text.str());
+        ASSERT_TRUE(drawn.result->parsedDocument()) << entry.path();
+        EXPECT_TRUE(drawn.result->errorsFatal().empty()) << entry.path() << drawn.result->description();
+        EXPECT_EQ(drawn.bitmap.width, 20) << entry.path();
+        ++seen;
+    }
+    EXPECT_GE(seen, 11u);
+}
+
+TEST(PhysicalUnits, DrawAtCSSsFixedInch) {
+    // 15pt is 20 px; a 3pt stroke is 4 px wide.
+    const Drawn drawn = draw(hostile::header +
+                             R"(<rect width="15pt" height="7.5pt" fill="#00ff00"/>)"
+                             R"(<line x1="0" y1="15" x2="20" y2="15" stroke="#00ff00" stroke-width="3pt"/></svg>)");
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 19, 9), green)) << pixelAt(drawn.bitmap, 19, 9);
+    EXPECT_EQ(pixelAt(drawn.bitmap, 10, 11), transparent);
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 13), green)) << pixelAt(drawn.bitmap, 10, 13);
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 16), green)) << pixelAt(drawn.bitmap, 10, 16);
+    EXPECT_EQ(pixelAt(drawn.bitmap, 10, 18), transparent);
+}
