@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "NumberPrefix.h"
 #include "VellumLog.h"
+#include "foundation/NumberText.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/VellumLayers.h"
@@ -24,14 +24,8 @@ void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& res
     if (!color.empty()) stopColor_ = SVGColorFromString(color);
     const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
     if (!opacity.empty()) stopOpacity_ = floatPrefix(opacity).value_or(0);
-    // The low byte of the truncated product, as the platform stored it; a product past an int
-    // saturates (an undefined cast otherwise) and NaN is 0.
-    const double product = stopOpacity_ * 255;
-    const int truncated = std::isnan(product) ? 0
-                          : product >= 2147483647.0 ? std::numeric_limits<int>::max()
-                          : product <= -2147483648.0 ? std::numeric_limits<int>::min()
-                                                    : static_cast<int>(product);
-    stopColor_.a = static_cast<std::uint8_t>(truncated & 0xff);
+    // The low byte of the truncated product, as the platform stored it; past an int it saturates.
+    stopColor_.a = static_cast<std::uint8_t>(foundation::saturatedInteger<int>(stopOpacity_ * 255) & 0xff);
 }
 
 void SVGGradientElement::addStop(const std::shared_ptr<SVGGradientStop>& stop) {

@@ -1,9 +1,7 @@
 #include "foundation/Format.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -27,18 +25,10 @@ struct Overloaded : Ts... {
 template <typename... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
-// Out of range saturates and NaN is 0: a plain cast of either is undefined.
-std::int64_t saturated(double number) {
-    if (std::isnan(number)) return 0;
-    if (number >= 0x1p63) return std::numeric_limits<std::int64_t>::max();
-    if (number < -0x1p63) return std::numeric_limits<std::int64_t>::min();
-    return static_cast<std::int64_t>(number);
-}
-
 std::int64_t asSigned(const FormatArgument::Value& value) {
     return std::visit(Overloaded{[](std::int64_t number) { return number; },
                                  [](std::uint64_t number) { return static_cast<std::int64_t>(number); },
-                                 [](double number) { return saturated(number); },
+                                 [](double number) { return saturatedInteger<std::int64_t>(number); },
                                  [](std::string_view) { return std::int64_t{0}; }},
                       value);
 }
