@@ -72,6 +72,8 @@ function(sorvane_install_test name consumer_dir program)
   set(flags "")
   if(SORVANE_SANITIZE)
     set(flags "-fsanitize=address,undefined -fno-omit-frame-pointer")
+  elseif(SORVANE_THREAD_SANITIZE)
+    set(flags "-fsanitize=thread -fno-omit-frame-pointer")
   endif()
   add_test(NAME install.${name} COMMAND "${CMAKE_COMMAND}"
     "-DBUILD_DIR=${CMAKE_BINARY_DIR}" "-DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/install-${name}"
@@ -80,7 +82,7 @@ function(sorvane_install_test name consumer_dir program)
     -P "${PROJECT_SOURCE_DIR}/cmake/InstallAndConsume.cmake")
   # One at a time: each copies every library of the build into its own prefix.
   set_tests_properties(install.${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}"
-    RESOURCE_LOCK install-prefix)
+    RESOURCE_LOCK install-prefix LABELS install)
 endfunction()
 
 # One test executable per tested library, from every *.cpp in the folder.
@@ -96,8 +98,9 @@ function(sorvane_tests name dir)
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
+  # Labelled by executable, so that a build can run the tests of some executables only (the tsan preset).
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+    PROPERTIES TIMEOUT 120 LABELS ${name} ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.

@@ -68,7 +68,8 @@ std::string LBLogFileManagerDefault::defaultLogsDirectory() {
 }
 
 const std::string& LBLogFileManagerDefault::applicationName() {
-    static const std::string name = program_invocation_short_name ? program_invocation_short_name : "";
+    // Never destroyed: pruning on the global queue names files by it while the process exits.
+    static const auto& name = *new std::string(program_invocation_short_name ? program_invocation_short_name : "");
     return name;
 }
 

@@ -13,6 +13,9 @@ template <class... Cases>
 struct Overloaded : Cases... {
     using Cases::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang before 17, which fuzzes).
+template <class... Cases>
+Overloaded(Cases...) -> Overloaded<Cases...>;
 
 template <class Value>
 std::string text(const Value& value) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <regex>
 #include <thread>
 
@@ -204,4 +206,27 @@ TEST(LBLogFileInfo, RenamingReplacesTheTargetAndAFailedRenameKeepsThePath) {
     info.renameFile("c.log");
     EXPECT_NE(console.text().find("LBLogFileInfo: Error renaming file (b.log)"), std::string::npos);
     EXPECT_EQ(info.filePath(), (folder / "b.log").string());
+}
+
+// Pruning runs later on the global queue and may outlive exit(): an exit handler registered before the
+// application name is first read runs after that name's exit-time destructor would, and asks on a thread.
+TEST(LBLogFileManagerDefaultDeathTest, LogFilesAreRecognisedAfterExitDestructorsRan) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where the name was not read yet
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                bool recognised = false;
+                std::thread([&] {
+                    recognised = LBLogFileManagerDefault("/nonexistent")
+                                     .isLogFile(LBLogFileManagerDefault::applicationName() + " 2026.log");
+                }).join();
+                std::_Exit(recognised ? 0 : 2);
+            });
+            // Longer than a string keeps inside itself, so that a destroyed name is freed memory.
+            static char longName[] = "a-program-with-a-long-name";
+            program_invocation_short_name = longName;
+            if (LBLogFileManagerDefault::applicationName() != longName) std::_Exit(3);
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

@@ -194,6 +194,16 @@ TEST(Gradients, StopsGiveNeverDecreasingLocationsAndTheirOpacity) {
     EXPECT_EQ(c->locations(), std::vector<double>{1});
 }
 
+TEST(Gradients, StopOpacitiesPastAnIntSaturate) {
+    const auto document = parsed(R"s(<linearGradient id="a"><stop stop-opacity="1e20"/><stop stop-opacity="-1e20"/>
+        <stop stop-opacity="1.5"/></linearGradient>)s");
+    const auto stops = document.element<SVGGradientElement>("a")->stops();
+    ASSERT_EQ(stops.size(), 3u);
+    EXPECT_EQ(stops[0]->stopColor().a, 255);
+    EXPECT_EQ(stops[1]->stopColor().a, 0);
+    EXPECT_EQ(stops[2]->stopColor().a, 382 & 0xff);  // the low byte, as ever
+}
+
 TEST(Gradients, UnitsSpreadAndReferencesThatLoop) {
     VellumLogCapture log;
     const auto document = parsed(R"s(<linearGradient id="a" xlink:href="#b" gradientUnits="userSpaceOnUse" spreadMethod="zigzag"/>

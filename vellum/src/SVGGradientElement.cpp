@@ -5,6 +5,7 @@
 
 #include "NumberPrefix.h"
 #include "VellumLog.h"
+#include "foundation/NumberText.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/VellumLayers.h"
@@ -23,8 +24,8 @@ void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& res
     if (!color.empty()) stopColor_ = SVGColorFromString(color);
     const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
     if (!opacity.empty()) stopOpacity_ = floatPrefix(opacity).value_or(0);
-    // The low byte of the truncated product, as the platform stored it.
-    stopColor_.a = static_cast<std::uint8_t>(static_cast<int>(stopOpacity_ * 255) & 0xff);
+    // The low byte of the truncated product, as the platform stored it; past an int it saturates.
+    stopColor_.a = static_cast<std::uint8_t>(foundation::saturatedInteger<int>(stopOpacity_ * 255) & 0xff);
 }
 
 void SVGGradientElement::addStop(const std::shared_ptr<SVGGradientStop>& stop) {

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -83,11 +84,12 @@ public:
 
     static constexpr std::string_view domain = "com.tolvane.Pictura.Error";
 
-    static PicturaError requestError(RequestErrorReason reason) { return PicturaError(std::move(reason)); }
-    static PicturaError responseError(ResponseErrorReason reason) { return PicturaError(std::move(reason)); }
-    static PicturaError cacheError(CacheErrorReason reason) { return PicturaError(std::move(reason)); }
-    static PicturaError processorError(ProcessorErrorReason reason) { return PicturaError(std::move(reason)); }
-    static PicturaError imageSettingError(ImageSettingErrorReason reason) { return PicturaError(std::move(reason)); }
+    // Defined below PropagationError: a reason holds a vector of them, destroyed only once complete.
+    static PicturaError requestError(RequestErrorReason reason);
+    static PicturaError responseError(ResponseErrorReason reason);
+    static PicturaError cacheError(CacheErrorReason reason);
+    static PicturaError processorError(ProcessorErrorReason reason);
+    static PicturaError imageSettingError(ImageSettingErrorReason reason);
 
     Kind kind() const { return static_cast<Kind>(reason_.index()); }
     // The reason of the kind; null for another kind.
@@ -112,7 +114,9 @@ public:
 private:
     using Reason = std::variant<RequestErrorReason, ResponseErrorReason, CacheErrorReason, ProcessorErrorReason,
                                 ImageSettingErrorReason>;
-    explicit PicturaError(Reason reason) : reason_(std::move(reason)) {}
+    // Tagged, so that no single value converts to an error: asking whether one does (as std::expected
+    // asks of its error type) would otherwise ask each reason, and the payloads take any value.
+    PicturaError(std::in_place_t, Reason reason);
 
     Reason reason_;
 };
@@ -122,6 +126,23 @@ struct PropagationError {
     Source source;
     PicturaError error;
 };
+
+inline PicturaError::PicturaError(std::in_place_t, Reason reason) : reason_(std::move(reason)) {}
+inline PicturaError PicturaError::requestError(RequestErrorReason reason) {
+    return PicturaError(std::in_place, std::move(reason));
+}
+inline PicturaError PicturaError::responseError(ResponseErrorReason reason) {
+    return PicturaError(std::in_place, std::move(reason));
+}
+inline PicturaError PicturaError::cacheError(CacheErrorReason reason) {
+    return PicturaError(std::in_place, std::move(reason));
+}
+inline PicturaError PicturaError::processorError(ProcessorErrorReason reason) {
+    return PicturaError(std::in_place, std::move(reason));
+}
+inline PicturaError PicturaError::imageSettingError(ImageSettingErrorReason reason) {
+    return PicturaError(std::in_place, std::move(reason));
+}
 
 // The description, or the code alone when there is none.
 std::ostream& operator<<(std::ostream& stream, const PicturaError& error);

@@ -13,7 +13,8 @@ namespace foundation {
 namespace icu_time {
 
 std::unique_ptr<icu::Calendar> makeGregorian(const Locale& locale, const TimeZone& zone) {
-    static PrototypeCache<icu::Calendar> prototypes;
+    // Never destroyed: calendars are made on worker threads that may outlive exit().
+    static auto& prototypes = *new PrototypeCache<icu::Calendar>;
     auto calendar = prototypes.clone(locale.identifier(), [&]() -> std::unique_ptr<icu::Calendar> {
         UErrorCode status = U_ZERO_ERROR;
         auto made = std::make_unique<icu::GregorianCalendar>(toIcu(locale), status);

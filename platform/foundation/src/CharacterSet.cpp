@@ -33,7 +33,7 @@ CharacterSet asciiAlphanumericsAnd(std::string_view others) {
 
 // RFC 3986: unreserved and sub-delimiters, plus what each component may hold besides.
 const CharacterSet& urlUnreservedAndSubDelimiters() {
-    static const CharacterSet set = asciiAlphanumericsAnd("-._~!$&'()*+,;=");
+    static const auto& set = *new CharacterSet(asciiAlphanumericsAnd("-._~!$&'()*+,;="));
     return set;
 }
 
@@ -101,32 +101,32 @@ CharacterSet CharacterSet::united(const CharacterSet& other) const {
 }
 
 const CharacterSet& CharacterSet::whitespaces() {
-    static const CharacterSet set = fromPattern("[[:Zs:]\\u0009]");
+    static const auto& set = *new CharacterSet(fromPattern("[[:Zs:]\\u0009]"));
     return set;
 }
 
 const CharacterSet& CharacterSet::newlines() {
-    static const CharacterSet set = fromPattern("[\\u000A-\\u000D\\u0085\\u2028\\u2029]");
+    static const auto& set = *new CharacterSet(fromPattern("[\\u000A-\\u000D\\u0085\\u2028\\u2029]"));
     return set;
 }
 
 const CharacterSet& CharacterSet::whitespacesAndNewlines() {
-    static const CharacterSet set = whitespaces().united(newlines());
+    static const auto& set = *new CharacterSet(whitespaces().united(newlines()));
     return set;
 }
 
 const CharacterSet& CharacterSet::decimalDigits() {
-    static const CharacterSet set = fromPattern("[:Nd:]");
+    static const auto& set = *new CharacterSet(fromPattern("[:Nd:]"));
     return set;
 }
 
 const CharacterSet& CharacterSet::letters() {
-    static const CharacterSet set = fromPattern("[[:L:][:M:]]");
+    static const auto& set = *new CharacterSet(fromPattern("[[:L:][:M:]]"));
     return set;
 }
 
 const CharacterSet& CharacterSet::alphanumerics() {
-    static const CharacterSet set = fromPattern("[[:L:][:M:][:N:]]");
+    static const auto& set = *new CharacterSet(fromPattern("[[:L:][:M:][:N:]]"));
     return set;
 }
 
@@ -139,18 +139,18 @@ const CharacterSet& CharacterSet::urlPasswordAllowed() {
 }
 
 const CharacterSet& CharacterSet::urlHostAllowed() {
-    static const CharacterSet set = urlUnreservedAndSubDelimiters().united(CharacterSet(":[]"));
+    static const auto& set = *new CharacterSet(urlUnreservedAndSubDelimiters().united(CharacterSet(":[]")));
     return set;
 }
 
 // The path set leaves ';' out: older URL forms used it to start parameters.
 const CharacterSet& CharacterSet::urlPathAllowed() {
-    static const CharacterSet set = asciiAlphanumericsAnd("-._~!$&'()*+,=:@/");
+    static const auto& set = *new CharacterSet(asciiAlphanumericsAnd("-._~!$&'()*+,=:@/"));
     return set;
 }
 
 const CharacterSet& CharacterSet::urlQueryAllowed() {
-    static const CharacterSet set = urlUnreservedAndSubDelimiters().united(CharacterSet(":@/?"));
+    static const auto& set = *new CharacterSet(urlUnreservedAndSubDelimiters().united(CharacterSet(":@/?")));
     return set;
 }
 

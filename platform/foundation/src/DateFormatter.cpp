@@ -15,7 +15,8 @@ struct DateFormatter::Engine {
 namespace {
 
 std::unique_ptr<icu::SimpleDateFormat> formatFor(const Locale& locale) {
-    static icu_time::PrototypeCache<icu::SimpleDateFormat> prototypes;
+    // Never destroyed: log-file pruning formats dates on the global queue, which may outlive exit().
+    static auto& prototypes = *new icu_time::PrototypeCache<icu::SimpleDateFormat>;
     return prototypes.clone(locale.identifier(), [&] {
         UErrorCode status = U_ZERO_ERROR;
         auto made = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(), icu_time::toIcu(locale), status);

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -78,8 +80,11 @@ std::string formatOverrides(const DateOverrides& overrides) {
 
 double unixSeconds(const statx_timestamp& time) { return double(time.tv_sec) + time.tv_nsec / 1e9; }
 
+// Dates past what time_t holds (about 2.9e11 years either way) saturate; a cast of them is undefined.
 timespec timespecFor(Date date) {
     double unix = date.timeIntervalSince1970();
+    if (unix >= 0x1p63) return {std::numeric_limits<time_t>::max(), 999'999'999};
+    if (unix < -0x1p63) return {std::numeric_limits<time_t>::min(), 0};
     double seconds = std::floor(unix);
     long nanoseconds = std::lround((unix - seconds) * 1e9);
     if (nanoseconds >= 1'000'000'000) {
@@ -134,6 +139,9 @@ FileResult<FileAttributes> readAttributes(const fs::path& path, const ExtendedAt
 FileResult<void> writeDates(const FileAttributeChanges& changes, const fs::path& path,
                             const ExtendedAttributes& attributes) {
     if (!changes.creationDate && !changes.modificationDate) return {};
+    // Not a number names no time: refused as the system refuses an impossible time.
+    if (changes.modificationDate && std::isnan(changes.modificationDate->timeIntervalSince1970()))
+        return std::unexpected(FileError::fromErrno(EINVAL, "utimensat", path));
     std::optional<StoredTime> kept;
     if (changes.modificationDate) {
         timespec times[2] = {{0, UTIME_OMIT}, timespecFor(*changes.modificationDate)};

@@ -28,7 +28,7 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 std::int64_t asSigned(const FormatArgument::Value& value) {
     return std::visit(Overloaded{[](std::int64_t number) { return number; },
                                  [](std::uint64_t number) { return static_cast<std::int64_t>(number); },
-                                 [](double number) { return static_cast<std::int64_t>(number); },
+                                 [](double number) { return saturatedInteger<std::int64_t>(number); },
                                  [](std::string_view) { return std::int64_t{0}; }},
                       value);
 }
@@ -118,7 +118,9 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         if (index < pattern.size() && pattern[index] == '*') {
             ++index;
             const auto* argument = takeArgument();
-            return argument ? std::optional<int>(static_cast<int>(asSigned(*argument))) : std::nullopt;
+            // Bounded as written widths are; negative means left-justified.
+            if (!argument) return std::nullopt;
+            return static_cast<int>(std::clamp<std::int64_t>(asSigned(*argument), -(1 << 16), 1 << 16));
         }
         std::optional<int> number;
         for (; index < pattern.size() && pattern[index] >= '0' && pattern[index] <= '9'; ++index) {

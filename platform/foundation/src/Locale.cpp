@@ -9,12 +9,12 @@ namespace foundation {
 namespace {
 
 std::mutex& pinnedMutex() {
-    static std::mutex mutex;
+    static auto& mutex = *new std::mutex;  // never destroyed: read from worker threads during exit
     return mutex;
 }
 
 std::optional<Locale>& pinned() {
-    static std::optional<Locale> locale;
+    static auto& locale = *new std::optional<Locale>;
     return locale;
 }
 

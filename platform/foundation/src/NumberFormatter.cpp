@@ -17,7 +17,8 @@ struct NumberFormatter::Engine {
 namespace {
 
 std::unique_ptr<icu::NumberFormat> makeFormat(NumberFormatter::Style style, const Locale& locale) {
-    static icu_time::PrototypeCache<icu::NumberFormat> prototypes;
+    // Never destroyed: formatters are made on worker threads that may outlive exit().
+    static auto& prototypes = *new icu_time::PrototypeCache<icu::NumberFormat>;
     bool ordinal = style == NumberFormatter::Style::ordinal;
     auto key = (ordinal ? "ordinal/" : "decimal/") + locale.identifier();
     return prototypes.clone(key, [&]() -> std::unique_ptr<icu::NumberFormat> {

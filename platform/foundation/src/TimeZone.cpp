@@ -27,7 +27,7 @@ struct CurrentZone {
 };
 
 CurrentZone& currentZone() {
-    static CurrentZone current;
+    static auto& current = *new CurrentZone;  // never destroyed: read from worker threads during exit
     return current;
 }
 
@@ -80,12 +80,12 @@ void TimeZone::setCurrent(std::optional<TimeZone> zone) {
 }
 
 TimeZone TimeZone::utc() {
-    static const TimeZone zone = *named("UTC");
+    static const auto& zone = *new TimeZone(*named("UTC"));
     return zone;
 }
 
 TimeZone TimeZone::gmt() {
-    static const TimeZone zone = *named("GMT");
+    static const auto& zone = *new TimeZone(*named("GMT"));
     return zone;
 }
 

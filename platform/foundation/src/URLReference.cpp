@@ -41,7 +41,7 @@ bool consistsOf(std::string_view text, const CharacterSet& allowed) {
 }
 
 const CharacterSet& registeredNameCharacters() {
-    static const CharacterSet set = CharacterSet::urlUserAllowed();  // unreserved and sub-delimiters
+    static const auto& set = *new CharacterSet(CharacterSet::urlUserAllowed());  // unreserved and sub-delimiters
     return set;
 }
 
@@ -53,7 +53,7 @@ bool isValidIPLiteral(std::string_view inside) {
         for (char character : inside.substr(1, dot - 1)) {
             if (hexDigitValue(character) < 0) return false;
         }
-        static const CharacterSet future = registeredNameCharacters().united(CharacterSet(":"));
+        static const auto& future = *new CharacterSet(registeredNameCharacters().united(CharacterSet(":")));
         return consistsOf(inside.substr(dot + 1), future) && inside.find('%') == std::string_view::npos;
     }
     // IPv6: hexadecimal groups, colons, and an IPv4 tail in dotted form.
@@ -76,7 +76,7 @@ bool splitAuthority(URLReference& reference) {
     if (std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
         reference.userInfo = std::string(authority.substr(0, at));
         authority.remove_prefix(at + 1);
-        static const CharacterSet userInfoCharacters = registeredNameCharacters().united(CharacterSet(":"));
+        static const auto& userInfoCharacters = *new CharacterSet(registeredNameCharacters().united(CharacterSet(":")));
         if (!consistsOf(*reference.userInfo, userInfoCharacters)) return false;
     }
     std::optional<std::string_view> port;
@@ -127,8 +127,8 @@ std::optional<URLReference> URLReference::parse(std::string_view text) {
     }
     reference.path = std::string(text);
 
-    static const CharacterSet pathCharacters = CharacterSet::urlPathAllowed().united(CharacterSet(";"));
-    static const CharacterSet queryCharacters = CharacterSet::urlQueryAllowed();
+    static const auto& pathCharacters = *new CharacterSet(CharacterSet::urlPathAllowed().united(CharacterSet(";")));
+    static const auto& queryCharacters = *new CharacterSet(CharacterSet::urlQueryAllowed());
     if (!consistsOf(reference.path, pathCharacters)) return std::nullopt;
     if (reference.query && !consistsOf(*reference.query, queryCharacters)) return std::nullopt;
     if (reference.fragment && !consistsOf(*reference.fragment, queryCharacters)) return std::nullopt;

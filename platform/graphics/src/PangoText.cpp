@@ -55,7 +55,8 @@ FontDescriptionPointer fontDescription(const Font& font) {
     FontDescriptionPointer description(pango_font_description_new());
     pango_font_description_set_family(description.get(), font.familyName().c_str());
     // Absolute size: points are device units here, whatever resolution Pango assumes.
-    pango_font_description_set_absolute_size(description.get(), std::max(font.pointSize(), 0.0) * PANGO_SCALE);
+    double size = font.pointSize() > 0 ? std::min(font.pointSize(), maximumFontPixels) : 0.0;
+    pango_font_description_set_absolute_size(description.get(), size * PANGO_SCALE);
     pango_font_description_set_weight(description.get(), PangoWeight(pangoWeight(font.weight())));
     unsigned traits = font.traits();
     if (traits & FontTraits::italic) pango_font_description_set_style(description.get(), PANGO_STYLE_ITALIC);

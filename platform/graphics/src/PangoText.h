@@ -24,6 +24,12 @@ using FontDescriptionPointer = std::unique_ptr<PangoFontDescription, FontDescrip
 // the same at any transform.
 PangoContext* threadPangoContext();
 
+// FreeType sizes stop at 65535 pixels an em. A glyph asked for beyond fails, and the failure stays with
+// the face that all fonts of the family share: every later text in it, at any size, comes out blank.
+// Fonts are laid out at most this large, and glyphs larger than this on the device are not drawn.
+constexpr double maximumFontPixels = 32768;
+
+// The font's size saturates at maximumFontPixels; a negative or NaN one is 0.
 FontDescriptionPointer fontDescription(const Font& font);
 
 // Pango units (1/1024 point) to points and back, clamped to Pango's integer range.

@@ -205,9 +205,21 @@ void drawAttachment(Context::Impl& context, const TextAttachment& attachment, do
     cairo_restore(context.cairo);
 }
 
+// The font's em on the device, along the longer axis of the current transform.
+double devicePixelsAnEm(cairo_t* cairo, PangoFont* font) {
+    PangoFontDescription* description = pango_font_describe_with_absolute_size(font);
+    double em = fromPango(pango_font_description_get_size(description));
+    pango_font_description_free(description);
+    double xx = em, xy = 0, yx = 0, yy = em;
+    cairo_user_to_device_distance(cairo, &xx, &xy);
+    cairo_user_to_device_distance(cairo, &yx, &yy);
+    return std::max(std::hypot(xx, xy), std::hypot(yx, yy));
+}
+
 void drawGlyphs(Context::Impl& context, const TextAttributes& attributes, PangoFont* font, PangoGlyphString* glyphs,
                 double x, double baseline) {
     cairo_t* cairo = context.cairo;
+    if (devicePixelsAnEm(cairo, font) > maximumFontPixels) return;  // beyond every bitmap, and poisonous
     Color foreground = attributes.foregroundColor.value_or(Color::black());
     if (attributes.strokeWidth <= 0) {
         context.setSourceColor(foreground);
@@ -232,7 +244,7 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
     for (int start = 0; start < glyphs->num_glyphs;) {
         const AttributedString::Run* own = ownRun(start);
         int end = start;
-        int width = 0;
+        std::int64_t width = 0;  // glyphs of a huge font overflow an int
         for (; end < glyphs->num_glyphs && ownRun(end) == own; ++end) width += glyphs->glyphs[end].geometry.width;
         if (own && own->attachment) {
             drawAttachment(context, *own->attachment, x, baseline);
@@ -243,7 +255,7 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
             stretch.log_clusters = glyphs->log_clusters + start;
             drawGlyphs(context, own->attributes, run->item->analysis.font, &stretch, x, baseline);
         }
-        x += fromPango(width);
+        x += double(width) / PANGO_SCALE;
         start = end;
     }
 }

@@ -12,8 +12,9 @@ namespace net {
 
 namespace {
 
-std::mutex mutex;
-std::string extraAuthorities;
+// Never destroyed: transfers are set up on the network thread, which may outlive exit().
+std::mutex& mutex = *new std::mutex;
+std::string& extraAuthorities = *new std::string;
 
 std::string contentsOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -42,7 +43,7 @@ bool addTrustedCertificateAuthorities(const std::string& pemFile) {
 void applyCertificateAuthorities(CURL* easy) {
     std::lock_guard lock(mutex);
     if (extraAuthorities.empty()) return;
-    static std::string systemBundle = contentsOf(systemBundlePath(easy));
+    static const auto& systemBundle = *new std::string(contentsOf(systemBundlePath(easy)));
     std::string bundle = systemBundle + extraAuthorities;
     curl_blob blob{bundle.data(), bundle.size(), CURL_BLOB_COPY};
     curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);

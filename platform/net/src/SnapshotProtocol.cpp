@@ -84,7 +84,8 @@ struct SnapshotProtocol::State {
 };
 
 std::string contentTypeForExtension(std::string_view extension) {
-    static const std::map<std::string, std::string, std::less<>> types{
+    // Never destroyed: answers are made on the network thread, which may outlive exit().
+    static const auto& types = *new std::map<std::string, std::string, std::less<>>{
         {"json", "application/json"}, {"jsonStream", "application/json"}, {"xml", "application/xml"},
         {"rss", "application/rss+xml"}, {"svg", "image/svg+xml"},        {"png", "image/png"},
         {"jpg", "image/jpeg"},          {"jpeg", "image/jpeg"},          {"webp", "image/webp"},

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "foundation/FileManager.h"
 
@@ -167,6 +169,22 @@ TEST_P(FileManagerTest, DatesBeyondTheFileSystemsRangeSurviveUntilTheFileChanges
     ASSERT_TRUE(files.setAttributes({.modificationDate = beyond}, file));
     put(file, "rewritten");  // a real write moves the modification date to now
     EXPECT_LT(files.attributesOfItem(file)->modificationDate, Date::distantFuture());
+}
+
+TEST_P(FileManagerTest, DatesPastWhatTheSystemCountsSaturateAndNotANumberIsRefused) {
+    fs::path file = root / "far";
+    put(file, "bytes");
+    // Beyond 2^63 seconds either way (a huge cache expiry): the system keeps its extreme, the date reads back.
+    for (double seconds : {1e19, 1e300, -1e19}) {
+        Date far = Date::fromUnix(seconds);
+        ASSERT_TRUE(files.setAttributes({.modificationDate = far}, file)) << seconds;
+        EXPECT_EQ(files.attributesOfItem(file)->modificationDate, far) << seconds;
+    }
+    EXPECT_FALSE(files.setAttributes({.modificationDate = Date::fromUnix(std::nan(""))}, file));
+    EXPECT_EQ(files.attributesOfItem(file)->modificationDate, Date::fromUnix(-1e19));
+    // Infinity is no number a date record keeps: the file keeps the system's latest time.
+    ASSERT_TRUE(files.setAttributes({.modificationDate = Date::fromUnix(INFINITY)}, file));
+    EXPECT_GT(files.attributesOfItem(file)->modificationDate, Date::fromUnix(1e10));
 }
 
 TEST_P(FileManagerTest, CreateFileReplacesContentsAndAppliesDates) {

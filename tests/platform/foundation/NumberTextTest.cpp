@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "foundation/Format.h"
 #include "foundation/NumberText.h"
@@ -63,4 +64,15 @@ TEST(Format, ConvertsMismatchedArgumentsInsteadOfReadingGarbage) {
     EXPECT_EQ(format("%d %d", 1), "1 ");
     EXPECT_EQ(format("%q %", 1), "%q %");
     EXPECT_EQ(format("no conversions", 1, 2), "no conversions");
+}
+
+TEST(Format, IntegerConversionsOfHugeOrNaNDoublesSaturate) {
+    EXPECT_EQ(format("%d", 1e300), "9223372036854775807");
+    EXPECT_EQ(format("%d", -1e19), "-9223372036854775808");
+    EXPECT_EQ(format("%i", std::nan("")), "0");
+    EXPECT_EQ(format("%x", -std::numeric_limits<double>::infinity()), "8000000000000000");
+    // A width taken from a huge argument is bounded like a written one, not wrapped to a negative int.
+    EXPECT_EQ(format("%*d", 1e12, 7).size(), std::size_t(1 << 16));
+    EXPECT_EQ(format("%*d|", -1e12, 7).size(), std::size_t((1 << 16) + 1));
+    EXPECT_EQ(format("%.*f", 1e300, 0.5).size(), std::size_t((1 << 16) + 2));
 }

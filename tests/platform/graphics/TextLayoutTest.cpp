@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -148,6 +149,39 @@ TEST(TextLayoutTest, RunsDrawInTheirOwnColours) {
     EXPECT_LT(red.maxX, redWidth + 1);
     EXPECT_GT(blue.minX, redWidth - 1);
     EXPECT_EQ(inkOf(bitmap, Color::black()).minX, -1);
+}
+
+// The glyph advances of one run are summed in Pango units (1/1024 px): for a long run of the largest
+// font the sum passes INT_MAX. The test build's UBSan halts on such an overflow; Pango's own line box
+// overflows as well, so nothing can be seen of the text, only that drawing it is defined.
+TEST(TextLayoutTest, DrawingALongRunOfTheLargestFontSumsItsAdvancesWithoutOverflow) {
+    Font huge = Font::systemFont(1e7);
+    double glyphWidth = TextLayout::make(text("W", std::nullopt, huge)).size().width;
+    std::string run(80, 'W');
+    ASSERT_GT(double(run.size()) * glyphWidth * 1024, double(std::numeric_limits<int>::max()));
+    AttributedString string;
+    string.append(run, {.font = huge, .foregroundColor = Color::rgb(0, 255, 0)});
+    string.append("W", {.font = huge, .foregroundColor = Color::rgb(0, 0, 255)});
+    auto context = Context::create(Size{40, 20}, {});
+    context->scaleBy(1e-6, 1e-6);
+    TextLayout::make(string).draw(*context, {0, 0});
+    EXPECT_EQ(context->makeImage().width, 40);
+}
+
+// FreeType cannot make glyphs past 65535 pixels an em, and a failed one left the shared face failing:
+// all later text of the family came out blank, whatever its size.
+TEST(TextLayoutTest, HugeTextSaturatesAndLeavesLaterTextDrawable) {
+    Bitmap before = render(text("Lap"), {60, 30});
+    ASSERT_GE(inkOf(before).minX, 0);
+    double largest = TextLayout::make(text("W", std::nullopt, Font::systemFont(32768))).size().width;
+    EXPECT_EQ(TextLayout::make(text("W", std::nullopt, Font::systemFont(1e6))).size().width, largest);
+    EXPECT_EQ(TextLayout::make(text("W", std::nullopt, Font::systemFont(std::nan("")))).size().width,
+              TextLayout::make(text("W", std::nullopt, Font::systemFont(0))).size().width);
+    auto magnified = Context::create(Size{40, 20}, {});
+    magnified->scaleBy(100, 100);  // 100,000 pixels an em on the device
+    TextLayout::make(text("W", std::nullopt, Font::systemFont(1000))).draw(*magnified, {0, 0});
+
+    EXPECT_EQ(render(text("Lap"), {60, 30}).pixels, before.pixels);
 }
 
 TEST(TextLayoutTest, PositiveStrokeWidthOutlinesWithoutFilling) {

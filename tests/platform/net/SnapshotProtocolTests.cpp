@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -235,3 +236,20 @@ TEST_F(SnapshotFolderTest, errorPagesCarryTheStatusAndItsReason) {
 }
 
 }  // namespace
+
+// The network thread may still answer while the process exits: an exit handler registered before the
+// content-type table is made runs after that table's exit-time destructor would, and asks on a thread.
+TEST(SnapshotProtocolDeathTest, ContentTypesStayReadableAfterExitDestructorsRan) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where the table was not made yet
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                std::string type;
+                std::thread([&] { type = contentTypeForExtension("svg"); }).join();
+                std::_Exit(type == "image/svg+xml" ? 0 : 2);
+            });
+            if (contentTypeForExtension("json") != "application/json") std::_Exit(3);
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
