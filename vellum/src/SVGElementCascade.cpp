@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "SVGSubtree.h"
+#include "StyleValues.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/CSSStyleRule.h"
@@ -26,6 +27,9 @@ bool isSpaceOrBreak(char character) {
 }
 
 // The layer builds running on this thread: 0 outside any.
+// "inherit" names no value of its own: the parent's stands in its place.
+bool isInheritKeyword(std::string_view value) { return foundation::trimmingWhitespaceAndNewlines(value) == "inherit"; }
+
 thread_local std::uint64_t activeGeneration = 0;
 std::atomic<std::uint64_t> generations{0};
 
@@ -127,8 +131,14 @@ std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) c
 }
 
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
-    if (auto own = ownCascadedValue(name)) return own;
-    if (!inherit) return std::nullopt;
+    auto own = ownCascadedValue(name);
+    if (own && !isInheritKeyword(*own)) return own;
+    if (!inherit) {
+        if (!own) return std::nullopt;
+        // "inherit" on a property that is not inherited takes the parent's value for it.
+        auto parent = nearestSVGAncestor(*this);
+        return parent ? parent->cascadedValueForStylableProperty(name, false) : std::nullopt;
+    }
     // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
     // first that has the value or remembers it; every element passed on the way has that same value.
     const std::uint64_t generation = activeGeneration;
@@ -143,13 +153,10 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
             }
         }
         passed.push_back(element);
-        std::shared_ptr<const SVGElement> parent;
-        for (auto node = element->parentNode(); node && !parent; node = node->parentNode()) {
-            parent = std::dynamic_pointer_cast<const SVGElement>(node);
-        }
+        std::shared_ptr<const SVGElement> parent = nearestSVGAncestor(*element);
         if (!parent) break;
-        if (auto own = parent->ownCascadedValue(name)) {
-            value = std::move(own);
+        if (auto parentValue = parent->ownCascadedValue(name); parentValue && !isInheritKeyword(*parentValue)) {
+            value = std::move(parentValue);
             break;
         }
         holder = std::move(parent);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
@@ -22,7 +23,7 @@ void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& res
     const std::string color = cascadedValueForStylableProperty("stop-color", false).value_or("");
     if (!color.empty()) stopColor_ = SVGColorFromString(color);
     const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
-    if (!opacity.empty()) stopOpacity_ = floatPrefix(opacity).value_or(0);
+    stopOpacity_ = opacityValue(opacity).value_or(stopOpacity_);
     // The low byte of the truncated product, as the platform stored it.
     stopColor_.a = static_cast<std::uint8_t>(static_cast<int>(stopOpacity_ * 255) & 0xff);
 }
