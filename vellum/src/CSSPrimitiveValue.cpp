@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 
@@ -62,11 +63,8 @@ void CSSPrimitiveValue::setCssText(std::string text) {
         }
     }
     // Units are matched case-sensitively: "12PX" stays the number 12.
-    const bool unitInOtherCase = std::any_of(suffixes.begin(), suffixes.end(), [&](const auto& entry) {
-        return rest.size() == entry.first.size() &&
-               std::equal(rest.begin(), rest.end(), entry.first.begin(),
-                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-    });
+    const bool unitInOtherCase = std::any_of(suffixes.begin(), suffixes.end(),
+                                             [&](const auto& entry) { return equalsIgnoringASCIICase(rest, entry.first); });
     if (leading && (rest.empty() || unitInOtherCase)) {
         primitiveType_ = number;
         internalValue_ = *leading;

@@ -7,6 +7,7 @@
 
 #include "NumberPrefix.h"
 #include "SVGColorKeywords.h"
+#include "StyleValues.h"
 
 namespace vellum {
 
@@ -20,12 +21,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
     return text;
-}
-
-bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
 }
 
 bool startsWithIgnoringASCIICase(std::string_view text, std::string_view prefix) {

@@ -79,16 +79,10 @@ std::optional<PaintReference> paintReference(std::string_view paint) {
     return PaintReference{inside.substr(1), foundation::trimmingWhitespaceAndNewlines(std::string_view(text).substr(close + 1))};
 }
 
-bool equalsIgnoringCase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
 // The element's "color", which currentColor names; black where none is given.
 SVGColor currentColorOf(const SVGElement& element) {
     const std::string color = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "color"));
-    if (color.empty() || equalsIgnoringCase(color, "currentColor")) return {};
+    if (color.empty() || equalsIgnoringASCIICase(color, "currentColor")) return {};
     return SVGColorFromString(color);
 }
 
@@ -148,7 +142,7 @@ std::optional<gfx::Color> SVGHelperUtilities::parsePaintColorForElement(const SV
     }
     const std::string chosen = colorPart.empty() ? std::string(defaultColor) : colorPart;
     if (chosen == "none") return std::nullopt;
-    SVGColor color = equalsIgnoringCase(chosen, "currentColor") ? currentColorOf(element) : SVGColorFromString(chosen);
+    SVGColor color = equalsIgnoringASCIICase(chosen, "currentColor") ? currentColorOf(element) : SVGColorFromString(chosen);
     // An opacity that is no number or percentage counts as absent; it multiplies a colour's own alpha.
     if (const auto alpha = opacityValue(opacity)) color.a = static_cast<std::uint8_t>(color.a * *alpha);
     return CGColorWithSVGColor(color);

@@ -1,6 +1,7 @@
 #include "StyleValues.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -21,6 +22,12 @@ std::optional<CSSPrimitiveType> lengthType(const SVGLength& length) {
 }
 
 }  // namespace
+
+bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
+    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
 
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {

@@ -9,6 +9,9 @@
 
 namespace vellum {
 
+// Equal but for the case of ASCII letters, as CSS keywords and units compare.
+bool equalsIgnoringASCIICase(std::string_view left, std::string_view right);
+
 // The closest ancestor that is an SVG element (nothing for the root).
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element);
 
