@@ -79,6 +79,7 @@ TEST(Paint, CurrentColorAndInheritFollowTheAncestors) {
         <rect id="current" width="5" height="5" fill="currentColor" stroke="currentColor"/>
         <g color="inherit"><rect id="inheritedColor" width="5" height="5" fill="currentColor"/></g>
         <rect id="inherit" width="5" height="5" fill="inherit" style="stroke: inherit; opacity: inherit"/>
+        <g opacity="inherit"><rect id="twice" width="5" height="5" opacity="inherit"/></g>
         </g><rect id="noColor" width="5" height="5" fill="currentColor"/>)s");
     const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
     const gfx::Color red = CGColorWithSVGColor({200, 0, 0, 255});
@@ -88,6 +89,7 @@ TEST(Paint, CurrentColorAndInheritFollowTheAncestors) {
     EXPECT_EQ(shape("inherit")->fillColor(), CGColorWithSVGColor({0, 128, 0, 255}));
     EXPECT_EQ(shape("inherit")->strokeColor(), CGColorWithSVGColor({0, 0, 255, 255}));
     EXPECT_EQ(shape("inherit")->opacity(), 0.5) << "inherit takes the parent's value of a property that is not inherited";
+    EXPECT_EQ(shape("twice")->opacity(), 0.5);
     EXPECT_EQ(shape("noColor")->fillColor(), gfx::Color::black());
 }
 

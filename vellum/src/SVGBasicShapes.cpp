@@ -95,12 +95,15 @@ void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resu
         return resolve(length, *this, dimension);
     };
     auto [rx, ry] = radii(radius(rx_, reference.width), radius(ry_, reference.height));
+    // A zero radius beside another counts as absent on a rectangle.
+    if (rx == 0) rx = ry;
+    if (ry == 0) ry = rx;
     gfx::Path path;
     // A negative or zero width or height draws nothing.
-    if (!(rect.size.width > 0) || !(rect.size.height > 0)) {
-    } else if (rx == 0 || ry == 0) {
+    const bool drawn = rect.size.width > 0 && rect.size.height > 0;
+    if (drawn && rx == 0) {
         path.addRect(rect);
-    } else {
+    } else if (drawn) {
         path.addRoundedRect(rect, std::min<double>(rx, rect.size.width / 2), std::min<double>(ry, rect.size.height / 2));
     }
     setPathForShapeInRelativeCoords(std::move(path));

@@ -26,10 +26,10 @@ bool isSpaceOrBreak(char character) {
     return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == '\f';
 }
 
-// The layer builds running on this thread: 0 outside any.
 // "inherit" names no value of its own: the parent's stands in its place.
 bool isInheritKeyword(std::string_view value) { return foundation::trimmingWhitespaceAndNewlines(value) == "inherit"; }
 
+// The layer builds running on this thread: 0 outside any.
 thread_local std::uint64_t activeGeneration = 0;
 std::atomic<std::uint64_t> generations{0};
 
@@ -134,10 +134,13 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
     auto own = ownCascadedValue(name);
     if (own && !isInheritKeyword(*own)) return own;
     if (!inherit) {
-        if (!own) return std::nullopt;
-        // "inherit" on a property that is not inherited takes the parent's value for it.
-        auto parent = nearestSVGAncestor(*this);
-        return parent ? parent->cascadedValueForStylableProperty(name, false) : std::nullopt;
+        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
+        // may nest deeply).
+        for (auto parent = own ? nearestSVGAncestor(*this) : nullptr; parent; parent = nearestSVGAncestor(*parent)) {
+            own = parent->ownCascadedValue(name);
+            if (!own || !isInheritKeyword(*own)) return own;
+        }
+        return std::nullopt;
     }
     // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
     // first that has the value or remembers it; every element passed on the way has that same value.
