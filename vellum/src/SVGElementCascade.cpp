@@ -27,7 +27,11 @@ bool isSpaceOrBreak(char character) {
 }
 
 // "inherit" names no value of its own: the parent's stands in its place.
-bool isInheritKeyword(std::string_view value) { return foundation::trimmingWhitespaceAndNewlines(value) == "inherit"; }
+bool isInheritKeyword(std::string_view value) {
+    while (!value.empty() && isSpaceOrBreak(value.front())) value.remove_prefix(1);
+    while (!value.empty() && isSpaceOrBreak(value.back())) value.remove_suffix(1);
+    return value == "inherit";
+}
 
 // The layer builds running on this thread: 0 outside any.
 thread_local std::uint64_t activeGeneration = 0;
