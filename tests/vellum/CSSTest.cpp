@@ -154,6 +154,16 @@ TEST(CSSPrimitiveValues, UnitsComeFromCaseSensitiveSuffixes) {
     EXPECT_EQ(primitive("inf").primitiveType(), CSSPrimitiveType::string) << "no infinities from text";
 }
 
+TEST(CSSPrimitiveValues, ANumberWithAMalformedUnitIsNoLength) {
+    for (const char* text : {"20qq", "10 px", "8x", "5pxs", "1.5.5"}) {
+        EXPECT_EQ(primitive(text).primitiveType(), CSSPrimitiveType::string) << text;
+        EXPECT_EQ(primitive(text).getFloatValue(CSSPrimitiveType::px), 0.0f) << text;
+    }
+    EXPECT_EQ(primitive(" 10px ").getFloatValue(CSSPrimitiveType::px), 10.0f) << "blanks around the whole are allowed";
+    EXPECT_EQ(primitive("-.5em").primitiveType(), CSSPrimitiveType::ems);
+    EXPECT_EQ(primitive("-.5em").getFloatValue(CSSPrimitiveType::ems), -0.5f);
+}
+
 TEST(CSSPrimitiveValues, PhysicalUnitsConvertThroughInches) {
     EXPECT_FLOAT_EQ(primitive("2in").getFloatValue(CSSPrimitiveType::pt), 144.0f);
     EXPECT_NEAR(primitive("2.54cm").getFloatValue(CSSPrimitiveType::in), 1.0f, 1e-5);

@@ -50,6 +50,49 @@ TEST(Paint, ColoursFollowThePaintRule) {
     EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("urlx"), std::nullopt);
 }
 
+TEST(Paint, OpacitiesAreNumbersOrPercentagesAndMultiplyTheColoursAlpha) {
+    const SVGElement element("rect");
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "blue", "50%"), CGColorWithSVGColor({0, 0, 255, 127}));
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "blue", "1e-1"), CGColorWithSVGColor({0, 0, 255, 25}));
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "blue", "150%"), CGColorWithSVGColor({0, 0, 255, 255}));
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "blue", "-1"), CGColorWithSVGColor({0, 0, 255, 0}));
+    for (const char* invalid : {"0.1mm", "abc", "0.2 0.3", "%"}) {
+        EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "blue", invalid), CGColorWithSVGColor({0, 0, 255, 255}))
+            << invalid << " is no opacity";
+    }
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "#0000ff80", "0.5"), CGColorWithSVGColor({0, 0, 255, 64}));
+}
+
+TEST(Paint, ReferencesMayBeQuotedOrBlankAndFallBackToTheirColour) {
+    for (const char* text : {"url(#g)", "url('#g')", "url(\"#g\")", "url( #g )", "url( '#g' ) red", " url(#g)"}) {
+        EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier(text), "g") << text;
+    }
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("url('#g\")"), std::nullopt) << "mismatched quotes";
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("url('')"), std::nullopt);
+    const SVGElement element("rect");
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "url( '#g' ) green", ""), CGColorWithSVGColor({0, 128, 0, 255}));
+    EXPECT_EQ(SVGHelperUtilities::parseStrokeForElement(element, "url(#g)  none", ""), std::nullopt);
+}
+
+TEST(Paint, CurrentColorAndInheritFollowTheAncestors) {
+    const auto document = parsed(R"s(<g color="rgb(200,0,0)" fill="green" stroke="blue" opacity="0.5">
+        <rect id="current" width="5" height="5" fill="currentColor" stroke="currentColor"/>
+        <g color="inherit"><rect id="inheritedColor" width="5" height="5" fill="currentColor"/></g>
+        <rect id="inherit" width="5" height="5" fill="inherit" style="stroke: inherit; opacity: inherit"/>
+        <g opacity="inherit"><rect id="twice" width="5" height="5" opacity="inherit"/></g>
+        </g><rect id="noColor" width="5" height="5" fill="currentColor"/>)s");
+    const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
+    const gfx::Color red = CGColorWithSVGColor({200, 0, 0, 255});
+    EXPECT_EQ(shape("current")->fillColor(), red);
+    EXPECT_EQ(shape("current")->strokeColor(), red);
+    EXPECT_EQ(shape("inheritedColor")->fillColor(), red);
+    EXPECT_EQ(shape("inherit")->fillColor(), CGColorWithSVGColor({0, 128, 0, 255}));
+    EXPECT_EQ(shape("inherit")->strokeColor(), CGColorWithSVGColor({0, 0, 255, 255}));
+    EXPECT_EQ(shape("inherit")->opacity(), 0.5) << "inherit takes the parent's value of a property that is not inherited";
+    EXPECT_EQ(shape("twice")->opacity(), 0.5);
+    EXPECT_EQ(shape("noColor")->fillColor(), gfx::Color::black());
+}
+
 TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     const auto document = parsed(R"s(<path id="p" d="M10 10H20V20H10z"/>
         <rect id="none" width="5" height="5" stroke-dasharray="1 1"/>
@@ -91,8 +134,55 @@ TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     EXPECT_EQ(shape("blank")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("comma")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("both")->lineDashPattern(), (std::vector<double>{5, 3}));
-    EXPECT_TRUE(shape("single")->lineDashPattern().empty());
+    EXPECT_EQ(shape("single")->lineDashPattern(), (std::vector<double>{5, 5})) << "an odd list is repeated";
     EXPECT_TRUE(shape("zeros")->lineDashPattern().empty());
+}
+
+TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
+    const auto document = parsed(R"s(<g font-size="10">
+        <line id="units" x2="50" stroke="red" stroke-dasharray="1in, 1em 10%" stroke-dashoffset="2pt"/>
+        <line id="negative" x2="50" stroke="red" stroke-dasharray="4 -2" stroke-dashoffset="3"/>
+        <line id="scaled" x2="50" stroke="red" stroke-dasharray="4 2" stroke-dashoffset="1" transform="scale(2)"/>
+        <line id="plain" x2="50" stroke="red"/>
+        <line id="ten" x2="50" stroke="red" stroke-miterlimit="10"/>
+        <line id="words" x2="50" stroke="red" stroke-miterlimit="abc"/>
+        <line id="small" x2="50" stroke="red" stroke-miterlimit="0.5"/></g>)s",
+                                 R"s( width="300" height="400")s");
+    const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
+    const double tenth = std::hypot(300, 400) / std::sqrt(2) / 10;
+    const auto units = shape("units")->lineDashPattern();
+    ASSERT_EQ(units.size(), 6u) << "three lengths, repeated";
+    EXPECT_NEAR(units[0], 96, 1e-3);
+    EXPECT_NEAR(units[1], 10, 1e-3);
+    EXPECT_NEAR(units[2], tenth, 1e-3);
+    EXPECT_NEAR(units[3], 96, 1e-3);
+    EXPECT_NEAR(shape("units")->lineDashPhase(), 8.0 / 3, 1e-3);
+    EXPECT_TRUE(shape("negative")->lineDashPattern().empty()) << "a negative length makes the line solid";
+    EXPECT_EQ(shape("negative")->lineDashPhase(), 0);
+    EXPECT_EQ(shape("scaled")->lineDashPattern(), (std::vector<double>{8, 4}));
+    EXPECT_EQ(shape("scaled")->lineDashPhase(), 2);
+    EXPECT_EQ(shape("plain")->miterLimit(), 4);
+    EXPECT_EQ(shape("ten")->miterLimit(), 10);
+    EXPECT_EQ(shape("words")->miterLimit(), 4);
+    EXPECT_EQ(shape("small")->miterLimit(), 4) << "a limit below 1 is invalid";
+}
+
+TEST(ShapeLayer, GradientPaintCarriesItsFillOrStrokeOpacity) {
+    const auto document = parsed(R"s(<linearGradient id="g"><stop offset="0" stop-color="red"/>
+        <stop offset="1" stop-color="blue"/></linearGradient>
+        <rect id="both" x="10" y="10" width="20" height="20" fill="url(#g)" fill-opacity="25%"
+              stroke="url(#g)" stroke-opacity="0.5" opacity="0.8"/>
+        <rect id="invalid" x="10" y="10" width="20" height="20" fill="url(#g)" fill-opacity="1px"/>)s");
+    auto both = layerOf(document, "both");
+    ASSERT_EQ(both->sublayers().size(), 2u);
+    EXPECT_TRUE(std::dynamic_pointer_cast<SVGGradientLayer>(both->sublayers()[0]));
+    EXPECT_DOUBLE_EQ(both->sublayers()[0]->opacity(), 0.25);
+    EXPECT_TRUE(std::dynamic_pointer_cast<SVGGradientLayer>(both->sublayers()[1]));
+    EXPECT_DOUBLE_EQ(both->sublayers()[1]->opacity(), 0.5);
+    EXPECT_DOUBLE_EQ(both->opacity(), 0.8);
+    auto invalid = layerOf(document, "invalid");
+    ASSERT_EQ(invalid->sublayers().size(), 2u);
+    EXPECT_EQ(invalid->sublayers()[0]->opacity(), 1);
 }
 
 TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
@@ -113,8 +203,9 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
     EXPECT_EQ(container->opacity(), 0.5) << "the element's opacity covers fill and stroke together";
     EXPECT_EQ(stroke->opacity(), 1);
 
+    // A reference to nothing without a fallback colour paints nothing, as browsers have it.
     auto missing = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "missing"));
-    EXPECT_EQ(missing->fillColor(), gfx::Color::black());
+    EXPECT_EQ(missing->fillColor(), std::nullopt);
     EXPECT_EQ(log.messages().size(), 1u);
     // A line has no area to stretch a gradient over: the colour after the reference strokes it.
     auto flat = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "flat")->sublayers().at(1));
@@ -161,6 +252,46 @@ TEST(BasicShapes, EllipsesCirclesLinesAndPolygons) {
     EXPECT_EQ(line->frame(), (gfx::Rect{0, 1, 31, 40}).integral());
 }
 
+TEST(BasicShapes, NegativeSizesDrawNothingAndALoneRadiusServesForBoth) {
+    const auto document = parsed(R"s(<circle id="negativeR" cx="10" cy="10" r="-5"/>
+        <rect id="negativeWidth" width="-10" height="10"/><rect id="negativeHeight" width="10" height="-10"/>
+        <ellipse id="loneRx" cx="20" cy="20" rx="5"/><ellipse id="loneRy" cx="20" cy="20" ry="6"/>
+        <ellipse id="negativeRx" cx="20" cy="20" rx="-3" ry="4"/><ellipse id="bothNegative" rx="-3" ry="-4"/>
+        <rect id="cornerRy" width="20" height="20" ry="4"/><rect id="cornerNegative" width="20" height="20" rx="-4"/>
+        <rect id="cornerPercent" width="40" height="40" rx="10%" ry="5%"/>)s",
+                                 R"s( width="200" height="100")s");
+    const auto path = [&](std::string_view id) {
+        return *document.element<BaseClassForAllSVGBasicShapes>(id)->pathForShapeInRelativeCoords();
+    };
+    EXPECT_TRUE(path("negativeR").isEmpty());
+    EXPECT_TRUE(path("negativeWidth").isEmpty());
+    EXPECT_TRUE(path("negativeHeight").isEmpty());
+    EXPECT_TRUE(path("bothNegative").isEmpty());
+    EXPECT_EQ(path("loneRx").boundingBox(), (gfx::Rect{15, 15, 10, 10}));
+    EXPECT_EQ(path("loneRy").boundingBox(), (gfx::Rect{14, 14, 12, 12}));
+    EXPECT_EQ(path("negativeRx").boundingBox(), (gfx::Rect{16, 16, 8, 8})) << "a negative radius counts as absent";
+    EXPECT_EQ(path("cornerRy").elements()[0].points[0], (gfx::Point{4, 0}));
+    EXPECT_EQ(path("cornerNegative").elements().size(), 5u) << "a plain rectangle";
+    // Percentages of the viewport's width and height: 20 and 5.
+    EXPECT_EQ(path("cornerPercent").elements()[0].points[0], (gfx::Point{20, 0}));
+}
+
+TEST(BasicShapes, LengthsInEmAndExFollowTheFontSizeAndMalformedUnitsCountAsZero) {
+    const auto document = parsed(R"s(<g font-size="10"><g style="font-size: 2em">
+        <rect id="em" x="1em" width="2em" height="1ex"/></g>
+        <rect id="percentFont" font-size="50%" width="2em" height="1em"/></g>
+        <rect id="default" width="1em" height="1em"/>
+        <rect id="malformed" x="20qq" width="10" height="10"/><circle id="spaced" r="10 px"/>)s");
+    const auto path = [&](std::string_view id) {
+        return *document.element<BaseClassForAllSVGBasicShapes>(id)->pathForShapeInRelativeCoords();
+    };
+    EXPECT_EQ(path("em").boundingBox(), (gfx::Rect{20, 0, 40, 10}));
+    EXPECT_EQ(path("percentFont").boundingBox(), (gfx::Rect{0, 0, 10, 5}));
+    EXPECT_EQ(path("default").boundingBox(), (gfx::Rect{0, 0, 16, 16})) << "16 where no element gives a size";
+    EXPECT_EQ(path("malformed").boundingBox(), (gfx::Rect{0, 0, 10, 10}));
+    EXPECT_TRUE(path("spaced").isEmpty());
+}
+
 TEST(BasicShapes, PathDataIsTakenCommandByCommand) {
     SVGPathElement path("path");
     path.parseData("M10 10 z m5 5 l5 0");
@@ -180,7 +311,8 @@ TEST(Gradients, StopsGiveNeverDecreasingLocationsAndTheirOpacity) {
     const auto document = parsed(R"s(<linearGradient id="a"><stop offset="0"/><stop offset="0.5"/>
         <stop offset="50%"/><stop offset="1"/></linearGradient>
         <linearGradient id="b"><stop offset="0.8"/><stop offset="0.3"/><stop offset="-1"/></linearGradient>
-        <linearGradient id="c"><stop offset="2" stop-color="red" stop-opacity="0.5"/></linearGradient>)s");
+        <linearGradient id="c"><stop offset="2" stop-color="red" stop-opacity="0.5"/></linearGradient>
+        <linearGradient id="d"><stop stop-opacity="25%"/><stop stop-opacity="0.1mm"/></linearGradient>)s");
     const auto a = document.element<SVGGradientElement>("a");
     ASSERT_EQ(a->locations().size(), 4u);
     EXPECT_DOUBLE_EQ(a->locations()[1], 0.5 - 1e-10);
@@ -192,6 +324,9 @@ TEST(Gradients, StopsGiveNeverDecreasingLocationsAndTheirOpacity) {
     const auto c = document.element<SVGGradientElement>("c");
     EXPECT_EQ(c->stops().at(0)->stopColor(), (SVGColor{255, 0, 0, 127}));
     EXPECT_EQ(c->locations(), std::vector<double>{1});
+    const auto d = document.element<SVGGradientElement>("d");
+    EXPECT_EQ(d->stops().at(0)->stopColor().a, 63) << "a percentage";
+    EXPECT_EQ(d->stops().at(1)->stopColor().a, 255) << "no opacity: the default";
 }
 
 TEST(Gradients, StopOpacitiesPastAnIntSaturate) {
@@ -201,7 +336,7 @@ TEST(Gradients, StopOpacitiesPastAnIntSaturate) {
     ASSERT_EQ(stops.size(), 3u);
     EXPECT_EQ(stops[0]->stopColor().a, 255);
     EXPECT_EQ(stops[1]->stopColor().a, 0);
-    EXPECT_EQ(stops[2]->stopColor().a, 382 & 0xff);  // the low byte, as ever
+    EXPECT_EQ(stops[2]->stopColor().a, 255);  // clamped to 1, as browsers do
 }
 
 TEST(Gradients, UnitsSpreadAndReferencesThatLoop) {

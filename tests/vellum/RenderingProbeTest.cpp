@@ -194,6 +194,18 @@ TEST(RenderingProbe, HiddenElementsDrawNothing) {
     EXPECT_PIXEL(image, 75, 50, clear);
 }
 
+TEST(RenderingProbe, AVisibleChildOfAHiddenGroupIsDrawn) {
+    const auto image = draw(R"s(<g visibility="hidden"><rect width="50" height="50" fill="red"/>
+        <g><rect x="50" width="50" height="50" fill="blue" visibility="visible"/></g>
+        <use xlink:href="#shown" y="50"/></g>
+        <defs><rect id="shown" width="50" height="50" fill="lime" style="visibility: visible"/></defs>
+        <g display="none"><rect x="50" y="50" width="50" height="50" fill="red" visibility="visible"/></g>)s");
+    EXPECT_PIXEL(image, 25, 25, clear);
+    EXPECT_PIXEL(image, 75, 25, blue);
+    EXPECT_PIXEL(image, 25, 75, lime);
+    EXPECT_PIXEL(image, 75, 75, clear) << "display none takes the whole subtree away";
+}
+
 TEST(RenderingProbe, TextDrawsItsGlyphsOnTheBaseline) {
     const auto image = draw(R"s(<text x="10" y="60" font-size="40" fill="blue">HH</text>)s");
     int inked = 0, above = 0, below = 0;

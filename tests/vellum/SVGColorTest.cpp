@@ -25,6 +25,23 @@ TEST(SVGColor, HexTextsOfThreeAndSixDigits) {
     EXPECT_EQ(SVGColorFromString("#g0ff00"), (SVGColor{0, 255, 0, 255})) << "a group stops at its first non-digit";
 }
 
+TEST(SVGColor, HexTextsOfFourAndEightDigitsCarryAlpha) {
+    EXPECT_EQ(SVGColorFromString("#f008"), (SVGColor{255, 0, 0, 136}));
+    EXPECT_EQ(SVGColorFromString("#00ff0080"), (SVGColor{0, 255, 0, 128}));
+    EXPECT_EQ(SVGColorFromString("#1234567"), black) << "seven digits";
+}
+
+TEST(SVGColor, HueSaturationLightness) {
+    EXPECT_EQ(SVGColorFromString("hsl(0, 100%, 50%)"), (SVGColor{255, 0, 0, 255}));
+    EXPECT_EQ(SVGColorFromString("hsl(120,100%,25%)"), (SVGColor{0, 128, 0, 255}));
+    EXPECT_EQ(SVGColorFromString("HSL(240, 100%, 50%)"), (SVGColor{0, 0, 255, 255}));
+    EXPECT_EQ(SVGColorFromString("hsl(-120, 100%, 50%)"), (SVGColor{0, 0, 255, 255})) << "hues wrap round";
+    EXPECT_EQ(SVGColorFromString("hsl(30, 80%, 60%)"), (SVGColor{235, 153, 71, 255}));
+    EXPECT_EQ(SVGColorFromString("hsl(0, 0%, 100%)"), (SVGColor{255, 255, 255, 255}));
+    EXPECT_EQ(SVGColorFromString("hsla(240, 100%, 50%, 0.5)"), (SVGColor{0, 0, 255, 128}));
+    EXPECT_EQ(SVGColorFromString("hsla(240, 100%, 50%, 25%)"), (SVGColor{0, 0, 255, 64}));
+}
+
 TEST(SVGColor, KeywordsMatchInAnyCase) {
     EXPECT_EQ(SVGColorFromString("red"), (SVGColor{255, 0, 0, 255}));
     EXPECT_EQ(SVGColorFromString("Red"), (SVGColor{255, 0, 0, 255}));

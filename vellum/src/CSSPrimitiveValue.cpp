@@ -1,9 +1,12 @@
 #include "vellum/CSSPrimitiveValue.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <utility>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 
@@ -42,15 +45,27 @@ void CSSPrimitiveValue::setCssText(std::string text) {
         internalString_ = "";
         return;
     }
+    // The number must run up to the unit ("20qq", "10 px" and "8x" are no lengths but text); blanks
+    // around the whole are allowed.
+    std::string_view body = text;
+    while (!body.empty() && std::isspace(static_cast<unsigned char>(body.back()))) body.remove_suffix(1);
+    std::size_t numberLength = 0;
+    const auto leading = floatPrefix(body, &numberLength);
+    const std::string_view rest = leading ? body.substr(numberLength) : std::string_view{};
     for (const auto& [suffix, type] : suffixes) {
-        if (text.ends_with(suffix)) {
+        if (body.ends_with(suffix)) {
+            // A keyword that merely ends like a unit is typed as that unit with value 0.
+            if (leading && rest != suffix) break;
             primitiveType_ = type;
-            internalValue_ = floatPrefix(text).value_or(0);
+            internalValue_ = leading.value_or(0);
             internalString_.reset();
             return;
         }
     }
-    if (auto leading = floatPrefix(text)) {
+    // Units are matched case-sensitively: "12PX" stays the number 12.
+    const bool unitInOtherCase = std::any_of(suffixes.begin(), suffixes.end(),
+                                             [&](const auto& entry) { return equalsIgnoringASCIICase(rest, entry.first); });
+    if (leading && (rest.empty() || unitInOtherCase)) {
         primitiveType_ = number;
         internalValue_ = *leading;
         internalString_.reset();

@@ -1,7 +1,10 @@
 #include "vellum/SVGBasicShapes.h"
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "vellum/SVGColor.h"
@@ -21,8 +24,15 @@ std::optional<SVGLength> presentLength(const SVGElement& element, std::string_vi
     return SVGLength::svgLengthFromNSString(text);
 }
 
-double resolve(const std::optional<SVGLength>& length, double dimension) {
-    return length ? length->pixelsValueWithDimension(static_cast<float>(dimension)) : 0;
+double resolve(const std::optional<SVGLength>& length, const SVGElement& element, double dimension) {
+    return length ? lengthInPixels(*length, element, dimension) : 0;
+}
+
+// Corner or ellipse radii: a negative one counts as absent, and a lone one serves for both.
+std::pair<double, double> radii(std::optional<double> rx, std::optional<double> ry) {
+    if (rx && *rx < 0) rx.reset();
+    if (ry && *ry < 0) ry.reset();
+    return {rx.value_or(ry.value_or(0)), ry.value_or(rx.value_or(0))};
 }
 
 }  // namespace
@@ -76,21 +86,25 @@ void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resu
     keep(rx_, "rx");
     keep(ry_, "ry");
     const gfx::Size reference = percentageReference(result);
-    const gfx::Rect rect{static_cast<float>(resolve(x_, reference.width)), static_cast<float>(resolve(y_, reference.height)),
-                         static_cast<float>(resolve(width_, reference.width)),
-                         static_cast<float>(resolve(height_, reference.height))};
-    // Negative radii count as absent, as SVG has it.
-    double rx = rx_ ? std::max(0.0f, rx_->pixelsValue()) : 0;
-    double ry = ry_ ? std::max(0.0f, ry_->pixelsValue()) : 0;
+    const gfx::Rect rect{static_cast<float>(resolve(x_, *this, reference.width)),
+                         static_cast<float>(resolve(y_, *this, reference.height)),
+                         static_cast<float>(resolve(width_, *this, reference.width)),
+                         static_cast<float>(resolve(height_, *this, reference.height))};
+    const auto radius = [&](const std::optional<SVGLength>& length, double dimension) -> std::optional<double> {
+        if (!length) return std::nullopt;
+        return resolve(length, *this, dimension);
+    };
+    auto [rx, ry] = radii(radius(rx_, reference.width), radius(ry_, reference.height));
+    // A zero radius beside another counts as absent on a rectangle.
+    if (rx == 0) rx = ry;
+    if (ry == 0) ry = rx;
     gfx::Path path;
-    if (rx == 0 && ry == 0) {
+    // A negative or zero width or height draws nothing.
+    const bool drawn = rect.size.width > 0 && rect.size.height > 0;
+    if (drawn && rx == 0) {
         path.addRect(rect);
-    } else {
-        if (rx > 0 && ry == 0) ry = rx;
-        if (ry > 0 && rx == 0) rx = ry;
-        rx = std::min(rx, std::abs(rect.size.width) / 2);
-        ry = std::min(ry, std::abs(rect.size.height) / 2);
-        path.addRoundedRect(rect, rx, ry);
+    } else if (drawn) {
+        path.addRoundedRect(rect, std::min<double>(rx, rect.size.width / 2), std::min<double>(ry, rect.size.height / 2));
     }
     setPathForShapeInRelativeCoords(std::move(path));
 }
@@ -98,25 +112,28 @@ void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resu
 void SVGEllipseElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     const gfx::Size reference = percentageReference(result);
-    if (auto length = presentLength(*this, "cx")) cx_ = resolve(length, reference.width);
-    if (auto length = presentLength(*this, "cy")) cy_ = resolve(length, reference.height);
-    if (auto length = presentLength(*this, "rx")) rx_ = resolve(length, reference.width);
-    if (auto length = presentLength(*this, "ry")) ry_ = resolve(length, reference.height);
+    if (auto length = presentLength(*this, "cx")) cx_ = resolve(length, *this, reference.width);
+    if (auto length = presentLength(*this, "cy")) cy_ = resolve(length, *this, reference.height);
+    std::optional<double> rx, ry;
+    if (auto length = presentLength(*this, "rx")) rx = resolve(length, *this, reference.width);
+    if (auto length = presentLength(*this, "ry")) ry = resolve(length, *this, reference.height);
+    if (rx || ry) std::tie(rx_, ry_) = radii(rx, ry);
     if (auto length = presentLength(*this, "r")) {
-        rx_ = ry_ = resolve(length, std::hypot(reference.width, reference.height) / squareRootOfTwo);
+        // A negative radius draws nothing.
+        rx_ = ry_ = std::max(0.0, resolve(length, *this, std::hypot(reference.width, reference.height) / squareRootOfTwo));
     }
     gfx::Path path;
-    path.addEllipse({cx_ - rx_, cy_ - ry_, 2 * rx_, 2 * ry_});
+    if (rx_ > 0 && ry_ > 0) path.addEllipse({cx_ - rx_, cy_ - ry_, 2 * rx_, 2 * ry_});
     setPathForShapeInRelativeCoords(std::move(path));
 }
 
 void SVGLineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     const gfx::Size reference = percentageReference(result);
-    if (auto length = presentLength(*this, "x1")) x1_ = resolve(length, reference.width);
-    if (auto length = presentLength(*this, "y1")) y1_ = resolve(length, reference.height);
-    if (auto length = presentLength(*this, "x2")) x2_ = resolve(length, reference.width);
-    if (auto length = presentLength(*this, "y2")) y2_ = resolve(length, reference.height);
+    if (auto length = presentLength(*this, "x1")) x1_ = resolve(length, *this, reference.width);
+    if (auto length = presentLength(*this, "y1")) y1_ = resolve(length, *this, reference.height);
+    if (auto length = presentLength(*this, "x2")) x2_ = resolve(length, *this, reference.width);
+    if (auto length = presentLength(*this, "y2")) y2_ = resolve(length, *this, reference.height);
 }
 
 std::shared_ptr<quartz::Layer> SVGLineElement::newLayer() {

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "NumberPrefix.h"
 #include "SVGColorKeywords.h"
+#include "StyleValues.h"
 
 namespace vellum {
 
@@ -19,12 +21,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
     return text;
-}
-
-bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
 }
 
 bool startsWithIgnoringASCIICase(std::string_view text, std::string_view prefix) {
@@ -63,30 +59,60 @@ std::uint8_t alphaChannel(std::string_view text) {
     return clampedByte(std::clamp(percent ? number / 100.0 : number, 0.0, 1.0) * 255.0);
 }
 
-SVGColor functionalColor(std::string_view arguments) {
+// The comma-separated arguments of rgb(), rgba(), hsl() or hsla(), blanks removed, up to ")".
+std::vector<std::string> functionArguments(std::string_view arguments) {
     std::string compact;
     for (char character : arguments) {
         if (character == ')') break;
         if (!isSpace(character)) compact += character;
     }
-    SVGColor color;
-    std::size_t index = 0;
+    std::vector<std::string> pieces;
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = compact.find(',', start);
-        const std::string_view piece = std::string_view(compact).substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        switch (index) {
-            case 0: color.r = channel(piece); break;
-            case 1: color.g = channel(piece); break;
-            case 2: color.b = channel(piece); break;
-            case 3: color.a = alphaChannel(piece); break;
-            default: break;
-        }
-        ++index;
+        pieces.push_back(compact.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
+    return pieces;
+}
+
+SVGColor functionalColor(std::string_view arguments) {
+    const auto pieces = functionArguments(arguments);
+    SVGColor color;
+    if (pieces.size() > 0) color.r = channel(pieces[0]);
+    if (pieces.size() > 1) color.g = channel(pieces[1]);
+    if (pieces.size() > 2) color.b = channel(pieces[2]);
+    if (pieces.size() > 3) color.a = alphaChannel(pieces[3]);
     return color;
+}
+
+// A percentage argument of hsl() as a fraction of 1.
+double fraction(std::string_view text) { return std::clamp(doublePrefix(text).value_or(0) / 100.0, 0.0, 1.0); }
+
+// hsl(hue in degrees, saturation %, lightness %[, alpha]) by the CSS conversion to red, green and blue.
+SVGColor hueColor(std::string_view arguments) {
+    const auto pieces = functionArguments(arguments);
+    const double hue = pieces.empty() ? 0 : std::fmod(std::fmod(doublePrefix(pieces[0]).value_or(0), 360.0) + 360.0, 360.0) / 360.0;
+    const double saturation = pieces.size() > 1 ? fraction(pieces[1]) : 0;
+    const double lightness = pieces.size() > 2 ? fraction(pieces[2]) : 0;
+    const double high = lightness <= 0.5 ? lightness * (saturation + 1) : lightness + saturation - lightness * saturation;
+    const double low = lightness * 2 - high;
+    const auto component = [&](double h) {
+        h = h < 0 ? h + 1 : h > 1 ? h - 1 : h;
+        const double value = h * 6 < 1 ? low + (high - low) * h * 6
+                             : h * 2 < 1 ? high
+                             : h * 3 < 2 ? low + (high - low) * (2.0 / 3 - h) * 6
+                                         : low;
+        return clampedByte(value * 255);
+    };
+    SVGColor color{component(hue + 1.0 / 3), component(hue), component(hue - 1.0 / 3), 255};
+    if (pieces.size() > 3) color.a = alphaChannel(pieces[3]);
+    return color;
+}
+
+std::uint8_t hexByte(std::string_view digits) {
+    return static_cast<std::uint8_t>(digits.size() == 1 ? hexPrefix(digits) * 17 : hexPrefix(digits));
 }
 
 }  // namespace
@@ -102,19 +128,17 @@ SVGColor SVGColorFromString(std::string_view text) {
     text = trimmed(text);
     if (startsWithIgnoringASCIICase(text, "rgba(")) return functionalColor(text.substr(5));
     if (startsWithIgnoringASCIICase(text, "rgb(")) return functionalColor(text.substr(4));
+    if (startsWithIgnoringASCIICase(text, "hsla(")) return hueColor(text.substr(5));
+    if (startsWithIgnoringASCIICase(text, "hsl(")) return hueColor(text.substr(4));
     if (!text.starts_with('#')) return ColorValueWithName(text);
     const std::string_view digits = text.substr(1);
-    if (digits.size() == 3) {
-        return {static_cast<std::uint8_t>(hexPrefix(digits.substr(0, 1)) * 17),
-                static_cast<std::uint8_t>(hexPrefix(digits.substr(1, 1)) * 17),
-                static_cast<std::uint8_t>(hexPrefix(digits.substr(2, 1)) * 17), 255};
-    }
-    if (digits.size() == 6) {
-        return {static_cast<std::uint8_t>(hexPrefix(digits.substr(0, 2))),
-                static_cast<std::uint8_t>(hexPrefix(digits.substr(2, 2))),
-                static_cast<std::uint8_t>(hexPrefix(digits.substr(4, 2))), 255};
-    }
-    return {};
+    // #rgb, #rgba, #rrggbb and #rrggbbaa: one or two digits a channel.
+    if (digits.size() != 3 && digits.size() != 4 && digits.size() != 6 && digits.size() != 8) return {};
+    const std::size_t width = digits.size() <= 4 ? 1 : 2;
+    SVGColor color{hexByte(digits.substr(0, width)), hexByte(digits.substr(width, width)),
+                   hexByte(digits.substr(2 * width, width)), 255};
+    if (digits.size() == 4 * width) color.a = hexByte(digits.substr(3 * width, width));
+    return color;
 }
 
 gfx::Color CGColorWithSVGColor(SVGColor color) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "SVGSubtree.h"
+#include "StyleValues.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/CSSStyleRule.h"
@@ -23,6 +24,13 @@ bool isTokenCharacter(char character) {
 
 bool isSpaceOrBreak(char character) {
     return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == '\f';
+}
+
+// "inherit" names no value of its own: the parent's stands in its place.
+bool isInheritKeyword(std::string_view value) {
+    while (!value.empty() && isSpaceOrBreak(value.front())) value.remove_prefix(1);
+    while (!value.empty() && isSpaceOrBreak(value.back())) value.remove_suffix(1);
+    return value == "inherit";
 }
 
 // The layer builds running on this thread: 0 outside any.
@@ -127,8 +135,17 @@ std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) c
 }
 
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
-    if (auto own = ownCascadedValue(name)) return own;
-    if (!inherit) return std::nullopt;
+    auto own = ownCascadedValue(name);
+    if (own && !isInheritKeyword(*own)) return own;
+    if (!inherit) {
+        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
+        // may nest deeply).
+        for (auto parent = own ? nearestSVGAncestor(*this) : nullptr; parent; parent = nearestSVGAncestor(*parent)) {
+            own = parent->ownCascadedValue(name);
+            if (!own || !isInheritKeyword(*own)) return own;
+        }
+        return std::nullopt;
+    }
     // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
     // first that has the value or remembers it; every element passed on the way has that same value.
     const std::uint64_t generation = activeGeneration;
@@ -143,13 +160,10 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
             }
         }
         passed.push_back(element);
-        std::shared_ptr<const SVGElement> parent;
-        for (auto node = element->parentNode(); node && !parent; node = node->parentNode()) {
-            parent = std::dynamic_pointer_cast<const SVGElement>(node);
-        }
+        std::shared_ptr<const SVGElement> parent = nearestSVGAncestor(*element);
         if (!parent) break;
-        if (auto own = parent->ownCascadedValue(name)) {
-            value = std::move(own);
+        if (auto parentValue = parent->ownCascadedValue(name); parentValue && !isInheritKeyword(*parentValue)) {
+            value = std::move(parentValue);
             break;
         }
         holder = std::move(parent);

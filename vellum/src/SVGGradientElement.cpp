@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/NumberText.h"
 #include "vellum/SVGSVGElement.h"
@@ -23,7 +24,7 @@ void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& res
     const std::string color = cascadedValueForStylableProperty("stop-color", false).value_or("");
     if (!color.empty()) stopColor_ = SVGColorFromString(color);
     const std::string opacity = cascadedValueForStylableProperty("stop-opacity", false).value_or("");
-    if (!opacity.empty()) stopOpacity_ = floatPrefix(opacity).value_or(0);
+    stopOpacity_ = opacityValue(opacity).value_or(stopOpacity_);
     // The low byte of the truncated product, as the platform stored it; past an int it saturates.
     stopColor_.a = static_cast<std::uint8_t>(foundation::saturatedInteger<int>(stopOpacity_ * 255) & 0xff);
 }

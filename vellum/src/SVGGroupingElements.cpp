@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "foundation/CharacterSet.h"
 #include "foundation/Locale.h"
 #include "foundation/Strings.h"
@@ -48,8 +49,7 @@ std::shared_ptr<quartz::Layer> SVGSwitchElement::newLayer() {
 
 void SVGGroupElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
-    const std::string opacity = getAttribute("opacity");
-    if (!opacity.empty()) opacity_ = floatPrefix(opacity).value_or(0);
+    opacity_ = elementOpacity(*this);
 }
 
 std::shared_ptr<quartz::Layer> SVGGroupElement::newLayer() {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
@@ -111,8 +112,7 @@ void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement
     layer.setName(element.identifier().value_or(""));
     layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
     if (!dynamic_cast<const SVGStylable*>(&element)) return;
-    const std::string opacity = element.cascadedValueForStylableProperty("opacity", false).value_or("");
-    layer.setOpacity(opacity.empty() ? 1.0 : floatPrefix(opacity).value_or(0));
+    layer.setOpacity(elementOpacity(element));
     if (element.cascadedValueForStylableProperty("fill-rule") == "evenodd") {
         if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) shape->setFillRule(gfx::FillRule::evenOdd);
     }

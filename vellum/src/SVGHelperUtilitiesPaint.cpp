@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/CharacterSet.h"
 #include "foundation/Strings.h"
@@ -16,6 +17,7 @@ namespace vellum {
 namespace {
 
 constexpr double squareRootOfTwo = 1.4142135623730951;
+constexpr double defaultMiterLimit = 4;
 
 std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> result;
@@ -54,13 +56,59 @@ void strokeInUserSpace(quartz::ShapeLayer& shape, const gfx::Path& path, const g
     std::vector<double> dashes = shape.lineDashPattern();
     for (double& dash : dashes) dash /= scale;
     shape.setLineDashPattern(std::move(dashes));
+    shape.setLineDashPhase(shape.lineDashPhase() / scale);
 }
 
-// Whether the reference names an element that is there but is no gradient (a missing one keeps black).
-bool namesElementOtherThanGradient(const SVGElement& element, std::string_view identifier) {
-    auto root = element.rootOfCurrentDocumentFragment();
-    auto found = root ? root->getElementById(identifier) : nullptr;
-    return found && !std::dynamic_pointer_cast<SVGGradientElement>(found);
+struct PaintReference {
+    std::string identifier;
+    std::string fallback;  // what follows the reference: a colour, "none" or nothing
+};
+
+// url(#id), url('#id'), url("#id") and blanks inside the parentheses, then an optional fallback.
+std::optional<PaintReference> paintReference(std::string_view paint) {
+    const std::string text = foundation::trimmingWhitespaceAndNewlines(paint);
+    if (!text.starts_with("url(")) return std::nullopt;
+    const std::size_t close = text.find(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::string inside = foundation::trimmingWhitespaceAndNewlines(std::string_view(text).substr(4, close - 4));
+    if (inside.size() >= 2 && (inside.front() == '\'' || inside.front() == '"') && inside.back() == inside.front()) {
+        inside = inside.substr(1, inside.size() - 2);
+    }
+    // "#" and at least one character: anything shorter names nothing.
+    if (inside.size() < 2 || inside.front() != '#') return std::nullopt;
+    return PaintReference{inside.substr(1), foundation::trimmingWhitespaceAndNewlines(std::string_view(text).substr(close + 1))};
+}
+
+// The element's "color", which currentColor names; black where none is given.
+SVGColor currentColorOf(const SVGElement& element) {
+    const std::string color = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "color"));
+    if (color.empty() || equalsIgnoringASCIICase(color, "currentColor")) return {};
+    return SVGColorFromString(color);
+}
+
+// The dash list in user units: lengths with units, percentages of the viewport's diagonal and em;
+// an odd list is repeated to make it even. A negative length or an all-zero list draws a solid line.
+std::vector<double> dashLengths(const SVGElement& element, std::string_view text, double diagonal) {
+    std::vector<double> pattern;
+    bool anyLength = false;
+    for (const std::string& part : foundation::components(text, foundation::CharacterSet(" \t\n\r,"))) {
+        if (part.empty()) continue;
+        const double length = lengthInPixels(SVGLength::svgLengthFromNSString(part), element, diagonal);
+        if (length < 0 || !std::isfinite(length)) return {};
+        anyLength = anyLength || length > 0;
+        pattern.push_back(length);
+    }
+    if (!anyLength) return {};
+    if (pattern.size() % 2 == 1) pattern.insert(pattern.end(), pattern.begin(), pattern.end());
+    return pattern;
+}
+
+// A miter limit below 1, or no number, is invalid: the default stands.
+double miterLimit(std::string_view text) {
+    const std::string trimmed = foundation::trimmingWhitespaceAndNewlines(text);
+    std::size_t length = 0;
+    const auto value = doublePrefix(trimmed, &length);
+    return value && length == trimmed.size() && *value >= 1 ? *value : defaultMiterLimit;
 }
 
 }  // namespace
@@ -75,35 +123,28 @@ gfx::Size SVGHelperUtilities::percentageReferenceSize(const SVGSVGElement* root)
 }
 
 std::optional<std::string> SVGHelperUtilities::paintReferenceIdentifier(std::string_view paint) {
-    const auto parts = words(paint);
-    if (parts.empty()) return std::nullopt;
-    const std::string& reference = parts.front();
-    // "url(#" + at least one character + ")": anything shorter is no reference.
-    if (reference.size() < 7 || !reference.starts_with("url(#") || reference.back() != ')') return std::nullopt;
-    return reference.substr(5, reference.size() - 6);
+    auto reference = paintReference(paint);
+    if (!reference) return std::nullopt;
+    return std::move(reference->identifier);
 }
 
-std::optional<gfx::Color> SVGHelperUtilities::parsePaintColorForElement(const SVGElement&, std::string_view paint,
+std::optional<gfx::Color> SVGHelperUtilities::parsePaintColorForElement(const SVGElement& element, std::string_view paint,
                                                                         std::string_view opacity,
                                                                         std::string_view defaultColor) {
     const std::string text = foundation::trimmingWhitespaceAndNewlines(paint);
     if (text == "none") return std::nullopt;
     std::string colorPart = text;
-    if (text.starts_with("url")) {
+    if (auto reference = paintReference(text)) {
+        colorPart = reference->fallback;
+    } else if (text.starts_with("url")) {
         const auto parts = words(text);
         colorPart = parts.size() >= 2 ? parts[1] : "";
     }
-    if (colorPart.empty() && opacity.empty()) {
-        if (defaultColor == "none") return std::nullopt;
-        return CGColorWithSVGColor(SVGColorFromString(defaultColor));
-    }
     const std::string chosen = colorPart.empty() ? std::string(defaultColor) : colorPart;
     if (chosen == "none") return std::nullopt;
-    SVGColor color = SVGColorFromString(chosen);
-    if (!opacity.empty()) {
-        const double alpha = std::clamp(static_cast<double>(floatPrefix(opacity).value_or(0)), 0.0, 1.0);
-        color.a = static_cast<std::uint8_t>(alpha * 255);
-    }
+    SVGColor color = equalsIgnoringASCIICase(chosen, "currentColor") ? currentColorOf(element) : SVGColorFromString(chosen);
+    // An opacity that is no number or percentage counts as absent; it multiplies a colour's own alpha.
+    if (const auto alpha = opacityValue(opacity)) color.a = static_cast<std::uint8_t>(color.a * *alpha);
     return CGColorWithSVGColor(color);
 }
 
@@ -159,13 +200,13 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                                                                    const gfx::Path& path) {
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
-    const std::string stroke = cascaded(element, "stroke");
+    const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "stroke"));
     const std::string strokeWidthText = cascaded(element, "stroke-width");
+    const gfx::Size reference = percentageReferenceSize(element.rootOfCurrentDocumentFragment().get());
+    const double diagonal = std::hypot(reference.width, reference.height) / squareRootOfTwo;
     double width = 1.0;
     if (!strokeWidthText.empty()) {
-        const gfx::Size reference = percentageReferenceSize(element.rootOfCurrentDocumentFragment().get());
-        const double diagonal = std::hypot(reference.width, reference.height) / squareRootOfTwo;
-        width = SVGLength::svgLengthFromNSString(strokeWidthText).pixelsValueWithDimension(static_cast<float>(diagonal));
+        width = lengthInPixels(SVGLength::svgLengthFromNSString(strokeWidthText), element, diagonal);
     }
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
@@ -189,17 +230,17 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         shape->setStrokeColor(parseStrokeForElement(element, stroke, cascaded(element, "stroke-opacity")));
         const std::string dashes = cascaded(element, "stroke-dasharray");
         if (!dashes.empty() && dashes != "none") {
-            std::vector<std::string> parts = foundation::components(dashes, " ");
-            if (parts.size() <= 1) parts = foundation::components(dashes, ",");
-            std::vector<double> pattern;
-            bool anyLength = false;
-            for (const std::string& part : parts) {
-                const double length = floatPrefix(part).value_or(0);
-                anyLength = anyLength || length != 0;
+            std::vector<double> pattern = dashLengths(element, dashes, diagonal);
+            if (!pattern.empty()) {
                 // In user units, so they follow the element's scale like the line width.
-                pattern.push_back(length * scale);
+                for (double& length : pattern) length *= scale;
+                shape->setLineDashPattern(std::move(pattern));
+                const std::string offset = cascaded(element, "stroke-dashoffset");
+                if (!offset.empty()) {
+                    const double phase = lengthInPixels(SVGLength::svgLengthFromNSString(offset), element, diagonal);
+                    if (std::isfinite(phase)) shape->setLineDashPhase(phase * scale);
+                }
             }
-            if (pattern.size() >= 2 && anyLength) shape->setLineDashPattern(std::move(pattern));
         }
         const std::string cap = cascaded(element, "stroke-linecap");
         if (cap == "butt") shape->setLineCap(gfx::LineCap::butt);
@@ -209,8 +250,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (join == "miter") shape->setLineJoin(gfx::LineJoin::miter);
         if (join == "round") shape->setLineJoin(gfx::LineJoin::round);
         if (join == "bevel") shape->setLineJoin(gfx::LineJoin::bevel);
-        const std::string miter = cascaded(element, "stroke-miterlimit");
-        if (!miter.empty()) shape->setMiterLimit(floatPrefix(miter).value_or(4));
+        shape->setMiterLimit(miterLimit(cascaded(element, "stroke-miterlimit")));
         if (stroke.starts_with("url")) {
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
@@ -231,7 +271,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         }
     }
 
-    const std::string fill = cascaded(element, "fill");
+    const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "fill"));
     const std::string fillOpacity = cascaded(element, "fill-opacity");
     auto* fillShape = dynamic_cast<quartz::ShapeLayer*>(fillLayer.get());
     if (fill.starts_with("url")) {
@@ -255,18 +295,18 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         } else if (!identifier && fillShape) {
             // A "url" text too short to name anything: the colour rule, as for any other text.
             fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));
-        } else if (fillShape && namesElementOtherThanGradient(element, *identifier)) {
-            // A pattern, say, which is not drawn: the fallback colour after the reference, else none.
+        } else if (fillShape) {
+            // A reference to nothing, or to an element that is no gradient (a pattern, a shape): the
+            // fallback colour written after it, else none.
             fillShape->setFillColor(parsePaintColorForElement(element, fill, fillOpacity, "none"));
         }
     } else if (fillShape && (!fill.empty() || !fillOpacity.empty())) {
         fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));
     }
 
-    const std::string opacity = element.cascadedValueForStylableProperty("opacity", false).value_or("");
-    const double elementOpacity = opacity.empty() ? 1.0 : floatPrefix(opacity).value_or(0);
+    const double opacity = elementOpacity(element);
     if (fillLayer == strokeLayer) {
-        fillLayer->setOpacity(elementOpacity);
+        fillLayer->setOpacity(opacity);
         if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
             strokeInUserSpace(*shape, path, userBox, width, absolute, scale);
         }
@@ -277,12 +317,16 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     container->setFrame(strokeLayer->frame());
     container->setName(shape->name());
     container->setValue("SVGElementIdentifier", shape->value("SVGElementIdentifier"));
-    container->setOpacity(elementOpacity);
+    container->setOpacity(opacity);
     strokeLayer->setFrame({0, 0, fw, fh});
     if (auto* strokeShape = dynamic_cast<quartz::ShapeLayer*>(strokeLayer.get())) strokeShape->setFillColor(std::nullopt);
     fillLayer->setFrame({0, 0, fw, fh});
-    fillLayer->setOpacity(1);
-    strokeLayer->setOpacity(1);
+    // A gradient carries its paint's opacity as its layer's; a shape has it in its colours.
+    const auto paintOpacity = [](const quartz::Layer& layer, const std::string& text) {
+        return dynamic_cast<const SVGGradientLayer*>(&layer) ? opacityValue(text).value_or(1) : 1.0;
+    };
+    fillLayer->setOpacity(paintOpacity(*fillLayer, fillOpacity));
+    strokeLayer->setOpacity(paintOpacity(*strokeLayer, cascaded(element, "stroke-opacity")));
     container->addSublayer(fillLayer);
     container->addSublayer(strokeLayer);
     return container;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "NumberPrefix.h"
+#include "StyleValues.h"
 #include "foundation/Strings.h"
 #include "gfx/TextLayout.h"
 #include "vellum/SVGGradientElement.h"
@@ -149,8 +150,7 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newCALayerForTextLayer(const std:
             }
         }
     }
-    const std::string opacity = cascadedValueForStylableProperty("opacity", false).value_or("");
-    result->setOpacity(opacity.empty() ? 1.0 : floatPrefix(opacity).value_or(0));
+    result->setOpacity(elementOpacity(*this));
     return result;
 }
 

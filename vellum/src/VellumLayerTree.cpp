@@ -183,7 +183,6 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     ++built_;
     Expanding expanding(*this, element.get());
     auto layer = converter->newLayer();
-    layer->setHidden(!VellumLayerTree::isElementVisible(*element));
 
     std::shared_ptr<SVGElement> target = element;
     std::vector<std::shared_ptr<Node>> children;
@@ -218,6 +217,10 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
         ++added;
     }
     moved.reset();
+    // A hidden container still draws its children that say visible: what they inherit hides the rest.
+    // Only display takes a whole subtree away.
+    const bool displayed = element->cascadedValueForStylableProperty("display", false) != "none";
+    layer->setHidden(!displayed || (added == 0 && !VellumLayerTree::isElementVisible(*element)));
     if (added > 0) {
         if (auto* targetConverter = dynamic_cast<ConverterSVGToCALayer*>(target.get())) targetConverter->layoutLayer(*layer);
         layer->setNeedsDisplay();

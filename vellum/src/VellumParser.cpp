@@ -420,7 +420,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
 
     const auto parent = currentParent();
     auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
-    if (node && parent) parent->appendChild(node);
+    if (node && parent && node->parentNode() != parent) parent->appendChild(node);
     openElements_.emplace_back(chosen, node);
     if (node && !parent && run.parsedDocument()) {
         addExternalStylesheetsToRootElement();

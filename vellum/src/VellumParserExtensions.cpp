@@ -104,6 +104,9 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
         vellumLogWarning("Support for '%@' element has not been implemented", name);
         element = SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
     }
+    // Linked before its attributes are read, so lengths in em find the font size its ancestors give.
+    // An svg element is linked after (a nested one sets up its own viewport from its attributes).
+    if (parentNode && !std::dynamic_pointer_cast<SVGSVGElement>(element)) parentNode->appendChild(element);
     element->postProcessAttributesAddingErrorsTo(result);
 
     auto svg = std::dynamic_pointer_cast<SVGSVGElement>(element);
