@@ -151,6 +151,7 @@ dispatch::Task<void> LiveViewController::loadEverything() {
     co_await loadLaps();
     co_await loadPitStops();
     co_await loadTyres();
+    co_await loadLapCount();
     co_await loadRaceMessages();
     co_await loadTeamRadio();
 }
@@ -189,15 +190,13 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
 }
 
 dispatch::Task<void> LiveViewController::loadDriverList() {
-    auto body = co_await LiveTiming::driverList(path);
-    auto decoded = decodeOrPrint<std::map<std::string, livetiming::DriverListPartModel>>(body);
-    if (!decoded) co_return;
-    for (const auto& [number, driver] : *decoded) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        driverImageDictionary[key] = headshotAddress(driver.headshotUrl.value_or(""));
-        driverColDictionary[key] = driver.teamColour;
-        driverNumDictionary[key] = driver.racingNumber;
+    // One driver missing a field never blanks the others' names and pictures.
+    auto decoded = foundation::JSONDecoder().decodeValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    if (!decoded) {
+        printDecodingError(decoded.error());
+        co_return;
     }
+    fileDrivers(*this, *decoded);
     if (!decoded->empty()) reloadTables();
 }
 
@@ -245,6 +244,11 @@ dispatch::Task<void> LiveViewController::loadTeamRadio() {
     auto decoded = decodeOrPrint<livetiming::TeamRadioModel>(body);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
+}
+
+dispatch::Task<void> LiveViewController::loadLapCount() {
+    auto decoded = decodeOrPrint<livetiming::LapCountModel>(co_await LiveTiming::lapCount(path));
+    if (decoded && decoded->totalLaps && *decoded->totalLaps > 0) sessionLaps = decoded->totalLaps;
 }
 
 void LiveViewController::loadCircuits() {

@@ -92,12 +92,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
         co_return;
     }
     if (drivers->empty()) co_return;
-    for (const auto& [number, driver] : *drivers) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
-        driverColDictionary[key] = driver.teamColour;
-        driverNumDictionary[key] = driver.racingNumber;
-    }
+    fileDrivers(*this, *drivers);
     // One reload for the whole list: the rows read every entry at once.
     reloadAll();
 }
