@@ -376,7 +376,7 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     EXPECT_TRUE(tap<TyresViewController>(*empty, *row<RaceBreakdownCell>(*empty, 6)->tyres)->races.empty());
 }
 
-TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAndKeepsItsFansTurning) {
+TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnAScheduleTapAndKeepsItsFansTurning) {
     auto screen = open(1);
     screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .humidity = "45.6", .pressure = "1013.2", .rainfall = "0",
                                                 .trackTemp = "30.2", .windDirection = "270", .windSpeed = "2.3"}};
@@ -386,13 +386,19 @@ TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAnd
     EXPECT_EQ(card->windSpeed->text(), "2.3mph");
     EXPECT_TRUE(card->windSpeedTitle->attributedText()->string().ends_with(" Wind Speed"));
 
-    // A schedule tap leaves the card; the card's own tap switches it.
-    screen->didSelectRow(*screen->tableView[0], {10, 2});
-    EXPECT_FALSE(screen->weatherSelected);
+    // The card's own tap leaves it; any schedule row switches it, and a second tap switches it back.
     screen->didSelectRow(*screen->tableView[0], {11, 0});
+    EXPECT_FALSE(screen->weatherSelected);
+    EXPECT_EQ(row<WeatherOverviewCell>(*screen, 11)->windSpeed->text(), "2.3mph");
+    screen->didSelectRow(*screen->tableView[0], {10, 2});
     EXPECT_TRUE(screen->weatherSelected);
     card = row<WeatherOverviewCell>(*screen, 11);
     EXPECT_EQ(card->windSpeed->text(), "270°");
+    EXPECT_TRUE(card->windSpeedTitle->attributedText()->string().ends_with(" Wind Direction"));
+    screen->didSelectRow(*screen->tableView[0], {10, 5});
+    EXPECT_FALSE(screen->weatherSelected);
+    screen->didSelectRow(*screen->tableView[0], {10, 2});
+    EXPECT_TRUE(screen->weatherSelected);
 
     screen->weather[0].humidity = "1e999";
     screen->weather[0].pressure = "not a number";
