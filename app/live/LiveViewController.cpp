@@ -12,6 +12,7 @@
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
 #include "data/EmbeddedDocuments.h"
+#include "data/Client.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Queue.h"
@@ -23,6 +24,7 @@
 #include "foundation/Print.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/LiveTiming.h"
+#include "net/Session.h"
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 
@@ -40,6 +42,18 @@ std::optional<Model> decodeOrPrint(const foundation::Data& body) {
         return std::nullopt;
     }
     return std::move(*decoded);
+}
+
+// Timing reads on a session of their own whose transfers end after the screen's time-out, so a stalled
+// or trickling server holds no transfer open after the screen has given up on it.
+const Client& timingClient() {
+    static const Client client([] {
+        net::SessionConfiguration configuration;
+        configuration.timeoutIntervalForRequest = LiveViewController::timingReadTimeout;
+        configuration.timeoutIntervalForResource = LiveViewController::timingReadTimeout;
+        return net::Session::make(std::move(configuration));
+    }());
+    return client;
 }
 
 int yearNumber(const std::string& year) {
@@ -174,17 +188,41 @@ std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const li
     return ordered;
 }
 
+dispatch::Task<foundation::Data> LiveViewController::readTimingWithTimeout() {
+    TimingRead read = timingRead_ ? timingRead_ : [](std::string session) -> dispatch::Task<foundation::Data> {
+        co_return co_await timingClient().run(LiveTiming::sessionFileURL(session, "TimingData.json"));
+    };
+    std::shared_ptr<dispatch::Timer> deadline;
+    // Whichever comes first resumes: the answer, or the time-out with nothing.
+    auto body = co_await dispatch::awaitCallback<foundation::Data>([&](std::function<void(foundation::Data)> resume) {
+        dispatch::spawn(dispatch::Queue::main(), [read, session = path, resume]() -> dispatch::Task<void> {
+            resume(co_await read(session));
+        });
+        deadline = dispatch::Timer::scheduledTimer(timingReadTimeout, false,
+                                                   [resume](dispatch::Timer&) { resume(foundation::Data{}); });
+    });
+    deadline->invalidate();
+    co_return body;
+}
+
 dispatch::Task<void> LiveViewController::loadTimingData() {
     std::uint64_t request = ++timingReadsStarted_;
     ++timingReadsInFlight_;
-    foundation::Data body;
-    if (timingRead_) body = co_await timingRead_(path);
-    else body = co_await LiveTiming::timingData(path);
+    foundation::Data body = co_await readTimingWithTimeout();
     --timingReadsInFlight_;
     auto decoded = decodeOrPrint<livetiming::TimingData>(body);
+    if (!decoded) {
+        // The order stays, marked as no longer current, until a read succeeds again.
+        if (!timingStale && request >= timingReadShown_) {
+            timingStale = true;
+            reloadTables();
+        }
+        co_return;
+    }
     // An answer older than the order shown would put the running order back in time.
-    if (!decoded || request < timingReadShown_) co_return;
+    if (request < timingReadShown_) co_return;
     timingReadShown_ = request;
+    timingStale = false;
     raceResults = runningOrder(*decoded);
     reloadTables();
 }
