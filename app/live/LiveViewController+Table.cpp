@@ -200,7 +200,8 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
     } else {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
         // A feed (or a replay derived without gaps) that carries no interval says so.
-        cell.status->setText(line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("") : notAvailable);
+        cell.status->setText(line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("")
+                                                                : "Interval " + std::string(notAvailable));
         cell.status->setTextColor(gfx::Color::secondaryLabel());
     }
     bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
