@@ -107,7 +107,9 @@ void LiveViewController::viewDidLoad() {
     }
 
     buildWeekendStructure();
-    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadEverything(); });
+    dispatch::spawn(dispatch::Queue::main(), [weak = std::weak_ptr<LiveViewController>(self)]() -> dispatch::Task<void> {
+        co_await loadEverything(weak);
+    });
     loadCircuits();
 
     timer->invalidate();
@@ -158,16 +160,19 @@ void LiveViewController::reloadTables() {
     tableView.front()->reloadData();
 }
 
-dispatch::Task<void> LiveViewController::loadEverything() {
-    co_await loadTimingData();
-    co_await loadDriverList();
-    co_await loadWeather();
-    co_await loadLaps();
-    co_await loadPitStops();
-    co_await loadTyres();
-    co_await loadLapCount();
-    co_await loadRaceMessages();
-    co_await loadTeamRadio();
+dispatch::Task<void> LiveViewController::loadEverything(std::weak_ptr<LiveViewController> screen) {
+    using Read = dispatch::Task<void> (LiveViewController::*)();
+    constexpr Read reads[] = {&LiveViewController::loadTimingData, &LiveViewController::loadDriverList,
+                              &LiveViewController::loadWeather,    &LiveViewController::loadLaps,
+                              &LiveViewController::loadPitStops,   &LiveViewController::loadTyres,
+                              &LiveViewController::loadLapCount,   &LiveViewController::loadRaceMessages,
+                              &LiveViewController::loadTeamRadio};
+    // Held only while a read runs: a screen that has gone reads nothing more.
+    for (Read read : reads) {
+        auto self = screen.lock();
+        if (!self) co_return;
+        co_await ((*self).*read)();
+    }
 }
 
 std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const livetiming::TimingData& timing) {

@@ -94,8 +94,8 @@ public:
     using TimingRead = std::function<dispatch::Task<foundation::Data>(std::string path)>;
     void setTimingRead(TimingRead read) { timingRead_ = std::move(read); }
 
-    // The loading task: the nine reads one after another.
-    dispatch::Task<void> loadEverything();
+    // The loading task: the nine reads one after another, while the screen lives.
+    static dispatch::Task<void> loadEverything(std::weak_ptr<LiveViewController> screen);
     dispatch::Task<void> loadTimingData();
     dispatch::Task<void> loadDriverList();
     dispatch::Task<void> loadWeather();
