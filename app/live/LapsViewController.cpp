@@ -42,6 +42,11 @@ void LapsViewController::viewDidLoad() {
         setUpTable(*table);
         view()->addSubview(table);
     }
+    // The presenter hands lap 1's timings but may ask for another lap (the last one run).
+    if (!showsPitStops() && currentLap != shownLap) {
+        auto self = std::static_pointer_cast<LapsViewController>(shared_from_this());
+        dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadSelectedLap(); });
+    }
 }
 
 void LapsViewController::viewDidLayoutSubviews() {
@@ -127,7 +132,7 @@ void LapsViewController::fillPicker(LapPickerCell& cell) {
     cell.title->setHidden(false);
     cell.title->setText("Times");
 
-    std::string lap = std::to_string(currentLap);
+    std::string lap = std::to_string(shownLap);
     cell.lap->setTitle(lap, ui::ControlState::normal);
     gfx::TextAttributes attributes;
     attributes.font = gfx::Font::systemFont(gfx::Font::preferredFont(gfx::TextStyle::title2).pointSize() - 2,
@@ -149,7 +154,7 @@ void LapsViewController::fillPicker(LapPickerCell& cell) {
     for (int number = 1; number <= menuLapCount(); ++number) {
         ui::MenuAction action;
         action.title = std::to_string(number);
-        action.state = number == currentLap ? ui::MenuElementState::on : ui::MenuElementState::off;
+        action.state = number == shownLap ? ui::MenuElementState::on : ui::MenuElementState::off;
         action.handler = [weak](const ui::MenuAction& picked) {
             if (auto self = weak.lock()) self->chooseLap(integerOr(picked.title, 1));
         };
@@ -166,7 +171,6 @@ int LapsViewController::menuLapCount() const {
 
 void LapsViewController::chooseLap(int lap) {
     currentLap = lap;
-    for (auto& table : tableView) table->reloadData();
     auto self = std::static_pointer_cast<LapsViewController>(shared_from_this());
     dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadSelectedLap(); });
 }
@@ -181,6 +185,7 @@ dispatch::Task<void> LapsViewController::loadSelectedLap() {
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
     lapsResults = answered.front().laps->front().timings;
+    shownLap = lap;
     tableView[0]->reloadData();
 }
 

@@ -36,7 +36,10 @@ public:
     std::string year;
     int raceRound = 1;
     int eventType = 0;    // 0 laps, anything else pit stops; fixed for the sheet's life
-    int currentLap = 1;   // the lap ticked in the menu and asked for
+    int currentLap = 1;   // the lap asked for (the presenter's pick, then the menu's)
+    // The lap whose timings `lapsResults` holds, and so the lap the menu ticks: lap 1 as handed over,
+    // then each lap whose answer has come. The ticked lap and the rows never disagree.
+    int shownLap = 1;
     std::string lapCount;  // the race's laps, as text: the length of the menu (at least one lap)
 
     std::shared_ptr<ui::ImageView> imageView = std::make_shared<ui::ImageView>();
@@ -55,9 +58,10 @@ public:
 
     // The laps of the menu: 1 to `lapCount`, and at least lap 1.
     int menuLapCount() const;
-    // Ticks `lap`, reloads both tables and fetches the lap's timings.
+    // Asks for `lap`'s timings; the menu ticks it once they have come.
     void chooseLap(int lap);
-    // Fetches `currentLap`'s timings and shows them, unless another lap has been chosen meanwhile.
+    // Fetches `currentLap`'s timings and shows them with their lap ticked, unless another lap has been
+    // chosen meanwhile. A lap that gets no answer leaves the lap shown as it was.
     dispatch::Task<void> loadSelectedLap();
 
     // The driver of a timing or stop, by identifier; none when nothing names them.

@@ -80,7 +80,10 @@ void LiveViewController::tyresTap(ui::Button& sender) {
     handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
     sheet->totalLaps = 1;
-    if (sender.tag() >= 0 && sender.tag() < static_cast<int>(races.size())) {
+    // The session's own length first: the circuit facts give the race's laps, not a sprint's.
+    if (sessionLaps) {
+        sheet->totalLaps = *sessionLaps;
+    } else if (sender.tag() >= 0 && sender.tag() < static_cast<int>(races.size())) {
         if (const auto* circuit = circuitFactsFor(allCircuits, races[sender.tag()].circuit))
             sheet->totalLaps = circuit->lapCount;
     }

@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr const char* notAvailable = "not available";
+
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
 
 // Humidity and pressure: the number truncated, grouped; 0 for a text that is no finite number in range.
@@ -60,9 +62,11 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
         case 1: {
             auto cell = table.dequeueReusableCell<LapPickerCell>(LapPickerCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            cell->event->setText(raceResults.empty() ? "LIVE Standings"
-                                                     : "LIVE Standings (Lap " +
-                                                           std::to_string(raceResults.front().numberOfLaps.value_or(0)) + ")");
+            std::string title = raceResults.empty()
+                                    ? "LIVE Standings"
+                                    : "LIVE Standings (Lap " + std::to_string(raceResults.front().numberOfLaps.value_or(0)) + ")";
+            // While reads fail the order shown is the last one read.
+            cell->event->setText(timingStale ? title + " - not updating" : title);
             cell->lap->setHidden(true);
             cell->title->setHidden(true);
             styleHeader(*cell, gfx::Color::systemRed().withAlphaComponent(0.75));
@@ -201,18 +205,24 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
         cell.status->setTextColor(gfx::Color::systemGreen());
     } else {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
-        // A retired car's interval is the laps it stopped short ("15L"), not a gap in the race.
-        cell.status->setText(!line.retired && line.intervalToPositionAhead ? line.intervalToPositionAhead->value.value_or("") : "");
+        // A retired car's interval is the laps it stopped short ("15L"), not a gap in the race; a feed
+        // (or a replay derived without gaps) that carries no interval says so.
+        if (line.retired) cell.status->setText("");
+        else if (line.intervalToPositionAhead) cell.status->setText(line.intervalToPositionAhead->value.value_or(""));
+        else cell.status->setText("Interval " + std::string(notAvailable));
         cell.status->setTextColor(gfx::Color::secondaryLabel());
     }
     bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
+    // A car that has run laps without a lap time shown: the time was not recorded, not never set.
+    bool lapped = line.numberOfLaps.value_or(0) > 0;
     if (!expanded) {
-        cell.constructor->setText(line.lastLapTime.value ? "Last lap: " + *line.lastLapTime.value : "No laps yet");
+        if (line.lastLapTime.value) cell.constructor->setText("Last lap: " + *line.lastLapTime.value);
+        else cell.constructor->setText(lapped ? "Last lap: " + std::string(notAvailable) : "No laps yet");
     } else if (line.bestLapTime.lap) {
         cell.constructor->setText("Fastest lap: " + std::to_string(*line.bestLapTime.lap) + " - " +
                                   line.bestLapTime.value.value_or(""));
     } else {
-        cell.constructor->setText("No fastest lap");
+        cell.constructor->setText(lapped ? "Fastest lap: " + std::string(notAvailable) : "No fastest lap");
     }
     // A retired car sits in the pit lane for good: it is not "currently pitting".
     long long stops = line.numberOfPitStops.value_or(0);

@@ -14,6 +14,7 @@
 #include "cells/WeekendCell.h"
 #include "data/Decoding.h"
 #include "data/EmbeddedDocuments.h"
+#include "data/Client.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Queue.h"
@@ -25,11 +26,24 @@
 #include "foundation/Print.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/LiveTiming.h"
+#include "net/Session.h"
 #include "shell/AppNotifications.h"
 #include "shell/DriverKey.h"
 
 namespace {
 
+
+// Timing reads on a session of their own whose transfers end after the screen's time-out, so a stalled
+// or trickling server holds no transfer open after the screen has given up on it.
+const Client& timingClient() {
+    static const Client client([] {
+        net::SessionConfiguration configuration;
+        configuration.timeoutIntervalForRequest = LiveViewController::timingReadTimeout;
+        configuration.timeoutIntervalForResource = LiveViewController::timingReadTimeout;
+        return net::Session::make(std::move(configuration));
+    }());
+    return client;
+}
 
 int yearNumber(const std::string& year) {
     auto value = foundation::parseInt(year);
@@ -83,7 +97,9 @@ void LiveViewController::viewDidLoad() {
     }
 
     buildWeekendStructure();
-    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadEverything(); });
+    dispatch::spawn(dispatch::Queue::main(), [weak = std::weak_ptr<LiveViewController>(self)]() -> dispatch::Task<void> {
+        co_await loadEverything(weak);
+    });
     loadCircuits();
 
     timer->invalidate();
@@ -134,15 +150,19 @@ void LiveViewController::reloadTables() {
     tableView.front()->reloadData();
 }
 
-dispatch::Task<void> LiveViewController::loadEverything() {
-    co_await loadTimingData();
-    co_await loadDriverList();
-    co_await loadWeather();
-    co_await loadLaps();
-    co_await loadPitStops();
-    co_await loadTyres();
-    co_await loadRaceMessages();
-    co_await loadTeamRadio();
+dispatch::Task<void> LiveViewController::loadEverything(std::weak_ptr<LiveViewController> screen) {
+    using Read = dispatch::Task<void> (LiveViewController::*)();
+    constexpr Read reads[] = {&LiveViewController::loadTimingData, &LiveViewController::loadDriverList,
+                              &LiveViewController::loadWeather,    &LiveViewController::loadLaps,
+                              &LiveViewController::loadPitStops,   &LiveViewController::loadTyres,
+                              &LiveViewController::loadLapCount,   &LiveViewController::loadRaceMessages,
+                              &LiveViewController::loadTeamRadio};
+    // Held only while a read runs: a screen that has gone reads nothing more.
+    for (Read read : reads) {
+        auto self = screen.lock();
+        if (!self) co_return;
+        co_await ((*self).*read)();
+    }
 }
 
 std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const livetiming::TimingData& timing) {
@@ -163,39 +183,54 @@ std::vector<livetiming::RaceLineModel> LiveViewController::runningOrder(const li
     return ordered;
 }
 
+dispatch::Task<Loaded> LiveViewController::readTimingWithTimeout() {
+    TimingRead read = timingRead_ ? timingRead_ : [](std::string session) -> dispatch::Task<Loaded> {
+        co_return co_await timingClient().load(LiveTiming::sessionFileURL(session, "TimingData.json"));
+    };
+    std::shared_ptr<dispatch::Timer> deadline;
+    // Whichever comes first resumes: the answer, or the time-out with nothing.
+    auto body = co_await dispatch::awaitCallback<Loaded>([&](std::function<void(Loaded)> resume) {
+        dispatch::spawn(dispatch::Queue::main(), [read, session = path, resume]() -> dispatch::Task<void> {
+            resume(co_await read(session));
+        });
+        deadline = dispatch::Timer::scheduledTimer(timingReadTimeout, false, [resume](dispatch::Timer&) {
+            resume(Loaded(foundation::Data{}, {}, LoadFailure{.status = 0, .reason = "timed out"}));
+        });
+    });
+    deadline->invalidate();
+    co_return body;
+}
+
 dispatch::Task<void> LiveViewController::loadTimingData() {
     std::uint64_t request = ++timingReadsStarted_;
     ++timingReadsInFlight_;
-    Loaded body;
-    if (timingRead_) body = co_await timingRead_(path);
-    else body = co_await LiveTiming::timingData(path);
+    Loaded body = co_await readTimingWithTimeout();
     --timingReadsInFlight_;
     auto decoded = decodeLoaded<livetiming::TimingData>(body);
-    // An answer older than the order shown would put the running order back in time.
-    if (request < timingReadShown_) co_return;
     if (!decoded) {
-        // A failed refresh keeps the order shown; only a screen with none says the timing is missing.
-        bool showedState = showsTimingState();
-        timingCouldNotLoad = true;
-        if (showsTimingState() != showedState) reloadTables();
+        // A failed refresh keeps the order shown, marked as no longer current until a read succeeds
+        // again; a screen with no order yet says the timing could not be loaded.
+        if (request >= timingReadShown_ && !(timingStale && timingCouldNotLoad)) {
+            timingCouldNotLoad = true;
+            timingStale = true;
+            reloadTables();
+        }
         co_return;
     }
+    // An answer older than the order shown would put the running order back in time.
+    if (request < timingReadShown_) co_return;
     timingCouldNotLoad = false;
     timingReadShown_ = request;
+    timingStale = false;
     raceResults = runningOrder(*decoded);
     reloadTables();
 }
 
 dispatch::Task<void> LiveViewController::loadDriverList() {
-    auto body = co_await LiveTiming::driverList(path);
-    auto decoded = decodeLoaded<std::map<std::string, livetiming::DriverListPartModel>>(body);
+    // One driver missing a field never blanks the others' names and pictures.
+    auto decoded = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!decoded) co_return;
-    for (const auto& [number, driver] : *decoded) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        driverImageDictionary[key] = headshotAddress(driver.headshotUrl.value_or(""));
-        driverColDictionary[key] = driver.teamColour;
-        driverNumDictionary[key] = driver.racingNumber;
-    }
+    fileDrivers(*this, *decoded);
     if (!decoded->empty()) reloadTables();
 }
 
@@ -243,6 +278,11 @@ dispatch::Task<void> LiveViewController::loadTeamRadio() {
     auto decoded = decodeLoaded<livetiming::TeamRadioModel>(body);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
+}
+
+dispatch::Task<void> LiveViewController::loadLapCount() {
+    auto decoded = decodeLoaded<livetiming::LapCountModel>(co_await LiveTiming::lapCount(path));
+    if (decoded && decoded->totalLaps && *decoded->totalLaps > 0) sessionLaps = decoded->totalLaps;
 }
 
 void LiveViewController::loadCircuits() {

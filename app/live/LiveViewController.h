@@ -41,6 +41,8 @@ public:
     using DriverDictionary = std::map<std::string, std::string>;
 
     static constexpr double refreshInterval = 2.5;
+    // A timing read that has not answered by then counts as failed, so the next tick reads again.
+    static constexpr double timingReadTimeout = 4 * refreshInterval;
     static constexpr int driverSection = 2;
     static constexpr int weekendSection = 7;
     static constexpr int weatherSection = 8;
@@ -64,7 +66,12 @@ public:
     std::vector<livetiming::Message> raceMessages;  // newest first
     std::vector<livetiming::Capture> driverRadio;   // newest first
     std::vector<circuitDetailsOverviewModel> allCircuits;
+    // The session's length in laps from its lap count (a sprint runs fewer laps than the race the
+    // circuit facts give); none until read.
+    std::optional<std::int64_t> sessionLaps;
     bool weatherSelected = false;  // the weather card shows the wind's direction instead of its speed
+    // The last timing read failed or timed out: the order shown is the last one read, marked as such.
+    bool timingStale = false;
     // The weekend's sessions, latest first; row r of the schedule section shows session r - 1.
     std::vector<WeekendSession> weekendStructure;
     std::vector<int> selectedRows;  // expanded driver rows, by position in the order
@@ -86,12 +93,13 @@ public:
     void fireTimer();
     // Whether a timing read is asked for or under way.
     bool timingReadInFlight() const { return refreshQueued_ || timingReadsInFlight_ > 0; }
-    // Where the timing lines come from: the session's "TimingData.json" by default; tests gate it.
+    // Where the timing lines come from: the session's "TimingData.json" by default (on a session whose
+    // transfers end after the time-out as well); tests gate it.
     using TimingRead = std::function<dispatch::Task<Loaded>(std::string path)>;
     void setTimingRead(TimingRead read) { timingRead_ = std::move(read); }
 
-    // The loading task: the eight reads one after another.
-    dispatch::Task<void> loadEverything();
+    // The loading task: the nine reads one after another, while the screen lives.
+    static dispatch::Task<void> loadEverything(std::weak_ptr<LiveViewController> screen);
     dispatch::Task<void> loadTimingData();
     dispatch::Task<void> loadDriverList();
     dispatch::Task<void> loadWeather();
@@ -100,6 +108,7 @@ public:
     dispatch::Task<void> loadTyres();
     dispatch::Task<void> loadRaceMessages();
     dispatch::Task<void> loadTeamRadio();
+    dispatch::Task<void> loadLapCount();
     void loadCircuits();
     void buildWeekendStructure();
     void reloadTables();
@@ -130,6 +139,9 @@ private:
     void wire(ui::Button& button, int tag, const std::string& title, void (LiveViewController::*action)(ui::Button&));
     void presentSheet(const std::shared_ptr<ui::ViewController>& sheet);
     const circuitDetailsOverviewModel* circuitFacts() const;
+
+    // The timing read, given up (empty data) once `timingReadTimeout` has passed without an answer.
+    dispatch::Task<Loaded> readTimingWithTimeout();
 
     TimingRead timingRead_;
     bool refreshQueued_ = false;  // a tick's read is on its way to the main queue

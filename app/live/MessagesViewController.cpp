@@ -125,9 +125,10 @@ gfx::Color MessagesViewController::flagColor(const std::optional<std::string>& f
 
 std::string MessagesViewController::flagText(const std::optional<std::string>& flag, std::optional<std::int64_t> sector) {
     std::string name = flag ? foundation::capitalized(*flag) : std::string();
-    std::string where = " Sector " + std::to_string(sector.value_or(1));
-    if (flag && flag->find("CLEAR") != std::string::npos) return " " + name + " in" + where;
-    return " " + name + " Flag in" + where;
+    // A message for the whole track names no sector; it is not given one.
+    std::string where = sector ? " in Sector " + std::to_string(*sector) : std::string();
+    if (flag && flag->find("CLEAR") != std::string::npos) return " " + name + where;
+    return " " + name + " Flag" + where;
 }
 
 std::string MessagesViewController::timeStampText(const std::string& utc) {

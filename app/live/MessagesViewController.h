@@ -32,7 +32,8 @@ public:
     // The flag's colour, decided by the words of the flag text: GREEN, YELLOW, RED, BLUE (the last of
     // these, in that order, wins), CLEAR gray, anything else green.
     static gfx::Color flagColor(const std::optional<std::string>& flag);
-    // " Double Yellow Flag in Sector 4", " Clear in Sector 1".
+    // " Double Yellow Flag in Sector 4", " Clear in Sector 2"; a message without a sector names none
+    // (" Blue Flag", " Clear").
     static std::string flagText(const std::optional<std::string>& flag, std::optional<std::int64_t> sector);
     // The local clock time of a message's UTC instant.
     static std::string timeStampText(const std::string& utc);

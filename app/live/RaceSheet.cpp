@@ -10,12 +10,31 @@
 #include "shell/RaceTiming.h"
 #include "shell/Utilities.h"
 #include "standings-news/SheetRows.h"
+#include "weekend/WeekendSessions.h"
+
+namespace {
+
+// The sprint's start once it has begun while the race is still ahead: the session the weekend is in.
+std::optional<foundation::Date> sprintUnderWay(const RacesDetailsModel& race, foundation::Date now) {
+    if (!race.sprint || RaceTiming::startOrNow(race, now) <= now) return std::nullopt;
+    auto start = weekend::scheduledStart(race.sprint->date, race.sprint->time);
+    if (!start || *start > now) return std::nullopt;
+    return start;
+}
+
+}  // namespace
 
 void RaceSheet::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     view()->setBackgroundColor(gfx::Color::systemBackground());
     auto now = foundation::Date::now();
-    date = race() ? posixFormatter("yyyy-MM-dd").date(race()->date).value_or(now) : now;
+    if (!race()) {
+        date = now;
+        return;
+    }
+    // A sprint under way opens the weekend's sheets on its own day, not the race's.
+    const std::string& day = sprintUnderWay(*race(), now) ? *race()->sprint->date : race()->date;
+    date = posixFormatter("yyyy-MM-dd").date(day).value_or(now);
 }
 
 int RaceSheet::numberOfRows(ui::TableView& table, int section) {
@@ -28,7 +47,7 @@ std::string RaceSheet::headerTimeText() const {
     auto now = foundation::Date::now();
     // The start read with its own date, so a summer race shows the summer offset (the clock text alone
     // would land on a winter day).
-    foundation::Date start = race() ? RaceTiming::startOrNow(*race(), now) : now;
+    foundation::Date start = race() ? sprintUnderWay(*race(), now).value_or(RaceTiming::startOrNow(*race(), now)) : now;
     auto clock = posixFormatter("HH:mm");
     auto day = posixFormatter("dd");
     auto month = posixFormatter("LLL");

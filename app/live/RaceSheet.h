@@ -29,8 +29,8 @@ public:
 
     // The weekend's race: the presenters hand exactly one; with none the header is empty.
     std::vector<RacesDetailsModel> races;
-    // The race day (its date at local midnight), set when the view loads; the current moment when the
-    // date does not read.
+    // The race day (its date at local midnight), set when the view loads; the sprint's day while the
+    // sprint has begun and the race has not; the current moment when the date does not read.
     foundation::Date date = foundation::Date::now();
 
     void viewDidLoad() override;
@@ -44,7 +44,8 @@ public:
     void didSelectRow(ui::TableView& table, ui::IndexPath indexPath) override { table.deselectRow(indexPath, true); }
 
     // "Started at 16:00, on 05 Mar" ("Starting at " while the race day is ahead); the start is the
-    // race's start instant in local time, or the current time when it does not read.
+    // race's start instant in local time (the sprint's while it is the session under way), or the
+    // current time when it does not read.
     std::string headerTimeText() const;
 
 protected:

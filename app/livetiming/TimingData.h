@@ -144,4 +144,15 @@ struct TimingData {
     };
 };
 
+// "LapCount.json": the lap the leader is on and the session's length in laps (a sprint's are its own).
+struct LapCountModel {
+    std::optional<std::int64_t> currentLap;
+    std::optional<std::int64_t> totalLaps;
+
+    static constexpr auto codingKeys = std::tuple{
+        foundation::optionalField("CurrentLap", &LapCountModel::currentLap),
+        foundation::optionalField("TotalLaps", &LapCountModel::totalLaps),
+    };
+};
+
 }  // namespace livetiming

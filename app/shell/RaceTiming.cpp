@@ -3,6 +3,7 @@
 #include "foundation/Calendar.h"
 #include "foundation/DateFormatter.h"
 #include "shell/PosixFormatter.h"
+#include "weekend/WeekendSessions.h"
 
 std::optional<foundation::Date> RaceTiming::startInstant(const RacesDetailsModel& race) {
     if (race.time.empty()) {
@@ -23,7 +24,15 @@ foundation::Date RaceTiming::startOrNow(const RacesDetailsModel& race, foundatio
 }
 
 RacePhase RaceTiming::phase(const RacesDetailsModel& race, foundation::Date now) {
-    return phase(startOrNow(race, now), now);
+    RacePhase ofRace = phase(startOrNow(race, now), now);
+    if (ofRace == RacePhase::upcoming && sprintIsLive(race, now)) return RacePhase::live;
+    return ofRace;
+}
+
+bool RaceTiming::sprintIsLive(const RacesDetailsModel& race, foundation::Date now) {
+    if (!race.sprint) return false;
+    auto start = weekend::scheduledStart(race.sprint->date, race.sprint->time);
+    return start && phase(*start, now) == RacePhase::live;
 }
 
 RacePhase RaceTiming::phase(foundation::Date start, foundation::Date now) {

@@ -31,7 +31,11 @@ public:
     static std::optional<foundation::Date> startInstant(const RacesDetailsModel& race);
     // The start, or `now` when it cannot be read: an unreadable race counts as under way.
     static foundation::Date startOrNow(const RacesDetailsModel& race, foundation::Date now);
+    // The weekend's phase: live from the race's start for three hours, and also for the three hours
+    // from the start of its sprint, when it has one; upcoming before, finished after the race.
     static RacePhase phase(const RacesDetailsModel& race, foundation::Date now);
+    // Whether `now` falls within three hours of the weekend's sprint start (UTC date and time).
+    static bool sprintIsLive(const RacesDetailsModel& race, foundation::Date now);
     static RacePhase phase(foundation::Date start, foundation::Date now);
     // From now to the start in the current calendar.
     static Countdown countdown(foundation::Date start, foundation::Date now);

@@ -88,12 +88,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!drivers) co_return;
     if (!isShownSeason(generation)) co_return;
-    for (const auto& [number, driver] : *drivers) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
-        driverColDictionary[key] = driver.teamColour;
-        driverNumDictionary[key] = driver.racingNumber;
-    }
+    fileDrivers(*this, *drivers);
 }
 
 dispatch::Task<void> SeasonViewController::loadDriverStandings() {

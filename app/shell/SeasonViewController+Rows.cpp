@@ -52,7 +52,7 @@ std::string SeasonViewController::roundText(int row, foundation::Date now) const
     const auto& races = GlobalStruct::races();
     if (row < 0 || row >= static_cast<int>(races.size())) return text;
     foundation::Date start = RaceTiming::startOrNow(races[row], now);
-    switch (RaceTiming::phase(start, now)) {
+    switch (RaceTiming::phase(races[row], now)) {
         case RacePhase::live: return text + "\nLIVE";
         case RacePhase::upcoming:
             if (row == upcomingRaceIndex) return text + "\n" + RaceTiming::countdownText(RaceTiming::countdown(start, now));
@@ -69,7 +69,7 @@ std::shared_ptr<ui::TableViewCell> SeasonViewController::cellForRow(ui::TableVie
     const RacesDetailsModel& race = races[indexPath.row];
     auto now = foundation::Date::now();
     foundation::Date start = RaceTiming::startOrNow(race, now);
-    RacePhase phase = RaceTiming::phase(start, now);
+    RacePhase phase = RaceTiming::phase(race, now);
 
     double bodySize = gfx::Font::preferredFont(gfx::TextStyle::body).pointSize() - 4;
     std::string round = roundText(indexPath.row, now);

@@ -22,14 +22,17 @@ std::string SeasonViewController::sessionPath(const RacesDetailsModel& race,
 }
 
 std::string SeasonViewController::liveSessionPath(const RacesDetailsModel& race,
-                                                  const std::vector<livetiming::Meeting>& meetings) {
-    for (const auto& meeting : meetings) {
-        if (meeting.name != race.raceName) continue;
-        for (const auto& session : meeting.sessions)
-            if (session.type == "Race") return session.path;
+                                                  const std::vector<livetiming::Meeting>& meetings, foundation::Date now) {
+    // The sprint while it runs; the race itself on race day and whenever the screen is opened by hand.
+    if (RaceTiming::sprintIsLive(race, now)) {
+        for (const auto& meeting : meetings) {
+            if (meeting.name != race.raceName) continue;
+            const livetiming::Session* sprint = weekend::findSession(meeting.sessions, weekend::SessionKind::sprint);
+            return sprint ? sprint->path : std::string();
+        }
         return {};
     }
-    return {};
+    return weekend::raceSessionPath(race, meetings);
 }
 
 std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhase phase) const {
@@ -40,7 +43,7 @@ std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhas
         case RacePhase::finished: screen = std::make_shared<PastDetailsViewController>(); break;
     }
     const RacesDetailsModel& race = GlobalStruct::races()[index];
-    screen->path = phase == RacePhase::live ? liveSessionPath(race, GlobalStruct::meetings())
+    screen->path = phase == RacePhase::live ? liveSessionPath(race, GlobalStruct::meetings(), foundation::Date::now())
                                             : sessionPath(race, GlobalStruct::meetings());
     screen->races = {race};
     screen->year = year;

@@ -114,10 +114,10 @@ public:
     // The live-timing folder of the race itself (never the sprint) of the meeting named like the race;
     // empty without one.
     static std::string sessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings);
-    // The live screen's folder: the meeting's first session typed "Race", which on a sprint weekend is the
-    // sprint. The offline season replays the sprint and holds no race recording, so the race's own
-    // folder would leave the live screen empty there.
-    static std::string liveSessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings);
+    // The live screen's folder: the session that is live at `now`, the sprint within three hours of its
+    // start, otherwise the race itself (never the sprint on race day, though the index types both "Race").
+    static std::string liveSessionPath(const RacesDetailsModel& race, const std::vector<livetiming::Meeting>& meetings,
+                                       foundation::Date now);
 
     // The preloads: the flags once; the driver list and standings of the season shown, again whenever
     // another season is shown; the news on every appearance.

@@ -88,12 +88,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
     auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!drivers) co_return;
     if (drivers->empty()) co_return;
-    for (const auto& [number, driver] : *drivers) {
-        std::string key = driverKey(driver.firstName, driver.lastName);
-        if (driver.headshotUrl) driverImageDictionary[key] = headshotAddress(*driver.headshotUrl);
-        driverColDictionary[key] = driver.teamColour;
-        driverNumDictionary[key] = driver.racingNumber;
-    }
+    fileDrivers(*this, *drivers);
     // One reload for the whole list: the rows read every entry at once.
     reloadAll();
 }

@@ -167,8 +167,9 @@ void PastDetailsViewController::didSelectRow(ui::TableView& table, ui::IndexPath
             selectedRows.push_back(indexPath.row);
         }
         table.reloadData();
-    } else if (indexPath.section == 11) {
-        // The weather card's own tap switches it between wind speed and direction.
+    } else if (indexPath.section == 10) {
+        // Any schedule row switches the weather card between wind speed and direction, as on the live
+        // screen; the card's own tap does nothing.
         weatherSelected = !weatherSelected;
         table.reloadData();
     }

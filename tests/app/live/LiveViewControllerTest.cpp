@@ -20,6 +20,9 @@
 #include "live/RadioViewController.h"
 #include "live/TyresViewController.h"
 #include "livetiming/EventsModel.h"
+#include "net/ProtocolRegistry.h"
+#include "shell/DriverKey.h"
+#include "shell/RaceTiming.h"
 #include "shell/AppNotifications.h"
 #include "shell/SeasonViewController.h"
 #include "ui/Application.h"
@@ -47,9 +50,12 @@ struct GatedTimingReads {
         waiting.erase(waiting.begin() + static_cast<long>(index));
         resume(foundation::Data::fromString(body));
     }
-    // Answers every read still waiting with an error page, so no read outlives the test.
+    // Answers every read still waiting with an error page, so no read outlives the test; a read on its
+    // way (a tick's read starts a turn or two after the tick) is waited for and answered too.
     void fail() {
-        while (!waiting.empty()) answer(0, "<html>404</html>");
+        do {
+            while (!waiting.empty()) answer(0, "<html>404</html>");
+        } while (dispatch::RunLoop::main()->runUntil([this] { return !waiting.empty(); }, 0.1));
     }
 };
 
@@ -89,11 +95,11 @@ protected:
         OfflineSheet::TearDown();
     }
 
-    // The session the season sheet hands the live screen of round 4: whichever folder the index
-    // names first as the meeting's "Race".
+    // The session the season sheet hands the live screen of round 4 at the season's now: the sprint,
+    // which is running.
     static std::string sessionPath() {
         auto index = read<livetiming::EventsModel>(LiveTiming::all("2023"));
-        return SeasonViewController::liveSessionPath(race(4), index.meetings);
+        return SeasonViewController::liveSessionPath(race(4), index.meetings, foundation::Date::now());
     }
 
     std::shared_ptr<LiveViewController> make() {
@@ -117,6 +123,20 @@ protected:
         host.renderIfNeeded();
         waitFor([&] { return !screen.timingReadInFlight(); }, 5);
         host.renderIfNeeded();
+    }
+    // Refresh ticks `seconds` of session apart until the running order has changed and the leader's
+    // lap has gone up (at most 30 ticks).
+    void expectTheOrderAndTheLapToMoveOn(LiveViewController& screen, double seconds) {
+        auto lap = [&] { return screen.raceResults.empty() ? 0 : screen.raceResults.front().numberOfLaps.value_or(0); };
+        std::int64_t firstLap = lap();
+        auto firstOrder = order(screen);
+        bool reordered = false;
+        for (int tick = 0; tick < 30 && !(reordered && lap() > firstLap); ++tick) {
+            refreshAfter(screen, seconds);
+            reordered = reordered || order(screen) != firstOrder;
+        }
+        EXPECT_TRUE(reordered);
+        EXPECT_GT(lap(), firstLap);
     }
     template <class Cell>
     std::shared_ptr<Cell> row(LiveViewController& screen, int section, int index) {
@@ -145,14 +165,7 @@ TEST_F(LiveScreen, theReplayedSessionMovesOnBetweenRefreshes) {
     EXPECT_EQ(picker->event->text(), "LIVE Standings (Lap " + std::to_string(firstLap) + ")");
 
     // Each tick reads the timing lines again; over a few laps the order changes and the laps count up.
-    auto firstOrder = order(*screen);
-    bool reordered = false;
-    for (int tick = 0; tick < 20 && !(reordered && lap() > firstLap); ++tick) {
-        refreshAfter(*screen, 30);
-        reordered = reordered || order(*screen) != firstOrder;
-    }
-    EXPECT_TRUE(reordered);
-    EXPECT_GT(lap(), firstLap);
+    expectTheOrderAndTheLapToMoveOn(*screen, 30);
     for (std::size_t index = 1; index < screen->raceResults.size(); ++index) {
         auto before = foundation::parseInt(screen->raceResults[index - 1].position);
         auto after = foundation::parseInt(screen->raceResults[index].position);
@@ -162,6 +175,83 @@ TEST_F(LiveScreen, theReplayedSessionMovesOnBetweenRefreshes) {
     }
     picker = row<LapPickerCell>(*screen, 1, 0);
     EXPECT_EQ(picker->event->text(), "LIVE Standings (Lap " + std::to_string(lap()) + ")");
+}
+
+TEST_F(LiveScreen, insideBahrainsRaceTheLiveRowOpensItsReplayWithTheRacesOwnLapsStintsAndMessages) {
+    clock->set(*instantFromISO8601("2023-03-05T15:40:00Z"));  // 36 minutes after the lights went out
+    auto now = foundation::Date::now();
+    ASSERT_EQ(RaceTiming::phase(race(1), now), RacePhase::live);
+    auto index = read<livetiming::EventsModel>(LiveTiming::all("2023"));
+    auto screen = std::make_shared<LiveViewController>();
+    screen->races = {race(1)};
+    screen->year = "2023";
+    screen->raceRound = 1;
+    screen->path = SeasonViewController::liveSessionPath(race(1), index.meetings, now);
+    EXPECT_EQ(screen->path, sheettest::bahrainRace);
+    present(screen);
+    ASSERT_TRUE(waitFor([&] {
+        return screen->raceResults.size() == 20 && !screen->raceMessages.empty() && !screen->tyresResults.empty() &&
+               screen->sessionLaps;
+    }));
+
+    // The replay is where the race was at now: some laps in, the messages sent so far, no later one.
+    auto lap = [&] { return screen->raceResults.front().numberOfLaps.value_or(0); };
+    std::int64_t firstLap = lap();
+    EXPECT_GT(firstLap, 10);
+    EXPECT_LT(firstLap, 57);
+    EXPECT_EQ(screen->raceResults.front().position, "1");
+    EXPECT_LT(screen->raceMessages.size(), 73u);
+    for (const auto& message : screen->raceMessages) EXPECT_LT(message.utc, "2023-03-05T15:40:01") << message.message;
+    EXPECT_EQ(*screen->sessionLaps, 57);
+
+    // Gaps and lap times were not recorded: the rows say so rather than show a gap of nothing.
+    auto second = row<DriverCell>(*screen, 2, 1);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->position->text(), "2nd");
+    EXPECT_EQ(second->status->text(), "Interval not available");
+    EXPECT_EQ(second->constructor->text(), "Last lap: not available");
+    EXPECT_EQ(second->fromGridPosition->text(), "Lap " + std::to_string(*screen->raceResults[1].numberOfLaps));
+    screen->didSelectRow(*screen->tableView[0], {2, 1});
+    EXPECT_EQ(row<DriverCell>(*screen, 2, 1)->constructor->text(), "Fastest lap: not available");
+
+    // Between refreshes the order changes and the laps count up.
+    expectTheOrderAndTheLapToMoveOn(*screen, 60);
+    EXPECT_EQ(row<LapPickerCell>(*screen, 1, 0)->event->text(), "LIVE Standings (Lap " + std::to_string(lap()) + ")");
+
+    row<RaceBreakdownCell>(*screen, 4, 0)->tyres->sendActions(ui::ControlEvent::touchUpInside);
+    auto tyres = presented<TyresViewController>(*screen);
+    ASSERT_TRUE(tyres);
+    EXPECT_EQ(tyres->totalLaps, 57);
+    EXPECT_EQ(tyres->tyresResults.size(), 20u);
+}
+
+TEST_F(LiveScreen, aDriverListEntryMissingAFieldLosesOnlyThatDriver) {
+    // Served on a host of its own: Pérez's entry lacks most of its fields.
+    const std::string drivers =
+        R"({"1":{"RacingNumber":"1","BroadcastName":"M VERSTAPPEN","FullName":"Max VERSTAPPEN","Tla":"VER","Line":1,)"
+        R"("TeamName":"Red Bull Racing","TeamColour":"3671C6","FirstName":"Max","LastName":"Verstappen",)"
+        R"("Reference":"MAXVER01","HeadshotUrl":"https://www.formula1.com/max.png.transform/1col/image.png"},)"
+        R"("11":{"RacingNumber":"11","FirstName":"Sergio","LastName":"Perez"}})";
+    auto screen = make();
+    ServiceHosts before = ServiceHosts::current();
+    ServiceHosts hosts = before;
+    hosts.liveTiming = "drivers.live.test";
+    net::ProtocolRegistry::global()->registerHandler(hosts.liveTiming, [drivers](const net::Request& request)
+                                                         -> std::expected<net::ProtocolAnswer, net::URLError> {
+        bool list = request.url && request.url->path().ends_with("/DriverList.json");
+        return net::ProtocolAnswer{net::Response::make(*request.url, list ? 200 : 404, {}),
+                                   foundation::Data::fromString(list ? drivers : "<html>404</html>")};
+    });
+    ServiceHosts::setCurrent(hosts);
+    present(screen);
+    bool filed = waitFor([&] { return !screen->driverNumDictionary.empty(); });
+    ServiceHosts::setCurrent(before);
+    net::ProtocolRegistry::global()->unregisterHandler(hosts.liveTiming);
+    ASSERT_TRUE(filed) << "one bad entry blanked every driver";
+    EXPECT_EQ(screen->driverNumDictionary.size(), 1u);
+    EXPECT_EQ(screen->driverNumDictionary[driverKey("Max", "Verstappen")], "1");
+    EXPECT_EQ(screen->driverImageDictionary[driverKey("Max", "Verstappen")], "https://www.formula1.com/max.png");
+    EXPECT_EQ(screen->driverColDictionary[driverKey("Max", "Verstappen")], "3671C6");
 }
 
 TEST_F(LiveScreen, messagesAndRadioAppearAsTheReplayReachesThem) {
@@ -240,10 +330,14 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     ASSERT_TRUE(weather);
     EXPECT_EQ(weather->windSpeedTitle->attributedText()->string().substr(3), " Wind Speed");
     EXPECT_TRUE(weather->windSpeed->text().ends_with(" m/s"));
+    screen->didSelectRow(*screen->tableView[0], {LiveViewController::weatherSection, 0});
+    EXPECT_FALSE(screen->weatherSelected) << "the weather card's own tap changes nothing";
     screen->didSelectRow(*screen->tableView[0], {7, 2});
     weather = row<WeatherOverviewCell>(*screen, 8, 0);
     EXPECT_TRUE(weather->windSpeedTitle->attributedText()->string().ends_with(" Wind Direction"));
     EXPECT_TRUE(weather->windSpeed->text().ends_with("°"));
+    screen->didSelectRow(*screen->tableView[0], {7, 5});
+    EXPECT_FALSE(screen->weatherSelected) << "a second schedule tap switches back";
 }
 
 TEST_F(LiveScreen, theWeatherReloadRefillsTheWeatherCardSoItsFansTurnAgain) {
@@ -298,8 +392,8 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     screen->setTimingRead(reads.read());
     present(screen);
     EXPECT_EQ(reads.asked, 1);
-    // Ticks while the first read waits ask for nothing more.
-    for (int tick = 0; tick < 4; ++tick) settle(LiveViewController::refreshInterval);
+    // Ticks while the first read waits (within its time-out) ask for nothing more.
+    for (int tick = 0; tick < 3; ++tick) settle(LiveViewController::refreshInterval);
     EXPECT_EQ(reads.asked, 1);
     reads.answer(0, timingDocument({"1", "11", "16"}));
     settle();
@@ -326,6 +420,45 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     settle();
     EXPECT_EQ(order(*screen), (std::vector<std::string>{"16", "1", "11"}));
     EXPECT_NE(console.text().find("Error decoding result: "), std::string::npos);
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
+TEST_F(LiveScreen, aStalledTimingReadIsGivenUpAfterItsTimeOutAndTheOrderIsMarkedStaleUntilAReadSucceeds) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    reads.answer(0, timingDocument({"1", "11", "16"}));
+    settle();
+    auto title = [&] { return row<LapPickerCell>(*screen, 1, 0)->event->text(); };
+    EXPECT_EQ(title(), "LIVE Standings (Lap 7)");
+    EXPECT_FALSE(screen->timingStale);
+
+    // The next read stalls: once the time-out has passed it is given up, and the order stays, marked.
+    settle(LiveViewController::refreshInterval);
+    waitFor([&] { return reads.asked == 2; }, 5);
+    EXPECT_EQ(reads.asked, 2);
+    EXPECT_TRUE(screen->timingReadInFlight());
+    settle(LiveViewController::timingReadTimeout);
+    EXPECT_FALSE(screen->timingReadInFlight()) << "a stalled read no longer blocks the refresh";
+    EXPECT_TRUE(screen->timingStale);
+    EXPECT_EQ(title(), "LIVE Standings (Lap 7) - not updating");
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"1", "11", "16"}));
+
+    // The next tick reads again; its answer clears the mark, and the stalled read's late answer is dropped.
+    settle(LiveViewController::refreshInterval);
+    waitFor([&] { return reads.asked == 3; }, 5);
+    EXPECT_EQ(reads.asked, 3);
+    reads.answer(reads.waiting.size() - 1, timingDocument({"16", "1", "11"}));
+    settle();
+    EXPECT_FALSE(screen->timingStale);
+    EXPECT_EQ(title(), "LIVE Standings (Lap 7)");
+    reads.answer(0, timingDocument({"11", "16", "1"}));
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"16", "1", "11"}));
+    EXPECT_FALSE(screen->timingStale);
     screen->dismiss(false);
     settle();
     reads.fail();
@@ -369,7 +502,7 @@ TEST_F(LiveScreen, theCardsOpenTheirSheetsWithTheScreensData) {
     row<RaceBreakdownCell>(*screen, 4, 0)->tyres->sendActions(ui::ControlEvent::touchUpInside);
     auto tyres = presented<TyresViewController>(*screen);
     ASSERT_TRUE(tyres);
-    EXPECT_EQ(tyres->totalLaps, 51) << "Baku's lap count in the circuit facts";
+    EXPECT_EQ(tyres->totalLaps, 17) << "the sprint's own laps, not the race's 51 of the circuit facts";
     EXPECT_EQ(tyres->tyresResults.size(), screen->tyresResults.size());
     EXPECT_EQ(tyres->driverNumDictionary, screen->driverNumDictionary);
     ASSERT_EQ(tyres->sheetPresentationController()->detents().size(), 1u);

@@ -66,7 +66,8 @@ TEST_F(MessagesSheet, aFinishedRaceListsEveryMessageUnderItsHeaderAndTitle) {
     ASSERT_TRUE(green);
     EXPECT_EQ(green->lap->alpha(), 0) << "only the first message of a lap shows it";
     EXPECT_EQ(green->separatorInset().left, 59);
-    EXPECT_EQ(green->status->attributedTitle(ui::ControlState::normal)->string().substr(3), " Green Flag in Sector 1");
+    EXPECT_EQ(green->status->attributedTitle(ui::ControlState::normal)->string().substr(3), " Green Flag")
+        << "a track-wide flag names no sector";
     auto yellow = row<MessageWithFlagCell>(*sheet, 2, 2);
     ASSERT_TRUE(yellow);
     EXPECT_TRUE(yellow->status->attributedTitle(ui::ControlState::normal)->string().ends_with(" Yellow Flag in Sector 10"));
@@ -88,7 +89,8 @@ TEST_F(MessagesSheet, theLiveSprintShowsTheMessagesReplayedSoFar) {
     ASSERT_EQ(messages.size(), 12u);
     auto sheet = open(race(4), messages);
     ASSERT_EQ(sheet->tableView->numberOfRows(2), 12);
-    EXPECT_EQ(row<DetailHeaderCell>(*sheet, 0, 0)->time->text(), "Started at 13:00, on 30 Apr");
+    // The sprint is the session under way: the sheet opens on its day and tells its start.
+    EXPECT_EQ(row<DetailHeaderCell>(*sheet, 0, 0)->time->text(), "Started at 15:30, on 29 Apr");
     auto safetyCar = row<MessageCell>(*sheet, 2, 10);
     ASSERT_TRUE(safetyCar) << "a safety-car message has no flag pill";
     EXPECT_EQ(safetyCar->message->text(), "Safety car deployed");
@@ -96,7 +98,9 @@ TEST_F(MessagesSheet, theLiveSprintShowsTheMessagesReplayedSoFar) {
     EXPECT_EQ(safetyCar->lap->attributedTitle(ui::ControlState::normal)->string(), " 3");
     auto clear = row<MessageWithFlagCell>(*sheet, 2, 11);
     ASSERT_TRUE(clear);
-    EXPECT_TRUE(clear->status->attributedTitle(ui::ControlState::normal)->string().ends_with(" Clear in Sector 1"));
+    // "TRACK CLEAR" is for the whole track: no sector is named.
+    EXPECT_TRUE(clear->status->attributedTitle(ui::ControlState::normal)->string().ends_with(" Clear"));
+    EXPECT_EQ(clear->status->attributedTitle(ui::ControlState::normal)->string().find("Sector"), std::string::npos);
 
     // An empty list gives the header and the title row only.
     root->dismiss(false);
@@ -140,7 +144,9 @@ TEST_F(MessagesSheet, flagPillsFollowTheWordsOfTheFlag) {
     EXPECT_EQ(MessagesViewController::flagColor("CLEAR"), gfx::Color::systemGray());
 
     EXPECT_EQ(MessagesViewController::flagText("DOUBLE YELLOW", 4), " Double Yellow Flag in Sector 4");
-    EXPECT_EQ(MessagesViewController::flagText("CLEAR", std::nullopt), " Clear in Sector 1");
+    EXPECT_EQ(MessagesViewController::flagText("CLEAR", std::nullopt), " Clear");
+    EXPECT_EQ(MessagesViewController::flagText("BLUE", std::nullopt), " Blue Flag");
+    EXPECT_EQ(MessagesViewController::flagText("CLEAR", 0), " Clear in Sector 0");
     EXPECT_EQ(MessagesViewController::flagText(std::nullopt, 2), "  Flag in Sector 2");
 
     // A category spelt otherwise is no flag message.

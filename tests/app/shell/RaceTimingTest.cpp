@@ -78,6 +78,22 @@ TEST_F(RaceTimingTest, phaseIsUpcomingBeforeStartLiveForThreeHoursThenFinished) 
     EXPECT_EQ(RaceTiming::phase(bahrain, local(2024, 3, 6, 2, 30)), RacePhase::upcoming);
 }
 
+TEST_F(RaceTimingTest, aSprintWeekendIsAlsoLiveForThreeHoursFromItsSprint) {
+    auto baku = race("2023-04-30", "11:00:00Z");
+    baku.sprint = dateTimeModel{"2023-04-29", "13:30:00Z"};  // 15:30 in Amsterdam's summer time
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 15, 29, 59)), RacePhase::upcoming);
+    EXPECT_TRUE(RaceTiming::sprintIsLive(baku, local(2023, 4, 29, 15, 30)));
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 15, 30)), RacePhase::live);
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 18, 29, 59)), RacePhase::live);
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 18, 30)), RacePhase::upcoming) << "between sprint and race";
+    EXPECT_FALSE(RaceTiming::sprintIsLive(baku, local(2023, 4, 30, 13, 30)));
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 30, 13, 30)), RacePhase::live);
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 30, 16, 0)), RacePhase::finished);
+    // A sprint without a readable time never makes the weekend live.
+    baku.sprint = dateTimeModel{"2023-04-29", std::nullopt};
+    EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 15, 30)), RacePhase::upcoming);
+}
+
 TEST_F(RaceTimingTest, countdownSplitsTheTimeLeftIntoDaysHoursAndMinutes) {
     Date start = local(2024, 3, 8, 16, 5);
     EXPECT_EQ(RaceTiming::countdown(start, now()), (Countdown{2, 4, 5}));

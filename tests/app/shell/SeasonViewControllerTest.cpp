@@ -286,8 +286,21 @@ TEST_F(SeasonSheet, theRaceScreenFollowsTheRaceStartAndCarriesRaceYearRoundAndPa
     EXPECT_TRUE(std::dynamic_pointer_cast<FutureDetailsViewController>(sheet->makeRaceScreen(3)));
     clock->set(instant("2023-04-30T01:30:00Z"));  // race day, before the start
     EXPECT_TRUE(std::dynamic_pointer_cast<FutureDetailsViewController>(sheet->makeRaceScreen(3)));
+    // While the sprint runs (13:30 UTC on Saturday) the weekend is live and the live screen reads the
+    // sprint; once it is over the weekend waits for its race again.
+    clock->set(instant("2023-04-29T13:50:00Z"));
+    auto sprint = std::dynamic_pointer_cast<LiveViewController>(sheet->makeRaceScreen(3));
+    ASSERT_TRUE(sprint);
+    EXPECT_EQ(sprint->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/");
+    EXPECT_EQ(sheet->roundText(3, foundation::Date::now()), "Round 4\nLIVE");
+    clock->set(instant("2023-04-29T16:30:00Z"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<FutureDetailsViewController>(sheet->makeRaceScreen(3)));
+    // On race day the live screen reads the race, not yesterday's sprint, even by the test menu.
     clock->set(instant("2023-04-30T12:00:00Z"));
-    EXPECT_TRUE(std::dynamic_pointer_cast<LiveViewController>(sheet->makeRaceScreen(3)));
+    auto race = std::dynamic_pointer_cast<LiveViewController>(sheet->makeRaceScreen(3));
+    ASSERT_TRUE(race);
+    EXPECT_EQ(race->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-30_Race/");
+    EXPECT_EQ(sheet->makeLiveScreen(3)->path, race->path);
     clock->set(instant("2023-04-30T14:00:00Z"));
     auto screen = sheet->makeRaceScreen(3);
     ASSERT_TRUE(std::dynamic_pointer_cast<PastDetailsViewController>(screen));
@@ -434,9 +447,16 @@ TEST_F(SeasonSheet, preloadsFollowTheSeasonShown) {
     EXPECT_FALSE(sheet->countryFlags.empty());
     for (const auto* feed : {&sheet->newsArticles, &sheet->newsArticles2, &sheet->newsArticles3, &sheet->newsArticles4,
                              &sheet->newsArticles5}) {
-        EXPECT_EQ(feed->size(), 10u) << "every article is kept";
+        EXPECT_EQ(feed->size(), 9u) << "every article is kept";
     }
-    EXPECT_EQ(sheet->newsArticles.front().title, "Sergio Pérez wins the Azerbaijan Grand Prix sprint");
+    EXPECT_EQ(sheet->newsArticles.front().title, "Charles Leclerc takes pole for the Azerbaijan Grand Prix");
+    // The season's standings as they stood at now (after round 1, the last finished round recorded),
+    // not the final table of the season's end.
+    ASSERT_FALSE(sheet->driverStandings.empty());
+    EXPECT_EQ(sheet->driverStandings.front().points, "25");
+    EXPECT_EQ(sheet->driverStandings.front().wins, "1");
+    ASSERT_FALSE(sheet->teamStandings.empty());
+    EXPECT_EQ(sheet->teamStandings.front().points, "43");
 
     // Another season: what belonged to 2023 goes, and its own documents are asked for.
     storeSeason(races2022(), "2022");

@@ -107,6 +107,29 @@ TEST_F(UpcomingWeekend, theCountdownRunsToTheSessionsRealStartAcrossDaysAndHours
     EXPECT_EQ(rowOf<RemindersCell>(*screen, *screen->tableView[0], 3, 0)->infoTitle->text(), "Practice 1 Alerts");
 }
 
+TEST_F(UpcomingWeekend, theCountdownTimerStopsWhenTheScreenGoes) {
+    auto screen = openMiami();
+    auto timer = screen->timer;
+    ASSERT_TRUE(timer->isValid());
+    screen->dismiss(false);
+    settle();
+    EXPECT_FALSE(timer->isValid()) << "stopped when the screen disappeared";
+
+    // A screen released without ever disappearing: its timer stops at its next tick.
+    auto unshown = std::make_shared<FutureDetailsViewController>();
+    unshown->races = {race(5)};
+    unshown->loadViewIfNeeded();
+    auto running = unshown->timer;
+    ASSERT_TRUE(running->isValid());
+    std::weak_ptr<FutureDetailsViewController> gone = unshown;
+    unshown.reset();
+    EXPECT_TRUE(gone.expired()) << "the timer does not hold the screen";
+    clock->advance(1);
+    host.renderIfNeeded();
+    host.renderIfNeeded();
+    EXPECT_FALSE(running->isValid());
+}
+
 TEST_F(UpcomingWeekend, theScheduleIsListedInTheDevicesZoneLatestFirst) {
     auto screen = openMiami();
     EXPECT_EQ(schedule(*screen), (std::vector<std::string>{

@@ -22,6 +22,7 @@
 #include "shell/ImageSeam.h"
 #include "shell/Utilities.h"
 #include "ui/AssetCatalog.h"
+#include "dispatch/Queue.h"
 #include "foundation/NotificationCenter.h"
 #include "ui/Feedback.h"
 
@@ -388,7 +389,45 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     EXPECT_TRUE(tap<TyresViewController>(*empty, *row<RaceBreakdownCell>(*empty, 6)->tyres)->races.empty());
 }
 
-TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAndKeepsItsFansTurning) {
+TEST_F(FinishedWeekend, predictionsLoadFromRoundThreeOnInPredictedOrderAndReachTheirSheet) {
+    // Miami (round 5) is the race whose prediction the season holds; the day after it.
+    clock->set(*instantFromISO8601("2023-05-08T12:00:00Z"));
+    auto screen = screenFor(5);
+    EXPECT_EQ(screen->path, "2023/2023-05-07_Miami_Grand_Prix/2023-05-07_Race/");
+    present(screen);
+    ASSERT_TRUE(waitFor([&] { return !screen->driverPredictions.empty() && !screen->teamPredictions.empty(); }));
+    EXPECT_EQ(screen->driverPredictions.size(), 20u);
+    EXPECT_EQ(screen->teamPredictions.size(), 10u);
+    for (std::size_t index = 0; index < screen->driverPredictions.size(); ++index) {
+        EXPECT_EQ(screen->driverPredictions[index].predictedPosition, static_cast<std::int64_t>(index + 1));
+    }
+    EXPECT_EQ(screen->driverPredictions.front().racingNumber, "1") << "Verstappen leads after Miami";
+    EXPECT_TRUE(std::ranges::is_sorted(screen->teamPredictions, {}, &livetiming::TeamPredictions::predictedPosition));
+
+    auto card = row<RaceStandingsCell>(*screen, 8);
+    ASSERT_TRUE(card);
+    auto sheet = tap<PredictionsViewController>(*screen, *card->teams);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->eventType, 1);
+    ASSERT_EQ(sheet->teamPredictions.size(), 10u);
+    EXPECT_EQ(sheet->teamPredictions.front().teamName, screen->teamPredictions.front().teamName);
+    EXPECT_EQ(sheet->driverPredictions.size(), 20u);
+    dismissSheet(*screen);
+
+    // Before round 3 nothing is asked for, even where a prediction exists.
+    auto early = screenFor(5);
+    early->raceRound = 2;
+    bool ended = false;
+    dispatch::spawn(dispatch::Queue::main(), [early, &ended]() -> dispatch::Task<void> {
+        co_await early->loadWeekend();
+        ended = true;
+    });
+    ASSERT_TRUE(waitFor([&] { return ended; }));
+    EXPECT_TRUE(early->driverPredictions.empty());
+    EXPECT_TRUE(early->teamPredictions.empty());
+}
+
+TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnAScheduleTapAndKeepsItsFansTurning) {
     auto screen = open(1);
     screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .humidity = "45.6", .pressure = "1013.2", .rainfall = "0",
                                                 .trackTemp = "30.2", .windDirection = "270", .windSpeed = "2.3"}};
@@ -398,13 +437,19 @@ TEST_F(FinishedWeekend, theWeatherCardShowsWholeFiguresTogglesWindOnItsOwnTapAnd
     EXPECT_EQ(card->windSpeed->text(), "2.3 m/s");
     EXPECT_TRUE(card->windSpeedTitle->attributedText()->string().ends_with(" Wind Speed"));
 
-    // A schedule tap leaves the card; the card's own tap switches it.
-    screen->didSelectRow(*screen->tableView[0], {10, 2});
-    EXPECT_FALSE(screen->weatherSelected);
+    // The card's own tap leaves it; any schedule row switches it, and a second tap switches it back.
     screen->didSelectRow(*screen->tableView[0], {11, 0});
+    EXPECT_FALSE(screen->weatherSelected);
+    EXPECT_EQ(row<WeatherOverviewCell>(*screen, 11)->windSpeed->text(), "2.3 m/s");
+    screen->didSelectRow(*screen->tableView[0], {10, 2});
     EXPECT_TRUE(screen->weatherSelected);
     card = row<WeatherOverviewCell>(*screen, 11);
     EXPECT_EQ(card->windSpeed->text(), "270°");
+    EXPECT_TRUE(card->windSpeedTitle->attributedText()->string().ends_with(" Wind Direction"));
+    screen->didSelectRow(*screen->tableView[0], {10, 5});
+    EXPECT_FALSE(screen->weatherSelected);
+    screen->didSelectRow(*screen->tableView[0], {10, 2});
+    EXPECT_TRUE(screen->weatherSelected);
 
     screen->weather[0].humidity = "1e999";
     screen->weather[0].pressure = "not a number";

@@ -157,8 +157,10 @@ std::expected<void, std::string> addCurrentSeason(const BuildContext& context, S
       std::string how = "copy of " + source + ": standings after round " + std::to_string(round) +
                         ", the last round finished by now (round " + std::to_string(finished) +
                         ") whose standings the snapshot holds";
-      snapshot.add(std::string("results-api/current/") + name,
-                   {standings->bytes, Origin::derived, {source}, std::move(how)});
+      // The season's own table answers as the service did at now, not with the recorded final one.
+      SnapshotFile asOfNow{standings->bytes, Origin::derived, {source}, how};
+      snapshot.add("results-api/" + season + "/" + name, asOfNow);
+      snapshot.add(std::string("results-api/current/") + name, std::move(asOfNow));
       break;
     }
   }
@@ -286,7 +288,8 @@ std::expected<void, std::string> produceOtherSeasons(const BuildContext& context
 }
 
 std::vector<Producer> defaultProducers() {
-  return {produceResultsApi, produceOtherSeasons, produceLiveTiming, produceSessionDocuments, produceTeamRadio,
+  return {produceResultsApi, produceOtherSeasons, produceLiveTiming, produceSessionDocuments, produceDerivedTiming,
+          produceTeamRadio,
           produceRaceControlMessages, produceImages, producePolls, produceFlags, produceNewsFeeds};
 }
 
@@ -329,11 +332,13 @@ std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& opt
       "recorded: the bytes of the named fixture, unchanged. derived: computed from the named recorded",
       "files only, as described. generated: written by the tool. Fixture paths are relative to the",
       "project's recorded-data folder (see its SOURCES.md and MANIFEST.tsv).",
-      "now = " + options.now + ": during the Azerbaijan Grand Prix (round 4). The app shows a race live",
-      "from its start (date and time, UTC) until three hours later and gives the live screen the first",
-      "session of type Race, here the Sprint, whose TimingData stream was recorded and is replayed with",
-      "its Started status at the race's start; rounds 1-3 are finished and rounds 5-22 upcoming.",
-      "Rounds 2 and 3 have no recorded standings, so the current standings are those after round 1.",
+      "now = " + options.now + ": during the Azerbaijan sprint (round 4, Saturday). The app shows a",
+      "weekend live from its race's or its sprint's start (date and time, UTC) until three hours later and",
+      "gives the live screen the session that runs, here the Sprint, whose TimingData stream was recorded",
+      "and is replayed with its Started status at the sprint's start; rounds 1-3 are finished and rounds",
+      "5-22 upcoming. Bahrain's race (round 1) is replayed on its recording's own clock from a derived",
+      "TimingData stream. Rounds 2 and 3 have no recorded standings, so the current season's standings",
+      "(current/ and " + options.season + "/) are those after round 1.",
   };
   std::string listing = snapshot.sourcesListing(header);
   snapshot.add("SOURCES.tsv", {std::move(listing), Origin::generated, {}, "this listing"});

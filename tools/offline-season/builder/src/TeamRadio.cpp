@@ -147,20 +147,26 @@ std::expected<void, std::string> produceTeamRadio(const BuildContext& context, S
     if (!info || info->value("Type", "") != "Race") continue;
     auto drivers = sessionDrivers(snapshot, folder);
     std::string sessionPath = folder.substr(std::string("livetiming/").size());
-    bool replayed = std::ranges::any_of(context.options.replays,
-                                        [&](const auto& replay) { return replay.sessionPath == sessionPath; });
+    auto replay = std::ranges::find(context.options.replays, sessionPath, &BuildOptions::Replay::sessionPath);
+    bool replayed = replay != context.options.replays.end();
     std::vector<Capture> captures;
     std::vector<std::string> sources;
     std::string moments;
-    if (replayed) {
+    // Recorded messages give the moments where there are any (this runs before messages are made up).
+    if (auto messages = snapshotDocument(snapshot, folder + "RaceControlMessages.json")) {
+      captures = spread(capturesFromMessages(*messages, drivers), capturesPerSession);
+      sources = {folder + "RaceControlMessages.json"};
+      moments = "at the times of recorded race-control messages about one car, spread over the session";
+      // A replay keeps the recording's clock: a capture comes when its message does.
+      auto origin = replayed ? readInstant(replay->streamOrigin) : std::nullopt;
+      if (replayed && !origin) return std::unexpected("replay origin is not an ISO 8601 UTC instant: " + replay->streamOrigin);
+      for (Capture& capture : captures)
+        if (origin) capture.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(capture.utc - *origin);
+    } else if (replayed) {
       captures = capturesFromLaps(snapshot, folder, *info, drivers);
       sources = {folder + "LapCount.jsonStream", folder + "TimingData.jsonStream", folder + "SessionStatus.jsonStream"};
       moments = "at the start of laps spread over the race, the cars in first, second, ... place as the recorded "
                 "timing shows them; times from the scheduled start set at the recorded Started status";
-    } else if (auto messages = snapshotDocument(snapshot, folder + "RaceControlMessages.json")) {
-      captures = spread(capturesFromMessages(*messages, drivers), capturesPerSession);
-      sources = {folder + "RaceControlMessages.json"};
-      moments = "at the times of recorded race-control messages about one car, spread over the session";
     }
     if (captures.empty()) continue;
     sources.push_back(folder + "DriverList.json");

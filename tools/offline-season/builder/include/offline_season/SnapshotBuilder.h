@@ -13,18 +13,20 @@ namespace offline_season {
 struct BuildOptions {
   std::filesystem::path fixtures;  // the recorded data (results-api/, livetiming/, MANIFEST.tsv)
   std::string season = "2023";
-  // The snapshot's "now" (ISO 8601, UTC): twenty minutes after the Azerbaijan race's start, inside
-  // the three hours in which the app shows that race live (see docs/offline-season.md).
-  std::string now = "2023-04-30T11:20:00Z";
+  // The snapshot's "now" (ISO 8601, UTC): twenty minutes after the Azerbaijan sprint's start, inside
+  // the three hours in which the app shows that weekend's sprint live (see docs/offline-season.md).
+  std::string now = "2023-04-29T13:50:00Z";
   // Sessions replayed live from their streams, and the instant at which each stream's elapsed time
-  // is zero: the sprint's recorded "Started" (45:16.3 into its streams) falls at the race's real
-  // start, 11:00, so at "now" it is twenty minutes into its running.
+  // is zero. The sprint's recorded "Started" (45:16.3 into its streams) falls at the sprint's start
+  // in the results API, 13:30, so at "now" it is twenty minutes into its running. Bahrain's race
+  // keeps the recording's own clock: its messages' UTC times less their elapsed times.
   struct Replay {
     std::string sessionPath;  // relative to the static base, ending in "/"
     std::string streamOrigin;  // ISO 8601, UTC
   };
   std::vector<Replay> replays = {
-      {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-30T10:14:44Z"}};
+      {"2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/", "2023-03-05T14:01:01Z"},
+      {"2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/", "2023-04-29T12:44:44Z"}};
   // Team-radio clips are spoken and encoded (espeak-ng, lame) only when asked; otherwise the clips
   // of the snapshot in `existingMedia` are kept, so a rebuild needs no media tools.
   bool withMedia = false;
@@ -50,6 +52,12 @@ std::expected<void, std::string> produceResultsApi(const BuildContext& context, 
 std::expected<void, std::string> produceLiveTiming(const BuildContext& context, SeasonSnapshot& snapshot);
 // TyreStintSeries, TopThree and ChampionshipPrediction from the recorded files of the same session.
 std::expected<void, std::string> produceSessionDocuments(const BuildContext& context, SeasonSnapshot& snapshot);
+// TimingData.jsonStream for a replayed session that has none recorded, from its TimingAppData and
+// LapCount streams (see derivedTimingStream).
+std::expected<void, std::string> produceDerivedTiming(const BuildContext& context, SeasonSnapshot& snapshot);
+// The derived stream's text: each car's place from the running order's "Line", its laps from its
+// stints (never above the race's lap), its stops from its stints less one, at the recorded moments.
+std::string derivedTimingStream(const std::string& appDataStream, const std::string& lapCountStream);
 std::expected<void, std::string> produceTeamRadio(const BuildContext& context, SeasonSnapshot& snapshot);
 // Officials' messages of a replayed session that has none recorded, from its track and session status.
 std::expected<void, std::string> produceRaceControlMessages(const BuildContext& context, SeasonSnapshot& snapshot);
