@@ -63,7 +63,7 @@ TEST_F(LapsSheet, aFinishedRaceShowsTheOrderAtLapOneAndOffersEveryLap) {
     EXPECT_EQ(header->backgroundColor(), *ui::namedColor("dirtyBrown"));
     // Lap 57 is asked for; the results service has no answer for it, so lap 1's rows stay and lap 1
     // is the lap ticked over them.
-    ASSERT_TRUE(waitFor([&] { return console.text().find("Error decoding result: ") != std::string::npos; }));
+    ASSERT_TRUE(waitFor([&] { return console.text().find("Could not load ") != std::string::npos; }));
     auto row = picker(*sheet);
     EXPECT_EQ(row->event->text(), "Lap");
     EXPECT_EQ(row->title->text(), "Times");

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* bahrainRace = "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/";
+constexpr const char* miamiRace = "2023/2023-05-07_Miami_Grand_Prix/2023-05-07_Race/";
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -161,10 +161,10 @@ TEST_F(DamagedSeason, theStandingsSheetSaysItsListCouldNotBeLoaded) {
 TEST_F(DamagedSeason, theLiveScreenSaysTheTimingIsMissing) {
     foundation::ConsoleCapture console;
     auto screen = std::make_shared<LiveViewController>();
-    screen->races = {race(1)};
+    screen->races = {race(5)};
     screen->year = "2023";
-    screen->raceRound = 1;
-    screen->path = bahrainRace;  // a session recorded without its timing file
+    screen->raceRound = 5;
+    screen->path = miamiRace;  // a session recorded without its timing file
     present(screen);
     ASSERT_TRUE(waitFor([&] { return screen->timingCouldNotLoad && !screen->timingReadInFlight(); }));
     settle();
@@ -175,7 +175,7 @@ TEST_F(DamagedSeason, theLiveScreenSaysTheTimingIsMissing) {
     ASSERT_TRUE(state);
     EXPECT_EQ(state->title->text(), "The live timing could not be loaded.");
     picture("damaged-live");
-    EXPECT_NE(console.text().find("Could not load https://livetiming.formula1.com/static/" + std::string(bahrainRace) +
+    EXPECT_NE(console.text().find("Could not load https://livetiming.formula1.com/static/" + std::string(miamiRace) +
                                   "TimingData.json: 404 Not Found"),
               std::string::npos);
 }
