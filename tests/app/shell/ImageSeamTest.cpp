@@ -106,7 +106,7 @@ TEST_F(ImageSeamTest, aCancelledRowNeverReceivesThePictureStillLoading) {
 
 TEST_F(ImageSeamTest, aProcessorsPictureIsCachedUnderItsIdentifier) {
     auto rendered = gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
-    setSVGRenderer([&](const foundation::Data&) { return rendered; });
+    setSVGRenderer([&](const foundation::Data&, const std::optional<SVGRenderTarget>&) { return rendered; });
     auto processor = std::make_shared<SVGImgProcessor>();
     setRemoteImage(view, address("/flag.svg"), {.processor = processor, .placeholder = nullptr});
     ASSERT_TRUE(imagetest::waitUntil([&] { return view->image() != nullptr; }));
