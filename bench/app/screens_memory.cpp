@@ -24,6 +24,8 @@
 #include "dispatch/RunLoop.h"
 #include "offline/OfflineSeason.h"
 #include "shell/AppDelegate.h"
+#include "shell/ImageSeam.h"
+#include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/SeasonViewController.h"
 #include "shell/StartupProgress.h"
@@ -61,6 +63,9 @@ struct Figures {
 
 Figures openAndCloseFiveScreensTwice() {
     Figures figures;
+    // As the program's start does.
+    installSVGLibraryRenderer();
+    limitImageMemory();
     {
         auto season = OfflineSeason::startFromEnvironment();
         if (!season) return {.error = "the offline season did not start"};
