@@ -83,7 +83,7 @@ cairo_filter_t cairoFilter(InterpolationQuality quality) {
 // the same pixels and lets pixman take its plain copying paths.
 bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
     cairo_matrix_t deviceToUser, userToPattern, deviceToPattern;
-    cairo_get_matrix(cr, &deviceToUser);
+    cairo_get_matrix(cr, &deviceToUser);  // user to device until inverted
     if (cairo_matrix_invert(&deviceToUser) != CAIRO_STATUS_SUCCESS) return false;
     cairo_pattern_get_matrix(const_cast<cairo_pattern_t*>(pattern), &userToPattern);
     cairo_matrix_multiply(&deviceToPattern, &deviceToUser, &userToPattern);
