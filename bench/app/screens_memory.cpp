@@ -5,6 +5,7 @@
 // the first round to the second (what a closed screen held is let go).
 //
 // Each repetition runs in a child process of its own, so none starts with what an earlier one left.
+// The smoke run (SORVANE_BENCH_SMOKE set) shows each screen only briefly: it only shows the flow still runs.
 // Measure the release build: the test build's sanitizers multiply every figure.
 
 #include <benchmark/benchmark.h>
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -34,7 +36,10 @@
 
 namespace {
 
-constexpr double screenSeconds = 2;
+bool smokeRun() { return std::getenv("SORVANE_BENCH_SMOKE") != nullptr; }
+// How long each screen stays up, and how long the sheet's own preloads get before the first screen.
+const double screenSeconds = smokeRun() ? 0.2 : 2;
+const double preloadSeconds = smokeRun() ? 0.5 : 3;
 
 double residentMB() {
     std::ifstream status("/proc/self/status");
@@ -78,7 +83,7 @@ Figures openAndCloseFiveScreensTwice() {
         auto sheet = std::dynamic_pointer_cast<SeasonViewController>(window.rootViewController()->presentedViewController());
         if (!sheet || !startup::seasonSheetShowsRows(window)) return {.error = "the season sheet never showed"};
         // The sheet's own preloads (flags, drivers, standings, news) end first.
-        pump(*host, 3);
+        pump(*host, preloadSeconds);
         figures.start = residentMB();
 
         const int races = static_cast<int>(GlobalStruct::races().size());
