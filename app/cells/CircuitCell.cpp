@@ -2,6 +2,10 @@
 
 #include "cells/CardLayout.h"
 
+gfx::Size CircuitCell::flagBoxSize(const FontBases& bases) {
+    return {(bases.bodySize - 4) * 1.4, (bases.bodySize - 4) * 1.1};
+}
+
 CircuitCell::CircuitCell(std::string identifier) : ui::TableViewCell(std::move(identifier)) {
     auto bases = FontBases::current();
     addCardView(*this, bgView);
@@ -16,8 +20,8 @@ CircuitCell::CircuitCell(std::string identifier) : ui::TableViewCell(std::move(i
     // so required resistance on it would only fight the box when a flag image is wider.
     keepFullWidth({day, month});
 
-    // The flag box keeps the 1.4 : 1.1 proportion and scales with the text size.
-    ui::VisualFormatMetrics metrics{{"height", (bases.bodySize - 4) * 1.1}, {"width", (bases.bodySize - 4) * 1.4}};
+    const gfx::Size box = flagBoxSize(bases);
+    ui::VisualFormatMetrics metrics{{"height", box.height}, {"width", box.width}};
     ui::VisualFormatViews views{{"bgView", bgView}, {"flag", flag},   {"day", day},         {"month", month},
                                 {"round", round},   {"race", race},   {"circuit", circuit}, {"location", location}};
     addVisualFormats(*contentView(), {"V:|-0-[bgView]-0-|", "H:|-0-[bgView]-0-|"}, views);

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "cells/CellStyles.h"
+#include "gfx/Geometry.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
 #include "ui/TableViewCell.h"
@@ -14,6 +16,9 @@ public:
     static constexpr const char* reuseIdentifier = "CircuitCell";
 
     explicit CircuitCell(std::string identifier = reuseIdentifier);
+
+    // The flag's box in points: 1.4 : 1.1, scaling with the text size.
+    static gfx::Size flagBoxSize(const FontBases& bases);
 
     std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
     std::shared_ptr<ui::ImageView> flag = std::make_shared<ui::ImageView>();

@@ -49,6 +49,16 @@ void setRemoteImageSettings(RemoteImageSettings newSettings) {
     settings = std::move(newSettings);
 }
 
+void limitImageMemory(std::int64_t bytes) {
+    auto cache = remoteImageSettings().cache;
+    if (!cache) cache = pictura::ImageCache::defaultCache();
+    const auto& memory = cache->memoryStorage();
+    auto config = memory->config();
+    if (config.totalCostLimit > 0 && config.totalCostLimit <= bytes) return;
+    config.totalCostLimit = bytes;
+    memory->setConfig(config);
+}
+
 void setRemoteImage(std::weak_ptr<ui::ImageView> view, std::string url, ImageRequestOptions options) {
     RemoteImageSettings current;
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,13 @@ struct RemoteImageSettings {
 RemoteImageSettings remoteImageSettings();
 // Holds until the next call; requests already made keep the settings they started with.
 void setRemoteImageSettings(RemoteImageSettings settings);
+
+// Decoded pictures the app keeps in memory for reuse, in bytes. Without a bound the image library keeps
+// them up to a quarter of the machine's memory for minutes, so the pictures of closed screens stay.
+inline constexpr std::int64_t imageMemoryLimit = 32LL << 20;
+// Bounds the memory level of the cache requests use now (the settings' cache, else the library's
+// default); a lower bound already set stays. The program's start does this.
+void limitImageMemory(std::int64_t bytes = imageMemoryLimit);
 
 // The one way the screens set a remote image: through the image library's builder, which looks it up in
 // the caches, downloads it on a miss, processes it and sets it on the view if the view still waits for

@@ -1,8 +1,11 @@
 #include "shell/SVGImgProcessor.h"
 
+#include <cmath>
+#include <cstdio>
 #include <mutex>
 
 #include "foundation/Print.h"
+#include "vellum/VellumExporter.h"
 #include "vellum/VellumImage.h"
 
 namespace {
@@ -26,10 +29,32 @@ void setSVGRenderer(SVGRenderer renderer) {
 void installSVGLibraryRenderer() {
     // On the main thread before the launch: the library then sees the window's scale when it becomes active.
     vellum::VellumImage::initialize();
-    setSVGRenderer([](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+    setSVGRenderer([](const foundation::Data& data,
+                      const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
         auto image = vellum::VellumImage::initWithData(data);
-        return image ? image->UIImage() : nullptr;
+        if (!image) return nullptr;
+        if (!target || !target->usable()) return image->UIImage();
+        if (!image->hasSize()) return nullptr;
+        image->scaleToFitInside(target->size);
+        auto context = gfx::Context::create(image->size(), {.scale = target->scale});
+        if (!context) return nullptr;
+        vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard,
+                                                    false);
+        return gfx::Image::fromBitmap(context->takeImage(), target->scale);
     });
+}
+
+bool SVGRenderTarget::usable() const {
+    const auto positive = [](double value) { return std::isfinite(value) && value > 0; };
+    return positive(size.width) && positive(size.height) && positive(scale);
+}
+
+SVGImgProcessor::SVGImgProcessor(SVGRenderTarget target) {
+    if (!target.usable()) return;
+    target_ = target;
+    char suffix[96];
+    std::snprintf(suffix, sizeof suffix, "-%.2fx%.2f@%.2fx", target.size.width, target.size.height, target.scale);
+    identifier_ += suffix;
 }
 
 std::shared_ptr<gfx::Image> SVGImgProcessor::process(const pictura::ImageProcessItem& item,
@@ -40,5 +65,5 @@ std::shared_ptr<gfx::Image> SVGImgProcessor::process(const pictura::ImageProcess
     }
     auto render = currentRenderer();
     if (!render) return nullptr;
-    return render(std::get<foundation::Data>(item));
+    return render(std::get<foundation::Data>(item), target_);
 }

@@ -2,25 +2,44 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "foundation/Data.h"
 #include "gfx/Image.h"
 #include "pictura/ImageProcessor.h"
 
-// Renders SVG data to a bitmap image; null when the data is not an SVG document it can size.
-using SVGRenderer = std::function<std::shared_ptr<gfx::Image>(const foundation::Data&)>;
+// Where an SVG is shown: a box of `size` points on a screen of `scale` pixels a point.
+struct SVGRenderTarget {
+    gfx::Size size;
+    double scale = 1;
+
+    // Positive, finite size and scale; any other target draws the document at its own size.
+    bool usable() const;
+    friend bool operator==(const SVGRenderTarget&, const SVGRenderTarget&) = default;
+};
+
+// Renders SVG data to a bitmap image; null when the data is not an SVG document it can size. With a
+// target the document is fitted inside the box, keeping its proportions, at the target's scale.
+using SVGRenderer =
+    std::function<std::shared_ptr<gfx::Image>(const foundation::Data&, const std::optional<SVGRenderTarget>&)>;
 
 // Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
 void setSVGRenderer(SVGRenderer renderer);
-// Installs the SVG library as the renderer: the document drawn at its own size at the screen's scale.
-// The app's start-up does this.
+// Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
+// size at the screen's scale without one. The app's start-up does this.
 void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not
 // tried, so PNG or JPEG bytes give no image.
 class SVGImgProcessor final : public pictura::ImageProcessor {
 public:
+    SVGImgProcessor() = default;
+    // Draws every document into `target`'s box. The identifier names the box and scale, so the caches
+    // keep one entry per size shown (an unusable target is ignored).
+    explicit SVGImgProcessor(SVGRenderTarget target);
+
+    const std::optional<SVGRenderTarget>& target() const { return target_; }
     std::string identifier() const override { return identifier_; }
     // Every flag is cached under this identifier; changing it orphans the entries stored under the old one.
     void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
@@ -30,4 +49,5 @@ public:
 
 private:
     std::string identifier_ = "com.appidentifier.webpprocessor";
+    std::optional<SVGRenderTarget> target_;
 };

@@ -9,6 +9,7 @@
 #include "shell/SeasonSheetSupport.h"
 #include "shell/SeasonViewController.h"
 #include "ui/ContextMenuConfiguration.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -20,8 +21,13 @@ std::string localText(foundation::Date date, const char* pattern) {
     return formatter.string(date);
 }
 
-const std::shared_ptr<const pictura::ImageProcessor>& flagProcessor() {
-    static const std::shared_ptr<const pictura::ImageProcessor> processor = std::make_shared<SVGImgProcessor>();
+// Flags are drawn at the size their box shows on this screen, not at the documents' own (far larger) size.
+std::shared_ptr<const pictura::ImageProcessor> flagProcessor(const ui::View& table) {
+    const auto window = table.window();
+    const SVGRenderTarget target{CircuitCell::flagBoxSize(FontBases::current()),
+                                 window ? window->screen().scale : ui::Screen::main().scale};
+    static std::shared_ptr<const SVGImgProcessor> processor;
+    if (!processor || processor->target() != target) processor = std::make_shared<SVGImgProcessor>(target);
     return processor;
 }
 
@@ -91,7 +97,7 @@ std::shared_ptr<ui::TableViewCell> SeasonViewController::cellForRow(ui::TableVie
 
     if (const CountryFlagsModel* entry = flagForCountry(countryFlags, race.circuit.location.country)) {
         setRemoteImage(cell->flag, flagImageAddress(*entry, ServiceHosts::current().flagImages),
-                       {.processor = flagProcessor()});
+                       {.processor = flagProcessor(table)});
     }
 
     cell->setSeparatorInset({});

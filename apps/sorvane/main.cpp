@@ -25,6 +25,7 @@
 #include "offline/OfflineSeason.h"
 #include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
+#include "shell/ImageSeam.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupProgress.h"
@@ -162,6 +163,7 @@ int main(int argc, char** argv) {
     if (arguments->reminderStore) return deliverReminders(*arguments->reminderStore);
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();
+    limitImageMemory();
     auto season = OfflineSeason::startFromEnvironment();
     if (!season) {
         std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());

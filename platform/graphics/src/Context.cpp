@@ -77,6 +77,22 @@ cairo_filter_t cairoFilter(InterpolationQuality quality) {
     return CAIRO_FILTER_GOOD;
 }
 
+// Whether the device's pixels meet the bitmap's one to one, shifted by whole pixels (after the context's
+// transform and scale). Then every device pixel's centre falls on a bitmap pixel's centre, where any filter
+// gives that pixel and the drawn area never reaches past the edges: nearest sampling without padding gives
+// the same pixels and lets pixman take its plain copying paths.
+bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
+    cairo_matrix_t deviceToUser, userToPattern, deviceToPattern;
+    cairo_get_matrix(cr, &deviceToUser);  // user to device until inverted
+    if (cairo_matrix_invert(&deviceToUser) != CAIRO_STATUS_SUCCESS) return false;
+    cairo_pattern_get_matrix(const_cast<cairo_pattern_t*>(pattern), &userToPattern);
+    cairo_matrix_multiply(&deviceToPattern, &deviceToUser, &userToPattern);
+    const auto near = [](double value, double target, double tolerance) { return std::abs(value - target) <= tolerance; };
+    const auto whole = [&](double value) { return near(value, std::round(value), 1e-6); };
+    return near(deviceToPattern.xx, 1, 1e-9) && near(deviceToPattern.yy, 1, 1e-9) && near(deviceToPattern.xy, 0, 1e-9) &&
+           near(deviceToPattern.yx, 0, 1e-9) && whole(deviceToPattern.x0) && whole(deviceToPattern.y0);
+}
+
 }  // namespace
 
 std::optional<BlendMode> blendModeFromRawValue(int rawValue) {
@@ -439,6 +455,10 @@ void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
     cairo_t* cr = impl_->cairo;
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);
+    if (pixelAligned(cr, pattern.get())) {
+        cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_NONE);
+        cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_NEAREST);
+    }
     Rect box = rect.standardized();
     auto clipToRect = [&] {
         cairo_new_path(cr);

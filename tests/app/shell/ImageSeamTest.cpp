@@ -9,6 +9,7 @@
 #include "gfx/ImageEncoder.h"
 #include "net/ProtocolRegistry.h"
 #include "pictura/ImageViewWrapper.h"
+#include "pictura/PicturaOptions.h"
 #include "shell/ImageSeam.h"
 #include "shell/SVGImgProcessor.h"
 
@@ -106,13 +107,40 @@ TEST_F(ImageSeamTest, aCancelledRowNeverReceivesThePictureStillLoading) {
 
 TEST_F(ImageSeamTest, aProcessorsPictureIsCachedUnderItsIdentifier) {
     auto rendered = gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
-    setSVGRenderer([&](const foundation::Data&) { return rendered; });
+    setSVGRenderer([&](const foundation::Data&, const std::optional<SVGRenderTarget>&) { return rendered; });
     auto processor = std::make_shared<SVGImgProcessor>();
     setRemoteImage(view, address("/flag.svg"), {.processor = processor, .placeholder = nullptr});
     ASSERT_TRUE(imagetest::waitUntil([&] { return view->image() != nullptr; }));
     EXPECT_EQ(view->image()->pixelWidth(), 4);
     EXPECT_TRUE(images.cache->imageCachedType(address("/flag.svg"), processor->identifier()) != pictura::CacheType::none);
     EXPECT_EQ(images.cache->imageCachedType(address("/flag.svg")), pictura::CacheType::none);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ImageMemoryLimit, boundsTheRequestsCacheSoOldPicturesLeaveMemory) {
+    imagetest::TemporaryImageCache images;
+    ASSERT_TRUE(images.cache);
+    const auto& memory = images.cache->memoryStorage();
+    // 100 x 100 pictures of 40 000 bytes each: two fit under the bound, the third pushes the oldest out.
+    limitImageMemory(100'000);
+    EXPECT_EQ(memory->config().totalCostLimit, 100'000);
+    pictura::PicturaParsedOptionsInfo options;
+    for (const char* key : {"first", "second", "third"})
+        images.cache->store(gfx::Image::fromBitmap(gfx::Bitmap::make(100, 100)), std::nullopt, key, options, false);
+    EXPECT_EQ(images.cache->imageCachedType("first"), pictura::CacheType::none);
+    EXPECT_EQ(images.cache->imageCachedType("second"), pictura::CacheType::memory);
+    EXPECT_EQ(images.cache->imageCachedType("third"), pictura::CacheType::memory);
+
+    // A larger bound never loosens a lower one already set.
+    limitImageMemory(1'000'000);
+    EXPECT_EQ(memory->config().totalCostLimit, 100'000);
+    limitImageMemory(50'000);
+    EXPECT_EQ(memory->config().totalCostLimit, 50'000);
+    EXPECT_EQ(images.cache->imageCachedType("second"), pictura::CacheType::none);
+    EXPECT_EQ(images.cache->imageCachedType("third"), pictura::CacheType::memory);
 }
 
 }  // namespace

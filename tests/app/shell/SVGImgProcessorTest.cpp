@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cmath>
 #include <iterator>
 
 #include "foundation/Print.h"
@@ -40,7 +41,9 @@ TEST_F(SVGProcessor, withoutARendererNoDataBecomesAnImage) {
 TEST_F(SVGProcessor, dataGoesToTheInstalledRendererAndItsAnswerIsTheResult) {
     std::vector<foundation::Data> rendered;
     auto bitmap = gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
-    setSVGRenderer([&](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+    setSVGRenderer([&](const foundation::Data& data,
+                       const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
+        EXPECT_FALSE(target);
         rendered.push_back(data);
         return data.bytes().empty() || data.bytes().front() != '<' ? nullptr : bitmap;
     });
@@ -51,6 +54,56 @@ TEST_F(SVGProcessor, dataGoesToTheInstalledRendererAndItsAnswerIsTheResult) {
     EXPECT_EQ(processor.process(foundation::Data(), options), nullptr);
     ASSERT_EQ(rendered.size(), 3u);
     EXPECT_EQ(rendered[0], svg);
+}
+
+TEST(SVGProcessorTarget, eachBoxAndScaleHasItsOwnIdentifierAndReachesTheRenderer) {
+    const SVGImgProcessor flag({{18.2, 14.3}, 2});
+    EXPECT_NE(flag.identifier(), SVGImgProcessor().identifier());
+    EXPECT_EQ(flag.identifier().rfind(SVGImgProcessor().identifier(), 0), 0u) << flag.identifier();
+    EXPECT_EQ(SVGImgProcessor({{18.2, 14.3}, 2}).identifier(), flag.identifier());
+    EXPECT_NE(SVGImgProcessor({{18.2, 14.3}, 3}).identifier(), flag.identifier());
+    EXPECT_NE(SVGImgProcessor({{18.2, 14}, 2}).identifier(), flag.identifier());
+    EXPECT_NE(SVGImgProcessor({{14.3, 18.2}, 2}).identifier(), flag.identifier());
+    // A box that cannot be drawn into falls back to the document's own size under the plain name.
+    for (SVGRenderTarget unusable : {SVGRenderTarget{{0, 14}, 2}, SVGRenderTarget{{18, 14}, 0},
+                                     SVGRenderTarget{{18, -1}, 2}, SVGRenderTarget{{NAN, 14}, 2}}) {
+        SVGImgProcessor processor(unusable);
+        EXPECT_EQ(processor.identifier(), SVGImgProcessor().identifier());
+        EXPECT_FALSE(processor.target());
+    }
+
+    std::optional<SVGRenderTarget> seen;
+    setSVGRenderer([&](const foundation::Data&, const std::optional<SVGRenderTarget>& target) {
+        seen = target;
+        return gfx::Image::fromBitmap(gfx::Bitmap::make(1, 1));
+    });
+    pictura::PicturaParsedOptionsInfo options;
+    EXPECT_NE(flag.process(foundation::Data::fromString("<svg/>"), options), nullptr);
+    setSVGRenderer(nullptr);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(*seen, (SVGRenderTarget{{18.2, 14.3}, 2}));
+}
+
+TEST_F(SVGProcessor, theSVGLibraryFitsTheDocumentInsideTheBoxAtTheScale) {
+    installSVGLibraryRenderer();
+    // 640 x 480: wider than the 18 x 18 box, so the width decides.
+    auto svg = foundation::Data::fromString(
+        "<svg xmlns='http://www.w3.org/2000/svg' width='640' height='480' viewBox='0 0 640 480'>"
+        "<rect width='640' height='240' fill='#ff0000'/><rect y='240' width='640' height='240' fill='#0000ff'/></svg>");
+    auto image = SVGImgProcessor({{18, 18}, 2}).process(svg, options);
+    ASSERT_NE(image, nullptr);
+    ASSERT_NE(image->bitmap(), nullptr);
+    EXPECT_EQ(image->bitmap()->width, 36);
+    EXPECT_EQ(image->bitmap()->height, 27);
+    EXPECT_DOUBLE_EQ(image->size().width, 18);
+    EXPECT_DOUBLE_EQ(image->size().height, 13.5);
+    // The whole document is drawn: red on top, blue at the bottom.
+    EXPECT_EQ(image->bitmap()->pixel(18, 2), 0xffff0000u);
+    EXPECT_EQ(image->bitmap()->pixel(18, 24), 0xff0000ffu);
+    // Without a box the document keeps its own size.
+    auto whole = processor.process(svg, options);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_DOUBLE_EQ(whole->size().width, 640);
 }
 
 TEST_F(SVGProcessor, anAlreadyDecodedImageComesBackUnchangedWithOneConsoleLinePerCall) {

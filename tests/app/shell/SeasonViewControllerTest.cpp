@@ -198,9 +198,14 @@ TEST_F(SeasonSheet, rowsShowTheirCountrysFlagFromTheOfflineSeason) {
     imagetest::TemporaryImageCache images;
     // A stand-in for the SVG library: every SVG document of the offline flags becomes a 4 x 3 picture.
     std::atomic<int> rendered = 0;
-    setSVGRenderer([&](const foundation::Data& data) -> std::shared_ptr<gfx::Image> {
+    std::mutex targetsMutex;
+    std::vector<std::optional<SVGRenderTarget>> targets;
+    setSVGRenderer([&](const foundation::Data& data,
+                       const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
         if (data.toString().find("<svg") == std::string::npos) return nullptr;
         ++rendered;
+        std::lock_guard lock(targetsMutex);
+        targets.push_back(target);
         return gfx::Image::fromBitmap(gfx::Bitmap::make(4, 3));
     });
     presentSheet();
@@ -217,9 +222,25 @@ TEST_F(SeasonSheet, rowsShowTheirCountrysFlagFromTheOfflineSeason) {
     ASSERT_TRUE(shown);
     EXPECT_GE(rendered, 4);
     EXPECT_TRUE(wasRequested("/2/svg/1f1e7-1f1ed.svg")) << "Bahrain's flag from the offline flags";
+    // Each flag is drawn for its box on this screen, not at the document's own size.
+    auto cell = std::dynamic_pointer_cast<CircuitCell>(sheet->cellForRow(*sheet->tableView, {0, 0}));
+    ASSERT_TRUE(cell);
+    cell->setFrame({0, 0, 390, 120});
+    cell->layoutIfNeeded();
+    const SVGRenderTarget box{cell->flag->bounds().size, sheet->view()->window()->screen().scale};
+    ASSERT_GT(box.size.width, 0);
+    {
+        std::lock_guard lock(targetsMutex);
+        for (const auto& target : targets) {
+            ASSERT_TRUE(target);
+            EXPECT_NEAR(target->size.width, box.size.width, 1e-9);
+            EXPECT_NEAR(target->size.height, box.size.height, 1e-9);
+            EXPECT_EQ(target->scale, box.scale);
+        }
+    }
     auto address = awaitedImageURL(flags[0]);
     ASSERT_TRUE(address);
-    EXPECT_NE(images.cache->imageCachedType(*address, SVGImgProcessor().identifier()), pictura::CacheType::none);
+    EXPECT_NE(images.cache->imageCachedType(*address, SVGImgProcessor(box).identifier()), pictura::CacheType::none);
 }
 
 TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {

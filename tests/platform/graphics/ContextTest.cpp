@@ -319,3 +319,103 @@ TEST(Context, StartsFromABitmapAndRefusesImpossibleSizes) {
     EXPECT_FALSE(Context::create(Size{10, 10}, {.scale = 0}));
     EXPECT_FALSE(Context::create(Size{NAN, 10}, {}));
 }
+
+namespace {
+
+// A premultiplied picture with every kind of pixel: opaque, translucent and clear, all different.
+Bitmap mixedPicture(int width, int height) {
+    Bitmap bitmap = Bitmap::make(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t alpha = (x + y) % 3 == 0 ? 0xFF : (x + y) % 3 == 1 ? 0x80 : 0;
+            const std::uint32_t red = (x * 37 + y * 11) % (alpha + 1), green = (x * 5 + y * 53) % (alpha + 1);
+            bitmap.row(y)[x] = alpha << 24 | red << 16 | green << 8 | (alpha / 2);
+        }
+    }
+    return bitmap;
+}
+
+// Each pixel twice in each direction: drawn into half its size it is scaled, not shifted.
+Bitmap doubled(const Bitmap& bitmap) {
+    Bitmap twice = Bitmap::make(bitmap.width * 2, bitmap.height * 2);
+    for (int y = 0; y < twice.height; ++y)
+        for (int x = 0; x < twice.width; ++x) twice.row(y)[x] = bitmap.pixel(x / 2, y / 2);
+    return twice;
+}
+
+// A backdrop that is neither clear nor uniform, so that blending shows.
+std::shared_ptr<Context> backdrop(double scale) {
+    auto context = makeContext(24, 20, scale);
+    context->setFillColor(Color::rgb(30, 200, 90, 0.7));
+    context->fillRect({0, 0, 24, 10});
+    context->setFillColor(Color::rgb(250, 20, 120));
+    context->fillRect({0, 10, 24, 10});
+    return context;
+}
+
+}  // namespace
+
+TEST(Context, PixelAlignedBitmapsDrawTheSamePixelsAsTheScaledPath) {
+    const Bitmap picture = mixedPicture(9, 7);
+    const Bitmap twice = doubled(picture);
+    struct Case {
+        double scale;
+        Rect rect;
+        BitmapPlacement placement;
+        BlendMode blend;
+        double alpha;
+    };
+    const Case cases[] = {
+        {1, {3, 4, 9, 7}, BitmapPlacement::firstRowAtMinY, BlendMode::normal, 1},
+        {1, {3, 4, 9, 7}, BitmapPlacement::firstRowAtMaxY, BlendMode::normal, 0.6},
+        {1, {-2, 15, 9, 7}, BitmapPlacement::firstRowAtMinY, BlendMode::multiply, 1},  // partly outside
+        {2, {1.5, 2, 4.5, 3.5}, BitmapPlacement::firstRowAtMinY, BlendMode::normal, 0.8},  // whole device pixels
+    };
+    for (const Case& each : cases) {
+        for (auto quality : {InterpolationQuality::none, InterpolationQuality::standard, InterpolationQuality::high}) {
+            SCOPED_TRACE(::testing::Message() << "rect x " << each.rect.origin.x << " scale " << each.scale
+                                            << " quality " << int(quality));
+            auto aligned = backdrop(each.scale);
+            aligned->setBlendMode(each.blend);
+            aligned->setAlpha(each.alpha);
+            aligned->setInterpolationQuality(quality);
+            aligned->drawBitmap(picture, each.rect, each.placement);
+
+            // The same picture at twice the pixels, sampled at every other one: a scaled draw.
+            auto scaled = backdrop(each.scale);
+            scaled->setBlendMode(each.blend);
+            scaled->setAlpha(each.alpha);
+            scaled->setInterpolationQuality(InterpolationQuality::none);
+            scaled->drawBitmap(twice, each.rect, each.placement);
+
+            const Bitmap expected = scaled->makeImage(), drawn = aligned->makeImage();
+            ASSERT_EQ(drawn.width, expected.width);
+            int differing = 0;
+            for (int y = 0; y < drawn.height; ++y)
+                for (int x = 0; x < drawn.width; ++x) differing += drawn.pixel(x, y) != expected.pixel(x, y);
+            EXPECT_EQ(differing, 0);
+        }
+    }
+}
+
+TEST(Context, BitmapsOffTheWholePixelsAreStillFiltered) {
+    Bitmap redBlue = Bitmap::make(2, 1);
+    redBlue.row(0)[0] = red;
+    redBlue.row(0)[1] = blue;
+    for (double x : {0.5, 0.25}) {
+        auto context = makeContext(4, 1);
+        context->setInterpolationQuality(InterpolationQuality::standard);
+        context->drawBitmap(redBlue, {x, 0, 2, 1}, BitmapPlacement::firstRowAtMinY);
+        const std::uint32_t between = context->makeImage().pixel(1, 0);
+        // Neither pure red nor pure blue: the two were blended.
+        EXPECT_GT((between >> 16) & 0xFF, 0u) << x;
+        EXPECT_GT(between & 0xFF, 0u) << x;
+    }
+    // A picture drawn at a scale of one half is sampled from both halves too.
+    auto context = makeContext(1, 1, 1);
+    context->setInterpolationQuality(InterpolationQuality::standard);
+    context->drawBitmap(redBlue, {0, 0, 1, 1}, BitmapPlacement::firstRowAtMinY);
+    const std::uint32_t mixed = context->makeImage().pixel(0, 0);
+    EXPECT_GT((mixed >> 16) & 0xFF, 0u);
+    EXPECT_GT(mixed & 0xFF, 0u);
+}

@@ -169,7 +169,8 @@ gfx::Bitmap Window::drawFrame(double time, const std::optional<gfx::Color>& back
     }
     quartz::render(*layer(), *context, quartz::RenderTime{time});
     quartz::pruneFinishedAnimations(*layer(), quartz::RenderTime{time});
-    return context->makeImage();
+    // The context ends here: its pixels are the frame, not a copy of them.
+    return context->takeImage();
 }
 
 bool Window::hasRunningAnimations(double time) const {
