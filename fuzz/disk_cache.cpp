@@ -2,6 +2,7 @@
 // a chosen extension), stores with any expiry, files overwritten with other bytes, dates set to any
 // value, date records replaced by any text; then reads, presence tests, sizes and both prunings.
 // A key's file must stay inside the cache folder.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -18,7 +19,11 @@ namespace {
 pictura::StorageExpiration expiration(fuzz::Input& input) {
     using pictura::StorageExpiration;
     switch (input.pick(5)) {
-    case 0: return StorageExpiration::seconds(input.anyDouble());
+    case 0: {
+        // NaN is refused by an assertion (no period at all); every other double is a period to store with.
+        double seconds = input.anyDouble();
+        return StorageExpiration::seconds(std::isnan(seconds) ? 0 : seconds);
+    }
     case 1: return StorageExpiration::days(std::int64_t(input.any64()));
     case 2: return StorageExpiration::date(foundation::Date{input.anyDouble()});
     case 3: return StorageExpiration::expired();
