@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <vector>
 
 #include "foundation/Clock.h"
 #include "gfx/TextMeasurer.h"
@@ -311,6 +313,65 @@ TEST_F(Tables, aFlickScrollsTheTableOnAfterReleaseWithoutSelecting) {
     table->setShowsVerticalScrollIndicator(false);
     host.wheel({100, 200}, 0, 50);
     EXPECT_TRUE(table->verticalScrollIndicator()->isHidden());
+}
+
+// A refresh every few seconds reloads a list the user has scrolled: when no row changed size, the
+// offset, the content height and every row on screen stay exactly where they were, and the screen
+// never shows an empty sheet.
+TEST_F(Tables, reloadingAScrolledTableWithRowsOfTheSameSizeMovesNothing) {
+    for (int row = 0; row < 100; row += 3) rows->texts[row] = "aaaa bbbb cccc dddd eeee";  // two lines
+    table->reloadData();
+    for (int step = 0; step < 25; ++step) host.wheel({100, 200}, 0, 60);
+    host.renderIfNeeded();
+    double offset = table->contentOffset().y;
+    double height = table->contentSize().height;
+    std::vector<IndexPath> shown = table->indexPathsForVisibleRows();
+    ASSERT_FALSE(shown.empty());
+    std::map<IndexPath, Rect> frames;
+    for (IndexPath row : shown) frames[row] = table->cellForRow(row)->frame();
+    for (int refresh = 0; refresh < 10; ++refresh) {
+        table->reloadData();
+        host.renderIfNeeded();
+        SCOPED_TRACE(refresh);
+        EXPECT_EQ(table->contentOffset().y, offset);
+        EXPECT_EQ(table->contentSize().height, height);
+        EXPECT_EQ(table->indexPathsForVisibleRows(), shown);
+        for (IndexPath row : shown) {
+            ASSERT_TRUE(table->cellForRow(row)) << row.row;
+            EXPECT_EQ(table->cellForRow(row)->frame(), frames[row]) << row.row;
+        }
+    }
+}
+
+// A tap that reloads a list scrolled to its end, or a reload that leaves fewer rows, keeps the
+// offset inside the content with rows on screen: no blank sheet until the next scroll, and no jump
+// when it comes.
+TEST_F(Tables, aReloadNeverLeavesTheOffsetPastTheEndOfTheContent) {
+    for (int row = 0; row < 100; ++row) rows->texts[row] = "aaaa bbbb cccc dddd eeee";  // two lines, 60 points
+    table->reloadData();
+    for (int step = 0; step < 200; ++step) host.wheel({100, 200}, 0, 60);
+    host.renderIfNeeded();
+    double bottom = table->maximumContentOffset().y;
+    ASSERT_EQ(table->contentOffset().y, bottom);
+    // The same rows again: still at the end, the last row on screen.
+    table->reloadData();
+    host.renderIfNeeded();
+    EXPECT_EQ(table->contentOffset().y, bottom);
+    EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+    // Shorter rows and fewer of them: at the new end, with rows on screen.
+    rows->texts.clear();
+    rows->count = 30;
+    table->reloadData();
+    host.renderIfNeeded();
+    EXPECT_LE(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_NE(table->cellForRow({0, 29}), nullptr);
+    EXPECT_FALSE(table->indexPathsForVisibleRows().empty());
+    // The next scroll moves what is on screen by its own distance, from where it was shown.
+    auto onScreen = [&] { return table->rectForRow({0, 28}).minY() - table->contentOffset().y; };
+    double before = onScreen();
+    host.wheel({100, 200}, 0, -40);
+    EXPECT_EQ(onScreen(), before + 40);
 }
 
 }  // namespace
