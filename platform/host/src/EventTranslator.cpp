@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Letterbox.h"
 #include "foundation/Clock.h"
 
 namespace host {
@@ -15,8 +16,11 @@ double clockTimestamp(std::uint32_t sdlMilliseconds) {
     return foundation::Clock::current()->uptime() - age / 1000.0;
 }
 
+// Window coordinates to points of the picture, which the window shows letterboxed.
 Point toPoints(double x, double y, const EventTranslator::Window& window) {
-    return {x * window.widthPoints / std::max(1, window.width), y * window.heightPoints / std::max(1, window.height)};
+    gfx::Rect shown = letterbox({double(std::max(1, window.width)), double(std::max(1, window.height))},
+                                {window.widthPoints, window.heightPoints});
+    return {(x - shown.minX()) * window.widthPoints / shown.width(), (y - shown.minY()) * window.heightPoints / shown.height()};
 }
 
 void deliverTouch(InputSink* sink, TouchPhase phase, Point point, double timestamp, std::int64_t id) {
@@ -65,7 +69,7 @@ void EventTranslator::translate(const SDL_Event& event, const Window& window, In
     case SDL_FINGERMOTION:
     case SDL_FINGERUP: {
         const SDL_TouchFingerEvent& finger = event.tfinger;
-        Point point{finger.x * window.widthPoints, finger.y * window.heightPoints};
+        Point point = toPoints(finger.x * std::max(1, window.width), finger.y * std::max(1, window.height), window);
         TouchPhase phase = event.type == SDL_FINGERDOWN ? TouchPhase::began
                            : event.type == SDL_FINGERUP ? TouchPhase::ended
                                                         : TouchPhase::moved;
