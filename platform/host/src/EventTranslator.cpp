@@ -23,6 +23,23 @@ Point toPoints(double x, double y, const EventTranslator::Window& window) {
     return {(x - shown.minX()) * window.widthPoints / shown.width(), (y - shown.minY()) * window.heightPoints / shown.height()};
 }
 
+Key keyOf(SDL_Keycode code) {
+    switch (code) {
+        case SDLK_ESCAPE: return Key::escape;
+        case SDLK_UP: return Key::up;
+        case SDLK_DOWN: return Key::down;
+        case SDLK_PAGEUP: return Key::pageUp;
+        case SDLK_PAGEDOWN: return Key::pageDown;
+        case SDLK_HOME: return Key::home;
+        case SDLK_END: return Key::end;
+        case SDLK_SPACE: return Key::space;
+        case SDLK_TAB: return Key::tab;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return Key::enter;
+        default: return Key::other;
+    }
+}
+
 void deliverTouch(InputSink* sink, TouchPhase phase, Point point, double timestamp, std::int64_t id) {
     if (sink) sink->touch(TouchEvent{phase, point, timestamp, id});
 }
@@ -81,7 +98,8 @@ void EventTranslator::translate(const SDL_Event& event, const Window& window, In
     }
     case SDL_KEYDOWN: {
         KeyEvent key;
-        key.key = event.key.keysym.sym == SDLK_ESCAPE ? Key::escape : Key::other;
+        key.key = keyOf(event.key.keysym.sym);
+        key.shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
         key.name = SDL_GetKeyName(event.key.keysym.sym);
         key.isRepeat = event.key.repeat != 0;
         key.timestamp = timestamp;

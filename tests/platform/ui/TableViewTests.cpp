@@ -9,7 +9,9 @@
 #include "ui/ContextMenuInteraction.h"
 #include "ui/HeadlessHost.h"
 #include "ui/TableView.h"
+#include "ui/ViewController.h"
 #include "ui/VisualFormat.h"
+#include "ui/Window.h"
 
 namespace ui {
 namespace {
@@ -372,6 +374,54 @@ TEST_F(Tables, aReloadNeverLeavesTheOffsetPastTheEndOfTheContent) {
     double before = onScreen();
     host.wheel({100, 200}, 0, -40);
     EXPECT_EQ(onScreen(), before + 40);
+}
+
+// The desktop's list keys act on the frontmost list: the one shown, not a transparent one above it.
+// Arrows move a line, pages a screen less a line, Home and End to the ends; Tab moves the selection
+// row by row and keeps it in view, and Return opens the selected row as a tap does.
+TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows) {
+    using Key = Window::KeyCommand;
+    auto controller = std::make_shared<ViewController>();
+    host.window()->setRootViewController(controller);
+    auto hidden = std::make_shared<TableView>(Rect{0, 0, 200, 400});
+    hidden->registerClass<NoteCell>("Note");
+    hidden->setDataSource(rows);
+    hidden->setAlpha(0);
+    table->removeFromSuperview();
+    controller->view()->addSubview(hidden);
+    controller->view()->addSubview(table);  // beneath the transparent one would be the same: shown wins
+    host.renderIfNeeded();
+    Window& window = *host.window();
+
+    EXPECT_TRUE(window.sendKeyCommand(Key::lineDown));
+    EXPECT_EQ(table->contentOffset().y, 40);
+    EXPECT_EQ(hidden->contentOffset().y, 0);
+    EXPECT_TRUE(window.sendKeyCommand(Key::pageDown));
+    EXPECT_EQ(table->contentOffset().y, 40 + 360);
+    window.sendKeyCommand(Key::lineUp);
+    window.sendKeyCommand(Key::pageUp);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    EXPECT_FALSE(window.sendKeyCommand(Key::lineUp)) << "already at the top";
+    EXPECT_TRUE(window.sendKeyCommand(Key::end));
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+    EXPECT_TRUE(window.sendKeyCommand(Key::home));
+    EXPECT_EQ(table->contentOffset().y, 0);
+
+    EXPECT_FALSE(window.sendKeyCommand(Key::open)) << "nothing selected yet";
+    EXPECT_TRUE(window.sendKeyCommand(Key::nextRow));
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 0}));
+    for (int row = 1; row <= 12; ++row) window.sendKeyCommand(Key::nextRow);
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 12}));
+    Rect selected = table->rectForRow({0, 12});
+    EXPECT_LE(selected.maxY(), table->bounds().maxY()) << "the selection is kept in view";
+    EXPECT_TRUE(table->cellForRow({0, 12})->isSelected());
+    window.sendKeyCommand(Key::previousRow);
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 11}));
+    EXPECT_TRUE(window.sendKeyCommand(Key::open));
+    EXPECT_EQ(rows->selections, (std::vector<IndexPath>{{0, 11}}));
+    EXPECT_FALSE(hidden->indexPathForSelectedRow());
+    host.window()->setRootViewController(nullptr);
 }
 
 }  // namespace
