@@ -1,5 +1,5 @@
+#include <algorithm>
 #include <deque>
-#include <limits>
 
 #include "ui/TableView.h"
 #include "ui/ViewController.h"
@@ -9,7 +9,7 @@ namespace ui {
 
 namespace {
 
-constexpr double lineHeight = 40;  // a wheel notch
+constexpr double lineHeight = View::pointsPerWheelStep;
 constexpr double farAway = 1e9;
 
 bool isShown(const View& view) {
@@ -57,17 +57,10 @@ std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPa
 bool moveSelection(TableView& table, int step) {
     if (!table.allowsSelection()) return false;
     std::optional<IndexPath> selected = table.indexPathForSelectedRow();
-    if (!selected) {
-        // The first Tab picks up where the user is looking.
-        auto shown = table.indexPathsForVisibleRows();
-        if (!shown.empty()) {
-            IndexPath row = step > 0 ? shown.front() : shown.back();
-            table.selectRow(row, false);
-            table.scrollToRow(row, TableViewScrollPosition::none, false);
-            return true;
-        }
-    }
-    auto next = neighbour(table, selected, step);
+    auto shown = table.indexPathsForVisibleRows();
+    // The first Tab picks up where the user is looking.
+    std::optional<IndexPath> next = !selected && !shown.empty() ? (step > 0 ? shown.front() : shown.back())
+                                                                : neighbour(table, selected, step);
     if (!next) return false;
     table.selectRow(*next, false);
     table.scrollToRow(*next, TableViewScrollPosition::none, false);
