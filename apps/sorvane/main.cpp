@@ -28,6 +28,7 @@
 #include "shell/ImageSeam.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
+#include "shell/StartupFailure.h"
 #include "shell/StartupProgress.h"
 #include "ui/Application.h"
 #include "ui/HeadlessHost.h"
@@ -152,6 +153,19 @@ int runInWindow() {
     return (*host)->screenshotError() ? 1 : status;
 }
 
+// The start failed: the message goes to standard error and, in window mode, into a window that
+// stays until it is closed. Exits 1 either way.
+int failStart(const std::string& message, bool windowed) {
+    std::fprintf(stderr, "sorvane: %s\n", message.c_str());
+    if (!windowed) return 1;
+    auto host = host::SDLApplicationHost::open();
+    if (!host) return 1;  // no display: standard error is all there is
+    (void)(*host)->screenshotFromEnvironment();
+    ui::applicationMain([] { return std::make_shared<ui::ApplicationDelegate>(); },
+                        [message] { return std::make_shared<StartupFailureSceneDelegate>(message); }, **host);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,10 +179,7 @@ int main(int argc, char** argv) {
     installSVGLibraryRenderer();
     limitImageMemory();
     auto season = OfflineSeason::startFromEnvironment();
-    if (!season) {
-        std::fprintf(stderr, "sorvane: %s\n", season.error().c_str());
-        return 1;
-    }
+    if (!season) return failStart(season.error(), !arguments->screenshot);
     for (const auto& warning : season->warnings()) std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
     startReminders();
     return arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();

@@ -205,4 +205,21 @@ TEST(EndToEnd, badArgumentsStopTheAppWithAMessageAndNoPicture) {
     EXPECT_EQ(runApp({"--screenshot", "/nonexistent-folder/x.png", "--after", "0"}, {}), 1);
 }
 
+// A start that fails in window mode says why in the window, not only on standard error, and still
+// exits 1 once the window goes (here, after its screenshot).
+TEST(EndToEnd, aStartThatFailsInWindowModeShowsItsMessageInAWindow) {
+    std::string problem = hosttest::prepareDisplay();
+    if (!problem.empty()) GTEST_SKIP() << problem;
+    auto path = shotPath("failed-start");
+    int status = runApp({}, {"SORVANE_NOW=yesterday", "SORVANE_SCREENSHOT_AFTER=1", "SORVANE_SCREENSHOT_PATH=" + path.string(),
+                             "SORVANE_WINDOW_ZOOM=1"});
+    EXPECT_EQ(status, 1);
+    auto shot = readPng(path);
+    ASSERT_TRUE(shot) << "no window showed the failure";
+    // The title and the message, dark on white, from 96 points down.
+    int ink = count(*shot, 2 * 96, 2 * 300, [](Pixel p) { return p.r < 90 && p.g < 90 && p.b < 90; });
+    EXPECT_GT(ink, 300) << "the window says nothing";
+    std::filesystem::remove(path);
+}
+
 }  // namespace

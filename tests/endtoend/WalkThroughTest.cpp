@@ -11,15 +11,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ScriptedRun.h"
 #include "SyntheticEvents.h"
 #include "VirtualDisplay.h"
+#include "cells/DriverCell.h"
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "foundation/Clock.h"
 #include "host/PngFile.h"
 #include "host/SDLApplicationHost.h"
+#include "live/LiveViewController.h"
 #include "offline/OfflineSeason.h"
 #include "shell/AppDelegate.h"
 #include "shell/MapViewController.h"
@@ -316,6 +319,116 @@ TEST_F(WalkThrough, theSeasonSheetStaysWholeThroughRacesNewsDetentsPinsAndYears)
     }
     EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
     EXPECT_EQ(script->unfinishedStep(), "");
+}
+
+// Lists keep their shape, driven from the keyboard: a finished race's list taken to its end and back
+// (End and Home) shows its first result row exactly as it first showed it; then the live race,
+// scrolled below its running order, holds still through ten refreshes, offset and pixels alike.
+TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
+    std::vector<ui::Rect> firstFrames;
+    double liveOffset = 0, liveHeight = 0, nextRefreshAt = 0;
+    int refreshes = 0;
+    gfx::Bitmap liveShot;
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    // Settled but for the weather card's turning fans, which never stop.
+    auto still = [&] {
+        auto over = overSheet();
+        return releasesPending == 0 && over && !over->isBeingPresented() && !over->isBeingDismissed();
+    };
+    auto live = [&] { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); };
+    auto rowFrames = [&]() -> std::vector<ui::Rect> {
+        auto cell = std::dynamic_pointer_cast<DriverCell>(race()->tableView[0]->cellForRow({2, 0}));
+        if (!cell) return {};
+        std::vector<ui::Rect> frames{race()->tableView[0]->rectForRow({2, 0})};
+        for (const auto& view : std::vector<std::shared_ptr<ui::View>>{cell->status, cell->driver, cell->constructor,
+                                                                       cell->fastestLap, cell->position,
+                                                                       cell->fromGridPosition, cell->driverImage})
+            frames.push_back(view->frame());
+        return frames;
+    };
+    // The window's own pixels, drawn as the screenshot mode draws them.
+    auto windowShot = [&] {
+        auto window = host->window();
+        window->renderIfNeeded();
+        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
+        return host->windowHost()->screenshot();
+    };
+    // The live sheet's upper part, below its top edge: the rows the refreshes must leave alone.
+    auto samePixels = [](const gfx::Bitmap& a, const gfx::Bitmap& b) {
+        int differing = 0;
+        for (int y = pixels(mediumTop + 10); y < pixels(mediumTop + 200); ++y)
+            for (int x = 0; x < a.width; ++x) differing += a.pixel(x, y) != b.pixel(x, y);
+        return differing;
+    };
+    std::vector<Script::Step> steps{
+        {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
+         [&] { wheel({195, 780}, -10); }},
+        {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+         [&] {
+             auto table = sheet()->tableView;
+             click(centreInWindow(*table, table->rectForRow({0, 0})));
+         }},
+        {"a finished race", [&] { return race() && !race()->raceResults.empty() && !rowFrames().empty() && settled(); },
+         [&] {
+             firstFrames = rowFrames();
+             pushKey(SDLK_END);
+         }},
+        {"its list's end", [&] {
+             auto table = race()->tableView[0];
+             return still() && table->contentOffset().y > 0 && table->contentOffset().y == table->maximumContentOffset().y;
+         },
+         [&] {
+             (void)windowShot();
+             pushKey(SDLK_HOME);
+         }},
+        {"back at its top", [&] { return still() && race()->tableView[0]->contentOffset().y <= 0.5 && !rowFrames().empty(); },
+         [&] {
+             EXPECT_EQ(rowFrames(), firstFrames) << "the first result row changed shape";
+             pushKey(SDLK_ESCAPE);
+         }},
+        {"the race gone", [&] { return !overSheet() && settled(); },
+         [&] { sheet()->tableView->scrollToRow({0, 3}, ui::TableViewScrollPosition::top, false); }},
+        {"round 4 in view", [&] { return settled(); },
+         [&] {
+             auto table = sheet()->tableView;
+             click(centreInWindow(*table, table->rectForRow({0, 3})));  // under way
+         }},
+        {"the live race", [&] { return live() && !live()->raceResults.empty() && still(); },
+         [&] {
+             live()->tableView[0]->scrollToRow({LiveViewController::weekendSection, 0}, ui::TableViewScrollPosition::top, false);
+         }},
+        {"below the running order", [&] { return still(); },
+         [&] {
+             auto table = live()->tableView[0];
+             liveOffset = table->contentOffset().y;
+             liveHeight = table->contentSize().height;
+             liveShot = windowShot();
+             if (!shotFolder.empty()) (void)host::writePng(liveShot, std::filesystem::path(shotFolder) / "12-live-scrolled.png");
+             nextRefreshAt = foundation::Clock::current()->uptime() + 2.6;
+         }},
+    };
+    for (int refresh = 1; refresh <= 10; ++refresh) {
+        steps.push_back({"live refresh " + std::to_string(refresh),
+                         [&] { return foundation::Clock::current()->uptime() >= nextRefreshAt && still(); },
+                         [&] {
+                             ++refreshes;
+                             auto table = live()->tableView[0];
+                             EXPECT_EQ(table->contentOffset().y, liveOffset) << "refresh " << refreshes;
+                             EXPECT_EQ(table->contentSize().height, liveHeight) << "refresh " << refreshes;
+                             EXPECT_EQ(samePixels(windowShot(), liveShot), 0) << "refresh " << refreshes;
+                             nextRefreshAt = foundation::Clock::current()->uptime() + 2.6;
+                         }});
+    }
+    // Home again before the end, as a person leaves it: the next run starts where this one ended.
+    steps.push_back({"the live race left", [] { return true; }, [] { pushKey(SDLK_ESCAPE); }});
+    steps.push_back({"home", [&] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }});
+    auto script = Script::start(std::move(steps), 150);
+
+    int status = ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                     [] { return std::make_shared<SceneDelegate>(); }, *host);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_EQ(refreshes, 10);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Letterbox.h"
 #include "foundation/Clock.h"
 
 namespace host {
@@ -15,8 +16,28 @@ double clockTimestamp(std::uint32_t sdlMilliseconds) {
     return foundation::Clock::current()->uptime() - age / 1000.0;
 }
 
+// Window coordinates to points of the picture, which the window shows letterboxed.
 Point toPoints(double x, double y, const EventTranslator::Window& window) {
-    return {x * window.widthPoints / std::max(1, window.width), y * window.heightPoints / std::max(1, window.height)};
+    gfx::Rect shown = letterbox({double(std::max(1, window.width)), double(std::max(1, window.height))},
+                                {window.widthPoints, window.heightPoints});
+    return {(x - shown.minX()) * window.widthPoints / shown.width(), (y - shown.minY()) * window.heightPoints / shown.height()};
+}
+
+Key keyOf(SDL_Keycode code) {
+    switch (code) {
+        case SDLK_ESCAPE: return Key::escape;
+        case SDLK_UP: return Key::up;
+        case SDLK_DOWN: return Key::down;
+        case SDLK_PAGEUP: return Key::pageUp;
+        case SDLK_PAGEDOWN: return Key::pageDown;
+        case SDLK_HOME: return Key::home;
+        case SDLK_END: return Key::end;
+        case SDLK_SPACE: return Key::space;
+        case SDLK_TAB: return Key::tab;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return Key::enter;
+        default: return Key::other;
+    }
 }
 
 void deliverTouch(InputSink* sink, TouchPhase phase, Point point, double timestamp, std::int64_t id) {
@@ -65,7 +86,7 @@ void EventTranslator::translate(const SDL_Event& event, const Window& window, In
     case SDL_FINGERMOTION:
     case SDL_FINGERUP: {
         const SDL_TouchFingerEvent& finger = event.tfinger;
-        Point point{finger.x * window.widthPoints, finger.y * window.heightPoints};
+        Point point = toPoints(finger.x * std::max(1, window.width), finger.y * std::max(1, window.height), window);
         TouchPhase phase = event.type == SDL_FINGERDOWN ? TouchPhase::began
                            : event.type == SDL_FINGERUP ? TouchPhase::ended
                                                         : TouchPhase::moved;
@@ -77,7 +98,8 @@ void EventTranslator::translate(const SDL_Event& event, const Window& window, In
     }
     case SDL_KEYDOWN: {
         KeyEvent key;
-        key.key = event.key.keysym.sym == SDLK_ESCAPE ? Key::escape : Key::other;
+        key.key = keyOf(event.key.keysym.sym);
+        key.shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
         key.name = SDL_GetKeyName(event.key.keysym.sym);
         key.isRepeat = event.key.repeat != 0;
         key.timestamp = timestamp;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "dispatch/Queue.h"
 #include "dispatch/RunLoop.h"
@@ -128,11 +129,33 @@ void SDLApplicationHost::secondaryClick(const SecondaryClickEvent& event) {
 }
 
 // Escape does what a swipe down does to a sheet: the top-most presentation goes, unless it insists.
+// The list keys go to the frontmost list, as on a desktop: arrows, pages, Home, End and the space
+// bar (Shift for up) scroll it, Tab (Shift+Tab back) moves between its rows, Return opens one.
 void SDLApplicationHost::key(const KeyEvent& event) {
-    if (event.key != Key::escape || event.isRepeat) return;
     std::shared_ptr<ui::Window> keyWindow = ui::Window::keyWindow();
     if (!keyWindow) keyWindow = window_;
-    if (!keyWindow || !keyWindow->rootViewController()) return;
+    if (!keyWindow) return;
+    using Command = ui::Window::KeyCommand;
+    std::optional<Command> command;
+    switch (event.key) {
+        case Key::up: command = Command::lineUp; break;
+        case Key::down: command = Command::lineDown; break;
+        case Key::pageUp: command = Command::pageUp; break;
+        case Key::pageDown: command = Command::pageDown; break;
+        case Key::home: command = Command::home; break;
+        case Key::end: command = Command::end; break;
+        case Key::space: command = event.shift ? Command::pageUp : Command::pageDown; break;
+        case Key::tab: command = event.shift ? Command::previousRow : Command::nextRow; break;
+        case Key::enter:
+            if (!event.isRepeat) command = Command::open;
+            break;
+        default: break;
+    }
+    if (command) {
+        keyWindow->sendKeyCommand(*command);
+        return;
+    }
+    if (event.key != Key::escape || event.isRepeat || !keyWindow->rootViewController()) return;
     auto root = keyWindow->rootViewController();
     auto top = ui::topPresentedController(root);
     if (top == root || top->isModalInPresentation() || top->isBeingDismissed()) return;

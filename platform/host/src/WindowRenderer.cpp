@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "Letterbox.h"
 #include "host/WindowHost.h"
 
 namespace host {
@@ -59,7 +60,7 @@ std::expected<std::unique_ptr<WindowRenderer>, std::string> WindowRenderer::crea
     // Scaled-down frames are filtered, not sampled.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, zoom == 1 ? "nearest" : "linear");
     result->window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                       width, height, SDL_WINDOW_SHOWN);
+                                       width, height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!result->window_) return std::unexpected(sdlError("window"));
     // Frames are drawn in software at full scale; the renderer only copies (and, zoomed, scales) one
     // texture a frame. A GPU renderer adds nothing to that and costs a driver in the process: on hosts
@@ -136,7 +137,14 @@ bool WindowRenderer::upload(const gfx::Bitmap& frame) {
 void WindowRenderer::draw() {
     SDL_SetRenderDrawColor(renderer_, (background_ >> 16) & 0xff, (background_ >> 8) & 0xff, background_ & 0xff, 255);
     SDL_RenderClear(renderer_);
-    if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    if (!texture_) return;
+    int width = 0;
+    int height = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) return;
+    gfx::Rect shown = letterbox({double(width), double(height)}, {double(textureWidth_), double(textureHeight_)});
+    SDL_Rect target{static_cast<int>(std::lround(shown.minX())), static_cast<int>(std::lround(shown.minY())),
+                    static_cast<int>(std::lround(shown.width())), static_cast<int>(std::lround(shown.height()))};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
 }
 
 void WindowRenderer::present() { SDL_RenderPresent(renderer_); }

@@ -22,6 +22,11 @@ double weightOf(double strength) { return std::pow(10.0, std::clamp(strength, 1.
 
 bool isRequired(double strength) { return strength >= ConstraintSolver::requiredStrength; }
 
+// A reduced cost this small beside the objective's largest is rounding. With weights up to about
+// 10^10 that is 10^-3: the weakest weight layouts use (priority 50, about 3) is thousands of times
+// more, the dust a long-lived solver collects (about 10^-6) a thousand times less.
+constexpr double costTolerance = 1e-13;
+
 }  // namespace
 
 struct ConstraintSolver::Tableau {
@@ -133,8 +138,17 @@ struct ConstraintSolver::Tableau {
     }
 
     // Primal simplex: drive the objective down while keeping every restricted symbol non-negative.
-    bool optimize(SolverRow& target) {
+    //
+    // The objective sums weights from about 1 to 10^10, so a reduced cost that is zero in exact
+    // arithmetic is left as rounding dust after a few thousand additions and removals (a window's
+    // solver sees that many within minutes of scrolling). Taken for a real cost, dust pivots to an
+    // arbitrary equally good solution, or, where nothing bounds the move, would end the
+    // optimisation for good: every later change in the solver, so every list in the window, would
+    // stay unoptimised. So costs within a tolerance of the largest count as zero, and a direction
+    // nothing bounds is dust by definition (the objective cannot go below zero) and is dropped.
+    void optimize(SolverRow& target) {
         for (;;) {
+            dropCostDust(target);
             Symbol entering = noSymbol;
             for (const auto& cell : target.cells()) {
                 if (kindOf(cell.symbol) != SymbolKind::dummy && cell.coefficient < 0) {
@@ -142,7 +156,7 @@ struct ConstraintSolver::Tableau {
                     break;
                 }
             }
-            if (entering == noSymbol) return true;
+            if (entering == noSymbol) return;
             Symbol leaving = noSymbol;
             double bestRatio = std::numeric_limits<double>::max();
             for (const auto& [basic, row] : rows) {
@@ -155,9 +169,23 @@ struct ConstraintSolver::Tableau {
                     leaving = basic;
                 }
             }
-            if (leaving == noSymbol) return false;  // unbounded: cannot happen with weights >= 0
+            if (leaving == noSymbol) {
+                target.remove(entering);
+                continue;
+            }
             pivot(leaving, entering);
         }
+    }
+
+    // Removes the cells of `target` too small, beside its largest, to be anything but rounding.
+    static void dropCostDust(SolverRow& target) {
+        double largest = 0;
+        for (const auto& cell : target.cells()) largest = std::max(largest, std::fabs(cell.coefficient));
+        double tolerance = largest * costTolerance;
+        std::vector<Symbol> dust;
+        for (const auto& cell : target.cells())
+            if (std::fabs(cell.coefficient) <= tolerance) dust.push_back(cell.symbol);
+        for (Symbol symbol : dust) target.remove(symbol);
     }
 
     // Adds `row` through an artificial variable when no subject can be chosen; false when the row

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <deque>
+#include <map>
 
 #include "SheetTestSupport.h"
 #include "cells/DetailHeaderCell.h"
@@ -252,6 +253,34 @@ TEST_F(LiveScreen, aDriverListEntryMissingAFieldLosesOnlyThatDriver) {
     EXPECT_EQ(screen->driverNumDictionary[driverKey("Max", "Verstappen")], "1");
     EXPECT_EQ(screen->driverImageDictionary[driverKey("Max", "Verstappen")], "https://www.formula1.com/max.png");
     EXPECT_EQ(screen->driverColDictionary[driverKey("Max", "Verstappen")], "3671C6");
+}
+
+// Scrolled below the running order, the screen holds still through its refreshes: the same offset,
+// the same content height and the same rows where they were, never an empty sheet. (Buttons that
+// moved under the pointer opened the wrong sheet.)
+TEST_F(LiveScreen, tenRefreshesScrolledDownMoveNothingOnScreen) {
+    auto screen = open();
+    auto& table = *screen->tableView[0];
+    table.scrollToRow({LiveViewController::weekendSection, 0}, ui::TableViewScrollPosition::top, false);
+    settle();
+    double offset = table.contentOffset().y;
+    double height = table.contentSize().height;
+    auto shown = table.indexPathsForVisibleRows();
+    ASSERT_FALSE(shown.empty());
+    ASSERT_GT(offset, table.rectForRow({LiveViewController::driverSection, 0}).maxY());
+    std::map<ui::IndexPath, ui::Rect> frames;
+    for (auto row : shown) frames[row] = table.rectForRow(row);
+    for (int refresh = 0; refresh < 10; ++refresh) {
+        refreshAfter(*screen, 2.5);
+        SCOPED_TRACE(refresh);
+        EXPECT_EQ(table.contentOffset().y, offset);
+        EXPECT_EQ(table.contentSize().height, height);
+        EXPECT_EQ(table.indexPathsForVisibleRows(), shown);
+        for (auto row : shown) {
+            EXPECT_EQ(table.rectForRow(row), frames[row]) << row.section << "/" << row.row;
+            EXPECT_TRUE(table.cellForRow(row)) << row.section << "/" << row.row;
+        }
+    }
 }
 
 TEST_F(LiveScreen, messagesAndRadioAppearAsTheReplayReachesThem) {

@@ -213,6 +213,45 @@ TEST_F(SDLApplicationHostTest, wheelScrollsTheTableUnderThePointerAndFocusAndMin
                                               "app.didBecomeActive", "app.willTerminate"}));
 }
 
+// The list keys reach the frontmost list through the window: arrows and pages scroll it, End and
+// Home reach its ends, the space bar pages down (Shift+Space up), Tab selects a row.
+TEST_F(SDLApplicationHostTest, listKeysScrollTheTableAndTabSelectsARow) {
+    auto pushShifted = [](SDL_Keycode key) {
+        push(SDL_KEYDOWN, [&](SDL_Event& event) {
+            event.key.keysym.sym = key;
+            event.key.keysym.mod = KMOD_LSHIFT;
+        });
+    };
+    std::vector<double> offsets;
+    auto script = Script::start({
+        {"the root on screen", [&] { return showsTheRoot(); },
+         [&] {
+             pushKey(SDLK_DOWN);
+             pushKey(SDLK_PAGEDOWN);
+         }},
+        {"scrolled by a line and a page", [&] { return root->table->contentOffset().y == 40 + 120; },
+         [&] {
+             pushKey(SDLK_END);
+         }},
+        {"at the end", [&] { return root->table->contentOffset().y == root->table->maximumContentOffset().y; },
+         [&] {
+             pushShifted(SDLK_SPACE);
+         }},
+        {"a page back", [&] { return root->table->contentOffset().y == root->table->maximumContentOffset().y - 120; },
+         [&] {
+             pushKey(SDLK_HOME);
+             pushKey(SDLK_TAB);
+             pushKey(SDLK_TAB);
+         }},
+        {"the second row selected", [&] { return root->table->indexPathForSelectedRow() == ui::IndexPath{0, 1}; },
+         [] { push(SDL_QUIT, [](SDL_Event&) {}); }},
+    });
+
+    EXPECT_EQ(runApplication(), 0);
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_EQ(root->table->contentOffset().y, 0);
+}
+
 std::filesystem::path temporaryPng(const std::string& name) {
     return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".png");
 }

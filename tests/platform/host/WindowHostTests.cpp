@@ -113,6 +113,40 @@ TEST_F(WindowHostTest, zoomedWindowScalesTheFullFrameAndInputBackToPoints) {
     EXPECT_EQ(sink->touches[0].point, (Point{200, 600}));
 }
 
+// Resized to another aspect, the window shows the phone whole and undistorted between bars of the
+// background, and the pointer still lands where the picture shows it.
+TEST_F(WindowHostTest, aWindowResizedToAnotherAspectLetterboxesThePictureAndItsInput) {
+    open(0.5);
+    SDL_Window* shown = nullptr;
+    for (std::uint32_t id = 1; id < 10000 && !shown; ++id)
+        if (SDL_Window* candidate = SDL_GetWindowFromID(id); candidate && std::strcmp(SDL_GetWindowTitle(candidate), "host-tests") == 0)
+            shown = candidate;
+    ASSERT_TRUE(shown);
+    SDL_SetWindowSize(shown, 1200, 900);
+    ASSERT_TRUE(turnUntil([&] {
+        window->pumpEvents();
+        window->present(quarters(780, 1688));
+        return window->screenshot().width == 1200;
+    }));
+    gfx::Bitmap shot = window->screenshot();
+    ASSERT_EQ(shot.height, 900);
+    // 780 x 1688 at 900 / 1688 is about 416 x 900, centred: 392 on either side.
+    expectColour(shot, 20, 450, background);
+    expectColour(shot, 1180, 450, background);
+    expectColour(shot, 400, 20, 0xffff0000);
+    expectColour(shot, 800, 20, 0xff00ff00);
+    expectColour(shot, 400, 880, 0xff0000ff);
+    expectColour(shot, 600, 225, 0xff00ff00);  // the middle column is the picture's, not a stretched edge
+
+    pushMouseButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 600, 450);
+    pushMouseButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 392, 0);
+    ASSERT_TRUE(turnUntil([&] { return sink->touches.size() == 2; }));
+    EXPECT_NEAR(sink->touches[0].point.x, 195, 1e-6);
+    EXPECT_NEAR(sink->touches[0].point.y, 422, 1e-6);
+    EXPECT_NEAR(sink->touches[1].point.x, 0, 0.2);
+    EXPECT_NEAR(sink->touches[1].point.y, 0, 1e-6);
+}
+
 TEST_F(WindowHostTest, leftButtonIsOneTouchAndRightClickAsksForAContextMenu) {
     pushMouseMotion(10, 10);  // hovering is not touching
     pushMouseButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 100, 300);

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <vector>
 
 #include "foundation/Clock.h"
 #include "gfx/TextMeasurer.h"
 #include "ui/ContextMenuInteraction.h"
 #include "ui/HeadlessHost.h"
 #include "ui/TableView.h"
+#include "ui/ViewController.h"
 #include "ui/VisualFormat.h"
+#include "ui/Window.h"
 
 namespace ui {
 namespace {
@@ -311,6 +315,113 @@ TEST_F(Tables, aFlickScrollsTheTableOnAfterReleaseWithoutSelecting) {
     table->setShowsVerticalScrollIndicator(false);
     host.wheel({100, 200}, 0, 50);
     EXPECT_TRUE(table->verticalScrollIndicator()->isHidden());
+}
+
+// A refresh every few seconds reloads a list the user has scrolled: when no row changed size, the
+// offset, the content height and every row on screen stay exactly where they were, and the screen
+// never shows an empty sheet.
+TEST_F(Tables, reloadingAScrolledTableWithRowsOfTheSameSizeMovesNothing) {
+    for (int row = 0; row < 100; row += 3) rows->texts[row] = "aaaa bbbb cccc dddd eeee";  // two lines
+    table->reloadData();
+    for (int step = 0; step < 25; ++step) host.wheel({100, 200}, 0, 60);
+    host.renderIfNeeded();
+    double offset = table->contentOffset().y;
+    double height = table->contentSize().height;
+    std::vector<IndexPath> shown = table->indexPathsForVisibleRows();
+    ASSERT_FALSE(shown.empty());
+    std::map<IndexPath, Rect> frames;
+    for (IndexPath row : shown) frames[row] = table->cellForRow(row)->frame();
+    for (int refresh = 0; refresh < 10; ++refresh) {
+        table->reloadData();
+        host.renderIfNeeded();
+        SCOPED_TRACE(refresh);
+        EXPECT_EQ(table->contentOffset().y, offset);
+        EXPECT_EQ(table->contentSize().height, height);
+        EXPECT_EQ(table->indexPathsForVisibleRows(), shown);
+        for (IndexPath row : shown) {
+            ASSERT_TRUE(table->cellForRow(row)) << row.row;
+            EXPECT_EQ(table->cellForRow(row)->frame(), frames[row]) << row.row;
+        }
+    }
+}
+
+// A tap that reloads a list scrolled to its end, or a reload that leaves fewer rows, keeps the
+// offset inside the content with rows on screen: no blank sheet until the next scroll, and no jump
+// when it comes.
+TEST_F(Tables, aReloadNeverLeavesTheOffsetPastTheEndOfTheContent) {
+    for (int row = 0; row < 100; ++row) rows->texts[row] = "aaaa bbbb cccc dddd eeee";  // two lines, 60 points
+    table->reloadData();
+    for (int step = 0; step < 200; ++step) host.wheel({100, 200}, 0, 60);
+    host.renderIfNeeded();
+    double bottom = table->maximumContentOffset().y;
+    ASSERT_EQ(table->contentOffset().y, bottom);
+    // The same rows again: still at the end, the last row on screen.
+    table->reloadData();
+    host.renderIfNeeded();
+    EXPECT_EQ(table->contentOffset().y, bottom);
+    EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+    // Shorter rows and fewer of them: at the new end, with rows on screen.
+    rows->texts.clear();
+    rows->count = 30;
+    table->reloadData();
+    host.renderIfNeeded();
+    EXPECT_LE(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_NE(table->cellForRow({0, 29}), nullptr);
+    EXPECT_FALSE(table->indexPathsForVisibleRows().empty());
+    // The next scroll moves what is on screen by its own distance, from where it was shown.
+    auto onScreen = [&] { return table->rectForRow({0, 28}).minY() - table->contentOffset().y; };
+    double before = onScreen();
+    host.wheel({100, 200}, 0, -40);
+    EXPECT_EQ(onScreen(), before + 40);
+}
+
+// The desktop's list keys act on the frontmost list: the one shown, not a transparent one above it.
+// Arrows move a line, pages a screen less a line, Home and End to the ends; Tab moves the selection
+// row by row and keeps it in view, and Return opens the selected row as a tap does.
+TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows) {
+    using Key = Window::KeyCommand;
+    auto controller = std::make_shared<ViewController>();
+    host.window()->setRootViewController(controller);
+    auto hidden = std::make_shared<TableView>(Rect{0, 0, 200, 400});
+    hidden->registerClass<NoteCell>("Note");
+    hidden->setDataSource(rows);
+    hidden->setAlpha(0);
+    table->removeFromSuperview();
+    controller->view()->addSubview(hidden);
+    controller->view()->addSubview(table);  // beneath the transparent one would be the same: shown wins
+    host.renderIfNeeded();
+    Window& window = *host.window();
+
+    EXPECT_TRUE(window.sendKeyCommand(Key::lineDown));
+    EXPECT_EQ(table->contentOffset().y, 40);
+    EXPECT_EQ(hidden->contentOffset().y, 0);
+    EXPECT_TRUE(window.sendKeyCommand(Key::pageDown));
+    EXPECT_EQ(table->contentOffset().y, 40 + 360);
+    window.sendKeyCommand(Key::lineUp);
+    window.sendKeyCommand(Key::pageUp);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    EXPECT_FALSE(window.sendKeyCommand(Key::lineUp)) << "already at the top";
+    EXPECT_TRUE(window.sendKeyCommand(Key::end));
+    EXPECT_EQ(table->contentOffset().y, table->maximumContentOffset().y);
+    EXPECT_NE(table->cellForRow({0, 99}), nullptr);
+    EXPECT_TRUE(window.sendKeyCommand(Key::home));
+    EXPECT_EQ(table->contentOffset().y, 0);
+
+    EXPECT_FALSE(window.sendKeyCommand(Key::open)) << "nothing selected yet";
+    EXPECT_TRUE(window.sendKeyCommand(Key::nextRow));
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 0}));
+    for (int row = 1; row <= 12; ++row) window.sendKeyCommand(Key::nextRow);
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 12}));
+    Rect selected = table->rectForRow({0, 12});
+    EXPECT_LE(selected.maxY(), table->bounds().maxY()) << "the selection is kept in view";
+    EXPECT_TRUE(table->cellForRow({0, 12})->isSelected());
+    window.sendKeyCommand(Key::previousRow);
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 11}));
+    EXPECT_TRUE(window.sendKeyCommand(Key::open));
+    EXPECT_EQ(rows->selections, (std::vector<IndexPath>{{0, 11}}));
+    EXPECT_FALSE(hidden->indexPathForSelectedRow());
+    host.window()->setRootViewController(nullptr);
 }
 
 }  // namespace

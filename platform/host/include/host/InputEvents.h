@@ -40,12 +40,14 @@ struct ScrollEvent {
     double timestamp = 0;
 };
 
-enum class Key { escape, other };
+// The keys the UI acts on; the rest arrive as `other`, by name.
+enum class Key { escape, up, down, pageUp, pageDown, home, end, space, tab, enter, other };
 
 struct KeyEvent {
     Key key = Key::other;
     std::string name;  // SDL's key name, "Escape", "Return", "A", ...
     bool isRepeat = false;
+    bool shift = false;
     double timestamp = 0;
 };
 

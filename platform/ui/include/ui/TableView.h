@@ -99,7 +99,8 @@ public:
     const std::shared_ptr<View>& tableFooterView() const { return footerView_; }
     void setTableFooterView(std::shared_ptr<View> view);
 
-    // Asks the data source again for everything; the offset stays where it was.
+    // Ask the data source again. The row first on screen stays where it was, rows keep their last
+    // heights until they show again and are measured, and the offset stays inside the content.
     void reloadData();
     void reloadRows(const std::vector<IndexPath>& indexPaths);
     void reloadSections(const std::set<int>& sections);
@@ -138,6 +139,7 @@ private:
         double height = 0;
         bool automatic = false;
         bool measured = false;
+        bool remembered = false;  // not measured since the last reload, as tall as it was measured then
     };
 
     void commonInit();
@@ -147,6 +149,10 @@ private:
     IndexPath indexPathAt(int flat) const;
     bool isValid(IndexPath indexPath) const;
     void rowHeightsFromDelegate(int fromFlat, int toFlat);
+    // The first row meeting the visible part and how far the offset lies below its top.
+    std::optional<std::pair<int, double>> firstShownRow() const;
+    void keepHeightsAsEstimates(const std::vector<Row>& previous, std::size_t from, std::size_t to, std::ptrdiff_t shift);
+    void settleAfterReload(std::optional<std::pair<int, double>> anchor);
     void recomputeTops();
     double headerHeight() const;
     double rowsBottom() const { return headerHeight() + tops_.back(); }

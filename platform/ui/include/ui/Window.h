@@ -76,6 +76,12 @@ public:
     // Offers a wheel motion at a window point to the view there, then to its ancestors, until one
     // takes it. True when one did.
     bool sendScrollWheel(Point point, double dx, double dy, const Event& event);
+    // A desktop keyboard's list keys, for the frontmost scroll view: the first one shown (not hidden,
+    // not transparent) in the top-most presented controller's view. Lines are a wheel notch (40
+    // points), pages the visible height less a line; a table's selection moves row by row, scrolled
+    // into view, and `open` tells its delegate as a tap would. True when something took the key.
+    enum class KeyCommand { lineUp, lineDown, pageUp, pageDown, home, end, nextRow, previousRow, open };
+    bool sendKeyCommand(KeyCommand command);
 
     void layoutSubviews() override;
 

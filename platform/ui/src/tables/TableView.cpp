@@ -175,37 +175,89 @@ std::pair<int, int> TableView::rowsBetween(double top, double bottom) const {
 }
 
 void TableView::reloadData() {
+    auto anchor = firstShownRow();
+    std::vector<Row> previous = std::move(rows_);
     recycleAll();
     loadCounts();
+    keepHeightsAsEstimates(previous, 0, std::min(previous.size(), rows_.size()), 0);
+    recomputeTops();
+    settleAfterReload(anchor);
+}
+
+std::optional<std::pair<int, double>> TableView::firstShownRow() const {
+    if (!loaded_ || rows_.empty()) return std::nullopt;
+    int first = rowsBetween(bounds().minY(), bounds().maxY()).first;
+    if (first >= static_cast<int>(rows_.size())) return std::nullopt;
+    return std::pair{first, contentOffset().y - headerHeight() - tops_[first]};
+}
+
+// An automatic row shown before is as tall as it was until it is measured again, when it next shows:
+// a refresh that changes nothing moves nothing, and rows off screen keep their real heights.
+void TableView::keepHeightsAsEstimates(const std::vector<Row>& previous, std::size_t from, std::size_t to,
+                                       std::ptrdiff_t shift) {
+    for (std::size_t index = from; index < to; ++index) {
+        Row& row = rows_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(index) + shift)];
+        const Row& before = previous[index];
+        if (row.automatic && before.automatic && (before.measured || before.remembered)) {
+            row.height = before.height;
+            row.remembered = true;
+        }
+    }
+}
+
+// Puts the row that was first on screen back where it was, tiles, and keeps the offset inside the
+// content (rows may have gone or shrunk): a reload never leaves an empty sheet.
+void TableView::settleAfterReload(std::optional<std::pair<int, double>> anchor) {
+    if (anchor && anchor->first < static_cast<int>(rows_.size()) && !isDragging()) {
+        double y = headerHeight() + tops_[anchor->first] + anchor->second;
+        if (y != contentOffset().y) adjustContentOffset({contentOffset().x, y});
+    }
     tileRows();
+    if (isDragging() || isDecelerating()) return;  // the drag or the spring brings it back itself
+    // Rows that come into view at the new end are measured, which may move the end again.
+    for (int round = 0; round < 8; ++round) {
+        double top = minimumContentOffset().y;
+        double y = std::clamp(contentOffset().y, top, std::max(top, maximumContentOffset().y));
+        if (y == contentOffset().y) break;
+        adjustContentOffset({contentOffset().x, y});
+    }
 }
 
 void TableView::reloadRows(const std::vector<IndexPath>& indexPaths) {
     ensureLoaded();
+    auto anchor = firstShownRow();
     for (IndexPath indexPath : indexPaths) {
         if (!isValid(indexPath)) continue;
         int flat = flatIndex(indexPath);
         recycle(flat);
+        std::vector<Row> previous{rows_[flat]};
         rowHeightsFromDelegate(flat, flat + 1);
+        keepHeightsAsEstimates(previous, 0, 1, flat);
     }
     recomputeTops();
-    tileRows();
+    settleAfterReload(anchor);
 }
 
 void TableView::reloadSections(const std::set<int>& sections) {
     // Row counts may change, which moves every later row: recount all, keep other sections' heights.
     ensureLoaded();
+    auto anchor = firstShownRow();
     std::vector<Section> oldSections = sections_;
     std::vector<Row> oldRows = rows_;
     recycleAll();
     loadCounts();
     for (int section = 0; section < numberOfSections() && section < static_cast<int>(oldSections.size()); ++section) {
-        if (sections.contains(section) || oldSections[section].count != sections_[section].count) continue;
-        for (int row = 0; row < sections_[section].count; ++row)
-            rows_[sections_[section].firstRow + row] = oldRows[oldSections[section].firstRow + row];
+        const Section& before = oldSections[section];
+        const Section& now = sections_[section];
+        if (!sections.contains(section) && before.count == now.count) {
+            for (int row = 0; row < now.count; ++row) rows_[now.firstRow + row] = oldRows[before.firstRow + row];
+            continue;
+        }
+        keepHeightsAsEstimates(oldRows, before.firstRow, before.firstRow + std::min(before.count, now.count),
+                               now.firstRow - before.firstRow);
     }
     recomputeTops();
-    tileRows();
+    settleAfterReload(anchor);
 }
 
 std::shared_ptr<TableViewCell> TableView::cellForRow(IndexPath indexPath) const {
