@@ -45,20 +45,26 @@ std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, bool& lo
 
 }  // namespace
 
-dispatch::Task<void> PastDetailsViewController::loadWeekend() {
-    co_await loadRaceResults();
-    co_await loadQualifyingResults();
-    co_await loadDriverList();
-    co_await loadDriverOfTheDay();
-    co_await loadWeather();
-    co_await loadLaps();
-    co_await loadPitStops();
-    co_await loadTyres();
-    co_await loadDriverStandings();
-    co_await loadTeamStandings();
-    if (raceRound >= 3) co_await loadPredictions();
-    co_await loadRaceMessages();
-    co_await loadTeamRadio();
+// Runs the reads one after another, holding the screen only while one runs.
+dispatch::Task<void> PastDetailsViewController::readInTurn(std::weak_ptr<PastDetailsViewController> screen,
+                                                           std::vector<Read> reads) {
+    for (Read read : reads) {
+        auto self = screen.lock();
+        if (!self) co_return;
+        co_await ((*self).*read)();
+    }
+}
+
+dispatch::Task<void> PastDetailsViewController::loadWeekend(std::weak_ptr<PastDetailsViewController> screen) {
+    std::vector<Read> reads{&PastDetailsViewController::loadRaceResults,   &PastDetailsViewController::loadQualifyingResults,
+                            &PastDetailsViewController::loadDriverList,    &PastDetailsViewController::loadDriverOfTheDay,
+                            &PastDetailsViewController::loadWeather,       &PastDetailsViewController::loadLaps,
+                            &PastDetailsViewController::loadPitStops,      &PastDetailsViewController::loadTyres,
+                            &PastDetailsViewController::loadDriverStandings, &PastDetailsViewController::loadTeamStandings};
+    if (auto self = screen.lock(); self && self->raceRound >= 3) reads.push_back(&PastDetailsViewController::loadPredictions);
+    reads.push_back(&PastDetailsViewController::loadRaceMessages);
+    reads.push_back(&PastDetailsViewController::loadTeamRadio);
+    co_await readInTurn(std::move(screen), std::move(reads));
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
@@ -171,14 +177,14 @@ void PastDetailsViewController::loadCircuits() {
     reloadAll();
 }
 
-dispatch::Task<void> PastDetailsViewController::loadTopThrees() {
-    if (isASprintWeekend) {
-        co_await loadSprintTopThree();
-    } else {
-        co_await loadPractice3TopThree();
-    }
-    co_await loadPractice2TopThree();
-    co_await loadPractice1TopThree();
+dispatch::Task<void> PastDetailsViewController::loadTopThrees(std::weak_ptr<PastDetailsViewController> screen) {
+    auto self = screen.lock();
+    if (!self) co_return;
+    std::vector<Read> reads{self->isASprintWeekend ? &PastDetailsViewController::loadSprintTopThree
+                                                   : &PastDetailsViewController::loadPractice3TopThree,
+                            &PastDetailsViewController::loadPractice2TopThree, &PastDetailsViewController::loadPractice1TopThree};
+    self.reset();
+    co_await readInTurn(std::move(screen), std::move(reads));
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,

@@ -48,7 +48,9 @@ void PastDetailsViewController::viewDidLoad() {
     for (std::size_t index = 0; index < tableView.size(); ++index) setUpTable(*tableView[index], index == 0);
     weekendStructure = race() ? buildWeekendStructure(*race()) : std::vector<WeekendSession>(1);
     reloadAll();
-    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadWeekend(); });
+    dispatch::spawn(dispatch::Queue::main(), [weak = std::weak_ptr<PastDetailsViewController>(self)]() -> dispatch::Task<void> {
+        co_await loadWeekend(weak);
+    });
     loadCircuits();
 }
 
@@ -103,7 +105,9 @@ void PastDetailsViewController::viewDidAppear(bool animated) {
         if (meeting != meetings.end()) readSessions(meeting->sessions);
     }
     auto self = std::static_pointer_cast<PastDetailsViewController>(shared_from_this());
-    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadTopThrees(); });
+    dispatch::spawn(dispatch::Queue::main(), [weak = std::weak_ptr<PastDetailsViewController>(self)]() -> dispatch::Task<void> {
+        co_await loadTopThrees(weak);
+    });
 }
 
 void PastDetailsViewController::readSessions(const std::vector<livetiming::Session>& sessions) {

@@ -112,8 +112,11 @@ public:
     void raceMessagesTap(ui::Control& sender);
     void raceRadioTap(ui::Control& sender);
 
-    // The weekend data, each awaited before the next; predictions only from round 3.
-    dispatch::Task<void> loadWeekend();
+    // The weekend data, each awaited before the next; predictions only from round 3. The screen is held
+    // only while a read runs, so one that has gone starts no further read.
+    static dispatch::Task<void> loadWeekend(std::weak_ptr<PastDetailsViewController> screen);
+    using Read = dispatch::Task<void> (PastDetailsViewController::*)();
+    static dispatch::Task<void> readInTurn(std::weak_ptr<PastDetailsViewController> screen, std::vector<Read> reads);
     dispatch::Task<void> loadRaceResults();
     dispatch::Task<void> loadQualifyingResults();
     dispatch::Task<void> loadDriverOfTheDay();
@@ -129,7 +132,7 @@ public:
     dispatch::Task<void> loadTeamRadio();
     void loadCircuits();
     // The top three of the sprint (or Practice 3), Practice 2 and Practice 1, each awaited.
-    dispatch::Task<void> loadTopThrees();
+    static dispatch::Task<void> loadTopThrees(std::weak_ptr<PastDetailsViewController> screen);
     dispatch::Task<void> loadSprintTopThree();
     dispatch::Task<void> loadPractice3TopThree();
     dispatch::Task<void> loadPractice2TopThree();

@@ -419,7 +419,7 @@ TEST_F(FinishedWeekend, predictionsLoadFromRoundThreeOnInPredictedOrderAndReachT
     early->raceRound = 2;
     bool ended = false;
     dispatch::spawn(dispatch::Queue::main(), [early, &ended]() -> dispatch::Task<void> {
-        co_await early->loadWeekend();
+        co_await PastDetailsViewController::loadWeekend(early);
         ended = true;
     });
     ASSERT_TRUE(waitFor([&] { return ended; }));
