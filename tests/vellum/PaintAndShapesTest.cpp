@@ -361,6 +361,35 @@ TEST(Gradients, UnitsSpreadAndReferencesThatLoop) {
     EXPECT_EQ(layer->backgroundColor(), gfx::Color(1, 0, 0, 1)) << "one stop paints flat";
 }
 
+// A reference chain passes stops, units, transform and spread along any gradient, and geometry only
+// between gradients of one kind, skipping over the other kind; the plain href wins over the XLink one.
+TEST(Gradients, ReferencesPassGeometryOnlyWithinAKind) {
+    const auto document = parsed(R"s(<linearGradient id="line" x1="0.3" gradientTransform="scale(2)" spreadMethod="reflect">
+        <stop offset="0" stop-color="red"/></linearGradient>
+        <radialGradient id="hop" cx="0.1" r="0.2" xlink:href="#line"/>
+        <linearGradient id="through" xlink:href="#hop"/>
+        <radialGradient id="blue"><stop offset="0" stop-color="blue"/></radialGradient>
+        <linearGradient id="plain" href="#blue" xlink:href="#line"/>
+        <linearGradient id="other" xmlns:x="urn:x" x:href="#line"/>)s");
+    auto hop = document.element<SVGRadialGradientElement>("hop");
+    hop->synthesizeProperties();
+    EXPECT_EQ(hop->stops().size(), 1u);
+    EXPECT_FALSE(hop->hasAttribute("x1")) << "a linear gradient's ends mean nothing to a radial one";
+    EXPECT_EQ(hop->spreadMethod(), 2u);
+    EXPECT_EQ(hop->transform(), gfx::AffineTransform::scale(2, 2)) << "an inherited transform applies";
+    auto through = document.element<SVGLinearGradientElement>("through");
+    through->synthesizeProperties();
+    EXPECT_EQ(through->getAttribute("x1"), "0.3") << "passed on past the radial gradient";
+    EXPECT_FALSE(through->hasAttribute("cx"));
+    auto plain = document.element<SVGLinearGradientElement>("plain");
+    plain->synthesizeProperties();
+    ASSERT_EQ(plain->stops().size(), 1u);
+    EXPECT_EQ(plain->stops()[0]->stopColor(), (SVGColor{0, 0, 255, 255}));
+    auto other = document.element<SVGLinearGradientElement>("other");
+    other->synthesizeProperties();
+    EXPECT_TRUE(other->stops().empty()) << "an href outside the XLink namespace names nothing";
+}
+
 TEST(Gradients, LinearDefaultsRunAcrossTheObject) {
     const auto document = parsed(R"s(<linearGradient id="g"><stop offset="0"/><stop offset="1"/></linearGradient>)s");
     auto layer = document.element<SVGLinearGradientElement>("g")->newGradientLayerForObjectRect({0, 0, 100, 50}, SVGRectUninitialized(), {});

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
+#include <unordered_set>
 
 #include "NumberPrefix.h"
 #include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/NumberText.h"
+#include "vellum/SVGHelperUtilities.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/VellumLayers.h"
@@ -90,27 +93,49 @@ std::shared_ptr<SVGGradientLayer> SVGGradientElement::newGradientLayerForObjectR
     return nullptr;
 }
 
-void SVGGradientElement::synthesizeFrom(std::initializer_list<const char*> attributes) {
+namespace {
+
+// Stops and these pass along a reference between gradients of either kind; geometry passes only
+// between gradients of one kind (a radial gradient has no use for a linear one's ends).
+constexpr const char* sharedAttributes[] = {"gradientUnits", "gradientTransform", "spreadMethod"};
+
+std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element, SVGSVGElement& root) {
+    std::string href = SVGHelperUtilities::referenceText(element);
+    if (!href.empty() && href.front() == '#') href.erase(0, 1);
+    if (href.empty()) return nullptr;
+    // A reference to anything but a gradient has nothing to give.
+    return std::dynamic_pointer_cast<SVGGradientElement>(root.getElementById(href));
+}
+
+}  // namespace
+
+void SVGGradientElement::synthesizeFrom(std::initializer_list<const char*> geometry) {
     if (hasSynthesizedProperties_) return;
-    hasSynthesizedProperties_ = true;  // first, so that a loop of references ends
-    std::string href = getAttributeNS(xlinkNamespaceURI, "href");
-    if (href.empty()) href = getAttribute("href");
-    if (href.empty()) return;
-    if (href.front() == '#') href.erase(0, 1);
+    hasSynthesizedProperties_ = true;
     auto root = rootOfCurrentDocumentFragment();
     if (!root) return;
-    // A reference to anything but a gradient has nothing to give.
-    auto referenced = std::dynamic_pointer_cast<SVGGradientElement>(root->getElementById(href));
-    if (!referenced) return;
-    referenced->synthesizeProperties();
-    if (stops_.empty()) {
-        for (const auto& stop : referenced->stops()) addStop(stop);
-    }
-    for (const char* name : attributes) {
-        if (!hasAttribute(name) && referenced->hasAttribute(name)) {
-            setAttributeNS(svgNamespaceURI, name, referenced->getAttribute(name));
+    const bool ownTransform = hasAttribute("transform") || hasAttribute("gradientTransform");
+    // Each attribute comes from the nearest gradient of the chain that has it, so a gradient of the
+    // other kind in between passes its neighbours' geometry on; a loop ends the walk.
+    std::unordered_set<const SVGGradientElement*> visited{this};
+    for (auto referenced = referencedGradient(*this, *root); referenced && visited.insert(referenced.get()).second;
+         referenced = referencedGradient(*referenced, *root)) {
+        referenced->synthesizeProperties();
+        if (stops_.empty()) {
+            for (const auto& stop : referenced->stops()) addStop(stop);
+        }
+        const auto inherit = [&](const char* name) {
+            if (!hasAttribute(name) && referenced->hasAttribute(name)) {
+                setAttributeNS(svgNamespaceURI, name, referenced->getAttribute(name));
+            }
+        };
+        for (const char* name : sharedAttributes) inherit(name);
+        if (typeid(*referenced) == typeid(*this)) {
+            for (const char* name : geometry) inherit(name);
         }
     }
+    // The transform was read from the element's own attributes when it was parsed.
+    if (!ownTransform && hasAttribute("gradientTransform")) applyTransformAttribute(getAttribute("gradientTransform"));
 }
 
 namespace {
@@ -144,7 +169,7 @@ void finishLayer(SVGGradientLayer& layer, SVGGradientElement& element, const gfx
 }  // namespace
 
 void SVGLinearGradientElement::synthesizeProperties() {
-    synthesizeFrom({"x1", "y1", "x2", "y2", "gradientUnits", "gradientTransform", "spreadMethod"});
+    synthesizeFrom({"x1", "y1", "x2", "y2"});
 }
 
 std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForObjectRect(
@@ -178,7 +203,7 @@ std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForO
 }
 
 void SVGRadialGradientElement::synthesizeProperties() {
-    synthesizeFrom({"cx", "cy", "r", "fx", "fy", "fr", "gradientUnits", "gradientTransform", "spreadMethod"});
+    synthesizeFrom({"cx", "cy", "r", "fx", "fy", "fr"});
 }
 
 std::shared_ptr<SVGGradientLayer> SVGRadialGradientElement::newGradientLayerForObjectRect(

@@ -9,7 +9,10 @@
 #include "foundation/Strings.h"
 #include "quartz/Layer.h"
 #include "quartz/ShapeLayer.h"
+#include "vellum/Attr.h"
+#include "vellum/NamedNodeMap.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/VellumParserExtension.h"
 
 namespace vellum {
 
@@ -106,6 +109,21 @@ AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransfo
             parentTransform);
     element.rememberAbsoluteTransform(absolute);
     return absolute;
+}
+
+std::string SVGHelperUtilities::referenceText(const Element& element) {
+    // An unprefixed href sits in the element's default namespace, or in the plain table without one;
+    // looked up by name alone it could be a prefixed one of any namespace.
+    if (auto plain = std::dynamic_pointer_cast<Attr>(element.attributes()->getNamedItem("href"));
+        plain && plain->nodeName() == "href") {
+        return plain->value();
+    }
+    for (const auto& [uri, table] : element.attributes()->allNodesUnsortedDOM2()) {
+        if (auto found = table.find("href"); found != table.end() && found->second->nodeName() == "href") {
+            return std::static_pointer_cast<Attr>(found->second)->value();
+        }
+    }
+    return element.getAttributeNS(xlinkNamespaceURI, "href");
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {

@@ -88,8 +88,7 @@ void SVGUseElement::layoutLayer(quartz::Layer& layer) {
 }
 
 std::optional<std::string> SVGUseElement::referencedIdentifier() const {
-    std::string href = getAttributeNS(xlinkNamespaceURI, "href");
-    if (href.empty()) href = getAttribute("href");  // any prefix bound to XLink, or SVG 2's plain href
+    std::string href = SVGHelperUtilities::referenceText(*this);
     if (href.starts_with("url(") && href.ends_with(")")) href = href.substr(4, href.size() - 5);
     if (href.size() < 2 || href.front() != '#') return std::nullopt;
     return href.substr(1);

@@ -69,7 +69,14 @@ GradientSpace gradientSpace(const SVGGradientLayer& layer, int units) {
     return {gfx::AffineTransform::scale(object.size.width, object.size.height), 1, 1};
 }
 
-constexpr unsigned extendBothEnds = gfx::drawsBeforeStartLocation | gfx::drawsAfterEndLocation;
+// Beyond its ends a gradient pads with its end colours, repeats or mirrors, as its spread method says.
+unsigned spreadOptions(const SVGGradientElement& element) {
+    switch (element.spreadMethod()) {
+        case 2: return gfx::reflectsBeyondEnds;
+        case 3: return gfx::repeatsBeyondEnds;
+        default: return gfx::drawsBeforeStartLocation | gfx::drawsAfterEndLocation;
+    }
+}
 
 }  // namespace
 
@@ -85,7 +92,7 @@ void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) cons
     context.save();
     context.clip(bounds());
     context.concatenate(element->transform().concatenating(space.toLayer));
-    context.drawLinearGradient(*gradient, start, end, extendBothEnds);
+    context.drawLinearGradient(*gradient, start, end, spreadOptions(*element));
     context.restore();
 }
 
@@ -105,7 +112,7 @@ void SVGGradientLayer::renderRadialGradientInContext(gfx::Context& context) cons
     context.save();
     context.clip(bounds());
     context.concatenate(element->transform().concatenating(space.toLayer));
-    context.drawRadialGradient(*gradient, focus, focalRadius, centre, radius, extendBothEnds);
+    context.drawRadialGradient(*gradient, focus, focalRadius, centre, radius, spreadOptions(*element));
     context.restore();
 }
 

@@ -33,7 +33,12 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
                   const std::function<void(double reach)>& clipToAllowedSide) {
     cairo_t* cr = impl.cairo;
     bool before = options & drawsBeforeStartLocation, after = options & drawsAfterEndLocation;
-    cairo_pattern_set_extend(pattern, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+    if (options & (repeatsBeyondEnds | reflectsBeyondEnds)) {
+        before = after = true;
+        cairo_pattern_set_extend(pattern, options & reflectsBeyondEnds ? CAIRO_EXTEND_REFLECT : CAIRO_EXTEND_REPEAT);
+    } else {
+        cairo_pattern_set_extend(pattern, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+    }
     impl.composite(
         [&] {
             if (before != after) {

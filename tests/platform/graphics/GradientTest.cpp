@@ -59,6 +59,20 @@ TEST(Gradient, LinearExtensionOptionsPaintBeyondEachEnd) {
     EXPECT_TRUE(pixelNear(afterOnly, 95, 5, 0xFF0000FF));
 }
 
+TEST(Gradient, RepeatingAndReflectingContinueTheBandBeyondBothEnds) {
+    // The band runs red (25) to blue (75): 5 and 95 lie 20 before its start and 20 past its end.
+    Bitmap repeated = drawLinear(repeatsBeyondEnds);
+    EXPECT_TRUE(pixelNear(repeated, 5, 5, 0xFF660099u, 8)) << "as at 55";
+    EXPECT_TRUE(pixelNear(repeated, 95, 5, 0xFF990066u, 8)) << "as at 45";
+    Bitmap reflected = drawLinear(reflectsBeyondEnds);
+    EXPECT_TRUE(pixelNear(reflected, 5, 5, 0xFF990066u, 8)) << "mirrored at the start, as at 45";
+    EXPECT_TRUE(pixelNear(reflected, 95, 5, 0xFF660099u, 8)) << "mirrored at the end, as at 55";
+    auto context = Context::create(100, 100, {});
+    context->drawRadialGradient(redToBlue(), {50, 50}, 0, {50, 50}, 20, repeatsBeyondEnds);
+    Bitmap rings = context->makeImage();
+    EXPECT_TRUE(pixelNear(rings, 50 + 21, 50, 0xFFF2000D, 12)) << "a new ring starts red past the radius";
+}
+
 TEST(Gradient, RadialGradientFillsItsDiscAndExtendsOutwardOnRequest) {
     auto context = Context::create(100, 100, {});
     context->drawRadialGradient(redToBlue(), {50, 50}, 0, {50, 50}, 40, 0);

@@ -123,8 +123,10 @@ public:
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
 
-private:
+protected:
     void applyTransformAttribute(std::string_view text);
+
+private:
     // Inline style, sheets and attribute: the value without inheritance.
     std::optional<std::string> ownCascadedValue(std::string_view name) const;
     const std::optional<std::string>* rememberedValue(std::string_view name, std::uint64_t generation) const;

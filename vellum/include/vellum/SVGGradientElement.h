@@ -59,7 +59,7 @@ public:
                                                                             const gfx::AffineTransform& transform);
 
 protected:
-    void synthesizeFrom(std::initializer_list<const char*> attributes);
+    void synthesizeFrom(std::initializer_list<const char*> geometry);
     bool hasSynthesizedProperties_ = false;
 
 private:

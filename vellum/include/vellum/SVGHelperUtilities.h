@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "gfx/Color.h"
@@ -15,6 +16,7 @@ class Layer;
 
 namespace vellum {
 
+class Element;
 class SVGElement;
 class SVGFitToViewBox;
 class SVGGradientLayer;
@@ -60,6 +62,10 @@ struct SVGHelperUtilities {
                                                            std::string_view opacity);
     static std::optional<gfx::Color> parsePaintColorForElement(const SVGElement& element, std::string_view paint,
                                                                std::string_view opacity, std::string_view defaultColor);
+
+    // The text of the element's reference: a plain href wins over an XLink one, and a prefixed href
+    // counts only in the XLink namespace. Empty when there is none.
+    static std::string referenceText(const Element& element);
 
     // What percentages resolve against: the root's view box when it has one, else its viewport;
     // (0, 0) without either (or without a root).

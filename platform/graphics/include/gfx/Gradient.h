@@ -15,10 +15,13 @@ struct GradientStop {
     bool operator==(const GradientStop&) const = default;
 };
 
-// Whether a gradient drawing paints the end colours beyond its two ends (the platform's drawing options).
+// Whether a gradient drawing paints the end colours beyond its two ends (the platform's drawing options),
+// or instead repeats the gradient, or mirrors it back and forth, beyond both ends.
 enum GradientDrawingOptions : unsigned {
     drawsBeforeStartLocation = 1,
     drawsAfterEndLocation = 2,
+    repeatsBeyondEnds = 4,
+    reflectsBeyondEnds = 8,
 };
 
 // Colour stops along a gradient, locations from 0 to 1 in order; drawn with Context::drawLinearGradient
