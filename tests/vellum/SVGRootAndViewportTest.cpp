@@ -109,14 +109,22 @@ TEST(SVGViewport, TheViewBoxOriginAppliesWithoutASize) {
     expectNear(placed(*svg, {10, 20}), {0, 0});
 }
 
-TEST(SVGViewport, MatchingRatiosScalePlainlyAndSliceStretches) {
+TEST(SVGViewport, MatchingRatiosScalePlainlySliceCoversAndNoneStretches) {
     VellumLogCapture log;
     auto same = makeSVG({{"width", "48"}, {"height", "48"}, {"viewBox", "0 0 24 24"}});
     expectNear(placed(*same, {24, 12}), {48, 24});
-    EXPECT_TRUE(log.messages().empty());
+    // Slice scales by the larger ratio and centres the overflow (the platform stretched the box instead).
     auto slice = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "10 0 100 100"}, {"preserveAspectRatio", "xMidYMid slice"}});
-    expectNear(placed(*slice, {110, 100}), {200, 100});
-    EXPECT_EQ(log.messages(), std::vector<std::string>{"Unsupported: preserveAspectRatio set to SLICE. Code to handle this doesn't exist yet."});
+    expectNear(placed(*slice, {10, 0}), {0, -50});
+    expectNear(placed(*slice, {110, 100}), {200, 150});
+    auto sliceEnd = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "0 0 100 100"}, {"preserveAspectRatio", "xMinYMax slice"}});
+    expectNear(placed(*sliceEnd, {0, 0}), {0, -100});
+    // None stretches each axis on its own (the platform drew a centred meet fit).
+    auto none = makeSVG({{"width", "200"}, {"height", "100"}, {"viewBox", "10 0 100 100"}, {"preserveAspectRatio", "none"}});
+    EXPECT_EQ(none->preserveAspectRatio()->baseVal()->align(), SVGPreserveAspectRatioAlign::none);
+    expectNear(placed(*none, {10, 0}), {0, 0});
+    expectNear(placed(*none, {110, 100}), {200, 100});
+    EXPECT_TRUE(log.messages().empty()) << "slice and none are supported";
 }
 
 TEST(SVGViewport, ElementsInsideAViewportUseTheirOwnTransformAndTheirAncestorsAbsolutely) {

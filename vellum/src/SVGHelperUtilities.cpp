@@ -21,33 +21,38 @@ namespace {
 using gfx::AffineTransform;
 using Align = SVGPreserveAspectRatioAlign;
 
-// The view box fitted into (width, height), with the uniform "meet" correction when the aspect
-// ratios of the box and of the target differ. The correction is worked out in pixels: the platform
-// mixed view-box units with the element's height for the vertical offset, which moved content off
-// centre whenever the scale was not 1, and compared against the width and height attributes even when
-// the target size came from elsewhere.
+// The view box fitted into (width, height) by the element's aspect-ratio setting. The meet correction is
+// worked out in pixels: the platform mixed view-box units with the element's height for the vertical
+// offset, which moved content off centre whenever the scale was not 1.
 AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double height) {
-    const SVGRect box = svg.viewBox();
-    const AffineTransform translate = AffineTransform::translation(-box.x, -box.y);
-    const AffineTransform stretch = AffineTransform::scale(width / box.width, height / box.height);
     const auto& setting = *svg.preserveAspectRatio()->baseVal();
-    if (setting.meetOrSlice() != SVGPreserveAspectRatioMeetOrSlice::meet) {
-        vellumLogWarning("Unsupported: preserveAspectRatio set to SLICE. Code to handle this doesn't exist yet.");
-        return translate.concatenating(stretch);
-    }
     const double targetRatio = height > 0 ? width / height : 0;
     const double boxRatio = svg.aspectRatioFromViewBox();
-    if (std::abs(targetRatio - boxRatio) <= 0.00001 || boxRatio == 0 || targetRatio == 0) {
-        return translate.concatenating(stretch);
+    const bool sameRatio = std::abs(targetRatio - boxRatio) <= 0.00001 || boxRatio == 0 || targetRatio == 0;
+    if (!sameRatio && setting.align() != Align::none &&
+        setting.meetOrSlice() != SVGPreserveAspectRatioMeetOrSlice::slice) {
+        vellumLogWarning("ratioOfRatios = %.2f", targetRatio / boxRatio);
+        vellumLogWarning(
+            "Experimental: auto-scaling viewbox transform to fulfil SVG spec's default MEET settings, because your "
+            "SVG file has different aspect-ratios for viewBox and for svg.width,svg.height");
     }
-    const double ratio = targetRatio / boxRatio;
-    vellumLogWarning("ratioOfRatios = %.2f", ratio);
-    vellumLogWarning(
-        "Experimental: auto-scaling viewbox transform to fulfil SVG spec's default MEET settings, because your SVG "
-        "file has different aspect-ratios for viewBox and for svg.width,svg.height");
-    const Align align = setting.align();
-    const double scale = std::min(width / box.width, height / box.height);
+    return SVGHelperUtilities::viewBoxFit(svg.viewBox(), setting, width, height);
+}
+
+}  // namespace
+
+AffineTransform SVGHelperUtilities::viewBoxFit(SVGRect box, const SVGPreserveAspectRatio& setting, double width,
+                                               double height) {
+    const AffineTransform translate = AffineTransform::translation(-box.x, -box.y);
+    const double sx = width / box.width, sy = height / box.height;
+    if (setting.align() == Align::none || std::abs(sx - sy) <= 0.00001 * std::max(sx, sy)) {
+        return translate.concatenating(AffineTransform::scale(sx, sy));
+    }
+    // Meet shows all of the box; slice covers the viewport with it, and what spills over is clipped.
+    const bool slice = setting.meetOrSlice() == SVGPreserveAspectRatioMeetOrSlice::slice;
+    const double scale = slice ? std::max(sx, sy) : std::min(sx, sy);
     const double spareX = width - box.width * scale, spareY = height - box.height * scale;
+    const Align align = setting.align();
     double tx = 0, ty = 0;
     if (align == Align::xMidYMin || align == Align::xMidYMid || align == Align::xMidYMax) tx = spareX / 2;
     if (align == Align::xMaxYMin || align == Align::xMaxYMid || align == Align::xMaxYMax) tx = spareX;
@@ -55,8 +60,6 @@ AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double 
     if (align == Align::xMinYMax || align == Align::xMidYMax || align == Align::xMaxYMax) ty = spareY;
     return translate.concatenating(AffineTransform::scale(scale, scale)).concatenating(AffineTransform::translation(tx, ty));
 }
-
-}  // namespace
 
 AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(
     const SVGElement& element) {
@@ -88,25 +91,19 @@ AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransfo
     if (SVGRectIsInitialized(svg->viewBox()) && svg->viewBox().width > 0 && svg->viewBox().height > 0) {
         viewBox = viewBoxTransform(*svg, width, height);
     }
-    return own.concatenating(viewportScale.concatenating(viewBox));
+    // A nested viewport starts at its x and y in the parent's user space.
+    const AffineTransform placement =
+        isNestedViewport(element) ? AffineTransform::translation(viewport.x, viewport.y) : AffineTransform{};
+    return own.concatenating(viewportScale.concatenating(viewBox).concatenating(placement));
 }
 
 AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(
     const SVGElement& element) {
     // Within a layer build each element works its transform out once, from its parent's.
     if (auto remembered = element.rememberedAbsoluteTransform()) return *remembered;
-    AffineTransform parentTransform;
-    for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        auto ancestor = std::dynamic_pointer_cast<SVGElement>(node);
-        if (ancestor && (dynamic_cast<const SVGTransformable*>(ancestor.get()) ||
-                         dynamic_cast<const SVGSVGElement*>(ancestor.get()))) {
-            parentTransform = transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*ancestor);
-            break;
-        }
-    }
     const AffineTransform absolute =
         transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
-            parentTransform);
+            transformAbsoluteOfParent(element));
     element.rememberAbsoluteTransform(absolute);
     return absolute;
 }
@@ -126,6 +123,24 @@ std::string SVGHelperUtilities::referenceText(const Element& element) {
     return element.getAttributeNS(xlinkNamespaceURI, "href");
 }
 
+AffineTransform SVGHelperUtilities::transformAbsoluteOfParent(const SVGElement& element) {
+    for (auto node = element.parentNode(); node; node = node->parentNode()) {
+        auto ancestor = std::dynamic_pointer_cast<SVGElement>(node);
+        if (ancestor && (dynamic_cast<const SVGTransformable*>(ancestor.get()) ||
+                         dynamic_cast<const SVGSVGElement*>(ancestor.get()))) {
+            return transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*ancestor);
+        }
+    }
+    return {};
+}
+
+bool SVGHelperUtilities::isNestedViewport(const SVGElement& element) {
+    for (auto node = element.parentNode(); node; node = node->parentNode()) {
+        if (dynamic_cast<const SVGSVGElement*>(node.get())) return true;
+    }
+    return false;
+}
+
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
     layer.setName(element.identifier().value_or(""));
     layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
@@ -142,6 +157,7 @@ void SVGHelperUtilities::parsePreserveAspectRatio(const SVGElement& element, SVG
     const std::string text = element.getAttribute("preserveAspectRatio");
     if (text.empty()) return;
     static constexpr std::pair<std::string_view, Align> aligns[] = {
+        {"none", Align::none},
         {"xMinYMin", Align::xMinYMin}, {"xMidYMin", Align::xMidYMin}, {"xMaxYMin", Align::xMaxYMin},
         {"xMinYMid", Align::xMinYMid}, {"xMidYMid", Align::xMidYMid}, {"xMaxYMid", Align::xMaxYMid},
         {"xMinYMax", Align::xMinYMax}, {"xMidYMax", Align::xMidYMax}, {"xMaxYMax", Align::xMaxYMax},

@@ -20,10 +20,15 @@ class Element;
 class SVGElement;
 class SVGFitToViewBox;
 class SVGGradientLayer;
+class SVGPreserveAspectRatio;
 class SVGSVGElement;
 
 // Where elements sit in the layer tree's coordinates, and what every element's layer is given.
 struct SVGHelperUtilities {
+    // From the view box into a viewport of (width, height) at the origin: stretched for align "none",
+    // else scaled uniformly to show all of the box (meet) or to cover the viewport (slice), and aligned.
+    static gfx::AffineTransform viewBoxFit(SVGRect box, const SVGPreserveAspectRatio& setting, double width,
+                                           double height);
     // The element's transform within its parent's space; for an svg element that sets its own
     // viewport, followed by the viewport scale and the view-box mapping with its aspect-ratio fit.
     static gfx::AffineTransform transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(
@@ -31,6 +36,12 @@ struct SVGHelperUtilities {
     // The same, followed by every transformable or svg ancestor's: into the document's root space.
     static gfx::AffineTransform transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(
         const SVGElement& element);
+    // The nearest transformable or svg ancestor's absolute transform: the space the element's own
+    // transform starts from.
+    static gfx::AffineTransform transformAbsoluteOfParent(const SVGElement& element);
+    // Whether an svg element stands inside another: its viewport then lies in the parent's user space
+    // (the outermost one's is the picture).
+    static bool isNestedViewport(const SVGElement& element);
     // Name and "SVGElementIdentifier" from the id; opacity (not inherited) and, for shape layers, the
     // even-odd fill rule from the cascade.
     static void configureCALayer(quartz::Layer& layer, const SVGElement& element);

@@ -47,6 +47,8 @@ public:
 
     // A group layer whose frame is the viewport (empty without one).
     std::shared_ptr<quartz::Layer> newLayer() override;
+    // A nested viewport's layer covers its rectangle and clips its content to it.
+    void layoutLayer(quartz::Layer& layer) override;
 
     void loadDefaults() override;
     void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
