@@ -1,11 +1,13 @@
 #include "vellum/SVGHelperUtilities.h"
 
+#include <array>
 #include <cmath>
 
 #include "NumberPrefix.h"
 #include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
+#include "foundation/CharacterSet.h"
 #include "foundation/Strings.h"
 #include "quartz/Layer.h"
 #include "quartz/ShapeLayer.h"
@@ -40,6 +42,20 @@ AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double 
 }
 
 }  // namespace
+
+// "minx miny width height", separated by white space and/or commas (runs count once, so doubled
+// blanks shift nothing). Fewer than four numbers, or a size that is not positive, is no view box.
+SVGRect SVGHelperUtilities::viewBoxFromText(std::string_view text) {
+    std::vector<std::string> parts = foundation::components(text, foundation::CharacterSet(" \t\r\n,"));
+    std::erase(parts, std::string());
+    if (parts.size() < 4) return SVGRectUninitialized();
+    std::array<float, 4> numbers{};
+    for (std::size_t index = 0; index < 4; ++index) {
+        numbers[index] = floatPrefix(foundation::trimmingWhitespaceAndNewlines(parts[index])).value_or(0);
+    }
+    if (numbers[2] <= 0 || numbers[3] <= 0) return SVGRectUninitialized();
+    return SVGRectMake(numbers[0], numbers[1], numbers[2], numbers[3]);
+}
 
 AffineTransform SVGHelperUtilities::viewBoxFit(SVGRect box, const SVGPreserveAspectRatio& setting, double width,
                                                double height) {

@@ -21,19 +21,6 @@ std::optional<SVGLength> lengthAttribute(const SVGElement& element, std::string_
     return SVGLength::svgLengthFromNSString(text);
 }
 
-// "minx miny width height", separated by white space and/or commas (runs count once, so doubled
-// blanks shift nothing). Fewer than four numbers, or a size that is not positive, is no view box.
-SVGRect parseViewBox(std::string_view text) {
-    std::vector<std::string> parts = foundation::components(text, foundation::CharacterSet(" \t\r\n,"));
-    std::erase(parts, std::string());
-    if (parts.size() < 4) return SVGRectUninitialized();
-    std::array<float, 4> numbers{};
-    for (std::size_t index = 0; index < 4; ++index) {
-        numbers[index] = floatPrefix(foundation::trimmingWhitespaceAndNewlines(parts[index])).value_or(0);
-    }
-    if (numbers[2] <= 0 || numbers[3] <= 0) return SVGRectUninitialized();
-    return SVGRectMake(numbers[0], numbers[1], numbers[2], numbers[3]);
-}
 
 [[noreturn]] void notImplemented() { foundation::raiseAssertion("Not implemented yet"); }
 
@@ -57,7 +44,7 @@ void SVGSVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resul
     }
     viewport_ = requestedViewport_;
     const std::string viewBox = getAttribute("viewBox");
-    viewBox_ = viewBox.empty() ? SVGRectUninitialized() : parseViewBox(viewBox);
+    viewBox_ = SVGHelperUtilities::viewBoxFromText(viewBox);
     SVGHelperUtilities::parsePreserveAspectRatioFor(*this);
     // A percentage width is kept after all (the viewport above was fixed without it).
     width_ = lengthAttribute(*this, "width");

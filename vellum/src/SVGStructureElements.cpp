@@ -48,6 +48,32 @@ void SVGGElement::layoutLayer(quartz::Layer& layer) {
     moveSublayers(layer, -area.origin.x, -area.origin.y);
 }
 
+void SVGSymbolElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
+    SVGElement::postProcessAttributesAddingErrorsTo(result);
+    viewBox_ = SVGHelperUtilities::viewBoxFromText(getAttribute("viewBox"));
+    SVGHelperUtilities::parsePreserveAspectRatioFor(*this);
+}
+
+std::shared_ptr<quartz::Layer> SVGSymbolElement::newLayer() {
+    auto layer = CALayerWithChildHitTest::make();
+    SVGHelperUtilities::configureCALayer(*layer, *this);
+    return layer;
+}
+
+void SVGSymbolElement::placeInViewport(gfx::Size size, const gfx::AffineTransform& space) {
+    setTransform(SVGRectIsInitialized(viewBox_)
+                     ? SVGHelperUtilities::viewBoxFit(viewBox_, *preserveAspectRatio()->baseVal(), size.width, size.height)
+                     : gfx::AffineTransform{});
+    viewportArea_ = space.apply(gfx::Rect{0, 0, size.width, size.height});
+}
+
+void SVGSymbolElement::layoutLayer(quartz::Layer& layer) {
+    layer.setFrame(viewportArea_);
+    moveSublayers(layer, -viewportArea_.origin.x, -viewportArea_.origin.y);
+    const std::string overflow = cascadedValueForStylableProperty("overflow", false).value_or("");
+    layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
+}
+
 void SVGClipPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     result.addParseErrorRecoverable(VellumError::make(

@@ -25,9 +25,20 @@ namespace vellum {
 
 namespace {
 
-// Elements whose layers only serve others (clip content, gradients) never draw where they stand.
+// Elements whose layers only serve others (clip content, symbols) never draw where they stand.
 bool drawsInPlace(const std::shared_ptr<Node>& node) {
-    return dynamic_cast<ConverterSVGToCALayer*>(node.get()) && !dynamic_cast<SVGClipPathElement*>(node.get());
+    return dynamic_cast<ConverterSVGToCALayer*>(node.get()) && !dynamic_cast<SVGClipPathElement*>(node.get()) &&
+           !dynamic_cast<SVGSymbolElement*>(node.get());
+}
+
+// A use element's width and height, each 100% when absent; the viewport a symbol it shows gets.
+gfx::Size useViewportSize(const SVGUseElement& use) {
+    const gfx::Size reference =
+        SVGHelperUtilities::percentageReferenceSize(use.rootOfCurrentDocumentFragment().get());
+    const auto length = [](const std::optional<SVGLength>& given, double whole) {
+        return given ? given->pixelsValueWithDimension(static_cast<float>(whole)) : whole;
+    };
+    return {length(use.width(), reference.width), length(use.height(), reference.height)};
 }
 
 // Puts `node` under `parent` for the duration of a call. Only the parent link changes (the child lists
@@ -196,6 +207,15 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
                                       identifierText(*use), identifierText(*target)));
             target = nullptr;
         }
+        if (auto symbol = std::dynamic_pointer_cast<SVGSymbolElement>(target)) {
+            const gfx::Size size = useViewportSize(*use);
+            // A viewport without area shows nothing.
+            if (!(size.width > 0 && size.height > 0)) target = nullptr;
+            if (target) {
+                symbol->placeInViewport(
+                    size, SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*use));
+            }
+        }
         if (target) {
             children.push_back(target);
             // The copy takes the use element's place, so its transforms and styles are the use element's.
@@ -210,7 +230,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     applyClipPath(element, *layer);
     std::size_t added = 0;
     for (const auto& child : children) {
-        if (!drawsInPlace(child)) continue;
+        // A use element's copy draws wherever it came from (a symbol draws only so).
+        if (!drawsInPlace(child) && child != target) continue;
         auto sublayer = build(std::static_pointer_cast<SVGElement>(child));
         if (!sublayer) continue;
         layer->addSublayer(sublayer);

@@ -76,6 +76,7 @@ const std::map<std::string, VellumParserSVG::ElementFactory>& VellumParserSVG::e
         entries["text"] = factory<SVGTextElement>();
         entries["textArea"] = factory<TinySVGTextAreaElement>();
         entries["svg"] = factory<SVGSVGElement>();
+        entries["symbol"] = factory<SVGSymbolElement>();
         return entries;
     }();
     return map;

@@ -25,6 +25,9 @@ class SVGSVGElement;
 
 // Where elements sit in the layer tree's coordinates, and what every element's layer is given.
 struct SVGHelperUtilities {
+    // A "viewBox" attribute's rectangle; uninitialised for fewer than four numbers or a size that is not
+    // positive.
+    static SVGRect viewBoxFromText(std::string_view text);
     // From the view box into a viewport of (width, height) at the origin: stretched for align "none",
     // else scaled uniformly to show all of the box (meet) or to cover the viewport (slice), and aligned.
     static gfx::AffineTransform viewBoxFit(SVGRect box, const SVGPreserveAspectRatio& setting, double width,

@@ -4,6 +4,8 @@
 
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/SVGElement.h"
+#include "vellum/SVGRect.h"
+#include "vellum/SVGSVGElement.h"
 
 namespace vellum {
 
@@ -34,6 +36,30 @@ public:
 
 private:
     int clipPathUnits_ = 1;
+};
+
+// A symbol: drawn only through a use element, as a new viewport the use element sizes, into which its
+// view box is fitted and to which its content is clipped.
+class SVGSymbolElement : public SVGElement,
+                         public SVGTransformable,
+                         public SVGFitToViewBox,
+                         public SVGStylable,
+                         public ConverterSVGToCALayer {
+public:
+    using SVGElement::SVGElement;
+    void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
+    std::shared_ptr<quartz::Layer> newLayer() override;
+    // Covers the viewport last placed and clips to it, unless overflow is visible.
+    void layoutLayer(quartz::Layer& layer) override;
+
+    // Makes the symbol a viewport of `size` at the origin of `space` (the use element's absolute
+    // transform): its transform becomes the view box's fit.
+    void placeInViewport(gfx::Size size, const gfx::AffineTransform& space);
+    SVGRect viewBox() const { return viewBox_; }
+
+private:
+    SVGRect viewBox_ = SVGRectUninitialized();
+    gfx::Rect viewportArea_;
 };
 
 // Elements whose text content the parser keeps; they draw nothing.

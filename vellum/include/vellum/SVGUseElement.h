@@ -13,9 +13,10 @@
 
 namespace vellum {
 
-// A use element: a placed copy of the element its reference names. The reference is read from
-// "xlink:href" in the XLink namespace or under any prefix, else from a plain "href", as "#id" or
-// "url(#id)"; it is resolved on first asking, so it may name an element further on in the document.
+// A use element: a placed copy of the element its reference names. The reference is a plain "href",
+// else "href" in the XLink namespace, as "#id" or "url(#id)"; it is resolved on first asking, so it may
+// name an element further on in the document. A symbol it names becomes a viewport of its width and
+// height.
 class SVGUseElement : public SVGElement, public SVGTransformable, public SVGStylable, public ConverterSVGToCALayer {
 public:
     using SVGElement::SVGElement;
