@@ -106,8 +106,9 @@ void SVGClipPathElement::layoutLayer(quartz::Layer& clipLayer, const quartz::Lay
         return;
     }
     moveSublayers(clipLayer, -area.origin.x, -area.origin.y);
-    if (clipPathUnits_ == 1) area = area.offsetBy(-maskedLayer.frame().origin.x, -maskedLayer.frame().origin.y);
-    clipLayer.setFrame(area);
+    // The content was placed in the clipped element's space whatever the units (a bounding-box clip was
+    // left unscaled and unmoved, which clipped its object away), so the mask always follows the layer.
+    clipLayer.setFrame(area.offsetBy(-maskedLayer.frame().origin.x, -maskedLayer.frame().origin.y));
 }
 
 }  // namespace vellum

@@ -11,6 +11,7 @@
 #include "quartz/Renderer.h"
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGGradientElement.h"
 #include "vellum/SVGGroupingElements.h"
@@ -66,13 +67,14 @@ private:
     std::shared_ptr<Node> formerParent_;
 };
 
-// A clip is the geometry of its content only: paint, opacities and strokes play no part (the platform
-// let a fill-opacity in a clip path fade everything it clipped).
-void keepGeometryOnly(quartz::Layer& layer) {
+// A clip is the geometry of its content only, filled by the clip rule: paint, opacities and strokes
+// play no part (the platform let a fill-opacity in a clip path fade everything it clipped).
+void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
     layer.setOpacity(1);
     if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) {
         shape->setFillColor(gfx::Color::black());
         shape->setStrokeColor(std::nullopt);
+        shape->setFillRule(rule);
     }
     if (auto* gradient = dynamic_cast<SVGGradientLayer*>(&layer)) {
         gradient->setGradientElement(nullptr);
@@ -80,7 +82,42 @@ void keepGeometryOnly(quartz::Layer& layer) {
         gradient->setLocations({});
         gradient->setBackgroundColor(std::nullopt);
     }
-    for (const auto& sublayer : layer.sublayers()) keepGeometryOnly(*sublayer);
+    for (const auto& sublayer : layer.sublayers()) keepGeometryOnly(*sublayer, rule);
+}
+
+gfx::FillRule clipRule(const SVGElement& element) {
+    return element.cascadedValueForStylableProperty("clip-rule") == "evenodd" ? gfx::FillRule::evenOdd
+                                                                               : gfx::FillRule::winding;
+}
+
+// The element's bounding box in its own user space: its path's, or the union of its children's (a use
+// element's copy's) in their places; nothing for an element without geometry. Nesting past the build's
+// limit counts for nothing.
+std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth) {
+    if (depth >= VellumLayerTree::maximumNestingDepth) return std::nullopt;
+    if (const auto* shape = dynamic_cast<const BaseClassForAllSVGBasicShapes*>(&element)) {
+        const auto& path = shape->pathForShapeInRelativeCoords();
+        if (!path || path->isEmpty()) return std::nullopt;
+        return path->pathBoundingBox();
+    }
+    std::vector<std::shared_ptr<SVGElement>> parts;
+    if (auto* use = dynamic_cast<SVGUseElement*>(&element)) {
+        auto instance = use->instanceRoot();
+        if (instance && instance->correspondingElement()) parts.push_back(instance->correspondingElement());
+    } else if (dynamic_cast<const SVGGElement*>(&element) || dynamic_cast<const SVGSwitchElement*>(&element)) {
+        for (const auto& child : *element.childNodes()) {
+            if (auto part = std::dynamic_pointer_cast<SVGElement>(child); part && drawsInPlace(part)) parts.push_back(part);
+        }
+    }
+    std::optional<gfx::Rect> box;
+    for (const auto& part : parts) {
+        const auto partBox = userBoundingBox(*part, depth + 1);
+        if (!partBox) continue;
+        const auto* transformable = dynamic_cast<const SVGTransformable*>(part.get());
+        const gfx::Rect placed = transformable ? transformable->transform().apply(*partBox) : *partBox;
+        box = box ? box->unionWith(placed) : placed;
+    }
+    return box;
 }
 
 std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
@@ -167,12 +204,26 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     if (!TemporaryParent::wouldEnclose(clipElement.get(), owner)) {
         Expanding expanding(*this, clipElement.get());
         TemporaryParent moved(clipElement, owner);
+        const gfx::AffineTransform ownTransform = clipElement->transform();
+        if (clipElement->clipPathUnits() == 2) {
+            // Units of the clipped element's bounding box; without one nothing shows through.
+            const gfx::Rect box = userBoundingBox(*owner, 0).value_or(gfx::Rect{0, 0, 0, 0});
+            clipElement->setTransform(gfx::AffineTransform{box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y}
+                                          .concatenating(ownTransform));
+        }
         for (const auto& child : *clipElement->childNodes()) {
             if (!drawsInPlace(child)) continue;
-            if (auto sublayer = build(std::static_pointer_cast<SVGElement>(child))) mask->addSublayer(sublayer);
+            auto childElement = std::static_pointer_cast<SVGElement>(child);
+            auto sublayer = build(childElement);
+            if (!sublayer) continue;
+            keepGeometryOnly(*sublayer, clipRule(*childElement));
+            // A clip of the clip path itself cuts each part of its content alike.
+            applyClipPath(clipElement, *sublayer);
+            mask->addSublayer(sublayer);
         }
+        clipElement->setTransform(ownTransform);
     }
-    keepGeometryOnly(*mask);
+    mask->setOpacity(1);
     clipElement->layoutLayer(*mask, layer);
     layer.setMask(mask);
 }
@@ -227,7 +278,6 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
         for (const auto& child : *element->childNodes()) children.push_back(child);
     }
 
-    applyClipPath(element, *layer);
     std::size_t added = 0;
     for (const auto& child : children) {
         // A use element's copy draws wherever it came from (a symbol draws only so).
@@ -237,6 +287,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
         layer->addSublayer(sublayer);
         ++added;
     }
+    // After the content, so that every shape has its path for a bounding box.
+    applyClipPath(element, *layer);
     moved.reset();
     // A hidden container still draws its children that say visible: what they inherit hides the rest.
     // Only display takes a whole subtree away.

@@ -27,7 +27,7 @@ public:
     // unknown clipPathUnits, which then counts as user space.
     void postProcessAttributesAddingErrorsTo(VellumParseResult& result) override;
     std::shared_ptr<quartz::Layer> newLayer() override;
-    // Fits `clipLayer` around its content, in the coordinates of `maskedLayer` for user-space units.
+    // Fits `clipLayer` around its content, in the coordinates of `maskedLayer`.
     void layoutLayer(quartz::Layer& clipLayer, const quartz::Layer& maskedLayer);
     using ConverterSVGToCALayer::layoutLayer;
 
