@@ -114,6 +114,34 @@ TEST(HostileDocuments, AClipPathUsingTheElementItClipsIsNotAppliedInsideItself) 
     EXPECT_EQ(pixelAt(ownClip.bitmap, 15, 10), transparent);
 }
 
+// Gradient references are settled in one pass along the chain, not one nested call per link; a symbol
+// that shows itself draws the rest of its content; a box clip of an element without a box hides it.
+TEST(HostileDocuments, ReferenceChainsSelfShowingSymbolsAndBoxlessClipsStayBounded) {
+    std::ostringstream chain;
+    chain << hostile::header << "<defs>";
+    constexpr int links = 400;
+    for (int index = 0; index < links; ++index) {
+        chain << "<" << (index % 2 ? "radialGradient" : "linearGradient") << " id=\"g" << index << "\" href=\"#g"
+              << index + 1 << "\"/>";
+    }
+    chain << R"~(<linearGradient id="g)~" << links << R"~("><stop stop-color="#00ff00"/></linearGradient></defs>)~"
+          << R"~(<rect width="20" height="20" fill="url(#g0)"/></svg>)~";
+    const Drawn chained = draw(chain.str());
+    EXPECT_TRUE(nearPixel(pixelAt(chained.bitmap, 10, 10), green)) << "the last gradient's stop, through every link";
+
+    const Drawn symbol = draw(hostile::header +
+                              R"~(<symbol id="s"><use href="#s"/><rect width="20" height="20" fill="#00ff00"/></symbol>)~"
+                              R"~(<use href="#s" width="10" height="20"/></svg>)~");
+    EXPECT_TRUE(hasRecoverable(*symbol.result, "<use>")) << symbol.result->description();
+    EXPECT_TRUE(nearPixel(pixelAt(symbol.bitmap, 5, 10), green));
+    EXPECT_EQ(pixelAt(symbol.bitmap, 15, 10), transparent) << "clipped to the use element's width";
+
+    const Drawn boxless = draw(hostile::header +
+                               R"~(<clipPath id="c" clipPathUnits="objectBoundingBox"><rect width="1" height="1"/></clipPath>)~"
+                               R"~(<g clip-path="url(#c)"><g/></g><rect width="20" height="20" fill="#00ff00"/></svg>)~");
+    EXPECT_TRUE(nearPixel(pixelAt(boxless.bitmap, 10, 10), green)) << "what follows is drawn";
+}
+
 TEST(HostileDocuments, CopiesThatDoubleAtEveryLevelStopAtTheBudgetAndWhatWasBuiltIsDrawn) {
     auto result = parseSVG(hostile::doublingUses(22));
     ASSERT_TRUE(result->parsedDocument());

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <typeinfo>
 #include <unordered_set>
 
 #include "NumberPrefix.h"
@@ -109,33 +108,53 @@ std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element
 
 }  // namespace
 
-void SVGGradientElement::synthesizeFrom(std::initializer_list<const char*> geometry) {
-    if (hasSynthesizedProperties_) return;
-    hasSynthesizedProperties_ = true;
-    auto root = rootOfCurrentDocumentFragment();
-    if (!root) return;
+void SVGGradientElement::inheritFrom(const SVGGradientElement& referenced, bool sameKind) {
     const bool ownTransform = hasAttribute("transform") || hasAttribute("gradientTransform");
-    // Each attribute comes from the nearest gradient of the chain that has it, so a gradient of the
-    // other kind in between passes its neighbours' geometry on; a loop ends the walk.
-    std::unordered_set<const SVGGradientElement*> visited{this};
-    for (auto referenced = referencedGradient(*this, *root); referenced && visited.insert(referenced.get()).second;
-         referenced = referencedGradient(*referenced, *root)) {
-        referenced->synthesizeProperties();
-        if (stops_.empty()) {
-            for (const auto& stop : referenced->stops()) addStop(stop);
+    if (stops_.empty()) {
+        for (const auto& stop : referenced.stops()) addStop(stop);
+    }
+    const auto inherit = [&](const char* name) {
+        if (!hasAttribute(name) && referenced.hasAttribute(name)) {
+            setAttributeNS(svgNamespaceURI, name, referenced.getAttribute(name));
         }
-        const auto inherit = [&](const char* name) {
-            if (!hasAttribute(name) && referenced->hasAttribute(name)) {
-                setAttributeNS(svgNamespaceURI, name, referenced->getAttribute(name));
-            }
-        };
-        for (const char* name : sharedAttributes) inherit(name);
-        if (typeid(*referenced) == typeid(*this)) {
-            for (const char* name : geometry) inherit(name);
-        }
+    };
+    for (const char* name : sharedAttributes) inherit(name);
+    if (sameKind) {
+        for (const char* name : geometryAttributes()) inherit(name);
     }
     // The transform was read from the element's own attributes when it was parsed.
     if (!ownTransform && hasAttribute("gradientTransform")) applyTransformAttribute(getAttribute("gradientTransform"));
+}
+
+void SVGGradientElement::synthesizeChain() {
+    if (hasSynthesizedProperties_) return;
+    auto root = rootOfCurrentDocumentFragment();
+    // The chain of references, up to its last gradient or to where it comes back on itself.
+    std::vector<std::shared_ptr<SVGGradientElement>> chain{std::static_pointer_cast<SVGGradientElement>(shared_from_this())};
+    std::unordered_set<const SVGGradientElement*> visited{this};
+    std::shared_ptr<SVGGradientElement> loopsTo;
+    for (auto next = root ? referencedGradient(*this, *root) : nullptr; next; next = referencedGradient(*next, *root)) {
+        if (!visited.insert(next.get()).second) {
+            loopsTo = next;
+            break;
+        }
+        chain.push_back(next);
+    }
+    // From the far end back, without recursion (a chain may be as long as the document): each takes what
+    // it lacks from the gradient it names, whose own share is settled by then, and geometry from the
+    // nearest gradient of its kind further on, so one of the other kind in between passes it along.
+    const SVGGradientElement* nearest[2] = {nullptr, nullptr};
+    for (std::size_t index = chain.size(); index-- > 0;) {
+        SVGGradientElement& element = *chain[index];
+        const int kind = dynamic_cast<const SVGLinearGradientElement*>(&element) ? 0 : 1;
+        if (!element.hasSynthesizedProperties_) {
+            element.hasSynthesizedProperties_ = true;
+            const SVGGradientElement* next = index + 1 < chain.size() ? chain[index + 1].get() : loopsTo.get();
+            if (next) element.inheritFrom(*next, next == nearest[kind]);
+            if (nearest[kind] && next != nearest[kind]) element.inheritFrom(*nearest[kind], true);
+        }
+        nearest[kind] = &element;
+    }
 }
 
 namespace {
@@ -168,8 +187,9 @@ void finishLayer(SVGGradientLayer& layer, SVGGradientElement& element, const gfx
 
 }  // namespace
 
-void SVGLinearGradientElement::synthesizeProperties() {
-    synthesizeFrom({"x1", "y1", "x2", "y2"});
+std::span<const char* const> SVGLinearGradientElement::geometryAttributes() const {
+    static constexpr const char* names[] = {"x1", "y1", "x2", "y2"};
+    return names;
 }
 
 std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForObjectRect(
@@ -202,8 +222,9 @@ std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForO
     return layer;
 }
 
-void SVGRadialGradientElement::synthesizeProperties() {
-    synthesizeFrom({"cx", "cy", "r", "fx", "fy", "fr"});
+std::span<const char* const> SVGRadialGradientElement::geometryAttributes() const {
+    static constexpr const char* names[] = {"cx", "cy", "r", "fx", "fy", "fr"};
+    return names;
 }
 
 std::shared_ptr<SVGGradientLayer> SVGRadialGradientElement::newGradientLayerForObjectRect(

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,10 +60,17 @@ public:
                                                                             const gfx::AffineTransform& transform);
 
 protected:
-    void synthesizeFrom(std::initializer_list<const char*> geometry);
+    // Settles this gradient and every one its references reach, once each.
+    void synthesizeChain();
+    // The attributes that pass only between gradients of one kind.
+    virtual std::span<const char* const> geometryAttributes() const { return {}; }
     bool hasSynthesizedProperties_ = false;
 
 private:
+    // What this gradient lacks, taken from `referenced`: stops, shared attributes, and geometry when the
+    // two are of one kind.
+    void inheritFrom(const SVGGradientElement& referenced, bool sameKind);
+
     std::vector<std::shared_ptr<SVGGradientStop>> stops_;
     std::optional<std::vector<gfx::Color>> colors_;
     std::optional<std::vector<double>> locations_;
@@ -71,7 +79,7 @@ private:
 class SVGLinearGradientElement : public SVGGradientElement {
 public:
     using SVGGradientElement::SVGGradientElement;
-    void synthesizeProperties() override;
+    void synthesizeProperties() override { synthesizeChain(); }
     std::shared_ptr<SVGGradientLayer> newGradientLayerForObjectRect(const gfx::Rect& objectRect, SVGRect viewportRect,
                                                                     const gfx::AffineTransform& transform) override;
     bool hasSynthesizedProperties() const { return hasSynthesizedProperties_; }
@@ -79,6 +87,9 @@ public:
     const SVGLength& y1() const { return y1_; }
     const SVGLength& x2() const { return x2_; }
     const SVGLength& y2() const { return y2_; }
+
+protected:
+    std::span<const char* const> geometryAttributes() const override;
 
 private:
     SVGLength x1_ = SVGLength::svgLengthZero(), y1_ = SVGLength::svgLengthZero();
@@ -88,7 +99,7 @@ private:
 class SVGRadialGradientElement : public SVGGradientElement {
 public:
     using SVGGradientElement::SVGGradientElement;
-    void synthesizeProperties() override;
+    void synthesizeProperties() override { synthesizeChain(); }
     std::shared_ptr<SVGGradientLayer> newGradientLayerForObjectRect(const gfx::Rect& objectRect, SVGRect viewportRect,
                                                                     const gfx::AffineTransform& transform) override;
     bool hasSynthesizedProperties() const { return hasSynthesizedProperties_; }
@@ -98,6 +109,9 @@ public:
     const SVGLength& fx() const { return fx_; }
     const SVGLength& fy() const { return fy_; }
     const SVGLength& fr() const { return fr_; }
+
+protected:
+    std::span<const char* const> geometryAttributes() const override;
 
 private:
     SVGLength cx_ = SVGLength::svgLengthZero(), cy_ = SVGLength::svgLengthZero(), r_ = SVGLength::svgLengthZero();
