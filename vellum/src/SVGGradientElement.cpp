@@ -98,12 +98,12 @@ namespace {
 // between gradients of one kind (a radial gradient has no use for a linear one's ends).
 constexpr const char* sharedAttributes[] = {"gradientUnits", "gradientTransform", "spreadMethod"};
 
-std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element, SVGSVGElement& root) {
+std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element) {
     std::string href = SVGHelperUtilities::referenceText(element);
     if (!href.empty() && href.front() == '#') href.erase(0, 1);
     if (href.empty()) return nullptr;
     // A reference to anything but a gradient has nothing to give.
-    return std::dynamic_pointer_cast<SVGGradientElement>(root.getElementById(href));
+    return std::dynamic_pointer_cast<SVGGradientElement>(SVGHelperUtilities::documentElementById(element, href));
 }
 
 }  // namespace
@@ -128,12 +128,11 @@ void SVGGradientElement::inheritFrom(const SVGGradientElement& referenced, bool 
 
 void SVGGradientElement::synthesizeChain() {
     if (hasSynthesizedProperties_) return;
-    auto root = rootOfCurrentDocumentFragment();
     // The chain of references, up to its last gradient or to where it comes back on itself.
     std::vector<std::shared_ptr<SVGGradientElement>> chain{std::static_pointer_cast<SVGGradientElement>(shared_from_this())};
     std::unordered_set<const SVGGradientElement*> visited{this};
     std::shared_ptr<SVGGradientElement> loopsTo;
-    for (auto next = root ? referencedGradient(*this, *root) : nullptr; next; next = referencedGradient(*next, *root)) {
+    for (auto next = referencedGradient(*this); next; next = referencedGradient(*next)) {
         if (!visited.insert(next.get()).second) {
             loopsTo = next;
             break;

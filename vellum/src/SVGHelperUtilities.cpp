@@ -124,6 +124,16 @@ AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransfo
     return absolute;
 }
 
+std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElement& element, std::string_view identifier) {
+    auto root = element.rootOfCurrentDocumentFragment();
+    if (!root) return nullptr;
+    // Identifiers are the whole document's: content of a nested svg element names what lies outside it.
+    for (auto node = root->parentNode(); node; node = node->parentNode()) {
+        if (auto outer = std::dynamic_pointer_cast<SVGSVGElement>(node)) root = outer;
+    }
+    return root->getElementById(identifier);
+}
+
 std::string SVGHelperUtilities::referenceText(const Element& element) {
     // An unprefixed href sits in the element's default namespace, or in the plain table without one;
     // looked up by name alone it could be a prefixed one of any namespace.
@@ -155,6 +165,19 @@ bool SVGHelperUtilities::isNestedViewport(const SVGElement& element) {
         if (dynamic_cast<const SVGSVGElement*>(node.get())) return true;
     }
     return false;
+}
+
+void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Rect& area, const SVGElement& element) {
+    const gfx::Point former = layer.frame().origin;
+    const auto move = [](quartz::Layer& moved, double dx, double dy) {
+        moved.setPosition({moved.position().x + dx, moved.position().y + dy});
+    };
+    // The mask lies in the layer's own space, placed against its former frame.
+    if (const auto& mask = layer.mask()) move(*mask, former.x - area.origin.x, former.y - area.origin.y);
+    for (const auto& sublayer : layer.sublayers()) move(*sublayer, -area.origin.x, -area.origin.y);
+    layer.setFrame(area);
+    const std::string overflow = element.cascadedValueForStylableProperty("overflow", false).value_or("");
+    layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {

@@ -21,7 +21,6 @@ std::optional<SVGLength> lengthAttribute(const SVGElement& element, std::string_
     return SVGLength::svgLengthFromNSString(text);
 }
 
-
 [[noreturn]] void notImplemented() { foundation::raiseAssertion("Not implemented yet"); }
 
 }  // namespace
@@ -62,20 +61,9 @@ std::shared_ptr<quartz::Layer> SVGSVGElement::newLayer() {
 void SVGSVGElement::layoutLayer(quartz::Layer& layer) {
     const SVGRect viewport = viewport_;
     if (!SVGRectIsInitialized(viewport) || !SVGHelperUtilities::isNestedViewport(*this)) return;
-    // A nested viewport clips its content to its rectangle in the parent's space, unless told to show
-    // what overflows.
     const gfx::Rect area = SVGHelperUtilities::transformAbsoluteOfParent(*this).apply(
         gfx::Rect{viewport.x, viewport.y, viewport.width, viewport.height});
-    if (const auto& mask = layer.mask()) {
-        const gfx::Point former = layer.frame().origin;
-        mask->setPosition({mask->position().x + former.x - area.origin.x, mask->position().y + former.y - area.origin.y});
-    }
-    layer.setFrame(area);
-    for (const auto& sublayer : layer.sublayers()) {
-        sublayer->setPosition({sublayer->position().x - area.origin.x, sublayer->position().y - area.origin.y});
-    }
-    const std::string overflow = cascadedValueForStylableProperty("overflow", false).value_or("");
-    layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
+    SVGHelperUtilities::layOutViewportLayer(layer, area, *this);
 }
 
 std::shared_ptr<Element> SVGSVGElement::getElementById(std::string_view identifier) {

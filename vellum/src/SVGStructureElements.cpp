@@ -68,10 +68,7 @@ void SVGSymbolElement::placeInViewport(gfx::Size size, const gfx::AffineTransfor
 }
 
 void SVGSymbolElement::layoutLayer(quartz::Layer& layer) {
-    layer.setFrame(viewportArea_);
-    moveSublayers(layer, -viewportArea_.origin.x, -viewportArea_.origin.y);
-    const std::string overflow = cascadedValueForStylableProperty("overflow", false).value_or("");
-    layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
+    SVGHelperUtilities::layOutViewportLayer(layer, viewportArea_, *this);
 }
 
 void SVGClipPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {

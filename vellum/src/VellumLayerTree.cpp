@@ -104,7 +104,8 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
     if (auto* use = dynamic_cast<SVGUseElement*>(&element)) {
         auto instance = use->instanceRoot();
         if (instance && instance->correspondingElement()) parts.push_back(instance->correspondingElement());
-    } else if (dynamic_cast<const SVGGElement*>(&element) || dynamic_cast<const SVGSwitchElement*>(&element)) {
+    } else if (dynamic_cast<const SVGGElement*>(&element) || dynamic_cast<const SVGSwitchElement*>(&element) ||
+               dynamic_cast<const SVGSymbolElement*>(&element)) {
         for (const auto& child : *element.childNodes()) {
             if (auto part = std::dynamic_pointer_cast<SVGElement>(child); part && drawsInPlace(part)) parts.push_back(part);
         }
@@ -183,7 +184,8 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
             *identifier);
         return;
     }
-    auto clipElement = std::dynamic_pointer_cast<SVGClipPathElement>(root->getElementById(*identifier));
+    auto clipElement =
+        std::dynamic_pointer_cast<SVGClipPathElement>(SVGHelperUtilities::documentElementById(element, *identifier));
     if (!clipElement) {
         vellumLogWarning(
             "This SVG shape has a URL clip-path (%@), but could not find an XML Node with that ID inside the DOM tree "

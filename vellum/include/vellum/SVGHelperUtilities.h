@@ -45,6 +45,9 @@ struct SVGHelperUtilities {
     // Whether an svg element stands inside another: its viewport then lies in the parent's user space
     // (the outermost one's is the picture).
     static bool isNestedViewport(const SVGElement& element);
+    // Makes a viewport's layer cover `area` (in its parent layer's space), its sublayers (placed in root
+    // space) and mask kept where they were, and clip them to it unless the element's overflow is visible.
+    static void layOutViewportLayer(quartz::Layer& layer, const gfx::Rect& area, const SVGElement& element);
     // Name and "SVGElementIdentifier" from the id; opacity (not inherited) and, for shape layers, the
     // even-odd fill rule from the cascade.
     static void configureCALayer(quartz::Layer& layer, const SVGElement& element);
@@ -77,6 +80,9 @@ struct SVGHelperUtilities {
     static std::optional<gfx::Color> parsePaintColorForElement(const SVGElement& element, std::string_view paint,
                                                                std::string_view opacity, std::string_view defaultColor);
 
+    // The element of the element's document with that id, searched from the outermost svg element (the
+    // nearest one's search missed everything outside a nested svg element). Null without a root.
+    static std::shared_ptr<Element> documentElementById(const SVGElement& element, std::string_view identifier);
     // The text of the element's reference: a plain href wins over an XLink one, and a prefixed href
     // counts only in the XLink namespace. Empty when there is none.
     static std::string referenceText(const Element& element);
