@@ -173,6 +173,6 @@ TEST(ReferenceRendering, EveryPaintDocumentLooksAsInChromium) { expectCorpusAsIn
 
 // Each document shows clip rules and units, gradient spreads and references, symbols, nested viewports
 // or aspect-ratio fitting.
-TEST(ReferenceRendering, EveryStructureDocumentLooksAsInChromium) { expectCorpusAsInChromium("structure", 16); }
+TEST(ReferenceRendering, EveryStructureDocumentLooksAsInChromium) { expectCorpusAsInChromium("structure", 17); }
 
 }  // namespace
