@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
+#include <optional>
 
 #include "RenderTestSupport.h"
 #include "gfx/Image.h"
@@ -145,25 +147,103 @@ TEST(ReferenceRendering, EveryFlagOfTheSeasonDrawsAsInChromium) {
     std::cout << "worst flag: " << worstName << " at " << worst * 100 << "% of its pixels\n";
 }
 
+// Every document of a folder at 64 x 64 whose name starts with `prefix`, held as close as the paint
+// documents; answers how many there were and how many passed.
+std::pair<int, int> compareFolderAtPaintCloseness(const fs::path& folder, std::string_view prefix = "") {
+    int compared = 0, passed = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != ".svg" || !entry.path().filename().string().starts_with(prefix)) continue;
+        fs::path png = entry.path();
+        png.replace_extension(".png");
+        const Closeness& closeness = paintCloseness;
+        const Outcome outcome = compareWithReference(renderSVG(readFile(entry.path()), 64, 64), png, closeness);
+        if (!outcome.compared) {
+            ADD_FAILURE() << "no reference picture for " << entry.path().filename();
+            continue;
+        }
+        ++compared;
+        passed += outcome.share <= closeness.allowedShare;
+        EXPECT_LE(outcome.share, closeness.allowedShare)
+            << entry.path().filename() << " differs in " << outcome.share * 100 << "% of its pixels";
+    }
+    return {compared, passed};
+}
+
 // Each document shows one colour, opacity, unit, shape, stroke or visibility rule with its neighbours.
 TEST(ReferenceRendering, EveryPaintDocumentLooksAsInChromium) {
     const fs::path paint = sourceDirectory / "tests/fixtures/vellum/paint";
     if (!fs::exists(paint)) GTEST_SKIP() << "no paint documents in " << paint;
-    int compared = 0, passed = 0;
-    for (const auto& entry : fs::directory_iterator(paint)) {
-        if (entry.path().extension() != ".svg") continue;
-        fs::path png = entry.path();
-        png.replace_extension(".png");
-        const Outcome outcome =
-            compareWithReference(renderSVG(readFile(entry.path()), 64, 64), png, paintCloseness);
-        ASSERT_TRUE(outcome.compared) << "no reference picture for " << entry.path().filename();
-        ++compared;
-        passed += outcome.share <= paintCloseness.allowedShare;
-        EXPECT_LE(outcome.share, paintCloseness.allowedShare)
-            << entry.path().filename() << " differs in " << outcome.share * 100 << "% of its pixels";
-    }
+    const auto [compared, passed] = compareFolderAtPaintCloseness(paint);
     EXPECT_GE(compared, 25);
     std::cout << "paint documents: " << passed << " of " << compared << " as in Chromium\n";
+}
+
+bool nearColour(std::uint32_t pixel, std::uint32_t colour) { return channelDistance(pixel, colour) <= paintCloseness.channelTolerance; }
+
+// The box of the pixels of a colour (within the paint tolerance); nothing when there are none.
+std::optional<gfx::Rect> boxOfColour(const gfx::Bitmap& picture, std::uint32_t colour) {
+    int minX = picture.width, minY = picture.height, maxX = -1, maxY = -1;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (!nearColour(picture.pixel(x, y), colour)) continue;
+            minX = std::min(minX, x), minY = std::min(minY, y), maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+        }
+    }
+    if (maxX < 0) return std::nullopt;
+    return gfx::Rect{double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
+}
+
+// Selectors and importance, drawn with shapes, pixel by pixel.
+TEST(ReferenceRendering, EverySelectorDocumentLooksAsInChromium) {
+    const fs::path documents = sourceDirectory / "tests/fixtures/vellum/text-css";
+    if (!fs::exists(documents)) GTEST_SKIP() << "no selector documents in " << documents;
+    const auto [compared, passed] = compareFolderAtPaintCloseness(documents, "css-");
+    EXPECT_GE(compared, 4);
+    std::cout << "selector documents: " << passed << " of " << compared << " as in Chromium\n";
+}
+
+// Text in full-block glyphs of DejaVu Sans (installed by scripts/setup), a colour per run. The two
+// rasterisers place glyphs on fractions of a pixel differently (Chromium rounds advances), so rather
+// than pixel by pixel each run is probed: every colour that fills a run of the reference covers the
+// same box in our picture, to within two pixels a side.
+TEST(ReferenceRendering, EveryTextDocumentPlacesItsRunsAsInChromium) {
+    const fs::path documents = sourceDirectory / "tests/fixtures/vellum/text-css";
+    if (!fs::exists(documents)) GTEST_SKIP() << "no text documents in " << documents;
+    constexpr double slack = 2;
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(documents)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".svg" || !name.starts_with("text-")) continue;
+        fs::path png = entry.path();
+        png.replace_extension(".png");
+        const auto reference = readPNG(png);
+        ASSERT_TRUE(reference) << "no reference picture for " << name;
+        const gfx::Bitmap ours = renderSVG(readFile(entry.path()), 64, 64);
+        keep(ours, png.stem().string());
+        ASSERT_EQ(ours.width, reference->width) << name;
+        ++compared;
+        // The colours of the runs: opaque ones that fill more than the blends along an edge do.
+        std::map<std::uint32_t, int> counts;
+        for (int y = 0; y < reference->height; ++y) {
+            for (int x = 0; x < reference->width; ++x) {
+                if (const std::uint32_t pixel = reference->pixel(x, y); (pixel >> 24) == 0xff) ++counts[pixel];
+            }
+        }
+        int probed = 0;
+        for (const auto& [colour, count] : counts) {
+            if (count < 40) continue;
+            ++probed;
+            const auto theirs = boxOfColour(*reference, colour);
+            const auto mine = boxOfColour(ours, colour);
+            ASSERT_TRUE(mine) << name << ": no run in colour " << std::hex << colour;
+            EXPECT_NEAR(mine->minX(), theirs->minX(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->maxX(), theirs->maxX(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->minY(), theirs->minY(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->maxY(), theirs->maxY(), slack) << name << " colour " << std::hex << colour;
+        }
+        EXPECT_GT(probed, 0) << name;
+    }
+    EXPECT_GE(compared, 7);
 }
 
 }  // namespace

@@ -122,6 +122,17 @@ void SVGGradientLayer::draw(gfx::Context& context) const {
 }
 
 void SVGTextLayer::draw(gfx::Context& context) const {
+    if (!pieces_.empty() && !isWrapped()) {
+        for (const Piece& piece : pieces_) {
+            const gfx::TextLayout layout = gfx::TextLayout::make(piece.string);
+            context.save();
+            context.translateBy(piece.origin.x, piece.origin.y);
+            if (piece.rotation != 0) context.rotateBy(piece.rotation);
+            layout.draw(context, {0, -layout.firstBaseline()});
+            context.restore();
+        }
+        return;
+    }
     if (attributedText_.empty()) return;
     gfx::TextLayoutOptions options;
     if (isWrapped()) options.width = bounds().size.width;
