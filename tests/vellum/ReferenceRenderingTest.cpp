@@ -235,7 +235,10 @@ TEST(ReferenceRendering, EveryTextDocumentPlacesItsRunsAsInChromium) {
             ++probed;
             const auto theirs = boxOfColour(*reference, colour);
             const auto mine = boxOfColour(ours, colour);
-            ASSERT_TRUE(mine) << name << ": no run in colour " << std::hex << colour;
+            if (!mine) {
+                ADD_FAILURE() << name << ": no run in colour " << std::hex << colour;
+                continue;
+            }
             EXPECT_NEAR(mine->minX(), theirs->minX(), slack) << name << " colour " << std::hex << colour;
             EXPECT_NEAR(mine->maxX(), theirs->maxX(), slack) << name << " colour " << std::hex << colour;
             EXPECT_NEAR(mine->minY(), theirs->minY(), slack) << name << " colour " << std::hex << colour;

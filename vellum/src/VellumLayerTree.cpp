@@ -63,6 +63,7 @@ void keepGeometryOnly(quartz::Layer& layer) {
         shape->setFillColor(gfx::Color::black());
         shape->setStrokeColor(std::nullopt);
     }
+    if (auto* text = dynamic_cast<SVGTextLayer*>(&layer)) text->keepGlyphShapesOnly();
     if (auto* gradient = dynamic_cast<SVGGradientLayer*>(&layer)) {
         gradient->setGradientElement(nullptr);
         gradient->setColors({gfx::Color::black(), gfx::Color::black()});

@@ -146,6 +146,22 @@ void SVGTextLayer::draw(gfx::Context& context) const {
     gfx::TextLayout::make(attributedText_, options).draw(context, bounds().origin);
 }
 
+void SVGTextLayer::keepGlyphShapesOnly() {
+    const auto shapesOnly = [](const gfx::AttributedString& string) {
+        gfx::AttributedString shapes;
+        for (const auto& run : string.runs()) {
+            gfx::TextAttributes attributes = run.attributes;
+            attributes.foregroundColor = gfx::Color::black();
+            attributes.strokeColor = std::nullopt;
+            attributes.strokeWidth = 0;
+            shapes.append(std::string_view(string.string()).substr(run.location, run.length), attributes);
+        }
+        return shapes;
+    };
+    attributedText_ = shapesOnly(attributedText_);
+    for (Piece& piece : pieces_) piece.string = shapesOnly(piece.string);
+}
+
 namespace {
 
 double finite(double value) {

@@ -145,6 +145,8 @@ public:
     // With pieces, an unwrapped layer draws them instead of its attributed text in one line.
     const std::vector<Piece>& pieces() const { return pieces_; }
     void setPieces(std::vector<Piece> pieces) { pieces_ = std::move(pieces); }
+    // The glyphs filled in black without strokes, whatever their paint: the shape a clip takes from text.
+    void keepGlyphShapesOnly();
 
 protected:
     SVGTextLayer() = default;
