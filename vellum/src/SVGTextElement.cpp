@@ -378,11 +378,7 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
     auto result = newCALayerForTextLayer(layer, absolute);
     // A gradient stroke: the gradient shows through the glyph outlines, above the fill.
     if (strokeGradient && !runs.empty()) {
-        if (auto gradient = SVGHelperUtilities::getGradientLayerWithId(*strokeGradient, *this, layer->frame(), absolute)) {
-            auto outlines = textLayerPainted(Painting::maskStroke);
-            const gfx::Rect frame = outlines->frame();
-            outlines->setPosition({outlines->position().x - frame.origin.x, outlines->position().y - frame.origin.y});
-            gradient->setMask(outlines);
+        if (auto gradient = gradientMaskedBy(*strokeGradient, textLayerPainted(Painting::maskStroke), absolute)) {
             auto both = quartz::Layer::make();
             both->setOpacity(result->opacity());
             result->setOpacity(1);
@@ -401,18 +397,24 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newCALayerForTextLayer(const std:
     if (fill.starts_with("url")) {
         // A "url" text too short to name an element is no gradient.
         if (auto identifier = SVGHelperUtilities::paintReferenceIdentifier(fill)) {
-            const gfx::Rect frame = textLayer->frame();
-            if (auto gradient = SVGHelperUtilities::getGradientLayerWithId(*identifier, *this, frame, transformAbsolute)) {
-                // A mask lies in the masked layer's space.
-                const gfx::Point position = textLayer->position();
-                textLayer->setPosition({position.x - frame.origin.x, position.y - frame.origin.y});
-                gradient->setMask(textLayer);
-                result = gradient;
-            }
+            if (auto gradient = gradientMaskedBy(*identifier, textLayer, transformAbsolute)) result = gradient;
         }
     }
     result->setOpacity(elementOpacity(*this));
     return result;
+}
+
+std::shared_ptr<quartz::Layer> SVGTextElement::gradientMaskedBy(std::string_view identifier,
+                                                                const std::shared_ptr<quartz::Layer>& textLayer,
+                                                                const gfx::AffineTransform& transformAbsolute) {
+    const gfx::Rect frame = textLayer->frame();
+    auto gradient = SVGHelperUtilities::getGradientLayerWithId(identifier, *this, frame, transformAbsolute);
+    if (!gradient) return nullptr;
+    // A mask lies in the masked layer's space.
+    const gfx::Point position = textLayer->position();
+    textLayer->setPosition({position.x - frame.origin.x, position.y - frame.origin.y});
+    gradient->setMask(textLayer);
+    return gradient;
 }
 
 void TinySVGTextAreaElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {

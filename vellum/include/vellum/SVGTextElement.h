@@ -68,6 +68,11 @@ public:
     // The gradient around the text layer when the fill names one, and the element's opacity.
     std::shared_ptr<quartz::Layer> newCALayerForTextLayer(const std::shared_ptr<quartz::Layer>& textLayer,
                                                           const gfx::AffineTransform& transformAbsolute);
+    // The gradient the identifier names over the text layer's frame, with the text layer as its mask;
+    // null when there is no such gradient.
+    std::shared_ptr<quartz::Layer> gradientMaskedBy(std::string_view identifier,
+                                                    const std::shared_ptr<quartz::Layer>& textLayer,
+                                                    const gfx::AffineTransform& transformAbsolute);
 
     static gfx::Font matchedFontWithElement(const SVGElement& element);
     static SVGFontAttributes fontAttributesWithFontFamily(std::string_view family, std::string_view style,
