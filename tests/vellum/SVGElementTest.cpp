@@ -193,7 +193,7 @@ TEST(SVGElementCascade, AttributeSelectorsTestPresenceAndValues) {
 
 TEST(SVGElementCascade, AGroupWithUnknownSyntaxMatchesNothingButItsNeighboursStillDo) {
     auto svg = styledRoot("rect:hover, circle{fill:red} rect + rect{stroke:blue} rect[x{opacity:0.5} rect >{fill:green}"
-                          "* {stroke-width:4} *.a{stroke-linecap:round}");
+                          "* {stroke-width:4} *.a{stroke-linecap:round} , ,circle,,{stroke-dasharray:2}");
     auto first = makeElement("rect", {}, svg);
     auto second = makeElement("rect", {{"class", "a"}}, svg);
     auto circle = makeElement("circle", {}, svg);
@@ -203,6 +203,7 @@ TEST(SVGElementCascade, AGroupWithUnknownSyntaxMatchesNothingButItsNeighboursSti
     EXPECT_EQ(second->cascadedValueForStylableProperty("opacity", false), std::nullopt);
     EXPECT_EQ(first->cascadedValueForStylableProperty("stroke-width", false), "4") << "the universal selector";
     EXPECT_EQ(second->cascadedValueForStylableProperty("stroke-linecap", false), "round");
+    EXPECT_EQ(circle->cascadedValueForStylableProperty("stroke-dasharray", false), "2") << "empty groups are skipped";
 }
 
 TEST(SVGElementCascade, ImportantDeclarationsWinOverSpecificityAndInlineStyle) {
