@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
+#include <optional>
 
 #include "RenderTestSupport.h"
 #include "gfx/Image.h"
@@ -145,13 +147,14 @@ TEST(ReferenceRendering, EveryFlagOfTheSeasonDrawsAsInChromium) {
     std::cout << "worst flag: " << worstName << " at " << worst * 100 << "% of its pixels\n";
 }
 
-// Every document of a corpus at 64 x 64, held pixel by pixel (text as features); how many match is printed.
-void expectCorpusAsInChromium(const std::string& corpus, int atLeast) {
+// Every document of a corpus at 64 x 64 (those whose names start with `prefix`), held pixel by pixel
+// (text as features); how many match is printed.
+void expectCorpusAsInChromium(const std::string& corpus, int atLeast, std::string_view prefix = "") {
     const fs::path folder = sourceDirectory / "tests/fixtures/vellum" / corpus;
     if (!fs::exists(folder)) GTEST_SKIP() << "no " << corpus << " documents in " << folder;
     int compared = 0, passed = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() != ".svg") continue;
+        if (entry.path().extension() != ".svg" || !entry.path().filename().string().starts_with(prefix)) continue;
         fs::path png = entry.path();
         png.replace_extension(".png");
         const std::string text = readFile(entry.path());
@@ -174,5 +177,70 @@ TEST(ReferenceRendering, EveryPaintDocumentLooksAsInChromium) { expectCorpusAsIn
 // Each document shows clip rules and units, gradient spreads and references, symbols, nested viewports
 // or aspect-ratio fitting.
 TEST(ReferenceRendering, EveryStructureDocumentLooksAsInChromium) { expectCorpusAsInChromium("structure", 17); }
+
+bool nearColour(std::uint32_t pixel, std::uint32_t colour) { return channelDistance(pixel, colour) <= paintCloseness.channelTolerance; }
+
+// The box of the pixels of a colour (within the paint tolerance); nothing when there are none.
+std::optional<gfx::Rect> boxOfColour(const gfx::Bitmap& picture, std::uint32_t colour) {
+    int minX = picture.width, minY = picture.height, maxX = -1, maxY = -1;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (!nearColour(picture.pixel(x, y), colour)) continue;
+            minX = std::min(minX, x), minY = std::min(minY, y), maxX = std::max(maxX, x), maxY = std::max(maxY, y);
+        }
+    }
+    if (maxX < 0) return std::nullopt;
+    return gfx::Rect{double(minX), double(minY), double(maxX - minX + 1), double(maxY - minY + 1)};
+}
+
+// Selectors and importance, drawn with shapes, pixel by pixel.
+TEST(ReferenceRendering, EverySelectorDocumentLooksAsInChromium) { expectCorpusAsInChromium("text-css", 4, "css-"); }
+
+// Text in full-block glyphs of DejaVu Sans (installed by scripts/setup), a colour per run. The two
+// rasterisers place glyphs on fractions of a pixel differently (Chromium rounds advances), so rather
+// than pixel by pixel each run is probed: every colour that fills a run of the reference covers the
+// same box in our picture, to within two pixels a side.
+TEST(ReferenceRendering, EveryTextDocumentPlacesItsRunsAsInChromium) {
+    const fs::path documents = sourceDirectory / "tests/fixtures/vellum/text-css";
+    if (!fs::exists(documents)) GTEST_SKIP() << "no text documents in " << documents;
+    constexpr double slack = 2;
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(documents)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".svg" || !name.starts_with("text-")) continue;
+        fs::path png = entry.path();
+        png.replace_extension(".png");
+        const auto reference = readPNG(png);
+        ASSERT_TRUE(reference) << "no reference picture for " << name;
+        const gfx::Bitmap ours = renderSVG(readFile(entry.path()), 64, 64);
+        keep(ours, png.stem().string());
+        ASSERT_EQ(ours.width, reference->width) << name;
+        ++compared;
+        // The colours of the runs: opaque ones that fill more than the blends along an edge do.
+        std::map<std::uint32_t, int> counts;
+        for (int y = 0; y < reference->height; ++y) {
+            for (int x = 0; x < reference->width; ++x) {
+                if (const std::uint32_t pixel = reference->pixel(x, y); (pixel >> 24) == 0xff) ++counts[pixel];
+            }
+        }
+        int probed = 0;
+        for (const auto& [colour, count] : counts) {
+            if (count < 40) continue;
+            ++probed;
+            const auto theirs = boxOfColour(*reference, colour);
+            const auto mine = boxOfColour(ours, colour);
+            if (!mine) {
+                ADD_FAILURE() << name << ": no run in colour " << std::hex << colour;
+                continue;
+            }
+            EXPECT_NEAR(mine->minX(), theirs->minX(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->maxX(), theirs->maxX(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->minY(), theirs->minY(), slack) << name << " colour " << std::hex << colour;
+            EXPECT_NEAR(mine->maxY(), theirs->maxY(), slack) << name << " colour " << std::hex << colour;
+        }
+        EXPECT_GT(probed, 0) << name;
+    }
+    EXPECT_GE(compared, 7);
+}
 
 }  // namespace

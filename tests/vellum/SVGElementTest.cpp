@@ -132,17 +132,90 @@ TEST(SVGElementCascade, OnATieTheLaterRuleAndTheLaterSheetWin) {
     EXPECT_EQ(rect->cascadedValueForStylableProperty("fill"), "blue");
 }
 
-TEST(SVGElementCascade, SelectorsOfAGroupMustAllMatchTheElementItself) {
-    auto svg = styledRoot("g rect{fill:red} rect, .a{stroke:blue} rect.b{opacity:0.5}");
-    auto group = makeElement("g", {}, svg);
-    auto rect = makeElement("rect", {}, group);
+TEST(SVGElementCascade, CompoundSelectorsMatchTheElementItself) {
+    auto svg = styledRoot("rect, .a{stroke:blue} rect.b{opacity:0.5} rect#r.b[fill]{stroke-width:3}");
+    auto rect = makeElement("rect", {}, svg);
     auto classed = makeElement("circle", {{"class", "x,a"}}, svg);
-    auto both = makeElement("rect", {{"class", "b c"}}, svg);
-    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill", false), std::nullopt) << "no descendant combinator";
+    auto both = makeElement("rect", {{"class", "b c"}, {"id", "r"}, {"fill", "red"}}, svg);
     EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke"), "blue");
     EXPECT_EQ(classed->cascadedValueForStylableProperty("stroke"), "blue") << "class names split at commas too";
     EXPECT_EQ(both->cascadedValueForStylableProperty("opacity"), "0.5");
+    EXPECT_EQ(both->cascadedValueForStylableProperty("stroke-width"), "3");
     EXPECT_EQ(rect->cascadedValueForStylableProperty("opacity", false), std::nullopt);
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke-width", false), std::nullopt);
+}
+
+TEST(SVGElementCascade, DescendantAndChildCombinatorsLookAtTheAncestors) {
+    auto svg = styledRoot("g rect{fill:red} svg > rect{fill:green} g>circle{stroke:blue} .outer .inner path{fill:navy}"
+                          "g > g rect{stroke:gray}");
+    auto group = makeElement("g", {{"class", "outer"}}, svg);
+    auto rect = makeElement("rect", {}, group);
+    auto direct = makeElement("rect", {}, svg);
+    auto inner = makeElement("g", {{"class", "inner"}}, group);
+    auto deep = makeElement("circle", {}, inner);
+    auto farRect = makeElement("rect", {}, makeElement("a", {}, inner));
+    auto path = makeElement("path", {}, makeElement("g", {}, inner));
+    auto loose = makeElement("circle", {}, makeElement("a", {}, group));
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("fill", false), "red");
+    EXPECT_EQ(direct->cascadedValueForStylableProperty("fill", false), "green");
+    EXPECT_EQ(farRect->cascadedValueForStylableProperty("fill", false), "red") << "any ancestor, however far";
+    EXPECT_EQ(deep->cascadedValueForStylableProperty("stroke", false), "blue");
+    EXPECT_EQ(loose->cascadedValueForStylableProperty("stroke", false), std::nullopt) << "a child, not a grandchild";
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill", false), "navy");
+    EXPECT_EQ(farRect->cascadedValueForStylableProperty("stroke", false), "gray") << "a child step then a descendant";
+    EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke", false), std::nullopt) << "outer has no g parent";
+}
+
+TEST(SVGElementCascade, AttributeSelectorsTestPresenceAndValues) {
+    auto svg = styledRoot(R"([data-x]{fill:red} rect[kind="a b"]{stroke:blue} [kind~=b]{opacity:0.5}
+        [lang|=en]{stroke-width:2} [href^="#s"]{fill:green} [href$=end]{stroke:gray} [href*='mid']{opacity:0.25}
+        [ kind = "q,r" ]{fill:navy})");
+    auto present = makeElement("circle", {{"data-x", ""}}, svg);
+    auto words = makeElement("rect", {{"kind", "a b"}}, svg);
+    auto english = makeElement("path", {{"lang", "en-GB"}}, svg);
+    auto english2 = makeElement("path", {{"lang", "english"}}, svg);
+    auto linked = makeElement("use", {{"href", "#start-mid-end"}}, svg);
+    auto commas = makeElement("path", {{"kind", "q,r"}}, svg);
+    auto plain = makeElement("rect", {}, svg);
+    EXPECT_EQ(present->cascadedValueForStylableProperty("fill", false), "red");
+    EXPECT_EQ(words->cascadedValueForStylableProperty("stroke", false), "blue");
+    EXPECT_EQ(words->cascadedValueForStylableProperty("opacity", false), "0.5");
+    EXPECT_EQ(english->cascadedValueForStylableProperty("stroke-width", false), "2");
+    EXPECT_EQ(english2->cascadedValueForStylableProperty("stroke-width", false), std::nullopt);
+    EXPECT_EQ(linked->cascadedValueForStylableProperty("fill", false), "green");
+    EXPECT_EQ(linked->cascadedValueForStylableProperty("stroke", false), "gray");
+    EXPECT_EQ(linked->cascadedValueForStylableProperty("opacity", false), "0.25");
+    EXPECT_EQ(commas->cascadedValueForStylableProperty("fill", false), "navy") << "a comma inside quotes splits nothing";
+    for (const char* property : {"fill", "stroke", "opacity", "stroke-width"}) {
+        EXPECT_EQ(plain->cascadedValueForStylableProperty(property, false), std::nullopt) << property;
+    }
+}
+
+TEST(SVGElementCascade, AGroupWithUnknownSyntaxMatchesNothingButItsNeighboursStillDo) {
+    auto svg = styledRoot("rect:hover, circle{fill:red} rect + rect{stroke:blue} rect[x{opacity:0.5} rect >{fill:green}"
+                          "* {stroke-width:4} *.a{stroke-linecap:round} , ,circle,,{stroke-dasharray:2}");
+    auto first = makeElement("rect", {}, svg);
+    auto second = makeElement("rect", {{"class", "a"}}, svg);
+    auto circle = makeElement("circle", {}, svg);
+    EXPECT_EQ(circle->cascadedValueForStylableProperty("fill", false), "red");
+    EXPECT_EQ(first->cascadedValueForStylableProperty("fill", false), std::nullopt);
+    EXPECT_EQ(second->cascadedValueForStylableProperty("stroke", false), std::nullopt);
+    EXPECT_EQ(second->cascadedValueForStylableProperty("opacity", false), std::nullopt);
+    EXPECT_EQ(first->cascadedValueForStylableProperty("stroke-width", false), "4") << "the universal selector";
+    EXPECT_EQ(second->cascadedValueForStylableProperty("stroke-linecap", false), "round");
+    EXPECT_EQ(circle->cascadedValueForStylableProperty("stroke-dasharray", false), "2") << "empty groups are skipped";
+}
+
+TEST(SVGElementCascade, ImportantDeclarationsWinOverSpecificityAndInlineStyle) {
+    auto svg = styledRoot("rect{fill:red !important; stroke:red} #r{fill:blue; stroke:blue}"
+                          ".a{opacity:0.5 !important} #r{opacity:0.25 !important} .b{stroke-width:1 !important}");
+    auto identified = makeElement("rect", {{"id", "r"}, {"class", "a b"}, {"style", "fill:black; stroke-width:9 !important"}}, svg);
+    auto styled = makeElement("circle", {{"class", "b"}, {"style", "stroke-width:7"}}, svg);
+    EXPECT_EQ(identified->cascadedValueForStylableProperty("fill"), "red") << "important beats the identifier and inline";
+    EXPECT_EQ(identified->cascadedValueForStylableProperty("stroke"), "blue");
+    EXPECT_EQ(identified->cascadedValueForStylableProperty("opacity", false), "0.25") << "between important ones, specificity";
+    EXPECT_EQ(identified->cascadedValueForStylableProperty("stroke-width"), "9") << "important inline beats important rules";
+    EXPECT_EQ(styled->cascadedValueForStylableProperty("stroke-width"), "1");
 }
 
 TEST(SVGElementCascade, InheritanceReadsEveryAncestorOnlyWhenAsked) {

@@ -1,5 +1,6 @@
 #include "vellum/CSSStyleSheet.h"
 
+#include "CSSSelector.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleRule.h"
@@ -66,8 +67,14 @@ std::string CSSRuleList::description() const {
 }
 
 CSSStyleRule::CSSStyleRule(std::string selectorText, std::string styleText)
-    : selectorText_(std::move(selectorText)), style_(std::make_shared<CSSStyleDeclaration>()) {
+    : style_(std::make_shared<CSSStyleDeclaration>()) {
+    setSelectorText(std::move(selectorText));
     style_->setCssText(std::move(styleText));
+}
+
+void CSSStyleRule::setSelectorText(std::string text) {
+    selectors_ = std::make_shared<const CSSSelectorList>(text);
+    selectorText_ = std::move(text);
 }
 
 std::string CSSStyleRule::description() const { return selectorText_ + " : { " + style_->description() + " }"; }

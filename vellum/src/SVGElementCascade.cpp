@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "CSSSelector.h"
 #include "SVGSubtree.h"
 #include "StyleValues.h"
 #include "foundation/Strings.h"
@@ -90,45 +91,13 @@ bool SVGElement::selectorAppliesTo(std::string_view selector, const SVGElement& 
 }
 
 bool SVGElement::styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& element, std::int64_t& specificity) {
-    const std::string_view text = rule.selectorText();
-    for (Range group = nextSelectorGroupFromText(text, {}); group.found(); group = nextSelectorGroupFromText(text, group)) {
-        const std::string_view groupText = text.substr(group.location, group.length);
-        bool matchedAny = false;
-        bool failed = false;
-        for (Range token = nextSelectorRangeFromText(groupText, {}); token.found();
-             token = nextSelectorRangeFromText(groupText, token)) {
-            if (!selectorAppliesTo(groupText.substr(token.location, token.length), element, specificity)) {
-                failed = true;
-                break;
-            }
-            matchedAny = true;
-        }
-        if (matchedAny && !failed) return true;
-    }
-    return false;
+    return rule.selectors().matches(element, specificity);
 }
 
 std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) const {
-    if (style_) {
-        if (auto value = style_->getPropertyValue(name)) return value;
-    }
-    if (auto root = rootOfCurrentDocumentFragment(); root && root->styleSheets()) {
-        const auto& sheets = root->styleSheets()->internalArray();
-        std::shared_ptr<CSSStyleRule> best;
-        std::int64_t bestSpecificity = -1;
-        for (auto sheet = sheets.rbegin(); sheet != sheets.rend(); ++sheet) {
-            const auto& rules = (*sheet)->cssRules()->internalArray();
-            for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
-                auto styleRule = std::dynamic_pointer_cast<CSSStyleRule>(*rule);
-                if (!styleRule || !styleRule->style()->getPropertyValue(name)) continue;
-                std::int64_t specificity = 0;
-                if (styleRuleAppliesTo(*styleRule, *this, specificity) && specificity > bestSpecificity) {
-                    best = styleRule;
-                    bestSpecificity = specificity;
-                }
-            }
-        }
-        if (best) return best->style()->getPropertyValue(name);
+    const auto root = rootOfCurrentDocumentFragment();
+    if (auto value = styledValueOfProperty(style_.get(), root ? root->styleSheets().get() : nullptr, *this, name)) {
+        return value;
     }
     if (hasAttribute(name)) return getAttribute(name);
     return std::nullopt;

@@ -76,6 +76,7 @@ void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
         shape->setStrokeColor(std::nullopt);
         shape->setFillRule(rule);
     }
+    if (auto* text = dynamic_cast<SVGTextLayer*>(&layer)) text->keepGlyphShapesOnly();
     if (auto* gradient = dynamic_cast<SVGGradientLayer*>(&layer)) {
         gradient->setGradientElement(nullptr);
         gradient->setColors({gfx::Color::black(), gfx::Color::black()});

@@ -129,6 +129,17 @@ void SVGGradientLayer::draw(gfx::Context& context) const {
 }
 
 void SVGTextLayer::draw(gfx::Context& context) const {
+    if (!pieces_.empty() && !isWrapped()) {
+        for (const Piece& piece : pieces_) {
+            const gfx::TextLayout layout = gfx::TextLayout::make(piece.string);
+            context.save();
+            context.translateBy(piece.origin.x, piece.origin.y);
+            if (piece.rotation != 0) context.rotateBy(piece.rotation);
+            layout.draw(context, {0, -layout.firstBaseline()});
+            context.restore();
+        }
+        return;
+    }
     if (attributedText_.empty()) return;
     gfx::TextLayoutOptions options;
     if (isWrapped()) options.width = bounds().size.width;
@@ -140,6 +151,22 @@ void SVGTextLayer::draw(gfx::Context& context) const {
         default: options.alignment = gfx::TextAlignment::left; break;
     }
     gfx::TextLayout::make(attributedText_, options).draw(context, bounds().origin);
+}
+
+void SVGTextLayer::keepGlyphShapesOnly() {
+    const auto shapesOnly = [](const gfx::AttributedString& string) {
+        gfx::AttributedString shapes;
+        for (const auto& run : string.runs()) {
+            gfx::TextAttributes attributes = run.attributes;
+            attributes.foregroundColor = gfx::Color::black();
+            attributes.strokeColor = std::nullopt;
+            attributes.strokeWidth = 0;
+            shapes.append(std::string_view(string.string()).substr(run.location, run.length), attributes);
+        }
+        return shapes;
+    };
+    attributedText_ = shapesOnly(attributedText_);
+    for (Piece& piece : pieces_) piece.string = shapesOnly(piece.string);
 }
 
 namespace {

@@ -75,6 +75,7 @@ const std::map<std::string, VellumParserSVG::ElementFactory>& VellumParserSVG::e
         entries["title"] = factory<SVGTitleElement>();
         entries["text"] = factory<SVGTextElement>();
         entries["textArea"] = factory<TinySVGTextAreaElement>();
+        entries["tspan"] = factory<SVGTSpanElement>();
         entries["svg"] = factory<SVGSVGElement>();
         entries["symbol"] = factory<SVGSymbolElement>();
         return entries;

@@ -8,13 +8,16 @@
 
 namespace vellum {
 
-// A selector, kept as written, and its declarations.
+class CSSSelectorList;
+
+// A selector, kept as written (and read once for matching), and its declarations.
 class CSSStyleRule : public CSSRule {
 public:
     CSSStyleRule(std::string selectorText, std::string styleText);
 
     const std::string& selectorText() const { return selectorText_; }
-    void setSelectorText(std::string text) { selectorText_ = std::move(text); }
+    void setSelectorText(std::string text);
+    const CSSSelectorList& selectors() const { return *selectors_; }
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
 
@@ -22,6 +25,7 @@ public:
 
 private:
     std::string selectorText_;
+    std::shared_ptr<const CSSSelectorList> selectors_;
     std::shared_ptr<CSSStyleDeclaration> style_;
 };
 

@@ -80,16 +80,18 @@ public:
 
     std::string description() const override;
 
-    // Selector texts: groups between commas, and within a group the simple selectors ("rect", ".a",
-    // "#b"); everything else separates them, so a group's selectors must all match the element itself.
+    // Selector texts split into groups between commas, and within a group into the simple selectors
+    // ("rect", ".a", "#b"), everything else separating them.
     static Range nextSelectorGroupFromText(std::string_view text, Range previous);
     static Range nextSelectorRangeFromText(std::string_view text, Range previous);
     // Adds 100 for a class, 10000 for an identifier and 1 for a tag name that match.
     static bool selectorAppliesTo(std::string_view selector, const SVGElement& element, std::int64_t& specificity);
+    // Whether a group of the rule's selector matches, combinators and attribute tests included; adds the
+    // weight of the most specific matching group.
     static bool styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& element, std::int64_t& specificity);
 
-    // The property's value: inline style, else the most specific applying rule of the sheets (the later
-    // on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
+    // The property's value: important declarations first (inline, then the most specific rule), then the
+    // inline style, else the most specific applying rule of the sheets (the later on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
     std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
 
     // While one is alive on this thread (a layer build), inherited values and absolute transforms are

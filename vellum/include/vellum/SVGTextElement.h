@@ -40,6 +40,13 @@ private:
     SVGLength rotate_ = SVGLength::svgLengthZero();
 };
 
+// A run of a text's content with its own style and positions (x, y, dx, dy and rotate lists); the
+// text element that holds it lays it out.
+class SVGTSpanElement : public SVGTextPositioningElement {
+public:
+    using SVGTextPositioningElement::SVGTextPositioningElement;
+};
+
 // What a font descriptor asks for: family, weight trait (-1 to 1) and symbolic traits.
 struct SVGFontAttributes {
     std::string family;
@@ -48,8 +55,9 @@ struct SVGFontAttributes {
     bool operator==(const SVGFontAttributes&) const = default;
 };
 
-// A text element: one line of its text content at (x, y) on the baseline, with the cascaded font,
-// fill and stroke; a gradient fill makes it the mask of a gradient layer.
+// A text element: its text content (tspans included) on one baseline from (x, y), each run with its
+// element's cascaded font, fill and stroke, moved by the x, y, dx, dy and rotate lists; a gradient fill
+// makes it the mask of a gradient layer, a gradient stroke adds a gradient masked by the outlines.
 class SVGTextElement : public SVGTextPositioningElement,
                        public SVGTransformable,
                        public SVGStylable,
@@ -60,6 +68,11 @@ public:
     // The gradient around the text layer when the fill names one, and the element's opacity.
     std::shared_ptr<quartz::Layer> newCALayerForTextLayer(const std::shared_ptr<quartz::Layer>& textLayer,
                                                           const gfx::AffineTransform& transformAbsolute);
+    // The gradient the identifier names over the text layer's frame, with the text layer as its mask;
+    // null when there is no such gradient.
+    std::shared_ptr<quartz::Layer> gradientMaskedBy(std::string_view identifier,
+                                                    const std::shared_ptr<quartz::Layer>& textLayer,
+                                                    const gfx::AffineTransform& transformAbsolute);
 
     static gfx::Font matchedFontWithElement(const SVGElement& element);
     static SVGFontAttributes fontAttributesWithFontFamily(std::string_view family, std::string_view style,

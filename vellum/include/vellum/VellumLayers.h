@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "gfx/AttributedString.h"
 #include "gfx/Gradient.h"
@@ -134,12 +135,26 @@ public:
     const gfx::AttributedString& attributedText() const { return attributedText_; }
     void setAttributedText(gfx::AttributedString text) { attributedText_ = std::move(text); }
 
+    // A stretch of text laid out on its own: its baseline starts at `origin` (in the layer's bounds)
+    // and runs along `rotation` (radians, clockwise on the screen).
+    struct Piece {
+        gfx::AttributedString string;
+        gfx::Point origin;
+        double rotation = 0;
+    };
+    // With pieces, an unwrapped layer draws them instead of its attributed text in one line.
+    const std::vector<Piece>& pieces() const { return pieces_; }
+    void setPieces(std::vector<Piece> pieces) { pieces_ = std::move(pieces); }
+    // The glyphs filled in black without strokes, whatever their paint: the shape a clip takes from text.
+    void keepGlyphShapesOnly();
+
 protected:
     SVGTextLayer() = default;
     SVGTextLayer(const SVGTextLayer&) = default;
 
 private:
     gfx::AttributedString attributedText_;
+    std::vector<Piece> pieces_;
 };
 
 // The path with every point moved by (-x, -y); infinite coordinates and offsets become the largest

@@ -1,0 +1,296 @@
+#include "CSSSelector.h"
+
+#include <cctype>
+
+#include "foundation/Strings.h"
+#include "vellum/CSSRuleList.h"
+#include "vellum/CSSStyleDeclaration.h"
+#include "vellum/CSSStyleRule.h"
+#include "vellum/CSSStyleSheet.h"
+#include "vellum/Element.h"
+#include "vellum/StyleSheetList.h"
+
+namespace vellum {
+
+namespace {
+
+bool isNameCharacter(char character) {
+    return std::isalnum(static_cast<unsigned char>(character)) || character == '-' || character == '_' ||
+           static_cast<unsigned char>(character) >= 0x80;
+}
+
+bool isBlank(char character) {
+    return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == '\f';
+}
+
+// Reads one group from `text` at `at`, up to a top-level "," or the end; nothing for a group that
+// holds syntax it does not understand (it is then skipped to its end).
+class GroupReader {
+public:
+    GroupReader(std::string_view text, std::size_t& at) : text_(text), at_(at) {}
+
+    std::optional<CSSSelectorList::Group> read() {
+        CSSSelectorList::Group group;
+        std::vector<CSSSelectorList::Compound> leftToRight;
+        char pendingCombinator = 0;
+        bool valid = true;
+        for (;;) {
+            const bool blanks = skipBlanks();
+            if (atEnd()) break;
+            if (text_[at_] == '>') {
+                ++at_;
+                skipBlanks();
+                if (leftToRight.empty() || pendingCombinator == '>') valid = false;
+                pendingCombinator = '>';
+                continue;
+            }
+            if (blanks && !leftToRight.empty() && pendingCombinator == 0) pendingCombinator = ' ';
+            auto compound = readCompound();
+            if (!compound) {
+                valid = false;
+                skipToGroupEnd();
+                break;
+            }
+            if (!leftToRight.empty()) leftToRight.back().combinator = pendingCombinator;
+            pendingCombinator = 0;
+            leftToRight.push_back(std::move(*compound));
+        }
+        if (at_ < text_.size()) ++at_;  // the ","
+        if (!valid || leftToRight.empty() || pendingCombinator == '>') return std::nullopt;
+        // Stored subject first, each with the combinator to its left.
+        for (auto compound = leftToRight.rbegin(); compound != leftToRight.rend(); ++compound) {
+            group.specificity += 10000 * static_cast<std::int64_t>(compound->identifiers.size()) +
+                                 100 * static_cast<std::int64_t>(compound->classes.size() + compound->attributes.size()) +
+                                 (compound->type.empty() ? 0 : 1);
+            group.compounds.push_back(std::move(*compound));
+        }
+        for (std::size_t index = 0; index + 1 < group.compounds.size(); ++index) {
+            group.compounds[index].combinator = group.compounds[index + 1].combinator;
+        }
+        group.compounds.back().combinator = 0;
+        return group;
+    }
+
+private:
+    bool atEnd() const { return at_ >= text_.size() || text_[at_] == ','; }
+
+    bool skipBlanks() {
+        const std::size_t start = at_;
+        while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
+        return at_ != start;
+    }
+
+    // To the next "," outside quotes and brackets.
+    void skipToGroupEnd() {
+        char quote = 0;
+        int depth = 0;
+        for (; at_ < text_.size(); ++at_) {
+            const char character = text_[at_];
+            if (quote) {
+                if (character == quote) quote = 0;
+            } else if (character == '"' || character == '\'') {
+                quote = character;
+            } else if (character == '[' || character == '(') {
+                ++depth;
+            } else if ((character == ']' || character == ')') && depth > 0) {
+                --depth;
+            } else if (character == ',' && depth == 0) {
+                return;
+            }
+        }
+    }
+
+    std::string readName() {
+        const std::size_t start = at_;
+        while (at_ < text_.size() && isNameCharacter(text_[at_])) ++at_;
+        return std::string(text_.substr(start, at_ - start));
+    }
+
+    std::optional<CSSSelectorList::Compound> readCompound() {
+        CSSSelectorList::Compound compound;
+        bool any = false;
+        if (text_[at_] == '*') {
+            ++at_;
+            any = true;
+        } else if (isNameCharacter(text_[at_])) {
+            compound.type = readName();
+            any = true;
+        }
+        while (at_ < text_.size()) {
+            const char character = text_[at_];
+            if (character == '#' || character == '.') {
+                ++at_;
+                std::string name = readName();
+                if (name.empty()) return std::nullopt;
+                (character == '#' ? compound.identifiers : compound.classes).push_back(std::move(name));
+            } else if (character == '[') {
+                ++at_;
+                auto test = readAttributeTest();
+                if (!test) return std::nullopt;
+                compound.attributes.push_back(std::move(*test));
+            } else if (isBlank(character) || character == '>' || character == ',') {
+                break;
+            } else {
+                return std::nullopt;  // pseudo-classes, sibling combinators, stray characters
+            }
+            any = true;
+        }
+        if (!any) return std::nullopt;
+        return compound;
+    }
+
+    // After "[": name, optionally an operator and a value (a name or a quoted text), then "]".
+    std::optional<CSSSelectorList::AttributeTest> readAttributeTest() {
+        CSSSelectorList::AttributeTest test;
+        skipBlanks();
+        test.name = readName();
+        if (test.name.empty()) return std::nullopt;
+        skipBlanks();
+        if (at_ >= text_.size()) return std::nullopt;
+        if (text_[at_] == ']') {
+            ++at_;
+            return test;
+        }
+        if (text_[at_] == '=') {
+            test.operation = '=';
+            ++at_;
+        } else if (std::string_view("~|^$*").find(text_[at_]) != std::string_view::npos && at_ + 1 < text_.size() &&
+                   text_[at_ + 1] == '=') {
+            test.operation = text_[at_];
+            at_ += 2;
+        } else {
+            return std::nullopt;
+        }
+        skipBlanks();
+        if (at_ >= text_.size()) return std::nullopt;
+        if (const char quote = text_[at_]; quote == '"' || quote == '\'') {
+            const std::size_t close = text_.find(quote, at_ + 1);
+            if (close == std::string_view::npos) return std::nullopt;
+            test.value = std::string(text_.substr(at_ + 1, close - at_ - 1));
+            at_ = close + 1;
+        } else {
+            test.value = readName();
+            if (test.value.empty()) return std::nullopt;
+        }
+        skipBlanks();
+        if (at_ >= text_.size() || text_[at_] != ']') return std::nullopt;
+        ++at_;
+        return test;
+    }
+
+    std::string_view text_;
+    std::size_t& at_;
+};
+
+// Class lists separate names by blanks, and by commas too (documents in the wild do).
+bool hasClass(const Element& element, std::string_view name) {
+    if (!element.hasAttribute("class")) return false;
+    for (const std::string& piece : foundation::components(element.getAttribute("class"), foundation::CharacterSet(" \t\n\r\f,"))) {
+        if (piece == name) return true;
+    }
+    return false;
+}
+
+bool attributeMatches(const Element& element, const CSSSelectorList::AttributeTest& test) {
+    if (!element.hasAttribute(test.name)) return false;
+    if (test.operation == 0) return true;
+    const std::string actual = element.getAttribute(test.name);
+    const std::string_view value = test.value;
+    switch (test.operation) {
+        case '=': return actual == value;
+        case '~':
+            if (value.empty()) return false;
+            for (const std::string& word : foundation::components(actual, foundation::CharacterSet(" \t\n\r\f"))) {
+                if (word == value) return true;
+            }
+            return false;
+        case '|': return actual == value || (actual.starts_with(value) && actual.size() > value.size() && actual[value.size()] == '-');
+        case '^': return !value.empty() && actual.starts_with(value);
+        case '$': return !value.empty() && actual.ends_with(value);
+        case '*': return !value.empty() && actual.find(value) != std::string::npos;
+        default: return false;
+    }
+}
+
+bool compoundMatches(const Element& element, const CSSSelectorList::Compound& compound) {
+    if (!compound.type.empty() && element.nodeName() != compound.type) return false;
+    for (const std::string& identifier : compound.identifiers) {
+        if (element.getAttribute("id") != identifier) return false;
+    }
+    for (const std::string& name : compound.classes) {
+        if (!hasClass(element, name)) return false;
+    }
+    for (const auto& test : compound.attributes) {
+        if (!attributeMatches(element, test)) return false;
+    }
+    return true;
+}
+
+std::shared_ptr<const Element> parentElement(const Element& element) {
+    return std::dynamic_pointer_cast<const Element>(element.parentNode());
+}
+
+// Compounds from `index` on (towards the root) against `element` and its ancestors. A failed descendant
+// step tries the next ancestor up; the recursion is as deep as the selector has compounds, never as deep
+// as the document.
+bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, const Element& element) {
+    if (!compoundMatches(element, group.compounds[index])) return false;
+    if (index + 1 == group.compounds.size()) return true;
+    const char combinator = group.compounds[index].combinator;
+    std::shared_ptr<const Element> ancestor = parentElement(element);
+    if (combinator == '>') return ancestor && matchesFrom(group, index + 1, *ancestor);
+    for (; ancestor; ancestor = parentElement(*ancestor)) {
+        if (matchesFrom(group, index + 1, *ancestor)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+CSSSelectorList::CSSSelectorList(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        if (auto group = GroupReader(text, at).read()) groups_.push_back(std::move(*group));
+    }
+}
+
+bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity) const {
+    std::optional<std::int64_t> best;
+    for (const Group& group : groups_) {
+        if ((!best || group.specificity > *best) && matchesFrom(group, 0, element)) best = group.specificity;
+    }
+    if (best) specificity += *best;
+    return best.has_value();
+}
+
+std::optional<std::string> styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
+                                                 const Element& element, std::string_view name) {
+    std::optional<std::string> inlineValue = inlineStyle ? inlineStyle->getPropertyValue(name) : std::nullopt;
+    if (inlineValue && inlineStyle->getPropertyPriority(name) == "important") return inlineValue;
+    std::shared_ptr<CSSStyleRule> best;
+    bool bestImportant = false;
+    std::int64_t bestSpecificity = -1;
+    if (sheets) {
+        // Backwards, so that on a tie the rule met first (the later one) stays.
+        const auto& list = sheets->internalArray();
+        for (auto sheet = list.rbegin(); sheet != list.rend(); ++sheet) {
+            const auto& rules = (*sheet)->cssRules()->internalArray();
+            for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
+                auto styleRule = std::dynamic_pointer_cast<CSSStyleRule>(*rule);
+                if (!styleRule || !styleRule->style()->getPropertyCSSValue(name)) continue;
+                const bool important = styleRule->style()->getPropertyPriority(name) == "important";
+                if (bestImportant && !important) continue;
+                std::int64_t specificity = 0;
+                if (!styleRule->selectors().matches(element, specificity)) continue;
+                if (important != bestImportant || specificity > bestSpecificity) {
+                    best = styleRule;
+                    bestImportant = important;
+                    bestSpecificity = specificity;
+                }
+            }
+        }
+    }
+    if (best && (bestImportant || !inlineValue)) return best->style()->getPropertyValue(name);
+    return inlineValue;
+}
+
+}  // namespace vellum
