@@ -1,6 +1,7 @@
 #include "foundation/Format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <type_traits>
@@ -106,6 +107,27 @@ std::string convert(const Conversion& conversion, const FormatArgument::Value& v
     }
 }
 
+template <typename Integer>
+void appendInteger(std::string& result, Integer number) {
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    result.append(digits, end);
+}
+
+// A conversion with no flags, width, precision or length, as most log lines hold: written straight
+// into the result, as convert() would write it.
+bool isBare(char kind) { return kind == 'd' || kind == 'i' || kind == 'u' || kind == 's' || kind == '@'; }
+
+void appendBare(std::string& result, char kind, const FormatArgument::Value& value) {
+    if (kind == 'd' || kind == 'i') return appendInteger(result, asSigned(value));
+    if (kind == 'u') return appendInteger(result, static_cast<std::uint64_t>(asSigned(value)));
+    std::visit(Overloaded{[&](std::int64_t number) { appendInteger(result, number); },
+                          [&](std::uint64_t number) { appendInteger(result, number); },
+                          [&](double number) { result += describe(number); },
+                          [&](std::string_view text) { result += text; }},
+               value);
+}
+
 }  // namespace
 
 std::string formatArguments(std::string_view pattern, std::span<const FormatArgument> arguments) {
@@ -138,6 +160,10 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             continue;
         }
         std::size_t start = index++;
+        if (index < pattern.size() && isBare(pattern[index])) {
+            if (const auto* argument = takeArgument()) appendBare(result, pattern[index], *argument);
+            continue;
+        }
         Conversion conversion;
         while (index < pattern.size() && std::string_view("-+ #0'").find(pattern[index]) != std::string_view::npos) {
             if (pattern[index] != '\'') conversion.flags += pattern[index];
