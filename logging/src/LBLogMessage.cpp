@@ -68,8 +68,9 @@ LBLogMessage::LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag
         ownedFunction_ = std::make_shared<const std::string>(*function);
         function_ = *ownedFunction_;
     }
-    fileName_ = fileNameOf(file_);
 }
+
+std::string_view LBLogMessage::fileName() const { return fileNameOf(file_); }
 
 bool LBLogMessage::operator==(const LBLogMessage& other) const {
     if (this == &other) return true;

@@ -50,7 +50,10 @@ Date Date::now() {
 }
 
 Date SystemClock::now() const {
-    auto since1970 = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    // Multiplied rather than divided: a division stalls every log record's time stamp.
+    const auto nanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch());
+    const double since1970 = static_cast<double>(nanoseconds.count()) * 1e-9;
     return Date::fromUnix(since1970);
 }
 

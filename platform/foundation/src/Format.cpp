@@ -109,9 +109,11 @@ std::string convert(const Conversion& conversion, const FormatArgument::Value& v
 
 template <typename Integer>
 void appendInteger(std::string& result, Integer number) {
-    char digits[24];
-    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    result.append(digits, end);
+    constexpr std::size_t longest = 20;
+    const std::size_t size = result.size();
+    result.resize_and_overwrite(size + longest, [&](char* text, std::size_t) {
+        return static_cast<std::size_t>(std::to_chars(text + size, text + size + longest, number).ptr - text);
+    });
 }
 
 // A conversion with no flags, width, precision or length, as most log lines hold: written straight
@@ -132,6 +134,11 @@ void appendBare(std::string& result, char kind, const FormatArgument::Value& val
 
 std::string formatArguments(std::string_view pattern, std::span<const FormatArgument> arguments) {
     std::string result;
+    appendFormattedArguments(result, pattern, arguments);
+    return result;
+}
+
+void appendFormattedArguments(std::string& result, std::string_view pattern, std::span<const FormatArgument> arguments) {
     std::size_t nextArgument = 0;
     auto takeArgument = [&]() -> const FormatArgument::Value* {
         return nextArgument < arguments.size() ? &arguments[nextArgument++].value() : nullptr;
@@ -151,7 +158,7 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         return number;
     };
 
-    result.reserve(pattern.size() + 16 * arguments.size());
+    result.reserve(result.size() + pattern.size() + 16 * arguments.size());
     for (std::size_t index = 0; index < pattern.size(); ++index) {
         if (pattern[index] != '%') {
             std::size_t end = std::min(pattern.find('%', index), pattern.size());
@@ -195,7 +202,6 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             result += convert(conversion, *argument);
         }
     }
-    return result;
 }
 
 }  // namespace foundation
