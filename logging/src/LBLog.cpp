@@ -416,8 +416,9 @@ void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag
     std::string text = std::move(spareText);
     text.clear();
     foundation::appendFormattedArguments(text, format, arguments);
-    queueLogMessage(LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
-                    asynchronous);
+    queueLogMessage(
+        LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
+        asynchronous);
 }
 
 void LBLog::log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,

@@ -430,7 +430,8 @@ TEST(DerivedTiming, ACarWhoseStintsStopCountingReachesItsClassifiedLaps) {
       line(milliseconds{1000}, Json::parse(R"({"Lines":{"1":{"Line":1,"Stints":[{"TotalLaps":0,"StartLaps":0}]},
                                                         "23":{"Line":2,"Stints":[{"TotalLaps":0,"StartLaps":0}]},
                                                         "4":{"Line":3,"Stints":[{"TotalLaps":0,"StartLaps":0}]}}})")) +
-      line(seconds{100}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":1}}},"23":{"Stints":{"0":{"TotalLaps":1}}},
+      line(seconds{100}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":1}}},
+                                                  "23":{"Stints":{"0":{"TotalLaps":1}}},
                                                   "4":{"Stints":{"0":{"TotalLaps":1}}}}})")) +
       line(seconds{200}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":2}}}}})")) +
       line(seconds{300}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":3}}}}})")) +
@@ -441,7 +442,8 @@ TEST(DerivedTiming, ACarWhoseStintsStopCountingReachesItsClassifiedLaps) {
                          line(seconds{295}, Json::parse(R"({"CurrentLap":4})"));
   const std::map<std::string, std::int64_t> classified{{"1", 4}, {"23", 4}, {"4", 3}};
   livefeed::StreamReplay replay(
-      livefeed::parseStream(offline_season::derivedTimingStream("\xEF\xBB\xBF" + appData, "\xEF\xBB\xBF" + lapCount, classified)));
+      livefeed::parseStream(offline_season::derivedTimingStream("\xEF\xBB\xBF" + appData, "\xEF\xBB\xBF" + lapCount,
+                                                                classified)));
 
   auto lapOne = timingOf(replay.stateAt(seconds{150}));
   EXPECT_EQ(lapOne.lines["23"].numberOfLaps, 1) << "the recorded stints hold while they count";

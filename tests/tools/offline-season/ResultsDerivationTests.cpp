@@ -157,7 +157,9 @@ TEST(LaterStandings, RoundsCountOnlyWhenTheirPagesHoldEveryScoringRow) {
 
 TEST(LaterStandings, SumRacesAndSprintsAndRankAMissingRowBehindEveryRecordedOne) {
   using offline_season::RoundKind;
-  auto one = [](const Json& page, int round, RoundKind kind) { return *offline_season::scoringRowsOfRound({page}, round, kind); };
+  auto one = [](const Json& page, int round, RoundKind kind) {
+    return *offline_season::scoringRowsOfRound({page}, round, kind);
+  };
   // "b" and "d" end level on points and best finish (P2); "b" has no row in round 2's race (it
   // retired, unrecorded), so "d"'s P3 wins the count-back. A sprint adds points but no win.
   const std::vector<Json> rounds{

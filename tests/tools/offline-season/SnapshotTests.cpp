@@ -91,8 +91,9 @@ std::vector<std::pair<std::string, std::string>> currentStandings(const fs::path
   auto snapshot = offline_season::buildSnapshot(options, {offline_season::produceResultsApi});
   if (!snapshot) return {{"error", snapshot.error()}};
   std::vector<std::pair<std::string, std::string>> served;
-  for (const std::string path : {"results-api/current/driverStandings.json", "results-api/current/constructorStandings.json",
-                                 "results-api/2023/driverStandings.json", "results-api/2023/constructorStandings.json"}) {
+  for (const std::string path :
+       {"results-api/current/driverStandings.json", "results-api/current/constructorStandings.json",
+        "results-api/2023/driverStandings.json", "results-api/2023/constructorStandings.json"}) {
     const auto* file = snapshot->find(path);
     if (!file) {
       served.emplace_back("none", path);

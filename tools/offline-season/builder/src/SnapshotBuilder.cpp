@@ -177,10 +177,11 @@ std::expected<void, std::string> addDerivedStandings(const BuildContext& context
       auto standings = standingsAfterRounds(rounds, round, kind);
       if (!standings) return std::unexpected(path + ": " + standings.error());
       snapshot.add(path, {compact(*standings), Origin::derived, sources,
-                          "standings after round " + std::to_string(round) + ", from the recorded race and "
-                              "sprint results of rounds 1 to " + std::to_string(round) + " (points and wins as the rows record them, ties by the "
-                              "better finishes; rows a page left out are below one that scored nothing); not "
-                              "recorded"});
+                          "standings after round " + std::to_string(round) +
+                              ", from the recorded race and sprint results of rounds 1 to " +
+                              std::to_string(round) +
+                              " (points and wins as the rows record them, ties by the better finishes; rows a "
+                              "page left out are below one that scored nothing); not recorded"});
     }
   }
   return {};
