@@ -80,9 +80,24 @@ private:
     std::unique_lock<std::mutex> lock_;
 };
 
+void assertFileGiven(const char* file) {
+    foundation::assertion(file != nullptr, "Invalid parameter not satisfying: file");
+}
+
+std::optional<std::string_view> functionNamed(const char* function) {
+    if (!function) return std::nullopt;
+    return function;
+}
+
+// The text buffer of this thread's last synchronous record, taken by the next: a record formatted,
+// delivered and dropped on its caller's thread then needs no allocation. Large buffers are let go.
+thread_local std::string spareText;
+constexpr std::size_t spareTextCapacity = 1024;
+
 // Blocks queued through asyncOnLoggingQueue that have not finished: a synchronous record may skip the
-// queue only when there are none, so it never overtakes what was queued before it.
-std::atomic<long> queuedBlocks = 0;
+// queue only when there are none, so it never overtakes what was queued before it. On a cache line of
+// its own: every synchronous record reads it, and writes to its neighbours would slow each read.
+alignas(64) std::atomic<long> queuedBlocks = 0;
 
 }  // namespace
 
@@ -277,23 +292,24 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
         return;
     }
     state_->closeBatch();
-    if (isOnLoggingQueue()) {
-        Dispatching dispatching;
-        state_->lt_log(message);
-        return;
-    }
+    const bool onLoggingQueue = isOnLoggingQueue();
+    bool delivered = false;
     {
-        // Nothing queued before it: the record is handed over on this thread.
+        // On the logging queue, or nothing queued before it: the record is handed over on this thread.
         Dispatching dispatching;
-        if (queuedBlocks.load() == 0) {
+        if (onLoggingQueue || queuedBlocks.load() == 0) {
             state_->lt_log(message);
-            return;
+            delivered = true;
         }
     }
-    loggingQueue()->sync([&] {
-        Dispatching dispatching;
-        state_->lt_log(message);
-    });
+    if (!delivered) {
+        loggingQueue()->sync([&] {
+            Dispatching dispatching;
+            state_->lt_log(message);
+        });
+    }
+    // Loggers that keep a record copy it: its text buffer serves this thread's next record.
+    if (message.message_.capacity() <= spareTextCapacity) spareText = std::move(message.message_);
 }
 
 void LBLog::State::drainThen(const std::function<void()>& work) {
@@ -394,18 +410,23 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
 }
 
 void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
-                             const char* file, const char* function, std::uint64_t line, LBLogTag tag,
+                             std::string_view file, const char* function, std::uint64_t line, LBLogTag tag,
                              std::string_view format, std::span<const foundation::FormatArgument> arguments) {
-    log(asynchronous, foundation::formatArguments(format, arguments), level, flag, context, file, function, line, std::move(tag));
+    assertFileGiven(file.data());
+    std::string text = std::move(spareText);
+    text.clear();
+    foundation::appendFormattedArguments(text, format, arguments);
+    queueLogMessage(
+        LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
+        asynchronous);
 }
 
 void LBLog::log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
                 const char* file, const char* function, std::uint64_t line, LBLogTag tag) {
-    foundation::assertion(file != nullptr, "Invalid parameter not satisfying: file");
-    std::optional<std::string_view> functionName;
-    if (function) functionName = function;
-    queueLogMessage(LBLogMessage(std::move(message), level, flag, context, file, functionName, line, std::move(tag)),
-                    asynchronous);
+    assertFileGiven(file);
+    queueLogMessage(
+        LBLogMessage(std::move(message), level, flag, context, file, functionNamed(function), line, std::move(tag)),
+        asynchronous);
 }
 
 void LBLog::log(bool asynchronous, LBLogMessage message) { queueLogMessage(std::move(message), asynchronous); }

@@ -34,11 +34,13 @@ LBLogMessage::Origin LBLogMessage::Origin::current() {
     Origin origin;
     origin.threadID = threadID;
     if (auto name = foundation::currentThreadName(); !name.empty()) origin.threadName = std::move(name);
-    origin.queueLabel = dispatch::Queue::currentLabel();
+    // One look at the running queue (the main queue on the main thread) gives the label and the class.
+    const auto queue = dispatch::Queue::current();
+    if (queue) origin.queueLabel = queue->label();
     if (dispatch::isMainThread()) {
         origin.qos = userInteractive;
     } else {
-        origin.qos = dispatch::Queue::current() ? defaultClass : unspecified;
+        origin.qos = queue ? defaultClass : unspecified;
     }
     return origin;
 }
@@ -66,8 +68,9 @@ LBLogMessage::LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag
         ownedFunction_ = std::make_shared<const std::string>(*function);
         function_ = *ownedFunction_;
     }
-    fileName_ = fileNameOf(file_);
 }
+
+std::string_view LBLogMessage::fileName() const { return fileNameOf(file_); }
 
 bool LBLogMessage::operator==(const LBLogMessage& other) const {
     if (this == &other) return true;

@@ -215,6 +215,27 @@ TEST(LBLog, FormattedLogsCarryTextContextAndSourcePlace) {
 
     EXPECT_THROW(log.log(false, "m", LBLogLevel::all, LBLogFlag::info, 0, nullptr, nullptr, 0, std::nullopt),
                  foundation::InternalInconsistencyException);
+    const char* noFile = nullptr;
+    EXPECT_THROW(log.log(false, LBLogLevel::all, LBLogFlag::info, 0, noFile, nullptr, 0, std::nullopt, "%d", 1),
+                 foundation::InternalInconsistencyException);
+}
+
+TEST(LBLog, RecordsKeptByALoggerKeepTheirTextsWhileTheThreadFormatsMore) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    const std::string longText(5000, 'x');
+    std::vector<std::string> expected;
+    for (int index = 0; index < 6; ++index) {
+        // Short and long texts, synchronous and asynchronous, one after another on this thread.
+        const bool asynchronous = index % 3 == 2;
+        const std::string_view text = index % 2 ? std::string_view(longText).substr(0, 400 * index) : "short";
+        log.log(asynchronous, LBLogLevel::all, LBLogFlag::info, 0, __FILE__, __func__, __LINE__, std::nullopt,
+                "%d: %@", index, text);
+        expected.push_back(std::to_string(index) + ": " + std::string(text));
+    }
+    log.flushLog();
+    EXPECT_EQ(logger->messages(), expected);
 }
 
 TEST(LBLog, RemovingAllLoggersTellsEachOfThem) {

@@ -76,10 +76,13 @@ public:
              const Arguments&... arguments) {
         if (!mayAdmit(flag)) return;
         const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{foundation::FormatArgument(arguments)...};
-        logWithArguments(asynchronous, level, flag, context, file, function, line, std::move(tag), format, list);
+        // Measured here, where `file` is usually a literal and its length known when compiling.
+        const std::string_view fileText = file ? std::string_view(file) : std::string_view();
+        logWithArguments(asynchronous, level, flag, context, fileText, function, line, std::move(tag), format, list);
     }
+    // A `file` without data (a null pointer's) is refused as the other forms refuse a null `file`.
     void logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
-                          const char* file, const char* function, std::uint64_t line, LBLogTag tag,
+                          std::string_view file, const char* function, std::uint64_t line, LBLogTag tag,
                           std::string_view format, std::span<const foundation::FormatArgument> arguments);
     void log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
              const char* file, const char* function, std::uint64_t line, LBLogTag tag);

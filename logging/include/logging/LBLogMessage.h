@@ -48,7 +48,7 @@ public:
     LBLogContext context() const { return context_; }
     std::string_view file() const { return file_; }
     // The last path component of `file`, cut before its last ".".
-    std::string_view fileName() const { return fileName_; }
+    std::string_view fileName() const;
     std::optional<std::string_view> function() const { return function_; }
     std::uint64_t line() const { return line_; }
     const LBLogTag& representedObject() const { return tag_; }
@@ -65,13 +65,13 @@ public:
 
 private:
     friend class LBMultiFormatter;  // copies a record with another text
+    friend class LBLog;             // takes the text of a delivered record back for the next one
 
     std::string message_;
     LBLogLevel level_ = LBLogLevel::off;
     LBLogFlag flag_ = LBLogFlag{0};
     LBLogContext context_ = 0;
     std::string_view file_;
-    std::string_view fileName_;
     std::optional<std::string_view> function_;
     std::uint64_t line_ = 0;
     LBLogTag tag_;

@@ -1,6 +1,7 @@
 #include "foundation/Format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <type_traits>
@@ -106,10 +107,38 @@ std::string convert(const Conversion& conversion, const FormatArgument::Value& v
     }
 }
 
+template <typename Integer>
+void appendInteger(std::string& result, Integer number) {
+    constexpr std::size_t longest = 20;
+    const std::size_t size = result.size();
+    result.resize_and_overwrite(size + longest, [&](char* text, std::size_t) {
+        return static_cast<std::size_t>(std::to_chars(text + size, text + size + longest, number).ptr - text);
+    });
+}
+
+// A conversion with no flags, width, precision or length, as most log lines hold: written straight
+// into the result, as convert() would write it.
+bool isBare(char kind) { return kind == 'd' || kind == 'i' || kind == 'u' || kind == 's' || kind == '@'; }
+
+void appendBare(std::string& result, char kind, const FormatArgument::Value& value) {
+    if (kind == 'd' || kind == 'i') return appendInteger(result, asSigned(value));
+    if (kind == 'u') return appendInteger(result, static_cast<std::uint64_t>(asSigned(value)));
+    std::visit(Overloaded{[&](std::int64_t number) { appendInteger(result, number); },
+                          [&](std::uint64_t number) { appendInteger(result, number); },
+                          [&](double number) { result += describe(number); },
+                          [&](std::string_view text) { result += text; }},
+               value);
+}
+
 }  // namespace
 
 std::string formatArguments(std::string_view pattern, std::span<const FormatArgument> arguments) {
     std::string result;
+    appendFormattedArguments(result, pattern, arguments);
+    return result;
+}
+
+void appendFormattedArguments(std::string& result, std::string_view pattern, std::span<const FormatArgument> arguments) {
     std::size_t nextArgument = 0;
     auto takeArgument = [&]() -> const FormatArgument::Value* {
         return nextArgument < arguments.size() ? &arguments[nextArgument++].value() : nullptr;
@@ -129,7 +158,7 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
         return number;
     };
 
-    result.reserve(pattern.size() + 16 * arguments.size());
+    result.reserve(result.size() + pattern.size() + 16 * arguments.size());
     for (std::size_t index = 0; index < pattern.size(); ++index) {
         if (pattern[index] != '%') {
             std::size_t end = std::min(pattern.find('%', index), pattern.size());
@@ -138,6 +167,10 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             continue;
         }
         std::size_t start = index++;
+        if (index < pattern.size() && isBare(pattern[index])) {
+            if (const auto* argument = takeArgument()) appendBare(result, pattern[index], *argument);
+            continue;
+        }
         Conversion conversion;
         while (index < pattern.size() && std::string_view("-+ #0'").find(pattern[index]) != std::string_view::npos) {
             if (pattern[index] != '\'') conversion.flags += pattern[index];
@@ -169,7 +202,6 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
             result += convert(conversion, *argument);
         }
     }
-    return result;
 }
 
 }  // namespace foundation

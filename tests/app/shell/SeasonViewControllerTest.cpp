@@ -468,16 +468,16 @@ TEST_F(SeasonSheet, preloadsFollowTheSeasonShown) {
     EXPECT_FALSE(sheet->countryFlags.empty());
     for (const auto* feed : {&sheet->newsArticles, &sheet->newsArticles2, &sheet->newsArticles3, &sheet->newsArticles4,
                              &sheet->newsArticles5}) {
-        EXPECT_EQ(feed->size(), 9u) << "every article is kept";
+        EXPECT_EQ(feed->size(), 11u) << "every article is kept";
     }
     EXPECT_EQ(sheet->newsArticles.front().title, "Charles Leclerc takes pole for the Azerbaijan Grand Prix");
-    // The season's standings as they stood at now (after round 1, the last finished round recorded),
-    // not the final table of the season's end.
+    // The season's standings as they stood at now (after round 2, the last finished round whose
+    // result is recorded whole), not the final table of the season's end.
     ASSERT_FALSE(sheet->driverStandings.empty());
-    EXPECT_EQ(sheet->driverStandings.front().points, "25");
+    EXPECT_EQ(sheet->driverStandings.front().points, "44");
     EXPECT_EQ(sheet->driverStandings.front().wins, "1");
     ASSERT_FALSE(sheet->teamStandings.empty());
-    EXPECT_EQ(sheet->teamStandings.front().points, "43");
+    EXPECT_EQ(sheet->teamStandings.front().points, "87");
 
     // Another season: what belonged to 2023 goes, and its own documents are asked for.
     storeSeason(races2022(), "2022");

@@ -12,12 +12,14 @@ using namespace foundation;
 TEST(Clock, ManualClockDrivesDateNowUntilRestored) {
     auto clock = std::make_shared<ManualClock>(Date{700000000});
     Clock::setCurrent(clock);
+    EXPECT_EQ(Clock::current(), clock);
     EXPECT_EQ(Date::now().timeIntervalSinceReferenceDate, 700000000);
     clock->advance(2.5);
     EXPECT_EQ(Date::now().timeIntervalSinceReferenceDate, 700000002.5);
     EXPECT_EQ(clock->uptime(), 2.5);
     Clock::setCurrent(nullptr);
     EXPECT_GT(Date::now().timeIntervalSinceReferenceDate, 800000000);  // any real "now" is after 2026
+    EXPECT_NE(dynamic_cast<SystemClock*>(Clock::current().get()), nullptr);
 }
 
 TEST(ClockDeathTest, StaysReadableFromOtherThreadsWhileTheProcessExits) {

@@ -62,6 +62,8 @@ TEST(Format, ConvertsMismatchedArgumentsInsteadOfReadingGarbage) {
     EXPECT_EQ(format("%.1f", 2), "2.0");
     EXPECT_EQ(format("%@ and %@", 1.5, 7), "1.5 and 7");
     EXPECT_EQ(format("%d %d", 1), "1 ");
+    EXPECT_EQ(format("%u|%s|%@|%i", -1, std::uint64_t{18446744073709551615u}, -2.5, "7"),
+              "18446744073709551615|18446744073709551615|-2.5|0");
     EXPECT_EQ(format("%q %", 1), "%q %");
     EXPECT_EQ(format("no conversions", 1, 2), "no conversions");
 }

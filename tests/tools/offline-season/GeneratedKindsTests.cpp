@@ -1,10 +1,12 @@
 // The generated kinds of the committed snapshot, read back with the app's own models.
 #include <gtest/gtest.h>
 
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -421,6 +423,47 @@ TEST(DerivedTiming, PlacesLapsAndStopsFollowTheRecordedRunningOrderStintsAndLapC
   EXPECT_EQ(end.lines["44"].numberOfLaps, 3) << "both stints' laps";
 }
 
+TEST(DerivedTiming, ACarWhoseStintsStopCountingReachesItsClassifiedLaps) {
+  // "1" counts every lap; "23" (on the leader's lap at the end) and "4" (one lap down) lose their
+  // stint counts after lap 1. The race runs four laps.
+  std::string appData =
+      line(milliseconds{1000}, Json::parse(R"({"Lines":{"1":{"Line":1,"Stints":[{"TotalLaps":0,"StartLaps":0}]},
+                                                        "23":{"Line":2,"Stints":[{"TotalLaps":0,"StartLaps":0}]},
+                                                        "4":{"Line":3,"Stints":[{"TotalLaps":0,"StartLaps":0}]}}})")) +
+      line(seconds{100}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":1}}},
+                                                  "23":{"Stints":{"0":{"TotalLaps":1}}},
+                                                  "4":{"Stints":{"0":{"TotalLaps":1}}}}})")) +
+      line(seconds{200}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":2}}}}})")) +
+      line(seconds{300}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":3}}}}})")) +
+      line(seconds{400}, Json::parse(R"({"Lines":{"1":{"Stints":{"0":{"TotalLaps":4}}}}})"));
+  std::string lapCount = line(milliseconds{500}, Json::parse(R"({"CurrentLap":1,"TotalLaps":4})")) +
+                         line(seconds{95}, Json::parse(R"({"CurrentLap":2})")) +
+                         line(seconds{195}, Json::parse(R"({"CurrentLap":3})")) +
+                         line(seconds{295}, Json::parse(R"({"CurrentLap":4})"));
+  const std::map<std::string, std::int64_t> classified{{"1", 4}, {"23", 4}, {"4", 3}};
+  livefeed::StreamReplay replay(
+      livefeed::parseStream(offline_season::derivedTimingStream("\xEF\xBB\xBF" + appData, "\xEF\xBB\xBF" + lapCount,
+                                                                classified)));
+
+  auto lapOne = timingOf(replay.stateAt(seconds{150}));
+  EXPECT_EQ(lapOne.lines["23"].numberOfLaps, 1) << "the recorded stints hold while they count";
+  auto lapTwo = timingOf(replay.stateAt(seconds{250}));
+  EXPECT_EQ(lapTwo.lines["23"].numberOfLaps, 2) << "on the leader's lap: the leader's laps";
+  EXPECT_EQ(lapTwo.lines["4"].numberOfLaps, 1) << "a lap down, its recorded lap still holds";
+  auto lapThree = timingOf(replay.stateAt(seconds{350}));
+  EXPECT_EQ(lapThree.lines["23"].numberOfLaps, 3);
+  EXPECT_FALSE(lapThree.lines["4"].numberOfLaps) << "lapped: not known, not made up";
+  auto end = timingOf(replay.stateAt(seconds{450}));
+  EXPECT_EQ(end.lines["1"].numberOfLaps, 4);
+  EXPECT_EQ(end.lines["23"].numberOfLaps, 4);
+  EXPECT_EQ(end.lines["4"].numberOfLaps, 3) << "the classified count at the finish";
+
+  // Without a result nothing is completed: the stints' laps stay.
+  livefeed::StreamReplay alone(
+      livefeed::parseStream(offline_season::derivedTimingStream("\xEF\xBB\xBF" + appData, "\xEF\xBB\xBF" + lapCount)));
+  EXPECT_EQ(timingOf(alone.stateAt(seconds{450})).lines["23"].numberOfLaps, 1);
+}
+
 TEST(DerivedTiming, BahrainsRaceReplaysFromTheCommittedStreamAndEndsInTheClassifiedOrder) {
   auto stream = livefeed::parseStream(readAll(snapshot / (bahrainRace + "TimingData.jsonStream")));
   EXPECT_EQ(stream.skippedLines, 0u);
@@ -442,6 +485,12 @@ TEST(DerivedTiming, BahrainsRaceReplaysFromTheCommittedStreamAndEndsInTheClassif
   EXPECT_EQ(end.lines["11"].position, "2");
   EXPECT_EQ(end.lines["14"].position, "3");
   EXPECT_EQ(end.lines["81"].numberOfLaps, 13) << "Piastri stopped on lap 13";
+  // Every car ends on the laps the race's result classifies it with, Albon's last stint (no laps
+  // recorded) included.
+  const Json results = Json::parse(readAll(snapshot / "results-api/2023/1/results.json"));
+  for (const Json& row : results["MRData"]["RaceTable"]["Races"][0]["Results"])
+    EXPECT_EQ(end.lines[row["number"].get<std::string>()].numberOfLaps, std::stoll(row["laps"].get<std::string>()))
+        << "car " << row["number"];
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "offline_season/ResultsDerivation.h"
 
@@ -118,6 +120,67 @@ TEST(OpeningStandings, DriversRankByPointsThenFinish) {
   // In a single race nobody outscores someone who finished ahead of them.
   for (std::size_t index = 0; index < rows.size(); ++index)
     EXPECT_EQ(rows[index]["Driver"]["driverId"], results[index]["Driver"]["driverId"]) << index;
+}
+
+// A page of the service holding rows of round `round`: {position, driver, team, points}.
+Json pageWith(int round, const char* rowKey, std::vector<std::tuple<int, std::string, std::string, std::string>> rows) {
+  Json race = {{"season", "2023"}, {"round", std::to_string(round)}, {rowKey, Json::array()}};
+  for (const auto& [position, driver, team, points] : rows)
+    race[rowKey].push_back({{"position", std::to_string(position)}, {"points", points},
+                            {"Driver", {{"driverId", driver}}}, {"Constructor", {{"constructorId", team}}}});
+  return {{"MRData", {{"url", "https://api.test/ergast/f1/2023/results.json"}, {"limit", "30"},
+                      {"RaceTable", {{"season", "2023"}, {"Races", Json::array({race})}}}}}};
+}
+
+TEST(LaterStandings, RoundsCountOnlyWhenTheirPagesHoldEveryScoringRow) {
+  using offline_season::RoundKind;
+  // Round 2 spread over two pages: winner to P2 on one, P3 (nothing scored) on another.
+  const std::vector<Json> pages{pageWith(2, "Results", {{1, "a", "x", "25"}, {2, "b", "y", "18"}}),
+                                pageWith(2, "Results", {{3, "c", "y", "0"}, {2, "b", "y", "18"}})};
+  auto rows = offline_season::scoringRowsOfRound(pages, 2, RoundKind::race);
+  ASSERT_TRUE(rows) << rows.error();
+  const Json& race = (*rows)["MRData"]["RaceTable"]["Races"][0];
+  ASSERT_EQ(race["Results"].size(), 3u);
+  EXPECT_EQ(race["Results"][2]["Driver"]["driverId"], "c");
+  EXPECT_EQ((*rows)["MRData"]["url"], "https://api.test/ergast/f1/2023/2/results.json");
+
+  // Only the top two: whoever came third may have scored.
+  EXPECT_FALSE(offline_season::scoringRowsOfRound({pages[0]}, 2, RoundKind::race));
+  // A gap before the row that scored nothing.
+  EXPECT_FALSE(offline_season::scoringRowsOfRound({pageWith(2, "Results", {{1, "a", "x", "25"}, {3, "c", "y", "0"}})},
+                                                  2, RoundKind::race));
+  // Two recordings that disagree, and a round no page holds.
+  EXPECT_FALSE(offline_season::scoringRowsOfRound({pages[0], pageWith(2, "Results", {{2, "c", "y", "18"}})}, 2,
+                                                  RoundKind::race));
+  EXPECT_FALSE(offline_season::scoringRowsOfRound(pages, 2, RoundKind::sprint));
+}
+
+TEST(LaterStandings, SumRacesAndSprintsAndRankAMissingRowBehindEveryRecordedOne) {
+  using offline_season::RoundKind;
+  auto one = [](const Json& page, int round, RoundKind kind) {
+    return *offline_season::scoringRowsOfRound({page}, round, kind);
+  };
+  // "b" and "d" end level on points and best finish (P2); "b" has no row in round 2's race (it
+  // retired, unrecorded), so "d"'s P3 wins the count-back. A sprint adds points but no win.
+  const std::vector<Json> rounds{
+      one(pageWith(1, "Results", {{1, "a", "x", "25"}, {2, "b", "y", "1"}, {3, "d", "y", "0"}}), 1, RoundKind::race),
+      one(pageWith(2, "SprintResults", {{1, "b", "y", "8"}, {2, "a", "x", "0"}}), 2, RoundKind::sprint),
+      one(pageWith(2, "Results", {{1, "a", "x", "25"}, {2, "d", "y", "9"}, {3, "e", "z", "0"}}), 2, RoundKind::race)};
+  auto drivers = offline_season::standingsAfterRounds(rounds, 2, StandingsKind::drivers);
+  ASSERT_TRUE(drivers) << drivers.error();
+  const Json& list = (*drivers)["MRData"]["StandingsTable"]["StandingsLists"][0];
+  EXPECT_EQ(list["round"], "2");
+  std::vector<std::tuple<std::string, std::string, std::string>> table;
+  for (const Json& row : list["DriverStandings"])
+    table.emplace_back(row["Driver"]["driverId"], row["points"], row["wins"]);
+  EXPECT_EQ(table, (std::vector<std::tuple<std::string, std::string, std::string>>{
+                       {"a", "50", "2"}, {"d", "9", "0"}, {"b", "9", "0"}, {"e", "0", "0"}}));
+  auto teams = offline_season::standingsAfterRounds(rounds, 2, StandingsKind::constructors);
+  ASSERT_TRUE(teams);
+  EXPECT_EQ((*teams)["MRData"]["StandingsTable"]["StandingsLists"][0]["ConstructorStandings"][0]["points"], "50");
+  EXPECT_EQ((*teams)["MRData"]["StandingsTable"]["StandingsLists"][0]["ConstructorStandings"][1]["points"], "18");
+  // A result of a round after the one asked for is refused.
+  EXPECT_FALSE(offline_season::standingsAfterRounds(rounds, 1, StandingsKind::drivers));
 }
 
 TEST(OpeningStandings, RefusesLaterRounds) {

@@ -37,6 +37,8 @@ private:
 // take text and print numbers as their description. A conversion whose argument is of another kind
 // converts it (a double under %d is truncated); a missing argument prints nothing.
 std::string formatArguments(std::string_view pattern, std::span<const FormatArgument> arguments);
+// The same, appended to `result`: a caller that formats often can keep one buffer.
+void appendFormattedArguments(std::string& result, std::string_view pattern, std::span<const FormatArgument> arguments);
 
 template <typename... Arguments>
 std::string format(std::string_view pattern, const Arguments&... arguments) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <map>
 #include <optional>
 #include <vector>
@@ -112,43 +113,68 @@ std::expected<Json, std::string> roundFromSeasonUnguarded(const Json& seasonDocu
   return Json{{"MRData", std::move(envelope)}};
 }
 
-std::expected<Json, std::string> standingsUnguarded(const Json& roundResults, StandingsKind kind) {
-  if (!roundResults.contains("MRData")) return std::unexpected("no MRData envelope");
-  const Json& data = roundResults["MRData"];
+// The one race of a one-round document, or why it is not one.
+std::expected<const Json*, std::string> oneRace(const Json& document) {
+  if (!document.contains("MRData")) return std::unexpected("no MRData envelope");
+  const Json& data = document["MRData"];
   if (!data.contains("RaceTable") || !data["RaceTable"].contains("Races") ||
       data["RaceTable"]["Races"].size() != 1)
     return std::unexpected("not a one-round result");
-  const Json& race = data["RaceTable"]["Races"][0];
-  if (race.value("round", "") != "1") return std::unexpected("not the season's first round");
-  if (!race.contains("Results") || !race["Results"].is_array() || race["Results"].empty())
-    return std::unexpected("race without results");
+  return &data["RaceTable"]["Races"][0];
+}
 
+std::expected<Json, std::string> standingsUnguarded(const std::vector<Json>& roundResults, int round,
+                                                    StandingsKind kind) {
+  if (roundResults.empty()) return std::unexpected("no results");
   struct Entry {
     std::string id;
     Json driver;
     Json constructor;
     double points = 0;
     int wins = 0;
-    std::vector<long long> finishes;  // best first: the count-back order
+    std::vector<long long> finishes;  // race finishes, best first: the count-back order
   };
   std::vector<Entry> entries;
   std::map<std::string, std::size_t> indexById;
-  for (const Json& result : race["Results"]) {
-    auto points = pointsOf(result);
-    auto position = result.contains("position") ? wholeNumber(result["position"]) : std::nullopt;
-    if (!points || !position || !result.contains("Driver") || !result.contains("Constructor"))
-      return std::unexpected("result row without points, position, driver or constructor");
-    const Json& owner = kind == StandingsKind::drivers ? result["Driver"] : result["Constructor"];
-    std::string id = owner.value(kind == StandingsKind::drivers ? "driverId" : "constructorId", "");
-    if (id.empty()) return std::unexpected("result row without an identifier");
-    auto [slot, inserted] = indexById.try_emplace(id, entries.size());
-    if (inserted) entries.push_back({id, result["Driver"], result["Constructor"], 0, 0, {}});
-    Entry& entry = entries[slot->second];
-    entry.points += *points;
-    entry.wins += *position == 1 ? 1 : 0;
-    entry.finishes.push_back(*position);
+  const Json* race = nullptr;
+  for (const Json& document : roundResults) {
+    auto found = oneRace(document);
+    if (!found) return std::unexpected(found.error());
+    race = *found;
+    auto roundOfRace = wholeNumber(race->value("round", Json()));
+    if (!roundOfRace || *roundOfRace < 1 || *roundOfRace > round)
+      return std::unexpected("a result of another round than 1 to " + std::to_string(round));
+    const bool sprint = race->contains("SprintResults");
+    const char* rowKey = sprint ? "SprintResults" : "Results";
+    if (!race->contains(rowKey) || !(*race)[rowKey].is_array() || (*race)[rowKey].empty())
+      return std::unexpected("race without results");
+    for (const Json& result : (*race)[rowKey]) {
+      auto points = pointsOf(result);
+      auto position = result.contains("position") ? wholeNumber(result["position"]) : std::nullopt;
+      if (!points || !position || !result.contains("Driver") || !result.contains("Constructor"))
+        return std::unexpected("result row without points, position, driver or constructor");
+      const Json& owner = kind == StandingsKind::drivers ? result["Driver"] : result["Constructor"];
+      std::string id = owner.value(kind == StandingsKind::drivers ? "driverId" : "constructorId", "");
+      if (id.empty()) return std::unexpected("result row without an identifier");
+      auto [slot, inserted] = indexById.try_emplace(id, entries.size());
+      if (inserted) entries.push_back({id, result["Driver"], result["Constructor"], 0, 0, {}});
+      Entry& entry = entries[slot->second];
+      entry.points += *points;
+      // Wins and the count-back are the races' own: a sprint gives points only.
+      if (sprint) continue;
+      entry.constructor = result["Constructor"];  // the driver's latest team
+      entry.wins += *position == 1 ? 1 : 0;
+      entry.finishes.push_back(*position);
+    }
   }
-  for (auto& entry : entries) std::ranges::sort(entry.finishes);
+  const Json& data = roundResults.back()["MRData"];
+  // A race without a row for an entry counts as a finish behind every recorded one.
+  std::size_t races = 0;
+  for (const auto& entry : entries) races = std::max(races, entry.finishes.size());
+  for (auto& entry : entries) {
+    entry.finishes.resize(races, std::numeric_limits<long long>::max());
+    std::ranges::sort(entry.finishes);
+  }
   std::ranges::stable_sort(entries, [](const Entry& a, const Entry& b) {
     if (a.points != b.points) return a.points > b.points;
     return a.finishes < b.finishes;
@@ -176,12 +202,12 @@ std::expected<Json, std::string> standingsUnguarded(const Json& roundResults, St
   if (auto slash = url.rfind('/'); slash != std::string::npos) url = url.substr(0, slash + 1) + document;
   Json envelope = envelopeLike(data, url, standings.size());
   Json list = Json::object();
-  list["season"] = race.value("season", "");
-  list["round"] = "1";
+  list["season"] = race->value("season", "");
+  list["round"] = std::to_string(round);
   list[kind == StandingsKind::drivers ? "DriverStandings" : "ConstructorStandings"] = std::move(standings);
   Json table = Json::object();
-  table["season"] = race.value("season", "");
-  table["round"] = "1";
+  table["season"] = race->value("season", "");
+  table["round"] = std::to_string(round);
   table["StandingsLists"] = Json::array({std::move(list)});
   envelope["StandingsTable"] = std::move(table);
   return Json{{"MRData", std::move(envelope)}};
@@ -236,7 +262,78 @@ std::expected<Json, std::string> roundFromSeason(const Json& seasonDocument, int
 
 std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundResults,
                                                             StandingsKind kind) {
-  return guarded([&] { return standingsUnguarded(roundResults, kind); });
+  return guarded([&]() -> std::expected<Json, std::string> {
+    auto race = oneRace(roundResults);
+    if (!race) return std::unexpected(race.error());
+    if ((*race)->value("round", "") != "1") return std::unexpected("not the season's first round");
+    return standingsUnguarded({roundResults}, 1, kind);
+  });
+}
+
+std::expected<Json, std::string> standingsAfterRounds(const std::vector<Json>& roundResults, int round,
+                                                      StandingsKind kind) {
+  return guarded([&] { return standingsUnguarded(roundResults, round, kind); });
+}
+
+std::expected<Json, std::string> scoringRowsOfRound(const std::vector<Json>& pages, int round, RoundKind kind) {
+  return guarded([&]() -> std::expected<Json, std::string> {
+    const char* rowKey = kind == RoundKind::sprint ? "SprintResults" : "Results";
+    std::map<long long, Json> rows;  // by position
+    const Json* anyRace = nullptr;
+    const Json* envelope = nullptr;
+    for (const Json& page : pages) {
+      if (!page.contains("MRData") || !page["MRData"].contains("RaceTable") ||
+          !page["MRData"]["RaceTable"].contains("Races") || !page["MRData"]["RaceTable"]["Races"].is_array())
+        continue;
+      for (const Json& race : page["MRData"]["RaceTable"]["Races"]) {
+        if (wholeNumber(race.value("round", Json())) != round || !race.contains(rowKey)) continue;
+        if (!anyRace) {
+          anyRace = &race;
+          envelope = &page["MRData"];
+        }
+        for (const Json& row : race[rowKey]) {
+          auto position = row.contains("position") ? wholeNumber(row["position"]) : std::nullopt;
+          if (!position) return std::unexpected("a row without a position");
+          auto [slot, inserted] = rows.try_emplace(*position, row);
+          const Json& kept = slot->second;
+          if (!inserted && (kept.value("Driver", Json::object()).value("driverId", "") !=
+                                row.value("Driver", Json::object()).value("driverId", "") ||
+                            kept.value("points", "") != row.value("points", "")))
+            return std::unexpected("two recordings disagree on position " + std::to_string(*position));
+        }
+      }
+    }
+    if (!anyRace) return std::unexpected("round " + std::to_string(round) + " is not recorded");
+    // Points fall with the finishing order, so rows from the winner down to one that scored nothing
+    // hold every point of the round.
+    Json ordered = Json::array();
+    long long expected = 1;
+    bool reachedNothing = false;
+    for (auto& [position, row] : rows) {
+      if (position == expected && !reachedNothing) {
+        ++expected;
+        reachedNothing = pointsOf(row) == 0.0;
+      }
+      ordered.push_back(row);
+    }
+    if (!reachedNothing)
+      return std::unexpected("round " + std::to_string(round) + " lacks a row that scored (recorded down to P" +
+                             std::to_string(expected - 1) + ")");
+    Json race = *anyRace;
+    race[rowKey] = std::move(ordered);
+    const std::string season = race.value("season", "");
+    std::string url = envelope->value("url", "");
+    if (auto at = url.find("/" + season + "/"); at != std::string::npos)
+      url = url.substr(0, at) + "/" + season + "/" + std::to_string(round) + "/" +
+            (kind == RoundKind::sprint ? "sprint.json" : "results.json");
+    Json result = envelopeLike(*envelope, url, race[rowKey].size());
+    Json table = Json::object();
+    table["season"] = season;
+    table["round"] = std::to_string(round);
+    table["Races"] = Json::array({std::move(race)});
+    result["RaceTable"] = std::move(table);
+    return Json{{"MRData", std::move(result)}};
+  });
 }
 
 }  // namespace offline_season

@@ -116,21 +116,73 @@ std::expected<void, std::string> addDerivedLaps(const BuildContext& context, Sea
   return {};
 }
 
-std::expected<void, std::string> addOpeningStandings(const BuildContext& context, SeasonSnapshot& snapshot) {
-  std::string resultsPath = "results-api/" + context.options.season + "/1/results.json";
-  const SnapshotFile* results = snapshot.find(resultsPath);
-  if (!results) return {};
-  auto document = parsed(results->bytes);
-  if (!document) return std::unexpected(resultsPath + " is not JSON");
-  for (auto [kind, name] : {std::pair{StandingsKind::drivers, "driverStandings.json"},
-                            std::pair{StandingsKind::constructors, "constructorStandings.json"}}) {
-    std::string path = "results-api/" + context.options.season + "/1/" + name;
-    if (snapshot.contains(path)) continue;
-    auto standings = standingsAfterOpeningRound(*document, kind);
-    if (!standings) return std::unexpected(path + ": " + standings.error());
-    snapshot.add(path, {compact(*standings), Origin::derived, {resultsPath},
-                        "standings after the opening round, from its race result (points and wins "
-                        "as scored, ties by the better finish); not recorded"});
+// Every recorded page of the results service that may hold race or sprint rows of `season`: season
+// pages, one-round pages and filtered queries, the test servers' recordings among them.
+std::vector<std::pair<std::string, Json>> recordedResultPages(const BuildContext& context, const std::string& season) {
+  std::vector<std::pair<std::string, Json>> pages;
+  for (const std::string& path : context.listFiles("results-api")) {
+    if (path.find("/" + season + "/") == std::string::npos || !path.ends_with(".json")) continue;
+    auto bytes = context.read(path);
+    if (!bytes) continue;
+    auto document = parsed(*bytes);
+    if (document && document->contains("MRData") && (*document)["MRData"].contains("RaceTable"))
+      pages.emplace_back(path, std::move(*document));
+  }
+  return pages;
+}
+
+// Standings after each round from the first on, for as long as every round so far has every scoring
+// row of its race (and of its sprint, where the calendar has one) recorded somewhere. Standings
+// recorded for a round are kept as they are.
+std::expected<void, std::string> addDerivedStandings(const BuildContext& context, SeasonSnapshot& snapshot) {
+  const std::string& season = context.options.season;
+  const SnapshotFile* calendar = snapshot.find("results-api/" + season + ".json");
+  if (!calendar) return {};
+  auto calendarJson = parsed(calendar->bytes);
+  if (!calendarJson || !calendarJson->contains("MRData")) return {};
+  const auto pages = recordedResultPages(context, season);
+  std::vector<Json> pageDocuments;
+  for (const auto& [path, document] : pages) pageDocuments.push_back(document);
+
+  std::vector<Json> rounds;  // one-round results of rounds 1..round
+  std::vector<std::string> sources;
+  const Json& table = (*calendarJson)["MRData"].value("RaceTable", Json::object());
+  int round = 0;
+  for (const Json& race : table.value("Races", Json::array())) {
+    if (roundOf(race) != ++round) break;
+    std::vector<RoundKind> kinds{RoundKind::race};
+    if (race.contains("Sprint")) kinds.push_back(RoundKind::sprint);
+    bool complete = true;
+    for (RoundKind kind : kinds) {
+      auto rows = scoringRowsOfRound(pageDocuments, round, kind);
+      if (!rows) {
+        complete = false;
+        break;
+      }
+      rounds.push_back(std::move(*rows));
+    }
+    if (!complete) break;
+    // The pages that hold rows of this round.
+    for (const auto& [path, document] : pages) {
+      for (const Json& listed : document["MRData"]["RaceTable"].value("Races", Json::array())) {
+        const bool holdsRows = listed.contains("Results") || listed.contains("SprintResults");
+        if (holdsRows && roundOf(listed) == round && std::ranges::find(sources, path) == sources.end())
+          sources.push_back(path);
+      }
+    }
+    for (auto [kind, name] : {std::pair{StandingsKind::drivers, "driverStandings.json"},
+                              std::pair{StandingsKind::constructors, "constructorStandings.json"}}) {
+      std::string path = "results-api/" + season + "/" + std::to_string(round) + "/" + name;
+      if (snapshot.contains(path)) continue;
+      auto standings = standingsAfterRounds(rounds, round, kind);
+      if (!standings) return std::unexpected(path + ": " + standings.error());
+      snapshot.add(path, {compact(*standings), Origin::derived, sources,
+                          "standings after round " + std::to_string(round) +
+                              ", from the recorded race and sprint results of rounds 1 to " +
+                              std::to_string(round) +
+                              " (points and wins as the rows record them, ties by the better finishes; rows a "
+                              "page left out are below one that scored nothing); not recorded"});
+    }
   }
   return {};
 }
@@ -207,7 +259,7 @@ std::expected<void, std::string> produceResultsApi(const BuildContext& context, 
     if (auto copied = copyRecorded(context, snapshot, fixturePath, fixturePath, "as recorded"); !copied)
       return copied;
   if (auto derived = addDerivedRounds(context, snapshot); !derived) return derived;
-  if (auto standings = addOpeningStandings(context, snapshot); !standings) return standings;
+  if (auto standings = addDerivedStandings(context, snapshot); !standings) return standings;
   if (auto laps = addDerivedLaps(context, snapshot); !laps) return laps;
   return addCurrentSeason(context, snapshot);
 }
@@ -337,8 +389,9 @@ std::expected<SeasonSnapshot, std::string> buildSnapshot(const BuildOptions& opt
       "gives the live screen the session that runs, here the Sprint, whose TimingData stream was recorded",
       "and is replayed with its Started status at the sprint's start; rounds 1-3 are finished and rounds",
       "5-22 upcoming. Bahrain's race (round 1) is replayed on its recording's own clock from a derived",
-      "TimingData stream. Rounds 2 and 3 have no recorded standings, so the current season's standings",
-      "(current/ and " + options.season + "/) are those after round 1.",
+      "TimingData stream. Standings after rounds 1 and 2 are derived from the recorded race results of",
+      "those rounds; round 3's result is recorded only for its first two places, so the current season's",
+      "standings (current/ and " + options.season + "/) are those after round 2, the last round they can be derived for.",
   };
   std::string listing = snapshot.sourcesListing(header);
   snapshot.add("SOURCES.tsv", {std::move(listing), Origin::generated, {}, "this listing"});

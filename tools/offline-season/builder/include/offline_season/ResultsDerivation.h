@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -29,5 +30,19 @@ std::expected<Json, std::string> lapFromRace(const Json& lapsDocument, int lap);
 enum class StandingsKind { drivers, constructors };
 std::expected<Json, std::string> standingsAfterOpeningRound(const Json& roundResults,
                                                             StandingsKind kind);
+
+// Championship standings after `round`, from one-round race and sprint results of rounds 1 to
+// `round` (as scoringRowsOfRound gives them): points as the rows record them, wins and the count-back
+// from the races (a driver without a row in a race scored nothing there and finished behind every
+// recorded row), ties broken by the better finishes.
+std::expected<Json, std::string> standingsAfterRounds(const std::vector<Json>& roundResults, int round,
+                                                      StandingsKind kind);
+
+// One round's race or sprint rows gathered from recorded pages of the service (season-wide pages,
+// one-round pages, filtered queries), as a one-round document holding every recorded row in finishing
+// order. Fails unless the rows run without a gap from the winner down to one that scored nothing
+// (then they hold every point of the round), or when two pages disagree on a position.
+enum class RoundKind { race, sprint };
+std::expected<Json, std::string> scoringRowsOfRound(const std::vector<Json>& pages, int round, RoundKind kind);
 
 }  // namespace offline_season

@@ -3,6 +3,7 @@
 #include <expected>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,12 @@ std::expected<void, std::string> produceSessionDocuments(const BuildContext& con
 std::expected<void, std::string> produceDerivedTiming(const BuildContext& context, SeasonSnapshot& snapshot);
 // The derived stream's text: each car's place from the running order's "Line", its laps from its
 // stints (never above the race's lap), its stops from its stints less one, at the recorded moments.
-std::string derivedTimingStream(const std::string& appDataStream, const std::string& lapCountStream);
+// `classifiedLaps` (racing number -> laps of the race's result) completes a car whose stints end
+// short of its classified laps: past them it follows the race's completed laps when it finished on
+// the leader's lap, else it has no lap count (null) until the last moment, where it has the
+// classified one.
+std::string derivedTimingStream(const std::string& appDataStream, const std::string& lapCountStream,
+                                const std::map<std::string, std::int64_t>& classifiedLaps = {});
 std::expected<void, std::string> produceTeamRadio(const BuildContext& context, SeasonSnapshot& snapshot);
 // Officials' messages of a replayed session that has none recorded, from its track and session status.
 std::expected<void, std::string> produceRaceControlMessages(const BuildContext& context, SeasonSnapshot& snapshot);
