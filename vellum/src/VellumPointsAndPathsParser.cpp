@@ -407,9 +407,13 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
     return SVGCurve::at(currentPoint(path, relativeTo));
 }
 
-constexpr std::string_view commandLetters = "MmLlCcVvHhAaSsQqTtZz";
+constexpr auto commandLetters = [] {
+    std::array<bool, 256> letters{};
+    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
+    return letters;
+}();
 
-bool isCommandLetter(char character) { return commandLetters.find(character) != std::string_view::npos; }
+bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
 
 }  // namespace
 
