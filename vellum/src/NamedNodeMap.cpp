@@ -24,12 +24,22 @@ std::shared_ptr<Node> take(NamedNodeMap::NamespaceTable& table, std::string_view
 
 }  // namespace
 
-std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
-    if (auto found = byName_.find(name); found != byName_.end()) return found->second;
+const std::shared_ptr<Node>* NamedNodeMap::slotNamed(std::string_view name) const {
+    if (auto found = byName_.find(name); found != byName_.end()) return &found->second;
     for (const auto& [uri, table] : namespaces_) {
-        if (auto found = table.find(name); found != table.end()) return found->second;
+        if (auto found = table.find(name); found != table.end()) return &found->second;
     }
     return nullptr;
+}
+
+const Node* NamedNodeMap::findNamedItem(std::string_view name) const {
+    const auto* slot = slotNamed(name);
+    return slot ? slot->get() : nullptr;
+}
+
+std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
+    const auto* slot = slotNamed(name);
+    return slot ? *slot : nullptr;
 }
 
 // A document without a default namespace that mixes prefixed and plain attributes on one element

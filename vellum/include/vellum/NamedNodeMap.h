@@ -22,6 +22,8 @@ public:
     // By name, else the first attribute of any namespace whose local name is `name` ("href" finds
     // "xlink:href").
     std::shared_ptr<Node> getNamedItem(std::string_view name) const;
+    // The same look-up without taking a share of the node: the map keeps it alive.
+    const Node* findNamedItem(std::string_view name) const;
     // Stored under the node's name; answers the node it replaced.
     std::shared_ptr<Node> setNamedItem(const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> removeNamedItem(std::string_view name);
@@ -45,6 +47,8 @@ public:
     std::string description() const;
 
 private:
+    const std::shared_ptr<Node>* slotNamed(std::string_view name) const;
+
     NamespaceTable byName_;
     std::map<std::string, NamespaceTable, std::less<>> namespaces_;
 };
