@@ -62,9 +62,13 @@ double radians(float degrees) { return degrees * std::numbers::pi / 180; }
 }  // namespace
 
 SVGElement::SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
-    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {}
+    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {
+    markAsSVGElement();
+}
 
-SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {}
+SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {
+    markAsSVGElement();
+}
 
 std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::string_view) {
     foundation::raiseAssertion("getPresentationAttribute: not implemented yet");
@@ -75,7 +79,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     forgetInheritedValuesOfSubtree();
     auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
     if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
-        if (std::dynamic_pointer_cast<SVGElement>(parent)) {
+        if (from(parent)) {
             setRootOfCurrentDocumentFragment(svg);
             setViewportElement(svg);
         } else {
@@ -94,7 +98,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     }
     std::shared_ptr<SVGElement> ancestor;
     for (auto node = parent; node && !ancestor; node = node->parentNode()) {
-        ancestor = std::dynamic_pointer_cast<SVGElement>(node);
+        ancestor = from(node);
     }
     // Without an SVG ancestor (a tree being built bottom-up) there is nothing to point at yet.
     if (!ancestor) return;

@@ -17,7 +17,7 @@ void forEachSVGElementOfSubtree(SVGElement& top, Visit visit) {
         pending.pop_back();
         visit(*element);
         for (const auto& child : *element->childNodes()) {
-            if (auto* childElement = dynamic_cast<SVGElement*>(child.get())) pending.push_back(childElement);
+            if (auto* childElement = SVGElement::from(child.get())) pending.push_back(childElement);
         }
     }
 }

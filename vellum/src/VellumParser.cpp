@@ -306,6 +306,7 @@ void VellumParser::resolveUseElements() {
     auto document = currentParseRun_->parsedDocument();
     if (!document) return;
     const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
+    if (uses->length() == 0) return;  // most documents: no index to build
     // One index for all of them: a search of the document for each would be quadratic.
     const auto identifiers = SVGUseElement::elementsByIdentifier(document->rootElement());
     std::size_t instances = maximumUseInstances;
