@@ -171,7 +171,8 @@ void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& 
 
 void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
-    parseData(getAttribute("d"));
+    const std::string* data = findAttributeValue("d");
+    parseData(data ? std::string_view(*data) : std::string_view());
     limitPathSegments(result);
 }
 

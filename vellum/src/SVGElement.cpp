@@ -131,15 +131,16 @@ SVGLength SVGElement::getAttributeAsSVGLength(std::string_view name) const {
 }
 
 void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
-    if (const std::string id = getAttribute("id"); !id.empty()) identifier_ = id;
-    if (hasAttribute("style")) {
+    // Each attribute is looked up once and read where it is kept.
+    if (const std::string* id = findAttributeValue("id"); id && !id->empty()) identifier_ = *id;
+    if (const std::string* style = findAttributeValue("style")) {
         style_ = std::make_shared<CSSStyleDeclaration>();
-        style_->setCssText(getAttribute("style"));
+        style_->setCssText(*style);
     }
-    if (hasAttribute("class")) className_ = getAttribute("class");
-    std::string text = getAttribute("transform");
-    if (text.empty()) text = getAttribute("gradientTransform");
-    if (!text.empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(text);
+    if (const std::string* className = findAttributeValue("class")) className_ = *className;
+    const std::string* text = findAttributeValue("transform");
+    if (!text || text->empty()) text = findAttributeValue("gradientTransform");
+    if (text && !text->empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(*text);
 }
 
 // Items read left to right apply to the content right to left: each item's matrix goes first.

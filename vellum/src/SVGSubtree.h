@@ -11,6 +11,11 @@ namespace vellum {
 // nest deeper than the stack allows.
 template <class Visit>
 void forEachSVGElementOfSubtree(SVGElement& top, Visit visit) {
+    // The parser links every element while it is still a leaf: no list to make for that.
+    if (top.childNodes()->length() == 0) {
+        visit(top);
+        return;
+    }
     std::vector<SVGElement*> pending{&top};
     while (!pending.empty()) {
         SVGElement* element = pending.back();
