@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "vellum/SVGBasicShapes.h"
@@ -192,8 +193,19 @@ TEST(PathData, AMalformedNumberKeepsThePathSoFarAndLeavesTheRestUnread) {
 TEST(PathData, NumbersReadStraightFromTheBytesAreTheNearestDoubles) {
     // The path element reads every command over the data's own bytes; each number must come out as
     // the C library would round it, at the extremes too.
-    const std::vector<std::string> numbers = {"0.1", "123456.789e-3", "3.14159265358979323846", "-.5E+2", "+7.",
-                                              "1e-310", "2.2250738585072014e-308", "1e-400", "-0", "9007199254740993"};
+    std::vector<std::string> numbers = {"0.1", "123456.789e-3", "3.14159265358979323846", "-.5E+2", "+7.",
+                                        "1e-310", "2.2250738585072014e-308", "1e-400", "-0", "9007199254740993",
+                                        "0.000123456789012345", "4503599627370497.5", "1e22", "1e23",
+                                        "123e-22", "7e-23", "8.98846567431158e307", "00000000000000000000012.5"};
+    // And a fixed spread of digits, points and exponents around the short and the long readings.
+    std::mt19937 random(7);
+    for (int count = 0; count < 500; ++count) {
+        std::string number = std::to_string(random() % 100000000);
+        number.insert(random() % (number.size() + 1), ".");
+        number += std::to_string(random() % 100000000);
+        if (random() % 2) number += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+        numbers.push_back(number);
+    }
     std::string data = "M0 0";
     for (const auto& number : numbers) data += "L" + number + " " + number;
     SVGPathElement element("path");

@@ -1,9 +1,11 @@
 #include "vellum/VellumPointsAndPathsParser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <numbers>
@@ -65,33 +67,61 @@ auto onScanner(Scanner& scanner, Read read) {
 bool isDigit(char character) { return character >= '0' && character <= '9'; }
 
 // Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
-// digits follow its mark ("2em" is 2, then "em"), read with from_chars straight from the bytes.
+// digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
+// most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
+// product, so correctly rounded; the rest go to from_chars.
 std::optional<double> scanNumber(PathText& text) {
+    static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
     const std::size_t start = text.afterBlanks(text.index);
     std::size_t index = start;
-    if (text.at(index) == '+' || text.at(index) == '-') ++index;
+    const bool negative = text.at(index) == '-';
+    if (negative || text.at(index) == '+') ++index;
+    std::uint64_t mantissa = 0;
+    bool exact = true;
+    std::int64_t scale = 0;  // the power of ten the digits are to be multiplied by
     std::size_t digits = 0;
-    while (isDigit(text.at(index))) ++index, ++digits;
+    const auto takeDigit = [&](char digit) {
+        if (mantissa > (exactLimit - 9) / 10) exact = false;
+        else mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+        ++digits;
+    };
+    while (isDigit(text.at(index))) takeDigit(text.at(index++));
     if (text.at(index) == '.') {
         ++index;
-        while (isDigit(text.at(index))) ++index, ++digits;
+        while (isDigit(text.at(index))) takeDigit(text.at(index++)), --scale;
     }
     if (digits == 0) return std::nullopt;
     if (text.at(index) == 'e' || text.at(index) == 'E') {
         std::size_t exponent = index + 1;
-        if (text.at(exponent) == '+' || text.at(exponent) == '-') ++exponent;
+        const bool negativeExponent = text.at(exponent) == '-';
+        if (negativeExponent || text.at(exponent) == '+') ++exponent;
         if (isDigit(text.at(exponent))) {
-            while (isDigit(text.at(exponent))) ++exponent;
+            std::int64_t power = 0;
+            while (isDigit(text.at(exponent))) {
+                power = std::min<std::int64_t>(power * 10 + (text.at(exponent) - '0'), 100'000);
+                ++exponent;
+            }
+            scale += negativeExponent ? -power : power;
             index = exponent;
         }
     }
-    const char* first = text.text.data() + start + (text.at(start) == '+' ? 1 : 0);
-    const char* last = text.text.data() + index;
     double value = 0;
-    if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
-        // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
-        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-        value = strtod_l(std::string(first, last).c_str(), nullptr, cLocale);
+    if (exact && scale >= -22 && scale <= 22) {
+        value = static_cast<double>(mantissa);
+        value = scale < 0 ? value / powersOfTen[static_cast<std::size_t>(-scale)]
+                          : value * powersOfTen[static_cast<std::size_t>(scale)];
+        if (negative) value = -value;
+    } else {
+        const char* first = text.text.data() + start + (text.at(start) == '+' ? 1 : 0);
+        const char* last = text.text.data() + index;
+        if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
+            // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
+            static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+            value = strtod_l(std::string(first, last).c_str(), nullptr, cLocale);
+        }
     }
     text.index = index;
     return value;
