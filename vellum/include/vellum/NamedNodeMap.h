@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -48,9 +49,15 @@ public:
 
 private:
     const std::shared_ptr<Node>* slotNamed(std::string_view name) const;
+    // Two bits per name ever filed (by name or local name): a name whose bits are not all set is in
+    // no table, which answers the usual question, for a property the element does not carry, without
+    // comparing a single key. Removals leave their bits; they only cost a table look-up.
+    static std::uint64_t nameBits(std::string_view name);
+    void noteName(std::string_view name) { names_ |= nameBits(name); }
 
     NamespaceTable byName_;
     std::map<std::string, NamespaceTable, std::less<>> namespaces_;
+    std::uint64_t names_ = 0;
 };
 
 }  // namespace vellum
