@@ -1,24 +1,22 @@
-// Every flag of the offline season from its bytes to pixels at 64 pixels high (85 x 64, the flags are
-// 4:3), by this library and by librsvg in the same process, so the two can be compared directly.
+// Every flag of the offline season from its bytes to pixels, by this library and by librsvg in the same
+// process, so the two can be compared directly: at 64 pixels high (85 x 64, the flags are 4:3), as the
+// lists draw them, and at 512 and 960 as the large screens do; and parsing alone.
 #include <benchmark/benchmark.h>
 
-#include <cairo.h>
-#include <librsvg/rsvg.h>
-
-#include <cmath>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <vector>
 
-#include "foundation/Data.h"
-#include "gfx/Context.h"
-#include "vellum/VellumExporter.h"
-#include "vellum/VellumImage.h"
+#include "SideBySide.h"
+#include "vellum/VellumParseResult.h"
+#include "vellum/VellumParser.h"
+#include "vellum/VellumSourceNSData.h"
 
 namespace {
-
-constexpr double height = 64;
 
 const std::vector<foundation::Data>& flagBytes() {
     static const std::vector<foundation::Data> flags = [] {
@@ -35,57 +33,51 @@ const std::vector<foundation::Data>& flagBytes() {
     return flags;
 }
 
-void Vellum_ParseAndRenderEveryFlag(benchmark::State& state) {
-    const auto& flags = flagBytes();
-    if (flags.empty()) return state.SkipWithError("no offline-season flags");
+// The smoke run (SORVANE_BENCH_SMOKE) takes ten flags: it only shows that they still draw.
+template <class Each>
+void everyFlag(benchmark::State& state, Each each) {
+    const auto& all = flagBytes();
+    if (all.empty()) return state.SkipWithError("no offline-season flags");
+    const std::size_t count = std::getenv("SORVANE_BENCH_SMOKE") ? std::min<std::size_t>(all.size(), 10) : all.size();
+    const std::span<const foundation::Data> flags(all.data(), count);
     for (auto _ : state) {
         for (const auto& bytes : flags) {
-            auto image = vellum::VellumImage::initWithData(bytes);
-            if (!image) return state.SkipWithError("a flag did not parse");
-            const gfx::Size natural = image->size();
-            image->setSize({natural.width * height / natural.height, height});
-            auto context = gfx::Context::create(image->size(), {.scale = 1});
-            vellum::VellumImageDrawing::renderInContext(*image, *context);
-            benchmark::DoNotOptimize(context->takeImage());
+            if (!each(bytes)) return state.SkipWithError("a flag did not parse");
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(flags.size()));
 }
-BENCHMARK(Vellum_ParseAndRenderEveryFlag)->Unit(benchmark::kMillisecond);
+
+void Vellum_ParseAndRenderEveryFlag(benchmark::State& state) {
+    const double height = static_cast<double>(state.range(0));
+    everyFlag(state, [&](const foundation::Data& bytes) { return sidebyside::drawWithVellum(bytes, height); });
+}
+BENCHMARK(Vellum_ParseAndRenderEveryFlag)->Arg(64)->Arg(512)->Arg(960)->Unit(benchmark::kMillisecond);
 
 void Librsvg_ParseAndRenderEveryFlag(benchmark::State& state) {
-    const auto& flags = flagBytes();
-    if (flags.empty()) return state.SkipWithError("no offline-season flags");
-    for (auto _ : state) {
-        for (const auto& bytes : flags) {
-            GError* error = nullptr;
-            RsvgHandle* handle = rsvg_handle_new_from_data(bytes.data(), bytes.size(), &error);
-            if (!handle) {
-                g_clear_error(&error);
-                return state.SkipWithError("librsvg could not read a flag");
-            }
-            double naturalWidth = 0;
-            double naturalHeight = 0;
-            if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &naturalWidth, &naturalHeight) || naturalHeight <= 0) {
-                // Only a view box: the flags are 4:3.
-                naturalWidth = 4;
-                naturalHeight = 3;
-            }
-            const int width = static_cast<int>(std::ceil(naturalWidth * height / naturalHeight));
-            cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, static_cast<int>(height));
-            cairo_t* cairo = cairo_create(surface);
-            const RsvgRectangle viewport{0, 0, static_cast<double>(width), height};
-            rsvg_handle_render_document(handle, cairo, &viewport, &error);
-            g_clear_error(&error);
-            cairo_surface_flush(surface);
-            benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
-            cairo_destroy(cairo);
-            cairo_surface_destroy(surface);
-            g_object_unref(handle);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(flags.size()));
+    const double height = static_cast<double>(state.range(0));
+    everyFlag(state, [&](const foundation::Data& bytes) { return sidebyside::drawWithLibrsvg(bytes, height); });
 }
-BENCHMARK(Librsvg_ParseAndRenderEveryFlag)->Unit(benchmark::kMillisecond);
+BENCHMARK(Librsvg_ParseAndRenderEveryFlag)->Arg(64)->Arg(512)->Arg(960)->Unit(benchmark::kMillisecond);
+
+void Vellum_ParseEveryFlag(benchmark::State& state) {
+    everyFlag(state, [](const foundation::Data& bytes) {
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
+            vellum::VellumSourceNSData::sourceFromData(bytes, std::nullopt));
+        benchmark::DoNotOptimize(result->parsedDocument());
+        return result->parsedDocument() != nullptr;
+    });
+}
+BENCHMARK(Vellum_ParseEveryFlag)->Unit(benchmark::kMillisecond);
+
+void Librsvg_ParseEveryFlag(benchmark::State& state) {
+    everyFlag(state, [](const foundation::Data& bytes) {
+        RsvgHandle* handle = sidebyside::parseWithLibrsvg(bytes);
+        if (!handle) return false;
+        g_object_unref(handle);
+        return true;
+    });
+}
+BENCHMARK(Librsvg_ParseEveryFlag)->Unit(benchmark::kMillisecond);
 
 }  // namespace

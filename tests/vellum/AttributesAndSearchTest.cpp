@@ -85,6 +85,41 @@ TEST(AttributeMap, ACopyHoldsTheSameNodesAndChangesApartFromTheOriginal) {
     EXPECT_EQ(use->attributes()->length(), 2u);
 }
 
+TEST(AttributeMap, EveryFiledNameIsFoundAndOnlyThose) {
+    // Look-ups skip the tables for names never filed; with many names filed, removed and filed again,
+    // none may go missing and no absent one may turn up.
+    NamedNodeMap map;
+    for (int index = 0; index < 80; ++index) {
+        const std::string name = "a" + std::to_string(index);
+        if (index % 2) {
+            map.setNamedItem(std::make_shared<Attr>(name, "by name"));
+        } else {
+            map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:x"), "x:" + name, "by namespace"));
+        }
+    }
+    ASSERT_TRUE(map.removeNamedItem("a1"));
+    ASSERT_TRUE(map.removeNamedItemNS("urn:x", "a2"));
+    EXPECT_EQ(map.getNamedItem("a1"), nullptr);
+    EXPECT_EQ(map.getNamedItem("a2"), nullptr);
+    map.setNamedItem(std::make_shared<Attr>("a1", "again"));
+    const auto copy = map.copy();
+    for (int index = 0; index < 80; ++index) {
+        const std::string name = "a" + std::to_string(index);
+        if (index == 2) continue;
+        ASSERT_NE(map.getNamedItem(name), nullptr) << name;
+        EXPECT_EQ(copy->getNamedItem(name), map.getNamedItem(name)) << name;
+    }
+    EXPECT_EQ(*map.getNamedItem("a1")->nodeValue(), "again");
+    for (const std::string absent : {"fill", "stroke", "a80", "x:a4", "", "A3"}) {
+        EXPECT_EQ(map.getNamedItem(absent), nullptr) << absent;
+    }
+
+    NamedNodeMap empty;
+    EXPECT_EQ(empty.getNamedItem("fill"), nullptr);
+    empty.setNamedItem(std::make_shared<Attr>("fill", "red"));
+    EXPECT_EQ(*empty.getNamedItem("fill")->nodeValue(), "red");
+}
+
 TEST(AttributeMap, DescriptionListsEachTableThatHasEntries) {
     NamedNodeMap map;
     EXPECT_EQ(map.description(), "NamedNodeMap: ");

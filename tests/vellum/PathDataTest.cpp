@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
 
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/VellumPointsAndPathsParser.h"
 
 using namespace vellum;
@@ -184,4 +188,51 @@ TEST(PathData, AMalformedNumberKeepsThePathSoFarAndLeavesTheRestUnread) {
     gfx::Path wrong;
     foundation::Scanner letter("X 1 2");
     EXPECT_EQ(Parser::readLinetoCommand(letter, wrong, {7, 7}, false), SVGCurve::at({7, 7}));
+}
+
+TEST(PathData, NumbersReadStraightFromTheBytesAreTheNearestDoubles) {
+    // The path element reads every command over the data's own bytes; each number must come out as
+    // the C library would round it, at the extremes too.
+    std::vector<std::string> numbers = {"0.1", "123456.789e-3", "3.14159265358979323846", "-.5E+2", "+7.",
+                                        "1e-310", "2.2250738585072014e-308", "1e-400", "-0", "9007199254740993",
+                                        "0.000123456789012345", "4503599627370497.5", "1e22", "1e23",
+                                        "123e-22", "7e-23", "8.98846567431158e307", "00000000000000000000012.5"};
+    // And a fixed spread of digits, points and exponents around the short and the long readings.
+    std::mt19937 random(7);
+    for (int count = 0; count < 500; ++count) {
+        std::string number = std::to_string(random() % 100000000);
+        number.insert(random() % (number.size() + 1), ".");
+        number += std::to_string(random() % 100000000);
+        if (random() % 2) number += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+        numbers.push_back(number);
+    }
+    std::string data = "M0 0";
+    for (const auto& number : numbers) data += "L" + number + " " + number;
+    SVGPathElement element("path");
+    element.parseData(data);
+    const auto& elements = element.pathForShapeInRelativeCoords()->elements();
+    ASSERT_EQ(elements.size(), numbers.size() + 1);
+    for (std::size_t index = 0; index < numbers.size(); ++index) {
+        const double expected = std::strtod(numbers[index].c_str(), nullptr);
+        EXPECT_EQ(elements[index + 1].points[0], (Point{expected, expected})) << numbers[index];
+    }
+}
+
+TEST(PathData, ThePathElementCutsItsDataAtEachCommandLetter) {
+    SVGPathElement element("path");
+    // "2em" is 2 and then a malformed rest; an exponent mark needs digits. Blanks other than plain white
+    // space after a letter ("\f" here) belong to the letter's piece as a separate scanner would see it.
+    element.parseData("M1 2L3,4 2e1 5e L9 9S\f,1 2 3 4Q1 1 2 2T5 5zV7H8");
+    const auto& elements = element.pathForShapeInRelativeCoords()->elements();
+    ASSERT_EQ(kinds(*element.pathForShapeInRelativeCoords()),
+              (std::vector<Kind>{Kind::moveTo, Kind::lineTo, Kind::lineTo, Kind::lineTo, Kind::curveTo,
+                                 Kind::quadCurveTo, Kind::quadCurveTo, Kind::closeSubpath, Kind::lineTo, Kind::lineTo}));
+    EXPECT_EQ(elements[1].points[0], (Point{3, 4}));
+    EXPECT_EQ(elements[2].points[0], (Point{20, 5})) << "the lone e is left over and ends the command";
+    EXPECT_EQ(elements[3].points[0], (Point{9, 9}));
+    EXPECT_EQ(elements[4].points[0], (Point{9, 9})) << "S after a line starts at the current point";
+    EXPECT_EQ(end(elements[4]), (Point{3, 4}));
+    EXPECT_EQ(elements[6].points[0], (Point{3, 3})) << "T reflects the Q control about its end";
+    EXPECT_EQ(end(elements[8]), (Point{1, 7})) << "after z the current point is the subpath start";
+    EXPECT_EQ(end(elements[9]), (Point{8, 7}));
 }

@@ -229,6 +229,31 @@ TEST(SVGElementCascade, InheritanceReadsEveryAncestorOnlyWhenAsked) {
     EXPECT_EQ(path->cascadedValueForStylableProperty("fill", false), std::nullopt);
 }
 
+TEST(SVGElementCascade, ALayerBuildRemembersValuesWithoutMixingThemUp) {
+    // Inside a scope every element remembers what it worked out; the answers must stay those of a
+    // fresh cascade whatever the order of the questions.
+    auto svg = makeSVG();
+    auto group = makeElement("g", {{"fill", "red"}, {"display", "none"}, {"stroke", "inherit"}}, svg);
+    auto plain = makeElement("path", {}, group);
+    auto own = makeElement("path", {{"fill", "blue"}}, group);
+    auto inheriting = makeElement("path", {{"fill", "inherit"}}, group);
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(plain->cascadedValueForStylableProperty("display"), "none");
+    EXPECT_EQ(plain->cascadedValueForStylableProperty("display", false), std::nullopt)
+        << "an inherited answer is no answer to a question without inheritance";
+    EXPECT_EQ(plain->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(own->cascadedValueForStylableProperty("fill"), "blue") << "a sibling's inherited value is not its own";
+    EXPECT_EQ(inheriting->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(group->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(own->cascadedValueForStylableProperty("fill"), "blue") << "asked again";
+    EXPECT_EQ(plain->cascadedValueForStylableProperty("stroke"), std::nullopt) << "inherit up to nothing";
+    group->setAttribute("fill", "green");
+    own->removeAttribute("fill");
+    svg->removeChild(group);
+    svg->appendChild(group);
+    EXPECT_EQ(own->cascadedValueForStylableProperty("fill"), "green") << "a moved subtree forgets what it knew";
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

@@ -6,8 +6,10 @@
 #include <fstream>
 
 #include "VellumLogCapture.h"
+#include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
+#include "vellum/NamedNodeMap.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
@@ -138,6 +140,24 @@ TEST(VellumParser, NestedSVGElementsDoNotReplaceTheRoot) {
     auto inner = std::dynamic_pointer_cast<SVGSVGElement>(root(*result)->getElementById("inner"));
     ASSERT_TRUE(inner);
     EXPECT_EQ(inner->rootOfCurrentDocumentFragment(), inner);
+}
+
+TEST(VellumParser, EachAttributeIsFiledOnceUnderItsOwnOrTheDefaultNamespace) {
+    auto result = parse(svgOpen + R"( xmlns:x="urn:x"><rect id="r" fill="red &#x41;" x:k="v" xlink:href="#r"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    auto rect = std::dynamic_pointer_cast<Element>(svg->firstChild());
+    ASSERT_TRUE(rect);
+    const auto fill = rect->getAttributeNodeNS("http://www.w3.org/2000/svg", "fill");
+    ASSERT_TRUE(fill) << "a plain attribute takes the document's default namespace";
+    EXPECT_EQ(fill->value(), "red A");
+    EXPECT_EQ(fill->nodeName(), "fill");
+    const auto prefixed = rect->getAttributeNodeNS("urn:x", "k");
+    ASSERT_TRUE(prefixed);
+    EXPECT_EQ(prefixed->name(), "x:k");
+    EXPECT_EQ(prefixed->prefix(), "x");
+    EXPECT_EQ(rect->getAttribute("href"), "#r") << "found by its local name";
+    EXPECT_EQ(rect->attributes()->length(), 4u);
 }
 
 TEST(VellumParser, ForeignAndUnknownElementsAreGenericWithTheirAttributesAndChildren) {

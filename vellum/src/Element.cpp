@@ -19,8 +19,13 @@ Element::Element(std::string qualifiedName, std::optional<std::string> namespace
 }
 
 std::string Element::getAttribute(std::string_view name) const {
-    auto attribute = getAttributeNode(name);
-    return attribute ? attribute->value() : std::string();
+    const std::string* value = findAttributeValue(name);
+    return value ? *value : std::string();
+}
+
+const std::string* Element::findAttributeValue(std::string_view name) const {
+    const auto* attribute = dynamic_cast<const Attr*>(attributes()->findNamedItem(name));
+    return attribute ? &attribute->value() : nullptr;
 }
 
 void Element::setAttribute(std::string name, std::string value) {
@@ -50,7 +55,7 @@ std::shared_ptr<Attr> Element::removeAttributeNode(const std::shared_ptr<Attr>& 
     return std::dynamic_pointer_cast<Attr>(attributes()->removeNamedItem(attribute->nodeName()));
 }
 
-bool Element::hasAttribute(std::string_view name) const { return attributes()->getNamedItem(name) != nullptr; }
+bool Element::hasAttribute(std::string_view name) const { return attributes()->findNamedItem(name) != nullptr; }
 
 std::string Element::getAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
     auto attribute = getAttributeNodeNS(namespaceURI, localName);

@@ -24,18 +24,37 @@ std::shared_ptr<Node> take(NamedNodeMap::NamespaceTable& table, std::string_view
 
 }  // namespace
 
-std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
-    if (auto found = byName_.find(name); found != byName_.end()) return found->second;
+std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char character : name) hash = (hash ^ static_cast<unsigned char>(character)) * 1099511628211ull;
+    return (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63));
+}
+
+const std::shared_ptr<Node>* NamedNodeMap::slotNamed(std::string_view name) const {
+    const std::uint64_t bits = nameBits(name);
+    if ((names_ & bits) != bits) return nullptr;
+    if (auto found = byName_.find(name); found != byName_.end()) return &found->second;
     for (const auto& [uri, table] : namespaces_) {
-        if (auto found = table.find(name); found != table.end()) return found->second;
+        if (auto found = table.find(name); found != table.end()) return &found->second;
     }
     return nullptr;
+}
+
+const Node* NamedNodeMap::findNamedItem(std::string_view name) const {
+    const auto* slot = slotNamed(name);
+    return slot ? slot->get() : nullptr;
+}
+
+std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
+    const auto* slot = slotNamed(name);
+    return slot ? *slot : nullptr;
 }
 
 // A document without a default namespace that mixes prefixed and plain attributes on one element
 // files them in both tables; that is allowed here rather than treated as misuse.
 std::shared_ptr<Node> NamedNodeMap::setNamedItem(const std::shared_ptr<Node>& node) {
     if (!node) return nullptr;
+    noteName(node->nodeName());
     return replace(byName_, node->nodeName(), node);
 }
 
@@ -69,6 +88,7 @@ std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& 
     if (!node) return nullptr;
     const std::optional<std::string>& key = node->namespaceURI() ? node->namespaceURI() : ownerNamespace;
     if (!key) return setNamedItem(node);
+    noteName(node->localName());
     return replace(namespaces_[*key], node->localName(), node);
 }
 

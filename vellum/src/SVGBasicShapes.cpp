@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "PathData.h"
 #include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
@@ -170,53 +171,14 @@ void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& 
 
 void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
-    parseData(getAttribute("d"));
+    const std::string* data = findAttributeValue("d");
+    parseData(data ? std::string_view(*data) : std::string_view());
     limitPathSegments(result);
 }
 
 void SVGPathElement::parseData(std::string_view data) {
-    using Parser = VellumPointsAndPathsParser;
-    static const foundation::CharacterSet commands("MmLlCcVvHhAaSsQqTtZz");
-    gfx::Path path;
-    foundation::Scanner scanner{std::string(data)};
-    SVGCurve curve = Parser::startingCurve();
     // Reading stops soon after the segment limit; the shape cuts the rest and reports it.
-    while (path.elements().size() <= maximumPathSegments) {
-        const std::size_t before = scanner.currentIndex();
-        auto run = scanner.scanCharacters(commands);
-        if (!run || run->empty()) break;
-        // Letters written together are taken one at a time.
-        if (run->size() > 1) scanner.setCurrentIndex(scanner.currentIndex() - run->size() + 1);
-        const char letter = run->front();
-        if (letter == 'z' || letter == 'Z') {
-            foundation::Scanner close(std::string(1, letter));
-            curve = Parser::readCloseCommand(close, path, curve.p);
-            continue;
-        }
-        auto arguments = scanner.scanUpToCharacters(commands);
-        if (!arguments || arguments->empty()) {
-            if (scanner.currentIndex() == before) break;
-            continue;
-        }
-        foundation::Scanner command(std::string(1, letter) + *arguments);
-        const bool relative = letter >= 'a';
-        const gfx::Point origin = relative ? curve.p : gfx::Point{0, 0};
-        switch (letter) {
-            case 'm': case 'M': curve = Parser::readMovetoDrawtoCommandGroups(command, path, origin, relative); break;
-            case 'l': case 'L': curve = Parser::readLinetoCommand(command, path, origin, relative); break;
-            case 'v': case 'V': curve = Parser::readVerticalLinetoCommand(command, path, origin, relative); break;
-            case 'h': case 'H': curve = Parser::readHorizontalLinetoCommand(command, path, origin, relative); break;
-            case 'c': case 'C': curve = Parser::readCurvetoCommand(command, path, origin, relative); break;
-            case 's': case 'S': curve = Parser::readSmoothCurvetoCommand(command, path, origin, curve, relative); break;
-            case 'q': case 'Q': curve = Parser::readQuadraticCurvetoCommand(command, path, origin, relative); break;
-            case 't': case 'T':
-                curve = Parser::readSmoothQuadraticCurvetoCommand(command, path, origin, curve, relative);
-                break;
-            case 'a': case 'A': curve = Parser::readEllipticalArcArguments(command, path, origin, relative); break;
-            default: break;
-        }
-    }
-    setPathForShapeInRelativeCoords(std::move(path));
+    setPathForShapeInRelativeCoords(pathFromData(data, maximumPathSegments));
 }
 
 }  // namespace vellum

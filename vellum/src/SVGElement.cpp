@@ -62,9 +62,13 @@ double radians(float degrees) { return degrees * std::numbers::pi / 180; }
 }  // namespace
 
 SVGElement::SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
-    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {}
+    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {
+    markAsSVGElement();
+}
 
-SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {}
+SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {
+    markAsSVGElement();
+}
 
 std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::string_view) {
     foundation::raiseAssertion("getPresentationAttribute: not implemented yet");
@@ -75,7 +79,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     forgetInheritedValuesOfSubtree();
     auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
     if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
-        if (std::dynamic_pointer_cast<SVGElement>(parent)) {
+        if (from(parent)) {
             setRootOfCurrentDocumentFragment(svg);
             setViewportElement(svg);
         } else {
@@ -94,7 +98,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     }
     std::shared_ptr<SVGElement> ancestor;
     for (auto node = parent; node && !ancestor; node = node->parentNode()) {
-        ancestor = std::dynamic_pointer_cast<SVGElement>(node);
+        ancestor = from(node);
     }
     // Without an SVG ancestor (a tree being built bottom-up) there is nothing to point at yet.
     if (!ancestor) return;
@@ -127,15 +131,16 @@ SVGLength SVGElement::getAttributeAsSVGLength(std::string_view name) const {
 }
 
 void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
-    if (const std::string id = getAttribute("id"); !id.empty()) identifier_ = id;
-    if (hasAttribute("style")) {
+    // Each attribute is looked up once and read where it is kept.
+    if (const std::string* id = findAttributeValue("id"); id && !id->empty()) identifier_ = *id;
+    if (const std::string* style = findAttributeValue("style")) {
         style_ = std::make_shared<CSSStyleDeclaration>();
-        style_->setCssText(getAttribute("style"));
+        style_->setCssText(*style);
     }
-    if (hasAttribute("class")) className_ = getAttribute("class");
-    std::string text = getAttribute("transform");
-    if (text.empty()) text = getAttribute("gradientTransform");
-    if (!text.empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(text);
+    if (const std::string* className = findAttributeValue("class")) className_ = *className;
+    const std::string* text = findAttributeValue("transform");
+    if (!text || text->empty()) text = findAttributeValue("gradientTransform");
+    if (text && !text->empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(*text);
 }
 
 // Items read left to right apply to the content right to left: each item's matrix goes first.

@@ -8,7 +8,9 @@
 #include "SVGSubtree.h"
 #include "StyleValues.h"
 #include "foundation/Strings.h"
+#include "vellum/Attr.h"
 #include "vellum/CSSStyleDeclaration.h"
+#include "vellum/NamedNodeMap.h"
 #include "vellum/CSSStyleRule.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/SVGElement.h"
@@ -99,13 +101,26 @@ std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) c
     if (auto value = styledValueOfProperty(style_.get(), root ? root->styleSheets().get() : nullptr, *this, name)) {
         return value;
     }
-    if (hasAttribute(name)) return getAttribute(name);
+    // One look-up: most properties are absent, and absent is the common answer.
+    if (const Node* attribute = attributes()->findNamedItem(name)) {
+        const auto* value = dynamic_cast<const Attr*>(attribute);
+        return value ? value->value() : std::string();
+    }
     return std::nullopt;
 }
 
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+    // Within a layer build each element works out an inherited property once: every later question
+    // about it, from the element or from a descendant, is answered from what it remembers.
+    const std::uint64_t generation = activeGeneration;
+    if (inherit && generation != 0) {
+        if (const auto* remembered = rememberedValue(name, generation)) return *remembered;
+    }
     auto own = ownCascadedValue(name);
-    if (own && !isInheritKeyword(*own)) return own;
+    if (own && !isInheritKeyword(*own)) {
+        if (inherit && generation != 0) remember(name, generation, own);
+        return own;
+    }
     if (!inherit) {
         // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
         // may nest deeply).
@@ -117,7 +132,6 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
     }
     // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
     // first that has the value or remembers it; every element passed on the way has that same value.
-    const std::uint64_t generation = activeGeneration;
     std::vector<const SVGElement*> passed;
     std::optional<std::string> value;
     std::shared_ptr<const SVGElement> holder;
@@ -133,6 +147,7 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
         if (!parent) break;
         if (auto parentValue = parent->ownCascadedValue(name); parentValue && !isInheritKeyword(*parentValue)) {
             value = std::move(parentValue);
+            passed.push_back(parent.get());  // the tree keeps it alive; its siblings will ask it too
             break;
         }
         holder = std::move(parent);

@@ -11,13 +11,18 @@ namespace vellum {
 // nest deeper than the stack allows.
 template <class Visit>
 void forEachSVGElementOfSubtree(SVGElement& top, Visit visit) {
+    // The parser links every element while it is still a leaf: no list to make for that.
+    if (top.childNodes()->length() == 0) {
+        visit(top);
+        return;
+    }
     std::vector<SVGElement*> pending{&top};
     while (!pending.empty()) {
         SVGElement* element = pending.back();
         pending.pop_back();
         visit(*element);
         for (const auto& child : *element->childNodes()) {
-            if (auto* childElement = dynamic_cast<SVGElement*>(child.get())) pending.push_back(childElement);
+            if (auto* childElement = SVGElement::from(child.get())) pending.push_back(childElement);
         }
     }
 }

@@ -31,7 +31,7 @@ bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
 
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        if (auto parent = std::dynamic_pointer_cast<const SVGElement>(node)) return parent;
+        if (auto parent = SVGElement::from(node)) return parent;
     }
     return nullptr;
 }

@@ -70,17 +70,19 @@ struct VellumParser::Bridge {
             for (int index = 0; index < namespaceCount; ++index) {
                 declared.emplace_back(textOrEmpty(namespaces[2 * index]), textOrEmpty(namespaces[2 * index + 1]));
             }
-            Element::AttributeNodes nodes;
+            std::vector<RawAttribute> raw;
+            raw.reserve(static_cast<std::size_t>(attributeCount));
+            const auto view = [](const xmlChar* characters) -> std::optional<std::string_view> {
+                if (!characters) return std::nullopt;
+                return std::string_view(reinterpret_cast<const char*>(characters));
+            };
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
-                const std::string local = textOrEmpty(attribute[0]);
-                const std::optional<std::string> attributePrefix = text(attribute[1]);
-                const std::string name = attributePrefix ? *attributePrefix + ":" + local : local;
-                std::string value(reinterpret_cast<const char*>(attribute[3]),
-                                  static_cast<std::size_t>(attribute[4] - attribute[3]));
-                nodes[name] = std::make_shared<Attr>(text(attribute[2]), name, std::move(value));
+                raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]),
+                               std::string_view(reinterpret_cast<const char*>(attribute[3]),
+                                                static_cast<std::size_t>(attribute[4] - attribute[3]))});
             }
-            owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, std::move(nodes));
+            owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
         });
     }
@@ -195,9 +197,10 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
     if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
         return;
     }
-    for (const std::string& namespaceURI : extension->supportedNamespaces()) {
-        parserKnownNamespaces_[namespaceURI].push_back(extension);
-    }
+    Registered entry{extension, extension->supportedNamespaces(), extension->supportedTags()};
+    for (const std::string& namespaceURI : entry.namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
+    std::sort(entry.tags.begin(), entry.tags.end());
+    registered_.push_back(std::move(entry));
     parserExtensions_.push_back(std::move(extension));
 }
 
@@ -303,6 +306,7 @@ void VellumParser::resolveUseElements() {
     auto document = currentParseRun_->parsedDocument();
     if (!document) return;
     const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
+    if (uses->length() == 0) return;  // most documents: no index to build
     // One index for all of them: a search of the document for each would be quadratic.
     const auto identifiers = SVGUseElement::elementsByIdentifier(document->rootElement());
     std::size_t instances = maximumUseInstances;
@@ -348,7 +352,7 @@ void VellumParser::flushCharacters() {
 void VellumParser::handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
                                       std::optional<std::string> namespaceURI,
                                       const std::vector<std::pair<std::string, std::string>>& namespaces,
-                                      Element::AttributeNodes attributes) {
+                                      const std::vector<RawAttribute>& rawAttributes) {
     VellumParseResult& run = *currentParseRun_;
     if (skippedDepth_ > 0 || openElements_.size() >= maximumElementDepth) {
         if (skippedDepth_++ == 0) flushCharacters();
@@ -369,10 +373,14 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
         }
     }
     if (!namespaceURI) namespaceURI = defaultXMLNamespace_;
-    for (auto& [name, attribute] : attributes) {
-        if (!attribute->namespaceURI() && defaultXMLNamespace_) {
-            attribute = std::make_shared<Attr>(defaultXMLNamespace_, attribute->name(), attribute->value());
-        }
+    // Each attribute node is made once, in its own namespace or else the document's default one.
+    Element::AttributeNodes attributes;
+    for (const RawAttribute& raw : rawAttributes) {
+        std::string name = raw.prefix ? std::string(*raw.prefix).append(":").append(raw.localName) : std::string(raw.localName);
+        std::optional<std::string> attributeNamespace =
+            raw.namespaceURI ? std::optional<std::string>(*raw.namespaceURI) : defaultXMLNamespace_;
+        auto node = std::make_shared<Attr>(std::move(attributeNamespace), name, std::string(raw.value));
+        attributes[std::move(name)] = std::move(node);
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
         const std::string name = "xmlns:" + declaredPrefix;
@@ -391,18 +399,17 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     std::shared_ptr<VellumParserExtension> chosen;
     std::shared_ptr<VellumParserExtension> namespaceDefault;
     std::shared_ptr<VellumParserExtension> catchAll;
-    for (const auto& extension : parserExtensions_) {
-        const auto spaces = extension->supportedNamespaces();
+    for (const Registered& entry : registered_) {
+        const auto& spaces = entry.namespaces;
         if (spaces.empty()) {
-            catchAll = extension;
+            catchAll = entry.extension;
             continue;
         }
         if (!namespaceURI || std::find(spaces.begin(), spaces.end(), *namespaceURI) == spaces.end()) continue;
-        const auto tags = extension->supportedTags();
-        if (tags.empty()) {
-            namespaceDefault = extension;
-        } else if (std::find(tags.begin(), tags.end(), localName) != tags.end()) {
-            chosen = extension;
+        if (entry.tags.empty()) {
+            namespaceDefault = entry.extension;
+        } else if (std::binary_search(entry.tags.begin(), entry.tags.end(), localName)) {
+            chosen = entry.extension;
             break;
         }
     }

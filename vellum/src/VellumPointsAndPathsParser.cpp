@@ -1,11 +1,19 @@
 #include "vellum/VellumPointsAndPathsParser.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
+#include <string_view>
 
+#include "PathData.h"
 #include "VellumLog.h"
+#include "foundation/Utf8.h"
 
 namespace vellum {
 
@@ -23,16 +31,144 @@ double bounded(double value) {
 
 Point operator+(Point left, Point right) { return {bounded(left.x + right.x), bounded(left.y + right.y)}; }
 
+// A read position in path text. The text is the caller's (a scanner's or a path's bytes), never copied.
+struct PathText {
+    std::string_view text;
+    std::size_t index = 0;
+
+    // The scanner's own blanks: Unicode white space and line breaks.
+    std::size_t afterBlanks(std::size_t at) const {
+        while (at < text.size()) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (byte < 0x80) {
+                if (byte != ' ' && (byte < '\t' || byte > '\r')) break;
+                ++at;
+                continue;
+            }
+            std::size_t next = at;
+            if (!foundation::CharacterSet::whitespacesAndNewlines().contains(foundation::utf8::decode(text, next))) break;
+            at = next;
+        }
+        return at;
+    }
+    bool atEnd() const { return afterBlanks(index) >= text.size(); }
+    char at(std::size_t offset) const { return offset < text.size() ? text[offset] : '\0'; }
+};
+
+// The Scanner forms run over the scanner's text and leave it where the reading stopped.
+template <class Read>
+auto onScanner(Scanner& scanner, Read read) {
+    PathText text{scanner.string(), scanner.currentIndex()};
+    auto result = read(text);
+    scanner.setCurrentIndex(text.index);
+    return result;
+}
+
+bool isDigit(char character) { return character >= '0' && character <= '9'; }
+
+// Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
+// digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
+// most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
+// product, so correctly rounded; the rest go to from_chars.
+std::optional<double> scanNumber(PathText& text) {
+    static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
+    const std::size_t start = text.afterBlanks(text.index);
+    std::size_t index = start;
+    const bool negative = text.at(index) == '-';
+    if (negative || text.at(index) == '+') ++index;
+    std::uint64_t mantissa = 0;
+    bool exact = true;
+    std::int64_t scale = 0;  // the power of ten the digits are to be multiplied by
+    std::size_t digits = 0;
+    const auto takeDigit = [&](char digit) {
+        if (mantissa > (exactLimit - 9) / 10) exact = false;
+        else mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
+        ++digits;
+    };
+    while (isDigit(text.at(index))) takeDigit(text.at(index++));
+    if (text.at(index) == '.') {
+        ++index;
+        while (isDigit(text.at(index))) takeDigit(text.at(index++)), --scale;
+    }
+    if (digits == 0) return std::nullopt;
+    if (text.at(index) == 'e' || text.at(index) == 'E') {
+        std::size_t exponent = index + 1;
+        const bool negativeExponent = text.at(exponent) == '-';
+        if (negativeExponent || text.at(exponent) == '+') ++exponent;
+        if (isDigit(text.at(exponent))) {
+            std::int64_t power = 0;
+            while (isDigit(text.at(exponent))) {
+                power = std::min<std::int64_t>(power * 10 + (text.at(exponent) - '0'), 100'000);
+                ++exponent;
+            }
+            scale += negativeExponent ? -power : power;
+            index = exponent;
+        }
+    }
+    double value = 0;
+    if (exact && scale >= -22 && scale <= 22) {
+        value = static_cast<double>(mantissa);
+        value = scale < 0 ? value / powersOfTen[static_cast<std::size_t>(-scale)]
+                          : value * powersOfTen[static_cast<std::size_t>(scale)];
+        if (negative) value = -value;
+    } else {
+        const char* first = text.text.data() + start + (text.at(start) == '+' ? 1 : 0);
+        const char* last = text.text.data() + index;
+        if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
+            // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
+            static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+            value = strtod_l(std::string(first, last).c_str(), nullptr, cLocale);
+        }
+    }
+    text.index = index;
+    return value;
+}
+
+void skipWhitespace(PathText& text) {
+    while (text.at(text.index) == ' ' || text.at(text.index) == '\t' || text.at(text.index) == '\r' ||
+           text.at(text.index) == '\n') {
+        ++text.index;
+    }
+}
+
+void skipCommaAndWhitespace(PathText& text) {
+    skipWhitespace(text);
+    if (text.at(text.index) == ',') ++text.index;
+    skipWhitespace(text);
+}
+
+std::optional<double> coordinate(PathText& text) {
+    const std::size_t start = text.index;
+    std::optional<double> value = scanNumber(text);
+    if (value && !std::isfinite(*value)) {
+        text.index = start;
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Point> coordinatePair(PathText& text) {
+    auto x = coordinate(text);
+    if (!x) return std::nullopt;
+    skipCommaAndWhitespace(text);
+    auto y = coordinate(text);
+    if (!y) return std::nullopt;
+    return Point{*x, *y};
+}
+
 // The argument groups of one command: `group` reads one from `origin` after `previous` and answers its
-// curve, or nothing when a number is malformed. A failed group is put back into the scanner.
+// curve, or nothing when a number is malformed. A failed group is put back into the text.
 template <class Group>
-SVGCurve readGroups(Scanner& scanner, Point relativeTo, bool isRelative, SVGCurve previous, Group group) {
+SVGCurve readGroups(PathText& text, Point relativeTo, bool isRelative, SVGCurve previous, Group group) {
     Point origin = relativeTo;
-    for (bool first = true; first || !scanner.isAtEnd(); first = false) {
-        const std::size_t start = scanner.currentIndex();
+    for (bool first = true; first || !text.atEnd(); first = false) {
+        const std::size_t start = text.index;
         const std::optional<SVGCurve> curve = group(origin, previous, first);
         if (!curve) {
-            scanner.setCurrentIndex(start);
+            text.index = start;
             vellumLogWarning("invalid coord");
             return previous;
         }
@@ -42,12 +178,17 @@ SVGCurve readGroups(Scanner& scanner, Point relativeTo, bool isRelative, SVGCurv
     return previous;
 }
 
-bool readCommand(Scanner& scanner, std::string_view letters, std::string_view failure, bool skipWhitespace = true) {
-    if (!scanner.scanCharacters(foundation::CharacterSet(letters))) {
+// A run of the command's letters (upper and lower case), after blanks.
+bool readCommand(PathText& text, std::string_view letters, std::string_view failure, bool skipWhitespaceAfter = true) {
+    const std::size_t start = text.afterBlanks(text.index);
+    std::size_t end = start;
+    while (end < text.text.size() && (text.text[end] == letters[0] || text.text[end] == letters[1])) ++end;
+    if (end == start) {
         vellumLogWarning("%@", failure);
         return false;
     }
-    if (skipWhitespace) VellumPointsAndPathsParser::readWhitespace(scanner);
+    text.index = end;
+    if (skipWhitespaceAfter) skipWhitespace(text);
     return true;
 }
 
@@ -58,13 +199,12 @@ Point reflected(Point control, Point about) {
 }
 
 // One flag of an arc: a single "0" or "1".
-std::optional<bool> readFlag(Scanner& scanner) {
-    VellumPointsAndPathsParser::readCommaAndWhitespace(scanner);
-    const std::string& text = scanner.string();
-    const std::size_t index = scanner.currentIndex();
-    if (index >= text.size() || (text[index] != '0' && text[index] != '1')) return std::nullopt;
-    scanner.setCurrentIndex(index + 1);
-    return text[index] == '1';
+std::optional<bool> readFlag(PathText& text) {
+    skipCommaAndWhitespace(text);
+    const char flag = text.at(text.index);
+    if (flag != '0' && flag != '1') return std::nullopt;
+    ++text.index;
+    return flag == '1';
 }
 
 void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, double phi, bool largeArc, bool sweep) {
@@ -123,71 +263,15 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     }
 }
 
-}  // namespace
+// The commands over path text; the Scanner forms below and the path element's reader share them.
 
-void VellumPointsAndPathsParser::readWhitespace(Scanner& scanner) {
-    const std::string& text = scanner.string();
-    std::size_t index = scanner.currentIndex();
-    while (index < text.size() && (text[index] == ' ' || text[index] == '\t' || text[index] == '\r' || text[index] == '\n')) {
-        ++index;
-    }
-    scanner.setCurrentIndex(index);
-}
-
-void VellumPointsAndPathsParser::readCommaAndWhitespace(Scanner& scanner) {
-    readWhitespace(scanner);
-    const std::string& text = scanner.string();
-    if (scanner.currentIndex() < text.size() && text[scanner.currentIndex()] == ',') {
-        scanner.setCurrentIndex(scanner.currentIndex() + 1);
-    }
-    readWhitespace(scanner);
-}
-
-std::optional<double> VellumPointsAndPathsParser::readCoordinate(Scanner& scanner) {
-    const std::size_t start = scanner.currentIndex();
-    std::optional<double> value = scanner.scanDouble();
-    if (value && !std::isfinite(*value)) {
-        scanner.setCurrentIndex(start);
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<gfx::Point> VellumPointsAndPathsParser::readCoordinatePair(Scanner& scanner) {
-    auto x = readCoordinate(scanner);
-    if (!x) return std::nullopt;
-    readCommaAndWhitespace(scanner);
-    auto y = readCoordinate(scanner);
-    if (!y) return std::nullopt;
-    return Point{*x, *y};
-}
-
-SVGCurve VellumPointsAndPathsParser::readMovetoDrawtoCommandGroups(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                                   bool isRelative) {
-    SVGCurve curve = readMovetoDrawto(scanner, path, relativeTo, isRelative);
-    readWhitespace(scanner);
-    while (!scanner.isAtEnd()) {
-        const std::size_t before = scanner.currentIndex();
-        curve = readMovetoDrawto(scanner, path, isRelative ? curve.p : relativeTo, isRelative);
-        readWhitespace(scanner);
-        if (scanner.currentIndex() == before) break;  // nothing read: stop rather than loop
-    }
-    return curve;
-}
-
-SVGCurve VellumPointsAndPathsParser::readMovetoDrawto(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
-    SVGCurve curve = readMoveto(scanner, path, relativeTo, isRelative);
-    readWhitespace(scanner);
-    return curve;
-}
-
-SVGCurve VellumPointsAndPathsParser::readMoveto(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
-    if (!readCommand(scanner, "Mm", "failed to scan move to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
+SVGCurve moveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    if (!readCommand(text, "Mm", "failed to scan move to command")) return SVGCurve::at(relativeTo);
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool first) -> std::optional<SVGCurve> {
-                          auto pair = readCoordinatePair(scanner);
+                          auto pair = coordinatePair(text);
                           if (!pair) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
+                          skipCommaAndWhitespace(text);
                           const Point point = origin + *pair;
                           if (first) {
                               path.moveTo(point);
@@ -198,56 +282,65 @@ SVGCurve VellumPointsAndPathsParser::readMoveto(Scanner& scanner, gfx::Path& pat
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
-    if (!readCommand(scanner, "Ll", "failed to scan line to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
+SVGCurve movetoDrawto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    SVGCurve curve = moveto(text, path, relativeTo, isRelative);
+    skipWhitespace(text);
+    return curve;
+}
+
+SVGCurve movetoDrawtoGroups(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    SVGCurve curve = movetoDrawto(text, path, relativeTo, isRelative);
+    skipWhitespace(text);
+    while (!text.atEnd()) {
+        const std::size_t before = text.index;
+        curve = movetoDrawto(text, path, isRelative ? curve.p : relativeTo, isRelative);
+        skipWhitespace(text);
+        if (text.index == before) break;  // nothing read: stop rather than loop
+    }
+    return curve;
+}
+
+SVGCurve lineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    if (!readCommand(text, "Ll", "failed to scan line to command")) return SVGCurve::at(relativeTo);
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto pair = readCoordinatePair(scanner);
+                          auto pair = coordinatePair(text);
                           if (!pair) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
+                          skipCommaAndWhitespace(text);
                           path.lineTo(origin + *pair);
                           return SVGCurve::at(origin + *pair);
                       });
 }
 
-// Numbers of "H" and "V" may be separated by a comma too, as the SVG grammar allows.
-SVGCurve VellumPointsAndPathsParser::readHorizontalLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                                 bool isRelative) {
-    if (!readCommand(scanner, "Hh", "failed to scan horizontal line to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
+// Numbers of "H" and "V" may be separated by a comma too, as the SVG grammar allows. `vertical` picks
+// the coordinate read; the other comes from the path.
+SVGCurve axisLineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative, bool vertical) {
+    if (!readCommand(text, vertical ? "Vv" : "Hh",
+                     vertical ? "failed to scan vertical line to command" : "failed to scan horizontal line to command")) {
+        return SVGCurve::at(relativeTo);
+    }
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto x = readCoordinate(scanner);
-                          if (!x) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
-                          const Point point{bounded(origin.x + *x), currentPoint(path, origin).y};
+                          auto value = coordinate(text);
+                          if (!value) return std::nullopt;
+                          skipCommaAndWhitespace(text);
+                          const Point current = currentPoint(path, origin);
+                          const Point point = vertical ? Point{current.x, bounded(origin.y + *value)}
+                                                       : Point{bounded(origin.x + *value), current.y};
                           path.lineTo(point);
                           return SVGCurve::at(point);
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readVerticalLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                               bool isRelative) {
-    if (!readCommand(scanner, "Vv", "failed to scan vertical line to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
-                      [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto y = readCoordinate(scanner);
-                          if (!y) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
-                          const Point point{currentPoint(path, origin).x, bounded(origin.y + *y)};
-                          path.lineTo(point);
-                          return SVGCurve::at(point);
-                      });
-}
-
-SVGCurve VellumPointsAndPathsParser::readCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
-    if (!readCommand(scanner, "Cc", "failed to scan curve to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
+SVGCurve curveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    if (!readCommand(text, "Cc", "failed to scan curve to command")) return SVGCurve::at(relativeTo);
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
                           std::array<Point, 3> points;
                           for (Point& point : points) {
-                              auto pair = readCoordinatePair(scanner);
+                              auto pair = coordinatePair(text);
                               if (!pair) return std::nullopt;
-                              readCommaAndWhitespace(scanner);
+                              skipCommaAndWhitespace(text);
                               point = origin + *pair;
                           }
                           path.curveTo(points[0], points[1], points[2]);
@@ -255,81 +348,64 @@ SVGCurve VellumPointsAndPathsParser::readCurvetoCommand(Scanner& scanner, gfx::P
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readSmoothCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                              SVGCurve previous, bool isRelative) {
-    if (!readCommand(scanner, "Ss", "failed to scan smooth curve to command")) return previous;
-    return readGroups(scanner, relativeTo, isRelative, previous,
+SVGCurve smoothCurveto(PathText& text, gfx::Path& path, Point relativeTo, SVGCurve previous, bool isRelative) {
+    if (!readCommand(text, "Ss", "failed to scan smooth curve to command")) return previous;
+    return readGroups(text, relativeTo, isRelative, previous,
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
                           const Point control1 = last.type == SVGCurve::Type::cubic ? reflected(last.c2, last.p) : last.p;
-                          readCommaAndWhitespace(scanner);
-                          auto control2 = readCoordinatePair(scanner);
+                          skipCommaAndWhitespace(text);
+                          auto control2 = coordinatePair(text);
                           if (!control2) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
-                          auto end = readCoordinatePair(scanner);
+                          skipCommaAndWhitespace(text);
+                          auto end = coordinatePair(text);
                           if (!end) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
+                          skipCommaAndWhitespace(text);
                           path.curveTo(control1, origin + *control2, origin + *end);
                           return SVGCurve{SVGCurve::Type::cubic, control1, origin + *control2, origin + *end};
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readQuadraticCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                                 bool isRelative) {
-    if (!readCommand(scanner, "Qq", "failed to scan quadratic curve to command")) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
+SVGCurve quadraticCurveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    if (!readCommand(text, "Qq", "failed to scan quadratic curve to command")) return SVGCurve::at(relativeTo);
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto control = readCoordinatePair(scanner);
+                          auto control = coordinatePair(text);
                           if (!control) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
-                          auto end = readCoordinatePair(scanner);
+                          skipCommaAndWhitespace(text);
+                          auto end = coordinatePair(text);
                           if (!end) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
+                          skipCommaAndWhitespace(text);
                           path.quadCurveTo(origin + *control, origin + *end);
                           return SVGCurve{SVGCurve::Type::quadratic, origin + *control, origin + *control, origin + *end};
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readSmoothQuadraticCurvetoCommand(Scanner& scanner, gfx::Path& path,
-                                                                       Point relativeTo, SVGCurve previous,
-                                                                       bool isRelative) {
-    if (!readCommand(scanner, "Tt", "failed to scan smooth quadratic curve to command")) return previous;
-    return readGroups(scanner, relativeTo, isRelative, previous,
+SVGCurve smoothQuadraticCurveto(PathText& text, gfx::Path& path, Point relativeTo, SVGCurve previous, bool isRelative) {
+    if (!readCommand(text, "Tt", "failed to scan smooth quadratic curve to command")) return previous;
+    return readGroups(text, relativeTo, isRelative, previous,
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
                           const Point control = last.type == SVGCurve::Type::quadratic ? reflected(last.c2, last.p) : last.p;
-                          auto end = readCoordinatePair(scanner);
+                          auto end = coordinatePair(text);
                           if (!end) return std::nullopt;
-                          readCommaAndWhitespace(scanner);
+                          skipCommaAndWhitespace(text);
                           path.quadCurveTo(control, origin + *end);
                           return SVGCurve{SVGCurve::Type::quadratic, control, control, origin + *end};
                       });
 }
 
-SVGCurve VellumPointsAndPathsParser::readEllipticalArcArguments(Scanner& scanner, gfx::Path& path, Point relativeTo,
-                                                                bool isRelative) {
-    if (!readCommand(scanner, "Aa", "failed to scan arc to command", false)) return SVGCurve::at(relativeTo);
-    return readGroups(scanner, relativeTo, isRelative, SVGCurve::at(relativeTo),
-                      [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto end = readEllipticalArcArgumentsSequence(scanner, path, origin);
-                          if (!end) return std::nullopt;
-                          readWhitespace(scanner);
-                          return SVGCurve::at(*end);
-                      });
-}
-
-std::optional<gfx::Point> VellumPointsAndPathsParser::readEllipticalArcArgumentsSequence(Scanner& scanner, gfx::Path& path,
-                                                                                         Point relativeTo) {
-    readCommaAndWhitespace(scanner);
-    auto radii = readCoordinatePair(scanner);
+std::optional<Point> arcGroup(PathText& text, gfx::Path& path, Point relativeTo) {
+    skipCommaAndWhitespace(text);
+    auto radii = coordinatePair(text);
     if (!radii) return std::nullopt;
-    readCommaAndWhitespace(scanner);
-    auto rotation = readCoordinate(scanner);
+    skipCommaAndWhitespace(text);
+    auto rotation = coordinate(text);
     if (!rotation) return std::nullopt;
-    auto largeArc = readFlag(scanner);
+    auto largeArc = readFlag(text);
     if (!largeArc) return std::nullopt;
-    auto sweep = readFlag(scanner);
+    auto sweep = readFlag(text);
     if (!sweep) return std::nullopt;
-    readCommaAndWhitespace(scanner);
-    auto endPair = readCoordinatePair(scanner);
+    skipCommaAndWhitespace(text);
+    auto endPair = coordinatePair(text);
     if (!endPair) return std::nullopt;
 
     const Point start = currentPoint(path, relativeTo);
@@ -344,10 +420,162 @@ std::optional<gfx::Point> VellumPointsAndPathsParser::readEllipticalArcArguments
     return end;
 }
 
-SVGCurve VellumPointsAndPathsParser::readCloseCommand(Scanner& scanner, gfx::Path& path, Point relativeTo) {
-    if (!readCommand(scanner, "Zz", "failed to scan close command", false)) return SVGCurve::at(relativeTo);
+SVGCurve arc(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
+    if (!readCommand(text, "Aa", "failed to scan arc to command", false)) return SVGCurve::at(relativeTo);
+    return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
+                      [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
+                          auto end = arcGroup(text, path, origin);
+                          if (!end) return std::nullopt;
+                          skipWhitespace(text);
+                          return SVGCurve::at(*end);
+                      });
+}
+
+SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
+    if (!readCommand(text, "Zz", "failed to scan close command", false)) return SVGCurve::at(relativeTo);
     path.closeSubpath();
     return SVGCurve::at(currentPoint(path, relativeTo));
+}
+
+constexpr auto commandLetters = [] {
+    std::array<bool, 256> letters{};
+    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
+    return letters;
+}();
+
+bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
+
+}  // namespace
+
+// The data is cut into one piece per command letter (a letter and the text up to the next); each piece
+// is read by its command as if it were a scanner of its own. Letters written together are taken one at
+// a time, and a letter with nothing after it is passed over.
+gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
+    gfx::Path path;
+    PathText all{data};
+    SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
+    while (path.elements().size() <= segmentLimit) {
+        const std::size_t letterAt = all.afterBlanks(all.index);
+        if (letterAt >= data.size() || !isCommandLetter(data[letterAt])) break;
+        const char letter = data[letterAt];
+        all.index = letterAt + 1;
+        if (letter == 'z' || letter == 'Z') {
+            PathText piece{data.substr(letterAt, 1)};
+            curve = close(piece, path, curve.p);
+            continue;
+        }
+        const std::size_t argumentsAt = all.afterBlanks(all.index);
+        std::size_t end = argumentsAt;
+        while (end < data.size() && !isCommandLetter(data[end])) ++end;
+        if (end == argumentsAt) {
+            all.index = argumentsAt;
+            continue;
+        }
+        all.index = end;
+        // The letter, then the arguments. The command skips plain white space after its letter itself;
+        // other blanks there (a form feed, a no-break space) are cut out as a separate piece would be.
+        PathText piece{data.substr(letterAt, end - letterAt)};
+        std::string joined;
+        PathText gap{data.substr(letterAt + 1, argumentsAt - letterAt - 1)};
+        skipWhitespace(gap);
+        if (gap.index != gap.text.size()) {
+            joined = std::string(1, letter).append(data.substr(argumentsAt, end - argumentsAt));
+            piece = PathText{joined};
+        }
+        const bool relative = letter >= 'a';
+        const Point origin = relative ? curve.p : Point{0, 0};
+        switch (letter) {
+            case 'm': case 'M': curve = movetoDrawtoGroups(piece, path, origin, relative); break;
+            case 'l': case 'L': curve = lineto(piece, path, origin, relative); break;
+            case 'v': case 'V': curve = axisLineto(piece, path, origin, relative, true); break;
+            case 'h': case 'H': curve = axisLineto(piece, path, origin, relative, false); break;
+            case 'c': case 'C': curve = curveto(piece, path, origin, relative); break;
+            case 's': case 'S': curve = smoothCurveto(piece, path, origin, curve, relative); break;
+            case 'q': case 'Q': curve = quadraticCurveto(piece, path, origin, relative); break;
+            case 't': case 'T': curve = smoothQuadraticCurveto(piece, path, origin, curve, relative); break;
+            case 'a': case 'A': curve = arc(piece, path, origin, relative); break;
+            default: break;
+        }
+    }
+    return path;
+}
+
+void VellumPointsAndPathsParser::readWhitespace(Scanner& scanner) {
+    onScanner(scanner, [](PathText& text) { return skipWhitespace(text), 0; });
+}
+
+void VellumPointsAndPathsParser::readCommaAndWhitespace(Scanner& scanner) {
+    onScanner(scanner, [](PathText& text) { return skipCommaAndWhitespace(text), 0; });
+}
+
+std::optional<double> VellumPointsAndPathsParser::readCoordinate(Scanner& scanner) {
+    return onScanner(scanner, [](PathText& text) { return coordinate(text); });
+}
+
+std::optional<gfx::Point> VellumPointsAndPathsParser::readCoordinatePair(Scanner& scanner) {
+    return onScanner(scanner, [](PathText& text) { return coordinatePair(text); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readMovetoDrawtoCommandGroups(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                                   bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return movetoDrawtoGroups(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readMovetoDrawto(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return movetoDrawto(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readMoveto(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return moveto(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return lineto(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readHorizontalLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                                 bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return axisLineto(text, path, relativeTo, isRelative, false); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readVerticalLinetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                               bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return axisLineto(text, path, relativeTo, isRelative, true); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo, bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return curveto(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readSmoothCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                              SVGCurve previous, bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return smoothCurveto(text, path, relativeTo, previous, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readQuadraticCurvetoCommand(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                                 bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return quadraticCurveto(text, path, relativeTo, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readSmoothQuadraticCurvetoCommand(Scanner& scanner, gfx::Path& path,
+                                                                       Point relativeTo, SVGCurve previous,
+                                                                       bool isRelative) {
+    return onScanner(scanner,
+                     [&](PathText& text) { return smoothQuadraticCurveto(text, path, relativeTo, previous, isRelative); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readEllipticalArcArguments(Scanner& scanner, gfx::Path& path, Point relativeTo,
+                                                                bool isRelative) {
+    return onScanner(scanner, [&](PathText& text) { return arc(text, path, relativeTo, isRelative); });
+}
+
+std::optional<gfx::Point> VellumPointsAndPathsParser::readEllipticalArcArgumentsSequence(Scanner& scanner, gfx::Path& path,
+                                                                                         Point relativeTo) {
+    return onScanner(scanner, [&](PathText& text) { return arcGroup(text, path, relativeTo); });
+}
+
+SVGCurve VellumPointsAndPathsParser::readCloseCommand(Scanner& scanner, gfx::Path& path, Point relativeTo) {
+    return onScanner(scanner, [&](PathText& text) { return close(text, path, relativeTo); });
 }
 
 }  // namespace vellum

@@ -27,6 +27,8 @@ public:
     const std::string& tagName() const { return tagName_; }
 
     std::string getAttribute(std::string_view name) const;
+    // The attribute's value where it is kept, or null when there is no such attribute node.
+    const std::string* findAttributeValue(std::string_view name) const;
     void setAttribute(std::string name, std::string value);
     // Removes the attribute of that name, filed by name or under a namespace.
     void removeAttribute(std::string_view name);

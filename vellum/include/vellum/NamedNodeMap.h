@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,8 @@ public:
     // By name, else the first attribute of any namespace whose local name is `name` ("href" finds
     // "xlink:href").
     std::shared_ptr<Node> getNamedItem(std::string_view name) const;
+    // The same look-up without taking a share of the node: the map keeps it alive.
+    const Node* findNamedItem(std::string_view name) const;
     // Stored under the node's name; answers the node it replaced.
     std::shared_ptr<Node> setNamedItem(const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> removeNamedItem(std::string_view name);
@@ -45,8 +48,16 @@ public:
     std::string description() const;
 
 private:
+    const std::shared_ptr<Node>* slotNamed(std::string_view name) const;
+    // Two bits per name ever filed (by name or local name): a name whose bits are not all set is in
+    // no table, which answers the usual question, for a property the element does not carry, without
+    // comparing a single key. Removals leave their bits; they only cost a table look-up.
+    static std::uint64_t nameBits(std::string_view name);
+    void noteName(std::string_view name) { names_ |= nameBits(name); }
+
     NamespaceTable byName_;
     std::map<std::string, NamespaceTable, std::less<>> namespaces_;
+    std::uint64_t names_ = 0;
 };
 
 }  // namespace vellum

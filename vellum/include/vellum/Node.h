@@ -96,6 +96,9 @@ public:
 
     static std::string_view typeName(NodeType type);
 
+    // Whether the node is an SVGElement: its own tag, so the tree walks need no dynamic cast.
+    bool isSVGElement() const { return isSVGElement_; }
+
 protected:
     // For nodes without a value (elements, documents, ...); an element gets its attribute map.
     Node(NodeType type, std::string name);
@@ -103,6 +106,7 @@ protected:
     Node(NodeType type, std::string name, std::string value);
     // The namespaced forms call this: local name and prefix from the qualified name.
     void postInitNamespaceHandling(std::optional<std::string> namespaceURI);
+    void markAsSVGElement() { isSVGElement_ = true; }
 
 private:
     bool isAncestorOrSelf(const Node* node) const;
@@ -119,6 +123,7 @@ private:
     std::string localName_;
     std::optional<std::string> namespaceURI_;
     std::optional<std::string> prefix_;
+    bool isSVGElement_ = false;
 };
 
 }  // namespace vellum

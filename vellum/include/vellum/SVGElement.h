@@ -51,6 +51,15 @@ public:
     SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
     explicit SVGElement(std::string localName, const AttributeTexts& attributes = {});
 
+    // The node as an SVG element, or null: a tag test, not a dynamic cast.
+    static SVGElement* from(Node* node) { return node && node->isSVGElement() ? static_cast<SVGElement*>(node) : nullptr; }
+    static const SVGElement* from(const Node* node) {
+        return node && node->isSVGElement() ? static_cast<const SVGElement*>(node) : nullptr;
+    }
+    static std::shared_ptr<SVGElement> from(const std::shared_ptr<Node>& node) {
+        return node && node->isSVGElement() ? std::static_pointer_cast<SVGElement>(node) : nullptr;
+    }
+
     // Makes an element and runs its defaults, which a constructor cannot reach in a subclass.
     template <class T, class... Arguments>
     static std::shared_ptr<T> create(Arguments&&... arguments) {

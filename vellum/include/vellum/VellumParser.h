@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,12 +57,26 @@ public:
 
     // What the XML library's callbacks call; public for the bridge, not for callers.
     struct Bridge;
+    // An attribute as the XML library hands it over, before it becomes a node.
+    struct RawAttribute {
+        std::string_view localName;
+        std::optional<std::string_view> prefix;
+        std::optional<std::string_view> namespaceURI;
+        std::string_view value;
+    };
 
 private:
+    // An extension with the namespaces and tags it takes, asked once when it is added.
+    struct Registered {
+        std::shared_ptr<VellumParserExtension> extension;
+        std::vector<std::string> namespaces;
+        std::vector<std::string> tags;
+    };
+
     void handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
                             std::optional<std::string> namespaceURI,
                             const std::vector<std::pair<std::string, std::string>>& namespaces,
-                            Element::AttributeNodes attributes);
+                            const std::vector<RawAttribute>& rawAttributes);
     void handleEndElement(const std::string& localName);
     void handleFoundCharacters(std::string_view characters);
     void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
@@ -83,6 +98,7 @@ private:
     std::shared_ptr<VellumParseResult> currentParseRun_;
     std::optional<std::string> defaultXMLNamespace_;
     std::vector<std::shared_ptr<VellumParserExtension>> parserExtensions_;
+    std::vector<Registered> registered_;
     std::map<std::string, std::vector<std::shared_ptr<VellumParserExtension>>> parserKnownNamespaces_;
     void* context_ = nullptr;  // the XML library's parser context while a parse runs
 };
