@@ -178,7 +178,9 @@ int main(int argc, char** argv) {
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();
     limitImageMemory();
-    auto season = OfflineSeason::startFromEnvironment();
+    auto season = OfflineSeason::startFromEnvironment([](const std::string& warning) {
+        std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
+    });
     if (!season) return failStart(season.error(), !arguments->screenshot);
     for (const auto& warning : season->warnings()) std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
     startReminders();
