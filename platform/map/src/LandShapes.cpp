@@ -8,6 +8,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "Digest.h"
 #include "PolylineSimplifier.h"
 #include "foundation/Print.h"
 
@@ -105,6 +106,7 @@ std::expected<LandShapes, MapDataError> LandShapes::decode(std::span<const std::
     if (pointsRead != pointCount) return std::unexpected(MapDataError{"point count does not match"});
     LandShapes shapes;
     shapes.levels_.push_back(std::move(stored));
+    shapes.digest_ = digestOf(bytes);
     shapes.buildLevels();
     return shapes;
 }
@@ -149,7 +151,8 @@ std::filesystem::path LandShapes::defaultPath() {
 
 std::shared_ptr<const LandShapes> LandShapes::shared() {
     static std::once_flag once;
-    static std::shared_ptr<const LandShapes> shapes;
+    // Never destroyed: a map view may have it loaded on a pool thread that is still at work at exit.
+    static auto& shapes = *new std::shared_ptr<const LandShapes>;
     std::call_once(once, [] { shapes = loadOrReport(defaultPath()); });
     return shapes;
 }

@@ -48,11 +48,15 @@ public:
     // The coarsest level still within `tolerance` map points of the data.
     const Level& levelFor(double tolerance) const;
     bool empty() const { return levels_.empty() || levels_.front().rings.empty(); }
+    // A 64-bit digest of the bytes the shapes were decoded from (0 for no data): the same file gives
+    // the same digest in every run.
+    std::uint64_t digest() const { return digest_; }
 
 private:
     void buildLevels();
 
     std::vector<Level> levels_;
+    std::uint64_t digest_ = 0;
 };
 
 // Whether the edge between two ring points is a seam of the data (along the date line, or the closure
