@@ -45,13 +45,16 @@ dispatch::Queue& drawingQueue() {
 // Raised whenever drawBaseMap draws differently, so tiles kept on disk by an older build are not shown.
 constexpr std::uint32_t tileDrawingVersion = 1;
 
+// Null land is the shared shapes, which a tile kept on disk does not wait for.
+const LandShapes& resolved(const std::shared_ptr<const LandShapes>& land) { return land ? *land : *LandShapes::shared(); }
+
 // Everything a tile's pixels depend on, as bytes: the name of its file on disk.
-std::string tileKey(const Viewport& reference, double pixelScale, long column, long row, const LandShapes& land,
-                    const BaseMapStyle& style) {
+std::string tileKey(const Viewport& reference, double pixelScale, long column, long row,
+                    const std::shared_ptr<const LandShapes>& land, const BaseMapStyle& style) {
     std::string key;
     auto add = [&key](const auto& value) { key.append(reinterpret_cast<const char*>(&value), sizeof value); };
     add(tileDrawingVersion);
-    add(land.digest());
+    add(land ? land->digest() : LandShapes::sharedDigest());
     for (const gfx::Color& color : {style.sea, style.land, style.coastline, style.graticule})
         for (double component : {color.red, color.green, color.blue, color.alpha}) add(component);
     add(style.coastlineWidth);
@@ -87,7 +90,7 @@ struct BaseMapTiles::Job {
     double pixelScale = 1;
     long column = 0;
     long row = 0;
-    std::shared_ptr<const LandShapes> land;
+    std::shared_ptr<const LandShapes> land;  // null: the shared shapes
     BaseMapStyle style;
     std::vector<std::shared_ptr<dispatch::Group>> groups;
     std::shared_ptr<const TileStore> store;
@@ -108,10 +111,10 @@ private:
     }
     // From the disk when an earlier run kept the tile; else drawn, and kept on a strand.
     TileBitmap kept() {
-        if (!store) return drawTile(reference, pixelScale, column, row, *land, style);
-        std::string key = tileKey(reference, pixelScale, column, row, *land, style);
+        if (!store) return drawTile(reference, pixelScale, column, row, resolved(land), style);
+        std::string key = tileKey(reference, pixelScale, column, row, land, style);
         if (auto stored = store->read(key)) return stored;
-        TileBitmap drawn = drawTile(reference, pixelScale, column, row, *land, style);
+        TileBitmap drawn = drawTile(reference, pixelScale, column, row, resolved(land), style);
         if (drawn) {
             // Written on a strand, so the main thread never waits for the disk; waitForPendingTiles
             // waits for it.
@@ -228,7 +231,6 @@ void BaseMapTiles::waitForPendingTiles() {
 
 void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::shared_ptr<const LandShapes> land,
                         const BaseMapStyle& style) {
-    if (!land) land = LandShapes::shared();
     if (land != land_ || style != style_) {
         removeAll();
         land_ = std::move(land);
@@ -241,7 +243,7 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
     bool plain = context.alpha() >= 1 && context.blendMode() == gfx::BlendMode::normal;
     if (!plain || !(pixelScale > 0) || device.a != pixelScale || device.d != pixelScale || device.b != 0 ||
         device.c != 0) {
-        drawBaseMap(context, viewport, *land_, style_);
+        drawBaseMap(context, viewport, resolved(land_), style_);
         return;
     }
     gfx::Rect shown = gfx::Rect{{0, 0}, viewport.size()}.intersection(context.clipBoundingBox());

@@ -101,7 +101,7 @@ private:
     void compose(gfx::Context& context, Level& level, const Placement& frame, const TileRange& range);
     void trim();
 
-    std::shared_ptr<const LandShapes> land_;
+    std::shared_ptr<const LandShapes> land_;  // null: the shared shapes, read when a tile is drawn
     BaseMapStyle style_;
     std::vector<std::unique_ptr<Level>> levels_;
     std::size_t byteLimit_ = defaultByteLimit;

@@ -39,6 +39,9 @@ public:
     static std::filesystem::path defaultPath();
     // The default file, read once (see loadOrReport).
     static std::shared_ptr<const LandShapes> shared();
+    // The digest of the default file's bytes, without decoding them (what is kept on disk for the
+    // shared shapes is found before they are ready); 0 when the file cannot be read.
+    static std::uint64_t sharedDigest();
     // The shapes of a file, or an empty set (a map of sea) when it cannot be read, which prints one
     // line naming the file and what is wrong with it, so an all-sea map is never silent.
     static std::shared_ptr<const LandShapes> loadOrReport(const std::filesystem::path& path);
