@@ -113,7 +113,8 @@ private:
     TileBitmap kept() {
         if (!store) return drawTile(reference, pixelScale, column, row, resolved(land), style);
         std::string key = tileKey(reference, pixelScale, column, row, land, style);
-        if (auto stored = store->read(key)) return stored;
+        if (auto stored = store->read(key); stored && stored->width == tileSize && stored->height == tileSize)
+            return stored;
         TileBitmap drawn = drawTile(reference, pixelScale, column, row, resolved(land), style);
         if (drawn) {
             // Written on a strand, so the main thread never waits for the disk; waitForPendingTiles
