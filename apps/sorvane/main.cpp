@@ -26,6 +26,7 @@
 #include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
 #include "shell/ImageSeam.h"
+#include "shell/MemoryLimits.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupFailure.h"
@@ -175,6 +176,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (arguments->reminderStore) return deliverReminders(*arguments->reminderStore);
+    limitAllocatorArenas();
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();
     limitImageMemory();
