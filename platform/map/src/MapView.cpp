@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "foundation/Clock.h"
 #include "dispatch/Queue.h"
+#include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "ui/Application.h"
 #include "ui/RunLoopBridge.h"

@@ -60,7 +60,7 @@ public:
     // found by the map data's digest, the style, the scale, the zoom and the tile's place; at most
     // diskFileLimit are kept, the least recently used go. Empty (the default): nothing on disk.
     void setDiskFolder(const std::filesystem::path& folder);
-    // About 10 MB: the tiles of a few screens' worth of places.
+    // About 15 MB (a tile file is about 40 KB): the tiles of a few screens' worth of places.
     static constexpr std::size_t diskFileLimit = 400;
 
     // Tiles are dropped, least recently shown first, to stay under the limit; a frame's own tiles
