@@ -73,7 +73,8 @@ net::ProtocolHandler unavailable() {
 }
 
 std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& hosts,
-                                    std::vector<net::StreamReplaySetting> replays) {
+                                    std::vector<net::StreamReplaySetting> replays,
+                                    std::function<void(const std::string&)> reportLateWarning) {
     auto at = [&](std::string host, std::string folder, std::string prefix, std::string service) {
         HostFolder entry{std::move(host), {}, std::move(service)};
         entry.folder.root = season / folder;
@@ -99,6 +100,7 @@ std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& 
         feed(hosts.shiftF1News, "shiftf1"),
     };
     folders[1].folder.replays = std::move(replays);
+    folders[1].folder.reportWarning = std::move(reportLateWarning);
     folders.push_back(at(hosts.flagImages, "flags", "/", "flag pictures"));
     return folders;
 }
@@ -170,7 +172,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     // Every protocol is made before any is registered. A folder that cannot serve turns off only its
     // own service.
     std::vector<std::pair<std::string, net::ProtocolHandler>> handlers;
-    for (auto& [host, folder, service] : hostFolders(root, hosts, std::move(replays))) {
+    for (auto& [host, folder, service] : hostFolders(root, hosts, std::move(replays), settings.reportLateWarning)) {
         auto protocol = net::SnapshotProtocol::make(std::move(folder));
         if (!protocol) {
             season.warnings_.push_back(protocol.error() + ": " + service + " will not load");
@@ -195,9 +197,11 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     return season;
 }
 
-std::expected<OfflineSeason, std::string> OfflineSeason::startFromEnvironment() {
+std::expected<OfflineSeason, std::string> OfflineSeason::startFromEnvironment(
+    std::function<void(const std::string&)> reportLateWarning) {
     auto settings = OfflineSettings::fromEnvironment();
     if (!settings) return std::unexpected(settings.error());
+    settings->reportLateWarning = std::move(reportLateWarning);
     return start(*settings);
 }
 

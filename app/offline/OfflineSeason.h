@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ struct OfflineSettings {
     std::filesystem::path dataDirectory;  // SORVANE_DATA_DIR: the folder holding offline-season/
     std::optional<foundation::Date> now;  // SORVANE_NOW; the snapshot's now.txt when not given
     double replaySpeed = 1;               // SORVANE_REPLAY_SPEED: seconds of season per second
+    // Not from the environment: told what a replayed stream is found to lack when it is first read,
+    // after the start (on the network thread).
+    std::function<void(const std::string&)> reportLateWarning;
 
     static std::filesystem::path defaultDataDirectory();
     // A value that cannot be read is an error naming the variable, never a silent default.
@@ -34,12 +38,14 @@ public:
     // Offline: registers the handlers and installs an offset clock. Live: registers nothing and
     // installs the system clock. Only an unreadable "now" fails the start: a folder that is missing or
     // broken turns off the services it serves (their host answers 503, never the network), and a
-    // replay.tsv line or stream that cannot be used is left out; each is listed in warnings().
+    // replay.tsv line that cannot be used is left out; each is listed in warnings(). Replayed streams
+    // are read when first asked for: what is wrong with one goes to the settings' reportLateWarning.
     static std::expected<OfflineSeason, std::string> start(
         const OfflineSettings& settings, const ServiceHosts& hosts = ServiceHosts::current(),
         std::shared_ptr<net::ProtocolRegistry> registry = net::ProtocolRegistry::global());
     // What the app calls at start-up.
-    static std::expected<OfflineSeason, std::string> startFromEnvironment();
+    static std::expected<OfflineSeason, std::string> startFromEnvironment(
+        std::function<void(const std::string&)> reportLateWarning = nullptr);
 
     const std::vector<std::string>& hosts() const { return hosts_; }
     foundation::Date startedAt() const { return startedAt_; }

@@ -6,6 +6,7 @@
 #include "data/Decoding.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Queue.h"
+#include "foundation/FileManager.h"
 #include "foundation/JSONDecoder.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Print.h"
@@ -142,6 +143,8 @@ void MapViewController::configureMap() {
     mapView_->setDelegate(std::static_pointer_cast<MapViewController>(shared_from_this()));
     mapView_->setMapType(map::MapType::hybridFlyover);
     mapView_->setShowsCompass(false);
+    // The map opens where it did last time: its tiles come from the disk rather than being drawn.
+    mapView_->baseMapTiles()->setDiskFolder(foundation::FileManager::defaultManager()->cachesDirectory() / "map-tiles");
     view()->addSubview(mapView_);
 }
 

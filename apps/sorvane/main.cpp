@@ -26,6 +26,7 @@
 #include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
 #include "shell/ImageSeam.h"
+#include "shell/MemoryLimits.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupFailure.h"
@@ -175,10 +176,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (arguments->reminderStore) return deliverReminders(*arguments->reminderStore);
+    limitAllocatorArenas();
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();
     limitImageMemory();
-    auto season = OfflineSeason::startFromEnvironment();
+    auto season = OfflineSeason::startFromEnvironment([](const std::string& warning) {
+        std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
+    });
     if (!season) return failStart(season.error(), !arguments->screenshot);
     for (const auto& warning : season->warnings()) std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
     startReminders();

@@ -27,6 +27,7 @@
 #include "offline/OfflineSeason.h"
 #include "shell/AppDelegate.h"
 #include "shell/ImageSeam.h"
+#include "shell/MemoryLimits.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SceneDelegate.h"
 #include "shell/SeasonViewController.h"
@@ -69,6 +70,7 @@ struct Figures {
 Figures openAndCloseFiveScreensTwice() {
     Figures figures;
     // As the program's start does.
+    limitAllocatorArenas();
     installSVGLibraryRenderer();
     limitImageMemory();
     {

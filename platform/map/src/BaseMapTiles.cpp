@@ -10,6 +10,7 @@
 #include <tuple>
 #include <utility>
 
+#include "TileStore.h"
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 
@@ -41,6 +42,34 @@ dispatch::Queue& drawingQueue() {
     return *strands[next++ % strands.size()];
 }
 
+// Raised whenever drawBaseMap draws differently, so tiles kept on disk by an older build are not shown.
+constexpr std::uint32_t tileDrawingVersion = 1;
+
+// Null land is the shared shapes, which a tile kept on disk does not wait for.
+const LandShapes& resolved(const std::shared_ptr<const LandShapes>& land) { return land ? *land : *LandShapes::shared(); }
+
+// Everything a tile's pixels depend on, as bytes: the name of its file on disk.
+std::string tileKey(const Viewport& reference, double pixelScale, long column, long row,
+                    const std::shared_ptr<const LandShapes>& land, const BaseMapStyle& style) {
+    std::string key;
+    auto add = [&key](const auto& value) { key.append(reinterpret_cast<const char*>(&value), sizeof value); };
+    add(tileDrawingVersion);
+    add(land ? land->digest() : LandShapes::sharedDigest());
+    for (const gfx::Color& color : {style.sea, style.land, style.coastline, style.graticule})
+        for (double component : {color.red, color.green, color.blue, color.alpha}) add(component);
+    add(style.coastlineWidth);
+    add(style.graticuleWidth);
+    add(pixelScale);
+    add(reference.scale());
+    for (double value : {reference.size().width, reference.size().height, reference.layoutMargins().top,
+                         reference.layoutMargins().left, reference.layoutMargins().bottom,
+                         reference.layoutMargins().right, reference.centerMapPoint().x, reference.centerMapPoint().y})
+        add(value);
+    add(static_cast<std::int64_t>(column));
+    add(static_cast<std::int64_t>(row));
+    return key;
+}
+
 TileBitmap drawTile(const Viewport& reference, double pixelScale, long column, long row, const LandShapes& land,
                     const BaseMapStyle& style) {
     auto context = gfx::Context::create(BaseMapTiles::tileSize, BaseMapTiles::tileSize, {.scale = pixelScale});
@@ -61,9 +90,11 @@ struct BaseMapTiles::Job {
     double pixelScale = 1;
     long column = 0;
     long row = 0;
-    std::shared_ptr<const LandShapes> land;
+    std::shared_ptr<const LandShapes> land;  // null: the shared shapes
     BaseMapStyle style;
     std::vector<std::shared_ptr<dispatch::Group>> groups;
+    std::shared_ptr<const TileStore> store;
+    std::shared_ptr<dispatch::Group> background;
     std::promise<TileBitmap> result;
     std::atomic_flag claimed;
 
@@ -75,8 +106,26 @@ struct BaseMapTiles::Job {
 private:
     void finish(bool draw) {
         if (claimed.test_and_set()) return;
-        result.set_value(draw ? drawTile(reference, pixelScale, column, row, *land, style) : nullptr);
+        result.set_value(draw ? kept() : nullptr);
         for (const auto& group : groups) group->leave();
+    }
+    // From the disk when an earlier run kept the tile; else drawn, and kept on a strand.
+    TileBitmap kept() {
+        if (!store) return drawTile(reference, pixelScale, column, row, resolved(land), style);
+        std::string key = tileKey(reference, pixelScale, column, row, land, style);
+        if (auto stored = store->read(key); stored && stored->width == tileSize && stored->height == tileSize)
+            return stored;
+        TileBitmap drawn = drawTile(reference, pixelScale, column, row, resolved(land), style);
+        if (drawn) {
+            // Written on a strand, so the main thread never waits for the disk; waitForPendingTiles
+            // waits for it.
+            background->enter();
+            drawingQueue().async([store = store, key = std::move(key), drawn, background = background] {
+                store->write(key, *drawn);
+                background->leave();
+            });
+        }
+        return drawn;
     }
 };
 
@@ -138,6 +187,20 @@ BaseMapTiles::~BaseMapTiles() {
     for (const auto& job : pendingJobs_) job->cancel();
 }
 
+void BaseMapTiles::setDiskFolder(const std::filesystem::path& folder) {
+    if (folder.empty()) {
+        store_.reset();
+        return;
+    }
+    store_ = std::make_shared<const TileStore>(folder, diskFileLimit);
+    // What earlier runs left beyond the limit goes, off the main thread.
+    background_->enter();
+    drawingQueue().async([store = store_, background = background_] {
+        store->trim();
+        background->leave();
+    });
+}
+
 void BaseMapTiles::setTilesReadyHandler(std::function<void()> handler) { *tilesReady_ = std::move(handler); }
 
 void BaseMapTiles::setByteLimit(std::size_t bytes) {
@@ -169,7 +232,6 @@ void BaseMapTiles::waitForPendingTiles() {
 
 void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::shared_ptr<const LandShapes> land,
                         const BaseMapStyle& style) {
-    if (!land) land = LandShapes::shared();
     if (land != land_ || style != style_) {
         removeAll();
         land_ = std::move(land);
@@ -182,7 +244,7 @@ void BaseMapTiles::draw(gfx::Context& context, const Viewport& viewport, std::sh
     bool plain = context.alpha() >= 1 && context.blendMode() == gfx::BlendMode::normal;
     if (!plain || !(pixelScale > 0) || device.a != pixelScale || device.d != pixelScale || device.b != 0 ||
         device.c != 0) {
-        drawBaseMap(context, viewport, *land_, style_);
+        drawBaseMap(context, viewport, resolved(land_), style_);
         return;
     }
     gfx::Rect shown = gfx::Rect{{0, 0}, viewport.size()}.intersection(context.clipBoundingBox());
@@ -307,6 +369,8 @@ void BaseMapTiles::requestTiles(Level& level, const TileRange& range, const std:
             job->row = row;
             job->land = land_;
             job->style = style_;
+            job->store = store_;
+            job->background = background_;
             job->groups.push_back(background_);
             background_->enter();
             if (requests) {

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 
+#include "Digest.h"
 #include "PolylineSimplifier.h"
 #include "foundation/Print.h"
 
@@ -105,6 +107,7 @@ std::expected<LandShapes, MapDataError> LandShapes::decode(std::span<const std::
     if (pointsRead != pointCount) return std::unexpected(MapDataError{"point count does not match"});
     LandShapes shapes;
     shapes.levels_.push_back(std::move(stored));
+    shapes.digest_ = digestOf(bytes);
     shapes.buildLevels();
     return shapes;
 }
@@ -134,11 +137,28 @@ const LandShapes::Level& LandShapes::levelFor(double tolerance) const {
     return *chosen;
 }
 
-std::expected<LandShapes, MapDataError> LandShapes::load(const std::filesystem::path& path) {
+namespace {
+
+std::optional<std::vector<std::uint8_t>> bytesOf(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return std::unexpected(MapDataError{"cannot open " + path.string()});
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return decode(bytes);
+    if (!file) return std::nullopt;
+    return std::vector<std::uint8_t>{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+std::expected<LandShapes, MapDataError> LandShapes::load(const std::filesystem::path& path) {
+    auto bytes = bytesOf(path);
+    if (!bytes) return std::unexpected(MapDataError{"cannot open " + path.string()});
+    return decode(*bytes);
+}
+
+std::uint64_t LandShapes::sharedDigest() {
+    static const std::uint64_t digest = [] {
+        auto bytes = bytesOf(defaultPath());
+        return bytes ? digestOf(*bytes) : 0;
+    }();
+    return digest;
 }
 
 std::filesystem::path LandShapes::defaultPath() {
@@ -149,7 +169,8 @@ std::filesystem::path LandShapes::defaultPath() {
 
 std::shared_ptr<const LandShapes> LandShapes::shared() {
     static std::once_flag once;
-    static std::shared_ptr<const LandShapes> shapes;
+    // Never destroyed: a map view may have it loaded on a pool thread that is still at work at exit.
+    static auto& shapes = *new std::shared_ptr<const LandShapes>;
     std::call_once(once, [] { shapes = loadOrReport(defaultPath()); });
     return shapes;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dispatch/Queue.h"
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "ui/Application.h"
@@ -70,6 +71,9 @@ MapView::MapView(const ui::Rect& frame) : View(frame), stateDelegate_(std::make_
     state_.setDelegate(stateDelegate_);
     renderOptions_.calloutText = typesetCalloutText();
     renderOptions_.tiles = std::make_shared<BaseMapTiles>();
+    // The coastline is read and simplified off the main thread while the rest of the screen is set
+    // up; the first frame then finds it ready.
+    dispatch::Queue::global()->async([] { LandShapes::shared(); });
     std::weak_ptr<StateDelegate> redraw = stateDelegate_;
     renderOptions_.tiles->setTilesReadyHandler([redraw] {
         if (auto delegate = redraw.lock()) delegate->redraw();

@@ -10,7 +10,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 
 #include "foundation/Clock.h"
 #include "foundation/PercentEncoding.h"
@@ -22,10 +21,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A replayed topic's stream, read and parsed when the topic is first asked for.
 struct ReplayedTopic {
-    livefeed::StreamReplay replay;
-    std::chrono::milliseconds firstUpdate;
+    fs::path file;
+    std::string session;
     foundation::Date origin;
+    bool parsed = false;
+    // Empty once parsed when the stream cannot be read or holds no update.
+    std::optional<livefeed::StreamReplay> replay;
+    std::chrono::milliseconds firstUpdate{0};
+    std::chrono::milliseconds lastUpdate{0};
+    bool cutShort = false;
+    bool cutShortReported = false;
 };
 
 std::optional<std::string> readWhole(const fs::path& path) {
@@ -75,12 +82,10 @@ std::string withQueryFolded(const std::string& name, const std::string& query) {
 struct SnapshotProtocol::State {
     SnapshotFolder folder;
     fs::path canonicalRoot;
+    // Guards the topics and the warnings: streams are parsed on the first request for their topic.
     mutable std::mutex replayMutex;
     mutable std::map<std::string, ReplayedTopic, std::less<>> topics;  // by "<session>/<Topic>.json"
-    // Replayed topics whose stream is unusable: their recorded file is the session's final state, which
-    // must not pass for the moment being replayed.
-    std::set<std::string, std::less<>> unusableTopics;
-    std::vector<std::string> warnings;
+    mutable std::vector<std::string> warnings;
 };
 
 std::string contentTypeForExtension(std::string_view extension) {
@@ -126,15 +131,81 @@ std::string contentTypeOf(const fs::path& file, const SnapshotFolder& folder) {
     return type;
 }
 
-std::optional<std::string> replayedKeyframe(const SnapshotProtocol::State& state, const std::string& relative) {
-    std::lock_guard lock(state.replayMutex);
-    auto found = state.topics.find(relative);
-    if (found == state.topics.end()) return std::nullopt;
-    auto& topic = found->second;
-    double seconds = foundation::Clock::current()->now().timeIntervalSince(topic.origin);
-    // Before the first update the session already has its opening state, as the static tree would.
-    auto elapsed = std::max(std::chrono::milliseconds(std::llround(seconds * 1000)), topic.firstUpdate);
-    return livefeed::keyframeText(topic.replay.stateAt(elapsed));
+std::string elapsedText(std::chrono::milliseconds elapsed) {
+    auto seconds = elapsed.count() / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+// Reads and parses one stream. One that cannot be read or holds no update leaves its topic without a
+// replay; one with skipped lines or cut short still replays. Each finding joins `found`.
+void parseTopic(ReplayedTopic& topic, std::vector<std::string>& found) {
+    topic.parsed = true;
+    const std::string file = topic.file.string();
+    auto text = readWhole(topic.file);
+    if (!text) {
+        found.push_back("cannot read " + file + ": its topic is not replayed");
+        return;
+    }
+    auto stream = livefeed::parseStream(*text);
+    if (stream.skippedLines > 0)
+        found.push_back(file + ": " + std::to_string(stream.skippedLines) + " unreadable line" +
+                        (stream.skippedLines == 1 ? "" : "s") + " skipped");
+    if (stream.updates.empty()) {
+        found.push_back(file + " holds no update: its topic is not replayed");
+        return;
+    }
+    topic.firstUpdate = stream.updates.front().elapsed;
+    topic.lastUpdate = stream.updates.back().elapsed;
+    // A file cut off mid-write ends without its line end.
+    topic.cutShort = text->back() != '\n';
+    topic.replay.emplace(std::move(stream));
+}
+
+// Where a cut stream stops is told against the session's longest stream, so the session's other
+// streams are parsed too (they are kept for their own requests).
+void reportCutShort(const SnapshotProtocol::State& state, ReplayedTopic& topic, std::vector<std::string>& found) {
+    topic.cutShortReported = true;
+    std::chrono::milliseconds sessionEnd{0};
+    for (auto& [key, sibling] : state.topics) {
+        if (sibling.session != topic.session) continue;
+        if (!sibling.parsed) parseTopic(sibling, found);
+        if (sibling.replay) sessionEnd = std::max(sessionEnd, sibling.lastUpdate);
+    }
+    found.push_back(topic.file.string() + " is cut short: it stops at " + elapsedText(topic.lastUpdate) + " of " +
+                    elapsedText(sessionEnd) + " and holds its last state from there");
+}
+
+enum class Replayed { no, unusable };
+
+// The keyframe of a replayed topic at the clock's moment; no when the path is not a replayed topic,
+// unusable when its stream is: its recorded file is the session's final state, which must not pass
+// for the moment being replayed.
+std::expected<std::string, Replayed> replayedKeyframe(const SnapshotProtocol::State& state, const std::string& relative) {
+    std::vector<std::string> found;
+    std::expected<std::string, Replayed> keyframe = std::unexpected(Replayed::no);
+    {
+        std::lock_guard lock(state.replayMutex);
+        auto entry = state.topics.find(relative);
+        if (entry == state.topics.end()) return keyframe;
+        auto& topic = entry->second;
+        if (!topic.parsed) parseTopic(topic, found);
+        if (topic.cutShort && !topic.cutShortReported) reportCutShort(state, topic, found);
+        state.warnings.insert(state.warnings.end(), found.begin(), found.end());
+        if (!topic.replay) {
+            keyframe = std::unexpected(Replayed::unusable);
+        } else {
+            double seconds = foundation::Clock::current()->now().timeIntervalSince(topic.origin);
+            // Before the first update the session already has its opening state, as the static tree would.
+            auto elapsed = std::max(std::chrono::milliseconds(std::llround(seconds * 1000)), topic.firstUpdate);
+            keyframe = livefeed::keyframeText(topic.replay->stateAt(elapsed));
+        }
+    }
+    if (state.folder.reportWarning)
+        for (const auto& warning : found) state.folder.reportWarning(warning);
+    return keyframe;
 }
 
 std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State& state, const Request& request) {
@@ -159,9 +230,10 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     }
 
     std::string relative = joined(*segments);
-    if (state.unusableTopics.contains(relative)) return statusPage(request, 503);
-    if (auto keyframe = replayedKeyframe(state, relative))
+    auto keyframe = replayedKeyframe(state, relative);
+    if (keyframe)
         return answerWith(request, 200, {{"Content-Type", "application/json; charset=utf-8"}}, std::move(*keyframe));
+    if (keyframe.error() == Replayed::unusable) return statusPage(request, 503);
 
     std::error_code error;
     fs::path target = fs::canonical(state.canonicalRoot / relative, error);
@@ -186,57 +258,28 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
     return answerWith(request, 200, {{"Content-Type", contentTypeOf(target, state.folder)}}, std::move(*bytes));
 }
 
-std::string elapsedText(std::chrono::milliseconds elapsed) {
-    auto seconds = elapsed.count() / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    return text;
-}
-
-// Parses every stream of one replayed session. A stream that cannot be read or holds no update makes
-// its topic unusable; one cut short or with skipped lines still replays, and each is reported.
-void readReplayedSession(SnapshotProtocol::State& state, const std::string& session, const fs::path& sessionPath,
+// Lists the streams of one replayed session; each is read when its topic is first asked for.
+void listReplayedSession(SnapshotProtocol::State& state, const std::string& session, const fs::path& sessionPath,
                          foundation::Date origin) {
     std::error_code error;
-    std::vector<std::pair<std::string, std::chrono::milliseconds>> cutShort;  // file, where it stops
-    std::chrono::milliseconds sessionEnd{0};
     for (const auto& entry : fs::directory_iterator(sessionPath, error)) {
         if (entry.path().extension() != ".jsonStream" || !entry.is_regular_file()) continue;
         if (!isInside(fs::canonical(entry.path(), error), state.canonicalRoot)) continue;
-        const std::string file = entry.path().string();
-        const std::string key = session + "/" + entry.path().stem().string() + ".json";
-        auto text = readWhole(entry.path());
-        if (!text) {
-            state.unusableTopics.insert(key);
-            state.warnings.push_back("cannot read " + file + ": its topic is not replayed");
-            continue;
-        }
-        auto stream = livefeed::parseStream(*text);
-        if (stream.skippedLines > 0)
-            state.warnings.push_back(file + ": " + std::to_string(stream.skippedLines) + " unreadable line" +
-                                     (stream.skippedLines == 1 ? "" : "s") + " skipped");
-        if (stream.updates.empty()) {
-            state.unusableTopics.insert(key);
-            state.warnings.push_back(file + " holds no update: its topic is not replayed");
-            continue;
-        }
-        auto first = stream.updates.front().elapsed;
-        auto last = stream.updates.back().elapsed;
-        sessionEnd = std::max(sessionEnd, last);
-        // A file cut off mid-write ends without its line end.
-        if (text->back() != '\n') cutShort.emplace_back(file, last);
-        state.topics.insert_or_assign(key, ReplayedTopic{livefeed::StreamReplay(std::move(stream)), first, origin});
+        ReplayedTopic topic;
+        topic.file = entry.path();
+        topic.session = session;
+        topic.origin = origin;
+        state.topics.insert_or_assign(session + "/" + entry.path().stem().string() + ".json", std::move(topic));
     }
     if (error) state.warnings.push_back("cannot list " + sessionPath.string() + ": " + error.message());
-    for (const auto& [file, stops] : cutShort)
-        state.warnings.push_back(file + " is cut short: it stops at " + elapsedText(stops) + " of " +
-                                 elapsedText(sessionEnd) + " and holds its last state from there");
 }
 
 }  // namespace
 
-const std::vector<std::string>& SnapshotProtocol::warnings() const { return state_->warnings; }
+std::vector<std::string> SnapshotProtocol::warnings() const {
+    std::lock_guard lock(state_->replayMutex);
+    return state_->warnings;
+}
 
 std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::make(SnapshotFolder folder) {
     auto state = std::make_shared<State>();
@@ -256,7 +299,7 @@ std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::
             state->warnings.push_back("replayed session " + setting.sessionFolder + " is not in " + folder.root.string());
             continue;
         }
-        readReplayedSession(*state, session, sessionPath, setting.streamOrigin);
+        listReplayedSession(*state, session, sessionPath, setting.streamOrigin);
     }
     state->folder = std::move(folder);
     return std::make_shared<SnapshotProtocol>(std::move(state));

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -248,6 +249,31 @@ TEST(DamagedStart, anUnreadableReplayFileOnlyStopsTheReplay) {
     EXPECT_NE(joined(started->warnings()).find("no session is replayed"), std::string::npos);
     EXPECT_EQ(statusOf(registry, ServiceHosts{}.liveTiming,
                        "https://" + ServiceHosts{}.liveTiming + "/static/2023/Index.json"), 200);
+    started->stop();
+}
+
+// A damaged replayed stream does not hold up the start: it is found, and told, when its topic is first
+// asked for.
+TEST(DamagedStart, aDamagedReplayedStreamIsToldWhenItsTopicIsFirstAskedFor) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    const std::string sprint = "livetiming/2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/";
+    std::ofstream(data / (sprint + "LapCount.jsonStream"), std::ios::trunc) << "not a stream\n";
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    std::vector<std::string> told;  // the requests below are answered on this thread
+    OfflineSettings settings;
+    settings.dataDirectory = data.root();
+    settings.reportLateWarning = [&](const std::string& warning) { told.push_back(warning); };
+    auto started = OfflineSeason::start(settings, ServiceHosts{}, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_EQ(joined(started->warnings()), "");
+    EXPECT_TRUE(told.empty());
+
+    const std::string host = ServiceHosts{}.liveTiming;
+    const std::string topic = "https://" + host + "/static/" + sprint.substr(std::string("livetiming/").size());
+    EXPECT_EQ(statusOf(registry, host, topic + "LapCount.json"), 503);
+    EXPECT_EQ(statusOf(registry, host, topic + "TimingData.json"), 200);
+    EXPECT_NE(joined(told).find("LapCount.jsonStream holds no update"), std::string::npos) << joined(told);
     started->stop();
 }
 

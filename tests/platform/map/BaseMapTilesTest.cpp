@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 #include "dispatch/RunLoop.h"
 #include "gfx/Context.h"
@@ -235,6 +242,98 @@ TEST_F(BaseMapTilesTest, ANewStyleOrAFlippedContextIsNeverShownFromOldTiles) {
     gfx::Bitmap drawn = flipped([&](gfx::Context& context) { map::drawBaseMap(context, viewport, *land, dark); });
     EXPECT_EQ(compare(fromTiles, drawn, 0).overThreshold, 0);
     EXPECT_EQ(tiles.tileCount(), 0u);
+}
+
+class BaseMapTilesOnDisk : public BaseMapTilesTest {
+protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("map-tiles-" + std::to_string(::getpid()) + "-" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    // A frame of a map that keeps its tiles in the folder, as a later run would draw it.
+    gfx::Bitmap frameOfANewMap(const map::Viewport& viewport) {
+        map::BaseMapTiles later;
+        later.setDiskFolder(folder);
+        auto context = gfx::Context::create(viewport.size(), {.scale = 2});
+        later.draw(*context, viewport, land);
+        later.waitForPendingTiles();
+        return context->makeImage();
+    }
+    std::vector<std::filesystem::path> files() const {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) found.push_back(entry.path());
+        return found;
+    }
+    static std::string bytesOf(const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+    static void put(const std::filesystem::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    std::filesystem::path folder;
+};
+
+// A later map at the same place, zoom and scale shows the tiles an earlier one kept rather than
+// drawing them; a damaged file is drawn again, never shown.
+TEST_F(BaseMapTilesOnDisk, ALaterMapShowsTheKeptTilesAndDrawsDamagedOnesAgain) {
+    auto viewport = viewportFor({{45.62, 9.28}, {54, 54}});
+    const gfx::Bitmap drawn = frameOfANewMap(viewport);
+    auto kept = files();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(compare(drawn, frameOfANewMap(viewport), 0).largest, 0);
+
+    // Each kept tile's last run of pixels turned red: the later map shows red where it was read.
+    constexpr std::uint32_t red = 0xFFFF0000;
+    for (const auto& path : kept) {
+        std::string bytes = bytesOf(path);
+        ASSERT_GT(bytes.size(), 8u);
+        bytes.replace(bytes.size() - 4, 4, reinterpret_cast<const char*>(&red), 4);
+        put(path, bytes);
+    }
+    const gfx::Bitmap read = frameOfANewMap(viewport);
+    long redPixels = 0;
+    for (int y = 0; y < read.height; ++y)
+        for (int x = 0; x < read.width; ++x) redPixels += read.row(y)[x] == red;
+    EXPECT_GT(redPixels, 0);
+
+    // Cut short, emptied or overwritten with text: drawn again, the same as the first time.
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        std::string bytes = bytesOf(kept[i]);
+        put(kept[i], i % 3 == 0 ? bytes.substr(0, bytes.size() / 2) : i % 3 == 1 ? std::string() : std::string(64, 'x'));
+    }
+    EXPECT_EQ(compare(drawn, frameOfANewMap(viewport), 0).largest, 0);
+    // Another zoom finds none of these tiles.
+    auto closer = viewportFor({{45.62, 9.28}, {20, 20}});
+    auto closerDifference = compare(direct(closer), frameOfANewMap(closer), 8);
+    EXPECT_EQ(closerDifference.overThreshold, 0) << describe(closerDifference);
+}
+
+// The folder keeps the most recently used tiles up to its limit, and clears writes a run left unfinished.
+TEST_F(BaseMapTilesOnDisk, TheFolderKeepsTheNewestTilesUpToItsLimit) {
+    std::filesystem::create_directories(folder);
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (std::size_t i = 0; i < map::BaseMapTiles::diskFileLimit + 10; ++i) {
+        auto path = folder / ("stale" + std::to_string(i) + ".tile");
+        put(path, "not a tile");
+        std::filesystem::last_write_time(path, old + std::chrono::seconds(i));
+    }
+    put(folder / "0123456789abcdef.tile.partial.1.1", "cut off");
+    std::filesystem::last_write_time(folder / "0123456789abcdef.tile.partial.1.1", old);
+
+    map::BaseMapTiles later;
+    later.setDiskFolder(folder);
+    later.waitForPendingTiles();
+    auto left = files();
+    EXPECT_EQ(left.size(), map::BaseMapTiles::diskFileLimit);
+    EXPECT_FALSE(std::filesystem::exists(folder / "stale0.tile"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "stale9.tile"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "stale10.tile"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "0123456789abcdef.tile.partial.1.1"));
 }
 
 // The map view composes its base map from tiles, redraws when tiles drawn in the background are

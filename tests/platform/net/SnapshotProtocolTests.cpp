@@ -224,6 +224,33 @@ TEST_F(ReplayTest, unusableStreamsAreReportedAndTheirTopicsAreNotServedAsFinishe
     EXPECT_NE(warnings.find("replayed session 2023/Nowhere/ is not in"), std::string::npos) << warnings;
 }
 
+// Starting reads no stream: a damaged one is found, and told once, when its topic is first asked for.
+TEST_F(ReplayTest, aStreamIsReadWhenItsTopicIsFirstAskedForAndItsFaultsAreToldOnce) {
+    write("tree/" + session + "LapCount.jsonStream", "not a stream");
+    std::vector<std::string> told;
+    auto made = SnapshotProtocol::make({.root = root / "tree", .pathPrefix = "/static/",
+                                        .replays = {{.sessionFolder = session, .streamOrigin = origin}},
+                                        .reportWarning = [&](const std::string& warning) { told.push_back(warning); }});
+    ASSERT_TRUE(made) << made.error();
+    EXPECT_TRUE((*made)->warnings().empty());
+    EXPECT_TRUE(told.empty());
+
+    // Mended before anyone asked: the mended stream is what replays.
+    write("tree/" + session + "TimingData.jsonStream", "00:00:05.000{\"Lines\":{\"44\":{\"Position\":\"1\"}}}\n");
+    clock->set(origin.addingTimeInterval(30));
+    auto timing = get(**made, "https://feed.test/static/" + session + "TimingData.json");
+    EXPECT_NE(timing.body.view().find("\"44\""), std::string_view::npos);
+
+    EXPECT_TRUE(told.empty());
+    EXPECT_EQ(get(**made, "https://feed.test/static/" + session + "LapCount.json").response.statusCode, 503);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find("LapCount.jsonStream: 1 unreadable line skipped"), std::string::npos) << told[0];
+    EXPECT_NE(told[1].find("LapCount.jsonStream holds no update"), std::string::npos) << told[1];
+    EXPECT_EQ(get(**made, "https://feed.test/static/" + session + "LapCount.json").response.statusCode, 503);
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_EQ((*made)->warnings(), told);
+}
+
 TEST_F(SnapshotFolderTest, errorPagesCarryTheStatusAndItsReason) {
     auto snapshot = protocol();
     auto missing = get(*snapshot, "http://results.test/api/f1/2099.json");

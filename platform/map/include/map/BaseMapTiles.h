@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,6 +15,8 @@ class Group;
 }
 
 namespace map {
+
+class TileStore;
 
 // The base map drawn once per zoom into square tiles of device pixels and composed from them on every
 // frame, so a frame costs a copy of the screen's pixels rather than the coastline's paths.
@@ -52,6 +55,14 @@ public:
     // Called on the main queue when the tiles of a frame that was shown from another zoom are ready.
     void setTilesReadyHandler(std::function<void()> handler);
 
+    // Keeps each tile drawn in `folder` as well, and looks there before drawing one, so a map shown at
+    // the same place, zoom and scale in a later run starts from the earlier run's tiles. A file is
+    // found by the map data's digest, the style, the scale, the zoom and the tile's place; at most
+    // diskFileLimit are kept, the least recently used go. Empty (the default): nothing on disk.
+    void setDiskFolder(const std::filesystem::path& folder);
+    // About 15 MB (a tile file is about 40 KB): the tiles of a few screens' worth of places.
+    static constexpr std::size_t diskFileLimit = 400;
+
     // Tiles are dropped, least recently shown first, to stay under the limit; a frame's own tiles
     // and those around it are kept even if they alone exceed it.
     std::size_t byteLimit() const { return byteLimit_; }
@@ -65,7 +76,8 @@ public:
     // Drops every tile (on memory warnings): those not started are never drawn, those being drawn are
     // let go when they finish.
     void removeAll();
-    // Blocks until the tiles asked for are done, drawing those not started on this thread.
+    // Blocks until the tiles asked for are done, drawing those not started on this thread, and what
+    // goes to the disk folder is written.
     void waitForPendingTiles();
 
 private:
@@ -89,7 +101,7 @@ private:
     void compose(gfx::Context& context, Level& level, const Placement& frame, const TileRange& range);
     void trim();
 
-    std::shared_ptr<const LandShapes> land_;
+    std::shared_ptr<const LandShapes> land_;  // null: the shared shapes, read when a tile is drawn
     BaseMapStyle style_;
     std::vector<std::unique_ptr<Level>> levels_;
     std::size_t byteLimit_ = defaultByteLimit;
@@ -100,6 +112,7 @@ private:
     std::shared_ptr<dispatch::Group> awaited_;
     std::vector<std::shared_ptr<Job>> pendingJobs_;
     std::shared_ptr<std::function<void()>> tilesReady_;
+    std::shared_ptr<const TileStore> store_;
 };
 
 }  // namespace map

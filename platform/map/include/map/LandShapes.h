@@ -39,6 +39,9 @@ public:
     static std::filesystem::path defaultPath();
     // The default file, read once (see loadOrReport).
     static std::shared_ptr<const LandShapes> shared();
+    // The digest of the default file's bytes, without decoding them (what is kept on disk for the
+    // shared shapes is found before they are ready); 0 when the file cannot be read.
+    static std::uint64_t sharedDigest();
     // The shapes of a file, or an empty set (a map of sea) when it cannot be read, which prints one
     // line naming the file and what is wrong with it, so an all-sea map is never silent.
     static std::shared_ptr<const LandShapes> loadOrReport(const std::filesystem::path& path);
@@ -48,11 +51,15 @@ public:
     // The coarsest level still within `tolerance` map points of the data.
     const Level& levelFor(double tolerance) const;
     bool empty() const { return levels_.empty() || levels_.front().rings.empty(); }
+    // A 64-bit digest of the bytes the shapes were decoded from (0 for no data): the same file gives
+    // the same digest in every run.
+    std::uint64_t digest() const { return digest_; }
 
 private:
     void buildLevels();
 
     std::vector<Level> levels_;
+    std::uint64_t digest_ = 0;
 };
 
 // Whether the edge between two ring points is a seam of the data (along the date line, or the closure

@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct SnapshotFolder {
     // For files whose extension names no type (a feed at "/rss").
     std::string fallbackContentType = "application/octet-stream";
     std::vector<StreamReplaySetting> replays;
+    // Told, on the thread of the request, what is found wrong with a stream when its topic is first
+    // asked for (warnings() lists it too).
+    std::function<void(const std::string&)> reportWarning;
 };
 
 // Answers one host from a folder tree, as a static web server would: GET (and HEAD) of a recorded
@@ -35,12 +39,14 @@ struct SnapshotFolder {
 // is unreadable answers 503, never its recorded final state.
 class SnapshotProtocol {
 public:
-    // Fails when the root is no folder. Streams are parsed here so that the network thread never does;
-    // what is wrong with them (unreadable, cut short, lines skipped, a session folder missing) does not
+    // Fails when the root is no folder. Only the replayed sessions' folders are listed here: each stream
+    // is parsed on the first request for its topic, so starting costs no parsing. What is wrong with
+    // them (a session folder missing here; unreadable, cut short or lines skipped when read) does not
     // fail the folder but is listed in warnings().
     static std::expected<std::shared_ptr<SnapshotProtocol>, std::string> make(SnapshotFolder folder);
 
-    const std::vector<std::string>& warnings() const;
+    // What was found so far.
+    std::vector<std::string> warnings() const;
 
     std::expected<ProtocolAnswer, URLError> answer(const Request& request) const;
     // A handler for the registry; it keeps the protocol alive.

@@ -1,0 +1,5 @@
+#include "shell/MemoryLimits.h"
+
+#include <malloc.h>
+
+void limitAllocatorArenas() { mallopt(M_ARENA_MAX, 2); }
