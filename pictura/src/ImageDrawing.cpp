@@ -151,6 +151,8 @@ ImageWrapper::ImagePointer ImageWrapper::imageWithRadius(Radius radius, gfx::Siz
         gfx::Path path;
         path.addRoundedRect(rect, static_cast<unsigned>(roundingCorners.rawValue), {cornerRadius, cornerRadius});
         context.clip(path, gfx::FillRule::winding);
+        // On the still transparent canvas, copying is what drawing over it gives, without the blending.
+        if (!backgroundColor) context.setBlendMode(gfx::BlendMode::copy);
         drawImage(context, *base, rect);
         return false;
     });
@@ -214,9 +216,10 @@ ImageWrapper::ImagePointer ImageWrapper::addingBorder(const Border& border) cons
     const auto size = base->size();
     return draw(size, false, std::nullopt, nullptr, [&](gfx::Context& context) {
         const auto rect = canvas(size);
-        context.setBlendMode(gfx::BlendMode::normal);
+        context.setBlendMode(gfx::BlendMode::copy);
         context.setAlpha(1);
         drawImage(context, *base, rect);
+        context.setBlendMode(gfx::BlendMode::normal);
         if (!(border.lineWidth > 0) || !std::isfinite(border.lineWidth)) return false;
         const auto strokeRect = rect.insetBy(border.lineWidth / 2, border.lineWidth / 2);
         if (strokeRect.isNull()) return false;

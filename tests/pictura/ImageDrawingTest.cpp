@@ -5,6 +5,7 @@
 
 #include "ImageSamples.h"
 #include "gfx/BoxBlur.h"
+#include "gfx/ImageRenderer.h"
 #include "pictura/PlatformWrappers.h"
 
 namespace pictura {
@@ -203,6 +204,34 @@ TEST(ImageDrawingTest, roundedCornersClipToTheFitSize) {
     EXPECT_EQ(rounded->bitmap()->pixel(0, 0), 0xFF0000FFu);
     EXPECT_EQ(rounded->bitmap()->pixel(79, 0), 0xFFFFFFFFu);
     EXPECT_EQ(rounded->bitmap()->pixel(40, 20), 0xFFFFFFFFu);
+}
+
+// Rounding and bordering copy the picture onto their new canvas rather than blend it: the pixels,
+// translucent ones and the soft corner edges included, are those of drawing it over nothing.
+TEST(ImageDrawingTest, roundedAndBorderedTranslucentPicturesAreThoseDrawnOverNothing) {
+    auto image = samples::image(samples::filled(30, 20, Color{0.2, 0.6, 1, 0.5}), 2);  // 15 x 10 points
+    const gfx::Rect whole{0, 0, 15, 10};
+    auto drawnOverNothing = [&](const std::function<void(gfx::Context&)>& more) {
+        return gfx::ImageRenderer({15, 10}, {.scale = 2}).image([&](gfx::Context& context) {
+            more(context);
+            context.drawBitmap(*image->bitmap(), whole, gfx::BitmapPlacement::firstRowAtMinY);
+        });
+    };
+    auto rounded = pc(image).imageWithRoundRadius(4, {15, 10}, RectCorner::all(), std::nullopt);
+    auto roundedReference = drawnOverNothing([&](gfx::Context& context) {
+        gfx::Path corners;
+        corners.addRoundedRect(whole, static_cast<unsigned>(RectCorner::all().rawValue), {4, 4});
+        context.clip(corners, gfx::FillRule::winding);
+    });
+    EXPECT_EQ(rounded->bitmap()->pixels, roundedReference.bitmap.pixels);
+    EXPECT_EQ(rounded->bitmap()->pixel(0, 0), 0u);
+    EXPECT_EQ(rounded->bitmap()->pixel(15, 10), image->bitmap()->pixel(15, 10));
+
+    auto bordered = pc(image).addingBorder({.color = {0, 0, 0, 0.5}, .lineWidth = 2});
+    auto plain = drawnOverNothing([](gfx::Context&) {});
+    EXPECT_EQ(bordered->bitmap()->pixel(15, 10), plain.bitmap.pixel(15, 10));
+    // The border still blends over the picture: darker, and more opaque than either alone.
+    EXPECT_GT(channel(bordered->bitmap()->pixel(1, 10), 24), channel(plain.bitmap.pixel(1, 10), 24));
 }
 
 TEST(ImageDrawingTest, blendingDrawsOverTheBackground) {

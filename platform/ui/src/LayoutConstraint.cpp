@@ -77,6 +77,18 @@ void LayoutConstraint::deactivate(const std::vector<std::shared_ptr<LayoutConstr
     for (const auto& constraint : constraints) constraint->setActive(false);
 }
 
+void LayoutConstraint::setConstant(double constant) {
+    if (constant == constant_) return;
+    constant_ = constant;
+    if (auto owner = installedOn()) owner->layoutInputsDidChange();
+}
+
+void LayoutConstraint::setPriority(LayoutPriority priority) {
+    if (priority == priority_) return;
+    priority_ = priority;
+    if (auto owner = installedOn()) owner->layoutInputsDidChange();
+}
+
 void LayoutConstraint::setActive(bool active) {
     if (!active) {
         if (auto owner = installedOn()) owner->removeConstraint(shared_from_this());

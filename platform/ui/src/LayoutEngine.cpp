@@ -149,6 +149,7 @@ struct LayoutEngine::Pass {
     std::shared_ptr<LayoutItem> root;
     std::vector<std::shared_ptr<LayoutItem>> participants;  // root first, each after its superitem
     std::vector<Source> sources;
+    std::vector<std::shared_ptr<LayoutItem>> apart;  // items below that lay out their own subtrees
 };
 
 LayoutEngine::LayoutEngine() = default;
@@ -169,6 +170,10 @@ bool LayoutEngine::collect(LayoutItem& rootItem, RootSize mode, double width, Pa
 
     std::vector<std::shared_ptr<LayoutItem>> tree{pass.root};
     for (std::size_t index = 0; index < tree.size(); ++index) {
+        if (index > 0 && tree[index]->laysOutApart()) {
+            pass.apart.push_back(tree[index]);
+            continue;
+        }
         for (auto& subitem : tree[index]->subitems()) {
             if (subitem) tree.push_back(std::move(subitem));
         }
@@ -183,6 +188,7 @@ bool LayoutEngine::collect(LayoutItem& rootItem, RootSize mode, double width, Pa
     };
     std::vector<Source> constraintSources;
     for (const auto& owner : tree) {
+        if (owner != pass.root && owner->laysOutApart()) continue;  // its own pass holds them
         for (const auto& layoutConstraint : owner->constraints()) {
             Source source{{layoutConstraint.get(), SourceKind::constraint}, {}, true, {}, layoutConstraint, nullptr};
             auto first = layoutConstraint->firstItem();
@@ -420,19 +426,35 @@ void LayoutEngine::solve(LayoutItem& root, RootSize mode, double width) {
         if (!collect(root, mode, width, pass)) return;
         synchronise(pass);
         if (!settleWidthDependentHeights(pass) || attempt + 1 == maximumPasses) {
-            if (mode == RootSize::current) applyFrames(pass);
+            if (mode == RootSize::current) {
+                applyFrames(pass);
+                // Their frames are final now; each keeps its own solver.
+                for (const auto& item : pass.apart) item->layoutSubtree();
+            }
             return;
         }
     }
 }
 
-void LayoutEngine::layout(LayoutItem& root) { solve(root, RootSize::current, 0); }
+void LayoutEngine::layout(LayoutItem& root) {
+    if (root.laysOutApart() && settled_ && settled_->changes == root.layoutChangeCount() &&
+        settled_->rootSize == root.frame().size) {
+        return;
+    }
+    solve(root, RootSize::current, 0);
+    if (root.laysOutApart()) settled_ = Settled{root.layoutChangeCount(), root.frame().size};
+}
 
 Size LayoutEngine::fittingSize(LayoutItem& root, double width) {
+    if (root.laysOutApart() && fitted_ && fitted_->changes == root.layoutChangeCount() && fitted_->width == width) {
+        return fitted_->size;
+    }
+    settled_.reset();
     solve(root, RootSize::fittingWidth, width);
     auto found = variables_.find(&root);
-    if (found == variables_.end()) return {width, 0};
-    return {width, snapped(solver_.value(found->second.height))};
+    Size size{width, found == variables_.end() ? 0 : snapped(solver_.value(found->second.height))};
+    if (root.laysOutApart()) fitted_ = Fitted{root.layoutChangeCount(), width, size};
+    return size;
 }
 
 }  // namespace ui

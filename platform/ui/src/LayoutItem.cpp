@@ -15,6 +15,7 @@ LayoutPriority LayoutItem::contentHuggingPriority(LayoutAxis axis) const {
 
 void LayoutItem::setContentHuggingPriority(LayoutPriority priority, LayoutAxis axis) {
     (axis == LayoutAxis::horizontal ? horizontalHugging_ : verticalHugging_) = priority;
+    layoutInputsDidChange();
 }
 
 LayoutPriority LayoutItem::contentCompressionResistancePriority(LayoutAxis axis) const {
@@ -23,6 +24,30 @@ LayoutPriority LayoutItem::contentCompressionResistancePriority(LayoutAxis axis)
 
 void LayoutItem::setContentCompressionResistancePriority(LayoutPriority priority, LayoutAxis axis) {
     (axis == LayoutAxis::horizontal ? horizontalCompressionResistance_ : verticalCompressionResistance_) = priority;
+    layoutInputsDidChange();
+}
+
+void LayoutItem::setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
+    translatesAutoresizingMask_ = translates;
+    layoutInputsDidChange();
+}
+
+void LayoutItem::setLayoutMargins(const EdgeInsets& margins) {
+    layoutMargins_ = margins;
+    layoutInputsDidChange();
+}
+
+void LayoutItem::setLaysOutApart(bool apart) {
+    laysOutApart_ = apart;
+    layoutInputsDidChange();
+}
+
+void LayoutItem::layoutInputsDidChange() {
+    std::shared_ptr<LayoutItem> held;
+    for (LayoutItem* item = this; item; item = held.get()) {
+        ++item->layoutChanges_;
+        held = item->superitem();
+    }
 }
 
 void LayoutItem::addConstraint(const std::shared_ptr<LayoutConstraint>& constraint) {
@@ -32,6 +57,7 @@ void LayoutItem::addConstraint(const std::shared_ptr<LayoutConstraint>& constrai
     if (owner) owner->removeConstraint(constraint);
     constraint->installedOn_ = weak_from_this();
     constraints_.push_back(constraint);
+    layoutInputsDidChange();
 }
 
 void LayoutItem::addConstraints(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints) {
@@ -43,6 +69,7 @@ void LayoutItem::removeConstraint(const std::shared_ptr<LayoutConstraint>& const
     if (found == constraints_.end()) return;
     constraint->installedOn_.reset();
     constraints_.erase(found);
+    layoutInputsDidChange();
 }
 
 void LayoutItem::removeConstraints(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints) {

@@ -8,6 +8,7 @@
 #include "gfx/TextMeasurer.h"
 #include "ui/ContextMenuInteraction.h"
 #include "ui/HeadlessHost.h"
+#include "ui/LayoutEngine.h"
 #include "ui/TableView.h"
 #include "ui/ViewController.h"
 #include "ui/VisualFormat.h"
@@ -343,6 +344,35 @@ TEST_F(Tables, reloadingAScrolledTableWithRowsOfTheSameSizeMovesNothing) {
             EXPECT_EQ(table->cellForRow(row)->frame(), frames[row]) << row.row;
         }
     }
+}
+
+// A live list reloads every few seconds: each row on screen gets back the cell it showed (no cell
+// is made or moved between rows), and only a row whose content changed is laid out again.
+TEST_F(Tables, aReloadGivesEachRowOnScreenItsOwnCellBackAndRelaysOutOnlyTheRowsThatChanged) {
+    std::vector<IndexPath> shown = table->indexPathsForVisibleRows();
+    ASSERT_EQ(shown.size(), 10u);
+    auto framesSetIn = [&](IndexPath row) {
+        return table->cellForRow(row)->contentView()->layoutEngine().statistics().framesSet;
+    };
+    std::map<IndexPath, std::shared_ptr<TableViewCell>> cells;
+    std::map<IndexPath, std::size_t> framesSet;
+    for (IndexPath row : shown) {
+        cells[row] = table->cellForRow(row);
+        framesSet[row] = framesSetIn(row);
+    }
+    int alive = cellsAlive;
+    rows->texts[2] = "aaaa bbbb cccc dddd eeee";  // two lines now
+    table->reloadData();
+    host.renderIfNeeded();
+    ASSERT_EQ(table->indexPathsForVisibleRows(), shown);
+    EXPECT_EQ(cellsAlive, alive);
+    for (IndexPath row : shown) {
+        EXPECT_EQ(table->cellForRow(row), cells[row]) << row.row;
+        if (row.row != 2) EXPECT_EQ(framesSetIn(row), framesSet[row]) << row.row;
+    }
+    EXPECT_EQ(table->rectForRow({0, 2}), (Rect{0, 80, 200, 60}));
+    EXPECT_EQ(note(2)->note->frame(), (Rect{10, 10, 180, 40}));
+    EXPECT_EQ(table->cellForRow({0, 3})->frame(), (Rect{0, 140, 200, 40}));
 }
 
 // A tap that reloads a list scrolled to its end, or a reload that leaves fewer rows, keeps the

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "foundation/Print.h"
+#include "ui/LayoutEngine.h"
 #include "ui/View.h"
 #include "ui/VisualFormat.h"
 
@@ -11,6 +13,16 @@ class SizedView : public View {
 public:
     Size intrinsic{noIntrinsicMetric, noIntrinsicMetric};
     Size intrinsicContentSize() const override { return intrinsic; }
+};
+
+// Counts how often layout reads its size: a pass over it that reads nothing was skipped.
+class CountingView : public SizedView {
+public:
+    mutable int reads = 0;
+    Size intrinsicContentSize() const override {
+        ++reads;
+        return SizedView::intrinsicContentSize();
+    }
 };
 
 std::shared_ptr<SizedView> sized(double width, double height) {
@@ -85,6 +97,88 @@ TEST(ViewLayout, systemLayoutSizeFittingMeasuresWithoutMovingAnything) {
     Size fitting = cell->systemLayoutSizeFitting({390, 0});
     EXPECT_EQ(fitting, (Size{390, 100}));
     EXPECT_EQ(cell->frame().size, (Size{390, 44}));
+}
+
+// A row's content lays out apart from the window: after the window's own frames, at the frame it
+// was given, skipped while nothing inside changed, and laid out again after any change inside.
+TEST(ViewLayout, aSubtreeLaidOutApartFollowsEveryChangeInsideAndIsSkippedWithoutOne) {
+    auto root = std::make_shared<View>(Rect{0, 0, 300, 200});
+    auto box = std::make_shared<View>(Rect{10, 10, 200, 100});
+    box->setLaysOutApart(true);
+    root->addSubview(box);
+    auto title = std::make_shared<CountingView>();
+    title->intrinsic = {120, 20};
+    title->setTranslatesAutoresizingMaskIntoConstraints(false);
+    auto detail = sized(80, 10);
+    box->addSubview(title);
+    box->addSubview(detail);
+    install(box, {"H:|-10-[title]-(>=10)-|", "V:|-10-[title]", "H:|-10-[detail]"}, {{"title", title}, {"detail", detail}});
+    auto gap = detail->topAnchor().constraintEqualTo(title->bottomAnchor(), 5);
+    gap->setActive(true);
+    root->layoutIfNeeded();
+    EXPECT_EQ(title->frame(), (Rect{10, 10, 120, 20}));
+    EXPECT_EQ(detail->frame(), (Rect{10, 35, 80, 10}));
+    // The window's system holds its own frame alone, none of the box's constraints.
+    EXPECT_EQ(root->layoutEngine().statistics().solverAdditions, 4u);
+
+    int reads = title->reads;
+    root->setNeedsLayout();
+    root->layoutIfNeeded();
+    EXPECT_EQ(title->reads, reads) << "a pass with nothing changed inside reads nothing";
+
+    title->intrinsic = {150, 20};
+    title->invalidateIntrinsicContentSize();
+    root->layoutIfNeeded();
+    EXPECT_EQ(title->frame().width(), 150);
+
+    gap->setConstant(15);
+    root->layoutIfNeeded();
+    EXPECT_EQ(detail->frame().minY(), 45);
+
+    box->setFrame({10, 10, 100, 100});
+    root->layoutIfNeeded();
+    EXPECT_EQ(title->frame().width(), 80);
+
+    title->setContentCompressionResistancePriority(100, LayoutAxis::horizontal);
+    title->widthAnchor().constraintEqualToConstant(40)->setActive(true);
+    root->layoutIfNeeded();
+    EXPECT_EQ(title->frame().width(), 40);
+
+    auto extra = sized(30, 30);
+    box->addSubview(extra);
+    install(box, {"H:|-5-[extra]", "V:[extra]-5-|"}, {{"extra", extra}});
+    root->layoutIfNeeded();
+    EXPECT_EQ(extra->frame(), (Rect{5, 65, 30, 30}));
+
+    // Measuring at a width, then again with nothing changed, solves once.
+    install(box, {"V:[detail]-(>=10)-|"}, {{"detail", detail}});
+    Size fitting = box->systemLayoutSizeFitting({100, 0});
+    std::size_t additions = box->layoutEngine().statistics().solverAdditions;
+    EXPECT_EQ(box->systemLayoutSizeFitting({100, 0}), fitting);
+    EXPECT_EQ(box->layoutEngine().statistics().solverAdditions, additions);
+    detail->intrinsic = {80, 30};
+    detail->invalidateIntrinsicContentSize();
+    EXPECT_EQ(box->systemLayoutSizeFitting({100, 0}).height, fitting.height + 20);
+}
+
+// Nothing crosses the edge of a subtree laid out apart: a constraint from outside to an item inside
+// is refused with a printed line, and both sides keep the rest of their layout.
+TEST(ViewLayout, aConstraintIntoASubtreeLaidOutApartIsIgnoredWithAWarning) {
+    auto root = std::make_shared<View>(Rect{0, 0, 300, 200});
+    auto box = std::make_shared<View>(Rect{0, 0, 300, 100});
+    box->setLaysOutApart(true);
+    auto inside = sized(50, 20), outside = sized(60, 20);
+    root->addSubview(box);
+    root->addSubview(outside);
+    box->addSubview(inside);
+    install(box, {"H:|-10-[inside]", "V:|-10-[inside]"}, {{"inside", inside}});
+    install(root, {"H:|-20-[outside]", "V:[outside]-20-|"}, {{"outside", outside}});
+    foundation::ConsoleCapture console;
+    outside->leadingAnchor().constraintEqualTo(inside->trailingAnchor(), 5)->setActive(true);
+    root->layoutIfNeeded();
+    EXPECT_NE(console.text().find("outside the tree"), std::string::npos);
+    EXPECT_EQ(inside->frame(), (Rect{10, 10, 50, 20}));
+    EXPECT_EQ(outside->frame(), (Rect{20, 160, 60, 20}));
 }
 
 }  // namespace

@@ -52,9 +52,9 @@ public:
 
     // Changes take effect at the next layout pass of the tree it is installed in.
     double constant() const { return constant_; }
-    void setConstant(double constant) { constant_ = constant; }
+    void setConstant(double constant);
     LayoutPriority priority() const { return priority_; }
-    void setPriority(LayoutPriority priority) { priority_ = priority; }
+    void setPriority(LayoutPriority priority);
 
     bool isActive() const { return !installedOn_.expired(); }
     // Activating a constraint whose items share no ancestor prints a warning and leaves it inactive.

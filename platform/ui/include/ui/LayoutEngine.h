@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -59,6 +60,20 @@ private:
     bool settleWidthDependentHeights(const Pass& pass);
     void applyFrames(const Pass& pass);
     ItemVariables& variablesFor(const std::shared_ptr<LayoutItem>& item);
+
+    // What the last pass of a root that lays out apart started from, so that a pass with nothing
+    // changed inside is skipped. A fitting pass leaves the solver at another root size.
+    struct Settled {
+        std::uint64_t changes = 0;
+        Size rootSize;
+    };
+    struct Fitted {
+        std::uint64_t changes = 0;
+        double width = 0;
+        Size size;
+    };
+    std::optional<Settled> settled_;
+    std::optional<Fitted> fitted_;
 
     ConstraintSolver solver_;
     std::unordered_map<const LayoutItem*, ItemVariables> variables_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,11 +48,24 @@ public:
 
     // True (the default) pins the item to its current frame with required constraints.
     bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizingMask_; }
-    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { translatesAutoresizingMask_ = translates; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
 
     // Where "|-[item]" and the margin attributes put subitems.
     EdgeInsets layoutMargins() const { return layoutMargins_; }
-    void setLayoutMargins(const EdgeInsets& margins) { layoutMargins_ = margins; }
+    void setLayoutMargins(const EdgeInsets& margins);
+
+    // Laid out in a system of its own, at the frame it is given (a table cell's content): the pass of
+    // the tree it is in stops here and lays it out after its own frames, and a pass over it that
+    // nothing inside changed since is skipped. Nothing outside may constrain anything inside, nor
+    // the reverse. Such an item keeps its frame pinned (translatesAutoresizingMaskIntoConstraints).
+    bool laysOutApart() const { return laysOutApart_; }
+    void setLaysOutApart(bool apart);
+    // Something layout reads of this item changed (its constraints, intrinsic size, subitems, or
+    // its frame while it is pinned to it): this item and every ancestor count one more change.
+    // Subclasses call it where their own state feeds layout; the settings here call it themselves.
+    void layoutInputsDidChange();
+    // Changes in this item's subtree so far; a pass of an item that lays out apart compares them.
+    std::uint64_t layoutChangeCount() const { return layoutChanges_; }
 
     // How strongly the item refuses to grow beyond / shrink below its intrinsic size.
     LayoutPriority contentHuggingPriority(LayoutAxis axis) const;
@@ -89,6 +103,8 @@ public:
 
 private:
     bool translatesAutoresizingMask_ = true;
+    bool laysOutApart_ = false;
+    std::uint64_t layoutChanges_ = 0;
     EdgeInsets layoutMargins_{8, 8, 8, 8};
     LayoutPriority horizontalHugging_ = layoutPriority::defaultLow;
     LayoutPriority verticalHugging_ = layoutPriority::defaultLow;

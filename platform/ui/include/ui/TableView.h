@@ -161,6 +161,11 @@ private:
     void tileRows();
     void recycle(int flat);
     void recycleAll();
+    // A reload keeps the cells on screen where they are: each row asking for a cell of the same
+    // identifier gets the one it showed back, and whatever is not asked for is recycled after.
+    void park(int flat);
+    void parkAll();
+    void recycleParked();
     std::shared_ptr<TableViewCell> makeCell(int flat);
     // Measures the automatic rows of [fromFlat, toFlat) not measured yet, keeping what is on screen
     // where it is.
@@ -173,6 +178,7 @@ private:
     std::map<std::string, std::function<std::shared_ptr<TableViewCell>(const std::string&)>> factories_;
     std::map<std::string, std::vector<std::shared_ptr<TableViewCell>>> pools_;
     std::map<int, std::shared_ptr<TableViewCell>> visible_;  // by flat row
+    std::map<int, std::shared_ptr<TableViewCell>> parked_;   // by the flat row shown before the reload
     std::vector<Section> sections_;
     std::vector<Row> rows_;
     std::vector<double> tops_{0};  // tops_[i] is row i's top below the header; back() the rows' total

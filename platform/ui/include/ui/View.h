@@ -171,6 +171,7 @@ private:
     friend class ViewLayoutPass;
 
     void attachSubview(const std::shared_ptr<View>& view, std::size_t index);
+    void frameDidChange();
     void setWindowRecursively(const std::shared_ptr<Window>& window);
     void notifyTintChanged();
     void recordAnimatedChange(const char* property);

@@ -28,6 +28,8 @@ void Label::textDidChange() {
 }
 
 void Label::setText(std::string text) {
+    // A refresh sets every text again; one that stays the same changes nothing to lay out or draw.
+    if (!attributedText_ && text == text_) return;
     text_ = std::move(text);
     attributedText_.reset();
     textDidChange();

@@ -49,7 +49,17 @@ void TableView::registerFactory(const std::string& reuseIdentifier,
     factories_[reuseIdentifier] = std::move(factory);
 }
 
-std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier, IndexPath) {
+std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier,
+                                                              IndexPath indexPath) {
+    if (!parked_.empty() && isValid(indexPath)) {
+        auto found = parked_.find(flatIndex(indexPath));
+        if (found != parked_.end() && found->second->reuseIdentifier() == reuseIdentifier) {
+            std::shared_ptr<TableViewCell> cell = std::move(found->second);
+            parked_.erase(found);
+            cell->prepareForReuse();
+            return cell;
+        }
+    }
     auto& pool = pools_[reuseIdentifier];
     if (!pool.empty()) {
         std::shared_ptr<TableViewCell> cell = std::move(pool.back());
@@ -177,7 +187,7 @@ std::pair<int, int> TableView::rowsBetween(double top, double bottom) const {
 void TableView::reloadData() {
     auto anchor = firstShownRow();
     std::vector<Row> previous = std::move(rows_);
-    recycleAll();
+    parkAll();
     loadCounts();
     keepHeightsAsEstimates(previous, 0, std::min(previous.size(), rows_.size()), 0);
     recomputeTops();
@@ -213,6 +223,7 @@ void TableView::settleAfterReload(std::optional<std::pair<int, double>> anchor) 
         if (y != contentOffset().y) adjustContentOffset({contentOffset().x, y});
     }
     tileRows();
+    recycleParked();
     if (isDragging() || isDecelerating()) return;  // the drag or the spring brings it back itself
     // Rows that come into view at the new end are measured, which may move the end again.
     for (int round = 0; round < 8; ++round) {
@@ -229,7 +240,7 @@ void TableView::reloadRows(const std::vector<IndexPath>& indexPaths) {
     for (IndexPath indexPath : indexPaths) {
         if (!isValid(indexPath)) continue;
         int flat = flatIndex(indexPath);
-        recycle(flat);
+        park(flat);
         std::vector<Row> previous{rows_[flat]};
         rowHeightsFromDelegate(flat, flat + 1);
         keepHeightsAsEstimates(previous, 0, 1, flat);
@@ -244,7 +255,7 @@ void TableView::reloadSections(const std::set<int>& sections) {
     auto anchor = firstShownRow();
     std::vector<Section> oldSections = sections_;
     std::vector<Row> oldRows = rows_;
-    recycleAll();
+    parkAll();
     loadCounts();
     for (int section = 0; section < numberOfSections() && section < static_cast<int>(oldSections.size()); ++section) {
         const Section& before = oldSections[section];
@@ -372,6 +383,27 @@ void TableView::recycle(int flat) {
 void TableView::recycleAll() {
     while (!visible_.empty()) recycle(visible_.begin()->first);
     highlighted_.reset();
+}
+
+void TableView::park(int flat) {
+    auto found = visible_.find(flat);
+    if (found == visible_.end()) return;
+    found->second->setHighlighted(false);
+    parked_[flat] = std::move(found->second);
+    visible_.erase(found);
+}
+
+void TableView::parkAll() {
+    while (!visible_.empty()) park(visible_.begin()->first);
+    highlighted_.reset();
+}
+
+void TableView::recycleParked() {
+    for (auto& [flat, cell] : parked_) {
+        cell->removeFromSuperview();
+        pools_[cell->reuseIdentifier()].push_back(std::move(cell));
+    }
+    parked_.clear();
 }
 
 std::shared_ptr<TableViewCell> TableView::makeCell(int flat) {

@@ -11,6 +11,8 @@ constexpr double selectionFadeDuration = 0.25;
 TableViewCell::TableViewCell(std::string reuseIdentifier) : reuseIdentifier_(std::move(reuseIdentifier)) {
     setBackgroundColor(gfx::Color::systemBackground());
     contentView_->setLayoutName("contentView");
+    // The rows' content is laid out cell by cell, not in one system with the whole window.
+    contentView_->setLaysOutApart(true);
     addSubview(contentView_);
     separator_->setUserInteractionEnabled(false);
     separator_->setHidden(true);

@@ -51,8 +51,14 @@ void View::setFrame(const Rect& frame) {
     if (old == frame) return;
     willChangeGeometry(*layer_);
     layer_->setFrame(frame);
+    frameDidChange();
     if (old.size != frame.size) setNeedsLayout();
     setNeedsRender();
+}
+
+// A pinned frame is what layout starts from; any other frame is what layout made.
+void View::frameDidChange() {
+    if (translatesAutoresizingMaskIntoConstraints()) layoutInputsDidChange();
 }
 
 Rect View::bounds() const { return layer_->bounds(); }
@@ -62,7 +68,10 @@ void View::setBounds(const Rect& bounds) {
     if (old == bounds) return;
     willChangeGeometry(*layer_);
     layer_->setBounds(bounds);
-    if (old.size != bounds.size) setNeedsLayout();
+    if (old.size != bounds.size) {
+        frameDidChange();
+        setNeedsLayout();
+    }
     setNeedsRender();
 }
 
@@ -72,6 +81,7 @@ void View::setCenter(Point center) {
     if (layer_->position() == center) return;
     detail::willChange(*layer_, "position");
     layer_->setPosition(center);
+    frameDidChange();
     setNeedsRender();
 }
 
@@ -81,6 +91,7 @@ void View::setTransform(const gfx::AffineTransform& transform) {
     for (const char* component : {"affine.a", "affine.b", "affine.c", "affine.d", "affine.tx", "affine.ty"})
         detail::willChange(*layer_, component);
     layer_->setAffineTransform(transform);
+    frameDidChange();
     setNeedsRender();
 }
 
@@ -130,6 +141,7 @@ void View::attachSubview(const std::shared_ptr<View>& view, std::size_t index) {
         if (oldSuperview != this) oldSuperview->willRemoveSubview(view);
         siblings.erase(std::remove(siblings.begin(), siblings.end(), view), siblings.end());
         if (oldSuperview != this) oldSuperview->setNeedsLayout();
+        oldSuperview->layoutInputsDidChange();
     }
     index = std::min(index, subviews_.size());
     // The layer goes below the layer of the subview it now precedes, so layers the view keeps for
@@ -140,6 +152,7 @@ void View::attachSubview(const std::shared_ptr<View>& view, std::size_t index) {
         layer_->addSublayer(view->layer_);
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = this;
+    layoutInputsDidChange();
     if (oldSuperview != this) {
         std::shared_ptr<Window> newWindow =
             asWindow() ? std::static_pointer_cast<Window>(std::static_pointer_cast<View>(weak_from_this().lock()))
@@ -162,6 +175,7 @@ void View::removeFromSuperview() {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     layer_->removeFromSuperlayer();
     superview_ = nullptr;
+    parent->layoutInputsDidChange();
     parent->setNeedsLayout();
     if (window()) setWindowRecursively(nullptr);
     didMoveToSuperview();

@@ -48,6 +48,7 @@ void View::layoutIfNeeded() {
 }
 
 void View::invalidateIntrinsicContentSize() {
+    layoutInputsDidChange();
     setNeedsLayout();
     if (auto parent = superview()) parent->setNeedsLayout();
 }
