@@ -104,10 +104,12 @@ function(sorvane_tests name dir)
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.
-# The smoke run sets SORVANE_BENCH_SMOKE, for benchmarks whose fixed workload is too long for it.
+# The smoke run sets SORVANE_BENCH_SMOKE (bench/BenchSmoke.h), for benchmarks whose fixed workload is too
+# long for it.
 function(sorvane_benchmark name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${source})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/bench")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

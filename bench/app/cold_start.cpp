@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <chrono>
 #include <memory>
 
@@ -49,6 +51,6 @@ void BM_ColdStartToSeasonRows(benchmark::State& state) {
         season->stop();
     }
 }
-BENCHMARK(BM_ColdStartToSeasonRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ColdStartToSeasonRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(5));
 
 }  // namespace

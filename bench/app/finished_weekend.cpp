@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <chrono>
 #include <memory>
 
@@ -77,6 +79,6 @@ void BM_FinishedRaceTapToResults(benchmark::State& state) {
     host->window()->setRootViewController(nullptr);
     season->stop();
 }
-BENCHMARK(BM_FinishedRaceTapToResults)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FinishedRaceTapToResults)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(5));
 
 }  // namespace

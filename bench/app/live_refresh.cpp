@@ -9,6 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -27,7 +29,7 @@ namespace {
 
 constexpr const char* sprintFolder = "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/";
 
-bool smokeRun() { return std::getenv("SORVANE_BENCH_SMOKE") != nullptr; }
+using sorvane::bench::smokeRun;
 
 double residentMegabytes() {
     std::ifstream statm("/proc/self/statm");

@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,7 +39,7 @@
 
 namespace {
 
-bool smokeRun() { return std::getenv("SORVANE_BENCH_SMOKE") != nullptr; }
+using sorvane::bench::smokeRun;
 // How long each screen stays up, and how long the sheet's own preloads get before the first screen.
 const double screenSeconds = smokeRun() ? 0.2 : 2;
 const double preloadSeconds = smokeRun() ? 0.5 : 3;

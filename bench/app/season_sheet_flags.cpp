@@ -4,6 +4,8 @@
 // frame in which every flag asked for is on its row. Each start has an empty image cache of its own.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -88,7 +90,7 @@ void firstFrame(benchmark::State& state, bool withFlags) {
 
 void BM_SeasonSheetFirstFrameWithoutFlags(benchmark::State& state) { firstFrame(state, false); }
 void BM_SeasonSheetFirstFrameWithFlags(benchmark::State& state) { firstFrame(state, true); }
-BENCHMARK(BM_SeasonSheetFirstFrameWithoutFlags)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SeasonSheetFirstFrameWithFlags)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SeasonSheetFirstFrameWithoutFlags)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
+BENCHMARK(BM_SeasonSheetFirstFrameWithFlags)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
 
 }  // namespace

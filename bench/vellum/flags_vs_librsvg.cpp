@@ -3,6 +3,8 @@
 // lists draw them, and at 512 and 960 as the large screens do; and parsing alone.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +40,7 @@ template <class Each>
 void everyFlag(benchmark::State& state, Each each) {
     const auto& all = flagBytes();
     if (all.empty()) return state.SkipWithError("no offline-season flags");
-    const std::size_t count = std::getenv("SORVANE_BENCH_SMOKE") ? std::min<std::size_t>(all.size(), 10) : all.size();
+    const std::size_t count = sorvane::bench::smokeRun() ? std::min<std::size_t>(all.size(), 10) : all.size();
     const std::span<const foundation::Data> flags(all.data(), count);
     for (auto _ : state) {
         for (const auto& bytes : flags) {

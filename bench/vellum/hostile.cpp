@@ -2,6 +2,8 @@
 // 20 x 20: each must stay within a second and 200 MB. The anchor is an ordinary document of 200 shapes.
 // "heap_MB" is the heap the parsed document and its layer tree hold at their largest.
 #include <benchmark/benchmark.h>
+
+#include "BenchSmoke.h"
 #include <malloc.h>
 
 #include <algorithm>
@@ -25,7 +27,7 @@ namespace {
 
 // The smoke run (SORVANE_BENCH_SMOKE) draws each document at a hundredth of its size: it only shows
 // that every document still draws.
-bool smokeRun() { return std::getenv("SORVANE_BENCH_SMOKE") != nullptr; }
+using sorvane::bench::smokeRun;
 std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(full / 100, 1) : full; }
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }

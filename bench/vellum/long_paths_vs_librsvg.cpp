@@ -3,6 +3,8 @@
 // library's segment cap (50k) the rest of a path is cut, so the 100k document draws only its first 50k.
 #include <benchmark/benchmark.h>
 
+#include "BenchSmoke.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -40,7 +42,7 @@ foundation::Data longPath(std::int64_t segments) {
 }
 
 // The smoke run (SORVANE_BENCH_SMOKE) draws a hundredth of each path: it only shows that they draw.
-std::int64_t sized(std::int64_t full) { return std::getenv("SORVANE_BENCH_SMOKE") ? std::max<std::int64_t>(full / 100, 1) : full; }
+std::int64_t sized(std::int64_t full) { return sorvane::bench::smokeRun() ? std::max<std::int64_t>(full / 100, 1) : full; }
 
 template <class Draw>
 void drawLongPath(benchmark::State& state, Draw draw) {
