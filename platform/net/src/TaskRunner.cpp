@@ -15,6 +15,8 @@ namespace {
 
 // A refused redirect hands its body on; beyond this much, the rest of a redirect's body is dropped.
 constexpr std::size_t redirectBodyLimit = 1 << 20;
+// The most body read ahead while the delegate has not yet answered the response.
+constexpr std::size_t heldWhileAwaitingLimit = std::size_t(8) << 20;
 
 bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -253,8 +255,14 @@ std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count,
         return length;
     }
     if (runner.awaitingDisposition_) {
-        runner.paused_ = true;
-        return CURL_WRITEFUNC_PAUSE;
+        // Read on while the delegate decides: the transfer, and the connection it holds, must not wait
+        // for a hop to the delegate queue and back. Past the limit it pauses, so memory stays bounded.
+        if (runner.heldBody_.size() + length > heldWhileAwaitingLimit) {
+            runner.paused_ = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        runner.heldBody_.append(bytes, length);
+        return length;
     }
     return runner.receive(bytes, length) ? length : 0;
 }

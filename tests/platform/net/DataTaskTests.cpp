@@ -191,6 +191,34 @@ TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
     EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
 }
 
+TEST_F(DataTaskTest, aResponseAwaitingItsAnswerStillFreesItsConnection) {
+    // More held answers than a host gets connections: a transfer that stopped reading until its answer
+    // came would keep every connection, and the last request would never be sent.
+    constexpr int held = 8;
+    auto [session, recorder] = delegateSession();
+    std::mutex mutex;
+    std::vector<ResponseReply> replies;
+    recorder->onResponse = [&](const Response& response, ResponseReply reply) {
+        if (response.url->absoluteString().ends_with("/hello")) {
+            std::lock_guard lock(mutex);
+            return replies.push_back(std::move(reply));
+        }
+        reply(ResponseDisposition::allow);
+    };
+    for (int index = 0; index < held; ++index) session->dataTask(loopback.url("/hello"))->resume();
+    session->dataTask(loopback.url("/large-text"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->body.size(), 100000u);
+    {
+        std::lock_guard lock(mutex);
+        for (auto& reply : replies) reply(ResponseDisposition::allow);
+    }
+    // Each held transfer then hands on its whole body, after its response.
+    ASSERT_TRUE(recorder->waitForCompletions(held + 1));
+    EXPECT_EQ(recorder->body.size(), 100000u + held * std::string("hello world").size());
+    EXPECT_EQ(recorder->error, std::nullopt);
+}
+
 TEST_F(DataTaskTest, responseCancelledByTheDelegateDeliversNoData) {
     auto [session, recorder] = delegateSession();
     recorder->onResponse = [](const Response&, ResponseReply reply) { reply(ResponseDisposition::cancel); };
