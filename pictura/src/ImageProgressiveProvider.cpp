@@ -213,20 +213,22 @@ void ImageProgressiveProvider::update(foundation::Data data, std::vector<Session
                     });
                 };
                 const int scanned = decoder.scannedCount;
-                for (const auto& prefix : prefixes) {
-                    auto decoderPointer = self->decoder_;
-                    decoder.processingQueue.execute([decoderPointer, prefix, callbacks, scanned, finishOne] {
-                        const auto bytes = decoderPointer->option.isBlur && scanned < 6
-                                               ? decoderPointer->blurredPartialData(prefix, scanned)
-                                               : prefix;
-                        auto processor = ImageDataProcessor::make(bytes, callbacks, decoderPointer->processingQueue);
+                // The scans of one update in one block, in order, each processed in place: a processing
+                // queue that runs blocks side by side must not show a later scan before an earlier one.
+                decoder.processingQueue.execute([decoderPointer = self->decoder_, prefixes = std::move(prefixes), callbacks,
+                                                 scanned, finishOne] {
+                    for (const auto& prefix : prefixes) {
+                        auto bytes = decoderPointer->option.isBlur && scanned < 6
+                                         ? decoderPointer->blurredPartialData(prefix, scanned)
+                                         : prefix;
+                        auto processor = ImageDataProcessor::make(std::move(bytes), callbacks, CallbackQueue::untouch());
                         processor->onImageProcessed.delegate(
                             decoderPointer, [finishOne](ImageProgressiveDecoder&, const ImageDataProcessor::ImageProcessed& result) {
                                 finishOne(result.first ? *result.first : nullptr);
                             });
                         processor->process();
-                    });
-                }
+                    }
+                });
             });
         });
     });
