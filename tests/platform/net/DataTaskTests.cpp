@@ -182,13 +182,33 @@ TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
     auto [session, recorder] = delegateSession();
     std::promise<ResponseReply> held;
     recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
-    session->dataTask(loopback.url("/hello"))->resume();
+    auto task = session->dataTask(loopback.url("/hello"));
+    task->resume();
     auto reply = held.get_future().get();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(recorder->outline(), std::vector<std::string>{"response 200"});
     reply(ResponseDisposition::allow);
     ASSERT_TRUE(recorder->waitForCompletions());
     EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+    EXPECT_EQ(recorder->body.toString(), "hello world");
+    EXPECT_EQ(task->countOfBytesReceived(), 11);
+    EXPECT_EQ(task->state(), SessionTask::State::completed);
+}
+
+TEST_F(DataTaskTest, aTaskCancelledWhileItsResponseAwaitsAnAnswerEndsCancelledWithoutData) {
+    auto [session, recorder] = delegateSession();
+    std::promise<ResponseReply> held;
+    recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
+    auto task = session->dataTask(loopback.url("/hello"));
+    task->resume();
+    auto reply = held.get_future().get();
+    // Whether or not the body is in by now, the cancel comes before the answer and wins.
+    task->cancel();
+    reply(ResponseDisposition::allow);
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "complete -999"}));
+    EXPECT_EQ(task->error()->code, URLError::cancelled);
+    EXPECT_EQ(task->state(), SessionTask::State::completed);
 }
 
 TEST_F(DataTaskTest, aResponseAwaitingItsAnswerStillFreesItsConnection) {
