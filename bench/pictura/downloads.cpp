@@ -2,7 +2,8 @@
 // fetching the same URLs in its parallel mode over as many connections as the session uses (six per
 // host). The downloader is measured whole (each picture decoded on its processing queue) and with a
 // processor that decodes nothing, beside the bare session it stands on, to tell the costs apart.
-// Then 20 large pictures fetched one after another without decoding, against libcurl in this program.
+// Then 200 small and 20 large pictures fetched one after another without decoding, against libcurl in
+// this program: the first measures the cost of each request, the second that of each byte.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 #include <httplib.h>
@@ -173,32 +174,30 @@ void curlToolFetchesDistinctPictures(benchmark::State& state) {
 }
 BENCHMARK(curlToolFetchesDistinctPictures)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void downloaderFetchesLargePicturesOneByOneWithoutDecoding(benchmark::State& state) {
-    auto& server = Server::shared();
-    std::vector<foundation::URL> urls;
-    for (const auto& text : server.largeURLs) urls.push_back(*foundation::URL::fromString(text));
-    auto downloader = pictura::ImageDownloader::make("bench-large");
-    pictura::PicturaParsedOptionsInfo options;
-    options.callbackQueue = pictura::CallbackQueue::untouch();
-    options.processor = std::make_shared<NoDecoding>();
-    for (auto _ : state) {
-        for (const auto& url : urls) {
-            std::latch done(1);
-            downloader->downloadImage(url, options, [&done](const pictura::ImageLoadingOutcome& outcome) {
-                if (!outcome) {
-                    std::cerr << outcome.error() << "\n";
-                    std::abort();
-                }
-                benchmark::DoNotOptimize(outcome->originalData->size());
-                done.count_down();
-            });
-            done.wait();
-        }
+// Each picture waits for the one before, so every hop between threads adds to the time.
+void fetchOneByOneThroughDownloader(const std::vector<std::string>& texts) {
+    // Never destroyed: its transfers may still be ending while the process exits.
+    static const auto& downloader = *new auto(pictura::ImageDownloader::make("bench-one-by-one"));
+    static const auto options = [] {
+        pictura::PicturaParsedOptionsInfo options;
+        options.callbackQueue = pictura::CallbackQueue::untouch();
+        options.processor = std::make_shared<NoDecoding>();
+        return options;
+    }();
+    for (const auto& text : texts) {
+        std::latch done(1);
+        downloader->downloadImage(*foundation::URL::fromString(text), options,
+                                  [&done](const pictura::ImageLoadingOutcome& outcome) {
+                                      if (!outcome) {
+                                          std::cerr << outcome.error() << "\n";
+                                          std::abort();
+                                      }
+                                      benchmark::DoNotOptimize(outcome->originalData->size());
+                                      done.count_down();
+                                  });
+        done.wait();
     }
-    state.SetItemsProcessed(state.iterations() * largePictureCount);
-    state.SetBytesProcessed(state.iterations() * server.totalLargeBytes());
 }
-BENCHMARK(downloaderFetchesLargePicturesOneByOneWithoutDecoding)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 std::size_t appendBody(char* bytes, std::size_t size, std::size_t count, void* body) {
     static_cast<std::vector<char>*>(body)->insert(static_cast<std::vector<char>*>(body)->end(), bytes, bytes + size * count);
@@ -206,20 +205,47 @@ std::size_t appendBody(char* bytes, std::size_t size, std::size_t count, void* b
 }
 
 // One reused handle (so one kept-alive connection), each body gathered in memory as a program would.
+void fetchOneByOneThroughLibcurl(const std::vector<std::string>& urls) {
+    static CURL* const easy = curl_easy_init();
+    for (const auto& url : urls) {
+        std::vector<char> body;
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &appendBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+        if (curl_easy_perform(easy) != CURLE_OK) std::abort();
+        benchmark::DoNotOptimize(body.data());
+    }
+}
+
+constexpr int oneByOneSmallCount = 200;
+
+void downloaderFetchesSmallPicturesOneByOneWithoutDecoding(benchmark::State& state) {
+    auto& server = Server::shared();
+    const std::vector<std::string> urls(server.urls.begin(), server.urls.begin() + oneByOneSmallCount);
+    for (auto _ : state) fetchOneByOneThroughDownloader(urls);
+    state.SetItemsProcessed(state.iterations() * oneByOneSmallCount);
+}
+BENCHMARK(downloaderFetchesSmallPicturesOneByOneWithoutDecoding)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void libcurlFetchesSmallPicturesOneByOne(benchmark::State& state) {
+    auto& server = Server::shared();
+    const std::vector<std::string> urls(server.urls.begin(), server.urls.begin() + oneByOneSmallCount);
+    for (auto _ : state) fetchOneByOneThroughLibcurl(urls);
+    state.SetItemsProcessed(state.iterations() * oneByOneSmallCount);
+}
+BENCHMARK(libcurlFetchesSmallPicturesOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void downloaderFetchesLargePicturesOneByOneWithoutDecoding(benchmark::State& state) {
+    auto& server = Server::shared();
+    for (auto _ : state) fetchOneByOneThroughDownloader(server.largeURLs);
+    state.SetItemsProcessed(state.iterations() * largePictureCount);
+    state.SetBytesProcessed(state.iterations() * server.totalLargeBytes());
+}
+BENCHMARK(downloaderFetchesLargePicturesOneByOneWithoutDecoding)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void libcurlFetchesLargePicturesOneByOne(benchmark::State& state) {
     auto& server = Server::shared();
-    CURL* easy = curl_easy_init();
-    for (auto _ : state) {
-        for (const auto& url : server.largeURLs) {
-            std::vector<char> body;
-            curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &appendBody);
-            curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
-            if (curl_easy_perform(easy) != CURLE_OK) std::abort();
-            benchmark::DoNotOptimize(body.data());
-        }
-    }
-    curl_easy_cleanup(easy);
+    for (auto _ : state) fetchOneByOneThroughLibcurl(server.largeURLs);
     state.SetItemsProcessed(state.iterations() * largePictureCount);
     state.SetBytesProcessed(state.iterations() * server.totalLargeBytes());
 }
