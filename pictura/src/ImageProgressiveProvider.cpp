@@ -169,10 +169,11 @@ void ImageProgressiveProvider::onDataReceived(const std::shared_ptr<net::Session
                                               const foundation::Data&) {
     std::weak_ptr<ImageProgressiveProvider> weakSelf = weak_from_this();
     auto sessionTask = const_cast<SessionDataTask&>(task).shared_from_this();
-    ::dispatch::Queue::main()->async([weakSelf, sessionTask] {
+    // The body so far is read here, on the session's queue, which alone writes it and at the end takes it.
+    ::dispatch::Queue::main()->async([weakSelf, sessionTask, data = task.mutableData()]() mutable {
         auto self = weakSelf.lock();
         if (!self || !self->onShouldApply()) return;
-        self->update(sessionTask->mutableData(), sessionTask->callbacks());
+        self->update(std::move(data), sessionTask->callbacks());
     });
 }
 
