@@ -104,6 +104,19 @@ public:
     std::shared_ptr<gfx::Image> image = gfx::Image::fromBitmap(gfx::Bitmap::make(1, 1));
 };
 
+// A completion that stops the run on a failure and otherwise counts the picture in.
+pictura::ImageDownloader::CompletionHandler countingDown(std::latch& done) {
+    return [&done](const pictura::ImageLoadingOutcome& outcome) {
+        if (!outcome) {
+            std::cerr << outcome.error() << "\n";
+            std::abort();
+        }
+        benchmark::DoNotOptimize(outcome->image->pixelWidth());
+        benchmark::DoNotOptimize(outcome->originalData->size());
+        done.count_down();
+    };
+}
+
 void fetchThroughDownloader(benchmark::State& state, std::shared_ptr<const pictura::ImageProcessor> processor) {
     auto& server = Server::shared();
     std::vector<foundation::URL> urls;
@@ -114,15 +127,7 @@ void fetchThroughDownloader(benchmark::State& state, std::shared_ptr<const pictu
     options.processor = std::move(processor);
     for (auto _ : state) {
         std::latch done(pictureCount);
-        for (const auto& url : urls)
-            downloader->downloadImage(url, options, [&done](const pictura::ImageLoadingOutcome& outcome) {
-                if (!outcome) {
-                    std::cerr << outcome.error() << "\n";
-                    std::abort();
-                }
-                benchmark::DoNotOptimize(outcome->image->pixelWidth());
-                done.count_down();
-            });
+        for (const auto& url : urls) downloader->downloadImage(url, options, countingDown(done));
         done.wait();
     }
     state.SetItemsProcessed(state.iterations() * pictureCount);
@@ -186,15 +191,7 @@ void fetchOneByOneThroughDownloader(const std::vector<std::string>& texts) {
     }();
     for (const auto& text : texts) {
         std::latch done(1);
-        downloader->downloadImage(*foundation::URL::fromString(text), options,
-                                  [&done](const pictura::ImageLoadingOutcome& outcome) {
-                                      if (!outcome) {
-                                          std::cerr << outcome.error() << "\n";
-                                          std::abort();
-                                      }
-                                      benchmark::DoNotOptimize(outcome->originalData->size());
-                                      done.count_down();
-                                  });
+        downloader->downloadImage(*foundation::URL::fromString(text), options, countingDown(done));
         done.wait();
     }
 }
@@ -219,35 +216,38 @@ void fetchOneByOneThroughLibcurl(const std::vector<std::string>& urls) {
 
 constexpr int oneByOneSmallCount = 200;
 
+template <class Fetch>
+void fetchOneByOne(benchmark::State& state, const std::vector<std::string>& urls, std::int64_t bytes, Fetch fetch) {
+    for (auto _ : state) fetch(urls);
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(urls.size()));
+    if (bytes > 0) state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+const std::vector<std::string>& smallOneByOneURLs() {
+    static const std::vector<std::string> urls(Server::shared().urls.begin(),
+                                               Server::shared().urls.begin() + oneByOneSmallCount);
+    return urls;
+}
+
 void downloaderFetchesSmallPicturesOneByOneWithoutDecoding(benchmark::State& state) {
-    auto& server = Server::shared();
-    const std::vector<std::string> urls(server.urls.begin(), server.urls.begin() + oneByOneSmallCount);
-    for (auto _ : state) fetchOneByOneThroughDownloader(urls);
-    state.SetItemsProcessed(state.iterations() * oneByOneSmallCount);
+    fetchOneByOne(state, smallOneByOneURLs(), 0, fetchOneByOneThroughDownloader);
 }
 BENCHMARK(downloaderFetchesSmallPicturesOneByOneWithoutDecoding)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void libcurlFetchesSmallPicturesOneByOne(benchmark::State& state) {
-    auto& server = Server::shared();
-    const std::vector<std::string> urls(server.urls.begin(), server.urls.begin() + oneByOneSmallCount);
-    for (auto _ : state) fetchOneByOneThroughLibcurl(urls);
-    state.SetItemsProcessed(state.iterations() * oneByOneSmallCount);
+    fetchOneByOne(state, smallOneByOneURLs(), 0, fetchOneByOneThroughLibcurl);
 }
 BENCHMARK(libcurlFetchesSmallPicturesOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void downloaderFetchesLargePicturesOneByOneWithoutDecoding(benchmark::State& state) {
     auto& server = Server::shared();
-    for (auto _ : state) fetchOneByOneThroughDownloader(server.largeURLs);
-    state.SetItemsProcessed(state.iterations() * largePictureCount);
-    state.SetBytesProcessed(state.iterations() * server.totalLargeBytes());
+    fetchOneByOne(state, server.largeURLs, server.totalLargeBytes(), fetchOneByOneThroughDownloader);
 }
 BENCHMARK(downloaderFetchesLargePicturesOneByOneWithoutDecoding)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void libcurlFetchesLargePicturesOneByOne(benchmark::State& state) {
     auto& server = Server::shared();
-    for (auto _ : state) fetchOneByOneThroughLibcurl(server.largeURLs);
-    state.SetItemsProcessed(state.iterations() * largePictureCount);
-    state.SetBytesProcessed(state.iterations() * server.totalLargeBytes());
+    fetchOneByOne(state, server.largeURLs, server.totalLargeBytes(), fetchOneByOneThroughLibcurl);
 }
 BENCHMARK(libcurlFetchesLargePicturesOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime();
 

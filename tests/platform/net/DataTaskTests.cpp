@@ -87,6 +87,17 @@ protected:
         return {Session::make(configuration, recorder), recorder};
     }
 
+    // Starts a task of `path` and hands back the answer to its response, which the test then gives.
+    std::pair<std::shared_ptr<SessionTask>, ResponseReply> startWithHeldAnswer(Session& session, Recorder& recorder,
+                                                                               const std::string& path) {
+        auto held = std::make_shared<std::promise<ResponseReply>>();
+        auto answer = held->get_future();
+        recorder.onResponse = [held](const Response&, ResponseReply reply) { held->set_value(std::move(reply)); };
+        auto task = session.dataTask(loopback.url(path));
+        task->resume();
+        return {task, answer.get()};
+    }
+
     Gate gate;
     LoopbackServer loopback;
 };
@@ -180,11 +191,7 @@ TEST_F(DataTaskTest, cancelMidTransferCompletesLaterWithCancelled) {
 
 TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
     auto [session, recorder] = delegateSession();
-    std::promise<ResponseReply> held;
-    recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
-    auto task = session->dataTask(loopback.url("/hello"));
-    task->resume();
-    auto reply = held.get_future().get();
+    auto [task, reply] = startWithHeldAnswer(*session, *recorder, "/hello");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(recorder->outline(), std::vector<std::string>{"response 200"});
     reply(ResponseDisposition::allow);
@@ -197,11 +204,7 @@ TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
 
 TEST_F(DataTaskTest, aTaskCancelledWhileItsResponseAwaitsAnAnswerEndsCancelledWithoutData) {
     auto [session, recorder] = delegateSession();
-    std::promise<ResponseReply> held;
-    recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
-    auto task = session->dataTask(loopback.url("/hello"));
-    task->resume();
-    auto reply = held.get_future().get();
+    auto [task, reply] = startWithHeldAnswer(*session, *recorder, "/hello");
     // Whether or not the body is in by now, the cancel comes before the answer and wins.
     task->cancel();
     reply(ResponseDisposition::allow);
