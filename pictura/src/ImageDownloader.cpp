@@ -28,9 +28,9 @@ std::shared_ptr<const Delegate<ImageLoadingOutcome, void>> completionDelegate(Im
 }  // namespace
 
 std::optional<foundation::Data> ImageDownloaderDelegate::didDownloadDataWithTask(ImageDownloader& downloader,
-                                                                                 const foundation::Data& data,
+                                                                                 foundation::Data data,
                                                                                  const SessionDataTask& task) {
-    if (const auto& url = task.originalURL()) return didDownloadDataForURL(downloader, data, *url);
+    if (const auto& url = task.originalURL()) return didDownloadDataForURL(downloader, std::move(data), *url);
     return data;
 }
 
@@ -129,8 +129,8 @@ void ImageDownloader::setupSessionHandler() {
             else delegate->didFinishDownloadingImageForURL(self, url, std::nullopt, result.error());
         });
     hooks.onDidDownloadData.delegate(self, [](ImageDownloader& self, const std::shared_ptr<SessionDataTask>& task) {
-        if (auto delegate = self.delegate()) return delegate->didDownloadDataWithTask(self, task->mutableData(), *task);
-        return self.didDownloadDataWithTask(self, task->mutableData(), *task);
+        if (auto delegate = self.delegate()) return delegate->didDownloadDataWithTask(self, task->takeData(), *task);
+        return self.didDownloadDataWithTask(self, task->takeData(), *task);
     });
 }
 
@@ -267,15 +267,17 @@ void ImageDownloader::taskDone(std::weak_ptr<ImageDownloader> downloader,
         for (const auto& callback : callbacks) deliver(callback, std::unexpected(result.error()));
         return;
     }
-    const auto& [data, response] = *result;
-    auto processor = ImageDataProcessor::make(data, callbacks, context.options.processingQueue);
+    const auto& [body, response] = *result;
+    // The body is handed over here: taken, not copied, and from then on shared by every result.
+    auto processor = ImageDataProcessor::make(body ? std::move(*body) : foundation::Data(), callbacks,
+                                              context.options.processingQueue);
     processor->onImageProcessed.delegate(
         processor, [downloader, url = context.url, response](ImageDataProcessor& processor,
                                                              const ImageDataProcessor::ImageProcessed& processed) {
             const auto& [image, callback] = processed;
             if (auto self = downloader.lock()) self->reportDidProcessImage(image, url, response);
             if (!image) return deliver(callback, std::unexpected(image.error()));
-            deliver(callback, ImageLoadingResult{*image, url, processor.data()});
+            deliver(callback, ImageLoadingResult{*image, url, processor.sharedData()});
         });
     processor->process();
 }

@@ -169,10 +169,11 @@ void ImageProgressiveProvider::onDataReceived(const std::shared_ptr<net::Session
                                               const foundation::Data&) {
     std::weak_ptr<ImageProgressiveProvider> weakSelf = weak_from_this();
     auto sessionTask = const_cast<SessionDataTask&>(task).shared_from_this();
-    ::dispatch::Queue::main()->async([weakSelf, sessionTask] {
+    // The body so far is read here, on the session's queue, which alone writes it and at the end takes it.
+    ::dispatch::Queue::main()->async([weakSelf, sessionTask, data = task.mutableData()]() mutable {
         auto self = weakSelf.lock();
         if (!self || !self->onShouldApply()) return;
-        self->update(sessionTask->mutableData(), sessionTask->callbacks());
+        self->update(std::move(data), sessionTask->callbacks());
     });
 }
 
@@ -213,20 +214,22 @@ void ImageProgressiveProvider::update(foundation::Data data, std::vector<Session
                     });
                 };
                 const int scanned = decoder.scannedCount;
-                for (const auto& prefix : prefixes) {
-                    auto decoderPointer = self->decoder_;
-                    decoder.processingQueue.execute([decoderPointer, prefix, callbacks, scanned, finishOne] {
-                        const auto bytes = decoderPointer->option.isBlur && scanned < 6
-                                               ? decoderPointer->blurredPartialData(prefix, scanned)
-                                               : prefix;
-                        auto processor = ImageDataProcessor::make(bytes, callbacks, decoderPointer->processingQueue);
+                // The scans of one update in one block, in order, each processed in place: a processing
+                // queue that runs blocks side by side must not show a later scan before an earlier one.
+                decoder.processingQueue.execute([decoderPointer = self->decoder_, prefixes = std::move(prefixes), callbacks,
+                                                 scanned, finishOne] {
+                    for (const auto& prefix : prefixes) {
+                        auto bytes = decoderPointer->option.isBlur && scanned < 6
+                                         ? decoderPointer->blurredPartialData(prefix, scanned)
+                                         : prefix;
+                        auto processor = ImageDataProcessor::make(std::move(bytes), callbacks, CallbackQueue::untouch());
                         processor->onImageProcessed.delegate(
                             decoderPointer, [finishOne](ImageProgressiveDecoder&, const ImageDataProcessor::ImageProcessed& result) {
                                 finishOne(result.first ? *result.first : nullptr);
                             });
                         processor->process();
-                    });
-                }
+                    }
+                });
             });
         });
     });

@@ -367,7 +367,8 @@ std::optional<WrappedTask> PicturaManager::loadFromSourceAndStore(const Source& 
                     finish(std::unexpected(PicturaError::processorError(PicturaError::ProcessingFailed{options.processor, bytes})));
                 return;
             }
-            deliver(options.callbackQueue, [self, source, context, image, bytes, completionHandler] {
+            deliver(options.callbackQueue, [self, source, context, image, bytes = std::make_shared<const foundation::Data>(bytes),
+                                            completionHandler] {
                 self->storeRetrievedImage(source, context, ImageLoadingResult{image, std::nullopt, bytes}, completionHandler);
             });
         });
@@ -385,21 +386,21 @@ void PicturaManager::storeRetrievedImage(const Source& source, const std::shared
     }
     const bool needsOriginal = options.cacheOriginalImage && options.processor->identifier() != defaultIdentifier();
     auto coordinator = std::make_shared<CacheCallbackCoordinator>(options.waitForCache, needsOriginal);
-    const auto originalData = result->originalData;
+    const auto originalData = result->originalData ? result->originalData : std::make_shared<const foundation::Data>();
     RetrieveImageResult retrieved{modified(options, result->image), CacheType::none, source, context->originalSource,
-                                  [originalData] { return std::optional<foundation::Data>(originalData); }};
+                                  [originalData] { return std::optional<foundation::Data>(*originalData); }};
     auto trigger = [finish, retrieved] {
         if (finish) finish(retrieved);
     };
     const auto target = targetCache(options);
     const auto key = source.cacheKey();
-    target->store(result->image, originalData, key, options, !options.cacheMemoryOnly, [coordinator, trigger](CacheStoreResult) {
+    target->store(result->image, *originalData, key, options, !options.cacheMemoryOnly, [coordinator, trigger](CacheStoreResult) {
         coordinator->handle(CacheCallbackCoordinator::Action::imageStored, trigger);
     });
     if (needsOriginal) {
         const auto original = options.originalCache ? options.originalCache : target;
         // The original goes to disk only, and also under cacheMemoryOnly.
-        original->storeToDisk(originalData, key, defaultIdentifier(), options.diskCacheExpiration, CallbackQueue::untouch(),
+        original->storeToDisk(*originalData, key, defaultIdentifier(), options.diskCacheExpiration, CallbackQueue::untouch(),
                               [coordinator, trigger](CacheStoreResult) {
             coordinator->handle(CacheCallbackCoordinator::Action::originalImageStored, trigger);
         });

@@ -86,4 +86,8 @@ void SessionDataTask::start() {
 
 void SessionDataTask::appendData(const foundation::Data& chunk) { mutableData_.append(chunk); }
 
+void SessionDataTask::reserveData(std::size_t length) { mutableData_.bytes().reserve(length); }
+
+foundation::Data SessionDataTask::takeData() { return std::exchange(mutableData_, {}); }
+
 }  // namespace pictura

@@ -154,6 +154,9 @@ void SessionDelegate::didReceiveResponse(net::Session&, const std::shared_ptr<ne
         failOverCap(*task, response.expectedContentLength);
         return reply(net::ResponseDisposition::cancel);
     }
+    // Sized once by the stated length: a body grown by doubling is copied over and over.
+    if (response.expectedContentLength > 0)
+        if (auto dataTask = this->task(*task)) dataTask->reserveData(static_cast<std::size_t>(response.expectedContentLength));
     reply(net::ResponseDisposition::allow);
 }
 
@@ -190,7 +193,7 @@ void SessionDelegate::didComplete(net::Session&, const std::shared_ptr<net::Sess
     if (failure) return finishTask(*task, std::unexpected(sessionError(*failure)));
     auto body = onDidDownloadData(dataTask);
     if (!body) return finishTask(*task, std::unexpected(PicturaError::responseError(PicturaError::DataModifyingFailed{dataTask})));
-    finishTask(*task, std::pair(std::move(*body), response));
+    finishTask(*task, std::pair(std::make_shared<foundation::Data>(std::move(*body)), response));
 }
 
 void SessionDelegate::willPerformHTTPRedirection(net::Session&, const std::shared_ptr<net::SessionTask>& task,

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <future>
+#include <mutex>
+#include <thread>
 
 #include "CountingProcessor.h"
 #include "DownloadServer.h"
@@ -68,6 +71,75 @@ TEST(ImageDataProcessorTest, withoutAQueueThePassRunsOnTheSharedDownloaderQueue)
     auto answered = label.get_future();
     ASSERT_EQ(answered.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_EQ(answered.get(), "com.tolvane.Pictura.ImageDownloader.Process");
+}
+
+// Holds every run until `expected` runs are under way at once (or a long wait has passed), and
+// writes down the identifier of each consumer it served, in order.
+class MeetingProcessor final : public ImageProcessor {
+public:
+    MeetingProcessor(std::string identifier, std::shared_ptr<struct Meeting> meeting)
+        : identifier_(std::move(identifier)), meeting_(std::move(meeting)) {}
+    std::string identifier() const override { return identifier_; }
+    std::shared_ptr<gfx::Image> process(const ImageProcessItem& item, const PicturaParsedOptionsInfo& options) const override;
+
+private:
+    std::string identifier_;
+    std::shared_ptr<struct Meeting> meeting_;
+};
+
+struct Meeting {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int arrived = 0;
+    int expected = 2;
+    bool met = false;
+    bool gaveUp = false;
+};
+
+std::shared_ptr<gfx::Image> MeetingProcessor::process(const ImageProcessItem& item,
+                                                      const PicturaParsedOptionsInfo& options) const {
+    {
+        std::unique_lock lock(meeting_->mutex);
+        if (++meeting_->arrived == meeting_->expected) meeting_->met = true;
+        meeting_->changed.notify_all();
+        if (!meeting_->changed.wait_for(lock, std::chrono::seconds(30), [&] { return meeting_->met; }))
+            meeting_->gaveUp = true;
+    }
+    return DefaultImageProcessor::defaultProcessor()->process(item, options);
+}
+
+TEST(ImageDataProcessorTest, passesOfTwoDownloadsRunSideBySideAndEachKeepsItsConsumersOrder) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core runs one pass at a time";
+    auto meeting = std::make_shared<Meeting>();
+    // The first download's consumers each have a processor of their own; only the first run waits.
+    auto waiting = std::make_shared<MeetingProcessor>("waiting", meeting);
+    auto first = ImageDataProcessor::make(noisePng(2, 2),
+                                          {consumer(waiting), consumer(std::make_shared<CountingProcessor>("b", std::make_shared<std::atomic<int>>())),
+                                           consumer(std::make_shared<CountingProcessor>("c", std::make_shared<std::atomic<int>>()))},
+                                          std::nullopt);
+    auto second = ImageDataProcessor::make(noisePng(3, 3), {consumer(std::make_shared<MeetingProcessor>("other", meeting))},
+                                           std::nullopt);
+    std::mutex mutex;
+    std::vector<std::string> order;
+    std::promise<void> firstDone, secondDone;
+    first->onImageProcessed.delegate(first, [&](ImageDataProcessor&, const ImageDataProcessor::ImageProcessed& processed) {
+        std::lock_guard lock(mutex);
+        order.push_back(processed.second.options.processor->identifier());
+        if (order.size() == 3) firstDone.set_value();
+    });
+    second->onImageProcessed.delegate(second, [&](ImageDataProcessor&, const ImageDataProcessor::ImageProcessed&) {
+        secondDone.set_value();
+    });
+    first->process();
+    second->process();
+    auto firstFinished = firstDone.get_future(), secondFinished = secondDone.get_future();
+    ASSERT_EQ(firstFinished.wait_for(std::chrono::seconds(90)), std::future_status::ready);
+    ASSERT_EQ(secondFinished.wait_for(std::chrono::seconds(90)), std::future_status::ready);
+    {
+        std::lock_guard lock(meeting->mutex);
+        EXPECT_FALSE(meeting->gaveUp) << "one pass waited for the other to end";
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"waiting", "b", "c"}));
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ public:
         }
         if (onFinished) onFinished(count);
     }
-    std::optional<foundation::Data> didDownloadDataForURL(ImageDownloader&, const foundation::Data& data,
+    std::optional<foundation::Data> didDownloadDataForURL(ImageDownloader&, foundation::Data data,
                                                           const foundation::URL&) override {
         if (refuseBodies) return std::nullopt;
         return data;
@@ -89,13 +89,18 @@ TEST_F(ImageDownloaderTest, aSecondConsumerJoinsTheRunningTransfer) {
     auto secondTask = download("/held/a", second);
     server.openGate();
 
+    std::vector<const foundation::Data*> bodies;
     for (auto* outcomes : {&first, &second}) {
         auto outcome = outcomes->waitFor(1).front();
         ASSERT_TRUE(outcome) << outcome.error();
         EXPECT_EQ(outcome->image->pixelWidth(), 16);
-        EXPECT_EQ(outcome->originalData, server.picture);
+        ASSERT_TRUE(outcome->originalData);
+        EXPECT_EQ(*outcome->originalData, server.picture);
         EXPECT_EQ(outcome->url, server.url("/held/a"));
+        bodies.push_back(outcome->originalData.get());
     }
+    // One body for both consumers, not a copy each.
+    EXPECT_EQ(bodies[0], bodies[1]);
     EXPECT_EQ(server.hits("/held/a"), 1);
     EXPECT_EQ(firstTask->sessionTask, secondTask->sessionTask);
     EXPECT_EQ(firstTask->cancelToken, 0);

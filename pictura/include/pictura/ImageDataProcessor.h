@@ -4,12 +4,14 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "foundation/Data.h"
 #include "gfx/Image.h"
 #include "pictura/CallbackQueue.h"
 #include "pictura/Delegate.h"
+#include "pictura/ImageProcessor.h"
 #include "pictura/PicturaError.h"
 #include "pictura/SessionDataTask.h"
 
@@ -22,14 +24,18 @@ public:
     using ProcessingResult = std::expected<std::shared_ptr<gfx::Image>, PicturaError>;
     using ImageProcessed = std::pair<ProcessingResult, SessionDataTask::TaskCallback>;
 
-    // Without a queue, the downloader processing queue.
+    // Without a queue, the downloader processing queue. The body is kept once, as the processors' item.
     static std::shared_ptr<ImageDataProcessor> make(foundation::Data data,
                                                     std::vector<SessionDataTask::TaskCallback> callbacks,
                                                     std::optional<CallbackQueue> processingQueue);
-    // One serial queue, "com.tolvane.Pictura.ImageDownloader.Process", shared by every downloader.
+    // "com.tolvane.Pictura.ImageDownloader.Process", shared by every downloader. Passes given to it run
+    // side by side, as many at once as there are cores; each pass still runs whole on one thread, so a
+    // download's consumers get their results in their order.
     static const CallbackQueue& downloaderProcessingQueue();
 
-    const foundation::Data& data() const { return data_; }
+    const foundation::Data& data() const { return std::get<foundation::Data>(*item_); }
+    // The body as one immutable buffer that results share; it lives as long as any of them holds it.
+    std::shared_ptr<const foundation::Data> sharedData() const { return {item_, &data()}; }
     const std::vector<SessionDataTask::TaskCallback>& callbacks() const { return callbacks_; }
     const CallbackQueue& queue() const { return queue_; }
 
@@ -41,10 +47,11 @@ public:
 
 private:
     ImageDataProcessor(foundation::Data data, std::vector<SessionDataTask::TaskCallback> callbacks, CallbackQueue queue)
-        : data_(std::move(data)), callbacks_(std::move(callbacks)), queue_(std::move(queue)) {}
+        : item_(std::make_shared<const ImageProcessItem>(std::move(data))), callbacks_(std::move(callbacks)),
+          queue_(std::move(queue)) {}
     void doProcess();
 
-    const foundation::Data data_;
+    const std::shared_ptr<const ImageProcessItem> item_;
     const std::vector<SessionDataTask::TaskCallback> callbacks_;
     const CallbackQueue queue_;
 };

@@ -29,11 +29,11 @@ public:
     virtual void didFinishDownloadingImageForURL(ImageDownloader&, const foundation::URL&,
                                                  const std::optional<net::Response>&,
                                                  const std::optional<PicturaError>&) {}
-    // The body to process; nothing refuses it. By default, the URL form for a task with a URL.
-    virtual std::optional<foundation::Data> didDownloadDataWithTask(ImageDownloader& downloader,
-                                                                    const foundation::Data& data,
+    // The body to process; nothing refuses it. By default, the URL form for a task with a URL. The body
+    // is handed over (the task's own is empty by then), so passing it on unchanged copies nothing.
+    virtual std::optional<foundation::Data> didDownloadDataWithTask(ImageDownloader& downloader, foundation::Data data,
                                                                     const SessionDataTask& task);
-    virtual std::optional<foundation::Data> didDownloadDataForURL(ImageDownloader&, const foundation::Data& data,
+    virtual std::optional<foundation::Data> didDownloadDataForURL(ImageDownloader&, foundation::Data data,
                                                                   const foundation::URL&) {
         return data;
     }

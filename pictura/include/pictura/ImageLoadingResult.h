@@ -16,7 +16,8 @@ struct ImageLoadingResult {
     std::shared_ptr<gfx::Image> image;
     // The URL the download was made for (after the request modifier).
     std::optional<foundation::URL> url;
-    foundation::Data originalData;
+    // Shared by every consumer of one download, never copied for each.
+    std::shared_ptr<const foundation::Data> originalData;
 };
 
 using ImageLoadingOutcome = std::expected<ImageLoadingResult, PicturaError>;

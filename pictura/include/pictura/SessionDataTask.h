@@ -30,8 +30,10 @@ public:
         std::shared_ptr<const Delegate<ImageLoadingOutcome, void>> onCompleted;
         PicturaParsedOptionsInfo options;
     };
+    // The whole body, handed on once and never copied: its one receiver may take the bytes.
+    using Body = std::shared_ptr<foundation::Data>;
     // The received bytes with the response (absent when the transfer had none), or the failure.
-    using DataResult = std::expected<std::pair<foundation::Data, std::optional<net::Response>>, PicturaError>;
+    using DataResult = std::expected<std::pair<Body, std::optional<net::Response>>, PicturaError>;
     using TaskDone = std::pair<DataResult, std::vector<TaskCallback>>;
     using CallbackCancelled = std::pair<int, TaskCallback>;
 
@@ -65,6 +67,10 @@ public:
     // Resumes the transfer; only the first call does anything.
     void start();
     void appendData(const foundation::Data& chunk);
+    // Room for a body of the stated length, so it is not moved while it grows.
+    void reserveData(std::size_t length);
+    // The body so far, moved out: the transfer has ended and it goes on as one buffer.
+    foundation::Data takeData();
 
     // The transfer's outcome, with the consumers it is for.
     Delegate<TaskDone, void> onTaskDone;

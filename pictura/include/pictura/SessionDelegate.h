@@ -58,7 +58,7 @@ public:
 
     Delegate<int, bool> onValidStatusCode;
     Delegate<DownloadingFinished, void> onDownloadingFinished;
-    // The final body; nothing means the body was refused.
+    // The final body; nothing means the body was refused. The task's body may be taken, not copied.
     Delegate<std::shared_ptr<SessionDataTask>, std::optional<foundation::Data>> onDidDownloadData;
     Delegate<SessionChallenge, void> onReceiveSessionChallenge;
     Delegate<SessionTaskChallenge, void> onReceiveSessionTaskChallenge;

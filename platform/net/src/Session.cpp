@@ -1,5 +1,6 @@
 #include "net/Session.h"
 
+#include <algorithm>
 #include <future>
 
 #include "CookieJar.h"
@@ -34,17 +35,17 @@ std::shared_ptr<SessionTask> Session::makeTask(Request request) {
     auto task = std::shared_ptr<SessionTask>(
         new SessionTask(shared_from_this(), nextTaskIdentifier_.fetch_add(1), std::move(request)));
     std::lock_guard lock(mutex_);
-    std::erase_if(tasks_, [](const auto& weak) { return weak.expired(); });
-    tasks_.push_back(task);
+    if (tasks_.size() >= sweepAt_) {
+        std::erase_if(tasks_, [](const auto& entry) { return entry.second.expired(); });
+        sweepAt_ = std::max<std::size_t>(64, tasks_.size() * 2);
+    }
+    tasks_.insert_or_assign(task.get(), task);
     return task;
 }
 
 void Session::forget(const SessionTask& task) {
     std::lock_guard lock(mutex_);
-    std::erase_if(tasks_, [&](const auto& weak) {
-        auto strong = weak.lock();
-        return !strong || strong.get() == &task;
-    });
+    tasks_.erase(&task);
 }
 
 std::shared_ptr<SessionTask> Session::dataTask(Request request) {
@@ -109,7 +110,7 @@ void Session::invalidateAndCancel() {
     {
         std::lock_guard lock(mutex_);
         invalidated_ = true;
-        for (const auto& weak : tasks_)
+        for (const auto& [address, weak] : tasks_)
             if (auto task = weak.lock()) running.push_back(std::move(task));
     }
     for (const auto& task : running) task->cancel();

@@ -15,6 +15,8 @@ namespace {
 
 // A refused redirect hands its body on; beyond this much, the rest of a redirect's body is dropped.
 constexpr std::size_t redirectBodyLimit = 1 << 20;
+// The most body read ahead while the delegate has not yet answered the response.
+constexpr std::size_t heldWhileAwaitingLimit = std::size_t(8) << 20;
 
 bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -82,6 +84,8 @@ void TaskRunner::startHop() {
     redirectBodyCut_ = false;
     hopResult_.reset();
     heldBody_ = {};
+    earlyChunks_.clear();
+    earlyBytes_ = 0;
     if (auto handler = task_.session_->configuration_.protocols->handlerFor(parts->host))
         return answerInProcess(*handler);
     if (parts->scheme != "https" || !task_.session_->delegate()) return beginTransfer(false);
@@ -253,8 +257,15 @@ std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count,
         return length;
     }
     if (runner.awaitingDisposition_) {
-        runner.paused_ = true;
-        return CURL_WRITEFUNC_PAUSE;
+        // Read on while the delegate decides: the transfer, and the connection it holds, must not wait
+        // for a hop to the delegate queue and back. Past the limit it pauses, so memory stays bounded.
+        if (runner.earlyBytes_ + length > heldWhileAwaitingLimit) {
+            runner.paused_ = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        runner.earlyChunks_.emplace_back(bytes, length);
+        runner.earlyBytes_ += length;
+        return length;
     }
     return runner.receive(bytes, length) ? length : 0;
 }
@@ -295,8 +306,16 @@ void TaskRunner::presentResponse(Response response) {
     }
     if (kind_ != TaskKind::delegateDriven || !task_.session_->delegate()) return;
     awaitingDisposition_ = true;
+    answer_ = std::make_shared<ResponseAnswer>();
     ResponseReply reply(
-        [task = task_.shared_from_this()](ResponseDisposition disposition) {
+        [task = task_.shared_from_this(), answer = answer_](ResponseDisposition disposition) {
+            std::function<void(ResponseDisposition)> parkedEnd;
+            {
+                std::lock_guard lock(answer->mutex);
+                answer->disposition = disposition;
+                parkedEnd = std::move(answer->parkedEnd);
+            }
+            if (parkedEnd) return parkedEnd(disposition);
             NetworkThread::instance().post([task, disposition] {
                 if (!task->runner_->finished_) task->runner_->responseAnswered(disposition);
             });
@@ -333,9 +352,52 @@ void TaskRunner::hopDone(std::optional<URLError> error) {
 
 void TaskRunner::finishWhenAllowed(std::optional<URLError> error) {
     if (!hopResult_ || !*hopResult_) hopResult_ = std::move(error);
-    if (awaitingDisposition_) return;
+    if (awaitingDisposition_) return endWhenAnswered();
     releaseHeldBody();
     if (!finished_) finish(*hopResult_);
+}
+
+void TaskRunner::endWhenAnswered() {
+    // The transfer is over and only the delegate's answer is missing. The end goes out from the delegate
+    // queue once the answer is there, so neither the answer nor the end waits for a hop through here.
+    finished_ = true;
+    detachTransfer();
+    auto chunks = std::exchange(earlyChunks_, {});
+    if (!heldBody_.empty()) chunks.push_back(std::exchange(heldBody_, {}));
+    auto end = [task = task_.shared_from_this(), chunks = std::move(chunks),
+                error = *hopResult_](ResponseDisposition disposition) mutable {
+        task->session_->delegateQueue_->async([task, chunks = std::move(chunks), error, disposition]() mutable {
+            bool allowed = disposition == ResponseDisposition::allow;
+            {
+                std::lock_guard lock(task->mutex_);
+                // A cancel that came while the answer was awaited wins, as it would have mid-transfer.
+                if (task->state_ == SessionTask::State::canceling) allowed = false;
+                if (!allowed) {
+                    auto url = task->currentRequest_.url;
+                    error = URLError{URLError::cancelled, url ? url->absoluteString() : std::string()};
+                } else {
+                    for (const auto& chunk : chunks) task->bytesReceived_ += static_cast<std::int64_t>(chunk.size());
+                }
+                task->state_ = SessionTask::State::completed;
+                task->error_ = error;
+            }
+            task->session_->forget(*task);
+            auto delegate = task->session_->delegate();
+            if (!delegate) return;
+            if (allowed)
+                for (const auto& chunk : chunks) delegate->didReceiveData(*task->session_, task, chunk);
+            delegate->didComplete(*task->session_, task, error);
+        });
+    };
+    std::optional<ResponseDisposition> answered;
+    {
+        std::lock_guard lock(answer_->mutex);
+        answered = answer_->disposition;
+        if (!answered) answer_->parkedEnd = std::move(end);
+    }
+    if (answered) end(*answered);
+    // Released from the command loop, after this call has unwound.
+    NetworkThread::instance().post([keep = std::move(keepAlive_)] {});
 }
 
 void TaskRunner::redirect() {
@@ -386,11 +448,25 @@ void TaskRunner::followRedirect(std::optional<Request> request) {
 }
 
 void TaskRunner::releaseHeldBody() {
-    if (heldBody_.empty()) return;
-    auto body = std::move(heldBody_);
-    heldBody_ = {};
-    if (!receive(reinterpret_cast<const char*>(body.data()), body.size()))
-        finish(hopResult_ && *hopResult_ ? **hopResult_ : URLError{URLError::cannotWriteToFile, currentURL()});
+    auto chunks = std::exchange(earlyChunks_, {});
+    earlyBytes_ = 0;
+    if (!heldBody_.empty()) chunks.push_back(std::exchange(heldBody_, {}));
+    for (auto& chunk : chunks)
+        if (!receive(std::move(chunk)))
+            return finish(hopResult_ && *hopResult_ ? **hopResult_ : URLError{URLError::cannotWriteToFile, currentURL()});
+}
+
+bool TaskRunner::receive(foundation::Data chunk) {
+    if (kind_ != TaskKind::delegateDriven) return receive(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+    {
+        std::lock_guard lock(task_.mutex_);
+        task_.bytesReceived_ += static_cast<std::int64_t>(chunk.size());
+    }
+    // Handed on whole, not copied again.
+    toDelegate([chunk = std::move(chunk)](SessionDelegate& delegate, Session& session, const auto& task) {
+        delegate.didReceiveData(session, task, chunk);
+    });
+    return true;
 }
 
 bool TaskRunner::receive(const char* bytes, std::size_t count) {

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "NetworkThread.h"
 #include "net/ProtocolRegistry.h"
@@ -43,10 +45,12 @@ private:
     void responseAnswered(ResponseDisposition disposition);
     void hopDone(std::optional<URLError> error);
     void finishWhenAllowed(std::optional<URLError> error);
+    void endWhenAnswered();
     void redirect();
     void followRedirect(std::optional<Request> request);
     void releaseHeldBody();
     bool receive(const char* bytes, std::size_t count);
+    bool receive(foundation::Data chunk);
     void finish(std::optional<URLError> error);
     // How long the current hop may still take, in milliseconds; 0 for no bound.
     long remainingTimeMilliseconds() const;
@@ -57,6 +61,13 @@ private:
 
     std::string currentURL() const;
     void toDelegate(Event event);
+
+    // The delegate's answer to the response, and the end of a transfer that finished before it came.
+    struct ResponseAnswer {
+        std::mutex mutex;
+        std::optional<ResponseDisposition> disposition;
+        std::function<void(ResponseDisposition)> parkedEnd;
+    };
 
     SessionTask& task_;
     const TaskKind kind_;
@@ -77,8 +88,12 @@ private:
     bool redirectBodyCut_ = false;
     bool awaitingDisposition_ = false;
     bool paused_ = false;
+    std::shared_ptr<ResponseAnswer> answer_;
     std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer
     foundation::Data heldBody_;  // a redirect's or an in-process answer's body, released once allowed
+    // Body read on while the response awaits its answer: kept as it came, so holding copies nothing more.
+    std::vector<foundation::Data> earlyChunks_;
+    std::size_t earlyBytes_ = 0;
     char errorText_[CURL_ERROR_SIZE] = {};
 
     foundation::Data gathered_;

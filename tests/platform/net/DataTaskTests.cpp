@@ -87,6 +87,17 @@ protected:
         return {Session::make(configuration, recorder), recorder};
     }
 
+    // Starts a task of `path` and hands back the answer to its response, which the test then gives.
+    std::pair<std::shared_ptr<SessionTask>, ResponseReply> startWithHeldAnswer(Session& session, Recorder& recorder,
+                                                                               const std::string& path) {
+        auto held = std::make_shared<std::promise<ResponseReply>>();
+        auto answer = held->get_future();
+        recorder.onResponse = [held](const Response&, ResponseReply reply) { held->set_value(std::move(reply)); };
+        auto task = session.dataTask(loopback.url(path));
+        task->resume();
+        return {task, answer.get()};
+    }
+
     Gate gate;
     LoopbackServer loopback;
 };
@@ -180,15 +191,55 @@ TEST_F(DataTaskTest, cancelMidTransferCompletesLaterWithCancelled) {
 
 TEST_F(DataTaskTest, responseWaitsForTheDelegatesAnswer) {
     auto [session, recorder] = delegateSession();
-    std::promise<ResponseReply> held;
-    recorder->onResponse = [&](const Response&, ResponseReply reply) { held.set_value(std::move(reply)); };
-    session->dataTask(loopback.url("/hello"))->resume();
-    auto reply = held.get_future().get();
+    auto [task, reply] = startWithHeldAnswer(*session, *recorder, "/hello");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(recorder->outline(), std::vector<std::string>{"response 200"});
     reply(ResponseDisposition::allow);
     ASSERT_TRUE(recorder->waitForCompletions());
     EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+    EXPECT_EQ(recorder->body.toString(), "hello world");
+    EXPECT_EQ(task->countOfBytesReceived(), 11);
+    EXPECT_EQ(task->state(), SessionTask::State::completed);
+}
+
+TEST_F(DataTaskTest, aTaskCancelledWhileItsResponseAwaitsAnAnswerEndsCancelledWithoutData) {
+    auto [session, recorder] = delegateSession();
+    auto [task, reply] = startWithHeldAnswer(*session, *recorder, "/hello");
+    // Whether or not the body is in by now, the cancel comes before the answer and wins.
+    task->cancel();
+    reply(ResponseDisposition::allow);
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "complete -999"}));
+    EXPECT_EQ(task->error()->code, URLError::cancelled);
+    EXPECT_EQ(task->state(), SessionTask::State::completed);
+}
+
+TEST_F(DataTaskTest, aResponseAwaitingItsAnswerStillFreesItsConnection) {
+    // More held answers than a host gets connections: a transfer that stopped reading until its answer
+    // came would keep every connection, and the last request would never be sent.
+    constexpr int held = 8;
+    auto [session, recorder] = delegateSession();
+    std::mutex mutex;
+    std::vector<ResponseReply> replies;
+    recorder->onResponse = [&](const Response& response, ResponseReply reply) {
+        if (response.url->absoluteString().ends_with("/hello")) {
+            std::lock_guard lock(mutex);
+            return replies.push_back(std::move(reply));
+        }
+        reply(ResponseDisposition::allow);
+    };
+    for (int index = 0; index < held; ++index) session->dataTask(loopback.url("/hello"))->resume();
+    session->dataTask(loopback.url("/large-text"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions());
+    EXPECT_EQ(recorder->body.size(), 100000u);
+    {
+        std::lock_guard lock(mutex);
+        for (auto& reply : replies) reply(ResponseDisposition::allow);
+    }
+    // Each held transfer then hands on its whole body, after its response.
+    ASSERT_TRUE(recorder->waitForCompletions(held + 1));
+    EXPECT_EQ(recorder->body.size(), 100000u + held * std::string("hello world").size());
+    EXPECT_EQ(recorder->error, std::nullopt);
 }
 
 TEST_F(DataTaskTest, responseCancelledByTheDelegateDeliversNoData) {

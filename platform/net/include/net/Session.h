@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -106,7 +107,10 @@ private:
 
     std::mutex mutex_;
     bool invalidated_ = false;
-    std::vector<std::weak_ptr<SessionTask>> tasks_;
+    // By address: a session with hundreds of transfers under way files and forgets each in constant time.
+    std::unordered_map<const SessionTask*, std::weak_ptr<SessionTask>> tasks_;
+    // Tasks dropped unstarted are never forgotten; they are swept once the map has doubled.
+    std::size_t sweepAt_ = 64;
 };
 
 // Blocks until the whole resource is read, for a caller that runs on the pool (never on the shared
