@@ -101,6 +101,8 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
     auto polls = decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    driverOfTheDayLoaded = polls.has_value();
+    tableView[0]->reloadData();
     if (!polls || !race()) co_return;
     auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
     if (poll == polls->data.end() || !poll->winner) co_return;
@@ -189,7 +191,11 @@ dispatch::Task<void> PastDetailsViewController::loadTopThrees(std::weak_ptr<Past
 
 dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
-    if (!session) co_return;
+    // No such session this weekend: nothing to ask for, and nothing will come.
+    if (!session) {
+        noteResultsLoaded(table, true);
+        co_return;
+    }
     auto document = decodeLoaded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
     noteResultsLoaded(table, document.has_value());
     if (!document) co_return;

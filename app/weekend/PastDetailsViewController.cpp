@@ -133,7 +133,7 @@ int PastDetailsViewController::numberOfRows(ui::TableView& table, int section) {
         case 0:
         case 1:
         case 3: return 1;
-        case 2: return showsResultsState(tabOf(table)) ? 1 : classificationCount(tabOf(table));
+        case 2: return std::max(1, classificationCount(tabOf(table)));
         case 8: return raceTab && raceRound > 2 ? 1 : 0;
         case 10: return static_cast<int>(weekendStructure.size());
         default: return raceTab ? 1 : 0;
@@ -151,7 +151,8 @@ int PastDetailsViewController::classificationCount(int tab) const {
 }
 
 void PastDetailsViewController::noteResultsLoaded(int tab, bool loaded) {
-    if (tab < 0 || tab >= tabCount || resultsCouldNotLoad[tab] == !loaded) return;
+    if (tab < 0 || tab >= tabCount) return;
+    resultsAnswered[tab] = true;
     resultsCouldNotLoad[tab] = !loaded;
     tableView[tab]->reloadData();
 }
@@ -212,17 +213,25 @@ const RaceResultsModel* PastDetailsViewController::raceResult(const std::string&
     return nullptr;
 }
 
+weekend::SessionKind PastDetailsViewController::sessionKindOf(int tab) const {
+    using weekend::SessionKind;
+    switch (tab) {
+        case 0: return SessionKind::race;
+        case 1: return SessionKind::qualifying;
+        case 2: return isASprintWeekend ? SessionKind::sprint : SessionKind::practice3;
+        case 3: return SessionKind::practice2;
+        default: return SessionKind::practice1;
+    }
+}
+
 std::string PastDetailsViewController::headerTimeText() const {
     std::optional<foundation::Date> start;
     if (eventType == 0) {
         if (race()) start = weekend::scheduledStart(race()->date, race()->time);
     } else {
-        using weekend::SessionKind;
-        SessionKind kind = eventType == 1   ? SessionKind::qualifying
-                           : eventType == 2 ? (isASprintWeekend ? SessionKind::sprint : SessionKind::practice3)
-                           : eventType == 3 ? SessionKind::practice2
-                                            : SessionKind::practice1;
-        if (const auto* session = weekend::findSession(meetingSessions, kind)) start = weekend::sessionStart(*session);
+        if (const auto* session = weekend::findSession(meetingSessions, sessionKindOf(eventType))) {
+            start = weekend::sessionStart(*session);
+        }
     }
     std::string round = "Round " + std::to_string(raceRound) + " Started at ";
     if (!start) {

@@ -25,8 +25,10 @@
 #include "ui/Button.h"
 #include "ui/TableView.h"
 #include "weekend/WeekendSchedule.h"
+#include "weekend/WeekendSessions.h"
 
 class DriverCell;
+class StateCell;
 class WeatherOverviewCell;
 
 // A race weekend that is over: five tables, one per session tab (0 race, 1 qualifying, 2 the sprint
@@ -49,6 +51,8 @@ public:
     // The meeting's sessions, as the season index lists them (read each time the screen appears).
     std::vector<livetiming::Session> meetingSessions;
     std::vector<livetiming::DriverOfTheDayWinnerModel> driverOfTheDayResults;
+    // The polls' answer: none while it is asked for, then whether it could be read.
+    std::optional<bool> driverOfTheDayLoaded;
     ChampionshipSheet::Dictionary driverImageDictionary;
     ChampionshipSheet::Dictionary driverColDictionary;
     ChampionshipSheet::Dictionary driverNumDictionary;
@@ -66,6 +70,9 @@ public:
     std::vector<RaceResultsModel> fastestLap;  // the result of rank 1, once the race tab has shown rows
     // The tabs whose classification could not be loaded: their results section shows the state row.
     std::array<bool, tabCount> resultsCouldNotLoad{};
+    // The tabs whose classification has been asked for and answered (or that have no session to ask
+    // about): an empty list then says there is none rather than that it is loading.
+    std::array<bool, tabCount> resultsAnswered{};
     // The standings after the race that could not be loaded (0 drivers, 1 constructors).
     std::array<bool, 2> standingsCouldNotLoad{};
     bool isASprintWeekend = false;
@@ -163,9 +170,18 @@ private:
     // The rows of a tab's classification; empty.
     int classificationCount(int tab) const;
     // Whether the tab's results section shows the state row instead of its (missing) classification.
-    bool showsResultsState(int tab) const { return resultsCouldNotLoad[tab] && classificationCount(tab) == 0; }
+    bool showsResultsState(int tab) const { return classificationCount(tab) == 0; }
+    // The state row of a tab without a classification: loading, not held, none recorded or failed.
+    void fillResultsState(StateCell& cell, int tab) const;
+    // The session a tab shows, for the tabs after qualifying.
+    weekend::SessionKind sessionKindOf(int tab) const;
     // What the state row names for a tab: "The race results".
     std::string resultsListName(int tab) const;
+public:
+    // A tab's name in its picker and menu: "Race", "Qualifying", "Sprint" (on a sprint weekend) or
+    // "Practice 3", "Practice 2", "Practice 1".
+    std::string tabName(int tab) const;
+private:
     // Records whether a tab's classification loaded; a failure shows at once.
     void noteResultsLoaded(int tab, bool loaded);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
