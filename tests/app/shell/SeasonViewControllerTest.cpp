@@ -276,13 +276,55 @@ TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {
     for (int row = 0; row < 22; ++row) EXPECT_EQ(round(row), "Round " + std::to_string(row + 1));
     // Every race held: the standings describe the season's last one.
     EXPECT_EQ(sheet->standingsButton->alpha(), 1.0);
+    // The list of the season picked starts at its first round, not where the last season's stood.
+    EXPECT_EQ(sheet->tableView->contentOffset().y, 0);
+}
+
+TEST_F(SeasonSheet, offlineTheYearMenuMarksTheSeasonsTheDataLacksAndPickingOneSaysWhy) {
+    ASSERT_TRUE(GlobalStruct::offlineSeasons());
+    EXPECT_EQ(*GlobalStruct::offlineSeasons(), (std::vector<std::string>{"2019", "2022", "2023", "2024"}));
+    presentSheet();
+    post(notifications::upcomingRace, notifications::raceUserInfo(3));
+    std::vector<std::string> picked;
+    auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+        notifications::changedYear, [&](const foundation::Notification& note) { picked.push_back(notifications::year(note).value_or("?")); });
+    auto menu = sheet->yearButton->menu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->title, "Offline: 2019, 2022, 2023, 2024 can load");
+    ASSERT_EQ(menu->children.size(), 19u);
+    EXPECT_EQ(menu->children[0].title, "2005 (not offline)");
+    EXPECT_EQ(menu->children[14].title, "2019");
+    EXPECT_EQ(menu->children[17].title, "2022");
+    auto lacking = menu->children[13];
+    lacking.handler(lacking);
+    settle();
+    EXPECT_TRUE(picked.empty()) << "a season the data lacks is not asked for";
+    EXPECT_EQ(sheet->statusLabel->text(), "The 2018 season is not in the offline data, which holds 2019, 2022, 2023, 2024.");
+    EXPECT_GE(sheet->tableView->frame().minY(), sheet->statusLabel->frame().maxY()) << "the band never covers a row";
+    auto held = menu->children[17];
+    held.handler(held);
+    foundation::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(picked, std::vector<std::string>{"2022"});
+
+    // Reading the real services, every year may load.
+    auto offline = std::exchange(GlobalStruct::offlineSeasons(), std::nullopt);
+    sheet->makeYearMenu("2023");
+    EXPECT_EQ(sheet->yearButton->menu()->children[0].title, "2005");
+    EXPECT_TRUE(sheet->yearButton->menu()->title.empty());
+    GlobalStruct::offlineSeasons() = offline;
 }
 
 TEST_F(SeasonSheet, theStandingsButtonNeedsARaceBeforeTheNextOneAndHandsItOver) {
     presentSheet();
     post(notifications::upcomingRace, notifications::raceUserInfo(0));
     EXPECT_EQ(sheet->standingsButton->alpha(), 0.25);
-    EXPECT_FALSE(sheet->standingsButton->isUserInteractionEnabled());
+    // Dimmed, a tap opens nothing but says why, above the list and not over its first row.
+    sheet->standingsButton->sendActions(ui::ControlEvent::touchUpInside);
+    settle();
+    EXPECT_FALSE(shownScreen());
+    EXPECT_FALSE(sheet->statusLabel->isHidden());
+    EXPECT_EQ(sheet->statusLabel->text(), "No standings yet: the 2023 season's first race has not been run.");
+    EXPECT_GE(sheet->tableView->frame().minY(), sheet->statusLabel->frame().maxY());
     post(notifications::upcomingRace, notifications::raceUserInfo(99));
     EXPECT_EQ(sheet->upcomingRaceIndex, 0) << "an index past the last race changes nothing";
 
