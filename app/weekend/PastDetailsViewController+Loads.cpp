@@ -201,6 +201,31 @@ dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::S
     if (!document) co_return;
     into = std::move(document->lines);
     tableView[table]->reloadData();
+    if (co_await fileMissingDrivers(session->path, into)) reloadAll();
+}
+
+dispatch::Task<bool> PastDetailsViewController::fileMissingDrivers(std::string sessionPath,
+                                                                    const std::vector<livetiming::RaceResultLine>& lines) {
+    bool missing = std::ranges::any_of(lines, [&](const auto& line) { return !firstKey(line.racingNumber, driverNumDictionary); });
+    if (!missing) co_return false;
+    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(sessionPath));
+    if (!drivers || drivers->empty()) co_return false;
+    // The race's own list, when it comes, stays what the other rows read: only new drivers are added.
+    struct {
+        ChampionshipSheet::Dictionary driverImageDictionary, driverColDictionary, driverNumDictionary;
+    } missingOnes;
+    fileDrivers(missingOnes, *drivers);
+    bool added = false;
+    for (const auto& [key, number] : missingOnes.driverNumDictionary) {
+        if (driverNumDictionary.contains(key)) continue;
+        added = true;
+        driverNumDictionary[key] = number;
+        if (auto colour = missingOnes.driverColDictionary.find(key); colour != missingOnes.driverColDictionary.end())
+            driverColDictionary[key] = colour->second;
+        if (auto image = missingOnes.driverImageDictionary.find(key); image != missingOnes.driverImageDictionary.end())
+            driverImageDictionary[key] = image->second;
+    }
+    co_return added;
 }
 
 dispatch::Task<void> PastDetailsViewController::loadSprintTopThree() {

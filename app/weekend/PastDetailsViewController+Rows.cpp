@@ -169,11 +169,12 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         fillRaceRow(*cell, row);
     } else if (tab == 1) {
         const auto& result = qualifyingResults[row];
-        name = result.driver.givenName + " " + result.driver.familyName;
+        ShownDriver driver = shownDriver(result.driver, result.constructor.name);
+        name = driver.name;
         cell->position->setText(ordinal(result.position));
         cell->position->setTextColor(gfx::Color::label());
-        cell->driver->setText(name);
-        cell->constructor->setText(result.constructor.name);
+        cell->driver->setText(driver.name);
+        cell->constructor->setText(driver.team);
         if (result.Q1 && result.Q1->empty()) {
             cell->fastestLap->setText("DNF");
         } else {
@@ -185,11 +186,12 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
     } else {
         const auto& lines = tab == 2 ? p3Results : tab == 3 ? p2Results : p1Results;
         const auto& line = lines[row];
-        name = foundation::capitalized(line.fullName);
-        cell->driver->setText(name);
+        ShownDriver driver = shownDriver(line);
+        name = driver.name;
+        cell->driver->setText(driver.name);
         cell->position->setText(ordinal(line.position));
         cell->position->setTextColor(gfx::Color::label());
-        cell->constructor->setText(line.team);
+        cell->constructor->setText(driver.team);
         cell->fastestLap->setText("Lap time: " + line.lapTime);
         cell->fromGridPosition->setText("");
         cell->status->setText("");

@@ -28,6 +28,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/PosixFormatter.h"
 #include "shell/SeasonSheetSupport.h"
+#include "shell/Utilities.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
@@ -222,6 +223,31 @@ weekend::SessionKind PastDetailsViewController::sessionKindOf(int tab) const {
         case 3: return SessionKind::practice2;
         default: return SessionKind::practice1;
     }
+}
+
+PastDetailsViewController::ShownDriver PastDetailsViewController::shownDriver(const DriversDetailsModel& driver,
+                                                                            const std::string& team) const {
+    std::string name = foldedName(driver.givenName + " " + driver.familyName);
+    // The race's classification names the team as the other rows of the weekend do.
+    const RaceResultsModel* result = raceResult(name);
+    return {name, result ? result->constructor.name : team, foundation::lowercased(name)};
+}
+
+PastDetailsViewController::ShownDriver PastDetailsViewController::shownDriver(const livetiming::RaceResultLine& line) const {
+    if (auto key = firstKey(line.racingNumber, driverNumDictionary)) {
+        for (const auto& result : raceResults) {
+            if (foundation::lowercased(foldedName(result.driver.givenName + " " + result.driver.familyName)) == *key) {
+                return shownDriver(result.driver, result.constructor.name);
+            }
+        }
+        for (const auto& result : qualifyingResults) {
+            if (foundation::lowercased(foldedName(result.driver.givenName + " " + result.driver.familyName)) == *key) {
+                return shownDriver(result.driver, result.constructor.name);
+            }
+        }
+    }
+    std::string name = foldedName(foundation::capitalized(line.fullName));
+    return {name, line.team, foundation::lowercased(name)};
 }
 
 std::string PastDetailsViewController::headerTimeText() const {

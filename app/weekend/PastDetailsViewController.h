@@ -159,6 +159,19 @@ public:
     // The first result whose driver's name is `name` (diacritics folded; case counts).
     const RaceResultsModel* raceResult(const std::string& name) const;
 
+    // A driver as every tab shows them: one name (the results' name, diacritics folded), one team
+    // (the results' constructor) and the key of their picture and colour, whichever source the tab
+    // reads.
+    struct ShownDriver {
+        std::string name;
+        std::string team;
+        std::string key;
+    };
+    ShownDriver shownDriver(const DriversDetailsModel& driver, const std::string& team) const;
+    // A top-three line's driver, found by racing number among the weekend's drivers; the line's own
+    // name and team for a driver not found.
+    ShownDriver shownDriver(const livetiming::RaceResultLine& line) const;
+
 private:
     void setUpTable(ui::TableView& table, bool first);
     void showTable(ui::TableView& table);
@@ -185,6 +198,9 @@ private:
     // Records whether a tab's classification loaded; a failure shows at once.
     void noteResultsLoaded(int tab, bool loaded);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
+    // Files the drivers of a session's driver list that the weekend's dictionaries do not hold yet
+    // (the race's list is missing while only the sprint has run); says whether any were new.
+    dispatch::Task<bool> fileMissingDrivers(std::string sessionPath, const std::vector<livetiming::RaceResultLine>& lines);
     template <class Sheet>
     void presentSheet(const std::shared_ptr<Sheet>& sheet);
     template <class Sheet>
