@@ -30,6 +30,10 @@
 #include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
 #include "weekend/FutureDetailsViewController.h"
+#include "cells/DriverOfTheDayCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "gfx/TextMeasurer.h"
+#include <filesystem>
 
 namespace {
 
@@ -550,6 +554,66 @@ TEST_F(SeasonSheet, theYearButtonOpensItsMenuAtEveryDetent) {
         shown.clear();
     }
     ui::setMenuPresenter(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Each race screen the sheet opens, as the phone shows it with the real fonts, at four clock settings
+// (before the season, during a practice, on race day, after the season), drawn into the build's
+// gallery/ folder; no card shows an empty name or a bare unit.
+class ScreensAtFourClocks : public SeasonSheet {
+protected:
+    void draw(ui::TableView& table, const std::string& name) {
+        for (int section = 0; section < table.numberOfSections(); section += 3) {
+            if (table.numberOfRows(section) == 0) continue;
+            table.scrollToRow({section, 0}, ui::TableViewScrollPosition::top, false);
+            settle(0.2);
+            host.snapshot();
+            std::filesystem::create_directories(SORVANE_GALLERY_DIR);
+            EXPECT_TRUE(host.writePng(std::string(SORVANE_GALLERY_DIR) + "/clock-" + name + "-" + std::to_string(section) + ".png"));
+            for (const auto& cell : table.visibleCells()) {
+                if (auto weather = std::dynamic_pointer_cast<WeatherOverviewCell>(cell)) {
+                    EXPECT_NE(weather->airTemp->text(), "°") << name;
+                }
+                if (auto driver = std::dynamic_pointer_cast<DriverOfTheDayCell>(cell)) {
+                    EXPECT_FALSE(driver->driver->text().empty()) << name;
+                }
+            }
+        }
+    }
+    void open(const char* now, int index, const std::string& name) {
+        clock->set(instant(now));
+        auto screen = sheet->makeRaceScreen(index);
+        ASSERT_TRUE(screen);
+        sheet->present(screen, false);
+        settle(1.5);
+        if (auto past = std::dynamic_pointer_cast<PastDetailsViewController>(screen)) {
+            draw(*past->tableView[0], name + "-finished");
+            past->selectEventType(2);
+            settle(0.5);
+            draw(*past->tableView[2], name + "-finished-tab2");
+        } else if (auto future = std::dynamic_pointer_cast<FutureDetailsViewController>(screen)) {
+            draw(*future->tableView[0], name + "-upcoming");
+        } else if (auto live = std::dynamic_pointer_cast<LiveViewController>(screen)) {
+            draw(*live->tableView[0], name + "-live");
+        }
+        sheet->dismiss(false);
+        settle();
+    }
+};
+
+TEST_F(ScreensAtFourClocks, eachRaceScreenAsThePhoneShowsIt) {
+    gfx::setTextMeasurer(nullptr);
+    presentSheet();
+    open("2023-02-20T12:00:00Z", 0, "before-season");
+    open("2023-05-05T18:30:39Z", 4, "practice");
+    open("2023-05-05T18:30:39Z", 3, "practice");
+    open("2023-03-05T15:40:00Z", 0, "race-day");
+    open("2023-12-10T12:00:00Z", 0, "after-season");
+    open("2023-12-10T12:00:00Z", 3, "after-season-sprint");
+    open("2023-12-10T12:00:00Z", 6, "after-season-monaco");
 }
 
 }  // namespace
