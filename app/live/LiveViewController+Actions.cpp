@@ -7,12 +7,12 @@
 #include "foundation/URL.h"
 #include "live/LapsViewController.h"
 #include "live/LiveViewController.h"
-#include "shell/Utilities.h"
 #include "live/MessagesViewController.h"
 #include "live/RadioViewController.h"
 #include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/SeasonSheetSupport.h"
+#include "shell/Utilities.h"
 #include "ui/Application.h"
 
 namespace {

@@ -69,9 +69,9 @@ public:
     // The session's length in laps from its lap count (a sprint runs fewer laps than the race the
     // circuit facts give); none until read.
     std::optional<std::int64_t> sessionLaps;
-    bool weatherSelected = false;
+    bool weatherSelected = false;  // the weather card shows the wind's direction instead of its speed
     // Why the last Vote Now tap opened nothing; the vote card says it until the next tap.
-    std::optional<std::string> voteFailure;  // the weather card shows the wind's direction instead of its speed
+    std::optional<std::string> voteFailure;
     // The last timing read failed or timed out: the order shown is the last one read, marked as such.
     bool timingStale = false;
     // The weekend's sessions, latest first; row r of the schedule section shows session r - 1.

@@ -76,13 +76,8 @@ std::string PastDetailsViewController::tabName(int tab) const {
 }
 
 std::string PastDetailsViewController::resultsListName(int tab) const {
-    switch (tab) {
-        case 0: return "The race results";
-        case 1: return "The qualifying results";
-        case 2: return isASprintWeekend ? "The sprint's top three" : "Practice 3's top three";
-        case 3: return "Practice 2's top three";
-        default: return "Practice 1's top three";
-    }
+    if (tab < 2) return tab == 0 ? "The race results" : "The qualifying results";
+    return tab == 2 && isASprintWeekend ? "The sprint's top three" : tabName(tab) + "'s top three";
 }
 
 void PastDetailsViewController::fillResultsState(StateCell& cell, int tab) const {
