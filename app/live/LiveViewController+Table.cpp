@@ -68,7 +68,9 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
         case driverSection: {
             if (showsTimingState()) {
                 auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
-                if (state) state->showCouldNotLoad("The live timing");
+                if (!state) return state;
+                if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
+                else state->showLoading("the live timing");
                 return state;
             }
             auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);

@@ -55,7 +55,8 @@ public:
     std::vector<livetiming::RaceLineModel> raceResults;  // the running order
     // The last timing read failed: with no order shown yet, the drivers' section shows the state row.
     bool timingCouldNotLoad = false;
-    bool showsTimingState() const { return timingCouldNotLoad && raceResults.empty(); }
+    // With no order yet the drivers' section shows the state row: loading, or failed.
+    bool showsTimingState() const { return raceResults.empty(); }
     DriverDictionary driverImageDictionary;  // driver key to headshot address
     DriverDictionary driverColDictionary;    // driver key to team colour
     DriverDictionary driverNumDictionary;    // driver key to racing number

@@ -434,6 +434,11 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     screen->setTimingRead(reads.read());
     present(screen);
     EXPECT_EQ(reads.asked, 1);
+    // Before the first answer the drivers' section says the order is on its way.
+    ASSERT_EQ(screen->tableView[0]->numberOfRows(LiveViewController::driverSection), 1);
+    auto waiting = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(waiting->title->text(), "Loading the live timing…");
     // Ticks while the first read waits (within its time-out) ask for nothing more.
     for (int tick = 0; tick < 3; ++tick) settle(LiveViewController::refreshInterval);
     EXPECT_EQ(reads.asked, 1);
