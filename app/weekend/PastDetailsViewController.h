@@ -154,6 +154,9 @@ public:
     // "Round 1 Started at 16:00, on 05 Mar": the start of the tab's session in local time; "TBC" for
     // the time when the session's start is not known.
     std::string headerTimeText() const;
+    // A tab's name in its picker and menu: "Race", "Qualifying", "Sprint" (on a sprint weekend) or
+    // "Practice 3", "Practice 2", "Practice 1".
+    std::string tabName(int tab) const;
     // Fills the weather card and sets its fans turning, unless they already turn.
     void fillWeather(WeatherOverviewCell& cell);
     // The first result whose driver's name is `name` (diacritics folded; case counts).
@@ -190,11 +193,7 @@ private:
     weekend::SessionKind sessionKindOf(int tab) const;
     // What the state row names for a tab: "The race results".
     std::string resultsListName(int tab) const;
-public:
-    // A tab's name in its picker and menu: "Race", "Qualifying", "Sprint" (on a sprint weekend) or
-    // "Practice 3", "Practice 2", "Practice 1".
-    std::string tabName(int tab) const;
-private:
+
     // Records whether a tab's classification loaded; a failure shows at once.
     void noteResultsLoaded(int tab, bool loaded);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
