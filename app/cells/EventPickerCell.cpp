@@ -17,4 +17,10 @@ EventPickerCell::EventPickerCell(std::string identifier) : ui::TableViewCell(std
                          "H:|-20-[event]-6-[title]-(>=20)-|",
                      },
                      {{"bgView", bgView}, {"event", event}, {"title", title}});
+    // The session's name is what the row is for: a long caption (a countdown) gives way and shrinks
+    // to fit rather than cutting the name.
+    keepFullWidth({event});
+    title->setContentCompressionResistancePriority(ui::layoutPriority::defaultLow, ui::LayoutAxis::horizontal);
+    title->setAdjustsFontSizeToFitWidth(true);
+    title->setMinimumScaleFactor(0.6);
 }

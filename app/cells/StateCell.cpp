@@ -18,10 +18,22 @@ StateCell::StateCell(std::string identifier) : ui::TableViewCell(std::move(ident
     setSelectionStyle(ui::TableViewCellSelectionStyle::none);
 }
 
+void StateCell::show(const std::string& text, const std::string& hint, gfx::Color colour) {
+    title->setText(text);
+    title->setTextColor(colour);
+    detail->setText(hint);
+}
+
+void StateCell::showLoading(const std::string& what) { show("Loading " + what + "…", "", gfx::Color::secondaryLabel()); }
+
+void StateCell::showEmpty(const std::string& text, const std::string& hint) { show(text, hint, gfx::Color::label()); }
+
 void StateCell::showCouldNotLoad(const std::string& what) {
-    title->setText(couldNotLoadText(what));
-    title->setTextColor(gfx::Color::systemRed());
-    detail->setText("The data is missing or damaged. Try again later.");
+    show(couldNotLoadText(what), "The data is missing or damaged. Try again later.", gfx::Color::systemRed());
 }
 
 std::string couldNotLoadText(const std::string& what) { return what + " could not be loaded."; }
+
+std::shared_ptr<StateCell> stateRow(ui::TableView& table, ui::IndexPath indexPath) {
+    return table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
+}

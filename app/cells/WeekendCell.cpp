@@ -39,5 +39,11 @@ WeekendCell::WeekendCell(std::string identifier) : ui::TableViewCell(std::move(i
                          "H:|-20-[day]-14-[time]-(>=20)-|",
                      },
                      {{"bgView", bgView}, {"day", day}, {"month", month}, {"event", event}, {"time", time}});
-    activateEach({month->centerXAnchor().constraintEqualTo(day->centerXAnchor())});
+    // The date column is as wide as a two-digit day whether or not the row has a date, so an undated
+    // session's name lines up with the others.
+    day->setText("00");
+    double column = day->intrinsicContentSize().width;
+    day->setText("");
+    activateEach({month->centerXAnchor().constraintEqualTo(day->centerXAnchor()),
+                  day->widthAnchor().constraintGreaterThanOrEqualToConstant(column)});
 }

@@ -71,3 +71,8 @@ bool& GlobalStruct::sheetIsLarge() {
     static bool large = false;
     return large;
 }
+
+std::optional<std::vector<std::string>>& GlobalStruct::offlineSeasons() {
+    static std::optional<std::vector<std::string>> seasons;
+    return seasons;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,4 +41,8 @@ struct GlobalStruct {
     // True while the season sheet rests at its large detent: the map writes it, the season sheet
     // reads it to give a race screen only the large detent. False at start.
     static bool& sheetIsLarge();
+    // The seasons whose calendar the offline data holds, in year order, while the app answers from
+    // it; none when it reads the real services (every year may load). The offline start writes it,
+    // the season sheet's year menu reads it.
+    static std::optional<std::vector<std::string>>& offlineSeasons();
 };

@@ -28,6 +28,8 @@ struct RacesDetailsModel {
     std::optional<dateTimeModel> thirdPractice;
     std::optional<dateTimeModel> qualifying;
     std::optional<dateTimeModel> sprint;
+    // The sprint's own qualifying, which takes the second practice's place on a 2023 sprint weekend.
+    std::optional<dateTimeModel> sprintShootout;
 
     static constexpr auto codingKeys = std::tuple{
         foundation::field("season", &RacesDetailsModel::season),
@@ -46,6 +48,7 @@ struct RacesDetailsModel {
         foundation::optionalField("ThirdPractice", &RacesDetailsModel::thirdPractice),
         foundation::optionalField("Qualifying", &RacesDetailsModel::qualifying),
         foundation::optionalField("Sprint", &RacesDetailsModel::sprint),
+        foundation::optionalField("SprintShootout", &RacesDetailsModel::sprintShootout),
     };
 };
 

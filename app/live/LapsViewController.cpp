@@ -95,6 +95,7 @@ std::shared_ptr<ui::TableViewCell> LapsViewController::cellForRow(ui::TableView&
         return cell;
     }
 
+    if (numberOfItems(table) == 0) return emptyListRow(table, indexPath);
     auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
     if (!cell || indexPath.row < 0 || indexPath.row >= numberOfItems(table)) return cell;
     if (pitStops) {
@@ -162,6 +163,11 @@ void LapsViewController::fillPicker(LapPickerCell& cell) {
     }
     cell.lap->setMenu(std::move(menu));
     cell.lap->setShowsMenuAsPrimaryAction(true);
+}
+
+std::string LapsViewController::emptyListText(ui::TableView&) const {
+    if (showsPitStops()) return "No pit stops were recorded.";
+    return "No lap times were recorded for lap " + std::to_string(shownLap) + ".";
 }
 
 int LapsViewController::menuLapCount() const {

@@ -71,6 +71,7 @@ protected:
     int numberOfItems(ui::TableView&) override {
         return static_cast<int>(showsPitStops() ? pitStopsResults.size() : lapsResults.size());
     }
+    std::string emptyListText(ui::TableView&) const override;
 
 private:
     void fillPicker(LapPickerCell& cell);

@@ -12,6 +12,7 @@
 #include "live/SheetHandOver.h"
 #include "live/TyresViewController.h"
 #include "shell/SeasonSheetSupport.h"
+#include "shell/Utilities.h"
 #include "ui/Application.h"
 
 namespace {
@@ -102,5 +103,12 @@ void LiveViewController::raceRadioTap(ui::Button&) {
 
 void LiveViewController::voteTapped() {
     playTapFeedback();
-    if (auto url = foundation::URL::fromString(voteAddress)) ui::Application::open(*url);
+    voteFailure.reset();
+    std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
+    openLink(voteAddress, "the vote", [weak](std::optional<std::string> failure) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->voteFailure = std::move(failure);
+        self->reloadTables();
+    });
 }

@@ -28,13 +28,6 @@ constexpr const char* notAvailable = "not available";
 
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
 
-// Humidity and pressure: the number truncated, grouped; 0 for a text that is no finite number in range.
-std::string wholeNumber(const std::string& text) {
-    double value = foundation::parseDouble(text).value_or(0);
-    if (!std::isfinite(value) || std::abs(value) >= 9.2e18) value = 0;
-    return formatDecimal(static_cast<long long>(std::trunc(value)));
-}
-
 // A coloured header row: no separator inset, no selection colour.
 void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
@@ -75,7 +68,9 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
         case driverSection: {
             if (showsTimingState()) {
                 auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
-                if (state) state->showCouldNotLoad("The live timing");
+                if (!state) return state;
+                if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
+                else state->showLoading("the live timing");
                 return state;
             }
             auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
@@ -107,9 +102,14 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             return cell;
         }
         case weatherSection: {
+            if (weather.empty()) {
+                auto state = stateRow(table, indexPath);
+                if (state) state->showEmpty("No weather readings yet.");
+                return state;
+            }
             auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
-            fillWeather(*cell);
+            fillWeatherCard(*cell, "Current track weather conditions", weather.front(), weatherSelected, rotationAnimationKey);
             styleCard(*cell, false);
             return cell;
         }
@@ -145,7 +145,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cardRow(ui::TableView& ta
     auto cell = table.dequeueReusableCell<VoteCell>(VoteCell::reuseIdentifier, indexPath);
     if (!cell) return cell;
     cell->infoTitle->setText("Driver of the Day");
-    cell->infoDescription->setText("Vote for who you think should be the driver of the day");
+    cell->infoDescription->setText(voteFailure.value_or("Vote for who you think should be the driver of the day"));
     cell->vote->setTag(tag);
     cell->vote->setTitle("Vote Now", ui::ControlState::normal);
     // A reused card is wired again: its earlier actions go first, so one tap is one action.
@@ -244,22 +244,6 @@ void LiveViewController::fillCircuit(CircuitDetailsCell& cell) {
                                                                " (" + (facts ? facts->record.year : std::string()) + ")");
     cell.recordTitle->setAttributedText(std::move(recordTitle));
     cell.record->setText(facts ? facts->record.time : "");
-}
-
-void LiveViewController::fillWeather(WeatherOverviewCell& cell) {
-    cell.infoTitle->setText("Weather Overview");
-    cell.infoDescription->setText("Current track weather conditions");
-    fillWeatherTitles(cell, weatherSelected);
-    const livetiming::WeatherModel empty;
-    const livetiming::WeatherModel& shown = weather.empty() ? empty : weather.front();
-    cell.airTemp->setText(shown.airTemp + "°");
-    cell.trackTemp->setText(shown.trackTemp + "°");
-    cell.humidity->setText(wholeNumber(shown.humidity) + "%");
-    cell.pressure->setText(wholeNumber(shown.pressure) + "mb");
-    cell.windSpeed->setText(weatherSelected ? shown.windDirection + "°" : shown.windSpeed + " m/s");
-    cell.rainFall->setText(shown.rainfall + "mm");
-
-    spinWindmills(cell, rotationAnimationKey);
 }
 
 void LiveViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {

@@ -55,7 +55,8 @@ public:
     std::vector<livetiming::RaceLineModel> raceResults;  // the running order
     // The last timing read failed: with no order shown yet, the drivers' section shows the state row.
     bool timingCouldNotLoad = false;
-    bool showsTimingState() const { return timingCouldNotLoad && raceResults.empty(); }
+    // With no order yet the drivers' section shows the state row: loading, or failed.
+    bool showsTimingState() const { return raceResults.empty(); }
     DriverDictionary driverImageDictionary;  // driver key to headshot address
     DriverDictionary driverColDictionary;    // driver key to team colour
     DriverDictionary driverNumDictionary;    // driver key to racing number
@@ -70,6 +71,8 @@ public:
     // circuit facts give); none until read.
     std::optional<std::int64_t> sessionLaps;
     bool weatherSelected = false;  // the weather card shows the wind's direction instead of its speed
+    // Why the last Vote Now tap opened nothing; the vote card says it until the next tap.
+    std::optional<std::string> voteFailure;
     // The last timing read failed or timed out: the order shown is the last one read, marked as such.
     bool timingStale = false;
     // The weekend's sessions, latest first; row r of the schedule section shows session r - 1.
@@ -134,7 +137,6 @@ public:
 private:
     void fillDriver(DriverCell& cell, int row);
     void fillCircuit(CircuitDetailsCell& cell);
-    void fillWeather(WeatherOverviewCell& cell);
     std::shared_ptr<ui::TableViewCell> cardRow(ui::TableView& table, ui::IndexPath indexPath);
     void wire(ui::Button& button, int tag, const std::string& title, void (LiveViewController::*action)(ui::Button&));
     void presentSheet(const std::shared_ptr<ui::ViewController>& sheet);

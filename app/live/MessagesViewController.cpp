@@ -49,6 +49,7 @@ std::shared_ptr<ui::TableViewCell> MessagesViewController::cellForRow(ui::TableV
     if (indexPath.section == 1) {
         return titleRow(table, indexPath, "Race Control Messages", gfx::Color::systemBlue().withAlphaComponent(0.75));
     }
+    if (raceMessages.empty()) return emptyListRow(table, indexPath);
     if (indexPath.row < 0 || indexPath.row >= static_cast<int>(raceMessages.size())) return nullptr;
     const livetiming::Message& message = raceMessages[indexPath.row];
     if (message.category == "Flag") {

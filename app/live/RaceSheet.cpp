@@ -1,7 +1,10 @@
 #include "live/RaceSheet.h"
 
+#include <algorithm>
+
 #include "cells/DetailHeaderCell.h"
 #include "cells/LapPickerCell.h"
+#include "cells/StateCell.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Locale.h"
 #include "foundation/Strings.h"
@@ -40,7 +43,15 @@ void RaceSheet::viewDidLoad() {
 int RaceSheet::numberOfRows(ui::TableView& table, int section) {
     if (section == 0) return 1;
     if (raceDayIsAhead()) return 0;
-    return section == 1 ? 1 : numberOfItems(table);
+    if (section == 1) return 1;
+    // An empty list shows one row saying so rather than nothing under its title.
+    return std::max(1, numberOfItems(table));
+}
+
+std::shared_ptr<ui::TableViewCell> RaceSheet::emptyListRow(ui::TableView& table, ui::IndexPath indexPath) {
+    auto cell = stateRow(table, indexPath);
+    if (cell) cell->showEmpty(emptyListText(table));
+    return cell;
 }
 
 std::string RaceSheet::headerTimeText() const {
@@ -58,6 +69,7 @@ std::string RaceSheet::headerTimeText() const {
 void RaceSheet::setUpTable(ui::TableView& table) {
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table.registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
+    table.registerClass<StateCell>(StateCell::reuseIdentifier);
     auto self = std::dynamic_pointer_cast<RaceSheet>(shared_from_this());
     setUpSheetTable(table, self, self);
 }

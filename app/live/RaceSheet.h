@@ -51,6 +51,10 @@ public:
 protected:
     // The rows of section 2 once the race day has come.
     virtual int numberOfItems(ui::TableView& table) = 0;
+    // What the state row says in place of an empty list: "No pit stops were recorded."
+    virtual std::string emptyListText(ui::TableView&) const { return "Nothing was recorded."; }
+    // The state row that stands for an empty list in section 2.
+    std::shared_ptr<ui::TableViewCell> emptyListRow(ui::TableView& table, ui::IndexPath indexPath);
 
     // The first race, or none.
     const RacesDetailsModel* race() const { return races.empty() ? nullptr : &races.front(); }

@@ -58,6 +58,7 @@ std::shared_ptr<ui::TableViewCell> RadioViewController::cellForRow(ui::TableView
     if (indexPath.section == 1) {
         return titleRow(table, indexPath, "Driver Team Radio", gfx::Color::systemIndigo().withAlphaComponent(0.75));
     }
+    if (driverRadio.empty()) return emptyListRow(table, indexPath);
     auto cell = table.dequeueReusableCell<AudioCell>(AudioCell::reuseIdentifier, indexPath);
     if (!cell || indexPath.row < 0 || indexPath.row >= static_cast<int>(driverRadio.size())) return cell;
     const livetiming::Capture& clip = driverRadio[indexPath.row];

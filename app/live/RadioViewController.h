@@ -60,6 +60,7 @@ public:
 
 protected:
     int numberOfItems(ui::TableView&) override { return static_cast<int>(driverRadio.size()); }
+    std::string emptyListText(ui::TableView&) const override { return "No team radio was recorded."; }
 
 private:
     void downloadClip(const std::string& url, int row);

@@ -21,6 +21,7 @@ std::shared_ptr<ui::TableViewCell> TyresViewController::cellForRow(ui::TableView
     if (indexPath.section == 1) {
         return titleRow(table, indexPath, "Tyres and Compounds", gfx::Color::systemPurple().withAlphaComponent(0.75));
     }
+    if (tyresResults.empty()) return emptyListRow(table, indexPath);
     // The map keeps its keys in text order, the order the rows take.
     if (indexPath.row < 0 || indexPath.row >= static_cast<int>(tyresResults.size())) return nullptr;
     auto entry = std::next(tyresResults.begin(), indexPath.row);

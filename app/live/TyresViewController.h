@@ -35,4 +35,5 @@ public:
 
 protected:
     int numberOfItems(ui::TableView&) override { return static_cast<int>(tyresResults.size()); }
+    std::string emptyListText(ui::TableView&) const override { return "No tyre stints were recorded."; }
 };

@@ -1,5 +1,6 @@
 #include "offline/OfflineSeason.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "data/GlobalStruct.h"
 #include "foundation/Clock.h"
 #include "net/SnapshotProtocol.h"
 #include "shell/ImageSeam.h"
@@ -70,6 +72,19 @@ net::ProtocolHandler unavailable() {
     return [](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
         return net::statusPage(request, 503);
     };
+}
+
+// The years whose calendar ("<yyyy>.json") the results folder holds, in order.
+std::vector<std::string> calendarYears(const fs::path& results) {
+    std::vector<std::string> years;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(results, error)) {
+        std::string stem = entry.path().stem().string();
+        bool year = stem.size() == 4 && std::ranges::all_of(stem, [](char c) { return c >= '0' && c <= '9'; });
+        if (year && entry.path().extension() == ".json" && entry.is_regular_file(error)) years.push_back(stem);
+    }
+    std::ranges::sort(years);
+    return years;
 }
 
 std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& hosts,
@@ -194,6 +209,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     setRemoteImageSettings(std::move(images));
     foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*now, settings.replaySpeed));
     season.startedAt_ = *now;
+    GlobalStruct::offlineSeasons() = calendarYears(root / "results-api");
     return season;
 }
 
@@ -215,4 +231,5 @@ void OfflineSeason::stop() {
         guardsImages_ = false;
     }
     foundation::Clock::setCurrent(nullptr);
+    GlobalStruct::offlineSeasons().reset();
 }

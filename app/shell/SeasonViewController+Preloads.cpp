@@ -151,6 +151,11 @@ void SeasonViewController::newsTapped() {
 
 void SeasonViewController::standingsTapped() {
     playTapFeedback();
+    if (!lastHeldRaceIndex()) {
+        showStatus("No standings yet: the " + (shownSeason_.empty() ? std::string("season") : shownSeason_ + " season") +
+                   "'s first race has not been run.");
+        return;
+    }
     auto standings = std::make_shared<StandingsViewController>();
     standings->fromSeason = true;
     if (auto previous = lastHeldRaceIndex()) {

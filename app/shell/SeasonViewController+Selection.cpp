@@ -65,6 +65,8 @@ std::shared_ptr<RaceScreen> SeasonViewController::makeLiveScreen(int index) cons
 void SeasonViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexPath) {
     table.deselectRow(indexPath, true);
     playTapFeedback();
+    // A pick moves on from whatever the band said.
+    if (!GlobalStruct::races().empty()) hideStatus();
     foundation::NotificationCenter::defaultCenter().post(notifications::selectedRace, nullptr,
                                                          notifications::raceUserInfo(indexPath.row));
     // A shown race screen is being replaced, and the replacement opens this race when it has gone.

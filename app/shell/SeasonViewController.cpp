@@ -1,5 +1,7 @@
 #include "shell/SeasonViewController.h"
 
+#include <algorithm>
+
 #include "cells/CircuitCell.h"
 #include "cells/TintedImage.h"
 #include "data/GlobalStruct.h"
@@ -74,18 +76,35 @@ void SeasonViewController::viewDidLayoutSubviews() {
     yearButton->setFrame({yearLeft, headerTop, yearButtonWidth, roundButtonSize});
     newsButton->setFrame({newsLeft, headerTop, roundButtonSize, roundButtonSize});
     standingsButton->setFrame({width - 56, headerTop, roundButtonSize, roundButtonSize});
-    tableView->setFrame({0, headerHeight, width, std::max(0.0, bounds.size.height - headerHeight)});
-    statusLabel->setFrame({20, headerHeight, std::max(0.0, width - 40), 64});
+    // The list starts under the status band while it shows, so the band never covers a row.
+    double top = headerHeight + (statusLabel->isHidden() ? 0 : statusHeight);
+    tableView->setFrame({0, top, width, std::max(0.0, bounds.size.height - top)});
+    statusLabel->setFrame({20, headerHeight, std::max(0.0, width - 40), statusHeight});
 }
 
 void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::string>& year) {
-    statusLabel->setText(year ? "The " + *year + " season could not be loaded. Still showing " +
-                                    (shownSeason_.empty() ? std::string("no season") : shownSeason_) + "."
-                              : "No season to show: its calendar could not be loaded. Pick a year to try again.");
+    showStatus(year ? "The " + *year + " season could not be loaded. Still showing " +
+                          (shownSeason_.empty() ? std::string("no season") : shownSeason_) + "."
+                    : "No season to show: its calendar could not be loaded. Pick a year to try again.");
+}
+
+void SeasonViewController::showStatus(const std::string& text) {
+    statusLabel->setText(text);
     statusLabel->setHidden(false);
-    // Above the rows, on a white band, so it reads over whatever row is there.
     statusLabel->setBackgroundColor(gfx::Color::systemBackground());
     view()->bringSubviewToFront(statusLabel);
+    viewDidLayoutSubviews();
+}
+
+void SeasonViewController::hideStatus() {
+    if (statusLabel->isHidden()) return;
+    statusLabel->setHidden(true);
+    viewDidLayoutSubviews();
+}
+
+bool SeasonViewController::yearLoads(const std::string& year) {
+    const auto& offline = GlobalStruct::offlineSeasons();
+    return !offline || std::ranges::find(*offline, year) != offline->end();
 }
 
 void SeasonViewController::viewDidAppear(bool) {
@@ -144,17 +163,30 @@ void SeasonViewController::setUpHeader() {
 void SeasonViewController::makeYearMenu(const std::string& selected) {
     auto menu = std::make_shared<ui::Menu>();
     auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
+    // Offline, only the seasons the data holds load: the others are marked, and picking one says why.
+    std::string offlineYears;
+    if (const auto& offline = GlobalStruct::offlineSeasons()) {
+        for (const auto& held : *offline) offlineYears += (offlineYears.empty() ? "" : ", ") + held;
+        menu->title = "Offline: " + (offlineYears.empty() ? std::string("no season") : offlineYears) + " can load";
+    }
     for (const auto& listed : allYears) {
+        bool loads = yearLoads(listed);
         ui::MenuAction action;
-        action.title = listed;
+        action.title = loads ? listed : listed + " (not offline)";
         action.state = listed == selected ? ui::MenuElementState::on : ui::MenuElementState::off;
         // The pick only asks for the season: the year, title and marked entry follow when it has
         // loaded, so a pick that fails or is overtaken by a later one changes nothing.
-        action.handler = [weak](const ui::MenuAction& picked) {
-            if (!weak.lock()) return;
+        action.handler = [weak, listed, loads, offlineYears](const ui::MenuAction&) {
+            auto self = weak.lock();
+            if (!self) return;
             playTapFeedback();
+            if (!loads) {
+                self->showStatus("The " + listed + " season is not in the offline data, which holds " +
+                                 (offlineYears.empty() ? std::string("no season") : offlineYears) + ".");
+                return;
+            }
             foundation::NotificationCenter::defaultCenter().post(notifications::changedYear, nullptr,
-                                                                 notifications::yearUserInfo(picked.title));
+                                                                 notifications::yearUserInfo(listed));
         };
         menu->children.push_back(std::move(action));
     }
@@ -178,11 +210,15 @@ void SeasonViewController::updateTable() {
 }
 
 void SeasonViewController::followShownSeason() {
-    if (!GlobalStruct::races().empty()) statusLabel->setHidden(true);
+    if (!GlobalStruct::races().empty()) hideStatus();
     if (GlobalStruct::racesSeason() == shownSeason_) return;
     shownSeason_ = GlobalStruct::racesSeason();
     ++seasonGeneration_;
     adoptSeasonTexts();
+    // Another season's list starts at its first round, not where the last one was scrolled to; the
+    // next race, when the season has one, is scrolled to as it is reported.
+    tableView->reloadData();
+    if (!GlobalStruct::races().empty()) tableView->scrollToRow({0, 0}, ui::TableViewScrollPosition::top, false);
 
     // The countdown row belongs to the season it was reported for.
     upcomingRaceIndex = 0;
@@ -207,7 +243,7 @@ void SeasonViewController::adoptSeasonTexts() {
 }
 
 void SeasonViewController::setStandingsButtonEnabled(bool enabled) {
-    standingsButton->setUserInteractionEnabled(enabled);
+    // Dimmed, it still answers a tap: with why there are no standings yet.
     standingsButton->setAlpha(enabled ? 1.0 : dimmedAlpha);
 }
 

@@ -53,8 +53,10 @@ public:
     std::shared_ptr<ui::Button> newsButton = std::make_shared<ui::Button>();
     std::shared_ptr<ui::Button> standingsButton = std::make_shared<ui::Button>();
     std::shared_ptr<ui::TableView> tableView = std::make_shared<ui::TableView>();
-    // Over the list when a season could not be loaded: what is missing, in words.
+    // Above the list, which moves down for it, when a season could not be loaded or a tap could not
+    // do what it offers: what is missing, in words.
     std::shared_ptr<ui::Label> statusLabel = std::make_shared<ui::Label>();
+    static constexpr double statusHeight = 64;
 
     // Never filled: the standings sheet opened from here shows no race's results.
     std::vector<RaceResultsModel> raceResults;
@@ -88,7 +90,14 @@ public:
     void seasonCouldNotBeLoaded(const std::optional<std::string>& year);
 
     void newsTapped();
+    // Opens the standings once a race of the season has been run; before that (the button dimmed)
+    // it says why there are none.
     void standingsTapped();
+    // Shows `text` in the band above the list; `hideStatus` takes the band away.
+    void showStatus(const std::string& text);
+    void hideStatus();
+    // Whether the year menu's `year` can load: offline, only the seasons the data holds.
+    static bool yearLoads(const std::string& year);
 
     // The table.
     int numberOfRows(ui::TableView&, int section) override;

@@ -7,6 +7,9 @@
 #include "foundation/Scanner.h"
 #include "foundation/Strings.h"
 #include "foundation/TimeZone.h"
+#include "foundation/URL.h"
+#include "ui/Application.h"
+#include "ui/RunLoopBridge.h"
 
 std::shared_ptr<ui::Window> Utilities::getKeyWindow() { return ui::Window::keyWindow(); }
 
@@ -40,4 +43,19 @@ std::string formatDecimal(long long number) {
     foundation::NumberFormatter formatter;
     formatter.setNumberStyle(foundation::NumberFormatter::Style::decimal);
     return formatter.string(number).value_or(std::to_string(number));
+}
+
+void openLink(const std::string& address, const std::string& what, std::function<void(std::optional<std::string>)> done) {
+    auto url = foundation::URL::fromString(address);
+    if (!url || !ui::Application::canOpenURL(*url)) {
+        ui::runLoopBridge()->performAtEndOfTurn([done = std::move(done), what] {
+            if (done) done("Could not open " + what + ": its address is not a web link.");
+        });
+        return;
+    }
+    ui::Application::open(*url, [done = std::move(done), what](bool opened) {
+        if (!done) return;
+        if (opened) done(std::nullopt);
+        else done("Could not open " + what + ": no web browser answered.");
+    });
 }

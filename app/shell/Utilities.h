@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ public:
     // offset applied is the local zone's on 1 January 2000, whatever today is.
     static std::optional<std::string> convertUTCToLocal(std::string_view timeString);
 };
+
+// Hands a web link to the desktop's browser. `done` runs on the main thread at the end of the turn:
+// with none once the link was handed over, else with the line that says why `what` ("the article")
+// did not open, since a tap that opens nothing must not pass in silence.
+void openLink(const std::string& address, const std::string& what, std::function<void(std::optional<std::string>)> done);
 
 // The integer with the current locale's grouping separators ("1,234,567" in en_US).
 std::string formatDecimal(long long number);

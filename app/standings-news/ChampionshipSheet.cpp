@@ -1,5 +1,7 @@
 #include "standings-news/ChampionshipSheet.h"
 
+#include <algorithm>
+
 #include "cells/EventPickerCell.h"
 #include "cells/StateCell.h"
 #include "foundation/URL.h"
@@ -58,8 +60,10 @@ std::shared_ptr<ui::TableViewCell> ChampionshipSheet::cellForRow(ui::TableView& 
     }
     if (indexPath.section == 1) return pickerCell(table, indexPath);
     if (entryCount() == 0) {
-        auto cell = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
-        cell->showCouldNotLoad(listName());
+        auto cell = stateRow(table, indexPath);
+        if (!cell) return cell;
+        if (couldNotLoad[eventType == 0 ? 0 : 1]) cell->showCouldNotLoad(listName());
+        else cell->showEmpty(emptyListText());
         return cell;
     }
 
@@ -86,8 +90,7 @@ std::shared_ptr<ui::TableViewCell> ChampionshipSheet::pickerCell(ui::TableView& 
 void ChampionshipSheet::fillHeader(DetailHeaderCell& cell) { fillRaceHeader(cell); }
 
 int ChampionshipSheet::listRows() const {
-    int entries = entryCount();
-    return entries == 0 && couldNotLoad[eventType == 0 ? 0 : 1] ? 1 : entries;
+    return std::max(1, entryCount());
 }
 
 void ChampionshipSheet::fillRaceHeader(DetailHeaderCell& cell) const {

@@ -37,8 +37,8 @@ public:
     int currentLap = 1;
     std::string lapCount;
     foundation::Date date = foundation::Date::now();  // the race day, set when the view loads
-    // The lists the presenter could not load, by choice (0 drivers, 1 teams): an empty list that is
-    // missing shows one state row saying so instead of nothing.
+    // The lists the presenter could not load, by choice (0 drivers, 1 teams): an empty list shows one
+    // state row, saying it could not be loaded or that there is nothing in it.
     std::array<bool, 2> couldNotLoad{};
     std::vector<std::shared_ptr<ui::TableView>> tableView{std::make_shared<ui::TableView>(),
                                                           std::make_shared<ui::TableView>()};
@@ -69,6 +69,8 @@ protected:
     int listRows() const;
     // What the state row names: "The drivers' standings".
     virtual std::string listName() const = 0;
+    // What the state row says when the list was read but holds nobody.
+    virtual std::string emptyListText() const = 0;
 
     const RacesDetailsModel* firstRace() const { return races.empty() ? nullptr : &races.front(); }
     // The race's name, circuit and place, and its start line; all empty without a race.

@@ -5,6 +5,7 @@
 #include "cells/DetailHeaderCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/NewsCell.h"
+#include "cells/StateCell.h"
 #include "data/ServiceHosts.h"
 #include "dispatch/Queue.h"
 #include "dispatch/Task.h"
@@ -44,12 +45,15 @@ void NewsViewController::viewDidLoad() {
     ui::ViewController::viewDidLoad();
     view()->setBackgroundColor(gfx::Color::systemBackground());
     for (const auto& table : tableView) setUpTableView(table);
+    // A list the presenter could not fill is read here, so the sheet says what became of it.
+    if (articles(eventType).empty()) fetchNewsArticles(eventType);
 }
 
 void NewsViewController::setUpTableView(const std::shared_ptr<ui::TableView>& table) {
     table->registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
     table->registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
     table->registerClass<NewsCell>(NewsCell::reuseIdentifier);
+    table->registerClass<StateCell>(StateCell::reuseIdentifier);
     for (std::size_t index = 0; index < tableView.size(); ++index) tableView[index]->setAlpha(index == 0 ? 1.0 : 0.0);
     auto self = std::static_pointer_cast<NewsViewController>(shared_from_this());
     table->setDataSource(std::weak_ptr<ui::TableViewDataSource>(self));
@@ -85,7 +89,7 @@ int NewsViewController::sourceOf(const ui::TableView& table) const {
 
 int NewsViewController::numberOfRows(ui::TableView& table, int section) {
     if (section < 2) return 1;
-    return static_cast<int>(articles(sourceOf(table)).size());
+    return std::max(1, static_cast<int>(articles(sourceOf(table)).size()));
 }
 
 std::optional<double> NewsViewController::heightForRow(ui::TableView&, ui::IndexPath) {
@@ -115,7 +119,7 @@ std::shared_ptr<ui::TableViewCell> NewsViewController::cellForRow(ui::TableView&
         auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
         cell->time->setHidden(true);
         cell->race->setText("News");
-        cell->circuit->setText("Stay up to date with the world of Formula 1");
+        cell->circuit->setText(openFailure.value_or("Stay up to date with the world of Formula 1"));
         cell->location->setHidden(true);
         styleRow(*cell, gfx::Color::systemRed(), gfx::Color::clear());
         return cell;
@@ -137,9 +141,21 @@ std::shared_ptr<ui::TableViewCell> NewsViewController::cellForRow(ui::TableView&
         return cell;
     }
 
-    auto cell = table.dequeueReusableCell<NewsCell>(NewsCell::reuseIdentifier, indexPath);
     int source = sourceOf(table);
     const auto& list = articles(source);
+    if (list.empty()) {
+        auto state = stateRow(table, indexPath);
+        if (!state) return state;
+        std::string name = sourceTitles()[std::clamp(source, 0, shiftF1Source)];
+        switch (feeds[std::clamp(source, 0, shiftF1Source)]) {
+            case Feed::loading: state->showLoading("the " + name + " articles"); break;
+            case Feed::failed: state->showCouldNotLoad("The " + name + " articles"); break;
+            case Feed::read: state->showEmpty("The " + name + " feed has no articles right now."); break;
+            case Feed::handed: state->showEmpty("No " + name + " articles to show yet.");
+        }
+        return state;
+    }
+    auto cell = table.dequeueReusableCell<NewsCell>(NewsCell::reuseIdentifier, indexPath);
     if (indexPath.row < static_cast<int>(list.size())) {
         const Article& article = list[indexPath.row];
         cell->time->setText(timeText(article));
@@ -156,12 +172,20 @@ void NewsViewController::didSelectRow(ui::TableView& table, ui::IndexPath indexP
     playTapFeedback();
     const auto& list = articles(eventType);
     if (indexPath.row < 0 || indexPath.row >= static_cast<int>(list.size())) return;
-    // The application lets only http and https links leave the app.
-    if (auto url = foundation::URL::fromString(list[indexPath.row].link)) ui::Application::open(*url);
+    openFailure.reset();
+    // The application lets only http and https links leave the app; a tap that opens nothing says so.
+    auto weak = std::weak_ptr<NewsViewController>(std::static_pointer_cast<NewsViewController>(shared_from_this()));
+    openLink(list[indexPath.row].link, "the article", [weak](std::optional<std::string> failure) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->openFailure = std::move(failure);
+        for (const auto& table : self->tableView) table->reloadRows({{0, 0}});
+    });
 }
 
 void NewsViewController::selectEventType(int index) {
     eventType = index;
+    openFailure.reset();
     for (std::size_t table = 0; table < tableView.size(); ++table) {
         tableView[table]->setAlpha(static_cast<int>(table) == index ? 1.0 : 0.0);
     }
@@ -175,10 +199,16 @@ void NewsViewController::fetchNewsArticles(int index) {
     auto url = foundation::URL::fromString(all[index].url);
     if (!url) return;
     auto self = std::static_pointer_cast<NewsViewController>(shared_from_this());
+    feeds[index] = Feed::loading;
     dispatch::spawn(dispatch::Queue::main(), [self, index, url = *url]() -> dispatch::Task<void> {
         RSSParser parser;
         auto read = co_await parser.parse(url);
-        if (!read) co_return;
+        self->feeds[index] = read ? Feed::read : Feed::failed;
+        if (!read) {
+            // The list shown stays; an empty one says the feed could not be read.
+            for (const auto& table : self->tableView) table->reloadData();
+            co_return;
+        }
         // Every article is kept: the reader lets nothing of the channel into the first one.
         self->articles(index) = std::move(*read);
         for (const auto& table : self->tableView) table->reloadData();

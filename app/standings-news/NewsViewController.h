@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,12 @@ public:
     std::vector<Article> newsArticles4;  // BBC
     std::vector<Article> newsArticles5;  // ShiftF1
     int eventType = 0;  // the source shown, 0 to 4
+    // Where each source's list stands: handed in by the presenter, being read, read, or failed.
+    enum class Feed { handed, loading, read, failed };
+    std::array<Feed, 5> feeds{};
+    // What became of the last article tap that could not be opened; the header says it until the
+    // next tap or source.
+    std::optional<std::string> openFailure;
     std::vector<std::shared_ptr<ui::TableView>> tableView{
         std::make_shared<ui::TableView>(), std::make_shared<ui::TableView>(), std::make_shared<ui::TableView>(),
         std::make_shared<ui::TableView>(), std::make_shared<ui::TableView>()};

@@ -27,6 +27,7 @@ protected:
     void fillEntry(DriverCell& cell, int row) override;
     int entryCount() const override;
     std::string listName() const override { return eventType == 0 ? "The drivers' predictions" : "The teams' predictions"; }
+    std::string emptyListText() const override { return "No prediction was published after this race."; }
 
 private:
     bool raceDayAhead() const { return date > foundation::Date::now(); }

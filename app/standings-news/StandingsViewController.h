@@ -29,6 +29,9 @@ protected:
     void fillEntry(DriverCell& cell, int row) override;
     int entryCount() const override;
     std::string listName() const override;
+    std::string emptyListText() const override {
+        return fromSeason ? "No standings have been published this season yet." : "No standings were published after this race.";
+    }
 
 private:
     void fillDriver(DriverCell& cell, const DriverStandingsModel& line) const;

@@ -1,11 +1,14 @@
 #include "weekend/DetailCards.h"
 
+#include <cmath>
 #include <numbers>
 
 #include "data/ServiceHosts.h"
+#include "foundation/NumberText.h"
 #include "gfx/SymbolImages.h"
 #include "quartz/Animation.h"
 #include "quartz/Layer.h"
+#include "shell/Utilities.h"
 #include "standings-news/SheetRows.h"
 
 namespace {
@@ -72,6 +75,27 @@ void fillWeatherTitles(WeatherOverviewCell& cell, bool windDirection) {
     cell.pressureTitle->setAttributedText(symbolTitle("cloud.fog", " Pressure"));
     cell.windSpeedTitle->setAttributedText(symbolTitle("wind", windDirection ? " Wind Direction" : " Wind Speed"));
     cell.rainFallTitle->setAttributedText(symbolTitle("cloud.rain", " Rainfall"));
+}
+
+std::string wholeFigure(const std::string& text) {
+    auto value = foundation::parseDouble(text);
+    if (!value) return formatDecimal(0);
+    if (!std::isfinite(*value) || std::fabs(*value) > 9e15) return "--";
+    return formatDecimal(static_cast<long long>(std::trunc(*value)));
+}
+
+void fillWeatherCard(WeatherOverviewCell& cell, const std::string& description, const livetiming::WeatherModel& reading,
+                     bool windDirection, const char* key) {
+    cell.infoTitle->setText("Weather Overview");
+    cell.infoDescription->setText(description);
+    fillWeatherTitles(cell, windDirection);
+    cell.airTemp->setText(reading.airTemp + "°");
+    cell.trackTemp->setText(reading.trackTemp + "°");
+    cell.humidity->setText(wholeFigure(reading.humidity) + "%");
+    cell.pressure->setText(wholeFigure(reading.pressure) + "mb");
+    cell.windSpeed->setText(windDirection ? reading.windDirection + "°" : reading.windSpeed + " m/s");
+    cell.rainFall->setText(reading.rainfall + "mm");
+    spinWindmills(cell, key);
 }
 
 void spinWindmills(WeatherOverviewCell& cell, const char* key) {

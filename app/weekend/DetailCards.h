@@ -11,6 +11,7 @@
 #include "gfx/AttributedString.h"
 #include "gfx/Color.h"
 #include "gfx/Font.h"
+#include "livetiming/WeatherModel.h"
 #include "ui/TableViewCell.h"
 #include "weekend/WeekendSchedule.h"
 
@@ -36,6 +37,16 @@ void fillCircuitFigures(CircuitDetailsCell& cell, const circuitDetailsOverviewMo
 
 // The captions of the weather grid; the wind's reads "Wind Direction" while the direction is shown.
 void fillWeatherTitles(WeatherOverviewCell& cell, bool windDirection);
+
+// The whole weather card from one reading: its heading over `description`, the captions and the six
+// figures in the recorded units (temperatures in °C, humidity in %, pressure in mb, wind speed in m/s
+// or its direction in degrees, rainfall in mm), and the fans turning under `key`.
+void fillWeatherCard(WeatherOverviewCell& cell, const std::string& description, const livetiming::WeatherModel& reading,
+                     bool windDirection, const char* key);
+
+// The whole part of a figure with grouping ("1,013"); "0" for a text that is not a number, "--" for
+// one too large to be a whole number.
+std::string wholeFigure(const std::string& text);
 
 // Turns the three windmill fans (2.2, 2.4 and 2.6 s a turn, for ever) under `key`; a fan already
 // turning keeps its animation, one whose animation was taken off starts again.

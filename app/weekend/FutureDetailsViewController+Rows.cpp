@@ -7,6 +7,7 @@
 #include "foundation/URL.h"
 #include "gfx/Font.h"
 #include "shell/ImageSeam.h"
+#include "shell/Utilities.h"
 #include "standings-news/SheetRows.h"
 #include "ui/Application.h"
 #include "ui/AssetCatalog.h"
@@ -125,7 +126,7 @@ std::shared_ptr<ui::TableViewCell> FutureDetailsViewController::cellForRow(ui::T
             auto cell = table.dequeueReusableCell<ExternalLinksCell>(ExternalLinksCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             cell->infoTitle->setText("Extras");
-            cell->infoDescription->setText("More options to enhance your race experience");
+            cell->infoDescription->setText(linkFailure.value_or("More options to enhance your race experience"));
             wire(*cell->watch, "Where to Watch", &FutureDetailsViewController::watchTap);
             wire(*cell->tickets, "Book Tickets", &FutureDetailsViewController::bookTicketsTap);
             styleCard(*cell);
@@ -152,11 +153,20 @@ void FutureDetailsViewController::didSelectRow(ui::TableView& table, ui::IndexPa
     table.deselectRow(indexPath, true);
 }
 
-void FutureDetailsViewController::openLink(const std::string& address) {
+void FutureDetailsViewController::openExtra(const std::string& address, const std::string& what) {
     ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred();
-    if (auto url = foundation::URL::fromString(address)) ui::Application::open(*url);
+    linkFailure.reset();
+    auto weak = std::weak_ptr<FutureDetailsViewController>(self());
+    openLink(address, what, [weak](std::optional<std::string> failure) {
+        auto screen = weak.lock();
+        if (!screen) return;
+        screen->linkFailure = std::move(failure);
+        screen->reloadTables();
+    });
 }
 
-void FutureDetailsViewController::watchTap() { openLink("https://www.formula1.com/en/toolbar/broadcast-information.html"); }
+void FutureDetailsViewController::watchTap() {
+    openExtra("https://www.formula1.com/en/toolbar/broadcast-information.html", "where to watch");
+}
 
-void FutureDetailsViewController::bookTicketsTap() { openLink("https://tickets.formula1.com/"); }
+void FutureDetailsViewController::bookTicketsTap() { openExtra("https://tickets.formula1.com/", "the ticket shop"); }

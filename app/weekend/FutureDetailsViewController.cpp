@@ -135,8 +135,18 @@ void FutureDetailsViewController::fireTimer(dispatch::Timer&) {
     });
 }
 
+bool FutureDetailsViewController::sessionHasStarted() const {
+    return !races.empty() && weekend::selectedSessionStart(races[0], eventType) && date2 <= foundation::Date::now();
+}
+
 std::string FutureDetailsViewController::countdownText() const {
     using foundation::CalendarComponent;
+    if (races.empty() || !weekend::selectedSessionStart(races[0], eventType)) return "Start time to be confirmed";
+    if (sessionHasStarted()) {
+        // A race runs for up to two hours, every other session for about one.
+        double length = eventType == 0 ? 2 * 3600 : 3600;
+        return foundation::Date::now() < date2.addingTimeInterval(length) ? "Under way" : "Finished";
+    }
     auto left = foundation::Calendar::current().dateComponents(
         {CalendarComponent::day, CalendarComponent::hour, CalendarComponent::minute, CalendarComponent::second},
         foundation::Date::now(), date2);
@@ -159,7 +169,7 @@ void FutureDetailsViewController::selectEventType(int index) {
 }
 
 std::string FutureDetailsViewController::headerTimeText() const {
-    return "Round " + std::to_string(raceRound) + " Starting at " + clockAndDay(date2);
+    return "Round " + std::to_string(raceRound) + (sessionHasStarted() ? " Started at " : " Starting at ") + clockAndDay(date2);
 }
 
 std::string FutureDetailsViewController::alertsDescription() const {
@@ -349,7 +359,8 @@ void FutureDetailsViewController::scheduleReminder(int kind) {
     std::string lead = kind == 1 ? "1 hour" : "30 minutes";
     if (date2.addingTimeInterval(kind == 1 ? -3600 : -1800) <= foundation::Date::now()) {
         // Its time has passed: it would never be shown.
-        reminderRefusal = "No reminder set: " + sessionName() + " starts in less than " + lead + ".";
+        reminderRefusal = "No reminder set: " + sessionName() +
+                          (sessionHasStarted() ? " has already started." : " starts in less than " + lead + ".");
         foundation::print(*reminderRefusal);
         reloadTables();
         return;

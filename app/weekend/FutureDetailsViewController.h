@@ -42,6 +42,9 @@ public:
     std::optional<std::string> reminderRefusal;
     // What became of the last "Add to Calendar"; the alerts card says it until the session changes.
     std::optional<std::string> calendarOutcome;
+    // Why the last Where to Watch or Book Tickets tap opened nothing; the extras card says it until
+    // the next tap.
+    std::optional<std::string> linkFailure;
     // This race's pending reminder, as the notification centre holds it.
     std::optional<reminders::NotificationRequest> pendingReminder;
 
@@ -59,9 +62,12 @@ public:
 
     // The selected session's name: "Race", "Qualifying", "Practice 3" or "Sprint", "Practice 2", "Practice 1".
     std::string sessionName() const;
-    // "In 2d, 5h, 17m, 9s" from now to the session's start; negative parts once it has passed.
+    // "In 2d, 5h, 17m, 9s" from now to the session's start; "Under way" once it has started, then
+    // "Finished"; "Start time to be confirmed" while it has no start.
     std::string countdownText() const;
-    // "Round 5 Starting at 21:30, on 07 May", in the device's zone.
+    // Whether the selected session has a start and it has come.
+    bool sessionHasStarted() const;
+    // "Round 5 Starting at 21:30, on 07 May" ("Started at" once it has), in the device's zone.
     std::string headerTimeText() const;
     // What identifies this race's reminder: the circuit, the season and the round, so the two races of
     // a double-header at one circuit keep one reminder each.
@@ -100,5 +106,5 @@ private:
     void askAndSchedule(int kind);
     void findPendingReminder();
     void showCalendarOutcome(std::string text);
-    static void openLink(const std::string& address);
+    void openExtra(const std::string& address, const std::string& what);
 };

@@ -101,6 +101,8 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
     auto polls = decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    driverOfTheDayLoaded = polls.has_value();
+    tableView[0]->reloadData();
     if (!polls || !race()) co_return;
     auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
     if (poll == polls->data.end() || !poll->winner) co_return;
@@ -189,12 +191,41 @@ dispatch::Task<void> PastDetailsViewController::loadTopThrees(std::weak_ptr<Past
 
 dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::Session* session,
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
-    if (!session) co_return;
+    // No such session this weekend: nothing to ask for, and nothing will come.
+    if (!session) {
+        noteResultsLoaded(table, true);
+        co_return;
+    }
     auto document = decodeLoaded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
     noteResultsLoaded(table, document.has_value());
     if (!document) co_return;
     into = std::move(document->lines);
     tableView[table]->reloadData();
+    if (co_await fileMissingDrivers(session->path, into)) reloadAll();
+}
+
+dispatch::Task<bool> PastDetailsViewController::fileMissingDrivers(std::string sessionPath,
+                                                                    const std::vector<livetiming::RaceResultLine>& lines) {
+    bool missing = std::ranges::any_of(lines, [&](const auto& line) { return !firstKey(line.racingNumber, driverNumDictionary); });
+    if (!missing) co_return false;
+    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(sessionPath));
+    if (!drivers || drivers->empty()) co_return false;
+    // The race's own list, when it comes, stays what the other rows read: only new drivers are added.
+    struct {
+        ChampionshipSheet::Dictionary driverImageDictionary, driverColDictionary, driverNumDictionary;
+    } missingOnes;
+    fileDrivers(missingOnes, *drivers);
+    bool added = false;
+    for (const auto& [key, number] : missingOnes.driverNumDictionary) {
+        if (driverNumDictionary.contains(key)) continue;
+        added = true;
+        driverNumDictionary[key] = number;
+        if (auto colour = missingOnes.driverColDictionary.find(key); colour != missingOnes.driverColDictionary.end())
+            driverColDictionary[key] = colour->second;
+        if (auto image = missingOnes.driverImageDictionary.find(key); image != missingOnes.driverImageDictionary.end())
+            driverImageDictionary[key] = image->second;
+    }
+    co_return added;
 }
 
 dispatch::Task<void> PastDetailsViewController::loadSprintTopThree() {

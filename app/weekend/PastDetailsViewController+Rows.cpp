@@ -44,15 +44,6 @@ std::string ordinal(const std::string& text) {
     return formatter.string(static_cast<long long>(*number)).value_or("");
 }
 
-// The whole part of a figure with grouping ("1,013"); "0" for a text that is not a number, "--" for
-// one too large to be a whole number.
-std::string wholeFigure(const std::string& text) {
-    auto value = foundation::parseDouble(text);
-    if (!value) return formatDecimal(0);
-    if (!std::isfinite(*value) || std::fabs(*value) > 9e15) return "--";
-    return formatDecimal(static_cast<long long>(std::trunc(*value)));
-}
-
 // A coloured header row: no separator inset, no selection colour.
 void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
@@ -74,14 +65,32 @@ std::optional<std::string> lapsDown(const RaceResultsModel& result, const RaceRe
 
 }  // namespace
 
-std::string PastDetailsViewController::resultsListName(int tab) const {
+std::string PastDetailsViewController::tabName(int tab) const {
     switch (tab) {
-        case 0: return "The race results";
-        case 1: return "The qualifying results";
-        case 2: return isASprintWeekend ? "The sprint's top three" : "Practice 3's top three";
-        case 3: return "Practice 2's top three";
-        default: return "Practice 1's top three";
+        case 0: return "Race";
+        case 1: return "Qualifying";
+        case 2: return isASprintWeekend ? "Sprint" : "Practice 3";
+        case 3: return "Practice 2";
+        default: return "Practice 1";
     }
+}
+
+std::string PastDetailsViewController::resultsListName(int tab) const {
+    if (tab < 2) return tab == 0 ? "The race results" : "The qualifying results";
+    return tab == 2 && isASprintWeekend ? "The sprint's top three" : tabName(tab) + "'s top three";
+}
+
+void PastDetailsViewController::fillResultsState(StateCell& cell, int tab) const {
+    if (resultsCouldNotLoad[tab]) return cell.showCouldNotLoad(resultsListName(tab));
+    std::string name = resultsListName(tab);
+    if (name.starts_with("The ")) name[0] = 't';
+    if (!resultsAnswered[tab]) return cell.showLoading(name);
+    // The season index lists the weekend's sessions: one it does not list was not held.
+    if (tab >= 2 && !meetingSessions.empty() && !weekend::findSession(meetingSessions, sessionKindOf(tab))) {
+        return cell.showEmpty("There was no " + tabName(tab) + " this weekend.");
+    }
+    if (tab < 2) return cell.showEmpty(std::string("No ") + (tab == 0 ? "race" : "qualifying") + " results were recorded.");
+    cell.showEmpty("No top three was recorded for " + (tab == 2 && isASprintWeekend ? "the sprint" : tabName(tab)) + ".");
 }
 
 std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
@@ -114,8 +123,7 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
     if (indexPath.section == 1) {
         auto cell = table.dequeueReusableCell<EventPickerCell>(EventPickerCell::reuseIdentifier, indexPath);
         if (!cell) return cell;
-        static const char* const names[] = {"Race", "Qualifying", "Practice 3", "Practice 2", "Practice 1"};
-        std::string name = tab == 2 && isASprintWeekend ? "Sprint" : names[tab];
+        std::string name = tabName(tab);
         gfx::TextAttributes attributes;
         attributes.font = gfx::Font::systemFont(titleSize() - 2, gfx::FontWeight::semibold);
         attributes.foregroundColor = gfx::Color::white();
@@ -127,7 +135,7 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         auto weak = std::weak_ptr<PastDetailsViewController>(std::static_pointer_cast<PastDetailsViewController>(shared_from_this()));
         for (int index = 0; index < tabCount; ++index) {
             ui::MenuAction action;
-            action.title = names[index];
+            action.title = tabName(index);
             action.state = eventType == index ? ui::MenuElementState::on : ui::MenuElementState::off;
             action.handler = [weak, index](const ui::MenuAction&) {
                 if (auto self = weak.lock()) self->selectEventType(index);
@@ -142,8 +150,8 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
     }
 
     if (showsResultsState(tab)) {
-        auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
-        if (state) state->showCouldNotLoad(resultsListName(tab));
+        auto state = stateRow(table, indexPath);
+        if (state) fillResultsState(*state, tab);
         return state;
     }
     auto cell = table.dequeueReusableCell<DriverCell>(DriverCell::reuseIdentifier, indexPath);
@@ -156,11 +164,12 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         fillRaceRow(*cell, row);
     } else if (tab == 1) {
         const auto& result = qualifyingResults[row];
-        name = result.driver.givenName + " " + result.driver.familyName;
+        ShownDriver driver = shownDriver(result.driver, result.constructor.name);
+        name = driver.name;
         cell->position->setText(ordinal(result.position));
         cell->position->setTextColor(gfx::Color::label());
-        cell->driver->setText(name);
-        cell->constructor->setText(result.constructor.name);
+        cell->driver->setText(driver.name);
+        cell->constructor->setText(driver.team);
         if (result.Q1 && result.Q1->empty()) {
             cell->fastestLap->setText("DNF");
         } else {
@@ -172,11 +181,12 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
     } else {
         const auto& lines = tab == 2 ? p3Results : tab == 3 ? p2Results : p1Results;
         const auto& line = lines[row];
-        name = foundation::capitalized(line.fullName);
-        cell->driver->setText(name);
+        ShownDriver driver = shownDriver(line);
+        name = driver.name;
+        cell->driver->setText(driver.name);
         cell->position->setText(ordinal(line.position));
         cell->position->setTextColor(gfx::Color::label());
-        cell->constructor->setText(line.team);
+        cell->constructor->setText(driver.team);
         cell->fastestLap->setText("Lap time: " + line.lapTime);
         cell->fromGridPosition->setText("");
         cell->status->setText("");
@@ -271,6 +281,18 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
         case 4:
         case 5: {
             bool dayWinner = indexPath.section == 4;
+            // No winner or no fastest lap: a line saying why, not an empty card with a grey circle.
+            if (dayWinner ? driverOfTheDayResults.empty() : fastestLap.empty()) {
+                auto state = stateRow(table, indexPath);
+                if (!state) return state;
+                std::optional<bool> loaded = dayWinner ? driverOfTheDayLoaded
+                                                       : resultsAnswered[0] ? std::optional(!resultsCouldNotLoad[0]) : std::nullopt;
+                std::string what = dayWinner ? "driver of the day" : "fastest lap";
+                if (!loaded) state->showLoading("the " + what);
+                else if (!*loaded) state->showCouldNotLoad("The " + what);
+                else state->showEmpty("No " + what + " was recorded for this race.");
+                return state;
+            }
             auto cell = table.dequeueReusableCell<DriverOfTheDayCell>(dayWinner ? "DriverOfTheDayCell" : "DriverOfTheDayCell2", indexPath);
             if (!cell) return cell;
             std::string name;
@@ -356,6 +378,11 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
             return cell;
         }
         default: {
+            if (weather.empty()) {
+                auto state = stateRow(table, indexPath);
+                if (state) state->showEmpty("No weather was recorded for this race.");
+                return state;
+            }
             auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             fillWeather(*cell);
@@ -366,22 +393,6 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
 }
 
 void PastDetailsViewController::fillWeather(WeatherOverviewCell& cell) {
-    cell.infoTitle->setText("Weather Overview");
-    cell.infoDescription->setText("Track weather information");
-    fillWeatherTitles(cell, weatherSelected);
-    if (weather.empty()) {
-        // Nothing measured: no figures and no units.
-        for (const auto& label : {cell.airTemp, cell.trackTemp, cell.humidity, cell.pressure, cell.windSpeed, cell.rainFall}) {
-            label->setText("");
-        }
-    } else {
-        const livetiming::WeatherModel& now = weather.front();
-        cell.airTemp->setText(now.airTemp + "°");
-        cell.trackTemp->setText(now.trackTemp + "°");
-        cell.humidity->setText(wholeFigure(now.humidity) + "%");
-        cell.pressure->setText(wholeFigure(now.pressure) + "mb");
-        cell.windSpeed->setText(weatherSelected ? now.windDirection + "°" : now.windSpeed + " m/s");
-        cell.rainFall->setText(now.rainfall + "mm");
-    }
-    spinWindmills(cell, rotationKey);
+    static const livetiming::WeatherModel none;
+    fillWeatherCard(cell, "Track weather information", weather.empty() ? none : weather.front(), weatherSelected, rotationKey);
 }

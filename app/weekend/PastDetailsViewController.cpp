@@ -28,6 +28,7 @@
 #include "shell/AppNotifications.h"
 #include "shell/PosixFormatter.h"
 #include "shell/SeasonSheetSupport.h"
+#include "shell/Utilities.h"
 #include "weekend/WeekendSessions.h"
 
 namespace {
@@ -133,7 +134,7 @@ int PastDetailsViewController::numberOfRows(ui::TableView& table, int section) {
         case 0:
         case 1:
         case 3: return 1;
-        case 2: return showsResultsState(tabOf(table)) ? 1 : classificationCount(tabOf(table));
+        case 2: return std::max(1, classificationCount(tabOf(table)));
         case 8: return raceTab && raceRound > 2 ? 1 : 0;
         case 10: return static_cast<int>(weekendStructure.size());
         default: return raceTab ? 1 : 0;
@@ -151,7 +152,8 @@ int PastDetailsViewController::classificationCount(int tab) const {
 }
 
 void PastDetailsViewController::noteResultsLoaded(int tab, bool loaded) {
-    if (tab < 0 || tab >= tabCount || resultsCouldNotLoad[tab] == !loaded) return;
+    if (tab < 0 || tab >= tabCount) return;
+    resultsAnswered[tab] = true;
     resultsCouldNotLoad[tab] = !loaded;
     tableView[tab]->reloadData();
 }
@@ -212,17 +214,50 @@ const RaceResultsModel* PastDetailsViewController::raceResult(const std::string&
     return nullptr;
 }
 
+weekend::SessionKind PastDetailsViewController::sessionKindOf(int tab) const {
+    using weekend::SessionKind;
+    switch (tab) {
+        case 0: return SessionKind::race;
+        case 1: return SessionKind::qualifying;
+        case 2: return isASprintWeekend ? SessionKind::sprint : SessionKind::practice3;
+        case 3: return SessionKind::practice2;
+        default: return SessionKind::practice1;
+    }
+}
+
+PastDetailsViewController::ShownDriver PastDetailsViewController::shownDriver(const DriversDetailsModel& driver,
+                                                                            const std::string& team) const {
+    std::string name = foldedName(driver.givenName + " " + driver.familyName);
+    // The race's classification names the team as the other rows of the weekend do.
+    const RaceResultsModel* result = raceResult(name);
+    return {name, result ? result->constructor.name : team, foundation::lowercased(name)};
+}
+
+PastDetailsViewController::ShownDriver PastDetailsViewController::shownDriver(const livetiming::RaceResultLine& line) const {
+    if (auto key = firstKey(line.racingNumber, driverNumDictionary)) {
+        for (const auto& result : raceResults) {
+            if (foundation::lowercased(foldedName(result.driver.givenName + " " + result.driver.familyName)) == *key) {
+                return shownDriver(result.driver, result.constructor.name);
+            }
+        }
+        for (const auto& result : qualifyingResults) {
+            if (foundation::lowercased(foldedName(result.driver.givenName + " " + result.driver.familyName)) == *key) {
+                return shownDriver(result.driver, result.constructor.name);
+            }
+        }
+    }
+    std::string name = foldedName(foundation::capitalized(line.fullName));
+    return {name, line.team, foundation::lowercased(name)};
+}
+
 std::string PastDetailsViewController::headerTimeText() const {
     std::optional<foundation::Date> start;
     if (eventType == 0) {
         if (race()) start = weekend::scheduledStart(race()->date, race()->time);
     } else {
-        using weekend::SessionKind;
-        SessionKind kind = eventType == 1   ? SessionKind::qualifying
-                           : eventType == 2 ? (isASprintWeekend ? SessionKind::sprint : SessionKind::practice3)
-                           : eventType == 3 ? SessionKind::practice2
-                                            : SessionKind::practice1;
-        if (const auto* session = weekend::findSession(meetingSessions, kind)) start = weekend::sessionStart(*session);
+        if (const auto* session = weekend::findSession(meetingSessions, sessionKindOf(eventType))) {
+            start = weekend::sessionStart(*session);
+        }
     }
     std::string round = "Round " + std::to_string(raceRound) + " Started at ";
     if (!start) {

@@ -25,8 +25,10 @@
 #include "ui/Button.h"
 #include "ui/TableView.h"
 #include "weekend/WeekendSchedule.h"
+#include "weekend/WeekendSessions.h"
 
 class DriverCell;
+class StateCell;
 class WeatherOverviewCell;
 
 // A race weekend that is over: five tables, one per session tab (0 race, 1 qualifying, 2 the sprint
@@ -49,6 +51,8 @@ public:
     // The meeting's sessions, as the season index lists them (read each time the screen appears).
     std::vector<livetiming::Session> meetingSessions;
     std::vector<livetiming::DriverOfTheDayWinnerModel> driverOfTheDayResults;
+    // The polls' answer: none while it is asked for, then whether it could be read.
+    std::optional<bool> driverOfTheDayLoaded;
     ChampionshipSheet::Dictionary driverImageDictionary;
     ChampionshipSheet::Dictionary driverColDictionary;
     ChampionshipSheet::Dictionary driverNumDictionary;
@@ -66,6 +70,9 @@ public:
     std::vector<RaceResultsModel> fastestLap;  // the result of rank 1, once the race tab has shown rows
     // The tabs whose classification could not be loaded: their results section shows the state row.
     std::array<bool, tabCount> resultsCouldNotLoad{};
+    // The tabs whose classification has been asked for and answered (or that have no session to ask
+    // about): an empty list then says there is none rather than that it is loading.
+    std::array<bool, tabCount> resultsAnswered{};
     // The standings after the race that could not be loaded (0 drivers, 1 constructors).
     std::array<bool, 2> standingsCouldNotLoad{};
     bool isASprintWeekend = false;
@@ -147,10 +154,26 @@ public:
     // "Round 1 Started at 16:00, on 05 Mar": the start of the tab's session in local time; "TBC" for
     // the time when the session's start is not known.
     std::string headerTimeText() const;
+    // A tab's name in its picker and menu: "Race", "Qualifying", "Sprint" (on a sprint weekend) or
+    // "Practice 3", "Practice 2", "Practice 1".
+    std::string tabName(int tab) const;
     // Fills the weather card and sets its fans turning, unless they already turn.
     void fillWeather(WeatherOverviewCell& cell);
     // The first result whose driver's name is `name` (diacritics folded; case counts).
     const RaceResultsModel* raceResult(const std::string& name) const;
+
+    // A driver as every tab shows them: one name (the results' name, diacritics folded), one team
+    // (the results' constructor) and the key of their picture and colour, whichever source the tab
+    // reads.
+    struct ShownDriver {
+        std::string name;
+        std::string team;
+        std::string key;
+    };
+    ShownDriver shownDriver(const DriversDetailsModel& driver, const std::string& team) const;
+    // A top-three line's driver, found by racing number among the weekend's drivers; the line's own
+    // name and team for a driver not found.
+    ShownDriver shownDriver(const livetiming::RaceResultLine& line) const;
 
 private:
     void setUpTable(ui::TableView& table, bool first);
@@ -163,12 +186,20 @@ private:
     // The rows of a tab's classification; empty.
     int classificationCount(int tab) const;
     // Whether the tab's results section shows the state row instead of its (missing) classification.
-    bool showsResultsState(int tab) const { return resultsCouldNotLoad[tab] && classificationCount(tab) == 0; }
+    bool showsResultsState(int tab) const { return classificationCount(tab) == 0; }
+    // The state row of a tab without a classification: loading, not held, none recorded or failed.
+    void fillResultsState(StateCell& cell, int tab) const;
+    // The session a tab shows, for the tabs after qualifying.
+    weekend::SessionKind sessionKindOf(int tab) const;
     // What the state row names for a tab: "The race results".
     std::string resultsListName(int tab) const;
+
     // Records whether a tab's classification loaded; a failure shows at once.
     void noteResultsLoaded(int tab, bool loaded);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
+    // Files the drivers of a session's driver list that the weekend's dictionaries do not hold yet
+    // (the race's list is missing while only the sprint has run); says whether any were new.
+    dispatch::Task<bool> fileMissingDrivers(std::string sessionPath, const std::vector<livetiming::RaceResultLine>& lines);
     template <class Sheet>
     void presentSheet(const std::shared_ptr<Sheet>& sheet);
     template <class Sheet>

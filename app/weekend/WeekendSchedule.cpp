@@ -48,7 +48,13 @@ std::vector<WeekendSession> weekendSessions(const RacesDetailsModel& race) {
     sessions.push_back(fromModel("Qualifying", race.qualifying));
     if (race.thirdPractice && race.thirdPractice->date) sessions.push_back(fromModel("Practice 3", race.thirdPractice));
     else sessions.push_back(fromModel("Sprint", race.sprint));
-    sessions.push_back(fromModel("Practice 2", race.secondPractice));
+    // A sprint weekend without a second practice holds the shoot-out in its place: the row names the
+    // session that runs, never an undated "Practice 2".
+    if (!(race.secondPractice && race.secondPractice->date) && race.sprintShootout && race.sprintShootout->date) {
+        sessions.push_back(fromModel("Sprint Shootout", race.sprintShootout));
+    } else {
+        sessions.push_back(fromModel("Practice 2", race.secondPractice));
+    }
     sessions.push_back(fromModel("Practice 1", race.firstPractice));
     std::stable_sort(sessions.begin(), sessions.end(), startsLaterInSchedule);
     return sessions;

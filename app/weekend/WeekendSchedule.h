@@ -31,7 +31,8 @@ WeekendSession weekendSession(std::string name, const std::optional<std::string>
 bool startsLaterInSchedule(const WeekendSession& a, const WeekendSession& b);
 
 // The weekend's five sessions: the race, qualifying, Practice 3 when it has a date (else the sprint),
-// Practice 2 and Practice 1, latest start first; sessions without a start follow, in that order.
+// Practice 2 (the sprint shoot-out when it has a date and Practice 2 none) and Practice 1, latest
+// start first; sessions without a start follow, in that order.
 std::vector<WeekendSession> weekendSessions(const RacesDetailsModel& race);
 
 // The schedule as the weekend screens' table lists it: entry 0 is the empty place of the section's

@@ -51,6 +51,18 @@ TEST(HeaderAndPickerCellsTest, eventPickerPutsThePillAndCaptionSideBySideAtOneHe
     EXPECT_EQ(cell.event->titleColor(ui::ControlState::normal), gfx::Color::white());
 }
 
+TEST(HeaderAndPickerCellsTest, aLongCaptionGivesWayAndTheSessionNameKeepsItsWidth) {
+    FixedTextSizes sizes;
+    auto cellPointer = std::make_shared<EventPickerCell>();
+    auto& cell = *cellPointer;
+    cell.event->setTitle("Practice 1", ui::ControlState::normal);
+    cell.title->setText("Start time to be confirmed now");
+    layOut(cell);
+    EXPECT_EQ(frame(cell.event).width(), cell.event->intrinsicContentSize().width) << "the name is never cut";
+    EXPECT_EQ(frame(cell.title).minX(), frame(cell.event).maxX() + 6);
+    EXPECT_LE(frame(cell.title).maxX(), 370) << "the caption stays inside the margin";
+}
+
 TEST(HeaderAndPickerCellsTest, lapPickerKeepsThePlaceOfHiddenItems) {
     FixedTextSizes sizes;
     auto cellPointer = std::make_shared<LapPickerCell>();

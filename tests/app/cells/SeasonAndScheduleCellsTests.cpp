@@ -85,6 +85,14 @@ TEST(SeasonAndScheduleCellsTest, scheduleRowUsesEightPointMargins) {
     EXPECT_EQ(frame(cell.event), (ui::Rect{54, 8, 100, 20}));
     EXPECT_EQ(frame(cell.time), (ui::Rect{54, 30, 130, 20}));
     EXPECT_EQ(cell.event->font(), gfx::Font::systemFont(20, gfx::FontWeight::bold));
+
+    // A session without a date keeps its name in the column of the others.
+    auto undated = std::make_shared<WeekendCell>();
+    undated->event->setText("Practice 2");
+    undated->time->setText("TBC");
+    layOut(*undated);
+    EXPECT_EQ(frame(undated->event).minX(), 54);
+    EXPECT_EQ(frame(undated->time).minX(), 54);
 }
 
 }  // namespace

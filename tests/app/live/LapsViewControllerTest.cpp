@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "SheetTestSupport.h"
+#include "cells/StateCell.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
 #include "cells/LapPickerCell.h"
@@ -175,7 +176,11 @@ TEST_F(LapsSheet, liveRowsAreNamedByDriverIdentifierNotByPlace) {
     sheet->lapCount = std::to_string(order.front().numberOfLaps.value_or(0));
     sheet->lapsResults = lapTimings(RaceModel{});
     present(sheet);
-    EXPECT_EQ(sheet->tableView[0]->numberOfRows(2), 0);
+    // No timings: one row says so, naming the lap.
+    ASSERT_EQ(sheet->tableView[0]->numberOfRows(2), 1);
+    auto state = rowOf<StateCell>(*sheet, *sheet->tableView[0], 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "No lap times were recorded for lap 1.");
     EXPECT_EQ(picker(*sheet)->lap->menu()->children.size(), static_cast<std::size_t>(std::max(1, sheet->currentLap)));
 
     // Timings whose drivers run in another order than the live order, more of them than lines, and

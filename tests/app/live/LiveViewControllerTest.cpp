@@ -2,7 +2,9 @@
 #include <deque>
 #include <map>
 
+#include "RefusingOpener.h"
 #include "SheetTestSupport.h"
+#include "cells/StateCell.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
 #include "cells/LapPickerCell.h"
@@ -348,17 +350,26 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     EXPECT_EQ(race->event->text(), "Race");
     EXPECT_EQ(race->time->text(), "13:00, Sunday");
     EXPECT_EQ(race->day->text(), "30");
-    EXPECT_EQ(row<WeekendCell>(*screen, 7, 4)->event->text(), "Practice 1");
-    // The results API lists no second practice for this weekend: its time is not known.
-    auto unknown = row<WeekendCell>(*screen, 7, 5);
-    EXPECT_EQ(unknown->event->text(), "Practice 2");
-    EXPECT_EQ(unknown->time->text(), "TBC");
+    // The results API lists no second practice for this weekend but the shoot-out in its place.
+    EXPECT_EQ(row<WeekendCell>(*screen, 7, 3)->event->text(), "Sprint Shootout");
+    EXPECT_EQ(row<WeekendCell>(*screen, 7, 3)->time->text(), "11:30, Saturday");
+    EXPECT_EQ(row<WeekendCell>(*screen, 7, 5)->event->text(), "Practice 1");
+
+    // The snapshot holds no weather of the sprint: one row says so, not a card of bare units.
+    ASSERT_TRUE(screen->weather.empty());
+    auto noWeather = row<StateCell>(*screen, 8, 0);
+    ASSERT_TRUE(noWeather);
+    EXPECT_EQ(noWeather->title->text(), "No weather readings yet.");
 
     // Any schedule row switches the wind card between speed and direction.
+    screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .humidity = "45.6", .pressure = "1e999", .rainfall = "0",
+                                                .trackTemp = "30.2", .windDirection = "270", .windSpeed = "2.3"}};
     auto weather = row<WeatherOverviewCell>(*screen, 8, 0);
     ASSERT_TRUE(weather);
     EXPECT_EQ(weather->windSpeedTitle->attributedText()->string().substr(3), " Wind Speed");
-    EXPECT_TRUE(weather->windSpeed->text().ends_with(" m/s"));
+    EXPECT_EQ(weather->windSpeed->text(), "2.3 m/s");
+    EXPECT_EQ(weather->humidity->text(), "45%");
+    EXPECT_EQ(weather->pressure->text(), "--mb") << "a figure too large reads as none, as on the finished weekend";
     screen->didSelectRow(*screen->tableView[0], {LiveViewController::weatherSection, 0});
     EXPECT_FALSE(screen->weatherSelected) << "the weather card's own tap changes nothing";
     screen->didSelectRow(*screen->tableView[0], {7, 2});
@@ -371,6 +382,8 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
 
 TEST_F(LiveScreen, theWeatherReloadRefillsTheWeatherCardSoItsFansTurnAgain) {
     auto screen = open();
+    screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .windSpeed = "2.3"}};
+    screen->reloadTables();
     auto& table = *screen->tableView[0];
     table.scrollToRow({LiveViewController::weatherSection, 0}, ui::TableViewScrollPosition::top, false);
     settle();
@@ -421,6 +434,11 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     screen->setTimingRead(reads.read());
     present(screen);
     EXPECT_EQ(reads.asked, 1);
+    // Before the first answer the drivers' section says the order is on its way.
+    ASSERT_EQ(screen->tableView[0]->numberOfRows(LiveViewController::driverSection), 1);
+    auto waiting = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(waiting->title->text(), "Loading the live timing…");
     // Ticks while the first read waits (within its time-out) ask for nothing more.
     for (int tick = 0; tick < 3; ++tick) settle(LiveViewController::refreshInterval);
     EXPECT_EQ(reads.asked, 1);
@@ -548,6 +566,16 @@ TEST_F(LiveScreen, theCardsOpenTheirSheetsWithTheScreensData) {
 
     row<VoteCell>(*screen, 6, 0)->vote->sendActions(ui::ControlEvent::touchUpInside);
     EXPECT_EQ(opened->openedURLs(), std::vector<std::string>{"https://www.formula1.com/en/vote.html"});
+    settle();
+    EXPECT_EQ(row<VoteCell>(*screen, 6, 0)->infoDescription->text(), "Vote for who you think should be the driver of the day");
+
+    // Without a browser the card says the vote did not open, until the next tap.
+    auto refusing = std::make_shared<RefusingOpener>();
+    ui::setURLOpener(refusing);
+    row<VoteCell>(*screen, 6, 0)->vote->sendActions(ui::ControlEvent::touchUpInside);
+    ASSERT_TRUE(waitFor([&] { return screen->voteFailure.has_value(); }));
+    EXPECT_EQ(row<VoteCell>(*screen, 6, 0)->infoDescription->text(), "Could not open the vote: no web browser answered.");
+    ui::setURLOpener(opened);
     (void)table;
 }
 

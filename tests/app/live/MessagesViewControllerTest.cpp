@@ -1,4 +1,5 @@
 #include "SheetTestSupport.h"
+#include "cells/StateCell.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/MessageCell.h"
@@ -102,12 +103,15 @@ TEST_F(MessagesSheet, theLiveSprintShowsTheMessagesReplayedSoFar) {
     EXPECT_TRUE(clear->status->attributedTitle(ui::ControlState::normal)->string().ends_with(" Clear"));
     EXPECT_EQ(clear->status->attributedTitle(ui::ControlState::normal)->string().find("Sector"), std::string::npos);
 
-    // An empty list gives the header and the title row only.
+    // An empty list says so in one row under the title row.
     root->dismiss(false);
     settle();
     auto empty = open(race(4), {});
     EXPECT_EQ(empty->tableView->numberOfRows(1), 1);
-    EXPECT_EQ(empty->tableView->numberOfRows(2), 0);
+    ASSERT_EQ(empty->tableView->numberOfRows(2), 1);
+    auto state = rowOf<StateCell>(*empty, *empty->tableView, 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "No race control messages were recorded.");
 }
 
 TEST_F(MessagesSheet, beforeTheRaceDayOnlyTheHeaderShows) {

@@ -30,6 +30,10 @@
 #include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
 #include "weekend/FutureDetailsViewController.h"
+#include "cells/DriverOfTheDayCell.h"
+#include "cells/WeatherOverviewCell.h"
+#include "gfx/TextMeasurer.h"
+#include <filesystem>
 
 namespace {
 
@@ -276,13 +280,55 @@ TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {
     for (int row = 0; row < 22; ++row) EXPECT_EQ(round(row), "Round " + std::to_string(row + 1));
     // Every race held: the standings describe the season's last one.
     EXPECT_EQ(sheet->standingsButton->alpha(), 1.0);
+    // The list of the season picked starts at its first round, not where the last season's stood.
+    EXPECT_EQ(sheet->tableView->contentOffset().y, 0);
+}
+
+TEST_F(SeasonSheet, offlineTheYearMenuMarksTheSeasonsTheDataLacksAndPickingOneSaysWhy) {
+    ASSERT_TRUE(GlobalStruct::offlineSeasons());
+    EXPECT_EQ(*GlobalStruct::offlineSeasons(), (std::vector<std::string>{"2019", "2022", "2023", "2024"}));
+    presentSheet();
+    post(notifications::upcomingRace, notifications::raceUserInfo(3));
+    std::vector<std::string> picked;
+    auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+        notifications::changedYear, [&](const foundation::Notification& note) { picked.push_back(notifications::year(note).value_or("?")); });
+    auto menu = sheet->yearButton->menu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->title, "Offline: 2019, 2022, 2023, 2024 can load");
+    ASSERT_EQ(menu->children.size(), 19u);
+    EXPECT_EQ(menu->children[0].title, "2005 (not offline)");
+    EXPECT_EQ(menu->children[14].title, "2019");
+    EXPECT_EQ(menu->children[17].title, "2022");
+    auto lacking = menu->children[13];
+    lacking.handler(lacking);
+    settle();
+    EXPECT_TRUE(picked.empty()) << "a season the data lacks is not asked for";
+    EXPECT_EQ(sheet->statusLabel->text(), "The 2018 season is not in the offline data, which holds 2019, 2022, 2023, 2024.");
+    EXPECT_GE(sheet->tableView->frame().minY(), sheet->statusLabel->frame().maxY()) << "the band never covers a row";
+    auto held = menu->children[17];
+    held.handler(held);
+    foundation::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(picked, std::vector<std::string>{"2022"});
+
+    // Reading the real services, every year may load.
+    auto offline = std::exchange(GlobalStruct::offlineSeasons(), std::nullopt);
+    sheet->makeYearMenu("2023");
+    EXPECT_EQ(sheet->yearButton->menu()->children[0].title, "2005");
+    EXPECT_TRUE(sheet->yearButton->menu()->title.empty());
+    GlobalStruct::offlineSeasons() = offline;
 }
 
 TEST_F(SeasonSheet, theStandingsButtonNeedsARaceBeforeTheNextOneAndHandsItOver) {
     presentSheet();
     post(notifications::upcomingRace, notifications::raceUserInfo(0));
     EXPECT_EQ(sheet->standingsButton->alpha(), 0.25);
-    EXPECT_FALSE(sheet->standingsButton->isUserInteractionEnabled());
+    // Dimmed, a tap opens nothing but says why, above the list and not over its first row.
+    sheet->standingsButton->sendActions(ui::ControlEvent::touchUpInside);
+    settle();
+    EXPECT_FALSE(shownScreen());
+    EXPECT_FALSE(sheet->statusLabel->isHidden());
+    EXPECT_EQ(sheet->statusLabel->text(), "No standings yet: the 2023 season's first race has not been run.");
+    EXPECT_GE(sheet->tableView->frame().minY(), sheet->statusLabel->frame().maxY());
     post(notifications::upcomingRace, notifications::raceUserInfo(99));
     EXPECT_EQ(sheet->upcomingRaceIndex, 0) << "an index past the last race changes nothing";
 
@@ -508,6 +554,66 @@ TEST_F(SeasonSheet, theYearButtonOpensItsMenuAtEveryDetent) {
         shown.clear();
     }
     ui::setMenuPresenter(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Each race screen the sheet opens, as the phone shows it with the real fonts, at four clock settings
+// (before the season, during a practice, on race day, after the season), drawn into the build's
+// gallery/ folder; no card shows an empty name or a bare unit.
+class ScreensAtFourClocks : public SeasonSheet {
+protected:
+    void draw(ui::TableView& table, const std::string& name) {
+        for (int section = 0; section < table.numberOfSections(); section += 3) {
+            if (table.numberOfRows(section) == 0) continue;
+            table.scrollToRow({section, 0}, ui::TableViewScrollPosition::top, false);
+            settle(0.2);
+            host.snapshot();
+            std::filesystem::create_directories(SORVANE_GALLERY_DIR);
+            EXPECT_TRUE(host.writePng(std::string(SORVANE_GALLERY_DIR) + "/clock-" + name + "-" + std::to_string(section) + ".png"));
+            for (const auto& cell : table.visibleCells()) {
+                if (auto weather = std::dynamic_pointer_cast<WeatherOverviewCell>(cell)) {
+                    EXPECT_NE(weather->airTemp->text(), "°") << name;
+                }
+                if (auto driver = std::dynamic_pointer_cast<DriverOfTheDayCell>(cell)) {
+                    EXPECT_FALSE(driver->driver->text().empty()) << name;
+                }
+            }
+        }
+    }
+    void open(const char* now, int index, const std::string& name) {
+        clock->set(instant(now));
+        auto screen = sheet->makeRaceScreen(index);
+        ASSERT_TRUE(screen);
+        sheet->present(screen, false);
+        settle(1.5);
+        if (auto past = std::dynamic_pointer_cast<PastDetailsViewController>(screen)) {
+            draw(*past->tableView[0], name + "-finished");
+            past->selectEventType(2);
+            settle(0.5);
+            draw(*past->tableView[2], name + "-finished-tab2");
+        } else if (auto future = std::dynamic_pointer_cast<FutureDetailsViewController>(screen)) {
+            draw(*future->tableView[0], name + "-upcoming");
+        } else if (auto live = std::dynamic_pointer_cast<LiveViewController>(screen)) {
+            draw(*live->tableView[0], name + "-live");
+        }
+        sheet->dismiss(false);
+        settle();
+    }
+};
+
+TEST_F(ScreensAtFourClocks, eachRaceScreenAsThePhoneShowsIt) {
+    gfx::setTextMeasurer(nullptr);
+    presentSheet();
+    open("2023-02-20T12:00:00Z", 0, "before-season");
+    open("2023-05-05T18:30:39Z", 4, "practice");
+    open("2023-05-05T18:30:39Z", 3, "practice");
+    open("2023-03-05T15:40:00Z", 0, "race-day");
+    open("2023-12-10T12:00:00Z", 0, "after-season");
+    open("2023-12-10T12:00:00Z", 3, "after-season-sprint");
+    open("2023-12-10T12:00:00Z", 6, "after-season-monaco");
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
+#include "RefusingOpener.h"
 #include "SheetTestSupport.h"
+#include "cells/StateCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/NewsCell.h"
 #include "data/ServiceHosts.h"
@@ -93,7 +95,17 @@ TEST_F(NewsSheet, openedBeforeAnyFeedWasReadItShowsTheHeaderAndTheFIAPickerOnly)
     ASSERT_EQ(picker->lap->menu()->children.size(), 5u);
     EXPECT_EQ(picker->lap->menu()->children[3].title, "BBC");
     EXPECT_EQ(picker->lap->menu()->children[0].state, ui::MenuElementState::on);
-    for (int table = 0; table < 5; ++table) EXPECT_EQ(sheet->tableView[table]->numberOfRows(2), 0);
+    // Each empty list says so in one row; the one shown is read at once and then lists its articles.
+    for (int table = 1; table < 5; ++table) {
+        ASSERT_EQ(sheet->tableView[table]->numberOfRows(2), 1);
+        auto state = shown<StateCell>(sheet->tableView[table], 2, 0);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->title->text(), "No " + NewsViewController::sources()[table].title + " articles to show yet.");
+    }
+    ASSERT_TRUE(waitFor([&] { return sheet->feeds[0] == NewsViewController::Feed::read; }));
+    settle();
+    EXPECT_GT(sheet->tableView[0]->numberOfRows(2), 1);
+    EXPECT_TRUE(shown<NewsCell>(sheet->tableView[0], 2, 0));
 }
 
 TEST_F(NewsSheet, theSeasonsArticlesAreListedWhole) {
@@ -128,6 +140,16 @@ TEST_F(NewsSheet, aTapOpensTheArticlesWebLinkAndNothingElse) {
     ASSERT_FALSE(haptics->events().empty());
     EXPECT_EQ(haptics->events().front().style, ui::ImpactFeedbackStyle::rigid);
     EXPECT_FALSE(table->indexPathForSelectedRow());
+
+    // A tap that opens nothing says why in the header, until the next tap.
+    ASSERT_TRUE(waitFor([&] { return sheet->openFailure.has_value(); }));
+    EXPECT_EQ(shown<DetailHeaderCell>(table, 0, 0)->circuit->text(), "Could not open the article: its address is not a web link.");
+    auto refusing = std::make_shared<RefusingOpener>();
+    ui::setURLOpener(refusing);
+    sheet->didSelectRow(*table, {2, 1});
+    ASSERT_TRUE(waitFor([&] { return sheet->openFailure && sheet->openFailure->ends_with("no web browser answered."); }));
+    EXPECT_EQ(shown<DetailHeaderCell>(table, 0, 0)->circuit->text(), "Could not open the article: no web browser answered.");
+    ui::setURLOpener(opener);
 }
 
 TEST_F(NewsSheet, choosingASourceShowsItsListAtOnceAndReadsItsFeedAgain) {
@@ -177,7 +199,10 @@ TEST_F(NewsSheet, aFeedAnsweringWithAnErrorPageKeepsTheListItHad) {
     sheet->newsArticles.clear();
     sheet->tableView[0]->reloadData();
     settle();
-    EXPECT_EQ(sheet->tableView[0]->numberOfRows(2), 0) << "nothing read yet: the empty list";
+    ASSERT_EQ(sheet->tableView[0]->numberOfRows(2), 1);
+    auto state = shown<StateCell>(sheet->tableView[0], 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "The FIA articles could not be loaded.") << "an empty list says why";
 }
 
 TEST(NewsDescriptions, theFIAAndShiftF1DescriptionsAreReadAsTextTheOthersAsReceived) {

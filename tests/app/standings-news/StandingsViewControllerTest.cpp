@@ -1,4 +1,5 @@
 #include "SheetTestSupport.h"
+#include "cells/StateCell.h"
 #include "cells/DriverCell.h"
 #include "cells/EventPickerCell.h"
 #include "data/RaceModels.h"
@@ -170,7 +171,10 @@ TEST_F(StandingsSheet, anEmptySeasonOrOddLinesGiveAnEmptyStateAndPlainFigures) {
     auto table = visibleTable();
     EXPECT_EQ(table->numberOfRows(0), 1);
     EXPECT_EQ(table->numberOfRows(1), 1);
-    EXPECT_EQ(table->numberOfRows(2), 0);
+    ASSERT_EQ(table->numberOfRows(2), 1);
+    auto state = shown<StateCell>(table, 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "No standings were published after this race.");
     EXPECT_EQ(shown<DetailHeaderCell>(table, 0, 0)->race->text(), "");
 
     DriverStandingsModel odd;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "RefusingOpener.h"
 #include "calendar/EventEditViewController.h"
 #include "cells/EventPickerCell.h"
 #include "cells/RemindersCell.h"
@@ -98,8 +99,10 @@ TEST_F(UpcomingWeekend, theCountdownRunsToTheSessionsRealStartAcrossDaysAndHours
     EXPECT_EQ(countdownShown(*screen), "In 6d, 8h, 39m, 59s") << "qualifying, 20:00 UTC on 6 May";
     clock->set(instant("2023-05-06T18:59:30Z"));
     EXPECT_EQ(screen->countdownText(), "In 0d, 1h, 0m, 30s");
+    clock->set(instant("2023-05-06T20:30:39Z"));
+    EXPECT_EQ(screen->countdownText(), "Under way") << "never a negative countdown";
     clock->set(instant("2023-05-06T21:05:03Z"));
-    EXPECT_EQ(screen->countdownText(), "In 0d, -1h, -5m, -3s");
+    EXPECT_EQ(screen->countdownText(), "Finished");
 
     clock->set(instant("2023-04-30T11:20:00Z"));
     pick(*screen, 4);
@@ -357,6 +360,46 @@ TEST_F(UpcomingWeekend, aReminderWhoseTimeHasPassedIsRefusedAndSaysWhy) {
     ASSERT_TRUE(waitFor([&] { return screen->reminderSet; })) << "30 minutes before is still ahead";
 }
 
+// The clock inside Miami's first practice (18:00 UTC on 5 May): the screen says the session runs.
+TEST_F(UpcomingWeekend, aSessionUnderWaySaysSoInItsHeaderCountdownPickerAndReminderRefusal) {
+    clock->set(instant("2023-05-05T18:30:39Z"));
+    auto screen = openMiami();
+    pick(*screen, 4);
+    settle();
+    EXPECT_EQ(countdownShown(*screen), "Under way");
+    auto header = rowOf<DetailHeaderCell>(*screen, *screen->tableView[0], 0, 0);
+    EXPECT_EQ(header->time->text(), "Round 5 Started at 20:00, on 05 May");
+
+    // The session's name keeps its whole width beside the caption.
+    auto picker = rowOf<EventPickerCell>(*screen, *screen->tableView[0], 1, 0);
+    ASSERT_TRUE(picker);
+    auto name = picker->event->attributedTitle(ui::ControlState::normal);
+    ASSERT_TRUE(name);
+    picker->layoutIfNeeded();
+    EXPECT_GE(picker->event->frame().width(), picker->event->intrinsicContentSize().width - 0.5);
+    pick(*screen, 0);
+    settle();
+    picker = rowOf<EventPickerCell>(*screen, *screen->tableView[0], 1, 0);
+    picker->layoutIfNeeded();
+    EXPECT_TRUE(countdownShown(*screen).starts_with("In 2d, 0h, 59m, ")) << countdownShown(*screen);
+    EXPECT_GT(picker->event->frame().width(), 0);
+    EXPECT_GE(picker->event->frame().width(), picker->event->intrinsicContentSize().width - 0.5) << "a long countdown gives way";
+
+    pick(*screen, 4);
+    screen->reminder1Tap();
+    ASSERT_TRUE(waitFor([&] { return screen->reminderRefusal.has_value(); }));
+    EXPECT_EQ(*screen->reminderRefusal, "No reminder set: Practice 1 has already started.");
+
+    // A session without a start has no countdown to run.
+    auto undated = race(5);
+    undated.firstPractice->time.reset();
+    root->dismiss(false);
+    settle();
+    auto other = open(undated);
+    pick(*other, 4);
+    EXPECT_EQ(countdownShown(*other), "Start time to be confirmed");
+}
+
 TEST_F(UpcomingWeekend, aReminderIsDeliveredWhenDue) {
     auto screen = openMiami();
     pick(*screen, 1);
@@ -383,9 +426,20 @@ TEST_F(UpcomingWeekend, theExtrasOpenTheBroadcastAndTicketPagesInTheBrowser) {
     extras->watch->sendActions(ui::ControlEvent::touchUpInside);
     extras->tickets->sendActions(ui::ControlEvent::touchUpInside);
     waitFor([&] { return opened->openedURLs().size() == 2; }, 2);
-    ui::setURLOpener(nullptr);
     EXPECT_EQ(opened->openedURLs(), (std::vector<std::string>{"https://www.formula1.com/en/toolbar/broadcast-information.html",
                                                               "https://tickets.formula1.com/"}));
+    settle();
+    EXPECT_FALSE(screen->linkFailure);
+
+    // Without a browser the card says which link did not open.
+    auto refusing = std::make_shared<RefusingOpener>();
+    ui::setURLOpener(refusing);
+    rowOf<ExternalLinksCell>(*screen, *screen->tableView[0], 4, 0)->tickets->sendActions(ui::ControlEvent::touchUpInside);
+    ASSERT_TRUE(waitFor([&] { return screen->linkFailure.has_value(); }));
+    ui::setURLOpener(nullptr);
+    EXPECT_EQ(rowOf<ExternalLinksCell>(*screen, *screen->tableView[0], 4, 0)->infoDescription->text(),
+              "Could not open the ticket shop: no web browser answered.");
+    EXPECT_EQ(refusing->asked, std::vector<std::string>{"https://tickets.formula1.com/"});
 }
 
 }  // namespace

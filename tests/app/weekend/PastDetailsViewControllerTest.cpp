@@ -207,17 +207,42 @@ TEST_F(FinishedWeekend, aSprintWeekendsThirdTabIsTheSprintNotTheShootoutAndTheRa
     EXPECT_EQ(first->driver->text(), "Sergio Perez");
     EXPECT_EQ(first->fastestLap->text(), "Lap time: " + sprint[0].lapTime);
     EXPECT_EQ(first->position->text(), "1st");
+    // One source for every tab: the sprint's rows carry the same name, team and picture as the
+    // qualifying tab's, though the race's driver list does not exist yet.
+    ASSERT_TRUE(waitFor([&] { return screen->driverNumDictionary.contains("sergio perez") && !screen->qualifyingResults.empty(); }));
+    settle();
+    first = row<DriverCell>(*screen, 2, 0, 2);
+    screen->selectEventType(1);
+    std::shared_ptr<DriverCell> qualified;
+    for (int index = 0; index < screen->tableView[1]->numberOfRows(2) && !qualified; ++index) {
+        auto candidate = row<DriverCell>(*screen, 2, index, 1);
+        if (candidate && candidate->driver->text() == "Sergio Perez") qualified = candidate;
+    }
+    ASSERT_TRUE(qualified) << "the qualifying tab names him as the sprint tab does";
+    EXPECT_EQ(first->constructor->text(), qualified->constructor->text());
+    EXPECT_EQ(first->constructor->text(), "Red Bull");
+    auto picture = awaitedImageURL(first->driverImage);
+    ASSERT_TRUE(picture) << "a headshot, not a grey circle";
+    EXPECT_EQ(picture, awaitedImageURL(qualified->driverImage));
+    EXPECT_NE(first->driverImage->backgroundColor(), gfx::Color::gray());
+    screen->selectEventType(2);
     auto picker = row<EventPickerCell>(*screen, 1, 0, 2);
     ASSERT_TRUE(picker->event->attributedTitle(ui::ControlState::normal));
     EXPECT_EQ(picker->event->attributedTitle(ui::ControlState::normal)->string().rfind("Sprint ", 0), 0u);
-    EXPECT_EQ(picker->event->menu()->children[2].title, "Practice 3");
+    // The menu names the tab it opens: the sprint, never a "Practice 3" that shows the sprint.
+    EXPECT_EQ(picker->event->menu()->children[2].title, "Sprint");
+    EXPECT_EQ(picker->event->menu()->children[3].title, "Practice 2");
     // The sprint's own start (17:30 at the track, +04:00), not the shoot-out's or the first session's.
     EXPECT_EQ(header(*screen, 2), "Round 4 Started at 15:30, on 29 Apr");
     screen->selectEventType(1);
     EXPECT_EQ(header(*screen, 1), "Round 4 Started at 15:00, on 28 Apr");
-    // No second practice in this weekend: its tab names no time.
+    // No second practice in this weekend: its tab names no time and says the session was not held.
     screen->selectEventType(3);
     EXPECT_EQ(header(*screen, 3), "Round 4 Started at TBC");
+    ASSERT_TRUE(waitFor([&] { return screen->resultsAnswered[3]; }));
+    auto notHeld = row<StateCell>(*screen, 2, 0, 3);
+    ASSERT_TRUE(notHeld);
+    EXPECT_EQ(notHeld->title->text(), "There was no Practice 2 this weekend.");
 }
 
 TEST_F(FinishedWeekend, eachCardButtonPresentsItsSheetWithTheValuesHandedOver) {
@@ -337,13 +362,14 @@ TEST_F(FinishedWeekend, theScheduleIsInLocalTimeWhateverTheZone) {
 TEST_F(FinishedWeekend, aSessionWithoutATimeReadsTBCAndComesLast) {
     auto screen = screenFor(4);
     present(screen);
-    // The Azerbaijan record has no second practice, and the sprint replaces Practice 3.
+    // The Azerbaijan record has no second practice but the shoot-out in its place, and the sprint
+    // replaces Practice 3: every row is a session that ran, with its day.
     EXPECT_EQ(schedule(*screen), (std::vector<std::string>{
                                      "Race 30 Apr 13:00, Sunday",
                                      "Sprint 29 Apr 15:30, Saturday",
+                                     "Sprint Shootout 29 Apr 11:30, Saturday",
                                      "Qualifying 28 Apr 15:00, Friday",
                                      "Practice 1 28 Apr 11:30, Friday",
-                                     "Practice 2   TBC",
                                  }));
 
     root->dismiss(false);
@@ -369,9 +395,16 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     EXPECT_EQ(screen->tableView[0]->numberOfRows(2), 1);
     ASSERT_TRUE(row<StateCell>(*screen, 2));
     EXPECT_EQ(row<StateCell>(*screen, 2)->title->text(), "The race results could not be loaded.");
+    // No poll winner and no fastest lap: a line each saying so, not a card with a grey circle.
     EXPECT_TRUE(screen->driverOfTheDayResults.empty());
-    EXPECT_EQ(row<DriverOfTheDayCell>(*screen, 4)->driver->text(), "");
-    EXPECT_EQ(row<DriverOfTheDayCell>(*screen, 5)->infoDescription->text(), "");
+    ASSERT_TRUE(row<StateCell>(*screen, 4));
+    EXPECT_EQ(row<StateCell>(*screen, 4)->title->text(), "No driver of the day was recorded for this race.");
+    ASSERT_TRUE(row<StateCell>(*screen, 5));
+    EXPECT_EQ(row<StateCell>(*screen, 5)->title->text(), "The fastest lap could not be loaded.");
+    // Nor any weather: one line instead of a grid of bare units.
+    ASSERT_TRUE(screen->weather.empty());
+    ASSERT_TRUE(row<StateCell>(*screen, 11));
+    EXPECT_EQ(row<StateCell>(*screen, 11)->title->text(), "No weather was recorded for this race.");
     // Before any result, the laps sheet opens on lap 1 of an unknown count.
     auto laps = tap<LapsViewController>(*screen, *row<RaceBreakdownCell>(*screen, 6)->lap);
     ASSERT_TRUE(laps);
