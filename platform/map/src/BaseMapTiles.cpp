@@ -32,12 +32,13 @@ constexpr double maximumGridOffset = 1 << 20;
 // Tiles are drawn by a few strands, not by as many pool threads as there are tiles, so a zoom's
 // worth of them does not crowd the main thread out of the cores.
 dispatch::Queue& drawingQueue() {
-    static const std::vector<std::shared_ptr<dispatch::Queue>> strands = [] {
+    // Never destroyed: a strand may still be drawing or writing a tile while the process exits.
+    static const auto& strands = *new std::vector<std::shared_ptr<dispatch::Queue>>([] {
         std::size_t count = std::clamp<std::size_t>(std::thread::hardware_concurrency() / 2, 1, 4);
         std::vector<std::shared_ptr<dispatch::Queue>> queues;
         for (std::size_t i = 0; i < count; ++i) queues.push_back(dispatch::Queue::serial("map.tiles"));
         return queues;
-    }();
+    }());
     static std::atomic<std::size_t> next{0};
     return *strands[next++ % strands.size()];
 }
