@@ -296,7 +296,8 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
     std::string keyframe = folder + "/" + file.stem().string() + ".json";
     std::string how = "final state: " + std::to_string(stream.updates.size()) + " updates of the stream folded";
     if (file.stem() == "DriverList") {
-      if (std::size_t kept = sessionDriverUpdates(stream); kept < stream.updates.size()) {
+      // A list whose very first update deletes is left whole: there is no earlier state to keep.
+      if (std::size_t kept = sessionDriverUpdates(stream); kept > 0 && kept < stream.updates.size()) {
         how = "final state of the session's own drivers: the first " + std::to_string(kept) + " of " +
               std::to_string(stream.updates.size()) +
               " updates of the stream folded; the later ones strip the cars' teams and names (the feed "
