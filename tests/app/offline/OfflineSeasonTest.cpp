@@ -7,6 +7,7 @@
 #include "RecordedDecoding.h"
 #include "data/Client.h"
 #include "data/CountryFlags.h"
+#include "data/Decoding.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Task.h"
 #include "foundation/Clock.h"
@@ -120,6 +121,32 @@ TEST_F(OfflineApp, theLiveSprintMovesOnWithTheClock) {
     auto later = body(LiveTiming::timingData(bakuSprint));
     expectDecodes<livetiming::TimingData>("later timing", later);
     EXPECT_NE(first, later);
+}
+
+// Every session's driver list, as the app loads it (a replayed session's from its replay), keeps all of
+// its cars: a list that decodes while dropping its entries leaves the race tab without headshots.
+TEST_F(OfflineApp, everySessionsDriverListKeepsAllItsCars) {
+    const auto root = OfflineSettings::defaultDataDirectory() / "offline-season" / "livetiming";
+    int sessions = 0;
+    for (const auto& entry : modeltest::fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().filename() != "DriverList.json") continue;
+        const std::string session = modeltest::fs::relative(entry.path().parent_path(), root).generic_string() + "/";
+        auto loaded = dispatch::syncWait(LiveTiming::driverList(session));
+        ASSERT_FALSE(loaded.failure) << session;
+        auto served = nlohmann::json::parse(loaded.view(), nullptr, false, true);
+        ASSERT_TRUE(served.is_object()) << session;
+        std::size_t cars = 0;
+        for (const auto& [key, value] : served.items()) cars += !key.starts_with('_');
+
+        const std::size_t droppedBefore = foundation::droppedInvalidItems();
+        auto drivers = decodeLoadedValidItems<livetiming::DriverList>(loaded);
+        ASSERT_TRUE(drivers) << session;
+        EXPECT_EQ(foundation::droppedInvalidItems(), droppedBefore) << session;
+        EXPECT_EQ(drivers->size(), cars) << session;
+        EXPECT_GE(drivers->size(), 19u) << session;
+        ++sessions;
+    }
+    EXPECT_GE(sessions, 9);
 }
 
 TEST(OfflineSeasonSettings, liveDataRegistersNothingAndKeepsTheSystemClock) {

@@ -123,6 +123,40 @@ TEST(SnapshotBuilder, ServesTheStandingsAfterTheLastFinishedRoundItCanDerive) {
             (Served{{"2", "44"}, {"2", "87"}, {"2", "44"}, {"2", "87"}}));
 }
 
+// After a session the feed may hand its driver list to another series: later updates rename the cars
+// and delete their teams and names. The static list is the session's own cars, each still whole.
+TEST(SnapshotBuilder, DriverListKeepsTheSessionsCarsWhenTheFeedMovesOnToAnotherSeries) {
+  const fs::path fixtures = fs::temp_directory_path() / ("driver-list-fixtures-" + std::to_string(::getpid()));
+  const std::string session = "livetiming/2023/2023-07-23_Hungarian_Grand_Prix/2023-07-21_Practice_1/";
+  fs::create_directories(fixtures / session);
+  std::ofstream(fixtures / "MANIFEST.tsv") << "# recorded files\n";
+  std::ofstream(fixtures / "livetiming/2023/Index.json") << "{\"Year\":2023,\"Meetings\":[]}";
+  std::ofstream(fixtures / session / "DriverList.jsonStream")
+      << "00:00:07.078{\"1\":{\"RacingNumber\":\"1\",\"FullName\":\"Max VERSTAPPEN\",\"Line\":1,"
+         "\"TeamName\":\"Red Bull Racing\",\"LastName\":\"Verstappen\"},"
+         "\"2\":{\"RacingNumber\":\"2\",\"FullName\":\"Logan SARGEANT\",\"Line\":2,\"TeamName\":\"Williams\","
+         "\"LastName\":\"Sargeant\"}}\r\n"
+         "00:15:02.771{\"1\":{\"Line\":2},\"2\":{\"Line\":1}}\r\n"
+         "01:37:38.294{\"1\":{\"FullName\":\"Paul ARON\",\"Line\":1,\"_deleted\":[\"TeamName\",\"LastName\"]}}\r\n"
+         "01:37:40.000{\"2\":{\"Line\":3}}\r\n";
+
+  offline_season::BuildOptions options;
+  options.fixtures = fixtures;
+  options.replays.clear();
+  auto snapshot = offline_season::buildSnapshot(options, {offline_season::produceLiveTiming});
+  fs::remove_all(fixtures);
+  ASSERT_TRUE(snapshot) << snapshot.error();
+  const auto* list = snapshot->find(session + "DriverList.json");
+  ASSERT_NE(list, nullptr);
+  auto cars = offline_season::Json::parse(list->bytes.substr(list->bytes.find('{')));
+  EXPECT_EQ(cars["1"].value("FullName", ""), "Max VERSTAPPEN");
+  EXPECT_EQ(cars["1"].value("TeamName", ""), "Red Bull Racing");
+  EXPECT_EQ(cars["1"].value("Line", 0), 2);
+  EXPECT_EQ(cars["2"].value("LastName", ""), "Sargeant");
+  EXPECT_EQ(cars["2"].value("Line", 0), 1);
+  EXPECT_NE(list->how.find("the first 2 of 4 updates"), std::string::npos) << list->how;
+}
+
 TEST(SnapshotBuilder, ReportsMissingRecordedData) {
   offline_season::BuildOptions options;
   options.fixtures = fs::temp_directory_path() / "no-such-recorded-data";

@@ -264,6 +264,19 @@ std::expected<void, std::string> produceResultsApi(const BuildContext& context, 
   return addCurrentSeason(context, snapshot);
 }
 
+// How many leading updates of a driver list's stream describe the session's own cars: after a session
+// the feed may hand the list to another series, deleting each car's team and names, and a folded state
+// that includes that has no car the app can read.
+static std::size_t sessionDriverUpdates(const livefeed::ParsedStream& stream) {
+  for (std::size_t index = 0; index < stream.updates.size(); ++index) {
+    const Json& delta = stream.updates[index].delta;
+    if (!delta.is_object()) continue;
+    for (const auto& [car, entry] : delta.items())
+      if (entry.is_object() && entry.contains("_deleted")) return index;
+  }
+  return stream.updates.size();
+}
+
 std::expected<void, std::string> produceLiveTiming(const BuildContext& context, SeasonSnapshot& snapshot) {
   const std::string& season = context.options.season;
   std::string index = "livetiming/" + season + "/Index.json";
@@ -282,6 +295,16 @@ std::expected<void, std::string> produceLiveTiming(const BuildContext& context, 
     std::string folder = file.parent_path().generic_string();
     std::string keyframe = folder + "/" + file.stem().string() + ".json";
     std::string how = "final state: " + std::to_string(stream.updates.size()) + " updates of the stream folded";
+    if (file.stem() == "DriverList") {
+      // A list whose very first update deletes is left whole: there is no earlier state to keep.
+      if (std::size_t kept = sessionDriverUpdates(stream); kept > 0 && kept < stream.updates.size()) {
+        how = "final state of the session's own drivers: the first " + std::to_string(kept) + " of " +
+              std::to_string(stream.updates.size()) +
+              " updates of the stream folded; the later ones strip the cars' teams and names (the feed "
+              "reused the list for another series after the session)";
+        stream.updates.resize(kept);
+      }
+    }
     if (stream.skippedLines > 0) how += ", " + std::to_string(stream.skippedLines) + " unreadable lines skipped";
     snapshot.add(keyframe, {livefeed::keyframeText(livefeed::foldAll(stream)), Origin::derived,
                             {fixturePath}, std::move(how)});
