@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSmoke.h"
 #include "gfx/Bitmap.h"
 #include "gfx/ImageEncoder.h"
 #include "net/Session.h"
@@ -26,8 +27,9 @@
 
 namespace {
 
-constexpr int pictureCount = 500;
-constexpr int largePictureCount = 20;
+// The smoke run fetches a few of each: it only shows that every path still runs.
+const int pictureCount = sorvane::bench::smokeRun() ? 20 : 500;
+const int largePictureCount = sorvane::bench::smokeRun() ? 2 : 20;
 // Four distinct bodies of about 4 MB, served under 20 names.
 constexpr int largePictureSide = 1024;
 constexpr int distinctLargePictures = 4;
@@ -214,7 +216,7 @@ void fetchOneByOneThroughLibcurl(const std::vector<std::string>& urls) {
     }
 }
 
-constexpr int oneByOneSmallCount = 200;
+const int oneByOneSmallCount = sorvane::bench::smokeRun() ? 10 : 200;
 
 template <class Fetch>
 void fetchOneByOne(benchmark::State& state, const std::vector<std::string>& urls, std::int64_t bytes, Fetch fetch) {

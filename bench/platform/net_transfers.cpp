@@ -9,14 +9,16 @@
 #include <latch>
 #include <thread>
 
+#include "BenchSmoke.h"
 #include "net/Session.h"
 
 using namespace net;
 
 namespace {
 
-constexpr int concurrentTransfers = 200;
-constexpr std::size_t largeBodySize = 50 * 1024 * 1024;
+// The smoke run moves a few small bodies and one of 1 MiB: it only shows that every path still runs.
+const int concurrentTransfers = sorvane::bench::smokeRun() ? 20 : 200;
+const std::size_t largeBodySize = (sorvane::bench::smokeRun() ? 1 : 50) * 1024 * 1024;
 
 // One loopback server for the whole run: a small resource and a 50 MB one.
 struct Server {
