@@ -1,7 +1,6 @@
 #include "TileStore.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -12,9 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include <unistd.h>
 
 #include "Digest.h"
+#include "foundation/Data.h"
+#include "foundation/FileManager.h"
 
 namespace map {
 
@@ -27,7 +27,6 @@ namespace {
 constexpr char magic[] = "SVTILE1\n";
 constexpr std::size_t magicLength = sizeof(magic) - 1;
 constexpr const char* extension = ".tile";
-constexpr const char* unfinished = ".partial";
 
 void put32(std::string& out, std::uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
 
@@ -104,25 +103,10 @@ std::shared_ptr<const gfx::Bitmap> TileStore::read(const std::string& key) const
 }
 
 void TileStore::write(const std::string& key, const gfx::Bitmap& tile) const {
-    static std::atomic<unsigned> serial{0};
-    std::error_code error;
-    fs::create_directories(folder_, error);
-    fs::path path = pathFor(key);
-    fs::path partial = path;
-    partial += unfinished + std::string(".") + std::to_string(::getpid()) + "." + std::to_string(serial++);
-    {
-        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-        if (!file) return;
-        std::string bytes = encoded(key, tile);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!file.flush()) {
-            file.close();
-            fs::remove(partial, error);
-            return;
-        }
-    }
-    fs::rename(partial, path, error);
-    if (error) fs::remove(partial, error);
+    // Whole or not at all: a hidden temporary file renamed into place, so a reader never meets half a tile.
+    const auto& files = *foundation::FileManager::defaultManager();
+    (void)files.createDirectory(folder_, true);
+    (void)files.write(pathFor(key), foundation::Data::fromString(encoded(key, tile)), {.atomic = true});
 }
 
 void TileStore::trim() const {
@@ -134,7 +118,7 @@ void TileStore::trim() const {
         auto written = entry.last_write_time(ignored);
         if (path.extension() == extension) {
             tiles.emplace_back(written, path);
-        } else if (path.string().find(unfinished) != std::string::npos &&
+        } else if (path.filename().string().starts_with(".") &&
                    fs::file_time_type::clock::now() - written > std::chrono::minutes(1)) {
             fs::remove(path, ignored);  // a write cut off by the end of its run
         }

@@ -322,8 +322,8 @@ TEST_F(BaseMapTilesOnDisk, TheFolderKeepsTheNewestTilesUpToItsLimit) {
         put(path, "not a tile");
         std::filesystem::last_write_time(path, old + std::chrono::seconds(i));
     }
-    put(folder / "0123456789abcdef.tile.partial.1.1", "cut off");
-    std::filesystem::last_write_time(folder / "0123456789abcdef.tile.partial.1.1", old);
+    put(folder / ".0123456789abcdef.tile.Xq3v9Z", "cut off");
+    std::filesystem::last_write_time(folder / ".0123456789abcdef.tile.Xq3v9Z", old);
 
     map::BaseMapTiles later;
     later.setDiskFolder(folder);
@@ -333,7 +333,7 @@ TEST_F(BaseMapTilesOnDisk, TheFolderKeepsTheNewestTilesUpToItsLimit) {
     EXPECT_FALSE(std::filesystem::exists(folder / "stale0.tile"));
     EXPECT_FALSE(std::filesystem::exists(folder / "stale9.tile"));
     EXPECT_TRUE(std::filesystem::exists(folder / "stale10.tile"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "0123456789abcdef.tile.partial.1.1"));
+    EXPECT_FALSE(std::filesystem::exists(folder / ".0123456789abcdef.tile.Xq3v9Z"));
 }
 
 // The map view composes its base map from tiles, redraws when tiles drawn in the background are
