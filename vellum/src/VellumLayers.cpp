@@ -22,6 +22,11 @@ void CAShapeLayerWithClipRender::draw(gfx::Context& context) const {
     quartz::ShapeLayer::draw(context);
 }
 
+quartz::Layer::OwnDrawing CAShapeLayerWithClipRender::ownDrawing() const {
+    if (bounds().isEmpty()) return OwnDrawing::of(OwnDrawing::Kind::nothing);
+    return shapeDrawing();
+}
+
 bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
     return bounds().contains(point) && path() && path()->contains(point, gfx::FillRule::winding);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "foundation/Clock.h"
 
@@ -228,6 +229,15 @@ void Layer::displayIfNeeded() {
 
 void Layer::draw(gfx::Context& context) const {
     if (auto owner = delegate_.lock()) owner->drawLayer(*this, context);
+}
+
+Layer::OwnDrawing Layer::delegateDrawing() const {
+    return OwnDrawing::of(delegate_.expired() ? OwnDrawing::Kind::nothing : OwnDrawing::Kind::several);
+}
+
+Layer::OwnDrawing Layer::ownDrawing() const {
+    if (typeid(*this) != typeid(Layer)) return {};
+    return delegateDrawing();
 }
 
 void Layer::addAnimation(BasicAnimation animation, const std::string& key) {

@@ -54,6 +54,58 @@ DeviceBitmap shadowImage(const DeviceBitmap& source, gfx::Color color, int margi
     return shadow;
 }
 
+// Whether the layer's whole picture is one painting operation, so its opacity can scale that paint: a group
+// would give the same pixels.
+bool paintsOnce(const Layer& model, const Layer& shown) {
+    using Kind = Layer::OwnDrawing::Kind;
+    auto background = shown.backgroundColor();
+    auto border = shown.borderColor();
+    if (!model.sublayers().empty() || (background && background->alpha > 0) || shown.contents() ||
+        (shown.borderWidth() > 0 && border && border->alpha > 0) || hasShadow(shown))
+        return false;
+    return shown.ownDrawing().kind != Kind::several;
+}
+
+// A mask whose pixels are exactly one path filled opaque, in the masked layer's space.
+struct MaskShape {
+    const gfx::Path* path = nullptr;  // null: the mask covers nothing
+    gfx::FillRule rule = gfx::FillRule::winding;
+    gfx::AffineTransform transform;
+};
+
+// Adds what `layer` (placed into the mask's space by `outer`) covers to `shape`; false when that coverage is not
+// one opaque fill.
+bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskShape& shape) {
+    using Kind = Layer::OwnDrawing::Kind;
+    if (layer.hasAnimations()) return false;
+    if (layer.isHidden() || !(layer.opacity() > 0)) return true;
+    gfx::AffineTransform placement = layer.transformToSuperlayer();
+    if (!isInvertible(placement)) return true;
+    auto background = layer.backgroundColor();
+    auto border = layer.borderColor();
+    if (layer.opacity() < 1 || layer.mask() || layer.masksToBounds() || hasShadow(layer) || layer.contents() ||
+        (background && background->alpha > 0) || (layer.borderWidth() > 0 && border && border->alpha > 0))
+        return false;
+    gfx::AffineTransform space = placement.concatenating(outer);
+    Layer::OwnDrawing own = layer.ownDrawing();
+    if (own.kind == Kind::fill) {
+        if (shape.path || !(own.color.alpha >= 1)) return false;
+        shape = {own.path, own.rule, space};
+    } else if (own.kind != Kind::nothing) {
+        return false;
+    }
+    if (!layer.sublayerTransform().isIdentity()) space = layer.sublayerSpaceTransform().concatenating(space);
+    for (const auto& sublayer : layer.sublayers())
+        if (!addMaskShape(*sublayer, space, shape)) return false;
+    return true;
+}
+
+std::optional<MaskShape> maskShape(const Layer& mask) {
+    MaskShape shape;
+    if (!addMaskShape(mask, {}, shape)) return std::nullopt;
+    return shape;
+}
+
 }  // namespace
 
 gfx::Path roundedBounds(const Layer& layer) {
@@ -78,7 +130,10 @@ void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool a
     bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
                           shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
                           !shown.delegate().expired();
-    if (shown.opacity() < 1 && drawsSomething) {
+    if (shown.opacity() < 1 && drawsSomething && paintsOnce(model, shown)) {
+        context.setAlpha(context.alpha() * shown.opacity());
+        renderWithShadow(model, shown, context);
+    } else if (shown.opacity() < 1 && drawsSomething) {
         // Opacity applies to the layer as a whole, so overlapping parts do not show through each other.
         std::optional<DeviceBitmap> group =
             drawOffscreen(context, extent(model, shown), 0, gfx::PixelFormat::argb32,
@@ -126,6 +181,18 @@ void LayerPainter::renderWithShadow(const Layer& model, const Layer& shown, gfx:
 void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Context& context) const {
     if (!shown.mask()) {
         renderUnmasked(model, shown, context);
+        return;
+    }
+    if (std::optional<MaskShape> shape = maskShape(*shown.mask())) {
+        // Clipping each thing drawn to the one shape gives the masked picture (but for antialiased edges where
+        // drawings overlap) without drawing apart.
+        context.save();
+        if (shape->path)
+            context.clip(shape->path->transformed(shape->transform), shape->rule);
+        else
+            context.clip(gfx::Rect{0, 0, 0, 0});
+        renderUnmasked(model, shown, context);
+        context.restore();
         return;
     }
     // The mask applies to the finished picture of the layer, not to each thing drawn in it.

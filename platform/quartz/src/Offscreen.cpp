@@ -29,7 +29,7 @@ std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optio
     offscreen->concatenate(device.concatenating(gfx::AffineTransform::translation(-x, -y))
                                .concatenating(gfx::AffineTransform::scale(1 / scale, 1 / scale)));
     drawing(*offscreen);
-    return DeviceBitmap{offscreen->makeImage(), x, y};
+    return DeviceBitmap{offscreen->takeImage(), x, y};
 }
 
 void drawInDeviceSpace(gfx::Context& target, const DeviceBitmap& image, double alpha, double dx, double dy) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 namespace quartz {
 
@@ -116,6 +117,24 @@ void ShapeLayer::draw(gfx::Context& context) const {
     gfx::AffineTransform device = context.deviceTransform();
     double pixelsPerPoint = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
     context.stroke(trimmedPath(*path_, strokeStart_, strokeEnd_, 0.5 / std::max(pixelsPerPoint, 1e-3)));
+}
+
+Layer::OwnDrawing ShapeLayer::shapeDrawing() const {
+    using Kind = OwnDrawing::Kind;
+    OwnDrawing own = delegateDrawing();
+    if (own.kind != Kind::nothing) return own;
+    if (!path_ || path_->isEmpty()) return own;
+    bool fills = fillColor_ && fillColor_->alpha > 0;
+    bool strokes = strokeColor_ && strokeColor_->alpha > 0 && lineWidth_ > 0;
+    if (fills && strokes) return OwnDrawing::of(Kind::several);
+    if (strokes) return OwnDrawing::of(Kind::single);
+    if (fills) return {Kind::fill, &*path_, fillRule_, *fillColor_};
+    return own;
+}
+
+Layer::OwnDrawing ShapeLayer::ownDrawing() const {
+    if (typeid(*this) != typeid(ShapeLayer)) return {};
+    return shapeDrawing();
 }
 
 gfx::Rect ShapeLayer::drawingBounds() const {

@@ -17,8 +17,8 @@ namespace vellum {
 class SVGGradientElement;
 
 // The layer classes of SVG layer trees. Masks need no clip rendering of their own here: the quartz
-// renderer draws a mask layer into an alpha buffer in the masked layer's space, which covers both the
-// one-shape clip and the general bitmap case.
+// renderer clips to a mask that is one filled shape and draws any other mask into an alpha buffer in
+// the masked layer's space.
 class CALayerWithClipRender : public quartz::Layer {
 public:
     static std::shared_ptr<CALayerWithClipRender> make() {
@@ -27,6 +27,7 @@ public:
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<CALayerWithClipRender>(new CALayerWithClipRender(*this));
     }
+    OwnDrawing ownDrawing() const override { return delegateDrawing(); }
 
 protected:
     CALayerWithClipRender() = default;
@@ -59,6 +60,7 @@ public:
         return std::shared_ptr<CAShapeLayerWithClipRender>(new CAShapeLayerWithClipRender(*this));
     }
     void draw(gfx::Context& context) const override;
+    OwnDrawing ownDrawing() const override;
 
 protected:
     CAShapeLayerWithClipRender() = default;

@@ -164,6 +164,23 @@ public:
     // The layer's own drawing in bounds space, above background and contents and below sublayers. Layer's version
     // calls the delegate's drawLayer; the kinds override it.
     virtual void draw(gfx::Context& context) const;
+    // What draw() paints, for the renderer's shortcuts (a mask that is one shape becomes a clip; the opacity of a
+    // layer that paints once scales that paint instead of a group). A kind that overrides draw() answers `several`
+    // unless it overrides this too.
+    struct OwnDrawing {
+        enum class Kind { nothing, fill, single, several } kind = Kind::several;
+        const gfx::Path* path = nullptr;  // the fill's, in bounds space
+        gfx::FillRule rule = gfx::FillRule::winding;
+        gfx::Color color;
+
+        static OwnDrawing of(Kind kind) {
+            OwnDrawing drawing;
+            drawing.kind = kind;
+            return drawing;
+        }
+    };
+    virtual OwnDrawing ownDrawing() const;
+
     std::weak_ptr<LayerDelegate> delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<LayerDelegate> delegate) { delegate_ = std::move(delegate); }
 
@@ -192,6 +209,8 @@ protected:
     Layer() = default;
     // Copies the properties only (see copyLayer).
     Layer(const Layer& other);
+    // Layer's own answer to ownDrawing, for kinds that keep its draw().
+    OwnDrawing delegateDrawing() const;
 
 private:
     void insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below);

@@ -40,6 +40,7 @@ public:
     void setStrokeEnd(double end) { strokeEnd_ = end; }
 
     void draw(gfx::Context& context) const override;
+    OwnDrawing ownDrawing() const override;
     gfx::Rect drawingBounds() const override;
     std::optional<AnimationValue> animatableValue(const std::string& keyPath) const override;
     bool setAnimatableValue(const std::string& keyPath, const AnimationValue& value) override;
@@ -47,6 +48,8 @@ public:
 protected:
     ShapeLayer() = default;
     ShapeLayer(const ShapeLayer&) = default;
+    // ShapeLayer's own answer to ownDrawing, for kinds that keep its draw().
+    OwnDrawing shapeDrawing() const;
 
 private:
     std::optional<gfx::Path> path_;
