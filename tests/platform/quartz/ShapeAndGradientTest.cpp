@@ -115,6 +115,96 @@ TEST(ShapeLayerRendering, TrimmedPathMeasuresCurvesAndClosingSegments) {
     EXPECT_TRUE(trimmedPath(circle, 0.6, 0.4).isEmpty());
 }
 
+TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
+    auto maskedBy = [](std::shared_ptr<Layer> mask) {
+        auto layer = ShapeLayer::make();
+        layer->setFrame({0, 0, 100, 100});
+        gfx::Path whole;
+        whole.addRect({0, 0, 100, 100});
+        layer->setPath(whole);
+        layer->setFillColor(red);
+        auto sublayer = Layer::make();  // masked with the layer
+        sublayer->setFrame({0, 90, 100, 10});
+        sublayer->setBackgroundColor(blue);
+        layer->addSublayer(sublayer);
+        layer->setMask(std::move(mask));
+        return renderToBitmap(*layer, {100, 100});
+    };
+    gfx::Path square;
+    square.addRect({0, 0, 40, 40});
+
+    // Placed by its frame in the masked layer's space, with its fill rule; the sublayers are cut alike.
+    auto placed = shape(nestedSquares());
+    placed->setFrame({5, 10, 100, 100});
+    placed->setFillRule(gfx::FillRule::evenOdd);
+    gfx::Bitmap ring = maskedBy(placed);
+    EXPECT_TRUE(colorNear(ring, 20, 25, red));
+    EXPECT_TRUE(colorNear(ring, 55, 60, transparent));
+    EXPECT_TRUE(colorNear(ring, 10, 15, transparent));
+    EXPECT_TRUE(colorNear(ring, 50, 95, blue));
+    EXPECT_TRUE(colorNear(ring, 2, 95, transparent));
+
+    // Two shapes: both show, the gap between them does not.
+    auto pair = Layer::make();
+    pair->setFrame({0, 0, 100, 100});
+    pair->addSublayer(shape(square));
+    pair->addSublayer(shape(square.transformed(gfx::AffineTransform::translation(60, 60))));
+    gfx::Bitmap both = maskedBy(pair);
+    EXPECT_TRUE(colorNear(both, 20, 20, red));
+    EXPECT_TRUE(colorNear(both, 80, 95, blue));
+    EXPECT_TRUE(colorNear(both, 50, 50, transparent));
+
+    // Partial coverage: a translucent fill, a translucent shape layer.
+    auto faint = shape(square);
+    faint->setFillColor(Color::black().withAlphaComponent(0.5));
+    EXPECT_TRUE(colorNear(maskedBy(faint), 20, 20, red.withAlphaComponent(0.5)));
+    auto faded = shape(square);
+    faded->setOpacity(0.5);
+    EXPECT_TRUE(colorNear(maskedBy(faded), 20, 20, red.withAlphaComponent(0.5)));
+
+    // A stroked shape covers its outline, not its inside.
+    auto outline = shape(square);
+    outline->setFillColor(std::nullopt);
+    outline->setStrokeColor(Color::black());
+    outline->setLineWidth(4);
+    gfx::Bitmap stroked = maskedBy(outline);
+    EXPECT_TRUE(colorNear(stroked, 40, 20, red));
+    EXPECT_TRUE(colorNear(stroked, 20, 20, transparent));
+
+    // A hidden shape leaves nothing to show.
+    auto hidden = shape(square);
+    hidden->setHidden(true);
+    gfx::Bitmap none = maskedBy(hidden);
+    EXPECT_TRUE(colorNear(none, 20, 20, transparent));
+    EXPECT_TRUE(colorNear(none, 20, 95, transparent));
+}
+
+TEST(ShapeLayerRendering, OpacityFadesTheShapeAsOnePicture) {
+    gfx::Path square;
+    square.addRect({20, 20, 60, 60});
+    auto layer = shape(square);
+    layer->setFillColor(red);
+    layer->setOpacity(0.5);
+    gfx::Bitmap filled = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(filled, 50, 50, red.withAlphaComponent(0.5)));
+    EXPECT_TRUE(colorNear(filled, 10, 10, transparent));
+
+    // Where the stroke lies over the fill only the stroke shows, at the layer's opacity.
+    layer->setStrokeColor(blue);
+    layer->setLineWidth(10);
+    gfx::Bitmap stroked = renderToBitmap(*layer, {100, 100});
+    EXPECT_TRUE(colorNear(stroked, 22, 50, blue.withAlphaComponent(0.5)));
+    EXPECT_TRUE(colorNear(stroked, 50, 50, red.withAlphaComponent(0.5)));
+
+    // So where a sublayer lies over the shape.
+    layer->setStrokeColor(std::nullopt);
+    auto sublayer = Layer::make();
+    sublayer->setFrame({40, 40, 20, 20});
+    sublayer->setBackgroundColor(blue);
+    layer->addSublayer(sublayer);
+    EXPECT_TRUE(colorNear(renderToBitmap(*layer, {100, 100}), 50, 50, blue.withAlphaComponent(0.5)));
+}
+
 TEST(GradientLayerRendering, AxialGradientRunsBetweenItsPointsAndExtendsTheEnds) {
     auto layer = redToBlue(GradientType::axial, {0.2, 0.5}, {0.8, 0.5});
     gfx::Bitmap image = renderToBitmap(*layer, {100, 100});
