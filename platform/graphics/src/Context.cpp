@@ -124,41 +124,60 @@ Context::Impl::~Impl() {
     if (cairo) cairo_destroy(cairo);
 }
 
-void Context::Impl::appendPath(const Path& path) {
+void Context::Impl::appendPath(const Path& path, PathSpace space) {
     cairo_new_path(cairo);
-    Point current;
+    cairo_matrix_t ctm;
+    const bool device = space == PathSpace::device;
+    if (device) {
+        // Cairo would transform every point through its matrix call; once here is cheaper.
+        cairo_get_matrix(cairo, &ctm);
+        cairo_identity_matrix(cairo);
+    }
+    auto at = [&](Point p) {
+        if (!device) return p;
+        return Point{ctm.xx * p.x + ctm.xy * p.y + ctm.x0, ctm.yx * p.x + ctm.yy * p.y + ctm.y0};
+    };
+    Point current, start;
     for (const PathElement& element : path.elements()) {
         const auto& p = element.points;
         switch (element.kind) {
-            case PathElement::Kind::moveTo:
-                cairo_move_to(cairo, p[0].x, p[0].y);
-                current = p[0];
-                break;
-            case PathElement::Kind::lineTo:
-                cairo_line_to(cairo, p[0].x, p[0].y);
-                current = p[0];
-                break;
-            case PathElement::Kind::quadCurveTo:
-                // Degree elevation: the same curve as a cubic.
-                cairo_curve_to(cairo, current.x + 2.0 / 3 * (p[0].x - current.x),
-                               current.y + 2.0 / 3 * (p[0].y - current.y), p[1].x + 2.0 / 3 * (p[0].x - p[1].x),
-                               p[1].y + 2.0 / 3 * (p[0].y - p[1].y), p[1].x, p[1].y);
-                current = p[1];
-                break;
-            case PathElement::Kind::curveTo:
-                cairo_curve_to(cairo, p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
-                current = p[2];
-                break;
-            case PathElement::Kind::closeSubpath: {
-                cairo_close_path(cairo);
-                double x, y;
-                cairo_get_current_point(cairo, &x, &y);
-                current = {x, y};
+            case PathElement::Kind::moveTo: {
+                Point to = at(p[0]);
+                cairo_move_to(cairo, to.x, to.y);
+                current = start = p[0];
                 break;
             }
+            case PathElement::Kind::lineTo: {
+                Point to = at(p[0]);
+                cairo_line_to(cairo, to.x, to.y);
+                current = p[0];
+                break;
+            }
+            case PathElement::Kind::quadCurveTo: {
+                // Degree elevation: the same curve as a cubic.
+                Point c1 = at({current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)});
+                Point c2 = at({p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)});
+                Point to = at(p[1]);
+                cairo_curve_to(cairo, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
+                current = p[1];
+                break;
+            }
+            case PathElement::Kind::curveTo: {
+                Point c1 = at(p[0]), c2 = at(p[1]), to = at(p[2]);
+                cairo_curve_to(cairo, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
+                current = p[2];
+                break;
+            }
+            case PathElement::Kind::closeSubpath:
+                cairo_close_path(cairo);
+                current = start;
+                break;
         }
     }
+    if (device) cairo_set_matrix(cairo, &ctm);
 }
+
+bool Context::Impl::drawsPlainly() const { return !state.mask && state.blend == BlendMode::normal; }
 
 void Context::Impl::setSourceColor(Color color) {
     cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha * state.alpha);
@@ -306,7 +325,7 @@ AffineTransform Context::currentTransform() const {
 }
 
 void Context::clip(const Path& path, FillRule rule) {
-    impl_->appendPath(path);
+    impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(impl_->cairo);
 }
@@ -397,9 +416,16 @@ BlendMode Context::blendMode() const { return impl_->state.blend; }
 void Context::fill(const Path& path, FillRule rule) {
     cairo_t* cr = impl_->cairo;
     auto addShape = [&] {
-        impl_->appendPath(path);
+        impl_->appendPath(path, Impl::PathSpace::device);
         cairo_set_fill_rule(cr, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     };
+    if (impl_->drawsPlainly()) {
+        // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
+        addShape();
+        impl_->setSourceColor(impl_->state.fill);
+        cairo_fill(cr);
+        return;
+    }
     impl_->composite(
         [&] {
             addShape();
@@ -414,15 +440,21 @@ void Context::fill(const Path& path, FillRule rule) {
 
 void Context::stroke(const Path& path) {
     cairo_t* cr = impl_->cairo;
+    if (impl_->drawsPlainly()) {
+        impl_->appendPath(path, Impl::PathSpace::user);
+        impl_->setSourceColor(impl_->state.stroke);
+        cairo_stroke(cr);
+        return;
+    }
     impl_->composite(
         [&] {
-            impl_->appendPath(path);
+            impl_->appendPath(path, Impl::PathSpace::user);
             impl_->setSourceColor(impl_->state.stroke);
             cairo_stroke(cr);
         },
         [&] {
             // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
-            impl_->appendPath(path);
+            impl_->appendPath(path, Impl::PathSpace::user);
             double x1, y1, x2, y2;
             cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
             cairo_new_path(cr);

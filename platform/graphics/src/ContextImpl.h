@@ -50,7 +50,11 @@ struct Context::Impl {
     std::vector<DrawingState> savedStates;
 
     ~Impl();
-    void appendPath(const Path& path);
+    // Strokes need the path in user space (the line width is there); fills and clips take it in device space.
+    enum class PathSpace { user, device };
+    void appendPath(const Path& path, PathSpace space);
+    // Normal blending without a mask clip: drawing needs no group or saved state around it.
+    bool drawsPlainly() const;
     void setSourceColor(Color color);
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.

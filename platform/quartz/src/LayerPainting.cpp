@@ -207,8 +207,12 @@ void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Conte
 }
 
 void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::Context& context) const {
-    context.save();
-    if (shown.masksToBounds()) context.clip(roundedBounds(shown));
+    // Colours set here are the caller's to restore; only the clip needs a state of its own.
+    const bool clips = shown.masksToBounds();
+    if (clips) {
+        context.save();
+        context.clip(roundedBounds(shown));
+    }
     if (auto background = shown.backgroundColor(); background && background->alpha > 0) {
         context.setFillColor(*background);
         context.fill(roundedBounds(shown));
@@ -216,14 +220,19 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
     if (auto placed = shown.contentsRectInBounds()) {
         context.drawBitmap(*shown.contents(), *placed, gfx::BitmapPlacement::firstRowAtMinY);
     }
-    context.save();
-    shown.draw(context);
-    context.restore();
-    if (!model.sublayers().empty()) {
+    if (shown.ownDrawing().kind != Layer::OwnDrawing::Kind::nothing) {
         context.save();
-        if (!shown.sublayerTransform().isIdentity()) context.concatenate(shown.sublayerSpaceTransform());
-        for (const auto& sublayer : model.sublayers()) renderLayer(*sublayer, context, true);
+        shown.draw(context);
         context.restore();
+    }
+    if (!model.sublayers().empty()) {
+        const bool moved = !shown.sublayerTransform().isIdentity();
+        if (moved) {
+            context.save();
+            context.concatenate(shown.sublayerSpaceTransform());
+        }
+        for (const auto& sublayer : model.sublayers()) renderLayer(*sublayer, context, true);
+        if (moved) context.restore();
     }
     if (auto border = shown.borderColor(); shown.borderWidth() > 0 && border && border->alpha > 0) {
         gfx::Rect box = shown.bounds().standardized();
@@ -240,7 +249,7 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
         context.setFillColor(*border);
         context.fill(ring, gfx::FillRule::evenOdd);
     }
-    context.restore();
+    if (clips) context.restore();
 }
 
 void LayerPainter::applyMask(const Layer& mask, gfx::Context& context) const {
