@@ -98,6 +98,36 @@ TEST(Context, SaveAndRestoreBringBackTransformColourAndClip) {
     EXPECT_TRUE(pixelNear(context->makeImage(), 1, 1, red));
 }
 
+TEST(Context, CurvesAfterACloseStartFromTheSubpathStartInFillsAndClips) {
+    // A bar, closed, then a curve from its start (0, 0) back round to it; scaled so the points go to pixels
+    // through the transform.
+    Path path;
+    path.moveTo({0, 0});
+    path.lineTo({40, 0});
+    path.lineTo({40, 4});
+    path.closeSubpath();
+    path.quadCurveTo({0, 40}, {40, 40});
+    path.closeSubpath();
+    auto check = [](const Bitmap& image) {
+        EXPECT_TRUE(pixelNear(image, 10, 30, red));   // under the curve's start, (5, 15) in points
+        EXPECT_TRUE(pixelNear(image, 70, 4, red));    // the bar
+        EXPECT_TRUE(pixelNear(image, 10, 70, 0));     // outside the curve
+        EXPECT_TRUE(pixelNear(image, 70, 30, 0));     // beyond the chord
+    };
+    auto filled = makeContext(100, 100);
+    filled->scaleBy(2, 2);
+    filled->setFillColor(Color::rgb(255, 0, 0));
+    filled->fill(path);
+    check(filled->makeImage());
+
+    auto clipped = makeContext(100, 100);
+    clipped->scaleBy(2, 2);
+    clipped->clip(path);
+    clipped->setFillColor(Color::rgb(255, 0, 0));
+    clipped->fillRect({0, 0, 50, 50});
+    check(clipped->makeImage());
+}
+
 TEST(Context, ClipToPathKeepsDrawingInsideTheShapeByItsFillRule) {
     auto context = makeContext(100, 100);
     Path star;
