@@ -21,6 +21,12 @@ std::shared_ptr<ShapeLayer> shape(gfx::Path path) {
     return layer;
 }
 
+gfx::Path box(gfx::Rect rect) {
+    gfx::Path path;
+    path.addRect(rect);
+    return path;
+}
+
 gfx::Path nestedSquares() {
     gfx::Path path;
     path.addRect({10, 10, 80, 80});
@@ -117,11 +123,7 @@ TEST(ShapeLayerRendering, TrimmedPathMeasuresCurvesAndClosingSegments) {
 
 TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
     auto maskedBy = [](std::shared_ptr<Layer> mask) {
-        auto layer = ShapeLayer::make();
-        layer->setFrame({0, 0, 100, 100});
-        gfx::Path whole;
-        whole.addRect({0, 0, 100, 100});
-        layer->setPath(whole);
+        auto layer = shape(box({0, 0, 100, 100}));
         layer->setFillColor(red);
         auto sublayer = Layer::make();  // masked with the layer
         sublayer->setFrame({0, 90, 100, 10});
@@ -130,8 +132,7 @@ TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
         layer->setMask(std::move(mask));
         return renderToBitmap(*layer, {100, 100});
     };
-    gfx::Path square;
-    square.addRect({0, 0, 40, 40});
+    const gfx::Path square = box({0, 0, 40, 40});
 
     // Placed by its frame in the masked layer's space, with its fill rule; the sublayers are cut alike.
     auto placed = shape(nestedSquares());
@@ -180,9 +181,7 @@ TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
 }
 
 TEST(ShapeLayerRendering, OpacityFadesTheShapeAsOnePicture) {
-    gfx::Path square;
-    square.addRect({20, 20, 60, 60});
-    auto layer = shape(square);
+    auto layer = shape(box({20, 20, 60, 60}));
     layer->setFillColor(red);
     layer->setOpacity(0.5);
     gfx::Bitmap filled = renderToBitmap(*layer, {100, 100});
