@@ -247,18 +247,16 @@ void Path::addArcToPoint(Point tangent1End, Point tangent2End, double radius) {
 }
 
 void Path::addPath(const Path& other, const AffineTransform& transform) {
+    if (other.elements_.empty()) return;
+    // Another path's elements are valid as they stand (its first is a move), so they are taken over whole.
+    elements_.reserve(elements_.size() + other.elements_.size());
     for (const PathElement& element : other.elements_) {
-        const auto& p = element.points;
-        switch (element.kind) {
-            case PathElement::Kind::moveTo: moveTo(transform.apply(p[0])); break;
-            case PathElement::Kind::lineTo: lineTo(transform.apply(p[0])); break;
-            case PathElement::Kind::quadCurveTo: quadCurveTo(transform.apply(p[0]), transform.apply(p[1])); break;
-            case PathElement::Kind::curveTo:
-                curveTo(transform.apply(p[0]), transform.apply(p[1]), transform.apply(p[2]));
-                break;
-            case PathElement::Kind::closeSubpath: closeSubpath(); break;
-        }
+        PathElement moved{element.kind, {}};
+        for (int index = 0; index < element.pointCount(); ++index) moved.points[index] = transform.apply(element.points[index]);
+        elements_.push_back(moved);
     }
+    subpathStart_ = transform.apply(other.subpathStart_);
+    currentPoint_ = transform.apply(*other.currentPoint_);
 }
 
 Path Path::transformed(const AffineTransform& transform) const {
@@ -296,9 +294,15 @@ Rect Path::pathBoundingBox() const {
             }
             case PathElement::Kind::curveTo: {
                 box.add(p[2]);
+                // With its control points between its ends (along an axis) the curve stays there too.
+                auto between = [](double control, double from, double to) {
+                    return control >= std::min(from, to) && control <= std::max(from, to);
+                };
+                bool xInside = between(p[0].x, current.x, p[2].x) && between(p[1].x, current.x, p[2].x);
+                bool yInside = between(p[0].y, current.y, p[2].y) && between(p[1].y, current.y, p[2].y);
                 extremes.clear();
-                cubicExtremes(current.x, p[0].x, p[1].x, p[2].x, extremes);
-                cubicExtremes(current.y, p[0].y, p[1].y, p[2].y, extremes);
+                if (!xInside) cubicExtremes(current.x, p[0].x, p[1].x, p[2].x, extremes);
+                if (!yInside) cubicExtremes(current.y, p[0].y, p[1].y, p[2].y, extremes);
                 for (double t : extremes) box.add(cubicAt(current, p[0], p[1], p[2], t));
                 current = p[2];
                 break;

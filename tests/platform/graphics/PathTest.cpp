@@ -123,6 +123,34 @@ TEST(Path, ElementsWalkInOrderAndTransformMovesEveryPoint) {
     EXPECT_EQ(moved.pathBoundingBox(), (Rect{0, 0, 3, 4}));
 }
 
+TEST(Path, TransformedAndAddedPathsCarryOnFromTheirMovedPoints) {
+    Path path;
+    path.moveTo({0, 0});
+    path.lineTo({10, 0});
+    path.closeSubpath();
+    path.curveTo({40, 2}, {-30, 8}, {10, 10});  // a new subpath from (0, 0)
+    EXPECT_EQ(path.transformed({}), path);
+
+    Path moved = path.transformed(AffineTransform::translation(5, 5));
+    EXPECT_EQ(moved.currentPoint(), (Point{15, 15}));
+    moved.closeSubpath();
+    EXPECT_EQ(moved.currentPoint(), (Point{5, 5}));
+
+    Path joined;
+    joined.moveTo({-50, -50});
+    joined.addPath(path, AffineTransform::scale(2, 2));
+    ASSERT_EQ(joined.elements().size(), path.elements().size() + 1);
+    EXPECT_EQ(joined.elements()[4].points[2], (Point{20, 20}));
+    joined.lineTo({0, 40});
+    EXPECT_EQ(joined.elements().back().points[0], (Point{0, 40}));
+    // The curve swings out along x only: its box is the ends' box widened there.
+    Rect box = path.pathBoundingBox();
+    EXPECT_LT(box.minX(), 0);
+    EXPECT_GT(box.maxX(), 10);
+    EXPECT_DOUBLE_EQ(box.minY(), 0);
+    EXPECT_DOUBLE_EQ(box.maxY(), 10);
+}
+
 TEST(Path, RoundedRectRoundsOnlyTheChosenCornersAndClampsRadii) {
     Path topOnly;
     topOnly.addRoundedRect({0, 0, 100, 50}, topLeft | topRight, {10, 10});
