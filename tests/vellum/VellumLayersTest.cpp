@@ -6,6 +6,7 @@
 #include "RenderTestSupport.h"
 #include "SVGElementTestSupport.h"
 #include "vellum/SVGStructureElements.h"
+#include "quartz/Renderer.h"
 #include "vellum/VellumLayers.h"
 
 using namespace vellum;
@@ -161,6 +162,31 @@ TEST(VellumLayers, GradientLayersWithoutAGradientKeepTheirBackground) {
     ASSERT_TRUE(gradient);
     EXPECT_FALSE(gradient->createCGGradient()) << "a radius of 0";
     EXPECT_EQ(gradient->backgroundColor(), gfx::Color(0, 0, 1, 1)) << "the last stop's colour";
+}
+
+TEST(VellumLayers, AShapeWithEmptyBoundsMasksEverythingAway) {
+    auto masked = [](gfx::Rect maskBounds) {
+        auto layer = CAShapeLayerWithHitTest::make();
+        layer->setFrame({0, 0, 10, 10});
+        gfx::Path whole;
+        whole.addRect({0, 0, 10, 10});
+        layer->setPath(whole);
+        layer->setFillColor(gfx::Color(1, 0, 0, 1));
+        auto mask = CAShapeLayerWithHitTest::make();
+        mask->setFrame(maskBounds);
+        gfx::Path left;
+        left.addRect({0, 0, 5, 10});
+        mask->setPath(left);
+        layer->setMask(mask);
+        auto context = gfx::Context::create(10, 10, {});
+        quartz::render(*layer, *context);
+        return context->takeImage();
+    };
+    gfx::Bitmap shown = masked({0, 0, 10, 10});
+    EXPECT_EQ(pixelAt(shown, 2, 5), (RGBA{255, 0, 0, 255}));
+    EXPECT_EQ(pixelAt(shown, 7, 5).a, 0);
+    // Such a shape draws nothing, so nothing shows through it.
+    EXPECT_EQ(pixelAt(masked({0, 0, 0, 10}), 2, 5).a, 0);
 }
 
 }  // namespace
