@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -346,6 +347,29 @@ TEST_F(ImageDownloaderTest, aConsumerAskingAsTheTransferEndsStartsATransferOfIts
     EXPECT_EQ(server.hits("/image/late"), 2);
 }
 
+TEST_F(ImageDownloaderTest, aCompletionWhoseBindingIsReplacedWhileItRunsStillHandsTheImageOn) {
+    auto observer = std::make_shared<RecordingDelegate>();
+    downloader->setDelegate(observer);
+    Outcomes outcomes;
+    std::optional<DownloadTask> task;
+    std::mutex taskLock;
+    // The second finished notice comes from inside the transfer's completion, before it hands the body
+    // on: replacing the completion's binding there destroys everything the binding held.
+    observer->onFinished = [&](int count) {
+        std::lock_guard guard(taskLock);
+        if (count == 2) task->sessionTask->onTaskDone.delegate(task->sessionTask, nullptr);
+    };
+    {
+        std::lock_guard guard(taskLock);
+        task = download("/held/rebound", outcomes);
+    }
+    server.openGate();
+    auto outcome = outcomes.waitFor(1).front();
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_EQ(outcome->url, server.url("/held/rebound"));
+    EXPECT_EQ(outcome->image->pixelWidth(), 16);
+}
+
 TEST_F(ImageDownloaderTest, requestsCarryTheDownloaderSettingsAndTheConsumerModifier) {
     auto observer = std::make_shared<RecordingDelegate>();
     downloader->setDelegate(observer);
@@ -467,6 +491,38 @@ TEST_F(ImageDownloaderTest, aNewSessionConfigurationCancelsTheRunningTransfers) 
     EXPECT_TRUE(outcomes.waitFor(1).front().error().isTaskCancelled());
     server.openGate();
     EXPECT_TRUE(downloadOne("/held/s"));
+}
+
+// A transfer the server still holds when the program exits, let go by an exit handler registered
+// before anything of the downloader was made: that handler runs after every exit-time destructor of
+// what a completion reaches, so the completion must find none of it destroyed.
+struct HeldAtExit {
+    DownloadServer server;
+    std::shared_ptr<ImageDownloader> downloader = ImageDownloader::make("exit");
+    Outcomes outcomes;
+};
+HeldAtExit* heldAtExit = nullptr;
+
+TEST(ImageDownloaderDeathTest, aTransferCompletingAfterTheExitHandlersStillDeliversItsImage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where nothing was made yet
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                heldAtExit->server.openGate();
+                const auto outcomes = heldAtExit->outcomes.waitFor(1);
+                std::_Exit(outcomes.size() == 1 && outcomes.front() ? 0 : 2);
+            });
+            heldAtExit = new HeldAtExit;
+            // One whole download first, so everything on the completion's path is made after the handler.
+            Outcomes first;
+            heldAtExit->downloader->downloadImage(heldAtExit->server.url("/image/first"), untouched(), first.handler());
+            if (!first.waitFor(1).front()) std::_Exit(3);
+            heldAtExit->downloader->downloadImage(heldAtExit->server.url("/held/exit"), untouched(),
+                                                  heldAtExit->outcomes.handler());
+            if (!heldAtExit->server.waitForHits("/held/exit")) std::_Exit(4);
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ImageDownloaderNameTest, theDefaultDownloaderIsOneAndAnEmptyNameStopsTheProgram) {
