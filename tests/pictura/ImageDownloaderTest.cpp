@@ -77,6 +77,27 @@ protected:
         return outcomes.waitFor(1).front();
     }
 
+    // Downloads the held `path`, runs `act` on its task from inside the transfer's completion (the
+    // second finished notice comes from there, once the consumers are handed on) and answers the first
+    // outcome.
+    ImageLoadingOutcome downloadActingInCompletion(const std::string& path, Outcomes& outcomes,
+                                                   const std::function<void(const DownloadTask&)>& act) {
+        auto observer = std::make_shared<RecordingDelegate>();
+        downloader->setDelegate(observer);
+        std::optional<DownloadTask> task;
+        std::mutex taskLock;
+        observer->onFinished = [&](int count) {
+            std::lock_guard guard(taskLock);
+            if (count == 2) act(*task);
+        };
+        {
+            std::lock_guard guard(taskLock);
+            task = download(path, outcomes);
+        }
+        server.openGate();
+        return outcomes.waitFor(1).front();
+    }
+
     DownloadServer server;
     std::shared_ptr<ImageDownloader> downloader = ImageDownloader::make("test");
 };
@@ -315,22 +336,8 @@ TEST_F(ImageDownloaderTest, aTornDownDownloaderTellsEveryWaitingConsumerItWasCan
 }
 
 TEST_F(ImageDownloaderTest, aConsumerCancellingAsTheTransferEndsGetsOneOutcome) {
-    auto observer = std::make_shared<RecordingDelegate>();
-    downloader->setDelegate(observer);
     Outcomes outcomes;
-    std::optional<DownloadTask> task;
-    std::mutex taskLock;
-    // The second finished notice comes once the transfer has handed its consumers on.
-    observer->onFinished = [&](int count) {
-        std::lock_guard guard(taskLock);
-        if (count == 2) task->cancel();
-    };
-    {
-        std::lock_guard guard(taskLock);
-        task = download("/held/e", outcomes);
-    }
-    server.openGate();
-    EXPECT_TRUE(outcomes.waitFor(1).front());
+    EXPECT_TRUE(downloadActingInCompletion("/held/e", outcomes, [](const DownloadTask& task) { task.cancel(); }));
     EXPECT_EQ(outcomes.count(), 1u);
 }
 
@@ -348,23 +355,11 @@ TEST_F(ImageDownloaderTest, aConsumerAskingAsTheTransferEndsStartsATransferOfIts
 }
 
 TEST_F(ImageDownloaderTest, aCompletionWhoseBindingIsReplacedWhileItRunsStillHandsTheImageOn) {
-    auto observer = std::make_shared<RecordingDelegate>();
-    downloader->setDelegate(observer);
     Outcomes outcomes;
-    std::optional<DownloadTask> task;
-    std::mutex taskLock;
-    // The second finished notice comes from inside the transfer's completion, before it hands the body
-    // on: replacing the completion's binding there destroys everything the binding held.
-    observer->onFinished = [&](int count) {
-        std::lock_guard guard(taskLock);
-        if (count == 2) task->sessionTask->onTaskDone.delegate(task->sessionTask, nullptr);
-    };
-    {
-        std::lock_guard guard(taskLock);
-        task = download("/held/rebound", outcomes);
-    }
-    server.openGate();
-    auto outcome = outcomes.waitFor(1).front();
+    // Done before the completion hands the body on: everything the replaced binding held is destroyed.
+    auto outcome = downloadActingInCompletion("/held/rebound", outcomes, [](const DownloadTask& task) {
+        task.sessionTask->onTaskDone.delegate(task.sessionTask, nullptr);
+    });
     ASSERT_TRUE(outcome) << outcome.error();
     EXPECT_EQ(outcome->url, server.url("/held/rebound"));
     EXPECT_EQ(outcome->image->pixelWidth(), 16);
