@@ -31,7 +31,12 @@ gfx::Color color(fuzz::Input& input) {
     return gfx::Color::rgb(input.byte(), input.byte(), input.byte(), input.byte() / 255.0);
 }
 
-std::shared_ptr<const pictura::ImageProcessor> processor(fuzz::Input& input) {
+// Chains nest: unbounded, a run of chain choices nests them as deep as the input is long and overflows
+// the stack. Past the bound a chain choice gives the default processor: at most eight processors.
+constexpr int maximumChains = 7;
+
+// `chains` counts the chains made so far for this input.
+std::shared_ptr<const pictura::ImageProcessor> processor(fuzz::Input& input, int& chains) {
     using namespace pictura;
     switch (input.pick(13)) {
     case 0: return DefaultImageProcessor::defaultProcessor();
@@ -55,8 +60,10 @@ std::shared_ptr<const pictura::ImageProcessor> processor(fuzz::Input& input) {
                                                              gfx::Point{parameter(input), parameter(input)});
     case 11: return std::make_shared<DownsamplingImageProcessor>(gfx::Size{parameter(input), parameter(input)});
     default: {
-        auto first = processor(input);
-        return append(first, processor(input));
+        if (chains == maximumChains) return DefaultImageProcessor::defaultProcessor();
+        ++chains;
+        auto first = processor(input, chains);
+        return append(first, processor(input, chains));
     }
     }
 }
@@ -69,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     options.scaleFactor = 1 + input.pick(3);
     options.onlyLoadFirstFrame = input.flag();
     options.preloadAllAnimationData = input.flag();
-    auto chosen = processor(input);
+    int chains = 0;
+    auto chosen = processor(input, chains);
     auto rest = input.rest();
     foundation::Data data(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size());
     // Large pictures from few bytes are the decoders' budget, fuzzed by image_decoders; here they

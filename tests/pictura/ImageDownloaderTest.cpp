@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -73,6 +74,27 @@ protected:
     ImageLoadingOutcome downloadOne(const std::string& path, const PicturaParsedOptionsInfo& options = untouched()) {
         Outcomes outcomes;
         download(path, outcomes, options);
+        return outcomes.waitFor(1).front();
+    }
+
+    // Downloads the held `path`, runs `act` on its task from inside the transfer's completion (the
+    // second finished notice comes from there, once the consumers are handed on) and answers the first
+    // outcome.
+    ImageLoadingOutcome downloadActingInCompletion(const std::string& path, Outcomes& outcomes,
+                                                   const std::function<void(const DownloadTask&)>& act) {
+        auto observer = std::make_shared<RecordingDelegate>();
+        downloader->setDelegate(observer);
+        std::optional<DownloadTask> task;
+        std::mutex taskLock;
+        observer->onFinished = [&](int count) {
+            std::lock_guard guard(taskLock);
+            if (count == 2) act(*task);
+        };
+        {
+            std::lock_guard guard(taskLock);
+            task = download(path, outcomes);
+        }
+        server.openGate();
         return outcomes.waitFor(1).front();
     }
 
@@ -314,22 +336,8 @@ TEST_F(ImageDownloaderTest, aTornDownDownloaderTellsEveryWaitingConsumerItWasCan
 }
 
 TEST_F(ImageDownloaderTest, aConsumerCancellingAsTheTransferEndsGetsOneOutcome) {
-    auto observer = std::make_shared<RecordingDelegate>();
-    downloader->setDelegate(observer);
     Outcomes outcomes;
-    std::optional<DownloadTask> task;
-    std::mutex taskLock;
-    // The second finished notice comes once the transfer has handed its consumers on.
-    observer->onFinished = [&](int count) {
-        std::lock_guard guard(taskLock);
-        if (count == 2) task->cancel();
-    };
-    {
-        std::lock_guard guard(taskLock);
-        task = download("/held/e", outcomes);
-    }
-    server.openGate();
-    EXPECT_TRUE(outcomes.waitFor(1).front());
+    EXPECT_TRUE(downloadActingInCompletion("/held/e", outcomes, [](const DownloadTask& task) { task.cancel(); }));
     EXPECT_EQ(outcomes.count(), 1u);
 }
 
@@ -344,6 +352,17 @@ TEST_F(ImageDownloaderTest, aConsumerAskingAsTheTransferEndsStartsATransferOfIts
     EXPECT_TRUE(first.waitFor(1).front());
     EXPECT_TRUE(late.waitFor(1).front());
     EXPECT_EQ(server.hits("/image/late"), 2);
+}
+
+TEST_F(ImageDownloaderTest, aCompletionWhoseBindingIsReplacedWhileItRunsStillHandsTheImageOn) {
+    Outcomes outcomes;
+    // Done before the completion hands the body on: everything the replaced binding held is destroyed.
+    auto outcome = downloadActingInCompletion("/held/rebound", outcomes, [](const DownloadTask& task) {
+        task.sessionTask->onTaskDone.delegate(task.sessionTask, nullptr);
+    });
+    ASSERT_TRUE(outcome) << outcome.error();
+    EXPECT_EQ(outcome->url, server.url("/held/rebound"));
+    EXPECT_EQ(outcome->image->pixelWidth(), 16);
 }
 
 TEST_F(ImageDownloaderTest, requestsCarryTheDownloaderSettingsAndTheConsumerModifier) {
@@ -467,6 +486,39 @@ TEST_F(ImageDownloaderTest, aNewSessionConfigurationCancelsTheRunningTransfers) 
     EXPECT_TRUE(outcomes.waitFor(1).front().error().isTaskCancelled());
     server.openGate();
     EXPECT_TRUE(downloadOne("/held/s"));
+}
+
+// A transfer the server still holds when the program exits, let go by an exit handler registered
+// before anything of the downloader was made: that handler runs after every exit-time destructor of
+// what a completion reaches, so the completion must find none of it destroyed.
+struct HeldAtExit {
+    DownloadServer server;
+    std::shared_ptr<ImageDownloader> downloader = ImageDownloader::make("exit");
+    Outcomes outcomes;
+};
+HeldAtExit* heldAtExit = nullptr;
+
+TEST(ImageDownloaderDeathTest, aTransferCompletingAfterTheExitHandlersStillDeliversItsImage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where nothing was made yet
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                heldAtExit->server.openGate();
+                const auto outcomes = heldAtExit->outcomes.waitFor(1);
+                std::_Exit(outcomes.size() == 1 && outcomes.front() ? 0 : 2);
+            });
+            heldAtExit = new HeldAtExit;
+            // One whole download first, so everything on the completion's path is made after the handler.
+            Outcomes first;
+            heldAtExit->downloader->downloadImage(heldAtExit->server.url("/image/first"), untouched(), first.handler());
+            const auto firsts = first.waitFor(1);
+            if (firsts.empty() || !firsts.front()) std::_Exit(3);
+            heldAtExit->downloader->downloadImage(heldAtExit->server.url("/held/exit"), untouched(),
+                                                  heldAtExit->outcomes.handler());
+            if (!heldAtExit->server.waitForHits("/held/exit")) std::_Exit(4);
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ImageDownloaderNameTest, theDefaultDownloaderIsOneAndAnEmptyNameStopsTheProgram) {
