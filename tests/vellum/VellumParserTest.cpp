@@ -201,6 +201,17 @@ TEST(VellumParser, EntitiesAreNeverExpandedNorLoaded) {
     EXPECT_EQ(root(*predefined)->textContent(), "&<A") << "predefined and character references still read";
 }
 
+TEST(VellumParser, AmpersandsInAttributeValuesArriveAsWritten) {
+    auto result = parse(svgOpen + R"(><rect id="a &amp; b" class="&#38;&#x26;&lt;" fill="&amp;#38;" stroke="&amp;amp;"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    auto rect = svg->getElementById("a & b");
+    ASSERT_TRUE(rect) << "the identifier reads with its ampersand";
+    EXPECT_EQ(rect->getAttribute("class"), "&&<");
+    EXPECT_EQ(rect->getAttribute("fill"), "&#38;") << "an escaped reference stays text";
+    EXPECT_EQ(rect->getAttribute("stroke"), "&amp;");
+}
+
 TEST(VellumParser, AFailureInsideAnElementHandlerIsAFatalErrorNotACrash) {
     auto parser = std::make_unique<VellumParser>(VellumSourceString::sourceFromContentsOfString(svgOpen + "><rect/><boom/><rect/></svg>"));
     parser->addParserExtension(std::make_shared<ThrowingExtension>());

@@ -39,6 +39,22 @@ std::optional<std::string> text(const xmlChar* characters) {
 
 std::string textOrEmpty(const xmlChar* characters) { return text(characters).value_or(""); }
 
+// Without entity substitution the XML library hands an attribute's ampersand (written "&amp;" or
+// "&#38;") on as "&#38;", the rest of its references already read; every other "&" it leaves is the
+// start of an entity it could not read, kept as written.
+std::string unescapedAmpersands(std::string_view value) {
+    constexpr std::string_view escaped = "&#38;";
+    std::string text;
+    text.reserve(value.size());
+    for (std::size_t from = 0;;) {
+        const std::size_t found = value.find(escaped, from);
+        text.append(value.substr(from, found == std::string_view::npos ? std::string_view::npos : found - from));
+        if (found == std::string_view::npos) return text;
+        text += '&';
+        from = found + escaped.size();
+    }
+}
+
 }  // namespace
 
 // The XML library's callbacks. Each gets its parser as the user data and lets no exception out: one
@@ -76,11 +92,15 @@ struct VellumParser::Bridge {
                 if (!characters) return std::nullopt;
                 return std::string_view(reinterpret_cast<const char*>(characters));
             };
+            // Reserved up front: the values point into these strings.
+            std::vector<std::string> unescaped;
+            unescaped.reserve(static_cast<std::size_t>(attributeCount));
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
-                raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]),
-                               std::string_view(reinterpret_cast<const char*>(attribute[3]),
-                                                static_cast<std::size_t>(attribute[4] - attribute[3]))});
+                std::string_view value(reinterpret_cast<const char*>(attribute[3]),
+                                       static_cast<std::size_t>(attribute[4] - attribute[3]));
+                if (value.find('&') != std::string_view::npos) value = unescaped.emplace_back(unescapedAmpersands(value));
+                raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]), value});
             }
             owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
