@@ -78,7 +78,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     Node::setParentNode(parent);
     forgetInheritedValuesOfSubtree();
     auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
-    if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
+    if (auto svg = SVGElement::as<SVGSVGElement>(self)) {
         if (from(parent)) {
             setRootOfCurrentDocumentFragment(svg);
             setViewportElement(svg);
@@ -102,7 +102,7 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     }
     // Without an SVG ancestor (a tree being built bottom-up) there is nothing to point at yet.
     if (!ancestor) return;
-    auto ancestorSVG = std::dynamic_pointer_cast<SVGSVGElement>(ancestor);
+    auto ancestorSVG = SVGElement::as<SVGSVGElement>(ancestor);
     setRootOfCurrentDocumentFragment(ancestorSVG ? ancestorSVG : ancestor->rootOfCurrentDocumentFragment());
     reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(ancestor);
 }
@@ -140,12 +140,12 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
     if (const std::string* className = findAttributeValue("class")) className_ = *className;
     const std::string* text = findAttributeValue("transform");
     if (!text || text->empty()) text = findAttributeValue("gradientTransform");
-    if (text && !text->empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(*text);
+    if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
 }
 
 // Items read left to right apply to the content right to left: each item's matrix goes first.
 void SVGElement::applyTransformAttribute(std::string_view text) {
-    auto& transformable = dynamic_cast<SVGTransformable&>(*this);
+    auto& transformable = *as<SVGTransformable>();
     gfx::AffineTransform transform = transformable.transform();
     for (const auto& [rawName, argumentText] : transformItems(text)) {
         const std::string name = foundation::trimmingWhitespaceAndNewlines(rawName);

@@ -182,7 +182,7 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
             std::string(identifier));
         return nullptr;
     }
-    auto gradient = std::dynamic_pointer_cast<SVGGradientElement>(documentElementById(element, identifier));
+    auto gradient = SVGElement::as<SVGGradientElement>(documentElementById(element, identifier));
     if (!gradient) {
         vellumLogWarning(
             "This SVG shape has a URL fill (%@), but could not find an XML Node with that ID inside the DOM tree "

@@ -28,7 +28,7 @@ bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
 
 std::optional<gfx::Gradient> SVGGradientLayer::createCGGradient() const {
     if (!gradientElement_) return std::nullopt;
-    if (auto* radial = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
+    if (auto* radial = SVGElement::as<SVGRadialGradientElement>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
         return std::nullopt;
     }
     const auto& colors = gradientElement_->colors();
@@ -81,7 +81,7 @@ unsigned spreadOptions(const SVGGradientElement& element) {
 }  // namespace
 
 void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) const {
-    auto* element = dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get());
+    auto* element = SVGElement::as<SVGLinearGradientElement>(gradientElement_.get());
     if (!element) return;
     const auto gradient = createCGGradient();
     if (!gradient) return;
@@ -97,7 +97,7 @@ void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) cons
 }
 
 void SVGGradientLayer::renderRadialGradientInContext(gfx::Context& context) const {
-    auto* element = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get());
+    auto* element = SVGElement::as<SVGRadialGradientElement>(gradientElement_.get());
     if (!element) return;
     // Without a gradient (a radius not above 0) the background colour, drawn by the renderer, stays.
     const auto gradient = createCGGradient();
@@ -121,9 +121,9 @@ void SVGGradientLayer::draw(gfx::Context& context) const {
         quartz::GradientLayer::draw(context);
         return;
     }
-    if (dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get())) {
+    if (SVGElement::as<SVGRadialGradientElement>(gradientElement_.get())) {
         renderRadialGradientInContext(context);
-    } else if (dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get())) {
+    } else if (SVGElement::as<SVGLinearGradientElement>(gradientElement_.get())) {
         renderLinearGradientInContext(context);
     }
 }

@@ -235,6 +235,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     storedChars_.clear();
     skippedDepth_ = 0;
     reportedTooDeep_ = false;
+    sawUseElement_ = false;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -324,7 +325,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
 // names nothing is a recoverable error, not the end of the parse.
 void VellumParser::resolveUseElements() {
     auto document = currentParseRun_->parsedDocument();
-    if (!document) return;
+    if (!document || !sawUseElement_) return;
     const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
     if (uses->length() == 0) return;  // most documents: no index to build
     // One index for all of them: a search of the document for each would be quadratic.
@@ -332,7 +333,7 @@ void VellumParser::resolveUseElements() {
     std::size_t instances = maximumUseInstances;
     bool reportedTooMany = false;
     for (const auto& node : *uses) {
-        auto use = std::dynamic_pointer_cast<SVGUseElement>(node);
+        auto use = SVGElement::as<SVGUseElement>(node);
         if (!use) continue;
         if (!use->resolveInstanceRoot(instances, &identifiers)) {
             if (!std::exchange(reportedTooMany, true)) {
@@ -397,14 +398,16 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     Element::AttributeNodes attributes;
     for (const RawAttribute& raw : rawAttributes) {
         std::string name = raw.prefix ? std::string(*raw.prefix).append(":").append(raw.localName) : std::string(raw.localName);
-        std::optional<std::string> attributeNamespace =
-            raw.namespaceURI ? std::optional<std::string>(*raw.namespaceURI) : defaultXMLNamespace_;
-        auto node = std::make_shared<Attr>(std::move(attributeNamespace), name, std::string(raw.value));
-        attributes[std::move(name)] = std::move(node);
+        const std::optional<std::string_view> attributeNamespace =
+            raw.namespaceURI ? raw.namespaceURI
+                             : (defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt);
+        auto node = Attr::makeInNamespace(attributeNamespace, name, std::string(raw.value));
+        attributes.insert_or_assign(std::move(name), std::move(node));
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
-        const std::string name = "xmlns:" + declaredPrefix;
-        attributes[name] = std::make_shared<Attr>(std::string(xmlnsNamespace), name, uri);
+        std::string name = "xmlns:" + declaredPrefix;
+        auto node = Attr::makeInNamespace(xmlnsNamespace, name, uri);
+        attributes.insert_or_assign(std::move(name), std::move(node));
         run.namespacesEncountered()[declaredPrefix] = uri;
     }
     if (!namespaceURI && !prefix) {
@@ -445,6 +448,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
         return;
     }
 
+    if (localName == "use") sawUseElement_ = true;
     const auto parent = currentParent();
     auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
     if (node && parent && node->parentNode() != parent) parent->appendChild(node);

@@ -108,10 +108,10 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
     }
     // Linked before its attributes are read, so lengths in em find the font size its ancestors give.
     // An svg element is linked after (a nested one sets up its own viewport from its attributes).
-    if (parentNode && !std::dynamic_pointer_cast<SVGSVGElement>(element)) parentNode->appendChild(element);
+    if (parentNode && !SVGElement::as<SVGSVGElement>(element)) parentNode->appendChild(element);
     element->postProcessAttributesAddingErrorsTo(result);
 
-    auto svg = std::dynamic_pointer_cast<SVGSVGElement>(element);
+    auto svg = SVGElement::as<SVGSVGElement>(element);
     if (!svg) return element;
     svg->setSource(document);
     if (parentNode && result.rootOfSVGTree()) return element;  // a nested svg element
@@ -141,7 +141,7 @@ std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string
     element->postProcessAttributesAddingErrorsTo(result);
     if (name != "stop") {
         currentElement_ = element;
-    } else if (auto gradient = std::dynamic_pointer_cast<SVGGradientElement>(currentElement_)) {
+    } else if (auto gradient = SVGElement::as<SVGGradientElement>(currentElement_)) {
         gradient->addStop(std::static_pointer_cast<SVGGradientStop>(element));
     }
     return element;

@@ -90,6 +90,8 @@ private:
     // How many open elements are being skipped for lying too deep.
     std::size_t skippedDepth_ = 0;
     bool reportedTooDeep_ = false;
+    // Whether any element named "use" was opened: most documents have none, and need no search for them.
+    bool sawUseElement_ = false;
     // Each open element with the extension that made it (the node is null when it declined).
     std::vector<std::pair<std::shared_ptr<VellumParserExtension>, std::shared_ptr<Node>>> openElements_;
     std::atomic<bool> hasCancelBeenRequested_ = false;
