@@ -64,8 +64,6 @@ auto onScanner(Scanner& scanner, Read read) {
     return result;
 }
 
-bool isDigit(char character) { return character >= '0' && character <= '9'; }
-
 // Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
 // digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
 // most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
@@ -75,37 +73,45 @@ std::optional<double> scanNumber(PathText& text) {
                                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
-    const std::size_t start = text.afterBlanks(text.index);
-    std::size_t index = start;
-    const bool negative = text.at(index) == '-';
-    if (negative || text.at(index) == '+') ++index;
+    const char* const begin = text.text.data();
+    const char* const end = begin + text.text.size();
+    const char* const start = begin + text.afterBlanks(text.index);
+    const char* at = start;
+    const auto digitAt = [&](const char* where) {
+        return where < end && static_cast<unsigned>(*where - '0') < 10 ? static_cast<unsigned>(*where - '0') : 10u;
+    };
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
     std::uint64_t mantissa = 0;
     bool exact = true;
     std::int64_t scale = 0;  // the power of ten the digits are to be multiplied by
-    std::size_t digits = 0;
-    const auto takeDigit = [&](char digit) {
-        if (mantissa > (exactLimit - 9) / 10) exact = false;
-        else mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
-        ++digits;
+    const char* const digitsStart = at;
+    const auto takeDigits = [&](std::int64_t scaleStep) {
+        for (unsigned digit; (digit = digitAt(at)) < 10; ++at) {
+            if (mantissa > (exactLimit - 9) / 10) exact = false;
+            else mantissa = mantissa * 10 + digit;
+            scale += scaleStep;
+        }
     };
-    while (isDigit(text.at(index))) takeDigit(text.at(index++));
-    if (text.at(index) == '.') {
-        ++index;
-        while (isDigit(text.at(index))) takeDigit(text.at(index++)), --scale;
+    takeDigits(0);
+    std::size_t digits = static_cast<std::size_t>(at - digitsStart);
+    if (at < end && *at == '.') {
+        const char* const fractionStart = ++at;
+        takeDigits(-1);
+        digits += static_cast<std::size_t>(at - fractionStart);
     }
     if (digits == 0) return std::nullopt;
-    if (text.at(index) == 'e' || text.at(index) == 'E') {
-        std::size_t exponent = index + 1;
-        const bool negativeExponent = text.at(exponent) == '-';
-        if (negativeExponent || text.at(exponent) == '+') ++exponent;
-        if (isDigit(text.at(exponent))) {
+    if (at < end && (*at == 'e' || *at == 'E')) {
+        const char* exponent = at + 1;
+        const bool negativeExponent = exponent < end && *exponent == '-';
+        if (exponent < end && (*exponent == '-' || *exponent == '+')) ++exponent;
+        if (digitAt(exponent) < 10) {
             std::int64_t power = 0;
-            while (isDigit(text.at(exponent))) {
-                power = std::min<std::int64_t>(power * 10 + (text.at(exponent) - '0'), 100'000);
-                ++exponent;
+            for (unsigned digit; (digit = digitAt(exponent)) < 10; ++exponent) {
+                power = std::min<std::int64_t>(power * 10 + digit, 100'000);
             }
             scale += negativeExponent ? -power : power;
-            index = exponent;
+            at = exponent;
         }
     }
     double value = 0;
@@ -115,15 +121,14 @@ std::optional<double> scanNumber(PathText& text) {
                           : value * powersOfTen[static_cast<std::size_t>(scale)];
         if (negative) value = -value;
     } else {
-        const char* first = text.text.data() + start + (text.at(start) == '+' ? 1 : 0);
-        const char* last = text.text.data() + index;
-        if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
+        const char* first = start + (*start == '+' ? 1 : 0);
+        if (std::from_chars(first, at, value).ec == std::errc::result_out_of_range) {
             // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
             static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-            value = strtod_l(std::string(first, last).c_str(), nullptr, cLocale);
+            value = strtod_l(std::string(first, at).c_str(), nullptr, cLocale);
         }
     }
-    text.index = index;
+    text.index = static_cast<std::size_t>(at - begin);
     return value;
 }
 
