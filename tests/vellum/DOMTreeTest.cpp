@@ -5,6 +5,7 @@
 #include "vellum/CharacterData.h"
 #include "vellum/Document.h"
 #include "vellum/Element.h"
+#include "vellum/NodeArena.h"
 #include "vellum/NodeList.h"
 
 using namespace vellum;
@@ -185,4 +186,46 @@ TEST(DOMTree, UnsupportedOperationsFailTheAssertionHandler) {
                  foundation::InternalInconsistencyException);
     EXPECT_THROW(Text("x").splitText(0), foundation::InternalInconsistencyException);
     EXPECT_THROW(LenientDOMImplementation().hasFeature("Core", "2.0"), foundation::InternalInconsistencyException);
+}
+
+TEST(DOMNodeArena, ParsedNodesComeFromTheParseArenaAndOutliveItsScope) {
+    EXPECT_EQ(NodeArena::current(), nullptr) << "outside a parse nodes come from the heap";
+    std::shared_ptr<Element> kept;
+    std::shared_ptr<Attr> attribute;
+    {
+        NodeArena::Scope outer;
+        {
+            NodeArena::Scope inner;
+            EXPECT_EQ(NodeArena::current(), &inner.arena());
+            kept = makeNodeShared<Element>("rect");
+            kept->appendChild(makeNodeShared<Text>(std::string(200'000, 't')));
+            attribute = Attr::makeInNamespace("urn:x", "x:k", "v");
+            EXPECT_GE(inner.arena().blockCount(), 1u);
+        }
+        EXPECT_EQ(NodeArena::current(), &outer.arena()) << "the enclosing parse's arena is back";
+        EXPECT_EQ(outer.arena().blockCount(), 0u);
+    }
+    EXPECT_EQ(NodeArena::current(), nullptr);
+    // The arena lives while its nodes do (a sanitised build reports any read of freed memory).
+    EXPECT_EQ(kept->tagName(), "rect");
+    EXPECT_EQ(kept->textContent()->size(), 200'000u);
+    EXPECT_EQ(attribute->namespaceURI(), "urn:x");
+    EXPECT_EQ(attribute->value(), "v");
+    kept->removeChild(kept->firstChild());
+    EXPECT_FALSE(kept->hasChildNodes());
+}
+
+TEST(DOMAttributes, AnAttributeKeepsOneNameAndValueAndItsNamespace) {
+    Attr attribute(std::optional<std::string>("http://www.w3.org/2000/svg"), "fill", "red");
+    EXPECT_EQ(attribute.namespaceURI(), "http://www.w3.org/2000/svg");
+    attribute.setNodeValue("blue");
+    EXPECT_EQ(attribute.value(), "blue") << "the node value and the value are one text";
+    attribute.setValue("green");
+    EXPECT_EQ(attribute.nodeValue(), "green");
+    EXPECT_EQ(attribute.name(), attribute.nodeName());
+    Attr own(std::optional<std::string>("urn:own"), "o:k", "v");
+    EXPECT_EQ(own.namespaceURI(), "urn:own");
+    EXPECT_EQ(own.localName(), "k");
+    Attr none(std::nullopt, "k", "v");
+    EXPECT_EQ(none.namespaceURI(), std::nullopt);
 }

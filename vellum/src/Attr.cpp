@@ -1,5 +1,7 @@
 #include "vellum/Attr.h"
 
+#include "vellum/NodeArena.h"
+
 namespace vellum {
 
 Attr::Attr(std::string name, std::string value) : Node(NodeType::attribute, std::move(name), std::move(value)) {}
@@ -16,7 +18,7 @@ Attr::Attr(InNamespace, std::optional<std::string_view> namespaceURI, std::strin
 
 std::shared_ptr<Attr> Attr::makeInNamespace(std::optional<std::string_view> namespaceURI, std::string qualifiedName,
                                             std::string value) {
-    return std::make_shared<Attr>(InNamespace{}, namespaceURI, std::move(qualifiedName), std::move(value));
+    return makeNodeShared<Attr>(InNamespace{}, namespaceURI, std::move(qualifiedName), std::move(value));
 }
 
 const std::string& Attr::value() const {

@@ -7,6 +7,7 @@
 #include "foundation/Assertion.h"
 #include "foundation/Format.h"
 #include "vellum/NamedNodeMap.h"
+#include "vellum/NodeArena.h"
 #include "vellum/NodeList.h"
 
 namespace vellum {
@@ -55,18 +56,18 @@ const std::optional<std::string>* sharedNamespace(std::string_view uri) {
 }  // namespace
 
 Node::Node(NodeType type, std::string name)
-    : nodeType_(type), childNodes_(std::make_shared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) nodeName_ = std::move(name);
-    if (type == NodeType::element) attributes_ = std::make_shared<NamedNodeMap>();
+    if (type == NodeType::element) attributes_ = makeNodeShared<NamedNodeMap>();
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
-    : nodeType_(type), childNodes_(std::make_shared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && !hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM standard",

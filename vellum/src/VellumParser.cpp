@@ -15,6 +15,7 @@
 #include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
@@ -231,6 +232,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
             "(until someone wraps libxml to be multi-threaded)");
     }
     currentParseRun_ = std::make_shared<VellumParseResult>();
+    // The document's nodes come from one arena, given back at once when the last of them goes.
+    NodeArena::Scope nodeArena;
     openElements_.clear();
     storedChars_.clear();
     skippedDepth_ = 0;
@@ -366,7 +369,7 @@ std::shared_ptr<Node> VellumParser::currentParent() const {
 
 void VellumParser::flushCharacters() {
     auto parent = currentParent();
-    if (parent && !storedChars_.empty()) parent->appendChild(std::make_shared<Text>(storedChars_));
+    if (parent && !storedChars_.empty()) parent->appendChild(makeNodeShared<Text>(storedChars_));
     storedChars_.clear();
 }
 

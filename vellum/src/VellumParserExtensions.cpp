@@ -5,6 +5,7 @@
 #include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleSheet.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGGradientElement.h"
@@ -52,7 +53,7 @@ std::shared_ptr<Node> genericElement(const std::string& name, const std::optiona
                                "fallback colour",
                                name)));
     }
-    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+    return makeNodeShared<Element>(qualified(name, prefix), namespaceURI, attributes);
 }
 
 }  // namespace
@@ -120,7 +121,7 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
         document->setSvgLanguageVersion(version->second->value());
     }
     if (parentNode) return element;
-    auto svgDocument = std::make_shared<SVGDocument>();
+    auto svgDocument = makeNodeShared<SVGDocument>();
     svgDocument->setRootElement(svg);
     result.setParsedDocument(svgDocument);
     return element;
@@ -167,7 +168,7 @@ std::shared_ptr<Node> VellumParserStyles::handleStartElement(const std::string& 
                                                              const Element::AttributeNodes& attributes,
                                                              VellumParseResult&, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
-    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+    return makeNodeShared<Element>(qualified(name, prefix), namespaceURI, attributes);
 }
 
 void VellumParserStyles::handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>&,

@@ -12,6 +12,7 @@
 
 #include "gfx/Geometry.h"
 #include "vellum/Element.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGLength.h"
 
 namespace vellum {
@@ -109,7 +110,7 @@ public:
     // Makes an element and runs its defaults, which a constructor cannot reach in a subclass.
     template <class T, class... Arguments>
     static std::shared_ptr<T> create(Arguments&&... arguments) {
-        auto element = std::make_shared<T>(std::forward<Arguments>(arguments)...);
+        auto element = makeNodeShared<T>(std::forward<Arguments>(arguments)...);
         SVGElement& base = *element;
         base.kinds_ = svgKindsOf<T>();
         base.kindsKnown_ = true;

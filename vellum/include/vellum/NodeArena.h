@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace vellum {
+
+// The memory of one parsed document's nodes (their objects, child lists and attribute maps): taken
+// in large blocks and given back all at once, when the last node made from it is gone. A parse makes
+// one and puts it in place for its thread with a Scope; nodes made elsewhere use the ordinary heap.
+class NodeArena {
+public:
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    // The arena of the parse running on this thread, or null.
+    static NodeArena* current();
+
+    // Makes a fresh arena the current one for its lifetime (restoring the one before after).
+    class Scope {
+    public:
+        Scope();
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+        NodeArena& arena() { return *arena_; }
+
+    private:
+        NodeArena* arena_;
+        NodeArena* previous_;
+    };
+
+    void* allocate(std::size_t size, std::size_t alignment);
+    // Nothing is given back before the end; sanitised builds mark the place as freed.
+    static void deallocate(void* place, std::size_t size);
+    void retain() { references_.fetch_add(1, std::memory_order_relaxed); }
+    // Frees the arena with the last reference.
+    void release();
+
+    std::size_t blockCount() const { return blocks_.size(); }
+
+private:
+    NodeArena() = default;
+    ~NodeArena() = default;
+
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::byte* next_ = nullptr;
+    std::size_t left_ = 0;
+    std::size_t nextBlockSize_ = 16 * 1024;
+    std::atomic<std::size_t> references_{1};
+};
+
+// Each object made through it keeps the arena alive; giving one back is free.
+template <class T>
+class NodeArenaAllocator {
+public:
+    using value_type = T;
+
+    explicit NodeArenaAllocator(NodeArena& arena) : arena_(&arena) { arena_->retain(); }
+    NodeArenaAllocator(const NodeArenaAllocator& other) : arena_(other.arena_) { arena_->retain(); }
+    template <class U>
+    NodeArenaAllocator(const NodeArenaAllocator<U>& other) : arena_(other.arena_) {
+        arena_->retain();
+    }
+    NodeArenaAllocator& operator=(const NodeArenaAllocator&) = delete;
+    ~NodeArenaAllocator() { arena_->release(); }
+
+    T* allocate(std::size_t count) { return static_cast<T*>(arena_->allocate(count * sizeof(T), alignof(T))); }
+    void deallocate(T* place, std::size_t count) { NodeArena::deallocate(place, count * sizeof(T)); }
+
+    template <class U>
+    bool operator==(const NodeArenaAllocator<U>& other) const {
+        return arena_ == other.arena_;
+    }
+
+private:
+    template <class U>
+    friend class NodeArenaAllocator;
+    NodeArena* arena_;
+};
+
+// A shared object from the current arena, else from the heap.
+template <class T, class... Arguments>
+std::shared_ptr<T> makeNodeShared(Arguments&&... arguments) {
+    if (NodeArena* arena = NodeArena::current()) {
+        return std::allocate_shared<T>(NodeArenaAllocator<T>(*arena), std::forward<Arguments>(arguments)...);
+    }
+    return std::make_shared<T>(std::forward<Arguments>(arguments)...);
+}
+
+}  // namespace vellum

@@ -1,0 +1,55 @@
+#include "vellum/NodeArena.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace vellum {
+
+namespace {
+thread_local NodeArena* currentArena = nullptr;
+}
+
+NodeArena* NodeArena::current() { return currentArena; }
+
+NodeArena::Scope::Scope() : arena_(new NodeArena()), previous_(currentArena) { currentArena = arena_; }
+
+NodeArena::Scope::~Scope() {
+    currentArena = previous_;
+    arena_->release();
+}
+
+void NodeArena::deallocate([[maybe_unused]] void* place, [[maybe_unused]] std::size_t size) {
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_POISON_MEMORY_REGION(place, size);
+#endif
+}
+
+void NodeArena::release() {
+    if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+void* NodeArena::allocate(std::size_t size, std::size_t alignment) {
+    const auto padding = [&] {
+        const auto address = reinterpret_cast<std::uintptr_t>(next_);
+        return (alignment - address % alignment) % alignment;
+    };
+    if (!next_ || padding() + size > left_) {
+        // Blocks grow with the document, so a large one needs few of them.
+        const std::size_t blockSize = std::max(nextBlockSize_, size + alignment);
+        nextBlockSize_ = std::min<std::size_t>(nextBlockSize_ * 2, 1024 * 1024);
+        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(blockSize));
+        next_ = blocks_.back().get();
+        left_ = blockSize;
+    }
+    const std::size_t skip = padding();
+    std::byte* const place = next_ + skip;
+    next_ = place + size;
+    left_ -= skip + size;
+    return place;
+}
+
+}  // namespace vellum
