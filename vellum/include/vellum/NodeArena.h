@@ -53,23 +53,25 @@ private:
     std::atomic<std::size_t> references_{1};
 };
 
-// Each object made through it keeps the arena alive; giving one back is free.
+// Each object made through it keeps the arena alive until it is given back (which costs nothing
+// else); the allocator itself holds no reference, so its copies are free.
 template <class T>
 class NodeArenaAllocator {
 public:
     using value_type = T;
 
-    explicit NodeArenaAllocator(NodeArena& arena) : arena_(&arena) { arena_->retain(); }
-    NodeArenaAllocator(const NodeArenaAllocator& other) : arena_(other.arena_) { arena_->retain(); }
+    explicit NodeArenaAllocator(NodeArena& arena) : arena_(&arena) {}
     template <class U>
-    NodeArenaAllocator(const NodeArenaAllocator<U>& other) : arena_(other.arena_) {
-        arena_->retain();
-    }
-    NodeArenaAllocator& operator=(const NodeArenaAllocator&) = delete;
-    ~NodeArenaAllocator() { arena_->release(); }
+    NodeArenaAllocator(const NodeArenaAllocator<U>& other) : arena_(other.arena_) {}
 
-    T* allocate(std::size_t count) { return static_cast<T*>(arena_->allocate(count * sizeof(T), alignof(T))); }
-    void deallocate(T* place, std::size_t count) { NodeArena::deallocate(place, count * sizeof(T)); }
+    T* allocate(std::size_t count) {
+        arena_->retain();
+        return static_cast<T*>(arena_->allocate(count * sizeof(T), alignof(T)));
+    }
+    void deallocate(T* place, std::size_t count) {
+        NodeArena::deallocate(place, count * sizeof(T));
+        arena_->release();
+    }
 
     template <class U>
     bool operator==(const NodeArenaAllocator<U>& other) const {
