@@ -118,6 +118,7 @@ TEST(DOMTree, ANodeCannotBecomeItsOwnAncestor) {
     tree.rect->appendChild(inner);
     EXPECT_EQ(inner->appendChild(tree.g), nullptr);
     EXPECT_EQ(tree.g->appendChild(tree.g), nullptr);
+    EXPECT_EQ(inner->appendChild(inner), nullptr) << "a leaf is still its own ancestor";
     EXPECT_EQ(inner->insertBefore(tree.rect, nullptr), nullptr);
     EXPECT_EQ(tree.g->parentNode(), nullptr);
     EXPECT_EQ(tree.rect->parentNode(), tree.g);

@@ -147,7 +147,9 @@ std::shared_ptr<Node> Node::appendChild(const std::shared_ptr<Node>& newChild) {
 }
 
 std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& refChild) {
-    if (!newChild || isAncestorOrSelf(newChild.get())) return nullptr;
+    if (!newChild) return nullptr;
+    // Only a node with children can be an ancestor: a new leaf (what the parser appends) needs no walk.
+    if (newChild.get() == this || (newChild->hasChildNodes() && isAncestorOrSelf(newChild.get()))) return nullptr;
     if (refChild && refChild->parentNode().get() != this) return nullptr;
     if (newChild == refChild) return newChild;
     detachFromParent(newChild);
