@@ -12,9 +12,9 @@ Element::Element(std::string localName, const AttributeTexts& attributes)
     for (const auto& [name, value] : attributes) setAttribute(name, value);
 }
 
-Element::Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
+Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes)
     : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
-    postInitNamespaceHandling(std::move(namespaceURI));
+    postInitNamespaceHandlingFromView(namespaceURI ? std::optional<std::string_view>(*namespaceURI) : std::nullopt);
     for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
 }
 

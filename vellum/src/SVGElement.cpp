@@ -61,8 +61,9 @@ double radians(float degrees) { return degrees * std::numbers::pi / 180; }
 
 }  // namespace
 
-SVGElement::SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
-    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {
+SVGElement::SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+                       const AttributeNodes& attributes)
+    : Element(std::move(qualifiedName), namespaceURI, attributes) {
     markAsSVGElement();
 }
 

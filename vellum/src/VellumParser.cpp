@@ -83,18 +83,21 @@ struct VellumParser::Bridge {
                              int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                              const xmlChar** attributes) {
         guarded(context, [&](VellumParser& owner) {
-            std::vector<std::pair<std::string, std::string>> declared;
+            // The parser's own lists, emptied for each element: their room is made once a parse.
+            auto& declared = owner.declaredNamespaces_;
+            declared.clear();
             for (int index = 0; index < namespaceCount; ++index) {
                 declared.emplace_back(textOrEmpty(namespaces[2 * index]), textOrEmpty(namespaces[2 * index + 1]));
             }
-            std::vector<RawAttribute> raw;
-            raw.reserve(static_cast<std::size_t>(attributeCount));
+            auto& raw = owner.rawAttributes_;
+            raw.clear();
             const auto view = [](const xmlChar* characters) -> std::optional<std::string_view> {
                 if (!characters) return std::nullopt;
                 return std::string_view(reinterpret_cast<const char*>(characters));
             };
             // Reserved up front: the values point into these strings.
-            std::vector<std::string> unescaped;
+            auto& unescaped = owner.unescapedValues_;
+            unescaped.clear();
             unescaped.reserve(static_cast<std::size_t>(attributeCount));
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
@@ -103,7 +106,15 @@ struct VellumParser::Bridge {
                 if (value.find('&') != std::string_view::npos) value = unescaped.emplace_back(unescapedAmpersands(value));
                 raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]), value});
             }
-            owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, raw);
+            // The element's namespace is kept in one string for the parse, not made anew per element.
+            auto& elementNamespace = owner.elementNamespace_;
+            if (uri) {
+                if (!elementNamespace) elementNamespace.emplace();
+                elementNamespace->assign(reinterpret_cast<const char*>(uri));
+            } else {
+                elementNamespace.reset();
+            }
+            owner.handleStartElement(textOrEmpty(localName), text(prefix), elementNamespace, declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
         });
     }
@@ -368,13 +379,13 @@ std::shared_ptr<Node> VellumParser::currentParent() const {
 }
 
 void VellumParser::flushCharacters() {
-    auto parent = currentParent();
-    if (parent && !storedChars_.empty()) parent->appendChild(makeNodeShared<Text>(storedChars_));
+    if (storedChars_.empty()) return;
+    if (auto parent = currentParent()) parent->appendChild(makeNodeShared<Text>(storedChars_));
     storedChars_.clear();
 }
 
 void VellumParser::handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
-                                      std::optional<std::string> namespaceURI,
+                                      const std::optional<std::string>& givenNamespaceURI,
                                       const std::vector<std::pair<std::string, std::string>>& namespaces,
                                       const std::vector<RawAttribute>& rawAttributes) {
     VellumParseResult& run = *currentParseRun_;
@@ -396,7 +407,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
             }
         }
     }
-    if (!namespaceURI) namespaceURI = defaultXMLNamespace_;
+    const std::optional<std::string>& namespaceURI = givenNamespaceURI ? givenNamespaceURI : defaultXMLNamespace_;
     // Each attribute node is made once, in its own namespace or else the document's default one.
     Element::AttributeNodes attributes;
     for (const RawAttribute& raw : rawAttributes) {

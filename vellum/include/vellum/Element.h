@@ -22,7 +22,7 @@ public:
     explicit Element(std::string localName, const AttributeTexts& attributes = {});
     // What the parser makes: a namespaced element whose attributes are filed under their own
     // namespace, or under the element's when they have none.
-    Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+    Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
 
     const std::string& tagName() const { return tagName_; }
 

@@ -95,7 +95,7 @@ public:
         bool found() const { return location != std::string_view::npos; }
     };
 
-    SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+    SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
     explicit SVGElement(std::string localName, const AttributeTexts& attributes = {});
 
     // The node as an SVG element, or null: a tag test, not a dynamic cast.

@@ -74,7 +74,7 @@ private:
     };
 
     void handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
-                            std::optional<std::string> namespaceURI,
+                            const std::optional<std::string>& namespaceURI,
                             const std::vector<std::pair<std::string, std::string>>& namespaces,
                             const std::vector<RawAttribute>& rawAttributes);
     void handleEndElement(const std::string& localName);
@@ -87,6 +87,11 @@ private:
     void flushCharacters();
 
     std::string storedChars_;
+    // What the bridge hands one element over in, kept for the next element.
+    std::vector<std::pair<std::string, std::string>> declaredNamespaces_;
+    std::vector<RawAttribute> rawAttributes_;
+    std::vector<std::string> unescapedValues_;
+    std::optional<std::string> elementNamespace_;
     // How many open elements are being skipped for lying too deep.
     std::size_t skippedDepth_ = 0;
     bool reportedTooDeep_ = false;
