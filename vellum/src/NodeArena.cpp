@@ -33,10 +33,8 @@ void NodeArena::release() {
 }
 
 void* NodeArena::allocate(std::size_t size, std::size_t alignment) {
-    const auto padding = [&] {
-        const auto address = reinterpret_cast<std::uintptr_t>(next_);
-        return (alignment - address % alignment) % alignment;
-    };
+    // Alignments are powers of two.
+    const auto padding = [&] { return (0 - reinterpret_cast<std::uintptr_t>(next_)) & (alignment - 1); };
     if (!next_ || padding() + size > left_) {
         // Blocks grow with the document, so a large one needs few of them.
         const std::size_t blockSize = std::max(nextBlockSize_, size + alignment);
