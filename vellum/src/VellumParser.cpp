@@ -119,8 +119,8 @@ struct VellumParser::Bridge {
         });
     }
 
-    static void endElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*) {
-        guarded(context, [&](VellumParser& owner) { owner.handleEndElement(textOrEmpty(localName)); });
+    static void endElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+        guarded(context, [&](VellumParser& owner) { owner.handleEndElement(); });
     }
 
     static void characters(void* context, const xmlChar* characters, int length) {
@@ -472,7 +472,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
 }
 
-void VellumParser::handleEndElement(const std::string&) {
+void VellumParser::handleEndElement() {
     if (skippedDepth_ > 0) {
         --skippedDepth_;
         return;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -41,12 +42,15 @@ public:
     void release();
 
     std::size_t blockCount() const { return blocks_.size(); }
+    // Whether the place lies in one of the arena's blocks.
+    bool owns(const void* place) const;
 
 private:
     NodeArena() = default;
     ~NodeArena() = default;
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::vector<std::size_t> blockSizes_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
     std::size_t nextBlockSize_ = 16 * 1024;
@@ -81,6 +85,65 @@ public:
 private:
     template <class U>
     friend class NodeArenaAllocator;
+    NodeArena* arena_;
+};
+
+// For the containers inside nodes (attribute tables): takes from the arena that was current when the
+// container was made, while that arena's parse runs on this thread, and from the heap otherwise (a
+// change after the parse). Each container keeps its arena alive; a copy of one starts on its own, as a
+// new container would.
+template <class T>
+class NodeArenaOrHeapAllocator {
+public:
+    using value_type = T;
+    using propagate_on_container_copy_assignment = std::false_type;
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+
+    NodeArenaOrHeapAllocator() : arena_(NodeArena::current()) { retain(); }
+    NodeArenaOrHeapAllocator(const NodeArenaOrHeapAllocator& other) : arena_(other.arena_) { retain(); }
+    template <class U>
+    NodeArenaOrHeapAllocator(const NodeArenaOrHeapAllocator<U>& other) : arena_(other.arena_) {
+        retain();
+    }
+    NodeArenaOrHeapAllocator& operator=(const NodeArenaOrHeapAllocator& other) {
+        if (arena_ != other.arena_) {
+            NodeArena* previous = std::exchange(arena_, other.arena_);
+            retain();
+            if (previous) previous->release();
+        }
+        return *this;
+    }
+    ~NodeArenaOrHeapAllocator() {
+        if (arena_) arena_->release();
+    }
+    NodeArenaOrHeapAllocator select_on_container_copy_construction() const { return {}; }
+
+    T* allocate(std::size_t count) {
+        if (arena_ && arena_ == NodeArena::current()) {
+            return static_cast<T*>(arena_->allocate(count * sizeof(T), alignof(T)));
+        }
+        return std::allocator<T>().allocate(count);
+    }
+    void deallocate(T* place, std::size_t count) {
+        if (arena_ && arena_->owns(place)) {
+            NodeArena::deallocate(place, count * sizeof(T));
+            return;
+        }
+        std::allocator<T>().deallocate(place, count);
+    }
+
+    template <class U>
+    bool operator==(const NodeArenaOrHeapAllocator<U>& other) const {
+        return arena_ == other.arena_;
+    }
+
+private:
+    template <class U>
+    friend class NodeArenaOrHeapAllocator;
+    void retain() {
+        if (arena_) arena_->retain();
+    }
     NodeArena* arena_;
 };
 

@@ -77,7 +77,7 @@ private:
                             const std::optional<std::string>& namespaceURI,
                             const std::vector<std::pair<std::string, std::string>>& namespaces,
                             const std::vector<RawAttribute>& rawAttributes);
-    void handleEndElement(const std::string& localName);
+    void handleEndElement();
     void handleFoundCharacters(std::string_view characters);
     void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
     void addExternalStylesheetsToRootElement();
