@@ -98,6 +98,13 @@ TEST(SVGElementTree, ElementsFollowTheirSVGElementAndViewport) {
     other->appendChild(group);
     EXPECT_EQ(rect->rootOfCurrentDocumentFragment(), other);
     EXPECT_EQ(rect->viewportElement(), other);
+
+    // Through an element that is no SVG element, to the nearest one above it.
+    auto foreign = std::make_shared<Element>("x:data", std::optional<std::string>("urn:x"), Element::AttributeNodes{});
+    group->appendChild(foreign);
+    auto path = makeElement("path", {}, foreign);
+    EXPECT_EQ(path->rootOfCurrentDocumentFragment(), other);
+    EXPECT_EQ(path->viewportElement(), other);
 }
 
 TEST(SVGElementTree, RemovingAnElementLogsThatItsTreeIsNoLongerValid) {

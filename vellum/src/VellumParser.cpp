@@ -231,7 +231,7 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
     }
     Registered entry{extension, extension->supportedNamespaces(), extension->supportedTags()};
     for (const std::string& namespaceURI : entry.namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
-    std::sort(entry.tags.begin(), entry.tags.end());
+    if (!std::is_sorted(entry.tags.begin(), entry.tags.end())) std::sort(entry.tags.begin(), entry.tags.end());
     registered_.push_back(std::move(entry));
     parserExtensions_.push_back(std::move(extension));
 }
@@ -371,16 +371,17 @@ void VellumParser::resolveUseElements() {
     }
 }
 
-std::shared_ptr<Node> VellumParser::currentParent() const {
+const std::shared_ptr<Node>& VellumParser::currentParent() const {
+    static const std::shared_ptr<Node> none;
     for (auto open = openElements_.rbegin(); open != openElements_.rend(); ++open) {
         if (open->second) return open->second;
     }
-    return nullptr;
+    return none;
 }
 
 void VellumParser::flushCharacters() {
     if (storedChars_.empty()) return;
-    if (auto parent = currentParent()) parent->appendChild(makeNodeShared<Text>(storedChars_));
+    if (const auto& parent = currentParent()) parent->appendChild(makeNodeShared<Text>(storedChars_));
     storedChars_.clear();
 }
 

@@ -232,6 +232,10 @@ private:
     const std::optional<std::string>* rememberedValue(std::string_view name, std::uint64_t generation) const;
     void remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const;
     void forgetInheritedValuesOfSubtree();
+    // An svg or foreignObject element with a width or height sets the viewport of its content.
+    bool establishesViewport() const;
+    // This element's (and its subtree's) viewport element under that SVG ancestor.
+    void viewportElementFromAncestor(SVGElement& ancestor);
 
     std::uint32_t kinds_ = 0;
     bool kindsKnown_ = false;

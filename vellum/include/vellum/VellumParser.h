@@ -83,7 +83,8 @@ private:
     void addExternalStylesheetsToRootElement();
     void resolveUseElements();
     std::shared_ptr<VellumSource> loadCSSFrom(const std::string& location);
-    std::shared_ptr<Node> currentParent() const;
+    // The innermost open element that made a node (the list's, so not to be held across a change of it).
+    const std::shared_ptr<Node>& currentParent() const;
     void flushCharacters();
 
     std::string storedChars_;
