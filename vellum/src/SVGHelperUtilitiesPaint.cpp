@@ -216,7 +216,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    shape->setPath(CGPathCreateByOffsettingPath(path.transformed(absolute), frame.origin.x, frame.origin.y));
+    shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 

@@ -178,16 +178,16 @@ double finite(double value) {
     return value;
 }
 
-}  // namespace
-
-gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y) {
+template <class Place>
+gfx::Path offsetPath(const gfx::Path& path, double x, double y, Place place) {
     x = finite(x);
     y = finite(y);
     gfx::Path moved;
     for (const gfx::PathElement& element : path.elements()) {
         std::array<gfx::Point, 3> points{};
         for (int index = 0; index < element.pointCount(); ++index) {
-            points[index] = {finite(element.points[index].x) - x, finite(element.points[index].y) - y};
+            const gfx::Point placed = place(element.points[index]);
+            points[index] = {finite(placed.x) - x, finite(placed.y) - y};
         }
         switch (element.kind) {
             case gfx::PathElement::Kind::moveTo: moved.moveTo(points[0]); break;
@@ -198,6 +198,16 @@ gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y
         }
     }
     return moved;
+}
+
+}  // namespace
+
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y) {
+    return offsetPath(path, x, y, [](gfx::Point point) { return point; });
+}
+
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, const gfx::AffineTransform& transform, double x, double y) {
+    return offsetPath(path, x, y, [&](gfx::Point point) { return transform.apply(point); });
 }
 
 std::shared_ptr<quartz::Layer> cloneOptionallRecurse(const quartz::Layer& layer, bool recurse) {
