@@ -217,22 +217,39 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSourceUsingDefaultVellumPa
 }
 
 void VellumParser::addDefaultSVGParserExtensions() {
-    addParserExtension(std::make_shared<VellumParserSVG>());
-    addParserExtension(std::make_shared<VellumParserGradient>());
-    addParserExtension(std::make_shared<VellumParserPatternsAndGradients>());
-    addParserExtension(std::make_shared<VellumParserStyles>());
-    addParserExtension(std::make_shared<VellumParserDefsAndUse>());
-    addParserExtension(std::make_shared<VellumParserDOM>());
+    std::array<std::shared_ptr<VellumParserExtension>, 6> extensions = {
+        std::make_shared<VellumParserSVG>(),        std::make_shared<VellumParserGradient>(),
+        std::make_shared<VellumParserPatternsAndGradients>(), std::make_shared<VellumParserStyles>(),
+        std::make_shared<VellumParserDefsAndUse>(), std::make_shared<VellumParserDOM>()};
+    // The default extensions claim the same for every parser: asked once, not for each document.
+    static const auto claims = [&] {
+        std::array<std::shared_ptr<const Claims>, 6> lists;
+        for (std::size_t index = 0; index < lists.size(); ++index) lists[index] = claimsOf(*extensions[index]);
+        return lists;
+    }();
+    for (std::size_t index = 0; index < extensions.size(); ++index) {
+        addParserExtension(std::move(extensions[index]), claims[index]);
+    }
+}
+
+std::shared_ptr<const VellumParser::Claims> VellumParser::claimsOf(const VellumParserExtension& extension) {
+    auto claims = std::make_shared<Claims>(Claims{extension.supportedNamespaces(), extension.supportedTags()});
+    std::sort(claims->tags.begin(), claims->tags.end());
+    return claims;
 }
 
 void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> extension) {
+    if (!extension) return;
+    auto claims = claimsOf(*extension);
+    addParserExtension(std::move(extension), std::move(claims));
+}
+
+void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> extension, std::shared_ptr<const Claims> claims) {
     if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
         return;
     }
-    Registered entry{extension, extension->supportedNamespaces(), extension->supportedTags()};
-    for (const std::string& namespaceURI : entry.namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
-    if (!std::is_sorted(entry.tags.begin(), entry.tags.end())) std::sort(entry.tags.begin(), entry.tags.end());
-    registered_.push_back(std::move(entry));
+    for (const std::string& namespaceURI : claims->namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
+    registered_.push_back({extension, std::move(claims)});
     parserExtensions_.push_back(std::move(extension));
 }
 
@@ -434,24 +451,26 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
     flushCharacters();
 
-    std::shared_ptr<VellumParserExtension> chosen;
-    std::shared_ptr<VellumParserExtension> namespaceDefault;
-    std::shared_ptr<VellumParserExtension> catchAll;
+    const Registered* claimant = nullptr;
+    const Registered* namespaceDefault = nullptr;
+    const Registered* catchAll = nullptr;
     for (const Registered& entry : registered_) {
-        const auto& spaces = entry.namespaces;
+        const auto& spaces = entry.claims->namespaces;
         if (spaces.empty()) {
-            catchAll = entry.extension;
+            catchAll = &entry;
             continue;
         }
         if (!namespaceURI || std::find(spaces.begin(), spaces.end(), *namespaceURI) == spaces.end()) continue;
-        if (entry.tags.empty()) {
-            namespaceDefault = entry.extension;
-        } else if (std::binary_search(entry.tags.begin(), entry.tags.end(), localName)) {
-            chosen = entry.extension;
+        const auto& tags = entry.claims->tags;
+        if (tags.empty()) {
+            namespaceDefault = &entry;
+        } else if (std::binary_search(tags.begin(), tags.end(), localName)) {
+            claimant = &entry;
             break;
         }
     }
-    if (!chosen) chosen = namespaceDefault ? namespaceDefault : catchAll;
+    if (!claimant) claimant = namespaceDefault ? namespaceDefault : catchAll;
+    const std::shared_ptr<VellumParserExtension> chosen = claimant ? claimant->extension : nullptr;
     if (!chosen) {
         run.addParseErrorFatal(VellumError::make(
             "Vellum Parsing", 32523432,

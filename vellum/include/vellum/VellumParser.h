@@ -66,12 +66,18 @@ public:
     };
 
 private:
-    // An extension with the namespaces and tags it takes, asked once when it is added.
-    struct Registered {
-        std::shared_ptr<VellumParserExtension> extension;
+    // The namespaces and (sorted) tags an extension takes.
+    struct Claims {
         std::vector<std::string> namespaces;
         std::vector<std::string> tags;
     };
+    // An extension with its claims, asked once when it is added (once a process for the defaults).
+    struct Registered {
+        std::shared_ptr<VellumParserExtension> extension;
+        std::shared_ptr<const Claims> claims;
+    };
+    static std::shared_ptr<const Claims> claimsOf(const VellumParserExtension& extension);
+    void addParserExtension(std::shared_ptr<VellumParserExtension> extension, std::shared_ptr<const Claims> claims);
 
     void handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
                             const std::optional<std::string>& namespaceURI,
