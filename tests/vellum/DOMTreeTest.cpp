@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "foundation/Assertion.h"
 #include "vellum/Attr.h"
 #include "vellum/CharacterData.h"
@@ -229,4 +231,33 @@ TEST(DOMAttributes, AnAttributeKeepsOneNameAndValueAndItsNamespace) {
     EXPECT_EQ(own.localName(), "k");
     Attr none(std::nullopt, "k", "v");
     EXPECT_EQ(none.namespaceURI(), std::nullopt);
+    // Only the exact common namespaces are shared: a longer or shorter URI keeps its own text.
+    for (const std::string uri : {"http://www.w3.org/2000/svgx", "http://www.w3.org/2000/sv", "HTTP://www.w3.org/2000/svg"}) {
+        auto near = Attr::makeInNamespace(uri, "k", "v");
+        EXPECT_EQ(near->namespaceURI(), uri);
+    }
+    auto shared = Attr::makeInNamespace("http://www.w3.org/1999/xlink", "xlink:href", "#a");
+    EXPECT_EQ(shared->namespaceURI(), "http://www.w3.org/1999/xlink");
+    EXPECT_EQ(shared->prefix(), "xlink");
+    EXPECT_EQ(shared->localName(), "href");
+}
+
+TEST(DOMNodeArena, OnlyTheParsingThreadTakesFromItsArena) {
+    NodeArena::Scope scope;
+    auto here = makeNodeShared<Element>("g");
+    const std::size_t blocks = scope.arena().blockCount();
+    std::shared_ptr<Element> there;
+    bool arenaThere = true;
+    std::thread other([&] {
+        arenaThere = NodeArena::current() != nullptr;
+        there = makeNodeShared<Element>("rect");
+        there->setAttribute("fill", "red");
+    });
+    other.join();
+    EXPECT_FALSE(arenaThere) << "another thread sees no arena";
+    EXPECT_EQ(scope.arena().blockCount(), blocks);
+    // A node of the arena given up on another thread frees it there, once.
+    std::thread release([node = std::move(here)]() mutable { node.reset(); });
+    release.join();
+    EXPECT_EQ(there->getAttribute("fill"), "red");
 }

@@ -8,6 +8,8 @@
 #include "vellum/CharacterData.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGGradientElement.h"
+#include "vellum/SVGImageElement.h"
+#include "vellum/SVGTextElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
@@ -307,6 +309,14 @@ TEST(SVGElementKinds, ElementsAnswerForTheirClassesAndRolesOnly) {
 
     auto text = std::make_shared<Text>("t");
     EXPECT_EQ(SVGElement::as<ConverterSVGToCALayer>(text.get()), nullptr);
+
+    auto area = SVGElement::create<TinySVGTextAreaElement>("textArea");
+    EXPECT_EQ(area->as<SVGTextElement>(), area.get()) << "a subclass answers for its base";
+    auto span = SVGElement::create<SVGTSpanElement>("tspan");
+    EXPECT_EQ(span->as<SVGTextElement>(), nullptr) << "a sibling class does not";
+    auto image = SVGElement::create<SVGImageElement>("image");
+    EXPECT_EQ(image->as<SVGTransformable>(), static_cast<SVGTransformable*>(image.get()));
+    EXPECT_EQ(image->as<BaseClassForAllSVGBasicShapes>(), nullptr);
 
     // Made directly, without its bits.
     auto group = std::make_shared<SVGGElement>("g", Element::AttributeTexts{});
