@@ -114,6 +114,20 @@ TEST(AttributeMap, EveryFiledNameIsFoundAndOnlyThose) {
         EXPECT_EQ(map.getNamedItem(absent), nullptr) << absent;
     }
 
+    // Names of every length around the look-up's eight-byte steps, asked for through views into other
+    // text: only the name's own bytes count.
+    NamedNodeMap lengths;
+    const std::string filed = "stroke-dasharray-and-some";
+    const std::string asked = filed + "!?";
+    for (std::size_t length = 1; length <= filed.size(); ++length) {
+        lengths.setNamedItem(std::make_shared<Attr>(filed.substr(0, length), std::to_string(length)));
+    }
+    for (std::size_t length = 1; length <= filed.size(); ++length) {
+        const auto found = lengths.getNamedItem(std::string_view(asked).substr(0, length));
+        ASSERT_NE(found, nullptr) << length;
+        EXPECT_EQ(found->nodeValue(), std::to_string(length));
+    }
+
     NamedNodeMap empty;
     EXPECT_EQ(empty.getNamedItem("fill"), nullptr);
     empty.setNamedItem(std::make_shared<Attr>("fill", "red"));

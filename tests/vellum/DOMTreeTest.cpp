@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "foundation/Assertion.h"
 #include "vellum/Attr.h"
 #include "vellum/CharacterData.h"
 #include "vellum/Document.h"
 #include "vellum/Element.h"
+#include "vellum/NodeArena.h"
 #include "vellum/NodeList.h"
 
 using namespace vellum;
@@ -117,6 +120,7 @@ TEST(DOMTree, ANodeCannotBecomeItsOwnAncestor) {
     tree.rect->appendChild(inner);
     EXPECT_EQ(inner->appendChild(tree.g), nullptr);
     EXPECT_EQ(tree.g->appendChild(tree.g), nullptr);
+    EXPECT_EQ(inner->appendChild(inner), nullptr) << "a leaf is still its own ancestor";
     EXPECT_EQ(inner->insertBefore(tree.rect, nullptr), nullptr);
     EXPECT_EQ(tree.g->parentNode(), nullptr);
     EXPECT_EQ(tree.rect->parentNode(), tree.g);
@@ -185,4 +189,75 @@ TEST(DOMTree, UnsupportedOperationsFailTheAssertionHandler) {
                  foundation::InternalInconsistencyException);
     EXPECT_THROW(Text("x").splitText(0), foundation::InternalInconsistencyException);
     EXPECT_THROW(LenientDOMImplementation().hasFeature("Core", "2.0"), foundation::InternalInconsistencyException);
+}
+
+TEST(DOMNodeArena, ParsedNodesComeFromTheParseArenaAndOutliveItsScope) {
+    EXPECT_EQ(NodeArena::current(), nullptr) << "outside a parse nodes come from the heap";
+    std::shared_ptr<Element> kept;
+    std::shared_ptr<Attr> attribute;
+    {
+        NodeArena::Scope outer;
+        {
+            NodeArena::Scope inner;
+            EXPECT_EQ(NodeArena::current(), &inner.arena());
+            kept = makeNodeShared<Element>("rect");
+            kept->appendChild(makeNodeShared<Text>(std::string(200'000, 't')));
+            attribute = Attr::makeInNamespace("urn:x", "x:k", "v");
+            EXPECT_GE(inner.arena().blockCount(), 1u);
+        }
+        EXPECT_EQ(NodeArena::current(), &outer.arena()) << "the enclosing parse's arena is back";
+        EXPECT_EQ(outer.arena().blockCount(), 0u);
+    }
+    EXPECT_EQ(NodeArena::current(), nullptr);
+    // The arena lives while its nodes do (a sanitised build reports any read of freed memory).
+    EXPECT_EQ(kept->tagName(), "rect");
+    EXPECT_EQ(kept->textContent()->size(), 200'000u);
+    EXPECT_EQ(attribute->namespaceURI(), "urn:x");
+    EXPECT_EQ(attribute->value(), "v");
+    kept->removeChild(kept->firstChild());
+    EXPECT_FALSE(kept->hasChildNodes());
+}
+
+TEST(DOMAttributes, AnAttributeKeepsOneNameAndValueAndItsNamespace) {
+    Attr attribute(std::optional<std::string>("http://www.w3.org/2000/svg"), "fill", "red");
+    EXPECT_EQ(attribute.namespaceURI(), "http://www.w3.org/2000/svg");
+    attribute.setNodeValue("blue");
+    EXPECT_EQ(attribute.value(), "blue") << "the node value and the value are one text";
+    attribute.setValue("green");
+    EXPECT_EQ(attribute.nodeValue(), "green");
+    EXPECT_EQ(attribute.name(), attribute.nodeName());
+    Attr own(std::optional<std::string>("urn:own"), "o:k", "v");
+    EXPECT_EQ(own.namespaceURI(), "urn:own");
+    EXPECT_EQ(own.localName(), "k");
+    Attr none(std::nullopt, "k", "v");
+    EXPECT_EQ(none.namespaceURI(), std::nullopt);
+    // Only the exact common namespaces are shared: a longer or shorter URI keeps its own text.
+    for (const std::string uri : {"http://www.w3.org/2000/svgx", "http://www.w3.org/2000/sv", "HTTP://www.w3.org/2000/svg"}) {
+        auto near = Attr::makeInNamespace(uri, "k", "v");
+        EXPECT_EQ(near->namespaceURI(), uri);
+    }
+    auto shared = Attr::makeInNamespace("http://www.w3.org/1999/xlink", "xlink:href", "#a");
+    EXPECT_EQ(shared->namespaceURI(), "http://www.w3.org/1999/xlink");
+    EXPECT_EQ(shared->prefix(), "xlink");
+    EXPECT_EQ(shared->localName(), "href");
+}
+
+TEST(DOMNodeArena, OnlyTheParsingThreadTakesFromItsArena) {
+    NodeArena::Scope scope;
+    auto here = makeNodeShared<Element>("g");
+    const std::size_t blocks = scope.arena().blockCount();
+    std::shared_ptr<Element> there;
+    bool arenaThere = true;
+    std::thread other([&] {
+        arenaThere = NodeArena::current() != nullptr;
+        there = makeNodeShared<Element>("rect");
+        there->setAttribute("fill", "red");
+    });
+    other.join();
+    EXPECT_FALSE(arenaThere) << "another thread sees no arena";
+    EXPECT_EQ(scope.arena().blockCount(), blocks);
+    // A node of the arena given up on another thread frees it there, once.
+    std::thread release([node = std::move(here)]() mutable { node.reset(); });
+    release.join();
+    EXPECT_EQ(there->getAttribute("fill"), "red");
 }

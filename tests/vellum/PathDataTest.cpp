@@ -236,3 +236,23 @@ TEST(PathData, ThePathElementCutsItsDataAtEachCommandLetter) {
     EXPECT_EQ(end(elements[8]), (Point{1, 7})) << "after z the current point is the subpath start";
     EXPECT_EQ(end(elements[9]), (Point{8, 7}));
 }
+
+// The data may be a view into longer text: a number stops where the data does, whatever follows it.
+TEST(PathData, NumbersEndWhereTheDataEndsNotWhereTheTextDoes) {
+    const std::string text = "M1 2L3 45.25e-1 7";
+    struct Cut {
+        std::size_t length;
+        Point last;
+    };
+    for (const Cut& cut : {Cut{8, {3, 4}}, Cut{9, {3, 45}}, Cut{10, {3, 45}}, Cut{11, {3, 45.2}},
+                           Cut{13, {3, 45.25}}, Cut{14, {3, 45.25}}, Cut{15, {3, 4.525}}}) {
+        SVGPathElement element("path");
+        element.parseData(std::string_view(text).substr(0, cut.length));
+        const auto& elements = element.pathForShapeInRelativeCoords()->elements();
+        ASSERT_EQ(elements.size(), 2u) << text.substr(0, cut.length);
+        EXPECT_EQ(elements[1].points[0], cut.last) << text.substr(0, cut.length);
+    }
+    SVGPathElement dangling("path");
+    dangling.parseData(std::string_view("M1 2L3 -7").substr(0, 8));
+    EXPECT_EQ(dangling.pathForShapeInRelativeCoords()->elements().size(), 1u) << "a lone sign is no number";
+}

@@ -5,6 +5,13 @@
 #include "foundation/Assertion.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/CSSStyleSheet.h"
+#include "vellum/CharacterData.h"
+#include "vellum/SVGBasicShapes.h"
+#include "vellum/SVGGradientElement.h"
+#include "vellum/SVGImageElement.h"
+#include "vellum/SVGTextElement.h"
+#include "vellum/SVGStructureElements.h"
+#include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
 
 using namespace vellum;
@@ -93,6 +100,13 @@ TEST(SVGElementTree, ElementsFollowTheirSVGElementAndViewport) {
     other->appendChild(group);
     EXPECT_EQ(rect->rootOfCurrentDocumentFragment(), other);
     EXPECT_EQ(rect->viewportElement(), other);
+
+    // Through an element that is no SVG element, to the nearest one above it.
+    auto foreign = std::make_shared<Element>("x:data", std::optional<std::string>("urn:x"), Element::AttributeNodes{});
+    group->appendChild(foreign);
+    auto path = makeElement("path", {}, foreign);
+    EXPECT_EQ(path->rootOfCurrentDocumentFragment(), other);
+    EXPECT_EQ(path->viewportElement(), other);
 }
 
 TEST(SVGElementTree, RemovingAnElementLogsThatItsTreeIsNoLongerValid) {
@@ -268,4 +282,45 @@ TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
         tokens.push_back(text.substr(token.location, token.length));
     }
     EXPECT_EQ(tokens, (std::vector<std::string_view>{"rect", ".a", "#b", "g", ".c"}));
+}
+
+// The kind bits stand in for dynamic casts: each class answers for itself and its bases, never for a
+// sibling, and an element made without create still answers through a cast.
+TEST(SVGElementKinds, ElementsAnswerForTheirClassesAndRolesOnly) {
+    auto circle = SVGElement::create<SVGCircleElement>("circle");
+    EXPECT_EQ(circle->as<BaseClassForAllSVGBasicShapes>(), circle.get());
+    EXPECT_EQ(circle->as<SVGTransformable>(), static_cast<SVGTransformable*>(circle.get()));
+    EXPECT_EQ(circle->as<ConverterSVGToCALayer>(), static_cast<ConverterSVGToCALayer*>(circle.get()));
+    EXPECT_EQ(circle->as<SVGSVGElement>(), nullptr);
+    EXPECT_EQ(circle->as<SVGUseElement>(), nullptr);
+
+    auto linear = SVGElement::create<SVGLinearGradientElement>("linearGradient");
+    EXPECT_EQ(linear->as<SVGGradientElement>(), linear.get());
+    EXPECT_EQ(linear->as<SVGLinearGradientElement>(), linear.get());
+    EXPECT_EQ(linear->as<SVGRadialGradientElement>(), nullptr);
+    EXPECT_EQ(linear->as<ConverterSVGToCALayer>(), nullptr) << "a gradient draws no layer of its own";
+
+    auto svg = makeSVG();
+    EXPECT_EQ(svg->as<SVGTransformable>(), nullptr);
+    EXPECT_EQ(svg->as<SVGStylable>(), static_cast<SVGStylable*>(svg.get()));
+    const std::shared_ptr<Node> node = svg;
+    EXPECT_EQ(SVGElement::as<SVGSVGElement>(node), svg);
+    EXPECT_EQ(SVGElement::as<SVGSymbolElement>(node), nullptr);
+
+    auto text = std::make_shared<Text>("t");
+    EXPECT_EQ(SVGElement::as<ConverterSVGToCALayer>(text.get()), nullptr);
+
+    auto area = SVGElement::create<TinySVGTextAreaElement>("textArea");
+    EXPECT_EQ(area->as<SVGTextElement>(), area.get()) << "a subclass answers for its base";
+    auto span = SVGElement::create<SVGTSpanElement>("tspan");
+    EXPECT_EQ(span->as<SVGTextElement>(), nullptr) << "a sibling class does not";
+    auto image = SVGElement::create<SVGImageElement>("image");
+    EXPECT_EQ(image->as<SVGTransformable>(), static_cast<SVGTransformable*>(image.get()));
+    EXPECT_EQ(image->as<BaseClassForAllSVGBasicShapes>(), nullptr);
+
+    // Made directly, without its bits.
+    auto group = std::make_shared<SVGGElement>("g", Element::AttributeTexts{});
+    EXPECT_EQ(group->as<SVGGElement>(), group.get());
+    EXPECT_EQ(group->as<SVGTransformable>(), static_cast<SVGTransformable*>(group.get()));
+    EXPECT_EQ(group->as<SVGClipPathElement>(), nullptr);
 }

@@ -67,6 +67,16 @@ TEST(VellumLayers, OffsettingMovesEveryPointAndTamesInfinity) {
     far.moveTo({std::numeric_limits<double>::infinity(), 0});
     const gfx::Path tamed = CGPathCreateByOffsettingPath(far, 10, 0);
     EXPECT_EQ(tamed.elements()[0].points[0].x, std::numeric_limits<double>::max() - 10);
+
+    // Transformed and offset in one pass: the same as the two steps one after the other.
+    const auto transform = gfx::AffineTransform::scale(2, 3).concatenating(gfx::AffineTransform::translation(1, -1));
+    EXPECT_EQ(CGPathCreateByOffsettingPath(path, transform, 4, 5),
+              CGPathCreateByOffsettingPath(path.transformed(transform), 4, 5));
+    gfx::Path huge;
+    huge.moveTo({std::numeric_limits<double>::max(), 1});
+    EXPECT_EQ(CGPathCreateByOffsettingPath(huge, gfx::AffineTransform::scale(4, 1), 0, 0).elements()[0].points[0].x,
+              std::numeric_limits<double>::max())
+        << "a point the transform takes past the doubles is tamed too";
 }
 
 TEST(VellumLayers, ClonesKeepEveryPropertyTheirKindAndTheirMask) {

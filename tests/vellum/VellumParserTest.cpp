@@ -201,6 +201,40 @@ TEST(VellumParser, EntitiesAreNeverExpandedNorLoaded) {
     EXPECT_EQ(root(*predefined)->textContent(), "&<A") << "predefined and character references still read";
 }
 
+// A parsed document's tables keep their entries in the document's arena; changes after the parse
+// go to the heap, and each kind of entry is given back where it came from.
+TEST(VellumParser, AParsedElementsAttributesChangeAfterTheParseAndOutliveTheDocument) {
+    auto result = parse(svgOpen + R"(><rect id="r" fill="red" xlink:href="#r"/></svg>)");
+    auto rect = root(*result)->getElementById("r");
+    ASSERT_TRUE(rect);
+    rect->setAttributeNS(std::string("http://www.w3.org/2000/svg"), "stroke", "blue");
+    rect->setAttributeNS(std::string("urn:new"), "n:k", "v");
+    rect->setAttribute("plain", "p");
+    rect->removeAttributeNS("http://www.w3.org/2000/svg", "fill");
+    const auto copy = rect->attributes()->copy();
+    rect->removeAttributeNS("http://www.w3.org/1999/xlink", "href");
+    result.reset();
+    rect.reset();
+    EXPECT_EQ(copy->length(), 5u) << "id, stroke, n:k, plain and the href the copy kept";
+    EXPECT_EQ(copy->getNamedItemNS("http://www.w3.org/1999/xlink", "href")->nodeValue(), "#r");
+    EXPECT_EQ(copy->getNamedItem("stroke")->nodeValue(), "blue");
+    EXPECT_EQ(copy->getNamedItemNS("urn:new", "k")->nodeValue(), "v");
+    EXPECT_EQ(copy->getNamedItem("fill"), nullptr);
+    copy->removeNamedItemNS("http://www.w3.org/2000/svg", "id");
+    EXPECT_EQ(copy->length(), 4u);
+}
+
+TEST(VellumParser, AmpersandsInAttributeValuesArriveAsWritten) {
+    auto result = parse(svgOpen + R"(><rect id="a &amp; b" class="&#38;&#x26;&lt;" fill="&amp;#38;" stroke="&amp;amp;"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    auto rect = svg->getElementById("a & b");
+    ASSERT_TRUE(rect) << "the identifier reads with its ampersand";
+    EXPECT_EQ(rect->getAttribute("class"), "&&<");
+    EXPECT_EQ(rect->getAttribute("fill"), "&#38;") << "an escaped reference stays text";
+    EXPECT_EQ(rect->getAttribute("stroke"), "&amp;");
+}
+
 TEST(VellumParser, AFailureInsideAnElementHandlerIsAFatalErrorNotACrash) {
     auto parser = std::make_unique<VellumParser>(VellumSourceString::sourceFromContentsOfString(svgOpen + "><rect/><boom/><rect/></svg>"));
     parser->addParserExtension(std::make_shared<ThrowingExtension>());

@@ -227,7 +227,7 @@ bool compoundMatches(const Element& element, const CSSSelectorList::Compound& co
 }
 
 std::shared_ptr<const Element> parentElement(const Element& element) {
-    return std::dynamic_pointer_cast<const Element>(element.parentNode());
+    return Element::from(element.parentNode());
 }
 
 // Compounds from `index` on (towards the root) against `element` and its ancestors. A failed descendant

@@ -8,7 +8,7 @@ namespace vellum {
 void DOMHelperUtilities::privateGetElementsByName(std::string_view name, const std::optional<std::string>& namespaceURI,
                                                   const std::shared_ptr<Node>& start, NodeList& list) {
     if (!start) return;
-    if (auto element = std::dynamic_pointer_cast<Element>(start)) {
+    if (auto element = Element::from(start)) {
         const bool matches = namespaceURI
                                  ? element->namespaceURI() == namespaceURI && (name == "*" || element->localName() == name)
                                  : name == "*" || element->tagName() == name;
@@ -21,7 +21,7 @@ std::shared_ptr<Element> DOMHelperUtilities::privateGetElementById(std::string_v
                                                                    const std::shared_ptr<Node>& start) {
     // Every element without an id would match the empty one.
     if (!start || identifier.empty()) return nullptr;
-    if (auto element = std::dynamic_pointer_cast<Element>(start); element && element->getAttribute("id") == identifier) {
+    if (auto element = Element::from(start); element && element->getAttribute("id") == identifier) {
         return element;
     }
     for (const auto& child : *start->childNodes()) {

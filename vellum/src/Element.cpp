@@ -12,9 +12,9 @@ Element::Element(std::string localName, const AttributeTexts& attributes)
     for (const auto& [name, value] : attributes) setAttribute(name, value);
 }
 
-Element::Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
+Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes)
     : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
-    postInitNamespaceHandling(std::move(namespaceURI));
+    postInitNamespaceHandlingFromView(namespaceURI ? std::optional<std::string_view>(*namespaceURI) : std::nullopt);
     for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
 }
 
@@ -24,7 +24,7 @@ std::string Element::getAttribute(std::string_view name) const {
 }
 
 const std::string* Element::findAttributeValue(std::string_view name) const {
-    const auto* attribute = dynamic_cast<const Attr*>(attributes()->findNamedItem(name));
+    const auto* attribute = Attr::from(attributes()->findNamedItem(name));
     return attribute ? &attribute->value() : nullptr;
 }
 
@@ -43,16 +43,16 @@ void Element::removeAttribute(std::string_view name) {
 }
 
 std::shared_ptr<Attr> Element::getAttributeNode(std::string_view name) const {
-    return std::dynamic_pointer_cast<Attr>(attributes()->getNamedItem(name));
+    return Attr::from(attributes()->getNamedItem(name));
 }
 
 std::shared_ptr<Attr> Element::setAttributeNode(const std::shared_ptr<Attr>& attribute) {
-    return std::dynamic_pointer_cast<Attr>(attributes()->setNamedItem(attribute));
+    return Attr::from(attributes()->setNamedItem(attribute));
 }
 
 std::shared_ptr<Attr> Element::removeAttributeNode(const std::shared_ptr<Attr>& attribute) {
     if (!attribute) return nullptr;
-    return std::dynamic_pointer_cast<Attr>(attributes()->removeNamedItem(attribute->nodeName()));
+    return Attr::from(attributes()->removeNamedItem(attribute->nodeName()));
 }
 
 bool Element::hasAttribute(std::string_view name) const { return attributes()->findNamedItem(name) != nullptr; }
@@ -67,11 +67,11 @@ void Element::setAttributeNS(std::optional<std::string> namespaceURI, std::strin
 }
 
 std::shared_ptr<Attr> Element::getAttributeNodeNS(std::string_view namespaceURI, std::string_view localName) const {
-    return std::dynamic_pointer_cast<Attr>(attributes()->getNamedItemNS(namespaceURI, localName));
+    return Attr::from(attributes()->getNamedItemNS(namespaceURI, localName));
 }
 
 std::shared_ptr<Attr> Element::setAttributeNodeNS(const std::shared_ptr<Attr>& attribute) {
-    return std::dynamic_pointer_cast<Attr>(attributes()->setNamedItemNS(attribute));
+    return Attr::from(attributes()->setNamedItemNS(attribute));
 }
 
 void Element::removeAttributeNS(std::string_view namespaceURI, std::string_view localName) {

@@ -1,5 +1,7 @@
 #include "vellum/NamedNodeMap.h"
 
+#include <utility>
+
 #include "foundation/Assertion.h"
 #include "vellum/Node.h"
 
@@ -8,10 +10,8 @@ namespace vellum {
 namespace {
 
 std::shared_ptr<Node> replace(NamedNodeMap::NamespaceTable& table, const std::string& key, const std::shared_ptr<Node>& node) {
-    auto& slot = table[key];
-    auto previous = std::move(slot);
-    slot = node;
-    return previous;
+    auto [slot, added] = table.try_emplace(key, node);
+    return added ? nullptr : std::exchange(slot->second, node);
 }
 
 std::shared_ptr<Node> take(NamedNodeMap::NamespaceTable& table, std::string_view key) {

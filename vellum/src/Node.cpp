@@ -7,6 +7,7 @@
 #include "foundation/Assertion.h"
 #include "foundation/Format.h"
 #include "vellum/NamedNodeMap.h"
+#include "vellum/NodeArena.h"
 #include "vellum/NodeList.h"
 
 namespace vellum {
@@ -40,20 +41,33 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
     return text.substr(0, index);
 }
 
+// The namespaces nearly every node of an SVG document is in, kept once for all nodes.
+const std::optional<std::string>* sharedNamespace(std::string_view uri) {
+    static const std::array<std::optional<std::string>, 4> common = {
+        std::optional<std::string>("http://www.w3.org/2000/svg"), std::optional<std::string>("http://www.w3.org/1999/xlink"),
+        std::optional<std::string>(std::string(xmlnsNamespaceURI)),
+        std::optional<std::string>("http://www.w3.org/XML/1998/namespace")};
+    for (const auto& known : common) {
+        if (*known == uri) return &known;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-Node::Node(NodeType type, std::string name) : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
+Node::Node(NodeType type, std::string name)
+    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) nodeName_ = std::move(name);
-    if (type == NodeType::element) attributes_ = std::make_shared<NamedNodeMap>();
+    if (type == NodeType::element) attributes_ = makeNodeShared<NamedNodeMap>();
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
-    : nodeType_(type), childNodes_(std::make_shared<NodeList>()) {
+    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && !hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM standard",
@@ -68,11 +82,19 @@ Node::Node(NodeType type, std::string name, std::string value)
 Node::~Node() = default;
 
 void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
+    const auto* shared = namespaceURI ? sharedNamespace(*namespaceURI) : nullptr;
+    postInitNamespaceHandlingFromView(shared ? std::optional<std::string_view>(**shared) : std::nullopt);
+    if (!shared) ownNamespaceURI_ = std::move(namespaceURI);
+}
+
+void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI) {
     const std::string_view name = nodeName_;
     const std::size_t lastColon = name.rfind(':');
     localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
     if (lastColon != std::string_view::npos) prefix_ = std::string(name.substr(0, name.find(':')));
-    namespaceURI_ = std::move(namespaceURI);
+    const auto* shared = namespaceURI ? sharedNamespace(*namespaceURI) : nullptr;
+    namespaceURI_ = shared ? shared : &ownNamespaceURI_;
+    if (!shared && namespaceURI) ownNamespaceURI_ = std::string(*namespaceURI);
 }
 
 void Node::setParentNode(const std::shared_ptr<Node>& parent) { parentNode_ = parent; }
@@ -125,7 +147,9 @@ std::shared_ptr<Node> Node::appendChild(const std::shared_ptr<Node>& newChild) {
 }
 
 std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& refChild) {
-    if (!newChild || isAncestorOrSelf(newChild.get())) return nullptr;
+    if (!newChild) return nullptr;
+    // Only a node with children can be an ancestor: a new leaf (what the parser appends) needs no walk.
+    if (newChild.get() == this || (newChild->hasChildNodes() && isAncestorOrSelf(newChild.get()))) return nullptr;
     if (refChild && refChild->parentNode().get() != this) return nullptr;
     if (newChild == refChild) return newChild;
     detachFromParent(newChild);

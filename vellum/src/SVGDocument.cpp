@@ -30,7 +30,7 @@ void SVGDocument::setRootElement(std::shared_ptr<SVGSVGElement> root) {
 
 // Reported, not raised: the report describes a caller's mistake and the document goes on as set.
 void SVGDocument::setDocumentElement(std::shared_ptr<Element> element) {
-    auto root = std::dynamic_pointer_cast<SVGSVGElement>(element);
+    auto root = SVGElement::as<SVGSVGElement>(element);
     if (element && !root) {
         vellumLogError("Cannot set the documentElement property on an SVG doc unless it's of type SVGSVGDocument");
     }

@@ -61,8 +61,9 @@ double radians(float degrees) { return degrees * std::numbers::pi / 180; }
 
 }  // namespace
 
-SVGElement::SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes)
-    : Element(std::move(qualifiedName), std::move(namespaceURI), attributes) {
+SVGElement::SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+                       const AttributeNodes& attributes)
+    : Element(std::move(qualifiedName), namespaceURI, attributes) {
     markAsSVGElement();
 }
 
@@ -77,8 +78,8 @@ std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::s
 void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     Node::setParentNode(parent);
     forgetInheritedValuesOfSubtree();
-    auto self = std::static_pointer_cast<SVGElement>(shared_from_this());
-    if (auto svg = std::dynamic_pointer_cast<SVGSVGElement>(self)) {
+    if (as<SVGSVGElement>()) {
+        auto svg = std::static_pointer_cast<SVGSVGElement>(shared_from_this());
         if (from(parent)) {
             setRootOfCurrentDocumentFragment(svg);
             setViewportElement(svg);
@@ -96,26 +97,48 @@ void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
         setRootOfCurrentDocumentFragment(nullptr);
         return;
     }
-    std::shared_ptr<SVGElement> ancestor;
-    for (auto node = parent; node && !ancestor; node = node->parentNode()) {
-        ancestor = from(node);
+    // The nearest SVG ancestor, nearly always the parent itself: looked at without taking shares.
+    SVGElement* ancestor = from(parent.get());
+    std::shared_ptr<Node> above;  // keeps the node being looked at alive
+    for (above = ancestor ? nullptr : parent->parentNode(); above && !ancestor; above = above->parentNode()) {
+        ancestor = from(above.get());
     }
     // Without an SVG ancestor (a tree being built bottom-up) there is nothing to point at yet.
     if (!ancestor) return;
-    auto ancestorSVG = std::dynamic_pointer_cast<SVGSVGElement>(ancestor);
-    setRootOfCurrentDocumentFragment(ancestorSVG ? ancestorSVG : ancestor->rootOfCurrentDocumentFragment());
-    reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(ancestor);
+    if (ancestor->as<SVGSVGElement>()) {
+        rootOfCurrentDocumentFragment_ = std::static_pointer_cast<SVGSVGElement>(ancestor->shared_from_this());
+    } else {
+        rootOfCurrentDocumentFragment_ = ancestor->rootOfCurrentDocumentFragment_;
+    }
+    // A leaf's subtree is itself: the usual case while parsing.
+    if (hasChildNodes()) setRootOfCurrentDocumentFragment(rootOfCurrentDocumentFragment_.lock());
+    viewportElementFromAncestor(*ancestor);
 }
 
 void SVGElement::reCalculateAndSetViewportElementReferenceUsingFirstSVGAncestor(const std::shared_ptr<SVGElement>& ancestor) {
-    const bool establishesViewport =
-        (tagName() == "svg" || tagName() == "foreignObject") && (hasAttribute("width") || hasAttribute("height"));
-    if (establishesViewport) {
+    if (ancestor) {
+        viewportElementFromAncestor(*ancestor);
+    } else if (establishesViewport()) {
         setViewportElement(std::static_pointer_cast<SVGElement>(shared_from_this()));
-    } else if (ancestor) {
-        auto viewport = ancestor->viewportElement();
-        setViewportElement(viewport ? viewport : ancestor);
     }
+}
+
+bool SVGElement::establishesViewport() const {
+    return (tagName() == "svg" || tagName() == "foreignObject") && (hasAttribute("width") || hasAttribute("height"));
+}
+
+void SVGElement::viewportElementFromAncestor(SVGElement& ancestor) {
+    if (establishesViewport()) {
+        setViewportElement(std::static_pointer_cast<SVGElement>(shared_from_this()));
+        return;
+    }
+    std::weak_ptr<SVGElement> viewport = ancestor.viewportElement_;
+    if (viewport.expired()) viewport = std::static_pointer_cast<SVGElement>(ancestor.shared_from_this());
+    if (!hasChildNodes()) {
+        viewportElement_ = std::move(viewport);
+        return;
+    }
+    setViewportElement(viewport.lock());
 }
 
 void SVGElement::setRootOfCurrentDocumentFragment(const std::shared_ptr<SVGSVGElement>& root) {
@@ -140,12 +163,12 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
     if (const std::string* className = findAttributeValue("class")) className_ = *className;
     const std::string* text = findAttributeValue("transform");
     if (!text || text->empty()) text = findAttributeValue("gradientTransform");
-    if (text && !text->empty() && dynamic_cast<SVGTransformable*>(this)) applyTransformAttribute(*text);
+    if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
 }
 
 // Items read left to right apply to the content right to left: each item's matrix goes first.
 void SVGElement::applyTransformAttribute(std::string_view text) {
-    auto& transformable = dynamic_cast<SVGTransformable&>(*this);
+    auto& transformable = *as<SVGTransformable>();
     gfx::AffineTransform transform = transformable.transform();
     for (const auto& [rawName, argumentText] : transformItems(text)) {
         const std::string name = foundation::trimmingWhitespaceAndNewlines(rawName);

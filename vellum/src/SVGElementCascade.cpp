@@ -103,7 +103,7 @@ std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) c
     }
     // One look-up: most properties are absent, and absent is the common answer.
     if (const Node* attribute = attributes()->findNamedItem(name)) {
-        const auto* value = dynamic_cast<const Attr*>(attribute);
+        const auto* value = Attr::from(attribute);
         return value ? value->value() : std::string();
     }
     return std::nullopt;

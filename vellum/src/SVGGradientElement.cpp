@@ -64,9 +64,9 @@ const std::vector<double>& SVGGradientElement::locations() {
 }
 
 std::string SVGGradientElement::getAttributeInheritedIfNil(std::string_view name) const {
-    auto parent = std::dynamic_pointer_cast<SVGElement>(parentNode());
+    auto parent = SVGElement::from(parentNode());
     // Only groups pass gradient attributes on.
-    if (std::dynamic_pointer_cast<SVGGElement>(parent) && !hasAttribute(name)) return parent->getAttribute(name);
+    if (SVGElement::as<SVGGElement>(parent) && !hasAttribute(name)) return parent->getAttribute(name);
     return getAttribute(name);
 }
 
@@ -103,7 +103,7 @@ std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element
     if (!href.empty() && href.front() == '#') href.erase(0, 1);
     if (href.empty()) return nullptr;
     // A reference to anything but a gradient has nothing to give.
-    return std::dynamic_pointer_cast<SVGGradientElement>(SVGHelperUtilities::documentElementById(element, href));
+    return SVGElement::as<SVGGradientElement>(SVGHelperUtilities::documentElementById(element, href));
 }
 
 }  // namespace
@@ -145,7 +145,7 @@ void SVGGradientElement::synthesizeChain() {
     const SVGGradientElement* nearest[2] = {nullptr, nullptr};
     for (std::size_t index = chain.size(); index-- > 0;) {
         SVGGradientElement& element = *chain[index];
-        const int kind = dynamic_cast<const SVGLinearGradientElement*>(&element) ? 0 : 1;
+        const int kind = SVGElement::as<SVGLinearGradientElement>(&element) ? 0 : 1;
         if (!element.hasSynthesizedProperties_) {
             element.hasSynthesizedProperties_ = true;
             const SVGGradientElement* next = index + 1 < chain.size() ? chain[index + 1].get() : loopsTo.get();

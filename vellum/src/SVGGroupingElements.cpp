@@ -25,8 +25,8 @@ const std::shared_ptr<NodeList>& SVGSwitchElement::visibleChildNodes() {
     visibleChildNodes_ = std::make_shared<NodeList>();
     const std::string language = preferredLanguage();
     for (const auto& child : *childNodes()) {
-        if (!dynamic_cast<ConverterSVGToCALayer*>(child.get())) continue;
-        auto* element = dynamic_cast<Element*>(child.get());
+        if (!SVGElement::as<ConverterSVGToCALayer>(child.get())) continue;
+        auto* element = Element::from(child.get());
         bool chosen = !element->hasAttribute("systemLanguage");
         if (!chosen) {
             const auto languages = foundation::components(element->getAttribute("systemLanguage"),

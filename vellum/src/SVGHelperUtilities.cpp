@@ -79,8 +79,8 @@ AffineTransform SVGHelperUtilities::viewBoxFit(SVGRect box, const SVGPreserveAsp
 
 AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(
     const SVGElement& element) {
-    const auto* transformable = dynamic_cast<const SVGTransformable*>(&element);
-    const auto* svg = dynamic_cast<const SVGSVGElement*>(&element);
+    const auto* transformable = SVGElement::as<SVGTransformable>(&element);
+    const auto* svg = SVGElement::as<SVGSVGElement>(&element);
     const AffineTransform own = transformable ? transformable->transform() : AffineTransform{};
     auto viewportElement = element.viewportElement();
     // Only an svg element sets up a viewport; anything else contributes its own transform.
@@ -129,7 +129,7 @@ std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElemen
     if (!root) return nullptr;
     // Identifiers are the whole document's: content of a nested svg element names what lies outside it.
     for (auto node = root->parentNode(); node; node = node->parentNode()) {
-        if (auto outer = std::dynamic_pointer_cast<SVGSVGElement>(node)) root = outer;
+        if (auto outer = SVGElement::as<SVGSVGElement>(node)) root = outer;
     }
     return root->getElementById(identifier);
 }
@@ -137,7 +137,7 @@ std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElemen
 std::string SVGHelperUtilities::referenceText(const Element& element) {
     // An unprefixed href sits in the element's default namespace, or in the plain table without one;
     // looked up by name alone it could be a prefixed one of any namespace.
-    if (auto plain = std::dynamic_pointer_cast<Attr>(element.attributes()->getNamedItem("href"));
+    if (auto plain = Attr::from(element.attributes()->getNamedItem("href"));
         plain && plain->nodeName() == "href") {
         return plain->value();
     }
@@ -151,9 +151,9 @@ std::string SVGHelperUtilities::referenceText(const Element& element) {
 
 AffineTransform SVGHelperUtilities::transformAbsoluteOfParent(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        auto ancestor = std::dynamic_pointer_cast<SVGElement>(node);
-        if (ancestor && (dynamic_cast<const SVGTransformable*>(ancestor.get()) ||
-                         dynamic_cast<const SVGSVGElement*>(ancestor.get()))) {
+        auto ancestor = SVGElement::from(node);
+        if (ancestor && (SVGElement::as<SVGTransformable>(ancestor.get()) ||
+                         SVGElement::as<SVGSVGElement>(ancestor.get()))) {
             return transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*ancestor);
         }
     }
@@ -162,7 +162,7 @@ AffineTransform SVGHelperUtilities::transformAbsoluteOfParent(const SVGElement& 
 
 bool SVGHelperUtilities::isNestedViewport(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        if (dynamic_cast<const SVGSVGElement*>(node.get())) return true;
+        if (SVGElement::as<SVGSVGElement>(node.get())) return true;
     }
     return false;
 }
@@ -183,7 +183,7 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
     layer.setName(element.identifier().value_or(""));
     layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
-    if (!dynamic_cast<const SVGStylable*>(&element)) return;
+    if (!SVGElement::as<SVGStylable>(&element)) return;
     layer.setOpacity(elementOpacity(element));
     if (element.cascadedValueForStylableProperty("fill-rule") == "evenodd") {
         if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) shape->setFillRule(gfx::FillRule::evenOdd);

@@ -182,7 +182,7 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
             std::string(identifier));
         return nullptr;
     }
-    auto gradient = std::dynamic_pointer_cast<SVGGradientElement>(documentElementById(element, identifier));
+    auto gradient = SVGElement::as<SVGGradientElement>(documentElementById(element, identifier));
     if (!gradient) {
         vellumLogWarning(
             "This SVG shape has a URL fill (%@), but could not find an XML Node with that ID inside the DOM tree "
@@ -216,7 +216,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    shape->setPath(CGPathCreateByOffsettingPath(path.transformed(absolute), frame.origin.x, frame.origin.y));
+    shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 

@@ -128,7 +128,7 @@ void collectCharacters(const Node& node, const SVGElement* element, std::vector<
                 at += length;
             }
         } else if (child->nodeType() == NodeType::element) {
-            const auto* inner = dynamic_cast<const SVGElement*>(child.get());
+            const auto* inner = SVGElement::from(child.get());
             collectCharacters(*child, inner ? inner : element, characters, scopes);
         }
     }
@@ -258,7 +258,7 @@ std::optional<std::string> gradientReference(const SVGElement& element, std::str
     if (!paint.starts_with("url")) return std::nullopt;
     auto identifier = SVGHelperUtilities::paintReferenceIdentifier(paint);
     const auto root = element.rootOfCurrentDocumentFragment();
-    if (!identifier || !root || !std::dynamic_pointer_cast<SVGGradientElement>(root->getElementById(*identifier))) {
+    if (!identifier || !root || !SVGElement::as<SVGGradientElement>(root->getElementById(*identifier))) {
         return std::nullopt;
     }
     return identifier;

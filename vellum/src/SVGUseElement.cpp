@@ -79,12 +79,12 @@ void SVGUseElement::layoutLayer(quartz::Layer& layer) {
     std::unordered_set<const SVGUseElement*> seen{this};
     auto root = instanceRoot();
     std::shared_ptr<SVGElement> target = root ? root->correspondingElement() : nullptr;
-    while (auto use = std::dynamic_pointer_cast<SVGUseElement>(target)) {
+    while (auto use = SVGElement::as<SVGUseElement>(target)) {
         if (!seen.insert(use.get()).second) return;
         root = use->instanceRoot();
         target = root ? root->correspondingElement() : nullptr;
     }
-    if (auto* converter = dynamic_cast<ConverterSVGToCALayer*>(target.get())) converter->layoutLayer(layer);
+    if (auto* converter = SVGElement::as<ConverterSVGToCALayer>(target.get())) converter->layoutLayer(layer);
 }
 
 std::optional<std::string> SVGUseElement::referencedIdentifier() const {
@@ -106,7 +106,7 @@ SVGUseElement::ElementsByIdentifier SVGUseElement::elementsByIdentifier(const st
     while (!pending.empty()) {
         Node* node = pending.back();
         pending.pop_back();
-        if (auto* element = dynamic_cast<Element*>(node)) {
+        if (auto* element = Element::from(node)) {
             if (std::string id = element->getAttribute("id"); !id.empty()) {
                 identifiers.try_emplace(std::move(id), std::static_pointer_cast<Element>(element->shared_from_this()));
             }
@@ -125,12 +125,12 @@ bool SVGUseElement::resolveInstanceRoot(std::size_t& remainingInstances, const E
     std::shared_ptr<SVGElement> target;
     if (identifiers) {
         if (auto found = identifiers->find(*identifier); found != identifiers->end()) {
-            target = std::dynamic_pointer_cast<SVGElement>(found->second);
+            target = SVGElement::from(found->second);
         }
     } else {
         std::shared_ptr<Node> top = shared_from_this();
         while (auto parent = top->parentNode()) top = parent;
-        target = std::dynamic_pointer_cast<SVGElement>(DOMHelperUtilities::privateGetElementById(*identifier, top));
+        target = SVGElement::from(DOMHelperUtilities::privateGetElementById(*identifier, top));
     }
     if (!target) return true;
     for (std::shared_ptr<Node> node = shared_from_this(); node; node = node->parentNode()) {
@@ -154,7 +154,7 @@ std::shared_ptr<SVGElementInstance> SVGUseElement::convertSVGElementToElementIns
     instance->setCorrespondingElement(element);
     instance->setCorrespondingUseElement(outermostUseElement);
     for (const auto& child : *element->childNodes()) {
-        if (auto childElement = std::dynamic_pointer_cast<SVGElement>(child)) {
+        if (auto childElement = SVGElement::from(child)) {
             convertSVGElementToElementInstanceTree(childElement, outermostUseElement)->setParentNode(instance);
         }
     }

@@ -28,8 +28,8 @@ namespace {
 
 // Elements whose layers only serve others (clip content, symbols) never draw where they stand.
 bool drawsInPlace(const std::shared_ptr<Node>& node) {
-    return dynamic_cast<ConverterSVGToCALayer*>(node.get()) && !dynamic_cast<SVGClipPathElement*>(node.get()) &&
-           !dynamic_cast<SVGSymbolElement*>(node.get());
+    return SVGElement::as<ConverterSVGToCALayer>(node.get()) && !SVGElement::as<SVGClipPathElement>(node.get()) &&
+           !SVGElement::as<SVGSymbolElement>(node.get());
 }
 
 // A use element's width and height, each 100% when absent; the viewport a symbol it shows gets.
@@ -96,26 +96,26 @@ gfx::FillRule clipRule(const SVGElement& element) {
 // limit counts for nothing.
 std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth) {
     if (depth >= VellumLayerTree::maximumNestingDepth) return std::nullopt;
-    if (const auto* shape = dynamic_cast<const BaseClassForAllSVGBasicShapes*>(&element)) {
+    if (const auto* shape = SVGElement::as<BaseClassForAllSVGBasicShapes>(&element)) {
         const auto& path = shape->pathForShapeInRelativeCoords();
         if (!path || path->isEmpty()) return std::nullopt;
         return path->pathBoundingBox();
     }
     std::vector<std::shared_ptr<SVGElement>> parts;
-    if (auto* use = dynamic_cast<SVGUseElement*>(&element)) {
+    if (auto* use = SVGElement::as<SVGUseElement>(&element)) {
         auto instance = use->instanceRoot();
         if (instance && instance->correspondingElement()) parts.push_back(instance->correspondingElement());
-    } else if (dynamic_cast<const SVGGElement*>(&element) || dynamic_cast<const SVGSwitchElement*>(&element) ||
-               dynamic_cast<const SVGSymbolElement*>(&element)) {
+    } else if (SVGElement::as<SVGGElement>(&element) || SVGElement::as<SVGSwitchElement>(&element) ||
+               SVGElement::as<SVGSymbolElement>(&element)) {
         for (const auto& child : *element.childNodes()) {
-            if (auto part = std::dynamic_pointer_cast<SVGElement>(child); part && drawsInPlace(part)) parts.push_back(part);
+            if (auto part = SVGElement::from(child); part && drawsInPlace(part)) parts.push_back(part);
         }
     }
     std::optional<gfx::Rect> box;
     for (const auto& part : parts) {
         const auto partBox = userBoundingBox(*part, depth + 1);
         if (!partBox) continue;
-        const auto* transformable = dynamic_cast<const SVGTransformable*>(part.get());
+        const auto* transformable = SVGElement::as<SVGTransformable>(part.get());
         const gfx::Rect placed = transformable ? transformable->transform().apply(*partBox) : *partBox;
         box = box ? box->unionWith(placed) : placed;
     }
@@ -186,7 +186,7 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
         return;
     }
     auto clipElement =
-        std::dynamic_pointer_cast<SVGClipPathElement>(SVGHelperUtilities::documentElementById(element, *identifier));
+        SVGElement::as<SVGClipPathElement>(SVGHelperUtilities::documentElementById(element, *identifier));
     if (!clipElement) {
         vellumLogWarning(
             "This SVG shape has a URL clip-path (%@), but could not find an XML Node with that ID inside the DOM tree "
@@ -232,7 +232,7 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
 }
 
 std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
-    auto* converter = dynamic_cast<ConverterSVGToCALayer*>(element.get());
+    auto* converter = SVGElement::as<ConverterSVGToCALayer>(element.get());
     if (!converter) return quartz::Layer::make();
     if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {
         report(foundation::format("Elements nested deeper than %lu levels (use copies included) are not drawn",
@@ -252,7 +252,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     std::shared_ptr<SVGElement> target = element;
     std::vector<std::shared_ptr<Node>> children;
     std::optional<TemporaryParent> moved;
-    if (auto use = std::dynamic_pointer_cast<SVGUseElement>(element)) {
+    if (auto use = SVGElement::as<SVGUseElement>(element)) {
         auto instance = use->instanceRoot();
         target = instance ? instance->correspondingElement() : nullptr;
         if (target && (chain_.contains(target.get()) || TemporaryParent::wouldEnclose(target.get(), use))) {
@@ -261,7 +261,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
                                       identifierText(*use), identifierText(*target)));
             target = nullptr;
         }
-        if (auto symbol = std::dynamic_pointer_cast<SVGSymbolElement>(target)) {
+        if (auto symbol = SVGElement::as<SVGSymbolElement>(target)) {
             const gfx::Size size = useViewportSize(*use);
             // A viewport without area shows nothing.
             if (!(size.width > 0 && size.height > 0)) target = nullptr;
@@ -275,7 +275,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
             // The copy takes the use element's place, so its transforms and styles are the use element's.
             moved.emplace(target, use);
         }
-    } else if (auto switchElement = std::dynamic_pointer_cast<SVGSwitchElement>(element)) {
+    } else if (auto switchElement = SVGElement::as<SVGSwitchElement>(element)) {
         for (const auto& child : *switchElement->visibleChildNodes()) children.push_back(child);
     } else {
         for (const auto& child : *element->childNodes()) children.push_back(child);
@@ -298,7 +298,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     const bool displayed = element->cascadedValueForStylableProperty("display", false) != "none";
     layer->setHidden(!displayed || (added == 0 && !VellumLayerTree::isElementVisible(*element)));
     if (added > 0) {
-        if (auto* targetConverter = dynamic_cast<ConverterSVGToCALayer*>(target.get())) targetConverter->layoutLayer(*layer);
+        if (auto* targetConverter = SVGElement::as<ConverterSVGToCALayer>(target.get())) targetConverter->layoutLayer(*layer);
         layer->setNeedsDisplay();
     }
     return layer;

@@ -33,7 +33,7 @@ bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
 
 std::optional<gfx::Gradient> SVGGradientLayer::createCGGradient() const {
     if (!gradientElement_) return std::nullopt;
-    if (auto* radial = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
+    if (auto* radial = SVGElement::as<SVGRadialGradientElement>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
         return std::nullopt;
     }
     const auto& colors = gradientElement_->colors();
@@ -86,7 +86,7 @@ unsigned spreadOptions(const SVGGradientElement& element) {
 }  // namespace
 
 void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) const {
-    auto* element = dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get());
+    auto* element = SVGElement::as<SVGLinearGradientElement>(gradientElement_.get());
     if (!element) return;
     const auto gradient = createCGGradient();
     if (!gradient) return;
@@ -102,7 +102,7 @@ void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) cons
 }
 
 void SVGGradientLayer::renderRadialGradientInContext(gfx::Context& context) const {
-    auto* element = dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get());
+    auto* element = SVGElement::as<SVGRadialGradientElement>(gradientElement_.get());
     if (!element) return;
     // Without a gradient (a radius not above 0) the background colour, drawn by the renderer, stays.
     const auto gradient = createCGGradient();
@@ -126,9 +126,9 @@ void SVGGradientLayer::draw(gfx::Context& context) const {
         quartz::GradientLayer::draw(context);
         return;
     }
-    if (dynamic_cast<SVGRadialGradientElement*>(gradientElement_.get())) {
+    if (SVGElement::as<SVGRadialGradientElement>(gradientElement_.get())) {
         renderRadialGradientInContext(context);
-    } else if (dynamic_cast<SVGLinearGradientElement*>(gradientElement_.get())) {
+    } else if (SVGElement::as<SVGLinearGradientElement>(gradientElement_.get())) {
         renderLinearGradientInContext(context);
     }
 }
@@ -183,16 +183,16 @@ double finite(double value) {
     return value;
 }
 
-}  // namespace
-
-gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y) {
+template <class Place>
+gfx::Path offsetPath(const gfx::Path& path, double x, double y, Place place) {
     x = finite(x);
     y = finite(y);
     gfx::Path moved;
     for (const gfx::PathElement& element : path.elements()) {
         std::array<gfx::Point, 3> points{};
         for (int index = 0; index < element.pointCount(); ++index) {
-            points[index] = {finite(element.points[index].x) - x, finite(element.points[index].y) - y};
+            const gfx::Point placed = place(element.points[index]);
+            points[index] = {finite(placed.x) - x, finite(placed.y) - y};
         }
         switch (element.kind) {
             case gfx::PathElement::Kind::moveTo: moved.moveTo(points[0]); break;
@@ -203,6 +203,16 @@ gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y
         }
     }
     return moved;
+}
+
+}  // namespace
+
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y) {
+    return offsetPath(path, x, y, [](gfx::Point point) { return point; });
+}
+
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, const gfx::AffineTransform& transform, double x, double y) {
+    return offsetPath(path, x, y, [&](gfx::Point point) { return transform.apply(point); });
 }
 
 std::shared_ptr<quartz::Layer> cloneOptionallRecurse(const quartz::Layer& layer, bool recurse) {

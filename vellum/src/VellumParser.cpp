@@ -15,6 +15,7 @@
 #include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
@@ -38,6 +39,22 @@ std::optional<std::string> text(const xmlChar* characters) {
 }
 
 std::string textOrEmpty(const xmlChar* characters) { return text(characters).value_or(""); }
+
+// Without entity substitution the XML library hands an attribute's ampersand (written "&amp;" or
+// "&#38;") on as "&#38;", the rest of its references already read; every other "&" it leaves is the
+// start of an entity it could not read, kept as written.
+std::string unescapedAmpersands(std::string_view value) {
+    constexpr std::string_view escaped = "&#38;";
+    std::string text;
+    text.reserve(value.size());
+    for (std::size_t from = 0;;) {
+        const std::size_t found = value.find(escaped, from);
+        text.append(value.substr(from, found == std::string_view::npos ? std::string_view::npos : found - from));
+        if (found == std::string_view::npos) return text;
+        text += '&';
+        from = found + escaped.size();
+    }
+}
 
 }  // namespace
 
@@ -66,29 +83,44 @@ struct VellumParser::Bridge {
                              int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                              const xmlChar** attributes) {
         guarded(context, [&](VellumParser& owner) {
-            std::vector<std::pair<std::string, std::string>> declared;
+            // The parser's own lists, emptied for each element: their room is made once a parse.
+            auto& declared = owner.declaredNamespaces_;
+            declared.clear();
             for (int index = 0; index < namespaceCount; ++index) {
                 declared.emplace_back(textOrEmpty(namespaces[2 * index]), textOrEmpty(namespaces[2 * index + 1]));
             }
-            std::vector<RawAttribute> raw;
-            raw.reserve(static_cast<std::size_t>(attributeCount));
+            auto& raw = owner.rawAttributes_;
+            raw.clear();
             const auto view = [](const xmlChar* characters) -> std::optional<std::string_view> {
                 if (!characters) return std::nullopt;
                 return std::string_view(reinterpret_cast<const char*>(characters));
             };
+            // Reserved up front: the values point into these strings.
+            auto& unescaped = owner.unescapedValues_;
+            unescaped.clear();
+            unescaped.reserve(static_cast<std::size_t>(attributeCount));
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
-                raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]),
-                               std::string_view(reinterpret_cast<const char*>(attribute[3]),
-                                                static_cast<std::size_t>(attribute[4] - attribute[3]))});
+                std::string_view value(reinterpret_cast<const char*>(attribute[3]),
+                                       static_cast<std::size_t>(attribute[4] - attribute[3]));
+                if (value.find('&') != std::string_view::npos) value = unescaped.emplace_back(unescapedAmpersands(value));
+                raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]), value});
             }
-            owner.handleStartElement(textOrEmpty(localName), text(prefix), text(uri), declared, raw);
+            // The element's namespace is kept in one string for the parse, not made anew per element.
+            auto& elementNamespace = owner.elementNamespace_;
+            if (uri) {
+                if (!elementNamespace) elementNamespace.emplace();
+                elementNamespace->assign(reinterpret_cast<const char*>(uri));
+            } else {
+                elementNamespace.reset();
+            }
+            owner.handleStartElement(textOrEmpty(localName), text(prefix), elementNamespace, declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
         });
     }
 
-    static void endElement(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*) {
-        guarded(context, [&](VellumParser& owner) { owner.handleEndElement(textOrEmpty(localName)); });
+    static void endElement(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+        guarded(context, [&](VellumParser& owner) { owner.handleEndElement(); });
     }
 
     static void characters(void* context, const xmlChar* characters, int length) {
@@ -185,22 +217,39 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSourceUsingDefaultVellumPa
 }
 
 void VellumParser::addDefaultSVGParserExtensions() {
-    addParserExtension(std::make_shared<VellumParserSVG>());
-    addParserExtension(std::make_shared<VellumParserGradient>());
-    addParserExtension(std::make_shared<VellumParserPatternsAndGradients>());
-    addParserExtension(std::make_shared<VellumParserStyles>());
-    addParserExtension(std::make_shared<VellumParserDefsAndUse>());
-    addParserExtension(std::make_shared<VellumParserDOM>());
+    std::array<std::shared_ptr<VellumParserExtension>, 6> extensions = {
+        std::make_shared<VellumParserSVG>(),        std::make_shared<VellumParserGradient>(),
+        std::make_shared<VellumParserPatternsAndGradients>(), std::make_shared<VellumParserStyles>(),
+        std::make_shared<VellumParserDefsAndUse>(), std::make_shared<VellumParserDOM>()};
+    // The default extensions claim the same for every parser: asked once, not for each document.
+    static const auto claims = [&] {
+        std::array<std::shared_ptr<const Claims>, 6> lists;
+        for (std::size_t index = 0; index < lists.size(); ++index) lists[index] = claimsOf(*extensions[index]);
+        return lists;
+    }();
+    for (std::size_t index = 0; index < extensions.size(); ++index) {
+        addParserExtension(std::move(extensions[index]), claims[index]);
+    }
+}
+
+std::shared_ptr<const VellumParser::Claims> VellumParser::claimsOf(const VellumParserExtension& extension) {
+    auto claims = std::make_shared<Claims>(Claims{extension.supportedNamespaces(), extension.supportedTags()});
+    std::sort(claims->tags.begin(), claims->tags.end());
+    return claims;
 }
 
 void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> extension) {
+    if (!extension) return;
+    auto claims = claimsOf(*extension);
+    addParserExtension(std::move(extension), std::move(claims));
+}
+
+void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> extension, std::shared_ptr<const Claims> claims) {
     if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
         return;
     }
-    Registered entry{extension, extension->supportedNamespaces(), extension->supportedTags()};
-    for (const std::string& namespaceURI : entry.namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
-    std::sort(entry.tags.begin(), entry.tags.end());
-    registered_.push_back(std::move(entry));
+    for (const std::string& namespaceURI : claims->namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
+    registered_.push_back({extension, std::move(claims)});
     parserExtensions_.push_back(std::move(extension));
 }
 
@@ -211,10 +260,13 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
             "(until someone wraps libxml to be multi-threaded)");
     }
     currentParseRun_ = std::make_shared<VellumParseResult>();
+    // The document's nodes come from one arena, given back at once when the last of them goes.
+    NodeArena::Scope nodeArena;
     openElements_.clear();
     storedChars_.clear();
     skippedDepth_ = 0;
     reportedTooDeep_ = false;
+    sawUseElement_ = false;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -304,7 +356,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
 // names nothing is a recoverable error, not the end of the parse.
 void VellumParser::resolveUseElements() {
     auto document = currentParseRun_->parsedDocument();
-    if (!document) return;
+    if (!document || !sawUseElement_) return;
     const auto uses = document->getElementsByTagNameNS(svgNamespaceURI, "use");
     if (uses->length() == 0) return;  // most documents: no index to build
     // One index for all of them: a search of the document for each would be quadratic.
@@ -312,7 +364,7 @@ void VellumParser::resolveUseElements() {
     std::size_t instances = maximumUseInstances;
     bool reportedTooMany = false;
     for (const auto& node : *uses) {
-        auto use = std::dynamic_pointer_cast<SVGUseElement>(node);
+        auto use = SVGElement::as<SVGUseElement>(node);
         if (!use) continue;
         if (!use->resolveInstanceRoot(instances, &identifiers)) {
             if (!std::exchange(reportedTooMany, true)) {
@@ -336,21 +388,22 @@ void VellumParser::resolveUseElements() {
     }
 }
 
-std::shared_ptr<Node> VellumParser::currentParent() const {
+const std::shared_ptr<Node>& VellumParser::currentParent() const {
+    static const std::shared_ptr<Node> none;
     for (auto open = openElements_.rbegin(); open != openElements_.rend(); ++open) {
         if (open->second) return open->second;
     }
-    return nullptr;
+    return none;
 }
 
 void VellumParser::flushCharacters() {
-    auto parent = currentParent();
-    if (parent && !storedChars_.empty()) parent->appendChild(std::make_shared<Text>(storedChars_));
+    if (storedChars_.empty()) return;
+    if (const auto& parent = currentParent()) parent->appendChild(makeNodeShared<Text>(storedChars_));
     storedChars_.clear();
 }
 
 void VellumParser::handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
-                                      std::optional<std::string> namespaceURI,
+                                      const std::optional<std::string>& givenNamespaceURI,
                                       const std::vector<std::pair<std::string, std::string>>& namespaces,
                                       const std::vector<RawAttribute>& rawAttributes) {
     VellumParseResult& run = *currentParseRun_;
@@ -372,19 +425,21 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
             }
         }
     }
-    if (!namespaceURI) namespaceURI = defaultXMLNamespace_;
+    const std::optional<std::string>& namespaceURI = givenNamespaceURI ? givenNamespaceURI : defaultXMLNamespace_;
     // Each attribute node is made once, in its own namespace or else the document's default one.
     Element::AttributeNodes attributes;
     for (const RawAttribute& raw : rawAttributes) {
         std::string name = raw.prefix ? std::string(*raw.prefix).append(":").append(raw.localName) : std::string(raw.localName);
-        std::optional<std::string> attributeNamespace =
-            raw.namespaceURI ? std::optional<std::string>(*raw.namespaceURI) : defaultXMLNamespace_;
-        auto node = std::make_shared<Attr>(std::move(attributeNamespace), name, std::string(raw.value));
-        attributes[std::move(name)] = std::move(node);
+        const std::optional<std::string_view> attributeNamespace =
+            raw.namespaceURI ? raw.namespaceURI
+                             : (defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt);
+        auto node = Attr::makeInNamespace(attributeNamespace, name, std::string(raw.value));
+        attributes.insert_or_assign(std::move(name), std::move(node));
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
-        const std::string name = "xmlns:" + declaredPrefix;
-        attributes[name] = std::make_shared<Attr>(std::string(xmlnsNamespace), name, uri);
+        std::string name = "xmlns:" + declaredPrefix;
+        auto node = Attr::makeInNamespace(xmlnsNamespace, name, uri);
+        attributes.insert_or_assign(std::move(name), std::move(node));
         run.namespacesEncountered()[declaredPrefix] = uri;
     }
     if (!namespaceURI && !prefix) {
@@ -396,24 +451,26 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
     flushCharacters();
 
-    std::shared_ptr<VellumParserExtension> chosen;
-    std::shared_ptr<VellumParserExtension> namespaceDefault;
-    std::shared_ptr<VellumParserExtension> catchAll;
+    const Registered* claimant = nullptr;
+    const Registered* namespaceDefault = nullptr;
+    const Registered* catchAll = nullptr;
     for (const Registered& entry : registered_) {
-        const auto& spaces = entry.namespaces;
+        const auto& spaces = entry.claims->namespaces;
         if (spaces.empty()) {
-            catchAll = entry.extension;
+            catchAll = &entry;
             continue;
         }
         if (!namespaceURI || std::find(spaces.begin(), spaces.end(), *namespaceURI) == spaces.end()) continue;
-        if (entry.tags.empty()) {
-            namespaceDefault = entry.extension;
-        } else if (std::binary_search(entry.tags.begin(), entry.tags.end(), localName)) {
-            chosen = entry.extension;
+        const auto& tags = entry.claims->tags;
+        if (tags.empty()) {
+            namespaceDefault = &entry;
+        } else if (std::binary_search(tags.begin(), tags.end(), localName)) {
+            claimant = &entry;
             break;
         }
     }
-    if (!chosen) chosen = namespaceDefault ? namespaceDefault : catchAll;
+    if (!claimant) claimant = namespaceDefault ? namespaceDefault : catchAll;
+    const std::shared_ptr<VellumParserExtension> chosen = claimant ? claimant->extension : nullptr;
     if (!chosen) {
         run.addParseErrorFatal(VellumError::make(
             "Vellum Parsing", 32523432,
@@ -425,6 +482,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
         return;
     }
 
+    if (localName == "use") sawUseElement_ = true;
     const auto parent = currentParent();
     auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
     if (node && parent && node->parentNode() != parent) parent->appendChild(node);
@@ -434,7 +492,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
 }
 
-void VellumParser::handleEndElement(const std::string&) {
+void VellumParser::handleEndElement() {
     if (skippedDepth_ > 0) {
         --skippedDepth_;
         return;

@@ -5,6 +5,7 @@
 #include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleSheet.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGGradientElement.h"
@@ -52,7 +53,7 @@ std::shared_ptr<Node> genericElement(const std::string& name, const std::optiona
                                "fallback colour",
                                name)));
     }
-    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+    return makeNodeShared<Element>(qualified(name, prefix), namespaceURI, attributes);
 }
 
 }  // namespace
@@ -108,10 +109,10 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
     }
     // Linked before its attributes are read, so lengths in em find the font size its ancestors give.
     // An svg element is linked after (a nested one sets up its own viewport from its attributes).
-    if (parentNode && !std::dynamic_pointer_cast<SVGSVGElement>(element)) parentNode->appendChild(element);
+    if (parentNode && !SVGElement::as<SVGSVGElement>(element)) parentNode->appendChild(element);
     element->postProcessAttributesAddingErrorsTo(result);
 
-    auto svg = std::dynamic_pointer_cast<SVGSVGElement>(element);
+    auto svg = SVGElement::as<SVGSVGElement>(element);
     if (!svg) return element;
     svg->setSource(document);
     if (parentNode && result.rootOfSVGTree()) return element;  // a nested svg element
@@ -120,7 +121,7 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
         document->setSvgLanguageVersion(version->second->value());
     }
     if (parentNode) return element;
-    auto svgDocument = std::make_shared<SVGDocument>();
+    auto svgDocument = makeNodeShared<SVGDocument>();
     svgDocument->setRootElement(svg);
     result.setParsedDocument(svgDocument);
     return element;
@@ -141,7 +142,7 @@ std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string
     element->postProcessAttributesAddingErrorsTo(result);
     if (name != "stop") {
         currentElement_ = element;
-    } else if (auto gradient = std::dynamic_pointer_cast<SVGGradientElement>(currentElement_)) {
+    } else if (auto gradient = SVGElement::as<SVGGradientElement>(currentElement_)) {
         gradient->addStop(std::static_pointer_cast<SVGGradientStop>(element));
     }
     return element;
@@ -167,7 +168,7 @@ std::shared_ptr<Node> VellumParserStyles::handleStartElement(const std::string& 
                                                              const Element::AttributeNodes& attributes,
                                                              VellumParseResult&, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
-    return std::make_shared<Element>(qualified(name, prefix), namespaceURI, attributes);
+    return makeNodeShared<Element>(qualified(name, prefix), namespaceURI, attributes);
 }
 
 void VellumParserStyles::handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>&,

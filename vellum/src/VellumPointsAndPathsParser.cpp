@@ -64,67 +64,73 @@ auto onScanner(Scanner& scanner, Read read) {
     return result;
 }
 
-bool isDigit(char character) { return character >= '0' && character <= '9'; }
-
 // Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
 // digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
 // most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
 // product, so correctly rounded; the rest go to from_chars.
-std::optional<double> scanNumber(PathText& text) {
+// Answers through `value` (false for no number): an optional double returned from here made every
+// caller wait on a store of its flag.
+bool scanNumber(PathText& text, double& value) {
     static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
-    const std::size_t start = text.afterBlanks(text.index);
-    std::size_t index = start;
-    const bool negative = text.at(index) == '-';
-    if (negative || text.at(index) == '+') ++index;
+    const char* const begin = text.text.data();
+    const char* const end = begin + text.text.size();
+    const char* const start = begin + text.afterBlanks(text.index);
+    const char* at = start;
+    const auto digitAt = [&](const char* where) {
+        return where < end && static_cast<unsigned>(*where - '0') < 10 ? static_cast<unsigned>(*where - '0') : 10u;
+    };
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
     std::uint64_t mantissa = 0;
     bool exact = true;
     std::int64_t scale = 0;  // the power of ten the digits are to be multiplied by
-    std::size_t digits = 0;
-    const auto takeDigit = [&](char digit) {
-        if (mantissa > (exactLimit - 9) / 10) exact = false;
-        else mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit - '0');
-        ++digits;
+    const char* const digitsStart = at;
+    const auto takeDigits = [&](std::int64_t scaleStep) {
+        for (unsigned digit; (digit = digitAt(at)) < 10; ++at) {
+            if (mantissa > (exactLimit - 9) / 10) exact = false;
+            else mantissa = mantissa * 10 + digit;
+            scale += scaleStep;
+        }
     };
-    while (isDigit(text.at(index))) takeDigit(text.at(index++));
-    if (text.at(index) == '.') {
-        ++index;
-        while (isDigit(text.at(index))) takeDigit(text.at(index++)), --scale;
+    takeDigits(0);
+    std::size_t digits = static_cast<std::size_t>(at - digitsStart);
+    if (at < end && *at == '.') {
+        const char* const fractionStart = ++at;
+        takeDigits(-1);
+        digits += static_cast<std::size_t>(at - fractionStart);
     }
-    if (digits == 0) return std::nullopt;
-    if (text.at(index) == 'e' || text.at(index) == 'E') {
-        std::size_t exponent = index + 1;
-        const bool negativeExponent = text.at(exponent) == '-';
-        if (negativeExponent || text.at(exponent) == '+') ++exponent;
-        if (isDigit(text.at(exponent))) {
+    if (digits == 0) return false;
+    if (at < end && (*at == 'e' || *at == 'E')) {
+        const char* exponent = at + 1;
+        const bool negativeExponent = exponent < end && *exponent == '-';
+        if (exponent < end && (*exponent == '-' || *exponent == '+')) ++exponent;
+        if (digitAt(exponent) < 10) {
             std::int64_t power = 0;
-            while (isDigit(text.at(exponent))) {
-                power = std::min<std::int64_t>(power * 10 + (text.at(exponent) - '0'), 100'000);
-                ++exponent;
+            for (unsigned digit; (digit = digitAt(exponent)) < 10; ++exponent) {
+                power = std::min<std::int64_t>(power * 10 + digit, 100'000);
             }
             scale += negativeExponent ? -power : power;
-            index = exponent;
+            at = exponent;
         }
     }
-    double value = 0;
     if (exact && scale >= -22 && scale <= 22) {
         value = static_cast<double>(mantissa);
         value = scale < 0 ? value / powersOfTen[static_cast<std::size_t>(-scale)]
                           : value * powersOfTen[static_cast<std::size_t>(scale)];
         if (negative) value = -value;
     } else {
-        const char* first = text.text.data() + start + (text.at(start) == '+' ? 1 : 0);
-        const char* last = text.text.data() + index;
-        if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
+        const char* first = start + (*start == '+' ? 1 : 0);
+        if (std::from_chars(first, at, value).ec == std::errc::result_out_of_range) {
             // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
             static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-            value = strtod_l(std::string(first, last).c_str(), nullptr, cLocale);
+            value = strtod_l(std::string(first, at).c_str(), nullptr, cLocale);
         }
     }
-    text.index = index;
-    return value;
+    text.index = static_cast<std::size_t>(at - begin);
+    return true;
 }
 
 void skipWhitespace(PathText& text) {
@@ -140,23 +146,32 @@ void skipCommaAndWhitespace(PathText& text) {
     skipWhitespace(text);
 }
 
-std::optional<double> coordinate(PathText& text) {
+bool readCoordinate(PathText& text, double& value) {
     const std::size_t start = text.index;
-    std::optional<double> value = scanNumber(text);
-    if (value && !std::isfinite(*value)) {
+    if (!scanNumber(text, value)) return false;
+    if (!std::isfinite(value)) {
         text.index = start;
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<double> coordinate(PathText& text) {
+    double value = 0;
+    if (!readCoordinate(text, value)) return std::nullopt;
     return value;
 }
 
-std::optional<Point> coordinatePair(PathText& text) {
-    auto x = coordinate(text);
-    if (!x) return std::nullopt;
+bool readPair(PathText& text, Point& point) {
+    if (!readCoordinate(text, point.x)) return false;
     skipCommaAndWhitespace(text);
-    auto y = coordinate(text);
-    if (!y) return std::nullopt;
-    return Point{*x, *y};
+    return readCoordinate(text, point.y);
+}
+
+std::optional<Point> coordinatePair(PathText& text) {
+    Point point;
+    if (!readPair(text, point)) return std::nullopt;
+    return point;
 }
 
 // The argument groups of one command: `group` reads one from `origin` after `previous` and answers its
@@ -269,10 +284,10 @@ SVGCurve moveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
     if (!readCommand(text, "Mm", "failed to scan move to command")) return SVGCurve::at(relativeTo);
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool first) -> std::optional<SVGCurve> {
-                          auto pair = coordinatePair(text);
-                          if (!pair) return std::nullopt;
+                          Point pair;
+                          if (!readPair(text, pair)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          const Point point = origin + *pair;
+                          const Point point = origin + pair;
                           if (first) {
                               path.moveTo(point);
                           } else {
@@ -304,11 +319,11 @@ SVGCurve lineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
     if (!readCommand(text, "Ll", "failed to scan line to command")) return SVGCurve::at(relativeTo);
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto pair = coordinatePair(text);
-                          if (!pair) return std::nullopt;
+                          Point pair;
+                          if (!readPair(text, pair)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          path.lineTo(origin + *pair);
-                          return SVGCurve::at(origin + *pair);
+                          path.lineTo(origin + pair);
+                          return SVGCurve::at(origin + pair);
                       });
 }
 
@@ -338,10 +353,10 @@ SVGCurve curveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelat
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
                           std::array<Point, 3> points;
                           for (Point& point : points) {
-                              auto pair = coordinatePair(text);
-                              if (!pair) return std::nullopt;
+                              Point pair;
+                              if (!readPair(text, pair)) return std::nullopt;
                               skipCommaAndWhitespace(text);
-                              point = origin + *pair;
+                              point = origin + pair;
                           }
                           path.curveTo(points[0], points[1], points[2]);
                           return SVGCurve{SVGCurve::Type::cubic, points[0], points[1], points[2]};
@@ -354,14 +369,14 @@ SVGCurve smoothCurveto(PathText& text, gfx::Path& path, Point relativeTo, SVGCur
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
                           const Point control1 = last.type == SVGCurve::Type::cubic ? reflected(last.c2, last.p) : last.p;
                           skipCommaAndWhitespace(text);
-                          auto control2 = coordinatePair(text);
-                          if (!control2) return std::nullopt;
+                          Point control2;
+                          if (!readPair(text, control2)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          auto end = coordinatePair(text);
-                          if (!end) return std::nullopt;
+                          Point end;
+                          if (!readPair(text, end)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          path.curveTo(control1, origin + *control2, origin + *end);
-                          return SVGCurve{SVGCurve::Type::cubic, control1, origin + *control2, origin + *end};
+                          path.curveTo(control1, origin + control2, origin + end);
+                          return SVGCurve{SVGCurve::Type::cubic, control1, origin + control2, origin + end};
                       });
 }
 
@@ -369,14 +384,14 @@ SVGCurve quadraticCurveto(PathText& text, gfx::Path& path, Point relativeTo, boo
     if (!readCommand(text, "Qq", "failed to scan quadratic curve to command")) return SVGCurve::at(relativeTo);
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          auto control = coordinatePair(text);
-                          if (!control) return std::nullopt;
+                          Point control;
+                          if (!readPair(text, control)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          auto end = coordinatePair(text);
-                          if (!end) return std::nullopt;
+                          Point end;
+                          if (!readPair(text, end)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          path.quadCurveTo(origin + *control, origin + *end);
-                          return SVGCurve{SVGCurve::Type::quadratic, origin + *control, origin + *control, origin + *end};
+                          path.quadCurveTo(origin + control, origin + end);
+                          return SVGCurve{SVGCurve::Type::quadratic, origin + control, origin + control, origin + end};
                       });
 }
 
@@ -385,18 +400,18 @@ SVGCurve smoothQuadraticCurveto(PathText& text, gfx::Path& path, Point relativeT
     return readGroups(text, relativeTo, isRelative, previous,
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
                           const Point control = last.type == SVGCurve::Type::quadratic ? reflected(last.c2, last.p) : last.p;
-                          auto end = coordinatePair(text);
-                          if (!end) return std::nullopt;
+                          Point end;
+                          if (!readPair(text, end)) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          path.quadCurveTo(control, origin + *end);
-                          return SVGCurve{SVGCurve::Type::quadratic, control, control, origin + *end};
+                          path.quadCurveTo(control, origin + end);
+                          return SVGCurve{SVGCurve::Type::quadratic, control, control, origin + end};
                       });
 }
 
 std::optional<Point> arcGroup(PathText& text, gfx::Path& path, Point relativeTo) {
     skipCommaAndWhitespace(text);
-    auto radii = coordinatePair(text);
-    if (!radii) return std::nullopt;
+    Point radii;
+    if (!readPair(text, radii)) return std::nullopt;
     skipCommaAndWhitespace(text);
     auto rotation = coordinate(text);
     if (!rotation) return std::nullopt;
@@ -405,18 +420,18 @@ std::optional<Point> arcGroup(PathText& text, gfx::Path& path, Point relativeTo)
     auto sweep = readFlag(text);
     if (!sweep) return std::nullopt;
     skipCommaAndWhitespace(text);
-    auto endPair = coordinatePair(text);
-    if (!endPair) return std::nullopt;
+    Point endPair;
+    if (!readPair(text, endPair)) return std::nullopt;
 
     const Point start = currentPoint(path, relativeTo);
-    const Point end = relativeTo + *endPair;
+    const Point end = relativeTo + endPair;
     if (start == end) return end;  // a zero-length arc draws nothing
-    if (radii->x == 0 || radii->y == 0) {
+    if (radii.x == 0 || radii.y == 0) {
         path.lineTo(end);
         return end;
     }
     const double phi = std::fmod(*rotation * std::numbers::pi / 180, 2 * std::numbers::pi);
-    addArc(path, start, end, radii->x, radii->y, phi, *largeArc, *sweep);
+    addArc(path, start, end, radii.x, radii.y, phi, *largeArc, *sweep);
     return end;
 }
 

@@ -22,9 +22,18 @@ public:
     explicit Element(std::string localName, const AttributeTexts& attributes = {});
     // What the parser makes: a namespaced element whose attributes are filed under their own
     // namespace, or under the element's when they have none.
-    Element(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+    Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
 
     const std::string& tagName() const { return tagName_; }
+
+    // The node as an element, or null: a type test, not a dynamic cast (only Element is of that type).
+    static Element* from(Node* node) { return node && node->nodeType() == NodeType::element ? static_cast<Element*>(node) : nullptr; }
+    static const Element* from(const Node* node) {
+        return node && node->nodeType() == NodeType::element ? static_cast<const Element*>(node) : nullptr;
+    }
+    static std::shared_ptr<Element> from(const std::shared_ptr<Node>& node) {
+        return node && node->nodeType() == NodeType::element ? std::static_pointer_cast<Element>(node) : nullptr;
+    }
 
     std::string getAttribute(std::string_view name) const;
     // The attribute's value where it is kept, or null when there is no such attribute node.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vellum/NodeArena.h"
+
 namespace vellum {
 
 class Node;
@@ -18,7 +20,11 @@ class Node;
 // name. Both may be used on one map: a name look-up tries the first table, then every namespace.
 class NamedNodeMap {
 public:
-    using NamespaceTable = std::map<std::string, std::shared_ptr<Node>, std::less<>>;
+    // Parsed documents keep their tables' entries in the document's node arena.
+    using NamespaceTable = std::map<std::string, std::shared_ptr<Node>, std::less<>,
+                                    NodeArenaOrHeapAllocator<std::pair<const std::string, std::shared_ptr<Node>>>>;
+    using NamespaceTables = std::map<std::string, NamespaceTable, std::less<>,
+                                     NodeArenaOrHeapAllocator<std::pair<const std::string, NamespaceTable>>>;
 
     // By name, else the first attribute of any namespace whose local name is `name` ("href" finds
     // "xlink:href").
@@ -41,7 +47,7 @@ public:
     std::shared_ptr<Node> removeNamedItemNS(std::string_view namespaceURI, std::string_view localName);
 
     std::vector<std::shared_ptr<Node>> allNodesUnsortedDOM1() const;
-    const std::map<std::string, NamespaceTable, std::less<>>& allNodesUnsortedDOM2() const { return namespaces_; }
+    const NamespaceTables& allNodesUnsortedDOM2() const { return namespaces_; }
 
     // A new map over the same attribute nodes.
     std::shared_ptr<NamedNodeMap> copy() const;
@@ -56,7 +62,7 @@ private:
     void noteName(std::string_view name) { names_ |= nameBits(name); }
 
     NamespaceTable byName_;
-    std::map<std::string, NamespaceTable, std::less<>> namespaces_;
+    NamespaceTables namespaces_;
     std::uint64_t names_ = 0;
 };
 

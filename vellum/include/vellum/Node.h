@@ -57,7 +57,7 @@ public:
     void setOwnerDocument(const std::shared_ptr<Document>& document) { ownerDocument_ = document; }
 
     const std::string& localName() const { return localName_; }
-    const std::optional<std::string>& namespaceURI() const { return namespaceURI_; }
+    const std::optional<std::string>& namespaceURI() const { return *namespaceURI_; }
     const std::optional<std::string>& prefix() const { return prefix_; }
     void setPrefix(std::optional<std::string> prefix) { prefix_ = std::move(prefix); }
 
@@ -106,6 +106,8 @@ protected:
     Node(NodeType type, std::string name, std::string value);
     // The namespaced forms call this: local name and prefix from the qualified name.
     void postInitNamespaceHandling(std::optional<std::string> namespaceURI);
+    // The same from a view: the common namespaces are shared by every node, so most nodes copy nothing.
+    void postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI);
     void markAsSVGElement() { isSVGElement_ = true; }
 
 private:
@@ -121,7 +123,9 @@ private:
     std::shared_ptr<NamedNodeMap> attributes_;
     std::weak_ptr<Document> ownerDocument_;
     std::string localName_;
-    std::optional<std::string> namespaceURI_;
+    // Points at a shared copy of a common namespace, else at ownNamespaceURI_.
+    const std::optional<std::string>* namespaceURI_;
+    std::optional<std::string> ownNamespaceURI_;
     std::optional<std::string> prefix_;
     bool isSVGElement_ = false;
 };

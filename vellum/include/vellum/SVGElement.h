@@ -6,19 +6,66 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "gfx/Geometry.h"
 #include "vellum/Element.h"
+#include "vellum/NodeArena.h"
 #include "vellum/SVGLength.h"
 
 namespace vellum {
 
+class BaseClassForAllSVGBasicShapes;
+class ConverterSVGToCALayer;
 class CSSStyleDeclaration;
 class CSSStyleRule;
+class SVGClipPathElement;
+class SVGGElement;
+class SVGGradientElement;
+class SVGLinearGradientElement;
+class SVGRadialGradientElement;
+class SVGStylable;
 class SVGSVGElement;
+class SVGSwitchElement;
+class SVGSymbolElement;
+class SVGTextElement;
+class SVGTransformable;
+class SVGUseElement;
 class VellumParseResult;
+
+// The element classes and roles the parser and the layer build ask an element about, one bit each. An
+// element made by SVGElement::create carries the bits of its class and of every such class it derives
+// from, so the question is a bit test rather than a dynamic cast.
+template <class T>
+inline constexpr std::uint32_t svgKindBit = 0;
+template <> inline constexpr std::uint32_t svgKindBit<SVGSVGElement> = 1u << 0;
+template <> inline constexpr std::uint32_t svgKindBit<SVGGElement> = 1u << 1;
+template <> inline constexpr std::uint32_t svgKindBit<SVGSwitchElement> = 1u << 2;
+template <> inline constexpr std::uint32_t svgKindBit<SVGSymbolElement> = 1u << 3;
+template <> inline constexpr std::uint32_t svgKindBit<SVGClipPathElement> = 1u << 4;
+template <> inline constexpr std::uint32_t svgKindBit<SVGUseElement> = 1u << 5;
+template <> inline constexpr std::uint32_t svgKindBit<BaseClassForAllSVGBasicShapes> = 1u << 6;
+template <> inline constexpr std::uint32_t svgKindBit<SVGGradientElement> = 1u << 7;
+template <> inline constexpr std::uint32_t svgKindBit<SVGLinearGradientElement> = 1u << 8;
+template <> inline constexpr std::uint32_t svgKindBit<SVGRadialGradientElement> = 1u << 9;
+template <> inline constexpr std::uint32_t svgKindBit<SVGTextElement> = 1u << 10;
+template <> inline constexpr std::uint32_t svgKindBit<SVGTransformable> = 1u << 11;
+template <> inline constexpr std::uint32_t svgKindBit<SVGStylable> = 1u << 12;
+template <> inline constexpr std::uint32_t svgKindBit<ConverterSVGToCALayer> = 1u << 13;
+
+template <class T, class... Kinds>
+constexpr std::uint32_t svgKindsAmong() {
+    return ((std::is_base_of_v<Kinds, T> ? svgKindBit<Kinds> : 0u) | ... | 0u);
+}
+
+template <class T>
+constexpr std::uint32_t svgKindsOf() {
+    return svgKindsAmong<T, SVGSVGElement, SVGGElement, SVGSwitchElement, SVGSymbolElement, SVGClipPathElement,
+                         SVGUseElement, BaseClassForAllSVGBasicShapes, SVGGradientElement, SVGLinearGradientElement,
+                         SVGRadialGradientElement, SVGTextElement, SVGTransformable, SVGStylable, ConverterSVGToCALayer>();
+}
 
 // Elements that carry a "transform": identity until the attribute is read.
 class SVGTransformable {
@@ -48,7 +95,7 @@ public:
         bool found() const { return location != std::string_view::npos; }
     };
 
-    SVGElement(std::string qualifiedName, std::optional<std::string> namespaceURI, const AttributeNodes& attributes);
+    SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
     explicit SVGElement(std::string localName, const AttributeTexts& attributes = {});
 
     // The node as an SVG element, or null: a tag test, not a dynamic cast.
@@ -63,10 +110,52 @@ public:
     // Makes an element and runs its defaults, which a constructor cannot reach in a subclass.
     template <class T, class... Arguments>
     static std::shared_ptr<T> create(Arguments&&... arguments) {
-        auto element = std::make_shared<T>(std::forward<Arguments>(arguments)...);
+        auto element = makeNodeShared<T>(std::forward<Arguments>(arguments)...);
+        SVGElement& base = *element;
+        base.kinds_ = svgKindsOf<T>();
+        base.kindsKnown_ = true;
+        if constexpr (std::is_base_of_v<SVGTransformable, T>) base.transformable_ = element.get();
+        if constexpr (std::is_base_of_v<SVGStylable, T>) base.stylable_ = element.get();
+        if constexpr (std::is_base_of_v<ConverterSVGToCALayer, T>) base.converter_ = element.get();
         element->loadDefaults();
-        if (auto* transformable = dynamic_cast<SVGTransformable*>(element.get())) transformable->setTransform({});
+        if constexpr (std::is_base_of_v<SVGTransformable, T>) base.transformable_->setTransform({});
         return element;
+    }
+
+    // The element as one of the classes or roles of svgKindBit, or null. An element not made by
+    // create (no bits) is asked with a dynamic cast.
+    template <class T>
+    T* as() {
+        static_assert(svgKindBit<T> != 0, "only the classes of svgKindBit are tagged");
+        if (!kindsKnown_) return dynamic_cast<T*>(this);
+        if constexpr (std::is_same_v<T, SVGTransformable>) return transformable_;
+        else if constexpr (std::is_same_v<T, SVGStylable>) return stylable_;
+        else if constexpr (std::is_same_v<T, ConverterSVGToCALayer>) return converter_;
+        else return (kinds_ & svgKindBit<T>) ? static_cast<T*>(this) : nullptr;
+    }
+    template <class T>
+    const T* as() const {
+        return const_cast<SVGElement*>(this)->as<T>();
+    }
+    // A role may also be taken by an element of another kind (an extension's): that one is cast.
+    template <class T>
+    static T* as(Node* node) {
+        if (auto* element = from(node)) return element->as<T>();
+        if constexpr (std::is_base_of_v<SVGElement, T>) {
+            return nullptr;
+        } else {
+            return node && node->nodeType() == NodeType::element ? dynamic_cast<T*>(node) : nullptr;
+        }
+    }
+    template <class T>
+    static const T* as(const Node* node) {
+        return as<T>(const_cast<Node*>(node));
+    }
+    // Only for the element classes: the roles are not nodes.
+    template <class T>
+    static std::shared_ptr<T> as(const std::shared_ptr<Node>& node) {
+        auto* element = as<T>(node.get());
+        return element ? std::shared_ptr<T>(node, element) : nullptr;
     }
 
     // Whether the element keeps its text content (title and description elements do).
@@ -143,7 +232,16 @@ private:
     const std::optional<std::string>* rememberedValue(std::string_view name, std::uint64_t generation) const;
     void remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const;
     void forgetInheritedValuesOfSubtree();
+    // An svg or foreignObject element with a width or height sets the viewport of its content.
+    bool establishesViewport() const;
+    // This element's (and its subtree's) viewport element under that SVG ancestor.
+    void viewportElementFromAncestor(SVGElement& ancestor);
 
+    std::uint32_t kinds_ = 0;
+    bool kindsKnown_ = false;
+    SVGTransformable* transformable_ = nullptr;
+    SVGStylable* stylable_ = nullptr;
+    ConverterSVGToCALayer* converter_ = nullptr;
     std::optional<std::string> identifier_;
     std::string xmlbase_;
     std::weak_ptr<SVGSVGElement> rootOfCurrentDocumentFragment_;

@@ -162,6 +162,8 @@ private:
 // The path with every point moved by (-x, -y); infinite coordinates and offsets become the largest
 // finite double of their sign first.
 gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, double x, double y);
+// The same for the path transformed first, in one pass (no transformed copy in between).
+gfx::Path CGPathCreateByOffsettingPath(const gfx::Path& path, const gfx::AffineTransform& transform, double x, double y);
 
 // A copy of the layer of its own kind with every property, its own subclass's fields included (the
 // platform's copier lost line joins, miter limits, dashes, fill rules and those fields); the mask is

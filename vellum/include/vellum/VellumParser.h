@@ -66,30 +66,44 @@ public:
     };
 
 private:
-    // An extension with the namespaces and tags it takes, asked once when it is added.
-    struct Registered {
-        std::shared_ptr<VellumParserExtension> extension;
+    // The namespaces and (sorted) tags an extension takes.
+    struct Claims {
         std::vector<std::string> namespaces;
         std::vector<std::string> tags;
     };
+    // An extension with its claims, asked once when it is added (once a process for the defaults).
+    struct Registered {
+        std::shared_ptr<VellumParserExtension> extension;
+        std::shared_ptr<const Claims> claims;
+    };
+    static std::shared_ptr<const Claims> claimsOf(const VellumParserExtension& extension);
+    void addParserExtension(std::shared_ptr<VellumParserExtension> extension, std::shared_ptr<const Claims> claims);
 
     void handleStartElement(const std::string& localName, const std::optional<std::string>& prefix,
-                            std::optional<std::string> namespaceURI,
+                            const std::optional<std::string>& namespaceURI,
                             const std::vector<std::pair<std::string, std::string>>& namespaces,
                             const std::vector<RawAttribute>& rawAttributes);
-    void handleEndElement(const std::string& localName);
+    void handleEndElement();
     void handleFoundCharacters(std::string_view characters);
     void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
     void addExternalStylesheetsToRootElement();
     void resolveUseElements();
     std::shared_ptr<VellumSource> loadCSSFrom(const std::string& location);
-    std::shared_ptr<Node> currentParent() const;
+    // The innermost open element that made a node (the list's, so not to be held across a change of it).
+    const std::shared_ptr<Node>& currentParent() const;
     void flushCharacters();
 
     std::string storedChars_;
+    // What the bridge hands one element over in, kept for the next element.
+    std::vector<std::pair<std::string, std::string>> declaredNamespaces_;
+    std::vector<RawAttribute> rawAttributes_;
+    std::vector<std::string> unescapedValues_;
+    std::optional<std::string> elementNamespace_;
     // How many open elements are being skipped for lying too deep.
     std::size_t skippedDepth_ = 0;
     bool reportedTooDeep_ = false;
+    // Whether any element named "use" was opened: most documents have none, and need no search for them.
+    bool sawUseElement_ = false;
     // Each open element with the extension that made it (the node is null when it declined).
     std::vector<std::pair<std::shared_ptr<VellumParserExtension>, std::shared_ptr<Node>>> openElements_;
     std::atomic<bool> hasCancelBeenRequested_ = false;
