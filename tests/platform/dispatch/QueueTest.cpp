@@ -194,3 +194,35 @@ TEST(SerialQueue, SyncsFromManyThreadsRunOneAtATimeBetweenItsAsyncBlocks) {
     EXPECT_EQ(count, 8000);
     EXPECT_FALSE(overlapped);
 }
+
+TEST(SerialQueue, BlocksQueuedWhileASyncBorrowsTheQueueRunAfterItInOrder) {
+    auto queue = Queue::serial("test.borrowed");
+    std::vector<int> order;
+    auto done = Semaphore::create();
+    bool overlapped = false;
+    std::atomic<bool> syncRunning = false;
+    const auto callerThread = std::this_thread::get_id();
+    std::thread::id syncThread;
+    int sum = queue->sync([&] {
+        syncRunning = true;
+        syncThread = std::this_thread::get_id();
+        // Queued from elsewhere while this sync holds the queue: they must wait for it, then run.
+        std::thread([&] {
+            for (int index = 1; index <= 3; ++index) {
+                queue->async([&, index] {
+                    if (syncRunning) overlapped = true;
+                    order.push_back(index);
+                    if (index == 3) done->signal();
+                });
+            }
+        }).join();
+        order.push_back(0);
+        syncRunning = false;
+        return 40 + 2;
+    });
+    EXPECT_EQ(sum, 42);
+    EXPECT_EQ(syncThread, callerThread);  // an idle queue lends itself to the caller's thread
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(overlapped);
+}

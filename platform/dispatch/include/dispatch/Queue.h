@@ -82,14 +82,29 @@ public:
 private:
     friend class RunLoop;
 
+    // The work of a sync, by reference: it outlives the call, so nothing is copied or allocated.
+    class WorkReference {
+    public:
+        template <class Work>
+        explicit WorkReference(Work& work)
+            : work_(const_cast<void*>(static_cast<const void*>(std::addressof(work)))),
+              run_([](void* work) { (*static_cast<Work*>(work))(); }) {}
+        void operator()() const { run_(work_); }
+
+    private:
+        void* work_;
+        void (*run_)(void*);
+    };
+
     template <class Work>
     std::invoke_result_t<Work&> syncReturning(Work&& work, bool barrier) {
         using Result = std::invoke_result_t<Work&>;
         if constexpr (std::is_void_v<Result>) {
-            syncBlock([&work] { work(); }, barrier);
+            syncBlock(WorkReference(work), barrier);
         } else {
             std::optional<Result> result;
-            syncBlock([&] { result.emplace(work()); }, barrier);
+            auto keep = [&] { result.emplace(work()); };
+            syncBlock(WorkReference(keep), barrier);
             return std::move(*result);
         }
     }
@@ -99,7 +114,11 @@ private:
         return std::nullopt;
     }
 
-    void syncBlock(Block block, bool barrier);
+    void syncBlock(WorkReference work, bool barrier);
+    // Serial queues: takes the queue for a sync on the calling thread if no other work holds it, and
+    // gives it back.
+    bool tryBorrow();
+    void giveBack();
     void submit(Block block, bool barrier);
     std::any specific(const void* key) const;
     // Main queue only: runs the blocks queued before the call; answers whether there were any.
