@@ -89,10 +89,12 @@ std::optional<std::string_view> functionNamed(const char* function) {
     return function;
 }
 
-// The text buffer of this thread's last synchronous record, taken by the next: a record formatted,
-// delivered and dropped on its caller's thread then needs no allocation. Large buffers are let go.
-thread_local std::string spareText;
-constexpr std::size_t spareTextCapacity = 1024;
+// This thread's record for its synchronous calls, filled in place and kept for the next: a record
+// then needs no allocation and copies nothing that stayed the same (thread, queue). Loggers that keep
+// a record copy it; one that logs while it is being delivered gets a record of its own (its calls go
+// on the asynchronous path), so the record is never refilled while in use.
+thread_local LBLogMessage reusedRecord;
+constexpr std::size_t keptTextCapacity = 1024;  // a larger text buffer is let go after its record
 
 // Blocks queued through asyncOnLoggingQueue that have not finished: a synchronous record may skip the
 // queue only when there are none, so it never overtakes what was queued before it. On a cache line of
@@ -291,25 +293,21 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
         state_->queueAsynchronously(std::move(message));
         return;
     }
+    deliverSynchronously(message);
+}
+
+void LBLog::deliverSynchronously(const LBLogMessage& message) {
     state_->closeBatch();
-    const bool onLoggingQueue = isOnLoggingQueue();
-    bool delivered = false;
-    {
-        // On the logging queue, or nothing queued before it: the record is handed over on this thread.
+    // On the logging queue, or nothing queued before it: the record is handed over on this thread.
+    if (isOnLoggingQueue() || queuedBlocks.load() == 0) {
         Dispatching dispatching;
-        if (onLoggingQueue || queuedBlocks.load() == 0) {
-            state_->lt_log(message);
-            delivered = true;
-        }
+        state_->lt_log(message);
+        return;
     }
-    if (!delivered) {
-        loggingQueue()->sync([&] {
-            Dispatching dispatching;
-            state_->lt_log(message);
-        });
-    }
-    // Loggers that keep a record copy it: its text buffer serves this thread's next record.
-    if (message.message_.capacity() <= spareTextCapacity) spareText = std::move(message.message_);
+    loggingQueue()->sync([&] {
+        Dispatching dispatching;
+        state_->lt_log(message);
+    });
 }
 
 void LBLog::State::drainThen(const std::function<void()>& work) {
@@ -413,12 +411,33 @@ void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag
                              std::string_view file, const char* function, std::uint64_t line, LBLogTag tag,
                              std::string_view format, std::span<const foundation::FormatArgument> arguments) {
     assertFileGiven(file.data());
-    std::string text = std::move(spareText);
-    text.clear();
-    foundation::appendFormattedArguments(text, format, arguments);
-    queueLogMessage(
-        LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
-        asynchronous);
+    if (!mayAdmit(flag)) return;
+    if (asynchronous || loggerCallDepth > 0) {
+        std::string text;
+        foundation::appendFormattedArguments(text, format, arguments);
+        queueLogMessage(
+            LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
+            asynchronous);
+        return;
+    }
+    auto& record = reusedRecord;
+    record.message_.clear();
+    foundation::appendFormattedArguments(record.message_, format, arguments);
+    record.level_ = level;
+    record.flag_ = flag;
+    record.context_ = context;
+    record.file_ = file;
+    record.function_ = functionNamed(function);
+    record.line_ = line;
+    if (tag) {
+        record.tag_ = std::move(*tag);
+    } else {
+        record.tag_.reset();
+    }
+    record.timestamp_ = foundation::Date::now();
+    record.takeCurrentOrigin();
+    deliverSynchronously(record);
+    if (record.message_.capacity() > keptTextCapacity) std::string().swap(record.message_);
 }
 
 void LBLog::log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,

@@ -27,23 +27,38 @@ std::size_t hashOf(const T& value) {
     return std::hash<T>{}(value);
 }
 
-}  // namespace
-
-LBLogMessage::Origin LBLogMessage::Origin::current() {
+// Fills `origin` in place: a record that one thread refills then copies only what changed.
+void assignCurrentOrigin(LBLogMessage::Origin& origin) {
     thread_local const std::string threadID = std::to_string(foundation::currentThreadID());
-    Origin origin;
-    origin.threadID = threadID;
-    if (auto name = foundation::currentThreadName(); !name.empty()) origin.threadName = std::move(name);
+    if (origin.threadID != threadID) origin.threadID = threadID;
+    if (const auto& name = foundation::currentThreadName(); name.empty()) {
+        origin.threadName.reset();
+    } else if (origin.threadName != name) {
+        origin.threadName = name;
+    }
     // One look at the running queue (the main queue on the main thread) gives the label and the class.
     const auto queue = dispatch::Queue::current();
-    if (queue) origin.queueLabel = queue->label();
+    if (!queue) {
+        origin.queueLabel.clear();
+    } else if (origin.queueLabel != queue->label()) {
+        origin.queueLabel = queue->label();
+    }
     if (dispatch::isMainThread()) {
         origin.qos = userInteractive;
     } else {
         origin.qos = queue ? defaultClass : unspecified;
     }
+}
+
+}  // namespace
+
+LBLogMessage::Origin LBLogMessage::Origin::current() {
+    Origin origin;
+    assignCurrentOrigin(origin);
     return origin;
 }
+
+void LBLogMessage::takeCurrentOrigin() { assignCurrentOrigin(origin_); }
 
 LBLogMessage::LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
                            std::string_view file, std::optional<std::string_view> function, std::uint64_t line,

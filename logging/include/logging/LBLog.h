@@ -141,6 +141,8 @@ public:
 private:
     static void registerClass(std::type_index type, std::string name, std::function<LBLogLevel()> getter,
                               std::function<void(LBLogLevel)> setter);
+    // Hands a record to the loggers and returns once each has taken it.
+    void deliverSynchronously(const LBLogMessage& message);
 
     // The flags of every logger added (a superset while additions and removals are under way); shared
     // with the state, which outlives the dispatcher while blocks still run.
