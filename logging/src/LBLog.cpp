@@ -410,27 +410,32 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
 void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
                              std::string_view file, const char* function, std::uint64_t line, LBLogTag tag,
                              std::string_view format, std::span<const foundation::FormatArgument> arguments) {
-    assertFileGiven(file.data());
-    if (!mayAdmit(flag)) return;
-    if (asynchronous || loggerCallDepth > 0) {
+    FormattedCall call{asynchronous, level, flag, context, file, functionNamed(function), line, tag, format, arguments};
+    logFormatted(call);
+}
+
+void LBLog::logFormatted(FormattedCall& call) {
+    assertFileGiven(call.file.data());
+    if (!mayAdmit(call.flag)) return;
+    if (call.asynchronous || loggerCallDepth > 0) {
         std::string text;
-        foundation::appendFormattedArguments(text, format, arguments);
-        queueLogMessage(
-            LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
-            asynchronous);
+        foundation::appendFormattedArguments(text, call.format, call.arguments);
+        queueLogMessage(LBLogMessage(std::move(text), call.level, call.flag, call.context, call.file, call.function,
+                                     call.line, std::move(call.tag)),
+                        call.asynchronous);
         return;
     }
     auto& record = reusedRecord;
     record.message_.clear();
-    foundation::appendFormattedArguments(record.message_, format, arguments);
-    record.level_ = level;
-    record.flag_ = flag;
-    record.context_ = context;
-    record.file_ = file;
-    record.function_ = functionNamed(function);
-    record.line_ = line;
-    if (tag) {
-        record.tag_ = std::move(*tag);
+    foundation::appendFormattedArguments(record.message_, call.format, call.arguments);
+    record.level_ = call.level;
+    record.flag_ = call.flag;
+    record.context_ = call.context;
+    record.file_ = call.file;
+    record.function_ = call.function;
+    record.line_ = call.line;
+    if (call.tag) {
+        record.tag_ = std::move(*call.tag);
     } else {
         record.tag_.reset();
     }
