@@ -259,11 +259,13 @@ void Queue::syncBlock(WorkReference work, bool barrier) {
         }
         // An idle queue runs the block on the calling thread, as if the queue had borrowed it.
         if (taken) {
-            {
-                RunningScope scope(this);
-                work();
-            }
-            giveBack();
+            // Given back however the work ends, so that a block that throws leaves the queue usable.
+            struct GiveBack {
+                Queue* queue;
+                ~GiveBack() { queue->giveBack(); }
+            } giveBack{this};
+            RunningScope scope(this);
+            work();
             return;
         }
     }

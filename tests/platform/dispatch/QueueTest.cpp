@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -225,4 +226,13 @@ TEST(SerialQueue, BlocksQueuedWhileASyncBorrowsTheQueueRunAfterItInOrder) {
     ASSERT_TRUE(done->wait(generousSeconds));
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_FALSE(overlapped);
+}
+
+TEST(SerialQueue, ASyncWhoseWorkThrowsLeavesTheQueueUsable) {
+    auto queue = Queue::serial("test.throwing");
+    EXPECT_THROW(queue->sync([] { throw std::runtime_error("failed"); }), std::runtime_error);
+    auto done = Semaphore::create();
+    queue->async([&] { done->signal(); });
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(queue->sync([] { return 7; }), 7);
 }
