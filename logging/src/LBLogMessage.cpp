@@ -37,17 +37,15 @@ void assignCurrentOrigin(LBLogMessage::Origin& origin) {
         origin.threadName = name;
     }
     // One look at the running queue (the main queue on the main thread) gives the label and the class.
-    const auto queue = dispatch::Queue::current();
+    const dispatch::Queue* queue = dispatch::Queue::currentUnretained();
     if (!queue) {
+        // Off any queue, so off the main thread too.
         origin.queueLabel.clear();
-    } else if (origin.queueLabel != queue->label()) {
-        origin.queueLabel = queue->label();
+        origin.qos = unspecified;
+        return;
     }
-    if (dispatch::isMainThread()) {
-        origin.qos = userInteractive;
-    } else {
-        origin.qos = queue ? defaultClass : unspecified;
-    }
+    if (origin.queueLabel != queue->label()) origin.queueLabel = queue->label();
+    origin.qos = dispatch::isMainThread() ? userInteractive : defaultClass;
 }
 
 }  // namespace

@@ -62,6 +62,16 @@ struct Queue::State {
     std::map<const void*, std::any> specifics;
 };
 
+namespace {
+
+const std::shared_ptr<Queue>& mainQueue() {
+    static auto& queue =
+        *new std::shared_ptr<Queue>(std::make_shared<Queue>(Queue::Kind::main, std::string(Queue::mainLabel)));
+    return queue;
+}
+
+}  // namespace
+
 Deadline Deadline::now() { return {foundation::Clock::current()->uptime()}; }
 
 Deadline Deadline::at(foundation::Date date) { return after(date.timeIntervalSinceNow()); }
@@ -78,10 +88,7 @@ std::shared_ptr<Queue> Queue::concurrent(std::string label) {
     return std::make_shared<Queue>(Kind::concurrent, std::move(label));
 }
 
-std::shared_ptr<Queue> Queue::main() {
-    static auto& queue = *new std::shared_ptr<Queue>(std::make_shared<Queue>(Kind::main, std::string(mainLabel)));
-    return queue;
-}
+std::shared_ptr<Queue> Queue::main() { return mainQueue(); }
 
 std::shared_ptr<Queue> Queue::global() {
     static auto& queue =
@@ -92,6 +99,11 @@ std::shared_ptr<Queue> Queue::global() {
 std::shared_ptr<Queue> Queue::current() {
     if (!runningQueues.empty()) return std::const_pointer_cast<Queue>(runningQueues.back()->shared_from_this());
     return isMainThread() ? main() : nullptr;
+}
+
+const Queue* Queue::currentUnretained() {
+    if (!runningQueues.empty()) return runningQueues.back();
+    return isMainThread() ? mainQueue().get() : nullptr;
 }
 
 std::string Queue::currentLabel() {

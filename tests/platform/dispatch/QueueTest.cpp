@@ -124,12 +124,16 @@ TEST(QueueIdentity, CurrentQueueLabelAndSpecificValuesFollowTheRunningBlock) {
 
     auto seen = queue->sync([&] {
         return std::tuple(Queue::currentLabel(), Queue::getSpecificOnCurrent<std::string>(&loggingKey),
-                          queue->isCurrent(), Queue::current() == queue);
+                          queue->isCurrent(), Queue::current() == queue, Queue::currentUnretained() == queue.get());
     });
     EXPECT_EQ(std::get<0>(seen), "tolvane.logbook");
     EXPECT_EQ(std::get<1>(seen), "logging");
     EXPECT_TRUE(std::get<2>(seen));
     EXPECT_TRUE(std::get<3>(seen));
+    EXPECT_TRUE(std::get<4>(seen));
+    const Queue* offAnyQueue = queue.get();
+    std::thread([&] { offAnyQueue = Queue::currentUnretained(); }).join();
+    EXPECT_EQ(offAnyQueue, nullptr);
 
     EXPECT_FALSE(queue->isCurrent());
     EXPECT_EQ(Queue::getSpecificOnCurrent<std::string>(&loggingKey), std::nullopt);
@@ -143,6 +147,7 @@ TEST(QueueIdentity, CurrentQueueLabelAndSpecificValuesFollowTheRunningBlock) {
 TEST(QueueIdentity, MainThreadCountsAsTheMainQueueAndPoolThreadsDoNot) {
     EXPECT_TRUE(isMainThread());
     EXPECT_TRUE(Queue::main()->isCurrent());
+    EXPECT_EQ(Queue::currentUnretained(), Queue::main().get());
     EXPECT_EQ(Queue::currentLabel(), Queue::mainLabel);
     EXPECT_EQ(Queue::main()->sync([] { return 7; }), 7);  // inline: no loop needed
 

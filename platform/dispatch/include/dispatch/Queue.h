@@ -38,6 +38,8 @@ public:
 
     // The queue whose block is running on this thread; the main queue on the main thread; else null.
     static std::shared_ptr<Queue> current();
+    // The same queue without taking a reference to it (no atomic step): valid while the caller runs on it.
+    static const Queue* currentUnretained();
     static std::string currentLabel();  // empty off any queue
 
     const std::string& label() const { return label_; }
