@@ -63,6 +63,70 @@ std::mutex& dispatchMutex() {
 // Set while the calling thread holds dispatchMutex(): it counts as being on the logging queue.
 thread_local bool holdsDispatch = false;
 
+// Logger queues stay leased to the dispatcher between records: a record then hands itself to its
+// logger under dispatchMutex() alone, with no atomic step on the logger's queue, whose state would
+// otherwise pass from thread to thread with every record. Work queued on a leased queue, or a sync on
+// it, asks for the lease back; it is ended under dispatchMutex(), at once when the lock is free or
+// held by the asking thread, else by the holder as it lets go. The queue whose logger is being called
+// keeps its lease until the call returns.
+struct Revocations {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<dispatch::Queue>> queues;  // under mutex
+    std::atomic<bool> pending = false;
+};
+
+Revocations& revocations() {
+    static auto& revocations = *new Revocations;
+    return revocations;
+}
+
+// The logger queue whose leased work runs on this thread now.
+thread_local const dispatch::Queue* runningLeased = nullptr;
+
+// Under dispatchMutex(): ends the leases asked back, but not that of the queue running on this thread.
+void endRevokedLeases() {
+    auto& revoked = revocations();
+    std::vector<std::shared_ptr<dispatch::Queue>> queues;
+    {
+        std::lock_guard lock(revoked.mutex);
+        revoked.pending = false;
+        queues.swap(revoked.queues);
+        std::erase_if(queues, [&](const auto& queue) {
+            if (queue.get() != runningLeased) return false;
+            revoked.queues.push_back(queue);
+            revoked.pending = true;
+            return true;
+        });
+    }
+    for (const auto& queue : queues) queue->endLease();
+}
+
+// Without dispatchMutex(): ends the leases asked back unless another thread holds the lock, which
+// then ends them as it lets go.
+void tryEndRevokedLeases() {
+    while (revocations().pending.load()) {
+        if (!dispatchMutex().try_lock()) return;
+        holdsDispatch = true;
+        endRevokedLeases();
+        holdsDispatch = false;
+        dispatchMutex().unlock();
+    }
+}
+
+void revokeLease(dispatch::Queue& queue) {
+    auto& revoked = revocations();
+    {
+        std::lock_guard lock(revoked.mutex);
+        revoked.queues.push_back(queue.shared_from_this());
+        revoked.pending = true;
+    }
+    if (holdsDispatch) {
+        endRevokedLeases();
+    } else {
+        tryEndRevokedLeases();
+    }
+}
+
 class Dispatching {
 public:
     Dispatching() : lock_(dispatchMutex(), std::defer_lock) {
@@ -71,7 +135,13 @@ public:
         holdsDispatch = true;
     }
     ~Dispatching() {
-        if (lock_.owns_lock()) holdsDispatch = false;
+        if (!lock_.owns_lock()) return;
+        if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+        holdsDispatch = false;
+        lock_.unlock();
+        // A revocation asked while the lock was held, after the look above, found it taken.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (revocations().pending.load(std::memory_order_relaxed)) tryEndRevokedLeases();
     }
     Dispatching(const Dispatching&) = delete;
     Dispatching& operator=(const Dispatching&) = delete;
@@ -79,6 +149,25 @@ public:
 private:
     std::unique_lock<std::mutex> lock_;
 };
+
+// Runs `work` for `queue` on this thread under dispatchMutex(): leased when it can be (the lease is
+// kept for the next record), else through the queue's own sync.
+template <class Work>
+void runOnLoggerQueue(dispatch::Queue& queue, Work&& work) {
+    if (!queue.isLeased() && !queue.tryLease(revokeLease)) {
+        queue.sync(work);
+        return;
+    }
+    {
+        struct Running {
+            explicit Running(const dispatch::Queue& queue) { runningLeased = &queue; }
+            ~Running() { runningLeased = nullptr; }
+        } running(queue);
+        queue.runLeased(work);
+    }
+    // The logger may have queued work of its own meanwhile.
+    if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+}
 
 void assertFileGiven(const char* file) {
     foundation::assertion(file != nullptr, "Invalid parameter not satisfying: file");
@@ -516,10 +605,10 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
         LoggerCall call;
         node.logger->logMessage(message);
     };
-    // A sync on an idle logger queue runs on this thread: one logger costs no thread switch.
+    // A leased or idle logger queue runs the call on this thread: one logger costs no thread switch.
     if (admitted == 1 || processorCount() == 1) {
         for (const auto& node : loggers) {
-            if (admits(node.level, flag)) node.loggerQueue->sync([&] { deliver(node); });
+            if (admits(node.level, flag)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
         }
         return;
     }
@@ -530,7 +619,7 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
     for (const auto& node : loggers) {
         if (!admits(node.level, flag)) continue;
         if (--remaining == 0) {
-            node.loggerQueue->sync([&] { deliver(node); });
+            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
         } else {
             node.loggerQueue->async(group, [logger = node.logger, &message] {
                 LoggerCall call;

@@ -38,6 +38,25 @@ private:
     LBLog& log_;
 };
 
+// Queues work of its own on its queue from each call, and notes whether anything ran during a call.
+class QueueingLogger : public CapturingLogger {
+public:
+    void logMessage(const LBLogMessage& message) override {
+        if (inside_.exchange(true)) overlapped = true;
+        CapturingLogger::logMessage(message);
+        loggerQueue()->async([this, text = message.message()] { noteAlone("queued " + text); });
+        inside_ = false;
+    }
+    void noteAlone(std::string event) {
+        if (inside_) overlapped = true;
+        note(std::move(event));
+    }
+    std::atomic<bool> overlapped = false;
+
+private:
+    std::atomic<bool> inside_ = false;
+};
+
 }  // namespace
 
 TEST(LBLog, TheSameLoggerAtTheSameLevelIsOneRegistrationAndAtTwoLevelsTwo) {
@@ -334,4 +353,39 @@ TEST(LBLog, EachSynchronousRecordOfAThreadCarriesWhereAndWhenItWasMade) {
         ASSERT_TRUE(records[index].timestamp());
         if (index > 0) EXPECT_GE(*records[index].timestamp(), *records[index - 1].timestamp());
     }
+}
+
+// The logger's queue stays the logger's between synchronous records: work queued on it, by the logger
+// or from another thread, runs in its turn and never during a call.
+TEST(LBLog, ALoggersQueueRunsOtherWorkBetweenSynchronousRecordsAndNeverDuringOne) {
+    LBLog log;
+    auto logger = std::make_shared<QueueingLogger>();
+    log.addLogger(logger);
+    logText(log, false, "a");
+    std::thread([&] { logger->loggerQueue()->sync([&] { logger->noteAlone("outside"); }); }).join();
+    logText(log, false, "b");
+    log.flushLog();
+    EXPECT_EQ(logger->events(),
+              (std::vector<std::string>{"add", "log a", "queued a", "outside", "log b", "queued b", "flush"}));
+
+    // Many threads, records and outside work side by side.
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int index = 0; index < 200; ++index) {
+                if (thread == 0 && index % 10 == 0) {
+                    logger->loggerQueue()->sync([&] { logger->noteAlone("outside"); });
+                } else {
+                    logText(log, false, "record");
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    log.flushLog();
+    const auto events = logger->events();
+    EXPECT_EQ(std::ranges::count(events, "log record"), 780);
+    EXPECT_EQ(std::ranges::count(events, "queued record"), 780);
+    EXPECT_EQ(std::ranges::count(events, "outside"), 21);
+    EXPECT_FALSE(logger->overlapped.load());
 }

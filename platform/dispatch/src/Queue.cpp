@@ -51,11 +51,13 @@ struct Queue::State {
     // step per transition: a sync on an idle queue takes no lock at all.
     static constexpr std::uint64_t heldByDrain = 1;
     static constexpr std::uint64_t heldBySync = 2;
+    static constexpr std::uint64_t heldByLease = 3;
     static constexpr std::uint64_t holderBits = 3;
     static constexpr std::uint64_t oneQueued = 4;
     alignas(64) std::atomic<std::uint64_t> serialState = 0;
     static std::uint64_t holder(std::uint64_t state) { return state & holderBits; }
     static std::uint64_t queued(std::uint64_t state) { return state / oneQueued; }
+    std::atomic<Queue::Revoke> revoke = nullptr;  // the lessee's, while leased
     std::size_t running = 0;      // concurrent: blocks on the pool now
     bool barrierRunning = false;  // concurrent
     mutable std::mutex specificsMutex;
@@ -170,6 +172,8 @@ void Queue::submit(Block block, bool barrier) {
         lock.unlock();
         if (State::holder(before) == 0) {
             detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+        } else if (State::holder(before) == State::heldByLease) {
+            state_->revoke.load()(*this);
         }
         return;
     }
@@ -242,16 +246,34 @@ bool Queue::tryBorrow() {
     return state_->serialState.compare_exchange_strong(idle, State::heldBySync);
 }
 
-void Queue::giveBack() {
-    // Blocks queued while the sync ran found the queue taken: a drain takes it over for them.
+void Queue::giveBack(std::uint64_t holder) {
+    // Blocks queued while the holder ran found the queue taken: a drain takes it over for them.
     auto& word = state_->serialState;
     std::uint64_t before = word.load();
     std::uint64_t after;
     do {
+        if (State::holder(before) != holder) return;
         after = State::queued(before) == 0 ? 0 : (before & ~State::holderBits) | State::heldByDrain;
     } while (!word.compare_exchange_weak(before, after));
     if (after != 0) detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
 }
+
+bool Queue::tryLease(Revoke revoke) {
+    if (kind_ != Kind::serial) return false;
+    // Set first: a submit that finds the queue leased calls it at once.
+    state_->revoke = revoke;
+    std::uint64_t idle = 0;
+    return state_->serialState.compare_exchange_strong(idle, State::heldByLease);
+}
+
+bool Queue::isLeased() const { return state_->serialState.load() == State::heldByLease; }
+
+void Queue::runLeasedWork(WorkReference work) {
+    RunningScope scope(this);
+    work();
+}
+
+void Queue::endLease() { giveBack(State::heldByLease); }
 
 void Queue::syncBlock(WorkReference work, bool barrier) {
     if (isCurrent()) {
@@ -274,7 +296,7 @@ void Queue::syncBlock(WorkReference work, bool barrier) {
             // Given back however the work ends, so that a block that throws leaves the queue usable.
             struct GiveBack {
                 Queue* queue;
-                ~GiveBack() { queue->giveBack(); }
+                ~GiveBack() { queue->giveBack(State::heldBySync); }
             } giveBack{this};
             RunningScope scope(this);
             work();

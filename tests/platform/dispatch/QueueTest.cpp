@@ -241,3 +241,46 @@ TEST(SerialQueue, ASyncWhoseWorkThrowsLeavesTheQueueUsable) {
     ASSERT_TRUE(done->wait(generousSeconds));
     EXPECT_EQ(queue->sync([] { return 7; }), 7);
 }
+
+namespace {
+// The lessee of the leasing test: records that it was asked, and ends the lease at once.
+std::atomic<int> revocationsAsked = 0;
+void endAtOnce(Queue& queue) {
+    revocationsAsked.fetch_add(1);
+    queue.endLease();
+}
+void recordOnly(Queue&) { revocationsAsked.fetch_add(1); }
+}  // namespace
+
+TEST(SerialQueue, ALeasedQueueRunsOnlyItsLesseesWorkUntilAskedBackThenWhatWasQueued) {
+    auto queue = Queue::serial("test.leased");
+    revocationsAsked = 0;
+    ASSERT_TRUE(queue->tryLease(recordOnly));
+    EXPECT_TRUE(queue->isLeased());
+    EXPECT_FALSE(queue->tryLease(recordOnly));  // one lessee at a time
+    bool current = false;
+    queue->runLeased([&] { current = queue->isCurrent(); });
+    EXPECT_TRUE(current);
+
+    // Queued while leased: it waits, and the lessee is asked for the queue.
+    std::vector<int> order;
+    auto done = Semaphore::create();
+    queue->async([&] {
+        order.push_back(2);
+        done->signal();
+    });
+    EXPECT_EQ(revocationsAsked.load(), 1);
+    EXPECT_FALSE(queue->isLeased());
+    queue->runLeased([&] { order.push_back(1); });  // still the lessee's until it ends the lease
+    queue->endLease();
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    queue->endLease();  // ended already: nothing happens
+    EXPECT_EQ(queue->sync([] { return 3; }), 3);
+
+    // A sync on a leased queue asks for it back and runs once it is given.
+    ASSERT_TRUE(queue->tryLease(endAtOnce));
+    EXPECT_EQ(queue->sync([] { return 4; }), 4);
+    EXPECT_EQ(revocationsAsked.load(), 2);
+    EXPECT_FALSE(Queue::concurrent()->tryLease(recordOnly));
+}

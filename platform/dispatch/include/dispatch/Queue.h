@@ -1,6 +1,7 @@
 #pragma once
 
 #include <any>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,19 @@ public:
         return syncReturning(std::forward<Work>(work), true);
     }
 
+    // Leasing a serial queue, for a caller that runs the queue's work on its own threads under a lock
+    // of its own and wants no atomic step per run. While leased the queue runs nothing else. Whoever
+    // queues work on a leased queue, or syncs on it, calls `revoke` with the queue; the lessee must then
+    // end the lease soon, under its lock and not from inside a runLeased of this queue.
+    using Revoke = void (*)(Queue&);
+    bool tryLease(Revoke revoke);  // an idle serial queue only
+    bool isLeased() const;         // and nothing waits for it
+    template <class Work>
+    void runLeased(Work&& work) {  // under the lessee's lock, while leased
+        runLeasedWork(WorkReference(work));
+    }
+    void endLease();  // queued work then drains on the pool; nothing if the lease already ended
+
     // Queue-specific values, keyed by an address the caller owns. Setting an empty value removes it.
     void setSpecific(const void* key, std::any value);
     template <class T>
@@ -118,9 +132,10 @@ private:
 
     void syncBlock(WorkReference work, bool barrier);
     // Serial queues: takes the queue for a sync on the calling thread if no other work holds it, and
-    // gives it back.
+    // gives it back (or gives it up from a holder of that kind).
+    void runLeasedWork(WorkReference work);
     bool tryBorrow();
-    void giveBack();
+    void giveBack(std::uint64_t holder);
     void submit(Block block, bool barrier);
     std::any specific(const void* key) const;
     // Main queue only: runs the blocks queued before the call; answers whether there were any.
