@@ -2,17 +2,26 @@
 // its buffering proxy) fed through LBLog, synchronously and asynchronously, against spdlog's rotating file logger writing
 // the same lines with the same line layout, from one and four producer threads in the same run. Each
 // iteration writes every line and waits until it is in the files (not synchronised to the disk, on
-// either side). "lines/s" (items_per_second) is what to compare.
+// either side). "lines/s" (items_per_second) is what to compare. Last, the memory an asynchronous run of
+// a million lines holds while the file logger falls behind: the queue's bound keeps it small.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
+
+#include "../BenchSmoke.h"
 
 #include "dispatch/Queue.h"
 #include "foundation/Format.h"
@@ -116,6 +125,59 @@ void BM_SpdlogRotatingFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * linesPerIteration);
 }
 
+// The process's resident memory now, in bytes.
+std::size_t residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// A million lines logged asynchronously by four threads into rolling files. Reported: the most records
+// queued at once ("peak_queued", never above LBLog::asynchronousCapacity) and how far the resident
+// memory rose over its start ("rss_growth_MiB"), both sampled while the lines are produced.
+void BM_FileLoggerAsynchronousMemory(benchmark::State& state) {
+    const int lines = sorvane::bench::smokeRun() ? 20000 : 1000000;
+    constexpr int threads = 4;
+    Folder folder;
+    auto logger =
+        std::make_shared<logging::LBFileLogger>(std::make_shared<logging::LBLogFileManagerDefault>(folder.path().string()));
+    logging::LBLog log;
+    log.addLogger(logger);
+    std::size_t peakQueued = 0, peakGrowth = 0;
+    for (auto _ : state) {
+        const std::size_t start = residentBytes();
+        std::atomic<bool> producing = true;
+        std::thread sampler([&] {
+            while (producing) {
+                peakQueued = std::max(peakQueued, log.queuedAsynchronousRecords());
+                const std::size_t resident = residentBytes();
+                if (resident > start) peakGrowth = std::max(peakGrowth, resident - start);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        std::vector<std::thread> producers;
+        for (int thread = 0; thread < threads; ++thread) {
+            producers.emplace_back([&, thread] {
+                for (int index = thread; index < lines; index += threads) {
+                    log.log(true, logging::LBLogLevel::info, logging::LBLogFlag::info, 0, __FILE__, __func__,
+                            __LINE__, std::nullopt, "line %d of the benchmark, with some text after it", index);
+                }
+            });
+        }
+        for (auto& producer : producers) producer.join();
+        log.allLoggers();
+        producing = false;
+        sampler.join();
+    }
+    log.removeLogger(logger);
+    log.flushLog();
+    if (peakQueued > logging::LBLog::asynchronousCapacity) state.SkipWithError("the asynchronous queue went past its bound");
+    state.counters["peak_queued"] = static_cast<double>(peakQueued);
+    state.counters["rss_growth_MiB"] = static_cast<double>(peakGrowth) / (1024.0 * 1024.0);
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
 }  // namespace
 
 BENCHMARK(BM_FileLogger)
@@ -130,3 +192,4 @@ BENCHMARK(BM_FileLoggerBuffered)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FileLoggerDirect)->Arg(0)->Arg(1)->ArgName("buffered")->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SpdlogRotatingFile)->Arg(1)->Arg(4)->ArgName("threads")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FileLoggerAsynchronousMemory)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

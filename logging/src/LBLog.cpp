@@ -63,6 +63,70 @@ std::mutex& dispatchMutex() {
 // Set while the calling thread holds dispatchMutex(): it counts as being on the logging queue.
 thread_local bool holdsDispatch = false;
 
+// Logger queues stay leased to the dispatcher between records: a record then hands itself to its
+// logger under dispatchMutex() alone, with no atomic step on the logger's queue, whose state would
+// otherwise pass from thread to thread with every record. Work queued on a leased queue, or a sync on
+// it, asks for the lease back; it is ended under dispatchMutex(), at once when the lock is free or
+// held by the asking thread, else by the holder as it lets go. The queue whose logger is being called
+// keeps its lease until the call returns.
+struct Revocations {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<dispatch::Queue>> queues;  // under mutex
+    std::atomic<bool> pending = false;
+};
+
+Revocations& revocations() {
+    static auto& revocations = *new Revocations;
+    return revocations;
+}
+
+// The logger queue whose leased work runs on this thread now.
+thread_local const dispatch::Queue* runningLeased = nullptr;
+
+// Under dispatchMutex(): ends the leases asked back, but not that of the queue running on this thread.
+void endRevokedLeases() {
+    auto& revoked = revocations();
+    std::vector<std::shared_ptr<dispatch::Queue>> queues;
+    {
+        std::lock_guard lock(revoked.mutex);
+        revoked.pending = false;
+        queues.swap(revoked.queues);
+        std::erase_if(queues, [&](const auto& queue) {
+            if (queue.get() != runningLeased) return false;
+            revoked.queues.push_back(queue);
+            revoked.pending = true;
+            return true;
+        });
+    }
+    for (const auto& queue : queues) queue->endLease();
+}
+
+// Without dispatchMutex(): ends the leases asked back unless another thread holds the lock, which
+// then ends them as it lets go.
+void tryEndRevokedLeases() {
+    while (revocations().pending.load()) {
+        if (!dispatchMutex().try_lock()) return;
+        holdsDispatch = true;
+        endRevokedLeases();
+        holdsDispatch = false;
+        dispatchMutex().unlock();
+    }
+}
+
+void revokeLease(dispatch::Queue& queue) {
+    auto& revoked = revocations();
+    {
+        std::lock_guard lock(revoked.mutex);
+        revoked.queues.push_back(queue.shared_from_this());
+        revoked.pending = true;
+    }
+    if (holdsDispatch) {
+        endRevokedLeases();
+    } else {
+        tryEndRevokedLeases();
+    }
+}
+
 class Dispatching {
 public:
     Dispatching() : lock_(dispatchMutex(), std::defer_lock) {
@@ -71,7 +135,13 @@ public:
         holdsDispatch = true;
     }
     ~Dispatching() {
-        if (lock_.owns_lock()) holdsDispatch = false;
+        if (!lock_.owns_lock()) return;
+        if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+        holdsDispatch = false;
+        lock_.unlock();
+        // A revocation asked while the lock was held, after the look above, found it taken.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (revocations().pending.load(std::memory_order_relaxed)) tryEndRevokedLeases();
     }
     Dispatching(const Dispatching&) = delete;
     Dispatching& operator=(const Dispatching&) = delete;
@@ -79,6 +149,25 @@ public:
 private:
     std::unique_lock<std::mutex> lock_;
 };
+
+// Runs `work` for `queue` on this thread under dispatchMutex(): leased when it can be (the lease is
+// kept for the next record), else through the queue's own sync.
+template <class Work>
+void runOnLoggerQueue(dispatch::Queue& queue, Work&& work) {
+    if (!queue.isLeased() && !queue.tryLease(revokeLease)) {
+        queue.sync(work);
+        return;
+    }
+    {
+        struct Running {
+            explicit Running(const dispatch::Queue& queue) { runningLeased = &queue; }
+            ~Running() { runningLeased = nullptr; }
+        } running(queue);
+        queue.runLeased(work);
+    }
+    // The logger may have queued work of its own meanwhile.
+    if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+}
 
 void assertFileGiven(const char* file) {
     foundation::assertion(file != nullptr, "Invalid parameter not satisfying: file");
@@ -89,10 +178,12 @@ std::optional<std::string_view> functionNamed(const char* function) {
     return function;
 }
 
-// The text buffer of this thread's last synchronous record, taken by the next: a record formatted,
-// delivered and dropped on its caller's thread then needs no allocation. Large buffers are let go.
-thread_local std::string spareText;
-constexpr std::size_t spareTextCapacity = 1024;
+// This thread's record for its synchronous calls, filled in place and kept for the next: a record
+// then needs no allocation and copies nothing that stayed the same (thread, queue). Loggers that keep
+// a record copy it; one that logs while it is being delivered gets a record of its own (its calls go
+// on the asynchronous path), so the record is never refilled while in use.
+thread_local LBLogMessage reusedRecord;
+constexpr std::size_t keptTextCapacity = 1024;  // a larger text buffer is let go after its record
 
 // Blocks queued through asyncOnLoggingQueue that have not finished: a synchronous record may skip the
 // queue only when there are none, so it never overtakes what was queued before it. On a cache line of
@@ -291,25 +382,21 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
         state_->queueAsynchronously(std::move(message));
         return;
     }
+    deliverSynchronously(message);
+}
+
+void LBLog::deliverSynchronously(const LBLogMessage& message) {
     state_->closeBatch();
-    const bool onLoggingQueue = isOnLoggingQueue();
-    bool delivered = false;
-    {
-        // On the logging queue, or nothing queued before it: the record is handed over on this thread.
+    // On the logging queue, or nothing queued before it: the record is handed over on this thread.
+    if (isOnLoggingQueue() || queuedBlocks.load() == 0) {
         Dispatching dispatching;
-        if (onLoggingQueue || queuedBlocks.load() == 0) {
-            state_->lt_log(message);
-            delivered = true;
-        }
+        state_->lt_log(message);
+        return;
     }
-    if (!delivered) {
-        loggingQueue()->sync([&] {
-            Dispatching dispatching;
-            state_->lt_log(message);
-        });
-    }
-    // Loggers that keep a record copy it: its text buffer serves this thread's next record.
-    if (message.message_.capacity() <= spareTextCapacity) spareText = std::move(message.message_);
+    loggingQueue()->sync([&] {
+        Dispatching dispatching;
+        state_->lt_log(message);
+    });
 }
 
 void LBLog::State::drainThen(const std::function<void()>& work) {
@@ -412,13 +499,39 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
 void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
                              std::string_view file, const char* function, std::uint64_t line, LBLogTag tag,
                              std::string_view format, std::span<const foundation::FormatArgument> arguments) {
-    assertFileGiven(file.data());
-    std::string text = std::move(spareText);
-    text.clear();
-    foundation::appendFormattedArguments(text, format, arguments);
-    queueLogMessage(
-        LBLogMessage(std::move(text), level, flag, context, file, functionNamed(function), line, std::move(tag)),
-        asynchronous);
+    FormattedCall call{asynchronous, level, flag, context, file, functionNamed(function), line, tag, format, arguments};
+    logFormatted(call);
+}
+
+void LBLog::logFormatted(FormattedCall& call) {
+    assertFileGiven(call.file.data());
+    if (!mayAdmit(call.flag)) return;
+    if (call.asynchronous || loggerCallDepth > 0) {
+        std::string text;
+        foundation::appendFormattedArguments(text, call.format, call.arguments);
+        queueLogMessage(LBLogMessage(std::move(text), call.level, call.flag, call.context, call.file, call.function,
+                                     call.line, std::move(call.tag)),
+                        call.asynchronous);
+        return;
+    }
+    auto& record = reusedRecord;
+    record.message_.clear();
+    foundation::appendFormattedArguments(record.message_, call.format, call.arguments);
+    record.level_ = call.level;
+    record.flag_ = call.flag;
+    record.context_ = call.context;
+    record.file_ = call.file;
+    record.function_ = call.function;
+    record.line_ = call.line;
+    if (call.tag) {
+        record.tag_ = std::move(*call.tag);
+    } else {
+        record.tag_.reset();
+    }
+    record.timestamp_ = foundation::Date::now();
+    record.takeCurrentOrigin();
+    deliverSynchronously(record);
+    if (record.message_.capacity() > keptTextCapacity) std::string().swap(record.message_);
 }
 
 void LBLog::log(bool asynchronous, std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
@@ -492,10 +605,10 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
         LoggerCall call;
         node.logger->logMessage(message);
     };
-    // A sync on an idle logger queue runs on this thread: one logger costs no thread switch.
+    // A leased or idle logger queue runs the call on this thread: one logger costs no thread switch.
     if (admitted == 1 || processorCount() == 1) {
         for (const auto& node : loggers) {
-            if (admits(node.level, flag)) node.loggerQueue->sync([&] { deliver(node); });
+            if (admits(node.level, flag)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
         }
         return;
     }
@@ -506,7 +619,7 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
     for (const auto& node : loggers) {
         if (!admits(node.level, flag)) continue;
         if (--remaining == 0) {
-            node.loggerQueue->sync([&] { deliver(node); });
+            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
         } else {
             node.loggerQueue->async(group, [logger = node.logger, &message] {
                 LoggerCall call;

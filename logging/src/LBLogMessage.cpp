@@ -27,23 +27,36 @@ std::size_t hashOf(const T& value) {
     return std::hash<T>{}(value);
 }
 
+// Fills `origin` in place: a record that one thread refills then copies only what changed.
+void assignCurrentOrigin(LBLogMessage::Origin& origin) {
+    thread_local const std::string threadID = std::to_string(foundation::currentThreadID());
+    if (origin.threadID != threadID) origin.threadID = threadID;
+    if (const auto& name = foundation::currentThreadName(); name.empty()) {
+        origin.threadName.reset();
+    } else if (origin.threadName != name) {
+        origin.threadName = name;
+    }
+    // One look at the running queue (the main queue on the main thread) gives the label and the class.
+    const dispatch::Queue* queue = dispatch::Queue::currentUnretained();
+    if (!queue) {
+        // Off any queue, so off the main thread too.
+        origin.queueLabel.clear();
+        origin.qos = unspecified;
+        return;
+    }
+    if (origin.queueLabel != queue->label()) origin.queueLabel = queue->label();
+    origin.qos = dispatch::isMainThread() ? userInteractive : defaultClass;
+}
+
 }  // namespace
 
 LBLogMessage::Origin LBLogMessage::Origin::current() {
-    thread_local const std::string threadID = std::to_string(foundation::currentThreadID());
     Origin origin;
-    origin.threadID = threadID;
-    if (auto name = foundation::currentThreadName(); !name.empty()) origin.threadName = std::move(name);
-    // One look at the running queue (the main queue on the main thread) gives the label and the class.
-    const auto queue = dispatch::Queue::current();
-    if (queue) origin.queueLabel = queue->label();
-    if (dispatch::isMainThread()) {
-        origin.qos = userInteractive;
-    } else {
-        origin.qos = queue ? defaultClass : unspecified;
-    }
+    assignCurrentOrigin(origin);
     return origin;
 }
+
+void LBLogMessage::takeCurrentOrigin() { assignCurrentOrigin(origin_); }
 
 LBLogMessage::LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context,
                            std::string_view file, std::optional<std::string_view> function, std::uint64_t line,

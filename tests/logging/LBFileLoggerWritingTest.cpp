@@ -252,6 +252,8 @@ TEST_F(FileLoggerTest, EveryLineOfAFourThreadSynchronousRunIsWrittenOnce) {
     std::multiset<int> seen = numberedLines();
     ASSERT_EQ(seen.size(), std::size_t(threads * perThread));
     EXPECT_EQ(std::set<int>(seen.begin(), seen.end()).size(), seen.size());
+    EXPECT_EQ(*seen.begin(), 0);
+    EXPECT_EQ(*seen.rbegin(), threads * perThread - 1);
 }
 
 // A rolling frequency of centuries sets a timer that never fires; it holds nothing up.

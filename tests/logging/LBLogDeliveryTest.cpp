@@ -158,8 +158,14 @@ TEST(LBLogDelivery, SynchronousRecordsFromManyThreadsAllArriveEachThreadsInItsOr
     for (int thread = 0; thread < threads; ++thread) {
         producers.emplace_back([&log, thread] {
             for (int index = 0; index < perThread; ++index) {
-                // Now and then an asynchronous one, so that both ways meet.
-                logText(log, index % 7 == 0, std::to_string(thread) + " " + std::to_string(index));
+                // Now and then an asynchronous one, so that both ways meet; every third one formatted
+                // into the thread's own record.
+                if (index % 3 == 1) {
+                    log.log(false, LBLogLevel::all, LBLogFlag::info, 0, __FILE__, __func__, __LINE__, std::nullopt,
+                            "%d %d", thread, index);
+                } else {
+                    logText(log, index % 7 == 0, std::to_string(thread) + " " + std::to_string(index));
+                }
             }
         });
     }

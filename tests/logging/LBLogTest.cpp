@@ -8,6 +8,7 @@
 #include "CapturingLogger.h"
 #include "foundation/Assertion.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/Thread.h"
 #include "logging/LBLog.h"
 
 using namespace logging;
@@ -35,6 +36,25 @@ public:
 
 private:
     LBLog& log_;
+};
+
+// Queues work of its own on its queue from each call, and notes whether anything ran during a call.
+class QueueingLogger : public CapturingLogger {
+public:
+    void logMessage(const LBLogMessage& message) override {
+        if (inside_.exchange(true)) overlapped = true;
+        CapturingLogger::logMessage(message);
+        loggerQueue()->async([this, text = message.message()] { noteAlone("queued " + text); });
+        inside_ = false;
+    }
+    void noteAlone(std::string event) {
+        if (inside_) overlapped = true;
+        note(std::move(event));
+    }
+    std::atomic<bool> overlapped = false;
+
+private:
+    std::atomic<bool> inside_ = false;
 };
 
 }  // namespace
@@ -281,4 +301,91 @@ TEST(LBLog, AddingAndRemovingTakeEffectBetweenTheRecordsAroundThem) {
     EXPECT_EQ(counts(secondSaw, "before"), 0);
     EXPECT_EQ(counts(secondSaw, "between"), 100);
     EXPECT_EQ(counts(secondSaw, "after"), 100);
+}
+
+TEST(LBLog, EachSynchronousRecordOfAThreadCarriesWhereAndWhenItWasMade) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    auto first = dispatch::Queue::serial("test.where.first");
+    auto second = dispatch::Queue::serial("test.where.second.with.a.label.past.the.short.string");
+    auto logHere = [&](const char* text, LBLogTag tag = std::nullopt) {
+        log.log(false, LBLogLevel::all, LBLogFlag::info, 0, __FILE__, __func__, __LINE__, std::move(tag), "%s",
+                text);
+    };
+    std::string threadID;
+    // A thread of its own: its name is changed along the way.
+    std::thread([&] {
+        threadID = std::to_string(foundation::currentThreadID());
+        logHere("plain", "tagged");
+        foundation::setCurrentThreadName("test.where.named");
+        logHere("named");
+        first->sync([&] { logHere("first"); });
+        second->sync([&] { logHere("second"); });
+        foundation::setCurrentThreadName("");
+        logHere("unnamed");
+    }).join();
+
+    const auto records = logger->records();
+    ASSERT_EQ(records.size(), 5u);
+    struct Expected {
+        const char* text;
+        std::optional<std::string> threadName;
+        std::string queueLabel;
+        std::uint32_t qos;
+        LBLogTag tag;
+    };
+    const Expected expected[] = {
+        {"plain", std::nullopt, "", 0, "tagged"},
+        {"named", "test.where.named", "", 0, std::nullopt},
+        {"first", "test.where.named", first->label(), 21, std::nullopt},
+        {"second", "test.where.named", second->label(), 21, std::nullopt},
+        {"unnamed", std::nullopt, "", 0, std::nullopt},
+    };
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        SCOPED_TRACE(expected[index].text);
+        EXPECT_EQ(records[index].message(), expected[index].text);
+        EXPECT_EQ(records[index].threadID(), threadID);
+        EXPECT_EQ(records[index].threadName(), expected[index].threadName);
+        EXPECT_EQ(records[index].queueLabel(), expected[index].queueLabel);
+        EXPECT_EQ(records[index].qos(), expected[index].qos);
+        EXPECT_EQ(records[index].tag(), expected[index].tag);
+        ASSERT_TRUE(records[index].timestamp());
+        if (index > 0) EXPECT_GE(*records[index].timestamp(), *records[index - 1].timestamp());
+    }
+}
+
+// The logger's queue stays the logger's between synchronous records: work queued on it, by the logger
+// or from another thread, runs in its turn and never during a call.
+TEST(LBLog, ALoggersQueueRunsOtherWorkBetweenSynchronousRecordsAndNeverDuringOne) {
+    LBLog log;
+    auto logger = std::make_shared<QueueingLogger>();
+    log.addLogger(logger);
+    logText(log, false, "a");
+    std::thread([&] { logger->loggerQueue()->sync([&] { logger->noteAlone("outside"); }); }).join();
+    logText(log, false, "b");
+    log.flushLog();
+    EXPECT_EQ(logger->events(),
+              (std::vector<std::string>{"add", "log a", "queued a", "outside", "log b", "queued b", "flush"}));
+
+    // Many threads, records and outside work side by side.
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int index = 0; index < 200; ++index) {
+                if (thread == 0 && index % 10 == 0) {
+                    logger->loggerQueue()->sync([&] { logger->noteAlone("outside"); });
+                } else {
+                    logText(log, false, "record");
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    log.flushLog();
+    const auto events = logger->events();
+    EXPECT_EQ(std::ranges::count(events, "log record"), 780);
+    EXPECT_EQ(std::ranges::count(events, "queued record"), 780);
+    EXPECT_EQ(std::ranges::count(events, "outside"), 21);
+    EXPECT_FALSE(logger->overlapped.load());
 }

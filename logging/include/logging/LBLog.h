@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -76,9 +77,11 @@ public:
              const Arguments&... arguments) {
         if (!mayAdmit(flag)) return;
         const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{foundation::FormatArgument(arguments)...};
-        // Measured here, where `file` is usually a literal and its length known when compiling.
+        // Measured here, where `file` and `function` are usually literals, their lengths known when compiling.
         const std::string_view fileText = file ? std::string_view(file) : std::string_view();
-        logWithArguments(asynchronous, level, flag, context, fileText, function, line, std::move(tag), format, list);
+        const auto functionText = function ? std::optional<std::string_view>(function) : std::nullopt;
+        FormattedCall call{asynchronous, level, flag, context, fileText, functionText, line, tag, format, list};
+        logFormatted(call);
     }
     // A `file` without data (a null pointer's) is refused as the other forms refuse a null `file`.
     void logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
@@ -141,6 +144,24 @@ public:
 private:
     static void registerClass(std::type_index type, std::string name, std::function<LBLogLevel()> getter,
                               std::function<void(LBLogLevel)> setter);
+
+    // One formatted call, handed over by reference: its parts are read where they are needed rather
+    // than copied through the call, right after the caller wrote them.
+    struct FormattedCall {
+        bool asynchronous;
+        LBLogLevel level;
+        LBLogFlag flag;
+        LBLogContext context;
+        std::string_view file;
+        std::optional<std::string_view> function;
+        std::uint64_t line;
+        LBLogTag& tag;  // taken over
+        std::string_view format;
+        std::span<const foundation::FormatArgument> arguments;
+    };
+    void logFormatted(FormattedCall& call);
+    // Hands a record to the loggers and returns once each has taken it.
+    void deliverSynchronously(const LBLogMessage& message);
 
     // The flags of every logger added (a superset while additions and removals are under way); shared
     // with the state, which outlives the dispatcher while blocks still run.

@@ -65,7 +65,10 @@ public:
 
 private:
     friend class LBMultiFormatter;  // copies a record with another text
-    friend class LBLog;             // takes the text of a delivered record back for the next one
+    friend class LBLog;             // refills one record per thread for its synchronous calls
+
+    // Makes the origin the calling thread's, copying only what changed since it was last filled.
+    void takeCurrentOrigin();
 
     std::string message_;
     LBLogLevel level_ = LBLogLevel::off;

@@ -1,5 +1,7 @@
 #include "dispatch/Queue.h"
 
+#include <atomic>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -44,13 +46,33 @@ struct Queue::State {
     };
     std::mutex mutex;
     std::deque<Entry> pending;
-    bool draining = false;        // serial: a drain is scheduled or running
-    bool borrowed = false;        // serial: the drain is a sync running on its caller's thread
+    // Serial: who holds the queue (no one, a drain scheduled or running, or a sync borrowing it on its
+    // caller's thread) and, above that, how many entries `pending` has. One word changed by one atomic
+    // step per transition: a sync on an idle queue takes no lock at all.
+    static constexpr std::uint64_t heldByDrain = 1;
+    static constexpr std::uint64_t heldBySync = 2;
+    static constexpr std::uint64_t heldByLease = 3;
+    static constexpr std::uint64_t holderBits = 3;
+    static constexpr std::uint64_t oneQueued = 4;
+    alignas(64) std::atomic<std::uint64_t> serialState = 0;
+    static std::uint64_t holder(std::uint64_t state) { return state & holderBits; }
+    static std::uint64_t queued(std::uint64_t state) { return state / oneQueued; }
+    std::atomic<Queue::Revoke> revoke = nullptr;  // the lessee's, while leased
     std::size_t running = 0;      // concurrent: blocks on the pool now
     bool barrierRunning = false;  // concurrent
     mutable std::mutex specificsMutex;
     std::map<const void*, std::any> specifics;
 };
+
+namespace {
+
+const std::shared_ptr<Queue>& mainQueue() {
+    static auto& queue =
+        *new std::shared_ptr<Queue>(std::make_shared<Queue>(Queue::Kind::main, std::string(Queue::mainLabel)));
+    return queue;
+}
+
+}  // namespace
 
 Deadline Deadline::now() { return {foundation::Clock::current()->uptime()}; }
 
@@ -68,10 +90,7 @@ std::shared_ptr<Queue> Queue::concurrent(std::string label) {
     return std::make_shared<Queue>(Kind::concurrent, std::move(label));
 }
 
-std::shared_ptr<Queue> Queue::main() {
-    static auto& queue = *new std::shared_ptr<Queue>(std::make_shared<Queue>(Kind::main, std::string(mainLabel)));
-    return queue;
-}
+std::shared_ptr<Queue> Queue::main() { return mainQueue(); }
 
 std::shared_ptr<Queue> Queue::global() {
     static auto& queue =
@@ -82,6 +101,11 @@ std::shared_ptr<Queue> Queue::global() {
 std::shared_ptr<Queue> Queue::current() {
     if (!runningQueues.empty()) return std::const_pointer_cast<Queue>(runningQueues.back()->shared_from_this());
     return isMainThread() ? main() : nullptr;
+}
+
+const Queue* Queue::currentUnretained() {
+    if (!runningQueues.empty()) return runningQueues.back();
+    return isMainThread() ? mainQueue().get() : nullptr;
 }
 
 std::string Queue::currentLabel() {
@@ -135,13 +159,24 @@ void Queue::submit(Block block, bool barrier) {
         lock.unlock();
         RunLoop::main()->wake();
         return;
-    case Kind::serial:
-        if (!state_->draining) {
-            state_->draining = true;
-            lock.unlock();
+    case Kind::serial: {
+        // Counted and, on a queue no one holds, taken for a drain in one step: a sync giving the queue
+        // back sees the entry and starts the drain itself.
+        auto& word = state_->serialState;
+        std::uint64_t before = word.load();
+        std::uint64_t after;
+        do {
+            after = before + State::oneQueued;
+            if (State::holder(before) == 0) after |= State::heldByDrain;
+        } while (!word.compare_exchange_weak(before, after));
+        lock.unlock();
+        if (State::holder(before) == 0) {
             detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+        } else if (State::holder(before) == State::heldByLease) {
+            state_->revoke.load()(*this);
         }
         return;
+    }
     case Kind::concurrent:
         startConcurrent(lock);
         return;
@@ -155,11 +190,12 @@ void Queue::drainSerial() {
         {
             std::lock_guard lock(state_->mutex);
             if (state_->pending.empty()) {
-                state_->draining = false;
+                state_->serialState.fetch_and(~State::holderBits);
                 return;
             }
             block = std::move(state_->pending.front().block);
             state_->pending.pop_front();
+            state_->serialState.fetch_sub(State::oneQueued);
         }
         block();
     }
@@ -204,42 +240,70 @@ void Queue::finishConcurrent(bool barrier) {
     startConcurrent(lock);
 }
 
-void Queue::syncBlock(Block block, bool barrier) {
+bool Queue::tryBorrow() {
+    // Only a queue that no one holds and that has nothing queued.
+    std::uint64_t idle = 0;
+    return state_->serialState.compare_exchange_strong(idle, State::heldBySync);
+}
+
+void Queue::giveBack(std::uint64_t holder) {
+    // Blocks queued while the holder ran found the queue taken: a drain takes it over for them.
+    auto& word = state_->serialState;
+    std::uint64_t before = word.load();
+    std::uint64_t after;
+    do {
+        if (State::holder(before) != holder) return;
+        after = State::queued(before) == 0 ? 0 : (before & ~State::holderBits) | State::heldByDrain;
+    } while (!word.compare_exchange_weak(before, after));
+    if (after != 0) detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
+}
+
+bool Queue::tryLease(Revoke revoke) {
+    if (kind_ != Kind::serial) return false;
+    // Set first: a submit that finds the queue leased calls it at once.
+    state_->revoke = revoke;
+    std::uint64_t idle = 0;
+    return state_->serialState.compare_exchange_strong(idle, State::heldByLease);
+}
+
+bool Queue::isLeased() const { return state_->serialState.load() == State::heldByLease; }
+
+void Queue::runLeasedWork(WorkReference work) {
+    RunningScope scope(this);
+    work();
+}
+
+void Queue::endLease() { giveBack(State::heldByLease); }
+
+void Queue::syncBlock(WorkReference work, bool barrier) {
     if (isCurrent()) {
-        block();
+        work();
         return;
     }
     auto& state = *state_;
-    std::unique_lock lock(state.mutex);
-    // A serial queue that another thread is borrowing for a sync of its own is usually free again
-    // within a moment: waiting that moment is far cheaper than handing the block to the pool and
-    // sleeping until it has run.
-    for (int attempt = 0; kind_ == Kind::serial && state.draining && state.pending.empty() &&
-                          state.borrowed && attempt < borrowPatience;
-         ++attempt) {
-        lock.unlock();
-        std::this_thread::yield();
-        lock.lock();
-    }
-    // An idle queue runs the block on the calling thread, as if the queue had borrowed it.
-    if (kind_ == Kind::serial && !state.draining && state.pending.empty()) {
-        state.draining = true;
-        state.borrowed = true;
-        lock.unlock();
-        {
+    if (kind_ == Kind::serial) {
+        // A serial queue that another thread is borrowing for a sync of its own is usually free again
+        // within a moment: waiting that moment is far cheaper than handing the block to the pool and
+        // sleeping until it has run.
+        bool taken = tryBorrow();
+        for (int attempt = 0; !taken && attempt < borrowPatience && state.serialState.load() == State::heldBySync;
+             ++attempt) {
+            std::this_thread::yield();
+            taken = tryBorrow();
+        }
+        // An idle queue runs the block on the calling thread, as if the queue had borrowed it.
+        if (taken) {
+            // Given back however the work ends, so that a block that throws leaves the queue usable.
+            struct GiveBack {
+                Queue* queue;
+                ~GiveBack() { queue->giveBack(State::heldBySync); }
+            } giveBack{this};
             RunningScope scope(this);
-            block();
+            work();
+            return;
         }
-        lock.lock();
-        state.borrowed = false;
-        if (state.pending.empty()) {
-            state.draining = false;
-        } else {
-            lock.unlock();
-            detail::ThreadPool::shared().submit([self = shared_from_this()] { self->drainSerial(); });
-        }
-        return;
     }
+    std::unique_lock lock(state.mutex);
     if (kind_ == Kind::concurrent && state.pending.empty() && !state.barrierRunning &&
         (!barrier || state.running == 0)) {
         ++state.running;
@@ -247,7 +311,7 @@ void Queue::syncBlock(Block block, bool barrier) {
         lock.unlock();
         {
             RunningScope scope(this);
-            block();
+            work();
         }
         finishConcurrent(barrier);
         return;
@@ -256,7 +320,7 @@ void Queue::syncBlock(Block block, bool barrier) {
     detail::Completion done;
     submit(
         [&] {
-            block();
+            work();
             done.signal();
         },
         barrier);

@@ -10,7 +10,7 @@ thread_local std::string threadName;
 constexpr std::size_t systemNameLimit = 15;  // the kernel keeps 16 bytes with the terminator
 }  // namespace
 
-std::string currentThreadName() { return threadName; }
+const std::string& currentThreadName() { return threadName; }
 
 void setCurrentThreadName(std::string_view name) {
     threadName = std::string(name);

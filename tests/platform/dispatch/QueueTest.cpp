@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -123,12 +124,16 @@ TEST(QueueIdentity, CurrentQueueLabelAndSpecificValuesFollowTheRunningBlock) {
 
     auto seen = queue->sync([&] {
         return std::tuple(Queue::currentLabel(), Queue::getSpecificOnCurrent<std::string>(&loggingKey),
-                          queue->isCurrent(), Queue::current() == queue);
+                          queue->isCurrent(), Queue::current() == queue, Queue::currentUnretained() == queue.get());
     });
     EXPECT_EQ(std::get<0>(seen), "tolvane.logbook");
     EXPECT_EQ(std::get<1>(seen), "logging");
     EXPECT_TRUE(std::get<2>(seen));
     EXPECT_TRUE(std::get<3>(seen));
+    EXPECT_TRUE(std::get<4>(seen));
+    const Queue* offAnyQueue = queue.get();
+    std::thread([&] { offAnyQueue = Queue::currentUnretained(); }).join();
+    EXPECT_EQ(offAnyQueue, nullptr);
 
     EXPECT_FALSE(queue->isCurrent());
     EXPECT_EQ(Queue::getSpecificOnCurrent<std::string>(&loggingKey), std::nullopt);
@@ -142,6 +147,7 @@ TEST(QueueIdentity, CurrentQueueLabelAndSpecificValuesFollowTheRunningBlock) {
 TEST(QueueIdentity, MainThreadCountsAsTheMainQueueAndPoolThreadsDoNot) {
     EXPECT_TRUE(isMainThread());
     EXPECT_TRUE(Queue::main()->isCurrent());
+    EXPECT_EQ(Queue::currentUnretained(), Queue::main().get());
     EXPECT_EQ(Queue::currentLabel(), Queue::mainLabel);
     EXPECT_EQ(Queue::main()->sync([] { return 7; }), 7);  // inline: no loop needed
 
@@ -193,4 +199,88 @@ TEST(SerialQueue, SyncsFromManyThreadsRunOneAtATimeBetweenItsAsyncBlocks) {
     queue->sync([] {});
     EXPECT_EQ(count, 8000);
     EXPECT_FALSE(overlapped);
+}
+
+TEST(SerialQueue, BlocksQueuedWhileASyncBorrowsTheQueueRunAfterItInOrder) {
+    auto queue = Queue::serial("test.borrowed");
+    std::vector<int> order;
+    auto done = Semaphore::create();
+    bool overlapped = false;
+    std::atomic<bool> syncRunning = false;
+    const auto callerThread = std::this_thread::get_id();
+    std::thread::id syncThread;
+    int sum = queue->sync([&] {
+        syncRunning = true;
+        syncThread = std::this_thread::get_id();
+        // Queued from elsewhere while this sync holds the queue: they must wait for it, then run.
+        std::thread([&] {
+            for (int index = 1; index <= 3; ++index) {
+                queue->async([&, index] {
+                    if (syncRunning) overlapped = true;
+                    order.push_back(index);
+                    if (index == 3) done->signal();
+                });
+            }
+        }).join();
+        order.push_back(0);
+        syncRunning = false;
+        return 40 + 2;
+    });
+    EXPECT_EQ(sum, 42);
+    EXPECT_EQ(syncThread, callerThread);  // an idle queue lends itself to the caller's thread
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(overlapped);
+}
+
+TEST(SerialQueue, ASyncWhoseWorkThrowsLeavesTheQueueUsable) {
+    auto queue = Queue::serial("test.throwing");
+    EXPECT_THROW(queue->sync([] { throw std::runtime_error("failed"); }), std::runtime_error);
+    auto done = Semaphore::create();
+    queue->async([&] { done->signal(); });
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(queue->sync([] { return 7; }), 7);
+}
+
+namespace {
+// The lessee of the leasing test: records that it was asked, and ends the lease at once.
+std::atomic<int> revocationsAsked = 0;
+void endAtOnce(Queue& queue) {
+    revocationsAsked.fetch_add(1);
+    queue.endLease();
+}
+void recordOnly(Queue&) { revocationsAsked.fetch_add(1); }
+}  // namespace
+
+TEST(SerialQueue, ALeasedQueueRunsOnlyItsLesseesWorkUntilAskedBackThenWhatWasQueued) {
+    auto queue = Queue::serial("test.leased");
+    revocationsAsked = 0;
+    ASSERT_TRUE(queue->tryLease(recordOnly));
+    EXPECT_TRUE(queue->isLeased());
+    EXPECT_FALSE(queue->tryLease(recordOnly));  // one lessee at a time
+    bool current = false;
+    queue->runLeased([&] { current = queue->isCurrent(); });
+    EXPECT_TRUE(current);
+
+    // Queued while leased: it waits, and the lessee is asked for the queue.
+    std::vector<int> order;
+    auto done = Semaphore::create();
+    queue->async([&] {
+        order.push_back(2);
+        done->signal();
+    });
+    EXPECT_EQ(revocationsAsked.load(), 1);
+    EXPECT_FALSE(queue->isLeased());
+    queue->runLeased([&] { order.push_back(1); });  // still the lessee's until it ends the lease
+    queue->endLease();
+    ASSERT_TRUE(done->wait(generousSeconds));
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    queue->endLease();  // ended already: nothing happens
+    EXPECT_EQ(queue->sync([] { return 3; }), 3);
+
+    // A sync on a leased queue asks for it back and runs once it is given.
+    ASSERT_TRUE(queue->tryLease(endAtOnce));
+    EXPECT_EQ(queue->sync([] { return 4; }), 4);
+    EXPECT_EQ(revocationsAsked.load(), 2);
+    EXPECT_FALSE(Queue::concurrent()->tryLease(recordOnly));
 }

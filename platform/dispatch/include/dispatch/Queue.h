@@ -1,6 +1,7 @@
 #pragma once
 
 #include <any>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,8 @@ public:
 
     // The queue whose block is running on this thread; the main queue on the main thread; else null.
     static std::shared_ptr<Queue> current();
+    // The same queue without taking a reference to it (no atomic step): valid while the caller runs on it.
+    static const Queue* currentUnretained();
     static std::string currentLabel();  // empty off any queue
 
     const std::string& label() const { return label_; }
@@ -63,6 +66,19 @@ public:
         return syncReturning(std::forward<Work>(work), true);
     }
 
+    // Leasing a serial queue, for a caller that runs the queue's work on its own threads under a lock
+    // of its own and wants no atomic step per run. While leased the queue runs nothing else. Whoever
+    // queues work on a leased queue, or syncs on it, calls `revoke` with the queue; the lessee must then
+    // end the lease soon, under its lock and not from inside a runLeased of this queue.
+    using Revoke = void (*)(Queue&);
+    bool tryLease(Revoke revoke);  // an idle serial queue only
+    bool isLeased() const;         // and nothing waits for it
+    template <class Work>
+    void runLeased(Work&& work) {  // under the lessee's lock, while leased
+        runLeasedWork(WorkReference(work));
+    }
+    void endLease();  // queued work then drains on the pool; nothing if the lease already ended
+
     // Queue-specific values, keyed by an address the caller owns. Setting an empty value removes it.
     void setSpecific(const void* key, std::any value);
     template <class T>
@@ -82,14 +98,29 @@ public:
 private:
     friend class RunLoop;
 
+    // The work of a sync, by reference: it outlives the call, so nothing is copied or allocated.
+    class WorkReference {
+    public:
+        template <class Work>
+        explicit WorkReference(Work& work)
+            : work_(const_cast<void*>(static_cast<const void*>(std::addressof(work)))),
+              run_([](void* work) { (*static_cast<Work*>(work))(); }) {}
+        void operator()() const { run_(work_); }
+
+    private:
+        void* work_;
+        void (*run_)(void*);
+    };
+
     template <class Work>
     std::invoke_result_t<Work&> syncReturning(Work&& work, bool barrier) {
         using Result = std::invoke_result_t<Work&>;
         if constexpr (std::is_void_v<Result>) {
-            syncBlock([&work] { work(); }, barrier);
+            syncBlock(WorkReference(work), barrier);
         } else {
             std::optional<Result> result;
-            syncBlock([&] { result.emplace(work()); }, barrier);
+            auto keep = [&] { result.emplace(work()); };
+            syncBlock(WorkReference(keep), barrier);
             return std::move(*result);
         }
     }
@@ -99,7 +130,12 @@ private:
         return std::nullopt;
     }
 
-    void syncBlock(Block block, bool barrier);
+    void syncBlock(WorkReference work, bool barrier);
+    // Serial queues: takes the queue for a sync on the calling thread if no other work holds it, and
+    // gives it back (or gives it up from a holder of that kind).
+    void runLeasedWork(WorkReference work);
+    bool tryBorrow();
+    void giveBack(std::uint64_t holder);
     void submit(Block block, bool barrier);
     std::any specific(const void* key) const;
     // Main queue only: runs the blocks queued before the call; answers whether there were any.

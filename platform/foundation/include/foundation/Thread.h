@@ -8,7 +8,8 @@ namespace foundation {
 
 // The calling thread's name as the program gave it; empty for a thread nobody named. (Linux threads
 // inherit their creator's system name, so the system name cannot tell a named thread from another.)
-std::string currentThreadName();
+// Read on the calling thread, without a copy; it changes when the thread is named again.
+const std::string& currentThreadName();
 // Names the calling thread; debuggers and `top` see the first 15 bytes as its system name.
 void setCurrentThreadName(std::string_view name);
 
