@@ -78,6 +78,25 @@ TEST(Path, CurveBoundingBoxIsTightWhileTheCheapBoxHoldsControlPoints) {
     EXPECT_TRUE(Path().pathBoundingBox().isNull());
 }
 
+// Paths compare element by element, all three point slots included: the ones a kind leaves unused are zero.
+TEST(Path, ElementsKeepTheirPointsAndZeroTheUnusedSlots) {
+    Path path;
+    path.moveTo({1, 2});
+    path.curveTo({3, 4}, {5, 6}, {7, 8});
+    path.quadCurveTo({9, 10}, {11, 12});
+    path.lineTo({13, 14});
+    path.closeSubpath();
+    const std::vector<PathElement> expected{
+        {Kind::moveTo, {Point{1, 2}, Point{}, Point{}}},
+        {Kind::curveTo, {Point{3, 4}, Point{5, 6}, Point{7, 8}}},
+        {Kind::quadCurveTo, {Point{9, 10}, Point{11, 12}, Point{}}},
+        {Kind::lineTo, {Point{13, 14}, Point{}, Point{}}},
+        {Kind::closeSubpath, {Point{}, Point{}, Point{}}},
+    };
+    EXPECT_EQ(path.elements(), expected);
+    EXPECT_EQ(path.currentPoint(), (Point{1, 2})) << "closing returns to the subpath's start";
+}
+
 TEST(Path, TightBoxOfACurveAmongOtherParts) {
     // Control points beyond the curve's ends but inside what came before: the box stays.
     Path inside;
