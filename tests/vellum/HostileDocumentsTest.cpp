@@ -85,6 +85,25 @@ TEST(HostileDocuments, UseElementsThatReEnterWhatTheyCopyDrawNothingAndTheRestIs
     }
 }
 
+TEST(HostileDocuments, CopiesSideBySideOrOneInsideAnotherAreNoLoops) {
+    // The same element copied twice in one group, that group copied, and one clip on two siblings:
+    // each copy leaves the chain of expanded elements when it is done.
+    const Drawn drawn = draw(hostile::header +
+                             R"~(<defs><rect id="r" width="5" height="20" fill="#00ff00"/>)~"
+                             R"~(<g id="two"><use xlink:href="#r"/><use xlink:href="#r" x="5"/></g>)~"
+                             R"~(<clipPath id="c"><rect width="20" height="10"/></clipPath></defs>)~"
+                             R"~(<use xlink:href="#two"/><use xlink:href="#two" x="10"/>)~"
+                             R"~(<rect y="10" width="10" height="10" fill="#ff0000" clip-path="url(#c)"/>)~"
+                             R"~(<rect x="10" y="10" width="10" height="10" fill="#ff0000" clip-path="url(#c)"/></svg>)~");
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    EXPECT_FALSE(hasRecoverable(*drawn.result, "refers to an element that contains it")) << drawn.result->description();
+    EXPECT_FALSE(hasRecoverable(*drawn.result, "inside its own content")) << drawn.result->description();
+    for (const int x : {2, 7, 12, 17}) {
+        EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, x, 5), green)) << x << ": " << pixelAt(drawn.bitmap, x, 5);
+        EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, x, 15), green)) << x << " is clipped: " << pixelAt(drawn.bitmap, x, 15);
+    }
+}
+
 TEST(HostileDocuments, BytesFromTheNetworkReachTheSameGuardsThroughTheImage) {
     auto image = VellumImage::initWithData(foundation::Data::fromString(hostile::mutualUses()));
     ASSERT_TRUE(image);

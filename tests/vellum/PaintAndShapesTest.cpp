@@ -146,7 +146,8 @@ TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
         <line id="plain" x2="50" stroke="red"/>
         <line id="ten" x2="50" stroke="red" stroke-miterlimit="10"/>
         <line id="words" x2="50" stroke="red" stroke-miterlimit="abc"/>
-        <line id="small" x2="50" stroke="red" stroke-miterlimit="0.5"/></g>)s",
+        <line id="small" x2="50" stroke="red" stroke-miterlimit="0.5"/>
+        <line id="wide" x2="50" stroke="red" stroke-width="10%"/></g>)s",
                                  R"s( width="300" height="400")s");
     const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
     const double tenth = std::hypot(300, 400) / std::sqrt(2) / 10;
@@ -165,6 +166,7 @@ TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
     EXPECT_EQ(shape("ten")->miterLimit(), 10);
     EXPECT_EQ(shape("words")->miterLimit(), 4);
     EXPECT_EQ(shape("small")->miterLimit(), 4) << "a limit below 1 is invalid";
+    EXPECT_NEAR(shape("wide")->lineWidth(), tenth, 1e-3) << "a percentage of the viewport's diagonal";
 }
 
 TEST(ShapeLayer, GradientPaintCarriesItsFillOrStrokeOpacity) {
@@ -183,6 +185,17 @@ TEST(ShapeLayer, GradientPaintCarriesItsFillOrStrokeOpacity) {
     auto invalid = layerOf(document, "invalid");
     ASSERT_EQ(invalid->sublayers().size(), 2u);
     EXPECT_EQ(invalid->sublayers()[0]->opacity(), 1);
+}
+
+TEST(ShapeLayer, TheElementsOpacityIsOnItsOneLayer) {
+    const auto document = parsed(R"s(<rect id="half" width="5" height="5" opacity="0.5" stroke="red"/>
+        <rect id="skewed" width="5" height="5" opacity="25%" stroke="red" transform="skewX(30)"/>
+        <rect id="words" width="5" height="5" opacity="half"/>
+        <g opacity="0.5"><rect id="inner" width="5" height="5"/></g>)s");
+    EXPECT_DOUBLE_EQ(layerOf(document, "half")->opacity(), 0.5);
+    EXPECT_DOUBLE_EQ(layerOf(document, "skewed")->opacity(), 0.25) << "stroked in its user space";
+    EXPECT_EQ(layerOf(document, "words")->opacity(), 1) << "no number: the default";
+    EXPECT_EQ(layerOf(document, "inner")->opacity(), 1) << "a group's opacity is the group layer's, not inherited";
 }
 
 TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {

@@ -103,6 +103,14 @@ std::vector<double> dashLengths(const SVGElement& element, std::string_view text
     return pattern;
 }
 
+// What percentages of stroke widths and dashes refer to: the viewport's diagonal over root two. Asked
+// only for a length that is given, as most shapes give none.
+double percentageDiagonal(const SVGElement& element) {
+    const gfx::Size reference =
+        SVGHelperUtilities::percentageReferenceSize(element.rootOfCurrentDocumentFragment().get());
+    return std::hypot(reference.width, reference.height) / squareRootOfTwo;
+}
+
 // A miter limit below 1, or no number, is invalid: the default stands.
 double miterLimit(std::string_view text) {
     const std::string trimmed = foundation::trimmingWhitespaceAndNewlines(text);
@@ -200,13 +208,13 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                                                                    const gfx::Path& path) {
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
+    // The element's opacity, as configured: read once, it serves the shape or the container below.
+    const double opacity = shape->opacity();
     const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "stroke"));
     const std::string strokeWidthText = cascaded(element, "stroke-width");
-    const gfx::Size reference = percentageReferenceSize(element.rootOfCurrentDocumentFragment().get());
-    const double diagonal = std::hypot(reference.width, reference.height) / squareRootOfTwo;
     double width = 1.0;
     if (!strokeWidthText.empty()) {
-        width = lengthInPixels(SVGLength::svgLengthFromNSString(strokeWidthText), element, diagonal);
+        width = lengthInPixels(SVGLength::svgLengthFromNSString(strokeWidthText), element, percentageDiagonal(element));
     }
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
@@ -230,6 +238,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         shape->setStrokeColor(parseStrokeForElement(element, stroke, cascaded(element, "stroke-opacity")));
         const std::string dashes = cascaded(element, "stroke-dasharray");
         if (!dashes.empty() && dashes != "none") {
+            const double diagonal = percentageDiagonal(element);
             std::vector<double> pattern = dashLengths(element, dashes, diagonal);
             if (!pattern.empty()) {
                 // In user units, so they follow the element's scale like the line width.
@@ -304,7 +313,6 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         fillShape->setFillColor(parseFillForElement(element, fill, fillOpacity));
     }
 
-    const double opacity = elementOpacity(element);
     if (fillLayer == strokeLayer) {
         fillLayer->setOpacity(opacity);
         if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {

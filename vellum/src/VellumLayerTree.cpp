@@ -1,5 +1,7 @@
 #include "vellum/VellumLayerTree.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -122,7 +124,31 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
     return box;
 }
 
+// The visibility half of whether an element shows (the build has read its display already).
+bool visibilityShows(const SVGElement& element) {
+    const auto visibility = element.cascadedValueForStylableProperty("visibility");
+    return visibility != "hidden" && visibility != "collapse";
+}
+
 std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
+
+// The elements being expanded, innermost last. The chain is short (bounded by the nesting limit) and
+// changes at its end only, so a vector serves where a hash set cost an allocation per element.
+class ExpansionChain {
+public:
+    void insert(const SVGElement* element) { elements_.push_back(element); }
+    void erase(const SVGElement* element) {
+        const auto found = std::find(elements_.rbegin(), elements_.rend(), element);
+        if (found != elements_.rend()) elements_.erase(std::next(found).base());
+    }
+    bool contains(const SVGElement* element) const {
+        return std::find(elements_.begin(), elements_.end(), element) != elements_.end();
+    }
+    std::size_t size() const { return elements_.size(); }
+
+private:
+    std::vector<const SVGElement*> elements_;
+};
 
 // One build: the chain of elements being expanded, the layers made so far and the problems met.
 class LayerBuild {
@@ -152,7 +178,7 @@ private:
 
     VellumParseResult* problems_;
     SVGElement::CascadeScope cascade_;
-    std::unordered_set<const SVGElement*> chain_;
+    ExpansionChain chain_;
     std::size_t built_ = 0;
     std::unordered_set<std::string> reported_;
 };
@@ -296,7 +322,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     // A hidden container still draws its children that say visible: what they inherit hides the rest.
     // Only display takes a whole subtree away.
     const bool displayed = element->cascadedValueForStylableProperty("display", false) != "none";
-    layer->setHidden(!displayed || (added == 0 && !VellumLayerTree::isElementVisible(*element)));
+    layer->setHidden(!displayed || (added == 0 && !visibilityShows(*element)));
     if (added > 0) {
         if (auto* targetConverter = SVGElement::as<ConverterSVGToCALayer>(target.get())) targetConverter->layoutLayer(*layer);
         layer->setNeedsDisplay();
@@ -307,9 +333,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
-    if (element.cascadedValueForStylableProperty("display", false) == "none") return false;
-    const auto visibility = element.cascadedValueForStylableProperty("visibility");
-    return visibility != "hidden" && visibility != "collapse";
+    return element.cascadedValueForStylableProperty("display", false) != "none" && visibilityShows(element);
 }
 
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,

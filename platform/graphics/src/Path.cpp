@@ -1,6 +1,7 @@
 #include "gfx/Path.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -25,8 +26,17 @@ Point quadAt(Point p0, Point p1, Point p2, double t) {
     return {u * u * p0.x + 2 * u * t * p1.x + t * t * p2.x, u * u * p0.y + 2 * u * t * p1.y + t * t * p2.y};
 }
 
+// Up to four curve parameters, the extremes along both axes.
+struct Extremes {
+    std::array<double, 4> values{};
+    std::size_t count = 0;
+    void push_back(double t) { values[count++] = t; }
+    const double* begin() const { return values.data(); }
+    const double* end() const { return values.data() + count; }
+};
+
 // Parameters in (0, 1) where one coordinate of a cubic has zero derivative.
-void cubicExtremes(double p0, double p1, double p2, double p3, std::vector<double>& out) {
+void cubicExtremes(double p0, double p1, double p2, double p3, Extremes& out) {
     // Derivative / 3 = a t^2 + b t + c.
     double a = -p0 + 3 * p1 - 3 * p2 + p3;
     double b = 2 * (p0 - 2 * p1 + p2);
@@ -69,39 +79,46 @@ int PathElement::pointCount() const {
     return 0;
 }
 
-void Path::append(PathElement::Kind kind, std::initializer_list<Point> points) {
-    PathElement element{kind, {}};
-    std::copy(points.begin(), points.end(), element.points.begin());
-    elements_.push_back(element);
+PathElement& Path::append(PathElement::Kind kind) {
+    // Built where it is stored: an element filled on the stack and copied in cost a store and a
+    // reload of all its bytes for every segment.
+    PathElement& element = elements_.emplace_back();
+    element.kind = kind;
+    return element;
 }
 
 void Path::moveTo(Point point) {
-    append(PathElement::Kind::moveTo, {point});
+    append(PathElement::Kind::moveTo).points[0] = point;
     currentPoint_ = point;
     subpathStart_ = point;
 }
 
 void Path::lineTo(Point point) {
     if (!currentPoint_) return;
-    append(PathElement::Kind::lineTo, {point});
+    append(PathElement::Kind::lineTo).points[0] = point;
     currentPoint_ = point;
 }
 
 void Path::quadCurveTo(Point control, Point end) {
     if (!currentPoint_) return;
-    append(PathElement::Kind::quadCurveTo, {control, end});
+    auto& points = append(PathElement::Kind::quadCurveTo).points;
+    points[0] = control;
+    points[1] = end;
     currentPoint_ = end;
 }
 
 void Path::curveTo(Point control1, Point control2, Point end) {
     if (!currentPoint_) return;
-    append(PathElement::Kind::curveTo, {control1, control2, end});
+    auto& points = append(PathElement::Kind::curveTo).points;
+    points[0] = control1;
+    points[1] = control2;
+    points[2] = end;
     currentPoint_ = end;
 }
 
 void Path::closeSubpath() {
     if (!currentPoint_) return;
-    append(PathElement::Kind::closeSubpath, {});
+    append(PathElement::Kind::closeSubpath);
     currentPoint_ = subpathStart_;
 }
 
@@ -275,7 +292,7 @@ Rect Path::boundingBox() const {
 Rect Path::pathBoundingBox() const {
     BoxBuilder box;
     Point current;
-    std::vector<double> extremes;
+    Extremes extremes;
     for (const PathElement& element : elements_) {
         const auto& p = element.points;
         switch (element.kind) {
@@ -294,13 +311,12 @@ Rect Path::pathBoundingBox() const {
             }
             case PathElement::Kind::curveTo: {
                 box.add(p[2]);
-                // With its control points between its ends (along an axis) the curve stays there too.
-                auto between = [](double control, double from, double to) {
-                    return control >= std::min(from, to) && control <= std::max(from, to);
-                };
-                bool xInside = between(p[0].x, current.x, p[2].x) && between(p[1].x, current.x, p[2].x);
-                bool yInside = between(p[0].y, current.y, p[2].y) && between(p[1].y, current.y, p[2].y);
-                extremes.clear();
+                // The curve lies within the hull of its points, and both ends are in the box already: along
+                // an axis where the control points are in the box too, the curve adds nothing there.
+                auto inside = [](double control, double low, double high) { return control >= low && control <= high; };
+                bool xInside = inside(p[0].x, box.left, box.right) && inside(p[1].x, box.left, box.right);
+                bool yInside = inside(p[0].y, box.top, box.bottom) && inside(p[1].y, box.top, box.bottom);
+                extremes.count = 0;
                 if (!xInside) cubicExtremes(current.x, p[0].x, p[1].x, p[2].x, extremes);
                 if (!yInside) cubicExtremes(current.y, p[0].y, p[1].y, p[2].y, extremes);
                 for (double t : extremes) box.add(cubicAt(current, p[0], p[1], p[2], t));

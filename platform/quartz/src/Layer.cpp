@@ -108,14 +108,20 @@ std::optional<gfx::Rect> Layer::contentsRectInBounds() const {
     return b;
 }
 
-void Layer::setValue(const std::string& key, std::any value) {
-    if (value.has_value())
-        values_[key] = std::move(value);
-    else
-        values_.erase(key);
+void Layer::setValue(std::string_view key, std::any value) {
+    // Looked up by the view: a key is copied only into a new entry.
+    const auto place = values_.lower_bound(key);
+    const bool present = place != values_.end() && place->first == key;
+    if (!value.has_value()) {
+        if (present) values_.erase(place);
+    } else if (present) {
+        place->second = std::move(value);
+    } else {
+        values_.emplace_hint(place, std::string(key), std::move(value));
+    }
 }
 
-std::any Layer::value(const std::string& key) const {
+std::any Layer::value(std::string_view key) const {
     auto found = values_.find(key);
     return found == values_.end() ? std::any{} : found->second;
 }

@@ -78,6 +78,51 @@ TEST(Path, CurveBoundingBoxIsTightWhileTheCheapBoxHoldsControlPoints) {
     EXPECT_TRUE(Path().pathBoundingBox().isNull());
 }
 
+// Paths compare element by element, all three point slots included: the ones a kind leaves unused are zero.
+TEST(Path, ElementsKeepTheirPointsAndZeroTheUnusedSlots) {
+    Path path;
+    path.moveTo({1, 2});
+    path.curveTo({3, 4}, {5, 6}, {7, 8});
+    path.quadCurveTo({9, 10}, {11, 12});
+    path.lineTo({13, 14});
+    path.closeSubpath();
+    const std::vector<PathElement> expected{
+        {Kind::moveTo, {Point{1, 2}, Point{}, Point{}}},
+        {Kind::curveTo, {Point{3, 4}, Point{5, 6}, Point{7, 8}}},
+        {Kind::quadCurveTo, {Point{9, 10}, Point{11, 12}, Point{}}},
+        {Kind::lineTo, {Point{13, 14}, Point{}, Point{}}},
+        {Kind::closeSubpath, {Point{}, Point{}, Point{}}},
+    };
+    EXPECT_EQ(path.elements(), expected);
+    EXPECT_EQ(path.currentPoint(), (Point{1, 2})) << "closing returns to the subpath's start";
+}
+
+TEST(Path, TightBoxOfACurveAmongOtherParts) {
+    // Control points beyond the curve's ends but inside what came before: the box stays.
+    Path inside;
+    inside.addRect({0, 0, 100, 100});
+    inside.moveTo({40, 40});
+    inside.curveTo({40, 90}, {60, 90}, {60, 40});
+    EXPECT_EQ(inside.pathBoundingBox(), (Rect{0, 0, 100, 100}));
+
+    // Beyond what came before along y only (the curve peaks at 40 + 0.75 * 80), and along x the
+    // control points stay inside: the box grows along y alone.
+    Path above;
+    above.moveTo({0, 0});
+    above.lineTo({100, 0});
+    above.moveTo({40, 40});
+    above.curveTo({40, 120}, {60, 120}, {60, 40});
+    expectRectNear(above.pathBoundingBox(), {0, 0, 100, 100});
+
+    // Beyond along x and not y, to the left of everything (the curve reaches 50 - 0.75 * 80).
+    Path left;
+    left.moveTo({0, 0});
+    left.lineTo({0, 100});
+    left.moveTo({50, 20});
+    left.curveTo({-30, 20}, {-30, 60}, {50, 60});
+    expectRectNear(left.pathBoundingBox(), {-10, 0, 60, 100});
+}
+
 TEST(Path, ArcDirectionFollowsThePathFunctionsFlag) {
     // From angle 0 to pi/2: counter-clockwise (false) is the short quarter through (7, 7)-ish,
     // clockwise (true) goes the long way round through negative y.

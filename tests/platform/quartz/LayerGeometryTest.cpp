@@ -2,9 +2,13 @@
 
 #include <cmath>
 #include <numbers>
+#include <string_view>
+#include <typeinfo>
 
+#include "quartz/GradientLayer.h"
 #include "quartz/Layer.h"
 #include "quartz/ShapeLayer.h"
+#include "quartz/TextLayer.h"
 
 using namespace quartz;
 using gfx::Point;
@@ -153,4 +157,37 @@ TEST(LayerTree, StoresValuesByKeyAndCopiesKeepKind) {
     EXPECT_EQ(copy->name(), "track");
     shape->setValue("SVGElementIdentifier", {});
     EXPECT_FALSE(shape->value("SVGElementIdentifier").has_value());
+}
+
+TEST(LayerTree, ValuesAreFoundByAnyViewOfTheirKeyAndReplacedInPlace) {
+    auto layer = Layer::make();
+    layer->setValue("SVGElementIdentifier", std::string("first"));
+    layer->setValue("SVGElement", 7);
+    layer->setValue("SVGElementIdentifier", std::string("second"));
+    // A view into a longer text, with no terminator where the key ends.
+    const std::string_view key = std::string_view("SVGElementIdentifierAndMore").substr(0, 20);
+    EXPECT_EQ(layer->value<std::string>(key), "second");
+    EXPECT_EQ(layer->value<int>("SVGElement"), 7) << "a key that is another's beginning is its own";
+    layer->setValue("missing", {});
+    layer->setValue(key, {});
+    EXPECT_FALSE(layer->value(key).has_value());
+    EXPECT_EQ(layer->value<int>("SVGElement"), 7);
+}
+
+// The renderer's shortcuts ask for a layer's exact kind, and the tree links layers through their shares.
+TEST(LayerTree, MadeLayersAreOfTheirOwnKindAndShareThemselves) {
+    const std::vector<std::pair<std::shared_ptr<Layer>, const std::type_info*>> made{
+        {Layer::make(), &typeid(Layer)},
+        {ShapeLayer::make(), &typeid(ShapeLayer)},
+        {GradientLayer::make(), &typeid(GradientLayer)},
+        {TextLayer::make(), &typeid(TextLayer)},
+    };
+    auto root = Layer::make();
+    for (const auto& [layer, kind] : made) {
+        EXPECT_EQ(typeid(*layer), *kind) << kind->name();
+        EXPECT_EQ(layer->shared_from_this(), layer);
+        root->addSublayer(layer);
+        EXPECT_EQ(layer->superlayer(), root);
+    }
+    EXPECT_EQ(root->sublayers().size(), made.size());
 }

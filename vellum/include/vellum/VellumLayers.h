@@ -21,9 +21,8 @@ class SVGGradientElement;
 // the masked layer's space.
 class CALayerWithClipRender : public quartz::Layer {
 public:
-    static std::shared_ptr<CALayerWithClipRender> make() {
-        return std::shared_ptr<CALayerWithClipRender>(new CALayerWithClipRender);
-    }
+    static std::shared_ptr<CALayerWithClipRender> make() { return std::make_shared<CALayerWithClipRender>(Making{}); }
+    explicit CALayerWithClipRender(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<CALayerWithClipRender>(new CALayerWithClipRender(*this));
     }
@@ -37,9 +36,8 @@ protected:
 // A group: it contains a point when one of its sublayers does.
 class CALayerWithChildHitTest : public CALayerWithClipRender {
 public:
-    static std::shared_ptr<CALayerWithChildHitTest> make() {
-        return std::shared_ptr<CALayerWithChildHitTest>(new CALayerWithChildHitTest);
-    }
+    static std::shared_ptr<CALayerWithChildHitTest> make() { return std::make_shared<CALayerWithChildHitTest>(Making{}); }
+    explicit CALayerWithChildHitTest(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<CALayerWithChildHitTest>(new CALayerWithChildHitTest(*this));
     }
@@ -53,9 +51,8 @@ protected:
 // A shape layer that draws nothing while its bounds are empty.
 class CAShapeLayerWithClipRender : public quartz::ShapeLayer {
 public:
-    static std::shared_ptr<CAShapeLayerWithClipRender> make() {
-        return std::shared_ptr<CAShapeLayerWithClipRender>(new CAShapeLayerWithClipRender);
-    }
+    static std::shared_ptr<CAShapeLayerWithClipRender> make() { return std::make_shared<CAShapeLayerWithClipRender>(Making{}); }
+    explicit CAShapeLayerWithClipRender(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<CAShapeLayerWithClipRender>(new CAShapeLayerWithClipRender(*this));
     }
@@ -70,9 +67,8 @@ protected:
 // Hits follow the fill (non-zero rule) within the bounds; the stroke is not part of the hit area.
 class CAShapeLayerWithHitTest : public CAShapeLayerWithClipRender {
 public:
-    static std::shared_ptr<CAShapeLayerWithHitTest> make() {
-        return std::shared_ptr<CAShapeLayerWithHitTest>(new CAShapeLayerWithHitTest);
-    }
+    static std::shared_ptr<CAShapeLayerWithHitTest> make() { return std::make_shared<CAShapeLayerWithHitTest>(Making{}); }
+    explicit CAShapeLayerWithHitTest(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<CAShapeLayerWithHitTest>(new CAShapeLayerWithHitTest(*this));
     }
@@ -87,7 +83,8 @@ protected:
 // box), the gradient transform, and the end colours extended beyond both ends.
 class SVGGradientLayer : public quartz::GradientLayer {
 public:
-    static std::shared_ptr<SVGGradientLayer> make() { return std::shared_ptr<SVGGradientLayer>(new SVGGradientLayer); }
+    static std::shared_ptr<SVGGradientLayer> make() { return std::make_shared<SVGGradientLayer>(Making{}); }
+    explicit SVGGradientLayer(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<SVGGradientLayer>(new SVGGradientLayer(*this));
     }
@@ -128,7 +125,8 @@ private:
 // top-left, on one line unless wrapped at the bounds' width.
 class SVGTextLayer : public quartz::TextLayer {
 public:
-    static std::shared_ptr<SVGTextLayer> make() { return std::shared_ptr<SVGTextLayer>(new SVGTextLayer); }
+    static std::shared_ptr<SVGTextLayer> make() { return std::make_shared<SVGTextLayer>(Making{}); }
+    explicit SVGTextLayer(Making) {}
     std::shared_ptr<quartz::Layer> copyLayer() const override {
         return std::shared_ptr<SVGTextLayer>(new SVGTextLayer(*this));
     }

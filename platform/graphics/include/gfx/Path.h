@@ -79,7 +79,8 @@ public:
     bool operator==(const Path&) const = default;
 
 private:
-    void append(PathElement::Kind kind, std::initializer_list<Point> points);
+    // A new element of the kind at the end, its points zero.
+    PathElement& append(PathElement::Kind kind);
     void arcSegments(Point center, double radius, double startAngle, double sweep);
 
     std::vector<PathElement> elements_;

@@ -13,7 +13,8 @@ enum class GradientType { axial, radial };
 // ellipse through endPoint (radii |end - start| times the bounds' width and height).
 class GradientLayer : public Layer {
 public:
-    static std::shared_ptr<GradientLayer> make() { return std::shared_ptr<GradientLayer>(new GradientLayer); }
+    static std::shared_ptr<GradientLayer> make() { return std::make_shared<GradientLayer>(Making{}); }
+    explicit GradientLayer(Making) {}
     std::shared_ptr<Layer> copyLayer() const override;
 
     const std::vector<gfx::Color>& colors() const { return colors_; }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gfx/Color.h"
@@ -33,8 +34,16 @@ public:
 // types (always in a shared_ptr, see make()); the tree holds its sublayers strongly and its superlayer weakly. A
 // layer is not thread-safe: build and change a tree on one thread; render it anywhere while nothing changes it.
 class Layer : public std::enable_shared_from_this<Layer> {
+protected:
+    // The key to the public constructors that let make() build a layer and its shared count in one
+    // allocation; only the kinds can name it, so layers still come from make() alone.
+    struct Making {
+        explicit Making() = default;
+    };
+
 public:
-    static std::shared_ptr<Layer> make() { return std::shared_ptr<Layer>(new Layer); }
+    static std::shared_ptr<Layer> make() { return std::make_shared<Layer>(Making{}); }
+    explicit Layer(Making) {}
     virtual ~Layer() = default;
     Layer& operator=(const Layer&) = delete;
 
@@ -112,11 +121,11 @@ public:
     // Name and free key-value storage (the platform's key-value coding for undeclared keys).
     const std::string& name() const { return name_; }
     void setName(std::string name) { name_ = std::move(name); }
-    void setValue(const std::string& key, std::any value);
+    void setValue(std::string_view key, std::any value);
     // An empty std::any when nothing is stored under the key.
-    std::any value(const std::string& key) const;
+    std::any value(std::string_view key) const;
     template <class T>
-    std::optional<T> value(const std::string& key) const {
+    std::optional<T> value(std::string_view key) const {
         auto found = values_.find(key);
         if (found == values_.end()) return std::nullopt;
         if (const T* typed = std::any_cast<T>(&found->second)) return *typed;
@@ -239,7 +248,7 @@ private:
     ContentsGravity contentsGravity_ = ContentsGravity::resize;
     double contentsScale_ = 1;
     std::string name_;
-    std::map<std::string, std::any> values_;
+    std::map<std::string, std::any, std::less<>> values_;
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::weak_ptr<Layer> superlayer_;
     bool needsDisplay_ = false;

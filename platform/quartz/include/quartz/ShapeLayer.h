@@ -10,7 +10,8 @@ namespace quartz {
 // (fractions of the path's length, 0 to 1) limit the stroke only.
 class ShapeLayer : public Layer {
 public:
-    static std::shared_ptr<ShapeLayer> make() { return std::shared_ptr<ShapeLayer>(new ShapeLayer); }
+    static std::shared_ptr<ShapeLayer> make() { return std::make_shared<ShapeLayer>(Making{}); }
+    explicit ShapeLayer(Making) {}
     std::shared_ptr<Layer> copyLayer() const override;
 
     const std::optional<gfx::Path>& path() const { return path_; }

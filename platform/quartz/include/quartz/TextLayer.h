@@ -22,7 +22,8 @@ TextLayerDrawer textLayerDrawer();
 // the plain string.
 class TextLayer : public Layer {
 public:
-    static std::shared_ptr<TextLayer> make() { return std::shared_ptr<TextLayer>(new TextLayer); }
+    static std::shared_ptr<TextLayer> make() { return std::make_shared<TextLayer>(Making{}); }
+    explicit TextLayer(Making) {}
     std::shared_ptr<Layer> copyLayer() const override;
 
     const std::string& string() const { return string_; }
