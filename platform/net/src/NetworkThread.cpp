@@ -19,12 +19,15 @@ NetworkThread::NetworkThread() {
 }
 
 void NetworkThread::post(std::function<void()> command) {
+    bool first = false;
     {
         std::lock_guard lock(mutex_);
+        first = commands_.empty();
         commands_.push_back(std::move(command));
     }
-    // The loop looks for commands before it waits again, so a command of its own needs no wake-up.
-    if (!isCurrent()) curl_multi_wakeup(multi_);
+    // The loop looks for commands before it waits again, so a command of its own needs no wake-up, and
+    // neither does one that joins commands not yet taken: whoever posted the first has woken the loop.
+    if (first && !isCurrent()) curl_multi_wakeup(multi_);
 }
 
 CURL* NetworkThread::takeHandle() {
