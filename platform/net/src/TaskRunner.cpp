@@ -394,7 +394,7 @@ void TaskRunner::endWhenAnswered() {
             auto delegate = task->session_->delegate();
             if (!delegate) return;
             if (allowed)
-                for (const auto& chunk : chunks) delegate->didReceiveData(*task->session_, task, chunk);
+                for (auto& chunk : chunks) delegate->didReceiveData(*task->session_, task, std::move(chunk));
             delegate->didComplete(*task->session_, task, error);
         });
     };
@@ -476,14 +476,18 @@ bool TaskRunner::receive(foundation::Data chunk) {
         task_.bytesReceived_ += static_cast<std::int64_t>(chunk.size());
     }
     // Handed on whole, not copied again, unless this round already has a chunk to add it to.
-    if (openChunk_ && openChunkRound_ == NetworkThread::instance().round()) openChunk_->append(chunk);
+    if (auto* open = openChunk()) open->append(chunk);
     else passOn(std::make_shared<foundation::Data>(std::move(chunk)));
     return true;
 }
 
+foundation::Data* TaskRunner::openChunk() const {
+    return openChunk_ && openChunkRound_ == NetworkThread::instance().round() ? openChunk_.get() : nullptr;
+}
+
 void TaskRunner::passOn(std::shared_ptr<foundation::Data> chunk) {
     toDelegate([chunk](SessionDelegate& delegate, Session& session, const auto& task) {
-        delegate.didReceiveData(session, task, *chunk);
+        delegate.didReceiveData(session, task, std::move(*chunk));
     });
     // Set after toDelegate, which closes any chunk still open.
     openChunk_ = std::move(chunk);
@@ -501,14 +505,16 @@ bool TaskRunner::receive(const char* bytes, std::size_t count) {
     case TaskKind::delegateDriven: {
         // What one round reads reaches the delegate as one chunk: one hand-over and one buffer, sized by
         // what the stated length leaves, instead of one of each per read.
-        if (!openChunk_ || openChunkRound_ != NetworkThread::instance().round()) {
-            auto chunk = std::make_shared<foundation::Data>();
-            const std::int64_t left = hopResponse_.expectedContentLength - received;
-            chunk->bytes().reserve(left > 0 ? static_cast<std::size_t>(std::min<std::int64_t>(left, heldWhileAwaitingLimit))
-                                            : count);
-            passOn(std::move(chunk));
+        if (auto* open = openChunk()) {
+            open->append(bytes, count);
+            return true;
         }
-        openChunk_->append(bytes, count);
+        auto chunk = std::make_shared<foundation::Data>();
+        const std::int64_t left = hopResponse_.expectedContentLength - received;
+        chunk->bytes().reserve(left > 0 ? static_cast<std::size_t>(std::min<std::int64_t>(left, heldWhileAwaitingLimit))
+                                        : count);
+        chunk->append(bytes, count);
+        passOn(std::move(chunk));
         return true;
     }
     case TaskKind::gathersData: {

@@ -53,6 +53,8 @@ private:
     bool receive(const char* bytes, std::size_t count);
     bool receive(foundation::Data chunk);
     void passOn(std::shared_ptr<foundation::Data> chunk);
+    // The chunk sent to the delegate in this round, which later reads of the round join; else null.
+    foundation::Data* openChunk() const;
     void finish(std::optional<URLError> error);
     // How long the current hop may still take, in milliseconds; 0 for no bound.
     long remainingTimeMilliseconds() const;
