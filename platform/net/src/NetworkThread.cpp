@@ -82,6 +82,8 @@ void NetworkThread::run() {
             command = nullptr;
         }
         commands.clear();
+        // What the commands ended (a cancel, an in-process answer) need not wait for the transfers' turn.
+        if (!outbox_.empty()) handOver();
 
         int running = 0;
         curl_multi_perform(multi_, &running);
