@@ -44,9 +44,9 @@ public:
     // The handle of a transfer that is over, already out of the multi handle.
     void giveBack(CURL* easy);
 
-    // Runs the block on the queue once this round of the loop is over, in one hand-over with every other
-    // block the round had for that queue: a thread is woken once per round, not once per event. Blocks
-    // for one queue keep their order.
+    // Runs the block on the queue once the current round is over (the commands taken together, or one
+    // turn of the transfers), in one hand-over with every other block the round had for that queue: a
+    // thread is woken once per round, not once per event. Blocks for one queue keep their order.
     void deliver(const std::shared_ptr<dispatch::Queue>& queue, dispatch::Block block);
     // Counts the rounds whose blocks have been handed over; a block delivered in this round may still
     // be added to until the count moves on.
