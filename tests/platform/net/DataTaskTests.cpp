@@ -31,11 +31,12 @@ struct Gate {
     }
 };
 
-// Some megabytes that no two reads of it share, so a piece delivered twice, late or out of place shows.
+// Some megabytes that no two reads of it share, so bytes delivered twice, late or out of place show.
 const std::string& patterned() {
     static const std::string body = [] {
         std::string bytes(3 << 20, '\0');
-        for (std::size_t index = 0; index < bytes.size(); ++index) bytes[index] = static_cast<char>(index * 7 + index / 4093);
+        for (std::size_t index = 0; index < bytes.size(); ++index)
+            bytes[index] = static_cast<char>(index * 7 + index / 4093);
         return bytes;
     }();
     return body;
@@ -86,11 +87,13 @@ protected:
             response.set_content(request.get_header_value("Cookie"), "text/plain");
         });
         server.Get("/patterned", [](const httplib::Request&, httplib::Response& response) {
-            // Written in pieces a moment apart, so that the body comes in over many rounds of reading.
+            // A quarter megabyte at a time, a moment apart: the body comes in over many rounds of reading.
             response.set_content_provider(patterned().size(), "application/octet-stream",
                                           [](size_t offset, size_t length, httplib::DataSink& sink) {
-                                              if (offset > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                                              sink.write(patterned().data() + offset, std::min<size_t>(length, 256 << 10));
+                                              if (offset > 0)
+                                                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                                              sink.write(patterned().data() + offset,
+                                                         std::min<size_t>(length, 256 << 10));
                                               return true;
                                           });
         });
