@@ -86,6 +86,11 @@ void SessionDataTask::start() {
 
 void SessionDataTask::appendData(const foundation::Data& chunk) { mutableData_.append(chunk); }
 
+void SessionDataTask::appendData(foundation::Data&& chunk) {
+    if (mutableData_.empty() && chunk.bytes().capacity() >= mutableData_.bytes().capacity()) mutableData_ = std::move(chunk);
+    else mutableData_.append(chunk);
+}
+
 void SessionDataTask::reserveData(std::size_t length) { mutableData_.bytes().reserve(length); }
 
 foundation::Data SessionDataTask::takeData() { return std::exchange(mutableData_, {}); }

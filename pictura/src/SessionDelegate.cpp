@@ -162,6 +162,16 @@ void SessionDelegate::didReceiveResponse(net::Session&, const std::shared_ptr<ne
 
 void SessionDelegate::didReceiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
                                      const foundation::Data& chunk) {
+    receiveData(session, task, chunk, nullptr);
+}
+
+void SessionDelegate::didReceiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
+                                     foundation::Data&& chunk) {
+    receiveData(session, task, chunk, &chunk);
+}
+
+void SessionDelegate::receiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
+                                  const foundation::Data& chunk, foundation::Data* own) {
     auto dataTask = this->task(*task);
     if (!dataTask) return;
     const auto size = static_cast<std::int64_t>(dataTask->mutableData().size() + chunk.size());
@@ -169,9 +179,11 @@ void SessionDelegate::didReceiveData(net::Session& session, const std::shared_pt
         failOverCap(*task, size);
         return task->cancel();
     }
-    dataTask->appendData(chunk);
     // Only the side effects are copied out: a chunk must not cost a copy of every consumer's options.
     auto sideEffects = dataTask->dataReceivingSideEffects();
+    // A chunk that no side effect is shown is taken rather than copied when it may be kept.
+    if (own && sideEffects.empty()) return dataTask->appendData(std::move(*own));
+    dataTask->appendData(chunk);
     if (sideEffects.empty()) return;
     const auto sessionPointer = session.shared_from_this();
     for (const auto& sideEffect : sideEffects) sideEffect->onDataReceived(sessionPointer, *dataTask, chunk);

@@ -108,6 +108,34 @@ TEST_F(SessionDelegateTest, eachChunkReachesEverySideEffectOfEveryConsumerOnceIn
     EXPECT_EQ(first.sessionTask->mutableData().toString(), "onetwo");
 }
 
+TEST_F(SessionDelegateTest, chunksTheDelegateMayKeepAreTakenOnlyAsTheFirstBytes) {
+    const auto address = url("http://pictures.test/e");
+    auto filed = delegate->add(transfer("http://pictures.test/e"), address, callback());
+    const auto& task = filed.sessionTask->task();
+    // The first chunk brings the room for the whole body: taken, its bytes stay where they are.
+    foundation::Data first = foundation::Data::fromString("one");
+    first.bytes().reserve(64);
+    const auto* firstBytes = first.data();
+    delegate->didReceiveData(*session, task, std::move(first));
+    EXPECT_EQ(filed.sessionTask->mutableData().data(), firstBytes);
+    // Later chunks, kept or not and however roomy, are added after what is there.
+    foundation::Data second = foundation::Data::fromString("two");
+    second.bytes().reserve(128);
+    delegate->didReceiveData(*session, task, std::move(second));
+    const auto third = foundation::Data::fromString("three");
+    delegate->didReceiveData(*session, task, third);
+    EXPECT_EQ(filed.sessionTask->mutableData().toString(), "onetwothree");
+    EXPECT_EQ(third.toString(), "three");
+
+    // A first chunk smaller than the room reserved by the stated length is copied into that room.
+    const auto sized = url("http://pictures.test/f");
+    auto reserved = delegate->add(transfer("http://pictures.test/f"), sized, callback());
+    reserved.sessionTask->reserveData(1000);
+    delegate->didReceiveData(*session, reserved.sessionTask->task(), foundation::Data::fromString("small"));
+    EXPECT_EQ(reserved.sessionTask->mutableData().toString(), "small");
+    EXPECT_GE(reserved.sessionTask->mutableData().bytes().capacity(), 1000u);
+}
+
 TEST_F(SessionDelegateTest, aRefusedResponseFailsEveryConsumerBeforeTheTransferIsCancelled) {
     delegate->onValidStatusCode.delegate(delegate, [](SessionDelegate&, const int& code) { return code < 400; });
     const auto address = url("http://pictures.test/e");

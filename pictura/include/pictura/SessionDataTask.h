@@ -67,6 +67,8 @@ public:
     // Resumes the transfer; only the first call does anything.
     void start();
     void appendData(const foundation::Data& chunk);
+    // The first bytes are taken whole when they bring at least the room reserved: no copy.
+    void appendData(foundation::Data&& chunk);
     // Room for a body of the stated length, so it is not moved while it grows.
     void reserveData(std::size_t length);
     // The body so far, moved out: the transfer has ended and it goes on as one buffer.

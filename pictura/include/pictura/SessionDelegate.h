@@ -70,6 +70,8 @@ public:
                             const net::Response& response, net::ResponseReply reply) override;
     void didReceiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
                         const foundation::Data& chunk) override;
+    void didReceiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
+                        foundation::Data&& chunk) override;
     void didComplete(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
                      const std::optional<net::URLError>& error) override;
     void willPerformHTTPRedirection(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
@@ -86,6 +88,9 @@ private:
     void callbackCancelled(const std::shared_ptr<SessionDataTask>& task, int token,
                            SessionDataTask::TaskCallback callback);
     void failOverCap(const net::SessionTask& task, std::int64_t size);
+    // `own` is the chunk when the delegate may keep it.
+    void receiveData(net::Session& session, const std::shared_ptr<net::SessionTask>& task,
+                     const foundation::Data& chunk, foundation::Data* own);
 
     std::unordered_map<foundation::URL, std::shared_ptr<SessionDataTask>> tasks_;
     mutable std::mutex lock_;

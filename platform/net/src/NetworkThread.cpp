@@ -13,16 +13,61 @@ NetworkThread::NetworkThread() {
     multi_ = curl_multi_init();
     // As the platform: at most six connections to one host; further transfers wait for one to free up.
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, maximumConnectionsPerHost);
-    thread_ = std::thread([this] { run(); });
-    thread_.detach();
+    std::thread thread([this] { run(); });
+    id_ = thread.get_id();
+    thread.detach();
 }
 
 void NetworkThread::post(std::function<void()> command) {
+    bool first = false;
     {
         std::lock_guard lock(mutex_);
+        first = commands_.empty();
         commands_.push_back(std::move(command));
     }
-    curl_multi_wakeup(multi_);
+    // The loop looks for commands before it waits again, so a command of its own needs no wake-up, and
+    // neither does one that joins commands not yet taken: whoever posted the first has woken the loop.
+    if (first && !isCurrent()) curl_multi_wakeup(multi_);
+}
+
+CURL* NetworkThread::takeHandle() {
+    if (idleHandles_.empty()) return curl_easy_init();
+    CURL* easy = idleHandles_.back();
+    idleHandles_.pop_back();
+    return easy;
+}
+
+void NetworkThread::giveBack(CURL* easy) {
+    // Let go of the session's cookies first: a kept handle must not hold a share that its session
+    // frees, nor carry one session's cookies into another's transfer. The cookie files go while the
+    // share is still there, which keeps its cookies; a reset would leave the list behind, unfreed.
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
+    curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);
+    if (idleHandles_.size() >= keptHandles) return curl_easy_cleanup(easy);
+    curl_easy_reset(easy);
+    idleHandles_.push_back(easy);
+}
+
+void NetworkThread::deliver(const std::shared_ptr<dispatch::Queue>& queue, dispatch::Block block) {
+    for (auto& [target, blocks] : outbox_)
+        if (target == queue) return blocks.push_back(std::move(block));
+    outbox_.emplace_back(queue, std::vector<dispatch::Block>{}).second.push_back(std::move(block));
+}
+
+void NetworkThread::handOver() {
+    ++round_;
+    for (auto& [queue, blocks] : std::exchange(outbox_, {})) {
+        if (blocks.size() == 1) {
+            queue->async(std::move(blocks.front()));
+            continue;
+        }
+        queue->async([blocks = std::move(blocks)]() mutable {
+            for (auto& block : blocks) {
+                block();
+                block = nullptr;
+            }
+        });
+    }
 }
 
 void NetworkThread::run() {
@@ -37,6 +82,8 @@ void NetworkThread::run() {
             command = nullptr;
         }
         commands.clear();
+        // What the commands ended (a cancel, an in-process answer) need not wait for the transfers' turn.
+        if (!outbox_.empty()) handOver();
 
         int running = 0;
         curl_multi_perform(multi_, &running);
@@ -47,7 +94,13 @@ void NetworkThread::run() {
             curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
             if (transfer) transfer->transferDone(message->data.result);
         }
-        curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        handOver();
+        bool pending = false;
+        {
+            std::lock_guard lock(mutex_);
+            pending = !commands_.empty();
+        }
+        if (!pending) curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
     }
 }
 

@@ -51,9 +51,16 @@ std::string TaskRunner::currentURL() const {
     return url ? url->absoluteString() : std::string();
 }
 
+void TaskRunner::onDelegateQueue(const Session& session, dispatch::Block block) {
+    auto& thread = NetworkThread::instance();
+    if (thread.isCurrent()) return thread.deliver(session.delegateQueue_, std::move(block));
+    session.delegateQueue_->async(std::move(block));
+}
+
 void TaskRunner::toDelegate(Event event) {
+    openChunk_ = nullptr;
     auto task = task_.shared_from_this();
-    task_.session_->delegateQueue_->async([task, event = std::move(event)] {
+    onDelegateQueue(*task_.session_, [task, event = std::move(event)] {
         if (auto delegate = task->session_->delegate()) event(*delegate, *task->session_, task);
     });
 }
@@ -84,8 +91,8 @@ void TaskRunner::startHop() {
     redirectBodyCut_ = false;
     hopResult_.reset();
     heldBody_ = {};
-    earlyChunks_.clear();
-    earlyBytes_ = 0;
+    earlyBody_ = {};
+    openChunk_ = nullptr;
     if (auto handler = task_.session_->configuration_.protocols->handlerFor(parts->host))
         return answerInProcess(*handler);
     if (parts->scheme != "https" || !task_.session_->delegate()) return beginTransfer(false);
@@ -122,7 +129,7 @@ void TaskRunner::beginTransfer(bool trustServer) {
     const Request request = task_.currentRequest();
     const auto& configuration = task_.session_->configuration_;
     const std::string url = currentURL();
-    easy_ = curl_easy_init();
+    easy_ = NetworkThread::instance().takeHandle();
     if (!easy_) return finish(URLError{URLError::unknown, url, "no transfer handle"});
 
     curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
@@ -259,12 +266,11 @@ std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count,
     if (runner.awaitingDisposition_) {
         // Read on while the delegate decides: the transfer, and the connection it holds, must not wait
         // for a hop to the delegate queue and back. Past the limit it pauses, so memory stays bounded.
-        if (runner.earlyBytes_ + length > heldWhileAwaitingLimit) {
+        if (runner.earlyBody_.size() + length > heldWhileAwaitingLimit) {
             runner.paused_ = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        runner.earlyChunks_.emplace_back(bytes, length);
-        runner.earlyBytes_ += length;
+        runner.earlyBody_.append(bytes, length);
         return length;
     }
     return runner.receive(bytes, length) ? length : 0;
@@ -306,6 +312,10 @@ void TaskRunner::presentResponse(Response response) {
     }
     if (kind_ != TaskKind::delegateDriven || !task_.session_->delegate()) return;
     awaitingDisposition_ = true;
+    // A small body is usually whole before the answer comes: read into one buffer, sized once.
+    if (response.expectedContentLength > 0)
+        earlyBody_.bytes().reserve(static_cast<std::size_t>(
+            std::min<std::int64_t>(response.expectedContentLength, heldWhileAwaitingLimit)));
     answer_ = std::make_shared<ResponseAnswer>();
     ResponseReply reply(
         [task = task_.shared_from_this(), answer = answer_](ResponseDisposition disposition) {
@@ -362,11 +372,10 @@ void TaskRunner::endWhenAnswered() {
     // queue once the answer is there, so neither the answer nor the end waits for a hop through here.
     finished_ = true;
     detachTransfer();
-    auto chunks = std::exchange(earlyChunks_, {});
-    if (!heldBody_.empty()) chunks.push_back(std::exchange(heldBody_, {}));
+    auto chunks = takeHeldBody();
     auto end = [task = task_.shared_from_this(), chunks = std::move(chunks),
                 error = *hopResult_](ResponseDisposition disposition) mutable {
-        task->session_->delegateQueue_->async([task, chunks = std::move(chunks), error, disposition]() mutable {
+        onDelegateQueue(*task->session_, [task, chunks = std::move(chunks), error, disposition]() mutable {
             bool allowed = disposition == ResponseDisposition::allow;
             {
                 std::lock_guard lock(task->mutex_);
@@ -385,7 +394,7 @@ void TaskRunner::endWhenAnswered() {
             auto delegate = task->session_->delegate();
             if (!delegate) return;
             if (allowed)
-                for (const auto& chunk : chunks) delegate->didReceiveData(*task->session_, task, chunk);
+                for (auto& chunk : chunks) delegate->didReceiveData(*task->session_, task, std::move(chunk));
             delegate->didComplete(*task->session_, task, error);
         });
     };
@@ -447,11 +456,15 @@ void TaskRunner::followRedirect(std::optional<Request> request) {
     startHop();
 }
 
-void TaskRunner::releaseHeldBody() {
-    auto chunks = std::exchange(earlyChunks_, {});
-    earlyBytes_ = 0;
+std::vector<foundation::Data> TaskRunner::takeHeldBody() {
+    std::vector<foundation::Data> chunks;
+    if (!earlyBody_.empty()) chunks.push_back(std::exchange(earlyBody_, {}));
     if (!heldBody_.empty()) chunks.push_back(std::exchange(heldBody_, {}));
-    for (auto& chunk : chunks)
+    return chunks;
+}
+
+void TaskRunner::releaseHeldBody() {
+    for (auto& chunk : takeHeldBody())
         if (!receive(std::move(chunk)))
             return finish(hopResult_ && *hopResult_ ? **hopResult_ : URLError{URLError::cannotWriteToFile, currentURL()});
 }
@@ -462,25 +475,48 @@ bool TaskRunner::receive(foundation::Data chunk) {
         std::lock_guard lock(task_.mutex_);
         task_.bytesReceived_ += static_cast<std::int64_t>(chunk.size());
     }
-    // Handed on whole, not copied again.
-    toDelegate([chunk = std::move(chunk)](SessionDelegate& delegate, Session& session, const auto& task) {
-        delegate.didReceiveData(session, task, chunk);
-    });
+    // Handed on whole, not copied again, unless this round already has a chunk to add it to.
+    if (auto* open = openChunk()) open->append(chunk);
+    else passOn(std::make_shared<foundation::Data>(std::move(chunk)));
     return true;
 }
 
+foundation::Data* TaskRunner::openChunk() const {
+    return openChunk_ && openChunkRound_ == NetworkThread::instance().round() ? openChunk_.get() : nullptr;
+}
+
+void TaskRunner::passOn(std::shared_ptr<foundation::Data> chunk) {
+    toDelegate([chunk](SessionDelegate& delegate, Session& session, const auto& task) {
+        delegate.didReceiveData(session, task, std::move(*chunk));
+    });
+    // Set after toDelegate, which closes any chunk still open.
+    openChunk_ = std::move(chunk);
+    openChunkRound_ = NetworkThread::instance().round();
+}
+
 bool TaskRunner::receive(const char* bytes, std::size_t count) {
+    std::int64_t received = 0;
     {
         std::lock_guard lock(task_.mutex_);
+        received = task_.bytesReceived_;
         task_.bytesReceived_ += static_cast<std::int64_t>(count);
     }
     switch (kind_) {
-    case TaskKind::delegateDriven:
-        toDelegate([chunk = foundation::Data(bytes, count)](SessionDelegate& delegate, Session& session,
-                                                            const auto& task) {
-            delegate.didReceiveData(session, task, chunk);
-        });
+    case TaskKind::delegateDriven: {
+        // What one round reads reaches the delegate as one chunk: one hand-over and one buffer, sized by
+        // what the stated length leaves, instead of one of each per read.
+        if (auto* open = openChunk()) {
+            open->append(bytes, count);
+            return true;
+        }
+        auto chunk = std::make_shared<foundation::Data>();
+        const std::int64_t left = hopResponse_.expectedContentLength - received;
+        chunk->bytes().reserve(left > 0 ? static_cast<std::size_t>(std::min<std::int64_t>(left, heldWhileAwaitingLimit))
+                                        : count);
+        chunk->append(bytes, count);
+        passOn(std::move(chunk));
         return true;
+    }
     case TaskKind::gathersData: {
         // Counted as delivered, after decompression: a small compressed body may stand for gigabytes.
         const std::int64_t maximum = task_.session_->configuration_.maximumGatheredLength;
@@ -506,8 +542,11 @@ bool TaskRunner::receive(const char* bytes, std::size_t count) {
 
 void TaskRunner::detachTransfer() {
     if (easy_) {
-        curl_multi_remove_handle(NetworkThread::instance().multi(), easy_);
-        curl_easy_cleanup(easy_);
+        auto& thread = NetworkThread::instance();
+        curl_multi_remove_handle(thread.multi(), easy_);
+        // Kept for the next transfer; a runner torn down elsewhere has no say in the thread's handles.
+        if (thread.isCurrent()) thread.giveBack(easy_);
+        else curl_easy_cleanup(easy_);
         easy_ = nullptr;
     }
     if (headerList_) {
@@ -537,7 +576,7 @@ void TaskRunner::finish(std::optional<URLError> error) {
     std::optional<std::string> file;
     if (!error && !filePath_.empty()) file = filePath_;
     std::string removeAfter = std::exchange(filePath_, {});
-    task_.session_->delegateQueue_->async([task, error, response, file, removeAfter, data = std::move(gathered_),
+    onDelegateQueue(*task_.session_, [task, error, response, file, removeAfter, data = std::move(gathered_),
                                     dataCompletion = std::move(dataCompletion_),
                                     downloadCompletion = std::move(downloadCompletion_)]() mutable {
         if (auto delegate = task->session_->delegate()) delegate->didComplete(*task->session_, task, error);

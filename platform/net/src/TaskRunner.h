@@ -48,9 +48,13 @@ private:
     void endWhenAnswered();
     void redirect();
     void followRedirect(std::optional<Request> request);
+    std::vector<foundation::Data> takeHeldBody();
     void releaseHeldBody();
     bool receive(const char* bytes, std::size_t count);
     bool receive(foundation::Data chunk);
+    void passOn(std::shared_ptr<foundation::Data> chunk);
+    // The chunk sent to the delegate in this round, which later reads of the round join; else null.
+    foundation::Data* openChunk() const;
     void finish(std::optional<URLError> error);
     // How long the current hop may still take, in milliseconds; 0 for no bound.
     long remainingTimeMilliseconds() const;
@@ -60,6 +64,9 @@ private:
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* runner);
 
     std::string currentURL() const;
+    // From the network thread, with the round's other blocks for the queue; from elsewhere, at once.
+    static void onDelegateQueue(const Session& session, dispatch::Block block);
+    // Also closes the round's open chunk, so that a later read cannot join a chunk sent before this event.
     void toDelegate(Event event);
 
     // The delegate's answer to the response, and the end of a transfer that finished before it came.
@@ -91,9 +98,11 @@ private:
     std::shared_ptr<ResponseAnswer> answer_;
     std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer
     foundation::Data heldBody_;  // a redirect's or an in-process answer's body, released once allowed
-    // Body read on while the response awaits its answer: kept as it came, so holding copies nothing more.
-    std::vector<foundation::Data> earlyChunks_;
-    std::size_t earlyBytes_ = 0;
+    // Body read on while the response awaits its answer.
+    foundation::Data earlyBody_;
+    // The chunk sent to the delegate in this round of the network thread, still open to later reads.
+    std::shared_ptr<foundation::Data> openChunk_;
+    std::uint64_t openChunkRound_ = 0;
     char errorText_[CURL_ERROR_SIZE] = {};
 
     foundation::Data gathered_;

@@ -31,6 +31,17 @@ struct Gate {
     }
 };
 
+// Some megabytes that no two reads of it share, so bytes delivered twice, late or out of place show.
+const std::string& patterned() {
+    static const std::string body = [] {
+        std::string bytes(3 << 20, '\0');
+        for (std::size_t index = 0; index < bytes.size(); ++index)
+            bytes[index] = static_cast<char>(index * 7 + index / 4093);
+        return bytes;
+    }();
+    return body;
+}
+
 class DataTaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -67,6 +78,24 @@ protected:
         server.Get("/large-text", [](const httplib::Request& request, httplib::Response& response) {
             response.set_header("X-Asked-Encoding", request.get_header_value("Accept-Encoding"));
             response.set_content(std::string(100000, 'a'), "text/plain");
+        });
+        server.Get("/set-cookie", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Set-Cookie", "lap=17; Path=/");
+            response.set_content("set", "text/plain");
+        });
+        server.Get("/cookie", [](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(request.get_header_value("Cookie"), "text/plain");
+        });
+        server.Get("/patterned", [](const httplib::Request&, httplib::Response& response) {
+            // A quarter megabyte at a time, a moment apart: the body comes in over many rounds of reading.
+            response.set_content_provider(patterned().size(), "application/octet-stream",
+                                          [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                              if (offset > 0)
+                                                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                                              sink.write(patterned().data() + offset,
+                                                         std::min<size_t>(length, 256 << 10));
+                                              return true;
+                                          });
         });
         server.Get("/stall", [this](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink& sink) {
@@ -333,4 +362,45 @@ TEST_F(DataTaskTest, invalidatedSessionCancelsRunningAndLaterTasks) {
     auto other = fetch(Session::make(), loopback.url("/hello"));
     ASSERT_TRUE(other) << other.error().code;
     EXPECT_EQ(other->first.toString(), "hello world");
+}
+
+TEST_F(DataTaskTest, aLargeBodyReachesTheDelegateWholeAndInOrder) {
+    // Answered at once, the body arrives as it is read; answered late, it was read ahead meanwhile.
+    for (bool answerLate : {false, true}) {
+        SCOPED_TRACE(answerLate ? "answered late" : "answered at once");
+        auto [session, recorder] = delegateSession();
+        std::shared_ptr<SessionTask> task;
+        if (answerLate) {
+            auto [started, reply] = startWithHeldAnswer(*session, *recorder, "/patterned");
+            task = started;
+            reply(ResponseDisposition::allow);
+        } else {
+            task = session->dataTask(loopback.url("/patterned"));
+            task->resume();
+        }
+        ASSERT_TRUE(recorder->waitForCompletions());
+        EXPECT_EQ(recorder->outline(), (std::vector<std::string>{"response 200", "data", "complete"}));
+        EXPECT_TRUE(recorder->body.view() == patterned());
+        EXPECT_EQ(task->countOfBytesReceived(), static_cast<std::int64_t>(patterned().size()));
+    }
+}
+
+TEST_F(DataTaskTest, cookiesStayWithTheSessionsThatReceivedThem) {
+    // Each transfer's handle serves later ones, of any session: none may carry a cookie over.
+    auto first = Session::make(SessionConfiguration::ephemeralConfiguration());
+    ASSERT_TRUE(fetch(first, loopback.url("/set-cookie")));
+    auto again = fetch(first, loopback.url("/cookie"));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->first.toString(), "lap=17");
+
+    auto second = Session::make(SessionConfiguration::ephemeralConfiguration());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto other = fetch(second, loopback.url("/cookie"));
+        ASSERT_TRUE(other);
+        EXPECT_EQ(other->first.toString(), "");
+    }
+    // The first session's jar outlives its handles' later use elsewhere.
+    auto last = fetch(first, loopback.url("/cookie"));
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->first.toString(), "lap=17");
 }

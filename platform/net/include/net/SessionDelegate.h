@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "foundation/Data.h"
 #include "net/Challenge.h"
@@ -32,6 +33,10 @@ public:
         reply(ResponseDisposition::allow);
     }
     virtual void didReceiveData(Session&, const std::shared_ptr<SessionTask>&, const foundation::Data&) {}
+    // The same chunk, the delegate's to keep: one that holds the body takes it instead of copying it.
+    virtual void didReceiveData(Session& session, const std::shared_ptr<SessionTask>& task, foundation::Data&& chunk) {
+        didReceiveData(session, task, std::as_const(chunk));
+    }
     virtual void didComplete(Session&, const std::shared_ptr<SessionTask>&, const std::optional<URLError>&) {}
 
     // Answer with the request to follow (possibly changed) or nothing to stop: the 3xx then becomes
