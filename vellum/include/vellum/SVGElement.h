@@ -39,30 +39,30 @@ class VellumParseResult;
 // element made by SVGElement::create carries the bits of its class and of every such class it derives
 // from, so the question is a bit test rather than a dynamic cast.
 template <class T>
-inline constexpr std::uint32_t svgKindBit = 0;
-template <> inline constexpr std::uint32_t svgKindBit<SVGSVGElement> = 1u << 0;
-template <> inline constexpr std::uint32_t svgKindBit<SVGGElement> = 1u << 1;
-template <> inline constexpr std::uint32_t svgKindBit<SVGSwitchElement> = 1u << 2;
-template <> inline constexpr std::uint32_t svgKindBit<SVGSymbolElement> = 1u << 3;
-template <> inline constexpr std::uint32_t svgKindBit<SVGClipPathElement> = 1u << 4;
-template <> inline constexpr std::uint32_t svgKindBit<SVGUseElement> = 1u << 5;
-template <> inline constexpr std::uint32_t svgKindBit<BaseClassForAllSVGBasicShapes> = 1u << 6;
-template <> inline constexpr std::uint32_t svgKindBit<SVGGradientElement> = 1u << 7;
-template <> inline constexpr std::uint32_t svgKindBit<SVGLinearGradientElement> = 1u << 8;
-template <> inline constexpr std::uint32_t svgKindBit<SVGRadialGradientElement> = 1u << 9;
-template <> inline constexpr std::uint32_t svgKindBit<SVGTextElement> = 1u << 10;
-template <> inline constexpr std::uint32_t svgKindBit<SVGTransformable> = 1u << 11;
-template <> inline constexpr std::uint32_t svgKindBit<SVGStylable> = 1u << 12;
-template <> inline constexpr std::uint32_t svgKindBit<ConverterSVGToCALayer> = 1u << 13;
+inline constexpr std::uint32_t elementKindBit = 0;
+template <> inline constexpr std::uint32_t elementKindBit<SVGSVGElement> = 1u << 0;
+template <> inline constexpr std::uint32_t elementKindBit<SVGGElement> = 1u << 1;
+template <> inline constexpr std::uint32_t elementKindBit<SVGSwitchElement> = 1u << 2;
+template <> inline constexpr std::uint32_t elementKindBit<SVGSymbolElement> = 1u << 3;
+template <> inline constexpr std::uint32_t elementKindBit<SVGClipPathElement> = 1u << 4;
+template <> inline constexpr std::uint32_t elementKindBit<SVGUseElement> = 1u << 5;
+template <> inline constexpr std::uint32_t elementKindBit<BaseClassForAllSVGBasicShapes> = 1u << 6;
+template <> inline constexpr std::uint32_t elementKindBit<SVGGradientElement> = 1u << 7;
+template <> inline constexpr std::uint32_t elementKindBit<SVGLinearGradientElement> = 1u << 8;
+template <> inline constexpr std::uint32_t elementKindBit<SVGRadialGradientElement> = 1u << 9;
+template <> inline constexpr std::uint32_t elementKindBit<SVGTextElement> = 1u << 10;
+template <> inline constexpr std::uint32_t elementKindBit<SVGTransformable> = 1u << 11;
+template <> inline constexpr std::uint32_t elementKindBit<SVGStylable> = 1u << 12;
+template <> inline constexpr std::uint32_t elementKindBit<ConverterSVGToCALayer> = 1u << 13;
 
 template <class T, class... Kinds>
-constexpr std::uint32_t svgKindsAmong() {
-    return ((std::is_base_of_v<Kinds, T> ? svgKindBit<Kinds> : 0u) | ... | 0u);
+constexpr std::uint32_t elementKindsAmong() {
+    return ((std::is_base_of_v<Kinds, T> ? elementKindBit<Kinds> : 0u) | ... | 0u);
 }
 
 template <class T>
-constexpr std::uint32_t svgKindsOf() {
-    return svgKindsAmong<T, SVGSVGElement, SVGGElement, SVGSwitchElement, SVGSymbolElement, SVGClipPathElement,
+constexpr std::uint32_t elementKindsOf() {
+    return elementKindsAmong<T, SVGSVGElement, SVGGElement, SVGSwitchElement, SVGSymbolElement, SVGClipPathElement,
                          SVGUseElement, BaseClassForAllSVGBasicShapes, SVGGradientElement, SVGLinearGradientElement,
                          SVGRadialGradientElement, SVGTextElement, SVGTransformable, SVGStylable, ConverterSVGToCALayer>();
 }
@@ -112,7 +112,7 @@ public:
     static std::shared_ptr<T> create(Arguments&&... arguments) {
         auto element = makeNodeShared<T>(std::forward<Arguments>(arguments)...);
         SVGElement& base = *element;
-        base.kinds_ = svgKindsOf<T>();
+        base.kinds_ = elementKindsOf<T>();
         base.kindsKnown_ = true;
         if constexpr (std::is_base_of_v<SVGTransformable, T>) base.transformable_ = element.get();
         if constexpr (std::is_base_of_v<SVGStylable, T>) base.stylable_ = element.get();
@@ -122,16 +122,16 @@ public:
         return element;
     }
 
-    // The element as one of the classes or roles of svgKindBit, or null. An element not made by
+    // The element as one of the classes or roles of elementKindBit, or null. An element not made by
     // create (no bits) is asked with a dynamic cast.
     template <class T>
     T* as() {
-        static_assert(svgKindBit<T> != 0, "only the classes of svgKindBit are tagged");
+        static_assert(elementKindBit<T> != 0, "only the classes of elementKindBit are tagged");
         if (!kindsKnown_) return dynamic_cast<T*>(this);
         if constexpr (std::is_same_v<T, SVGTransformable>) return transformable_;
         else if constexpr (std::is_same_v<T, SVGStylable>) return stylable_;
         else if constexpr (std::is_same_v<T, ConverterSVGToCALayer>) return converter_;
-        else return (kinds_ & svgKindBit<T>) ? static_cast<T*>(this) : nullptr;
+        else return (kinds_ & elementKindBit<T>) ? static_cast<T*>(this) : nullptr;
     }
     template <class T>
     const T* as() const {
