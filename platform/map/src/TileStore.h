@@ -18,7 +18,6 @@ class TileStore {
 public:
     TileStore(std::filesystem::path folder, std::size_t fileLimit) : folder_(std::move(folder)), fileLimit_(fileLimit) {}
 
-    const std::filesystem::path& folder() const { return folder_; }
     // Nothing when the key has no file or its file cannot be used.
     std::shared_ptr<const gfx::Bitmap> read(const std::string& key) const;
     // Errors (a full disk, a folder that cannot be made) are ignored: the tile is drawn again next time.
