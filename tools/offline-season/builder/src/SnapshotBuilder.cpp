@@ -118,15 +118,22 @@ std::expected<void, std::string> addDerivedLaps(const BuildContext& context, Sea
 
 // Every recorded page of the results service that may hold race or sprint rows of `season`: season
 // pages, one-round pages and filtered queries, the test servers' recordings among them.
-std::vector<std::pair<std::string, Json>> recordedResultPages(const BuildContext& context, const std::string& season) {
-  std::vector<std::pair<std::string, Json>> pages;
+struct RecordedPages {
+  std::vector<std::string> paths;
+  std::vector<Json> documents;  // documents[i] is the page at paths[i]
+};
+
+RecordedPages recordedResultPages(const BuildContext& context, const std::string& season) {
+  RecordedPages pages;
   for (const std::string& path : context.listFiles("results-api")) {
     if (path.find("/" + season + "/") == std::string::npos || !path.ends_with(".json")) continue;
     auto bytes = context.read(path);
     if (!bytes) continue;
     auto document = parsed(*bytes);
-    if (document && document->contains("MRData") && (*document)["MRData"].contains("RaceTable"))
-      pages.emplace_back(path, std::move(*document));
+    if (document && document->contains("MRData") && (*document)["MRData"].contains("RaceTable")) {
+      pages.paths.push_back(path);
+      pages.documents.push_back(std::move(*document));
+    }
   }
   return pages;
 }
@@ -140,9 +147,7 @@ std::expected<void, std::string> addDerivedStandings(const BuildContext& context
   if (!calendar) return {};
   auto calendarJson = parsed(calendar->bytes);
   if (!calendarJson || !calendarJson->contains("MRData")) return {};
-  const auto pages = recordedResultPages(context, season);
-  std::vector<Json> pageDocuments;
-  for (const auto& [path, document] : pages) pageDocuments.push_back(document);
+  const RecordedPages pages = recordedResultPages(context, season);
 
   std::vector<Json> rounds;  // one-round results of rounds 1..round
   std::vector<std::string> sources;
@@ -154,7 +159,7 @@ std::expected<void, std::string> addDerivedStandings(const BuildContext& context
     if (race.contains("Sprint")) kinds.push_back(RoundKind::sprint);
     bool complete = true;
     for (RoundKind kind : kinds) {
-      auto rows = scoringRowsOfRound(pageDocuments, round, kind);
+      auto rows = scoringRowsOfRound(pages.documents, round, kind);
       if (!rows) {
         complete = false;
         break;
@@ -163,8 +168,9 @@ std::expected<void, std::string> addDerivedStandings(const BuildContext& context
     }
     if (!complete) break;
     // The pages that hold rows of this round.
-    for (const auto& [path, document] : pages) {
-      for (const Json& listed : document["MRData"]["RaceTable"].value("Races", Json::array())) {
+    for (std::size_t page = 0; page < pages.paths.size(); ++page) {
+      const std::string& path = pages.paths[page];
+      for (const Json& listed : pages.documents[page]["MRData"]["RaceTable"].value("Races", Json::array())) {
         const bool holdsRows = listed.contains("Results") || listed.contains("SprintResults");
         if (holdsRows && roundOf(listed) == round && std::ranges::find(sources, path) == sources.end())
           sources.push_back(path);
