@@ -177,14 +177,10 @@ std::optional<std::pair<std::string, std::map<std::string, std::int64_t>>> raceR
   const std::string session = sessionPath.substr(sessionPath.find('/') + 1);
   const std::string sessionFolder = session.substr(session.find('/') + 1);
   if (!sessionFolder.starts_with(sessionFolder.substr(0, 10) + "_Race/")) return std::nullopt;
-  const SnapshotFile* calendar = snapshot.find("results-api/" + context.options.season + ".json");
-  auto calendarJson = calendar ? parsed(calendar->bytes) : std::optional<Json>();
-  if (!calendarJson || !calendarJson->contains("MRData")) return std::nullopt;
-  for (const Json& race : (*calendarJson)["MRData"].value("RaceTable", Json::object()).value("Races", Json::array())) {
+  for (const Json& race : calendarRaces(snapshot, context.options.season)) {
     if (race.value("date", "") != sessionFolder.substr(0, 10)) continue;
     std::string path = "results-api/" + context.options.season + "/" + std::to_string(roundOf(race)) + "/results.json";
-    const SnapshotFile* results = snapshot.find(path);
-    auto document = results ? parsed(results->bytes) : std::optional<Json>();
+    auto document = snapshotDocument(snapshot, path);
     if (!document || !document->contains("MRData")) return std::nullopt;
     std::map<std::string, std::int64_t> laps;
     for (const Json& listed : (*document)["MRData"].value("RaceTable", Json::object()).value("Races", Json::array())) {
