@@ -359,16 +359,17 @@ std::optional<WrappedTask> PicturaManager::loadFromSourceAndStore(const Source& 
                 self->storeRetrievedImage(source, context, std::unexpected(error), completionHandler);
             });
         }
-        self->processingQueueOf(options).execute([self, source, context, options, bytes = std::move(*data),
+        // Shared from here on, so the result takes the bytes without a copy.
+        self->processingQueueOf(options).execute([self, source, context, options,
+                                                  bytes = std::make_shared<const foundation::Data>(std::move(*data)),
                                                   completionHandler] {
-            auto image = options.processor->process(bytes, options);
+            auto image = options.processor->process(*bytes, options);
             if (!image) {
                 if (auto finish = onQueue(options.callbackQueue, completionHandler))
-                    finish(std::unexpected(PicturaError::processorError(PicturaError::ProcessingFailed{options.processor, bytes})));
+                    finish(std::unexpected(PicturaError::processorError(PicturaError::ProcessingFailed{options.processor, *bytes})));
                 return;
             }
-            deliver(options.callbackQueue, [self, source, context, image, bytes = std::make_shared<const foundation::Data>(bytes),
-                                            completionHandler] {
+            deliver(options.callbackQueue, [self, source, context, image, bytes, completionHandler] {
                 self->storeRetrievedImage(source, context, ImageLoadingResult{image, std::nullopt, bytes}, completionHandler);
             });
         });

@@ -99,8 +99,8 @@ std::shared_ptr<Queue> Queue::global() {
 }
 
 std::shared_ptr<Queue> Queue::current() {
-    if (!runningQueues.empty()) return std::const_pointer_cast<Queue>(runningQueues.back()->shared_from_this());
-    return isMainThread() ? main() : nullptr;
+    const Queue* queue = currentUnretained();
+    return queue ? std::const_pointer_cast<Queue>(queue->shared_from_this()) : nullptr;
 }
 
 const Queue* Queue::currentUnretained() {
@@ -109,8 +109,8 @@ const Queue* Queue::currentUnretained() {
 }
 
 std::string Queue::currentLabel() {
-    if (!runningQueues.empty()) return runningQueues.back()->label();
-    return isMainThread() ? std::string(mainLabel) : std::string();
+    const Queue* queue = currentUnretained();
+    return queue ? queue->label() : std::string();
 }
 
 bool Queue::isCurrent() const {
