@@ -167,14 +167,16 @@ bool SVGHelperUtilities::isNestedViewport(const SVGElement& element) {
     return false;
 }
 
+void SVGHelperUtilities::moveLayer(quartz::Layer& layer, double dx, double dy) {
+    const gfx::Point position = layer.position();
+    layer.setPosition({position.x + dx, position.y + dy});
+}
+
 void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Rect& area, const SVGElement& element) {
     const gfx::Point former = layer.frame().origin;
-    const auto move = [](quartz::Layer& moved, double dx, double dy) {
-        moved.setPosition({moved.position().x + dx, moved.position().y + dy});
-    };
     // The mask lies in the layer's own space, placed against its former frame.
-    if (const auto& mask = layer.mask()) move(*mask, former.x - area.origin.x, former.y - area.origin.y);
-    for (const auto& sublayer : layer.sublayers()) move(*sublayer, -area.origin.x, -area.origin.y);
+    if (const auto& mask = layer.mask()) moveLayer(*mask, former.x - area.origin.x, former.y - area.origin.y);
+    for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, -area.origin.x, -area.origin.y);
     layer.setFrame(area);
     const std::string overflow = element.cascadedValueForStylableProperty("overflow", false).value_or("");
     layer.setMasksToBounds(overflow != "visible" && overflow != "auto");

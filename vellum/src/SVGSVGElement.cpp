@@ -2,9 +2,6 @@
 
 #include "vellum/VellumLayers.h"
 
-#include <array>
-
-#include "NumberPrefix.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
 #include "vellum/DOMHelperUtilities.h"

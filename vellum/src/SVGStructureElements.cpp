@@ -17,14 +17,8 @@ gfx::Rect unionOfSublayerFrames(const quartz::Layer& layer) {
     return area;
 }
 
-// By position, so that a transformed sublayer (text) keeps its size and transform.
-void moveLayer(quartz::Layer& layer, double dx, double dy) {
-    const gfx::Point position = layer.position();
-    layer.setPosition({position.x + dx, position.y + dy});
-}
-
 void moveSublayers(quartz::Layer& layer, double dx, double dy) {
-    for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, dx, dy);
+    for (const auto& sublayer : layer.sublayers()) SVGHelperUtilities::moveLayer(*sublayer, dx, dy);
 }
 
 }  // namespace
@@ -44,7 +38,7 @@ void SVGGElement::layoutLayer(quartz::Layer& layer) {
         return;
     }
     layer.setFrame(area);
-    if (layer.mask()) moveLayer(*layer.mask(), -area.origin.x, -area.origin.y);
+    if (layer.mask()) SVGHelperUtilities::moveLayer(*layer.mask(), -area.origin.x, -area.origin.y);
     moveSublayers(layer, -area.origin.x, -area.origin.y);
 }
 

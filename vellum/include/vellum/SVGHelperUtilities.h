@@ -45,6 +45,8 @@ struct SVGHelperUtilities {
     // Whether an svg element stands inside another: its viewport then lies in the parent's user space
     // (the outermost one's is the picture).
     static bool isNestedViewport(const SVGElement& element);
+    // Moves a layer by its position, so that a transformed one (text) keeps its size and transform.
+    static void moveLayer(quartz::Layer& layer, double dx, double dy);
     // Makes a viewport's layer cover `area` (in its parent layer's space), its sublayers (placed in root
     // space) and mask kept where they were, and clip them to it unless the element's overflow is visible.
     static void layOutViewportLayer(quartz::Layer& layer, const gfx::Rect& area, const SVGElement& element);
