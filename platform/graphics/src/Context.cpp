@@ -183,6 +183,26 @@ void Context::Impl::setSourceColor(Color color) {
     cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha * state.alpha);
 }
 
+bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
+    // After takeImage the pixels are gone and Cairo's finished surface draws nowhere.
+    if (options.format != PixelFormat::argb32 || pixels.pixels.empty() || !state.clipBox ||
+        !raster::scanConverterEnabled() ||
+        cairo_get_antialias(cairo) != CAIRO_ANTIALIAS_DEFAULT)
+        return false;
+    const Color& color = state.fill;
+    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
+    cairo_matrix_t m;
+    cairo_get_matrix(cairo, &m);
+    cairo_surface_flush(surface.get());
+    raster::Target target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox};
+    auto changed = raster::fillPath(path, fromCairo(m), cairo_get_tolerance(cairo), rule, source, target);
+    if (!changed) return false;
+    if (!changed->isEmpty())
+        cairo_surface_mark_dirty_rectangle(surface.get(), changed->left, changed->top, changed->right - changed->left,
+                                           changed->bottom - changed->top);
+    return true;
+}
+
 void Context::Impl::composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea) {
     cairo_operator_t op = cairoOperator(state.blend);
     cairo_save(cairo);
@@ -234,6 +254,7 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
     cairo_set_matrix(impl->cairo, &base);
     cairo_set_line_width(impl->cairo, 1);
     cairo_set_miter_limit(impl->cairo, 10);
+    impl->state.clipBox = raster::PixelBox{0, 0, pixelWidth, pixelHeight};
     return std::shared_ptr<Context>(new Context(std::move(impl)));
 }
 
@@ -328,6 +349,10 @@ void Context::clip(const Path& path, FillRule rule) {
     impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(impl_->cairo);
+    auto& box = impl_->state.clipBox;
+    if (!box) return;
+    auto rectangle = raster::pixelAlignedRectangle(path, deviceTransform());
+    box = rectangle ? std::optional(box->intersection(*rectangle)) : std::nullopt;
 }
 
 void Context::clip(const Rect& rect) {
@@ -420,6 +445,7 @@ void Context::fill(const Path& path, FillRule rule) {
         cairo_set_fill_rule(cr, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     };
     if (impl_->drawsPlainly()) {
+        if (impl_->fillDirectly(path, rule)) return;
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
         addShape();
         impl_->setSourceColor(impl_->state.fill);

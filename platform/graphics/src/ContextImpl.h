@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "ScanConverter.h"
 #include "gfx/Context.h"
 
 namespace gfx {
@@ -35,6 +36,9 @@ struct DrawingState {
     InterpolationQuality interpolation = InterpolationQuality::standard;
     // Device-sized alpha mask from clipToMask, shared between saved states (never written after creation).
     SharedSurface mask;
+    // The clip in whole device pixels while every clip set has been a rectangle on pixel edges; nothing
+    // once any other clip was set (only Cairo knows its shape then).
+    std::optional<raster::PixelBox> clipBox;
 };
 
 struct Context::Impl {
@@ -56,6 +60,9 @@ struct Context::Impl {
     // Normal blending without a mask clip: drawing needs no group or saved state around it.
     bool drawsPlainly() const;
     void setSourceColor(Color color);
+    // Fills with our own scan converter when that draws what Cairo would (plain Over of a solid colour
+    // into an argb32 surface, antialiased, clipped to whole pixels at most); false leaves it to Cairo.
+    bool fillDirectly(const Path& path, FillRule rule);
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
     void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);

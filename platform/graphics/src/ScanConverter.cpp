@@ -1,0 +1,412 @@
+#include "ScanConverter.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace gfx::raster {
+
+namespace {
+
+thread_local bool enabled = true;
+
+// Beyond this a coordinate's intersections with the clip lose their precision; Cairo gets such paths.
+constexpr double largestCoordinate = 1e15;
+// A curve needing more segments than this is far larger than any target; Cairo gets it.
+constexpr int mostCurveSegments = 1 << 16;
+// Subpaths smaller than this cannot change a pixel visibly, whichever way they turn.
+constexpr double negligibleArea = 1.0 / 1024;
+
+struct Vertex {
+    double x, y;
+};
+
+// One polygon a subpath, its vertices in `vertices` from `first` to the next subpath's first.
+struct Subpath {
+    std::size_t first;
+    double twiceArea;  // positive when it turns clockwise on screen (y down)
+};
+
+// Scratch kept by each thread: a small path allocates nothing.
+struct Scratch {
+    std::vector<Vertex> vertices;
+    std::vector<Subpath> subpaths;
+    // Per box row, the signed area changes of its cells (width + 2 a row, zero between fills).
+    std::vector<float> cells;
+    std::vector<int> firstCell;
+    std::vector<int> lastCell;
+};
+
+thread_local Scratch scratch;
+
+// Flattens a path into device-space polygons, their bounds and signed areas.
+class Flattener {
+public:
+    Flattener(const AffineTransform& t, double tolerance, Scratch& s) : t_(t), tolerance_(tolerance), s_(s) {
+        s_.vertices.clear();
+        s_.subpaths.clear();
+    }
+
+    bool run(const Path& path) {
+        Point current{}, start{};
+        for (const PathElement& element : path.elements()) {
+            const auto& p = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo:
+                    closeSubpath();
+                    begin(map(p[0]));
+                    current = start = p[0];
+                    break;
+                case PathElement::Kind::lineTo:
+                    add(map(p[0]));
+                    current = p[0];
+                    break;
+                case PathElement::Kind::quadCurveTo: {
+                    // The same curve as a cubic.
+                    Point c1{current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)};
+                    Point c2{p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)};
+                    if (!cubic(map(current), map(c1), map(c2), map(p[1]))) return false;
+                    current = p[1];
+                    break;
+                }
+                case PathElement::Kind::curveTo:
+                    if (!cubic(map(current), map(p[0]), map(p[1]), map(p[2]))) return false;
+                    current = p[2];
+                    break;
+                case PathElement::Kind::closeSubpath:
+                    // A fill closes every subpath anyway; what follows starts again from its start.
+                    closeSubpath();
+                    begin(map(start));
+                    current = start;
+                    break;
+            }
+        }
+        closeSubpath();
+        return finite_;
+    }
+
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    // Clip box in device space, to draw curves that cannot reach it as their chords.
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+
+private:
+    Vertex map(Point p) const { return {t_.a * p.x + t_.c * p.y + t_.tx, t_.b * p.x + t_.d * p.y + t_.ty}; }
+
+    void begin(Vertex v) {
+        s_.subpaths.push_back({s_.vertices.size(), 0});
+        push(v);
+    }
+
+    void add(Vertex v) {
+        if (s_.subpaths.empty()) begin(v);
+        Vertex last = s_.vertices.back();
+        s_.subpaths.back().twiceArea += last.x * v.y - v.x * last.y;
+        push(v);
+    }
+
+    void push(Vertex v) {
+        if (!(std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate)) finite_ = false;
+        minX = std::min(minX, v.x);
+        maxX = std::max(maxX, v.x);
+        minY = std::min(minY, v.y);
+        maxY = std::max(maxY, v.y);
+        s_.vertices.push_back(v);
+    }
+
+    void closeSubpath() {
+        if (s_.subpaths.empty()) return;
+        Subpath& subpath = s_.subpaths.back();
+        Vertex first = s_.vertices[subpath.first], last = s_.vertices.back();
+        subpath.twiceArea += last.x * first.y - first.x * last.y;
+    }
+
+    bool cubic(Vertex p0, Vertex p1, Vertex p2, Vertex p3) {
+        // A curve wholly above, below or right of the clip draws nothing there, and one wholly to its
+        // left only adds winding as its chord does.
+        double hullMinY = std::min({p0.y, p1.y, p2.y, p3.y}), hullMaxY = std::max({p0.y, p1.y, p2.y, p3.y});
+        double hullMinX = std::min({p0.x, p1.x, p2.x, p3.x}), hullMaxX = std::max({p0.x, p1.x, p2.x, p3.x});
+        if (hullMaxY <= clipTop || hullMinY >= clipBottom || hullMinX >= clipRight || hullMaxX <= clipLeft) {
+            add(p3);
+            return true;
+        }
+        // Uniform steps keep within the tolerance when 3/4 of the largest second difference over
+        // the squared step count is below it.
+        double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
+        double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
+        double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
+        double steps = std::ceil(std::sqrt(0.75 * dd / tolerance_));
+        if (!(steps <= mostCurveSegments)) return false;
+        int n = std::max(1, int(steps));
+        for (int i = 1; i < n; ++i) {
+            double t = double(i) / n, u = 1 - t;
+            double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
+            add({b0 * p0.x + b1 * p1.x + b2 * p2.x + b3 * p3.x, b0 * p0.y + b1 * p1.y + b2 * p2.y + b3 * p3.y});
+        }
+        add(p3);
+        return true;
+    }
+
+    const AffineTransform& t_;
+    double tolerance_;
+    Scratch& s_;
+    bool finite_ = true;
+};
+
+// Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the
+// part of the pixel right of the line, the next cell the rest, so a running sum along a row gives
+// each pixel's covered area weighted by winding.
+class Accumulator {
+public:
+    Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
+        width_ = box.right - box.left;
+        int rows = box.bottom - box.top;
+        std::size_t needed = std::size_t(width_ + 2) * rows;
+        if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
+        s_.firstCell.assign(rows, width_ + 2);
+        s_.lastCell.assign(rows, -1);
+        right_ = width_;
+        bottom_ = rows;
+    }
+
+    // In device space; `sign` turns the line's winding around.
+    void line(Vertex a, Vertex b, double sign) {
+        a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
+        if (a.y == b.y) return;
+        double direction = sign;
+        if (a.y > b.y) std::swap(a, b), direction = -direction;
+        if (b.y <= 0 || a.y >= bottom_) return;
+        if (a.y < 0) a = {xAt(a, b, 0), 0};
+        if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
+        clippedX(a, b, direction);
+    }
+
+    int width() const { return width_; }
+
+private:
+    static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
+
+    // Splits at the box's sides: left of it a line adds winding along the left side, right of it nothing.
+    void clippedX(Vertex a, Vertex b, double direction) {
+        double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
+        if (hi <= 0) return rows({0, a.y}, {0, b.y}, direction);
+        if (lo >= right_) return;
+        if (lo < 0) {
+            double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
+            Vertex at{0, std::clamp(y, a.y, b.y)};
+            if (a.x < 0) {
+                rows({0, a.y}, at, direction);
+                return clippedX(at, b, direction);
+            }
+            rows(at, {0, b.y}, direction);
+            return clippedX(a, at, direction);
+        }
+        if (hi > right_) {
+            double y = a.y + (b.y - a.y) * ((right_ - a.x) / (b.x - a.x));
+            Vertex at{double(right_), std::clamp(y, a.y, b.y)};
+            return a.x > right_ ? rows(at, b, direction) : rows(a, at, direction);
+        }
+        rows(a, b, direction);
+    }
+
+    // a.y < b.y, both inside the box.
+    void rows(Vertex a, Vertex b, double direction) {
+        if (a.y >= b.y) return;
+        double dxdy = (b.x - a.x) / (b.y - a.y);
+        int first = int(a.y), last = std::min(bottom_ - 1, int(std::ceil(b.y)) - 1);
+        for (int row = first; row <= last; ++row) {
+            double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
+            if (bottom <= top) continue;
+            double x0 = std::clamp(a.x + (top - a.y) * dxdy, 0.0, double(right_));
+            double x1 = std::clamp(a.x + (bottom - a.y) * dxdy, 0.0, double(right_));
+            cells(row, x0, x1, (bottom - top) * direction);
+        }
+    }
+
+    // One row's piece of a line from x0 to x1, `height` its signed height.
+    void cells(int row, double x0, double x1, double height) {
+        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
+        double lo = std::min(x0, x1), hi = std::max(x0, x1);
+        int first = int(lo);
+        int last = std::max(first, int(std::ceil(hi)) - 1);
+        s_.firstCell[row] = std::min(s_.firstCell[row], first);
+        s_.lastCell[row] = std::max(s_.lastCell[row], last + 1);
+        if (first == last) {
+            double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
+            cell[first] += float(height - right);
+            cell[first + 1] += float(right);
+            return;
+        }
+        double perX = height / (hi - lo);
+        for (int column = first; column <= last; ++column) {
+            double from = std::max(lo, double(column)), to = std::min(hi, double(column + 1));
+            double h = perX * (to - from);
+            double right = h * ((from + to) * 0.5 - column);
+            cell[column] += float(h - right);
+            cell[column + 1] += float(right);
+        }
+    }
+
+    PixelBox box_;
+    Scratch& s_;
+    int width_ = 0;
+    int right_ = 0;
+    int bottom_ = 0;
+};
+
+// x * alpha / 255 for the two channels in bits 0-7 and 16-23, rounded as Cairo's compositing does.
+inline std::uint32_t multiplyPair(std::uint32_t pair, std::uint32_t alpha) {
+    std::uint32_t t = (pair & 0x00FF00FFu) * alpha + 0x00800080u;
+    return ((t + ((t >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+inline std::uint32_t multiply(std::uint32_t pixel, std::uint32_t alpha) {
+    return multiplyPair(pixel, alpha) | (multiplyPair(pixel >> 8, alpha) << 8);
+}
+
+// Channel sums, saturated so that pixels that were not properly premultiplied cannot wrap around.
+inline std::uint32_t addSaturated(std::uint32_t x, std::uint32_t y) {
+    auto pair = [](std::uint32_t a, std::uint32_t b) {
+        std::uint32_t t = (a & 0x00FF00FFu) + (b & 0x00FF00FFu);
+        t |= 0x01000100u - ((t >> 8) & 0x00010001u);
+        return t & 0x00FF00FFu;
+    };
+    return pair(x, y) | (pair(x >> 8, y >> 8) << 8);
+}
+
+inline std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
+    return addSaturated(source, multiply(destination, 255 - (source >> 24)));
+}
+
+void blendSpan(std::uint32_t* pixels, int count, std::uint32_t source, int coverage) {
+    if (coverage <= 0 || count <= 0) return;
+    if (coverage < 255) source = multiply(source, coverage);
+    if (source >> 24 == 255) {
+        std::fill_n(pixels, count, source);
+        return;
+    }
+    if (source == 0) return;
+    for (int i = 0; i < count; ++i) pixels[i] = over(source, pixels[i]);
+}
+
+// A pixel's covered share in 1/255ths from its winding-weighted area.
+inline int coverageOf(float area, FillRule rule) {
+    float value = std::abs(area);
+    if (rule == FillRule::evenOdd) {
+        // Odd windings fill: the area folds back down between 1 and 2.
+        value = std::fmod(value, 2.0f);
+        if (value > 1) value = 2 - value;
+    } else {
+        value = std::min(value, 1.0f);
+    }
+    return int(value * 255 + 0.5f);
+}
+
+}  // namespace
+
+PixelBox PixelBox::intersection(const PixelBox& other) const {
+    return {std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
+            std::min(bottom, other.bottom)};
+}
+
+std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice) {
+    const auto& elements = path.elements();
+    std::size_t count = elements.size();
+    if (count > 0 && elements.back().kind == PathElement::Kind::closeSubpath) --count;
+    if (count != 4 && count != 5) return std::nullopt;
+    std::array<Vertex, 5> corners{};
+    for (std::size_t i = 0; i < count; ++i) {
+        auto kind = elements[i].kind;
+        if (kind != (i == 0 ? PathElement::Kind::moveTo : PathElement::Kind::lineTo)) return std::nullopt;
+        Point p = elements[i].points[0];
+        Vertex v{toDevice.a * p.x + toDevice.c * p.y + toDevice.tx, toDevice.b * p.x + toDevice.d * p.y + toDevice.ty};
+        Vertex rounded{std::round(v.x), std::round(v.y)};
+        if (!(std::abs(v.x - rounded.x) <= 1e-9 && std::abs(v.y - rounded.y) <= 1e-9)) return std::nullopt;
+        if (!(std::abs(rounded.x) < 1e9 && std::abs(rounded.y) < 1e9)) return std::nullopt;
+        corners[i] = rounded;
+    }
+    if (count == 5 && (corners[4].x != corners[0].x || corners[4].y != corners[0].y)) return std::nullopt;
+    // Each side runs along one axis, alternating.
+    for (int i = 0; i < 4; ++i) {
+        Vertex a = corners[i], b = corners[(i + 1) % 4];
+        bool horizontal = a.y == b.y, vertical = a.x == b.x;
+        bool wantHorizontal = (i % 2 == 0) == (corners[0].y == corners[1].y);
+        if (!(wantHorizontal ? horizontal : vertical)) return std::nullopt;
+    }
+    double left = std::min(corners[0].x, corners[2].x), right = std::max(corners[0].x, corners[2].x);
+    double top = std::min(corners[0].y, corners[2].y), bottom = std::max(corners[0].y, corners[2].y);
+    return PixelBox{int(left), int(top), int(right), int(bottom)};
+}
+
+std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha) {
+    auto channel = [](double value) {
+        value = std::isnan(value) ? 0 : std::clamp(value, 0.0, 1.0);
+        return std::uint32_t(value * 65535.0 + 0.5) >> 8;
+    };
+    alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0);
+    return channel(alpha) << 24 | channel(red * alpha) << 16 | channel(green * alpha) << 8 | channel(blue * alpha);
+}
+
+std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+                                 std::uint32_t source, const Target& target) {
+    Scratch& s = scratch;
+    Flattener flattener(toDevice, std::max(tolerance, 0.001), s);
+    flattener.clipLeft = target.clip.left;
+    flattener.clipTop = target.clip.top;
+    flattener.clipRight = target.clip.right;
+    flattener.clipBottom = target.clip.bottom;
+    if (!flattener.run(path)) return std::nullopt;
+
+    // Winding fills need every subpath turning one way; even-odd fills count crossings, which do not
+    // depend on the way, so their subpaths are all turned clockwise.
+    bool clockwise = false, counterclockwise = false;
+    for (const Subpath& subpath : s.subpaths) {
+        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
+        (subpath.twiceArea > 0 ? clockwise : counterclockwise) = true;
+    }
+    if (rule == FillRule::winding && clockwise && counterclockwise) return std::nullopt;
+
+    if (s.vertices.empty() || flattener.minX > flattener.maxX) return PixelBox{};
+    PixelBox box = target.clip.intersection({int(std::max(std::floor(flattener.minX), -2e9)),
+                                             int(std::max(std::floor(flattener.minY), -2e9)),
+                                             int(std::min(std::ceil(flattener.maxX), 2e9)),
+                                             int(std::min(std::ceil(flattener.maxY), 2e9))});
+    if (box.isEmpty()) return PixelBox{};
+
+    Accumulator accumulator(box, s);
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        const Subpath& subpath = s.subpaths[i];
+        std::size_t end = i + 1 < s.subpaths.size() ? s.subpaths[i + 1].first : s.vertices.size();
+        double sign = rule == FillRule::evenOdd && subpath.twiceArea < 0 ? -1 : 1;
+        for (std::size_t v = subpath.first; v + 1 < end; ++v) accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
+        if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);
+    }
+
+    int width = accumulator.width();
+    for (int row = 0; row < box.bottom - box.top; ++row) {
+        int first = s.firstCell[row], last = s.lastCell[row];
+        if (last < 0) continue;
+        float* cell = s.cells.data() + std::size_t(row) * (width + 2);
+        std::uint32_t* pixels = target.pixels + std::size_t(box.top + row) * target.stride + box.left;
+        float area = 0;
+        int x = first;
+        int sweepEnd = std::min(last, width - 1);
+        while (x <= sweepEnd) {
+            area += cell[x];
+            cell[x] = 0;
+            int next = x + 1;
+            while (next <= sweepEnd && cell[next] == 0) ++next;
+            // Past the last changed cell the coverage holds to the box's right side.
+            int spanEnd = next > sweepEnd ? width : next;
+            blendSpan(pixels + x, spanEnd - x, source, coverageOf(area, rule));
+            x = next;
+        }
+        for (int i = std::max(first, width); i <= last; ++i) cell[i] = 0;
+    }
+    return box;
+}
+
+bool scanConverterEnabled() { return enabled; }
+void setScanConverterEnabled(bool value) { enabled = value; }
+
+}  // namespace gfx::raster

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "gfx/Geometry.h"
+#include "gfx/Path.h"
+
+namespace gfx::raster {
+
+// Whole device pixels: columns [left, right), rows [top, bottom).
+struct PixelBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    bool isEmpty() const { return left >= right || top >= bottom; }
+    PixelBox intersection(const PixelBox& other) const;
+    bool operator==(const PixelBox&) const = default;
+};
+
+// The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
+// after `toDevice`; nothing for any other shape.
+std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice);
+
+// A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
+std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);
+
+// Premultiplied ARGB32 pixels, `stride` pixels a row, drawn only inside `clip`.
+struct Target {
+    std::uint32_t* pixels = nullptr;
+    int stride = 0;
+    PixelBox clip;
+};
+
+// Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with
+// `source` composited Over, each pixel weighted by the exact share of its area the fill covers.
+// Returns the pixels it may have changed (possibly empty), or nothing without touching the target
+// for paths it leaves to Cairo: non-finite or enormous coordinates, and winding fills whose subpaths
+// turn both ways (where a +1 and a -1 region share a pixel their areas would cancel).
+std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+                                 std::uint32_t source, const Target& target);
+
+// Tests draw each picture with Cairo too, by turning the converter off for the calling thread.
+bool scanConverterEnabled();
+void setScanConverterEnabled(bool enabled);
+
+}  // namespace gfx::raster
