@@ -183,23 +183,51 @@ void Context::Impl::setSourceColor(Color color) {
     cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha * state.alpha);
 }
 
-bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
+std::optional<raster::Target> Context::Impl::directTarget() {
     // After takeImage the pixels are gone and Cairo's finished surface draws nowhere.
     if (options.format != PixelFormat::argb32 || pixels.pixels.empty() || !state.clipBox ||
-        !raster::scanConverterEnabled() ||
-        cairo_get_antialias(cairo) != CAIRO_ANTIALIAS_DEFAULT)
-        return false;
+        !raster::scanConverterEnabled() || cairo_get_antialias(cairo) != CAIRO_ANTIALIAS_DEFAULT)
+        return std::nullopt;
+    cairo_surface_flush(surface.get());
+    return raster::Target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox};
+}
+
+void Context::Impl::markDrawn(const raster::PixelBox& box) {
+    if (!box.isEmpty())
+        cairo_surface_mark_dirty_rectangle(surface.get(), box.left, box.top, box.right - box.left, box.bottom - box.top);
+}
+
+bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
+    auto target = directTarget();
+    if (!target) return false;
     const Color& color = state.fill;
     std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
-    cairo_surface_flush(surface.get());
-    raster::Target target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox};
-    auto changed = raster::fillPath(path, fromCairo(m), cairo_get_tolerance(cairo), rule, source, target);
+    auto changed = raster::fillPath(path, fromCairo(m), cairo_get_tolerance(cairo), rule, source, *target);
     if (!changed) return false;
-    if (!changed->isEmpty())
-        cairo_surface_mark_dirty_rectangle(surface.get(), changed->left, changed->top, changed->right - changed->left,
-                                           changed->bottom - changed->top);
+    markDrawn(*changed);
+    return true;
+}
+
+bool Context::Impl::strokeDirectly(const Path& path) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cairo, &m);
+    // Only where the transform keeps circles circles does the line have one device width.
+    double xLength = m.xx * m.xx + m.yx * m.yx, yLength = m.xy * m.xy + m.yy * m.yy;
+    double skew = m.xx * m.xy + m.yx * m.yy;
+    if (!(std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(skew) <= 1e-9 * xLength)) return false;
+    double deviceWidth = cairo_get_line_width(cairo) * std::sqrt(xLength);
+    if (!(deviceWidth > 0 && deviceWidth < 1) || cairo_get_dash_count(cairo) > 0) return false;
+    auto target = directTarget();
+    if (!target) return false;
+    const Color& color = state.stroke;
+    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue,
+                                                      color.alpha * state.alpha * deviceWidth);
+    auto changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo),
+                                          cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
+    if (!changed) return false;
+    markDrawn(*changed);
     return true;
 }
 
@@ -467,6 +495,7 @@ void Context::fill(const Path& path, FillRule rule) {
 void Context::stroke(const Path& path) {
     cairo_t* cr = impl_->cairo;
     if (impl_->drawsPlainly()) {
+        if (impl_->strokeDirectly(path)) return;
         impl_->appendPath(path, Impl::PathSpace::user);
         impl_->setSourceColor(impl_->state.stroke);
         cairo_stroke(cr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct Vertex {
 struct Subpath {
     std::size_t first;
     double twiceArea;  // positive when it turns clockwise on screen (y down)
+    bool closed = false;
 };
 
 // Scratch kept by each thread: a small path allocates nothing.
@@ -34,6 +36,8 @@ struct Scratch {
     std::vector<Subpath> subpaths;
     // Per box row, the signed area changes of its cells (width + 2 a row, zero between fills).
     std::vector<float> cells;
+    // One bit a cell, set where a line changed it: the sweep visits only those (zero between fills).
+    std::vector<std::uint64_t> touched;
     std::vector<int> firstCell;
     std::vector<int> lastCell;
 };
@@ -76,6 +80,7 @@ public:
                     break;
                 case PathElement::Kind::closeSubpath:
                     // A fill closes every subpath anyway; what follows starts again from its start.
+                    if (!s_.subpaths.empty()) s_.subpaths.back().closed = true;
                     closeSubpath();
                     begin(map(start));
                     current = start;
@@ -163,6 +168,8 @@ public:
         int rows = box.bottom - box.top;
         std::size_t needed = std::size_t(width_ + 2) * rows;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
+        words_ = (width_ + 2 + 63) / 64;
+        if (s_.touched.size() < std::size_t(words_) * rows) s_.touched.resize(std::size_t(words_) * rows, 0);
         s_.firstCell.assign(rows, width_ + 2);
         s_.lastCell.assign(rows, -1);
         right_ = width_;
@@ -182,6 +189,7 @@ public:
     }
 
     int width() const { return width_; }
+    int words() const { return words_; }
 
 private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
@@ -226,11 +234,14 @@ private:
     // One row's piece of a line from x0 to x1, `height` its signed height.
     void cells(int row, double x0, double x1, double height) {
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
+        std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
+        auto touch = [touched](int column) { touched[column >> 6] |= std::uint64_t(1) << (column & 63); };
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, int(std::ceil(hi)) - 1);
         s_.firstCell[row] = std::min(s_.firstCell[row], first);
         s_.lastCell[row] = std::max(s_.lastCell[row], last + 1);
+        for (int column = first; column <= last + 1; ++column) touch(column);
         if (first == last) {
             double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
             cell[first] += float(height - right);
@@ -250,6 +261,7 @@ private:
     PixelBox box_;
     Scratch& s_;
     int width_ = 0;
+    int words_ = 0;
     int right_ = 0;
     int bottom_ = 0;
 };
@@ -347,15 +359,71 @@ std::uint32_t premultipliedPixel(double red, double green, double blue, double a
     return channel(alpha) << 24 | channel(red * alpha) << 16 | channel(green * alpha) << 8 | channel(blue * alpha);
 }
 
+namespace {
+
+// Flattens into the scratch; false for paths left to Cairo. `box` gets the pixels within `margin` of
+// the outline that the clip keeps.
+bool flatten(const Path& path, const AffineTransform& toDevice, double tolerance, const PixelBox& clip, double margin,
+             Scratch& s, PixelBox& box) {
+    Flattener flattener(toDevice, std::max(tolerance, 0.001), s);
+    flattener.clipLeft = clip.left - margin;
+    flattener.clipTop = clip.top - margin;
+    flattener.clipRight = clip.right + margin;
+    flattener.clipBottom = clip.bottom + margin;
+    if (!flattener.run(path)) return false;
+    box = {};
+    if (s.vertices.empty()) return true;
+    box = clip.intersection({int(std::max(std::floor(flattener.minX - margin), -2e9)),
+                             int(std::max(std::floor(flattener.minY - margin), -2e9)),
+                             int(std::min(std::ceil(flattener.maxX + margin), 2e9)),
+                             int(std::min(std::ceil(flattener.maxY + margin), 2e9))});
+    return true;
+}
+
+// Each subpath's vertices as [first, end) of the scratch's.
+std::size_t subpathEnd(const Scratch& s, std::size_t index) {
+    return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
+}
+
+// Accumulates what `addLines` gives into the box's cells, then composites each row's spans.
+template <typename AddLines>
+PixelBox render(const PixelBox& box, FillRule rule, std::uint32_t source, const Target& target, Scratch& s,
+                AddLines addLines) {
+    if (box.isEmpty()) return {};
+    Accumulator accumulator(box, s);
+    addLines(accumulator);
+    int width = accumulator.width(), words = accumulator.words();
+    for (int row = 0; row < box.bottom - box.top; ++row) {
+        int first = s.firstCell[row], last = s.lastCell[row];
+        if (last < 0) continue;
+        float* cell = s.cells.data() + std::size_t(row) * (width + 2);
+        std::uint64_t* touched = s.touched.data() + std::size_t(row) * words;
+        std::uint32_t* pixels = target.pixels + std::size_t(box.top + row) * target.stride + box.left;
+        // Coverage changes only at touched cells and holds from each to the next (or the box's side).
+        float area = 0;
+        int from = -1;
+        for (int word = first >> 6; word <= last >> 6; ++word) {
+            for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
+                int x = word * 64 + std::countr_zero(bits);
+                if (from >= 0 && from < width) blendSpan(pixels + from, std::min(x, width) - from, source, coverageOf(area, rule));
+                area += cell[x];
+                cell[x] = 0;
+                from = x;
+            }
+            touched[word] = 0;
+        }
+        if (from >= 0 && from < width) blendSpan(pixels + from, width - from, source, coverageOf(area, rule));
+    }
+    return box;
+}
+
+}  // namespace
+
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target) {
     Scratch& s = scratch;
-    Flattener flattener(toDevice, std::max(tolerance, 0.001), s);
-    flattener.clipLeft = target.clip.left;
-    flattener.clipTop = target.clip.top;
-    flattener.clipRight = target.clip.right;
-    flattener.clipBottom = target.clip.bottom;
-    if (!flattener.run(path)) return std::nullopt;
+    PixelBox box;
+    if (!flatten(path, toDevice, tolerance, target.clip, 0, s, box)) return std::nullopt;
 
     // Winding fills need every subpath turning one way; even-odd fills count crossings, which do not
     // depend on the way, so their subpaths are all turned clockwise.
@@ -366,44 +434,50 @@ std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevi
     }
     if (rule == FillRule::winding && clockwise && counterclockwise) return std::nullopt;
 
-    if (s.vertices.empty() || flattener.minX > flattener.maxX) return PixelBox{};
-    PixelBox box = target.clip.intersection({int(std::max(std::floor(flattener.minX), -2e9)),
-                                             int(std::max(std::floor(flattener.minY), -2e9)),
-                                             int(std::min(std::ceil(flattener.maxX), 2e9)),
-                                             int(std::min(std::ceil(flattener.maxY), 2e9))});
-    if (box.isEmpty()) return PixelBox{};
-
-    Accumulator accumulator(box, s);
-    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
-        const Subpath& subpath = s.subpaths[i];
-        std::size_t end = i + 1 < s.subpaths.size() ? s.subpaths[i + 1].first : s.vertices.size();
-        double sign = rule == FillRule::evenOdd && subpath.twiceArea < 0 ? -1 : 1;
-        for (std::size_t v = subpath.first; v + 1 < end; ++v) accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
-        if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);
-    }
-
-    int width = accumulator.width();
-    for (int row = 0; row < box.bottom - box.top; ++row) {
-        int first = s.firstCell[row], last = s.lastCell[row];
-        if (last < 0) continue;
-        float* cell = s.cells.data() + std::size_t(row) * (width + 2);
-        std::uint32_t* pixels = target.pixels + std::size_t(box.top + row) * target.stride + box.left;
-        float area = 0;
-        int x = first;
-        int sweepEnd = std::min(last, width - 1);
-        while (x <= sweepEnd) {
-            area += cell[x];
-            cell[x] = 0;
-            int next = x + 1;
-            while (next <= sweepEnd && cell[next] == 0) ++next;
-            // Past the last changed cell the coverage holds to the box's right side.
-            int spanEnd = next > sweepEnd ? width : next;
-            blendSpan(pixels + x, spanEnd - x, source, coverageOf(area, rule));
-            x = next;
+    return render(box, rule, source, target, s, [&](Accumulator& accumulator) {
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+            const Subpath& subpath = s.subpaths[i];
+            std::size_t end = subpathEnd(s, i);
+            double sign = rule == FillRule::evenOdd && subpath.twiceArea < 0 ? -1 : 1;
+            for (std::size_t v = subpath.first; v + 1 < end; ++v)
+                accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
+            if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);
         }
-        for (int i = std::max(first, width); i <= last; ++i) cell[i] = 0;
-    }
-    return box;
+    });
+}
+
+std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                       bool buttCaps, std::uint32_t source, const Target& target) {
+    Scratch& s = scratch;
+    PixelBox box;
+    if (!flatten(path, toDevice, tolerance, target.clip, 1, s, box)) return std::nullopt;
+    // Caps other than butt draw a dot for a subpath without length; Cairo draws those.
+    if (!buttCaps)
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+            std::size_t end = subpathEnd(s, i);
+            bool moves = false;
+            for (std::size_t v = s.subpaths[i].first + 1; v < end && !moves; ++v)
+                moves = s.vertices[v].x != s.vertices[v - 1].x || s.vertices[v].y != s.vertices[v - 1].y;
+            if (!moves && (s.subpaths[i].closed || end - s.subpaths[i].first > 1)) return std::nullopt;
+        }
+
+    // Every quad turns the same way, so where they overlap at joins the winding only clamps.
+    auto quad = [](Accumulator& accumulator, Vertex a, Vertex b) {
+        double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+        if (!(length > 0)) return;
+        double nx = -dy / length * 0.5, ny = dx / length * 0.5;
+        Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
+        for (int i = 0; i < 4; ++i) accumulator.line(corners[i], corners[(i + 1) % 4], 1);
+    };
+    return render(box, FillRule::winding, source, target, s, [&](Accumulator& accumulator) {
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+            const Subpath& subpath = s.subpaths[i];
+            std::size_t end = subpathEnd(s, i);
+            for (std::size_t v = subpath.first; v + 1 < end; ++v) quad(accumulator, s.vertices[v], s.vertices[v + 1]);
+            if (subpath.closed && end - subpath.first > 1)
+                quad(accumulator, s.vertices[end - 1], s.vertices[subpath.first]);
+        }
+    });
 }
 
 bool scanConverterEnabled() { return enabled; }
