@@ -255,26 +255,17 @@ TEST(ScanConverter, DrawsOnlyInsidePixelAlignedClips) {
     for (bool rectangle : {true, false}) {
         Path path;
         path.addEllipse({-5, 3, 48, 30});
-        Bitmap ours = draw(
-            [&](Context& context) {
-                if (rectangle) context.clip(Rect{3.5, 2, 30, 30});
-                else {
-                    Path triangle;
-                    triangle.addLines(std::vector<Point>{{0, 0}, {40, 0}, {0, 40}});
-                    context.clip(triangle);
-                }
-                fillWith(context, path, FillRule::winding, Color{0.2, 0.5, 0.1, 0.9});
-            },
-            true);
-        Bitmap cairo = draw([&](Context& context) {
-            if (rectangle) context.clip(Rect{3.5, 2, 30, 30});
-            else {
+        auto paint = [&](Context& context) {
+            if (rectangle) {
+                context.clip(Rect{3.5, 2, 30, 30});
+            } else {
                 Path triangle;
                 triangle.addLines(std::vector<Point>{{0, 0}, {40, 0}, {0, 40}});
                 context.clip(triangle);
             }
             fillWith(context, path, FillRule::winding, Color{0.2, 0.5, 0.1, 0.9});
-        }, false);
+        };
+        Bitmap ours = draw(paint, true), cairo = draw(paint, false);
         EXPECT_EQ(ours.pixels, cairo.pixels) << rectangle;
     }
 }
