@@ -213,18 +213,17 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
 bool Context::Impl::strokeDirectly(const Path& path) {
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
-    // Only where the transform keeps circles circles does the line have one device width.
+    // The widest the line gets on the device: its width times the transform's largest stretch.
     double xLength = m.xx * m.xx + m.yx * m.yx, yLength = m.xy * m.xy + m.yy * m.yy;
     double skew = m.xx * m.xy + m.yx * m.yy;
-    if (!(std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(skew) <= 1e-9 * xLength)) return false;
-    double deviceWidth = cairo_get_line_width(cairo) * std::sqrt(xLength);
-    if (!(deviceWidth > 0 && deviceWidth < 1) || cairo_get_dash_count(cairo) > 0) return false;
+    double stretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
+    double lineWidth = cairo_get_line_width(cairo);
+    if (!(lineWidth > 0 && lineWidth * stretch < 1) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
     const Color& color = state.stroke;
-    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue,
-                                                      color.alpha * state.alpha * deviceWidth);
-    auto changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo),
+    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
+    auto changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo), lineWidth,
                                           cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
     if (!changed) return false;
     markDrawn(*changed);

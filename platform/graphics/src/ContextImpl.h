@@ -63,7 +63,7 @@ struct Context::Impl {
     // Fills with our own scan converter when that draws what Cairo would (plain Over of a solid colour
     // into an argb32 surface, antialiased, clipped to whole pixels at most); false leaves it to Cairo.
     bool fillDirectly(const Path& path, FillRule rule);
-    // Strokes thinner than a device pixel as hairlines, under transforms that scale evenly.
+    // Strokes thinner than a device pixel as hairlines.
     bool strokeDirectly(const Path& path);
     // The pixels when the converter may draw on them (flushed for it), else nothing.
     std::optional<raster::Target> directTarget();

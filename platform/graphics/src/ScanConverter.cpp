@@ -447,7 +447,7 @@ std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevi
 }
 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                       bool buttCaps, std::uint32_t source, const Target& target) {
+                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
     Scratch& s = scratch;
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, target.clip, 1, s, box)) return std::nullopt;
@@ -461,13 +461,18 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
             if (!moves && (s.subpaths[i].closed || end - s.subpaths[i].first > 1)) return std::nullopt;
         }
 
-    // Every quad turns the same way, so where they overlap at joins the winding only clamps.
-    auto quad = [](Accumulator& accumulator, Vertex a, Vertex b) {
-        double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+    // A segment's device width is the line width times the transform's adjugate applied to the
+    // segment's device direction: lines thin out along the axis the transform shrinks. Each quad adds
+    // that width as its winding, all turning the same way, so the summed area is the ink.
+    const AffineTransform& t = toDevice;
+    auto quad = [&](Accumulator& accumulator, Vertex a, Vertex b) {
+        double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
         if (!(length > 0)) return;
+        double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
+        double width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
         double nx = -dy / length * 0.5, ny = dx / length * 0.5;
         Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        for (int i = 0; i < 4; ++i) accumulator.line(corners[i], corners[(i + 1) % 4], 1);
+        for (int i = 0; i < 4; ++i) accumulator.line(corners[i], corners[(i + 1) % 4], width);
     };
     return render(box, FillRule::winding, source, target, s, [&](Accumulator& accumulator) {
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {

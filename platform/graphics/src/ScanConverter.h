@@ -43,11 +43,12 @@ std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevi
                                  std::uint32_t source, const Target& target);
 
 // Strokes `path` as a hairline, the way browsers draw lines thinner than a device pixel: each segment
-// as a quad one pixel wide, the caller weighting `source` by the line's device width. Joins and caps
-// are left out (at such widths they are below a pixel's rounding); with caps other than butt, subpaths
+// as a quad one pixel wide whose coverage is scaled by the segment's device width (`lineWidth` in
+// user space mapped by `toDevice`, which must keep every such width under a pixel). Joins and caps are
+// left out (at such widths they are below a pixel's rounding); with caps other than butt, subpaths
 // without length are left to Cairo, as are the paths fillPath leaves.
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                       bool buttCaps, std::uint32_t source, const Target& target);
+                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
 
 // Tests draw each picture with Cairo too, by turning the converter off for the calling thread.
 bool scanConverterEnabled();

@@ -331,7 +331,7 @@ std::uint64_t totalAlpha(const Bitmap& image) {
 }  // namespace
 
 TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
-    // Under a pixel wide, a stroke's ink is its length times its width, spread over a one-pixel band;
+    // Under a pixel wide, a stroke's ink is its length times its device width, in a one-pixel band;
     // Cairo's samples miss the thinnest lines altogether, so they are checked against a wider line.
     std::mt19937 random(9);
     Bitmap clear = Bitmap::make(size, size);
@@ -343,7 +343,8 @@ TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
                 [&](Context& context) {
                     context.scaleBy(2, 2);
                     context.rotateBy(0.2 * i);
-                    context.setLineWidth(width / 2);  // in device pixels
+                    if (i % 3 == 2) context.scaleBy(1, 0.6);  // thinner along one axis
+                    context.setLineWidth(width / 2);  // in device pixels at most
                     context.setStrokeColor(Color::white());
                     context.stroke(path);
                 },
@@ -356,6 +357,27 @@ TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
     }
 }
 
+TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
+    // Under a scale of 1 by 1/4, a 0.8 wide line is 0.2 pixels thick running across and 0.8 running
+    // down; both are 30 pixels long.
+    Bitmap clear = Bitmap::make(size, size);
+    for (bool across : {true, false}) {
+        Path line;
+        line.moveTo(across ? Point{5, 40} : Point{20, 20});
+        line.lineTo(across ? Point{35, 40} : Point{20, 140});
+        Bitmap image = draw(
+            [&](Context& context) {
+                context.scaleBy(1, 0.25);
+                context.setLineWidth(0.8);
+                context.setStrokeColor(Color::white());
+                context.stroke(line);
+            },
+            true, clear);
+        double ink = 30 * (across ? 0.2 : 0.8) * 255;
+        EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << across;
+    }
+}
+
 TEST(ScanConverter, OtherStrokesStayWithCairo) {
     Path path;
     path.moveTo({3, 4});
@@ -365,7 +387,7 @@ TEST(ScanConverter, OtherStrokesStayWithCairo) {
     dot.moveTo({20, 20});
     dot.lineTo({20, 20});
     std::vector<std::function<void(Context&)>> setups = {
-        [](Context& context) { context.scaleBy(2, 0.5); },  // uneven scale
+        [](Context& context) { context.scaleBy(2, 0.5); },  // a pixel wide along one axis
         [](Context& context) { context.setLineWidth(1.5); },
         [](Context& context) {
             const double dashes[] = {2, 1};
