@@ -189,7 +189,8 @@ std::optional<raster::Target> Context::Impl::directTarget() {
         !raster::scanConverterEnabled() || cairo_get_antialias(cairo) != CAIRO_ANTIALIAS_DEFAULT)
         return std::nullopt;
     cairo_surface_flush(surface.get());
-    return raster::Target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox};
+    return raster::Target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox,
+                          state.clipMask.get()};
 }
 
 void Context::Impl::markDrawn(const raster::PixelBox& box) {
@@ -376,10 +377,25 @@ void Context::clip(const Path& path, FillRule rule) {
     impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(impl_->cairo);
-    auto& box = impl_->state.clipBox;
-    if (!box) return;
-    auto rectangle = raster::pixelAlignedRectangle(path, deviceTransform());
-    box = rectangle ? std::optional(box->intersection(*rectangle)) : std::nullopt;
+    DrawingState& state = impl_->state;
+    if (!state.clipBox) return;
+    AffineTransform toDevice = deviceTransform();
+    if (auto rectangle = raster::pixelAlignedRectangle(path, toDevice)) {
+        state.clipBox = state.clipBox->intersection(*rectangle);
+        return;
+    }
+    // Only the converter's fills use the mask; an aliased clip's edges are not its coverage.
+    std::optional<raster::Mask> mask;
+    if (impl_->options.format == PixelFormat::argb32 && cairo_get_antialias(impl_->cairo) == CAIRO_ANTIALIAS_DEFAULT)
+        mask = raster::clipMask(path, toDevice, cairo_get_tolerance(impl_->cairo), rule, *state.clipBox,
+                                state.clipMask.get());
+    if (!mask) {
+        state.clipBox.reset();
+        state.clipMask.reset();
+        return;
+    }
+    state.clipBox = mask->box;
+    state.clipMask = std::make_shared<const raster::Mask>(std::move(*mask));
 }
 
 void Context::clip(const Rect& rect) {

@@ -36,9 +36,11 @@ struct DrawingState {
     InterpolationQuality interpolation = InterpolationQuality::standard;
     // Device-sized alpha mask from clipToMask, shared between saved states (never written after creation).
     SharedSurface mask;
-    // The clip in whole device pixels while every clip set has been a rectangle on pixel edges; nothing
-    // once any other clip was set (only Cairo knows its shape then).
+    // The clip's box in whole device pixels while we know the clip's shape (rectangles on pixel edges
+    // and paths we could draw as masks); nothing once any other clip was set.
     std::optional<raster::PixelBox> clipBox;
+    // Within clipBox, the coverage of the clip paths set since, when there were any.
+    std::shared_ptr<const raster::Mask> clipMask;
 };
 
 struct Context::Impl {

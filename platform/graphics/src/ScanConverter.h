@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "gfx/Geometry.h"
 #include "gfx/Path.h"
@@ -27,11 +28,23 @@ std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTran
 // A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);
 
-// Premultiplied ARGB32 pixels, `stride` pixels a row, drawn only inside `clip`.
+// A clip's coverage over `box`, a byte a pixel (0 outside the box).
+struct Mask {
+    PixelBox box;
+    std::vector<std::uint8_t> coverage;
+
+    const std::uint8_t* row(int y) const {
+        return coverage.data() + std::size_t(y - box.top) * (box.right - box.left);
+    }
+};
+
+// Premultiplied ARGB32 pixels, `stride` pixels a row, drawn only inside `clip` and, when there is
+// a mask, no more than it covers (`clip` lies within the mask's box).
 struct Target {
     std::uint32_t* pixels = nullptr;
     int stride = 0;
     PixelBox clip;
+    const Mask* mask = nullptr;
 };
 
 // Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with
@@ -41,6 +54,11 @@ struct Target {
 // turn both ways (where a +1 and a -1 region share a pixel their areas would cancel).
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target);
+
+// The coverage of `path` filled as a clip inside `clip`, at most `previous`'s where given (whose box
+// holds `clip`); nothing for the paths fillPath leaves to Cairo.
+std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+                             const PixelBox& clip, const Mask* previous);
 
 // Strokes `path` as a hairline, the way browsers draw lines thinner than a device pixel: each segment
 // as a quad one pixel wide whose coverage is scaled by the segment's device width (`lineWidth` in

@@ -251,22 +251,48 @@ TEST(ScanConverter, DrawsOnlyInsidePixelAlignedClips) {
         EXPECT_EQ(d.changedOutside, 0) << i;
         EXPECT_LE(d.beyondSampling, 16) << i;
     }
-    // Clips off pixel edges and other shapes are left to Cairo: both pictures are the same.
-    for (bool rectangle : {true, false}) {
-        Path path;
-        path.addEllipse({-5, 3, 48, 30});
+}
+
+TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
+    Path triangle;
+    triangle.addLines(std::vector<Point>{{1.5, 0}, {39, 2.5}, {0, 38.25}});
+    Path ellipse;
+    ellipse.addEllipse({4.5, 6, 33, 27.5});
+    Path ring = ellipse;
+    ring.addEllipse({12, 14, 12, 10});
+    // Its edges cross the clips' edges: there the smaller of the two coverages is more than Cairo's
+    // intersected outline covers.
+    Path fill;
+    fill.addLines(std::vector<Point>{{-3, 20}, {20, -4}, {44, 22}, {18, 45}});
+    std::vector<std::function<void(Context&)>> clips = {
+        [](Context& context) { context.clip(Rect{3.5, 2.25, 30, 29.5}); },
+        [&](Context& context) { context.clip(triangle); },
+        [&](Context& context) {
+            context.clip(ellipse);
+            context.clip(triangle);
+        },
+        [&](Context& context) { context.clip(ring, FillRule::evenOdd); },
+    };
+    for (std::size_t i = 0; i < clips.size(); ++i) {
+        Difference d = compare([&](Context& context) {
+            context.setFlatness(0.05);
+            clips[i](context);
+            fillWith(context, fill, FillRule::evenOdd, Color{0.2, 0.5, 0.1, 0.9});
+        });
+        EXPECT_LE(d.beyondSampling, 6) << i;  // next to crossings of the clip's and the fill's edges
+    }
+    // Aliased clips and clips of opposite turns are Cairo's: both pictures are the same.
+    Path halves;
+    halves.addRect({5, 5, 15.5, 25});
+    halves.addLines(std::vector<Point>{{20.5, 5}, {20.5, 30}, {35, 30}, {35, 5}});
+    for (bool aliased : {true, false}) {
         auto paint = [&](Context& context) {
-            if (rectangle) {
-                context.clip(Rect{3.5, 2, 30, 30});
-            } else {
-                Path triangle;
-                triangle.addLines(std::vector<Point>{{0, 0}, {40, 0}, {0, 40}});
-                context.clip(triangle);
-            }
-            fillWith(context, path, FillRule::winding, Color{0.2, 0.5, 0.1, 0.9});
+            context.setShouldAntialias(!aliased);
+            context.clip(aliased ? ellipse : halves);
+            context.setShouldAntialias(true);
+            fillWith(context, fill, FillRule::winding, Color{0.7, 0.5, 0.1, 0.8});
         };
-        Bitmap ours = draw(paint, true), cairo = draw(paint, false);
-        EXPECT_EQ(ours.pixels, cairo.pixels) << rectangle;
+        EXPECT_EQ(draw(paint, true).pixels, draw(paint, false).pixels) << aliased;
     }
 }
 
