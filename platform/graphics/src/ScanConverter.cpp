@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace gfx::raster {
@@ -420,6 +421,19 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     return box;
 }
 
+// Where the run of whole or of no coverage starting at `from` ends (a single pixel for other values).
+int runEnd(const std::uint8_t* mask, int from, int to, std::uint8_t value) {
+    int x = from + 1;
+    if (value != 0 && value != 255) return x;
+    std::uint64_t word = value ? ~std::uint64_t(0) : 0;
+    for (std::uint64_t eight; x + 8 <= to; x += 8) {
+        std::memcpy(&eight, mask + x, 8);
+        if (eight != word) break;
+    }
+    while (x < to && mask[x] == value) ++x;
+    return x;
+}
+
 // Composites spans into the target, through its clip mask if it has one. Where a clip's edge and the
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
 // within the other (edges side by side, as a shape clipped to its own outline has); it only
@@ -428,10 +442,22 @@ auto compositor(std::uint32_t source, const Target& target) {
     return [source, &target](int y, int left, int right, int coverage) {
         std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
         if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
-        const std::uint8_t* mask = target.mask->row(y);
-        for (int x = left; x < right; ++x) {
-            std::uint32_t weight = std::min<std::uint32_t>(coverage, mask[x - target.mask->box.left]);
-            if (weight) row[x] = over(weight == 255 ? source : multiply(source, weight), row[x]);
+        const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
+        std::uint32_t* pixels = row + left;
+        // Masks are mostly runs of whole and of no coverage: those go by the span.
+        int x = 0, count = right - left;
+        while (x < count) {
+            std::uint8_t value = mask[x];
+            int end = runEnd(mask, x, count, value);
+            if (value == 255) {
+                blendSpan(pixels + x, end - x, source, coverage);
+            } else if (value) {
+                for (int i = x; i < end; ++i) {
+                    std::uint32_t weight = std::min<std::uint32_t>(coverage, mask[i]);
+                    pixels[i] = over(weight == 255 ? source : multiply(source, weight), pixels[i]);
+                }
+            }
+            x = end;
         }
     };
 }
@@ -484,9 +510,10 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     };
     auto write = [&](int y, int left, int right, int coverage) {
         std::uint8_t* row = mask.coverage.data() + std::size_t(y - mask.box.top) * (mask.box.right - mask.box.left);
-        const std::uint8_t* before = previous ? previous->row(y) - previous->box.left : nullptr;
-        for (int x = left; x < right; ++x)
-            row[x - mask.box.left] = std::uint8_t(before ? std::min<int>(coverage, before[x]) : coverage);
+        row += left - mask.box.left;
+        if (!previous) return (void)std::fill_n(row, right - left, std::uint8_t(coverage));
+        const std::uint8_t* before = previous->row(y) + (left - previous->box.left);
+        for (int i = 0; i < right - left; ++i) row[i] = std::uint8_t(std::min<int>(coverage, before[i]));
     };
     // Curved clip edges flattened at the fills' tolerance come out a shade thinner than Cairo's clips
     // and browsers' (documents clipped by circles lose their edge pixels); a quarter keeps them full.
