@@ -205,6 +205,7 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
+    if (raster::isDeviceRectangle(path, fromCairo(m))) return false;
     auto changed = raster::fillPath(path, fromCairo(m), cairo_get_tolerance(cairo), rule, source, *target);
     if (!changed) return false;
     markDrawn(*changed);

@@ -21,6 +21,10 @@ struct PixelBox {
     bool operator==(const PixelBox&) const = default;
 };
 
+// Whether `path` is one rectangle with sides along the device axes after `toDevice` (Cairo fills
+// those faster than the converter does).
+bool isDeviceRectangle(const Path& path, const AffineTransform& toDevice);
+
 // The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
 // after `toDevice`; nothing for any other shape.
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice);
