@@ -268,6 +268,29 @@ TEST(SVGElementCascade, ALayerBuildRemembersValuesWithoutMixingThemUp) {
     EXPECT_EQ(own->cascadedValueForStylableProperty("fill"), "green") << "a moved subtree forgets what it knew";
 }
 
+TEST(SVGElementCascade, AScopeAnswersForMorePropertiesThanItFilesAndForgetsNothing) {
+    // A build files each property name it meets under an id; past the ids it has, the answers must
+    // still be right, and so must those it filed before.
+    auto svg = makeSVG();
+    Element::AttributeTexts groupValues;
+    for (int index = 0; index < 40; ++index) groupValues["p" + std::to_string(index)] = std::to_string(index);
+    auto group = makeElement("g", groupValues, svg);
+    auto path = makeElement("path", {{"p3", "own"}, {"p38", "inherit"}}, group);
+    SVGElement::CascadeScope scope;
+    for (int index = 0; index < 40; ++index) {
+        const std::string name = "p" + std::to_string(index);
+        EXPECT_EQ(path->cascadedValueForStylableProperty(name), index == 3 ? "own" : std::to_string(index)) << name;
+        EXPECT_EQ(path->cascadedValueForStylableProperty(name, false),
+                  index == 3 ? std::optional<std::string>("own")
+                             : index == 38 ? std::optional<std::string>("38") : std::nullopt)
+            << name;
+    }
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p0"), "0");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p3"), "own");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p39"), "39");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("absent"), std::nullopt);
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

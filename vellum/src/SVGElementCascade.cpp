@@ -1,5 +1,6 @@
 // The style cascade of SVG elements: selector matching against the sheets of the element's svg
 // element, inline style, presentation attributes and inheritance.
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <vector>
@@ -96,87 +97,155 @@ bool SVGElement::styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& 
     return rule.selectors().matches(element, specificity);
 }
 
-std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) const {
-    const auto root = rootOfCurrentDocumentFragment();
-    if (auto value = styledValueOfProperty(style_.get(), root ? root->styleSheets().get() : nullptr, *this, name)) {
-        return value;
+// What an element has worked out in one scope, filed by the scope's property ids: its own value and
+// the value it inherits (null for none), each valid where its bit is set.
+struct SVGElement::ComputedStyle {
+    static constexpr std::size_t capacity = 32;
+    std::uint32_t ownKnown = 0;
+    std::uint32_t ownIsInheritKeyword = 0;
+    std::uint32_t inheritedKnown = 0;
+    std::array<const std::string*, capacity> own;
+    std::array<const std::string*, capacity> inherited;
+    const SVGElement* parent = nullptr;  // the nearest SVG ancestor
+    const StyleSheetList* sheets = nullptr;
+};
+
+struct SVGElement::CascadeScope::Store {
+    // The id of a property name: its place here. Null once every id is taken.
+    std::optional<std::size_t> idOf(std::string_view name) {
+        for (std::size_t id = 0; id < names.size(); ++id) {
+            if (names[id] == name) return id;
+        }
+        if (names.size() == ComputedStyle::capacity) return std::nullopt;
+        names.emplace_back(name);
+        return names.size() - 1;
     }
+
+    // Records come in blocks that never move, growing as the document proves large.
+    ComputedStyle& newRecord() {
+        if (used == blockSize) {
+            blockSize = blocks.empty() ? 16 : blockSize * 2;
+            blocks.push_back(std::make_unique_for_overwrite<ComputedStyle[]>(blockSize));
+            used = 0;
+        }
+        return blocks.back()[used++];
+    }
+
+    std::vector<std::string> names;
+    std::vector<std::unique_ptr<ComputedStyle[]>> blocks;
+    std::size_t blockSize = 0;
+    std::size_t used = 0;
+};
+
+namespace {
+
+thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
+
+}  // namespace
+
+const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
+    if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
     // One look-up: most properties are absent, and absent is the common answer.
     if (const Node* attribute = attributes()->findNamedItem(name)) {
+        static const std::string empty;
         const auto* value = Attr::from(attribute);
-        return value ? value->value() : std::string();
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
-    // Within a layer build each element works out an inherited property once: every later question
-    // about it, from the element or from a descendant, is answered from what it remembers.
-    const std::uint64_t generation = activeGeneration;
-    if (inherit && generation != 0) {
-        if (const auto* remembered = rememberedValue(name, generation)) return *remembered;
-    }
-    auto own = ownCascadedValue(name);
-    if (own && !isInheritKeyword(*own)) {
-        if (inherit && generation != 0) remember(name, generation, own);
-        return own;
-    }
-    if (!inherit) {
-        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
-        // may nest deeply).
-        for (auto parent = own ? nearestSVGAncestor(*this) : nullptr; parent; parent = nearestSVGAncestor(*parent)) {
-            own = parent->ownCascadedValue(name);
-            if (!own || !isInheritKeyword(*own)) return own;
-        }
-        return std::nullopt;
-    }
-    // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
-    // first that has the value or remembers it; every element passed on the way has that same value.
-    std::vector<const SVGElement*> passed;
-    std::optional<std::string> value;
-    std::shared_ptr<const SVGElement> holder;
-    for (const SVGElement* element = this;;) {
-        if (generation != 0) {
-            if (const auto* remembered = element->rememberedValue(name, generation)) {
-                value = *remembered;
-                break;
-            }
-        }
-        passed.push_back(element);
-        std::shared_ptr<const SVGElement> parent = nearestSVGAncestor(*element);
-        if (!parent) break;
-        if (auto parentValue = parent->ownCascadedValue(name); parentValue && !isInheritKeyword(*parentValue)) {
-            value = std::move(parentValue);
-            passed.push_back(parent.get());  // the tree keeps it alive; its siblings will ask it too
-            break;
-        }
-        holder = std::move(parent);
-        element = holder.get();
-    }
-    if (generation != 0) {
-        for (const SVGElement* element : passed) element->remember(name, generation, value);
-    }
-    return value;
-}
-
-SVGElement::CascadeScope::CascadeScope() : previous_(activeGeneration) { activeGeneration = ++generations; }
-
-SVGElement::CascadeScope::~CascadeScope() { activeGeneration = previous_; }
-
-const std::optional<std::string>* SVGElement::rememberedValue(std::string_view name, std::uint64_t generation) const {
-    if (inheritedValuesGeneration_ != generation) return nullptr;
-    for (const auto& [property, value] : inheritedValues_) {
-        if (property == name) return &value;
+        return value ? &value->value() : &empty;
     }
     return nullptr;
 }
 
-void SVGElement::remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const {
-    if (inheritedValuesGeneration_ != generation) {
-        inheritedValues_.clear();
-        inheritedValuesGeneration_ = generation;
+SVGElement::ComputedStyle& SVGElement::computedStyle() const {
+    if (computedStyleGeneration_ == activeGeneration) return *computedStyle_;
+    ComputedStyle& style = activeStore->newRecord();
+    style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
+    style.parent = nearestSVGAncestor(*this).get();  // the tree keeps it alive
+    const auto root = rootOfCurrentDocumentFragment();
+    style.sheets = root ? root->styleSheets().get() : nullptr;
+    computedStyle_ = &style;
+    computedStyleGeneration_ = activeGeneration;
+    return style;
+}
+
+const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const {
+    const std::uint32_t bit = std::uint32_t{1} << id;
+    if (!(style.ownKnown & bit)) {
+        const std::string* value = ownCascadedValue(name, style.sheets);
+        style.own[id] = value;
+        style.ownKnown |= bit;
+        if (value && isInheritKeyword(*value)) style.ownIsInheritKeyword |= bit;
     }
-    inheritedValues_.emplace_back(std::string(name), value);
+    return style.own[id];
+}
+
+std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+    // Outside a layer build the question has a scope of its own; so has a build that asks about more
+    // properties than a record files.
+    std::optional<CascadeScope> scope;
+    if (activeGeneration == 0) scope.emplace();
+    auto id = activeStore->idOf(name);
+    if (!id) {
+        scope.emplace();
+        id = activeStore->idOf(name);
+    }
+    const std::string* value = cascadedValue(*id, name, inherit);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
+    const std::uint32_t bit = std::uint32_t{1} << id;
+    ComputedStyle& style = computedStyle();
+    const std::string* own = ownValue(style, id, name);
+    if (own && !(style.ownIsInheritKeyword & bit)) return own;
+    if (!inherit) {
+        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
+        // may nest deeply).
+        for (const SVGElement* parent = own ? style.parent : nullptr; parent;) {
+            ComputedStyle& above = parent->computedStyle();
+            own = parent->ownValue(above, id, name);
+            if (!own || !(above.ownIsInheritKeyword & bit)) return own;
+            parent = above.parent;
+        }
+        return nullptr;
+    }
+    // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
+    // first that has a value of its own or knows what it inherits; then every element passed on the way
+    // files that same value.
+    const std::string* value = nullptr;
+    const SVGElement* holder = nullptr;
+    for (const SVGElement* element = this; element;) {
+        ComputedStyle& current = element->computedStyle();
+        if (current.inheritedKnown & bit) {
+            value = current.inherited[id];
+            holder = element;
+            break;
+        }
+        const std::string* ownOfElement = element->ownValue(current, id, name);
+        if (ownOfElement && !(current.ownIsInheritKeyword & bit)) {
+            value = ownOfElement;
+            holder = element;
+            break;
+        }
+        element = current.parent;
+    }
+    for (const SVGElement* element = this; element;) {
+        ComputedStyle& current = *element->computedStyle_;
+        current.inherited[id] = value;
+        current.inheritedKnown |= bit;
+        if (element == holder) break;
+        element = current.parent;
+    }
+    return value;
+}
+
+SVGElement::CascadeScope::CascadeScope()
+    : previous_(activeGeneration), previousStore_(activeStore), store_(std::make_unique<Store>()) {
+    activeGeneration = ++generations;
+    activeStore = store_.get();
+}
+
+SVGElement::CascadeScope::~CascadeScope() {
+    activeGeneration = previous_;
+    activeStore = previousStore_;
 }
 
 std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {
@@ -194,8 +263,7 @@ void SVGElement::rememberAbsoluteTransform(const gfx::AffineTransform& transform
 void SVGElement::forgetInheritedValuesOfSubtree() {
     if (activeGeneration == 0) return;
     forEachSVGElementOfSubtree(*this, [](SVGElement& element) {
-        element.inheritedValues_.clear();
-        element.inheritedValuesGeneration_ = 0;
+        element.computedStyleGeneration_ = 0;
         element.absoluteTransformGeneration_ = 0;
     });
 }
