@@ -113,12 +113,22 @@ struct SVGElement::ComputedStyle {
 struct SVGElement::CascadeScope::Store {
     // The id of a property name: its place here. Null once every id is taken.
     std::optional<std::size_t> idOf(std::string_view name) {
+        const std::uint32_t key = keyOf(name);
         for (std::size_t id = 0; id < names.size(); ++id) {
-            if (names[id] == name) return id;
+            if (keys[id] == key && names[id] == name) return id;
         }
         if (names.size() == ComputedStyle::capacity) return std::nullopt;
         names.emplace_back(name);
+        keys.push_back(key);
         return names.size() - 1;
+    }
+
+    // Length and three letters: most names differ there, so few are compared whole.
+    static std::uint32_t keyOf(std::string_view name) {
+        if (name.empty()) return 0;
+        const auto letter = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[at])); };
+        return static_cast<std::uint32_t>(name.size() & 0xff) | letter(0) << 8 | letter(name.size() / 2) << 16 |
+               letter(name.size() - 1) << 24;
     }
 
     // Records come in blocks that never move, growing as the document proves large.
@@ -132,6 +142,7 @@ struct SVGElement::CascadeScope::Store {
     }
 
     std::vector<std::string> names;
+    std::vector<std::uint32_t> keys;
     std::vector<std::unique_ptr<ComputedStyle[]>> blocks;
     std::size_t blockSize = 0;
     std::size_t used = 0;
