@@ -114,16 +114,22 @@ struct SVGElement::CascadeScope::Store {
     // The id of a property name: its place here. Null once every id is taken.
     std::optional<std::size_t> idOf(std::string_view name) {
         const std::uint32_t key = keyOf(name);
-        for (std::size_t id = 0; id < names.size(); ++id) {
-            if (keys[id] == key && names[id] == name) return id;
+        // An open table twice the ids' number, so a probe meets a free slot soon.
+        for (std::size_t slot = (key * 2654435769u) >> (32 - slotBits);; slot = (slot + 1) % slots.size()) {
+            const std::uint8_t entry = slots[slot];
+            if (entry == 0) break;
+            if (keys[entry - 1] == key && names[entry - 1] == name) return entry - 1;
         }
         if (names.size() == ComputedStyle::capacity) return std::nullopt;
         names.emplace_back(name);
         keys.push_back(key);
+        std::size_t slot = (key * 2654435769u) >> (32 - slotBits);
+        while (slots[slot] != 0) slot = (slot + 1) % slots.size();
+        slots[slot] = static_cast<std::uint8_t>(names.size());
         return names.size() - 1;
     }
 
-    // Length and three letters: most names differ there, so few are compared whole.
+    // Length and three letters, mixed by the table's multiplier.
     static std::uint32_t keyOf(std::string_view name) {
         if (name.empty()) return 0;
         const auto letter = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[at])); };
@@ -141,6 +147,8 @@ struct SVGElement::CascadeScope::Store {
         return blocks.back()[used++];
     }
 
+    static constexpr std::size_t slotBits = 6;
+    std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
     std::vector<std::string> names;
     std::vector<std::uint32_t> keys;
     std::vector<std::unique_ptr<ComputedStyle[]>> blocks;
