@@ -129,7 +129,7 @@ struct SVGElement::CascadeScope::Store {
         return names.size() - 1;
     }
 
-    // Length and three letters, mixed by the table's multiplier.
+    // Length and three letters: most names differ there, so few are compared whole.
     static std::uint32_t keyOf(std::string_view name) {
         if (name.empty()) return 0;
         const auto letter = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[at])); };
