@@ -291,6 +291,45 @@ TEST(SVGElementCascade, AScopeAnswersForMorePropertiesThanItFilesAndForgetsNothi
     EXPECT_EQ(path->cascadedValueForStylableProperty("absent"), std::nullopt);
 }
 
+TEST(SVGElementCascade, ASubtreeMovedToAndFroInOneScopeAnswersForWhereItStands) {
+    // As a use element's copy is moved under each use in turn.
+    auto svg = makeSVG();
+    auto red = makeElement("g", {{"fill", "red"}, {"stroke", "black"}}, svg);
+    auto blue = makeElement("g", {{"fill", "blue"}}, svg);
+    auto copy = makeElement("g", {}, red);
+    auto leaf = makeElement("path", {}, copy);
+    SVGElement::CascadeScope scope;
+    for (int round = 0; round < 3; ++round) {
+        red->appendChild(copy);
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "red") << round;
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("stroke"), "black") << round;
+        blue->appendChild(copy);
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "blue") << round;
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("stroke"), std::nullopt) << round;
+    }
+    copy->setAttribute("fill", "green");
+    red->appendChild(copy);
+    EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "green");
+    EXPECT_EQ(red->cascadedValueForStylableProperty("fill"), "red") << "the former parent keeps its own";
+}
+
+TEST(SVGElementCascade, AValueRemovedWithinAScopeIsNeverReadFromFreedText) {
+    // A scope takes the document as it stands; one changed meanwhile may get the former answer, but
+    // never text the document has let go of.
+    const std::string colour = "a-colour-name-too-long-to-sit-inside-its-string";
+    auto svg = makeSVG();
+    auto path = makeElement("path", {{"fill", colour}, {"style", "stroke:" + colour}}, svg);
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill"), colour);
+    EXPECT_EQ(path->cascadedValueForStylableProperty("stroke"), colour);
+    path->removeAttribute("fill");
+    path->setStyle(nullptr);
+    for (const char* property : {"fill", "stroke"}) {
+        const auto answer = path->cascadedValueForStylableProperty(property);
+        EXPECT_TRUE(answer == colour || answer == std::nullopt) << property;
+    }
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

@@ -108,6 +108,7 @@ struct SVGElement::ComputedStyle {
     std::array<const std::string*, capacity> inherited;
     const SVGElement* parent = nullptr;  // the nearest SVG ancestor
     const StyleSheetList* sheets = nullptr;
+    bool stale = false;  // its element moved: filled afresh on next use
 };
 
 struct SVGElement::CascadeScope::Store {
@@ -137,23 +138,33 @@ struct SVGElement::CascadeScope::Store {
                letter(name.size() - 1) << 24;
     }
 
-    // Records come in blocks that never move, growing as the document proves large.
-    ComputedStyle& newRecord() {
-        if (used == blockSize) {
-            blockSize = blocks.empty() ? 16 : blockSize * 2;
-            blocks.push_back(std::make_unique_for_overwrite<ComputedStyle[]>(blockSize));
-            used = 0;
+    // A copy of a value that stays where it is for the scope: a document changed meanwhile (which the
+    // scope does not follow) leaves an answer out of date, never one read from freed text.
+    const std::string& keep(const std::string& value) { return values.next() = value; }
+
+    // Objects made in blocks that never move, growing as the document proves large.
+    template <class T>
+    struct Blocks {
+        T& next() {
+            if (used == size) {
+                size = blocks.empty() ? 16 : size * 2;
+                blocks.push_back(std::make_unique_for_overwrite<T[]>(size));
+                used = 0;
+            }
+            return blocks.back()[used++];
         }
-        return blocks.back()[used++];
-    }
+
+        std::vector<std::unique_ptr<T[]>> blocks;
+        std::size_t size = 0;
+        std::size_t used = 0;
+    };
 
     static constexpr std::size_t slotBits = 6;
     std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
     std::vector<std::string> names;
     std::vector<std::uint32_t> keys;
-    std::vector<std::unique_ptr<ComputedStyle[]>> blocks;
-    std::size_t blockSize = 0;
-    std::size_t used = 0;
+    Blocks<std::string> values;
+    Blocks<ComputedStyle> records;
 };
 
 namespace {
@@ -174,8 +185,11 @@ const std::string* SVGElement::ownCascadedValue(std::string_view name, const Sty
 }
 
 SVGElement::ComputedStyle& SVGElement::computedStyle() const {
-    if (computedStyleGeneration_ == activeGeneration) return *computedStyle_;
-    ComputedStyle& style = activeStore->newRecord();
+    const bool current = computedStyleGeneration_ == activeGeneration;
+    if (current && !computedStyle_->stale) return *computedStyle_;
+    // A moved element's record is reused: a use element moves its copy once for every instance.
+    ComputedStyle& style = current ? *computedStyle_ : activeStore->records.next();
+    style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
     style.parent = nearestSVGAncestor(*this).get();  // the tree keeps it alive
     const auto root = rootOfCurrentDocumentFragment();
@@ -189,6 +203,7 @@ const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, st
     const std::uint32_t bit = std::uint32_t{1} << id;
     if (!(style.ownKnown & bit)) {
         const std::string* value = ownCascadedValue(name, style.sheets);
+        if (value) value = &activeStore->keep(*value);
         style.own[id] = value;
         style.ownKnown |= bit;
         if (value && isInheritKeyword(*value)) style.ownIsInheritKeyword |= bit;
@@ -282,7 +297,7 @@ void SVGElement::rememberAbsoluteTransform(const gfx::AffineTransform& transform
 void SVGElement::forgetInheritedValuesOfSubtree() {
     if (activeGeneration == 0) return;
     forEachSVGElementOfSubtree(*this, [](SVGElement& element) {
-        element.computedStyleGeneration_ = 0;
+        if (element.computedStyleGeneration_ == activeGeneration) element.computedStyle_->stale = true;
         element.absoluteTransformGeneration_ = 0;
     });
 }
