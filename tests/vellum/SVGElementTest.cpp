@@ -328,6 +328,18 @@ TEST(SVGElementCascade, AValueRemovedWithinAScopeIsNeverReadFromFreedText) {
         const auto answer = path->cascadedValueForStylableProperty(property);
         EXPECT_TRUE(answer == colour || answer == std::nullopt) << property;
     }
+
+    // Nor from ancestors let go of while a descendant is still asked.
+    auto root = makeSVG({{"stroke-width", "3"}});
+    auto group = makeElement("g", {{"fill", "red"}}, root);
+    auto leaf = makeElement("path", {}, group);
+    EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "red");
+    group.reset();
+    root.reset();
+    for (const char* property : {"fill", "stroke-width", "opacity"}) {
+        const auto answer = leaf->cascadedValueForStylableProperty(property);
+        EXPECT_TRUE(answer == std::nullopt || answer == "red" || answer == "3") << property;
+    }
 }
 
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {

@@ -106,8 +106,9 @@ struct SVGElement::ComputedStyle {
     std::uint32_t inheritedKnown = 0;
     std::array<const std::string*, capacity> own;
     std::array<const std::string*, capacity> inherited;
-    const SVGElement* parent = nullptr;  // the nearest SVG ancestor
-    const StyleSheetList* sheets = nullptr;
+    // Held, so that what the scope walks stays while it lasts.
+    std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
+    std::shared_ptr<const StyleSheetList> sheets;
     bool stale = false;  // its element moved: filled afresh on next use
 };
 
@@ -191,9 +192,9 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     ComputedStyle& style = current ? *computedStyle_ : activeStore->records.next();
     style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
-    style.parent = nearestSVGAncestor(*this).get();  // the tree keeps it alive
+    style.parent = nearestSVGAncestor(*this);
     const auto root = rootOfCurrentDocumentFragment();
-    style.sheets = root ? root->styleSheets().get() : nullptr;
+    style.sheets = root ? root->styleSheets() : nullptr;
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     return style;
@@ -202,7 +203,7 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
 const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
     if (!(style.ownKnown & bit)) {
-        const std::string* value = ownCascadedValue(name, style.sheets);
+        const std::string* value = ownCascadedValue(name, style.sheets.get());
         if (value) value = &activeStore->keep(*value);
         style.own[id] = value;
         style.ownKnown |= bit;
@@ -233,11 +234,11 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
     if (!inherit) {
         // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
         // may nest deeply).
-        for (const SVGElement* parent = own ? style.parent : nullptr; parent;) {
+        for (const SVGElement* parent = own ? style.parent.get() : nullptr; parent;) {
             ComputedStyle& above = parent->computedStyle();
             own = parent->ownValue(above, id, name);
             if (!own || !(above.ownIsInheritKeyword & bit)) return own;
-            parent = above.parent;
+            parent = above.parent.get();
         }
         return nullptr;
     }
@@ -259,14 +260,14 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
             holder = element;
             break;
         }
-        element = current.parent;
+        element = current.parent.get();
     }
     for (const SVGElement* element = this; element;) {
         ComputedStyle& current = *element->computedStyle_;
         current.inherited[id] = value;
         current.inheritedKnown |= bit;
         if (element == holder) break;
-        element = current.parent;
+        element = current.parent.get();
     }
     return value;
 }
