@@ -196,7 +196,8 @@ public:
     // While one is alive on this thread (a layer build), each element works out each property once,
     // its own value and its inherited one, filed by property rather than by name, and its absolute
     // transform once: the document is taken to stay as it is meanwhile, but for changes of parent,
-    // which make the moved subtree forget. Outside a scope every question is answered afresh.
+    // which make the moved subtree forget (another change may get a former answer, read from the
+    // scope's own copies). Outside a scope every question is answered afresh.
     // The element's absolute transform (SVGHelperUtilities), remembered the same way for a scope.
     std::optional<gfx::AffineTransform> rememberedAbsoluteTransform() const;
     void rememberAbsoluteTransform(const gfx::AffineTransform& transform) const;
