@@ -31,10 +31,21 @@ double bounded(double value) {
 
 Point operator+(Point left, Point right) { return {bounded(left.x + right.x), bounded(left.y + right.y)}; }
 
+constexpr auto commandLetters = [] {
+    std::array<bool, 256> letters{};
+    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
+    return letters;
+}();
+
+bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
+
 // A read position in path text. The text is the caller's (a scanner's or a path's bytes), never copied.
+// A command reading a path's data runs over the rest of it: its own arguments end at the next command
+// letter (no argument holds one), which spares a pass over the bytes to find that end first.
 struct PathText {
     std::string_view text;
     std::size_t index = 0;
+    bool endsAtCommandLetter = false;
 
     // The scanner's own blanks: Unicode white space and line breaks.
     std::size_t afterBlanks(std::size_t at) const {
@@ -51,7 +62,10 @@ struct PathText {
         }
         return at;
     }
-    bool atEnd() const { return afterBlanks(index) >= text.size(); }
+    bool atEnd() const {
+        const std::size_t at = afterBlanks(index);
+        return at >= text.size() || (endsAtCommandLetter && isCommandLetter(text[at]));
+    }
     char at(std::size_t offset) const { return offset < text.size() ? text[offset] : '\0'; }
 };
 
@@ -70,7 +84,19 @@ auto onScanner(Scanner& scanner, Read read) {
 // product, so correctly rounded; the rest go to from_chars.
 // Answers through `value` (false for no number): an optional double returned from here made every
 // caller wait on a store of its flag.
-bool scanNumber(PathText& text, double& value) {
+// The numbers the short form cannot take exactly, kept out of line so that the short form is inlined
+// where coordinates are read.
+[[gnu::noinline]] double longNumber(const char* first, const char* end) {
+    double value = 0;
+    if (std::from_chars(first, end, value).ec == std::errc::result_out_of_range) {
+        // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+        value = strtod_l(std::string(first, end).c_str(), nullptr, cLocale);
+    }
+    return value;
+}
+
+[[gnu::always_inline]] inline bool scanNumber(PathText& text, double& value) {
     static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -116,18 +142,13 @@ bool scanNumber(PathText& text, double& value) {
             at = exponent;
         }
     }
-    if (exact && scale >= -22 && scale <= 22) {
+    if (exact && scale >= -22 && scale <= 22) [[likely]] {
         value = static_cast<double>(mantissa);
         value = scale < 0 ? value / powersOfTen[static_cast<std::size_t>(-scale)]
                           : value * powersOfTen[static_cast<std::size_t>(scale)];
         if (negative) value = -value;
     } else {
-        const char* first = start + (*start == '+' ? 1 : 0);
-        if (std::from_chars(first, at, value).ec == std::errc::result_out_of_range) {
-            // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
-            static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-            value = strtod_l(std::string(first, at).c_str(), nullptr, cLocale);
-        }
+        value = longNumber(start + (*start == '+' ? 1 : 0), at);
     }
     text.index = static_cast<std::size_t>(at - begin);
     return true;
@@ -264,15 +285,14 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     gfx::Path unitArc;
     unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
     const gfx::AffineTransform transform{rx * cosPhi, rx * sinPhi, -ry * sinPhi, ry * cosPhi, centre.x, centre.y};
-    // The arc continues the current subpath: its own opening move is left out.
-    const gfx::Path placed = unitArc.transformed(transform);
-    for (const gfx::PathElement& element : placed.elements()) {
+    // The arc continues the current subpath: its own opening move is left out. Each point is placed as
+    // it is added, with no placed copy of the whole arc in between.
+    for (const gfx::PathElement& element : unitArc.elements()) {
+        const auto place = [&](int index) { return transform.apply(element.points[static_cast<std::size_t>(index)]); };
         switch (element.kind) {
-            case gfx::PathElement::Kind::lineTo: path.lineTo(element.points[0]); break;
-            case gfx::PathElement::Kind::quadCurveTo: path.quadCurveTo(element.points[0], element.points[1]); break;
-            case gfx::PathElement::Kind::curveTo:
-                path.curveTo(element.points[0], element.points[1], element.points[2]);
-                break;
+            case gfx::PathElement::Kind::lineTo: path.lineTo(place(0)); break;
+            case gfx::PathElement::Kind::quadCurveTo: path.quadCurveTo(place(0), place(1)); break;
+            case gfx::PathElement::Kind::curveTo: path.curveTo(place(0), place(1), place(2)); break;
             default: break;
         }
     }
@@ -452,14 +472,6 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
     return SVGCurve::at(currentPoint(path, relativeTo));
 }
 
-constexpr auto commandLetters = [] {
-    std::array<bool, 256> letters{};
-    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
-    return letters;
-}();
-
-bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
-
 }  // namespace
 
 // The data is cut into one piece per command letter (a letter and the text up to the next); each piece
@@ -480,20 +492,19 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
             continue;
         }
         const std::size_t argumentsAt = all.afterBlanks(all.index);
-        std::size_t end = argumentsAt;
-        while (end < data.size() && !isCommandLetter(data[end])) ++end;
-        if (end == argumentsAt) {
+        if (argumentsAt >= data.size() || isCommandLetter(data[argumentsAt])) {
             all.index = argumentsAt;
             continue;
         }
-        all.index = end;
         // The letter, then the arguments. The command skips plain white space after its letter itself;
         // other blanks there (a form feed, a no-break space) are cut out as a separate piece would be.
-        PathText piece{data.substr(letterAt, end - letterAt)};
+        PathText piece{data.substr(letterAt), 0, true};
         std::string joined;
         PathText gap{data.substr(letterAt + 1, argumentsAt - letterAt - 1)};
         skipWhitespace(gap);
         if (gap.index != gap.text.size()) {
+            std::size_t end = argumentsAt;
+            while (end < data.size() && !isCommandLetter(data[end])) ++end;
             joined = std::string(1, letter).append(data.substr(argumentsAt, end - argumentsAt));
             piece = PathText{joined};
         }
@@ -511,6 +522,10 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
             case 'a': case 'A': curve = arc(piece, path, origin, relative); break;
             default: break;
         }
+        // Arguments the command could not read are passed over, up to the next command letter.
+        std::size_t next = joined.empty() ? std::max(letterAt + piece.index, argumentsAt) : argumentsAt;
+        while (next < data.size() && !isCommandLetter(data[next])) ++next;
+        all.index = next;
     }
     return path;
 }
