@@ -283,6 +283,9 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     }
 
     gfx::Path unitArc;
+    // Its opening move and at most four quarter curves (a sweep stays within a full turn): room made
+    // once rather than grown element by element.
+    unitArc.reserve(5);
     unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
     const gfx::AffineTransform transform{rx * cosPhi, rx * sinPhi, -ry * sinPhi, ry * cosPhi, centre.x, centre.y};
     // The arc continues the current subpath: its own opening move is left out. Each point is placed as

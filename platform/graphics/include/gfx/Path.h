@@ -63,6 +63,8 @@ public:
 
     Path transformed(const AffineTransform& transform) const;
 
+    // Room for `count` elements in all, for a caller that knows how many it is about to add.
+    void reserve(std::size_t count) { elements_.reserve(count); }
     const std::vector<PathElement>& elements() const { return elements_; }
     bool isEmpty() const { return elements_.empty(); }
     std::optional<Point> currentPoint() const { return currentPoint_; }
