@@ -482,6 +482,9 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
 // a time, and a letter with nothing after it is passed over.
 gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
     gfx::Path path;
+    // Path data takes about 16 bytes an element: room for that is made up front rather than grown one
+    // doubling at a time, capped so that long data of blanks or junk reserves little.
+    path.reserve(std::min({data.size() / 16 + 1, segmentLimit + 1, std::size_t{4096}}));
     PathText all{data};
     SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
     while (path.elements().size() <= segmentLimit) {
