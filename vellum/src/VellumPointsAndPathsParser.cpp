@@ -78,12 +78,6 @@ auto onScanner(Scanner& scanner, Read read) {
     return result;
 }
 
-// Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
-// digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
-// most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
-// product, so correctly rounded; the rest go to from_chars.
-// Answers through `value` (false for no number): an optional double returned from here made every
-// caller wait on a store of its flag.
 // The numbers the short form cannot take exactly, kept out of line so that the short form is inlined
 // where coordinates are read.
 [[gnu::noinline]] double longNumber(const char* first, const char* end) {
@@ -96,6 +90,12 @@ auto onScanner(Scanner& scanner, Read read) {
     return value;
 }
 
+// Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
+// digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
+// most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
+// product, so correctly rounded; the rest go to from_chars.
+// Answers through `value` (false for no number): an optional double returned from here made every
+// caller wait on a store of its flag.
 [[gnu::always_inline]] inline bool scanNumber(PathText& text, double& value) {
     static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -487,6 +487,10 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
     path.reserve(std::min({data.size() / 16 + 1, segmentLimit + 1, std::size_t{4096}}));
     PathText all{data};
     SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
+    const auto nextLetter = [&](std::size_t from) {
+        while (from < data.size() && !isCommandLetter(data[from])) ++from;
+        return from;
+    };
     while (path.elements().size() <= segmentLimit) {
         const std::size_t letterAt = all.afterBlanks(all.index);
         if (letterAt >= data.size() || !isCommandLetter(data[letterAt])) break;
@@ -509,9 +513,7 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
         PathText gap{data.substr(letterAt + 1, argumentsAt - letterAt - 1)};
         skipWhitespace(gap);
         if (gap.index != gap.text.size()) {
-            std::size_t end = argumentsAt;
-            while (end < data.size() && !isCommandLetter(data[end])) ++end;
-            joined = std::string(1, letter).append(data.substr(argumentsAt, end - argumentsAt));
+            joined = std::string(1, letter).append(data.substr(argumentsAt, nextLetter(argumentsAt) - argumentsAt));
             piece = PathText{joined};
         }
         const bool relative = letter >= 'a';
@@ -529,9 +531,7 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
             default: break;
         }
         // Arguments the command could not read are passed over, up to the next command letter.
-        std::size_t next = joined.empty() ? std::max(letterAt + piece.index, argumentsAt) : argumentsAt;
-        while (next < data.size() && !isCommandLetter(data[next])) ++next;
-        all.index = next;
+        all.index = nextLetter(joined.empty() ? std::max(letterAt + piece.index, argumentsAt) : argumentsAt);
     }
     return path;
 }
