@@ -508,19 +508,21 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
 }
 
 void VellumParser::fileAttributeNode(const std::string& name, std::shared_ptr<Attr> node) {
-    if (auto found = attributeNodes_.find(name); found != attributeNodes_.end()) {
-        found->second = std::move(node);
+    // One search of the map: the place found is where a new entry goes.
+    const auto place = attributeNodes_.lower_bound(name);
+    if (place != attributeNodes_.end() && place->first == name) {
+        place->second = std::move(node);
         return;
     }
     if (spareAttributeEntries_.empty()) {
-        attributeNodes_.emplace(name, std::move(node));
+        attributeNodes_.emplace_hint(place, name, std::move(node));
         return;
     }
     auto entry = std::move(spareAttributeEntries_.back());
     spareAttributeEntries_.pop_back();
     entry.key().assign(name);
     entry.mapped() = std::move(node);
-    attributeNodes_.insert(std::move(entry));
+    attributeNodes_.insert(place, std::move(entry));
 }
 
 void VellumParser::handleEndElement() {
