@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "SideBySide.h"
+#include "vellum/VellumImage.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
 #include "vellum/VellumSourceNSData.h"
@@ -71,6 +72,27 @@ void Vellum_ParseEveryFlag(benchmark::State& state) {
     });
 }
 BENCHMARK(Vellum_ParseEveryFlag)->Unit(benchmark::kMillisecond);
+
+// The layer trees alone, of flags parsed and sized (64 px high) beforehand: the part between parsing
+// and drawing, next to the parse case above.
+void Vellum_BuildLayersOfEveryFlag(benchmark::State& state) {
+    const auto& all = flagBytes();
+    if (all.empty()) return state.SkipWithError("no offline-season flags");
+    const std::size_t count = sorvane::bench::smokeRun() ? std::min<std::size_t>(all.size(), 10) : all.size();
+    std::vector<std::shared_ptr<vellum::VellumImage>> images;
+    for (std::size_t index = 0; index < count; ++index) {
+        auto image = vellum::VellumImage::initWithData(all[index]);
+        if (!image) return state.SkipWithError("a flag did not parse");
+        const gfx::Size natural = image->size();
+        image->setSize({natural.width * 64 / natural.height, 64});
+        images.push_back(std::move(image));
+    }
+    for (auto _ : state) {
+        for (const auto& image : images) benchmark::DoNotOptimize(image->newCALayerTree());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(images.size()));
+}
+BENCHMARK(Vellum_BuildLayersOfEveryFlag)->Unit(benchmark::kMillisecond);
 
 void Librsvg_ParseEveryFlag(benchmark::State& state) {
     everyFlag(state, [](const foundation::Data& bytes) {

@@ -2,13 +2,17 @@
 // path data.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "BenchSmoke.h"
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
+#include "vellum/VellumParserExtension.h"
 #include "vellum/VellumPointsAndPathsParser.h"
 #include "vellum/VellumSourceNSData.h"
 
@@ -47,6 +51,34 @@ void ParseEveryFlag(benchmark::State& state) {
                                                    benchmark::Counter::kIsRate);
 }
 BENCHMARK(ParseEveryFlag)->Unit(benchmark::kMillisecond);
+
+// The path data of every flag, read by one path element: the largest share of a flag's parse.
+void ReadEveryFlagsPathData(benchmark::State& state) {
+    std::vector<std::string> paths;
+    for (const auto& data : flags()) {
+        const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+        for (std::size_t at = text.find(" d=\""); at != std::string_view::npos; at = text.find(" d=\"", at)) {
+            at += 4;
+            const std::size_t end = text.find('"', at);
+            paths.emplace_back(text.substr(at, end - at));
+        }
+    }
+    if (paths.empty()) return state.SkipWithError("no offline-season flags");
+    // The smoke run reads a hundred: it only shows that they still read.
+    if (sorvane::bench::smokeRun()) paths.resize(std::min<std::size_t>(paths.size(), 100));
+    auto element = vellum::SVGElement::create<vellum::SVGPathElement>("path", std::string(vellum::svgNamespaceURI),
+                                                                      vellum::Element::AttributeNodes{});
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        for (const auto& data : paths) {
+            element->parseData(data);
+            benchmark::DoNotOptimize(element->pathForShapeInRelativeCoords());
+            bytes += data.size();
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(ReadEveryFlagsPathData)->Unit(benchmark::kMillisecond);
 
 void ReadCurveData(benchmark::State& state) {
     std::string data = "c";

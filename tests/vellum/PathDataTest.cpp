@@ -237,6 +237,24 @@ TEST(PathData, ThePathElementCutsItsDataAtEachCommandLetter) {
     EXPECT_EQ(end(elements[9]), (Point{8, 7}));
 }
 
+// A command reads up to the next command letter: what it cannot read there is passed over, and the
+// next command goes on from the last point read, also when it is the same letter.
+TEST(PathData, UnreadableArgumentsArePassedOverUpToTheNextCommand) {
+    SVGPathElement element("path");
+    element.parseData("M0 0L10 10 x 5 5l1 1M2 2 3 3 ? 4 4L6 6 L7 7 ,, 8 8 L 9 9\u00a0A 1 1 0 2 0 4 4L5,5 , ");
+    const auto& elements = element.pathForShapeInRelativeCoords()->elements();
+    ASSERT_EQ(kinds(*element.pathForShapeInRelativeCoords()),
+              (std::vector<Kind>{Kind::moveTo, Kind::lineTo, Kind::lineTo, Kind::moveTo, Kind::lineTo, Kind::lineTo,
+                                 Kind::lineTo, Kind::lineTo, Kind::lineTo}));
+    EXPECT_EQ(elements[1].points[0], (Point{10, 10}));
+    EXPECT_EQ(elements[2].points[0], (Point{11, 11})) << "relative to the last point read before the x";
+    EXPECT_EQ(elements[4].points[0], (Point{3, 3}));
+    EXPECT_EQ(elements[5].points[0], (Point{6, 6}));
+    EXPECT_EQ(elements[6].points[0], (Point{7, 7})) << "a second comma ends the command";
+    EXPECT_EQ(elements[7].points[0], (Point{9, 9})) << "the arc's flag of 2 is malformed: it draws nothing";
+    EXPECT_EQ(elements[8].points[0], (Point{5, 5})) << "a trailing comma leaves the last pair read";
+}
+
 // The data may be a view into longer text: a number stops where the data does, whatever follows it.
 TEST(PathData, NumbersEndWhereTheDataEndsNotWhereTheTextDoes) {
     const std::string text = "M1 2L3 45.25e-1 7";

@@ -268,6 +268,80 @@ TEST(SVGElementCascade, ALayerBuildRemembersValuesWithoutMixingThemUp) {
     EXPECT_EQ(own->cascadedValueForStylableProperty("fill"), "green") << "a moved subtree forgets what it knew";
 }
 
+TEST(SVGElementCascade, AScopeAnswersForMorePropertiesThanItFilesAndForgetsNothing) {
+    // A build files each property name it meets under an id; past the ids it has, the answers must
+    // still be right, and so must those it filed before.
+    auto svg = makeSVG();
+    Element::AttributeTexts groupValues;
+    for (int index = 0; index < 40; ++index) groupValues["p" + std::to_string(index)] = std::to_string(index);
+    auto group = makeElement("g", groupValues, svg);
+    auto path = makeElement("path", {{"p3", "own"}, {"p38", "inherit"}}, group);
+    SVGElement::CascadeScope scope;
+    for (int index = 0; index < 40; ++index) {
+        const std::string name = "p" + std::to_string(index);
+        EXPECT_EQ(path->cascadedValueForStylableProperty(name), index == 3 ? "own" : std::to_string(index)) << name;
+        EXPECT_EQ(path->cascadedValueForStylableProperty(name, false),
+                  index == 3 ? std::optional<std::string>("own")
+                             : index == 38 ? std::optional<std::string>("38") : std::nullopt)
+            << name;
+    }
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p0"), "0");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p3"), "own");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("p39"), "39");
+    EXPECT_EQ(path->cascadedValueForStylableProperty("absent"), std::nullopt);
+}
+
+TEST(SVGElementCascade, ASubtreeMovedToAndFroInOneScopeAnswersForWhereItStands) {
+    // As a use element's copy is moved under each use in turn.
+    auto svg = makeSVG();
+    auto red = makeElement("g", {{"fill", "red"}, {"stroke", "black"}}, svg);
+    auto blue = makeElement("g", {{"fill", "blue"}}, svg);
+    auto copy = makeElement("g", {}, red);
+    auto leaf = makeElement("path", {}, copy);
+    SVGElement::CascadeScope scope;
+    for (int round = 0; round < 3; ++round) {
+        red->appendChild(copy);
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "red") << round;
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("stroke"), "black") << round;
+        blue->appendChild(copy);
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "blue") << round;
+        EXPECT_EQ(leaf->cascadedValueForStylableProperty("stroke"), std::nullopt) << round;
+    }
+    copy->setAttribute("fill", "green");
+    red->appendChild(copy);
+    EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "green");
+    EXPECT_EQ(red->cascadedValueForStylableProperty("fill"), "red") << "the former parent keeps its own";
+}
+
+TEST(SVGElementCascade, AValueRemovedWithinAScopeIsNeverReadFromFreedText) {
+    // A scope takes the document as it stands; one changed meanwhile may get the former answer, but
+    // never text the document has let go of.
+    const std::string colour = "a-colour-name-too-long-to-sit-inside-its-string";
+    auto svg = makeSVG();
+    auto path = makeElement("path", {{"fill", colour}, {"style", "stroke:" + colour}}, svg);
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill"), colour);
+    EXPECT_EQ(path->cascadedValueForStylableProperty("stroke"), colour);
+    path->removeAttribute("fill");
+    path->setStyle(nullptr);
+    for (const char* property : {"fill", "stroke"}) {
+        const auto answer = path->cascadedValueForStylableProperty(property);
+        EXPECT_TRUE(answer == colour || answer == std::nullopt) << property;
+    }
+
+    // Nor from ancestors let go of while a descendant is still asked.
+    auto root = makeSVG({{"stroke-width", "3"}});
+    auto group = makeElement("g", {{"fill", "red"}}, root);
+    auto leaf = makeElement("path", {}, group);
+    EXPECT_EQ(leaf->cascadedValueForStylableProperty("fill"), "red");
+    group.reset();
+    root.reset();
+    for (const char* property : {"fill", "stroke-width", "opacity"}) {
+        const auto answer = leaf->cascadedValueForStylableProperty(property);
+        EXPECT_TRUE(answer == std::nullopt || answer == "red" || answer == "3") << property;
+    }
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

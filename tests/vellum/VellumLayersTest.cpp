@@ -63,6 +63,22 @@ TEST(VellumLayers, OffsettingMovesEveryPointAndTamesInfinity) {
     EXPECT_EQ(moved.elements()[1].points[0], (gfx::Point{20, 30}));
     EXPECT_EQ(moved.elements()[2].points[2], (gfx::Point{-5, -4}));
     EXPECT_EQ(moved.elements()[3].kind, gfx::PathElement::Kind::closeSubpath);
+    EXPECT_EQ(moved.currentPoint(), (gfx::Point{0, 0})) << "closed: back at its moved start";
+    // The copy goes on from where the moved path stands, as one built point by point would.
+    gfx::Path open;
+    open.moveTo({1, 1});
+    open.lineTo({2, 3});
+    gfx::Path continued = CGPathCreateByOffsettingPath(open, 1, 1);
+    continued.closeSubpath();
+    continued.lineTo({5, 5});
+    gfx::Path expected;
+    expected.moveTo({0, 0});
+    expected.lineTo({1, 2});
+    expected.closeSubpath();
+    expected.lineTo({5, 5});
+    EXPECT_EQ(continued, expected);
+    EXPECT_TRUE(CGPathCreateByOffsettingPath(gfx::Path(), 3, 4).isEmpty());
+    EXPECT_EQ(CGPathCreateByOffsettingPath(gfx::Path(), 3, 4), gfx::Path());
     gfx::Path far;
     far.moveTo({std::numeric_limits<double>::infinity(), 0});
     const gfx::Path tamed = CGPathCreateByOffsettingPath(far, 10, 0);

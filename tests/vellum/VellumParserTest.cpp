@@ -160,6 +160,25 @@ TEST(VellumParser, EachAttributeIsFiledOnceUnderItsOwnOrTheDefaultNamespace) {
     EXPECT_EQ(rect->attributes()->length(), 4u);
 }
 
+// The parser hands each element its own attributes only: none left from the element before.
+TEST(VellumParser, EachElementGetsItsOwnAttributesAndNoneOfThePreviousOnes) {
+    auto result = parse(svgOpen + R"( xmlns:x="urn:x"><g id="a" fill="red" x:k="1" stroke-miterlimit="4"/><g/>)"
+                                  R"(<g id="c" x:k="3" xmlns:y="urn:y" y:k="4"/><rect id="d"/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    const auto children = svg->childNodes();
+    ASSERT_EQ(children->length(), 4u);
+    const auto element = [&](std::size_t index) { return Element::from(children->item(index)); };
+    EXPECT_EQ(element(0)->attributes()->length(), 4u);
+    EXPECT_EQ(element(0)->getAttribute("stroke-miterlimit"), "4");
+    EXPECT_EQ(element(1)->attributes()->length(), 0u) << "nothing left over from the g before";
+    EXPECT_EQ(element(2)->attributes()->length(), 4u) << "id, x:k, y:k and the y declaration";
+    EXPECT_EQ(element(2)->getAttributeNS("urn:x", "k"), "3");
+    EXPECT_EQ(element(2)->getAttributeNS("urn:y", "k"), "4");
+    EXPECT_EQ(element(3)->attributes()->length(), 1u);
+    EXPECT_EQ(element(3)->getAttribute("id"), "d");
+}
+
 TEST(VellumParser, ForeignAndUnknownElementsAreGenericWithTheirAttributesAndChildren) {
     auto result = parse(svgOpen + R"( xmlns:x="urn:x"><x:data x:k="v"><x:item/></x:data><symbol id="s"><rect/></symbol>)"
                         R"(<svg:linearGradient xmlns:svg="http://www.w3.org/2000/svg" id="g"/></svg>)");

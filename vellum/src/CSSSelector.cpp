@@ -8,6 +8,7 @@
 #include "vellum/CSSStyleRule.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/Element.h"
+#include "vellum/CSSValue.h"
 #include "vellum/StyleSheetList.h"
 
 namespace vellum {
@@ -262,11 +263,15 @@ bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity)
     return best.has_value();
 }
 
-std::optional<std::string> styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
-                                                 const Element& element, std::string_view name) {
-    std::optional<std::string> inlineValue = inlineStyle ? inlineStyle->getPropertyValue(name) : std::nullopt;
+const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
+                                         const Element& element, std::string_view name) {
+    const auto valueText = [&](const CSSStyleDeclaration& declarations) -> const std::string* {
+        const auto value = declarations.getPropertyCSSValue(name);
+        return value ? &value->cssText() : nullptr;
+    };
+    const std::string* inlineValue = inlineStyle ? valueText(*inlineStyle) : nullptr;
     if (inlineValue && inlineStyle->getPropertyPriority(name) == "important") return inlineValue;
-    std::shared_ptr<CSSStyleRule> best;
+    const CSSStyleDeclaration* best = nullptr;
     bool bestImportant = false;
     std::int64_t bestSpecificity = -1;
     if (sheets) {
@@ -275,21 +280,21 @@ std::optional<std::string> styledValueOfProperty(const CSSStyleDeclaration* inli
         for (auto sheet = list.rbegin(); sheet != list.rend(); ++sheet) {
             const auto& rules = (*sheet)->cssRules()->internalArray();
             for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
-                auto styleRule = std::dynamic_pointer_cast<CSSStyleRule>(*rule);
+                const auto* styleRule = dynamic_cast<const CSSStyleRule*>(rule->get());
                 if (!styleRule || !styleRule->style()->getPropertyCSSValue(name)) continue;
                 const bool important = styleRule->style()->getPropertyPriority(name) == "important";
                 if (bestImportant && !important) continue;
                 std::int64_t specificity = 0;
                 if (!styleRule->selectors().matches(element, specificity)) continue;
                 if (important != bestImportant || specificity > bestSpecificity) {
-                    best = styleRule;
+                    best = styleRule->style().get();
                     bestImportant = important;
                     bestSpecificity = specificity;
                 }
             }
         }
     }
-    if (best && (bestImportant || !inlineValue)) return best->style()->getPropertyValue(name);
+    if (best && (bestImportant || !inlineValue)) return valueText(*best);
     return inlineValue;
 }
 

@@ -51,8 +51,9 @@ private:
 
 // The value the inline style and the sheets give a property of the element: an important inline
 // declaration, else the most specific important sheet declaration, else the inline one, else the most
-// specific sheet one (on equal specificity the later rule of the later sheet).
-std::optional<std::string> styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
-                                                 const Element& element, std::string_view name);
+// specific sheet one (on equal specificity the later rule of the later sheet). The text is the
+// declaration's own, valid while the declaration stands.
+const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
+                                         const Element& element, std::string_view name);
 
 }  // namespace vellum

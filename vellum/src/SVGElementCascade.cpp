@@ -1,5 +1,6 @@
 // The style cascade of SVG elements: selector matching against the sheets of the element's svg
 // element, inline style, presentation attributes and inheritance.
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <vector>
@@ -96,87 +97,190 @@ bool SVGElement::styleRuleAppliesTo(const CSSStyleRule& rule, const SVGElement& 
     return rule.selectors().matches(element, specificity);
 }
 
-std::optional<std::string> SVGElement::ownCascadedValue(std::string_view name) const {
-    const auto root = rootOfCurrentDocumentFragment();
-    if (auto value = styledValueOfProperty(style_.get(), root ? root->styleSheets().get() : nullptr, *this, name)) {
-        return value;
+// What an element has worked out in one scope, filed by the scope's property ids: its own value and
+// the value it inherits (null for none), each valid where its bit is set.
+struct SVGElement::ComputedStyle {
+    static constexpr std::size_t capacity = 32;
+    std::uint32_t ownKnown = 0;
+    std::uint32_t ownIsInheritKeyword = 0;
+    std::uint32_t inheritedKnown = 0;
+    std::array<const std::string*, capacity> own;
+    std::array<const std::string*, capacity> inherited;
+    // Held, so that what the scope walks stays while it lasts.
+    std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
+    std::shared_ptr<const StyleSheetList> sheets;
+    bool stale = false;  // its element moved: filled afresh on next use
+};
+
+struct SVGElement::CascadeScope::Store {
+    // The id of a property name: its place here. Null once every id is taken.
+    std::optional<std::size_t> idOf(std::string_view name) {
+        const std::uint32_t key = keyOf(name);
+        // An open table twice the ids' number, so a probe meets a free slot soon.
+        for (std::size_t slot = (key * 2654435769u) >> (32 - slotBits);; slot = (slot + 1) % slots.size()) {
+            const std::uint8_t entry = slots[slot];
+            if (entry == 0) break;
+            if (keys[entry - 1] == key && names[entry - 1] == name) return entry - 1;
+        }
+        if (names.size() == ComputedStyle::capacity) return std::nullopt;
+        names.emplace_back(name);
+        keys.push_back(key);
+        std::size_t slot = (key * 2654435769u) >> (32 - slotBits);
+        while (slots[slot] != 0) slot = (slot + 1) % slots.size();
+        slots[slot] = static_cast<std::uint8_t>(names.size());
+        return names.size() - 1;
     }
+
+    // Length and three letters: most names differ there, so few are compared whole.
+    static std::uint32_t keyOf(std::string_view name) {
+        if (name.empty()) return 0;
+        const auto letter = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[at])); };
+        return static_cast<std::uint32_t>(name.size() & 0xff) | letter(0) << 8 | letter(name.size() / 2) << 16 |
+               letter(name.size() - 1) << 24;
+    }
+
+    // A copy of a value that stays where it is for the scope: a document changed meanwhile (which the
+    // scope does not follow) leaves an answer out of date, never one read from freed text.
+    const std::string& keep(const std::string& value) { return values.next() = value; }
+
+    // Objects made in blocks that never move, growing as the document proves large.
+    template <class T>
+    struct Blocks {
+        T& next() {
+            if (used == size) {
+                size = blocks.empty() ? 16 : size * 2;
+                blocks.push_back(std::make_unique_for_overwrite<T[]>(size));
+                used = 0;
+            }
+            return blocks.back()[used++];
+        }
+
+        std::vector<std::unique_ptr<T[]>> blocks;
+        std::size_t size = 0;
+        std::size_t used = 0;
+    };
+
+    static constexpr std::size_t slotBits = 6;
+    std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> keys;
+    Blocks<std::string> values;
+    Blocks<ComputedStyle> records;
+};
+
+namespace {
+
+thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
+
+}  // namespace
+
+const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
+    if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
     // One look-up: most properties are absent, and absent is the common answer.
     if (const Node* attribute = attributes()->findNamedItem(name)) {
+        static const std::string empty;
         const auto* value = Attr::from(attribute);
-        return value ? value->value() : std::string();
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
-    // Within a layer build each element works out an inherited property once: every later question
-    // about it, from the element or from a descendant, is answered from what it remembers.
-    const std::uint64_t generation = activeGeneration;
-    if (inherit && generation != 0) {
-        if (const auto* remembered = rememberedValue(name, generation)) return *remembered;
-    }
-    auto own = ownCascadedValue(name);
-    if (own && !isInheritKeyword(*own)) {
-        if (inherit && generation != 0) remember(name, generation, own);
-        return own;
-    }
-    if (!inherit) {
-        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
-        // may nest deeply).
-        for (auto parent = own ? nearestSVGAncestor(*this) : nullptr; parent; parent = nearestSVGAncestor(*parent)) {
-            own = parent->ownCascadedValue(name);
-            if (!own || !isInheritKeyword(*own)) return own;
-        }
-        return std::nullopt;
-    }
-    // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
-    // first that has the value or remembers it; every element passed on the way has that same value.
-    std::vector<const SVGElement*> passed;
-    std::optional<std::string> value;
-    std::shared_ptr<const SVGElement> holder;
-    for (const SVGElement* element = this;;) {
-        if (generation != 0) {
-            if (const auto* remembered = element->rememberedValue(name, generation)) {
-                value = *remembered;
-                break;
-            }
-        }
-        passed.push_back(element);
-        std::shared_ptr<const SVGElement> parent = nearestSVGAncestor(*element);
-        if (!parent) break;
-        if (auto parentValue = parent->ownCascadedValue(name); parentValue && !isInheritKeyword(*parentValue)) {
-            value = std::move(parentValue);
-            passed.push_back(parent.get());  // the tree keeps it alive; its siblings will ask it too
-            break;
-        }
-        holder = std::move(parent);
-        element = holder.get();
-    }
-    if (generation != 0) {
-        for (const SVGElement* element : passed) element->remember(name, generation, value);
-    }
-    return value;
-}
-
-SVGElement::CascadeScope::CascadeScope() : previous_(activeGeneration) { activeGeneration = ++generations; }
-
-SVGElement::CascadeScope::~CascadeScope() { activeGeneration = previous_; }
-
-const std::optional<std::string>* SVGElement::rememberedValue(std::string_view name, std::uint64_t generation) const {
-    if (inheritedValuesGeneration_ != generation) return nullptr;
-    for (const auto& [property, value] : inheritedValues_) {
-        if (property == name) return &value;
+        return value ? &value->value() : &empty;
     }
     return nullptr;
 }
 
-void SVGElement::remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const {
-    if (inheritedValuesGeneration_ != generation) {
-        inheritedValues_.clear();
-        inheritedValuesGeneration_ = generation;
+SVGElement::ComputedStyle& SVGElement::computedStyle() const {
+    const bool current = computedStyleGeneration_ == activeGeneration;
+    if (current && !computedStyle_->stale) return *computedStyle_;
+    // A moved element's record is reused: a use element moves its copy once for every instance.
+    ComputedStyle& style = current ? *computedStyle_ : activeStore->records.next();
+    style.stale = false;
+    style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
+    style.parent = nearestSVGAncestor(*this);
+    const auto root = rootOfCurrentDocumentFragment();
+    style.sheets = root ? root->styleSheets() : nullptr;
+    computedStyle_ = &style;
+    computedStyleGeneration_ = activeGeneration;
+    return style;
+}
+
+const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const {
+    const std::uint32_t bit = std::uint32_t{1} << id;
+    if (!(style.ownKnown & bit)) {
+        const std::string* value = ownCascadedValue(name, style.sheets.get());
+        if (value) value = &activeStore->keep(*value);
+        style.own[id] = value;
+        style.ownKnown |= bit;
+        if (value && isInheritKeyword(*value)) style.ownIsInheritKeyword |= bit;
     }
-    inheritedValues_.emplace_back(std::string(name), value);
+    return style.own[id];
+}
+
+std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {
+    // Outside a layer build the question has a scope of its own; so has a build that asks about more
+    // properties than a record files.
+    std::optional<CascadeScope> scope;
+    if (activeGeneration == 0) scope.emplace();
+    auto id = activeStore->idOf(name);
+    if (!id) {
+        scope.emplace();
+        id = activeStore->idOf(name);
+    }
+    const std::string* value = cascadedValue(*id, name, inherit);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
+    const std::uint32_t bit = std::uint32_t{1} << id;
+    ComputedStyle& style = computedStyle();
+    const std::string* own = ownValue(style, id, name);
+    if (own && !(style.ownIsInheritKeyword & bit)) return own;
+    if (!inherit) {
+        // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
+        // may nest deeply).
+        for (const SVGElement* parent = own ? style.parent.get() : nullptr; parent;) {
+            ComputedStyle& above = parent->computedStyle();
+            own = parent->ownValue(above, id, name);
+            if (!own || !(above.ownIsInheritKeyword & bit)) return own;
+            parent = above.parent.get();
+        }
+        return nullptr;
+    }
+    // Up the SVG ancestors (a switch, a use or a text element passes values on as much as a group) to the
+    // first that has a value of its own or knows what it inherits; then every element passed on the way
+    // files that same value.
+    const std::string* value = nullptr;
+    const SVGElement* holder = nullptr;
+    for (const SVGElement* element = this; element;) {
+        ComputedStyle& current = element->computedStyle();
+        if (current.inheritedKnown & bit) {
+            value = current.inherited[id];
+            holder = element;
+            break;
+        }
+        const std::string* ownOfElement = element->ownValue(current, id, name);
+        if (ownOfElement && !(current.ownIsInheritKeyword & bit)) {
+            value = ownOfElement;
+            holder = element;
+            break;
+        }
+        element = current.parent.get();
+    }
+    for (const SVGElement* element = this; element;) {
+        ComputedStyle& current = *element->computedStyle_;
+        current.inherited[id] = value;
+        current.inheritedKnown |= bit;
+        if (element == holder) break;
+        element = current.parent.get();
+    }
+    return value;
+}
+
+SVGElement::CascadeScope::CascadeScope()
+    : previous_(activeGeneration), previousStore_(activeStore), store_(std::make_unique<Store>()) {
+    activeGeneration = ++generations;
+    activeStore = store_.get();
+}
+
+SVGElement::CascadeScope::~CascadeScope() {
+    activeGeneration = previous_;
+    activeStore = previousStore_;
 }
 
 std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {
@@ -194,8 +298,7 @@ void SVGElement::rememberAbsoluteTransform(const gfx::AffineTransform& transform
 void SVGElement::forgetInheritedValuesOfSubtree() {
     if (activeGeneration == 0) return;
     forEachSVGElementOfSubtree(*this, [](SVGElement& element) {
-        element.inheritedValues_.clear();
-        element.inheritedValuesGeneration_ = 0;
+        if (element.computedStyleGeneration_ == activeGeneration) element.computedStyle_->stale = true;
         element.absoluteTransformGeneration_ = 0;
     });
 }

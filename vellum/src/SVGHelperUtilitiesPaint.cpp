@@ -111,6 +111,13 @@ double percentageDiagonal(const SVGElement& element) {
     return std::hypot(reference.width, reference.height) / squareRootOfTwo;
 }
 
+// A stroke length given as text, in user units: the diagonal is worked out only for a percentage.
+double strokeLength(const SVGElement& element, std::string_view text) {
+    const SVGLength length = SVGLength::svgLengthFromNSString(text);
+    const double diagonal = length.unitType() == SVGLengthType::percentage ? percentageDiagonal(element) : 0;
+    return lengthInPixels(length, element, diagonal);
+}
+
 // A miter limit below 1, or no number, is invalid: the default stands.
 double miterLimit(std::string_view text) {
     const std::string trimmed = foundation::trimmingWhitespaceAndNewlines(text);
@@ -213,9 +220,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "stroke"));
     const std::string strokeWidthText = cascaded(element, "stroke-width");
     double width = 1.0;
-    if (!strokeWidthText.empty()) {
-        width = lengthInPixels(SVGLength::svgLengthFromNSString(strokeWidthText), element, percentageDiagonal(element));
-    }
+    if (!strokeWidthText.empty()) width = strokeLength(element, strokeWidthText);
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
     const gfx::Rect userBox = path.pathBoundingBox();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -276,7 +277,10 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     auto layer = converter->newLayer();
 
     std::shared_ptr<SVGElement> target = element;
-    std::vector<std::shared_ptr<Node>> children;
+    // The children are walked where their list keeps them; a use element has its copy's root alone.
+    std::shared_ptr<NodeList> childList;
+    std::shared_ptr<Node> copyRoot;
+    std::span<const std::shared_ptr<Node>> children;
     std::optional<TemporaryParent> moved;
     if (auto use = SVGElement::as<SVGUseElement>(element)) {
         auto instance = use->instanceRoot();
@@ -297,14 +301,15 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
             }
         }
         if (target) {
-            children.push_back(target);
+            copyRoot = target;
+            children = {&copyRoot, 1};
             // The copy takes the use element's place, so its transforms and styles are the use element's.
             moved.emplace(target, use);
         }
-    } else if (auto switchElement = SVGElement::as<SVGSwitchElement>(element)) {
-        for (const auto& child : *switchElement->visibleChildNodes()) children.push_back(child);
     } else {
-        for (const auto& child : *element->childNodes()) children.push_back(child);
+        auto* switchElement = SVGElement::as<SVGSwitchElement>(element.get());
+        childList = switchElement ? switchElement->visibleChildNodes() : element->childNodes();
+        if (childList) children = childList->internalArray();
     }
 
     std::size_t added = 0;

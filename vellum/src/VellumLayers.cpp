@@ -187,22 +187,10 @@ template <class Place>
 gfx::Path offsetPath(const gfx::Path& path, double x, double y, Place place) {
     x = finite(x);
     y = finite(y);
-    gfx::Path moved;
-    for (const gfx::PathElement& element : path.elements()) {
-        std::array<gfx::Point, 3> points{};
-        for (int index = 0; index < element.pointCount(); ++index) {
-            const gfx::Point placed = place(element.points[index]);
-            points[index] = {finite(placed.x) - x, finite(placed.y) - y};
-        }
-        switch (element.kind) {
-            case gfx::PathElement::Kind::moveTo: moved.moveTo(points[0]); break;
-            case gfx::PathElement::Kind::lineTo: moved.lineTo(points[0]); break;
-            case gfx::PathElement::Kind::quadCurveTo: moved.quadCurveTo(points[0], points[1]); break;
-            case gfx::PathElement::Kind::curveTo: moved.curveTo(points[0], points[1], points[2]); break;
-            case gfx::PathElement::Kind::closeSubpath: moved.closeSubpath(); break;
-        }
-    }
-    return moved;
+    return path.withPointsPlaced([&](gfx::Point point) {
+        const gfx::Point placed = place(point);
+        return gfx::Point{finite(placed.x) - x, finite(placed.y) - y};
+    });
 }
 
 }  // namespace

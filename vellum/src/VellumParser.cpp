@@ -348,6 +348,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     }
     xmlSetGenericErrorFunc(previousContext, previousHandler);
     openElements_.clear();
+    spareAttributeEntries_.clear();
     resolveUseElements();
     return currentParseRun_;
 }
@@ -427,19 +428,33 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
     const std::optional<std::string>& namespaceURI = givenNamespaceURI ? givenNamespaceURI : defaultXMLNamespace_;
     // Each attribute node is made once, in its own namespace or else the document's default one.
-    Element::AttributeNodes attributes;
+    Element::AttributeNodes& attributes = attributeNodes_;
+    // The map's entries go back to the spares however this element ends, without their nodes.
+    struct Recycle {
+        Element::AttributeNodes& attributes;
+        std::vector<Element::AttributeNodes::node_type>& spares;
+        ~Recycle() {
+            while (!attributes.empty()) {
+                spares.push_back(attributes.extract(attributes.begin()));
+                spares.back().mapped().reset();
+            }
+        }
+    } recycle{attributes, spareAttributeEntries_};
+    std::string name;
     for (const RawAttribute& raw : rawAttributes) {
-        std::string name = raw.prefix ? std::string(*raw.prefix).append(":").append(raw.localName) : std::string(raw.localName);
+        if (raw.prefix) {
+            name.assign(*raw.prefix).append(":").append(raw.localName);
+        } else {
+            name.assign(raw.localName);
+        }
         const std::optional<std::string_view> attributeNamespace =
             raw.namespaceURI ? raw.namespaceURI
                              : (defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt);
-        auto node = Attr::makeInNamespace(attributeNamespace, name, std::string(raw.value));
-        attributes.insert_or_assign(std::move(name), std::move(node));
+        fileAttributeNode(name, Attr::makeInNamespace(attributeNamespace, name, std::string(raw.value)));
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
-        std::string name = "xmlns:" + declaredPrefix;
-        auto node = Attr::makeInNamespace(xmlnsNamespace, name, uri);
-        attributes.insert_or_assign(std::move(name), std::move(node));
+        name.assign("xmlns:").append(declaredPrefix);
+        fileAttributeNode(name, Attr::makeInNamespace(xmlnsNamespace, name, uri));
         run.namespacesEncountered()[declaredPrefix] = uri;
     }
     if (!namespaceURI && !prefix) {
@@ -490,6 +505,24 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     if (node && !parent && run.parsedDocument()) {
         addExternalStylesheetsToRootElement();
     }
+}
+
+void VellumParser::fileAttributeNode(const std::string& name, std::shared_ptr<Attr> node) {
+    // One search of the map: the place found is where a new entry goes.
+    const auto place = attributeNodes_.lower_bound(name);
+    if (place != attributeNodes_.end() && place->first == name) {
+        place->second = std::move(node);
+        return;
+    }
+    if (spareAttributeEntries_.empty()) {
+        attributeNodes_.emplace_hint(place, name, std::move(node));
+        return;
+    }
+    auto entry = std::move(spareAttributeEntries_.back());
+    spareAttributeEntries_.pop_back();
+    entry.key().assign(name);
+    entry.mapped() = std::move(node);
+    attributeNodes_.insert(place, std::move(entry));
 }
 
 void VellumParser::handleEndElement() {

@@ -31,10 +31,21 @@ double bounded(double value) {
 
 Point operator+(Point left, Point right) { return {bounded(left.x + right.x), bounded(left.y + right.y)}; }
 
+constexpr auto commandLetters = [] {
+    std::array<bool, 256> letters{};
+    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
+    return letters;
+}();
+
+bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
+
 // A read position in path text. The text is the caller's (a scanner's or a path's bytes), never copied.
+// A command reading a path's data runs over the rest of it: its own arguments end at the next command
+// letter (no argument holds one), which spares a pass over the bytes to find that end first.
 struct PathText {
     std::string_view text;
     std::size_t index = 0;
+    bool endsAtCommandLetter = false;
 
     // The scanner's own blanks: Unicode white space and line breaks.
     std::size_t afterBlanks(std::size_t at) const {
@@ -51,7 +62,10 @@ struct PathText {
         }
         return at;
     }
-    bool atEnd() const { return afterBlanks(index) >= text.size(); }
+    bool atEnd() const {
+        const std::size_t at = afterBlanks(index);
+        return at >= text.size() || (endsAtCommandLetter && isCommandLetter(text[at]));
+    }
     char at(std::size_t offset) const { return offset < text.size() ? text[offset] : '\0'; }
 };
 
@@ -64,13 +78,25 @@ auto onScanner(Scanner& scanner, Read read) {
     return result;
 }
 
+// The numbers the short form cannot take exactly, kept out of line so that the short form is inlined
+// where coordinates are read.
+[[gnu::noinline]] double longNumber(const char* first, const char* end) {
+    double value = 0;
+    if (std::from_chars(first, end, value).ec == std::errc::result_out_of_range) {
+        // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+        value = strtod_l(std::string(first, end).c_str(), nullptr, cLocale);
+    }
+    return value;
+}
+
 // Optional sign, digits with an optional fraction (at least one digit), then an exponent only when
 // digits follow its mark ("2em" is 2, then "em"), read straight from the bytes. A short number (at
 // most 2^53 as an integer of its digits, and a power of ten within 10^22) is one exact division or
 // product, so correctly rounded; the rest go to from_chars.
 // Answers through `value` (false for no number): an optional double returned from here made every
 // caller wait on a store of its flag.
-bool scanNumber(PathText& text, double& value) {
+[[gnu::always_inline]] inline bool scanNumber(PathText& text, double& value) {
     static constexpr std::array<double, 23> powersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -116,18 +142,13 @@ bool scanNumber(PathText& text, double& value) {
             at = exponent;
         }
     }
-    if (exact && scale >= -22 && scale <= 22) {
+    if (exact && scale >= -22 && scale <= 22) [[likely]] {
         value = static_cast<double>(mantissa);
         value = scale < 0 ? value / powersOfTen[static_cast<std::size_t>(-scale)]
                           : value * powersOfTen[static_cast<std::size_t>(scale)];
         if (negative) value = -value;
     } else {
-        const char* first = start + (*start == '+' ? 1 : 0);
-        if (std::from_chars(first, at, value).ec == std::errc::result_out_of_range) {
-            // Past the doubles' range: an overflow is infinite (which a coordinate refuses), an underflow 0.
-            static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-            value = strtod_l(std::string(first, at).c_str(), nullptr, cLocale);
-        }
+        value = longNumber(start + (*start == '+' ? 1 : 0), at);
     }
     text.index = static_cast<std::size_t>(at - begin);
     return true;
@@ -262,17 +283,19 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     }
 
     gfx::Path unitArc;
+    // Its opening move and at most four quarter curves (a sweep stays within a full turn): room made
+    // once rather than grown element by element.
+    unitArc.reserve(5);
     unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
     const gfx::AffineTransform transform{rx * cosPhi, rx * sinPhi, -ry * sinPhi, ry * cosPhi, centre.x, centre.y};
-    // The arc continues the current subpath: its own opening move is left out.
-    const gfx::Path placed = unitArc.transformed(transform);
-    for (const gfx::PathElement& element : placed.elements()) {
+    // The arc continues the current subpath: its own opening move is left out. Each point is placed as
+    // it is added, with no placed copy of the whole arc in between.
+    for (const gfx::PathElement& element : unitArc.elements()) {
+        const auto place = [&](int index) { return transform.apply(element.points[static_cast<std::size_t>(index)]); };
         switch (element.kind) {
-            case gfx::PathElement::Kind::lineTo: path.lineTo(element.points[0]); break;
-            case gfx::PathElement::Kind::quadCurveTo: path.quadCurveTo(element.points[0], element.points[1]); break;
-            case gfx::PathElement::Kind::curveTo:
-                path.curveTo(element.points[0], element.points[1], element.points[2]);
-                break;
+            case gfx::PathElement::Kind::lineTo: path.lineTo(place(0)); break;
+            case gfx::PathElement::Kind::quadCurveTo: path.quadCurveTo(place(0), place(1)); break;
+            case gfx::PathElement::Kind::curveTo: path.curveTo(place(0), place(1), place(2)); break;
             default: break;
         }
     }
@@ -452,14 +475,6 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
     return SVGCurve::at(currentPoint(path, relativeTo));
 }
 
-constexpr auto commandLetters = [] {
-    std::array<bool, 256> letters{};
-    for (const char letter : std::string_view("MmLlCcVvHhAaSsQqTtZz")) letters[static_cast<unsigned char>(letter)] = true;
-    return letters;
-}();
-
-bool isCommandLetter(char character) { return commandLetters[static_cast<unsigned char>(character)]; }
-
 }  // namespace
 
 // The data is cut into one piece per command letter (a letter and the text up to the next); each piece
@@ -467,8 +482,15 @@ bool isCommandLetter(char character) { return commandLetters[static_cast<unsigne
 // a time, and a letter with nothing after it is passed over.
 gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
     gfx::Path path;
+    // Path data takes about 16 bytes an element: room for that is made up front rather than grown one
+    // doubling at a time, capped so that long data of blanks or junk reserves little.
+    path.reserve(std::min({data.size() / 16 + 1, segmentLimit + 1, std::size_t{4096}}));
     PathText all{data};
     SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
+    const auto nextLetter = [&](std::size_t from) {
+        while (from < data.size() && !isCommandLetter(data[from])) ++from;
+        return from;
+    };
     while (path.elements().size() <= segmentLimit) {
         const std::size_t letterAt = all.afterBlanks(all.index);
         if (letterAt >= data.size() || !isCommandLetter(data[letterAt])) break;
@@ -480,21 +502,18 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
             continue;
         }
         const std::size_t argumentsAt = all.afterBlanks(all.index);
-        std::size_t end = argumentsAt;
-        while (end < data.size() && !isCommandLetter(data[end])) ++end;
-        if (end == argumentsAt) {
+        if (argumentsAt >= data.size() || isCommandLetter(data[argumentsAt])) {
             all.index = argumentsAt;
             continue;
         }
-        all.index = end;
         // The letter, then the arguments. The command skips plain white space after its letter itself;
         // other blanks there (a form feed, a no-break space) are cut out as a separate piece would be.
-        PathText piece{data.substr(letterAt, end - letterAt)};
+        PathText piece{data.substr(letterAt), 0, true};
         std::string joined;
         PathText gap{data.substr(letterAt + 1, argumentsAt - letterAt - 1)};
         skipWhitespace(gap);
         if (gap.index != gap.text.size()) {
-            joined = std::string(1, letter).append(data.substr(argumentsAt, end - argumentsAt));
+            joined = std::string(1, letter).append(data.substr(argumentsAt, nextLetter(argumentsAt) - argumentsAt));
             piece = PathText{joined};
         }
         const bool relative = letter >= 'a';
@@ -511,6 +530,8 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
             case 'a': case 'A': curve = arc(piece, path, origin, relative); break;
             default: break;
         }
+        // Arguments the command could not read are passed over, up to the next command letter.
+        all.index = nextLetter(joined.empty() ? std::max(letterAt + piece.index, argumentsAt) : argumentsAt);
     }
     return path;
 }

@@ -33,6 +33,7 @@ class SVGSymbolElement;
 class SVGTextElement;
 class SVGTransformable;
 class SVGUseElement;
+class StyleSheetList;
 class VellumParseResult;
 
 // The element classes and roles the parser and the layer build ask an element about, one bit each. An
@@ -192,9 +193,11 @@ public:
     // inline style, else the most specific applying rule of the sheets (the later on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
     std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
 
-    // While one is alive on this thread (a layer build), inherited values and absolute transforms are
-    // remembered per element, so that each element asks its parent once instead of walking all its
-    // ancestors for every property. A change of parent forgets what the moved subtree remembered.
+    // While one is alive on this thread (a layer build), each element works out each property once,
+    // its own value and its inherited one, filed by property rather than by name, and its absolute
+    // transform once: the document is taken to stay as it is meanwhile, but for changes of parent,
+    // which make the moved subtree forget (another change may get a former answer, read from the
+    // scope's own copies). Outside a scope every question is answered afresh.
     // The element's absolute transform (SVGHelperUtilities), remembered the same way for a scope.
     std::optional<gfx::AffineTransform> rememberedAbsoluteTransform() const;
     void rememberAbsoluteTransform(const gfx::AffineTransform& transform) const;
@@ -206,8 +209,13 @@ public:
         CascadeScope(const CascadeScope&) = delete;
         CascadeScope& operator=(const CascadeScope&) = delete;
 
+        // The scope's property names and the elements' records.
+        struct Store;
+
     private:
         std::uint64_t previous_;
+        Store* previousStore_;
+        std::unique_ptr<Store> store_;
     };
 
     const std::optional<std::string>& identifier() const { return identifier_; }
@@ -227,10 +235,14 @@ protected:
     void applyTransformAttribute(std::string_view text);
 
 private:
-    // Inline style, sheets and attribute: the value without inheritance.
-    std::optional<std::string> ownCascadedValue(std::string_view name) const;
-    const std::optional<std::string>* rememberedValue(std::string_view name, std::uint64_t generation) const;
-    void remember(std::string_view name, std::uint64_t generation, const std::optional<std::string>& value) const;
+    struct ComputedStyle;
+    // Inline style, sheets and attribute: the value without inheritance, as the document holds it.
+    const std::string* ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const;
+    // The cascade within the running scope, for the property filed under `id`.
+    const std::string* cascadedValue(std::size_t id, std::string_view name, bool inherit) const;
+    // This element's record in the running scope, made on first use.
+    ComputedStyle& computedStyle() const;
+    const std::string* ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const;
     void forgetInheritedValuesOfSubtree();
     // An svg or foreignObject element with a width or height sets the viewport of its content.
     bool establishesViewport() const;
@@ -249,8 +261,8 @@ private:
     std::string stringValue_;
     std::optional<std::string> className_;
     std::shared_ptr<CSSStyleDeclaration> style_;
-    mutable std::vector<std::pair<std::string, std::optional<std::string>>> inheritedValues_;
-    mutable std::uint64_t inheritedValuesGeneration_ = 0;
+    mutable ComputedStyle* computedStyle_ = nullptr;
+    mutable std::uint64_t computedStyleGeneration_ = 0;
     mutable gfx::AffineTransform absoluteTransform_;
     mutable std::uint64_t absoluteTransformGeneration_ = 0;
 };

@@ -62,7 +62,25 @@ public:
     void addPath(const Path& other, const AffineTransform& transform = {});
 
     Path transformed(const AffineTransform& transform) const;
+    // A copy with every point (current point and subpath start too) taken through `place`: the
+    // elements are copied as they stand, in one allocation, instead of being rebuilt call by call.
+    template <class Place>
+    Path withPointsPlaced(Place place) const {
+        Path result;
+        if (elements_.empty()) return result;
+        result.elements_.reserve(elements_.size());
+        for (const PathElement& element : elements_) {
+            PathElement& copy = result.elements_.emplace_back();
+            copy.kind = element.kind;
+            for (int index = 0; index < element.pointCount(); ++index) copy.points[index] = place(element.points[index]);
+        }
+        if (currentPoint_) result.currentPoint_ = place(*currentPoint_);
+        result.subpathStart_ = place(subpathStart_);
+        return result;
+    }
 
+    // Room for `count` elements in all, for a caller that knows how many it is about to add.
+    void reserve(std::size_t count) { elements_.reserve(count); }
     const std::vector<PathElement>& elements() const { return elements_; }
     bool isEmpty() const { return elements_.empty(); }
     std::optional<Point> currentPoint() const { return currentPoint_; }
