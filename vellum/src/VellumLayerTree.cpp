@@ -90,7 +90,7 @@ void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
 }
 
 gfx::FillRule clipRule(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty("clip-rule") == "evenodd" ? gfx::FillRule::evenOdd
+    return element.cascadedValueForStylableProperty(SVGElement::StyleProperty::clipRule) == "evenodd" ? gfx::FillRule::evenOdd
                                                                                : gfx::FillRule::winding;
 }
 
@@ -127,7 +127,7 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
 
 // The visibility half of whether an element shows (the build has read its display already).
 bool visibilityShows(const SVGElement& element) {
-    const auto visibility = element.cascadedValueForStylableProperty("visibility");
+    const auto visibility = element.cascadedValueForStylableProperty(SVGElement::StyleProperty::visibility);
     return visibility != "hidden" && visibility != "collapse";
 }
 
@@ -199,7 +199,7 @@ void LayerBuild::report(const std::string& message) {
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
     const SVGElement& element = *owner;
-    const std::string clip = element.cascadedValueForStylableProperty("clip-path", false).value_or("");
+    const std::string clip = element.cascadedValueForStylableProperty(SVGElement::StyleProperty::clipPath, false).value_or("");
     if (!clip.starts_with("url")) return;
     const auto identifier = SVGHelperUtilities::paintReferenceIdentifier(clip);
     if (!identifier) return;
@@ -326,7 +326,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     moved.reset();
     // A hidden container still draws its children that say visible: what they inherit hides the rest.
     // Only display takes a whole subtree away.
-    const bool displayed = element->cascadedValueForStylableProperty("display", false) != "none";
+    const bool displayed = element->cascadedValueForStylableProperty(SVGElement::StyleProperty::display, false) != "none";
     layer->setHidden(!displayed || (added == 0 && !visibilityShows(*element)));
     if (added > 0) {
         if (auto* targetConverter = SVGElement::as<ConverterSVGToCALayer>(target.get())) targetConverter->layoutLayer(*layer);
@@ -338,7 +338,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty("display", false) != "none" && visibilityShows(element);
+    return element.cascadedValueForStylableProperty(SVGElement::StyleProperty::display, false) != "none" && visibilityShows(element);
 }
 
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
