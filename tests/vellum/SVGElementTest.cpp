@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "RenderTestSupport.h"
 #include "SVGElementTestSupport.h"
 #include "VellumLogCapture.h"
 #include "foundation/Assertion.h"
@@ -316,6 +317,43 @@ TEST(SVGElementCascade, AskingByThePropertyOrByItsNameGivesOneAnswer) {
                   path->cascadedValueForStylableProperty(SVGElement::nameOfStyleProperty(property)))
             << SVGElement::nameOfStyleProperty(property);
     }
+}
+
+TEST(SVGElementCascade, AScopeReadsParsedAttributesOfEveryNamespaceAsAFreshCascadeDoes) {
+    // A scope learns once which of the usual properties an element's attributes carry; the answers must
+    // be those of a fresh cascade, for attributes in any namespace, beside inline style and for an
+    // attribute set later by name alone.
+    auto result = parseSVG(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:o="urn:other" stroke-width="2">
+        <g id="g" fill="red" o:opacity="0.5" style="stroke: blue">
+          <path id="p" d="M0 0H4" fill-rule="evenodd" o:stroke-linecap="round"/>
+          <path id="q" d="M0 0H4" style="fill: green"/>
+        </g></svg>)");
+    ASSERT_TRUE(result->parsedDocument());
+    auto root = result->parsedDocument()->rootElement();
+    auto element = [&](const char* identifier) { return SVGElement::from(root->getElementById(identifier)); };
+    auto byName = element("q");
+    ASSERT_TRUE(element("g") && element("p") && byName);
+    byName->setAttribute("stroke-linejoin", "bevel");
+    const auto answers = [&] {
+        std::vector<std::optional<std::string>> all;
+        for (const char* identifier : {"g", "p", "q"}) {
+            for (std::size_t index = 0; index < static_cast<std::size_t>(SVGElement::StyleProperty::count); ++index) {
+                const auto property = static_cast<SVGElement::StyleProperty>(index);
+                all.push_back(element(identifier)->cascadedValueForStylableProperty(property));
+                all.push_back(element(identifier)->cascadedValueForStylableProperty(property, false));
+            }
+        }
+        return all;
+    };
+    const auto fresh = answers();
+    using Property = SVGElement::StyleProperty;
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::strokeLinecap), "round");
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::fill), "red");
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::stroke), "blue");
+    EXPECT_EQ(element("q")->cascadedValueForStylableProperty(Property::strokeLinejoin), "bevel");
+    EXPECT_EQ(element("q")->cascadedValueForStylableProperty(Property::strokeWidth), "2");
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(answers(), fresh);
 }
 
 TEST(SVGElementCascade, ASubtreeMovedToAndFroInOneScopeAnswersForWhereItStands) {
