@@ -153,6 +153,8 @@ std::any Layer::value(std::string_view key) const {
 }
 
 bool Layer::isAncestorOrSelf(const Layer* layer) const {
+    // An ancestor holds sublayers: a layer without any (as every new one) is answered without the walk.
+    if (layer != this && layer->sublayers_.empty()) return false;
     for (auto current = shared_from_this(); current; current = current->superlayer())
         if (current.get() == layer) return true;
     return false;

@@ -140,6 +140,9 @@ TEST(LayerTree, InsertsRemovesAndReplacesInOrder) {
     e->addSublayer(root);
     EXPECT_EQ(root->superlayer(), nullptr);
     EXPECT_TRUE(e->sublayers().empty());
+    d->addSublayer(d);  // a layer without sublayers is still its own ancestor
+    EXPECT_TRUE(d->sublayers().empty());
+    EXPECT_EQ(d->superlayer(), root);
 }
 
 TEST(LayerTree, StoresValuesByKeyAndCopiesKeepKind) {
