@@ -118,6 +118,8 @@ struct SVGElement::CascadeScope::Store {
     // The build's usual properties take the first ids, in their order.
     Store() {
         static_assert(static_cast<std::size_t>(StyleProperty::count) <= ComputedStyle::capacity);
+        names.reserve(ComputedStyle::capacity);
+        keys.reserve(ComputedStyle::capacity);
         for (std::size_t index = 0; index < static_cast<std::size_t>(StyleProperty::count); ++index) {
             idOf(nameOfStyleProperty(static_cast<StyleProperty>(index)));
         }
