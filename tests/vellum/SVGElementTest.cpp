@@ -320,9 +320,8 @@ TEST(SVGElementCascade, AskingByThePropertyOrByItsNameGivesOneAnswer) {
 }
 
 TEST(SVGElementCascade, AScopeReadsParsedAttributesOfEveryNamespaceAsAFreshCascadeDoes) {
-    // A scope learns once which of the usual properties an element's attributes carry; the answers must
-    // be those of a fresh cascade, for attributes in any namespace, beside inline style and for an
-    // attribute set later by name alone.
+    // Asked by property within a scope, the answers must be those of a fresh cascade: for attributes
+    // in any namespace, beside inline style, and for an attribute set later by name alone.
     auto result = parseSVG(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:o="urn:other" stroke-width="2">
         <g id="g" fill="red" o:opacity="0.5" style="stroke: blue">
           <path id="p" d="M0 0H4" fill-rule="evenodd" o:stroke-linecap="round"/>

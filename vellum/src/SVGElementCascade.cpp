@@ -109,8 +109,6 @@ struct SVGElement::ComputedStyle {
     // Held, so that what the scope walks stays while it lasts.
     std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
     std::shared_ptr<const StyleSheetList> sheets;
-    // The usual properties the element's attributes do not hold: asking for them skips the attributes.
-    std::uint32_t attributesAbsent = 0;
     bool stale = false;  // its element moved: filled afresh on next use
 };
 
@@ -186,10 +184,8 @@ thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
 
 }  // namespace
 
-const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets,
-                                                bool readAttributes) const {
+const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
     if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
-    if (!readAttributes) return nullptr;
     // One look-up: most properties are absent, and absent is the common answer.
     if (const Node* attribute = attributes()->findNamedItem(name)) {
         static const std::string empty;
@@ -197,29 +193,6 @@ const std::string* SVGElement::ownCascadedValue(std::string_view name, const Sty
         return value ? &value->value() : &empty;
     }
     return nullptr;
-}
-
-// One walk over the element's few attributes instead of a name look-up for each usual property asked,
-// which it mostly does not carry.
-std::uint32_t SVGElement::styleAttributesAbsent() const {
-    const auto& map = *attributes();
-    constexpr std::size_t count = static_cast<std::size_t>(StyleProperty::count);
-    std::uint32_t present = 0;
-    std::size_t walked = 0;
-    for (const auto& [uri, table] : map.allNodesUnsortedDOM2()) {
-        walked += table.size();
-        for (const auto& entry : table) {
-            const std::string_view name = entry.first;
-            for (std::size_t id = 0; id < count; ++id) {
-                if (nameOfStyleProperty(static_cast<StyleProperty>(id)) == name) {
-                    present |= std::uint32_t{1} << id;
-                    break;
-                }
-            }
-        }
-    }
-    if (walked != map.length()) return 0;
-    return ((std::uint32_t{1} << count) - 1) & ~present;
 }
 
 SVGElement::ComputedStyle& SVGElement::computedStyle() const {
@@ -232,7 +205,6 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     style.parent = nearestSVGAncestor(*this);
     const auto root = rootOfCurrentDocumentFragment();
     style.sheets = root ? root->styleSheets() : nullptr;
-    style.attributesAbsent = styleAttributesAbsent();
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     return style;
@@ -241,7 +213,7 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
 const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
     if (!(style.ownKnown & bit)) {
-        const std::string* value = ownCascadedValue(name, style.sheets.get(), !(style.attributesAbsent & bit));
+        const std::string* value = ownCascadedValue(name, style.sheets.get());
         if (value) value = &activeStore->keep(*value);
         style.own[id] = value;
         style.ownKnown |= bit;

@@ -245,13 +245,8 @@ protected:
 
 private:
     struct ComputedStyle;
-    // Inline style, sheets and attribute: the value without inheritance, as the document holds it. The
-    // attributes are not read when the caller knows they do not hold the property.
-    const std::string* ownCascadedValue(std::string_view name, const StyleSheetList* sheets,
-                                        bool readAttributes = true) const;
-    // The usual properties (by id bit) that none of the element's attributes holds; none when some
-    // attribute is filed by name alone, where they cannot be walked.
-    std::uint32_t styleAttributesAbsent() const;
+    // Inline style, sheets and attribute: the value without inheritance, as the document holds it.
+    const std::string* ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const;
     // The cascade within the running scope, for the property filed under `id`.
     const std::string* cascadedValue(std::size_t id, std::string_view name, bool inherit) const;
     // This element's record in the running scope, made on first use.
