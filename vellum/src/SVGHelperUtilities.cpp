@@ -178,7 +178,8 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
     if (const auto& mask = layer.mask()) moveLayer(*mask, former.x - area.origin.x, former.y - area.origin.y);
     for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, -area.origin.x, -area.origin.y);
     layer.setFrame(area);
-    const std::string overflow = element.cascadedValueForStylableProperty(SVGElement::StyleProperty::overflow, false).value_or("");
+    const std::string overflow =
+        element.cascadedValueForStylableProperty(SVGElement::StyleProperty::overflow, false).value_or("");
     layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
 }
 

@@ -182,7 +182,8 @@ std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGEle
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGElement& element) {
-    return parseStrokeForElement(element, cascaded(element, Property::stroke), cascaded(element, Property::strokeOpacity));
+    return parseStrokeForElement(element, cascaded(element, Property::stroke),
+                                 cascaded(element, Property::strokeOpacity));
 }
 
 std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std::string_view identifier,

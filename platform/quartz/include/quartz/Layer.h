@@ -238,7 +238,9 @@ private:
         class Key {
         public:
             explicit Key(std::string_view text);
-            std::string_view view() const { return size_ <= capacity ? std::string_view(inline_.data(), size_) : long_; }
+            std::string_view view() const {
+                return size_ <= capacity ? std::string_view(inline_.data(), size_) : std::string_view(long_);
+            }
 
         private:
             static constexpr std::size_t capacity = 31;
