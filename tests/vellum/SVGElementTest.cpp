@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "RenderTestSupport.h"
 #include "SVGElementTestSupport.h"
 #include "VellumLogCapture.h"
 #include "foundation/Assertion.h"
@@ -289,6 +290,64 @@ TEST(SVGElementCascade, AScopeAnswersForMorePropertiesThanItFilesAndForgetsNothi
     EXPECT_EQ(path->cascadedValueForStylableProperty("p3"), "own");
     EXPECT_EQ(path->cascadedValueForStylableProperty("p39"), "39");
     EXPECT_EQ(path->cascadedValueForStylableProperty("absent"), std::nullopt);
+}
+
+TEST(SVGElementCascade, AskingByThePropertyOrByItsNameGivesOneAnswer) {
+    // Both ways of asking share one record in a scope, also once the scope's ids for other names ran out.
+    using Property = SVGElement::StyleProperty;
+    auto svg = makeSVG({{"stroke", "navy"}});
+    auto group = makeElement("g", {{"fill", "red"}, {"opacity", "0.5"}}, svg);
+    auto path = makeElement("path", {{"stroke", "inherit"}, {"stroke-width", "3"}}, group);
+    SVGElement::CascadeScope scope;
+    for (int index = 0; index < 40; ++index) path->cascadedValueForStylableProperty("p" + std::to_string(index));
+    EXPECT_EQ(path->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(path->cascadedValueForStylableProperty(Property::stroke), "navy");
+    for (std::size_t index = 0; index < static_cast<std::size_t>(Property::count); ++index) {
+        const auto property = static_cast<Property>(index);
+        for (const SVGElement* element : {static_cast<SVGElement*>(group.get()), static_cast<SVGElement*>(path.get())}) {
+            for (const bool inherit : {true, false}) {
+                EXPECT_EQ(element->cascadedValueForStylableProperty(property, inherit),
+                          element->cascadedValueForStylableProperty(SVGElement::nameOfStyleProperty(property), inherit))
+                    << SVGElement::nameOfStyleProperty(property);
+            }
+        }
+    }
+}
+
+TEST(SVGElementCascade, AScopeReadsParsedAttributesOfEveryNamespaceAsAFreshCascadeDoes) {
+    // Asked by property within a scope, the answers must be those of a fresh cascade: for attributes
+    // in any namespace, beside inline style, and for an attribute set later by name alone.
+    auto result = parseSVG(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:o="urn:other" stroke-width="2">
+        <g id="g" fill="red" o:opacity="0.5" style="stroke: blue">
+          <path id="p" d="M0 0H4" fill-rule="evenodd" o:stroke-linecap="round"/>
+          <path id="q" d="M0 0H4" style="fill: green"/>
+        </g></svg>)");
+    ASSERT_TRUE(result->parsedDocument());
+    auto root = result->parsedDocument()->rootElement();
+    auto element = [&](const char* identifier) { return SVGElement::from(root->getElementById(identifier)); };
+    auto byName = element("q");
+    ASSERT_TRUE(element("g") && element("p") && byName);
+    byName->setAttribute("stroke-linejoin", "bevel");
+    const auto answers = [&] {
+        std::vector<std::optional<std::string>> all;
+        for (const char* identifier : {"g", "p", "q"}) {
+            for (std::size_t index = 0; index < static_cast<std::size_t>(SVGElement::StyleProperty::count); ++index) {
+                const auto property = static_cast<SVGElement::StyleProperty>(index);
+                all.push_back(element(identifier)->cascadedValueForStylableProperty(property));
+                all.push_back(element(identifier)->cascadedValueForStylableProperty(property, false));
+            }
+        }
+        return all;
+    };
+    const auto fresh = answers();
+    using Property = SVGElement::StyleProperty;
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::strokeLinecap), "round");
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::fill), "red");
+    EXPECT_EQ(element("p")->cascadedValueForStylableProperty(Property::stroke), "blue");
+    EXPECT_EQ(element("q")->cascadedValueForStylableProperty(Property::strokeLinejoin), "bevel");
+    EXPECT_EQ(element("q")->cascadedValueForStylableProperty(Property::strokeWidth), "2");
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(answers(), fresh);
 }
 
 TEST(SVGElementCascade, ASubtreeMovedToAndFroInOneScopeAnswersForWhereItStands) {

@@ -113,6 +113,16 @@ struct SVGElement::ComputedStyle {
 };
 
 struct SVGElement::CascadeScope::Store {
+    // The build's usual properties take the first ids, in their order.
+    Store() {
+        static_assert(static_cast<std::size_t>(StyleProperty::count) <= ComputedStyle::capacity);
+        names.reserve(ComputedStyle::capacity);
+        keys.reserve(ComputedStyle::capacity);
+        for (std::size_t index = 0; index < static_cast<std::size_t>(StyleProperty::count); ++index) {
+            idOf(nameOfStyleProperty(static_cast<StyleProperty>(index)));
+        }
+    }
+
     // The id of a property name: its place here. Null once every id is taken.
     std::optional<std::size_t> idOf(std::string_view name) {
         const std::uint32_t key = keyOf(name);
@@ -223,6 +233,22 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
         id = activeStore->idOf(name);
     }
     const std::string* value = cascadedValue(*id, name, inherit);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+std::string_view SVGElement::nameOfStyleProperty(StyleProperty property) {
+    static constexpr std::array<std::string_view, static_cast<std::size_t>(StyleProperty::count)> names{
+        "fill", "fill-opacity", "fill-rule", "stroke", "stroke-width", "stroke-opacity", "stroke-dasharray",
+        "stroke-dashoffset", "stroke-linecap", "stroke-linejoin", "stroke-miterlimit", "opacity", "display",
+        "visibility", "clip-path", "clip-rule", "overflow", "color"};
+    return names.at(static_cast<std::size_t>(property));
+}
+
+std::optional<std::string> SVGElement::cascadedValueForStylableProperty(StyleProperty property, bool inherit) const {
+    std::optional<CascadeScope> scope;
+    if (activeGeneration == 0) scope.emplace();
+    const std::string* value =
+        cascadedValue(static_cast<std::size_t>(property), nameOfStyleProperty(property), inherit);
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 

@@ -178,7 +178,8 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
     if (const auto& mask = layer.mask()) moveLayer(*mask, former.x - area.origin.x, former.y - area.origin.y);
     for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, -area.origin.x, -area.origin.y);
     layer.setFrame(area);
-    const std::string overflow = element.cascadedValueForStylableProperty("overflow", false).value_or("");
+    const std::string overflow =
+        element.cascadedValueForStylableProperty(SVGElement::StyleProperty::overflow, false).value_or("");
     layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
 }
 
@@ -187,7 +188,7 @@ void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement
     layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
     if (!SVGElement::as<SVGStylable>(&element)) return;
     layer.setOpacity(elementOpacity(element));
-    if (element.cascadedValueForStylableProperty("fill-rule") == "evenodd") {
+    if (element.cascadedValueForStylableProperty(SVGElement::StyleProperty::fillRule) == "evenodd") {
         if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) shape->setFillRule(gfx::FillRule::evenOdd);
     }
 }

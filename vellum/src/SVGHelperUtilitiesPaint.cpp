@@ -27,8 +27,10 @@ std::vector<std::string> words(std::string_view text) {
     return result;
 }
 
-std::string cascaded(const SVGElement& element, std::string_view name) {
-    return element.cascadedValueForStylableProperty(name).value_or("");
+using Property = SVGElement::StyleProperty;
+
+std::string cascaded(const SVGElement& element, Property property) {
+    return element.cascadedValueForStylableProperty(property).value_or("");
 }
 
 // How much the transform stretches lengths: the diagonal unit vector's growth.
@@ -81,7 +83,7 @@ std::optional<PaintReference> paintReference(std::string_view paint) {
 
 // The element's "color", which currentColor names; black where none is given.
 SVGColor currentColorOf(const SVGElement& element) {
-    const std::string color = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "color"));
+    const std::string color = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::color));
     if (color.empty() || equalsIgnoringASCIICase(color, "currentColor")) return {};
     return SVGColorFromString(color);
 }
@@ -169,7 +171,7 @@ std::optional<gfx::Color> SVGHelperUtilities::parseFillForElement(const SVGEleme
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseFillForElement(const SVGElement& element) {
-    return parseFillForElement(element, cascaded(element, "fill"), cascaded(element, "fill-opacity"));
+    return parseFillForElement(element, cascaded(element, Property::fill), cascaded(element, Property::fillOpacity));
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGElement& element, std::string_view stroke,
@@ -180,7 +182,8 @@ std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGEle
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGElement& element) {
-    return parseStrokeForElement(element, cascaded(element, "stroke"), cascaded(element, "stroke-opacity"));
+    return parseStrokeForElement(element, cascaded(element, Property::stroke),
+                                 cascaded(element, Property::strokeOpacity));
 }
 
 std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std::string_view identifier,
@@ -217,8 +220,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     configureCALayer(*shape, element);
     // The element's opacity, as configured: read once, it serves the shape or the container below.
     const double opacity = shape->opacity();
-    const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "stroke"));
-    const std::string strokeWidthText = cascaded(element, "stroke-width");
+    const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::stroke));
+    const std::string strokeWidthText = cascaded(element, Property::strokeWidth);
     double width = 1.0;
     if (!strokeWidthText.empty()) width = strokeLength(element, strokeWidthText);
     const gfx::AffineTransform absolute =
@@ -240,8 +243,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         shape->setLineWidth(stroke.empty() || stroke == "none" ? 0 : 1);
     } else {
         shape->setLineWidth(width * scale);
-        shape->setStrokeColor(parseStrokeForElement(element, stroke, cascaded(element, "stroke-opacity")));
-        const std::string dashes = cascaded(element, "stroke-dasharray");
+        shape->setStrokeColor(parseStrokeForElement(element, stroke, cascaded(element, Property::strokeOpacity)));
+        const std::string dashes = cascaded(element, Property::strokeDasharray);
         if (!dashes.empty() && dashes != "none") {
             const double diagonal = percentageDiagonal(element);
             std::vector<double> pattern = dashLengths(element, dashes, diagonal);
@@ -249,22 +252,22 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                 // In user units, so they follow the element's scale like the line width.
                 for (double& length : pattern) length *= scale;
                 shape->setLineDashPattern(std::move(pattern));
-                const std::string offset = cascaded(element, "stroke-dashoffset");
+                const std::string offset = cascaded(element, Property::strokeDashoffset);
                 if (!offset.empty()) {
                     const double phase = lengthInPixels(SVGLength::svgLengthFromNSString(offset), element, diagonal);
                     if (std::isfinite(phase)) shape->setLineDashPhase(phase * scale);
                 }
             }
         }
-        const std::string cap = cascaded(element, "stroke-linecap");
+        const std::string cap = cascaded(element, Property::strokeLinecap);
         if (cap == "butt") shape->setLineCap(gfx::LineCap::butt);
         if (cap == "round") shape->setLineCap(gfx::LineCap::round);
         if (cap == "square") shape->setLineCap(gfx::LineCap::square);
-        const std::string join = cascaded(element, "stroke-linejoin");
+        const std::string join = cascaded(element, Property::strokeLinejoin);
         if (join == "miter") shape->setLineJoin(gfx::LineJoin::miter);
         if (join == "round") shape->setLineJoin(gfx::LineJoin::round);
         if (join == "bevel") shape->setLineJoin(gfx::LineJoin::bevel);
-        shape->setMiterLimit(miterLimit(cascaded(element, "stroke-miterlimit")));
+        shape->setMiterLimit(miterLimit(cascaded(element, Property::strokeMiterlimit)));
         if (stroke.starts_with("url")) {
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
@@ -285,8 +288,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         }
     }
 
-    const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, "fill"));
-    const std::string fillOpacity = cascaded(element, "fill-opacity");
+    const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::fill));
+    const std::string fillOpacity = cascaded(element, Property::fillOpacity);
     auto* fillShape = dynamic_cast<quartz::ShapeLayer*>(fillLayer.get());
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
@@ -339,7 +342,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         return dynamic_cast<const SVGGradientLayer*>(&layer) ? opacityValue(text).value_or(1) : 1.0;
     };
     fillLayer->setOpacity(paintOpacity(*fillLayer, fillOpacity));
-    strokeLayer->setOpacity(paintOpacity(*strokeLayer, cascaded(element, "stroke-opacity")));
+    strokeLayer->setOpacity(paintOpacity(*strokeLayer, cascaded(element, Property::strokeOpacity)));
     container->addSublayer(fillLayer);
     container->addSublayer(strokeLayer);
     return container;

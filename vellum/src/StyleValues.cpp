@@ -51,7 +51,8 @@ std::optional<double> opacityValue(std::string_view text) {
 }
 
 double elementOpacity(const SVGElement& element) {
-    return opacityValue(element.cascadedValueForStylableProperty("opacity", false).value_or("")).value_or(1);
+    const auto opacity = element.cascadedValueForStylableProperty(SVGElement::StyleProperty::opacity, false);
+    return opacityValue(opacity.value_or("")).value_or(1);
 }
 
 double fontSizeOf(const SVGElement& element) {

@@ -29,6 +29,8 @@ namespace vellum {
 
 namespace {
 
+using Property = SVGElement::StyleProperty;
+
 // Elements whose layers only serve others (clip content, symbols) never draw where they stand.
 bool drawsInPlace(const std::shared_ptr<Node>& node) {
     return SVGElement::as<ConverterSVGToCALayer>(node.get()) && !SVGElement::as<SVGClipPathElement>(node.get()) &&
@@ -90,7 +92,7 @@ void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
 }
 
 gfx::FillRule clipRule(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty("clip-rule") == "evenodd" ? gfx::FillRule::evenOdd
+    return element.cascadedValueForStylableProperty(Property::clipRule) == "evenodd" ? gfx::FillRule::evenOdd
                                                                                : gfx::FillRule::winding;
 }
 
@@ -127,7 +129,7 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
 
 // The visibility half of whether an element shows (the build has read its display already).
 bool visibilityShows(const SVGElement& element) {
-    const auto visibility = element.cascadedValueForStylableProperty("visibility");
+    const auto visibility = element.cascadedValueForStylableProperty(Property::visibility);
     return visibility != "hidden" && visibility != "collapse";
 }
 
@@ -199,7 +201,7 @@ void LayerBuild::report(const std::string& message) {
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
     const SVGElement& element = *owner;
-    const std::string clip = element.cascadedValueForStylableProperty("clip-path", false).value_or("");
+    const std::string clip = element.cascadedValueForStylableProperty(Property::clipPath, false).value_or("");
     if (!clip.starts_with("url")) return;
     const auto identifier = SVGHelperUtilities::paintReferenceIdentifier(clip);
     if (!identifier) return;
@@ -326,7 +328,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     moved.reset();
     // A hidden container still draws its children that say visible: what they inherit hides the rest.
     // Only display takes a whole subtree away.
-    const bool displayed = element->cascadedValueForStylableProperty("display", false) != "none";
+    const bool displayed = element->cascadedValueForStylableProperty(Property::display, false) != "none";
     layer->setHidden(!displayed || (added == 0 && !visibilityShows(*element)));
     if (added > 0) {
         if (auto* targetConverter = SVGElement::as<ConverterSVGToCALayer>(target.get())) targetConverter->layoutLayer(*layer);
@@ -338,7 +340,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty("display", false) != "none" && visibilityShows(element);
+    return element.cascadedValueForStylableProperty(Property::display, false) != "none" &&
+           visibilityShows(element);
 }
 
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,

@@ -108,25 +108,53 @@ std::optional<gfx::Rect> Layer::contentsRectInBounds() const {
     return b;
 }
 
-void Layer::setValue(std::string_view key, std::any value) {
-    // Looked up by the view: a key is copied only into a new entry.
-    const auto place = values_.lower_bound(key);
-    const bool present = place != values_.end() && place->first == key;
-    if (!value.has_value()) {
-        if (present) values_.erase(place);
-    } else if (present) {
-        place->second = std::move(value);
-    } else {
-        values_.emplace_hint(place, std::string(key), std::move(value));
-    }
+Layer::ValueStore::Key::Key(std::string_view text) : size_(text.size()) {
+    if (size_ <= capacity)
+        std::copy(text.begin(), text.end(), inline_.begin());
+    else
+        long_ = text;
 }
 
+const std::any* Layer::ValueStore::find(std::string_view key) const {
+    if (first_ && first_->key.view() == key) return &first_->value;
+    for (const Entry& entry : rest_)
+        if (entry.key.view() == key) return &entry.value;
+    return nullptr;
+}
+
+void Layer::ValueStore::set(std::string_view key, std::any value) {
+    if (std::any* present = find(key)) {
+        // An empty value removes the entry; the inline one then takes the last of the list's place.
+        if (value.has_value()) {
+            *present = std::move(value);
+        } else if (present == &first_->value) {
+            first_.reset();
+            if (!rest_.empty()) {
+                first_.emplace(std::move(rest_.back()));
+                rest_.pop_back();
+            }
+        } else {
+            std::erase_if(rest_, [&](const Entry& entry) { return &entry.value == present; });
+        }
+        return;
+    }
+    if (!value.has_value()) return;
+    if (!first_)
+        first_.emplace(Entry{Key(key), std::move(value)});
+    else
+        rest_.push_back(Entry{Key(key), std::move(value)});
+}
+
+void Layer::setValue(std::string_view key, std::any value) { values_.set(key, std::move(value)); }
+
 std::any Layer::value(std::string_view key) const {
-    auto found = values_.find(key);
-    return found == values_.end() ? std::any{} : found->second;
+    const std::any* found = values_.find(key);
+    return found ? *found : std::any{};
 }
 
 bool Layer::isAncestorOrSelf(const Layer* layer) const {
+    // An ancestor holds sublayers: a layer without any (as every new one) is answered without the walk.
+    if (layer != this && layer->sublayers_.empty()) return false;
     for (auto current = shared_from_this(); current; current = current->superlayer())
         if (current.get() == layer) return true;
     return false;

@@ -123,17 +123,19 @@ void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool a
     std::shared_ptr<Layer> presented = model.hasAnimations() ? model.presentationLayer(time) : nullptr;
     const Layer& shown = presented ? *presented : model;
     if (shown.isHidden() || !(shown.opacity() > 0)) return;
+    bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
+                          shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
+                          !shown.delegate().expired();
+    // A bare layer leaves no pixel, masked or not: no state to set up for it.
+    if (!drawsSomething) return;
     gfx::AffineTransform placement = asSublayer ? shown.transformToSuperlayer() : gfx::AffineTransform{};
     if (!isInvertible(placement)) return;  // flattened to nothing
     context.save();
     context.concatenate(placement);
-    bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
-                          shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
-                          !shown.delegate().expired();
-    if (shown.opacity() < 1 && drawsSomething && paintsOnce(model, shown)) {
+    if (shown.opacity() < 1 && paintsOnce(model, shown)) {
         context.setAlpha(context.alpha() * shown.opacity());
         renderWithShadow(model, shown, context);
-    } else if (shown.opacity() < 1 && drawsSomething) {
+    } else if (shown.opacity() < 1) {
         // Opacity applies to the layer as a whole, so overlapping parts do not show through each other.
         std::optional<DeviceBitmap> group =
             drawOffscreen(context, extent(model, shown), 0, gfx::PixelFormat::argb32,
@@ -221,9 +223,13 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
         context.drawBitmap(*shown.contents(), *placed, gfx::BitmapPlacement::firstRowAtMinY);
     }
     if (shown.ownDrawing().kind != Layer::OwnDrawing::Kind::nothing) {
-        context.save();
+        // What the drawing sets must not reach the sublayers or the border; drawn last, it is undone by the
+        // state every caller saved around this layer.
+        const auto border = shown.borderColor();
+        const bool drawnAfter = !model.sublayers().empty() || (shown.borderWidth() > 0 && border && border->alpha > 0);
+        if (drawnAfter) context.save();
         shown.draw(context);
-        context.restore();
+        if (drawnAfter) context.restore();
     }
     if (!model.sublayers().empty()) {
         const bool moved = !shown.sublayerTransform().isIdentity();

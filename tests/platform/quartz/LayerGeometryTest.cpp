@@ -140,6 +140,9 @@ TEST(LayerTree, InsertsRemovesAndReplacesInOrder) {
     e->addSublayer(root);
     EXPECT_EQ(root->superlayer(), nullptr);
     EXPECT_TRUE(e->sublayers().empty());
+    d->addSublayer(d);  // a layer without sublayers is still its own ancestor
+    EXPECT_TRUE(d->sublayers().empty());
+    EXPECT_EQ(d->superlayer(), root);
 }
 
 TEST(LayerTree, StoresValuesByKeyAndCopiesKeepKind) {
@@ -172,6 +175,32 @@ TEST(LayerTree, ValuesAreFoundByAnyViewOfTheirKeyAndReplacedInPlace) {
     layer->setValue(key, {});
     EXPECT_FALSE(layer->value(key).has_value());
     EXPECT_EQ(layer->value<int>("SVGElement"), 7);
+}
+
+TEST(LayerTree, ManyValuesAndLongKeysAreKeptApartThroughRemovalsAndCopies) {
+    auto layer = Layer::make();
+    const std::string longKey(40, 'k');
+    const std::string otherLongKey = std::string(39, 'k') + "x";  // differs only past the short keys' length
+    layer->setValue("a", 1);
+    layer->setValue("b", 2);
+    layer->setValue(longKey, 3);
+    layer->setValue(otherLongKey, 4);
+    layer->setValue("c", 5);
+    layer->setValue("a", {});  // the first one stored goes; the rest stay reachable
+    EXPECT_FALSE(layer->value("a").has_value());
+    EXPECT_EQ(layer->value<int>("b"), 2);
+    EXPECT_EQ(layer->value<int>(longKey), 3);
+    EXPECT_EQ(layer->value<int>(otherLongKey), 4);
+    EXPECT_EQ(layer->value<int>("c"), 5);
+    layer->setValue(longKey, {});
+    layer->setValue("a", 6);
+    auto copy = layer->copyLayer();
+    layer->setValue("b", 7);
+    EXPECT_EQ(copy->value<int>("b"), 2) << "a copy has values of its own";
+    EXPECT_EQ(copy->value<int>("a"), 6);
+    EXPECT_FALSE(copy->value(longKey).has_value());
+    EXPECT_EQ(copy->value<int>(otherLongKey), 4);
+    EXPECT_EQ(copy->value<int>("c"), 5);
 }
 
 // The renderer's shortcuts ask for a layer's exact kind, and the tree links layers through their shares.

@@ -2,6 +2,7 @@
 
 #include "RenderProbe.h"
 #include "quartz/Renderer.h"
+#include "quartz/ShapeLayer.h"
 
 using namespace quartz;
 using namespace quartz::testing;
@@ -202,4 +203,51 @@ TEST(LayerRendering, CustomDrawingGoesThroughTheDelegate) {
     gfx::Bitmap image = renderToBitmap(*root, {100, 100});
     EXPECT_TRUE(colorNear(image, 5, 5, red));
     EXPECT_TRUE(colorNear(image, 50, 50, blue));
+}
+
+// A layer's drawing sets line widths, dashes and colours; none of it may reach the layers drawn after it,
+// its own sublayers or its later siblings.
+TEST(LayerRendering, WhatALayerDrawsWithLeavesNoTraceOnTheLayersAfterIt) {
+    struct Liner : LayerDelegate {
+        void drawLayer(const Layer&, gfx::Context& context) override {
+            context.setStrokeColor(blue);
+            gfx::Path line;
+            line.moveTo({0, 50.5});
+            line.lineTo({100, 50.5});
+            context.stroke(line);
+        }
+    };
+    auto liner = std::make_shared<Liner>();
+    const auto picture = [&](bool dashedShapeFirst, bool insideShape) {
+        auto root = canvas();
+        auto layer = Layer::make();
+        layer->setFrame({0, 0, 100, 100});
+        layer->setDelegate(liner);
+        if (dashedShapeFirst) {
+            auto shape = ShapeLayer::make();
+            shape->setFrame({0, 0, 100, 20});
+            gfx::Path path;
+            path.moveTo({0, 10});
+            path.lineTo({100, 10});
+            shape->setPath(path);
+            shape->setFillColor(std::nullopt);
+            shape->setStrokeColor(red);
+            shape->setLineWidth(12);
+            shape->setLineDashPattern({3, 9});
+            root->addSublayer(shape);
+            // The shape's space is the root's, so the line lands in one place either way.
+            if (insideShape) shape->addSublayer(layer);
+        }
+        if (!layer->superlayer()) root->addSublayer(layer);
+        return renderToBitmap(*root, {100, 100});
+    };
+    const gfx::Bitmap alone = picture(false, false);
+    for (bool insideShape : {false, true}) {
+        const gfx::Bitmap after = picture(true, insideShape);
+        for (int y = 40; y < 60; ++y)
+            for (int x = 0; x < 100; ++x)
+                ASSERT_EQ(after.pixel(x, y), alone.pixel(x, y)) << x << ", " << y << (insideShape ? " (sublayer)" : "");
+    }
+    EXPECT_TRUE(colorNear(alone, 50, 50, blue));
+    EXPECT_TRUE(colorNear(alone, 50, 45, transparent));
 }

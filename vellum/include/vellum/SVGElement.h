@@ -192,6 +192,15 @@ public:
     // The property's value: important declarations first (inline, then the most specific rule), then the
     // inline style, else the most specific applying rule of the sheets (the later on a tie), else the attribute of that name, else (with `inherit`) the parent SVG element's value.
     std::optional<std::string> cascadedValueForStylableProperty(std::string_view name, bool inherit = true) const;
+    // The properties a layer build reads for every element: each scope files them under these ids from
+    // its start, so asking by one of them skips looking the name up.
+    enum class StyleProperty : std::uint8_t {
+        fill, fillOpacity, fillRule, stroke, strokeWidth, strokeOpacity, strokeDasharray, strokeDashoffset,
+        strokeLinecap, strokeLinejoin, strokeMiterlimit, opacity, display, visibility, clipPath, clipRule,
+        overflow, color, count
+    };
+    static std::string_view nameOfStyleProperty(StyleProperty property);
+    std::optional<std::string> cascadedValueForStylableProperty(StyleProperty property, bool inherit = true) const;
 
     // While one is alive on this thread (a layer build), each element works out each property once,
     // its own value and its inherited one, filed by property rather than by name, and its absolute

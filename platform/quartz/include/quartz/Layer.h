@@ -1,6 +1,7 @@
 #pragma once
 
 #include <any>
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -126,9 +127,9 @@ public:
     std::any value(std::string_view key) const;
     template <class T>
     std::optional<T> value(std::string_view key) const {
-        auto found = values_.find(key);
-        if (found == values_.end()) return std::nullopt;
-        if (const T* typed = std::any_cast<T>(&found->second)) return *typed;
+        const std::any* found = values_.find(key);
+        if (!found) return std::nullopt;
+        if (const T* typed = std::any_cast<T>(found)) return *typed;
         return std::nullopt;
     }
 
@@ -222,6 +223,39 @@ protected:
     OwnDrawing delegateDrawing() const;
 
 private:
+    // The values by key. A layer of a drawing carries one or two, so they are kept in a list searched in
+    // order, the first entry inside the layer and keys of usual length inside their entry: storing a value
+    // allocates nothing but what the value itself needs.
+    class ValueStore {
+    public:
+        const std::any* find(std::string_view key) const;
+        std::any* find(std::string_view key) {
+            return const_cast<std::any*>(static_cast<const ValueStore&>(*this).find(key));
+        }
+        void set(std::string_view key, std::any value);
+
+    private:
+        class Key {
+        public:
+            explicit Key(std::string_view text);
+            std::string_view view() const {
+                return size_ <= capacity ? std::string_view(inline_.data(), size_) : std::string_view(long_);
+            }
+
+        private:
+            static constexpr std::size_t capacity = 31;
+            std::array<char, capacity> inline_{};
+            std::size_t size_ = 0;
+            std::string long_;  // a key past the capacity
+        };
+        struct Entry {
+            Key key;
+            std::any value;
+        };
+        std::optional<Entry> first_;
+        std::vector<Entry> rest_;
+    };
+
     void insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below);
     bool isAncestorOrSelf(const Layer* layer) const;
     void detach(const std::shared_ptr<Layer>& layer);
@@ -248,7 +282,7 @@ private:
     ContentsGravity contentsGravity_ = ContentsGravity::resize;
     double contentsScale_ = 1;
     std::string name_;
-    std::map<std::string, std::any, std::less<>> values_;
+    ValueStore values_;
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::weak_ptr<Layer> superlayer_;
     bool needsDisplay_ = false;
