@@ -45,6 +45,8 @@ struct Scratch {
 };
 
 thread_local Scratch scratch;
+// Whole-pixel bounds of the subpaths turning each way (counter-clockwise first).
+thread_local std::array<std::vector<std::array<double, 4>>, 2> scratchBoxes;
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
 class Flattener {
@@ -417,6 +419,34 @@ std::size_t subpathEnd(const Scratch& s, std::size_t index) {
     return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
 }
 
+// Whether no pixel holds parts of subpaths turning opposite ways. Then each pixel's area comes from
+// subpaths of one way only, and turning them all clockwise leaves every pixel's coverage as it is: a
+// subpath adds nothing right of its last column, so its pixels lie within its bounds' whole pixels.
+bool waysApart(const Scratch& s) {
+    // Beyond this many pairs to compare, Cairo is the quicker way.
+    constexpr std::size_t mostPairs = 1 << 14;
+    auto& boxes = scratchBoxes;
+    boxes[0].clear();
+    boxes[1].clear();
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        const Subpath& subpath = s.subpaths[i];
+        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
+        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (std::size_t v = subpath.first, end = subpathEnd(s, i); v < end; ++v) {
+            minX = std::min(minX, s.vertices[v].x);
+            maxX = std::max(maxX, s.vertices[v].x);
+            minY = std::min(minY, s.vertices[v].y);
+            maxY = std::max(maxY, s.vertices[v].y);
+        }
+        boxes[subpath.twiceArea > 0].push_back({std::floor(minX), std::floor(minY), std::ceil(maxX), std::ceil(maxY)});
+    }
+    if (boxes[0].size() * boxes[1].size() > mostPairs) return false;
+    for (const auto& a : boxes[0])
+        for (const auto& b : boxes[1])
+            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return false;
+    return true;
+}
+
 // Accumulates what `addLines` gives into the box's cells, then hands each row's spans of equal
 // coverage to `span(y, left, right, coverage)` in device pixels, skipping uncovered ones.
 template <typename AddLines, typename Span>
@@ -502,20 +532,24 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
 
-    // Winding fills need every subpath turning one way; even-odd fills count crossings, which do not
-    // depend on the way, so their subpaths are all turned clockwise.
+    // Winding fills need every subpath turning one way, or else the ways apart; even-odd fills count
+    // crossings, which do not depend on the way, so their subpaths are all turned clockwise.
     bool clockwise = false, counterclockwise = false;
     for (const Subpath& subpath : s.subpaths) {
         if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
         (subpath.twiceArea > 0 ? clockwise : counterclockwise) = true;
     }
-    if (rule == FillRule::winding && clockwise && counterclockwise) return std::nullopt;
+    bool turnAll = rule == FillRule::evenOdd;
+    if (rule == FillRule::winding && clockwise && counterclockwise) {
+        if (!waysApart(s)) return std::nullopt;
+        turnAll = true;
+    }
 
     auto addLines = [&](Accumulator& accumulator) {
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
             const Subpath& subpath = s.subpaths[i];
             std::size_t end = subpathEnd(s, i);
-            double sign = rule == FillRule::evenOdd && subpath.twiceArea < 0 ? -1 : 1;
+            double sign = turnAll && subpath.twiceArea < 0 ? -1 : 1;
             for (std::size_t v = subpath.first; v + 1 < end; ++v)
                 accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
             if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);

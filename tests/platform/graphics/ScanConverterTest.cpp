@@ -230,6 +230,55 @@ TEST(ScanConverter, SubpathsTurningOppositeWaysLeaveNoSeam) {
     }
 }
 
+TEST(ScanConverter, TakesWindingFillsWhoseOppositeTurnsShareNoPixel) {
+    // A clockwise ellipse and a counter-clockwise star apart, and two squares of opposite turns
+    // meeting on a pixel boundary: the converter's, the same as Cairo's. Squares meeting mid-pixel
+    // (or a hole) share pixels between the turns: left to Cairo.
+    Path apart;
+    apart.addEllipse({2.5, 3.25, 14, 30.5});
+    std::vector<Point> star = {{30, 4.5}, {31.4, 8.1}, {37.5, 9}, {32.7, 11.9}, {33.75, 17},
+                               {30, 14.2}, {26.25, 17}, {27.3, 11.9}, {22.5, 9}, {28.6, 8.1}};
+    std::reverse(star.begin(), star.end());
+    apart.addLines(star);
+    apart.closeSubpath();
+    Path meeting;
+    meeting.addLines(std::vector<Point>{{5, 20.5}, {20, 20.5}, {20, 36}, {5, 36}});
+    meeting.closeSubpath();
+    meeting.addLines(std::vector<Point>{{20, 20.5}, {20, 36}, {35.5, 36}, {35.5, 20.5}});
+    meeting.closeSubpath();
+    Path midPixel;
+    midPixel.addLines(std::vector<Point>{{5, 5}, {20.5, 5}, {20.5, 30}, {5, 30}});
+    midPixel.closeSubpath();
+    midPixel.addLines(std::vector<Point>{{20.5, 5}, {20.5, 30}, {35, 30}, {35, 5}});
+    midPixel.closeSubpath();
+    Path holed;
+    holed.addLines(std::vector<Point>{{4, 4}, {36, 4}, {36, 36}, {4, 36}});
+    holed.closeSubpath();
+    holed.addLines(std::vector<Point>{{12.5, 12.5}, {12.5, 27.5}, {27.5, 27.5}, {27.5, 12.5}});
+    holed.closeSubpath();
+
+    Bitmap target = Bitmap::make(size, size);
+    auto taken = [&](const Path& path) {
+        raster::Target to{target.row(0), target.stride / 4, {0, 0, size, size}};
+        return raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF0000FFu, to).has_value();
+    };
+    EXPECT_TRUE(taken(apart));
+    EXPECT_TRUE(taken(meeting));
+    EXPECT_FALSE(taken(midPixel));
+    EXPECT_FALSE(taken(holed));
+    for (const Path* path : {&apart, &meeting}) {
+        Difference d = compare([&](Context& context) {
+            context.setFlatness(0.05);
+            fillWith(context, *path, FillRule::winding, Color{0.3, 0.6, 0.1, 0.9});
+        });
+        EXPECT_LE(d.largest, cairoSampling);
+    }
+    Bitmap image = draw([&](Context& context) { fillWith(context, meeting, FillRule::winding, Color::white()); }, true,
+                        Bitmap::make(size, size));
+    EXPECT_EQ(image.pixel(19, 28), 0xFFFFFFFFu);
+    EXPECT_EQ(image.pixel(20, 28), 0xFFFFFFFFu);
+}
+
 TEST(ScanConverter, DrawsOnlyInsidePixelAlignedClips) {
     std::mt19937 random(3);
     std::uniform_real_distribution<double> at(-30, 70);
