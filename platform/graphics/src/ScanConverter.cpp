@@ -32,6 +32,12 @@ struct Subpath {
     bool closed = false;
 };
 
+// A line of the fill's outline inside the box's rows, top to bottom, in box coordinates.
+struct Segment {
+    Vertex a, b;
+    double direction;
+};
+
 // Scratch kept by each thread: a small path allocates nothing.
 struct Scratch {
     std::vector<Vertex> vertices;
@@ -42,6 +48,10 @@ struct Scratch {
     std::vector<std::uint64_t> touched;
     std::vector<int> firstCell;
     std::vector<int> lastCell;
+    std::vector<Segment> segments;
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> active;
+    std::vector<std::size_t> bandStarts;
 };
 
 thread_local Scratch scratch;
@@ -164,20 +174,23 @@ private:
 
 // Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the
 // part of the pixel right of the line, the next cell the rest, so a running sum along a row gives
-// each pixel's covered area weighted by winding.
+// each pixel's covered area weighted by winding. The lines are kept first, then accumulated a band
+// of rows at a time, so the cells being written stay in the cache however large the box is.
 class Accumulator {
 public:
     Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
         width_ = box.right - box.left;
-        int rows = box.bottom - box.top;
-        std::size_t needed = std::size_t(width_ + 2) * rows;
+        right_ = width_;
+        bottom_ = box.bottom - box.top;
+        // About 64 KiB of cells a band.
+        bandRows_ = std::clamp(16384 / (width_ + 2), 1, bottom_);
+        std::size_t needed = std::size_t(width_ + 2) * bandRows_;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
-        if (s_.touched.size() < std::size_t(words_) * rows) s_.touched.resize(std::size_t(words_) * rows, 0);
-        s_.firstCell.assign(rows, width_ + 2);
-        s_.lastCell.assign(rows, -1);
-        right_ = width_;
-        bottom_ = rows;
+        if (s_.touched.size() < std::size_t(words_) * bandRows_) s_.touched.resize(std::size_t(words_) * bandRows_, 0);
+        s_.firstCell.assign(bandRows_, width_ + 2);
+        s_.lastCell.assign(bandRows_, -1);
+        s_.segments.clear();
     }
 
     // In device space; `sign` turns the line's winding around.
@@ -189,11 +202,45 @@ public:
         if (b.y <= 0 || a.y >= bottom_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
         if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
-        clippedX(a, b, direction);
+        s_.segments.push_back({a, b, direction});
     }
 
     int width() const { return width_; }
     int words() const { return words_; }
+    int bandRows() const { return bandRows_; }
+
+    // Accumulates the lines reaching rows [top, top + bandRows()) into the band's cells, each row's
+    // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
+    template <typename Sweep>
+    void bands(Sweep sweep) {
+        auto& segments = s_.segments;
+        // Lines by their first band; those reaching further stay active for the next.
+        int bandCount = (bottom_ + bandRows_ - 1) / bandRows_;
+        auto& starts = s_.bandStarts;
+        starts.assign(bandCount + 1, 0);
+        for (const Segment& segment : segments) ++starts[int(segment.a.y) / bandRows_ + 1];
+        for (int band = 0; band < bandCount; ++band) starts[band + 1] += starts[band];
+        s_.order.resize(segments.size());
+        for (std::uint32_t i = 0; i < segments.size(); ++i)
+            s_.order[starts[int(segments[i].a.y) / bandRows_]++] = i;
+        auto& active = s_.active;
+        active.clear();
+        std::size_t next = 0;
+        for (int band = 0; band < bandCount; ++band) {
+            bandTop_ = band * bandRows_;
+            bandBottom_ = std::min(bottom_, bandTop_ + bandRows_);
+            for (; next < s_.order.size() && int(segments[s_.order[next]].a.y) < bandBottom_; ++next)
+                active.push_back(s_.order[next]);
+            std::size_t kept = 0;
+            for (std::uint32_t index : active) {
+                const Segment& segment = segments[index];
+                clippedX(segment.a, segment.b, segment.direction);
+                if (segment.b.y > bandBottom_) active[kept++] = index;
+            }
+            active.resize(kept);
+            for (int row = bandTop_; row < bandBottom_; ++row) sweep(row);
+        }
+    }
 
 private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
@@ -225,7 +272,7 @@ private:
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
-        int first = int(a.y), last = std::min(bottom_ - 1, int(std::ceil(b.y)) - 1);
+        int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, int(std::ceil(b.y)) - 1);
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
@@ -237,6 +284,7 @@ private:
 
     // One row's piece of a line from x0 to x1, `height` its signed height.
     void cells(int row, double x0, double x1, double height) {
+        row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
         auto touch = [touched](int column) { touched[column >> 6] |= std::uint64_t(1) << (column & 63); };
@@ -268,6 +316,9 @@ private:
     int words_ = 0;
     int right_ = 0;
     int bottom_ = 0;
+    int bandRows_ = 1;
+    int bandTop_ = 0;
+    int bandBottom_ = 0;
 };
 
 // x * alpha / 255 for the two channels in bits 0-7 and 16-23, rounded as Cairo's compositing does.
@@ -454,16 +505,19 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
-    int width = accumulator.width(), words = accumulator.words();
+    int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     auto emit = [&](int y, int from, int to, float area) {
         int coverage = coverageOf(area, rule);
         if (coverage > 0) span(y, box.left + from, box.left + to, coverage);
     };
-    for (int row = 0; row < box.bottom - box.top; ++row) {
-        int first = s.firstCell[row], last = s.lastCell[row];
-        if (last < 0) continue;
-        float* cell = s.cells.data() + std::size_t(row) * (width + 2);
-        std::uint64_t* touched = s.touched.data() + std::size_t(row) * words;
+    accumulator.bands([&](int row) {
+        int inBand = row % bandRows;
+        int first = s.firstCell[inBand], last = s.lastCell[inBand];
+        if (last < 0) return;
+        s.firstCell[inBand] = width + 2;
+        s.lastCell[inBand] = -1;
+        float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
+        std::uint64_t* touched = s.touched.data() + std::size_t(inBand) * words;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
         int from = -1;
@@ -478,7 +532,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             touched[word] = 0;
         }
         if (from >= 0 && from < width) emit(box.top + row, from, width, area);
-    }
+    });
     return box;
 }
 

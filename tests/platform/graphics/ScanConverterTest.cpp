@@ -145,6 +145,23 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
     }
 }
 
+TEST(ScanConverter, WideBoxesCoverEachPixelByItsExactArea) {
+    // Wide enough that the rows are accumulated a few at a time: edges start, end and have corners
+    // on the boundaries between such bands and within them.
+    constexpr int width = 1000, height = 40;
+    std::vector<Point> points = {{3.5, 0.25}, {990.75, 16.5}, {800, 19.5}, {997, 39.5}, {500.25, 32}, {20, 39}, {300, 17.5}};
+    Bitmap clear = Bitmap::make(width, height);
+    Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::winding, Color::white()); },
+                        true, clear);
+    int largest = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = y % 3; x < width; x += 3) {
+            int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+            largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+        }
+    EXPECT_LE(largest, 1);
+}
+
 TEST(ScanConverter, MatchesCairoOnSimpleShapesBothRules) {
     std::mt19937 random(5);
     for (FillRule rule : {FillRule::winding, FillRule::evenOdd}) {
