@@ -49,6 +49,8 @@ struct Scratch {
     std::vector<int> firstCell;
     std::vector<int> lastCell;
     std::vector<Segment> segments;
+    // A wide stroke's polygon, its edges' outward normals and its outlines pushed out and in.
+    std::vector<Vertex> outline, normals, outer, inner;
     std::vector<std::uint32_t> order;
     std::vector<std::uint32_t> active;
     std::vector<std::size_t> bandStarts;
@@ -676,6 +678,124 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
             if (subpath.closed && end - subpath.first > 1)
                 quad(accumulator, s.vertices[end - 1], s.vertices[subpath.first]);
         }
+    };
+    return render(box, FillRule::winding, s, addLines, compositor(source, target));
+}
+
+std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                     const StrokeStyle& style, std::uint32_t source, const Target& target) {
+    // One subpath, closed: caps and the overlaps of separate subpaths stay with Cairo.
+    const auto& elements = path.elements();
+    if (elements.size() < 3 || elements.front().kind != PathElement::Kind::moveTo) return std::nullopt;
+    std::size_t closes = 0;
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        if (elements[i].kind == PathElement::Kind::moveTo) return std::nullopt;
+        if (elements[i].kind == PathElement::Kind::closeSubpath && ++closes && i + 1 != elements.size())
+            return std::nullopt;
+    }
+    if (closes != 1) return std::nullopt;
+    // The pen stays round on the device only when both axes scale alike, without shear.
+    const AffineTransform& t = toDevice;
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
+    if (!(std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-9 * xLength))
+        return std::nullopt;
+    double half = style.lineWidth * std::sqrt(xLength) / 2;
+    if (!(half >= 0.5 && half < largestCoordinate)) return std::nullopt;
+
+    Scratch& s = scratch;
+    PixelBox box;
+    // Curves far enough outside the clip are drawn as chords: far enough that their miters miss it too.
+    double reach = half * (style.join == StrokeStyle::Join::miter ? std::max(style.miterLimit, 1.0) : 1) + 1;
+    if (!flatten(path, toDevice, tolerance, target.clip, reach, s, box)) return std::nullopt;
+    // The polygon without repeated points (the subpath after the close holds its start alone).
+    std::vector<Vertex>& polygon = s.outline;
+    polygon.clear();
+    std::size_t end = subpathEnd(s, 0);
+    for (std::size_t v = s.subpaths[0].first; v < end; ++v) {
+        Vertex p = s.vertices[v];
+        if (polygon.empty() || p.x != polygon.back().x || p.y != polygon.back().y) polygon.push_back(p);
+    }
+    while (polygon.size() > 1 && polygon.back().x == polygon.front().x && polygon.back().y == polygon.front().y)
+        polygon.pop_back();
+    std::size_t n = polygon.size();
+    if (n < 3) return std::nullopt;
+
+    // Convex: every corner turns the polygon's way, and it goes down and up once only.
+    double twiceArea = s.subpaths[0].twiceArea;
+    if (!(std::abs(twiceArea) >= 2 * negligibleArea)) return std::nullopt;
+    double turn = twiceArea > 0 ? 1 : -1;
+    int reversals = 0;
+    double lastDy = 0;
+    std::vector<Vertex>& normals = s.normals;
+    normals.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex a = polygon[i], b = polygon[(i + 1) % n], c = polygon[(i + 2) % n];
+        double dx = b.x - a.x, dy = b.y - a.y;
+        if ((dx * (c.y - b.y) - dy * (c.x - b.x)) * turn < 0) return std::nullopt;
+        if (dy != 0) {
+            if (lastDy != 0 && (dy > 0) != (lastDy > 0)) ++reversals;
+            lastDy = dy;
+        }
+        double length = std::sqrt(dx * dx + dy * dy);
+        normals[i] = {turn * dy / length, -turn * dx / length};  // outwards
+    }
+    for (std::size_t i = 0; i < n && lastDy != 0; ++i) {
+        double dy = polygon[(i + 1) % n].y - polygon[i].y;
+        if (dy != 0) {
+            if ((dy > 0) != (lastDy > 0)) ++reversals;
+            break;
+        }
+    }
+    if (reversals != 2) return std::nullopt;
+
+    // The outer outline joins each corner as the style says; the inner one meets the edges pushed in
+    // at their crossings, which must keep every edge's direction (else the hole has closed up).
+    std::vector<Vertex>& outer = s.outer;
+    std::vector<Vertex>& inner = s.inner;
+    outer.clear();
+    inner.clear();
+    double arcStep = 2 * std::acos(std::max(-1.0, 1 - std::max(tolerance, 0.001) / half));
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex v = polygon[i], n1 = normals[(i + n - 1) % n], n2 = normals[i];
+        Vertex sum{n1.x + n2.x, n1.y + n2.y};
+        double sumSquared = sum.x * sum.x + sum.y * sum.y;
+        if (!(sumSquared > 1e-12)) return std::nullopt;
+        double reach = 2 * half / sumSquared;
+        inner.push_back({v.x - sum.x * reach, v.y - sum.y * reach});
+        bool miter = style.join == StrokeStyle::Join::miter && sumSquared * style.miterLimit * style.miterLimit >= 4;
+        if (miter) {
+            outer.push_back({v.x + sum.x * reach, v.y + sum.y * reach});
+        } else if (style.join == StrokeStyle::Join::round) {
+            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
+            int steps = std::max(1, int(std::ceil(angle / arcStep)));
+            double start = std::atan2(n1.y, n1.x), way = n1.x * n2.y - n1.y * n2.x < 0 ? -1 : 1;
+            for (int k = 0; k <= steps; ++k) {
+                double at = start + way * angle * k / steps;
+                outer.push_back({v.x + half * std::cos(at), v.y + half * std::sin(at)});
+            }
+        } else {
+            outer.push_back({v.x + n1.x * half, v.y + n1.y * half});
+            outer.push_back({v.x + n2.x * half, v.y + n2.y * half});
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex a = inner[i], b = inner[(i + 1) % n];
+        Vertex d{polygon[(i + 1) % n].x - polygon[i].x, polygon[(i + 1) % n].y - polygon[i].y};
+        if (!((b.x - a.x) * d.x + (b.y - a.y) * d.y > 0)) return std::nullopt;
+    }
+    // The outer outline's bounds reach past the polygon's by at most its miters.
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (Vertex p : outer) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    if (!(maxX - minX < 2 * largestCoordinate && maxY - minY < 2 * largestCoordinate)) return std::nullopt;
+    box = target.clip.intersection({int(std::max(std::floor(minX), -2e9)), int(std::max(std::floor(minY), -2e9)),
+                                    int(std::min(std::ceil(maxX), 2e9)), int(std::min(std::ceil(maxY), 2e9))});
+    // Around the ring the two outlines run the same way; the inner one backwards leaves the hole at 0.
+    auto addLines = [&](Accumulator& accumulator) {
+        for (std::size_t i = 0; i < outer.size(); ++i) accumulator.line(outer[i], outer[(i + 1) % outer.size()], 1);
+        for (std::size_t i = 0; i < n; ++i) accumulator.line(inner[i], inner[(i + 1) % n], -1);
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));
 }

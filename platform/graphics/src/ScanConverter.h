@@ -72,6 +72,20 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
 
+// How a wide stroke's outline turns at its corners.
+struct StrokeStyle {
+    double lineWidth = 1;  // in user space
+    enum class Join { miter, round, bevel } join = Join::miter;
+    double miterLimit = 10;
+};
+
+// Strokes `path` at a device pixel wide or more when its one subpath is closed and, flattened, a
+// convex polygon, under a transform that scales both axes alike: the stroke is then the ring between
+// the outline pushed out (joined as `style` says) and pushed in, its coverage exact. Nothing without
+// touching the target for any other path, and where the inner outline would vanish or fold.
+std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                     const StrokeStyle& style, std::uint32_t source, const Target& target);
+
 // Tests draw each picture with Cairo too, by turning the converter off for the calling thread.
 bool scanConverterEnabled();
 void setScanConverterEnabled(bool enabled);

@@ -470,6 +470,57 @@ TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
     }
 }
 
+TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
+    Path ellipse;
+    ellipse.addEllipse({6.5, 8.25, 26, 19.5});
+    Path triangle = polygon({{4, 6}, {36, 9.5}, {12.25, 34}});
+    Path sharp = polygon({{3, 20}, {37, 17}, {36.5, 23}});  // its miters pass the limit of 2
+    Path concave = polygon({{4, 4}, {36, 4}, {20, 14}, {36, 36}, {4, 36}});
+    Path open;
+    open.addLines(std::vector<Point>{{4, 6}, {36, 9.5}, {12.25, 34}});
+    Path small = polygon({{18, 18}, {22, 18}, {20, 21}});  // its inner outline closes up at this width
+    struct Case {
+        const Path* path;
+        double width;
+        LineJoin join;
+        bool ours;
+    };
+    const Case cases[] = {
+        {&ellipse, 1.5, LineJoin::miter, true}, {&ellipse, 6, LineJoin::round, true},
+        {&triangle, 3, LineJoin::miter, true},  {&triangle, 5.5, LineJoin::round, true},
+        {&triangle, 2.5, LineJoin::bevel, true}, {&sharp, 3, LineJoin::miter, true},
+        {&concave, 3, LineJoin::miter, false},  {&open, 3, LineJoin::miter, false},
+        {&small, 6, LineJoin::miter, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        raster::StrokeStyle style{c.width, raster::StrokeStyle::Join(int(c.join)), 2};
+        Bitmap target = Bitmap::make(size, size);
+        raster::Target to{target.row(0), target.stride / 4, {0, 0, size, size}};
+        EXPECT_EQ(raster::strokeConvex(*c.path, {}, 0.1, style, 0xFF0000FFu, to).has_value(), c.ours) << i;
+        for (bool turned : {false, true}) {
+            Difference d = compare([&](Context& context) {
+                if (turned) {
+                    context.translateBy(20, 20);
+                    context.rotateBy(0.5);
+                    context.scaleBy(0.8, -0.8);
+                    context.translateBy(-20, -20);
+                }
+                context.setFlatness(0.05);
+                context.setLineWidth(c.width);
+                context.setLineJoin(c.join);
+                context.setMiterLimit(2);
+                context.setStrokeColor(Color{0.2, 0.4, 0.9, 0.85});
+                context.stroke(*c.path);
+            });
+            EXPECT_LE(d.largest, cairoSampling) << i << " " << turned;
+        }
+    }
+    // Axes scaled differently make the pen an ellipse: Cairo's.
+    raster::Target to{nullptr, 0, {0, 0, size, size}};
+    EXPECT_FALSE(raster::strokeConvex(ellipse, AffineTransform::scale(2, 1), 0.1, {3}, 0xFF0000FFu, to));
+}
+
 TEST(ScanConverter, OtherStrokesStayWithCairo) {
     Path path;
     path.moveTo({3, 4});
