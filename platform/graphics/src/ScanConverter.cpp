@@ -38,6 +38,12 @@ struct Segment {
     double direction;
 };
 
+// One subpath's stroke: its outlines pushed out and in at [first, end) of the scratch's.
+struct Ring {
+    std::size_t outerFirst, outerEnd, innerFirst, innerEnd;
+    std::array<double, 4> bounds;  // whole device pixels: left, top, right, bottom
+};
+
 // Scratch kept by each thread: a small path allocates nothing.
 struct Scratch {
     std::vector<Vertex> vertices;
@@ -51,6 +57,7 @@ struct Scratch {
     std::vector<Segment> segments;
     // A wide stroke's polygon, its edges' outward normals and its outlines pushed out and in.
     std::vector<Vertex> outline, normals, outer, inner;
+    std::vector<Ring> rings;
     std::vector<std::uint32_t> order;
     std::vector<std::uint32_t> active;
     std::vector<std::size_t> bandStarts;
@@ -682,88 +689,48 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     return render(box, FillRule::winding, s, addLines, compositor(source, target));
 }
 
-std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                     const StrokeStyle& style, std::uint32_t source, const Target& target) {
-    // One subpath, closed: caps and the overlaps of separate subpaths stay with Cairo.
-    const auto& elements = path.elements();
-    if (elements.size() < 3 || elements.front().kind != PathElement::Kind::moveTo) return std::nullopt;
-    std::size_t closes = 0;
-    for (std::size_t i = 1; i < elements.size(); ++i) {
-        if (elements[i].kind == PathElement::Kind::moveTo) return std::nullopt;
-        if (elements[i].kind == PathElement::Kind::closeSubpath && ++closes && i + 1 != elements.size())
-            return std::nullopt;
-    }
-    if (closes != 1) return std::nullopt;
-    // The pen stays round on the device only when both axes scale alike, without shear.
-    const AffineTransform& t = toDevice;
-    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
-    if (!(std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-9 * xLength))
-        return std::nullopt;
-    double half = style.lineWidth * std::sqrt(xLength) / 2;
-    if (!(half >= 0.5 && half < largestCoordinate)) return std::nullopt;
+namespace {
 
-    Scratch& s = scratch;
-    PixelBox box;
-    // Curves far enough outside the clip are drawn as chords: far enough that their miters miss it too.
-    double reach = half * (style.join == StrokeStyle::Join::miter ? std::max(style.miterLimit, 1.0) : 1) + 1;
-    if (!flatten(path, toDevice, tolerance, target.clip, reach, s, box)) return std::nullopt;
-    // The polygon without repeated points (the subpath after the close holds its start alone).
-    std::vector<Vertex>& polygon = s.outline;
-    polygon.clear();
-    std::size_t end = subpathEnd(s, 0);
-    for (std::size_t v = s.subpaths[0].first; v < end; ++v) {
-        Vertex p = s.vertices[v];
-        if (polygon.empty() || p.x != polygon.back().x || p.y != polygon.back().y) polygon.push_back(p);
-    }
-    while (polygon.size() > 1 && polygon.back().x == polygon.front().x && polygon.back().y == polygon.front().y)
-        polygon.pop_back();
+// Pushes the closed convex polygon `polygon` (in the pen's space, where it is round with radius
+// `half`) out and in, appending the outlines to `outer` and `inner`; false when it is not convex or
+// its inner outline vanishes or folds.
+bool convexRing(const std::vector<Vertex>& polygon, double twiceArea, double half, double tolerance,
+                const StrokeStyle& style, std::vector<Vertex>& normals, std::vector<Vertex>& outer,
+                std::vector<Vertex>& inner) {
     std::size_t n = polygon.size();
-    if (n < 3) return std::nullopt;
-
+    if (n < 3 || !(std::abs(twiceArea) >= 2 * negligibleArea)) return false;
     // Convex: every corner turns the polygon's way, and it goes down and up once only.
-    double twiceArea = s.subpaths[0].twiceArea;
-    if (!(std::abs(twiceArea) >= 2 * negligibleArea)) return std::nullopt;
     double turn = twiceArea > 0 ? 1 : -1;
     int reversals = 0;
-    double lastDy = 0;
-    std::vector<Vertex>& normals = s.normals;
+    double firstDy = 0, lastDy = 0;
     normals.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         Vertex a = polygon[i], b = polygon[(i + 1) % n], c = polygon[(i + 2) % n];
         double dx = b.x - a.x, dy = b.y - a.y;
-        if ((dx * (c.y - b.y) - dy * (c.x - b.x)) * turn < 0) return std::nullopt;
+        if ((dx * (c.y - b.y) - dy * (c.x - b.x)) * turn < 0) return false;
         if (dy != 0) {
             if (lastDy != 0 && (dy > 0) != (lastDy > 0)) ++reversals;
+            if (firstDy == 0) firstDy = dy;
             lastDy = dy;
         }
         double length = std::sqrt(dx * dx + dy * dy);
         normals[i] = {turn * dy / length, -turn * dx / length};  // outwards
     }
-    for (std::size_t i = 0; i < n && lastDy != 0; ++i) {
-        double dy = polygon[(i + 1) % n].y - polygon[i].y;
-        if (dy != 0) {
-            if ((dy > 0) != (lastDy > 0)) ++reversals;
-            break;
-        }
-    }
-    if (reversals != 2) return std::nullopt;
+    if (lastDy != 0 && (firstDy > 0) != (lastDy > 0)) ++reversals;
+    if (reversals != 2) return false;
 
     // The outer outline joins each corner as the style says; the inner one meets the edges pushed in
     // at their crossings, which must keep every edge's direction (else the hole has closed up).
-    std::vector<Vertex>& outer = s.outer;
-    std::vector<Vertex>& inner = s.inner;
-    outer.clear();
-    inner.clear();
+    std::size_t innerFirst = inner.size();
     double arcStep = 2 * std::acos(std::max(-1.0, 1 - std::max(tolerance, 0.001) / half));
     for (std::size_t i = 0; i < n; ++i) {
         Vertex v = polygon[i], n1 = normals[(i + n - 1) % n], n2 = normals[i];
         Vertex sum{n1.x + n2.x, n1.y + n2.y};
         double sumSquared = sum.x * sum.x + sum.y * sum.y;
-        if (!(sumSquared > 1e-12)) return std::nullopt;
+        if (!(sumSquared > 1e-12)) return false;
         double reach = 2 * half / sumSquared;
         inner.push_back({v.x - sum.x * reach, v.y - sum.y * reach});
-        bool miter = style.join == StrokeStyle::Join::miter && sumSquared * style.miterLimit * style.miterLimit >= 4;
-        if (miter) {
+        if (style.join == StrokeStyle::Join::miter && sumSquared * style.miterLimit * style.miterLimit >= 4) {
             outer.push_back({v.x + sum.x * reach, v.y + sum.y * reach});
         } else if (style.join == StrokeStyle::Join::round) {
             double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
@@ -779,23 +746,112 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        Vertex a = inner[i], b = inner[(i + 1) % n];
+        Vertex a = inner[innerFirst + i], b = inner[innerFirst + (i + 1) % n];
         Vertex d{polygon[(i + 1) % n].x - polygon[i].x, polygon[(i + 1) % n].y - polygon[i].y};
-        if (!((b.x - a.x) * d.x + (b.y - a.y) * d.y > 0)) return std::nullopt;
+        if (!((b.x - a.x) * d.x + (b.y - a.y) * d.y > 0)) return false;
     }
-    // The outer outline's bounds reach past the polygon's by at most its miters.
+    return true;
+}
+
+}  // namespace
+
+std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                     const StrokeStyle& style, std::uint32_t source, const Target& target) {
+    // Closed subpaths only: caps stay with Cairo.
+    const auto& elements = path.elements();
+    if (elements.size() < 3 || elements.back().kind != PathElement::Kind::closeSubpath) return std::nullopt;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        bool starts = elements[i].kind == PathElement::Kind::moveTo;
+        bool follows = i == 0 || elements[i - 1].kind == PathElement::Kind::closeSubpath;
+        if (starts != follows) return std::nullopt;
+    }
+    // The pen is round in user space; on the device only when both axes scale alike, without shear.
+    // Otherwise the outlines are pushed out and in in user space and mapped back.
+    const AffineTransform& t = toDevice;
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
+    bool round = std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-9 * xLength;
+    double determinant = t.a * t.d - t.b * t.c;
+    if (!(std::abs(determinant) > 1e-12 * std::max(xLength, yLength))) return std::nullopt;
+    AffineTransform toPen = round ? AffineTransform{} : t.inverted();
+    double largestStretch = std::sqrt(std::max(xLength, yLength) + std::abs(t.a * t.c + t.b * t.d));
+    double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
+    double penTolerance = round ? tolerance : tolerance / largestStretch;
+    if (!(half > 0 && half * largestStretch < largestCoordinate)) return std::nullopt;
+    auto map = [](const AffineTransform& m, Vertex p) {
+        return Vertex{m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty};
+    };
+
+    Scratch& s = scratch;
+    PixelBox box;
+    // Curves far enough outside the clip are drawn as chords: far enough that their miters miss it too.
+    double deviceHalf = style.lineWidth / 2 * largestStretch;
+    double reach = deviceHalf * (style.join == StrokeStyle::Join::miter ? std::max(style.miterLimit, 1.0) : 1) + 1;
+    if (!flatten(path, toDevice, tolerance, target.clip, reach, s, box)) return std::nullopt;
+
+    auto& rings = s.rings;
+    auto& outer = s.outer;
+    auto& inner = s.inner;
+    rings.clear();
+    outer.clear();
+    inner.clear();
+    for (std::size_t index = 0; index < s.subpaths.size(); ++index) {
+        std::size_t end = subpathEnd(s, index);
+        // What follows a close holds its start alone.
+        if (!s.subpaths[index].closed) {
+            if (end - s.subpaths[index].first > 1) return std::nullopt;
+            continue;
+        }
+        // The polygon without repeated points.
+        std::vector<Vertex>& polygon = s.outline;
+        polygon.clear();
+        for (std::size_t v = s.subpaths[index].first; v < end; ++v) {
+            Vertex p = round ? s.vertices[v] : map(toPen, s.vertices[v]);
+            if (polygon.empty() || p.x != polygon.back().x || p.y != polygon.back().y) polygon.push_back(p);
+        }
+        while (polygon.size() > 1 && polygon.back().x == polygon.front().x && polygon.back().y == polygon.front().y)
+            polygon.pop_back();
+        double twiceArea = s.subpaths[index].twiceArea * (round || determinant > 0 ? 1 : -1);
+        Ring ring{outer.size(), 0, inner.size(), 0, {INFINITY, INFINITY, -INFINITY, -INFINITY}};
+        if (!convexRing(polygon, twiceArea, half, penTolerance, style, s.normals, outer, inner)) return std::nullopt;
+        ring.outerEnd = outer.size();
+        ring.innerEnd = inner.size();
+        for (std::size_t i = ring.outerFirst; i < ring.outerEnd; ++i) {
+            if (!round) outer[i] = map(toDevice, outer[i]);
+            ring.bounds = {std::min(ring.bounds[0], outer[i].x), std::min(ring.bounds[1], outer[i].y),
+                           std::max(ring.bounds[2], outer[i].x), std::max(ring.bounds[3], outer[i].y)};
+        }
+        if (!round)
+            for (std::size_t i = ring.innerFirst; i < ring.innerEnd; ++i) inner[i] = map(toDevice, inner[i]);
+        ring.bounds = {std::floor(ring.bounds[0]), std::floor(ring.bounds[1]), std::ceil(ring.bounds[2]),
+                       std::ceil(ring.bounds[3])};
+        rings.push_back(ring);
+    }
+    if (rings.empty()) return std::nullopt;
+    // Rings sharing a pixel would add up there where they overlap: Cairo's.
+    constexpr std::size_t mostPairs = 1 << 12;
+    if (rings.size() * rings.size() > 2 * mostPairs) return std::nullopt;
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-    for (Vertex p : outer) {
-        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
-        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    for (std::size_t i = 0; i < rings.size(); ++i) {
+        const auto& a = rings[i].bounds;
+        minX = std::min(minX, a[0]), minY = std::min(minY, a[1]), maxX = std::max(maxX, a[2]), maxY = std::max(maxY, a[3]);
+        for (std::size_t j = 0; j < i; ++j) {
+            const auto& b = rings[j].bounds;
+            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return std::nullopt;
+        }
     }
     if (!(maxX - minX < 2 * largestCoordinate && maxY - minY < 2 * largestCoordinate)) return std::nullopt;
-    box = target.clip.intersection({int(std::max(std::floor(minX), -2e9)), int(std::max(std::floor(minY), -2e9)),
-                                    int(std::min(std::ceil(maxX), 2e9)), int(std::min(std::ceil(maxY), 2e9))});
-    // Around the ring the two outlines run the same way; the inner one backwards leaves the hole at 0.
+    box = target.clip.intersection({int(std::max(minX, -2e9)), int(std::max(minY, -2e9)), int(std::min(maxX, 2e9)),
+                                    int(std::min(maxY, 2e9))});
+    // Around a ring the two outlines run the same way; the inner one backwards leaves the hole at 0.
     auto addLines = [&](Accumulator& accumulator) {
-        for (std::size_t i = 0; i < outer.size(); ++i) accumulator.line(outer[i], outer[(i + 1) % outer.size()], 1);
-        for (std::size_t i = 0; i < n; ++i) accumulator.line(inner[i], inner[(i + 1) % n], -1);
+        auto loop = [&](const std::vector<Vertex>& points, std::size_t first, std::size_t end, double sign) {
+            for (std::size_t i = first; i < end; ++i)
+                accumulator.line(points[i], points[i + 1 < end ? i + 1 : first], sign);
+        };
+        for (const Ring& ring : rings) {
+            loop(outer, ring.outerFirst, ring.outerEnd, 1);
+            loop(inner, ring.innerFirst, ring.innerEnd, -1);
+        }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));
 }

@@ -79,10 +79,10 @@ struct StrokeStyle {
     double miterLimit = 10;
 };
 
-// Strokes `path` at a device pixel wide or more when its one subpath is closed and, flattened, a
-// convex polygon, under a transform that scales both axes alike: the stroke is then the ring between
-// the outline pushed out (joined as `style` says) and pushed in, its coverage exact. Nothing without
-// touching the target for any other path, and where the inner outline would vanish or fold.
+// Strokes `path` when its subpaths are all closed and, flattened, convex polygons whose strokes share
+// no pixel: each stroke is then the ring between the outline pushed out (joined as `style` says) and
+// pushed in, its coverage exact. Nothing without touching the target for any other path, and where
+// an inner outline would vanish or fold.
 std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
                                      const StrokeStyle& style, std::uint32_t source, const Target& target);
 
