@@ -833,7 +833,8 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
     for (std::size_t i = 0; i < rings.size(); ++i) {
         const auto& a = rings[i].bounds;
-        minX = std::min(minX, a[0]), minY = std::min(minY, a[1]), maxX = std::max(maxX, a[2]), maxY = std::max(maxY, a[3]);
+        minX = std::min(minX, a[0]), minY = std::min(minY, a[1]);
+        maxX = std::max(maxX, a[2]), maxY = std::max(maxY, a[3]);
         for (std::size_t j = 0; j < i; ++j) {
             const auto& b = rings[j].bounds;
             if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return std::nullopt;

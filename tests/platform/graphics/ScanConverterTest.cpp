@@ -89,11 +89,22 @@ std::vector<Point> randomStar(std::mt19937& random, int corners) {
     return points;
 }
 
-Path polygon(const std::vector<Point>& points) {
+// Each outline a closed subpath.
+Path polygons(const std::vector<std::vector<Point>>& outlines) {
     Path path;
-    path.addLines(points);
-    path.closeSubpath();
+    for (const auto& points : outlines) {
+        path.addLines(points);
+        path.closeSubpath();
+    }
     return path;
+}
+
+Path polygon(const std::vector<Point>& points) { return polygons({points}); }
+
+// The whole of `bitmap` as the converter's target.
+raster::Target targetOf(Bitmap& bitmap) {
+    return {reinterpret_cast<std::uint32_t*>(bitmap.pixels.data()), bitmap.stride / 4,
+            {0, 0, bitmap.width, bitmap.height}};
 }
 
 // The exact area of a simple polygon inside one pixel (the polygon clipped by each side in turn).
@@ -149,7 +160,8 @@ TEST(ScanConverter, WideBoxesCoverEachPixelByItsExactArea) {
     // Wide enough that the rows are accumulated a few at a time: edges start, end and have corners
     // on the boundaries between such bands and within them.
     constexpr int width = 1000, height = 40;
-    std::vector<Point> points = {{3.5, 0.25}, {990.75, 16.5}, {800, 19.5}, {997, 39.5}, {500.25, 32}, {20, 39}, {300, 17.5}};
+    std::vector<Point> points = {{3.5, 0.25}, {990.75, 16.5}, {800, 19.5}, {997, 39.5},
+                                 {500.25, 32}, {20, 39},      {300, 17.5}};
     Bitmap clear = Bitmap::make(width, height);
     Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::winding, Color::white()); },
                         true, clear);
@@ -258,26 +270,15 @@ TEST(ScanConverter, TakesWindingFillsWhoseOppositeTurnsShareNoPixel) {
     std::reverse(star.begin(), star.end());
     apart.addLines(star);
     apart.closeSubpath();
-    Path meeting;
-    meeting.addLines(std::vector<Point>{{5, 20.5}, {20, 20.5}, {20, 36}, {5, 36}});
-    meeting.closeSubpath();
-    meeting.addLines(std::vector<Point>{{20, 20.5}, {20, 36}, {35.5, 36}, {35.5, 20.5}});
-    meeting.closeSubpath();
-    Path midPixel;
-    midPixel.addLines(std::vector<Point>{{5, 5}, {20.5, 5}, {20.5, 30}, {5, 30}});
-    midPixel.closeSubpath();
-    midPixel.addLines(std::vector<Point>{{20.5, 5}, {20.5, 30}, {35, 30}, {35, 5}});
-    midPixel.closeSubpath();
-    Path holed;
-    holed.addLines(std::vector<Point>{{4, 4}, {36, 4}, {36, 36}, {4, 36}});
-    holed.closeSubpath();
-    holed.addLines(std::vector<Point>{{12.5, 12.5}, {12.5, 27.5}, {27.5, 27.5}, {27.5, 12.5}});
-    holed.closeSubpath();
+    Path meeting =
+        polygons({{{5, 20.5}, {20, 20.5}, {20, 36}, {5, 36}}, {{20, 20.5}, {20, 36}, {35.5, 36}, {35.5, 20.5}}});
+    Path midPixel = polygons({{{5, 5}, {20.5, 5}, {20.5, 30}, {5, 30}}, {{20.5, 5}, {20.5, 30}, {35, 30}, {35, 5}}});
+    Path holed =
+        polygons({{{4, 4}, {36, 4}, {36, 36}, {4, 36}}, {{12.5, 12.5}, {12.5, 27.5}, {27.5, 27.5}, {27.5, 12.5}}});
 
     Bitmap target = Bitmap::make(size, size);
     auto taken = [&](const Path& path) {
-        raster::Target to{target.row(0), target.stride / 4, {0, 0, size, size}};
-        return raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF0000FFu, to).has_value();
+        return raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF0000FFu, targetOf(target)).has_value();
     };
     EXPECT_TRUE(taken(apart));
     EXPECT_TRUE(taken(meeting));
@@ -503,8 +504,8 @@ TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
         const Case& c = cases[i];
         raster::StrokeStyle style{c.width, raster::StrokeStyle::Join(int(c.join)), 2};
         Bitmap target = Bitmap::make(size, size);
-        raster::Target to{target.row(0), target.stride / 4, {0, 0, size, size}};
-        EXPECT_EQ(raster::strokeConvex(*c.path, {}, 0.1, style, 0xFF0000FFu, to).has_value(), c.ours) << i;
+        auto drawn = raster::strokeConvex(*c.path, {}, 0.1, style, 0xFF0000FFu, targetOf(target));
+        EXPECT_EQ(drawn.has_value(), c.ours) << i;
         // Turned, mirrored, and stretched and sheared (the pen an ellipse on the device).
         for (int transform = 0; transform < 3; ++transform) {
             Difference d = compare([&](Context& context) {
