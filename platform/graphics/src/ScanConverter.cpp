@@ -183,16 +183,18 @@ private:
 
 // Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the
 // part of the pixel right of the line, the next cell the rest, so a running sum along a row gives
-// each pixel's covered area weighted by winding. The lines are kept first, then accumulated a band
-// of rows at a time, so the cells being written stay in the cache however large the box is.
+// each pixel's covered area weighted by winding. On large boxes the lines are kept first, then
+// accumulated a band of rows at a time, so the cells being written stay in the cache.
 class Accumulator {
 public:
     Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
         width_ = box.right - box.left;
         right_ = width_;
         bottom_ = box.bottom - box.top;
-        // About 64 KiB of cells a band.
-        bandRows_ = std::clamp(16384 / (width_ + 2), 1, bottom_);
+        // Boxes of up to 256 KiB of cells stay in the cache whole and take the lines as they come;
+        // larger ones are accumulated about 64 KiB of cells a band.
+        bandRows_ = std::size_t(width_ + 2) * bottom_ <= 65536 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
+        bandBottom_ = bandRows_;
         std::size_t needed = std::size_t(width_ + 2) * bandRows_;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
@@ -211,6 +213,7 @@ public:
         if (b.y <= 0 || a.y >= bottom_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
         if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
+        if (bandRows_ == bottom_) return clippedX(a, b, direction);
         s_.segments.push_back({a, b, direction});
     }
 
@@ -222,6 +225,10 @@ public:
     // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
     template <typename Sweep>
     void bands(Sweep sweep) {
+        if (bandRows_ == bottom_) {
+            for (int row = 0; row < bottom_; ++row) sweep(row);
+            return;
+        }
         auto& segments = s_.segments;
         // Lines by their first band; those reaching further stay active for the next.
         int bandCount = (bottom_ + bandRows_ - 1) / bandRows_;

@@ -159,15 +159,15 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
 TEST(ScanConverter, WideBoxesCoverEachPixelByItsExactArea) {
     // Wide enough that the rows are accumulated a few at a time: edges start, end and have corners
     // on the boundaries between such bands and within them.
-    constexpr int width = 1000, height = 40;
-    std::vector<Point> points = {{3.5, 0.25}, {990.75, 16.5}, {800, 19.5}, {997, 39.5},
-                                 {500.25, 32}, {20, 39},      {300, 17.5}};
+    constexpr int width = 2000, height = 40;
+    std::vector<Point> points = {{3.5, 0.25}, {1990.75, 16.5}, {1600, 19.5}, {1997, 39.5},
+                                 {1000.25, 32}, {20, 39},      {600, 17.5}};
     Bitmap clear = Bitmap::make(width, height);
     Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::winding, Color::white()); },
                         true, clear);
     int largest = 0;
     for (int y = 0; y < height; ++y)
-        for (int x = y % 3; x < width; x += 3) {
+        for (int x = y % 5; x < width; x += 5) {
             int expected = int(std::lround(areaInPixel(points, x, y) * 255));
             largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
         }
