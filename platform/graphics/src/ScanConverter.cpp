@@ -166,10 +166,20 @@ private:
         double steps = std::ceil(std::sqrt(0.75 * dd / tolerance_));
         if (!(steps <= mostCurveSegments)) return false;
         int n = std::max(1, int(steps));
+        // Forward differences of the polynomial: three additions a point.
+        double h = 1.0 / n, h2 = h * h, h3 = h2 * h;
+        Vertex a{-p0.x + 3 * p1.x - 3 * p2.x + p3.x, -p0.y + 3 * p1.y - 3 * p2.y + p3.y};
+        Vertex b{3 * (p0.x - 2 * p1.x + p2.x), 3 * (p0.y - 2 * p1.y + p2.y)};
+        Vertex c{3 * (p1.x - p0.x), 3 * (p1.y - p0.y)};
+        Vertex point = p0;
+        Vertex d1{a.x * h3 + b.x * h2 + c.x * h, a.y * h3 + b.y * h2 + c.y * h};
+        Vertex d2{6 * a.x * h3 + 2 * b.x * h2, 6 * a.y * h3 + 2 * b.y * h2};
+        Vertex d3{6 * a.x * h3, 6 * a.y * h3};
         for (int i = 1; i < n; ++i) {
-            double t = double(i) / n, u = 1 - t;
-            double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
-            add({b0 * p0.x + b1 * p1.x + b2 * p2.x + b3 * p3.x, b0 * p0.y + b1 * p1.y + b2 * p2.y + b3 * p3.y});
+            point.x += d1.x, point.y += d1.y;
+            d1.x += d2.x, d1.y += d2.y;
+            d2.x += d3.x, d2.y += d3.y;
+            add(point);
         }
         add(p3);
         return true;
