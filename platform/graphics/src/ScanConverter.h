@@ -55,7 +55,7 @@ struct Target {
 // `source` composited Over, each pixel weighted by the exact share of its area the fill covers.
 // Returns the pixels it may have changed (possibly empty), or nothing without touching the target
 // for paths it leaves to Cairo: non-finite or enormous coordinates, and winding fills whose subpaths
-// turn both ways (where a +1 and a -1 region share a pixel their areas would cancel).
+// turn both ways within one pixel (where a +1 and a -1 region share a pixel their areas would cancel).
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target);
 
