@@ -220,13 +220,21 @@ bool Context::Impl::strokeDirectly(const Path& path) {
     double skew = m.xx * m.xy + m.yx * m.yy;
     double stretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
     double lineWidth = cairo_get_line_width(cairo);
-    if (!(lineWidth > 0 && lineWidth * stretch < 1) || cairo_get_dash_count(cairo) > 0) return false;
+    if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
     const Color& color = state.stroke;
     std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
-    auto changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo), lineWidth,
-                                          cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
+    std::optional<raster::PixelBox> changed;
+    if (lineWidth * stretch < 1) {
+        changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo), lineWidth,
+                                         cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
+    } else {
+        raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, cairo_get_miter_limit(cairo)};
+        if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
+        if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
+        changed = raster::strokeConvex(path, fromCairo(m), cairo_get_tolerance(cairo), style, source, *target);
+    }
     if (!changed) return false;
     markDrawn(*changed);
     return true;

@@ -32,6 +32,18 @@ struct Subpath {
     bool closed = false;
 };
 
+// A line of the fill's outline inside the box's rows, top to bottom, in box coordinates.
+struct Segment {
+    Vertex a, b;
+    double direction;
+};
+
+// One subpath's stroke: its outlines pushed out and in at [first, end) of the scratch's.
+struct Ring {
+    std::size_t outerFirst, outerEnd, innerFirst, innerEnd;
+    std::array<double, 4> bounds;  // whole device pixels: left, top, right, bottom
+};
+
 // Scratch kept by each thread: a small path allocates nothing.
 struct Scratch {
     std::vector<Vertex> vertices;
@@ -42,9 +54,18 @@ struct Scratch {
     std::vector<std::uint64_t> touched;
     std::vector<int> firstCell;
     std::vector<int> lastCell;
+    std::vector<Segment> segments;
+    // A wide stroke's polygon, its edges' outward normals and its outlines pushed out and in.
+    std::vector<Vertex> outline, normals, outer, inner;
+    std::vector<Ring> rings;
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> active;
+    std::vector<std::size_t> bandStarts;
 };
 
 thread_local Scratch scratch;
+// Whole-pixel bounds of the subpaths turning each way (counter-clockwise first).
+thread_local std::array<std::vector<std::array<double, 4>>, 2> scratchBoxes;
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
 class Flattener {
@@ -145,10 +166,20 @@ private:
         double steps = std::ceil(std::sqrt(0.75 * dd / tolerance_));
         if (!(steps <= mostCurveSegments)) return false;
         int n = std::max(1, int(steps));
+        // Forward differences of the polynomial: three additions a point.
+        double h = 1.0 / n, h2 = h * h, h3 = h2 * h;
+        Vertex a{-p0.x + 3 * p1.x - 3 * p2.x + p3.x, -p0.y + 3 * p1.y - 3 * p2.y + p3.y};
+        Vertex b{3 * (p0.x - 2 * p1.x + p2.x), 3 * (p0.y - 2 * p1.y + p2.y)};
+        Vertex c{3 * (p1.x - p0.x), 3 * (p1.y - p0.y)};
+        Vertex point = p0;
+        Vertex d1{a.x * h3 + b.x * h2 + c.x * h, a.y * h3 + b.y * h2 + c.y * h};
+        Vertex d2{6 * a.x * h3 + 2 * b.x * h2, 6 * a.y * h3 + 2 * b.y * h2};
+        Vertex d3{6 * a.x * h3, 6 * a.y * h3};
         for (int i = 1; i < n; ++i) {
-            double t = double(i) / n, u = 1 - t;
-            double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
-            add({b0 * p0.x + b1 * p1.x + b2 * p2.x + b3 * p3.x, b0 * p0.y + b1 * p1.y + b2 * p2.y + b3 * p3.y});
+            point.x += d1.x, point.y += d1.y;
+            d1.x += d2.x, d1.y += d2.y;
+            d2.x += d3.x, d2.y += d3.y;
+            add(point);
         }
         add(p3);
         return true;
@@ -162,20 +193,25 @@ private:
 
 // Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the
 // part of the pixel right of the line, the next cell the rest, so a running sum along a row gives
-// each pixel's covered area weighted by winding.
+// each pixel's covered area weighted by winding. On large boxes the lines are kept first, then
+// accumulated a band of rows at a time, so the cells being written stay in the cache.
 class Accumulator {
 public:
     Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
         width_ = box.right - box.left;
-        int rows = box.bottom - box.top;
-        std::size_t needed = std::size_t(width_ + 2) * rows;
+        right_ = width_;
+        bottom_ = box.bottom - box.top;
+        // Boxes of up to 256 KiB of cells stay in the cache whole and take the lines as they come;
+        // larger ones are accumulated about 64 KiB of cells a band.
+        bandRows_ = std::size_t(width_ + 2) * bottom_ <= 65536 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
+        bandBottom_ = bandRows_;
+        std::size_t needed = std::size_t(width_ + 2) * bandRows_;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
-        if (s_.touched.size() < std::size_t(words_) * rows) s_.touched.resize(std::size_t(words_) * rows, 0);
-        s_.firstCell.assign(rows, width_ + 2);
-        s_.lastCell.assign(rows, -1);
-        right_ = width_;
-        bottom_ = rows;
+        if (s_.touched.size() < std::size_t(words_) * bandRows_) s_.touched.resize(std::size_t(words_) * bandRows_, 0);
+        s_.firstCell.assign(bandRows_, width_ + 2);
+        s_.lastCell.assign(bandRows_, -1);
+        s_.segments.clear();
     }
 
     // In device space; `sign` turns the line's winding around.
@@ -187,11 +223,50 @@ public:
         if (b.y <= 0 || a.y >= bottom_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
         if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
-        clippedX(a, b, direction);
+        if (bandRows_ == bottom_) return clippedX(a, b, direction);
+        s_.segments.push_back({a, b, direction});
     }
 
     int width() const { return width_; }
     int words() const { return words_; }
+    int bandRows() const { return bandRows_; }
+
+    // Accumulates the lines reaching rows [top, top + bandRows()) into the band's cells, each row's
+    // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
+    template <typename Sweep>
+    void bands(Sweep sweep) {
+        if (bandRows_ == bottom_) {
+            for (int row = 0; row < bottom_; ++row) sweep(row);
+            return;
+        }
+        auto& segments = s_.segments;
+        // Lines by their first band; those reaching further stay active for the next.
+        int bandCount = (bottom_ + bandRows_ - 1) / bandRows_;
+        auto& starts = s_.bandStarts;
+        starts.assign(bandCount + 1, 0);
+        for (const Segment& segment : segments) ++starts[int(segment.a.y) / bandRows_ + 1];
+        for (int band = 0; band < bandCount; ++band) starts[band + 1] += starts[band];
+        s_.order.resize(segments.size());
+        for (std::uint32_t i = 0; i < segments.size(); ++i)
+            s_.order[starts[int(segments[i].a.y) / bandRows_]++] = i;
+        auto& active = s_.active;
+        active.clear();
+        std::size_t next = 0;
+        for (int band = 0; band < bandCount; ++band) {
+            bandTop_ = band * bandRows_;
+            bandBottom_ = std::min(bottom_, bandTop_ + bandRows_);
+            for (; next < s_.order.size() && int(segments[s_.order[next]].a.y) < bandBottom_; ++next)
+                active.push_back(s_.order[next]);
+            std::size_t kept = 0;
+            for (std::uint32_t index : active) {
+                const Segment& segment = segments[index];
+                clippedX(segment.a, segment.b, segment.direction);
+                if (segment.b.y > bandBottom_) active[kept++] = index;
+            }
+            active.resize(kept);
+            for (int row = bandTop_; row < bandBottom_; ++row) sweep(row);
+        }
+    }
 
 private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
@@ -223,7 +298,7 @@ private:
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
-        int first = int(a.y), last = std::min(bottom_ - 1, int(std::ceil(b.y)) - 1);
+        int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, int(std::ceil(b.y)) - 1);
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
@@ -235,6 +310,7 @@ private:
 
     // One row's piece of a line from x0 to x1, `height` its signed height.
     void cells(int row, double x0, double x1, double height) {
+        row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
         auto touch = [touched](int column) { touched[column >> 6] |= std::uint64_t(1) << (column & 63); };
@@ -266,6 +342,9 @@ private:
     int words_ = 0;
     int right_ = 0;
     int bottom_ = 0;
+    int bandRows_ = 1;
+    int bandTop_ = 0;
+    int bandBottom_ = 0;
 };
 
 // x * alpha / 255 for the two channels in bits 0-7 and 16-23, rounded as Cairo's compositing does.
@@ -417,6 +496,34 @@ std::size_t subpathEnd(const Scratch& s, std::size_t index) {
     return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
 }
 
+// Whether no pixel holds parts of subpaths turning opposite ways. Then each pixel's area comes from
+// subpaths of one way only, and turning them all clockwise leaves every pixel's coverage as it is: a
+// subpath adds nothing right of its last column, so its pixels lie within its bounds' whole pixels.
+bool waysApart(const Scratch& s) {
+    // Beyond this many pairs to compare, Cairo is the quicker way.
+    constexpr std::size_t mostPairs = 1 << 14;
+    auto& boxes = scratchBoxes;
+    boxes[0].clear();
+    boxes[1].clear();
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        const Subpath& subpath = s.subpaths[i];
+        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
+        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (std::size_t v = subpath.first, end = subpathEnd(s, i); v < end; ++v) {
+            minX = std::min(minX, s.vertices[v].x);
+            maxX = std::max(maxX, s.vertices[v].x);
+            minY = std::min(minY, s.vertices[v].y);
+            maxY = std::max(maxY, s.vertices[v].y);
+        }
+        boxes[subpath.twiceArea > 0].push_back({std::floor(minX), std::floor(minY), std::ceil(maxX), std::ceil(maxY)});
+    }
+    if (boxes[0].size() * boxes[1].size() > mostPairs) return false;
+    for (const auto& a : boxes[0])
+        for (const auto& b : boxes[1])
+            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return false;
+    return true;
+}
+
 // Accumulates what `addLines` gives into the box's cells, then hands each row's spans of equal
 // coverage to `span(y, left, right, coverage)` in device pixels, skipping uncovered ones.
 template <typename AddLines, typename Span>
@@ -424,16 +531,19 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
-    int width = accumulator.width(), words = accumulator.words();
+    int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     auto emit = [&](int y, int from, int to, float area) {
         int coverage = coverageOf(area, rule);
         if (coverage > 0) span(y, box.left + from, box.left + to, coverage);
     };
-    for (int row = 0; row < box.bottom - box.top; ++row) {
-        int first = s.firstCell[row], last = s.lastCell[row];
-        if (last < 0) continue;
-        float* cell = s.cells.data() + std::size_t(row) * (width + 2);
-        std::uint64_t* touched = s.touched.data() + std::size_t(row) * words;
+    accumulator.bands([&](int row) {
+        int inBand = row % bandRows;
+        int first = s.firstCell[inBand], last = s.lastCell[inBand];
+        if (last < 0) return;
+        s.firstCell[inBand] = width + 2;
+        s.lastCell[inBand] = -1;
+        float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
+        std::uint64_t* touched = s.touched.data() + std::size_t(inBand) * words;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
         int from = -1;
@@ -448,7 +558,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             touched[word] = 0;
         }
         if (from >= 0 && from < width) emit(box.top + row, from, width, area);
-    }
+    });
     return box;
 }
 
@@ -502,20 +612,24 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
 
-    // Winding fills need every subpath turning one way; even-odd fills count crossings, which do not
-    // depend on the way, so their subpaths are all turned clockwise.
+    // Winding fills need every subpath turning one way, or else the ways apart; even-odd fills count
+    // crossings, which do not depend on the way, so their subpaths are all turned clockwise.
     bool clockwise = false, counterclockwise = false;
     for (const Subpath& subpath : s.subpaths) {
         if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
         (subpath.twiceArea > 0 ? clockwise : counterclockwise) = true;
     }
-    if (rule == FillRule::winding && clockwise && counterclockwise) return std::nullopt;
+    bool turnAll = rule == FillRule::evenOdd;
+    if (rule == FillRule::winding && clockwise && counterclockwise) {
+        if (!waysApart(s)) return std::nullopt;
+        turnAll = true;
+    }
 
     auto addLines = [&](Accumulator& accumulator) {
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
             const Subpath& subpath = s.subpaths[i];
             std::size_t end = subpathEnd(s, i);
-            double sign = rule == FillRule::evenOdd && subpath.twiceArea < 0 ? -1 : 1;
+            double sign = turnAll && subpath.twiceArea < 0 ? -1 : 1;
             for (std::size_t v = subpath.first; v + 1 < end; ++v)
                 accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
             if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);
@@ -587,6 +701,174 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
             for (std::size_t v = subpath.first; v + 1 < end; ++v) quad(accumulator, s.vertices[v], s.vertices[v + 1]);
             if (subpath.closed && end - subpath.first > 1)
                 quad(accumulator, s.vertices[end - 1], s.vertices[subpath.first]);
+        }
+    };
+    return render(box, FillRule::winding, s, addLines, compositor(source, target));
+}
+
+namespace {
+
+// Pushes the closed convex polygon `polygon` (in the pen's space, where it is round with radius
+// `half`) out and in, appending the outlines to `outer` and `inner`; false when it is not convex or
+// its inner outline vanishes or folds.
+bool convexRing(const std::vector<Vertex>& polygon, double twiceArea, double half, double tolerance,
+                const StrokeStyle& style, std::vector<Vertex>& normals, std::vector<Vertex>& outer,
+                std::vector<Vertex>& inner) {
+    std::size_t n = polygon.size();
+    if (n < 3 || !(std::abs(twiceArea) >= 2 * negligibleArea)) return false;
+    // Convex: every corner turns the polygon's way, and it goes down and up once only.
+    double turn = twiceArea > 0 ? 1 : -1;
+    int reversals = 0;
+    double firstDy = 0, lastDy = 0;
+    normals.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex a = polygon[i], b = polygon[(i + 1) % n], c = polygon[(i + 2) % n];
+        double dx = b.x - a.x, dy = b.y - a.y;
+        if ((dx * (c.y - b.y) - dy * (c.x - b.x)) * turn < 0) return false;
+        if (dy != 0) {
+            if (lastDy != 0 && (dy > 0) != (lastDy > 0)) ++reversals;
+            if (firstDy == 0) firstDy = dy;
+            lastDy = dy;
+        }
+        double length = std::sqrt(dx * dx + dy * dy);
+        normals[i] = {turn * dy / length, -turn * dx / length};  // outwards
+    }
+    if (lastDy != 0 && (firstDy > 0) != (lastDy > 0)) ++reversals;
+    if (reversals != 2) return false;
+
+    // The outer outline joins each corner as the style says; the inner one meets the edges pushed in
+    // at their crossings, which must keep every edge's direction (else the hole has closed up).
+    std::size_t innerFirst = inner.size();
+    double arcStep = 2 * std::acos(std::max(-1.0, 1 - std::max(tolerance, 0.001) / half));
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex v = polygon[i], n1 = normals[(i + n - 1) % n], n2 = normals[i];
+        Vertex sum{n1.x + n2.x, n1.y + n2.y};
+        double sumSquared = sum.x * sum.x + sum.y * sum.y;
+        if (!(sumSquared > 1e-12)) return false;
+        double reach = 2 * half / sumSquared;
+        inner.push_back({v.x - sum.x * reach, v.y - sum.y * reach});
+        if (style.join == StrokeStyle::Join::miter && sumSquared * style.miterLimit * style.miterLimit >= 4) {
+            outer.push_back({v.x + sum.x * reach, v.y + sum.y * reach});
+        } else if (style.join == StrokeStyle::Join::round) {
+            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
+            int steps = std::max(1, int(std::ceil(angle / arcStep)));
+            double start = std::atan2(n1.y, n1.x), way = n1.x * n2.y - n1.y * n2.x < 0 ? -1 : 1;
+            for (int k = 0; k <= steps; ++k) {
+                double at = start + way * angle * k / steps;
+                outer.push_back({v.x + half * std::cos(at), v.y + half * std::sin(at)});
+            }
+        } else {
+            outer.push_back({v.x + n1.x * half, v.y + n1.y * half});
+            outer.push_back({v.x + n2.x * half, v.y + n2.y * half});
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        Vertex a = inner[innerFirst + i], b = inner[innerFirst + (i + 1) % n];
+        Vertex d{polygon[(i + 1) % n].x - polygon[i].x, polygon[(i + 1) % n].y - polygon[i].y};
+        if (!((b.x - a.x) * d.x + (b.y - a.y) * d.y > 0)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                     const StrokeStyle& style, std::uint32_t source, const Target& target) {
+    // Closed subpaths only: caps stay with Cairo.
+    const auto& elements = path.elements();
+    if (elements.size() < 3 || elements.back().kind != PathElement::Kind::closeSubpath) return std::nullopt;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        bool starts = elements[i].kind == PathElement::Kind::moveTo;
+        bool follows = i == 0 || elements[i - 1].kind == PathElement::Kind::closeSubpath;
+        if (starts != follows) return std::nullopt;
+    }
+    // The pen is round in user space; on the device only when both axes scale alike, without shear.
+    // Otherwise the outlines are pushed out and in in user space and mapped back.
+    const AffineTransform& t = toDevice;
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
+    bool round = std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-9 * xLength;
+    double determinant = t.a * t.d - t.b * t.c;
+    if (!(std::abs(determinant) > 1e-12 * std::max(xLength, yLength))) return std::nullopt;
+    AffineTransform toPen = round ? AffineTransform{} : t.inverted();
+    double largestStretch = std::sqrt(std::max(xLength, yLength) + std::abs(t.a * t.c + t.b * t.d));
+    double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
+    double penTolerance = round ? tolerance : tolerance / largestStretch;
+    if (!(half > 0 && half * largestStretch < largestCoordinate)) return std::nullopt;
+    auto map = [](const AffineTransform& m, Vertex p) {
+        return Vertex{m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty};
+    };
+
+    Scratch& s = scratch;
+    PixelBox box;
+    // Curves far enough outside the clip are drawn as chords: far enough that their miters miss it too.
+    double deviceHalf = style.lineWidth / 2 * largestStretch;
+    double reach = deviceHalf * (style.join == StrokeStyle::Join::miter ? std::max(style.miterLimit, 1.0) : 1) + 1;
+    if (!flatten(path, toDevice, tolerance, target.clip, reach, s, box)) return std::nullopt;
+
+    auto& rings = s.rings;
+    auto& outer = s.outer;
+    auto& inner = s.inner;
+    rings.clear();
+    outer.clear();
+    inner.clear();
+    for (std::size_t index = 0; index < s.subpaths.size(); ++index) {
+        std::size_t end = subpathEnd(s, index);
+        // What follows a close holds its start alone.
+        if (!s.subpaths[index].closed) {
+            if (end - s.subpaths[index].first > 1) return std::nullopt;
+            continue;
+        }
+        // The polygon without repeated points.
+        std::vector<Vertex>& polygon = s.outline;
+        polygon.clear();
+        for (std::size_t v = s.subpaths[index].first; v < end; ++v) {
+            Vertex p = round ? s.vertices[v] : map(toPen, s.vertices[v]);
+            if (polygon.empty() || p.x != polygon.back().x || p.y != polygon.back().y) polygon.push_back(p);
+        }
+        while (polygon.size() > 1 && polygon.back().x == polygon.front().x && polygon.back().y == polygon.front().y)
+            polygon.pop_back();
+        double twiceArea = s.subpaths[index].twiceArea * (round || determinant > 0 ? 1 : -1);
+        Ring ring{outer.size(), 0, inner.size(), 0, {INFINITY, INFINITY, -INFINITY, -INFINITY}};
+        if (!convexRing(polygon, twiceArea, half, penTolerance, style, s.normals, outer, inner)) return std::nullopt;
+        ring.outerEnd = outer.size();
+        ring.innerEnd = inner.size();
+        for (std::size_t i = ring.outerFirst; i < ring.outerEnd; ++i) {
+            if (!round) outer[i] = map(toDevice, outer[i]);
+            ring.bounds = {std::min(ring.bounds[0], outer[i].x), std::min(ring.bounds[1], outer[i].y),
+                           std::max(ring.bounds[2], outer[i].x), std::max(ring.bounds[3], outer[i].y)};
+        }
+        if (!round)
+            for (std::size_t i = ring.innerFirst; i < ring.innerEnd; ++i) inner[i] = map(toDevice, inner[i]);
+        ring.bounds = {std::floor(ring.bounds[0]), std::floor(ring.bounds[1]), std::ceil(ring.bounds[2]),
+                       std::ceil(ring.bounds[3])};
+        rings.push_back(ring);
+    }
+    if (rings.empty()) return std::nullopt;
+    // Rings sharing a pixel would add up there where they overlap: Cairo's.
+    constexpr std::size_t mostPairs = 1 << 12;
+    if (rings.size() * rings.size() > 2 * mostPairs) return std::nullopt;
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (std::size_t i = 0; i < rings.size(); ++i) {
+        const auto& a = rings[i].bounds;
+        minX = std::min(minX, a[0]), minY = std::min(minY, a[1]);
+        maxX = std::max(maxX, a[2]), maxY = std::max(maxY, a[3]);
+        for (std::size_t j = 0; j < i; ++j) {
+            const auto& b = rings[j].bounds;
+            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return std::nullopt;
+        }
+    }
+    if (!(maxX - minX < 2 * largestCoordinate && maxY - minY < 2 * largestCoordinate)) return std::nullopt;
+    box = target.clip.intersection({int(std::max(minX, -2e9)), int(std::max(minY, -2e9)), int(std::min(maxX, 2e9)),
+                                    int(std::min(maxY, 2e9))});
+    // Around a ring the two outlines run the same way; the inner one backwards leaves the hole at 0.
+    auto addLines = [&](Accumulator& accumulator) {
+        auto loop = [&](const std::vector<Vertex>& points, std::size_t first, std::size_t end, double sign) {
+            for (std::size_t i = first; i < end; ++i)
+                accumulator.line(points[i], points[i + 1 < end ? i + 1 : first], sign);
+        };
+        for (const Ring& ring : rings) {
+            loop(outer, ring.outerFirst, ring.outerEnd, 1);
+            loop(inner, ring.innerFirst, ring.innerEnd, -1);
         }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));

@@ -55,7 +55,7 @@ struct Target {
 // `source` composited Over, each pixel weighted by the exact share of its area the fill covers.
 // Returns the pixels it may have changed (possibly empty), or nothing without touching the target
 // for paths it leaves to Cairo: non-finite or enormous coordinates, and winding fills whose subpaths
-// turn both ways (where a +1 and a -1 region share a pixel their areas would cancel).
+// turn both ways within one pixel (where a +1 and a -1 region share a pixel their areas would cancel).
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target);
 
@@ -71,6 +71,20 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 // without length are left to Cairo, as are the paths fillPath leaves.
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
+
+// How a wide stroke's outline turns at its corners.
+struct StrokeStyle {
+    double lineWidth = 1;  // in user space
+    enum class Join { miter, round, bevel } join = Join::miter;
+    double miterLimit = 10;
+};
+
+// Strokes `path` when its subpaths are all closed and, flattened, convex polygons whose strokes share
+// no pixel: each stroke is then the ring between the outline pushed out (joined as `style` says) and
+// pushed in, its coverage exact. Nothing without touching the target for any other path, and where
+// an inner outline would vanish or fold.
+std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                     const StrokeStyle& style, std::uint32_t source, const Target& target);
 
 // Tests draw each picture with Cairo too, by turning the converter off for the calling thread.
 bool scanConverterEnabled();

@@ -89,11 +89,22 @@ std::vector<Point> randomStar(std::mt19937& random, int corners) {
     return points;
 }
 
-Path polygon(const std::vector<Point>& points) {
+// Each outline a closed subpath.
+Path polygons(const std::vector<std::vector<Point>>& outlines) {
     Path path;
-    path.addLines(points);
-    path.closeSubpath();
+    for (const auto& points : outlines) {
+        path.addLines(points);
+        path.closeSubpath();
+    }
     return path;
+}
+
+Path polygon(const std::vector<Point>& points) { return polygons({points}); }
+
+// The whole of `bitmap` as the converter's target.
+raster::Target targetOf(Bitmap& bitmap) {
+    return {reinterpret_cast<std::uint32_t*>(bitmap.pixels.data()), bitmap.stride / 4,
+            {0, 0, bitmap.width, bitmap.height}};
 }
 
 // The exact area of a simple polygon inside one pixel (the polygon clipped by each side in turn).
@@ -143,6 +154,24 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
             }
         EXPECT_LE(largest, 1) << "polygon " << i;
     }
+}
+
+TEST(ScanConverter, WideBoxesCoverEachPixelByItsExactArea) {
+    // Wide enough that the rows are accumulated a few at a time: edges start, end and have corners
+    // on the boundaries between such bands and within them.
+    constexpr int width = 2000, height = 40;
+    std::vector<Point> points = {{3.5, 0.25}, {1990.75, 16.5}, {1600, 19.5}, {1997, 39.5},
+                                 {1000.25, 32}, {20, 39},      {600, 17.5}};
+    Bitmap clear = Bitmap::make(width, height);
+    Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::winding, Color::white()); },
+                        true, clear);
+    int largest = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = y % 5; x < width; x += 5) {
+            int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+            largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+        }
+    EXPECT_LE(largest, 1);
 }
 
 TEST(ScanConverter, MatchesCairoOnSimpleShapesBothRules) {
@@ -228,6 +257,44 @@ TEST(ScanConverter, SubpathsTurningOppositeWaysLeaveNoSeam) {
         d = compare([&](Context& context) { fillWith(context, holed, rule, Color{1, 0, 0, 0.8}); });
         EXPECT_LE(d.largest, cairoSampling) << int(rule);
     }
+}
+
+TEST(ScanConverter, TakesWindingFillsWhoseOppositeTurnsShareNoPixel) {
+    // A clockwise ellipse and a counter-clockwise star apart, and two squares of opposite turns
+    // meeting on a pixel boundary: the converter's, the same as Cairo's. Squares meeting mid-pixel
+    // (or a hole) share pixels between the turns: left to Cairo.
+    Path apart;
+    apart.addEllipse({2.5, 3.25, 14, 30.5});
+    std::vector<Point> star = {{30, 4.5}, {31.4, 8.1}, {37.5, 9}, {32.7, 11.9}, {33.75, 17},
+                               {30, 14.2}, {26.25, 17}, {27.3, 11.9}, {22.5, 9}, {28.6, 8.1}};
+    std::reverse(star.begin(), star.end());
+    apart.addLines(star);
+    apart.closeSubpath();
+    Path meeting =
+        polygons({{{5, 20.5}, {20, 20.5}, {20, 36}, {5, 36}}, {{20, 20.5}, {20, 36}, {35.5, 36}, {35.5, 20.5}}});
+    Path midPixel = polygons({{{5, 5}, {20.5, 5}, {20.5, 30}, {5, 30}}, {{20.5, 5}, {20.5, 30}, {35, 30}, {35, 5}}});
+    Path holed =
+        polygons({{{4, 4}, {36, 4}, {36, 36}, {4, 36}}, {{12.5, 12.5}, {12.5, 27.5}, {27.5, 27.5}, {27.5, 12.5}}});
+
+    Bitmap target = Bitmap::make(size, size);
+    auto taken = [&](const Path& path) {
+        return raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF0000FFu, targetOf(target)).has_value();
+    };
+    EXPECT_TRUE(taken(apart));
+    EXPECT_TRUE(taken(meeting));
+    EXPECT_FALSE(taken(midPixel));
+    EXPECT_FALSE(taken(holed));
+    for (const Path* path : {&apart, &meeting}) {
+        Difference d = compare([&](Context& context) {
+            context.setFlatness(0.05);
+            fillWith(context, *path, FillRule::winding, Color{0.3, 0.6, 0.1, 0.9});
+        });
+        EXPECT_LE(d.largest, cairoSampling);
+    }
+    Bitmap image = draw([&](Context& context) { fillWith(context, meeting, FillRule::winding, Color::white()); }, true,
+                        Bitmap::make(size, size));
+    EXPECT_EQ(image.pixel(19, 28), 0xFFFFFFFFu);
+    EXPECT_EQ(image.pixel(20, 28), 0xFFFFFFFFu);
 }
 
 TEST(ScanConverter, DrawsOnlyInsidePixelAlignedClips) {
@@ -401,6 +468,64 @@ TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
             true, clear);
         double ink = 30 * (across ? 0.2 : 0.8) * 255;
         EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << across;
+    }
+}
+
+TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
+    Path ellipse;
+    ellipse.addEllipse({6.5, 8.25, 26, 19.5});
+    Path triangle = polygon({{4, 6}, {36, 9.5}, {12.25, 34}});
+    Path sharp = polygon({{3, 20}, {37, 17}, {36.5, 23}});  // its miters pass the limit of 2
+    Path concave = polygon({{4, 4}, {36, 4}, {20, 14}, {36, 36}, {4, 36}});
+    Path open;
+    open.addLines(std::vector<Point>{{4, 6}, {36, 9.5}, {12.25, 34}});
+    Path small = polygon({{18, 18}, {22, 18}, {20, 21}});  // its inner outline closes up at this width
+    Path apart;
+    apart.addEllipse({3, 4, 14, 12});
+    apart.addLines(std::vector<Point>{{22, 22}, {36, 25}, {30, 36}});
+    apart.closeSubpath();
+    Path nested = ellipse;
+    nested.addEllipse({14, 14, 12, 8});
+    struct Case {
+        const Path* path;
+        double width;
+        LineJoin join;
+        bool ours;
+    };
+    const Case cases[] = {
+        {&ellipse, 1.5, LineJoin::miter, true}, {&ellipse, 6, LineJoin::round, true},
+        {&triangle, 3, LineJoin::miter, true},  {&triangle, 5.5, LineJoin::round, true},
+        {&triangle, 2.5, LineJoin::bevel, true}, {&sharp, 3, LineJoin::miter, true},
+        {&concave, 3, LineJoin::miter, false},  {&open, 3, LineJoin::miter, false},
+        {&small, 6, LineJoin::miter, false},   {&apart, 2.5, LineJoin::round, true},
+        {&nested, 2, LineJoin::miter, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        raster::StrokeStyle style{c.width, raster::StrokeStyle::Join(int(c.join)), 2};
+        Bitmap target = Bitmap::make(size, size);
+        auto drawn = raster::strokeConvex(*c.path, {}, 0.1, style, 0xFF0000FFu, targetOf(target));
+        EXPECT_EQ(drawn.has_value(), c.ours) << i;
+        // Turned, mirrored, and stretched and sheared (the pen an ellipse on the device).
+        for (int transform = 0; transform < 3; ++transform) {
+            Difference d = compare([&](Context& context) {
+                context.translateBy(20, 20);
+                if (transform == 1) {
+                    context.rotateBy(0.5);
+                    context.scaleBy(0.8, -0.8);
+                } else if (transform == 2) {
+                    context.concatenate(AffineTransform{1.1, 0.2, -0.3, 0.6, 0, 0});
+                }
+                context.translateBy(-20, -20);
+                context.setFlatness(0.05);
+                context.setLineWidth(c.width);
+                context.setLineJoin(c.join);
+                context.setMiterLimit(2);
+                context.setStrokeColor(Color{0.2, 0.4, 0.9, 0.85});
+                context.stroke(*c.path);
+            });
+            EXPECT_LE(d.largest, cairoSampling) << i << " " << transform;
+        }
     }
 }
 
