@@ -227,6 +227,26 @@ public:
         s_.segments.push_back({a, b, direction});
     }
 
+    // The closed outline `corners` (device space), each line with winding `sign`. A hairline adds one
+    // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows.
+    void quad(const Vertex (&corners)[4], double sign) {
+        Vertex inBox[4];
+        bool inside = bandRows_ == bottom_;
+        for (int i = 0; i < 4 && inside; ++i) {
+            inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+            inside = inBox[i].x >= 0 && inBox[i].x <= right_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
+        }
+        if (!inside) {
+            for (int i = 0; i < 4; ++i) line(corners[i], corners[(i + 1) % 4], sign);
+            return;
+        }
+        for (int i = 0; i < 4; ++i) {
+            Vertex a = inBox[i], b = inBox[(i + 1) % 4];
+            if (a.y < b.y) rows(a, b, sign);
+            else rows(b, a, -sign);
+        }
+    }
+
     int width() const { return width_; }
     int words() const { return words_; }
     int bandRows() const { return bandRows_; }
@@ -313,13 +333,12 @@ private:
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
-        auto touch = [touched](int column) { touched[column >> 6] |= std::uint64_t(1) << (column & 63); };
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, int(std::ceil(hi)) - 1);
         s_.firstCell[row] = std::min(s_.firstCell[row], first);
         s_.lastCell[row] = std::max(s_.lastCell[row], last + 1);
-        for (int column = first; column <= last + 1; ++column) touch(column);
+        touch(touched, first, last + 1);
         if (first == last) {
             double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
             cell[first] += float(height - right);
@@ -334,6 +353,19 @@ private:
             cell[column] += float(h - right);
             cell[column + 1] += float(right);
         }
+    }
+
+    // Sets the bits of columns [first, last], a word at a time.
+    static void touch(std::uint64_t* touched, int first, int last) {
+        int firstWord = first >> 6, lastWord = last >> 6;
+        std::uint64_t head = ~std::uint64_t(0) << (first & 63), tail = ~std::uint64_t(0) >> (63 - (last & 63));
+        if (firstWord == lastWord) {
+            touched[firstWord] |= head & tail;
+            return;
+        }
+        touched[firstWord] |= head;
+        for (int word = firstWord + 1; word < lastWord; ++word) touched[word] = ~std::uint64_t(0);
+        touched[lastWord] |= tail;
     }
 
     PixelBox box_;
@@ -692,7 +724,7 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
         double width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
         double nx = -dy / length * 0.5, ny = dx / length * 0.5;
         Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        for (int i = 0; i < 4; ++i) accumulator.line(corners[i], corners[(i + 1) % 4], width);
+        accumulator.quad(corners, width);
     };
     auto addLines = [&](Accumulator& accumulator) {
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -448,6 +449,43 @@ TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
         EXPECT_NEAR(double(strokeAt(0.3, true)), cairo * 0.3 / 0.8, 0.15 * cairo * 0.3 / 0.8) << i;
         EXPECT_NEAR(double(strokeAt(0.05, true)), cairo * 0.05 / 0.8, 0.15 * cairo * 0.05 / 0.8) << i;
     }
+}
+
+TEST(ScanConverter, AHairlineSegmentInksItsOnePixelBandTimesItsWidth) {
+    // Each segment, whichever way it runs and whether or not the box cuts it, covers what the one
+    // pixel wide quad around it covers when filled, scaled by the width (0.99 here: within 3/255).
+    Bitmap clear = Bitmap::make(size, size);
+    const std::array<Point, 2> segments[] = {
+        {{{5.3, 4.1}, {31.7, 12.6}}}, {{{31.7, 12.6}, {5.3, 4.1}}},   {{{12.2, 3.5}, {17.9, 35.2}}},
+        {{{17.9, 35.2}, {12.2, 3.5}}}, {{{30.5, 6.25}, {8.75, 30.5}}}, {{{6.5, 20.5}, {33.5, 20.5}}},
+        {{{20.5, 6.5}, {20.5, 33.5}}}, {{{-6.2, 14.3}, {25.1, 47.8}}}, {{{26.4, 12.2}, {44.9, 30.3}}},
+    };
+    for (bool clipped : {false, true})
+        for (const auto& [a, b] : segments) {
+            Path line;
+            line.moveTo(a);
+            line.lineTo(b);
+            double length = std::hypot(b.x - a.x, b.y - a.y);
+            Point n{-(b.y - a.y) / length * 0.5, (b.x - a.x) / length * 0.5};
+            Path band = polygon({{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y},
+                                 {a.x - n.x, a.y - n.y}});
+            auto paint = [&](bool stroke) {
+                return [&, stroke](Context& context) {
+                    if (clipped) context.clip(Rect{7, 9, 24, 22});
+                    context.setStrokeColor(Color::white());
+                    context.setFillColor(Color::white());
+                    context.setLineWidth(0.99);
+                    stroke ? context.stroke(line) : context.fill(band);
+                };
+            };
+            Bitmap hairline = draw(paint(true), true, clear), quad = draw(paint(false), true, clear);
+            int largest = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    largest = std::max(largest, channelDifference(hairline.pixel(x, y), quad.pixel(x, y)));
+            EXPECT_LE(largest, 3) << a.x << "," << a.y << " " << b.x << "," << b.y << " clipped " << clipped;
+            EXPECT_GT(totalAlpha(hairline), 0u) << a.x << "," << a.y << " clipped " << clipped;
+        }
 }
 
 TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
