@@ -128,15 +128,14 @@ void Context::Impl::appendPath(const Path& path, PathSpace space) {
     cairo_new_path(cairo);
     cairo_matrix_t ctm;
     const bool device = space == PathSpace::device;
+    AffineTransform toDevice;
     if (device) {
         // Cairo would transform every point through its matrix call; once here is cheaper.
         cairo_get_matrix(cairo, &ctm);
         cairo_identity_matrix(cairo);
+        toDevice = fromCairo(ctm);
     }
-    auto at = [&](Point p) {
-        if (!device) return p;
-        return Point{ctm.xx * p.x + ctm.xy * p.y + ctm.x0, ctm.yx * p.x + ctm.yy * p.y + ctm.y0};
-    };
+    auto at = [&](Point p) { return device ? toDevice.apply(p) : p; };
     Point current, start;
     for (const PathElement& element : path.elements()) {
         const auto& p = element.points;

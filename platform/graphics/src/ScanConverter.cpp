@@ -21,9 +21,8 @@ constexpr int mostCurveSegments = 1 << 16;
 // Subpaths smaller than this cannot change a pixel visibly, whichever way they turn.
 constexpr double negligibleArea = 1.0 / 1024;
 
-struct Vertex {
-    double x, y;
-};
+// Points in device space.
+using Vertex = Point;
 
 // One polygon a subpath, its vertices in `vertices` from `first` to the next subpath's first.
 struct Subpath {
@@ -82,30 +81,30 @@ public:
             switch (element.kind) {
                 case PathElement::Kind::moveTo:
                     closeSubpath();
-                    begin(map(p[0]));
+                    begin(t_.apply(p[0]));
                     current = start = p[0];
                     break;
                 case PathElement::Kind::lineTo:
-                    add(map(p[0]));
+                    add(t_.apply(p[0]));
                     current = p[0];
                     break;
                 case PathElement::Kind::quadCurveTo: {
                     // The same curve as a cubic.
                     Point c1{current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)};
                     Point c2{p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)};
-                    if (!cubic(map(current), map(c1), map(c2), map(p[1]))) return false;
+                    if (!cubic(t_.apply(current), t_.apply(c1), t_.apply(c2), t_.apply(p[1]))) return false;
                     current = p[1];
                     break;
                 }
                 case PathElement::Kind::curveTo:
-                    if (!cubic(map(current), map(p[0]), map(p[1]), map(p[2]))) return false;
+                    if (!cubic(t_.apply(current), t_.apply(p[0]), t_.apply(p[1]), t_.apply(p[2]))) return false;
                     current = p[2];
                     break;
                 case PathElement::Kind::closeSubpath:
                     // A fill closes every subpath anyway; what follows starts again from its start.
                     if (!s_.subpaths.empty()) s_.subpaths.back().closed = true;
                     closeSubpath();
-                    begin(map(start));
+                    begin(t_.apply(start));
                     current = start;
                     break;
             }
@@ -119,8 +118,6 @@ public:
     double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
 
 private:
-    Vertex map(Point p) const { return {t_.a * p.x + t_.c * p.y + t_.tx, t_.b * p.x + t_.d * p.y + t_.ty}; }
-
     void begin(Vertex v) {
         s_.subpaths.push_back({s_.vertices.size(), 0});
         push(v);
@@ -459,8 +456,7 @@ std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const Aff
     for (std::size_t i = 0; i < count; ++i) {
         auto kind = elements[i].kind;
         if (kind != (i == 0 ? PathElement::Kind::moveTo : PathElement::Kind::lineTo)) return std::nullopt;
-        Point p = elements[i].points[0];
-        corners[i] = {toDevice.a * p.x + toDevice.c * p.y + toDevice.tx, toDevice.b * p.x + toDevice.d * p.y + toDevice.ty};
+        corners[i] = toDevice.apply(elements[i].points[0]);
     }
     if (count == 5 && (corners[4].x != corners[0].x || corners[4].y != corners[0].y)) return std::nullopt;
     // Each side runs along one axis, alternating.
@@ -826,9 +822,6 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
     double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
     double penTolerance = round ? tolerance : tolerance / largestStretch;
     if (!(half > 0 && half * largestStretch < largestCoordinate)) return std::nullopt;
-    auto map = [](const AffineTransform& m, Vertex p) {
-        return Vertex{m.a * p.x + m.c * p.y + m.tx, m.b * p.x + m.d * p.y + m.ty};
-    };
 
     Scratch& s = scratch;
     PixelBox box;
@@ -854,7 +847,7 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
         std::vector<Vertex>& polygon = s.outline;
         polygon.clear();
         for (std::size_t v = s.subpaths[index].first; v < end; ++v) {
-            Vertex p = round ? s.vertices[v] : map(toPen, s.vertices[v]);
+            Vertex p = round ? s.vertices[v] : toPen.apply(s.vertices[v]);
             if (polygon.empty() || p.x != polygon.back().x || p.y != polygon.back().y) polygon.push_back(p);
         }
         while (polygon.size() > 1 && polygon.back().x == polygon.front().x && polygon.back().y == polygon.front().y)
@@ -865,12 +858,12 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
         ring.outerEnd = outer.size();
         ring.innerEnd = inner.size();
         for (std::size_t i = ring.outerFirst; i < ring.outerEnd; ++i) {
-            if (!round) outer[i] = map(toDevice, outer[i]);
+            if (!round) outer[i] = toDevice.apply(outer[i]);
             ring.bounds = {std::min(ring.bounds[0], outer[i].x), std::min(ring.bounds[1], outer[i].y),
                            std::max(ring.bounds[2], outer[i].x), std::max(ring.bounds[3], outer[i].y)};
         }
         if (!round)
-            for (std::size_t i = ring.innerFirst; i < ring.innerEnd; ++i) inner[i] = map(toDevice, inner[i]);
+            for (std::size_t i = ring.innerFirst; i < ring.innerEnd; ++i) inner[i] = toDevice.apply(inner[i]);
         ring.bounds = {std::floor(ring.bounds[0]), std::floor(ring.bounds[1]), std::ceil(ring.bounds[2]),
                        std::ceil(ring.bounds[3])};
         rings.push_back(ring);
