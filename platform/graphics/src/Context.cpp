@@ -495,50 +495,44 @@ void Context::fill(const Path& path, FillRule rule) {
         impl_->appendPath(path, Impl::PathSpace::device);
         cairo_set_fill_rule(cr, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     };
-    if (impl_->drawsPlainly()) {
-        if (impl_->fillDirectly(path, rule)) return;
-        // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
+    auto paint = [&] {
         addShape();
         impl_->setSourceColor(impl_->state.fill);
         cairo_fill(cr);
+    };
+    if (impl_->drawsPlainly()) {
+        if (impl_->fillDirectly(path, rule)) return;
+        // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
+        paint();
         return;
     }
-    impl_->composite(
-        [&] {
-            addShape();
-            impl_->setSourceColor(impl_->state.fill);
-            cairo_fill(cr);
-        },
-        [&] {
-            addShape();
-            cairo_clip(cr);
-        });
+    impl_->composite(paint, [&] {
+        addShape();
+        cairo_clip(cr);
+    });
 }
 
 void Context::stroke(const Path& path) {
     cairo_t* cr = impl_->cairo;
-    if (impl_->drawsPlainly()) {
-        if (impl_->strokeDirectly(path)) return;
+    auto paint = [&] {
         impl_->appendPath(path, Impl::PathSpace::user);
         impl_->setSourceColor(impl_->state.stroke);
         cairo_stroke(cr);
+    };
+    if (impl_->drawsPlainly()) {
+        if (impl_->strokeDirectly(path)) return;
+        paint();
         return;
     }
-    impl_->composite(
-        [&] {
-            impl_->appendPath(path, Impl::PathSpace::user);
-            impl_->setSourceColor(impl_->state.stroke);
-            cairo_stroke(cr);
-        },
-        [&] {
-            // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
-            impl_->appendPath(path, Impl::PathSpace::user);
-            double x1, y1, x2, y2;
-            cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
-            cairo_new_path(cr);
-            cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
-            cairo_clip(cr);
-        });
+    impl_->composite(paint, [&] {
+        // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
+        impl_->appendPath(path, Impl::PathSpace::user);
+        double x1, y1, x2, y2;
+        cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
+        cairo_clip(cr);
+    });
 }
 
 void Context::fillRect(const Rect& rect) {
