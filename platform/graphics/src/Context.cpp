@@ -197,15 +197,18 @@ void Context::Impl::markDrawn(const raster::PixelBox& box) {
         cairo_surface_mark_dirty_rectangle(surface.get(), box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
+std::uint32_t Context::Impl::sourcePixel(Color color) const {
+    return raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
+}
+
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     auto target = directTarget();
     if (!target) return false;
-    const Color& color = state.fill;
-    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
-    if (raster::isDeviceRectangle(path, fromCairo(m))) return false;
-    auto changed = raster::fillPath(path, fromCairo(m), cairo_get_tolerance(cairo), rule, source, *target);
+    AffineTransform toDevice = fromCairo(m);
+    if (raster::isDeviceRectangle(path, toDevice)) return false;
+    auto changed = raster::fillPath(path, toDevice, cairo_get_tolerance(cairo), rule, sourcePixel(state.fill), *target);
     if (!changed) return false;
     markDrawn(*changed);
     return true;
@@ -222,17 +225,17 @@ bool Context::Impl::strokeDirectly(const Path& path) {
     if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
-    const Color& color = state.stroke;
-    std::uint32_t source = raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
+    AffineTransform toDevice = fromCairo(m);
+    std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     if (lineWidth * stretch < 1) {
-        changed = raster::strokeHairline(path, fromCairo(m), cairo_get_tolerance(cairo), lineWidth,
+        changed = raster::strokeHairline(path, toDevice, cairo_get_tolerance(cairo), lineWidth,
                                          cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
     } else {
         raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, cairo_get_miter_limit(cairo)};
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
-        changed = raster::strokeConvex(path, fromCairo(m), cairo_get_tolerance(cairo), style, source, *target);
+        changed = raster::strokeConvex(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
     }
     if (!changed) return false;
     markDrawn(*changed);

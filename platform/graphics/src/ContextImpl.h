@@ -62,6 +62,8 @@ struct Context::Impl {
     // Normal blending without a mask clip: drawing needs no group or saved state around it.
     bool drawsPlainly() const;
     void setSourceColor(Color color);
+    // The colour at the state's alpha as the converter's pixel, as setSourceColor hands it to Cairo.
+    std::uint32_t sourcePixel(Color color) const;
     // Fills with our own scan converter when that draws what Cairo would (plain Over of a solid colour
     // into an argb32 surface, antialiased, clipped to whole pixels at most); false leaves it to Cairo.
     bool fillDirectly(const Path& path, FillRule rule);
