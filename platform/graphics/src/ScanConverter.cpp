@@ -37,10 +37,16 @@ struct Segment {
     double direction;
 };
 
+// Whole device pixels: left, top, right, bottom.
+using Bounds = std::array<double, 4>;
+
+// Whether two such bounds have a pixel in common.
+bool sharePixel(const Bounds& a, const Bounds& b) { return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]; }
+
 // One subpath's stroke: its outlines pushed out and in at [first, end) of the scratch's.
 struct Ring {
     std::size_t outerFirst, outerEnd, innerFirst, innerEnd;
-    std::array<double, 4> bounds;  // whole device pixels: left, top, right, bottom
+    Bounds bounds;
 };
 
 // Scratch kept by each thread: a small path allocates nothing.
@@ -64,7 +70,7 @@ struct Scratch {
 
 thread_local Scratch scratch;
 // Whole-pixel bounds of the subpaths turning each way (counter-clockwise first).
-thread_local std::array<std::vector<std::array<double, 4>>, 2> scratchBoxes;
+thread_local std::array<std::vector<Bounds>, 2> scratchBoxes;
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
 class Flattener {
@@ -548,7 +554,7 @@ bool waysApart(const Scratch& s) {
     if (boxes[0].size() * boxes[1].size() > mostPairs) return false;
     for (const auto& a : boxes[0])
         for (const auto& b : boxes[1])
-            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return false;
+            if (sharePixel(a, b)) return false;
     return true;
 }
 
@@ -877,10 +883,8 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
         const auto& a = rings[i].bounds;
         minX = std::min(minX, a[0]), minY = std::min(minY, a[1]);
         maxX = std::max(maxX, a[2]), maxY = std::max(maxY, a[3]);
-        for (std::size_t j = 0; j < i; ++j) {
-            const auto& b = rings[j].bounds;
-            if (a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3]) return std::nullopt;
-        }
+        for (std::size_t j = 0; j < i; ++j)
+            if (sharePixel(a, rings[j].bounds)) return std::nullopt;
     }
     if (!(maxX - minX < 2 * largestCoordinate && maxY - minY < 2 * largestCoordinate)) return std::nullopt;
     box = target.clip.intersection({int(std::max(minX, -2e9)), int(std::max(minY, -2e9)), int(std::min(maxX, 2e9)),
