@@ -153,10 +153,8 @@ void Context::Impl::appendPath(const Path& path, PathSpace space) {
                 break;
             }
             case PathElement::Kind::quadCurveTo: {
-                // Degree elevation: the same curve as a cubic.
-                Point c1 = at({current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)});
-                Point c2 = at({p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)});
-                Point to = at(p[1]);
+                auto [first, second] = cubicControls(current, p[0], p[1]);
+                Point c1 = at(first), c2 = at(second), to = at(p[1]);
                 cairo_curve_to(cairo, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
                 current = p[1];
                 break;

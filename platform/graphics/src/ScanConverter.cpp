@@ -95,9 +95,7 @@ public:
                     current = p[0];
                     break;
                 case PathElement::Kind::quadCurveTo: {
-                    // The same curve as a cubic.
-                    Point c1{current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)};
-                    Point c2{p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)};
+                    auto [c1, c2] = cubicControls(current, p[0], p[1]);
                     if (!cubic(t_.apply(current), t_.apply(c1), t_.apply(c2), t_.apply(p[1]))) return false;
                     current = p[1];
                     break;

@@ -22,6 +22,13 @@ struct PathElement {
     bool operator==(const PathElement&) const = default;
 };
 
+// The two control points of the cubic drawing the same curve as the quadratic from `start` through
+// `control` to `end` (degree elevation), for code that only draws cubics.
+inline std::array<Point, 2> cubicControls(Point start, Point control, Point end) {
+    return {Point{start.x + 2.0 / 3 * (control.x - start.x), start.y + 2.0 / 3 * (control.y - start.y)},
+            Point{end.x + 2.0 / 3 * (control.x - end.x), end.y + 2.0 / 3 * (control.y - end.y)}};
+}
+
 // Corners of a rectangle in top-left-origin coordinates ("top" is the minimum y), as a bit set whose
 // values match the platform's.
 enum RectCorner : unsigned {
