@@ -264,16 +264,8 @@ void Path::addArcToPoint(Point tangent1End, Point tangent2End, double radius) {
 }
 
 void Path::addPath(const Path& other, const AffineTransform& transform) {
-    if (other.elements_.empty()) return;
     // Another path's elements are valid as they stand (its first is a move), so they are taken over whole.
-    elements_.reserve(elements_.size() + other.elements_.size());
-    for (const PathElement& element : other.elements_) {
-        PathElement moved{element.kind, {}};
-        for (int index = 0; index < element.pointCount(); ++index) moved.points[index] = transform.apply(element.points[index]);
-        elements_.push_back(moved);
-    }
-    subpathStart_ = transform.apply(other.subpathStart_);
-    currentPoint_ = transform.apply(*other.currentPoint_);
+    if (!other.elements_.empty()) appendPlaced(other, [&](Point point) { return transform.apply(point); });
 }
 
 Path Path::transformed(const AffineTransform& transform) const {

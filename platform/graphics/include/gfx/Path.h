@@ -74,15 +74,7 @@ public:
     template <class Place>
     Path withPointsPlaced(Place place) const {
         Path result;
-        if (elements_.empty()) return result;
-        result.elements_.reserve(elements_.size());
-        for (const PathElement& element : elements_) {
-            PathElement& copy = result.elements_.emplace_back();
-            copy.kind = element.kind;
-            for (int index = 0; index < element.pointCount(); ++index) copy.points[index] = place(element.points[index]);
-        }
-        if (currentPoint_) result.currentPoint_ = place(*currentPoint_);
-        result.subpathStart_ = place(subpathStart_);
+        if (!elements_.empty()) result.appendPlaced(*this, place);
         return result;
     }
 
@@ -106,6 +98,19 @@ public:
 private:
     // A new element of the kind at the end, its points zero.
     PathElement& append(PathElement::Kind kind);
+    // Appends the elements of `other` (not empty, so its first is a move and it has a current point)
+    // with every point taken through `place`, and takes over its current point and subpath start.
+    template <class Place>
+    void appendPlaced(const Path& other, Place place) {
+        elements_.reserve(elements_.size() + other.elements_.size());
+        for (const PathElement& element : other.elements_) {
+            PathElement& copy = elements_.emplace_back();
+            copy.kind = element.kind;
+            for (int index = 0; index < element.pointCount(); ++index) copy.points[index] = place(element.points[index]);
+        }
+        currentPoint_ = place(*other.currentPoint_);
+        subpathStart_ = place(other.subpathStart_);
+    }
     void arcSegments(Point center, double radius, double startAngle, double sweep);
 
     std::vector<PathElement> elements_;
