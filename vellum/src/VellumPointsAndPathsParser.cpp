@@ -195,6 +195,15 @@ std::optional<Point> coordinatePair(PathText& text) {
     return point;
 }
 
+// A command's point: a pair and the separator after it, taken from `origin`.
+bool readPoint(PathText& text, Point origin, Point& point) {
+    Point pair;
+    if (!readPair(text, pair)) return false;
+    skipCommaAndWhitespace(text);
+    point = origin + pair;
+    return true;
+}
+
 // The argument groups of one command: `group` reads one from `origin` after `previous` and answers its
 // curve, or nothing when a number is malformed. A failed group is put back into the text.
 template <class Group>
@@ -307,10 +316,8 @@ SVGCurve moveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
     if (!readCommand(text, "Mm", "failed to scan move to command")) return SVGCurve::at(relativeTo);
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool first) -> std::optional<SVGCurve> {
-                          Point pair;
-                          if (!readPair(text, pair)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
-                          const Point point = origin + pair;
+                          Point point;
+                          if (!readPoint(text, origin, point)) return std::nullopt;
                           if (first) {
                               path.moveTo(point);
                           } else {
@@ -342,11 +349,10 @@ SVGCurve lineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
     if (!readCommand(text, "Ll", "failed to scan line to command")) return SVGCurve::at(relativeTo);
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
-                          Point pair;
-                          if (!readPair(text, pair)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
-                          path.lineTo(origin + pair);
-                          return SVGCurve::at(origin + pair);
+                          Point point;
+                          if (!readPoint(text, origin, point)) return std::nullopt;
+                          path.lineTo(point);
+                          return SVGCurve::at(point);
                       });
 }
 
@@ -376,10 +382,7 @@ SVGCurve curveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelat
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
                           std::array<Point, 3> points;
                           for (Point& point : points) {
-                              Point pair;
-                              if (!readPair(text, pair)) return std::nullopt;
-                              skipCommaAndWhitespace(text);
-                              point = origin + pair;
+                              if (!readPoint(text, origin, point)) return std::nullopt;
                           }
                           path.curveTo(points[0], points[1], points[2]);
                           return SVGCurve{SVGCurve::Type::cubic, points[0], points[1], points[2]};
@@ -393,13 +396,10 @@ SVGCurve smoothCurveto(PathText& text, gfx::Path& path, Point relativeTo, SVGCur
                           const Point control1 = last.type == SVGCurve::Type::cubic ? reflected(last.c2, last.p) : last.p;
                           skipCommaAndWhitespace(text);
                           Point control2;
-                          if (!readPair(text, control2)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
                           Point end;
-                          if (!readPair(text, end)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
-                          path.curveTo(control1, origin + control2, origin + end);
-                          return SVGCurve{SVGCurve::Type::cubic, control1, origin + control2, origin + end};
+                          if (!readPoint(text, origin, control2) || !readPoint(text, origin, end)) return std::nullopt;
+                          path.curveTo(control1, control2, end);
+                          return SVGCurve{SVGCurve::Type::cubic, control1, control2, end};
                       });
 }
 
@@ -408,13 +408,10 @@ SVGCurve quadraticCurveto(PathText& text, gfx::Path& path, Point relativeTo, boo
     return readGroups(text, relativeTo, isRelative, SVGCurve::at(relativeTo),
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
                           Point control;
-                          if (!readPair(text, control)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
                           Point end;
-                          if (!readPair(text, end)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
-                          path.quadCurveTo(origin + control, origin + end);
-                          return SVGCurve{SVGCurve::Type::quadratic, origin + control, origin + control, origin + end};
+                          if (!readPoint(text, origin, control) || !readPoint(text, origin, end)) return std::nullopt;
+                          path.quadCurveTo(control, end);
+                          return SVGCurve{SVGCurve::Type::quadratic, control, control, end};
                       });
 }
 
@@ -424,10 +421,9 @@ SVGCurve smoothQuadraticCurveto(PathText& text, gfx::Path& path, Point relativeT
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
                           const Point control = last.type == SVGCurve::Type::quadratic ? reflected(last.c2, last.p) : last.p;
                           Point end;
-                          if (!readPair(text, end)) return std::nullopt;
-                          skipCommaAndWhitespace(text);
-                          path.quadCurveTo(control, origin + end);
-                          return SVGCurve{SVGCurve::Type::quadratic, control, control, origin + end};
+                          if (!readPoint(text, origin, end)) return std::nullopt;
+                          path.quadCurveTo(control, end);
+                          return SVGCurve{SVGCurve::Type::quadratic, control, control, end};
                       });
 }
 

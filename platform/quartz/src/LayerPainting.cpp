@@ -21,6 +21,21 @@ bool hasShadow(const Layer& layer) {
     return layer.shadowOpacity() > 0 && color && color->alpha > 0;
 }
 
+bool hasVisibleBackground(const Layer& layer) {
+    auto color = layer.backgroundColor();
+    return color && color->alpha > 0;
+}
+
+bool hasVisibleBorder(const Layer& layer) {
+    auto color = layer.borderColor();
+    return layer.borderWidth() > 0 && color && color->alpha > 0;
+}
+
+// Whether the layer paints anything besides its own drawing and its sublayers.
+bool paintsDecoration(const Layer& layer) {
+    return hasVisibleBackground(layer) || layer.contents() || hasVisibleBorder(layer) || hasShadow(layer);
+}
+
 double shadowReach(const Layer& layer) {
     gfx::Size offset = layer.shadowOffset();
     return std::abs(offset.width) + std::abs(offset.height) + 3 * std::max(layer.shadowRadius(), 0.0);
@@ -57,13 +72,8 @@ DeviceBitmap shadowImage(const DeviceBitmap& source, gfx::Color color, int margi
 // Whether the layer's whole picture is one painting operation, so its opacity can scale that paint: a group
 // would give the same pixels.
 bool paintsOnce(const Layer& model, const Layer& shown) {
-    using Kind = Layer::OwnDrawing::Kind;
-    auto background = shown.backgroundColor();
-    auto border = shown.borderColor();
-    if (!model.sublayers().empty() || (background && background->alpha > 0) || shown.contents() ||
-        (shown.borderWidth() > 0 && border && border->alpha > 0) || hasShadow(shown))
-        return false;
-    return shown.ownDrawing().kind != Kind::several;
+    if (!model.sublayers().empty() || paintsDecoration(shown)) return false;
+    return shown.ownDrawing().kind != Layer::OwnDrawing::Kind::several;
 }
 
 // A mask whose pixels are exactly one path filled opaque, in the masked layer's space.
@@ -81,11 +91,7 @@ bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskSha
     if (layer.isHidden() || !(layer.opacity() > 0)) return true;
     gfx::AffineTransform placement = layer.transformToSuperlayer();
     if (!isInvertible(placement)) return true;
-    auto background = layer.backgroundColor();
-    auto border = layer.borderColor();
-    if (layer.opacity() < 1 || layer.mask() || layer.masksToBounds() || hasShadow(layer) || layer.contents() ||
-        (background && background->alpha > 0) || (layer.borderWidth() > 0 && border && border->alpha > 0))
-        return false;
+    if (layer.opacity() < 1 || layer.mask() || layer.masksToBounds() || paintsDecoration(layer)) return false;
     gfx::AffineTransform space = placement.concatenating(outer);
     Layer::OwnDrawing own = layer.ownDrawing();
     if (own.kind == Kind::fill) {
@@ -225,8 +231,7 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
     if (shown.ownDrawing().kind != Layer::OwnDrawing::Kind::nothing) {
         // What the drawing sets must not reach the sublayers or the border; drawn last, it is undone by the
         // state every caller saved around this layer.
-        const auto border = shown.borderColor();
-        const bool drawnAfter = !model.sublayers().empty() || (shown.borderWidth() > 0 && border && border->alpha > 0);
+        const bool drawnAfter = !model.sublayers().empty() || hasVisibleBorder(shown);
         if (drawnAfter) context.save();
         shown.draw(context);
         if (drawnAfter) context.restore();
