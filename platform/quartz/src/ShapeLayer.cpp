@@ -41,10 +41,11 @@ std::vector<Polyline> polylines(const gfx::Path& path, double tolerance) {
         switch (element.kind) {
             case Kind::moveTo: break;
             case Kind::lineTo: lines.back().points.push_back(p[0]); break;
-            case Kind::quadCurveTo:
-                addCurve({current.x + 2.0 / 3 * (p[0].x - current.x), current.y + 2.0 / 3 * (p[0].y - current.y)},
-                         {p[1].x + 2.0 / 3 * (p[0].x - p[1].x), p[1].y + 2.0 / 3 * (p[0].y - p[1].y)}, p[1]);
+            case Kind::quadCurveTo: {
+                auto controls = gfx::cubicControls(current, p[0], p[1]);
+                addCurve(controls[0], controls[1], p[1]);
                 break;
+            }
             case Kind::curveTo: addCurve(p[0], p[1], p[2]); break;
             case Kind::closeSubpath:
                 lines.back().closed = true;
