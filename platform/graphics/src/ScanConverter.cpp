@@ -28,6 +28,13 @@ constexpr double negligibleArea = 1.0 / 1024;
 // Points in device space.
 using Vertex = Point;
 
+// The whole number at or above a value well within an int's range: shorter than the rounding
+// sequence the baseline instruction set needs for std::ceil.
+inline int ceilToInt(double value) {
+    int whole = int(value);
+    return whole + (value > whole);
+}
+
 // One polygon a subpath, its vertices in `vertices` from `first` to the next subpath's first.
 struct Subpath {
     std::size_t first;
@@ -323,7 +330,7 @@ private:
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
-        int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, int(std::ceil(b.y)) - 1);
+        int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
@@ -340,7 +347,7 @@ private:
         std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
-        int last = std::max(first, int(std::ceil(hi)) - 1);
+        int last = std::max(first, ceilToInt(hi) - 1);
         s_.firstCell[row] = std::min(s_.firstCell[row], first);
         s_.lastCell[row] = std::max(s_.lastCell[row], last + 1);
         touch(touched, first, last + 1);
@@ -594,9 +601,20 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     Accumulator accumulator(box, s);
     addLines(accumulator);
     int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
+    // Neighbouring spans that come to the same coverage are handed on as one.
+    int runFrom = 0, runTo = 0, runCoverage = 0;
+    auto flush = [&](int y) {
+        if (runCoverage > 0) span(y, box.left + runFrom, box.left + runTo, runCoverage);
+        runCoverage = 0;
+    };
     auto emit = [&](int y, int from, int to, float area) {
         int coverage = coverageOf(area, rule);
-        if (coverage > 0) span(y, box.left + from, box.left + to, coverage);
+        if (coverage == runCoverage && from == runTo) {
+            runTo = to;
+            return;
+        }
+        flush(y);
+        runFrom = from, runTo = to, runCoverage = coverage;
     };
     accumulator.bands([&](int row) {
         int inBand = row % bandRows;
@@ -620,6 +638,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             touched[word] = 0;
         }
         if (from >= 0 && from < width) emit(box.top + row, from, width, area);
+        flush(box.top + row);
     });
     return box;
 }
