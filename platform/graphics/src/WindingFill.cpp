@@ -16,18 +16,6 @@ constexpr double shortestStep = 1e-7;
 
 }  // namespace
 
-double BorderTracer::Edge::xAt(double y) const {
-    if (y <= top.y) return top.x;
-    if (y >= bottom.y) return bottom.x;
-    return top.x + (y - top.y) * dxdy;
-}
-
-Point BorderTracer::Edge::at(double y) const {
-    if (y <= top.y) return top;
-    if (y >= bottom.y) return bottom;
-    return {top.x + (y - top.y) * dxdy, y};
-}
-
 void BorderTracer::begin(double top, double bottom, double right) {
     top_ = top;
     bottom_ = bottom;
@@ -39,7 +27,7 @@ void BorderTracer::edge(Point a, Point b) {
     int direction = 1;
     if (a.y > b.y) std::swap(a, b), direction = -1;
     if (!(a.y < b.y) || b.y <= top_ || a.y >= bottom_ || std::min(a.x, b.x) >= right_) return;
-    edges_.push_back({a, b, (b.x - a.x) / (b.y - a.y), direction, a.x, 0, 0});
+    edges_.push_back({a, b, (b.x - a.x) / (b.y - a.y), direction, 0, 0, 0});
 }
 
 void BorderTracer::keep(Edge& edge, double y) {
@@ -48,79 +36,111 @@ void BorderTracer::keep(Edge& edge, double y) {
     edge.pendingSign = 0;
 }
 
+void BorderTracer::watch(std::size_t index, double y) {
+    if (index + 1 >= active_.size()) return;
+    const Edge &left = edges_[active_[index]], &right = edges_[active_[index + 1]];
+    double closing = left.dxdy - right.dxdy;
+    if (!(closing > 0)) return;
+    double gap = right.xAt(y) - left.xAt(y), last = std::min({left.bottom.y, right.bottom.y, bottom_});
+    if (gap + crossingSlack >= (last - y) * closing) return;
+    double at = std::max(y + std::max(gap, 0.0) / closing, y + shortestStep);
+    if (!(at > y)) at = std::nextafter(y, INFINITY);
+    crossings_.push_back({at, active_[index], active_[index + 1]});
+    std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());
+}
+
 const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t budget) {
     border_.clear();
     active_.clear();
+    ends_.clear();
+    crossings_.clear();
     if (edges_.empty()) return &border_;
     order_.resize(edges_.size());
     for (std::uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
     std::sort(order_.begin(), order_.end(), [&](auto i, auto j) { return edges_[i].top.y < edges_[j].top.y; });
 
     auto covers = [rule](int winding) { return rule == FillRule::evenOdd ? (winding & 1) != 0 : winding != 0; };
+    auto pop = [](std::vector<Stop>& heap) {
+        std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+        Stop stop = heap.back();
+        heap.pop_back();
+        return stop;
+    };
+    auto place = [&](std::uint32_t edge) {
+        return std::size_t(std::find(active_.begin(), active_.end(), edge) - active_.begin());
+    };
     std::size_t next = 0, work = 0;
-    double y = std::max(top_, edges_[order_[0]].top.y);
-    while (y < bottom_) {
-        // Edges ending on the line keep their last stretch; those starting there join.
-        std::size_t kept = 0;
-        for (Edge* edge : active_) {
-            if (edge->bottom.y <= y) keep(*edge, edge->bottom.y);
-            else active_[kept++] = edge;
+    while (true) {
+        double y = next < order_.size() ? std::max(top_, edges_[order_[next]].top.y) : INFINITY;
+        if (!ends_.empty()) y = std::min(y, ends_.front().y);
+        if (!crossings_.empty()) y = std::min(y, crossings_.front().y);
+        if (!(y < bottom_)) break;
+        if (++work > budget) return nullptr;
+
+        // The places on the line whose neighbours changed, [low, high].
+        std::size_t low = SIZE_MAX, high = 0;
+        auto changed = [&](std::size_t i) { low = std::min(low, i), high = std::max(high, i); };
+        while (!ends_.empty() && ends_.front().y <= y) {
+            Stop stop = pop(ends_);
+            std::size_t i = place(stop.left);
+            keep(edges_[stop.left], edges_[stop.left].bottom.y);
+            if (i == active_.size()) continue;
+            active_.erase(active_.begin() + std::ptrdiff_t(i));
+            if (low != SIZE_MAX && low > i) --low;
+            if (high > i) --high;
+            changed(i);
         }
-        active_.resize(kept);
+        while (!crossings_.empty() && crossings_.front().y <= y) {
+            Stop stop = pop(crossings_);
+            std::size_t i = place(stop.left);
+            if (i + 1 >= active_.size() || active_[i + 1] != stop.right) continue;
+            std::swap(active_[i], active_[i + 1]);
+            changed(i);
+            changed(i + 1);
+        }
         for (; next < order_.size() && edges_[order_[next]].top.y <= y; ++next) {
-            Edge& edge = edges_[order_[next]];
-            if (edge.bottom.y <= y) continue;
+            std::uint32_t index = order_[next];
+            Edge& edge = edges_[index];
+            double x = edge.xAt(y);
+            // After the edges it meets on the line that leave it further left.
+            auto at = std::partition_point(active_.begin(), active_.end(), [&](std::uint32_t other) {
+                double otherX = edges_[other].xAt(y);
+                return otherX < x || (otherX == x && edges_[other].dxdy <= edge.dxdy);
+            });
+            std::size_t i = std::size_t(at - active_.begin());
+            active_.insert(at, index);
+            if (low != SIZE_MAX && low >= i) ++low;
+            if (low != SIZE_MAX && high >= i) ++high;
+            changed(i);
             edge.pendingSign = 0;
-            active_.push_back(&edge);
+            ends_.push_back({edge.bottom.y, index, 0});
+            std::push_heap(ends_.begin(), ends_.end(), std::greater<>());
         }
-        if (active_.empty()) {
-            if (next == order_.size()) break;
-            y = edges_[order_[next]].top.y;
-            continue;
-        }
-        work += active_.size();
-        if (work > budget) return nullptr;
+        if (low == SIZE_MAX) continue;
 
-        // Left to right along the line, edges meeting there ordered as they leave it. The order
-        // changes little from one stretch to the next, so insertion sorts it.
-        for (Edge* edge : active_) edge->x = edge->xAt(y);
-        auto before = [](const Edge* a, const Edge* b) { return a->x < b->x || (a->x == b->x && a->dxdy < b->dxdy); };
-        for (std::size_t i = 1; i < active_.size(); ++i) {
-            Edge* edge = active_[i];
-            std::size_t j = i;
-            for (; j > 0 && before(edge, active_[j - 1]); --j) active_[j] = active_[j - 1];
-            active_[j] = edge;
-        }
-
-        // The stretch ends at the next corner or at the first crossing of neighbours, which comes
-        // before any other crossing.
-        double end = bottom_;
-        if (next < order_.size()) end = std::min(end, edges_[order_[next]].top.y);
-        for (const Edge* edge : active_) end = std::min(end, edge->bottom.y);
-        for (std::size_t i = 0; i + 1 < active_.size(); ++i) {
-            const Edge *left = active_[i], *right = active_[i + 1];
-            double closing = left->dxdy - right->dxdy, gap = right->x - left->x;
-            if (closing > 0 && gap + crossingSlack < (end - y) * closing)
-                end = std::max(y + gap / closing, y + shortestStep);
-        }
-        if (!(end > y)) end = std::nextafter(y, bottom_);
-
-        // Windings between the edges: an edge separating covered from uncovered is kept.
+        // Windings from the first change on, until they agree with what the line had.
         int winding = 0;
-        for (Edge* edge : active_) {
+        if (low > 0) {
+            const Edge& left = edges_[active_[low - 1]];
+            winding = left.windingBefore + left.direction;
+        }
+        for (std::size_t i = low; i < active_.size(); ++i) {
+            Edge& edge = edges_[active_[i]];
+            if (i > high && edge.windingBefore == winding) break;
+            ++work;
+            edge.windingBefore = winding;
             bool coveredBefore = covers(winding);
-            winding += edge->direction;
-            bool coveredAfter = covers(winding);
-            int sign = coveredBefore == coveredAfter ? 0 : coveredAfter ? 1 : -1;
-            if (sign != edge->pendingSign) {
-                keep(*edge, y);
-                edge->pendingSign = sign;
-                edge->pendingY = y;
+            winding += edge.direction;
+            int sign = int(covers(winding)) - int(coveredBefore);
+            if (sign != edge.pendingSign) {
+                keep(edge, y);
+                edge.pendingSign = sign;
+                edge.pendingY = y;
             }
         }
-        y = end;
+        for (std::size_t i = low > 0 ? low - 1 : 0; i <= high; ++i) watch(i, y);
     }
-    for (Edge* edge : active_) keep(*edge, std::min(edge->bottom.y, bottom_));
+    for (std::uint32_t index : active_) keep(edges_[index], std::min(edges_[index].bottom.y, bottom_));
     return &border_;
 }
 
