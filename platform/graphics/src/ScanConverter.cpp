@@ -532,20 +532,20 @@ std::size_t subpathEnd(const Scratch& s, std::size_t index) {
     return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
 }
 
-// Calls `edge(a, b, subpath)` for each edge of each subpath's closed polygon.
+// Calls `edge(a, b)` for each edge of each subpath's closed polygon.
 template <typename Edge>
 void forEachEdge(const Scratch& s, Edge edge) {
     for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
         std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
-        for (std::size_t v = first; v + 1 < end; ++v) edge(s.vertices[v], s.vertices[v + 1], i);
-        if (end - first > 1) edge(s.vertices[end - 1], s.vertices[first], i);
+        for (std::size_t v = first; v + 1 < end; ++v) edge(s.vertices[v], s.vertices[v + 1]);
+        if (end - first > 1) edge(s.vertices[end - 1], s.vertices[first]);
     }
 }
 
-// Whether two subpaths have a pixel in common. Where none do, each
-// pixel's area comes from one subpath only, which winds 0 and 1 there unless it crosses itself, and
-// turning subpaths around leaves every pixel's coverage as it is: a subpath adds nothing right of its
-// last column, so its pixels lie within its bounds' whole pixels.
+// Whether two subpaths may have edges in one pixel. Where none do, each pixel's area comes from one
+// subpath's edges over the constant winding of the others: two neighbouring windings (unless that
+// subpath crosses itself there), between which the coverage follows the summed area exactly. A
+// subpath's edges lie within its bounds' whole pixels.
 bool subpathsSharePixels(const Scratch& s) {
     auto& boxes = scratchBoxes;
     boxes.clear();
@@ -660,17 +660,17 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
 
-    // Summed areas are exact where each pixel holds one subpath's edges: then the subpaths can all be
-    // turned one way (even-odd parity and, apart, winding do not depend on it). Overlapping subpaths
-    // can put regions of winding 0 and 2, or +1 and -1, in one pixel: their border is traced first,
-    // which winds 0 and 1 only.
+    // Summed areas are exact where each pixel holds one subpath's edges. Where edges of overlapping
+    // subpaths meet, regions of winding 0 and 2, or +1 and -1, can share a pixel: the border of what
+    // the rule covers is traced first, which winds 0 and 1 only.
     const std::vector<BorderPiece>* border = nullptr;
     if (!box.isEmpty() && subpathsSharePixels(s)) {
         BorderTracer& tracer = scratchTracer;
         tracer.begin(box.top, box.bottom, box.right);
-        forEachEdge(s, [&](Vertex a, Vertex b, std::size_t) { tracer.edge(a, b); });
-        // Beyond this many steps of edges along the sweep, crossings are so dense that Cairo's
-        // sampling is the quicker way.
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i)
+            tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
+        // Beyond this many stops of the sweep, edges cross so densely that Cairo's sampling is the
+        // quicker way.
         std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
         border = tracer.trace(rule, budget);
         if (!border) return std::nullopt;
@@ -681,9 +681,7 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
             for (const BorderPiece& piece : *border) accumulator.line(piece.a, piece.b, piece.sign);
             return;
         }
-        forEachEdge(s, [&](Vertex a, Vertex b, std::size_t subpath) {
-            accumulator.line(a, b, s.subpaths[subpath].twiceArea < 0 ? -1 : 1);
-        });
+        forEachEdge(s, [&](Vertex a, Vertex b) { accumulator.line(a, b, 1); });
     };
     begin(box);
     return render(box, rule, s, addLines, span);
