@@ -3,7 +3,6 @@
 #include <cmath>
 #include <vector>
 
-#include "BenchSmoke.h"
 #include "ScanConverter.h"
 #include "gfx/Context.h"
 
@@ -21,6 +20,7 @@ gfx::Path strokePieces() {
         spine.push_back({480 + r * std::cos(t), 480 + r * std::sin(t)});
     }
     constexpr double half = 4;
+    gfx::Point lastNormal{};
     for (std::size_t i = 0; i + 1 < spine.size(); ++i) {
         gfx::Point a = spine[i], b = spine[i + 1];
         double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
@@ -28,10 +28,15 @@ gfx::Path strokePieces() {
         path.addLines(std::vector<gfx::Point>{{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny},
                                               {a.x - nx, a.y - ny}});
         path.closeSubpath();
-        if (i > 0) {
-            path.addLines(std::vector<gfx::Point>{a, {a.x + nx, a.y + ny}, {a.x - nx, a.y - ny}});
+        // A wedge on each side between this quad and the last, turned as the quads are.
+        for (double side : {1.0, -1.0}) {
+            gfx::Point from{a.x + side * lastNormal.x, a.y + side * lastNormal.y}, to{a.x + side * nx, a.y + side * ny};
+            if (i == 0) break;
+            if ((from.x - a.x) * (to.y - a.y) - (from.y - a.y) * (to.x - a.x) > 0) std::swap(from, to);
+            path.addLines(std::vector<gfx::Point>{a, from, to});
             path.closeSubpath();
         }
+        lastNormal = {nx, ny};
     }
     return path;
 }

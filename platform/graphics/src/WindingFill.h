@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -70,10 +69,11 @@ private:
     double top_ = 0, bottom_ = 0, right_ = 0;
     std::vector<Point> points_;
     std::vector<Chain> chains_;
-    std::vector<std::int8_t> ways_;                       // of a polygon's edges in y
+    std::vector<std::int8_t> ways_;                         // of a polygon's edges in y
     std::vector<std::pair<double, std::uint32_t>> starts_;  // chains by their tops
-    std::vector<std::uint32_t> active_;                   // left to right on the line
-    std::vector<Corner> corners_;                         // heaps, soonest first
+    std::vector<std::uint32_t> active_;                     // left to right on the line
+    // Heaps, soonest first.
+    std::vector<Corner> corners_;
     std::vector<Crossing> crossings_;
     std::vector<BorderPiece> border_;
 };

@@ -385,6 +385,7 @@ TEST(ScanConverter, AStrokeOutlineOfOverlappingQuadsMatchesCairo) {
         spine.push_back({20.3 + r * std::cos(t), 19.6 + r * std::sin(t)});
     }
     constexpr double half = 1.7;
+    Point lastNormal{};
     for (std::size_t i = 0; i + 1 < spine.size(); ++i) {
         Point a = spine[i], b = spine[i + 1];
         double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
@@ -392,10 +393,15 @@ TEST(ScanConverter, AStrokeOutlineOfOverlappingQuadsMatchesCairo) {
         path.addLines(std::vector<Point>{{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny},
                                          {a.x - nx, a.y - ny}});
         path.closeSubpath();
-        if (i > 0) {
-            path.addLines(std::vector<Point>{a, {a.x + nx, a.y + ny}, {a.x - nx, a.y - ny}});
+        // A wedge on each side between this quad and the last, turned as the quads are.
+        for (double side : {1.0, -1.0}) {
+            Point from{a.x + side * lastNormal.x, a.y + side * lastNormal.y}, to{a.x + side * nx, a.y + side * ny};
+            if (i == 0) break;
+            if ((from.x - a.x) * (to.y - a.y) - (from.y - a.y) * (to.x - a.x) > 0) std::swap(from, to);
+            path.addLines(std::vector<Point>{a, from, to});
             path.closeSubpath();
         }
+        lastNormal = {nx, ny};
     }
     Bitmap target = Bitmap::make(size, size);
     EXPECT_TRUE(raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF0000FFu, targetOf(target)).has_value());
