@@ -1,5 +1,7 @@
 #include "ScanConverter.h"
 
+#include "WindingFill.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -80,8 +82,10 @@ struct Scratch {
 };
 
 thread_local Scratch scratch;
-// Whole-pixel bounds of the subpaths turning each way (counter-clockwise first).
-thread_local std::array<std::vector<Bounds>, 2> scratchBoxes;
+// Whole-pixel bounds of the subpaths.
+thread_local std::vector<Bounds> scratchBoxes;
+// The border of fills whose subpaths overlap.
+thread_local BorderTracer scratchTracer;
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
 class Flattener {
@@ -565,32 +569,44 @@ std::size_t subpathEnd(const Scratch& s, std::size_t index) {
     return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
 }
 
-// Whether no pixel holds parts of subpaths turning opposite ways. Then each pixel's area comes from
-// subpaths of one way only, and turning them all clockwise leaves every pixel's coverage as it is: a
-// subpath adds nothing right of its last column, so its pixels lie within its bounds' whole pixels.
-bool waysApart(const Scratch& s) {
-    // Beyond this many pairs to compare, Cairo is the quicker way.
-    constexpr std::size_t mostPairs = 1 << 14;
-    auto& boxes = scratchBoxes;
-    boxes[0].clear();
-    boxes[1].clear();
+// Calls `edge(a, b)` for each edge of each subpath's closed polygon.
+template <typename Edge>
+void forEachEdge(const Scratch& s, Edge edge) {
     for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
-        const Subpath& subpath = s.subpaths[i];
-        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
+        std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
+        for (std::size_t v = first; v + 1 < end; ++v) edge(s.vertices[v], s.vertices[v + 1]);
+        if (end - first > 1) edge(s.vertices[end - 1], s.vertices[first]);
+    }
+}
+
+// Whether two subpaths may have edges in one pixel. Where none do, each pixel's area comes from one
+// subpath's edges over the constant winding of the others: two neighbouring windings (unless that
+// subpath crosses itself there), between which the coverage follows the summed area exactly. A
+// subpath's edges lie within its bounds' whole pixels.
+bool subpathsSharePixels(const Scratch& s) {
+    auto& boxes = scratchBoxes;
+    boxes.clear();
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
+        if (end - first < 2) continue;
         double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-        for (std::size_t v = subpath.first, end = subpathEnd(s, i); v < end; ++v) {
+        for (std::size_t v = first; v < end; ++v) {
             minX = std::min(minX, s.vertices[v].x);
             maxX = std::max(maxX, s.vertices[v].x);
             minY = std::min(minY, s.vertices[v].y);
             maxY = std::max(maxY, s.vertices[v].y);
         }
-        boxes[subpath.twiceArea > 0].push_back({std::floor(minX), std::floor(minY), std::ceil(maxX), std::ceil(maxY)});
+        boxes.push_back({std::floor(minX), std::floor(minY), std::ceil(maxX), std::ceil(maxY)});
     }
-    if (boxes[0].size() * boxes[1].size() > mostPairs) return false;
-    for (const auto& a : boxes[0])
-        for (const auto& b : boxes[1])
-            if (sharePixel(a, b)) return false;
-    return true;
+    if (boxes.size() < 2) return false;
+    // Left to right: each box meets only those starting before its right side. Past this many
+    // comparisons (stacked rows of wide subpaths), tracing the border is the quicker answer.
+    std::size_t comparisons = 1 << 16;
+    std::sort(boxes.begin(), boxes.end(), [](const Bounds& a, const Bounds& b) { return a[0] < b[0]; });
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        for (std::size_t j = i + 1; j < boxes.size() && boxes[j][0] < boxes[i][2]; ++j)
+            if (sharePixel(boxes[i], boxes[j]) || --comparisons == 0) return true;
+    return false;
 }
 
 // Accumulates what `addLines` gives into the box's cells, then hands each row's spans of equal
@@ -693,28 +709,28 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
 
-    // Winding fills need every subpath turning one way, or else the ways apart; even-odd fills count
-    // crossings, which do not depend on the way, so their subpaths are all turned clockwise.
-    bool clockwise = false, counterclockwise = false;
-    for (const Subpath& subpath : s.subpaths) {
-        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
-        (subpath.twiceArea > 0 ? clockwise : counterclockwise) = true;
-    }
-    bool turnAll = rule == FillRule::evenOdd;
-    if (rule == FillRule::winding && clockwise && counterclockwise) {
-        if (!waysApart(s)) return std::nullopt;
-        turnAll = true;
+    // Summed areas are exact where each pixel holds one subpath's edges. Where edges of overlapping
+    // subpaths meet, regions of winding 0 and 2, or +1 and -1, can share a pixel: the border of what
+    // the rule covers is traced first, which winds 0 and 1 only.
+    const std::vector<BorderPiece>* border = nullptr;
+    if (!box.isEmpty() && subpathsSharePixels(s)) {
+        BorderTracer& tracer = scratchTracer;
+        tracer.begin(box.top, box.bottom, box.right);
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i)
+            tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
+        // Beyond this many stops of the sweep, edges cross so densely that Cairo's sampling is the
+        // quicker way.
+        std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
+        border = tracer.trace(rule, budget);
+        if (!border) return std::nullopt;
     }
 
     auto addLines = [&](Accumulator& accumulator) {
-        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
-            const Subpath& subpath = s.subpaths[i];
-            std::size_t end = subpathEnd(s, i);
-            double sign = turnAll && subpath.twiceArea < 0 ? -1 : 1;
-            for (std::size_t v = subpath.first; v + 1 < end; ++v)
-                accumulator.line(s.vertices[v], s.vertices[v + 1], sign);
-            if (end - subpath.first > 1) accumulator.line(s.vertices[end - 1], s.vertices[subpath.first], sign);
+        if (border) {
+            for (const BorderPiece& piece : *border) accumulator.line(piece.a, piece.b, piece.sign);
+            return;
         }
+        forEachEdge(s, [&](Vertex a, Vertex b) { accumulator.line(a, b, 1); });
     };
     begin(box);
     return render(box, rule, s, addLines, span);

@@ -53,9 +53,10 @@ struct Target {
 
 // Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with
 // `source` composited Over, each pixel weighted by the exact share of its area the fill covers.
-// Returns the pixels it may have changed (possibly empty), or nothing without touching the target
-// for paths it leaves to Cairo: non-finite or enormous coordinates, and winding fills whose subpaths
-// turn both ways within one pixel (where a +1 and a -1 region share a pixel their areas would cancel).
+// Any windings are exact: subpaths that share pixels have the border of what the rule covers traced
+// first. Returns the pixels it may have changed (possibly empty), or nothing without touching the
+// target for paths it leaves to Cairo: non-finite or enormous coordinates, and edges crossing so
+// densely that tracing their border would cost more than Cairo's sampling.
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target);
 

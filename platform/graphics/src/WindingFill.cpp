@@ -1,0 +1,215 @@
+#include "WindingFill.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gfx::raster {
+
+namespace {
+
+// Edges whose order flips by less than this (device pixels) over a stretch are taken as not crossing
+// there: nearly coincident edges (pieces sharing a side) would otherwise split the sweep endlessly.
+constexpr double crossingSlack = 1e-9;
+// The sweep never steps by less than this: a crossing closer than that to the line is taken at the
+// step's end, off by an area far below a pixel's rounding.
+constexpr double shortestStep = 1e-7;
+
+}  // namespace
+
+void BorderTracer::begin(double top, double bottom, double right) {
+    top_ = top;
+    bottom_ = bottom;
+    right_ = right;
+    points_.clear();
+    chains_.clear();
+}
+
+void BorderTracer::polygon(const Point* corners, std::size_t count) {
+    ways_.resize(count);
+    for (std::size_t edge = 0; edge < count; ++edge) {
+        double from = corners[edge].y, to = corners[edge + 1 < count ? edge + 1 : 0].y;
+        ways_[edge] = std::int8_t(from < to ? 1 : from > to ? -1 : 0);
+    }
+    // Start where a run begins, so that none wraps around; a polygon that never changes way is flat.
+    std::size_t start = 0;
+    while (start < count && !(ways_[start] != 0 && ways_[start > 0 ? start - 1 : count - 1] != ways_[start])) ++start;
+    if (start == count) return;
+    auto way = [&](std::size_t edge) { return ways_[edge < count ? edge : edge - count]; };
+    for (std::size_t edge = start; edge < start + count;) {
+        int direction = way(edge);
+        std::size_t end = edge + 1;
+        while (end < start + count && way(end) == direction) ++end;
+        if (direction != 0) {
+            // The run's points top to bottom.
+            auto first = std::uint32_t(points_.size());
+            double left = INFINITY;
+            for (std::size_t k = 0; k <= end - edge; ++k) {
+                std::size_t at = direction > 0 ? edge + k : end - k;
+                Point p = corners[at < count ? at : at - count];
+                left = std::min(left, p.x);
+                points_.push_back(p);
+            }
+            auto last = std::uint32_t(points_.size() - 1);
+            if (points_[last].y <= top_ || points_[first].y >= bottom_ || left >= right_) points_.resize(first);
+            else chains_.push_back({first, last, first, direction, 0, 0, 0, 0});
+        }
+        edge = end;
+    }
+}
+
+double BorderTracer::xAt(const Chain& chain, double y) const {
+    Point a = points_[chain.segment], b = points_[chain.segment + 1];
+    return y <= a.y ? a.x : y >= b.y ? b.x : a.x + (y - a.y) * chain.dxdy;
+}
+
+void BorderTracer::keep(Chain& chain, double y) {
+    if (chain.pendingSign != 0 && y > chain.pendingY) {
+        Point a = points_[chain.segment], b = points_[chain.segment + 1];
+        Point from = chain.pendingY <= a.y ? a : Point{xAt(chain, chain.pendingY), chain.pendingY};
+        Point to = y >= b.y ? b : Point{xAt(chain, y), y};
+        border_.push_back({from, to, double(chain.pendingSign)});
+    }
+    chain.pendingSign = 0;
+}
+
+void BorderTracer::startSegment(std::uint32_t index, double y) {
+    Chain& chain = chains_[index];
+    Point a = points_[chain.segment], b = points_[chain.segment + 1];
+    chain.dxdy = (b.x - a.x) / (b.y - a.y);
+    corners_.push_back({std::max(b.y, y), index});
+    std::push_heap(corners_.begin(), corners_.end(), std::greater<>());
+}
+
+void BorderTracer::watch(std::size_t index, double y) {
+    if (index + 1 >= active_.size()) return;
+    const Chain &left = chains_[active_[index]], &right = chains_[active_[index + 1]];
+    double closing = left.dxdy - right.dxdy;
+    if (!(closing > 0)) return;
+    double gap = xAt(right, y) - xAt(left, y);
+    double last = std::min({points_[left.segment + 1].y, points_[right.segment + 1].y, bottom_});
+    if (gap + crossingSlack >= (last - y) * closing) return;
+    double at = std::max(y + std::max(gap, 0.0) / closing, y + shortestStep);
+    if (!(at > y)) at = std::nextafter(y, INFINITY);
+    crossings_.push_back({at, active_[index], active_[index + 1], left.segment, right.segment});
+    std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());
+}
+
+const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t budget) {
+    border_.clear();
+    active_.clear();
+    corners_.clear();
+    crossings_.clear();
+    if (chains_.empty()) return &border_;
+    starts_.resize(chains_.size());
+    for (std::uint32_t i = 0; i < starts_.size(); ++i) starts_[i] = {points_[chains_[i].first].y, i};
+    std::sort(starts_.begin(), starts_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    auto covers = [rule](int winding) { return rule == FillRule::evenOdd ? (winding & 1) != 0 : winding != 0; };
+    auto pop = [](auto& heap) {
+        std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+        auto stop = heap.back();
+        heap.pop_back();
+        return stop;
+    };
+    auto place = [&](std::uint32_t chain) {
+        return std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
+    };
+    std::size_t next = 0, work = 0;
+    while (true) {
+        double y = next < starts_.size() ? std::max(top_, starts_[next].first) : INFINITY;
+        if (!corners_.empty()) y = std::min(y, corners_.front().y);
+        if (!crossings_.empty()) y = std::min(y, crossings_.front().y);
+        if (!(y < bottom_)) break;
+        if (++work > budget) return nullptr;
+
+        // The places on the line whose neighbours changed, [low, high].
+        std::size_t low = SIZE_MAX, high = 0;
+        auto changed = [&](std::size_t i) { low = std::min(low, i), high = std::max(high, i); };
+        while (!corners_.empty() && corners_.front().y <= y) {
+            std::uint32_t index = pop(corners_).chain;
+            Chain& chain = chains_[index];
+            std::size_t i = place(index);
+            if (chain.segment + 1 < chain.last) {
+                // A corner within the chain: the stretch kept goes on along the next segment.
+                double cornerY = points_[chain.segment + 1].y;
+                int sign = chain.pendingSign;
+                keep(chain, cornerY);
+                chain.pendingSign = sign;
+                chain.pendingY = cornerY;
+                ++chain.segment;
+                startSegment(index, y);
+                if (i < active_.size()) {
+                    if (i > 0) watch(i - 1, y);
+                    watch(i, y);
+                }
+                continue;
+            }
+            keep(chain, points_[chain.last].y);
+            if (i == active_.size()) continue;
+            active_.erase(active_.begin() + std::ptrdiff_t(i));
+            if (low != SIZE_MAX && low > i) --low;
+            if (high > i) --high;
+            changed(i);
+        }
+        while (!crossings_.empty() && crossings_.front().y <= y) {
+            Crossing stop = pop(crossings_);
+            if (chains_[stop.left].segment != stop.leftSegment || chains_[stop.right].segment != stop.rightSegment)
+                continue;
+            std::size_t i = place(stop.left);
+            if (i + 1 >= active_.size() || active_[i + 1] != stop.right) continue;
+            std::swap(active_[i], active_[i + 1]);
+            changed(i);
+            changed(i + 1);
+        }
+        for (; next < starts_.size() && starts_[next].first <= y; ++next) {
+            std::uint32_t index = starts_[next].second;
+            Chain& chain = chains_[index];
+            // A chain reaching above the rows starts at their top.
+            while (chain.segment + 1 < chain.last && points_[chain.segment + 1].y <= y) ++chain.segment;
+            if (points_[chain.segment + 1].y <= y) continue;
+            chain.pendingSign = 0;
+            startSegment(index, y);
+            double x = xAt(chain, y);
+            // After the chains it meets on the line that leave it further left.
+            auto at = std::partition_point(active_.begin(), active_.end(), [&](std::uint32_t other) {
+                double otherX = xAt(chains_[other], y);
+                return otherX < x || (otherX == x && chains_[other].dxdy <= chain.dxdy);
+            });
+            std::size_t i = std::size_t(at - active_.begin());
+            active_.insert(at, index);
+            if (low != SIZE_MAX && low >= i) ++low;
+            if (low != SIZE_MAX && high >= i) ++high;
+            changed(i);
+        }
+        if (low == SIZE_MAX) continue;
+
+        // Windings from the first change on, until they agree with what the line had.
+        int winding = 0;
+        if (low > 0) {
+            const Chain& left = chains_[active_[low - 1]];
+            winding = left.windingBefore + left.direction;
+        }
+        for (std::size_t i = low; i < active_.size(); ++i) {
+            Chain& chain = chains_[active_[i]];
+            if (i > high && chain.windingBefore == winding) break;
+            ++work;
+            chain.windingBefore = winding;
+            bool coveredBefore = covers(winding);
+            winding += chain.direction;
+            int sign = int(covers(winding)) - int(coveredBefore);
+            if (sign != chain.pendingSign) {
+                keep(chain, y);
+                chain.pendingSign = sign;
+                chain.pendingY = y;
+            }
+        }
+        for (std::size_t i = low > 0 ? low - 1 : 0; i <= high; ++i) watch(i, y);
+    }
+    for (std::uint32_t index : active_) {
+        Chain& chain = chains_[index];
+        keep(chain, std::min(points_[chain.segment + 1].y, bottom_));
+    }
+    return &border_;
+}
+
+}  // namespace gfx::raster
