@@ -72,11 +72,13 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
 
-// How a wide stroke's outline turns at its corners.
+// How a wide stroke's outline turns at its corners and ends.
 struct StrokeStyle {
     double lineWidth = 1;  // in user space
     enum class Join { miter, round, bevel } join = Join::miter;
     double miterLimit = 10;
+    // How an open subpath's ends are drawn (strokeConvex draws closed subpaths only).
+    enum class Cap { butt, round, square } cap = Cap::butt;
 };
 
 // Strokes `path` when its subpaths are all closed and, flattened, convex polygons whose strokes share
