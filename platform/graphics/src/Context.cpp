@@ -6,10 +6,16 @@
 
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
+#include "Stroker.h"
 
 namespace gfx {
 
 namespace {
+
+// Wide strokes other than convex rings are drawn as overlapping convex pieces. Until the converter
+// counts overlapping windings exactly, pixels where pieces overlap on the outline come out too full,
+// so they stay with Cairo.
+constexpr bool strokesWidePieces = false;
 
 cairo_operator_t cairoOperator(BlendMode mode) {
     switch (mode) {
@@ -234,7 +240,11 @@ bool Context::Impl::strokeDirectly(const Path& path) {
         raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, cairo_get_miter_limit(cairo)};
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
+        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
+        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
         changed = raster::strokeConvex(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
+        if (!changed && strokesWidePieces)
+            changed = raster::strokeWide(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
     }
     if (!changed) return false;
     markDrawn(*changed);
