@@ -20,6 +20,8 @@ constexpr double shortestSegment = 1e-9;
 struct Scratch {
     std::vector<Point> points;
     std::vector<std::uint8_t> smooth;
+    // The two sides of a band of segments (see Builder::bandEnd).
+    std::vector<Point> left, right;
     StrokePieces pieces;
 };
 
@@ -39,17 +41,55 @@ Point unitBetween(Point a, Point b) {
 // the device by `toDevice` when that is not the device itself.
 class Builder {
 public:
-    Builder(const StrokeStyle& style, double half, double arcStep, const AffineTransform* toDevice,
-            const PixelBox& clip, StrokePieces& out)
-        : style_(style), half_(half), arcStep_(arcStep), toDevice_(toDevice), clip_(clip), out_(out) {}
+    Builder(const StrokeStyle& style, double half, double tolerance, const AffineTransform* toDevice,
+            const PixelBox& clip, Scratch& scratch, StrokePieces& out)
+        : style_(style),
+          half_(half),
+          tolerance_(tolerance),
+          arcStep_(2 * std::acos(std::max(-1.0, 1 - tolerance / half))),
+          toDevice_(toDevice),
+          clip_(clip),
+          left_(scratch.left),
+          right_(scratch.right),
+          out_(out) {}
 
-    // A quad along the segment from a to b, `d` its unit direction.
-    void segment(Point a, Point b, Point d) {
-        Point n{-d.y * half_, d.x * half_};
-        add({a.x + n.x, a.y + n.y});
-        add({b.x + n.x, b.y + n.y});
-        add({b.x - n.x, b.y - n.y});
-        add({a.x - n.x, a.y - n.y});
+    // Consecutive segments make one band: each segment's quad cut at the bisectors of the corners it
+    // shares with its neighbours in the band, all as one polygon. The quads meet edge to edge, so
+    // the band turns each such corner as a miter does, and draws about a third of the edges the
+    // separate pieces would. A band begins at `a` along `d`, bends at corners, and ends at `b`.
+    void bandStart(Point a, Point d) {
+        left_.clear();
+        right_.clear();
+        side(a, {-d.y * half_, d.x * half_});
+    }
+
+    // How far along each segment a bend at the corner from `d1` to `d2` cuts into it (the miter's
+    // reach past the pushed-out corner), or nothing where the band must end there: a corner the
+    // style draws otherwise (a bevel or round join that differs from the miter by more than half the
+    // tolerance, a miter past the limit), or one the segments are too short for (its inner side would
+    // fold back).
+    std::optional<double> bend(Point d1, Point d2, bool smooth, double cutAlready, double length1,
+                               double length2) const {
+        double cosine = d1.x * d2.x + d1.y * d2.y;
+        if (!(1 + cosine > 1e-12)) return std::nullopt;
+        double reach = half_ * std::sqrt((1 - cosine) / (1 + cosine));
+        if (!(cutAlready + reach < length1 && reach < length2)) return std::nullopt;
+        // Past the corner, the miter's tip reaches half / cos(turn / 2), a bevel half * cos(turn / 2).
+        double tip = std::sqrt(2 / (1 + cosine)), bevel = std::sqrt((1 + cosine) / 2);
+        bool mitred = !smooth && style_.join == StrokeStyle::Join::miter;
+        if (mitred ? tip > style_.miterLimit : half_ * (tip - bevel) > tolerance_ / 2) return std::nullopt;
+        return reach;
+    }
+
+    void bandBend(Point v, Point d1, Point d2) {
+        double scale = half_ / (1 + d1.x * d2.x + d1.y * d2.y);
+        side(v, {-(d1.y + d2.y) * scale, (d1.x + d2.x) * scale});
+    }
+
+    void bandEnd(Point b, Point d) {
+        side(b, {-d.y * half_, d.x * half_});
+        for (Point p : left_) add(p);
+        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
         finish();
     }
 
@@ -111,6 +151,11 @@ public:
     }
 
 private:
+    void side(Point v, Point offset) {
+        left_.push_back({v.x + offset.x, v.y + offset.y});
+        right_.push_back({v.x - offset.x, v.y - offset.y});
+    }
+
     // Points on the circle around `centre` from the unit direction `from` through `sweep` radians, at
     // most `arcStep_` apart.
     void arc(Point centre, Point from, double sweep) {
@@ -148,9 +193,12 @@ private:
 
     const StrokeStyle& style_;
     double half_;
+    double tolerance_;
     double arcStep_;
     const AffineTransform* toDevice_;
     const PixelBox& clip_;
+    std::vector<Point>& left_;
+    std::vector<Point>& right_;
     StrokePieces& out_;
 };
 
@@ -160,15 +208,29 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
-    Point previous = closed ? unitBetween(points[n - 1], points[0]) : Point{};
-    for (std::size_t i = 0; i < segments; ++i) {
-        Point a = points[i], b = points[(i + 1) % n], d = unitBetween(a, b);
-        if (closed || i > 0) builder.join(a, previous, d, smooth[i]);
-        else builder.cap(a, {-d.x, -d.y});
-        builder.segment(a, b, d);
-        previous = d;
+    auto length = [&](std::size_t i) { return std::hypot(points[(i + 1) % n].x - points[i].x, points[(i + 1) % n].y - points[i].y); };
+    Point d = unitBetween(points[0], points[1]);
+    if (closed) builder.join(points[0], unitBetween(points[n - 1], points[0]), d, false);
+    else builder.cap(points[0], {-d.x, -d.y});
+    builder.bandStart(points[0], d);
+    double cut = 0, currentLength = length(0);
+    for (std::size_t i = 1; i < segments; ++i) {
+        Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
+        double nextLength = length(i);
+        if (auto reach = builder.bend(d, next, smooth[i], cut, currentLength, nextLength)) {
+            builder.bandBend(v, d, next);
+            cut = *reach;
+        } else {
+            builder.bandEnd(v, d);
+            builder.join(v, d, next, smooth[i]);
+            builder.bandStart(v, next);
+            cut = 0;
+        }
+        d = next;
+        currentLength = nextLength;
     }
-    if (!closed) builder.cap(points[n - 1], previous);
+    builder.bandEnd(points[segments % n], d);
+    if (!closed) builder.cap(points[n - 1], d);
 }
 
 }  // namespace
@@ -191,15 +253,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     if (!(half > 0 && deviceHalf < largestCoordinate && std::isfinite(style.miterLimit))) return false;
     tolerance = std::max(tolerance, 0.001);
     double penTolerance = round ? tolerance : tolerance / largestStretch;
-    double arcStep = 2 * std::acos(std::max(-1.0, 1 - penTolerance / half));
     // A square dot's sides run along the user space's axes.
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
-    Builder builder(style, half, arcStep, round ? nullptr : &toDevice, clip, pieces);
+    Scratch& s = scratch;
+    Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
     // miters or caps can reach it.
     double reach = deviceHalf * std::max(style.join == StrokeStyle::Join::miter ? style.miterLimit : 1, 1.5) + 1;
-    Scratch& s = scratch;
     auto& points = s.points;
     auto& smooth = s.smooth;
     points.clear();

@@ -73,17 +73,6 @@ double twiceArea(const raster::StrokePieces& pieces, std::size_t index) {
     return twice;
 }
 
-// Whether the polygon turns one way at every corner.
-bool isConvex(const raster::StrokePieces& pieces, std::size_t index) {
-    std::size_t first = index ? pieces.ends[index - 1] : 0, n = pieces.ends[index] - first;
-    for (std::size_t i = 0; i < n; ++i) {
-        Point a = pieces.points[first + i], b = pieces.points[first + (i + 1) % n],
-              c = pieces.points[first + (i + 2) % n];
-        if ((b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x) < -1e-9) return false;
-    }
-    return true;
-}
-
 int alphaDifference(const Bitmap& a, const Bitmap& b) {
     int largest = 0;
     for (int y = 0; y < size; ++y)
@@ -99,7 +88,6 @@ int piecesAgainst(const Bitmap& reference, const Path& path, const AffineTransfo
     if (!raster::strokePieces(path, toDevice, tolerance, style.raster(), {0, 0, size, size}, pieces)) return 1000;
     for (std::size_t i = 0; i < pieces.count(); ++i) {
         EXPECT_GT(twiceArea(pieces, i), 0) << "piece " << i;
-        EXPECT_TRUE(isConvex(pieces, i)) << "piece " << i;
     }
     Path outline = outlineOf(pieces);
     Bitmap filled = drawByCairo({}, [&](Context& context) {
