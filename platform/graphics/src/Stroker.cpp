@@ -53,41 +53,61 @@ public:
           right_(scratch.right),
           out_(out) {}
 
-    // Consecutive segments make one band: each segment's quad cut at the bisectors of the corners it
-    // shares with its neighbours in the band, all as one polygon. The quads meet edge to edge, so
-    // the band turns each such corner as a miter does, and draws about a third of the edges the
-    // separate pieces would. A band begins at `a` along `d`, bends at corners, and ends at `b`.
+    // Consecutive segments make one band: one polygon whose sides are the segments pushed out either
+    // way, turning at each corner as the join does on the outer side and meeting where the pushed-in
+    // segments cross on the inner side. That is the union of the segments' quads and their joins as
+    // long as the inner side does not fold back, with about a third of the edges the separate pieces
+    // would have. A band begins at `a` along `d`, turns at corners, and ends at `b`.
     void bandStart(Point a, Point d) {
         left_.clear();
         right_.clear();
-        side(a, {-d.y * half_, d.x * half_});
+        Point n{-d.y * half_, d.x * half_};
+        left_.push_back({a.x + n.x, a.y + n.y});
+        right_.push_back({a.x - n.x, a.y - n.y});
     }
 
-    // How far along each segment a bend at the corner from `d1` to `d2` cuts into it (the miter's
-    // reach past the pushed-out corner), or nothing where the band must end there: a corner the
-    // style draws otherwise (a bevel or round join that differs from the miter by more than half the
-    // tolerance, a miter past the limit), or one the segments are too short for (its inner side would
-    // fold back).
-    std::optional<double> bend(Point d1, Point d2, bool smooth, double cutAlready, double length1,
-                               double length2) const {
-        double cosine = d1.x * d2.x + d1.y * d2.y;
+    // Turns the band at `v` from `d1` to `d2`, returning how far into the next segment its inner side
+    // cut; nothing, without adding to the band, where that side would fold back: the segments too
+    // short for the turn (`cutAlready` of the first one taken by its start), or a turn right back.
+    std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready, double length1,
+                                   double length2) {
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
         if (!(1 + cosine > 1e-12)) return std::nullopt;
+        // The pushed segments cross this far past (or short of) the pushed corner.
         double reach = half_ * std::sqrt((1 - cosine) / (1 + cosine));
         if (!(cutAlready + reach < length1 && reach < length2)) return std::nullopt;
-        // Past the corner, the miter's tip reaches half / cos(turn / 2), a bevel half * cos(turn / 2).
-        double tip = std::sqrt(2 / (1 + cosine)), bevel = std::sqrt((1 + cosine) / 2);
-        bool mitred = !smooth && style_.join == StrokeStyle::Join::miter;
-        if (mitred ? tip > style_.miterLimit : half_ * (tip - bevel) > tolerance_ / 2) return std::nullopt;
+        // The inner side turns where the pushed-in segments cross; that is the miter's tip on the other.
+        double scale = half_ / (1 + cosine);
+        Point miter{-(d1.y + d2.y) * scale, (d1.x + d2.x) * scale};
+        bool leftInner = cross > 0;
+        auto& inner = leftInner ? left_ : right_;
+        auto& outer = leftInner ? right_ : left_;
+        double way = leftInner ? 1 : -1;
+        inner.push_back({v.x + way * miter.x, v.y + way * miter.y});
+        // Past the corner the miter's tip reaches half / cos(turn / 2); inside a curve it stands for the
+        // round join where it is within half the tolerance of it.
+        double tip = std::sqrt(2 / (1 + cosine));
+        auto join = smooth ? (half_ * (tip - 1) <= tolerance_ / 2 ? StrokeStyle::Join::miter : StrokeStyle::Join::round)
+                           : style_.join;
+        if (join == StrokeStyle::Join::miter && (smooth || tip <= style_.miterLimit)) {
+            outer.push_back({v.x - way * miter.x, v.y - way * miter.y});
+            return reach;
+        }
+        Point n1{way * d1.y, -way * d1.x}, n2{way * d2.y, -way * d2.x};  // unit, outwards
+        if (join == StrokeStyle::Join::round) {
+            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
+            arc(v, n1, way * angle, [&](Point p) { outer.push_back(p); });
+        } else {
+            outer.push_back({v.x + n1.x * half_, v.y + n1.y * half_});
+            outer.push_back({v.x + n2.x * half_, v.y + n2.y * half_});
+        }
         return reach;
     }
 
-    void bandBend(Point v, Point d1, Point d2) {
-        double scale = half_ / (1 + d1.x * d2.x + d1.y * d2.y);
-        side(v, {-(d1.y + d2.y) * scale, (d1.x + d2.x) * scale});
-    }
-
     void bandEnd(Point b, Point d) {
-        side(b, {-d.y * half_, d.x * half_});
+        Point n{-d.y * half_, d.x * half_};
+        left_.push_back({b.x + n.x, b.y + n.y});
+        right_.push_back({b.x - n.x, b.y - n.y});
         for (Point p : left_) add(p);
         for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
         finish();
@@ -151,21 +171,21 @@ public:
     }
 
 private:
-    void side(Point v, Point offset) {
-        left_.push_back({v.x + offset.x, v.y + offset.y});
-        right_.push_back({v.x - offset.x, v.y - offset.y});
-    }
-
     // Points on the circle around `centre` from the unit direction `from` through `sweep` radians, at
-    // most `arcStep_` apart.
-    void arc(Point centre, Point from, double sweep) {
+    // most `arcStep_` apart, handed to `to` (the piece being built unless given).
+    template <typename To>
+    void arc(Point centre, Point from, double sweep, To to) {
         int steps = std::max(1, int(std::ceil(std::abs(sweep) / arcStep_)));
         double step = sweep / steps, c = std::cos(step), s = std::sin(step);
         Point u = from;
         for (int k = 0; k <= steps; ++k) {
-            add({centre.x + u.x * half_, centre.y + u.y * half_});
+            to(Point{centre.x + u.x * half_, centre.y + u.y * half_});
             u = {u.x * c - u.y * s, u.x * s + u.y * c};
         }
+    }
+
+    void arc(Point centre, Point from, double sweep) {
+        arc(centre, from, sweep, [this](Point p) { add(p); });
     }
 
     void add(Point p) { out_.points.push_back(toDevice_ ? toDevice_->apply(p) : p); }
@@ -217,8 +237,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     for (std::size_t i = 1; i < segments; ++i) {
         Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
         double nextLength = length(i);
-        if (auto reach = builder.bend(d, next, smooth[i], cut, currentLength, nextLength)) {
-            builder.bandBend(v, d, next);
+        if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
             cut = *reach;
         } else {
             builder.bandEnd(v, d);

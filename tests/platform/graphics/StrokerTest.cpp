@@ -275,12 +275,18 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
 }
 
 TEST(Stroker, PiecesWhollyOutsideTheClipAreLeftOut) {
-    Path path = lines({{-400, 10}, {20, 10}, {20, 400}, {30, 30}});
+    Path path = lines({{-400, 10}, {-300, 30}});
+    path.moveTo({10, 300});
+    path.lineTo({30, 400});
+    path.moveTo({20, 10});
+    path.lineTo({60, 30});
+    const Style style{4, LineJoin::round, LineCap::round};
     raster::StrokePieces clipped, whole;
-    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, Style{4}.raster(), {0, 0, size, size}, clipped));
-    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, Style{4}.raster(), {-1000, -1000, 1000, 1000}, whole));
-    EXPECT_LT(clipped.count(), whole.count());
-    EXPECT_LE(piecesAgainstCairo(path, {}, Style{4}), cairoSampling);
+    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, style.raster(), {0, 0, size, size}, clipped));
+    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, style.raster(), {-1000, -1000, 1000, 1000}, whole));
+    EXPECT_EQ(clipped.count(), 2u);  // the last line and the cap at its start
+    EXPECT_EQ(whole.count(), 9u);
+    EXPECT_LE(piecesAgainstCairo(path, {}, style), cairoSampling);
 }
 
 // The converter's fill sums the areas of the pieces overlapping in a pixel: where they overlap on
