@@ -108,9 +108,20 @@ public:
         Point n{-d.y * half_, d.x * half_};
         left_.push_back({b.x + n.x, b.y + n.y});
         right_.push_back({b.x - n.x, b.y - n.y});
-        for (Point p : left_) add(p);
-        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
-        finish();
+        emitBand();
+    }
+
+    // A closed subpath's band may begin by turning at its start (from empty sides) and, still whole
+    // when it is back there, end where it began: each side closes into a loop, and the edges joining
+    // the two loops at the start cancel out.
+    void bandClear() {
+        left_.clear();
+        right_.clear();
+    }
+    void bandLoop() {
+        left_.push_back(Point(left_.front()));
+        right_.push_back(Point(right_.front()));
+        emitBand();
     }
 
     // What fills the gap on the outer side where a segment along `d1` meets one along `d2` at `v`.
@@ -171,6 +182,12 @@ public:
     }
 
 private:
+    void emitBand() {
+        for (Point p : left_) add(p);
+        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        finish();
+    }
+
     // Points on the circle around `centre` from the unit direction `from` through `sweep` radians, at
     // most `arcStep_` apart, handed to `to` (the piece being built unless given).
     template <typename To>
@@ -230,13 +247,25 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     std::size_t segments = closed ? n : n - 1;
     auto length = [&](std::size_t i) { return std::hypot(points[(i + 1) % n].x - points[i].x, points[(i + 1) % n].y - points[i].y); };
     Point d = unitBetween(points[0], points[1]);
-    if (closed) builder.join(points[0], unitBetween(points[n - 1], points[0]), d, false);
-    else builder.cap(points[0], {-d.x, -d.y});
-    builder.bandStart(points[0], d);
-    double cut = 0, currentLength = length(0);
+    double cut = 0, currentLength = length(0), cutAtEnd = 0;
+    bool loop = false;
+    if (closed) {
+        Point last = unitBetween(points[n - 1], points[0]);
+        builder.bandClear();
+        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, length(n - 1), currentLength)) {
+            cut = cutAtEnd = *reach;
+            loop = true;
+        } else {
+            builder.join(points[0], last, d, false);
+            builder.bandStart(points[0], d);
+        }
+    } else {
+        builder.cap(points[0], {-d.x, -d.y});
+        builder.bandStart(points[0], d);
+    }
     for (std::size_t i = 1; i < segments; ++i) {
         Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
-        double nextLength = length(i);
+        double nextLength = length(i) - (i + 1 == segments ? cutAtEnd : 0);
         if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
             cut = *reach;
         } else {
@@ -244,11 +273,13 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
             builder.join(v, d, next, smooth[i]);
             builder.bandStart(v, next);
             cut = 0;
+            loop = false;
         }
         d = next;
         currentLength = nextLength;
     }
-    builder.bandEnd(points[segments % n], d);
+    if (loop) builder.bandLoop();
+    else builder.bandEnd(points[segments % n], d);
     if (!closed) builder.cap(points[n - 1], d);
 }
 
