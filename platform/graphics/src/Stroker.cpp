@@ -76,31 +76,14 @@ public:
         // The pushed segments cross this far past (or short of) the pushed corner.
         double reach = half_ * std::sqrt((1 - cosine) / (1 + cosine));
         if (!(cutAlready + reach < length1 && reach < length2)) return std::nullopt;
-        // The inner side turns where the pushed-in segments cross; that is the miter's tip on the other.
+        // The inner side turns where the pushed-in segments cross.
+        double way = cross > 0 ? 1 : -1;
+        auto& inner = way > 0 ? left_ : right_;
+        auto& outer = way > 0 ? right_ : left_;
         double scale = half_ / (1 + cosine);
-        Point miter{-(d1.y + d2.y) * scale, (d1.x + d2.x) * scale};
-        bool leftInner = cross > 0;
-        auto& inner = leftInner ? left_ : right_;
-        auto& outer = leftInner ? right_ : left_;
-        double way = leftInner ? 1 : -1;
-        inner.push_back({v.x + way * miter.x, v.y + way * miter.y});
-        // Past the corner the miter's tip reaches half / cos(turn / 2); inside a curve it stands for the
-        // round join where it is within half the tolerance of it.
-        double tip = std::sqrt(2 / (1 + cosine));
-        auto join = smooth ? (half_ * (tip - 1) <= tolerance_ / 2 ? StrokeStyle::Join::miter : StrokeStyle::Join::round)
-                           : style_.join;
-        if (join == StrokeStyle::Join::miter && (smooth || tip <= style_.miterLimit)) {
-            outer.push_back({v.x - way * miter.x, v.y - way * miter.y});
-            return reach;
-        }
-        Point n1{way * d1.y, -way * d1.x}, n2{way * d2.y, -way * d2.x};  // unit, outwards
-        if (join == StrokeStyle::Join::round) {
-            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
-            arc(v, n1, way * angle, [&](Point p) { outer.push_back(p); });
-        } else {
-            outer.push_back({v.x + n1.x * half_, v.y + n1.y * half_});
-            outer.push_back({v.x + n2.x * half_, v.y + n2.y * half_});
-        }
+        inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        // On the outer side, the pushed-out segments' ends are on the band's sides already.
+        outerCorner(v, d1, d2, cornerJoin(cosine, smooth), [&](Point p) { outer.push_back(p); });
         return reach;
     }
 
@@ -126,27 +109,16 @@ public:
 
     // What fills the gap on the outer side where a segment along `d1` meets one along `d2` at `v`.
     void join(Point v, Point d1, Point d2, bool smooth) {
-        double cross = d1.x * d2.y - d1.y * d2.x, dot = d1.x * d2.x + d1.y * d2.y;
-        if (cross == 0 && dot > 0) return;
-        // Unit normals on the side away from the turn (either side where the line turns right back).
-        double side = cross > 0 ? 1 : -1;
-        Point n1{side * d1.y, -side * d1.x}, n2{side * d2.y, -side * d2.x};
-        auto join = smooth ? StrokeStyle::Join::round : style_.join;
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+        if (cross == 0 && cosine > 0) return;
+        auto join = cornerJoin(cosine, smooth);
+        Point n1 = outwards(d1, cross), n2 = outwards(d2, cross);
+        // A miter's tip alone leaves out the pushed-out segments' ends.
+        bool mitred = join == StrokeStyle::Join::miter;
         add(v);
-        if (join == StrokeStyle::Join::round) {
-            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
-            arc(v, n1, side * angle);
-        } else {
-            add({v.x + n1.x * half_, v.y + n1.y * half_});
-            Point sum{n1.x + n2.x, n1.y + n2.y};
-            double sumSquared = sum.x * sum.x + sum.y * sum.y;
-            // The miter's length over the line width is 2 / |n1 + n2|.
-            if (join == StrokeStyle::Join::miter && sumSquared * style_.miterLimit * style_.miterLimit >= 4) {
-                double reach = 2 * half_ / sumSquared;
-                add({v.x + sum.x * reach, v.y + sum.y * reach});
-            }
-            add({v.x + n2.x * half_, v.y + n2.y * half_});
-        }
+        if (mitred) add({v.x + n1.x * half_, v.y + n1.y * half_});
+        outerCorner(v, d1, d2, join, [this](Point p) { add(p); });
+        if (mitred) add({v.x + n2.x * half_, v.y + n2.y * half_});
         finish();
     }
 
@@ -182,6 +154,38 @@ public:
     }
 
 private:
+    // The unit normal of `d` on the side away from a turn that way (`cross` its sign; either side
+    // where the line turns right back).
+    static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
+
+    // How a corner is drawn: inside a curve round, or as a miter where that is within half the
+    // tolerance of round (its tip reaches half / cos(turn / 2) past the corner); elsewhere as the
+    // style says, a miter past its limit bevelled.
+    StrokeStyle::Join cornerJoin(double cosine, bool smooth) const {
+        double tip = std::sqrt(2 / (1 + cosine));
+        if (smooth) return half_ * (tip - 1) <= tolerance_ / 2 ? StrokeStyle::Join::miter : StrokeStyle::Join::round;
+        if (style_.join == StrokeStyle::Join::miter && !(tip <= style_.miterLimit)) return StrokeStyle::Join::bevel;
+        return style_.join;
+    }
+
+    // The corner's outer side past the pushed-out segments' ends, handed to `to` in order: a miter's
+    // tip, a bevel's two ends, or the arc between them.
+    template <typename To>
+    void outerCorner(Point v, Point d1, Point d2, StrokeStyle::Join join, To to) {
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+        Point n1 = outwards(d1, cross), n2 = outwards(d2, cross);
+        if (join == StrokeStyle::Join::miter) {
+            double scale = half_ / (1 + cosine);
+            to(Point{v.x + (n1.x + n2.x) * scale, v.y + (n1.y + n2.y) * scale});
+        } else if (join == StrokeStyle::Join::round) {
+            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
+            arc(v, n1, cross > 0 ? angle : -angle, to);
+        } else {
+            to(Point{v.x + n1.x * half_, v.y + n1.y * half_});
+            to(Point{v.x + n2.x * half_, v.y + n2.y * half_});
+        }
+    }
+
     void emitBand() {
         for (Point p : left_) add(p);
         for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
