@@ -337,13 +337,9 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
             minY > clip.bottom + reach)
             return add(p3, false), true;
-        // Within the tolerance when 3/4 of the largest second difference over the squared step count is.
-        double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
-        double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
-        double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
-        double steps = std::ceil(std::sqrt(0.75 * dd / tolerance));
-        if (!(steps <= mostCurveSegments)) return false;
-        int count = std::max(1, int(steps));
+        auto steps = cubicSteps(p0, p1, p2, p3, tolerance, mostCurveSegments);
+        if (!steps) return false;
+        int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
