@@ -249,7 +249,10 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
-    auto length = [&](std::size_t i) { return std::hypot(points[(i + 1) % n].x - points[i].x, points[(i + 1) % n].y - points[i].y); };
+    auto length = [&](std::size_t i) {
+        Point a = points[i], b = points[(i + 1) % n];
+        return std::hypot(b.x - a.x, b.y - a.y);
+    };
     Point d = unitBetween(points[0], points[1]);
     double cut = 0, currentLength = length(0), cutAtEnd = 0;
     bool loop = false;
@@ -304,8 +307,10 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     double largestStretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
     double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
     double deviceHalf = style.lineWidth / 2 * largestStretch;
-    if (!(half > 0 && deviceHalf < largestCoordinate && std::isfinite(style.miterLimit))) return false;
     tolerance = std::max(tolerance, 0.001);
+    // A pen a million times the tolerance would take thousands of points for each round corner.
+    if (!(half > 0 && deviceHalf < largestCoordinate && deviceHalf <= tolerance * 1e6 && std::isfinite(style.miterLimit)))
+        return false;
     double penTolerance = round ? tolerance : tolerance / largestStretch;
     // A square dot's sides run along the user space's axes.
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};

@@ -262,9 +262,9 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     const raster::PixelBox box{0, 0, size, size};
     for (const Path* path : {&nonFinite, &enormous, &curve})
         EXPECT_FALSE(raster::strokePieces(*path, {}, tolerance, style.raster(), box, pieces));
-    // A transform flattening the plane, and widths without size.
+    // A transform flattening the plane, widths without size, and a pen too large to round finely.
     EXPECT_FALSE(raster::strokePieces(fine, AffineTransform{1, 2, 2, 4, 0, 0}, tolerance, style.raster(), box, pieces));
-    for (double width : {0.0, -3.0, nan, inf})
+    for (double width : {0.0, -3.0, nan, inf, 1e9})
         EXPECT_FALSE(raster::strokePieces(fine, {}, tolerance, Style{width}.raster(), box, pieces)) << width;
 
     Bitmap target = Bitmap::make(size, size);
