@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,8 @@ Bitmap cairoStroke(const Path& path, const AffineTransform& toDevice, const Styl
     });
 }
 
-// The pieces as one path, each a closed polygon.
-Path outlineOf(const raster::StrokePieces& pieces) {
+// The pieces' union, filled by Cairo with the winding rule (exact however they overlap).
+Bitmap filledByCairo(const raster::StrokePieces& pieces) {
     Path outline;
     std::size_t first = 0;
     for (std::uint32_t end : pieces.ends) {
@@ -60,7 +61,18 @@ Path outlineOf(const raster::StrokePieces& pieces) {
         outline.closeSubpath();
         first = end;
     }
-    return outline;
+    return drawByCairo({}, [&](Context& context) {
+        context.setFillColor(Color{0, 0, 0, 1});
+        context.fill(outline, FillRule::winding);
+    });
+}
+
+// The stroke drawn by the converter into `canvas` (cleared), opaque black.
+std::optional<raster::PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, const Style& style,
+                                           Bitmap& canvas) {
+    canvas = Bitmap::make(size, size);
+    raster::Target target{reinterpret_cast<std::uint32_t*>(canvas.pixels.data()), canvas.stride / 4, {0, 0, size, size}};
+    return raster::strokeWide(path, toDevice, tolerance, style.raster(), 0xFF000000u, target);
 }
 
 double twiceArea(const raster::StrokePieces& pieces, std::size_t index) {
@@ -81,20 +93,13 @@ int alphaDifference(const Bitmap& a, const Bitmap& b) {
     return largest;
 }
 
-// Builds the pieces and fills their union through Cairo with the winding rule (exact however they
-// overlap): the largest difference from `reference`, in 1/255ths of alpha.
+// Builds the pieces and fills their union through Cairo: the largest difference from `reference`, in
+// 1/255ths of alpha.
 int piecesAgainst(const Bitmap& reference, const Path& path, const AffineTransform& toDevice, const Style& style) {
     raster::StrokePieces pieces;
     if (!raster::strokePieces(path, toDevice, tolerance, style.raster(), {0, 0, size, size}, pieces)) return 1000;
-    for (std::size_t i = 0; i < pieces.count(); ++i) {
-        EXPECT_GT(twiceArea(pieces, i), 0) << "piece " << i;
-    }
-    Path outline = outlineOf(pieces);
-    Bitmap filled = drawByCairo({}, [&](Context& context) {
-        context.setFillColor(Color{0, 0, 0, 1});
-        context.fill(outline, FillRule::winding);
-    });
-    return alphaDifference(filled, reference);
+    for (std::size_t i = 0; i < pieces.count(); ++i) EXPECT_GT(twiceArea(pieces, i), 0) << "piece " << i;
+    return alphaDifference(filledByCairo(pieces), reference);
 }
 
 int piecesAgainstCairo(const Path& path, const AffineTransform& toDevice, const Style& style) {
@@ -298,18 +303,12 @@ TEST(Stroker, StrokesWideOutlinesThroughTheConverter) {
     path.curveTo({8, 30}, {40, 50}, {40, 40});
     for (const Style& style : {Style{5, LineJoin::miter, LineCap::square}, Style{6, LineJoin::round, LineCap::round}})
         for (const auto& [name, transform] : transforms()) {
-            Bitmap ours = Bitmap::make(size, size);
-            raster::Target target{reinterpret_cast<std::uint32_t*>(ours.pixels.data()), ours.stride / 4,
-                                  {0, 0, size, size}};
-            auto drawn = raster::strokeWide(path, transform, tolerance, style.raster(), 0xFF000000u, target);
+            Bitmap ours;
+            auto drawn = strokeWide(path, transform, style, ours);
             ASSERT_TRUE(drawn) << name;
             raster::StrokePieces pieces;
-            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), target.clip, pieces));
-            Path outline = outlineOf(pieces);
-            Bitmap pieceUnion = drawByCairo({}, [&](Context& context) {
-                context.setFillColor(Color{0, 0, 0, 1});
-                context.fill(outline, FillRule::winding);
-            });
+            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
+            Bitmap pieceUnion = filledByCairo(pieces);
             int emptier = 0, changedOutside = 0;
             for (int y = 0; y < size; ++y)
                 for (int x = 0; x < size; ++x) {
@@ -335,10 +334,8 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
                 raster::StrokePieces pieces;
                 ASSERT_TRUE(raster::strokePieces(*path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
                 EXPECT_EQ(pieces.count(), 1u) << name;
-                Bitmap ours = Bitmap::make(size, size);
-                raster::Target target{reinterpret_cast<std::uint32_t*>(ours.pixels.data()), ours.stride / 4,
-                                      {0, 0, size, size}};
-                ASSERT_TRUE(raster::strokeWide(*path, transform, tolerance, style.raster(), 0xFF000000u, target));
+                Bitmap ours;
+                ASSERT_TRUE(strokeWide(*path, transform, style, ours));
                 EXPECT_LE(alphaDifference(ours, cairoStroke(*path, transform, style)), cairoSampling)
                     << (path == &concave ? "concave " : "rounded ") << style.width << " " << name;
             }
