@@ -12,9 +12,9 @@ namespace gfx {
 
 namespace {
 
-// Wide strokes other than convex rings are drawn as overlapping convex pieces. Until the converter
-// counts overlapping windings exactly, pixels where pieces overlap on the outline come out too full,
-// so they stay with Cairo.
+// Wide strokes other than convex rings can be drawn as polygons that overlap at some corners and
+// caps (raster::strokeWide). Until the converter counts overlapping windings exactly, pixels where
+// they overlap on the outline come out too full, so such strokes stay with Cairo.
 constexpr bool strokesWidePieces = false;
 
 cairo_operator_t cairoOperator(BlendMode mode) {

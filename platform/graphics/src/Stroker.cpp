@@ -309,8 +309,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     double deviceHalf = style.lineWidth / 2 * largestStretch;
     tolerance = std::max(tolerance, 0.001);
     // A pen a million times the tolerance would take thousands of points for each round corner.
-    if (!(half > 0 && deviceHalf < largestCoordinate && deviceHalf <= tolerance * 1e6 && std::isfinite(style.miterLimit)))
-        return false;
+    bool usable = half > 0 && deviceHalf < largestCoordinate && std::isfinite(style.miterLimit);
+    if (!(usable && deviceHalf <= tolerance * 1e6)) return false;
     double penTolerance = round ? tolerance : tolerance / largestStretch;
     // A square dot's sides run along the user space's axes.
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
@@ -356,8 +356,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // A subpath is stroked once it has a segment (a lone move draws nothing).
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {
-            if (closed && points.size() > 1 &&
-                samePoint(points.back(), points[0])) {
+            if (closed && points.size() > 1 && samePoint(points.back(), points[0])) {
                 points.pop_back();
                 smooth.pop_back();
             }

@@ -71,7 +71,8 @@ Bitmap filledByCairo(const raster::StrokePieces& pieces) {
 std::optional<raster::PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, const Style& style,
                                            Bitmap& canvas) {
     canvas = Bitmap::make(size, size);
-    raster::Target target{reinterpret_cast<std::uint32_t*>(canvas.pixels.data()), canvas.stride / 4, {0, 0, size, size}};
+    raster::Target target{reinterpret_cast<std::uint32_t*>(canvas.pixels.data()), canvas.stride / 4,
+                          {0, 0, size, size}};
     return raster::strokeWide(path, toDevice, tolerance, style.raster(), 0xFF000000u, target);
 }
 
@@ -332,7 +333,8 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
         for (const Style& style : {Style{3, LineJoin::bevel}, Style{4, LineJoin::round}, Style{3.5, LineJoin::miter}})
             for (const auto& [name, transform] : transforms()) {
                 raster::StrokePieces pieces;
-                ASSERT_TRUE(raster::strokePieces(*path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
+                ASSERT_TRUE(
+                    raster::strokePieces(*path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
                 EXPECT_EQ(pieces.count(), 1u) << name;
                 Bitmap ours;
                 ASSERT_TRUE(strokeWide(*path, transform, style, ours));
