@@ -6,10 +6,16 @@
 
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
+#include "Stroker.h"
 
 namespace gfx {
 
 namespace {
+
+// Wide strokes other than convex rings can be drawn as polygons that overlap at some corners and
+// caps (raster::strokeWide). Until the converter counts overlapping windings exactly, pixels where
+// they overlap on the outline come out too full, so such strokes stay with Cairo.
+constexpr bool strokesWidePieces = false;
 
 cairo_operator_t cairoOperator(BlendMode mode) {
     switch (mode) {
@@ -234,7 +240,11 @@ bool Context::Impl::strokeDirectly(const Path& path) {
         raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, cairo_get_miter_limit(cairo)};
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
         if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
+        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
+        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
         changed = raster::strokeConvex(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
+        if (!changed && strokesWidePieces)
+            changed = raster::strokeWide(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
     }
     if (!changed) return false;
     markDrawn(*changed);

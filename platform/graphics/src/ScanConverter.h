@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -73,11 +75,25 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
 
-// How a wide stroke's outline turns at its corners.
+// How many equal steps of the cubic p0..p3 keep its chords within `tolerance` of it: those where 3/4
+// of its largest second difference over the squared count is under the tolerance. Nothing where that
+// passes `most` (a curve far larger than any target).
+inline std::optional<int> cubicSteps(Point p0, Point p1, Point p2, Point p3, double tolerance, int most) {
+    double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
+    double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
+    double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
+    double steps = std::ceil(std::sqrt(0.75 * dd / tolerance));
+    if (!(steps <= most)) return std::nullopt;
+    return std::max(1, int(steps));
+}
+
+// How a wide stroke's outline turns at its corners and ends.
 struct StrokeStyle {
     double lineWidth = 1;  // in user space
     enum class Join { miter, round, bevel } join = Join::miter;
     double miterLimit = 10;
+    // How an open subpath's ends are drawn (strokeConvex draws closed subpaths only).
+    enum class Cap { butt, round, square } cap = Cap::butt;
 };
 
 // Strokes `path` when its subpaths are all closed and, flattened, convex polygons whose strokes share

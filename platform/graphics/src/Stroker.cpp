@@ -1,0 +1,432 @@
+#include "Stroker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace gfx::raster {
+
+namespace {
+
+// Beyond this a coordinate loses its precision in the converter; Cairo gets such paths.
+constexpr double largestCoordinate = 1e15;
+// A curve needing more segments than this is far larger than any target; Cairo gets it.
+constexpr int mostCurveSegments = 1 << 16;
+// Points closer than this (device pixels) are one: the segment between them has no direction.
+constexpr double shortestSegment = 1e-9;
+
+// One subpath flattened in device space. `smooth` marks the points inside a curve: the stroke turns
+// round there whatever the join, since those corners are the flattening's, not the outline's.
+struct Scratch {
+    std::vector<Point> points;
+    std::vector<std::uint8_t> smooth;
+    // The two sides of a band of segments (see Builder::bandEnd).
+    std::vector<Point> left, right;
+    StrokePieces pieces;
+};
+
+thread_local Scratch scratch;
+
+bool samePoint(Point a, Point b) {
+    double dx = b.x - a.x, dy = b.y - a.y;
+    return dx * dx + dy * dy <= shortestSegment * shortestSegment;
+}
+
+Point unitBetween(Point a, Point b) {
+    double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
+    return {dx / length, dy / length};
+}
+
+// Appends the pieces, built in the pen's space (where it is a circle of radius `half`) and mapped to
+// the device by `toDevice` when that is not the device itself.
+class Builder {
+public:
+    Builder(const StrokeStyle& style, double half, double tolerance, const AffineTransform* toDevice,
+            const PixelBox& clip, Scratch& scratch, StrokePieces& out)
+        : style_(style),
+          half_(half),
+          tolerance_(tolerance),
+          arcStep_(2 * std::acos(std::max(-1.0, 1 - tolerance / half))),
+          toDevice_(toDevice),
+          clip_(clip),
+          left_(scratch.left),
+          right_(scratch.right),
+          out_(out) {}
+
+    // Consecutive segments make one band: one polygon whose sides are the segments pushed out either
+    // way, turning at each corner as the join does on the outer side and meeting where the pushed-in
+    // segments cross on the inner side. That is the union of the segments' quads and their joins as
+    // long as the inner side does not fold back, with about a third of the edges the separate pieces
+    // would have. A band begins at `a` along `d`, turns at corners, and ends at `b`.
+    void bandStart(Point a, Point d) {
+        left_.clear();
+        right_.clear();
+        Point n{-d.y * half_, d.x * half_};
+        left_.push_back({a.x + n.x, a.y + n.y});
+        right_.push_back({a.x - n.x, a.y - n.y});
+    }
+
+    // Turns the band at `v` from `d1` to `d2`, returning how far into the next segment its inner side
+    // cut; nothing, without adding to the band, where that side would fold back: the segments too
+    // short for the turn (`cutAlready` of the first one taken by its start), or a turn right back.
+    std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready, double length1,
+                                   double length2) {
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+        if (!(1 + cosine > 1e-12)) return std::nullopt;
+        // The pushed segments cross this far past (or short of) the pushed corner.
+        double reach = half_ * std::sqrt((1 - cosine) / (1 + cosine));
+        if (!(cutAlready + reach < length1 && reach < length2)) return std::nullopt;
+        // The inner side turns where the pushed-in segments cross.
+        double way = cross > 0 ? 1 : -1;
+        auto& inner = way > 0 ? left_ : right_;
+        auto& outer = way > 0 ? right_ : left_;
+        double scale = half_ / (1 + cosine);
+        inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        // On the outer side, the pushed-out segments' ends are on the band's sides already.
+        outerCorner(v, d1, d2, cornerJoin(cosine, smooth), [&](Point p) { outer.push_back(p); });
+        return reach;
+    }
+
+    void bandEnd(Point b, Point d) {
+        Point n{-d.y * half_, d.x * half_};
+        left_.push_back({b.x + n.x, b.y + n.y});
+        right_.push_back({b.x - n.x, b.y - n.y});
+        emitBand();
+    }
+
+    // A closed subpath's band may begin by turning at its start (from empty sides) and, still whole
+    // when it is back there, end where it began: each side closes into a loop, and the edges joining
+    // the two loops at the start cancel out.
+    void bandClear() {
+        left_.clear();
+        right_.clear();
+    }
+    void bandLoop() {
+        left_.push_back(Point(left_.front()));
+        right_.push_back(Point(right_.front()));
+        emitBand();
+    }
+
+    // What fills the gap on the outer side where a segment along `d1` meets one along `d2` at `v`.
+    void join(Point v, Point d1, Point d2, bool smooth) {
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+        if (cross == 0 && cosine > 0) return;
+        auto join = cornerJoin(cosine, smooth);
+        Point n1 = outwards(d1, cross), n2 = outwards(d2, cross);
+        // A miter's tip alone leaves out the pushed-out segments' ends.
+        bool mitred = join == StrokeStyle::Join::miter;
+        add(v);
+        if (mitred) add({v.x + n1.x * half_, v.y + n1.y * half_});
+        outerCorner(v, d1, d2, join, [this](Point p) { add(p); });
+        if (mitred) add({v.x + n2.x * half_, v.y + n2.y * half_});
+        finish();
+    }
+
+    // The cap at an open subpath's end `p`, `outward` the unit direction away from the line.
+    void cap(Point p, Point outward) {
+        Point n{-outward.y, outward.x};
+        if (style_.cap == StrokeStyle::Cap::round) {
+            arc(p, n, -std::numbers::pi);
+        } else if (style_.cap == StrokeStyle::Cap::square) {
+            Point o{outward.x * half_, outward.y * half_};
+            add({p.x + n.x * half_, p.y + n.y * half_});
+            add({p.x + n.x * half_ + o.x, p.y + n.y * half_ + o.y});
+            add({p.x - n.x * half_ + o.x, p.y - n.y * half_ + o.y});
+            add({p.x - n.x * half_, p.y - n.y * half_});
+        }
+        finish();
+    }
+
+    // A subpath without length, as browsers draw it: a disc for round caps, for square ones a square
+    // whose sides run along `along` (the user space's x axis) and across it.
+    void dot(Point p, Point along) {
+        if (style_.cap == StrokeStyle::Cap::butt) return;
+        if (style_.cap == StrokeStyle::Cap::round) {
+            arc(p, {1, 0}, 2 * std::numbers::pi);
+        } else {
+            Point a{along.x * half_, along.y * half_}, n{-a.y, a.x};
+            add({p.x - a.x - n.x, p.y - a.y - n.y});
+            add({p.x + a.x - n.x, p.y + a.y - n.y});
+            add({p.x + a.x + n.x, p.y + a.y + n.y});
+            add({p.x - a.x + n.x, p.y - a.y + n.y});
+        }
+        finish();
+    }
+
+private:
+    // The unit normal of `d` on the side away from a turn that way (`cross` its sign; either side
+    // where the line turns right back).
+    static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
+
+    // How a corner is drawn: inside a curve round, or as a miter where that is within half the
+    // tolerance of round (its tip reaches half / cos(turn / 2) past the corner); elsewhere as the
+    // style says, a miter past its limit bevelled.
+    StrokeStyle::Join cornerJoin(double cosine, bool smooth) const {
+        double tip = std::sqrt(2 / (1 + cosine));
+        if (smooth) return half_ * (tip - 1) <= tolerance_ / 2 ? StrokeStyle::Join::miter : StrokeStyle::Join::round;
+        if (style_.join == StrokeStyle::Join::miter && !(tip <= style_.miterLimit)) return StrokeStyle::Join::bevel;
+        return style_.join;
+    }
+
+    // The corner's outer side past the pushed-out segments' ends, handed to `to` in order: a miter's
+    // tip, a bevel's two ends, or the arc between them.
+    template <typename To>
+    void outerCorner(Point v, Point d1, Point d2, StrokeStyle::Join join, To to) {
+        double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+        Point n1 = outwards(d1, cross), n2 = outwards(d2, cross);
+        if (join == StrokeStyle::Join::miter) {
+            double scale = half_ / (1 + cosine);
+            to(Point{v.x + (n1.x + n2.x) * scale, v.y + (n1.y + n2.y) * scale});
+        } else if (join == StrokeStyle::Join::round) {
+            double angle = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0));
+            arc(v, n1, cross > 0 ? angle : -angle, to);
+        } else {
+            to(Point{v.x + n1.x * half_, v.y + n1.y * half_});
+            to(Point{v.x + n2.x * half_, v.y + n2.y * half_});
+        }
+    }
+
+    void emitBand() {
+        for (Point p : left_) add(p);
+        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        finish();
+    }
+
+    // Points on the circle around `centre` from the unit direction `from` through `sweep` radians, at
+    // most `arcStep_` apart, handed to `to` (the piece being built unless given).
+    template <typename To>
+    void arc(Point centre, Point from, double sweep, To to) {
+        int steps = std::max(1, int(std::ceil(std::abs(sweep) / arcStep_)));
+        double step = sweep / steps, c = std::cos(step), s = std::sin(step);
+        Point u = from;
+        for (int k = 0; k <= steps; ++k) {
+            to(Point{centre.x + u.x * half_, centre.y + u.y * half_});
+            u = {u.x * c - u.y * s, u.x * s + u.y * c};
+        }
+    }
+
+    void arc(Point centre, Point from, double sweep) {
+        arc(centre, from, sweep, [this](Point p) { add(p); });
+    }
+
+    void add(Point p) { out_.points.push_back(toDevice_ ? toDevice_->apply(p) : p); }
+
+    // Ends the piece begun after the last one: turned clockwise, or dropped when it has no area or
+    // lies wholly outside the clip (a closed outline there changes no pixel inside).
+    void finish() {
+        auto& points = out_.points;
+        std::size_t first = out_.ends.empty() ? 0 : out_.ends.back(), end = points.size();
+        double twiceArea = 0, minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (std::size_t i = first; i < end; ++i) {
+            Point a = points[i], b = points[i + 1 < end ? i + 1 : first];
+            twiceArea += a.x * b.y - b.x * a.y;
+            minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+            minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
+        }
+        bool outside = maxX <= clip_.left || minX >= clip_.right || maxY <= clip_.top || minY >= clip_.bottom;
+        if (end - first < 3 || !(std::abs(twiceArea) > 0) || outside) {
+            points.resize(first);
+            return;
+        }
+        if (twiceArea < 0) std::reverse(points.begin() + std::ptrdiff_t(first), points.end());
+        out_.ends.push_back(std::uint32_t(end));
+    }
+
+    const StrokeStyle& style_;
+    double half_;
+    double tolerance_;
+    double arcStep_;
+    const AffineTransform* toDevice_;
+    const PixelBox& clip_;
+    std::vector<Point>& left_;
+    std::vector<Point>& right_;
+    StrokePieces& out_;
+};
+
+// Strokes one flattened subpath (pen space, no two neighbours equal).
+void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed, Point along,
+                   Builder& builder) {
+    std::size_t n = points.size();
+    if (n == 1) return builder.dot(points[0], along);
+    std::size_t segments = closed ? n : n - 1;
+    auto length = [&](std::size_t i) {
+        Point a = points[i], b = points[(i + 1) % n];
+        return std::hypot(b.x - a.x, b.y - a.y);
+    };
+    Point d = unitBetween(points[0], points[1]);
+    double cut = 0, currentLength = length(0), cutAtEnd = 0;
+    bool loop = false;
+    if (closed) {
+        Point last = unitBetween(points[n - 1], points[0]);
+        builder.bandClear();
+        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, length(n - 1), currentLength)) {
+            cut = cutAtEnd = *reach;
+            loop = true;
+        } else {
+            builder.join(points[0], last, d, false);
+            builder.bandStart(points[0], d);
+        }
+    } else {
+        builder.cap(points[0], {-d.x, -d.y});
+        builder.bandStart(points[0], d);
+    }
+    for (std::size_t i = 1; i < segments; ++i) {
+        Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
+        double nextLength = length(i) - (i + 1 == segments ? cutAtEnd : 0);
+        if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
+            cut = *reach;
+        } else {
+            builder.bandEnd(v, d);
+            builder.join(v, d, next, smooth[i]);
+            builder.bandStart(v, next);
+            cut = 0;
+            loop = false;
+        }
+        d = next;
+        currentLength = nextLength;
+    }
+    if (loop) builder.bandLoop();
+    else builder.bandEnd(points[segments % n], d);
+    if (!closed) builder.cap(points[n - 1], d);
+}
+
+}  // namespace
+
+bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
+                  const PixelBox& clip, StrokePieces& pieces) {
+    pieces.points.clear();
+    pieces.ends.clear();
+    // The pen is round in user space; on the device only when both axes scale alike, without shear.
+    // Otherwise the pieces are built in user space and mapped.
+    const AffineTransform& t = toDevice;
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d, skew = t.a * t.c + t.b * t.d;
+    bool round = std::abs(xLength - yLength) <= 1e-9 * xLength && std::abs(skew) <= 1e-9 * xLength;
+    double determinant = t.a * t.d - t.b * t.c;
+    if (!(std::abs(determinant) > 1e-12 * std::max(xLength, yLength))) return false;
+    AffineTransform toPen = round ? AffineTransform{} : t.inverted();
+    double largestStretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
+    double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
+    double deviceHalf = style.lineWidth / 2 * largestStretch;
+    tolerance = std::max(tolerance, 0.001);
+    // A pen a million times the tolerance would take thousands of points for each round corner.
+    bool usable = half > 0 && deviceHalf < largestCoordinate && std::isfinite(style.miterLimit);
+    if (!(usable && deviceHalf <= tolerance * 1e6)) return false;
+    double penTolerance = round ? tolerance : tolerance / largestStretch;
+    // A square dot's sides run along the user space's axes.
+    Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
+    Scratch& s = scratch;
+    Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
+
+    // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
+    // miters or caps can reach it.
+    double reach = deviceHalf * std::max(style.join == StrokeStyle::Join::miter ? style.miterLimit : 1, 1.5) + 1;
+    auto& points = s.points;
+    auto& smooth = s.smooth;
+    points.clear();
+    smooth.clear();
+    bool finite = true, drawn = false;
+    auto add = [&](Point device, bool inCurve) {
+        if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) finite = false;
+        if (!points.empty()) {
+            if (samePoint(device, points.back())) {
+                smooth.back() = smooth.back() && inCurve;
+                return;
+            }
+        }
+        points.push_back(device);
+        smooth.push_back(inCurve);
+    };
+    auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+        double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
+        double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
+        if (maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
+            minY > clip.bottom + reach)
+            return add(p3, false), true;
+        auto steps = cubicSteps(p0, p1, p2, p3, tolerance, mostCurveSegments);
+        if (!steps) return false;
+        int count = *steps;
+        for (int i = 1; i < count; ++i) {
+            double u = double(i) / count, v = 1 - u;
+            double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
+        }
+        add(p3, false);
+        return true;
+    };
+    // A subpath is stroked once it has a segment (a lone move draws nothing).
+    auto strokeCurrent = [&](bool closed) {
+        if (drawn && !points.empty()) {
+            if (closed && points.size() > 1 && samePoint(points.back(), points[0])) {
+                points.pop_back();
+                smooth.pop_back();
+            }
+            smooth[0] = false;
+            if (!round)
+                for (Point& p : points) p = toPen.apply(p);
+            strokeSubpath(points, smooth, closed, along, builder);
+        }
+        points.clear();
+        smooth.clear();
+        drawn = false;
+    };
+
+    Point current{}, start{};
+    for (const PathElement& element : path.elements()) {
+        const auto& p = element.points;
+        switch (element.kind) {
+            case PathElement::Kind::moveTo:
+                strokeCurrent(false);
+                current = start = p[0];
+                add(t.apply(current), false);
+                break;
+            case PathElement::Kind::lineTo:
+                if (points.empty()) add(t.apply(current), false);
+                add(t.apply(p[0]), false);
+                current = p[0];
+                drawn = true;
+                break;
+            case PathElement::Kind::quadCurveTo: {
+                if (points.empty()) add(t.apply(current), false);
+                auto [c1, c2] = cubicControls(current, p[0], p[1]);
+                if (!cubic(t.apply(current), t.apply(c1), t.apply(c2), t.apply(p[1]))) return false;
+                current = p[1];
+                drawn = true;
+                break;
+            }
+            case PathElement::Kind::curveTo:
+                if (points.empty()) add(t.apply(current), false);
+                if (!cubic(t.apply(current), t.apply(p[0]), t.apply(p[1]), t.apply(p[2]))) return false;
+                current = p[2];
+                drawn = true;
+                break;
+            case PathElement::Kind::closeSubpath:
+                // What follows a close starts again from the subpath's start.
+                drawn = drawn || !points.empty();
+                strokeCurrent(true);
+                current = start;
+                break;
+        }
+        if (!finite) return false;
+    }
+    strokeCurrent(false);
+    return finite;
+}
+
+std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                   const StrokeStyle& style, std::uint32_t source, const Target& target) {
+    StrokePieces& pieces = scratch.pieces;
+    if (!strokePieces(path, toDevice, tolerance, style, target.clip, pieces)) return std::nullopt;
+    if (pieces.count() == 0) return PixelBox{};
+    // A fill closes each polygon itself.
+    Path outline;
+    outline.reserve(pieces.points.size());
+    std::size_t first = 0;
+    for (std::uint32_t end : pieces.ends) {
+        outline.moveTo(pieces.points[first]);
+        for (std::size_t i = first + 1; i < end; ++i) outline.lineTo(pieces.points[i]);
+        first = end;
+    }
+    return fillPath(outline, {}, tolerance, FillRule::winding, source, target);
+}
+
+}  // namespace gfx::raster

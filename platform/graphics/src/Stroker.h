@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "ScanConverter.h"
+
+namespace gfx::raster {
+
+// A wide stroke's outline as polygons in device space whose union is the stroke: a band along each
+// run of segments (their quads and the joins between them as one polygon, or two loops round a
+// closed subpath), a wedge at each corner where the band's inner side would fold back and it ends,
+// and a polygon a cap. Each turns clockwise on screen (y down) and counts every point it covers
+// positively, so filling them all with the winding rule draws the stroke. Pieces overlap only where
+// a band ends at a wedge, across tight turns, and where the line crosses itself.
+struct StrokePieces {
+    std::vector<Point> points;
+    // Where each polygon's points end (and the next one's begin).
+    std::vector<std::uint32_t> ends;
+
+    std::size_t count() const { return ends.size(); }
+};
+
+// Builds the pieces of `path` stroked as `style` says (the line width in user space, mapped by
+// `toDevice`), curves flattened to within `tolerance` device pixels. Pieces wholly outside `clip`
+// are left out. False for paths left to Cairo: non-finite or enormous coordinates, a transform that
+// flattens the plane, a line without width.
+bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
+                  const PixelBox& clip, StrokePieces& pieces);
+
+// Strokes `path` of any shape (no dashes) by filling its pieces with the winding rule. Pixels on the
+// outline where pieces overlap come out as full as the areas of the pieces add up there (at most
+// whole), which is exact only once fillPath counts overlapping windings exactly. Nothing, without
+// touching the target, for the paths strokePieces or fillPath leave to Cairo.
+std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,
+                                   const StrokeStyle& style, std::uint32_t source, const Target& target);
+
+}  // namespace gfx::raster
