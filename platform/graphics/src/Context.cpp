@@ -12,11 +12,6 @@ namespace gfx {
 
 namespace {
 
-// Wide strokes other than convex rings can be drawn as polygons that overlap at some corners and
-// caps (raster::strokeWide). Until the converter counts overlapping windings exactly, pixels where
-// they overlap on the outline come out too full, so such strokes stay with Cairo.
-constexpr bool strokesWidePieces = false;
-
 cairo_operator_t cairoOperator(BlendMode mode) {
     switch (mode) {
         case BlendMode::normal: return CAIRO_OPERATOR_OVER;
@@ -243,7 +238,7 @@ bool Context::Impl::strokeDirectly(const Path& path) {
         if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
         if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
         changed = raster::strokeConvex(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
-        if (!changed && strokesWidePieces)
+        if (!changed)
             changed = raster::strokeWide(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
     }
     if (!changed) return false;

@@ -569,13 +569,13 @@ std::size_t subpathEnd(const Scratch& s, std::size_t index) {
     return index + 1 < s.subpaths.size() ? s.subpaths[index + 1].first : s.vertices.size();
 }
 
-// Calls `edge(a, b)` for each edge of each subpath's closed polygon.
+// Calls `edge(a, b, subpath)` for each edge of each subpath's closed polygon.
 template <typename Edge>
 void forEachEdge(const Scratch& s, Edge edge) {
     for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
         std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
-        for (std::size_t v = first; v + 1 < end; ++v) edge(s.vertices[v], s.vertices[v + 1]);
-        if (end - first > 1) edge(s.vertices[end - 1], s.vertices[first]);
+        for (std::size_t v = first; v + 1 < end; ++v) edge(s.vertices[v], s.vertices[v + 1], s.subpaths[i]);
+        if (end - first > 1) edge(s.vertices[end - 1], s.vertices[first], s.subpaths[i]);
     }
 }
 
@@ -704,16 +704,26 @@ auto compositor(std::uint32_t source, const Target& target) {
 // left to Cairo.
 template <typename Begin, typename Span>
 std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
-                                  const PixelBox& clip, Begin begin, Span span) {
+                                  Overlaps overlaps, const PixelBox& clip, Begin begin, Span span) {
     Scratch& s = scratch;
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
+
+    // Even-odd parity does not depend on the way a subpath turns, so its subpaths are all turned one
+    // way before their areas are summed; so are winding fills that turn both ways with no pixel shared.
+    bool clockwise = false, counterclockwise = false;
+    for (const Subpath& subpath : s.subpaths) {
+        if (std::abs(subpath.twiceArea) < 2 * negligibleArea) continue;
+        (subpath.twiceArea > 0 ? clockwise : counterclockwise) = true;
+    }
+    bool bothWays = rule == FillRule::winding && clockwise && counterclockwise;
+    bool turnAll = rule == FillRule::evenOdd || bothWays;
 
     // Summed areas are exact where each pixel holds one subpath's edges. Where edges of overlapping
     // subpaths meet, regions of winding 0 and 2, or +1 and -1, can share a pixel: the border of what
     // the rule covers is traced first, which winds 0 and 1 only.
     const std::vector<BorderPiece>* border = nullptr;
-    if (!box.isEmpty() && subpathsSharePixels(s)) {
+    if (!box.isEmpty() && (overlaps == Overlaps::exact || bothWays) && subpathsSharePixels(s)) {
         BorderTracer& tracer = scratchTracer;
         tracer.begin(box.top, box.bottom, box.right);
         for (std::size_t i = 0; i < s.subpaths.size(); ++i)
@@ -730,7 +740,9 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
             for (const BorderPiece& piece : *border) accumulator.line(piece.a, piece.b, piece.sign);
             return;
         }
-        forEachEdge(s, [&](Vertex a, Vertex b) { accumulator.line(a, b, 1); });
+        forEachEdge(s, [&](Vertex a, Vertex b, const Subpath& subpath) {
+            accumulator.line(a, b, turnAll && subpath.twiceArea < 0 ? -1 : 1);
+        });
     };
     begin(box);
     return render(box, rule, s, addLines, span);
@@ -739,8 +751,8 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
 }  // namespace
 
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
-                                 std::uint32_t source, const Target& target) {
-    return fillSpans(path, toDevice, tolerance, rule, target.clip, [](const PixelBox&) {}, compositor(source, target));
+                                 std::uint32_t source, const Target& target, Overlaps overlaps) {
+    return fillSpans(path, toDevice, tolerance, rule, overlaps, target.clip, [](const PixelBox&) {}, compositor(source, target));
 }
 
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
@@ -759,7 +771,7 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     };
     // Curved clip edges flattened at the fills' tolerance come out a shade thinner than Cairo's clips
     // and browsers' (documents clipped by circles lose their edge pixels); a quarter keeps them full.
-    if (!fillSpans(path, toDevice, tolerance * 0.25, rule, clip, begin, write)) return std::nullopt;
+    if (!fillSpans(path, toDevice, tolerance * 0.25, rule, Overlaps::summed, clip, begin, write)) return std::nullopt;
     return mask;
 }
 

@@ -53,14 +53,18 @@ struct Target {
     const Mask* mask = nullptr;
 };
 
+// How a fill treats subpaths that overlap. Summed areas are exact where a pixel holds windings 0
+// and 1 (or one sign) only and come out a little full where 0 and 2 meet; winding fills whose
+// subpaths turn both ways and share pixels are always traced. `exact` traces the border of what the
+// rule covers whenever subpaths share pixels (a stroke's overlapping pieces), at some cost.
+enum class Overlaps { summed, exact };
+
 // Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with
-// `source` composited Over, each pixel weighted by the exact share of its area the fill covers.
-// Any windings are exact: subpaths that share pixels have the border of what the rule covers traced
-// first. Returns the pixels it may have changed (possibly empty), or nothing without touching the
+// `source` composited Over, each pixel weighted by the share of its area the fill covers. Returns the pixels it may have changed (possibly empty), or nothing without touching the
 // target for paths it leaves to Cairo: non-finite or enormous coordinates, and edges crossing so
 // densely that tracing their border would cost more than Cairo's sampling.
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
-                                 std::uint32_t source, const Target& target);
+                                 std::uint32_t source, const Target& target, Overlaps overlaps = Overlaps::summed);
 
 // The coverage of `path` filled as a clip inside `clip`, at most `previous`'s where given (whose box
 // holds `clip`); nothing for the paths fillPath leaves to Cairo.

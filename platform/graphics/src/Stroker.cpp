@@ -426,7 +426,7 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
         for (std::size_t i = first + 1; i < end; ++i) outline.lineTo(pieces.points[i]);
         first = end;
     }
-    return fillPath(outline, {}, tolerance, FillRule::winding, source, target);
+    return fillPath(outline, {}, tolerance, FillRule::winding, source, target, Overlaps::exact);
 }
 
 }  // namespace gfx::raster
