@@ -720,10 +720,10 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
     bool turnAll = rule == FillRule::evenOdd || bothWays;
 
     // Summed areas are exact where each pixel holds one subpath's edges. Where edges of overlapping
-    // subpaths meet, regions of winding 0 and 2, or +1 and -1, can share a pixel: the border of what
-    // the rule covers is traced first, which winds 0 and 1 only.
+    // subpaths meet, or of a subpath crossing itself, regions of winding 0 and 2, or +1 and -1, can
+    // share a pixel: the border of what the rule covers is traced first, which winds 0 and 1 only.
     const std::vector<BorderPiece>* border = nullptr;
-    if (!box.isEmpty() && (overlaps == Overlaps::exact || bothWays) && subpathsSharePixels(s)) {
+    if (!box.isEmpty() && (overlaps == Overlaps::exact || (bothWays && subpathsSharePixels(s)))) {
         BorderTracer& tracer = scratchTracer;
         tracer.begin(box.top, box.bottom, box.right);
         for (std::size_t i = 0; i < s.subpaths.size(); ++i)

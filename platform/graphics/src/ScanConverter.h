@@ -55,8 +55,9 @@ struct Target {
 
 // How a fill treats subpaths that overlap. Summed areas are exact where a pixel holds windings 0
 // and 1 (or one sign) only and come out a little full where 0 and 2 meet; winding fills whose
-// subpaths turn both ways and share pixels are always traced. `exact` traces the border of what the
-// rule covers whenever subpaths share pixels (a stroke's overlapping pieces), at some cost.
+// subpaths turn both ways and share pixels are always traced. `exact` always traces the border of
+// what the rule covers (a stroke's pieces overlap one another and a band may cross itself), at some
+// cost.
 enum class Overlaps { summed, exact };
 
 // Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with

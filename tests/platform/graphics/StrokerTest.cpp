@@ -298,9 +298,12 @@ TEST(Stroker, PiecesWhollyOutsideTheClipAreLeftOut) {
 // The converter draws the pieces' union as Cairo's fill of them does, where they overlap on the
 // outline (at joins and across tight turns) too, and changes nothing outside the box it reports.
 TEST(Stroker, StrokesWideOutlinesThroughTheConverter) {
-    Path path = lines({{4, 30}, {10, 8}, {15, 34}, {19, 6}, {30, 38}, {34, 10}, {44, 20}});
-    path.moveTo({8, 44});
-    path.curveTo({8, 30}, {40, 50}, {40, 40});
+    Path zigzags = lines({{4, 30}, {10, 8}, {15, 34}, {19, 6}, {30, 38}, {34, 10}, {44, 20}});
+    zigzags.moveTo({8, 44});
+    zigzags.curveTo({8, 30}, {40, 50}, {40, 40});
+    // One band crossing itself, alone: nothing else overlaps it.
+    Path loop = lines({{6, 24}, {40, 24}, {40, 38}, {24, 38}, {24, 6}});
+    for (const Path& path : {zigzags, loop})
     for (const Style& style : {Style{5, LineJoin::miter, LineCap::square}, Style{6, LineJoin::round, LineCap::round}})
         for (const auto& [name, transform] : transforms()) {
             Bitmap ours;
