@@ -623,8 +623,9 @@ private:
     bool moreGroups() const { return at_ != end_ && !isCommandLetter(*at_); }
 
     // Optional sign, digits with an optional fraction: at most 15 digits, all below 2^53, so the
-    // number is one exact division (as the command reader's short form makes it).
-    bool number(double& value) {
+    // number is one exact division (as the command reader's short form makes it). Inlined, as `point`
+    // is, where the commands read them: the flags' path data reads a few percent faster so.
+    [[gnu::always_inline]] bool number(double& value) {
         static constexpr std::array<double, 16> powersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         const char* at = at_;
@@ -656,7 +657,7 @@ private:
         return number(pair.y);
     }
     // A command's point: a pair and the separator after it, taken from `origin`.
-    bool point(Point origin, Point& point) {
+    [[gnu::always_inline]] bool point(Point origin, Point& point) {
         Point read;
         if (!pair(read)) return false;
         separator();
