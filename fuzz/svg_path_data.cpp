@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const auto checkFinite = [](const gfx::Path& checked) {
         for (const gfx::PathElement& element : checked.elements()) {
             for (int index = 0; index < element.pointCount(); ++index) {
-                if (!std::isfinite(element.points[index].x) || !std::isfinite(element.points[index].y)) __builtin_trap();
+                const gfx::Point point = element.points[index];
+                if (!std::isfinite(point.x) || !std::isfinite(point.y)) __builtin_trap();
             }
         }
     };

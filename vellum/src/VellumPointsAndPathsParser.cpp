@@ -325,7 +325,8 @@ SVGCurve moveOrLine(gfx::Path& path, Point point, bool move) {
 // "H" and "V": `vertical` picks the coordinate read; the other comes from the path.
 SVGCurve axisLine(gfx::Path& path, Point origin, double value, bool vertical) {
     const Point current = currentPoint(path, origin);
-    const Point point = vertical ? Point{current.x, bounded(origin.y + value)} : Point{bounded(origin.x + value), current.y};
+    const Point point =
+        vertical ? Point{current.x, bounded(origin.y + value)} : Point{bounded(origin.x + value), current.y};
     path.lineTo(point);
     return SVGCurve::at(point);
 }
@@ -497,10 +498,10 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
     return SVGCurve::at(currentPoint(path, relativeTo));
 }
 
-// Path data of the usual kind read in one pass over its bytes, the position kept in a register rather
-// than handed through a read position between calls: ASCII, every command letter followed by its
-// arguments, numbers of at most 15 digits without an exponent, and between them only plain white space
-// and single commas. At the first thing outside that, `read` answers false and the caller reads the
+// Path data of the usual kind read in one pass over its bytes, each number where its command needs it
+// rather than through the command readers' shared read position: ASCII, every command letter followed by
+// its arguments, numbers of at most 15 digits without an exponent, and between them only plain white
+// space and single commas. At the first thing outside that, `read` answers false and the caller reads the
 // whole data again command by command (below), which gives the same path for usual data.
 class UsualPathData {
 public:
@@ -634,7 +635,9 @@ private:
         std::uint64_t mantissa = 0;
         const char* const digitsStart = at;
         // Wraps past 19 digits, but such a number is refused below.
-        for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+        for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+        }
         std::size_t digits = static_cast<std::size_t>(at - digitsStart);
         std::size_t fraction = 0;
         if (at != end_ && *at == '.') {
@@ -678,8 +681,8 @@ private:
 }  // namespace
 
 // Usual data is read in one pass (above). Other data is cut into one piece per command letter (a letter
-// and the text up to the next); each piece is read by its command as if it were a scanner of its own. Letters written together are taken one at
-// a time, and a letter with nothing after it is passed over.
+// and the text up to the next); each piece is read by its command as if it were a scanner of its own.
+// Letters written together are taken one at a time, and a letter with nothing after it is passed over.
 gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
     // Path data takes about 16 bytes an element: room for that is made up front rather than grown one
     // doubling at a time, capped so that long data of blanks or junk reserves little.
