@@ -111,6 +111,31 @@ TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     EXPECT_EQ(zero->lineWidth(), 1);
 }
 
+// The shape keeps its path's box between builds; a new path (a longer one cut to the segment limit
+// included) must not be drawn in the old one's frame, nor clipped by it in object units.
+TEST(ShapeLayer, ANewPathReplacesTheBoxKeptForTheOldOne) {
+    const auto document = parsed(R"s(<clipPath id="c" clipPathUnits="objectBoundingBox"><rect width="0.5" height="1"/></clipPath>
+        <path id="p" d="M10 10H20V20H10z" clip-path="url(#c)"/>)s");
+    auto element = document.element<BaseClassForAllSVGBasicShapes>("p");
+    // Grown by half the default stroke, as every shape layer's frame.
+    EXPECT_EQ(element->newLayer()->frame(), (gfx::Rect{9, 9, 12, 12}));
+    EXPECT_EQ(element->pathBoundingBoxInRelativeCoords(), (gfx::Rect{10, 10, 10, 10}));
+    gfx::Path moved;
+    moved.addRect({40, 50, 20, 4});
+    element->setPathForShapeInRelativeCoords(moved);
+    EXPECT_EQ(element->pathBoundingBoxInRelativeCoords(), (gfx::Rect{40, 50, 20, 4}));
+    EXPECT_EQ(element->newLayer()->frame(), (gfx::Rect{39, 49, 22, 6}));
+    const auto tree = VellumLayerTree::newLayerWithElement(document.result->parsedDocument()->rootElement());
+    ASSERT_EQ(tree->sublayers().size(), 1u);
+    const auto& clip = tree->sublayers()[0]->mask();
+    ASSERT_TRUE(clip);
+    ASSERT_EQ(clip->sublayers().size(), 1u);
+    // Half the new box's width and its height, grown by half a stroke scaled by the box (15 x 20 in the old).
+    EXPECT_EQ(clip->sublayers()[0]->frame().size, (gfx::Size{30, 8}));
+    element->setPathForShapeInRelativeCoords(std::nullopt);
+    EXPECT_TRUE(element->pathBoundingBoxInRelativeCoords().isNull());
+}
+
 TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     const auto document = parsed(R"s(<rect id="a" width="5" height="5" stroke="red" stroke-width="4" transform="scale(2)"/>
         <rect id="b" width="5" height="5" stroke="red" stroke-width="4" transform="scale(2 1)"

@@ -57,7 +57,7 @@ void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result)
             case gfx::PathElement::Kind::closeSubpath: kept.closeSubpath(); break;
         }
     }
-    path_ = std::move(kept);
+    setPathForShapeInRelativeCoords(std::move(kept));
     result.addParseErrorRecoverable(VellumError::make(
         "Vellum", 1,
         foundation::format("The <%@> element (id = %@) has more than %lu path segments; only the first %lu are drawn",
@@ -72,7 +72,13 @@ std::shared_ptr<quartz::Layer> BaseClassForAllSVGBasicShapes::newLayer() {
             localName(), description());
         return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, gfx::Path{});
     }
-    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, *path_);
+    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, *path_, pathBoundingBoxInRelativeCoords());
+}
+
+gfx::Rect BaseClassForAllSVGBasicShapes::pathBoundingBoxInRelativeCoords() const {
+    if (!path_) return gfx::Rect::null();
+    if (!pathBox_) pathBox_ = path_->pathBoundingBox();
+    return *pathBox_;
 }
 
 void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {

@@ -215,7 +215,8 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
 }
 
 std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElement(const SVGElement& element,
-                                                                                   const gfx::Path& path) {
+                                                                                   const gfx::Path& path,
+                                                                                   std::optional<gfx::Rect> knownBox) {
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
     // The element's opacity, as configured: read once, it serves the shape or the container below.
@@ -226,7 +227,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     if (!strokeWidthText.empty()) width = strokeLength(element, strokeWidthText);
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
-    const gfx::Rect userBox = path.pathBoundingBox();
+    const gfx::Rect userBox = knownBox ? *knownBox : path.pathBoundingBox();
     const double grow = std::max(width, 0.0) / 2;
     gfx::Rect frame = path.isEmpty() ? gfx::Rect{0, 0, 0, 0}
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
@@ -238,6 +239,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
+    // The shape that fills, until a gradient takes the fill over: the stroked shape or a layer of its own.
+    quartz::ShapeLayer* fillShape = shape.get();
     if (width <= 0 || stroke.empty() || stroke == "none") {
         shape->setStrokeColor(std::nullopt);
         shape->setLineWidth(stroke.empty() || stroke == "none" ? 0 : 1);
@@ -275,6 +278,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             fill->setPath(shape->path());
             fill->setFillRule(shape->fillRule());
             fillLayer = fill;
+            fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
             if (!userBox.isEmpty() && identifier) {
                 if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox)) {
@@ -290,7 +294,6 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
 
     const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::fill));
     const std::string fillOpacity = cascaded(element, Property::fillOpacity);
-    auto* fillShape = dynamic_cast<quartz::ShapeLayer*>(fillLayer.get());
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
         auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox)

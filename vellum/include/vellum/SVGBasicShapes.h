@@ -26,7 +26,13 @@ public:
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;
     const std::optional<gfx::Path>& pathForShapeInRelativeCoords() const { return path_; }
-    void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) { path_ = std::move(path); }
+    void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) {
+        path_ = std::move(path);
+        pathBox_.reset();
+    }
+    // The path's tight box (gfx::Path::pathBoundingBox), worked out once for the path it has: every
+    // layer build and every clip in object units asks for it.
+    gfx::Rect pathBoundingBoxInRelativeCoords() const;
 
 protected:
     static gfx::Size percentageReference(const VellumParseResult& result);
@@ -35,6 +41,7 @@ protected:
 
 private:
     std::optional<gfx::Path> path_;
+    mutable std::optional<gfx::Rect> pathBox_;
 };
 
 class SVGRectElement : public BaseClassForAllSVGBasicShapes {
