@@ -72,7 +72,7 @@ std::shared_ptr<quartz::Layer> BaseClassForAllSVGBasicShapes::newLayer() {
             localName(), description());
         return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, gfx::Path{});
     }
-    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, *path_, pathBoundingBoxInRelativeCoords());
+    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, path_, pathBoundingBoxInRelativeCoords());
 }
 
 gfx::Rect BaseClassForAllSVGBasicShapes::pathBoundingBoxInRelativeCoords() const {

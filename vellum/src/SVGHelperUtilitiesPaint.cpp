@@ -216,7 +216,15 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
 
 std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElement(const SVGElement& element,
                                                                                    const gfx::Path& path,
+                                                                                   std::optional<gfx::Rect> userBox) {
+    return newCALayerForPathBasedSVGElement(element, std::make_shared<const gfx::Path>(path), userBox);
+}
+
+std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElement(const SVGElement& element,
+                                                                                   std::shared_ptr<const gfx::Path> shared,
                                                                                    std::optional<gfx::Rect> knownBox) {
+    if (!shared) shared = std::make_shared<const gfx::Path>();
+    const gfx::Path& path = *shared;
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
     // The element's opacity, as configured: read once, it serves the shape or the container below.
@@ -233,7 +241,17 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    // Without a stroke the layer draws the element's path through its placement; a stroke's width is in
+    // the layer's space, so a stroked shape keeps its points placed, as does a placement the context
+    // cannot take (singular or not finite).
+    const gfx::AffineTransform placement =
+        absolute.concatenating(gfx::AffineTransform::translation(-frame.origin.x, -frame.origin.y));
+    const bool stroked = width > 0 && !stroke.empty() && stroke != "none";
+    if (!stroked && quartz::ShapeLayer::drawsThroughTransform(placement)) {
+        shape->setSharedPath(shared, placement);
+    } else {
+        shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    }
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 
@@ -275,7 +293,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
             fill->setOpacity(shape->opacity());
-            fill->setPath(shape->path());
+            fill->setSharedPath(shape->sharedPath(), shape->pathTransform());
             fill->setFillRule(shape->fillRule());
             fillLayer = fill;
             fillShape = fill.get();
@@ -301,7 +319,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
             mask->setFrame({0, 0, fw, fh});
-            mask->setPath(fillShape->path());
+            mask->setSharedPath(fillShape->sharedPath(), fillShape->pathTransform());
             mask->setFillRule(fillShape->fillRule());
             mask->setFillColor(gfx::Color::black());
             mask->setStrokeColor(std::nullopt);

@@ -25,9 +25,12 @@ public:
 
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;
-    const std::optional<gfx::Path>& pathForShapeInRelativeCoords() const { return path_; }
+    // Null until the attributes are read.
+    const gfx::Path* pathForShapeInRelativeCoords() const { return path_.get(); }
+    // Never changed once made (a new path replaces it whole), so layers draw it without a copy.
+    const std::shared_ptr<const gfx::Path>& sharedPathForShapeInRelativeCoords() const { return path_; }
     void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) {
-        path_ = std::move(path);
+        path_ = path ? std::make_shared<const gfx::Path>(std::move(*path)) : nullptr;
         pathBox_.reset();
     }
     // The path's tight box (gfx::Path::pathBoundingBox), worked out once for the path it has: every
@@ -40,7 +43,7 @@ protected:
     void limitPathSegments(VellumParseResult& result);
 
 private:
-    std::optional<gfx::Path> path_;
+    std::shared_ptr<const gfx::Path> path_;
     mutable std::optional<gfx::Rect> pathBox_;
 };
 

@@ -65,6 +65,11 @@ struct SVGHelperUtilities {
     // the caller knows it, is the path's tight box (gfx::Path::pathBoundingBox), else worked out here.
     static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element, const gfx::Path& path,
                                                                           std::optional<gfx::Rect> userBox = std::nullopt);
+    // The same for a path that is never changed (an element's): a layer without a stroke draws it where
+    // it is, placed by its path transform, instead of a copy of its points.
+    static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element,
+                                                                          std::shared_ptr<const gfx::Path> path,
+                                                                          std::optional<gfx::Rect> userBox = std::nullopt);
     // The gradient the identifier names, as a layer over `rect`; null (and logged) when none is found.
     // `userBox`, when given, is the painted shape's box in its own user space.
     static std::shared_ptr<SVGGradientLayer> getGradientLayerWithId(std::string_view identifier,
