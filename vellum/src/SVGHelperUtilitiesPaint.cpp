@@ -259,7 +259,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
     // The shape that fills, until a gradient takes the fill over: the stroked shape or a layer of its own.
     quartz::ShapeLayer* fillShape = shape.get();
-    if (width <= 0 || stroke.empty() || stroke == "none") {
+    if (!stroked) {
         shape->setStrokeColor(std::nullopt);
         shape->setLineWidth(stroke.empty() || stroke == "none" ? 0 : 1);
     } else {

@@ -6,8 +6,8 @@
 
 namespace quartz {
 
-// Fills and strokes a path given in the layer's bounds space. The fill is drawn whole; strokeStart and strokeEnd
-// (fractions of the path's length, 0 to 1) limit the stroke only.
+// Fills and strokes a path placed in the layer's bounds space by its path transform (the identity unless set).
+// The fill is drawn whole; strokeStart and strokeEnd (fractions of the path's length, 0 to 1) limit the stroke only.
 class ShapeLayer : public Layer {
 public:
     static std::shared_ptr<ShapeLayer> make() { return std::make_shared<ShapeLayer>(Making{}); }
