@@ -117,10 +117,14 @@ TEST(ShapeLayer, AnUnstrokedShapeDrawsTheElementsPathWithoutACopy) {
     const auto document = parsed(R"s(<g transform="translate(30 0) scale(2)"><path id="p" d="M10 10H20V20H10z" fill="red"/>
         <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
     const auto element = [&](std::string_view id) { return document.element<BaseClassForAllSVGBasicShapes>(id); };
+    // The path handed out before a build is the one the layer shares after it.
+    const gfx::Path* path = element("p")->pathForShapeInRelativeCoords();
+    ASSERT_TRUE(path);
     auto filled = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "p"));
     auto stroked = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "s"));
     ASSERT_TRUE(filled && stroked);
     EXPECT_EQ(filled->sharedPath(), element("p")->sharedPathForShapeInRelativeCoords());
+    EXPECT_EQ(filled->path(), path);
     EXPECT_NE(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
     EXPECT_TRUE(stroked->pathTransform().isIdentity());
     // Frames grown by half the default stroke width in user units, placed whole.

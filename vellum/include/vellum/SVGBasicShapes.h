@@ -26,11 +26,13 @@ public:
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;
     // Null until the attributes are read.
-    const gfx::Path* pathForShapeInRelativeCoords() const { return path_.get(); }
-    // Never changed once made (a new path replaces it whole), so layers draw it without a copy.
-    const std::shared_ptr<const gfx::Path>& sharedPathForShapeInRelativeCoords() const { return path_; }
+    const gfx::Path* pathForShapeInRelativeCoords() const { return sharedPathForShapeInRelativeCoords().get(); }
+    // The same path, shared with the layers that draw it without a copy. Made on first asking (a layer
+    // build), so that parsing pays no allocation for it; never changed, as a new path replaces it whole.
+    const std::shared_ptr<const gfx::Path>& sharedPathForShapeInRelativeCoords() const;
     void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) {
-        path_ = path ? std::make_shared<const gfx::Path>(std::move(*path)) : nullptr;
+        path_ = std::move(path);
+        sharedPath_.reset();
         pathBox_.reset();
     }
     // The path's tight box (gfx::Path::pathBoundingBox), worked out once for the path it has: every
@@ -43,7 +45,12 @@ protected:
     void limitPathSegments(VellumParseResult& result);
 
 private:
-    std::shared_ptr<const gfx::Path> path_;
+    // The path where it is, without sharing it.
+    const gfx::Path* currentPath() const { return path_ ? &*path_ : sharedPath_.get(); }
+
+    // The path is in one of the two: as parsed, or shared once asked for.
+    mutable std::optional<gfx::Path> path_;
+    mutable std::shared_ptr<const gfx::Path> sharedPath_;
     mutable std::optional<gfx::Rect> pathBox_;
 };
 
