@@ -137,8 +137,8 @@ TEST(ShapeLayer, AnUnstrokedShapeDrawsTheElementsPathWithoutACopy) {
     }
 }
 
-// The shape keeps its path's box between builds; a new path (a longer one cut to the segment limit
-// included) must not be drawn in the old one's frame, nor clipped by it in object units.
+// The shape keeps its path's box between builds; a new path (as the cut to the segment limit sets one)
+// must not be drawn in the old one's frame, nor clipped by it in object units.
 TEST(ShapeLayer, ANewPathReplacesTheBoxKeptForTheOldOne) {
     const auto document = parsed(R"s(<clipPath id="c" clipPathUnits="objectBoundingBox"><rect width="0.5" height="1"/></clipPath>
         <path id="p" d="M10 10H20V20H10z" clip-path="url(#c)"/>)s");
