@@ -1,11 +1,14 @@
 // SVG path data, one command per input as the path element hands them over: the first byte picks the
-// command, the rest is its text. Every point added must be finite.
+// command, the rest is its text. Then the whole input as a path element's data, read once as it is and
+// once with a form feed after it: usual data is read in one pass and data with a form feed by the
+// command readers, and a trailing blank changes no path. Every point added must be finite.
 #include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/VellumPointsAndPathsParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -29,10 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         case 'A': Parser::readEllipticalArcArguments(scanner, path, origin, relative); break;
         default: Parser::readCloseCommand(scanner, path, origin); break;
     }
-    for (const gfx::PathElement& element : path.elements()) {
-        for (int index = 0; index < element.pointCount(); ++index) {
-            if (!std::isfinite(element.points[index].x) || !std::isfinite(element.points[index].y)) __builtin_trap();
+    const auto checkFinite = [](const gfx::Path& checked) {
+        for (const gfx::PathElement& element : checked.elements()) {
+            for (int index = 0; index < element.pointCount(); ++index) {
+                const gfx::Point point = element.points[index];
+                if (!std::isfinite(point.x) || !std::isfinite(point.y)) __builtin_trap();
+            }
         }
-    }
+    };
+    checkFinite(path);
+    vellum::SVGPathElement element("path"), blankAfter("path");
+    element.parseData(data);
+    blankAfter.parseData(data + "\f");
+    checkFinite(*element.pathForShapeInRelativeCoords());
+    if (*element.pathForShapeInRelativeCoords() != *blankAfter.pathForShapeInRelativeCoords()) __builtin_trap();
     return 0;
 }

@@ -100,7 +100,7 @@ TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     auto shape = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "p"));
     ASSERT_TRUE(shape);
     EXPECT_EQ(shape->frame(), (gfx::Rect{9, 9, 12, 12}));
-    EXPECT_EQ(shape->path()->boundingBox(), (gfx::Rect{1, 1, 10, 10}));
+    EXPECT_EQ(shape->placedPath()->boundingBox(), (gfx::Rect{1, 1, 10, 10}));
     EXPECT_EQ(shape->fillColor(), gfx::Color::black());
     auto none = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "none"));
     EXPECT_EQ(none->strokeColor(), std::nullopt);
@@ -109,6 +109,57 @@ TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     auto zero = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "zero"));
     EXPECT_EQ(zero->strokeColor(), std::nullopt);
     EXPECT_EQ(zero->lineWidth(), 1);
+}
+
+// A layer without a stroke draws the element's own path, placed by its transform; a stroked one, whose
+// width is in the layer's space, has its points placed. Both hit-test where they are drawn.
+TEST(ShapeLayer, AnUnstrokedShapeDrawsTheElementsPathWithoutACopy) {
+    const auto document = parsed(R"s(<g transform="translate(30 0) scale(2)"><path id="p" d="M10 10H20V20H10z" fill="red"/>
+        <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
+    const auto element = [&](std::string_view id) { return document.element<BaseClassForAllSVGBasicShapes>(id); };
+    // The path handed out before a build is the one the layer shares after it.
+    const gfx::Path* path = element("p")->pathForShapeInRelativeCoords();
+    ASSERT_TRUE(path);
+    auto filled = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "p"));
+    auto stroked = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "s"));
+    ASSERT_TRUE(filled && stroked);
+    EXPECT_EQ(filled->sharedPath(), element("p")->sharedPathForShapeInRelativeCoords());
+    EXPECT_EQ(filled->path(), path);
+    EXPECT_NE(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
+    EXPECT_TRUE(stroked->pathTransform().isIdentity());
+    // Frames grown by half the default stroke width in user units, placed whole.
+    EXPECT_EQ(filled->frame(), (gfx::Rect{49, 19, 22, 22}));
+    EXPECT_EQ(filled->placedPath()->boundingBox(), stroked->placedPath()->boundingBox());
+    EXPECT_EQ(filled->placedPath()->boundingBox(), (gfx::Rect{1, 1, 20, 20}));
+    for (const auto& layer : {filled, stroked}) {
+        EXPECT_TRUE(layer->contains({5, 5}));
+        EXPECT_FALSE(layer->contains({0.5, 0.5}));
+    }
+}
+
+// The shape keeps its path's box between builds; a new path (as the cut to the segment limit sets one)
+// must not be drawn in the old one's frame, nor clipped by it in object units.
+TEST(ShapeLayer, ANewPathReplacesTheBoxKeptForTheOldOne) {
+    const auto document = parsed(R"s(<clipPath id="c" clipPathUnits="objectBoundingBox"><rect width="0.5" height="1"/></clipPath>
+        <path id="p" d="M10 10H20V20H10z" clip-path="url(#c)"/>)s");
+    auto element = document.element<BaseClassForAllSVGBasicShapes>("p");
+    // Grown by half the default stroke, as every shape layer's frame.
+    EXPECT_EQ(element->newLayer()->frame(), (gfx::Rect{9, 9, 12, 12}));
+    EXPECT_EQ(element->pathBoundingBoxInRelativeCoords(), (gfx::Rect{10, 10, 10, 10}));
+    gfx::Path moved;
+    moved.addRect({40, 50, 20, 4});
+    element->setPathForShapeInRelativeCoords(moved);
+    EXPECT_EQ(element->pathBoundingBoxInRelativeCoords(), (gfx::Rect{40, 50, 20, 4}));
+    EXPECT_EQ(element->newLayer()->frame(), (gfx::Rect{39, 49, 22, 6}));
+    const auto tree = VellumLayerTree::newLayerWithElement(document.result->parsedDocument()->rootElement());
+    ASSERT_EQ(tree->sublayers().size(), 1u);
+    const auto& clip = tree->sublayers()[0]->mask();
+    ASSERT_TRUE(clip);
+    ASSERT_EQ(clip->sublayers().size(), 1u);
+    // Half the new box's width and its height, grown by half a stroke scaled by the box (15 x 20 in the old).
+    EXPECT_EQ(clip->sublayers()[0]->frame().size, (gfx::Size{30, 8}));
+    element->setPathForShapeInRelativeCoords(std::nullopt);
+    EXPECT_TRUE(element->pathBoundingBoxInRelativeCoords().isNull());
 }
 
 TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {

@@ -218,6 +218,56 @@ TEST(PathData, NumbersReadStraightFromTheBytesAreTheNearestDoubles) {
     }
 }
 
+// Usual data (plain numbers, blanks and commas) is read in one pass; anything else, such as a form feed
+// at the end, sends the whole data through the command readers. Both must draw the same path.
+TEST(PathData, UsualDataReadsAsTheCommandReadersReadIt) {
+    std::mt19937 random(5);
+    const auto pick = [&](std::initializer_list<const char*> choices) {
+        return std::string(choices.begin()[random() % choices.size()]);
+    };
+    const auto number = [&] {
+        std::string text = pick({"", "", "-", "+"});
+        const std::size_t whole = random() % 5, fraction = random() % 4;
+        for (std::size_t index = 0; index < whole; ++index) text += static_cast<char>('0' + random() % 10);
+        if (fraction > 0 || whole == 0) text += ".";
+        for (std::size_t index = 0; index < std::max<std::size_t>(fraction, whole == 0 ? 1 : 0); ++index) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        return text;
+    };
+    const auto separator = [&] { return pick({" ", ",", " , ", "\n", "\t ", ""}); };
+    for (int round = 0; round < 120; ++round) {
+        std::string data = pick({"M", "m"}) + number() + " " + number();
+        for (int command = 0; command < 12; ++command) {
+            const std::string letter = pick({"M", "m", "L", "l", "H", "h", "V", "v", "C", "c", "S", "s", "Q", "q",
+                                             "T", "t", "A", "a", "Z", "z"});
+            data += pick({"", " ", "\n"}) + letter + pick({"", " "});
+            if (letter == "Z" || letter == "z") continue;
+            const int numbers = std::string("HhVv").find(letter[0]) != std::string::npos   ? 1
+                                : std::string("MmLlTt").find(letter[0]) != std::string::npos ? 2
+                                : std::string("SsQq").find(letter[0]) != std::string::npos   ? 4
+                                : std::string("Cc").find(letter[0]) != std::string::npos     ? 6
+                                                                                              : 0;
+            for (int group = 0, groups = 1 + static_cast<int>(random() % 3); group < groups; ++group) {
+                if (group > 0) data += " ";
+                if (numbers == 0) {  // an arc: radii, rotation, two flags, end
+                    data += number() + " " + number() + separator() + number() + " " + pick({"0", "1"}) +
+                            pick({"", ",", " "}) + pick({"0", "1"}) + " " + number() + " " + number();
+                    continue;
+                }
+                for (int index = 0; index < numbers; ++index) data += (index ? " " : "") + number();
+            }
+        }
+        SVGPathElement usual("path");
+        usual.parseData(data);
+        SVGPathElement general("path");
+        general.parseData(data + "\f");
+        ASSERT_TRUE(usual.pathForShapeInRelativeCoords() && general.pathForShapeInRelativeCoords());
+        EXPECT_GT(usual.pathForShapeInRelativeCoords()->elements().size(), 1u) << data;
+        EXPECT_EQ(*usual.pathForShapeInRelativeCoords(), *general.pathForShapeInRelativeCoords()) << data;
+    }
+}
+
 TEST(PathData, ThePathElementCutsItsDataAtEachCommandLetter) {
     SVGPathElement element("path");
     // "2em" is 2 and then a malformed rest; an exponent mark needs digits. Blanks other than plain white

@@ -43,10 +43,11 @@ gfx::Size BaseClassForAllSVGBasicShapes::percentageReference(const VellumParseRe
 }
 
 void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result) {
-    if (!path_ || path_->elements().size() <= maximumPathSegments) return;
+    const gfx::Path* path = currentPath();
+    if (!path || path->elements().size() <= maximumPathSegments) return;
     gfx::Path kept;
     for (std::size_t index = 0; index < maximumPathSegments; ++index) {
-        const gfx::PathElement& element = path_->elements()[index];
+        const gfx::PathElement& element = path->elements()[index];
         switch (element.kind) {
             case gfx::PathElement::Kind::moveTo: kept.moveTo(element.points[0]); break;
             case gfx::PathElement::Kind::lineTo: kept.lineTo(element.points[0]); break;
@@ -57,7 +58,7 @@ void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result)
             case gfx::PathElement::Kind::closeSubpath: kept.closeSubpath(); break;
         }
     }
-    path_ = std::move(kept);
+    setPathForShapeInRelativeCoords(std::move(kept));
     result.addParseErrorRecoverable(VellumError::make(
         "Vellum", 1,
         foundation::format("The <%@> element (id = %@) has more than %lu path segments; only the first %lu are drawn",
@@ -65,14 +66,30 @@ void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result)
 }
 
 std::shared_ptr<quartz::Layer> BaseClassForAllSVGBasicShapes::newLayer() {
-    if (!path_) {
+    if (!currentPath()) {
         vellumLogError(
             "Requested a CALayer for SVG shape that never initialized its own .pathForShapeInRelativeCoords property. "
             "Shape class = %@. Shape instance = %@",
             localName(), description());
         return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, gfx::Path{});
     }
-    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, *path_);
+    return SVGHelperUtilities::newCALayerForPathBasedSVGElement(*this, sharedPathForShapeInRelativeCoords(),
+                                                                 pathBoundingBoxInRelativeCoords());
+}
+
+const std::shared_ptr<const gfx::Path>& BaseClassForAllSVGBasicShapes::sharedPathForShapeInRelativeCoords() const {
+    if (!sharedPath_ && path_) {
+        sharedPath_ = std::make_shared<const gfx::Path>(std::move(*path_));
+        path_.reset();
+    }
+    return sharedPath_;
+}
+
+gfx::Rect BaseClassForAllSVGBasicShapes::pathBoundingBoxInRelativeCoords() const {
+    const gfx::Path* path = currentPath();
+    if (!path) return gfx::Rect::null();
+    if (!pathBox_) pathBox_ = path->pathBoundingBox();
+    return *pathBox_;
 }
 
 void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {

@@ -215,7 +215,16 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
 }
 
 std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElement(const SVGElement& element,
-                                                                                   const gfx::Path& path) {
+                                                                                   const gfx::Path& path,
+                                                                                   std::optional<gfx::Rect> userBox) {
+    return newCALayerForPathBasedSVGElement(element, std::make_shared<const gfx::Path>(path), userBox);
+}
+
+std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElement(const SVGElement& element,
+                                                                                   std::shared_ptr<const gfx::Path> shared,
+                                                                                   std::optional<gfx::Rect> knownBox) {
+    if (!shared) shared = std::make_shared<const gfx::Path>();
+    const gfx::Path& path = *shared;
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
     // The element's opacity, as configured: read once, it serves the shape or the container below.
@@ -226,19 +235,31 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     if (!strokeWidthText.empty()) width = strokeLength(element, strokeWidthText);
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
-    const gfx::Rect userBox = path.pathBoundingBox();
+    const gfx::Rect userBox = knownBox ? *knownBox : path.pathBoundingBox();
     const double grow = std::max(width, 0.0) / 2;
     gfx::Rect frame = path.isEmpty() ? gfx::Rect{0, 0, 0, 0}
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    // Without a stroke the layer draws the element's path through its placement; a stroke's width is in
+    // the layer's space, so a stroked shape keeps its points placed, as does a placement the context
+    // cannot take (singular or not finite).
+    const gfx::AffineTransform placement =
+        absolute.concatenating(gfx::AffineTransform::translation(-frame.origin.x, -frame.origin.y));
+    const bool stroked = width > 0 && !stroke.empty() && stroke != "none";
+    if (!stroked && quartz::ShapeLayer::drawsThroughTransform(placement)) {
+        shape->setSharedPath(shared, placement);
+    } else {
+        shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    }
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
-    if (width <= 0 || stroke.empty() || stroke == "none") {
+    // The shape that fills, until a gradient takes the fill over: the stroked shape or a layer of its own.
+    quartz::ShapeLayer* fillShape = shape.get();
+    if (!stroked) {
         shape->setStrokeColor(std::nullopt);
         shape->setLineWidth(stroke.empty() || stroke == "none" ? 0 : 1);
     } else {
@@ -272,9 +293,10 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
             fill->setOpacity(shape->opacity());
-            fill->setPath(shape->path());
+            fill->setSharedPath(shape->sharedPath(), shape->pathTransform());
             fill->setFillRule(shape->fillRule());
             fillLayer = fill;
+            fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
             if (!userBox.isEmpty() && identifier) {
                 if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox)) {
@@ -290,7 +312,6 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
 
     const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::fill));
     const std::string fillOpacity = cascaded(element, Property::fillOpacity);
-    auto* fillShape = dynamic_cast<quartz::ShapeLayer*>(fillLayer.get());
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
         auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox)
@@ -298,7 +319,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
             mask->setFrame({0, 0, fw, fh});
-            mask->setPath(fillShape->path());
+            mask->setSharedPath(fillShape->sharedPath(), fillShape->pathTransform());
             mask->setFillRule(fillShape->fillRule());
             mask->setFillColor(gfx::Color::black());
             mask->setStrokeColor(std::nullopt);

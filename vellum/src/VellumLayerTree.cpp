@@ -104,7 +104,7 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
     if (const auto* shape = SVGElement::as<BaseClassForAllSVGBasicShapes>(&element)) {
         const auto& path = shape->pathForShapeInRelativeCoords();
         if (!path || path->isEmpty()) return std::nullopt;
-        return path->pathBoundingBox();
+        return shape->pathBoundingBoxInRelativeCoords();
     }
     std::vector<std::shared_ptr<SVGElement>> parts;
     if (auto* use = SVGElement::as<SVGUseElement>(&element)) {

@@ -28,7 +28,9 @@ quartz::Layer::OwnDrawing CAShapeLayerWithClipRender::ownDrawing() const {
 }
 
 bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
-    return bounds().contains(point) && path() && path()->contains(point, gfx::FillRule::winding);
+    if (!bounds().contains(point) || !path()) return false;
+    if (pathTransform().isIdentity()) return path()->contains(point, gfx::FillRule::winding);
+    return placedPath()->contains(point, gfx::FillRule::winding);
 }
 
 std::optional<gfx::Gradient> SVGGradientLayer::createCGGradient() const {

@@ -310,6 +310,60 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     }
 }
 
+// What each command's argument group draws once its numbers are read, for the command readers below and
+// the one-pass reader of usual data.
+
+SVGCurve moveOrLine(gfx::Path& path, Point point, bool move) {
+    if (move) {
+        path.moveTo(point);
+    } else {
+        path.lineTo(point);
+    }
+    return SVGCurve::at(point);
+}
+
+// "H" and "V": `vertical` picks the coordinate read; the other comes from the path.
+SVGCurve axisLine(gfx::Path& path, Point origin, double value, bool vertical) {
+    const Point current = currentPoint(path, origin);
+    const Point point =
+        vertical ? Point{current.x, bounded(origin.y + value)} : Point{bounded(origin.x + value), current.y};
+    path.lineTo(point);
+    return SVGCurve::at(point);
+}
+
+SVGCurve cubic(gfx::Path& path, Point control1, Point control2, Point end) {
+    path.curveTo(control1, control2, end);
+    return SVGCurve{SVGCurve::Type::cubic, control1, control2, end};
+}
+
+// The first control reflects the previous curve's second one only after a cubic.
+SVGCurve smoothCubic(gfx::Path& path, const SVGCurve& last, Point control2, Point end) {
+    return cubic(path, last.type == SVGCurve::Type::cubic ? reflected(last.c2, last.p) : last.p, control2, end);
+}
+
+SVGCurve quadratic(gfx::Path& path, Point control, Point end) {
+    path.quadCurveTo(control, end);
+    return SVGCurve{SVGCurve::Type::quadratic, control, control, end};
+}
+
+SVGCurve smoothQuadratic(gfx::Path& path, const SVGCurve& last, Point end) {
+    return quadratic(path, last.type == SVGCurve::Type::quadratic ? reflected(last.c2, last.p) : last.p, end);
+}
+
+// An arc from the current point to `relativeTo` + `endPair`; answers its end.
+Point arcTo(gfx::Path& path, Point relativeTo, Point radii, double rotation, bool largeArc, bool sweep, Point endPair) {
+    const Point start = currentPoint(path, relativeTo);
+    const Point end = relativeTo + endPair;
+    if (start == end) return end;  // a zero-length arc draws nothing
+    if (radii.x == 0 || radii.y == 0) {
+        path.lineTo(end);
+        return end;
+    }
+    const double phi = std::fmod(rotation * std::numbers::pi / 180, 2 * std::numbers::pi);
+    addArc(path, start, end, radii.x, radii.y, phi, largeArc, sweep);
+    return end;
+}
+
 // The commands over path text; the Scanner forms below and the path element's reader share them.
 
 SVGCurve moveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
@@ -318,12 +372,7 @@ SVGCurve moveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
                       [&](Point origin, SVGCurve, bool first) -> std::optional<SVGCurve> {
                           Point point;
                           if (!readPoint(text, origin, point)) return std::nullopt;
-                          if (first) {
-                              path.moveTo(point);
-                          } else {
-                              path.lineTo(point);
-                          }
-                          return SVGCurve::at(point);
+                          return moveOrLine(path, point, first);
                       });
 }
 
@@ -351,13 +400,11 @@ SVGCurve lineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelati
                       [&](Point origin, SVGCurve, bool) -> std::optional<SVGCurve> {
                           Point point;
                           if (!readPoint(text, origin, point)) return std::nullopt;
-                          path.lineTo(point);
-                          return SVGCurve::at(point);
+                          return moveOrLine(path, point, false);
                       });
 }
 
-// Numbers of "H" and "V" may be separated by a comma too, as the SVG grammar allows. `vertical` picks
-// the coordinate read; the other comes from the path.
+// Numbers of "H" and "V" may be separated by a comma too, as the SVG grammar allows.
 SVGCurve axisLineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative, bool vertical) {
     if (!readCommand(text, vertical ? "Vv" : "Hh",
                      vertical ? "failed to scan vertical line to command" : "failed to scan horizontal line to command")) {
@@ -368,11 +415,7 @@ SVGCurve axisLineto(PathText& text, gfx::Path& path, Point relativeTo, bool isRe
                           auto value = coordinate(text);
                           if (!value) return std::nullopt;
                           skipCommaAndWhitespace(text);
-                          const Point current = currentPoint(path, origin);
-                          const Point point = vertical ? Point{current.x, bounded(origin.y + *value)}
-                                                       : Point{bounded(origin.x + *value), current.y};
-                          path.lineTo(point);
-                          return SVGCurve::at(point);
+                          return axisLine(path, origin, *value, vertical);
                       });
 }
 
@@ -384,8 +427,7 @@ SVGCurve curveto(PathText& text, gfx::Path& path, Point relativeTo, bool isRelat
                           for (Point& point : points) {
                               if (!readPoint(text, origin, point)) return std::nullopt;
                           }
-                          path.curveTo(points[0], points[1], points[2]);
-                          return SVGCurve{SVGCurve::Type::cubic, points[0], points[1], points[2]};
+                          return cubic(path, points[0], points[1], points[2]);
                       });
 }
 
@@ -393,13 +435,11 @@ SVGCurve smoothCurveto(PathText& text, gfx::Path& path, Point relativeTo, SVGCur
     if (!readCommand(text, "Ss", "failed to scan smooth curve to command")) return previous;
     return readGroups(text, relativeTo, isRelative, previous,
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
-                          const Point control1 = last.type == SVGCurve::Type::cubic ? reflected(last.c2, last.p) : last.p;
                           skipCommaAndWhitespace(text);
                           Point control2;
                           Point end;
                           if (!readPoint(text, origin, control2) || !readPoint(text, origin, end)) return std::nullopt;
-                          path.curveTo(control1, control2, end);
-                          return SVGCurve{SVGCurve::Type::cubic, control1, control2, end};
+                          return smoothCubic(path, last, control2, end);
                       });
 }
 
@@ -410,8 +450,7 @@ SVGCurve quadraticCurveto(PathText& text, gfx::Path& path, Point relativeTo, boo
                           Point control;
                           Point end;
                           if (!readPoint(text, origin, control) || !readPoint(text, origin, end)) return std::nullopt;
-                          path.quadCurveTo(control, end);
-                          return SVGCurve{SVGCurve::Type::quadratic, control, control, end};
+                          return quadratic(path, control, end);
                       });
 }
 
@@ -419,11 +458,9 @@ SVGCurve smoothQuadraticCurveto(PathText& text, gfx::Path& path, Point relativeT
     if (!readCommand(text, "Tt", "failed to scan smooth quadratic curve to command")) return previous;
     return readGroups(text, relativeTo, isRelative, previous,
                       [&](Point origin, SVGCurve last, bool) -> std::optional<SVGCurve> {
-                          const Point control = last.type == SVGCurve::Type::quadratic ? reflected(last.c2, last.p) : last.p;
                           Point end;
                           if (!readPoint(text, origin, end)) return std::nullopt;
-                          path.quadCurveTo(control, end);
-                          return SVGCurve{SVGCurve::Type::quadratic, control, control, end};
+                          return smoothQuadratic(path, last, end);
                       });
 }
 
@@ -441,17 +478,7 @@ std::optional<Point> arcGroup(PathText& text, gfx::Path& path, Point relativeTo)
     skipCommaAndWhitespace(text);
     Point endPair;
     if (!readPair(text, endPair)) return std::nullopt;
-
-    const Point start = currentPoint(path, relativeTo);
-    const Point end = relativeTo + endPair;
-    if (start == end) return end;  // a zero-length arc draws nothing
-    if (radii.x == 0 || radii.y == 0) {
-        path.lineTo(end);
-        return end;
-    }
-    const double phi = std::fmod(*rotation * std::numbers::pi / 180, 2 * std::numbers::pi);
-    addArc(path, start, end, radii.x, radii.y, phi, *largeArc, *sweep);
-    return end;
+    return arcTo(path, relativeTo, radii, *rotation, *largeArc, *sweep, endPair);
 }
 
 SVGCurve arc(PathText& text, gfx::Path& path, Point relativeTo, bool isRelative) {
@@ -471,16 +498,201 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
     return SVGCurve::at(currentPoint(path, relativeTo));
 }
 
+// Path data of the usual kind read in one pass over its bytes, each number where its command needs it
+// rather than through the command readers' shared read position: ASCII, every command letter followed by
+// its arguments, numbers of at most 15 digits without an exponent, and between them only plain white
+// space and single commas. At the first thing outside that, `read` answers false and the caller reads the
+// whole data again command by command (below), which gives the same path for usual data.
+class UsualPathData {
+public:
+    explicit UsualPathData(std::string_view data) : at_(data.data()), end_(data.data() + data.size()) {}
+
+    bool read(gfx::Path& path, std::size_t segmentLimit) {
+        SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
+        while (path.elements().size() <= segmentLimit) {
+            blanks();
+            if (at_ == end_) return true;
+            const char letter = *at_++;
+            if (!isCommandLetter(letter)) return false;
+            if (letter == 'z' || letter == 'Z') {
+                path.closeSubpath();
+                curve = SVGCurve::at(currentPoint(path, curve.p));
+                continue;
+            }
+            blanks();
+            if (!moreGroups()) return false;  // a letter without arguments
+            const bool relative = letter >= 'a';
+            const Point origin = relative ? curve.p : Point{0, 0};
+            const auto groups = [&](SVGCurve previous, auto group) {
+                Point from = origin;
+                for (bool first = true; first || moreGroups(); first = false) {
+                    if (!group(from, previous, first)) return false;
+                    if (relative) from = previous.p;
+                }
+                curve = previous;
+                return true;
+            };
+            bool read = false;
+            switch (letter) {
+                case 'm': case 'M':
+                case 'l': case 'L':
+                    read = groups(SVGCurve::at(origin), [&](Point from, SVGCurve& last, bool first) {
+                        Point point;
+                        if (!this->point(from, point)) return false;
+                        last = moveOrLine(path, point, first && (letter == 'm' || letter == 'M'));
+                        return true;
+                    });
+                    break;
+                case 'h': case 'H':
+                case 'v': case 'V':
+                    read = groups(SVGCurve::at(origin), [&](Point from, SVGCurve& last, bool) {
+                        double value;
+                        if (!number(value)) return false;
+                        separator();
+                        last = axisLine(path, from, value, letter == 'v' || letter == 'V');
+                        return true;
+                    });
+                    break;
+                case 'c': case 'C':
+                    read = groups(SVGCurve::at(origin), [&](Point from, SVGCurve& last, bool) {
+                        std::array<Point, 3> points;
+                        for (Point& point : points) {
+                            if (!this->point(from, point)) return false;
+                        }
+                        last = cubic(path, points[0], points[1], points[2]);
+                        return true;
+                    });
+                    break;
+                case 's': case 'S':
+                    read = groups(curve, [&](Point from, SVGCurve& last, bool) {
+                        Point control2, end;
+                        if (!point(from, control2) || !point(from, end)) return false;
+                        last = smoothCubic(path, last, control2, end);
+                        return true;
+                    });
+                    break;
+                case 'q': case 'Q':
+                    read = groups(SVGCurve::at(origin), [&](Point from, SVGCurve& last, bool) {
+                        Point control, end;
+                        if (!point(from, control) || !point(from, end)) return false;
+                        last = quadratic(path, control, end);
+                        return true;
+                    });
+                    break;
+                case 't': case 'T':
+                    read = groups(curve, [&](Point from, SVGCurve& last, bool) {
+                        Point end;
+                        if (!point(from, end)) return false;
+                        last = smoothQuadratic(path, last, end);
+                        return true;
+                    });
+                    break;
+                case 'a': case 'A':
+                    read = groups(SVGCurve::at(origin), [&](Point from, SVGCurve& last, bool) {
+                        Point radii, endPair;
+                        double rotation;
+                        bool largeArc, sweep;
+                        separator();
+                        if (!pair(radii)) return false;
+                        separator();
+                        if (!number(rotation) || !flag(largeArc) || !flag(sweep)) return false;
+                        separator();
+                        if (!pair(endPair)) return false;
+                        last = SVGCurve::at(arcTo(path, from, radii, rotation, largeArc, sweep, endPair));
+                        blanks();
+                        return true;
+                    });
+                    break;
+                default: break;
+            }
+            if (!read) return false;
+        }
+        return true;
+    }
+
+private:
+    void blanks() {
+        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r')) ++at_;
+    }
+    void separator() {
+        blanks();
+        if (at_ != end_ && *at_ == ',') {
+            ++at_;
+            blanks();
+        }
+    }
+    bool moreGroups() const { return at_ != end_ && !isCommandLetter(*at_); }
+
+    // Optional sign, digits with an optional fraction: at most 15 digits, all below 2^53, so the
+    // number is one exact division (as the command reader's short form makes it). Inlined, as `point`
+    // is, where the commands read them: the flags' path data reads a few percent faster so.
+    [[gnu::always_inline]] bool number(double& value) {
+        static constexpr std::array<double, 16> powersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const char* at = at_;
+        const bool negative = at != end_ && *at == '-';
+        if (at != end_ && (*at == '-' || *at == '+')) ++at;
+        std::uint64_t mantissa = 0;
+        const char* const digitsStart = at;
+        // Wraps past 19 digits, but such a number is refused below.
+        for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+        }
+        std::size_t digits = static_cast<std::size_t>(at - digitsStart);
+        std::size_t fraction = 0;
+        if (at != end_ && *at == '.') {
+            const char* const fractionStart = ++at;
+            for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) {
+                mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+            }
+            fraction = static_cast<std::size_t>(at - fractionStart);
+            digits += fraction;
+        }
+        if (digits == 0 || digits > 15 || (at != end_ && (*at == 'e' || *at == 'E'))) return false;
+        value = static_cast<double>(mantissa) / powersOfTen[fraction];
+        if (negative) value = -value;
+        at_ = at;
+        return true;
+    }
+    bool pair(Point& pair) {
+        if (!number(pair.x)) return false;
+        separator();
+        return number(pair.y);
+    }
+    // A command's point: a pair and the separator after it, taken from `origin`.
+    [[gnu::always_inline]] bool point(Point origin, Point& point) {
+        Point read;
+        if (!pair(read)) return false;
+        separator();
+        point = origin + read;
+        return true;
+    }
+    bool flag(bool& value) {
+        separator();
+        if (at_ == end_ || (*at_ != '0' && *at_ != '1')) return false;
+        value = *at_++ == '1';
+        return true;
+    }
+
+    const char* at_;
+    const char* const end_;
+};
+
 }  // namespace
 
-// The data is cut into one piece per command letter (a letter and the text up to the next); each piece
-// is read by its command as if it were a scanner of its own. Letters written together are taken one at
-// a time, and a letter with nothing after it is passed over.
+// Usual data is read in one pass (above). Other data is cut into one piece per command letter (a letter
+// and the text up to the next); each piece is read by its command as if it were a scanner of its own.
+// Letters written together are taken one at a time, and a letter with nothing after it is passed over.
 gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
-    gfx::Path path;
     // Path data takes about 16 bytes an element: room for that is made up front rather than grown one
     // doubling at a time, capped so that long data of blanks or junk reserves little.
-    path.reserve(std::min({data.size() / 16 + 1, segmentLimit + 1, std::size_t{4096}}));
+    const std::size_t room = std::min({data.size() / 16 + 1, segmentLimit + 1, std::size_t{4096}});
+    gfx::Path path;
+    path.reserve(room);
+    if (UsualPathData(data).read(path, segmentLimit)) return path;
+    // Anything unusual: the data is read again from its start, command by command.
+    path = gfx::Path();
+    path.reserve(room);
     PathText all{data};
     SVGCurve curve = VellumPointsAndPathsParser::startingCurve();
     const auto nextLetter = [&](std::size_t from) {

@@ -96,7 +96,7 @@ bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskSha
     Layer::OwnDrawing own = layer.ownDrawing();
     if (own.kind == Kind::fill) {
         if (shape.path || !(own.color.alpha >= 1)) return false;
-        shape = {own.path, own.rule, space};
+        shape = {own.path, own.rule, own.pathTransform.concatenating(space)};
     } else if (own.kind != Kind::nothing) {
         return false;
     }

@@ -96,12 +96,48 @@ gfx::Path trimmedPath(const gfx::Path& path, double start, double end, double to
 
 std::shared_ptr<Layer> ShapeLayer::copyLayer() const { return std::shared_ptr<Layer>(new ShapeLayer(*this)); }
 
+void ShapeLayer::setPath(std::optional<gfx::Path> path) {
+    path_ = path ? std::make_shared<const gfx::Path>(std::move(*path)) : nullptr;
+    pathTransform_ = {};
+}
+
+void ShapeLayer::setSharedPath(std::shared_ptr<const gfx::Path> path, const gfx::AffineTransform& transform) {
+    path_ = std::move(path);
+    pathTransform_ = transform;
+}
+
+std::optional<gfx::Path> ShapeLayer::placedPath() const {
+    if (!path_) return std::nullopt;
+    return pathTransform_.isIdentity() ? *path_ : path_->transformed(pathTransform_);
+}
+
+bool ShapeLayer::drawsThroughTransform(const gfx::AffineTransform& t) {
+    const double determinant = t.a * t.d - t.b * t.c;
+    return determinant != 0 && std::isfinite(determinant) && std::isfinite(t.tx) && std::isfinite(t.ty);
+}
+
 void ShapeLayer::draw(gfx::Context& context) const {
     Layer::draw(context);
     if (!path_ || path_->isEmpty()) return;
+    const bool placed = !pathTransform_.isIdentity();
+    // Placed point by point only where the context cannot take the transform, and for a stroke, whose
+    // width is in bounds space.
+    std::optional<gfx::Path> inBounds;
+    const auto pathInBounds = [&]() -> const gfx::Path& {
+        if (!placed) return *path_;
+        if (!inBounds) inBounds = placedPath();
+        return *inBounds;
+    };
     if (fillColor_ && fillColor_->alpha > 0) {
         context.setFillColor(*fillColor_);
-        context.fill(*path_, fillRule_);
+        if (placed && drawsThroughTransform(pathTransform_)) {
+            context.save();
+            context.concatenate(pathTransform_);
+            context.fill(*path_, fillRule_);
+            context.restore();
+        } else {
+            context.fill(pathInBounds(), fillRule_);
+        }
     }
     if (!strokeColor_ || strokeColor_->alpha <= 0 || lineWidth_ <= 0) return;
     context.setStrokeColor(*strokeColor_);
@@ -111,13 +147,13 @@ void ShapeLayer::draw(gfx::Context& context) const {
     context.setMiterLimit(miterLimit_);
     context.setLineDash(lineDashPhase_, lineDashPattern_);
     if (strokeStart_ <= 0 && strokeEnd_ >= 1) {
-        context.stroke(*path_);
+        context.stroke(pathInBounds());
         return;
     }
     // Flatten finely enough for the pixels the stroke lands on.
     gfx::AffineTransform device = context.deviceTransform();
     double pixelsPerPoint = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
-    context.stroke(trimmedPath(*path_, strokeStart_, strokeEnd_, 0.5 / std::max(pixelsPerPoint, 1e-3)));
+    context.stroke(trimmedPath(pathInBounds(), strokeStart_, strokeEnd_, 0.5 / std::max(pixelsPerPoint, 1e-3)));
 }
 
 Layer::OwnDrawing ShapeLayer::shapeDrawing() const {
@@ -129,7 +165,7 @@ Layer::OwnDrawing ShapeLayer::shapeDrawing() const {
     bool strokes = strokeColor_ && strokeColor_->alpha > 0 && lineWidth_ > 0;
     if (fills && strokes) return OwnDrawing::of(Kind::several);
     if (strokes) return OwnDrawing::of(Kind::single);
-    if (fills) return {Kind::fill, &*path_, fillRule_, *fillColor_};
+    if (fills) return {Kind::fill, path_.get(), fillRule_, *fillColor_, pathTransform_};
     return own;
 }
 
@@ -141,7 +177,7 @@ Layer::OwnDrawing ShapeLayer::ownDrawing() const {
 gfx::Rect ShapeLayer::drawingBounds() const {
     gfx::Rect area = bounds();
     if (!path_ || path_->isEmpty()) return area;
-    gfx::Rect shape = path_->boundingBox();
+    gfx::Rect shape = pathTransform_.isIdentity() ? path_->boundingBox() : placedPath()->boundingBox();
     if (strokeColor_ && lineWidth_ > 0) {
         // Miter joins can reach miterLimit half-widths out.
         double reach = lineWidth_ / 2 * (lineJoin_ == gfx::LineJoin::miter ? std::max(miterLimit_, 1.0) : 1.5);

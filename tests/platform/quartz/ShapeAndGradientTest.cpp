@@ -180,6 +180,59 @@ TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
     EXPECT_TRUE(colorNear(none, 20, 95, transparent));
 }
 
+TEST(ShapeLayerRendering, ASharedPathIsDrawnWhereItsTransformPlacesIt) {
+    // A unit square scaled and moved into (20, 30, 40, 20): filled, stroked, as a mask, as drawn bounds,
+    // and the same pixels as the square placed point by point.
+    const auto unit = std::make_shared<const gfx::Path>(box({0, 0, 1, 1}));
+    const gfx::AffineTransform placement{40, 0, 0, 20, 20, 30};
+    auto shared = ShapeLayer::make();
+    shared->setFrame({0, 0, 100, 100});
+    shared->setSharedPath(unit, placement);
+    shared->setFillColor(red);
+    EXPECT_EQ(shared->sharedPath(), unit);
+    EXPECT_EQ(shared->placedPath()->boundingBox(), (gfx::Rect{20, 30, 40, 20}));
+    auto copied = shape(box({20, 30, 40, 20}));
+    copied->setFillColor(red);
+    const gfx::Bitmap filled = renderToBitmap(*shared, {100, 100});
+    EXPECT_EQ(filled.pixels, renderToBitmap(*copied, {100, 100}).pixels);
+    EXPECT_TRUE(colorNear(filled, 40, 40, red));
+    EXPECT_TRUE(colorNear(filled, 10, 40, transparent));
+
+    // A stroke keeps its width in bounds space: 4 wide, not 4 units of the square.
+    shared->setStrokeColor(blue);
+    shared->setLineWidth(4);
+    copied->setStrokeColor(blue);
+    copied->setLineWidth(4);
+    EXPECT_EQ(shared->drawingBounds(), copied->drawingBounds());
+    const gfx::Bitmap stroked = renderToBitmap(*shared, {100, 100});
+    EXPECT_EQ(stroked.pixels, renderToBitmap(*copied, {100, 100}).pixels);
+    EXPECT_TRUE(colorNear(stroked, 40, 30, blue));
+    EXPECT_TRUE(colorNear(stroked, 40, 34, red));
+
+    // As a mask it cuts where it is drawn, not where its points lie.
+    shared->setStrokeColor(std::nullopt);
+    auto masked = shape(box({0, 0, 100, 100}));
+    masked->setFillColor(blue);
+    masked->setMask(shared);
+    const gfx::Bitmap cut = renderToBitmap(*masked, {100, 100});
+    EXPECT_TRUE(colorNear(cut, 40, 40, blue));
+    EXPECT_TRUE(colorNear(cut, 0, 0, transparent));
+
+    // A transform the context cannot take (it ignores singular ones) still places the path: flattened
+    // to a line, the square fills nothing rather than its unit square at the origin.
+    shared->setSharedPath(unit, gfx::AffineTransform{40, 0, 0, 0, 0, 0});
+    shared->setFrame({0, 0, 100, 100});
+    shared->setMask(nullptr);
+    shared->setFillColor(red);
+    const gfx::Bitmap flat = renderToBitmap(*shared, {100, 100});
+    EXPECT_TRUE(colorNear(flat, 0, 0, transparent));
+
+    // A path set afterwards is in bounds space again.
+    shared->setPath(box({50, 50, 10, 10}));
+    EXPECT_TRUE(shared->pathTransform().isIdentity());
+    EXPECT_TRUE(colorNear(renderToBitmap(*shared, {100, 100}), 55, 55, red));
+}
+
 TEST(ShapeLayerRendering, OpacityFadesTheShapeAsOnePicture) {
     auto layer = shape(box({20, 20, 60, 60}));
     layer->setFillColor(red);

@@ -25,8 +25,19 @@ public:
 
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;
-    const std::optional<gfx::Path>& pathForShapeInRelativeCoords() const { return path_; }
-    void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) { path_ = std::move(path); }
+    // Null until the attributes are read.
+    const gfx::Path* pathForShapeInRelativeCoords() const { return sharedPathForShapeInRelativeCoords().get(); }
+    // The same path, shared with the layers that draw it without a copy. Made on first asking (a layer
+    // build), so that parsing pays no allocation for it; never changed, as a new path replaces it whole.
+    const std::shared_ptr<const gfx::Path>& sharedPathForShapeInRelativeCoords() const;
+    void setPathForShapeInRelativeCoords(std::optional<gfx::Path> path) {
+        path_ = std::move(path);
+        sharedPath_.reset();
+        pathBox_.reset();
+    }
+    // The path's tight box (gfx::Path::pathBoundingBox), worked out once for the path it has: every
+    // layer build and every clip in object units asks for it.
+    gfx::Rect pathBoundingBoxInRelativeCoords() const;
 
 protected:
     static gfx::Size percentageReference(const VellumParseResult& result);
@@ -34,7 +45,13 @@ protected:
     void limitPathSegments(VellumParseResult& result);
 
 private:
-    std::optional<gfx::Path> path_;
+    // The path where it is, without sharing it.
+    const gfx::Path* currentPath() const { return path_ ? &*path_ : sharedPath_.get(); }
+
+    // The path is in one of the two: as parsed, or shared once asked for.
+    mutable std::optional<gfx::Path> path_;
+    mutable std::shared_ptr<const gfx::Path> sharedPath_;
+    mutable std::optional<gfx::Rect> pathBox_;
 };
 
 class SVGRectElement : public BaseClassForAllSVGBasicShapes {

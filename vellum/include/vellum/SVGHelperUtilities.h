@@ -61,8 +61,15 @@ struct SVGHelperUtilities {
 
     // The layer of a path-based element: the path placed in root coordinates inside a layer sized to
     // its stroked box, with fill and stroke (colours or gradients), opacities, dashes, caps and joins.
-    // One shape layer, or a container holding the fill layer and the stroke layer above it.
-    static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element, const gfx::Path& path);
+    // One shape layer, or a container holding the fill layer and the stroke layer above it. `userBox`, when
+    // the caller knows it, is the path's tight box (gfx::Path::pathBoundingBox), else worked out here.
+    static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element, const gfx::Path& path,
+                                                                          std::optional<gfx::Rect> userBox = std::nullopt);
+    // The same for a path that is never changed (an element's): a layer without a stroke draws it where
+    // it is, placed by its path transform, instead of a copy of its points.
+    static std::shared_ptr<quartz::Layer> newCALayerForPathBasedSVGElement(const SVGElement& element,
+                                                                          std::shared_ptr<const gfx::Path> path,
+                                                                          std::optional<gfx::Rect> userBox = std::nullopt);
     // The gradient the identifier names, as a layer over `rect`; null (and logged) when none is found.
     // `userBox`, when given, is the painted shape's box in its own user space.
     static std::shared_ptr<SVGGradientLayer> getGradientLayerWithId(std::string_view identifier,

@@ -179,9 +179,10 @@ public:
     // unless it overrides this too.
     struct OwnDrawing {
         enum class Kind { nothing, fill, single, several } kind = Kind::several;
-        const gfx::Path* path = nullptr;  // the fill's, in bounds space
+        const gfx::Path* path = nullptr;  // the fill's, placed in bounds space by pathTransform
         gfx::FillRule rule = gfx::FillRule::winding;
         gfx::Color color;
+        gfx::AffineTransform pathTransform;
 
         static OwnDrawing of(Kind kind) {
             OwnDrawing drawing;

@@ -6,16 +6,28 @@
 
 namespace quartz {
 
-// Fills and strokes a path given in the layer's bounds space. The fill is drawn whole; strokeStart and strokeEnd
-// (fractions of the path's length, 0 to 1) limit the stroke only.
+// Fills and strokes a path placed in the layer's bounds space by its path transform (the identity unless set).
+// The fill is drawn whole; strokeStart and strokeEnd (fractions of the path's length, 0 to 1) limit the stroke only.
 class ShapeLayer : public Layer {
 public:
     static std::shared_ptr<ShapeLayer> make() { return std::make_shared<ShapeLayer>(Making{}); }
     explicit ShapeLayer(Making) {}
     std::shared_ptr<Layer> copyLayer() const override;
 
-    const std::optional<gfx::Path>& path() const { return path_; }
-    void setPath(std::optional<gfx::Path> path) { path_ = std::move(path); }
+    // The path in its own space, null for none; pathTransform places it in bounds space.
+    const gfx::Path* path() const { return path_.get(); }
+    // A path already in bounds space.
+    void setPath(std::optional<gfx::Path> path);
+    // Shares a path that is never changed (a document's) instead of copying it, and places it in bounds
+    // space by `transform`: a layer of a long path then costs no copy of its points.
+    void setSharedPath(std::shared_ptr<const gfx::Path> path, const gfx::AffineTransform& transform = {});
+    const std::shared_ptr<const gfx::Path>& sharedPath() const { return path_; }
+    const gfx::AffineTransform& pathTransform() const { return pathTransform_; }
+    // The path as drawn, in bounds space.
+    std::optional<gfx::Path> placedPath() const;
+    // Whether drawing can move the context by `transform` to draw a path as it is: Cairo ignores a singular
+    // or non-finite transform, so a path under one is drawn placed point by point.
+    static bool drawsThroughTransform(const gfx::AffineTransform& transform);
     // Nothing means no fill (or no stroke).
     std::optional<gfx::Color> fillColor() const { return fillColor_; }
     void setFillColor(std::optional<gfx::Color> color) { fillColor_ = color; }
@@ -53,7 +65,8 @@ protected:
     OwnDrawing shapeDrawing() const;
 
 private:
-    std::optional<gfx::Path> path_;
+    std::shared_ptr<const gfx::Path> path_;
+    gfx::AffineTransform pathTransform_;
     std::optional<gfx::Color> fillColor_ = gfx::Color::black();
     gfx::FillRule fillRule_ = gfx::FillRule::winding;
     std::optional<gfx::Color> strokeColor_;
