@@ -362,13 +362,21 @@ private:
             return;
         }
         double perX = height / (hi - lo);
-        for (int column = first; column <= last; ++column) {
-            double from = std::max(lo, double(column)), to = std::min(hi, double(column + 1));
+        // The end columns hold part of the line's width; those between hold a whole pixel of it, its
+        // area split evenly between the cell and the next.
+        auto partial = [&](int column, double from, double to) {
             double h = perX * (to - from);
             double right = h * ((from + to) * 0.5 - column);
             cell[column] += float(h - right);
             cell[column + 1] += float(right);
+        };
+        partial(first, lo, double(first + 1));
+        float half = float(perX * 0.5);
+        for (int column = first + 1; column < last; ++column) {
+            cell[column] += half;
+            cell[column + 1] += half;
         }
+        partial(last, double(last), hi);
     }
 
     // Sets the bits of columns [first, last], a word at a time.
