@@ -335,12 +335,15 @@ private:
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
+        auto xAt = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
+        // Where the line leaves a row is where it enters the next.
+        double x0 = xAt(std::max(a.y, double(first)));
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
-            double x0 = std::clamp(a.x + (top - a.y) * dxdy, 0.0, double(right_));
-            double x1 = std::clamp(a.x + (bottom - a.y) * dxdy, 0.0, double(right_));
+            double x1 = xAt(bottom);
             cells(row, x0, x1, (bottom - top) * direction);
+            x0 = x1;
         }
     }
 
@@ -480,9 +483,12 @@ inline void blendSpan(std::uint32_t* pixels, int count, std::uint32_t source, in
 inline int coverageOf(float area, FillRule rule) {
     float value = std::abs(area);
     if (rule == FillRule::evenOdd) {
-        // Odd windings fill: the area folds back down between 1 and 2.
-        value = std::fmod(value, 2.0f);
-        if (value > 1) value = 2 - value;
+        // Odd windings fill: the area folds back down between 1 and 2. Most pixels hold windings 0
+        // and 1 only, which need no division.
+        if (value > 1) {
+            if (value >= 2) value = std::fmod(value, 2.0f);
+            if (value > 1) value = 2 - value;
+        }
     } else {
         value = std::min(value, 1.0f);
     }
