@@ -335,13 +335,13 @@ private:
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
-        auto xAt = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
+        auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
         // Where the line leaves a row is where it enters the next.
-        double x0 = xAt(std::max(a.y, double(first)));
+        double x0 = clampedX(std::max(a.y, double(first)));
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
-            double x1 = xAt(bottom);
+            double x1 = clampedX(bottom);
             cells(row, x0, x1, (bottom - top) * direction);
             x0 = x1;
         }
