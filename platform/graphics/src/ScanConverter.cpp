@@ -335,12 +335,15 @@ private:
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
+        auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
+        // Where the line leaves a row is where it enters the next.
+        double x0 = clampedX(std::max(a.y, double(first)));
         for (int row = first; row <= last; ++row) {
             double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
             if (bottom <= top) continue;
-            double x0 = std::clamp(a.x + (top - a.y) * dxdy, 0.0, double(right_));
-            double x1 = std::clamp(a.x + (bottom - a.y) * dxdy, 0.0, double(right_));
+            double x1 = clampedX(bottom);
             cells(row, x0, x1, (bottom - top) * direction);
+            x0 = x1;
         }
     }
 
@@ -362,13 +365,21 @@ private:
             return;
         }
         double perX = height / (hi - lo);
-        for (int column = first; column <= last; ++column) {
-            double from = std::max(lo, double(column)), to = std::min(hi, double(column + 1));
+        // The end columns hold part of the line's width; those between hold a whole pixel of it, its
+        // area split evenly between the cell and the next.
+        auto partial = [&](int column, double from, double to) {
             double h = perX * (to - from);
             double right = h * ((from + to) * 0.5 - column);
             cell[column] += float(h - right);
             cell[column + 1] += float(right);
+        };
+        partial(first, lo, double(first + 1));
+        float half = float(perX * 0.5);
+        for (int column = first + 1; column < last; ++column) {
+            cell[column] += half;
+            cell[column + 1] += half;
         }
+        partial(last, double(last), hi);
     }
 
     // Sets the bits of columns [first, last], a word at a time.
@@ -472,9 +483,12 @@ inline void blendSpan(std::uint32_t* pixels, int count, std::uint32_t source, in
 inline int coverageOf(float area, FillRule rule) {
     float value = std::abs(area);
     if (rule == FillRule::evenOdd) {
-        // Odd windings fill: the area folds back down between 1 and 2.
-        value = std::fmod(value, 2.0f);
-        if (value > 1) value = 2 - value;
+        // Odd windings fill: the area folds back down between 1 and 2. Most pixels hold windings 0
+        // and 1 only, which need no division.
+        if (value > 1) {
+            if (value >= 2) value = std::fmod(value, 2.0f);
+            if (value > 1) value = 2 - value;
+        }
     } else {
         value = std::min(value, 1.0f);
     }

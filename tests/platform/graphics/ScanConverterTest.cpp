@@ -312,6 +312,26 @@ int largestAlphaError(const Bitmap& image, const std::function<double(int, int)>
     return largest;
 }
 
+TEST(ScanConverter, EvenOddFillsFoldSummedWindingsAboveOne) {
+    // A star under one or two squares covering the whole picture: its edge pixels sum to 1 + a or
+    // 2 + a, which the rule folds to a hole of 1 - a or a fill of a.
+    std::mt19937 random(29);
+    Bitmap clear = Bitmap::make(size, size);
+    std::vector<Point> cover = {{-5, -5}, {size + 5, -5}, {size + 5, size + 5}, {-5, size + 5}};
+    for (int squares = 1; squares <= 2; ++squares) {
+        std::vector<Point> star = randomStar(random, 7);
+        std::vector<std::vector<Point>> outlines(squares, cover);
+        outlines.push_back(star);
+        Bitmap image = draw([&](Context& context) { fillWith(context, polygons(outlines), FillRule::evenOdd, Color::white()); },
+                            true, clear);
+        auto exactArea = [&](int x, int y) {
+            double inStar = areaInPixel(star, x, y);
+            return squares == 1 ? 1 - inStar : inStar;
+        };
+        EXPECT_LE(largestAlphaError(image, exactArea), 1) << squares << " squares";
+    }
+}
+
 TEST(ScanConverter, OverlappingSubpathsCoverExactlyWhatTheRuleFills) {
     // Two triangles crossing as a six-pointed star: where they overlap the winding is 2 (same turns)
     // or 0 (opposite turns), and at each crossing regions of windings 0, 1 and 2 (or +1 and -1) share
