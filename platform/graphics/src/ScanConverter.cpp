@@ -334,6 +334,8 @@ private:
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
+        // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
+        if (!std::isfinite(dxdy)) return;
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
         auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
         // Where the line leaves a row is where it enters the next.

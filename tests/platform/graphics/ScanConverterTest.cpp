@@ -751,3 +751,21 @@ TEST(ScanConverter, DashedStrokesStayWithCairo) {
     };
     EXPECT_EQ(draw(paint, true).pixels, draw(paint, false).pixels);
 }
+
+// Edges rising by a subnormal height over many pixels have a slope past any double: they cover
+// nothing, and must neither write outside the row nor spoil its other pixels.
+TEST(ScanConverter, EdgesOfVanishingHeightCoverNothing) {
+    const double tiny = 1e-310;
+    Path sliver = polygon({{0, 0}, {1000, tiny}, {30, 30}, {0, 30}});
+    Path plain = polygon({{0, 0}, {1000, 0}, {30, 30}, {0, 30}});
+    for (auto overlaps : {raster::Overlaps::summed, raster::Overlaps::exact}) {
+        Bitmap ours = Bitmap::make(size, size), expected = Bitmap::make(size, size);
+        std::uint32_t black = 0xFF000000u;
+        ASSERT_TRUE(raster::fillPath(sliver, {}, 0.1, FillRule::winding, black, targetOf(ours), overlaps));
+        ASSERT_TRUE(raster::fillPath(plain, {}, 0.1, FillRule::winding, black, targetOf(expected), overlaps));
+        int largest = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) largest = std::max(largest, channelDifference(ours.pixel(x, y), expected.pixel(x, y)));
+        EXPECT_LE(largest, 1) << int(overlaps);
+    }
+}
