@@ -127,9 +127,10 @@ public:
                     current = start;
                     break;
             }
+            if (!usable_) return false;
         }
         closeSubpath();
-        return finite_;
+        return usable_;
     }
 
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
@@ -150,7 +151,8 @@ private:
     }
 
     void push(Vertex v) {
-        if (!(std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate)) finite_ = false;
+        if (!(std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate)) usable_ = false;
+        if (s_.vertices.size() >= mostPoints) return (void)(usable_ = false);
         minX = std::min(minX, v.x);
         maxX = std::max(maxX, v.x);
         minY = std::min(minY, v.y);
@@ -180,7 +182,7 @@ private:
         double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
         double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
         double steps = std::ceil(std::sqrt(0.75 * dd / tolerance_));
-        if (!(steps <= mostCurveSegments)) return false;
+        if (!(steps <= mostCurveSegments && s_.vertices.size() + steps <= mostPoints)) return false;
         int n = std::max(1, int(steps));
         // Forward differences of the polynomial: three additions a point.
         double h = 1.0 / n, h2 = h * h, h3 = h2 * h;
@@ -204,7 +206,7 @@ private:
     const AffineTransform& t_;
     double tolerance_;
     Scratch& s_;
-    bool finite_ = true;
+    bool usable_ = true;
 };
 
 // Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the

@@ -61,9 +61,10 @@ struct Target {
 enum class Overlaps { summed, exact };
 
 // Fills `path` (mapped by `toDevice`, curves flattened to within `tolerance` device pixels) with
-// `source` composited Over, each pixel weighted by the share of its area the fill covers. Returns the pixels it may have changed (possibly empty), or nothing without touching the
-// target for paths it leaves to Cairo: non-finite or enormous coordinates, and edges crossing so
-// densely that tracing their border would cost more than Cairo's sampling.
+// `source` composited Over, each pixel weighted by the share of its area the fill covers. Returns the
+// pixels it may have changed (possibly empty), or nothing without touching the target for paths it
+// leaves to Cairo: non-finite or enormous coordinates, more than mostPoints points flattened, and
+// edges crossing so densely that tracing their border would cost more than Cairo's sampling.
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps = Overlaps::summed);
 
@@ -79,6 +80,10 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 // without length are left to Cairo, as are the paths fillPath leaves.
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
+
+// Paths flattening to more points than this go to Cairo: a few curves far larger than the target, or
+// thousands of round corners of a wide pen, would otherwise take gigabytes.
+constexpr std::size_t mostPoints = std::size_t(1) << 20;
 
 // How many equal steps of the cubic p0..p3 keep its chords within `tolerance` of it: those where 3/4
 // of its largest second difference over the squared count is under the tolerance. Nothing where that

@@ -107,6 +107,9 @@ public:
         emitBand();
     }
 
+    // Whether the pieces and the band being built hold more points than the converter takes.
+    bool full() const { return out_.points.size() + left_.size() + right_.size() > mostPoints; }
+
     // What fills the gap on the outer side where a segment along `d1` meets one along `d2` at `v`.
     void join(Point v, Point d1, Point d2, bool smooth) {
         double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
@@ -270,7 +273,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         builder.cap(points[0], {-d.x, -d.y});
         builder.bandStart(points[0], d);
     }
-    for (std::size_t i = 1; i < segments; ++i) {
+    for (std::size_t i = 1; i < segments && !builder.full(); ++i) {
         Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
         double nextLength = length(i) - (i + 1 == segments ? cutAtEnd : 0);
         if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
@@ -324,15 +327,16 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     auto& smooth = s.smooth;
     points.clear();
     smooth.clear();
-    bool finite = true, drawn = false;
+    bool drawable = true, drawn = false;
     auto add = [&](Point device, bool inCurve) {
-        if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) finite = false;
+        if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
         if (!points.empty()) {
             if (samePoint(device, points.back())) {
                 smooth.back() = smooth.back() && inCurve;
                 return;
             }
         }
+        if (points.size() >= mostPoints) return (void)(drawable = false);
         points.push_back(device);
         smooth.push_back(inCurve);
     };
@@ -343,7 +347,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             minY > clip.bottom + reach)
             return add(p3, false), true;
         auto steps = cubicSteps(p0, p1, p2, p3, tolerance, mostCurveSegments);
-        if (!steps) return false;
+        if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
         int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
@@ -364,6 +368,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             strokeSubpath(points, smooth, closed, along, builder);
+            if (builder.full()) drawable = false;
         }
         points.clear();
         smooth.clear();
@@ -406,10 +411,10 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 current = start;
                 break;
         }
-        if (!finite) return false;
+        if (!drawable) return false;
     }
     strokeCurrent(false);
-    return finite;
+    return drawable;
 }
 
 std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,

@@ -25,7 +25,7 @@ struct StrokePieces {
 // Builds the pieces of `path` stroked as `style` says (the line width in user space, mapped by
 // `toDevice`), curves flattened to within `tolerance` device pixels. Pieces wholly outside `clip`
 // are left out. False for paths left to Cairo: non-finite or enormous coordinates, a transform that
-// flattens the plane, a line without width.
+// flattens the plane, a line without width, pieces of more than mostPoints points.
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
                   const PixelBox& clip, StrokePieces& pieces);
 

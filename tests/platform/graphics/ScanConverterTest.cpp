@@ -535,6 +535,18 @@ TEST(ScanConverter, SurvivesHugeAndNonFiniteCoordinates) {
     }
 }
 
+// Curves each flattening to tens of thousands of points that reach the target: a few dozen of them
+// would take gigabytes, so past a million points the path is Cairo's.
+TEST(ScanConverter, LeavesPathsOfMillionsOfPointsToCairo) {
+    Path path;
+    path.moveTo({0, 0});
+    for (int i = 0; i < 20; ++i) path.curveTo({1.6e8, 0}, {-1.6e8, 40}, {40, 40});
+    path.closeSubpath();
+    Bitmap image = Bitmap::make(size, size);
+    EXPECT_FALSE(raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFF000000u, targetOf(image)));
+    EXPECT_EQ(image.pixels, Bitmap::make(size, size).pixels);
+}
+
 TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
     Path rect;
     rect.addRect({1, 2, 3, 4});

@@ -272,6 +272,13 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     EXPECT_FALSE(raster::strokePieces(fine, AffineTransform{1, 2, 2, 4, 0, 0}, tolerance, style.raster(), box, pieces));
     for (double width : {0.0, -3.0, nan, inf, 1e9})
         EXPECT_FALSE(raster::strokePieces(fine, {}, tolerance, Style{width}.raster(), box, pieces)) << width;
+    // Thousands of round corners of the widest pen taken, each a thousand points of arc.
+    std::vector<Point> zigzag;
+    for (int i = 0; i < 2500; ++i) zigzag.push_back({i % 2 * 10.0, double(i)});
+    const Style widest{2 * tolerance * 1e6, LineJoin::round};
+    EXPECT_FALSE(raster::strokePieces(lines(zigzag), {}, tolerance, widest.raster(), box, pieces));
+    EXPECT_TRUE(raster::strokePieces(lines({zigzag.begin(), zigzag.begin() + 100}), {}, tolerance, widest.raster(),
+                                     box, pieces));
 
     Bitmap target = Bitmap::make(size, size);
     raster::Target whole{reinterpret_cast<std::uint32_t*>(target.pixels.data()), target.stride / 4, box};
