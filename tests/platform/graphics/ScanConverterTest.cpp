@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ScanConverter.h"
+#include "WindingFill.h"
 #include "gfx/Context.h"
 
 using namespace gfx;
@@ -405,6 +406,25 @@ TEST(ScanConverter, OverlappingPiecesCoverTheirUnionExactly) {
                 << "star " << i << " rule " << int(rule);
         }
     }
+}
+
+// A path retracing itself puts thousands of edges on the sweep's line at once, where finding and
+// moving each of them passes over all the others: that counts against the budget, so the tracer
+// gives up (and Cairo draws) before the passes grow with the square of the edges.
+TEST(ScanConverter, TracingCountsTheEdgesPassedOnTheLine) {
+    const Point square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    raster::BorderTracer tracer;
+    auto trace = [&](int copies) {
+        tracer.begin(0, size, size);
+        for (int i = 0; i < copies; ++i) tracer.polygon(square, 4);
+        return tracer.trace(FillRule::winding, 100'000);
+    };
+    const auto* border = trace(100);
+    ASSERT_TRUE(border);
+    double sides = 0;  // the square's left and right sides, once each
+    for (const auto& piece : *border) sides += piece.b.y - piece.a.y;
+    EXPECT_EQ(sides, 20);
+    EXPECT_FALSE(trace(2000));
 }
 
 TEST(ScanConverter, AStrokeOutlineOfOverlappingQuadsMatchesCairo) {
