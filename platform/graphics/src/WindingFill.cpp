@@ -111,10 +111,15 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         heap.pop_back();
         return stop;
     };
-    auto place = [&](std::uint32_t chain) {
-        return std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
-    };
+    // Finding a chain on the line and making room on it cost as many steps as chains they pass: those
+    // count towards the budget too, or thousands of chains crossing one another would stop it in time
+    // only after seconds.
     std::size_t next = 0, work = 0;
+    auto place = [&](std::uint32_t chain) {
+        auto i = std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
+        work += i;
+        return i;
+    };
     while (true) {
         double y = next < starts_.size() ? std::max(top_, starts_[next].first) : INFINITY;
         if (!corners_.empty()) y = std::min(y, corners_.front().y);
@@ -147,6 +152,7 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             keep(chain, points_[chain.last].y);
             if (i == active_.size()) continue;
             active_.erase(active_.begin() + std::ptrdiff_t(i));
+            work += active_.size() - i;
             if (low != SIZE_MAX && low > i) --low;
             if (high > i) --high;
             changed(i);
@@ -177,10 +183,12 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             });
             std::size_t i = std::size_t(at - active_.begin());
             active_.insert(at, index);
+            work += active_.size() - i;
             if (low != SIZE_MAX && low >= i) ++low;
             if (low != SIZE_MAX && high >= i) ++high;
             changed(i);
         }
+        if (work > budget) return nullptr;
         if (low == SIZE_MAX) continue;
 
         // Windings from the first change on, until they agree with what the line had.

@@ -535,6 +535,25 @@ TEST(ScanConverter, SurvivesHugeAndNonFiniteCoordinates) {
     }
 }
 
+// Tracing the border of thousands of subpaths that stand side by side on every row costs as many
+// steps as the chains it passes to find and place each one: past its budget the fill is Cairo's,
+// untouched by the converter, rather than seconds of sweeping (a fuzzed stroke retraced 20,000 times
+// took 28 s).
+TEST(ScanConverter, SweepsPassingTooManyChainsAreLeftToCairo) {
+    Path nested;
+    constexpr int count = 2000;
+    for (int k = 0; k < count; ++k) {
+        double inset = 2 + k * 0.015;
+        std::vector<Point> square = {{inset, inset}, {size - inset, inset}, {size - inset, size - inset}, {inset, size - inset}};
+        if (k % 2) std::reverse(square.begin(), square.end());
+        nested.addLines(square);
+        nested.closeSubpath();
+    }
+    Bitmap target = background(), untouched = background();
+    EXPECT_FALSE(raster::fillPath(nested, {}, 0.1, FillRule::winding, 0xFF0000FFu, targetOf(target), raster::Overlaps::exact));
+    EXPECT_EQ(target.pixels, untouched.pixels);
+}
+
 TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
     Path rect;
     rect.addRect({1, 2, 3, 4});
