@@ -746,8 +746,8 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
         tracer.begin(box.top, box.bottom, box.right);
         for (std::size_t i = 0; i < s.subpaths.size(); ++i)
             tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
-        // Beyond this many stops of the sweep, edges cross so densely that Cairo's sampling is the
-        // quicker way.
+        // Beyond this many steps of the sweep, edges cross or stand side by side so densely that
+        // Cairo's sampling is the quicker way.
         std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
         border = tracer.trace(rule, budget);
         if (!border) return std::nullopt;

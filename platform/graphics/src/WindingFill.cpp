@@ -111,23 +111,21 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         heap.pop_back();
         return stop;
     };
-    // Finding a chain on the line and making room there pass over the chains before or after it:
-    // thousands of edges on one line (a path retracing itself) would make that quadratic. Each chain
-    // passed over counts as an eighth of a stop.
-    std::size_t next = 0, work = 0, passed = 0;
+    // Finding a chain on the line and making room on it cost as many steps as chains they pass: those
+    // count towards the budget too, or thousands of chains crossing one another would stop it in time
+    // only after seconds.
+    std::size_t next = 0, work = 0;
     auto place = [&](std::uint32_t chain) {
-        auto at = std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
-        passed += at;
-        return at;
+        auto i = std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
+        work += i;
+        return i;
     };
-    auto overBudget = [&] { return work + passed / 8 > budget; };
     while (true) {
         double y = next < starts_.size() ? std::max(top_, starts_[next].first) : INFINITY;
         if (!corners_.empty()) y = std::min(y, corners_.front().y);
         if (!crossings_.empty()) y = std::min(y, crossings_.front().y);
         if (!(y < bottom_)) break;
-        ++work;
-        if (overBudget()) return nullptr;
+        if (++work > budget) return nullptr;
 
         // The places on the line whose neighbours changed, [low, high].
         std::size_t low = SIZE_MAX, high = 0;
@@ -136,7 +134,6 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             std::uint32_t index = pop(corners_).chain;
             Chain& chain = chains_[index];
             std::size_t i = place(index);
-            if (overBudget()) return nullptr;
             if (chain.segment + 1 < chain.last) {
                 // A corner within the chain: the stretch kept goes on along the next segment.
                 double cornerY = points_[chain.segment + 1].y;
@@ -154,8 +151,8 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             }
             keep(chain, points_[chain.last].y);
             if (i == active_.size()) continue;
-            passed += active_.size() - i;
             active_.erase(active_.begin() + std::ptrdiff_t(i));
+            work += active_.size() - i;
             if (low != SIZE_MAX && low > i) --low;
             if (high > i) --high;
             changed(i);
@@ -165,7 +162,6 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             if (chains_[stop.left].segment != stop.leftSegment || chains_[stop.right].segment != stop.rightSegment)
                 continue;
             std::size_t i = place(stop.left);
-            if (overBudget()) return nullptr;
             if (i + 1 >= active_.size() || active_[i + 1] != stop.right) continue;
             std::swap(active_[i], active_[i + 1]);
             changed(i);
@@ -186,13 +182,13 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
                 return otherX < x || (otherX == x && chains_[other].dxdy <= chain.dxdy);
             });
             std::size_t i = std::size_t(at - active_.begin());
-            passed += active_.size() - i;
-            if (overBudget()) return nullptr;
             active_.insert(at, index);
+            work += active_.size() - i;
             if (low != SIZE_MAX && low >= i) ++low;
             if (low != SIZE_MAX && high >= i) ++high;
             changed(i);
         }
+        if (work > budget) return nullptr;
         if (low == SIZE_MAX) continue;
 
         // Windings from the first change on, until they agree with what the line had.

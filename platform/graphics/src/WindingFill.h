@@ -33,7 +33,7 @@ public:
     // A closed polygon, its corners in order.
     void polygon(const Point* corners, std::size_t count);
     // The border of what `rule` covers, or nothing when the edges cross too often for the sweep to
-    // be worth it (more than `budget` stops and chains walked).
+    // be worth it (more than `budget` stops, chains walked and chains passed on the line).
     const std::vector<BorderPiece>* trace(FillRule rule, std::size_t budget);
 
 private:
