@@ -272,7 +272,7 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     EXPECT_FALSE(raster::strokePieces(fine, AffineTransform{1, 2, 2, 4, 0, 0}, tolerance, style.raster(), box, pieces));
     for (double width : {0.0, -3.0, nan, inf, 1e9})
         EXPECT_FALSE(raster::strokePieces(fine, {}, tolerance, Style{width}.raster(), box, pieces)) << width;
-    // Thousands of round corners of the widest pen taken, each a thousand points of arc.
+    // Thousands of round corners of the widest pen taken, each hundreds of points of arc.
     std::vector<Point> zigzag;
     for (int i = 0; i < 2500; ++i) zigzag.push_back({i % 2 * 10.0, double(i)});
     const Style widest{2 * tolerance * 1e6, LineJoin::round};
