@@ -153,6 +153,8 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             if (i == active_.size()) continue;
             active_.erase(active_.begin() + std::ptrdiff_t(i));
             work += active_.size() - i;
+            // Thousands of chains may end or start on one line: the budget holds within it too.
+            if (work > budget) return nullptr;
             if (low != SIZE_MAX && low > i) --low;
             if (high > i) --high;
             changed(i);
@@ -184,6 +186,7 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             std::size_t i = std::size_t(at - active_.begin());
             active_.insert(at, index);
             work += active_.size() - i;
+            if (work > budget) return nullptr;
             if (low != SIZE_MAX && low >= i) ++low;
             if (low != SIZE_MAX && high >= i) ++high;
             changed(i);
