@@ -29,9 +29,8 @@ struct StrokePieces {
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
                   const PixelBox& clip, StrokePieces& pieces);
 
-// Strokes `path` of any shape (no dashes) by filling its pieces with the winding rule. Pixels on the
-// outline where pieces overlap come out as full as the areas of the pieces add up there (at most
-// whole), which is exact only once fillPath counts overlapping windings exactly. Nothing, without
+// Strokes `path` of any shape (no dashes) by filling its pieces with the winding rule, their
+// overlaps traced (Overlaps::exact), so each pixel is covered by their union's area. Nothing, without
 // touching the target, for the paths strokePieces or fillPath leave to Cairo.
 std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,
                                    const StrokeStyle& style, std::uint32_t source, const Target& target);
