@@ -95,7 +95,7 @@ namespace {
 struct Character {
     std::string bytes;
     const SVGElement* element = nullptr;
-    std::optional<double> x, y, rotate;
+    std::optional<double> x{}, y{}, rotate{};
     double dx = 0, dy = 0;
 };
 

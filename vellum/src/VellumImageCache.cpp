@@ -51,10 +51,10 @@ void VellumImage::initialize() {
         auto& center = foundation::NotificationCenter::defaultCenter();
         const auto purge = [](const foundation::Notification&) { clearCache(); };
         // The tokens live as long as the process: the cache is process-wide.
-        static const auto memoryWarning = center.addObserver(ui::Application::didReceiveMemoryWarningNotification, purge);
-        static const auto background = center.addObserver(ui::Application::didEnterBackgroundNotification, purge);
+        [[maybe_unused]] static const auto memoryWarning = center.addObserver(ui::Application::didReceiveMemoryWarningNotification, purge);
+        [[maybe_unused]] static const auto background = center.addObserver(ui::Application::didEnterBackgroundNotification, purge);
         // Posted on the main thread once the window is up: the export's screen scale is read then.
-        static const auto active = center.addObserver(ui::Application::didBecomeActiveNotification,
+        [[maybe_unused]] static const auto active = center.addObserver(ui::Application::didBecomeActiveNotification,
                                                       [](const foundation::Notification&) {
                                                           VellumExporterUIImage::mainScreenScale();
                                                       });
