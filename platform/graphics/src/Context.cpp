@@ -217,15 +217,13 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
 bool Context::Impl::strokeDirectly(const Path& path) {
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
-    // The widest the line gets on the device: its width times the transform's largest stretch.
-    double xLength = m.xx * m.xx + m.yx * m.yx, yLength = m.xy * m.xy + m.yy * m.yy;
-    double skew = m.xx * m.xy + m.yx * m.yy;
-    double stretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
     double lineWidth = cairo_get_line_width(cairo);
     if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
     AffineTransform toDevice = fromCairo(m);
+    // The widest the line gets on the device: its width times the transform's largest stretch.
+    double stretch = raster::largestStretch(toDevice);
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     if (lineWidth * stretch < 1) {

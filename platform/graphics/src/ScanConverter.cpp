@@ -20,10 +20,6 @@ namespace {
 
 thread_local bool enabled = true;
 
-// Beyond this a coordinate's intersections with the clip lose their precision; Cairo gets such paths.
-constexpr double largestCoordinate = 1e15;
-// A curve needing more segments than this is far larger than any target; Cairo gets it.
-constexpr int mostCurveSegments = 1 << 16;
 // Subpaths smaller than this cannot change a pixel visibly, whichever way they turn.
 constexpr double negligibleArea = 1.0 / 1024;
 
@@ -176,14 +172,9 @@ private:
             add(p3);
             return true;
         }
-        // Uniform steps keep within the tolerance when 3/4 of the largest second difference over
-        // the squared step count is below it.
-        double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
-        double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
-        double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
-        double steps = std::ceil(std::sqrt(0.75 * dd / tolerance_));
-        if (!(steps <= mostCurveSegments && s_.vertices.size() + steps <= mostPoints)) return false;
-        int n = std::max(1, int(steps));
+        auto steps = cubicSteps(p0, p1, p2, p3, tolerance_, mostCurveSegments);
+        if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
+        int n = *steps;
         // Forward differences of the polynomial: three additions a point.
         double h = 1.0 / n, h2 = h * h, h3 = h2 * h;
         Vertex a{-p0.x + 3 * p1.x - 3 * p2.x + p3.x, -p0.y + 3 * p1.y - 3 * p2.y + p3.y};
@@ -217,7 +208,6 @@ class Accumulator {
 public:
     Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
         width_ = box.right - box.left;
-        right_ = width_;
         bottom_ = box.bottom - box.top;
         // Boxes of up to 256 KiB of cells stay in the cache whole and take the lines as they come;
         // larger ones are accumulated about 64 KiB of cells a band.
@@ -252,7 +242,7 @@ public:
         bool inside = bandRows_ == bottom_;
         for (int i = 0; i < 4 && inside; ++i) {
             inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
-            inside = inBox[i].x >= 0 && inBox[i].x <= right_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
+            inside = inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
         }
         if (!inside) {
             for (int i = 0; i < 4; ++i) line(corners[i], corners[(i + 1) % 4], sign);
@@ -313,7 +303,7 @@ private:
     void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows({0, a.y}, {0, b.y}, direction);
-        if (lo >= right_) return;
+        if (lo >= width_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
@@ -324,10 +314,10 @@ private:
             rows(at, {0, b.y}, direction);
             return clippedX(a, at, direction);
         }
-        if (hi > right_) {
-            double y = a.y + (b.y - a.y) * ((right_ - a.x) / (b.x - a.x));
-            Vertex at{double(right_), std::clamp(y, a.y, b.y)};
-            return a.x > right_ ? rows(at, b, direction) : rows(a, at, direction);
+        if (hi > width_) {
+            double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
+            Vertex at{double(width_), std::clamp(y, a.y, b.y)};
+            return a.x > width_ ? rows(at, b, direction) : rows(a, at, direction);
         }
         rows(a, b, direction);
     }
@@ -339,7 +329,7 @@ private:
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
-        auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(right_)); };
+        auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(width_)); };
         // Where the line leaves a row is where it enters the next.
         double x0 = clampedX(std::max(a.y, double(first)));
         for (int row = first; row <= last; ++row) {
@@ -403,7 +393,6 @@ private:
     Scratch& s_;
     int width_ = 0;
     int words_ = 0;
-    int right_ = 0;
     int bottom_ = 0;
     int bandRows_ = 1;
     int bandTop_ = 0;

@@ -81,6 +81,18 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
 
+// Beyond this a coordinate's intersections with the clip lose their precision; Cairo gets such paths.
+constexpr double largestCoordinate = 1e15;
+// A curve needing more segments than this is far larger than any target; Cairo gets it.
+constexpr int mostCurveSegments = 1 << 16;
+
+// The most `t` lengthens any vector, as a factor: how wide a line of width 1 gets on the device at its
+// widest.
+inline double largestStretch(const AffineTransform& t) {
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d, skew = t.a * t.c + t.b * t.d;
+    return std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
+}
+
 // Paths flattening to more points than this go to Cairo: a few curves far larger than the target, or
 // thousands of round corners of a wide pen, would otherwise take gigabytes.
 constexpr std::size_t mostPoints = std::size_t(1) << 20;

@@ -8,10 +8,6 @@ namespace gfx::raster {
 
 namespace {
 
-// Beyond this a coordinate loses its precision in the converter; Cairo gets such paths.
-constexpr double largestCoordinate = 1e15;
-// A curve needing more segments than this is far larger than any target; Cairo gets it.
-constexpr int mostCurveSegments = 1 << 16;
 // Points closer than this (device pixels) are one: the segment between them has no direction.
 constexpr double shortestSegment = 1e-9;
 
@@ -59,8 +55,7 @@ public:
     // long as the inner side does not fold back, with about a third of the edges the separate pieces
     // would have. A band begins at `a` along `d`, turns at corners, and ends at `b`.
     void bandStart(Point a, Point d) {
-        left_.clear();
-        right_.clear();
+        bandClear();
         Point n{-d.y * half_, d.x * half_};
         left_.push_back({a.x + n.x, a.y + n.y});
         right_.push_back({a.x - n.x, a.y - n.y});
@@ -307,14 +302,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     double determinant = t.a * t.d - t.b * t.c;
     if (!(std::abs(determinant) > 1e-12 * std::max(xLength, yLength))) return false;
     AffineTransform toPen = round ? AffineTransform{} : t.inverted();
-    double largestStretch = std::sqrt((xLength + yLength) / 2 + std::hypot((xLength - yLength) / 2, skew));
+    double stretch = largestStretch(t);
     double half = style.lineWidth / 2 * (round ? std::sqrt(xLength) : 1);
-    double deviceHalf = style.lineWidth / 2 * largestStretch;
+    double deviceHalf = style.lineWidth / 2 * stretch;
     tolerance = std::max(tolerance, 0.001);
     // A pen a million times the tolerance would take thousands of points for each round corner.
     bool usable = half > 0 && deviceHalf < largestCoordinate && std::isfinite(style.miterLimit);
     if (!(usable && deviceHalf <= tolerance * 1e6)) return false;
-    double penTolerance = round ? tolerance : tolerance / largestStretch;
+    double penTolerance = round ? tolerance : tolerance / stretch;
     // A square dot's sides run along the user space's axes.
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
     Scratch& s = scratch;
