@@ -84,6 +84,11 @@ thread_local std::vector<Bounds> scratchBoxes;
 thread_local BorderTracer scratchTracer;
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
+struct Polygons {
+    const std::vector<Point>& points;
+    const std::vector<std::uint32_t>& ends;
+};
+
 class Flattener {
 public:
     Flattener(const AffineTransform& t, double tolerance, Scratch& s) : t_(t), tolerance_(tolerance), s_(s) {
@@ -124,6 +129,21 @@ public:
                     break;
             }
             if (!usable_) return false;
+        }
+        closeSubpath();
+        return usable_;
+    }
+
+    // Closed polygons already in device space, each [previous end, end) of the points, as a path of
+    // moves and lines would give them.
+    bool run(const Polygons& polygons) {
+        std::size_t first = 0;
+        for (std::uint32_t end : polygons.ends) {
+            closeSubpath();
+            begin(t_.apply(polygons.points[first]));
+            for (std::size_t i = first + 1; i < end; ++i) add(t_.apply(polygons.points[i]));
+            if (!usable_) return false;
+            first = end;
         }
         closeSubpath();
         return usable_;
@@ -554,14 +574,15 @@ namespace {
 
 // Flattens into the scratch; false for paths left to Cairo. `box` gets the pixels within `margin` of
 // the outline that the clip keeps.
-bool flatten(const Path& path, const AffineTransform& toDevice, double tolerance, const PixelBox& clip, double margin,
+template <typename Shape>
+bool flatten(const Shape& shape, const AffineTransform& toDevice, double tolerance, const PixelBox& clip, double margin,
              Scratch& s, PixelBox& box) {
     Flattener flattener(toDevice, std::max(tolerance, 0.001), s);
     flattener.clipLeft = clip.left - margin;
     flattener.clipTop = clip.top - margin;
     flattener.clipRight = clip.right + margin;
     flattener.clipBottom = clip.bottom + margin;
-    if (!flattener.run(path)) return false;
+    if (!flattener.run(shape)) return false;
     box = {};
     if (s.vertices.empty()) return true;
     box = clip.intersection({int(std::max(std::floor(flattener.minX - margin), -2e9)),
@@ -707,14 +728,14 @@ auto compositor(std::uint32_t source, const Target& target) {
     };
 }
 
-// Fills `path` as spans handed to `span`, after `begin` has the box they fall in; nothing for paths
-// left to Cairo.
-template <typename Begin, typename Span>
-std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+// Fills `shape` (a path or polygons) as spans handed to `span`, after `begin` has the box they fall
+// in; nothing for shapes left to Cairo.
+template <typename Shape, typename Begin, typename Span>
+std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                   Overlaps overlaps, const PixelBox& clip, Begin begin, Span span) {
     Scratch& s = scratch;
     PixelBox box;
-    if (!flatten(path, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
+    if (!flatten(shape, toDevice, tolerance, clip, 0, s, box)) return std::nullopt;
 
     // Even-odd parity does not depend on the way a subpath turns, so its subpaths are all turned one
     // way before their areas are summed; so are winding fills that turn both ways with no pixel shared.
@@ -760,6 +781,13 @@ std::optional<PixelBox> fillSpans(const Path& path, const AffineTransform& toDev
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps) {
     return fillSpans(path, toDevice, tolerance, rule, overlaps, target.clip, [](const PixelBox&) {}, compositor(source, target));
+}
+
+std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
+                                     FillRule rule, std::uint32_t source, const Target& target, Overlaps overlaps) {
+    // Lines only: the tolerance flattens nothing.
+    return fillSpans(Polygons{points, ends}, {}, 1, rule, overlaps, target.clip, [](const PixelBox&) {},
+                     compositor(source, target));
 }
 
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,

@@ -68,6 +68,11 @@ enum class Overlaps { summed, exact };
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps = Overlaps::summed);
 
+// Fills the closed polygons of `points` (device space), each [previous end, end), as fillPath fills a
+// path of moves and lines through the same points.
+std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
+                                     FillRule rule, std::uint32_t source, const Target& target, Overlaps overlaps);
+
 // The coverage of `path` filled as a clip inside `clip`, at most `previous`'s where given (whose box
 // holds `clip`); nothing for the paths fillPath leaves to Cairo.
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,

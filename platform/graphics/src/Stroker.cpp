@@ -417,16 +417,7 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
     StrokePieces& pieces = scratch.pieces;
     if (!strokePieces(path, toDevice, tolerance, style, target.clip, pieces)) return std::nullopt;
     if (pieces.count() == 0) return PixelBox{};
-    // A fill closes each polygon itself.
-    Path outline;
-    outline.reserve(pieces.points.size());
-    std::size_t first = 0;
-    for (std::uint32_t end : pieces.ends) {
-        outline.moveTo(pieces.points[first]);
-        for (std::size_t i = first + 1; i < end; ++i) outline.lineTo(pieces.points[i]);
-        first = end;
-    }
-    return fillPath(outline, {}, tolerance, FillRule::winding, source, target, Overlaps::exact);
+    return fillPolygons(pieces.points, pieces.ends, FillRule::winding, source, target, Overlaps::exact);
 }
 
 }  // namespace gfx::raster
