@@ -251,15 +251,15 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         Point a = points[i], b = points[(i + 1) % n];
         return std::hypot(b.x - a.x, b.y - a.y);
     };
-    Point d = unitBetween(points[0], points[1]);
+    Point d = unitBetween(points[0], points[1]), first = d, last{};
     double cut = 0, currentLength = length(0), cutAtEnd = 0;
-    bool loop = false;
+    bool loop = false, turnedAtStart = false;
     if (closed) {
-        Point last = unitBetween(points[n - 1], points[0]);
+        last = unitBetween(points[n - 1], points[0]);
         builder.bandClear();
         if (auto reach = builder.bandTurn(points[0], last, d, false, 0, length(n - 1), currentLength)) {
             cut = cutAtEnd = *reach;
-            loop = true;
+            loop = turnedAtStart = true;
         } else {
             builder.join(points[0], last, d, false);
             builder.bandStart(points[0], d);
@@ -283,8 +283,15 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         d = next;
         currentLength = nextLength;
     }
-    if (loop) builder.bandLoop();
-    else builder.bandEnd(points[segments % n], d);
+    if (loop) {
+        builder.bandLoop();
+    } else {
+        builder.bandEnd(points[segments % n], d);
+        // A band that began by turning at the start but was broken further on holds only the part of
+        // that corner on its own side of the turn: the last band ends square at the start, and the
+        // join fills the rest of its outer side.
+        if (turnedAtStart) builder.join(points[0], last, first, false);
+    }
     if (!closed) builder.cap(points[n - 1], d);
 }
 

@@ -147,11 +147,15 @@ TEST(Stroker, PiecesOfEveryJoinAndCapFillAsCairoStrokes) {
     back.moveTo({10, 36});
     back.lineTo({38, 30});
     back.closeSubpath();
+    // A closed outline whose corner at its start is turned as a band's, the band broken further on by
+    // a step too short for its turn.
+    Path stepped = lines({{8, 8}, {40, 8}, {40, 30}, {39, 30}, {39, 40}, {8, 40}}, true);
     struct Case {
         const char* name;
         const Path* path;
     };
-    const Case cases[] = {{"zigzag", &zigzag}, {"concave", &concave}, {"several", &several}, {"back", &back}};
+    const Case cases[] = {{"zigzag", &zigzag}, {"concave", &concave}, {"several", &several}, {"back", &back},
+                          {"stepped", &stepped}};
     const Style styles[] = {
         {5, LineJoin::miter, LineCap::butt}, {4, LineJoin::miter, LineCap::square},
         {6, LineJoin::round, LineCap::round}, {3.5, LineJoin::bevel, LineCap::square},
