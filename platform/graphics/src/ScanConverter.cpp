@@ -66,8 +66,6 @@ struct Scratch {
     std::vector<float> cells;
     // One bit a cell, set where a line changed it: the sweep visits only those (zero between fills).
     std::vector<std::uint64_t> touched;
-    std::vector<int> firstCell;
-    std::vector<int> lastCell;
     std::vector<Segment> segments;
     // A wide stroke's polygon, its edges' outward normals and its outlines pushed out and in.
     std::vector<Vertex> outline, normals, outer, inner;
@@ -237,8 +235,6 @@ public:
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
         if (s_.touched.size() < std::size_t(words_) * bandRows_) s_.touched.resize(std::size_t(words_) * bandRows_, 0);
-        s_.firstCell.assign(bandRows_, width_ + 2);
-        s_.lastCell.assign(bandRows_, -1);
         s_.segments.clear();
     }
 
@@ -342,23 +338,55 @@ private:
         rows(a, b, direction);
     }
 
-    // a.y < b.y, both inside the box.
+    // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
+    // ends, off by a few units in the last place at most, so no column is clamped.
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
-        auto clampedX = [&](double y) { return std::clamp(a.x + (y - a.y) * dxdy, 0.0, double(width_)); };
+        if (first > last) return;
+        auto xAt = [&](double y) { return a.x + (y - a.y) * dxdy; };
+        double top = std::max(a.y, double(first)), bottom = std::min(b.y, double(last + 1));
+        double xTop = xAt(top), xBottom = xAt(bottom);
+        int column = int(std::min(xTop, xBottom));
+        if (std::max(xTop, xBottom) <= column + 1) return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Where the line leaves a row is where it enters the next.
-        double x0 = clampedX(std::max(a.y, double(first)));
-        for (int row = first; row <= last; ++row) {
-            double top = std::max(a.y, double(row)), bottom = std::min(b.y, double(row + 1));
-            if (bottom <= top) continue;
-            double x1 = clampedX(bottom);
-            cells(row, x0, x1, (bottom - top) * direction);
+        double x0 = xTop;
+        for (int row = first; row < last; ++row) {
+            double x1 = xAt(row + 1);
+            cells(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction);
             x0 = x1;
         }
+        cells(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction);
+    }
+
+    // A line within one column from row `first` to `last`: each row's piece adds its height, split
+    // between the column's cell and the next by its mean x. The rows between the ends are whole.
+    void inColumn(int column, int first, int last, double top, double bottom, double xTop, double xBottom,
+                  double dxdy, double direction) {
+        std::size_t stride = width_ + 2;
+        float* cell = s_.cells.data() + std::size_t(first - bandTop_) * stride + column;
+        std::uint64_t* word = s_.touched.data() + std::size_t(first - bandTop_) * words_ + (column >> 6);
+        // Both cells' bits; the second may be the next word's first.
+        std::uint64_t bits = std::uint64_t(3) << (column & 63);
+        bool spills = (column & 63) == 63;
+        auto add = [&](double height, double meanX) {
+            double right = height * (meanX - column);
+            cell[0] += float(height - right);
+            cell[1] += float(right);
+            word[0] |= bits;
+            if (spills) word[1] |= 1;
+            cell += stride;
+            word += words_;
+        };
+        if (first == last) return add((bottom - top) * direction, (xTop + xBottom) * 0.5);
+        double xFirst = xTop + (first + 1 - top) * dxdy, xLast = xBottom - (bottom - last) * dxdy;
+        add((first + 1 - top) * direction, (xTop + xFirst) * 0.5);
+        double meanX = xFirst + dxdy * 0.5;
+        for (int row = first + 1; row < last; ++row, meanX += dxdy) add(direction, meanX);
+        add((bottom - last) * direction, (xLast + xBottom) * 0.5);
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height.
@@ -369,8 +397,6 @@ private:
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, ceilToInt(hi) - 1);
-        s_.firstCell[row] = std::min(s_.firstCell[row], first);
-        s_.lastCell[row] = std::max(s_.lastCell[row], last + 1);
         touch(touched, first, last + 1);
         if (first == last) {
             double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
@@ -662,16 +688,13 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     };
     accumulator.bands([&](int row) {
         int inBand = row % bandRows;
-        int first = s.firstCell[inBand], last = s.lastCell[inBand];
-        if (last < 0) return;
-        s.firstCell[inBand] = width + 2;
-        s.lastCell[inBand] = -1;
         float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
         std::uint64_t* touched = s.touched.data() + std::size_t(inBand) * words;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
         int from = -1;
-        for (int word = first >> 6; word <= last >> 6; ++word) {
+        for (int word = 0; word < words; ++word) {
+            if (!touched[word]) continue;
             for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
                 int x = word * 64 + std::countr_zero(bits);
                 if (from >= 0 && from < width) emit(box.top + row, from, std::min(x, width), area);
