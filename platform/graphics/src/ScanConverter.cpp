@@ -64,7 +64,8 @@ struct Scratch {
     std::vector<Subpath> subpaths;
     // Per box row, the signed area changes of its cells (width + 2 a row, zero between fills).
     std::vector<float> cells;
-    // One bit a cell, set where a line changed it: the sweep visits only those (zero between fills).
+    // Per box row, one bit a cell, set where a line changed it: the sweep visits only those. A row's
+    // words follow one whose bits say which of them hold any (all zero between fills).
     std::vector<std::uint64_t> touched;
     std::vector<Segment> segments;
     // A wide stroke's polygon, its edges' outward normals and its outlines pushed out and in.
@@ -234,7 +235,8 @@ public:
         std::size_t needed = std::size_t(width_ + 2) * bandRows_;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
-        if (s_.touched.size() < std::size_t(words_) * bandRows_) s_.touched.resize(std::size_t(words_) * bandRows_, 0);
+        std::size_t touchedWords = std::size_t(words_ + 1) * bandRows_;
+        if (s_.touched.size() < touchedWords) s_.touched.resize(touchedWords, 0);
         s_.segments.clear();
     }
 
@@ -274,6 +276,10 @@ public:
     int width() const { return width_; }
     int words() const { return words_; }
     int bandRows() const { return bandRows_; }
+
+    // The touched bits of a row of the band: first the word whose bit k stands for the row's word k
+    // (the last bit for all from word 63 on), then the row's words.
+    std::uint64_t* touchedRow(int inBand) const { return s_.touched.data() + std::size_t(inBand) * (words_ + 1); }
 
     // Accumulates the lines reaching rows [top, top + bandRows()) into the band's cells, each row's
     // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
@@ -351,7 +357,8 @@ private:
         double top = std::max(a.y, double(first)), bottom = std::min(b.y, double(last + 1));
         double xTop = xAt(top), xBottom = xAt(bottom);
         int column = int(std::min(xTop, xBottom));
-        if (std::max(xTop, xBottom) <= column + 1) return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
+        if (std::max(xTop, xBottom) <= column + 1)
+            return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Where the line leaves a row is where it enters the next.
         double x0 = xTop;
         for (int row = first; row < last; ++row) {
@@ -368,18 +375,21 @@ private:
                   double dxdy, double direction) {
         std::size_t stride = width_ + 2;
         float* cell = s_.cells.data() + std::size_t(first - bandTop_) * stride + column;
-        std::uint64_t* word = s_.touched.data() + std::size_t(first - bandTop_) * words_ + (column >> 6);
+        std::uint64_t* touched = touchedRow(first - bandTop_);
         // Both cells' bits; the second may be the next word's first.
-        std::uint64_t bits = std::uint64_t(3) << (column & 63);
+        int word = column >> 6;
         bool spills = (column & 63) == 63;
-        auto add = [&](double height, double meanX) {
+        std::uint64_t bits = std::uint64_t(3) << (column & 63), which = wordBits(word, word + spills);
+        // Inline: left out of line, as the compiler chose to, it costs a call a row.
+        auto add = [&](double height, double meanX) __attribute__((always_inline)) {
             double right = height * (meanX - column);
             cell[0] += float(height - right);
             cell[1] += float(right);
-            word[0] |= bits;
-            if (spills) word[1] |= 1;
+            touched[0] |= which;
+            touched[1 + word] |= bits;
+            if (spills) touched[2 + word] |= 1;
             cell += stride;
-            word += words_;
+            touched += words_ + 1;
         };
         if (first == last) return add((bottom - top) * direction, (xTop + xBottom) * 0.5);
         double xFirst = xTop + (first + 1 - top) * dxdy, xLast = xBottom - (bottom - last) * dxdy;
@@ -393,7 +403,7 @@ private:
     void cells(int row, double x0, double x1, double height) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
-        std::uint64_t* touched = s_.touched.data() + std::size_t(row) * words_;
+        std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, ceilToInt(hi) - 1);
@@ -422,9 +432,16 @@ private:
         partial(last, double(last), hi);
     }
 
-    // Sets the bits of columns [first, last], a word at a time.
-    static void touch(std::uint64_t* touched, int first, int last) {
+    // The bits standing for words [first, last] in the first word of a touchedRow().
+    static std::uint64_t wordBits(int first, int last) {
+        return (std::uint64_t(2) << std::min(last, 63)) - (std::uint64_t(1) << std::min(first, 63));
+    }
+
+    // Sets the bits of columns [first, last] in a touchedRow(), a word at a time.
+    static void touch(std::uint64_t* row, int first, int last) {
         int firstWord = first >> 6, lastWord = last >> 6;
+        row[0] |= wordBits(firstWord, lastWord);
+        std::uint64_t* touched = row + 1;
         std::uint64_t head = ~std::uint64_t(0) << (first & 63), tail = ~std::uint64_t(0) >> (63 - (last & 63));
         if (firstWord == lastWord) {
             touched[firstWord] |= head & tail;
@@ -689,21 +706,25 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     accumulator.bands([&](int row) {
         int inBand = row % bandRows;
         float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
-        std::uint64_t* touched = s.touched.data() + std::size_t(inBand) * words;
+        std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
+        std::uint64_t* touched = touchedRow + 1;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
         int from = -1;
-        for (int word = 0; word < words; ++word) {
-            if (!touched[word]) continue;
-            for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
-                int x = word * 64 + std::countr_zero(bits);
-                if (from >= 0 && from < width) emit(box.top + row, from, std::min(x, width), area);
-                area += cell[x];
-                cell[x] = 0;
-                from = x;
+        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
+            int word = std::countr_zero(which);
+            for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
+                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
+                    int x = word * 64 + std::countr_zero(bits);
+                    if (from >= 0 && from < width) emit(box.top + row, from, std::min(x, width), area);
+                    area += cell[x];
+                    cell[x] = 0;
+                    from = x;
+                }
+                touched[word] = 0;
             }
-            touched[word] = 0;
         }
+        touchedRow[0] = 0;
         if (from >= 0 && from < width) emit(box.top + row, from, width, area);
         flush(box.top + row);
     });

@@ -187,14 +187,16 @@ TEST(ScanConverter, SteepEdgesCoverEachPixelByItsExactArea) {
     // Edges running down inside one column (the last of a 64-column word among them), down a whole
     // column's side (the box's right side among them) and crossing a column every few rows; beside a
     // sliver at the left that starts the box at column 0, and a far triangle that makes it wide enough
-    // to be accumulated a band of rows at a time.
-    constexpr int width = 1100, height = 120;
+    // to be accumulated a band of rows at a time, past the 63rd word of 64 columns.
+    constexpr int width = 4200, height = 120;
     const std::vector<std::vector<Point>> shapes = {
         {{63.15, 0.4}, {127.05, 1.6}, {127.95, 118.3}, {63.85, 119.6}},
         {{20, 3.5}, {64, 3.5}, {64, 100.25}, {25.5, 110.75}},
         {{10.5, 0.3}, {40.2, 119.7}, {2, 119.7}},
     };
-    const std::vector<Point> near = {{0.25, 50}, {1.75, 52}, {0.5, 54}}, far = {{1000.5, 2.5}, {1060.25, 60.5}, {990, 117.5}};
+    const std::vector<Point> near = {{0.25, 50}, {1.75, 52}, {0.5, 54}};
+    const std::vector<Point> far = {{4100.5, 2.5}, {4160.25, 60.5}, {4100.9, 117.5}};
+    const int columns[] = {0, 1, 2, 3, 4, 10, 11, 19, 20, 25, 26, 40, 41, 62, 63, 64, 65, 126, 127, 128, 129, 4100, 4101, 4150};
     for (bool wide : {false, true}) {
         for (std::size_t i = 0; i < shapes.size(); ++i) {
             std::vector<std::vector<Point>> outlines = {shapes[i], near};
@@ -203,7 +205,7 @@ TEST(ScanConverter, SteepEdgesCoverEachPixelByItsExactArea) {
             ASSERT_TRUE(raster::fillPath(polygons(outlines), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
             int largest = 0;
             for (int y = 0; y < height; ++y)
-                for (int x : {0, 1, 2, 3, 4, 10, 11, 19, 20, 25, 26, 40, 41, 62, 63, 64, 65, 126, 127, 128, 129, 1000}) {
+                for (int x : columns) {
                     double area = 0;
                     for (const auto& outline : outlines) area += areaInPixel(outline, x, y);
                     largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - int(std::lround(area * 255))));
