@@ -74,6 +74,22 @@ TEST(Paint, ReferencesMayBeQuotedOrBlankAndFallBackToTheirColour) {
     EXPECT_EQ(SVGHelperUtilities::parseStrokeForElement(element, "url(#g)  none", ""), std::nullopt);
 }
 
+TEST(Paint, TextsLoseBlanksBeyondASCIIAtTheirEndsToo) {
+    // A no-break space, a line separator and an ideographic space are blanks like a space or a tab.
+    const SVGElement element("rect");
+    const gfx::Color red = CGColorWithSVGColor({255, 0, 0, 255});
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, " \t\u00A0red\u2028", ""), red);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "\u3000none\n", "0.5"), std::nullopt);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "\u00A0url( '#g'\u00A0) \u00A0red\u00A0", ""), red);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "red", "\u00A050%\u2029"), CGColorWithSVGColor({255, 0, 0, 127}));
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("\u00A0url(\u3000#g\u00A0)"), "g");
+    EXPECT_EQ(SVGHelperUtilities::parseStrokeForElement(element, "\u00A0\u2028", "0.5"), std::nullopt) << "no stroke";
+    // Other characters beyond ASCII are kept: no colour is named so.
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("url(#\u00E9)"), "\u00E9");
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "red\u00E9", ""),
+              CGColorWithSVGColor(SVGColorFromString("red\u00E9")));
+}
+
 TEST(Paint, CurrentColorAndInheritFollowTheAncestors) {
     const auto document = parsed(R"s(<g color="rgb(200,0,0)" fill="green" stroke="blue" opacity="0.5">
         <rect id="current" width="5" height="5" fill="currentColor" stroke="currentColor"/>
@@ -187,6 +203,27 @@ TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     EXPECT_EQ(shape("both")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("single")->lineDashPattern(), (std::vector<double>{5, 5})) << "an odd list is repeated";
     EXPECT_TRUE(shape("zeros")->lineDashPattern().empty());
+}
+
+TEST(ShapeLayer, StrokeWidthsOfEveryFormReadAsLengthsDo) {
+    // Plain numbers are read without making a length; each width must still be the length's.
+    const std::vector<std::string> widths{"4", " 4 ", "4\t", "+4", "4e0", ".5e1", "0.1", "4px", "4 px", "4PX", "2e",
+                                          "-3", "1e40", "1in", "abc", ""};
+    std::string body;
+    for (std::size_t index = 0; index < widths.size(); ++index) {
+        body += R"(<line id="l)" + std::to_string(index) + R"(" x2="50" stroke="red" stroke-width=")" + widths[index] + R"("/>)";
+    }
+    const auto document = parsed(body, R"s( width="300" height="400")s");
+    for (std::size_t index = 0; index < widths.size(); ++index) {
+        const auto shape = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "l" + std::to_string(index)));
+        ASSERT_TRUE(shape);
+        const double length = widths[index].empty() ? 1 : SVGLength::svgLengthFromNSString(widths[index]).pixelsValue();
+        if (length > 0) {
+            EXPECT_EQ(shape->lineWidth(), length) << "'" << widths[index] << "'";
+        } else {
+            EXPECT_EQ(shape->strokeColor(), std::nullopt) << "'" << widths[index] << "' draws no stroke";
+        }
+    }
 }
 
 TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
