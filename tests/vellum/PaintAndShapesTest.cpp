@@ -127,29 +127,38 @@ TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     EXPECT_EQ(zero->lineWidth(), 1);
 }
 
-// A layer without a stroke draws the element's own path, placed by its transform; a stroked one, whose
-// width is in the layer's space, has its points placed. Both hit-test where they are drawn.
-TEST(ShapeLayer, AnUnstrokedShapeDrawsTheElementsPathWithoutACopy) {
+// A layer draws the element's own path, placed by its transform; a stroked one, whose width is in the
+// layer's space, only where the placement scales both axes alike (mirrored or not), else its points are
+// placed. All hit-test where they are drawn.
+TEST(ShapeLayer, ShapesDrawTheElementsPathWithoutACopyWhereTheirStrokeAllows) {
     const auto document = parsed(R"s(<g transform="translate(30 0) scale(2)"><path id="p" d="M10 10H20V20H10z" fill="red"/>
-        <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
+        <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>
+        <g transform="translate(70 0) scale(-2 2)"><path id="m" d="M10 10H20V20H10z" stroke="blue"/></g>
+        <g transform="rotate(30)"><path id="r" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
     const auto element = [&](std::string_view id) { return document.element<BaseClassForAllSVGBasicShapes>(id); };
     // The path handed out before a build is the one the layer shares after it.
     const gfx::Path* path = element("p")->pathForShapeInRelativeCoords();
     ASSERT_TRUE(path);
-    auto filled = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "p"));
-    auto stroked = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "s"));
-    ASSERT_TRUE(filled && stroked);
+    const auto layer = [&](std::string_view id) { return std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, id)); };
+    auto filled = layer("p"), stroked = layer("s"), mirrored = layer("m"), rotated = layer("r");
+    ASSERT_TRUE(filled && stroked && mirrored && rotated);
     EXPECT_EQ(filled->sharedPath(), element("p")->sharedPathForShapeInRelativeCoords());
     EXPECT_EQ(filled->path(), path);
-    EXPECT_NE(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
-    EXPECT_TRUE(stroked->pathTransform().isIdentity());
+    EXPECT_EQ(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
+    EXPECT_EQ(stroked->pathTransform(), filled->pathTransform());
+    EXPECT_EQ(mirrored->sharedPath(), element("m")->sharedPathForShapeInRelativeCoords());
+    EXPECT_NE(rotated->sharedPath(), element("r")->sharedPathForShapeInRelativeCoords());
+    EXPECT_TRUE(rotated->pathTransform().isIdentity());
     // Frames grown by half the default stroke width in user units, placed whole.
     EXPECT_EQ(filled->frame(), (gfx::Rect{49, 19, 22, 22}));
-    EXPECT_EQ(filled->placedPath()->boundingBox(), stroked->placedPath()->boundingBox());
-    EXPECT_EQ(filled->placedPath()->boundingBox(), (gfx::Rect{1, 1, 20, 20}));
-    for (const auto& layer : {filled, stroked}) {
-        EXPECT_TRUE(layer->contains({5, 5}));
-        EXPECT_FALSE(layer->contains({0.5, 0.5}));
+    EXPECT_EQ(mirrored->frame(), (gfx::Rect{29, 19, 22, 22}));
+    for (const auto& shape : {stroked, mirrored}) {
+        EXPECT_EQ(shape->placedPath()->boundingBox(), (gfx::Rect{1, 1, 20, 20}));
+        EXPECT_DOUBLE_EQ(shape->lineWidth(), 2) << "in the layer's space";
+    }
+    for (const auto& shape : {filled, stroked, mirrored}) {
+        EXPECT_TRUE(shape->contains({5, 5}));
+        EXPECT_FALSE(shape->contains({0.5, 0.5}));
     }
 }
 

@@ -262,13 +262,15 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    // Without a stroke the layer draws the element's path through its placement; a stroke's width is in
-    // the layer's space, so a stroked shape keeps its points placed, as does a placement the context
-    // cannot take (singular or not finite).
+    // The layer draws the element's path through its placement. A stroke's width is in the layer's space,
+    // so a stroked shape keeps its points placed unless the placement scales both axes alike (a rotation,
+    // or scales that differ in their last bits, would move the stroke's pixels), as does a placement the
+    // context cannot take (singular or not finite).
     const gfx::AffineTransform placement =
         absolute.concatenating(gfx::AffineTransform::translation(-frame.origin.x, -frame.origin.y));
     const bool stroked = width > 0 && !stroke.empty() && stroke != "none";
-    if (!stroked && quartz::ShapeLayer::drawsThroughTransform(placement)) {
+    if (quartz::ShapeLayer::drawsThroughTransform(placement) &&
+        (!stroked || quartz::ShapeLayer::strokesThroughTransform(placement))) {
         shape->setSharedPath(shared, placement);
     } else {
         shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
