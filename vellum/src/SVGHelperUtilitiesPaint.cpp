@@ -272,9 +272,11 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     if (quartz::ShapeLayer::drawsThroughTransform(placement) &&
         (!stroked || quartz::ShapeLayer::strokesThroughTransform(placement))) {
         shape->setSharedPath(shared, placement);
-    } else {
-        shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
     }
+    // The placed copy is made when first needed: a stroke in user space (below) makes its own instead.
+    const auto placePoints = [&] {
+        if (!shape->path()) shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    };
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 
@@ -316,6 +318,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
             fill->setOpacity(shape->opacity());
+            placePoints();
             fill->setSharedPath(shape->sharedPath(), shape->pathTransform());
             fill->setFillRule(shape->fillRule());
             fillLayer = fill;
@@ -343,6 +346,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
             mask->setFrame({0, 0, fw, fh});
+            placePoints();
             mask->setSharedPath(fillShape->sharedPath(), fillShape->pathTransform());
             mask->setFillRule(fillShape->fillRule());
             mask->setFillColor(gfx::Color::black());
@@ -371,6 +375,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
             strokeInUserSpace(*shape, path, userBox, width, absolute, scale);
         }
+        placePoints();
         return fillLayer;
     }
     // The element's opacity belongs to fill and stroke together, so the container carries it.
@@ -390,6 +395,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     strokeLayer->setOpacity(paintOpacity(*strokeLayer, cascaded(element, Property::strokeOpacity)));
     container->addSublayer(fillLayer);
     container->addSublayer(strokeLayer);
+    placePoints();
     return container;
 }
 
