@@ -24,9 +24,12 @@ std::optional<CSSPrimitiveType> lengthType(const SVGLength& length) {
 }  // namespace
 
 bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
+    // ASCII letters only, inline: no call into the C library's locale for every character.
+    const auto lower = [](char character) {
+        return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
+    };
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(), [&](char a, char b) { return lower(a) == lower(b); });
 }
 
 std::string_view trimmedText(std::string_view text, std::string& holder) {
