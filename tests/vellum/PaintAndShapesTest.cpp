@@ -301,7 +301,9 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
         <stop offset="1" stop-color="blue"/></linearGradient>
         <rect id="filled" x="10" y="10" width="20" height="20" fill="url(#g)" stroke="black" opacity="0.5"/>
         <rect id="missing" width="5" height="5" fill="url(#nothing)"/>
-        <line id="flat" x1="0" y1="5" x2="50" y2="5" stroke="url(#g) lime"/>)s");
+        <line id="flat" x1="0" y1="5" x2="50" y2="5" stroke="url(#g) lime"/>
+        <rect id="turned" x="10" y="10" width="20" height="20" fill="url(#g)" stroke="black" transform="rotate(30)"/>
+        <rect id="stretched" x="10" y="10" width="20" height="20" stroke="url(#g)" transform="scale(2 1)"/>)s");
     auto container = layerOf(document, "filled");
     ASSERT_EQ(container->sublayers().size(), 2u);
     auto gradient = std::dynamic_pointer_cast<SVGGradientLayer>(container->sublayers()[0]);
@@ -320,6 +322,19 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
     // A line has no area to stretch a gradient over: the colour after the reference strokes it.
     auto flat = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "flat")->sublayers().at(1));
     EXPECT_EQ(flat->strokeColor(), CGColorWithSVGColor({0, 255, 0, 255}));
+
+    // Stroked shapes whose points are placed (turned, stretched) hand the same placed outline to the
+    // gradient's mask and to the layer that fills beside a gradient stroke.
+    for (const char* id : {"turned", "stretched"}) {
+        const auto parts = layerOf(document, id)->sublayers();
+        ASSERT_EQ(parts.size(), 2u) << id;
+        const auto shapeOf = [](const quartz::Layer& part) {
+            return dynamic_cast<const quartz::ShapeLayer*>(part.mask() ? part.mask().get() : &part);
+        };
+        const auto *fills = shapeOf(*parts[0]), *strokes = shapeOf(*parts[1]);
+        ASSERT_TRUE(fills && strokes && fills->path() && strokes->path()) << id;
+        EXPECT_EQ(fills->placedPath()->boundingBox(), strokes->placedPath()->boundingBox()) << id;
+    }
 }
 
 TEST(BasicShapes, RectanglesRoundTheirCornersWithinHalfTheirSides) {
