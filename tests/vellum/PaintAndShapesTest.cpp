@@ -74,6 +74,22 @@ TEST(Paint, ReferencesMayBeQuotedOrBlankAndFallBackToTheirColour) {
     EXPECT_EQ(SVGHelperUtilities::parseStrokeForElement(element, "url(#g)  none", ""), std::nullopt);
 }
 
+TEST(Paint, TextsLoseBlanksBeyondASCIIAtTheirEndsToo) {
+    // A no-break space, a line separator and an ideographic space are blanks like a space or a tab.
+    const SVGElement element("rect");
+    const gfx::Color red = CGColorWithSVGColor({255, 0, 0, 255});
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, " \t\u00A0red\u2028", ""), red);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "\u3000none\n", "0.5"), std::nullopt);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "\u00A0url( '#g'\u00A0) \u00A0red\u00A0", ""), red);
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "red", "\u00A050%\u2029"), CGColorWithSVGColor({255, 0, 0, 127}));
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("\u00A0url(\u3000#g\u00A0)"), "g");
+    EXPECT_EQ(SVGHelperUtilities::parseStrokeForElement(element, "\u00A0\u2028", "0.5"), std::nullopt) << "no stroke";
+    // Other characters beyond ASCII are kept: no colour is named so.
+    EXPECT_EQ(SVGHelperUtilities::paintReferenceIdentifier("url(#\u00E9)"), "\u00E9");
+    EXPECT_EQ(SVGHelperUtilities::parseFillForElement(element, "red\u00E9", ""),
+              CGColorWithSVGColor(SVGColorFromString("red\u00E9")));
+}
+
 TEST(Paint, CurrentColorAndInheritFollowTheAncestors) {
     const auto document = parsed(R"s(<g color="rgb(200,0,0)" fill="green" stroke="blue" opacity="0.5">
         <rect id="current" width="5" height="5" fill="currentColor" stroke="currentColor"/>
@@ -111,29 +127,38 @@ TEST(ShapeLayer, FrameAndPathSitInRootCoordinatesGrownByHalfTheStroke) {
     EXPECT_EQ(zero->lineWidth(), 1);
 }
 
-// A layer without a stroke draws the element's own path, placed by its transform; a stroked one, whose
-// width is in the layer's space, has its points placed. Both hit-test where they are drawn.
-TEST(ShapeLayer, AnUnstrokedShapeDrawsTheElementsPathWithoutACopy) {
+// A layer draws the element's own path, placed by its transform; a stroked one, whose width is in the
+// layer's space, only where the placement scales both axes alike (mirrored or not), else its points are
+// placed. All hit-test where they are drawn.
+TEST(ShapeLayer, ShapesDrawTheElementsPathWithoutACopyWhereTheirStrokeAllows) {
     const auto document = parsed(R"s(<g transform="translate(30 0) scale(2)"><path id="p" d="M10 10H20V20H10z" fill="red"/>
-        <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
+        <path id="s" d="M10 10H20V20H10z" stroke="blue"/></g>
+        <g transform="translate(70 0) scale(-2 2)"><path id="m" d="M10 10H20V20H10z" stroke="blue"/></g>
+        <g transform="rotate(30)"><path id="r" d="M10 10H20V20H10z" stroke="blue"/></g>)s");
     const auto element = [&](std::string_view id) { return document.element<BaseClassForAllSVGBasicShapes>(id); };
     // The path handed out before a build is the one the layer shares after it.
     const gfx::Path* path = element("p")->pathForShapeInRelativeCoords();
     ASSERT_TRUE(path);
-    auto filled = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "p"));
-    auto stroked = std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, "s"));
-    ASSERT_TRUE(filled && stroked);
+    const auto layer = [&](std::string_view id) { return std::dynamic_pointer_cast<CAShapeLayerWithHitTest>(layerOf(document, id)); };
+    auto filled = layer("p"), stroked = layer("s"), mirrored = layer("m"), rotated = layer("r");
+    ASSERT_TRUE(filled && stroked && mirrored && rotated);
     EXPECT_EQ(filled->sharedPath(), element("p")->sharedPathForShapeInRelativeCoords());
     EXPECT_EQ(filled->path(), path);
-    EXPECT_NE(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
-    EXPECT_TRUE(stroked->pathTransform().isIdentity());
+    EXPECT_EQ(stroked->sharedPath(), element("s")->sharedPathForShapeInRelativeCoords());
+    EXPECT_EQ(stroked->pathTransform(), filled->pathTransform());
+    EXPECT_EQ(mirrored->sharedPath(), element("m")->sharedPathForShapeInRelativeCoords());
+    EXPECT_NE(rotated->sharedPath(), element("r")->sharedPathForShapeInRelativeCoords());
+    EXPECT_TRUE(rotated->pathTransform().isIdentity());
     // Frames grown by half the default stroke width in user units, placed whole.
     EXPECT_EQ(filled->frame(), (gfx::Rect{49, 19, 22, 22}));
-    EXPECT_EQ(filled->placedPath()->boundingBox(), stroked->placedPath()->boundingBox());
-    EXPECT_EQ(filled->placedPath()->boundingBox(), (gfx::Rect{1, 1, 20, 20}));
-    for (const auto& layer : {filled, stroked}) {
-        EXPECT_TRUE(layer->contains({5, 5}));
-        EXPECT_FALSE(layer->contains({0.5, 0.5}));
+    EXPECT_EQ(mirrored->frame(), (gfx::Rect{29, 19, 22, 22}));
+    for (const auto& shape : {stroked, mirrored}) {
+        EXPECT_EQ(shape->placedPath()->boundingBox(), (gfx::Rect{1, 1, 20, 20}));
+        EXPECT_DOUBLE_EQ(shape->lineWidth(), 2) << "in the layer's space";
+    }
+    for (const auto& shape : {filled, stroked, mirrored}) {
+        EXPECT_TRUE(shape->contains({5, 5}));
+        EXPECT_FALSE(shape->contains({0.5, 0.5}));
     }
 }
 
@@ -187,6 +212,27 @@ TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     EXPECT_EQ(shape("both")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("single")->lineDashPattern(), (std::vector<double>{5, 5})) << "an odd list is repeated";
     EXPECT_TRUE(shape("zeros")->lineDashPattern().empty());
+}
+
+TEST(ShapeLayer, StrokeWidthsOfEveryFormReadAsLengthsDo) {
+    // Plain numbers are read without making a length; each width must still be the length's.
+    const std::vector<std::string> widths{"4", " 4 ", "4\t", "+4", "4e0", ".5e1", "0.1", "4px", "4 px", "4PX", "2e",
+                                          "-3", "1e40", "1in", "abc", ""};
+    std::string body;
+    for (std::size_t index = 0; index < widths.size(); ++index) {
+        body += R"(<line id="l)" + std::to_string(index) + R"(" x2="50" stroke="red" stroke-width=")" + widths[index] + R"("/>)";
+    }
+    const auto document = parsed(body, R"s( width="300" height="400")s");
+    for (std::size_t index = 0; index < widths.size(); ++index) {
+        const auto shape = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "l" + std::to_string(index)));
+        ASSERT_TRUE(shape);
+        const double length = widths[index].empty() ? 1 : SVGLength::svgLengthFromNSString(widths[index]).pixelsValue();
+        if (length > 0) {
+            EXPECT_EQ(shape->lineWidth(), length) << "'" << widths[index] << "'";
+        } else {
+            EXPECT_EQ(shape->strokeColor(), std::nullopt) << "'" << widths[index] << "' draws no stroke";
+        }
+    }
 }
 
 TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
@@ -255,7 +301,9 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
         <stop offset="1" stop-color="blue"/></linearGradient>
         <rect id="filled" x="10" y="10" width="20" height="20" fill="url(#g)" stroke="black" opacity="0.5"/>
         <rect id="missing" width="5" height="5" fill="url(#nothing)"/>
-        <line id="flat" x1="0" y1="5" x2="50" y2="5" stroke="url(#g) lime"/>)s");
+        <line id="flat" x1="0" y1="5" x2="50" y2="5" stroke="url(#g) lime"/>
+        <rect id="turned" x="10" y="10" width="20" height="20" fill="url(#g)" stroke="black" transform="rotate(30)"/>
+        <rect id="stretched" x="10" y="10" width="20" height="20" stroke="url(#g)" transform="scale(2 1)"/>)s");
     auto container = layerOf(document, "filled");
     ASSERT_EQ(container->sublayers().size(), 2u);
     auto gradient = std::dynamic_pointer_cast<SVGGradientLayer>(container->sublayers()[0]);
@@ -274,6 +322,19 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
     // A line has no area to stretch a gradient over: the colour after the reference strokes it.
     auto flat = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "flat")->sublayers().at(1));
     EXPECT_EQ(flat->strokeColor(), CGColorWithSVGColor({0, 255, 0, 255}));
+
+    // Stroked shapes whose points are placed (turned, stretched) hand the same placed outline to the
+    // gradient's mask and to the layer that fills beside a gradient stroke.
+    for (const char* id : {"turned", "stretched"}) {
+        const auto parts = layerOf(document, id)->sublayers();
+        ASSERT_EQ(parts.size(), 2u) << id;
+        const auto shapeOf = [](const quartz::Layer& part) {
+            return dynamic_cast<const quartz::ShapeLayer*>(part.mask() ? part.mask().get() : &part);
+        };
+        const auto *fills = shapeOf(*parts[0]), *strokes = shapeOf(*parts[1]);
+        ASSERT_TRUE(fills && strokes && fills->path() && strokes->path()) << id;
+        EXPECT_EQ(fills->placedPath()->boundingBox(), strokes->placedPath()->boundingBox()) << id;
+    }
 }
 
 TEST(BasicShapes, RectanglesRoundTheirCornersWithinHalfTheirSides) {

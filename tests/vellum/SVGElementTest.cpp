@@ -309,9 +309,29 @@ TEST(SVGElementCascade, AskingByThePropertyOrByItsNameGivesOneAnswer) {
                 EXPECT_EQ(element->cascadedValueForStylableProperty(property, inherit),
                           element->cascadedValueForStylableProperty(SVGElement::nameOfStyleProperty(property), inherit))
                     << SVGElement::nameOfStyleProperty(property);
+                EXPECT_EQ(element->cascadedValueInScope(property, inherit),
+                          element->cascadedValueForStylableProperty(property, inherit))
+                    << SVGElement::nameOfStyleProperty(property);
             }
         }
     }
+}
+
+TEST(SVGElementCascade, AnAnswerWithoutACopyLastsAsLongAsItsScope) {
+    using Property = SVGElement::StyleProperty;
+    const std::string colour = "rgb(10, 20, 30) written long enough to live on the heap";
+    auto svg = makeSVG();
+    auto path = makeElement("path", {{"fill", colour}}, svg);
+    EXPECT_THROW(path->cascadedValueInScope(Property::fill), foundation::InternalInconsistencyException)
+        << "outside a scope nothing would keep the text";
+    SVGElement::CascadeScope scope;
+    const auto fill = path->cascadedValueInScope(Property::fill);
+    // The document's own text goes away, and the moved element works its values out afresh.
+    path->setAttribute("fill", "red");
+    svg->removeChild(path);
+    svg->appendChild(path);
+    EXPECT_EQ(fill, colour);
+    EXPECT_EQ(path->cascadedValueInScope(Property::fill), "red");
 }
 
 TEST(SVGElementCascade, AScopeReadsParsedAttributesOfEveryNamespaceAsAFreshCascadeDoes) {

@@ -8,6 +8,7 @@
 #include "CSSSelector.h"
 #include "SVGSubtree.h"
 #include "StyleValues.h"
+#include "foundation/Assertion.h"
 #include "foundation/Strings.h"
 #include "vellum/Attr.h"
 #include "vellum/CSSStyleDeclaration.h"
@@ -252,6 +253,13 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(StylePro
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
+std::optional<std::string_view> SVGElement::cascadedValueInScope(StyleProperty property, bool inherit) const {
+    if (activeGeneration == 0) foundation::raiseAssertion("A cascaded value was asked for in its scope outside any");
+    const std::string* value =
+        cascadedValue(static_cast<std::size_t>(property), nameOfStyleProperty(property), inherit);
+    return value ? std::optional<std::string_view>(*value) : std::nullopt;
+}
+
 const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
     ComputedStyle& style = computedStyle();
@@ -302,6 +310,13 @@ SVGElement::CascadeScope::CascadeScope()
     : previous_(activeGeneration), previousStore_(activeStore), store_(std::make_unique<Store>()) {
     activeGeneration = ++generations;
     activeStore = store_.get();
+}
+
+bool SVGElement::CascadeScope::isRunning() { return activeGeneration != 0; }
+
+std::optional<SVGElement::CascadeScope> SVGElement::CascadeScope::unlessRunning() {
+    if (isRunning()) return std::nullopt;
+    return std::optional<CascadeScope>(std::in_place);
 }
 
 SVGElement::CascadeScope::~CascadeScope() {

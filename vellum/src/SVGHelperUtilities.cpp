@@ -178,8 +178,9 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
     if (const auto& mask = layer.mask()) moveLayer(*mask, former.x - area.origin.x, former.y - area.origin.y);
     for (const auto& sublayer : layer.sublayers()) moveLayer(*sublayer, -area.origin.x, -area.origin.y);
     layer.setFrame(area);
-    const std::string overflow =
-        element.cascadedValueForStylableProperty(SVGElement::StyleProperty::overflow, false).value_or("");
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
+    const std::string_view overflow =
+        element.cascadedValueInScope(SVGElement::StyleProperty::overflow, false).value_or("");
     layer.setMasksToBounds(overflow != "visible" && overflow != "auto");
 }
 
@@ -187,8 +188,9 @@ void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement
     layer.setName(element.identifier().value_or(""));
     layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
     if (!SVGElement::as<SVGStylable>(&element)) return;
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
     layer.setOpacity(elementOpacity(element));
-    if (element.cascadedValueForStylableProperty(SVGElement::StyleProperty::fillRule) == "evenodd") {
+    if (element.cascadedValueInScope(SVGElement::StyleProperty::fillRule) == "evenodd") {
         if (auto* shape = dynamic_cast<quartz::ShapeLayer*>(&layer)) shape->setFillRule(gfx::FillRule::evenOdd);
     }
 }

@@ -29,8 +29,9 @@ std::vector<std::string> words(std::string_view text) {
 
 using Property = SVGElement::StyleProperty;
 
-std::string cascaded(const SVGElement& element, Property property) {
-    return element.cascadedValueForStylableProperty(property).value_or("");
+// For callers within a scope (a layer build, or one of their own): the text stays where the cascade keeps it.
+std::string_view cascaded(const SVGElement& element, Property property) {
+    return element.cascadedValueInScope(property).value_or(std::string_view());
 }
 
 // How much the transform stretches lengths: the diagonal unit vector's growth.
@@ -61,29 +62,38 @@ void strokeInUserSpace(quartz::ShapeLayer& shape, const gfx::Path& path, const g
     shape.setLineDashPhase(shape.lineDashPhase() / scale);
 }
 
+// Views into the paint text, or into the holders where trimming had to copy.
 struct PaintReference {
-    std::string identifier;
-    std::string fallback;  // what follows the reference: a colour, "none" or nothing
+    std::string_view identifier;
+    std::string_view fallback;  // what follows the reference: a colour, "none" or nothing
+    std::string holders[3];
+
+    PaintReference() = default;
+    PaintReference(const PaintReference&) = delete;
+    PaintReference& operator=(const PaintReference&) = delete;
 };
 
 // url(#id), url('#id'), url("#id") and blanks inside the parentheses, then an optional fallback.
-std::optional<PaintReference> paintReference(std::string_view paint) {
-    const std::string text = foundation::trimmingWhitespaceAndNewlines(paint);
-    if (!text.starts_with("url(")) return std::nullopt;
+bool readPaintReference(std::string_view paint, PaintReference& reference) {
+    const std::string_view text = trimmedText(paint, reference.holders[0]);
+    if (!text.starts_with("url(")) return false;
     const std::size_t close = text.find(')');
-    if (close == std::string::npos) return std::nullopt;
-    std::string inside = foundation::trimmingWhitespaceAndNewlines(std::string_view(text).substr(4, close - 4));
+    if (close == std::string_view::npos) return false;
+    std::string_view inside = trimmedText(text.substr(4, close - 4), reference.holders[1]);
     if (inside.size() >= 2 && (inside.front() == '\'' || inside.front() == '"') && inside.back() == inside.front()) {
         inside = inside.substr(1, inside.size() - 2);
     }
     // "#" and at least one character: anything shorter names nothing.
-    if (inside.size() < 2 || inside.front() != '#') return std::nullopt;
-    return PaintReference{inside.substr(1), foundation::trimmingWhitespaceAndNewlines(std::string_view(text).substr(close + 1))};
+    if (inside.size() < 2 || inside.front() != '#') return false;
+    reference.identifier = inside.substr(1);
+    reference.fallback = trimmedText(text.substr(close + 1), reference.holders[2]);
+    return true;
 }
 
 // The element's "color", which currentColor names; black where none is given.
 SVGColor currentColorOf(const SVGElement& element) {
-    const std::string color = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::color));
+    std::string holder;
+    const std::string_view color = trimmedText(cascaded(element, Property::color), holder);
     if (color.empty() || equalsIgnoringASCIICase(color, "currentColor")) return {};
     return SVGColorFromString(color);
 }
@@ -115,6 +125,7 @@ double percentageDiagonal(const SVGElement& element) {
 
 // A stroke length given as text, in user units: the diagonal is worked out only for a percentage.
 double strokeLength(const SVGElement& element, std::string_view text) {
+    if (const auto number = plainNumber(text)) return *number;
     const SVGLength length = SVGLength::svgLengthFromNSString(text);
     const double diagonal = length.unitType() == SVGLengthType::percentage ? percentageDiagonal(element) : 0;
     return lengthInPixels(length, element, diagonal);
@@ -122,7 +133,8 @@ double strokeLength(const SVGElement& element, std::string_view text) {
 
 // A miter limit below 1, or no number, is invalid: the default stands.
 double miterLimit(std::string_view text) {
-    const std::string trimmed = foundation::trimmingWhitespaceAndNewlines(text);
+    std::string holder;
+    const std::string_view trimmed = trimmedText(text, holder);
     std::size_t length = 0;
     const auto value = doublePrefix(trimmed, &length);
     return value && length == trimmed.size() && *value >= 1 ? *value : defaultMiterLimit;
@@ -140,24 +152,28 @@ gfx::Size SVGHelperUtilities::percentageReferenceSize(const SVGSVGElement* root)
 }
 
 std::optional<std::string> SVGHelperUtilities::paintReferenceIdentifier(std::string_view paint) {
-    auto reference = paintReference(paint);
-    if (!reference) return std::nullopt;
-    return std::move(reference->identifier);
+    PaintReference reference;
+    if (!readPaintReference(paint, reference)) return std::nullopt;
+    return std::string(reference.identifier);
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parsePaintColorForElement(const SVGElement& element, std::string_view paint,
                                                                         std::string_view opacity,
                                                                         std::string_view defaultColor) {
-    const std::string text = foundation::trimmingWhitespaceAndNewlines(paint);
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
+    std::string holder;
+    const std::string_view text = trimmedText(paint, holder);
     if (text == "none") return std::nullopt;
-    std::string colorPart = text;
-    if (auto reference = paintReference(text)) {
-        colorPart = reference->fallback;
+    PaintReference reference;
+    std::string_view colorPart = text;
+    std::vector<std::string> parts;
+    if (readPaintReference(text, reference)) {
+        colorPart = reference.fallback;
     } else if (text.starts_with("url")) {
-        const auto parts = words(text);
-        colorPart = parts.size() >= 2 ? parts[1] : "";
+        parts = words(text);
+        colorPart = parts.size() >= 2 ? std::string_view(parts[1]) : std::string_view();
     }
-    const std::string chosen = colorPart.empty() ? std::string(defaultColor) : colorPart;
+    const std::string_view chosen = colorPart.empty() ? defaultColor : colorPart;
     if (chosen == "none") return std::nullopt;
     SVGColor color = equalsIgnoringASCIICase(chosen, "currentColor") ? currentColorOf(element) : SVGColorFromString(chosen);
     // An opacity that is no number or percentage counts as absent; it multiplies a colour's own alpha.
@@ -171,17 +187,20 @@ std::optional<gfx::Color> SVGHelperUtilities::parseFillForElement(const SVGEleme
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseFillForElement(const SVGElement& element) {
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
     return parseFillForElement(element, cascaded(element, Property::fill), cascaded(element, Property::fillOpacity));
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGElement& element, std::string_view stroke,
                                                                     std::string_view opacity) {
     // An absent stroke is no stroke, whatever its opacity.
-    if (foundation::trimmingWhitespaceAndNewlines(stroke).empty()) return std::nullopt;
+    std::string holder;
+    if (trimmedText(stroke, holder).empty()) return std::nullopt;
     return parsePaintColorForElement(element, stroke, opacity, "none");
 }
 
 std::optional<gfx::Color> SVGHelperUtilities::parseStrokeForElement(const SVGElement& element) {
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
     return parseStrokeForElement(element, cascaded(element, Property::stroke),
                                  cascaded(element, Property::strokeOpacity));
 }
@@ -224,13 +243,15 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                                                                    std::shared_ptr<const gfx::Path> shared,
                                                                                    std::optional<gfx::Rect> knownBox) {
     if (!shared) shared = std::make_shared<const gfx::Path>();
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
     const gfx::Path& path = *shared;
     auto shape = CAShapeLayerWithHitTest::make();
     configureCALayer(*shape, element);
     // The element's opacity, as configured: read once, it serves the shape or the container below.
     const double opacity = shape->opacity();
-    const std::string stroke = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::stroke));
-    const std::string strokeWidthText = cascaded(element, Property::strokeWidth);
+    std::string strokeHolder;
+    const std::string_view stroke = trimmedText(cascaded(element, Property::stroke), strokeHolder);
+    const std::string_view strokeWidthText = cascaded(element, Property::strokeWidth);
     double width = 1.0;
     if (!strokeWidthText.empty()) width = strokeLength(element, strokeWidthText);
     const gfx::AffineTransform absolute =
@@ -241,17 +262,21 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
     const double fw = frame.size.width, fh = frame.size.height;
-    // Without a stroke the layer draws the element's path through its placement; a stroke's width is in
-    // the layer's space, so a stroked shape keeps its points placed, as does a placement the context
-    // cannot take (singular or not finite).
+    // The layer draws the element's path through its placement. A stroke's width is in the layer's space,
+    // so a stroked shape keeps its points placed unless the placement scales both axes alike (a rotation,
+    // or scales that differ in their last bits, would move the stroke's pixels), as does a placement the
+    // context cannot take (singular or not finite).
     const gfx::AffineTransform placement =
         absolute.concatenating(gfx::AffineTransform::translation(-frame.origin.x, -frame.origin.y));
     const bool stroked = width > 0 && !stroke.empty() && stroke != "none";
-    if (!stroked && quartz::ShapeLayer::drawsThroughTransform(placement)) {
+    if (quartz::ShapeLayer::drawsThroughTransform(placement) &&
+        (!stroked || quartz::ShapeLayer::strokesThroughTransform(placement))) {
         shape->setSharedPath(shared, placement);
-    } else {
-        shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
     }
+    // The placed copy is made when first needed: a stroke in user space (below) makes its own instead.
+    const auto placePoints = [&] {
+        if (!shape->path()) shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
+    };
     shape->setFrame(frame);
     const double scale = lengthScale(absolute);
 
@@ -265,7 +290,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     } else {
         shape->setLineWidth(width * scale);
         shape->setStrokeColor(parseStrokeForElement(element, stroke, cascaded(element, Property::strokeOpacity)));
-        const std::string dashes = cascaded(element, Property::strokeDasharray);
+        const std::string_view dashes = cascaded(element, Property::strokeDasharray);
         if (!dashes.empty() && dashes != "none") {
             const double diagonal = percentageDiagonal(element);
             std::vector<double> pattern = dashLengths(element, dashes, diagonal);
@@ -273,18 +298,18 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
                 // In user units, so they follow the element's scale like the line width.
                 for (double& length : pattern) length *= scale;
                 shape->setLineDashPattern(std::move(pattern));
-                const std::string offset = cascaded(element, Property::strokeDashoffset);
+                const std::string_view offset = cascaded(element, Property::strokeDashoffset);
                 if (!offset.empty()) {
                     const double phase = lengthInPixels(SVGLength::svgLengthFromNSString(offset), element, diagonal);
                     if (std::isfinite(phase)) shape->setLineDashPhase(phase * scale);
                 }
             }
         }
-        const std::string cap = cascaded(element, Property::strokeLinecap);
+        const std::string_view cap = cascaded(element, Property::strokeLinecap);
         if (cap == "butt") shape->setLineCap(gfx::LineCap::butt);
         if (cap == "round") shape->setLineCap(gfx::LineCap::round);
         if (cap == "square") shape->setLineCap(gfx::LineCap::square);
-        const std::string join = cascaded(element, Property::strokeLinejoin);
+        const std::string_view join = cascaded(element, Property::strokeLinejoin);
         if (join == "miter") shape->setLineJoin(gfx::LineJoin::miter);
         if (join == "round") shape->setLineJoin(gfx::LineJoin::round);
         if (join == "bevel") shape->setLineJoin(gfx::LineJoin::bevel);
@@ -293,6 +318,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             auto fill = CAShapeLayerWithHitTest::make();
             fill->setFrame(shape->frame());
             fill->setOpacity(shape->opacity());
+            placePoints();
             fill->setSharedPath(shape->sharedPath(), shape->pathTransform());
             fill->setFillRule(shape->fillRule());
             fillLayer = fill;
@@ -310,8 +336,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         }
     }
 
-    const std::string fill = foundation::trimmingWhitespaceAndNewlines(cascaded(element, Property::fill));
-    const std::string fillOpacity = cascaded(element, Property::fillOpacity);
+    std::string fillHolder;
+    const std::string_view fill = trimmedText(cascaded(element, Property::fill), fillHolder);
+    const std::string_view fillOpacity = cascaded(element, Property::fillOpacity);
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
         auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox)
@@ -319,6 +346,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
             mask->setFrame({0, 0, fw, fh});
+            placePoints();
             mask->setSharedPath(fillShape->sharedPath(), fillShape->pathTransform());
             mask->setFillRule(fillShape->fillRule());
             mask->setFillColor(gfx::Color::black());
@@ -347,6 +375,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
             strokeInUserSpace(*shape, path, userBox, width, absolute, scale);
         }
+        placePoints();
         return fillLayer;
     }
     // The element's opacity belongs to fill and stroke together, so the container carries it.
@@ -359,13 +388,14 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     if (auto* strokeShape = dynamic_cast<quartz::ShapeLayer*>(strokeLayer.get())) strokeShape->setFillColor(std::nullopt);
     fillLayer->setFrame({0, 0, fw, fh});
     // A gradient carries its paint's opacity as its layer's; a shape has it in its colours.
-    const auto paintOpacity = [](const quartz::Layer& layer, const std::string& text) {
+    const auto paintOpacity = [](const quartz::Layer& layer, std::string_view text) {
         return dynamic_cast<const SVGGradientLayer*>(&layer) ? opacityValue(text).value_or(1) : 1.0;
     };
     fillLayer->setOpacity(paintOpacity(*fillLayer, fillOpacity));
     strokeLayer->setOpacity(paintOpacity(*strokeLayer, cascaded(element, Property::strokeOpacity)));
     container->addSublayer(fillLayer);
     container->addSublayer(strokeLayer);
+    placePoints();
     return container;
 }
 

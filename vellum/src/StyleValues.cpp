@@ -24,9 +24,34 @@ std::optional<CSSPrimitiveType> lengthType(const SVGLength& length) {
 }  // namespace
 
 bool equalsIgnoringASCIICase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
+    // ASCII letters only, inline: no call into the C library's locale for every character.
+    const auto lower = [](char character) {
+        return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
+    };
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(), [&](char a, char b) { return lower(a) == lower(b); });
+}
+
+std::string_view trimmedText(std::string_view text, std::string& holder) {
+    // The ASCII members of the white space and newline set.
+    const auto blank = [](char character) { return character == ' ' || (character >= '\t' && character <= '\r'); };
+    std::string_view view = text;
+    while (!view.empty() && blank(view.front())) view.remove_prefix(1);
+    while (!view.empty() && blank(view.back())) view.remove_suffix(1);
+    const auto ascii = [](char character) { return static_cast<unsigned char>(character) < 0x80; };
+    if (view.empty() || (ascii(view.front()) && ascii(view.back()))) return view;
+    // A character beyond ASCII at an end may be a blank of its own (a no-break space, a line separator).
+    holder = foundation::trimmingWhitespaceAndNewlines(text);
+    return holder;
+}
+
+std::optional<float> plainNumber(std::string_view text) {
+    // SVGLength's reading: blanks before the number are the number reader's, those after it are cut.
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    std::size_t length = 0;
+    const auto number = floatPrefix(text, &length);
+    if (!number || length != text.size()) return std::nullopt;
+    return number;
 }
 
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) {
@@ -37,7 +62,8 @@ std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) 
 }
 
 std::optional<double> opacityValue(std::string_view text) {
-    const std::string trimmed = foundation::trimmingWhitespaceAndNewlines(text);
+    std::string holder;
+    const std::string_view trimmed = trimmedText(text, holder);
     std::size_t length = 0;
     const auto number = doublePrefix(trimmed, &length);
     if (!number) return std::nullopt;
@@ -51,8 +77,9 @@ std::optional<double> opacityValue(std::string_view text) {
 }
 
 double elementOpacity(const SVGElement& element) {
-    const auto opacity = element.cascadedValueForStylableProperty(SVGElement::StyleProperty::opacity, false);
-    return opacityValue(opacity.value_or("")).value_or(1);
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
+    return opacityValue(element.cascadedValueInScope(SVGElement::StyleProperty::opacity, false).value_or(""))
+        .value_or(1);
 }
 
 double fontSizeOf(const SVGElement& element) {

@@ -2,6 +2,7 @@
 
 // Style values read the way browsers read them: opacities, font sizes and lengths in em and ex.
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "vellum/SVGElement.h"
@@ -11,6 +12,14 @@ namespace vellum {
 
 // Equal but for the case of ASCII letters, as CSS keywords and units compare.
 bool equalsIgnoringASCIICase(std::string_view left, std::string_view right);
+
+// The text without the white space and line breaks at its ends, as foundation's trimming takes them:
+// a view into `text` where both ends are ASCII, else `holder`, which keeps the trimmed copy.
+std::string_view trimmedText(std::string_view text, std::string& holder);
+
+// A text that is a number and nothing else (blanks around it allowed), as SVGLength reads it: a length
+// without a unit, worked out without making one. Nothing for any other text.
+std::optional<float> plainNumber(std::string_view text);
 
 // The closest ancestor that is an SVG element (nothing for the root).
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element);

@@ -92,8 +92,8 @@ void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
 }
 
 gfx::FillRule clipRule(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty(Property::clipRule) == "evenodd" ? gfx::FillRule::evenOdd
-                                                                               : gfx::FillRule::winding;
+    return element.cascadedValueInScope(Property::clipRule) == "evenodd" ? gfx::FillRule::evenOdd
+                                                                         : gfx::FillRule::winding;
 }
 
 // The element's bounding box in its own user space: its path's, or the union of its children's (a use
@@ -127,9 +127,9 @@ std::optional<gfx::Rect> userBoundingBox(SVGElement& element, std::size_t depth)
     return box;
 }
 
-// The visibility half of whether an element shows (the build has read its display already).
+// The visibility half of whether an element shows (the build has read its display already). In a scope.
 bool visibilityShows(const SVGElement& element) {
-    const auto visibility = element.cascadedValueForStylableProperty(Property::visibility);
+    const auto visibility = element.cascadedValueInScope(Property::visibility);
     return visibility != "hidden" && visibility != "collapse";
 }
 
@@ -201,7 +201,7 @@ void LayerBuild::report(const std::string& message) {
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
     const SVGElement& element = *owner;
-    const std::string clip = element.cascadedValueForStylableProperty(Property::clipPath, false).value_or("");
+    const std::string_view clip = element.cascadedValueInScope(Property::clipPath, false).value_or("");
     if (!clip.starts_with("url")) return;
     const auto identifier = SVGHelperUtilities::paintReferenceIdentifier(clip);
     if (!identifier) return;
@@ -328,7 +328,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     moved.reset();
     // A hidden container still draws its children that say visible: what they inherit hides the rest.
     // Only display takes a whole subtree away.
-    const bool displayed = element->cascadedValueForStylableProperty(Property::display, false) != "none";
+    const bool displayed = element->cascadedValueInScope(Property::display, false) != "none";
     layer->setHidden(!displayed || (added == 0 && !visibilityShows(*element)));
     if (added > 0) {
         if (auto* targetConverter = SVGElement::as<ConverterSVGToCALayer>(target.get())) targetConverter->layoutLayer(*layer);
@@ -340,7 +340,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
-    return element.cascadedValueForStylableProperty(Property::display, false) != "none" &&
+    const auto scope = SVGElement::CascadeScope::unlessRunning();
+    return element.cascadedValueInScope(Property::display, false) != "none" &&
            visibilityShows(element);
 }
 

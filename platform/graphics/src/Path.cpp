@@ -281,6 +281,13 @@ Rect Path::boundingBox() const {
     return box.rect();
 }
 
+Rect Path::boundingBox(const AffineTransform& transform) const {
+    BoxBuilder box;
+    for (const PathElement& element : elements_)
+        for (int index = 0; index < element.pointCount(); ++index) box.add(transform.apply(element.points[index]));
+    return box.rect();
+}
+
 Rect Path::pathBoundingBox() const {
     BoxBuilder box;
     Point current;

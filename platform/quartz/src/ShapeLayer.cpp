@@ -116,6 +116,10 @@ bool ShapeLayer::drawsThroughTransform(const gfx::AffineTransform& t) {
     return determinant != 0 && std::isfinite(determinant) && std::isfinite(t.tx) && std::isfinite(t.ty);
 }
 
+bool ShapeLayer::strokesThroughTransform(const gfx::AffineTransform& t) {
+    return t.b == 0 && t.c == 0 && std::abs(t.a) == std::abs(t.d) && drawsThroughTransform(t);
+}
+
 void ShapeLayer::draw(gfx::Context& context) const {
     Layer::draw(context);
     if (!path_ || path_->isEmpty()) return;
@@ -147,6 +151,18 @@ void ShapeLayer::draw(gfx::Context& context) const {
     context.setMiterLimit(miterLimit_);
     context.setLineDash(lineDashPhase_, lineDashPattern_);
     if (strokeStart_ <= 0 && strokeEnd_ >= 1) {
+        if (placed && strokesThroughTransform(pathTransform_)) {
+            const double scale = std::abs(pathTransform_.a);
+            std::vector<double> dashes = lineDashPattern_;
+            for (double& dash : dashes) dash /= scale;
+            context.save();
+            context.concatenate(pathTransform_);
+            context.setLineWidth(lineWidth_ / scale);
+            context.setLineDash(lineDashPhase_ / scale, dashes);
+            context.stroke(*path_);
+            context.restore();
+            return;
+        }
         context.stroke(pathInBounds());
         return;
     }
@@ -177,7 +193,7 @@ Layer::OwnDrawing ShapeLayer::ownDrawing() const {
 gfx::Rect ShapeLayer::drawingBounds() const {
     gfx::Rect area = bounds();
     if (!path_ || path_->isEmpty()) return area;
-    gfx::Rect shape = pathTransform_.isIdentity() ? path_->boundingBox() : placedPath()->boundingBox();
+    gfx::Rect shape = pathTransform_.isIdentity() ? path_->boundingBox() : path_->boundingBox(pathTransform_);
     if (strokeColor_ && lineWidth_ > 0) {
         // Miter joins can reach miterLimit half-widths out.
         double reach = lineWidth_ / 2 * (lineJoin_ == gfx::LineJoin::miter ? std::max(miterLimit_, 1.0) : 1.5);

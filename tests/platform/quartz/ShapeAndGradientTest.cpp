@@ -233,6 +233,45 @@ TEST(ShapeLayerRendering, ASharedPathIsDrawnWhereItsTransformPlacesIt) {
     EXPECT_TRUE(colorNear(renderToBitmap(*shared, {100, 100}), 55, 55, red));
 }
 
+TEST(ShapeLayerRendering, AStrokeThroughAPlacementScalingBothAxesAlikeIsThatOfThePlacedPoints) {
+    // Width and dashes in bounds space, drawn through the placement (divided by its scale): the same pixels
+    // as the points placed one by one, for curves and round joins, dashed, mirrored or not. The scale is a
+    // power of two, so both ways compute the same numbers.
+    gfx::Path outline;
+    outline.addEllipse({0, 0, 4, 3});
+    outline.moveTo({0, 4});
+    outline.lineTo({2, 5});
+    outline.lineTo({4, 4});
+    const auto shared = std::make_shared<const gfx::Path>(outline);
+    for (const gfx::AffineTransform& placement : {gfx::AffineTransform{16, 0, 0, 16, 10, 6},
+                                                  gfx::AffineTransform{-16, 0, 0, 16, 90, 6},
+                                                  gfx::AffineTransform{16, 0, 0, -16, 10, 94}}) {
+        auto through = ShapeLayer::make();
+        auto copied = shape(outline.transformed(placement));
+        through->setFrame({0, 0, 100, 100});
+        through->setSharedPath(shared, placement);
+        for (const auto& layer : {through, copied}) {
+            layer->setFillColor(std::nullopt);
+            layer->setStrokeColor(blue);
+            layer->setLineWidth(5);
+            layer->setLineJoin(gfx::LineJoin::round);
+        }
+        EXPECT_EQ(through->drawingBounds(), copied->drawingBounds());
+        const gfx::Bitmap solid = renderToBitmap(*through, {100, 100});
+        EXPECT_EQ(solid.pixels, renderToBitmap(*copied, {100, 100}).pixels);
+        // Just inside the ellipse's top, within its stroke, and its centre.
+        const gfx::Point top = placement.apply(gfx::Point{2, 0}), centre = placement.apply(gfx::Point{2, 1.5});
+        EXPECT_TRUE(colorNear(solid, int(top.x), int(top.y + (centre.y > top.y ? 1 : -1)), blue))
+            << "5 wide in bounds space, not 5 units of the outline";
+        EXPECT_TRUE(colorNear(solid, int(centre.x), int(centre.y), transparent));
+        for (const auto& layer : {through, copied}) {
+            layer->setLineDashPattern({12, 4});
+            layer->setLineDashPhase(3);
+        }
+        EXPECT_EQ(renderToBitmap(*through, {100, 100}).pixels, renderToBitmap(*copied, {100, 100}).pixels);
+    }
+}
+
 TEST(ShapeLayerRendering, OpacityFadesTheShapeAsOnePicture) {
     auto layer = shape(box({20, 20, 60, 60}));
     layer->setFillColor(red);

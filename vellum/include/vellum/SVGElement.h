@@ -201,6 +201,9 @@ public:
     };
     static std::string_view nameOfStyleProperty(StyleProperty property);
     std::optional<std::string> cascadedValueForStylableProperty(StyleProperty property, bool inherit = true) const;
+    // The same value without a copy, for a running CascadeScope only (it fails the assertion handler
+    // outside one): the text stays where it is until the scope ends.
+    std::optional<std::string_view> cascadedValueInScope(StyleProperty property, bool inherit = true) const;
 
     // While one is alive on this thread (a layer build), each element works out each property once,
     // its own value and its inherited one, filed by property rather than by name, and its absolute
@@ -217,6 +220,11 @@ public:
         ~CascadeScope();
         CascadeScope(const CascadeScope&) = delete;
         CascadeScope& operator=(const CascadeScope&) = delete;
+        // Whether one is alive on this thread.
+        static bool isRunning();
+        // A scope of its own for a caller outside any, nothing within one: what it asks in scope then
+        // stays put for as long as it holds the answer.
+        static std::optional<CascadeScope> unlessRunning();
 
         // The scope's property names and the elements' records.
         struct Store;

@@ -86,6 +86,8 @@ public:
 
     // The box of every point including curve control points (cheap); the null rectangle when empty.
     Rect boundingBox() const;
+    // The same for the points taken through `transform`, without a transformed copy.
+    Rect boundingBox(const AffineTransform& transform) const;
     // The tight box of the drawn outline: curve extremes, not control points.
     Rect pathBoundingBox() const;
     // Open subpaths count as closed; curves are flattened finely enough for hit testing.

@@ -28,6 +28,9 @@ public:
     // Whether drawing can move the context by `transform` to draw a path as it is: Cairo ignores a singular
     // or non-finite transform, so a path under one is drawn placed point by point.
     static bool drawsThroughTransform(const gfx::AffineTransform& transform);
+    // Whether a stroke can be drawn through `transform` too: one that scales both axes alike (and moves),
+    // by which the width and dashes are divided.
+    static bool strokesThroughTransform(const gfx::AffineTransform& transform);
     // Nothing means no fill (or no stroke).
     std::optional<gfx::Color> fillColor() const { return fillColor_; }
     void setFillColor(std::optional<gfx::Color> color) { fillColor_ = color; }
