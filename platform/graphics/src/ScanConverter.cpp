@@ -543,10 +543,6 @@ std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const Aff
 
 }  // namespace
 
-bool isDeviceRectangle(const Path& path, const AffineTransform& toDevice) {
-    return deviceRectangle(path, toDevice).has_value();
-}
-
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice) {
     auto corners = deviceRectangle(path, toDevice);
     if (!corners) return std::nullopt;
@@ -778,8 +774,46 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
 
 }  // namespace
 
+namespace {
+
+// Fills the device rectangle between opposite corners: each pixel's share is its column's share of
+// the rectangle's width times its row's of its height, so the spans need no edges or cells.
+std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std::uint32_t source, const Target& target) {
+    double left = std::min(corners[0].x, corners[1].x), right = std::max(corners[0].x, corners[1].x);
+    double top = std::min(corners[0].y, corners[1].y), bottom = std::max(corners[0].y, corners[1].y);
+    if (!(std::max(std::abs(left), std::abs(right)) <= largestCoordinate &&
+          std::max(std::abs(top), std::abs(bottom)) <= largestCoordinate))
+        return std::nullopt;
+    PixelBox box = target.clip.intersection({int(std::max(std::floor(left), -2e9)), int(std::max(std::floor(top), -2e9)),
+                                             int(std::min(std::ceil(right), 2e9)), int(std::min(std::ceil(bottom), 2e9))});
+    if (box.isEmpty()) return PixelBox{};
+    // The share of pixel `from` (a column or a row) that [lo, hi] covers.
+    auto share = [](int from, double lo, double hi) { return std::min(hi, from + 1.0) - std::max(lo, double(from)); };
+    // Whole columns [firstWhole, lastWhole); a partly covered one at either side where that side is
+    // not on a pixel's edge (one only when both sides fall in the same column).
+    auto column = [&](double x) { return int(std::clamp(x, box.left - 1.0, box.right + 1.0)); };
+    int firstWhole = column(std::ceil(left)), lastWhole = std::max(firstWhole, column(std::floor(right)));
+    int leftEdge = column(std::floor(left)), rightEdge = column(std::floor(right));
+    bool leftPartial = leftEdge < firstWhole, rightPartial = right > std::floor(right) && rightEdge >= firstWhole;
+    auto span = compositor(source, target);
+    auto emit = [&](int y, int from, int to, double coverage) {
+        from = std::max(from, box.left), to = std::min(to, box.right);
+        if (from < to) span(y, from, to, int(coverage * 255 + 0.5));
+    };
+    for (int y = box.top; y < box.bottom; ++y) {
+        double height = share(y, top, bottom);
+        if (leftPartial) emit(y, leftEdge, leftEdge + 1, share(leftEdge, left, right) * height);
+        emit(y, firstWhole, lastWhole, height);
+        if (rightPartial) emit(y, rightEdge, rightEdge + 1, share(rightEdge, left, right) * height);
+    }
+    return box;
+}
+
+}  // namespace
+
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps) {
+    if (auto corners = deviceRectangle(path, toDevice)) return fillRectangle(*corners, source, target);
     return fillSpans(path, toDevice, tolerance, rule, overlaps, target.clip, [](const PixelBox&) {}, compositor(source, target));
 }
 

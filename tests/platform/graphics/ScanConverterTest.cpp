@@ -566,6 +566,54 @@ TEST(ScanConverter, SweepsPassingTooManyChainsAreLeftToCairo) {
     EXPECT_EQ(target.pixels, untouched.pixels);
 }
 
+// Rectangles along the device axes are filled a row of spans at a time, without edges: each pixel
+// by its exact area, on and off whole pixels, inside one column or row, reaching past the target,
+// flipped and turned a quarter, through clips and masks as Cairo draws them.
+TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
+    std::mt19937 random(19);
+    std::uniform_real_distribution<double> at(-6, size + 6), small(0, 1.5);
+    std::uniform_int_distribution<int> whole(-2, size + 2);
+    const AffineTransform transforms[] = {{}, {1.5, 0, 0, -2, 3.25, 38.5}, {0, 1, -1, 0, 40, 0.5}};
+    Bitmap clear = Bitmap::make(size, size);
+    for (int i = 0; i < 24; ++i) {
+        Rect rect{at(random), at(random), i % 3 == 1 ? small(random) : at(random), i % 5 == 2 ? small(random) : at(random)};
+        if (i % 4 == 3) rect = Rect{double(whole(random)), double(whole(random)), double(whole(random)), double(whole(random))};
+        rect = rect.standardized();
+        if (i == 5) rect.size.width = 0;
+        const AffineTransform& t = transforms[i % 3];
+        Path path;
+        path.addRect(rect);
+        std::vector<Point> corners = {t.apply(rect.origin), t.apply(Point{rect.maxX(), rect.minY()}),
+                                      t.apply(Point{rect.maxX(), rect.maxY()}), t.apply(Point{rect.minX(), rect.maxY()})};
+        Bitmap image = clear;
+        ASSERT_TRUE(raster::fillPath(path, t, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+        int largest = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                int expected = int(std::lround(areaInPixel(corners, x, y) * 255));
+                largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+            }
+        EXPECT_LE(largest, 1) << "rectangle " << i;
+
+        Color color = randomColor(random);
+        Path ellipse;
+        ellipse.addEllipse({4.5, 6, 33, 27.5});
+        for (int clip = 0; clip < 3; ++clip) {
+            Difference d = compare(
+                [&](Context& context) {
+                    if (clip == 1) context.clip(Rect{7, 9, 24, 22});
+                    if (clip == 2) context.clip(ellipse);
+                    context.concatenate(t);
+                    fillWith(context, path, FillRule::evenOdd, color);
+                },
+                clip == 1 ? raster::PixelBox{7, 9, 31, 31} : raster::PixelBox{0, 0, size, size});
+            // Where the rectangle's side crosses the ellipse's, the smaller coverage is drawn.
+            EXPECT_LE(clip == 2 ? d.beyondSampling : d.largest, clip == 2 ? 8 : 1) << "rectangle " << i << " clip " << clip;
+            EXPECT_EQ(d.changedOutside, 0) << "rectangle " << i << " clip " << clip;
+        }
+    }
+}
+
 TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
     Path rect;
     rect.addRect({1, 2, 3, 4});
