@@ -69,8 +69,10 @@ std::vector<gfx::Path> overlappingShapes() {
 std::vector<gfx::Path> rectangles() {
     std::vector<gfx::Path> paths(1001);
     paths[0].addRect({0, 0, 960, 960});
-    for (int index = 1; index < 1001; ++index)
-        paths[index].addRect({double(index % 40) * 24 + (index % 3) * 0.25, double(index / 40) * 38, 17.5, 30 + (index % 4) * 0.5});
+    for (int index = 1; index < 1001; ++index) {
+        double x = double(index % 40) * 24 + (index % 3) * 0.25, y = double(index / 40) * 38;
+        paths[index].addRect({x, y, 17.5, 30 + (index % 4) * 0.5});
+    }
     return paths;
 }
 

@@ -778,14 +778,16 @@ namespace {
 
 // Fills the device rectangle between opposite corners: each pixel's share is its column's share of
 // the rectangle's width times its row's of its height, so the spans need no edges or cells.
-std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std::uint32_t source, const Target& target) {
+std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std::uint32_t source,
+                                      const Target& target) {
     double left = std::min(corners[0].x, corners[1].x), right = std::max(corners[0].x, corners[1].x);
     double top = std::min(corners[0].y, corners[1].y), bottom = std::max(corners[0].y, corners[1].y);
     if (!(std::max(std::abs(left), std::abs(right)) <= largestCoordinate &&
           std::max(std::abs(top), std::abs(bottom)) <= largestCoordinate))
         return std::nullopt;
-    PixelBox box = target.clip.intersection({int(std::max(std::floor(left), -2e9)), int(std::max(std::floor(top), -2e9)),
-                                             int(std::min(std::ceil(right), 2e9)), int(std::min(std::ceil(bottom), 2e9))});
+    PixelBox box = target.clip.intersection({int(std::max(std::floor(left), -2e9)),
+                                             int(std::max(std::floor(top), -2e9)), int(std::min(std::ceil(right), 2e9)),
+                                             int(std::min(std::ceil(bottom), 2e9))});
     if (box.isEmpty()) return PixelBox{};
     // The share of pixel `from` (a column or a row) that [lo, hi] covers.
     auto share = [](int from, double lo, double hi) { return std::min(hi, from + 1.0) - std::max(lo, double(from)); };

@@ -145,6 +145,18 @@ double areaInPixel(std::vector<Point> points, int px, int py) {
     return std::abs(twice) / 2;
 }
 
+// How far, in levels, the alpha of the picture's pixels strays from the exact area `points` covers
+// in each.
+int largestAreaError(const Bitmap& image, const std::vector<Point>& points) {
+    int largest = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+            largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+        }
+    return largest;
+}
+
 }  // namespace
 
 TEST(ScanConverter, CoversEachPixelByItsExactArea) {
@@ -155,13 +167,7 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
         if (i % 2) std::reverse(points.begin(), points.end());
         Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::evenOdd, Color::white()); },
                             true, clear);
-        int largest = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                int expected = int(std::lround(areaInPixel(points, x, y) * 255));
-                largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
-            }
-        EXPECT_LE(largest, 1) << "polygon " << i;
+        EXPECT_LE(largestAreaError(image, points), 1) << "polygon " << i;
     }
 }
 
@@ -587,13 +593,7 @@ TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
                                       t.apply(Point{rect.maxX(), rect.maxY()}), t.apply(Point{rect.minX(), rect.maxY()})};
         Bitmap image = clear;
         ASSERT_TRUE(raster::fillPath(path, t, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
-        int largest = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                int expected = int(std::lround(areaInPixel(corners, x, y) * 255));
-                largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
-            }
-        EXPECT_LE(largest, 1) << "rectangle " << i;
+        EXPECT_LE(largestAreaError(image, corners), 1) << "rectangle " << i;
 
         Color color = randomColor(random);
         Path ellipse;
