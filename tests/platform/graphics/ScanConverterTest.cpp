@@ -614,6 +614,39 @@ TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
     }
 }
 
+// A pixel covered in part takes the colour scaled by its coverage, then Over, each product rounded as
+// Cairo rounds x * a / 255: (t + (t >> 8)) >> 8 with t = x * a + 128. Row y's rectangle covers its
+// edge pixels by 1 + 6y levels.
+TEST(ScanConverter, PartlyCoveredPixelsBlendWithCairosRounding) {
+    auto scaled = [](std::uint32_t pixel, std::uint32_t factor) {
+        std::uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            std::uint32_t t = ((pixel >> shift) & 0xFF) * factor + 128;
+            out |= ((t + (t >> 8)) >> 8) << shift;
+        }
+        return out;
+    };
+    auto over = [&](std::uint32_t source, std::uint32_t destination) {
+        std::uint32_t rest = scaled(destination, 255 - (source >> 24)), out = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            out |= std::min(255u, ((source >> shift) & 0xFF) + ((rest >> shift) & 0xFF)) << shift;
+        return out;
+    };
+    for (std::uint32_t source : {raster::premultipliedPixel(0.9, 0.3, 0.1, 1), raster::premultipliedPixel(0.2, 0.7, 0.5, 0.6)}) {
+        Bitmap image = background(), base = background();
+        for (int y = 0; y < size; ++y) {
+            double share = (1 + 6 * y) / 255.0;
+            Path row;
+            row.addRect({4 - share, double(y), 20 + 2 * share, 1});
+            ASSERT_TRUE(raster::fillPath(row, {}, 0.1, FillRule::winding, source, targetOf(image)));
+            std::uint32_t edge = scaled(source, 1 + 6 * y);
+            EXPECT_EQ(image.pixel(3, y), over(edge, base.pixel(3, y))) << y;
+            EXPECT_EQ(image.pixel(24, y), over(edge, base.pixel(24, y))) << y;
+            EXPECT_EQ(image.pixel(10, y), over(source, base.pixel(10, y))) << y;
+        }
+    }
+}
+
 TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
     Path rect;
     rect.addRect({1, 2, 3, 4});
