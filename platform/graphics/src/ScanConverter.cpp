@@ -788,10 +788,6 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
     return render(box, rule, s, addLines, span);
 }
 
-}  // namespace
-
-namespace {
-
 // Fills the device rectangle between opposite corners: each pixel's share is its column's share of
 // the rectangle's width times its row's of its height, so the spans need no edges or cells.
 std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std::uint32_t source,
