@@ -64,9 +64,21 @@ std::vector<gfx::Path> overlappingShapes() {
     return paths;
 }
 
-void fill(benchmark::State& state, const std::vector<gfx::Path>& paths) {
+// Rectangles along the axes, as backgrounds, stripes and bars are: the whole context, then 1,000 small
+// ones on and off whole pixels.
+std::vector<gfx::Path> rectangles() {
+    std::vector<gfx::Path> paths(1001);
+    paths[0].addRect({0, 0, 960, 960});
+    for (int index = 1; index < 1001; ++index) {
+        double x = double(index % 40) * 24 + (index % 3) * 0.25, y = double(index / 40) * 38;
+        paths[index].addRect({x, y, 17.5, 30 + (index % 4) * 0.5});
+    }
+    return paths;
+}
+
+void fill(benchmark::State& state, const std::vector<gfx::Path>& paths, gfx::Color color = {0.2, 0.4, 0.8, 0.9}) {
     auto context = gfx::Context::create(960, 960, {});
-    context->setFillColor(gfx::Color{0.2, 0.4, 0.8, 0.9});
+    context->setFillColor(color);
     gfx::raster::setScanConverterEnabled(state.range(0) != 0);
     for (auto _ : state) {
         for (const auto& path : paths) context->fill(path);
@@ -82,3 +94,9 @@ BENCHMARK(BM_FillStrokePieces)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 static void BM_FillOverlappingShapes(benchmark::State& state) { fill(state, overlappingShapes()); }
 BENCHMARK(BM_FillOverlappingShapes)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// Opaque (the whole context a plain copy of the colour) and translucent.
+static void BM_FillRectangles(benchmark::State& state) {
+    fill(state, rectangles(), state.range(1) ? gfx::Color{0.2, 0.4, 0.8, 1} : gfx::Color{0.2, 0.4, 0.8, 0.9});
+}
+BENCHMARK(BM_FillRectangles)->ArgsProduct({{1, 0}, {1, 0}})->Unit(benchmark::kMillisecond);

@@ -204,8 +204,6 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     cairo_matrix_t m;
     cairo_get_matrix(cairo, &m);
     AffineTransform toDevice = fromCairo(m);
-    // Before directTarget: rectangles stay with Cairo, so flushing the surface for them is wasted.
-    if (raster::isDeviceRectangle(path, toDevice)) return false;
     auto target = directTarget();
     if (!target) return false;
     auto changed = raster::fillPath(path, toDevice, cairo_get_tolerance(cairo), rule, sourcePixel(state.fill), *target);

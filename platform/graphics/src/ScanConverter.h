@@ -23,10 +23,6 @@ struct PixelBox {
     bool operator==(const PixelBox&) const = default;
 };
 
-// Whether `path` is one rectangle with sides along the device axes after `toDevice` (Cairo fills
-// those faster than the converter does).
-bool isDeviceRectangle(const Path& path, const AffineTransform& toDevice);
-
 // The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
 // after `toDevice`; nothing for any other shape.
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice);
@@ -64,7 +60,8 @@ enum class Overlaps { summed, exact };
 // `source` composited Over, each pixel weighted by the share of its area the fill covers. Returns the
 // pixels it may have changed (possibly empty), or nothing without touching the target for paths it
 // leaves to Cairo: non-finite or enormous coordinates, more than mostPoints points flattened, and
-// edges crossing so densely that tracing their border would cost more than Cairo's sampling.
+// edges crossing so densely that tracing their border would cost more than Cairo's sampling. A
+// rectangle along the device axes is filled a row of spans at a time, without edges.
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps = Overlaps::summed);
 

@@ -145,6 +145,18 @@ double areaInPixel(std::vector<Point> points, int px, int py) {
     return std::abs(twice) / 2;
 }
 
+// How far, in levels, the alpha of the picture's pixels strays from the exact area `points` covers
+// in each.
+int largestAreaError(const Bitmap& image, const std::vector<Point>& points) {
+    int largest = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+            largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+        }
+    return largest;
+}
+
 }  // namespace
 
 TEST(ScanConverter, CoversEachPixelByItsExactArea) {
@@ -155,13 +167,7 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
         if (i % 2) std::reverse(points.begin(), points.end());
         Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::evenOdd, Color::white()); },
                             true, clear);
-        int largest = 0;
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                int expected = int(std::lround(areaInPixel(points, x, y) * 255));
-                largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
-            }
-        EXPECT_LE(largest, 1) << "polygon " << i;
+        EXPECT_LE(largestAreaError(image, points), 1) << "polygon " << i;
     }
 }
 
@@ -596,6 +602,81 @@ TEST(ScanConverter, SweepsPassingTooManyChainsAreLeftToCairo) {
     Bitmap target = background(), untouched = background();
     EXPECT_FALSE(raster::fillPath(nested, {}, 0.1, FillRule::winding, 0xFF0000FFu, targetOf(target), raster::Overlaps::exact));
     EXPECT_EQ(target.pixels, untouched.pixels);
+}
+
+// Rectangles along the device axes are filled a row of spans at a time, without edges: each pixel
+// by its exact area, on and off whole pixels, inside one column or row, reaching past the target,
+// flipped and turned a quarter, through clips and masks as Cairo draws them.
+TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
+    std::mt19937 random(19);
+    std::uniform_real_distribution<double> at(-6, size + 6), small(0, 1.5);
+    std::uniform_int_distribution<int> whole(-2, size + 2);
+    const AffineTransform transforms[] = {{}, {1.5, 0, 0, -2, 3.25, 38.5}, {0, 1, -1, 0, 40, 0.5}};
+    Bitmap clear = Bitmap::make(size, size);
+    for (int i = 0; i < 12; ++i) {
+        Rect rect{at(random), at(random), i % 3 == 1 ? small(random) : at(random), i % 5 == 2 ? small(random) : at(random)};
+        if (i % 4 == 3) rect = Rect{double(whole(random)), double(whole(random)), double(whole(random)), double(whole(random))};
+        rect = rect.standardized();
+        if (i == 5) rect.size.width = 0;
+        const AffineTransform& t = transforms[i % 3];
+        Path path;
+        path.addRect(rect);
+        std::vector<Point> corners = {t.apply(rect.origin), t.apply(Point{rect.maxX(), rect.minY()}),
+                                      t.apply(Point{rect.maxX(), rect.maxY()}), t.apply(Point{rect.minX(), rect.maxY()})};
+        Bitmap image = clear;
+        ASSERT_TRUE(raster::fillPath(path, t, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+        EXPECT_LE(largestAreaError(image, corners), 1) << "rectangle " << i;
+
+        Color color = randomColor(random);
+        Path ellipse;
+        ellipse.addEllipse({4.5, 6, 33, 27.5});
+        for (int clip = 0; clip < 3; ++clip) {
+            Difference d = compare(
+                [&](Context& context) {
+                    if (clip == 1) context.clip(Rect{7, 9, 24, 22});
+                    if (clip == 2) context.clip(ellipse);
+                    context.concatenate(t);
+                    fillWith(context, path, FillRule::evenOdd, color);
+                },
+                clip == 1 ? raster::PixelBox{7, 9, 31, 31} : raster::PixelBox{0, 0, size, size});
+            // Where the rectangle's side crosses the ellipse's, the smaller coverage is drawn.
+            EXPECT_LE(clip == 2 ? d.beyondSampling : d.largest, clip == 2 ? 8 : 1) << "rectangle " << i << " clip " << clip;
+            EXPECT_EQ(d.changedOutside, 0) << "rectangle " << i << " clip " << clip;
+        }
+    }
+}
+
+// A pixel covered in part takes the colour scaled by its coverage, then Over, each product rounded as
+// Cairo rounds x * a / 255: (t + (t >> 8)) >> 8 with t = x * a + 128. Row y's rectangle covers its
+// edge pixels by 1 + 6y levels.
+TEST(ScanConverter, PartlyCoveredPixelsBlendWithCairosRounding) {
+    auto scaled = [](std::uint32_t pixel, std::uint32_t factor) {
+        std::uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            std::uint32_t t = ((pixel >> shift) & 0xFF) * factor + 128;
+            out |= ((t + (t >> 8)) >> 8) << shift;
+        }
+        return out;
+    };
+    auto over = [&](std::uint32_t source, std::uint32_t destination) {
+        std::uint32_t rest = scaled(destination, 255 - (source >> 24)), out = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            out |= std::min(255u, ((source >> shift) & 0xFF) + ((rest >> shift) & 0xFF)) << shift;
+        return out;
+    };
+    for (std::uint32_t source : {raster::premultipliedPixel(0.9, 0.3, 0.1, 1), raster::premultipliedPixel(0.2, 0.7, 0.5, 0.6)}) {
+        Bitmap image = background(), base = background();
+        for (int y = 0; y < size; ++y) {
+            double share = (1 + 6 * y) / 255.0;
+            Path row;
+            row.addRect({4 - share, double(y), 20 + 2 * share, 1});
+            ASSERT_TRUE(raster::fillPath(row, {}, 0.1, FillRule::winding, source, targetOf(image)));
+            std::uint32_t edge = scaled(source, 1 + 6 * y);
+            EXPECT_EQ(image.pixel(3, y), over(edge, base.pixel(3, y))) << y;
+            EXPECT_EQ(image.pixel(24, y), over(edge, base.pixel(24, y))) << y;
+            EXPECT_EQ(image.pixel(10, y), over(source, base.pixel(10, y))) << y;
+        }
+    }
 }
 
 TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
