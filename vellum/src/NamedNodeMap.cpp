@@ -1,28 +1,56 @@
 #include "vellum/NamedNodeMap.h"
 
+#include <algorithm>
+#include <tuple>
 #include <utility>
 
+#include "CommonNamespaces.h"
 #include "foundation/Assertion.h"
+#include "vellum/Attr.h"
 #include "vellum/Node.h"
 
 namespace vellum {
 
-namespace {
-
-std::shared_ptr<Node> replace(NamedNodeMap::NamespaceTable& table, const std::string& key, const std::shared_ptr<Node>& node) {
-    auto [slot, added] = table.try_emplace(key, node);
-    return added ? nullptr : std::exchange(slot->second, node);
+std::optional<std::string_view> ParsedAttributes::valueOf(std::string_view qualifiedName) const {
+    for (const ParsedAttribute& attribute : *this) {
+        if (attribute.qualifiedName == qualifiedName) return attribute.value;
+    }
+    return std::nullopt;
 }
 
-std::shared_ptr<Node> take(NamedNodeMap::NamespaceTable& table, std::string_view key) {
-    auto found = table.find(key);
-    if (found == table.end()) return nullptr;
-    auto node = std::move(found->second);
-    table.erase(found);
-    return node;
+namespace {
+
+std::optional<std::string_view> viewOf(const std::optional<std::string>& text) {
+    return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
 }  // namespace
+
+std::string_view NamedNodeMap::Entry::key() const {
+    if (node) return inNamespace ? node->localName() : node->nodeName();
+    return inNamespace ? std::string_view(name).substr(localStart) : std::string_view(name);
+}
+
+void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI) {
+    inNamespace = namespaceURI.has_value();
+    sharedNamespace = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
+    if (namespaceURI && !sharedNamespace) ownNamespace = *namespaceURI;
+}
+
+NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) : names_(other.names_) {
+    other.makeEveryNode();
+    entries_ = other.entries_;
+}
+
+NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
+    if (this == &other) return *this;
+    other.makeEveryNode();
+    entries_ = other.entries_;
+    names_ = other.names_;
+    return *this;
+}
+
+NamedNodeMap::~NamedNodeMap() = default;
 
 std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
@@ -30,41 +58,103 @@ std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
     return (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63));
 }
 
-const std::shared_ptr<Node>* NamedNodeMap::slotNamed(std::string_view name) const {
-    const std::uint64_t bits = nameBits(name);
-    if ((names_ & bits) != bits) return nullptr;
-    if (auto found = byName_.find(name); found != byName_.end()) return &found->second;
-    for (const auto& [uri, table] : namespaces_) {
-        if (auto found = table.find(name); found != table.end()) return &found->second;
+const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name) const {
+    if (!mayHold(nameBits(name))) return nullptr;
+    const Entry* inNamespace = nullptr;
+    for (const Entry& entry : entries_) {
+        if (entry.key() != name) continue;
+        if (!entry.inNamespace) return &entry;
+        // Of several namespaces, the first in the order of the DOM's table of them.
+        if (!inNamespace || entry.table() < inNamespace->table()) inNamespace = &entry;
+    }
+    return inNamespace;
+}
+
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const {
+    if (!mayHold(nameBits(key))) return nullptr;
+    for (const Entry& entry : entries_) {
+        if (entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
+            (!namespaceURI || entry.table() == *namespaceURI)) {
+            return &entry;
+        }
     }
     return nullptr;
 }
 
+NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) {
+    return const_cast<Entry*>(std::as_const(*this).entryIn(namespaceURI, key));
+}
+
+const std::shared_ptr<Node>& NamedNodeMap::nodeOf(const Entry& entry) {
+    if (!entry.node) {
+        const auto namespaceURI =
+            entry.inNamespace && entry.nodeInNamespace ? std::optional<std::string_view>(entry.table()) : std::nullopt;
+        entry.node = Attr::makeInNamespace(namespaceURI, std::move(entry.name), std::move(entry.value));
+        entry.name = std::string();
+        entry.value = std::string();
+    }
+    return entry.node;
+}
+
+void NamedNodeMap::makeEveryNode() const {
+    for (const Entry& entry : entries_) nodeOf(entry);
+}
+
+std::shared_ptr<Node> NamedNodeMap::file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node) {
+    const std::string_view key = namespaceURI ? node->localName() : node->nodeName();
+    names_ |= nameBits(key);
+    if (Entry* entry = entryIn(namespaceURI, key)) {
+        auto replaced = nodeOf(*entry);
+        entry->node = node;
+        return replaced;
+    }
+    Entry& entry = entries_.emplace_back();
+    entry.fileIn(namespaceURI);
+    entry.node = node;
+    return nullptr;
+}
+
+std::shared_ptr<Node> NamedNodeMap::take(const Entry* entry) {
+    if (!entry) return nullptr;
+    auto node = nodeOf(*entry);
+    entries_.erase(entries_.begin() + (entry - entries_.data()));
+    return node;
+}
+
 const Node* NamedNodeMap::findNamedItem(std::string_view name) const {
-    const auto* slot = slotNamed(name);
-    return slot ? slot->get() : nullptr;
+    const Entry* entry = entryNamed(name);
+    return entry ? nodeOf(*entry).get() : nullptr;
 }
 
 std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
-    const auto* slot = slotNamed(name);
-    return slot ? *slot : nullptr;
+    const Entry* entry = entryNamed(name);
+    return entry ? nodeOf(*entry) : nullptr;
+}
+
+const std::string* NamedNodeMap::valueOf(const Entry* entry) {
+    if (!entry) return nullptr;
+    if (!entry->node) return &entry->value;
+    static const std::string empty;
+    const Attr* attribute = Attr::from(entry->node.get());
+    return attribute ? &attribute->value() : &empty;
+}
+
+const std::string* NamedNodeMap::valueOfNamedItem(std::string_view name) const { return valueOf(entryNamed(name)); }
+
+const std::string* NamedNodeMap::valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
+    return valueOf(entryIn(namespaceURI, localName));
 }
 
 // A document without a default namespace that mixes prefixed and plain attributes on one element
 // files them in both tables; that is allowed here rather than treated as misuse.
 std::shared_ptr<Node> NamedNodeMap::setNamedItem(const std::shared_ptr<Node>& node) {
     if (!node) return nullptr;
-    noteName(node->nodeName());
-    return replace(byName_, node->nodeName(), node);
+    return file(std::nullopt, node);
 }
 
-std::shared_ptr<Node> NamedNodeMap::removeNamedItem(std::string_view name) { return take(byName_, name); }
+std::shared_ptr<Node> NamedNodeMap::removeNamedItem(std::string_view name) { return take(entryIn(std::nullopt, name)); }
 
-std::size_t NamedNodeMap::length() const {
-    std::size_t count = byName_.size();
-    for (const auto& [uri, table] : namespaces_) count += table.size();
-    return count;
-}
+std::shared_ptr<Node> NamedNodeMap::removeFoundItem(std::string_view name) { return take(entryNamed(name)); }
 
 std::shared_ptr<Node> NamedNodeMap::item(std::size_t) const {
     foundation::raiseAssertion(
@@ -73,10 +163,8 @@ std::shared_ptr<Node> NamedNodeMap::item(std::size_t) const {
 }
 
 std::shared_ptr<Node> NamedNodeMap::getNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
-    auto table = namespaces_.find(namespaceURI);
-    if (table == namespaces_.end()) return nullptr;
-    auto found = table->second.find(localName);
-    return found == table->second.end() ? nullptr : found->second;
+    const Entry* entry = entryIn(namespaceURI, localName);
+    return entry ? nodeOf(*entry) : nullptr;
 }
 
 std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& node) {
@@ -86,48 +174,87 @@ std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& 
 std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& node,
                                                    const std::optional<std::string>& ownerNamespace) {
     if (!node) return nullptr;
-    const std::optional<std::string>& key = node->namespaceURI() ? node->namespaceURI() : ownerNamespace;
-    if (!key) return setNamedItem(node);
-    noteName(node->localName());
-    return replace(namespaces_[*key], node->localName(), node);
+    return file(viewOf(node->namespaceURI() ? node->namespaceURI() : ownerNamespace), node);
 }
 
 std::shared_ptr<Node> NamedNodeMap::removeNamedItemNS(std::string_view namespaceURI, std::string_view localName) {
-    auto table = namespaces_.find(namespaceURI);
-    if (table == namespaces_.end()) return nullptr;
-    auto node = take(table->second, localName);
-    if (table->second.empty()) namespaces_.erase(table);
-    return node;
+    return take(entryIn(namespaceURI, localName));
+}
+
+void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<std::string>& ownerNamespace) {
+    entries_.reserve(entries_.size() + attributes.size());
+    for (const ParsedAttribute& attribute : attributes) {
+        const std::optional<std::string_view> table = attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
+        const std::string_view name = attribute.qualifiedName;
+        const std::size_t colon = name.rfind(':');
+        const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
+        const std::string_view key = name.substr(localStart);
+        const std::uint64_t bits = nameBits(key);
+        Entry* entry = mayHold(bits) ? entryIn(table, key) : nullptr;
+        if (entry) {
+            // A plain attribute and a prefixed one of the element's namespace share a key: the greater
+            // qualified name stays, whichever the document wrote first.
+            if (name < (entry->node ? std::string_view(entry->node->nodeName()) : std::string_view(entry->name))) continue;
+            entry->node.reset();
+        } else {
+            names_ |= bits;
+            entry = &entries_.emplace_back();
+            entry->fileIn(table);
+        }
+        entry->name.assign(name);
+        entry->value.assign(attribute.value);
+        entry->nodeInNamespace = attribute.namespaceURI.has_value();
+        entry->localStart = localStart;
+    }
+}
+
+std::vector<const NamedNodeMap::Entry*> NamedNodeMap::sortedEntries() const {
+    std::vector<const Entry*> sorted;
+    sorted.reserve(entries_.size());
+    for (const Entry& entry : entries_) sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(), [](const Entry* left, const Entry* right) {
+        return std::tuple(left->inNamespace, left->table(), left->key()) <
+               std::tuple(right->inNamespace, right->table(), right->key());
+    });
+    return sorted;
 }
 
 std::vector<std::shared_ptr<Node>> NamedNodeMap::allNodesUnsortedDOM1() const {
     std::vector<std::shared_ptr<Node>> nodes;
-    nodes.reserve(byName_.size());
-    for (const auto& [name, node] : byName_) nodes.push_back(node);
+    for (const Entry* entry : sortedEntries()) {
+        if (!entry->inNamespace) nodes.push_back(nodeOf(*entry));
+    }
     return nodes;
+}
+
+NamedNodeMap::NamespaceTables NamedNodeMap::allNodesUnsortedDOM2() const {
+    NamespaceTables tables;
+    for (const Entry& entry : entries_) {
+        if (entry.inNamespace) tables[std::string(entry.table())].emplace(entry.key(), nodeOf(entry));
+    }
+    return tables;
 }
 
 std::shared_ptr<NamedNodeMap> NamedNodeMap::copy() const { return std::make_shared<NamedNodeMap>(*this); }
 
 std::string NamedNodeMap::description() const {
-    const auto list = [](const NamespaceTable& table) {
-        std::string text;
-        for (const auto& [key, node] : table) {
-            if (!text.empty()) text += ", ";
-            text += key + " = " + node->nodeValue().value_or("(null)");
-        }
-        return text;
-    };
-    std::string dom1 = byName_.empty() ? "" : "DOM-v1(" + list(byName_) + ")";
+    std::string dom1;
     std::string dom2;
-    if (!namespaces_.empty()) {
-        std::string tables;
-        for (const auto& [uri, table] : namespaces_) {
-            if (!tables.empty()) tables += ", ";
-            tables += uri + " = {" + list(table) + "}";
+    std::optional<std::string_view> table;
+    for (const Entry* entry : sortedEntries()) {
+        std::string& text = entry->inNamespace ? dom2 : dom1;
+        if (entry->inNamespace && table != entry->table()) {
+            if (table) text += "}, ";
+            table = entry->table();
+            text.append(*table).append(" = {");
+        } else if (!text.empty()) {
+            text += ", ";
         }
-        dom2 = "DOM-v2(" + tables + ")";
+        text.append(entry->key()).append(" = ");
+        text += entry->node ? entry->node->nodeValue().value_or("(null)") : entry->value;
     }
+    if (!dom1.empty()) dom1 = "DOM-v1(" + dom1 + ")";
+    if (!dom2.empty()) dom2 = "DOM-v2(" + dom2 + "})";
     return "NamedNodeMap: " + dom1 + (dom1.empty() || dom2.empty() ? "" : "\n") + dom2;
 }
 
