@@ -134,6 +134,19 @@ TEST(AttributeMap, EveryFiledNameIsFoundAndOnlyThose) {
     EXPECT_EQ(*empty.getNamedItem("fill")->nodeValue(), "red");
 }
 
+TEST(AttributeMap, AnUnprefixedItemIsFoundByNameElseInTheFirstNamespaceWritingItSo) {
+    NamedNodeMap map;
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:a"), "a:href", "prefixed"));
+    EXPECT_EQ(map.valueOfUnprefixedItem("href"), nullptr) << "only a prefixed one";
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:c"), "href", "in c"));
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:b"), "href", "in b"));
+    ASSERT_NE(map.valueOfUnprefixedItem("href"), nullptr);
+    EXPECT_EQ(*map.valueOfUnprefixedItem("href"), "in b");
+    EXPECT_EQ(*map.valueOfNamedItem("href"), "prefixed") << "by local name the first namespace answers";
+    map.setNamedItem(std::make_shared<Attr>("href", "by name"));
+    EXPECT_EQ(*map.valueOfUnprefixedItem("href"), "by name");
+}
+
 TEST(AttributeMap, DescriptionListsEachTableThatHasEntries) {
     NamedNodeMap map;
     EXPECT_EQ(map.description(), "NamedNodeMap: ");

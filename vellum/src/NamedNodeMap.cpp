@@ -31,6 +31,10 @@ std::string_view NamedNodeMap::Entry::key() const {
     return inNamespace ? std::string_view(name).substr(localStart) : std::string_view(name);
 }
 
+std::string_view NamedNodeMap::qualifiedNameOf(const Entry& entry) {
+    return entry.node ? std::string_view(entry.node->nodeName()) : std::string_view(entry.name);
+}
+
 void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI) {
     inNamespace = namespaceURI.has_value();
     sharedNamespace = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
@@ -58,11 +62,11 @@ std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
     return (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63));
 }
 
-const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name) const {
+const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, bool writtenWithoutPrefix) const {
     if (!mayHold(nameBits(name))) return nullptr;
     const Entry* inNamespace = nullptr;
     for (const Entry& entry : entries_) {
-        if (entry.key() != name) continue;
+        if (entry.key() != name || (writtenWithoutPrefix && qualifiedNameOf(entry) != name)) continue;
         if (!entry.inNamespace) return &entry;
         // Of several namespaces, the first in the order of the DOM's table of them.
         if (!inNamespace || entry.table() < inNamespace->table()) inNamespace = &entry;
@@ -141,6 +145,10 @@ const std::string* NamedNodeMap::valueOf(const Entry* entry) {
 
 const std::string* NamedNodeMap::valueOfNamedItem(std::string_view name) const { return valueOf(entryNamed(name)); }
 
+const std::string* NamedNodeMap::valueOfUnprefixedItem(std::string_view name) const {
+    return valueOf(entryNamed(name, true));
+}
+
 const std::string* NamedNodeMap::valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
     return valueOf(entryIn(namespaceURI, localName));
 }
@@ -194,7 +202,7 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         if (entry) {
             // A plain attribute and a prefixed one of the element's namespace share a key: the greater
             // qualified name stays, whichever the document wrote first.
-            if (name < (entry->node ? std::string_view(entry->node->nodeName()) : std::string_view(entry->name))) continue;
+            if (name < qualifiedNameOf(*entry)) continue;
             entry->node.reset();
         } else {
             names_ |= bits;

@@ -60,6 +60,9 @@ public:
     // The value of what getNamedItem would find, read without making its node: an attribute's value,
     // the empty text for another kind of node, null when there is nothing of that name.
     const std::string* valueOfNamedItem(std::string_view name) const;
+    // The same for an item whose name is written without a prefix: by name, else in the first
+    // namespace holding one ("href" never finds "xlink:href").
+    const std::string* valueOfUnprefixedItem(std::string_view name) const;
     // Stored under the node's name; answers the node it replaced.
     std::shared_ptr<Node> setNamedItem(const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> removeNamedItem(std::string_view name);
@@ -115,11 +118,12 @@ private:
     };
     using Entries = std::vector<Entry, NodeArenaOrHeapAllocator<Entry>>;
 
-    // getNamedItem's entry, or null.
-    const Entry* entryNamed(std::string_view name) const;
+    // getNamedItem's entry, or null; or only among those whose qualified name is `name`.
+    const Entry* entryNamed(std::string_view name, bool writtenWithoutPrefix = false) const;
     Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key);
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const;
     static const std::string* valueOf(const Entry* entry);
+    static std::string_view qualifiedNameOf(const Entry& entry);
     // The entry's node, made now if it has none yet.
     static const std::shared_ptr<Node>& nodeOf(const Entry& entry);
     std::shared_ptr<Node> file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node);
