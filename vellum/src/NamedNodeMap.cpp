@@ -35,10 +35,10 @@ std::string_view NamedNodeMap::qualifiedNameOf(const Entry& entry) {
     return entry.node ? std::string_view(entry.node->nodeName()) : std::string_view(entry.name);
 }
 
-void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI) {
+void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared) {
     inNamespace = namespaceURI.has_value();
-    sharedNamespace = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
-    if (namespaceURI && !sharedNamespace) ownNamespace = *namespaceURI;
+    sharedNamespace = shared;
+    if (namespaceURI && !shared) ownNamespace = *namespaceURI;
 }
 
 NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) : names_(other.names_) {
@@ -63,10 +63,13 @@ std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
 }
 
 const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, bool writtenWithoutPrefix) const {
-    if (!mayHold(nameBits(name))) return nullptr;
+    const std::uint64_t bits = nameBits(name);
+    if (!mayHold(bits)) return nullptr;
     const Entry* inNamespace = nullptr;
     for (const Entry& entry : entries_) {
-        if (entry.key() != name || (writtenWithoutPrefix && qualifiedNameOf(entry) != name)) continue;
+        if (entry.keyBits != bits || entry.key() != name || (writtenWithoutPrefix && qualifiedNameOf(entry) != name)) {
+            continue;
+        }
         if (!entry.inNamespace) return &entry;
         // Of several namespaces, the first in the order of the DOM's table of them.
         if (!inNamespace || entry.table() < inNamespace->table()) inNamespace = &entry;
@@ -74,10 +77,11 @@ const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, bool 
     return inNamespace;
 }
 
-const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const {
-    if (!mayHold(nameBits(key))) return nullptr;
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key,
+                                                  std::uint64_t keyBits) const {
+    if (!mayHold(keyBits)) return nullptr;
     for (const Entry& entry : entries_) {
-        if (entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
+        if (entry.keyBits == keyBits && entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
             (!namespaceURI || entry.table() == *namespaceURI)) {
             return &entry;
         }
@@ -85,8 +89,13 @@ const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view>
     return nullptr;
 }
 
-NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) {
-    return const_cast<Entry*>(std::as_const(*this).entryIn(namespaceURI, key));
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const {
+    return entryIn(namespaceURI, key, nameBits(key));
+}
+
+NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key,
+                                           std::uint64_t keyBits) {
+    return const_cast<Entry*>(std::as_const(*this).entryIn(namespaceURI, key, keyBits));
 }
 
 const std::shared_ptr<Node>& NamedNodeMap::nodeOf(const Entry& entry) {
@@ -106,14 +115,16 @@ void NamedNodeMap::makeEveryNode() const {
 
 std::shared_ptr<Node> NamedNodeMap::file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node) {
     const std::string_view key = namespaceURI ? node->localName() : node->nodeName();
-    names_ |= nameBits(key);
-    if (Entry* entry = entryIn(namespaceURI, key)) {
+    const std::uint64_t bits = nameBits(key);
+    names_ |= bits;
+    if (Entry* entry = entryIn(namespaceURI, key, bits)) {
         auto replaced = nodeOf(*entry);
         entry->node = node;
         return replaced;
     }
     Entry& entry = entries_.emplace_back();
-    entry.fileIn(namespaceURI);
+    entry.fileIn(namespaceURI, namespaceURI ? commonNamespace(*namespaceURI) : nullptr);
+    entry.keyBits = bits;
     entry.node = node;
     return nullptr;
 }
@@ -191,6 +202,9 @@ std::shared_ptr<Node> NamedNodeMap::removeNamedItemNS(std::string_view namespace
 
 void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<std::string>& ownerNamespace) {
     entries_.reserve(entries_.size() + attributes.size());
+    // Nearly every attribute is in the same namespace as the one before: asked for its shared copy once.
+    std::string_view lastTable;
+    const std::optional<std::string>* lastShared = nullptr;
     for (const ParsedAttribute& attribute : attributes) {
         const std::optional<std::string_view> table = attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
         const std::string_view name = attribute.qualifiedName;
@@ -198,16 +212,21 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
         const std::string_view key = name.substr(localStart);
         const std::uint64_t bits = nameBits(key);
-        Entry* entry = mayHold(bits) ? entryIn(table, key) : nullptr;
+        Entry* entry = entryIn(table, key, bits);
         if (entry) {
             // A plain attribute and a prefixed one of the element's namespace share a key: the greater
             // qualified name stays, whichever the document wrote first.
             if (name < qualifiedNameOf(*entry)) continue;
             entry->node.reset();
         } else {
+            if (table && (table->data() != lastTable.data() || table->size() != lastTable.size())) {
+                lastTable = *table;
+                lastShared = commonNamespace(lastTable);
+            }
             names_ |= bits;
             entry = &entries_.emplace_back();
-            entry->fileIn(table);
+            entry->fileIn(table, table ? lastShared : nullptr);
+            entry->keyBits = bits;
         }
         entry->name.assign(name);
         entry->value.assign(attribute.value);

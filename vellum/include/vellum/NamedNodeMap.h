@@ -97,6 +97,9 @@ public:
 
 private:
     struct Entry {
+        // Provided, so that a new entry is not zeroed before its members are made.
+        Entry() {}
+
         // Made when first asked for, or filed as a node; from then on it holds the name and value.
         mutable std::shared_ptr<Node> node;
         // Without a node: the qualified name and the value.
@@ -110,18 +113,22 @@ private:
         bool nodeInNamespace = false;
         // Where the local name starts in `name`.
         std::uint32_t localStart = 0;
+        // nameBits of its key: most entries a look-up passes differ there, without comparing text.
+        std::uint64_t keyBits = 0;
 
         std::string_view table() const { return sharedNamespace ? std::string_view(**sharedNamespace) : ownNamespace; }
         // Its qualified name by name, its local name in a namespace.
         std::string_view key() const;
-        void fileIn(std::optional<std::string_view> namespaceURI);
+        // `shared` is commonNamespace's answer for the namespace.
+        void fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared);
     };
     using Entries = std::vector<Entry, NodeArenaOrHeapAllocator<Entry>>;
 
     // getNamedItem's entry, or null; or only among those whose qualified name is `name`.
     const Entry* entryNamed(std::string_view name, bool writtenWithoutPrefix = false) const;
-    Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key);
+    Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits);
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const;
+    const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits) const;
     static const std::string* valueOf(const Entry* entry);
     static std::string_view qualifiedNameOf(const Entry& entry);
     // The entry's node, made now if it has none yet.
