@@ -39,8 +39,9 @@ public:
     }
 
     std::string getAttribute(std::string_view name) const;
-    // The attribute's value where it is kept (empty for a node of another kind filed in its place),
-    // or null when there is nothing of that name: hasAttribute's answer and getAttribute's text at once.
+    // The attribute's value where it is kept, until the attributes change (empty for a node of another
+    // kind filed in its place), or null when there is nothing of that name: hasAttribute's answer and
+    // getAttribute's text at once.
     const std::string* findAttributeValue(std::string_view name) const;
     void setAttribute(std::string name, std::string value);
     // Removes the attribute of that name, filed by name or under a namespace.

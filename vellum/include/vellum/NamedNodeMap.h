@@ -58,7 +58,8 @@ public:
     // The same look-up without taking a share of the node: the map keeps it alive.
     const Node* findNamedItem(std::string_view name) const;
     // The value of what getNamedItem would find, read without making its node: an attribute's value,
-    // the empty text for another kind of node, null when there is nothing of that name.
+    // the empty text for another kind of node, null when there is nothing of that name. The text is
+    // the map's until the map changes.
     const std::string* valueOfNamedItem(std::string_view name) const;
     // The same for an item whose name is written without a prefix: by name, else in the first
     // namespace holding one ("href" never finds "xlink:href").
