@@ -1,6 +1,7 @@
 #include "vellum/NamedNodeMap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -57,8 +58,29 @@ NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
 NamedNodeMap::~NamedNodeMap() = default;
 
 std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char character : name) hash = (hash ^ static_cast<unsigned char>(character)) * 1099511628211ull;
+    // Every look-up hashes its name, so the hash reads words: the first and last eight bytes (or four,
+    // or three single bytes of a short name) and the length. Names alike there only share their bits;
+    // the text comparison that follows tells them apart.
+    const char* bytes = name.data();
+    const std::size_t size = name.size();
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    if (size >= 8) {
+        std::memcpy(&head, bytes, 8);
+        std::memcpy(&tail, bytes + size - 8, 8);
+    } else if (size >= 4) {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+        std::memcpy(&first, bytes, 4);
+        std::memcpy(&last, bytes + size - 4, 4);
+        head = first;
+        tail = last;
+    } else if (size > 0) {
+        head = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
+               std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
+    }
+    std::uint64_t hash = head * 0x9E3779B97F4A7C15ull ^ (tail + size) * 0xC2B2AE3D27D4EB4Full;
+    hash ^= hash >> 32;
     return (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63));
 }
 
