@@ -286,18 +286,26 @@ TEST(VellumParser, AParsedAttributesNodeIsMadeOnceAndStaysTheElementsOwn) {
 }
 
 // An unprefixed attribute (in the default namespace) and a prefixed one bound to the same namespace
-// share one key: the greater qualified name stays, in whichever order they were written.
+// share one key: the greater qualified name stays, in whichever order they were written, also among
+// so many attributes that they are settled together rather than one by one.
 TEST(VellumParser, AttributesSharingAKeyKeepTheSameOneWhateverTheirOrder) {
-    auto result = parse(svgOpen + R"( xmlns:s="http://www.w3.org/2000/svg"><rect id="a" s:x="1" x="2"/>)"
-                                  R"(<rect id="b" x="3" s:x="4"/></svg>)");
-    auto svg = root(*result);
-    ASSERT_TRUE(svg);
-    for (const auto& [identifier, expected] : {std::pair{"a", "2"}, std::pair{"b", "3"}}) {
-        auto rect = svg->getElementById(identifier);
-        ASSERT_TRUE(rect) << identifier;
-        EXPECT_EQ(rect->getAttribute("x"), expected) << identifier;
-        EXPECT_EQ(rect->getAttributeNode("x")->nodeName(), "x") << identifier;
-        EXPECT_EQ(rect->attributes()->length(), 2u) << identifier;
+    for (const std::size_t fillers : {0, 40}) {
+        std::string more;
+        for (std::size_t index = 0; index < fillers; ++index) {
+            more += " f" + std::to_string(index) + "=\"" + std::to_string(index) + "\"";
+        }
+        auto result = parse(svgOpen + R"( xmlns:s="http://www.w3.org/2000/svg"><rect id="a" s:x="1")" + more + R"( x="2"/>)" +
+                            R"(<rect id="b" x="3")" + more + R"( s:x="4"/></svg>)");
+        auto svg = root(*result);
+        ASSERT_TRUE(svg) << fillers;
+        for (const auto& [identifier, expected] : {std::pair{"a", "2"}, std::pair{"b", "3"}}) {
+            auto rect = svg->getElementById(identifier);
+            ASSERT_TRUE(rect) << identifier << fillers;
+            EXPECT_EQ(rect->getAttribute("x"), expected) << identifier << fillers;
+            EXPECT_EQ(rect->getAttributeNode("x")->nodeName(), "x") << identifier << fillers;
+            EXPECT_EQ(rect->attributes()->length(), 2u + fillers) << identifier << fillers;
+            if (fillers) EXPECT_EQ(rect->getAttribute("f39"), "39") << identifier;
+        }
     }
 }
 

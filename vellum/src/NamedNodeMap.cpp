@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <tuple>
 #include <utility>
 
@@ -223,6 +224,9 @@ std::shared_ptr<Node> NamedNodeMap::removeNamedItemNS(std::string_view namespace
 }
 
 void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<std::string>& ownerNamespace) {
+    // Past a few dozen, checking each attribute's key against every one before it would make a hostile
+    // start tag quadratic: then they are all filed first and the keys they share settled in one sort.
+    const bool many = entries_.size() + attributes.size() > maximumScannedEntries;
     entries_.reserve(entries_.size() + attributes.size());
     // Nearly every attribute is in the same namespace as the one before: asked for its shared copy once.
     std::string_view lastTable;
@@ -234,7 +238,7 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
         const std::string_view key = name.substr(localStart);
         const std::uint64_t bits = nameBits(key);
-        Entry* entry = entryIn(table, key, bits);
+        Entry* entry = many ? nullptr : entryIn(table, key, bits);
         if (entry) {
             // A plain attribute and a prefixed one of the element's namespace share a key: the greater
             // qualified name stays, whichever the document wrote first.
@@ -255,6 +259,42 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         entry->nodeInNamespace = attribute.namespaceURI.has_value();
         entry->localStart = localStart;
     }
+    if (many) keepOnePerKey();
+}
+
+void NamedNodeMap::keepOnePerKey() {
+    const auto keyOf = [&](std::size_t index) {
+        const Entry& entry = entries_[index];
+        return std::tuple(entry.inNamespace, entry.table(), entry.key());
+    };
+    std::vector<std::size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+        return std::pair(keyOf(left), left) < std::pair(keyOf(right), right);
+    });
+    // Of those sharing a key the greater qualified name stays, the later of equal ones: what filing
+    // them one by one keeps.
+    std::vector<bool> dropped(entries_.size());
+    for (std::size_t run = 0; run < order.size();) {
+        std::size_t end = run + 1;
+        std::size_t kept = order[run];
+        for (; end < order.size() && keyOf(order[end]) == keyOf(kept); ++end) {
+            if (qualifiedNameOf(entries_[order[end]]) >= qualifiedNameOf(entries_[kept])) {
+                dropped[kept] = true;
+                kept = order[end];
+            } else {
+                dropped[order[end]] = true;
+            }
+        }
+        run = end;
+    }
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < entries_.size(); ++index) {
+        if (dropped[index]) continue;
+        if (kept != index) entries_[kept] = std::move(entries_[index]);
+        ++kept;
+    }
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
 }
 
 std::vector<const NamedNodeMap::Entry*> NamedNodeMap::sortedEntries() const {

@@ -137,6 +137,10 @@ private:
     std::shared_ptr<Node> file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> take(const Entry* entry);
     void makeEveryNode() const;
+    // Filing checks each attribute against those before it up to this many entries.
+    static constexpr std::size_t maximumScannedEntries = 32;
+    // Drops every entry but one of each key, as filing them one by one would.
+    void keepOnePerKey();
     // By table (by name first, then namespaces in order), then key.
     std::vector<const Entry*> sortedEntries() const;
     // Two bits per name ever filed (by name or local name): a name whose bits are not all set is in
