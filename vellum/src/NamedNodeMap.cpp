@@ -43,10 +43,7 @@ void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI, c
     if (namespaceURI && !shared) ownNamespace = *namespaceURI;
 }
 
-NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) : names_(other.names_) {
-    other.makeEveryNode();
-    entries_ = other.entries_;
-}
+NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) { *this = other; }
 
 NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
     if (this == &other) return *this;
@@ -277,11 +274,11 @@ void NamedNodeMap::keepOnePerKey() {
     std::vector<bool> dropped(entries_.size());
     for (std::size_t run = 0; run < order.size();) {
         std::size_t end = run + 1;
-        std::size_t kept = order[run];
-        for (; end < order.size() && keyOf(order[end]) == keyOf(kept); ++end) {
-            if (qualifiedNameOf(entries_[order[end]]) >= qualifiedNameOf(entries_[kept])) {
-                dropped[kept] = true;
-                kept = order[end];
+        std::size_t winner = order[run];
+        for (; end < order.size() && keyOf(order[end]) == keyOf(winner); ++end) {
+            if (qualifiedNameOf(entries_[order[end]]) >= qualifiedNameOf(entries_[winner])) {
+                dropped[winner] = true;
+                winner = order[end];
             } else {
                 dropped[order[end]] = true;
             }
