@@ -164,7 +164,8 @@ TEST(AttributeMap, AnElementFromParsedAttributesKeepsItsOwnTextInTheTablesOrder)
     const auto byName = element->attributes()->allNodesUnsortedDOM1();
     ASSERT_EQ(byName.size(), 2u);
     EXPECT_EQ(byName[0]->nodeName(), "height");
-    EXPECT_EQ(element->attributes()->description(), "NamedNodeMap: DOM-v1(height = 20, width = 10)\nDOM-v2(urn:x = {k = v})");
+    EXPECT_EQ(element->attributes()->description(),
+              "NamedNodeMap: DOM-v1(height = 20, width = 10)\nDOM-v2(urn:x = {k = v})");
 
     NamedNodeMap assigned;
     assigned = *element->attributes();

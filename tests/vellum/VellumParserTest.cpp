@@ -294,8 +294,8 @@ TEST(VellumParser, AttributesSharingAKeyKeepTheSameOneWhateverTheirOrder) {
         for (std::size_t index = 0; index < fillers; ++index) {
             more += " f" + std::to_string(index) + "=\"" + std::to_string(index) + "\"";
         }
-        auto result = parse(svgOpen + R"( xmlns:s="http://www.w3.org/2000/svg"><rect id="a" s:x="1")" + more + R"( x="2"/>)" +
-                            R"(<rect id="b" x="3")" + more + R"( s:x="4"/></svg>)");
+        auto result = parse(svgOpen + R"( xmlns:s="http://www.w3.org/2000/svg"><rect id="a" s:x="1")" + more +
+                            R"( x="2"/><rect id="b" x="3")" + more + R"( s:x="4"/></svg>)");
         auto svg = root(*result);
         ASSERT_TRUE(svg) << fillers;
         for (const auto& [identifier, expected] : {std::pair{"a", "2"}, std::pair{"b", "3"}}) {

@@ -17,7 +17,8 @@ Element::Element(std::string qualifiedName, const std::optional<std::string>& na
     for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
 }
 
-Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const ParsedAttributes& attributes)
+Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+                 const ParsedAttributes& attributes)
     : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
     postInitNamespaceHandlingFromView(namespaceURI ? std::optional<std::string_view>(*namespaceURI) : std::nullopt);
     this->attributes()->fileParsed(attributes, this->namespaceURI());

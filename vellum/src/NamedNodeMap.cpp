@@ -109,7 +109,8 @@ const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view>
     return nullptr;
 }
 
-const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const {
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI,
+                                                  std::string_view key) const {
     return entryIn(namespaceURI, key, nameBits(key));
 }
 
@@ -229,7 +230,8 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
     std::string_view lastTable;
     const std::optional<std::string>* lastShared = nullptr;
     for (const ParsedAttribute& attribute : attributes) {
-        const std::optional<std::string_view> table = attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
+        const std::optional<std::string_view> table =
+            attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
         const std::string_view name = attribute.qualifiedName;
         const std::size_t colon = name.rfind(':');
         const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
