@@ -64,7 +64,15 @@ std::string ordinaryShapes() {
     return text + "</svg>";
 }
 
+// One start tag of that many attributes: filing them must not compare each with every one before it.
+std::string manyAttributes(std::size_t count) {
+    std::string text = hostile::header + "<rect width=\"10\" height=\"10\"";
+    for (std::size_t index = 0; index < count; ++index) text += " a" + std::to_string(index) + "=\"1\"";
+    return text + "/></svg>";
+}
+
 void Anchor200Shapes(benchmark::State& state) { draw(state, ordinaryShapes()); }
+void Attributes20000OnOneElement(benchmark::State& state) { draw(state, manyAttributes(sized(20'000))); }
 void MutualUses(benchmark::State& state) { draw(state, hostile::mutualUses()); }
 void UseRingThroughGroups(benchmark::State& state) { draw(state, hostile::useRingThroughGroups()); }
 void DoublingUses22Levels(benchmark::State& state) { draw(state, hostile::doublingUses(smokeRun() ? 12 : 22)); }
@@ -87,5 +95,6 @@ BENCHMARK(NestedGroups15000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

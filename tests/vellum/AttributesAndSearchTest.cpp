@@ -134,6 +134,46 @@ TEST(AttributeMap, EveryFiledNameIsFoundAndOnlyThose) {
     EXPECT_EQ(*empty.getNamedItem("fill")->nodeValue(), "red");
 }
 
+TEST(AttributeMap, AnUnprefixedItemIsFoundByNameElseInTheFirstNamespaceWritingItSo) {
+    NamedNodeMap map;
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:a"), "a:href", "prefixed"));
+    EXPECT_EQ(map.valueOfUnprefixedItem("href"), nullptr) << "only a prefixed one";
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:c"), "href", "in c"));
+    map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:b"), "href", "in b"));
+    ASSERT_NE(map.valueOfUnprefixedItem("href"), nullptr);
+    EXPECT_EQ(*map.valueOfUnprefixedItem("href"), "in b");
+    EXPECT_EQ(*map.valueOfNamedItem("href"), "prefixed") << "by local name the first namespace answers";
+    map.setNamedItem(std::make_shared<Attr>("href", "by name"));
+    EXPECT_EQ(*map.valueOfUnprefixedItem("href"), "by name");
+}
+
+// An element made from attributes as read keeps its own copies of their text, files those without a
+// namespace by name, and lists them in the tables' order whatever the order read.
+TEST(AttributeMap, AnElementFromParsedAttributesKeepsItsOwnTextInTheTablesOrder) {
+    std::shared_ptr<Element> element;
+    {
+        std::vector<std::string> texts{"width", "10", "x:k", "urn:x", "v", "height", "20"};
+        const std::vector<ParsedAttribute> read{
+            {texts[0], std::nullopt, texts[1]}, {texts[2], texts[3], texts[4]}, {texts[5], std::nullopt, texts[6]}};
+        element = std::make_shared<Element>("rect", std::nullopt, ParsedAttributes(read));
+        texts.assign(texts.size(), std::string(40, '?'));
+    }
+    EXPECT_EQ(element->getAttribute("width"), "10");
+    EXPECT_EQ(element->getAttributeNS("urn:x", "k"), "v");
+    EXPECT_EQ(element->getAttributeNode("k")->prefix(), "x");
+    const auto byName = element->attributes()->allNodesUnsortedDOM1();
+    ASSERT_EQ(byName.size(), 2u);
+    EXPECT_EQ(byName[0]->nodeName(), "height");
+    EXPECT_EQ(element->attributes()->description(),
+              "NamedNodeMap: DOM-v1(height = 20, width = 10)\nDOM-v2(urn:x = {k = v})");
+
+    NamedNodeMap assigned;
+    assigned = *element->attributes();
+    EXPECT_EQ(assigned.getNamedItem("height"), element->getAttributeNode("height")) << "the same nodes, made on copying";
+    assigned.removeNamedItem("height");
+    EXPECT_TRUE(element->hasAttribute("height"));
+}
+
 TEST(AttributeMap, DescriptionListsEachTableThatHasEntries) {
     NamedNodeMap map;
     EXPECT_EQ(map.description(), "NamedNodeMap: ");

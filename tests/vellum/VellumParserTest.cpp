@@ -42,7 +42,7 @@ struct ThrowingExtension : VellumParserExtension {
     std::vector<std::string> supportedTags() const override { return {"boom"}; }
     std::shared_ptr<Node> handleStartElement(const std::string&, const std::shared_ptr<VellumSource>&,
                                              const std::optional<std::string>&, const std::optional<std::string>&,
-                                             const Element::AttributeNodes&, VellumParseResult&,
+                                             const ParsedAttributes&, VellumParseResult&,
                                              const std::shared_ptr<Node>&) override {
         throw std::runtime_error("element class failed");
     }
@@ -241,6 +241,86 @@ TEST(VellumParser, AParsedElementsAttributesChangeAfterTheParseAndOutliveTheDocu
     EXPECT_EQ(copy->getNamedItem("fill"), nullptr);
     copy->removeNamedItemNS("http://www.w3.org/2000/svg", "id");
     EXPECT_EQ(copy->length(), 4u);
+}
+
+// Parsed attributes are kept as text; the DOM's node for one is made when asked for, and is then the
+// node every later question answers with, its changes seen by the element.
+TEST(VellumParser, AParsedAttributesNodeIsMadeOnceAndStaysTheElementsOwn) {
+    const std::string svgNS = "http://www.w3.org/2000/svg";
+    const std::string xlinkNS = "http://www.w3.org/1999/xlink";
+    auto result = parse(svgOpen + R"(><rect id="r" fill="red" xlink:href="#r" width="4"/></svg>)");
+    auto rect = root(*result)->getElementById("r");
+    ASSERT_TRUE(rect);
+    const auto copiedFirst = rect->attributes()->copy();
+
+    const auto fill = rect->getAttributeNode("fill");
+    ASSERT_TRUE(fill);
+    EXPECT_EQ(rect->getAttributeNode("fill"), fill);
+    EXPECT_EQ(rect->getAttributeNodeNS(svgNS, "fill"), fill);
+    EXPECT_EQ(rect->attributes()->findNamedItem("fill"), fill.get());
+    EXPECT_EQ(copiedFirst->getNamedItem("fill"), fill) << "a copy shares the nodes, even those made after it";
+    EXPECT_EQ(fill->namespaceURI(), svgNS);
+    EXPECT_EQ(fill->localName(), "fill");
+    EXPECT_EQ(fill->prefix(), std::nullopt);
+
+    const auto href = rect->getAttributeNode("href");
+    ASSERT_TRUE(href);
+    EXPECT_EQ(href->name(), "xlink:href");
+    EXPECT_EQ(href->prefix(), "xlink");
+    EXPECT_EQ(href->namespaceURI(), xlinkNS);
+    EXPECT_EQ(rect->getAttributeNodeNS(xlinkNS, "href"), href);
+
+    fill->setValue("blue");
+    EXPECT_EQ(rect->getAttribute("fill"), "blue");
+    EXPECT_EQ(rect->getAttributeNS(svgNS, "fill"), "blue");
+    EXPECT_EQ(copiedFirst->getNamedItem("fill")->nodeValue(), "blue");
+
+    // Removed and set again before anyone asked for the node.
+    rect->removeAttribute("width");
+    EXPECT_FALSE(rect->hasAttribute("width"));
+    EXPECT_EQ(rect->attributes()->length(), 3u);
+    rect->setAttribute("width", "9");
+    EXPECT_EQ(rect->getAttribute("width"), "9");
+    EXPECT_EQ(rect->getAttributeNS(svgNS, "width"), "") << "set by name, not in the namespace";
+    EXPECT_EQ(copiedFirst->getNamedItem("width")->nodeValue(), "4") << "the copy keeps its own entries";
+}
+
+// An unprefixed attribute (in the default namespace) and a prefixed one bound to the same namespace
+// share one key: the greater qualified name stays, in whichever order they were written, also among
+// so many attributes that they are settled together rather than one by one.
+TEST(VellumParser, AttributesSharingAKeyKeepTheSameOneWhateverTheirOrder) {
+    for (const std::size_t fillers : {0, 40}) {
+        std::string more;
+        for (std::size_t index = 0; index < fillers; ++index) {
+            more += " f" + std::to_string(index) + "=\"" + std::to_string(index) + "\"";
+        }
+        auto result = parse(svgOpen + R"( xmlns:s="http://www.w3.org/2000/svg"><rect id="a" s:x="1")" + more +
+                            R"( x="2"/><rect id="b" x="3")" + more + R"( s:x="4"/></svg>)");
+        auto svg = root(*result);
+        ASSERT_TRUE(svg) << fillers;
+        for (const auto& [identifier, expected] : {std::pair{"a", "2"}, std::pair{"b", "3"}}) {
+            auto rect = svg->getElementById(identifier);
+            ASSERT_TRUE(rect) << identifier << fillers;
+            EXPECT_EQ(rect->getAttribute("x"), expected) << identifier << fillers;
+            EXPECT_EQ(rect->getAttributeNode("x")->nodeName(), "x") << identifier << fillers;
+            EXPECT_EQ(rect->attributes()->length(), 2u + fillers) << identifier << fillers;
+            if (fillers) EXPECT_EQ(rect->getAttribute("f39"), "39") << identifier;
+        }
+    }
+}
+
+// Written out, a parsed element's attributes come namespace by namespace (in URI order) and in name
+// order within each, as the DOM's tables hold them, not in the order the document gave them.
+TEST(VellumParser, AParsedElementWritesItsAttributesInTheTablesOrder) {
+    auto result = parse(svgOpen + R"(><rect y="2" id="r" xlink:href="#r" x="1"/></svg>)");
+    auto rect = root(*result)->getElementById("r");
+    ASSERT_TRUE(rect);
+    std::string output;
+    rect->appendXMLToString(output, {}, {{"http://www.w3.org/2000/svg", ""}, {"http://www.w3.org/1999/xlink", "xlink"}});
+    EXPECT_EQ(output, R"(<rect xlink:href="#r" id="r" x="1" y="2"></rect>)");
+    EXPECT_EQ(rect->attributes()->description(),
+              "NamedNodeMap: DOM-v2(http://www.w3.org/1999/xlink = {href = #r}, "
+              "http://www.w3.org/2000/svg = {id = r, x = 1, y = 2})");
 }
 
 TEST(VellumParser, AmpersandsInAttributeValuesArriveAsWritten) {

@@ -13,9 +13,15 @@ Element::Element(std::string localName, const AttributeTexts& attributes)
 }
 
 Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes)
+    : Element(std::move(qualifiedName), namespaceURI, ParsedAttributes()) {
+    for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
+}
+
+Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+                 const ParsedAttributes& attributes)
     : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
     postInitNamespaceHandlingFromView(namespaceURI ? std::optional<std::string_view>(*namespaceURI) : std::nullopt);
-    for (const auto& [name, attribute] : attributes) this->attributes()->setNamedItemNS(attribute, this->namespaceURI());
+    this->attributes()->fileParsed(attributes, this->namespaceURI());
 }
 
 std::string Element::getAttribute(std::string_view name) const {
@@ -24,23 +30,14 @@ std::string Element::getAttribute(std::string_view name) const {
 }
 
 const std::string* Element::findAttributeValue(std::string_view name) const {
-    const auto* attribute = Attr::from(attributes()->findNamedItem(name));
-    return attribute ? &attribute->value() : nullptr;
+    return attributes()->valueOfNamedItem(name);
 }
 
 void Element::setAttribute(std::string name, std::string value) {
     attributes()->setNamedItem(std::make_shared<Attr>(std::move(name), std::move(value)));
 }
 
-void Element::removeAttribute(std::string_view name) {
-    if (attributes()->removeNamedItem(name)) return;
-    for (const auto& [uri, table] : attributes()->allNodesUnsortedDOM2()) {
-        if (table.contains(name)) {
-            attributes()->removeNamedItemNS(std::string(uri), name);
-            return;
-        }
-    }
-}
+void Element::removeAttribute(std::string_view name) { attributes()->removeFoundItem(name); }
 
 std::shared_ptr<Attr> Element::getAttributeNode(std::string_view name) const {
     return Attr::from(attributes()->getNamedItem(name));
@@ -55,11 +52,11 @@ std::shared_ptr<Attr> Element::removeAttributeNode(const std::shared_ptr<Attr>& 
     return Attr::from(attributes()->removeNamedItem(attribute->nodeName()));
 }
 
-bool Element::hasAttribute(std::string_view name) const { return attributes()->findNamedItem(name) != nullptr; }
+bool Element::hasAttribute(std::string_view name) const { return findAttributeValue(name) != nullptr; }
 
 std::string Element::getAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
-    auto attribute = getAttributeNodeNS(namespaceURI, localName);
-    return attribute ? attribute->value() : std::string();
+    const std::string* value = attributes()->valueOfNamedItemNS(namespaceURI, localName);
+    return value ? *value : std::string();
 }
 
 void Element::setAttributeNS(std::optional<std::string> namespaceURI, std::string qualifiedName, std::string value) {
@@ -79,7 +76,7 @@ void Element::removeAttributeNS(std::string_view namespaceURI, std::string_view 
 }
 
 bool Element::hasAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
-    return attributes()->getNamedItemNS(namespaceURI, localName) != nullptr;
+    return attributes()->valueOfNamedItemNS(namespaceURI, localName) != nullptr;
 }
 
 std::shared_ptr<NodeList> Element::getElementsByTagName(std::string_view name) {

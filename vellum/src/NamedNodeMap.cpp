@@ -1,70 +1,200 @@
 #include "vellum/NamedNodeMap.h"
 
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <tuple>
 #include <utility>
 
+#include "CommonNamespaces.h"
 #include "foundation/Assertion.h"
+#include "vellum/Attr.h"
 #include "vellum/Node.h"
 
 namespace vellum {
 
-namespace {
-
-std::shared_ptr<Node> replace(NamedNodeMap::NamespaceTable& table, const std::string& key, const std::shared_ptr<Node>& node) {
-    auto [slot, added] = table.try_emplace(key, node);
-    return added ? nullptr : std::exchange(slot->second, node);
+std::optional<std::string_view> ParsedAttributes::valueOf(std::string_view qualifiedName) const {
+    for (const ParsedAttribute& attribute : *this) {
+        if (attribute.qualifiedName == qualifiedName) return attribute.value;
+    }
+    return std::nullopt;
 }
 
-std::shared_ptr<Node> take(NamedNodeMap::NamespaceTable& table, std::string_view key) {
-    auto found = table.find(key);
-    if (found == table.end()) return nullptr;
-    auto node = std::move(found->second);
-    table.erase(found);
-    return node;
+namespace {
+
+std::optional<std::string_view> viewOf(const std::optional<std::string>& text) {
+    return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
 }  // namespace
 
+std::string_view NamedNodeMap::Entry::key() const {
+    if (node) return inNamespace ? node->localName() : node->nodeName();
+    return inNamespace ? std::string_view(name).substr(localStart) : std::string_view(name);
+}
+
+std::string_view NamedNodeMap::qualifiedNameOf(const Entry& entry) {
+    return entry.node ? std::string_view(entry.node->nodeName()) : std::string_view(entry.name);
+}
+
+void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared) {
+    inNamespace = namespaceURI.has_value();
+    sharedNamespace = shared;
+    if (namespaceURI && !shared) ownNamespace = *namespaceURI;
+}
+
+NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) { *this = other; }
+
+NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
+    if (this == &other) return *this;
+    other.makeEveryNode();
+    entries_ = other.entries_;
+    names_ = other.names_;
+    return *this;
+}
+
+NamedNodeMap::~NamedNodeMap() = default;
+
 std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char character : name) hash = (hash ^ static_cast<unsigned char>(character)) * 1099511628211ull;
+    // Every look-up hashes its name, so the hash reads words: the first and last eight bytes (or four,
+    // or three single bytes of a short name) and the length. Names alike there only share their bits;
+    // the text comparison that follows tells them apart.
+    const char* bytes = name.data();
+    const std::size_t size = name.size();
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    if (size >= 8) {
+        std::memcpy(&head, bytes, 8);
+        std::memcpy(&tail, bytes + size - 8, 8);
+    } else if (size >= 4) {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+        std::memcpy(&first, bytes, 4);
+        std::memcpy(&last, bytes + size - 4, 4);
+        head = first;
+        tail = last;
+    } else if (size > 0) {
+        head = static_cast<unsigned char>(bytes[0]) | std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
+               std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
+    }
+    std::uint64_t hash = head * 0x9E3779B97F4A7C15ull ^ (tail + size) * 0xC2B2AE3D27D4EB4Full;
+    hash ^= hash >> 32;
     return (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63));
 }
 
-const std::shared_ptr<Node>* NamedNodeMap::slotNamed(std::string_view name) const {
+const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, bool writtenWithoutPrefix) const {
     const std::uint64_t bits = nameBits(name);
-    if ((names_ & bits) != bits) return nullptr;
-    if (auto found = byName_.find(name); found != byName_.end()) return &found->second;
-    for (const auto& [uri, table] : namespaces_) {
-        if (auto found = table.find(name); found != table.end()) return &found->second;
+    if (!mayHold(bits)) return nullptr;
+    const Entry* inNamespace = nullptr;
+    for (const Entry& entry : entries_) {
+        if (entry.keyBits != bits || entry.key() != name || (writtenWithoutPrefix && qualifiedNameOf(entry) != name)) {
+            continue;
+        }
+        if (!entry.inNamespace) return &entry;
+        // Of several namespaces, the first in the order of the DOM's table of them.
+        if (!inNamespace || entry.table() < inNamespace->table()) inNamespace = &entry;
+    }
+    return inNamespace;
+}
+
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key,
+                                                  std::uint64_t keyBits) const {
+    if (!mayHold(keyBits)) return nullptr;
+    for (const Entry& entry : entries_) {
+        if (entry.keyBits == keyBits && entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
+            (!namespaceURI || entry.table() == *namespaceURI)) {
+            return &entry;
+        }
     }
     return nullptr;
 }
 
+const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI,
+                                                  std::string_view key) const {
+    return entryIn(namespaceURI, key, nameBits(key));
+}
+
+NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key,
+                                           std::uint64_t keyBits) {
+    return const_cast<Entry*>(std::as_const(*this).entryIn(namespaceURI, key, keyBits));
+}
+
+const std::shared_ptr<Node>& NamedNodeMap::nodeOf(const Entry& entry) {
+    if (!entry.node) {
+        const auto namespaceURI =
+            entry.inNamespace && entry.nodeInNamespace ? std::optional<std::string_view>(entry.table()) : std::nullopt;
+        entry.node = Attr::makeInNamespace(namespaceURI, std::move(entry.name), std::move(entry.value));
+        entry.name = std::string();
+        entry.value = std::string();
+    }
+    return entry.node;
+}
+
+void NamedNodeMap::makeEveryNode() const {
+    for (const Entry& entry : entries_) nodeOf(entry);
+}
+
+std::shared_ptr<Node> NamedNodeMap::file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node) {
+    const std::string_view key = namespaceURI ? node->localName() : node->nodeName();
+    const std::uint64_t bits = nameBits(key);
+    names_ |= bits;
+    if (Entry* entry = entryIn(namespaceURI, key, bits)) {
+        auto replaced = nodeOf(*entry);
+        entry->node = node;
+        return replaced;
+    }
+    Entry& entry = entries_.emplace_back();
+    entry.fileIn(namespaceURI, namespaceURI ? commonNamespace(*namespaceURI) : nullptr);
+    entry.keyBits = bits;
+    entry.node = node;
+    return nullptr;
+}
+
+std::shared_ptr<Node> NamedNodeMap::take(const Entry* entry) {
+    if (!entry) return nullptr;
+    auto node = nodeOf(*entry);
+    entries_.erase(entries_.begin() + (entry - entries_.data()));
+    return node;
+}
+
 const Node* NamedNodeMap::findNamedItem(std::string_view name) const {
-    const auto* slot = slotNamed(name);
-    return slot ? slot->get() : nullptr;
+    const Entry* entry = entryNamed(name);
+    return entry ? nodeOf(*entry).get() : nullptr;
 }
 
 std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
-    const auto* slot = slotNamed(name);
-    return slot ? *slot : nullptr;
+    const Entry* entry = entryNamed(name);
+    return entry ? nodeOf(*entry) : nullptr;
+}
+
+const std::string* NamedNodeMap::valueOf(const Entry* entry) {
+    if (!entry) return nullptr;
+    if (!entry->node) return &entry->value;
+    static const std::string empty;
+    const Attr* attribute = Attr::from(entry->node.get());
+    return attribute ? &attribute->value() : &empty;
+}
+
+const std::string* NamedNodeMap::valueOfNamedItem(std::string_view name) const { return valueOf(entryNamed(name)); }
+
+const std::string* NamedNodeMap::valueOfUnprefixedItem(std::string_view name) const {
+    return valueOf(entryNamed(name, true));
+}
+
+const std::string* NamedNodeMap::valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
+    return valueOf(entryIn(namespaceURI, localName));
 }
 
 // A document without a default namespace that mixes prefixed and plain attributes on one element
 // files them in both tables; that is allowed here rather than treated as misuse.
 std::shared_ptr<Node> NamedNodeMap::setNamedItem(const std::shared_ptr<Node>& node) {
     if (!node) return nullptr;
-    noteName(node->nodeName());
-    return replace(byName_, node->nodeName(), node);
+    return file(std::nullopt, node);
 }
 
-std::shared_ptr<Node> NamedNodeMap::removeNamedItem(std::string_view name) { return take(byName_, name); }
+std::shared_ptr<Node> NamedNodeMap::removeNamedItem(std::string_view name) { return take(entryIn(std::nullopt, name)); }
 
-std::size_t NamedNodeMap::length() const {
-    std::size_t count = byName_.size();
-    for (const auto& [uri, table] : namespaces_) count += table.size();
-    return count;
-}
+std::shared_ptr<Node> NamedNodeMap::removeFoundItem(std::string_view name) { return take(entryNamed(name)); }
 
 std::shared_ptr<Node> NamedNodeMap::item(std::size_t) const {
     foundation::raiseAssertion(
@@ -73,10 +203,8 @@ std::shared_ptr<Node> NamedNodeMap::item(std::size_t) const {
 }
 
 std::shared_ptr<Node> NamedNodeMap::getNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
-    auto table = namespaces_.find(namespaceURI);
-    if (table == namespaces_.end()) return nullptr;
-    auto found = table->second.find(localName);
-    return found == table->second.end() ? nullptr : found->second;
+    const Entry* entry = entryIn(namespaceURI, localName);
+    return entry ? nodeOf(*entry) : nullptr;
 }
 
 std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& node) {
@@ -86,48 +214,135 @@ std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& 
 std::shared_ptr<Node> NamedNodeMap::setNamedItemNS(const std::shared_ptr<Node>& node,
                                                    const std::optional<std::string>& ownerNamespace) {
     if (!node) return nullptr;
-    const std::optional<std::string>& key = node->namespaceURI() ? node->namespaceURI() : ownerNamespace;
-    if (!key) return setNamedItem(node);
-    noteName(node->localName());
-    return replace(namespaces_[*key], node->localName(), node);
+    return file(viewOf(node->namespaceURI() ? node->namespaceURI() : ownerNamespace), node);
 }
 
 std::shared_ptr<Node> NamedNodeMap::removeNamedItemNS(std::string_view namespaceURI, std::string_view localName) {
-    auto table = namespaces_.find(namespaceURI);
-    if (table == namespaces_.end()) return nullptr;
-    auto node = take(table->second, localName);
-    if (table->second.empty()) namespaces_.erase(table);
-    return node;
+    return take(entryIn(namespaceURI, localName));
+}
+
+void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<std::string>& ownerNamespace) {
+    // Past a few dozen, checking each attribute's key against every one before it would make a hostile
+    // start tag quadratic: then they are all filed first and the keys they share settled in one sort.
+    const bool many = entries_.size() + attributes.size() > maximumScannedEntries;
+    entries_.reserve(entries_.size() + attributes.size());
+    // Nearly every attribute is in the same namespace as the one before: asked for its shared copy once.
+    std::string_view lastTable;
+    const std::optional<std::string>* lastShared = nullptr;
+    for (const ParsedAttribute& attribute : attributes) {
+        const std::optional<std::string_view> table =
+            attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
+        const std::string_view name = attribute.qualifiedName;
+        const std::size_t colon = name.rfind(':');
+        const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
+        const std::string_view key = name.substr(localStart);
+        const std::uint64_t bits = nameBits(key);
+        Entry* entry = many ? nullptr : entryIn(table, key, bits);
+        if (entry) {
+            // A plain attribute and a prefixed one of the element's namespace share a key: the greater
+            // qualified name stays, whichever the document wrote first.
+            if (name < qualifiedNameOf(*entry)) continue;
+            entry->node.reset();
+        } else {
+            if (table && (table->data() != lastTable.data() || table->size() != lastTable.size())) {
+                lastTable = *table;
+                lastShared = commonNamespace(lastTable);
+            }
+            names_ |= bits;
+            entry = &entries_.emplace_back();
+            entry->fileIn(table, table ? lastShared : nullptr);
+            entry->keyBits = bits;
+        }
+        entry->name.assign(name);
+        entry->value.assign(attribute.value);
+        entry->nodeInNamespace = attribute.namespaceURI.has_value();
+        entry->localStart = localStart;
+    }
+    if (many) keepOnePerKey();
+}
+
+void NamedNodeMap::keepOnePerKey() {
+    const auto keyOf = [&](std::size_t index) {
+        const Entry& entry = entries_[index];
+        return std::tuple(entry.inNamespace, entry.table(), entry.key());
+    };
+    std::vector<std::size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+        return std::pair(keyOf(left), left) < std::pair(keyOf(right), right);
+    });
+    // Of those sharing a key the greater qualified name stays, the later of equal ones: what filing
+    // them one by one keeps.
+    std::vector<bool> dropped(entries_.size());
+    for (std::size_t run = 0; run < order.size();) {
+        std::size_t end = run + 1;
+        std::size_t winner = order[run];
+        for (; end < order.size() && keyOf(order[end]) == keyOf(winner); ++end) {
+            if (qualifiedNameOf(entries_[order[end]]) >= qualifiedNameOf(entries_[winner])) {
+                dropped[winner] = true;
+                winner = order[end];
+            } else {
+                dropped[order[end]] = true;
+            }
+        }
+        run = end;
+    }
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < entries_.size(); ++index) {
+        if (dropped[index]) continue;
+        if (kept != index) entries_[kept] = std::move(entries_[index]);
+        ++kept;
+    }
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
+}
+
+std::vector<const NamedNodeMap::Entry*> NamedNodeMap::sortedEntries() const {
+    std::vector<const Entry*> sorted;
+    sorted.reserve(entries_.size());
+    for (const Entry& entry : entries_) sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(), [](const Entry* left, const Entry* right) {
+        return std::tuple(left->inNamespace, left->table(), left->key()) <
+               std::tuple(right->inNamespace, right->table(), right->key());
+    });
+    return sorted;
 }
 
 std::vector<std::shared_ptr<Node>> NamedNodeMap::allNodesUnsortedDOM1() const {
     std::vector<std::shared_ptr<Node>> nodes;
-    nodes.reserve(byName_.size());
-    for (const auto& [name, node] : byName_) nodes.push_back(node);
+    for (const Entry* entry : sortedEntries()) {
+        if (!entry->inNamespace) nodes.push_back(nodeOf(*entry));
+    }
     return nodes;
+}
+
+NamedNodeMap::NamespaceTables NamedNodeMap::allNodesUnsortedDOM2() const {
+    NamespaceTables tables;
+    for (const Entry& entry : entries_) {
+        if (entry.inNamespace) tables[std::string(entry.table())].emplace(entry.key(), nodeOf(entry));
+    }
+    return tables;
 }
 
 std::shared_ptr<NamedNodeMap> NamedNodeMap::copy() const { return std::make_shared<NamedNodeMap>(*this); }
 
 std::string NamedNodeMap::description() const {
-    const auto list = [](const NamespaceTable& table) {
-        std::string text;
-        for (const auto& [key, node] : table) {
-            if (!text.empty()) text += ", ";
-            text += key + " = " + node->nodeValue().value_or("(null)");
-        }
-        return text;
-    };
-    std::string dom1 = byName_.empty() ? "" : "DOM-v1(" + list(byName_) + ")";
+    std::string dom1;
     std::string dom2;
-    if (!namespaces_.empty()) {
-        std::string tables;
-        for (const auto& [uri, table] : namespaces_) {
-            if (!tables.empty()) tables += ", ";
-            tables += uri + " = {" + list(table) + "}";
+    std::optional<std::string_view> table;
+    for (const Entry* entry : sortedEntries()) {
+        std::string& text = entry->inNamespace ? dom2 : dom1;
+        if (entry->inNamespace && table != entry->table()) {
+            if (table) text += "}, ";
+            table = entry->table();
+            text.append(*table).append(" = {");
+        } else if (!text.empty()) {
+            text += ", ";
         }
-        dom2 = "DOM-v2(" + tables + ")";
+        text.append(entry->key()).append(" = ");
+        text += entry->node ? entry->node->nodeValue().value_or("(null)") : entry->value;
     }
+    if (!dom1.empty()) dom1 = "DOM-v1(" + dom1 + ")";
+    if (!dom2.empty()) dom2 = "DOM-v2(" + dom2 + "})";
     return "NamedNodeMap: " + dom1 + (dom1.empty() || dom2.empty() ? "" : "\n") + dom2;
 }
 

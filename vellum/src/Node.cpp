@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "CommonNamespaces.h"
 #include "XMLEscaping.h"
 #include "foundation/Assertion.h"
 #include "foundation/Format.h"
@@ -41,8 +42,9 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
     return text.substr(0, index);
 }
 
-// The namespaces nearly every node of an SVG document is in, kept once for all nodes.
-const std::optional<std::string>* sharedNamespace(std::string_view uri) {
+}  // namespace
+
+const std::optional<std::string>* commonNamespace(std::string_view uri) {
     static const std::array<std::optional<std::string>, 4> common = {
         std::optional<std::string>("http://www.w3.org/2000/svg"), std::optional<std::string>("http://www.w3.org/1999/xlink"),
         std::optional<std::string>(std::string(xmlnsNamespaceURI)),
@@ -52,8 +54,6 @@ const std::optional<std::string>* sharedNamespace(std::string_view uri) {
     }
     return nullptr;
 }
-
-}  // namespace
 
 Node::Node(NodeType type, std::string name)
     : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
@@ -82,7 +82,7 @@ Node::Node(NodeType type, std::string name, std::string value)
 Node::~Node() = default;
 
 void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
-    const auto* shared = namespaceURI ? sharedNamespace(*namespaceURI) : nullptr;
+    const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     postInitNamespaceHandlingFromView(shared ? std::optional<std::string_view>(**shared) : std::nullopt);
     if (!shared) ownNamespaceURI_ = std::move(namespaceURI);
 }
@@ -92,7 +92,7 @@ void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> nam
     const std::size_t lastColon = name.rfind(':');
     localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
     if (lastColon != std::string_view::npos) prefix_ = std::string(name.substr(0, name.find(':')));
-    const auto* shared = namespaceURI ? sharedNamespace(*namespaceURI) : nullptr;
+    const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     namespaceURI_ = shared ? shared : &ownNamespaceURI_;
     if (!shared && namespaceURI) ownNamespaceURI_ = std::string(*namespaceURI);
 }

@@ -67,6 +67,12 @@ SVGElement::SVGElement(std::string qualifiedName, const std::optional<std::strin
     markAsSVGElement();
 }
 
+SVGElement::SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+                       const ParsedAttributes& attributes)
+    : Element(std::move(qualifiedName), namespaceURI, attributes) {
+    markAsSVGElement();
+}
+
 SVGElement::SVGElement(std::string localName, const AttributeTexts& attributes) : Element(std::move(localName), attributes) {
     markAsSVGElement();
 }

@@ -188,12 +188,7 @@ thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
 const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
     if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
     // One look-up: most properties are absent, and absent is the common answer.
-    if (const Node* attribute = attributes()->findNamedItem(name)) {
-        static const std::string empty;
-        const auto* value = Attr::from(attribute);
-        return value ? &value->value() : &empty;
-    }
-    return nullptr;
+    return attributes()->valueOfNamedItem(name);
 }
 
 SVGElement::ComputedStyle& SVGElement::computedStyle() const {

@@ -137,15 +137,7 @@ std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElemen
 std::string SVGHelperUtilities::referenceText(const Element& element) {
     // An unprefixed href sits in the element's default namespace, or in the plain table without one;
     // looked up by name alone it could be a prefixed one of any namespace.
-    if (auto plain = Attr::from(element.attributes()->getNamedItem("href"));
-        plain && plain->nodeName() == "href") {
-        return plain->value();
-    }
-    for (const auto& [uri, table] : element.attributes()->allNodesUnsortedDOM2()) {
-        if (auto found = table.find("href"); found != table.end() && found->second->nodeName() == "href") {
-            return std::static_pointer_cast<Attr>(found->second)->value();
-        }
-    }
+    if (const std::string* plain = element.attributes()->valueOfUnprefixedItem("href")) return *plain;
     return element.getAttributeNS(xlinkNamespaceURI, "href");
 }
 

@@ -12,7 +12,6 @@
 #include "VellumLog.h"
 #include "foundation/FileManager.h"
 #include "foundation/Format.h"
-#include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
 #include "vellum/NodeArena.h"
@@ -348,7 +347,6 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     }
     xmlSetGenericErrorFunc(previousContext, previousHandler);
     openElements_.clear();
-    spareAttributeEntries_.clear();
     resolveUseElements();
     return currentParseRun_;
 }
@@ -427,36 +425,25 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
         }
     }
     const std::optional<std::string>& namespaceURI = givenNamespaceURI ? givenNamespaceURI : defaultXMLNamespace_;
-    // Each attribute node is made once, in its own namespace or else the document's default one.
-    Element::AttributeNodes& attributes = attributeNodes_;
-    // The map's entries go back to the spares however this element ends, without their nodes.
-    struct Recycle {
-        Element::AttributeNodes& attributes;
-        std::vector<Element::AttributeNodes::node_type>& spares;
-        ~Recycle() {
-            while (!attributes.empty()) {
-                spares.push_back(attributes.extract(attributes.begin()));
-                spares.back().mapped().reset();
-            }
-        }
-    } recycle{attributes, spareAttributeEntries_};
-    std::string name;
+    // Attributes are handed on as read, in their own namespace or else the document's default one;
+    // only prefixed names are put together. Reserved up front: the views point into these strings.
+    auto& parsed = parsedAttributes_;
+    parsed.clear();
+    auto& names = qualifiedNames_;
+    names.clear();
+    names.reserve(rawAttributes.size() + namespaces.size());
+    const std::optional<std::string_view> defaultNamespace =
+        defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt;
     for (const RawAttribute& raw : rawAttributes) {
-        if (raw.prefix) {
-            name.assign(*raw.prefix).append(":").append(raw.localName);
-        } else {
-            name.assign(raw.localName);
-        }
-        const std::optional<std::string_view> attributeNamespace =
-            raw.namespaceURI ? raw.namespaceURI
-                             : (defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt);
-        fileAttributeNode(name, Attr::makeInNamespace(attributeNamespace, name, std::string(raw.value)));
+        const std::string_view name =
+            raw.prefix ? names.emplace_back(std::string(*raw.prefix).append(":").append(raw.localName)) : raw.localName;
+        parsed.push_back({name, raw.namespaceURI ? raw.namespaceURI : defaultNamespace, raw.value});
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
-        name.assign("xmlns:").append(declaredPrefix);
-        fileAttributeNode(name, Attr::makeInNamespace(xmlnsNamespace, name, uri));
+        parsed.push_back({names.emplace_back("xmlns:" + declaredPrefix), xmlnsNamespace, uri});
         run.namespacesEncountered()[declaredPrefix] = uri;
     }
+    const ParsedAttributes attributes(parsed);
     if (!namespaceURI && !prefix) {
         vellumLogWarning(
             "[%@] WARNING: Your input SVG contains tags that have no namespace, and your document doesn't define a "
@@ -505,24 +492,6 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     if (node && !parent && run.parsedDocument()) {
         addExternalStylesheetsToRootElement();
     }
-}
-
-void VellumParser::fileAttributeNode(const std::string& name, std::shared_ptr<Attr> node) {
-    // One search of the map: the place found is where a new entry goes.
-    const auto place = attributeNodes_.lower_bound(name);
-    if (place != attributeNodes_.end() && place->first == name) {
-        place->second = std::move(node);
-        return;
-    }
-    if (spareAttributeEntries_.empty()) {
-        attributeNodes_.emplace_hint(place, name, std::move(node));
-        return;
-    }
-    auto entry = std::move(spareAttributeEntries_.back());
-    spareAttributeEntries_.pop_back();
-    entry.key().assign(name);
-    entry.mapped() = std::move(node);
-    attributeNodes_.insert(place, std::move(entry));
 }
 
 void VellumParser::handleEndElement() {

@@ -1,7 +1,6 @@
 #include "vellum/VellumParserExtensions.h"
 
 #include "VellumLog.h"
-#include "vellum/Attr.h"
 #include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleSheet.h"
@@ -30,7 +29,7 @@ std::string qualified(const std::string& name, const std::optional<std::string>&
 template <class T>
 VellumParserSVG::ElementFactory factory() {
     return [](const std::string& qualifiedName, const std::optional<std::string>& namespaceURI,
-              const Element::AttributeNodes& attributes) -> std::shared_ptr<SVGElement> {
+              const ParsedAttributes& attributes) -> std::shared_ptr<SVGElement> {
         return SVGElement::create<T>(qualifiedName, namespaceURI, attributes);
     };
 }
@@ -45,7 +44,7 @@ bool isUndrawnPaintServerOrEffect(std::string_view name) {
 
 std::shared_ptr<Node> genericElement(const std::string& name, const std::optional<std::string>& prefix,
                                      const std::optional<std::string>& namespaceURI,
-                                     const Element::AttributeNodes& attributes, VellumParseResult& result) {
+                                     const ParsedAttributes& attributes, VellumParseResult& result) {
     if (isSVG(namespaceURI) && isUndrawnPaintServerOrEffect(name)) {
         result.addParseWarning(VellumError::make(
             "Vellum", 1,
@@ -94,7 +93,7 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
                                                           const std::shared_ptr<VellumSource>& document,
                                                           const std::optional<std::string>& prefix,
                                                           const std::optional<std::string>& namespaceURI,
-                                                          const Element::AttributeNodes& attributes,
+                                                          const ParsedAttributes& attributes,
                                                           VellumParseResult& result,
                                                           const std::shared_ptr<Node>& parentNode) {
     if (!isSVG(namespaceURI)) return nullptr;
@@ -117,8 +116,8 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
     svg->setSource(document);
     if (parentNode && result.rootOfSVGTree()) return element;  // a nested svg element
     result.setRootOfSVGTree(svg);
-    if (auto version = attributes.find("version"); version != attributes.end() && document) {
-        document->setSvgLanguageVersion(version->second->value());
+    if (auto version = attributes.valueOf("version"); version && document) {
+        document->setSvgLanguageVersion(std::string(*version));
     }
     if (parentNode) return element;
     auto svgDocument = makeNodeShared<SVGDocument>();
@@ -130,7 +129,7 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
 std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
                                                                const std::optional<std::string>&,
                                                                const std::optional<std::string>& namespaceURI,
-                                                               const Element::AttributeNodes& attributes,
+                                                               const ParsedAttributes& attributes,
                                                                VellumParseResult& result, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
     if (name != "linearGradient" && name != "radialGradient" && name != "stop") return nullptr;
@@ -156,7 +155,7 @@ void VellumParserGradient::handleEndElement(const std::shared_ptr<Node>& node, c
 
 std::shared_ptr<Node> VellumParserPatternsAndGradients::handleStartElement(
     const std::string& name, const std::shared_ptr<VellumSource>&, const std::optional<std::string>& prefix,
-    const std::optional<std::string>& namespaceURI, const Element::AttributeNodes& attributes, VellumParseResult& result,
+    const std::optional<std::string>& namespaceURI, const ParsedAttributes& attributes, VellumParseResult& result,
     const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
     return genericElement(name, prefix, namespaceURI, attributes, result);
@@ -165,7 +164,7 @@ std::shared_ptr<Node> VellumParserPatternsAndGradients::handleStartElement(
 std::shared_ptr<Node> VellumParserStyles::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
                                                              const std::optional<std::string>& prefix,
                                                              const std::optional<std::string>& namespaceURI,
-                                                             const Element::AttributeNodes& attributes,
+                                                             const ParsedAttributes& attributes,
                                                              VellumParseResult&, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
     return makeNodeShared<Element>(qualified(name, prefix), namespaceURI, attributes);
@@ -183,7 +182,7 @@ std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::stri
                                                                  const std::shared_ptr<VellumSource>&,
                                                                  const std::optional<std::string>& prefix,
                                                                  const std::optional<std::string>& namespaceURI,
-                                                                 const Element::AttributeNodes& attributes,
+                                                                 const ParsedAttributes& attributes,
                                                                  VellumParseResult& result, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI) || (name != "defs" && name != "use")) return nullptr;
     if (name == "defs") return SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
@@ -196,7 +195,7 @@ std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::stri
 std::shared_ptr<Node> VellumParserDOM::handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>&,
                                                           const std::optional<std::string>& prefix,
                                                           const std::optional<std::string>& namespaceURI,
-                                                          const Element::AttributeNodes& attributes,
+                                                          const ParsedAttributes& attributes,
                                                           VellumParseResult& result, const std::shared_ptr<Node>&) {
     return genericElement(name, prefix, namespaceURI, attributes, result);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "vellum/NamedNodeMap.h"
 #include "vellum/Node.h"
 
 namespace vellum {
@@ -20,9 +21,11 @@ public:
 
     // A plain element: each entry becomes an attribute filed by name.
     explicit Element(std::string localName, const AttributeTexts& attributes = {});
-    // What the parser makes: a namespaced element whose attributes are filed under their own
-    // namespace, or under the element's when they have none.
+    // A namespaced element whose attributes are filed under their own namespace, or under the
+    // element's when they have none.
     Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
+    // What the parser makes: the same, its attributes kept without nodes until DOM code asks for them.
+    Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const ParsedAttributes& attributes);
 
     const std::string& tagName() const { return tagName_; }
 
@@ -36,7 +39,9 @@ public:
     }
 
     std::string getAttribute(std::string_view name) const;
-    // The attribute's value where it is kept, or null when there is no such attribute node.
+    // The attribute's value where it is kept, until the attributes change (empty for a node of another
+    // kind filed in its place), or null when there is nothing of that name: hasAttribute's answer and
+    // getAttribute's text at once.
     const std::string* findAttributeValue(std::string_view name) const;
     void setAttribute(std::string name, std::string value);
     // Removes the attribute of that name, filed by name or under a namespace.

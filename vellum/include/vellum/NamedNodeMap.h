@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,54 +16,140 @@ namespace vellum {
 
 class Node;
 
+// An attribute as the parser read it, before an element files it; the views last while the element
+// is made.
+struct ParsedAttribute {
+    std::string_view qualifiedName;
+    // Its own, else the document's default namespace.
+    std::optional<std::string_view> namespaceURI;
+    std::string_view value;
+};
+
+// An element's attributes as the parser hands them to the extensions: in document order, then the
+// element's namespace declarations (as "xmlns:prefix" in the xmlns namespace).
+class ParsedAttributes : public std::span<const ParsedAttribute> {
+public:
+    using std::span<const ParsedAttribute>::span;
+    // The value of the attribute of that qualified name, or none.
+    std::optional<std::string_view> valueOf(std::string_view qualifiedName) const;
+};
+
 // An element's attributes, in two tables: by name (DOM 1) and by namespace URI, then local name
 // (DOM 2). The parser files attributes by namespace; those of a document without namespaces go by
 // name. Both may be used on one map: a name look-up tries the first table, then every namespace.
+//
+// Both tables are one flat list. A parsed attribute is kept as its name and value; its Attr node is
+// made when DOM code asks for it and kept from then on, so the same node answers every later call.
 class NamedNodeMap {
 public:
-    // Parsed documents keep their tables' entries in the document's node arena.
-    using NamespaceTable = std::map<std::string, std::shared_ptr<Node>, std::less<>,
-                                    NodeArenaOrHeapAllocator<std::pair<const std::string, std::shared_ptr<Node>>>>;
-    using NamespaceTables = std::map<std::string, NamespaceTable, std::less<>,
-                                     NodeArenaOrHeapAllocator<std::pair<const std::string, NamespaceTable>>>;
+    // The tables as the DOM sees them (a snapshot: later changes to the map do not show in it).
+    using NamespaceTable = std::map<std::string, std::shared_ptr<Node>, std::less<>>;
+    using NamespaceTables = std::map<std::string, NamespaceTable, std::less<>>;
+
+    NamedNodeMap() = default;
+    // A copy holds the same attribute nodes (made now where they were not yet).
+    NamedNodeMap(const NamedNodeMap& other);
+    NamedNodeMap& operator=(const NamedNodeMap& other);
+    ~NamedNodeMap();
 
     // By name, else the first attribute of any namespace whose local name is `name` ("href" finds
     // "xlink:href").
     std::shared_ptr<Node> getNamedItem(std::string_view name) const;
     // The same look-up without taking a share of the node: the map keeps it alive.
     const Node* findNamedItem(std::string_view name) const;
+    // The value of what getNamedItem would find, read without making its node: an attribute's value,
+    // the empty text for another kind of node, null when there is nothing of that name. The text is
+    // the map's until the map changes.
+    const std::string* valueOfNamedItem(std::string_view name) const;
+    // The same for an item whose name is written without a prefix: by name, else in the first
+    // namespace holding one ("href" never finds "xlink:href").
+    const std::string* valueOfUnprefixedItem(std::string_view name) const;
     // Stored under the node's name; answers the node it replaced.
     std::shared_ptr<Node> setNamedItem(const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> removeNamedItem(std::string_view name);
+    // Removes what getNamedItem finds, by name or in a namespace.
+    std::shared_ptr<Node> removeFoundItem(std::string_view name);
 
     // Both tables counted.
-    std::size_t length() const;
+    std::size_t length() const { return entries_.size(); }
     // Unsupported: the tables have no order to index. Fails the assertion handler.
     std::shared_ptr<Node> item(std::size_t index) const;
 
     std::shared_ptr<Node> getNamedItemNS(std::string_view namespaceURI, std::string_view localName) const;
+    // The same for getNamedItemNS.
+    const std::string* valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const;
     std::shared_ptr<Node> setNamedItemNS(const std::shared_ptr<Node>& node);
     // Filed under the node's namespace, else `ownerNamespace`; with neither, by name.
     std::shared_ptr<Node> setNamedItemNS(const std::shared_ptr<Node>& node, const std::optional<std::string>& ownerNamespace);
     std::shared_ptr<Node> removeNamedItemNS(std::string_view namespaceURI, std::string_view localName);
 
+    // Files what the parser read, each under its namespace, else `ownerNamespace`; with neither, by
+    // name. Of two that land on one key, the one with the greater qualified name stays.
+    void fileParsed(ParsedAttributes attributes, const std::optional<std::string>& ownerNamespace);
+
+    // The by-name table's nodes, in name order.
     std::vector<std::shared_ptr<Node>> allNodesUnsortedDOM1() const;
-    const NamespaceTables& allNodesUnsortedDOM2() const { return namespaces_; }
+    // The namespace tables, in order of namespace and local name.
+    NamespaceTables allNodesUnsortedDOM2() const;
 
     // A new map over the same attribute nodes.
     std::shared_ptr<NamedNodeMap> copy() const;
     std::string description() const;
 
 private:
-    const std::shared_ptr<Node>* slotNamed(std::string_view name) const;
+    struct Entry {
+        // Provided, so that a new entry is not zeroed before its members are made.
+        Entry() {}
+
+        // Made when first asked for, or filed as a node; from then on it holds the name and value.
+        mutable std::shared_ptr<Node> node;
+        // Without a node: the qualified name and the value.
+        mutable std::string name;
+        mutable std::string value;
+        // The namespace table it is in: a common namespace is shared, another is kept here.
+        const std::optional<std::string>* sharedNamespace = nullptr;
+        std::string ownNamespace;
+        bool inNamespace = false;
+        // Whether a node made from it is in that namespace itself (else it was filed under its element's).
+        bool nodeInNamespace = false;
+        // Where the local name starts in `name`.
+        std::uint32_t localStart = 0;
+        // nameBits of its key: most entries a look-up passes differ there, without comparing text.
+        std::uint64_t keyBits = 0;
+
+        std::string_view table() const { return sharedNamespace ? std::string_view(**sharedNamespace) : ownNamespace; }
+        // Its qualified name by name, its local name in a namespace.
+        std::string_view key() const;
+        // `shared` is commonNamespace's answer for the namespace.
+        void fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared);
+    };
+    using Entries = std::vector<Entry, NodeArenaOrHeapAllocator<Entry>>;
+
+    // getNamedItem's entry, or null; or only among those whose qualified name is `name`.
+    const Entry* entryNamed(std::string_view name, bool writtenWithoutPrefix = false) const;
+    Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits);
+    const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const;
+    const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits) const;
+    static const std::string* valueOf(const Entry* entry);
+    static std::string_view qualifiedNameOf(const Entry& entry);
+    // The entry's node, made now if it has none yet.
+    static const std::shared_ptr<Node>& nodeOf(const Entry& entry);
+    std::shared_ptr<Node> file(std::optional<std::string_view> namespaceURI, const std::shared_ptr<Node>& node);
+    std::shared_ptr<Node> take(const Entry* entry);
+    void makeEveryNode() const;
+    // Filing checks each attribute against those before it up to this many entries.
+    static constexpr std::size_t maximumScannedEntries = 32;
+    // Drops every entry but one of each key, as filing them one by one would.
+    void keepOnePerKey();
+    // By table (by name first, then namespaces in order), then key.
+    std::vector<const Entry*> sortedEntries() const;
     // Two bits per name ever filed (by name or local name): a name whose bits are not all set is in
     // no table, which answers the usual question, for a property the element does not carry, without
     // comparing a single key. Removals leave their bits; they only cost a table look-up.
     static std::uint64_t nameBits(std::string_view name);
-    void noteName(std::string_view name) { names_ |= nameBits(name); }
+    bool mayHold(std::uint64_t bits) const { return (names_ & bits) == bits; }
 
-    NamespaceTable byName_;
-    NamespaceTables namespaces_;
+    Entries entries_;
     std::uint64_t names_ = 0;
 };
 

@@ -97,6 +97,8 @@ public:
     };
 
     SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const AttributeNodes& attributes);
+    SVGElement(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
+               const ParsedAttributes& attributes);
     explicit SVGElement(std::string localName, const AttributeTexts& attributes = {});
 
     // The node as an SVG element, or null: a tag test, not a dynamic cast.

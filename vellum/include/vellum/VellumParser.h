@@ -92,18 +92,15 @@ private:
     // The innermost open element that made a node (the list's, so not to be held across a change of it).
     const std::shared_ptr<Node>& currentParent() const;
     void flushCharacters();
-    // Files an attribute node under its name in attributeNodes_, replacing one of the same name.
-    void fileAttributeNode(const std::string& name, std::shared_ptr<Attr> node);
 
     std::string storedChars_;
     // What the bridge hands one element over in, kept for the next element.
     std::vector<std::pair<std::string, std::string>> declaredNamespaces_;
     std::vector<RawAttribute> rawAttributes_;
     std::vector<std::string> unescapedValues_;
-    // The attribute nodes an element is made from, and the entries of earlier elements' maps, kept
-    // (without their nodes) to be filled again rather than allocated anew for every attribute.
-    Element::AttributeNodes attributeNodes_;
-    std::vector<Element::AttributeNodes::node_type> spareAttributeEntries_;
+    // The attributes an element is made from, and the prefixed names among them.
+    std::vector<ParsedAttribute> parsedAttributes_;
+    std::vector<std::string> qualifiedNames_;
     std::optional<std::string> elementNamespace_;
     // How many open elements are being skipped for lying too deep.
     std::size_t skippedDepth_ = 0;

@@ -29,7 +29,7 @@ public:
     virtual std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                                      const std::optional<std::string>& prefix,
                                                      const std::optional<std::string>& namespaceURI,
-                                                     const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                                     const ParsedAttributes& attributes, VellumParseResult& result,
                                                      const std::shared_ptr<Node>& parentNode) = 0;
     // `node` is the element being closed.
     virtual void handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>& document,

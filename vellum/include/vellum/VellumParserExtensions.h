@@ -17,7 +17,7 @@ class VellumParserSVG : public VellumParserExtension {
 public:
     using ElementFactory = std::function<std::shared_ptr<SVGElement>(const std::string& qualifiedName,
                                                                      const std::optional<std::string>& namespaceURI,
-                                                                     const Element::AttributeNodes& attributes)>;
+                                                                     const ParsedAttributes& attributes)>;
     // Tag name to the class it is built as.
     static const std::map<std::string, ElementFactory>& elementMap();
 
@@ -26,7 +26,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
 };
 
@@ -37,7 +37,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
     void handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>& document,
                           VellumParseResult& result) override;
@@ -56,7 +56,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
 };
 
@@ -68,7 +68,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
     void handleEndElement(const std::shared_ptr<Node>& node, const std::shared_ptr<VellumSource>& document,
                           VellumParseResult& result) override;
@@ -82,7 +82,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
 };
 
@@ -94,7 +94,7 @@ public:
     std::shared_ptr<Node> handleStartElement(const std::string& name, const std::shared_ptr<VellumSource>& document,
                                              const std::optional<std::string>& prefix,
                                              const std::optional<std::string>& namespaceURI,
-                                             const Element::AttributeNodes& attributes, VellumParseResult& result,
+                                             const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
 };
 
