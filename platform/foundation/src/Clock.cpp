@@ -1,7 +1,10 @@
 #include "foundation/Clock.h"
 
+#include <time.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace foundation {
 
@@ -16,10 +19,20 @@ const std::shared_ptr<Clock>& systemClock() {
 struct Installed {
     std::mutex mutex;
     std::shared_ptr<Clock> clock = systemClock();
-    // Whether systemClock() is the one installed. Log records and timers ask for the time from many
-    // threads at once: the system clock needs no lock.
-    std::atomic<bool> system = true;
 };
+
+// Whether systemClock() is the one installed. Log records and timers ask for the time from many
+// threads at once: the system clock needs no lock, and this flag no guard of a function's static.
+constinit std::atomic<bool> systemInstalled = true;
+
+// The wall clock in seconds since 1970, read straight from the system (one call less than through
+// std::chrono): every log record reads it.
+double secondsSince1970() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    // Multiplied rather than divided: a division stalls every log record's time stamp.
+    return static_cast<double>(static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec) * 1e-9;
+}
 
 Installed& installed() {
     static Installed& state = *new Installed;
@@ -30,7 +43,7 @@ Installed& installed() {
 
 std::shared_ptr<Clock> Clock::current() {
     auto& state = installed();
-    if (state.system.load(std::memory_order_acquire)) return systemClock();
+    if (systemInstalled.load(std::memory_order_acquire)) return systemClock();
     std::lock_guard lock(state.mutex);
     return state.clock;
 }
@@ -41,21 +54,15 @@ void Clock::setCurrent(std::shared_ptr<Clock> clock) {
     auto replacement = system ? systemClock() : std::move(clock);
     std::lock_guard lock(state.mutex);
     state.clock.swap(replacement);
-    state.system.store(system, std::memory_order_release);
+    systemInstalled.store(system, std::memory_order_release);
 }
 
 Date Date::now() {
-    if (installed().system.load(std::memory_order_acquire)) return SystemClock().now();
+    if (systemInstalled.load(std::memory_order_acquire)) return Date::fromUnix(secondsSince1970());
     return Clock::current()->now();
 }
 
-Date SystemClock::now() const {
-    // Multiplied rather than divided: a division stalls every log record's time stamp.
-    const auto nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch());
-    const double since1970 = static_cast<double>(nanoseconds.count()) * 1e-9;
-    return Date::fromUnix(since1970);
-}
+Date SystemClock::now() const { return Date::fromUnix(secondsSince1970()); }
 
 double SystemClock::uptime() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <optional>
 #include <type_traits>
 
@@ -130,6 +133,82 @@ void appendBare(std::string& result, char kind, const FormatArgument::Value& val
                value);
 }
 
+// The most an integer takes in decimal ("-9223372036854775808").
+constexpr std::size_t longestInteger = 20;
+
+// Copies the text from `next` up to the next '%' (or `end`) to `out`, moving both past it. It may
+// write up to 15 bytes past what it copies: `out` has at least the pattern's length of room ahead.
+void copyLiteral(char*& out, const char*& next, const char* end) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: log patterns are short runs of text, where a call to memchr and one to
+    // memcpy per run cost more than the run.
+    const __m128i percent = _mm_set1_epi8('%');
+    while (end - next >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+        if (const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, percent))) {
+            const int length = __builtin_ctz(static_cast<unsigned>(found));
+            out += length;
+            next += length;
+            return;
+        }
+        out += 16;
+        next += 16;
+    }
+#endif
+    while (next != end && *next != '%') *out++ = *next++;
+}
+
+struct Progress {
+    std::size_t index = 0;         // in the pattern
+    std::size_t nextArgument = 0;  // in the arguments
+};
+
+// The leading text and bare conversions of `pattern` (most log lines hold nothing else), written
+// through one pointer into room made once, as the general loop would write them. Stops at the first
+// conversion it leaves to that loop: one with flags, width, precision or length, "%%", a trailing
+// "%", or a number that "%@" or "%s" describes. The room covers the pattern and, per argument, the
+// longer of its text and the longest integer.
+Progress appendLeadingBare(std::string& result, std::string_view pattern, std::span<const FormatArgument> arguments) {
+    std::size_t room = pattern.size();
+    for (const auto& argument : arguments) {
+        const auto* text = std::get_if<std::string_view>(&argument.value());
+        room += std::max(longestInteger, text ? text->size() : 0);
+    }
+    Progress progress;
+    const std::size_t size = result.size();
+    result.resize_and_overwrite(size + room, [&](char* start, std::size_t) {
+        char* out = start + size;
+        const char* next = pattern.data();
+        const char* const end = next + pattern.size();
+        while (next != end) {
+            copyLiteral(out, next, end);
+            if (next == end || next + 1 == end || !isBare(next[1])) break;
+            const char kind = next[1];
+            if (progress.nextArgument < arguments.size()) {
+                const auto& value = arguments[progress.nextArgument].value();
+                const auto* text = std::get_if<std::string_view>(&value);
+                const bool integer = kind == 'd' || kind == 'i' || kind == 'u';
+                if (!integer && std::holds_alternative<double>(value)) break;
+                ++progress.nextArgument;
+                if (!integer && text) {
+                    out = std::copy(text->begin(), text->end(), out);
+                } else if (kind == 'd' || kind == 'i') {
+                    out = std::to_chars(out, out + longestInteger, asSigned(value)).ptr;
+                } else if (kind == 'u' || std::holds_alternative<std::uint64_t>(value)) {
+                    out = std::to_chars(out, out + longestInteger, static_cast<std::uint64_t>(asSigned(value))).ptr;
+                } else {
+                    out = std::to_chars(out, out + longestInteger, asSigned(value)).ptr;
+                }
+            }
+            next += 2;
+        }
+        progress.index = static_cast<std::size_t>(next - pattern.data());
+        return static_cast<std::size_t>(out - start);
+    });
+    return progress;
+}
+
 }  // namespace
 
 std::string formatArguments(std::string_view pattern, std::span<const FormatArgument> arguments) {
@@ -139,7 +218,9 @@ std::string formatArguments(std::string_view pattern, std::span<const FormatArgu
 }
 
 void appendFormattedArguments(std::string& result, std::string_view pattern, std::span<const FormatArgument> arguments) {
-    std::size_t nextArgument = 0;
+    const Progress progress = appendLeadingBare(result, pattern, arguments);
+    if (progress.index == pattern.size()) return;
+    std::size_t nextArgument = progress.nextArgument;
     auto takeArgument = [&]() -> const FormatArgument::Value* {
         return nextArgument < arguments.size() ? &arguments[nextArgument++].value() : nullptr;
     };
@@ -159,7 +240,7 @@ void appendFormattedArguments(std::string& result, std::string_view pattern, std
     };
 
     result.reserve(result.size() + pattern.size() + 16 * arguments.size());
-    for (std::size_t index = 0; index < pattern.size(); ++index) {
+    for (std::size_t index = progress.index; index < pattern.size(); ++index) {
         if (pattern[index] != '%') {
             std::size_t end = std::min(pattern.find('%', index), pattern.size());
             result.append(pattern.substr(index, end - index));

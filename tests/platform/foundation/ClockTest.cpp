@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -36,6 +37,16 @@ TEST(ClockDeathTest, StaysReadableFromOtherThreadsWhileTheProcessExits) {
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Clock, TheSystemClocksNowIsTheWallClock) {
+    const double before = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const Date now = Date::now();
+    const Date fromClock = Clock::current()->now();
+    const double after = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_GE(now.timeIntervalSince1970(), before - 1e-6);
+    EXPECT_LE(now.timeIntervalSince1970(), after + 1e-6);
+    EXPECT_GE(fromClock, now);
 }
 
 TEST(Clock, DateConvertsBetweenReferenceAndUnixEpochs) {

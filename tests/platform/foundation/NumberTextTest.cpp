@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <string>
 
 #include "foundation/Format.h"
 #include "foundation/NumberText.h"
@@ -66,6 +69,27 @@ TEST(Format, ConvertsMismatchedArgumentsInsteadOfReadingGarbage) {
               "18446744073709551615|18446744073709551615|-2.5|0");
     EXPECT_EQ(format("%q %", 1), "%q %");
     EXPECT_EQ(format("no conversions", 1, 2), "no conversions");
+}
+
+// Text runs of every length around the conversions, bare ones first and then ones with flags, widths
+// or "%%", and after what the buffer already held.
+TEST(Format, KeepsTheTextAroundConversionsWholeAtEveryLength) {
+    const std::string longText(40, 't');
+    for (std::size_t before = 0; before <= 40; ++before) {
+        for (std::size_t after : {0, 1, 15, 16, 17, 33}) {
+            const std::string lead(before, 'a');
+            const std::string tail(after, 'b');
+            SCOPED_TRACE(testing::Message() << before << " before, " << after << " after");
+            EXPECT_EQ(format(lead + "%d" + tail + "%@|%u%s", INT64_MIN, longText, -1, ""),
+                      lead + "-9223372036854775808" + tail + longText + "|18446744073709551615");
+            EXPECT_EQ(format(lead + "%i %05d%%" + tail + "%@ %d", 7, 42, 2.5, 3), lead + "7 00042%" + tail + "2.5 3");
+            EXPECT_EQ(format(lead + "%@" + tail + "%", 2.5), lead + "2.5" + tail + "%");
+        }
+    }
+    std::string kept = "kept ";
+    const std::array<FormatArgument, 2> arguments{std::string_view(), 12};
+    appendFormattedArguments(kept, "[%@] %d%d", arguments);
+    EXPECT_EQ(kept, "kept [] 12");
 }
 
 TEST(Format, IntegerConversionsOfHugeOrNaNDoublesSaturate) {
