@@ -14,6 +14,22 @@ constexpr double crossingSlack = 1e-9;
 // step's end, off by an area far below a pixel's rounding.
 constexpr double shortestStep = 1e-7;
 
+// Restores the heap `heap` (soonest first) after its top went later.
+template <typename Heap>
+void siftDown(Heap& heap) {
+    std::size_t at = 0, size = heap.size();
+    auto moved = heap[0];
+    while (true) {
+        std::size_t child = 2 * at + 1;
+        if (child >= size) break;
+        if (child + 1 < size && heap[child] > heap[child + 1]) ++child;
+        if (!(moved > heap[child])) break;
+        heap[at] = heap[child];
+        at = child;
+    }
+    heap[at] = moved;
+}
+
 }  // namespace
 
 void BorderTracer::begin(double top, double bottom, double right) {
@@ -51,20 +67,20 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
             }
             auto last = std::uint32_t(points_.size() - 1);
             if (points_[last].y <= top_ || points_[first].y >= bottom_ || left >= right_) points_.resize(first);
-            else chains_.push_back({first, last, first, direction, 0, 0, 0, 0});
+            else chains_.push_back({first, last, first, direction, {}, {}, 0, 0, 0, 0, UINT32_MAX});
         }
         edge = end;
     }
 }
 
-double BorderTracer::xAt(const Chain& chain, double y) const {
-    Point a = points_[chain.segment], b = points_[chain.segment + 1];
+[[gnu::always_inline]] inline double BorderTracer::xAt(const Chain& chain, double y) const {
+    const Point &a = chain.a, &b = chain.b;
     return y <= a.y ? a.x : y >= b.y ? b.x : a.x + (y - a.y) * chain.dxdy;
 }
 
 void BorderTracer::keep(Chain& chain, double y) {
     if (chain.pendingSign != 0 && y > chain.pendingY) {
-        Point a = points_[chain.segment], b = points_[chain.segment + 1];
+        const Point &a = chain.a, &b = chain.b;
         Point from = chain.pendingY <= a.y ? a : Point{xAt(chain, chain.pendingY), chain.pendingY};
         Point to = y >= b.y ? b : Point{xAt(chain, y), y};
         border_.push_back({from, to, double(chain.pendingSign)});
@@ -72,26 +88,43 @@ void BorderTracer::keep(Chain& chain, double y) {
     chain.pendingSign = 0;
 }
 
-void BorderTracer::startSegment(std::uint32_t index, double y) {
-    Chain& chain = chains_[index];
-    Point a = points_[chain.segment], b = points_[chain.segment + 1];
-    chain.dxdy = (b.x - a.x) / (b.y - a.y);
-    corners_.push_back({std::max(b.y, y), index});
-    std::push_heap(corners_.begin(), corners_.end(), std::greater<>());
+void BorderTracer::startSegment(Chain& chain) {
+    chain.a = points_[chain.segment];
+    chain.b = points_[chain.segment + 1];
+    chain.dxdy = (chain.b.x - chain.a.x) / (chain.b.y - chain.a.y);
 }
 
-void BorderTracer::watch(std::size_t index, double y) {
+[[gnu::always_inline]] inline void BorderTracer::watch(std::size_t index, double y) {
     if (index + 1 >= active_.size()) return;
     const Chain &left = chains_[active_[index]], &right = chains_[active_[index + 1]];
     double closing = left.dxdy - right.dxdy;
     if (!(closing > 0)) return;
     double gap = xAt(right, y) - xAt(left, y);
-    double last = std::min({points_[left.segment + 1].y, points_[right.segment + 1].y, bottom_});
+    double last = std::min({left.b.y, right.b.y, bottom_});
     if (gap + crossingSlack >= (last - y) * closing) return;
     double at = std::max(y + std::max(gap, 0.0) / closing, y + shortestStep);
     if (!(at > y)) at = std::nextafter(y, INFINITY);
     crossings_.push_back({at, active_[index], active_[index + 1], left.segment, right.segment});
     std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());
+}
+
+void BorderTracer::renumber(std::size_t from) {
+    // Only the nearest: thousands of chains beside one another would make each start or end cost as
+    // much again, and those further on are found by the search a few places from where they were.
+    std::size_t end = std::min(active_.size(), from + 64);
+    for (std::size_t i = from; i < end; ++i) chains_[active_[i]].slot = std::uint32_t(i);
+}
+
+std::size_t BorderTracer::find(std::uint32_t chain) {
+    std::uint32_t& slot = chains_[chain].slot;
+    std::size_t size = active_.size();
+    if (slot == UINT32_MAX || size == 0) return size;
+    std::size_t seen = std::min<std::size_t>(slot, size - 1);
+    for (std::size_t distance = 0; distance <= seen || seen + distance < size; ++distance) {
+        if (seen + distance < size && active_[seen + distance] == chain) return slot = std::uint32_t(seen + distance);
+        if (distance <= seen && active_[seen - distance] == chain) return slot = std::uint32_t(seen - distance);
+    }
+    return size;
 }
 
 const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t budget) {
@@ -111,12 +144,12 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         heap.pop_back();
         return stop;
     };
-    // Finding a chain on the line and making room on it cost as many steps as chains they pass: those
-    // count towards the budget too, or thousands of chains crossing one another would stop it in time
-    // only after seconds.
+    // Making room on the line costs as many steps as chains it moves, and each chain stopped at counts
+    // those left of it, as a measure of how crowded the line is: both count towards the budget, or
+    // thousands of chains crossing one another would stop it in time only after seconds.
     std::size_t next = 0, work = 0;
     auto place = [&](std::uint32_t chain) {
-        auto i = std::size_t(std::find(active_.begin(), active_.end(), chain) - active_.begin());
+        std::size_t i = find(chain);
         work += i;
         return i;
     };
@@ -131,27 +164,33 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         std::size_t low = SIZE_MAX, high = 0;
         auto changed = [&](std::size_t i) { low = std::min(low, i), high = std::max(high, i); };
         while (!corners_.empty() && corners_.front().y <= y) {
-            std::uint32_t index = pop(corners_).chain;
+            std::uint32_t index = corners_.front().chain;
             Chain& chain = chains_[index];
             std::size_t i = place(index);
             if (chain.segment + 1 < chain.last) {
-                // A corner within the chain: the stretch kept goes on along the next segment.
-                double cornerY = points_[chain.segment + 1].y;
+                // A corner within the chain: the stretch kept goes on along the next segment, whose
+                // corner takes this one's place in the heap.
+                double cornerY = chain.b.y;
                 int sign = chain.pendingSign;
                 keep(chain, cornerY);
                 chain.pendingSign = sign;
                 chain.pendingY = cornerY;
                 ++chain.segment;
-                startSegment(index, y);
+                startSegment(chain);
+                corners_.front().y = std::max(chain.b.y, y);
+                siftDown(corners_);
                 if (i < active_.size()) {
                     if (i > 0) watch(i - 1, y);
                     watch(i, y);
                 }
                 continue;
             }
-            keep(chain, points_[chain.last].y);
+            pop(corners_);
+            keep(chain, chain.b.y);
             if (i == active_.size()) continue;
             active_.erase(active_.begin() + std::ptrdiff_t(i));
+            chain.slot = UINT32_MAX;
+            renumber(i);
             work += active_.size() - i;
             // Thousands of chains may end or start on one line: the budget holds within it too.
             if (work > budget) return nullptr;
@@ -166,6 +205,8 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             std::size_t i = place(stop.left);
             if (i + 1 >= active_.size() || active_[i + 1] != stop.right) continue;
             std::swap(active_[i], active_[i + 1]);
+            chains_[active_[i]].slot = std::uint32_t(i);
+            chains_[active_[i + 1]].slot = std::uint32_t(i + 1);
             changed(i);
             changed(i + 1);
         }
@@ -176,7 +217,9 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             while (chain.segment + 1 < chain.last && points_[chain.segment + 1].y <= y) ++chain.segment;
             if (points_[chain.segment + 1].y <= y) continue;
             chain.pendingSign = 0;
-            startSegment(index, y);
+            startSegment(chain);
+            corners_.push_back({std::max(chain.b.y, y), index});
+            std::push_heap(corners_.begin(), corners_.end(), std::greater<>());
             double x = xAt(chain, y);
             // After the chains it meets on the line that leave it further left.
             auto at = std::partition_point(active_.begin(), active_.end(), [&](std::uint32_t other) {
@@ -185,6 +228,7 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
             });
             std::size_t i = std::size_t(at - active_.begin());
             active_.insert(at, index);
+            renumber(i);
             work += active_.size() - i;
             if (work > budget) return nullptr;
             if (low != SIZE_MAX && low >= i) ++low;
@@ -218,7 +262,7 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
     }
     for (std::uint32_t index : active_) {
         Chain& chain = chains_[index];
-        keep(chain, std::min(points_[chain.segment + 1].y, bottom_));
+        keep(chain, std::min(chain.b.y, bottom_));
     }
     return &border_;
 }

@@ -41,10 +41,12 @@ private:
         std::uint32_t first, last;  // its points in points_, top to bottom
         std::uint32_t segment;      // the first point of the segment on the sweep's line
         int direction;              // +1 where the polygon runs down
+        Point a, b;                 // that segment's ends, kept here as every stop reads them
         double dxdy;                // of that segment
         int windingBefore;          // left of it on the line
         int pendingSign;            // which side the stretch being kept covers (0: none)
         double pendingY;            // where it began
+        std::uint32_t slot;         // where it was last seen in active_ (none: not on the line)
     };
     // Where a chain's segment ends.
     struct Corner {
@@ -62,9 +64,15 @@ private:
 
     double xAt(const Chain& chain, double y) const;
     void keep(Chain& chain, double y);
-    void startSegment(std::uint32_t index, double y);
+    // Takes up the chain's segment at `segment`, which ends at its next corner.
+    void startSegment(Chain& chain);
     // Queues the crossing of the neighbours at `index` and `index + 1`, if they cross below `y`.
     void watch(std::size_t index, double y);
+    // Where `chain` is on the line (its size where it is not), searched from where it was last seen:
+    // chains starting or ending on the line move the others by one place each.
+    std::size_t find(std::uint32_t chain);
+    // Tells the chains from `from` on where they are now, after one started or ended there.
+    void renumber(std::size_t from);
 
     double top_ = 0, bottom_ = 0, right_ = 0;
     std::vector<Point> points_;
