@@ -10,15 +10,21 @@
 // same run.
 namespace {
 
-// A stroke's outline as a stroker hands it over: 2,000 quads along a spiral, each overlapping its
-// neighbours, with a wedge at each turn.
-gfx::Path strokePieces() {
-    gfx::Path path;
+// 2,000 segments along a spiral.
+std::vector<gfx::Point> spiral() {
     std::vector<gfx::Point> spine;
     for (int i = 0; i <= 2000; ++i) {
         double t = i * 0.012, r = 40 + t * 16;
         spine.push_back({480 + r * std::cos(t), 480 + r * std::sin(t)});
     }
+    return spine;
+}
+
+// A stroke's outline as a stroker once handed it over: a quad along each segment of the spiral, each
+// overlapping its neighbours, with a wedge at each turn.
+gfx::Path strokePieces() {
+    gfx::Path path;
+    std::vector<gfx::Point> spine = spiral();
     constexpr double half = 4;
     gfx::Point lastNormal{};
     for (std::size_t i = 0; i + 1 < spine.size(); ++i) {
@@ -76,15 +82,35 @@ std::vector<gfx::Path> rectangles() {
     return paths;
 }
 
-void fill(benchmark::State& state, const std::vector<gfx::Path>& paths, gfx::Color color = {0.2, 0.4, 0.8, 0.9}) {
+// `draw` into a 960 x 960 context set up by `prepare`, by our scan converter or by Cairo.
+template <typename Prepare, typename Draw>
+void measure(benchmark::State& state, Prepare prepare, Draw draw) {
     auto context = gfx::Context::create(960, 960, {});
-    context->setFillColor(color);
+    prepare(*context);
     gfx::raster::setScanConverterEnabled(state.range(0) != 0);
     for (auto _ : state) {
-        for (const auto& path : paths) context->fill(path);
+        draw(*context);
         benchmark::ClobberMemory();
     }
     gfx::raster::setScanConverterEnabled(true);
+}
+
+void fill(benchmark::State& state, const std::vector<gfx::Path>& paths, gfx::Color color = {0.2, 0.4, 0.8, 0.9}) {
+    measure(state, [&](gfx::Context& context) { context.setFillColor(color); },
+            [&](gfx::Context& context) {
+                for (const auto& path : paths) context.fill(path);
+            });
+}
+
+// The spiral stroked 8 px wide, its pieces' overlaps traced.
+void strokeSpiral(benchmark::State& state) {
+    gfx::Path path;
+    path.addLines(spiral());
+    auto prepare = [](gfx::Context& context) {
+        context.setStrokeColor(gfx::Color{0.2, 0.4, 0.8, 0.9});
+        context.setLineWidth(8);
+    };
+    measure(state, prepare, [&](gfx::Context& context) { context.stroke(path); });
 }
 
 }  // namespace
@@ -100,3 +126,6 @@ static void BM_FillRectangles(benchmark::State& state) {
     fill(state, rectangles(), state.range(1) ? gfx::Color{0.2, 0.4, 0.8, 1} : gfx::Color{0.2, 0.4, 0.8, 0.9});
 }
 BENCHMARK(BM_FillRectangles)->ArgsProduct({{1, 0}, {1, 0}})->Unit(benchmark::kMillisecond);
+
+static void BM_StrokeSpiral(benchmark::State& state) { strokeSpiral(state); }
+BENCHMARK(BM_StrokeSpiral)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
