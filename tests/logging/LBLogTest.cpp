@@ -351,7 +351,9 @@ TEST(LBLog, EachSynchronousRecordOfAThreadCarriesWhereAndWhenItWasMade) {
         EXPECT_EQ(records[index].qos(), expected[index].qos);
         EXPECT_EQ(records[index].tag(), expected[index].tag);
         ASSERT_TRUE(records[index].timestamp());
-        if (index > 0) EXPECT_GE(*records[index].timestamp(), *records[index - 1].timestamp());
+        if (index > 0) {
+            EXPECT_GE(*records[index].timestamp(), *records[index - 1].timestamp());
+        }
     }
 }
 

@@ -190,7 +190,7 @@ TEST_F(LinkedFiles, aFileDocumentLoadsRelativeLinksButTheSameBytesMayNot) {
     ASSERT_NE(layer->contents(), nullptr);
     EXPECT_EQ(layer->contents()->width, 6);
 
-    for (const std::string link : {std::string("red.png"), (folder / "red.png").string(), "file://" + (folder / "red.png").string()}) {
+    for (const std::string& link : {std::string("red.png"), (folder / "red.png").string(), "file://" + (folder / "red.png").string()}) {
         auto fromBytes = imageOf(imageDocument(link));
         ASSERT_NE(fromBytes, nullptr);
         EXPECT_TRUE(showsBrokenImage(*imageLayerOf(*fromBytes))) << link;
