@@ -636,7 +636,7 @@ void LBLog::State::lt_removeAllLoggers() {
 }
 
 void LBLog::State::lt_log(const LBLogMessage& message) {
-    if (!holdsDispatch) assertOnLoggingQueue();
+    assertOnLoggingQueue();
     const LBLogFlag flag = message.flag();
     std::size_t admitted = 0;
     for (const auto& node : loggers) admitted += admits(node.level, flag) ? 1 : 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <tuple>
 #include <utility>
 
 #include "CommonNamespaces.h"
@@ -262,10 +261,7 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
 }
 
 void NamedNodeMap::keepOnePerKey() {
-    const auto keyOf = [&](std::size_t index) {
-        const Entry& entry = entries_[index];
-        return std::tuple(entry.inNamespace, entry.table(), entry.key());
-    };
+    const auto keyOf = [&](std::size_t index) { return entries_[index].sortKey(); };
     std::vector<std::size_t> order(entries_.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
@@ -300,10 +296,8 @@ std::vector<const NamedNodeMap::Entry*> NamedNodeMap::sortedEntries() const {
     std::vector<const Entry*> sorted;
     sorted.reserve(entries_.size());
     for (const Entry& entry : entries_) sorted.push_back(&entry);
-    std::sort(sorted.begin(), sorted.end(), [](const Entry* left, const Entry* right) {
-        return std::tuple(left->inNamespace, left->table(), left->key()) <
-               std::tuple(right->inNamespace, right->table(), right->key());
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Entry* left, const Entry* right) { return left->sortKey() < right->sortKey(); });
     return sorted;
 }
 

@@ -10,7 +10,6 @@
 #include "StyleValues.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
-#include "vellum/Attr.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/NamedNodeMap.h"
 #include "vellum/CSSStyleRule.h"

@@ -11,7 +11,6 @@
 #include "foundation/Strings.h"
 #include "quartz/Layer.h"
 #include "quartz/ShapeLayer.h"
-#include "vellum/Attr.h"
 #include "vellum/NamedNodeMap.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumParserExtension.h"

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "vellum/NodeArena.h"
@@ -120,6 +121,8 @@ private:
         std::string_view table() const { return sharedNamespace ? std::string_view(**sharedNamespace) : ownNamespace; }
         // Its qualified name by name, its local name in a namespace.
         std::string_view key() const;
+        // The order of the DOM's tables: by name first, then namespaces in order, then keys.
+        auto sortKey() const { return std::tuple(inNamespace, table(), key()); }
         // `shared` is commonNamespace's answer for the namespace.
         void fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared);
     };
