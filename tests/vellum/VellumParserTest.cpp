@@ -304,7 +304,9 @@ TEST(VellumParser, AttributesSharingAKeyKeepTheSameOneWhateverTheirOrder) {
             EXPECT_EQ(rect->getAttribute("x"), expected) << identifier << fillers;
             EXPECT_EQ(rect->getAttributeNode("x")->nodeName(), "x") << identifier << fillers;
             EXPECT_EQ(rect->attributes()->length(), 2u + fillers) << identifier << fillers;
-            if (fillers) EXPECT_EQ(rect->getAttribute("f39"), "39") << identifier;
+            if (fillers) {
+                EXPECT_EQ(rect->getAttribute("f39"), "39") << identifier;
+            }
         }
     }
 }
