@@ -105,8 +105,17 @@ constexpr std::size_t mostPoints = std::size_t(1) << 20;
 inline std::optional<int> cubicSteps(Point p0, Point p1, Point p2, Point p3, double tolerance, int most) {
     double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
     double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
-    double dd = std::sqrt(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
-    double steps = std::ceil(std::sqrt(0.75 * dd / tolerance));
+    double squared = std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2);
+    // n steps do where 0.75 dd <= n^2 tolerance, or 0.5625 dd^2 <= n^4 tolerance^2: up to eight steps
+    // (most curves of a small drawing take one or two) counted without the two square roots.
+    double scaled = 0.5625 * squared, limit = tolerance * tolerance;
+    if (scaled <= 4096 * limit) {
+        int steps = 1;
+        for (double fourth : {1.0, 16.0, 81.0, 256.0, 625.0, 1296.0, 2401.0}) steps += scaled > fourth * limit;
+        if (steps > most) return std::nullopt;
+        return steps;
+    }
+    double steps = std::ceil(std::sqrt(0.75 * std::sqrt(squared) / tolerance));
     if (!(steps <= most)) return std::nullopt;
     return std::max(1, int(steps));
 }

@@ -611,6 +611,36 @@ TEST(ScanConverter, LeavesPathsOfMillionsOfPointsToCairo) {
     EXPECT_EQ(image.pixels, Bitmap::make(size, size).pixels);
 }
 
+// A curve takes the fewest equal steps whose chords keep within the tolerance (3/4 of its largest
+// second difference over the squared count), whether the count comes from comparing squares (up to
+// eight) or from square roots; past `most` it takes none.
+TEST(ScanConverter, CurvesTakeTheFewestStepsWithinTheTolerance) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::vector<int> seen(32);
+    for (double tolerance : {0.1, 0.25, 1.0}) {
+        for (int trial = 0; trial < 600; ++trial) {
+            double scale = tolerance * std::pow(10.0, trial % 30 / 10.0 - 1);
+            std::array<Point, 4> p;
+            for (Point& point : p) point = {unit(random) * scale, unit(random) * scale};
+            auto steps = raster::cubicSteps(p[0], p[1], p[2], p[3], tolerance, raster::mostCurveSegments);
+            ASSERT_TRUE(steps);
+            double dd = std::max(std::hypot(p[0].x - 2 * p[1].x + p[2].x, p[0].y - 2 * p[1].y + p[2].y),
+                                 std::hypot(p[1].x - 2 * p[2].x + p[3].x, p[1].y - 2 * p[2].y + p[3].y));
+            double squaredCount = 0.75 * dd / tolerance;
+            int n = *steps;
+            EXPECT_GE(double(n) * n, squaredCount * (1 - 1e-12)) << n;
+            if (n > 1) {
+                EXPECT_LT(double(n - 1) * (n - 1), squaredCount * (1 + 1e-12)) << n;
+            }
+            ++seen[std::min(n, 31)];
+        }
+    }
+    for (int n = 1; n <= 12; ++n) EXPECT_GT(seen[n], 0) << n;
+    EXPECT_FALSE(raster::cubicSteps({0, 0}, {0, 40}, {40, 40}, {40, 0}, 0.1, 8));
+    EXPECT_FALSE(raster::cubicSteps({0, 0}, {0, 4e9}, {4e9, 4e9}, {4e9, 0}, 0.1, raster::mostCurveSegments));
+}
+
 // Tracing the border of thousands of subpaths that stand side by side on every row costs as many
 // steps as the chains it passes to find and place each one: past its budget the fill is Cairo's,
 // untouched by the converter, rather than seconds of sweeping (a fuzzed stroke retraced 20,000 times
