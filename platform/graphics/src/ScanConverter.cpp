@@ -127,10 +127,9 @@ public:
                     current = start;
                     break;
             }
-            if (!usable_) return false;
         }
         closeSubpath();
-        return usable_;
+        return usable();
     }
 
     // Closed polygons already in device space, each [previous end, end) of the points, as a path of
@@ -141,11 +140,10 @@ public:
             closeSubpath();
             begin(t_.apply(polygons.points[first]));
             for (std::size_t i = first + 1; i < end; ++i) add(t_.apply(polygons.points[i]));
-            if (!usable_) return false;
             first = end;
         }
         closeSubpath();
-        return usable_;
+        return usable();
     }
 
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
@@ -153,33 +151,42 @@ public:
     double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
 
 private:
+    // The open subpath's area is summed here and filed when it closes; the limits on coordinates and
+    // on the count of points are checked once a path, the count also before each curve adds its own.
+    bool usable() const { return inRange_ && s_.vertices.size() <= mostPoints; }
+
+    static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
+
     void begin(Vertex v) {
         s_.subpaths.push_back({s_.vertices.size(), 0});
-        push(v);
+        area_ = 0;
+        inRange_ &= inRange(v);
+        bound(v, v);
+        s_.vertices.push_back(v);
     }
 
     void add(Vertex v) {
-        if (s_.subpaths.empty()) begin(v);
+        if (s_.subpaths.empty()) return begin(v);
+        inRange_ &= inRange(v);
         Vertex last = s_.vertices.back();
-        s_.subpaths.back().twiceArea += last.x * v.y - v.x * last.y;
-        push(v);
+        area_ += last.x * v.y - v.x * last.y;
+        bound(v, v);
+        s_.vertices.push_back(v);
     }
 
-    void push(Vertex v) {
-        if (!(std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate)) usable_ = false;
-        if (s_.vertices.size() >= mostPoints) return (void)(usable_ = false);
-        minX = std::min(minX, v.x);
-        maxX = std::max(maxX, v.x);
-        minY = std::min(minY, v.y);
-        maxY = std::max(maxY, v.y);
-        s_.vertices.push_back(v);
+    // Widens the bounds to the box from `low` to `high`.
+    void bound(Vertex low, Vertex high) {
+        minX = std::min(minX, low.x);
+        maxX = std::max(maxX, high.x);
+        minY = std::min(minY, low.y);
+        maxY = std::max(maxY, high.y);
     }
 
     void closeSubpath() {
         if (s_.subpaths.empty()) return;
         Subpath& subpath = s_.subpaths.back();
         Vertex first = s_.vertices[subpath.first], last = s_.vertices.back();
-        subpath.twiceArea += last.x * first.y - first.x * last.y;
+        subpath.twiceArea = area_ + (last.x * first.y - first.x * last.y);
     }
 
     bool cubic(Vertex p0, Vertex p1, Vertex p2, Vertex p3) {
@@ -193,30 +200,47 @@ private:
         }
         auto steps = cubicSteps(p0, p1, p2, p3, tolerance_, mostCurveSegments);
         if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
+        if (s_.subpaths.empty()) begin(p0);
+        // The curve lies within the hull of its control points: their coordinates stand for its own.
+        inRange_ &= inRange(p0) && inRange(p1) && inRange(p2) && inRange(p3);
         int n = *steps;
-        // Forward differences of the polynomial: three additions a point.
-        double h = 1.0 / n, h2 = h * h, h3 = h2 * h;
+        // Forward differences of the polynomial: three additions a point. Few steps take their
+        // reciprocal from a table rather than a division.
+        static constexpr double reciprocals[] = {0, 1, 1 / 2.0, 1 / 3.0, 1 / 4.0, 1 / 5.0, 1 / 6.0, 1 / 7.0, 1 / 8.0};
+        double h = n <= 8 ? reciprocals[n] : 1.0 / n, h2 = h * h, h3 = h2 * h;
         Vertex a{-p0.x + 3 * p1.x - 3 * p2.x + p3.x, -p0.y + 3 * p1.y - 3 * p2.y + p3.y};
         Vertex b{3 * (p0.x - 2 * p1.x + p2.x), 3 * (p0.y - 2 * p1.y + p2.y)};
         Vertex c{3 * (p1.x - p0.x), 3 * (p1.y - p0.y)};
-        Vertex point = p0;
         Vertex d1{a.x * h3 + b.x * h2 + c.x * h, a.y * h3 + b.y * h2 + c.y * h};
         Vertex d2{6 * a.x * h3 + 2 * b.x * h2, 6 * a.y * h3 + 2 * b.y * h2};
         Vertex d3{6 * a.x * h3, 6 * a.y * h3};
+        // The points' bounds and area stay in registers until the curve is done.
+        Vertex low = p3, high = p3, last = s_.vertices.back(), point = p0;
+        double area = 0;
+        auto emit = [&](Vertex v) {
+            area += last.x * v.y - v.x * last.y;
+            low = {std::min(low.x, v.x), std::min(low.y, v.y)};
+            high = {std::max(high.x, v.x), std::max(high.y, v.y)};
+            s_.vertices.push_back(v);
+            last = v;
+        };
         for (int i = 1; i < n; ++i) {
             point.x += d1.x, point.y += d1.y;
             d1.x += d2.x, d1.y += d2.y;
             d2.x += d3.x, d2.y += d3.y;
-            add(point);
+            emit(point);
         }
-        add(p3);
+        emit(p3);
+        area_ += area;
+        bound(low, high);
         return true;
     }
 
     const AffineTransform& t_;
     double tolerance_;
     Scratch& s_;
-    bool usable_ = true;
+    double area_ = 0;
+    bool inRange_ = true;
 };
 
 // Accumulates each line's signed area into the cells of the box rows it crosses: a cell receives the
