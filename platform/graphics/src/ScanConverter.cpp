@@ -944,13 +944,21 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     // A segment's device width is the line width times the transform's adjugate applied to the
     // segment's device direction: lines thin out along the axis the transform shrinks. Each quad adds
     // that width as its winding, all turning the same way, so the summed area is the ink.
+    // Where both axes scale alike (turned or mirrored or not), that width is the same for every
+    // segment: the line width times the scale.
     const AffineTransform& t = toDevice;
+    double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
+    bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
+    double uniformWidth = lineWidth * std::sqrt(xLength);
     auto quad = [&](Accumulator& accumulator, Vertex a, Vertex b) {
         double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
         if (!(length > 0)) return;
-        double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
-        double width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
-        double nx = -dy / length * 0.5, ny = dx / length * 0.5;
+        double width = uniformWidth;
+        if (!uniform) {
+            double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
+            width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
+        }
+        double half = 0.5 / length, nx = -dy * half, ny = dx * half;
         Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
         accumulator.quad(corners, width);
     };
