@@ -855,6 +855,25 @@ TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
         double ink = 30 * (across ? 0.2 : 0.8) * 255;
         EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << across;
     }
+    // Turned and mirrored at half scale both ways, a 1.2 wide line is 0.6 pixels thick whichever
+    // way it runs: 15 pixels long here.
+    for (Point end : {Point{40, 10}, Point{10, 40}, Point{31.2, 31.2}}) {
+        Path line;
+        line.moveTo({10, 10});
+        line.lineTo(end);
+        Bitmap image = draw(
+            [&](Context& context) {
+                context.translateBy(35, 12);
+                context.rotateBy(0.5);
+                context.scaleBy(-0.5, 0.5);
+                context.setLineWidth(1.2);
+                context.setStrokeColor(Color::white());
+                context.stroke(line);
+            },
+            true, clear);
+        double ink = std::hypot(end.x - 10, end.y - 10) * 0.5 * 0.6 * 255;
+        EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << end.x << "," << end.y;
+    }
 }
 
 TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
