@@ -151,8 +151,8 @@ public:
     double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
 
 private:
-    // The open subpath's area is summed here and filed when it closes; the limits on coordinates and
-    // on the count of points are checked once a path, the count also before each curve adds its own.
+    // Coordinates and the count of points are checked once a path (the count also before a curve
+    // adds its points).
     bool usable() const { return inRange_ && s_.vertices.size() <= mostPoints; }
 
     static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
@@ -239,6 +239,7 @@ private:
     const AffineTransform& t_;
     double tolerance_;
     Scratch& s_;
+    // The open subpath's twice area, filed when it closes.
     double area_ = 0;
     bool inRange_ = true;
 };
