@@ -199,6 +199,9 @@ TEST(ScanConverter, SteepEdgesCoverEachPixelByItsExactArea) {
         {{63.15, 0.4}, {127.05, 1.6}, {127.95, 118.3}, {63.85, 119.6}},
         {{20, 3.5}, {64, 3.5}, {64, 100.25}, {25.5, 110.75}},
         {{10.5, 0.3}, {40.2, 119.7}, {2, 119.7}},
+        // Steep sides crossing from one 64-column word into the next, a row's piece reaching a cell
+        // of the next word from the word's last two columns.
+        {{61.6, 0.5}, {127.2, 0.5}, {129.3, 119.5}, {65.4, 119.5}},
     };
     const std::vector<Point> near = {{0.25, 50}, {1.75, 52}, {0.5, 54}};
     const std::vector<Point> far = {{4100.5, 2.5}, {4160.25, 60.5}, {4100.9, 117.5}};
