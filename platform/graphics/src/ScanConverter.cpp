@@ -431,7 +431,8 @@ private:
         std::uint64_t spill = (bits >> 1) >> (63 - shift);
         touched[1 + word] |= bits << shift;
         touched[2 + word] |= spill;
-        touched[0] |= wordBits(word, word + (spill != 0));
+        // Bit 63 stands for every word from the 63rd on.
+        touched[0] |= (std::uint64_t(1) | std::uint64_t(spill != 0) << 1) << std::min(word, 63);
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
@@ -805,24 +806,35 @@ int runEnd(const std::uint8_t* mask, int from, int to, std::uint8_t value) {
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
 // within the other (edges side by side, as a shape clipped to its own outline has); it only
 // overstates pixels where the two edges cross.
-auto compositor(std::uint32_t source, const Target& target) {
-    return [source, &target](int y, int left, int right, int coverage) {
-        std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
-        if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
-        const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
-        std::uint32_t* pixels = row + left;
-        // Masks are mostly runs of whole and of no coverage: those go by the span.
-        int x = 0, count = right - left;
-        while (x < count) {
-            std::uint8_t value = mask[x];
-            int end = runEnd(mask, x, count, value);
-            if (value == 255) {
-                blendSpan(pixels + x, end - x, source, coverage);
-            } else if (value) {
-                for (int i = x; i < end; ++i) pixels[i] = blendPixel(source, pixels[i], std::min<int>(coverage, mask[i]));
-            }
-            x = end;
+void compositeSpan(std::uint32_t source, const Target& target, int y, int left, int right, int coverage) {
+    std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
+    if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
+    const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
+    std::uint32_t* pixels = row + left;
+    // Masks are mostly runs of whole and of no coverage: those go by the span.
+    int x = 0, count = right - left;
+    while (x < count) {
+        std::uint8_t value = mask[x];
+        int end = runEnd(mask, x, count, value);
+        if (value == 255) {
+            blendSpan(pixels + x, end - x, source, coverage);
+        } else if (value) {
+            for (int i = x; i < end; ++i) pixels[i] = blendPixel(source, pixels[i], std::min<int>(coverage, mask[i]));
         }
+        x = end;
+    }
+}
+
+// compositeSpan, with a pixel along an edge outside any mask (most spans) blended where the row walk
+// hands it on.
+auto compositor(std::uint32_t source, const Target& target) {
+    return [source, &target](int y, int left, int right, int coverage) __attribute__((always_inline)) {
+        if (right - left == 1 && !target.mask) {
+            std::uint32_t* pixel = target.pixels + std::size_t(y) * target.stride + left;
+            *pixel = blendPixel(source, *pixel, coverage);
+            return;
+        }
+        compositeSpan(source, target, y, left, right, coverage);
     };
 }
 
