@@ -232,7 +232,8 @@ public:
         // larger ones are accumulated about 64 KiB of cells a band.
         bandRows_ = std::size_t(width_ + 2) * bottom_ <= 65536 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
         bandBottom_ = bandRows_;
-        std::size_t needed = std::size_t(width_ + 2) * bandRows_;
+        // One cell more: a steep piece at the box's right side adds nothing to a third cell past its row.
+        std::size_t needed = std::size_t(width_ + 2) * bandRows_ + 1;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
         // One word more: a piece at the last word of the band's last row marks nothing in the next.

@@ -7,6 +7,7 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "ScanConverter.h"
@@ -942,4 +943,20 @@ TEST(ScanConverter, EdgesOfVanishingHeightCoverNothing) {
                 largest = std::max(largest, channelDifference(ours.pixel(x, y), expected.pixel(x, y)));
         EXPECT_LE(largest, 1) << int(overlaps);
     }
+}
+
+// A steep edge ending a unit in the last place below a row's top, at the box's right side: its
+// last row's piece lies wholly on that side. On a thread of its own, whose cells are sized for
+// this box alone, it must stay inside them, and the next fill must find them clear.
+TEST(ScanConverter, AStepAtTheRightSideStaysInsideTheCells) {
+    std::thread([] {
+        double justBelow = std::nextafter(10.0, 11.0);
+        std::vector<Point> points = {{38.5, 0.25}, {40, justBelow}, {1, 10}};
+        Bitmap image = Bitmap::make(size, size);
+        ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+        Bitmap again = Bitmap::make(size, size);
+        ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(again)));
+        EXPECT_EQ(image.pixels, again.pixels);
+        EXPECT_LE(largestAreaError(image, points), 1);
+    }).join();
 }
