@@ -413,8 +413,9 @@ private:
     }
 
     // One row's piece of a steep line from x0 to x1, `height` its signed height and `perX` that a
-    // unit of x, as cells() adds it, without a branch: the column it starts in and the next. What
-    // reaches the next comes to exactly nothing where the piece does not, and marks its cells then only.
+    // unit of x, as cells() adds it but without a branch: the column it starts in and the next. What
+    // it gives the next column comes to exactly nothing where it does not reach it, and only then is
+    // the third cell left unmarked.
     __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
