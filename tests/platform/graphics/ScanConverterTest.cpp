@@ -950,8 +950,8 @@ TEST(ScanConverter, EdgesOfVanishingHeightCoverNothing) {
 // this box alone, it must stay inside them, and the next fill must find them clear.
 TEST(ScanConverter, AStepAtTheRightSideStaysInsideTheCells) {
     std::thread([] {
-        double justBelow = std::nextafter(10.0, 11.0);
-        std::vector<Point> points = {{38.5, 0.25}, {40, justBelow}, {1, 10}};
+        double pastRowTop = std::nextafter(10.0, 11.0);
+        std::vector<Point> points = {{38.5, 0.25}, {40, pastRowTop}, {1, 10}};
         Bitmap image = Bitmap::make(size, size);
         ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
         Bitmap again = Bitmap::make(size, size);
