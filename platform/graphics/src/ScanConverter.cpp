@@ -257,10 +257,12 @@ public:
         // larger ones are accumulated about 64 KiB of cells a band.
         bandRows_ = std::size_t(width_ + 2) * bottom_ <= 65536 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
         bandBottom_ = bandRows_;
-        std::size_t needed = std::size_t(width_ + 2) * bandRows_;
+        // One cell more: a steep piece at the box's right side adds nothing to a third cell past its row.
+        std::size_t needed = std::size_t(width_ + 2) * bandRows_ + 1;
         if (s_.cells.size() < needed) s_.cells.resize(needed, 0.0f);
         words_ = (width_ + 2 + 63) / 64;
-        std::size_t touchedWords = std::size_t(words_ + 1) * bandRows_;
+        // One word more: a piece at the last word of the band's last row marks nothing in the next.
+        std::size_t touchedWords = std::size_t(words_ + 1) * bandRows_ + 1;
         if (s_.touched.size() < touchedWords) s_.touched.resize(touchedWords, 0);
         s_.segments.clear();
     }
@@ -384,14 +386,25 @@ private:
         int column = int(std::min(xTop, xBottom));
         if (std::max(xTop, xBottom) <= column + 1)
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
-        // Where the line leaves a row is where it enters the next.
+        // Its height a unit of x, the same in every row.
+        double perX = direction / std::abs(dxdy);
+        // Where the line leaves a row is where it enters the next. Steep, no row's piece spans more
+        // than two columns: those take the same steps whatever they cross.
         double x0 = xTop;
+        if (std::abs(dxdy) <= 1) {
+            for (int row = first; row < last; ++row) {
+                double x1 = xAt(row + 1);
+                twoColumns(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction, perX);
+                x0 = x1;
+            }
+            return twoColumns(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction, perX);
+        }
         for (int row = first; row < last; ++row) {
             double x1 = xAt(row + 1);
-            cells(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction);
+            cells(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction, perX);
             x0 = x1;
         }
-        cells(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction);
+        cells(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction, perX);
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
@@ -424,8 +437,33 @@ private:
         add((bottom - last) * direction, (xLast + xBottom) * 0.5);
     }
 
-    // One row's piece of a line from x0 to x1, `height` its signed height.
-    void cells(int row, double x0, double x1, double height) {
+    // One row's piece of a steep line from x0 to x1, `height` its signed height and `perX` that a
+    // unit of x, as cells() adds it but without a branch: the column it starts in and the next. What
+    // it gives the next column comes to exactly nothing where it does not reach it, and only then is
+    // the third cell left unmarked.
+    __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX) {
+        row -= bandTop_;
+        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
+        std::uint64_t* touched = touchedRow(row);
+        double lo = std::min(x0, x1), hi = std::max(x0, x1);
+        int column = int(lo);
+        double middle = std::min(hi, double(column + 1));
+        double next = perX * (hi - middle), here = height - next;
+        double hereRight = here * ((lo + middle) * 0.5 - column), nextRight = next * ((middle + hi) * 0.5 - (column + 1));
+        cell[column] += float(here - hereRight);
+        cell[column + 1] += float(hereRight + next - nextRight);
+        cell[column + 2] += float(nextRight);
+        std::uint64_t bits = std::uint64_t(3) | std::uint64_t(hi > middle) << 2;
+        int word = column >> 6, shift = column & 63;
+        std::uint64_t spill = (bits >> 1) >> (63 - shift);
+        touched[1 + word] |= bits << shift;
+        touched[2 + word] |= spill;
+        // Bit 63 stands for every word from the 63rd on.
+        touched[0] |= (std::uint64_t(1) | std::uint64_t(spill != 0) << 1) << std::min(word, 63);
+    }
+
+    // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
+    void cells(int row, double x0, double x1, double height, double perX) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
@@ -439,7 +477,6 @@ private:
             cell[first + 1] += float(right);
             return;
         }
-        double perX = height / (hi - lo);
         // The end columns hold part of the line's width; those between hold a whole pixel of it, its
         // area split evenly between the cell and the next.
         auto partial = [&](int column, double from, double to) {
@@ -775,6 +812,14 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
 int runEnd(const std::uint8_t* mask, int from, int to, std::uint8_t value) {
     int x = from + 1;
     if (value != 0 && value != 255) return x;
+#ifdef __SSE2__
+    const __m128i same = _mm_set1_epi8(char(value));
+    for (; x + 16 <= to; x += 16) {
+        __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + x));
+        unsigned differ = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, same))) & 0xFFFFu;
+        if (differ) return x + std::countr_zero(differ);
+    }
+#endif
     std::uint64_t word = value ? ~std::uint64_t(0) : 0;
     for (std::uint64_t eight; x + 8 <= to; x += 8) {
         std::memcpy(&eight, mask + x, 8);
@@ -788,24 +833,35 @@ int runEnd(const std::uint8_t* mask, int from, int to, std::uint8_t value) {
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
 // within the other (edges side by side, as a shape clipped to its own outline has); it only
 // overstates pixels where the two edges cross.
-auto compositor(std::uint32_t source, const Target& target) {
-    return [source, &target](int y, int left, int right, int coverage) {
-        std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
-        if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
-        const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
-        std::uint32_t* pixels = row + left;
-        // Masks are mostly runs of whole and of no coverage: those go by the span.
-        int x = 0, count = right - left;
-        while (x < count) {
-            std::uint8_t value = mask[x];
-            int end = runEnd(mask, x, count, value);
-            if (value == 255) {
-                blendSpan(pixels + x, end - x, source, coverage);
-            } else if (value) {
-                for (int i = x; i < end; ++i) pixels[i] = blendPixel(source, pixels[i], std::min<int>(coverage, mask[i]));
-            }
-            x = end;
+void compositeSpan(std::uint32_t source, const Target& target, int y, int left, int right, int coverage) {
+    std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
+    if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
+    const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
+    std::uint32_t* pixels = row + left;
+    // Masks are mostly runs of whole and of no coverage: those go by the span.
+    int x = 0, count = right - left;
+    while (x < count) {
+        std::uint8_t value = mask[x];
+        int end = runEnd(mask, x, count, value);
+        if (value == 255) {
+            blendSpan(pixels + x, end - x, source, coverage);
+        } else if (value) {
+            for (int i = x; i < end; ++i) pixels[i] = blendPixel(source, pixels[i], std::min<int>(coverage, mask[i]));
         }
+        x = end;
+    }
+}
+
+// compositeSpan, with a pixel along an edge outside any mask (most spans) blended where the row walk
+// hands it on.
+auto compositor(std::uint32_t source, const Target& target) {
+    return [source, &target](int y, int left, int right, int coverage) __attribute__((always_inline)) {
+        if (right - left == 1 && !target.mask) {
+            std::uint32_t* pixel = target.pixels + std::size_t(y) * target.stride + left;
+            *pixel = blendPixel(source, *pixel, coverage);
+            return;
+        }
+        compositeSpan(source, target, y, left, right, coverage);
     };
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "ScanConverter.h"
@@ -199,6 +200,9 @@ TEST(ScanConverter, SteepEdgesCoverEachPixelByItsExactArea) {
         {{63.15, 0.4}, {127.05, 1.6}, {127.95, 118.3}, {63.85, 119.6}},
         {{20, 3.5}, {64, 3.5}, {64, 100.25}, {25.5, 110.75}},
         {{10.5, 0.3}, {40.2, 119.7}, {2, 119.7}},
+        // Steep sides crossing from one 64-column word into the next, a row's piece reaching a cell
+        // of the next word from the word's last two columns.
+        {{61.6, 0.5}, {127.2, 0.5}, {129.3, 119.5}, {65.4, 119.5}},
     };
     const std::vector<Point> near = {{0.25, 50}, {1.75, 52}, {0.5, 54}};
     const std::vector<Point> far = {{4100.5, 2.5}, {4160.25, 60.5}, {4100.9, 117.5}};
@@ -988,4 +992,20 @@ TEST(ScanConverter, EdgesOfVanishingHeightCoverNothing) {
                 largest = std::max(largest, channelDifference(ours.pixel(x, y), expected.pixel(x, y)));
         EXPECT_LE(largest, 1) << int(overlaps);
     }
+}
+
+// A steep edge ending a unit in the last place below a row's top, at the box's right side: its
+// last row's piece lies wholly on that side. On a thread of its own, whose cells are sized for
+// this box alone, it must stay inside them, and the next fill must find them clear.
+TEST(ScanConverter, AStepAtTheRightSideStaysInsideTheCells) {
+    std::thread([] {
+        double pastRowTop = std::nextafter(10.0, 11.0);
+        std::vector<Point> points = {{38.5, 0.25}, {40, pastRowTop}, {1, 10}};
+        Bitmap image = Bitmap::make(size, size);
+        ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+        Bitmap again = Bitmap::make(size, size);
+        ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(again)));
+        EXPECT_EQ(image.pixels, again.pixels);
+        EXPECT_LE(largestAreaError(image, points), 1);
+    }).join();
 }
