@@ -136,6 +136,8 @@ bool Node::isAncestorOrSelf(const Node* node) const {
 // Takes the node out of its parent's list; its parent link is left for the caller to set, so a move
 // never passes through "no parent".
 void Node::detachFromParent(const std::shared_ptr<Node>& node) {
+    // A new node (every one the parser appends) has had no parent: no share of one to take.
+    if (node->parentNode_.expired()) return;
     auto parent = node->parentNode();
     if (!parent) return;
     auto& siblings = parent->childNodes_->internalArray();
