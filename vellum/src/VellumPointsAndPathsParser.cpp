@@ -522,7 +522,9 @@ public:
             blanks();
             if (!moreGroups()) return false;  // a letter without arguments
             const bool relative = letter >= 'a';
-            const Point origin = relative ? curve.p : Point{0, 0};
+            // Read as two numbers: the point was just stored as two, and one wide read of both waited for
+            // those stores to land (a stall at nearly every command).
+            const Point origin{relative ? curve.p.x : 0.0, relative ? curve.p.y : 0.0};
             const auto groups = [&](SVGCurve previous, auto group) {
                 Point from = origin;
                 for (bool first = true; first || moreGroups(); first = false) {
