@@ -55,15 +55,19 @@ const std::optional<std::string>* commonNamespace(std::string_view uri) {
     return nullptr;
 }
 
+// The maps and lists are made where they are kept: assigned afterwards, each was read back whole
+// before the halves written by its maker had landed.
 Node::Node(NodeType type, std::string name)
-    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type),
+      childNodes_(makeNodeShared<NodeList>()),
+      attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
+      namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) nodeName_ = std::move(name);
-    if (type == NodeType::element) attributes_ = makeNodeShared<NamedNodeMap>();
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
