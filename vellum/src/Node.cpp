@@ -55,8 +55,8 @@ const std::optional<std::string>* commonNamespace(std::string_view uri) {
     return nullptr;
 }
 
-// The maps and lists are made where they are kept: assigned afterwards, each was read back whole
-// before the halves written by its maker had landed.
+// The attribute map is made where it is kept: assigned afterwards, its share was read back whole
+// before the two halves its maker wrote had landed, a stall for every element.
 Node::Node(NodeType type, std::string name)
     : nodeType_(type),
       childNodes_(makeNodeShared<NodeList>()),
@@ -140,7 +140,7 @@ bool Node::isAncestorOrSelf(const Node* node) const {
 // Takes the node out of its parent's list; its parent link is left for the caller to set, so a move
 // never passes through "no parent".
 void Node::detachFromParent(const std::shared_ptr<Node>& node) {
-    // A new node (every one the parser appends) has had no parent: no share of one to take.
+    // A node without a parent (every new one the parser appends): no share of one to take.
     if (node->parentNode_.expired()) return;
     auto parent = node->parentNode();
     if (!parent) return;
