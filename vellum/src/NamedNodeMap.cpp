@@ -236,7 +236,8 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         const auto localStart = static_cast<std::uint32_t>(table && colon != std::string_view::npos ? colon + 1 : 0);
         const std::string_view key = name.substr(localStart);
         const std::uint64_t bits = nameBits(key);
-        Entry* entry = many ? nullptr : entryIn(table, key, bits);
+        // Most keys are new to the map: its filter says so without a call.
+        Entry* entry = many || !mayHold(bits) ? nullptr : entryIn(table, key, bits);
         if (entry) {
             // A plain attribute and a prefixed one of the element's namespace share a key: the greater
             // qualified name stays, whichever the document wrote first.

@@ -55,15 +55,19 @@ const std::optional<std::string>* commonNamespace(std::string_view uri) {
     return nullptr;
 }
 
+// The attribute map is made where it is kept: assigned afterwards, its share was read back whole
+// before the two halves its maker wrote had landed, a stall for every element.
 Node::Node(NodeType type, std::string name)
-    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type),
+      childNodes_(makeNodeShared<NodeList>()),
+      attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
+      namespaceURI_(&ownNamespaceURI_) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
             static_cast<int>(type)));
     }
     if (isKnown(type)) nodeName_ = std::move(name);
-    if (type == NodeType::element) attributes_ = makeNodeShared<NamedNodeMap>();
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
@@ -136,6 +140,8 @@ bool Node::isAncestorOrSelf(const Node* node) const {
 // Takes the node out of its parent's list; its parent link is left for the caller to set, so a move
 // never passes through "no parent".
 void Node::detachFromParent(const std::shared_ptr<Node>& node) {
+    // A node without a parent (every new one the parser appends): no share of one to take.
+    if (node->parentNode_.expired()) return;
     auto parent = node->parentNode();
     if (!parent) return;
     auto& siblings = parent->childNodes_->internalArray();

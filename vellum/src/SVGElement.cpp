@@ -179,7 +179,8 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
     for (const auto& [rawName, argumentText] : transformItems(text)) {
         const std::string name = foundation::trimmingWhitespaceAndNewlines(rawName);
         const std::vector<float> numbers = transformArguments(argumentText);
-        const std::string item = std::string(rawName) + "(" + std::string(argumentText);
+        // The item as written, for the messages only.
+        const auto item = [&] { return std::string(rawName) + "(" + std::string(argumentText); };
         const auto prepend = [&](const gfx::AffineTransform& matrix) { transform = matrix.concatenating(transform); };
         if (name == "translate" && !numbers.empty()) {
             prepend(gfx::AffineTransform::translation(numbers[0], numbers.size() > 1 ? numbers[1] : 0));
@@ -197,14 +198,14 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
             vellumLogError(
                 "[%@] ERROR: input file is illegal, has an SVG matrix transform attribute without the required 1 or 3 "
                 "parameters. Item = %@, transform attribute value = %@",
-                "SVGElement", item, text);
+                "SVGElement", item(), text);
         } else if (name == "skewX" && !numbers.empty()) {
             prepend({1, 0, std::tan(radians(numbers[0])), 1, 0, 0});
         } else if (name == "skewY" && !numbers.empty()) {
             prepend({1, std::tan(radians(numbers[0])), 0, 1, 0, 0});
         } else {
             // Unknown names, and known ones short of numbers (a matrix of five), are skipped.
-            vellumLogWarning("Not implemented yet: transform = %@ %@", name, item);
+            vellumLogWarning("Not implemented yet: transform = %@ %@", name, item());
         }
     }
     transformable.setTransform(transform);

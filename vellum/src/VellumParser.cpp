@@ -435,9 +435,13 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     const std::optional<std::string_view> defaultNamespace =
         defaultXMLNamespace_ ? std::optional<std::string_view>(*defaultXMLNamespace_) : std::nullopt;
     for (const RawAttribute& raw : rawAttributes) {
-        const std::string_view name =
+        // Filled in place: an entry put together beside the list and then copied in was read back whole
+        // before its parts were written, a stall for each attribute.
+        ParsedAttribute& attribute = parsed.emplace_back();
+        attribute.qualifiedName =
             raw.prefix ? names.emplace_back(std::string(*raw.prefix).append(":").append(raw.localName)) : raw.localName;
-        parsed.push_back({name, raw.namespaceURI ? raw.namespaceURI : defaultNamespace, raw.value});
+        attribute.namespaceURI = raw.namespaceURI ? raw.namespaceURI : defaultNamespace;
+        attribute.value = raw.value;
     }
     for (const auto& [declaredPrefix, uri] : namespaces) {
         parsed.push_back({names.emplace_back("xmlns:" + declaredPrefix), xmlnsNamespace, uri});
@@ -501,7 +505,7 @@ void VellumParser::handleEndElement() {
     }
     if (openElements_.empty()) return;
     flushCharacters();
-    auto [extension, node] = openElements_.back();
+    const auto [extension, node] = std::move(openElements_.back());
     openElements_.pop_back();
     if (extension && node) extension->handleEndElement(node, source_, *currentParseRun_);
 }
