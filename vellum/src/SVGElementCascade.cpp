@@ -108,8 +108,23 @@ struct SVGElement::ComputedStyle {
     std::array<const std::string*, capacity> inherited;
     // Held, so that what the scope walks stays while it lasts.
     std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
-    std::shared_ptr<const StyleSheetList> sheets;
+    std::shared_ptr<const StyleSheetList> sheets;  // null for none or an empty list
     bool stale = false;  // its element moved: filled afresh on next use
+
+    // The element's record in the running scope. Most questions find it made, so that test is inline.
+    static ComputedStyle& of(const SVGElement& element) {
+        if (element.computedStyleGeneration_ == activeGeneration && !element.computedStyle_->stale) {
+            return *element.computedStyle_;
+        }
+        return element.computedStyle();
+    }
+
+    // The element's own value of the property filed under `bit`, looked up on first use.
+    static const std::string* ownOf(const SVGElement& element, ComputedStyle& style, std::size_t id,
+                                    std::string_view name) {
+        if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
+        return element.ownValue(style, id, name);
+    }
 };
 
 struct SVGElement::CascadeScope::Store {
@@ -185,7 +200,10 @@ thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
 }  // namespace
 
 const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
-    if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
+    // Most elements have neither inline style nor sheets to match: the attribute is the answer.
+    if (style_ || sheets) {
+        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
+    }
     // One look-up: most properties are absent, and absent is the common answer.
     return attributes()->valueOfNamedItem(name);
 }
@@ -199,7 +217,8 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
     style.parent = nearestSVGAncestor(*this);
     const auto root = rootOfCurrentDocumentFragment();
-    style.sheets = root ? root->styleSheets() : nullptr;
+    const bool anySheet = root && root->styleSheets() && root->styleSheets()->length() > 0;
+    style.sheets = anySheet ? root->styleSheets() : nullptr;
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     return style;
@@ -256,15 +275,17 @@ std::optional<std::string_view> SVGElement::cascadedValueInScope(StyleProperty p
 
 const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
-    ComputedStyle& style = computedStyle();
-    const std::string* own = ownValue(style, id, name);
+    ComputedStyle& style = ComputedStyle::of(*this);
+    // Worked out before (or filed on the way to a descendant's answer).
+    if (inherit && (style.inheritedKnown & bit)) return style.inherited[id];
+    const std::string* own = ComputedStyle::ownOf(*this, style, id, name);
     if (own && !(style.ownIsInheritKeyword & bit)) return own;
     if (!inherit) {
         // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
         // may nest deeply).
         for (const SVGElement* parent = own ? style.parent.get() : nullptr; parent;) {
-            ComputedStyle& above = parent->computedStyle();
-            own = parent->ownValue(above, id, name);
+            ComputedStyle& above = ComputedStyle::of(*parent);
+            own = ComputedStyle::ownOf(*parent, above, id, name);
             if (!own || !(above.ownIsInheritKeyword & bit)) return own;
             parent = above.parent.get();
         }
@@ -275,14 +296,14 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
     // files that same value.
     const std::string* value = nullptr;
     const SVGElement* holder = nullptr;
-    for (const SVGElement* element = this; element;) {
-        ComputedStyle& current = element->computedStyle();
+    for (const SVGElement* element = style.parent.get(); element;) {
+        ComputedStyle& current = ComputedStyle::of(*element);
         if (current.inheritedKnown & bit) {
             value = current.inherited[id];
             holder = element;
             break;
         }
-        const std::string* ownOfElement = element->ownValue(current, id, name);
+        const std::string* ownOfElement = ComputedStyle::ownOf(*element, current, id, name);
         if (ownOfElement && !(current.ownIsInheritKeyword & bit)) {
             value = ownOfElement;
             holder = element;
