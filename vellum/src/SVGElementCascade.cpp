@@ -180,10 +180,26 @@ struct SVGElement::CascadeScope::Store {
             return blocks.back()[used++];
         }
 
+        // Ready for another scope: the last block stays, each of its objects passed to `release`, the
+        // others go.
+        template <class Release>
+        void keepLast(Release release) {
+            if (blocks.empty()) return;
+            for (std::size_t index = 0; index < used; ++index) release(blocks.back()[index]);
+            blocks.erase(blocks.begin(), blocks.end() - 1);
+            used = 0;
+        }
+
         std::vector<std::unique_ptr<T[]>> blocks;
         std::size_t size = 0;
         std::size_t used = 0;
     };
+
+    // A store that stayed small serves the next scope of its thread (one a layer build), so each build
+    // does not make its names and blocks again. One that filed more names than the usual properties
+    // is not kept: its ids could run out in a later scope.
+    static void recycle(std::unique_ptr<Store> store);
+    static std::unique_ptr<Store> take();
 
     static constexpr std::size_t slotBits = 6;
     std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
@@ -196,8 +212,31 @@ struct SVGElement::CascadeScope::Store {
 namespace {
 
 thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
+thread_local std::unique_ptr<SVGElement::CascadeScope::Store> spareStore;
+
+// Past this many records or values a store is not kept between scopes (a record is about 600 bytes).
+constexpr std::size_t largestKeptBlock = 1024;
 
 }  // namespace
+
+void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
+    if (spareStore || store->names.size() != static_cast<std::size_t>(StyleProperty::count) ||
+        store->records.size > largestKeptBlock || store->values.size > largestKeptBlock) {
+        return;
+    }
+    // Records hold their elements' parents and sheets: a kept one must not keep a document alive.
+    store->records.keepLast([](ComputedStyle& record) {
+        record.parent.reset();
+        record.sheets.reset();
+    });
+    store->values.keepLast([](std::string& value) { value.clear(); });
+    spareStore = std::move(store);
+}
+
+std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store::take() {
+    if (spareStore) return std::move(spareStore);
+    return std::make_unique<Store>();
+}
 
 const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
     // Most elements have neither inline style nor sheets to match: the attribute is the answer.
@@ -322,7 +361,7 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
 }
 
 SVGElement::CascadeScope::CascadeScope()
-    : previous_(activeGeneration), previousStore_(activeStore), store_(std::make_unique<Store>()) {
+    : previous_(activeGeneration), previousStore_(activeStore), store_(Store::take()) {
     activeGeneration = ++generations;
     activeStore = store_.get();
 }
@@ -337,6 +376,7 @@ std::optional<SVGElement::CascadeScope> SVGElement::CascadeScope::unlessRunning(
 SVGElement::CascadeScope::~CascadeScope() {
     activeGeneration = previous_;
     activeStore = previousStore_;
+    Store::recycle(std::move(store_));
 }
 
 std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {
