@@ -278,7 +278,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         if (!shape->path()) shape->setPath(CGPathCreateByOffsettingPath(path, absolute, frame.origin.x, frame.origin.y));
     };
     shape->setFrame(frame);
-    const double scale = lengthScale(absolute);
+    // Only a stroke has lengths to scale.
+    const double scale = stroked ? lengthScale(absolute) : 1;
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
