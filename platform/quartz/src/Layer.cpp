@@ -122,7 +122,7 @@ const std::any* Layer::ValueStore::find(std::string_view key) const {
     return nullptr;
 }
 
-void Layer::ValueStore::set(std::string_view key, std::any value) {
+void Layer::ValueStore::set(std::string_view key, std::any&& value) {
     if (std::any* present = find(key)) {
         // An empty value removes the entry; the inline one then takes the last of the list's place.
         if (value.has_value()) {
@@ -140,9 +140,9 @@ void Layer::ValueStore::set(std::string_view key, std::any value) {
     }
     if (!value.has_value()) return;
     if (!first_)
-        first_.emplace(Entry{Key(key), std::move(value)});
+        first_.emplace(key, std::move(value));
     else
-        rest_.push_back(Entry{Key(key), std::move(value)});
+        rest_.emplace_back(key, std::move(value));
 }
 
 void Layer::setValue(std::string_view key, std::any value) { values_.set(key, std::move(value)); }

@@ -233,7 +233,7 @@ private:
         std::any* find(std::string_view key) {
             return const_cast<std::any*>(static_cast<const ValueStore&>(*this).find(key));
         }
-        void set(std::string_view key, std::any value);
+        void set(std::string_view key, std::any&& value);
 
     private:
         class Key {
@@ -250,6 +250,9 @@ private:
             std::string long_;  // a key past the capacity
         };
         struct Entry {
+            // Made in place, so that storing a value moves it once.
+            Entry(std::string_view text, std::any&& given) : key(text), value(std::move(given)) {}
+
             Key key;
             std::any value;
         };
