@@ -137,6 +137,8 @@ public:
     const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
     std::shared_ptr<Layer> superlayer() const { return superlayer_.lock(); }
     void addSublayer(const std::shared_ptr<Layer>& layer);
+    // Room for `count` sublayers in all, for a builder that knows about how many it is about to add.
+    void reserveSublayers(std::size_t count) { sublayers_.reserve(count); }
     // Indices past the end append.
     void insertSublayer(const std::shared_ptr<Layer>& layer, std::size_t index);
     // A sibling that is not a sublayer of this layer makes these append.
