@@ -56,7 +56,8 @@ std::optional<float> plainNumber(std::string_view text) {
 
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        if (auto parent = SVGElement::from(node)) return parent;
+        // The node's own share is handed on: no second count to take and drop.
+        if (const SVGElement* parent = SVGElement::from(node.get())) return {std::move(node), parent};
     }
     return nullptr;
 }
