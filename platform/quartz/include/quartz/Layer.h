@@ -65,8 +65,8 @@ public:
     gfx::AffineTransform affineTransform() const { return transform_.affine(); }
     void setAffineTransform(const gfx::AffineTransform& transform) { transform_ = Transform3D::fromAffine(transform); }
     // Applied to the sublayers, about this layer's anchor point.
-    const Transform3D& sublayerTransform() const { return sublayerTransform_; }
-    void setSublayerTransform(const Transform3D& transform) { sublayerTransform_ = transform; }
+    const Transform3D& sublayerTransform() const;
+    void setSublayerTransform(const Transform3D& transform);
     // The bounding box of the bounds in the superlayer's space. Setting it keeps the transform and anchor point and
     // sets the bounds size and the position as if the transform were the identity.
     gfx::Rect frame() const;
@@ -106,8 +106,8 @@ public:
     void setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; }
     double shadowRadius() const { return shadowRadius_; }
     void setShadowRadius(double radius) { shadowRadius_ = radius; }
-    const std::optional<gfx::Path>& shadowPath() const { return shadowPath_; }
-    void setShadowPath(std::optional<gfx::Path> path) { shadowPath_ = std::move(path); }
+    const std::optional<gfx::Path>& shadowPath() const;
+    void setShadowPath(std::optional<gfx::Path> path);
 
     // Contents: a bitmap at contentsScale pixels a point, placed by contentsGravity.
     const LayerContents& contents() const { return contents_; }
@@ -270,7 +270,9 @@ private:
     gfx::Point position_;
     gfx::Point anchorPoint_{0.5, 0.5};
     Transform3D transform_;
-    Transform3D sublayerTransform_;
+    // Set on few layers, so kept apart (as is the shadow path): a document's many layers are smaller
+    // to make, fill in and free.
+    std::unique_ptr<Transform3D> sublayerTransform_;
     bool hidden_ = false;
     double opacity_ = 1;
     std::shared_ptr<Layer> mask_;
@@ -283,7 +285,7 @@ private:
     double shadowOpacity_ = 0;
     gfx::Size shadowOffset_{0, -3};
     double shadowRadius_ = 3;
-    std::optional<gfx::Path> shadowPath_;
+    std::unique_ptr<std::optional<gfx::Path>> shadowPath_;  // null or holding a path
     LayerContents contents_;
     ContentsGravity contentsGravity_ = ContentsGravity::resize;
     double contentsScale_ = 1;
