@@ -119,7 +119,7 @@ struct SVGElement::ComputedStyle {
         return element.computedStyle();
     }
 
-    // The element's own value of the property filed under `bit`, looked up on first use.
+    // The element's own value of the property filed under `id`, looked up on first use.
     static const std::string* ownOf(const SVGElement& element, ComputedStyle& style, std::size_t id,
                                     std::string_view name) {
         if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
@@ -216,6 +216,7 @@ thread_local std::unique_ptr<SVGElement::CascadeScope::Store> spareStore;
 
 // Past this many records or values a store is not kept between scopes (a record is about 600 bytes).
 constexpr std::size_t largestKeptBlock = 1024;
+constexpr std::size_t largestKeptText = 256;
 
 }  // namespace
 
@@ -229,7 +230,11 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
         record.parent.reset();
         record.sheets.reset();
     });
-    store->values.keepLast([](std::string& value) { value.clear(); });
+    // A long text's room goes: the next scope's values are mostly short.
+    store->values.keepLast([](std::string& value) {
+        if (value.capacity() > largestKeptText) value = std::string();
+        value.clear();
+    });
     spareStore = std::move(store);
 }
 
