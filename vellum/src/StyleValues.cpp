@@ -65,6 +65,8 @@ std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) 
 std::optional<double> opacityValue(std::string_view text) {
     std::string holder;
     const std::string_view trimmed = trimmedText(text, holder);
+    // Most elements give none.
+    if (trimmed.empty()) return std::nullopt;
     std::size_t length = 0;
     const auto number = doublePrefix(trimmed, &length);
     if (!number) return std::nullopt;
