@@ -426,6 +426,43 @@ TEST(SVGElementCascade, AValueRemovedWithinAScopeIsNeverReadFromFreedText) {
     }
 }
 
+TEST(SVGElementCascade, ScopesOneAfterAnotherAnswerAfreshAndHoldNoDocument) {
+    // A thread's scopes share their store one after another: what one filed must neither answer for
+    // the next nor keep the elements it walked alive.
+    using Property = SVGElement::StyleProperty;
+    std::weak_ptr<SVGElement> formerGroup;
+    {
+        auto svg = makeSVG();
+        auto group = makeElement("g", {{"fill", "red"}, {"stroke", "navy"}}, svg);
+        auto path = makeElement("path", {{"opacity", "0.5"}}, group);
+        formerGroup = group;
+        SVGElement::CascadeScope scope;
+        EXPECT_EQ(path->cascadedValueInScope(Property::fill), "red");
+        EXPECT_EQ(path->cascadedValueInScope(Property::opacity, false), "0.5");
+    }
+    EXPECT_TRUE(formerGroup.expired()) << "the records of an ended scope still hold the document";
+
+    auto svg = makeSVG();
+    auto group = makeElement("g", {{"fill", "blue"}}, svg);
+    auto path = makeElement("path", {}, group);
+    for (int round = 0; round < 2; ++round) {
+        {
+            SVGElement::CascadeScope scope;
+            EXPECT_EQ(path->cascadedValueInScope(Property::fill), round == 0 ? "blue" : "green") << round;
+            EXPECT_EQ(path->cascadedValueInScope(Property::stroke), std::nullopt) << round;
+            EXPECT_EQ(path->cascadedValueInScope(Property::opacity, false), std::nullopt) << round;
+            // More names than a store has ids for, in each of two scopes in a row.
+            for (int index = 0; index < 40; ++index) {
+                const std::optional<std::string> expected =
+                    round == 1 && index == 7 ? std::optional<std::string>("seven") : std::nullopt;
+                EXPECT_EQ(path->cascadedValueForStylableProperty("p" + std::to_string(index)), expected) << index;
+            }
+        }
+        group->setAttribute("fill", "green");
+        group->setAttribute("p7", "seven");
+    }
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

@@ -108,8 +108,23 @@ struct SVGElement::ComputedStyle {
     std::array<const std::string*, capacity> inherited;
     // Held, so that what the scope walks stays while it lasts.
     std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
-    std::shared_ptr<const StyleSheetList> sheets;
+    std::shared_ptr<const StyleSheetList> sheets;  // null for none or an empty list
     bool stale = false;  // its element moved: filled afresh on next use
+
+    // The element's record in the running scope. Most questions find it made, so that test is inline.
+    static ComputedStyle& of(const SVGElement& element) {
+        if (element.computedStyleGeneration_ == activeGeneration && !element.computedStyle_->stale) {
+            return *element.computedStyle_;
+        }
+        return element.computedStyle();
+    }
+
+    // The element's own value of the property filed under `id`, looked up on first use.
+    static const std::string* ownOf(const SVGElement& element, ComputedStyle& style, std::size_t id,
+                                    std::string_view name) {
+        if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
+        return element.ownValue(style, id, name);
+    }
 };
 
 struct SVGElement::CascadeScope::Store {
@@ -165,10 +180,26 @@ struct SVGElement::CascadeScope::Store {
             return blocks.back()[used++];
         }
 
+        // Ready for another scope: the last block stays, each of its objects passed to `release`, the
+        // others go.
+        template <class Release>
+        void keepLast(Release release) {
+            if (blocks.empty()) return;
+            for (std::size_t index = 0; index < used; ++index) release(blocks.back()[index]);
+            blocks.erase(blocks.begin(), blocks.end() - 1);
+            used = 0;
+        }
+
         std::vector<std::unique_ptr<T[]>> blocks;
         std::size_t size = 0;
         std::size_t used = 0;
     };
+
+    // A store that stayed small serves the next scope of its thread (one a layer build), so each build
+    // does not make its names and blocks again. One that filed more names than the usual properties
+    // is not kept: its ids could run out in a later scope.
+    static void recycle(std::unique_ptr<Store> store);
+    static std::unique_ptr<Store> take();
 
     static constexpr std::size_t slotBits = 6;
     std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
@@ -181,11 +212,42 @@ struct SVGElement::CascadeScope::Store {
 namespace {
 
 thread_local SVGElement::CascadeScope::Store* activeStore = nullptr;
+thread_local std::unique_ptr<SVGElement::CascadeScope::Store> spareStore;
+
+// Past this many records or values a store is not kept between scopes (a record is about 600 bytes).
+constexpr std::size_t largestKeptBlock = 1024;
+constexpr std::size_t largestKeptText = 256;
 
 }  // namespace
 
+void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
+    if (spareStore || store->names.size() != static_cast<std::size_t>(StyleProperty::count) ||
+        store->records.size > largestKeptBlock || store->values.size > largestKeptBlock) {
+        return;
+    }
+    // Records hold their elements' parents and sheets: a kept one must not keep a document alive.
+    store->records.keepLast([](ComputedStyle& record) {
+        record.parent.reset();
+        record.sheets.reset();
+    });
+    // A long text's room goes: the next scope's values are mostly short.
+    store->values.keepLast([](std::string& value) {
+        if (value.capacity() > largestKeptText) value = std::string();
+        value.clear();
+    });
+    spareStore = std::move(store);
+}
+
+std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store::take() {
+    if (spareStore) return std::move(spareStore);
+    return std::make_unique<Store>();
+}
+
 const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
-    if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
+    // Most elements have neither inline style nor sheets to match: the attribute is the answer.
+    if (style_ || sheets) {
+        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
+    }
     // One look-up: most properties are absent, and absent is the common answer.
     return attributes()->valueOfNamedItem(name);
 }
@@ -199,7 +261,8 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
     style.parent = nearestSVGAncestor(*this);
     const auto root = rootOfCurrentDocumentFragment();
-    style.sheets = root ? root->styleSheets() : nullptr;
+    const bool anySheet = root && root->styleSheets() && root->styleSheets()->length() > 0;
+    style.sheets = anySheet ? root->styleSheets() : nullptr;
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     return style;
@@ -256,15 +319,17 @@ std::optional<std::string_view> SVGElement::cascadedValueInScope(StyleProperty p
 
 const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
-    ComputedStyle& style = computedStyle();
-    const std::string* own = ownValue(style, id, name);
+    ComputedStyle& style = ComputedStyle::of(*this);
+    // Worked out before (or filed on the way to a descendant's answer).
+    if (inherit && (style.inheritedKnown & bit)) return style.inherited[id];
+    const std::string* own = ComputedStyle::ownOf(*this, style, id, name);
     if (own && !(style.ownIsInheritKeyword & bit)) return own;
     if (!inherit) {
         // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
         // may nest deeply).
         for (const SVGElement* parent = own ? style.parent.get() : nullptr; parent;) {
-            ComputedStyle& above = parent->computedStyle();
-            own = parent->ownValue(above, id, name);
+            ComputedStyle& above = ComputedStyle::of(*parent);
+            own = ComputedStyle::ownOf(*parent, above, id, name);
             if (!own || !(above.ownIsInheritKeyword & bit)) return own;
             parent = above.parent.get();
         }
@@ -275,14 +340,14 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
     // files that same value.
     const std::string* value = nullptr;
     const SVGElement* holder = nullptr;
-    for (const SVGElement* element = this; element;) {
-        ComputedStyle& current = element->computedStyle();
+    for (const SVGElement* element = style.parent.get(); element;) {
+        ComputedStyle& current = ComputedStyle::of(*element);
         if (current.inheritedKnown & bit) {
             value = current.inherited[id];
             holder = element;
             break;
         }
-        const std::string* ownOfElement = element->ownValue(current, id, name);
+        const std::string* ownOfElement = ComputedStyle::ownOf(*element, current, id, name);
         if (ownOfElement && !(current.ownIsInheritKeyword & bit)) {
             value = ownOfElement;
             holder = element;
@@ -301,7 +366,7 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
 }
 
 SVGElement::CascadeScope::CascadeScope()
-    : previous_(activeGeneration), previousStore_(activeStore), store_(std::make_unique<Store>()) {
+    : previous_(activeGeneration), previousStore_(activeStore), store_(Store::take()) {
     activeGeneration = ++generations;
     activeStore = store_.get();
 }
@@ -316,6 +381,7 @@ std::optional<SVGElement::CascadeScope> SVGElement::CascadeScope::unlessRunning(
 SVGElement::CascadeScope::~CascadeScope() {
     activeGeneration = previous_;
     activeStore = previousStore_;
+    Store::recycle(std::move(store_));
 }
 
 std::optional<gfx::AffineTransform> SVGElement::rememberedAbsoluteTransform() const {

@@ -81,9 +81,11 @@ AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransfo
     const auto* transformable = SVGElement::as<SVGTransformable>(&element);
     const auto* svg = SVGElement::as<SVGSVGElement>(&element);
     const AffineTransform own = transformable ? transformable->transform() : AffineTransform{};
-    auto viewportElement = element.viewportElement();
     // Only an svg element sets up a viewport; anything else contributes its own transform.
-    if ((viewportElement && viewportElement.get() != &element) || !svg) return own;
+    if (!svg) return own;
+    if (auto viewportElement = element.viewportElement(); viewportElement && viewportElement.get() != &element) {
+        return own;
+    }
 
     const SVGRect viewport = svg->viewport();
     if (!SVGRectIsInitialized(viewport)) {
@@ -142,9 +144,8 @@ std::string SVGHelperUtilities::referenceText(const Element& element) {
 
 AffineTransform SVGHelperUtilities::transformAbsoluteOfParent(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        auto ancestor = SVGElement::from(node);
-        if (ancestor && (SVGElement::as<SVGTransformable>(ancestor.get()) ||
-                         SVGElement::as<SVGSVGElement>(ancestor.get()))) {
+        const SVGElement* ancestor = SVGElement::from(node.get());
+        if (ancestor && (ancestor->as<SVGTransformable>() || ancestor->as<SVGSVGElement>())) {
             return transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*ancestor);
         }
     }

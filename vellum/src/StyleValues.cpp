@@ -56,7 +56,8 @@ std::optional<float> plainNumber(std::string_view text) {
 
 std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) {
     for (auto node = element.parentNode(); node; node = node->parentNode()) {
-        if (auto parent = SVGElement::from(node)) return parent;
+        // The node's own share is handed on: no second count to take and drop.
+        if (const SVGElement* parent = SVGElement::from(node.get())) return {std::move(node), parent};
     }
     return nullptr;
 }
@@ -64,6 +65,8 @@ std::shared_ptr<const SVGElement> nearestSVGAncestor(const SVGElement& element) 
 std::optional<double> opacityValue(std::string_view text) {
     std::string holder;
     const std::string_view trimmed = trimmedText(text, holder);
+    // Most elements give none.
+    if (trimmed.empty()) return std::nullopt;
     std::size_t length = 0;
     const auto number = doublePrefix(trimmed, &length);
     if (!number) return std::nullopt;

@@ -314,6 +314,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
         if (childList) children = childList->internalArray();
     }
 
+    // Most children draw: the list is made once instead of growing a child at a time.
+    layer->reserveSublayers(children.size());
     std::size_t added = 0;
     for (const auto& child : children) {
         // A use element's copy draws wherever it came from (a symbol draws only so).

@@ -14,7 +14,7 @@ Layer::Layer(const Layer& other)
       position_(other.position_),
       anchorPoint_(other.anchorPoint_),
       transform_(other.transform_),
-      sublayerTransform_(other.sublayerTransform_),
+      sublayerTransform_(other.sublayerTransform_ ? std::make_unique<Transform3D>(*other.sublayerTransform_) : nullptr),
       hidden_(other.hidden_),
       opacity_(other.opacity_),
       mask_(other.mask_),
@@ -27,7 +27,7 @@ Layer::Layer(const Layer& other)
       shadowOpacity_(other.shadowOpacity_),
       shadowOffset_(other.shadowOffset_),
       shadowRadius_(other.shadowRadius_),
-      shadowPath_(other.shadowPath_),
+      shadowPath_(other.shadowPath_ ? std::make_unique<std::optional<gfx::Path>>(*other.shadowPath_) : nullptr),
       contents_(other.contents_),
       contentsGravity_(other.contentsGravity_),
       contentsScale_(other.contentsScale_),
@@ -54,11 +54,39 @@ gfx::AffineTransform Layer::transformToSuperlayer() const {
     return aboutPoint(anchor, transform_, position_);
 }
 
+const Transform3D& Layer::sublayerTransform() const {
+    static constexpr Transform3D identity;
+    return sublayerTransform_ ? *sublayerTransform_ : identity;
+}
+
+void Layer::setSublayerTransform(const Transform3D& transform) {
+    if (transform.isIdentity()) {
+        sublayerTransform_.reset();
+    } else if (sublayerTransform_) {
+        *sublayerTransform_ = transform;
+    } else {
+        sublayerTransform_ = std::make_unique<Transform3D>(transform);
+    }
+}
+
+const std::optional<gfx::Path>& Layer::shadowPath() const {
+    static const std::optional<gfx::Path> none;
+    return shadowPath_ ? *shadowPath_ : none;
+}
+
+void Layer::setShadowPath(std::optional<gfx::Path> path) {
+    if (path) {
+        shadowPath_ = std::make_unique<std::optional<gfx::Path>>(std::move(path));
+    } else {
+        shadowPath_.reset();
+    }
+}
+
 gfx::AffineTransform Layer::sublayerSpaceTransform() const {
-    if (sublayerTransform_.isIdentity()) return {};
+    if (!sublayerTransform_) return {};
     gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
                       bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
-    return aboutPoint(anchor, sublayerTransform_, anchor);
+    return aboutPoint(anchor, *sublayerTransform_, anchor);
 }
 
 gfx::Rect Layer::frame() const { return transformToSuperlayer().apply(bounds_); }
@@ -122,7 +150,7 @@ const std::any* Layer::ValueStore::find(std::string_view key) const {
     return nullptr;
 }
 
-void Layer::ValueStore::set(std::string_view key, std::any value) {
+void Layer::ValueStore::set(std::string_view key, std::any&& value) {
     if (std::any* present = find(key)) {
         // An empty value removes the entry; the inline one then takes the last of the list's place.
         if (value.has_value()) {
@@ -140,9 +168,9 @@ void Layer::ValueStore::set(std::string_view key, std::any value) {
     }
     if (!value.has_value()) return;
     if (!first_)
-        first_.emplace(Entry{Key(key), std::move(value)});
+        first_.emplace(key, std::move(value));
     else
-        rest_.push_back(Entry{Key(key), std::move(value)});
+        rest_.emplace_back(key, std::move(value));
 }
 
 void Layer::setValue(std::string_view key, std::any value) { values_.set(key, std::move(value)); }

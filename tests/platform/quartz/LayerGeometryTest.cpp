@@ -114,6 +114,27 @@ TEST(LayerGeometry, HitTestFindsTheFrontmostDeepestVisibleLayer) {
     EXPECT_EQ(root->hitTest({80, 80}), root);
 }
 
+TEST(LayerGeometry, SublayerTransformAndShadowPathAreEachLayersOwnAndClearBack) {
+    auto layer = Layer::make();
+    EXPECT_TRUE(layer->sublayerTransform().isIdentity());
+    EXPECT_FALSE(layer->shadowPath().has_value());
+    gfx::Path card;
+    card.addRect({0, 0, 4, 4});
+    layer->setSublayerTransform(Transform3D::scale(2, 2));
+    layer->setShadowPath(card);
+    auto copy = layer->copyLayer();
+    layer->setSublayerTransform(Transform3D::translation(5, 0));
+    layer->setShadowPath(std::nullopt);
+    EXPECT_EQ(copy->sublayerTransform(), Transform3D::scale(2, 2)) << "a copy keeps the transform it was made with";
+    EXPECT_EQ(copy->shadowPath(), card);
+    EXPECT_EQ(layer->sublayerTransform(), Transform3D::translation(5, 0));
+    EXPECT_FALSE(layer->shadowPath().has_value());
+    layer->setSublayerTransform(Transform3D::identity());
+    EXPECT_TRUE(layer->sublayerTransform().isIdentity());
+    EXPECT_TRUE(layer->sublayerSpaceTransform().isIdentity());
+    EXPECT_FALSE(copy->sublayerSpaceTransform().isIdentity());
+}
+
 TEST(LayerTree, InsertsRemovesAndReplacesInOrder) {
     auto root = Layer::make();
     auto a = Layer::make(), b = Layer::make(), c = Layer::make(), d = Layer::make();

@@ -65,8 +65,8 @@ public:
     gfx::AffineTransform affineTransform() const { return transform_.affine(); }
     void setAffineTransform(const gfx::AffineTransform& transform) { transform_ = Transform3D::fromAffine(transform); }
     // Applied to the sublayers, about this layer's anchor point.
-    const Transform3D& sublayerTransform() const { return sublayerTransform_; }
-    void setSublayerTransform(const Transform3D& transform) { sublayerTransform_ = transform; }
+    const Transform3D& sublayerTransform() const;
+    void setSublayerTransform(const Transform3D& transform);
     // The bounding box of the bounds in the superlayer's space. Setting it keeps the transform and anchor point and
     // sets the bounds size and the position as if the transform were the identity.
     gfx::Rect frame() const;
@@ -106,8 +106,8 @@ public:
     void setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; }
     double shadowRadius() const { return shadowRadius_; }
     void setShadowRadius(double radius) { shadowRadius_ = radius; }
-    const std::optional<gfx::Path>& shadowPath() const { return shadowPath_; }
-    void setShadowPath(std::optional<gfx::Path> path) { shadowPath_ = std::move(path); }
+    const std::optional<gfx::Path>& shadowPath() const;
+    void setShadowPath(std::optional<gfx::Path> path);
 
     // Contents: a bitmap at contentsScale pixels a point, placed by contentsGravity.
     const LayerContents& contents() const { return contents_; }
@@ -137,6 +137,8 @@ public:
     const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
     std::shared_ptr<Layer> superlayer() const { return superlayer_.lock(); }
     void addSublayer(const std::shared_ptr<Layer>& layer);
+    // Room for `count` sublayers in all, for a builder that knows about how many it is about to add.
+    void reserveSublayers(std::size_t count) { sublayers_.reserve(count); }
     // Indices past the end append.
     void insertSublayer(const std::shared_ptr<Layer>& layer, std::size_t index);
     // A sibling that is not a sublayer of this layer makes these append.
@@ -233,7 +235,7 @@ private:
         std::any* find(std::string_view key) {
             return const_cast<std::any*>(static_cast<const ValueStore&>(*this).find(key));
         }
-        void set(std::string_view key, std::any value);
+        void set(std::string_view key, std::any&& value);
 
     private:
         class Key {
@@ -250,6 +252,9 @@ private:
             std::string long_;  // a key past the capacity
         };
         struct Entry {
+            // Made in place, so that storing a value moves it once.
+            Entry(std::string_view text, std::any&& given) : key(text), value(std::move(given)) {}
+
             Key key;
             std::any value;
         };
@@ -265,7 +270,9 @@ private:
     gfx::Point position_;
     gfx::Point anchorPoint_{0.5, 0.5};
     Transform3D transform_;
-    Transform3D sublayerTransform_;
+    // Set on few layers, so kept apart (as is the shadow path): a document's many layers are smaller
+    // to make, fill in and free.
+    std::unique_ptr<Transform3D> sublayerTransform_;
     bool hidden_ = false;
     double opacity_ = 1;
     std::shared_ptr<Layer> mask_;
@@ -278,7 +285,7 @@ private:
     double shadowOpacity_ = 0;
     gfx::Size shadowOffset_{0, -3};
     double shadowRadius_ = 3;
-    std::optional<gfx::Path> shadowPath_;
+    std::unique_ptr<std::optional<gfx::Path>> shadowPath_;  // null or holding a path
     LayerContents contents_;
     ContentsGravity contentsGravity_ = ContentsGravity::resize;
     double contentsScale_ = 1;
