@@ -201,8 +201,14 @@ private:
     }
 
     void emitBand() {
-        for (Point p : left_) add(p);
-        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        auto& points = out_.points;
+        if (toDevice_) {
+            for (Point p : left_) add(p);
+            for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        } else {
+            points.insert(points.end(), left_.begin(), left_.end());
+            points.insert(points.end(), right_.rbegin(), right_.rend());
+        }
         finish();
     }
 
