@@ -28,9 +28,15 @@ bool samePoint(Point a, Point b) {
     return dx * dx + dy * dy <= shortestSegment * shortestSegment;
 }
 
-Point unitBetween(Point a, Point b) {
+// The unit direction from `a` to `b` and their distance.
+struct Direction {
+    Point unit;
+    double length;
+};
+
+Direction between(Point a, Point b) {
     double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
-    return {dx / length, dy / length};
+    return {{dx / length, dy / length}, length};
 }
 
 // Appends the pieces, built in the pen's space (where it is a circle of radius `half`) and mapped to
@@ -62,21 +68,31 @@ public:
     }
 
     // Turns the band at `v` from `d1` to `d2`, returning how far into the next segment its inner side
-    // cut; nothing, without adding to the band, where that side would fold back: the segments too
-    // short for the turn (`cutAlready` of the first one taken by its start), or a turn right back.
+    // cut; nothing, without adding to the band, at a turn right back.
     std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready, double length1,
                                    double length2) {
         double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
         if (!(1 + cosine > 1e-12)) return std::nullopt;
         // The pushed segments cross this far past (or short of) the pushed corner.
         double reach = half_ * std::sqrt((1 - cosine) / (1 + cosine));
-        if (!(cutAlready + reach < length1 && reach < length2)) return std::nullopt;
-        // The inner side turns where the pushed-in segments cross.
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        double scale = half_ / (1 + cosine);
-        inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        if (cutAlready + reach < length1 && reach < length2) {
+            // The inner side turns where the pushed-in segments cross.
+            double scale = half_ / (1 + cosine);
+            inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        } else {
+            // The segments are too short for the turn (`cutAlready` of the first one taken by its
+            // start): the inner side would fold back. It runs through the corner point instead, from
+            // the first segment's pushed end to the next one's pushed start, so the band covers the
+            // two quads and the join there, overlapping (the fill traces their union): what a band
+            // ended there, a wedge and a band begun there would cover, in one polygon for three.
+            inner.push_back({v.x - way * d1.y * half_, v.y + way * d1.x * half_});
+            inner.push_back(v);
+            inner.push_back({v.x - way * d2.y * half_, v.y + way * d2.x * half_});
+            reach = 0;
+        }
         // On the outer side, the pushed-out segments' ends are on the band's sides already.
         outerCorner(v, d1, d2, cornerJoin(cosine, smooth), [&](Point p) { outer.push_back(p); });
         return reach;
@@ -185,8 +201,14 @@ private:
     }
 
     void emitBand() {
-        for (Point p : left_) add(p);
-        for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        auto& points = out_.points;
+        if (toDevice_) {
+            for (Point p : left_) add(p);
+            for (auto p = right_.rbegin(); p != right_.rend(); ++p) add(*p);
+        } else {
+            points.insert(points.end(), left_.begin(), left_.end());
+            points.insert(points.end(), right_.rbegin(), right_.rend());
+        }
         finish();
     }
 
@@ -247,17 +269,15 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
-    auto length = [&](std::size_t i) {
-        Point a = points[i], b = points[(i + 1) % n];
-        return std::hypot(b.x - a.x, b.y - a.y);
-    };
-    Point d = unitBetween(points[0], points[1]), first = d, last{};
-    double cut = 0, currentLength = length(0), cutAtEnd = 0;
+    auto [d, currentLength] = between(points[0], points[1]);
+    Point first = d, last{};
+    double cut = 0, cutAtEnd = 0;
     bool loop = false, turnedAtStart = false;
     if (closed) {
-        last = unitBetween(points[n - 1], points[0]);
+        auto closing = between(points[n - 1], points[0]);
+        last = closing.unit;
         builder.bandClear();
-        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, length(n - 1), currentLength)) {
+        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, closing.length, currentLength)) {
             cut = cutAtEnd = *reach;
             loop = turnedAtStart = true;
         } else {
@@ -269,8 +289,9 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         builder.bandStart(points[0], d);
     }
     for (std::size_t i = 1; i < segments && !builder.full(); ++i) {
-        Point v = points[i], next = unitBetween(v, points[(i + 1) % n]);
-        double nextLength = length(i) - (i + 1 == segments ? cutAtEnd : 0);
+        Point v = points[i];
+        auto [next, nextLength] = between(v, points[(i + 1) % n]);
+        if (i + 1 == segments) nextLength -= cutAtEnd;
         if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
             cut = *reach;
         } else {

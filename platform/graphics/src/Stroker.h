@@ -10,10 +10,11 @@ namespace gfx::raster {
 
 // A wide stroke's outline as polygons in device space whose union is the stroke: a band along each
 // run of segments (their quads and the joins between them as one polygon, or two loops round a
-// closed subpath), a wedge at each corner where the band's inner side would fold back and it ends,
-// and a polygon a cap. Each turns clockwise on screen (y down) and counts every point it covers
-// positively, so filling them all with the winding rule draws the stroke. Pieces overlap only where
-// a band ends at a wedge, across tight turns, and where the line crosses itself.
+// closed subpath; where the segments are too short for a turn its inner side runs through the
+// corner point), a wedge where the line turns right back and the band ends, and a polygon a cap.
+// Each turns clockwise on screen (y down) and counts every point it covers positively, so filling
+// them all with the winding rule draws the stroke. Pieces overlap where a band ends at a wedge,
+// bands overlap themselves at corners too tight for their width, and where the line crosses itself.
 struct StrokePieces {
     std::vector<Point> points;
     // Where each polygon's points end (and the next one's begin).

@@ -10,9 +10,6 @@ namespace {
 // Edges whose order flips by less than this (device pixels) over a stretch are taken as not crossing
 // there: nearly coincident edges (pieces sharing a side) would otherwise split the sweep endlessly.
 constexpr double crossingSlack = 1e-9;
-// The sweep never steps by less than this: a crossing closer than that to the line is taken at the
-// step's end, off by an area far below a pixel's rounding.
-constexpr double shortestStep = 1e-7;
 
 // Restores the heap `heap` (soonest first) after its top went later.
 template <typename Heap>
@@ -98,11 +95,19 @@ void BorderTracer::startSegment(Chain& chain) {
     if (index + 1 >= active_.size()) return;
     const Chain &left = chains_[active_[index]], &right = chains_[active_[index + 1]];
     double closing = left.dxdy - right.dxdy;
-    if (!(closing > 0)) return;
     double gap = xAt(right, y) - xAt(left, y);
-    double last = std::min({left.b.y, right.b.y, bottom_});
-    if (gap + crossingSlack >= (last - y) * closing) return;
-    double at = std::max(y + std::max(gap, 0.0) / closing, y + shortestStep);
+    double at = y;
+    // Neighbours already past each other (a segment all but flat crossed one as it ended, and the
+    // next one goes on from there) are swapped straight away, whichever way they go on: windings
+    // counted across them in the wrong order would be wrong for as long as they run side by side.
+    if (!(gap < -crossingSlack)) {
+        if (!(closing > 0)) return;
+        double last = std::min({left.b.y, right.b.y, bottom_});
+        if (gap + crossingSlack >= (last - y) * closing) return;
+        // Where they cross, however close: until the swap the line is out of order there, and a
+        // chain starting meanwhile would be placed and wound among neighbours in the wrong order.
+        at = y + std::max(gap, 0.0) / closing;
+    }
     if (!(at > y)) at = std::nextafter(y, INFINITY);
     crossings_.push_back({at, active_[index], active_[index + 1], left.segment, right.segment});
     std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());

@@ -449,6 +449,26 @@ TEST(ScanConverter, OverlappingPiecesCoverTheirUnionExactly) {
     }
 }
 
+// A rectangle, and a quad whose top edge starts inside it and falls to its left by a hair (a
+// billionth of a pixel, or one or two of the least steps of a double there): the sweep meets that
+// edge crossing the rectangle's side just as it ends, and the quad's left side, going on from there
+// outside the rectangle, must be counted there, or the rectangle's winding hides it. Their union is
+// the rectangle and the quad's part outside it.
+TEST(ScanConverter, EdgesAllButFlatCrossingNeighboursLeaveTheSweepInOrder) {
+    Bitmap clear = Bitmap::make(size, size);
+    std::vector<Point> rectangle = {{10, 10}, {40, 10}, {40, 30}, {10, 30}};
+    std::vector<Point> overlap = {{10, 20}, {34, 20}, {34, 30}, {10, 30}};
+    double oneStep = std::nextafter(20.0, 21.0), twoSteps = std::nextafter(oneStep, 21.0);
+    for (double below : {20 + 1e-9, oneStep, twoSteps}) {
+        std::vector<Point> quad = {{34, 20}, {34, 36}, {7, 36}, {6, below}};
+        Bitmap image = fillTraced(polygons({rectangle, quad}), FillRule::winding, Color::white(), clear);
+        auto exactArea = [&](int x, int y) {
+            return areaInPixel(rectangle, x, y) + areaInPixel(quad, x, y) - areaInPixel(overlap, x, y);
+        };
+        EXPECT_LE(largestAlphaError(image, exactArea), 1) << below - 20;
+    }
+}
+
 // The largest difference of any channel between `path` filled by the converter with overlaps traced
 // and by Cairo, over the background.
 int tracedAgainstCairo(const Path& path, FillRule rule, Color color) {

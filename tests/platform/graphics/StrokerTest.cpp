@@ -314,7 +314,12 @@ TEST(Stroker, StrokesWideOutlinesThroughTheConverter) {
     zigzags.curveTo({8, 30}, {40, 50}, {40, 40});
     // One band crossing itself, alone: nothing else overlaps it.
     Path loop = lines({{6, 24}, {40, 24}, {40, 38}, {24, 38}, {24, 6}});
-    for (const Path& path : {zigzags, loop})
+    // An outline ending a hair's breadth beside its start, as relative path data leaves it: the
+    // closing line is a sliver too short for either of its turns, its sides all but on one another.
+    Path sliver = lines({{3, 29}, {23, 29}, {32, 8}});
+    sliver.curveTo({19, 8}, {3.0000000000001, 30}, {3.0000000000001, 29.5});
+    sliver.closeSubpath();
+    for (const Path& path : {zigzags, loop, sliver})
     for (const Style& style : {Style{5, LineJoin::miter, LineCap::square}, Style{6, LineJoin::round, LineCap::round}})
         for (const auto& [name, transform] : transforms()) {
             Bitmap ours;
