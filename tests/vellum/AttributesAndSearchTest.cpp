@@ -134,6 +134,28 @@ TEST(AttributeMap, EveryFiledNameIsFoundAndOnlyThose) {
     EXPECT_EQ(*empty.getNamedItem("fill")->nodeValue(), "red");
 }
 
+TEST(AttributeMap, ANameWorkedOutOnceAnswersAsItsTextInEveryMapAndAfterChanges) {
+    // The cascade works a property's name out once and asks every element's map with it.
+    const NamedNodeMap::Name fill("fill");
+    const NamedNodeMap::Name href("href");
+    auto use = useElement();
+    Element rect("rect", {{"fill", "red"}, {"width", "2"}});
+    EXPECT_EQ(use->attributes()->valueOfNamedItem(fill), nullptr);
+    ASSERT_NE(use->attributes()->valueOfNamedItem(href), nullptr) << "by local name, as the text finds it";
+    EXPECT_EQ(*use->attributes()->valueOfNamedItem(href), "#a");
+    ASSERT_NE(rect.attributes()->valueOfNamedItem(fill), nullptr);
+    EXPECT_EQ(*rect.attributes()->valueOfNamedItem(fill), "red");
+
+    use->setAttribute("fill", "blue");
+    rect.removeAttribute("fill");
+    use->removeAttribute("href");
+    ASSERT_NE(use->attributes()->valueOfNamedItem(fill), nullptr) << "filed after the name was worked out";
+    EXPECT_EQ(*use->attributes()->valueOfNamedItem(fill), "blue");
+    EXPECT_EQ(rect.attributes()->valueOfNamedItem(fill), nullptr) << "removed, though its filter bits stay";
+    EXPECT_EQ(use->attributes()->valueOfNamedItem(href), nullptr);
+    EXPECT_EQ(NamedNodeMap().valueOfNamedItem(NamedNodeMap::Name("")), nullptr);
+}
+
 TEST(AttributeMap, AnUnprefixedItemIsFoundByNameElseInTheFirstNamespaceWritingItSo) {
     NamedNodeMap map;
     map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:a"), "a:href", "prefixed"));

@@ -82,7 +82,11 @@ std::uint64_t NamedNodeMap::nameBits(std::string_view name) {
 }
 
 const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, bool writtenWithoutPrefix) const {
-    const std::uint64_t bits = nameBits(name);
+    return entryNamed(name, nameBits(name), writtenWithoutPrefix);
+}
+
+const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, std::uint64_t bits,
+                                                     bool writtenWithoutPrefix) const {
     if (!mayHold(bits)) return nullptr;
     const Entry* inNamespace = nullptr;
     for (const Entry& entry : entries_) {

@@ -160,15 +160,18 @@ SVGLength SVGElement::getAttributeAsSVGLength(std::string_view name) const {
 }
 
 void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
-    // Each attribute is looked up once and read where it is kept.
-    if (const std::string* id = findAttributeValue("id"); id && !id->empty()) identifier_ = *id;
-    if (const std::string* style = findAttributeValue("style")) {
+    // Each attribute is looked up once and read where it is kept; every element asks these names, so
+    // their filter bits are worked out once.
+    static const NamedNodeMap::Name idName("id"), styleName("style"), className("class"),
+        transformName("transform"), gradientTransformName("gradientTransform");
+    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) identifier_ = *id;
+    if (const std::string* style = findAttributeValue(styleName)) {
         style_ = std::make_shared<CSSStyleDeclaration>();
         style_->setCssText(*style);
     }
-    if (const std::string* className = findAttributeValue("class")) className_ = *className;
-    const std::string* text = findAttributeValue("transform");
-    if (!text || text->empty()) text = findAttributeValue("gradientTransform");
+    if (const std::string* name = findAttributeValue(className)) className_ = *name;
+    const std::string* text = findAttributeValue(transformName);
+    if (!text || text->empty()) text = findAttributeValue(gradientTransformName);
     if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
 }
 

@@ -120,10 +120,9 @@ struct SVGElement::ComputedStyle {
     }
 
     // The element's own value of the property filed under `id`, looked up on first use.
-    static const std::string* ownOf(const SVGElement& element, ComputedStyle& style, std::size_t id,
-                                    std::string_view name) {
+    static const std::string* ownOf(const SVGElement& element, ComputedStyle& style, std::size_t id) {
         if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
-        return element.ownValue(style, id, name);
+        return element.ownValue(style, id);
     }
 };
 
@@ -133,6 +132,7 @@ struct SVGElement::CascadeScope::Store {
         static_assert(static_cast<std::size_t>(StyleProperty::count) <= ComputedStyle::capacity);
         names.reserve(ComputedStyle::capacity);
         keys.reserve(ComputedStyle::capacity);
+        attributeNames.reserve(ComputedStyle::capacity);
         for (std::size_t index = 0; index < static_cast<std::size_t>(StyleProperty::count); ++index) {
             idOf(nameOfStyleProperty(static_cast<StyleProperty>(index)));
         }
@@ -150,6 +150,8 @@ struct SVGElement::CascadeScope::Store {
         if (names.size() == ComputedStyle::capacity) return std::nullopt;
         names.emplace_back(name);
         keys.push_back(key);
+        // `names` never grows past the room reserved, so the view stays on its text.
+        attributeNames.emplace_back(names.back());
         std::size_t slot = (key * 2654435769u) >> (32 - slotBits);
         while (slots[slot] != 0) slot = (slot + 1) % slots.size();
         slots[slot] = static_cast<std::uint8_t>(names.size());
@@ -205,6 +207,8 @@ struct SVGElement::CascadeScope::Store {
     std::array<std::uint8_t, std::size_t{1} << slotBits> slots{};  // id + 1, 0 for a free slot
     std::vector<std::string> names;
     std::vector<std::uint32_t> keys;
+    // Each name as the attribute maps are asked it: its filter bits worked out once, not per look-up.
+    std::vector<NamedNodeMap::Name> attributeNames;
     Blocks<std::string> values;
     Blocks<ComputedStyle> records;
 };
@@ -243,10 +247,10 @@ std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store
     return std::make_unique<Store>();
 }
 
-const std::string* SVGElement::ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const {
+const std::string* SVGElement::ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const {
     // Most elements have neither inline style nor sheets to match: the attribute is the answer.
     if (style_ || sheets) {
-        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name)) return value;
+        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name.text)) return value;
     }
     // One look-up: most properties are absent, and absent is the common answer.
     return attributes()->valueOfNamedItem(name);
@@ -268,10 +272,10 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     return style;
 }
 
-const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const {
+const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
     if (!(style.ownKnown & bit)) {
-        const std::string* value = ownCascadedValue(name, style.sheets.get());
+        const std::string* value = ownCascadedValue(activeStore->attributeNames[id], style.sheets.get());
         if (value) value = &activeStore->keep(*value);
         style.own[id] = value;
         style.ownKnown |= bit;
@@ -290,7 +294,7 @@ std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::str
         scope.emplace();
         id = activeStore->idOf(name);
     }
-    const std::string* value = cascadedValue(*id, name, inherit);
+    const std::string* value = cascadedValue(*id, inherit);
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
@@ -305,31 +309,29 @@ std::string_view SVGElement::nameOfStyleProperty(StyleProperty property) {
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(StyleProperty property, bool inherit) const {
     std::optional<CascadeScope> scope;
     if (activeGeneration == 0) scope.emplace();
-    const std::string* value =
-        cascadedValue(static_cast<std::size_t>(property), nameOfStyleProperty(property), inherit);
+    const std::string* value = cascadedValue(static_cast<std::size_t>(property), inherit);
     return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
 std::optional<std::string_view> SVGElement::cascadedValueInScope(StyleProperty property, bool inherit) const {
     if (activeGeneration == 0) foundation::raiseAssertion("A cascaded value was asked for in its scope outside any");
-    const std::string* value =
-        cascadedValue(static_cast<std::size_t>(property), nameOfStyleProperty(property), inherit);
+    const std::string* value = cascadedValue(static_cast<std::size_t>(property), inherit);
     return value ? std::optional<std::string_view>(*value) : std::nullopt;
 }
 
-const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view name, bool inherit) const {
+const std::string* SVGElement::cascadedValue(std::size_t id, bool inherit) const {
     const std::uint32_t bit = std::uint32_t{1} << id;
     ComputedStyle& style = ComputedStyle::of(*this);
     // Worked out before (or filed on the way to a descendant's answer).
     if (inherit && (style.inheritedKnown & bit)) return style.inherited[id];
-    const std::string* own = ComputedStyle::ownOf(*this, style, id, name);
+    const std::string* own = ComputedStyle::ownOf(*this, style, id);
     if (own && !(style.ownIsInheritKeyword & bit)) return own;
     if (!inherit) {
         // "inherit" on a property that is not inherited takes the parent's own value (a loop: a document
         // may nest deeply).
         for (const SVGElement* parent = own ? style.parent.get() : nullptr; parent;) {
             ComputedStyle& above = ComputedStyle::of(*parent);
-            own = ComputedStyle::ownOf(*parent, above, id, name);
+            own = ComputedStyle::ownOf(*parent, above, id);
             if (!own || !(above.ownIsInheritKeyword & bit)) return own;
             parent = above.parent.get();
         }
@@ -347,7 +349,7 @@ const std::string* SVGElement::cascadedValue(std::size_t id, std::string_view na
             holder = element;
             break;
         }
-        const std::string* ownOfElement = ComputedStyle::ownOf(*element, current, id, name);
+        const std::string* ownOfElement = ComputedStyle::ownOf(*element, current, id);
         if (ownOfElement && !(current.ownIsInheritKeyword & bit)) {
             value = ownOfElement;
             holder = element;

@@ -43,6 +43,10 @@ public:
     // kind filed in its place), or null when there is nothing of that name: hasAttribute's answer and
     // getAttribute's text at once.
     const std::string* findAttributeValue(std::string_view name) const;
+    // The same for a name whose filter bits the caller worked out once.
+    const std::string* findAttributeValue(const NamedNodeMap::Name& name) const {
+        return attributes()->valueOfNamedItem(name);
+    }
     void setAttribute(std::string name, std::string value);
     // Removes the attribute of that name, filed by name or under a namespace.
     void removeAttribute(std::string_view name);

@@ -62,6 +62,16 @@ public:
     // the empty text for another kind of node, null when there is nothing of that name. The text is
     // the map's until the map changes.
     const std::string* valueOfNamedItem(std::string_view name) const;
+    // A name with its filter bits worked out once, for a caller asking many maps the same question.
+    struct Name {
+        explicit Name(std::string_view text) : text(text), bits(nameBits(text)) {}
+        std::string_view text;
+        std::uint64_t bits;
+    };
+    // valueOfNamedItem for such a name: a map without it answers from its filter, inline.
+    const std::string* valueOfNamedItem(const Name& name) const {
+        return mayHold(name.bits) ? valueOf(entryNamed(name.text, name.bits)) : nullptr;
+    }
     // The same for an item whose name is written without a prefix: by name, else in the first
     // namespace holding one ("href" never finds "xlink:href").
     const std::string* valueOfUnprefixedItem(std::string_view name) const;
@@ -102,6 +112,14 @@ private:
         // Provided, so that a new entry is not zeroed before its members are made.
         Entry() {}
 
+        // First, beside the name: a look-up passing an entry reads these, and only a match reads on.
+        // nameBits of its key: most entries a look-up passes differ there, without comparing text.
+        std::uint64_t keyBits = 0;
+        // Where the local name starts in `name`.
+        std::uint32_t localStart = 0;
+        bool inNamespace = false;
+        // Whether a node made from it is in that namespace itself (else it was filed under its element's).
+        bool nodeInNamespace = false;
         // Made when first asked for, or filed as a node; from then on it holds the name and value.
         mutable std::shared_ptr<Node> node;
         // Without a node: the qualified name and the value.
@@ -110,13 +128,6 @@ private:
         // The namespace table it is in: a common namespace is shared, another is kept here.
         const std::optional<std::string>* sharedNamespace = nullptr;
         std::string ownNamespace;
-        bool inNamespace = false;
-        // Whether a node made from it is in that namespace itself (else it was filed under its element's).
-        bool nodeInNamespace = false;
-        // Where the local name starts in `name`.
-        std::uint32_t localStart = 0;
-        // nameBits of its key: most entries a look-up passes differ there, without comparing text.
-        std::uint64_t keyBits = 0;
 
         std::string_view table() const { return sharedNamespace ? std::string_view(**sharedNamespace) : ownNamespace; }
         // Its qualified name by name, its local name in a namespace.
@@ -130,6 +141,7 @@ private:
 
     // getNamedItem's entry, or null; or only among those whose qualified name is `name`.
     const Entry* entryNamed(std::string_view name, bool writtenWithoutPrefix = false) const;
+    const Entry* entryNamed(std::string_view name, std::uint64_t bits, bool writtenWithoutPrefix = false) const;
     Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits);
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const;
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits) const;

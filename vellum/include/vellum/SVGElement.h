@@ -256,12 +256,12 @@ protected:
 private:
     struct ComputedStyle;
     // Inline style, sheets and attribute: the value without inheritance, as the document holds it.
-    const std::string* ownCascadedValue(std::string_view name, const StyleSheetList* sheets) const;
+    const std::string* ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const;
     // The cascade within the running scope, for the property filed under `id`.
-    const std::string* cascadedValue(std::size_t id, std::string_view name, bool inherit) const;
+    const std::string* cascadedValue(std::size_t id, bool inherit) const;
     // This element's record in the running scope, made on first use.
     ComputedStyle& computedStyle() const;
-    const std::string* ownValue(ComputedStyle& style, std::size_t id, std::string_view name) const;
+    const std::string* ownValue(ComputedStyle& style, std::size_t id) const;
     void forgetInheritedValuesOfSubtree();
     // An svg or foreignObject element with a width or height sets the viewport of its content.
     bool establishesViewport() const;
