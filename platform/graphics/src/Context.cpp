@@ -201,7 +201,7 @@ void Context::Impl::markDrawn(const raster::PixelBox& box) {
         cairo_surface_mark_dirty_rectangle(surface.get(), box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
-void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered) {
+void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered, const raster::Mask* mask) {
     if (rowsWithBlanks == 0) return;
     raster::PixelBox box = area.intersection({0, 0, width, height});
     if (box.isEmpty()) return;
@@ -214,12 +214,22 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
         auto fill = [&](int from, int to) {
             if (from < to) std::fill_n(row + from, to - from, blank);
         };
+        int skipFrom = box.right, skipTo = box.right;
         if (y >= covered.top && y < covered.bottom) {
-            fill(written, std::min(covered.left, box.right));
-            fill(std::max(written, covered.right), box.right);
-        } else {
-            fill(written, box.right);
+            skipFrom = covered.left, skipTo = covered.right;
+            if (mask) {
+                // Under a clip mask, only the first run it covers wholly.
+                const std::uint8_t* coverage = mask->row(y) - mask->box.left;
+                while (skipFrom < skipTo && coverage[skipFrom] != 255) ++skipFrom;
+                int end = skipFrom;
+                while (end < skipTo && coverage[end] == 255) ++end;
+                skipTo = end;
+            }
+            // A single pixel is blended, reading it.
+            if (skipTo - skipFrom < 2) skipFrom = skipTo = box.right;
         }
+        fill(written, std::min(skipFrom, box.right));
+        fill(std::max(written, skipTo), box.right);
         dirtyLeft = std::min(dirtyLeft, written);
         written = box.right;
         if (written == width) --rowsWithBlanks;
@@ -244,9 +254,9 @@ void Context::Impl::writeBlanksBeforeFill(const Path& path, const AffineTransfor
                                           const raster::Target& target) {
     if (rowsWithBlanks == 0) return;
     // An opaque rectangle along the device axes is filled by whole rows and columns, each pixel set
-    // without being read (spans of one pixel are blended): around those its blanks are written first.
+    // without being read where the clip covers it wholly: around those its blanks are written first.
     auto corners = raster::deviceRectangle(path, toDevice);
-    if (!corners || source >> 24 != 255 || target.mask) return writeBlanks(target.clip);
+    if (!corners || source >> 24 != 255) return writeBlanks(target.clip);
     auto [a, b] = *corners;
     double left = std::min(a.x, b.x), right = std::max(a.x, b.x), top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
     if (!(std::max({std::abs(left), std::abs(right), std::abs(top), std::abs(bottom)}) <= 1e9))
@@ -255,8 +265,7 @@ void Context::Impl::writeBlanksBeforeFill(const Path& path, const AffineTransfor
         {int(std::floor(left)), int(std::floor(top)), int(std::ceil(right)), int(std::ceil(bottom))});
     raster::PixelBox covered = touched.intersection(
         {int(std::ceil(left)), int(std::ceil(top)), int(std::floor(right)), int(std::floor(bottom))});
-    if (covered.right - covered.left < 2) covered = {};
-    writeBlanks(touched, covered);
+    writeBlanks(touched, covered, target.mask);
 }
 
 std::uint32_t Context::Impl::sourcePixel(Color color) const {

@@ -80,8 +80,9 @@ struct Context::Impl {
     void markDrawn(const raster::PixelBox& box);
     // Writes the blank pixels that drawing within `area` may read or leave showing: in each of its
     // rows all up to its right side (written pixels stay a prefix), except the columns of `covered`
-    // in its rows, which the drawing writes opaquely without reading.
-    void writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered = {});
+    // in its rows (within `mask`'s whole coverage), which the drawing writes opaquely without reading.
+    void writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered = {},
+                     const raster::Mask* mask = nullptr);
     // Before Cairo draws: what its clip lets it reach.
     void writeBlanksInClip();
     // Before the converter fills `path` in `source` (its pixel) into `target`.

@@ -528,6 +528,16 @@ TEST(Context, UnwrittenCanvasesShowTheSamePixelsAsZeroedOnes) {
              c.clip(ellipse({2, 2, 16, 14}));
              rect(translucent, {0, 0, 24, 20})(c);
          }},
+        {"masked by clips, then opaque", [&](Context& c) {
+             c.save();
+             c.clip(Rect{2.5, 1.5, 19, 16});
+             rect(opaque, {0, 0, 24, 20})(c);
+             c.clip(ellipse({2, 2, 16, 14}));
+             rect(translucent, {0, 0, 24, 20})(c);
+             c.restore();
+             c.clip(ellipse({10, 1, 13, 18}));
+             rect(opaque, {0, 0, 24, 20})(c);
+         }},
         {"aliased clip, then fill", [&](Context& c) {
              c.setShouldAntialias(false);
              c.clip(ellipse({3, 2, 15, 13}));
