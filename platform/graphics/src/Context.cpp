@@ -212,7 +212,7 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
         if (dirtyLeft == box.right) cairo_surface_flush(surface.get());
         std::uint32_t* row = pixels.row(y);
         auto fill = [&](int from, int to) {
-            if (from < to) std::fill_n(row + from, to - from, blank);
+            if (from < to) std::fill_n(row + from, to - from, 0u);
         };
         int skipFrom = box.right, skipTo = box.right;
         if (y >= covered.top && y < covered.bottom) {
@@ -356,7 +356,6 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
                                                                 pixelHeight, impl->coverageStride));
     } else {
         impl->pixels = Bitmap::unwritten(pixelWidth, pixelHeight);
-        impl->blank = options.format == PixelFormat::rgb24 ? 0xFF000000u : 0;
         impl->writtenTo.assign(std::size_t(pixelHeight), 0);
         impl->rowsWithBlanks = pixelHeight;
         if (newCanvasFill)

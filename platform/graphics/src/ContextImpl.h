@@ -55,11 +55,11 @@ struct Context::Impl {
     DrawingState state;
     std::vector<DrawingState> savedStates;
     // A new canvas is not zeroed: row y holds real pixels in columns [0, writtenTo[y]) and blank ones
-    // (transparent, or black for rgb24) after them, written only before something draws or reads
-    // there, so what is first painted over opaquely is written once. Nothing once all are written.
+    // after them (zero: transparent, and black for rgb24, whose fourth byte Cairo ignores), written
+    // only before something draws or reads there, so what is first painted over opaquely is written
+    // once. Nothing once all are written.
     std::vector<int> writtenTo;
     int rowsWithBlanks = 0;
-    std::uint32_t blank = 0;
 
     ~Impl();
     // Strokes need the path in user space (the line width is there); fills and clips take it in device space.
