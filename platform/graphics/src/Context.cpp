@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "BitmapLayout.h"
@@ -96,6 +97,17 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
 }
 
 thread_local std::optional<std::uint32_t> newCanvasFill;
+
+// Where the run of bytes equal to `value` from `from` ends, before `to`.
+int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
+    const std::uint64_t word = value * 0x0101010101010101u;
+    for (std::uint64_t eight; from + 8 <= to; from += 8) {
+        std::memcpy(&eight, bytes + from, 8);
+        if (eight != word) break;
+    }
+    while (from < to && bytes[from] == value) ++from;
+    return from;
+}
 
 }  // namespace
 
@@ -212,7 +224,7 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
         if (dirtyLeft == box.right) cairo_surface_flush(surface.get());
         std::uint32_t* row = pixels.row(y);
         auto fill = [&](int from, int to) {
-            if (from < to) std::fill_n(row + from, to - from, 0u);
+            if (from < to) std::memset(row + from, 0, std::size_t(to - from) * 4);
         };
         int skipFrom = box.right, skipTo = box.right;
         if (y >= covered.top && y < covered.bottom) {
@@ -220,10 +232,9 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
             if (mask) {
                 // Under a clip mask, only the first run it covers wholly.
                 const std::uint8_t* coverage = mask->row(y) - mask->box.left;
+                skipFrom = std::min(runEnd(coverage, skipFrom, skipTo, 0), skipTo);
                 while (skipFrom < skipTo && coverage[skipFrom] != 255) ++skipFrom;
-                int end = skipFrom;
-                while (end < skipTo && coverage[end] == 255) ++end;
-                skipTo = end;
+                skipTo = runEnd(coverage, skipFrom, skipTo, 255);
             }
             // A single pixel is blended, reading it.
             if (skipTo - skipFrom < 2) skipFrom = skipTo = box.right;
