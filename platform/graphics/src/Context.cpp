@@ -250,7 +250,7 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
 
 void Context::Impl::writeBlanksInClip() {
     if (rowsWithBlanks == 0) return;
-    if (state.clipBox) return writeBlanks(*state.clipBox);
+    // Cairo's own extents: it flattens a clip's curves differently from our clip box.
     cairo_matrix_t matrix;
     cairo_get_matrix(cairo, &matrix);
     cairo_identity_matrix(cairo);
