@@ -494,7 +494,6 @@ TEST(Context, UnwrittenCanvasesShowTheSamePixelsAsZeroedOnes) {
     const auto gradient = Gradient::make(std::vector<Color>{opaque, translucent});
     const std::pair<const char*, Draw> cases[] = {
         {"nothing", [](Context&) {}},
-        {"an ellipse", [&](Context& c) { c.fill(ellipse({5.3, 4.2, 9, 7})); }},
         {"opaque cover, then a stroke",
          then({rect(opaque, {0, 0, 24, 20}), [](Context& c) { c.stroke(ellipse({3, 3, 10, 10})); }})},
         {"rows in pieces", then({rect(opaque, {0, 0, 24, 6.5}), rect(opaque, {0, 6.5, 24, 7.25}),
@@ -504,25 +503,23 @@ TEST(Context, UnwrittenCanvasesShowTheSamePixelsAsZeroedOnes) {
         {"inside first, then around", then({rect(opaque, {6.5, 5.5, 9, 8}), rect(translucent, {2, 1, 20, 17})})},
         {"one column wide, then off the canvas",
          then({rect(opaque, {4.5, 2, 2, 9}), rect(opaque, {-5, -3, 12, 8}), rect(opaque, {20, 15, 1e12, 1e12})})},
-        {"dashed stroke", [](Context& c) {
-             const double dashes[] = {3, 2};
-             c.setLineDash(0, dashes);
-             c.setLineWidth(2);
-             c.stroke(ellipse({4, 4, 14, 11}));
-         }},
-        {"hairline and wide strokes", [](Context& c) {
+        {"hairline and wide strokes, a fill", [](Context& c) {
              c.setLineWidth(0.4);
              c.stroke(ellipse({2, 2, 8, 8}));
              c.setLineWidth(3);
              c.strokeRect({12.5, 6.5, 8, 9});
+             c.fill(ellipse({5.3, 4.2, 9, 7}));
          }},
-        {"text", [](Context& c) { drawText(c, AttributedString("Lap"), {1, 1, 22, 18}); }},
-        {"a bitmap", [&](Context& c) { c.drawBitmap(picture, {7, 6, 5, 4}, BitmapPlacement::firstRowAtMinY); }},
-        {"a gradient in a clip", [&](Context& c) {
+        {"dashes, text and a bitmap", [&](Context& c) {
+             const double dashes[] = {3, 2};
+             c.setLineDash(0, dashes);
+             c.stroke(ellipse({4, 4, 14, 11}));
+             drawText(c, AttributedString("Lap"), {1, 1, 22, 18});
+             c.drawBitmap(picture, {7, 6, 5, 4}, BitmapPlacement::firstRowAtMinY);
+         }},
+        {"clip, then gradient and fills", [&](Context& c) {
              c.clip(Rect{3, 2, 11, 9});
              c.drawLinearGradient(*gradient, {0, 0}, {24, 20}, drawsBeforeStartLocation | drawsAfterEndLocation);
-         }},
-        {"clip, then fill", [&](Context& c) {
              c.clip(Rect{4, 3, 12, 10});
              rect(opaque, {0, 0, 24, 20})(c);
              c.clip(ellipse({2, 2, 16, 14}));
