@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
+#include "ContextTesting.h"
 #include "Stroker.h"
 
 namespace gfx {
@@ -94,7 +96,22 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
            near(deviceToPattern.yx, 0, 1e-9) && whole(deviceToPattern.x0) && whole(deviceToPattern.y0);
 }
 
+thread_local std::optional<std::uint32_t> newCanvasFill;
+
+// Where the run of bytes equal to `value` from `from` ends, before `to`.
+int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
+    const std::uint64_t word = value * 0x0101010101010101u;
+    for (std::uint64_t eight; from + 8 <= to; from += 8) {
+        std::memcpy(&eight, bytes + from, 8);
+        if (eight != word) break;
+    }
+    while (from < to && bytes[from] == value) ++from;
+    return from;
+}
+
 }  // namespace
+
+void fillNewCanvasesForTesting(std::optional<std::uint32_t> pixel) { newCanvasFill = pixel; }
 
 std::optional<BlendMode> blendModeFromRawValue(int rawValue) {
     if (rawValue < 0 || rawValue > static_cast<int>(BlendMode::plusLighter)) return std::nullopt;
@@ -196,6 +213,72 @@ void Context::Impl::markDrawn(const raster::PixelBox& box) {
         cairo_surface_mark_dirty_rectangle(surface.get(), box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
+void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered, const raster::Mask* mask) {
+    if (rowsWithBlanks == 0) return;
+    raster::PixelBox box = area.intersection({0, 0, width, height});
+    if (box.isEmpty()) return;
+    int dirtyLeft = box.right;
+    for (int y = box.top; y < box.bottom; ++y) {
+        int& written = writtenTo[std::size_t(y)];
+        if (written >= box.right) continue;
+        if (dirtyLeft == box.right) cairo_surface_flush(surface.get());
+        std::uint32_t* row = pixels.row(y);
+        auto fill = [&](int from, int to) {
+            if (from < to) std::memset(row + from, 0, std::size_t(to - from) * 4);
+        };
+        int skipFrom = box.right, skipTo = box.right;
+        if (y >= covered.top && y < covered.bottom) {
+            skipFrom = covered.left, skipTo = covered.right;
+            if (mask) {
+                // Under a clip mask, only the first run it covers wholly.
+                const std::uint8_t* coverage = mask->row(y) - mask->box.left;
+                skipFrom = std::min(runEnd(coverage, skipFrom, skipTo, 0), skipTo);
+                while (skipFrom < skipTo && coverage[skipFrom] != 255) ++skipFrom;
+                skipTo = runEnd(coverage, skipFrom, skipTo, 255);
+            }
+            // A single pixel is blended, reading it.
+            if (skipTo - skipFrom < 2) skipFrom = skipTo = box.right;
+        }
+        fill(written, std::min(skipFrom, box.right));
+        fill(std::max(written, skipTo), box.right);
+        dirtyLeft = std::min(dirtyLeft, written);
+        written = box.right;
+        if (written == width) --rowsWithBlanks;
+    }
+    if (dirtyLeft < box.right) markDrawn({dirtyLeft, box.top, box.right, box.bottom});
+}
+
+void Context::Impl::writeBlanksInClip() {
+    if (rowsWithBlanks == 0) return;
+    // Cairo's own extents: it flattens a clip's curves differently from our clip box.
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cairo, &matrix);
+    cairo_identity_matrix(cairo);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cairo, &x1, &y1, &x2, &y2);
+    cairo_set_matrix(cairo, &matrix);
+    auto whole = [](double value) { return int(std::clamp(value, -1.0, 1e9)); };
+    writeBlanks({whole(std::floor(x1)), whole(std::floor(y1)), whole(std::ceil(x2)), whole(std::ceil(y2))});
+}
+
+void Context::Impl::writeBlanksBeforeFill(const Path& path, const AffineTransform& toDevice, std::uint32_t source,
+                                          const raster::Target& target) {
+    if (rowsWithBlanks == 0) return;
+    // An opaque rectangle along the device axes is filled by whole rows and columns, each pixel set
+    // without being read where the clip covers it wholly: around those its blanks are written first.
+    auto corners = raster::deviceRectangle(path, toDevice);
+    if (!corners || source >> 24 != 255) return writeBlanks(target.clip);
+    auto [a, b] = *corners;
+    double left = std::min(a.x, b.x), right = std::max(a.x, b.x), top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
+    if (!(std::max({std::abs(left), std::abs(right), std::abs(top), std::abs(bottom)}) <= 1e9))
+        return writeBlanks(target.clip);
+    raster::PixelBox touched = target.clip.intersection(
+        {int(std::floor(left)), int(std::floor(top)), int(std::ceil(right)), int(std::ceil(bottom))});
+    raster::PixelBox covered = touched.intersection(
+        {int(std::ceil(left)), int(std::ceil(top)), int(std::floor(right)), int(std::floor(bottom))});
+    writeBlanks(touched, covered, target.mask);
+}
+
 std::uint32_t Context::Impl::sourcePixel(Color color) const {
     return raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
 }
@@ -206,7 +289,9 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     AffineTransform toDevice = fromCairo(m);
     auto target = directTarget();
     if (!target) return false;
-    auto changed = raster::fillPath(path, toDevice, cairo_get_tolerance(cairo), rule, sourcePixel(state.fill), *target);
+    std::uint32_t source = sourcePixel(state.fill);
+    writeBlanksBeforeFill(path, toDevice, source, *target);
+    auto changed = raster::fillPath(path, toDevice, cairo_get_tolerance(cairo), rule, source, *target);
     if (!changed) return false;
     markDrawn(*changed);
     return true;
@@ -219,6 +304,7 @@ bool Context::Impl::strokeDirectly(const Path& path) {
     if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
+    writeBlanks(target->clip);
     AffineTransform toDevice = fromCairo(m);
     // The widest the line gets on the device: its width times the transform's largest stretch.
     double stretch = raster::largestStretch(toDevice);
@@ -243,6 +329,7 @@ bool Context::Impl::strokeDirectly(const Path& path) {
 }
 
 void Context::Impl::composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea) {
+    writeBlanksInClip();
     cairo_operator_t op = cairoOperator(state.blend);
     cairo_save(cairo);
     if (!state.mask) {
@@ -279,9 +366,11 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
         impl->surface.reset(cairo_image_surface_create_for_data(impl->coverage.data(), CAIRO_FORMAT_A8, pixelWidth,
                                                                 pixelHeight, impl->coverageStride));
     } else {
-        impl->pixels = Bitmap::make(pixelWidth, pixelHeight);
-        if (options.format == PixelFormat::rgb24)
-            for (int y = 0; y < pixelHeight; ++y) std::fill_n(impl->pixels.row(y), pixelWidth, 0xFF000000u);
+        impl->pixels = Bitmap::unwritten(pixelWidth, pixelHeight);
+        impl->writtenTo.assign(std::size_t(pixelHeight), 0);
+        impl->rowsWithBlanks = pixelHeight;
+        if (newCanvasFill)
+            for (int y = 0; y < pixelHeight; ++y) std::fill_n(impl->pixels.row(y), pixelWidth, *newCanvasFill);
         auto format = options.format == PixelFormat::rgb24 ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
         impl->surface.reset(cairo_image_surface_create_for_data(impl->pixels.pixels.data(), format, pixelWidth,
                                                                 pixelHeight, impl->pixels.stride));
@@ -311,6 +400,7 @@ std::shared_ptr<Context> Context::create(const Bitmap& bitmap, Options options) 
     if (!context || !hasValidLayout(bitmap)) return nullptr;
     cairo_surface_flush(context->impl_->surface.get());
     for (int y = 0; y < bitmap.height; ++y) std::copy_n(bitmap.row(y), bitmap.width, context->impl_->pixels.row(y));
+    context->impl_->rowsWithBlanks = 0;
     cairo_surface_mark_dirty(context->impl_->surface.get());
     return context;
 }
@@ -323,9 +413,11 @@ PixelFormat Context::format() const { return impl_->options.format; }
 Origin Context::origin() const { return impl_->options.origin; }
 
 Bitmap Context::makeImage() const {
+    impl_->writeAllBlanks();
     cairo_surface_flush(impl_->surface.get());
     if (impl_->options.format == PixelFormat::argb32) return impl_->pixels;
-    Bitmap image = Bitmap::make(impl_->width, impl_->height);
+    // Every pixel is written below.
+    Bitmap image = Bitmap::unwritten(impl_->width, impl_->height);
     for (int y = 0; y < impl_->height; ++y) {
         std::uint32_t* out = image.row(y);
         if (impl_->options.format == PixelFormat::rgb24) {
@@ -341,6 +433,7 @@ Bitmap Context::makeImage() const {
 
 Bitmap Context::takeImage() {
     if (impl_->options.format != PixelFormat::argb32) return makeImage();
+    impl_->writeAllBlanks();
     // A finished surface no longer touches the pixels it was made on.
     cairo_surface_finish(impl_->surface.get());
     return std::exchange(impl_->pixels, Bitmap{});
@@ -506,6 +599,7 @@ void Context::fill(const Path& path, FillRule rule) {
     if (impl_->drawsPlainly()) {
         if (impl_->fillDirectly(path, rule)) return;
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
+        impl_->writeBlanksInClip();
         paint();
         return;
     }
@@ -524,6 +618,7 @@ void Context::stroke(const Path& path) {
     };
     if (impl_->drawsPlainly()) {
         if (impl_->strokeDirectly(path)) return;
+        impl_->writeBlanksInClip();
         paint();
         return;
     }

@@ -54,6 +54,12 @@ struct Context::Impl {
     cairo_t* cairo = nullptr;
     DrawingState state;
     std::vector<DrawingState> savedStates;
+    // A new canvas is not zeroed: row y holds real pixels in columns [0, writtenTo[y]) and blank ones
+    // after them (zero: transparent, and black for rgb24, whose fourth byte Cairo ignores), written
+    // only before something draws or reads there, so what is first painted over opaquely is written
+    // once. Nothing once all are written.
+    std::vector<int> writtenTo;
+    int rowsWithBlanks = 0;
 
     ~Impl();
     // Strokes need the path in user space (the line width is there); fills and clips take it in device space.
@@ -72,6 +78,18 @@ struct Context::Impl {
     // The pixels when the converter may draw on them (flushed for it), else nothing.
     std::optional<raster::Target> directTarget();
     void markDrawn(const raster::PixelBox& box);
+    // Writes the blank pixels that drawing within `area` may read or leave showing: in each of its
+    // rows all up to its right side (written pixels stay a prefix), except the columns of `covered`
+    // in its rows (within `mask`'s whole coverage), which the drawing writes opaquely without reading.
+    void writeBlanks(const raster::PixelBox& area, const raster::PixelBox& covered = {},
+                     const raster::Mask* mask = nullptr);
+    // Before Cairo draws: what its clip lets it reach.
+    void writeBlanksInClip();
+    // Before the converter fills `path` in `source` (its pixel) into `target`.
+    void writeBlanksBeforeFill(const Path& path, const AffineTransform& toDevice, std::uint32_t source,
+                               const raster::Target& target);
+    // Before the pixels are read or handed out.
+    void writeAllBlanks() { writeBlanks({0, 0, width, height}); }
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
     void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);

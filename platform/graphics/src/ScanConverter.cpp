@@ -639,10 +639,6 @@ PixelBox PixelBox::intersection(const PixelBox& other) const {
             std::min(bottom, other.bottom)};
 }
 
-namespace {
-
-// Opposite corners of the device rectangle when `path` is one rectangle with sides along the axes
-// after `toDevice`.
 std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const AffineTransform& toDevice) {
     const auto& elements = path.elements();
     std::size_t count = elements.size();
@@ -664,8 +660,6 @@ std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const Aff
     }
     return std::array<Vertex, 2>{corners[0], corners[2]};
 }
-
-}  // namespace
 
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice) {
     auto corners = deviceRectangle(path, toDevice);
@@ -966,13 +960,17 @@ std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                              const PixelBox& clip, const Mask* previous) {
     Mask mask;
+    // The box is zeroed only where no span lands: bytes before `zeroedTo` hold their coverage or zero.
+    std::size_t zeroedTo = 0;
     auto begin = [&](const PixelBox& box) {
         mask.box = box;
-        if (!box.isEmpty()) mask.coverage.assign(std::size_t(box.right - box.left) * (box.bottom - box.top), 0);
+        if (!box.isEmpty()) mask.coverage.resize(std::size_t(box.right - box.left) * (box.bottom - box.top));
     };
     auto write = [&](int y, int left, int right, int coverage) {
-        std::uint8_t* row = mask.coverage.data() + std::size_t(y - mask.box.top) * (mask.box.right - mask.box.left);
-        row += left - mask.box.left;
+        std::size_t at = std::size_t(y - mask.box.top) * (mask.box.right - mask.box.left) + (left - mask.box.left);
+        std::uint8_t* row = mask.coverage.data() + at;
+        if (at > zeroedTo) std::fill(mask.coverage.data() + zeroedTo, row, std::uint8_t(0));
+        zeroedTo = std::max(zeroedTo, at + (right - left));
         if (!previous) return (void)std::fill_n(row, right - left, std::uint8_t(coverage));
         const std::uint8_t* before = previous->row(y) + (left - previous->box.left);
         for (int i = 0; i < right - left; ++i) row[i] = std::uint8_t(std::min<int>(coverage, before[i]));
@@ -980,6 +978,7 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     // Curved clip edges flattened at the fills' tolerance come out a shade thinner than Cairo's clips
     // and browsers' (documents clipped by circles lose their edge pixels); a quarter keeps them full.
     if (!fillSpans(path, toDevice, tolerance * 0.25, rule, Overlaps::summed, clip, begin, write)) return std::nullopt;
+    std::fill(mask.coverage.begin() + zeroedTo, mask.coverage.end(), std::uint8_t(0));
     return mask;
 }
 

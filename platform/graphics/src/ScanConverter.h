@@ -1,11 +1,13 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "gfx/Bitmap.h"
 #include "gfx/Geometry.h"
 #include "gfx/Path.h"
 
@@ -23,6 +25,10 @@ struct PixelBox {
     bool operator==(const PixelBox&) const = default;
 };
 
+// Opposite corners of the device rectangle when `path` is one rectangle with sides along the axes
+// after `toDevice` (fillPath fills those by columns and rows); nothing for any other shape.
+std::optional<std::array<Point, 2>> deviceRectangle(const Path& path, const AffineTransform& toDevice);
+
 // The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
 // after `toDevice`; nothing for any other shape.
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice);
@@ -33,7 +39,7 @@ std::uint32_t premultipliedPixel(double red, double green, double blue, double a
 // A clip's coverage over `box`, a byte a pixel (0 outside the box).
 struct Mask {
     PixelBox box;
-    std::vector<std::uint8_t> coverage;
+    PixelBytes coverage;
 
     const std::uint8_t* row(int y) const {
         return coverage.data() + std::size_t(y - box.top) * (box.right - box.left);

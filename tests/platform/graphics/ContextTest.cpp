@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <vector>
 
+#include "ContextTesting.h"
 #include "PixelProbe.h"
+#include "ScanConverter.h"
 #include "gfx/Context.h"
+#include "gfx/TextLayout.h"
 
 using namespace gfx;
 using gfx::testing::alphaAt;
@@ -448,4 +453,160 @@ TEST(Context, BitmapsOffTheWholePixelsAreStillFiltered) {
     const std::uint32_t mixed = context->makeImage().pixel(0, 0);
     EXPECT_GT((mixed >> 16) & 0xFF, 0u);
     EXPECT_GT(mixed & 0xFF, 0u);
+}
+
+namespace {
+
+// New canvases on this thread start as garbage where they would start unwritten, while in scope.
+struct GarbageCanvases {
+    explicit GarbageCanvases(std::uint32_t pixel) { fillNewCanvasesForTesting(pixel); }
+    ~GarbageCanvases() {
+        fillNewCanvasesForTesting(std::nullopt);
+        raster::setScanConverterEnabled(true);
+    }
+};
+
+Path ellipse(Rect rect) {
+    Path path;
+    path.addEllipse(rect);
+    return path;
+}
+
+}  // namespace
+
+// A canvas is written only where something draws or reads: whatever the drawing, its pixels are those
+// of the same drawing onto a canvas zeroed at the start, through the converter and through Cairo.
+TEST(Context, UnwrittenCanvasesShowTheSamePixelsAsZeroedOnes) {
+    using Draw = std::function<void(Context&)>;
+    const Color opaque = Color::rgb(200, 40, 10), translucent = Color::rgb(10, 90, 240, 0.5);
+    auto rect = [](Color color, Rect rect) {
+        return [=](Context& c) {
+            c.setFillColor(color);
+            c.fillRect(rect);
+        };
+    };
+    auto then = [](std::vector<Draw> steps) {
+        return [=](Context& c) {
+            for (const Draw& step : steps) step(c);
+        };
+    };
+    const Bitmap picture = solid(5, 4, 0x80402010);
+    const auto gradient = Gradient::make(std::vector<Color>{opaque, translucent});
+    const std::pair<const char*, Draw> cases[] = {
+        {"nothing", [](Context&) {}},
+        {"opaque cover, then a stroke",
+         then({rect(opaque, {0, 0, 24, 20}), [](Context& c) { c.stroke(ellipse({3, 3, 10, 10})); }})},
+        {"rows in pieces", then({rect(opaque, {0, 0, 24, 6.5}), rect(opaque, {0, 6.5, 24, 7.25}),
+                                 rect(translucent, {0, 13.75, 24, 3}), rect(opaque, {0, 16.75, 24, 4})})},
+        {"columns in pieces, one gap", then({rect(opaque, {0, 0, 8, 20}), rect(opaque, {8, 0, 8.5, 20}),
+                                             rect(opaque, {19.25, 2.5, 3, 15}), rect(translucent, {0, 0, 24, 20})})},
+        {"inside first, then around", then({rect(opaque, {6.5, 5.5, 9, 8}), rect(translucent, {2, 1, 20, 17})})},
+        {"one column wide, then off the canvas",
+         then({rect(opaque, {4.5, 2, 2, 9}), rect(opaque, {-5, -3, 12, 8}), rect(opaque, {20, 15, 1e12, 1e12})})},
+        {"hairline and wide strokes, a fill", [](Context& c) {
+             c.setLineWidth(0.4);
+             c.stroke(ellipse({2, 2, 8, 8}));
+             c.setLineWidth(3);
+             c.strokeRect({12.5, 6.5, 8, 9});
+             c.fill(ellipse({5.3, 4.2, 9, 7}));
+         }},
+        {"dashes, text and a bitmap", [&](Context& c) {
+             const double dashes[] = {3, 2};
+             c.setLineDash(0, dashes);
+             c.stroke(ellipse({4, 4, 14, 11}));
+             drawText(c, AttributedString("Lap"), {1, 1, 22, 18});
+             c.drawBitmap(picture, {7, 6, 5, 4}, BitmapPlacement::firstRowAtMinY);
+         }},
+        {"clip, then gradient and fills", [&](Context& c) {
+             c.clip(Rect{3, 2, 11, 9});
+             c.drawLinearGradient(*gradient, {0, 0}, {24, 20}, drawsBeforeStartLocation | drawsAfterEndLocation);
+             c.clip(Rect{4, 3, 12, 10});
+             rect(opaque, {0, 0, 24, 20})(c);
+             c.clip(ellipse({2, 2, 16, 14}));
+             rect(translucent, {0, 0, 24, 20})(c);
+         }},
+        {"masked by clips, then opaque", [&](Context& c) {
+             c.save();
+             c.clip(Rect{2.5, 1.5, 19, 16});
+             rect(opaque, {0, 0, 24, 20})(c);
+             c.clip(ellipse({2, 2, 16, 14}));
+             rect(translucent, {0, 0, 24, 20})(c);
+             c.restore();
+             c.clip(ellipse({10, 1, 13, 18}));
+             rect(opaque, {0, 0, 24, 20})(c);
+         }},
+        {"aliased clip, then fill", [&](Context& c) {
+             c.setShouldAntialias(false);
+             c.clip(ellipse({3, 2, 15, 13}));
+             c.setShouldAntialias(true);
+             rect(translucent, {0, 0, 24, 20})(c);
+         }},
+        {"save and restore", [&](Context& c) {
+             c.save();
+             c.clip(Rect{10, 0, 14, 20});
+             rect(opaque, {0, 0, 24, 12})(c);
+             c.restore();
+             rect(translucent, {0, 8, 24, 12})(c);
+         }},
+        {"blend modes, mask, clear and no antialiasing", [&](Context& c) {
+             rect(opaque, {0, 0, 12, 20})(c);
+             c.setBlendMode(BlendMode::multiply);
+             rect(translucent, {6, 4, 12, 8})(c);
+             c.setBlendMode(BlendMode::copy);
+             rect(opaque, {14, 0, 6, 6})(c);
+             c.setBlendMode(BlendMode::normal);
+             c.clearRect({2, 2, 3, 3});
+             c.setShouldAntialias(false);
+             c.fill(ellipse({15.5, 9.5, 7, 7}));
+             c.clipToMask({0, 0, 24, 20}, picture);
+             rect(opaque, {0, 0, 24, 20})(c);
+         }},
+    };
+    for (bool converter : {true, false}) {
+        for (double scale : {1.0, 1.5}) {
+            for (const auto& [name, draw] : cases) {
+                SCOPED_TRACE(::testing::Message() << name << ", scale " << scale << ", converter " << converter);
+                GarbageCanvases garbage(0xDEADBEEF);
+                raster::setScanConverterEnabled(converter);
+                const Context::Options options{.scale = scale, .origin = Origin::bottomLeft};
+                auto zeroed = Context::create(Bitmap::make(int(24 * scale), int(20 * scale)), options);
+                auto unwritten = Context::create(Size{24, 20}, options);
+                ASSERT_TRUE(zeroed && unwritten);
+                draw(*zeroed);
+                draw(*unwritten);
+                // Taken at once, or read, drawn over again and then taken.
+                if (converter) {
+                    EXPECT_EQ(unwritten->takeImage().pixels, zeroed->takeImage().pixels);
+                    continue;
+                }
+                EXPECT_EQ(unwritten->makeImage().pixels, zeroed->makeImage().pixels);
+                rect(translucent, {1, 1, 5, 5})(*zeroed);
+                rect(translucent, {1, 1, 5, 5})(*unwritten);
+                EXPECT_EQ(unwritten->takeImage().pixels, zeroed->takeImage().pixels);
+            }
+        }
+    }
+    // An opaque context's blanks are black.
+    GarbageCanvases garbage(0xDEADBEEF);
+    auto black = Context::create(Size{6, 4}, {.format = PixelFormat::rgb24});
+    black->setFillColor(Color::rgb(255, 255, 255));
+    black->fillRect({1, 1, 2, 2});
+    const Bitmap image = black->makeImage();
+    EXPECT_EQ(image.pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(image.pixel(5, 3), 0xFF000000u);
+    EXPECT_EQ(image.pixel(1, 1), 0xFFFFFFFFu);
+}
+
+// A bitmap's bytes copy as a vector's do, and keep those in front when they shrink and grow.
+TEST(Context, BitmapBytesCopyAndGrowLikeAVector) {
+    const Bitmap bitmap = solid(3, 2, red);
+    Bitmap copy = bitmap;
+    copy.row(0)[0] = blue;
+    EXPECT_EQ(bitmap.pixel(0, 0), red);
+    const std::vector<std::uint8_t> bytes = bitmap.pixels;
+    copy.pixels.resize(8);
+    copy.pixels.resize(bytes.size() * 3);
+    EXPECT_TRUE(std::equal(bytes.begin() + 4, bytes.begin() + 8, copy.pixels.begin() + 4));
+    copy = bitmap;
+    EXPECT_EQ(copy.pixels, bytes);
 }
