@@ -98,17 +98,6 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
 
 thread_local std::optional<std::uint32_t> newCanvasFill;
 
-// Where the run of bytes equal to `value` from `from` ends, before `to`.
-int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
-    const std::uint64_t word = value * 0x0101010101010101u;
-    for (std::uint64_t eight; from + 8 <= to; from += 8) {
-        std::memcpy(&eight, bytes + from, 8);
-        if (eight != word) break;
-    }
-    while (from < to && bytes[from] == value) ++from;
-    return from;
-}
-
 }  // namespace
 
 void fillNewCanvasesForTesting(std::optional<std::uint32_t> pixel) { newCanvasFill = pixel; }
@@ -232,9 +221,9 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
             if (mask) {
                 // Under a clip mask, only the first run it covers wholly.
                 const std::uint8_t* coverage = mask->row(y) - mask->box.left;
-                skipFrom = std::min(runEnd(coverage, skipFrom, skipTo, 0), skipTo);
+                skipFrom = std::min(raster::runEnd(coverage, skipFrom, skipTo, 0), skipTo);
                 while (skipFrom < skipTo && coverage[skipFrom] != 255) ++skipFrom;
-                skipTo = runEnd(coverage, skipFrom, skipTo, 255);
+                skipTo = raster::runEnd(coverage, skipFrom, skipTo, 255);
             }
             // A single pixel is blended, reading it.
             if (skipTo - skipFrom < 2) skipFrom = skipTo = box.right;

@@ -802,26 +802,28 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     return box;
 }
 
-// Where the run of whole or of no coverage starting at `from` ends (a single pixel for other values).
-int runEnd(const std::uint8_t* mask, int from, int to, std::uint8_t value) {
-    int x = from + 1;
-    if (value != 0 && value != 255) return x;
+}  // namespace
+
+int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
+    int x = from;
 #ifdef __SSE2__
     const __m128i same = _mm_set1_epi8(char(value));
     for (; x + 16 <= to; x += 16) {
-        __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + x));
+        __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + x));
         unsigned differ = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, same))) & 0xFFFFu;
         if (differ) return x + std::countr_zero(differ);
     }
 #endif
-    std::uint64_t word = value ? ~std::uint64_t(0) : 0;
+    const std::uint64_t word = value * 0x0101010101010101u;
     for (std::uint64_t eight; x + 8 <= to; x += 8) {
-        std::memcpy(&eight, mask + x, 8);
+        std::memcpy(&eight, bytes + x, 8);
         if (eight != word) break;
     }
-    while (x < to && mask[x] == value) ++x;
+    while (x < to && bytes[x] == value) ++x;
     return x;
 }
+
+namespace {
 
 // Composites spans into the target, through its clip mask if it has one. Where a clip's edge and the
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
@@ -836,7 +838,7 @@ void compositeSpan(std::uint32_t source, const Target& target, int y, int left, 
     int x = 0, count = right - left;
     while (x < count) {
         std::uint8_t value = mask[x];
-        int end = runEnd(mask, x, count, value);
+        int end = value == 0 || value == 255 ? runEnd(mask, x + 1, count, value) : x + 1;
         if (value == 255) {
             blendSpan(pixels + x, end - x, source, coverage);
         } else if (value) {

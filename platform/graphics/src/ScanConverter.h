@@ -36,6 +36,9 @@ std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTran
 // A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);
 
+// Where the run of bytes equal to `value` from `from` ends, before `to`.
+int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value);
+
 // A clip's coverage over `box`, a byte a pixel (0 outside the box).
 struct Mask {
     PixelBox box;
