@@ -473,6 +473,14 @@ void Context::clip(const Path& path, FillRule rule) {
     DrawingState& state = impl_->state;
     if (!state.clipBox) return;
     AffineTransform toDevice = deviceTransform();
+    // Documents often clip to a rectangle around all they draw: that needs no mask.
+    if (auto corners = raster::deviceRectangle(path, toDevice)) {
+        auto [a, b] = *corners;
+        const raster::PixelBox& box = *state.clipBox;
+        if (std::min(a.x, b.x) <= box.left && std::max(a.x, b.x) >= box.right && std::min(a.y, b.y) <= box.top &&
+            std::max(a.y, b.y) >= box.bottom)
+            return;
+    }
     if (auto rectangle = raster::pixelAlignedRectangle(path, toDevice)) {
         state.clipBox = state.clipBox->intersection(*rectangle);
         return;

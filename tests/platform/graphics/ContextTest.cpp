@@ -157,6 +157,47 @@ TEST(Context, ClipToPathKeepsDrawingInsideTheShapeByItsFillRule) {
     EXPECT_TRUE(pixelNear(context->makeImage(), 50, 50, red));
 }
 
+// A rectangle around the whole canvas clips nothing away, with or without a mask; one a hair short of
+// a side still takes its share of the pixels there.
+TEST(Context, ClipsToRectanglesAroundTheCanvasKeepEveryPixelAndOnesShortOfASideStillClip) {
+    Path ellipse;
+    ellipse.addEllipse({1.3, 0.7, 17.4, 8.9});
+    auto draw = [&](const std::function<void(Context&)>& clip) {
+        auto context = makeContext(20, 10);
+        clip(*context);
+        context->setFillColor(Color::rgb(0, 0, 255));
+        context->fill(ellipse);
+        context->setFillColor(Color::rgb(255, 0, 0, 0.5));
+        context->fillRect({-1, -1, 22, 12});
+        return context->makeImage();
+    };
+    Bitmap unclipped = draw([](Context&) {});
+    EXPECT_EQ(draw([](Context& c) { c.clip(Rect{-0.3, -0.2, 20.5, 10.4}); }).pixels, unclipped.pixels);
+    EXPECT_EQ(draw([](Context& c) {
+                  c.clip(Rect{0, 0, 20, 10});
+                  c.translateBy(10, 5);
+                  c.rotateBy(std::numbers::pi / 2);
+                  c.clip(Rect{-5.2, -10.1, 10.4, 20.3});
+                  c.rotateBy(-std::numbers::pi / 2);
+                  c.translateBy(-10, -5);
+              }).pixels,
+              unclipped.pixels);
+    // Within an elliptic clip, the rectangle takes nothing more away either.
+    Path oval;
+    oval.addEllipse({2, 1, 16, 8});
+    auto inOval = [&](bool rectangle) {
+        return draw([&](Context& c) {
+            c.clip(oval);
+            if (rectangle) c.clip(Rect{0, 0, 20, 10});
+        });
+    };
+    EXPECT_EQ(inOval(true).pixels, inOval(false).pixels);
+
+    Bitmap short_ = draw([](Context& c) { c.clip(Rect{0, 0, 19.5, 10}); });
+    EXPECT_NEAR(double(alphaAt(short_, 19, 5)), alphaAt(unclipped, 19, 5) / 2.0, 1);
+    EXPECT_EQ(short_.pixel(18, 5), unclipped.pixel(18, 5));
+}
+
 TEST(Context, ClipToMaskScalesCoverageByTheMaskAlpha) {
     auto context = makeContext(20, 10);
     Bitmap mask = Bitmap::make(2, 1);
