@@ -219,11 +219,9 @@ void Context::Impl::writeBlanks(const raster::PixelBox& area, const raster::Pixe
         if (y >= covered.top && y < covered.bottom) {
             skipFrom = covered.left, skipTo = covered.right;
             if (mask) {
-                // Under a clip mask, only the first run it covers wholly.
-                const std::uint8_t* coverage = mask->row(y) - mask->box.left;
-                skipFrom = std::min(raster::runEnd(coverage, skipFrom, skipTo, 0), skipTo);
-                while (skipFrom < skipTo && coverage[skipFrom] != 255) ++skipFrom;
-                skipTo = raster::runEnd(coverage, skipFrom, skipTo, 255);
+                // Under a clip mask, only the run it was made with whole coverage.
+                auto [wholeFrom, wholeTo] = mask->wholeRun(y);
+                skipFrom = std::max(skipFrom, wholeFrom), skipTo = std::min(skipTo, wholeTo);
             }
             // A single pixel is blended, reading it.
             if (skipTo - skipFrom < 2) skipFrom = skipTo = box.right;

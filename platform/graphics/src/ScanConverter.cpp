@@ -802,8 +802,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     return box;
 }
 
-}  // namespace
-
+// Where the run of bytes equal to `value` from `from` ends, before `to`.
 int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
     int x = from;
 #ifdef __SSE2__
@@ -823,8 +822,6 @@ int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
     return x;
 }
 
-namespace {
-
 // Composites spans into the target, through its clip mask if it has one. Where a clip's edge and the
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
 // within the other (edges side by side, as a shape clipped to its own outline has); it only
@@ -832,20 +829,26 @@ namespace {
 void compositeSpan(std::uint32_t source, const Target& target, int y, int left, int right, int coverage) {
     std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
     if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
-    const std::uint8_t* mask = target.mask->row(y) + (left - target.mask->box.left);
-    std::uint32_t* pixels = row + left;
+    const std::uint8_t* mask = target.mask->row(y) - target.mask->box.left;
     // Masks are mostly runs of whole and of no coverage: those go by the span.
-    int x = 0, count = right - left;
-    while (x < count) {
-        std::uint8_t value = mask[x];
-        int end = value == 0 || value == 255 ? runEnd(mask, x + 1, count, value) : x + 1;
-        if (value == 255) {
-            blendSpan(pixels + x, end - x, source, coverage);
-        } else if (value) {
-            for (int i = x; i < end; ++i) pixels[i] = blendPixel(source, pixels[i], std::min<int>(coverage, mask[i]));
+    auto masked = [&](int from, int to) {
+        for (int x = from; x < to;) {
+            std::uint8_t value = mask[x];
+            int end = value == 0 || value == 255 ? runEnd(mask, x + 1, to, value) : x + 1;
+            if (value == 255) {
+                blendSpan(row + x, end - x, source, coverage);
+            } else if (value) {
+                for (int i = x; i < end; ++i) row[i] = blendPixel(source, row[i], std::min<int>(coverage, mask[i]));
+            }
+            x = end;
         }
-        x = end;
-    }
+    };
+    auto [wholeFrom, wholeTo] = target.mask->wholeRun(y);
+    wholeFrom = std::max(wholeFrom, left), wholeTo = std::min(wholeTo, right);
+    if (wholeFrom >= wholeTo) return masked(left, right);
+    masked(left, wholeFrom);
+    blendSpan(row + wholeFrom, wholeTo - wholeFrom, source, coverage);
+    masked(wholeTo, right);
 }
 
 // compositeSpan, with a pixel along an edge outside any mask (most spans) blended where the row walk
@@ -966,13 +969,21 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     std::size_t zeroedTo = 0;
     auto begin = [&](const PixelBox& box) {
         mask.box = box;
-        if (!box.isEmpty()) mask.coverage.resize(std::size_t(box.right - box.left) * (box.bottom - box.top));
+        if (box.isEmpty()) return;
+        mask.coverage.resize(std::size_t(box.right - box.left) * (box.bottom - box.top));
+        mask.wholeRuns.assign(std::size_t(box.bottom - box.top), {0, 0});
     };
     auto write = [&](int y, int left, int right, int coverage) {
         std::size_t at = std::size_t(y - mask.box.top) * (mask.box.right - mask.box.left) + (left - mask.box.left);
         std::uint8_t* row = mask.coverage.data() + at;
         if (at > zeroedTo) std::fill(mask.coverage.data() + zeroedTo, row, std::uint8_t(0));
         zeroedTo = std::max(zeroedTo, at + (right - left));
+        if (coverage == 255) {
+            auto [from, to] = previous ? previous->wholeRun(y) : std::pair{left, right};
+            from = std::max(from, left), to = std::min(to, right);
+            auto& run = mask.wholeRuns[std::size_t(y - mask.box.top)];
+            if (to - from > run.second - run.first) run = {from, to};
+        }
         if (!previous) return (void)std::fill_n(row, right - left, std::uint8_t(coverage));
         const std::uint8_t* before = previous->row(y) + (left - previous->box.left);
         for (int i = 0; i < right - left; ++i) row[i] = std::uint8_t(std::min<int>(coverage, before[i]));

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "gfx/Bitmap.h"
@@ -36,16 +37,19 @@ std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTran
 // A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);
 
-// Where the run of bytes equal to `value` from `from` ends, before `to`.
-int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value);
-
 // A clip's coverage over `box`, a byte a pixel (0 outside the box).
 struct Mask {
     PixelBox box;
     PixelBytes coverage;
+    // Per row, a run of whole coverage as device columns [first, second) (the longest the mask was
+    // made of; none where empty): drawing there needs no look at the bytes.
+    std::vector<std::pair<int, int>> wholeRuns;
 
     const std::uint8_t* row(int y) const {
         return coverage.data() + std::size_t(y - box.top) * (box.right - box.left);
+    }
+    std::pair<int, int> wholeRun(int y) const {
+        return wholeRuns.empty() ? std::pair{0, 0} : wholeRuns[std::size_t(y - box.top)];
     }
 };
 

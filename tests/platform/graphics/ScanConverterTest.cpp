@@ -600,6 +600,39 @@ TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
     }
 }
 
+// Drawing skips reading a mask inside the run of whole coverage each row keeps: every byte there must
+// be whole, also where a mask narrows an earlier one.
+TEST(ScanConverter, ClipMasksRunsOfWholeCoverageHoldNothingLess) {
+    Path rectangle, ellipse, ring;
+    rectangle.addRect({2.3, 1.6, 35.2, 30.1});
+    ellipse.addEllipse({4.5, 6, 33, 27.5});
+    ring = ellipse;
+    ring.addEllipse({12, 14, 12, 10});
+    const raster::PixelBox canvas{0, 0, size, size};
+    auto check = [](const raster::Mask& mask) {
+        int wholeRows = 0;
+        for (int y = mask.box.top; y < mask.box.bottom; ++y) {
+            auto [from, to] = mask.wholeRun(y);
+            wholeRows += from < to;
+            for (int x = from; x < to; ++x)
+                EXPECT_EQ(mask.row(y)[x - mask.box.left], 255) << "at " << x << ", " << y;
+        }
+        return wholeRows;
+    };
+    auto clip = [&](const Path& path, FillRule rule, const raster::Mask* previous) {
+        auto mask = raster::clipMask(path, {}, 0.1, rule, previous ? previous->box : canvas, previous);
+        EXPECT_TRUE(mask);
+        return *mask;
+    };
+    raster::Mask inRectangle = clip(rectangle, FillRule::winding, nullptr);
+    EXPECT_EQ(check(inRectangle), 29);  // rows 2 to 30 whole, columns 3 to 36
+    EXPECT_EQ(inRectangle.wholeRun(10), (std::pair{3, 37}));
+    raster::Mask inRing = clip(ring, FillRule::evenOdd, nullptr);
+    EXPECT_GT(check(inRing), 20);
+    EXPECT_GT(check(clip(ellipse, FillRule::winding, &inRectangle)), 20);
+    EXPECT_GT(check(clip(rectangle, FillRule::winding, &inRing)), 20);
+}
+
 TEST(ScanConverter, SurvivesHugeAndNonFiniteCoordinates) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
