@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -68,10 +67,16 @@ public:
     const_iterator end() const { return data() + size_; }
 
     operator std::vector<std::uint8_t>() const { return {begin(), end()}; }
-    friend bool operator==(const PixelBytes& a, const PixelBytes& b) { return std::ranges::equal(a, b); }
-    friend bool operator==(const PixelBytes& a, const std::vector<std::uint8_t>& b) { return std::ranges::equal(a, b); }
+    friend bool operator==(const PixelBytes& a, const PixelBytes& b) { return same(a.data(), a.size(), b.data(), b.size()); }
+    friend bool operator==(const PixelBytes& a, const std::vector<std::uint8_t>& b) {
+        return same(a.data(), a.size(), b.data(), b.size());
+    }
 
 private:
+    static bool same(const std::uint8_t* a, std::size_t aSize, const std::uint8_t* b, std::size_t bSize) {
+        return aSize == bSize && (aSize == 0 || std::memcmp(a, b, aSize) == 0);
+    }
+
     std::unique_ptr<std::uint8_t[]> bytes_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
