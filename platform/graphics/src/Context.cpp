@@ -253,10 +253,9 @@ void Context::Impl::writeBlanksBeforeFill(const Path& path, const AffineTransfor
     if (rowsWithBlanks == 0) return;
     // An opaque rectangle along the device axes is filled by whole rows and columns, each pixel set
     // without being read where the clip covers it wholly: around those its blanks are written first.
-    auto corners = raster::deviceRectangle(path, toDevice);
-    if (!corners || source >> 24 != 255) return writeBlanks(target.clip);
-    auto [a, b] = *corners;
-    double left = std::min(a.x, b.x), right = std::max(a.x, b.x), top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
+    auto rectangle = raster::deviceRectangle(path, toDevice);
+    if (!rectangle || source >> 24 != 255) return writeBlanks(target.clip);
+    auto [left, top, right, bottom] = *rectangle;
     if (!(std::max({std::abs(left), std::abs(right), std::abs(top), std::abs(bottom)}) <= 1e9))
         return writeBlanks(target.clip);
     raster::PixelBox touched = target.clip.intersection(
@@ -472,13 +471,8 @@ void Context::clip(const Path& path, FillRule rule) {
     if (!state.clipBox) return;
     AffineTransform toDevice = deviceTransform();
     // Documents often clip to a rectangle around all they draw: that needs no mask.
-    if (auto corners = raster::deviceRectangle(path, toDevice)) {
-        auto [a, b] = *corners;
-        const raster::PixelBox& box = *state.clipBox;
-        if (std::min(a.x, b.x) <= box.left && std::max(a.x, b.x) >= box.right && std::min(a.y, b.y) <= box.top &&
-            std::max(a.y, b.y) >= box.bottom)
-            return;
-    }
+    auto rectangle = raster::deviceRectangle(path, toDevice);
+    if (rectangle && rectangle->covers(*state.clipBox)) return;
     if (auto rectangle = raster::pixelAlignedRectangle(path, toDevice)) {
         state.clipBox = state.clipBox->intersection(*rectangle);
         return;

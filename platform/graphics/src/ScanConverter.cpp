@@ -639,7 +639,7 @@ PixelBox PixelBox::intersection(const PixelBox& other) const {
             std::min(bottom, other.bottom)};
 }
 
-std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const AffineTransform& toDevice) {
+std::optional<DeviceRectangle> deviceRectangle(const Path& path, const AffineTransform& toDevice) {
     const auto& elements = path.elements();
     std::size_t count = elements.size();
     if (count > 0 && elements.back().kind == PathElement::Kind::closeSubpath) --count;
@@ -658,21 +658,21 @@ std::optional<std::array<Vertex, 2>> deviceRectangle(const Path& path, const Aff
         bool wantHorizontal = (i % 2 == 0) == (corners[0].y == corners[1].y);
         if (!(wantHorizontal ? horizontal : vertical)) return std::nullopt;
     }
-    return std::array<Vertex, 2>{corners[0], corners[2]};
+    Vertex a = corners[0], b = corners[2];
+    return DeviceRectangle{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice) {
-    auto corners = deviceRectangle(path, toDevice);
-    if (!corners) return std::nullopt;
+    auto rectangle = deviceRectangle(path, toDevice);
+    if (!rectangle) return std::nullopt;
     int whole[4];
-    double values[4] = {(*corners)[0].x, (*corners)[0].y, (*corners)[1].x, (*corners)[1].y};
+    double values[4] = {rectangle->left, rectangle->top, rectangle->right, rectangle->bottom};
     for (int i = 0; i < 4; ++i) {
         double rounded = std::round(values[i]);
         if (!(std::abs(values[i] - rounded) <= 1e-9 && std::abs(rounded) < 1e9)) return std::nullopt;
         whole[i] = int(rounded);
     }
-    return PixelBox{std::min(whole[0], whole[2]), std::min(whole[1], whole[3]), std::max(whole[0], whole[2]),
-                    std::max(whole[1], whole[3])};
+    return PixelBox{whole[0], whole[1], whole[2], whole[3]};
 }
 
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha) {
@@ -914,10 +914,8 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
 
 // Fills the device rectangle between opposite corners: each pixel's share is its column's share of
 // the rectangle's width times its row's of its height, so the spans need no edges or cells.
-std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std::uint32_t source,
-                                      const Target& target) {
-    double left = std::min(corners[0].x, corners[1].x), right = std::max(corners[0].x, corners[1].x);
-    double top = std::min(corners[0].y, corners[1].y), bottom = std::max(corners[0].y, corners[1].y);
+std::optional<PixelBox> fillRectangle(const DeviceRectangle& rectangle, std::uint32_t source, const Target& target) {
+    auto [left, top, right, bottom] = rectangle;
     if (!(std::max(std::abs(left), std::abs(right)) <= largestCoordinate &&
           std::max(std::abs(top), std::abs(bottom)) <= largestCoordinate))
         return std::nullopt;
@@ -951,7 +949,7 @@ std::optional<PixelBox> fillRectangle(const std::array<Vertex, 2>& corners, std:
 
 std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                                  std::uint32_t source, const Target& target, Overlaps overlaps) {
-    if (auto corners = deviceRectangle(path, toDevice)) return fillRectangle(*corners, source, target);
+    if (auto rectangle = deviceRectangle(path, toDevice)) return fillRectangle(*rectangle, source, target);
     return fillSpans(path, toDevice, tolerance, rule, overlaps, target.clip, [](const PixelBox&) {}, compositor(source, target));
 }
 

@@ -26,9 +26,19 @@ struct PixelBox {
     bool operator==(const PixelBox&) const = default;
 };
 
-// Opposite corners of the device rectangle when `path` is one rectangle with sides along the axes
-// after `toDevice` (fillPath fills those by columns and rows); nothing for any other shape.
-std::optional<std::array<Point, 2>> deviceRectangle(const Path& path, const AffineTransform& toDevice);
+// A rectangle along the device axes, by its sides (left <= right, top <= bottom).
+struct DeviceRectangle {
+    double left, top, right, bottom;
+
+    // Whether it covers every pixel of `box` whole.
+    bool covers(const PixelBox& box) const {
+        return left <= box.left && right >= box.right && top <= box.top && bottom >= box.bottom;
+    }
+};
+
+// The device rectangle `path` is when it is one rectangle with sides along the axes after `toDevice`
+// (fillPath fills those by columns and rows); nothing for any other shape.
+std::optional<DeviceRectangle> deviceRectangle(const Path& path, const AffineTransform& toDevice);
 
 // The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
 // after `toDevice`; nothing for any other shape.
