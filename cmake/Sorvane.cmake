@@ -98,6 +98,7 @@ function(sorvane_tests name dir)
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
+  set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
   # Labelled by executable, so that a build can run the tests of some executables only (the tsan preset).
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 120 LABELS ${name} ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")

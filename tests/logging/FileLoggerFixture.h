@@ -65,7 +65,10 @@ protected:
     std::shared_ptr<RecordingFileManager> manager = std::make_shared<RecordingFileManager>(folder);
 };
 
-// A record with a fixed time, so that its line is known: "2026/03/01 10:00:00:500  <text>".
+// What the default formatter writes before the text of a stamped() record.
+inline const std::string stampPrefix = "2026/03/01 10:00:00:500  ";
+
+// A record with a fixed time, so that its line is known: stampPrefix + text.
 inline logging::LBLogMessage stamped(std::string text) {
     return logging::LBLogMessage(std::move(text), logging::LBLogLevel::all, logging::LBLogFlag::info, 0, __FILE__,
                                  "test", 1, std::nullopt, 0, foundation::Date::fromUnix(1772359200.5));
@@ -85,7 +88,7 @@ inline void logNumberedLines(logging::LBLog& log, bool asynchronous, int threads
 }
 
 inline std::multiset<int> FileLoggerTest::numberedLines() const {
-    const std::string prefix = "2026/03/01 10:00:00:500  line ";
+    const std::string prefix = stampPrefix + "line ";
     std::multiset<int> seen;
     for (const auto& name : folder.logFiles()) {
         for (const auto& text : linesOf(name)) {

@@ -9,12 +9,6 @@
 
 using namespace logging;
 
-namespace {
-
-const std::string line = "2026/03/01 10:00:00:500  ";
-
-}  // namespace
-
 TEST_F(FileLoggerTest, TheProxyWritesWholeBlocksOnceTheBufferIsFull) {
     auto proxy = makeLogger()->wrapWithBuffer();
     proxy->setMaxBufferSizeBytes(100);  // each line is 31 bytes
@@ -27,7 +21,7 @@ TEST_F(FileLoggerTest, TheProxyWritesWholeBlocksOnceTheBufferIsFull) {
     EXPECT_EQ(proxy->currentBufferSizeBytes(), 0u);
     write(proxy, stamped("five."));
     proxy->flush();
-    EXPECT_EQ(linesOf(folder.logFiles()[0]).back(), line + "five.");
+    EXPECT_EQ(linesOf(folder.logFiles()[0]).back(), stampPrefix + "five.");
 }
 
 TEST_F(FileLoggerTest, TheProxyStandsInForItsFileLogger) {
@@ -52,7 +46,7 @@ TEST_F(FileLoggerTest, RemovingTheProxyWritesWhatItHeldIntoTheFileItRolls) {
     settle(proxy);
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "first", line + "second"}));
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "first", stampPrefix + "second"}));
     EXPECT_TRUE(archived(files[0]));
 }
 
@@ -63,7 +57,7 @@ TEST_F(FileLoggerTest, GoingAwayTheProxyWritesWhatItHeld) {
         write(proxy, stamped("held"));
         EXPECT_TRUE(folder.logFiles().empty());
     }
-    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{line + "held"});
+    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{stampPrefix + "held"});
 }
 
 // Many producers, many small files: every numbered line arrives once, whole, in some file.

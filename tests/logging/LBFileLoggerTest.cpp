@@ -28,8 +28,6 @@ public:
     void willLogMessage(LBLogFileInfo&) override { throw std::runtime_error("disk on fire"); }
 };
 
-const std::string line = "2026/03/01 10:00:00:500  ";
-
 }  // namespace
 
 TEST_F(FileLoggerTest, DefaultLinesCarryTheGMTTimeAndEndInExactlyOneLineBreak) {
@@ -38,7 +36,7 @@ TEST_F(FileLoggerTest, DefaultLinesCarryTheGMTTimeAndEndInExactlyOneLineBreak) {
     write(logger, stamped("already ended\n"));
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(readFile(folder / files[0]), line + "hello\n" + line + "already ended\n");
+    EXPECT_EQ(readFile(folder / files[0]), stampPrefix + "hello\n" + stampPrefix + "already ended\n");
 }
 
 TEST_F(FileLoggerTest, ADroppedOrEmptyRecordWritesNothingAndOpensNoFile) {
@@ -66,9 +64,9 @@ TEST_F(FileLoggerTest, RollsAfterTheWriteThatCrossesTheSizeKeepingThatWriteWhole
     for (const char* text : {"one..", "two..", "three", "four."}) write(logger, stamped(text));
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "one..", line + "two..", line + "three"}));
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "one..", stampPrefix + "two..", stampPrefix + "three"}));
     EXPECT_TRUE(archived(files[0]));
-    EXPECT_EQ(linesOf(files[1]), (std::vector<std::string>{line + "four."}));
+    EXPECT_EQ(linesOf(files[1]), (std::vector<std::string>{stampPrefix + "four."}));
     EXPECT_FALSE(archived(files[1]));
     EXPECT_EQ(logger->maximumFileSize(), 64u);
 }
@@ -82,8 +80,8 @@ TEST_F(FileLoggerTest, FilesMadeInOneInstantKeepTheirCreationOrder) {
         write(logger, stamped(text));
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 10u);
-    EXPECT_EQ(linesOf(files[0]), std::vector<std::string>{line + "one.."});
-    EXPECT_EQ(linesOf(files[9]), std::vector<std::string>{line + "ten.."});
+    EXPECT_EQ(linesOf(files[0]), std::vector<std::string>{stampPrefix + "one.."});
+    EXPECT_EQ(linesOf(files[9]), std::vector<std::string>{stampPrefix + "ten.."});
     // Each write reached the size, so each file was rolled, the last one too.
     for (std::size_t index = 0; index < 10; ++index) EXPECT_TRUE(archived(files[index])) << files[index];
     // The manager sees the same order, newest first.
@@ -128,7 +126,7 @@ TEST_F(FileLoggerTest, ResumesAYoungUnarchivedFileAtStart) {
     auto logger = makeLogger();
     write(logger, stamped("resumed"));
     EXPECT_EQ(folder.logFiles().size(), 1u);
-    EXPECT_EQ(readFile(*young), "from before\n" + line + "resumed\n");
+    EXPECT_EQ(readFile(*young), "from before\n" + stampPrefix + "resumed\n");
 }
 
 TEST_F(FileLoggerTest, ArchivesInsteadOfResumingAFileOlderThanTheRollingFrequency) {
@@ -164,7 +162,7 @@ TEST_F(FileLoggerTest, DeletingTheFileFromOutsideRollsToANewFile) {
     write(logger, stamped("second"));
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(linesOf(files[0]), std::vector<std::string>{line + "second"});
+    EXPECT_EQ(linesOf(files[0]), std::vector<std::string>{stampPrefix + "second"});
 }
 
 TEST_F(FileLoggerTest, MovingTheFileAwayRollsToANewFile) {
@@ -174,9 +172,9 @@ TEST_F(FileLoggerTest, MovingTheFileAwayRollsToANewFile) {
     std::filesystem::rename(first, folder / "moved.txt");
     ASSERT_TRUE(eventually([&] { return !manager->archived().empty(); }));
     write(logger, stamped("second"));
-    EXPECT_EQ(readFile(folder / "moved.txt"), line + "first\n");
+    EXPECT_EQ(readFile(folder / "moved.txt"), stampPrefix + "first\n");
     ASSERT_EQ(folder.logFiles().size(), 1u);
-    EXPECT_EQ(linesOf(folder.logFiles()[0]), std::vector<std::string>{line + "second"});
+    EXPECT_EQ(linesOf(folder.logFiles()[0]), std::vector<std::string>{stampPrefix + "second"});
 }
 
 TEST_F(FileLoggerTest, AFileArchivedBehindTheLoggersBackIsNoLongerWritten) {
@@ -186,7 +184,7 @@ TEST_F(FileLoggerTest, AFileArchivedBehindTheLoggersBackIsNoLongerWritten) {
     LBLogFileInfo(first).setIsArchived(true);
     ASSERT_TRUE(eventually([&] { return !manager->archived().empty(); }));
     write(logger, stamped("second"));
-    EXPECT_EQ(readFile(first), line + "first\n");
+    EXPECT_EQ(readFile(first), stampPrefix + "first\n");
     EXPECT_EQ(folder.logFiles().size(), 2u);
 }
 

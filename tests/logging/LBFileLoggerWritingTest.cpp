@@ -18,8 +18,6 @@ using namespace logging;
 
 namespace {
 
-const std::string line = "2026/03/01 10:00:00:500  ";
-
 logging::LBLogMessage stampedError(std::string text) {
     return logging::LBLogMessage(std::move(text), LBLogLevel::all, LBLogFlag::error, 0, __FILE__, "test", 1,
                                  std::nullopt, 0, foundation::Date::fromUnix(1772359200.5));
@@ -83,14 +81,14 @@ TEST_F(FileLoggerTest, LinesWaitInMemoryUntilAnErrorAFullBufferOrAFlush) {
     EXPECT_EQ(readFile(folder / files[0]), "");
     // An error is on disk at once, after the lines held before it.
     hand(logger, stampedError("three"));
-    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "one", line + "two", line + "three"}));
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "one", stampPrefix + "two", stampPrefix + "three"}));
     hand(logger, stamped("four"));
     EXPECT_EQ(linesOf(files[0]).size(), 3u);
     logger->flush();
-    EXPECT_EQ(linesOf(files[0]).back(), line + "four");
+    EXPECT_EQ(linesOf(files[0]).back(), stampPrefix + "four");
     // A full buffer is written whole, without waiting.
     const std::string text(1000, 'x');
-    const std::size_t lines = LBFileLogger::bufferCapacity / (line.size() + text.size() + 1) + 1;
+    const std::size_t lines = LBFileLogger::bufferCapacity / (stampPrefix.size() + text.size() + 1) + 1;
     for (std::size_t index = 0; index < lines; ++index) hand(logger, stamped(text));
     EXPECT_EQ(linesOf(files[0]).size(), 4 + lines);
 }
@@ -102,7 +100,7 @@ TEST_F(FileLoggerTest, HeldLinesAreWrittenAMomentLaterWithoutAFlush) {
     const std::string name = folder.logFiles().at(0);
     EXPECT_EQ(readFile(folder / name), "");
     manual.clock().advance(LBFileLogger::flushInterval + 0.1);
-    EXPECT_TRUE(eventually([&] { return readFile(folder / name) == line + "later\n"; }));
+    EXPECT_TRUE(eventually([&] { return readFile(folder / name) == stampPrefix + "later\n"; }));
 }
 
 TEST_F(FileLoggerTest, GoingAwayTheLoggerWritesWhatItHeld) {
@@ -110,7 +108,7 @@ TEST_F(FileLoggerTest, GoingAwayTheLoggerWritesWhatItHeld) {
         auto logger = makeLogger();
         hand(logger, stamped("held"));
     }
-    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{line + "held"});
+    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{stampPrefix + "held"});
 }
 
 TEST_F(FileLoggerTest, ResumingAFileWhoseLastLineWasCutShortStartsTheNextRecordOnALineOfItsOwn) {
@@ -121,7 +119,7 @@ TEST_F(FileLoggerTest, ResumingAFileWhoseLastLineWasCutShortStartsTheNextRecordO
     write(logger, stamped("next"));
     write(logger, stamped("after"));
     ASSERT_EQ(folder.logFiles().size(), 1u);
-    EXPECT_EQ(readFile(*young), "whole\ncut sh\n" + line + "next\n" + line + "after\n");
+    EXPECT_EQ(readFile(*young), "whole\ncut sh\n" + stampPrefix + "next\n" + stampPrefix + "after\n");
 }
 
 TEST_F(FileLoggerTest, AFullDiskIsSaidOnceWithItsReasonAndTheReturnIsSaidWithTheLinesLost) {
@@ -149,9 +147,9 @@ TEST_F(FileLoggerTest, AFullDiskIsSaidOnceWithItsReasonAndTheReturnIsSaidWithThe
     // The line cut short by the failure is ended before the next one.
     auto lines = linesOf(name);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], line + "before");
-    EXPECT_EQ(lines[1], (line + "lost").substr(0, 10));
-    EXPECT_EQ(lines[2], line + "after");
+    EXPECT_EQ(lines[0], stampPrefix + "before");
+    EXPECT_EQ(lines[1], (stampPrefix + "lost").substr(0, 10));
+    EXPECT_EQ(lines[2], stampPrefix + "after");
 }
 
 TEST_F(FileLoggerTest, AFolderThatCannotBeWrittenIsSaidOnceAndTriedAgainOnlyNowAndThen) {
@@ -180,7 +178,7 @@ TEST_F(FileLoggerTest, AFolderThatCannotBeWrittenIsSaidOnceAndTriedAgainOnlyNowA
     std::vector<std::string> made;
     for (const auto& entry : std::filesystem::directory_iterator(logs)) made.push_back(entry.path().string());
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(readFile(made[0]), line + "back\n");
+    EXPECT_EQ(readFile(made[0]), stampPrefix + "back\n");
 }
 
 TEST_F(FileLoggerTest, RollingListsTheFolderOnlyAtStartHoweverManyFilesAreMade) {
@@ -208,7 +206,7 @@ TEST_F(FileLoggerTest, ShutdownWritesEveryQueuedLineAndArchivesTheFile) {
     EXPECT_TRUE(archived(files[0]));
     auto lines = linesOf(files[0]);
     ASSERT_EQ(lines.size(), 3000u);
-    EXPECT_EQ(lines.back(), line + "line 2999");
+    EXPECT_EQ(lines.back(), stampPrefix + "line 2999");
 }
 
 // Run in a child process that ends through exit(): what was queued and the removal under way are
@@ -268,7 +266,7 @@ TEST_F(FileLoggerTest, ARollingFrequencyOfCenturiesNeverRollsAndHoldsNothingUp) 
     EXPECT_DOUBLE_EQ(logger->rollingFrequency(), 1e300);
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{line + "first", line + "second"}));
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "first", stampPrefix + "second"}));
     EXPECT_FALSE(archived(files[0]));
 }
 
@@ -292,5 +290,5 @@ TEST_F(FileLoggerTest, LinesMadeInPlaceFollowTheFormatterAndTheLineBreakSetting)
     logger->setAutomaticallyAppendNewlineForCustomFormatters(true);
     logger->setLogFormatter(std::make_shared<ShoutingFormatter>());
     write(logger, stamped("shouted"));
-    EXPECT_EQ(readFile(folder / folder.logFiles().at(0)), line + "plain\n" + line + "unended" + "LOUD shouted\n");
+    EXPECT_EQ(readFile(folder / folder.logFiles().at(0)), stampPrefix + "plain\n" + stampPrefix + "unended" + "LOUD shouted\n");
 }

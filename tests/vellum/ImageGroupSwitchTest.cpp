@@ -46,10 +46,6 @@ foundation::Data solidPng(int width, int height, std::uint32_t argb) {
     return *gfx::encodePng(bitmap);
 }
 
-std::shared_ptr<VellumImage> imageOf(const std::string& text) {
-    return VellumImage::initWithData(foundation::Data::fromString(text));
-}
-
 // The image element's layer in a document of one image.
 std::shared_ptr<quartz::Layer> imageLayerOf(VellumImage& image) { return image.layerWithIdentifier("picture"); }
 

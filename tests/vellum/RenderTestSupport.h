@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "foundation/Data.h"
 #include "gfx/Bitmap.h"
 #include "vellum/SVGDocument.h"
+#include "vellum/VellumImage.h"
 #include "vellum/VellumLayerTree.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
@@ -15,6 +17,10 @@
 inline std::shared_ptr<vellum::VellumParseResult> parseSVG(std::string text) {
     return vellum::VellumParser::parseSourceUsingDefaultVellumParser(
         vellum::VellumSourceString::sourceFromContentsOfString(std::move(text)));
+}
+
+inline std::shared_ptr<vellum::VellumImage> imageOf(const std::string& text) {
+    return vellum::VellumImage::initWithData(foundation::Data::fromString(text));
 }
 
 inline gfx::Bitmap renderSVG(std::string text, double width, double height) {

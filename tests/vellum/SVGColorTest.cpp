@@ -6,7 +6,7 @@ using namespace vellum;
 
 namespace {
 
-constexpr SVGColor black{0, 0, 0, 255};
+constexpr SVGColor opaqueBlack{0, 0, 0, 255};
 
 std::vector<gfx::PathElement> elements(std::string_view points, bool close = false) {
     return createPathFromPointsInString(points, close).elements();
@@ -20,15 +20,15 @@ gfx::PathElement lineTo(double x, double y) { return {gfx::PathElement::Kind::li
 TEST(SVGColor, HexTextsOfThreeAndSixDigits) {
     EXPECT_EQ(SVGColorFromString("#f0a"), (SVGColor{255, 0, 170, 255}));
     EXPECT_EQ(SVGColorFromString("#FF0000"), (SVGColor{255, 0, 0, 255}));
-    EXPECT_EQ(SVGColorFromString("#12345"), black) << "five digits";
-    EXPECT_EQ(SVGColorFromString("#"), black);
+    EXPECT_EQ(SVGColorFromString("#12345"), opaqueBlack) << "five digits";
+    EXPECT_EQ(SVGColorFromString("#"), opaqueBlack);
     EXPECT_EQ(SVGColorFromString("#g0ff00"), (SVGColor{0, 255, 0, 255})) << "a group stops at its first non-digit";
 }
 
 TEST(SVGColor, HexTextsOfFourAndEightDigitsCarryAlpha) {
     EXPECT_EQ(SVGColorFromString("#f008"), (SVGColor{255, 0, 0, 136}));
     EXPECT_EQ(SVGColorFromString("#00ff0080"), (SVGColor{0, 255, 0, 128}));
-    EXPECT_EQ(SVGColorFromString("#1234567"), black) << "seven digits";
+    EXPECT_EQ(SVGColorFromString("#1234567"), opaqueBlack) << "seven digits";
 }
 
 TEST(SVGColor, HueSaturationLightness) {
@@ -49,8 +49,8 @@ TEST(SVGColor, KeywordsMatchInAnyCase) {
     EXPECT_EQ(SVGColorFromString("grey"), SVGColorFromString("gray"));
     EXPECT_EQ(SVGColorFromString("transparent"), (SVGColor{0, 0, 0, 0}));
     EXPECT_EQ(SVGColorFromString("yellowgreen"), (SVGColor{154, 205, 50, 255}));
-    EXPECT_EQ(SVGColorFromString("no-such-colour"), black);
-    EXPECT_EQ(SVGColorFromString(""), black);
+    EXPECT_EQ(SVGColorFromString("no-such-colour"), opaqueBlack);
+    EXPECT_EQ(SVGColorFromString(""), opaqueBlack);
     EXPECT_EQ(SVGColorFromString("  navy\n"), (SVGColor{0, 0, 128, 255})) << "surrounding white space";
     EXPECT_EQ(ColorValueWithName("ALICEBLUE"), (SVGColor{240, 248, 255, 255}));
 }

@@ -25,11 +25,6 @@ gfx::Point mapped(const std::string& transform, gfx::Point point) {
     return makeElement("g", {{"transform", transform}})->transform().apply(point);
 }
 
-void expectNear(gfx::Point actual, gfx::Point expected) {
-    EXPECT_NEAR(actual.x, expected.x, 1e-4);
-    EXPECT_NEAR(actual.y, expected.y, 1e-4);
-}
-
 // <svg><style>sheet</style> ... </svg>: the root with one style sheet.
 std::shared_ptr<SVGSVGElement> styledRoot(std::string_view sheet) {
     auto svg = makeSVG();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
+#include "gfx/Geometry.h"
 #include "vellum/SVGElement.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumParseResult.h"
@@ -24,4 +27,9 @@ std::shared_ptr<T> makeElement(std::string name, vellum::Element::AttributeTexts
 
 inline std::shared_ptr<vellum::SVGSVGElement> makeSVG(vellum::Element::AttributeTexts attributes = {}) {
     return makeElement<vellum::SVGSVGElement>("svg", std::move(attributes));
+}
+
+inline void expectNear(gfx::Point actual, gfx::Point expected) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-4);
+    EXPECT_NEAR(actual.y, expected.y, 1e-4);
 }

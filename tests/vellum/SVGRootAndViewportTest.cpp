@@ -16,11 +16,6 @@ gfx::Point placed(const SVGElement& element, gfx::Point point) {
         .apply(point);
 }
 
-void expectNear(gfx::Point actual, gfx::Point expected) {
-    EXPECT_NEAR(actual.x, expected.x, 1e-4);
-    EXPECT_NEAR(actual.y, expected.y, 1e-4);
-}
-
 }  // namespace
 
 TEST(SVGRootGeometry, WidthAndHeightGiveTheRequestedViewport) {

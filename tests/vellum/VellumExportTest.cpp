@@ -16,10 +16,6 @@ namespace {
 
 using vellum::VellumImage;
 
-std::shared_ptr<VellumImage> imageOf(const std::string& text) {
-    return VellumImage::initWithData(foundation::Data::fromString(text));
-}
-
 // A key window on a screen of `scale`, for as long as the test keeps it.
 std::shared_ptr<ui::Window> keyWindowAtScale(double scale) {
     auto window = std::make_shared<ui::Window>(ui::Screen{{0, 0, 390, 844}, scale});

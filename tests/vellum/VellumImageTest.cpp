@@ -27,10 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using vellum::VellumImage;
 
-std::shared_ptr<VellumImage> imageOf(const std::string& text) {
-    return VellumImage::initWithData(foundation::Data::fromString(text));
-}
-
 bool anyContains(const std::vector<std::string>& messages, std::string_view part) {
     return std::any_of(messages.begin(), messages.end(), [&](const std::string& m) { return m.find(part) != std::string::npos; });
 }

@@ -15,10 +15,6 @@ namespace {
 
 using vellum::VellumImage;
 
-std::shared_ptr<VellumImage> imageOf(const std::string& text) {
-    return VellumImage::initWithData(foundation::Data::fromString(text));
-}
-
 // 10 x 10 with a red square in its top-left quarter.
 std::shared_ptr<VellumImage> cornerImage() {
     return imageOf(svgHeader + R"( width="10" height="10"><rect width="5" height="5" fill="#ff0000"/></svg>)");

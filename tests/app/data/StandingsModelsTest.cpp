@@ -11,14 +11,14 @@ using modeltest::decodes;
 using modeltest::FailureKind;
 using json = nlohmann::json;
 
-const json constructor = {{"constructorId", "mclaren"}, {"url", "http://example.org"}, {"name", "McLaren"}, {"nationality", "British"}};
+const json mclaren = {{"constructorId", "mclaren"}, {"url", "http://example.org"}, {"name", "McLaren"}, {"nationality", "British"}};
 
 json standingsDocument() {
     json driverLine = {{"position", "1"}, {"positionText", "1"}, {"points", "25"}, {"wins", "1"},
                        {"Driver", {{"driverId", "norris"}, {"url", "u"}, {"givenName", "Lando"}, {"familyName", "Norris"},
                                    {"dateOfBirth", "1999-11-13"}, {"nationality", "British"}}},
-                       {"Constructors", json::array({constructor})}};
-    json constructorLine = {{"position", "1"}, {"points", "43"}, {"wins", "1"}, {"Constructor", constructor}};
+                       {"Constructors", json::array({mclaren})}};
+    json constructorLine = {{"position", "1"}, {"points", "43"}, {"wins", "1"}, {"Constructor", mclaren}};
     json list = {{"season", "2025"}, {"round", "1"}, {"DriverStandings", json::array({driverLine})},
                  {"ConstructorStandings", json::array({constructorLine})}};
     return {{"MRData", {{"StandingsTable", {{"season", "2025"}, {"round", "1"}, {"StandingsLists", json::array({list})}}}}}};
@@ -34,12 +34,12 @@ TEST(StandingsModels, tablesAndLinesFollowTheirRequiredAndOptionalRules) {
         {"driver line with no constructors", {{"/StandingsLists/0/DriverStandings/0/Constructors", json::array()}}, decodes},
         {"driver line without constructors", {{"/StandingsLists/0/DriverStandings/0/Constructors", {}}}, FailureKind::keyNotFound},
         {"driver line with singular constructor",
-         {{"/StandingsLists/0/DriverStandings/0/Constructors", {}}, {"/StandingsLists/0/DriverStandings/0/Constructor", constructor}},
+         {{"/StandingsLists/0/DriverStandings/0/Constructors", {}}, {"/StandingsLists/0/DriverStandings/0/Constructor", mclaren}},
          FailureKind::keyNotFound},
-        {"constructor line holding an array", {{"/StandingsLists/0/ConstructorStandings/0/Constructor", json::array({constructor})}},
+        {"constructor line holding an array", {{"/StandingsLists/0/ConstructorStandings/0/Constructor", json::array({mclaren})}},
          FailureKind::typeMismatch},
         {"constructor line with plural key",
-         {{"/StandingsLists/0/ConstructorStandings/0/Constructor", {}}, {"/StandingsLists/0/ConstructorStandings/0/Constructors", constructor}},
+         {{"/StandingsLists/0/ConstructorStandings/0/Constructor", {}}, {"/StandingsLists/0/ConstructorStandings/0/Constructors", mclaren}},
          FailureKind::keyNotFound},
         {"points as a number", {{"/StandingsLists/0/DriverStandings/0/points", 25}}, FailureKind::typeMismatch},
         {"round of the table as a number", {{"/round", 1}}, FailureKind::typeMismatch},

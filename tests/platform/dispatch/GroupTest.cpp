@@ -9,11 +9,9 @@
 #include "dispatch/Semaphore.h"
 #include "dispatch/WorkItem.h"
 
-using namespace dispatch;
+#include "Waits.h"
 
-namespace {
-constexpr double generousSeconds = 30;
-}
+using namespace dispatch;
 
 TEST(Group, WaitTimesOutWhileWorkIsOutstandingAndNotifyRunsWhenItEnds) {
     auto group = Group::create();

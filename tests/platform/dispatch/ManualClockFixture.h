@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "foundation/Clock.h"
+#include "Waits.h"
 
 // Installs a manual clock for the test, so timers and after-delays move only when the test says.
 class ManualClockTest : public ::testing::Test {
@@ -14,5 +15,3 @@ protected:
 
     std::shared_ptr<foundation::ManualClock> clock = std::make_shared<foundation::ManualClock>(foundation::Date{}, 1000);
 };
-
-constexpr double generousSeconds = 30;

@@ -12,11 +12,9 @@
 #include "dispatch/Semaphore.h"
 #include "foundation/Thread.h"
 
-using namespace dispatch;
+#include "Waits.h"
 
-namespace {
-constexpr double generousSeconds = 30;
-}
+using namespace dispatch;
 
 TEST(SerialQueue, RunsBlocksOneAtATimeInSubmissionOrder) {
     auto queue = Queue::serial("test.order");

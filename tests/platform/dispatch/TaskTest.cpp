@@ -9,11 +9,11 @@
 #include "dispatch/RunLoop.h"
 #include "dispatch/Task.h"
 
+#include "Waits.h"
+
 using namespace dispatch;
 
 namespace {
-
-constexpr double generousSeconds = 30;
 
 Task<std::string> readBody(std::string url) {
     // Named, not written inside the co_await: g++ 12 destroys such closure temporaries twice.

@@ -15,7 +15,7 @@ using namespace gfx;
 
 namespace {
 
-constexpr int size = 48;
+constexpr int canvasSize = 48;
 // Fine flattening, so that Cairo's curves and round pens and ours agree to well under a pixel.
 constexpr double tolerance = 0.01;
 
@@ -33,7 +33,7 @@ struct Style {
 // A canvas drawn by Cairo alone, `toDevice` its transform.
 Bitmap drawByCairo(const AffineTransform& toDevice, const std::function<void(Context&)>& paint) {
     raster::setScanConverterEnabled(false);
-    auto context = Context::create(size, size, {});
+    auto context = Context::create(canvasSize, canvasSize, {});
     context->concatenate(toDevice);
     context->setFlatness(tolerance * 10);
     paint(*context);
@@ -70,9 +70,9 @@ Bitmap filledByCairo(const raster::StrokePieces& pieces) {
 // The stroke drawn by the converter into `canvas` (cleared), opaque black.
 std::optional<raster::PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, const Style& style,
                                            Bitmap& canvas) {
-    canvas = Bitmap::make(size, size);
+    canvas = Bitmap::make(canvasSize, canvasSize);
     raster::Target target{reinterpret_cast<std::uint32_t*>(canvas.pixels.data()), canvas.stride / 4,
-                          {0, 0, size, size}};
+                          {0, 0, canvasSize, canvasSize}};
     return raster::strokeWide(path, toDevice, tolerance, style.raster(), 0xFF000000u, target);
 }
 
@@ -88,8 +88,8 @@ double twiceArea(const raster::StrokePieces& pieces, std::size_t index) {
 
 int alphaDifference(const Bitmap& a, const Bitmap& b) {
     int largest = 0;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
+    for (int y = 0; y < canvasSize; ++y)
+        for (int x = 0; x < canvasSize; ++x)
             largest = std::max(largest, std::abs(int(a.pixel(x, y) >> 24) - int(b.pixel(x, y) >> 24)));
     return largest;
 }
@@ -98,7 +98,7 @@ int alphaDifference(const Bitmap& a, const Bitmap& b) {
 // 1/255ths of alpha.
 int piecesAgainst(const Bitmap& reference, const Path& path, const AffineTransform& toDevice, const Style& style) {
     raster::StrokePieces pieces;
-    if (!raster::strokePieces(path, toDevice, tolerance, style.raster(), {0, 0, size, size}, pieces)) return 1000;
+    if (!raster::strokePieces(path, toDevice, tolerance, style.raster(), {0, 0, canvasSize, canvasSize}, pieces)) return 1000;
     for (std::size_t i = 0; i < pieces.count(); ++i) EXPECT_GT(twiceArea(pieces, i), 0) << "piece " << i;
     return alphaDifference(filledByCairo(pieces), reference);
 }
@@ -128,7 +128,7 @@ const std::vector<std::pair<std::string, AffineTransform>>& transforms() {
 
 // Cairo samples 15 sub-rows per pixel row: along shallow edges and at sharp miter tips its coverage
 // is off the exact area (and off its own coverage of the outline drawn another way) by up to 1/15.
-constexpr int cairoSampling = 17;
+constexpr int strokeSampling = 17;
 
 }  // namespace
 
@@ -164,7 +164,7 @@ TEST(Stroker, PiecesOfEveryJoinAndCapFillAsCairoStrokes) {
     for (const Case& c : cases)
         for (std::size_t s = 0; s < std::size(styles); ++s)
             for (const auto& [name, transform] : transforms())
-                EXPECT_LE(piecesAgainstCairo(*c.path, transform, styles[s]), cairoSampling)
+                EXPECT_LE(piecesAgainstCairo(*c.path, transform, styles[s]), strokeSampling)
                     << c.name << " style " << s << " " << name;
 }
 
@@ -185,7 +185,7 @@ TEST(Stroker, TightCurvesAreTheLinesEveryPointOfThemDraws) {
         for (double width : {6.0, 11.0})
             for (const auto& [name, transform] : transforms()) {
                 Style style{width, LineJoin::round, LineCap::round};
-                EXPECT_LE(piecesAgainst(cairoStroke(fine, transform, style), *path, transform, style), cairoSampling)
+                EXPECT_LE(piecesAgainst(cairoStroke(fine, transform, style), *path, transform, style), strokeSampling)
                     << width << " " << name;
             }
     }
@@ -202,10 +202,10 @@ TEST(Stroker, MitersTurnToBevelsJustPastTheLimitMeasuredInUserSpace) {
     const AffineTransform squeezed{1, 0, 0, 1.6, 0, -4};
     for (double limit : {3.95, 4.05}) {
         Style style{3, LineJoin::miter, LineCap::butt, limit};
-        EXPECT_LE(piecesAgainstCairo(path, AffineTransform::translation(0, 4), style), cairoSampling) << limit;
+        EXPECT_LE(piecesAgainstCairo(path, AffineTransform::translation(0, 4), style), strokeSampling) << limit;
         for (const AffineTransform& transform : {AffineTransform{}, squeezed}) {
             raster::StrokePieces pieces;
-            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
+            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), {0, 0, canvasSize, canvasSize}, pieces));
             double top = std::numeric_limits<double>::infinity();
             for (Point p : pieces.points) top = std::min(top, p.y);
             // Mitred, the outline reaches 4 half-widths above the corner; bevelled, the segments' corners.
@@ -239,11 +239,11 @@ TEST(Stroker, SubpathsWithoutLengthAreDotsForRoundAndSquareCaps) {
                 context.setFillColor(Color{0, 0, 0, 1});
                 context.fill(shapes);
             });
-            EXPECT_LE(piecesAgainst(expected, dots, transform, Style{7, LineJoin::miter, cap}), cairoSampling)
+            EXPECT_LE(piecesAgainst(expected, dots, transform, Style{7, LineJoin::miter, cap}), strokeSampling)
                 << int(cap) << " " << name;
         }
     raster::StrokePieces pieces;
-    ASSERT_TRUE(raster::strokePieces(dots, {}, tolerance, Style{7}.raster(), {0, 0, size, size}, pieces));
+    ASSERT_TRUE(raster::strokePieces(dots, {}, tolerance, Style{7}.raster(), {0, 0, canvasSize, canvasSize}, pieces));
     EXPECT_EQ(pieces.count(), 0u);
 
     // Segments without length inside a line change nothing: its joins see the segments around them.
@@ -254,7 +254,7 @@ TEST(Stroker, SubpathsWithoutLengthAreDotsForRoundAndSquareCaps) {
     for (LineCap cap : {LineCap::butt, LineCap::round, LineCap::square})
         for (const auto& [name, transform] : transforms()) {
             Style style{7, LineJoin::miter, cap};
-            EXPECT_LE(piecesAgainst(cairoStroke(once, transform, style), repeated, transform, style), cairoSampling)
+            EXPECT_LE(piecesAgainst(cairoStroke(once, transform, style), repeated, transform, style), strokeSampling)
                 << int(cap) << " " << name;
         }
 }
@@ -269,7 +269,7 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     Path fine = lines({{4, 4}, {30, 30}});
     raster::StrokePieces pieces;
     const Style style{4};
-    const raster::PixelBox box{0, 0, size, size};
+    const raster::PixelBox box{0, 0, canvasSize, canvasSize};
     for (const Path* path : {&nonFinite, &enormous, &curve})
         EXPECT_FALSE(raster::strokePieces(*path, {}, tolerance, style.raster(), box, pieces));
     // A transform flattening the plane, widths without size, and a pen too large to round finely.
@@ -284,11 +284,11 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     EXPECT_TRUE(raster::strokePieces(lines({zigzag.begin(), zigzag.begin() + 100}), {}, tolerance, widest.raster(),
                                      box, pieces));
 
-    Bitmap target = Bitmap::make(size, size);
+    Bitmap target = Bitmap::make(canvasSize, canvasSize);
     raster::Target whole{reinterpret_cast<std::uint32_t*>(target.pixels.data()), target.stride / 4, box};
     for (const Path* path : {&nonFinite, &enormous, &curve})
         EXPECT_FALSE(raster::strokeWide(*path, {}, tolerance, style.raster(), 0xFF000000u, whole));
-    EXPECT_EQ(target.pixels, Bitmap::make(size, size).pixels);
+    EXPECT_EQ(target.pixels, Bitmap::make(canvasSize, canvasSize).pixels);
 }
 
 TEST(Stroker, PiecesWhollyOutsideTheClipAreLeftOut) {
@@ -299,11 +299,11 @@ TEST(Stroker, PiecesWhollyOutsideTheClipAreLeftOut) {
     path.lineTo({60, 30});
     const Style style{4, LineJoin::round, LineCap::round};
     raster::StrokePieces clipped, whole;
-    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, style.raster(), {0, 0, size, size}, clipped));
+    ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, style.raster(), {0, 0, canvasSize, canvasSize}, clipped));
     ASSERT_TRUE(raster::strokePieces(path, {}, tolerance, style.raster(), {-1000, -1000, 1000, 1000}, whole));
     EXPECT_EQ(clipped.count(), 2u);  // the last line and the cap at its start
     EXPECT_EQ(whole.count(), 9u);
-    EXPECT_LE(piecesAgainstCairo(path, {}, style), cairoSampling);
+    EXPECT_LE(piecesAgainstCairo(path, {}, style), strokeSampling);
 }
 
 // The converter draws the pieces' union as Cairo's fill of them does, where they overlap on the
@@ -326,17 +326,17 @@ TEST(Stroker, StrokesWideOutlinesThroughTheConverter) {
             auto drawn = strokeWide(path, transform, style, ours);
             ASSERT_TRUE(drawn) << name;
             raster::StrokePieces pieces;
-            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
+            ASSERT_TRUE(raster::strokePieces(path, transform, tolerance, style.raster(), {0, 0, canvasSize, canvasSize}, pieces));
             Bitmap pieceUnion = filledByCairo(pieces);
             int largest = 0, changedOutside = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x) {
+            for (int y = 0; y < canvasSize; ++y)
+                for (int x = 0; x < canvasSize; ++x) {
                     int a = int(ours.pixel(x, y) >> 24), b = int(pieceUnion.pixel(x, y) >> 24);
                     bool inBox = x >= drawn->left && x < drawn->right && y >= drawn->top && y < drawn->bottom;
                     if (!inBox && a != 0) ++changedOutside;
                     largest = std::max(largest, std::abs(b - a));
                 }
-            EXPECT_LE(largest, cairoSampling) << name;
+            EXPECT_LE(largest, strokeSampling) << name;
             EXPECT_EQ(changedOutside, 0) << name;
         }
 }
@@ -352,11 +352,11 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
             for (const auto& [name, transform] : transforms()) {
                 raster::StrokePieces pieces;
                 ASSERT_TRUE(
-                    raster::strokePieces(*path, transform, tolerance, style.raster(), {0, 0, size, size}, pieces));
+                    raster::strokePieces(*path, transform, tolerance, style.raster(), {0, 0, canvasSize, canvasSize}, pieces));
                 EXPECT_EQ(pieces.count(), 1u) << name;
                 Bitmap ours;
                 ASSERT_TRUE(strokeWide(*path, transform, style, ours));
-                EXPECT_LE(alphaDifference(ours, cairoStroke(*path, transform, style)), cairoSampling)
+                EXPECT_LE(alphaDifference(ours, cairoStroke(*path, transform, style)), strokeSampling)
                     << (path == &concave ? "concave " : "rounded ") << style.width << " " << name;
             }
 }

@@ -11,18 +11,14 @@
 namespace {
 
 using map::Coordinate;
-
-const gfx::Color pinColor = gfx::Color::rgb(20, 200, 40);
+using maptest::pinColor;
 
 struct RaceMapDelegate : map::MapDelegate {
     std::shared_ptr<map::AnnotationView> viewForAnnotation(map::MapState& state,
                                                            const std::shared_ptr<map::Annotation>& annotation) override {
         auto view = state.dequeueReusableView("Race");
         if (!view) view = std::make_shared<map::AnnotationView>(annotation, "Race");
-        auto context = gfx::Context::create(gfx::Size{24, 24}, {.scale = 2});
-        context->setFillColor(pinColor);
-        context->fillRect({0, 0, 24, 24});
-        view->image = gfx::Image::fromBitmap(context->makeImage(), 2);
+        view->image = maptest::squarePin();
         view->canShowCallout = true;
         view->detailCalloutAccessory = map::DetailLabel{annotation->subtitle().value_or("")};
         return view;

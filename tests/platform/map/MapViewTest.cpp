@@ -13,15 +13,8 @@ namespace {
 
 using map::Coordinate;
 using maptest::near;
-
-const gfx::Color pinColor = gfx::Color::rgb(20, 200, 40);
-
-std::shared_ptr<gfx::Image> squarePin() {
-    auto context = gfx::Context::create(gfx::Size{24, 24}, {.scale = 2});
-    context->setFillColor(pinColor);
-    context->fillRect({0, 0, 24, 24});
-    return gfx::Image::fromBitmap(context->makeImage(), 2);
-}
+using maptest::pinColor;
+using maptest::squarePin;
 
 struct RaceDelegate : map::MapViewDelegate {
     std::shared_ptr<gfx::Image> pin = squarePin();

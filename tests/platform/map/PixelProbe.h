@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "gfx/Bitmap.h"
 #include "gfx/Color.h"
+#include "gfx/Context.h"
 #include "gfx/Geometry.h"
+#include "gfx/Image.h"
 
 namespace maptest {
 
@@ -22,6 +25,16 @@ inline gfx::Color pixel(const gfx::Bitmap& image, gfx::Point point, double scale
 
 inline bool near(gfx::Color a, gfx::Color b) {
     return std::abs(a.red - b.red) < 0.03 && std::abs(a.green - b.green) < 0.03 && std::abs(a.blue - b.blue) < 0.03;
+}
+
+// The race pins: a square of 24 points in one colour, at scale 2.
+inline const gfx::Color pinColor = gfx::Color::rgb(20, 200, 40);
+
+inline std::shared_ptr<gfx::Image> squarePin() {
+    auto context = gfx::Context::create(gfx::Size{24, 24}, {.scale = 2});
+    context->setFillColor(pinColor);
+    context->fillRect({0, 0, 24, 24});
+    return gfx::Image::fromBitmap(context->makeImage(), 2);
 }
 
 }  // namespace maptest

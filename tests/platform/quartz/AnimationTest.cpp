@@ -12,8 +12,6 @@ using gfx::Color;
 
 namespace {
 
-const Color red = Color::rgb(255, 0, 0);
-
 // A horizontal bar through the middle of a 100 x 100 canvas, turning about the canvas centre.
 std::shared_ptr<Layer> barOnCanvas(std::shared_ptr<Layer>& bar) {
     auto root = Layer::make();

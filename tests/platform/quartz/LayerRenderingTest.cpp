@@ -10,9 +10,6 @@ using gfx::Color;
 
 namespace {
 
-const Color red = Color::rgb(255, 0, 0), blue = Color::rgb(0, 0, 255), black = Color::black();
-const Color transparent = Color::clear();
-
 std::shared_ptr<Layer> canvas() {
     auto root = Layer::make();
     root->setFrame({0, 0, 100, 100});

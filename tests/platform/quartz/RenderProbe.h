@@ -9,6 +9,9 @@
 
 namespace quartz::testing {
 
+inline const gfx::Color red = gfx::Color::rgb(255, 0, 0), blue = gfx::Color::rgb(0, 0, 255), black = gfx::Color::black();
+inline const gfx::Color transparent = gfx::Color::clear();
+
 // Renders `layer` into a transparent top-left context of `size` points at `scale`.
 inline gfx::Bitmap renderToBitmap(const Layer& layer, gfx::Size size, double scale = 1, double time = 0) {
     auto context = gfx::Context::create(size, {.scale = scale});

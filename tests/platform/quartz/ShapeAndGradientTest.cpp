@@ -11,9 +11,6 @@ using gfx::Color;
 
 namespace {
 
-const Color red = Color::rgb(255, 0, 0), blue = Color::rgb(0, 0, 255);
-const Color transparent = Color::clear();
-
 std::shared_ptr<ShapeLayer> shape(gfx::Path path) {
     auto layer = ShapeLayer::make();
     layer->setFrame({0, 0, 100, 100});

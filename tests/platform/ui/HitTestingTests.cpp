@@ -5,12 +5,12 @@
 namespace ui {
 namespace {
 
-struct Scene {
+struct Stage {
     std::shared_ptr<View> root = std::make_shared<View>(Rect{0, 0, 300, 300});
     std::shared_ptr<View> card = std::make_shared<View>(Rect{50, 50, 100, 100});
     std::shared_ptr<View> badge = std::make_shared<View>(Rect{80, 80, 40, 40});  // pokes out of the card
 
-    Scene() {
+    Stage() {
         root->addSubview(card);
         card->addSubview(badge);
     }
@@ -18,7 +18,7 @@ struct Scene {
 };
 
 TEST(HitTesting, deepestVisibleViewWinsAndFrontSiblingsFirst) {
-    Scene scene;
+    Stage scene;
     EXPECT_EQ(scene.hit({60, 60}), scene.card);
     EXPECT_EQ(scene.hit({135, 135}), scene.badge);
     EXPECT_EQ(scene.hit({10, 10}), scene.root);
@@ -29,7 +29,7 @@ TEST(HitTesting, deepestVisibleViewWinsAndFrontSiblingsFirst) {
 }
 
 TEST(HitTesting, partsOutsideTheSuperviewAreNotHitWhetherOrNotItClips) {
-    Scene scene;
+    Stage scene;
     EXPECT_EQ(scene.hit({165, 165}), scene.root);  // badge area beyond the card's bounds
     scene.card->setClipsToBounds(true);
     EXPECT_EQ(scene.hit({165, 165}), scene.root);
@@ -37,7 +37,7 @@ TEST(HitTesting, partsOutsideTheSuperviewAreNotHitWhetherOrNotItClips) {
 }
 
 TEST(HitTesting, nearlyTransparentHiddenAndNonInteractiveViewsAreSkippedWithTheirSubtrees) {
-    Scene scene;
+    Stage scene;
     scene.card->setAlpha(0.009);
     EXPECT_EQ(scene.hit({140, 140}), scene.root);
     scene.card->setAlpha(0.01);
@@ -50,7 +50,7 @@ TEST(HitTesting, nearlyTransparentHiddenAndNonInteractiveViewsAreSkippedWithThei
 }
 
 TEST(HitTesting, transformedViewsAreHitWhereTheyAppear) {
-    Scene scene;
+    Stage scene;
     scene.card->setTransform(gfx::AffineTransform::translation(100, 0));
     EXPECT_EQ(scene.hit({60, 60}), scene.root);
     EXPECT_EQ(scene.hit({160, 60}), scene.card);

@@ -8,25 +8,24 @@
 namespace ui {
 namespace {
 
-
-class SizedView : public View {
+class IntrinsicView : public View {
 public:
     Size intrinsic{noIntrinsicMetric, noIntrinsicMetric};
     Size intrinsicContentSize() const override { return intrinsic; }
 };
 
 // Counts how often layout reads its size: a pass over it that reads nothing was skipped.
-class CountingView : public SizedView {
+class CountingView : public IntrinsicView {
 public:
     mutable int reads = 0;
     Size intrinsicContentSize() const override {
         ++reads;
-        return SizedView::intrinsicContentSize();
+        return IntrinsicView::intrinsicContentSize();
     }
 };
 
-std::shared_ptr<SizedView> sized(double width, double height) {
-    auto view = std::make_shared<SizedView>();
+std::shared_ptr<IntrinsicView> sized(double width, double height) {
+    auto view = std::make_shared<IntrinsicView>();
     view->intrinsic = {width, height};
     view->setTranslatesAutoresizingMaskIntoConstraints(false);
     return view;

@@ -30,6 +30,8 @@
 #include "livetiming/TyresModel.h"
 #include "offline_season/SnapshotBuilder.h"
 
+#include "ReadAll.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,13 +43,6 @@ const fs::path snapshot = fs::path(SORVANE_SOURCE_DIR) / "data/offline-season";
 const std::string bahrainRace = "livetiming/2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/";
 const std::string bakuMeeting = "livetiming/2023/2023-04-30_Azerbaijan_Grand_Prix/";
 const std::string miamiRace = "livetiming/2023/2023-05-07_Miami_Grand_Prix/2023-05-07_Race/";
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 Json document(const std::string& path) {
   std::string text = readAll(snapshot / path);

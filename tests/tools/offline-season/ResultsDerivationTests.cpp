@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "offline_season/ResultsDerivation.h"
+
+#include "ReadAll.h"
 
 namespace {
 
@@ -13,10 +14,7 @@ using offline_season::Json;
 using offline_season::StandingsKind;
 
 Json fixture(const std::string& name) {
-  std::ifstream in(std::string(SORVANE_TEST_FIXTURES) + "/offline-season/" + name, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return Json::parse(bytes.str());
+  return Json::parse(readAll(std::string(SORVANE_TEST_FIXTURES) + "/offline-season/" + name));
 }
 
 // The two recordings were made years apart: the reference data attached to each row (Wikipedia

@@ -13,18 +13,13 @@
 #include "offline_season/ResultsDerivation.h"
 #include "offline_season/SnapshotBuilder.h"
 
+#include "ReadAll.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path committed = fs::path(SORVANE_SOURCE_DIR) / "data/offline-season";
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::set<std::string> filesUnder(const fs::path& root) {
   std::set<std::string> files;
