@@ -2,9 +2,10 @@
 set(SORVANE_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../tests/lsan.supp:print_suppressions=0")
 
 # One static library per folder: sources under src/, public headers under include/<name>/.
-# Sources are globbed so that adding a file needs no edit here.
+# Sources are globbed so that adding a file needs no edit here. The test builds compile a library's
+# files several to a unit; APART names those (under src/) whose file-local names repeat another file's.
 function(sorvane_library name dir)
-  cmake_parse_arguments(ARG "" "" "PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PUBLIC_DEPS;PRIVATE_DEPS;APART" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${dir}/src/*.cpp" "${dir}/src/*.c")
   if(NOT sources)
     # Headers only, or not written yet.
@@ -15,6 +16,10 @@ function(sorvane_library name dir)
     return()
   endif()
   add_library(${name} STATIC ${sources})
+  if(ARG_APART)
+    list(TRANSFORM ARG_APART PREPEND "${dir}/src/")
+    set_source_files_properties(${ARG_APART} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
   target_include_directories(${name}
     PUBLIC "$<BUILD_INTERFACE:${dir}/include>" "$<INSTALL_INTERFACE:include>"
     PRIVATE "${dir}/src")
@@ -133,4 +138,6 @@ function(sorvane_embed target file symbol)
     DEPENDS "${file}" "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
     COMMENT "Embedding ${file}")
   target_sources(${target} PRIVATE "${output}")
+  # Every embedded file names its bytes alike.
+  set_source_files_properties("${output}" PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 endfunction()
