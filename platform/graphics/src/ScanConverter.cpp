@@ -375,19 +375,27 @@ private:
     // ends, off by a few units in the last place at most, so no column is clamped.
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
-        double dxdy = (b.x - a.x) / (b.y - a.y);
+        // Both slopes in one division: lines crossing columns need what a unit of x rises, and
+        // working it out from the other slope would wait for that division first.
+#ifdef __SSE2__
+        __m128d slopes = _mm_div_pd(_mm_set_pd(b.y - a.y, b.x - a.x), _mm_set_pd(b.x - a.x, b.y - a.y));
+        double dxdy = _mm_cvtsd_f64(slopes), dydx = _mm_cvtsd_f64(_mm_unpackhi_pd(slopes, slopes));
+#else
+        double dxdy = (b.x - a.x) / (b.y - a.y), dydx = 1 / dxdy;
+#endif
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
         int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
         if (first > last) return;
         auto xAt = [&](double y) { return a.x + (y - a.y) * dxdy; };
         double top = std::max(a.y, double(first)), bottom = std::min(b.y, double(last + 1));
-        double xTop = xAt(top), xBottom = xAt(bottom);
+        // Ends within the band are the line's own: the column test need not wait for the slope.
+        double xTop = a.y < first ? xAt(top) : a.x, xBottom = b.y > last + 1 ? xAt(bottom) : b.x;
         int column = int(std::min(xTop, xBottom));
         if (std::max(xTop, xBottom) <= column + 1)
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
-        double perX = direction / std::abs(dxdy);
+        double perX = direction * std::abs(dydx);
         // Where the line leaves a row is where it enters the next. Steep, no row's piece spans more
         // than two columns: those take the same steps whatever they cross.
         double x0 = xTop;
@@ -486,10 +494,13 @@ private:
             cell[column + 1] += float(right);
         };
         partial(first, lo, double(first + 1));
-        float half = float(perX * 0.5);
-        for (int column = first + 1; column < last; ++column) {
-            cell[column] += half;
-            cell[column + 1] += half;
+        if (last > first + 1) {
+            // Each cell between takes the half its own column gives it and the half of the column
+            // before it, in one addition.
+            float half = float(perX * 0.5), whole = float(perX);
+            cell[first + 1] += half;
+            for (int column = first + 2; column < last; ++column) cell[column] += whole;
+            cell[last] += half;
         }
         partial(last, double(last), hi);
     }
