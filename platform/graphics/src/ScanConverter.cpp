@@ -993,6 +993,16 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     return mask;
 }
 
+namespace {
+
+// A hairline segment's normal, half a pixel long, and its device width.
+struct HairlineSegment {
+    Vertex normal;
+    double width;
+};
+
+}  // namespace
+
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
     Scratch& s = scratch;
@@ -1017,25 +1027,39 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
     bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
     double uniformWidth = lineWidth * std::sqrt(xLength);
-    auto quad = [&](Accumulator& accumulator, Vertex a, Vertex b) {
-        double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
-        if (!(length > 0)) return;
-        double width = uniformWidth;
-        if (!uniform) {
-            double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
-            width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
+    // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
+    // its lines: their roots and divisions no longer wait behind the previous segment's lines.
+    thread_local std::vector<HairlineSegment> segments;
+    auto quads = [&](Accumulator& accumulator, const Vertex* v, std::size_t count) {
+        if (count < 2) return;
+        segments.resize(count - 1);
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+            double dx = v[i + 1].x - v[i].x, dy = v[i + 1].y - v[i].y, length = std::sqrt(dx * dx + dy * dy);
+            double half = 0.5 / length, width = uniformWidth;
+            if (!uniform) {
+                double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
+                width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
+            }
+            // No width where the segment has no length.
+            segments[i] = {{-dy * half, dx * half}, length > 0 ? width : 0};
         }
-        double half = 0.5 / length, nx = -dy * half, ny = dx * half;
-        Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        accumulator.quad(corners, width);
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+            auto [n, width] = segments[i];
+            if (width == 0) continue;
+            Vertex a = v[i], b = v[i + 1];
+            Vertex corners[4] = {{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}};
+            accumulator.quad(corners, width);
+        }
     };
     auto addLines = [&](Accumulator& accumulator) {
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
             const Subpath& subpath = s.subpaths[i];
             std::size_t end = subpathEnd(s, i);
-            for (std::size_t v = subpath.first; v + 1 < end; ++v) quad(accumulator, s.vertices[v], s.vertices[v + 1]);
-            if (subpath.closed && end - subpath.first > 1)
-                quad(accumulator, s.vertices[end - 1], s.vertices[subpath.first]);
+            quads(accumulator, s.vertices.data() + subpath.first, end - subpath.first);
+            if (subpath.closed && end - subpath.first > 1) {
+                Vertex closing[2] = {s.vertices[end - 1], s.vertices[subpath.first]};
+                quads(accumulator, closing, 2);
+            }
         }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));

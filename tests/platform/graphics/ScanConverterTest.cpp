@@ -893,6 +893,51 @@ TEST(ScanConverter, AHairlineSegmentInksItsOnePixelBandTimesItsWidth) {
         }
 }
 
+TEST(ScanConverter, AHairlineOfManySubpathsInksEachSegmentsBandOnce) {
+    // Open and closed subpaths of several lengths, a repeated point and a lone one: the stroke covers
+    // what the one pixel wide quads around its segments (closing ones included) cover filled as one
+    // path, each once, scaled by the width (0.99: within 3/255).
+    const std::vector<std::vector<Point>> subpaths = {
+        {{4.2, 5.1}, {9.7, 6.3}, {9.7, 6.3}, {14.1, 3.9}, {18.6, 9.4}},
+        {{22.3, 4.4}},
+        {{6.1, 30.2}, {8.4, 22.7}, {12.9, 24.1}, {11.2, 33.6}, {6.1, 30.2}},
+        {{24.5, 14.2}, {34.8, 17.9}, {29.3, 27.6}},
+        {{17.1, 35.2}, {19.6, 34.1}},
+    };
+    const bool closed[] = {false, true, true, true, false};
+    Path stroke, bands;
+    for (std::size_t i = 0; i < subpaths.size(); ++i) {
+        const auto& points = subpaths[i];
+        stroke.moveTo(points[0]);
+        for (std::size_t j = 1; j < points.size(); ++j) stroke.lineTo(points[j]);
+        if (closed[i]) stroke.closeSubpath();
+        for (std::size_t j = 0; j + (closed[i] ? 0 : 1) < points.size(); ++j) {
+            Point a = points[j], b = points[(j + 1) % points.size()];
+            double length = std::hypot(b.x - a.x, b.y - a.y);
+            if (length == 0) continue;
+            Point n{-(b.y - a.y) / length * 0.5, (b.x - a.x) / length * 0.5};
+            bands.addLines(std::vector<Point>{{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y},
+                                              {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}});
+            bands.closeSubpath();
+        }
+    }
+    Bitmap clear = Bitmap::make(size, size);
+    auto paint = [&](bool strokeIt) {
+        return [&, strokeIt](Context& context) {
+            context.setStrokeColor(Color::white());
+            context.setFillColor(Color::white());
+            context.setLineWidth(0.99);
+            strokeIt ? context.stroke(stroke) : context.fill(bands);
+        };
+    };
+    Bitmap hairline = draw(paint(true), true, clear), filled = draw(paint(false), true, clear);
+    int largest = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) largest = std::max(largest, channelDifference(hairline.pixel(x, y), filled.pixel(x, y)));
+    EXPECT_LE(largest, 3);
+    EXPECT_GT(totalAlpha(filled), 0u);
+}
+
 TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
     // Under a scale of 1 by 1/4, a 0.8 wide line is 0.2 pixels thick running across and 0.8 running
     // down; both are 30 pixels long.
