@@ -1035,13 +1035,14 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
         segments.resize(count - 1);
         for (std::size_t i = 0; i + 1 < count; ++i) {
             double dx = v[i + 1].x - v[i].x, dy = v[i + 1].y - v[i].y, length = std::sqrt(dx * dx + dy * dy);
-            double half = 0.5 / length, width = uniformWidth;
+            // A segment without length gets no width, and its quad is left out.
+            bool drawn = length > 0;
+            double divisor = drawn ? length : 1, half = 0.5 / divisor, width = uniformWidth;
             if (!uniform) {
                 double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
-                width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
+                width = lineWidth * std::sqrt(ux * ux + uy * uy) / divisor;
             }
-            // No width where the segment has no length.
-            segments[i] = {{-dy * half, dx * half}, length > 0 ? width : 0};
+            segments[i] = {{-dy * half, dx * half}, drawn ? width : 0};
         }
         for (std::size_t i = 0; i + 1 < count; ++i) {
             auto [n, width] = segments[i];
