@@ -995,8 +995,10 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
 
 namespace {
 
-// A hairline segment's normal, half a pixel long, and its device width.
+// A hairline segment: the scratch's vertices it runs between, its normal (half a pixel long) and its
+// device width.
 struct HairlineSegment {
+    std::uint32_t from, to;
     Vertex normal;
     double width;
 };
@@ -1028,39 +1030,31 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
     double uniformWidth = lineWidth * std::sqrt(xLength);
     // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
-    // its lines: their roots and divisions no longer wait behind the previous segment's lines.
+    // the quads: their roots and divisions no longer wait behind the previous segment's lines.
     thread_local std::vector<HairlineSegment> segments;
-    auto quads = [&](Accumulator& accumulator, const Vertex* v, std::size_t count) {
-        if (count < 2) return;
-        segments.resize(count - 1);
-        for (std::size_t i = 0; i + 1 < count; ++i) {
-            double dx = v[i + 1].x - v[i].x, dy = v[i + 1].y - v[i].y, length = std::sqrt(dx * dx + dy * dy);
-            // A segment without length gets no width, and its quad is left out.
-            bool drawn = length > 0;
-            double divisor = drawn ? length : 1, half = 0.5 / divisor, width = uniformWidth;
-            if (!uniform) {
-                double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
-                width = lineWidth * std::sqrt(ux * ux + uy * uy) / divisor;
-            }
-            segments[i] = {{-dy * half, dx * half}, drawn ? width : 0};
+    segments.clear();
+    auto add = [&](std::size_t from, std::size_t to) {
+        Vertex a = s.vertices[from], b = s.vertices[to];
+        double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
+        if (!(length > 0)) return;
+        double half = 0.5 / length, width = uniformWidth;
+        if (!uniform) {
+            double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
+            width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
         }
-        for (std::size_t i = 0; i + 1 < count; ++i) {
-            auto [n, width] = segments[i];
-            if (width == 0) continue;
-            Vertex a = v[i], b = v[i + 1];
+        segments.push_back({std::uint32_t(from), std::uint32_t(to), {-dy * half, dx * half}, width});
+    };
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        const Subpath& subpath = s.subpaths[i];
+        std::size_t end = subpathEnd(s, i);
+        for (std::size_t v = subpath.first; v + 1 < end; ++v) add(v, v + 1);
+        if (subpath.closed && end - subpath.first > 1) add(end - 1, subpath.first);
+    }
+    auto addLines = [&](Accumulator& accumulator) {
+        for (const auto& [from, to, n, width] : segments) {
+            Vertex a = s.vertices[from], b = s.vertices[to];
             Vertex corners[4] = {{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}};
             accumulator.quad(corners, width);
-        }
-    };
-    auto addLines = [&](Accumulator& accumulator) {
-        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
-            const Subpath& subpath = s.subpaths[i];
-            std::size_t end = subpathEnd(s, i);
-            quads(accumulator, s.vertices.data() + subpath.first, end - subpath.first);
-            if (subpath.closed && end - subpath.first > 1) {
-                Vertex closing[2] = {s.vertices[end - 1], s.vertices[subpath.first]};
-                quads(accumulator, closing, 2);
-            }
         }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));
