@@ -1030,7 +1030,7 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
     double uniformWidth = lineWidth * std::sqrt(xLength);
     // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
-    // the quads: their roots and divisions no longer wait behind the previous segment's lines.
+    // the quads, so their roots and divisions need not wait behind the previous quad's lines.
     thread_local std::vector<HairlineSegment> segments;
     segments.clear();
     auto add = [&](std::size_t from, std::size_t to) {
