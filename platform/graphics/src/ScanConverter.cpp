@@ -1004,6 +1004,18 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     return mask;
 }
 
+namespace {
+
+// A hairline segment: the scratch's vertices it runs between, its normal (half a pixel long) and its
+// device width.
+struct HairlineSegment {
+    std::uint32_t from, to;
+    Vertex normal;
+    double width;
+};
+
+}  // namespace
+
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
     Scratch& s = scratch;
@@ -1028,25 +1040,32 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
     bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
     double uniformWidth = lineWidth * std::sqrt(xLength);
-    auto quad = [&](Accumulator& accumulator, Vertex a, Vertex b) {
+    // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
+    // the quads, so their roots and divisions need not wait behind the previous quad's lines.
+    thread_local std::vector<HairlineSegment> segments;
+    segments.clear();
+    auto add = [&](std::size_t from, std::size_t to) {
+        Vertex a = s.vertices[from], b = s.vertices[to];
         double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
         if (!(length > 0)) return;
-        double width = uniformWidth;
+        double half = 0.5 / length, width = uniformWidth;
         if (!uniform) {
             double ux = t.d * dx - t.c * dy, uy = -t.b * dx + t.a * dy;
             width = lineWidth * std::sqrt(ux * ux + uy * uy) / length;
         }
-        double half = 0.5 / length, nx = -dy * half, ny = dx * half;
-        Vertex corners[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        accumulator.quad(corners, width);
+        segments.push_back({std::uint32_t(from), std::uint32_t(to), {-dy * half, dx * half}, width});
     };
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+        const Subpath& subpath = s.subpaths[i];
+        std::size_t end = subpathEnd(s, i);
+        for (std::size_t v = subpath.first; v + 1 < end; ++v) add(v, v + 1);
+        if (subpath.closed && end - subpath.first > 1) add(end - 1, subpath.first);
+    }
     auto addLines = [&](Accumulator& accumulator) {
-        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
-            const Subpath& subpath = s.subpaths[i];
-            std::size_t end = subpathEnd(s, i);
-            for (std::size_t v = subpath.first; v + 1 < end; ++v) quad(accumulator, s.vertices[v], s.vertices[v + 1]);
-            if (subpath.closed && end - subpath.first > 1)
-                quad(accumulator, s.vertices[end - 1], s.vertices[subpath.first]);
+        for (const auto& [from, to, n, width] : segments) {
+            Vertex a = s.vertices[from], b = s.vertices[to];
+            Vertex corners[4] = {{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}};
+            accumulator.quad(corners, width);
         }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));

@@ -827,6 +827,41 @@ std::uint64_t totalAlpha(const Bitmap& image) {
     return total;
 }
 
+// Adds the one pixel wide quad around the segment from `a` to `b` to `path` as a subpath.
+void addBand(Path& path, Point a, Point b) {
+    double length = std::hypot(b.x - a.x, b.y - a.y);
+    Point n{-(b.y - a.y) / length * 0.5, (b.x - a.x) / length * 0.5};
+    path.addLines(std::vector<Point>{{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y},
+                                     {a.x - n.x, a.y - n.y}});
+    path.closeSubpath();
+}
+
+struct HairlineAgainstBands {
+    int largest;  // over every channel of every pixel
+    std::uint64_t ink;  // the hairline's
+};
+
+// `stroke` drawn as a hairline 0.99 wide against `bands` filled, both white on a clear bitmap (inside a
+// clip when `clipped`).
+HairlineAgainstBands compareHairline(const Path& stroke, const Path& bands, bool clipped = false) {
+    Bitmap clear = Bitmap::make(size, size);
+    auto paint = [&](bool strokeIt) {
+        return [&, strokeIt](Context& context) {
+            if (clipped) context.clip(Rect{7, 9, 24, 22});
+            context.setStrokeColor(Color::white());
+            context.setFillColor(Color::white());
+            context.setLineWidth(0.99);
+            strokeIt ? context.stroke(stroke) : context.fill(bands);
+        };
+    };
+    Bitmap hairline = draw(paint(true), true, clear), filled = draw(paint(false), true, clear);
+    HairlineAgainstBands result{0, totalAlpha(hairline)};
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            result.largest = std::max(result.largest, channelDifference(hairline.pixel(x, y), filled.pixel(x, y)));
+    return result;
+}
+
 }  // namespace
 
 TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
@@ -859,7 +894,6 @@ TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
 TEST(ScanConverter, AHairlineSegmentInksItsOnePixelBandTimesItsWidth) {
     // Each segment, whichever way it runs and whether or not the box cuts it, covers what the one
     // pixel wide quad around it covers when filled, scaled by the width (0.99 here: within 3/255).
-    Bitmap clear = Bitmap::make(size, size);
     const std::array<Point, 2> segments[] = {
         {{{5.3, 4.1}, {31.7, 12.6}}}, {{{31.7, 12.6}, {5.3, 4.1}}},   {{{12.2, 3.5}, {17.9, 35.2}}},
         {{{17.9, 35.2}, {12.2, 3.5}}}, {{{30.5, 6.25}, {8.75, 30.5}}}, {{{6.5, 20.5}, {33.5, 20.5}}},
@@ -870,27 +904,40 @@ TEST(ScanConverter, AHairlineSegmentInksItsOnePixelBandTimesItsWidth) {
             Path line;
             line.moveTo(a);
             line.lineTo(b);
-            double length = std::hypot(b.x - a.x, b.y - a.y);
-            Point n{-(b.y - a.y) / length * 0.5, (b.x - a.x) / length * 0.5};
-            Path band = polygon({{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y},
-                                 {a.x - n.x, a.y - n.y}});
-            auto paint = [&](bool stroke) {
-                return [&, stroke](Context& context) {
-                    if (clipped) context.clip(Rect{7, 9, 24, 22});
-                    context.setStrokeColor(Color::white());
-                    context.setFillColor(Color::white());
-                    context.setLineWidth(0.99);
-                    stroke ? context.stroke(line) : context.fill(band);
-                };
-            };
-            Bitmap hairline = draw(paint(true), true, clear), quad = draw(paint(false), true, clear);
-            int largest = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    largest = std::max(largest, channelDifference(hairline.pixel(x, y), quad.pixel(x, y)));
+            Path band;
+            addBand(band, a, b);
+            auto [largest, ink] = compareHairline(line, band, clipped);
             EXPECT_LE(largest, 3) << a.x << "," << a.y << " " << b.x << "," << b.y << " clipped " << clipped;
-            EXPECT_GT(totalAlpha(hairline), 0u) << a.x << "," << a.y << " clipped " << clipped;
+            EXPECT_GT(ink, 0u) << a.x << "," << a.y << " clipped " << clipped;
         }
+}
+
+TEST(ScanConverter, AHairlineOfManySubpathsInksEachSegmentsBandOnce) {
+    // Open and closed subpaths of several lengths, a repeated point and a lone one: the stroke covers
+    // what the one pixel wide quads around its segments (closing ones included) cover filled as one
+    // path, each once, scaled by the width (0.99: within 3/255).
+    const std::vector<std::vector<Point>> subpaths = {
+        {{4.2, 5.1}, {9.7, 6.3}, {9.7, 6.3}, {14.1, 3.9}, {18.6, 9.4}},
+        {{22.3, 4.4}},
+        {{6.1, 30.2}, {8.4, 22.7}, {12.9, 24.1}, {11.2, 33.6}, {6.1, 30.2}},
+        {{24.5, 14.2}, {34.8, 17.9}, {29.3, 27.6}},
+        {{17.1, 35.2}, {19.6, 34.1}},
+    };
+    const bool closed[] = {false, true, true, true, false};
+    Path stroke, bands;
+    for (std::size_t i = 0; i < subpaths.size(); ++i) {
+        const auto& points = subpaths[i];
+        stroke.moveTo(points[0]);
+        for (std::size_t j = 1; j < points.size(); ++j) stroke.lineTo(points[j]);
+        if (closed[i]) stroke.closeSubpath();
+        for (std::size_t j = 0; j + (closed[i] ? 0 : 1) < points.size(); ++j) {
+            Point a = points[j], b = points[(j + 1) % points.size()];
+            if (a.x != b.x || a.y != b.y) addBand(bands, a, b);
+        }
+    }
+    auto [largest, ink] = compareHairline(stroke, bands);
+    EXPECT_LE(largest, 3);
+    EXPECT_GT(ink, 0u);
 }
 
 TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
