@@ -247,7 +247,6 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
     if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
         return;
     }
-    for (const std::string& namespaceURI : claims->namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
     registered_.push_back({extension, std::move(claims)});
     parserExtensions_.push_back(std::move(extension));
 }
@@ -292,7 +291,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         return currentParseRun_;
     }
 
-    std::array<std::uint8_t, chunkSize> buffer{};
+    // Only the bytes each read answers are handed on: the buffer is not cleared first.
+    std::array<std::uint8_t, chunkSize> buffer;
     // The library's generic handler is per thread: ours for the length of this parse.
     const xmlGenericErrorFunc previousHandler = xmlGenericError;
     void* const previousContext = xmlGenericErrorContext;

@@ -126,7 +126,6 @@ private:
         std::optional<std::string> namespaceURI;
         const Registered* claimant = nullptr;
     } lastClaim_;
-    std::map<std::string, std::vector<std::shared_ptr<VellumParserExtension>>> parserKnownNamespaces_;
     void* context_ = nullptr;  // the XML library's parser context while a parse runs
 };
 
