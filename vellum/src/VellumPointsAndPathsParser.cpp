@@ -302,15 +302,19 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
     const double step = sweepAngle / segments;
     const double handle = 4.0 / 3.0 * std::tan(step / 4) * unitRadius;
     double angle = startAngle;
+    // Each curve starts where the one before ended: that angle's cosine and sine are kept, not worked out again.
+    double cos0 = std::cos(angle), sin0 = std::sin(angle);
     for (int segment = 0; segment < segments; ++segment) {
         const double next = angle + step;
-        const double cos0 = std::cos(angle), sin0 = std::sin(angle), cos1 = std::cos(next), sin1 = std::sin(next);
+        const double cos1 = std::cos(next), sin1 = std::sin(next);
         path.curveTo(transform.apply(Point{unitCentre + unitRadius * cos0 - handle * sin0,
                                       unitCentre + unitRadius * sin0 + handle * cos0}),
                      transform.apply(Point{unitCentre + unitRadius * cos1 + handle * sin1,
                                       unitCentre + unitRadius * sin1 - handle * cos1}),
                      transform.apply(Point{unitCentre + unitRadius * cos1, unitCentre + unitRadius * sin1}));
         angle = next;
+        cos0 = cos1;
+        sin0 = sin1;
     }
 }
 
