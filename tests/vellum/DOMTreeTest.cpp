@@ -127,6 +127,32 @@ TEST(DOMTree, ANodeCannotBecomeItsOwnAncestor) {
     EXPECT_TRUE(tree.g->textContent()) << "no cycle to walk forever";
 }
 
+// The parser's own append takes the short way only for a new leaf; every other node goes as appendChild
+// would take it, so the tree never holds a node twice or a cycle.
+TEST(DOMTree, AParsedChildIsAppendedOnceAndOtherNodesAsByAppendChild) {
+    SmallTree tree;
+    auto text = std::make_shared<Text>("t");
+    Node::appendParsedChild(tree.g, text);
+    EXPECT_EQ(tree.g->lastChild(), text);
+    EXPECT_EQ(text->parentNode(), tree.g);
+    Node::appendParsedChild(tree.g, text);
+    Node::appendParsedChild(tree.g, tree.circle);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"rect", "circle", "path", "#text"})) << "children stay where they are";
+
+    auto other = std::make_shared<Element>("defs");
+    Node::appendParsedChild(other, tree.rect);
+    EXPECT_EQ(tree.names(), (std::vector<std::string>{"circle", "path", "#text"}));
+    EXPECT_EQ(tree.rect->parentNode(), other) << "a child of another parent moves";
+
+    Node::appendParsedChild(tree.rect, other);
+    EXPECT_EQ(other->parentNode(), nullptr) << "a node with children is checked for becoming its own ancestor";
+    EXPECT_FALSE(tree.rect->hasChildNodes());
+    Node::appendParsedChild(text, text);
+    EXPECT_FALSE(text->hasChildNodes());
+    Node::appendParsedChild(tree.g, nullptr);
+    EXPECT_EQ(tree.g->childNodes()->length(), 3u);
+}
+
 TEST(DOMTree, TextContentJoinsTheSubtreesTextInOrder) {
     // <text>Hello <tspan>big</tspan><!--c--> world</text>
     auto text = std::make_shared<Element>("text");

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <random>
 #include <string>
 
@@ -114,6 +115,44 @@ TEST(PathData, ArcsWithZeroRadiusAreLinesAndTooSmallRadiiAreEnlarged) {
     // A half circle of radius 5 through y = -5 or 5, as the sweep flag says.
     const auto box = arc.pathBoundingBox();
     EXPECT_NEAR(box.size.height, 5, 1e-6);
+}
+
+// Arcs whose centre and angles come out exactly, against the graphics library's own unit arc placed on
+// the ellipse: the path holds the same points to the last bit, whatever the number of quarter turns.
+TEST(PathData, ArcsAreTheGraphicsLibrarysUnitArcPlacedOnTheEllipse) {
+    struct Case {
+        const char* data;
+        Point start, centre, radii, unitStart, unitEnd;
+        bool positive;
+    };
+    const Case cases[] = {
+        {"M10 0A10 10 0 0 1 -10 0", {10, 0}, {0, 0}, {10, 10}, {1, 0}, {-1, 0}, true},
+        {"M10 0A10 10 0 0 0 -10 0", {10, 0}, {0, 0}, {10, 10}, {1, 0}, {-1, 0}, false},
+        {"M20 0A20 10 0 0 1 -20 0", {20, 0}, {0, 0}, {20, 10}, {1, 0}, {-1, 0}, true},
+        {"M10 0A10 10 0 0 1 0 10", {10, 0}, {0, 0}, {10, 10}, {1, 0}, {0, 1}, true},
+        {"M10 0A10 10 0 1 1 0 10", {10, 0}, {10, 10}, {10, 10}, {0, -1}, {-1, 0}, true},
+    };
+    for (const Case& arc : cases) {
+        const double startAngle = std::atan2(arc.unitStart.y, arc.unitStart.x);
+        double sweep = std::atan2(arc.unitEnd.y, arc.unitEnd.x) - startAngle;
+        if (arc.positive && sweep < 0) sweep += 2 * std::numbers::pi;
+        if (!arc.positive && sweep > 0) sweep -= 2 * std::numbers::pi;
+        gfx::Path unit;
+        unit.addRelativeArc({0, 0}, 1, startAngle, sweep);
+        const gfx::AffineTransform place{arc.radii.x, 0, -0.0, arc.radii.y, arc.centre.x, arc.centre.y};
+        gfx::Path expected;
+        expected.moveTo(arc.start);
+        for (const PathElement& element : unit.elements()) {
+            if (element.kind != Kind::curveTo) continue;
+            expected.curveTo(place.apply(element.points[0]), place.apply(element.points[1]),
+                             place.apply(element.points[2]));
+        }
+        ASSERT_GT(expected.elements().size(), 1u) << arc.data;
+        SVGPathElement element("path");
+        element.parseData(arc.data);
+        ASSERT_TRUE(element.pathForShapeInRelativeCoords());
+        EXPECT_EQ(*element.pathForShapeInRelativeCoords(), expected) << arc.data;
+    }
 }
 
 TEST(PathData, ArcsThatOverflowTheArithmeticAreStraightLines) {

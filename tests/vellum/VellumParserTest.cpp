@@ -11,6 +11,7 @@
 #include "vellum/CharacterData.h"
 #include "vellum/NamedNodeMap.h"
 #include "vellum/NodeList.h"
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/StyleSheetList.h"
@@ -195,6 +196,30 @@ TEST(VellumParser, ForeignAndUnknownElementsAreGenericWithTheirAttributesAndChil
     auto gradient = svg->getElementById("g");
     ASSERT_TRUE(gradient);
     EXPECT_EQ(gradient->tagName(), "linearGradient") << "a prefixed gradient keeps the bare name";
+}
+
+// One tag in turn in two namespaces, and tags with and without classes of their own: each element is
+// built by the class of its own tag and namespace, whatever came before it.
+TEST(VellumParser, EachElementIsBuiltForItsOwnTagWhateverTheElementBeforeIt) {
+    auto result = parse(svgOpen + R"( xmlns:x="urn:x"><path d="M0 0H4"/><x:path d="M0 0H5"/><path d="M0 0H6"/>)"
+                        R"(<unknown/><path d="M0 0H7"/><unknown/><x:path/><defs/><defs/><rect/></svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    std::vector<std::string> built;
+    for (const auto& child : *svg->childNodes()) {
+        const auto element = Element::from(child);
+        ASSERT_TRUE(element);
+        const bool isSVG = element->isSVGElement();
+        built.push_back(element->tagName() + (std::dynamic_pointer_cast<SVGPathElement>(child) ? " path class"
+                                              : isSVG                                 ? " svg"
+                                                                                      : " generic"));
+    }
+    EXPECT_EQ(built, (std::vector<std::string>{"path path class", "x:path generic", "path path class", "unknown generic",
+                                               "path path class", "unknown generic", "x:path generic", "defs svg",
+                                               "defs svg", "rect svg"}));
+    const auto path = std::dynamic_pointer_cast<SVGPathElement>(svg->childNodes()->item(4));
+    ASSERT_TRUE(path && path->pathForShapeInRelativeCoords());
+    EXPECT_EQ(path->pathForShapeInRelativeCoords()->elements().size(), 2u);
 }
 
 TEST(VellumParser, TextSplitAcrossChunksArrivesAsOneTextNode) {

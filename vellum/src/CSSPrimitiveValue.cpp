@@ -52,6 +52,16 @@ void CSSPrimitiveValue::setCssText(std::string text) {
     std::size_t numberLength = 0;
     const auto leading = floatPrefix(body, &numberLength);
     const std::string_view rest = leading ? body.substr(numberLength) : std::string_view{};
+    const auto setNumber = [&](float value) {
+        primitiveType_ = number;
+        internalValue_ = value;
+        internalString_.reset();
+    };
+    // A plain number, as most lengths are written, ends in a digit or a point: never in a unit.
+    if (leading && rest.empty()) {
+        setNumber(*leading);
+        return;
+    }
     for (const auto& [suffix, type] : suffixes) {
         if (body.ends_with(suffix)) {
             // A keyword that merely ends like a unit is typed as that unit with value 0.
@@ -65,10 +75,8 @@ void CSSPrimitiveValue::setCssText(std::string text) {
     // Units are matched case-sensitively: "12PX" stays the number 12.
     const bool unitInOtherCase = std::any_of(suffixes.begin(), suffixes.end(),
                                              [&](const auto& entry) { return equalsIgnoringASCIICase(rest, entry.first); });
-    if (leading && (rest.empty() || unitInOtherCase)) {
-        primitiveType_ = number;
-        internalValue_ = *leading;
-        internalString_.reset();
+    if (leading && unitInOtherCase) {
+        setNumber(*leading);
     } else {
         primitiveType_ = string;
         internalValue_ = 0;

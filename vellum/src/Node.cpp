@@ -169,6 +169,20 @@ std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, 
     return newChild;
 }
 
+void Node::appendParsedChild(const std::shared_ptr<Node>& parent, std::shared_ptr<Node> child) {
+    if (!parent || !child) return;
+    Node& node = *child;
+    const bool hasNoParent = node.parentNode_.expired();
+    if (hasNoParent && &node != parent.get() && !node.hasChildNodes()) {
+        parent->childNodes_->internalArray().push_back(std::move(child));
+        node.setParentNode(parent);
+        return;
+    }
+    // Compared by owner, without locking the link: the node's parent is alive while `parent` is held.
+    if (!hasNoParent && !node.parentNode_.owner_before(parent) && !parent.owner_before(node.parentNode_)) return;
+    parent->appendChild(child);
+}
+
 std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& oldChild) {
     if (newChild && newChild->nodeType() == NodeType::documentFragment) {
         foundation::raiseAssertion(

@@ -9,16 +9,10 @@
 
 namespace vellum {
 
-namespace {
-thread_local NodeArena* currentArena = nullptr;
-}
-
-NodeArena* NodeArena::current() { return currentArena; }
-
-NodeArena::Scope::Scope() : arena_(new NodeArena()), previous_(currentArena) { currentArena = arena_; }
+NodeArena::Scope::Scope() : arena_(new NodeArena()), previous_(currentOnThisThread) { currentOnThisThread = arena_; }
 
 NodeArena::Scope::~Scope() {
-    currentArena = previous_;
+    currentOnThisThread = previous_;
     arena_->release();
 }
 
@@ -42,23 +36,15 @@ void NodeArena::release() {
     if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }
 
-void* NodeArena::allocate(std::size_t size, std::size_t alignment) {
-    // Alignments are powers of two.
-    const auto padding = [&] { return (0 - reinterpret_cast<std::uintptr_t>(next_)) & (alignment - 1); };
-    if (!next_ || padding() + size > left_) {
-        // Blocks grow with the document, so a large one needs few of them.
-        const std::size_t blockSize = std::max(nextBlockSize_, size + alignment);
-        nextBlockSize_ = std::min<std::size_t>(nextBlockSize_ * 2, 1024 * 1024);
-        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(blockSize));
-        blockSizes_.push_back(blockSize);
-        next_ = blocks_.back().get();
-        left_ = blockSize;
-    }
-    const std::size_t skip = padding();
-    std::byte* const place = next_ + skip;
-    next_ = place + size;
-    left_ -= skip + size;
-    return place;
+void* NodeArena::allocateInNewBlock(std::size_t size, std::size_t alignment) {
+    // Blocks grow with the document, so a large one needs few of them.
+    const std::size_t blockSize = std::max(nextBlockSize_, size + alignment);
+    nextBlockSize_ = std::min<std::size_t>(nextBlockSize_ * 2, 1024 * 1024);
+    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(blockSize));
+    blockSizes_.push_back(blockSize);
+    next_ = blocks_.back().get();
+    left_ = blockSize;
+    return allocate(size, alignment);
 }
 
 }  // namespace vellum

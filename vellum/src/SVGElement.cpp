@@ -26,6 +26,7 @@ bool isSeparator(char character) {
 // the first character that starts no number (units, junk) instead of looping on it.
 std::vector<float> transformArguments(std::string_view text) {
     std::vector<float> numbers;
+    numbers.reserve(6);  // a matrix's, the most an item takes: one allocation rather than one per doubling
     std::size_t index = 0;
     for (;;) {
         while (index < text.size() && isSeparator(text[index])) ++index;

@@ -247,7 +247,6 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
     if (!extension || std::find(parserExtensions_.begin(), parserExtensions_.end(), extension) != parserExtensions_.end()) {
         return;
     }
-    for (const std::string& namespaceURI : claims->namespaces) parserKnownNamespaces_[namespaceURI].push_back(extension);
     registered_.push_back({extension, std::move(claims)});
     parserExtensions_.push_back(std::move(extension));
 }
@@ -292,7 +291,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         return currentParseRun_;
     }
 
-    std::array<std::uint8_t, chunkSize> buffer{};
+    // Only the bytes each read answers are handed on: the buffer is not cleared first.
+    std::array<std::uint8_t, chunkSize> buffer;
     // The library's generic handler is per thread: ours for the length of this parse.
     const xmlGenericErrorFunc previousHandler = xmlGenericError;
     void* const previousContext = xmlGenericErrorContext;
@@ -397,7 +397,7 @@ const std::shared_ptr<Node>& VellumParser::currentParent() const {
 
 void VellumParser::flushCharacters() {
     if (storedChars_.empty()) return;
-    if (const auto& parent = currentParent()) parent->appendChild(makeNodeShared<Text>(storedChars_));
+    if (const auto& parent = currentParent()) Node::appendParsedChild(parent, makeNodeShared<Text>(storedChars_));
     storedChars_.clear();
 }
 
@@ -457,6 +457,37 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     }
     flushCharacters();
 
+    const Registered* claimant = claimantFor(namespaceURI, localName);
+    if (!claimant || !claimant->extension) {
+        run.addParseErrorFatal(VellumError::make(
+            "Vellum Parsing", 32523432,
+            foundation::format("Exception = Found a tag (prefix:%@ name:%@) that was rejected by all the parsers "
+                               "available. Perhaps you forgot to include a default parser (usually: VellumParserDOM, "
+                               "which will handle any / all XML tags)",
+                               prefix.value_or("(null)"), localName)));
+        openElements_.emplace_back(nullptr, nullptr);
+        return;
+    }
+
+    const std::shared_ptr<VellumParserExtension>& chosen = claimant->extension;
+    if (localName == "use") sawUseElement_ = true;
+    // The parent's share is the open list's; the list may grow below, so whether there is one is noted.
+    const std::shared_ptr<Node>& parent = currentParent();
+    const bool hasParent = parent != nullptr;
+    auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
+    if (node && hasParent) Node::appendParsedChild(parent, node);
+    const bool isRoot = node && !hasParent;
+    openElements_.emplace_back(chosen, std::move(node));
+    if (isRoot && run.parsedDocument()) addExternalStylesheetsToRootElement();
+}
+
+// Consecutive elements mostly share their tag (a flag is runs of paths): the last answer is kept.
+const VellumParser::Registered* VellumParser::claimantFor(const std::optional<std::string>& namespaceURI,
+                                                          const std::string& localName) {
+    if (lastClaim_.registered == registered_.size() && lastClaim_.localName == localName &&
+        lastClaim_.namespaceURI == namespaceURI) {
+        return lastClaim_.claimant;
+    }
     const Registered* claimant = nullptr;
     const Registered* namespaceDefault = nullptr;
     const Registered* catchAll = nullptr;
@@ -476,26 +507,11 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
         }
     }
     if (!claimant) claimant = namespaceDefault ? namespaceDefault : catchAll;
-    const std::shared_ptr<VellumParserExtension> chosen = claimant ? claimant->extension : nullptr;
-    if (!chosen) {
-        run.addParseErrorFatal(VellumError::make(
-            "Vellum Parsing", 32523432,
-            foundation::format("Exception = Found a tag (prefix:%@ name:%@) that was rejected by all the parsers "
-                               "available. Perhaps you forgot to include a default parser (usually: VellumParserDOM, "
-                               "which will handle any / all XML tags)",
-                               prefix.value_or("(null)"), localName)));
-        openElements_.emplace_back(nullptr, nullptr);
-        return;
-    }
-
-    if (localName == "use") sawUseElement_ = true;
-    const auto parent = currentParent();
-    auto node = chosen->handleStartElement(localName, source_, prefix, namespaceURI, attributes, run, parent);
-    if (node && parent && node->parentNode() != parent) parent->appendChild(node);
-    openElements_.emplace_back(chosen, node);
-    if (node && !parent && run.parsedDocument()) {
-        addExternalStylesheetsToRootElement();
-    }
+    lastClaim_.registered = registered_.size();
+    lastClaim_.localName = localName;
+    lastClaim_.namespaceURI = namespaceURI;
+    lastClaim_.claimant = claimant;
+    return claimant;
 }
 
 void VellumParser::handleEndElement() {

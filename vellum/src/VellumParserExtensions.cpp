@@ -97,18 +97,23 @@ std::shared_ptr<Node> VellumParserSVG::handleStartElement(const std::string& nam
                                                           VellumParseResult& result,
                                                           const std::shared_ptr<Node>& parentNode) {
     if (!isSVG(namespaceURI)) return nullptr;
-    const auto& map = elementMap();
-    auto entry = map.find(name);
+    // Runs of one tag are usual (a flag's paths): the last tag's entry is kept.
+    if (!lastFactory_ || lastTag_ != name) {
+        const auto& map = elementMap();
+        const auto entry = map.find(name);
+        lastFactory_ = entry != map.end() ? &entry->second : nullptr;
+        lastTag_ = name;
+    }
     std::shared_ptr<SVGElement> element;
-    if (entry != map.end()) {
-        element = entry->second(qualified(name, prefix), namespaceURI, attributes);
+    if (lastFactory_) {
+        element = (*lastFactory_)(qualified(name, prefix), namespaceURI, attributes);
     } else {
         vellumLogWarning("Support for '%@' element has not been implemented", name);
         element = SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
     }
     // Linked before its attributes are read, so lengths in em find the font size its ancestors give.
     // An svg element is linked after (a nested one sets up its own viewport from its attributes).
-    if (parentNode && !SVGElement::as<SVGSVGElement>(element)) parentNode->appendChild(element);
+    if (parentNode && !SVGElement::as<SVGSVGElement>(element)) Node::appendParsedChild(parentNode, element);
     element->postProcessAttributesAddingErrorsTo(result);
 
     auto svg = SVGElement::as<SVGSVGElement>(element);

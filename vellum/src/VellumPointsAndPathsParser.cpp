@@ -291,22 +291,30 @@ void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, doubl
         return;
     }
 
-    gfx::Path unitArc;
-    // Its opening move and at most four quarter curves (a sweep stays within a full turn): room made
-    // once rather than grown element by element.
-    unitArc.reserve(5);
-    unitArc.addRelativeArc({0, 0}, 1, startAngle, sweepAngle);
+    // The arc of the unit circle cut into quarter turns at most, each a cubic, as the graphics library's
+    // relative arc makes it (the same steps in the same order, so the same points), placed as each curve is
+    // added: no path of the unit arc is made and copied over. Its opening point is the current one.
     const gfx::AffineTransform transform{rx * cosPhi, rx * sinPhi, -ry * sinPhi, ry * cosPhi, centre.x, centre.y};
-    // The arc continues the current subpath: its own opening move is left out. Each point is placed as
-    // it is added, with no placed copy of the whole arc in between.
-    for (const gfx::PathElement& element : unitArc.elements()) {
-        const auto place = [&](int index) { return transform.apply(element.points[static_cast<std::size_t>(index)]); };
-        switch (element.kind) {
-            case gfx::PathElement::Kind::lineTo: path.lineTo(place(0)); break;
-            case gfx::PathElement::Kind::quadCurveTo: path.quadCurveTo(place(0), place(1)); break;
-            case gfx::PathElement::Kind::curveTo: path.curveTo(place(0), place(1), place(2)); break;
-            default: break;
-        }
+    if (sweepAngle == 0) return;
+    constexpr double unitCentre = 0, unitRadius = 1;
+    const int segments =
+        std::max(1, static_cast<int>(std::ceil(std::abs(sweepAngle) / (std::numbers::pi / 2) - 1e-9)));
+    const double step = sweepAngle / segments;
+    const double handle = 4.0 / 3.0 * std::tan(step / 4) * unitRadius;
+    double angle = startAngle;
+    // Each curve starts where the one before ended: that angle's cosine and sine are kept, not worked out again.
+    double cos0 = std::cos(angle), sin0 = std::sin(angle);
+    for (int segment = 0; segment < segments; ++segment) {
+        const double next = angle + step;
+        const double cos1 = std::cos(next), sin1 = std::sin(next);
+        path.curveTo(transform.apply(Point{unitCentre + unitRadius * cos0 - handle * sin0,
+                                      unitCentre + unitRadius * sin0 + handle * cos0}),
+                     transform.apply(Point{unitCentre + unitRadius * cos1 + handle * sin1,
+                                      unitCentre + unitRadius * sin1 - handle * cos1}),
+                     transform.apply(Point{unitCentre + unitRadius * cos1, unitCentre + unitRadius * sin1}));
+        angle = next;
+        cos0 = cos1;
+        sin0 = sin1;
     }
 }
 

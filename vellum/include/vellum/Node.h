@@ -74,6 +74,10 @@ public:
     // Answers the old child.
     std::shared_ptr<Node> replaceChild(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& oldChild);
     std::shared_ptr<Node> removeChild(const std::shared_ptr<Node>& oldChild);
+    // Puts a node the parser has just made at the end of `parent`'s children, as appendChild does. A
+    // new leaf (the usual case) is appended without appendChild's checks and without taking another
+    // share of either node; a child already under `parent` stays where it is.
+    static void appendParsedChild(const std::shared_ptr<Node>& parent, std::shared_ptr<Node> child);
 
     bool hasChildNodes() const;
     bool hasAttributes() const;

@@ -83,6 +83,9 @@ private:
                             const std::optional<std::string>& namespaceURI,
                             const std::vector<std::pair<std::string, std::string>>& namespaces,
                             const std::vector<RawAttribute>& rawAttributes);
+    // The extension that takes an element: the first whose tags name it, else one taking its whole
+    // namespace, else one taking every namespace (null for none).
+    const Registered* claimantFor(const std::optional<std::string>& namespaceURI, const std::string& localName);
     void handleEndElement();
     void handleFoundCharacters(std::string_view characters);
     void handleProcessingInstruction(const std::string& target, const std::optional<std::string>& data);
@@ -116,7 +119,13 @@ private:
     std::optional<std::string> defaultXMLNamespace_;
     std::vector<std::shared_ptr<VellumParserExtension>> parserExtensions_;
     std::vector<Registered> registered_;
-    std::map<std::string, std::vector<std::shared_ptr<VellumParserExtension>>> parserKnownNamespaces_;
+    // The last element's tag and the extension it went to, while `registered` extensions are added.
+    struct {
+        std::size_t registered = 0;
+        std::string localName;
+        std::optional<std::string> namespaceURI;
+        const Registered* claimant = nullptr;
+    } lastClaim_;
     void* context_ = nullptr;  // the XML library's parser context while a parse runs
 };
 

@@ -28,6 +28,11 @@ public:
                                              const std::optional<std::string>& namespaceURI,
                                              const ParsedAttributes& attributes, VellumParseResult& result,
                                              const std::shared_ptr<Node>& parentNode) override;
+
+private:
+    // The last tag asked for and its entry (null for a tag without one).
+    std::string lastTag_;
+    const ElementFactory* lastFactory_ = nullptr;
 };
 
 // Gradients and their stops. A stop outside a gradient is built but belongs to no gradient.
