@@ -96,18 +96,19 @@ void BorderTracer::startSegment(Chain& chain) {
     const Chain &left = chains_[active_[index]], &right = chains_[active_[index + 1]];
     double closing = left.dxdy - right.dxdy;
     double gap = xAt(right, y) - xAt(left, y);
-    double at = y;
+    double last = std::min({left.b.y, right.b.y, bottom_});
     // Neighbours already past each other (a segment all but flat crossed one as it ended, and the
     // next one goes on from there) are swapped straight away, whichever way they go on: windings
     // counted across them in the wrong order would be wrong for as long as they run side by side.
-    if (!(gap < -crossingSlack)) {
-        if (!(closing > 0)) return;
-        double last = std::min({left.b.y, right.b.y, bottom_});
-        if (gap + crossingSlack >= (last - y) * closing) return;
-        // Where they cross, however close: until the swap the line is out of order there, and a
-        // chain starting meanwhile would be placed and wound among neighbours in the wrong order.
-        at = y + std::max(gap, 0.0) / closing;
-    }
+    bool past = gap < -crossingSlack;
+    // Whether they close in and meet before either segment ends, tested as one: closing in or not
+    // is a coin toss from one neighbour to the next, and a branch on it alone mostly guesses wrong.
+    bool meet = (closing > 0) & !(gap + crossingSlack >= (last - y) * closing);
+    if (!(past | meet)) return;
+    double at = y;
+    // Where they cross, however close: until the swap the line is out of order there, and a chain
+    // starting meanwhile would be placed and wound among neighbours in the wrong order.
+    if (!past) at = y + std::max(gap, 0.0) / closing;
     if (!(at > y)) at = std::nextafter(y, INFINITY);
     crossings_.push_back({at, active_[index], active_[index + 1], left.segment, right.segment});
     std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());
