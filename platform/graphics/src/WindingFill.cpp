@@ -41,7 +41,8 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
     ways_.resize(count);
     for (std::size_t edge = 0; edge < count; ++edge) {
         double from = corners[edge].y, to = corners[edge + 1 < count ? edge + 1 : 0].y;
-        ways_[edge] = std::int8_t(from < to ? 1 : from > to ? -1 : 0);
+        // Without a branch: an outline turning back and forth often goes either way.
+        ways_[edge] = std::int8_t(int(from < to) - int(from > to));
     }
     // Start where a run begins, so that none wraps around; a polygon that never changes way is flat.
     std::size_t start = 0;
