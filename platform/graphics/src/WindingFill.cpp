@@ -76,7 +76,8 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
     return y <= a.y ? a.x : y >= b.y ? b.x : a.x + (y - a.y) * chain.dxdy;
 }
 
-void BorderTracer::keep(Chain& chain, double y) {
+// Inlined, as the sweep keeps a stretch at nearly every corner it stops at.
+[[gnu::always_inline]] inline void BorderTracer::keep(Chain& chain, double y) {
     if (chain.pendingSign != 0 && y > chain.pendingY) {
         const Point &a = chain.a, &b = chain.b;
         Point from = chain.pendingY <= a.y ? a : Point{xAt(chain, chain.pendingY), chain.pendingY};
