@@ -184,9 +184,11 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
                 chain.pendingSign = sign;
                 chain.pendingY = cornerY;
                 ++chain.segment;
-                startSegment(chain);
-                corners_.front().y = std::max(chain.b.y, y);
+                // The heap put right first, from the points themselves: it need not wait for the
+                // segment's slope.
+                corners_.front().y = std::max(points_[chain.segment + 1].y, y);
                 siftDown(corners_);
+                startSegment(chain);
                 if (i < active_.size()) {
                     if (i > 0) watch(i - 1, y);
                     watch(i, y);
