@@ -88,9 +88,12 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
 }
 
 void BorderTracer::startSegment(Chain& chain) {
-    chain.a = points_[chain.segment];
-    chain.b = points_[chain.segment + 1];
-    chain.dxdy = (chain.b.x - chain.a.x) / (chain.b.y - chain.a.y);
+    // From the points as read, not as just stored in the chain: reading a half of a pair just
+    // written waits for the write.
+    Point a = points_[chain.segment], b = points_[chain.segment + 1];
+    chain.a = a;
+    chain.b = b;
+    chain.dxdy = (b.x - a.x) / (b.y - a.y);
 }
 
 [[gnu::always_inline]] inline void BorderTracer::watch(std::size_t index, double y) {
