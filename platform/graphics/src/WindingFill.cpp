@@ -41,7 +41,8 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
     ways_.resize(count);
     for (std::size_t edge = 0; edge < count; ++edge) {
         double from = corners[edge].y, to = corners[edge + 1 < count ? edge + 1 : 0].y;
-        ways_[edge] = std::int8_t(from < to ? 1 : from > to ? -1 : 0);
+        // Without a branch: an outline turning back and forth often goes either way.
+        ways_[edge] = std::int8_t(int(from < to) - int(from > to));
     }
     // Start where a run begins, so that none wraps around; a polygon that never changes way is flat.
     std::size_t start = 0;
@@ -75,7 +76,8 @@ void BorderTracer::polygon(const Point* corners, std::size_t count) {
     return y <= a.y ? a.x : y >= b.y ? b.x : a.x + (y - a.y) * chain.dxdy;
 }
 
-void BorderTracer::keep(Chain& chain, double y) {
+// Inlined, as the sweep keeps a stretch at nearly every corner it stops at.
+[[gnu::always_inline]] inline void BorderTracer::keep(Chain& chain, double y) {
     if (chain.pendingSign != 0 && y > chain.pendingY) {
         const Point &a = chain.a, &b = chain.b;
         Point from = chain.pendingY <= a.y ? a : Point{xAt(chain, chain.pendingY), chain.pendingY};
@@ -86,9 +88,12 @@ void BorderTracer::keep(Chain& chain, double y) {
 }
 
 void BorderTracer::startSegment(Chain& chain) {
-    chain.a = points_[chain.segment];
-    chain.b = points_[chain.segment + 1];
-    chain.dxdy = (chain.b.x - chain.a.x) / (chain.b.y - chain.a.y);
+    // From the points as read, not as just stored in the chain: reading a half of a pair just
+    // written waits for the write.
+    Point a = points_[chain.segment], b = points_[chain.segment + 1];
+    chain.a = a;
+    chain.b = b;
+    chain.dxdy = (b.x - a.x) / (b.y - a.y);
 }
 
 [[gnu::always_inline]] inline void BorderTracer::watch(std::size_t index, double y) {
@@ -96,18 +101,19 @@ void BorderTracer::startSegment(Chain& chain) {
     const Chain &left = chains_[active_[index]], &right = chains_[active_[index + 1]];
     double closing = left.dxdy - right.dxdy;
     double gap = xAt(right, y) - xAt(left, y);
-    double at = y;
+    double last = std::min({left.b.y, right.b.y, bottom_});
     // Neighbours already past each other (a segment all but flat crossed one as it ended, and the
     // next one goes on from there) are swapped straight away, whichever way they go on: windings
     // counted across them in the wrong order would be wrong for as long as they run side by side.
-    if (!(gap < -crossingSlack)) {
-        if (!(closing > 0)) return;
-        double last = std::min({left.b.y, right.b.y, bottom_});
-        if (gap + crossingSlack >= (last - y) * closing) return;
-        // Where they cross, however close: until the swap the line is out of order there, and a
-        // chain starting meanwhile would be placed and wound among neighbours in the wrong order.
-        at = y + std::max(gap, 0.0) / closing;
-    }
+    bool past = gap < -crossingSlack;
+    // Whether they close in and meet before either segment ends, tested as one: closing in or not
+    // is a coin toss from one neighbour to the next, and a branch on it alone mostly guesses wrong.
+    bool meet = (closing > 0) & !(gap + crossingSlack >= (last - y) * closing);
+    if (!(past | meet)) return;
+    double at = y;
+    // Where they cross, however close: until the swap the line is out of order there, and a chain
+    // starting meanwhile would be placed and wound among neighbours in the wrong order.
+    if (!past) at = y + std::max(gap, 0.0) / closing;
     if (!(at > y)) at = std::nextafter(y, INFINITY);
     crossings_.push_back({at, active_[index], active_[index + 1], left.segment, right.segment});
     std::push_heap(crossings_.begin(), crossings_.end(), std::greater<>());
@@ -181,9 +187,11 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
                 chain.pendingSign = sign;
                 chain.pendingY = cornerY;
                 ++chain.segment;
-                startSegment(chain);
-                corners_.front().y = std::max(chain.b.y, y);
+                // The heap put right first, from the points themselves: it need not wait for the
+                // segment's slope.
+                corners_.front().y = std::max(points_[chain.segment + 1].y, y);
                 siftDown(corners_);
+                startSegment(chain);
                 if (i < active_.size()) {
                     if (i > 0) watch(i - 1, y);
                     watch(i, y);
