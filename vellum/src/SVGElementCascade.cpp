@@ -218,6 +218,12 @@ struct SVGElement::CascadeScope::Store {
     std::vector<NamedNodeMap::Name> attributeNames;
     Blocks<std::string> values;
     Blocks<ComputedStyle> records;
+    // The root the last record was made under and the sheets that apply there: a document's elements
+    // share one, so its sheets are looked at once, not with a share of the root taken per element. Held,
+    // so that another root is never taken for this one.
+    bool rootKnown = false;
+    std::shared_ptr<const SVGSVGElement> root;
+    std::shared_ptr<const StyleSheetList> rootSheets;  // null for none or an empty list
 };
 
 namespace {
@@ -237,6 +243,9 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
         return;
     }
     // Records hold their elements' parents and sheets: a kept one must not keep a document alive.
+    store->rootKnown = false;
+    store->root.reset();
+    store->rootSheets.reset();
     store->records.keepLast([](ComputedStyle& record) {
         record.parent.reset();
         record.sheets.reset();
@@ -271,9 +280,15 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
     style.parent = nearestSVGAncestor(*this);
-    const auto root = rootOfCurrentDocumentFragment();
-    const bool anySheet = root && root->styleSheets() && root->styleSheets()->length() > 0;
-    style.sheets = anySheet ? root->styleSheets() : nullptr;
+    CascadeScope::Store& store = *activeStore;
+    const auto& root = rootOfCurrentDocumentFragment_;
+    if (!store.rootKnown || root.owner_before(store.root) || store.root.owner_before(root)) {
+        store.root = root.lock();
+        const bool anySheet = store.root && store.root->styleSheets() && store.root->styleSheets()->length() > 0;
+        store.rootSheets = anySheet ? store.root->styleSheets() : nullptr;
+        store.rootKnown = true;
+    }
+    style.sheets = store.rootSheets;
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     // Most elements have neither inline style nor sheets to match: their attributes are the answers.
