@@ -292,7 +292,7 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
     // Most elements have neither inline style nor sheets to match: their attributes are the answers.
-    if (!style_ && !style.sheets) style.fileOwnAttributes(*attributes(), activeStore->attributeNames);
+    if (!style_ && !style.sheets) style.fileOwnAttributes(*attributes(), store.attributeNames);
     return style;
 }
 

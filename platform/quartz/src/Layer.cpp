@@ -24,8 +24,6 @@ Layer::Layer(const Layer& other)
       values_(other.values_),
       needsDisplay_(other.needsDisplay_) {}
 
-const Layer::Appearance Layer::defaultAppearance;
-
 Layer::Appearance& Layer::changedAppearance() {
     if (!appearance_) appearance_ = std::make_unique<Appearance>();
     return *appearance_;

@@ -279,8 +279,12 @@ private:
         double contentsScale = 1;
         std::weak_ptr<LayerDelegate> delegate;
     };
-    static const Appearance defaultAppearance;
-    const Appearance& appearance() const { return appearance_ ? *appearance_ : defaultAppearance; }
+    // The defaults, made on first use (so that no other file's static layer meets them unmade).
+    static const Appearance& unsetAppearance() {
+        static const Appearance unset;
+        return unset;
+    }
+    const Appearance& appearance() const { return appearance_ ? *appearance_ : unsetAppearance(); }
     Appearance& changedAppearance();
 
     void insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below);
