@@ -214,6 +214,30 @@ TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     EXPECT_TRUE(shape("zeros")->lineDashPattern().empty());
 }
 
+// A stroke drawn in user space takes the path moved to its layer's origin; the shape keeps that copy for
+// the next build, which must still follow a new width or a new path.
+TEST(ShapeLayer, AStretchedStrokeKeepsItsMovedPathOnlyWhileItsPathAndOriginStay) {
+    const auto document = parsed(R"s(<rect id="b" width="5" height="5" stroke="red" stroke-width="4" transform="scale(2 1)"/>)s", "");
+    auto element = document.element<BaseClassForAllSVGBasicShapes>("b");
+    const auto shape = [&] { return std::dynamic_pointer_cast<quartz::ShapeLayer>(element->newLayer()); };
+    const auto first = shape(), second = shape();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->sharedPath(), second->sharedPath()) << "made once";
+    EXPECT_NE(first->sharedPath(), element->sharedPathForShapeInRelativeCoords());
+    EXPECT_TRUE(first->pathTransform().isIdentity());
+    EXPECT_EQ(first->path()->boundingBox(), (gfx::Rect{2, 2, 5, 5}));
+    EXPECT_EQ(element->pathForShapeInRelativeCoords()->boundingBox(), (gfx::Rect{0, 0, 5, 5})) << "its own path stays";
+    element->setAttribute("stroke-width", "2");
+    const auto thinner = shape();
+    EXPECT_EQ(thinner->frame(), (gfx::Rect{-2, -1, 14, 7}));
+    EXPECT_EQ(thinner->path()->boundingBox(), (gfx::Rect{1, 1, 5, 5}));
+    gfx::Path moved;
+    moved.addRect({40, 50, 20, 4});
+    element->setPathForShapeInRelativeCoords(moved);
+    EXPECT_EQ(shape()->path()->boundingBox(), (gfx::Rect{1, 1, 20, 4}));
+    EXPECT_EQ(first->path()->boundingBox(), (gfx::Rect{2, 2, 5, 5})) << "a built layer keeps what it drew";
+}
+
 TEST(ShapeLayer, StrokeWidthsOfEveryFormReadAsLengthsDo) {
     // Plain numbers are read without making a length; each width must still be the length's.
     const std::vector<std::string> widths{"4", " 4 ", "4\t", "+4", "4e0", ".5e1", "0.1", "4px", "4 px", "4PX", "2e",

@@ -458,6 +458,23 @@ TEST(SVGElementCascade, ScopesOneAfterAnotherAnswerAfreshAndHoldNoDocument) {
     }
 }
 
+TEST(SVGElementCascade, OneScopeAnswersEachDocumentWithItsOwnSheets) {
+    // A scope looks at a root's sheets once for all its elements; elements of another document, or of
+    // none, asked in between must still get their own.
+    using Property = SVGElement::StyleProperty;
+    auto styled = styledRoot("path { fill: red }");
+    auto plain = makeSVG();
+    auto inStyled = makeElement("path", {{"fill", "blue"}}, styled);
+    auto inPlain = makeElement("path", {{"fill", "blue"}}, plain);
+    auto loose = makeElement("path", {{"fill", "green"}});
+    auto alsoStyled = makeElement("path", {{"fill", "blue"}}, styled);
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(inStyled->cascadedValueInScope(Property::fill), "red");
+    EXPECT_EQ(inPlain->cascadedValueInScope(Property::fill), "blue");
+    EXPECT_EQ(loose->cascadedValueInScope(Property::fill), "green");
+    EXPECT_EQ(alsoStyled->cascadedValueInScope(Property::fill), "red");
+}
+
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {
     const std::string_view text = "rect.a#b > g, .c";
     auto group = SVGElement::nextSelectorGroupFromText(text, {});

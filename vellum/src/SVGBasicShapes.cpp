@@ -10,6 +10,7 @@
 #include "foundation/Format.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGHelperUtilities.h"
+#include "vellum/VellumLayers.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumPointsAndPathsParser.h"
 
@@ -90,6 +91,16 @@ gfx::Rect BaseClassForAllSVGBasicShapes::pathBoundingBoxInRelativeCoords() const
     if (!path) return gfx::Rect::null();
     if (!pathBox_) pathBox_ = path->pathBoundingBox();
     return *pathBox_;
+}
+
+std::shared_ptr<const gfx::Path> BaseClassForAllSVGBasicShapes::sharedPathMovedTo(gfx::Point origin) const {
+    const gfx::Path* path = currentPath();
+    if (!path) return nullptr;
+    if (!movedPath_ || movedOrigin_.x != origin.x || movedOrigin_.y != origin.y) {
+        movedPath_ = std::make_shared<const gfx::Path>(CGPathCreateByOffsettingPath(*path, origin.x, origin.y));
+        movedOrigin_ = origin;
+    }
+    return movedPath_;
 }
 
 void SVGRectElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {

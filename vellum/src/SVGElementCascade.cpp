@@ -124,6 +124,13 @@ struct SVGElement::ComputedStyle {
         if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
         return element.ownValue(style, id);
     }
+
+    // Files the element's own values of the usual properties at once: the map's filter answers most
+    // absent names inline, where asking one property at a time cost a call each.
+    void fileOwnAttributes(const NamedNodeMap& attributes, const std::vector<NamedNodeMap::Name>& names);
+    // Files `value` (the element's own, or null) under `id`: a copy the scope's store keeps, marked
+    // when it says "inherit".
+    const std::string* fileOwn(std::size_t id, const std::string* value);
 };
 
 struct SVGElement::CascadeScope::Store {
@@ -211,6 +218,12 @@ struct SVGElement::CascadeScope::Store {
     std::vector<NamedNodeMap::Name> attributeNames;
     Blocks<std::string> values;
     Blocks<ComputedStyle> records;
+    // The root the last record was made under and the sheets that apply there: a document's elements
+    // share one, so its sheets are looked at once, not with a share of the root taken per element. Held,
+    // so that another root is never taken for this one.
+    bool rootKnown = false;
+    std::shared_ptr<const SVGSVGElement> root;
+    std::shared_ptr<const StyleSheetList> rootSheets;  // null for none or an empty list
 };
 
 namespace {
@@ -230,6 +243,9 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
         return;
     }
     // Records hold their elements' parents and sheets: a kept one must not keep a document alive.
+    store->rootKnown = false;
+    store->root.reset();
+    store->rootSheets.reset();
     store->records.keepLast([](ComputedStyle& record) {
         record.parent.reset();
         record.sheets.reset();
@@ -264,24 +280,47 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
     style.parent = nearestSVGAncestor(*this);
-    const auto root = rootOfCurrentDocumentFragment();
-    const bool anySheet = root && root->styleSheets() && root->styleSheets()->length() > 0;
-    style.sheets = anySheet ? root->styleSheets() : nullptr;
+    CascadeScope::Store& store = *activeStore;
+    const auto& root = rootOfCurrentDocumentFragment_;
+    if (!store.rootKnown || root.owner_before(store.root) || store.root.owner_before(root)) {
+        store.root = root.lock();
+        const bool anySheet = store.root && store.root->styleSheets() && store.root->styleSheets()->length() > 0;
+        store.rootSheets = anySheet ? store.root->styleSheets() : nullptr;
+        store.rootKnown = true;
+    }
+    style.sheets = store.rootSheets;
     computedStyle_ = &style;
     computedStyleGeneration_ = activeGeneration;
+    // Most elements have neither inline style nor sheets to match: their attributes are the answers.
+    if (!style_ && !style.sheets) style.fileOwnAttributes(*attributes(), store.attributeNames);
     return style;
 }
 
-const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id) const {
+const std::string* SVGElement::ComputedStyle::fileOwn(std::size_t id, const std::string* value) {
     const std::uint32_t bit = std::uint32_t{1} << id;
-    if (!(style.ownKnown & bit)) {
-        const std::string* value = ownCascadedValue(activeStore->attributeNames[id], style.sheets.get());
-        if (value) value = &activeStore->keep(*value);
-        style.own[id] = value;
-        style.ownKnown |= bit;
-        if (value && isInheritKeyword(*value)) style.ownIsInheritKeyword |= bit;
+    if (value) value = &activeStore->keep(*value);
+    own[id] = value;
+    ownKnown |= bit;
+    if (value && isInheritKeyword(*value)) ownIsInheritKeyword |= bit;
+    return value;
+}
+
+void SVGElement::ComputedStyle::fileOwnAttributes(const NamedNodeMap& attributes,
+                                                  const std::vector<NamedNodeMap::Name>& names) {
+    constexpr std::size_t usual = static_cast<std::size_t>(StyleProperty::count);
+    for (std::size_t id = 0; id < usual; ++id) {
+        if (const std::string* value = attributes.valueOfNamedItem(names[id])) {
+            fileOwn(id, value);
+        } else {
+            own[id] = nullptr;
+        }
     }
-    return style.own[id];
+    ownKnown |= (std::uint32_t{1} << usual) - 1;
+}
+
+const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id) const {
+    if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
+    return style.fileOwn(id, ownCascadedValue(activeStore->attributeNames[id], style.sheets.get()));
 }
 
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {

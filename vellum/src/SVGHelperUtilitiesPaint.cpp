@@ -6,6 +6,7 @@
 #include "VellumLog.h"
 #include "foundation/CharacterSet.h"
 #include "foundation/Strings.h"
+#include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGGradientElement.h"
 #include "vellum/SVGHelperUtilities.h"
@@ -55,11 +56,17 @@ bool isSimilarity(const gfx::AffineTransform& t) {
 
 // Under a stretch or skew one width cannot stand for the stroke: the shape is stroked in its own user
 // space and the layer carries the transform (the platform averaged the width, which thinned strokes
-// along the squeezed axis).
-void strokeInUserSpace(quartz::ShapeLayer& shape, const gfx::Path& path, const gfx::Rect& userBox, double width,
-                       const gfx::AffineTransform& absolute, double scale) {
+// along the squeezed axis). A basic shape's own path moved there is kept by the shape: the move is in
+// user units, the same in every build whatever the size.
+void strokeInUserSpace(quartz::ShapeLayer& shape, const SVGElement& element, const std::shared_ptr<const gfx::Path>& path,
+                       const gfx::Rect& userBox, double width, const gfx::AffineTransform& absolute, double scale) {
     const gfx::Rect bounds = userBox.insetBy(-width / 2, -width / 2);
-    shape.setPath(CGPathCreateByOffsettingPath(path, bounds.origin.x, bounds.origin.y));
+    const auto* owner = SVGElement::as<BaseClassForAllSVGBasicShapes>(&element);
+    if (owner && owner->pathForShapeInRelativeCoords() == path.get()) {
+        shape.setSharedPath(owner->sharedPathMovedTo(bounds.origin), {});
+    } else {
+        shape.setPath(CGPathCreateByOffsettingPath(*path, bounds.origin.x, bounds.origin.y));
+    }
     shape.setAffineTransform({absolute.a, absolute.b, absolute.c, absolute.d, 0, 0});
     shape.setAnchorPoint({0, 0});
     shape.setBounds({0, 0, bounds.size.width, bounds.size.height});
@@ -386,7 +393,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     if (fillLayer == strokeLayer) {
         fillLayer->setOpacity(opacity);
         if (fillLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
-            strokeInUserSpace(*shape, path, userBox, width, absolute, scale);
+            strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale);
         }
         placePoints();
         return fillLayer;

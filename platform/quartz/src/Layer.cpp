@@ -19,22 +19,15 @@ Layer::Layer(const Layer& other)
       opacity_(other.opacity_),
       mask_(other.mask_),
       masksToBounds_(other.masksToBounds_),
-      backgroundColor_(other.backgroundColor_),
-      cornerRadius_(other.cornerRadius_),
-      borderWidth_(other.borderWidth_),
-      borderColor_(other.borderColor_),
-      shadowColor_(other.shadowColor_),
-      shadowOpacity_(other.shadowOpacity_),
-      shadowOffset_(other.shadowOffset_),
-      shadowRadius_(other.shadowRadius_),
-      shadowPath_(other.shadowPath_ ? std::make_unique<std::optional<gfx::Path>>(*other.shadowPath_) : nullptr),
-      contents_(other.contents_),
-      contentsGravity_(other.contentsGravity_),
-      contentsScale_(other.contentsScale_),
+      appearance_(other.appearance_ ? std::make_unique<Appearance>(*other.appearance_) : nullptr),
       name_(other.name_),
       values_(other.values_),
-      needsDisplay_(other.needsDisplay_),
-      delegate_(other.delegate_) {}
+      needsDisplay_(other.needsDisplay_) {}
+
+Layer::Appearance& Layer::changedAppearance() {
+    if (!appearance_) appearance_ = std::make_unique<Appearance>();
+    return *appearance_;
+}
 
 std::shared_ptr<Layer> Layer::copyLayer() const { return std::shared_ptr<Layer>(new Layer(*this)); }
 
@@ -69,19 +62,6 @@ void Layer::setSublayerTransform(const Transform3D& transform) {
     }
 }
 
-const std::optional<gfx::Path>& Layer::shadowPath() const {
-    static const std::optional<gfx::Path> none;
-    return shadowPath_ ? *shadowPath_ : none;
-}
-
-void Layer::setShadowPath(std::optional<gfx::Path> path) {
-    if (path) {
-        shadowPath_ = std::make_unique<std::optional<gfx::Path>>(std::move(path));
-    } else {
-        shadowPath_.reset();
-    }
-}
-
 gfx::AffineTransform Layer::sublayerSpaceTransform() const {
     if (!sublayerTransform_) return {};
     gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
@@ -108,19 +88,20 @@ void Layer::setFrame(const gfx::Rect& frame) {
 }
 
 std::optional<gfx::Rect> Layer::contentsRectInBounds() const {
-    if (!contents_ || contents_->empty()) return std::nullopt;
-    double scale = contentsScale_ > 0 ? contentsScale_ : 1;
-    double width = contents_->width / scale, height = contents_->height / scale;
+    const Appearance& shown = appearance();
+    if (!shown.contents || shown.contents->empty()) return std::nullopt;
+    double scale = shown.contentsScale > 0 ? shown.contentsScale : 1;
+    double width = shown.contents->width / scale, height = shown.contents->height / scale;
     const gfx::Rect& b = bounds_;
     auto placed = [&](double w, double h, double fx, double fy) {
         return gfx::Rect{b.origin.x + (b.size.width - w) * fx, b.origin.y + (b.size.height - h) * fy, w, h};
     };
-    switch (contentsGravity_) {
+    switch (shown.contentsGravity) {
         case ContentsGravity::resize: return b;
         case ContentsGravity::resizeAspect:
         case ContentsGravity::resizeAspectFill: {
             double sx = b.size.width / width, sy = b.size.height / height;
-            double s = contentsGravity_ == ContentsGravity::resizeAspect ? std::min(sx, sy) : std::max(sx, sy);
+            double s = shown.contentsGravity == ContentsGravity::resizeAspect ? std::min(sx, sy) : std::max(sx, sy);
             return placed(width * s, height * s, 0.5, 0.5);
         }
         case ContentsGravity::center: return placed(width, height, 0.5, 0.5);
@@ -279,7 +260,7 @@ std::shared_ptr<Layer> Layer::hitTest(gfx::Point point) {
 }
 
 void Layer::display() {
-    if (auto owner = delegate_.lock()) owner->displayLayer(*this);
+    if (auto owner = appearance().delegate.lock()) owner->displayLayer(*this);
     needsDisplay_ = false;
 }
 
@@ -290,11 +271,11 @@ void Layer::displayIfNeeded() {
 }
 
 void Layer::draw(gfx::Context& context) const {
-    if (auto owner = delegate_.lock()) owner->drawLayer(*this, context);
+    if (auto owner = appearance().delegate.lock()) owner->drawLayer(*this, context);
 }
 
 Layer::OwnDrawing Layer::delegateDrawing() const {
-    return OwnDrawing::of(delegate_.expired() ? OwnDrawing::Kind::nothing : OwnDrawing::Kind::several);
+    return OwnDrawing::of(appearance().delegate.expired() ? OwnDrawing::Kind::nothing : OwnDrawing::Kind::several);
 }
 
 Layer::OwnDrawing Layer::ownDrawing() const {

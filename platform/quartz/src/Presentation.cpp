@@ -28,10 +28,10 @@ std::optional<AnimationValue> Layer::animatableValue(const std::string& keyPath)
     if (keyPath == "position") return position_;
     if (keyPath == "position.x") return position_.x;
     if (keyPath == "position.y") return position_.y;
-    if (keyPath == "cornerRadius") return cornerRadius_;
-    if (keyPath == "borderWidth") return borderWidth_;
-    if (keyPath == "shadowOpacity") return shadowOpacity_;
-    if (keyPath == "shadowRadius") return shadowRadius_;
+    if (keyPath == "cornerRadius") return appearance().cornerRadius;
+    if (keyPath == "borderWidth") return appearance().borderWidth;
+    if (keyPath == "shadowOpacity") return appearance().shadowOpacity;
+    if (keyPath == "shadowRadius") return appearance().shadowRadius;
     // Transform components are read from the affine part, as a rotation-and-scale decomposition.
     if (isRotation(keyPath)) return std::atan2(t.b, t.a);
     if (keyPath == "transform.scale" || keyPath == "transform.scale.x") return std::hypot(t.a, t.b);
@@ -50,10 +50,10 @@ bool Layer::setAnimatableValue(const std::string& keyPath, const AnimationValue&
     }
     if (keyPath == "position.x") return setNumber(position_.x, value);
     if (keyPath == "position.y") return setNumber(position_.y, value);
-    if (keyPath == "cornerRadius") return setNumber(cornerRadius_, value);
-    if (keyPath == "borderWidth") return setNumber(borderWidth_, value);
-    if (keyPath == "shadowOpacity") return setNumber(shadowOpacity_, value);
-    if (keyPath == "shadowRadius") return setNumber(shadowRadius_, value);
+    if (keyPath == "cornerRadius") return setNumber(changedAppearance().cornerRadius, value);
+    if (keyPath == "borderWidth") return setNumber(changedAppearance().borderWidth, value);
+    if (keyPath == "shadowOpacity") return setNumber(changedAppearance().shadowOpacity, value);
+    if (keyPath == "shadowRadius") return setNumber(changedAppearance().shadowRadius, value);
     const double* number = asNumber(value);
     if (!number || keyPath.rfind("transform.", 0) != 0) return false;
     // An animated component is applied before the rest of the transform (the model's own rotation, scale or

@@ -135,6 +135,43 @@ TEST(LayerGeometry, SublayerTransformAndShadowPathAreEachLayersOwnAndClearBack) 
     EXPECT_FALSE(copy->sublayerSpaceTransform().isIdentity());
 }
 
+// Background, border, shadow, contents and delegate are made on first setting: a layer that set none
+// answers the defaults, and a copy keeps what it was made with whatever either changes later.
+TEST(LayerGeometry, AppearanceHasItsDefaultsUntilSetAndEachCopyKeepsItsOwn) {
+    struct Owner : LayerDelegate {};
+    auto layer = Layer::make();
+    EXPECT_EQ(layer->backgroundColor(), std::nullopt);
+    EXPECT_EQ(layer->borderColor(), gfx::Color::black());
+    EXPECT_EQ(layer->shadowColor(), gfx::Color::black());
+    EXPECT_EQ(layer->shadowOffset(), (gfx::Size{0, -3}));
+    EXPECT_EQ(layer->shadowRadius(), 3);
+    EXPECT_EQ(layer->contentsScale(), 1);
+    EXPECT_EQ(layer->contentsGravity(), ContentsGravity::resize);
+    EXPECT_FALSE(layer->contents());
+    EXPECT_EQ(layer->animatableValue("shadowRadius"), AnimationValue(3.0));
+    auto owner = std::make_shared<Owner>();
+    layer->setBackgroundColor(gfx::Color::white());
+    layer->setBorderWidth(2);
+    layer->setShadowOpacity(0.5);
+    layer->setContents(std::make_shared<const gfx::Bitmap>());
+    layer->setDelegate(owner);
+    const auto plain = Layer::make();
+    EXPECT_EQ(plain->backgroundColor(), std::nullopt) << "one layer's setting is not every layer's";
+    EXPECT_EQ(plain->borderWidth(), 0);
+    auto copy = layer->copyLayer();
+    layer->setBackgroundColor(std::nullopt);
+    layer->setContents(nullptr);
+    EXPECT_TRUE(layer->setAnimatableValue("borderWidth", 5.0));
+    EXPECT_EQ(copy->backgroundColor(), gfx::Color::white()) << "a copy keeps its own";
+    EXPECT_EQ(copy->borderWidth(), 2);
+    EXPECT_EQ(copy->shadowOpacity(), 0.5);
+    EXPECT_TRUE(copy->contents());
+    EXPECT_EQ(copy->delegate().lock(), owner);
+    EXPECT_EQ(layer->borderWidth(), 5);
+    EXPECT_EQ(layer->backgroundColor(), std::nullopt);
+    EXPECT_EQ(layer->shadowRadius(), 3) << "what was not set keeps its default";
+}
+
 TEST(LayerTree, InsertsRemovesAndReplacesInOrder) {
     auto root = Layer::make();
     auto a = Layer::make(), b = Layer::make(), c = Layer::make(), d = Layer::make();

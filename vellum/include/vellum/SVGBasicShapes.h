@@ -34,10 +34,14 @@ public:
         path_ = std::move(path);
         sharedPath_.reset();
         pathBox_.reset();
+        movedPath_.reset();
     }
     // The path's tight box (gfx::Path::pathBoundingBox), worked out once for the path it has: every
     // layer build and every clip in object units asks for it.
     gfx::Rect pathBoundingBoxInRelativeCoords() const;
+    // The path with `origin` moved to (0, 0), as a stroke drawn in user space takes it: kept for the next
+    // layer build, which asks for the same move. Null without a path.
+    std::shared_ptr<const gfx::Path> sharedPathMovedTo(gfx::Point origin) const;
 
 protected:
     static gfx::Size percentageReference(const VellumParseResult& result);
@@ -52,6 +56,8 @@ private:
     mutable std::optional<gfx::Path> path_;
     mutable std::shared_ptr<const gfx::Path> sharedPath_;
     mutable std::optional<gfx::Rect> pathBox_;
+    mutable std::shared_ptr<const gfx::Path> movedPath_;
+    mutable gfx::Point movedOrigin_;
 };
 
 class SVGRectElement : public BaseClassForAllSVGBasicShapes {

@@ -87,35 +87,35 @@ public:
     void setMask(std::shared_ptr<Layer> mask) { mask_ = std::move(mask); }
     bool masksToBounds() const { return masksToBounds_; }
     void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
-    std::optional<gfx::Color> backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(std::optional<gfx::Color> color) { backgroundColor_ = color; }
+    std::optional<gfx::Color> backgroundColor() const { return appearance().backgroundColor; }
+    void setBackgroundColor(std::optional<gfx::Color> color) { changedAppearance().backgroundColor = color; }
     // Rounds the background and border always, and the contents and sublayers when masksToBounds.
-    double cornerRadius() const { return cornerRadius_; }
-    void setCornerRadius(double radius) { cornerRadius_ = radius; }
-    double borderWidth() const { return borderWidth_; }
-    void setBorderWidth(double width) { borderWidth_ = width; }
-    std::optional<gfx::Color> borderColor() const { return borderColor_; }
-    void setBorderColor(std::optional<gfx::Color> color) { borderColor_ = color; }
+    double cornerRadius() const { return appearance().cornerRadius; }
+    void setCornerRadius(double radius) { changedAppearance().cornerRadius = radius; }
+    double borderWidth() const { return appearance().borderWidth; }
+    void setBorderWidth(double width) { changedAppearance().borderWidth = width; }
+    std::optional<gfx::Color> borderColor() const { return appearance().borderColor; }
+    void setBorderColor(std::optional<gfx::Color> color) { changedAppearance().borderColor = color; }
 
     // A blurred copy of the layer's shape (its shadow path, or else everything it draws) under it.
-    std::optional<gfx::Color> shadowColor() const { return shadowColor_; }
-    void setShadowColor(std::optional<gfx::Color> color) { shadowColor_ = color; }
-    double shadowOpacity() const { return shadowOpacity_; }
-    void setShadowOpacity(double opacity) { shadowOpacity_ = opacity; }
-    gfx::Size shadowOffset() const { return shadowOffset_; }
-    void setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; }
-    double shadowRadius() const { return shadowRadius_; }
-    void setShadowRadius(double radius) { shadowRadius_ = radius; }
-    const std::optional<gfx::Path>& shadowPath() const;
-    void setShadowPath(std::optional<gfx::Path> path);
+    std::optional<gfx::Color> shadowColor() const { return appearance().shadowColor; }
+    void setShadowColor(std::optional<gfx::Color> color) { changedAppearance().shadowColor = color; }
+    double shadowOpacity() const { return appearance().shadowOpacity; }
+    void setShadowOpacity(double opacity) { changedAppearance().shadowOpacity = opacity; }
+    gfx::Size shadowOffset() const { return appearance().shadowOffset; }
+    void setShadowOffset(gfx::Size offset) { changedAppearance().shadowOffset = offset; }
+    double shadowRadius() const { return appearance().shadowRadius; }
+    void setShadowRadius(double radius) { changedAppearance().shadowRadius = radius; }
+    const std::optional<gfx::Path>& shadowPath() const { return appearance().shadowPath; }
+    void setShadowPath(std::optional<gfx::Path> path) { changedAppearance().shadowPath = std::move(path); }
 
     // Contents: a bitmap at contentsScale pixels a point, placed by contentsGravity.
-    const LayerContents& contents() const { return contents_; }
-    void setContents(LayerContents contents) { contents_ = std::move(contents); }
-    ContentsGravity contentsGravity() const { return contentsGravity_; }
-    void setContentsGravity(ContentsGravity gravity) { contentsGravity_ = gravity; }
-    double contentsScale() const { return contentsScale_; }
-    void setContentsScale(double scale) { contentsScale_ = scale; }
+    const LayerContents& contents() const { return appearance().contents; }
+    void setContents(LayerContents contents) { changedAppearance().contents = std::move(contents); }
+    ContentsGravity contentsGravity() const { return appearance().contentsGravity; }
+    void setContentsGravity(ContentsGravity gravity) { changedAppearance().contentsGravity = gravity; }
+    double contentsScale() const { return appearance().contentsScale; }
+    void setContentsScale(double scale) { changedAppearance().contentsScale = scale; }
     // Where the contents land in bounds space for the current gravity; nothing without contents.
     std::optional<gfx::Rect> contentsRectInBounds() const;
 
@@ -194,8 +194,8 @@ public:
     };
     virtual OwnDrawing ownDrawing() const;
 
-    std::weak_ptr<LayerDelegate> delegate() const { return delegate_; }
-    void setDelegate(std::weak_ptr<LayerDelegate> delegate) { delegate_ = std::move(delegate); }
+    std::weak_ptr<LayerDelegate> delegate() const { return appearance().delegate; }
+    void setDelegate(std::weak_ptr<LayerDelegate> delegate) { changedAppearance().delegate = std::move(delegate); }
 
     // Animations, by key. Adding under a key in use replaces that animation; a beginTime of 0 becomes the current
     // uptime (foundation::Clock).
@@ -262,6 +262,31 @@ private:
         std::vector<Entry> rest_;
     };
 
+    // What few layers set (background, border, shadow, contents, delegate: a drawing's shapes set none),
+    // kept apart and made on first setting, so that a document's many layers are smaller to make and free.
+    struct Appearance {
+        std::optional<gfx::Color> backgroundColor;
+        double cornerRadius = 0;
+        double borderWidth = 0;
+        std::optional<gfx::Color> borderColor = gfx::Color::black();
+        std::optional<gfx::Color> shadowColor = gfx::Color::black();
+        double shadowOpacity = 0;
+        gfx::Size shadowOffset{0, -3};
+        double shadowRadius = 3;
+        std::optional<gfx::Path> shadowPath;
+        LayerContents contents;
+        ContentsGravity contentsGravity = ContentsGravity::resize;
+        double contentsScale = 1;
+        std::weak_ptr<LayerDelegate> delegate;
+    };
+    // The defaults, made on first use (so that no other file's static layer meets them unmade).
+    static const Appearance& unsetAppearance() {
+        static const Appearance unset;
+        return unset;
+    }
+    const Appearance& appearance() const { return appearance_ ? *appearance_ : unsetAppearance(); }
+    Appearance& changedAppearance();
+
     void insertNextTo(const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& sibling, bool below);
     bool isAncestorOrSelf(const Layer* layer) const;
     void detach(const std::shared_ptr<Layer>& layer);
@@ -277,24 +302,12 @@ private:
     double opacity_ = 1;
     std::shared_ptr<Layer> mask_;
     bool masksToBounds_ = false;
-    std::optional<gfx::Color> backgroundColor_;
-    double cornerRadius_ = 0;
-    double borderWidth_ = 0;
-    std::optional<gfx::Color> borderColor_ = gfx::Color::black();
-    std::optional<gfx::Color> shadowColor_ = gfx::Color::black();
-    double shadowOpacity_ = 0;
-    gfx::Size shadowOffset_{0, -3};
-    double shadowRadius_ = 3;
-    std::unique_ptr<std::optional<gfx::Path>> shadowPath_;  // null or holding a path
-    LayerContents contents_;
-    ContentsGravity contentsGravity_ = ContentsGravity::resize;
-    double contentsScale_ = 1;
+    std::unique_ptr<Appearance> appearance_;  // null while every property in it has its default
     std::string name_;
     ValueStore values_;
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::weak_ptr<Layer> superlayer_;
     bool needsDisplay_ = false;
-    std::weak_ptr<LayerDelegate> delegate_;
     std::vector<std::pair<std::string, BasicAnimation>> animations_;
 };
 
