@@ -177,8 +177,9 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
-    layer.setName(element.identifier().value_or(""));
-    layer.setValue("SVGElementIdentifier", element.identifier().value_or(""));
+    std::string identifier = element.identifier().value_or("");
+    layer.setName(identifier);
+    layer.setValue("SVGElementIdentifier", std::move(identifier));
     if (!SVGElement::as<SVGStylable>(&element)) return;
     const auto scope = SVGElement::CascadeScope::unlessRunning();
     layer.setOpacity(elementOpacity(element));

@@ -402,7 +402,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     auto container = quartz::Layer::make();
     container->setFrame(strokeLayer->frame());
     container->setName(shape->name());
-    container->setValue("SVGElementIdentifier", shape->value("SVGElementIdentifier"));
+    if (auto identifier = shape->value<std::string>("SVGElementIdentifier"))
+        container->setValue("SVGElementIdentifier", std::move(*identifier));
     container->setOpacity(opacity);
     strokeLayer->setFrame({0, 0, fw, fh});
     if (auto* strokeShape = dynamic_cast<quartz::ShapeLayer*>(strokeLayer.get())) strokeShape->setFillColor(std::nullopt);

@@ -124,41 +124,57 @@ Layer::ValueStore::Key::Key(std::string_view text) : size_(text.size()) {
         long_ = text;
 }
 
-const std::any* Layer::ValueStore::find(std::string_view key) const {
-    if (first_ && first_->key.view() == key) return &first_->value;
+const Layer::ValueStore::Entry* Layer::ValueStore::find(std::string_view key) const {
+    if (first_ && first_->key.view() == key) return &*first_;
     for (const Entry& entry : rest_)
-        if (entry.key.view() == key) return &entry.value;
+        if (entry.key.view() == key) return &entry;
     return nullptr;
 }
 
-void Layer::ValueStore::set(std::string_view key, std::any&& value) {
-    if (std::any* present = find(key)) {
-        // An empty value removes the entry; the inline one then takes the last of the list's place.
-        if (value.has_value()) {
-            *present = std::move(value);
-        } else if (present == &first_->value) {
-            first_.reset();
-            if (!rest_.empty()) {
-                first_.emplace(std::move(rest_.back()));
-                rest_.pop_back();
-            }
-        } else {
-            std::erase_if(rest_, [&](const Entry& entry) { return &entry.value == present; });
+Layer::ValueStore::Entry& Layer::ValueStore::entry(std::string_view key) {
+    if (Entry* present = find(key)) return *present;
+    if (!first_) return first_.emplace(key);
+    return rest_.emplace_back(key);
+}
+
+void Layer::ValueStore::remove(Entry& entry) {
+    // The inline entry takes the last of the list's place.
+    if (&entry == &*first_) {
+        first_.reset();
+        if (!rest_.empty()) {
+            first_.emplace(std::move(rest_.back()));
+            rest_.pop_back();
         }
+    } else {
+        std::erase_if(rest_, [&](const Entry& each) { return &each == &entry; });
+    }
+}
+
+void Layer::ValueStore::set(std::string_view key, std::any&& value) {
+    // An empty value removes the entry.
+    if (!value.has_value()) {
+        if (Entry* present = find(key)) remove(*present);
         return;
     }
-    if (!value.has_value()) return;
-    if (!first_)
-        first_.emplace(key, std::move(value));
-    else
-        rest_.emplace_back(key, std::move(value));
+    Entry& stored = entry(key);
+    stored.value = std::move(value);
+    stored.text.clear();
+    stored.isText = false;
+}
+
+void Layer::ValueStore::set(std::string_view key, std::string&& text) {
+    Entry& stored = entry(key);
+    stored.value.reset();
+    stored.text = std::move(text);
+    stored.isText = true;
 }
 
 void Layer::setValue(std::string_view key, std::any value) { values_.set(key, std::move(value)); }
 
 std::any Layer::value(std::string_view key) const {
-    const std::any* found = values_.find(key);
-    return found ? *found : std::any{};
+    const ValueStore::Entry* found = values_.find(key);
+    if (!found) return std::any{};
+    return found->isText ? std::any(found->text) : found->value;
 }
 
 bool Layer::isAncestorOrSelf(const Layer* layer) const {

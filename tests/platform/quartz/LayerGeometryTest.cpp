@@ -235,6 +235,31 @@ TEST(LayerTree, ValuesAreFoundByAnyViewOfTheirKeyAndReplacedInPlace) {
     EXPECT_EQ(layer->value<int>("SVGElement"), 7);
 }
 
+TEST(LayerTree, TextAndOtherValuesReplaceEachOtherUnderOneKey) {
+    auto layer = Layer::make();
+    layer->setValue("id", std::string());
+    layer->setValue("note", std::string("kept"));
+    // An empty text is a value: it is what an element without an id leaves.
+    ASSERT_TRUE(layer->value("id").has_value());
+    EXPECT_EQ(std::any_cast<std::string>(layer->value("id")), "");
+    EXPECT_EQ(layer->value<std::string>("id"), "");
+
+    layer->setValue("id", 3.5);
+    EXPECT_FALSE(layer->value<std::string>("id")) << "a number that replaced text is not read as text";
+    EXPECT_EQ(layer->value<double>("id"), 3.5);
+    const std::string text = "again";
+    layer->setValue("id", text);
+    EXPECT_FALSE(layer->value<double>("id"));
+    EXPECT_EQ(layer->value<std::string>("id"), "again");
+
+    auto copy = layer->copyLayer();
+    layer->setValue("id", {});
+    EXPECT_FALSE(layer->value("id").has_value());
+    EXPECT_EQ(layer->value<std::string>("note"), "kept") << "removing the first entry keeps the others";
+    EXPECT_EQ(copy->value<std::string>("id"), "again");
+    EXPECT_EQ(copy->value<std::string>("note"), "kept");
+}
+
 TEST(LayerTree, ManyValuesAndLongKeysAreKeptApartThroughRemovalsAndCopies) {
     auto layer = Layer::make();
     const std::string longKey(40, 'k');

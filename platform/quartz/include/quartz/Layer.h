@@ -2,11 +2,14 @@
 
 #include <any>
 #include <array>
+#include <concepts>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "gfx/Color.h"
@@ -123,13 +126,24 @@ public:
     const std::string& name() const { return name_; }
     void setName(std::string name) { name_ = std::move(name); }
     void setValue(std::string_view key, std::any value);
+    // Text is read back as a std::string like any other value; stored this way it costs no allocation
+    // past the string's own (a drawing's layers each carry their element's id, most of them "").
+    // (A template, so that a braced empty value still means std::any.)
+    template <class Text>
+        requires std::same_as<std::remove_cvref_t<Text>, std::string>
+    void setValue(std::string_view key, Text&& text) {
+        values_.set(key, std::string(std::forward<Text>(text)));
+    }
     // An empty std::any when nothing is stored under the key.
     std::any value(std::string_view key) const;
     template <class T>
     std::optional<T> value(std::string_view key) const {
-        const std::any* found = values_.find(key);
+        const ValueStore::Entry* found = values_.find(key);
         if (!found) return std::nullopt;
-        if (const T* typed = std::any_cast<T>(found)) return *typed;
+        if constexpr (std::is_same_v<T, std::string>) {
+            if (found->isText) return found->text;
+        }
+        if (const T* typed = std::any_cast<T>(&found->value)) return *typed;
         return std::nullopt;
     }
 
@@ -230,12 +244,16 @@ private:
     // order, the first entry inside the layer and keys of usual length inside their entry: storing a value
     // allocates nothing but what the value itself needs.
     class ValueStore {
+        class Key;
+
     public:
-        const std::any* find(std::string_view key) const;
-        std::any* find(std::string_view key) {
-            return const_cast<std::any*>(static_cast<const ValueStore&>(*this).find(key));
+        struct Entry;
+        const Entry* find(std::string_view key) const;
+        Entry* find(std::string_view key) {
+            return const_cast<Entry*>(static_cast<const ValueStore&>(*this).find(key));
         }
         void set(std::string_view key, std::any&& value);
+        void set(std::string_view key, std::string&& text);
 
     private:
         class Key {
@@ -251,13 +269,22 @@ private:
             std::size_t size_ = 0;
             std::string long_;  // a key past the capacity
         };
+
+    public:
         struct Entry {
-            // Made in place, so that storing a value moves it once.
-            Entry(std::string_view text, std::any&& given) : key(text), value(std::move(given)) {}
+            explicit Entry(std::string_view name) : key(name) {}
 
             Key key;
-            std::any value;
+            std::any value;    // empty while the entry holds text
+            std::string text;  // a std::any would put a string on the heap
+            bool isText = false;
         };
+
+    private:
+        // The entry under `key`, made (empty) when there is none.
+        Entry& entry(std::string_view key);
+        void remove(Entry& entry);
+
         std::optional<Entry> first_;
         std::vector<Entry> rest_;
     };
