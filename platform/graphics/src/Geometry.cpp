@@ -4,20 +4,6 @@
 
 namespace gfx {
 
-Rect Rect::standardized() const {
-    if (isNull()) return *this;
-    Rect result = *this;
-    if (result.size.width < 0) {
-        result.origin.x += result.size.width;
-        result.size.width = -result.size.width;
-    }
-    if (result.size.height < 0) {
-        result.origin.y += result.size.height;
-        result.size.height = -result.size.height;
-    }
-    return result;
-}
-
 Rect Rect::unionWith(const Rect& other) const {
     if (isNull()) return other.standardized();
     if (other.isNull()) return standardized();
@@ -67,9 +53,10 @@ Rect Rect::offsetBy(double dx, double dy) const {
 
 Rect Rect::integral() const {
     if (isNull()) return *this;
-    double left = std::floor(minX());
-    double top = std::floor(minY());
-    return {left, top, std::ceil(maxX()) - left, std::ceil(maxY()) - top};
+    const Rect box = standardized();
+    const double left = std::floor(box.origin.x);
+    const double top = std::floor(box.origin.y);
+    return {left, top, std::ceil(box.origin.x + box.width()) - left, std::ceil(box.origin.y + box.height()) - top};
 }
 
 bool Rect::contains(Point point) const {
@@ -115,12 +102,14 @@ AffineTransform AffineTransform::inverted() const {
 
 Rect AffineTransform::apply(const Rect& rect) const {
     if (rect.isNull()) return rect;
-    Rect box = rect.standardized();
-    Point corners[4] = {
-        apply(box.origin),
-        apply(Point{box.maxX(), box.minY()}),
-        apply(Point{box.minX(), box.maxY()}),
-        apply(Point{box.maxX(), box.maxY()}),
+    const Rect box = rect.standardized();
+    const double minX = box.origin.x, minY = box.origin.y;
+    const double maxX = minX + box.width(), maxY = minY + box.height();
+    const Point corners[4] = {
+        apply(Point{minX, minY}),
+        apply(Point{maxX, minY}),
+        apply(Point{minX, maxY}),
+        apply(Point{maxX, maxY}),
     };
     double left = corners[0].x, right = corners[0].x, top = corners[0].y, bottom = corners[0].y;
     for (const Point& corner : corners) {

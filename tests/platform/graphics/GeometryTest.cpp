@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numbers>
 
 #include "gfx/Geometry.h"
@@ -39,6 +40,9 @@ TEST(Rect, ArithmeticFollowsThePlatformRules) {
         {"offset moves", a.offsetBy(3, -2), {3, -2, 10, 10}},
         {"offset keeps null", Rect::null().offsetBy(3, 3), Rect::null()},
         {"integral rounds outward", Rect{0.5, 1.2, 2.1, 3.9}.integral(), {0, 1, 3, 5}},
+        {"integral of a flipped rect rounds its edges outward", Rect{2.5, 4.2, -2, -3.1}.integral(), {0, 1, 3, 4}},
+        {"a transformed flipped rect is its corners' box", AffineTransform::translation(1, 1).apply(Rect{10, 10, -4, -6}),
+         {7, 5, 4, 6}},
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -59,6 +63,13 @@ TEST(Rect, EmptinessContainmentAndEdges) {
     EXPECT_EQ(a.midX(), 25);
     EXPECT_EQ(a.maxY(), 60);
     EXPECT_EQ(Rect(10, 10, -10, -10).minX(), 0);
+    EXPECT_EQ(Rect(10, 10, -4, -6).maxX(), 10);
+    EXPECT_EQ(Rect(10, 10, -4, -6).minY(), 4);
+    EXPECT_EQ(Rect(10, 10, -4, -6).midY(), 7);
+    // A rect null along one axis is not standardized: its edges are where its origin and size put them.
+    const double infinity = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(Rect(10, infinity, -4, 0).minX(), 10);
+    EXPECT_EQ(Rect(10, infinity, -4, 0).maxX(), 14);
     EXPECT_TRUE(a.contains(Point{10, 20}));
     EXPECT_FALSE(a.contains(Point{40, 30}));  // the maximum edge is outside
     EXPECT_TRUE(a.contains(Rect{15, 25, 25, 35}));

@@ -49,11 +49,25 @@ struct Rect {
     bool isNull() const { return std::isinf(origin.x) || std::isinf(origin.y); }
     bool isEmpty() const { return isNull() || size.width == 0 || size.height == 0; }
 
-    Rect standardized() const;
+    // Inline, and the edges without a whole standardized copy each: layer frames and transformed boxes
+    // ask for them many times a drawing.
+    Rect standardized() const {
+        if (isNull()) return *this;
+        Rect result = *this;
+        if (result.size.width < 0) {
+            result.origin.x += result.size.width;
+            result.size.width = -result.size.width;
+        }
+        if (result.size.height < 0) {
+            result.origin.y += result.size.height;
+            result.size.height = -result.size.height;
+        }
+        return result;
+    }
     double width() const { return std::abs(size.width); }
     double height() const { return std::abs(size.height); }
-    double minX() const { return standardized().origin.x; }
-    double minY() const { return standardized().origin.y; }
+    double minX() const { return size.width < 0 && !isNull() ? origin.x + size.width : origin.x; }
+    double minY() const { return size.height < 0 && !isNull() ? origin.y + size.height : origin.y; }
     double midX() const { return minX() + width() / 2; }
     double midY() const { return minY() + height() / 2; }
     double maxX() const { return minX() + width(); }
