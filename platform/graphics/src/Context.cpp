@@ -131,6 +131,47 @@ Context::Impl::~Impl() {
     if (cairo) cairo_destroy(cairo);
 }
 
+cairo_t* Context::Impl::synced() {
+    for (const std::optional<AffineTransform>& step : unsentSteps) {
+        if (!step) {
+            cairo_save(cairo);
+            continue;
+        }
+        cairo_matrix_t matrix = toCairo(*step);
+        cairo_transform(cairo, &matrix);
+    }
+    unsentSteps.clear();
+    return cairo;
+}
+
+void Context::Impl::save() {
+    savedStates.push_back(state);
+    unsentSteps.emplace_back();
+}
+
+void Context::Impl::restore() {
+    if (savedStates.empty()) return;
+    state = std::move(savedStates.back());
+    savedStates.pop_back();
+    // A save Cairo never saw is dropped with what followed it; else Cairo's own is undone (and the
+    // transforms unsent after it with it).
+    const auto unsentSave = std::find(unsentSteps.rbegin(), unsentSteps.rend(), std::nullopt);
+    if (unsentSave != unsentSteps.rend()) {
+        unsentSteps.erase(std::prev(unsentSave.base()), unsentSteps.end());
+        return;
+    }
+    unsentSteps.clear();
+    cairo_restore(cairo);
+}
+
+void Context::Impl::concatenate(const AffineTransform& transform) {
+    // Cairo's product, term for term: the transform first, then the one in place.
+    state.transform = transform.concatenating(state.transform);
+    unsentSteps.emplace_back(transform);
+    // Many steps with nothing drawn through Cairo between: it takes them now rather than keep a long list.
+    if (unsentSteps.size() > 64) synced();
+}
+
 void Context::Impl::appendPath(const Path& path, PathSpace space) {
     cairo_new_path(cairo);
     cairo_matrix_t ctm;
@@ -140,7 +181,7 @@ void Context::Impl::appendPath(const Path& path, PathSpace space) {
         // Cairo would transform every point through its matrix call; once here is cheaper.
         cairo_get_matrix(cairo, &ctm);
         cairo_identity_matrix(cairo);
-        toDevice = fromCairo(ctm);
+        toDevice = state.transform;
     }
     auto at = [&](Point p) { return device ? toDevice.apply(p) : p; };
     Point current, start;
@@ -270,9 +311,7 @@ std::uint32_t Context::Impl::sourcePixel(Color color) const {
 }
 
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
-    cairo_matrix_t m;
-    cairo_get_matrix(cairo, &m);
-    AffineTransform toDevice = fromCairo(m);
+    const AffineTransform& toDevice = state.transform;
     auto target = directTarget();
     if (!target) return false;
     std::uint32_t source = sourcePixel(state.fill);
@@ -284,14 +323,12 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
 }
 
 bool Context::Impl::strokeDirectly(const Path& path) {
-    cairo_matrix_t m;
-    cairo_get_matrix(cairo, &m);
     double lineWidth = cairo_get_line_width(cairo);
     if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
-    AffineTransform toDevice = fromCairo(m);
+    const AffineTransform& toDevice = state.transform;
     // The widest the line gets on the device: its width times the transform's largest stretch.
     double stretch = raster::largestStretch(toDevice);
     std::uint32_t source = sourcePixel(state.stroke);
@@ -364,7 +401,8 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
     if (cairo_surface_status(impl->surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
     impl->cairo = cairo_create(impl->surface.get());
     if (cairo_status(impl->cairo) != CAIRO_STATUS_SUCCESS) return nullptr;
-    cairo_matrix_t base = toCairo(baseTransform(options, pixelHeight));
+    impl->state.transform = baseTransform(options, pixelHeight);
+    cairo_matrix_t base = toCairo(impl->state.transform);
     cairo_set_matrix(impl->cairo, &base);
     cairo_set_line_width(impl->cairo, 1);
     cairo_set_miter_limit(impl->cairo, 10);
@@ -425,17 +463,9 @@ Bitmap Context::takeImage() {
     return std::exchange(impl_->pixels, Bitmap{});
 }
 
-void Context::save() {
-    cairo_save(impl_->cairo);
-    impl_->savedStates.push_back(impl_->state);
-}
+void Context::save() { impl_->save(); }
 
-void Context::restore() {
-    if (impl_->savedStates.empty()) return;
-    cairo_restore(impl_->cairo);
-    impl_->state = std::move(impl_->savedStates.back());
-    impl_->savedStates.pop_back();
-}
+void Context::restore() { impl_->restore(); }
 
 // Cairo stops drawing for good after a non-finite or singular matrix, so such transforms are ignored.
 void Context::translateBy(double x, double y) { concatenate(AffineTransform::translation(x, y)); }
@@ -449,21 +479,17 @@ void Context::concatenate(const AffineTransform& transform) {
     if (determinant == 0 || !std::isfinite(determinant) || !std::isfinite(transform.tx) ||
         !std::isfinite(transform.ty))
         return;
-    cairo_matrix_t matrix = toCairo(transform);
-    cairo_transform(impl_->cairo, &matrix);
+    impl_->concatenate(transform);
 }
 
-AffineTransform Context::deviceTransform() const {
-    cairo_matrix_t matrix;
-    cairo_get_matrix(impl_->cairo, &matrix);
-    return fromCairo(matrix);
-}
+AffineTransform Context::deviceTransform() const { return impl_->state.transform; }
 
 AffineTransform Context::currentTransform() const {
     return deviceTransform().concatenating(baseTransform(impl_->options, impl_->height).inverted());
 }
 
 void Context::clip(const Path& path, FillRule rule) {
+    impl_->synced();
     impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     cairo_clip(impl_->cairo);
@@ -502,8 +528,7 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
                            cairo_surface_destroy);
     cairo_t* painter = cairo_create(combined.get());
     if (hasValidLayout(mask) && !rect.isEmpty()) {
-        cairo_matrix_t device;
-        cairo_get_matrix(impl_->cairo, &device);
+        cairo_matrix_t device = toCairo(impl_->state.transform);
         cairo_set_matrix(painter, &device);
         PatternPointer pattern = bitmapPattern(mask, rect, placement, impl_->state.interpolation);
         Rect box = rect.standardized();
@@ -526,7 +551,7 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
 
 Rect Context::clipBoundingBox() const {
     double x1, y1, x2, y2;
-    cairo_clip_extents(impl_->cairo, &x1, &y1, &x2, &y2);
+    cairo_clip_extents(impl_->synced(), &x1, &y1, &x2, &y2);
     return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
 }
 
@@ -536,26 +561,26 @@ void Context::setAlpha(double alpha) { impl_->state.alpha = std::isnan(alpha) ? 
 void Context::setBlendMode(BlendMode mode) { impl_->state.blend = mode; }
 void Context::setInterpolationQuality(InterpolationQuality quality) { impl_->state.interpolation = quality; }
 void Context::setShouldAntialias(bool antialias) {
-    cairo_set_antialias(impl_->cairo, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    cairo_set_antialias(impl_->synced(), antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
 }
 void Context::setFlatness(double flatness) {
-    if (std::isfinite(flatness)) cairo_set_tolerance(impl_->cairo, std::max(0.01, flatness * 0.1));
+    if (std::isfinite(flatness)) cairo_set_tolerance(impl_->synced(), std::max(0.01, flatness * 0.1));
 }
 void Context::setLineWidth(double width) {
-    if (std::isfinite(width)) cairo_set_line_width(impl_->cairo, std::max(0.0, width));
+    if (std::isfinite(width)) cairo_set_line_width(impl_->synced(), std::max(0.0, width));
 }
 void Context::setLineCap(LineCap cap) {
-    cairo_set_line_cap(impl_->cairo, cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
+    cairo_set_line_cap(impl_->synced(), cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
                                      : cap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
                                                               : CAIRO_LINE_CAP_BUTT);
 }
 void Context::setLineJoin(LineJoin join) {
-    cairo_set_line_join(impl_->cairo, join == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+    cairo_set_line_join(impl_->synced(), join == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
                                       : join == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
                                                                 : CAIRO_LINE_JOIN_MITER);
 }
 void Context::setMiterLimit(double limit) {
-    if (std::isfinite(limit)) cairo_set_miter_limit(impl_->cairo, limit);
+    if (std::isfinite(limit)) cairo_set_miter_limit(impl_->synced(), limit);
 }
 
 void Context::setLineDash(double phase, std::span<const double> lengths) {
@@ -563,10 +588,10 @@ void Context::setLineDash(double phase, std::span<const double> lengths) {
     bool anyInvalid =
         std::any_of(lengths.begin(), lengths.end(), [](double length) { return !(length >= 0) || std::isinf(length); });
     if (!anyPositive || anyInvalid || !std::isfinite(phase)) {
-        cairo_set_dash(impl_->cairo, nullptr, 0, 0);
+        cairo_set_dash(impl_->synced(), nullptr, 0, 0);
         return;
     }
-    cairo_set_dash(impl_->cairo, lengths.data(), static_cast<int>(lengths.size()), phase);
+    cairo_set_dash(impl_->synced(), lengths.data(), static_cast<int>(lengths.size()), phase);
 }
 
 Color Context::fillColor() const { return impl_->state.fill; }
@@ -587,11 +612,13 @@ void Context::fill(const Path& path, FillRule rule) {
     };
     if (impl_->drawsPlainly()) {
         if (impl_->fillDirectly(path, rule)) return;
+        impl_->synced();
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
         impl_->writeBlanksInClip();
         paint();
         return;
     }
+    impl_->synced();
     impl_->composite(paint, [&] {
         addShape();
         cairo_clip(cr);
@@ -607,10 +634,12 @@ void Context::stroke(const Path& path) {
     };
     if (impl_->drawsPlainly()) {
         if (impl_->strokeDirectly(path)) return;
+        impl_->synced();
         impl_->writeBlanksInClip();
         paint();
         return;
     }
+    impl_->synced();
     impl_->composite(paint, [&] {
         // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
         impl_->appendPath(path, Impl::PathSpace::user);
@@ -644,7 +673,7 @@ void Context::clearRect(const Rect& rect) {
 
 void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
-    cairo_t* cr = impl_->cairo;
+    cairo_t* cr = impl_->synced();
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);
     if (pixelAligned(cr, pattern.get())) {
         cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_NONE);

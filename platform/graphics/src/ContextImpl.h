@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ScanConverter.h"
@@ -41,6 +42,9 @@ struct DrawingState {
     std::optional<raster::PixelBox> clipBox;
     // Within clipBox, the coverage of the clip paths set since, when there were any.
     std::shared_ptr<const raster::Mask> clipMask;
+    // User space to device pixels, kept here as Cairo computes it: our converter draws with it, and Cairo
+    // is handed the saves and transforms only when it is to draw or its state is to change.
+    AffineTransform transform;
 };
 
 struct Context::Impl {
@@ -51,9 +55,15 @@ struct Context::Impl {
     std::vector<unsigned char> coverage;  // alphaOnly
     int coverageStride = 0;
     SurfacePointer surface;
+    // Read it freely for the line style, tolerance and antialiasing; anything that changes Cairo's state
+    // or draws through it takes synced() instead.
     cairo_t* cairo = nullptr;
     DrawingState state;
     std::vector<DrawingState> savedStates;
+    // The saves (nothing) and transforms made since Cairo last saw the state, in order: a save and a
+    // transform undone before anything reached Cairo never cost it a call. Cairo's matrix is made by
+    // the same calls, so it comes out bit for bit as state.transform.
+    std::vector<std::optional<AffineTransform>> unsentSteps;
     // A new canvas is not zeroed: row y holds real pixels in columns [0, writtenTo[y]) and blank ones
     // after them (zero: transparent, and black for rgb24, whose fourth byte Cairo ignores), written
     // only before something draws or reads there, so what is first painted over opaquely is written
@@ -62,6 +72,11 @@ struct Context::Impl {
     int rowsWithBlanks = 0;
 
     ~Impl();
+    // Cairo with every unsent save and transform applied.
+    cairo_t* synced();
+    void save();
+    void restore();
+    void concatenate(const AffineTransform& transform);
     // Strokes need the path in user space (the line width is there); fills and clips take it in device space.
     enum class PathSpace { user, device };
     void appendPath(const Path& path, PathSpace space);

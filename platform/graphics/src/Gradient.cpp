@@ -58,7 +58,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
     if (length == 0 || !std::isfinite(length)) return;
-    cairo_t* cr = impl_->cairo;
+    cairo_t* cr = impl_->synced();
     cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
     addStops(pattern, gradient);
     bool before = options & drawsBeforeStartLocation;
@@ -84,7 +84,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                                  double endRadius, unsigned options) {
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
-    cairo_t* cr = impl_->cairo;
+    cairo_t* cr = impl_->synced();
     cairo_pattern_t* pattern =
         cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
     addStops(pattern, gradient);

@@ -278,7 +278,7 @@ double TextLayout::firstBaseline() const { return impl_->visibleLines > 0 ? impl
 void TextLayout::draw(Context& context, Point origin) const {
     if (!impl_->layout || impl_->visibleLines == 0) return;
     Context::Impl& target = ContextAccess::impl(context);
-    cairo_t* cairo = target.cairo;
+    cairo_t* cairo = target.synced();
     auto paint = [&] {
         PangoLayoutIter* iter = pango_layout_get_iter(impl_->layout.get());
         int line = 0;

@@ -103,6 +103,80 @@ TEST(Context, SaveAndRestoreBringBackTransformColourAndClip) {
     EXPECT_TRUE(pixelNear(context->makeImage(), 1, 1, red));
 }
 
+// Cairo is handed saves and transforms only when it draws or changes state: whatever the steps between,
+// what it draws (a multiplying fill) lands where the converter's transform says.
+TEST(Context, CairoDrawsWhereTheTransformIsAfterSavesAndRestoresItNeverSaw) {
+    struct Scenario {
+        const char* name;
+        std::function<void(Context&)> steps;
+        Point origin;  // where user (0, 0) lands afterwards
+    };
+    const Scenario scenarios[] = {
+        {"a save and a move undone unseen", [](Context& c) { c.save(); c.translateBy(10, 0); c.restore(); }, {0, 0}},
+        {"a style change sends the save, the restore undoes what followed it",
+         [](Context& c) {
+             c.save();
+             c.translateBy(10, 0);
+             c.setLineWidth(3);
+             c.translateBy(0, 10);
+             c.restore();
+         },
+         {0, 0}},
+        {"an inner save undone unseen keeps the outer move",
+         [](Context& c) {
+             c.save();
+             c.translateBy(4, 0);
+             c.save();
+             c.translateBy(0, 4);
+             c.restore();
+             c.translateBy(4, 0);
+         },
+         {8, 0}},
+        {"nested saves sent together, the inner restored",
+         [](Context& c) {
+             c.save();
+             c.translateBy(2, 0);
+             c.save();
+             const double dash[] = {1, 1};
+             c.setLineDash(0, dash);
+             c.translateBy(0, 6);
+             c.restore();
+         },
+         {2, 0}},
+        {"a long run of moves", [](Context& c) {
+             c.save();
+             for (int i = 0; i < 70; ++i) c.translateBy(1, 0);
+             c.save();
+             c.translateBy(0, 3);
+             c.restore();
+             c.translateBy(-60, 0);
+         },
+         {10, 0}},
+        {"a long run of moves undone",
+         [](Context& c) {
+             c.save();
+             for (int i = 0; i < 70; ++i) c.translateBy(1, 0);
+             c.restore();
+             c.translateBy(0, 5);
+         },
+         {0, 5}},
+    };
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        auto context = makeContext(80, 20);
+        scenario.steps(*context);
+        EXPECT_EQ(context->deviceTransform().apply(Point{0, 0}), scenario.origin);
+        context->setBlendMode(BlendMode::multiply);  // not ours to draw: Cairo does
+        context->setFillColor(Color::rgb(255, 0, 0));
+        context->fillRect({0, 0, 2, 2});
+        const Bitmap image = context->makeImage();
+        const int x = int(scenario.origin.x), y = int(scenario.origin.y);
+        EXPECT_TRUE(pixelNear(image, x + 1, y + 1, red));
+        EXPECT_TRUE(pixelNear(image, x + 3, y + 1, 0));
+        EXPECT_TRUE(pixelNear(image, x + 1, y + 3, 0));
+    }
+}
+
 TEST(Context, CurvesAfterACloseStartFromTheSubpathStartInFillsAndClips) {
     // A bar, closed, then a curve from its start (0, 0) back round to it; scaled so the points go to pixels
     // through the transform.
