@@ -141,6 +141,22 @@ cairo_t* Context::Impl::synced() {
         cairo_transform(cairo, &matrix);
     }
     unsentSteps.clear();
+    // What Cairo has may be its own restored or what text drawing set: it is compared, not assumed.
+    const DrawingState::Style& style = state.style;
+    if (cairo_get_line_width(cairo) != style.lineWidth) cairo_set_line_width(cairo, style.lineWidth);
+    if (cairo_get_line_cap(cairo) != style.cap) cairo_set_line_cap(cairo, style.cap);
+    if (cairo_get_line_join(cairo) != style.join) cairo_set_line_join(cairo, style.join);
+    if (cairo_get_miter_limit(cairo) != style.miterLimit) cairo_set_miter_limit(cairo, style.miterLimit);
+    if (cairo_get_tolerance(cairo) != style.tolerance) cairo_set_tolerance(cairo, style.tolerance);
+    if (cairo_get_antialias(cairo) != style.antialias) cairo_set_antialias(cairo, style.antialias);
+    const int dashCount = cairo_get_dash_count(cairo);
+    if (dashCount != 0 || !style.dashes.empty()) {
+        std::vector<double> dashes(std::size_t(dashCount), 0.0);
+        double phase = 0;
+        if (dashCount > 0) cairo_get_dash(cairo, dashes.data(), &phase);
+        if (dashes != style.dashes || phase != style.dashPhase)
+            cairo_set_dash(cairo, style.dashes.data(), int(style.dashes.size()), style.dashPhase);
+    }
     return cairo;
 }
 
@@ -231,7 +247,7 @@ void Context::Impl::setSourceColor(Color color) {
 std::optional<raster::Target> Context::Impl::directTarget() {
     // After takeImage the pixels are gone and Cairo's finished surface draws nowhere.
     if (options.format != PixelFormat::argb32 || pixels.pixels.empty() || !state.clipBox ||
-        !raster::scanConverterEnabled() || cairo_get_antialias(cairo) != CAIRO_ANTIALIAS_DEFAULT)
+        !raster::scanConverterEnabled() || state.style.antialias != CAIRO_ANTIALIAS_DEFAULT)
         return std::nullopt;
     cairo_surface_flush(surface.get());
     return raster::Target{reinterpret_cast<std::uint32_t*>(pixels.pixels.data()), pixels.stride / 4, *state.clipBox,
@@ -316,15 +332,16 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     if (!target) return false;
     std::uint32_t source = sourcePixel(state.fill);
     writeBlanksBeforeFill(path, toDevice, source, *target);
-    auto changed = raster::fillPath(path, toDevice, cairo_get_tolerance(cairo), rule, source, *target);
+    auto changed = raster::fillPath(path, toDevice, state.style.tolerance, rule, source, *target);
     if (!changed) return false;
     markDrawn(*changed);
     return true;
 }
 
 bool Context::Impl::strokeDirectly(const Path& path) {
-    double lineWidth = cairo_get_line_width(cairo);
-    if (!(lineWidth > 0) || cairo_get_dash_count(cairo) > 0) return false;
+    const DrawingState::Style& given = state.style;
+    const double lineWidth = given.lineWidth;
+    if (!(lineWidth > 0) || !given.dashes.empty()) return false;
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
@@ -334,17 +351,16 @@ bool Context::Impl::strokeDirectly(const Path& path) {
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     if (lineWidth * stretch < 1) {
-        changed = raster::strokeHairline(path, toDevice, cairo_get_tolerance(cairo), lineWidth,
-                                         cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_BUTT, source, *target);
+        changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
+                                         source, *target);
     } else {
-        raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, cairo_get_miter_limit(cairo)};
-        if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
-        if (cairo_get_line_join(cairo) == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
-        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
-        if (cairo_get_line_cap(cairo) == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
-        changed = raster::strokeConvex(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
-        if (!changed)
-            changed = raster::strokeWide(path, toDevice, cairo_get_tolerance(cairo), style, source, *target);
+        raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, given.miterLimit};
+        if (given.join == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
+        if (given.join == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
+        if (given.cap == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
+        if (given.cap == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
+        changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
+        if (!changed) changed = raster::strokeWide(path, toDevice, given.tolerance, style, source, *target);
     }
     if (!changed) return false;
     markDrawn(*changed);
@@ -404,8 +420,9 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
     impl->state.transform = baseTransform(options, pixelHeight);
     cairo_matrix_t base = toCairo(impl->state.transform);
     cairo_set_matrix(impl->cairo, &base);
-    cairo_set_line_width(impl->cairo, 1);
-    cairo_set_miter_limit(impl->cairo, 10);
+    cairo_set_line_width(impl->cairo, impl->state.style.lineWidth);
+    cairo_set_miter_limit(impl->cairo, impl->state.style.miterLimit);
+    impl->state.style.tolerance = cairo_get_tolerance(impl->cairo);
     impl->state.clipBox = raster::PixelBox{0, 0, pixelWidth, pixelHeight};
     return std::shared_ptr<Context>(new Context(std::move(impl)));
 }
@@ -505,8 +522,8 @@ void Context::clip(const Path& path, FillRule rule) {
     }
     // Only the converter's fills use the mask; an aliased clip's edges are not its coverage.
     std::optional<raster::Mask> mask;
-    if (impl_->options.format == PixelFormat::argb32 && cairo_get_antialias(impl_->cairo) == CAIRO_ANTIALIAS_DEFAULT)
-        mask = raster::clipMask(path, toDevice, cairo_get_tolerance(impl_->cairo), rule, *state.clipBox,
+    if (impl_->options.format == PixelFormat::argb32 && state.style.antialias == CAIRO_ANTIALIAS_DEFAULT)
+        mask = raster::clipMask(path, toDevice, state.style.tolerance, rule, *state.clipBox,
                                 state.clipMask.get());
     if (!mask) {
         state.clipBox.reset();
@@ -560,38 +577,42 @@ void Context::setStrokeColor(Color color) { impl_->state.stroke = color; }
 void Context::setAlpha(double alpha) { impl_->state.alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0); }
 void Context::setBlendMode(BlendMode mode) { impl_->state.blend = mode; }
 void Context::setInterpolationQuality(InterpolationQuality quality) { impl_->state.interpolation = quality; }
+// Kept in the state: Cairo is handed the style when it draws.
 void Context::setShouldAntialias(bool antialias) {
-    cairo_set_antialias(impl_->synced(), antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    impl_->state.style.antialias = antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
 }
 void Context::setFlatness(double flatness) {
-    if (std::isfinite(flatness)) cairo_set_tolerance(impl_->synced(), std::max(0.01, flatness * 0.1));
+    if (std::isfinite(flatness)) impl_->state.style.tolerance = std::max(0.01, flatness * 0.1);
 }
 void Context::setLineWidth(double width) {
-    if (std::isfinite(width)) cairo_set_line_width(impl_->synced(), std::max(0.0, width));
+    if (std::isfinite(width)) impl_->state.style.lineWidth = std::max(0.0, width);
 }
 void Context::setLineCap(LineCap cap) {
-    cairo_set_line_cap(impl_->synced(), cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
-                                     : cap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
-                                                              : CAIRO_LINE_CAP_BUTT);
+    impl_->state.style.cap = cap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
+                             : cap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
+                                                      : CAIRO_LINE_CAP_BUTT;
 }
 void Context::setLineJoin(LineJoin join) {
-    cairo_set_line_join(impl_->synced(), join == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
-                                      : join == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
-                                                                : CAIRO_LINE_JOIN_MITER);
+    impl_->state.style.join = join == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+                              : join == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                        : CAIRO_LINE_JOIN_MITER;
 }
 void Context::setMiterLimit(double limit) {
-    if (std::isfinite(limit)) cairo_set_miter_limit(impl_->synced(), limit);
+    if (std::isfinite(limit)) impl_->state.style.miterLimit = limit;
 }
 
 void Context::setLineDash(double phase, std::span<const double> lengths) {
     bool anyPositive = std::any_of(lengths.begin(), lengths.end(), [](double length) { return length > 0; });
     bool anyInvalid =
         std::any_of(lengths.begin(), lengths.end(), [](double length) { return !(length >= 0) || std::isinf(length); });
+    DrawingState::Style& style = impl_->state.style;
     if (!anyPositive || anyInvalid || !std::isfinite(phase)) {
-        cairo_set_dash(impl_->synced(), nullptr, 0, 0);
+        style.dashes.clear();
+        style.dashPhase = 0;
         return;
     }
-    cairo_set_dash(impl_->synced(), lengths.data(), static_cast<int>(lengths.size()), phase);
+    style.dashes.assign(lengths.begin(), lengths.end());
+    style.dashPhase = phase;
 }
 
 Color Context::fillColor() const { return impl_->state.fill; }

@@ -45,6 +45,17 @@ struct DrawingState {
     // User space to device pixels, kept here as Cairo computes it: our converter draws with it, and Cairo
     // is handed the saves and transforms only when it is to draw or its state is to change.
     AffineTransform transform;
+    // The line style, tolerance and antialiasing, as Cairo takes them; Cairo is handed them with the rest.
+    struct Style {
+        double lineWidth = 1;
+        cairo_line_cap_t cap = CAIRO_LINE_CAP_BUTT;
+        cairo_line_join_t join = CAIRO_LINE_JOIN_MITER;
+        double miterLimit = 10;
+        std::vector<double> dashes;  // none: solid
+        double dashPhase = 0;
+        double tolerance = 0.1;
+        cairo_antialias_t antialias = CAIRO_ANTIALIAS_DEFAULT;
+    } style;
 };
 
 struct Context::Impl {
@@ -55,8 +66,7 @@ struct Context::Impl {
     std::vector<unsigned char> coverage;  // alphaOnly
     int coverageStride = 0;
     SurfacePointer surface;
-    // Read it freely for the line style, tolerance and antialiasing; anything that changes Cairo's state
-    // or draws through it takes synced() instead.
+    // Anything that changes Cairo's state or draws through it takes synced() first.
     cairo_t* cairo = nullptr;
     DrawingState state;
     std::vector<DrawingState> savedStates;
@@ -72,7 +82,7 @@ struct Context::Impl {
     int rowsWithBlanks = 0;
 
     ~Impl();
-    // Cairo with every unsent save and transform applied.
+    // Cairo with every unsent save and transform applied, and the state's style.
     cairo_t* synced();
     void save();
     void restore();

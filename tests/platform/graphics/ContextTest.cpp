@@ -177,6 +177,70 @@ TEST(Context, CairoDrawsWhereTheTransformIsAfterSavesAndRestoresItNeverSaw) {
     }
 }
 
+// The line style is the context's own and reaches Cairo when Cairo strokes, as restored last.
+TEST(Context, CairoStrokesWithTheStyleInPlaceWhateverItSawBefore) {
+    struct Scenario {
+        const char* name;
+        std::function<void(Context&)> steps;
+        int top, bottom;  // the rows the line covers
+        bool dashed;
+    };
+    const double dash[] = {4, 4};
+    const auto drawThroughCairo = [](Context& c) {
+        c.setBlendMode(BlendMode::multiply);
+        c.fillRect({0, 0, 1, 1});
+        c.setBlendMode(BlendMode::normal);
+    };
+    const Scenario scenarios[] = {
+        {"set with no save", [](Context& c) { c.setLineWidth(6); }, 7, 13, false},
+        {"set inside a save Cairo never saw", [&](Context& c) {
+             c.setLineWidth(2);
+             c.save();
+             c.setLineWidth(6);
+             c.setLineDash(0, dash);
+             c.restore();
+         },
+         9, 11, false},
+        {"set after Cairo drew inside the save", [&](Context& c) {
+             c.setLineWidth(2);
+             c.save();
+             drawThroughCairo(c);
+             c.setLineWidth(6);
+             c.setLineDash(0, dash);
+             drawThroughCairo(c);
+             c.restore();
+         },
+         9, 11, false},
+        {"dashes kept past an inner save", [&](Context& c) {
+             c.setLineDash(0, dash);
+             c.setLineWidth(2);
+             c.save();
+             drawThroughCairo(c);
+             c.setLineDash(0, {});
+             c.restore();
+         },
+         9, 11, true},
+    };
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        auto context = makeContext(40, 20);
+        scenario.steps(*context);
+        context->setBlendMode(BlendMode::multiply);
+        context->setStrokeColor(Color::rgb(255, 0, 0));
+        Path line;
+        line.moveTo({8, 10});
+        line.lineTo({32, 10});
+        context->stroke(line);
+        const Bitmap image = context->makeImage();
+        EXPECT_EQ(alphaAt(image, 9, scenario.top - 1), 0u);
+        EXPECT_EQ(alphaAt(image, 9, scenario.top), 255u);
+        EXPECT_EQ(alphaAt(image, 9, scenario.bottom - 1), 255u);
+        EXPECT_EQ(alphaAt(image, 9, scenario.bottom), 0u);
+        // Between 12 and 16 along the line a dash has its gap.
+        EXPECT_EQ(alphaAt(image, 13, 10), scenario.dashed ? 0u : 255u);
+    }
+}
+
 TEST(Context, CurvesAfterACloseStartFromTheSubpathStartInFillsAndClips) {
     // A bar, closed, then a curve from its start (0, 0) back round to it; scaled so the points go to pixels
     // through the transform.
