@@ -38,6 +38,14 @@ Bitmap solid(int width, int height, std::uint32_t pixel) {
     return bitmap;
 }
 
+// Draws the pixel at the user origin by multiplying, which Cairo does: it is handed the state then.
+void drawThroughCairo(Context& context) {
+    const BlendMode mode = context.blendMode();
+    context.setBlendMode(BlendMode::multiply);
+    context.fillRect({0, 0, 1, 1});
+    context.setBlendMode(mode);
+}
+
 Bitmap redRowOverBlueRow() {
     Bitmap bitmap = Bitmap::make(1, 2);
     bitmap.row(0)[0] = red;
@@ -113,11 +121,11 @@ TEST(Context, CairoDrawsWhereTheTransformIsAfterSavesAndRestoresItNeverSaw) {
     };
     const Scenario scenarios[] = {
         {"a save and a move undone unseen", [](Context& c) { c.save(); c.translateBy(10, 0); c.restore(); }, {0, 0}},
-        {"a style change sends the save, the restore undoes what followed it",
+        {"drawing sends the save, the restore undoes what followed it",
          [](Context& c) {
              c.save();
              c.translateBy(10, 0);
-             c.setLineWidth(3);
+             drawThroughCairo(c);
              c.translateBy(0, 10);
              c.restore();
          },
@@ -137,8 +145,7 @@ TEST(Context, CairoDrawsWhereTheTransformIsAfterSavesAndRestoresItNeverSaw) {
              c.save();
              c.translateBy(2, 0);
              c.save();
-             const double dash[] = {1, 1};
-             c.setLineDash(0, dash);
+             drawThroughCairo(c);
              c.translateBy(0, 6);
              c.restore();
          },
@@ -186,11 +193,6 @@ TEST(Context, CairoStrokesWithTheStyleInPlaceWhateverItSawBefore) {
         bool dashed;
     };
     const double dash[] = {4, 4};
-    const auto drawThroughCairo = [](Context& c) {
-        c.setBlendMode(BlendMode::multiply);
-        c.fillRect({0, 0, 1, 1});
-        c.setBlendMode(BlendMode::normal);
-    };
     const Scenario scenarios[] = {
         {"set with no save", [](Context& c) { c.setLineWidth(6); }, 7, 13, false},
         {"set inside a save Cairo never saw", [&](Context& c) {
