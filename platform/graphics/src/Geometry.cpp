@@ -75,18 +75,6 @@ AffineTransform AffineTransform::rotation(double radians) {
     return {cosine, sine, -sine, cosine, 0, 0};
 }
 
-AffineTransform AffineTransform::concatenating(const AffineTransform& then) const {
-    const AffineTransform& first = *this;
-    return {
-        first.a * then.a + first.b * then.c,
-        first.a * then.b + first.b * then.d,
-        first.c * then.a + first.d * then.c,
-        first.c * then.b + first.d * then.d,
-        first.tx * then.a + first.ty * then.c + then.tx,
-        first.tx * then.b + first.ty * then.d + then.ty,
-    };
-}
-
 AffineTransform AffineTransform::inverted() const {
     double determinant = a * d - b * c;
     if (determinant == 0 || !std::isfinite(determinant)) return *this;

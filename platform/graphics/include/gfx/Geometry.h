@@ -107,7 +107,17 @@ struct AffineTransform {
     bool isIdentity() const { return *this == AffineTransform{}; }
 
     // `t1.concatenating(t2)` maps a point through t1 first, then t2.
-    AffineTransform concatenating(const AffineTransform& then) const;
+    // Inline: layers and contexts concatenate at every step of a drawing.
+    AffineTransform concatenating(const AffineTransform& then) const {
+        return {
+            a * then.a + b * then.c,
+            a * then.b + b * then.d,
+            c * then.a + d * then.c,
+            c * then.b + d * then.d,
+            tx * then.a + ty * then.c + then.tx,
+            tx * then.b + ty * then.d + then.ty,
+        };
+    }
     // These apply the new operation first, then this transform (the platform's translatedBy/scaledBy/rotated).
     AffineTransform translatedBy(double x, double y) const { return translation(x, y).concatenating(*this); }
     AffineTransform scaledBy(double sx, double sy) const { return scale(sx, sy).concatenating(*this); }
