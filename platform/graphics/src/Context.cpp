@@ -62,8 +62,6 @@ cairo_matrix_t toCairo(const AffineTransform& t) {
     return matrix;
 }
 
-AffineTransform fromCairo(const cairo_matrix_t& m) { return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0}; }
-
 AffineTransform baseTransform(const Context::Options& options, int pixelHeight) {
     if (options.origin == Origin::bottomLeft) return {options.scale, 0, 0, -options.scale, 0, double(pixelHeight)};
     return AffineTransform::scale(options.scale, options.scale);
