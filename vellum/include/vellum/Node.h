@@ -114,24 +114,29 @@ protected:
     void postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI);
     void markAsSVGElement() { isSVGElement_ = true; }
 
+    // An SVG element's kind bits, kept here so that a walk over child lists asking what each child is
+    // reads the node's first bytes only (beside its type and its child list), not its far end.
+    std::uint32_t elementKinds_ = 0;
+    bool elementKindsKnown_ = false;
+
 private:
     bool isAncestorOrSelf(const Node* node) const;
     void detachFromParent(const std::shared_ptr<Node>& node);
     std::ptrdiff_t indexOfChild(const Node* node) const;
 
     NodeType nodeType_;
-    std::string nodeName_;
-    std::optional<std::string> nodeValue_;
-    std::weak_ptr<Node> parentNode_;
+    bool isSVGElement_ = false;
     std::shared_ptr<NodeList> childNodes_;
     std::shared_ptr<NamedNodeMap> attributes_;
+    std::weak_ptr<Node> parentNode_;
+    std::string nodeName_;
+    std::optional<std::string> nodeValue_;
     std::weak_ptr<Document> ownerDocument_;
     std::string localName_;
     // Points at a shared copy of a common namespace, else at ownNamespaceURI_.
     const std::optional<std::string>* namespaceURI_;
     std::optional<std::string> ownNamespaceURI_;
     std::optional<std::string> prefix_;
-    bool isSVGElement_ = false;
 };
 
 }  // namespace vellum
