@@ -186,6 +186,18 @@ TEST(DOMTree, NodeKindsCarryTheirNamesAndValues) {
     EXPECT_EQ(svg->prefix(), "svg");
     EXPECT_EQ(svg->namespaceURI(), "http://www.w3.org/2000/svg");
     EXPECT_EQ(svg->tagName(), "svg:svg");
+
+    auto plain = std::make_shared<Element>("g");
+    EXPECT_EQ(plain->prefix(), std::nullopt);
+    plain->setPrefix("p");
+    EXPECT_EQ(plain->prefix(), "p");
+    plain->setPrefix(std::nullopt);
+    EXPECT_EQ(plain->prefix(), std::nullopt);
+    EXPECT_EQ(std::make_shared<Text>("t")->namespaceURI(), std::nullopt);
+    auto own = std::make_shared<Element>("o:g", std::optional<std::string>("urn:own"), Element::AttributeNodes{});
+    EXPECT_EQ(own->namespaceURI(), "urn:own");
+    EXPECT_EQ(own->prefix(), "o");
+    EXPECT_EQ(own->localName(), "g");
 }
 
 TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {

@@ -61,7 +61,7 @@ Node::Node(NodeType type, std::string name)
     : nodeType_(type),
       childNodes_(makeNodeShared<NodeList>()),
       attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
-      namespaceURI_(&ownNamespaceURI_) {
+      namespaceURI_(&noText()) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
@@ -71,7 +71,7 @@ Node::Node(NodeType type, std::string name)
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
-    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&noText()) {
     if (isKnown(type) && !hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM standard",
@@ -85,20 +85,40 @@ Node::Node(NodeType type, std::string name, std::string value)
 
 Node::~Node() = default;
 
+const std::optional<std::string>& Node::noText() {
+    static const std::optional<std::string> none;
+    return none;
+}
+
+Node::RareParts& Node::rareParts() {
+    if (!rare_) rare_ = std::make_unique<RareParts>();
+    return *rare_;
+}
+
+void Node::setPrefix(std::optional<std::string> prefix) {
+    if (prefix || rare_) rareParts().prefix = std::move(prefix);
+}
+
 void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     postInitNamespaceHandlingFromView(shared ? std::optional<std::string_view>(**shared) : std::nullopt);
-    if (!shared) ownNamespaceURI_ = std::move(namespaceURI);
+    if (!shared && namespaceURI) {
+        rareParts().namespaceURI = std::move(namespaceURI);
+        namespaceURI_ = &rare_->namespaceURI;
+    }
 }
 
 void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI) {
     const std::string_view name = nodeName_;
     const std::size_t lastColon = name.rfind(':');
     localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
-    if (lastColon != std::string_view::npos) prefix_ = std::string(name.substr(0, name.find(':')));
+    if (lastColon != std::string_view::npos) rareParts().prefix = std::string(name.substr(0, name.find(':')));
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
-    namespaceURI_ = shared ? shared : &ownNamespaceURI_;
-    if (!shared && namespaceURI) ownNamespaceURI_ = std::string(*namespaceURI);
+    namespaceURI_ = shared ? shared : &noText();
+    if (!shared && namespaceURI) {
+        rareParts().namespaceURI = std::string(*namespaceURI);
+        namespaceURI_ = &rare_->namespaceURI;
+    }
 }
 
 void Node::setParentNode(const std::shared_ptr<Node>& parent) { parentNode_ = parent; }

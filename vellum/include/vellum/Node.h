@@ -58,8 +58,8 @@ public:
 
     const std::string& localName() const { return localName_; }
     const std::optional<std::string>& namespaceURI() const { return *namespaceURI_; }
-    const std::optional<std::string>& prefix() const { return prefix_; }
-    void setPrefix(std::optional<std::string> prefix) { prefix_ = std::move(prefix); }
+    const std::optional<std::string>& prefix() const { return rare_ ? rare_->prefix : noText(); }
+    void setPrefix(std::optional<std::string> prefix);
 
     std::shared_ptr<Node> firstChild() const;
     std::shared_ptr<Node> lastChild() const;
@@ -133,10 +133,17 @@ private:
     std::optional<std::string> nodeValue_;
     std::weak_ptr<Document> ownerDocument_;
     std::string localName_;
-    // Points at a shared copy of a common namespace, else at ownNamespaceURI_.
+    // What few nodes have, kept apart so that every node (most of them text between elements) is smaller.
+    struct RareParts {
+        std::optional<std::string> namespaceURI;
+        std::optional<std::string> prefix;
+    };
+    static const std::optional<std::string>& noText();
+    RareParts& rareParts();
+
+    // Points at a shared copy of a common namespace, at the rare parts' own, or at nothing.
     const std::optional<std::string>* namespaceURI_;
-    std::optional<std::string> ownNamespaceURI_;
-    std::optional<std::string> prefix_;
+    std::unique_ptr<RareParts> rare_;
 };
 
 }  // namespace vellum
