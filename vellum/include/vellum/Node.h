@@ -50,7 +50,8 @@ public:
     std::shared_ptr<Node> parentNode() const { return parentNode_.lock(); }
     // Element classes that follow their place in the tree override this; tree changes call it.
     virtual void setParentNode(const std::shared_ptr<Node>& parent);
-    const std::shared_ptr<NodeList>& childNodes() const { return childNodes_; }
+    // Nodes with a value (text above all) get their own list only when a child is put under them.
+    const std::shared_ptr<NodeList>& childNodes() const { return childNodes_ ? childNodes_ : noChildren(); }
     // Only elements have an attribute map.
     const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
     std::shared_ptr<Document> ownerDocument() const { return ownerDocument_.lock(); }
@@ -139,6 +140,9 @@ private:
         std::optional<std::string> prefix;
     };
     static const std::optional<std::string>& noText();
+    // The list a node without its own answers: always empty, never changed.
+    static const std::shared_ptr<NodeList>& noChildren();
+    NodeList& ownChildList();
     RareParts& rareParts();
 
     // Points at a shared copy of a common namespace, at the rare parts' own, or at nothing.
