@@ -186,6 +186,45 @@ TEST(DOMTree, NodeKindsCarryTheirNamesAndValues) {
     EXPECT_EQ(svg->prefix(), "svg");
     EXPECT_EQ(svg->namespaceURI(), "http://www.w3.org/2000/svg");
     EXPECT_EQ(svg->tagName(), "svg:svg");
+
+    auto plain = std::make_shared<Element>("g");
+    EXPECT_EQ(plain->prefix(), std::nullopt);
+    plain->setPrefix("p");
+    EXPECT_EQ(plain->prefix(), "p");
+    plain->setPrefix(std::nullopt);
+    EXPECT_EQ(plain->prefix(), std::nullopt);
+    EXPECT_EQ(std::make_shared<Text>("t")->namespaceURI(), std::nullopt);
+    auto own = std::make_shared<Element>("o:g", std::optional<std::string>("urn:own"), Element::AttributeNodes{});
+    EXPECT_EQ(own->namespaceURI(), "urn:own");
+    EXPECT_EQ(own->prefix(), "o");
+    EXPECT_EQ(own->localName(), "g");
+}
+
+// Text and the other nodes with a value answer an empty list until a child is put under one: the list
+// they answer before is never changed, so one node's child shows under no other.
+TEST(DOMTree, NodesWithAValueGetAChildListOfTheirOwnOnlyWhenGivenAChild) {
+    auto first = std::make_shared<Text>("a");
+    auto second = std::make_shared<Text>("b");
+    auto attribute = std::make_shared<Attr>(std::nullopt, "k", "v");
+    EXPECT_FALSE(first->hasChildNodes());
+    EXPECT_EQ(first->firstChild(), nullptr);
+    EXPECT_EQ(first->lastChild(), nullptr);
+    auto child = std::make_shared<Comment>("c");
+    ASSERT_EQ(first->appendChild(child), child);
+    EXPECT_TRUE(first->hasChildNodes());
+    EXPECT_EQ(first->childNodes()->length(), 1u);
+    EXPECT_EQ(first->lastChild(), child);
+    EXPECT_EQ(child->parentNode(), first);
+    EXPECT_EQ(second->childNodes()->length(), 0u) << "the child is under the first text alone";
+    EXPECT_EQ(attribute->childNodes()->length(), 0u);
+    auto other = std::make_shared<Comment>("d");
+    ASSERT_EQ(second->insertBefore(other, nullptr), other);
+    ASSERT_EQ(second->replaceChild(child, other), other) << "a move from one text to another";
+    EXPECT_EQ(first->childNodes()->length(), 0u);
+    EXPECT_EQ(second->firstChild(), child);
+    EXPECT_EQ(second->removeChild(child), child);
+    EXPECT_FALSE(second->hasChildNodes());
+    EXPECT_EQ(std::make_shared<Text>("e")->childNodes()->length(), 0u);
 }
 
 TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {

@@ -531,3 +531,36 @@ TEST(SVGElementKinds, ElementsAnswerForTheirClassesAndRolesOnly) {
     EXPECT_EQ(group->as<SVGTransformable>(), static_cast<SVGTransformable*>(group.get()));
     EXPECT_EQ(group->as<SVGClipPathElement>(), nullptr);
 }
+
+// The bits-only question must agree with the cast everywhere: made with or without bits, a node that
+// is no element, an element that is no SVG element, and no node at all.
+TEST(SVGElementKinds, IsAnswersAsAsDoes) {
+    const std::vector<std::shared_ptr<Node>> nodes = {
+        SVGElement::create<SVGCircleElement>("circle"),
+        SVGElement::create<SVGClipPathElement>("clipPath"),
+        SVGElement::create<SVGSymbolElement>("symbol"),
+        SVGElement::create<SVGLinearGradientElement>("linearGradient"),
+        SVGElement::create<SVGUseElement>("use"),
+        makeSVG(),
+        std::make_shared<SVGGElement>("g", Element::AttributeTexts{}),
+        std::make_shared<Text>("t"),
+        std::make_shared<Element>("plain"),
+        nullptr,
+    };
+    const auto agree = [&]<class T>(const char* kind) {
+        for (std::size_t index = 0; index < nodes.size(); ++index) {
+            EXPECT_EQ(SVGElement::is<T>(nodes[index].get()), SVGElement::as<T>(nodes[index].get()) != nullptr)
+                << kind << " of node " << index;
+        }
+    };
+    agree.operator()<ConverterSVGToCALayer>("converter");
+    agree.operator()<SVGClipPathElement>("clip path");
+    agree.operator()<SVGSymbolElement>("symbol");
+    agree.operator()<SVGTransformable>("transformable");
+    agree.operator()<SVGStylable>("stylable");
+    agree.operator()<SVGGElement>("group");
+    agree.operator()<BaseClassForAllSVGBasicShapes>("shape");
+    EXPECT_TRUE(SVGElement::is<SVGClipPathElement>(nodes[1].get()));
+    EXPECT_FALSE(SVGElement::is<ConverterSVGToCALayer>(nodes[3].get()));
+    EXPECT_TRUE(SVGElement::is<SVGGElement>(nodes[6].get())) << "made without bits, answered by a cast";
+}

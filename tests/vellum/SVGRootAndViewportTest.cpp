@@ -46,6 +46,10 @@ TEST(SVGRootGeometry, ViewBoxesReadBlanksAndCommasAndIgnoreIncompleteOnes) {
     EXPECT_EQ(box("0,0,24,24"), SVGRectMake(0, 0, 24, 24));
     EXPECT_EQ(box("0  0 24 24"), SVGRectMake(0, 0, 24, 24)) << "a doubled blank shifts nothing";
     EXPECT_EQ(box(" -5, 5\n30 20 "), SVGRectMake(-5, 5, 30, 20));
+    EXPECT_EQ(box("\v1\f 2\v,3 4\f"), SVGRectMake(1, 2, 3, 4)) << "vertical tabs and form feeds are trimmed";
+    EXPECT_EQ(box("1 \v 2 3 4"), SVGRectMake(1, 0, 2, 3)) << "a part of blanks alone reads as 0";
+    EXPECT_EQ(box("1\u00a0 2 3 4\u2028"), SVGRectMake(1, 2, 3, 4)) << "Unicode blanks are trimmed as well";
+    EXPECT_EQ(box("1 2 3 4 5"), SVGRectMake(1, 2, 3, 4)) << "a fifth number is left alone";
     EXPECT_FALSE(SVGRectIsInitialized(box("24")));
     EXPECT_FALSE(SVGRectIsInitialized(box("0 0 24")));
     EXPECT_FALSE(SVGRectIsInitialized(box("0 0 0 24"))) << "no size";

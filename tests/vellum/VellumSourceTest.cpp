@@ -11,7 +11,10 @@
 #include "gfx/Image.h"
 #include "vellum/VellumFixedContent.h"
 #include "vellum/VellumFoundationAdditions.h"
+#include "vellum/Element.h"
+#include "vellum/SVGDocument.h"
 #include "vellum/VellumParseResult.h"
+#include "vellum/VellumParser.h"
 #include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceNSData.h"
 #include "vellum/VellumSourceString.h"
@@ -73,6 +76,24 @@ TEST(VellumSource, CopiesHaveFreshUnopenedStreamsOverTheSameContent) {
     auto bytes = VellumSourceNSData::sourceFromData(foundation::Data::fromString("<svg/>"), std::nullopt);
     EXPECT_EQ(streamText(*bytes), "<svg/>");
     EXPECT_EQ(streamText(*bytes->copy()), "<svg/>");
+}
+
+TEST(VellumSource, ByteSourcesParseWholeAcrossManyReadsAndTheirCopiesReadTheSameBytes) {
+    // Several of the parser's reads long, with an element cut at each read's end somewhere.
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4">)";
+    for (int index = 0; index < 1500; ++index) text += "<rect id=\"r" + std::to_string(index) + "\" width=\"1\"/>\n";
+    text += "</svg>";
+    auto source = VellumSourceNSData::sourceFromData(foundation::Data::fromString(text), std::nullopt);
+    for (const auto& each : {std::static_pointer_cast<VellumSource>(source), source->copy()}) {
+        auto result = VellumParser::parseSourceUsingDefaultVellumParser(each);
+        ASSERT_TRUE(result->parsedDocument());
+        const auto rects = result->parsedDocument()->getElementsByTagName("rect");
+        ASSERT_EQ(rects->length(), 1500u);
+        EXPECT_EQ(std::static_pointer_cast<Element>(rects->item(1499))->getAttribute("id"), "r1499");
+    }
+    EXPECT_EQ(&source->rawData(), &std::static_pointer_cast<VellumSourceNSData>(source->copy())->rawData())
+        << "a copy shares the bytes";
+    EXPECT_EQ(source->rawData().size(), text.size());
 }
 
 TEST(VellumSource, ByteSourcesAreKeyedByTheirTextWhenItIsUTF8) {

@@ -61,7 +61,7 @@ Node::Node(NodeType type, std::string name)
     : nodeType_(type),
       childNodes_(makeNodeShared<NodeList>()),
       attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
-      namespaceURI_(&ownNamespaceURI_) {
+      namespaceURI_(&noText()) {
     if (isKnown(type) && hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd without a value; nodes of that type MUST have a value in the DOM standard",
@@ -71,7 +71,7 @@ Node::Node(NodeType type, std::string name)
 }
 
 Node::Node(NodeType type, std::string name, std::string value)
-    : nodeType_(type), childNodes_(makeNodeShared<NodeList>()), namespaceURI_(&ownNamespaceURI_) {
+    : nodeType_(type), namespaceURI_(&noText()) {
     if (isKnown(type) && !hasValue(type)) {
         foundation::raiseAssertion(foundation::format(
             "NodeType = %i cannot be init'd with a value; nodes of that type have no value in the DOM standard",
@@ -85,28 +85,58 @@ Node::Node(NodeType type, std::string name, std::string value)
 
 Node::~Node() = default;
 
+const std::optional<std::string>& Node::noText() {
+    static const std::optional<std::string> none;
+    return none;
+}
+
+const std::shared_ptr<NodeList>& Node::noChildren() {
+    static const auto& none = *new std::shared_ptr<NodeList>(std::make_shared<NodeList>());
+    return none;
+}
+
+NodeList& Node::ownChildList() {
+    if (!childNodes_) childNodes_ = makeNodeShared<NodeList>();
+    return *childNodes_;
+}
+
+Node::RareParts& Node::rareParts() {
+    if (!rare_) rare_ = std::make_unique<RareParts>();
+    return *rare_;
+}
+
+void Node::setPrefix(std::optional<std::string> prefix) {
+    if (prefix || rare_) rareParts().prefix = std::move(prefix);
+}
+
 void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     postInitNamespaceHandlingFromView(shared ? std::optional<std::string_view>(**shared) : std::nullopt);
-    if (!shared) ownNamespaceURI_ = std::move(namespaceURI);
+    if (!shared && namespaceURI) {
+        rareParts().namespaceURI = std::move(namespaceURI);
+        namespaceURI_ = &rare_->namespaceURI;
+    }
 }
 
 void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI) {
     const std::string_view name = nodeName_;
     const std::size_t lastColon = name.rfind(':');
     localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
-    if (lastColon != std::string_view::npos) prefix_ = std::string(name.substr(0, name.find(':')));
+    if (lastColon != std::string_view::npos) rareParts().prefix = std::string(name.substr(0, name.find(':')));
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
-    namespaceURI_ = shared ? shared : &ownNamespaceURI_;
-    if (!shared && namespaceURI) ownNamespaceURI_ = std::string(*namespaceURI);
+    namespaceURI_ = shared ? shared : &noText();
+    if (!shared && namespaceURI) {
+        rareParts().namespaceURI = std::string(*namespaceURI);
+        namespaceURI_ = &rare_->namespaceURI;
+    }
 }
 
 void Node::setParentNode(const std::shared_ptr<Node>& parent) { parentNode_ = parent; }
 
-std::shared_ptr<Node> Node::firstChild() const { return childNodes_->item(0); }
+std::shared_ptr<Node> Node::firstChild() const { return childNodes()->item(0); }
 
 std::shared_ptr<Node> Node::lastChild() const {
-    const auto& children = childNodes_->internalArray();
+    const auto& children = childNodes()->internalArray();
     return children.empty() ? nullptr : children.back();
 }
 
@@ -114,18 +144,18 @@ std::shared_ptr<Node> Node::previousSibling() const {
     auto parent = parentNode();
     if (!parent) return nullptr;
     const std::ptrdiff_t index = parent->indexOfChild(this);
-    return index > 0 ? parent->childNodes_->item(static_cast<std::size_t>(index - 1)) : nullptr;
+    return index > 0 ? parent->childNodes()->item(static_cast<std::size_t>(index - 1)) : nullptr;
 }
 
 std::shared_ptr<Node> Node::nextSibling() const {
     auto parent = parentNode();
     if (!parent) return nullptr;
     const std::ptrdiff_t index = parent->indexOfChild(this);
-    return index >= 0 ? parent->childNodes_->item(static_cast<std::size_t>(index + 1)) : nullptr;
+    return index >= 0 ? parent->childNodes()->item(static_cast<std::size_t>(index + 1)) : nullptr;
 }
 
 std::ptrdiff_t Node::indexOfChild(const Node* node) const {
-    const auto& children = childNodes_->internalArray();
+    const auto& children = childNodes()->internalArray();
     auto found = std::find_if(children.begin(), children.end(), [&](const auto& child) { return child.get() == node; });
     return found == children.end() ? -1 : found - children.begin();
 }
@@ -144,7 +174,7 @@ void Node::detachFromParent(const std::shared_ptr<Node>& node) {
     if (node->parentNode_.expired()) return;
     auto parent = node->parentNode();
     if (!parent) return;
-    auto& siblings = parent->childNodes_->internalArray();
+    auto& siblings = parent->ownChildList().internalArray();
     std::erase(siblings, node);
 }
 
@@ -159,7 +189,7 @@ std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, 
     if (refChild && refChild->parentNode().get() != this) return nullptr;
     if (newChild == refChild) return newChild;
     detachFromParent(newChild);
-    auto& children = childNodes_->internalArray();
+    auto& children = ownChildList().internalArray();
     if (refChild) {
         children.insert(children.begin() + indexOfChild(refChild.get()), newChild);
     } else {
@@ -174,7 +204,7 @@ void Node::appendParsedChild(const std::shared_ptr<Node>& parent, std::shared_pt
     Node& node = *child;
     const bool hasNoParent = node.parentNode_.expired();
     if (hasNoParent && &node != parent.get() && !node.hasChildNodes()) {
-        parent->childNodes_->internalArray().push_back(std::move(child));
+        parent->ownChildList().internalArray().push_back(std::move(child));
         node.setParentNode(parent);
         return;
     }
@@ -194,7 +224,7 @@ std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, 
     }
     if (newChild == oldChild) return oldChild;
     detachFromParent(newChild);
-    auto& children = childNodes_->internalArray();
+    auto& children = ownChildList().internalArray();
     children[static_cast<std::size_t>(indexOfChild(oldChild.get()))] = newChild;
     newChild->setParentNode(shared_from_this());
     oldChild->setParentNode(nullptr);
@@ -203,12 +233,12 @@ std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, 
 
 std::shared_ptr<Node> Node::removeChild(const std::shared_ptr<Node>& oldChild) {
     if (!oldChild || oldChild->parentNode().get() != this) return nullptr;
-    std::erase(childNodes_->internalArray(), oldChild);
+    std::erase(ownChildList().internalArray(), oldChild);
     oldChild->setParentNode(nullptr);
     return oldChild;
 }
 
-bool Node::hasChildNodes() const { return childNodes_->length() != 0; }
+bool Node::hasChildNodes() const { return childNodes_ && childNodes_->length() != 0; }
 
 bool Node::hasAttributes() const { return attributes_ && attributes_->length() != 0; }
 
@@ -236,7 +266,7 @@ std::optional<std::string> Node::textContent() const {
         case NodeType::entity:
         case NodeType::documentFragment: {
             std::string text;
-            for (const auto& child : *childNodes_) {
+            for (const auto& child : *childNodes()) {
                 if (auto childText = child->textContent()) text += *childText;
             }
             return text;
@@ -267,7 +297,7 @@ std::string Node::description() const {
     }
     const std::size_t attributeCount = attributes_ ? attributes_->length() : 0;
     return foundation::format("Node: %@ (%@) value:[%@] @@%ld attributes + %ld x children", nodeName_,
-                              typeName(nodeType_), value, attributeCount, childNodes_->length());
+                              typeName(nodeType_), value, attributeCount, childNodes()->length());
 }
 
 void Node::appendXMLToString(std::string& output, const NamespacePrefixes& available,
@@ -276,7 +306,7 @@ void Node::appendXMLToString(std::string& output, const NamespacePrefixes& avail
         case NodeType::document:
         case NodeType::documentFragment:
             // A document has no tag of its own: "#document" is not an XML name.
-            for (const auto& child : *childNodes_) child->appendXMLToString(output, available, active);
+            for (const auto& child : *childNodes()) child->appendXMLToString(output, available, active);
             return;
         case NodeType::text:
             output += escapedXMLText(nodeValue_.value_or(""));
@@ -353,7 +383,7 @@ void Node::appendXMLToString(std::string& output, const NamespacePrefixes& avail
     NamespacePrefixes activeForChildren = active;
     for (const auto& [uri, prefix] : declared) activeForChildren[uri] = prefix;
     output += ">";
-    for (const auto& child : *childNodes_) child->appendXMLToString(output, available, activeForChildren);
+    for (const auto& child : *childNodes()) child->appendXMLToString(output, available, activeForChildren);
     output += "</" + nodeName_ + ">";
 }
 

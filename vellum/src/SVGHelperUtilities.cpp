@@ -1,5 +1,6 @@
 #include "vellum/SVGHelperUtilities.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -44,7 +45,25 @@ AffineTransform viewBoxTransform(const SVGSVGElement& svg, double width, double 
 
 // "minx miny width height", separated by white space and/or commas (runs count once, so doubled
 // blanks shift nothing). Fewer than four numbers, or a size that is not positive, is no view box.
+// ASCII text (every view box in practice) is split in place: its only blanks the separators leave
+// inside a part are vertical tabs and form feeds, trimmed here. Other text takes the Unicode-aware way.
 SVGRect SVGHelperUtilities::viewBoxFromText(std::string_view text) {
+    if (std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        std::array<float, 4> numbers{};
+        std::size_t found = 0;
+        for (std::size_t offset = 0; offset < text.size() && found < 4;) {
+            const std::size_t end = std::min(text.find_first_of(" \t\r\n,", offset), text.size());
+            if (end > offset) {
+                std::string_view part = text.substr(offset, end - offset);
+                while (!part.empty() && (part.front() == '\v' || part.front() == '\f')) part.remove_prefix(1);
+                while (!part.empty() && (part.back() == '\v' || part.back() == '\f')) part.remove_suffix(1);
+                numbers[found++] = floatPrefix(part).value_or(0);
+            }
+            offset = end + 1;
+        }
+        if (found < 4 || numbers[2] <= 0 || numbers[3] <= 0) return SVGRectUninitialized();
+        return SVGRectMake(numbers[0], numbers[1], numbers[2], numbers[3]);
+    }
     std::vector<std::string> parts = foundation::components(text, foundation::CharacterSet(" \t\r\n,"));
     std::erase(parts, std::string());
     if (parts.size() < 4) return SVGRectUninitialized();

@@ -33,8 +33,8 @@ using Property = SVGElement::StyleProperty;
 
 // Elements whose layers only serve others (clip content, symbols) never draw where they stand.
 bool drawsInPlace(const std::shared_ptr<Node>& node) {
-    return SVGElement::as<ConverterSVGToCALayer>(node.get()) && !SVGElement::as<SVGClipPathElement>(node.get()) &&
-           !SVGElement::as<SVGSymbolElement>(node.get());
+    return SVGElement::is<ConverterSVGToCALayer>(node.get()) && !SVGElement::is<SVGClipPathElement>(node.get()) &&
+           !SVGElement::is<SVGSymbolElement>(node.get());
 }
 
 // A use element's width and height, each 100% when absent; the viewport a symbol it shows gets.

@@ -303,7 +303,14 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         xmlCtxtUseOptions(context, XML_PARSE_NONET);
         context_ = context;
     }
+    // Bytes in memory are handed on where they lie; other streams are read into the buffer.
+    const std::uint8_t* chunk = buffer.data();
     const auto readChunk = [&]() -> std::ptrdiff_t {
+        if (const auto lent = stream->readInPlace(buffer.size())) {
+            chunk = lent->data();
+            return static_cast<std::ptrdiff_t>(lent->size());
+        }
+        chunk = buffer.data();
         const std::ptrdiff_t count = stream->read(buffer.data(), buffer.size());
         if (count < 0) {
             // A read that fails part-way is the source's fault, not the document's.
@@ -320,7 +327,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         total += static_cast<std::uint64_t>(count);
         const std::uint64_t length = source_->approximateLengthInBytesOr0();
         run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
-        const int code = xmlParseChunk(context, reinterpret_cast<const char*>(buffer.data()), static_cast<int>(count), 0);
+        const int code = xmlParseChunk(context, reinterpret_cast<const char*>(chunk), static_cast<int>(count), 0);
         if (!run.errorsFatal().empty()) {
             if (code > 0) {
                 run.setLibXMLFailed(true);

@@ -9,10 +9,16 @@ namespace vellum {
 
 std::shared_ptr<VellumSourceNSData> VellumSourceNSData::sourceFromData(foundation::Data data,
                                                                        std::optional<foundation::URL> URLForRelativeLinks) {
-    auto source = std::make_shared<VellumSourceNSData>(foundation::InputStream::withData(data));
-    source->rawData_ = std::move(data);
+    auto bytes = std::make_shared<const foundation::Data>(std::move(data));
+    auto source = std::make_shared<VellumSourceNSData>(foundation::InputStream::withSharedData(bytes));
+    source->rawData_ = std::move(bytes);
     source->effectiveURL_ = std::move(URLForRelativeLinks);
     return source;
+}
+
+const std::shared_ptr<const foundation::Data>& VellumSourceNSData::emptyData() {
+    static const auto& empty = *new std::shared_ptr<const foundation::Data>(std::make_shared<const foundation::Data>());
+    return empty;
 }
 
 std::shared_ptr<VellumSource> VellumSourceNSData::sourceFromRelativePath(std::string_view relativePath) const {
@@ -29,18 +35,21 @@ std::shared_ptr<VellumSource> VellumSourceNSData::sourceFromRelativePath(std::st
 }
 
 std::shared_ptr<VellumSource> VellumSourceNSData::copy() const {
-    auto copy = sourceFromData(rawData_, effectiveURL_);
+    // The bytes never change, so the copy reads the same ones.
+    auto copy = std::make_shared<VellumSourceNSData>(foundation::InputStream::withSharedData(rawData_));
+    copy->rawData_ = rawData_;
+    copy->effectiveURL_ = effectiveURL_;
     copyBaseFieldsTo(*copy);
     return copy;
 }
 
 std::optional<std::string> VellumSourceNSData::keyForAppleDictionaries() const {
-    if (!foundation::isValidUTF8(rawData_.view())) return std::nullopt;
-    return rawData_.toString();
+    if (!foundation::isValidUTF8(rawData_->view())) return std::nullopt;
+    return rawData_->toString();
 }
 
 std::string VellumSourceNSData::description() const {
-    return foundation::format("[VellumSource: %lu bytes of data, URL for relative links = %@]", rawData_.size(),
+    return foundation::format("[VellumSource: %lu bytes of data, URL for relative links = %@]", rawData_->size(),
                               effectiveURL_ ? effectiveURL_->absoluteString() : std::string("(null)"));
 }
 

@@ -9,22 +9,30 @@ namespace foundation {
 
 namespace {
 
+// Holds its bytes alone or with others; either way they are read where they lie.
 class DataInputStream final : public InputStream {
 public:
-    explicit DataInputStream(Data data) : data_(std::move(data)) {}
+    explicit DataInputStream(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
 
 private:
     bool openSource() override { return true; }
     std::ptrdiff_t readSource(std::uint8_t* buffer, std::size_t maxLength) override {
-        const std::size_t count = std::min(maxLength, data_.size() - offset_);
-        std::copy_n(data_.data() + offset_, count, buffer);
-        offset_ += count;
-        return static_cast<std::ptrdiff_t>(count);
+        const auto bytes = take(maxLength);
+        std::copy(bytes.begin(), bytes.end(), buffer);
+        return static_cast<std::ptrdiff_t>(bytes.size());
     }
-    bool sourceHasBytes() const override { return offset_ < data_.size(); }
+    bool sourceHasBytes() const override { return offset_ < data_->size(); }
     void closeSource() override {}
+    std::optional<std::span<const std::uint8_t>> lendSource(std::size_t maxLength) override { return take(maxLength); }
 
-    Data data_;
+    std::span<const std::uint8_t> take(std::size_t maxLength) {
+        const std::size_t count = std::min(maxLength, data_->size() - offset_);
+        const std::span<const std::uint8_t> bytes(data_->data() + offset_, count);
+        offset_ += count;
+        return bytes;
+    }
+
+    std::shared_ptr<const Data> data_;
     std::size_t offset_ = 0;
 };
 
@@ -69,7 +77,11 @@ private:
 }  // namespace
 
 std::shared_ptr<InputStream> InputStream::withData(Data data) {
-    return std::make_shared<DataInputStream>(std::move(data));
+    return std::make_shared<DataInputStream>(std::make_shared<const Data>(std::move(data)));
+}
+
+std::shared_ptr<InputStream> InputStream::withSharedData(std::shared_ptr<const Data> data) {
+    return std::make_shared<DataInputStream>(data ? std::move(data) : std::make_shared<const Data>());
 }
 
 std::shared_ptr<InputStream> InputStream::withFileAtPath(std::filesystem::path path) {
@@ -107,6 +119,14 @@ std::ptrdiff_t InputStream::read(std::uint8_t* buffer, std::size_t maxLength) {
     if (count < 0) return -1;  // fail() has set the error status
     status_ = count == 0 ? StreamStatus::atEnd : StreamStatus::open;
     return count;
+}
+
+std::optional<std::span<const std::uint8_t>> InputStream::readInPlace(std::size_t maxLength) {
+    if (status_ == StreamStatus::atEnd) return std::span<const std::uint8_t>();
+    if (status_ != StreamStatus::open) return std::nullopt;
+    auto bytes = lendSource(maxLength);
+    if (bytes && maxLength != 0) status_ = bytes->empty() ? StreamStatus::atEnd : StreamStatus::open;
+    return bytes;
 }
 
 bool InputStream::hasBytesAvailable() const {

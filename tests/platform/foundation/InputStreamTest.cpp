@@ -50,6 +50,41 @@ TEST(InputStream, ByteStreamReadsInStepsThenReportsItsEnd) {
     EXPECT_EQ(stream->read(buffer, 4), -1);
 }
 
+TEST(InputStream, SharedBytesAreLentWhereTheyLieAndFilesAreNot) {
+    const auto bytes = std::make_shared<const Data>(Data::fromString("0123456789"));
+    auto stream = InputStream::withSharedData(bytes);
+    EXPECT_FALSE(stream->readInPlace(4)) << "an unopened stream lends nothing";
+    stream->open();
+    const auto first = stream->readInPlace(4);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->data(), bytes->data()) << "not a copy";
+    EXPECT_EQ(first->size(), 4u);
+    std::uint8_t buffer[3];
+    ASSERT_EQ(stream->read(buffer, 3), 3) << "lending and reading share one position";
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), 3), "456");
+    const auto rest = stream->readInPlace(64);
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(rest->data()), rest->size()), "789");
+    EXPECT_EQ(stream->streamStatus(), StreamStatus::open);
+    const auto end = stream->readInPlace(64);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->empty());
+    EXPECT_EQ(stream->streamStatus(), StreamStatus::atEnd);
+    EXPECT_EQ(stream->read(buffer, 3), 0);
+    EXPECT_EQ(InputStream::withSharedData(bytes)->streamStatus(), StreamStatus::notOpen) << "each stream starts afresh";
+
+    auto none = InputStream::withSharedData(nullptr);
+    none->open();
+    EXPECT_EQ(readAll(*none, 4), "");
+
+    const auto path = scratchFile("lend.svg", "<svg/>");
+    auto file = InputStream::withFileAtPath(path);
+    file->open();
+    EXPECT_FALSE(file->readInPlace(4)) << "files are read, not lent";
+    EXPECT_EQ(readAll(*file, 4), "<svg/>") << "and a refused lend reads nothing";
+    std::filesystem::remove(path);
+}
+
 TEST(InputStream, FileStreamReadsTheFileAndAMissingFileIsAnErrorOnOpen) {
     const auto path = scratchFile("a.svg", "<svg/>");
     auto stream = InputStream::withFileAtPath(path);

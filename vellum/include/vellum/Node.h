@@ -50,7 +50,8 @@ public:
     std::shared_ptr<Node> parentNode() const { return parentNode_.lock(); }
     // Element classes that follow their place in the tree override this; tree changes call it.
     virtual void setParentNode(const std::shared_ptr<Node>& parent);
-    const std::shared_ptr<NodeList>& childNodes() const { return childNodes_; }
+    // Nodes with a value (text above all) get their own list only when a child is put under them.
+    const std::shared_ptr<NodeList>& childNodes() const { return childNodes_ ? childNodes_ : noChildren(); }
     // Only elements have an attribute map.
     const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
     std::shared_ptr<Document> ownerDocument() const { return ownerDocument_.lock(); }
@@ -58,8 +59,8 @@ public:
 
     const std::string& localName() const { return localName_; }
     const std::optional<std::string>& namespaceURI() const { return *namespaceURI_; }
-    const std::optional<std::string>& prefix() const { return prefix_; }
-    void setPrefix(std::optional<std::string> prefix) { prefix_ = std::move(prefix); }
+    const std::optional<std::string>& prefix() const { return rare_ ? rare_->prefix : noText(); }
+    void setPrefix(std::optional<std::string> prefix);
 
     std::shared_ptr<Node> firstChild() const;
     std::shared_ptr<Node> lastChild() const;
@@ -114,24 +115,39 @@ protected:
     void postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI);
     void markAsSVGElement() { isSVGElement_ = true; }
 
+    // An SVG element's kind bits, kept here so that a walk over child lists asking what each child is
+    // reads the node's first bytes only (beside its type and its child list), not its far end.
+    std::uint32_t elementKinds_ = 0;
+    bool elementKindsKnown_ = false;
+
 private:
     bool isAncestorOrSelf(const Node* node) const;
     void detachFromParent(const std::shared_ptr<Node>& node);
     std::ptrdiff_t indexOfChild(const Node* node) const;
 
     NodeType nodeType_;
-    std::string nodeName_;
-    std::optional<std::string> nodeValue_;
-    std::weak_ptr<Node> parentNode_;
+    bool isSVGElement_ = false;
     std::shared_ptr<NodeList> childNodes_;
     std::shared_ptr<NamedNodeMap> attributes_;
+    std::weak_ptr<Node> parentNode_;
+    std::string nodeName_;
+    std::optional<std::string> nodeValue_;
     std::weak_ptr<Document> ownerDocument_;
     std::string localName_;
-    // Points at a shared copy of a common namespace, else at ownNamespaceURI_.
+    // What few nodes have, kept apart so that every node (most of them text between elements) is smaller.
+    struct RareParts {
+        std::optional<std::string> namespaceURI;
+        std::optional<std::string> prefix;
+    };
+    static const std::optional<std::string>& noText();
+    // The list a node without its own answers: always empty, never changed.
+    static const std::shared_ptr<NodeList>& noChildren();
+    NodeList& ownChildList();
+    RareParts& rareParts();
+
+    // Points at a shared copy of a common namespace, at the rare parts' own, or at nothing.
     const std::optional<std::string>* namespaceURI_;
-    std::optional<std::string> ownNamespaceURI_;
-    std::optional<std::string> prefix_;
-    bool isSVGElement_ = false;
+    std::unique_ptr<RareParts> rare_;
 };
 
 }  // namespace vellum

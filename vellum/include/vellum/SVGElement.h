@@ -115,8 +115,8 @@ public:
     static std::shared_ptr<T> create(Arguments&&... arguments) {
         auto element = makeNodeShared<T>(std::forward<Arguments>(arguments)...);
         SVGElement& base = *element;
-        base.kinds_ = elementKindsOf<T>();
-        base.kindsKnown_ = true;
+        base.elementKinds_ = elementKindsOf<T>();
+        base.elementKindsKnown_ = true;
         if constexpr (std::is_base_of_v<SVGTransformable, T>) base.transformable_ = element.get();
         if constexpr (std::is_base_of_v<SVGStylable, T>) base.stylable_ = element.get();
         if constexpr (std::is_base_of_v<ConverterSVGToCALayer, T>) base.converter_ = element.get();
@@ -130,15 +130,27 @@ public:
     template <class T>
     T* as() {
         static_assert(elementKindBit<T> != 0, "only the classes of elementKindBit are tagged");
-        if (!kindsKnown_) return dynamic_cast<T*>(this);
+        if (!elementKindsKnown_) return dynamic_cast<T*>(this);
         if constexpr (std::is_same_v<T, SVGTransformable>) return transformable_;
         else if constexpr (std::is_same_v<T, SVGStylable>) return stylable_;
         else if constexpr (std::is_same_v<T, ConverterSVGToCALayer>) return converter_;
-        else return (kinds_ & elementKindBit<T>) ? static_cast<T*>(this) : nullptr;
+        else return (elementKinds_ & elementKindBit<T>) ? static_cast<T*>(this) : nullptr;
     }
     template <class T>
     const T* as() const {
         return const_cast<SVGElement*>(this)->as<T>();
+    }
+    // Whether as<T> would answer an element, from the kind bits alone where they are known: the role
+    // pointers lie further into the element.
+    template <class T>
+    bool is() const {
+        static_assert(elementKindBit<T> != 0, "only the classes of elementKindBit are tagged");
+        return elementKindsKnown_ ? (elementKinds_ & elementKindBit<T>) != 0 : as<T>() != nullptr;
+    }
+    template <class T>
+    static bool is(const Node* node) {
+        if (const auto* element = from(node)) return element->is<T>();
+        return as<T>(node) != nullptr;
     }
     // A role may also be taken by an element of another kind (an extension's): that one is cast.
     template <class T>
@@ -268,8 +280,6 @@ private:
     // This element's (and its subtree's) viewport element under that SVG ancestor.
     void viewportElementFromAncestor(SVGElement& ancestor);
 
-    std::uint32_t kinds_ = 0;
-    bool kindsKnown_ = false;
     SVGTransformable* transformable_ = nullptr;
     SVGStylable* stylable_ = nullptr;
     ConverterSVGToCALayer* converter_ = nullptr;

@@ -26,11 +26,14 @@ public:
     std::optional<std::string> keyForAppleDictionaries() const override;
     std::string description() const override;
 
-    const foundation::Data& rawData() const { return rawData_; }
+    const foundation::Data& rawData() const { return *rawData_; }
     const std::optional<foundation::URL>& effectiveURL() const { return effectiveURL_; }
 
 private:
-    foundation::Data rawData_;
+    static const std::shared_ptr<const foundation::Data>& emptyData();
+
+    // Shared with the stream, which reads them where they lie.
+    std::shared_ptr<const foundation::Data> rawData_ = emptyData();
     std::optional<foundation::URL> effectiveURL_;
 };
 
