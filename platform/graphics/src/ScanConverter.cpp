@@ -770,7 +770,7 @@ bool subpathsSharePixels(const Scratch& s) {
 // whether they are covered, alone or like the one before spares the branches that mostly guessed
 // wrong there. A pixel's value does not depend on the span it is blended in.
 template <typename AddLines, typename Span>
-PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLines, const Span& span) {
+PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLines, Span span) {
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
@@ -862,6 +862,10 @@ void compositeSpan(std::uint32_t source, const Target& target, int y, int left, 
 struct Compositor {
     std::uint32_t source;
     const Target& target;
+    // Copied: a pixel written could otherwise be the target's fields, to be read again after each.
+    std::uint32_t* pixels = target.pixels;
+    std::size_t stride = std::size_t(target.stride);
+    bool masked = target.mask != nullptr;
 
     __attribute__((always_inline)) void operator()(int y, int left, int right, int coverage) const {
         if (right - left == 1) return pixel(y, left, coverage);
@@ -870,8 +874,8 @@ struct Compositor {
 
     // At no coverage it writes back what was there.
     __attribute__((always_inline)) void pixel(int y, int x, int coverage) const {
-        if (target.mask) return compositeSpan(source, target, y, x, x + 1, coverage);
-        std::uint32_t* pixel = target.pixels + std::size_t(y) * target.stride + x;
+        if (masked) return compositeSpan(source, target, y, x, x + 1, coverage);
+        std::uint32_t* pixel = pixels + std::size_t(y) * stride + x;
         *pixel = blendPixel(source, *pixel, coverage);
     }
 };
