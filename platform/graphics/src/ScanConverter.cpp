@@ -875,8 +875,8 @@ struct Compositor {
     // At no coverage it writes back what was there.
     __attribute__((always_inline)) void pixel(int y, int x, int coverage) const {
         if (masked) return compositeSpan(source, target, y, x, x + 1, coverage);
-        std::uint32_t* pixel = pixels + std::size_t(y) * stride + x;
-        *pixel = blendPixel(source, *pixel, coverage);
+        std::uint32_t* at = pixels + std::size_t(y) * stride + x;
+        *at = blendPixel(source, *at, coverage);
     }
 };
 
