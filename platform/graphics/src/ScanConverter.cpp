@@ -573,7 +573,8 @@ inline std::uint32_t blendPixel(std::uint32_t source, std::uint32_t destination,
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128();
     __m128i s = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(source)), zero);
-    if (coverage < 255) s = scaleChannels(s, _mm_set1_epi16(short(coverage)));
+    // Scaled by 255 a channel stays as it was: no branch on whole coverage.
+    s = scaleChannels(s, _mm_set1_epi16(short(coverage)));
     __m128i d = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(destination)), zero);
     d = scaleChannels(d, _mm_set1_epi16(short(255 - _mm_extract_epi16(s, 3))));
     return std::uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_packus_epi16(s, s), _mm_packus_epi16(d, d))));
@@ -763,30 +764,25 @@ bool subpathsSharePixels(const Scratch& s) {
 }
 
 // Accumulates what `addLines` gives into the box's cells, then hands each row's spans of equal
-// coverage to `span(y, left, right, coverage)` in device pixels, skipping uncovered ones.
+// coverage to `span(y, left, right, coverage)` in device pixels, skipping uncovered ones, and a pixel
+// alone between two touched cells to `span.pixel(y, x, coverage)` whatever its coverage (none must
+// leave it as it was): most pixels along an edge are such, and handing them on without asking
+// whether they are covered, alone or like the one before spares the branches that mostly guessed
+// wrong there. A pixel's value does not depend on the span it is blended in.
 template <typename AddLines, typename Span>
 PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLines, Span span) {
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
     int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
-    // Neighbouring spans that come to the same coverage are handed on as one.
-    int runFrom = 0, runTo = 0, runCoverage = 0;
-    auto flush = [&](int y) {
-        if (runCoverage > 0) span(y, box.left + runFrom, box.left + runTo, runCoverage);
-        runCoverage = 0;
-    };
-    auto emit = [&](int y, int from, int to, float area) {
+    // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
+    auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
         int coverage = coverageOf(area, rule);
-        if (coverage == runCoverage && from == runTo) {
-            runTo = to;
-            return;
-        }
-        flush(y);
-        runFrom = from, runTo = to, runCoverage = coverage;
+        if (to == from + 1) return span.pixel(y, box.left + from, coverage);
+        if (coverage > 0) span(y, box.left + from, box.left + std::min(to, width), coverage);
     };
     accumulator.bands([&](int row) {
-        int inBand = row % bandRows;
+        int inBand = row % bandRows, y = box.top + row;
         float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
         std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
         std::uint64_t* touched = touchedRow + 1;
@@ -798,7 +794,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
                 for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
                     int x = word * 64 + std::countr_zero(bits);
-                    if (from >= 0 && from < width) emit(box.top + row, from, std::min(x, width), area);
+                    if (unsigned(from) < unsigned(width)) emit(y, from, x, area);
                     area += cell[x];
                     cell[x] = 0;
                     from = x;
@@ -807,8 +803,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             }
         }
         touchedRow[0] = 0;
-        if (from >= 0 && from < width) emit(box.top + row, from, width, area);
-        flush(box.top + row);
+        if (unsigned(from) < unsigned(width)) emit(y, from, width, area);
     });
     return box;
 }
@@ -864,16 +859,37 @@ void compositeSpan(std::uint32_t source, const Target& target, int y, int left, 
 
 // compositeSpan, with a pixel along an edge outside any mask (most spans) blended where the row walk
 // hands it on.
-auto compositor(std::uint32_t source, const Target& target) {
-    return [source, &target](int y, int left, int right, int coverage) __attribute__((always_inline)) {
-        if (right - left == 1 && !target.mask) {
-            std::uint32_t* pixel = target.pixels + std::size_t(y) * target.stride + left;
-            *pixel = blendPixel(source, *pixel, coverage);
-            return;
-        }
+struct Compositor {
+    std::uint32_t source;
+    const Target& target;
+    // Copied: a pixel written could otherwise be the target's fields, to be read again after each.
+    std::uint32_t* pixels = target.pixels;
+    std::size_t stride = std::size_t(target.stride);
+    bool masked = target.mask != nullptr;
+
+    __attribute__((always_inline)) void operator()(int y, int left, int right, int coverage) const {
+        if (right - left == 1) return pixel(y, left, coverage);
         compositeSpan(source, target, y, left, right, coverage);
-    };
-}
+    }
+
+    // At no coverage it writes back what was there.
+    __attribute__((always_inline)) void pixel(int y, int x, int coverage) const {
+        if (masked) return compositeSpan(source, target, y, x, x + 1, coverage);
+        std::uint32_t* at = pixels + std::size_t(y) * stride + x;
+        *at = blendPixel(source, *at, coverage);
+    }
+};
+
+Compositor compositor(std::uint32_t source, const Target& target) { return {source, target}; }
+
+// Spans written by `write(y, left, right, coverage)`, a pixel as a span of one.
+template <typename Write>
+struct Spans {
+    Write write;
+
+    void operator()(int y, int left, int right, int coverage) const { write(y, left, right, coverage); }
+    void pixel(int y, int x, int coverage) const { write(y, x, x + 1, coverage); }
+};
 
 // Fills `shape` (a path or polygons) as spans handed to `span`, after `begin` has the box they fall
 // in; nothing for shapes left to Cairo.
@@ -999,7 +1015,8 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     };
     // Curved clip edges flattened at the fills' tolerance come out a shade thinner than Cairo's clips
     // and browsers' (documents clipped by circles lose their edge pixels); a quarter keeps them full.
-    if (!fillSpans(path, toDevice, tolerance * 0.25, rule, Overlaps::summed, clip, begin, write)) return std::nullopt;
+    if (!fillSpans(path, toDevice, tolerance * 0.25, rule, Overlaps::summed, clip, begin, Spans{write}))
+        return std::nullopt;
     std::fill(mask.coverage.begin() + zeroedTo, mask.coverage.end(), std::uint8_t(0));
     return mask;
 }

@@ -1109,3 +1109,44 @@ TEST(ScanConverter, AStepAtTheRightSideStaysInsideTheCells) {
         EXPECT_LE(largestAreaError(image, points), 1);
     }).join();
 }
+
+// Bars side by side in one fill, their sides on pixel sides and their tops slanting: the pixel right
+// of each bar is passed by its edge at no coverage and handed on alone. Whatever it held, even
+// channels above its alpha, it must keep, with or without a clip mask; inside, an opaque fill is its
+// colour exactly, and a mask made of the bars holds nothing in the gaps.
+TEST(ScanConverter, PixelsEdgesPassAtNoCoverageKeepTheirValue) {
+    std::vector<std::vector<Point>> bars;
+    for (int left = 2; left + 2 <= 38; left += 3) bars.push_back({{double(left), 4}, {left + 2.0, 6.5}, {left + 2.0, 36}, {double(left), 36}});
+    Path path = polygons(bars);
+    // Bars at columns 2-3, 5-6, ... 35-36.
+    auto inGap = [](int x, int y) { return y >= 4 && y < 36 && x >= 2 && x < 35 && (x - 2) % 3 == 2; };
+    auto inside = [](int x, int y) { return y >= 7 && y < 36 && x >= 2 && x < 37 && (x - 2) % 3 != 2; };
+    Bitmap start = Bitmap::make(size, size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) start.row(y)[x] = (x + y) % 2 ? 0x00FFFFFFu : 0x20C0FF40u + std::uint32_t(x);
+    auto canvasMask = raster::clipMask(polygon({{0, 0}, {40, 0.5}, {40, 40}, {0, 40}}), {}, 0.1, FillRule::winding,
+                                       {0, 0, size, size}, nullptr);
+    ASSERT_TRUE(canvasMask);
+    for (std::uint32_t source : {0xFF3060C0u, 0x80402010u})
+        for (bool masked : {false, true}) {
+            Bitmap image = start;
+            raster::Target target = targetOf(image);
+            if (masked) target.mask = &*canvasMask;
+            ASSERT_TRUE(raster::fillPath(path, {}, 0.1, FillRule::winding, source, target));
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    if (inGap(x, y)) {
+                        EXPECT_EQ(image.pixel(x, y), start.pixel(x, y)) << x << ", " << y;
+                    } else if (inside(x, y) && source >> 24 == 255) {
+                        EXPECT_EQ(image.pixel(x, y), source) << x << ", " << y;
+                    }
+                }
+        }
+    auto mask = raster::clipMask(path, {}, 0.1, FillRule::winding, {0, 0, size, size}, &*canvasMask);
+    ASSERT_TRUE(mask);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            if (!inGap(x, y) && !inside(x, y)) continue;
+            EXPECT_EQ(mask->row(y)[x - mask->box.left], inGap(x, y) ? 0 : 255) << x << ", " << y;
+        }
+}
