@@ -9,6 +9,7 @@
 #include "shell/ImageSeam.h"
 #include "pictura/PicturaOptions.h"
 #include "shell/SVGImgProcessor.h"
+#include "ConsoleLines.h"
 
 namespace {
 
@@ -110,9 +111,9 @@ TEST_F(SVGProcessor, anAlreadyDecodedImageComesBackUnchangedWithOneConsoleLinePe
     auto image = gfx::Image::fromBitmap(gfx::Bitmap::make(2, 2));
     foundation::ConsoleCapture console;
     EXPECT_EQ(processor.process(image, options), image);
-    EXPECT_EQ(console.text(), "already an image\n");
+    EXPECT_EQ(withoutOthersLoads(console.text()), "already an image\n");
     EXPECT_EQ(processor.process(image, options), image);
-    EXPECT_EQ(console.text(), "already an image\nalready an image\n");
+    EXPECT_EQ(withoutOthersLoads(console.text()), "already an image\nalready an image\n");
 }
 
 TEST_F(SVGProcessor, theSVGLibraryTurnsEveryFlagOfTheOfflineSeasonIntoAnImage) {
