@@ -890,6 +890,9 @@ struct Spans {
     void operator()(int y, int left, int right, int coverage) const { write(y, left, right, coverage); }
     void pixel(int y, int x, int coverage) const { write(y, x, x + 1, coverage); }
 };
+// Spelled out: clang 16 deduces no aggregate's arguments.
+template <typename Write>
+Spans(Write) -> Spans<Write>;
 
 // Fills `shape` (a path or polygons) as spans handed to `span`, after `begin` has the box they fall
 // in; nothing for shapes left to Cairo.
