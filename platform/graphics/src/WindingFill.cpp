@@ -19,7 +19,9 @@ void siftDown(Heap& heap) {
     while (true) {
         std::size_t child = 2 * at + 1;
         if (child >= size) break;
-        if (child + 1 < size && heap[child] > heap[child + 1]) ++child;
+        // The sooner child picked without a branch: which one it is is a coin toss.
+        std::size_t other = child + 1 < size ? child + 1 : child;
+        child += std::size_t(heap[child] > heap[other]);
         if (!(moved > heap[child])) break;
         heap[at] = heap[child];
         at = child;
