@@ -31,7 +31,7 @@ namespace {
 
 constexpr std::size_t chunkSize = 10'240;
 // Bytes in memory go to the XML library in far larger pieces: it copies each piece onto the end of a
-// buffer it grows, moving what it holds each time, so a document lent in small pieces is copied
+// buffer it grows, moving what it holds as it grows, so a document lent in small pieces is copied
 // again and again. Any usual document goes in one piece; a huge one still lets a cancel in.
 constexpr std::size_t lentChunkSize = std::size_t{1} << 20;
 constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
