@@ -30,6 +30,10 @@ namespace vellum {
 namespace {
 
 constexpr std::size_t chunkSize = 10'240;
+// Bytes in memory go to the XML library in far larger pieces: it copies each piece onto the end of a
+// buffer it grows, moving what it holds as it grows, so a document lent in small pieces is copied
+// again and again. Any usual document goes in one piece; a huge one still lets a cancel in.
+constexpr std::size_t lentChunkSize = std::size_t{1} << 20;
 constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
 std::optional<std::string> text(const xmlChar* characters) {
@@ -306,7 +310,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     // Bytes in memory are handed on where they lie; other streams are read into the buffer.
     const std::uint8_t* chunk = buffer.data();
     const auto readChunk = [&]() -> std::ptrdiff_t {
-        if (const auto lent = stream->readInPlace(buffer.size())) {
+        if (const auto lent = stream->readInPlace(lentChunkSize)) {
             chunk = lent->data();
             return static_cast<std::ptrdiff_t>(lent->size());
         }
