@@ -58,6 +58,14 @@ struct Ring {
     Bounds bounds;
 };
 
+// A hairline segment: the scratch's vertices it runs between, its normal (half a pixel long) and its
+// device width.
+struct HairlineSegment {
+    std::uint32_t from, to;
+    Vertex normal;
+    double width;
+};
+
 // Scratch kept by each thread: a small path allocates nothing.
 struct Scratch {
     std::vector<Vertex> vertices;
@@ -74,6 +82,7 @@ struct Scratch {
     std::vector<std::uint32_t> order;
     std::vector<std::uint32_t> active;
     std::vector<std::size_t> bandStarts;
+    std::vector<HairlineSegment> hairlineSegments;
 };
 
 thread_local Scratch scratch;
@@ -1024,18 +1033,6 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     return mask;
 }
 
-namespace {
-
-// A hairline segment: the scratch's vertices it runs between, its normal (half a pixel long) and its
-// device width.
-struct HairlineSegment {
-    std::uint32_t from, to;
-    Vertex normal;
-    double width;
-};
-
-}  // namespace
-
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
     Scratch& s = scratch;
@@ -1062,7 +1059,7 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     double uniformWidth = lineWidth * std::sqrt(xLength);
     // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
     // the quads, so their roots and divisions need not wait behind the previous quad's lines.
-    thread_local std::vector<HairlineSegment> segments;
+    std::vector<HairlineSegment>& segments = s.hairlineSegments;
     segments.clear();
     auto add = [&](std::size_t from, std::size_t to) {
         Vertex a = s.vertices[from], b = s.vertices[to];
