@@ -511,12 +511,13 @@ void Context::clip(const Path& path, FillRule rule) {
     DrawingState& state = impl_->state;
     if (!state.clipBox) return;
     AffineTransform toDevice = deviceTransform();
-    // Documents often clip to a rectangle around all they draw: that needs no mask.
-    auto rectangle = raster::deviceRectangle(path, toDevice);
-    if (rectangle && rectangle->covers(*state.clipBox)) return;
-    if (auto rectangle = raster::pixelAlignedRectangle(path, toDevice)) {
-        state.clipBox = state.clipBox->intersection(*rectangle);
-        return;
+    // Documents often clip to a rectangle around all they draw, or along whole pixels: that needs no
+    // mask.
+    if (auto rectangle = raster::deviceRectangle(path, toDevice)) {
+        if (auto box = raster::wholePixelClip(*rectangle, *state.clipBox)) {
+            state.clipBox = *box;
+            return;
+        }
     }
     // Only the converter's fills use the mask; an aliased clip's edges are not its coverage.
     std::optional<raster::Mask> mask;

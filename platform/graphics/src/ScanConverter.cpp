@@ -671,11 +671,14 @@ std::optional<DeviceRectangle> deviceRectangle(const Path& path, const AffineTra
         if (kind != (i == 0 ? PathElement::Kind::moveTo : PathElement::Kind::lineTo)) return std::nullopt;
         corners[i] = toDevice.apply(elements[i].points[0]);
     }
-    if (count == 5 && (corners[4].x != corners[0].x || corners[4].y != corners[0].y)) return std::nullopt;
+    // Sides are mapped one corner at a time: those along an axis in the document may come out a few
+    // units in the last place apart (a layer's offset added to a translated path's corners).
+    auto same = [](double a, double b) { return std::abs(a - b) <= 1e-12 * std::max(1.0, std::abs(a)); };
+    if (count == 5 && !(same(corners[4].x, corners[0].x) && same(corners[4].y, corners[0].y))) return std::nullopt;
     // Each side runs along one axis, alternating.
     for (int i = 0; i < 4; ++i) {
         Vertex a = corners[i], b = corners[(i + 1) % 4];
-        bool horizontal = a.y == b.y, vertical = a.x == b.x;
+        bool horizontal = same(a.y, b.y), vertical = same(a.x, b.x);
         bool wantHorizontal = (i % 2 == 0) == (corners[0].y == corners[1].y);
         if (!(wantHorizontal ? horizontal : vertical)) return std::nullopt;
     }
@@ -683,17 +686,20 @@ std::optional<DeviceRectangle> deviceRectangle(const Path& path, const AffineTra
     return DeviceRectangle{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice) {
-    auto rectangle = deviceRectangle(path, toDevice);
-    if (!rectangle) return std::nullopt;
-    int whole[4];
-    double values[4] = {rectangle->left, rectangle->top, rectangle->right, rectangle->bottom};
-    for (int i = 0; i < 4; ++i) {
-        double rounded = std::round(values[i]);
-        if (!(std::abs(values[i] - rounded) <= 1e-9 && std::abs(rounded) < 1e9)) return std::nullopt;
-        whole[i] = int(rounded);
-    }
-    return PixelBox{whole[0], whole[1], whole[2], whole[3]};
+std::optional<PixelBox> wholePixelClip(const DeviceRectangle& rectangle, const PixelBox& clip) {
+    // A pixel's share of a side this near its edge rounds to all or nothing, also at a corner where
+    // two such shares multiply (255 * (1 - 2 / 2048) + 0.5 is over 255).
+    constexpr double nearEdge = 1.0 / 2048;
+    auto side = [&](double value, int limit, bool low) -> std::optional<int> {
+        if (low ? value <= limit : value >= limit) return limit;
+        double rounded = std::round(value);
+        if (!(std::abs(value - rounded) <= nearEdge)) return std::nullopt;
+        return int(rounded);
+    };
+    auto left = side(rectangle.left, clip.left, true), top = side(rectangle.top, clip.top, true);
+    auto right = side(rectangle.right, clip.right, false), bottom = side(rectangle.bottom, clip.bottom, false);
+    if (!left || !top || !right || !bottom) return std::nullopt;
+    return clip.intersection({*left, *top, *right, *bottom});
 }
 
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha) {

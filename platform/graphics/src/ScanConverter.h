@@ -29,20 +29,17 @@ struct PixelBox {
 // A rectangle along the device axes, by its sides (left <= right, top <= bottom).
 struct DeviceRectangle {
     double left, top, right, bottom;
-
-    // Whether it covers every pixel of `box` whole.
-    bool covers(const PixelBox& box) const {
-        return left <= box.left && right >= box.right && top <= box.top && bottom >= box.bottom;
-    }
 };
 
 // The device rectangle `path` is when it is one rectangle with sides along the axes after `toDevice`
-// (fillPath fills those by columns and rows); nothing for any other shape.
+// (fillPath fills those by columns and rows); nothing for any other shape. Sides off an axis by no more
+// than the rounding of the transform's arithmetic count as along it.
 std::optional<DeviceRectangle> deviceRectangle(const Path& path, const AffineTransform& toDevice);
 
-// The pixels of a device rectangle when `path` is one rectangle whose corners land on whole pixels
-// after `toDevice`; nothing for any other shape.
-std::optional<PixelBox> pixelAlignedRectangle(const Path& path, const AffineTransform& toDevice);
+// The pixels within `clip` that clipping to `rectangle` keeps, when each of its sides lies beyond
+// `clip` or so near a pixel's edge that a clip mask would hold every pixel whole or not at all;
+// nothing when it would hold some in part.
+std::optional<PixelBox> wholePixelClip(const DeviceRectangle& rectangle, const PixelBox& clip);
 
 // A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);

@@ -338,6 +338,43 @@ TEST(Context, ClipsToRectanglesAroundTheCanvasKeepEveryPixelAndOnesShortOfASideS
     EXPECT_EQ(short_.pixel(18, 5), unclipped.pixel(18, 5));
 }
 
+// A rectangle whose sides lie a hair off whole pixels, or a rounding off the axes, clips without a
+// mask: to the same pixels a mask of that outline keeps (an extra corner on a side makes it one).
+TEST(Context, ClipsToRectanglesAHairOffWholePixelsAsTheirMasksWould) {
+    Path ellipse;
+    ellipse.addEllipse({1.3, 0.7, 17.4, 8.9});
+    auto draw = [&](const std::vector<Point>& corners) {
+        Path outline;
+        outline.addLines(corners);
+        outline.closeSubpath();
+        auto context = makeContext(20, 10);
+        context->clip(outline);
+        context->setFillColor(Color::rgb(0, 0, 255));
+        context->fill(ellipse);
+        context->setFillColor(Color::rgb(255, 0, 0, 0.5));
+        context->fillRect({-1, -1, 22, 12});
+        return context->makeImage();
+    };
+    const double hair = 1.0 / 4096;
+    const std::vector<std::vector<Point>> rectangles = {
+        {{2 + hair, 1 - hair}, {17 - hair, 1 - hair}, {17 - hair, 9 + hair}, {2 + hair, 9 + hair}},
+        {{2, 1}, {17, 1}, {17 + 3e-14, 9}, {2 - 2e-14, 9}},
+        {{-0.5, 1 + hair}, {25, 1 + hair}, {25, 9.5}, {-0.5, 9.5}},
+        {{2.25, 1}, {17, 1}, {17, 9}, {2.25, 9}},
+    };
+    for (std::size_t i = 0; i < rectangles.size(); ++i) {
+        auto masked = rectangles[i];
+        masked.insert(masked.begin() + 1, {(masked[0].x + masked[1].x) / 2, masked[0].y});
+        EXPECT_EQ(draw(rectangles[i]).pixels, draw(masked).pixels) << i;
+    }
+    // Whole pixels: those outside are untouched, those inside as unclipped.
+    Bitmap clipped = draw(rectangles[0]), unclipped = draw({{-1, -1}, {21, -1}, {21, 11}, {-1, 11}});
+    EXPECT_EQ(clipped.pixel(1, 5), 0u);
+    EXPECT_EQ(clipped.pixel(2, 5), unclipped.pixel(2, 5));
+    EXPECT_EQ(clipped.pixel(16, 8), unclipped.pixel(16, 8));
+    EXPECT_EQ(clipped.pixel(16, 9), 0u);
+}
+
 TEST(Context, ClipToMaskScalesCoverageByTheMaskAlpha) {
     auto context = makeContext(20, 10);
     Bitmap mask = Bitmap::make(2, 1);

@@ -792,20 +792,46 @@ TEST(ScanConverter, PartlyCoveredPixelsBlendWithCairosRounding) {
     }
 }
 
-TEST(ScanConverter, RecognisesPixelAlignedRectangles) {
+// Rectangles along the axes are filled and clipped by rows and columns; sides a rounding apart from an
+// axis count as along it, and a clip keeps whole pixels only where no pixel would be kept in part.
+TEST(ScanConverter, RecognisesRectanglesAndTheWholePixelsTheyClipTo) {
     Path rect;
     rect.addRect({1, 2, 3, 4});
-    EXPECT_EQ(raster::pixelAlignedRectangle(rect, {}), (raster::PixelBox{1, 2, 4, 6}));
-    EXPECT_EQ(raster::pixelAlignedRectangle(rect, AffineTransform::scale(2, -2)), (raster::PixelBox{2, -12, 8, -4}));
-    EXPECT_FALSE(raster::pixelAlignedRectangle(rect, AffineTransform::scale(1.5, 1)));
-    EXPECT_FALSE(raster::pixelAlignedRectangle(rect, AffineTransform::rotation(0.3)));
+    auto sides = [](const std::optional<raster::DeviceRectangle>& r) {
+        return r ? std::vector<double>{r->left, r->top, r->right, r->bottom} : std::vector<double>{};
+    };
+    EXPECT_EQ(sides(raster::deviceRectangle(rect, {})), (std::vector<double>{1, 2, 4, 6}));
+    EXPECT_EQ(sides(raster::deviceRectangle(rect, AffineTransform::scale(2, -2))), (std::vector<double>{2, -12, 8, -4}));
+    EXPECT_FALSE(raster::deviceRectangle(rect, AffineTransform::rotation(0.3)));
     Path skewed;
     skewed.addLines(std::vector<Point>{{0, 0}, {4, 0}, {4, 4}, {1, 4}});
     skewed.closeSubpath();
-    EXPECT_FALSE(raster::pixelAlignedRectangle(skewed, {}));
+    EXPECT_FALSE(raster::deviceRectangle(skewed, {}));
     Path twoRects = rect;
     twoRects.addRect({5, 5, 1, 1});
-    EXPECT_FALSE(raster::pixelAlignedRectangle(twoRects, {}));
+    EXPECT_FALSE(raster::deviceRectangle(twoRects, {}));
+    // Corners a few units in the last place off the axis, as offsets added one corner at a time leave them.
+    Path nearly;
+    nearly.addLines(std::vector<Point>{{208.00000610351563, 2}, {1488.0000061035157, 2}, {1488.0000061035157, 962},
+                                       {208.00000610351572, 962}});
+    nearly.closeSubpath();
+    EXPECT_TRUE(raster::deviceRectangle(nearly, {}));
+    Path leaning;
+    leaning.addLines(std::vector<Point>{{208, 2}, {1488, 2}, {1488, 962}, {208.001, 962}});
+    leaning.closeSubpath();
+    EXPECT_FALSE(raster::deviceRectangle(leaning, {}));
+
+    const raster::PixelBox clip{0, 0, 40, 30};
+    auto whole = [&](double left, double top, double right, double bottom) {
+        return raster::wholePixelClip({left, top, right, bottom}, clip);
+    };
+    EXPECT_EQ(whole(-3.7, -0.2, 52.1, 30), clip);
+    EXPECT_EQ(whole(2, 3, 17, 9), (raster::PixelBox{2, 3, 17, 9}));
+    EXPECT_EQ(whole(2 + 1.0 / 4096, 3 - 1.0 / 4096, 17 - 1.0 / 4096, 40), (raster::PixelBox{2, 3, 17, 30}));
+    EXPECT_FALSE(whole(2.01, 3, 17, 9));
+    EXPECT_FALSE(whole(2, 3, 17, 8.5));
+    EXPECT_FALSE(whole(-1, -1, 39.99, 31));
+    EXPECT_TRUE(whole(50, 3, 60, 9)->isEmpty());
 }
 
 namespace {
