@@ -690,14 +690,17 @@ std::optional<PixelBox> wholePixelClip(const DeviceRectangle& rectangle, const P
     // A pixel's share of a side this near its edge rounds to all or nothing, also at a corner where
     // two such shares multiply (255 * (1 - 2 / 2048) + 0.5 is over 255).
     constexpr double nearEdge = 1.0 / 2048;
-    auto side = [&](double value, int limit, bool low) -> std::optional<int> {
+    // A side beyond the clip's opposite side leaves nothing, wherever it lies past it.
+    auto side = [&](double value, int limit, int opposite, bool low) -> std::optional<int> {
         if (low ? value <= limit : value >= limit) return limit;
+        if (low ? value >= opposite : value <= opposite) return opposite;
         double rounded = std::round(value);
         if (!(std::abs(value - rounded) <= nearEdge)) return std::nullopt;
         return int(rounded);
     };
-    auto left = side(rectangle.left, clip.left, true), top = side(rectangle.top, clip.top, true);
-    auto right = side(rectangle.right, clip.right, false), bottom = side(rectangle.bottom, clip.bottom, false);
+    auto left = side(rectangle.left, clip.left, clip.right, true), top = side(rectangle.top, clip.top, clip.bottom, true);
+    auto right = side(rectangle.right, clip.right, clip.left, false);
+    auto bottom = side(rectangle.bottom, clip.bottom, clip.top, false);
     if (!left || !top || !right || !bottom) return std::nullopt;
     return clip.intersection({*left, *top, *right, *bottom});
 }

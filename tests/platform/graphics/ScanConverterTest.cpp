@@ -832,6 +832,9 @@ TEST(ScanConverter, RecognisesRectanglesAndTheWholePixelsTheyClipTo) {
     EXPECT_FALSE(whole(2, 3, 17, 8.5));
     EXPECT_FALSE(whole(-1, -1, 39.99, 31));
     EXPECT_TRUE(whole(50, 3, 60, 9)->isEmpty());
+    EXPECT_TRUE(whole(50.3, 3, 1e38, 9)->isEmpty());
+    EXPECT_TRUE(whole(-1e38, -2e38, -1e38, 9)->isEmpty());
+    EXPECT_TRUE(whole(2, 1e38, 17, 2e38)->isEmpty());
 }
 
 namespace {
