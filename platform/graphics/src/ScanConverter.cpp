@@ -783,16 +783,20 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
-    int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
-    // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
-    auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
-        int coverage = coverageOf(area, rule);
-        if (to == from + 1) return span.pixel(y, box.left + from, coverage);
-        if (coverage > 0) span(y, box.left + from, box.left + std::min(to, width), coverage);
-    };
+    const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     accumulator.bands([&](int row) {
+        // Copied: a pixel written could otherwise be any of these, to be read again after each.
+        const Span out = span;
+        const FillRule fill = rule;
+        const int left = box.left, columns = width, rowWords = words;
+        // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
+        auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
+            int coverage = coverageOf(area, fill);
+            if (to == from + 1) return out.pixel(y, left + from, coverage);
+            if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
+        };
         int inBand = row % bandRows, y = box.top + row;
-        float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
+        float* cell = s.cells.data() + std::size_t(inBand) * (columns + 2);
         std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
         std::uint64_t* touched = touchedRow + 1;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
@@ -800,10 +804,10 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         int from = -1;
         for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
             int word = std::countr_zero(which);
-            for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
+            for (int end = word < 63 ? word + 1 : rowWords; word < end; ++word) {
                 for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
                     int x = word * 64 + std::countr_zero(bits);
-                    if (unsigned(from) < unsigned(width)) emit(y, from, x, area);
+                    if (unsigned(from) < unsigned(columns)) emit(y, from, x, area);
                     area += cell[x];
                     cell[x] = 0;
                     from = x;
@@ -812,7 +816,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             }
         }
         touchedRow[0] = 0;
-        if (unsigned(from) < unsigned(width)) emit(y, from, width, area);
+        if (unsigned(from) < unsigned(columns)) emit(y, from, columns, area);
     });
     return box;
 }
