@@ -285,7 +285,7 @@ public:
         if (b.y <= 0 || a.y >= bottom_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
         if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
-        if (bandRows_ == bottom_) return clippedX(a, b, direction);
+        if (bandRows_ == bottom_) return clippedX<false>(a, b, direction);
         s_.segments.push_back({a, b, direction});
     }
 
@@ -304,8 +304,8 @@ public:
         }
         for (int i = 0; i < 4; ++i) {
             Vertex a = inBox[i], b = inBox[(i + 1) % 4];
-            if (a.y < b.y) rows(a, b, sign);
-            else rows(b, a, -sign);
+            if (a.y < b.y) rows<false>(a, b, sign);
+            else rows<false>(b, a, -sign);
         }
     }
 
@@ -346,7 +346,7 @@ public:
             std::size_t kept = 0;
             for (std::uint32_t index : active) {
                 const Segment& segment = segments[index];
-                clippedX(segment.a, segment.b, segment.direction);
+                clippedX<true>(segment.a, segment.b, segment.direction);
                 if (segment.b.y > bandBottom_) active[kept++] = index;
             }
             active.resize(kept);
@@ -358,30 +358,34 @@ private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
 
     // Splits at the box's sides: left of it a line adds winding along the left side, right of it nothing.
+    template <bool banded>
     void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
-        if (hi <= 0) return rows({0, a.y}, {0, b.y}, direction);
+        if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
         if (lo >= width_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
             if (a.x < 0) {
-                rows({0, a.y}, at, direction);
-                return clippedX(at, b, direction);
+                rows<banded>({0, a.y}, at, direction);
+                return clippedX<banded>(at, b, direction);
             }
-            rows(at, {0, b.y}, direction);
-            return clippedX(a, at, direction);
+            rows<banded>(at, {0, b.y}, direction);
+            return clippedX<banded>(a, at, direction);
         }
         if (hi > width_) {
             double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
             Vertex at{double(width_), std::clamp(y, a.y, b.y)};
-            return a.x > width_ ? rows(at, b, direction) : rows(a, at, direction);
+            return a.x > width_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
         }
-        rows(a, b, direction);
+        rows<banded>(a, b, direction);
     }
 
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
-    // ends, off by a few units in the last place at most, so no column is clamped.
+    // ends, off by a few units in the last place at most, so no column is clamped. Unless `banded`,
+    // the band is the box: the line's rows and ends are its own, with nothing to clamp. The helpers
+    // below are kept inline in both kinds, as they were with one caller.
+    template <bool banded>
     void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         // Both slopes in one division: lines crossing columns need what a unit of x rises, and
@@ -394,40 +398,48 @@ private:
 #endif
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
-        int first = std::max(int(a.y), bandTop_), last = std::min(bandBottom_ - 1, ceilToInt(b.y) - 1);
-        if (first > last) return;
         auto xAt = [&](double y) { return a.x + (y - a.y) * dxdy; };
-        double top = std::max(a.y, double(first)), bottom = std::min(b.y, double(last + 1));
-        // Ends within the band are the line's own: the column test need not wait for the slope.
-        double xTop = a.y < first ? xAt(top) : a.x, xBottom = b.y > last + 1 ? xAt(bottom) : b.x;
+        int first = int(a.y), last = ceilToInt(b.y) - 1;
+        double top = a.y, bottom = b.y, xTop = a.x, xBottom = b.x;
+        if constexpr (banded) {
+            first = std::max(first, bandTop_), last = std::min(bandBottom_ - 1, last);
+            if (first > last) return;
+            top = std::max(a.y, double(first)), bottom = std::min(b.y, double(last + 1));
+            // Ends within the band are the line's own: the column test need not wait for the slope.
+            if (a.y < first) xTop = xAt(top);
+            if (b.y > last + 1) xBottom = xAt(bottom);
+        }
         int column = int(std::min(xTop, xBottom));
         if (std::max(xTop, xBottom) <= column + 1)
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);
-        // Where the line leaves a row is where it enters the next. Steep, no row's piece spans more
-        // than two columns: those take the same steps whatever they cross.
-        double x0 = xTop;
-        if (std::abs(dxdy) <= 1) {
-            for (int row = first; row < last; ++row) {
-                double x1 = xAt(row + 1);
-                twoColumns(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction, perX);
+        // Where the line leaves a row is where it enters the next. The rows between the first and the
+        // last are whole: their height is the direction itself.
+        auto walk = [&](auto inRow) __attribute__((always_inline)) {
+            if (first == last) return inRow(first, xTop, xBottom, (bottom - top) * direction);
+            double y = first + 1, x0 = xAt(y);
+            inRow(first, xTop, x0, (y - top) * direction);
+            for (int row = first + 1; row < last; ++row) {
+                double x1 = xAt(y += 1);
+                inRow(row, x0, x1, direction);
                 x0 = x1;
             }
-            return twoColumns(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction, perX);
-        }
-        for (int row = first; row < last; ++row) {
-            double x1 = xAt(row + 1);
-            cells(row, x0, x1, (row + 1 - std::max(top, double(row))) * direction, perX);
-            x0 = x1;
-        }
-        cells(last, x0, xBottom, (bottom - std::max(top, double(last))) * direction, perX);
+            inRow(last, x0, xBottom, (bottom - last) * direction);
+        };
+        // Steep, a line crosses at most two columns a row: those take the same steps whatever they
+        // cross.
+        if (std::abs(dxdy) <= 1)
+            return walk([&](int row, double x0, double x1, double height)
+                            __attribute__((always_inline)) { twoColumns(row, x0, x1, height, perX); });
+        walk([&](int row, double x0, double x1, double height)
+                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX); });
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
     // between the column's cell and the next by its mean x. The rows between the ends are whole.
-    void inColumn(int column, int first, int last, double top, double bottom, double xTop, double xBottom,
-                  double dxdy, double direction) {
+    __attribute__((always_inline)) void inColumn(int column, int first, int last, double top, double bottom,
+                                                 double xTop, double xBottom, double dxdy, double direction) {
         std::size_t stride = width_ + 2;
         float* cell = s_.cells.data() + std::size_t(first - bandTop_) * stride + column;
         std::uint64_t* touched = touchedRow(first - bandTop_);
@@ -480,7 +492,7 @@ private:
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
-    void cells(int row, double x0, double x1, double height, double perX) {
+    __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
@@ -496,7 +508,7 @@ private:
         }
         // The end columns hold part of the line's width; those between hold a whole pixel of it, its
         // area split evenly between the cell and the next.
-        auto partial = [&](int column, double from, double to) {
+        auto partial = [&](int column, double from, double to) __attribute__((always_inline)) {
             double h = perX * (to - from);
             double right = h * ((from + to) * 0.5 - column);
             cell[column] += float(h - right);
@@ -520,7 +532,7 @@ private:
     }
 
     // Sets the bits of columns [first, last] in a touchedRow(), a word at a time.
-    static void touch(std::uint64_t* row, int first, int last) {
+    __attribute__((always_inline)) static void touch(std::uint64_t* row, int first, int last) {
         int firstWord = first >> 6, lastWord = last >> 6;
         row[0] |= wordBits(firstWord, lastWord);
         std::uint64_t* touched = row + 1;
@@ -792,16 +804,20 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
-    int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
-    // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
-    auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
-        int coverage = coverageOf(area, rule);
-        if (to == from + 1) return span.pixel(y, box.left + from, coverage);
-        if (coverage > 0) span(y, box.left + from, box.left + std::min(to, width), coverage);
-    };
+    const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     accumulator.bands([&](int row) {
+        // Copied: a pixel written could otherwise be any of these, to be read again after each.
+        const Span out = span;
+        const FillRule fill = rule;
+        const int left = box.left, columns = width, rowWords = words;
+        // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
+        auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
+            int coverage = coverageOf(area, fill);
+            if (to == from + 1) return out.pixel(y, left + from, coverage);
+            if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
+        };
         int inBand = row % bandRows, y = box.top + row;
-        float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
+        float* cell = s.cells.data() + std::size_t(inBand) * (columns + 2);
         std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
         std::uint64_t* touched = touchedRow + 1;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
@@ -809,10 +825,10 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         int from = -1;
         for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
             int word = std::countr_zero(which);
-            for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
+            for (int end = word < 63 ? word + 1 : rowWords; word < end; ++word) {
                 for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
                     int x = word * 64 + std::countr_zero(bits);
-                    if (unsigned(from) < unsigned(width)) emit(y, from, x, area);
+                    if (unsigned(from) < unsigned(columns)) emit(y, from, x, area);
                     area += cell[x];
                     cell[x] = 0;
                     from = x;
@@ -821,7 +837,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             }
         }
         touchedRow[0] = 0;
-        if (unsigned(from) < unsigned(width)) emit(y, from, width, area);
+        if (unsigned(from) < unsigned(columns)) emit(y, from, columns, area);
     });
     return box;
 }

@@ -1179,3 +1179,35 @@ TEST(ScanConverter, PixelsEdgesPassAtNoCoverageKeepTheirValue) {
             EXPECT_EQ(mask->row(y)[x - mask->box.left], inGap(x, y) ? 0 : 255) << x << ", " << y;
         }
 }
+
+// Slanted bars whose sides span less than a row, one row, two and many, starting and ending on row
+// sides and between them; sides within a column, steep and shallow, leaning either way. In a small
+// box the rows are the line's own; in a wide one they are accumulated a band of eight rows at a time
+// (a far triangle widens it), and the sides start on a band's top, above it and cross further ones.
+// The longest run past the box's sides.
+TEST(ScanConverter, SidesOfOneTwoAndManyRowsCoverEachPixelByItsExactArea) {
+    constexpr int wideWidth = 2000;
+    const std::vector<Point> far = {{1900.5, 2.5}, {1960.25, 30.5}, {1900.9, 37.5}};
+    for (bool wide : {false, true})
+        for (double top : {8.0, 7.3})
+            for (double height : {0.4, 0.7, 1.0, 1.7, 2.0, 3.2, 9.5, 17.5})
+                for (double lean : {0.2, 0.8, 3.0, -2.5}) {
+                    // Within a column only where the whole side stays in one.
+                    double dx = lean == 0.2 ? 0.2 : lean * height;
+                    double left = dx < 0 ? 20.25 : 10.25;
+                    double bottom = top + height, right = left + 5.5;
+                    std::vector<Point> bar = {{left, top}, {right, top}, {right + dx, bottom}, {left + dx, bottom}};
+                    std::vector<std::vector<Point>> outlines = {bar};
+                    if (wide) outlines.push_back(far);
+                    Bitmap image = Bitmap::make(wide ? wideWidth : size, size);
+                    Path path = polygons(outlines);
+                    ASSERT_TRUE(raster::fillPath(path, {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+                    for (int y = 0; y < size; ++y)
+                        for (int x = 0; x < size; ++x) {
+                            int expected = int(std::lround(areaInPixel(bar, x, y) * 255));
+                            ASSERT_LE(std::abs(int(image.pixel(x, y) >> 24) - expected), 1)
+                                << "top " << top << " height " << height << " lean " << lean << " at " << x << ", " << y
+                                << (wide ? " in a wide box" : "");
+                        }
+                }
+}
