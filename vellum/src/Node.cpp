@@ -100,6 +100,11 @@ NodeList& Node::ownChildList() {
     return *childNodes_;
 }
 
+const std::string& Node::prefixedLocalName() const {
+    static const std::string none;
+    return rare_ ? rare_->localName : none;
+}
+
 Node::RareParts& Node::rareParts() {
     if (!rare_) rare_ = std::make_unique<RareParts>();
     return *rare_;
@@ -121,8 +126,11 @@ void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
 void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI) {
     const std::string_view name = nodeName_;
     const std::size_t lastColon = name.rfind(':');
-    localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
-    if (lastColon != std::string_view::npos) rareParts().prefix = std::string(name.substr(0, name.find(':')));
+    localNameIsName_ = lastColon == std::string_view::npos;
+    if (!localNameIsName_) {
+        rareParts().prefix = std::string(name.substr(0, name.find(':')));
+        rare_->localName = std::string(name.substr(lastColon + 1));
+    }
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     namespaceURI_ = shared ? shared : &noText();
     if (!shared && namespaceURI) {

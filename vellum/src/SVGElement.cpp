@@ -82,6 +82,16 @@ std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::s
     foundation::raiseAssertion("getPresentationAttribute: not implemented yet");
 }
 
+const SVGElement::RareTexts& SVGElement::rareTextsOrNone() const {
+    static const RareTexts none;
+    return rareTexts_ ? *rareTexts_ : none;
+}
+
+SVGElement::RareTexts& SVGElement::rareTexts() {
+    if (!rareTexts_) rareTexts_ = std::make_unique<RareTexts>();
+    return *rareTexts_;
+}
+
 void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     Node::setParentNode(parent);
     forgetInheritedValuesOfSubtree();
@@ -170,7 +180,7 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
         style_ = std::make_shared<CSSStyleDeclaration>();
         style_->setCssText(*style);
     }
-    if (const std::string* name = findAttributeValue(className)) className_ = *name;
+    if (const std::string* name = findAttributeValue(className)) rareTexts().className = *name;
     const std::string* text = findAttributeValue(transformName);
     if (!text || text->empty()) text = findAttributeValue(gradientTransformName);
     if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
@@ -219,7 +229,7 @@ std::string SVGElement::description() const {
     return foundation::format("<%@ %p | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
                               "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
                               identifier_.value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
-                              stringValue_, childNodes()->length());
+                              stringValue(), childNodes()->length());
 }
 
 }  // namespace vellum
