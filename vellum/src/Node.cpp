@@ -15,6 +15,10 @@ namespace vellum {
 
 namespace {
 
+// The room a parent's child list gets with its first parsed child: most of the flags' parents hold 3 to
+// 15 children, blanks between elements counted.
+constexpr std::size_t firstParsedChildRoom = 8;
+
 bool hasValue(NodeType type) {
     switch (type) {
         case NodeType::attribute:
@@ -212,7 +216,11 @@ void Node::appendParsedChild(const std::shared_ptr<Node>& parent, std::shared_pt
     Node& node = *child;
     const bool hasNoParent = node.parentNode_.expired();
     if (hasNoParent && &node != parent.get() && !node.hasChildNodes()) {
-        parent->ownChildList().internalArray().push_back(std::move(child));
+        auto& children = parent->ownChildList().internalArray();
+        // A parent met in a parse mostly gets a handful of children with blanks between them: room for
+        // that at once, instead of growing one doubling at a time from one.
+        if (children.capacity() == 0) children.reserve(firstParsedChildRoom);
+        children.push_back(std::move(child));
         node.setParentNode(parent);
         return;
     }
