@@ -45,9 +45,9 @@ TEST(SVGElementAttributes, IdentifierClassAndInlineStyleAreRead) {
     EXPECT_THROW(bare->getPresentationAttribute("fill"), foundation::InternalInconsistencyException);
 }
 
-// The class, base and string value are kept apart from the element until one is set; each answers
+// The id, class, base and string value are kept apart from the element until one is set; each answers
 // on its own, and clearing one leaves the others.
-TEST(SVGElementAttributes, ClassBaseAndStringValueAreEmptyUntilSetAndKeptApartFromEachOther) {
+TEST(SVGElementAttributes, IdClassBaseAndStringValueAreEmptyUntilSetAndKeptApartFromEachOther) {
     auto bare = makeElement("rect");
     EXPECT_EQ(bare->className(), std::nullopt);
     EXPECT_EQ(bare->xmlbase(), "");
@@ -64,8 +64,15 @@ TEST(SVGElementAttributes, ClassBaseAndStringValueAreEmptyUntilSetAndKeptApartFr
     EXPECT_EQ(bare->xmlbase(), "http://example.org/");
     EXPECT_EQ(bare->stringValue(), "value");
 
+    bare->setIdentifier("i");
+    EXPECT_EQ(bare->identifier(), "i");
+    bare->setIdentifier(std::nullopt);
+    EXPECT_EQ(bare->identifier(), std::nullopt);
+    EXPECT_EQ(bare->xmlbase(), "http://example.org/") << "clearing the id leaves the base";
+
     auto other = makeElement("rect", {{"class", "k"}});
     EXPECT_EQ(other->className(), "k");
+    EXPECT_EQ(other->identifier(), std::nullopt) << "a class gives no id";
     EXPECT_EQ(other->xmlbase(), "") << "another element's base is not shared";
     EXPECT_EQ(bare->className(), std::nullopt);
 }

@@ -175,7 +175,7 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
     // their filter bits are worked out once.
     static const NamedNodeMap::Name idName("id"), styleName("style"), className("class"),
         transformName("transform"), gradientTransformName("gradientTransform");
-    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) identifier_ = *id;
+    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) rareTexts().identifier = *id;
     if (const std::string* style = findAttributeValue(styleName)) {
         style_ = std::make_shared<CSSStyleDeclaration>();
         style_->setCssText(*style);
@@ -228,7 +228,7 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
 std::string SVGElement::description() const {
     return foundation::format("<%@ %p | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
                               "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
-                              identifier_.value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
+                              identifier().value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
                               stringValue(), childNodes()->length());
 }
 

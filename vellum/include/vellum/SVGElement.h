@@ -249,8 +249,10 @@ public:
         std::unique_ptr<Store> store_;
     };
 
-    const std::optional<std::string>& identifier() const { return identifier_; }
-    void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }
+    const std::optional<std::string>& identifier() const { return rareTextsOrNone().identifier; }
+    void setIdentifier(std::optional<std::string> identifier) {
+        if (identifier || rareTexts_) rareTexts().identifier = std::move(identifier);
+    }
     const std::string& xmlbase() const { return rareTextsOrNone().xmlbase; }
     void setXmlbase(std::string base) {
         if (!base.empty() || rareTexts_) rareTexts().xmlbase = std::move(base);
@@ -289,12 +291,12 @@ private:
     SVGTransformable* transformable_ = nullptr;
     SVGStylable* stylable_ = nullptr;
     ConverterSVGToCALayer* converter_ = nullptr;
-    std::optional<std::string> identifier_;
     std::weak_ptr<SVGSVGElement> rootOfCurrentDocumentFragment_;
     std::weak_ptr<SVGElement> viewportElement_;
-    // What few elements have (a class; a base and string value only when DOM code sets them), kept
-    // apart so that every element is smaller to make, walk and free.
+    // What few elements have (an id, a class; a base and string value only when DOM code sets them),
+    // kept apart so that every element is smaller to make, walk and free.
     struct RareTexts {
+        std::optional<std::string> identifier;
         std::string xmlbase;
         std::string stringValue;
         std::optional<std::string> className;
