@@ -200,6 +200,29 @@ TEST(DOMTree, NodeKindsCarryTheirNamesAndValues) {
     EXPECT_EQ(own->localName(), "g");
 }
 
+// A node's owner document is kept with its rare parts: none until set, cleared again by setting none,
+// and one node's owner shows on no other.
+TEST(DOMTree, TheOwnerDocumentIsNoneUntilSetAndEachNodesOwn) {
+    auto document = std::make_shared<Document>();
+    auto owned = std::make_shared<Element>("g");
+    auto other = std::make_shared<Text>("t");
+    EXPECT_EQ(owned->ownerDocument(), nullptr);
+    owned->setOwnerDocument(document);
+    EXPECT_EQ(owned->ownerDocument(), document);
+    EXPECT_EQ(other->ownerDocument(), nullptr);
+    other->setOwnerDocument(nullptr);
+    EXPECT_EQ(other->ownerDocument(), nullptr);
+    auto prefixed = std::make_shared<Element>("p:g", std::optional<std::string>("urn:p"), Element::AttributeNodes{});
+    prefixed->setOwnerDocument(document);
+    EXPECT_EQ(prefixed->localName(), "g") << "the owner shares the rare parts with the prefixed name";
+    EXPECT_EQ(prefixed->prefix(), "p");
+    owned->setOwnerDocument(nullptr);
+    EXPECT_EQ(owned->ownerDocument(), nullptr);
+    EXPECT_EQ(prefixed->ownerDocument(), document);
+    document.reset();
+    EXPECT_EQ(prefixed->ownerDocument(), nullptr) << "the node does not keep its document alive";
+}
+
 // Text and the other nodes with a value answer an empty list until a child is put under one: the list
 // they answer before is never changed, so one node's child shows under no other.
 TEST(DOMTree, NodesWithAValueGetAChildListOfTheirOwnOnlyWhenGivenAChild) {

@@ -105,6 +105,21 @@ TEST(RenderingProbe, ClipPathsOnGroupsWithTransforms) {
     EXPECT_PIXEL(image, 5, 5, clear);
 }
 
+// A stroke under a stretch or a skew is drawn in its own user space; its clip still lands where the
+// document puts it, not carried through that space a second time.
+TEST(RenderingProbe, ClipPathsOnStrokesUnderAStretchOrASkew) {
+    const auto image = draw(R"s(<clipPath id="c"><rect x="10" width="20" height="100"/></clipPath>
+        <path d="M0 25H50" stroke="blue" stroke-width="10" transform="scale(2 1)" clip-path="url(#c)"/>
+        <path d="M0 0H50" stroke="lime" stroke-width="10" transform="translate(0 60) skewX(30)" clip-path="url(#c)"/>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 55, 25, blue);
+    EXPECT_PIXEL(image, 15, 25, clear);
+    EXPECT_PIXEL(image, 65, 25, clear);
+    EXPECT_PIXEL(image, 20, 60, lime);
+    EXPECT_PIXEL(image, 5, 60, clear);
+    EXPECT_PIXEL(image, 35, 60, clear);
+}
+
 TEST(RenderingProbe, LinearGradientsRunAlongTheObject) {
     const auto image = draw(R"s(<linearGradient id="g"><stop offset="0" stop-color="red"/>
         <stop offset="1" stop-color="blue"/></linearGradient>

@@ -45,6 +45,38 @@ TEST(SVGElementAttributes, IdentifierClassAndInlineStyleAreRead) {
     EXPECT_THROW(bare->getPresentationAttribute("fill"), foundation::InternalInconsistencyException);
 }
 
+// The id, class, base and string value are kept apart from the element until one is set; each answers
+// on its own, and clearing one leaves the others.
+TEST(SVGElementAttributes, IdClassBaseAndStringValueAreEmptyUntilSetAndKeptApartFromEachOther) {
+    auto bare = makeElement("rect");
+    EXPECT_EQ(bare->className(), std::nullopt);
+    EXPECT_EQ(bare->xmlbase(), "");
+    EXPECT_EQ(bare->stringValue(), "");
+
+    bare->setXmlbase("http://example.org/");
+    EXPECT_EQ(bare->xmlbase(), "http://example.org/");
+    EXPECT_EQ(bare->className(), std::nullopt) << "setting the base gives no class";
+    bare->setStringValue("value");
+    bare->setClassName("c");
+    EXPECT_EQ(bare->stringValue(), "value");
+    bare->setClassName(std::nullopt);
+    EXPECT_EQ(bare->className(), std::nullopt);
+    EXPECT_EQ(bare->xmlbase(), "http://example.org/");
+    EXPECT_EQ(bare->stringValue(), "value");
+
+    bare->setIdentifier("i");
+    EXPECT_EQ(bare->identifier(), "i");
+    bare->setIdentifier(std::nullopt);
+    EXPECT_EQ(bare->identifier(), std::nullopt);
+    EXPECT_EQ(bare->xmlbase(), "http://example.org/") << "clearing the id leaves the base";
+
+    auto other = makeElement("rect", {{"class", "k"}});
+    EXPECT_EQ(other->className(), "k");
+    EXPECT_EQ(other->identifier(), std::nullopt) << "a class gives no id";
+    EXPECT_EQ(other->xmlbase(), "") << "another element's base is not shared";
+    EXPECT_EQ(bare->className(), std::nullopt);
+}
+
 TEST(SVGElementTransform, ItemsApplyToTheContentFromRightToLeft) {
     expectNear(mapped("translate(10) scale(2)", {1, 1}), {12, 2});
     expectNear(mapped("rotate(90 10 10)", {20, 10}), {10, 20});

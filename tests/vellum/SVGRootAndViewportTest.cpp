@@ -126,6 +126,26 @@ TEST(SVGViewport, MatchingRatiosScalePlainlySliceCoversAndNoneStretches) {
     EXPECT_TRUE(log.messages().empty()) << "slice and none are supported";
 }
 
+// A viewport stored in single precision (85.333... wide for 64 high) has a ratio that differs from the
+// view box's in its last bits: one scale serves both axes, so a stroke is as wide along each. Ratios a
+// little further apart still stretch to fill the viewport exactly; further still, meet fits.
+TEST(SVGViewport, RatiosAlikeToSinglePrecisionScaleAlikeAndNearOnesStretch) {
+    const SVGRect box = SVGRectMake(0, 0, 640, 480);
+    const SVGPreserveAspectRatio usual;
+    const double floatWidth = static_cast<float>(64 * 640 / 480.0);
+    gfx::AffineTransform alike = SVGHelperUtilities::viewBoxFit(box, usual, floatWidth, 64);
+    EXPECT_EQ(alike.a, alike.d);
+    EXPECT_EQ(alike.b, 0);
+    EXPECT_NEAR(alike.apply(gfx::Point{640, 480}).x, floatWidth, 1e-4);
+    EXPECT_NEAR(alike.apply(gfx::Point{640, 480}).y, 64, 1e-4);
+    gfx::AffineTransform near = SVGHelperUtilities::viewBoxFit(box, usual, 85.3337, 64);
+    EXPECT_NE(near.a, near.d);
+    EXPECT_DOUBLE_EQ(near.apply(gfx::Point{640, 480}).x, 85.3337);
+    gfx::AffineTransform apart = SVGHelperUtilities::viewBoxFit(box, usual, 86, 64);
+    EXPECT_EQ(apart.a, apart.d);
+    EXPECT_NEAR(apart.apply(gfx::Point{0, 0}).x, (86 - 64 * 640 / 480.0) / 2, 1e-9);
+}
+
 TEST(SVGViewport, ElementsInsideAViewportUseTheirOwnTransformAndTheirAncestorsAbsolutely) {
     auto svg = makeSVG({{"width", "48"}, {"height", "48"}, {"viewBox", "0 0 24 24"}});
     auto group = makeElement("g", {{"transform", "translate(2 3)"}}, svg);

@@ -161,6 +161,55 @@ TEST(VellumParser, EachAttributeIsFiledOnceUnderItsOwnOrTheDefaultNamespace) {
     EXPECT_EQ(rect->attributes()->length(), 4u);
 }
 
+// A parent's list gets room for a few children at its first one: those past that room, and the blanks
+// between them, still land once each, in the document's order, under that parent.
+TEST(VellumParser, ManyChildrenWithBlanksBetweenThemKeepTheDocumentsOrder) {
+    std::string text = svgOpen + "><g id=\"g\">";
+    for (int index = 0; index < 20; ++index) text += "\n  <rect id=\"r" + std::to_string(index) + "\"/>";
+    text += "\n</g><circle/></svg>";
+    auto result = parse(text);
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    const auto group = svg->getElementById("g");
+    ASSERT_TRUE(group);
+    const auto children = group->childNodes();
+    ASSERT_EQ(children->length(), 41u) << "20 rects and the 21 blanks around them";
+    for (std::size_t index = 0; index < children->length(); ++index) {
+        const auto child = children->item(index);
+        EXPECT_EQ(child->parentNode(), group) << index;
+        if (index % 2 == 0) {
+            EXPECT_EQ(child->nodeValue(), index + 1 == children->length() ? "\n" : "\n  ") << index;
+        } else {
+            EXPECT_EQ(Element::from(child.get())->getAttribute("id"), "r" + std::to_string(index / 2)) << index;
+        }
+    }
+    EXPECT_EQ(svg->lastChild()->nodeName(), "circle") << "the next sibling is not filed under the group";
+}
+
+// Element names are kept once: the tag name is the node name, the local name the part after a prefix.
+TEST(VellumParser, TagLocalAndNodeNamesOfParsedNodes) {
+    auto result = parse(R"(<svg:svg xmlns:svg="http://www.w3.org/2000/svg"><svg:rect/>t<g xmlns="urn:g"/></svg:svg>)");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    EXPECT_EQ(svg->tagName(), "svg:svg");
+    EXPECT_EQ(svg->localName(), "svg");
+    const auto rect = Element::from(svg->firstChild().get());
+    ASSERT_TRUE(rect);
+    EXPECT_EQ(rect->tagName(), "svg:rect");
+    EXPECT_EQ(rect->nodeName(), "svg:rect");
+    EXPECT_EQ(rect->localName(), "rect");
+    EXPECT_EQ(rect->prefix(), "svg");
+    const auto text = svg->childNodes()->item(1);
+    EXPECT_EQ(text->nodeName(), "#text");
+    EXPECT_EQ(text->localName(), "") << "a node made without a namespace has no local name";
+    const auto plain = Element::from(svg->lastChild().get());
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->tagName(), "g");
+    EXPECT_EQ(plain->localName(), "g");
+    EXPECT_EQ(plain->prefix(), std::nullopt);
+    EXPECT_EQ(plain->namespaceURI(), "urn:g");
+}
+
 // The parser hands each element its own attributes only: none left from the element before.
 TEST(VellumParser, EachElementGetsItsOwnAttributesAndNoneOfThePreviousOnes) {
     auto result = parse(svgOpen + R"( xmlns:x="urn:x"><g id="a" fill="red" x:k="1" stroke-miterlimit="4"/><g/>)"

@@ -8,7 +8,7 @@
 namespace vellum {
 
 Element::Element(std::string localName, const AttributeTexts& attributes)
-    : Node(NodeType::element, localName), tagName_(std::move(localName)) {
+    : Node(NodeType::element, std::move(localName)) {
     for (const auto& [name, value] : attributes) setAttribute(name, value);
 }
 
@@ -19,7 +19,7 @@ Element::Element(std::string qualifiedName, const std::optional<std::string>& na
 
 Element::Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI,
                  const ParsedAttributes& attributes)
-    : Node(NodeType::element, qualifiedName), tagName_(std::move(qualifiedName)) {
+    : Node(NodeType::element, std::move(qualifiedName)) {
     postInitNamespaceHandlingFromView(namespaceURI ? std::optional<std::string_view>(*namespaceURI) : std::nullopt);
     this->attributes()->fileParsed(attributes, this->namespaceURI());
 }

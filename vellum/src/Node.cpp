@@ -15,6 +15,10 @@ namespace vellum {
 
 namespace {
 
+// The room a parent's child list gets with its first parsed child: most of the flags' parents hold 3 to
+// 15 children, blanks between elements counted.
+constexpr std::size_t firstParsedChildRoom = 8;
+
 bool hasValue(NodeType type) {
     switch (type) {
         case NodeType::attribute:
@@ -100,6 +104,11 @@ NodeList& Node::ownChildList() {
     return *childNodes_;
 }
 
+const std::string& Node::prefixedLocalName() const {
+    static const std::string none;
+    return rare_ ? rare_->localName : none;
+}
+
 Node::RareParts& Node::rareParts() {
     if (!rare_) rare_ = std::make_unique<RareParts>();
     return *rare_;
@@ -121,8 +130,11 @@ void Node::postInitNamespaceHandling(std::optional<std::string> namespaceURI) {
 void Node::postInitNamespaceHandlingFromView(std::optional<std::string_view> namespaceURI) {
     const std::string_view name = nodeName_;
     const std::size_t lastColon = name.rfind(':');
-    localName_ = std::string(lastColon == std::string_view::npos ? name : name.substr(lastColon + 1));
-    if (lastColon != std::string_view::npos) rareParts().prefix = std::string(name.substr(0, name.find(':')));
+    localNameIsName_ = lastColon == std::string_view::npos;
+    if (!localNameIsName_) {
+        rareParts().prefix = std::string(name.substr(0, name.find(':')));
+        rare_->localName = std::string(name.substr(lastColon + 1));
+    }
     const auto* shared = namespaceURI ? commonNamespace(*namespaceURI) : nullptr;
     namespaceURI_ = shared ? shared : &noText();
     if (!shared && namespaceURI) {
@@ -204,7 +216,11 @@ void Node::appendParsedChild(const std::shared_ptr<Node>& parent, std::shared_pt
     Node& node = *child;
     const bool hasNoParent = node.parentNode_.expired();
     if (hasNoParent && &node != parent.get() && !node.hasChildNodes()) {
-        parent->ownChildList().internalArray().push_back(std::move(child));
+        auto& children = parent->ownChildList().internalArray();
+        // A parent met in a parse mostly gets a handful of children with blanks between them: room for
+        // that at once, instead of growing one doubling at a time from one.
+        if (children.capacity() == 0) children.reserve(firstParsedChildRoom);
+        children.push_back(std::move(child));
         node.setParentNode(parent);
         return;
     }

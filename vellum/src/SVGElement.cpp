@@ -82,6 +82,16 @@ std::shared_ptr<CSSStyleDeclaration> SVGElement::getPresentationAttribute(std::s
     foundation::raiseAssertion("getPresentationAttribute: not implemented yet");
 }
 
+const SVGElement::RareTexts& SVGElement::rareTextsOrNone() const {
+    static const RareTexts none;
+    return rareTexts_ ? *rareTexts_ : none;
+}
+
+SVGElement::RareTexts& SVGElement::rareTexts() {
+    if (!rareTexts_) rareTexts_ = std::make_unique<RareTexts>();
+    return *rareTexts_;
+}
+
 void SVGElement::setParentNode(const std::shared_ptr<Node>& parent) {
     Node::setParentNode(parent);
     forgetInheritedValuesOfSubtree();
@@ -165,12 +175,12 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
     // their filter bits are worked out once.
     static const NamedNodeMap::Name idName("id"), styleName("style"), className("class"),
         transformName("transform"), gradientTransformName("gradientTransform");
-    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) identifier_ = *id;
+    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) rareTexts().identifier = *id;
     if (const std::string* style = findAttributeValue(styleName)) {
         style_ = std::make_shared<CSSStyleDeclaration>();
         style_->setCssText(*style);
     }
-    if (const std::string* name = findAttributeValue(className)) className_ = *name;
+    if (const std::string* name = findAttributeValue(className)) rareTexts().className = *name;
     const std::string* text = findAttributeValue(transformName);
     if (!text || text->empty()) text = findAttributeValue(gradientTransformName);
     if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
@@ -218,8 +228,8 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
 std::string SVGElement::description() const {
     return foundation::format("<%@ %p | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
                               "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
-                              identifier_.value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
-                              stringValue_, childNodes()->length());
+                              identifier().value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
+                              stringValue(), childNodes()->length());
 }
 
 }  // namespace vellum

@@ -79,7 +79,11 @@ AffineTransform SVGHelperUtilities::viewBoxFit(SVGRect box, const SVGPreserveAsp
                                                double height) {
     const AffineTransform translate = AffineTransform::translation(-box.x, -box.y);
     const double sx = width / box.width, sy = height / box.height;
-    if (setting.align() == Align::none || std::abs(sx - sy) <= 0.00001 * std::max(sx, sy)) {
+    // Ratios that agree to the single precision sizes are kept in are one ratio: one scale keeps
+    // strokes as wide along both axes, and the sliver it leaves is far below a pixel. Those a little
+    // further apart are stretched to fill.
+    const double apart = std::abs(sx - sy) / std::max(sx, sy);
+    if (setting.align() == Align::none || (apart > 1e-6 && apart <= 0.00001)) {
         return translate.concatenating(AffineTransform::scale(sx, sy));
     }
     // Meet shows all of the box; slice covers the viewport with it, and what spills over is clipped.

@@ -99,7 +99,19 @@ void SVGClipPathElement::layoutLayer(quartz::Layer& clipLayer, const quartz::Lay
     moveSublayers(clipLayer, -area.origin.x, -area.origin.y);
     // The content was placed in the clipped element's space whatever the units (a bounding-box clip was
     // left unscaled and unmoved, which clipped its object away), so the mask always follows the layer.
-    clipLayer.setFrame(area.offsetBy(-maskedLayer.frame().origin.x, -maskedLayer.frame().origin.y));
+    const gfx::AffineTransform toParent = maskedLayer.transformToSuperlayer();
+    if (toParent.a == 1 && toParent.b == 0 && toParent.c == 0 && toParent.d == 1) {
+        clipLayer.setFrame(area.offsetBy(-maskedLayer.frame().origin.x, -maskedLayer.frame().origin.y));
+        return;
+    }
+    // A layer that draws through a transform of its own (a stroke under a stretch, drawn in its user
+    // space) takes the content, placed in its parent's space, back through that transform: offset by
+    // its frame alone, the clip landed scaled away from what it clips.
+    const gfx::AffineTransform back = toParent.inverted();
+    clipLayer.setAnchorPoint({0, 0});
+    clipLayer.setBounds({0, 0, area.size.width, area.size.height});
+    clipLayer.setAffineTransform({back.a, back.b, back.c, back.d, 0, 0});
+    clipLayer.setPosition(back.apply(area.origin));
 }
 
 }  // namespace vellum

@@ -27,7 +27,8 @@ public:
     // What the parser makes: the same, its attributes kept without nodes until DOM code asks for them.
     Element(std::string qualifiedName, const std::optional<std::string>& namespaceURI, const ParsedAttributes& attributes);
 
-    const std::string& tagName() const { return tagName_; }
+    // The node name: an element's is its qualified name, kept once.
+    const std::string& tagName() const { return nodeName(); }
 
     // The node as an element, or null: a type test, not a dynamic cast (only Element is of that type).
     static Element* from(Node* node) { return node && node->nodeType() == NodeType::element ? static_cast<Element*>(node) : nullptr; }
@@ -66,9 +67,6 @@ public:
     // This element (when it matches) and its descendants, in document order; "*" matches any.
     std::shared_ptr<NodeList> getElementsByTagName(std::string_view name);
     std::shared_ptr<NodeList> getElementsByTagNameNS(std::string_view namespaceURI, std::string_view localName);
-
-private:
-    std::string tagName_;
 };
 
 }  // namespace vellum

@@ -54,10 +54,14 @@ public:
     const std::shared_ptr<NodeList>& childNodes() const { return childNodes_ ? childNodes_ : noChildren(); }
     // Only elements have an attribute map.
     const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
-    std::shared_ptr<Document> ownerDocument() const { return ownerDocument_.lock(); }
-    void setOwnerDocument(const std::shared_ptr<Document>& document) { ownerDocument_ = document; }
+    // Set only by DOM code that asks for it: kept with the rare parts.
+    std::shared_ptr<Document> ownerDocument() const { return rare_ ? rare_->ownerDocument.lock() : nullptr; }
+    void setOwnerDocument(const std::shared_ptr<Document>& document) {
+        if (document || rare_) rareParts().ownerDocument = document;
+    }
 
-    const std::string& localName() const { return localName_; }
+    // Nearly always the node name itself (no prefix), kept once.
+    const std::string& localName() const { return localNameIsName_ ? nodeName_ : prefixedLocalName(); }
     const std::optional<std::string>& namespaceURI() const { return *namespaceURI_; }
     const std::optional<std::string>& prefix() const { return rare_ ? rare_->prefix : noText(); }
     void setPrefix(std::optional<std::string> prefix);
@@ -127,18 +131,22 @@ private:
 
     NodeType nodeType_;
     bool isSVGElement_ = false;
+    // Whether the local name is the whole node name; else it is the rare parts' (or empty).
+    bool localNameIsName_ = false;
     std::shared_ptr<NodeList> childNodes_;
     std::shared_ptr<NamedNodeMap> attributes_;
     std::weak_ptr<Node> parentNode_;
     std::string nodeName_;
     std::optional<std::string> nodeValue_;
-    std::weak_ptr<Document> ownerDocument_;
-    std::string localName_;
     // What few nodes have, kept apart so that every node (most of them text between elements) is smaller.
     struct RareParts {
         std::optional<std::string> namespaceURI;
         std::optional<std::string> prefix;
+        // The part after the prefix.
+        std::string localName;
+        std::weak_ptr<Document> ownerDocument;
     };
+    const std::string& prefixedLocalName() const;
     static const std::optional<std::string>& noText();
     // The list a node without its own answers: always empty, never changed.
     static const std::shared_ptr<NodeList>& noChildren();

@@ -249,16 +249,24 @@ public:
         std::unique_ptr<Store> store_;
     };
 
-    const std::optional<std::string>& identifier() const { return identifier_; }
-    void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }
-    const std::string& xmlbase() const { return xmlbase_; }
-    void setXmlbase(std::string base) { xmlbase_ = std::move(base); }
+    const std::optional<std::string>& identifier() const { return rareTextsOrNone().identifier; }
+    void setIdentifier(std::optional<std::string> identifier) {
+        if (identifier || rareTexts_) rareTexts().identifier = std::move(identifier);
+    }
+    const std::string& xmlbase() const { return rareTextsOrNone().xmlbase; }
+    void setXmlbase(std::string base) {
+        if (!base.empty() || rareTexts_) rareTexts().xmlbase = std::move(base);
+    }
     std::shared_ptr<SVGSVGElement> rootOfCurrentDocumentFragment() const { return rootOfCurrentDocumentFragment_.lock(); }
     std::shared_ptr<SVGElement> viewportElement() const { return viewportElement_.lock(); }
-    const std::string& stringValue() const { return stringValue_; }
-    void setStringValue(std::string value) { stringValue_ = std::move(value); }
-    const std::optional<std::string>& className() const { return className_; }
-    void setClassName(std::optional<std::string> name) { className_ = std::move(name); }
+    const std::string& stringValue() const { return rareTextsOrNone().stringValue; }
+    void setStringValue(std::string value) {
+        if (!value.empty() || rareTexts_) rareTexts().stringValue = std::move(value);
+    }
+    const std::optional<std::string>& className() const { return rareTextsOrNone().className; }
+    void setClassName(std::optional<std::string> name) {
+        if (name || rareTexts_) rareTexts().className = std::move(name);
+    }
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
 
@@ -283,12 +291,20 @@ private:
     SVGTransformable* transformable_ = nullptr;
     SVGStylable* stylable_ = nullptr;
     ConverterSVGToCALayer* converter_ = nullptr;
-    std::optional<std::string> identifier_;
-    std::string xmlbase_;
     std::weak_ptr<SVGSVGElement> rootOfCurrentDocumentFragment_;
     std::weak_ptr<SVGElement> viewportElement_;
-    std::string stringValue_;
-    std::optional<std::string> className_;
+    // What few elements have (an id, a class; a base and string value only when DOM code sets them),
+    // kept apart so that every element is smaller to make, walk and free.
+    struct RareTexts {
+        std::optional<std::string> identifier;
+        std::string xmlbase;
+        std::string stringValue;
+        std::optional<std::string> className;
+    };
+    // The element's own, else an empty set shared by all.
+    const RareTexts& rareTextsOrNone() const;
+    RareTexts& rareTexts();
+    std::unique_ptr<RareTexts> rareTexts_;
     std::shared_ptr<CSSStyleDeclaration> style_;
     mutable ComputedStyle* computedStyle_ = nullptr;
     mutable std::uint64_t computedStyleGeneration_ = 0;
