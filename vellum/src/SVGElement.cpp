@@ -226,7 +226,7 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
 }
 
 std::string SVGElement::description() const {
-    return foundation::format("<%@ %p | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
+    return foundation::format("<%@ 0x%llx | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
                               "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
                               identifier().value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
                               stringValue(), childNodes()->length());
