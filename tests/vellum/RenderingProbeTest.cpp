@@ -149,6 +149,24 @@ TEST(RenderingProbe, RadialGradientsAndUserSpaceUnits) {
     EXPECT_PIXEL(user, 55, 50, blue);
 }
 
+TEST(RenderingProbe, UserSpaceGradientNumbersBelowOneAreCoordinatesNotFractions) {
+    // A dot of a radial gradient (a bird's eye on a flag) padded its last stop over a shape far away.
+    const auto image = draw(R"s(<radialGradient id="dot" gradientUnits="userSpaceOnUse" cx="10" cy="10" r=".3">
+        <stop offset=".3" stop-color="red"/><stop offset="1" stop-color="blue"/></radialGradient>
+        <rect x="20" width="80" height="50" fill="url(#dot)"/>
+        <linearGradient id="edge" gradientUnits="userSpaceOnUse" x1="0" x2=".5" y1="0" y2="0">
+        <stop offset="0" stop-color="lime"/><stop offset="1" stop-color="black"/></linearGradient>
+        <rect y="50" width="100" height="25" fill="url(#edge)"/>
+        <linearGradient id="half" gradientUnits="userSpaceOnUse" x2="50%">
+        <stop offset="0.5" stop-color="red"/><stop offset="0.5" stop-color="blue"/></linearGradient>
+        <rect y="75" width="100" height="25" fill="url(#half)"/>)s");
+    EXPECT_PIXEL(image, 30, 25, blue) << "outside a radius of 0.3 units the last stop pads";
+    EXPECT_PIXEL(image, 90, 25, blue);
+    EXPECT_PIXEL(image, 10, 62, black) << "the gradient ends half a unit in";
+    EXPECT_PIXEL(image, 20, 87, red) << "a percentage still measures the viewport";
+    EXPECT_PIXEL(image, 30, 87, blue);
+}
+
 TEST(RenderingProbe, GradientsInheritStopsAndAttributesThroughHref) {
     const auto image = draw(R"s(<linearGradient id="base"><stop offset="0.5" stop-color="red"/>
         <stop offset="0.5" stop-color="blue"/></linearGradient>

@@ -59,6 +59,12 @@ namespace {
 struct GradientSpace {
     gfx::AffineTransform toLayer;
     double width = 0, height = 0;
+    bool userSpace = false;
+
+    // In user space a bare number is already a coordinate; only a bounding box takes it as a fraction.
+    float length(const SVGLength& length, float dimension) const {
+        return userSpace ? length.pixelsValueWithDimension(dimension) : length.pixelsValueWithGradientDimension(dimension);
+    }
 };
 
 GradientSpace gradientSpace(const SVGGradientLayer& layer, int units) {
@@ -66,7 +72,7 @@ GradientSpace gradientSpace(const SVGGradientLayer& layer, int units) {
     const auto intoLayer = gfx::AffineTransform::translation(-object.origin.x, -object.origin.y);
     if (units == 1) {
         const SVGRect viewport = layer.viewportRect();
-        return {layer.absoluteTransform().concatenating(intoLayer), viewport.width, viewport.height};
+        return {layer.absoluteTransform().concatenating(intoLayer), viewport.width, viewport.height, true};
     }
     if (const auto& box = layer.userBoundingBox()) {
         const auto unit = gfx::AffineTransform::scale(box->size.width, box->size.height)
@@ -94,8 +100,8 @@ void SVGGradientLayer::renderLinearGradientInContext(gfx::Context& context) cons
     if (!gradient) return;
     const GradientSpace space = gradientSpace(*this, element->gradientUnits());
     const auto w = static_cast<float>(space.width), h = static_cast<float>(space.height);
-    const gfx::Point start{element->x1().pixelsValueWithGradientDimension(w), element->y1().pixelsValueWithGradientDimension(h)};
-    const gfx::Point end{element->x2().pixelsValueWithGradientDimension(w), element->y2().pixelsValueWithGradientDimension(h)};
+    const gfx::Point start{space.length(element->x1(), w), space.length(element->y1(), h)};
+    const gfx::Point end{space.length(element->x2(), w), space.length(element->y2(), h)};
     context.save();
     context.clip(bounds());
     context.concatenate(element->transform().concatenating(space.toLayer));
@@ -112,10 +118,10 @@ void SVGGradientLayer::renderRadialGradientInContext(gfx::Context& context) cons
     const GradientSpace space = gradientSpace(*this, element->gradientUnits());
     const auto w = static_cast<float>(space.width), h = static_cast<float>(space.height);
     const float shorter = std::min(w, h);
-    const gfx::Point centre{element->cx().pixelsValueWithGradientDimension(w), element->cy().pixelsValueWithGradientDimension(h)};
-    const gfx::Point focus{element->fx().pixelsValueWithGradientDimension(w), element->fy().pixelsValueWithGradientDimension(h)};
-    const double radius = element->r().pixelsValueWithGradientDimension(shorter);
-    const double focalRadius = element->fr().pixelsValueWithGradientDimension(shorter);
+    const gfx::Point centre{space.length(element->cx(), w), space.length(element->cy(), h)};
+    const gfx::Point focus{space.length(element->fx(), w), space.length(element->fy(), h)};
+    const double radius = space.length(element->r(), shorter);
+    const double focalRadius = space.length(element->fr(), shorter);
     context.save();
     context.clip(bounds());
     context.concatenate(element->transform().concatenating(space.toLayer));
