@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "GradientLengths.h"
 #include "NumberPrefix.h"
 #include "StyleValues.h"
 #include "VellumLog.h"
@@ -167,11 +168,6 @@ SVGLength lengthOr(const std::string& text, const char* fallback) {
     return SVGLength::svgLengthFromNSString(text.empty() ? fallback : text);
 }
 
-// In user space a bare number is already a coordinate; only a bounding box takes it as a fraction.
-float gradientCoordinate(const SVGLength& length, float dimension, int units) {
-    return units == 1 ? length.pixelsValueWithDimension(dimension) : length.pixelsValueWithGradientDimension(dimension);
-}
-
 void finishLayer(SVGGradientLayer& layer, SVGGradientElement& element, const gfx::Rect& object, SVGRect viewport,
                  const gfx::AffineTransform& transform, bool flat) {
     layer.setGradientElement(std::static_pointer_cast<SVGGradientElement>(element.shared_from_this()));
@@ -208,8 +204,8 @@ std::shared_ptr<SVGGradientLayer> SVGLinearGradientElement::newGradientLayerForO
     x2_ = lengthOr(getAttributeInheritedIfNil("x2"), "100%");
     y2_ = lengthOr(getAttributeInheritedIfNil("y2"), "0%");
     const auto width = static_cast<float>(reference.size.width), height = static_cast<float>(reference.size.height);
-    gfx::Point start = gradient.apply(gfx::Point{gradientCoordinate(x1_, width, units), gradientCoordinate(y1_, height, units)});
-    gfx::Point end = gradient.apply(gfx::Point{gradientCoordinate(x2_, width, units), gradientCoordinate(y2_, height, units)});
+    gfx::Point start = gradient.apply(gfx::Point{gradientLength(x1_, width, units == 1), gradientLength(y1_, height, units == 1)});
+    gfx::Point end = gradient.apply(gfx::Point{gradientLength(x2_, width, units == 1), gradientLength(y2_, height, units == 1)});
     if (units == 1) {
         start = absolute.apply(start);
         end = absolute.apply(end);
@@ -250,8 +246,8 @@ std::shared_ptr<SVGGradientLayer> SVGRadialGradientElement::newGradientLayerForO
             getAttribute("id"), fx, fy, fr);
     }
     const auto width = static_cast<float>(reference.size.width), height = static_cast<float>(reference.size.height);
-    const gfx::Point centre{gradientCoordinate(cx_, width, units), gradientCoordinate(cy_, height, units)};
-    double radius = gradientCoordinate(r_, std::min(width, height), units);
+    const gfx::Point centre{gradientLength(cx_, width, units == 1), gradientLength(cy_, height, units == 1)};
+    double radius = gradientLength(r_, std::min(width, height), units == 1);
     gfx::AffineTransform gradient = transform();
     if (units == 1) {
         const gfx::Rect square = absolute.apply(gradient.apply(gfx::Rect{centre.x, centre.y, 2 * radius, 2 * radius}));

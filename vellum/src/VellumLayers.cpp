@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "GradientLengths.h"
 #include "VellumLog.h"
 #include "gfx/TextLayout.h"
 #include "vellum/SVGGradientElement.h"
@@ -61,10 +62,7 @@ struct GradientSpace {
     double width = 0, height = 0;
     bool userSpace = false;
 
-    // In user space a bare number is already a coordinate; only a bounding box takes it as a fraction.
-    float length(const SVGLength& length, float dimension) const {
-        return userSpace ? length.pixelsValueWithDimension(dimension) : length.pixelsValueWithGradientDimension(dimension);
-    }
+    float length(const SVGLength& length, float dimension) const { return gradientLength(length, dimension, userSpace); }
 };
 
 GradientSpace gradientSpace(const SVGGradientLayer& layer, int units) {
