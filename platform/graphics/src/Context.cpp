@@ -365,6 +365,44 @@ bool Context::Impl::strokeDirectly(const Path& path) {
     return true;
 }
 
+bool Context::Impl::paintThroughClipMask(cairo_pattern_t* pattern) {
+    // Without a mask the clip is whole pixels, which Cairo clips to cheaply itself.
+    if (!drawsPlainly() || !state.clipMask || state.alpha != 1) return false;
+    auto target = directTarget();
+    if (!target) return false;
+    const raster::PixelBox& box = target->clip;
+    if (box.isEmpty()) return true;
+    writeBlanks(box);
+    const raster::Mask& mask = *state.clipMask;
+    // Cairo takes rows of coverage four bytes aligned: the mask's own when its rows are, else the box's
+    // rows copied.
+    const int maskWidth = mask.box.right - mask.box.left, height = box.bottom - box.top;
+    const unsigned char* rows = mask.row(box.top);
+    int left = mask.box.left, width = maskWidth, stride = maskWidth;
+    std::vector<unsigned char> copied;
+    if (maskWidth % 4 != 0) {
+        left = box.left, width = box.right - box.left;
+        stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, width);
+        copied.resize(std::size_t(stride) * std::size_t(height));
+        for (int y = box.top; y < box.bottom; ++y)
+            std::memcpy(copied.data() + std::size_t(y - box.top) * std::size_t(stride),
+                        mask.row(y) + (box.left - mask.box.left), std::size_t(width));
+        rows = copied.data();
+    }
+    SurfacePointer coverage(cairo_image_surface_create_for_data(const_cast<unsigned char*>(rows), CAIRO_FORMAT_A8,
+                                                                width, height, stride));
+    cairo_save(cairo);
+    cairo_set_source(cairo, pattern);  // in the user space in place now
+    cairo_reset_clip(cairo);
+    cairo_identity_matrix(cairo);
+    cairo_new_path(cairo);
+    cairo_rectangle(cairo, box.left, box.top, box.right - box.left, height);
+    cairo_clip(cairo);
+    cairo_mask_surface(cairo, coverage.get(), left, box.top);
+    cairo_restore(cairo);
+    return true;
+}
+
 void Context::Impl::composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea) {
     writeBlanksInClip();
     cairo_operator_t op = cairoOperator(state.blend);

@@ -115,6 +115,10 @@ struct Context::Impl {
                                const raster::Target& target);
     // Before the pixels are read or handed out.
     void writeAllBlanks() { writeBlanks({0, 0, width, height}); }
+    // Paints `pattern` (its extend set) Over through our own clip mask, the clip box bounding it in Cairo,
+    // when drawing is plain and the mask is one our fills would draw through: Cairo then never makes a
+    // mask of the clip path itself. False leaves the drawing to Cairo's clip.
+    bool paintThroughClipMask(cairo_pattern_t* pattern);
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
     void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);

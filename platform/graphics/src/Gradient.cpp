@@ -39,6 +39,7 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
     } else {
         cairo_pattern_set_extend(pattern, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     }
+    if (before == after && impl.paintThroughClipMask(pattern)) return;
     impl.composite(
         [&] {
             if (before != after) {

@@ -743,6 +743,12 @@ TEST(Context, UnwrittenCanvasesShowTheSamePixelsAsZeroedOnes) {
              c.clip(ellipse({2, 2, 16, 14}));
              rect(translucent, {0, 0, 24, 20})(c);
          }},
+        {"gradient inside a path clip, then one cut by whole pixels", [&](Context& c) {
+             c.clip(ellipse({3.5, 2.25, 15, 13}));
+             c.drawLinearGradient(*gradient, {0, 0}, {24, 20}, drawsBeforeStartLocation | drawsAfterEndLocation);
+             c.clip(Rect{6, 0, 9, 20});
+             c.drawRadialGradient(*gradient, {12, 10}, 0, {12, 10}, 6, drawsBeforeStartLocation | drawsAfterEndLocation);
+         }},
         {"masked by clips, then opaque", [&](Context& c) {
              c.save();
              c.clip(Rect{2.5, 1.5, 19, 16});

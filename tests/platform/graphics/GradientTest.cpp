@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "PixelProbe.h"
 #include "gfx/Context.h"
 #include "gfx/Gradient.h"
@@ -96,4 +99,147 @@ TEST(Gradient, GradientsStayInsideTheClipAndHonourAlpha) {
     Bitmap image = context->makeImage();
     EXPECT_EQ(alphaAt(image, 75, 5), 0u);
     EXPECT_NEAR(double(alphaAt(image, 10, 5)), 128, 2);
+}
+
+namespace {
+
+// Opaque stops, extended both ways: wherever the gradient is drawn its alpha is the clip's coverage.
+Gradient greenToMagenta() {
+    const Color colors[] = {Color::rgb(0, 200, 0), Color::rgb(220, 0, 180)};
+    return *Gradient::make(colors);
+}
+
+struct ClippedGradientCase {
+    const char* name;
+    std::function<void(Context&)> clip;
+};
+
+// The clips below under a scaled and shifted transform, so that a gradient placed in the wrong space shows.
+std::vector<ClippedGradientCase> clippedGradientCases() {
+    auto shape = [](Rect rect) {
+        Path path;
+        path.addEllipse(rect);
+        return path;
+    };
+    auto triangle = [] {
+        Path path;
+        path.moveTo({3.3, 2.6});
+        path.lineTo({37.8, 9.1});
+        path.lineTo({11.2, 26.7});
+        path.closeSubpath();
+        return path;
+    };
+    return {
+        // Mask boxes whose rows are a multiple of four bytes wide and not.
+        {"ellipse 36 wide", [=](Context& c) { c.clip(shape({2.5, 3.25, 17.5, 11})); }},
+        {"ellipse 35 wide", [=](Context& c) { c.clip(shape({2.5, 3.25, 17, 11})); }},
+        {"triangle", [=](Context& c) { c.clip(triangle()); }},
+        {"ellipse cut by a whole-pixel rectangle", [=](Context& c) {
+             c.clip(shape({2.5, 3.25, 17.5, 11}));
+             c.clip(Rect{4.75, 0, 6.5, 30});  // device columns 11 to 24
+         }},
+        {"two paths", [=](Context& c) {
+             c.clip(shape({2.5, 3.25, 17.5, 11}));
+             c.clip(triangle(), FillRule::evenOdd);
+         }},
+    };
+}
+
+std::shared_ptr<Context> placedContext(const Bitmap& background) {
+    auto context = Context::create(background, {});
+    context->translateBy(1.5, 0.75);
+    context->scaleBy(2, 2);
+    return context;
+}
+
+void paintGreenToMagenta(Context& context) {
+    context.drawLinearGradient(greenToMagenta(), {4, 2}, {18, 13}, drawsBeforeStartLocation | drawsAfterEndLocation);
+}
+
+}  // namespace
+
+// A gradient inside a path clip covers each pixel as a solid fill inside that clip does, edges included;
+// where the clip covers wholly it has the unclipped gradient's colours, and where not at all the pixels
+// beneath stay as they were.
+TEST(Gradient, GradientInsideAPathClipCoversWhatASolidFillCovers) {
+    const Bitmap transparent = Bitmap::make(48, 32);
+    Bitmap background = Bitmap::make(48, 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) background.row(y)[x] = 0xFF000000u | std::uint32_t(x * 5) << 16 | std::uint32_t(y * 7);
+    auto open = placedContext(transparent);
+    paintGreenToMagenta(*open);
+    const Bitmap unclipped = open->makeImage();
+    for (const auto& [name, clip] : clippedGradientCases()) {
+        SCOPED_TRACE(name);
+        auto solid = placedContext(transparent);
+        clip(*solid);
+        solid->setFillColor(Color::white());
+        solid->fillRect({-10, -10, 100, 100});
+        const Bitmap coverage = solid->makeImage();
+
+        auto onClear = placedContext(transparent);
+        clip(*onClear);
+        paintGreenToMagenta(*onClear);
+        const Bitmap clear = onClear->makeImage();
+        auto onPicture = placedContext(background);
+        clip(*onPicture);
+        paintGreenToMagenta(*onPicture);
+        const Bitmap painted = onPicture->makeImage();
+
+        int partial = 0, whole = 0, none = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                const std::uint32_t covered = alphaAt(coverage, x, y);
+                ASSERT_EQ(alphaAt(clear, x, y), covered) << "at " << x << ", " << y;
+                if (covered == 0) {
+                    ++none;
+                    ASSERT_EQ(painted.pixel(x, y), background.pixel(x, y)) << "at " << x << ", " << y;
+                } else if (covered == 255) {
+                    ++whole;
+                    // Cairo fetches the gradient a little differently with a mask than without.
+                    ASSERT_TRUE(pixelNear(painted, x, y, unclipped.pixel(x, y), 1));
+                } else {
+                    ++partial;
+                }
+            }
+        }
+        EXPECT_GT(partial, 10);
+        EXPECT_GT(whole, 10);
+        EXPECT_GT(none, 10);
+    }
+}
+
+// What the clip mask does not carry is still drawn through Cairo's clip: translucent drawing, one end
+// extended alone, blend modes. Each stays inside the path and draws what it should there.
+TEST(Gradient, GradientsThatCairoClipsStayInsideAPathClip) {
+    Path disc;
+    disc.addEllipse({10, 5, 20, 20});
+    struct Case {
+        const char* name;
+        std::function<void(Context&)> setUp;
+        unsigned options;
+        std::uint32_t alphaLeftOfCentre;
+    };
+    const unsigned both = drawsBeforeStartLocation | drawsAfterEndLocation;
+    const Case cases[] = {
+        {"half alpha", [](Context& c) { c.setAlpha(0.5); }, both, 128},
+        {"after the end only", [](Context&) {}, drawsAfterEndLocation, 0},
+        {"multiply", [](Context& c) { c.setBlendMode(BlendMode::multiply); }, both, 255},
+    };
+    for (const auto& [name, setUp, options, alphaLeftOfCentre] : cases) {
+        SCOPED_TRACE(name);
+        auto context = Context::create(40, 30, {});
+        context->clip(disc);
+        setUp(*context);
+        context->drawLinearGradient(redToBlue(), {20, 0}, {22, 0}, options);
+        const Bitmap image = context->makeImage();
+        EXPECT_NEAR(double(alphaAt(image, 15, 15)), double(alphaLeftOfCentre), 1);
+        EXPECT_GT(alphaAt(image, 25, 15), 0u);
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                if (x >= 9 && x <= 30 && y >= 4 && y <= 25) continue;
+                ASSERT_EQ(image.pixel(x, y), 0u) << "at " << x << ", " << y;
+            }
+        }
+    }
 }
