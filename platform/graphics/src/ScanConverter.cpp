@@ -262,9 +262,9 @@ public:
     Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
         width_ = box.right - box.left;
         bottom_ = box.bottom - box.top;
-        // Boxes of up to 256 KiB of cells stay in the cache whole and take the lines as they come;
+        // Boxes of up to 1 MiB of cells (a core's second-level cache) take the lines as they come;
         // larger ones are accumulated about 64 KiB of cells a band.
-        bandRows_ = std::size_t(width_ + 2) * bottom_ <= 65536 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
+        bandRows_ = std::size_t(width_ + 2) * bottom_ <= 262144 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
         bandBottom_ = bandRows_;
         // One cell more: a steep piece at the box's right side adds nothing to a third cell past its row.
         std::size_t needed = std::size_t(width_ + 2) * bandRows_ + 1;
@@ -891,8 +891,8 @@ void compositeSpan(std::uint32_t source, const Target& target, int y, int left, 
     masked(wholeTo, right);
 }
 
-// compositeSpan, with a pixel along an edge outside any mask (most spans) blended where the row walk
-// hands it on.
+// compositeSpan, with the spans outside any mask (most of them, a pixel along an edge or a run) blended
+// where the row walk hands them on.
 struct Compositor {
     std::uint32_t source;
     const Target& target;
@@ -903,7 +903,8 @@ struct Compositor {
 
     __attribute__((always_inline)) void operator()(int y, int left, int right, int coverage) const {
         if (right - left == 1) return pixel(y, left, coverage);
-        compositeSpan(source, target, y, left, right, coverage);
+        if (masked) return compositeSpan(source, target, y, left, right, coverage);
+        blendSpan(pixels + std::size_t(y) * stride + left, right - left, source, coverage);
     }
 
     // At no coverage it writes back what was there.

@@ -175,9 +175,9 @@ TEST(ScanConverter, CoversEachPixelByItsExactArea) {
 TEST(ScanConverter, WideBoxesCoverEachPixelByItsExactArea) {
     // Wide enough that the rows are accumulated a few at a time: edges start, end and have corners
     // on the boundaries between such bands and within them.
-    constexpr int width = 2000, height = 40;
-    std::vector<Point> points = {{3.5, 0.25}, {1990.75, 16.5}, {1600, 19.5}, {1997, 39.5},
-                                 {1000.25, 32}, {20, 39},      {600, 17.5}};
+    constexpr int width = 7000, height = 40;
+    std::vector<Point> points = {{3.5, 0.25}, {6990.75, 16.5}, {5600, 19.5}, {6997, 39.5},
+                                 {3500.25, 32}, {20, 39},      {2100, 17.5}};
     Bitmap clear = Bitmap::make(width, height);
     Bitmap image = draw([&](Context& context) { fillWith(context, polygon(points), FillRule::winding, Color::white()); },
                         true, clear);
@@ -1182,12 +1182,12 @@ TEST(ScanConverter, PixelsEdgesPassAtNoCoverageKeepTheirValue) {
 
 // Slanted bars whose sides span less than a row, one row, two and many, starting and ending on row
 // sides and between them; sides within a column, steep and shallow, leaning either way. In a small
-// box the rows are the line's own; in a wide one they are accumulated a band of eight rows at a time
+// box the rows are the line's own; in a wide one they are accumulated a band of two rows at a time
 // (a far triangle widens it), and the sides start on a band's top, above it and cross further ones.
 // The longest run past the box's sides.
 TEST(ScanConverter, SidesOfOneTwoAndManyRowsCoverEachPixelByItsExactArea) {
-    constexpr int wideWidth = 2000;
-    const std::vector<Point> far = {{1900.5, 2.5}, {1960.25, 30.5}, {1900.9, 37.5}};
+    constexpr int wideWidth = 7000;
+    const std::vector<Point> far = {{6900.5, 0.5}, {6960.25, 30.5}, {6900.9, 39.5}};
     for (bool wide : {false, true})
         for (double top : {8.0, 7.3})
             for (double height : {0.4, 0.7, 1.0, 1.7, 2.0, 3.2, 9.5, 17.5})
