@@ -862,13 +862,12 @@ int runEnd(const std::uint8_t* bytes, int from, int to, std::uint8_t value) {
     return x;
 }
 
-// Composites spans into the target, through its clip mask if it has one. Where a clip's edge and the
+// Composites a span into a target through its clip mask. Where a clip's edge and the
 // drawing's run through one pixel, the smaller coverage is what they have in common when one lies
 // within the other (edges side by side, as a shape clipped to its own outline has); it only
 // overstates pixels where the two edges cross.
-void compositeSpan(std::uint32_t source, const Target& target, int y, int left, int right, int coverage) {
+void compositeMasked(std::uint32_t source, const Target& target, int y, int left, int right, int coverage) {
     std::uint32_t* row = target.pixels + std::size_t(y) * target.stride;
-    if (!target.mask) return blendSpan(row + left, right - left, source, coverage);
     const std::uint8_t* mask = target.mask->row(y) - target.mask->box.left;
     // Masks are mostly runs of whole and of no coverage: those go by the span.
     auto masked = [&](int from, int to) {
@@ -891,8 +890,8 @@ void compositeSpan(std::uint32_t source, const Target& target, int y, int left, 
     masked(wholeTo, right);
 }
 
-// compositeSpan, with the spans outside any mask (most of them, a pixel along an edge or a run) blended
-// where the row walk hands them on.
+// Spans composited into a target: outside any mask (most of them, a pixel along an edge or a run)
+// blended where the row walk hands them on, else through compositeMasked.
 struct Compositor {
     std::uint32_t source;
     const Target& target;
@@ -902,14 +901,13 @@ struct Compositor {
     bool masked = target.mask != nullptr;
 
     __attribute__((always_inline)) void operator()(int y, int left, int right, int coverage) const {
-        if (right - left == 1) return pixel(y, left, coverage);
-        if (masked) return compositeSpan(source, target, y, left, right, coverage);
+        if (masked) return compositeMasked(source, target, y, left, right, coverage);
         blendSpan(pixels + std::size_t(y) * stride + left, right - left, source, coverage);
     }
 
     // At no coverage it writes back what was there.
     __attribute__((always_inline)) void pixel(int y, int x, int coverage) const {
-        if (masked) return compositeSpan(source, target, y, x, x + 1, coverage);
+        if (masked) return compositeMasked(source, target, y, x, x + 1, coverage);
         std::uint32_t* at = pixels + std::size_t(y) * stride + x;
         *at = blendPixel(source, *at, coverage);
     }
