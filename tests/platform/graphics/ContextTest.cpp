@@ -299,18 +299,25 @@ TEST(Context, ClipToPathKeepsDrawingInsideTheShapeByItsFillRule) {
 
 // A rectangle around the whole canvas clips nothing away, with or without a mask; one a hair short of
 // a side still takes its share of the pixels there.
-TEST(Context, ClipsToRectanglesAroundTheCanvasKeepEveryPixelAndOnesShortOfASideStillClip) {
+namespace {
+
+// A 20 x 10 canvas clipped by `clip`, then an opaque ellipse and a translucent veil over everything.
+Bitmap ellipseAndVeilClippedBy(const std::function<void(Context&)>& clip) {
     Path ellipse;
     ellipse.addEllipse({1.3, 0.7, 17.4, 8.9});
-    auto draw = [&](const std::function<void(Context&)>& clip) {
-        auto context = makeContext(20, 10);
-        clip(*context);
-        context->setFillColor(Color::rgb(0, 0, 255));
-        context->fill(ellipse);
-        context->setFillColor(Color::rgb(255, 0, 0, 0.5));
-        context->fillRect({-1, -1, 22, 12});
-        return context->makeImage();
-    };
+    auto context = makeContext(20, 10);
+    clip(*context);
+    context->setFillColor(Color::rgb(0, 0, 255));
+    context->fill(ellipse);
+    context->setFillColor(Color::rgb(255, 0, 0, 0.5));
+    context->fillRect({-1, -1, 22, 12});
+    return context->makeImage();
+}
+
+}  // namespace
+
+TEST(Context, ClipsToRectanglesAroundTheCanvasKeepEveryPixelAndOnesShortOfASideStillClip) {
+    const auto draw = ellipseAndVeilClippedBy;
     Bitmap unclipped = draw([](Context&) {});
     EXPECT_EQ(draw([](Context& c) { c.clip(Rect{-0.3, -0.2, 20.5, 10.4}); }).pixels, unclipped.pixels);
     EXPECT_EQ(draw([](Context& c) {
@@ -341,19 +348,11 @@ TEST(Context, ClipsToRectanglesAroundTheCanvasKeepEveryPixelAndOnesShortOfASideS
 // A rectangle whose sides lie a hair off whole pixels, or a rounding off the axes, clips without a
 // mask: to the same pixels a mask of that outline keeps (an extra corner on a side makes it one).
 TEST(Context, ClipsToRectanglesAHairOffWholePixelsAsTheirMasksWould) {
-    Path ellipse;
-    ellipse.addEllipse({1.3, 0.7, 17.4, 8.9});
-    auto draw = [&](const std::vector<Point>& corners) {
+    auto draw = [](const std::vector<Point>& corners) {
         Path outline;
         outline.addLines(corners);
         outline.closeSubpath();
-        auto context = makeContext(20, 10);
-        context->clip(outline);
-        context->setFillColor(Color::rgb(0, 0, 255));
-        context->fill(ellipse);
-        context->setFillColor(Color::rgb(255, 0, 0, 0.5));
-        context->fillRect({-1, -1, 22, 12});
-        return context->makeImage();
+        return ellipseAndVeilClippedBy([&](Context& context) { context.clip(outline); });
     };
     const double hair = 1.0 / 4096;
     const std::vector<std::vector<Point>> rectangles = {
