@@ -793,6 +793,13 @@ bool subpathsSharePixels(const Scratch& s) {
     return false;
 }
 
+// What writes row `y` of `box`: spans that may say more for a row of their own.
+template <typename Span>
+Span spanForRow(const Span& span, int y, const PixelBox& box) {
+    if constexpr (requires { span.forRow(y, box); }) return span.forRow(y, box);
+    else return span;
+}
+
 // Accumulates what `addLines` gives into the box's cells, then hands each row's spans of equal
 // coverage to `span(y, left, right, coverage)` in device pixels, skipping uncovered ones, and a pixel
 // alone between two touched cells to `span.pixel(y, x, coverage)` whatever its coverage (none must
@@ -806,8 +813,9 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     addLines(accumulator);
     const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     accumulator.bands([&](int row) {
+        int inBand = row % bandRows, y = box.top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
-        const Span out = span;
+        const Span out = spanForRow(span, y, box);
         const FillRule fill = rule;
         const int left = box.left, columns = width, rowWords = words;
         // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
@@ -816,7 +824,6 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
             if (to == from + 1) return out.pixel(y, left + from, coverage);
             if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
         };
-        int inBand = row % bandRows, y = box.top + row;
         float* cell = s.cells.data() + std::size_t(inBand) * (columns + 2);
         std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
         std::uint64_t* touched = touchedRow + 1;
@@ -903,6 +910,16 @@ struct Compositor {
     __attribute__((always_inline)) void operator()(int y, int left, int right, int coverage) const {
         if (masked) return compositeMasked(source, target, y, left, right, coverage);
         blendSpan(pixels + std::size_t(y) * stride + left, right - left, source, coverage);
+    }
+
+    // Rows the mask covers whole across the box are blended as if there were none.
+    Compositor forRow(int y, const PixelBox& box) const {
+        Compositor row = *this;
+        if (masked) {
+            auto [from, to] = target.mask->wholeRun(y);
+            row.masked = !(from <= box.left && box.right <= to);
+        }
+        return row;
     }
 
     // At no coverage it writes back what was there.

@@ -600,6 +600,27 @@ TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
     }
 }
 
+// Rows a clip covers whole across a fill's box are drawn as if unclipped; the clip's partly covered
+// last row still holds the fill back.
+TEST(ScanConverter, FillsWithinAClipsWholeRowsDrawAsUnclipped) {
+    Path inside = polygon({{6, 5}, {32, 12}, {10, 30}});
+    Path reachingTheLastRow = polygon({{6, 20}, {32, 22}, {30, 34}, {8, 34}});
+    for (const Path* path : {&inside, &reachingTheLastRow}) {
+        auto paint = [&](bool clipped) {
+            return draw([&](Context& context) {
+                if (clipped) context.clip(Rect{3.5, 2.25, 30, 29.5});  // rows 3..30 whole, 31 three quarters
+                fillWith(context, *path, FillRule::winding, Color{0.2, 0.5, 0.1, 0.9});
+            }, true);
+        };
+        Bitmap clipped = paint(true), unclipped = paint(false);
+        for (int y = 0; y < 31; ++y)
+            for (int x = 0; x < size; ++x) ASSERT_EQ(clipped.pixel(x, y), unclipped.pixel(x, y)) << x << "," << y;
+        int lastRowDiffers = 0;
+        for (int x = 0; x < size; ++x) lastRowDiffers += clipped.pixel(x, 31) != unclipped.pixel(x, 31);
+        EXPECT_EQ(lastRowDiffers > 0, path == &reachingTheLastRow);
+    }
+}
+
 // Drawing skips reading a mask inside the run of whole coverage each row keeps: every byte there must
 // be whole, also where a mask narrows an earlier one.
 TEST(ScanConverter, ClipMasksRunsOfWholeCoverageHoldNothingLess) {
