@@ -829,8 +829,11 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     Accumulator accumulator(box, s);
     addLines(accumulator);
     const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
-    accumulator.bands([&](int row) {
-        int inBand = row % bandRows, y = box.top + row;
+    // Inline in the loop over the rows: what each row needs of the box and the scratch is not loaded
+    // again behind a call a row.
+    accumulator.bands([&](int row) __attribute__((always_inline)) {
+        // Most boxes are one band: no division for their rows.
+        int inBand = row < bandRows ? row : row % bandRows, y = box.top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
         const Span out = spanForRow(span, y, box);
         const FillRule fill = rule;
