@@ -370,7 +370,9 @@ Point arcTo(gfx::Path& path, Point relativeTo, Point radii, double rotation, boo
         path.lineTo(end);
         return end;
     }
-    const double phi = std::fmod(rotation * std::numbers::pi / 180, 2 * std::numbers::pi);
+    // No turn (as most arcs have) is its own remainder.
+    const double turn = rotation * std::numbers::pi / 180;
+    const double phi = turn == 0 ? turn : std::fmod(turn, 2 * std::numbers::pi);
     addArc(path, start, end, radii.x, radii.y, phi, largeArc, sweep);
     return end;
 }
