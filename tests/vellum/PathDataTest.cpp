@@ -363,3 +363,67 @@ TEST(PathData, NumbersEndWhereTheDataEndsNotWhereTheTextDoes) {
     dangling.parseData(std::string_view("M1 2L3 -7").substr(0, 8));
     EXPECT_EQ(dangling.pathForShapeInRelativeCoords()->elements().size(), 1u) << "a lone sign is no number";
 }
+
+// The one-pass reader works on a copy of the data ending in a NUL: short data on the stack, long data on
+// the heap. Either way the path is the one of the data alone, and a NUL inside the data is no end.
+TEST(PathData, LongDataAndNulBytesReadAsTheirCommandsSay) {
+    const auto pathOf = [](std::string_view data) {
+        SVGPathElement element("path");
+        element.parseData(data);
+        return *element.pathForShapeInRelativeCoords();
+    };
+    std::string steps = "M0 0";
+    for (int step = 0; step < 300; ++step) steps += step % 2 ? "l1.5-2.25" : " l1.5,-2.25";
+    ASSERT_GT(steps.size(), 2048u);
+    const gfx::Path many = pathOf(steps);
+    ASSERT_EQ(many.elements().size(), 301u);
+    EXPECT_EQ(end(many.elements().back()), (Point{450, -675}));
+
+    // Around the size of the stack copy, with the text going on past the data: the last number is
+    // cut where the data ends.
+    const std::string tail = "M1 2L3 45.25";
+    for (std::size_t length = 1020; length <= 1030; ++length) {
+        const std::string text = std::string(length - 9, ' ') + tail;
+        const gfx::Path cut = pathOf(std::string_view(text).substr(0, length));
+        ASSERT_EQ(cut.elements().size(), 2u) << length;
+        EXPECT_EQ(end(cut.elements()[1]), (Point{3, 45})) << length;
+    }
+
+    const gfx::Path afterNul = pathOf(std::string_view("M1 2\0L3 4", 9));
+    ASSERT_EQ(kinds(afterNul), (std::vector<Kind>{Kind::moveTo, Kind::lineTo})) << "the command after a NUL is read";
+    EXPECT_EQ(end(afterNul.elements()[1]), (Point{3, 4}));
+    const gfx::Path nulInGroups = pathOf(std::string_view("M1 2 3 4\0 5 6", 13));
+    ASSERT_EQ(kinds(nulInGroups), (std::vector<Kind>{Kind::moveTo, Kind::lineTo}));
+    EXPECT_EQ(end(nulInGroups.elements()[1]), (Point{3, 4})) << "a NUL ends the groups as a stray byte does";
+    EXPECT_TRUE(pathOf(std::string_view()).isEmpty());
+}
+
+// Arcs without a turn skip the turn's trigonometry: they must land where turned arcs of the same shape do.
+TEST(PathData, TurnedArcsMatchTheSameShapeUnturned) {
+    const auto pathOf = [](const std::string& data) {
+        SVGPathElement element("path");
+        element.parseData(data);
+        return *element.pathForShapeInRelativeCoords();
+    };
+    const auto expectNear = [](const gfx::Path& left, const gfx::Path& right, const std::string& what) {
+        ASSERT_EQ(kinds(left), kinds(right)) << what;
+        for (std::size_t index = 0; index < left.elements().size(); ++index) {
+            for (int point = 0; point < left.elements()[index].pointCount(); ++point) {
+                const Point a = left.elements()[index].points[static_cast<std::size_t>(point)];
+                const Point b = right.elements()[index].points[static_cast<std::size_t>(point)];
+                EXPECT_NEAR(a.x, b.x, 1e-9) << what << " element " << index;
+                EXPECT_NEAR(a.y, b.y, 1e-9) << what << " element " << index;
+            }
+        }
+    };
+    // A circle is the same whatever its turn.
+    const gfx::Path circle = pathOf("M10 0A10 10 0 0 1 -10 0");
+    ASSERT_EQ(circle.elements().size(), 3u);
+    EXPECT_NEAR(end(circle.elements()[1]).y, 10, 1e-9) << "the half circle passes below its centre";
+    for (const char* turn : {"90", "360", "-720", "45.5"}) {
+        expectNear(pathOf(std::string("M10 0A10 10 ") + turn + " 0 1 -10 0"), circle, turn);
+    }
+    // An ellipse turned a quarter is the one with its radii swapped.
+    expectNear(pathOf("M0 10A20 10 90 0 1 0 -10"), pathOf("M0 10A10 20 0 0 1 0 -10"), "quarter turn");
+    expectNear(pathOf("M0 10A20 10 -90 1 0 0 -10"), pathOf("M0 10A10 20 0 1 0 0 -10"), "quarter turn back");
+}

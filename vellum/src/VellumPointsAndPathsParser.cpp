@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <limits>
 #include <numbers>
+#include <string>
 #include <string_view>
 
 #include "PathData.h"
@@ -255,7 +256,9 @@ std::optional<bool> readFlag(PathText& text) {
 void addArc(gfx::Path& path, Point start, Point end, double rx, double ry, double phi, bool largeArc, bool sweep) {
     rx = std::abs(rx);
     ry = std::abs(ry);
-    const double cosPhi = std::cos(phi), sinPhi = std::sin(phi);
+    // Most arcs are not turned: the cosine and sine of no turn are known (the sine keeps the sign of
+    // zero), which spares a call at every such arc.
+    const double cosPhi = phi == 0 ? 1.0 : std::cos(phi), sinPhi = phi == 0 ? phi : std::sin(phi);
     const double halfX = (start.x - end.x) / 2, halfY = (start.y - end.y) / 2;
     const double x1 = cosPhi * halfX + sinPhi * halfY;
     const double y1 = -sinPhi * halfX + cosPhi * halfY;
@@ -367,7 +370,9 @@ Point arcTo(gfx::Path& path, Point relativeTo, Point radii, double rotation, boo
         path.lineTo(end);
         return end;
     }
-    const double phi = std::fmod(rotation * std::numbers::pi / 180, 2 * std::numbers::pi);
+    // No turn (as most arcs have) is its own remainder.
+    const double turn = rotation * std::numbers::pi / 180;
+    const double phi = turn == 0 ? turn : std::fmod(turn, 2 * std::numbers::pi);
     addArc(path, start, end, radii.x, radii.y, phi, largeArc, sweep);
     return end;
 }
@@ -511,6 +516,8 @@ SVGCurve close(PathText& text, gfx::Path& path, Point relativeTo) {
 // its arguments, numbers of at most 15 digits without an exponent, and between them only plain white
 // space and single commas. At the first thing outside that, `read` answers false and the caller reads the
 // whole data again command by command (below), which gives the same path for usual data.
+// The byte after the data is a NUL, which stops every run of blanks or digits: the runs do not check for the
+// end as well (a NUL inside the data stops them too, and is refused as any other stray byte).
 class UsualPathData {
 public:
     explicit UsualPathData(std::string_view data) : at_(data.data()), end_(data.data() + data.size()) {}
@@ -622,11 +629,16 @@ public:
 
 private:
     void blanks() {
-        while (at_ != end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r')) ++at_;
+        static constexpr auto isBlank = [] {
+            std::array<bool, 256> blank{};
+            for (const char character : std::string_view(" \t\n\r")) blank[static_cast<unsigned char>(character)] = true;
+            return blank;
+        }();
+        while (isBlank[static_cast<unsigned char>(*at_)]) ++at_;
     }
     void separator() {
         blanks();
-        if (at_ != end_ && *at_ == ',') {
+        if (*at_ == ',') {
             ++at_;
             blanks();
         }
@@ -640,26 +652,27 @@ private:
         static constexpr std::array<double, 16> powersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         const char* at = at_;
-        const bool negative = at != end_ && *at == '-';
-        if (at != end_ && (*at == '-' || *at == '+')) ++at;
+        const bool negative = *at == '-';
+        if (*at == '-' || *at == '+') ++at;
         std::uint64_t mantissa = 0;
         const char* const digitsStart = at;
         // Wraps past 19 digits, but such a number is refused below.
-        for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) {
+        for (; static_cast<unsigned>(*at - '0') < 10; ++at) {
             mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
         }
         std::size_t digits = static_cast<std::size_t>(at - digitsStart);
         std::size_t fraction = 0;
-        if (at != end_ && *at == '.') {
+        if (*at == '.') {
             const char* const fractionStart = ++at;
-            for (; at != end_ && static_cast<unsigned>(*at - '0') < 10; ++at) {
+            for (; static_cast<unsigned>(*at - '0') < 10; ++at) {
                 mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
             }
             fraction = static_cast<std::size_t>(at - fractionStart);
             digits += fraction;
         }
-        if (digits == 0 || digits > 15 || (at != end_ && (*at == 'e' || *at == 'E'))) return false;
-        value = static_cast<double>(mantissa) / powersOfTen[fraction];
+        if (digits == 0 || digits > 15 || *at == 'e' || *at == 'E') return false;
+        // Below 2^53, so taken as signed: the unsigned conversion is a longer sequence.
+        value = static_cast<double>(static_cast<std::int64_t>(mantissa)) / powersOfTen[fraction];
         if (negative) value = -value;
         at_ = at;
         return true;
@@ -679,7 +692,7 @@ private:
     }
     bool flag(bool& value) {
         separator();
-        if (at_ == end_ || (*at_ != '0' && *at_ != '1')) return false;
+        if (*at_ != '0' && *at_ != '1') return false;
         value = *at_++ == '1';
         return true;
     }
@@ -700,7 +713,14 @@ gfx::Path pathFromData(std::string_view data, std::size_t segmentLimit) {
     const std::size_t room = std::min({data.size() / 8 + 1, segmentLimit + 1, std::size_t{4096}});
     gfx::Path path;
     path.reserve(room);
-    if (UsualPathData(data).read(path, segmentLimit)) return path;
+    // The one-pass reader takes a copy ending in a NUL (on the stack when short, as most data is).
+    constexpr std::size_t shortData = 1024;
+    std::array<char, shortData> stackCopy;
+    std::string heapCopy;
+    char* const copy = data.size() < shortData ? stackCopy.data() : (heapCopy.resize(data.size()), heapCopy.data());
+    std::copy(data.begin(), data.end(), copy);  // not memcpy: empty data may hold no pointer at all
+    copy[data.size()] = '\0';
+    if (UsualPathData({copy, data.size()}).read(path, segmentLimit)) return path;
     // Anything unusual: the data is read again from its start, command by command.
     path = gfx::Path();
     path.reserve(room);

@@ -79,49 +79,6 @@ int PathElement::pointCount() const {
     return 0;
 }
 
-PathElement& Path::append(PathElement::Kind kind) {
-    // Built where it is stored: an element filled on the stack and copied in cost a store and a
-    // reload of all its bytes for every segment.
-    PathElement& element = elements_.emplace_back();
-    element.kind = kind;
-    return element;
-}
-
-void Path::moveTo(Point point) {
-    append(PathElement::Kind::moveTo).points[0] = point;
-    currentPoint_ = point;
-    subpathStart_ = point;
-}
-
-void Path::lineTo(Point point) {
-    if (!currentPoint_) return;
-    append(PathElement::Kind::lineTo).points[0] = point;
-    currentPoint_ = point;
-}
-
-void Path::quadCurveTo(Point control, Point end) {
-    if (!currentPoint_) return;
-    auto& points = append(PathElement::Kind::quadCurveTo).points;
-    points[0] = control;
-    points[1] = end;
-    currentPoint_ = end;
-}
-
-void Path::curveTo(Point control1, Point control2, Point end) {
-    if (!currentPoint_) return;
-    auto& points = append(PathElement::Kind::curveTo).points;
-    points[0] = control1;
-    points[1] = control2;
-    points[2] = end;
-    currentPoint_ = end;
-}
-
-void Path::closeSubpath() {
-    if (!currentPoint_) return;
-    append(PathElement::Kind::closeSubpath);
-    currentPoint_ = subpathStart_;
-}
-
 void Path::addLines(std::span<const Point> points) {
     for (std::size_t index = 0; index < points.size(); ++index) {
         if (index == 0)

@@ -120,4 +120,50 @@ private:
     Point subpathStart_;
 };
 
+// The element appends are defined here, inline: path data is read into a path element by element, and a
+// call for each cost the reader about a tenth of its time.
+
+inline PathElement& Path::append(PathElement::Kind kind) {
+    // Built where it is stored: an element filled on the stack and copied in cost a store and a
+    // reload of all its bytes for every segment.
+    PathElement& element = elements_.emplace_back();
+    element.kind = kind;
+    return element;
+}
+
+inline void Path::moveTo(Point point) {
+    append(PathElement::Kind::moveTo).points[0] = point;
+    currentPoint_ = point;
+    subpathStart_ = point;
+}
+
+inline void Path::lineTo(Point point) {
+    if (!currentPoint_) return;
+    append(PathElement::Kind::lineTo).points[0] = point;
+    currentPoint_ = point;
+}
+
+inline void Path::quadCurveTo(Point control, Point end) {
+    if (!currentPoint_) return;
+    auto& points = append(PathElement::Kind::quadCurveTo).points;
+    points[0] = control;
+    points[1] = end;
+    currentPoint_ = end;
+}
+
+inline void Path::curveTo(Point control1, Point control2, Point end) {
+    if (!currentPoint_) return;
+    auto& points = append(PathElement::Kind::curveTo).points;
+    points[0] = control1;
+    points[1] = control2;
+    points[2] = end;
+    currentPoint_ = end;
+}
+
+inline void Path::closeSubpath() {
+    if (!currentPoint_) return;
+    append(PathElement::Kind::closeSubpath);
+    currentPoint_ = subpathStart_;
+}
+
 }  // namespace gfx
