@@ -1088,6 +1088,27 @@ TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
     }
 }
 
+TEST(ScanConverter, CornersStartsAndCrossingsAtOneHeightMatchCairo) {
+    // Zigzags on whole rows and their copies half a pixel over, turning the other way: corners of one
+    // meet the starts, ends and crossings of the others at the same heights, as the sweep goes on
+    // from corner to corner between them.
+    Path path;
+    for (int k = 0; k < 4; ++k) {
+        double left = 3 + k * 8.5;
+        std::vector<Point> zigzag;
+        for (int y = 4; y <= 36; y += 2) zigzag.push_back({left + (y % 4 ? 3.0 : 0.0), double(y)});
+        for (int y = 36; y >= 4; y -= 2) zigzag.push_back({left + 5 + (y % 4 ? 0.0 : 3.0), double(y) + (k % 2)});
+        path.addLines(zigzag);
+        path.closeSubpath();
+        for (Point& p : zigzag) p.x += 0.5 + 2 * (k % 2);
+        std::reverse(zigzag.begin(), zigzag.end());
+        path.addLines(zigzag);
+        path.closeSubpath();
+    }
+    for (FillRule rule : {FillRule::winding, FillRule::evenOdd})
+        EXPECT_LE(tracedAgainstCairo(path, rule, Color{0.8, 0.3, 0.1, 0.9}), cairoSampling) << int(rule);
+}
+
 TEST(ScanConverter, DashedStrokesStayWithCairo) {
     Path path;
     path.moveTo({3, 4});
