@@ -1217,6 +1217,43 @@ bool convexRing(const std::vector<Vertex>& polygon, double twiceArea, double hal
     return true;
 }
 
+// Whether a subpath's own corners (where its lines and curves end) turn both ways on the device.
+// Flattened, it runs through them in order, and a convex polygon's corners taken in order turn one
+// way only: such a path is no ring for strokeConvex, and that is known before anything is flattened.
+// Turns within rounding of straight prove nothing and are let through.
+bool cornersTurnBothWays(const Path& path, const AffineTransform& toDevice) {
+    auto& corners = scratch.outline;
+    auto turnsBothWays = [&] {
+        while (corners.size() > 1 && corners.back().x == corners.front().x && corners.back().y == corners.front().y)
+            corners.pop_back();
+        std::size_t n = corners.size();
+        bool left = false, right = false;
+        for (std::size_t i = 0; i < n && n >= 3; ++i) {
+            Vertex a = corners[i], b = corners[(i + 1) % n], c = corners[(i + 2) % n];
+            Vertex in{b.x - a.x, b.y - a.y}, out{c.x - b.x, c.y - b.y};
+            double cross = in.x * out.y - in.y * out.x;
+            double scale = 1e-9 * std::sqrt((in.x * in.x + in.y * in.y) * (out.x * out.x + out.y * out.y));
+            left |= cross < -scale, right |= cross > scale;
+        }
+        return left && right;
+    };
+    corners.clear();
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            if (turnsBothWays()) return true;
+            corners.clear();
+            continue;
+        }
+        // Where the element ends: after a curve's control points.
+        std::size_t end = element.kind == PathElement::Kind::curveTo       ? 2
+                          : element.kind == PathElement::Kind::quadCurveTo ? 1
+                                                                            : 0;
+        Vertex p = toDevice.apply(element.points[end]);
+        if (corners.empty() || p.x != corners.back().x || p.y != corners.back().y) corners.push_back(p);
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& toDevice, double tolerance,
@@ -1229,6 +1266,7 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
         bool follows = i == 0 || elements[i - 1].kind == PathElement::Kind::closeSubpath;
         if (starts != follows) return std::nullopt;
     }
+    if (cornersTurnBothWays(path, toDevice)) return std::nullopt;
     // The pen is round in user space; on the device only when both axes scale alike, without shear.
     // Otherwise the outlines are pushed out and in in user space and mapped back.
     const AffineTransform& t = toDevice;

@@ -167,7 +167,8 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         return i;
     };
     while (true) {
-        double y = next < starts_.size() ? std::max(top_, starts_[next].first) : INFINITY;
+        double ahead = next < starts_.size() ? std::min(std::max(top_, starts_[next].first), bottom_) : bottom_;
+        double y = ahead;
         if (!corners_.empty()) y = std::min(y, corners_.front().y);
         if (!crossings_.empty()) y = std::min(y, crossings_.front().y);
         if (!(y < bottom_)) break;
@@ -176,7 +177,17 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
         // The places on the line whose neighbours changed, [low, high].
         std::size_t low = SIZE_MAX, high = 0;
         auto changed = [&](std::size_t i) { low = std::min(low, i), high = std::max(high, i); };
-        while (!corners_.empty() && corners_.front().y <= y) {
+        while (!corners_.empty()) {
+            if (!(corners_.front().y <= y)) {
+                // Where nothing changed on the line, the sweep goes straight on to the next corner when
+                // no crossing or start comes first: most stops are corners within chains, and going
+                // round the whole loop for each costs a good part of what the corner itself does.
+                double cornerY = corners_.front().y;
+                if (low != SIZE_MAX || !(cornerY < ahead)) break;
+                if (!crossings_.empty() && !(cornerY < crossings_.front().y)) break;
+                y = cornerY;
+                if (++work > budget) return nullptr;
+            }
             std::uint32_t index = corners_.front().chain;
             Chain& chain = chains_[index];
             std::size_t i = place(index);

@@ -1088,6 +1088,59 @@ TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
     }
 }
 
+TEST(ScanConverter, ConvexOutlinesWhoseCornersRunStraightStayRings) {
+    // Outlines are told apart by their own corners before they are flattened. Corners in a row along
+    // one side (turning neither way), a rounded rectangle whose curves end on its sides, a lens of two
+    // curves (two corners alone) and these mirrored are convex, drawn as rings; a chevron whose
+    // corners turn both ways is not.
+    Path slanted = polygon({{4, 6}, {12, 7}, {20, 8}, {36, 10}, {12.25, 34}, {8, 20}});
+    Path rounded;
+    rounded.addRoundedRect({5, 7, 30, 24}, 6, 6);
+    Path lens;
+    lens.moveTo({6, 20});
+    lens.curveTo({14, 6}, {26, 6}, {34, 20});
+    lens.curveTo({26, 34}, {14, 34}, {6, 20});
+    lens.closeSubpath();
+    Path chevron;
+    chevron.addLines(std::vector<Point>{{4, 4}, {36, 4}, {20, 14}});
+    chevron.curveTo({30, 20}, {34, 30}, {36, 36});
+    chevron.lineTo({4, 36});
+    chevron.closeSubpath();
+    struct Case {
+        const Path* path;
+        bool ring;
+    };
+    const Case cases[] = {{&slanted, true}, {&rounded, true}, {&lens, true}, {&chevron, false}};
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        for (const AffineTransform& transform : {AffineTransform{}, AffineTransform{-1, 0, 0, 1, 40, 0}}) {
+            Bitmap target = Bitmap::make(size, size);
+            raster::StrokeStyle style{2, raster::StrokeStyle::Join::miter, 4};
+            auto drawn = raster::strokeConvex(*cases[i].path, transform, 0.1, style, 0xFF0000FFu, targetOf(target));
+            EXPECT_EQ(drawn.has_value(), cases[i].ring) << i << " " << transform.a;
+        }
+}
+
+TEST(ScanConverter, CornersStartsAndCrossingsAtOneHeightMatchCairo) {
+    // Zigzags on whole rows and their copies half a pixel over, turning the other way: corners of one
+    // meet the starts, ends and crossings of the others at the same heights, as the sweep goes on
+    // from corner to corner between them.
+    Path path;
+    for (int k = 0; k < 4; ++k) {
+        double left = 3 + k * 8.5;
+        std::vector<Point> zigzag;
+        for (int y = 4; y <= 36; y += 2) zigzag.push_back({left + (y % 4 ? 3.0 : 0.0), double(y)});
+        for (int y = 36; y >= 4; y -= 2) zigzag.push_back({left + 5 + (y % 4 ? 0.0 : 3.0), double(y) + (k % 2)});
+        path.addLines(zigzag);
+        path.closeSubpath();
+        for (Point& p : zigzag) p.x += 0.5 + 2 * (k % 2);
+        std::reverse(zigzag.begin(), zigzag.end());
+        path.addLines(zigzag);
+        path.closeSubpath();
+    }
+    for (FillRule rule : {FillRule::winding, FillRule::evenOdd})
+        EXPECT_LE(tracedAgainstCairo(path, rule, Color{0.8, 0.3, 0.1, 0.9}), cairoSampling) << int(rule);
+}
+
 TEST(ScanConverter, DashedStrokesStayWithCairo) {
     Path path;
     path.moveTo({3, 4});
