@@ -324,8 +324,7 @@ std::uint32_t Context::Impl::sourcePixel(Color color) const {
     return raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
 }
 
-bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
-    const AffineTransform& toDevice = state.transform;
+bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
     auto target = directTarget();
     if (!target) return false;
     std::uint32_t source = sourcePixel(state.fill);
@@ -336,14 +335,13 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule) {
     return true;
 }
 
-bool Context::Impl::strokeDirectly(const Path& path) {
+bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDevice) {
     const DrawingState::Style& given = state.style;
     const double lineWidth = given.lineWidth;
     if (!(lineWidth > 0) || !given.dashes.empty()) return false;
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
-    const AffineTransform& toDevice = state.transform;
     // The widest the line gets on the device: its width times the transform's largest stretch.
     double stretch = raster::largestStretch(toDevice);
     std::uint32_t source = sourcePixel(state.stroke);
@@ -521,6 +519,11 @@ void Context::save() { impl_->save(); }
 void Context::restore() { impl_->restore(); }
 
 // Cairo stops drawing for good after a non-finite or singular matrix, so such transforms are ignored.
+bool Context::isUsableTransform(const AffineTransform& transform) {
+    const double determinant = transform.a * transform.d - transform.b * transform.c;
+    return determinant != 0 && std::isfinite(determinant) && std::isfinite(transform.tx) && std::isfinite(transform.ty);
+}
+
 void Context::translateBy(double x, double y) { concatenate(AffineTransform::translation(x, y)); }
 void Context::scaleBy(double sx, double sy) { concatenate(AffineTransform::scale(sx, sy)); }
 void Context::rotateBy(double radians) {
@@ -528,11 +531,7 @@ void Context::rotateBy(double radians) {
 }
 
 void Context::concatenate(const AffineTransform& transform) {
-    double determinant = transform.a * transform.d - transform.b * transform.c;
-    if (determinant == 0 || !std::isfinite(determinant) || !std::isfinite(transform.tx) ||
-        !std::isfinite(transform.ty))
-        return;
-    impl_->concatenate(transform);
+    if (isUsableTransform(transform)) impl_->concatenate(transform);
 }
 
 AffineTransform Context::deviceTransform() const { return impl_->state.transform; }
@@ -669,7 +668,7 @@ void Context::fill(const Path& path, FillRule rule) {
         cairo_fill(cr);
     };
     if (impl_->drawsPlainly()) {
-        if (impl_->fillDirectly(path, rule)) return;
+        if (impl_->fillDirectly(path, rule, impl_->state.transform)) return;
         impl_->synced();
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
         impl_->writeBlanksInClip();
@@ -691,7 +690,7 @@ void Context::stroke(const Path& path) {
         cairo_stroke(cr);
     };
     if (impl_->drawsPlainly()) {
-        if (impl_->strokeDirectly(path)) return;
+        if (impl_->strokeDirectly(path, impl_->state.transform)) return;
         impl_->synced();
         impl_->writeBlanksInClip();
         paint();
@@ -707,6 +706,28 @@ void Context::stroke(const Path& path) {
         cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
         cairo_clip(cr);
     });
+}
+
+// The placed transform is worked out as concatenate makes it, so the converter draws the same pixels; only
+// what it cannot draw takes a saved state, as the caller would have.
+void Context::fill(const Path& path, FillRule rule, const AffineTransform& placement) {
+    if (isUsableTransform(placement) && impl_->drawsPlainly() &&
+        impl_->fillDirectly(path, rule, placement.concatenating(impl_->state.transform)))
+        return;
+    save();
+    concatenate(placement);
+    fill(path, rule);
+    restore();
+}
+
+void Context::stroke(const Path& path, const AffineTransform& placement) {
+    if (isUsableTransform(placement) && impl_->drawsPlainly() &&
+        impl_->strokeDirectly(path, placement.concatenating(impl_->state.transform)))
+        return;
+    save();
+    concatenate(placement);
+    stroke(path);
+    restore();
 }
 
 void Context::fillRect(const Rect& rect) {

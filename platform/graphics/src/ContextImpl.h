@@ -97,9 +97,10 @@ struct Context::Impl {
     std::uint32_t sourcePixel(Color color) const;
     // Fills with our own scan converter when that draws what Cairo would (plain Over of a solid colour
     // into an argb32 surface, antialiased, clipped to whole pixels at most); false leaves it to Cairo.
-    bool fillDirectly(const Path& path, FillRule rule);
+    // `toDevice` takes the path's points to device pixels: the state's transform, or a placement before it.
+    bool fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice);
     // Strokes thinner than a device pixel as hairlines.
-    bool strokeDirectly(const Path& path);
+    bool strokeDirectly(const Path& path, const AffineTransform& toDevice);
     // The pixels when the converter may draw on them (flushed for it), else nothing.
     std::optional<raster::Target> directTarget();
     void markDrawn(const raster::PixelBox& box);

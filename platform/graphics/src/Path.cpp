@@ -35,24 +35,35 @@ struct Extremes {
     const double* end() const { return values.data() + count; }
 };
 
+// False when numerator / denominator cannot round to a value strictly between 0 and 1: the signs differ
+// (or either is zero), or the numerator is no smaller. Most curve extremes lie outside, and this spares
+// their division; true answers still divide and test the quotient.
+bool opensInsideUnit(double numerator, double denominator) {
+    return (numerator > 0 ? denominator > 0 : numerator < 0 && denominator < 0) &&
+           std::abs(numerator) < std::abs(denominator);
+}
+
 // Parameters in (0, 1) where one coordinate of a cubic has zero derivative.
 void cubicExtremes(double p0, double p1, double p2, double p3, Extremes& out) {
     // Derivative / 3 = a t^2 + b t + c.
     double a = -p0 + 3 * p1 - 3 * p2 + p3;
     double b = 2 * (p0 - 2 * p1 + p2);
     double c = p1 - p0;
-    auto keep = [&](double t) {
-        if (t > 0 && t < 1) out.push_back(t);
+    auto keep = [&](double numerator, double denominator) {
+        if (opensInsideUnit(numerator, denominator)) {
+            const double t = numerator / denominator;
+            if (t > 0 && t < 1) out.push_back(t);
+        }
     };
     if (std::abs(a) < 1e-12) {
-        if (std::abs(b) > 1e-12) keep(-c / b);
+        if (std::abs(b) > 1e-12) keep(-c, b);
         return;
     }
     double discriminant = b * b - 4 * a * c;
     if (discriminant < 0) return;
     double root = std::sqrt(discriminant);
-    keep((-b + root) / (2 * a));
-    keep((-b - root) / (2 * a));
+    keep(-b + root, 2 * a);
+    keep(-b - root, 2 * a);
 }
 
 struct BoxBuilder {
@@ -259,9 +270,14 @@ Rect Path::pathBoundingBox() const {
                 break;
             case PathElement::Kind::quadCurveTo: {
                 box.add(p[1]);
-                for (double t : {(current.x - p[0].x) / (current.x - 2 * p[0].x + p[1].x),
-                                 (current.y - p[0].y) / (current.y - 2 * p[0].y + p[1].y)})
+                const std::array<std::array<double, 2>, 2> fractions{
+                    {{current.x - p[0].x, current.x - 2 * p[0].x + p[1].x},
+                     {current.y - p[0].y, current.y - 2 * p[0].y + p[1].y}}};
+                for (const auto& [numerator, denominator] : fractions) {
+                    if (!opensInsideUnit(numerator, denominator)) continue;
+                    const double t = numerator / denominator;
                     if (t > 0 && t < 1) box.add(quadAt(current, p[0], p[1], t));
+                }
                 current = p[1];
                 break;
             }

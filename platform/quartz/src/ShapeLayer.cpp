@@ -135,34 +135,35 @@ void ShapeLayer::draw(gfx::Context& context) const {
     if (fillColor_ && fillColor_->alpha > 0) {
         context.setFillColor(*fillColor_);
         if (placed && drawsThroughTransform(pathTransform_)) {
-            context.save();
-            context.concatenate(pathTransform_);
-            context.fill(*path_, fillRule_);
-            context.restore();
+            context.fill(*path_, fillRule_, pathTransform_);
         } else {
             context.fill(pathInBounds(), fillRule_);
         }
     }
     if (!strokeColor_ || strokeColor_->alpha <= 0 || lineWidth_ <= 0) return;
     context.setStrokeColor(*strokeColor_);
-    context.setLineWidth(lineWidth_);
     context.setLineCap(lineCap_);
     context.setLineJoin(lineJoin_);
     context.setMiterLimit(miterLimit_);
-    context.setLineDash(lineDashPhase_, lineDashPattern_);
-    if (strokeStart_ <= 0 && strokeEnd_ >= 1) {
-        if (placed && strokesThroughTransform(pathTransform_)) {
-            const double scale = std::abs(pathTransform_.a);
+    const bool whole = strokeStart_ <= 0 && strokeEnd_ >= 1;
+    if (whole && placed && strokesThroughTransform(pathTransform_)) {
+        // The width and dashes in the path's own space. They stay set after the stroke, the last thing
+        // drawn here, as the colours do: the caller's saved state undoes them.
+        const double scale = std::abs(pathTransform_.a);
+        context.setLineWidth(lineWidth_ / scale);
+        if (lineDashPattern_.empty()) {
+            context.setLineDash(lineDashPhase_ / scale, {});
+        } else {
             std::vector<double> dashes = lineDashPattern_;
             for (double& dash : dashes) dash /= scale;
-            context.save();
-            context.concatenate(pathTransform_);
-            context.setLineWidth(lineWidth_ / scale);
             context.setLineDash(lineDashPhase_ / scale, dashes);
-            context.stroke(*path_);
-            context.restore();
-            return;
         }
+        context.stroke(*path_, pathTransform_);
+        return;
+    }
+    context.setLineWidth(lineWidth_);
+    context.setLineDash(lineDashPhase_, lineDashPattern_);
+    if (whole) {
         context.stroke(pathInBounds());
         return;
     }

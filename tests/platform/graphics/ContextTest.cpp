@@ -833,3 +833,74 @@ TEST(Context, BitmapBytesCopyAndGrowLikeAVector) {
     copy = bitmap;
     EXPECT_EQ(copy.pixels, bytes);
 }
+
+// A fill or stroke handed its placement draws what saving, concatenating it, drawing and restoring
+// draws, and leaves the transform as it was: whether the converter draws it or Cairo does (a blend
+// mode, dashes), under a clip path, and with a placement the context ignores.
+TEST(Context, DrawingThroughAPlacementMatchesASavedConcatenation) {
+    Path outline;
+    outline.moveTo({1, 1});
+    outline.curveTo({9, -2}, {12, 6}, {8, 9});
+    outline.lineTo({2, 7});
+    outline.closeSubpath();
+    struct Scenario {
+        const char* name;
+        AffineTransform placement;
+        std::function<void(Context&)> setUp;
+        bool stroke = false;
+    };
+    const AffineTransform skewed{2, 0.3, -0.4, 1.5, 10, 5};
+    const std::vector<Scenario> scenarios = {
+        {"plain fill", skewed, [](Context&) {}},
+        {"translucent fill", skewed, [](Context& context) { context.setAlpha(0.6); }},
+        {"multiplying fill", skewed, [](Context& context) { context.setBlendMode(BlendMode::multiply); }},
+        {"fill under a clip path", skewed,
+         [](Context& context) {
+             Path circle;
+             circle.addEllipse({5, 5, 30, 25});
+             context.clip(circle);
+         }},
+        {"singular placement", AffineTransform{2, 0, 4, 0, 3, 3}, [](Context&) {}},
+        {"hairline", skewed, [](Context& context) { context.setLineWidth(0.3); }, true},
+        {"wide stroke", skewed, [](Context& context) { context.setLineWidth(1.5); }, true},
+        {"dashed stroke", skewed,
+         [](Context& context) {
+             const double dashes[] = {2, 1};
+             context.setLineWidth(1);
+             context.setLineDash(0.5, dashes);
+         },
+         true},
+    };
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        std::vector<Bitmap> images;
+        for (const bool placed : {false, true}) {
+            auto context = filledContext(48, 40, Color::rgb(200, 220, 90));
+            context->translateBy(3, 2);
+            context->scaleBy(1.25, 1.25);
+            scenario.setUp(*context);
+            context->setFillColor(Color::rgb(20, 60, 240));
+            context->setStrokeColor(Color::rgb(240, 30, 20));
+            const AffineTransform before = context->currentTransform();
+            if (placed) {
+                if (scenario.stroke)
+                    context->stroke(outline, scenario.placement);
+                else
+                    context->fill(outline, FillRule::evenOdd, scenario.placement);
+                EXPECT_EQ(context->currentTransform(), before);
+            } else {
+                context->save();
+                context->concatenate(scenario.placement);
+                if (scenario.stroke)
+                    context->stroke(outline);
+                else
+                    context->fill(outline, FillRule::evenOdd);
+                context->restore();
+            }
+            images.push_back(context->makeImage());
+        }
+        EXPECT_EQ(images[0].pixels, images[1].pixels);
+        // Something was drawn (but through the singular placement, which the context ignores).
+        EXPECT_NE(images[1].pixels, filledContext(48, 40, Color::rgb(200, 220, 90))->makeImage().pixels);
+    }
+}

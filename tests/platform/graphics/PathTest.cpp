@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "gfx/Path.h"
 
@@ -76,6 +77,27 @@ TEST(Path, CurveBoundingBoxIsTightWhileTheCheapBoxHoldsControlPoints) {
     circle.addEllipse({10, 20, 30, 40});
     expectRectNear(circle.pathBoundingBox(), {10, 20, 30, 40});
     EXPECT_TRUE(Path().pathBoundingBox().isNull());
+}
+
+// Where a curve turns decides its box whichever way it faces: mirrored along either axis, its extremes
+// come from fractions of every sign (a quadratic's turn near either end, close to 0 and to 1).
+TEST(Path, CurveExtremesBoundTheBoxWhicheverWayTheCurveFaces) {
+    std::vector<Path> curves(3);
+    curves[0].moveTo({2, 1});
+    curves[0].curveTo({-6, 9}, {14, 12}, {7, 3});
+    curves[1].moveTo({0, 0});
+    curves[1].quadCurveTo({-1, 40}, {60, 41});
+    curves[2].moveTo({0, 0});
+    curves[2].quadCurveTo({61, 1}, {60, 40});
+    for (const Path& curve : curves) {
+        for (const AffineTransform mirror : {AffineTransform{1, 0, 0, 1, 0, 0}, AffineTransform{-1, 0, 0, 1, 0, 0},
+                                             AffineTransform{1, 0, 0, -1, 0, 0}, AffineTransform{-1, 0, 0, -1, 0, 0}}) {
+            const Path mirrored = curve.transformed(mirror);
+            Path sampled;
+            sampled.addLines(mirrored.flattened(0.001).front());
+            expectRectNear(mirrored.pathBoundingBox(), sampled.boundingBox(), 1e-3);
+        }
+    }
 }
 
 // Paths compare element by element, all three point slots included: the ones a kind leaves unused are zero.

@@ -106,8 +106,11 @@ public:
     void translateBy(double x, double y);
     void scaleBy(double sx, double sy);
     void rotateBy(double radians);
-    // The new transform maps a point through `transform` first, then through the current one.
+    // The new transform maps a point through `transform` first, then through the current one. A transform
+    // that is not usable (below) is ignored.
     void concatenate(const AffineTransform& transform);
+    // Invertible with finite terms: Cairo stops drawing for good after any other.
+    static bool isUsableTransform(const AffineTransform& transform);
     // User space to the context's default point space.
     AffineTransform currentTransform() const;
     // User space to pixels (origin at the top-left pixel corner).
@@ -144,6 +147,11 @@ public:
 
     void fill(const Path& path, FillRule rule = FillRule::winding);
     void stroke(const Path& path);
+    // The path placed by `placement` before the current transform, drawn as a save, a concatenation, the
+    // fill (or stroke) and a restore would draw it, without copying the drawing state for the common case.
+    // The stroke's width and dashes are the state's, in the placed space.
+    void fill(const Path& path, FillRule rule, const AffineTransform& placement);
+    void stroke(const Path& path, const AffineTransform& placement);
     void fillRect(const Rect& rect);
     void strokeRect(const Rect& rect);
     // Makes the rectangle transparent, whatever the blend mode and alpha (still clipped).
