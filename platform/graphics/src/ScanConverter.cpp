@@ -277,7 +277,7 @@ public:
     }
 
     // In device space; `sign` turns the line's winding around.
-    void line(Vertex a, Vertex b, double sign) {
+    __attribute__((always_inline)) void line(Vertex a, Vertex b, double sign) {
         a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
         if (a.y == b.y) return;
         double direction = sign;
@@ -358,20 +358,23 @@ private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
 
     // Splits at the box's sides: left of it a line adds winding along the left side, right of it nothing.
+    // Inline, as line() is: most lines are short, and a call for each weighed on them.
     template <bool banded>
-    void clippedX(Vertex a, Vertex b, double direction) {
+    __attribute__((always_inline)) void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
         if (lo >= width_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
+            // The rest starts or ends on the left side, where it cannot pass it again.
             if (a.x < 0) {
                 rows<banded>({0, a.y}, at, direction);
-                return clippedX<banded>(at, b, direction);
+                a = at;
+            } else {
+                rows<banded>(at, {0, b.y}, direction);
+                b = at;
             }
-            rows<banded>(at, {0, b.y}, direction);
-            return clippedX<banded>(a, at, direction);
         }
         if (hi > width_) {
             double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
@@ -381,13 +384,48 @@ private:
         rows<banded>(a, b, direction);
     }
 
+    // a.y < b.y, both inside the box. A line within one cell (most of a small drawing's curves are
+    // such) is added here, inline: it needs no slope, nor the set-up of the walk over rows and
+    // columns below.
+    template <bool banded>
+    __attribute__((always_inline)) void rows(Vertex a, Vertex b, double direction) {
+        if (a.y >= b.y) return;
+        int row = int(a.y);
+        double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
+        int column = int(lo);
+        bool oneColumn = hi <= column + 1;
+        if (!(b.y <= row + 1 && oneColumn))
+            return rowsAndColumns<banded>(a.x, a.y, b.x, b.y, direction, row, column, oneColumn);
+        if constexpr (banded) {
+            // What is split off along the box's left side may lie in another band's rows.
+            if (row < bandTop_ || row >= bandBottom_) return;
+            row -= bandTop_;
+        }
+        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2) + column;
+        std::uint64_t* touched = touchedRow(row);
+        double height = (b.y - a.y) * direction, right = height * ((a.x + b.x) * 0.5 - column);
+        cell[0] += float(height - right);
+        cell[1] += float(right);
+        // The second cell's bit may be the next word's first.
+        int word = column >> 6, shift = column & 63;
+        std::uint64_t spill = std::uint64_t(1) >> (63 - shift);
+        touched[1 + word] |= std::uint64_t(3) << shift;
+        touched[2 + word] |= spill;
+        touched[0] |= (std::uint64_t(1) | spill << 1) << std::min(word, 63);
+    }
+
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
     // ends, off by a few units in the last place at most, so no column is clamped. Unless `banded`,
     // the band is the box: the line's rows and ends are its own, with nothing to clamp. The helpers
-    // below are kept inline in both kinds, as they were with one caller.
+    // below are kept inline in both kinds, as they were with one caller. `first`, `column` and
+    // `oneColumn` are the line's first row, its ends' first column and whether it stays in that one,
+    // as rows() found them (in a band, those of the stretch within it are worked out again). The ends come
+    // as numbers: passed as points, they were stored and loaded again as pairs, a load the stores
+    // could not forward.
     template <bool banded>
-    void rows(Vertex a, Vertex b, double direction) {
-        if (a.y >= b.y) return;
+    void rowsAndColumns(double ax, double ay, double bx, double by, double direction, int first, int column,
+                        bool oneColumn) {
+        const Vertex a{ax, ay}, b{bx, by};
         // Both slopes in one division: lines crossing columns need what a unit of x rises, and
         // working it out from the other slope would wait for that division first.
 #ifdef __SSE2__
@@ -399,7 +437,7 @@ private:
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
         auto xAt = [&](double y) { return a.x + (y - a.y) * dxdy; };
-        int first = int(a.y), last = ceilToInt(b.y) - 1;
+        int last = ceilToInt(b.y) - 1;
         double top = a.y, bottom = b.y, xTop = a.x, xBottom = b.x;
         if constexpr (banded) {
             first = std::max(first, bandTop_), last = std::min(bandBottom_ - 1, last);
@@ -408,9 +446,10 @@ private:
             // Ends within the band are the line's own: the column test need not wait for the slope.
             if (a.y < first) xTop = xAt(top);
             if (b.y > last + 1) xBottom = xAt(bottom);
+            column = int(std::min(xTop, xBottom));
+            oneColumn = std::max(xTop, xBottom) <= column + 1;
         }
-        int column = int(std::min(xTop, xBottom));
-        if (std::max(xTop, xBottom) <= column + 1)
+        if (oneColumn)
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);

@@ -1232,3 +1232,35 @@ TEST(ScanConverter, SidesOfOneTwoAndManyRowsCoverEachPixelByItsExactArea) {
                         }
                 }
 }
+
+// A box this wide and tall is accumulated two rows a band. A side leaving the clip's left side
+// within its last row adds winding down the box's left side there, which only that row's band
+// takes: added in the bands above, it would land in rows of cells past theirs, for the next fill
+// of that width (taken whole) to find. On a thread of its own, whose cells that fill sizes first.
+TEST(ScanConverter, ASideLeavingTheClipAddsAlongItsLeftSideInOneBandOnly) {
+    std::thread([] {
+        constexpr int width = 7000, left = 10;
+        const std::vector<Point> whole = {{9.5, 0.5}, {6990.5, 0.25}, {6990.5, 29.5}, {9.25, 29.75}};
+        // Turning the other way: what it added there would take from what the other fill's left side covers.
+        const std::vector<Point> banded = {{40, 0.5}, {9.9, 20.5}, {9.5, 39.5}, {6990.5, 39.5}, {6990.5, 0.5}};
+        auto fill = [&](const std::vector<Point>& points) {
+            Bitmap image = Bitmap::make(width, size);
+            raster::Target target = targetOf(image);
+            target.clip.left = left;
+            EXPECT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, target));
+            return image;
+        };
+        auto largestError = [&](const Bitmap& image, const std::vector<Point>& points) {
+            int largest = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < 60; ++x) {
+                    int expected = x < left ? 0 : int(std::lround(areaInPixel(points, x, y) * 255));
+                    largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+                }
+            return largest;
+        };
+        EXPECT_LE(largestError(fill(whole), whole), 1);
+        EXPECT_LE(largestError(fill(banded), banded), 1);
+        EXPECT_LE(largestError(fill(whole), whole), 1) << "after the banded fill";
+    }).join();
+}
