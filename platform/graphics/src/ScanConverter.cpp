@@ -453,6 +453,13 @@ private:
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);
+        // The words its rows' cells fall in, marked once for the line rather than worked out a row: a
+        // column a row's x gives may be one less (an x a few units in the last place under a whole
+        // number), the steep ones' third cell two more, though never past the row's last word. A word
+        // marked with no cell in a row costs the sweep a look at it.
+        int lowest = std::max(0, column - 1) >> 6;
+        int highest = std::min((int(std::max(xTop, xBottom)) + 2) >> 6, words_ - 1);
+        std::uint64_t which = wordBits(lowest, highest);
         // Where the line leaves a row is where it enters the next. The rows between the first and the
         // last are whole: their height is the direction itself.
         auto walk = [&](auto inRow) __attribute__((always_inline)) {
@@ -470,9 +477,9 @@ private:
         // cross.
         if (std::abs(dxdy) <= 1)
             return walk([&](int row, double x0, double x1, double height)
-                            __attribute__((always_inline)) { twoColumns(row, x0, x1, height, perX); });
+                            __attribute__((always_inline)) { twoColumns(row, x0, x1, height, perX, which); });
         walk([&](int row, double x0, double x1, double height)
-                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX); });
+                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX, which); });
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
@@ -509,7 +516,8 @@ private:
     // unit of x, as cells() adds it but without a branch: the column it starts in and the next. What
     // it gives the next column comes to exactly nothing where it does not reach it, and only then is
     // the third cell left unmarked.
-    __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX) {
+    __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX,
+                                                   std::uint64_t which) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
@@ -526,18 +534,19 @@ private:
         std::uint64_t spill = (bits >> 1) >> (63 - shift);
         touched[1 + word] |= bits << shift;
         touched[2 + word] |= spill;
-        // Bit 63 stands for every word from the 63rd on.
-        touched[0] |= (std::uint64_t(1) | std::uint64_t(spill != 0) << 1) << std::min(word, 63);
+        touched[0] |= which;
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
-    __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX) {
+    __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX,
+                                              std::uint64_t which) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, ceilToInt(hi) - 1);
+        touched[0] |= which;
         touch(touched, first, last + 1);
         if (first == last) {
             double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
@@ -570,10 +579,9 @@ private:
         return (std::uint64_t(2) << std::min(last, 63)) - (std::uint64_t(1) << std::min(first, 63));
     }
 
-    // Sets the bits of columns [first, last] in a touchedRow(), a word at a time.
+    // Sets the bits of columns [first, last] in a touchedRow(), a word at a time (not the words' bits).
     __attribute__((always_inline)) static void touch(std::uint64_t* row, int first, int last) {
         int firstWord = first >> 6, lastWord = last >> 6;
-        row[0] |= wordBits(firstWord, lastWord);
         std::uint64_t* touched = row + 1;
         std::uint64_t head = ~std::uint64_t(0) << (first & 63), tail = ~std::uint64_t(0) >> (63 - (last & 63));
         if (firstWord == lastWord) {

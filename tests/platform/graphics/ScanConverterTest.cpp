@@ -1233,6 +1233,36 @@ TEST(ScanConverter, SidesOfOneTwoAndManyRowsCoverEachPixelByItsExactArea) {
                 }
 }
 
+// Steep and shallow sides near the ends of words of 64 cells, each row's marks to stay within the
+// words the row's cells are in: a side in a word's last two columns of the box (62 on, reaching
+// the next word's first cells) with the other side two words on; and boxes whose rows of cells (two
+// more than their width) fill whole words, with sides reaching their right side, where the next
+// row's words begin.
+// Filled twice, the second fill must find every cell clear.
+TEST(ScanConverter, StepsNearTheEndsOfWordsMarkTheWordsOfTheirRowsCells) {
+    const std::vector<std::vector<Point>> shapes = {
+        {{62.25, 0.5}, {212.5, 0.5}, {212.5, 36.5}, {125.9, 36.5}, {124.5, 18.25}},
+        {{0.5, 0.5}, {60.5, 0.25}, {62, 30.5}, {41.5, 36.75}, {2.25, 20.5}},
+        {{0.5, 0.5}, {124.5, 0.25}, {126, 30.5}, {105.5, 36.75}, {2.25, 20.5}},
+    };
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const std::vector<Point>& points = shapes[i];
+        auto rightmost = std::max_element(points.begin(), points.end(), [](Point a, Point b) { return a.x < b.x; });
+        int width = int(std::ceil(rightmost->x));
+        for (int pass = 0; pass < 2; ++pass) {
+            Bitmap image = Bitmap::make(width, size);
+            ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+            int largest = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < width; ++x) {
+                    int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+                    largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+                }
+            EXPECT_LE(largest, 1) << "shape " << i << " pass " << pass;
+        }
+    }
+}
+
 // A box this wide and tall is accumulated two rows a band. A side leaving the clip's left side
 // within its last row adds winding down the box's left side there, which only that row's band
 // takes: added in the bands above, it would land in rows of cells past theirs, for the next fill
