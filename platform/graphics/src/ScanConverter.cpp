@@ -475,9 +475,18 @@ private:
         };
         // Steep, a line crosses at most two columns a row: those take the same steps whatever they
         // cross.
-        if (std::abs(dxdy) <= 1)
-            return walk([&](int row, double x0, double x1, double height)
-                            __attribute__((always_inline)) { twoColumns(row, x0, x1, height, perX, which); });
+        if (std::abs(dxdy) <= 1) {
+            // Taken once: written as bytes, the marks below could otherwise be any of these, read again a row.
+            float* const cells = s_.cells.data();
+            std::uint64_t* const touchedRows = s_.touched.data();
+            const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
+            const int top = bandTop_;
+            return walk([&](int row, double x0, double x1, double height) __attribute__((always_inline)) {
+                std::size_t inBand = row - top;
+                twoColumns(cells + inBand * stride, touchedRows + inBand * touchedStride, x0, x1, height, perX,
+                           which);
+            });
+        }
         walk([&](int row, double x0, double x1, double height)
                  __attribute__((always_inline)) { cells(row, x0, x1, height, perX, which); });
     }
@@ -512,15 +521,13 @@ private:
         add((bottom - last) * direction, (xLast + xBottom) * 0.5);
     }
 
-    // One row's piece of a steep line from x0 to x1, `height` its signed height and `perX` that a
-    // unit of x, as cells() adds it but without a branch: the column it starts in and the next. What
-    // it gives the next column comes to exactly nothing where it does not reach it, and only then is
-    // the third cell left unmarked.
-    __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX,
-                                                   std::uint64_t which) {
-        row -= bandTop_;
-        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
-        std::uint64_t* touched = touchedRow(row);
+    // What a steep line adds in one row, from x0 to x1 (the row's cells and touched bits given),
+    // `height` its signed height and `perX` that a unit of x, as cells() adds it but without a branch:
+    // the column it starts in and the next. What it gives the next column comes to exactly nothing
+    // where it does not reach it, and only then is the third cell left unmarked.
+    __attribute__((always_inline)) static void twoColumns(float* cell, std::uint64_t* touched, double x0,
+                                                          double x1, double height, double perX,
+                                                          std::uint64_t which) {
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int column = int(lo);
         double middle = std::min(hi, double(column + 1));
@@ -529,11 +536,20 @@ private:
         cell[column] += float(here - hereRight);
         cell[column + 1] += float(hereRight + next - nextRight);
         cell[column + 2] += float(nextRight);
-        std::uint64_t bits = std::uint64_t(3) | std::uint64_t(hi > middle) << 2;
-        int word = column >> 6, shift = column & 63;
-        std::uint64_t spill = (bits >> 1) >> (63 - shift);
-        touched[1 + word] |= bits << shift;
-        touched[2 + word] |= spill;
+        std::uint32_t bits = 3u | std::uint32_t(hi > middle) << 2;
+        if constexpr (std::endian::native == std::endian::little) {
+            // The three bits lie within the four bytes from the first one's: one write to those, where
+            // words of 64 take two for the bits passing into the next.
+            std::uint32_t four;
+            char* at = reinterpret_cast<char*>(touched + 1) + (column >> 3);
+            std::memcpy(&four, at, 4);
+            four |= bits << (column & 7);
+            std::memcpy(at, &four, 4);
+        } else {
+            int word = column >> 6, shift = column & 63;
+            touched[1 + word] |= std::uint64_t(bits) << shift;
+            touched[2 + word] |= (std::uint64_t(bits) >> 1) >> (63 - shift);
+        }
         touched[0] |= which;
     }
 
