@@ -277,7 +277,7 @@ public:
     }
 
     // In device space; `sign` turns the line's winding around.
-    void line(Vertex a, Vertex b, double sign) {
+    __attribute__((always_inline)) void line(Vertex a, Vertex b, double sign) {
         a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
         if (a.y == b.y) return;
         double direction = sign;
@@ -358,20 +358,23 @@ private:
     static double xAt(Vertex a, Vertex b, double y) { return a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)); }
 
     // Splits at the box's sides: left of it a line adds winding along the left side, right of it nothing.
+    // Inline, as line() is: most lines are short, and a call for each weighed on them.
     template <bool banded>
-    void clippedX(Vertex a, Vertex b, double direction) {
+    __attribute__((always_inline)) void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
         if (lo >= width_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
+            // The rest starts or ends on the left side, where it cannot pass it again.
             if (a.x < 0) {
                 rows<banded>({0, a.y}, at, direction);
-                return clippedX<banded>(at, b, direction);
+                a = at;
+            } else {
+                rows<banded>(at, {0, b.y}, direction);
+                b = at;
             }
-            rows<banded>(at, {0, b.y}, direction);
-            return clippedX<banded>(a, at, direction);
         }
         if (hi > width_) {
             double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
@@ -381,13 +384,48 @@ private:
         rows<banded>(a, b, direction);
     }
 
+    // a.y < b.y, both inside the box. A line within one cell (most of a small drawing's curves are
+    // such) is added here, inline: it needs no slope, nor the set-up of the walk over rows and
+    // columns below.
+    template <bool banded>
+    __attribute__((always_inline)) void rows(Vertex a, Vertex b, double direction) {
+        if (a.y >= b.y) return;
+        int row = int(a.y);
+        double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
+        int column = int(lo);
+        bool oneColumn = hi <= column + 1;
+        if (!(b.y <= row + 1 && oneColumn))
+            return rowsAndColumns<banded>(a.x, a.y, b.x, b.y, direction, row, column, oneColumn);
+        if constexpr (banded) {
+            // What is split off along the box's left side may lie in another band's rows.
+            if (row < bandTop_ || row >= bandBottom_) return;
+            row -= bandTop_;
+        }
+        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2) + column;
+        std::uint64_t* touched = touchedRow(row);
+        double height = (b.y - a.y) * direction, right = height * ((a.x + b.x) * 0.5 - column);
+        cell[0] += float(height - right);
+        cell[1] += float(right);
+        // The second cell's bit may be the next word's first.
+        int word = column >> 6, shift = column & 63;
+        std::uint64_t spill = std::uint64_t(1) >> (63 - shift);
+        touched[1 + word] |= std::uint64_t(3) << shift;
+        touched[2 + word] |= spill;
+        touched[0] |= (std::uint64_t(1) | spill << 1) << std::min(word, 63);
+    }
+
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
     // ends, off by a few units in the last place at most, so no column is clamped. Unless `banded`,
     // the band is the box: the line's rows and ends are its own, with nothing to clamp. The helpers
-    // below are kept inline in both kinds, as they were with one caller.
+    // below are kept inline in both kinds, as they were with one caller. `first`, `column` and
+    // `oneColumn` are the line's first row, its ends' first column and whether it stays in that one,
+    // as rows() found them (in a band, those of the stretch within it are worked out again). The ends come
+    // as numbers: passed as points, they were stored and loaded again as pairs, a load the stores
+    // could not forward.
     template <bool banded>
-    void rows(Vertex a, Vertex b, double direction) {
-        if (a.y >= b.y) return;
+    void rowsAndColumns(double ax, double ay, double bx, double by, double direction, int first, int column,
+                        bool oneColumn) {
+        const Vertex a{ax, ay}, b{bx, by};
         // Both slopes in one division: lines crossing columns need what a unit of x rises, and
         // working it out from the other slope would wait for that division first.
 #ifdef __SSE2__
@@ -399,7 +437,7 @@ private:
         // A line too flat for its slope to be a number rises by far less than a pixel's rounding.
         if (!std::isfinite(dxdy)) return;
         auto xAt = [&](double y) { return a.x + (y - a.y) * dxdy; };
-        int first = int(a.y), last = ceilToInt(b.y) - 1;
+        int last = ceilToInt(b.y) - 1;
         double top = a.y, bottom = b.y, xTop = a.x, xBottom = b.x;
         if constexpr (banded) {
             first = std::max(first, bandTop_), last = std::min(bandBottom_ - 1, last);
@@ -408,12 +446,20 @@ private:
             // Ends within the band are the line's own: the column test need not wait for the slope.
             if (a.y < first) xTop = xAt(top);
             if (b.y > last + 1) xBottom = xAt(bottom);
+            column = int(std::min(xTop, xBottom));
+            oneColumn = std::max(xTop, xBottom) <= column + 1;
         }
-        int column = int(std::min(xTop, xBottom));
-        if (std::max(xTop, xBottom) <= column + 1)
+        if (oneColumn)
             return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);
+        // The words its rows' cells fall in, marked once for the line rather than worked out a row: a
+        // column a row's x gives may be one less (an x a few units in the last place under a whole
+        // number), the steep ones' third cell two more, though never past the row's last word. A word
+        // marked with no cell in a row costs the sweep a look at it.
+        int lowest = std::max(0, column - 1) >> 6;
+        int highest = std::min((int(std::max(xTop, xBottom)) + 2) >> 6, words_ - 1);
+        std::uint64_t which = wordBits(lowest, highest);
         // Where the line leaves a row is where it enters the next. The rows between the first and the
         // last are whole: their height is the direction itself.
         auto walk = [&](auto inRow) __attribute__((always_inline)) {
@@ -429,11 +475,20 @@ private:
         };
         // Steep, a line crosses at most two columns a row: those take the same steps whatever they
         // cross.
-        if (std::abs(dxdy) <= 1)
-            return walk([&](int row, double x0, double x1, double height)
-                            __attribute__((always_inline)) { twoColumns(row, x0, x1, height, perX); });
+        if (std::abs(dxdy) <= 1) {
+            // Taken once: written as bytes, the marks below could otherwise be any of these, read again a row.
+            float* const cells = s_.cells.data();
+            std::uint64_t* const touchedRows = s_.touched.data();
+            const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
+            const int top = bandTop_;
+            return walk([&](int row, double x0, double x1, double height) __attribute__((always_inline)) {
+                std::size_t inBand = row - top;
+                twoColumns(cells + inBand * stride, touchedRows + inBand * touchedStride, x0, x1, height, perX,
+                           which);
+            });
+        }
         walk([&](int row, double x0, double x1, double height)
-                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX); });
+                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX, which); });
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
@@ -466,14 +521,13 @@ private:
         add((bottom - last) * direction, (xLast + xBottom) * 0.5);
     }
 
-    // One row's piece of a steep line from x0 to x1, `height` its signed height and `perX` that a
-    // unit of x, as cells() adds it but without a branch: the column it starts in and the next. What
-    // it gives the next column comes to exactly nothing where it does not reach it, and only then is
-    // the third cell left unmarked.
-    __attribute__((always_inline)) void twoColumns(int row, double x0, double x1, double height, double perX) {
-        row -= bandTop_;
-        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
-        std::uint64_t* touched = touchedRow(row);
+    // What a steep line adds in one row, from x0 to x1 (the row's cells and touched bits given),
+    // `height` its signed height and `perX` that a unit of x, as cells() adds it but without a branch:
+    // the column it starts in and the next. What it gives the next column comes to exactly nothing
+    // where it does not reach it, and only then is the third cell left unmarked.
+    __attribute__((always_inline)) static void twoColumns(float* cell, std::uint64_t* touched, double x0,
+                                                          double x1, double height, double perX,
+                                                          std::uint64_t which) {
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int column = int(lo);
         double middle = std::min(hi, double(column + 1));
@@ -482,23 +536,33 @@ private:
         cell[column] += float(here - hereRight);
         cell[column + 1] += float(hereRight + next - nextRight);
         cell[column + 2] += float(nextRight);
-        std::uint64_t bits = std::uint64_t(3) | std::uint64_t(hi > middle) << 2;
-        int word = column >> 6, shift = column & 63;
-        std::uint64_t spill = (bits >> 1) >> (63 - shift);
-        touched[1 + word] |= bits << shift;
-        touched[2 + word] |= spill;
-        // Bit 63 stands for every word from the 63rd on.
-        touched[0] |= (std::uint64_t(1) | std::uint64_t(spill != 0) << 1) << std::min(word, 63);
+        std::uint32_t bits = 3u | std::uint32_t(hi > middle) << 2;
+        if constexpr (std::endian::native == std::endian::little) {
+            // The three bits lie within the four bytes from the first one's: one write to those, where
+            // words of 64 take two for the bits passing into the next.
+            std::uint32_t four;
+            char* at = reinterpret_cast<char*>(touched + 1) + (column >> 3);
+            std::memcpy(&four, at, 4);
+            four |= bits << (column & 7);
+            std::memcpy(at, &four, 4);
+        } else {
+            int word = column >> 6, shift = column & 63;
+            touched[1 + word] |= std::uint64_t(bits) << shift;
+            touched[2 + word] |= (std::uint64_t(bits) >> 1) >> (63 - shift);
+        }
+        touched[0] |= which;
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
-    __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX) {
+    __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX,
+                                              std::uint64_t which) {
         row -= bandTop_;
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
         int last = std::max(first, ceilToInt(hi) - 1);
+        touched[0] |= which;
         touch(touched, first, last + 1);
         if (first == last) {
             double right = height * (lo + hi) * 0.5 - height * first;  // height times the mean offset
@@ -531,10 +595,9 @@ private:
         return (std::uint64_t(2) << std::min(last, 63)) - (std::uint64_t(1) << std::min(first, 63));
     }
 
-    // Sets the bits of columns [first, last] in a touchedRow(), a word at a time.
+    // Sets the bits of columns [first, last] in a touchedRow(), a word at a time (not the words' bits).
     __attribute__((always_inline)) static void touch(std::uint64_t* row, int first, int last) {
         int firstWord = first >> 6, lastWord = last >> 6;
-        row[0] |= wordBits(firstWord, lastWord);
         std::uint64_t* touched = row + 1;
         std::uint64_t head = ~std::uint64_t(0) << (first & 63), tail = ~std::uint64_t(0) >> (63 - (last & 63));
         if (firstWord == lastWord) {

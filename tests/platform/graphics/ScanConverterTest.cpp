@@ -1285,3 +1285,65 @@ TEST(ScanConverter, SidesOfOneTwoAndManyRowsCoverEachPixelByItsExactArea) {
                         }
                 }
 }
+
+// Steep and shallow sides near the ends of words of 64 cells, each row's marks to stay within the
+// words the row's cells are in: a side in a word's last two columns of the box (62 on, reaching
+// the next word's first cells) with the other side two words on; and boxes whose rows of cells (two
+// more than their width) fill whole words, with sides reaching their right side, where the next
+// row's words begin.
+// Filled twice, the second fill must find every cell clear.
+TEST(ScanConverter, StepsNearTheEndsOfWordsMarkTheWordsOfTheirRowsCells) {
+    const std::vector<std::vector<Point>> shapes = {
+        {{62.25, 0.5}, {212.5, 0.5}, {212.5, 36.5}, {125.9, 36.5}, {124.5, 18.25}},
+        {{0.5, 0.5}, {60.5, 0.25}, {62, 30.5}, {41.5, 36.75}, {2.25, 20.5}},
+        {{0.5, 0.5}, {124.5, 0.25}, {126, 30.5}, {105.5, 36.75}, {2.25, 20.5}},
+    };
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const std::vector<Point>& points = shapes[i];
+        auto rightmost = std::max_element(points.begin(), points.end(), [](Point a, Point b) { return a.x < b.x; });
+        int width = int(std::ceil(rightmost->x));
+        for (int pass = 0; pass < 2; ++pass) {
+            Bitmap image = Bitmap::make(width, size);
+            ASSERT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image)));
+            int largest = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < width; ++x) {
+                    int expected = int(std::lround(areaInPixel(points, x, y) * 255));
+                    largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+                }
+            EXPECT_LE(largest, 1) << "shape " << i << " pass " << pass;
+        }
+    }
+}
+
+// A box this wide and tall is accumulated two rows a band. A side leaving the clip's left side
+// within its last row adds winding down the box's left side there, which only that row's band
+// takes: added in the bands above, it would land in rows of cells past theirs, for the next fill
+// of that width (taken whole) to find. On a thread of its own, whose cells that fill sizes first.
+TEST(ScanConverter, ASideLeavingTheClipAddsAlongItsLeftSideInOneBandOnly) {
+    std::thread([] {
+        constexpr int width = 7000, left = 10;
+        const std::vector<Point> whole = {{9.5, 0.5}, {6990.5, 0.25}, {6990.5, 29.5}, {9.25, 29.75}};
+        // Turning the other way: what it added there would take from what the other fill's left side covers.
+        const std::vector<Point> banded = {{40, 0.5}, {9.9, 20.5}, {9.5, 39.5}, {6990.5, 39.5}, {6990.5, 0.5}};
+        auto fill = [&](const std::vector<Point>& points) {
+            Bitmap image = Bitmap::make(width, size);
+            raster::Target target = targetOf(image);
+            target.clip.left = left;
+            EXPECT_TRUE(raster::fillPath(polygon(points), {}, 0.1, FillRule::winding, 0xFFFFFFFFu, target));
+            return image;
+        };
+        auto largestError = [&](const Bitmap& image, const std::vector<Point>& points) {
+            int largest = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < 60; ++x) {
+                    int expected = x < left ? 0 : int(std::lround(areaInPixel(points, x, y) * 255));
+                    largest = std::max(largest, std::abs(int(image.pixel(x, y) >> 24) - expected));
+                }
+            return largest;
+        };
+        EXPECT_LE(largestError(fill(whole), whole), 1);
+        EXPECT_LE(largestError(fill(banded), banded), 1);
+        EXPECT_LE(largestError(fill(whole), whole), 1) << "after the banded fill";
+    }).join();
+}
