@@ -250,6 +250,33 @@ TEST(DOMTree, NodesWithAValueGetAChildListOfTheirOwnOnlyWhenGivenAChild) {
     EXPECT_EQ(std::make_shared<Text>("e")->childNodes()->length(), 0u);
 }
 
+// Elements too answer the one empty list until their first child: a leaf's child never shows under
+// another leaf, and a list asked for once there are children is the element's own and stays so.
+TEST(DOMTree, LeafElementsShareTheEmptyListUntilTheirFirstChild) {
+    auto first = std::make_shared<Element>("g");
+    auto second = std::make_shared<Element>("path");
+    const auto empty = first->childNodes();
+    EXPECT_EQ(second->childNodes(), empty) << "no list of their own yet";
+    EXPECT_FALSE(first->hasChildNodes());
+    EXPECT_EQ(first->firstChild(), nullptr);
+    auto child = std::make_shared<Element>("rect");
+    ASSERT_EQ(first->appendChild(child), child);
+    const auto own = first->childNodes();
+    EXPECT_NE(own, empty);
+    EXPECT_EQ(own->length(), 1u);
+    EXPECT_EQ(empty->length(), 0u) << "the shared list is never written";
+    EXPECT_EQ(second->childNodes()->length(), 0u);
+    EXPECT_EQ(child->parentNode(), first);
+    ASSERT_EQ(second->appendChild(child), child) << "a move from one element to another";
+    EXPECT_EQ(own->length(), 0u);
+    EXPECT_EQ(first->childNodes(), own) << "the emptied list stays the element's";
+    EXPECT_EQ(second->lastChild(), child);
+    EXPECT_EQ(child->parentNode(), second);
+    EXPECT_EQ(first->insertBefore(second, nullptr), second) << "a parent with children under a leaf";
+    EXPECT_EQ(second->appendChild(first), nullptr) << "its own ancestor";
+    EXPECT_EQ(std::make_shared<Document>()->childNodes()->length(), 0u);
+}
+
 TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {
     EXPECT_THROW(RawNode(NodeType::text, "#text"), foundation::InternalInconsistencyException);
     EXPECT_THROW(RawNode(NodeType::element, "g", "value"), foundation::InternalInconsistencyException);

@@ -60,10 +60,10 @@ const std::optional<std::string>* commonNamespace(std::string_view uri) {
 }
 
 // The attribute map is made where it is kept: assigned afterwards, its share was read back whole
-// before the two halves its maker wrote had landed, a stall for every element.
+// before the two halves its maker wrote had landed, a stall for every element. The child list waits for
+// the first child: most elements of a drawing are leaves.
 Node::Node(NodeType type, std::string name)
     : nodeType_(type),
-      childNodes_(makeNodeShared<NodeList>()),
       attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
       namespaceURI_(&noText()) {
     if (isKnown(type) && hasValue(type)) {

@@ -50,7 +50,8 @@ public:
     std::shared_ptr<Node> parentNode() const { return parentNode_.lock(); }
     // Element classes that follow their place in the tree override this; tree changes call it.
     virtual void setParentNode(const std::shared_ptr<Node>& parent);
-    // Nodes with a value (text above all) get their own list only when a child is put under them.
+    // A node gets its own list only when a child is put under it (most are leaves: text between
+    // elements, paths); before, every node answers one empty list that never changes.
     const std::shared_ptr<NodeList>& childNodes() const { return childNodes_ ? childNodes_ : noChildren(); }
     // Only elements have an attribute map.
     const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
