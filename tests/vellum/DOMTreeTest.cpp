@@ -36,6 +36,8 @@ struct SmallTree {
 struct RawNode : Node {
     RawNode(NodeType type, std::string name) : Node(type, std::move(name)) {}
     RawNode(NodeType type, std::string name, std::string value) : Node(type, std::move(name), std::move(value)) {}
+    static constexpr struct Copied {} copied{};
+    RawNode(Copied, NodeType type, std::string_view name, std::string_view value) : Node(CopiedText{}, type, name, value) {}
 };
 
 }  // namespace
@@ -285,6 +287,30 @@ TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {
     EXPECT_EQ(static_cast<int>(odd.nodeType()), 42);
     EXPECT_NE(RawNode(NodeType::element, "g").attributes(), nullptr);
     EXPECT_EQ(RawNode(NodeType::entity, "e").attributes(), nullptr);
+}
+
+// The parser's text is copied from where it was read: the node is the one a string would have made.
+TEST(DOMTree, TextCopiedFromWhereItWasReadIsTheTextAStringMakes) {
+    const std::string read = "<g>\n\t  a text longer than a short string holds  </g>";
+    const std::string_view inside = std::string_view(read).substr(3, read.size() - 7);
+    Text copied(Text::Read{}, inside);
+    Text made{std::string(inside)};
+    EXPECT_EQ(copied.nodeType(), NodeType::text);
+    EXPECT_EQ(copied.nodeName(), "#text");
+    EXPECT_EQ(copied.nodeValue(), std::string(inside));
+    EXPECT_EQ(copied.nodeValue(), made.nodeValue());
+    EXPECT_EQ(copied.data(), made.data());
+    EXPECT_EQ(copied.localName(), made.localName());
+    EXPECT_EQ(copied.namespaceURI(), std::nullopt);
+    EXPECT_EQ(copied.prefix(), std::nullopt);
+    EXPECT_EQ(copied.attributes(), nullptr);
+    EXPECT_FALSE(copied.hasChildNodes());
+    EXPECT_EQ(copied.description(), made.description());
+    EXPECT_EQ(copied.textContent(), made.textContent());
+    EXPECT_EQ(Text(Text::Read{}, "").nodeValue(), "") << "an empty text is a value, not none";
+    EXPECT_EQ(RawNode(RawNode::copied, NodeType::comment, "#comment", "c").nodeValue(), "c");
+    EXPECT_THROW(RawNode(RawNode::copied, NodeType::element, "g", "v"), foundation::InternalInconsistencyException);
+    EXPECT_THROW(RawNode(RawNode::copied, NodeType{42}, "odd", "v"), foundation::InternalInconsistencyException);
 }
 
 TEST(DOMTree, DescriptionShowsNameKindShortValueAndCounts) {

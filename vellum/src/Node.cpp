@@ -87,6 +87,14 @@ Node::Node(NodeType type, std::string name, std::string value)
     }
 }
 
+Node::Node(CopiedText, NodeType type, std::string_view name, std::string_view value)
+    : nodeType_(type), nodeName_(name), nodeValue_(std::in_place, value), namespaceURI_(&noText()) {
+    if (!isKnown(type) || !hasValue(type)) {
+        foundation::raiseAssertion(
+            foundation::format("NodeType = %i cannot be made from read text; only nodes with a value can", static_cast<int>(type)));
+    }
+}
+
 Node::~Node() = default;
 
 const std::optional<std::string>& Node::noText() {

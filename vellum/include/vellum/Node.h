@@ -114,6 +114,10 @@ protected:
     Node(NodeType type, std::string name);
     // For nodes with a value (attributes, character data, processing instructions).
     Node(NodeType type, std::string name, std::string value);
+    // For text the parser read: name and value copied straight into their places, without passing
+    // through temporaries (a document holds about as many text nodes as elements).
+    struct CopiedText {};
+    Node(CopiedText, NodeType type, std::string_view name, std::string_view value);
     // The namespaced forms call this: local name and prefix from the qualified name.
     void postInitNamespaceHandling(std::optional<std::string> namespaceURI);
     // The same from a view: the common namespaces are shared by every node, so most nodes copy nothing.
