@@ -6,6 +6,7 @@
 #include "vellum/Document.h"
 #include "vellum/Element.h"
 #include "vellum/NamedNodeMap.h"
+#include "vellum/NodeArena.h"
 #include "vellum/NodeList.h"
 
 using namespace vellum;
@@ -140,29 +141,29 @@ TEST(AttributeMap, ANameWorkedOutOnceAnswersAsItsTextInEveryMapAndAfterChanges) 
     const NamedNodeMap::Name href("href");
     auto use = useElement();
     Element rect("rect", {{"fill", "red"}, {"width", "2"}});
-    EXPECT_EQ(use->attributes()->valueOfNamedItem(fill), nullptr);
-    ASSERT_NE(use->attributes()->valueOfNamedItem(href), nullptr) << "by local name, as the text finds it";
+    EXPECT_EQ(use->attributes()->valueOfNamedItem(fill), std::nullopt);
+    ASSERT_NE(use->attributes()->valueOfNamedItem(href), std::nullopt) << "by local name, as the text finds it";
     EXPECT_EQ(*use->attributes()->valueOfNamedItem(href), "#a");
-    ASSERT_NE(rect.attributes()->valueOfNamedItem(fill), nullptr);
+    ASSERT_NE(rect.attributes()->valueOfNamedItem(fill), std::nullopt);
     EXPECT_EQ(*rect.attributes()->valueOfNamedItem(fill), "red");
 
     use->setAttribute("fill", "blue");
     rect.removeAttribute("fill");
     use->removeAttribute("href");
-    ASSERT_NE(use->attributes()->valueOfNamedItem(fill), nullptr) << "filed after the name was worked out";
+    ASSERT_NE(use->attributes()->valueOfNamedItem(fill), std::nullopt) << "filed after the name was worked out";
     EXPECT_EQ(*use->attributes()->valueOfNamedItem(fill), "blue");
-    EXPECT_EQ(rect.attributes()->valueOfNamedItem(fill), nullptr) << "removed, though its filter bits stay";
-    EXPECT_EQ(use->attributes()->valueOfNamedItem(href), nullptr);
-    EXPECT_EQ(NamedNodeMap().valueOfNamedItem(NamedNodeMap::Name("")), nullptr);
+    EXPECT_EQ(rect.attributes()->valueOfNamedItem(fill), std::nullopt) << "removed, though its filter bits stay";
+    EXPECT_EQ(use->attributes()->valueOfNamedItem(href), std::nullopt);
+    EXPECT_EQ(NamedNodeMap().valueOfNamedItem(NamedNodeMap::Name("")), std::nullopt);
 }
 
 TEST(AttributeMap, AnUnprefixedItemIsFoundByNameElseInTheFirstNamespaceWritingItSo) {
     NamedNodeMap map;
     map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:a"), "a:href", "prefixed"));
-    EXPECT_EQ(map.valueOfUnprefixedItem("href"), nullptr) << "only a prefixed one";
+    EXPECT_EQ(map.valueOfUnprefixedItem("href"), std::nullopt) << "only a prefixed one";
     map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:c"), "href", "in c"));
     map.setNamedItemNS(std::make_shared<Attr>(std::string("urn:b"), "href", "in b"));
-    ASSERT_NE(map.valueOfUnprefixedItem("href"), nullptr);
+    ASSERT_NE(map.valueOfUnprefixedItem("href"), std::nullopt);
     EXPECT_EQ(*map.valueOfUnprefixedItem("href"), "in b");
     EXPECT_EQ(*map.valueOfNamedItem("href"), "prefixed") << "by local name the first namespace answers";
     map.setNamedItem(std::make_shared<Attr>("href", "by name"));
@@ -194,6 +195,75 @@ TEST(AttributeMap, AnElementFromParsedAttributesKeepsItsOwnTextInTheTablesOrder)
     EXPECT_EQ(assigned.getNamedItem("height"), element->getAttributeNode("height")) << "the same nodes, made on copying";
     assigned.removeNamedItem("height");
     EXPECT_TRUE(element->hasAttribute("height"));
+}
+
+// Names and values read in a parse are kept in its arena, others on the heap: either way the element
+// reads its own copy, through re-filed keys, the many-attribute sort and copies that outlive the arena.
+TEST(AttributeMap, ParsedTextIsKeptInTheParsesArenaOrOnTheHeapAndOutlivesWhatItWasReadFrom) {
+    const std::string longValue = "M0 0 L 100 100 L 200 0 Z and on past a short string's room";
+    const auto readInto = [&](std::vector<std::string>& texts) {
+        // Forty plain attributes, one of them twice, and a prefixed one sharing a plain one's key.
+        std::vector<ParsedAttribute> read;
+        for (int index = 0; index < 40; ++index) {
+            texts.push_back("a" + std::to_string(index));
+            texts.push_back(index == 7 ? longValue : "v" + std::to_string(index));
+        }
+        texts.push_back("a3");
+        texts.push_back("again");
+        texts.push_back("p:d");
+        texts.push_back("prefixed");
+        texts.push_back("d");
+        texts.push_back(longValue + " plain");
+        for (std::size_t index = 0; index + 1 < texts.size(); index += 2) {
+            const bool prefixed = texts[index] == "p:d";
+            read.push_back({texts[index], prefixed ? std::optional<std::string_view>(svgNS) : std::nullopt, texts[index + 1]});
+        }
+        return read;
+    };
+    const auto check = [&](const Element& element, const char* where) {
+        EXPECT_EQ(element.attributes()->length(), 41u) << where;
+        EXPECT_EQ(element.findAttributeValue("a0"), "v0") << where;
+        EXPECT_EQ(element.findAttributeValue("a3"), "again") << where << ": the later of two";
+        EXPECT_EQ(element.findAttributeValue("a7"), longValue) << where;
+        EXPECT_EQ(element.findAttributeValue("a39"), "v39") << where;
+        EXPECT_EQ(element.findAttributeValue("d"), "prefixed") << where << ": the greater qualified name stays";
+        EXPECT_EQ(element.findAttributeValue("a40"), std::nullopt) << where;
+        EXPECT_EQ(element.getAttributeNode("a7")->nodeName(), "a7") << where;
+        EXPECT_EQ(element.getAttribute("a7"), longValue) << where << ": the node made from the text";
+    };
+
+    std::shared_ptr<Element> onHeap;
+    std::shared_ptr<Element> inArena;
+    NamedNodeMap copied;
+    {
+        std::vector<std::string> texts;
+        const auto read = readInto(texts);
+        onHeap = std::make_shared<Element>("path", std::optional<std::string>(svgNS), ParsedAttributes(read));
+        {
+            NodeArena::Scope scope;
+            inArena = makeNodeShared<Element>("path", std::optional<std::string>(svgNS), ParsedAttributes(read));
+            // A second element of the same parse re-files a key: its new text replaces the old.
+            const std::vector<ParsedAttribute> twice{{texts[0], std::nullopt, texts[1]}, {texts[0], std::nullopt, longValue}};
+            auto other = makeNodeShared<Element>("rect", std::nullopt, ParsedAttributes(twice));
+            EXPECT_EQ(other->findAttributeValue("a0"), longValue);
+            EXPECT_EQ(other->attributes()->length(), 1u);
+        }
+        texts.assign(texts.size(), std::string(80, '?'));
+    }
+    check(*onHeap, "read outside a parse");
+    check(*inArena, "read in a parse");
+    {
+        // An element made after its parse files a new attribute on the heap beside the arena's text.
+        inArena->setAttribute("late", longValue);
+        EXPECT_EQ(inArena->findAttributeValue("late"), longValue);
+    }
+    copied = *inArena->attributes();
+    const auto arenaNode = inArena->getAttributeNode("a39");
+    inArena.reset();
+    EXPECT_EQ(arenaNode->value(), "v39") << "a node made from arena text keeps its own";
+    EXPECT_EQ(copied.valueOfNamedItem("a7"), longValue) << "the copy outlives the arena";
+    EXPECT_EQ(copied.valueOfNamedItem("late"), longValue);
+    EXPECT_EQ(copied.length(), 42u);
 }
 
 TEST(AttributeMap, DescriptionListsEachTableThatHasEntries) {

@@ -36,6 +36,8 @@ struct SmallTree {
 struct RawNode : Node {
     RawNode(NodeType type, std::string name) : Node(type, std::move(name)) {}
     RawNode(NodeType type, std::string name, std::string value) : Node(type, std::move(name), std::move(value)) {}
+    static constexpr struct Copied {} copied{};
+    RawNode(Copied, NodeType type, std::string_view name, std::string_view value) : Node(CopiedText{}, type, name, value) {}
 };
 
 }  // namespace
@@ -250,6 +252,33 @@ TEST(DOMTree, NodesWithAValueGetAChildListOfTheirOwnOnlyWhenGivenAChild) {
     EXPECT_EQ(std::make_shared<Text>("e")->childNodes()->length(), 0u);
 }
 
+// Elements too answer the one empty list until their first child: a leaf's child never shows under
+// another leaf, and a list asked for once there are children is the element's own and stays so.
+TEST(DOMTree, LeafElementsShareTheEmptyListUntilTheirFirstChild) {
+    auto first = std::make_shared<Element>("g");
+    auto second = std::make_shared<Element>("path");
+    const auto empty = first->childNodes();
+    EXPECT_EQ(second->childNodes(), empty) << "no list of their own yet";
+    EXPECT_FALSE(first->hasChildNodes());
+    EXPECT_EQ(first->firstChild(), nullptr);
+    auto child = std::make_shared<Element>("rect");
+    ASSERT_EQ(first->appendChild(child), child);
+    const auto own = first->childNodes();
+    EXPECT_NE(own, empty);
+    EXPECT_EQ(own->length(), 1u);
+    EXPECT_EQ(empty->length(), 0u) << "the shared list is never written";
+    EXPECT_EQ(second->childNodes()->length(), 0u);
+    EXPECT_EQ(child->parentNode(), first);
+    ASSERT_EQ(second->appendChild(child), child) << "a move from one element to another";
+    EXPECT_EQ(own->length(), 0u);
+    EXPECT_EQ(first->childNodes(), own) << "the emptied list stays the element's";
+    EXPECT_EQ(second->lastChild(), child);
+    EXPECT_EQ(child->parentNode(), second);
+    EXPECT_EQ(first->insertBefore(second, nullptr), second) << "a parent with children under a leaf";
+    EXPECT_EQ(second->appendChild(first), nullptr) << "its own ancestor";
+    EXPECT_EQ(std::make_shared<Document>()->childNodes()->length(), 0u);
+}
+
 TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {
     EXPECT_THROW(RawNode(NodeType::text, "#text"), foundation::InternalInconsistencyException);
     EXPECT_THROW(RawNode(NodeType::element, "g", "value"), foundation::InternalInconsistencyException);
@@ -258,6 +287,30 @@ TEST(DOMTree, KindsThatMustHaveAValueOrMustNotAreProgrammingErrors) {
     EXPECT_EQ(static_cast<int>(odd.nodeType()), 42);
     EXPECT_NE(RawNode(NodeType::element, "g").attributes(), nullptr);
     EXPECT_EQ(RawNode(NodeType::entity, "e").attributes(), nullptr);
+}
+
+// The parser's text is copied from where it was read: the node is the one a string would have made.
+TEST(DOMTree, TextCopiedFromWhereItWasReadIsTheTextAStringMakes) {
+    const std::string read = "<g>\n\t  a text longer than a short string holds  </g>";
+    const std::string_view inside = std::string_view(read).substr(3, read.size() - 7);
+    Text copied(Text::Read{}, inside);
+    Text made{std::string(inside)};
+    EXPECT_EQ(copied.nodeType(), NodeType::text);
+    EXPECT_EQ(copied.nodeName(), "#text");
+    EXPECT_EQ(copied.nodeValue(), std::string(inside));
+    EXPECT_EQ(copied.nodeValue(), made.nodeValue());
+    EXPECT_EQ(copied.data(), made.data());
+    EXPECT_EQ(copied.localName(), made.localName());
+    EXPECT_EQ(copied.namespaceURI(), std::nullopt);
+    EXPECT_EQ(copied.prefix(), std::nullopt);
+    EXPECT_EQ(copied.attributes(), nullptr);
+    EXPECT_FALSE(copied.hasChildNodes());
+    EXPECT_EQ(copied.description(), made.description());
+    EXPECT_EQ(copied.textContent(), made.textContent());
+    EXPECT_EQ(Text(Text::Read{}, "").nodeValue(), "") << "an empty text is a value, not none";
+    EXPECT_EQ(RawNode(RawNode::copied, NodeType::comment, "#comment", "c").nodeValue(), "c");
+    EXPECT_THROW(RawNode(RawNode::copied, NodeType::element, "g", "v"), foundation::InternalInconsistencyException);
+    EXPECT_THROW(RawNode(RawNode::copied, NodeType{42}, "odd", "v"), foundation::InternalInconsistencyException);
 }
 
 TEST(DOMTree, DescriptionShowsNameKindShortValueAndCounts) {

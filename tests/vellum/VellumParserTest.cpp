@@ -161,6 +161,29 @@ TEST(VellumParser, EachAttributeIsFiledOnceUnderItsOwnOrTheDefaultNamespace) {
     EXPECT_EQ(rect->attributes()->length(), 4u);
 }
 
+// Parsed leaves make no child list; nesting found later still lands under the right parent.
+TEST(VellumParser, ParsedLeavesAndEmptyGroupsHaveNoChildrenOfTheirOwn) {
+    auto result = parse(svgOpen + "><path id=\"p\" d=\"M0 0h4\"/><g id=\"empty\"></g><g id=\"outer\"><g id=\"inner\"><rect id=\"r\"/></g></g></svg>");
+    auto svg = root(*result);
+    ASSERT_TRUE(svg);
+    const auto path = svg->getElementById("p");
+    const auto empty = svg->getElementById("empty");
+    const auto outer = svg->getElementById("outer");
+    const auto inner = svg->getElementById("inner");
+    const auto rect = svg->getElementById("r");
+    ASSERT_TRUE(path && empty && outer && inner && rect);
+    EXPECT_FALSE(path->hasChildNodes());
+    EXPECT_FALSE(empty->hasChildNodes());
+    EXPECT_EQ(path->childNodes(), empty->childNodes()) << "both answer the shared empty list";
+    EXPECT_EQ(path->childNodes()->length(), 0u);
+    ASSERT_EQ(outer->childNodes()->length(), 1u);
+    EXPECT_EQ(outer->firstChild(), inner);
+    ASSERT_EQ(inner->childNodes()->length(), 1u);
+    EXPECT_EQ(inner->firstChild(), rect);
+    EXPECT_EQ(rect->parentNode(), inner);
+    EXPECT_EQ(svg->childNodes()->length(), 3u);
+}
+
 // A parent's list gets room for a few children at its first one: those past that room, and the blanks
 // between them, still land once each, in the document's order, under that parent.
 TEST(VellumParser, ManyChildrenWithBlanksBetweenThemKeepTheDocumentsOrder) {

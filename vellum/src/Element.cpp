@@ -25,11 +25,11 @@ Element::Element(std::string qualifiedName, const std::optional<std::string>& na
 }
 
 std::string Element::getAttribute(std::string_view name) const {
-    const std::string* value = findAttributeValue(name);
-    return value ? *value : std::string();
+    const auto value = findAttributeValue(name);
+    return value ? std::string(*value) : std::string();
 }
 
-const std::string* Element::findAttributeValue(std::string_view name) const {
+std::optional<std::string_view> Element::findAttributeValue(std::string_view name) const {
     return attributes()->valueOfNamedItem(name);
 }
 
@@ -52,11 +52,11 @@ std::shared_ptr<Attr> Element::removeAttributeNode(const std::shared_ptr<Attr>& 
     return Attr::from(attributes()->removeNamedItem(attribute->nodeName()));
 }
 
-bool Element::hasAttribute(std::string_view name) const { return findAttributeValue(name) != nullptr; }
+bool Element::hasAttribute(std::string_view name) const { return findAttributeValue(name).has_value(); }
 
 std::string Element::getAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
-    const std::string* value = attributes()->valueOfNamedItemNS(namespaceURI, localName);
-    return value ? *value : std::string();
+    const auto value = attributes()->valueOfNamedItemNS(namespaceURI, localName);
+    return value ? std::string(*value) : std::string();
 }
 
 void Element::setAttributeNS(std::optional<std::string> namespaceURI, std::string qualifiedName, std::string value) {
@@ -76,7 +76,7 @@ void Element::removeAttributeNS(std::string_view namespaceURI, std::string_view 
 }
 
 bool Element::hasAttributeNS(std::string_view namespaceURI, std::string_view localName) const {
-    return attributes()->valueOfNamedItemNS(namespaceURI, localName) != nullptr;
+    return attributes()->valueOfNamedItemNS(namespaceURI, localName).has_value();
 }
 
 std::shared_ptr<NodeList> Element::getElementsByTagName(std::string_view name) {

@@ -42,6 +42,42 @@ void NamedNodeMap::Entry::fileIn(std::optional<std::string_view> namespaceURI, c
     if (namespaceURI && !shared) ownNamespace = *namespaceURI;
 }
 
+NamedNodeMap::Entry::Entry(const Entry& other) { *this = other; }
+
+NamedNodeMap::Entry& NamedNodeMap::Entry::operator=(const Entry& other) {
+    if (this == &other) return *this;
+    keyBits = other.keyBits;
+    localStart = other.localStart;
+    inNamespace = other.inNamespace;
+    nodeInNamespace = other.nodeInNamespace;
+    node = other.node;
+    sharedNamespace = other.sharedNamespace;
+    ownNamespace = other.ownNamespace;
+    if (node) {
+        dropText();
+    } else {
+        keepText(other.name, other.value, nullptr);
+    }
+    return *this;
+}
+
+void NamedNodeMap::Entry::keepText(std::string_view qualifiedName, std::string_view text, NodeArena* arena) {
+    const std::size_t size = qualifiedName.size() + text.size();
+    // Written before the old text goes: a copy of an entry's own text reads from it.
+    std::unique_ptr<char[]> fresh = arena ? nullptr : std::make_unique_for_overwrite<char[]>(size);
+    char* const place = arena ? static_cast<char*>(arena->allocate(size, 1)) : fresh.get();
+    if (!qualifiedName.empty()) std::memcpy(place, qualifiedName.data(), qualifiedName.size());
+    if (!text.empty()) std::memcpy(place + qualifiedName.size(), text.data(), text.size());
+    ownText = std::move(fresh);
+    name = std::string_view(place, qualifiedName.size());
+    value = std::string_view(place + qualifiedName.size(), text.size());
+}
+
+void NamedNodeMap::Entry::dropText() const {
+    name = value = std::string_view();
+    ownText.reset();
+}
+
 NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) { *this = other; }
 
 NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
@@ -126,9 +162,8 @@ const std::shared_ptr<Node>& NamedNodeMap::nodeOf(const Entry& entry) {
     if (!entry.node) {
         const auto namespaceURI =
             entry.inNamespace && entry.nodeInNamespace ? std::optional<std::string_view>(entry.table()) : std::nullopt;
-        entry.node = Attr::makeInNamespace(namespaceURI, std::move(entry.name), std::move(entry.value));
-        entry.name = std::string();
-        entry.value = std::string();
+        entry.node = Attr::makeInNamespace(namespaceURI, std::string(entry.name), std::string(entry.value));
+        entry.dropText();
     }
     return entry.node;
 }
@@ -170,21 +205,23 @@ std::shared_ptr<Node> NamedNodeMap::getNamedItem(std::string_view name) const {
     return entry ? nodeOf(*entry) : nullptr;
 }
 
-const std::string* NamedNodeMap::valueOf(const Entry* entry) {
-    if (!entry) return nullptr;
-    if (!entry->node) return &entry->value;
-    static const std::string empty;
+std::optional<std::string_view> NamedNodeMap::valueOf(const Entry* entry) {
+    if (!entry) return std::nullopt;
+    if (!entry->node) return entry->value;
     const Attr* attribute = Attr::from(entry->node.get());
-    return attribute ? &attribute->value() : &empty;
+    return attribute ? std::string_view(attribute->value()) : std::string_view();
 }
 
-const std::string* NamedNodeMap::valueOfNamedItem(std::string_view name) const { return valueOf(entryNamed(name)); }
+std::optional<std::string_view> NamedNodeMap::valueOfNamedItem(std::string_view name) const {
+    return valueOf(entryNamed(name));
+}
 
-const std::string* NamedNodeMap::valueOfUnprefixedItem(std::string_view name) const {
+std::optional<std::string_view> NamedNodeMap::valueOfUnprefixedItem(std::string_view name) const {
     return valueOf(entryNamed(name, true));
 }
 
-const std::string* NamedNodeMap::valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const {
+std::optional<std::string_view> NamedNodeMap::valueOfNamedItemNS(std::string_view namespaceURI,
+                                                                  std::string_view localName) const {
     return valueOf(entryIn(namespaceURI, localName));
 }
 
@@ -232,6 +269,8 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
     // Nearly every attribute is in the same namespace as the one before: asked for its shared copy once.
     std::string_view lastTable;
     const std::optional<std::string>* lastShared = nullptr;
+    // Names and values go to the arena of the parse that made the map, when it is still running.
+    NodeArena* const arena = entries_.get_allocator().arenaInUse();
     for (const ParsedAttribute& attribute : attributes) {
         const std::optional<std::string_view> table =
             attribute.namespaceURI ? attribute.namespaceURI : viewOf(ownerNamespace);
@@ -257,8 +296,7 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
             entry->fileIn(table, table ? lastShared : nullptr);
             entry->keyBits = bits;
         }
-        entry->name.assign(name);
-        entry->value.assign(attribute.value);
+        entry->keepText(name, attribute.value, arena);
         entry->nodeInNamespace = attribute.namespaceURI.has_value();
         entry->localStart = localStart;
     }
@@ -338,7 +376,11 @@ std::string NamedNodeMap::description() const {
             text += ", ";
         }
         text.append(entry->key()).append(" = ");
-        text += entry->node ? entry->node->nodeValue().value_or("(null)") : entry->value;
+        if (entry->node) {
+            text += entry->node->nodeValue().value_or("(null)");
+        } else {
+            text += entry->value;
+        }
     }
     if (!dom1.empty()) dom1 = "DOM-v1(" + dom1 + ")";
     if (!dom2.empty()) dom2 = "DOM-v2(" + dom2 + "})";

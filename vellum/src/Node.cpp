@@ -60,10 +60,10 @@ const std::optional<std::string>* commonNamespace(std::string_view uri) {
 }
 
 // The attribute map is made where it is kept: assigned afterwards, its share was read back whole
-// before the two halves its maker wrote had landed, a stall for every element.
+// before the two halves its maker wrote had landed, a stall for every element. The child list waits for
+// the first child: most elements of a drawing are leaves.
 Node::Node(NodeType type, std::string name)
     : nodeType_(type),
-      childNodes_(makeNodeShared<NodeList>()),
       attributes_(type == NodeType::element ? makeNodeShared<NamedNodeMap>() : nullptr),
       namespaceURI_(&noText()) {
     if (isKnown(type) && hasValue(type)) {
@@ -84,6 +84,14 @@ Node::Node(NodeType type, std::string name, std::string value)
     if (isKnown(type)) {
         nodeName_ = std::move(name);
         nodeValue_ = std::move(value);
+    }
+}
+
+Node::Node(CopiedText, NodeType type, std::string_view name, std::string_view value)
+    : nodeType_(type), nodeName_(name), nodeValue_(std::in_place, value), namespaceURI_(&noText()) {
+    if (!isKnown(type) || !hasValue(type)) {
+        foundation::raiseAssertion(
+            foundation::format("NodeType = %i cannot be made from read text; only nodes with a value can", static_cast<int>(type)));
     }
 }
 

@@ -199,8 +199,7 @@ void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& 
 
 void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
-    const std::string* data = findAttributeValue("d");
-    parseData(data ? std::string_view(*data) : std::string_view());
+    parseData(findAttributeValue("d").value_or(std::string_view()));
     limitPathSegments(result);
 }
 

@@ -175,13 +175,13 @@ void SVGElement::postProcessAttributesAddingErrorsTo(VellumParseResult&) {
     // their filter bits are worked out once.
     static const NamedNodeMap::Name idName("id"), styleName("style"), className("class"),
         transformName("transform"), gradientTransformName("gradientTransform");
-    if (const std::string* id = findAttributeValue(idName); id && !id->empty()) rareTexts().identifier = *id;
-    if (const std::string* style = findAttributeValue(styleName)) {
+    if (const auto id = findAttributeValue(idName); id && !id->empty()) rareTexts().identifier = std::string(*id);
+    if (const auto style = findAttributeValue(styleName)) {
         style_ = std::make_shared<CSSStyleDeclaration>();
-        style_->setCssText(*style);
+        style_->setCssText(std::string(*style));
     }
-    if (const std::string* name = findAttributeValue(className)) rareTexts().className = *name;
-    const std::string* text = findAttributeValue(transformName);
+    if (const auto name = findAttributeValue(className)) rareTexts().className = std::string(*name);
+    auto text = findAttributeValue(transformName);
     if (!text || text->empty()) text = findAttributeValue(gradientTransformName);
     if (text && !text->empty() && SVGElement::as<SVGTransformable>(this)) applyTransformAttribute(*text);
 }

@@ -130,7 +130,7 @@ struct SVGElement::ComputedStyle {
     void fileOwnAttributes(const NamedNodeMap& attributes, const std::vector<NamedNodeMap::Name>& names);
     // Files `value` (the element's own, or null) under `id`: a copy the scope's store keeps, marked
     // when it says "inherit".
-    const std::string* fileOwn(std::size_t id, const std::string* value);
+    const std::string* fileOwn(std::size_t id, std::optional<std::string_view> value);
 };
 
 struct SVGElement::CascadeScope::Store {
@@ -175,7 +175,7 @@ struct SVGElement::CascadeScope::Store {
 
     // A copy of a value that stays where it is for the scope: a document changed meanwhile (which the
     // scope does not follow) leaves an answer out of date, never one read from freed text.
-    const std::string& keep(const std::string& value) { return values.next() = value; }
+    const std::string& keep(std::string_view value) { return values.next() = value; }
 
     // Objects made in blocks that never move, growing as the document proves large.
     template <class T>
@@ -263,10 +263,11 @@ std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store
     return std::make_unique<Store>();
 }
 
-const std::string* SVGElement::ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const {
+std::optional<std::string_view> SVGElement::ownCascadedValue(const NamedNodeMap::Name& name,
+                                                             const StyleSheetList* sheets) const {
     // Most elements have neither inline style nor sheets to match: the attribute is the answer.
     if (style_ || sheets) {
-        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name.text)) return value;
+        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name.text)) return *value;
     }
     // One look-up: most properties are absent, and absent is the common answer.
     return attributes()->valueOfNamedItem(name);
@@ -296,20 +297,20 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     return style;
 }
 
-const std::string* SVGElement::ComputedStyle::fileOwn(std::size_t id, const std::string* value) {
+const std::string* SVGElement::ComputedStyle::fileOwn(std::size_t id, std::optional<std::string_view> value) {
     const std::uint32_t bit = std::uint32_t{1} << id;
-    if (value) value = &activeStore->keep(*value);
-    own[id] = value;
+    const std::string* kept = value ? &activeStore->keep(*value) : nullptr;
+    own[id] = kept;
     ownKnown |= bit;
-    if (value && isInheritKeyword(*value)) ownIsInheritKeyword |= bit;
-    return value;
+    if (kept && isInheritKeyword(*kept)) ownIsInheritKeyword |= bit;
+    return kept;
 }
 
 void SVGElement::ComputedStyle::fileOwnAttributes(const NamedNodeMap& attributes,
                                                   const std::vector<NamedNodeMap::Name>& names) {
     constexpr std::size_t usual = static_cast<std::size_t>(StyleProperty::count);
     for (std::size_t id = 0; id < usual; ++id) {
-        if (const std::string* value = attributes.valueOfNamedItem(names[id])) {
+        if (const auto value = attributes.valueOfNamedItem(names[id])) {
             fileOwn(id, value);
         } else {
             own[id] = nullptr;

@@ -161,7 +161,7 @@ std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElemen
 std::string SVGHelperUtilities::referenceText(const Element& element) {
     // An unprefixed href sits in the element's default namespace, or in the plain table without one;
     // looked up by name alone it could be a prefixed one of any namespace.
-    if (const std::string* plain = element.attributes()->valueOfUnprefixedItem("href")) return *plain;
+    if (const auto plain = element.attributes()->valueOfUnprefixedItem("href")) return std::string(*plain);
     return element.getAttributeNS(xlinkNamespaceURI, "href");
 }
 

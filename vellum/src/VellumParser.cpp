@@ -408,7 +408,7 @@ const std::shared_ptr<Node>& VellumParser::currentParent() const {
 
 void VellumParser::flushCharacters() {
     if (storedChars_.empty()) return;
-    if (const auto& parent = currentParent()) Node::appendParsedChild(parent, makeNodeShared<Text>(storedChars_));
+    if (const auto& parent = currentParent()) Node::appendParsedChild(parent, makeNodeShared<Text>(Text::Read{}, storedChars_));
     storedChars_.clear();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "vellum/Node.h"
 
@@ -23,11 +24,16 @@ public:
 
 protected:
     CharacterData(NodeType type, std::string name, std::string value);
+    CharacterData(CopiedText copied, NodeType type, std::string_view name, std::string_view value)
+        : Node(copied, type, name, value) {}
 };
 
 class Text : public CharacterData {
 public:
     explicit Text(std::string value) : CharacterData(NodeType::text, "#text", std::move(value)) {}
+    // The same text copied from where the parser read it.
+    struct Read {};
+    Text(Read, std::string_view value) : CharacterData(CopiedText{}, NodeType::text, "#text", value) {}
     // Unsupported: fails the assertion handler.
     std::shared_ptr<Text> splitText(std::uint64_t offset);
 

@@ -41,11 +41,11 @@ public:
 
     std::string getAttribute(std::string_view name) const;
     // The attribute's value where it is kept, until the attributes change (empty for a node of another
-    // kind filed in its place), or null when there is nothing of that name: hasAttribute's answer and
+    // kind filed in its place), or none when there is nothing of that name: hasAttribute's answer and
     // getAttribute's text at once.
-    const std::string* findAttributeValue(std::string_view name) const;
+    std::optional<std::string_view> findAttributeValue(std::string_view name) const;
     // The same for a name whose filter bits the caller worked out once.
-    const std::string* findAttributeValue(const NamedNodeMap::Name& name) const {
+    std::optional<std::string_view> findAttributeValue(const NamedNodeMap::Name& name) const {
         return attributes()->valueOfNamedItem(name);
     }
     void setAttribute(std::string name, std::string value);

@@ -59,9 +59,9 @@ public:
     // The same look-up without taking a share of the node: the map keeps it alive.
     const Node* findNamedItem(std::string_view name) const;
     // The value of what getNamedItem would find, read without making its node: an attribute's value,
-    // the empty text for another kind of node, null when there is nothing of that name. The text is
+    // the empty text for another kind of node, none when there is nothing of that name. The text is
     // the map's until the map changes.
-    const std::string* valueOfNamedItem(std::string_view name) const;
+    std::optional<std::string_view> valueOfNamedItem(std::string_view name) const;
     // A name with its filter bits worked out once, for a caller asking many maps the same question.
     struct Name {
         explicit Name(std::string_view text) : text(text), bits(nameBits(text)) {}
@@ -69,12 +69,12 @@ public:
         std::uint64_t bits;
     };
     // valueOfNamedItem for such a name: a map without it answers from its filter, inline.
-    const std::string* valueOfNamedItem(const Name& name) const {
-        return mayHold(name.bits) ? valueOf(entryNamed(name.text, name.bits)) : nullptr;
+    std::optional<std::string_view> valueOfNamedItem(const Name& name) const {
+        return mayHold(name.bits) ? valueOf(entryNamed(name.text, name.bits)) : std::nullopt;
     }
     // The same for an item whose name is written without a prefix: by name, else in the first
     // namespace holding one ("href" never finds "xlink:href").
-    const std::string* valueOfUnprefixedItem(std::string_view name) const;
+    std::optional<std::string_view> valueOfUnprefixedItem(std::string_view name) const;
     // Stored under the node's name; answers the node it replaced.
     std::shared_ptr<Node> setNamedItem(const std::shared_ptr<Node>& node);
     std::shared_ptr<Node> removeNamedItem(std::string_view name);
@@ -88,7 +88,7 @@ public:
 
     std::shared_ptr<Node> getNamedItemNS(std::string_view namespaceURI, std::string_view localName) const;
     // The same for getNamedItemNS.
-    const std::string* valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const;
+    std::optional<std::string_view> valueOfNamedItemNS(std::string_view namespaceURI, std::string_view localName) const;
     std::shared_ptr<Node> setNamedItemNS(const std::shared_ptr<Node>& node);
     // Filed under the node's namespace, else `ownerNamespace`; with neither, by name.
     std::shared_ptr<Node> setNamedItemNS(const std::shared_ptr<Node>& node, const std::optional<std::string>& ownerNamespace);
@@ -111,6 +111,11 @@ private:
     struct Entry {
         // Provided, so that a new entry is not zeroed before its members are made.
         Entry() {}
+        // A copy keeps its text on the heap: the arena holding the original's may go before it.
+        Entry(const Entry& other);
+        Entry& operator=(const Entry& other);
+        Entry(Entry&&) = default;
+        Entry& operator=(Entry&&) = default;
 
         // First, beside the name: a look-up passing an entry reads these, and only a match reads on.
         // nameBits of its key: most entries a look-up passes differ there, without comparing text.
@@ -122,9 +127,11 @@ private:
         bool nodeInNamespace = false;
         // Made when first asked for, or filed as a node; from then on it holds the name and value.
         mutable std::shared_ptr<Node> node;
-        // Without a node: the qualified name and the value.
-        mutable std::string name;
-        mutable std::string value;
+        // Without a node: the qualified name and the value, side by side in the arena of the parse that
+        // filed them (the map keeps it alive), else in `ownText`.
+        mutable std::string_view name;
+        mutable std::string_view value;
+        mutable std::unique_ptr<char[]> ownText;
         // The namespace table it is in: a common namespace is shared, another is kept here.
         const std::optional<std::string>* sharedNamespace = nullptr;
         std::string ownNamespace;
@@ -136,6 +143,9 @@ private:
         auto sortKey() const { return std::tuple(inNamespace, table(), key()); }
         // `shared` is commonNamespace's answer for the namespace.
         void fileIn(std::optional<std::string_view> namespaceURI, const std::optional<std::string>* shared);
+        // Copies the name and value into `arena`, or onto the heap without one.
+        void keepText(std::string_view qualifiedName, std::string_view text, NodeArena* arena);
+        void dropText() const;
     };
     using Entries = std::vector<Entry, NodeArenaOrHeapAllocator<Entry>>;
 
@@ -145,7 +155,7 @@ private:
     Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits);
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key) const;
     const Entry* entryIn(std::optional<std::string_view> namespaceURI, std::string_view key, std::uint64_t keyBits) const;
-    static const std::string* valueOf(const Entry* entry);
+    static std::optional<std::string_view> valueOf(const Entry* entry);
     static std::string_view qualifiedNameOf(const Entry& entry);
     // The entry's node, made now if it has none yet.
     static const std::shared_ptr<Node>& nodeOf(const Entry& entry);

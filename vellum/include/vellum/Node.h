@@ -50,7 +50,8 @@ public:
     std::shared_ptr<Node> parentNode() const { return parentNode_.lock(); }
     // Element classes that follow their place in the tree override this; tree changes call it.
     virtual void setParentNode(const std::shared_ptr<Node>& parent);
-    // Nodes with a value (text above all) get their own list only when a child is put under them.
+    // A node gets its own list only when a child is put under it (most are leaves: text between
+    // elements, paths); before, every node answers one empty list that never changes.
     const std::shared_ptr<NodeList>& childNodes() const { return childNodes_ ? childNodes_ : noChildren(); }
     // Only elements have an attribute map.
     const std::shared_ptr<NamedNodeMap>& attributes() const { return attributes_; }
@@ -113,6 +114,10 @@ protected:
     Node(NodeType type, std::string name);
     // For nodes with a value (attributes, character data, processing instructions).
     Node(NodeType type, std::string name, std::string value);
+    // For text the parser read: name and value copied straight into their places, without passing
+    // through temporaries (a document holds about as many text nodes as elements).
+    struct CopiedText {};
+    Node(CopiedText, NodeType type, std::string_view name, std::string_view value);
     // The namespaced forms call this: local name and prefix from the qualified name.
     void postInitNamespaceHandling(std::optional<std::string> namespaceURI);
     // The same from a view: the common namespaces are shared by every node, so most nodes copy nothing.

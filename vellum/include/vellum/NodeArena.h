@@ -133,6 +133,9 @@ public:
     }
     NodeArenaOrHeapAllocator select_on_container_copy_construction() const { return {}; }
 
+    // The arena this allocator takes from, while its parse runs on this thread; else null.
+    NodeArena* arenaInUse() const { return arena_ && arena_ == NodeArena::current() ? arena_ : nullptr; }
+
     T* allocate(std::size_t count) {
         if (arena_ && arena_ == NodeArena::current()) {
             return static_cast<T*>(arena_->allocate(count * sizeof(T), alignof(T)));

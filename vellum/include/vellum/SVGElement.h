@@ -276,7 +276,7 @@ protected:
 private:
     struct ComputedStyle;
     // Inline style, sheets and attribute: the value without inheritance, as the document holds it.
-    const std::string* ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const;
+    std::optional<std::string_view> ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const;
     // The cascade within the running scope, for the property filed under `id`.
     const std::string* cascadedValue(std::size_t id, bool inherit) const;
     // This element's record in the running scope, made on first use.
