@@ -282,7 +282,7 @@ private:
         if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
         if (s_.subpaths.empty()) begin(p0.vertex());
         // The curve lies within the hull of its control points: their coordinates stand for its own.
-        inRange_ &= p0.within(largestCoordinate) & p1.within(largestCoordinate) & p2.within(largestCoordinate) &
+        inRange_ &= p0.within(largestCoordinate) && p1.within(largestCoordinate) && p2.within(largestCoordinate) &&
                     p3.within(largestCoordinate);
         int n = *steps;
         // The points' bounds and area stay in registers until the curve is done.
