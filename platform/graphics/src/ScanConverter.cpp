@@ -91,6 +91,63 @@ thread_local std::vector<Bounds> scratchBoxes;
 // The border of fills whose subpaths overlap.
 thread_local BorderTracer scratchTracer;
 
+// A vertex's two coordinates side by side, with SSE2 in one register: a curve's arithmetic is the
+// same for x as for y, and both at once take half the instructions. Each operation rounds as the
+// one it stands for does on each coordinate.
+struct Lanes {
+#ifdef __SSE2__
+    __m128d v;
+    Lanes(__m128d both) : v(both) {}
+    Lanes(Vertex p) : v(_mm_set_pd(p.y, p.x)) {}
+    Vertex vertex() const {
+        Vertex p;
+        _mm_storeu_pd(&p.x, v);
+        return p;
+    }
+    static Lanes same(double value) { return _mm_set1_pd(value); }
+    Lanes operator+(Lanes o) const { return _mm_add_pd(v, o.v); }
+    Lanes operator-(Lanes o) const { return _mm_sub_pd(v, o.v); }
+    Lanes operator*(Lanes o) const { return _mm_mul_pd(v, o.v); }
+    Lanes operator-() const { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
+    // Each lane as std::min(a, b) and std::max(a, b) give it: `a`'s unless `b`'s is below (above) it.
+    friend Lanes lower(Lanes a, Lanes b) { return _mm_min_pd(b.v, a.v); }
+    friend Lanes higher(Lanes a, Lanes b) { return _mm_max_pd(b.v, a.v); }
+    // Whether a lane of `a` is at most the same of `b`.
+    friend bool anyAtMost(Lanes a, Lanes b) { return _mm_movemask_pd(_mm_cmple_pd(a.v, b.v)) != 0; }
+    // Whether both lanes are at most `limit` in size.
+    bool within(double limit) const {
+        __m128d size = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
+        return _mm_movemask_pd(_mm_cmple_pd(size, _mm_set1_pd(limit))) == 3;
+    }
+    // a.x * b.y - a.y * b.x: twice the signed area of the triangle of the origin, `a` and `b`.
+    friend double cross(Lanes a, Lanes b) {
+        __m128d products = _mm_mul_pd(a.v, _mm_shuffle_pd(b.v, b.v, 1));
+        return _mm_cvtsd_f64(_mm_sub_sd(products, _mm_unpackhi_pd(products, products)));
+    }
+    // The sum of the squares of the coordinates.
+    double squaredLength() const {
+        __m128d squares = _mm_mul_pd(v, v);
+        return _mm_cvtsd_f64(_mm_add_sd(squares, _mm_unpackhi_pd(squares, squares)));
+    }
+#else
+    double x, y;
+    Lanes(Vertex p) : x(p.x), y(p.y) {}
+    Lanes(double x, double y) : x(x), y(y) {}
+    Vertex vertex() const { return {x, y}; }
+    static Lanes same(double value) { return {value, value}; }
+    Lanes operator+(Lanes o) const { return {x + o.x, y + o.y}; }
+    Lanes operator-(Lanes o) const { return {x - o.x, y - o.y}; }
+    Lanes operator*(Lanes o) const { return {x * o.x, y * o.y}; }
+    Lanes operator-() const { return {-x, -y}; }
+    friend Lanes lower(Lanes a, Lanes b) { return {std::min(a.x, b.x), std::min(a.y, b.y)}; }
+    friend Lanes higher(Lanes a, Lanes b) { return {std::max(a.x, b.x), std::max(a.y, b.y)}; }
+    friend bool anyAtMost(Lanes a, Lanes b) { return a.x <= b.x || a.y <= b.y; }
+    bool within(double limit) const { return std::abs(x) <= limit && std::abs(y) <= limit; }
+    friend double cross(Lanes a, Lanes b) { return a.x * b.y - b.x * a.y; }
+    double squaredLength() const { return x * x + y * y; }
+#endif
+};
+
 // Flattens a path into device-space polygons, their bounds and signed areas.
 struct Polygons {
     const std::vector<Point>& points;
@@ -99,41 +156,51 @@ struct Polygons {
 
 class Flattener {
 public:
-    Flattener(const AffineTransform& t, double tolerance, Scratch& s) : t_(t), tolerance_(tolerance), s_(s) {
+    Flattener(const AffineTransform& t, double tolerance, Scratch& s)
+        : t_(t), xColumn_(Vertex{t.a, t.b}), yColumn_(Vertex{t.c, t.d}), offset_(Vertex{t.tx, t.ty}),
+          steps_(tolerance, mostCurveSegments), s_(s) {
         s_.vertices.clear();
         s_.subpaths.clear();
     }
 
     bool run(const Path& path) {
+        // The current point and subpath start in both spaces: each point is mapped once, where it
+        // first comes, and a curve starts from the device point its predecessor ended at.
         Point current{}, start{};
+        Lanes currentDevice = map(current), startDevice = currentDevice;
         for (const PathElement& element : path.elements()) {
             const auto& p = element.points;
             switch (element.kind) {
                 case PathElement::Kind::moveTo:
                     closeSubpath();
-                    begin(t_.apply(p[0]));
+                    currentDevice = startDevice = map(p[0]);
+                    begin(currentDevice.vertex());
                     current = start = p[0];
                     break;
                 case PathElement::Kind::lineTo:
-                    add(t_.apply(p[0]));
+                    currentDevice = map(p[0]);
+                    add(currentDevice.vertex());
                     current = p[0];
                     break;
                 case PathElement::Kind::quadCurveTo: {
                     auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                    if (!cubic(t_.apply(current), t_.apply(c1), t_.apply(c2), t_.apply(p[1]))) return false;
-                    current = p[1];
+                    Lanes end = map(p[1]);
+                    if (!cubic(currentDevice, map(c1), map(c2), end)) return false;
+                    current = p[1], currentDevice = end;
                     break;
                 }
-                case PathElement::Kind::curveTo:
-                    if (!cubic(t_.apply(current), t_.apply(p[0]), t_.apply(p[1]), t_.apply(p[2]))) return false;
-                    current = p[2];
+                case PathElement::Kind::curveTo: {
+                    Lanes end = map(p[2]);
+                    if (!cubic(currentDevice, map(p[0]), map(p[1]), end)) return false;
+                    current = p[2], currentDevice = end;
                     break;
+                }
                 case PathElement::Kind::closeSubpath:
                     // A fill closes every subpath anyway; what follows starts again from its start.
                     if (!s_.subpaths.empty()) s_.subpaths.back().closed = true;
                     closeSubpath();
-                    begin(t_.apply(start));
-                    current = start;
+                    begin(startDevice.vertex());
+                    current = start, currentDevice = startDevice;
                     break;
             }
         }
@@ -163,6 +230,9 @@ private:
     // Coordinates and the count of points are checked once a path (the count also before a curve
     // adds its points).
     bool usable() const { return inRange_ && s_.vertices.size() <= mostPoints; }
+
+    // t_.apply(p), both coordinates at once.
+    Lanes map(Point p) const { return xColumn_ * Lanes::same(p.x) + yColumn_ * Lanes::same(p.y) + offset_; }
 
     static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
 
@@ -198,55 +268,61 @@ private:
         subpath.twiceArea = area_ + (last.x * first.y - first.x * last.y);
     }
 
-    bool cubic(Vertex p0, Vertex p1, Vertex p2, Vertex p3) {
+    bool cubic(Lanes p0, Lanes p1, Lanes p2, Lanes p3) {
         // A curve wholly above, below or right of the clip draws nothing there, and one wholly to its
         // left only adds winding as its chord does.
-        double hullMinY = std::min({p0.y, p1.y, p2.y, p3.y}), hullMaxY = std::max({p0.y, p1.y, p2.y, p3.y});
-        double hullMinX = std::min({p0.x, p1.x, p2.x, p3.x}), hullMaxX = std::max({p0.x, p1.x, p2.x, p3.x});
-        if (hullMaxY <= clipTop || hullMinY >= clipBottom || hullMinX >= clipRight || hullMaxX <= clipLeft) {
-            add(p3);
+        Lanes hullLow = lower(lower(lower(p0, p1), p2), p3), hullHigh = higher(higher(higher(p0, p1), p2), p3);
+        if (anyAtMost(hullHigh, Vertex{clipLeft, clipTop}) || anyAtMost(Vertex{clipRight, clipBottom}, hullLow)) {
+            add(p3.vertex());
             return true;
         }
-        auto steps = cubicSteps(p0, p1, p2, p3, tolerance_, mostCurveSegments);
+        const Lanes two = Lanes::same(2), three = Lanes::same(3);
+        Lanes dd1 = p0 - two * p1 + p2, dd2 = p1 - two * p2 + p3;
+        auto steps = steps_.forSquared(std::max(dd1.squaredLength(), dd2.squaredLength()));
         if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
-        if (s_.subpaths.empty()) begin(p0);
+        if (s_.subpaths.empty()) begin(p0.vertex());
         // The curve lies within the hull of its control points: their coordinates stand for its own.
-        inRange_ &= inRange(p0) && inRange(p1) && inRange(p2) && inRange(p3);
+        inRange_ &= p0.within(largestCoordinate) && p1.within(largestCoordinate) && p2.within(largestCoordinate) &&
+                    p3.within(largestCoordinate);
         int n = *steps;
-        // Forward differences of the polynomial: three additions a point. Few steps take their
-        // reciprocal from a table rather than a division.
-        static constexpr double reciprocals[] = {0, 1, 1 / 2.0, 1 / 3.0, 1 / 4.0, 1 / 5.0, 1 / 6.0, 1 / 7.0, 1 / 8.0};
-        double h = n <= 8 ? reciprocals[n] : 1.0 / n, h2 = h * h, h3 = h2 * h;
-        Vertex a{-p0.x + 3 * p1.x - 3 * p2.x + p3.x, -p0.y + 3 * p1.y - 3 * p2.y + p3.y};
-        Vertex b{3 * (p0.x - 2 * p1.x + p2.x), 3 * (p0.y - 2 * p1.y + p2.y)};
-        Vertex c{3 * (p1.x - p0.x), 3 * (p1.y - p0.y)};
-        Vertex d1{a.x * h3 + b.x * h2 + c.x * h, a.y * h3 + b.y * h2 + c.y * h};
-        Vertex d2{6 * a.x * h3 + 2 * b.x * h2, 6 * a.y * h3 + 2 * b.y * h2};
-        Vertex d3{6 * a.x * h3, 6 * a.y * h3};
         // The points' bounds and area stay in registers until the curve is done.
-        Vertex low = p3, high = p3, last = s_.vertices.back(), point = p0;
+        Lanes low = p3, high = p3, last = s_.vertices.back();
         double area = 0;
-        auto emit = [&](Vertex v) {
-            area += last.x * v.y - v.x * last.y;
-            low = {std::min(low.x, v.x), std::min(low.y, v.y)};
-            high = {std::max(high.x, v.x), std::max(high.y, v.y)};
-            s_.vertices.push_back(v);
+        auto emit = [&](Lanes v) {
+            area += cross(last, v);
+            low = lower(low, v);
+            high = higher(high, v);
+            s_.vertices.push_back(v.vertex());
             last = v;
         };
-        for (int i = 1; i < n; ++i) {
-            point.x += d1.x, point.y += d1.y;
-            d1.x += d2.x, d1.y += d2.y;
-            d2.x += d3.x, d2.y += d3.y;
-            emit(point);
+        // A third of a small drawing's curves are one chord, with no points between its ends.
+        if (n > 1) {
+            // Forward differences of the polynomial: three additions a point. Few steps take their
+            // reciprocal from a table rather than a division.
+            static constexpr double reciprocals[] = {0, 1, 1 / 2.0, 1 / 3.0, 1 / 4.0, 1 / 5.0, 1 / 6.0, 1 / 7.0, 1 / 8.0};
+            double h = n <= 8 ? reciprocals[n] : 1.0 / n, h2 = h * h, h3 = h2 * h;
+            const Lanes step = Lanes::same(h), step2 = Lanes::same(h2), step3 = Lanes::same(h3);
+            Lanes a = -p0 + three * p1 - three * p2 + p3, b = three * dd1, c = three * (p1 - p0);
+            Lanes sixA = Lanes::same(6) * a;
+            Lanes d1 = a * step3 + b * step2 + c * step, d2 = sixA * step3 + two * b * step2, d3 = sixA * step3;
+            Lanes point = p0;
+            for (int i = 1; i < n; ++i) {
+                point = point + d1;
+                d1 = d1 + d2;
+                d2 = d2 + d3;
+                emit(point);
+            }
         }
         emit(p3);
         area_ += area;
-        bound(low, high);
+        bound(low.vertex(), high.vertex());
         return true;
     }
 
     const AffineTransform& t_;
-    double tolerance_;
+    // The transform's columns: what a unit of x and of y adds, and where the origin goes.
+    Lanes xColumn_, yColumn_, offset_;
+    CurveSteps steps_;
     Scratch& s_;
     // The open subpath's twice area, filed when it closes.
     double area_ = 0;

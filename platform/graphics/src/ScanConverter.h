@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "gfx/Bitmap.h"
 #include "gfx/Geometry.h"
 #include "gfx/Path.h"
@@ -119,25 +123,59 @@ inline double largestStretch(const AffineTransform& t) {
 // thousands of round corners of a wide pen, would otherwise take gigabytes.
 constexpr std::size_t mostPoints = std::size_t(1) << 20;
 
-// How many equal steps of the cubic p0..p3 keep its chords within `tolerance` of it: those where 3/4
+// How many equal steps of a cubic p0..p3 keep its chords within `tolerance` of it: those where 3/4
 // of its largest second difference over the squared count is under the tolerance. Nothing where that
-// passes `most` (a curve far larger than any target).
-inline std::optional<int> cubicSteps(Point p0, Point p1, Point p2, Point p3, double tolerance, int most) {
-    double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
-    double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
-    double squared = std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2);
-    // n steps do where 0.75 dd <= n^2 tolerance, or 0.5625 dd^2 <= n^4 tolerance^2: up to eight steps
-    // (most curves of a small drawing take one or two) counted without the two square roots.
-    double scaled = 0.5625 * squared, limit = tolerance * tolerance;
-    if (scaled <= 4096 * limit) {
-        int steps = 1;
-        for (double fourth : {1.0, 16.0, 81.0, 256.0, 625.0, 1296.0, 2401.0}) steps += scaled > fourth * limit;
-        if (steps > most) return std::nullopt;
-        return steps;
+// passes `most` (a curve far larger than any target). Made once for the many curves of a path.
+class CurveSteps {
+public:
+    CurveSteps(double tolerance, int most) : tolerance_(tolerance), limit_(tolerance * tolerance), most_(most) {
+        constexpr double fourths[] = {1.0, 16.0, 81.0, 256.0, 625.0, 1296.0, 2401.0, 4096.0};
+        for (int i = 0; i < 8; ++i) bounds_[i] = fourths[i] * limit_;
     }
-    double steps = std::ceil(std::sqrt(0.75 * std::sqrt(squared) / tolerance));
-    if (!(steps <= most)) return std::nullopt;
-    return std::max(1, int(steps));
+
+    std::optional<int> operator()(Point p0, Point p1, Point p2, Point p3) const {
+        double ddx1 = p0.x - 2 * p1.x + p2.x, ddy1 = p0.y - 2 * p1.y + p2.y;
+        double ddx2 = p1.x - 2 * p2.x + p3.x, ddy2 = p1.y - 2 * p2.y + p3.y;
+        return forSquared(std::max(ddx1 * ddx1 + ddy1 * ddy1, ddx2 * ddx2 + ddy2 * ddy2));
+    }
+
+    // The same for a curve whose larger second difference has this squared length.
+    std::optional<int> forSquared(double squared) const {
+        // n steps do where 0.75 dd <= n^2 tolerance, or 0.5625 dd^2 <= n^4 tolerance^2: up to eight
+        // steps (most curves of a small drawing take one or two) counted without the two square roots.
+        double scaled = 0.5625 * squared;
+        if (scaled <= bounds_[7]) {
+#ifdef __SSE2__
+            // Two bounds a comparison; each passed counts -1 in its lane (none passes the last).
+            __m128d both = _mm_set1_pd(scaled);
+            __m128i passed = _mm_add_epi64(
+                _mm_add_epi64(_mm_castpd_si128(_mm_cmpgt_pd(both, _mm_load_pd(bounds_))),
+                              _mm_castpd_si128(_mm_cmpgt_pd(both, _mm_load_pd(bounds_ + 2)))),
+                _mm_add_epi64(_mm_castpd_si128(_mm_cmpgt_pd(both, _mm_load_pd(bounds_ + 4))),
+                              _mm_castpd_si128(_mm_cmpgt_pd(both, _mm_load_pd(bounds_ + 6)))));
+            passed = _mm_add_epi64(passed, _mm_unpackhi_epi64(passed, passed));
+            int steps = 1 - _mm_cvtsi128_si32(passed);
+#else
+            int steps = 1;
+            for (int i = 0; i < 7; ++i) steps += scaled > bounds_[i];
+#endif
+            if (steps > most_) return std::nullopt;
+            return steps;
+        }
+        double steps = std::ceil(std::sqrt(0.75 * std::sqrt(squared) / tolerance_));
+        if (!(steps <= most_)) return std::nullopt;
+        return std::max(1, int(steps));
+    }
+
+private:
+    double tolerance_, limit_;
+    // n^4 tolerance^2 for n from 1 to 8.
+    alignas(16) double bounds_[8];
+    int most_;
+};
+
+inline std::optional<int> cubicSteps(Point p0, Point p1, Point p2, Point p3, double tolerance, int most) {
+    return CurveSteps(tolerance, most)(p0, p1, p2, p3);
 }
 
 // How a wide stroke's outline turns at its corners and ends.

@@ -719,6 +719,117 @@ TEST(ScanConverter, CurvesTakeTheFewestStepsWithinTheTolerance) {
     EXPECT_FALSE(raster::cubicSteps({0, 0}, {0, 4e9}, {4e9, 4e9}, {4e9, 0}, 0.1, raster::mostCurveSegments));
 }
 
+// The count changes exactly where 0.5625 dd^2 passes n^4 tolerance^2, in either coordinate and in
+// both ways of counting: at a tolerance of 0.75 a curve whose second difference is n^2 takes n steps
+// and one a shade longer n + 1 (past eight, from the square roots). Counts made once for a tolerance
+// and used for many curves agree with those made for each.
+TEST(ScanConverter, CurveStepsChangeExactlyAtTheirBounds) {
+    const raster::CurveSteps counts(0.75, raster::mostCurveSegments);
+    for (int n = 1; n <= 9; ++n) {
+        for (double d : {double(n * n), n * n + 0x1p-20}) {
+            int expected = d == n * n ? n : n + 1;
+            // Second differences d and 0: along x, then along y.
+            for (bool alongY : {false, true}) {
+                auto at = [&](double t) { return alongY ? Point{1, t} : Point{t, -1}; };
+                auto steps = counts(at(0), at(0), at(d), at(2 * d));
+                ASSERT_TRUE(steps) << n << " " << d;
+                EXPECT_EQ(*steps, expected) << n << " " << d << " " << alongY;
+                EXPECT_EQ(raster::cubicSteps(at(0), at(0), at(d), at(2 * d), 0.75, raster::mostCurveSegments), steps);
+            }
+        }
+    }
+    EXPECT_EQ(counts({0, 0}, {1, 1}, {2, 2}, {3, 3}), 1);
+    // Past `most` in the compared range there is no count either.
+    EXPECT_EQ(raster::CurveSteps(0.75, 3)({0, 0}, {0, 0}, {9, 0}, {18, 0}), 3);
+    EXPECT_FALSE(raster::CurveSteps(0.75, 3)({0, 0}, {0, 0}, {16, 0}, {32, 0}));
+}
+
+// Each curve starts from the device point the element before it ended at: a move, a line, a curve, a
+// quadratic or a close (back at the subpath's start). Under a rotation and scale the fill matches
+// Cairo's, even-odd too.
+TEST(ScanConverter, CurvesStartWhereTheElementBeforeThemEnded) {
+    Path path;
+    path.moveTo({-6, -6});
+    path.curveTo({-2, -9}, {3, -8}, {6, -5});
+    path.lineTo({7, 0});
+    path.quadCurveTo({8, 6}, {2, 7});
+    path.curveTo({-2, 8}, {-6, 5}, {-7, 1});
+    path.closeSubpath();
+    // Outside the first, from its start.
+    path.curveTo({-8, -5}, {-9, -5}, {-9, -3});
+    path.lineTo({-10, -9});
+    path.closeSubpath();
+    path.moveTo({1, -2});
+    path.quadCurveTo({4, 0}, {1, 3});
+    path.quadCurveTo({-1, 0}, {1, -2});
+    for (FillRule rule : {FillRule::winding, FillRule::evenOdd}) {
+        Difference difference = compare([&](Context& context) {
+            context.translateBy(20.3, 19.6);
+            context.rotateBy(0.7);
+            context.scaleBy(2.2, 1.7);
+            fillWith(context, path, rule, Color{0.2, 0.5, 0.9, 0.8});
+        });
+        EXPECT_EQ(difference.beyondSampling, 0) << int(rule);
+        EXPECT_LE(difference.largest, cairoSampling) << int(rule);
+    }
+}
+
+// Flattening maps the points first, then steps along the curves in device space: a path filled
+// through a transform and the same path mapped beforehand come out pixel for pixel the same. Curves
+// within the tolerance of their chord add just their end, as a line to it would.
+TEST(ScanConverter, CurvesFlattenAsTheirMappedPointsDo) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> at(-9, 9), nudge(-0.002, 0.002);
+    AffineTransform transform{1.7, 0.6, -0.9, 1.3, 20.25, 19.5};
+    auto fill = [&](const Path& shape, const AffineTransform& toDevice) {
+        Bitmap image = background();
+        EXPECT_TRUE(raster::fillPath(shape, toDevice, 0.25, FillRule::winding, 0xC0602010u, targetOf(image)));
+        return image.pixels;
+    };
+    for (int trial = 0; trial < 20; ++trial) {
+        // `chords` has a line where `path` has a curve a few thousandths off its chord's thirds.
+        Path path, chords;
+        for (int subpath = 0; subpath < 2; ++subpath) {
+            Point from{at(random), at(random)};
+            path.moveTo(from), chords.moveTo(from);
+            for (int corner = 0; corner < 4; ++corner) {
+                Point end{at(random), at(random)};
+                if (corner % 2) {
+                    Point c1{at(random), at(random)}, c2{at(random), at(random)};
+                    path.curveTo(c1, c2, end), chords.curveTo(c1, c2, end);
+                } else {
+                    Point third{from.x + (end.x - from.x) / 3 + nudge(random), from.y + (end.y - from.y) / 3 + nudge(random)};
+                    Point twoThirds{end.x - (end.x - from.x) / 3 + nudge(random), end.y - (end.y - from.y) / 3 + nudge(random)};
+                    path.curveTo(third, twoThirds, end), chords.lineTo(end);
+                }
+                from = end;
+            }
+            path.closeSubpath(), chords.closeSubpath();
+        }
+        std::vector<std::uint8_t> mapped = fill(path.transformed(transform), {});
+        EXPECT_EQ(fill(path, transform), mapped) << trial;
+        EXPECT_EQ(fill(chords, transform), mapped) << trial;
+        EXPECT_NE(mapped, background().pixels) << trial;
+    }
+}
+
+// A curve of two steps at a coarse tolerance adds its midpoint, here exact in binary: the fill covers
+// each pixel by the area of the polygon through it, however the curve is turned.
+TEST(ScanConverter, ACurveOfTwoStepsAddsItsMidpoint) {
+    std::array<Point, 4> curve{Point{8, 28}, Point{12, 16}, Point{28, 16}, Point{32, 28}};
+    ASSERT_EQ(raster::cubicSteps(curve[0], curve[1], curve[2], curve[3], 4, raster::mostCurveSegments), 2);
+    for (bool sideways : {false, true}) {
+        auto turn = [&](Point p) { return sideways ? Point{p.y, p.x} : p; };
+        Path path;
+        path.moveTo(turn(curve[0]));
+        path.curveTo(turn(curve[1]), turn(curve[2]), turn(curve[3]));
+        path.closeSubpath();
+        Bitmap image = Bitmap::make(size, size);
+        ASSERT_TRUE(raster::fillPath(path, {}, 4, FillRule::winding, 0xFF000000u, targetOf(image)));
+        EXPECT_LE(largestAreaError(image, {turn(curve[0]), turn({20, 19}), turn(curve[3])}), 1) << sideways;
+    }
+}
+
 // Tracing the border of thousands of subpaths that stand side by side on every row costs as many
 // steps as the chains it passes to find and place each one: past its budget the fill is Cairo's,
 // untouched by the converter, rather than seconds of sweeping (a fuzzed stroke retraced 20,000 times
