@@ -461,7 +461,7 @@ private:
     }
 
     // a.y < b.y, both inside the box. A line within one cell (most of a small drawing's curves are
-    // such) is added here, inline: it needs no slope, nor the set-up of the walk over rows and
+    // such) goes straight to inColumn: it needs no slope, nor the set-up of the walk over rows and
     // columns below.
     template <bool banded>
     __attribute__((always_inline)) void rows(Vertex a, Vertex b, double direction) {
@@ -472,22 +472,10 @@ private:
         bool oneColumn = hi <= column + 1;
         if (!(b.y <= row + 1 && oneColumn))
             return rowsAndColumns<banded>(a.x, a.y, b.x, b.y, direction, row, column, oneColumn);
-        if constexpr (banded) {
-            // What is split off along the box's left side may lie in another band's rows.
+        // What is split off along the box's left side may lie in another band's rows.
+        if constexpr (banded)
             if (row < bandTop_ || row >= bandBottom_) return;
-            row -= bandTop_;
-        }
-        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2) + column;
-        std::uint64_t* touched = touchedRow(row);
-        double height = (b.y - a.y) * direction, right = height * ((a.x + b.x) * 0.5 - column);
-        cell[0] += float(height - right);
-        cell[1] += float(right);
-        // The second cell's bit may be the next word's first.
-        int word = column >> 6, shift = column & 63;
-        std::uint64_t spill = std::uint64_t(1) >> (63 - shift);
-        touched[1 + word] |= std::uint64_t(3) << shift;
-        touched[2 + word] |= spill;
-        touched[0] |= (std::uint64_t(1) | spill << 1) << std::min(word, 63);
+        inColumn(column, row, row, a.y, b.y, a.x, b.x, 0, direction);
     }
 
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its

@@ -174,10 +174,6 @@ private:
     int most_;
 };
 
-inline std::optional<int> cubicSteps(Point p0, Point p1, Point p2, Point p3, double tolerance, int most) {
-    return CurveSteps(tolerance, most)(p0, p1, p2, p3);
-}
-
 // How a wide stroke's outline turns at its corners and ends.
 struct StrokeStyle {
     double lineWidth = 1;  // in user space

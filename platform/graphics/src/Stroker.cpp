@@ -363,13 +363,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         points.push_back(device);
         smooth.push_back(inCurve);
     };
+    const CurveSteps curveSteps(tolerance, mostCurveSegments);
     auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
         if (maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
             minY > clip.bottom + reach)
             return add(p3, false), true;
-        auto steps = cubicSteps(p0, p1, p2, p3, tolerance, mostCurveSegments);
+        auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
         int count = *steps;
         for (int i = 1; i < count; ++i) {

@@ -151,13 +151,9 @@ void ShapeLayer::draw(gfx::Context& context) const {
         // drawn here, as the colours do: the caller's saved state undoes them.
         const double scale = std::abs(pathTransform_.a);
         context.setLineWidth(lineWidth_ / scale);
-        if (lineDashPattern_.empty()) {
-            context.setLineDash(lineDashPhase_ / scale, {});
-        } else {
-            std::vector<double> dashes = lineDashPattern_;
-            for (double& dash : dashes) dash /= scale;
-            context.setLineDash(lineDashPhase_ / scale, dashes);
-        }
+        std::vector<double> dashes = lineDashPattern_;
+        for (double& dash : dashes) dash /= scale;
+        context.setLineDash(lineDashPhase_ / scale, dashes);
         context.stroke(*path_, pathTransform_);
         return;
     }

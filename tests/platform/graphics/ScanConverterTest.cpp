@@ -701,7 +701,7 @@ TEST(ScanConverter, CurvesTakeTheFewestStepsWithinTheTolerance) {
             double scale = tolerance * std::pow(10.0, trial % 30 / 10.0 - 1);
             std::array<Point, 4> p;
             for (Point& point : p) point = {unit(random) * scale, unit(random) * scale};
-            auto steps = raster::cubicSteps(p[0], p[1], p[2], p[3], tolerance, raster::mostCurveSegments);
+            auto steps = raster::CurveSteps(tolerance, raster::mostCurveSegments)(p[0], p[1], p[2], p[3]);
             ASSERT_TRUE(steps);
             double dd = std::max(std::hypot(p[0].x - 2 * p[1].x + p[2].x, p[0].y - 2 * p[1].y + p[2].y),
                                  std::hypot(p[1].x - 2 * p[2].x + p[3].x, p[1].y - 2 * p[2].y + p[3].y));
@@ -715,8 +715,8 @@ TEST(ScanConverter, CurvesTakeTheFewestStepsWithinTheTolerance) {
         }
     }
     for (int n = 1; n <= 12; ++n) EXPECT_GT(seen[n], 0) << n;
-    EXPECT_FALSE(raster::cubicSteps({0, 0}, {0, 40}, {40, 40}, {40, 0}, 0.1, 8));
-    EXPECT_FALSE(raster::cubicSteps({0, 0}, {0, 4e9}, {4e9, 4e9}, {4e9, 0}, 0.1, raster::mostCurveSegments));
+    EXPECT_FALSE(raster::CurveSteps(0.1, 8)({0, 0}, {0, 40}, {40, 40}, {40, 0}));
+    EXPECT_FALSE(raster::CurveSteps(0.1, raster::mostCurveSegments)({0, 0}, {0, 4e9}, {4e9, 4e9}, {4e9, 0}));
 }
 
 // The count changes exactly where 0.5625 dd^2 passes n^4 tolerance^2, in either coordinate and in
@@ -734,7 +734,7 @@ TEST(ScanConverter, CurveStepsChangeExactlyAtTheirBounds) {
                 auto steps = counts(at(0), at(0), at(d), at(2 * d));
                 ASSERT_TRUE(steps) << n << " " << d;
                 EXPECT_EQ(*steps, expected) << n << " " << d << " " << alongY;
-                EXPECT_EQ(raster::cubicSteps(at(0), at(0), at(d), at(2 * d), 0.75, raster::mostCurveSegments), steps);
+                EXPECT_EQ(raster::CurveSteps(0.75, raster::mostCurveSegments)(at(0), at(0), at(d), at(2 * d)), steps);
             }
         }
     }
@@ -817,7 +817,7 @@ TEST(ScanConverter, CurvesFlattenAsTheirMappedPointsDo) {
 // each pixel by the area of the polygon through it, however the curve is turned.
 TEST(ScanConverter, ACurveOfTwoStepsAddsItsMidpoint) {
     std::array<Point, 4> curve{Point{8, 28}, Point{12, 16}, Point{28, 16}, Point{32, 28}};
-    ASSERT_EQ(raster::cubicSteps(curve[0], curve[1], curve[2], curve[3], 4, raster::mostCurveSegments), 2);
+    ASSERT_EQ(raster::CurveSteps(4, raster::mostCurveSegments)(curve[0], curve[1], curve[2], curve[3]), 2);
     for (bool sideways : {false, true}) {
         auto turn = [&](Point p) { return sideways ? Point{p.y, p.x} : p; };
         Path path;
