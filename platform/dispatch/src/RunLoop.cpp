@@ -28,7 +28,12 @@ bool isMainThread() {
 }
 
 std::shared_ptr<RunLoop> RunLoop::main() {
-    static auto& loop = *new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>());
+    static auto& loop = *[] {
+        auto* made = new std::shared_ptr<RunLoop>(std::make_shared<RunLoop>());
+        // A waiting turn measured its timers' deadline under the clock of the moment.
+        foundation::Clock::addChangeObserver([loop = *made] { loop->wake(); });
+        return made;
+    }();
     return loop;
 }
 

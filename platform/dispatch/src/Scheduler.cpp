@@ -23,6 +23,15 @@ double realSecondsUntil(double uptimeDeadline) {
     return std::min(remaining, longestSleepSeconds);
 }
 
+Scheduler::Scheduler() {
+    // A wait is real time measured under the clock of the moment: another clock, or a manual one moved,
+    // makes it wrong, so the thread measures again.
+    foundation::Clock::addChangeObserver([this] {
+        std::lock_guard lock(mutex_);
+        wake_.notify_one();
+    });
+}
+
 Scheduler& Scheduler::shared() {
     static Scheduler& scheduler = *new Scheduler;
     return scheduler;

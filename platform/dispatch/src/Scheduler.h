@@ -19,6 +19,7 @@ public:
     void schedule(double uptimeDeadline, Block block);
 
 private:
+    Scheduler();
     struct Entry {
         double deadline;
         std::uint64_t order;

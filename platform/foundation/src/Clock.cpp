@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 namespace foundation {
 
@@ -39,6 +40,23 @@ Installed& installed() {
     return state;
 }
 
+struct ChangeObservers {
+    std::mutex mutex;
+    std::vector<std::function<void()>> observers;
+};
+
+ChangeObservers& changeObservers() {
+    static ChangeObservers& observers = *new ChangeObservers;
+    return observers;
+}
+
+// Outside every clock's lock: observers take their own locks and read the clock.
+void clockChanged() {
+    auto& state = changeObservers();
+    std::lock_guard lock(state.mutex);
+    for (auto& observer : state.observers) observer();
+}
+
 }  // namespace
 
 std::shared_ptr<Clock> Clock::current() {
@@ -52,9 +70,18 @@ void Clock::setCurrent(std::shared_ptr<Clock> clock) {
     auto& state = installed();
     const bool system = !clock;
     auto replacement = system ? systemClock() : std::move(clock);
+    {
+        std::lock_guard lock(state.mutex);
+        state.clock.swap(replacement);
+        systemInstalled.store(system, std::memory_order_release);
+    }
+    clockChanged();
+}
+
+void Clock::addChangeObserver(std::function<void()> observer) {
+    auto& state = changeObservers();
     std::lock_guard lock(state.mutex);
-    state.clock.swap(replacement);
-    systemInstalled.store(system, std::memory_order_release);
+    state.observers.push_back(std::move(observer));
 }
 
 Date Date::now() {
@@ -87,14 +114,20 @@ double ManualClock::uptime() const {
 }
 
 void ManualClock::advance(double seconds) {
-    std::lock_guard lock(mutex_);
-    now_ = now_.addingTimeInterval(seconds);
-    uptime_ += seconds;
+    {
+        std::lock_guard lock(mutex_);
+        now_ = now_.addingTimeInterval(seconds);
+        uptime_ += seconds;
+    }
+    clockChanged();
 }
 
 void ManualClock::set(Date date) {
-    std::lock_guard lock(mutex_);
-    now_ = date;
+    {
+        std::lock_guard lock(mutex_);
+        now_ = date;
+    }
+    clockChanged();
 }
 
 }  // namespace foundation

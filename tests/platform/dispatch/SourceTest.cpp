@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <thread>
 
 #include "ManualClockFixture.h"
 #include "dispatch/FileEventSource.h"
@@ -117,6 +118,28 @@ TEST_F(TimerSources, RescheduleReplacesTheEarlierDeadline) {
     EXPECT_FALSE(fired->wait(0.05));
     clock->advance(5);
     EXPECT_TRUE(fired->wait(generousSeconds));
+}
+
+// The timer thread sleeps toward its earliest deadline in real time, measured under the clock of that
+// moment. A manual clock installed (with an uptime past that deadline, so its timers are not the earliest)
+// and then moved must make it measure again rather than sleep on for an hour.
+TEST(TimerThread, FollowsAClockInstalledAndMovedWhileItSleeps) {
+    auto queue = Queue::serial("test.timer-thread");
+    auto fired = Semaphore::create();
+    queue->asyncAfter(3600, [] {});
+    // A near one fired first leaves the thread asleep toward the far one.
+    queue->asyncAfter(0.01, [fired] { fired->signal(); });
+    ASSERT_TRUE(fired->wait(generousSeconds));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto clock = std::make_shared<foundation::ManualClock>(foundation::Date{}, foundation::SystemClock().uptime() + 7200);
+    foundation::Clock::setCurrent(clock);
+    queue->asyncAfter(5, [fired] { fired->signal(); });
+    bool early = fired->wait(0.05);
+    clock->advance(5);
+    bool onTime = fired->wait(generousSeconds);
+    foundation::Clock::setCurrent(nullptr);
+    EXPECT_FALSE(early);
+    EXPECT_TRUE(onTime);
 }
 
 class FileEvents : public ::testing::Test {

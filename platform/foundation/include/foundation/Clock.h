@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -17,6 +18,11 @@ public:
 
     static std::shared_ptr<Clock> current();
     static void setCurrent(std::shared_ptr<Clock> clock);  // null restores the system clock
+
+    // Called after another clock is installed or a manual clock is moved or set, on the thread that
+    // did it, so that a thread sleeping toward a deadline measures its wait again. Observers live as
+    // long as the process; they must not install or move a clock themselves.
+    static void addChangeObserver(std::function<void()> observer);
 };
 
 class SystemClock final : public Clock {
