@@ -6,12 +6,14 @@
 #include <thread>
 
 #include "CacheTestSupport.h"
+#include "ImageSamples.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/Assertion.h"
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCache.h"
+#include "pictura/ImageWrapper.h"
 #include "ui/Application.h"
 
 namespace pictura {
@@ -119,6 +121,26 @@ TEST_F(ImageCacheTest, removalAndSynchronousDiskLoading) {
     std::promise<void> again;  // a missing file: the error is ignored, the handler still runs
     cache->removeImage("k", "", true, true, CallbackQueue::untouch(), [&] { again.set_value(); });
     again.get_future().get();
+}
+
+TEST_F(ImageCacheTest, backgroundDecodingLeavesAnimationsFromDiskAnimated) {
+    std::promise<void> stored;
+    cache->storeToDisk(samples::gif({0.1, 0.2, 0.3}), "gif", "", std::nullopt, CallbackQueue::untouch(),
+                       [&](CacheStoreResult) { stored.set_value(); });
+    stored.get_future().wait();
+    options.backgroundDecode = true;
+    options.loadDiskFileSynchronously = true;
+    for (bool preloaded : {true, false}) {
+        options.preloadAllAnimationData = preloaded;
+        cache->clearMemoryCache();
+        auto found = retrieve("gif");
+        ASSERT_TRUE(found && found->image());
+        EXPECT_EQ(found->cacheType(), CacheType::disk);
+        const auto image = found->image();
+        EXPECT_EQ(image->frames().size(), preloaded ? 3u : 0u);
+        EXPECT_EQ(pc(image).imageSource() != nullptr, !preloaded);
+        EXPECT_EQ(pc(image).animationData(), samples::gif({0.1, 0.2, 0.3}));
+    }
 }
 
 TEST_F(ImageCacheTest, failuresOfTheStoreAreReportedAndTheMemoryLevelStillServes) {
