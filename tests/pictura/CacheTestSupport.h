@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "foundation/Clock.h"
 #include "foundation/Data.h"
 #include "gfx/Image.h"
 
@@ -79,5 +80,14 @@ inline std::shared_ptr<gfx::Image> gradientImage(int width, int height, double s
         }
     return gfx::Image::fromBitmap(std::move(bitmap), scale);
 }
+
+// A clock that moves only when told to, for as long as the guard lives.
+struct ClockGuard {
+    ClockGuard() { foundation::Clock::setCurrent(clock); }
+    ~ClockGuard() { foundation::Clock::setCurrent(nullptr); }
+    foundation::ManualClock* operator->() const { return clock.get(); }
+    std::shared_ptr<foundation::ManualClock> clock =
+        std::make_shared<foundation::ManualClock>(foundation::Date::now(), foundation::Clock::current()->uptime());
+};
 
 }  // namespace pictura::testing

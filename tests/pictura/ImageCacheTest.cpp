@@ -32,15 +32,6 @@ private:
     std::string name_;
 };
 
-// A clock that moves only when told to, for as long as the guard lives.
-struct ClockGuard {
-    ClockGuard() { foundation::Clock::setCurrent(clock); }
-    ~ClockGuard() { foundation::Clock::setCurrent(nullptr); }
-    foundation::ManualClock* operator->() const { return clock.get(); }
-    std::shared_ptr<foundation::ManualClock> clock =
-        std::make_shared<foundation::ManualClock>(foundation::Date::now(), foundation::Clock::current()->uptime());
-};
-
 class ImageCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -219,7 +210,7 @@ TEST_F(ImageCacheTest, clearingTheDiskLeavesMemoryAndTheApplicationsEndsCleanExp
     EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::none);
 
     // Termination and the move to the background each clean the expired files, and only those.
-    ClockGuard clock;
+    testing::ClockGuard clock;
     for (const auto& notification : {ui::Application::willTerminateNotification, ui::Application::didEnterBackgroundNotification}) {
         options.diskCacheExpiration = StorageExpiration::seconds(0.5);
         storeAndWait(testing::gradientImage(4, 4), "stale");
@@ -245,7 +236,7 @@ TEST_F(ImageCacheTest, memoryWarningsEmptyOnlyTheMemoryLevel) {
 }
 
 TEST_F(ImageCacheTest, aDiskCleanPostsTheRemovedNamesThenCompletesOnTheMainQueue) {
-    ClockGuard clock;
+    testing::ClockGuard clock;
     options.diskCacheExpiration = StorageExpiration::seconds(0.5);
     storeAndWait(testing::gradientImage(4, 4), "a");
     storeAndWait(testing::gradientImage(4, 4), "b");
@@ -305,7 +296,7 @@ TEST_F(ImageCacheTest, aDiskCleanPostsTheRemovedNamesThenCompletesOnTheMainQueue
 }
 
 TEST_F(ImageCacheTest, aCleanWithAFileThatCannotBeRemovedStillPostsAndCompletes) {
-    ClockGuard clock;
+    testing::ClockGuard clock;
     options.diskCacheExpiration = StorageExpiration::seconds(0.5);
     storeAndWait(testing::gradientImage(4, 4), "a");
     const auto cacheFolder = std::filesystem::path(cache->cachePath("x")).parent_path();
