@@ -81,13 +81,16 @@ inline std::shared_ptr<gfx::Image> gradientImage(int width, int height, double s
     return gfx::Image::fromBitmap(std::move(bitmap), scale);
 }
 
-// A clock that moves only when told to, for as long as the guard lives.
+// A clock that moves only when told to, for as long as the guard lives. Started at an uptime before
+// every deadline already set, its own deadlines come first.
 struct ClockGuard {
-    ClockGuard() { foundation::Clock::setCurrent(clock); }
+    explicit ClockGuard(double uptime = foundation::Clock::current()->uptime())
+        : clock(std::make_shared<foundation::ManualClock>(foundation::Date::now(), uptime)) {
+        foundation::Clock::setCurrent(clock);
+    }
     ~ClockGuard() { foundation::Clock::setCurrent(nullptr); }
     foundation::ManualClock* operator->() const { return clock.get(); }
-    std::shared_ptr<foundation::ManualClock> clock =
-        std::make_shared<foundation::ManualClock>(foundation::Date::now(), foundation::Clock::current()->uptime());
+    std::shared_ptr<foundation::ManualClock> clock;
 };
 
 }  // namespace pictura::testing
