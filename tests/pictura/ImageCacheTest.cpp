@@ -131,6 +131,7 @@ TEST_F(ImageCacheTest, backgroundDecodingLeavesAnimationsFromDiskAnimated) {
         EXPECT_EQ(image->frames().size(), preloaded ? 3u : 0u);
         EXPECT_EQ(pc(image).imageSource() != nullptr, !preloaded);
         EXPECT_EQ(pc(image).animationData(), samples::gif({0.1, 0.2, 0.3}));
+        EXPECT_EQ(cache->retrieveImageInMemoryCache("gif", options), image);  // stored back as it came
     }
 }
 
