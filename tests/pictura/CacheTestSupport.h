@@ -6,8 +6,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "foundation/Clock.h"
 #include "foundation/Data.h"
@@ -92,5 +95,11 @@ struct ClockGuard {
     foundation::ManualClock* operator->() const { return clock.get(); }
     std::shared_ptr<foundation::ManualClock> clock;
 };
+
+// Polls `done` for up to ten seconds of real time (a manual clock may stand still), without the run loop.
+inline bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 10000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
 
 }  // namespace pictura::testing

@@ -182,8 +182,7 @@ TEST(AssociatedValuesTest, theValuesOfAGoneObjectGoAtAMemoryWarningAndOnATimer) 
     testing::ClockGuard clock(0);
     auto timed = storeOnItemThenDropIt();
     clock->advance(associatedValuesSweepInterval);
-    for (int i = 0; i < 10000 && !timed.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(timed.expired());
+    EXPECT_TRUE(testing::eventually([&] { return timed.expired(); }));
 }
 
 TEST(AssociatedValuesTest, manyShortLivedObjectsDoNotPileUp) {

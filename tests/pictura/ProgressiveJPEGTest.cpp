@@ -59,11 +59,6 @@ TEST(ProgressiveDecoderTest, aScanCountsOnceTheNextOneStarts) {
     EXPECT_EQ(ImageProgressiveDecoder::blurRadius(0), 14);
 }
 
-bool eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 10000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
-}
-
 TEST(ProgressiveSerialQueueTest, aTaskStartsNoSoonerThanTheIntervalAfterThePreviousOneEnded) {
     testing::ClockGuard clock;
     auto queue = ImageProgressiveSerialQueue::make();
@@ -79,11 +74,11 @@ TEST(ProgressiveSerialQueueTest, aTaskStartsNoSoonerThanTheIntervalAfterThePrevi
     };
     queue->add(1.0, task);  // nothing ran before: at once
     queue->add(1.0, task);
-    ASSERT_TRUE(eventually([&] { return ran.load() == 1; }));
+    ASSERT_TRUE(testing::eventually([&] { return ran.load() == 1; }));
     settled();
     EXPECT_EQ(ran.load(), 1);
     clock->advance(1.0);
-    ASSERT_TRUE(eventually([&] { return ran.load() == 2; }));
+    ASSERT_TRUE(testing::eventually([&] { return ran.load() == 2; }));
     settled();
     // After a pause, only what is left of the interval since the list emptied.
     clock->advance(0.5);
@@ -91,7 +86,7 @@ TEST(ProgressiveSerialQueueTest, aTaskStartsNoSoonerThanTheIntervalAfterThePrevi
     settled();
     EXPECT_EQ(ran.load(), 2);
     clock->advance(0.5);
-    EXPECT_TRUE(eventually([&] { return ran.load() == 3; }));
+    EXPECT_TRUE(testing::eventually([&] { return ran.load() == 3; }));
 }
 
 class ProgressiveJPEGTest : public testing::RetrievalFixture {
