@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dispatch/Deadline.h"
 #include "dispatch/Queue.h"
+#include "foundation/NotificationCenter.h"
+#include "ui/Application.h"
 
 namespace pictura {
 
@@ -18,6 +22,8 @@ struct Entry {
     Values values;
     // The object is a view: its values may hold views, which end on the main thread only.
     bool mainThreadOnly = false;
+    // Something that ends with the object takes the entry out (a releaser): no sweep is needed.
+    bool endsWithObject = false;
 };
 
 struct Table {
@@ -26,6 +32,9 @@ struct Table {
     // no later object can take its place in the order.
     std::map<std::weak_ptr<const void>, Entry, std::owner_less<>> entries;
     std::size_t sweepAt = 64;
+    // The timed sweep that is due (uptime), while entries wait for one; a later schedule supersedes it.
+    std::optional<double> sweepDue;
+    std::uint64_t sweepGeneration = 0;
 };
 
 Table& table() {
@@ -61,6 +70,48 @@ void takeExpired(Table& table, Released& released) {
     table.sweepAt = std::max<std::size_t>(64, table.entries.size() * 2);
 }
 
+bool awaitsSweep(const Table& table) {
+    return std::ranges::any_of(table.entries, [](const auto& entry) { return !entry.second.endsWithObject; });
+}
+
+void sweepWhenDue(std::uint64_t generation);
+
+// Under the lock. Schedules a sweep unless one is due within the interval (one due later was set on
+// another clock: superseded).
+std::optional<std::uint64_t> scheduleSweep(Table& table) {
+    const double now = dispatch::Deadline::now().uptime;
+    if (table.sweepDue && *table.sweepDue <= now + associatedValuesSweepInterval) return std::nullopt;
+    table.sweepDue = now + associatedValuesSweepInterval;
+    return ++table.sweepGeneration;
+}
+
+std::shared_ptr<dispatch::Queue>& sweepQueue() {
+    static auto* queue = new std::shared_ptr(dispatch::Queue::serial("com.tolvane.Pictura.AssociatedValues"));
+    return *queue;
+}
+
+void startSweep(std::uint64_t generation) {
+    // Values that wait for a sweep go at a memory warning too; the observer stays for the process.
+    static const auto observer [[maybe_unused]] = foundation::NotificationCenter::defaultCenter().addObserver(
+        ui::Application::didReceiveMemoryWarningNotification,
+        [](const foundation::Notification&) { sweepAssociatedValues(); });
+    sweepQueue()->asyncAfter(associatedValuesSweepInterval, [generation] { sweepWhenDue(generation); });
+}
+
+void sweepWhenDue(std::uint64_t generation) {
+    std::optional<std::uint64_t> next;
+    {
+        Released released;  // declared before the lock, so the values end after it is released
+        auto& shared = table();
+        std::lock_guard lock(shared.mutex);
+        if (generation != shared.sweepGeneration) return;
+        shared.sweepDue.reset();
+        takeExpired(shared, released);
+        if (awaitsSweep(shared)) next = scheduleSweep(shared);
+    }
+    if (next) startSweep(*next);
+}
+
 // Kept in a view's layer, which ends with the view: the view's values end with it, not at some later
 // sweep on whatever thread happens to write the table then.
 const std::string releaserKey = "com.tolvane.Pictura.associatedValues";
@@ -85,13 +136,21 @@ private:
     std::weak_ptr<const void> object_;
 };
 
-void tieToView(const ui::View& view, const std::shared_ptr<const void>& object) {
+// Whether the view's values now end with it.
+bool tieToView(const ui::View& view, const std::shared_ptr<const void>& object) {
     // A view's layer is the main thread's; a value set elsewhere is swept to the main thread instead.
-    if (!dispatch::isMainThread()) return;
+    if (!dispatch::isMainThread()) return false;
     auto& layer = *view.layer();
-    if (layer.value(releaserKey).has_value()) return;
-    layer.setValue(releaserKey, std::make_shared<Releaser>(std::weak_ptr<const void>(object)));
+    if (!layer.value(releaserKey).has_value())
+        layer.setValue(releaserKey, std::make_shared<Releaser>(std::weak_ptr<const void>(object)));
+    return true;
 }
+
+// The owner made by `endingWithItsValues`: holds the object, and its end takes the values out.
+struct ValueEndingOwner {
+    std::shared_ptr<const void> object;
+    std::optional<Releaser> releaser;  // declared after the object: the values end before it
+};
 
 }  // namespace
 
@@ -107,16 +166,29 @@ std::any associatedObject(const std::shared_ptr<const void>& object, const void*
     return value == entry->second.values.end() ? std::any() : value->second;
 }
 
+std::shared_ptr<const void> valueEndingOwner(std::shared_ptr<const void> object) {
+    auto owner = std::make_shared<ValueEndingOwner>();
+    owner->object = std::move(object);
+    owner->releaser.emplace(std::weak_ptr<const void>(owner));
+    auto& shared = table();
+    std::lock_guard lock(shared.mutex);
+    shared.entries[std::weak_ptr<const void>(owner)].endsWithObject = true;
+    return owner;
+}
+
 void setAssociatedObject(const std::shared_ptr<const void>& object, const void* key, std::any value,
                          const ui::View* view) {
     if (!object) return;
+    const bool tiedToView = view && tieToView(*view, object);
     Released released;
     std::any replaced;
+    std::optional<std::uint64_t> sweep;
     auto& shared = table();
     {
         std::lock_guard lock(shared.mutex);
         auto& entry = shared.entries[std::weak_ptr<const void>(object)];
         entry.mainThreadOnly = view != nullptr;
+        entry.endsWithObject = entry.endsWithObject || tiedToView;
         auto& values = entry.values;
         auto existing = values.find(key);
         if (existing != values.end()) replaced = std::move(existing->second);
@@ -125,11 +197,16 @@ void setAssociatedObject(const std::shared_ptr<const void>& object, const void* 
         } else if (existing != values.end()) {
             values.erase(existing);
         }
-        if (values.empty()) shared.entries.erase(std::weak_ptr<const void>(object));
+        // An entry that ends with its object stays, so that it is still known as such.
+        if (values.empty() && !entry.endsWithObject) {
+            shared.entries.erase(std::weak_ptr<const void>(object));
+        } else if (!entry.endsWithObject) {
+            sweep = scheduleSweep(shared);
+        }
         if (shared.entries.size() >= shared.sweepAt) takeExpired(shared, released);
     }
     if (view && replaced.has_value()) released.take(Entry{Values{{key, std::move(replaced)}}, true});
-    if (view) tieToView(*view, object);
+    if (sweep) startSweep(*sweep);
 }
 
 }  // namespace detail

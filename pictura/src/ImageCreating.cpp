@@ -78,6 +78,7 @@ ImageWrapper::ImagePointer ImageWrapper::animatedImage(const foundation::Data& d
     if (!source) return nullptr;
     const std::size_t count = source->frameCount();
     ImagePointer image;
+    bool framesFromSource = false;
     if (options.onlyFirstFrame || options.preloadAll) {
         if (!options.onlyFirstFrame && !preloadFits(*source)) return nullptr;
         auto frames = GIFAnimatedImage::make(*source, options);
@@ -93,8 +94,11 @@ ImageWrapper::ImagePointer ImageWrapper::animatedImage(const foundation::Data& d
         image = firstFrame(*source, options.scale);
         if (!image) return nullptr;
         // Only an animation needs its frames decoded later; a single frame is decoded like any still.
-        if (count > 1) setRetainedAssociatedValue(image, &imageSourceKey, source);
+        framesFromSource = count > 1;
     }
+    // The bytes and the frame source are large: they end with the image, not at a later sweep.
+    image = endingWithItsValues(std::move(image));
+    if (framesFromSource) setRetainedAssociatedValue(image, &imageSourceKey, source);
     setRetainedAssociatedValue(image, &animationDataKey, data);
     setRetainedAssociatedValue(image, &imageFrameCountKey, static_cast<int>(count));
     return image;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "dispatch/Queue.h"
+#include "pictura/ImageWrapper.h"
 
 namespace pictura {
 
@@ -68,9 +69,9 @@ WidthLimitedQueue& processingLanes() {
 }
 
 // A fresh copy of the pixels, so nothing of the download's decoding is shared or done later. Images
-// keeping frames are used as they are, like images without a bitmap.
+// keeping frames or their source are used as they are, like images without a bitmap.
 std::shared_ptr<gfx::Image> decodedImage(const std::shared_ptr<gfx::Image>& image) {
-    if (!image || !image->bitmap() || image->isAnimated()) return image;
+    if (!image || !image->bitmap() || pc(image).isAnimation()) return image;
     return gfx::Image::make(std::make_shared<const gfx::Bitmap>(*image->bitmap()), image->scale(),
                             image->orientation());
 }

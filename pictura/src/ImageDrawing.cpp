@@ -103,8 +103,10 @@ ImageWrapper::ImagePointer ImageWrapper::normalized() const {
 
 ImageWrapper::ImagePointer ImageWrapper::decoded() const { return base ? decoded(base->scale()) : base; }
 
+bool ImageWrapper::isAnimation() const { return base && (base->isAnimated() || imageSource()); }
+
 ImageWrapper::ImagePointer ImageWrapper::decoded(double scale) const {
-    if (!hasBitmap(base) || imageSource()) return base;
+    if (!hasBitmap(base) || isAnimation()) return base;
     const auto& bitmap = *base->bitmap();
     const gfx::Size size{bitmap.width / scale, bitmap.height / scale};
     return draw(size, true, scale, nullptr, [&](gfx::Context& context) {
@@ -114,7 +116,7 @@ ImageWrapper::ImagePointer ImageWrapper::decoded(double scale) const {
 }
 
 ImageWrapper::ImagePointer ImageWrapper::decoded(gfx::Context& context) const {
-    if (!hasBitmap(base) || imageSource()) return base;
+    if (!hasBitmap(base) || isAnimation()) return base;
     const auto& bitmap = *base->bitmap();
     context.drawBitmap(bitmap, {0, 0, bitmap.width / base->scale(), bitmap.height / base->scale()});
     auto pixels = context.makeImage();

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 
 #include "dispatch/WorkItem.h"
+#include "foundation/Clock.h"
 #include "gfx/ImageSource.h"
 #include "pictura/ImageDataProcessor.h"
 #include "pictura/ImageWrapper.h"
@@ -14,9 +14,8 @@ namespace pictura {
 
 namespace {
 
-double monotonicSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+// The clock the queue's deadlines are set on, so that the time since the last task counts against them.
+double monotonicSeconds() { return foundation::Clock::current()->uptime(); }
 
 // Whether a consumer of the download is the retrieval this provider belongs to.
 bool belongsTo(const SessionDataTask::TaskCallback& callback, const DataReceivingSideEffect* provider) {

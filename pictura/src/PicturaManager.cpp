@@ -131,6 +131,9 @@ std::optional<DownloadTask> PicturaManager::retrieveImage(const Source& source, 
                                                           CurrentTaskCheck currentTaskCheck,
                                                           CompletionHandler completionHandler) {
     auto retrievalOptions = options;
+    // Options assembled field by field may carry none; they mean the defaults.
+    if (!retrievalOptions.processor) retrievalOptions.processor = DefaultImageProcessor::defaultProcessor();
+    if (!retrievalOptions.cacheSerializer) retrievalOptions.cacheSerializer = DefaultCacheSerializer::defaultSerializer();
     auto refresh = [updater = std::move(progressiveImageUpdater),
                     progressive = options.progressiveJPEG](std::shared_ptr<gfx::Image> image) {
         if (!updater) return;

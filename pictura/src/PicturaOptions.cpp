@@ -43,11 +43,14 @@ PicturaOptionsInfoItem PicturaOptionsInfoItem::redirectHandler(std::shared_ptr<c
     return {Kind::redirectHandler, [handler = std::move(handler)](PicturaParsedOptionsInfo& options) { options.redirectHandler = handler; }};
 }
 
+// None given means the default, as when the item is left out: every user of the options relies on one.
 PicturaOptionsInfoItem PicturaOptionsInfoItem::processor(std::shared_ptr<const ImageProcessor> processor) {
+    if (!processor) processor = DefaultImageProcessor::defaultProcessor();
     return {Kind::processor, [processor = std::move(processor)](PicturaParsedOptionsInfo& options) { options.processor = processor; }};
 }
 
 PicturaOptionsInfoItem PicturaOptionsInfoItem::cacheSerializer(std::shared_ptr<const CacheSerializer> serializer) {
+    if (!serializer) serializer = DefaultCacheSerializer::defaultSerializer();
     return {Kind::cacheSerializer, [serializer = std::move(serializer)](PicturaParsedOptionsInfo& options) { options.cacheSerializer = serializer; }};
 }
 

@@ -6,9 +6,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
+#include "foundation/Clock.h"
 #include "foundation/Data.h"
 #include "gfx/Image.h"
 
@@ -78,6 +82,24 @@ inline std::shared_ptr<gfx::Image> gradientImage(int width, int height, double s
             pixel[3] = 255;
         }
     return gfx::Image::fromBitmap(std::move(bitmap), scale);
+}
+
+// A clock that moves only when told to, for as long as the guard lives. Started at an uptime before
+// every deadline already set, its own deadlines come first.
+struct ClockGuard {
+    explicit ClockGuard(double uptime = foundation::Clock::current()->uptime())
+        : clock(std::make_shared<foundation::ManualClock>(foundation::Date::now(), uptime)) {
+        foundation::Clock::setCurrent(clock);
+    }
+    ~ClockGuard() { foundation::Clock::setCurrent(nullptr); }
+    foundation::ManualClock* operator->() const { return clock.get(); }
+    std::shared_ptr<foundation::ManualClock> clock;
+};
+
+// Polls `done` for up to ten seconds of real time (a manual clock may stand still), without the run loop.
+inline bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 10000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
 }
 
 }  // namespace pictura::testing

@@ -6,12 +6,14 @@
 #include <thread>
 
 #include "CacheTestSupport.h"
+#include "ImageSamples.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/Assertion.h"
 #include "foundation/Clock.h"
 #include "foundation/NotificationCenter.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCache.h"
+#include "pictura/ImageWrapper.h"
 #include "ui/Application.h"
 
 namespace pictura {
@@ -28,15 +30,6 @@ public:
 
 private:
     std::string name_;
-};
-
-// A clock that moves only when told to, for as long as the guard lives.
-struct ClockGuard {
-    ClockGuard() { foundation::Clock::setCurrent(clock); }
-    ~ClockGuard() { foundation::Clock::setCurrent(nullptr); }
-    foundation::ManualClock* operator->() const { return clock.get(); }
-    std::shared_ptr<foundation::ManualClock> clock =
-        std::make_shared<foundation::ManualClock>(foundation::Date::now(), foundation::Clock::current()->uptime());
 };
 
 class ImageCacheTest : public ::testing::Test {
@@ -121,6 +114,27 @@ TEST_F(ImageCacheTest, removalAndSynchronousDiskLoading) {
     again.get_future().get();
 }
 
+TEST_F(ImageCacheTest, backgroundDecodingLeavesAnimationsFromDiskAnimated) {
+    std::promise<void> stored;
+    cache->storeToDisk(samples::gif({0.1, 0.2, 0.3}), "gif", "", std::nullopt, CallbackQueue::untouch(),
+                       [&](CacheStoreResult) { stored.set_value(); });
+    stored.get_future().wait();
+    options.backgroundDecode = true;
+    options.loadDiskFileSynchronously = true;
+    for (bool preloaded : {true, false}) {
+        options.preloadAllAnimationData = preloaded;
+        cache->clearMemoryCache();
+        auto found = retrieve("gif");
+        ASSERT_TRUE(found && found->image());
+        EXPECT_EQ(found->cacheType(), CacheType::disk);
+        const auto image = found->image();
+        EXPECT_EQ(image->frames().size(), preloaded ? 3u : 0u);
+        EXPECT_EQ(pc(image).imageSource() != nullptr, !preloaded);
+        EXPECT_EQ(pc(image).animationData(), samples::gif({0.1, 0.2, 0.3}));
+        EXPECT_EQ(cache->retrieveImageInMemoryCache("gif", options), image);  // stored back as it came
+    }
+}
+
 TEST_F(ImageCacheTest, failuresOfTheStoreAreReportedAndTheMemoryLevelStillServes) {
     auto withoutBitmap = gfx::Image::make(nullptr);
     auto stored = storeAndWait(withoutBitmap, "nothing-to-encode");
@@ -197,7 +211,7 @@ TEST_F(ImageCacheTest, clearingTheDiskLeavesMemoryAndTheApplicationsEndsCleanExp
     EXPECT_EQ(cache->imageCachedType("kept-in-memory"), CacheType::none);
 
     // Termination and the move to the background each clean the expired files, and only those.
-    ClockGuard clock;
+    testing::ClockGuard clock;
     for (const auto& notification : {ui::Application::willTerminateNotification, ui::Application::didEnterBackgroundNotification}) {
         options.diskCacheExpiration = StorageExpiration::seconds(0.5);
         storeAndWait(testing::gradientImage(4, 4), "stale");
@@ -223,7 +237,7 @@ TEST_F(ImageCacheTest, memoryWarningsEmptyOnlyTheMemoryLevel) {
 }
 
 TEST_F(ImageCacheTest, aDiskCleanPostsTheRemovedNamesThenCompletesOnTheMainQueue) {
-    ClockGuard clock;
+    testing::ClockGuard clock;
     options.diskCacheExpiration = StorageExpiration::seconds(0.5);
     storeAndWait(testing::gradientImage(4, 4), "a");
     storeAndWait(testing::gradientImage(4, 4), "b");
@@ -283,7 +297,7 @@ TEST_F(ImageCacheTest, aDiskCleanPostsTheRemovedNamesThenCompletesOnTheMainQueue
 }
 
 TEST_F(ImageCacheTest, aCleanWithAFileThatCannotBeRemovedStillPostsAndCompletes) {
-    ClockGuard clock;
+    testing::ClockGuard clock;
     options.diskCacheExpiration = StorageExpiration::seconds(0.5);
     storeAndWait(testing::gradientImage(4, 4), "a");
     const auto cacheFolder = std::filesystem::path(cache->cachePath("x")).parent_path();

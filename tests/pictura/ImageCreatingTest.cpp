@@ -76,6 +76,15 @@ TEST(ImageCreatingTest, gifNotPreloadedKeepsItsSourceForLaterFrames) {
     EXPECT_FALSE(pc(image).imageFrameCount());
 }
 
+TEST(ImageCreatingTest, aGifsBytesAndFrameSourceEndWithItsImage) {
+    auto image = ImageWrapper::image(samples::gif({0.1, 0.2}), {});
+    ASSERT_TRUE(image);
+    std::weak_ptr<gfx::ImageSource> source = pc(image).imageSource();
+    ASSERT_FALSE(source.expired());
+    image.reset();
+    EXPECT_TRUE(source.expired());
+}
+
 TEST(ImageCreatingTest, singleFrameGifIsAStillImageAndNoFramesGiveNone) {
     const auto data = samples::gif({0.1});
     for (bool preloadAll : {false, true}) {

@@ -7,6 +7,8 @@
 
 #include "CountingProcessor.h"
 #include "DownloadServer.h"
+#include "ImageSamples.h"
+#include "pictura/ImageWrapper.h"
 #include "pictura/ImageDataProcessor.h"
 
 namespace pictura {
@@ -53,6 +55,11 @@ TEST(ImageDataProcessorTest, backgroundDecodingGivesItsConsumerACopyOfTheSharedI
     EXPECT_NE((*results[0])->bitmap(), (*results[1])->bitmap());
     EXPECT_EQ((*results[0])->bitmap()->pixels, (*results[1])->bitmap()->pixels);
     EXPECT_EQ(runs->load(), 1);
+
+    // An animation that decodes its frames from its source later keeps that source.
+    const auto animated = processAll(samples::gif({0.1, 0.1}), {consumer(DefaultImageProcessor::defaultProcessor(), true)});
+    ASSERT_TRUE(animated[0] && *animated[0]);
+    EXPECT_TRUE(pc(*animated[0]).imageSource());
 
     EXPECT_TRUE(processAll(noisePng(4, 4), {}).empty());
     const auto undecodable = processAll(foundation::Data::fromString("not a picture"), {consumer(nullptr)});

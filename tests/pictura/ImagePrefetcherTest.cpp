@@ -101,6 +101,13 @@ TEST_F(ImagePrefetcherTest, cachedSourcesAreSkippedUnlessForced) {
     EXPECT_EQ(server.hits("/image/memory") + server.hits("/image/disk"), 2);
 }
 
+TEST_F(ImagePrefetcherTest, aNullProcessorTakesTheDefault) {
+    const auto source = network("/image/null");
+    prefetcher({source}, {Item::processor(nullptr)})->start();
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(done->completed, std::vector<Source>{source});
+}
+
 TEST_F(ImagePrefetcherTest, diskHitsAreBroughtIntoMemoryOrSkippedWhenNoReadStarts) {
     const auto onDisk = network("/image/disk");
     cacheOnDiskOnly(onDisk.cacheKey());

@@ -115,6 +115,18 @@ TEST_F(PicturaManagerTest, processedImagesKeepTheirOriginalForOtherProcessors) {
     EXPECT_EQ(server.hits("/image/d"), 1);
 }
 
+TEST_F(PicturaManagerTest, aNullProcessorOrSerializerTakesTheDefault) {
+    PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader), Item::waitForCache()});
+    options.processor = nullptr;
+    options.cacheSerializer = nullptr;
+    const auto source = network("/image/null");
+    std::optional<PicturaManager::RetrieveResult> result;
+    manager->retrieveImage(source, options, nullptr, nullptr, [&](PicturaManager::RetrieveResult done) { result = done; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_TRUE(result->has_value());
+    EXPECT_EQ(cache->imageCachedType(source.cacheKey(), ""), CacheType::memory);
+}
+
 TEST_F(PicturaManagerTest, anOriginalThatGivesNoImageIsLoadedAgain) {
     const auto source = network("/image/e");
     std::atomic<bool> stored = false;

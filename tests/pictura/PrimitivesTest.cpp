@@ -4,7 +4,9 @@
 #include <future>
 #include <thread>
 
+#include "CacheTestSupport.h"
 #include "dispatch/RunLoop.h"
+#include "foundation/NotificationCenter.h"
 #include "pictura/AssociatedValues.h"
 #include "pictura/Box.h"
 #include "pictura/CacheKeyText.h"
@@ -12,6 +14,8 @@
 #include "pictura/Delegate.h"
 #include "pictura/PlatformWrappers.h"
 #include "pictura/SizeGeometry.h"
+#include "ui/Application.h"
+#include "ui/ListItem.h"
 
 namespace pictura {
 namespace {
@@ -161,6 +165,24 @@ TEST(AssociatedValuesTest, aValueIsReleasedOnceItsObjectIsGone) {
     view.reset();
     sweepAssociatedValues();
     EXPECT_TRUE(watch.expired());
+}
+
+TEST(AssociatedValuesTest, theValuesOfAGoneObjectGoAtAMemoryWarningAndOnATimer) {
+    static const char key = 0;
+    auto storeOnItemThenDropIt = [] {
+        auto item = ui::ListItem::make();
+        auto value = Box<int>::make(1);
+        setRetainedAssociatedValue(item, &key, value);
+        return std::weak_ptr<Box<int>>(value);
+    };
+    auto warned = storeOnItemThenDropIt();
+    foundation::NotificationCenter::defaultCenter().post(ui::Application::didReceiveMemoryWarningNotification);
+    EXPECT_TRUE(warned.expired());
+
+    testing::ClockGuard clock(0);
+    auto timed = storeOnItemThenDropIt();
+    clock->advance(associatedValuesSweepInterval);
+    EXPECT_TRUE(testing::eventually([&] { return timed.expired(); }));
 }
 
 TEST(AssociatedValuesTest, manyShortLivedObjectsDoNotPileUp) {

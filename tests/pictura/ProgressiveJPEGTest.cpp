@@ -59,6 +59,36 @@ TEST(ProgressiveDecoderTest, aScanCountsOnceTheNextOneStarts) {
     EXPECT_EQ(ImageProgressiveDecoder::blurRadius(0), 14);
 }
 
+TEST(ProgressiveSerialQueueTest, aTaskStartsNoSoonerThanTheIntervalAfterThePreviousOneEnded) {
+    testing::ClockGuard clock;
+    auto queue = ImageProgressiveSerialQueue::make();
+    std::atomic<int> ran = 0;
+    auto task = [&](ImageProgressiveSerialQueue::Completion completion) {
+        ++ran;
+        completion();
+    };
+    // Past the running task, then past what its completion queued.
+    auto settled = [&] {
+        queue->queue->sync([] {});
+        queue->queue->sync([] {});
+    };
+    queue->add(1.0, task);  // nothing ran before: at once
+    queue->add(1.0, task);
+    ASSERT_TRUE(testing::eventually([&] { return ran.load() == 1; }));
+    settled();
+    EXPECT_EQ(ran.load(), 1);
+    clock->advance(1.0);
+    ASSERT_TRUE(testing::eventually([&] { return ran.load() == 2; }));
+    settled();
+    // After a pause, only what is left of the interval since the list emptied.
+    clock->advance(0.5);
+    queue->add(1.0, task);
+    settled();
+    EXPECT_EQ(ran.load(), 2);
+    clock->advance(0.5);
+    EXPECT_TRUE(testing::eventually([&] { return ran.load() == 3; }));
+}
+
 class ProgressiveJPEGTest : public testing::RetrievalFixture {
 protected:
     void SetUp() override {
@@ -119,6 +149,49 @@ TEST_F(ProgressiveJPEGTest, aSlowDownloadShowsEveryScanInOrder) {
     });
     EXPECT_TRUE(partials(slow.url("/slow.jpg"), keep).empty());
     EXPECT_TRUE(partials(server.url("/image/png"), {}).empty());
+
+    // Replace shows the given picture in place of each partial image.
+    const auto stand = gfx::Image::fromData(noisePng(3, 3));
+    ImageProgressive replace{.isBlur = false};
+    replace.onImageUpdated->delegate(cache, [stand](ImageCache&, const std::shared_ptr<gfx::Image>&) {
+        return ImageProgressive::UpdatingStrategy::replace(stand);
+    });
+    const auto replaced = partials(slow.url("/slow.jpg"), replace);
+    ASSERT_FALSE(replaced.empty());
+    for (const auto& image : replaced) EXPECT_EQ(image, stand);
+}
+
+TEST_F(ProgressiveJPEGTest, theFirstScansAreBlurredAndFromTheSixthOnShownAsDecoded) {
+    const auto starts = scanStarts(jpeg);
+    const auto shown = partials(slow.url("/slow.jpg"), {.isBlur = true, .isFastestScan = false});
+    ASSERT_EQ(shown.size(), starts.size() - 1);
+    // The partial image ending before start k is made when k + 1 scans have been seen.
+    for (std::size_t k = 1; k < starts.size(); ++k) {
+        const auto plain = pixelsOf(ImageWrapper::image(jpeg.subdata(0, starts[k]), {}));
+        if (k + 1 < 6)
+            EXPECT_NE(pixelsOf(shown[k - 1]), plain) << "scan " << k + 1;
+        else
+            EXPECT_EQ(pixelsOf(shown[k - 1]), plain) << "scan " << k + 1;
+    }
+}
+
+TEST_F(ProgressiveJPEGTest, onceTheTargetStopsWaitingPendingScansAreDroppedUnprocessed) {
+    auto runs = std::make_shared<std::atomic<int>>(0);
+    auto waiting = std::make_shared<std::atomic<bool>>(true);
+    auto updates = std::make_shared<std::atomic<int>>(0);
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
+                                      Item::processor(std::make_shared<CountingProcessor>("P", runs)),
+                                      Item::progressiveJPEG({.isBlur = false, .isFastestScan = false})});
+    manager->retrieveImage(Source::network(ImageResource(slow.url("/slow.jpg"))), options, nullptr,
+                           [updates, waiting](std::shared_ptr<gfx::Image>) {
+        ++*updates;
+        *waiting = false;
+    }, [waiting] { return waiting->load(); }, [finished](PicturaManager::RetrieveResult) { *finished = true; });
+    ASSERT_TRUE(waitUntil([&] { return finished->load(); }));
+    waitUntil([] { return false; }, 0.2);
+    EXPECT_EQ(updates->load(), 1);
+    EXPECT_EQ(runs->load(), 2);  // the one partial image and the final image
 }
 
 TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnly) {

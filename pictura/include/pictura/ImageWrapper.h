@@ -56,8 +56,10 @@ struct PicturaWrapper<std::shared_ptr<gfx::Image>> : PicturaWrapperBase<std::sha
     ImagePointer draw(gfx::Size size, bool inverting, std::optional<double> scale, const ImagePointer& refImage,
                       const std::function<bool(gfx::Context&)>& drawing) const;
     ImagePointer normalized() const;
-    // Drawn once into a fresh bitmap so that nothing is decoded later; animated images that keep an
-    // image source are left for their frames to be decoded on demand.
+    // Frames, or a source to decode them from: drawing would keep only the first.
+    bool isAnimation() const;
+    // Drawn once into a fresh bitmap so that nothing is decoded later; animations are left as they
+    // are (a source's frames are decoded on demand).
     ImagePointer decoded() const;
     ImagePointer decoded(double scale) const;
     ImagePointer decoded(gfx::Context& context) const;
