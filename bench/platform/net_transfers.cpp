@@ -1,9 +1,15 @@
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <atomic>
 #include <iostream>
 #include <future>
 #include <latch>
@@ -58,6 +64,71 @@ struct Server {
     int port = 0;
     std::thread thread;
 };
+
+// A loopback server whose every answer carries 46,000 header fields of three characters each, just under
+// curl's cap on the size of a response's headers: the cost of filing them falls on the network thread.
+struct HeaderFlood {
+    HeaderFlood() {
+        answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
+        const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+        for (int field = 0; field < 46000; ++field)
+            answer += std::string{alphabet[field % 36], alphabet[field / 36 % 36], alphabet[field / 1296 % 36]} + ":\r\n";
+        answer += "\r\n";
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener, 16);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        thread = std::thread([this] { serve(); });
+    }
+    ~HeaderFlood() {
+        stopping = true;
+        thread.join();
+        ::close(listener);
+    }
+    static bool readable(int descriptor) {
+        pollfd waiting{descriptor, POLLIN, 0};
+        return ::poll(&waiting, 1, 50) > 0;
+    }
+    void serve() {
+        while (!stopping) {
+            if (!readable(listener)) continue;
+            int connection = ::accept(listener, nullptr, nullptr);
+            if (connection < 0) continue;
+            std::string request;
+            char buffer[4096];
+            while (!stopping && request.find("\r\n\r\n") == std::string::npos) {
+                if (!readable(connection)) continue;
+                auto count = ::recv(connection, buffer, sizeof buffer, 0);
+                if (count <= 0) break;
+                request.append(buffer, static_cast<std::size_t>(count));
+            }
+            ::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
+            ::close(connection);
+        }
+    }
+    foundation::URL url() const { return *foundation::URL::fromString("http://127.0.0.1:" + std::to_string(port) + "/"); }
+
+    std::string answer;
+    int listener = -1;
+    int port = 0;
+    std::atomic<bool> stopping = false;
+    std::thread thread;
+};
+
+// One request at a time, its answer refused or not: only the time it holds the session counts.
+void fetchOne(const std::shared_ptr<Session>& session, const foundation::URL& url) {
+    std::promise<void> done;
+    session->data(url, [&](DataResult result) {
+        benchmark::DoNotOptimize(result.has_value());
+        done.set_value();
+    });
+    done.get_future().wait();
+}
 
 void fetchAll(const std::shared_ptr<Session>& session, const foundation::URL& url, int count) {
     std::latch done(count);
@@ -134,3 +205,18 @@ static void BM_InProcessProtocolAnswer(benchmark::State& state) {
     for (auto _ : state) fetchAll(session, url, 1);
 }
 BENCHMARK(BM_InProcessProtocolAnswer)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A response flooded with header fields against a plain small one, each fetched alone on a fresh connection.
+static void BM_HeaderFloodResponse(benchmark::State& state) {
+    static HeaderFlood flood;
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    for (auto _ : state) fetchOne(session, flood.url());
+}
+BENCHMARK(BM_HeaderFloodResponse)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_SmallResponseAlone(benchmark::State& state) {
+    auto& server = Server::shared();
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    for (auto _ : state) fetchOne(session, server.url("/small"));
+}
+BENCHMARK(BM_SmallResponseAlone)->Unit(benchmark::kMillisecond)->UseRealTime();

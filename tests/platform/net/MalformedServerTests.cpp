@@ -131,11 +131,20 @@ TEST(MalformedServer, paddedAndRepeatedHeadersAreTidied) {
     EXPECT_EQ(answer->second.headers.value("X-TWICE"), "1, 2");
 }
 
+TEST(MalformedServer, tooManyHeaderFieldsAreABadResponse) {
+    RawServer flood([](int connection) {
+        std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n";
+        for (int field = 0; field < 1000; ++field) answer += "F" + std::to_string(field) + ": 1\r\n";
+        RawServer::send(connection, answer + "\r\nbody");
+    });
+    EXPECT_EQ(fetchFrom(flood).error().code, URLError::badServerResponse);
+}
+
 TEST(MalformedServer, hugeHeadersAndUndecodableBodiesFailCleanly) {
     RawServer huge([](int connection) {
         RawServer::send(connection, "HTTP/1.1 200 OK\r\nX-Huge: " + std::string(300000, 'h') + "\r\n\r\n");
     });
-    EXPECT_FALSE(fetchFrom(huge).has_value());
+    EXPECT_EQ(fetchFrom(huge).error().code, URLError::badServerResponse);
 
     RawServer undecodable([](int connection) {
         RawServer::send(connection,
