@@ -356,7 +356,8 @@ void TaskRunner::responseAnswered(ResponseDisposition disposition) {
 void TaskRunner::transferDone(CURLcode result) {
     auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
     // curl tells a header past its size cap as out of memory; it is the server's answer that is wrong.
-    if (error && result == CURLE_OUT_OF_MEMORY && !headersDone_) error->code = URLError::badServerResponse;
+    if (error && result == CURLE_OUT_OF_MEMORY && !headersDone_)
+        error = URLError{URLError::badServerResponse, currentURL(), "the response's head is larger than the transport reads"};
     detachTransfer();
     hopDone(std::move(error));
 }
