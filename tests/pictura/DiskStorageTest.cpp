@@ -190,6 +190,7 @@ TEST_F(DiskStorageTest, foreignHiddenAndUnlistedFilesInTheFolder) {
     const auto folderPath = files->directoryURL();
     { std::ofstream(folderPath / ".hidden") << "h"; }
     std::filesystem::create_directory(folderPath / files->cacheFileName("dir-key"));
+    std::filesystem::create_directory(folderPath / "sub");
     { std::ofstream(folderPath / "foreign.txt") << "foreign"; }
 
     // A folder under a key's name is a miss; a file the listing did not see is not found.
@@ -204,7 +205,7 @@ TEST_F(DiskStorageTest, foreignHiddenAndUnlistedFilesInTheFolder) {
     ASSERT_TRUE(removed);
     EXPECT_FALSE(std::filesystem::exists(folderPath / "foreign.txt"));
     EXPECT_TRUE(std::filesystem::exists(folderPath / ".hidden"));
-    EXPECT_TRUE(std::filesystem::exists(folderPath / files->cacheFileName("dir-key")));
+    EXPECT_TRUE(std::filesystem::exists(folderPath / "sub"));
 
     ASSERT_TRUE(files->removeAll());
     EXPECT_TRUE(std::filesystem::is_directory(folderPath));
