@@ -1,21 +1,16 @@
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <atomic>
 #include <iostream>
 #include <future>
 #include <latch>
 #include <thread>
 
 #include "BenchSmoke.h"
+#include "RawServer.h"
 #include "net/Session.h"
 
 using namespace net;
@@ -65,60 +60,22 @@ struct Server {
     std::thread thread;
 };
 
-// A loopback server whose every answer carries 46,000 header fields of three characters each, just under
-// curl's cap on the size of a response's headers: the cost of filing them falls on the network thread.
-struct HeaderFlood {
-    HeaderFlood() {
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
-        const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-        for (int field = 0; field < 46000; ++field)
-            answer += std::string{alphabet[field % 36], alphabet[field / 36 % 36], alphabet[field / 1296 % 36]} + ":\r\n";
-        answer += "\r\n";
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 16);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        thread = std::thread([this] { serve(); });
-    }
-    ~HeaderFlood() {
-        stopping = true;
-        thread.join();
-        ::close(listener);
-    }
-    static bool readable(int descriptor) {
-        pollfd waiting{descriptor, POLLIN, 0};
-        return ::poll(&waiting, 1, 50) > 0;
-    }
-    void serve() {
-        while (!stopping) {
-            if (!readable(listener)) continue;
-            int connection = ::accept(listener, nullptr, nullptr);
-            if (connection < 0) continue;
-            std::string request;
-            char buffer[4096];
-            while (!stopping && request.find("\r\n\r\n") == std::string::npos) {
-                if (!readable(connection)) continue;
-                auto count = ::recv(connection, buffer, sizeof buffer, 0);
-                if (count <= 0) break;
-                request.append(buffer, static_cast<std::size_t>(count));
-            }
-            ::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
-            ::close(connection);
-        }
-    }
-    foundation::URL url() const { return *foundation::URL::fromString("http://127.0.0.1:" + std::to_string(port) + "/"); }
+// 46,000 distinct header field names of three characters each: as fields without values, just under
+// curl's cap on the size of a response's headers.
+std::vector<std::string> floodNames() {
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::vector<std::string> names;
+    for (int field = 0; field < 46000; ++field)
+        names.push_back(std::string{alphabet[field % 36], alphabet[field / 36 % 36], alphabet[field / 1296 % 36]});
+    return names;
+}
 
-    std::string answer;
-    int listener = -1;
-    int port = 0;
-    std::atomic<bool> stopping = false;
-    std::thread thread;
-};
+// An answer carrying them all: the cost of filing them falls on the network thread.
+std::string headerFlood() {
+    std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
+    for (const auto& name : floodNames()) answer += name + ":\r\n";
+    return answer + "\r\n";
+}
 
 // One request at a time, its answer refused or not: only the time it holds the session counts.
 void fetchOne(const std::shared_ptr<Session>& session, const foundation::URL& url) {
@@ -208,9 +165,11 @@ BENCHMARK(BM_InProcessProtocolAnswer)->Unit(benchmark::kMicrosecond)->UseRealTim
 
 // A response flooded with header fields against a plain small one, each fetched alone on a fresh connection.
 static void BM_HeaderFloodResponse(benchmark::State& state) {
-    static HeaderFlood flood;
+    static const std::string answer = headerFlood();
+    static RawServer flood([](int connection) { RawServer::send(connection, answer); });
+    const auto url = *foundation::URL::fromString(flood.text());
     auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
-    for (auto _ : state) fetchOne(session, flood.url());
+    for (auto _ : state) fetchOne(session, url);
 }
 BENCHMARK(BM_HeaderFloodResponse)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -221,30 +180,22 @@ static void BM_SmallResponseAlone(benchmark::State& state) {
 }
 BENCHMARK(BM_SmallResponseAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Filing the flood's 46,000 distinct fields, against only copying them into a list: filing stays linear.
-static std::vector<std::pair<std::string, std::string>> floodFields() {
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::vector<std::pair<std::string, std::string>> fields;
-    for (int field = 0; field < 46000; ++field)
-        fields.emplace_back(std::string{alphabet[field % 36], alphabet[field / 36 % 36], alphabet[field / 1296 % 36]}, "");
-    return fields;
-}
-
+// Filing the flood's fields, against only copying them into a list: filing stays linear.
 static void BM_FileFloodFields(benchmark::State& state) {
-    const auto fields = floodFields();
+    const auto names = floodNames();
     for (auto _ : state) {
         HTTPHeaders headers;
-        for (const auto& [name, value] : fields) headers.add(name, value);
+        for (const auto& name : names) headers.add(name, "");
         benchmark::DoNotOptimize(headers.size());
     }
 }
 BENCHMARK(BM_FileFloodFields)->Unit(benchmark::kMillisecond);
 
 static void BM_CopyFloodFields(benchmark::State& state) {
-    const auto fields = floodFields();
+    const auto names = floodNames();
     for (auto _ : state) {
         std::vector<std::pair<std::string, std::string>> copied;
-        for (const auto& field : fields) copied.push_back(field);
+        for (const auto& name : names) copied.emplace_back(name, "");
         benchmark::DoNotOptimize(copied.size());
     }
 }
