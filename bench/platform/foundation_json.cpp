@@ -1,5 +1,7 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -154,5 +156,35 @@ void BM_TimingData_EncodeModels(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TimingData_EncodeModels);
+
+// A line of /proc/self/status ("VmHWM", "VmRSS") in kB.
+double statusKilobytes(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(name + ":")) return std::stod(line.substr(name.size() + 1));
+    return 0;
+}
+
+// A hostile body of 10 MB of "[": reported with peak_growth_MB, how far the resident high-water mark rose
+// over the decode (the mark is reset before each one).
+void BM_DeeplyNestedArrays_Decode(benchmark::State& state) {
+    const auto data = foundation::Data::fromString(std::string(std::size_t(10) << 20, '['));
+    double peakGrowth = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // What earlier decodes freed goes back first, so the rise is this decode's own.
+        ::malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = statusKilobytes("VmRSS");
+        state.ResumeTiming();
+        auto timing = foundation::JSONDecoder{}.decode<TimingData>(data);
+        if (timing) state.SkipWithError("a body of brackets decoded");
+        benchmark::DoNotOptimize(timing);
+        peakGrowth = std::max(peakGrowth, statusKilobytes("VmHWM") - before);
+    }
+    state.counters["peak_growth_MB"] = peakGrowth / 1024;
+}
+BENCHMARK(BM_DeeplyNestedArrays_Decode)->Unit(benchmark::kMillisecond);
 
 }  // namespace

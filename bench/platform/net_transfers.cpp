@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "BenchSmoke.h"
+#include "RawServer.h"
 #include "net/Session.h"
 
 using namespace net;
@@ -58,6 +59,33 @@ struct Server {
     int port = 0;
     std::thread thread;
 };
+
+// 46,000 distinct header field names of three characters each: as fields without values, just under
+// curl's cap on the size of a response's headers.
+std::vector<std::string> floodNames() {
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::vector<std::string> names;
+    for (int field = 0; field < 46000; ++field)
+        names.push_back(std::string{alphabet[field % 36], alphabet[field / 36 % 36], alphabet[field / 1296 % 36]});
+    return names;
+}
+
+// An answer carrying them all: the cost of filing them falls on the network thread.
+std::string headerFlood() {
+    std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n";
+    for (const auto& name : floodNames()) answer += name + ":\r\n";
+    return answer + "\r\n";
+}
+
+// One request at a time, its answer refused or not: only the time it holds the session counts.
+void fetchOne(const std::shared_ptr<Session>& session, const foundation::URL& url) {
+    std::promise<void> done;
+    session->data(url, [&](DataResult result) {
+        benchmark::DoNotOptimize(result.has_value());
+        done.set_value();
+    });
+    done.get_future().wait();
+}
 
 void fetchAll(const std::shared_ptr<Session>& session, const foundation::URL& url, int count) {
     std::latch done(count);
@@ -134,3 +162,41 @@ static void BM_InProcessProtocolAnswer(benchmark::State& state) {
     for (auto _ : state) fetchAll(session, url, 1);
 }
 BENCHMARK(BM_InProcessProtocolAnswer)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A response flooded with header fields against a plain small one, each fetched alone on a fresh connection.
+static void BM_HeaderFloodResponse(benchmark::State& state) {
+    static const std::string answer = headerFlood();
+    static RawServer flood([](int connection) { RawServer::send(connection, answer); });
+    const auto url = *foundation::URL::fromString(flood.text());
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    for (auto _ : state) fetchOne(session, url);
+}
+BENCHMARK(BM_HeaderFloodResponse)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_SmallResponseAlone(benchmark::State& state) {
+    auto& server = Server::shared();
+    auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
+    for (auto _ : state) fetchOne(session, server.url("/small"));
+}
+BENCHMARK(BM_SmallResponseAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Filing the flood's fields, against only copying them into a list: filing stays linear.
+static void BM_FileFloodFields(benchmark::State& state) {
+    const auto names = floodNames();
+    for (auto _ : state) {
+        HTTPHeaders headers;
+        for (const auto& name : names) headers.add(name, "");
+        benchmark::DoNotOptimize(headers.size());
+    }
+}
+BENCHMARK(BM_FileFloodFields)->Unit(benchmark::kMillisecond);
+
+static void BM_CopyFloodFields(benchmark::State& state) {
+    const auto names = floodNames();
+    for (auto _ : state) {
+        std::vector<std::pair<std::string, std::string>> copied;
+        for (const auto& name : names) copied.emplace_back(name, "");
+        benchmark::DoNotOptimize(copied.size());
+    }
+}
+BENCHMARK(BM_CopyFloodFields)->Unit(benchmark::kMillisecond);

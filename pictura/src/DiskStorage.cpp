@@ -96,6 +96,14 @@ foundation::Data digestOf(const std::string& key, const foundation::Data& data) 
     return foundation::Data::fromString(text);
 }
 
+// Anything under a key's name that is not a plain file (a link, a folder) is no cache file: it goes,
+// never what a link points to. True when nothing but a plain file, or nothing, is left there.
+bool clearedOfNonRegular(const foundation::FileManager& fileManager, const Path& url) {
+    auto attributes = fileManager.attributesOfItem(url);
+    if (!attributes || attributes->type == foundation::FileType::regular) return true;
+    return fileManager.removeItem(url).has_value();
+}
+
 }  // namespace
 
 Creation::Creation(const Config& config)
@@ -197,7 +205,9 @@ std::expected<void, PicturaError> Files::store(const foundation::Data& data, con
         std::lock_guard lock(datesMutex_);
         // The old digest goes first: a write that stops half-way leaves a file that is trusted as
         // before, never one that a stale digest condemns.
+        (void)clearedOfNonRegular(*configuration.fileManager, url);
         (void)configuration.fileManager->removeExtendedAttribute(url, digestAttribute);
+        writeOptions.noFollow = true;
         if (auto written = configuration.fileManager->write(url, data, writeOptions); !written)
             return std::unexpected(PicturaError::cacheError(
                 PicturaError::CannotCreateCacheFile{fileURL(url), key, data, written.error()}));
@@ -229,12 +239,19 @@ std::expected<std::optional<foundation::Data>, PicturaError> Files::value(const 
     const bool maybe = maybeCachedCheckingQueue_->sync([&] { return !maybeCached_ || maybeCached_->contains(name); });
     if (!maybe) return std::optional<foundation::Data>();
     const auto fileManager = config().fileManager;
-    bool isDirectory = false;
-    if (!fileManager->fileExists(url, &isDirectory) || isDirectory) return std::optional<foundation::Data>();
-    auto meta = FileMeta::read(*fileManager, url);
-    if (!meta)
-        return std::unexpected(PicturaError::cacheError(PicturaError::InvalidURLResource{meta.error(), key, fileURL(url)}));
-    if (meta->expired(referenceDate)) return std::optional<foundation::Data>();
+    auto attributes = fileManager->attributesOfItem(url);
+    if (!attributes) {
+        if (attributes.error().isNoSuchFile()) return std::optional<foundation::Data>();
+        return std::unexpected(
+            PicturaError::cacheError(PicturaError::InvalidURLResource{attributes.error(), key, fileURL(url)}));
+    }
+    if (attributes->type != foundation::FileType::regular) {
+        std::lock_guard lock(datesMutex_);
+        (void)clearedOfNonRegular(*fileManager, url);
+        return std::optional<foundation::Data>();
+    }
+    const FileMeta meta(url, *attributes);
+    if (meta.expired(referenceDate)) return std::optional<foundation::Data>();
     if (!actuallyLoad) return std::optional<foundation::Data>(foundation::Data());
     auto data = fileManager->readData(url);
     if (!data) {
@@ -247,7 +264,7 @@ std::expected<std::optional<foundation::Data>, PicturaError> Files::value(const 
         return std::optional<foundation::Data>();
     }
     if (extending.kind() != ExpirationExtending::Kind::none) {
-        metaChangingQueue_->async([self = shared_from_this(), seen = *meta, extending] {
+        metaChangingQueue_->async([self = shared_from_this(), seen = meta, extending] {
             self->extendExpiration(seen, extending);
         });
     }

@@ -10,15 +10,6 @@ PicturaError sessionError(net::URLError error) {
     return PicturaError::responseError(PicturaError::URLSessionError{AnyError(std::move(error))});
 }
 
-// The transport gives up on a response head over its size limit as if it had run out of memory,
-// before any response exists: say what happened instead.
-net::URLError explained(net::URLError error, bool responded) {
-    if (error.code != net::URLError::unknown || responded || error.detail != "Out of memory") return error;
-    error.code = net::URLError::badServerResponse;
-    error.detail = "the response's head is larger than the transport reads";
-    return error;
-}
-
 std::string urlText(const net::SessionTask& task) {
     const auto& url = task.originalRequest().url;
     return url ? url->absoluteString() : std::string();
@@ -194,15 +185,14 @@ void SessionDelegate::didComplete(net::Session&, const std::shared_ptr<net::Sess
     auto dataTask = this->task(*task);
     if (!dataTask) return;
     const auto response = task->response();
-    const auto failure = error ? std::optional(explained(*error, response.has_value())) : std::nullopt;
     if (const auto& url = dataTask->originalURL()) {
         std::expected<net::Response, PicturaError> finished =
-            failure    ? std::unexpected(sessionError(*failure))
+            error      ? std::unexpected(sessionError(*error))
             : response ? std::expected<net::Response, PicturaError>(*response)
                        : std::unexpected(PicturaError::responseError(PicturaError::NoURLResponse{dataTask}));
         onDownloadingFinished({*url, std::move(finished)});
     }
-    if (failure) return finishTask(*task, std::unexpected(sessionError(*failure)));
+    if (error) return finishTask(*task, std::unexpected(sessionError(*error)));
     auto body = onDidDownloadData(dataTask);
     if (!body) return finishTask(*task, std::unexpected(PicturaError::responseError(PicturaError::DataModifyingFailed{dataTask})));
     finishTask(*task, std::pair(std::make_shared<foundation::Data>(std::move(*body)), response));

@@ -190,6 +190,7 @@ TEST_F(DiskStorageTest, foreignHiddenAndUnlistedFilesInTheFolder) {
     const auto folderPath = files->directoryURL();
     { std::ofstream(folderPath / ".hidden") << "h"; }
     std::filesystem::create_directory(folderPath / files->cacheFileName("dir-key"));
+    std::filesystem::create_directory(folderPath / "sub");
     { std::ofstream(folderPath / "foreign.txt") << "foreign"; }
 
     // A folder under a key's name is a miss; a file the listing did not see is not found.
@@ -204,12 +205,41 @@ TEST_F(DiskStorageTest, foreignHiddenAndUnlistedFilesInTheFolder) {
     ASSERT_TRUE(removed);
     EXPECT_FALSE(std::filesystem::exists(folderPath / "foreign.txt"));
     EXPECT_TRUE(std::filesystem::exists(folderPath / ".hidden"));
-    EXPECT_TRUE(std::filesystem::exists(folderPath / files->cacheFileName("dir-key")));
+    EXPECT_TRUE(std::filesystem::exists(folderPath / "sub"));
 
     ASSERT_TRUE(files->removeAll());
     EXPECT_TRUE(std::filesystem::is_directory(folderPath));
     EXPECT_FALSE(std::filesystem::exists(folderPath / ".hidden"));
     EXPECT_FALSE(files->remove("missing").has_value());
+}
+
+TEST_F(DiskStorageTest, aStoreReplacesALinkUnderTheKeysNameAndLeavesItsTargetAlone) {
+    auto files = make(config());
+    const auto target = folder.path() / "elsewhere";
+    { std::ofstream(target) << "precious"; }
+    const auto before = attributes(target).modificationDate;
+    std::filesystem::create_symlink(target, files->cacheFileURL("k"));
+
+    ASSERT_TRUE(files->store(Data::fromString("image"), "k"));
+    EXPECT_EQ(fileManager->contents(target)->toString(), "precious");
+    EXPECT_EQ(attributes(target).modificationDate, before);
+    EXPECT_FALSE(fileManager->extendedAttribute(target, "pictura.digest"));
+    EXPECT_EQ(attributes(files->cacheFileURL("k")).type, foundation::FileType::regular);
+    EXPECT_EQ((*files->value("k", ExpirationExtending::none()))->toString(), "image");
+}
+
+TEST_F(DiskStorageTest, aLinkUnderTheKeysNameIsAMissAndGoesButNotItsTarget) {
+    auto files = make(config());
+    ASSERT_TRUE(files->store(Data::fromString("image"), "k"));
+    const auto target = folder.path() / "moved-away";
+    std::filesystem::rename(files->cacheFileURL("k"), target);
+    std::filesystem::create_symlink(target, files->cacheFileURL("k"));
+
+    auto found = files->value("k", ExpirationExtending::none());
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(*found);
+    EXPECT_FALSE(std::filesystem::is_symlink(files->cacheFileURL("k")));
+    EXPECT_TRUE(std::filesystem::exists(target));
 }
 
 TEST_F(DiskStorageTest, aFolderThatCannotBeMadeLeavesTheStorageNotReady) {

@@ -122,7 +122,7 @@ FileResult<void> saveSidecar(const Location& location, const Sidecar& sidecar) {
 
 FileResult<ino_t> inodeOf(const fs::path& path) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) return std::unexpected(error("stat", path));
+    if (::lstat(path.c_str(), &status) != 0) return std::unexpected(error("stat", path));
     return status.st_ino;
 }
 
@@ -187,7 +187,7 @@ FileResult<std::vector<std::string>> sidecarNames(const fs::path& path) {
 FileResult<void> ExtendedAttributes::set(const fs::path& path, std::string_view name,
                                          std::span<const std::uint8_t> value) const {
     if (!sidecarOnly_) {
-        if (::setxattr(path.c_str(), userName(name).c_str(), value.data(), value.size(), 0) == 0) return {};
+        if (::lsetxattr(path.c_str(), userName(name).c_str(), value.data(), value.size(), 0) == 0) return {};
         if (!unsupported(errno)) return std::unexpected(error("setxattr", path));
     }
     return sidecarSet(path, name, value);
@@ -198,10 +198,10 @@ FileResult<Data> ExtendedAttributes::get(const fs::path& path, std::string_view 
         std::string attribute = userName(name);
         // The value may grow between asking its size and reading it, hence the loop.
         for (;;) {
-            ssize_t size = ::getxattr(path.c_str(), attribute.c_str(), nullptr, 0);
+            ssize_t size = ::lgetxattr(path.c_str(), attribute.c_str(), nullptr, 0);
             if (size < 0) break;
             Data value(std::vector<std::uint8_t>(static_cast<std::size_t>(size)));
-            ssize_t read = ::getxattr(path.c_str(), attribute.c_str(), value.data(), value.size());
+            ssize_t read = ::lgetxattr(path.c_str(), attribute.c_str(), value.data(), value.size());
             if (read >= 0) {
                 value.bytes().resize(static_cast<std::size_t>(read));
                 return value;
@@ -215,7 +215,7 @@ FileResult<Data> ExtendedAttributes::get(const fs::path& path, std::string_view 
 
 FileResult<void> ExtendedAttributes::remove(const fs::path& path, std::string_view name) const {
     if (!sidecarOnly_) {
-        if (::removexattr(path.c_str(), userName(name).c_str()) == 0) return {};
+        if (::lremovexattr(path.c_str(), userName(name).c_str()) == 0) return {};
         if (!unsupported(errno)) return std::unexpected(error("removexattr", path));
     }
     return sidecarRemove(path, name);
@@ -224,10 +224,10 @@ FileResult<void> ExtendedAttributes::remove(const fs::path& path, std::string_vi
 FileResult<std::vector<std::string>> ExtendedAttributes::names(const fs::path& path) const {
     if (!sidecarOnly_) {
         for (;;) {
-            ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+            ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
             if (size < 0) break;
             std::string list(static_cast<std::size_t>(size), '\0');
-            ssize_t read = ::listxattr(path.c_str(), list.data(), list.size());
+            ssize_t read = ::llistxattr(path.c_str(), list.data(), list.size());
             if (read < 0) {
                 if (errno == ERANGE) continue;
                 break;

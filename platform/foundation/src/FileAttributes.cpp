@@ -145,7 +145,8 @@ FileResult<void> writeDates(const FileAttributeChanges& changes, const fs::path&
     std::optional<StoredTime> kept;
     if (changes.modificationDate) {
         timespec times[2] = {{0, UTIME_OMIT}, timespecFor(*changes.modificationDate)};
-        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        // A link's own date, as readAttributes reads it: never its target's.
+        if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
             return std::unexpected(FileError::fromErrno(errno, "utimensat", path));
         auto status = statItem(path);
         if (!status) return std::unexpected(status.error());

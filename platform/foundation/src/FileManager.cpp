@@ -157,7 +157,8 @@ FileResult<void> FileManager::createFile(const fs::path& path, const Data& conte
 
 FileResult<void> FileManager::write(const fs::path& path, const Data& contents, WriteOptions options) const {
     if (options.atomic) return writeAtomically(path, contents, options.withoutOverwriting);
-    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (options.withoutOverwriting ? O_EXCL : 0);
+    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (options.withoutOverwriting ? O_EXCL : 0) |
+                (options.noFollow ? O_NOFOLLOW : 0);
     int descriptor = ::open(path.c_str(), flags, 0666);
     if (descriptor < 0) return std::unexpected(lastError("open", path));
     auto written = writeAll(descriptor, contents, path);

@@ -22,6 +22,57 @@ std::string_view foundDescription(const nlohmann::json& json) {
     throw DecodingFailure{DecodingError{kind, codingPathText(path), std::string(subject), std::move(debugDescription)}};
 }
 
+// Far deeper than any real document; every level costs a value and a frame of each recursive walk.
+constexpr std::size_t maximumNestingDepth = 256;
+
+// nlohmann's own document builder, refusing an object or array nested past the limit as it opens,
+// before the levels inside it are built.
+class DepthLimitedBuilder {
+public:
+    using json = nlohmann::json;
+
+    explicit DepthLimitedBuilder(json& root) : builder_(root) {}
+
+    bool null() { return builder_.null(); }
+    bool boolean(bool value) { return builder_.boolean(value); }
+    bool number_integer(json::number_integer_t value) { return builder_.number_integer(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return builder_.number_unsigned(value); }
+    bool number_float(json::number_float_t value, const json::string_t& text) { return builder_.number_float(value, text); }
+    bool string(json::string_t& value) { return builder_.string(value); }
+    bool binary(json::binary_t& value) { return builder_.binary(value); }
+    bool key(json::string_t& value) { return builder_.key(value); }
+    bool start_object(std::size_t count) {
+        enter();
+        return builder_.start_object(count);
+    }
+    bool end_object() {
+        --depth_;
+        return builder_.end_object();
+    }
+    bool start_array(std::size_t count) {
+        enter();
+        return builder_.start_array(count);
+    }
+    bool end_array() {
+        --depth_;
+        return builder_.end_array();
+    }
+    template <class Exception>
+    bool parse_error(std::size_t position, const std::string& token, const Exception& error) {
+        return builder_.parse_error(position, token, error);
+    }
+
+private:
+    void enter() {
+        if (++depth_ > maximumNestingDepth)
+            failDataCorrupted(nullptr, "The given data was not valid JSON (nested deeper than " +
+                                           std::to_string(maximumNestingDepth) + " levels).");
+    }
+
+    nlohmann::detail::json_sax_dom_parser<json> builder_;
+    std::size_t depth_ = 0;
+};
+
 }  // namespace
 
 std::string codingPathText(const CodingPathNode* path) {
@@ -72,7 +123,10 @@ nlohmann::json parseDocument(const Data& data) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     if (text.empty()) failDataCorrupted(nullptr, "The data couldn't be read because it isn't in the correct format (the data is empty).");
     try {
-        return nlohmann::json::parse(text.begin(), text.end());
+        nlohmann::json document;
+        DepthLimitedBuilder builder(document);
+        nlohmann::json::sax_parse(text.begin(), text.end(), &builder);
+        return document;
     } catch (const nlohmann::json::exception& error) {  // syntax errors, and numbers beyond a double's range
         std::string_view message = error.what();
         // nlohmann prefixes its messages with "[json.exception.parse_error.101] ".

@@ -244,8 +244,13 @@ std::size_t TaskRunner::onHeader(char* bytes, std::size_t size, std::size_t coun
         return length;
     }
     auto colon = line.find(':');
-    if (colon != std::string_view::npos && colon > 0)
-        runner.arrivingHeaders_.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+    if (colon == std::string_view::npos || colon == 0) return length;
+    if (runner.arrivingHeaders_.size() >= maximumHeaderFields) {
+        runner.hopResult_ = URLError{URLError::badServerResponse, runner.currentURL(),
+                                     "more than " + std::to_string(maximumHeaderFields) + " header fields"};
+        return 0;
+    }
+    runner.arrivingHeaders_.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
     return length;
 }
 
@@ -350,6 +355,9 @@ void TaskRunner::responseAnswered(ResponseDisposition disposition) {
 
 void TaskRunner::transferDone(CURLcode result) {
     auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
+    // curl tells a header past its size cap as out of memory; it is the server's answer that is wrong.
+    if (error && result == CURLE_OUT_OF_MEMORY && !headersDone_)
+        error = URLError{URLError::badServerResponse, currentURL(), "the response's head is larger than the transport reads"};
     detachTransfer();
     hopDone(std::move(error));
 }

@@ -24,6 +24,8 @@ enum class TaskKind { delegateDriven, gathersData, downloadsToFile };
 class TaskRunner final : public NetworkThread::Transfer {
 public:
     static constexpr int maximumRedirects = 16;
+    // Far more header fields than any real response has; past it the response is refused.
+    static constexpr std::size_t maximumHeaderFields = 1000;
 
     TaskRunner(SessionTask& task, TaskKind kind, DataCompletion dataCompletion, DownloadCompletion downloadCompletion);
     ~TaskRunner();

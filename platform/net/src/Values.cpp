@@ -36,28 +36,35 @@ HTTPHeaders::HTTPHeaders(std::initializer_list<Field> fields) {
 }
 
 std::optional<std::string> HTTPHeaders::value(std::string_view name) const {
-    for (const auto& [fieldName, value] : fields_)
-        if (equalIgnoringCase(fieldName, name)) return value;
-    return std::nullopt;
+    auto place = places_.find(lowercased(name));
+    if (place == places_.end()) return std::nullopt;
+    return fields_[place->second].second;
 }
 
 void HTTPHeaders::set(std::string_view name, std::string value) {
     remove(name);
+    places_.emplace(lowercased(name), fields_.size());
     fields_.emplace_back(std::string(name), std::move(value));
 }
 
 void HTTPHeaders::add(std::string_view name, std::string_view value) {
-    for (auto& [fieldName, existing] : fields_) {
-        if (equalIgnoringCase(fieldName, name)) {
-            existing.append(", ").append(value);
-            return;
-        }
+    auto [place, isNew] = places_.emplace(lowercased(name), fields_.size());
+    if (!isNew) {
+        fields_[place->second].second.append(", ").append(value);
+        return;
     }
     fields_.emplace_back(std::string(name), std::string(value));
 }
 
 void HTTPHeaders::remove(std::string_view name) {
+    if (!places_.contains(lowercased(name))) return;
     std::erase_if(fields_, [&](const Field& field) { return equalIgnoringCase(field.first, name); });
+    reindex();
+}
+
+void HTTPHeaders::reindex() {
+    places_.clear();
+    for (std::size_t index = 0; index < fields_.size(); ++index) places_.emplace(lowercased(fields_[index].first), index);
 }
 
 Response Response::make(std::optional<foundation::URL> url, int statusCode, HTTPHeaders headers) {

@@ -275,6 +275,19 @@ TEST_P(FileManagerTest, DescribesLinksThemselvesAndPermissions) {
     EXPECT_EQ(files.attributesOfItem(root)->type, FileType::directory);
 }
 
+TEST_P(FileManagerTest, WritesDatesAndAttributesNeverThroughALink) {
+    put(root / "target", "kept");
+    const auto before = files.attributesOfItem(root / "target")->modificationDate;
+    fs::create_symlink(root / "target", root / "link");
+
+    EXPECT_FALSE(files.write(root / "link", Data::fromString("through"), {.noFollow = true}));
+    (void)files.setAttributes({.creationDate = tenOClock, .modificationDate = tenOClock}, root / "link");
+    (void)files.setExtendedAttribute(root / "link", "digest", Data::fromString("d"));
+    EXPECT_EQ(text(root / "target"), "kept");
+    EXPECT_EQ(files.attributesOfItem(root / "target")->modificationDate, before);
+    EXPECT_FALSE(files.extendedAttribute(root / "target", "digest"));
+}
+
 INSTANTIATE_TEST_SUITE_P(ExtendedAttributeStores, FileManagerTest, testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Sidecar" : "Native"; });
 

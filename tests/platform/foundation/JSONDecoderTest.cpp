@@ -251,6 +251,14 @@ TEST(JSONDecoder, MalformedBodiesFailWithDataCorrupted) {
     EXPECT_NE(decode<Session>("{\"a\": tru}").error().debugDescription.find("not valid JSON"), std::string::npos);
 }
 
+TEST(JSONDecoder, RefusesADocumentNestedPastTheLimitEvenWhereItWouldBeIgnored) {
+    const std::string deep = std::string(300, '[') + std::string(300, ']');
+    auto session = decode<Session>(R"({"Key": 7, "Type": "Race", "Path": "p", "Extra": )" + deep + "}");
+    ASSERT_FALSE(session);
+    EXPECT_NE(session.error().debugDescription.find("nested deeper than"), std::string::npos);
+    EXPECT_TRUE(decode<Session>(R"({"Key": 7, "Type": "Race", "Path": "p", "Extra": [[[[[[[[1]]]]]]]]})"));
+}
+
 TEST(JSONDecoder, AcceptsLeadingByteOrderMark) {
     auto session = decode<Session>(std::string("\xEF\xBB\xBF") + std::string(validSession));
     ASSERT_TRUE(session) << session.error().description();

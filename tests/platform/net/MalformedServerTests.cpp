@@ -1,89 +1,11 @@
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <thread>
-
+#include "RawServer.h"
 #include "Recorder.h"
 
 using namespace net;
 
 namespace {
-
-// A TCP server on loopback that answers every connection with whatever bytes a test scripts, then
-// closes or resets it: the misbehaving servers a session must survive.
-class RawServer {
-public:
-    explicit RawServer(std::function<void(int connection)> answer) : answer_(std::move(answer)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 16);
-        // A connection that goes away between poll() and accept() must not block the accept.
-        ::fcntl(listener_, F_SETFL, O_NONBLOCK);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~RawServer() {
-        stopping_ = true;
-        thread_.join();
-        ::close(listener_);
-    }
-    std::string text() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
-    static void send(int connection, const std::string& bytes) { ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-    static void reset(int connection) {
-        linger abort{1, 0};
-        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    }
-
-private:
-    // Waits a short while for `descriptor` to have something to read, so the loops see `stopping_` often.
-    static bool readable(int descriptor) {
-        pollfd waiting{descriptor, POLLIN, 0};
-        return ::poll(&waiting, 1, 50) > 0;
-    }
-
-    void serve() {
-        while (!stopping_) {
-            if (!readable(listener_)) continue;
-            int connection = ::accept(listener_, nullptr, nullptr);
-            if (connection < 0) continue;
-            if (readRequest(connection)) answer_(connection);
-            ::close(connection);
-        }
-    }
-
-    // False if the client leaves, or is still silent when the server stops: a client that connects and
-    // never sends must not keep the destructor waiting.
-    bool readRequest(int connection) const {
-        std::string request;
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            if (stopping_) return false;
-            if (!readable(connection)) continue;
-            auto count = ::recv(connection, buffer, sizeof buffer, 0);
-            if (count <= 0) return false;
-            request.append(buffer, count);
-        }
-        return true;
-    }
-
-    std::function<void(int)> answer_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stopping_ = false;
-    std::thread thread_;
-};
 
 DataResult fetchFrom(const RawServer& server) {
     auto session = Session::make(SessionConfiguration::ephemeralConfiguration());
@@ -131,11 +53,20 @@ TEST(MalformedServer, paddedAndRepeatedHeadersAreTidied) {
     EXPECT_EQ(answer->second.headers.value("X-TWICE"), "1, 2");
 }
 
+TEST(MalformedServer, tooManyHeaderFieldsAreABadResponse) {
+    RawServer flood([](int connection) {
+        std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n";
+        for (int field = 0; field < 1000; ++field) answer += "F" + std::to_string(field) + ": 1\r\n";
+        RawServer::send(connection, answer + "\r\nbody");
+    });
+    EXPECT_EQ(fetchFrom(flood).error().code, URLError::badServerResponse);
+}
+
 TEST(MalformedServer, hugeHeadersAndUndecodableBodiesFailCleanly) {
     RawServer huge([](int connection) {
         RawServer::send(connection, "HTTP/1.1 200 OK\r\nX-Huge: " + std::string(300000, 'h') + "\r\n\r\n");
     });
-    EXPECT_FALSE(fetchFrom(huge).has_value());
+    EXPECT_EQ(fetchFrom(huge).error().code, URLError::badServerResponse);
 
     RawServer undecodable([](int connection) {
         RawServer::send(connection,

@@ -25,6 +25,7 @@ struct FileManagerConfiguration {
 struct WriteOptions {
     bool atomic = false;              // write a temporary file, then rename it into place
     bool withoutOverwriting = false;  // fail with EEXIST when the file exists
+    bool noFollow = false;            // fail with ELOOP rather than write through a symbolic link
 };
 
 // File-system operations on paths. Dates that the file system cannot hold (a creation date, a
@@ -65,7 +66,8 @@ public:
     FileResult<void> setAttributes(const FileAttributeChanges& changes, const std::filesystem::path& path) const;
 
     // Extended attributes in the user namespace: "archived" is stored as "user.archived". Where the
-    // file system has none they live in a hidden ".sorvane-attributes" file beside the item.
+    // file system has none they live in a hidden ".sorvane-attributes" file beside the item. Like the
+    // dates, they belong to the item itself: a symbolic link's are never its target's.
     FileResult<void> setExtendedAttribute(const std::filesystem::path& path, const std::string& name,
                                           const Data& value) const;
     FileResult<Data> extendedAttribute(const std::filesystem::path& path, const std::string& name) const;

@@ -3,12 +3,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace net {
 
-// Header fields in arrival order; names compare without regard to case.
+// Header fields in arrival order; names compare without regard to case. Each name is found through an
+// index, so filing a response's fields one by one stays linear in their count.
 class HTTPHeaders {
 public:
     using Field = std::pair<std::string, std::string>;
@@ -31,7 +33,11 @@ public:
     friend bool operator==(const HTTPHeaders&, const HTTPHeaders&) = default;
 
 private:
+    void reindex();
+
     std::vector<Field> fields_;
+    // Lower-cased name -> its place in fields_.
+    std::unordered_map<std::string, std::size_t> places_;
 };
 
 bool equalIgnoringCase(std::string_view left, std::string_view right);
