@@ -30,6 +30,8 @@ constexpr std::string_view dataOnLoggerQueue = "logMessage should only be execut
 constexpr std::string_view coreRequirement = "Core architecture requirement failure";
 constexpr int reportedExceptionLimit = 10;
 constexpr double longestTimerDelay = 9'223'372'036;
+// A line buffer grown past this by one long record is given back rather than kept.
+constexpr std::size_t keptLineCapacity = 64 * 1024;
 
 // Exceptions thrown while writing, across every file logger of the process.
 LBAtomicCounter& writeExceptionCount() {
@@ -116,10 +118,9 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
 
 void LBFileLogger::lt_cleanup() {
     assertOnLoggerQueue(onLoggerQueue);
-    lt_writeHeld();
     lt_closeHandle(false);
-    if (flushTimer_) flushTimer_->cancel();
-    flushTimer_.reset();
+    if (retryTimer_) retryTimer_->cancel();
+    retryTimer_.reset();
     if (currentLogFileVnode_) currentLogFileVnode_->cancel();
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
@@ -179,18 +180,34 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 }
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
-    // An error is on disk before the caller goes on: the program may be about to end.
-    const bool writeNow = message.flag() == LBLogFlag::error;
-    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
-        // Its line (never empty, never the bare message) is made straight into what is held.
-        lt_add(writeNow, "\n", [&](std::string& held) {
-            formatter->appendLine(held, message);
-            if (automaticallyAppendNewline_ && held.back() != '\n') held.push_back('\n');
+    if (lt_defaultFormatter()) {
+        // Its line is never empty: made only once the record is sure to be written.
+        lt_write("\n", [&]() -> std::string_view {
+            line_.clear();
+            lt_appendLine(line_, message);
+            return line_;
         });
+        if (line_.capacity() > keptLineCapacity) std::string().swap(line_);
         return;
     }
     std::string data = lt_dataForMessage(message);
-    if (!data.empty()) lt_append(data, writeNow);
+    if (!data.empty()) lt_logData(data);
+}
+
+void LBFileLogger::lt_logData(std::string_view data) {
+    if (!data.empty()) lt_write(data, [data] { return data; });
+}
+
+bool LBFileLogger::lt_appendLine(std::string& text, const LBLogMessage& message) {
+    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
+        // Its line (never empty, never the bare message) is made straight into the text.
+        formatter->appendLine(text, message);
+        if (automaticallyAppendNewline_ && text.back() != '\n') text.push_back('\n');
+        return true;
+    }
+    std::string data = lt_dataForMessage(message);
+    text += data;
+    return !data.empty();
 }
 
 LBLogFileFormatterDefault* LBFileLogger::lt_defaultFormatter() {
@@ -215,7 +232,6 @@ void LBFileLogger::flush() {
 void LBFileLogger::lt_flush() {
     foundation::assertion(isOnInternalLoggerQueue(), "flush should only be executed on internal queue.");
     if (failing_) retryDue_ = true;
-    lt_writeHeld();
     if (currentLogFileHandle_ >= 0 && ::fsync(currentLogFileHandle_) != 0) {
         printError("LBFileLogger: Failed to synchronize file: %@", errno);
     }
@@ -235,13 +251,8 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
     return text;
 }
 
-void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
-    if (data.empty()) return;
-    lt_add(writeNow, data, [data](std::string& held) { held.append(data); });
-}
-
 template <class Fill>
-void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& fill) {
+void LBFileLogger::lt_write(std::string_view dropped, const Fill& fill) {
     assertOnLoggerQueue(dataOnLoggerQueue);
     try {
         // Backing off: no file-system call until the next try.
@@ -258,14 +269,7 @@ void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& f
             lt_dropped(dropped);  // the reason was said when opening failed
             return;
         }
-        const std::size_t before = held_.size();
-        fill(held_);
-        currentLogFileOffset_ += held_.size() - before;
-        if (writeNow || failing_ || held_.size() >= bufferCapacity) {
-            lt_writeHeld();
-        } else {
-            lt_armFlushTimer(flushInterval);
-        }
+        lt_writeOut(fill());
         if (info) didLogMessage(*info);
     } catch (const std::exception& exception) {
         int count = writeExceptionCount().increment();
@@ -278,13 +282,7 @@ void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& f
     }
 }
 
-void LBFileLogger::lt_writeHeld() {
-    if (held_.empty()) return;
-    if (currentLogFileHandle_ < 0) {
-        lt_dropped(held_);
-        held_.clear();
-        return;
-    }
+void LBFileLogger::lt_writeOut(std::string_view data) {
     std::size_t done = 0;
     int error = 0;
     // The file ends inside a line (left by a crash or a failed write): the next line starts afresh.
@@ -296,20 +294,17 @@ void LBFileLogger::lt_writeHeld() {
             done = 0;
         }
     }
-    if (!error) error = writeAll(currentLogFileHandle_, held_, done);
+    if (!error) error = writeAll(currentLogFileHandle_, data, done);
+    currentLogFileOffset_ += done;
     if (error) {
-        if (done > 0 && held_[done - 1] != '\n') lineOpen_ = true;
-        currentLogFileOffset_ -= held_.size() - done;
-        lt_dropped(std::string_view(held_).substr(done));
-        held_.clear();
+        if (done > 0 && data[done - 1] != '\n') lineOpen_ = true;
+        lt_dropped(data.substr(done));
         lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(error)));
         return;
     }
-    held_.clear();
     if (failing_) {
         failing_ = false;
         retryDue_ = false;
-        flushTimerArmed_ = false;  // the next line held sets the short flush, not the retry's
         foundation::printLine(foundation::format("LBFileLogger: Logging resumed; %llu lines were lost.",
                                                  static_cast<unsigned long long>(lostLines_)));
         lostLines_ = 0;
@@ -322,8 +317,7 @@ void LBFileLogger::lt_failed(std::string what) {
         failing_ = true;
     }
     retryDue_ = false;
-    flushTimerArmed_ = false;  // the retry replaces a pending flush: nothing is held
-    lt_armFlushTimer(retryInterval);
+    lt_armRetryTimer();
 }
 
 void LBFileLogger::lt_dropped(std::string_view data) {
@@ -331,25 +325,21 @@ void LBFileLogger::lt_dropped(std::string_view data) {
     lostLines_ += std::max<std::uint64_t>(lines, 1);
 }
 
-void LBFileLogger::lt_armFlushTimer(double delay) {
-    if (flushTimerArmed_) return;
-    if (!flushTimer_) {
-        flushTimer_ = dispatch::TimerSource::create(loggerQueue());
+void LBFileLogger::lt_armRetryTimer() {
+    if (retryTimerArmed_) return;
+    if (!retryTimer_) {
+        retryTimer_ = dispatch::TimerSource::create(loggerQueue());
         std::weak_ptr<LBLogger> weakSelf = weak_from_this();
-        flushTimer_->setEventHandler([weakSelf] {
+        retryTimer_->setEventHandler([weakSelf] {
             auto self = std::static_pointer_cast<LBFileLogger>(weakSelf.lock());
             if (!self) return;
-            self->flushTimerArmed_ = false;
-            if (self->failing_) {
-                self->retryDue_ = true;
-            } else {
-                self->lt_writeHeld();
-            }
+            self->retryTimerArmed_ = false;
+            if (self->failing_) self->retryDue_ = true;
         });
-        flushTimer_->resume();
+        retryTimer_->resume();
     }
-    flushTimer_->schedule(dispatch::Deadline::after(delay));
-    flushTimerArmed_ = true;
+    retryTimer_->schedule(dispatch::Deadline::after(retryInterval));
+    retryTimerArmed_ = true;
 }
 
 std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
@@ -485,7 +475,6 @@ void LBFileLogger::lt_maybeRollLogFileDueToSize() {
 void LBFileLogger::lt_rollLogFileNow() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0) return;
-    lt_writeHeld();
     lt_closeHandle(true);
     if (currentLogFileInfo_) {
         currentLogFileInfo_->setIsArchived(true);
