@@ -420,6 +420,7 @@ void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
     // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
     // after the one being delivered instead.
     if (asynchronously || loggerCallDepth > 0) {
+        message.ownTexts();  // the caller's texts may be gone by the time it is delivered
         state_->queueAsynchronously(std::move(message));
         return;
     }

@@ -231,3 +231,24 @@ TEST(LBLogDelivery, ProducersThatWaitedForAHeldRecordAllGetThroughOneCallAtATime
     expectEachProducersRecordsInOrder(messages, producers, perProducer);
     EXPECT_FALSE(held->overlapped.load());
 }
+
+TEST(LBLogDelivery, AnAsynchronousRecordKeepsItsFileAndFunctionOnceTheCallersTextsAreGone) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    {
+        // Made at run time, longer than a short string keeps in place; the second record's file is
+        // another text at the same address.
+        std::string file = "/made/at/run/time/First.cpp";
+        const std::string function = "aFunctionNamedAtRunTime";
+        log.log(true, "one", LBLogLevel::all, LBLogFlag::info, 0, file.c_str(), function.c_str(), 1, std::nullopt);
+        file.replace(file.find("First"), 5, "Other");
+        log.log(true, "two", LBLogLevel::all, LBLogFlag::info, 0, file.c_str(), function.c_str(), 2, std::nullopt);
+    }
+    log.flushLog();
+    const auto records = logger->records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].file(), "/made/at/run/time/First.cpp");
+    EXPECT_EQ(records[1].file(), "/made/at/run/time/Other.cpp");
+    EXPECT_EQ(records[1].function(), "aFunctionNamedAtRunTime");
+}

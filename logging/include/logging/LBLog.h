@@ -69,8 +69,7 @@ public:
     void queueLogMessage(LBLogMessage message, bool asynchronously);
 
     // The message is `format` (printf style, "%@" for any argument; see foundation::format) with the
-    // arguments. `file` and `function` are kept by pointer: pass __FILE__ and __func__ (or other texts
-    // that live as long as the program).
+    // arguments. An asynchronous record keeps copies of `file` and `function`.
     template <class... Arguments>
     void log(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context, const char* file,
              const char* function, std::uint64_t line, LBLogTag tag, std::string_view format,
