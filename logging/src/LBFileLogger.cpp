@@ -419,7 +419,15 @@ void LBFileLogger::lt_monitorCurrentLogFileForExternalChanges() {
     constexpr unsigned long events =
         dispatch::FileEvent::deleted | dispatch::FileEvent::renamed | dispatch::FileEvent::attributes;
     auto source = dispatch::FileEventSource::createForDescriptor(currentLogFileHandle_, events, loggerQueue());
-    if (!source) return;
+    if (!source) {
+        // Writing goes on; the file is then checked before every line instead. Said once until a watch works.
+        if (!watchFailureSaid_) {
+            watchFailureSaid_ = true;
+            printError("LBFileLogger: Failed to watch log file: %@", source.error().value());
+        }
+        return;
+    }
+    watchFailureSaid_ = false;
     std::weak_ptr<LBLogger> weakSelf = weak_from_this();
     std::weak_ptr<dispatch::FileEventSource> weakSource = *source;
     (*source)->setEventHandler([weakSelf, weakSource] {

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
+#include <system_error>
 #include <mutex>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 #include "foundation/Assertion.h"
+#include "foundation/Print.h"
 
 namespace logging {
 namespace {
@@ -23,6 +28,37 @@ namespace {
 const foundation::Notification::Name willTerminateNotification{"UIApplicationWillTerminateNotification"};
 
 constexpr std::string_view onLoggingQueueOnly = "This method should only be run on the logging thread/queue";
+
+// Says `what` and why, without building a string: memory or threads may be what ran out.
+void sayFailure(const char* what, const std::exception& error) noexcept {
+    char line[256];
+    std::snprintf(line, sizeof line, "%s: %s", what, error.what());
+    try {
+        foundation::printLine(line);
+    } catch (...) {
+        // Nothing more can be said.
+    }
+}
+
+// Whether a dropped record was said since a record last got through.
+constinit std::atomic<bool> recordDropSaid = false;
+
+// Runs one logging call. Out of memory or of threads, the call drops its record and says so (once
+// until a record gets through) rather than throw into its caller.
+template <class Call>
+void dropRecordOnExhaustion(const Call& call) {
+    auto dropped = [](const std::exception& error) {
+        if (!recordDropSaid.exchange(true)) sayFailure("LBLog: A record was dropped", error);
+    };
+    try {
+        call();
+        if (recordDropSaid.load(std::memory_order_relaxed)) recordDropSaid.store(false, std::memory_order_relaxed);
+    } catch (const std::bad_alloc& error) {
+        dropped(error);
+    } catch (const std::system_error& error) {
+        dropped(error);
+    }
+}
 
 // The address that tags the logging queue.
 const char loggingQueueKey = 0;
@@ -110,6 +146,13 @@ thread_local bool holdsDispatch = false;
 struct Revocations {
     std::mutex mutex;
     std::vector<std::shared_ptr<dispatch::Queue>> queues;  // under mutex
+    // The leases being ended, under dispatchMutex(). The two lists trade places and keep their room,
+    // so that asking a lease back allocates nothing (memory may be what ran out).
+    std::vector<std::shared_ptr<dispatch::Queue>> ending;
+    Revocations() {
+        queues.reserve(64);
+        ending.reserve(64);
+    }
 };
 
 // Whether Revocations::queues holds any; read after every record, so a plain global (no guard).
@@ -126,7 +169,7 @@ thread_local const dispatch::Queue* runningLeased = nullptr;
 // Under dispatchMutex(): ends the leases asked back, but not that of the queue running on this thread.
 void endRevokedLeases() {
     auto& revoked = revocations();
-    std::vector<std::shared_ptr<dispatch::Queue>> queues;
+    auto& queues = revoked.ending;
     {
         std::lock_guard lock(revoked.mutex);
         revocationPending = false;
@@ -139,6 +182,7 @@ void endRevokedLeases() {
         });
     }
     for (const auto& queue : queues) queue->endLease();
+    queues.clear();
 }
 
 // Without dispatchMutex(): ends the leases asked back unless another thread holds the lock, which
@@ -317,12 +361,16 @@ void deliverEverythingAtExit() {
     }
     if (states.empty()) return;
     // On a thread of its own: the exiting thread's thread-locals, dispatch's among them, are gone.
-    std::thread([&] {
-        for (const auto& state : states) {
-            state->drainThen([&] { state->lt_flush(); });
-            state->removals->wait();
-        }
-    }).join();
+    try {
+        std::thread([&] {
+            for (const auto& state : states) {
+                state->drainThen([&] { state->lt_flush(); });
+                state->removals->wait();
+            }
+        }).join();
+    } catch (const std::system_error& error) {
+        sayFailure("LBLog: Failed to deliver the queued records at exit", error);
+    }
 }
 
 void registerForExit(const std::shared_ptr<LBLog::State>& state) {
@@ -371,10 +419,15 @@ bool LBLog::isOnLoggingQueue() {
 
 void LBLog::asyncOnLoggingQueue(std::move_only_function<void()> work) {
     queuedBlocks.fetch_add(1);
-    loggingQueue()->async([work = std::move(work)]() mutable {
-        work();
+    try {
+        loggingQueue()->async([work = std::move(work)]() mutable {
+            work();
+            queuedBlocks.fetch_sub(1);
+        });
+    } catch (...) {
         queuedBlocks.fetch_sub(1);
-    });
+        throw;
+    }
 }
 
 std::size_t LBLog::queuedAsynchronousRecords() const { return state_->queuedRecords.load(); }
@@ -417,14 +470,16 @@ std::vector<LBLoggerInformation> LBLog::allLoggersWithLevel() {
 
 void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
     if (!mayAdmit(message.flag())) return;
-    // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
-    // after the one being delivered instead.
-    if (asynchronously || loggerCallDepth > 0) {
-        message.ownTexts();  // the caller's texts may be gone by the time it is delivered
-        state_->queueAsynchronously(std::move(message));
-        return;
-    }
-    deliverSynchronously(message);
+    dropRecordOnExhaustion([&] {
+        // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
+        // after the one being delivered instead.
+        if (asynchronously || loggerCallDepth > 0) {
+            message.ownTexts();  // the caller's texts may be gone by the time it is delivered
+            state_->queueAsynchronously(std::move(message));
+        } else {
+            deliverSynchronously(message);
+        }
+    });
 }
 
 void LBLog::deliverSynchronously(const LBLogMessage& message) {
@@ -494,18 +549,21 @@ void LBLog::State::queueAsynchronously(LBLogMessage message) {
         waitForRoom();
         lock.lock();
     }
-    queuedRecords.fetch_add(1);
+    // Counted and opened only once nothing below can fail (for want of memory): the drain, which
+    // needs the lock, cannot see the record before.
     if (RecordBatch* open = openBatch) {
         open->records.push_back(std::move(message));
+        queuedRecords.fetch_add(1);
         delivered.swap(open->delivered);
         return;
     }
     auto batch = std::make_shared<RecordBatch>();
     batch->records.reserve(64);
     batch->records.push_back(std::move(message));
-    openBatch = batch.get();
     // Queued under the lock, so batches keep the order in which they were opened.
     asyncOnLoggingQueue([state = shared_from_this(), batch] { state->lt_drain(*batch); });
+    queuedRecords.fetch_add(1);
+    openBatch = batch.get();
 }
 
 void LBLog::State::lt_drain(RecordBatch& batch) {
@@ -548,6 +606,10 @@ void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag
 void LBLog::logFormatted(FormattedCall& call) {
     assertFileGiven(call.file.data());
     if (!mayAdmit(call.flag)) return;
+    dropRecordOnExhaustion([&] { logFormattedAdmitted(call); });
+}
+
+void LBLog::logFormattedAdmitted(FormattedCall& call) {
     if (call.asynchronous || loggerCallDepth > 0) {
         std::string text;
         foundation::appendFormattedArguments(text, call.format, call.arguments);

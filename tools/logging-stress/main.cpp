@@ -156,6 +156,8 @@ std::vector<long> lastCheckpoint(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Under a file-size limit the writes fail (and say so) instead of ending the program.
+    ::signal(SIGXFSZ, SIG_IGN);
     Settings settings;
     settings.lines = argument(argc, argv, 1, settings.lines);
     settings.threads = static_cast<int>(argument(argc, argv, 2, settings.threads));

@@ -134,6 +134,7 @@ private:
     bool retryDue_ = false;
     std::uint64_t lostLines_ = 0;
     std::shared_ptr<dispatch::FileEventSource> currentLogFileVnode_;
+    bool watchFailureSaid_ = false;
     std::shared_ptr<dispatch::TimerSource> rollingTimer_;
     double rollingFrequency_ = 24 * 60 * 60;
     std::uint64_t maximumFileSize_ = 1024 * 1024;

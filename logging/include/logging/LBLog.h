@@ -66,6 +66,8 @@ public:
     std::vector<LBLoggerInformation> allLoggersWithLevel();
 
     // Asynchronous records return at once; synchronous ones once every admitted logger has taken them.
+    // A call that runs out of memory or threads drops its record and says so (once until one gets
+    // through) rather than throw.
     void queueLogMessage(LBLogMessage message, bool asynchronously);
 
     // The message is `format` (printf style, "%@" for any argument; see foundation::format) with the
@@ -159,6 +161,7 @@ private:
         std::span<const foundation::FormatArgument> arguments;
     };
     void logFormatted(FormattedCall& call);
+    void logFormattedAdmitted(FormattedCall& call);
     // Hands a record to the loggers and returns once each has taken it.
     void deliverSynchronously(const LBLogMessage& message);
 
