@@ -30,8 +30,10 @@ constexpr std::string_view dataOnLoggerQueue = "logMessage should only be execut
 constexpr std::string_view coreRequirement = "Core architecture requirement failure";
 constexpr int reportedExceptionLimit = 10;
 constexpr double longestTimerDelay = 9'223'372'036;
+// Lines of records handed over together go to the file in writes of about this size.
+constexpr std::size_t batchedWriteSize = 64 * 1024;
 // A line buffer grown past this by one long record is given back rather than kept.
-constexpr std::size_t keptLineCapacity = 64 * 1024;
+constexpr std::size_t keptLineCapacity = 2 * batchedWriteSize;
 
 // Exceptions thrown while writing, across every file logger of the process.
 LBAtomicCounter& writeExceptionCount() {
@@ -54,6 +56,11 @@ int writeAll(int handle, std::string_view data, std::size_t& done) {
         }
     }
     return 0;
+}
+
+// The lines `data` holds, counting a last one without its line break; at least one.
+std::uint64_t linesIn(std::string_view data) {
+    return std::max<std::uint64_t>(static_cast<std::uint64_t>(std::ranges::count(data, '\n')), 1);
 }
 
 void printError(std::string_view pattern, int code) { foundation::printLine(foundation::format(pattern, errorText(code))); }
@@ -180,22 +187,45 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 }
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
-    if (lt_defaultFormatter()) {
-        // Its line is never empty: made only once the record is sure to be written.
-        lt_write("\n", [&]() -> std::string_view {
-            line_.clear();
-            lt_appendLine(line_, message);
-            return line_;
-        });
-        if (line_.capacity() > keptLineCapacity) std::string().swap(line_);
+    const LBLogMessage* one = &message;
+    logMessages(std::span(&one, 1));
+}
+
+void LBFileLogger::logMessages(std::span<const LBLogMessage* const> messages) {
+    if (!lt_defaultFormatter()) {
+        // Another formatter may answer nothing for a record: then no file is opened for it.
+        for (const LBLogMessage* message : messages) {
+            std::string data = lt_dataForMessage(*message);
+            lt_logData(data);
+        }
         return;
     }
-    std::string data = lt_dataForMessage(message);
-    if (!data.empty()) lt_logData(data);
+    // Lines are made only once they are sure to be written, as many to a write as fit a block and
+    // stay within the file's size (it rolls after the write that reaches it).
+    for (std::size_t next = 0; next < messages.size();) {
+        const std::size_t first = next;
+        lt_write(
+            [&] {
+                next = messages.size();
+                return next - first;
+            },
+            [&]() -> std::string_view {
+                line_.clear();
+                while (next < messages.size()) {
+                    lt_appendLine(line_, *messages[next++]);
+                    if (line_.size() >= batchedWriteSize) break;
+                    if (maximumFileSize_ > 0 && currentLogFileOffset_ + line_.size() >= maximumFileSize_) break;
+                }
+                return line_;
+            });
+        if (next == first) ++next;  // a hook threw before the lines were made: that record is lost
+    }
+    if (line_.capacity() > keptLineCapacity) std::string().swap(line_);
 }
 
 void LBFileLogger::lt_logData(std::string_view data) {
-    if (!data.empty()) lt_write(data, [data] { return data; });
+    if (data.empty()) return;
+    lt_write([data] { return linesIn(data); }, [data] { return data; });
 }
 
 bool LBFileLogger::lt_appendLine(std::string& text, const LBLogMessage& message) {
@@ -251,13 +281,13 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
     return text;
 }
 
-template <class Fill>
-void LBFileLogger::lt_write(std::string_view dropped, const Fill& fill) {
+template <class Dropped, class Fill>
+void LBFileLogger::lt_write(const Dropped& dropped, const Fill& fill) {
     assertOnLoggerQueue(dataOnLoggerQueue);
     try {
         // Backing off: no file-system call until the next try.
         if (failing_ && !retryDue_) {
-            lt_dropped(dropped);
+            lostLines_ += dropped();
             return;
         }
         // An open, watched file stays current until its watch or a roll says otherwise.
@@ -266,7 +296,7 @@ void LBFileLogger::lt_write(std::string_view dropped, const Fill& fill) {
         const auto info = currentLogFileInfo_;  // a roll below must not take it from under the hooks
         if (info) willLogMessage(*info);
         if (handle < 0) {
-            lt_dropped(dropped);  // the reason was said when opening failed
+            lostLines_ += dropped();  // the reason was said when opening failed
             return;
         }
         lt_writeOut(fill());
@@ -298,7 +328,7 @@ void LBFileLogger::lt_writeOut(std::string_view data) {
     currentLogFileOffset_ += done;
     if (error) {
         if (done > 0 && data[done - 1] != '\n') lineOpen_ = true;
-        lt_dropped(data.substr(done));
+        lostLines_ += linesIn(data.substr(done));
         lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(error)));
         return;
     }
@@ -320,10 +350,6 @@ void LBFileLogger::lt_failed(std::string what) {
     lt_armRetryTimer();
 }
 
-void LBFileLogger::lt_dropped(std::string_view data) {
-    const auto lines = static_cast<std::uint64_t>(std::ranges::count(data, '\n'));
-    lostLines_ += std::max<std::uint64_t>(lines, 1);
-}
 
 void LBFileLogger::lt_armRetryTimer() {
     if (retryTimerArmed_) return;

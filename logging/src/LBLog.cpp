@@ -331,7 +331,14 @@ struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
     void lt_removeLogger(const std::shared_ptr<LBLogger>& logger);
     void lt_removeAllLoggers();
     void lt_log(const LBLogMessage& message);
+    void lt_logBatch(const std::vector<LBLogMessage>& records);
+    // Hands something to the `taking` loggers that `takes`, each through `give`, and returns once all have.
+    template <class Takes, class Give>
+    void lt_deliver(std::size_t taking, const Takes& takes, const Give& give);
     void lt_flush();
+
+    // Per logger, the records of a batch it admits; reused from batch to batch, on the logging queue.
+    std::vector<std::vector<const LBLogMessage*>> admittedByLogger;
 };
 
 namespace {
@@ -588,7 +595,7 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
         idle = 0;
         {
             Dispatching dispatching;
-            for (const auto& record : records) lt_log(record);
+            lt_logBatch(records);
         }
         recordsDelivered(records.size());
         std::lock_guard lock(batchMutex);
@@ -703,32 +710,59 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
     const LBLogFlag flag = message.flag();
     std::size_t admitted = 0;
     for (const auto& node : loggers) admitted += admits(node.level, flag) ? 1 : 0;
-    if (admitted == 0) return;
+    lt_deliver(
+        admitted, [flag](std::size_t, const LBLoggerNode& node) { return admits(node.level, flag); },
+        [&message](std::size_t, LBLogger& logger) { logger.logMessage(message); });
+}
 
-    auto deliver = [&message](const LBLoggerNode& node) {
+void LBLog::State::lt_logBatch(const std::vector<LBLogMessage>& records) {
+    assertOnLoggingQueue();
+    if (records.size() == 1) {
+        lt_log(records.front());
+        return;
+    }
+    // Each logger takes the records its level admits, in order, in one call.
+    if (admittedByLogger.size() < loggers.size()) admittedByLogger.resize(loggers.size());
+    std::size_t taking = 0;
+    for (std::size_t index = 0; index < loggers.size(); ++index) {
+        auto& admitted = admittedByLogger[index];
+        admitted.clear();
+        for (const auto& record : records) {
+            if (admits(loggers[index].level, record.flag())) admitted.push_back(&record);
+        }
+        taking += admitted.empty() ? 0 : 1;
+    }
+    lt_deliver(
+        taking, [this](std::size_t index, const LBLoggerNode&) { return !admittedByLogger[index].empty(); },
+        [this](std::size_t index, LBLogger& logger) { logger.logMessages(admittedByLogger[index]); });
+}
+
+template <class Takes, class Give>
+void LBLog::State::lt_deliver(std::size_t taking, const Takes& takes, const Give& give) {
+    if (taking == 0) return;
+    auto deliver = [&give](std::size_t index, LBLogger& logger) {
         LoggerCall call;
-        node.logger->logMessage(message);
+        give(index, logger);
     };
     // A leased or idle logger queue runs the call on this thread: one logger costs no thread switch.
-    if (admitted == 1 || processorCount() == 1) {
-        for (const auto& node : loggers) {
-            if (admits(node.level, flag)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
+    if (taking == 1 || processorCount() == 1) {
+        for (std::size_t index = 0; index < loggers.size(); ++index) {
+            const auto& node = loggers[index];
+            if (takes(index, node)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(index, *node.logger); });
         }
         return;
     }
-    // Several loggers take the record side by side; the last one on this thread. The record outlives
-    // them all: the group is waited for before returning.
+    // Several loggers take it side by side; the last one on this thread. What they take outlives them
+    // all: the group is waited for before returning.
     const auto& group = loggingGroup();
-    std::size_t remaining = admitted;
-    for (const auto& node : loggers) {
-        if (!admits(node.level, flag)) continue;
+    std::size_t remaining = taking;
+    for (std::size_t index = 0; index < loggers.size(); ++index) {
+        const auto& node = loggers[index];
+        if (!takes(index, node)) continue;
         if (--remaining == 0) {
-            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
+            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(index, *node.logger); });
         } else {
-            node.loggerQueue->async(group, [logger = node.logger, &message] {
-                LoggerCall call;
-                logger->logMessage(message);
-            });
+            node.loggerQueue->async(group, [logger = node.logger, index, &deliver] { deliver(index, *logger); });
         }
     }
     group->wait();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,8 @@ class LBLogFileFormatterDefault;
 // when it is deleted or moved behind the logger's back. A young unarchived file found at start is
 // resumed.
 //
-// Each record is one write system call, made before the logger takes the next: once written, a line
+// Each record is one write system call (records handed over together, an asynchronous batch, share
+// writes), made before the logger takes the next: once written, a line
 // survives a crash, an abort or a kill of the process (not the machine's own end; flush synchronises
 // the file to the disk). Raw data (logData, the buffering proxy's blocks) is one write too. Gathering
 // lines in memory to write fewer is what the buffering proxy (wrapWithBuffer) is for.
@@ -73,6 +75,8 @@ public:
     const std::shared_ptr<LBLogFileManager>& logFileManager() const { return logFileManager_; }
 
     void logMessage(const LBLogMessage& message) override;
+    // Records handed over together go to the file in as few writes as fit its size.
+    void logMessages(std::span<const LBLogMessage* const> messages) override;
     void willRemoveLogger() override;  // rolls, so the file it wrote is archived
     void flush() override;
 
@@ -91,17 +95,16 @@ private:
     void lt_cleanup();
     std::string lt_dataForMessage(const LBLogMessage& message);
     void lt_logData(std::string_view data);
-    // Writes the bytes `fill` answers to the current file, in one write; `dropped` stands for them when
-    // they are not taken (`fill` is not called then).
-    template <class Fill>
-    void lt_write(std::string_view dropped, const Fill& fill);
+    // Writes the bytes `fill` answers to the current file, in one write. When they cannot be taken,
+    // `dropped` is called instead, for the number of lines lost.
+    template <class Dropped, class Fill>
+    void lt_write(const Dropped& dropped, const Fill& fill);
     void lt_writeOut(std::string_view data);
     // Appends the record's line, as logMessage would write it, to `text`; false when there is none.
     bool lt_appendLine(std::string& text, const LBLogMessage& message);
     // The formatter when it is exactly the default one, whose lines are made in place.
     LBLogFileFormatterDefault* lt_defaultFormatter();
     void lt_failed(std::string what);
-    void lt_dropped(std::string_view data);
     void lt_armRetryTimer();
     std::shared_ptr<LBLogFileInfo> lt_currentLogFileInfo();
     bool lt_shouldUseLogFile(LBLogFileInfo& logFileInfo, bool isResuming);
