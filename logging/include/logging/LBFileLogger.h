@@ -28,10 +28,10 @@ class LBLogFileFormatterDefault;
 // resumed.
 //
 // Each record is one write system call (records handed over together, an asynchronous batch, share
-// writes), made before the logger takes the next: once written, a line
-// survives a crash, an abort or a kill of the process (not the machine's own end; flush synchronises
-// the file to the disk). Raw data (logData, the buffering proxy's blocks) is one write too. Gathering
-// lines in memory to write fewer is what the buffering proxy (wrapWithBuffer) is for.
+// writes), made before the logger takes the next: once written, a line survives a crash, an abort or
+// a kill of the process (not the machine's own end; flush synchronises the file to the disk). Raw data
+// (logData, the buffering proxy's blocks) is one write too. Gathering lines in memory to write fewer is
+// what the buffering proxy (wrapWithBuffer) is for.
 //
 // File-system failures are printed, never raised. A failure is said once, with its reason; from then
 // on lines are dropped without touching the disk until the next try, `retryInterval` seconds later
