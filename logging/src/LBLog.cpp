@@ -40,25 +40,6 @@ void sayFailure(const char* what, const std::exception& error) noexcept {
     }
 }
 
-// Whether a dropped record was said since a record last got through.
-constinit std::atomic<bool> recordDropSaid = false;
-
-// Runs one logging call. Out of memory or of threads, the call drops its record and says so (once
-// until a record gets through) rather than throw into its caller.
-template <class Call>
-void dropRecordOnExhaustion(const Call& call) {
-    auto dropped = [](const std::exception& error) {
-        if (!recordDropSaid.exchange(true)) sayFailure("LBLog: A record was dropped", error);
-    };
-    try {
-        call();
-        if (recordDropSaid.load(std::memory_order_relaxed)) recordDropSaid.store(false, std::memory_order_relaxed);
-    } catch (const std::bad_alloc& error) {
-        dropped(error);
-    } catch (const std::system_error& error) {
-        dropped(error);
-    }
-}
 
 // The address that tags the logging queue.
 const char loggingQueueKey = 0;
@@ -608,6 +589,10 @@ void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag
                              std::string_view format, std::span<const foundation::FormatArgument> arguments) {
     FormattedCall call{asynchronous, level, flag, context, file, functionNamed(function), line, tag, format, arguments};
     logFormatted(call);
+}
+
+void LBLog::sayRecordDropped(const std::exception& error) noexcept {
+    if (!recordDropSaid.exchange(true)) sayFailure("LBLog: A record was dropped", error);
 }
 
 void LBLog::logFormatted(FormattedCall& call) {

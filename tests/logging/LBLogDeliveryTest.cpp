@@ -4,11 +4,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "CapturingLogger.h"
+#include "foundation/Print.h"
 #include "logging/LBLog.h"
 
 using namespace logging;
@@ -22,6 +24,11 @@ struct NotedArgument {
         ++*conversions;
         return "argument";
     }
+};
+
+// An argument whose text cannot be made: memory ran out.
+struct ExhaustingArgument {
+    operator std::string_view() const { throw std::bad_alloc(); }
 };
 
 // Holds every record until released; notes whether two calls ever ran at once.
@@ -111,6 +118,21 @@ TEST(LBLogDelivery, AStatementNoLoggerTakesIsNotEvenFormatted) {
     EXPECT_EQ(conversions.load(), 1);
     log.flushLog();
     EXPECT_EQ(warnings->messages(), std::vector<std::string>{"taken argument"});
+}
+
+TEST(LBLogDelivery, ACallThatRunsOutOfMemoryDropsItsRecordAndSaysSoOnceRatherThanThrow) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    foundation::ConsoleCapture console;
+    for (bool asynchronous : {false, true}) {
+        EXPECT_NO_THROW(log.log(asynchronous, LBLogLevel::info, LBLogFlag::info, 0, __FILE__, __func__, __LINE__,
+                                std::nullopt, "lost %@", ExhaustingArgument{}));
+    }
+    logText(log, false, "after");
+    log.flushLog();
+    EXPECT_EQ(logger->messages(), std::vector<std::string>{"after"});
+    EXPECT_EQ(console.text(), "LBLog: A record was dropped: std::bad_alloc\n");
 }
 
 TEST(LBLogDelivery, ASynchronousRecordNeverOvertakesWhatWasQueuedBeforeIt) {
