@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <expected>
@@ -170,6 +171,9 @@ int failStart(const std::string& message, bool windowed) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write (the log files say so, as of a full disk) rather than
+    // ending the app.
+    std::signal(SIGXFSZ, SIG_IGN);
     auto arguments = parseArguments(argc, argv);
     if (!arguments) {
         std::fprintf(stderr, "sorvane: %s\n", arguments.error().c_str());

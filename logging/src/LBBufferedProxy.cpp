@@ -58,10 +58,9 @@ void LBBufferedProxy::lt_sendBufferedDataToFileLogger() {
 }
 
 void LBBufferedProxy::logMessage(const LBLogMessage& message) {
-    std::string data = fileLogger_->lt_dataForMessage(message);
-    if (data.empty()) return;
-    buffer_ += data;
-    if (buffer_.size() >= maxBufferSizeBytes_) lt_sendBufferedDataToFileLogger();
+    if (fileLogger_->lt_appendLine(buffer_, message) && buffer_.size() >= maxBufferSizeBytes_) {
+        lt_sendBufferedDataToFileLogger();
+    }
 }
 
 void LBBufferedProxy::flush() {

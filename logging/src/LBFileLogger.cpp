@@ -30,6 +30,10 @@ constexpr std::string_view dataOnLoggerQueue = "logMessage should only be execut
 constexpr std::string_view coreRequirement = "Core architecture requirement failure";
 constexpr int reportedExceptionLimit = 10;
 constexpr double longestTimerDelay = 9'223'372'036;
+// Lines of records handed over together go to the file in writes of about this size.
+constexpr std::size_t batchedWriteSize = 64 * 1024;
+// A line buffer grown past this by one long record is given back rather than kept.
+constexpr std::size_t keptLineCapacity = 2 * batchedWriteSize;
 
 // Exceptions thrown while writing, across every file logger of the process.
 LBAtomicCounter& writeExceptionCount() {
@@ -52,6 +56,11 @@ int writeAll(int handle, std::string_view data, std::size_t& done) {
         }
     }
     return 0;
+}
+
+// The lines `data` holds, counting a last one without its line break; at least one.
+std::uint64_t linesIn(std::string_view data) {
+    return std::max<std::uint64_t>(static_cast<std::uint64_t>(std::ranges::count(data, '\n')), 1);
 }
 
 void printError(std::string_view pattern, int code) { foundation::printLine(foundation::format(pattern, errorText(code))); }
@@ -116,10 +125,9 @@ void LBFileLogger::lt_closeHandle(bool inBackground) {
 
 void LBFileLogger::lt_cleanup() {
     assertOnLoggerQueue(onLoggerQueue);
-    lt_writeHeld();
     lt_closeHandle(false);
-    if (flushTimer_) flushTimer_->cancel();
-    flushTimer_.reset();
+    if (retryTimer_) retryTimer_->cancel();
+    retryTimer_.reset();
     if (currentLogFileVnode_) currentLogFileVnode_->cancel();
     currentLogFileVnode_.reset();
     if (rollingTimer_) rollingTimer_->cancel();
@@ -179,18 +187,57 @@ std::shared_ptr<LBLogFileInfo> LBFileLogger::currentLogFileInfo() {
 }
 
 void LBFileLogger::logMessage(const LBLogMessage& message) {
-    // An error is on disk before the caller goes on: the program may be about to end.
-    const bool writeNow = message.flag() == LBLogFlag::error;
-    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
-        // Its line (never empty, never the bare message) is made straight into what is held.
-        lt_add(writeNow, "\n", [&](std::string& held) {
-            formatter->appendLine(held, message);
-            if (automaticallyAppendNewline_ && held.back() != '\n') held.push_back('\n');
-        });
+    const LBLogMessage* one = &message;
+    logMessages(std::span(&one, 1));
+}
+
+void LBFileLogger::logMessages(std::span<const LBLogMessage* const> messages) {
+    if (!lt_defaultFormatter()) {
+        // Another formatter may answer nothing for a record: then no file is opened for it.
+        for (const LBLogMessage* message : messages) {
+            std::string data = lt_dataForMessage(*message);
+            lt_logData(data);
+        }
         return;
     }
+    // Lines are made only once they are sure to be written, as many to a write as fit a block and
+    // stay within the file's size (it rolls after the write that reaches it).
+    for (std::size_t next = 0; next < messages.size();) {
+        const std::size_t first = next;
+        lt_write(
+            [&] {
+                next = messages.size();
+                return next - first;
+            },
+            [&]() -> std::string_view {
+                line_.clear();
+                while (next < messages.size()) {
+                    lt_appendLine(line_, *messages[next++]);
+                    if (line_.size() >= batchedWriteSize) break;
+                    if (maximumFileSize_ > 0 && currentLogFileOffset_ + line_.size() >= maximumFileSize_) break;
+                }
+                return line_;
+            });
+        if (next == first) ++next;  // a hook threw before the lines were made: that record is lost
+    }
+    if (line_.capacity() > keptLineCapacity) std::string().swap(line_);
+}
+
+void LBFileLogger::lt_logData(std::string_view data) {
+    if (data.empty()) return;
+    lt_write([data] { return linesIn(data); }, [data] { return data; });
+}
+
+bool LBFileLogger::lt_appendLine(std::string& text, const LBLogMessage& message) {
+    if (LBLogFileFormatterDefault* formatter = lt_defaultFormatter()) {
+        // Its line (never empty, never the bare message) is made straight into the text.
+        formatter->appendLine(text, message);
+        if (automaticallyAppendNewline_ && text.back() != '\n') text.push_back('\n');
+        return true;
+    }
     std::string data = lt_dataForMessage(message);
-    if (!data.empty()) lt_append(data, writeNow);
+    text += data;
+    return !data.empty();
 }
 
 LBLogFileFormatterDefault* LBFileLogger::lt_defaultFormatter() {
@@ -215,7 +262,6 @@ void LBFileLogger::flush() {
 void LBFileLogger::lt_flush() {
     foundation::assertion(isOnInternalLoggerQueue(), "flush should only be executed on internal queue.");
     if (failing_) retryDue_ = true;
-    lt_writeHeld();
     if (currentLogFileHandle_ >= 0 && ::fsync(currentLogFileHandle_) != 0) {
         printError("LBFileLogger: Failed to synchronize file: %@", errno);
     }
@@ -235,18 +281,13 @@ std::string LBFileLogger::lt_dataForMessage(const LBLogMessage& message) {
     return text;
 }
 
-void LBFileLogger::lt_append(std::string_view data, bool writeNow) {
-    if (data.empty()) return;
-    lt_add(writeNow, data, [data](std::string& held) { held.append(data); });
-}
-
-template <class Fill>
-void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& fill) {
+template <class Dropped, class Fill>
+void LBFileLogger::lt_write(const Dropped& dropped, const Fill& fill) {
     assertOnLoggerQueue(dataOnLoggerQueue);
     try {
         // Backing off: no file-system call until the next try.
         if (failing_ && !retryDue_) {
-            lt_dropped(dropped);
+            lostLines_ += dropped();
             return;
         }
         // An open, watched file stays current until its watch or a roll says otherwise.
@@ -255,17 +296,10 @@ void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& f
         const auto info = currentLogFileInfo_;  // a roll below must not take it from under the hooks
         if (info) willLogMessage(*info);
         if (handle < 0) {
-            lt_dropped(dropped);  // the reason was said when opening failed
+            lostLines_ += dropped();  // the reason was said when opening failed
             return;
         }
-        const std::size_t before = held_.size();
-        fill(held_);
-        currentLogFileOffset_ += held_.size() - before;
-        if (writeNow || failing_ || held_.size() >= bufferCapacity) {
-            lt_writeHeld();
-        } else {
-            lt_armFlushTimer(flushInterval);
-        }
+        lt_writeOut(fill());
         if (info) didLogMessage(*info);
     } catch (const std::exception& exception) {
         int count = writeExceptionCount().increment();
@@ -278,13 +312,7 @@ void LBFileLogger::lt_add(bool writeNow, std::string_view dropped, const Fill& f
     }
 }
 
-void LBFileLogger::lt_writeHeld() {
-    if (held_.empty()) return;
-    if (currentLogFileHandle_ < 0) {
-        lt_dropped(held_);
-        held_.clear();
-        return;
-    }
+void LBFileLogger::lt_writeOut(std::string_view data) {
     std::size_t done = 0;
     int error = 0;
     // The file ends inside a line (left by a crash or a failed write): the next line starts afresh.
@@ -296,20 +324,17 @@ void LBFileLogger::lt_writeHeld() {
             done = 0;
         }
     }
-    if (!error) error = writeAll(currentLogFileHandle_, held_, done);
+    if (!error) error = writeAll(currentLogFileHandle_, data, done);
+    currentLogFileOffset_ += done;
     if (error) {
-        if (done > 0 && held_[done - 1] != '\n') lineOpen_ = true;
-        currentLogFileOffset_ -= held_.size() - done;
-        lt_dropped(std::string_view(held_).substr(done));
-        held_.clear();
+        if (done > 0 && data[done - 1] != '\n') lineOpen_ = true;
+        lostLines_ += linesIn(data.substr(done));
         lt_failed(foundation::format("LBFileLogger: Failed to write data: %@", errorText(error)));
         return;
     }
-    held_.clear();
     if (failing_) {
         failing_ = false;
         retryDue_ = false;
-        flushTimerArmed_ = false;  // the next line held sets the short flush, not the retry's
         foundation::printLine(foundation::format("LBFileLogger: Logging resumed; %llu lines were lost.",
                                                  static_cast<unsigned long long>(lostLines_)));
         lostLines_ = 0;
@@ -322,34 +347,25 @@ void LBFileLogger::lt_failed(std::string what) {
         failing_ = true;
     }
     retryDue_ = false;
-    flushTimerArmed_ = false;  // the retry replaces a pending flush: nothing is held
-    lt_armFlushTimer(retryInterval);
+    lt_armRetryTimer();
 }
 
-void LBFileLogger::lt_dropped(std::string_view data) {
-    const auto lines = static_cast<std::uint64_t>(std::ranges::count(data, '\n'));
-    lostLines_ += std::max<std::uint64_t>(lines, 1);
-}
 
-void LBFileLogger::lt_armFlushTimer(double delay) {
-    if (flushTimerArmed_) return;
-    if (!flushTimer_) {
-        flushTimer_ = dispatch::TimerSource::create(loggerQueue());
+void LBFileLogger::lt_armRetryTimer() {
+    if (retryTimerArmed_) return;
+    if (!retryTimer_) {
+        retryTimer_ = dispatch::TimerSource::create(loggerQueue());
         std::weak_ptr<LBLogger> weakSelf = weak_from_this();
-        flushTimer_->setEventHandler([weakSelf] {
+        retryTimer_->setEventHandler([weakSelf] {
             auto self = std::static_pointer_cast<LBFileLogger>(weakSelf.lock());
             if (!self) return;
-            self->flushTimerArmed_ = false;
-            if (self->failing_) {
-                self->retryDue_ = true;
-            } else {
-                self->lt_writeHeld();
-            }
+            self->retryTimerArmed_ = false;
+            if (self->failing_) self->retryDue_ = true;
         });
-        flushTimer_->resume();
+        retryTimer_->resume();
     }
-    flushTimer_->schedule(dispatch::Deadline::after(delay));
-    flushTimerArmed_ = true;
+    retryTimer_->schedule(dispatch::Deadline::after(retryInterval));
+    retryTimerArmed_ = true;
 }
 
 std::shared_ptr<LBLogFileInfo> LBFileLogger::lt_currentLogFileInfo() {
@@ -429,7 +445,15 @@ void LBFileLogger::lt_monitorCurrentLogFileForExternalChanges() {
     constexpr unsigned long events =
         dispatch::FileEvent::deleted | dispatch::FileEvent::renamed | dispatch::FileEvent::attributes;
     auto source = dispatch::FileEventSource::createForDescriptor(currentLogFileHandle_, events, loggerQueue());
-    if (!source) return;
+    if (!source) {
+        // Writing goes on; the file is then checked before every line instead. Said once until a watch works.
+        if (!watchFailureSaid_) {
+            watchFailureSaid_ = true;
+            printError("LBFileLogger: Failed to watch log file: %@", source.error().value());
+        }
+        return;
+    }
+    watchFailureSaid_ = false;
     std::weak_ptr<LBLogger> weakSelf = weak_from_this();
     std::weak_ptr<dispatch::FileEventSource> weakSource = *source;
     (*source)->setEventHandler([weakSelf, weakSource] {
@@ -485,7 +509,6 @@ void LBFileLogger::lt_maybeRollLogFileDueToSize() {
 void LBFileLogger::lt_rollLogFileNow() {
     assertOnLoggerQueue(onLoggerQueue);
     if (currentLogFileHandle_ < 0) return;
-    lt_writeHeld();
     lt_closeHandle(true);
     if (currentLogFileInfo_) {
         currentLogFileInfo_->setIsArchived(true);

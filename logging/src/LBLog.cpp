@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
+#include <system_error>
 #include <mutex>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "dispatch/Group.h"
 #include "dispatch/Queue.h"
 #include "foundation/Assertion.h"
+#include "foundation/Print.h"
 
 namespace logging {
 namespace {
@@ -23,6 +28,18 @@ namespace {
 const foundation::Notification::Name willTerminateNotification{"UIApplicationWillTerminateNotification"};
 
 constexpr std::string_view onLoggingQueueOnly = "This method should only be run on the logging thread/queue";
+
+// Says `what` and why, without building a string: memory or threads may be what ran out.
+void sayFailure(const char* what, const std::exception& error) noexcept {
+    char line[256];
+    std::snprintf(line, sizeof line, "%s: %s", what, error.what());
+    try {
+        foundation::printLine(line);
+    } catch (...) {
+        // Nothing more can be said.
+    }
+}
+
 
 // The address that tags the logging queue.
 const char loggingQueueKey = 0;
@@ -110,6 +127,13 @@ thread_local bool holdsDispatch = false;
 struct Revocations {
     std::mutex mutex;
     std::vector<std::shared_ptr<dispatch::Queue>> queues;  // under mutex
+    // The leases being ended, under dispatchMutex(). The two lists trade places and keep their room,
+    // so that asking a lease back allocates nothing (memory may be what ran out).
+    std::vector<std::shared_ptr<dispatch::Queue>> ending;
+    Revocations() {
+        queues.reserve(64);
+        ending.reserve(64);
+    }
 };
 
 // Whether Revocations::queues holds any; read after every record, so a plain global (no guard).
@@ -126,7 +150,7 @@ thread_local const dispatch::Queue* runningLeased = nullptr;
 // Under dispatchMutex(): ends the leases asked back, but not that of the queue running on this thread.
 void endRevokedLeases() {
     auto& revoked = revocations();
-    std::vector<std::shared_ptr<dispatch::Queue>> queues;
+    auto& queues = revoked.ending;
     {
         std::lock_guard lock(revoked.mutex);
         revocationPending = false;
@@ -139,6 +163,7 @@ void endRevokedLeases() {
         });
     }
     for (const auto& queue : queues) queue->endLease();
+    queues.clear();
 }
 
 // Without dispatchMutex(): ends the leases asked back unless another thread holds the lock, which
@@ -287,7 +312,14 @@ struct LBLog::State : std::enable_shared_from_this<LBLog::State> {
     void lt_removeLogger(const std::shared_ptr<LBLogger>& logger);
     void lt_removeAllLoggers();
     void lt_log(const LBLogMessage& message);
+    void lt_logBatch(const std::vector<LBLogMessage>& records);
+    // Hands something to the `taking` loggers that `takes`, each through `give`, and returns once all have.
+    template <class Takes, class Give>
+    void lt_deliver(std::size_t taking, const Takes& takes, const Give& give);
     void lt_flush();
+
+    // Per logger, the records of a batch it admits; reused from batch to batch, on the logging queue.
+    std::vector<std::vector<const LBLogMessage*>> admittedByLogger;
 };
 
 namespace {
@@ -317,12 +349,16 @@ void deliverEverythingAtExit() {
     }
     if (states.empty()) return;
     // On a thread of its own: the exiting thread's thread-locals, dispatch's among them, are gone.
-    std::thread([&] {
-        for (const auto& state : states) {
-            state->drainThen([&] { state->lt_flush(); });
-            state->removals->wait();
-        }
-    }).join();
+    try {
+        std::thread([&] {
+            for (const auto& state : states) {
+                state->drainThen([&] { state->lt_flush(); });
+                state->removals->wait();
+            }
+        }).join();
+    } catch (const std::system_error& error) {
+        sayFailure("LBLog: Failed to deliver the queued records at exit", error);
+    }
 }
 
 void registerForExit(const std::shared_ptr<LBLog::State>& state) {
@@ -371,10 +407,15 @@ bool LBLog::isOnLoggingQueue() {
 
 void LBLog::asyncOnLoggingQueue(std::move_only_function<void()> work) {
     queuedBlocks.fetch_add(1);
-    loggingQueue()->async([work = std::move(work)]() mutable {
-        work();
+    try {
+        loggingQueue()->async([work = std::move(work)]() mutable {
+            work();
+            queuedBlocks.fetch_sub(1);
+        });
+    } catch (...) {
         queuedBlocks.fetch_sub(1);
-    });
+        throw;
+    }
 }
 
 std::size_t LBLog::queuedAsynchronousRecords() const { return state_->queuedRecords.load(); }
@@ -417,13 +458,16 @@ std::vector<LBLoggerInformation> LBLog::allLoggersWithLevel() {
 
 void LBLog::queueLogMessage(LBLogMessage message, bool asynchronously) {
     if (!mayAdmit(message.flag())) return;
-    // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
-    // after the one being delivered instead.
-    if (asynchronously || loggerCallDepth > 0) {
-        state_->queueAsynchronously(std::move(message));
-        return;
-    }
-    deliverSynchronously(message);
+    dropRecordOnExhaustion([&] {
+        // A logger that logs while the dispatcher waits for it would wait for itself: its record goes
+        // after the one being delivered instead.
+        if (asynchronously || loggerCallDepth > 0) {
+            message.ownTexts();  // the caller's texts may be gone by the time it is delivered
+            state_->queueAsynchronously(std::move(message));
+        } else {
+            deliverSynchronously(message);
+        }
+    });
 }
 
 void LBLog::deliverSynchronously(const LBLogMessage& message) {
@@ -493,18 +537,21 @@ void LBLog::State::queueAsynchronously(LBLogMessage message) {
         waitForRoom();
         lock.lock();
     }
-    queuedRecords.fetch_add(1);
+    // Counted and opened only once nothing below can fail (for want of memory): the drain, which
+    // needs the lock, cannot see the record before.
     if (RecordBatch* open = openBatch) {
         open->records.push_back(std::move(message));
+        queuedRecords.fetch_add(1);
         delivered.swap(open->delivered);
         return;
     }
     auto batch = std::make_shared<RecordBatch>();
     batch->records.reserve(64);
     batch->records.push_back(std::move(message));
-    openBatch = batch.get();
     // Queued under the lock, so batches keep the order in which they were opened.
     asyncOnLoggingQueue([state = shared_from_this(), batch] { state->lt_drain(*batch); });
+    queuedRecords.fetch_add(1);
+    openBatch = batch.get();
 }
 
 void LBLog::State::lt_drain(RecordBatch& batch) {
@@ -529,7 +576,7 @@ void LBLog::State::lt_drain(RecordBatch& batch) {
         idle = 0;
         {
             Dispatching dispatching;
-            for (const auto& record : records) lt_log(record);
+            lt_logBatch(records);
         }
         recordsDelivered(records.size());
         std::lock_guard lock(batchMutex);
@@ -544,9 +591,17 @@ void LBLog::logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag
     logFormatted(call);
 }
 
+void LBLog::sayRecordDropped(const std::exception& error) noexcept {
+    if (!recordDropSaid.exchange(true)) sayFailure("LBLog: A record was dropped", error);
+}
+
 void LBLog::logFormatted(FormattedCall& call) {
     assertFileGiven(call.file.data());
     if (!mayAdmit(call.flag)) return;
+    dropRecordOnExhaustion([&] { logFormattedAdmitted(call); });
+}
+
+void LBLog::logFormattedAdmitted(FormattedCall& call) {
     if (call.asynchronous || loggerCallDepth > 0) {
         std::string text;
         foundation::appendFormattedArguments(text, call.format, call.arguments);
@@ -640,32 +695,59 @@ void LBLog::State::lt_log(const LBLogMessage& message) {
     const LBLogFlag flag = message.flag();
     std::size_t admitted = 0;
     for (const auto& node : loggers) admitted += admits(node.level, flag) ? 1 : 0;
-    if (admitted == 0) return;
+    lt_deliver(
+        admitted, [flag](std::size_t, const LBLoggerNode& node) { return admits(node.level, flag); },
+        [&message](std::size_t, LBLogger& logger) { logger.logMessage(message); });
+}
 
-    auto deliver = [&message](const LBLoggerNode& node) {
+void LBLog::State::lt_logBatch(const std::vector<LBLogMessage>& records) {
+    assertOnLoggingQueue();
+    if (records.size() == 1) {
+        lt_log(records.front());
+        return;
+    }
+    // Each logger takes the records its level admits, in order, in one call.
+    if (admittedByLogger.size() < loggers.size()) admittedByLogger.resize(loggers.size());
+    std::size_t taking = 0;
+    for (std::size_t index = 0; index < loggers.size(); ++index) {
+        auto& admitted = admittedByLogger[index];
+        admitted.clear();
+        for (const auto& record : records) {
+            if (admits(loggers[index].level, record.flag())) admitted.push_back(&record);
+        }
+        taking += admitted.empty() ? 0 : 1;
+    }
+    lt_deliver(
+        taking, [this](std::size_t index, const LBLoggerNode&) { return !admittedByLogger[index].empty(); },
+        [this](std::size_t index, LBLogger& logger) { logger.logMessages(admittedByLogger[index]); });
+}
+
+template <class Takes, class Give>
+void LBLog::State::lt_deliver(std::size_t taking, const Takes& takes, const Give& give) {
+    if (taking == 0) return;
+    auto deliver = [&give](std::size_t index, LBLogger& logger) {
         LoggerCall call;
-        node.logger->logMessage(message);
+        give(index, logger);
     };
     // A leased or idle logger queue runs the call on this thread: one logger costs no thread switch.
-    if (admitted == 1 || processorCount() == 1) {
-        for (const auto& node : loggers) {
-            if (admits(node.level, flag)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
+    if (taking == 1 || processorCount() == 1) {
+        for (std::size_t index = 0; index < loggers.size(); ++index) {
+            const auto& node = loggers[index];
+            if (takes(index, node)) runOnLoggerQueue(*node.loggerQueue, [&] { deliver(index, *node.logger); });
         }
         return;
     }
-    // Several loggers take the record side by side; the last one on this thread. The record outlives
-    // them all: the group is waited for before returning.
+    // Several loggers take it side by side; the last one on this thread. What they take outlives them
+    // all: the group is waited for before returning.
     const auto& group = loggingGroup();
-    std::size_t remaining = admitted;
-    for (const auto& node : loggers) {
-        if (!admits(node.level, flag)) continue;
+    std::size_t remaining = taking;
+    for (std::size_t index = 0; index < loggers.size(); ++index) {
+        const auto& node = loggers[index];
+        if (!takes(index, node)) continue;
         if (--remaining == 0) {
-            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(node); });
+            runOnLoggerQueue(*node.loggerQueue, [&] { deliver(index, *node.logger); });
         } else {
-            node.loggerQueue->async(group, [logger = node.logger, &message] {
-                LoggerCall call;
-                logger->logMessage(message);
-            });
+            node.loggerQueue->async(group, [logger = node.logger, index, &deliver] { deliver(index, *logger); });
         }
     }
     group->wait();

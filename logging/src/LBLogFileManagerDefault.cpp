@@ -23,6 +23,9 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
+// Failures other than a name clash that a creation takes before it gives up.
+constexpr int maximumCriticalErrors = 5;
+
 std::optional<unsigned> clashNumber(std::string_view piece) {
     unsigned number = 0;
     auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), number);
@@ -204,12 +207,17 @@ std::expected<std::string, std::string> LBLogFileManagerDefault::createNewLogFil
     const std::string stem = fs::path(fileName).stem().string();
     const std::string extension = fs::path(fileName).extension().string();
 
-    for (unsigned long attempt = 1;; ++attempt) {
+    // The failures of a creation are said once until a file is made again, not on every call.
+    const bool saying = !creationFailureSaid_.load();
+    std::string lastSaid;
+    int criticalErrors = 0;
+    for (unsigned long attempt = 1;;) {
         std::string name = attempt == 1 ? fileName : foundation::format("%@ %lu%@", stem, attempt, extension);
         fs::path path = directory / name;
         // Made exclusively, never over an existing file: a clash tries the next name.
         auto written = files().write(path, contents, {.withoutOverwriting = true});
         if (written) {
+            creationFailureSaid_ = false;
             noteNewFile(path.string());
             // Pruned later, on a global queue, from the files known.
             if (auto self = weak_from_this().lock()) {
@@ -217,10 +225,26 @@ std::expected<std::string, std::string> LBLogFileManagerDefault::createNewLogFil
             }
             return path.string();
         }
-        if (written.error().isFileExists()) continue;
-        // Anything else (a folder that cannot be written, a full disk) would fail the same way again
-        // at once; the caller says why, once.
-        return std::unexpected(written.error().message);
+        if (written.error().isFileExists()) {
+            ++attempt;
+            continue;
+        }
+        // Anything else (a folder that cannot be written, a full disk) is tried again with the same
+        // name, a few times; the same reason is said once.
+        const std::string& reason = written.error().message;
+        if (saying && reason != lastSaid) {
+            foundation::printLine(
+                foundation::format("LBLogFileManagerDefault: Critical error while creating log file: %@", reason));
+            lastSaid = reason;
+        }
+        if (++criticalErrors == maximumCriticalErrors) {
+            if (saying) {
+                creationFailureSaid_ = true;
+                foundation::printLine(foundation::format(
+                    "LBLogFileManagerDefault: Bailing file creation, encountered %ld errors.", criticalErrors));
+            }
+            return std::unexpected(reason);
+        }
     }
 }
 

@@ -1,6 +1,9 @@
 #include "logging/LBLogMessage.h"
 
+#include <array>
 #include <functional>
+#include <mutex>
+#include <unordered_set>
 
 #include "dispatch/Queue.h"
 #include "foundation/Thread.h"
@@ -48,6 +51,50 @@ void assignCurrentOrigin(LBLogMessage::Origin& origin) {
     origin.qos = dispatch::isMainThread() ? userInteractive : defaultClass;
 }
 
+// Copies of the file and function texts that queued records name, one per distinct text, kept for the
+// life of the process: records come from a bounded set of call sites, and a copy per record would cost
+// an allocation, and a free on another thread, each. Past the limit a record copies its own.
+constexpr std::size_t lastingRecordTextLimit = 1024 * 1024;
+
+struct RecordTextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+struct RecordTextTable {
+    std::mutex mutex;
+    std::unordered_set<std::string, RecordTextHash, std::equal_to<>> texts;  // nodes stay where they are
+    std::size_t bytes = 0;
+};
+
+std::optional<std::string_view> lastingRecordText(std::string_view text) {
+    // Each thread remembers the texts it asked for last, by address; what is there now must still match.
+    struct Remembered {
+        const char* at = nullptr;
+        std::string_view copy;
+    };
+    thread_local std::array<Remembered, 8> remembered{};
+    thread_local std::size_t next = 0;
+    for (const auto& entry : remembered) {
+        if (entry.at == text.data() && entry.copy == text) return entry.copy;
+    }
+    static auto& table = *new RecordTextTable;  // records may still be delivered while the process exits
+    std::string_view copy;
+    {
+        std::lock_guard lock(table.mutex);
+        auto found = table.texts.find(text);
+        if (found == table.texts.end()) {
+            if (table.bytes + text.size() > lastingRecordTextLimit) return std::nullopt;
+            found = table.texts.emplace(text).first;
+            table.bytes += text.size();
+        }
+        copy = *found;
+    }
+    remembered[next] = {text.data(), copy};
+    next = (next + 1) % remembered.size();
+    return copy;
+}
+
 }  // namespace
 
 LBLogMessage::Origin LBLogMessage::Origin::current() {
@@ -80,6 +127,33 @@ LBLogMessage::LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag
     if ((options & copyFunction) && function) {
         ownedFunction_ = std::make_shared<const std::string>(*function);
         function_ = *ownedFunction_;
+    }
+}
+
+void LBLogMessage::ownTexts() {
+    bool copyFileNow = !ownedFile_;
+    bool copyFunctionNow = !ownedFunction_ && function_;
+    if (auto lasting = copyFileNow ? lastingRecordText(file_) : std::nullopt) {
+        file_ = *lasting;
+        copyFileNow = false;
+    }
+    if (auto lasting = copyFunctionNow ? lastingRecordText(*function_) : std::nullopt) {
+        function_ = *lasting;
+        copyFunctionNow = false;
+    }
+    if (!copyFileNow && !copyFunctionNow) return;
+    // One allocation for both.
+    auto texts = std::make_shared<std::string>();
+    if (copyFileNow) texts->append(file_);
+    if (copyFunctionNow) texts->append(*function_);
+    const std::string_view copied = *texts;
+    if (copyFileNow) {
+        file_ = copied.substr(0, file_.size());
+        ownedFile_ = texts;
+    }
+    if (copyFunctionNow) {
+        function_ = copied.substr(copyFileNow ? file_.size() : 0);
+        ownedFunction_ = texts;
     }
 }
 

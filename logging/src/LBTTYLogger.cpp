@@ -119,11 +119,8 @@ void LBTTYLogger::removeFlagProfile(std::uint64_t mask, LBLogContext context) {
 }
 
 void LBTTYLogger::clearColorsForFlag(LBLogFlag flag) {
-    // The flag-only setter stores its profile for any context; clearing by flag alone removes that too.
-    writeOnLoggerQueue([this, flag] {
-        removeFlagProfile(bits(flag), 0);
-        removeFlagProfile(bits(flag), LBTTYLoggerColorProfile::anyContext);
-    });
+    // Context 0 only: the profile the flag-only setter made (for any context) stays.
+    writeOnLoggerQueue([this, flag] { removeFlagProfile(bits(flag), 0); });
 }
 
 void LBTTYLogger::clearColorsForFlag(LBLogFlag flag, LBLogContext context) {

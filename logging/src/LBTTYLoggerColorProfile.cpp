@@ -1,5 +1,8 @@
 #include "logging/LBTTYLoggerColorProfile.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "foundation/Format.h"
 
 namespace logging {
@@ -7,7 +10,11 @@ namespace {
 
 constexpr std::string_view escape = "\033[";
 
-std::uint8_t byteOf(double component) { return static_cast<std::uint8_t>(component * 255.0); }
+// Components outside 0-1 (or not a number) would not fit a byte: they take the nearest end.
+std::uint8_t byteOf(double component) {
+    if (std::isnan(component)) return 0;
+    return static_cast<std::uint8_t>(std::clamp(component, 0.0, 1.0) * 255.0);
+}
 
 // Fills the bytes and codes of one side (foreground or background) of a profile.
 void build(std::optional<LBColor> color, LBTTYColorMode mode, bool foreground, std::uint8_t (&rgb)[3],

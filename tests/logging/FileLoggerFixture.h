@@ -36,14 +36,8 @@ protected:
     std::shared_ptr<logging::LBFileLogger> makeLogger() {
         return std::make_shared<logging::LBFileLogger>(manager);
     }
-    // Straight to the logger, on its queue, as the dispatcher would; a file logger then writes what it
-    // holds, so that the file shows the line (a proxy keeps its own buffer).
+    // Straight to the logger, on its queue, as the dispatcher would.
     static void write(const std::shared_ptr<logging::LBLogger>& logger, const logging::LBLogMessage& message) {
-        hand(logger, message);
-        if (auto file = std::dynamic_pointer_cast<logging::LBFileLogger>(logger)) file->flush();
-    }
-    // The same, leaving the line wherever the logger keeps it.
-    static void hand(const std::shared_ptr<logging::LBLogger>& logger, const logging::LBLogMessage& message) {
         settle(logger);
         logger->loggerQueue()->sync([&] { logger->logMessage(message); });
     }

@@ -71,6 +71,21 @@ TEST_F(FileLoggerTest, RollsAfterTheWriteThatCrossesTheSizeKeepingThatWriteWhole
     EXPECT_EQ(logger->maximumFileSize(), 64u);
 }
 
+TEST_F(FileLoggerTest, RecordsHandedOverTogetherRollAtTheSameLineAsOneByOne) {
+    auto logger = makeLogger();
+    logger->setMaximumFileSize(64);
+    std::vector<logging::LBLogMessage> records;
+    for (const char* text : {"one..", "two..", "three", "four."}) records.push_back(stamped(text));
+    std::vector<const logging::LBLogMessage*> together;
+    for (const auto& record : records) together.push_back(&record);
+    settle(logger);
+    logger->loggerQueue()->sync([&] { logger->logMessages(together); });
+    auto files = folder.logFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "one..", stampPrefix + "two..", stampPrefix + "three"}));
+    EXPECT_EQ(linesOf(files[1]), (std::vector<std::string>{stampPrefix + "four."}));
+}
+
 TEST_F(FileLoggerTest, FilesMadeInOneInstantKeepTheirCreationOrder) {
     // The clock stands still, so every roll makes its file in the same millisecond as the last.
     ManualClockScope still(foundation::Date::fromUnix(1772359200.5));

@@ -18,11 +18,6 @@ using namespace logging;
 
 namespace {
 
-logging::LBLogMessage stampedError(std::string text) {
-    return logging::LBLogMessage(std::move(text), LBLogLevel::all, LBLogFlag::error, 0, __FILE__, "test", 1,
-                                 std::nullopt, 0, foundation::Date::fromUnix(1772359200.5));
-}
-
 std::size_t occurrences(const std::string& text, std::string_view part) {
     std::size_t count = 0;
     for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++count;
@@ -70,45 +65,41 @@ private:
     bool lifted_ = false;
 };
 
+// The folder a death test's child writes into. The child runs the test afresh and would make a folder
+// of its own: it finds the parent's in the environment.
+class ChildFolder {
+public:
+    ChildFolder(const char* variable, const LogFolder& folder) : variable_(variable) {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        if (!::getenv(variable)) ::setenv(variable, folder.string().c_str(), 1);
+        path_ = ::getenv(variable);
+    }
+    ~ChildFolder() { ::unsetenv(variable_); }
+    const std::string& path() const { return path_; }
+
+private:
+    const char* variable_;
+    std::string path_;
+};
+
 }  // namespace
 
-TEST_F(FileLoggerTest, LinesWaitInMemoryUntilAnErrorAFullBufferOrAFlush) {
-    auto logger = makeLogger();
-    hand(logger, stamped("one"));
-    hand(logger, stamped("two"));
+// A line is in the file once its synchronous call returns: a kill right after it loses nothing.
+TEST_F(FileLoggerTest, ALineLoggedSynchronouslySurvivesAKillRightAfterIt) {
+    ChildFolder child("LOGGING_TEST_KILL_FOLDER", folder);
+    EXPECT_EXIT(
+        {
+            auto killManager = std::make_shared<LBLogFileManagerDefault>(child.path());
+            LBLog log;
+            log.addLogger(std::make_shared<LBFileLogger>(killManager));
+            log.log(false, stamped("first"));
+            log.log(false, stamped("last words"));
+            ::raise(SIGKILL);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(readFile(folder / files[0]), "");
-    // An error is on disk at once, after the lines held before it.
-    hand(logger, stampedError("three"));
-    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "one", stampPrefix + "two", stampPrefix + "three"}));
-    hand(logger, stamped("four"));
-    EXPECT_EQ(linesOf(files[0]).size(), 3u);
-    logger->flush();
-    EXPECT_EQ(linesOf(files[0]).back(), stampPrefix + "four");
-    // A full buffer is written whole, without waiting.
-    const std::string text(1000, 'x');
-    const std::size_t lines = LBFileLogger::bufferCapacity / (stampPrefix.size() + text.size() + 1) + 1;
-    for (std::size_t index = 0; index < lines; ++index) hand(logger, stamped(text));
-    EXPECT_EQ(linesOf(files[0]).size(), 4 + lines);
-}
-
-TEST_F(FileLoggerTest, HeldLinesAreWrittenAMomentLaterWithoutAFlush) {
-    ManualClockScope manual(foundation::Date::now());
-    auto logger = makeLogger();
-    hand(logger, stamped("later"));
-    const std::string name = folder.logFiles().at(0);
-    EXPECT_EQ(readFile(folder / name), "");
-    manual.clock().advance(LBFileLogger::flushInterval + 0.1);
-    EXPECT_TRUE(eventually([&] { return readFile(folder / name) == stampPrefix + "later\n"; }));
-}
-
-TEST_F(FileLoggerTest, GoingAwayTheLoggerWritesWhatItHeld) {
-    {
-        auto logger = makeLogger();
-        hand(logger, stamped("held"));
-    }
-    EXPECT_EQ(linesOf(folder.logFiles().at(0)), std::vector<std::string>{stampPrefix + "held"});
+    EXPECT_EQ(linesOf(files[0]), (std::vector<std::string>{stampPrefix + "first", stampPrefix + "last words"}));
 }
 
 TEST_F(FileLoggerTest, ResumingAFileWhoseLastLineWasCutShortStartsTheNextRecordOnALineOfItsOwn) {
@@ -129,11 +120,11 @@ TEST_F(FileLoggerTest, AFullDiskIsSaidOnceWithItsReasonAndTheReturnIsSaidWithThe
     foundation::ConsoleCapture console;
     {
         FileSizeLimit full(42);  // room for 10 bytes more
-        for (int index = 0; index < 5; ++index) hand(logger, stamped("lost"));
+        for (int index = 0; index < 5; ++index) write(logger, stamped("lost"));
         logger->flush();
-        for (int index = 0; index < 20; ++index) hand(logger, stamped("lost"));
+        for (int index = 0; index < 20; ++index) write(logger, stamped("lost"));
         logger->flush();  // a try now, and it fails again
-        hand(logger, stamped("lost"));
+        write(logger, stamped("lost"));
         logger->flush();
         full.lift();
         logger->flush();  // the next line tries again
@@ -157,7 +148,7 @@ TEST_F(FileLoggerTest, AFolderThatCannotBeWrittenIsSaidOnceAndTriedAgainOnlyNowA
     auto counting = std::make_shared<CountingManager>((folder / "blocker" / "Logs").string());
     auto logger = std::make_shared<LBFileLogger>(counting);
     foundation::ConsoleCapture console;
-    for (int index = 0; index < 50; ++index) hand(logger, stamped("lost"));
+    for (int index = 0; index < 50; ++index) write(logger, stamped("lost"));
     EXPECT_EQ(counting->creations.load(), 1);
     const std::string said = console.text();
     EXPECT_EQ(occurrences(said, "LBFileLogger: Failed to create new log file:"), 1u) << said;
@@ -165,7 +156,7 @@ TEST_F(FileLoggerTest, AFolderThatCannotBeWrittenIsSaidOnceAndTriedAgainOnlyNowA
     EXPECT_EQ(said.find("(null)"), std::string::npos);
     // A flush is a try; failing again, it says nothing new.
     logger->flush();
-    hand(logger, stamped("lost"));
+    write(logger, stamped("lost"));
     EXPECT_EQ(counting->creations.load(), 2);
     EXPECT_EQ(console.text(), said);
 
@@ -210,16 +201,13 @@ TEST_F(FileLoggerTest, ShutdownWritesEveryQueuedLineAndArchivesTheFile) {
 }
 
 // Run in a child process that ends through exit(): what was queued and the removal under way are
-// finished by then. The child learns the folder from the environment.
+// finished by then.
 TEST_F(FileLoggerTest, NormalExitFinishesWhatWasQueuedAndTheRemovalUnderWay) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    constexpr const char* variable = "LOGGING_TEST_EXIT_FOLDER";
-    if (!::getenv(variable)) ::setenv(variable, folder.string().c_str(), 1);
-    const std::string target = ::getenv(variable);
+    ChildFolder child("LOGGING_TEST_EXIT_FOLDER", folder);
     EXPECT_EXIT(
         {
             auto& log = LBLog::sharedInstance();
-            auto exitManager = std::make_shared<LBLogFileManagerDefault>(target);
+            auto exitManager = std::make_shared<LBLogFileManagerDefault>(child.path());
             exitManager->setMaximumNumberOfLogFiles(0);
             auto logger = std::make_shared<LBFileLogger>(exitManager);
             log.addLogger(logger);
@@ -228,7 +216,6 @@ TEST_F(FileLoggerTest, NormalExitFinishesWhatWasQueuedAndTheRemovalUnderWay) {
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
-    ::unsetenv(variable);
     auto files = folder.logFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(archived(files[0]));

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "CapturingLogger.h"
+#include "foundation/Print.h"
 #include "logging/LBLog.h"
 
 using namespace logging;
@@ -22,6 +24,11 @@ struct NotedArgument {
         ++*conversions;
         return "argument";
     }
+};
+
+// An argument whose text cannot be made: memory ran out.
+struct ExhaustingArgument {
+    operator std::string_view() const { throw std::bad_alloc(); }
 };
 
 // Holds every record until released; notes whether two calls ever ran at once.
@@ -111,6 +118,21 @@ TEST(LBLogDelivery, AStatementNoLoggerTakesIsNotEvenFormatted) {
     EXPECT_EQ(conversions.load(), 1);
     log.flushLog();
     EXPECT_EQ(warnings->messages(), std::vector<std::string>{"taken argument"});
+}
+
+TEST(LBLogDelivery, ACallThatRunsOutOfMemoryDropsItsRecordAndSaysSoOnceRatherThanThrow) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    foundation::ConsoleCapture console;
+    for (bool asynchronous : {false, true}) {
+        EXPECT_NO_THROW(log.log(asynchronous, LBLogLevel::info, LBLogFlag::info, 0, __FILE__, __func__, __LINE__,
+                                std::nullopt, "lost %@", ExhaustingArgument{}));
+    }
+    logText(log, false, "after");
+    log.flushLog();
+    EXPECT_EQ(logger->messages(), std::vector<std::string>{"after"});
+    EXPECT_EQ(console.text(), "LBLog: A record was dropped: std::bad_alloc\n");
 }
 
 TEST(LBLogDelivery, ASynchronousRecordNeverOvertakesWhatWasQueuedBeforeIt) {
@@ -230,4 +252,25 @@ TEST(LBLogDelivery, ProducersThatWaitedForAHeldRecordAllGetThroughOneCallAtATime
     messages.erase(messages.begin());
     expectEachProducersRecordsInOrder(messages, producers, perProducer);
     EXPECT_FALSE(held->overlapped.load());
+}
+
+TEST(LBLogDelivery, AnAsynchronousRecordKeepsItsFileAndFunctionOnceTheCallersTextsAreGone) {
+    LBLog log;
+    auto logger = std::make_shared<CapturingLogger>();
+    log.addLogger(logger);
+    {
+        // Made at run time, longer than a short string keeps in place; the second record's file is
+        // another text at the same address.
+        std::string file = "/made/at/run/time/First.cpp";
+        const std::string function = "aFunctionNamedAtRunTime";
+        log.log(true, "one", LBLogLevel::all, LBLogFlag::info, 0, file.c_str(), function.c_str(), 1, std::nullopt);
+        file.replace(file.find("First"), 5, "Other");
+        log.log(true, "two", LBLogLevel::all, LBLogFlag::info, 0, file.c_str(), function.c_str(), 2, std::nullopt);
+    }
+    log.flushLog();
+    const auto records = logger->records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].file(), "/made/at/run/time/First.cpp");
+    EXPECT_EQ(records[1].file(), "/made/at/run/time/Other.cpp");
+    EXPECT_EQ(records[1].function(), "aFunctionNamedAtRunTime");
 }

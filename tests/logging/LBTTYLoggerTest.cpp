@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <regex>
 
@@ -132,17 +133,16 @@ TEST(LBTTYLogger, AContextProfileWinsOverTheAnyContextOneForItsContextOnly) {
     EXPECT_TRUE(written[1].starts_with("\033[33m")) << written[1];  // the Warning default's nearest
 }
 
-TEST(LBTTYLogger, ClearingAFlagAlsoClearsWhatTheFlagOnlySetterMade) {
+TEST(LBTTYLogger, ClearingAFlagRemovesItsContextZeroProfileAndKeepsTheAnyContextOne) {
     Console console;
     auto logger = consoleLogger(console, LBTTYColorMode::ansi16);
     logger->setColorsEnabled(true);
+    logger->setForegroundColor(blue, std::nullopt, LBLogFlag::warning, 0);
     logger->clearColorsForFlag(LBLogFlag::warning);
     write(logger, record("odd", LBLogFlag::warning));
-    write(logger, record("bad", LBLogFlag::error));
     auto written = lines(console.text());
-    ASSERT_EQ(written.size(), 2u);
-    EXPECT_EQ(written[0].find('\033'), std::string::npos) << written[0];
-    EXPECT_TRUE(written[1].starts_with("\033[31m")) << written[1];
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0].starts_with("\033[33m")) << written[0];  // the Warning default's nearest
 }
 
 TEST(LBTTYLogger, ATagProfileWinsUntilItIsCleared) {
@@ -184,6 +184,11 @@ TEST(LBTTYLogger, XcodeColorsProfilesCarryTheirComponents) {
     EXPECT_EQ(plain.fgCode() + plain.bgCode() + plain.resetCode(), "");
     std::regex description(R"(<LBTTYLoggerColorProfile: 0x[0-9a-f]+ mask:1 ctxt:0 fg:255,0,0 bg:0,0,255 fgCode: bgCode:>)");
     EXPECT_TRUE(std::regex_match(plain.description(), description)) << plain.description();
+}
+
+TEST(LBTTYLogger, ComponentsOutsideZeroToOneOrNotANumberAreClamped) {
+    LBTTYLoggerColorProfile profile(LBColor{1.5, -0.5, std::nan("")}, std::nullopt, 1, 0, LBTTYColorMode::xcodeColors);
+    EXPECT_EQ(profile.fgCode(), "\033[fg255,0,0;");
 }
 
 TEST(LBTTYLogger, FormattedTextIsWrittenBareAndANilFormatDropsTheRecord) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,14 +27,17 @@ class LBLogFileFormatterDefault;
 // when it is deleted or moved behind the logger's back. A young unarchived file found at start is
 // resumed.
 //
-// Lines are gathered in memory and written in blocks: when `bufferCapacity` bytes are held, at once
-// for an error record, `flushInterval` seconds after the first line held, before a roll, on flush and
-// when the logger goes (or the program ends normally, through the dispatcher). Raw data (logData, the
-// buffering proxy's blocks) is written at once, after what is held.
+// Each record is one write system call (records handed over together, an asynchronous batch, share
+// writes), made before the logger takes the next: once written, a line survives a crash, an abort or
+// a kill of the process (not the machine's own end; flush synchronises the file to the disk). Raw data
+// (logData, the buffering proxy's blocks) is one write too. Gathering lines in memory to write fewer is
+// what the buffering proxy (wrapWithBuffer) is for.
 //
 // File-system failures are printed, never raised. A failure is said once, with its reason; from then
 // on lines are dropped without touching the disk until the next try, `retryInterval` seconds later
-// (or on flush), and the line that gets through again says how many were lost.
+// (or on flush), and the line that gets through again says how many were lost. A file-size limit
+// (RLIMIT_FSIZE) counts as a full disk only when SIGXFSZ is ignored, as the process must arrange at
+// start (signal(SIGXFSZ, SIG_IGN)); otherwise the write that crosses the limit ends the process.
 class LBFileLogger : public LBAbstractLogger {
 public:
     // Writes into the default folder, through a new LBLogFileManagerDefault.
@@ -43,8 +47,6 @@ public:
                           std::shared_ptr<dispatch::Queue> completionQueue = nullptr);
     ~LBFileLogger() override;
 
-    static constexpr std::size_t bufferCapacity = 64 * 1024;
-    static constexpr double flushInterval = 0.25;
     static constexpr double retryInterval = 1.0;
 
     // A proxy that gathers lines in memory and writes them in blocks (see LBBufferedProxy).
@@ -73,6 +75,8 @@ public:
     const std::shared_ptr<LBLogFileManager>& logFileManager() const { return logFileManager_; }
 
     void logMessage(const LBLogMessage& message) override;
+    // Records handed over together go to the file in as few writes as fit its size.
+    void logMessages(std::span<const LBLogMessage* const> messages) override;
     void willRemoveLogger() override;  // rolls, so the file it wrote is archived
     void flush() override;
 
@@ -90,18 +94,18 @@ private:
 
     void lt_cleanup();
     std::string lt_dataForMessage(const LBLogMessage& message);
-    void lt_logData(std::string_view data) { lt_append(data, true); }
-    // Adds data to what is held; writes it all now when asked, when the buffer is full or after a failure.
-    void lt_append(std::string_view data, bool writeNow);
-    // The same for the bytes `fill` appends to what is held; `dropped` stands for them when they are not taken.
-    template <class Fill>
-    void lt_add(bool writeNow, std::string_view dropped, const Fill& fill);
+    void lt_logData(std::string_view data);
+    // Writes the bytes `fill` answers to the current file, in one write. When they cannot be taken,
+    // `dropped` is called instead, for the number of lines lost.
+    template <class Dropped, class Fill>
+    void lt_write(const Dropped& dropped, const Fill& fill);
+    void lt_writeOut(std::string_view data);
+    // Appends the record's line, as logMessage would write it, to `text`; false when there is none.
+    bool lt_appendLine(std::string& text, const LBLogMessage& message);
     // The formatter when it is exactly the default one, whose lines are made in place.
     LBLogFileFormatterDefault* lt_defaultFormatter();
-    void lt_writeHeld();
     void lt_failed(std::string what);
-    void lt_dropped(std::string_view data);
-    void lt_armFlushTimer(double delay);
+    void lt_armRetryTimer();
     std::shared_ptr<LBLogFileInfo> lt_currentLogFileInfo();
     bool lt_shouldUseLogFile(LBLogFileInfo& logFileInfo, bool isResuming);
     bool lt_shouldLogFileBeArchived(LBLogFileInfo& logFileInfo);
@@ -120,19 +124,20 @@ private:
     // On the logger's queue only.
     std::shared_ptr<LBLogFileInfo> currentLogFileInfo_;
     int currentLogFileHandle_ = -1;
-    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands, counting what is held
-    std::string held_;                         // lines not yet written
+    std::uint64_t currentLogFileOffset_ = 0;  // where the next write lands
+    std::string line_;                         // the line being written, kept for its capacity
     std::shared_ptr<LBLogFormatter> formatterSeen_;  // the formatter lt_defaultFormatter() last looked at
     LBLogFileFormatterDefault* defaultFormatter_ = nullptr;
     bool lineOpen_ = false;                    // the file ends inside a line (a crash, a failed write)
     bool lookedForFileToResume_ = false;       // the newest file is considered once, at start
-    std::shared_ptr<dispatch::TimerSource> flushTimer_;
-    bool flushTimerArmed_ = false;
+    std::shared_ptr<dispatch::TimerSource> retryTimer_;
+    bool retryTimerArmed_ = false;
     // After a failure: lines are dropped until retryDue_; each drop is counted.
     bool failing_ = false;
     bool retryDue_ = false;
     std::uint64_t lostLines_ = 0;
     std::shared_ptr<dispatch::FileEventSource> currentLogFileVnode_;
+    bool watchFailureSaid_ = false;
     std::shared_ptr<dispatch::TimerSource> rollingTimer_;
     double rollingFrequency_ = 24 * 60 * 60;
     std::uint64_t maximumFileSize_ = 1024 * 1024;

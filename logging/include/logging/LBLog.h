@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <typeindex>
 #include <vector>
 
@@ -66,22 +68,26 @@ public:
     std::vector<LBLoggerInformation> allLoggersWithLevel();
 
     // Asynchronous records return at once; synchronous ones once every admitted logger has taken them.
+    // A call that runs out of memory or threads drops its record and says so (once until one gets
+    // through) rather than throw.
     void queueLogMessage(LBLogMessage message, bool asynchronously);
 
     // The message is `format` (printf style, "%@" for any argument; see foundation::format) with the
-    // arguments. `file` and `function` are kept by pointer: pass __FILE__ and __func__ (or other texts
-    // that live as long as the program).
+    // arguments. An asynchronous record keeps copies of `file` and `function`.
     template <class... Arguments>
     void log(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context, const char* file,
              const char* function, std::uint64_t line, LBLogTag tag, std::string_view format,
              const Arguments&... arguments) {
         if (!mayAdmit(flag)) return;
-        const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{foundation::FormatArgument(arguments)...};
-        // Measured here, where `file` and `function` are usually literals, their lengths known when compiling.
-        const std::string_view fileText = file ? std::string_view(file) : std::string_view();
-        const auto functionText = function ? std::optional<std::string_view>(function) : std::nullopt;
-        FormattedCall call{asynchronous, level, flag, context, fileText, functionText, line, tag, format, list};
-        logFormatted(call);
+        dropRecordOnExhaustion([&] {
+            const std::array<foundation::FormatArgument, sizeof...(Arguments)> list{
+                foundation::FormatArgument(arguments)...};
+            // Measured here, where `file` and `function` are usually literals, their lengths known when compiling.
+            const std::string_view fileText = file ? std::string_view(file) : std::string_view();
+            const auto functionText = function ? std::optional<std::string_view>(function) : std::nullopt;
+            FormattedCall call{asynchronous, level, flag, context, fileText, functionText, line, tag, format, list};
+            logFormatted(call);
+        });
     }
     // A `file` without data (a null pointer's) is refused as the other forms refuse a null `file`.
     void logWithArguments(bool asynchronous, LBLogLevel level, LBLogFlag flag, LBLogContext context,
@@ -160,6 +166,24 @@ private:
         std::span<const foundation::FormatArgument> arguments;
     };
     void logFormatted(FormattedCall& call);
+    void logFormattedAdmitted(FormattedCall& call);
+
+    // Runs one logging call. Out of memory or of threads, the call drops its record and says so (once
+    // until a record gets through) rather than throw into its caller.
+    template <class Call>
+    static void dropRecordOnExhaustion(const Call& call) {
+        try {
+            call();
+            if (recordDropSaid.load(std::memory_order_relaxed)) recordDropSaid.store(false, std::memory_order_relaxed);
+        } catch (const std::bad_alloc& error) {
+            sayRecordDropped(error);
+        } catch (const std::system_error& error) {
+            sayRecordDropped(error);
+        }
+    }
+    static void sayRecordDropped(const std::exception& error) noexcept;
+    // Whether a dropped record was said since a record last got through.
+    static inline constinit std::atomic<bool> recordDropSaid = false;
     // Hands a record to the loggers and returns once each has taken it.
     void deliverSynchronously(const LBLogMessage& message);
 

@@ -53,7 +53,9 @@ public:
     virtual std::optional<std::string> logFileHeader() const { return std::nullopt; }
     std::optional<foundation::Data> logFileHeaderData() const;
 
-    // A file that did not exist before: on a clash the name gets " 2", " 3", ... before ".log".
+    // A file that did not exist before: on a clash the name gets " 2", " 3", ... before ".log". Any
+    // other failure is tried again; the fifth gives up with its reason. What failed is said once until
+    // a file is made again.
     std::expected<std::string, std::string> createNewLogFile() override;
 
     // Deletes the oldest files beyond the count and the quota; never the newest unarchived one, which
@@ -82,6 +84,7 @@ private:
     std::optional<LBFileProtection> defaultFileProtectionLevel_;
     std::mutex pruneMutex_;
     mutable std::atomic<bool> directoryFailureSaid_ = false;
+    std::atomic<bool> creationFailureSaid_ = false;
     // The files known, newest first, once a pruning listed them; under keptMutex_.
     std::mutex keptMutex_;
     std::unique_ptr<std::vector<KeptFile>> kept_;

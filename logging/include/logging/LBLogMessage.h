@@ -35,8 +35,8 @@ public:
 
     LBLogMessage() = default;  // every field empty or zero, no timestamp
 
-    // Without copyFile / copyFunction, `file` and `function` are kept as given: pass texts that live as
-    // long as the program, such as __FILE__ and __func__. A missing timestamp stands for now.
+    // Without copyFile / copyFunction, `file` and `function` are kept as given, for as long as the call
+    // that made the record (a record queued to outlive it takes copies). A missing timestamp stands for now.
     LBLogMessage(std::string message, LBLogLevel level, LBLogFlag flag, LBLogContext context, std::string_view file,
                  std::optional<std::string_view> function, std::uint64_t line, LBLogTag tag, int options = 0,
                  std::optional<foundation::Date> timestamp = std::nullopt, Origin origin = Origin::current());
@@ -69,6 +69,8 @@ private:
 
     // Makes the origin the calling thread's, copying only what changed since it was last filled.
     void takeCurrentOrigin();
+    // Copies the file and function it does not own yet, so that the record may outlive the texts given.
+    void ownTexts();
 
     std::string message_;
     LBLogLevel level_ = LBLogLevel::off;
@@ -81,7 +83,7 @@ private:
     int options_ = 0;
     std::optional<foundation::Date> timestamp_;
     Origin origin_;
-    // Present when the record copied its file or function; the views above point into it.
+    // Present when the record copied its file or function (both may share one); the views above point into it.
     std::shared_ptr<const std::string> ownedFile_;
     std::shared_ptr<const std::string> ownedFunction_;
 };

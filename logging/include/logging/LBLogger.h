@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "logging/LBLogFormatter.h"
@@ -19,6 +20,11 @@ public:
     virtual ~LBLogger() = default;
 
     virtual void logMessage(const LBLogMessage& message) = 0;
+    // Records handed over together (a batch of asynchronous ones), in order; by default one logMessage
+    // each. A logger may take them in one step (the file logger writes them with fewer writes).
+    virtual void logMessages(std::span<const LBLogMessage* const> messages) {
+        for (const LBLogMessage* message : messages) logMessage(*message);
+    }
 
     virtual std::shared_ptr<LBLogFormatter> logFormatter() const = 0;
     virtual void setLogFormatter(std::shared_ptr<LBLogFormatter> formatter) = 0;

@@ -34,7 +34,8 @@ public:
     void setForegroundColor(std::optional<LBColor> foreground, std::optional<LBColor> background, LBLogFlag flag,
                             LBLogContext context = LBTTYLoggerColorProfile::anyContext);
     void setForegroundColor(std::optional<LBColor> foreground, std::optional<LBColor> background, std::string tag);
-    // Clears the flag's profile for context 0 and its any-context profile.
+    // Clears the flag's profile for context 0 only, not the any-context one that setting without a
+    // context makes.
     void clearColorsForFlag(LBLogFlag flag);
     void clearColorsForFlag(LBLogFlag flag, LBLogContext context);
     void clearColorsForTag(const std::string& tag);

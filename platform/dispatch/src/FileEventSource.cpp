@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <new>
 
 #include "foundation/Thread.h"
 
@@ -70,7 +71,13 @@ FileEventSource::Result FileEventSource::watch(int fileDescriptor, unsigned long
     if (::inotify_add_watch(descriptors->inotify, link.c_str(), mask) < 0) {
         return std::unexpected(lastError());
     }
-    return std::make_shared<FileEventSource>(std::move(descriptors), events, std::move(queue));
+    try {
+        return std::make_shared<FileEventSource>(std::move(descriptors), events, std::move(queue));
+    } catch (const std::system_error& error) {
+        return std::unexpected(error.code());  // no thread to watch with
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(std::make_error_code(std::errc::not_enough_memory));
+    }
 }
 
 FileEventSource::FileEventSource(std::unique_ptr<Descriptors> descriptors, unsigned long events,

@@ -15,9 +15,12 @@ namespace dispatch::detail {
 class ThreadPool {
 public:
     static ThreadPool& shared();
+    // Never throws for want of a thread: the job then waits for the threads running.
     void submit(Block job);
 
 private:
+    ThreadPool();
+    void startThread();  // under mutex_
     void work();
 
     static constexpr std::size_t maximumThreads = 64;
@@ -26,6 +29,7 @@ private:
     std::deque<Block> jobs_;
     std::vector<std::thread> threads_;
     std::size_t idle_ = 0;
+    bool threadFailureSaid_ = false;  // under mutex_
 };
 
 }  // namespace dispatch::detail
