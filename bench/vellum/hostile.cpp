@@ -1,6 +1,8 @@
 // Documents written to exhaust the library (tests/vellum/HostileDocuments.h), from bytes to pixels at
 // 20 x 20: each must stay within a second and 200 MB. The anchor is an ordinary document of 200 shapes.
-// "heap_MB" is the heap the parsed document and its layer tree hold at their largest.
+// The rows drawn at 64 x 64 (one picture copied, backtracking selectors, huge gradients, error floods,
+// style sheets, dash arrays) must each stay within 2 s and 512 MB.
+// "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
@@ -32,7 +34,7 @@ std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
-void draw(benchmark::State& state, const std::string& text) {
+void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
     double heap = 0;
     for (auto _ : state) {
         const double before = heapInUseMB();
@@ -44,12 +46,14 @@ void draw(benchmark::State& state, const std::string& text) {
             return;
         }
         auto root = document->rootElement();
-        root->setViewport(vellum::SVGRectMake(0, 0, 20, 20));
+        const auto size = static_cast<float>(pixels);
+        root->setViewport(vellum::SVGRectMake(0, 0, size, size));
         auto tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
         heap = std::max(heap, heapInUseMB() - before);
-        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        auto context = gfx::Context::create(gfx::Size{size, size}, {.scale = 1});
         quartz::render(*tree, *context);
         benchmark::DoNotOptimize(context->makeImage());
+        heap = std::max(heap, heapInUseMB() - before);
     }
     state.counters["heap_MB"] = heap;
     state.counters["bytes"] = static_cast<double>(text.size());
@@ -84,6 +88,25 @@ void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, host
 void SelfCrossingPathAtTheLimit(benchmark::State& state) {
     draw(state, hostile::selfIntersectingPath(sized(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments)));
 }
+void Picture4096Through256Uses(benchmark::State& state) {
+    draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8), 64);
+}
+void Selector2StepsOver250Groups(benchmark::State& state) { draw(state, hostile::backtrackingSelector(2, 250), 64); }
+void Selector3StepsOver250Groups(benchmark::State& state) { draw(state, hostile::backtrackingSelector(3, 250), 64); }
+void Selector12StepsOver250Groups(benchmark::State& state) {
+    draw(state, hostile::backtrackingSelector(smokeRun() ? 3 : 12, 250), 64);
+}
+void GradientOf100000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(100'000)), 64); }
+void GradientOf1000000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(1'000'000)), 64); }
+void Gradient2000StopsThrough65536Uses(benchmark::State& state) {
+    draw(state, hostile::stopsThroughDoublingUses(2'000, smokeRun() ? 8 : 16), 64);
+}
+void UndeclaredEntities1000000(benchmark::State& state) { draw(state, hostile::undeclaredEntities(sized(1'000'000)), 64); }
+void UndeclaredEntities3000000(benchmark::State& state) { draw(state, hostile::undeclaredEntities(sized(3'000'000)), 64); }
+void Rules100000Imports10000(benchmark::State& state) {
+    draw(state, hostile::rulesAndImports(sized(100'000), sized(10'000)), 64);
+}
+void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::longDashArray(sized(1'000'000)), 64); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
@@ -96,5 +119,16 @@ BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector3StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(GradientOf100000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(GradientOf1000000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UndeclaredEntities1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Rules100000Imports10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
