@@ -280,6 +280,12 @@ TEST(HostileDocuments, PaintNamingAPatternTakesItsFallbackElseNone) {
     EXPECT_EQ(pixelAt(stroke.bitmap, 10, 10), transparent);
 }
 
+TEST(HostileDocuments, ADescendantSelectorThatCanBePlacedInManyWaysStillEnds) {
+    // Twelve steps over 250 groups: trying every placement of them would take longer than anyone waits.
+    const Drawn drawn = draw(hostile::backtrackingSelector(12, 250));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "no x element, so the rule paints nothing";
+}
+
 TEST(HostileDocuments, EveryFuzzingSeedDrawsWithoutAFatalError) {
     const auto folder = std::filesystem::path(SORVANE_SOURCE_DIR) / "fuzz/seeds/svg";
     std::size_t seen = 0;

@@ -231,20 +231,51 @@ std::shared_ptr<const Element> parentElement(const Element& element) {
     return Element::from(element.parentNode());
 }
 
-// Compounds from `index` on (towards the root) against `element` and its ancestors. A failed descendant
-// step tries the next ancestor up; the recursion is as deep as the selector has compounds, never as deep
-// as the document.
-bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, const Element& element) {
-    if (!compoundMatches(element, group.compounds[index])) return false;
-    if (index + 1 == group.compounds.size()) return true;
-    const char combinator = group.compounds[index].combinator;
-    std::shared_ptr<const Element> ancestor = parentElement(element);
-    if (combinator == '>') return ancestor && matchesFrom(group, index + 1, *ancestor);
-    for (; ancestor; ancestor = parentElement(*ancestor)) {
-        if (matchesFrom(group, index + 1, *ancestor)) return true;
+// One element matched against the groups of a list: its ancestors, listed once, and the
+// (compound, ancestor) pairs already found to fail. Whether the compounds from one on match at one
+// ancestor does not depend on how the walk got there, so each pair is tried at most once and a group
+// costs at most compounds x depth tests, however its descendant steps could be combined.
+class AncestorWalk {
+public:
+    explicit AncestorWalk(const Element& element) : subject_(element) {}
+
+    bool matches(const CSSSelectorList::Group& group) {
+        if (!compoundMatches(subject_, group.compounds[0])) return false;
+        if (group.compounds.size() == 1) return true;
+        if (!listed_) {
+            for (auto parent = parentElement(subject_); parent; parent = parentElement(*parent)) ancestors_.push_back(parent);
+            listed_ = true;
+        }
+        // Each compound past the subject takes an ancestor of its own.
+        if (group.compounds.size() - 1 > ancestors_.size()) return false;
+        failed_.assign(group.compounds.size() * ancestors_.size(), false);
+        return matchesFrom(group, 1, 0);
     }
-    return false;
-}
+
+private:
+    // Compound `index` and those after it against the ancestors from `level` (0 the parent) up, as far as
+    // the combinator on its right lets them go.
+    bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, std::size_t level) {
+        const bool parentOnly = group.compounds[index - 1].combinator == '>';
+        for (; level < ancestors_.size(); ++level) {
+            const std::size_t pair = index * ancestors_.size() + level;
+            if (!failed_[pair]) {
+                if (compoundMatches(*ancestors_[level], group.compounds[index]) &&
+                    (index + 1 == group.compounds.size() || matchesFrom(group, index + 1, level + 1))) {
+                    return true;
+                }
+                failed_[pair] = true;
+            }
+            if (parentOnly) return false;
+        }
+        return false;
+    }
+
+    const Element& subject_;
+    std::vector<std::shared_ptr<const Element>> ancestors_;
+    bool listed_ = false;
+    std::vector<bool> failed_;
+};
 
 }  // namespace
 
@@ -256,8 +287,9 @@ CSSSelectorList::CSSSelectorList(std::string_view text) {
 
 bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity) const {
     std::optional<std::int64_t> best;
+    AncestorWalk walk(element);
     for (const Group& group : groups_) {
-        if ((!best || group.specificity > *best) && matchesFrom(group, 0, element)) best = group.specificity;
+        if ((!best || group.specificity > *best) && walk.matches(group)) best = group.specificity;
     }
     if (best) specificity += *best;
     return best.has_value();
