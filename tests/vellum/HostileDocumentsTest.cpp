@@ -286,6 +286,24 @@ TEST(HostileDocuments, ADescendantSelectorThatCanBePlacedInManyWaysStillEnds) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "no x element, so the rule paints nothing";
 }
 
+TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
+    auto result = parseSVG(hostile::pictureThroughDoublingUses(hostile::pictureLink(4), 3));
+    ASSERT_TRUE(result->parsedDocument());
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    std::vector<const quartz::Layer*> pending{tree.get()};
+    std::vector<const gfx::Bitmap*> bitmaps;
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        if (layer->contents()) bitmaps.push_back(layer->contents().get());
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+    }
+    ASSERT_EQ(bitmaps.size(), 8u);
+    EXPECT_EQ(std::count(bitmaps.begin(), bitmaps.end(), bitmaps.front()), 8) << "decoded once for all eight copies";
+}
+
 TEST(HostileDocuments, EveryFuzzingSeedDrawsWithoutAFatalError) {
     const auto folder = std::filesystem::path(SORVANE_SOURCE_DIR) / "fuzz/seeds/svg";
     std::size_t seen = 0;
