@@ -304,6 +304,13 @@ TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
     EXPECT_EQ(std::count(bitmaps.begin(), bitmaps.end(), bitmaps.front()), 8) << "decoded once for all eight copies";
 }
 
+TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {
+    const auto result = parseSVG(hostile::undeclaredEntities(1000));
+    const std::size_t filed = result->errorsFatal().size() + result->errorsRecoverable().size() + result->warnings().size();
+    EXPECT_EQ(filed, VellumParser::maximumFiledXMLErrors + 1) << result->description();
+    EXPECT_TRUE(hasRecoverable(*result, "met 900 more errors and warnings, counted but not filed"));
+}
+
 TEST(HostileDocuments, EveryFuzzingSeedDrawsWithoutAFatalError) {
     const auto folder = std::filesystem::path(SORVANE_SOURCE_DIR) / "fuzz/seeds/svg";
     std::size_t seen = 0;
