@@ -14,6 +14,7 @@
 #include "quartz/Renderer.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGBasicShapes.h"
+#include "vellum/SVGGradientElement.h"
 #include "vellum/SVGLength.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
@@ -302,6 +303,16 @@ TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
     }
     ASSERT_EQ(bitmaps.size(), 8u);
     EXPECT_EQ(std::count(bitmaps.begin(), bitmaps.end(), bitmaps.front()), 8) << "decoded once for all eight copies";
+}
+
+TEST(HostileDocuments, AGradientKeepsItsFirstStopsUpToTheLimit) {
+    const Drawn drawn = draw(hostile::manyStops(SVGGradientElement::maximumStops + 100));
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    const auto gradients = drawn.result->parsedDocument()->getElementsByTagName("linearGradient");
+    ASSERT_EQ(gradients->length(), 1u);
+    EXPECT_EQ(std::static_pointer_cast<SVGGradientElement>(gradients->item(0))->stops().size(), SVGGradientElement::maximumStops);
+    EXPECT_EQ(drawn.result->errorsRecoverable().size(), 1u) << drawn.result->description();
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
 }
 
 TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {

@@ -41,6 +41,8 @@ private:
 class SVGGradientElement : public SVGElement, public SVGTransformable, public SVGStylable {
 public:
     using SVGElement::SVGElement;
+    // Stops past this many are skipped while reading (one recoverable error); drawing thins them further.
+    static constexpr std::size_t maximumStops = 4 * gfx::Gradient::maximumStops;
 
     void addStop(const std::shared_ptr<SVGGradientStop>& stop);
     const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const { return stops_; }
