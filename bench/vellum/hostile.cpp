@@ -7,10 +7,14 @@
 
 #include "BenchSmoke.h"
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +25,7 @@
 #include "vellum/VellumLayerTree.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
+#include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceString.h"
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
@@ -34,12 +39,13 @@ std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
-void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
+// From the source to pixels at `pixels` x `pixels`.
+void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vellum::VellumSource>()>& source,
+                std::size_t bytes, int pixels) {
     double heap = 0;
     for (auto _ : state) {
         const double before = heapInUseMB();
-        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
-            vellum::VellumSourceString::sourceFromContentsOfString(text));
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(source());
         auto document = result->parsedDocument();
         if (!document) {
             state.SkipWithError("no document");
@@ -56,7 +62,27 @@ void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
         heap = std::max(heap, heapInUseMB() - before);
     }
     state.counters["heap_MB"] = heap;
-    state.counters["bytes"] = static_cast<double>(text.size());
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
+    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), pixels);
+}
+
+// A document in a file that names the style sheet beside it `imports` times; the sheet holds `rules` rules.
+void drawImportingFile(benchmark::State& state, std::size_t rules, std::size_t imports) {
+    const auto folder = std::filesystem::temp_directory_path() / ("vellum-hostile-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        std::ofstream sheet(folder / "rules.css");
+        for (std::size_t index = 0; index < rules; ++index) sheet << ".c" << index << "{fill:#ff0000}\n";
+        std::ofstream document(folder / "document.svg");
+        for (std::size_t index = 0; index < imports; ++index) document << R"(<?xml-stylesheet href="rules.css" type="text/css"?>)";
+        document << hostile::header << R"(<rect width="20" height="20" fill="#00ff00"/></svg>)";
+    }
+    drawSource(state, [&] { return vellum::VellumSourceLocalFile::sourceFromFilename(folder / "document.svg"); },
+               std::filesystem::file_size(folder / "document.svg"), 64);
+    std::filesystem::remove_all(folder);
 }
 
 std::string ordinaryShapes() {
@@ -106,6 +132,9 @@ void UndeclaredEntities3000000(benchmark::State& state) { draw(state, hostile::u
 void Rules100000Imports10000(benchmark::State& state) {
     draw(state, hostile::rulesAndImports(sized(100'000), sized(10'000)), 64);
 }
+void SheetOf100000RulesImported10000Times(benchmark::State& state) {
+    drawImportingFile(state, sized(100'000), sized(10'000));
+}
 void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::longDashArray(sized(1'000'000)), 64); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
@@ -129,6 +158,7 @@ BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Ite
 BENCHMARK(UndeclaredEntities1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(UndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Rules100000Imports10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -274,6 +274,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     skippedDepth_ = 0;
     reportedTooDeep_ = false;
     xmlErrorsMet_ = 0;
+    importedSheets_.clear();
+    reportedRepeatedSheet_ = false;
     sawUseElement_ = false;
     VellumParseResult& run = *currentParseRun_;
 
@@ -563,6 +565,16 @@ void VellumParser::handleProcessingInstruction(const std::string& target, const 
     const std::string location = data->substr(from, end == std::string::npos ? std::string::npos : end - from);
     auto sheetSource = loadCSSFrom(location);
     if (!sheetSource || !sheetSource->stream()) return;
+    // Each sheet counts once however often it is named (its rules would only repeat): ten thousand
+    // names of one big sheet must not read and match it ten thousand times.
+    const std::string key = sheetSource->keyForAppleDictionaries().value_or(location);
+    if (!importedSheets_.insert(key).second) {
+        if (!std::exchange(reportedRepeatedSheet_, true)) {
+            currentParseRun_->addParseWarning(VellumError::make(
+                "Vellum", 1, foundation::format("The style sheet %@ is named more than once; it is read once", location)));
+        }
+        return;
+    }
     sheetSource->stream()->open();
     auto bytes = dataWithContentsOfStream(sheetSource->stream().get(), 4096);
     sheetSource->stream()->close();

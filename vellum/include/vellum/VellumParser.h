@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -123,6 +124,9 @@ private:
     std::atomic<bool> hasCancelBeenRequested_ = false;
     std::shared_ptr<VellumSource> source_;
     std::vector<std::shared_ptr<CSSStyleSheet>> externalStylesheets_;
+    // The style sheets this parse has read, by their source's key: a sheet named again is not read again.
+    std::unordered_set<std::string> importedSheets_;
+    bool reportedRepeatedSheet_ = false;
     std::shared_ptr<VellumParseResult> currentParseRun_;
     std::optional<std::string> defaultXMLNamespace_;
     std::vector<std::shared_ptr<VellumParserExtension>> parserExtensions_;
