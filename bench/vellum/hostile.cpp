@@ -132,6 +132,9 @@ void UndeclaredEntities3000000(benchmark::State& state) { draw(state, hostile::u
 void Rules100000Imports10000(benchmark::State& state) {
     draw(state, hostile::rulesAndImports(sized(100'000), sized(10'000)), 64);
 }
+void Rules100000Over1000Shapes(benchmark::State& state) {
+    draw(state, hostile::rulesAndImports(sized(100'000), 0, sized(1'000)), 64);
+}
 void SheetOf100000RulesImported10000Times(benchmark::State& state) {
     drawImportingFile(state, sized(100'000), sized(10'000));
 }
@@ -158,6 +161,7 @@ BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Ite
 BENCHMARK(UndeclaredEntities1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(UndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Rules100000Imports10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -140,12 +140,15 @@ inline std::string undeclaredEntities(std::size_t count) {
     return text + R"("/><rect width="20" height="20" fill="#00ff00"/></svg>)";
 }
 
-// A style sheet of `imports` import lines and `rules` class rules, none of which the green square takes.
-inline std::string rulesAndImports(std::size_t rules, std::size_t imports) {
+// A style sheet of `imports` import lines and `rules` class rules, none of which the `squares` green squares
+// take.
+inline std::string rulesAndImports(std::size_t rules, std::size_t imports, std::size_t squares = 1) {
     std::string text = header + "<style>";
     for (std::size_t index = 0; index < imports; ++index) text += "@import url(i" + std::to_string(index) + ".css);\n";
     for (std::size_t index = 0; index < rules; ++index) text += ".c" + std::to_string(index) + "{fill:#ff0000}\n";
-    return text + R"(</style><rect width="20" height="20" fill="#00ff00"/></svg>)";
+    text += "</style>";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    return text + "</svg>";
 }
 
 // A stroked line dashed by `count` values.

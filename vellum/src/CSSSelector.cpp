@@ -1,6 +1,8 @@
 #include "CSSSelector.h"
 
+#include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "foundation/Strings.h"
 #include "vellum/CSSRuleList.h"
@@ -9,6 +11,7 @@
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/Element.h"
 #include "vellum/CSSValue.h"
+#include "vellum/SVGElement.h"
 #include "vellum/StyleSheetList.h"
 
 namespace vellum {
@@ -295,6 +298,84 @@ bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity)
     return best.has_value();
 }
 
+namespace {
+
+// The style rules of a sheet list in cascade order, filed by what their groups' subjects demand first: an
+// identifier, else a class, else a type, else nothing. An element need only be matched against the rules
+// filed under its own identifier, classes and type and those that demand nothing: 100,000 rules of
+// classes it lacks cost it nothing.
+class RuleIndex {
+public:
+    explicit RuleIndex(const StyleSheetList& sheets) {
+        for (const auto& sheet : sheets.internalArray()) {
+            for (const auto& rule : sheet->cssRules()->internalArray()) {
+                const auto* styleRule = dynamic_cast<const CSSStyleRule*>(rule.get());
+                if (!styleRule) continue;
+                const auto order = static_cast<std::uint32_t>(rules_.size());
+                rules_.push_back(styleRule);
+                for (const auto& group : styleRule->selectors().groups()) {
+                    const CSSSelectorList::Compound& subject = group.compounds.front();
+                    auto& filed = !subject.identifiers.empty() ? byIdentifier_[subject.identifiers.front()]
+                                  : !subject.classes.empty()   ? byClass_[subject.classes.front()]
+                                  : !subject.type.empty()      ? byType_[subject.type]
+                                                               : anyElement_;
+                    if (filed.empty() || filed.back() != order) filed.push_back(order);
+                }
+            }
+        }
+    }
+
+    const CSSStyleRule& rule(std::uint32_t order) const { return *rules_[order]; }
+
+    // The rules that may match the element, in cascade order, each once.
+    std::vector<std::uint32_t> candidates(const Element& element) const {
+        std::vector<std::uint32_t> found(anyElement_);
+        const auto add = [&](const Filed& filed, const std::string& key) {
+            if (const auto list = filed.find(key); list != filed.end()) found.insert(found.end(), list->second.begin(), list->second.end());
+        };
+        if (!byIdentifier_.empty() && element.hasAttribute("id")) add(byIdentifier_, element.getAttribute("id"));
+        if (!byClass_.empty() && element.hasAttribute("class")) {
+            for (const std::string& name : foundation::components(element.getAttribute("class"), foundation::CharacterSet(" \t\n\r\f,"))) {
+                if (!name.empty()) add(byClass_, name);
+            }
+        }
+        if (!byType_.empty()) add(byType_, element.nodeName());
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+
+private:
+    using Filed = std::unordered_map<std::string, std::vector<std::uint32_t>>;
+    std::vector<const CSSStyleRule*> rules_;
+    Filed byIdentifier_;
+    Filed byClass_;
+    Filed byType_;
+    std::vector<std::uint32_t> anyElement_;
+};
+
+// The index of the sheet list last asked about, kept while the cascade scope it was made in runs (the
+// document stays as it is meanwhile); outside a scope it is made for the one question.
+const RuleIndex& ruleIndexOf(const StyleSheetList& sheets, std::optional<RuleIndex>& unkept) {
+    struct Kept {
+        std::uint64_t scope = 0;
+        const StyleSheetList* sheets = nullptr;
+        std::optional<RuleIndex> index;
+    };
+    thread_local Kept kept;
+    const std::uint64_t scope = SVGElement::CascadeScope::runningNumber();
+    if (scope == 0) return unkept.emplace(sheets);
+    if (kept.scope != scope || kept.sheets != &sheets || !kept.index) {
+        kept.index.reset();
+        kept.index.emplace(sheets);
+        kept.scope = scope;
+        kept.sheets = &sheets;
+    }
+    return *kept.index;
+}
+
+}  // namespace
+
 const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
                                          const Element& element, std::string_view name) {
     const auto valueText = [&](const CSSStyleDeclaration& declarations) -> const std::string* {
@@ -306,23 +387,22 @@ const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle,
     const CSSStyleDeclaration* best = nullptr;
     bool bestImportant = false;
     std::int64_t bestSpecificity = -1;
-    if (sheets) {
+    if (sheets && sheets->length() > 0) {
+        std::optional<RuleIndex> unkept;
+        const RuleIndex& index = ruleIndexOf(*sheets, unkept);
         // Backwards, so that on a tie the rule met first (the later one) stays.
-        const auto& list = sheets->internalArray();
-        for (auto sheet = list.rbegin(); sheet != list.rend(); ++sheet) {
-            const auto& rules = (*sheet)->cssRules()->internalArray();
-            for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
-                const auto* styleRule = dynamic_cast<const CSSStyleRule*>(rule->get());
-                if (!styleRule || !styleRule->style()->getPropertyCSSValue(name)) continue;
-                const bool important = styleRule->style()->getPropertyPriority(name) == "important";
-                if (bestImportant && !important) continue;
-                std::int64_t specificity = 0;
-                if (!styleRule->selectors().matches(element, specificity)) continue;
-                if (important != bestImportant || specificity > bestSpecificity) {
-                    best = styleRule->style().get();
-                    bestImportant = important;
-                    bestSpecificity = specificity;
-                }
+        const std::vector<std::uint32_t> candidates = index.candidates(element);
+        for (auto order = candidates.rbegin(); order != candidates.rend(); ++order) {
+            const CSSStyleRule& styleRule = index.rule(*order);
+            if (!styleRule.style()->getPropertyCSSValue(name)) continue;
+            const bool important = styleRule.style()->getPropertyPriority(name) == "important";
+            if (bestImportant && !important) continue;
+            std::int64_t specificity = 0;
+            if (!styleRule.selectors().matches(element, specificity)) continue;
+            if (important != bestImportant || specificity > bestSpecificity) {
+                best = styleRule.style().get();
+                bestImportant = important;
+                bestSpecificity = specificity;
             }
         }
     }
