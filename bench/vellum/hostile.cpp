@@ -139,6 +139,9 @@ void SheetOf100000RulesImported10000Times(benchmark::State& state) {
     drawImportingFile(state, sized(100'000), sized(10'000));
 }
 void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::longDashArray(sized(1'000'000)), 64); }
+void DashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
+    draw(state, hostile::longDashArray(sized(1'000'000), 50), 64);
+}
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
@@ -164,5 +167,6 @@ BENCHMARK(Rules100000Imports10000)->Unit(benchmark::kMillisecond)->Iterations(1)
 BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

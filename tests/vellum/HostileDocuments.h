@@ -151,12 +151,14 @@ inline std::string rulesAndImports(std::size_t rules, std::size_t imports, std::
     return text + "</svg>";
 }
 
-// A stroked line dashed by `count` values.
-inline std::string longDashArray(std::size_t count) {
-    std::string text = header + R"(<path d="M0 10H20" stroke="#00ff00" stroke-width="20" stroke-dasharray=")";
-    text.reserve(text.size() + count * 2 + 16);
+// `lines` stroked lines in a group that dashes them by `count` values.
+inline std::string longDashArray(std::size_t count, std::size_t lines = 1) {
+    std::string text = header + R"(<g stroke="#00ff00" stroke-width="20" stroke-dasharray=")";
+    text.reserve(text.size() + count * 2 + lines * 24 + 32);
     for (std::size_t index = 0; index < count; ++index) text += index ? " 1" : "1";
-    return text + R"("/></svg>)";
+    text += R"(">)";
+    for (std::size_t index = 0; index < lines; ++index) text += R"(<path d="M0 10H20"/>)";
+    return text + "</g></svg>";
 }
 
 }  // namespace hostile

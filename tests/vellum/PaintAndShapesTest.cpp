@@ -259,6 +259,17 @@ TEST(ShapeLayer, StrokeWidthsOfEveryFormReadAsLengthsDo) {
     }
 }
 
+TEST(ShapeLayer, ALongDashListIsReadUpToTheLineEndAndAMinusAfterItStillMakesItSolid) {
+    std::string ones;
+    for (int index = 0; index < 1000; ++index) ones += "1 ";
+    const auto document = parsed(R"(<line id="long" x2="40" stroke="red" stroke-dasharray=")" + ones + R"("/>)"
+                                 R"(<line id="late" x2="40" stroke="red" stroke-dasharray=")" + ones + R"(-1"/>)",
+                                 "");
+    const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
+    EXPECT_EQ(shape("long")->lineDashPattern(), std::vector<double>(42, 1)) << "past 40 nothing shows";
+    EXPECT_TRUE(shape("late")->lineDashPattern().empty());
+}
+
 TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
     const auto document = parsed(R"s(<g font-size="10">
         <line id="units" x2="50" stroke="red" stroke-dasharray="1in, 1em 10%" stroke-dashoffset="2pt"/>
