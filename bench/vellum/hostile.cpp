@@ -22,11 +22,14 @@
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/VellumExporter.h"
+#include "vellum/VellumImage.h"
 #include "vellum/VellumLayerTree.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
 #include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceString.h"
+#include "foundation/Data.h"
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
 
@@ -67,6 +70,23 @@ void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vel
 
 void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
     drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), pixels);
+}
+
+// As the app draws a flag from bytes: an image of the document fitted into 85 x 64 points at scale 1.
+void drawAsFlag(benchmark::State& state, const std::string& text) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        auto image = vellum::VellumImage::initWithData(bytes);
+        if (!image || !image->hasSize()) {
+            state.SkipWithError("no image");
+            return;
+        }
+        image->scaleToFitInside({85, 64});
+        auto context = gfx::Context::create(image->size(), {.scale = 1});
+        vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard, false);
+        benchmark::DoNotOptimize(context->makeImage());
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
 }
 
 // A document in a file that names the style sheet beside it `imports` times; the sheet holds `rules` rules.
@@ -142,6 +162,22 @@ void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::lo
 void DashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
     draw(state, hostile::longDashArray(sized(1'000'000), 50), 64);
 }
+// The same documents through the app's road; run one to a process to read its peak memory.
+void FlagPicture4096Through256Uses(benchmark::State& state) {
+    drawAsFlag(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8));
+}
+void FlagSelector12StepsOver250Groups(benchmark::State& state) { drawAsFlag(state, hostile::backtrackingSelector(smokeRun() ? 3 : 12, 250)); }
+void FlagGradient2000StopsThrough65536Uses(benchmark::State& state) {
+    drawAsFlag(state, hostile::stopsThroughDoublingUses(2'000, smokeRun() ? 8 : 16));
+}
+void FlagUndeclaredEntities3000000(benchmark::State& state) { drawAsFlag(state, hostile::undeclaredEntities(sized(3'000'000))); }
+void FlagRules100000Over1000Shapes(benchmark::State& state) {
+    drawAsFlag(state, hostile::rulesAndImports(sized(100'000), 0, sized(1'000)));
+}
+void FlagDashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
+    drawAsFlag(state, hostile::longDashArray(sized(1'000'000), 50));
+}
+void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
@@ -168,5 +204,12 @@ BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagSelector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagUndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagRules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagDashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
