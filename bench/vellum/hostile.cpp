@@ -1,14 +1,20 @@
 // Documents written to exhaust the library (tests/vellum/HostileDocuments.h), from bytes to pixels at
 // 20 x 20: each must stay within a second and 200 MB. The anchor is an ordinary document of 200 shapes.
-// "heap_MB" is the heap the parsed document and its layer tree hold at their largest.
+// The rows drawn at 64 x 64 (one picture copied, backtracking selectors, huge gradients, error floods,
+// style sheets, dash arrays) must each stay within 2 s and 512 MB.
+// "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,10 +22,14 @@
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/VellumExporter.h"
+#include "vellum/VellumImage.h"
 #include "vellum/VellumLayerTree.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
+#include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceString.h"
+#include "foundation/Data.h"
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
 
@@ -32,27 +42,67 @@ std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
-void draw(benchmark::State& state, const std::string& text) {
+// From the source to pixels at `pixels` x `pixels`.
+void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vellum::VellumSource>()>& source,
+                std::size_t bytes, int pixels) {
     double heap = 0;
     for (auto _ : state) {
         const double before = heapInUseMB();
-        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
-            vellum::VellumSourceString::sourceFromContentsOfString(text));
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(source());
         auto document = result->parsedDocument();
         if (!document) {
             state.SkipWithError("no document");
             return;
         }
         auto root = document->rootElement();
-        root->setViewport(vellum::SVGRectMake(0, 0, 20, 20));
+        const auto size = static_cast<float>(pixels);
+        root->setViewport(vellum::SVGRectMake(0, 0, size, size));
         auto tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
         heap = std::max(heap, heapInUseMB() - before);
-        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        auto context = gfx::Context::create(gfx::Size{size, size}, {.scale = 1});
         quartz::render(*tree, *context);
         benchmark::DoNotOptimize(context->makeImage());
+        heap = std::max(heap, heapInUseMB() - before);
     }
     state.counters["heap_MB"] = heap;
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
+    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), pixels);
+}
+
+// As the app draws a flag from bytes: an image of the document fitted into 85 x 64 points at scale 1.
+void drawAsFlag(benchmark::State& state, const std::string& text) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        auto image = vellum::VellumImage::initWithData(bytes);
+        if (!image || !image->hasSize()) {
+            state.SkipWithError("no image");
+            return;
+        }
+        image->scaleToFitInside({85, 64});
+        auto context = gfx::Context::create(image->size(), {.scale = 1});
+        vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard, false);
+        benchmark::DoNotOptimize(context->makeImage());
+    }
     state.counters["bytes"] = static_cast<double>(text.size());
+}
+
+// A document in a file that names the style sheet beside it `imports` times; the sheet holds `rules` rules.
+void drawImportingFile(benchmark::State& state, std::size_t rules, std::size_t imports) {
+    const auto folder = std::filesystem::temp_directory_path() / ("vellum-hostile-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        std::ofstream sheet(folder / "rules.css");
+        for (std::size_t index = 0; index < rules; ++index) sheet << ".c" << index << "{fill:#ff0000}\n";
+        std::ofstream document(folder / "document.svg");
+        for (std::size_t index = 0; index < imports; ++index) document << R"(<?xml-stylesheet href="rules.css" type="text/css"?>)";
+        document << hostile::header << R"(<rect width="20" height="20" fill="#00ff00"/></svg>)";
+    }
+    drawSource(state, [&] { return vellum::VellumSourceLocalFile::sourceFromFilename(folder / "document.svg"); },
+               std::filesystem::file_size(folder / "document.svg"), 64);
+    std::filesystem::remove_all(folder);
 }
 
 std::string ordinaryShapes() {
@@ -84,6 +134,50 @@ void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, host
 void SelfCrossingPathAtTheLimit(benchmark::State& state) {
     draw(state, hostile::selfIntersectingPath(sized(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments)));
 }
+void Picture4096Through256Uses(benchmark::State& state) {
+    draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8), 64);
+}
+void Selector2StepsOver250Groups(benchmark::State& state) { draw(state, hostile::backtrackingSelector(2, 250), 64); }
+void Selector3StepsOver250Groups(benchmark::State& state) { draw(state, hostile::backtrackingSelector(3, 250), 64); }
+void Selector12StepsOver250Groups(benchmark::State& state) {
+    draw(state, hostile::backtrackingSelector(smokeRun() ? 3 : 12, 250), 64);
+}
+void GradientOf100000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(100'000)), 64); }
+void GradientOf1000000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(1'000'000)), 64); }
+void Gradient2000StopsThrough65536Uses(benchmark::State& state) {
+    draw(state, hostile::stopsThroughDoublingUses(2'000, smokeRun() ? 8 : 16), 64);
+}
+void UndeclaredEntities1000000(benchmark::State& state) { draw(state, hostile::undeclaredEntities(sized(1'000'000)), 64); }
+void UndeclaredEntities3000000(benchmark::State& state) { draw(state, hostile::undeclaredEntities(sized(3'000'000)), 64); }
+void Rules100000Imports10000(benchmark::State& state) {
+    draw(state, hostile::rulesAndImports(sized(100'000), sized(10'000)), 64);
+}
+void Rules100000Over1000Shapes(benchmark::State& state) {
+    draw(state, hostile::rulesAndImports(sized(100'000), 0, sized(1'000)), 64);
+}
+void SheetOf100000RulesImported10000Times(benchmark::State& state) {
+    drawImportingFile(state, sized(100'000), sized(10'000));
+}
+void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::longDashArray(sized(1'000'000)), 64); }
+void DashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
+    draw(state, hostile::longDashArray(sized(1'000'000), 50), 64);
+}
+// The same documents through the app's road; run one to a process to read its peak memory.
+void FlagPicture4096Through256Uses(benchmark::State& state) {
+    drawAsFlag(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8));
+}
+void FlagSelector12StepsOver250Groups(benchmark::State& state) { drawAsFlag(state, hostile::backtrackingSelector(smokeRun() ? 3 : 12, 250)); }
+void FlagGradient2000StopsThrough65536Uses(benchmark::State& state) {
+    drawAsFlag(state, hostile::stopsThroughDoublingUses(2'000, smokeRun() ? 8 : 16));
+}
+void FlagUndeclaredEntities3000000(benchmark::State& state) { drawAsFlag(state, hostile::undeclaredEntities(sized(3'000'000))); }
+void FlagRules100000Over1000Shapes(benchmark::State& state) {
+    drawAsFlag(state, hostile::rulesAndImports(sized(100'000), 0, sized(1'000)));
+}
+void FlagDashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
+    drawAsFlag(state, hostile::longDashArray(sized(1'000'000), 50));
+}
+void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
@@ -96,5 +190,26 @@ BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector3StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Selector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(GradientOf100000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(GradientOf1000000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UndeclaredEntities1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Rules100000Imports10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagSelector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagUndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagRules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagDashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -1,9 +1,15 @@
 #pragma once
 
 // Documents written to exhaust an SVG renderer: rings of use elements, copies that double at every
-// level, long chains and deep nesting, huge paths. Shared by the tests and bench/vellum/hostile.cpp.
+// level, long chains and deep nesting, huge paths, one picture copied many times, selectors that backtrack,
+// huge gradients, style sheets and dash arrays, floods of parser errors. Shared by the tests and
+// bench/vellum/hostile.cpp.
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "gfx/ImageEncoder.h"
 
 namespace hostile {
 
@@ -22,17 +28,6 @@ inline std::string useRingThroughGroups() {
     return header +
            R"(<g id="g1"><use id="u1" xlink:href="#g2"/></g><g id="g2"><use id="u2" xlink:href="#g1"/></g>)"
            R"(<rect id="after" width="20" height="20" fill="#00ff00"/></svg>)";
-}
-
-// Level i uses level i - 1 twice: 2^levels copies of the square at the bottom.
-inline std::string doublingUses(int levels) {
-    std::string text = header + R"(<defs><rect id="l0" width="20" height="20" fill="#00ff00"/>)";
-    for (int level = 1; level <= levels; ++level) {
-        const std::string previous = "#l" + std::to_string(level - 1);
-        text += "<g id=\"l" + std::to_string(level) + "\"><use xlink:href=\"" + previous + "\"/><use xlink:href=\"" +
-                previous + "\"/></g>";
-    }
-    return text + "</defs><use xlink:href=\"#l" + std::to_string(levels) + "\"/></svg>";
 }
 
 // Level i is a group using level i - 1 once; the document draws the last level.
@@ -60,6 +55,110 @@ inline std::string selfIntersectingPath(std::size_t segments) {
     text.reserve(text.size() + segments * 8 + 16);
     for (std::size_t segment = 0; segment < segments; ++segment) text += segment % 2 ? "L0 20" : "L20 3";
     return text + R"("/></svg>)";
+}
+
+// Level i uses level i - 1 twice, `doublings` levels over `bottom` (which holds an element of id "l0"):
+// 2^doublings copies of it.
+inline std::string doublingOver(const std::string& bottom, int doublings) {
+    std::string text = header + "<defs>" + bottom;
+    for (int level = 1; level <= doublings; ++level) {
+        const std::string previous = "#l" + std::to_string(level - 1);
+        text += "<g id=\"l" + std::to_string(level) + "\"><use xlink:href=\"" + previous + "\"/><use xlink:href=\"" +
+                previous + "\"/></g>";
+    }
+    return text + "</defs><use xlink:href=\"#l" + std::to_string(doublings) + "\"/></svg>";
+}
+
+// A green square copied 2^levels times.
+inline std::string doublingUses(int levels) {
+    return doublingOver(R"(<rect id="l0" width="20" height="20" fill="#00ff00"/>)", levels);
+}
+
+// A "data:" link to a PNG of side `side`, one colour throughout (so it compresses to little).
+inline std::string pictureLink(int side) {
+    gfx::Bitmap bitmap = gfx::Bitmap::make(side, side);
+    for (int y = 0; y < side; ++y) std::fill(bitmap.row(y), bitmap.row(y) + side, 0xff00ff00u);
+    const auto png = gfx::encodePng(bitmap);
+    static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text = "data:image/png;base64,";
+    const auto& bytes = png->bytes();
+    for (std::size_t at = 0; at < bytes.size(); at += 3) {
+        const std::uint32_t group = (std::uint32_t{bytes[at]} << 16) |
+                                    (at + 1 < bytes.size() ? std::uint32_t{bytes[at + 1]} << 8 : 0) |
+                                    (at + 2 < bytes.size() ? std::uint32_t{bytes[at + 2]} : 0);
+        text += digits[(group >> 18) & 63];
+        text += digits[(group >> 12) & 63];
+        text += at + 1 < bytes.size() ? digits[(group >> 6) & 63] : '=';
+        text += at + 2 < bytes.size() ? digits[group & 63] : '=';
+    }
+    return text;
+}
+
+// One picture (a "data:" link) shown by 2^doublings copies of its image element.
+inline std::string pictureThroughDoublingUses(const std::string& dataLink, int doublings) {
+    return doublingOver(R"(<image id="l0" width="20" height="20" xlink:href=")" + dataLink + R"("/>)", doublings);
+}
+
+// A green square `levels` groups deep and a rule painting it red if it lies under an "x" element, through
+// `steps` descendant steps: "x g g ... g rect". No "x" is there, so every way of placing the steps fails.
+inline std::string backtrackingSelector(int steps, std::size_t levels) {
+    std::string selector = "x";
+    for (int step = 0; step < steps; ++step) selector += " g";
+    std::string text = header + "<style>" + selector + " rect{fill:#ff0000}</style>";
+    for (std::size_t level = 0; level < levels; ++level) text += "<g>";
+    text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    for (std::size_t level = 0; level < levels; ++level) text += "</g>";
+    return text + "</svg>";
+}
+
+// A linear gradient of `count` stops, from green to green through every offset in between, as its id.
+inline std::string gradientStops(const std::string& id, std::size_t count) {
+    std::string text = "<linearGradient id=\"" + id + "\">";
+    text.reserve(text.size() + count * 52);
+    for (std::size_t index = 0; index < count; ++index) {
+        text += "<stop offset=\"" + std::to_string(static_cast<double>(index) / static_cast<double>(count)) +
+                "\" stop-color=\"" + (index % 2 ? "#00ff00" : "#00fe00") + "\"/>";
+    }
+    return text + "</linearGradient>";
+}
+
+// A square painted by a gradient of `count` stops.
+inline std::string manyStops(std::size_t count) {
+    return header + "<defs>" + gradientStops("g", count) + R"~(</defs><rect width="20" height="20" fill="url(#g)"/></svg>)~";
+}
+
+// A square painted by a gradient of `count` stops, copied 2^doublings times.
+inline std::string stopsThroughDoublingUses(std::size_t count, int doublings) {
+    return doublingOver(gradientStops("g", count) + R"~(<rect id="l0" width="20" height="20" fill="url(#g)"/>)~", doublings);
+}
+
+// An attribute naming `count` entities nobody declared, before a green square.
+inline std::string undeclaredEntities(std::size_t count) {
+    std::string text = header + R"(<g class=")";
+    text.reserve(text.size() + count * 3 + 96);
+    for (std::size_t index = 0; index < count; ++index) text += "&a;";
+    return text + R"("/><rect width="20" height="20" fill="#00ff00"/></svg>)";
+}
+
+// A style sheet of `imports` import lines and `rules` class rules, none of which the `squares` green squares
+// take.
+inline std::string rulesAndImports(std::size_t rules, std::size_t imports, std::size_t squares = 1) {
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < imports; ++index) text += "@import url(i" + std::to_string(index) + ".css);\n";
+    for (std::size_t index = 0; index < rules; ++index) text += ".c" + std::to_string(index) + "{fill:#ff0000}\n";
+    text += "</style>";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    return text + "</svg>";
+}
+
+// `lines` stroked lines in a group that dashes them by `count` values.
+inline std::string longDashArray(std::size_t count, std::size_t lines = 1) {
+    std::string text = header + R"(<g stroke="#00ff00" stroke-width="20" stroke-dasharray=")";
+    text.reserve(text.size() + count * 2 + lines * 24 + 32);
+    for (std::size_t index = 0; index < count; ++index) text += index ? " 1" : "1";
+    text += R"(">)";
+    for (std::size_t index = 0; index < lines; ++index) text += R"(<path d="M0 10H20"/>)";
+    return text + "</g></svg>";
 }
 
 }  // namespace hostile

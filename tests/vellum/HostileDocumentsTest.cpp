@@ -14,6 +14,7 @@
 #include "quartz/Renderer.h"
 #include "vellum/NodeList.h"
 #include "vellum/SVGBasicShapes.h"
+#include "vellum/SVGGradientElement.h"
 #include "vellum/SVGLength.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
@@ -278,6 +279,47 @@ TEST(HostileDocuments, PaintNamingAPatternTakesItsFallbackElseNone) {
                               R"~(<rect x="5" y="5" width="10" height="10" fill="none" stroke="url(#p) #00ff00" stroke-width="4"/></svg>)~");
     EXPECT_TRUE(nearPixel(pixelAt(stroke.bitmap, 5, 10), green)) << pixelAt(stroke.bitmap, 5, 10);
     EXPECT_EQ(pixelAt(stroke.bitmap, 10, 10), transparent);
+}
+
+TEST(HostileDocuments, ADescendantSelectorThatCanBePlacedInManyWaysStillEnds) {
+    // Twelve steps over 250 groups: trying every placement of them would take longer than anyone waits.
+    const Drawn drawn = draw(hostile::backtrackingSelector(12, 250));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "no x element, so the rule paints nothing";
+}
+
+TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
+    auto result = parseSVG(hostile::pictureThroughDoublingUses(hostile::pictureLink(4), 3));
+    ASSERT_TRUE(result->parsedDocument());
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    std::vector<const quartz::Layer*> pending{tree.get()};
+    std::vector<const gfx::Bitmap*> bitmaps;
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        if (layer->contents()) bitmaps.push_back(layer->contents().get());
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+    }
+    ASSERT_EQ(bitmaps.size(), 8u);
+    EXPECT_EQ(std::count(bitmaps.begin(), bitmaps.end(), bitmaps.front()), 8) << "decoded once for all eight copies";
+}
+
+TEST(HostileDocuments, AGradientKeepsItsFirstStopsUpToTheLimit) {
+    const Drawn drawn = draw(hostile::manyStops(SVGGradientElement::maximumStops + 100));
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    const auto gradients = drawn.result->parsedDocument()->getElementsByTagName("linearGradient");
+    ASSERT_EQ(gradients->length(), 1u);
+    EXPECT_EQ(std::static_pointer_cast<SVGGradientElement>(gradients->item(0))->stops().size(), SVGGradientElement::maximumStops);
+    EXPECT_EQ(drawn.result->errorsRecoverable().size(), 1u) << drawn.result->description();
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+}
+
+TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {
+    const auto result = parseSVG(hostile::undeclaredEntities(1000));
+    const std::size_t filed = result->errorsFatal().size() + result->errorsRecoverable().size() + result->warnings().size();
+    EXPECT_EQ(filed, VellumParser::maximumFiledXMLErrors + 1) << result->description();
+    EXPECT_TRUE(hasRecoverable(*result, "met 900 more errors and warnings, counted but not filed"));
 }
 
 TEST(HostileDocuments, EveryFuzzingSeedDrawsWithoutAFatalError) {

@@ -259,6 +259,17 @@ TEST(ShapeLayer, StrokeWidthsOfEveryFormReadAsLengthsDo) {
     }
 }
 
+TEST(ShapeLayer, ALongDashListIsReadUpToTheLineEndAndAMinusAfterItStillMakesItSolid) {
+    std::string ones;
+    for (int index = 0; index < 1000; ++index) ones += "1 ";
+    const auto document = parsed(R"(<line id="long" x2="40" stroke="red" stroke-dasharray=")" + ones + R"("/>)"
+                                 R"(<line id="late" x2="40" stroke="red" stroke-dasharray=")" + ones + R"(-1"/>)",
+                                 "");
+    const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
+    EXPECT_EQ(shape("long")->lineDashPattern(), std::vector<double>(42, 1)) << "past 40 nothing shows";
+    EXPECT_TRUE(shape("late")->lineDashPattern().empty());
+}
+
 TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
     const auto document = parsed(R"s(<g font-size="10">
         <line id="units" x2="50" stroke="red" stroke-dasharray="1in, 1em 10%" stroke-dashoffset="2pt"/>
@@ -544,7 +555,7 @@ TEST(Gradients, LinearDefaultsRunAcrossTheObject) {
     auto layer = document.element<SVGLinearGradientElement>("g")->newGradientLayerForObjectRect({0, 0, 100, 50}, SVGRectUninitialized(), {});
     EXPECT_EQ(layer->startPoint(), (gfx::Point{0, 0}));
     EXPECT_EQ(layer->endPoint(), (gfx::Point{1, 0}));
-    EXPECT_EQ(layer->colors().size(), 2u);
+    EXPECT_EQ(layer->createCGGradient()->stops().size(), 2u);
 }
 
 TEST(Fonts, DescriptorsFromTheCascadedFontProperties) {

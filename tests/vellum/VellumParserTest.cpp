@@ -121,6 +121,19 @@ TEST(VellumParser, StyleElementsAndStylesheetInstructionsBecomeSheetsOfTheRoot) 
     EXPECT_EQ(rect->cascadedValueForStylableProperty("stroke"), "blue");
 }
 
+TEST(VellumParser, AStyleSheetNamedAgainIsReadOnce) {
+    const fs::path folder = fs::temp_directory_path() / ("vellum-parser-again-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "a.css") << "rect{fill:red}";
+    std::ofstream(folder / "doc.svg") << R"(<?xml-stylesheet href="a.css"?><?xml-stylesheet href="./a.css"?>)"
+                                      << R"(<?xml-stylesheet href="a.css"?>)" << svgOpen << "/>";
+    auto result = VellumParser::parseSourceUsingDefaultVellumParser(VellumSourceLocalFile::sourceFromFilename(folder / "doc.svg"));
+    fs::remove_all(folder);
+    ASSERT_TRUE(root(*result));
+    EXPECT_EQ(root(*result)->styleSheets()->length(), 1u);
+    EXPECT_EQ(result->warnings().size(), 1u) << result->description();
+}
+
 TEST(VellumParser, APatternIsAGenericElementWithAWarningAndTheParseGoesOn) {
     auto result = parse(svgOpen + R"(><rect id="before"/><pattern id="p"><rect/></pattern><rect id="after"/></svg>)");
     ASSERT_TRUE(result->parsedDocument());

@@ -1,6 +1,8 @@
 #include "CSSSelector.h"
 
+#include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "foundation/Strings.h"
 #include "vellum/CSSRuleList.h"
@@ -9,6 +11,7 @@
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/Element.h"
 #include "vellum/CSSValue.h"
+#include "vellum/SVGElement.h"
 #include "vellum/StyleSheetList.h"
 
 namespace vellum {
@@ -231,20 +234,51 @@ std::shared_ptr<const Element> parentElement(const Element& element) {
     return Element::from(element.parentNode());
 }
 
-// Compounds from `index` on (towards the root) against `element` and its ancestors. A failed descendant
-// step tries the next ancestor up; the recursion is as deep as the selector has compounds, never as deep
-// as the document.
-bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, const Element& element) {
-    if (!compoundMatches(element, group.compounds[index])) return false;
-    if (index + 1 == group.compounds.size()) return true;
-    const char combinator = group.compounds[index].combinator;
-    std::shared_ptr<const Element> ancestor = parentElement(element);
-    if (combinator == '>') return ancestor && matchesFrom(group, index + 1, *ancestor);
-    for (; ancestor; ancestor = parentElement(*ancestor)) {
-        if (matchesFrom(group, index + 1, *ancestor)) return true;
+// One element matched against the groups of a list: its ancestors, listed once, and the
+// (compound, ancestor) pairs already found to fail. Whether the compounds from one on match at one
+// ancestor does not depend on how the walk got there, so each pair is tried at most once and a group
+// costs at most compounds x depth tests, however its descendant steps could be combined.
+class AncestorWalk {
+public:
+    explicit AncestorWalk(const Element& element) : subject_(element) {}
+
+    bool matches(const CSSSelectorList::Group& group) {
+        if (!compoundMatches(subject_, group.compounds[0])) return false;
+        if (group.compounds.size() == 1) return true;
+        if (!listed_) {
+            for (auto parent = parentElement(subject_); parent; parent = parentElement(*parent)) ancestors_.push_back(parent);
+            listed_ = true;
+        }
+        // Each compound past the subject takes an ancestor of its own.
+        if (group.compounds.size() - 1 > ancestors_.size()) return false;
+        failed_.assign(group.compounds.size() * ancestors_.size(), false);
+        return matchesFrom(group, 1, 0);
     }
-    return false;
-}
+
+private:
+    // Compound `index` and those after it against the ancestors from `level` (0 the parent) up, as far as
+    // the combinator on its right lets them go.
+    bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, std::size_t level) {
+        const bool parentOnly = group.compounds[index - 1].combinator == '>';
+        for (; level < ancestors_.size(); ++level) {
+            const std::size_t pair = index * ancestors_.size() + level;
+            if (!failed_[pair]) {
+                if (compoundMatches(*ancestors_[level], group.compounds[index]) &&
+                    (index + 1 == group.compounds.size() || matchesFrom(group, index + 1, level + 1))) {
+                    return true;
+                }
+                failed_[pair] = true;
+            }
+            if (parentOnly) return false;
+        }
+        return false;
+    }
+
+    const Element& subject_;
+    std::vector<std::shared_ptr<const Element>> ancestors_;
+    bool listed_ = false;
+    std::vector<bool> failed_;
+};
 
 }  // namespace
 
@@ -256,12 +290,91 @@ CSSSelectorList::CSSSelectorList(std::string_view text) {
 
 bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity) const {
     std::optional<std::int64_t> best;
+    AncestorWalk walk(element);
     for (const Group& group : groups_) {
-        if ((!best || group.specificity > *best) && matchesFrom(group, 0, element)) best = group.specificity;
+        if ((!best || group.specificity > *best) && walk.matches(group)) best = group.specificity;
     }
     if (best) specificity += *best;
     return best.has_value();
 }
+
+namespace {
+
+// The style rules of a sheet list in cascade order, filed by what their groups' subjects demand first: an
+// identifier, else a class, else a type, else nothing. An element need only be matched against the rules
+// filed under its own identifier, classes and type and those that demand nothing: 100,000 rules of
+// classes it lacks cost it nothing.
+class RuleIndex {
+public:
+    explicit RuleIndex(const StyleSheetList& sheets) {
+        for (const auto& sheet : sheets.internalArray()) {
+            for (const auto& rule : sheet->cssRules()->internalArray()) {
+                const auto* styleRule = dynamic_cast<const CSSStyleRule*>(rule.get());
+                if (!styleRule) continue;
+                const auto order = static_cast<std::uint32_t>(rules_.size());
+                rules_.push_back(styleRule);
+                for (const auto& group : styleRule->selectors().groups()) {
+                    const CSSSelectorList::Compound& subject = group.compounds.front();
+                    auto& filed = !subject.identifiers.empty() ? byIdentifier_[subject.identifiers.front()]
+                                  : !subject.classes.empty()   ? byClass_[subject.classes.front()]
+                                  : !subject.type.empty()      ? byType_[subject.type]
+                                                               : anyElement_;
+                    if (filed.empty() || filed.back() != order) filed.push_back(order);
+                }
+            }
+        }
+    }
+
+    const CSSStyleRule& rule(std::uint32_t order) const { return *rules_[order]; }
+
+    // The rules that may match the element, in cascade order, each once.
+    std::vector<std::uint32_t> candidates(const Element& element) const {
+        std::vector<std::uint32_t> found(anyElement_);
+        const auto add = [&](const Filed& filed, const std::string& key) {
+            if (const auto list = filed.find(key); list != filed.end()) found.insert(found.end(), list->second.begin(), list->second.end());
+        };
+        if (!byIdentifier_.empty() && element.hasAttribute("id")) add(byIdentifier_, element.getAttribute("id"));
+        if (!byClass_.empty() && element.hasAttribute("class")) {
+            for (const std::string& name : foundation::components(element.getAttribute("class"), foundation::CharacterSet(" \t\n\r\f,"))) {
+                if (!name.empty()) add(byClass_, name);
+            }
+        }
+        if (!byType_.empty()) add(byType_, element.nodeName());
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+
+private:
+    using Filed = std::unordered_map<std::string, std::vector<std::uint32_t>>;
+    std::vector<const CSSStyleRule*> rules_;
+    Filed byIdentifier_;
+    Filed byClass_;
+    Filed byType_;
+    std::vector<std::uint32_t> anyElement_;
+};
+
+// The index of the sheet list last asked about, kept while the cascade scope it was made in runs (the
+// document stays as it is meanwhile); outside a scope it is made for the one question.
+const RuleIndex& ruleIndexOf(const StyleSheetList& sheets, std::optional<RuleIndex>& unkept) {
+    struct Kept {
+        std::uint64_t scope = 0;
+        const StyleSheetList* sheets = nullptr;
+        std::optional<RuleIndex> index;
+    };
+    thread_local Kept kept;
+    const std::uint64_t scope = SVGElement::CascadeScope::runningNumber();
+    if (scope == 0) return unkept.emplace(sheets);
+    if (kept.scope != scope || kept.sheets != &sheets || !kept.index) {
+        kept.index.reset();
+        kept.index.emplace(sheets);
+        kept.scope = scope;
+        kept.sheets = &sheets;
+    }
+    return *kept.index;
+}
+
+}  // namespace
 
 const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
                                          const Element& element, std::string_view name) {
@@ -274,23 +387,22 @@ const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle,
     const CSSStyleDeclaration* best = nullptr;
     bool bestImportant = false;
     std::int64_t bestSpecificity = -1;
-    if (sheets) {
+    if (sheets && sheets->length() > 0) {
+        std::optional<RuleIndex> unkept;
+        const RuleIndex& index = ruleIndexOf(*sheets, unkept);
         // Backwards, so that on a tie the rule met first (the later one) stays.
-        const auto& list = sheets->internalArray();
-        for (auto sheet = list.rbegin(); sheet != list.rend(); ++sheet) {
-            const auto& rules = (*sheet)->cssRules()->internalArray();
-            for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
-                const auto* styleRule = dynamic_cast<const CSSStyleRule*>(rule->get());
-                if (!styleRule || !styleRule->style()->getPropertyCSSValue(name)) continue;
-                const bool important = styleRule->style()->getPropertyPriority(name) == "important";
-                if (bestImportant && !important) continue;
-                std::int64_t specificity = 0;
-                if (!styleRule->selectors().matches(element, specificity)) continue;
-                if (important != bestImportant || specificity > bestSpecificity) {
-                    best = styleRule->style().get();
-                    bestImportant = important;
-                    bestSpecificity = specificity;
-                }
+        const std::vector<std::uint32_t> candidates = index.candidates(element);
+        for (auto order = candidates.rbegin(); order != candidates.rend(); ++order) {
+            const CSSStyleRule& styleRule = index.rule(*order);
+            if (!styleRule.style()->getPropertyCSSValue(name)) continue;
+            const bool important = styleRule.style()->getPropertyPriority(name) == "important";
+            if (bestImportant && !important) continue;
+            std::int64_t specificity = 0;
+            if (!styleRule.selectors().matches(element, specificity)) continue;
+            if (important != bestImportant || specificity > bestSpecificity) {
+                best = styleRule.style().get();
+                bestImportant = important;
+                bestSpecificity = specificity;
             }
         }
     }

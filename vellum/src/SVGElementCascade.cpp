@@ -415,6 +415,8 @@ SVGElement::CascadeScope::CascadeScope()
 
 bool SVGElement::CascadeScope::isRunning() { return activeGeneration != 0; }
 
+std::uint64_t SVGElement::CascadeScope::runningNumber() { return activeGeneration; }
+
 std::optional<SVGElement::CascadeScope> SVGElement::CascadeScope::unlessRunning() {
     if (isRunning()) return std::nullopt;
     return std::optional<CascadeScope>(std::in_place);

@@ -64,6 +64,13 @@ const std::vector<double>& SVGGradientElement::locations() {
     return *locations_;
 }
 
+const std::shared_ptr<const gfx::Gradient>& SVGGradientElement::gradient() {
+    if (!gradient_ && !stops_.empty()) {
+        if (auto made = gfx::Gradient::make(colors(), locations())) gradient_ = std::make_shared<const gfx::Gradient>(std::move(*made));
+    }
+    return gradient_;
+}
+
 std::string SVGGradientElement::getAttributeInheritedIfNil(std::string_view name) const {
     auto parent = SVGElement::from(parentNode());
     // Only groups pass gradient attributes on.
@@ -179,10 +186,8 @@ void finishLayer(SVGGradientLayer& layer, SVGGradientElement& element, const gfx
         const SVGColor color = stops.empty() ? SVGColor{0, 0, 0, 0} : stops.back()->stopColor();
         layer.setBackgroundColor(CGColorWithSVGColor(color));
         layer.setOpacity(stops.empty() ? 0 : stops.back()->stopOpacity());
-    } else {
-        layer.setColors(element.colors());
-        layer.setLocations(element.locations());
     }
+    // The layer draws the element's own gradient: its stops are not copied into each copy's layer.
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The paint half of SVGHelperUtilities: paint colours and the layers of path-based elements.
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "NumberPrefix.h"
 #include "StyleValues.h"
@@ -114,20 +116,69 @@ SVGColor currentColorOf(const SVGElement& element) {
     return SVGColorFromString(color);
 }
 
+bool isDashSeparator(char character) {
+    return character == ' ' || character == '\t' || character == '\n' || character == '\r' || character == ',';
+}
+
+// No dash reaches past this along the path: the length of its control polygon, closing lines included
+// (a curve is never longer than its control points' polygon).
+double pathLengthBound(const gfx::Path& path) {
+    using Kind = gfx::PathElement::Kind;
+    double length = 0;
+    gfx::Point current{}, start{};
+    const auto to = [&](gfx::Point point) {
+        length += std::hypot(point.x - current.x, point.y - current.y);
+        current = point;
+    };
+    for (const auto& element : path.elements()) {
+        switch (element.kind) {
+            case Kind::moveTo: current = start = element.points[0]; break;
+            case Kind::lineTo: to(element.points[0]); break;
+            case Kind::quadCurveTo: to(element.points[0]), to(element.points[1]); break;
+            case Kind::curveTo: to(element.points[0]), to(element.points[1]), to(element.points[2]); break;
+            case Kind::closeSubpath: to(start); break;
+        }
+    }
+    return length;
+}
+
 // The dash list in user units: lengths with units, percentages of the viewport's diagonal and em;
 // an odd list is repeated to make it even. A negative length or an all-zero list draws a solid line.
-std::vector<double> dashLengths(const SVGElement& element, std::string_view text, double diagonal) {
+// A list longer than `wholeDashList` stops being read once its lengths pass `reach` (how far along the
+// path dashes can show): the rest never shows, and is only looked at for a minus sign, which still makes
+// the line solid. A million values on a short line so cost what the line shows, not a million lengths for
+// each shape that inherits them; shorter lists are kept as written.
+constexpr std::size_t wholeDashList = 32;
+
+std::vector<double> dashLengths(const SVGElement& element, std::string_view text, double diagonal, double reach) {
     std::vector<double> pattern;
     bool anyLength = false;
-    for (const std::string& part : foundation::components(text, foundation::CharacterSet(" \t\n\r,"))) {
-        if (part.empty()) continue;
-        const double length = lengthInPixels(SVGLength::svgLengthFromNSString(part), element, diagonal);
+    double sum = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && isDashSeparator(text[at])) ++at;
+        const std::size_t end = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), isDashSeparator) - text.begin();
+        if (end == at) break;
+        const double length = lengthInPixels(SVGLength::svgLengthFromNSString(text.substr(at, end - at)), element, diagonal);
+        at = end;
         if (length < 0 || !std::isfinite(length)) return {};
         anyLength = anyLength || length > 0;
         pattern.push_back(length);
+        sum += length;
+        if (sum > reach && pattern.size() >= wholeDashList) break;
     }
     if (!anyLength) return {};
-    if (pattern.size() % 2 == 1) pattern.insert(pattern.end(), pattern.begin(), pattern.end());
+    for (std::size_t rest = at; rest < text.size(); ++rest) {
+        if (text[rest] == '-' && isDashSeparator(text[rest - 1])) return {};
+    }
+    // A list cut short is walked once at most: its length's parity no longer matters, but stays even.
+    if (pattern.size() % 2 == 1) {
+        if (at < text.size()) {
+            pattern.push_back(pattern.back());
+        } else {
+            pattern.insert(pattern.end(), pattern.begin(), pattern.end());
+        }
+    }
     return pattern;
 }
 
@@ -313,16 +364,21 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
         const std::string_view dashes = cascaded(element, Property::strokeDasharray);
         if (!dashes.empty() && dashes != "none") {
             const double diagonal = percentageDiagonal(element);
-            std::vector<double> pattern = dashLengths(element, dashes, diagonal);
+            const std::string_view offset = cascaded(element, Property::strokeDashoffset);
+            std::optional<double> phase;
+            if (!offset.empty()) {
+                const double length = lengthInPixels(SVGLength::svgLengthFromNSString(offset), element, diagonal);
+                if (std::isfinite(length)) phase = length;
+            }
+            // A phase below 0 starts from the end of the whole list, so then all of it counts.
+            const double reach = phase.value_or(0) < 0 ? std::numeric_limits<double>::infinity()
+                                                       : pathLengthBound(path) + phase.value_or(0);
+            std::vector<double> pattern = dashLengths(element, dashes, diagonal, reach);
             if (!pattern.empty()) {
                 // In user units, so they follow the element's scale like the line width.
                 for (double& length : pattern) length *= scale;
                 shape->setLineDashPattern(std::move(pattern));
-                const std::string_view offset = cascaded(element, Property::strokeDashoffset);
-                if (!offset.empty()) {
-                    const double phase = lengthInPixels(SVGLength::svgLengthFromNSString(offset), element, diagonal);
-                    if (std::isfinite(phase)) shape->setLineDashPhase(phase * scale);
-                }
+                if (phase) shape->setLineDashPhase(*phase * scale);
             }
         }
         const std::string_view cap = cascaded(element, Property::strokeLinecap);

@@ -5,12 +5,14 @@
 #include <cmath>
 #include <expected>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "NumberPrefix.h"
 #include "VellumGuard.h"
 #include "VellumLog.h"
 #include "foundation/DataURL.h"
+#include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "gfx/Image.h"
 #include "gfx/ImageSource.h"
@@ -59,32 +61,51 @@ bool cameFromMemory(const VellumSource* source) {
     return !source || dynamic_cast<const VellumSourceNSData*>(source) || dynamic_cast<const VellumSourceString*>(source);
 }
 
-std::shared_ptr<gfx::Image> bitmapPicture(const foundation::Data& bytes) {
+// Whether a picture of `pixels` may be made: within the limit of one picture and what the document's
+// pictures have left (`allowed`). Logged when not.
+bool pictureFits(double pixels, std::int64_t allowed, const std::string& what) {
+    if (pixels > static_cast<double>(SVGImageElement::maximumPicturePixelCount)) {
+        vellumLogError("[%@] ERROR: %@ is larger than allowed; not shown", "SVGImageElement", what);
+        return false;
+    }
+    if (pixels > static_cast<double>(allowed)) {
+        vellumLogError("[%@] ERROR: %@ would take the document's pictures past %@ pixels together; not shown",
+                       "SVGImageElement", what, SVGImageElement::maximumDocumentPicturePixelCount);
+        return false;
+    }
+    return true;
+}
+
+// Decoded only when its size, read first, fits.
+std::shared_ptr<gfx::Image> bitmapPicture(const foundation::Data& bytes, std::int64_t allowed) {
     auto decoder = gfx::ImageSource::create(bytes);
     if (!decoder) return nullptr;
     const auto properties = decoder->propertiesAt(0);
     if (!properties) return nullptr;
-    const std::int64_t pixels = std::int64_t{properties->pixelWidth} * properties->pixelHeight;
-    if (pixels > SVGImageElement::maximumPicturePixelCount) {
-        vellumLogError("[%@] ERROR: image of %@ x %@ pixels is larger than allowed; not shown", "SVGImageElement",
-                       properties->pixelWidth, properties->pixelHeight);
+    const double pixels = static_cast<double>(properties->pixelWidth) * properties->pixelHeight;
+    if (!pictureFits(pixels, allowed,
+                     foundation::format("image of %@ x %@ pixels", properties->pixelWidth, properties->pixelHeight))) {
         return VellumGetBrokenImageRepresentation();
     }
     return gfx::Image::fromData(bytes);
 }
 
 // A nested document drawn at its own size, unless that is too large.
-std::shared_ptr<gfx::Image> renderNested(const std::shared_ptr<VellumSource>& source) {
+std::shared_ptr<gfx::Image> renderNested(const std::shared_ptr<VellumSource>& source, std::int64_t allowed) {
     auto nested = VellumImage::imageWithSource(source);
     if (!nested || !nested->hasSize()) return nullptr;
     const gfx::Size size = nested->size();
     const double scale = VellumExporterUIImage::mainScreenScale();
-    if (size.width * scale * size.height * scale > static_cast<double>(SVGImageElement::maximumPicturePixelCount)) {
-        vellumLogError("[%@] ERROR: nested document %@ is larger than allowed; not shown", "SVGImageElement",
-                       source->description());
+    if (!pictureFits(size.width * scale * size.height * scale, allowed,
+                     foundation::format("nested document %@", source->description()))) {
         return nullptr;
     }
     return nested->UIImage();
+}
+
+std::int64_t pixelsOf(const std::shared_ptr<gfx::Image>& image) {
+    if (!image || !image->bitmap() || image == VellumGetBrokenImageRepresentation()) return 0;
+    return std::int64_t{image->bitmap()->width} * image->bitmap()->height;
 }
 
 // A linked file, read whole but no further than the limit (a link may name a device that never ends).
@@ -131,6 +152,27 @@ struct SVGImageElement::Picture {
     bool fromBytes = false;
 };
 
+// The pictures of one build by link, what each element showed (its link is not read again for each
+// copy) and its cut-out for "slice", and the pixels all of them hold.
+struct SVGImageElement::PictureScope::Store {
+    std::unordered_map<std::string, Picture> byLink;
+    std::unordered_map<const SVGImageElement*, Picture> byElement;
+    std::unordered_map<const SVGImageElement*, std::shared_ptr<gfx::Image>> cutOut;
+    std::int64_t pixels = 0;
+
+    std::int64_t allowed() const { return maximumDocumentPicturePixelCount - pixels; }
+};
+
+namespace {
+thread_local SVGImageElement::PictureScope::Store* runningPictureStore = nullptr;
+}  // namespace
+
+SVGImageElement::PictureScope::PictureScope() : previous_(runningPictureStore), store_(std::make_unique<Store>()) {
+    runningPictureStore = store_.get();
+}
+
+SVGImageElement::PictureScope::~PictureScope() { runningPictureStore = previous_; }
+
 void SVGImageElement::setRemoteImageLoader(RemoteLoader loader) {
     std::lock_guard lock(loaderLock);
     remoteLoader() = std::move(loader);
@@ -155,7 +197,19 @@ void SVGImageElement::postProcessAttributesAddingErrorsTo(VellumParseResult& res
     if (!words.empty() && words.front() == "none") preserveAspectRatio()->baseVal()->setAlign(Align::none);
 }
 
-SVGImageElement::Picture SVGImageElement::loadPicture() {
+SVGImageElement::Picture SVGImageElement::sharedPicture(PictureScope::Store& store) {
+    if (auto known = store.byElement.find(this); known != store.byElement.end()) return known->second;
+    const std::string link = href_.starts_with("data:") ? withoutWhiteSpace(href_) : href_;
+    auto found = store.byLink.find(link);
+    if (found == store.byLink.end()) {
+        Picture picture = guarded<Picture>("image element", [&] { return loadPicture(store.allowed()); });
+        store.pixels += pixelsOf(picture.image);
+        found = store.byLink.emplace(link, std::move(picture)).first;
+    }
+    return store.byElement.emplace(this, found->second).first->second;
+}
+
+SVGImageElement::Picture SVGImageElement::loadPicture(std::int64_t allowedPixels) {
     const auto root = rootOfCurrentDocumentFragment();
     const std::shared_ptr<VellumSource> documentSource = root ? root->source() : nullptr;
     std::shared_ptr<VellumSource> source;
@@ -202,7 +256,7 @@ SVGImageElement::Picture SVGImageElement::loadPicture() {
     }
 
     if (bytes) {
-        if (auto bitmap = bitmapPicture(*bytes)) return {bitmap, true};
+        if (auto bitmap = bitmapPicture(*bytes, allowedPixels)) return {bitmap, true};
     }
 
     // Not a bitmap: a nested SVG document. One read from a file keeps the file as its source, so that
@@ -231,7 +285,8 @@ SVGImageElement::Picture SVGImageElement::loadPicture() {
                        cycle ? "shows a document that is already being drawn" : "nests documents too deep");
     } else {
         documentsInProgress.push_back(key);
-        rendered = guarded<std::shared_ptr<gfx::Image>>("nested document", [&] { return renderNested(source); });
+        rendered = guarded<std::shared_ptr<gfx::Image>>("nested document",
+                                                       [&] { return renderNested(source, allowedPixels); });
         documentsInProgress.pop_back();
     }
     if (outermost) documentsInProgress.pop_back();
@@ -242,7 +297,10 @@ SVGImageElement::Picture SVGImageElement::loadPicture() {
 std::shared_ptr<quartz::Layer> SVGImageElement::newLayer() {
     auto layer = CALayerWithClipRender::make();
     SVGHelperUtilities::configureCALayer(*layer, *this);
-    Picture picture = guarded<Picture>("image element", [&] { return loadPicture(); });
+    // Outside a build this element's picture is its own.
+    std::optional<PictureScope::Store> own;
+    PictureScope::Store& store = runningPictureStore ? *runningPictureStore : own.emplace();
+    const Picture picture = sharedPicture(store);
     if (!picture.image || !picture.image->bitmap()) return layer;
 
     gfx::Rect frame{x_, y_, width_, height_};
@@ -259,7 +317,18 @@ std::shared_ptr<quartz::Layer> SVGImageElement::newLayer() {
             if (setting->meetOrSlice() == SVGPreserveAspectRatioMeetOrSlice::meet) {
                 frame = clipFrame(frame, a / b);
             } else if (setting->meetOrSlice() == SVGPreserveAspectRatioMeetOrSlice::slice) {
-                shown = cropped(picture.image, clipFrame({0, 0, natural.width, natural.height}, b / a));
+                auto [part, made] = store.cutOut.try_emplace(this);
+                if (made) {
+                    const gfx::Rect kept = clipFrame({0, 0, natural.width, natural.height}, b / a);
+                    const double scale = picture.image->scale();
+                    if (pictureFits(kept.size.width * scale * kept.size.height * scale, store.allowed(), "cut-out of " + href_)) {
+                        part->second = cropped(picture.image, kept);
+                        if (part->second != picture.image) store.pixels += pixelsOf(part->second);
+                    } else {
+                        part->second = VellumGetBrokenImageRepresentation();
+                    }
+                }
+                shown = part->second;
             }
         }
     }

@@ -19,6 +19,7 @@
 #include "vellum/SVGGradientElement.h"
 #include "vellum/SVGGroupingElements.h"
 #include "vellum/SVGHelperUtilities.h"
+#include "vellum/SVGImageElement.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
 #include "vellum/SVGUseElement.h"
@@ -181,6 +182,8 @@ private:
 
     VellumParseResult* problems_;
     SVGElement::CascadeScope cascade_;
+    // One decode a picture for all of its copies, within one budget for the build.
+    SVGImageElement::PictureScope pictures_;
     ExpansionChain chain_;
     std::size_t built_ = 0;
     std::unordered_set<std::string> reported_;

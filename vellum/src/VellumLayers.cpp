@@ -34,23 +34,16 @@ bool CAShapeLayerWithHitTest::contains(gfx::Point point) const {
     return placedPath()->contains(point, gfx::FillRule::winding);
 }
 
-std::optional<gfx::Gradient> SVGGradientLayer::createCGGradient() const {
-    if (!gradientElement_) return std::nullopt;
+std::shared_ptr<const gfx::Gradient> SVGGradientLayer::createCGGradient() const {
+    if (!gradientElement_) return nullptr;
     if (auto* radial = SVGElement::as<SVGRadialGradientElement>(gradientElement_.get()); radial && !(radial->r().value() > 0)) {
-        return std::nullopt;
+        return nullptr;
     }
-    const auto& colors = gradientElement_->colors();
-    const auto& locations = gradientElement_->locations();
-    if (colors.empty()) {
+    if (gradientElement_->colors().empty()) {
         vellumLogWarning("[%@] colors count is zero", std::string("SVGGradientLayer"));
-        return std::nullopt;
+        return nullptr;
     }
-    if (colors.size() != locations.size()) {
-        vellumLogWarning("[%@] colors count : %lu != locations count : %lu", std::string("SVGGradientLayer"),
-                         colors.size(), locations.size());
-        return std::nullopt;
-    }
-    return gfx::Gradient::make(colors, locations);
+    return gradientElement_->gradient();
 }
 
 namespace {

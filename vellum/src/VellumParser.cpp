@@ -153,6 +153,7 @@ struct VellumParser::Bridge {
         const auto message = formatted(format, arguments);
         va_end(arguments);
         guarded(context, [&](VellumParser& owner) {
+            if (!owner.fileAnotherXMLError()) return;
             vellumLogWarning("Error encountered during parse: %s", message.data());
             owner.currentParseRun_->addSAXError(VellumError::make("SVG-SAX", 1, message.data()));
         });
@@ -171,6 +172,7 @@ struct VellumParser::Bridge {
     static void structuredError(void* context, xmlError* error) {
         if (!context || !error) return;
         guarded(context, [&](VellumParser& owner) {
+            if (!owner.fileAnotherXMLError()) return;
             VellumError filed = VellumError::make(std::to_string(error->domain), error->code,
                                                   error->message ? error->message : "");
             filed.userInfo["lineNumber"] = std::to_string(error->line);
@@ -255,6 +257,9 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
     parserExtensions_.push_back(std::move(extension));
 }
 
+// A flood of them (an entity nobody declared, a million times) must not cost a record and a log line each.
+bool VellumParser::fileAnotherXMLError() { return ++xmlErrorsMet_ <= maximumFiledXMLErrors; }
+
 std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     if (currentParseRun_) {
         vellumLogError(
@@ -268,6 +273,9 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     storedChars_.clear();
     skippedDepth_ = 0;
     reportedTooDeep_ = false;
+    xmlErrorsMet_ = 0;
+    importedSheets_.clear();
+    reportedRepeatedSheet_ = false;
     sawUseElement_ = false;
     VellumParseResult& run = *currentParseRun_;
 
@@ -357,6 +365,12 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         xmlFreeParserCtxt(context);
     }
     xmlSetGenericErrorFunc(previousContext, previousHandler);
+    if (xmlErrorsMet_ > maximumFiledXMLErrors) {
+        run.addParseErrorRecoverable(VellumError::make(
+            "Vellum", 1,
+            foundation::format("The XML reader met %lu more errors and warnings, counted but not filed",
+                               static_cast<unsigned long>(xmlErrorsMet_ - maximumFiledXMLErrors))));
+    }
     openElements_.clear();
     resolveUseElements();
     return currentParseRun_;
@@ -551,6 +565,16 @@ void VellumParser::handleProcessingInstruction(const std::string& target, const 
     const std::string location = data->substr(from, end == std::string::npos ? std::string::npos : end - from);
     auto sheetSource = loadCSSFrom(location);
     if (!sheetSource || !sheetSource->stream()) return;
+    // Each sheet counts once however often it is named (its rules would only repeat): ten thousand
+    // names of one big sheet must not read and match it ten thousand times.
+    const std::string key = sheetSource->keyForAppleDictionaries().value_or(location);
+    if (!importedSheets_.insert(key).second) {
+        if (!std::exchange(reportedRepeatedSheet_, true)) {
+            currentParseRun_->addParseWarning(VellumError::make(
+                "Vellum", 1, foundation::format("The style sheet %@ is named more than once; it is read once", location)));
+        }
+        return;
+    }
     sheetSource->stream()->open();
     auto bytes = dataWithContentsOfStream(sheetSource->stream().get(), 4096);
     sheetSource->stream()->close();

@@ -1,5 +1,7 @@
 #include "vellum/VellumParserExtensions.h"
 
+#include <utility>
+
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "foundation/Strings.h"
@@ -138,6 +140,19 @@ std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string
                                                                VellumParseResult& result, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI)) return nullptr;
     if (name != "linearGradient" && name != "radialGradient" && name != "stop") return nullptr;
+    // Stops past the limit are not made at all: a million of them would hold the document's memory.
+    if (name == "stop") {
+        auto gradient = SVGElement::as<SVGGradientElement>(currentElement_);
+        if (gradient && gradient->stops().size() >= SVGGradientElement::maximumStops) {
+            if (std::exchange(reportedFull_, gradient.get()) != gradient.get()) {
+                result.addParseErrorRecoverable(VellumError::make(
+                    "Vellum", 1,
+                    foundation::format("A gradient keeps its first %lu stops; the rest are skipped",
+                                       static_cast<unsigned long>(SVGGradientElement::maximumStops))));
+            }
+            return nullptr;
+        }
+    }
     // Always the bare name, even for a prefixed element.
     std::shared_ptr<SVGElement> element;
     if (name == "linearGradient") element = SVGElement::create<SVGLinearGradientElement>(name, namespaceURI, attributes);

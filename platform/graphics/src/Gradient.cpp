@@ -2,20 +2,69 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "ContextImpl.h"
 
 namespace gfx {
 
+// The cairo patterns made of a gradient's stops, in a fixed geometry that a pattern matrix places:
+// cairo files each stop by walking those it has, so making a pattern costs the square of the stops, and
+// a gradient drawn many times makes its pattern once. Drawing sets the pattern's matrix and extend, so
+// one drawing at a time holds the lock.
+struct Gradient::Patterns {
+    std::mutex lock;
+    cairo_pattern_t* linear = nullptr;  // from (0, 0) to (1, 0)
+    cairo_pattern_t* radial = nullptr;  // from `radialStart` (centre x, y, radius) to the unit circle
+    double radialStart[3] = {};
+
+    Patterns() = default;
+    Patterns(const Patterns&) = delete;
+    Patterns& operator=(const Patterns&) = delete;
+    ~Patterns() {
+        if (linear) cairo_pattern_destroy(linear);
+        if (radial) cairo_pattern_destroy(radial);
+    }
+};
+
 std::optional<Gradient> Gradient::make(std::span<const Color> colors, std::span<const double> locations) {
     if (colors.empty() || (!locations.empty() && locations.size() != colors.size())) return std::nullopt;
-    Gradient gradient;
+    std::vector<GradientStop> stops;
+    stops.reserve(colors.size());
     for (std::size_t index = 0; index < colors.size(); ++index) {
         double location = !locations.empty() ? locations[index]
                           : colors.size() == 1 ? 0
                                                : double(index) / double(colors.size() - 1);
-        gradient.stops_.push_back({colors[index], std::clamp(location, 0.0, 1.0)});
+        stops.push_back({colors[index], std::clamp(std::isnan(location) ? 0.0 : location, 0.0, 1.0)});
     }
+    const auto earlier = [](const GradientStop& a, const GradientStop& b) { return a.location < b.location; };
+    if (!std::is_sorted(stops.begin(), stops.end(), earlier)) {
+        // Stops at one location keep their order: the index breaks ties.
+        std::vector<std::pair<double, std::size_t>> order;
+        order.reserve(stops.size());
+        for (std::size_t index = 0; index < stops.size(); ++index) order.emplace_back(stops[index].location, index);
+        std::sort(order.begin(), order.end());
+        std::vector<GradientStop> sorted;
+        sorted.reserve(stops.size());
+        for (const auto& [location, index] : order) sorted.push_back(stops[index]);
+        stops = std::move(sorted);
+    }
+    Gradient gradient;
+    std::vector<GradientStop> merged;
+    merged.reserve(stops.size());
+    for (std::size_t index = 0; index < stops.size(); ++index) {
+        const bool inRun = index > 0 && index + 1 < stops.size() && stops[index - 1].location == stops[index].location &&
+                           stops[index + 1].location == stops[index].location;
+        if (!inRun) merged.push_back(stops[index]);
+    }
+    if (merged.size() <= maximumStops) {
+        gradient.stops_ = std::move(merged);
+    } else {
+        for (std::size_t kept = 0; kept < maximumStops; ++kept) {
+            gradient.stops_.push_back(merged[kept * (merged.size() - 1) / (maximumStops - 1)]);
+        }
+    }
+    gradient.patterns_ = std::make_shared<Patterns>();
     return gradient;
 }
 
@@ -25,6 +74,14 @@ void addStops(cairo_pattern_t* pattern, const Gradient& gradient) {
     for (const GradientStop& stop : gradient.stops())
         cairo_pattern_add_color_stop_rgba(pattern, stop.location, stop.color.red, stop.color.green, stop.color.blue,
                                           stop.color.alpha);
+}
+
+// Sets the pattern's matrix; false (the pattern untouched) when the matrix has no inverse.
+bool placePattern(cairo_pattern_t* pattern, const cairo_matrix_t& matrix) {
+    cairo_matrix_t inverse = matrix;
+    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return false;
+    cairo_pattern_set_matrix(pattern, &matrix);
+    return true;
 }
 
 // Cairo extends both ends or neither; one end alone is drawn by extending both and clipping the other
@@ -60,8 +117,29 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     double length = std::hypot(dx, dy);
     if (length == 0 || !std::isfinite(length)) return;
     cairo_t* cr = impl_->synced();
-    cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
-    addStops(pattern, gradient);
+    // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
+    const double squared = length * length;
+    cairo_matrix_t matrix;
+    cairo_matrix_init(&matrix, dx / squared, -dy / squared, dy / squared, dx / squared,
+                      -(dx * start.x + dy * start.y) / squared, (dy * start.x - dx * start.y) / squared);
+    std::unique_lock<std::mutex> shared;
+    cairo_pattern_t* pattern = nullptr;
+    if (Gradient::Patterns* patterns = gradient.patterns_.get()) {
+        shared = std::unique_lock(patterns->lock);
+        if (!patterns->linear) {
+            patterns->linear = cairo_pattern_create_linear(0, 0, 1, 0);
+            addStops(patterns->linear, gradient);
+        }
+        if (placePattern(patterns->linear, matrix)) {
+            pattern = cairo_pattern_reference(patterns->linear);
+        } else {
+            shared.unlock();
+        }
+    }
+    if (!pattern) {
+        pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
+        addStops(pattern, gradient);
+    }
     bool before = options & drawsBeforeStartLocation;
     drawGradient(*impl_, pattern, options, [&](double reach) {
         // The band of the gradient's axis from t0 to t1, `reach` wide on either side.
@@ -86,9 +164,33 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
                                  double endRadius, unsigned options) {
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
     cairo_t* cr = impl_->synced();
-    cairo_pattern_t* pattern =
-        cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
-    addStops(pattern, gradient);
+    // The shared pattern ends on the unit circle at the origin; the start circle goes along, and the
+    // pattern is made again only when that changes (for concentric gradients it never does).
+    std::unique_lock<std::mutex> shared;
+    cairo_pattern_t* pattern = nullptr;
+    Gradient::Patterns* patterns = gradient.patterns_.get();
+    if (patterns && endRadius > 0) {
+        const double startCircle[3] = {(startCenter.x - endCenter.x) / endRadius, (startCenter.y - endCenter.y) / endRadius,
+                                       startRadius / endRadius};
+        cairo_matrix_t matrix;
+        cairo_matrix_init(&matrix, 1 / endRadius, 0, 0, 1 / endRadius, -endCenter.x / endRadius, -endCenter.y / endRadius);
+        shared = std::unique_lock(patterns->lock);
+        if (!patterns->radial || !std::equal(startCircle, startCircle + 3, patterns->radialStart)) {
+            if (patterns->radial) cairo_pattern_destroy(patterns->radial);
+            patterns->radial = cairo_pattern_create_radial(startCircle[0], startCircle[1], startCircle[2], 0, 0, 1);
+            addStops(patterns->radial, gradient);
+            std::copy(startCircle, startCircle + 3, patterns->radialStart);
+        }
+        if (placePattern(patterns->radial, matrix)) {
+            pattern = cairo_pattern_reference(patterns->radial);
+        } else {
+            shared.unlock();
+        }
+    }
+    if (!pattern) {
+        pattern = cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
+        addStops(pattern, gradient);
+    }
     bool before = options & drawsBeforeStartLocation;
     drawGradient(*impl_, pattern, options, [&](double reach) {
         // Before the start fills inside the start circle's side, after the end outside the end circle:

@@ -36,6 +36,23 @@ TEST(Gradient, StopsSpreadEvenlyWithoutLocationsAndMismatchesAreRefused) {
     EXPECT_FALSE(Gradient::make({}));
 }
 
+TEST(Gradient, StopsAtOneLocationKeepTheirEndsAndTooManyAreThinnedEvenly) {
+    const Color colors[] = {Color::black(), Color::white(), Color::black(), Color::white(), Color::black()};
+    const double locations[] = {0, 0.5, 0.5, 0.5, 1};
+    auto gradient = Gradient::make(colors, locations);
+    ASSERT_TRUE(gradient);
+    ASSERT_EQ(gradient->stops().size(), 4u) << "the middle one of three at 0.5 never shows";
+    EXPECT_EQ(gradient->stops()[1].color, Color::white());
+    EXPECT_EQ(gradient->stops()[2].color, Color::white());
+
+    std::vector<Color> many(Gradient::maximumStops * 10 + 1, Color::black());
+    many.back() = Color::white();
+    auto thinned = Gradient::make(many);
+    ASSERT_TRUE(thinned);
+    EXPECT_EQ(thinned->stops().size(), Gradient::maximumStops);
+    EXPECT_EQ(thinned->stops().back(), (GradientStop{Color::white(), 1}));
+}
+
 TEST(Gradient, LinearGradientInterpolatesBetweenItsEnds) {
     Bitmap image = drawLinear(0);
     EXPECT_TRUE(pixelNear(image, 25, 5, 0xFFFF0000, 6));

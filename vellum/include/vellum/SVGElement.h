@@ -236,6 +236,9 @@ public:
         CascadeScope& operator=(const CascadeScope&) = delete;
         // Whether one is alive on this thread.
         static bool isRunning();
+        // The running scope's number, no other scope's; 0 when none runs. What is worked out under one
+        // number may be kept for as long as it runs.
+        static std::uint64_t runningNumber();
         // A scope of its own for a caller outside any, nothing within one: what it asks in scope then
         // stays put for as long as it holds the answer.
         static std::optional<CascadeScope> unlessRunning();

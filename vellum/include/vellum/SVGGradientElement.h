@@ -9,6 +9,7 @@
 
 #include "gfx/Color.h"
 #include "gfx/Geometry.h"
+#include "gfx/Gradient.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGElement.h"
 #include "vellum/SVGLength.h"
@@ -40,12 +41,17 @@ private:
 class SVGGradientElement : public SVGElement, public SVGTransformable, public SVGStylable {
 public:
     using SVGElement::SVGElement;
+    // Stops past this many are skipped while reading (one recoverable error); drawing thins them further.
+    static constexpr std::size_t maximumStops = 4 * gfx::Gradient::maximumStops;
 
     void addStop(const std::shared_ptr<SVGGradientStop>& stop);
     const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const { return stops_; }
     // Built on first use and kept; empty without stops.
     const std::vector<gfx::Color>& colors();
     const std::vector<double>& locations();
+    // The drawing's gradient of those, built on first use and shared by every layer drawing this element
+    // (each copy of it); null without stops.
+    const std::shared_ptr<const gfx::Gradient>& gradient();
     // 1 userSpaceOnUse, 2 objectBoundingBox (also when absent), 0 anything else (logged).
     int gradientUnits() const;
     // 1 pad (also when absent), 2 reflect, 3 repeat, 0 anything else (logged).
@@ -74,6 +80,7 @@ private:
     std::vector<std::shared_ptr<SVGGradientStop>> stops_;
     std::optional<std::vector<gfx::Color>> colors_;
     std::optional<std::vector<double>> locations_;
+    std::shared_ptr<const gfx::Gradient> gradient_;
 };
 
 class SVGLinearGradientElement : public SVGGradientElement {

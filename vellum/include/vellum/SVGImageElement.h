@@ -24,7 +24,10 @@ namespace vellum {
 //   from bytes or text (they have no place of their own, and a link must not reach the machine's files);
 // - nested SVG documents at most `maximumNestingDepth` deep and never one that is already being
 //   drawn (a document showing itself);
-// - pictures of at most `maximumPicturePixelCount` pixels, linked files of `maximumLinkedFileBytes`.
+// - pictures of at most `maximumPicturePixelCount` pixels, linked files of `maximumLinkedFileBytes`;
+// - while a layer build runs (a PictureScope), each link once: every element and copy showing it shares
+//   that picture, and the pictures of the build together hold at most `maximumDocumentPicturePixelCount`
+//   pixels (so copies of copies cannot multiply what one picture costs).
 // Whatever cannot be loaded shows the broken-image picture; loading never stops the drawing.
 class SVGImageElement : public SVGElement,
                         public SVGTransformable,
@@ -36,6 +39,23 @@ public:
     static constexpr int maximumNestingDepth = 4;
     static constexpr std::int64_t maximumPicturePixelCount = 4096LL * 4096;
     static constexpr std::size_t maximumLinkedFileBytes = 32u * 1024 * 1024;
+    static constexpr std::int64_t maximumDocumentPicturePixelCount = maximumPicturePixelCount;
+
+    // Pictures loaded while one is alive on this thread are shared as above; scopes nest (a nested
+    // document's build has its own).
+    class PictureScope {
+    public:
+        PictureScope();
+        ~PictureScope();
+        PictureScope(const PictureScope&) = delete;
+        PictureScope& operator=(const PictureScope&) = delete;
+
+        struct Store;
+
+    private:
+        Store* previous_;
+        std::unique_ptr<Store> store_;
+    };
 
     using SVGElement::SVGElement;
 
@@ -63,7 +83,8 @@ public:
 
 private:
     struct Picture;
-    Picture loadPicture();
+    Picture loadPicture(std::int64_t allowedPixels);
+    Picture sharedPicture(PictureScope::Store& store);
 
     double x_ = 0;
     double y_ = 0;

@@ -92,7 +92,7 @@ public:
 
     // Nothing without colours, or when colours and locations differ in count (both logged), or for a
     // radial gradient whose radius is not above 0.
-    std::optional<gfx::Gradient> createCGGradient() const;
+    std::shared_ptr<const gfx::Gradient> createCGGradient() const;
     void renderLinearGradientInContext(gfx::Context& context) const;
     void renderRadialGradientInContext(gfx::Context& context) const;
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     // The most element copies the document's use elements may make together; further use elements
     // draw nothing (one recoverable error).
     static constexpr std::size_t maximumUseInstances = 100'000;
+    // The XML reader's errors and warnings past this many in one parse are only counted, and filed in
+    // one recoverable error at the end (the reader goes on to the end of the chunk it was given after a
+    // fatal one, and may meet a million more there).
+    static constexpr std::size_t maximumFiledXMLErrors = 100;
 
     explicit VellumParser(std::shared_ptr<VellumSource> source);
     ~VellumParser();
@@ -108,6 +113,10 @@ private:
     // How many open elements are being skipped for lying too deep.
     std::size_t skippedDepth_ = 0;
     bool reportedTooDeep_ = false;
+    // The XML reader's errors and warnings met in this parse, filed or not.
+    std::size_t xmlErrorsMet_ = 0;
+    // Counts one more; whether it is still among those filed.
+    bool fileAnotherXMLError();
     // Whether any element named "use" was opened: most documents have none, and need no search for them.
     bool sawUseElement_ = false;
     // Each open element with the extension that made it (the node is null when it declined).
@@ -115,6 +124,9 @@ private:
     std::atomic<bool> hasCancelBeenRequested_ = false;
     std::shared_ptr<VellumSource> source_;
     std::vector<std::shared_ptr<CSSStyleSheet>> externalStylesheets_;
+    // The style sheets this parse has read, by their source's key: a sheet named again is not read again.
+    std::unordered_set<std::string> importedSheets_;
+    bool reportedRepeatedSheet_ = false;
     std::shared_ptr<VellumParseResult> currentParseRun_;
     std::optional<std::string> defaultXMLNamespace_;
     std::vector<std::shared_ptr<VellumParserExtension>> parserExtensions_;

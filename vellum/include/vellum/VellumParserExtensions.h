@@ -51,6 +51,8 @@ public:
 
 private:
     std::shared_ptr<SVGElement> currentElement_;
+    // The open gradient whose stops past the limit were reported already.
+    const SVGElement* reportedFull_ = nullptr;
 };
 
 // Patterns are not drawn: each is kept as a generic element with a warning, and the parse goes on.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -25,17 +27,27 @@ enum GradientDrawingOptions : unsigned {
 };
 
 // Colour stops along a gradient, locations from 0 to 1 in order; drawn with Context::drawLinearGradient
-// and Context::drawRadialGradient.
+// and Context::drawRadialGradient. Copies share what drawing makes of the stops, so a gradient made once
+// and drawn many times pays for its stops once.
 class Gradient {
 public:
+    // Stops kept at most: more are thinned evenly along the list, the first and last kept. A drawing
+    // shows no more colours than it has pixels, and each stop costs every drawing.
+    static constexpr std::size_t maximumStops = 1024;
+
     // Without locations the colours are spread evenly from 0 to 1. Nothing when there are no colours or
-    // the counts differ.
+    // the counts differ. Stops are put in order of location (stops at one location keep theirs), and of a
+    // run at one location only the first and last are kept: those in between never show.
     static std::optional<Gradient> make(std::span<const Color> colors, std::span<const double> locations = {});
 
     const std::vector<GradientStop>& stops() const { return stops_; }
 
+    struct Patterns;
+
 private:
+    friend class Context;
     std::vector<GradientStop> stops_;
+    std::shared_ptr<Patterns> patterns_;
 };
 
 }  // namespace gfx
