@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "data/Client.h"
@@ -96,6 +97,7 @@ dispatch::Task<void> SeasonViewController::loadDriverStandings() {
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/driverStandings.json");
     if (!isShownSeason(generation)) co_return;
     standingsCouldNotLoad[0] = !latest.loaded;
+    standingsRounds[0] = latest.list ? latest.list->round : std::string();
     if (!latest.list || !latest.list->driverStandings) co_return;
     driverStandings = std::move(*latest.list->driverStandings);
 }
@@ -105,6 +107,7 @@ dispatch::Task<void> SeasonViewController::loadTeamStandings() {
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/constructorStandings.json");
     if (!isShownSeason(generation)) co_return;
     standingsCouldNotLoad[1] = !latest.loaded;
+    standingsRounds[1] = latest.list ? latest.list->round : std::string();
     if (!latest.list || !latest.list->constructorStandings) co_return;
     teamStandings = std::move(*latest.list->constructorStandings);
 }
@@ -158,11 +161,14 @@ void SeasonViewController::standingsTapped() {
     }
     auto standings = std::make_shared<StandingsViewController>();
     standings->fromSeason = true;
-    if (auto previous = lastHeldRaceIndex()) {
-        const RacesDetailsModel& race = GlobalStruct::races()[*previous];
-        standings->fromSeasonRaceText = race.raceName;
-        standings->fromSeasonCircuitText = race.circuit.circuitName;
-        standings->fromSeasonLocationText = race.circuit.location.locality + ", " + race.circuit.location.country;
+    // Each list is after the round its document names; the last race held when it names none.
+    const auto& races = GlobalStruct::races();
+    for (std::size_t list = 0; list < 2; ++list) {
+        auto after = std::ranges::find(races, standingsRounds[list], &RacesDetailsModel::round);
+        if (standingsRounds[list].empty() || GlobalStruct::racesSeason() != shownSeason_ || after == races.end())
+            after = races.begin() + *lastHeldRaceIndex();
+        standings->fromSeasonRaces[list] = {after->raceName, after->circuit.circuitName,
+                                            after->circuit.location.locality + ", " + after->circuit.location.country};
     }
     standings->driverImageDictionary = driverImageDictionary;
     standings->driverColDictionary = driverColDictionary;

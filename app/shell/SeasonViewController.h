@@ -64,6 +64,8 @@ public:
     std::vector<ConstructorStandingsModel> teamStandings;
     // Which of the two standings could not be loaded (0 drivers, 1 constructors), for the sheet's state row.
     std::array<bool, 2> standingsCouldNotLoad{};
+    // The round each of the two standings is after, as their document says; empty when not known.
+    std::array<std::string, 2> standingsRounds;
     std::vector<CountryFlagsModel> countryFlags;
     // Driver key (see DriverKey.h) to headshot address, team colour and racing number.
     Dictionary driverImageDictionary;
