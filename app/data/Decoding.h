@@ -41,6 +41,12 @@ auto decodeReporting(const Loaded& loaded, Decode decode) -> std::optional<typen
     return std::move(*decoded);
 }
 
+// Why a read left nothing to show: the load's failure, or a body that did not decode (status 0).
+inline std::optional<LoadFailure> shownFailure(const Loaded& loaded, bool decoded) {
+    if (decoded) return std::nullopt;
+    return loaded.failure.value_or(LoadFailure{0, "unreadable"});
+}
+
 // A whole document by its model's strict rules.
 template <class Model>
 std::optional<Model> decodeLoaded(const Loaded& loaded) {
