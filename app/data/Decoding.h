@@ -53,6 +53,14 @@ std::optional<Model> decodeLoaded(const Loaded& loaded) {
     return decodeReporting(loaded, [](const foundation::Data& body) { return foundation::JSONDecoder().decode<Model>(body); });
 }
 
+// A whole document by its model, noting in `failure` why there is none when there is none.
+template <class Model>
+std::optional<Model> decodeLoadedNoting(const Loaded& loaded, std::optional<LoadFailure>& failure) {
+    auto model = decodeLoaded<Model>(loaded);
+    failure = shownFailure(loaded, model.has_value());
+    return model;
+}
+
 // A keyed list whose malformed entries are dropped rather than failing the list.
 template <class Container>
 std::optional<Container> decodeLoadedValidItems(const Loaded& loaded) {

@@ -29,26 +29,17 @@ int yearNumber(const std::string& year) {
 // The first race of a results-API answer, or none; `failure` tells a document that could not be
 // loaded (and why) from one that lists no race.
 std::optional<RacesDetailsModel> firstRace(const Loaded& body, std::optional<LoadFailure>& failure) {
-    auto model = decodeLoaded<RaceModel>(body);
-    failure = shownFailure(body, model.has_value());
+    auto model = decodeLoadedNoting<RaceModel>(body, failure);
     if (!model || model->data.raceTable.races.empty()) return std::nullopt;
     return std::move(model->data.raceTable.races.front());
 }
 
 std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, std::optional<LoadFailure>& failure) {
-    auto model = decodeLoaded<StandingModel>(body);
-    failure = shownFailure(body, model.has_value());
+    auto model = decodeLoadedNoting<StandingModel>(body, failure);
     if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
     return std::move(model->data.standingsTable.standings.front());
 }
 
-// A live-timing document by its model, noting why there is none when there is none.
-template <class Model>
-std::optional<Model> decodedNoting(const Loaded& body, std::optional<LoadFailure>& failure) {
-    auto model = decodeLoaded<Model>(body);
-    failure = shownFailure(body, model.has_value());
-    return model;
-}
 
 
 }  // namespace
@@ -119,7 +110,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = decodedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
+    auto document = decodeLoadedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
     if (!document) {
         reloadAll();
         co_return;
@@ -141,7 +132,7 @@ dispatch::Task<void> PastDetailsViewController::loadPitStops() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = decodedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
+    auto document = decodeLoadedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
@@ -168,13 +159,13 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = decodedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
+    auto document = decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = decodedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
+    auto document = decodeLoadedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }
@@ -204,7 +195,7 @@ dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::S
         co_return;
     }
     std::optional<LoadFailure> failure;
-    auto document = decodedNoting<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path), failure);
+    auto document = decodeLoadedNoting<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path), failure);
     noteResultsLoaded(table, failure);
     if (!document) co_return;
     into = std::move(document->lines);
