@@ -228,6 +228,16 @@ protected:
     static void startClockAt(const char* instant) {
         foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*instantFromISO8601(instant)));
     }
+    bool homeShown() const { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); }
+    // Walks the app through `steps`, then home and out, within `seconds`.
+    void walk(std::vector<Script::Step> steps, double seconds) {
+        steps.push_back({"home", [this] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }});
+        auto script = Script::start(std::move(steps), seconds);
+        EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                      [] { return std::make_shared<SceneDelegate>(); }, *host),
+                  0);
+        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    }
     static std::shared_ptr<StateCell> stateRowOf(ui::TableView& table) {
         return std::dynamic_pointer_cast<StateCell>(table.cellForRow({2, 0}));
     }
@@ -458,12 +468,9 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
 TEST_F(WalkThrough, theSeasonsStandingsAndNewsFollowItsClock) {
     startClockAt("2023-12-01T12:00:00Z");
     auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
-    auto script = Script::start(
+    walk(
         {
-            {"the standings read", [&] {
-                 return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled() &&
-                        !sheet()->driverStandings.empty();
-             },
+            {"the standings read", [&] { return homeShown() && !sheet()->driverStandings.empty(); },
              [&] { click(centreInWindow(*sheet()->standingsButton, sheet()->standingsButton->bounds())); }},
             {"the standings", [&] { return standings() && !standings()->driverStandings.empty() && settled(); },
              [&] {
@@ -474,22 +481,17 @@ TEST_F(WalkThrough, theSeasonsStandingsAndNewsFollowItsClock) {
                  EXPECT_EQ(standings()->driverStandings.front().points, "575");
                  pushKey(SDLK_ESCAPE);
              }},
-            {"home", [&] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }},
         },
         60);
-    EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
-                                  [] { return std::make_shared<SceneDelegate>(); }, *host),
-              0);
-    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
 }
 
 TEST_F(WalkThrough, beforeTheSeasonTheNewsHoldsNothingYet) {
     startClockAt("2023-02-01T12:00:00Z");
     auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
     double waitUntil = 0;
-    auto script = Script::start(
+    walk(
         {
-            {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
+            {"the home screen", [&] { return homeShown(); },
              [&] { waitUntil = foundation::Clock::current()->uptime() + 2; }},
             // The feeds are read in the background: time enough for all five.
             {"the feeds read", [&] { return foundation::Clock::current()->uptime() >= waitUntil; },
@@ -507,13 +509,8 @@ TEST_F(WalkThrough, beforeTheSeasonTheNewsHoldsNothingYet) {
                      << state->title->text();
                  pushKey(SDLK_ESCAPE);
              }},
-            {"home", [&] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }},
         },
         60);
-    EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
-                                  [] { return std::make_shared<SceneDelegate>(); }, *host),
-              0);
-    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
 }
 
 // Bahrain's pit stops are not in the offline season, nor are most of its laps: each sheet says so, and a
@@ -524,10 +521,17 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
     auto sheetSettled = [&] { return laps() && !laps()->isBeingPresented() && releasesPending == 0; };
     auto breakdown = [&] { return std::dynamic_pointer_cast<RaceBreakdownCell>(race()->tableView[0]->cellForRow({6, 0})); };
     auto picker = [&] { return std::dynamic_pointer_cast<LapPickerCell>(laps()->tableView[0]->cellForRow({1, 0})); };
-    auto script = Script::start(
+    // The sheet's list says it could not be loaded, being no part of the offline season; then it goes.
+    auto notOffline = [&](ui::TableView& table, const std::string& title) {
+        auto state = stateRowOf(table);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->title->text(), title);
+        EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
+        race()->dismiss(true);
+    };
+    walk(
         {
-            {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
-             [&] { wheel({195, 780}, -10); }},
+            {"the home screen", [&] { return homeShown(); }, [&] { wheel({195, 780}, -10); }},
             {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
              [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 0}))); }},
             {"Bahrain", [&] { return race() && !race()->raceResults.empty() && race()->pitStopsCouldNotLoad && settled(); },
@@ -537,11 +541,7 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
             {"the pit stops", [&] { return sheetSettled() && laps()->showsPitStops(); },
              [&] {
                  shoot("15-pit-stops-not-offline");
-                 auto state = stateRowOf(*laps()->tableView[1]);
-                 ASSERT_TRUE(state);
-                 EXPECT_EQ(state->title->text(), "The pit stops could not be loaded.");
-                 EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
-                 race()->dismiss(true);
+                 notOffline(*laps()->tableView[1], "The pit stops could not be loaded.");
              }},
             {"the pit stops gone", [&] { return !laps() && settled(); },
              [&] { click(centreInWindow(*breakdown()->lap, breakdown()->lap->bounds())); }},
@@ -551,20 +551,11 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
             {"lap 9", [&] { return picker() && picker()->lap->title(ui::ControlState::normal) == "9" && sheetSettled(); },
              [&] {
                  shoot("16-lap-9-not-offline");
-                 auto state = stateRowOf(*laps()->tableView[0]);
-                 ASSERT_TRUE(state);
-                 EXPECT_EQ(state->title->text(), "The times of lap 9 could not be loaded.");
-                 EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
-                 race()->dismiss(true);
+                 notOffline(*laps()->tableView[0], "The times of lap 9 could not be loaded.");
              }},
             {"the laps gone", [&] { return !laps() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
-            {"home", [&] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }},
         },
         90);
-    EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
-                                  [] { return std::make_shared<SceneDelegate>(); }, *host),
-              0);
-    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
 }
 
 }  // namespace
