@@ -150,7 +150,8 @@ dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = decodeLoaded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
+    auto document = decodeLoadedNoting<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path),
+                                                                     predictionsCouldNotLoad);
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
     std::ranges::stable_sort(driverPredictions, {}, &livetiming::DriverPredictions::predictedPosition);

@@ -345,6 +345,7 @@ void PastDetailsViewController::presentPredictions(int eventType) {
     sheet->path = path;
     sheet->driverPredictions = driverPredictions;
     sheet->teamPredictions = teamPredictions;
+    sheet->couldNotLoad = {predictionsCouldNotLoad, predictionsCouldNotLoad};
     presentSheet(sheet);
 }
 

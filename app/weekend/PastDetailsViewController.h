@@ -78,7 +78,7 @@ public:
     // Why the lists the sheets show could not be loaded, when they could not: handed to the sheet, whose
     // state row says so rather than that none was recorded.
     std::optional<LoadFailure> lapsCouldNotLoad, pitStopsCouldNotLoad, tyresCouldNotLoad, messagesCouldNotLoad,
-        radioCouldNotLoad, weatherCouldNotLoad;
+        radioCouldNotLoad, weatherCouldNotLoad, predictionsCouldNotLoad;
     bool isASprintWeekend = false;
     bool doneFastestLapOnce = false;
     int eventType = 0;

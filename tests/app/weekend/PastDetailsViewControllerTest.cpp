@@ -411,6 +411,10 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     ASSERT_TRUE(stops);
     EXPECT_EQ(stops->itemsFailure.value_or(LoadFailure{}).status, 404);
     dismissSheet(*screen);
+    auto predictions = tap<PredictionsViewController>(*screen, *row<RaceStandingsCell>(*screen, 8)->drivers);
+    ASSERT_TRUE(predictions);
+    EXPECT_TRUE(predictions->couldNotLoad[0]) << "no prediction document is not a prediction-less race";
+    dismissSheet(*screen);
     // Before any result, the laps sheet opens on lap 1 of an unknown count.
     auto laps = tap<LapsViewController>(*screen, *row<RaceBreakdownCell>(*screen, 6)->lap);
     ASSERT_TRUE(laps);
