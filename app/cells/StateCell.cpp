@@ -1,6 +1,7 @@
 #include "cells/StateCell.h"
 
 #include "cells/CardLayout.h"
+#include "data/GlobalStruct.h"
 
 StateCell::StateCell(std::string identifier) : ui::TableViewCell(std::move(identifier)) {
     FontBases bases = FontBases::current();
@@ -28,8 +29,14 @@ void StateCell::showLoading(const std::string& what) { show("Loading " + what + 
 
 void StateCell::showEmpty(const std::string& text, const std::string& hint) { show(text, hint, gfx::Color::label()); }
 
-void StateCell::showCouldNotLoad(const std::string& what) {
-    show(couldNotLoadText(what), "The data is missing or damaged. Try again later.", gfx::Color::systemRed());
+void StateCell::showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure) {
+    std::string hint = "The data is missing or damaged. Try again later.";
+    if (GlobalStruct::offlineSeasons()) {
+        if (!failure) hint = "The offline season does not hold it, or holds it damaged.";
+        else if (failure->status == 404) hint = "It is not in the offline season.";
+        else hint = "The offline season holds it damaged.";
+    }
+    show(couldNotLoadText(what), hint, gfx::Color::systemRed());
 }
 
 std::string couldNotLoadText(const std::string& what) { return what + " could not be loaded."; }

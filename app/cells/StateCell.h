@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "data/Client.h"
 #include "ui/Label.h"
 #include "ui/TableView.h"
 #include "ui/TableViewCell.h"
@@ -20,8 +21,9 @@ public:
     void showLoading(const std::string& what);
     // `text` ("No pit stops were recorded.") over `hint` (none when empty).
     void showEmpty(const std::string& text, const std::string& hint = {});
-    // "<What> could not be loaded." over the hint to come back later.
-    void showCouldNotLoad(const std::string& what);
+    // "<What> could not be loaded." over why, when `failure` tells: offline, a document the season
+    // lacks is not in it, and coming back later never helps; live, the hint to come back later.
+    void showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure = std::nullopt);
 
     std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
     std::shared_ptr<ui::Label> title = std::make_shared<ui::Label>();

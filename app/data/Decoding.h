@@ -41,10 +41,24 @@ auto decodeReporting(const Loaded& loaded, Decode decode) -> std::optional<typen
     return std::move(*decoded);
 }
 
+// Why a read left nothing to show: the load's failure, or a body that did not decode (status 0).
+inline std::optional<LoadFailure> shownFailure(const Loaded& loaded, bool decoded) {
+    if (decoded) return std::nullopt;
+    return loaded.failure.value_or(LoadFailure{0, "unreadable"});
+}
+
 // A whole document by its model's strict rules.
 template <class Model>
 std::optional<Model> decodeLoaded(const Loaded& loaded) {
     return decodeReporting(loaded, [](const foundation::Data& body) { return foundation::JSONDecoder().decode<Model>(body); });
+}
+
+// A whole document by its model, noting in `failure` why there is none when there is none.
+template <class Model>
+std::optional<Model> decodeLoadedNoting(const Loaded& loaded, std::optional<LoadFailure>& failure) {
+    auto model = decodeLoaded<Model>(loaded);
+    failure = shownFailure(loaded, model.has_value());
+    return model;
 }
 
 // A keyed list whose malformed entries are dropped rather than failing the list.

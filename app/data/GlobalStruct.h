@@ -43,6 +43,6 @@ struct GlobalStruct {
     static bool& sheetIsLarge();
     // The seasons whose calendar the offline data holds, in year order, while the app answers from
     // it; none when it reads the real services (every year may load). The offline start writes it,
-    // the season sheet's year menu reads it.
+    // the season sheet's year menu and the "could not be loaded" rows read it.
     static std::optional<std::vector<std::string>>& offlineSeasons();
 };

@@ -1,5 +1,6 @@
 #include "live/LapsViewController.h"
 
+#include <algorithm>
 #include <numbers>
 
 #include "cells/DetailHeaderCell.h"
@@ -165,6 +166,10 @@ void LapsViewController::fillPicker(LapPickerCell& cell) {
     cell.lap->setShowsMenuAsPrimaryAction(true);
 }
 
+std::string LapsViewController::listName(ui::TableView&) const {
+    return showsPitStops() ? "The pit stops" : "The times of lap " + std::to_string(shownLap);
+}
+
 std::string LapsViewController::emptyListText(ui::TableView&) const {
     if (showsPitStops()) return "No pit stops were recorded.";
     return "No lap times were recorded for lap " + std::to_string(shownLap) + ".";
@@ -172,25 +177,28 @@ std::string LapsViewController::emptyListText(ui::TableView&) const {
 
 int LapsViewController::menuLapCount() const {
     // The live screen hands "0" before any lap is timed; the menu still offers the first lap.
-    return std::max(1, integerOr(lapCount, 1));
+    return std::clamp(integerOr(lapCount, 1), 1, mostLaps);
 }
 
 void LapsViewController::chooseLap(int lap) {
     currentLap = lap;
     auto self = std::static_pointer_cast<LapsViewController>(shared_from_this());
-    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadSelectedLap(); });
+    dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> { co_await self->loadSelectedLap(true); });
 }
 
-dispatch::Task<void> LapsViewController::loadSelectedLap() {
+dispatch::Task<void> LapsViewController::loadSelectedLap(bool picked) {
     int lap = currentLap;
     auto body = co_await LapTimes::lap(integerOr(year, 0), raceRound, lap);
     // A lap chosen since this one was asked for decides what shows, whichever answer comes last.
     if (lap != currentLap) co_return;
     auto decoded = decodeLoaded<RaceModel>(body);
-    if (!decoded) co_return;
-    const auto& answered = decoded->data.raceTable.races;
-    if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
-    lapsResults = answered.front().laps->front().timings;
+    if (!decoded && !picked) co_return;
+    const auto* answered = decoded && !decoded->data.raceTable.races.empty() ? &decoded->data.raceTable.races.front() : nullptr;
+    if (answered && answered->laps && !answered->laps->empty()) lapsResults = answered->laps->front().timings;
+    else if (picked) lapsResults.clear();
+    else co_return;
+    // A picked lap that could not be loaded is shown as such, never as the lap shown before.
+    itemsFailure = shownFailure(body, decoded.has_value());
     shownLap = lap;
     tableView[0]->reloadData();
 }

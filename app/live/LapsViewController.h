@@ -56,13 +56,16 @@ public:
 
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath indexPath) override;
 
-    // The laps of the menu: 1 to `lapCount`, and at least lap 1.
+    // No championship race has run more than 200 laps: a longer count read from data is no race's.
+    static constexpr int mostLaps = 200;
+    // The laps of the menu: 1 to `lapCount`, at least lap 1 and at most `mostLaps`.
     int menuLapCount() const;
-    // Asks for `lap`'s timings; the menu ticks it once they have come.
+    // Asks for `lap`'s timings; the menu ticks it once they have come, or once it is known that they
+    // could not be loaded, which the list then says.
     void chooseLap(int lap);
     // Fetches `currentLap`'s timings and shows them with their lap ticked, unless another lap has been
-    // chosen meanwhile. A lap that gets no answer leaves the lap shown as it was.
-    dispatch::Task<void> loadSelectedLap();
+    // chosen meanwhile. The presenter's pick that gets no answer leaves the lap shown as it was.
+    dispatch::Task<void> loadSelectedLap(bool picked = false);
 
     // The driver of a timing or stop, by identifier; none when nothing names them.
     std::optional<RowDriver> driverFor(const std::string& driverId) const;
@@ -72,6 +75,7 @@ protected:
         return static_cast<int>(showsPitStops() ? pitStopsResults.size() : lapsResults.size());
     }
     std::string emptyListText(ui::TableView&) const override;
+    std::string listName(ui::TableView&) const override;
 
 private:
     void fillPicker(LapPickerCell& cell);

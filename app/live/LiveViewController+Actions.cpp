@@ -55,6 +55,7 @@ void LiveViewController::lapsBreakdownTap(ui::Button& sender) {
     sheet->currentLap = static_cast<int>(std::clamp<std::int64_t>(laps, 0, INT32_MAX));
     sheet->lapCount = std::to_string(laps);
     sheet->lapsResults = lapsResults;
+    sheet->itemsFailure = lapsCouldNotLoad;
     presentSheet(sheet);
 }
 
@@ -67,6 +68,7 @@ void LiveViewController::pitStopsBreakdownTap(ui::Button&) {
     sheet->raceResults2 = raceResults;
     handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
+    sheet->itemsFailure = pitStopsCouldNotLoad;
     auto sorted = pitStopsResults;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const PitStopsModel& a, const PitStopsModel& b) { return durationSeconds(a) < durationSeconds(b); });
@@ -80,6 +82,7 @@ void LiveViewController::tyresTap(ui::Button& sender) {
     handOverDrivers(*sheet, *this);
     handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
+    sheet->itemsFailure = tyresCouldNotLoad;
     sheet->totalLaps = 1;
     // The session's own length first: the circuit facts give the race's laps, not a sprint's.
     if (sessionLaps) {
@@ -93,12 +96,16 @@ void LiveViewController::tyresTap(ui::Button& sender) {
 
 void LiveViewController::raceMessagesTap(ui::Button&) {
     playTapFeedback();
-    presentSheet(messagesSheet(*this, raceMessages));
+    auto sheet = messagesSheet(*this, raceMessages);
+    sheet->itemsFailure = messagesCouldNotLoad;
+    presentSheet(sheet);
 }
 
 void LiveViewController::raceRadioTap(ui::Button&) {
     playTapFeedback();
-    presentSheet(radioSheet(*this, driverRadio));
+    auto sheet = radioSheet(*this, driverRadio);
+    sheet->itemsFailure = radioCouldNotLoad;
+    presentSheet(sheet);
 }
 
 void LiveViewController::voteTapped() {

@@ -244,7 +244,7 @@ dispatch::Task<void> LiveViewController::loadWeather() {
 
 dispatch::Task<void> LiveViewController::loadLaps() {
     auto body = co_await LapTimes::lap(yearNumber(year), raceRound, 1);
-    auto decoded = decodeLoaded<RaceModel>(body);
+    auto decoded = decodeLoadedNoting<RaceModel>(body, lapsCouldNotLoad);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
@@ -253,7 +253,7 @@ dispatch::Task<void> LiveViewController::loadLaps() {
 
 dispatch::Task<void> LiveViewController::loadPitStops() {
     auto body = co_await PitStops::pitStops(yearNumber(year), raceRound);
-    auto decoded = decodeLoaded<RaceModel>(body);
+    auto decoded = decodeLoadedNoting<RaceModel>(body, pitStopsCouldNotLoad);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().pitStops) co_return;
@@ -262,20 +262,20 @@ dispatch::Task<void> LiveViewController::loadPitStops() {
 
 dispatch::Task<void> LiveViewController::loadTyres() {
     auto body = co_await LiveTiming::tyreStintSeries(path);
-    auto decoded = decodeLoaded<livetiming::TyresModel>(body);
+    auto decoded = decodeLoadedNoting<livetiming::TyresModel>(body, tyresCouldNotLoad);
     if (decoded) tyresResults = std::move(decoded->stints);
 }
 
 dispatch::Task<void> LiveViewController::loadRaceMessages() {
     auto body = co_await LiveTiming::raceControlMessages(path);
-    auto decoded = decodeLoaded<livetiming::RaceControlMessageModel>(body);
+    auto decoded = decodeLoadedNoting<livetiming::RaceControlMessageModel>(body, messagesCouldNotLoad);
     if (!decoded) co_return;
     raceMessages.assign(decoded->messages.rbegin(), decoded->messages.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadTeamRadio() {
     auto body = co_await LiveTiming::teamRadio(path);
-    auto decoded = decodeLoaded<livetiming::TeamRadioModel>(body);
+    auto decoded = decodeLoadedNoting<livetiming::TeamRadioModel>(body, radioCouldNotLoad);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
 }

@@ -66,6 +66,9 @@ public:
     std::map<std::string, std::vector<livetiming::StintModel>> tyresResults;  // by racing number
     std::vector<livetiming::Message> raceMessages;  // newest first
     std::vector<livetiming::Capture> driverRadio;   // newest first
+    // Why those lists could not be loaded, when they could not: handed to their sheets.
+    std::optional<LoadFailure> lapsCouldNotLoad, pitStopsCouldNotLoad, tyresCouldNotLoad, messagesCouldNotLoad,
+        radioCouldNotLoad;
     std::vector<circuitDetailsOverviewModel> allCircuits;
     // The session's length in laps from its lap count (a sprint runs fewer laps than the race the
     // circuit facts give); none until read.

@@ -41,6 +41,7 @@ public:
 protected:
     int numberOfItems(ui::TableView&) override { return static_cast<int>(raceMessages.size()); }
     std::string emptyListText(ui::TableView&) const override { return "No race control messages were recorded."; }
+    std::string listName(ui::TableView&) const override { return "The race control messages"; }
 
 private:
     void fillMessage(ui::Button& lap, ui::Label& timeStamp, ui::Label& message, ui::TableViewCell& cell, int row);

@@ -50,7 +50,9 @@ int RaceSheet::numberOfRows(ui::TableView& table, int section) {
 
 std::shared_ptr<ui::TableViewCell> RaceSheet::emptyListRow(ui::TableView& table, ui::IndexPath indexPath) {
     auto cell = stateRow(table, indexPath);
-    if (cell) cell->showEmpty(emptyListText(table));
+    if (!cell) return cell;
+    if (itemsFailure) cell->showCouldNotLoad(listName(table), itemsFailure);
+    else cell->showEmpty(emptyListText(table));
     return cell;
 }
 

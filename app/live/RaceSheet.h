@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/Client.h"
 #include "data/RaceModels.h"
 #include "foundation/Date.h"
 #include "gfx/Color.h"
@@ -32,6 +33,9 @@ public:
     // The race day (its date at local midnight), set when the view loads; the sprint's day while the
     // sprint has begun and the race has not; the current moment when the date does not read.
     foundation::Date date = foundation::Date::now();
+    // Why the list could not be loaded, when it could not: the state row then says so, never that
+    // nothing was recorded.
+    std::optional<LoadFailure> itemsFailure;
 
     void viewDidLoad() override;
 
@@ -53,6 +57,8 @@ protected:
     virtual int numberOfItems(ui::TableView& table) = 0;
     // What the state row says in place of an empty list: "No pit stops were recorded."
     virtual std::string emptyListText(ui::TableView&) const { return "Nothing was recorded."; }
+    // The list, as the state row names it when it could not be loaded: "The pit stops".
+    virtual std::string listName(ui::TableView&) const { return "The list"; }
     // The state row that stands for an empty list in section 2.
     std::shared_ptr<ui::TableViewCell> emptyListRow(ui::TableView& table, ui::IndexPath indexPath);
 

@@ -61,6 +61,7 @@ public:
 protected:
     int numberOfItems(ui::TableView&) override { return static_cast<int>(driverRadio.size()); }
     std::string emptyListText(ui::TableView&) const override { return "No team radio was recorded."; }
+    std::string listName(ui::TableView&) const override { return "The team radio"; }
 
 private:
     void downloadClip(const std::string& url, int row);

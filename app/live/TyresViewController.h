@@ -36,4 +36,5 @@ public:
 protected:
     int numberOfItems(ui::TableView&) override { return static_cast<int>(tyresResults.size()); }
     std::string emptyListText(ui::TableView&) const override { return "No tyre stints were recorded."; }
+    std::string listName(ui::TableView&) const override { return "The tyre stints"; }
 };

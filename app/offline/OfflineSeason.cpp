@@ -13,6 +13,7 @@
 #include "data/GlobalStruct.h"
 #include "foundation/Clock.h"
 #include "net/SnapshotProtocol.h"
+#include "offline/AsOfClock.h"
 #include "shell/ImageSeam.h"
 
 namespace fs = std::filesystem;
@@ -188,6 +189,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     // own service.
     std::vector<std::pair<std::string, net::ProtocolHandler>> handlers;
     for (auto& [host, folder, service] : hostFolders(root, hosts, std::move(replays), settings.reportLateWarning)) {
+        bool feed = folder.fallbackContentType == "application/rss+xml";
         auto protocol = net::SnapshotProtocol::make(std::move(folder));
         if (!protocol) {
             season.warnings_.push_back(protocol.error() + ": " + service + " will not load");
@@ -195,7 +197,11 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
             continue;
         }
         for (const auto& warning : (*protocol)->warnings()) season.warnings_.push_back(warning);
-        handlers.emplace_back(host, (*protocol)->handler());
+        auto handler = (*protocol)->handler();
+        // What the services answer "as of now" follows the season's clock.
+        if (host == hosts.resultsAPI) handler = resultsAsOfClock(std::move(handler), root / "results-api");
+        else if (feed) handler = feedAsOfClock(std::move(handler));
+        handlers.emplace_back(host, std::move(handler));
     }
     for (auto& [host, handler] : handlers) {
         season.registry_->registerHandler(host, std::move(handler));

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "data/Client.h"
@@ -31,16 +32,17 @@ std::string standingsSeason(const std::string& season) {
 // The first standings list of a results-API standings document; a season without standings yet has
 // none, and is told apart from a document that could not be loaded.
 struct LatestStandings {
-    bool loaded = false;
+    std::optional<LoadFailure> failure;
     std::optional<StandingsDetailsModel> list;
 };
 
 dispatch::Task<LatestStandings> latestStandings(std::string document) {
-    auto decoded = decodeLoaded<StandingModel>(co_await resultsapi::fetch(std::move(document)));
-    if (!decoded) co_return LatestStandings{};
+    Loaded body = co_await resultsapi::fetch(std::move(document));
+    auto decoded = decodeLoaded<StandingModel>(body);
+    if (!decoded) co_return LatestStandings{shownFailure(body, false), std::nullopt};
     auto& lists = decoded->data.standingsTable.standings;
-    if (lists.empty()) co_return LatestStandings{true, std::nullopt};
-    co_return LatestStandings{true, std::move(lists.front())};
+    if (lists.empty()) co_return LatestStandings{};
+    co_return LatestStandings{std::nullopt, std::move(lists.front())};
 }
 
 }  // namespace
@@ -95,7 +97,8 @@ dispatch::Task<void> SeasonViewController::loadDriverStandings() {
     std::uint64_t generation = seasonGeneration_;
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/driverStandings.json");
     if (!isShownSeason(generation)) co_return;
-    standingsCouldNotLoad[0] = !latest.loaded;
+    standingsCouldNotLoad[0] = latest.failure;
+    standingsRounds[0] = latest.list ? latest.list->round : std::string();
     if (!latest.list || !latest.list->driverStandings) co_return;
     driverStandings = std::move(*latest.list->driverStandings);
 }
@@ -104,7 +107,8 @@ dispatch::Task<void> SeasonViewController::loadTeamStandings() {
     std::uint64_t generation = seasonGeneration_;
     auto latest = co_await latestStandings(standingsSeason(shownSeason_) + "/constructorStandings.json");
     if (!isShownSeason(generation)) co_return;
-    standingsCouldNotLoad[1] = !latest.loaded;
+    standingsCouldNotLoad[1] = latest.failure;
+    standingsRounds[1] = latest.list ? latest.list->round : std::string();
     if (!latest.list || !latest.list->constructorStandings) co_return;
     teamStandings = std::move(*latest.list->constructorStandings);
 }
@@ -158,11 +162,14 @@ void SeasonViewController::standingsTapped() {
     }
     auto standings = std::make_shared<StandingsViewController>();
     standings->fromSeason = true;
-    if (auto previous = lastHeldRaceIndex()) {
-        const RacesDetailsModel& race = GlobalStruct::races()[*previous];
-        standings->fromSeasonRaceText = race.raceName;
-        standings->fromSeasonCircuitText = race.circuit.circuitName;
-        standings->fromSeasonLocationText = race.circuit.location.locality + ", " + race.circuit.location.country;
+    // Each list is after the round its document names; the last race held when it names none.
+    const auto& races = GlobalStruct::races();
+    for (std::size_t list = 0; list < 2; ++list) {
+        auto after = std::ranges::find(races, standingsRounds[list], &RacesDetailsModel::round);
+        if (standingsRounds[list].empty() || GlobalStruct::racesSeason() != shownSeason_ || after == races.end())
+            after = races.begin() + *lastHeldRaceIndex();
+        standings->fromSeasonRaces[list] = {after->raceName, after->circuit.circuitName,
+                                            after->circuit.location.locality + ", " + after->circuit.location.country};
     }
     standings->driverImageDictionary = driverImageDictionary;
     standings->driverColDictionary = driverColDictionary;

@@ -165,8 +165,10 @@ void SeasonViewController::makeYearMenu(const std::string& selected) {
     auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
     // Offline, only the seasons the data holds load: the others are marked, and picking one says why.
     std::string offlineYears;
-    if (const auto& offline = GlobalStruct::offlineSeasons()) {
-        for (const auto& held : *offline) offlineYears += (offlineYears.empty() ? "" : ", ") + held;
+    if (GlobalStruct::offlineSeasons()) {
+        // The years the menu offers and the data holds: one list for the title and the entries.
+        for (const auto& listed : allYears)
+            if (yearLoads(listed)) offlineYears += (offlineYears.empty() ? "" : ", ") + listed;
         menu->title = "Offline: " + (offlineYears.empty() ? std::string("no season") : offlineYears) + " can load";
     }
     for (const auto& listed : allYears) {

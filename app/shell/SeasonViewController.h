@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/CountryFlags.h"
+#include "data/Client.h"
 #include "data/RaceModels.h"
 #include "data/ResultModels.h"
 #include "data/StandingsModels.h"
@@ -63,7 +64,9 @@ public:
     std::vector<DriverStandingsModel> driverStandings;
     std::vector<ConstructorStandingsModel> teamStandings;
     // Which of the two standings could not be loaded (0 drivers, 1 constructors), for the sheet's state row.
-    std::array<bool, 2> standingsCouldNotLoad{};
+    std::array<std::optional<LoadFailure>, 2> standingsCouldNotLoad{};
+    // The round each of the two standings is after, as their document says; empty when not known.
+    std::array<std::string, 2> standingsRounds;
     std::vector<CountryFlagsModel> countryFlags;
     // Driver key (see DriverKey.h) to headshot address, team colour and racing number.
     Dictionary driverImageDictionary;

@@ -62,7 +62,7 @@ std::shared_ptr<ui::TableViewCell> ChampionshipSheet::cellForRow(ui::TableView& 
     if (entryCount() == 0) {
         auto cell = stateRow(table, indexPath);
         if (!cell) return cell;
-        if (couldNotLoad[eventType == 0 ? 0 : 1]) cell->showCouldNotLoad(listName());
+        if (const auto& failure = couldNotLoad[eventType == 0 ? 0 : 1]) cell->showCouldNotLoad(listName(), failure);
         else cell->showEmpty(emptyListText());
         return cell;
     }

@@ -9,6 +9,7 @@
 
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
+#include "data/Client.h"
 #include "data/RaceModels.h"
 #include "data/ResultModels.h"
 #include "foundation/Date.h"
@@ -39,7 +40,7 @@ public:
     foundation::Date date = foundation::Date::now();  // the race day, set when the view loads
     // The lists the presenter could not load, by choice (0 drivers, 1 teams): an empty list shows one
     // state row, saying it could not be loaded or that there is nothing in it.
-    std::array<bool, 2> couldNotLoad{};
+    std::array<std::optional<LoadFailure>, 2> couldNotLoad{};
     std::vector<std::shared_ptr<ui::TableView>> tableView{std::make_shared<ui::TableView>(),
                                                           std::make_shared<ui::TableView>()};
 

@@ -43,9 +43,10 @@ void StandingsViewController::fillHeader(DetailHeaderCell& cell) {
         return;
     }
     cell.time->setText("Previous Race");
-    cell.race->setText(fromSeasonRaceText);
-    cell.circuit->setText(fromSeasonCircuitText);
-    cell.location->setText(fromSeasonLocationText);
+    const AfterRace& after = fromSeasonRaces[eventType == 0 ? 0 : 1];
+    cell.race->setText(after.race);
+    cell.circuit->setText(after.circuit);
+    cell.location->setText(after.location);
 }
 
 void StandingsViewController::fillEntry(DriverCell& cell, int row) {

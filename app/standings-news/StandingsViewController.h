@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,13 @@ class StandingsViewController final : public ChampionshipSheet {
 public:
     std::vector<DriverStandingsModel> driverStandings;
     std::vector<ConstructorStandingsModel> teamStandings;
-    // Opened from the season sheet: the header reads "Previous Race" over these three texts.
+    // Opened from the season sheet: the header reads "Previous Race" over the race the list shown is
+    // after (drivers, constructors): the two tables can be of different rounds.
     bool fromSeason = false;
-    std::string fromSeasonRaceText;
-    std::string fromSeasonCircuitText;
-    std::string fromSeasonLocationText;
+    struct AfterRace {
+        std::string race, circuit, location;
+    };
+    std::array<AfterRace, 2> fromSeasonRaces;
 
     int numberOfRows(ui::TableView&, int section) override;
 

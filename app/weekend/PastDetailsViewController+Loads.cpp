@@ -26,21 +26,20 @@ int yearNumber(const std::string& year) {
     return value && *value > 0 && *value < 10000 ? static_cast<int>(*value) : 0;
 }
 
-// The first race of a results-API answer, or none; `loaded` tells a document that could not be loaded
-// from one that lists no race.
-std::optional<RacesDetailsModel> firstRace(const Loaded& body, bool* loaded = nullptr) {
-    auto model = decodeLoaded<RaceModel>(body);
-    if (loaded) *loaded = model.has_value();
+// The first race of a results-API answer, or none; `failure` tells a document that could not be
+// loaded (and why) from one that lists no race.
+std::optional<RacesDetailsModel> firstRace(const Loaded& body, std::optional<LoadFailure>& failure) {
+    auto model = decodeLoadedNoting<RaceModel>(body, failure);
     if (!model || model->data.raceTable.races.empty()) return std::nullopt;
     return std::move(model->data.raceTable.races.front());
 }
 
-std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, bool& loaded) {
-    auto model = decodeLoaded<StandingModel>(body);
-    loaded = model.has_value();
+std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, std::optional<LoadFailure>& failure) {
+    auto model = decodeLoadedNoting<StandingModel>(body, failure);
     if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
     return std::move(model->data.standingsTable.standings.front());
 }
+
 
 
 }  // namespace
@@ -68,9 +67,9 @@ dispatch::Task<void> PastDetailsViewController::loadWeekend(std::weak_ptr<PastDe
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
-    bool loaded = false;
-    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound), &loaded);
-    noteResultsLoaded(0, loaded);
+    std::optional<LoadFailure> failure;
+    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound), failure);
+    noteResultsLoaded(0, failure);
     if (!answered || !answered->raceResults || answered->raceResults->empty()) co_return;
     raceResults = std::move(*answered->raceResults);
     // The fastest lap is the one ranked first, found once the classification is in.
@@ -81,9 +80,9 @@ dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
-    bool loaded = false;
-    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), &loaded);
-    noteResultsLoaded(1, loaded);
+    std::optional<LoadFailure> failure;
+    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), failure);
+    noteResultsLoaded(1, failure);
     if (!answered || !answered->qualifyingResults || answered->qualifyingResults->empty()) co_return;
     qualifyingResults = std::move(*answered->qualifyingResults);
     tableView[1]->reloadData();
@@ -111,48 +110,48 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = decodeLoaded<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path));
-    if (!document) co_return;
+    auto document = decodeLoadedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
+    if (!document) {
+        reloadAll();
+        co_return;
+    }
     weather = {std::move(*document)};
     reloadAll();
 }
 
 dispatch::Task<void> PastDetailsViewController::loadLaps() {
-    auto answered = firstRace(co_await LapTimes::lap(yearNumber(year), raceRound, 1));
+    auto answered = firstRace(co_await LapTimes::lap(yearNumber(year), raceRound, 1), lapsCouldNotLoad);
     if (!answered || !answered->laps || answered->laps->empty()) co_return;
     lapsResults = std::move(answered->laps->front().timings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPitStops() {
-    auto answered = firstRace(co_await PitStops::pitStops(yearNumber(year), raceRound));
+    auto answered = firstRace(co_await PitStops::pitStops(yearNumber(year), raceRound), pitStopsCouldNotLoad);
     if (!answered || !answered->pitStops || answered->pitStops->empty()) co_return;
     pitStopsResults = std::move(*answered->pitStops);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = decodeLoaded<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path));
+    auto document = decodeLoadedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverStandings() {
-    bool loaded = false;
-    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), loaded);
-    standingsCouldNotLoad[0] = !loaded;
+    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[0]);
     if (!standings || !standings->driverStandings) co_return;
     driverStandings = std::move(*standings->driverStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
-    bool loaded = false;
-    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), loaded);
-    standingsCouldNotLoad[1] = !loaded;
+    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[1]);
     if (!standings || !standings->constructorStandings) co_return;
     teamStandings = std::move(*standings->constructorStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = decodeLoaded<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path));
+    auto document = decodeLoadedNoting<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path),
+                                                                     predictionsCouldNotLoad);
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
     std::ranges::stable_sort(driverPredictions, {}, &livetiming::DriverPredictions::predictedPosition);
@@ -161,13 +160,13 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = decodeLoaded<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path));
+    auto document = decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = decodeLoaded<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path));
+    auto document = decodeLoadedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }
@@ -193,11 +192,12 @@ dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::S
                                                            std::vector<livetiming::RaceResultLine>& into, int table) {
     // No such session this weekend: nothing to ask for, and nothing will come.
     if (!session) {
-        noteResultsLoaded(table, true);
+        noteResultsLoaded(table, std::nullopt);
         co_return;
     }
-    auto document = decodeLoaded<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path));
-    noteResultsLoaded(table, document.has_value());
+    std::optional<LoadFailure> failure;
+    auto document = decodeLoadedNoting<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path), failure);
+    noteResultsLoaded(table, failure);
     if (!document) co_return;
     into = std::move(document->lines);
     tableView[table]->reloadData();

@@ -81,7 +81,7 @@ std::string PastDetailsViewController::resultsListName(int tab) const {
 }
 
 void PastDetailsViewController::fillResultsState(StateCell& cell, int tab) const {
-    if (resultsCouldNotLoad[tab]) return cell.showCouldNotLoad(resultsListName(tab));
+    if (resultsCouldNotLoad[tab]) return cell.showCouldNotLoad(resultsListName(tab), resultsCouldNotLoad[tab]);
     std::string name = resultsListName(tab);
     if (name.starts_with("The ")) name[0] = 't';
     if (!resultsAnswered[tab]) return cell.showLoading(name);
@@ -289,7 +289,7 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
                                                        : resultsAnswered[0] ? std::optional(!resultsCouldNotLoad[0]) : std::nullopt;
                 std::string what = dayWinner ? "driver of the day" : "fastest lap";
                 if (!loaded) state->showLoading("the " + what);
-                else if (!*loaded) state->showCouldNotLoad("The " + what);
+                else if (!*loaded) state->showCouldNotLoad("The " + what, dayWinner ? std::nullopt : resultsCouldNotLoad[0]);
                 else state->showEmpty("No " + what + " was recorded for this race.");
                 return state;
             }
@@ -380,7 +380,8 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
         default: {
             if (weather.empty()) {
                 auto state = stateRow(table, indexPath);
-                if (state) state->showEmpty("No weather was recorded for this race.");
+                if (state && weatherCouldNotLoad) state->showCouldNotLoad("The weather", weatherCouldNotLoad);
+                else if (state) state->showEmpty("No weather was recorded for this race.");
                 return state;
             }
             auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);

@@ -151,10 +151,10 @@ int PastDetailsViewController::classificationCount(int tab) const {
     }
 }
 
-void PastDetailsViewController::noteResultsLoaded(int tab, bool loaded) {
+void PastDetailsViewController::noteResultsLoaded(int tab, std::optional<LoadFailure> failure) {
     if (tab < 0 || tab >= tabCount) return;
     resultsAnswered[tab] = true;
-    resultsCouldNotLoad[tab] = !loaded;
+    resultsCouldNotLoad[tab] = std::move(failure);
     tableView[tab]->reloadData();
 }
 
@@ -295,6 +295,7 @@ void PastDetailsViewController::lapsBreakdownTap(ui::Control&) {
     handOverRaceAndLaps(*sheet);
     sheet->eventType = 0;
     sheet->lapsResults = lapsResults;
+    sheet->itemsFailure = lapsCouldNotLoad;
     presentSheet(sheet);
 }
 
@@ -307,6 +308,7 @@ void PastDetailsViewController::pitStopsBreakdownTap(ui::Control&) {
     sheet->raceResults = raceResults;
     handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
+    sheet->itemsFailure = pitStopsCouldNotLoad;
     if (auto fastest = weekend::fastestPitStop(pitStopsResults)) sheet->fastestPitStop = {*fastest};
     presentSheet(sheet);
 }
@@ -317,6 +319,7 @@ void PastDetailsViewController::tyresTap(ui::Control&) {
     handOverDrivers(*sheet, *this);
     handOverRace(*sheet, *this);
     sheet->tyresResults = tyresResults;
+    sheet->itemsFailure = tyresCouldNotLoad;
     const auto* facts = circuitFacts();
     sheet->totalLaps = facts ? facts->lapCount : 1;
     presentSheet(sheet);
@@ -342,6 +345,7 @@ void PastDetailsViewController::presentPredictions(int eventType) {
     sheet->path = path;
     sheet->driverPredictions = driverPredictions;
     sheet->teamPredictions = teamPredictions;
+    sheet->couldNotLoad = {predictionsCouldNotLoad, predictionsCouldNotLoad};
     presentSheet(sheet);
 }
 
@@ -352,10 +356,14 @@ void PastDetailsViewController::teamPredictionsTap(ui::Control&) { presentPredic
 
 void PastDetailsViewController::raceMessagesTap(ui::Control&) {
     playTapFeedback();
-    presentSheet(messagesSheet(*this, raceMessages));
+    auto sheet = messagesSheet(*this, raceMessages);
+    sheet->itemsFailure = messagesCouldNotLoad;
+    presentSheet(sheet);
 }
 
 void PastDetailsViewController::raceRadioTap(ui::Control&) {
     playTapFeedback();
-    presentSheet(radioSheet(*this, driverRadio));
+    auto sheet = radioSheet(*this, driverRadio);
+    sheet->itemsFailure = radioCouldNotLoad;
+    presentSheet(sheet);
 }

@@ -69,12 +69,16 @@ public:
     std::vector<circuitDetailsOverviewModel> allCircuits;
     std::vector<RaceResultsModel> fastestLap;  // the result of rank 1, once the race tab has shown rows
     // The tabs whose classification could not be loaded: their results section shows the state row.
-    std::array<bool, tabCount> resultsCouldNotLoad{};
+    std::array<std::optional<LoadFailure>, tabCount> resultsCouldNotLoad{};
     // The tabs whose classification has been asked for and answered (or that have no session to ask
     // about): an empty list then says there is none rather than that it is loading.
     std::array<bool, tabCount> resultsAnswered{};
     // The standings after the race that could not be loaded (0 drivers, 1 constructors).
-    std::array<bool, 2> standingsCouldNotLoad{};
+    std::array<std::optional<LoadFailure>, 2> standingsCouldNotLoad{};
+    // Why the lists the sheets show could not be loaded, when they could not: handed to the sheet, whose
+    // state row says so rather than that none was recorded.
+    std::optional<LoadFailure> lapsCouldNotLoad, pitStopsCouldNotLoad, tyresCouldNotLoad, messagesCouldNotLoad,
+        radioCouldNotLoad, weatherCouldNotLoad, predictionsCouldNotLoad;
     bool isASprintWeekend = false;
     bool doneFastestLapOnce = false;
     int eventType = 0;
@@ -194,8 +198,8 @@ private:
     // What the state row names for a tab: "The race results".
     std::string resultsListName(int tab) const;
 
-    // Records whether a tab's classification loaded; a failure shows at once.
-    void noteResultsLoaded(int tab, bool loaded);
+    // Records why a tab's classification did not load, or that it did; a failure shows at once.
+    void noteResultsLoaded(int tab, std::optional<LoadFailure> failure);
     dispatch::Task<void> loadTopThree(const livetiming::Session* session, std::vector<livetiming::RaceResultLine>& into, int table);
     // Files the drivers of a session's driver list that the weekend's dictionaries do not hold yet
     // (the race's list is missing while only the sprint has run); says whether any were new.

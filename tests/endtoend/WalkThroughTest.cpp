@@ -16,7 +16,13 @@
 #include "ScriptedRun.h"
 #include "SyntheticEvents.h"
 #include "VirtualDisplay.h"
+#include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
+#include "cells/LapPickerCell.h"
+#include "cells/RaceBreakdownCell.h"
+#include "cells/StateCell.h"
+#include "live/LapsViewController.h"
+#include "standings-news/StandingsViewController.h"
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "foundation/Clock.h"
@@ -202,12 +208,38 @@ protected:
         return {};
     }
 
-    void pickYear(const std::string& year) {
+    void pickYear(const std::string& year) { pickEntry(year); }
+    void pickEntry(const std::string& title) {
         auto popup = ui::MenuPopup::shown(*host->window());
         ASSERT_TRUE(popup);
         const auto& children = popup->menu()->children;
         for (std::size_t index = 0; index < children.size(); ++index)
-            if (children[index].title == year) click(centreInWindow(*popup->list(), popup->rowFrame(index)));
+            if (children[index].title == title) click(centreInWindow(*popup->list(), popup->rowFrame(index)));
+    }
+    // The window's pixels, drawn as the screenshot mode draws them, kept as `step` when shots are asked for.
+    void shoot(const std::string& step) {
+        auto window = host->window();
+        window->renderIfNeeded();
+        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
+        if (!shotFolder.empty())
+            (void)host::writePng(host->windowHost()->screenshot(), std::filesystem::path(shotFolder) / (step + ".png"));
+    }
+    // The season's clock from `instant` on, as SORVANE_NOW sets it.
+    static void startClockAt(const char* instant) {
+        foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*instantFromISO8601(instant)));
+    }
+    bool homeShown() const { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); }
+    // Walks the app through `steps`, then home and out, within `seconds`.
+    void walk(std::vector<Script::Step> steps, double seconds) {
+        steps.push_back({"home", [this] { return !overSheet() && settled(); }, [] { push(SDL_QUIT, [](SDL_Event&) {}); }});
+        auto script = Script::start(std::move(steps), seconds);
+        EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                      [] { return std::make_shared<SceneDelegate>(); }, *host),
+                  0);
+        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    }
+    static std::shared_ptr<StateCell> stateRowOf(ui::TableView& table) {
+        return std::dynamic_pointer_cast<StateCell>(table.cellForRow({2, 0}));
     }
 
     OfflineSeason season;
@@ -429,6 +461,101 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
     EXPECT_EQ(refreshes, 10);
+}
+
+// After the season's end its standings are the final table, under the last race; before its start the
+// standings wait for the first race and the news holds nothing yet.
+TEST_F(WalkThrough, theSeasonsStandingsAndNewsFollowItsClock) {
+    startClockAt("2023-12-01T12:00:00Z");
+    auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
+    walk(
+        {
+            {"the standings read", [&] { return homeShown() && !sheet()->driverStandings.empty(); },
+             [&] { click(centreInWindow(*sheet()->standingsButton, sheet()->standingsButton->bounds())); }},
+            {"the standings", [&] { return standings() && !standings()->driverStandings.empty() && settled(); },
+             [&] {
+                 shoot("13-standings-after-the-season");
+                 auto header = std::dynamic_pointer_cast<DetailHeaderCell>(standings()->tableView[0]->cellForRow({0, 0}));
+                 ASSERT_TRUE(header);
+                 EXPECT_EQ(header->race->text(), "Abu Dhabi Grand Prix");
+                 EXPECT_EQ(standings()->driverStandings.front().points, "575");
+                 pushKey(SDLK_ESCAPE);
+             }},
+        },
+        60);
+}
+
+TEST_F(WalkThrough, beforeTheSeasonTheNewsHoldsNothingYet) {
+    startClockAt("2023-02-01T12:00:00Z");
+    auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    double waitUntil = 0;
+    walk(
+        {
+            {"the home screen", [&] { return homeShown(); },
+             [&] { waitUntil = foundation::Clock::current()->uptime() + 2; }},
+            // The feeds are read in the background: time enough for all five.
+            {"the feeds read", [&] { return foundation::Clock::current()->uptime() >= waitUntil; },
+             [&] { click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds())); }},
+            {"the news", [&] { return news() && settled(); },
+             [&] {
+                 shoot("14-news-before-the-season");
+                 for (const auto* feed : {&news()->newsArticles, &news()->newsArticles2, &news()->newsArticles3,
+                                          &news()->newsArticles4, &news()->newsArticles5})
+                     EXPECT_TRUE(feed->empty()) << feed->front().title;
+                 auto state = stateRowOf(*news()->tableView[0]);
+                 ASSERT_TRUE(state);
+                 EXPECT_TRUE(state->title->text() == "The FIA feed has no articles right now." ||
+                             state->title->text() == "No FIA articles to show yet.")
+                     << state->title->text();
+                 pushKey(SDLK_ESCAPE);
+             }},
+        },
+        60);
+}
+
+// Bahrain's pit stops are not in the offline season, nor are most of its laps: each sheet says so, and a
+// lap picked from the menu that fails is shown as failed, never as the lap shown before.
+TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    auto laps = [&] { return race() ? std::dynamic_pointer_cast<LapsViewController>(race()->presentedViewController()) : nullptr; };
+    auto sheetSettled = [&] { return laps() && !laps()->isBeingPresented() && releasesPending == 0; };
+    auto breakdown = [&] { return std::dynamic_pointer_cast<RaceBreakdownCell>(race()->tableView[0]->cellForRow({6, 0})); };
+    auto picker = [&] { return std::dynamic_pointer_cast<LapPickerCell>(laps()->tableView[0]->cellForRow({1, 0})); };
+    // The sheet's list says it could not be loaded, being no part of the offline season; then it goes.
+    auto notOffline = [&](ui::TableView& table, const std::string& title) {
+        auto state = stateRowOf(table);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->title->text(), title);
+        EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
+        race()->dismiss(true);
+    };
+    walk(
+        {
+            {"the home screen", [&] { return homeShown(); }, [&] { wheel({195, 780}, -10); }},
+            {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+             [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 0}))); }},
+            {"Bahrain", [&] { return race() && !race()->raceResults.empty() && race()->pitStopsCouldNotLoad && settled(); },
+             [&] { race()->tableView[0]->scrollToRow({6, 0}, ui::TableViewScrollPosition::top, false); }},
+            {"its breakdown card", [&] { return breakdown() && settled(); },
+             [&] { click(centreInWindow(*breakdown()->pitStop, breakdown()->pitStop->bounds())); }},
+            {"the pit stops", [&] { return sheetSettled() && laps()->showsPitStops(); },
+             [&] {
+                 shoot("15-pit-stops-not-offline");
+                 notOffline(*laps()->tableView[1], "The pit stops could not be loaded.");
+             }},
+            {"the pit stops gone", [&] { return !laps() && settled(); },
+             [&] { click(centreInWindow(*breakdown()->lap, breakdown()->lap->bounds())); }},
+            {"the laps", [&] { return sheetSettled() && !laps()->showsPitStops() && picker(); },
+             [&] { click(centreInWindow(*picker()->lap, picker()->lap->bounds())); }},
+            {"the lap menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickEntry("9"); }},
+            {"lap 9", [&] { return picker() && picker()->lap->title(ui::ControlState::normal) == "9" && sheetSettled(); },
+             [&] {
+                 shoot("16-lap-9-not-offline");
+                 notOffline(*laps()->tableView[0], "The times of lap 9 could not be loaded.");
+             }},
+            {"the laps gone", [&] { return !laps() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
+        },
+        90);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST_F(LapsSheet, aFinishedRaceShowsTheOrderAtLapOneAndOffersEveryLap) {
     EXPECT_EQ(sheet->imageView->frame().size.width, 360);
 }
 
-TEST_F(LapsSheet, aChosenLapIsTickedWithItsTimesAndALapWithoutAnswerLeavesBoth) {
+TEST_F(LapsSheet, aChosenLapIsTickedWithItsTimesAndALapThatFailsSaysSo) {
     auto sheet = openFinishedLaps();
     pick(*picker(*sheet), "3");
     EXPECT_EQ(sheet->currentLap, 3);
@@ -102,20 +102,36 @@ TEST_F(LapsSheet, aChosenLapIsTickedWithItsTimesAndALapWithoutAnswerLeavesBoth) 
     EXPECT_EQ(picker(*sheet)->lap->title(ui::ControlState::normal), "3");
     EXPECT_EQ(driverRow(*sheet, 2)->driver->text(), "Sergio Pérez") << "named as the results name him";
 
-    // A lap the results service does not answer leaves the rows and the lap ticked over them.
+    // A lap the offline season lacks: its 404 is reported once, with the address, and the sheet shows
+    // that lap, saying it could not be loaded, never the lap before under a menu that closed.
     foundation::ConsoleCapture console;
     pick(*picker(*sheet), "9");
     const std::string lap9 = "http://ergast.com/api/f1/2023/1/laps/9.json";
     ASSERT_TRUE(waitFor([&] { return !withoutOthersLoads(console.text(), {lap9}).empty(); }));
-    // Its 404 is reported once, with the address; the error page is not decoded, and the tick stays on
-    // the lap whose rows are shown.
     EXPECT_EQ(withoutOthersLoads(console.text(), {lap9}), "Could not load " + lap9 + ": 404 Not Found\n");
-    EXPECT_EQ(picker(*sheet)->lap->title(ui::ControlState::normal), "3");
+    ASSERT_TRUE(waitFor([&] { return picker(*sheet)->lap->title(ui::ControlState::normal) == "9"; }));
     auto actions = picker(*sheet)->lap->menu()->children;
     ASSERT_GE(actions.size(), 9u);
-    EXPECT_EQ(actions[2].state, ui::MenuElementState::on);
-    EXPECT_EQ(actions[8].state, ui::MenuElementState::off);
-    EXPECT_EQ(driverRow(*sheet, 0)->constructor->text(), "1:38.006");
+    EXPECT_EQ(actions[2].state, ui::MenuElementState::off);
+    EXPECT_EQ(actions[8].state, ui::MenuElementState::on);
+    ASSERT_EQ(sheet->tableView[0]->numberOfRows(2), 1);
+    auto state = rowOf<StateCell>(*sheet, *sheet->tableView[0], 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "The times of lap 9 could not be loaded.");
+    EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
+}
+
+// A list that could not be loaded is never told as one with nothing in it.
+TEST_F(LapsSheet, pitStopsThatCouldNotLoadSaySoRatherThanThatNoneWereRecorded) {
+    auto sheet = std::make_shared<LapsViewController>();
+    sheet->eventType = 1;
+    sheet->races = {race(1)};
+    sheet->itemsFailure = LoadFailure{404, "Not Found"};
+    present(sheet);
+    auto state = rowOf<StateCell>(*sheet, *sheet->tableView[1], 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "The pit stops could not be loaded.");
+    EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
 }
 
 TEST_F(LapsSheet, anAnswerForALapNoLongerChosenIsDropped) {
@@ -142,7 +158,7 @@ TEST_F(LapsSheet, anAnswerForALapNoLongerChosenIsDropped) {
     EXPECT_EQ(sheet->lapsResults.front().time, lapFour.front().time);
 }
 
-TEST_F(LapsSheet, theLapMenuAlwaysOffersAtLeastTheFirstLap) {
+TEST_F(LapsSheet, theLapMenuOffersAtLeastTheFirstLapAndAtMostARacesLaps) {
     auto sheet = std::make_shared<LapsViewController>();
     sheet->races = {race(4)};
     present(sheet);
@@ -153,6 +169,9 @@ TEST_F(LapsSheet, theLapMenuAlwaysOffersAtLeastTheFirstLap) {
         ASSERT_EQ(actions.size(), 1u) << '"' << count << '"';
         EXPECT_EQ(actions.front().title, "1");
     }
+    sheet->lapCount = "2147483647";
+    sheet->tableView[0]->reloadData();
+    EXPECT_EQ(picker(*sheet)->lap->menu()->children.size(), 200u) << "no race runs more laps";
 }
 
 TEST_F(LapsSheet, liveRowsAreNamedByDriverIdentifierNotByPlace) {

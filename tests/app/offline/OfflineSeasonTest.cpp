@@ -11,10 +11,13 @@
 #include "data/ResultsEndpoints.h"
 #include "dispatch/Task.h"
 #include "foundation/Clock.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/Locale.h"
 #include "livetiming/DriverOfTheDayModel.h"
 #include "livetiming/LiveTiming.h"
 #include "offline/OfflineSeason.h"
 #include "shell/ImageSeam.h"
+#include "standings-news/NewsViewController.h"
 
 namespace {
 
@@ -121,6 +124,43 @@ TEST_F(OfflineApp, theLiveSprintMovesOnWithTheClock) {
     auto later = body(LiveTiming::timingData(bakuSprint));
     expectDecodes<livetiming::TimingData>("later timing", later);
     EXPECT_NE(first, later);
+}
+
+// What the services answer "as of now" follows the season's clock: the standings after the last round
+// run by then whose table is held, and no news dated after it.
+TEST_F(OfflineApp, standingsAndNewsAnswerAsOfTheClock) {
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
+    struct AtClock {
+        const char* now;
+        const char* round;  // of the current drivers' standings; empty: none yet
+        bool news;
+    };
+    for (auto [now, round, news] : {AtClock{"2023-02-01T12:00:00Z", "", false}, AtClock{"2023-04-29T13:50:00Z", "2", true},
+                                    AtClock{"2023-05-05T18:45:00Z", "4", true}, AtClock{"2023-12-01T12:00:00Z", "22", true}}) {
+        SCOPED_TRACE(now);
+        auto instant = instantFromISO8601(now);
+        ASSERT_TRUE(instant);
+        foundation::Clock::setCurrent(std::make_shared<foundation::ManualClock>(*instant));
+        for (bool current : {true, false}) {
+            auto decoded = modeltest::decode<StandingModel>(
+                body(current ? Standings::driverCurrent(2023) : Standings::driverAfterSeason(2023)));
+            ASSERT_TRUE(decoded);
+            const auto& lists = decoded->data.standingsTable.standings;
+            EXPECT_EQ(lists.empty() ? std::string() : lists.front().round, round);
+        }
+        int items = 0;
+        for (const auto& source : NewsViewController::sources()) {
+            std::string rss = body(Client::shared().run(source.url));
+            for (auto at = rss.find("<pubDate>"); at != std::string::npos; at = rss.find("<pubDate>", at + 1), ++items) {
+                auto date = formatter.date(rss.substr(at + 9, rss.find('<', at + 9) - at - 9));
+                ASSERT_TRUE(date);
+                EXPECT_LE(*date, *instant);
+            }
+        }
+        EXPECT_EQ(items > 0, news);
+    }
 }
 
 // Every session's driver list, as the app loads it (a replayed session's from its replay), keeps all of

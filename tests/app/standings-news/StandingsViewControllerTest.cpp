@@ -64,9 +64,7 @@ protected:
 
 TEST_F(StandingsSheet, fromTheSeasonSheetTheDriversLinesFollowThePreviousRace) {
     sheet->fromSeason = true;
-    sheet->fromSeasonRaceText = "Miami Grand Prix";
-    sheet->fromSeasonCircuitText = "Miami International Autodrome";
-    sheet->fromSeasonLocationText = "Miami, USA";
+    sheet->fromSeasonRaces[0] = {"Miami Grand Prix", "Miami International Autodrome", "Miami, USA"};
     present(sheet);
 
     auto table = visibleTable();

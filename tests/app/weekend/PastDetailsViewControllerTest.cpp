@@ -395,16 +395,26 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     EXPECT_EQ(screen->tableView[0]->numberOfRows(2), 1);
     ASSERT_TRUE(row<StateCell>(*screen, 2));
     EXPECT_EQ(row<StateCell>(*screen, 2)->title->text(), "The race results could not be loaded.");
+    EXPECT_EQ(row<StateCell>(*screen, 2)->detail->text(), "It is not in the offline season.") << "never \"try again later\"";
     // No poll winner and no fastest lap: a line each saying so, not a card with a grey circle.
     EXPECT_TRUE(screen->driverOfTheDayResults.empty());
     ASSERT_TRUE(row<StateCell>(*screen, 4));
     EXPECT_EQ(row<StateCell>(*screen, 4)->title->text(), "No driver of the day was recorded for this race.");
     ASSERT_TRUE(row<StateCell>(*screen, 5));
     EXPECT_EQ(row<StateCell>(*screen, 5)->title->text(), "The fastest lap could not be loaded.");
-    // Nor any weather: one line instead of a grid of bare units.
+    // Nor any weather: one line instead of a grid of bare units, saying it could not be loaded.
     ASSERT_TRUE(screen->weather.empty());
     ASSERT_TRUE(row<StateCell>(*screen, 11));
-    EXPECT_EQ(row<StateCell>(*screen, 11)->title->text(), "No weather was recorded for this race.");
+    EXPECT_EQ(row<StateCell>(*screen, 11)->title->text(), "The weather could not be loaded.");
+    // The pit stops it lacks too: their sheet says so rather than that none were made.
+    auto stops = tap<LapsViewController>(*screen, *row<RaceBreakdownCell>(*screen, 6)->pitStop);
+    ASSERT_TRUE(stops);
+    EXPECT_EQ(stops->itemsFailure.value_or(LoadFailure{}).status, 404);
+    dismissSheet(*screen);
+    auto predictions = tap<PredictionsViewController>(*screen, *row<RaceStandingsCell>(*screen, 8)->drivers);
+    ASSERT_TRUE(predictions);
+    EXPECT_TRUE(predictions->couldNotLoad[0]) << "no prediction document is not a prediction-less race";
+    dismissSheet(*screen);
     // Before any result, the laps sheet opens on lap 1 of an unknown count.
     auto laps = tap<LapsViewController>(*screen, *row<RaceBreakdownCell>(*screen, 6)->lap);
     ASSERT_TRUE(laps);

@@ -1,4 +1,5 @@
-// The five news feeds, written as RSS 2.0 from recorded facts of the rounds held before now.
+// The five news feeds, written as RSS 2.0 from recorded facts of the season's rounds. The app serves
+// each feed without the items dated after its clock, so every round's stories are written.
 #include <algorithm>
 #include <cctype>
 
@@ -69,14 +70,14 @@ const Json* rowAt(const Json& rows, const std::string& position) {
 }
 
 // Stories of one round: pole, sprint, race, fastest lap and the standings after it, each dated an
-// hour or two after its session began and kept only when that is before now.
+// hour or two after its session began.
 void storiesOfRound(const SeasonSnapshot& snapshot, const std::string& season, const Json& race,
-                    sys_seconds now, std::vector<Story>& stories) {
+                    std::vector<Story>& stories) {
   int round = roundOf(race);
   std::string raceName = race.value("raceName", "");
   auto add = [&](std::optional<sys_seconds> start, std::chrono::minutes after, std::string title,
                  std::string description, const std::string& source) {
-    if (!start || *start + after >= now) return;
+    if (!start) return;
     std::string slug = season + "/" + slugOf(title);
     stories.push_back({*start + after, std::move(title), std::move(description), std::move(slug), source});
   };
@@ -126,13 +127,14 @@ void storiesOfRound(const SeasonSnapshot& snapshot, const std::string& season, c
   }
 }
 
-std::string feedDocument(const Feed& feed, const std::vector<Story>& stories, int feedIndex) {
+// Every fifth story, from the feed's index on: a story is told by one feed only.
+std::string feedDocument(const Feed& feed, const std::vector<Story>& stories, std::size_t feedIndex, std::size_t feedCount) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\">\n<channel>\n";
   xml += "<title>" + escaped(feed.title) + "</title>\n<link>https://" + feed.linkHost + "/</link>\n";
   xml += "<description>Offline season news, written from recorded results</description>\n<language>en</language>\n";
-  for (const Story& story : stories) {
-    // Each feed runs a little behind the facts, by a different margin, so the feeds differ.
-    auto published = story.published + std::chrono::minutes{7 * feedIndex};
+  for (std::size_t index = feedIndex; index < stories.size(); index += feedCount) {
+    const Story& story = stories[index];
+    auto published = story.published;
     xml += "<item>\n<title>" + escaped(story.title) + "</title>\n<link>https://" + feed.linkHost + "/" +
            story.slug + "</link>\n<description>" + escaped(story.description) + "</description>\n<pubDate>" +
            rssDate(published) + "</pubDate>\n<guid isPermaLink=\"false\">" + feed.folder + "-" + story.slug +
@@ -144,25 +146,25 @@ std::string feedDocument(const Feed& feed, const std::vector<Story>& stories, in
 }  // namespace
 
 std::expected<void, std::string> produceNewsFeeds(const BuildContext& context, SeasonSnapshot& snapshot) {
-  auto now = readInstant(context.options.now);
-  if (!now) return std::unexpected("now is not an ISO 8601 UTC instant: " + context.options.now);
   std::vector<Story> stories;
   for (const Json& race : calendarRaces(snapshot, context.options.season))
-    storiesOfRound(snapshot, context.options.season, race, *now, stories);
-  // Newest first, as feeds list them; the reader drops the first item, so one more than shown.
+    storiesOfRound(snapshot, context.options.season, race, stories);
+  // Newest first, as feeds list them.
   std::ranges::stable_sort(stories, std::greater{}, &Story::published);
-  if (stories.size() > 11) stories.resize(11);
-  std::vector<std::string> sources;
-  for (const Story& story : stories)
-    if (std::ranges::find(sources, story.source) == sources.end()) sources.push_back(story.source);
-  std::ranges::sort(sources);
-  for (int index = 0; const Feed& feed : feeds) {
+  constexpr std::size_t feedCount = std::size(feeds);
+  for (std::size_t index = 0; index < feedCount; ++index) {
+    std::vector<std::string> sources;
+    std::size_t told = 0;
+    for (std::size_t story = index; story < stories.size(); story += feedCount, ++told)
+      if (std::ranges::find(sources, stories[story].source) == sources.end()) sources.push_back(stories[story].source);
+    std::ranges::sort(sources);
+    const Feed& feed = feeds[index];
     snapshot.add(std::string("rss/") + feed.folder + "/" + feed.path,
-                 {feedDocument(feed, stories, index++), Origin::generated, sources,
-                  "RSS 2.0 written by the tool: " + std::to_string(stories.size()) +
-                      " items from recorded results of rounds held before now (poles, sprint and race "
-                      "winners, fastest laps, standings leaders), newest first; links point to pages that "
-                      "need not exist"});
+                 {feedDocument(feed, stories, index, feedCount), Origin::generated, sources,
+                  "RSS 2.0 written by the tool: " + std::to_string(told) +
+                      " items from recorded results (poles, sprint and race winners, fastest laps, standings "
+                      "leaders), every fifth of the season's stories, newest first; the app serves those dated "
+                      "by its clock; links point to pages that need not exist"});
   }
   return {};
 }

@@ -1,0 +1,140 @@
+#include "offline/AsOfClock.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "data/RaceModels.h"
+#include "foundation/Clock.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/JSONDecoder.h"
+#include "foundation/Locale.h"
+#include "net/SnapshotProtocol.h"
+#include "shell/RaceTiming.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::vector<RacesDetailsModel>> calendarIn(const fs::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) return std::nullopt;
+    std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    auto decoded = foundation::JSONDecoder().decode<RaceModel>(foundation::Data::fromString(text));
+    if (!decoded) return std::nullopt;
+    return std::move(decoded->data.raceTable.races);
+}
+
+// What a results service answers for a season with no finished round: a table with no list.
+std::string emptyStandings(const std::string& season) {
+    return R"({"MRData":{"xmlns":"","series":"f1","limit":"30","offset":"0","total":"0","StandingsTable":{"season":")" +
+           season + R"(","StandingsLists":[]}}})";
+}
+
+std::optional<foundation::Date> itemDate(std::string_view item) {
+    auto open = item.find("<pubDate>");
+    auto close = item.find("</pubDate>");
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
+    return formatter.date(std::string(item.substr(open + 9, close - open - 9)));
+}
+
+net::ProtocolAnswer withBody(net::ProtocolAnswer answer, std::string body) {
+    answer.response.expectedContentLength = static_cast<std::int64_t>(body.size());
+    answer.response.headers.set("Content-Length", std::to_string(body.size()));
+    answer.body = foundation::Data::fromString(body);
+    return answer;
+}
+
+}  // namespace
+
+StandingsAsOf standingsAsOf(const fs::path& results, std::string_view requestPath, foundation::Date now) {
+    auto slash = requestPath.find('/');
+    if (slash == std::string_view::npos) return {};
+    std::string season(requestPath.substr(0, slash));
+    std::string file(requestPath.substr(slash + 1));
+    if (file != "driverStandings.json" && file != "constructorStandings.json") return {};
+    auto races = calendarIn(results / (season + ".json"));
+    if (!races || races->empty()) return {};
+    season = races->front().season;  // "current" names the calendar's own season
+
+    // The latest round finished by now whose table the snapshot holds; a season wholly run whose last
+    // round is not held on its own keeps its recorded table.
+    bool anyFinished = false, allFinished = true, lastHeld = false;
+    std::optional<std::string> latestHeld;
+    for (const auto& race : *races) {
+        if (RaceTiming::phase(race, now) != RacePhase::finished) {
+            allFinished = false;
+            continue;
+        }
+        anyFinished = true;
+        std::string path = season + "/" + race.round + "/" + file;
+        std::error_code error;
+        lastHeld = fs::is_regular_file(results / path, error);
+        if (lastHeld) latestHeld = path;
+    }
+    if (!anyFinished) return {StandingsAsOf::Kind::noneYet, {}, season};
+    if (allFinished && !lastHeld) return {StandingsAsOf::Kind::otherFile, season + "/" + file, {}};
+    if (latestHeld) return {StandingsAsOf::Kind::otherFile, *latestHeld, {}};
+    return {StandingsAsOf::Kind::notHeld, {}, {}};
+}
+
+std::string feedAsOf(std::string_view rss, foundation::Date now) {
+    std::string kept;
+    std::size_t from = 0;
+    while (true) {
+        auto open = rss.find("<item>", from);
+        auto close = open == std::string_view::npos ? open : rss.find("</item>", open);
+        if (close == std::string_view::npos) break;
+        close += 7;
+        kept += rss.substr(from, open - from);
+        auto item = rss.substr(open, close - open);
+        auto date = itemDate(item);
+        if (!date || *date <= now) kept += item;
+        else if (close < rss.size() && rss[close] == '\n') ++close;
+        from = close;
+    }
+    kept += rss.substr(from);
+    return kept;
+}
+
+net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, fs::path results) {
+    return [recorded = std::move(recorded), results = std::move(results)](
+               const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        constexpr std::string_view prefix = "/api/f1/";
+        std::string path = request.url ? request.url->path() : std::string();
+        if (!path.starts_with(prefix)) return recorded(request);
+        auto asOf = standingsAsOf(results, std::string_view(path).substr(prefix.size()), foundation::Clock::current()->now());
+        switch (asOf.kind) {
+            case StandingsAsOf::Kind::asRecorded: return recorded(request);
+            case StandingsAsOf::Kind::notHeld: return net::statusPage(request, 404);
+            case StandingsAsOf::Kind::noneYet: {
+                auto answer = recorded(request);
+                if (!answer || answer->response.statusCode != 200) return answer;
+                return withBody(std::move(*answer), emptyStandings(asOf.season));
+            }
+            case StandingsAsOf::Kind::otherFile: {
+                auto url = foundation::URL::fromString(request.url->scheme().value_or("http") + "://" +
+                                                       request.url->host().value_or("") + std::string(prefix) + asOf.path);
+                if (!url) return net::statusPage(request, 404);
+                net::Request held = request;
+                held.url = std::move(url);
+                auto answer = recorded(held);
+                if (answer) answer->response.url = request.url;
+                return answer;
+            }
+        }
+        return recorded(request);
+    };
+}
+
+net::ProtocolHandler feedAsOfClock(net::ProtocolHandler recorded) {
+    return [recorded = std::move(recorded)](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        auto answer = recorded(request);
+        if (!answer || answer->response.statusCode != 200) return answer;
+        std::string rss(answer->body.view());
+        return withBody(std::move(*answer), feedAsOf(rss, foundation::Clock::current()->now()));
+    };
+}

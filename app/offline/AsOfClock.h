@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "foundation/Date.h"
+#include "net/ProtocolRegistry.h"
+
+// The snapshot is one set of files, but some documents answer "as of now" on the real services: a
+// season's latest standings and the news. Offline they answer as of the app's clock, so no screen
+// shows what happens after it.
+
+// What a standings request ("<season>/driverStandings.json", "current/constructorStandings.json")
+// is answered with as of `now`, from the results folder `results`.
+struct StandingsAsOf {
+    enum class Kind { asRecorded, otherFile, noneYet, notHeld } kind = Kind::asRecorded;
+    std::string path;    // otherFile: the folder-relative file that answers ("2023/4/driverStandings.json")
+    std::string season;  // noneYet: the season that has no finished round yet
+};
+StandingsAsOf standingsAsOf(const std::filesystem::path& results, std::string_view requestPath, foundation::Date now);
+
+// A feed's RSS text without the items dated after `now` (an item whose date does not read stays).
+std::string feedAsOf(std::string_view rss, foundation::Date now);
+
+// The handlers of the results folder and of a feed folder, answering as of the current clock.
+net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, std::filesystem::path results);
+net::ProtocolHandler feedAsOfClock(net::ProtocolHandler recorded);
