@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -458,6 +459,43 @@ TEST(VellumParser, AFailureInsideAnElementHandlerIsAFatalErrorNotACrash) {
     EXPECT_EQ(result->errorsFatal()[0].localizedDescription(), "Exception = element class failed");
     ASSERT_TRUE(root(*result));
     EXPECT_EQ(root(*result)->childNodes()->length(), 1u);
+}
+
+// The XML library read the chunk well: the failure was the element handler's, so the run is not
+// marked as the library's failure and its fatal errors are logged.
+TEST(VellumParser, AChunkStoppedByAnElementHandlerIsNotTheXMLLibrarysFailure) {
+    VellumLogCapture log;
+    auto parser = std::make_unique<VellumParser>(VellumSourceString::sourceFromContentsOfString(svgOpen + "><boom/></svg>"));
+    parser->addParserExtension(std::make_shared<ThrowingExtension>());
+    parser->addDefaultSVGParserExtensions();
+    auto result = parser->parseSynchronously();
+    ASSERT_EQ(result->errorsFatal().size(), 1u);
+    EXPECT_FALSE(result->libXMLFailed());
+    const auto messages = log.messages();
+    const auto logged = [&](std::string_view text) {
+        return std::any_of(messages.begin(), messages.end(),
+                           [&](const std::string& message) { return message.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(logged("[VellumParser] SVG parser generated one or more FATAL errors (not the XML parser), errors follow:"));
+    EXPECT_TRUE(logged("[VellumParser] ... FATAL ERRRO in SVG parse: "));
+}
+
+TEST(VellumParser, AStyleValueBecomesOneAttributeADeclaration) {
+    auto style = Attr::makeInNamespace(svgNamespaceURI, "style",
+                                       " fill : red;\tstroke-width:1 2\n;opacity:0.5;;" + std::string(300, 'x') + ":" +
+                                           std::string(300, 'y'));
+    auto declarations = VellumParser::NSDictionaryFromCSSAttributes(style);
+    ASSERT_EQ(declarations.size(), 4u);
+    EXPECT_EQ(declarations.at("fill")->value(), "red");
+    EXPECT_EQ(declarations.at("fill")->namespaceURI(), svgNamespaceURI);
+    EXPECT_EQ(declarations.at("stroke-width")->value(), "12") << "blanks go inside values too";
+    EXPECT_EQ(declarations.at("opacity")->value(), "0.5");
+    EXPECT_EQ(declarations.at(std::string(255, 'x'))->value(), std::string(255, 'y'));
+
+    VellumLogCapture log;
+    EXPECT_TRUE(VellumParser::NSDictionaryFromCSSAttributes(nullptr).empty());
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{"[VellumParser] WARNING: asked to convert an empty CSS string into a "
+                                                        "CSS dictionary; returning empty dictionary"}));
 }
 
 TEST(VellumParser, SourceProblemsAreRecoverableErrorsWithoutADocument) {
