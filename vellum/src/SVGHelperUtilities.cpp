@@ -200,9 +200,9 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
-    std::string identifier = element.identifier().value_or("");
-    layer.setName(identifier);
-    layer.setValue("SVGElementIdentifier", std::move(identifier));
+    layer.setName(element.identifier().value_or(""));
+    // Only an element with an id is found by it: the layer of one without has no identifier at all.
+    if (const auto& identifier = element.identifier()) layer.setValue("SVGElementIdentifier", *identifier);
     if (!SVGElement::as<SVGStylable>(&element)) return;
     const auto scope = SVGElement::CascadeScope::unlessRunning();
     layer.setOpacity(elementOpacity(element));

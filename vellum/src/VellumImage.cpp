@@ -139,7 +139,7 @@ void VellumImage::setSize(gfx::Size size) {
     internalSizeThatWasSetExplicitlyByUser_ = size;
     if (!DOMTree_) return;
     if (!SVGRectIsInitialized(DOMTree_->viewBox()) && !SVGRectIsInitialized(DOMTree_->viewport())) {
-        vellumLogWarning(
+        vellumPlatformLog(
             "[%@] WARNING: you have set an explicit image size, but your SVG file has no explicit width or height AND "
             "no viewBox. This means the image will NOT BE SCALED - either add a viewBox to your SVG source file, or "
             "add an explicit svg width and height -- or: use the .scale method on this class (VellumImage) instead to "
@@ -237,7 +237,7 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
     return guarded<std::shared_ptr<quartz::Layer>>("newCALayerTree", [&]() -> std::shared_ptr<quartz::Layer> {
         auto tree = newLayerWithElement(DOMTree_);
         if (scale_ != 0 && tree) {
-            vellumLogWarning(
+            vellumPlatformLog(
                 "[%@] WARNING: because you specified an image.scale (you SHOULD be using SVG viewbox or <svg width> "
                 "instead!), we are changing the .anchorPoint and the .affineTransform of the returned CALayerTree. "
                 "Apple's own libraries are EXTREMELY BUGGY if you hand them layers that have these variables changed "
@@ -332,7 +332,7 @@ std::map<std::string, std::shared_ptr<quartz::Layer>> VellumImage::dictionaryOfL
     std::map<std::string, std::shared_ptr<quartz::Layer>> map;
     auto tree = CALayerTree();
     if (!tree) return map;
-    map[DOMTree_->identifier().value_or("")] = tree;
+    if (const auto& identifier = DOMTree_->identifier()) map[*identifier] = tree;
     addLayerTree(tree, map);
     return map;
 }
