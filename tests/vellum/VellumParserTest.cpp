@@ -15,6 +15,7 @@
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/SVGStructureElements.h"
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/SVGUseElement.h"
@@ -290,6 +291,7 @@ TEST(VellumParser, EachElementIsBuiltForItsOwnTagWhateverTheElementBeforeIt) {
     EXPECT_EQ(built, (std::vector<std::string>{"path path class", "x:path generic", "path path class", "unknown generic",
                                                "path path class", "unknown generic", "x:path generic", "defs svg",
                                                "defs svg", "rect svg"}));
+    EXPECT_TRUE(std::dynamic_pointer_cast<SVGDefsElement>(svg->childNodes()->item(7)));
     const auto path = std::dynamic_pointer_cast<SVGPathElement>(svg->childNodes()->item(4));
     ASSERT_TRUE(path && path->pathForShapeInRelativeCoords());
     EXPECT_EQ(path->pathForShapeInRelativeCoords()->elements().size(), 2u);
