@@ -180,6 +180,17 @@ TEST(VellumSource, NamedFilesAreLookedUpAsSVGInDocumentsBeforeTheBundle) {
                  foundation::InternalInconsistencyException);
 }
 
+TEST(VellumSource, ANamedFileKeepsItsFolder) {
+    ScratchFolder folder;
+    foundation::FileManager files({.documentsDirectory = folder.path() / "Documents"});
+    const auto bundle = folder.path() / "bundle";
+    folder.write("bundle/gb.svg", "elsewhere");
+    folder.write("bundle/flags/gb.svg", "flag");
+    auto found = VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "flags/gb", files);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(fs::path(found->filePath()), bundle / "flags/gb.svg");
+}
+
 TEST(VellumSource, URLSourcesStreamFilesReadDataURLsAndRefuseTheUnreadable) {
     ScratchFolder folder;
     const auto path = folder.write("u.svg", smallDocument);
