@@ -135,19 +135,33 @@ gfx::Size VellumImage::size() const {
     return {0, 0};
 }
 
+std::shared_ptr<void> VellumImage::observeSize(std::function<void()> observer) {
+    auto token = std::make_shared<std::function<void()>>(std::move(observer));
+    std::erase_if(sizeObservers_, [](const auto& held) { return held.expired(); });
+    sizeObservers_.push_back(token);
+    return token;
+}
+
 void VellumImage::setSize(gfx::Size size) {
     internalSizeThatWasSetExplicitlyByUser_ = size;
-    if (!DOMTree_) return;
-    if (!SVGRectIsInitialized(DOMTree_->viewBox()) && !SVGRectIsInitialized(DOMTree_->viewport())) {
-        vellumPlatformLog(
-            "[%@] WARNING: you have set an explicit image size, but your SVG file has no explicit width or height AND "
-            "no viewBox. This means the image will NOT BE SCALED - either add a viewBox to your SVG source file, or "
-            "add an explicit svg width and height -- or: use the .scale method on this class (VellumImage) instead to "
-            "scale by desired amount",
-            "VellumImage");
+    if (DOMTree_) {
+        if (!SVGRectIsInitialized(DOMTree_->viewBox()) && !SVGRectIsInitialized(DOMTree_->viewport())) {
+            vellumPlatformLog(
+                "[%@] WARNING: you have set an explicit image size, but your SVG file has no explicit width or height "
+                "AND no viewBox. This means the image will NOT BE SCALED - either add a viewBox to your SVG source "
+                "file, or add an explicit svg width and height -- or: use the .scale method on this class "
+                "(VellumImage) instead to scale by desired amount",
+                "VellumImage");
+        }
+        DOMTree_->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
+        dropLayerTree();
     }
-    DOMTree_->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    dropLayerTree();
+    // Taken first: an observer may drop its token, or another's.
+    std::vector<std::shared_ptr<std::function<void()>>> observers;
+    for (const auto& held : sizeObservers_) {
+        if (auto observer = held.lock()) observers.push_back(std::move(observer));
+    }
+    for (const auto& observer : observers) (*observer)();
 }
 
 void VellumImage::setScale(double scale) {
