@@ -6,13 +6,6 @@
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
-using gfx::testing::background;
-using gfx::testing::draw;
-using gfx::testing::fillWith;
-using gfx::testing::polygon;
-using gfx::testing::polygons;
-using gfx::testing::size;
-using gfx::testing::targetOf;
 
 // Rows a clip covers whole across a fill's box are drawn as if unclipped; the clip's partly covered
 // last row still holds the fill back.

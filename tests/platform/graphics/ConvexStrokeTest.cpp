@@ -7,13 +7,6 @@
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
-using gfx::testing::cairoSampling;
-using gfx::testing::compare;
-using gfx::testing::Difference;
-using gfx::testing::draw;
-using gfx::testing::polygon;
-using gfx::testing::size;
-using gfx::testing::targetOf;
 
 TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
     Path ellipse;

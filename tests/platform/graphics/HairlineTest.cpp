@@ -10,9 +10,6 @@
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
-using gfx::testing::channelDifference;
-using gfx::testing::draw;
-using gfx::testing::size;
 
 namespace {
 

@@ -13,17 +13,6 @@
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
-using gfx::testing::background;
-using gfx::testing::cairoSampling;
-using gfx::testing::channelDifference;
-using gfx::testing::compare;
-using gfx::testing::Difference;
-using gfx::testing::draw;
-using gfx::testing::fillWith;
-using gfx::testing::polygon;
-using gfx::testing::polygons;
-using gfx::testing::size;
-using gfx::testing::targetOf;
 
 namespace {
 

@@ -89,3 +89,16 @@ inline raster::Target targetOf(Bitmap& bitmap) {
 }
 
 }  // namespace gfx::testing
+
+// Each test file takes them as its own.
+using gfx::testing::background;
+using gfx::testing::cairoSampling;
+using gfx::testing::channelDifference;
+using gfx::testing::compare;
+using gfx::testing::Difference;
+using gfx::testing::draw;
+using gfx::testing::fillWith;
+using gfx::testing::polygon;
+using gfx::testing::polygons;
+using gfx::testing::size;
+using gfx::testing::targetOf;
