@@ -170,6 +170,10 @@ TEST(VellumSource, NamedFilesAreLookedUpAsSVGInDocumentsBeforeTheBundle) {
     ASSERT_TRUE(fromDocuments);
     EXPECT_EQ(streamText(*fromDocuments), "documents");
     EXPECT_TRUE(VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "other.svgz", files));
+    folder.write("bundle/flags/flag.svg", "in a folder");
+    auto inFolder = VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "flags/flag", files);
+    ASSERT_TRUE(inFolder);
+    EXPECT_EQ(fs::path(inFolder->filePath()), bundle / "flags/flag.svg") << "a name keeps its folder";
 
     VellumLogCapture log;
     EXPECT_EQ(VellumSourceLocalFile::internalSourceAnywhereInBundle(std::nullopt, "gone", files), nullptr);
@@ -178,17 +182,6 @@ TEST(VellumSource, NamedFilesAreLookedUpAsSVGInDocumentsBeforeTheBundle) {
                                                        "gone, extension = svg"});
     EXPECT_THROW(VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "", files),
                  foundation::InternalInconsistencyException);
-}
-
-TEST(VellumSource, ANamedFileKeepsItsFolder) {
-    ScratchFolder folder;
-    foundation::FileManager files({.documentsDirectory = folder.path() / "Documents"});
-    const auto bundle = folder.path() / "bundle";
-    folder.write("bundle/gb.svg", "elsewhere");
-    folder.write("bundle/flags/gb.svg", "flag");
-    auto found = VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "flags/gb", files);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(fs::path(found->filePath()), bundle / "flags/gb.svg");
 }
 
 TEST(VellumSource, URLSourcesStreamFilesReadDataURLsAndRefuseTheUnreadable) {
