@@ -111,8 +111,9 @@ inline void overRun(std::uint32_t* pixels, int count, std::uint32_t source) {
     for (; i < count; ++i) pixels[i] = over(source, pixels[i]);
 }
 
-// Most spans along edges are a pixel long: those stay inline.
-inline void blendSpan(std::uint32_t* pixels, int count, std::uint32_t source, int coverage) {
+// Most spans along edges are a pixel long: those stay inline (forced, as a function several files share
+// is otherwise called).
+__attribute__((always_inline)) inline void blendSpan(std::uint32_t* pixels, int count, std::uint32_t source, int coverage) {
     if (coverage <= 0 || count <= 0) return;
     if (count == 1) {
         *pixels = blendPixel(source, *pixels, coverage);

@@ -679,8 +679,9 @@ private:
     int bandBottom_ = 0;
 };
 
-// A pixel's covered share in 1/255ths from its winding-weighted area.
-inline int coverageOf(float area, FillRule rule) {
+// A pixel's covered share in 1/255ths from its winding-weighted area. Forced inline: shared by several
+// files, the compiler would otherwise call it from the row loops.
+__attribute__((always_inline)) inline int coverageOf(float area, FillRule rule) {
     float value = std::abs(area);
     if (rule == FillRule::evenOdd) {
         // Odd windings fill: the area folds back down between 1 and 2. Most pixels hold windings 0
