@@ -237,9 +237,8 @@ protected:
         foundation::Locale::setCurrent(foundation::Locale(locale));
         auto image = imageOf(document());
         std::vector<std::string> identifiers;
-        for (const auto& [identifier, layer] : image->dictionaryOfLayers()) {
-            if (identifier == "us" || identifier == "fr" || identifier == "any" || identifier == "later")
-                identifiers.push_back(identifier);
+        for (const char* identifier : {"any", "fr", "later", "us"}) {
+            if (image->layerWithIdentifier(identifier)) identifiers.push_back(identifier);
         }
         return identifiers;
     }

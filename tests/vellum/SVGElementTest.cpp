@@ -44,10 +44,11 @@ TEST(SVGElementAttributes, IdentifierClassAndInlineStyleAreRead) {
     EXPECT_EQ(bare->identifier(), std::nullopt);
     EXPECT_EQ(bare->style(), nullptr);
     EXPECT_THROW(bare->getPresentationAttribute("fill"), foundation::InternalInconsistencyException);
-    // The description names each part by its own value, after the element's address.
-    char address[32];
-    std::snprintf(address, sizeof address, "<SVGElement 0x%llx | ", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(element.get())));
-    EXPECT_EQ(element->description(), std::string(address) + "id=r1 | prefix:localName=(null): | tagName=rect | stringValue= | children=0>");
+    // The description names the element's own class and each part by its own value, after its address.
+    auto rect = makeElement<SVGRectElement>("rect", {{"id", "r1"}});
+    char address[40];
+    std::snprintf(address, sizeof address, "<SVGRectElement 0x%llx | ", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(rect.get())));
+    EXPECT_EQ(rect->description(), std::string(address) + "id=r1 | prefix:localName=(null): | tagName=rect | stringValue= | children=0>");
 }
 
 // The id, class, base and string value are kept apart from the element until one is set; each answers

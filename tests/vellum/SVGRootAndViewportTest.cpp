@@ -6,6 +6,7 @@
 #include "quartz/Layer.h"
 #include "quartz/ShapeLayer.h"
 #include "vellum/SVGHelperUtilities.h"
+#include "vellum/SVGStructureElements.h"
 
 using namespace vellum;
 
@@ -154,6 +155,23 @@ TEST(SVGViewport, ElementsInsideAViewportUseTheirOwnTransformAndTheirAncestorsAb
     const auto absolute =
         SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*rect);
     expectNear(absolute.apply(gfx::Point{1, 1}), {8, 10});
+}
+
+// Each a caller's mistake: reported, and the transform worked out as far as it goes.
+TEST(SVGViewport, AnElementWithoutATransformAndAParentOutsideSVGAreReported) {
+    auto foreign = std::make_shared<Element>("x:foreign");
+    auto rect = makeElement("rect", {{"transform", "translate(1 2)"}}, foreign);
+    auto defs = makeElement<SVGDefsElement>("defs");
+    VellumLogCapture log;
+    expectNear(SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(*rect)
+                   .apply(gfx::Point{0, 0}),
+               {1, 2});
+    expectNear(placed(*defs, {3, 4}), {3, 4});
+    const auto messages = log.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].starts_with("I don't know what to do when parent node is NOT an SVG element of some kind"));
+    EXPECT_TRUE(messages[1].starts_with("Illegal argument, sent a non-SVGTransformable, non-SVGSVGElement object"));
+    EXPECT_NE(messages[1].find("Incoming instance = <SVGDefsElement 0x"), std::string::npos);
 }
 
 TEST(SVGViewport, PreserveAspectRatioTokensOverrideInTurnAndUnknownOnesAreReported) {

@@ -13,6 +13,7 @@
 #include "dispatch/RunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "gfx/Image.h"
+#include "systemlog/RecordingSystemLog.h"
 #include "ui/Application.h"
 #include "ui/MemoryPressureMonitor.h"
 #include "vellum/SVGSVGElement.h"
@@ -30,6 +31,21 @@ using vellum::VellumImage;
 bool anyContains(const std::vector<std::string>& messages, std::string_view part) {
     return std::any_of(messages.begin(), messages.end(), [&](const std::string& m) { return m.find(part) != std::string::npos; });
 }
+
+// What the platform's own log is given while alive.
+class PlatformLogCapture {
+public:
+    PlatformLogCapture() { systemlog::SystemLog::setCurrent(recording_); }
+    ~PlatformLogCapture() { systemlog::SystemLog::setCurrent(nullptr); }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> texts;
+        for (const auto& entry : recording_->unifiedEntries()) texts.push_back(entry.text);
+        return texts;
+    }
+
+private:
+    std::shared_ptr<systemlog::RecordingSystemLog> recording_ = std::make_shared<systemlog::RecordingSystemLog>();
+};
 
 // A folder of SVG files for the name cache, removed afterwards.
 class NamedImages : public ::testing::Test {
@@ -150,6 +166,20 @@ TEST(VellumImageSize, scaleIsRefusedWithAViewBoxAndScalesTheTreeWithout) {
     EXPECT_EQ(scaled->anchorPoint(), (gfx::Point{0.25, 0.25}));
 }
 
+TEST(VellumImageSize, sizeAndScaleWarningsGoToThePlatformLog) {
+    auto image = imageOf(svgHeader + R"(><rect width="1" height="1"/></svg>)");
+    ASSERT_NE(image, nullptr);
+    PlatformLogCapture platformLog;
+    image->setSize({10, 10});
+    image->setScale(2);
+    ASSERT_NE(image->CALayerTree(), nullptr);
+    const auto texts = platformLog.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_TRUE(texts[0].starts_with("[VellumImage] WARNING: you have set an explicit image size, but your SVG file has no "
+                                     "explicit width or height AND no viewBox."));
+    EXPECT_TRUE(texts[1].starts_with("[VellumImage] WARNING: because you specified an image.scale"));
+}
+
 TEST(VellumImageSize, scaleToFitInsideAlwaysTakesTheSmallerRatio) {
     auto image = imageOf(svgHeader + R"( viewBox="0 0 100 100"/>)");
     ASSERT_NE(image, nullptr);
@@ -191,6 +221,19 @@ TEST(VellumImageLayers, lookupsByIdentifierAndAbsoluteCopies) {
     EXPECT_EQ(image->newCopyPositionedAbsoluteLayerWithIdentifier(""), nullptr);
 }
 
+// Layers of elements without an id carry no identifier: neither they nor what lies beneath them are
+// in the dictionary, and no lookup finds them by an empty one.
+TEST(VellumImageLayers, layersWithoutAnIdAreLeftOutOfTheDictionaryWithTheirSublayers) {
+    auto image = imageOf(svgHeader + R"svg( width="10" height="10"><g><rect id="inner" width="1" height="1"/></g>
+        <rect id="outer" width="1" height="1"/></svg>)svg");
+    ASSERT_NE(image, nullptr);
+    std::vector<std::string> keys;
+    for (const auto& [identifier, layer] : image->dictionaryOfLayers()) keys.push_back(identifier);
+    EXPECT_EQ(keys, (std::vector<std::string>{"outer"}));
+    EXPECT_EQ(image->layerWithIdentifier(""), nullptr);
+    EXPECT_NE(image->layerWithIdentifier("inner"), nullptr);
+}
+
 TEST_F(NamedImages, theSameNameGivesTheSameObjectUntilAMemoryWarningOrTheBackground) {
     auto first = VellumImage::imageNamed("square", folder);
     ASSERT_NE(first, nullptr);
@@ -227,7 +270,7 @@ TEST_F(NamedImages, theKernelsMemoryPressureEmptiesTheCacheThroughTheMonitor) {
 }
 
 TEST_F(NamedImages, cacheKeysAndFailedLoadsAreNotCached) {
-    VellumLogCapture log;
+    PlatformLogCapture platformLog;
     auto keyed = VellumImage::imageNamed("square.svg", folder, "my key");
     ASSERT_NE(keyed, nullptr);
     EXPECT_EQ(keyed->nameUsedToInstantiate(), "my key");
@@ -237,7 +280,7 @@ TEST_F(NamedImages, cacheKeysAndFailedLoadsAreNotCached) {
     EXPECT_EQ(VellumImage::imageNamed("broken", folder), nullptr);
     EXPECT_EQ(VellumImage::imageNamed("nowhere", folder), nullptr);
     EXPECT_EQ(VellumImage::numberOfCachedInstances("broken"), std::nullopt);
-    EXPECT_TRUE(anyContains(log.messages(), "not caching the output for new SVG image with name = broken"));
+    EXPECT_TRUE(anyContains(platformLog.texts(), "[VellumImage] WARNING: not caching the output for new SVG image with name = broken"));
 }
 
 TEST_F(NamedImages, backgroundParsesAreCachedUnderTheSourceKey) {

@@ -5,6 +5,7 @@
 
 #include "RenderTestSupport.h"
 #include "SVGElementTestSupport.h"
+#include "VellumLogCapture.h"
 #include "vellum/SVGStructureElements.h"
 #include "quartz/Renderer.h"
 #include "vellum/VellumLayers.h"
@@ -176,6 +177,15 @@ TEST(VellumLayers, ClipPathsLayOutInTheMaskedLayersSpaceWhateverTheirUnits) {
     odd->postProcessAttributesAddingErrorsTo(unknown);
     EXPECT_EQ(odd->clipPathUnits(), 1);
     EXPECT_EQ(unknown.errorsRecoverable().size(), 2u);
+}
+
+TEST(VellumLayers, ApplyingAClipPathLogsBothFrames) {
+    auto result = parseSVG(svgHeader + R"s( width="20" height="20"><clipPath id="c"><rect x="2" y="3" width="5" height="6"/>
+        </clipPath><rect x="1" y="1" width="10" height="10" clip-path="url(#c)"/></svg>)s");
+    VellumLogCapture log;
+    VellumLayerTree::newLayerWithElement(result->parsedDocument()->rootElement());
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{"DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer "
+                                                        "frame ({{0, 0}, {12, 12}}) with a mask of frame ({{1, 2}, {7, 8}})"}));
 }
 
 TEST(VellumLayers, GradientLayersWithoutAGradientKeepTheirBackground) {

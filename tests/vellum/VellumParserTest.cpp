@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -14,6 +15,7 @@
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/SVGStructureElements.h"
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/SVGUseElement.h"
@@ -302,6 +304,7 @@ TEST(VellumParser, EachElementIsBuiltForItsOwnTagWhateverTheElementBeforeIt) {
     EXPECT_EQ(built, (std::vector<std::string>{"path path class", "x:path generic", "path path class", "unknown generic",
                                                "path path class", "unknown generic", "x:path generic", "defs svg",
                                                "defs svg", "rect svg"}));
+    EXPECT_TRUE(std::dynamic_pointer_cast<SVGDefsElement>(svg->childNodes()->item(7)));
     const auto path = std::dynamic_pointer_cast<SVGPathElement>(svg->childNodes()->item(4));
     ASSERT_TRUE(path && path->pathForShapeInRelativeCoords());
     EXPECT_EQ(path->pathForShapeInRelativeCoords()->elements().size(), 2u);
@@ -471,6 +474,43 @@ TEST(VellumParser, AFailureInsideAnElementHandlerIsAFatalErrorNotACrash) {
     EXPECT_EQ(result->errorsFatal()[0].localizedDescription(), "Exception = element class failed");
     ASSERT_TRUE(root(*result));
     EXPECT_EQ(root(*result)->childNodes()->length(), 1u);
+}
+
+// The XML library read the chunk well: the failure was the element handler's, so the run is not
+// marked as the library's failure and its fatal errors are logged.
+TEST(VellumParser, AChunkStoppedByAnElementHandlerIsNotTheXMLLibrarysFailure) {
+    VellumLogCapture log;
+    auto parser = std::make_unique<VellumParser>(VellumSourceString::sourceFromContentsOfString(svgOpen + "><boom/></svg>"));
+    parser->addParserExtension(std::make_shared<ThrowingExtension>());
+    parser->addDefaultSVGParserExtensions();
+    auto result = parser->parseSynchronously();
+    ASSERT_EQ(result->errorsFatal().size(), 1u);
+    EXPECT_FALSE(result->libXMLFailed());
+    const auto messages = log.messages();
+    const auto logged = [&](std::string_view text) {
+        return std::any_of(messages.begin(), messages.end(),
+                           [&](const std::string& message) { return message.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(logged("[VellumParser] SVG parser generated one or more FATAL errors (not the XML parser), errors follow:"));
+    EXPECT_TRUE(logged("[VellumParser] ... FATAL ERRRO in SVG parse: "));
+}
+
+TEST(VellumParser, AStyleValueBecomesOneAttributeADeclaration) {
+    auto style = Attr::makeInNamespace(svgNamespaceURI, "style",
+                                       " fill : red;\tstroke-width:1 2\n;opacity:0.5;;" + std::string(300, 'x') + ":" +
+                                           std::string(300, 'y'));
+    auto declarations = VellumParser::NSDictionaryFromCSSAttributes(style);
+    ASSERT_EQ(declarations.size(), 4u);
+    EXPECT_EQ(declarations.at("fill")->value(), "red");
+    EXPECT_EQ(declarations.at("fill")->namespaceURI(), svgNamespaceURI);
+    EXPECT_EQ(declarations.at("stroke-width")->value(), "12") << "blanks go inside values too";
+    EXPECT_EQ(declarations.at("opacity")->value(), "0.5");
+    EXPECT_EQ(declarations.at(std::string(255, 'x'))->value(), std::string(255, 'y'));
+
+    VellumLogCapture log;
+    EXPECT_TRUE(VellumParser::NSDictionaryFromCSSAttributes(nullptr).empty());
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{"[VellumParser] WARNING: asked to convert an empty CSS string into a "
+                                                        "CSS dictionary; returning empty dictionary"}));
 }
 
 TEST(VellumParser, SourceProblemsAreRecoverableErrorsWithoutADocument) {

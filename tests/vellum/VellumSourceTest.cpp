@@ -170,6 +170,10 @@ TEST(VellumSource, NamedFilesAreLookedUpAsSVGInDocumentsBeforeTheBundle) {
     ASSERT_TRUE(fromDocuments);
     EXPECT_EQ(streamText(*fromDocuments), "documents");
     EXPECT_TRUE(VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "other.svgz", files));
+    folder.write("bundle/flags/flag.svg", "in a folder");
+    auto inFolder = VellumSourceLocalFile::internalSourceAnywhereInBundle(bundle, "flags/flag", files);
+    ASSERT_TRUE(inFolder);
+    EXPECT_EQ(fs::path(inFolder->filePath()), bundle / "flags/flag.svg") << "a name keeps its folder";
 
     VellumLogCapture log;
     EXPECT_EQ(VellumSourceLocalFile::internalSourceAnywhereInBundle(std::nullopt, "gone", files), nullptr);

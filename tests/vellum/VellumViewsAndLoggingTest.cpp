@@ -57,6 +57,15 @@ TEST(VellumFastImageView, aTileRatioDrawsTheImageOncePerTileRowByRow) {
     EXPECT_EQ(copies, 6);
 }
 
+TEST(VellumFastImageView, redrawsWhenItsImageChangesSize) {
+    auto image = cornerImage();
+    auto view = std::make_shared<vellum::VellumFastImageView>(image);
+    view->layer()->display();
+    ASSERT_FALSE(view->layer()->needsDisplay());
+    image->setSize({20, 20});
+    EXPECT_TRUE(view->layer()->needsDisplay());
+}
+
 TEST(VellumFastImageView, withoutAnImageDrawsNothingAndWarns) {
     VellumLogCapture log;
     auto view = std::make_shared<vellum::VellumFastImageView>(gfx::Rect{0, 0, 8, 8});

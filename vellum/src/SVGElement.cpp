@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <typeinfo>
 #include <vector>
 
 #include "NumberPrefix.h"
@@ -9,6 +10,7 @@
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 #include "foundation/Format.h"
+#include "foundation/TypeName.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/NodeList.h"
@@ -226,8 +228,11 @@ void SVGElement::applyTransformAttribute(std::string_view text) {
 }
 
 std::string SVGElement::description() const {
+    // The element's own class, without its namespace.
+    std::string className = foundation::typeName(typeid(*this));
+    if (const auto colons = className.rfind("::"); colons != std::string::npos) className.erase(0, colons + 2);
     return foundation::format("<%@ 0x%llx | id=%@ | prefix:localName=%@:%@ | tagName=%@ | stringValue=%@ | children=%ld>",
-                              "SVGElement", static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
+                              className, static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this)),
                               identifier().value_or("(null)"), prefix().value_or("(null)"), localName(), tagName(),
                               stringValue(), childNodes()->length());
 }

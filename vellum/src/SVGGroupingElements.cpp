@@ -55,7 +55,7 @@ void SVGGroupElement::postProcessAttributesAddingErrorsTo(VellumParseResult& res
 std::shared_ptr<quartz::Layer> SVGGroupElement::newLayer() {
     auto layer = CALayerWithChildHitTest::make();
     layer->setName(identifier().value_or(""));
-    layer->setValue("SVGElementIdentifier", identifier().value_or(""));
+    if (const auto& identifier = this->identifier()) layer->setValue("SVGElementIdentifier", *identifier);
     layer->setOpacity(opacity_);
     return layer;
 }

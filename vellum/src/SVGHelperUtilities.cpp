@@ -99,8 +99,23 @@ AffineTransform SVGHelperUtilities::viewBoxFit(SVGRect box, const SVGPreserveAsp
     return translate.concatenating(AffineTransform::scale(scale, scale)).concatenating(AffineTransform::translation(tx, ty));
 }
 
+namespace {
+
+// A caller's mistake, reported and then worked through as if the element had no transform.
+void reportUntransformable(const SVGElement& element) {
+    if (element.as<SVGTransformable>() || element.as<SVGSVGElement>()) return;
+    vellumLogError(
+        "Illegal argument, sent a non-SVGTransformable, non-SVGSVGElement object to a method that requires an "
+        "SVGTransformable (NB: Apple's Xcode is rubbish, it should have thrown a compiler error that you even tried to "
+        "do this, but it often doesn't bother). Incoming instance = %@",
+        element.description());
+}
+
+}  // namespace
+
 AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(
     const SVGElement& element) {
+    reportUntransformable(element);
     const auto* transformable = SVGElement::as<SVGTransformable>(&element);
     const auto* svg = SVGElement::as<SVGSVGElement>(&element);
     const AffineTransform own = transformable ? transformable->transform() : AffineTransform{};
@@ -141,6 +156,13 @@ AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransfo
     const SVGElement& element) {
     // Within a layer build each element works its transform out once, from its parent's.
     if (auto remembered = element.rememberedAbsoluteTransform()) return *remembered;
+    reportUntransformable(element);
+    if (const auto parent = element.parentNode(); parent && !SVGElement::from(parent.get())) {
+        vellumLogError(
+            "I don't know what to do when parent node is NOT an SVG element of some kind; presumably, this is when SVG "
+            "root node gets embedded inside something else? The Spec IS UNCLEAR and doesn't clearly define ANYTHING "
+            "here, and provides very few examples");
+    }
     const AffineTransform absolute =
         transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
             transformAbsoluteOfParent(element));
@@ -200,9 +222,9 @@ void SVGHelperUtilities::layOutViewportLayer(quartz::Layer& layer, const gfx::Re
 }
 
 void SVGHelperUtilities::configureCALayer(quartz::Layer& layer, const SVGElement& element) {
-    std::string identifier = element.identifier().value_or("");
-    layer.setName(identifier);
-    layer.setValue("SVGElementIdentifier", std::move(identifier));
+    layer.setName(element.identifier().value_or(""));
+    // Only an element with an id is found by it: the layer of one without has no identifier at all.
+    if (const auto& identifier = element.identifier()) layer.setValue("SVGElementIdentifier", *identifier);
     if (!SVGElement::as<SVGStylable>(&element)) return;
     const auto scope = SVGElement::CascadeScope::unlessRunning();
     layer.setOpacity(elementOpacity(element));

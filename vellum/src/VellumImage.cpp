@@ -135,19 +135,33 @@ gfx::Size VellumImage::size() const {
     return {0, 0};
 }
 
+std::shared_ptr<void> VellumImage::observeSize(std::function<void()> observer) {
+    auto token = std::make_shared<std::function<void()>>(std::move(observer));
+    std::erase_if(sizeObservers_, [](const auto& held) { return held.expired(); });
+    sizeObservers_.push_back(token);
+    return token;
+}
+
 void VellumImage::setSize(gfx::Size size) {
     internalSizeThatWasSetExplicitlyByUser_ = size;
-    if (!DOMTree_) return;
-    if (!SVGRectIsInitialized(DOMTree_->viewBox()) && !SVGRectIsInitialized(DOMTree_->viewport())) {
-        vellumLogWarning(
-            "[%@] WARNING: you have set an explicit image size, but your SVG file has no explicit width or height AND "
-            "no viewBox. This means the image will NOT BE SCALED - either add a viewBox to your SVG source file, or "
-            "add an explicit svg width and height -- or: use the .scale method on this class (VellumImage) instead to "
-            "scale by desired amount",
-            "VellumImage");
+    if (DOMTree_) {
+        if (!SVGRectIsInitialized(DOMTree_->viewBox()) && !SVGRectIsInitialized(DOMTree_->viewport())) {
+            vellumPlatformLog(
+                "[%@] WARNING: you have set an explicit image size, but your SVG file has no explicit width or height "
+                "AND no viewBox. This means the image will NOT BE SCALED - either add a viewBox to your SVG source "
+                "file, or add an explicit svg width and height -- or: use the .scale method on this class "
+                "(VellumImage) instead to scale by desired amount",
+                "VellumImage");
+        }
+        DOMTree_->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
+        dropLayerTree();
     }
-    DOMTree_->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    dropLayerTree();
+    // Taken first: an observer may drop its token, or another's.
+    std::vector<std::shared_ptr<std::function<void()>>> observers;
+    for (const auto& held : sizeObservers_) {
+        if (auto observer = held.lock()) observers.push_back(std::move(observer));
+    }
+    for (const auto& observer : observers) (*observer)();
 }
 
 void VellumImage::setScale(double scale) {
@@ -237,7 +251,7 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
     return guarded<std::shared_ptr<quartz::Layer>>("newCALayerTree", [&]() -> std::shared_ptr<quartz::Layer> {
         auto tree = newLayerWithElement(DOMTree_);
         if (scale_ != 0 && tree) {
-            vellumLogWarning(
+            vellumPlatformLog(
                 "[%@] WARNING: because you specified an image.scale (you SHOULD be using SVG viewbox or <svg width> "
                 "instead!), we are changing the .anchorPoint and the .affineTransform of the returned CALayerTree. "
                 "Apple's own libraries are EXTREMELY BUGGY if you hand them layers that have these variables changed "
@@ -332,7 +346,7 @@ std::map<std::string, std::shared_ptr<quartz::Layer>> VellumImage::dictionaryOfL
     std::map<std::string, std::shared_ptr<quartz::Layer>> map;
     auto tree = CALayerTree();
     if (!tree) return map;
-    map[DOMTree_->identifier().value_or("")] = tree;
+    if (const auto& identifier = DOMTree_->identifier()) map[*identifier] = tree;
     addLayerTree(tree, map);
     return map;
 }

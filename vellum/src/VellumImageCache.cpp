@@ -115,7 +115,7 @@ std::shared_ptr<VellumImage> imageNamedFrom(std::string_view name, std::string_v
         if (auto hit = cached(key)) return hit;
         auto image = VellumImage::imageWithSource(findSource());
         if (!image) {
-            vellumLogWarning(
+            vellumPlatformLog(
                 "[%@] WARNING: not caching the output for new SVG image with name = %@, because it failed to load "
                 "correctly",
                 "VellumImage", name);
@@ -175,7 +175,7 @@ std::shared_ptr<VellumParser> VellumImage::imageWithSource(std::shared_ptr<Vellu
         if (image && key) {
             image = storeInCache(*key, image);
         } else if (!image) {
-            vellumLogWarning(
+            vellumPlatformLog(
                 "[%@] WARNING: not caching the output for new SVG image with source = %@, because it failed to load "
                 "correctly",
                 "VellumImage", source->description());

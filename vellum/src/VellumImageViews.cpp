@@ -71,7 +71,10 @@ void VellumFastImageView::changed() {
 }
 
 void VellumFastImageView::setImage(std::shared_ptr<VellumImage> image) {
+    sizeObservation_.reset();
     image_ = std::move(image);
+    // A new size is a new picture. The token dies with the view, so the call never outlives it.
+    if (image_ && !disableAutoRedraw_) sizeObservation_ = image_->observeSize([this] { changed(); });
     invalidateIntrinsicContentSize();
     changed();
 }

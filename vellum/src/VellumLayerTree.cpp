@@ -92,6 +92,11 @@ void keepGeometryOnly(quartz::Layer& layer, gfx::FillRule rule) {
     for (const auto& sublayer : layer.sublayers()) keepGeometryOnly(*sublayer, rule);
 }
 
+// A frame as the platform writes a rectangle: "{{x, y}, {width, height}}".
+std::string frameText(const gfx::Rect& frame) {
+    return foundation::format("{{%g, %g}, {%g, %g}}", frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+}
+
 gfx::FillRule clipRule(const SVGElement& element) {
     return element.cascadedValueInScope(Property::clipRule) == "evenodd" ? gfx::FillRule::evenOdd
                                                                          : gfx::FillRule::winding;
@@ -260,6 +265,8 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     }
     mask->setOpacity(1);
     clipElement->layoutLayer(*mask, layer);
+    vellumLogWarning("DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer frame (%@) with a mask of frame (%@)",
+                     frameText(layer.frame()), frameText(mask->frame()));
     layer.setMask(mask);
 }
 

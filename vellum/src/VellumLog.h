@@ -4,7 +4,9 @@
 #include <source_location>
 #include <string_view>
 
+#include "foundation/Format.h"
 #include "logging/LBLog.h"
+#include "systemlog/SystemLog.h"
 
 // The library's log calls: level 3 (warning), context 556; errors synchronously, warnings
 // asynchronously. No logger is installed in the app, so these go nowhere unless one is added.
@@ -35,6 +37,14 @@ void vellumLogError(VellumLogFormat format, const Arguments&... arguments) {
                                          vellumLogContext, format.location.file_name(),
                                          format.location.function_name(), format.location.line(),
                                          std::nullopt, format.text, arguments...);
+}
+
+// A few warnings go to the platform's own log instead: the process's default log in the system log,
+// whether or not a logger is installed.
+template <class... Arguments>
+void vellumPlatformLog(std::string_view pattern, const Arguments&... arguments) {
+    systemlog::SystemLog::current()->writeUnified({}, systemlog::LogType::defaultType,
+                                                  foundation::format(pattern, arguments...));
 }
 
 }  // namespace vellum

@@ -12,6 +12,7 @@
 #include "VellumLog.h"
 #include "foundation/FileManager.h"
 #include "foundation/Format.h"
+#include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
 #include "vellum/NodeArena.h"
@@ -66,7 +67,10 @@ std::string unescapedAmpersands(std::string_view value) {
 // falls back to its built-in entity look-up, so declared entities are never expanded.)
 struct VellumParser::Bridge {
     static VellumParser& parser(void* userData) { return *static_cast<VellumParser*>(userData); }
-    static void stop(VellumParser& owner) { xmlStopParser(static_cast<xmlParserCtxtPtr>(owner.context_)); }
+    static void stop(VellumParser& owner) {
+        owner.stoppedByHandler_ = true;
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(owner.context_));
+    }
 
     template <class Body>
     static void guarded(void* context, Body body) {
@@ -277,6 +281,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     importedSheets_.clear();
     reportedRepeatedSheet_ = false;
     sawUseElement_ = false;
+    stoppedByHandler_ = false;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -341,7 +346,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
         run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
         const int code = xmlParseChunk(context, reinterpret_cast<const char*>(chunk), static_cast<int>(count), 0);
         if (!run.errorsFatal().empty()) {
-            if (code > 0) {
+            // A chunk a handler stopped counts as read well: its failure is the handler's.
+            if (code > 0 && !stoppedByHandler_) {
                 run.setLibXMLFailed(true);
             } else {
                 vellumLogWarning("[%@] SVG parser generated one or more FATAL errors (not the XML parser), errors follow:",
@@ -374,6 +380,39 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     openElements_.clear();
     resolveUseElements();
     return currentParseRun_;
+}
+
+std::map<std::string, std::shared_ptr<Attr>> VellumParser::NSDictionaryFromCSSAttributes(
+    const std::shared_ptr<Attr>& styleAttribute) {
+    std::map<std::string, std::shared_ptr<Attr>> declarations;
+    if (!styleAttribute) {
+        vellumLogWarning(
+            "[%@] WARNING: asked to convert an empty CSS string into a CSS dictionary; returning empty dictionary",
+            "VellumParser");
+        return declarations;
+    }
+    constexpr std::size_t longest = 255;
+    std::string name;
+    std::string collected;
+    const std::string& value = styleAttribute->value();
+    // The end of the text ends the last value as a semicolon does.
+    for (std::size_t index = 0; index <= value.size(); ++index) {
+        const char byte = index < value.size() ? value[index] : ';';
+        if (byte == ' ' || byte == '\t' || byte == '\n') continue;
+        if (byte == ':') {
+            name = std::exchange(collected, {});
+        } else if (byte == ';') {
+            if (!name.empty()) {
+                auto declaration = Attr::makeInNamespace(styleAttribute->namespaceURI(), std::move(name), std::move(collected));
+                declarations[declaration->localName()] = declaration;
+            }
+            name.clear();
+            collected.clear();
+        } else if (collected.size() < longest) {
+            collected += byte;
+        }
+    }
+    return declarations;
 }
 
 // Use references may point forward, so they are resolved once the document is complete; one that

@@ -205,7 +205,7 @@ std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::stri
                                                                  const ParsedAttributes& attributes,
                                                                  VellumParseResult& result, const std::shared_ptr<Node>&) {
     if (!isSVG(namespaceURI) || (name != "defs" && name != "use")) return nullptr;
-    if (name == "defs") return SVGElement::create<SVGElement>(qualified(name, prefix), namespaceURI, attributes);
+    if (name == "defs") return SVGElement::create<SVGDefsElement>(qualified(name, prefix), namespaceURI, attributes);
     // The reference is resolved when the document is complete (the parser does it), so it may point on.
     auto use = SVGElement::create<SVGUseElement>(qualified(name, prefix), namespaceURI, attributes);
     use->postProcessAttributesAddingErrorsTo(result);

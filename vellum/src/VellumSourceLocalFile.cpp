@@ -32,7 +32,8 @@ std::shared_ptr<VellumSourceLocalFile> VellumSourceLocalFile::internalSourceAnyw
     const std::optional<fs::path>& bundleResources, std::string_view name, const foundation::FileManager& files) {
     foundation::assertion(!name.empty(), foundation::format("Invalid parameter not satisfying: %@", "name != nil"));
     const fs::path path(name);
-    const std::string baseName = path.stem().string();
+    // The name less its extension, folders included ("flags/gb" names a file in the folder flags).
+    const std::string baseName = (path.parent_path() / path.stem()).string();
     std::string extension = path.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
     if (extension.empty()) extension = "svg";

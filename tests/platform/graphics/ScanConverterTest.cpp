@@ -10,68 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "ScanConverter.h"
-#include "gfx/Context.h"
+#include "ScanConverterTesting.h"
 
 using namespace gfx;
 
 namespace {
-
-constexpr int size = 40;
-// Cairo samples a few sub-rows per pixel row, so along shallow edges its coverage is off the exact
-// area by up to about 1/20.
-constexpr int cairoSampling = 16;
-
-// A background that shows every channel's compositing.
-Bitmap background() {
-    Bitmap bitmap = Bitmap::make(size, size);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            bitmap.row(y)[x] = (x + y) % 3 == 0 ? 0u : 0x80402010u + std::uint32_t(x * 2) + (std::uint32_t(y) << 16);
-    return bitmap;
-}
-
-Bitmap draw(const std::function<void(Context&)>& paint, bool converter, const Bitmap& start = background()) {
-    raster::setScanConverterEnabled(converter);
-    auto context = Context::create(start, {});
-    paint(*context);
-    raster::setScanConverterEnabled(true);
-    return context->takeImage();
-}
-
-int channelDifference(std::uint32_t a, std::uint32_t b) {
-    int largest = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        largest = std::max(largest, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
-    return largest;
-}
-
-struct Difference {
-    int largest = 0;         // over every channel of every pixel
-    int beyondSampling = 0;  // pixels further apart than Cairo's sampling explains
-    int changedOutside = 0;  // pixels outside the clip either picture changed
-};
-
-// Draws with the converter and with Cairo.
-Difference compare(const std::function<void(Context&)>& paint, raster::PixelBox clip = {0, 0, size, size}) {
-    Bitmap ours = draw(paint, true), cairo = draw(paint, false), base = background();
-    Difference difference;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            std::uint32_t a = ours.pixel(x, y), b = cairo.pixel(x, y);
-            int largest = channelDifference(a, b);
-            difference.largest = std::max(difference.largest, largest);
-            if (largest > cairoSampling) ++difference.beyondSampling;
-            bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-            if (!inside && (a != base.pixel(x, y) || b != base.pixel(x, y))) ++difference.changedOutside;
-        }
-    return difference;
-}
-
-void fillWith(Context& context, const Path& path, FillRule rule, Color color) {
-    context.setFillColor(color);
-    context.fill(path, rule);
-}
 
 Color randomColor(std::mt19937& random) {
     std::uniform_real_distribution<double> unit(0, 1);
@@ -89,24 +32,6 @@ std::vector<Point> randomStar(std::mt19937& random, int corners) {
         points.push_back({c.x + r * std::cos(angle), c.y + r * std::sin(angle)});
     }
     return points;
-}
-
-// Each outline a closed subpath.
-Path polygons(const std::vector<std::vector<Point>>& outlines) {
-    Path path;
-    for (const auto& points : outlines) {
-        path.addLines(points);
-        path.closeSubpath();
-    }
-    return path;
-}
-
-Path polygon(const std::vector<Point>& points) { return polygons({points}); }
-
-// The whole of `bitmap` as the converter's target.
-raster::Target targetOf(Bitmap& bitmap) {
-    return {reinterpret_cast<std::uint32_t*>(bitmap.pixels.data()), bitmap.stride / 4,
-            {0, 0, bitmap.width, bitmap.height}};
 }
 
 // `path` in device pixels filled over `start` through the converter with overlaps traced, as a
@@ -600,27 +525,6 @@ TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
     }
 }
 
-// Rows a clip covers whole across a fill's box are drawn as if unclipped; the clip's partly covered
-// last row still holds the fill back.
-TEST(ScanConverter, FillsWithinAClipsWholeRowsDrawAsUnclipped) {
-    Path inside = polygon({{6, 5}, {32, 12}, {10, 30}});
-    Path reachingTheLastRow = polygon({{6, 20}, {32, 22}, {30, 34}, {8, 34}});
-    for (const Path* path : {&inside, &reachingTheLastRow}) {
-        auto paint = [&](bool clipped) {
-            return draw([&](Context& context) {
-                if (clipped) context.clip(Rect{3.5, 2.25, 30, 29.5});  // rows 3..30 whole, 31 three quarters
-                fillWith(context, *path, FillRule::winding, Color{0.2, 0.5, 0.1, 0.9});
-            }, true);
-        };
-        Bitmap clipped = paint(true), unclipped = paint(false);
-        for (int y = 0; y < 31; ++y)
-            for (int x = 0; x < size; ++x) ASSERT_EQ(clipped.pixel(x, y), unclipped.pixel(x, y)) << x << "," << y;
-        int lastRowDiffers = 0;
-        for (int x = 0; x < size; ++x) lastRowDiffers += clipped.pixel(x, 31) != unclipped.pixel(x, 31);
-        EXPECT_EQ(lastRowDiffers > 0, path == &reachingTheLastRow);
-    }
-}
-
 // Drawing skips reading a mask inside the run of whole coverage each row keeps: every byte there must
 // be whole, also where a mask narrows an earlier one.
 TEST(ScanConverter, ClipMasksRunsOfWholeCoverageHoldNothingLess) {
@@ -891,39 +795,6 @@ TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
     }
 }
 
-// A pixel covered in part takes the colour scaled by its coverage, then Over, each product rounded as
-// Cairo rounds x * a / 255: (t + (t >> 8)) >> 8 with t = x * a + 128. Row y's rectangle covers its
-// edge pixels by 1 + 6y levels.
-TEST(ScanConverter, PartlyCoveredPixelsBlendWithCairosRounding) {
-    auto scaled = [](std::uint32_t pixel, std::uint32_t factor) {
-        std::uint32_t out = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-            std::uint32_t t = ((pixel >> shift) & 0xFF) * factor + 128;
-            out |= ((t + (t >> 8)) >> 8) << shift;
-        }
-        return out;
-    };
-    auto over = [&](std::uint32_t source, std::uint32_t destination) {
-        std::uint32_t rest = scaled(destination, 255 - (source >> 24)), out = 0;
-        for (int shift = 0; shift < 32; shift += 8)
-            out |= std::min(255u, ((source >> shift) & 0xFF) + ((rest >> shift) & 0xFF)) << shift;
-        return out;
-    };
-    for (std::uint32_t source : {raster::premultipliedPixel(0.9, 0.3, 0.1, 1), raster::premultipliedPixel(0.2, 0.7, 0.5, 0.6)}) {
-        Bitmap image = background(), base = background();
-        for (int y = 0; y < size; ++y) {
-            double share = (1 + 6 * y) / 255.0;
-            Path row;
-            row.addRect({4 - share, double(y), 20 + 2 * share, 1});
-            ASSERT_TRUE(raster::fillPath(row, {}, 0.1, FillRule::winding, source, targetOf(image)));
-            std::uint32_t edge = scaled(source, 1 + 6 * y);
-            EXPECT_EQ(image.pixel(3, y), over(edge, base.pixel(3, y))) << y;
-            EXPECT_EQ(image.pixel(24, y), over(edge, base.pixel(24, y))) << y;
-            EXPECT_EQ(image.pixel(10, y), over(source, base.pixel(10, y))) << y;
-        }
-    }
-}
-
 // Rectangles along the axes are filled and clipped by rows and columns; sides a rounding apart from an
 // axis count as along it, and a clip keeps whole pixels only where no pixel would be kept in part.
 TEST(ScanConverter, RecognisesRectanglesAndTheWholePixelsTheyClipTo) {
@@ -969,268 +840,6 @@ TEST(ScanConverter, RecognisesRectanglesAndTheWholePixelsTheyClipTo) {
     EXPECT_TRUE(whole(2, 1e38, 17, 2e38)->isEmpty());
 }
 
-namespace {
-
-Path randomStroke(std::mt19937& random) {
-    std::uniform_real_distribution<double> at(-2, 22);
-    Path path;
-    path.moveTo({at(random), at(random)});
-    path.lineTo({at(random), at(random)});
-    path.curveTo({at(random), at(random)}, {at(random), at(random)}, {at(random), at(random)});
-    path.lineTo({at(random), at(random)});
-    return path;
-}
-
-std::uint64_t totalAlpha(const Bitmap& image) {
-    std::uint64_t total = 0;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) total += image.pixel(x, y) >> 24;
-    return total;
-}
-
-// Adds the one pixel wide quad around the segment from `a` to `b` to `path` as a subpath.
-void addBand(Path& path, Point a, Point b) {
-    double length = std::hypot(b.x - a.x, b.y - a.y);
-    Point n{-(b.y - a.y) / length * 0.5, (b.x - a.x) / length * 0.5};
-    path.addLines(std::vector<Point>{{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y},
-                                     {a.x - n.x, a.y - n.y}});
-    path.closeSubpath();
-}
-
-struct HairlineAgainstBands {
-    int largest;  // over every channel of every pixel
-    std::uint64_t ink;  // the hairline's
-};
-
-// `stroke` drawn as a hairline 0.99 wide against `bands` filled, both white on a clear bitmap (inside a
-// clip when `clipped`).
-HairlineAgainstBands compareHairline(const Path& stroke, const Path& bands, bool clipped = false) {
-    Bitmap clear = Bitmap::make(size, size);
-    auto paint = [&](bool strokeIt) {
-        return [&, strokeIt](Context& context) {
-            if (clipped) context.clip(Rect{7, 9, 24, 22});
-            context.setStrokeColor(Color::white());
-            context.setFillColor(Color::white());
-            context.setLineWidth(0.99);
-            strokeIt ? context.stroke(stroke) : context.fill(bands);
-        };
-    };
-    Bitmap hairline = draw(paint(true), true, clear), filled = draw(paint(false), true, clear);
-    HairlineAgainstBands result{0, totalAlpha(hairline)};
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            result.largest = std::max(result.largest, channelDifference(hairline.pixel(x, y), filled.pixel(x, y)));
-    return result;
-}
-
-}  // namespace
-
-TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
-    // Under a pixel wide, a stroke's ink is its length times its device width, in a one-pixel band;
-    // Cairo's samples miss the thinnest lines altogether, so they are checked against a wider line.
-    std::mt19937 random(9);
-    Bitmap clear = Bitmap::make(size, size);
-    for (int i = 0; i < 6; ++i) {
-        Path path = randomStroke(random);
-        if (i % 2) path.closeSubpath();
-        auto strokeAt = [&](double width, bool converter) {
-            return totalAlpha(draw(
-                [&](Context& context) {
-                    context.scaleBy(2, 2);
-                    context.rotateBy(0.2 * i);
-                    if (i % 3 == 2) context.scaleBy(1, 0.6);  // thinner along one axis
-                    context.setLineWidth(width / 2);  // in device pixels at most
-                    context.setStrokeColor(Color::white());
-                    context.stroke(path);
-                },
-                converter, clear));
-        };
-        double cairo = double(strokeAt(0.8, false));
-        EXPECT_NEAR(double(strokeAt(0.8, true)), cairo, 0.15 * cairo) << i;
-        EXPECT_NEAR(double(strokeAt(0.3, true)), cairo * 0.3 / 0.8, 0.15 * cairo * 0.3 / 0.8) << i;
-        EXPECT_NEAR(double(strokeAt(0.05, true)), cairo * 0.05 / 0.8, 0.15 * cairo * 0.05 / 0.8) << i;
-    }
-}
-
-TEST(ScanConverter, AHairlineSegmentInksItsOnePixelBandTimesItsWidth) {
-    // Each segment, whichever way it runs and whether or not the box cuts it, covers what the one
-    // pixel wide quad around it covers when filled, scaled by the width (0.99 here: within 3/255).
-    const std::array<Point, 2> segments[] = {
-        {{{5.3, 4.1}, {31.7, 12.6}}}, {{{31.7, 12.6}, {5.3, 4.1}}},   {{{12.2, 3.5}, {17.9, 35.2}}},
-        {{{17.9, 35.2}, {12.2, 3.5}}}, {{{30.5, 6.25}, {8.75, 30.5}}}, {{{6.5, 20.5}, {33.5, 20.5}}},
-        {{{20.5, 6.5}, {20.5, 33.5}}}, {{{-6.2, 14.3}, {25.1, 47.8}}}, {{{26.4, 12.2}, {44.9, 30.3}}},
-    };
-    for (bool clipped : {false, true})
-        for (const auto& [a, b] : segments) {
-            Path line;
-            line.moveTo(a);
-            line.lineTo(b);
-            Path band;
-            addBand(band, a, b);
-            auto [largest, ink] = compareHairline(line, band, clipped);
-            EXPECT_LE(largest, 3) << a.x << "," << a.y << " " << b.x << "," << b.y << " clipped " << clipped;
-            EXPECT_GT(ink, 0u) << a.x << "," << a.y << " clipped " << clipped;
-        }
-}
-
-TEST(ScanConverter, AHairlineOfManySubpathsInksEachSegmentsBandOnce) {
-    // Open and closed subpaths of several lengths, a repeated point and a lone one: the stroke covers
-    // what the one pixel wide quads around its segments (closing ones included) cover filled as one
-    // path, each once, scaled by the width (0.99: within 3/255).
-    const std::vector<std::vector<Point>> subpaths = {
-        {{4.2, 5.1}, {9.7, 6.3}, {9.7, 6.3}, {14.1, 3.9}, {18.6, 9.4}},
-        {{22.3, 4.4}},
-        {{6.1, 30.2}, {8.4, 22.7}, {12.9, 24.1}, {11.2, 33.6}, {6.1, 30.2}},
-        {{24.5, 14.2}, {34.8, 17.9}, {29.3, 27.6}},
-        {{17.1, 35.2}, {19.6, 34.1}},
-    };
-    const bool closed[] = {false, true, true, true, false};
-    Path stroke, bands;
-    for (std::size_t i = 0; i < subpaths.size(); ++i) {
-        const auto& points = subpaths[i];
-        stroke.moveTo(points[0]);
-        for (std::size_t j = 1; j < points.size(); ++j) stroke.lineTo(points[j]);
-        if (closed[i]) stroke.closeSubpath();
-        for (std::size_t j = 0; j + (closed[i] ? 0 : 1) < points.size(); ++j) {
-            Point a = points[j], b = points[(j + 1) % points.size()];
-            if (a.x != b.x || a.y != b.y) addBand(bands, a, b);
-        }
-    }
-    auto [largest, ink] = compareHairline(stroke, bands);
-    EXPECT_LE(largest, 3);
-    EXPECT_GT(ink, 0u);
-}
-
-TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
-    // Under a scale of 1 by 1/4, a 0.8 wide line is 0.2 pixels thick running across and 0.8 running
-    // down; both are 30 pixels long.
-    Bitmap clear = Bitmap::make(size, size);
-    for (bool across : {true, false}) {
-        Path line;
-        line.moveTo(across ? Point{5, 40} : Point{20, 20});
-        line.lineTo(across ? Point{35, 40} : Point{20, 140});
-        Bitmap image = draw(
-            [&](Context& context) {
-                context.scaleBy(1, 0.25);
-                context.setLineWidth(0.8);
-                context.setStrokeColor(Color::white());
-                context.stroke(line);
-            },
-            true, clear);
-        double ink = 30 * (across ? 0.2 : 0.8) * 255;
-        EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << across;
-    }
-    // Turned and mirrored at half scale both ways, a 1.2 wide line is 0.6 pixels thick whichever
-    // way it runs: 15 pixels long here.
-    for (Point end : {Point{40, 10}, Point{10, 40}, Point{31.2, 31.2}}) {
-        Path line;
-        line.moveTo({10, 10});
-        line.lineTo(end);
-        Bitmap image = draw(
-            [&](Context& context) {
-                context.translateBy(35, 12);
-                context.rotateBy(0.5);
-                context.scaleBy(-0.5, 0.5);
-                context.setLineWidth(1.2);
-                context.setStrokeColor(Color::white());
-                context.stroke(line);
-            },
-            true, clear);
-        double ink = std::hypot(end.x - 10, end.y - 10) * 0.5 * 0.6 * 255;
-        EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << end.x << "," << end.y;
-    }
-}
-
-TEST(ScanConverter, WideStrokesOfConvexOutlinesMatchCairo) {
-    Path ellipse;
-    ellipse.addEllipse({6.5, 8.25, 26, 19.5});
-    Path triangle = polygon({{4, 6}, {36, 9.5}, {12.25, 34}});
-    Path sharp = polygon({{3, 20}, {37, 17}, {36.5, 23}});  // its miters pass the limit of 2
-    Path concave = polygon({{4, 4}, {36, 4}, {20, 14}, {36, 36}, {4, 36}});
-    Path open;
-    open.addLines(std::vector<Point>{{4, 6}, {36, 9.5}, {12.25, 34}});
-    Path small = polygon({{18, 18}, {22, 18}, {20, 21}});  // its inner outline closes up at this width
-    Path apart;
-    apart.addEllipse({3, 4, 14, 12});
-    apart.addLines(std::vector<Point>{{22, 22}, {36, 25}, {30, 36}});
-    apart.closeSubpath();
-    Path nested = ellipse;
-    nested.addEllipse({14, 14, 12, 8});
-    struct Case {
-        const Path* path;
-        double width;
-        LineJoin join;
-        bool ours;
-    };
-    const Case cases[] = {
-        {&ellipse, 1.5, LineJoin::miter, true}, {&ellipse, 6, LineJoin::round, true},
-        {&triangle, 3, LineJoin::miter, true},  {&triangle, 5.5, LineJoin::round, true},
-        {&triangle, 2.5, LineJoin::bevel, true}, {&sharp, 3, LineJoin::miter, true},
-        {&concave, 3, LineJoin::miter, false},  {&open, 3, LineJoin::miter, false},
-        {&small, 6, LineJoin::miter, false},   {&apart, 2.5, LineJoin::round, true},
-        {&nested, 2, LineJoin::miter, false},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
-        raster::StrokeStyle style{c.width, raster::StrokeStyle::Join(int(c.join)), 2};
-        Bitmap target = Bitmap::make(size, size);
-        auto drawn = raster::strokeConvex(*c.path, {}, 0.1, style, 0xFF0000FFu, targetOf(target));
-        EXPECT_EQ(drawn.has_value(), c.ours) << i;
-        // Turned, mirrored, and stretched and sheared (the pen an ellipse on the device).
-        for (int transform = 0; transform < 3; ++transform) {
-            Difference d = compare([&](Context& context) {
-                context.translateBy(20, 20);
-                if (transform == 1) {
-                    context.rotateBy(0.5);
-                    context.scaleBy(0.8, -0.8);
-                } else if (transform == 2) {
-                    context.concatenate(AffineTransform{1.1, 0.2, -0.3, 0.6, 0, 0});
-                }
-                context.translateBy(-20, -20);
-                context.setFlatness(0.05);
-                context.setLineWidth(c.width);
-                context.setLineJoin(c.join);
-                context.setMiterLimit(2);
-                context.setStrokeColor(Color{0.2, 0.4, 0.9, 0.85});
-                context.stroke(*c.path);
-            });
-            EXPECT_LE(d.largest, cairoSampling) << i << " " << transform;
-        }
-    }
-}
-
-TEST(ScanConverter, ConvexOutlinesWhoseCornersRunStraightStayRings) {
-    // Outlines are told apart by their own corners before they are flattened. Corners in a row along
-    // one side (turning neither way), a rounded rectangle whose curves end on its sides, a lens of two
-    // curves (two corners alone) and these mirrored are convex, drawn as rings; a chevron whose
-    // corners turn both ways is not.
-    Path slanted = polygon({{4, 6}, {12, 7}, {20, 8}, {36, 10}, {12.25, 34}, {8, 20}});
-    Path rounded;
-    rounded.addRoundedRect({5, 7, 30, 24}, 6, 6);
-    Path lens;
-    lens.moveTo({6, 20});
-    lens.curveTo({14, 6}, {26, 6}, {34, 20});
-    lens.curveTo({26, 34}, {14, 34}, {6, 20});
-    lens.closeSubpath();
-    Path chevron;
-    chevron.addLines(std::vector<Point>{{4, 4}, {36, 4}, {20, 14}});
-    chevron.curveTo({30, 20}, {34, 30}, {36, 36});
-    chevron.lineTo({4, 36});
-    chevron.closeSubpath();
-    struct Case {
-        const Path* path;
-        bool ring;
-    };
-    const Case cases[] = {{&slanted, true}, {&rounded, true}, {&lens, true}, {&chevron, false}};
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        for (const AffineTransform& transform : {AffineTransform{}, AffineTransform{-1, 0, 0, 1, 40, 0}}) {
-            Bitmap target = Bitmap::make(size, size);
-            raster::StrokeStyle style{2, raster::StrokeStyle::Join::miter, 4};
-            auto drawn = raster::strokeConvex(*cases[i].path, transform, 0.1, style, 0xFF0000FFu, targetOf(target));
-            EXPECT_EQ(drawn.has_value(), cases[i].ring) << i << " " << transform.a;
-        }
-}
-
 TEST(ScanConverter, CornersStartsAndCrossingsAtOneHeightMatchCairo) {
     // Zigzags on whole rows and their copies half a pixel over, turning the other way: corners of one
     // meet the starts, ends and crossings of the others at the same heights, as the sweep goes on
@@ -1250,43 +859,6 @@ TEST(ScanConverter, CornersStartsAndCrossingsAtOneHeightMatchCairo) {
     }
     for (FillRule rule : {FillRule::winding, FillRule::evenOdd})
         EXPECT_LE(tracedAgainstCairo(path, rule, Color{0.8, 0.3, 0.1, 0.9}), cairoSampling) << int(rule);
-}
-
-TEST(ScanConverter, DashedStrokesStayWithCairo) {
-    Path path;
-    path.moveTo({3, 4});
-    path.lineTo({30, 20});
-    path.lineTo({10, 35});
-    Path dot;
-    dot.moveTo({20, 20});
-    dot.lineTo({20, 20});
-    std::vector<std::function<void(Context&)>> setups = {
-        [](Context& context) {
-            const double dashes[] = {2, 1};
-            context.setLineDash(0, dashes);
-        },
-        [](Context& context) {
-            context.setLineWidth(3);
-            const double dashes[] = {4, 2};
-            context.setLineDash(1, dashes);
-        },
-    };
-    for (std::size_t i = 0; i < setups.size(); ++i) {
-        auto paint = [&](Context& context) {
-            context.setLineWidth(0.5);
-            setups[i](context);
-            context.setStrokeColor(Color{0.1, 0.7, 0.3, 0.9});
-            context.stroke(path);
-        };
-        EXPECT_EQ(draw(paint, true).pixels, draw(paint, false).pixels) << i;
-    }
-    // A round dot of a subpath without length.
-    auto paint = [&](Context& context) {
-        context.setLineWidth(0.9);
-        context.setLineCap(LineCap::round);
-        context.stroke(dot);
-    };
-    EXPECT_EQ(draw(paint, true).pixels, draw(paint, false).pixels);
 }
 
 // Edges rising by a subnormal height over many pixels have a slope past any double: they cover
@@ -1322,47 +894,6 @@ TEST(ScanConverter, AStepAtTheRightSideStaysInsideTheCells) {
         EXPECT_EQ(image.pixels, again.pixels);
         EXPECT_LE(largestAreaError(image, points), 1);
     }).join();
-}
-
-// Bars side by side in one fill, their sides on pixel sides and their tops slanting: the pixel right
-// of each bar is passed by its edge at no coverage and handed on alone. Whatever it held, even
-// channels above its alpha, it must keep, with or without a clip mask; inside, an opaque fill is its
-// colour exactly, and a mask made of the bars holds nothing in the gaps.
-TEST(ScanConverter, PixelsEdgesPassAtNoCoverageKeepTheirValue) {
-    std::vector<std::vector<Point>> bars;
-    for (int left = 2; left + 2 <= 38; left += 3) bars.push_back({{double(left), 4}, {left + 2.0, 6.5}, {left + 2.0, 36}, {double(left), 36}});
-    Path path = polygons(bars);
-    // Bars at columns 2-3, 5-6, ... 35-36.
-    auto inGap = [](int x, int y) { return y >= 4 && y < 36 && x >= 2 && x < 35 && (x - 2) % 3 == 2; };
-    auto inside = [](int x, int y) { return y >= 7 && y < 36 && x >= 2 && x < 37 && (x - 2) % 3 != 2; };
-    Bitmap start = Bitmap::make(size, size);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) start.row(y)[x] = (x + y) % 2 ? 0x00FFFFFFu : 0x20C0FF40u + std::uint32_t(x);
-    auto canvasMask = raster::clipMask(polygon({{0, 0}, {40, 0.5}, {40, 40}, {0, 40}}), {}, 0.1, FillRule::winding,
-                                       {0, 0, size, size}, nullptr);
-    ASSERT_TRUE(canvasMask);
-    for (std::uint32_t source : {0xFF3060C0u, 0x80402010u})
-        for (bool masked : {false, true}) {
-            Bitmap image = start;
-            raster::Target target = targetOf(image);
-            if (masked) target.mask = &*canvasMask;
-            ASSERT_TRUE(raster::fillPath(path, {}, 0.1, FillRule::winding, source, target));
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x) {
-                    if (inGap(x, y)) {
-                        EXPECT_EQ(image.pixel(x, y), start.pixel(x, y)) << x << ", " << y;
-                    } else if (inside(x, y) && source >> 24 == 255) {
-                        EXPECT_EQ(image.pixel(x, y), source) << x << ", " << y;
-                    }
-                }
-        }
-    auto mask = raster::clipMask(path, {}, 0.1, FillRule::winding, {0, 0, size, size}, &*canvasMask);
-    ASSERT_TRUE(mask);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            if (!inGap(x, y) && !inside(x, y)) continue;
-            EXPECT_EQ(mask->row(y)[x - mask->box.left], inGap(x, y) ? 0 : 255) << x << ", " << y;
-        }
 }
 
 // Slanted bars whose sides span less than a row, one row, two and many, starting and ending on row

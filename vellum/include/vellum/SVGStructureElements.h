@@ -62,6 +62,12 @@ private:
     gfx::Rect viewportArea_;
 };
 
+// The definitions container: what it holds is drawn only where something refers to it.
+class SVGDefsElement : public SVGElement {
+public:
+    using SVGElement::SVGElement;
+};
+
 // Elements whose text content the parser keeps; they draw nothing.
 class SVGDescriptionElement : public SVGElement {
 public:

@@ -92,6 +92,9 @@ public:
     bool hasSize() const;
     gfx::Size size() const;
     void setSize(gfx::Size size);
+    // Calls `observer` after each setSize (scaleToFitInside's too), on the thread that set it, for as
+    // long as the returned token is held.
+    [[nodiscard]] std::shared_ptr<void> observeSize(std::function<void()> observer);
     // Only for documents without a view box (which scale by size instead); 0 means none.
     double scale() const { return scale_; }
     void setScale(double scale);
@@ -153,6 +156,7 @@ private:
     std::shared_ptr<VellumParseResult> parseErrorsAndWarnings_;
     std::string nameUsedToInstantiate_;
     gfx::Size internalSizeThatWasSetExplicitlyByUser_{0, 0};
+    std::vector<std::weak_ptr<std::function<void()>>> sizeObservers_;
 };
 
 }  // namespace vellum

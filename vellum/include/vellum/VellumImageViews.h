@@ -6,6 +6,7 @@
 #include "foundation/Date.h"
 #include "gfx/Geometry.h"
 #include "quartz/Layer.h"
+#include "quartz/ShapeLayer.h"
 #include "ui/View.h"
 
 namespace vellum {
@@ -78,6 +79,8 @@ private:
     void changed();
 
     std::shared_ptr<VellumImage> image_;
+    // Held while the image's size is watched.
+    std::shared_ptr<void> sizeObservation_;
     bool showBorder_ = false;
     bool disableAutoRedraw_ = false;
     gfx::Size tileRatio_{0, 0};
@@ -101,6 +104,9 @@ public:
     // The backing layer's end render time minus its start; 0 before any.
     double timeIntervalForLastReRenderOfSVGFromMemory() const override;
     const std::shared_ptr<VellumLayer>& backingLayer() const { return backingLayer_; }
+    // A shape layer kept for a border of the caller's own; none at first.
+    const std::shared_ptr<quartz::ShapeLayer>& internalBorderLayer() const { return internalBorderLayer_; }
+    void setInternalBorderLayer(std::shared_ptr<quartz::ShapeLayer> layer) { internalBorderLayer_ = std::move(layer); }
 
     void layoutSubviews() override;
 
@@ -108,6 +114,7 @@ private:
     void populateFromImage(std::shared_ptr<VellumImage> image);
 
     std::shared_ptr<VellumLayer> backingLayer_ = VellumLayer::make();
+    std::shared_ptr<quartz::ShapeLayer> internalBorderLayer_;
 };
 
 }  // namespace vellum

@@ -14,6 +14,7 @@
 
 namespace vellum {
 
+class Attr;
 class CSSStyleSheet;
 class Node;
 class VellumParseResult;
@@ -47,6 +48,13 @@ public:
     static std::shared_ptr<VellumParseResult> parseSourceUsingDefaultVellumParser(std::shared_ptr<VellumSource> source);
     // May be called from another thread: the parse stops before its next chunk.
     static void cancelParser(VellumParser& parser) { parser.hasCancelBeenRequested_ = true; }
+
+    // The declarations of a style attribute's value, "name:value;...", each an attribute in the style
+    // attribute's namespace filed under its local name. Blanks, tabs and line feeds are dropped wherever
+    // they stand, also inside values; a name or value keeps its first 255 bytes; a declaration without a
+    // name is left out. Null gives none, with a warning.
+    static std::map<std::string, std::shared_ptr<Attr>> NSDictionaryFromCSSAttributes(
+        const std::shared_ptr<Attr>& styleAttribute);
 
     // SVG, gradients, patterns, styles, definitions and use, and the generic DOM, in that order.
     void addDefaultSVGParserExtensions();
@@ -139,6 +147,9 @@ private:
         const Registered* claimant = nullptr;
     } lastClaim_;
     void* context_ = nullptr;  // the XML library's parser context while a parse runs
+    // Whether a handler stopped the XML library during this parse: the chunk failed in our code, not in
+    // the library's reading of it.
+    bool stoppedByHandler_ = false;
 };
 
 }  // namespace vellum

@@ -1,28 +1,14 @@
 #include "ui/ViewController.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <typeinfo>
 
+#include "foundation/TypeName.h"
 #include "ui/NavigationController.h"
 #include "ui/SheetPresentationController.h"
 
 namespace ui {
-
-namespace {
-
-std::string demangledName(const std::type_info& type) {
-    int status = 0;
-    char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    std::string result = status == 0 && name ? name : type.name();
-    std::free(name);
-    return result;
-}
-
-}  // namespace
 
 ViewController::ViewController() = default;
 
@@ -60,7 +46,7 @@ TraitCollection ViewController::traitCollection() const {
 std::string ViewController::description() const {
     char address[32];
     std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
-    return "<" + demangledName(typeid(*this)) + ": " + address + ">";
+    return "<" + foundation::typeName(typeid(*this)) + ": " + address + ">";
 }
 
 std::shared_ptr<Window> ViewController::window() const { return view_ ? view_->window() : nullptr; }
