@@ -70,6 +70,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                 auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
                 if (!state) return state;
                 if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
+                else if (timingListsNoDriver) state->showEmpty("The live timing lists no driver yet.");
                 else state->showLoading("the live timing");
                 return state;
             }
