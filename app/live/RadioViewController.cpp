@@ -23,6 +23,9 @@ std::string clipTime(const std::string& utc) {
 
 }  // namespace
 
+// A sheet released without disappearing (its presenter went first) stops its timer here.
+RadioViewController::~RadioViewController() { timer->invalidate(); }
+
 void RadioViewController::viewDidLoad() {
     RaceSheet::viewDidLoad();
     tableView->registerClass<AudioCell>(AudioCell::reuseIdentifier);

@@ -42,6 +42,8 @@ public:
     // The share of the chosen clip played, 0 to 1.
     double currentProgress = 0;
 
+    ~RadioViewController() override;
+
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;
     void viewDidDisappear(bool animated) override;

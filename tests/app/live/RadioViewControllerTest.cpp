@@ -181,6 +181,14 @@ TEST_F(RadioSheet, beforeTheRaceDayOnlyTheHeaderShowsAndTheTimerStopsWithTheShee
     root->dismiss(false);
     settle();
     EXPECT_FALSE(sheet->timer->isValid());
+
+    // A sheet released without ever disappearing takes its timer with it.
+    auto unshown = std::make_shared<RadioViewController>();
+    unshown->loadViewIfNeeded();
+    auto running = unshown->timer;
+    ASSERT_TRUE(running->isValid());
+    unshown.reset();
+    EXPECT_FALSE(running->isValid());
 }
 
 }  // namespace
