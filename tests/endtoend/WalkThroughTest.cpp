@@ -431,4 +431,73 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
     EXPECT_EQ(refreshes, 10);
 }
 
+// A race screen opens at the medium detent and is dragged by its header to the large one, as the
+// platform's sheets are; Tab then rings the row it moves to, Ctrl+W closes the screen and Ctrl+Q quits.
+TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQuitsByKeys) {
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    auto pushControl = [](SDL_Keycode key) {
+        push(SDL_KEYDOWN, [&](SDL_Event& event) {
+            event.key.keysym.sym = key;
+            event.key.keysym.mod = KMOD_LCTRL;
+        });
+    };
+    auto windowShot = [&](const std::string& step) {
+        auto window = host->window();
+        window->renderIfNeeded();
+        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
+        gfx::Bitmap shot = host->windowHost()->screenshot();
+        if (!shotFolder.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        return shot;
+    };
+    auto raceTop = [&] { return race()->sheetPresentationController()->presentedView()->frame().minY(); };
+    // Settled but for the weather card's turning fans, which never stop.
+    auto still = [&] { return race() && releasesPending == 0 && !race()->isBeingPresented() && !race()->isBeingDismissed(); };
+    auto script = Script::start(
+        {
+            {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
+             [&] { wheel({195, 780}, -10); }},
+            {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+             [&] {
+                 auto table = sheet()->tableView;
+                 click(centreInWindow(*table, table->rectForRow({0, 0})));
+             }},
+            {"a finished race at the medium detent", [&] { return race() && !race()->raceResults.empty() && settled(); },
+             [&] {
+                 EXPECT_DOUBLE_EQ(raceTop(), mediumTop);
+                 (void)windowShot("13-race-medium");
+                 mouseDrag({195, mediumTop + 40}, {195, largeTop + 40});  // by the header card
+             }},
+            {"the race at the large detent", [&] { return still() && raceTop() <= largeTop + 0.5; },
+             [&] {
+                 EXPECT_DOUBLE_EQ(raceTop(), largeTop);
+                 EXPECT_EQ(race()->sheetPresentationController()->currentDetentIdentifier(), ui::SheetDetent::largeIdentifier);
+                 EXPECT_EQ(race()->tableView[0]->contentOffset().y, 0) << "the drag scrolled the list instead";
+                 (void)windowShot("14-race-large");
+                 pushKey(SDLK_TAB);
+                 pushKey(SDLK_TAB);
+                 pushKey(SDLK_TAB);
+             }},
+            {"the keyboard's row", [&] { return still() && race()->tableView[0]->focusedRow(); },
+             [&] {
+                 auto table = race()->tableView[0];
+                 ui::Rect row = table->convertRectTo(table->rectForRow(*table->focusedRow()), nullptr);
+                 Rgb edge = rgbAt(windowShot("15-race-keyboard-row"), row.minX() + 3.5, row.midY());
+                 EXPECT_TRUE(edge.b > 200 && edge.r < 80) << "no ring where the keyboard is: " << edge.r << "," << edge.g << "," << edge.b;
+                 pushControl(SDLK_w);
+             }},
+            {"the race closed", [&] { return !overSheet() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "16-race-closed");
+                 pushControl(SDLK_q);
+             }},
+        },
+        110);
+
+    int status = ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                     [] { return std::make_shared<SceneDelegate>(); }, *host);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_TRUE(host->windowHost()->isTerminating()) << "Ctrl+Q did not quit";
+}
+
 }  // namespace
