@@ -67,7 +67,7 @@ std::shared_ptr<ui::TableViewCell> RadioViewController::cellForRow(ui::TableView
     const livetiming::Capture& clip = driverRadio[indexPath.row];
 
     if (auto failure = clipFailures.find(indexPath.row); failure != clipFailures.end()) {
-        cell->status->setText("This clip cannot be played: " + failure->second);
+        cell->status->setText("Cannot play: " + failure->second);
         cell->status->setTextColor(gfx::Color::systemRed());
     } else {
         cell->status->setText(clipTime(clip.utc));
@@ -107,7 +107,7 @@ void RadioViewController::playStop(int row) {
         clipFailures.erase(row);
         // Nothing would be heard: the row says so rather than run a bar in silence.
         if (!playsSound()) {
-            clipFailures[row] = "there is no sound output";
+            clipFailures[row] = "no sound output";
             tableView->reloadData();
             return;
         }
@@ -117,7 +117,7 @@ void RadioViewController::playStop(int row) {
         std::string url = clipURL(row);
         if (url.empty()) {
             cancelDownload();
-            clipFailures[row] = "its address leaves the session's folder";
+            clipFailures[row] = "not in this session";
             selectedPlayIndex = noSelection;
         } else {
             downloadClip(url, row);
@@ -186,7 +186,7 @@ void RadioViewController::clipArrived(std::uint64_t request, int row, std::share
     player->setVolume(1.0);
     if (!player->play()) {
         foundation::print("error playing audio - no audio output");
-        clipFailures[row] = "there is no sound output";
+        clipFailures[row] = "no sound output";
         selectedPlayIndex = noSelection;
         tableView->reloadData();
     }

@@ -46,7 +46,8 @@ public:
     double currentProgress = 0;
     // Whether a clip played now is heard (the audio session's answer by default).
     std::function<bool()> playsSound = [] { return audio::AudioSession::shared().playsSound(); };
-    // Why a row's clip could not be played, by row; the row says so until it is tapped again.
+    // Why a row's clip could not be played, by row ("no sound output"); the row says so until it is
+    // tapped again.
     std::map<int, std::string> clipFailures;
 
     ~RadioViewController() override;

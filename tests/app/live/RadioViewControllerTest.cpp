@@ -180,7 +180,7 @@ TEST_F(RadioSheet, withoutASoundOutputTheRowSaysItsClipCannotBePlayed) {
     tap(0);
     EXPECT_FALSE(sheet->isDownloading());
     EXPECT_FALSE(showsStop(0));
-    EXPECT_EQ(shownRow(0)->status->text(), "This clip cannot be played: there is no sound output");
+    EXPECT_EQ(shownRow(0)->status->text(), "Cannot play: no sound output");
     EXPECT_EQ(shownRow(0)->status->textColor(), gfx::Color::systemRed());
 }
 
