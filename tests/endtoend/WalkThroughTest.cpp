@@ -151,15 +151,34 @@ protected:
         return !over || (!over->isBeingPresented() && !over->isBeingDismissed());
     }
 
-    // The window's pixels show the season sheet whole at `top`: white from edge to edge just below
-    // its top, map (not white) just above it, the title's ink in the header, white at the bottom.
-    void expectSheetWholeAt(double top, const std::string& step) {
-        // What the window shows now, drawn and presented as the screenshot mode does.
+    // From the home screen to a tap on the season's first race, at the top of the list.
+    std::vector<Script::Step> stepsToTheFirstRace() {
+        return {
+            {"the home screen", [this] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
+             [] { wheel({195, 780}, -10); }},
+            {"the first rows", [this] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+             [this] {
+                 auto table = sheet()->tableView;
+                 click(centreInWindow(*table, table->rectForRow({0, 0})));
+             }},
+        };
+    }
+
+    // The window's own pixels, drawn and presented as the screenshot mode does; kept as <step>.png
+    // in the shots folder when one is named.
+    gfx::Bitmap windowShot(const std::string& step = {}) {
         auto window = host->window();
         window->renderIfNeeded();
         host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
         gfx::Bitmap shot = host->windowHost()->screenshot();
-        if (!shotFolder.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        if (!shotFolder.empty() && !step.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        return shot;
+    }
+
+    // The window's pixels show the season sheet whole at `top`: white from edge to edge just below
+    // its top, map (not white) just above it, the title's ink in the header, white at the bottom.
+    void expectSheetWholeAt(double top, const std::string& step) {
+        gfx::Bitmap shot = windowShot(step);
         SCOPED_TRACE(step);
         ASSERT_EQ(shot.width, 780);
         ASSERT_EQ(shot.height, 1688);
@@ -346,13 +365,6 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
             frames.push_back(view->frame());
         return frames;
     };
-    // The window's own pixels, drawn as the screenshot mode draws them.
-    auto windowShot = [&] {
-        auto window = host->window();
-        window->renderIfNeeded();
-        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
-        return host->windowHost()->screenshot();
-    };
     // The live sheet's upper part, below its top edge: the rows the refreshes must leave alone.
     auto samePixels = [](const gfx::Bitmap& a, const gfx::Bitmap& b) {
         int differing = 0;
@@ -360,14 +372,8 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
             for (int x = 0; x < a.width; ++x) differing += a.pixel(x, y) != b.pixel(x, y);
         return differing;
     };
-    std::vector<Script::Step> steps{
-        {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
-         [&] { wheel({195, 780}, -10); }},
-        {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
-         [&] {
-             auto table = sheet()->tableView;
-             click(centreInWindow(*table, table->rectForRow({0, 0})));
-         }},
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
         {"a finished race", [&] { return race() && !race()->raceResults.empty() && !rowFrames().empty() && settled(); },
          [&] {
              firstFrames = rowFrames();
@@ -406,7 +412,7 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
              if (!shotFolder.empty()) (void)host::writePng(liveShot, std::filesystem::path(shotFolder) / "12-live-scrolled.png");
              nextRefreshAt = foundation::Clock::current()->uptime() + 2.6;
          }},
-    };
+    });
     for (int refresh = 1; refresh <= 10; ++refresh) {
         steps.push_back({"live refresh " + std::to_string(refresh),
                          [&] { return foundation::Clock::current()->uptime() >= nextRefreshAt && still(); },
@@ -441,26 +447,11 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
             event.key.keysym.mod = KMOD_LCTRL;
         });
     };
-    auto windowShot = [&](const std::string& step) {
-        auto window = host->window();
-        window->renderIfNeeded();
-        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
-        gfx::Bitmap shot = host->windowHost()->screenshot();
-        if (!shotFolder.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
-        return shot;
-    };
     auto raceTop = [&] { return race()->sheetPresentationController()->presentedView()->frame().minY(); };
     // Settled but for the weather card's turning fans, which never stop.
     auto still = [&] { return race() && releasesPending == 0 && !race()->isBeingPresented() && !race()->isBeingDismissed(); };
-    auto script = Script::start(
-        {
-            {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
-             [&] { wheel({195, 780}, -10); }},
-            {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
-             [&] {
-                 auto table = sheet()->tableView;
-                 click(centreInWindow(*table, table->rectForRow({0, 0})));
-             }},
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
             {"a finished race at the medium detent", [&] { return race() && !race()->raceResults.empty() && settled(); },
              [&] {
                  EXPECT_DOUBLE_EQ(raceTop(), mediumTop);
@@ -490,8 +481,8 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
                  expectSheetWholeAt(smallTop, "16-race-closed");
                  pushControl(SDLK_q);
              }},
-        },
-        110);
+    });
+    auto script = Script::start(std::move(steps), 110);
 
     int status = ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
                                      [] { return std::make_shared<SceneDelegate>(); }, *host);
