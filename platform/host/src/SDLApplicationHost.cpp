@@ -131,8 +131,9 @@ void SDLApplicationHost::secondaryClick(const SecondaryClickEvent& event) {
 }
 
 // Escape (or Ctrl+W) does what a swipe down does to a sheet: the top-most presentation goes, unless
-// it insists. Ctrl+Q does what closing the window does. The list keys go to the frontmost list, as on a desktop: arrows, pages, Home, End and the space
-// bar (Shift for up) scroll it, Tab (Shift+Tab back) moves between its rows, Return opens one.
+// it insists. Ctrl+Q does what closing the window does. The list keys go to the frontmost list, as
+// on a desktop: arrows, pages, Home, End and the space bar (Shift for up) scroll it, Tab (Shift+Tab
+// back) moves between its rows, Return opens one.
 void SDLApplicationHost::key(const KeyEvent& event) {
     std::shared_ptr<ui::Window> keyWindow = ui::Window::keyWindow();
     if (!keyWindow) keyWindow = window_;
