@@ -14,27 +14,7 @@
 #include "shell/SeasonSheetSupport.h"
 #include "shell/Utilities.h"
 #include "ui/Application.h"
-
-namespace {
-
-// A stop's duration in seconds ("22.25", "1:02.300"); a text that is no duration sorts after every
-// stop that has one.
-double durationSeconds(const PitStopsModel& stop) {
-    constexpr double unknown = std::numeric_limits<double>::infinity();
-    std::string_view text = stop.duration;
-    double minutes = 0;
-    if (auto colon = text.find(':'); colon != std::string_view::npos) {
-        auto whole = foundation::parseInt(text.substr(0, colon));
-        if (!whole || *whole < 0) return unknown;
-        minutes = static_cast<double>(*whole);
-        text = text.substr(colon + 1);
-    }
-    auto seconds = foundation::parseDouble(text);
-    if (!seconds || !std::isfinite(*seconds) || *seconds < 0) return unknown;
-    return minutes * 60 + *seconds;
-}
-
-}  // namespace
+#include "weekend/WeekendSessions.h"
 
 void LiveViewController::presentSheet(const std::shared_ptr<ui::ViewController>& sheet) {
     setUpPresentedSheet(*sheet, SheetHeights::largeOnly);
@@ -69,10 +49,8 @@ void LiveViewController::pitStopsBreakdownTap(ui::Button&) {
     handOverRace(*sheet, *this);
     sheet->pitStopsResults = pitStopsResults;
     sheet->itemsFailure = pitStopsCouldNotLoad;
-    auto sorted = pitStopsResults;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const PitStopsModel& a, const PitStopsModel& b) { return durationSeconds(a) < durationSeconds(b); });
-    if (!sorted.empty()) sheet->fastestPitStop = {sorted.front()};
+    // The same rule as the finished weekend's: a duration that does not read is never the quickest.
+    if (auto fastest = weekend::fastestPitStop(pitStopsResults)) sheet->fastestPitStop = {*fastest};
     presentSheet(sheet);
 }
 

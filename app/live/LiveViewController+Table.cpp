@@ -60,6 +60,9 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                                     : "LIVE Standings (Lap " + std::to_string(raceResults.front().numberOfLaps.value_or(0)) + ")";
             // While reads fail the order shown is the last one read.
             cell->event->setText(timingStale ? title + " - not updating" : title);
+            // The mark must read whole, not be cut to "- n...".
+            cell->event->setAdjustsFontSizeToFitWidth(true);
+            cell->event->setMinimumScaleFactor(0.5);
             cell->lap->setHidden(true);
             cell->title->setHidden(true);
             styleHeader(*cell, gfx::Color::systemRed().withAlphaComponent(0.75));
@@ -70,6 +73,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                 auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
                 if (!state) return state;
                 if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
+                else if (timingListsNoDriver) state->showEmpty("The live timing lists no driver yet.");
                 else state->showLoading("the live timing");
                 return state;
             }

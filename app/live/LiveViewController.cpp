@@ -219,10 +219,19 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
     }
     // An answer older than the order shown would put the running order back in time.
     if (request < timingReadShown_) co_return;
+    // A document with no driver says nothing new: an order shown stays, marked as not current.
+    if (decoded->lines.empty() && !raceResults.empty()) {
+        if (!timingStale) {
+            timingStale = true;
+            reloadTables();
+        }
+        co_return;
+    }
     timingCouldNotLoad = false;
     timingReadShown_ = request;
     timingStale = false;
     raceResults = runningOrder(*decoded);
+    timingListsNoDriver = raceResults.empty();
     reloadTables();
 }
 

@@ -55,7 +55,9 @@ public:
     std::vector<livetiming::RaceLineModel> raceResults;  // the running order
     // The last timing read failed: with no order shown yet, the drivers' section shows the state row.
     bool timingCouldNotLoad = false;
-    // With no order yet the drivers' section shows the state row: loading, or failed.
+    // The last timing read answered with no driver: the state row says so rather than "Loading".
+    bool timingListsNoDriver = false;
+    // With no order yet the drivers' section shows the state row: loading, empty or failed.
     bool showsTimingState() const { return raceResults.empty(); }
     DriverDictionary driverImageDictionary;  // driver key to headshot address
     DriverDictionary driverColDictionary;    // driver key to team colour

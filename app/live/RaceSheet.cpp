@@ -126,7 +126,9 @@ std::string lookupKey(std::string_view name) {
 void showDriver(const std::optional<RowDriver>& driver, const RaceSheet::DriverDictionary& images,
                 const RaceSheet::DriverDictionary& colours, const std::shared_ptr<ui::ImageView>& picture,
                 ui::Label& label) {
+    // A reused row may still await the previous driver's headshot: it must never land here.
     if (!driver) {
+        cancelRemoteImage(picture);
         picture->setImage(nullptr);
         picture->setBackgroundColor(Utilities::hexStringToUIColor("#"));
         label.setText("");
@@ -136,6 +138,8 @@ void showDriver(const std::optional<RowDriver>& driver, const RaceSheet::DriverD
     picture->setImage(nullptr);
     if (auto image = images.find(driver->lookupKey); image != images.end() && !image->second.empty()) {
         setRemoteImage(picture, image->second);
+    } else {
+        cancelRemoteImage(picture);
     }
     auto colour = colours.find(driver->lookupKey);
     picture->setBackgroundColor(Utilities::hexStringToUIColor("#" + (colour == colours.end() ? std::string() : colour->second)));

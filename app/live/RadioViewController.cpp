@@ -23,6 +23,9 @@ std::string clipTime(const std::string& utc) {
 
 }  // namespace
 
+// A sheet released without disappearing (its presenter went first) stops its timer here.
+RadioViewController::~RadioViewController() { timer->invalidate(); }
+
 void RadioViewController::viewDidLoad() {
     RaceSheet::viewDidLoad();
     tableView->registerClass<AudioCell>(AudioCell::reuseIdentifier);
@@ -63,8 +66,13 @@ std::shared_ptr<ui::TableViewCell> RadioViewController::cellForRow(ui::TableView
     if (!cell || indexPath.row < 0 || indexPath.row >= static_cast<int>(driverRadio.size())) return cell;
     const livetiming::Capture& clip = driverRadio[indexPath.row];
 
-    cell->status->setText(clipTime(clip.utc));
-    cell->status->setTextColor(gfx::Color::secondaryLabel());
+    if (auto failure = clipFailures.find(indexPath.row); failure != clipFailures.end()) {
+        cell->status->setText("Cannot play: " + failure->second);
+        cell->status->setTextColor(gfx::Color::systemRed());
+    } else {
+        cell->status->setText(clipTime(clip.utc));
+        cell->status->setTextColor(gfx::Color::secondaryLabel());
+    }
     showDriver(driverForNumber(clip.racingNumber, driverNumDictionary), driverImageDictionary, driverColDictionary,
                cell->driverImage, *cell->driver);
 
@@ -96,12 +104,20 @@ std::string RadioViewController::clipURL(int row) const {
 void RadioViewController::playStop(int row) {
     playTapFeedback();
     if (row != selectedPlayIndex) {
+        clipFailures.erase(row);
+        // Nothing would be heard: the row says so rather than run a bar in silence.
+        if (!playsSound()) {
+            clipFailures[row] = "no sound output";
+            tableView->reloadData();
+            return;
+        }
         // A clip already playing goes on until the new one is ready.
         selectedPlayIndex = row;
         currentProgress = 0;
         std::string url = clipURL(row);
         if (url.empty()) {
             cancelDownload();
+            clipFailures[row] = "not in this session";
             selectedPlayIndex = noSelection;
         } else {
             downloadClip(url, row);
@@ -156,6 +172,7 @@ void RadioViewController::clipArrived(std::uint64_t request, int row, std::share
     download_.reset();
     if (!arrived) {
         foundation::print("error playing audio - " + failure);
+        clipFailures[row] = failure;
         selectedPlayIndex = noSelection;
         currentProgress = 0;
         tableView->reloadData();
@@ -169,6 +186,7 @@ void RadioViewController::clipArrived(std::uint64_t request, int row, std::share
     player->setVolume(1.0);
     if (!player->play()) {
         foundation::print("error playing audio - no audio output");
+        clipFailures[row] = "no sound output";
         selectedPlayIndex = noSelection;
         tableView->reloadData();
     }

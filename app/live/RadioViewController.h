@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audio/AudioPlayer.h"
+#include "audio/AudioSession.h"
 #include "dispatch/Timer.h"
 #include "live/RaceSheet.h"
 #include "livetiming/TeamRadioModel.h"
@@ -41,6 +44,13 @@ public:
     std::shared_ptr<dispatch::Timer> timer = std::make_shared<dispatch::Timer>();
     // The share of the chosen clip played, 0 to 1.
     double currentProgress = 0;
+    // Whether a clip played now is heard (the audio session's answer by default).
+    std::function<bool()> playsSound = [] { return audio::AudioSession::shared().playsSound(); };
+    // Why a row's clip could not be played, by row ("no sound output"); the row says so until it is
+    // tapped again.
+    std::map<int, std::string> clipFailures;
+
+    ~RadioViewController() override;
 
     void viewDidLoad() override;
     void viewDidLayoutSubviews() override;

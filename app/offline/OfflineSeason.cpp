@@ -152,7 +152,14 @@ std::expected<OfflineSettings, std::string> OfflineSettings::fromEnvironment() {
             return std::unexpected("SORVANE_DATA is \"" + *data + "\"; it must be \"offline\" or \"live\"");
         settings.live = *data == "live";
     }
-    settings.dataDirectory = variable("SORVANE_DATA_DIR").value_or(defaultDataDirectory().string());
+    if (auto folder = variable("SORVANE_DATA_DIR")) {
+        std::error_code error;
+        if (!fs::is_directory(*folder, error))
+            return std::unexpected("SORVANE_DATA_DIR is \"" + *folder + "\"; it must be a folder holding offline-season/");
+        settings.dataDirectory = *folder;
+    } else {
+        settings.dataDirectory = defaultDataDirectory();
+    }
     if (auto now = variable("SORVANE_NOW")) {
         settings.now = instantFromISO8601(*now);
         if (!settings.now) return std::unexpected("SORVANE_NOW is \"" + *now + "\"; it must read like 2023-04-30T11:20:00Z");

@@ -262,6 +262,7 @@ std::int64_t since(Date date, Date other, DateComponentType unit);
 Date adjust(Date date, DateComponentType component, int offset);
 // Values out of range are normalised: day 0 is the last day of the previous month.
 Date adjust(Date date, const DateFields& fields);
+// Rounding to a step below one is refused: the date comes back unchanged.
 Date dateFor(Date date, const DateForType& type);
 int numberOfDaysInMonth(Date date);
 // The day of the month of the week's first day (Sunday in the Gregorian week), and of the following

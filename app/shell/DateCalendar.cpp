@@ -1,4 +1,3 @@
-#include <cassert>
 #include <cmath>
 #include <cstdlib>
 
@@ -146,8 +145,8 @@ Date dateFor(Date date, const DateForType& type) {
     using Kind = DateForType::Kind;
     auto components = componentsOf(date);
     int step = type.step();
-    assert((type.kind() != DateForType::Kind::nearestMinute && type.kind() != DateForType::Kind::nearestHour) ||
-           step > 0);
+    // A step below one has no multiple to round to: the date is refused as it stands.
+    if ((type.kind() == Kind::nearestMinute || type.kind() == Kind::nearestHour) && step <= 0) return date;
     switch (type.kind()) {
         case Kind::nearestMinute:
             return adjust(date, {.minute = (components.minute.value_or(0) + step / 2) / step * step});

@@ -98,6 +98,10 @@ std::shared_ptr<ui::TableViewCell> SeasonViewController::cellForRow(ui::TableVie
     if (const CountryFlagsModel* entry = flagForCountry(countryFlags, race.circuit.location.country)) {
         setRemoteImage(cell->flag, flagImageAddress(*entry, ServiceHosts::current().flagImages),
                        {.processor = flagProcessor(table)});
+    } else {
+        // A reused row neither keeps nor later receives the previous race's flag.
+        cancelRemoteImage(cell->flag);
+        cell->flag->setImage(nullptr);
     }
 
     cell->setSeparatorInset({});

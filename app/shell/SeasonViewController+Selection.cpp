@@ -98,9 +98,10 @@ void SeasonViewController::selectedRace(const foundation::Notification& notifica
         self->pendingRaceIndex_.reset();
         self->openRaceScreen(picked);
     };
-    // Everything above the season sheet goes (a race screen and whatever it presented), so the picked
-    // race opens over the sheet, once.
-    if (presentedViewController()) dismiss(true, openPicked);
+    // Only the top-most sheet goes (a race screen, or a sheet the race screen presented); the picked
+    // race opens over whatever stays, once.
+    auto top = ui::topPresentedController(window->rootViewController());
+    if (top.get() != this && top->presentingViewController()) top->dismiss(true, openPicked);
     else openPicked();
 }
 

@@ -168,7 +168,8 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::tabRow(ui::TableVi
         name = driver.name;
         cell->position->setText(ordinal(result.position));
         cell->position->setTextColor(gfx::Color::label());
-        cell->driver->setText(driver.name);
+        // Qualifying shows the name as the results give it, accents and all.
+        cell->driver->setText(result.driver.givenName + " " + result.driver.familyName);
         cell->constructor->setText(driver.team);
         if (result.Q1 && result.Q1->empty()) {
             cell->fastestLap->setText("DNF");

@@ -4,6 +4,7 @@
 //     sorvane --screenshot PATH [--after S]     no window: a PNG of the home screen, then exit
 //     sorvane --deliver-reminders STORE         shows the reminders of STORE that are due, then exits
 //                                               (the user's service manager runs it at their time)
+//     sorvane --help                            the usage, then exit 0
 //
 // Without --after the picture is taken once the season sheet shows its races and nothing moves;
 // with it, after S seconds whatever shows.
@@ -43,7 +44,10 @@ constexpr double loadTimeout = 120;
 // Once the sheet shows its rows, a little more run-loop time for what follows the rows (map tiles).
 constexpr double settleGrace = 0.5;
 
+constexpr const char* usage = "usage: sorvane [--screenshot PATH [--after SECONDS]] | --deliver-reminders STORE | --help";
+
 struct Arguments {
+    bool help = false;
     std::optional<std::filesystem::path> screenshot;
     std::optional<double> after;
     std::optional<std::filesystem::path> reminderStore;
@@ -54,7 +58,9 @@ std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         bool hasValue = i + 1 < argc;
-        if (argument == "--deliver-reminders" && hasValue) {
+        if (argument == "--help" || argument == "-h") {
+            arguments.help = true;
+        } else if (argument == "--deliver-reminders" && hasValue) {
             arguments.reminderStore = argv[++i];
         } else if (argument == "--screenshot" && hasValue) {
             arguments.screenshot = argv[++i];
@@ -66,7 +72,7 @@ std::expected<Arguments, std::string> parseArguments(int argc, char** argv) {
                 return std::unexpected("--after wants a number of seconds, not \"" + std::string(text) + "\"");
             arguments.after = seconds;
         } else {
-            return std::unexpected("usage: sorvane [--screenshot PATH [--after SECONDS]] | --deliver-reminders STORE");
+            return std::unexpected(std::string(usage));
         }
     }
     if (arguments.after && !arguments.screenshot) return std::unexpected("--after goes with --screenshot PATH");
@@ -179,7 +185,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sorvane: %s\n", arguments.error().c_str());
         return 2;
     }
+    if (arguments->help) {
+        std::printf("%s\n(the environment variables it reads are listed in README.md)\n", usage);
+        return 0;
+    }
     if (arguments->reminderStore) return deliverReminders(*arguments->reminderStore);
+    if (auto zoom = host::WindowOptions::environmentProblem(); !zoom.empty() && !arguments->screenshot)
+        return failStart(zoom, true);
     limitAllocatorArenas();
     // The flags arrive as SVG: the SVG library turns them into images.
     installSVGLibraryRenderer();

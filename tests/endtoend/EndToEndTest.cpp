@@ -58,9 +58,9 @@ std::shared_ptr<const gfx::Bitmap> readPng(const std::filesystem::path& path) {
 }
 
 // Runs the app with `arguments` and `environment` added to ours; its exit status, or -1 when it had to
-// be killed. With `errors`, what it writes to its standard error goes to that file.
+// be killed. With `errors` (`output`), what it writes to its standard error (output) goes to that file.
 int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-           const std::filesystem::path& errors = {}) {
+           const std::filesystem::path& errors = {}, const std::filesystem::path& output = {}) {
     std::vector<std::string> words{SORVANE_EXECUTABLE};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -78,6 +78,8 @@ int runApp(const std::vector<std::string>& arguments, const std::vector<std::str
     posix_spawn_file_actions_init(&actions);
     if (!errors.empty())
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!output.empty())
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
     int spawned = posix_spawn(&child, SORVANE_EXECUTABLE, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -197,6 +199,24 @@ TEST(EndToEnd, aMissingFlagsFolderWarnsAndTheAppStillStarts) {
     EXPECT_NE(said.find("sorvane: warning: "), std::string::npos) << said;
     EXPECT_NE(said.find("flag pictures will not load"), std::string::npos) << said;
     expectMapUnderSeasonSheet(path);
+}
+
+TEST(EndToEnd, helpPrintsTheUsageAndAnUnusableVariableIsNamed) {
+    auto output = shotPath("help-output");
+    EXPECT_EQ(runApp({"--help"}, {}, {}, output), 0);
+    EXPECT_NE(readText(output).find("usage: sorvane"), std::string::npos) << readText(output);
+    std::filesystem::remove(output);
+
+    auto errors = shotPath("variable-errors");
+    EXPECT_EQ(runApp({"--screenshot", shotPath("no-data-folder").string()}, {"SORVANE_DATA_DIR=/nonexistent"}, errors), 1);
+    EXPECT_NE(readText(errors).find("SORVANE_DATA_DIR is \"/nonexistent\""), std::string::npos) << readText(errors);
+    // Without a display the message has no window to show in; with one, the window goes after its shot.
+    auto shot = shotPath("unusable-zoom");
+    EXPECT_EQ(runApp({}, {"SORVANE_WINDOW_ZOOM=9", "DISPLAY=", "SORVANE_SCREENSHOT_AFTER=0",
+                          "SORVANE_SCREENSHOT_PATH=" + shot.string()}, errors), 1);
+    EXPECT_NE(readText(errors).find("SORVANE_WINDOW_ZOOM is \"9\""), std::string::npos) << readText(errors);
+    std::filesystem::remove(errors);
+    std::filesystem::remove(shot);
 }
 
 TEST(EndToEnd, badArgumentsStopTheAppWithAMessageAndNoPicture) {

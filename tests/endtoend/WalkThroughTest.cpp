@@ -157,15 +157,33 @@ protected:
         return !over || (!over->isBeingPresented() && !over->isBeingDismissed());
     }
 
-    // The window's pixels show the season sheet whole at `top`: white from edge to edge just below
-    // its top, map (not white) just above it, the title's ink in the header, white at the bottom.
-    void expectSheetWholeAt(double top, const std::string& step) {
-        // What the window shows now, drawn and presented as the screenshot mode does.
+    // From the home screen to a tap on the season's first race, at the top of the list.
+    std::vector<Script::Step> stepsToTheFirstRace() {
+        return {
+            {"the home screen", [this] { return homeShown(); }, [] { wheel({195, 780}, -10); }},
+            {"the first rows", [this] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
+             [this] {
+                 auto table = sheet()->tableView;
+                 click(centreInWindow(*table, table->rectForRow({0, 0})));
+             }},
+        };
+    }
+
+    // The window's own pixels, drawn and presented as the screenshot mode does; kept as <step>.png
+    // in the shots folder when one is named.
+    gfx::Bitmap windowShot(const std::string& step = {}) {
         auto window = host->window();
         window->renderIfNeeded();
         host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
         gfx::Bitmap shot = host->windowHost()->screenshot();
-        if (!shotFolder.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        if (!shotFolder.empty() && !step.empty()) (void)host::writePng(shot, std::filesystem::path(shotFolder) / (step + ".png"));
+        return shot;
+    }
+
+    // The window's pixels show the season sheet whole at `top`: white from edge to edge just below
+    // its top, map (not white) just above it, the title's ink in the header, white at the bottom.
+    void expectSheetWholeAt(double top, const std::string& step) {
+        gfx::Bitmap shot = windowShot(step);
         SCOPED_TRACE(step);
         ASSERT_EQ(shot.width, 780);
         ASSERT_EQ(shot.height, 1688);
@@ -215,14 +233,6 @@ protected:
         const auto& children = popup->menu()->children;
         for (std::size_t index = 0; index < children.size(); ++index)
             if (children[index].title == title) click(centreInWindow(*popup->list(), popup->rowFrame(index)));
-    }
-    // The window's pixels, drawn as the screenshot mode draws them, kept as `step` when shots are asked for.
-    void shoot(const std::string& step) {
-        auto window = host->window();
-        window->renderIfNeeded();
-        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
-        if (!shotFolder.empty())
-            (void)host::writePng(host->windowHost()->screenshot(), std::filesystem::path(shotFolder) / (step + ".png"));
     }
     // The season's clock from `instant` on, as SORVANE_NOW sets it.
     static void startClockAt(const char* instant) {
@@ -378,28 +388,16 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
             frames.push_back(view->frame());
         return frames;
     };
-    // The window's own pixels, drawn as the screenshot mode draws them.
-    auto windowShot = [&] {
-        auto window = host->window();
-        window->renderIfNeeded();
-        host->windowHost()->present(window->drawFrame(foundation::Clock::current()->uptime(), gfx::Color::white()));
-        return host->windowHost()->screenshot();
-    };
-    // The live sheet's upper part, below its top edge: the rows the refreshes must leave alone.
+    // The live sheet's upper part, below its top edge: the rows the refreshes must leave alone. Its
+    // edges are left out: the map shows beside its rounded corners, and may still sharpen its tiles.
     auto samePixels = [](const gfx::Bitmap& a, const gfx::Bitmap& b) {
         int differing = 0;
         for (int y = pixels(mediumTop + 10); y < pixels(mediumTop + 200); ++y)
-            for (int x = 0; x < a.width; ++x) differing += a.pixel(x, y) != b.pixel(x, y);
+            for (int x = pixels(10); x < a.width - pixels(10); ++x) differing += a.pixel(x, y) != b.pixel(x, y);
         return differing;
     };
-    std::vector<Script::Step> steps{
-        {"the home screen", [&] { return host->window() && startup::seasonSheetShowsRows(*host->window()) && settled(); },
-         [&] { wheel({195, 780}, -10); }},
-        {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
-         [&] {
-             auto table = sheet()->tableView;
-             click(centreInWindow(*table, table->rectForRow({0, 0})));
-         }},
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
         {"a finished race", [&] { return race() && !race()->raceResults.empty() && !rowFrames().empty() && settled(); },
          [&] {
              firstFrames = rowFrames();
@@ -438,7 +436,7 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
              if (!shotFolder.empty()) (void)host::writePng(liveShot, std::filesystem::path(shotFolder) / "12-live-scrolled.png");
              nextRefreshAt = foundation::Clock::current()->uptime() + 2.6;
          }},
-    };
+    });
     for (int refresh = 1; refresh <= 10; ++refresh) {
         steps.push_back({"live refresh " + std::to_string(refresh),
                          [&] { return foundation::Clock::current()->uptime() >= nextRefreshAt && still(); },
@@ -474,7 +472,7 @@ TEST_F(WalkThrough, theSeasonsStandingsAndNewsFollowItsClock) {
              [&] { click(centreInWindow(*sheet()->standingsButton, sheet()->standingsButton->bounds())); }},
             {"the standings", [&] { return standings() && !standings()->driverStandings.empty() && settled(); },
              [&] {
-                 shoot("13-standings-after-the-season");
+                 (void)windowShot("13-standings-after-the-season");
                  auto header = std::dynamic_pointer_cast<DetailHeaderCell>(standings()->tableView[0]->cellForRow({0, 0}));
                  ASSERT_TRUE(header);
                  EXPECT_EQ(header->race->text(), "Abu Dhabi Grand Prix");
@@ -498,7 +496,7 @@ TEST_F(WalkThrough, beforeTheSeasonTheNewsHoldsNothingYet) {
              [&] { click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds())); }},
             {"the news", [&] { return news() && settled(); },
              [&] {
-                 shoot("14-news-before-the-season");
+                 (void)windowShot("14-news-before-the-season");
                  for (const auto* feed : {&news()->newsArticles, &news()->newsArticles2, &news()->newsArticles3,
                                           &news()->newsArticles4, &news()->newsArticles5})
                      EXPECT_TRUE(feed->empty()) << feed->front().title;
@@ -529,18 +527,16 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
         EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
         race()->dismiss(true);
     };
-    walk(
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(),
         {
-            {"the home screen", [&] { return homeShown(); }, [&] { wheel({195, 780}, -10); }},
-            {"the first rows", [&] { return sheet()->tableView->contentOffset().y <= 0.5 && settled(); },
-             [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 0}))); }},
             {"Bahrain", [&] { return race() && !race()->raceResults.empty() && race()->pitStopsCouldNotLoad && settled(); },
              [&] { race()->tableView[0]->scrollToRow({6, 0}, ui::TableViewScrollPosition::top, false); }},
             {"its breakdown card", [&] { return breakdown() && settled(); },
              [&] { click(centreInWindow(*breakdown()->pitStop, breakdown()->pitStop->bounds())); }},
             {"the pit stops", [&] { return sheetSettled() && laps()->showsPitStops(); },
              [&] {
-                 shoot("15-pit-stops-not-offline");
+                 (void)windowShot("15-pit-stops-not-offline");
                  notOffline(*laps()->tableView[1], "The pit stops could not be loaded.");
              }},
             {"the pit stops gone", [&] { return !laps() && settled(); },
@@ -550,12 +546,66 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
             {"the lap menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickEntry("9"); }},
             {"lap 9", [&] { return picker() && picker()->lap->title(ui::ControlState::normal) == "9" && sheetSettled(); },
              [&] {
-                 shoot("16-lap-9-not-offline");
+                 (void)windowShot("16-lap-9-not-offline");
                  notOffline(*laps()->tableView[0], "The times of lap 9 could not be loaded.");
              }},
             {"the laps gone", [&] { return !laps() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
-        },
-        90);
+        });
+    walk(std::move(steps), 90);
+}
+
+// A race screen opens at the medium detent and is dragged by its header to the large one, as the
+// platform's sheets are; Tab then rings the row it moves to, Ctrl+W closes the screen and Ctrl+Q quits.
+TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQuitsByKeys) {
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    auto pushControl = [](SDL_Keycode key) {
+        push(SDL_KEYDOWN, [&](SDL_Event& event) {
+            event.key.keysym.sym = key;
+            event.key.keysym.mod = KMOD_LCTRL;
+        });
+    };
+    auto raceTop = [&] { return race()->sheetPresentationController()->presentedView()->frame().minY(); };
+    // Settled but for the weather card's turning fans, which never stop.
+    auto still = [&] { return race() && releasesPending == 0 && !race()->isBeingPresented() && !race()->isBeingDismissed(); };
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
+            {"a finished race at the medium detent", [&] { return race() && !race()->raceResults.empty() && settled(); },
+             [&] {
+                 EXPECT_DOUBLE_EQ(raceTop(), mediumTop);
+                 (void)windowShot("17-race-medium");
+                 mouseDrag({195, mediumTop + 40}, {195, largeTop + 40});  // by the header card
+             }},
+            {"the race at the large detent", [&] { return still() && raceTop() <= largeTop + 0.5; },
+             [&] {
+                 EXPECT_DOUBLE_EQ(raceTop(), largeTop);
+                 EXPECT_EQ(race()->sheetPresentationController()->currentDetentIdentifier(), ui::SheetDetent::largeIdentifier);
+                 EXPECT_EQ(race()->tableView[0]->contentOffset().y, 0) << "the drag scrolled the list instead";
+                 (void)windowShot("18-race-large");
+                 pushKey(SDLK_TAB);
+                 pushKey(SDLK_TAB);
+                 pushKey(SDLK_TAB);
+             }},
+            {"the keyboard's row", [&] { return still() && race()->tableView[0]->focusedRow(); },
+             [&] {
+                 auto table = race()->tableView[0];
+                 ui::Rect row = table->convertRectTo(table->rectForRow(*table->focusedRow()), nullptr);
+                 Rgb edge = rgbAt(windowShot("19-race-keyboard-row"), row.minX() + 3.5, row.midY());
+                 EXPECT_TRUE(edge.b > 200 && edge.r < 80) << "no ring where the keyboard is: " << edge.r << "," << edge.g << "," << edge.b;
+                 pushControl(SDLK_w);
+             }},
+            {"the race closed", [&] { return !overSheet() && settled(); },
+             [&] {
+                 expectSheetWholeAt(smallTop, "20-race-closed");
+                 pushControl(SDLK_q);
+             }},
+    });
+    auto script = Script::start(std::move(steps), 110);
+
+    int status = ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                     [] { return std::make_shared<SceneDelegate>(); }, *host);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_TRUE(host->windowHost()->isTerminating()) << "Ctrl+Q did not quit";
 }
 
 }  // namespace

@@ -24,4 +24,6 @@ std::expected<void, AudioError> AudioSession::setActive(bool active) {
     return {};
 }
 
+bool AudioSession::playsSound() const { return active_ && !Output::shared().isSilentStandIn(); }
+
 }  // namespace audio

@@ -42,14 +42,23 @@ std::expected<void, AudioError> Output::start() {
         SDL_PauseAudioDevice(device, 0);
         return true;
     };
-    if (open()) return {};
+    if (open()) {
+        standIn_ = false;
+        return {};
+    }
     std::string reason = SDL_GetError();
     // No sound on this machine: a device that plays silence in real time keeps players running.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     bool opened = open();
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
+    standIn_ = opened;
     if (opened) return {};
     return std::unexpected(AudioError{AudioError::Code::outputUnavailable, "no audio output: " + reason});
+}
+
+bool Output::isSilentStandIn() {
+    std::lock_guard lock(startMutex_);
+    return standIn_;
 }
 
 std::string Output::driverName() {

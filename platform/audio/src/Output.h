@@ -38,6 +38,9 @@ public:
     std::expected<void, AudioError> start();
     // The SDL driver in use ("dummy" without sound); empty before start.
     std::string driverName();
+    // Started on the silent device because no device with sound would open (not because SDL was
+    // asked for it).
+    bool isSilentStandIn();
 
     std::mutex& mutex() { return mutex_; }
     // Both under the mutex.
@@ -54,6 +57,7 @@ private:
     std::mutex startMutex_;
     unsigned device_ = 0;
     std::string driver_;
+    bool standIn_ = false;
 };
 
 // The frames of an MP3 clip at the output's rate and layout.

@@ -100,6 +100,7 @@ void EventTranslator::translate(const SDL_Event& event, const Window& window, In
         KeyEvent key;
         key.key = keyOf(event.key.keysym.sym);
         key.shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
+        key.control = (event.key.keysym.mod & KMOD_CTRL) != 0;
         key.name = SDL_GetKeyName(event.key.keysym.sym);
         key.isRepeat = event.key.repeat != 0;
         key.timestamp = timestamp;

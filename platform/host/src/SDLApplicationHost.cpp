@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include <SDL.h>
+
 #include "dispatch/Queue.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/Clock.h"
@@ -128,13 +130,21 @@ void SDLApplicationHost::secondaryClick(const SecondaryClickEvent& event) {
     if (window_) ui::ContextMenuInteraction::secondaryClick(*window_, event.point);
 }
 
-// Escape does what a swipe down does to a sheet: the top-most presentation goes, unless it insists.
-// The list keys go to the frontmost list, as on a desktop: arrows, pages, Home, End and the space
-// bar (Shift for up) scroll it, Tab (Shift+Tab back) moves between its rows, Return opens one.
+// Escape (or Ctrl+W) does what a swipe down does to a sheet: the top-most presentation goes, unless
+// it insists. Ctrl+Q does what closing the window does. The list keys go to the frontmost list, as
+// on a desktop: arrows, pages, Home, End and the space bar (Shift for up) scroll it, Tab (Shift+Tab
+// back) moves between its rows, Return opens one.
 void SDLApplicationHost::key(const KeyEvent& event) {
     std::shared_ptr<ui::Window> keyWindow = ui::Window::keyWindow();
     if (!keyWindow) keyWindow = window_;
     if (!keyWindow) return;
+    if (event.control && !event.isRepeat && event.name == "Q") {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+        return;
+    }
+    bool closesSheet = event.key == Key::escape || (event.control && event.name == "W");
     using Command = ui::Window::KeyCommand;
     std::optional<Command> command;
     switch (event.key) {
@@ -155,7 +165,7 @@ void SDLApplicationHost::key(const KeyEvent& event) {
         keyWindow->sendKeyCommand(*command);
         return;
     }
-    if (event.key != Key::escape || event.isRepeat || !keyWindow->rootViewController()) return;
+    if (!closesSheet || event.isRepeat || !keyWindow->rootViewController()) return;
     auto root = keyWindow->rootViewController();
     auto top = ui::topPresentedController(root);
     if (top == root || top->isModalInPresentation() || top->isBeingDismissed()) return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "EventTranslator.h"
@@ -11,18 +12,33 @@
 
 namespace host {
 
+namespace {
+
+std::optional<double> zoomFromEnvironment() {
+    const char* text = std::getenv("SORVANE_WINDOW_ZOOM");
+    if (!text) return std::nullopt;
+    char* end = nullptr;
+    double zoom = std::strtod(text, &end);
+    if (end != text && *end == '\0' && zoom > 0 && zoom <= 4) return zoom;
+    return std::nullopt;
+}
+
+}  // namespace
+
 WindowOptions WindowOptions::fromEnvironment() {
     WindowOptions options;
     options.fitsDisplay = true;
-    if (const char* text = std::getenv("SORVANE_WINDOW_ZOOM")) {
-        char* end = nullptr;
-        double zoom = std::strtod(text, &end);
-        if (end != text && *end == '\0' && zoom > 0 && zoom <= 4) {
-            options.zoom = zoom;
-            options.fitsDisplay = false;
-        }
+    if (auto zoom = zoomFromEnvironment()) {
+        options.zoom = *zoom;
+        options.fitsDisplay = false;
     }
     return options;
+}
+
+std::string WindowOptions::environmentProblem() {
+    const char* text = std::getenv("SORVANE_WINDOW_ZOOM");
+    if (!text || !*text || zoomFromEnvironment()) return {};
+    return "SORVANE_WINDOW_ZOOM is \"" + std::string(text) + "\"; it must be a number above 0 and at most 4";
 }
 
 double WindowOptions::zoomToFit(const DeviceMetrics& device, int usableWidth, int usableHeight) {

@@ -175,7 +175,7 @@ void reportCutShort(const SnapshotProtocol::State& state, ReplayedTopic& topic, 
         if (sibling.replay) sessionEnd = std::max(sessionEnd, sibling.lastUpdate);
     }
     found.push_back(topic.file.string() + " is cut short: it stops at " + elapsedText(topic.lastUpdate) + " of " +
-                    elapsedText(sessionEnd) + " and holds its last state from there");
+                    elapsedText(sessionEnd) + " and is not replayed past it");
 }
 
 enum class Replayed { no, unusable };
@@ -200,7 +200,9 @@ std::expected<std::string, Replayed> replayedKeyframe(const SnapshotProtocol::St
             double seconds = foundation::Clock::current()->now().timeIntervalSince(topic.origin);
             // Before the first update the session already has its opening state, as the static tree would.
             auto elapsed = std::max(std::chrono::milliseconds(std::llround(seconds * 1000)), topic.firstUpdate);
-            keyframe = livefeed::keyframeText(topic.replay->stateAt(elapsed));
+            // Past where a cut stream stops nothing is known: its last state must not pass for now.
+            if (topic.cutShort && elapsed > topic.lastUpdate) keyframe = std::unexpected(Replayed::unusable);
+            else keyframe = livefeed::keyframeText(topic.replay->stateAt(elapsed));
         }
     }
     if (state.folder.reportWarning)

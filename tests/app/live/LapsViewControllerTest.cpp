@@ -8,6 +8,7 @@
 #include "foundation/Print.h"
 #include "live/LapsViewController.h"
 #include "livetiming/TimingData.h"
+#include "shell/ImageSeam.h"
 #include "ui/AssetCatalog.h"
 #include "ConsoleLines.h"
 
@@ -52,6 +53,23 @@ protected:
         action->handler(*action);
     }
 };
+
+// A row filled again for a driver without a headshot address must not receive the headshot the
+// previous driver's request is still fetching.
+TEST_F(LapsSheet, aReusedRowOfADriverWithoutAHeadshotAwaitsNoneOfThePreviousDriver) {
+    auto sheet = openFinishedLaps();
+    auto table = sheet->visibleTable();
+    table->layoutIfNeeded();
+    auto first = std::dynamic_pointer_cast<DriverCell>(table->cellForRow({2, 0}));
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(awaitedImageURL(first->driverImage));
+    sheet->driverImageDictionary.clear();
+    table->reloadData();
+    table->layoutIfNeeded();
+    auto again = std::dynamic_pointer_cast<DriverCell>(table->cellForRow({2, 0}));
+    ASSERT_EQ(again, first) << "the row's cell is reused";
+    EXPECT_FALSE(awaitedImageURL(again->driverImage));
+}
 
 TEST_F(LapsSheet, aFinishedRaceShowsTheOrderAtLapOneAndOffersEveryLap) {
     foundation::ConsoleCapture console;

@@ -511,6 +511,34 @@ TEST_F(LiveScreen, aStalledTimingReadIsGivenUpAfterItsTimeOutAndTheOrderIsMarked
     reads.fail();
 }
 
+// A readable document that lists no driver is no reason to wait: the row says so, and once an order
+// shows, such a document leaves it in place, marked as not current.
+TEST_F(LiveScreen, aTimingDocumentWithNoDriverIsToldAsSuchNotAsLoading) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    reads.answer(0, timingDocument({}));
+    settle();
+    auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "The live timing lists no driver yet.");
+
+    settle(LiveViewController::refreshInterval);
+    waitFor([&] { return !reads.waiting.empty(); }, 5);
+    reads.answer(0, timingDocument({"1", "11"}));
+    settle();
+    settle(LiveViewController::refreshInterval);
+    waitFor([&] { return !reads.waiting.empty(); }, 5);
+    reads.answer(0, timingDocument({}));
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"1", "11"}));
+    EXPECT_EQ(row<LapPickerCell>(*screen, 1, 0)->event->text(), "LIVE Standings (Lap 7) - not updating");
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
 TEST_F(LiveScreen, theLapsButtonBeforeAnyTimingLineDoesNothing) {
     GatedTimingReads reads;
     auto screen = make();
@@ -587,12 +615,13 @@ TEST_F(LiveScreen, theFastestPitStopIsTheShortestDuration) {
         made.duration = std::move(duration);
         return made;
     };
-    screen->pitStopsResults = {stop("a", "24.5"), stop("b", "22.25"), stop("c", "1:02.300"), stop("d", "")};
+    // "1e1" is no duration on either race screen.
+    screen->pitStopsResults = {stop("a", "24.5"), stop("b", "22.25"), stop("c", "1:02.300"), stop("d", ""), stop("e", "1e1")};
     row<RaceBreakdownCell>(*screen, 4, 0)->pitStop->sendActions(ui::ControlEvent::touchUpInside);
     auto sheet = presented<LapsViewController>(*screen);
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->eventType, 1);
-    EXPECT_EQ(sheet->pitStopsResults.size(), 4u) << "handed over as they are";
+    EXPECT_EQ(sheet->pitStopsResults.size(), 5u) << "handed over as they are";
     ASSERT_EQ(sheet->fastestPitStop.size(), 1u);
     EXPECT_EQ(sheet->fastestPitStop.front().driverId, "b");
     sheet->dismiss(false);

@@ -173,6 +173,17 @@ TEST_F(RadioSheet, aClipThatCannotBeFetchedOrPlayedPutsItsRowBackToPlay) {
     EXPECT_FALSE(sheet->player);
 }
 
+// With nothing to hear it on, Play neither fetches nor runs the bar: the row says why.
+TEST_F(RadioSheet, withoutASoundOutputTheRowSaysItsClipCannotBePlayed) {
+    openBahrain();
+    sheet->playsSound = [] { return false; };
+    tap(0);
+    EXPECT_FALSE(sheet->isDownloading());
+    EXPECT_FALSE(showsStop(0));
+    EXPECT_EQ(shownRow(0)->status->text(), "Cannot play: no sound output");
+    EXPECT_EQ(shownRow(0)->status->textColor(), gfx::Color::systemRed());
+}
+
 TEST_F(RadioSheet, beforeTheRaceDayOnlyTheHeaderShowsAndTheTimerStopsWithTheSheet) {
     open(race(5), sheettest::bahrainRace, {{"2023-05-07T19:00:00.000Z", "1", "TeamRadio/x.mp3"}});
     EXPECT_EQ(sheet->tableView->numberOfRows(2), 0);
@@ -181,6 +192,14 @@ TEST_F(RadioSheet, beforeTheRaceDayOnlyTheHeaderShowsAndTheTimerStopsWithTheShee
     root->dismiss(false);
     settle();
     EXPECT_FALSE(sheet->timer->isValid());
+
+    // A sheet released without ever disappearing takes its timer with it.
+    auto unshown = std::make_shared<RadioViewController>();
+    unshown->loadViewIfNeeded();
+    auto running = unshown->timer;
+    ASSERT_TRUE(running->isValid());
+    unshown.reset();
+    EXPECT_FALSE(running->isValid());
 }
 
 }  // namespace

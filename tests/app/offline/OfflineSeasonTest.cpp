@@ -213,7 +213,7 @@ TEST(OfflineSeasonSettings, environmentIsReadAndBadValuesAreNamed) {
 
     for (auto [name, value] : {std::pair{"SORVANE_DATA", "recorded"}, std::pair{"SORVANE_NOW", "2023-02-30T00:00:00Z"},
                                std::pair{"SORVANE_NOW", "2023-04-30 11:20"}, std::pair{"SORVANE_REPLAY_SPEED", "0"},
-                               std::pair{"SORVANE_REPLAY_SPEED", "fast"}}) {
+                               std::pair{"SORVANE_REPLAY_SPEED", "fast"}, std::pair{"SORVANE_DATA_DIR", "/nonexistent"}}) {
         ::setenv(name, value, 1);
         auto refused = OfflineSettings::fromEnvironment();
         ASSERT_FALSE(refused) << name << "=" << value;
@@ -221,6 +221,7 @@ TEST(OfflineSeasonSettings, environmentIsReadAndBadValuesAreNamed) {
         ::setenv("SORVANE_DATA", "live", 1);
         ::setenv("SORVANE_NOW", "2023-05-07T20:00:00Z", 1);
         ::setenv("SORVANE_REPLAY_SPEED", "4", 1);
+        ::unsetenv("SORVANE_DATA_DIR");
     }
     for (const char* name : {"SORVANE_DATA", "SORVANE_NOW", "SORVANE_REPLAY_SPEED"}) ::unsetenv(name);
 }

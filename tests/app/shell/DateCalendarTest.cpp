@@ -65,6 +65,9 @@ TEST_F(DateCalendar, roundingKeepsTheSecondsAndEndOfMonthIsItsLastDayAtMidnight)
     EXPECT_EQ(dateFor(local(2024, 3, 6, 10, 53, 20), DateForType::nearestMinute(15)), local(2024, 3, 6, 11, 0, 20));
     EXPECT_EQ(dateFor(local(2024, 3, 6, 14, 40, 20), DateForType::nearestHour(6)), local(2024, 3, 6, 12, 0, 20));
     EXPECT_EQ(dateFor(local(2024, 3, 6, 15, 0, 20), DateForType::nearestHour(6)), local(2024, 3, 6, 18, 0, 20));
+    // No step to round to: the date comes back as it was, not a division by zero.
+    EXPECT_EQ(dateFor(local(2024, 3, 6, 10, 37, 20), DateForType::nearestMinute(0)), local(2024, 3, 6, 10, 37, 20));
+    EXPECT_EQ(dateFor(local(2024, 3, 6, 14, 40, 20), DateForType::nearestHour(-6)), local(2024, 3, 6, 14, 40, 20));
 
     Date date = local(2024, 2, 10, 14, 40, 20);  // a Saturday
     EXPECT_EQ(dateFor(date, DateForType::endOfDay), local(2024, 2, 10, 23, 59, 59));

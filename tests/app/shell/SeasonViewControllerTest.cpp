@@ -17,6 +17,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Print.h"
 #include "offline/OfflineSeason.h"
+#include "shell/ImageSeam.h"
 #include "shell/RemoteImageTestSupport.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/AppNotifications.h"
@@ -27,6 +28,7 @@
 #include "shell/SeasonViewController.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
+#include "ui/AssetCatalog.h"
 #include "standings-news/StandingsViewController.h"
 #include "ui/SheetPresentationController.h"
 #include "weekend/FutureDetailsViewController.h"
@@ -247,6 +249,22 @@ TEST_F(SeasonSheet, rowsShowTheirCountrysFlagFromTheOfflineSeason) {
     EXPECT_NE(images.cache->imageCachedType(*address, SVGImgProcessor(box).identifier()), pictura::CacheType::none);
 }
 
+TEST_F(SeasonSheet, aReusedRowOfARaceWithoutAFlagShowsAndAwaitsNoFlag) {
+    presentSheet();
+    auto table = sheet->tableView;
+    auto first = std::dynamic_pointer_cast<CircuitCell>(table->cellForRow({0, 0}));
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(awaitedImageURL(first->flag));
+    first->flag->setImage(ui::namedImage("TeamRB"));  // as if Bahrain's flag had landed
+    GlobalStruct::races()[0].circuit.location.country = "Atlantis";
+    table->reloadData();
+    table->layoutIfNeeded();
+    auto again = std::dynamic_pointer_cast<CircuitCell>(table->cellForRow({0, 0}));
+    ASSERT_EQ(again, first) << "the row's cell is reused";
+    EXPECT_FALSE(awaitedImageURL(again->flag));
+    EXPECT_EQ(again->flag->image(), nullptr);
+}
+
 TEST_F(SeasonSheet, aLoadedSeasonSetsTitleYearAndMenuAndResetsTheCountdown) {
     presentSheet();
     post(notifications::upcomingRace, notifications::raceUserInfo(3));
@@ -410,7 +428,7 @@ TEST_F(SeasonSheet, aRowTapPostsItsIndexAndOpensTheRaceSizedByTheSheetsDetent) {
     EXPECT_EQ(shownScreen()->sheetPresentationController()->detents().size(), 1u);
 }
 
-TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesTheWholeChainWithTheRaceOnce) {
+TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesOnlyTheTopMostSheetWithTheRaceOnce) {
     presentSheet();
     // A pick with only the sheet shown moves the list and opens nothing.
     post(notifications::selectedRace, notifications::raceUserInfo(2));
@@ -427,19 +445,19 @@ TEST_F(SeasonSheet, aPickWhileARaceScreenShowsReplacesTheWholeChainWithTheRaceOn
     post(notifications::selectedRace, notifications::raceUserInfo(2));
     settle();
     settle();
-    auto australia = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    // The race screen's own sheet went; the picked race opens over the race screen that stays.
+    EXPECT_EQ(shownScreen(), bahrain);
+    auto australia = std::dynamic_pointer_cast<PastDetailsViewController>(bahrain->presentedViewController());
     ASSERT_TRUE(australia);
-    EXPECT_NE(australia, bahrain);
     EXPECT_EQ(australia->raceRound, 3);
     EXPECT_EQ(australia->presentedViewController(), nullptr);
-    EXPECT_EQ(bahrain->presentingViewController(), nullptr);
 
     // A row tap while it shows: the tapped race opens once, with no refused presentation.
     foundation::ConsoleCapture console;
     sheet->didSelectRow(*sheet->tableView, {0, 1});
     settle();
     settle();
-    auto saudi = std::dynamic_pointer_cast<PastDetailsViewController>(shownScreen());
+    auto saudi = std::dynamic_pointer_cast<PastDetailsViewController>(bahrain->presentedViewController());
     ASSERT_TRUE(saudi);
     EXPECT_EQ(saudi->raceRound, 2);
     EXPECT_EQ(saudi->presentedViewController(), nullptr);

@@ -61,6 +61,7 @@ TEST_F(Audio, aSessionForPlaybackStartsTheSilentDeviceWhereThereIsNoSound) {
     auto active = session.setActive(true);
     ASSERT_TRUE(active) << active.error().description;
     EXPECT_TRUE(session.isActive());
+    EXPECT_FALSE(session.playsSound()) << "the silent device stands in: nothing is heard";
 }
 
 TEST_F(Audio, aClipPlaysPausesAndReportsItsEndOnceOnTheMainQueue) {

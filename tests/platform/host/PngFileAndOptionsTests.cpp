@@ -47,6 +47,11 @@ TEST(WindowOptions, zoomFromTheEnvironmentOnlyWhenItIsAUsableNumber) {
     EXPECT_EQ(zoomFor("0.5x"), 1);
     EXPECT_EQ(zoomFor("0"), 1);
     EXPECT_EQ(zoomFor("9"), 1);
+    // Ignored by the window, but not silently: the start names the variable.
+    setenv("SORVANE_WINDOW_ZOOM", "9", 1);
+    EXPECT_NE(host::WindowOptions::environmentProblem().find("SORVANE_WINDOW_ZOOM is \"9\""), std::string::npos);
+    setenv("SORVANE_WINDOW_ZOOM", "0.5", 1);
+    EXPECT_EQ(host::WindowOptions::environmentProblem(), "");
     setenv("SORVANE_WINDOW_ZOOM", "1", 1);
     EXPECT_FALSE(host::WindowOptions::fromEnvironment().fitsDisplay) << "a zoom asked for is kept";
     unsetenv("SORVANE_WINDOW_ZOOM");

@@ -189,6 +189,27 @@ TEST_F(SDLApplicationHostTest, clickPresentsASheetTheWindowShowsBelowTheRootAndE
     EXPECT_EQ(log->back(), "app.willTerminate");
 }
 
+TEST_F(SDLApplicationHostTest, controlWClosesTheSheetAndControlQQuits) {
+    auto pushControl = [](SDL_Keycode key) {
+        push(SDL_KEYDOWN, [&](SDL_Event& event) {
+            event.key.keysym.sym = key;
+            event.key.keysym.mod = KMOD_LCTRL;
+        });
+    };
+    auto script = Script::start({
+        {"the root on screen", [&] { return showsTheRoot(); }, [&] { click(centre(buttonFrame)); }},
+        {"the sheet settled", [&] { return root->presentationsCompleted == 1 && !root->presentedViewController()->isBeingPresented(); },
+         [&] { pushControl(SDLK_w); }},
+        {"the sheet closed", [&] { return !root->presentedViewController(); }, [&] { pushControl(SDLK_q); }},
+    });
+
+    EXPECT_EQ(runApplication(), 0);
+
+    EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+    EXPECT_TRUE(host->windowHost()->isTerminating());
+    EXPECT_EQ(log->back(), "app.willTerminate");
+}
+
 TEST_F(SDLApplicationHostTest, wheelScrollsTheTableUnderThePointerAndFocusAndMinimisingReachTheDelegates) {
     auto script = Script::start({
         {"the root on screen", [&] { return showsTheRoot(); },

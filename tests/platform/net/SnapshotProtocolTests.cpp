@@ -208,8 +208,13 @@ TEST_F(ReplayTest, unusableStreamsAreReportedAndTheirTopicsAreNotServedAsFinishe
         EXPECT_EQ(answer.response.statusCode, 503) << topic;
         EXPECT_EQ(answer.body.view().find("17"), std::string_view::npos) << topic;
     }
-    // The cut stream still replays what it holds: the last whole line, not the recorded final state.
+    // The cut stream replays what it holds up to where it stops, and nothing past it: neither its
+    // last line nor the recorded final state passes for now.
     auto weather = get(*damaged, "https://feed.test/static/" + session + "WeatherData.json");
+    EXPECT_EQ(weather.response.statusCode, 503);
+    EXPECT_EQ(weather.body.view().find("\"25\""), std::string_view::npos);
+    clock->set(origin.addingTimeInterval(30));
+    weather = get(*damaged, "https://feed.test/static/" + session + "WeatherData.json");
     EXPECT_EQ(weather.response.statusCode, 200);
     EXPECT_NE(weather.body.view().find("\"21\""), std::string_view::npos);
     EXPECT_EQ(leaderAt(90), "11");  // the sound stream beside them is untouched

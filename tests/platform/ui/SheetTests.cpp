@@ -110,8 +110,9 @@ TEST_F(Sheets, dragDownDismissesANonModalSheet) {
     EXPECT_EQ(*log, (std::vector<std::string>{"season.willDisappear", "season.didDisappear"}));
 }
 
-// A list filling the sheet: pulled down at its top the sheet follows and goes; pushed up it scrolls.
-TEST_F(Sheets, aListAtItsTopHandsADownwardDragToItsSheet) {
+// A list filling the sheet: pulled down at its top the sheet follows and goes; pushed up at its top
+// the sheet grows to its highest detent first, and only there does the list scroll.
+TEST_F(Sheets, aListAtItsTopHandsADownwardDragAndAGrowingOneToItsSheet) {
     auto sheet = seasonSheet(false, true);
     auto list = std::make_shared<ScrollView>();
     list->setContentSize({390, 3000});
@@ -121,9 +122,15 @@ TEST_F(Sheets, aListAtItsTopHandsADownwardDragToItsSheet) {
     list->setFrame(sheet->view()->bounds());
     settle();
 
+    drag({195, 700}, {195, 300}, 10, 0.1);
+    settle();
+    EXPECT_EQ(list->contentOffset().y, 0) << "below its highest detent the sheet grows, the list stays";
+    EXPECT_EQ(sheet->sheetPresentationController()->currentDetentIdentifier(), SheetDetent::largeIdentifier);
+    list->setFrame(sheet->view()->bounds());
+    settle();
     drag({195, 700}, {195, 640}, 10, 0.1);
     settle();
-    EXPECT_GT(list->contentOffset().y, 0) << "pushed up, the list scrolls";
+    EXPECT_GT(list->contentOffset().y, 0) << "at its highest detent, pushed up, the list scrolls";
     EXPECT_EQ(root->presentedViewController(), sheet);
 
     list->setContentOffset({0, 0});

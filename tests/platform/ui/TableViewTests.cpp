@@ -454,5 +454,28 @@ TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows
     host.window()->setRootViewController(nullptr);
 }
 
+// The selection a screen may draw clear, so the row Tab moved to carries a ring of its own, which a
+// touch takes away.
+TEST_F(Tables, theRowTheKeyboardMovedToIsRingedUntilATouch) {
+    auto controller = std::make_shared<ViewController>();
+    host.window()->setRootViewController(controller);
+    table->removeFromSuperview();
+    controller->view()->addSubview(table);
+    host.renderIfNeeded();
+    Rect row = table->rectForRow({0, 1});
+    auto ringed = [&] {
+        host.snapshot();
+        auto colour = host.pixel({row.minX() + 3.5, row.midY()});
+        return colour && colour->blue > 0.8 && colour->red < 0.3;
+    };
+    EXPECT_FALSE(ringed());
+    host.window()->sendKeyCommand(Window::KeyCommand::nextRow);
+    host.window()->sendKeyCommand(Window::KeyCommand::nextRow);
+    EXPECT_TRUE(ringed()) << "the row the keyboard is on does not show it";
+    host.tap({100, table->rectForRow({0, 5}).midY()});
+    EXPECT_FALSE(ringed());
+    host.window()->setRootViewController(nullptr);
+}
+
 }  // namespace
 }  // namespace ui

@@ -23,6 +23,9 @@ public:
 
     std::expected<void, AudioError> setActive(bool active);
     bool isActive() const { return active_; }
+    // Whether an active session is heard: false when no sound device opened and the silent device
+    // stands in, so the user can be told a clip cannot be played rather than watch it run unheard.
+    bool playsSound() const;
 
 private:
     AudioSession() = default;

@@ -48,6 +48,7 @@ struct KeyEvent {
     std::string name;  // SDL's key name, "Escape", "Return", "A", ...
     bool isRepeat = false;
     bool shift = false;
+    bool control = false;
     double timestamp = 0;
 };
 

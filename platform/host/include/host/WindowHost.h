@@ -29,6 +29,8 @@ struct WindowOptions {
     // The defaults, with the zoom from SORVANE_WINDOW_ZOOM when it holds a number in (0, 4]; without
     // one, the window fits the display.
     static WindowOptions fromEnvironment();
+    // What is wrong with SORVANE_WINDOW_ZOOM, naming it, when it is set to no such number; else empty.
+    static std::string environmentProblem();
     // The largest zoom, at most 1 and in steps of 0.05, at which the device's pixels fit an area of
     // that many pixels (at least 0.1).
     static double zoomToFit(const DeviceMetrics& device, int usableWidth, int usableHeight);

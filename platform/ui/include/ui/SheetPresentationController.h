@@ -115,6 +115,8 @@ private:
     // The sheet this one was presented from, if the presenter is a sheet.
     std::shared_ptr<SheetPresentationController> sheetBeneath() const;
 
+    // Whether the sheet rests below its highest detent: content pushed up at its top grows it first.
+    bool canGrow() const;
     void dragBegan();
     void dragMoved(double translation);
     void dragEnded(double velocity);

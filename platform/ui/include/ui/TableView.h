@@ -121,6 +121,9 @@ public:
     // Selecting does not tell the delegate (a tap does).
     void selectRow(IndexPath indexPath, bool animated, TableViewScrollPosition position = TableViewScrollPosition::none);
     void deselectRow(IndexPath indexPath, bool animated);
+    // The row the keyboard moved to, ringed so the user sees where they are; a touch takes it away.
+    std::optional<IndexPath> focusedRow() const { return focused_; }
+    void setFocusedRow(std::optional<IndexPath> indexPath);
 
     void layoutSubviews() override;
     void touchesBegan(const std::vector<Touch>& touches, const Event& event) override;
@@ -194,6 +197,7 @@ private:
     std::shared_ptr<View> footerView_;
     std::set<IndexPath> selected_;
     std::optional<IndexPath> highlighted_;
+    std::optional<IndexPath> focused_;
     std::shared_ptr<ContextMenuInteraction> contextMenu_;
 };
 

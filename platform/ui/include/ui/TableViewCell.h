@@ -40,6 +40,10 @@ public:
     bool isHighlighted() const { return highlighted_; }
     void setHighlighted(bool highlighted, bool animated = false);
 
+    // The keyboard's place: a ring in the tint colour around the row, above its content.
+    bool isFocused() const { return !focusRing_->isHidden(); }
+    void setFocused(bool focused);
+
     // Called before the table hands the cell out again; clear per-row state here (call the base).
     virtual void prepareForReuse();
 
@@ -61,6 +65,7 @@ private:
     std::shared_ptr<View> selectedBackgroundView_;
     std::shared_ptr<View> defaultSelectedBackground_;
     std::shared_ptr<View> separator_ = std::make_shared<View>();
+    std::shared_ptr<View> focusRing_ = std::make_shared<View>();
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::standard;
     EdgeInsets separatorInset_{0, 16, 0, 0};
     bool selected_ = false;

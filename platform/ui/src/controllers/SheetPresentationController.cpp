@@ -246,6 +246,10 @@ void SheetPresentationController::updateStacking() {
                                              : gfx::AffineTransform::identity());
 }
 
+bool SheetPresentationController::canGrow() const {
+    return currentDetentIdentifier() != resolvedDetents().back().identifier;
+}
+
 void SheetPresentationController::dragBegan() { dragStartTop_ = frameOfPresentedViewInContainerView().origin.y; }
 
 void SheetPresentationController::dragMoved(double translation) {

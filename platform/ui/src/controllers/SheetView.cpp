@@ -66,6 +66,11 @@ bool SheetView::beginDragFromContent() {
     return true;
 }
 
+bool SheetView::canGrow() const {
+    auto owner = owner_.lock();
+    return owner && owner->canGrow();
+}
+
 void SheetView::dragFromContent(double translation) {
     if (auto owner = owner_.lock()) owner->dragMoved(translation);
 }

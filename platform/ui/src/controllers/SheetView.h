@@ -23,9 +23,11 @@ public:
     void touchesEnded(const std::vector<Touch>& touches, const Event& event) override;
     void touchesCancelled(const std::vector<Touch>& touches, const Event& event) override;
 
-    // A scroll view in the sheet, pulled down at its top, drags the sheet: false when the sheet
-    // cannot be dragged now (being presented or dismissed).
+    // A scroll view in the sheet, pulled down at its top (or pushed up there while the sheet can
+    // still grow), drags the sheet: false when the sheet cannot be dragged now (being presented or
+    // dismissed).
     bool beginDragFromContent();
+    bool canGrow() const;
     void dragFromContent(double translation);
     void endDragFromContent(double velocity);
 

@@ -56,13 +56,14 @@ std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPa
 
 bool moveSelection(TableView& table, int step) {
     if (!table.allowsSelection()) return false;
-    std::optional<IndexPath> selected = table.indexPathForSelectedRow();
+    std::optional<IndexPath> selected = table.focusedRow() ? table.focusedRow() : table.indexPathForSelectedRow();
     auto shown = table.indexPathsForVisibleRows();
     // The first Tab picks up where the user is looking.
     std::optional<IndexPath> next = !selected && !shown.empty() ? (step > 0 ? shown.front() : shown.back())
                                                                 : neighbour(table, selected, step);
     if (!next) return false;
     table.selectRow(*next, false);
+    table.setFocusedRow(*next);
     table.scrollToRow(*next, TableViewScrollPosition::none, false);
     return true;
 }

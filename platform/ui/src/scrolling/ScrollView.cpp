@@ -165,13 +165,15 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
                 static_cast<SheetView&>(*sheetDragged_).dragFromContent(translation.y - dragStartTranslation_.y);
                 break;
             }
-            // Pulled down at its top, the content hands the drag to its sheet, which follows the finger.
-            if (scrollsVertically() && translation.y > dragStartTranslation_.y &&
+            // Pulled down at its top, or pushed up there while its sheet rests below its highest
+            // detent, the content hands the drag to its sheet, which follows the finger.
+            if (scrollsVertically() && translation.y != dragStartTranslation_.y &&
                 dragStartOffset_.y <= minimumContentOffset().y + 0.5) {
+                bool down = translation.y > dragStartTranslation_.y;
                 for (View* ancestor = superview().get(); ancestor; ancestor = ancestor->superview().get()) {
                     auto* sheet = dynamic_cast<SheetView*>(ancestor);
                     if (!sheet) continue;
-                    if (sheet->beginDragFromContent()) {
+                    if ((down || sheet->canGrow()) && sheet->beginDragFromContent()) {
                         sheetDragged_ = std::static_pointer_cast<View>(sheet->shared_from_this());
                         applyOffset(dragStartOffset_);
                         sheet->dragFromContent(translation.y - dragStartTranslation_.y);

@@ -421,6 +421,7 @@ std::shared_ptr<TableViewCell> TableView::makeCell(int flat) {
         row.measured = true;
     }
     cell->setSelected(selected_.contains(indexPath), false);
+    cell->setFocused(focused_ == indexPath);
     return cell;
 }
 
@@ -526,7 +527,17 @@ void TableView::setHighlightedRow(std::optional<IndexPath> indexPath) {
         if (auto cell = cellForRow(*highlighted_)) cell->setHighlighted(true);
 }
 
+void TableView::setFocusedRow(std::optional<IndexPath> indexPath) {
+    if (focused_ == indexPath) return;
+    if (focused_)
+        if (auto cell = cellForRow(*focused_)) cell->setFocused(false);
+    focused_ = indexPath;
+    if (focused_)
+        if (auto cell = cellForRow(*focused_)) cell->setFocused(true);
+}
+
 void TableView::touchesBegan(const std::vector<Touch>& touches, const Event&) {
+    setFocusedRow(std::nullopt);
     // A touch that stops moving content only stops it.
     if (stopScrolling() || !allowsSelection_ || touches.empty()) {
         setHighlightedRow(std::nullopt);

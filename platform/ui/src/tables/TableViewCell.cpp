@@ -5,6 +5,9 @@ namespace ui {
 namespace {
 
 constexpr double selectionFadeDuration = 0.25;
+constexpr double focusRingWidth = 3;
+constexpr double focusRingInset = 2;
+constexpr double focusRingRadius = 12;
 
 }  // namespace
 
@@ -17,6 +20,18 @@ TableViewCell::TableViewCell(std::string reuseIdentifier) : reuseIdentifier_(std
     separator_->setUserInteractionEnabled(false);
     separator_->setHidden(true);
     addSubview(separator_);
+    focusRing_->setUserInteractionEnabled(false);
+    focusRing_->setHidden(true);
+    focusRing_->layer()->setBorderWidth(focusRingWidth);
+    focusRing_->layer()->setBorderColor(gfx::Color::systemBlue());
+    focusRing_->layer()->setCornerRadius(focusRingRadius);
+    addSubview(focusRing_);
+}
+
+void TableViewCell::setFocused(bool focused) {
+    if (isFocused() == focused) return;
+    focusRing_->setHidden(!focused);
+    setNeedsLayout();
 }
 
 const std::shared_ptr<Label>& TableViewCell::textLabel() {
@@ -103,6 +118,8 @@ void TableViewCell::layoutSubviews() {
         if (view && view->superview().get() == this) view->setFrame(area);
     if (textLabel_) textLabel_->setFrame({16, 0, std::max(0.0, area.size.width - 32), area.size.height});
     bringSubviewToFront(separator_);
+    focusRing_->setFrame(area.insetBy(focusRingInset, focusRingInset));
+    bringSubviewToFront(focusRing_);
 }
 
 void TableViewCell::placeSeparator(double width, double thickness, bool visible, gfx::Color color) {
