@@ -115,8 +115,8 @@ std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& 
         feed(hosts.shiftF1News, "shiftf1"),
     };
     folders[1].folder.replays = std::move(replays);
-    folders[1].folder.reportWarning = std::move(reportLateWarning);
     folders.push_back(at(hosts.flagImages, "flags", "/", "flag pictures"));
+    for (auto& entry : folders) entry.folder.reportWarning = reportLateWarning;
     return folders;
 }
 
