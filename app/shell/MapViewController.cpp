@@ -100,6 +100,13 @@ void MapViewController::viewDidLoad() {
     loadSeasonAndIndex(std::nullopt);
 }
 
+void MapViewController::viewDidAppear(bool animated) {
+    ui::ViewController::viewDidAppear(animated);
+    // The sheet comes up with the map rather than with the season, so what it reads for itself (the
+    // news) never waits on a slow calendar; the season fills it when it arrives.
+    presentSeasonSheet();
+}
+
 bool MapViewController::isPad() const { return traitCollection().userInterfaceIdiom == ui::UserInterfaceIdiom::pad; }
 
 double MapViewController::sheetMargin() const {

@@ -18,7 +18,7 @@
 #include "ui/ViewController.h"
 
 // The home screen: the season's circuits on a full-screen map under the season sheet, which it
-// presents once and keeps. It is the one writer of GlobalStruct's races and meetings: a load per
+// presents once, as it first appears, and keeps. It is the one writer of GlobalStruct's races and meetings: a load per
 // start-up or year pick, each holding a SeasonLoad ticket so only the newest pick's answers land.
 class MapViewController : public ui::ViewController,
                           public map::MapViewDelegate,
@@ -49,6 +49,7 @@ public:
     void setSeasonSheetFactory(SeasonSheetFactory factory) { makeSeasonSheet_ = std::move(factory); }
 
     void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
     void viewDidLayoutSubviews() override;
 
     void configureMap();
