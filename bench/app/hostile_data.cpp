@@ -87,7 +87,8 @@ void BM_SeasonOfRaces(benchmark::State& state) {
     GlobalStruct::races().clear();
     GlobalStruct::meetings().clear();
 }
-BENCHMARK(BM_SeasonOfRaces)->Arg(22)->Arg(3000)->UseManualTime()->Unit(benchmark::kMillisecond)
+// The smoke run keeps a season a tenth of the size.
+BENCHMARK(BM_SeasonOfRaces)->Arg(22)->Arg(sorvane::bench::smokeRun() ? 300 : 3000)->UseManualTime()->Unit(benchmark::kMillisecond)
     ->Iterations(sorvane::bench::iterations(5));
 
 void BM_LabelWithText(benchmark::State& state) {
