@@ -40,29 +40,8 @@ struct ReplayedTopic {
 // Files are answered from memory whole, so one larger than a transfer may gather is refused unread.
 const std::uintmax_t largestFile = std::uintmax_t(SessionConfiguration{}.maximumGatheredLength);
 
-enum class ReadFault { unreadable, forbidden, tooLarge };
-
 std::string tooLargeText(const fs::path& file) {
     return file.string() + " is larger than the " + std::to_string(largestFile >> 20) + " MiB an answer may carry";
-}
-
-std::expected<std::string, ReadFault> readWhole(const fs::path& path) {
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::unexpected(errno == EACCES ? ReadFault::forbidden : ReadFault::unreadable);
-    std::error_code error;
-    std::uintmax_t size = fs::file_size(path, error);
-    if (!error && size > largestFile) return std::unexpected(ReadFault::tooLarge);
-    std::string bytes;
-    if (!error) bytes.reserve(size);
-    // The file may grow while it is read: never more than the limit is held.
-    char buffer[1 << 16];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        if (bytes.size() + std::size_t(file.gcount()) > largestFile) return std::unexpected(ReadFault::tooLarge);
-        bytes.append(buffer, std::size_t(file.gcount()));
-    }
-    if (file.bad()) return std::unexpected(ReadFault::unreadable);
-    return bytes;
 }
 
 // The segments of a relative path, empty ones dropped (as servers merge repeated slashes); nothing when
@@ -99,6 +78,25 @@ std::string withQueryFolded(const std::string& name, const std::string& query) {
 }
 
 }  // namespace
+
+std::expected<std::string, SnapshotReadFault> readSnapshotFile(const fs::path& path) {
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::unexpected(errno == EACCES ? SnapshotReadFault::forbidden : SnapshotReadFault::unreadable);
+    std::error_code error;
+    std::uintmax_t size = fs::file_size(path, error);
+    if (!error && size > largestFile) return std::unexpected(SnapshotReadFault::tooLarge);
+    std::string bytes;
+    if (!error) bytes.reserve(size);
+    // The file may grow while it is read: never more than the limit is held.
+    char buffer[1 << 16];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        if (bytes.size() + std::size_t(file.gcount()) > largestFile) return std::unexpected(SnapshotReadFault::tooLarge);
+        bytes.append(buffer, std::size_t(file.gcount()));
+    }
+    if (file.bad()) return std::unexpected(SnapshotReadFault::unreadable);
+    return bytes;
+}
 
 struct SnapshotProtocol::State {
     SnapshotFolder folder;
@@ -167,9 +165,9 @@ std::string elapsedText(std::chrono::milliseconds elapsed) {
 void parseTopic(ReplayedTopic& topic, std::vector<std::string>& found) {
     topic.parsed = true;
     const std::string file = topic.file.string();
-    auto text = readWhole(topic.file);
+    auto text = readSnapshotFile(topic.file);
     if (!text) {
-        found.push_back(text.error() == ReadFault::tooLarge ? tooLargeText(topic.file) + ": its topic is not replayed"
+        found.push_back(text.error() == SnapshotReadFault::tooLarge ? tooLargeText(topic.file) + ": its topic is not replayed"
                                                             : "cannot read " + file + ": its topic is not replayed");
         return;
     }
@@ -285,14 +283,14 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
         return notFound(request);
     }
     if (!fs::is_regular_file(target, error)) return notFound(request);
-    auto bytes = readWhole(target);
+    auto bytes = readSnapshotFile(target);
     // A file the server may not read is forbidden, as a web server says; one too large to answer is a
     // service that cannot serve it; any other failure is its own.
-    if (!bytes && bytes.error() == ReadFault::tooLarge) {
+    if (!bytes && bytes.error() == SnapshotReadFault::tooLarge) {
         reportTooLarge(state, target);
         return statusPage(request, 503);
     }
-    if (!bytes) return statusPage(request, bytes.error() == ReadFault::forbidden ? 403 : 500);
+    if (!bytes) return statusPage(request, bytes.error() == SnapshotReadFault::forbidden ? 403 : 500);
     return answerWith(request, 200, {{"Content-Type", contentTypeOf(target, state.folder)}}, std::move(*bytes));
 }
 

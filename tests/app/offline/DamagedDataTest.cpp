@@ -266,6 +266,20 @@ TEST(DamagedStart, replayLinesLeavingTheFolderAreLeftOutOneByOne) {
     started->stop();
 }
 
+// A replay.tsv too large to read is not read at the start: nothing replays, the rest serves.
+TEST(DamagedStart, aReplayFileTooLargeToReadOnlyStopsTheReplay) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    fs::resize_file(data / "replay.tsv", (std::uintmax_t(64) << 20) + 1);  // sparse: no disk is used
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    auto started = startOver(data, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_NE(joined(started->warnings()).find("replay.tsv: no session is replayed"), std::string::npos);
+    const std::string host = ServiceHosts{}.liveTiming;
+    EXPECT_EQ(statusOf(registry, host, "https://" + host + "/static/2023/Index.json"), 200);
+    started->stop();
+}
+
 // A file past what a transfer may gather is refused unread (a sparse file: no disk is used).
 TEST(DamagedStart, aFileTooLargeToAnswerIsRefusedWithAWarning) {
     DataCopy data;

@@ -60,6 +60,11 @@ private:
     std::shared_ptr<State> state_;
 };
 
+enum class SnapshotReadFault { unreadable, forbidden, tooLarge };
+// A snapshot file's bytes: only read when no larger than a transfer may gather (the default
+// SessionConfiguration's maximumGatheredLength, 64 MiB), as the protocol answers with it whole.
+std::expected<std::string, SnapshotReadFault> readSnapshotFile(const std::filesystem::path& file);
+
 // A small HTML page for an error status, as a web server answers (a HEAD gets the head only).
 ProtocolAnswer statusPage(const Request& request, int status, HTTPHeaders headers = {});
 
