@@ -5,8 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -27,10 +25,11 @@ std::optional<int> digits(std::string_view text) {
     return value;
 }
 
+// Read as the snapshot's own files are, so a damaged one of gigabytes is refused rather than read.
 std::optional<std::string> readText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    auto text = net::readSnapshotFile(path);
+    if (!text) return std::nullopt;
+    return std::move(*text);
 }
 
 std::string trimmed(std::string text) {
@@ -54,7 +53,9 @@ std::vector<net::StreamReplaySetting> replaysIn(const fs::path& file, std::vecto
         auto tab = line.find('\t');
         auto origin = tab == std::string::npos ? std::nullopt : instantFromISO8601(line.substr(tab + 1));
         if (!origin) {
-            warnings.push_back(file.string() + ": unreadable line \"" + line + "\" left out");
+            // A damaged line may be of any length: the warning quotes its start.
+            std::string quoted = line.size() > 80 ? line.substr(0, 80) + "..." : line;
+            warnings.push_back(file.string() + ": unreadable line \"" + quoted + "\" left out");
             continue;
         }
         replays.push_back({line.substr(0, tab), *origin});
@@ -116,8 +117,8 @@ std::vector<HostFolder> hostFolders(const fs::path& season, const ServiceHosts& 
         feed(hosts.shiftF1News, "shiftf1"),
     };
     folders[1].folder.replays = std::move(replays);
-    folders[1].folder.reportWarning = std::move(reportLateWarning);
     folders.push_back(at(hosts.flagImages, "flags", "/", "flag pictures"));
+    for (auto& entry : folders) entry.folder.reportWarning = reportLateWarning;
     return folders;
 }
 

@@ -19,8 +19,8 @@ struct OfflineSettings {
     std::filesystem::path dataDirectory;  // SORVANE_DATA_DIR: the folder holding offline-season/
     std::optional<foundation::Date> now;  // SORVANE_NOW; the snapshot's now.txt when not given
     double replaySpeed = 1;               // SORVANE_REPLAY_SPEED: seconds of season per second
-    // Not from the environment: told what a replayed stream is found to lack when it is first read,
-    // after the start (on the network thread).
+    // Not from the environment: told what a replayed stream is found to lack when it is first read, or
+    // that a file is too large to answer when first asked for, after the start (on the network thread).
     std::function<void(const std::string&)> reportLateWarning;
 
     static std::filesystem::path defaultDataDirectory();
@@ -39,7 +39,8 @@ public:
     // installs the system clock. Only an unreadable "now" fails the start: a folder that is missing or
     // broken turns off the services it serves (their host answers 503, never the network), and a
     // replay.tsv line that cannot be used is left out; each is listed in warnings(). Replayed streams
-    // are read when first asked for: what is wrong with one goes to the settings' reportLateWarning.
+    // are read when first asked for: what is wrong with one, or with a file too large to answer, goes
+    // to the settings' reportLateWarning.
     static std::expected<OfflineSeason, std::string> start(
         const OfflineSettings& settings, const ServiceHosts& hosts = ServiceHosts::current(),
         std::shared_ptr<net::ProtocolRegistry> registry = net::ProtocolRegistry::global());

@@ -46,24 +46,6 @@ map::Coordinate coordinateOf(const RacesDetailsModel& race) {
     return {wholeNumber<double>(location.lat).value_or(0), wholeNumber<double>(location.long_).value_or(0)};
 }
 
-// The first race not yet run: the next one to start, or the one under way.
-std::optional<std::size_t> firstRaceAhead(const std::vector<RacesDetailsModel>& races, foundation::Date now) {
-    for (std::size_t index = 0; index < races.size(); ++index) {
-        if (RaceTiming::phase(races[index], now) != RacePhase::finished) return index;
-    }
-    return std::nullopt;
-}
-
-// A pin belongs to the first race named as its title.
-std::optional<std::size_t> raceIndexOf(const std::optional<std::string>& title) {
-    if (!title) return std::nullopt;
-    const auto& races = GlobalStruct::races();
-    for (std::size_t index = 0; index < races.size(); ++index) {
-        if (races[index].raceName == *title) return index;
-    }
-    return std::nullopt;
-}
-
 void playRigidImpact() { ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred(); }
 
 std::shared_ptr<ui::ViewController> makeSeasonSheet() { return std::make_shared<SeasonViewController>(); }
@@ -98,6 +80,13 @@ void MapViewController::viewDidLoad() {
     configureMap();
     configureRouteToggle();
     loadSeasonAndIndex(std::nullopt);
+}
+
+void MapViewController::viewDidAppear(bool animated) {
+    ui::ViewController::viewDidAppear(animated);
+    // The sheet comes up with the map rather than with the season, so what it reads for itself (the
+    // news) never waits on a slow calendar; the season fills it when it arrives.
+    presentSeasonSheet();
 }
 
 bool MapViewController::isPad() const { return traitCollection().userInterfaceIdiom == ui::UserInterfaceIdiom::pad; }
@@ -321,7 +310,19 @@ dispatch::Task<void> MapViewController::loadMeetings(SeasonLoad load, std::strin
     GlobalStruct::storeMeetings(load, std::move(year), std::move(*decoded));
 }
 
+std::optional<std::size_t> MapViewController::raceIndexOf(const std::optional<std::string>& title) const {
+    if (!title) return std::nullopt;
+    auto found = pinRaces_.find(*title);
+    if (found == pinRaces_.end()) return std::nullopt;
+    return found->second;
+}
+
 void MapViewController::addRacePins(const std::vector<RacesDetailsModel>& races) {
+    // Each pin asks which race it is and whether that race has run: both are answered from what is
+    // read here once, rather than from every race again for each pin.
+    timing_ = SeasonTiming(races);
+    pinRaces_.clear();
+    for (std::size_t index = 0; index < races.size(); ++index) pinRaces_.emplace(races[index].raceName, index);
     for (const RacesDetailsModel& race : races) {
         const Location& location = race.circuit.location;
         auto pin = std::make_shared<map::PointAnnotation>(coordinateOf(race), race.raceName,
@@ -344,8 +345,8 @@ void MapViewController::showRace(const RacesDetailsModel& race) {
 
 void MapViewController::zoomToUpcomingRace() {
     const auto& races = GlobalStruct::races();
-    auto ahead = firstRaceAhead(races, foundation::Date::now());
-    if (!ahead || doneLoopForIntroZoom_) return;
+    auto ahead = timing_.firstRaceAhead(foundation::Date::now());
+    if (!ahead || doneLoopForIntroZoom_ || *ahead >= races.size()) return;
     const RacesDetailsModel& race = races[*ahead];
     doneLoopForIntroZoom_ = true;
     upcomingRaceIndex_ = static_cast<int>(*ahead);
@@ -377,7 +378,7 @@ std::shared_ptr<map::AnnotationView> MapViewController::viewFor(map::MapView& ma
 
     auto raceIndex = raceIndexOf(annotation->title());
     if (!raceIndex) return view;
-    auto ahead = firstRaceAhead(GlobalStruct::races(), foundation::Date::now());
+    auto ahead = timing_.firstRaceAhead(foundation::Date::now());
     int round = static_cast<int>(*raceIndex) + 1;
     bool run = ahead && *raceIndex < *ahead;
     auto base = ui::namedImage(run ? "annotationOld" : "annotation");

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/GlobalStruct.h"
@@ -13,12 +14,13 @@
 #include "foundation/Notification.h"
 #include "gfx/Image.h"
 #include "map/MapView.h"
+#include "shell/RaceTiming.h"
 #include "ui/Button.h"
 #include "ui/SheetPresentationController.h"
 #include "ui/ViewController.h"
 
 // The home screen: the season's circuits on a full-screen map under the season sheet, which it
-// presents once and keeps. It is the one writer of GlobalStruct's races and meetings: a load per
+// presents once, as it first appears, and keeps. It is the one writer of GlobalStruct's races and meetings: a load per
 // start-up or year pick, each holding a SeasonLoad ticket so only the newest pick's answers land.
 class MapViewController : public ui::ViewController,
                           public map::MapViewDelegate,
@@ -49,6 +51,7 @@ public:
     void setSeasonSheetFactory(SeasonSheetFactory factory) { makeSeasonSheet_ = std::move(factory); }
 
     void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
     void viewDidLayoutSubviews() override;
 
     void configureMap();
@@ -103,12 +106,17 @@ private:
     void keepRouteToggleOnTop();
     // Zooms to the race's circuit at the pin span and selects its pin.
     void showRace(const RacesDetailsModel& race);
+    // A pin belongs to the first race named as its title.
+    std::optional<std::size_t> raceIndexOf(const std::optional<std::string>& title) const;
 
     int upcomingRaceIndex_ = 0;
     bool doneLoopForIntroZoom_ = false;
     std::shared_ptr<map::MapView> mapView_ = std::make_shared<map::MapView>();
     std::shared_ptr<ui::Button> routeToggle_ = ui::Button::make();
     std::vector<map::Location> routeCoordinates_;
+    // Of the races the pins stand for.
+    SeasonTiming timing_;
+    std::unordered_map<std::string, std::size_t> pinRaces_;
     std::shared_ptr<map::Overlay> routeOverlay_;
 
     SeasonReads reads_ = SeasonReads::network();

@@ -52,3 +52,28 @@ std::string RaceTiming::countdownText(const Countdown& countdown) {
     return "In " + std::to_string(countdown.days) + " days, " + std::to_string(countdown.hours) + " hours, " +
            std::to_string(countdown.minutes) + " minutes";
 }
+
+SeasonTiming::SeasonTiming(const std::vector<RacesDetailsModel>& races) {
+    starts_.reserve(races.size());
+    for (const RacesDetailsModel& race : races) {
+        Starts starts{RaceTiming::startInstant(race), std::nullopt};
+        if (race.sprint) starts.sprint = weekend::scheduledStart(race.sprint->date, race.sprint->time);
+        starts_.push_back(starts);
+    }
+}
+
+RacePhase SeasonTiming::phase(const Starts& starts, foundation::Date now) const {
+    if (!starts.race) return RacePhase::live;
+    RacePhase ofRace = RaceTiming::phase(*starts.race, now);
+    if (ofRace == RacePhase::upcoming && starts.sprint && RaceTiming::phase(*starts.sprint, now) == RacePhase::live)
+        return RacePhase::live;
+    return ofRace;
+}
+
+std::optional<std::size_t> SeasonTiming::firstRaceAhead(foundation::Date now) const {
+    if (!searchedAt_ || now < *searchedAt_) searchedFrom_ = 0;
+    searchedAt_ = now;
+    while (searchedFrom_ < starts_.size() && phase(starts_[searchedFrom_], now) == RacePhase::finished) ++searchedFrom_;
+    if (searchedFrom_ == starts_.size()) return std::nullopt;
+    return searchedFrom_;
+}

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data/RaceModels.h"
 #include "foundation/Date.h"
@@ -41,4 +43,27 @@ public:
     static Countdown countdown(foundation::Date start, foundation::Date now);
     // "In 2 days, 3 hours, 4 minutes".
     static std::string countdownText(const Countdown& countdown);
+};
+
+// A season's race starts, each read once, for screens that ask about every race at a time (the map asks
+// for each of its pins): the answers are those of RaceTiming.
+class SeasonTiming {
+public:
+    SeasonTiming() = default;
+    explicit SeasonTiming(const std::vector<RacesDetailsModel>& races);
+
+    // The first race not yet finished at `now`: the next one to start, or the one under way.
+    std::optional<std::size_t> firstRaceAhead(foundation::Date now) const;
+
+private:
+    struct Starts {
+        std::optional<foundation::Date> race;  // none: unreadable, so under way
+        std::optional<foundation::Date> sprint;
+    };
+    RacePhase phase(const Starts& starts, foundation::Date now) const;
+
+    std::vector<Starts> starts_;
+    // A race once finished stays finished, so later clocks resume the search where the last one ended.
+    mutable std::size_t searchedFrom_ = 0;
+    mutable std::optional<foundation::Date> searchedAt_;
 };

@@ -61,6 +61,8 @@ void SeasonViewController::viewDidLoad() {
 
     dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> {
         co_await self->loadCountryFlags();
+        // The drivers and standings are a season's: a sheet up before its season loads them as it comes.
+        if (self->shownSeason_.empty()) co_return;
         co_await self->loadDriverDictionaries();
         co_await self->loadDriverStandings();
         co_await self->loadTeamStandings();

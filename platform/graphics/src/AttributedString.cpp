@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 constexpr std::string_view objectReplacementCharacter = "\xEF\xBF\xBC";
+constexpr std::string_view ellipsis = "\xE2\x80\xA6";
 
 std::string validUtf8(std::string_view text) {
     std::string result;
@@ -41,7 +42,24 @@ Rect TextAttachment::effectiveBounds() const {
 AttributedString::AttributedString(std::string_view text, TextAttributes attributes) { append(text, attributes); }
 
 void AttributedString::append(std::string_view text, const TextAttributes& attributes) {
-    std::string valid = validUtf8(text);
+    if (cut_) return;
+    // Text kept whole leaves room for the ellipsis. Only what can show is checked: a little more than
+    // the room, as a partial character at the end becomes a replacement character.
+    const std::size_t room = maximumLength - ellipsis.size() - text_.size();
+    std::string valid = validUtf8(text.substr(0, room + replacementCharacter.size()));
+    if (valid.size() <= room) {
+        appendValid(valid, attributes);
+        return;
+    }
+    std::size_t end = room;
+    while (end > 0 && (static_cast<unsigned char>(valid[end]) & 0xC0) == 0x80) --end;
+    valid.resize(end);
+    valid += ellipsis;
+    appendValid(valid, attributes);
+    cut_ = true;
+}
+
+void AttributedString::appendValid(std::string_view valid, const TextAttributes& attributes) {
     if (valid.empty()) return;
     if (!runs_.empty() && !runs_.back().attachment && runs_.back().attributes == attributes) {
         runs_.back().length += valid.size();
@@ -61,7 +79,12 @@ void AttributedString::append(const AttributedString& other) {
 }
 
 void AttributedString::appendAttachment(std::shared_ptr<TextAttachment> attachment, const TextAttributes& attributes) {
-    if (!attachment) return;
+    if (!attachment || cut_) return;
+    if (text_.size() + objectReplacementCharacter.size() > maximumLength - ellipsis.size()) {
+        appendValid(ellipsis, attributes);
+        cut_ = true;
+        return;
+    }
     runs_.push_back({text_.size(), objectReplacementCharacter.size(), attributes, std::move(attachment)});
     text_ += objectReplacementCharacter;
 }

@@ -43,7 +43,7 @@ void drawAnnotations(gfx::Context& context, MapState& state) {
     const Viewport& viewport = state.viewport();
     gfx::Rect bounds{0, 0, viewport.size().width, viewport.size().height};
     for (const auto& annotation : state.annotationsInDrawingOrder()) {
-        auto view = state.viewFor(annotation);
+        auto view = state.viewNear(annotation, bounds);
         if (!view || !view->image || !view->image->bitmap()) continue;
         gfx::Rect frame = view->frame(viewport.point(annotation->coordinate()));
         if (!frame.intersects(bounds)) continue;

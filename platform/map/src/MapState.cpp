@@ -100,6 +100,13 @@ std::shared_ptr<AnnotationView> MapState::viewFor(const std::shared_ptr<Annotati
     return view;
 }
 
+std::shared_ptr<AnnotationView> MapState::viewNear(const std::shared_ptr<Annotation>& annotation, const gfx::Rect& area) {
+    if (!annotation) return nullptr;
+    if (auto found = views_.find(annotation.get()); found != views_.end()) return found->second;
+    if (!area.insetBy(-annotationReach, -annotationReach).contains(viewport_.point(annotation->coordinate()))) return nullptr;
+    return viewFor(annotation);
+}
+
 std::shared_ptr<AnnotationView> MapState::dequeueReusableView(const std::string& reuseIdentifier) {
     auto found = reusableViews_.find(reuseIdentifier);
     if (found == reusableViews_.end()) return nullptr;
@@ -141,7 +148,7 @@ std::vector<std::shared_ptr<Annotation>> MapState::annotationsInDrawingOrder() c
 std::shared_ptr<Annotation> MapState::annotationAt(gfx::Point point) {
     auto ordered = annotationsInDrawingOrder();
     for (auto it = ordered.rbegin(); it != ordered.rend(); ++it) {
-        auto view = viewFor(*it);
+        auto view = viewNear(*it, {point, {0, 0}});
         if (!view || !view->image) continue;
         if (view->frame(viewport_.point((*it)->coordinate())).contains(point)) return *it;
     }

@@ -10,10 +10,12 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "foundation/Clock.h"
 #include "foundation/PercentEncoding.h"
 #include "livefeed/StreamFold.h"
+#include "net/Session.h"
 
 namespace net {
 
@@ -35,13 +37,11 @@ struct ReplayedTopic {
     bool cutShortReported = false;
 };
 
-std::optional<std::string> readWhole(const fs::path& path) {
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) return std::nullopt;
-    return bytes;
+// Files are answered from memory whole, so one larger than a transfer may gather is refused unread.
+const std::uintmax_t largestFile = std::uintmax_t(SessionConfiguration{}.maximumGatheredLength);
+
+std::string tooLargeText(const fs::path& file) {
+    return file.string() + " is larger than the " + std::to_string(largestFile >> 20) + " MiB an answer may carry";
 }
 
 // The segments of a relative path, empty ones dropped (as servers merge repeated slashes); nothing when
@@ -79,6 +79,25 @@ std::string withQueryFolded(const std::string& name, const std::string& query) {
 
 }  // namespace
 
+std::expected<std::string, SnapshotReadFault> readSnapshotFile(const fs::path& path) {
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::unexpected(errno == EACCES ? SnapshotReadFault::forbidden : SnapshotReadFault::unreadable);
+    std::error_code error;
+    std::uintmax_t size = fs::file_size(path, error);
+    if (!error && size > largestFile) return std::unexpected(SnapshotReadFault::tooLarge);
+    std::string bytes;
+    if (!error) bytes.reserve(size);
+    // The file may grow while it is read: never more than the limit is held.
+    char buffer[1 << 16];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        if (bytes.size() + std::size_t(file.gcount()) > largestFile) return std::unexpected(SnapshotReadFault::tooLarge);
+        bytes.append(buffer, std::size_t(file.gcount()));
+    }
+    if (file.bad()) return std::unexpected(SnapshotReadFault::unreadable);
+    return bytes;
+}
+
 struct SnapshotProtocol::State {
     SnapshotFolder folder;
     fs::path canonicalRoot;
@@ -86,6 +105,8 @@ struct SnapshotProtocol::State {
     mutable std::mutex replayMutex;
     mutable std::map<std::string, ReplayedTopic, std::less<>> topics;  // by "<session>/<Topic>.json"
     mutable std::vector<std::string> warnings;
+    // Files already reported too large, so a client asking again does not repeat the warning.
+    mutable std::set<fs::path> toldTooLarge;
 };
 
 std::string contentTypeForExtension(std::string_view extension) {
@@ -144,9 +165,10 @@ std::string elapsedText(std::chrono::milliseconds elapsed) {
 void parseTopic(ReplayedTopic& topic, std::vector<std::string>& found) {
     topic.parsed = true;
     const std::string file = topic.file.string();
-    auto text = readWhole(topic.file);
+    auto text = readSnapshotFile(topic.file);
     if (!text) {
-        found.push_back("cannot read " + file + ": its topic is not replayed");
+        found.push_back(text.error() == SnapshotReadFault::tooLarge ? tooLargeText(topic.file) + ": its topic is not replayed"
+                                                            : "cannot read " + file + ": its topic is not replayed");
         return;
     }
     auto stream = livefeed::parseStream(*text);
@@ -210,6 +232,15 @@ std::expected<std::string, Replayed> replayedKeyframe(const SnapshotProtocol::St
     return keyframe;
 }
 
+void reportTooLarge(const SnapshotProtocol::State& state, const fs::path& file) {
+    {
+        std::lock_guard lock(state.replayMutex);
+        if (!state.toldTooLarge.insert(file).second) return;
+        state.warnings.push_back(tooLargeText(file) + ": it is answered 503");
+    }
+    if (state.folder.reportWarning) state.folder.reportWarning(tooLargeText(file) + ": it is answered 503");
+}
+
 std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State& state, const Request& request) {
     if (!request.url) return std::unexpected(URLError(URLError::badURL));
     if (request.method != "GET" && request.method != "HEAD")
@@ -254,9 +285,14 @@ std::expected<ProtocolAnswer, URLError> answerFrom(const SnapshotProtocol::State
         return notFound(request);
     }
     if (!fs::is_regular_file(target, error)) return notFound(request);
-    auto bytes = readWhole(target);
-    // A file the server may not read is forbidden, as a web server says; any other failure is its own.
-    if (!bytes) return statusPage(request, errno == EACCES ? 403 : 500);
+    auto bytes = readSnapshotFile(target);
+    // A file the server may not read is forbidden, as a web server says; one too large to answer is a
+    // service that cannot serve it; any other failure is its own.
+    if (!bytes && bytes.error() == SnapshotReadFault::tooLarge) {
+        reportTooLarge(state, target);
+        return statusPage(request, 503);
+    }
+    if (!bytes) return statusPage(request, bytes.error() == SnapshotReadFault::forbidden ? 403 : 500);
     return answerWith(request, 200, {{"Content-Type", contentTypeOf(target, state.folder)}}, std::move(*bytes));
 }
 
@@ -293,8 +329,12 @@ std::expected<std::shared_ptr<SnapshotProtocol>, std::string> SnapshotProtocol::
     if (folder.pathPrefix.back() != '/') folder.pathPrefix += '/';
 
     for (const auto& setting : folder.replays) {
-        auto segments = safeSegments(setting.sessionFolder);
-        if (!segments) return std::unexpected("replayed session " + setting.sessionFolder + " leaves the folder");
+        // A line naming a folder outside is left out by itself: the other sessions still replay.
+        auto segments = setting.sessionFolder.starts_with('/') ? std::nullopt : safeSegments(setting.sessionFolder);
+        if (!segments) {
+            state->warnings.push_back("replayed session " + setting.sessionFolder + " leaves the folder: left out");
+            continue;
+        }
         std::string session = joined(*segments);
         fs::path sessionPath = state->canonicalRoot / session;
         if (!fs::is_directory(sessionPath, error)) {

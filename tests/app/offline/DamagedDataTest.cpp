@@ -237,6 +237,65 @@ TEST(DamagedStart, missingFoldersAndABadReplayLineTurnOffOnlyTheirServices) {
     started->stop();
 }
 
+// The offline season over a copy, answering into a registry of its own; late warnings go to `told`.
+std::expected<OfflineSeason, std::string> startOver(const DataCopy& data, const std::shared_ptr<net::ProtocolRegistry>& registry,
+                                                    std::vector<std::string>* told = nullptr) {
+    OfflineSettings settings;
+    settings.dataDirectory = data.root();
+    if (told) settings.reportLateWarning = [told](const std::string& warning) { told->push_back(warning); };
+    return OfflineSeason::start(settings, ServiceHosts{}, registry);
+}
+
+// Each replay line naming a folder outside the data is left out alone; live timing still serves.
+TEST(DamagedStart, replayLinesLeavingTheFolderAreLeftOutOneByOne) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    {
+        std::ofstream replay(data / "replay.tsv", std::ios::app);
+        replay << "../2023/\t2023-03-05T14:01:01Z\n/2023/\t2023-03-05T14:01:01Z\n";
+    }
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    auto started = startOver(data, registry);
+    ASSERT_TRUE(started) << started.error();
+    const std::string warnings = joined(started->warnings());
+    EXPECT_NE(warnings.find("replayed session ../2023/ leaves the folder: left out"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("replayed session /2023/ leaves the folder: left out"), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find("live timing will not load"), std::string::npos) << warnings;
+    const std::string host = ServiceHosts{}.liveTiming;
+    EXPECT_EQ(statusOf(registry, host, "https://" + host + "/static/2023/Index.json"), 200);
+    started->stop();
+}
+
+// A replay.tsv too large to read is not read at the start: nothing replays, the rest serves.
+TEST(DamagedStart, aReplayFileTooLargeToReadOnlyStopsTheReplay) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    fs::resize_file(data / "replay.tsv", (std::uintmax_t(64) << 20) + 1);  // sparse: no disk is used
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    auto started = startOver(data, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_NE(joined(started->warnings()).find("replay.tsv: no session is replayed"), std::string::npos);
+    const std::string host = ServiceHosts{}.liveTiming;
+    EXPECT_EQ(statusOf(registry, host, "https://" + host + "/static/2023/Index.json"), 200);
+    started->stop();
+}
+
+// A file past what a transfer may gather is refused unread (a sparse file: no disk is used).
+TEST(DamagedStart, aFileTooLargeToAnswerIsRefusedWithAWarning) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    fs::resize_file(data / "results-api/2023.json", (std::uintmax_t(64) << 20) + 1);
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    std::vector<std::string> told;
+    auto started = startOver(data, registry, &told);
+    ASSERT_TRUE(started) << started.error();
+    const std::string host = ServiceHosts{}.resultsAPI;
+    EXPECT_EQ(statusOf(registry, host, "http://" + host + "/api/f1/2023.json"), 503);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("2023.json is larger than the 64 MiB an answer may carry"), std::string::npos) << told[0];
+    started->stop();
+}
+
 TEST(DamagedStart, anUnreadableReplayFileOnlyStopsTheReplay) {
     DataCopy data;
     ASSERT_FALSE(data.root().empty());

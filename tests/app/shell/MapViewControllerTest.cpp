@@ -426,6 +426,35 @@ TEST_F(MapViewControllerTest, aSlowAnswerForAnEarlierYearPickIsDropped) {
     EXPECT_FALSE(gated.waiting.contains("index 2021")) << "the dropped pick asked for its index";
 }
 
+// The sheet comes up with the map: a calendar that is slow to answer holds back nothing the sheet
+// starts as it appears (its news).
+TEST_F(MapViewControllerTest, theSheetAppearsWhileTheSeasonIsStillAwaited) {
+    struct CountingSheet : ui::ViewController {
+        int appearances = 0;
+        void viewDidAppear(bool animated) override {
+            ui::ViewController::viewDidAppear(animated);
+            ++appearances;
+        }
+    };
+    auto counting = std::make_shared<CountingSheet>();
+    GatedReads gated;
+    start([&](MapViewController& controller) {
+        controller.setSeasonReads(gated.reads());
+        controller.setSeasonSheetFactory([counting] { return counting; });
+    }, false);
+    settle();
+    ASSERT_TRUE(gated.waiting.contains("current"));
+    EXPECT_EQ(map->seasonSheet(), counting);
+    EXPECT_EQ(counting->appearances, 1);
+
+    ASSERT_TRUE(gated.release("current", seasonDocument("2023", season2023)));
+    settle();
+    ASSERT_TRUE(gated.release("index 2023", indexDocument("2023")));
+    waitForLoads();
+    EXPECT_EQ(pinTitles(), names(season2023));
+    EXPECT_EQ(counting->appearances, 1);
+}
+
 TEST_F(MapViewControllerTest, theMapsBottomMarginFollowsTheSheetsDetentThroughLayout) {
     start();
     EXPECT_EQ(map->mapView()->layoutMargins().bottom, 225);

@@ -94,6 +94,16 @@ TEST_F(RaceTimingTest, aSprintWeekendIsAlsoLiveForThreeHoursFromItsSprint) {
     EXPECT_EQ(RaceTiming::phase(baku, local(2023, 4, 29, 15, 30)), RacePhase::upcoming);
 }
 
+// The map reads each start once; its search for the race ahead still follows a clock set back.
+TEST_F(RaceTimingTest, theFirstRaceAheadOfASeasonFollowsTheClockBothWays) {
+    const SeasonTiming season({race("2024-03-02", "15:00:00Z"), race("2024-03-09", "17:00:00Z"), race("soon", "")});
+    EXPECT_EQ(season.firstRaceAhead(local(2024, 3, 2, 18, 0)), 0u);  // under way
+    EXPECT_EQ(season.firstRaceAhead(local(2024, 3, 5)), 1u);
+    EXPECT_EQ(season.firstRaceAhead(local(2024, 3, 20)), 2u);  // an unreadable start counts as under way
+    EXPECT_EQ(season.firstRaceAhead(local(2024, 3, 1)), 0u);
+    EXPECT_EQ(SeasonTiming({race("2024-03-02", "15:00:00Z")}).firstRaceAhead(local(2024, 3, 20)), std::nullopt);
+}
+
 TEST_F(RaceTimingTest, countdownSplitsTheTimeLeftIntoDaysHoursAndMinutes) {
     Date start = local(2024, 3, 8, 16, 5);
     EXPECT_EQ(RaceTiming::countdown(start, now()), (Countdown{2, 4, 5}));

@@ -271,5 +271,20 @@ TEST(TextLayoutTest, InvalidUtf8IsReplacedNotFatal) {
     EXPECT_GT(TextLayout::make(broken).size().width, TextLayout::make(text("Lap 1")).size().width);
 }
 
+// A text of megabytes (a hostile race name) is cut at a character, with an ellipsis, before layout
+// meets it; nothing appended later passes the bound.
+TEST(TextLayoutTest, TextPastTheLengthBoundIsCutWithAnEllipsis) {
+    std::string accents;
+    while (accents.size() < 4 * AttributedString::maximumLength) accents += "\xC3\xA9";  // é
+    AttributedString cut(accents, {.font = body});
+    cut.append("tail");
+    const std::string& shown = cut.string();
+    EXPECT_LE(shown.size(), AttributedString::maximumLength);
+    EXPECT_GT(shown.size(), AttributedString::maximumLength - 8);
+    ASSERT_TRUE(shown.ends_with("\xE2\x80\xA6"));
+    EXPECT_EQ((shown.size() - 3) % 2, 0u) << "cut inside a character";
+    EXPECT_EQ(shown.substr(0, shown.size() - 3), accents.substr(0, shown.size() - 3));
+}
+
 }  // namespace
 }  // namespace gfx

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gfx/Context.h"
+#include "map/MapRenderer.h"
 #include "map/MapState.h"
 
 namespace {
@@ -102,6 +103,21 @@ TEST_F(MapStateTest, TapsHitTheTopmostImageAndDeselectOnEmptyMap) {
     ASSERT_EQ(state.selectedAnnotations().size(), 1u);
     EXPECT_EQ(state.selectedAnnotations().front(), imola);
     EXPECT_EQ(delegate->events.back(), "select Emilia Romagna Grand Prix");
+}
+
+// A frame and a tap make views only for the annotations near them, so thousands of pins elsewhere
+// cost nothing until the map comes to them.
+TEST_F(MapStateTest, ViewsAreMadeOnlyForAnnotationsNearWhatIsDrawnOrTouched) {
+    auto melbourne = std::make_shared<map::PointAnnotation>(Coordinate{-37.8497, 144.968}, "Australian Grand Prix", "");
+    state.addAnnotation(melbourne);
+    auto context = gfx::Context::create(state.viewport().size(), {});
+    map::renderMap(*context, state, {});
+    state.tap(state.viewport().point(monza->coordinate()));
+    EXPECT_EQ(delegate->viewsMade, 2);
+
+    state.setCenterCoordinate(melbourne->coordinate());
+    map::renderMap(*context, state, {});
+    EXPECT_EQ(delegate->viewsMade, 3);
 }
 
 TEST_F(MapStateTest, CentreOffsetMovesTheHitArea) {

@@ -58,9 +58,14 @@ struct TextAttributes {
 };
 
 // Text (UTF-8, offsets in bytes) with runs of attributes, built by appending. Invalid UTF-8 and NUL
-// characters become U+FFFD as they are appended, so layout never meets them.
+// characters become U+FFFD as they are appended, so layout never meets them. No text on a screen is
+// longer than maximumLength bytes: what goes past it is cut at a character and ends in "…", so a
+// string of megabytes (a hostile race name) costs no more to lay out than a long one. The labels and
+// the data keep their whole text.
 class AttributedString {
 public:
+    static constexpr std::size_t maximumLength = 8 * 1024;
+
     struct Run {
         std::size_t location = 0;
         std::size_t length = 0;
@@ -85,8 +90,12 @@ public:
     std::optional<ParagraphStyle> paragraphStyle() const;
 
 private:
+    // Appends text already valid and within the bound.
+    void appendValid(std::string_view valid, const TextAttributes& attributes);
+
     std::string text_;
     std::vector<Run> runs_;
+    bool cut_ = false;  // the bound was reached: nothing more is appended
 };
 
 }  // namespace gfx

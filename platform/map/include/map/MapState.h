@@ -70,6 +70,11 @@ public:
     // The annotation's view, asking the delegate the first time; null for the user location and for
     // annotations not on the map.
     std::shared_ptr<AnnotationView> viewFor(const std::shared_ptr<Annotation>& annotation);
+    // The annotation's view if it has one, else made as viewFor() does only when the annotation's point
+    // lies within annotationReach points of `area`: what is drawn or touched makes views for the
+    // annotations near it, so a map of thousands of pins makes only those in sight.
+    std::shared_ptr<AnnotationView> viewNear(const std::shared_ptr<Annotation>& annotation, const gfx::Rect& area);
+    static constexpr double annotationReach = 128;
     // A view set aside when its annotation was removed, or null.
     std::shared_ptr<AnnotationView> dequeueReusableView(const std::string& reuseIdentifier);
 

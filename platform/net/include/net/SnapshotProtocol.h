@@ -29,20 +29,21 @@ struct SnapshotFolder {
     std::string fallbackContentType = "application/octet-stream";
     std::vector<StreamReplaySetting> replays;
     // Told, on the thread of the request, what is found wrong with a stream when its topic is first
-    // asked for (warnings() lists it too).
+    // asked for, or with a file too large to answer when first asked for (warnings() lists it too).
     std::function<void(const std::string&)> reportWarning;
 };
 
 // Answers one host from a folder tree, as a static web server would: GET (and HEAD) of a recorded
-// file is 200 with its bytes, anything unrecorded 404, other methods 405. Topics of a replayed
+// file is 200 with its bytes, anything unrecorded 404, other methods 405; a file larger than a transfer
+// may gather is 503, never read. Topics of a replayed
 // session are answered with the state folded up to the current clock's moment; a topic whose stream
 // is unreadable answers 503, never its recorded final state.
 class SnapshotProtocol {
 public:
     // Fails when the root is no folder. Only the replayed sessions' folders are listed here: each stream
     // is parsed on the first request for its topic, so starting costs no parsing. What is wrong with
-    // them (a session folder missing here; unreadable, cut short or lines skipped when read) does not
-    // fail the folder but is listed in warnings().
+    // them (a session folder missing or outside the folder here; unreadable, too large, cut short or
+    // lines skipped when read) does not fail the folder but is listed in warnings().
     static std::expected<std::shared_ptr<SnapshotProtocol>, std::string> make(SnapshotFolder folder);
 
     // What was found so far.
@@ -58,6 +59,11 @@ public:
 private:
     std::shared_ptr<State> state_;
 };
+
+enum class SnapshotReadFault { unreadable, forbidden, tooLarge };
+// A snapshot file's bytes: only read when no larger than a transfer may gather (the default
+// SessionConfiguration's maximumGatheredLength, 64 MiB), as the protocol answers with it whole.
+std::expected<std::string, SnapshotReadFault> readSnapshotFile(const std::filesystem::path& file);
 
 // A small HTML page for an error status, as a web server answers (a HEAD gets the head only).
 ProtocolAnswer statusPage(const Request& request, int status, HTTPHeaders headers = {});

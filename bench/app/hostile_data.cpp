@@ -1,0 +1,121 @@
+// Data as a hostile server could send it, each against an anchor of ordinary size in the same run.
+// - Races: a results API's season of many races, from its answer to the frame that shows the map's pins
+//   and the season sheet's rows, all on the main thread. Target: under 100 ms for 3,000 races.
+// - Long text: a label given a race name of megabytes, from the new text to the frame that shows it.
+//   Target: within one frame (16 ms).
+#include <benchmark/benchmark.h>
+
+#include "BenchSmoke.h"
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "data/Client.h"
+#include "data/GlobalStruct.h"
+#include "dispatch/RunLoop.h"
+#include "offline/OfflineSeason.h"
+#include "shell/MapViewController.h"
+#include "ui/HeadlessHost.h"
+#include "ui/Label.h"
+#include "ui/NavigationController.h"
+#include "ui/ViewController.h"
+
+namespace {
+
+std::string raceCalendar(int count) {
+    std::string races;
+    for (int round = 1; round <= count; ++round) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", 2023 + (round - 1) / 336, (round - 1) / 28 % 12 + 1,
+                      (round - 1) % 28 + 1);
+        if (!races.empty()) races += ",";
+        races += R"({"season":"2023","round":")" + std::to_string(round) + R"(","url":"","raceName":"Grand Prix )" +
+                 std::to_string(round) +
+                 R"(","Circuit":{"circuitId":"c","url":"","circuitName":"Circuit","Location":{"lat":")" +
+                 std::to_string(round % 120 - 60) + R"(","long":")" + std::to_string(round % 340 - 170) +
+                 R"(","locality":"Town","country":"Bahrain"}},"date":")" + date + R"(","time":"13:00:00Z"})";
+    }
+    return R"({"MRData":{"RaceTable":{"Races":[)" + races + "]}}}";
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+dispatch::Task<Loaded> answer(std::shared_ptr<const std::string> body) {
+    co_return Loaded(foundation::Data::fromString(*body));
+}
+
+void BM_SeasonOfRaces(benchmark::State& state) {
+    // The offline season answers the sheet's own reads (flags, drivers, standings, news) in-process.
+    auto season = OfflineSeason::startFromEnvironment();
+    if (!season) return state.SkipWithError(season.error().c_str());
+    GlobalStruct::races().clear();
+    GlobalStruct::meetings().clear();
+    auto calendar = std::make_shared<const std::string>(raceCalendar(static_cast<int>(state.range(0))));
+    auto index = std::make_shared<const std::string>(
+        fileText(OfflineSettings::defaultDataDirectory() / "offline-season/livetiming/2023/Index.json"));
+    {
+        ui::HeadlessHost host;
+        auto map = std::make_shared<MapViewController>();
+        map->setSeasonReads({[calendar](std::optional<int>) { return answer(calendar); },
+                             [index](std::string) { return answer(index); }});
+        const auto settle = [&] {
+            dispatch::RunLoop::main()->runUntil([&] { return !map->isLoading(); }, 60);
+            host.renderIfNeeded();
+            host.renderIfNeeded();
+        };
+        host.window()->setRootViewController(std::make_shared<ui::NavigationController>(map));
+        settle();
+        // The sheet's own first reads end before anything is measured.
+        dispatch::RunLoop::main()->runUntil([] { return false; }, 1.0);
+        for (auto _ : state) {
+            auto start = std::chrono::steady_clock::now();
+            map->loadSeasonAndIndex("2023");
+            settle();
+            state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        state.counters["pins"] = static_cast<double>(map->mapView()->annotations().size());
+        host.window()->setRootViewController(nullptr);
+        host.renderIfNeeded();
+    }
+    season->stop();
+    GlobalStruct::races().clear();
+    GlobalStruct::meetings().clear();
+}
+// The smoke run keeps a season a tenth of the size.
+BENCHMARK(BM_SeasonOfRaces)->Arg(22)->Arg(sorvane::bench::smokeRun() ? 300 : 3000)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->Iterations(sorvane::bench::iterations(5));
+
+void BM_LabelWithText(benchmark::State& state) {
+    ui::HeadlessHost host;
+    auto screen = std::make_shared<ui::ViewController>();
+    host.window()->setRootViewController(screen);
+    auto label = std::make_shared<ui::Label>();
+    label->setNumberOfLines(0);
+    label->setFrame({20, 100, 350, 600});
+    screen->view()->addSubview(label);
+    host.renderIfNeeded();
+    std::string text;
+    while (text.size() < static_cast<std::size_t>(state.range(0))) text += "Grand Prix ";
+    text.resize(static_cast<std::size_t>(state.range(0)));
+    int shown = 0;
+    for (auto _ : state) {
+        // A text of its own each time, so no layout is found already made.
+        state.PauseTiming();
+        std::string next = text;
+        auto number = std::to_string(++shown);
+        next.replace(0, std::min(number.size(), next.size()), number.substr(0, next.size()));
+        state.ResumeTiming();
+        label->setText(std::move(next));
+        host.renderIfNeeded();
+    }
+    host.window()->setRootViewController(nullptr);
+}
+BENCHMARK(BM_LabelWithText)->Arg(24)->Arg(5 << 20)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(5));
+
+}  // namespace
