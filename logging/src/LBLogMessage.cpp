@@ -1,6 +1,8 @@
 #include "logging/LBLogMessage.h"
 
 #include <array>
+#include <charconv>
+#include <iterator>
 #include <functional>
 #include <mutex>
 #include <unordered_set>
@@ -32,9 +34,19 @@ std::size_t hashOf(const T& value) {
 
 // Fills `origin` in place: a record that one thread refills then copies only what changed.
 void assignCurrentOrigin(LBLogMessage::Origin& origin) {
-    thread_local const std::string threadID = std::to_string(foundation::currentThreadID());
+    // Plain storage, as for the thread's name: no destructor to register on a thread short of memory.
+    struct ThreadIDText {
+        char text[24];
+        std::size_t size;
+    };
+    thread_local ThreadIDText threadIDText{};
+    if (threadIDText.size == 0) {
+        auto written = std::to_chars(std::begin(threadIDText.text), std::end(threadIDText.text), foundation::currentThreadID());
+        threadIDText.size = static_cast<std::size_t>(written.ptr - threadIDText.text);
+    }
+    const std::string_view threadID(threadIDText.text, threadIDText.size);
     if (origin.threadID != threadID) origin.threadID = threadID;
-    if (const auto& name = foundation::currentThreadName(); name.empty()) {
+    if (const auto name = foundation::currentThreadName(); name.empty()) {
         origin.threadName.reset();
     } else if (origin.threadName != name) {
         origin.threadName = name;
