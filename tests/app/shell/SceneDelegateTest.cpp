@@ -60,10 +60,14 @@ protected:
         // The application keeps its scene and window: let the map and its sheet go now, so they do
         // not answer later tests' notifications.
         std::weak_ptr<MapViewController> launched = map();
+        // Its sheet's reads hold the sheet until they end: one still under way would reach the next
+        // test's hosts.
+        std::weak_ptr<ui::ViewController> sheet = launched.expired() ? nullptr : launched.lock()->seasonSheet();
         if (host.window()) host.window()->setRootViewController(nullptr);
         host.renderIfNeeded();
-        dispatch::RunLoop::main()->runUntil([&] { return launched.expired(); }, 30);
+        dispatch::RunLoop::main()->runUntil([&] { return launched.expired() && sheet.expired(); }, 30);
         EXPECT_TRUE(launched.expired()) << "the launched map outlived its test";
+        EXPECT_TRUE(sheet.expired()) << "the season sheet's reads outlived the test";
         // Nor does the scene's window stay the key window: a window made key and dropped leaves none.
         std::make_shared<ui::Window>()->makeKeyAndVisible();
         foundation::NotificationCenter::defaultCenter().removeObserver(token);
