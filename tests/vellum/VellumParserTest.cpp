@@ -136,6 +136,16 @@ TEST(VellumParser, AStyleSheetNamedAgainIsReadOnce) {
     EXPECT_EQ(result->warnings().size(), 1u) << result->description();
 }
 
+// Rules past the document's limit are not read, across all its sheets, and one error says so.
+TEST(VellumParser, ADocumentsStyleSheetsHoldItsFirstRulesUpToTheLimit) {
+    std::string rules;
+    for (std::size_t index = 0; index < CSSStyleSheet::maximumDocumentRules - 1; ++index) rules += ".c{fill:red}";
+    auto result = parse(svgOpen + "><style>" + rules + "</style><style>.a{fill:red}.b{fill:red}</style><style>.d{fill:red}</style></svg>");
+    ASSERT_TRUE(root(*result));
+    EXPECT_EQ(CSSStyleSheet::ruleCount(root(*result)->styleSheets()->internalArray()), CSSStyleSheet::maximumDocumentRules);
+    EXPECT_EQ(result->errorsRecoverable().size(), 1u) << result->description();
+}
+
 TEST(VellumParser, APatternIsAGenericElementWithAWarningAndTheParseGoesOn) {
     auto result = parse(svgOpen + R"(><rect id="before"/><pattern id="p"><rect/></pattern><rect id="after"/></svg>)");
     ASSERT_TRUE(result->parsedDocument());

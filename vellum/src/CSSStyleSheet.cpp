@@ -1,10 +1,15 @@
 #include "vellum/CSSStyleSheet.h"
 
+#include <cstdint>
+
 #include "CSSSelector.h"
 #include "foundation/Assertion.h"
+#include "foundation/Format.h"
 #include "foundation/Strings.h"
 #include "vellum/CSSStyleRule.h"
 #include "vellum/StyleSheet.h"
+#include "vellum/VellumError.h"
+#include "vellum/VellumParseResult.h"
 
 namespace vellum {
 
@@ -28,10 +33,36 @@ std::string withoutComments(std::string_view text) {
 
 }  // namespace
 
-CSSStyleSheet::CSSStyleSheet(std::string_view text) {
+CSSStyleSheet::CSSStyleSheet(std::string_view text) : CSSStyleSheet(text, SIZE_MAX) {}
+
+CSSStyleSheet::CSSStyleSheet(std::string_view text, std::size_t ruleLimit) {
     for (const std::string& piece : foundation::components(withoutComments(text), "}")) {
-        if (piece.size() >= 2) insertRule(piece, cssRules_->length());
+        if (piece.size() < 2) continue;
+        if (cssRules_->length() >= ruleLimit) {
+            leftOutRules_ = true;
+            return;
+        }
+        insertRule(piece, cssRules_->length());
     }
+}
+
+std::shared_ptr<CSSStyleSheet> CSSStyleSheet::readForDocument(std::string_view text, std::size_t heldRules,
+                                                              VellumParseResult& result) {
+    const std::size_t room = heldRules < maximumDocumentRules ? maximumDocumentRules - heldRules : 0;
+    auto sheet = std::make_shared<CSSStyleSheet>(text, room);
+    if (sheet->leftOutRules() && room > 0) {
+        result.addParseErrorRecoverable(VellumError::make(
+            "Vellum", 1,
+            foundation::format("A document keeps its first %lu style rules; the rest are skipped",
+                               static_cast<unsigned long>(maximumDocumentRules))));
+    }
+    return sheet;
+}
+
+std::size_t CSSStyleSheet::ruleCount(const std::vector<std::shared_ptr<CSSStyleSheet>>& sheets) {
+    std::size_t count = 0;
+    for (const auto& sheet : sheets) count += sheet ? sheet->cssRules()->length() : 0;
+    return count;
 }
 
 std::int64_t CSSStyleSheet::insertRule(std::string_view rule, std::size_t index) {

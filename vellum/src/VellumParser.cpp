@@ -618,9 +618,12 @@ void VellumParser::handleProcessingInstruction(const std::string& target, const 
     auto bytes = dataWithContentsOfStream(sheetSource->stream().get(), 4096);
     sheetSource->stream()->close();
     if (!bytes) return;
-    auto sheet = std::make_shared<CSSStyleSheet>(bytes->view());
     auto document = currentParseRun_->parsedDocument();
-    if (document && document->rootElement()) {
+    const bool rooted = document && document->rootElement();
+    std::size_t held = CSSStyleSheet::ruleCount(externalStylesheets_);
+    if (rooted) held += CSSStyleSheet::ruleCount(document->rootElement()->styleSheets()->internalArray());
+    auto sheet = CSSStyleSheet::readForDocument(bytes->view(), held, *currentParseRun_);
+    if (rooted) {
         document->rootElement()->styleSheets()->internalArray().push_back(std::move(sheet));
     } else {
         externalStylesheets_.push_back(std::move(sheet));
