@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <expected>
 #include <filesystem>
@@ -202,5 +203,10 @@ int main(int argc, char** argv) {
     if (!season) return failStart(season.error(), !arguments->screenshot);
     for (const auto& warning : season->warnings()) std::fprintf(stderr, "sorvane: warning: %s\n", warning.c_str());
     startReminders();
-    return arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();
+    int status = arguments->screenshot ? screenshotWithoutWindow(*arguments) : runInWindow();
+    // Pool threads may still be reading a feed or a flag when the app is done. Ending without the
+    // libraries' exit handlers keeps one (libxml2's, which frees its encoding tables) from pulling
+    // what such a thread is using out from under it.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
