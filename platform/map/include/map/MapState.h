@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "map/Annotation.h"
@@ -105,10 +106,14 @@ public:
 private:
     template <typename Change>
     void changeViewport(Change change, bool animated);
+    // Deselects a removed annotation and sets its view aside; the caller takes it out of annotations_.
+    void forget(const std::shared_ptr<Annotation>& annotation);
 
     std::weak_ptr<MapDelegate> delegate_;
     Viewport viewport_;
     std::vector<std::shared_ptr<Annotation>> annotations_;
+    // The same annotations, so asking whether one is on the map does not walk a season of pins.
+    std::unordered_set<const Annotation*> onMap_;
     std::map<const Annotation*, std::shared_ptr<AnnotationView>> views_;
     std::multimap<std::string, std::shared_ptr<AnnotationView>> reusableViews_;
     std::vector<std::shared_ptr<Annotation>> selected_;
