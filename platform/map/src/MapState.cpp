@@ -110,13 +110,24 @@ std::shared_ptr<AnnotationView> MapState::viewFor(const std::shared_ptr<Annotati
     }
     view->setAnnotation(annotation);
     views_[annotation.get()] = view;
+    noteReach(*view);
     return view;
+}
+
+void MapState::noteReach(const AnnotationView& view) {
+    gfx::Rect frame = view.frame({0, 0});
+    double reach = std::max({-frame.minX(), frame.maxX(), -frame.minY(), frame.maxY(), 0.0});
+    viewReach_ = std::max(viewReach_.value_or(0), reach);
 }
 
 std::shared_ptr<AnnotationView> MapState::viewNear(const std::shared_ptr<Annotation>& annotation, const gfx::Rect& area) {
     if (!annotation) return nullptr;
-    if (auto found = views_.find(annotation.get()); found != views_.end()) return found->second;
-    if (!area.insetBy(-annotationReach, -annotationReach).contains(viewport_.point(annotation->coordinate()))) return nullptr;
+    if (auto found = views_.find(annotation.get()); found != views_.end()) {
+        // Its image may have changed since it was made.
+        if (found->second) noteReach(*found->second);
+        return found->second;
+    }
+    if (!area.insetBy(-viewReach(), -viewReach()).contains(viewport_.point(annotation->coordinate()))) return nullptr;
     return viewFor(annotation);
 }
 
