@@ -395,18 +395,16 @@ std::shared_ptr<gfx::Image> MapViewController::drawRoundNumber(const std::string
     attributes.font = gfx::Font::systemFont(12, gfx::FontWeight::bold);
     attributes.foregroundColor = gfx::Color::white();
     gfx::Image::Size size = image ? image->size() : gfx::Image::Size{};
-    if (!gfx::beginImageContext({size.width, size.height}, false, ui::Screen::main().scale)) {
-        return gfx::Image::make(nullptr);
-    }
-    auto context = gfx::currentContext();
-    if (image && image->bitmap()) {
-        context->drawBitmap(*image->bitmap(), {0, 0, size.width, size.height}, gfx::BitmapPlacement::firstRowAtMinY);
-    }
-    gfx::drawText(*context, gfx::AttributedString(text, attributes), {origin.x, origin.y, size.width, size.height});
-    auto drawn = gfx::imageFromCurrentImageContext();
-    gfx::endImageContext();
-    if (!drawn) return gfx::Image::make(nullptr);
-    return gfx::Image::fromBitmap(std::move(drawn->bitmap), drawn->scale);
+    // A season draws hundreds of these at once: the canvas's own pixels become the pin's, not a copy.
+    gfx::ImageRenderer renderer({size.width, size.height}, {.scale = ui::Screen::main().scale});
+    auto drawn = renderer.image([&](gfx::Context& context) {
+        if (image && image->bitmap()) {
+            context.drawBitmap(*image->bitmap(), {0, 0, size.width, size.height}, gfx::BitmapPlacement::firstRowAtMinY);
+        }
+        gfx::drawText(context, gfx::AttributedString(text, attributes), {origin.x, origin.y, size.width, size.height});
+    });
+    if (drawn.bitmap.empty()) return gfx::Image::make(nullptr);
+    return gfx::Image::fromBitmap(std::move(drawn.bitmap), drawn.scale);
 }
 
 void MapViewController::didSelect(map::MapView& mapView, const std::shared_ptr<map::AnnotationView>& view) {

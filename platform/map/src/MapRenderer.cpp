@@ -42,8 +42,19 @@ gfx::Size accessorySize(const AnnotationView& view) {
 void drawAnnotations(gfx::Context& context, MapState& state) {
     const Viewport& viewport = state.viewport();
     gfx::Rect bounds{0, 0, viewport.size().width, viewport.size().height};
-    for (const auto& annotation : state.annotationsInDrawingOrder()) {
-        auto view = state.viewNear(annotation, bounds);
+    auto ordered = state.annotationsInDrawingOrder();
+    std::vector<std::shared_ptr<AnnotationView>> views(ordered.size());
+    // A view that reaches farther than those before it may reach in from beyond the margin the pass
+    // began with: look again for the annotations passed over.
+    for (double reach = -1; reach != state.viewReach();) {
+        reach = state.viewReach();
+        for (std::size_t index = 0; index < ordered.size(); ++index) {
+            if (!views[index]) views[index] = state.viewNear(ordered[index], bounds);
+        }
+    }
+    for (std::size_t index = 0; index < ordered.size(); ++index) {
+        const auto& annotation = ordered[index];
+        const auto& view = views[index];
         if (!view || !view->image || !view->image->bitmap()) continue;
         gfx::Rect frame = view->frame(viewport.point(annotation->coordinate()));
         if (!frame.intersects(bounds)) continue;

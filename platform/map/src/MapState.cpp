@@ -56,7 +56,7 @@ void MapState::pan(gfx::Point translation) {
 }
 
 void MapState::addAnnotation(std::shared_ptr<Annotation> annotation) {
-    if (!annotation || std::ranges::find(annotations_, annotation) != annotations_.end()) return;
+    if (!annotation || !onMap_.insert(annotation.get()).second) return;
     annotations_.push_back(std::move(annotation));
 }
 
@@ -64,11 +64,9 @@ void MapState::addAnnotations(const std::vector<std::shared_ptr<Annotation>>& an
     for (const auto& annotation : annotations) addAnnotation(annotation);
 }
 
-void MapState::removeAnnotation(const std::shared_ptr<Annotation>& annotation) {
-    auto found = std::ranges::find(annotations_, annotation);
-    if (found == annotations_.end()) return;
+void MapState::forget(const std::shared_ptr<Annotation>& annotation) {
     deselectAnnotation(annotation);
-    annotations_.erase(found);
+    onMap_.erase(annotation.get());
     auto view = views_.find(annotation.get());
     if (view == views_.end()) return;
     if (view->second) {
@@ -78,15 +76,30 @@ void MapState::removeAnnotation(const std::shared_ptr<Annotation>& annotation) {
     views_.erase(view);
 }
 
+void MapState::removeAnnotation(const std::shared_ptr<Annotation>& annotation) {
+    if (!annotation || !onMap_.contains(annotation.get())) return;
+    forget(annotation);
+    annotations_.erase(std::ranges::find(annotations_, annotation));
+}
+
 void MapState::removeAnnotations(const std::vector<std::shared_ptr<Annotation>>& annotations) {
-    // A copy: callers pass annotations() itself to remove everything.
+    // Taken out of the list in one pass, not one search and shift each. A copy: callers pass
+    // annotations() itself to remove everything.
     std::vector<std::shared_ptr<Annotation>> removing = annotations;
-    for (const auto& annotation : removing) removeAnnotation(annotation);
+    std::unordered_set<const Annotation*> removed;
+    for (const auto& annotation : removing) {
+        if (!annotation || !onMap_.contains(annotation.get())) continue;
+        forget(annotation);
+        removed.insert(annotation.get());
+    }
+    std::erase_if(annotations_, [&](const std::shared_ptr<Annotation>& annotation) {
+        return removed.contains(annotation.get()) && !onMap_.contains(annotation.get());
+    });
 }
 
 std::shared_ptr<AnnotationView> MapState::viewFor(const std::shared_ptr<Annotation>& annotation) {
     if (!annotation || annotation->isUserLocation()) return nullptr;
-    if (std::ranges::find(annotations_, annotation) == annotations_.end()) return nullptr;
+    if (!onMap_.contains(annotation.get())) return nullptr;
     auto found = views_.find(annotation.get());
     if (found != views_.end()) return found->second;
     std::shared_ptr<AnnotationView> view;
@@ -97,13 +110,24 @@ std::shared_ptr<AnnotationView> MapState::viewFor(const std::shared_ptr<Annotati
     }
     view->setAnnotation(annotation);
     views_[annotation.get()] = view;
+    noteReach(*view);
     return view;
+}
+
+void MapState::noteReach(const AnnotationView& view) {
+    gfx::Rect frame = view.frame({0, 0});
+    double reach = std::max({-frame.minX(), frame.maxX(), -frame.minY(), frame.maxY(), 0.0});
+    viewReach_ = std::max(viewReach_.value_or(0), reach);
 }
 
 std::shared_ptr<AnnotationView> MapState::viewNear(const std::shared_ptr<Annotation>& annotation, const gfx::Rect& area) {
     if (!annotation) return nullptr;
-    if (auto found = views_.find(annotation.get()); found != views_.end()) return found->second;
-    if (!area.insetBy(-annotationReach, -annotationReach).contains(viewport_.point(annotation->coordinate()))) return nullptr;
+    if (auto found = views_.find(annotation.get()); found != views_.end()) {
+        // Its image may have changed since it was made.
+        if (found->second) noteReach(*found->second);
+        return found->second;
+    }
+    if (!area.insetBy(-viewReach(), -viewReach()).contains(viewport_.point(annotation->coordinate()))) return nullptr;
     return viewFor(annotation);
 }
 

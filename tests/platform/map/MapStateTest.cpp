@@ -6,6 +6,7 @@
 #include "gfx/Context.h"
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
+#include "PixelProbe.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ struct RecordingDelegate : map::MapDelegate {
             ++viewsMade;
         }
         view->setAnnotation(annotation);
-        view->image = squareImage(30, gfx::Color::systemRed());
+        bool wide = annotation->title() == "Wide";
+        view->image = squareImage(wide ? 200 : 30, wide ? gfx::Color::systemBlue() : gfx::Color::systemRed());
         view->canShowCallout = true;
         return view;
     }
@@ -118,6 +120,25 @@ TEST_F(MapStateTest, ViewsAreMadeOnlyForAnnotationsNearWhatIsDrawnOrTouched) {
     state.setCenterCoordinate(melbourne->coordinate());
     map::renderMap(*context, state, {});
     EXPECT_EQ(delegate->viewsMade, 3);
+}
+
+// Pins reach only as far as their views: one wholly out of sight gets none.
+TEST_F(MapStateTest, NoViewIsMadeForAPinThatCannotReachTheFrame) {
+    auto context = gfx::Context::create(state.viewport().size(), {});
+    map::renderMap(*context, state, {});
+    ASSERT_EQ(delegate->viewsMade, 2);
+    state.addAnnotation(std::make_shared<map::PointAnnotation>(state.viewport().coordinate({450, 300}), "Beyond"));
+    map::renderMap(*context, state, {});
+    EXPECT_EQ(delegate->viewsMade, 2);
+}
+
+// A view reaching farther than those before it brings in the pins of its size it was drawn after.
+TEST_F(MapStateTest, AWiderPinReachingInFromOutOfSightIsDrawn) {
+    state.addAnnotation(std::make_shared<map::PointAnnotation>(state.viewport().coordinate({450, 300}), "Wide"));
+    state.addAnnotation(std::make_shared<map::PointAnnotation>(state.viewport().coordinate({100, 700}), "Wide"));
+    auto context = gfx::Context::create(state.viewport().size(), {});
+    map::renderMap(*context, state, {});
+    EXPECT_TRUE(maptest::near(maptest::pixel(context->makeImage(), {380, 300}, 1), gfx::Color::systemBlue()));
 }
 
 TEST_F(MapStateTest, CentreOffsetMovesTheHitArea) {

@@ -2,7 +2,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "map/Annotation.h"
@@ -71,9 +73,12 @@ public:
     // annotations not on the map.
     std::shared_ptr<AnnotationView> viewFor(const std::shared_ptr<Annotation>& annotation);
     // The annotation's view if it has one, else made as viewFor() does only when the annotation's point
-    // lies within annotationReach points of `area`: what is drawn or touched makes views for the
+    // lies within viewReach() points of `area`: what is drawn or touched makes views for the
     // annotations near it, so a map of thousands of pins makes only those in sight.
     std::shared_ptr<AnnotationView> viewNear(const std::shared_ptr<Annotation>& annotation, const gfx::Rect& area);
+    // How far from its point any view made so far reaches, or annotationReach before the first: views
+    // are usually alike, and a margin wider than they reach makes views for pins out of sight.
+    double viewReach() const { return viewReach_.value_or(annotationReach); }
     static constexpr double annotationReach = 128;
     // A view set aside when its annotation was removed, or null.
     std::shared_ptr<AnnotationView> dequeueReusableView(const std::string& reuseIdentifier);
@@ -105,11 +110,17 @@ public:
 private:
     template <typename Change>
     void changeViewport(Change change, bool animated);
+    // Deselects a removed annotation and sets its view aside; the caller takes it out of annotations_.
+    void forget(const std::shared_ptr<Annotation>& annotation);
 
     std::weak_ptr<MapDelegate> delegate_;
     Viewport viewport_;
     std::vector<std::shared_ptr<Annotation>> annotations_;
+    // The same annotations, so asking whether one is on the map does not walk a season of pins.
+    std::unordered_set<const Annotation*> onMap_;
     std::map<const Annotation*, std::shared_ptr<AnnotationView>> views_;
+    std::optional<double> viewReach_;
+    void noteReach(const AnnotationView& view);
     std::multimap<std::string, std::shared_ptr<AnnotationView>> reusableViews_;
     std::vector<std::shared_ptr<Annotation>> selected_;
     struct PlacedOverlay {
