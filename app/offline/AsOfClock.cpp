@@ -1,7 +1,5 @@
 #include "offline/AsOfClock.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "data/RaceModels.h"
@@ -17,10 +15,10 @@ namespace fs = std::filesystem;
 namespace {
 
 std::optional<std::vector<RacesDetailsModel>> calendarIn(const fs::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    auto decoded = foundation::JSONDecoder().decode<RaceModel>(foundation::Data::fromString(text));
+    // Through the snapshot's own reader, so a damaged folder's huge file is refused unread here too.
+    auto text = net::readSnapshotFile(file);
+    if (!text) return std::nullopt;
+    auto decoded = foundation::JSONDecoder().decode<RaceModel>(foundation::Data::fromString(*text));
     if (!decoded) return std::nullopt;
     return std::move(decoded->data.raceTable.races);
 }
@@ -31,13 +29,10 @@ std::string emptyStandings(const std::string& season) {
            season + R"(","StandingsLists":[]}}})";
 }
 
-std::optional<foundation::Date> itemDate(std::string_view item) {
+std::optional<foundation::Date> itemDate(std::string_view item, const foundation::DateFormatter& formatter) {
     auto open = item.find("<pubDate>");
     auto close = item.find("</pubDate>");
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
-    foundation::DateFormatter formatter;
-    formatter.setLocale(foundation::Locale("en_US_POSIX"));
-    formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
     return formatter.date(std::string(item.substr(open + 9, close - open - 9)));
 }
 
@@ -82,6 +77,10 @@ StandingsAsOf standingsAsOf(const fs::path& results, std::string_view requestPat
 }
 
 std::string feedAsOf(std::string_view rss, foundation::Date now) {
+    // One formatter for the feed's items: making one is the costly part of reading a date.
+    foundation::DateFormatter formatter;
+    formatter.setLocale(foundation::Locale("en_US_POSIX"));
+    formatter.setDateFormat("E, dd MMM yyyy HH:mm:ss Z");
     std::string kept;
     std::size_t from = 0;
     while (true) {
@@ -91,7 +90,7 @@ std::string feedAsOf(std::string_view rss, foundation::Date now) {
         close += 7;
         kept += rss.substr(from, open - from);
         auto item = rss.substr(open, close - open);
-        auto date = itemDate(item);
+        auto date = itemDate(item, formatter);
         if (!date || *date <= now) kept += item;
         else if (close < rss.size() && rss[close] == '\n') ++close;
         from = close;

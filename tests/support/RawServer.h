@@ -12,22 +12,16 @@
 #include <string>
 #include <thread>
 
+#include "LoopbackListener.h"
+
 // A TCP server on loopback that answers every connection with whatever bytes a test scripts, then
 // closes or resets it: the misbehaving servers a session must survive.
 class RawServer {
 public:
     explicit RawServer(std::function<void(int connection)> answer) : answer_(std::move(answer)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 16);
+        listener_ = listenOnLoopback(port_);
         // A connection that goes away between poll() and accept() must not block the accept.
         ::fcntl(listener_, F_SETFL, O_NONBLOCK);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
     ~RawServer() {

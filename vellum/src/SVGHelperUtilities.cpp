@@ -160,8 +160,8 @@ AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransfo
     if (const auto parent = element.parentNode(); parent && !SVGElement::from(parent.get())) {
         vellumLogError(
             "I don't know what to do when parent node is NOT an SVG element of some kind; presumably, this is when SVG "
-            "root node gets embedded inside something else? The Spec IS UNCLEAR and doesn't clearly define ANYTHING "
-            "here, and provides very few examples");
+            "root node gets embedded inside something else? The SVG standard is unclear here and gives very few "
+            "examples");
     }
     const AffineTransform absolute =
         transformRelativeIncludingViewportForTransformableOrViewportEstablishingElement(element).concatenating(
