@@ -151,6 +151,9 @@ void WordTests10000Over10LongLists(benchmark::State& state) {
 void DescendantRules1000Of125StepsOver250Groups(benchmark::State& state) {
     draw(state, hostile::manyLongDescendantRules(sized(1'000), 125, 250, 10), 64);
 }
+void DescendantRules1000PastTheFilterOver250Groups(benchmark::State& state) {
+    draw(state, hostile::descendantRulesPastTheFilter(sized(1'000), 125, 250, 10), 64);
+}
 void GradientOf100000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(100'000)), 64); }
 void GradientOf1000000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(1'000'000)), 64); }
 void Gradient2000StopsThrough65536Uses(benchmark::State& state) {
@@ -215,6 +218,7 @@ BENCHMARK(Selector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iteratio
 BENCHMARK(ClassRepeating1NameOver10000Rules)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(WordTests10000Over10LongLists)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DescendantRules1000Of125StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DescendantRules1000PastTheFilterOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(GradientOf100000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(GradientOf1000000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);

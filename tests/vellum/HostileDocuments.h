@@ -207,4 +207,19 @@ inline std::string manyLongDescendantRules(std::size_t rules, int steps, std::si
     return text + "</svg>";
 }
 
+// `rules` rules of `steps` steps "g .x g ... g rect" painting red over `squares` green squares under `levels`
+// nested groups, the outermost of class "x": every name a rule asks for is there, so no filter turns the rules
+// away, but no group lies above the "x" one and each rule fails only after its steps tried every ancestor.
+inline std::string descendantRulesPastTheFilter(std::size_t rules, int steps, std::size_t levels, std::size_t squares) {
+    std::string chain;
+    for (int step = 3; step < steps; ++step) chain += " g";
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "g .x" + chain + " rect{fill:#ff0000}\n";
+    text += "</style><g class=\"x\">";
+    for (std::size_t level = 1; level < levels; ++level) text += "<g>";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    for (std::size_t level = 0; level < levels; ++level) text += "</g>";
+    return text + "</svg>";
+}
+
 }  // namespace hostile
