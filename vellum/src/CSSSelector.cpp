@@ -547,10 +547,10 @@ const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle,
     if (sheets && sheets->length() > 0) {
         std::optional<RuleIndex> unkept;
         const RuleIndex& index = ruleIndexOf(*sheets, unkept);
-        // Backwards, so that on a tie the rule met first (the later one) stays.
         std::optional<MatchingSteps> unkeptSteps;
         SubjectMatch match(element, matchingSteps(unkeptSteps));
         const std::vector<std::uint32_t> candidates = index.candidates(element, match.subjectFacts());
+        // Backwards, so that on a tie the rule met first (the later one) stays.
         for (auto order = candidates.rbegin(); order != candidates.rend(); ++order) {
             const CSSStyleRule& styleRule = index.rule(*order);
             if (!styleRule.style()->getPropertyCSSValue(name)) continue;
