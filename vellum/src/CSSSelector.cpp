@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <deque>
 #include <unordered_map>
 
 #include "foundation/Strings.h"
@@ -275,7 +274,7 @@ private:
         if (const SVGElement* svgElement = SVGElement::from(&element)) {
             if (ElementMatchFacts* kept = svgElement->matchFactsInScope()) return *kept;
         }
-        return unkept_.emplace_back(element);
+        return *unkept_.emplace_back(std::make_unique<ElementMatchFacts>(element));
     }
 
     bool matches(const CSSSelectorList::Group& group) {
@@ -395,7 +394,7 @@ private:
     };
 
     const Element& subject_;
-    std::deque<ElementMatchFacts> unkept_;
+    std::vector<std::unique_ptr<ElementMatchFacts>> unkept_;  // outside a scope; empty, it costs nothing
     ElementMatchFacts& subjectFacts_;
     MatchingSteps& steps_;
     std::vector<Listed> ancestors_;
