@@ -1,7 +1,7 @@
 // Documents written to exhaust the library (tests/vellum/HostileDocuments.h), from bytes to pixels at
 // 20 x 20: each must stay within a second and 200 MB. The anchor is an ordinary document of 200 shapes.
-// The rows drawn at 64 x 64 (one picture copied, backtracking selectors, huge gradients, error floods,
-// style sheets, dash arrays) must each stay within 2 s and 512 MB.
+// The rows drawn at 64 x 64 (one picture copied, backtracking selectors, selectors over repeated and long
+// word lists, huge gradients, error floods, style sheets, dash arrays) must each stay within 2 s and 512 MB.
 // "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
 #include <benchmark/benchmark.h>
 
@@ -142,6 +142,18 @@ void Selector3StepsOver250Groups(benchmark::State& state) { draw(state, hostile:
 void Selector12StepsOver250Groups(benchmark::State& state) {
     draw(state, hostile::backtrackingSelector(smokeRun() ? 3 : 12, 250), 64);
 }
+void ClassRepeating1NameOver10000Rules(benchmark::State& state) {
+    draw(state, hostile::repeatedClassName(sized(10'000), sized(10'000)), 64);
+}
+void WordTests10000Over10LongLists(benchmark::State& state) {
+    draw(state, hostile::longWordList(sized(10'000), 10, sized(25'000)), 64);
+}
+void DescendantRules1000Of125StepsOver250Groups(benchmark::State& state) {
+    draw(state, hostile::manyLongDescendantRules(sized(1'000), 125, 250, 10), 64);
+}
+void DescendantRules1000PastTheFilterOver250Groups(benchmark::State& state) {
+    draw(state, hostile::descendantRulesPastTheFilter(sized(1'000), 125, 250, 10), 64);
+}
 void GradientOf100000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(100'000)), 64); }
 void GradientOf1000000Stops(benchmark::State& state) { draw(state, hostile::manyStops(sized(1'000'000)), 64); }
 void Gradient2000StopsThrough65536Uses(benchmark::State& state) {
@@ -177,6 +189,15 @@ void FlagRules100000Over1000Shapes(benchmark::State& state) {
 void FlagDashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
     drawAsFlag(state, hostile::longDashArray(sized(1'000'000), 50));
 }
+void FlagClassRepeating1NameOver10000Rules(benchmark::State& state) {
+    drawAsFlag(state, hostile::repeatedClassName(sized(10'000), sized(10'000)));
+}
+void FlagWordTests10000Over10LongLists(benchmark::State& state) {
+    drawAsFlag(state, hostile::longWordList(sized(10'000), 10, sized(25'000)));
+}
+void FlagDescendantRules1000Of125StepsOver250Groups(benchmark::State& state) {
+    drawAsFlag(state, hostile::manyLongDescendantRules(sized(1'000), 125, 250, 10));
+}
 void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
@@ -194,6 +215,10 @@ BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Selector3StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Selector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClassRepeating1NameOver10000Rules)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(WordTests10000Over10LongLists)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DescendantRules1000Of125StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DescendantRules1000PastTheFilterOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(GradientOf100000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(GradientOf1000000Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Gradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -211,5 +236,8 @@ BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)-
 BENCHMARK(FlagUndeclaredEntities3000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagRules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagDashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClassRepeating1NameOver10000Rules)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagWordTests10000Over10LongLists)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagDescendantRules1000Of125StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "gfx/ImageEncoder.h"
 
@@ -159,6 +160,66 @@ inline std::string longDashArray(std::size_t count, std::size_t lines = 1) {
     text += R"(">)";
     for (std::size_t index = 0; index < lines; ++index) text += R"(<path d="M0 10H20"/>)";
     return text + "</g></svg>";
+}
+
+// One square whose class names "a" `repeats` times, under `rules` rules ".a{fill:red}": they apply, so it is
+// red, not the green of its own attribute.
+inline std::string repeatedClassName(std::size_t repeats, std::size_t rules) {
+    std::string text = header + "<style>";
+    text.reserve(text.size() + rules * 14 + repeats * 2 + 96);
+    for (std::size_t index = 0; index < rules; ++index) text += ".a{fill:red}\n";
+    text += R"(</style><rect width="20" height="20" fill="#00ff00" class=")";
+    for (std::size_t index = 0; index < repeats; ++index) text += index ? " a" : "a";
+    return text + R"("/></svg>)";
+}
+
+// `rules` rules "[data-x~=zN]" painting red, over `squares` green squares whose data-x holds `words` other
+// words (a letter and a letter or digit, never a "z" first, so they repeat and none is a rule's).
+inline std::string longWordList(std::size_t rules, std::size_t squares, std::size_t words) {
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "[data-x~=\"z" + std::to_string(index) + "\"]{fill:#ff0000}\n";
+    text += "</style>";
+    static constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxy0123456789";
+    std::string list;
+    list.reserve(words * 3);
+    for (std::size_t index = 0; index < words; ++index) {
+        if (index) list += ' ';
+        list += letters[index % 25];
+        list += letters[index / 25 % letters.size()];
+    }
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += R"(<rect width="20" height="20" fill="#00ff00" data-x=")" + list + R"("/>)";
+    }
+    return text + "</svg>";
+}
+
+// `rules` descendant rules of `steps` steps "xN g g ... g rect" painting red, none of which matches, over
+// `squares` green squares under `levels` nested groups.
+inline std::string manyLongDescendantRules(std::size_t rules, int steps, std::size_t levels, std::size_t squares) {
+    std::string chain;
+    for (int step = 2; step < steps; ++step) chain += " g";
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "x" + std::to_string(index) + chain + " rect{fill:#ff0000}\n";
+    text += "</style>";
+    for (std::size_t level = 0; level < levels; ++level) text += "<g>";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    for (std::size_t level = 0; level < levels; ++level) text += "</g>";
+    return text + "</svg>";
+}
+
+// `rules` rules of `steps` steps "g .x g ... g rect" painting red over `squares` green squares under `levels`
+// nested groups, the outermost of class "x": every name a rule asks for is there, so no filter turns the rules
+// away, but no group lies above the "x" one and each rule fails only after its steps tried every ancestor.
+inline std::string descendantRulesPastTheFilter(std::size_t rules, int steps, std::size_t levels, std::size_t squares) {
+    std::string chain;
+    for (int step = 3; step < steps; ++step) chain += " g";
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "g .x" + chain + " rect{fill:#ff0000}\n";
+    text += "</style><g class=\"x\">";
+    for (std::size_t level = 1; level < levels; ++level) text += "<g>";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    for (std::size_t level = 0; level < levels; ++level) text += "</g>";
+    return text + "</svg>";
 }
 
 }  // namespace hostile

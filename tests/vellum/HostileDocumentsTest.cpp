@@ -287,6 +287,25 @@ TEST(HostileDocuments, ADescendantSelectorThatCanBePlacedInManyWaysStillEnds) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "no x element, so the rule paints nothing";
 }
 
+TEST(HostileDocuments, SelectorsCostTheDocumentsDistinctNamesNotTheirRepeats) {
+    // Each would take seconds to minutes if matching followed the repeats.
+    const Drawn repeated = draw(hostile::repeatedClassName(10'000, 10'000));
+    EXPECT_EQ(pixelAt(repeated.bitmap, 10, 10), (RGBA{255, 0, 0, 255})) << "the rules apply";
+    const Drawn words = draw(hostile::longWordList(10'000, 2, 25'000));
+    EXPECT_TRUE(nearPixel(pixelAt(words.bitmap, 10, 10), green)) << pixelAt(words.bitmap, 10, 10);
+    const Drawn descendants = draw(hostile::manyLongDescendantRules(1'000, 125, 250, 2));
+    EXPECT_TRUE(nearPixel(pixelAt(descendants.bitmap, 10, 10), green)) << pixelAt(descendants.bitmap, 10, 10);
+    for (const Drawn* drawn : {&repeated, &words, &descendants}) EXPECT_TRUE(drawn->result->errorsRecoverable().empty());
+}
+
+TEST(HostileDocuments, SelectorMatchingStopsAtItsBudgetWithOneRecoverableError) {
+    // Every name the rules ask for is there, so each rule walks all its steps over every ancestor.
+    const Drawn drawn = draw(hostile::descendantRulesPastTheFilter(200, 125, 250, 3));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+    EXPECT_EQ(drawn.result->errorsRecoverable().size(), 1u) << drawn.result->description();
+    EXPECT_TRUE(hasRecoverable(*drawn.result, "selector steps")) << drawn.result->description();
+}
+
 TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
     auto result = parseSVG(hostile::pictureThroughDoublingUses(hostile::pictureLink(4), 3));
     ASSERT_TRUE(result->parsedDocument());

@@ -244,6 +244,80 @@ TEST(SVGElementCascade, AttributeSelectorsTestPresenceAndValues) {
     }
 }
 
+TEST(SVGElementCascade, ClassNamesAreASetWhateverTheirRepeatsAndSeparators) {
+    auto svg = styledRoot(".a{fill:red} rect{fill:blue} .b.a{stroke:green} .a.a{opacity:0.5} .c{stroke-width:2}");
+    auto repeated = makeElement("rect", {{"class", "a a\ta,,a"}}, svg);
+    auto both = makeElement("rect", {{"class", " b , a b "}}, svg);
+    auto empty = makeElement("rect", {{"class", " ,, "}}, svg);
+    EXPECT_EQ(repeated->cascadedValueForStylableProperty("fill", false), "red");
+    EXPECT_EQ(repeated->cascadedValueForStylableProperty("opacity", false), "0.5") << "a name the selector repeats";
+    EXPECT_EQ(repeated->cascadedValueForStylableProperty("stroke", false), std::nullopt);
+    EXPECT_EQ(both->cascadedValueForStylableProperty("stroke", false), "green") << "filed under b, matched with a";
+    EXPECT_EQ(empty->cascadedValueForStylableProperty("fill", false), "blue");
+    for (const auto& element : {repeated, both, empty}) {
+        EXPECT_EQ(element->cascadedValueForStylableProperty("stroke-width", false), std::nullopt);
+    }
+}
+
+TEST(SVGElementCascade, WordAndHyphenTestsMatchExactly) {
+    auto svg = styledRoot(R"([w~=a]{fill:red} [w~=""]{stroke:red} [w~="a b"]{opacity:0.5} [l|=en]{stroke-width:2}
+        [l|=""]{stroke-linecap:round} [l|="en-"]{stroke-linejoin:bevel})");
+    const auto answers = [&](const Element::AttributeTexts& attributes) {
+        auto element = makeElement("path", attributes, svg);
+        std::string found;
+        for (const char* property : {"fill", "stroke", "opacity", "stroke-width", "stroke-linecap", "stroke-linejoin"}) {
+            found += element->cascadedValueForStylableProperty(property, false).value_or("-") + " ";
+        }
+        return found;
+    };
+    EXPECT_EQ(answers({{"w", "b \t a\nc a"}}), "red - - - - - ");
+    EXPECT_EQ(answers({{"w", "ab A a-b"}}), "- - - - - - ") << "whole words, case kept";
+    EXPECT_EQ(answers({{"w", ""}}), "- - - - - - ") << "an empty word is no word";
+    EXPECT_EQ(answers({{"w", "a b"}}), "red - - - - - ") << "a value with a blank is no word";
+    EXPECT_EQ(answers({{"l", "en"}}), "- - - 2 - - ");
+    EXPECT_EQ(answers({{"l", "en-GB"}}), "- - - 2 - - ");
+    EXPECT_EQ(answers({{"l", "en--x"}}), "- - - 2 - bevel ");
+    EXPECT_EQ(answers({{"l", "eng"}}), "- - - - - - ");
+    EXPECT_EQ(answers({{"l", "en_GB en"}}), "- - - - - - ") << "a prefix of the whole value, not of a word";
+    EXPECT_EQ(answers({{"l", ""}}), "- - - - round - ");
+    EXPECT_EQ(answers({{"l", "-x"}}), "- - - - round - ");
+    EXPECT_EQ(answers({{"l", "x"}}), "- - - - - - ");
+}
+
+TEST(SVGElementCascade, TheAncestorFilterNeverChangesWhatMatches) {
+    // Rules whose names all stand above the element but in the wrong order or place pass the filter and
+    // fail the exact walk; a group of many classes fills the filter so that it turns nothing away.
+    auto svg = styledRoot("#top rect{fill:red} g.c > rect{stroke:blue} .b .c rect{opacity:0.5} .c .b rect{stroke-width:3}"
+                          "x rect{stroke-linecap:round} .a > rect{stroke-linejoin:bevel} svg > g > g > rect{fill-opacity:0.25}"
+                          ".k7 .c > rect{stroke-opacity:0.75} #nowhere .c rect{display:none}");
+    std::string many;
+    for (int index = 0; index < 300; ++index) many += " k" + std::to_string(index);
+    auto top = makeElement("g", {{"id", "top"}, {"class", "a b"}}, svg);
+    auto rect = makeElement("rect", {}, makeElement("g", {{"class", "c"}}, top));
+    auto crowded = makeElement("g", {{"class", many}}, svg);
+    auto crowdedRect = makeElement("rect", {}, makeElement("g", {{"class", "c"}}, crowded));
+    auto moved = makeElement("g", {{"class", "c"}}, crowded);
+    auto movedRect = makeElement("rect", {}, moved);
+    const auto answers = [&](const std::shared_ptr<SVGElement>& element) {
+        std::string found;
+        for (const char* property : {"fill", "stroke", "opacity", "stroke-width", "stroke-linecap", "stroke-linejoin",
+                                     "fill-opacity", "stroke-opacity", "display"}) {
+            found += element->cascadedValueForStylableProperty(property, false).value_or("-") + " ";
+        }
+        return found;
+    };
+    const std::string expectedRect = "red blue 0.5 - - - 0.25 - - ";
+    const std::string expectedCrowded = "- blue - - - - 0.25 0.75 - ";
+    EXPECT_EQ(answers(rect), expectedRect);
+    EXPECT_EQ(answers(crowdedRect), expectedCrowded);
+    SVGElement::CascadeScope scope;
+    EXPECT_EQ(answers(rect), expectedRect) << "in a scope, with filters kept";
+    EXPECT_EQ(answers(crowdedRect), expectedCrowded);
+    EXPECT_EQ(answers(movedRect), expectedCrowded);
+    top->appendChild(moved);
+    EXPECT_EQ(answers(movedRect), "red blue 0.5 - - - 0.25 - - ") << "a moved subtree's filters follow it";
+}
+
 TEST(SVGElementCascade, AGroupWithUnknownSyntaxMatchesNothingButItsNeighboursStillDo) {
     auto svg = styledRoot("rect:hover, circle{fill:red} rect + rect{stroke:blue} rect[x{opacity:0.5} rect >{fill:green}"
                           "* {stroke-width:4} *.a{stroke-linecap:round} , ,circle,,{stroke-dasharray:2}");

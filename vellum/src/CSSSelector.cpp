@@ -72,6 +72,14 @@ public:
             group.compounds[index].combinator = group.compounds[index + 1].combinator;
         }
         group.compounds.back().combinator = 0;
+        for (std::size_t index = 1; index < group.compounds.size(); ++index) {
+            const CSSSelectorList::Compound& compound = group.compounds[index];
+            if (!compound.type.empty()) group.ancestorNames.push_back(AncestorFilter::hashOf('t', compound.type));
+            for (const auto& name : compound.identifiers) group.ancestorNames.push_back(AncestorFilter::hashOf('#', name));
+            for (const auto& name : compound.classes) group.ancestorNames.push_back(AncestorFilter::hashOf('.', name));
+        }
+        std::sort(group.ancestorNames.begin(), group.ancestorNames.end());
+        group.ancestorNames.erase(std::unique(group.ancestorNames.begin(), group.ancestorNames.end()), group.ancestorNames.end());
         return group;
     }
 
@@ -187,100 +195,252 @@ private:
 };
 
 // Class lists separate names by blanks, and by commas too (documents in the wild do).
-bool hasClass(const Element& element, std::string_view name) {
-    if (!element.hasAttribute("class")) return false;
-    for (const std::string& piece : foundation::components(element.getAttribute("class"), foundation::CharacterSet(" \t\n\r\f,"))) {
-        if (piece == name) return true;
-    }
-    return false;
+const foundation::CharacterSet& classSeparators() {
+    static const foundation::CharacterSet separators(" \t\n\r\f,");
+    return separators;
 }
 
-bool attributeMatches(const Element& element, const CSSSelectorList::AttributeTest& test) {
-    if (!element.hasAttribute(test.name)) return false;
-    if (test.operation == 0) return true;
-    const std::string actual = element.getAttribute(test.name);
-    const std::string_view value = test.value;
-    switch (test.operation) {
-        case '=': return actual == value;
-        case '~':
-            if (value.empty()) return false;
-            for (const std::string& word : foundation::components(actual, foundation::CharacterSet(" \t\n\r\f"))) {
-                if (word == value) return true;
-            }
-            return false;
-        case '|': return actual == value || (actual.starts_with(value) && actual.size() > value.size() && actual[value.size()] == '-');
-        case '^': return !value.empty() && actual.starts_with(value);
-        case '$': return !value.empty() && actual.ends_with(value);
-        case '*': return !value.empty() && actual.find(value) != std::string::npos;
-        default: return false;
-    }
+// The distinct non-empty pieces of `text`, sorted.
+std::vector<std::string> distinctWords(std::string_view text, const foundation::CharacterSet& separators) {
+    std::vector<std::string> words = foundation::components(text, separators);
+    std::erase_if(words, [](const std::string& word) { return word.empty(); });
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    words.shrink_to_fit();
+    return words;
 }
 
-bool compoundMatches(const Element& element, const CSSSelectorList::Compound& compound) {
-    if (!compound.type.empty() && element.nodeName() != compound.type) return false;
-    for (const std::string& identifier : compound.identifiers) {
-        if (element.getAttribute("id") != identifier) return false;
-    }
-    for (const std::string& name : compound.classes) {
-        if (!hasClass(element, name)) return false;
-    }
-    for (const auto& test : compound.attributes) {
-        if (!attributeMatches(element, test)) return false;
-    }
-    return true;
+bool inSortedWords(const std::vector<std::string>& words, std::string_view word) {
+    const auto found = std::lower_bound(words.begin(), words.end(), word, [](const std::string& a, std::string_view b) { return a < b; });
+    return found != words.end() && *found == word;
 }
 
 std::shared_ptr<const Element> parentElement(const Element& element) {
     return Element::from(element.parentNode());
 }
 
-// One element matched against the groups of a list: its ancestors, listed once, and the
-// (compound, ancestor) pairs already found to fail. Whether the compounds from one on match at one
-// ancestor does not depend on how the walk got there, so each pair is tried at most once and a group
-// costs at most compounds x depth tests, however its descendant steps could be combined.
-class AncestorWalk {
-public:
-    explicit AncestorWalk(const Element& element) : subject_(element) {}
+// The selector steps a cascade scope has left to test. Once they are spent, no further rule applies in
+// the scope, however long it runs.
+struct MatchingSteps {
+    std::uint64_t scope = 0;
+    std::uint64_t left = matchingBudget;
+    bool spent = false;
 
-    bool matches(const CSSSelectorList::Group& group) {
-        if (!compoundMatches(subject_, group.compounds[0])) return false;
-        if (group.compounds.size() == 1) return true;
-        if (!listed_) {
-            for (auto parent = parentElement(subject_); parent; parent = parentElement(*parent)) ancestors_.push_back(parent);
-            listed_ = true;
+    bool take(std::uint64_t count = 1) {
+        if (left < count) {
+            left = 0;
+            spent = true;
+            return false;
         }
-        // Each compound past the subject takes an ancestor of its own.
-        if (group.compounds.size() - 1 > ancestors_.size()) return false;
-        failed_.assign(group.compounds.size() * ancestors_.size(), false);
-        return matchesFrom(group, 1, 0);
+        left -= count;
+        return true;
+    }
+};
+
+thread_local MatchingSteps stepsOfRunningScope;
+
+// The running scope's steps; outside a scope a question has steps of its own.
+MatchingSteps& matchingSteps(std::optional<MatchingSteps>& unkept) {
+    const std::uint64_t scope = SVGElement::CascadeScope::runningNumber();
+    if (scope == 0) return unkept.emplace();
+    if (stepsOfRunningScope.scope != scope) stepsOfRunningScope = MatchingSteps{scope};
+    return stepsOfRunningScope;
+}
+
+// One element matched against the groups of lists: its facts and those of its ancestors, the ancestors
+// listed once, and the (compound, ancestor) pairs already found to fail. Whether the compounds from one on
+// match at one ancestor does not depend on how the walk got there, so each pair is tried at most once and
+// a group costs at most compounds x depth tests, however its descendant steps could be combined; and a group
+// demanding a name the ancestor filter lacks costs none.
+class SubjectMatch {
+public:
+    SubjectMatch(const Element& subject, MatchingSteps& steps)
+        : subject_(subject), subjectFacts_(factsOf(subject)), steps_(steps) {}
+
+    const ElementMatchFacts& subjectFacts() const { return subjectFacts_; }
+
+    bool matches(const CSSSelectorList& list, std::int64_t& specificity) {
+        std::optional<std::int64_t> best;
+        for (const auto& group : list.groups()) {
+            if ((!best || group.specificity > *best) && matches(group)) best = group.specificity;
+        }
+        if (best) specificity += *best;
+        return best.has_value();
     }
 
 private:
+    // An element's facts: its record's in a cascade scope, else made for this question.
+    ElementMatchFacts& factsOf(const Element& element) {
+        if (const SVGElement* svgElement = SVGElement::from(&element)) {
+            if (ElementMatchFacts* kept = svgElement->matchFactsInScope()) return *kept;
+        }
+        return *unkept_.emplace_back(std::make_unique<ElementMatchFacts>(element));
+    }
+
+    bool matches(const CSSSelectorList::Group& group) {
+        if (!steps_.take(weightOf(group.compounds[0])) || !compoundMatches(subject_, subjectFacts_, group.compounds[0])) return false;
+        if (group.compounds.size() == 1) return true;
+        const AncestorFilter& filter = ancestorFilter();
+        for (const std::uint32_t name : group.ancestorNames) {
+            if (!filter.mayContain(name)) return false;
+        }
+        if (!listAncestors()) return false;
+        // Each compound past the subject takes an ancestor of its own.
+        if (group.compounds.size() - 1 > ancestors_.size()) return false;
+        failed_.assign(group.compounds.size() * ancestors_.size(), false);
+        searchedFrom_.assign(group.compounds.size(), ancestors_.size());
+        return matchesFrom(group, 1, 0);
+    }
+
     // Compound `index` and those after it against the ancestors from `level` (0 the parent) up, as far as
-    // the combinator on its right lets them go.
+    // the combinator on its right lets them go. A search up from one level that failed fails from any
+    // level above it too, so a compound's searches together pass each ancestor once.
     bool matchesFrom(const CSSSelectorList::Group& group, std::size_t index, std::size_t level) {
         const bool parentOnly = group.compounds[index - 1].combinator == '>';
-        for (; level < ancestors_.size(); ++level) {
-            const std::size_t pair = index * ancestors_.size() + level;
-            if (!failed_[pair]) {
-                if (compoundMatches(*ancestors_[level], group.compounds[index]) &&
-                    (index + 1 == group.compounds.size() || matchesFrom(group, index + 1, level + 1))) {
-                    return true;
-                }
-                failed_[pair] = true;
+        const std::size_t end = parentOnly ? std::min(level + 1, ancestors_.size()) : searchedFrom_[index];
+        for (std::size_t at = level; at < end; ++at) {
+            const std::size_t pair = index * ancestors_.size() + at;
+            if (failed_[pair]) continue;
+            if (!steps_.take(weightOf(group.compounds[index]))) return false;
+            if (compoundMatches(*ancestors_[at].element, *ancestors_[at].facts, group.compounds[index]) &&
+                (index + 1 == group.compounds.size() || matchesFrom(group, index + 1, at + 1))) {
+                return true;
             }
-            if (parentOnly) return false;
+            failed_[pair] = true;
         }
+        if (!parentOnly) searchedFrom_[index] = std::min(searchedFrom_[index], level);
         return false;
     }
 
+    // A compound's tests, as the budget counts them.
+    static std::uint64_t weightOf(const CSSSelectorList::Compound& compound) {
+        return 1 + compound.identifiers.size() + compound.classes.size() + compound.attributes.size();
+    }
+
+    static bool compoundMatches(const Element& element, ElementMatchFacts& facts, const CSSSelectorList::Compound& compound) {
+        if (!compound.type.empty() && element.nodeName() != compound.type) return false;
+        if (!compound.identifiers.empty()) {
+            const std::string_view identifier = element.findAttributeValue("id").value_or("");
+            for (const std::string& wanted : compound.identifiers) {
+                if (identifier != wanted) return false;
+            }
+        }
+        for (const std::string& name : compound.classes) {
+            if (!facts.hasClass(name)) return false;
+        }
+        for (const auto& test : compound.attributes) {
+            if (!attributeMatches(element, facts, test)) return false;
+        }
+        return true;
+    }
+
+    static bool attributeMatches(const Element& element, ElementMatchFacts& facts, const CSSSelectorList::AttributeTest& test) {
+        const auto actual = element.findAttributeValue(test.name);
+        if (!actual) return false;
+        const std::string_view value = test.value;
+        switch (test.operation) {
+            case 0: return true;
+            case '=': return *actual == value;
+            case '~': return !value.empty() && facts.hasWord(element, test.name, value);
+            // Reads no more of the attribute than the value's length.
+            case '|': return actual->starts_with(value) && (actual->size() == value.size() || (*actual)[value.size()] == '-');
+            case '^': return !value.empty() && actual->starts_with(value);
+            case '$': return !value.empty() && actual->ends_with(value);
+            case '*': return !value.empty() && actual->find(value) != std::string_view::npos;
+            default: return false;
+        }
+    }
+
+    // The subject's ancestor filter. Worked out up to the nearest element that knows its own, then down
+    // again, each its parent's with the parent's names: in a scope every element's is made once.
+    const AncestorFilter& ancestorFilter() {
+        if (subjectFacts_.ancestors) return *subjectFacts_.ancestors;
+        std::vector<Listed> chain{{nullptr, &subjectFacts_}};
+        AncestorFilter filter;
+        for (const Element* at = &subject_;;) {
+            auto parent = parentElement(*at);
+            if (!parent) break;
+            at = parent.get();
+            ElementMatchFacts& facts = factsOf(*parent);
+            if (facts.ancestors) {
+                filter = *facts.ancestors;
+                filter.addNamesOf(*parent, facts.classNames());
+                break;
+            }
+            chain.push_back({std::move(parent), &facts});
+        }
+        for (std::size_t index = chain.size(); index-- > 0;) {
+            chain[index].facts->ancestors = filter;
+            if (index > 0) filter.addNamesOf(*chain[index].element, chain[index].facts->classNames());
+        }
+        return *subjectFacts_.ancestors;
+    }
+
+    // Lists the ancestors once, each a step: false when the steps ran out.
+    bool listAncestors() {
+        if (listed_) return true;
+        for (auto parent = parentElement(subject_); parent; parent = parentElement(*parent)) {
+            if (!steps_.take()) return false;
+            ElementMatchFacts& facts = factsOf(*parent);
+            ancestors_.push_back({parent, &facts});
+        }
+        listed_ = true;
+        return true;
+    }
+
+    struct Listed {
+        std::shared_ptr<const Element> element;
+        ElementMatchFacts* facts;
+    };
+
     const Element& subject_;
-    std::vector<std::shared_ptr<const Element>> ancestors_;
+    std::vector<std::unique_ptr<ElementMatchFacts>> unkept_;  // outside a scope; empty, it costs nothing
+    ElementMatchFacts& subjectFacts_;
+    MatchingSteps& steps_;
+    std::vector<Listed> ancestors_;
     bool listed_ = false;
     std::vector<bool> failed_;
+    std::vector<std::size_t> searchedFrom_;  // by compound: the lowest level a failed search began at
 };
 
 }  // namespace
+
+std::uint32_t AncestorFilter::hashOf(char kind, std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    const auto mix = [&](unsigned char byte) { hash = (hash ^ byte) * 16777619u; };
+    mix(static_cast<unsigned char>(kind));
+    for (const char character : name) mix(static_cast<unsigned char>(character));
+    hash ^= hash >> 16;
+    hash *= 0x85ebca6bu;
+    hash ^= hash >> 13;
+    return hash;
+}
+
+void AncestorFilter::addNamesOf(const Element& element, const std::vector<std::string>& classNames) {
+    add(hashOf('t', element.nodeName()));
+    if (const auto identifier = element.findAttributeValue("id"); identifier && !identifier->empty()) add(hashOf('#', *identifier));
+    for (const std::string& name : classNames) add(hashOf('.', name));
+}
+
+ElementMatchFacts::ElementMatchFacts(const Element& element) {
+    if (const auto classes = element.findAttributeValue("class")) classes_ = distinctWords(*classes, classSeparators());
+}
+
+bool ElementMatchFacts::hasClass(std::string_view name) const { return inSortedWords(classes_, name); }
+
+bool ElementMatchFacts::hasWord(const Element& element, std::string_view attribute, std::string_view word) {
+    auto words = words_.find(attribute);
+    if (words == words_.end()) {
+        static const foundation::CharacterSet blanks(" \t\n\r\f");
+        words = words_.emplace(std::string(attribute), distinctWords(element.findAttributeValue(attribute).value_or(""), blanks)).first;
+    }
+    return inSortedWords(words->second, word);
+}
+
+bool matchingBudgetSpentInScope() {
+    const std::uint64_t scope = SVGElement::CascadeScope::runningNumber();
+    return scope != 0 && stepsOfRunningScope.scope == scope && stepsOfRunningScope.spent;
+}
 
 CSSSelectorList::CSSSelectorList(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
@@ -289,13 +449,8 @@ CSSSelectorList::CSSSelectorList(std::string_view text) {
 }
 
 bool CSSSelectorList::matches(const Element& element, std::int64_t& specificity) const {
-    std::optional<std::int64_t> best;
-    AncestorWalk walk(element);
-    for (const Group& group : groups_) {
-        if ((!best || group.specificity > *best) && walk.matches(group)) best = group.specificity;
-    }
-    if (best) specificity += *best;
-    return best.has_value();
+    std::optional<MatchingSteps> unkept;
+    return SubjectMatch(element, matchingSteps(unkept)).matches(*this, specificity);
 }
 
 namespace {
@@ -327,17 +482,18 @@ public:
 
     const CSSStyleRule& rule(std::uint32_t order) const { return *rules_[order]; }
 
-    // The rules that may match the element, in cascade order, each once.
-    std::vector<std::uint32_t> candidates(const Element& element) const {
+    // The rules that may match the element, in cascade order, each once: a class named many times is
+    // looked up once.
+    std::vector<std::uint32_t> candidates(const Element& element, const ElementMatchFacts& facts) const {
         std::vector<std::uint32_t> found(anyElement_);
         const auto add = [&](const Filed& filed, const std::string& key) {
             if (const auto list = filed.find(key); list != filed.end()) found.insert(found.end(), list->second.begin(), list->second.end());
         };
-        if (!byIdentifier_.empty() && element.hasAttribute("id")) add(byIdentifier_, element.getAttribute("id"));
-        if (!byClass_.empty() && element.hasAttribute("class")) {
-            for (const std::string& name : foundation::components(element.getAttribute("class"), foundation::CharacterSet(" \t\n\r\f,"))) {
-                if (!name.empty()) add(byClass_, name);
-            }
+        if (!byIdentifier_.empty()) {
+            if (const auto identifier = element.findAttributeValue("id")) add(byIdentifier_, std::string(*identifier));
+        }
+        if (!byClass_.empty()) {
+            for (const std::string& name : facts.classNames()) add(byClass_, name);
         }
         if (!byType_.empty()) add(byType_, element.nodeName());
         std::sort(found.begin(), found.end());
@@ -390,15 +546,17 @@ const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle,
     if (sheets && sheets->length() > 0) {
         std::optional<RuleIndex> unkept;
         const RuleIndex& index = ruleIndexOf(*sheets, unkept);
+        std::optional<MatchingSteps> unkeptSteps;
+        SubjectMatch match(element, matchingSteps(unkeptSteps));
+        const std::vector<std::uint32_t> candidates = index.candidates(element, match.subjectFacts());
         // Backwards, so that on a tie the rule met first (the later one) stays.
-        const std::vector<std::uint32_t> candidates = index.candidates(element);
         for (auto order = candidates.rbegin(); order != candidates.rend(); ++order) {
             const CSSStyleRule& styleRule = index.rule(*order);
             if (!styleRule.style()->getPropertyCSSValue(name)) continue;
             const bool important = styleRule.style()->getPropertyPriority(name) == "important";
             if (bestImportant && !important) continue;
             std::int64_t specificity = 0;
-            if (!styleRule.selectors().matches(element, specificity)) continue;
+            if (!match.matches(styleRule.selectors(), specificity)) continue;
             if (important != bestImportant || specificity > bestSpecificity) {
                 best = styleRule.style().get();
                 bestImportant = important;

@@ -110,6 +110,7 @@ struct SVGElement::ComputedStyle {
     std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
     std::shared_ptr<const StyleSheetList> sheets;  // null for none or an empty list
     bool stale = false;  // its element moved: filled afresh on next use
+    std::unique_ptr<ElementMatchFacts> matchFacts;  // made when selectors are first matched against it
 
     // The element's record in the running scope. Most questions find it made, so that test is inline.
     static ComputedStyle& of(const SVGElement& element) {
@@ -249,6 +250,7 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
     store->records.keepLast([](ComputedStyle& record) {
         record.parent.reset();
         record.sheets.reset();
+        record.matchFacts.reset();
     });
     // A long text's room goes: the next scope's values are mostly short.
     store->values.keepLast([](std::string& value) {
@@ -280,6 +282,7 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     ComputedStyle& style = current ? *computedStyle_ : activeStore->records.next();
     style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
+    style.matchFacts.reset();
     style.parent = nearestSVGAncestor(*this);
     CascadeScope::Store& store = *activeStore;
     const auto& root = rootOfCurrentDocumentFragment_;
@@ -295,6 +298,13 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     // Most elements have neither inline style nor sheets to match: their attributes are the answers.
     if (!style_ && !style.sheets) style.fileOwnAttributes(*attributes(), store.attributeNames);
     return style;
+}
+
+ElementMatchFacts* SVGElement::matchFactsInScope() const {
+    if (activeGeneration == 0) return nullptr;
+    ComputedStyle& style = ComputedStyle::of(*this);
+    if (!style.matchFacts) style.matchFacts = std::make_unique<ElementMatchFacts>(*this);
+    return style.matchFacts.get();
 }
 
 const std::string* SVGElement::ComputedStyle::fileOwn(std::size_t id, std::optional<std::string_view> value) {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "CSSSelector.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "gfx/Context.h"
@@ -165,6 +166,8 @@ public:
     explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
+    // Says so when the build's selector matching stopped at its budget.
+    void reportSpentMatching();
 
 private:
     // Keeps `element` in the chain for the duration of its expansion.
@@ -205,6 +208,13 @@ void LayerBuild::report(const std::string& message) {
         if (filed.localizedDescription() == message) return;
     }
     problems_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+}
+
+void LayerBuild::reportSpentMatching() {
+    if (!matchingBudgetSpentInScope()) return;
+    report(foundation::format("Matching the style rules took more than %lu selector steps; the rules not yet "
+                              "matched then are not applied",
+                              static_cast<unsigned long>(matchingBudget)));
 }
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
@@ -362,6 +372,7 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     if (!element) return nullptr;
     LayerBuild build(problems);
     auto layer = build.build(element);
+    build.reportSpentMatching();
     return layer ? layer : quartz::Layer::make();
 }
 

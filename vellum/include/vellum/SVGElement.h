@@ -21,6 +21,7 @@ class BaseClassForAllSVGBasicShapes;
 class ConverterSVGToCALayer;
 class CSSStyleDeclaration;
 class CSSStyleRule;
+class ElementMatchFacts;
 class SVGClipPathElement;
 class SVGGElement;
 class SVGGradientElement;
@@ -272,6 +273,10 @@ public:
     }
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
+
+    // What selector matching reads of this element, kept in its record while a cascade scope runs (made on
+    // first use); null outside any.
+    ElementMatchFacts* matchFactsInScope() const;
 
 protected:
     void applyTransformAttribute(std::string_view text);
