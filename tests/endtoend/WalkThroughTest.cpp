@@ -623,6 +623,7 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
 
 #include "cells/DriverOfTheDayCell.h"
 #include "cells/TicketsCell.h"
+#include "cells/VoteCell.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
 #include "weekend/FutureDetailsViewController.h"
@@ -738,7 +739,7 @@ TEST_F(SeasonsAndStatuses, aPollShowsOnlyOnTheRaceOfItsOwnSeason) {
 
 // A link that opens nothing says why in the screen's header, whole, and no button moves: the news
 // header under an article, then again once the news was closed and opened; the extras card of an
-// upcoming race under Where to Watch.
+// upcoming race under Where to Watch; the live race's vote card under Vote Now.
 TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
     ui::setURLOpener(std::make_shared<NoBrowser>());
     auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
@@ -749,8 +750,12 @@ TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
         return row ? row->lap->convertRectTo(row->lap->bounds(), nullptr) : ui::Rect{};
     };
     auto extras = [&] { return std::dynamic_pointer_cast<ExternalLinksCell>(future()->tableView[0]->cellForRow({4, 0})); };
+    auto live = [&] { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); };
+    auto voteCard = [&] {
+        return std::dynamic_pointer_cast<VoteCell>(live()->tableView[0]->cellForRow({6, 0}));  // after the messages
+    };
     auto inWindow = [](const ui::View& view) { return view.convertRectTo(view.bounds(), nullptr); };
-    ui::Rect pickerAtFirst, watchAtFirst, ticketsAtFirst;
+    ui::Rect pickerAtFirst, watchAtFirst, ticketsAtFirst, voteAtFirst;
     const std::string newsFailure = "Could not open the article: no web browser answered.";
     auto tapArticle = [&] {
         auto table = news()->tableView[0];
@@ -812,6 +817,30 @@ TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
              EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
              EXPECT_EQ(inWindow(*card->watch), watchAtFirst) << "Where to Watch moved";
              EXPECT_EQ(inWindow(*card->tickets), ticketsAtFirst) << "Book Tickets moved";
+         }},
+        {"the upcoming race gone", [&] { return !overSheet() && settled(); },
+         [&] { sheet()->tableView->scrollToRow({0, 3}, ui::TableViewScrollPosition::top, false); }},
+        {"round 4 in view", [&] { return settled(); },
+         [&] {
+             auto table = sheet()->tableView;
+             click(centreInWindow(*table, table->rectForRow({0, 3})));  // under way
+         }},
+        {"the live race", [&] { return live() && !live()->raceResults.empty() && still(); },
+         [&] { live()->tableView[0]->scrollToRow({6, 0}, ui::TableViewScrollPosition::top, false); }},
+        {"its vote card", [&] { return voteCard() && still(); },
+         [&] {
+             (void)windowShot("status-vote");
+             voteAtFirst = inWindow(*voteCard()->vote);
+             click(centreInWindow(*voteCard()->vote, voteCard()->vote->bounds()));
+         }},
+        {"the vote refused", [&] { return live()->voteFailure && voteCard() && still(); },
+         [&] {
+             pushKey(SDLK_ESCAPE);
+             (void)windowShot("status-vote-refused");
+             auto card = voteCard();
+             EXPECT_EQ(card->infoDescription->text(), "Could not open the vote: no web browser answered.");
+             EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
+             EXPECT_EQ(inWindow(*card->vote), voteAtFirst) << "Vote Now moved";
          }},
     };
     walk(std::move(steps), 120);
