@@ -1,6 +1,7 @@
 #include "cells/CardLayout.h"
 
 #include <cassert>
+#include <string>
 
 #include "foundation/Print.h"
 
@@ -33,4 +34,21 @@ void keepFullWidth(std::initializer_list<std::shared_ptr<ui::View>> views) {
 
 void activateEach(std::initializer_list<std::shared_ptr<ui::LayoutConstraint>> constraints) {
     for (const auto& constraint : constraints) constraint->setActive(true);
+}
+
+void keepStatusRoom(const std::shared_ptr<ui::Label>& label, const std::shared_ptr<ui::View>& below, double gap) {
+    label->setNumberOfLines(0);
+    // An unseen twin of the line, as high as `statusLines` lines of its font measure when laid out.
+    auto room = std::make_shared<ui::Label>();
+    room->setTranslatesAutoresizingMaskIntoConstraints(false);
+    room->setFont(label->font());
+    room->setNumberOfLines(0);
+    std::string lines = " ";
+    for (int line = 1; line < statusLines; ++line) lines += "\n ";
+    room->setText(lines);
+    room->setHidden(true);
+    if (auto card = label->superview()) card->addSubview(room);
+    activateEach({room->topAnchor().constraintEqualTo(label->topAnchor()),
+                  room->leadingAnchor().constraintEqualTo(label->leadingAnchor()),
+                  below->topAnchor().constraintGreaterThanOrEqualTo(room->bottomAnchor(), gap)});
 }

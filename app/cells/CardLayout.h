@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cells/CellStyles.h"
+#include "ui/Label.h"
 #include "ui/LayoutConstraint.h"
 #include "ui/TableViewCell.h"
 #include "ui/VisualFormat.h"
@@ -33,5 +34,12 @@ void addVisualFormats(ui::View& contentView, std::initializer_list<std::string_v
 // Required horizontal compression resistance: the views keep their full width and their neighbours
 // give way.
 void keepFullWidth(std::initializer_list<std::shared_ptr<ui::View>> views);
+
+// A line that shows a status in place of its usual text ("Could not open the article: ..."): wrapped,
+// never cut, with the room of `statusLines` lines kept whatever it shows, so that `below` (`gap`
+// points under it; the formats leave that gap as "(>=gap)") keeps its place as a status comes and
+// goes. A longer status still shows whole.
+inline constexpr int statusLines = 2;
+void keepStatusRoom(const std::shared_ptr<ui::Label>& label, const std::shared_ptr<ui::View>& below, double gap);
 
 void activateEach(std::initializer_list<std::shared_ptr<ui::LayoutConstraint>> constraints);

@@ -8,6 +8,7 @@ using gfx::FontWeight;
 using gfx::TextAlignment;
 
 DetailHeaderCell::DetailHeaderCell(std::string identifier) : ui::TableViewCell(std::move(identifier)) {
+    bool status = ui::TableViewCell::reuseIdentifier() == statusReuseIdentifier;
     auto bases = FontBases::current();
     addCardView(*this, bgView);
     auto smallLine = [&](FontWeight weight) {
@@ -23,11 +24,13 @@ DetailHeaderCell::DetailHeaderCell(std::string identifier) : ui::TableViewCell(s
                      {
                          "V:|-0-[bgView]-0-|",
                          "H:|-0-[bgView]-0-|",
-                         "V:|-14-[time]-4-[race]-4-[circuit]-2-[location]-14-|",
+                         status ? "V:|-14-[time]-4-[race]-4-[circuit]-(>=2)-[location]-14-|"
+                                : "V:|-14-[time]-4-[race]-4-[circuit]-2-[location]-14-|",
                          "H:|-20-[time]-(>=20)-|",
                          "H:|-20-[race]-(>=20)-|",
                          "H:|-20-[circuit]-(>=20)-|",
                          "H:|-20-[location]-(>=20)-|",
                      },
                      {{"bgView", bgView}, {"time", time}, {"race", race}, {"circuit", circuit}, {"location", location}});
+    if (status) keepStatusRoom(circuit, location, 2);
 }

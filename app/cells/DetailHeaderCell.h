@@ -11,6 +11,9 @@
 class DetailHeaderCell : public ui::TableViewCell {
 public:
     static constexpr const char* reuseIdentifier = "DetailHeaderCell";
+    // The same header whose circuit line shows a status in its place: wrapped, the room of two lines
+    // kept, so the rows below stay where they are as a status comes and goes.
+    static constexpr const char* statusReuseIdentifier = "DetailHeaderCellStatus";
 
     explicit DetailHeaderCell(std::string identifier = reuseIdentifier);
 

@@ -1,14 +1,18 @@
 #include "offline/AsOfClock.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "data/RaceModels.h"
 #include "foundation/Clock.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/JSONDecoder.h"
+#include "foundation/JSONEncoder.h"
 #include "foundation/Locale.h"
+#include "livetiming/DriverOfTheDayModel.h"
 #include "net/SnapshotProtocol.h"
 #include "shell/RaceTiming.h"
+#include "weekend/WeekendSessions.h"
 
 namespace fs = std::filesystem;
 
@@ -99,6 +103,18 @@ std::string feedAsOf(std::string_view rss, foundation::Date now) {
     return kept;
 }
 
+std::string pollsAsOf(std::string_view polls, const fs::path& calendar, foundation::Date now) {
+    auto decoded = foundation::JSONDecoder().decode<livetiming::DriverOfTheDayModel>(foundation::Data::fromString(std::string(polls)));
+    if (!decoded) return std::string(polls);
+    auto races = calendarIn(calendar).value_or(std::vector<RacesDetailsModel>{});
+    std::erase_if(decoded->data, [&](const livetiming::DriverOfTheDayDataModel& poll) {
+        auto race = std::ranges::find(races, poll.grandPrixName, &RacesDetailsModel::raceName);
+        return race == races.end() || !weekend::pollsCover(*race, now) || RaceTiming::phase(*race, now) != RacePhase::finished;
+    });
+    auto encoded = foundation::JSONEncoder().encode(*decoded);
+    return encoded ? std::string(encoded->view()) : std::string(polls);
+}
+
 net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, fs::path results) {
     return [recorded = std::move(recorded), results = std::move(results)](
                const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
@@ -135,5 +151,15 @@ net::ProtocolHandler feedAsOfClock(net::ProtocolHandler recorded) {
         if (!answer || answer->response.statusCode != 200) return answer;
         std::string rss(answer->body.view());
         return withBody(std::move(*answer), feedAsOf(rss, foundation::Clock::current()->now()));
+    };
+}
+
+net::ProtocolHandler pollsAsOfClock(net::ProtocolHandler recorded, fs::path calendar) {
+    return [recorded = std::move(recorded), calendar = std::move(calendar)](
+               const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        auto answer = recorded(request);
+        if (!answer || answer->response.statusCode != 200) return answer;
+        std::string polls(answer->body.view());
+        return withBody(std::move(*answer), pollsAsOf(polls, calendar, foundation::Clock::current()->now()));
     };
 }

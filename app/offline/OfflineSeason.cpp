@@ -209,6 +209,8 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
         // What the services answer "as of now" follows the season's clock.
         if (host == hosts.resultsAPI) handler = resultsAsOfClock(std::move(handler), root / "results-api");
         else if (feed) handler = feedAsOfClock(std::move(handler));
+        // The polls are the snapshot's own season's, whose calendar is the "current" one.
+        else if (host == hosts.polls) handler = pollsAsOfClock(std::move(handler), root / "results-api" / "current.json");
         handlers.emplace_back(host, std::move(handler));
     }
     for (auto& [host, handler] : handlers) {

@@ -50,7 +50,7 @@ void NewsViewController::viewDidLoad() {
 }
 
 void NewsViewController::setUpTableView(const std::shared_ptr<ui::TableView>& table) {
-    table->registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
+    table->registerClass<DetailHeaderCell>(DetailHeaderCell::statusReuseIdentifier);
     table->registerClass<LapPickerCell>(LapPickerCell::reuseIdentifier);
     table->registerClass<NewsCell>(NewsCell::reuseIdentifier);
     table->registerClass<StateCell>(StateCell::reuseIdentifier);
@@ -116,7 +116,8 @@ std::string NewsViewController::timeText(const Article& article) {
 
 std::shared_ptr<ui::TableViewCell> NewsViewController::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
     if (indexPath.section == 0) {
-        auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
+        // Its second line says why an article did not open, in place of the motto.
+        auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::statusReuseIdentifier, indexPath);
         cell->time->setHidden(true);
         cell->race->setText("News");
         cell->circuit->setText(openFailure.value_or("Stay up to date with the world of Formula 1"));

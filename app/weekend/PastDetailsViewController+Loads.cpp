@@ -103,8 +103,8 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
     driverOfTheDayLoaded = polls.has_value();
     tableView[0]->reloadData();
     if (!polls || !race()) co_return;
-    auto poll = std::ranges::find_if(polls->data, [&](const auto& entry) { return entry.grandPrixName == race()->raceName; });
-    if (poll == polls->data.end() || !poll->winner) co_return;
+    auto poll = weekend::pollOf(*polls, *race(), foundation::Date::now());
+    if (!poll || !poll->winner) co_return;
     driverOfTheDayResults = {*poll->winner};
     tableView[0]->reloadData();
 }

@@ -289,7 +289,11 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
                 std::optional<bool> loaded = dayWinner ? driverOfTheDayLoaded
                                                        : resultsAnswered[0] ? std::optional(!resultsCouldNotLoad[0]) : std::nullopt;
                 std::string what = dayWinner ? "driver of the day" : "fastest lap";
-                if (!loaded) state->showLoading("the " + what);
+                // The polls hold the season under way: another season's race has none to show.
+                if (dayWinner && race() && !weekend::pollsCover(*race(), foundation::Date::now()))
+                    state->showEmpty("The driver of the day is not available for this race.",
+                                     "The polls cover the current season's races only.");
+                else if (!loaded) state->showLoading("the " + what);
                 else if (!*loaded) state->showCouldNotLoad("The " + what, dayWinner ? std::nullopt : resultsCouldNotLoad[0]);
                 else state->showEmpty("No " + what + " was recorded for this race.");
                 return state;

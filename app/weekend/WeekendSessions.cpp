@@ -1,6 +1,7 @@
 #include "weekend/WeekendSessions.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "foundation/Locale.h"
@@ -114,6 +115,19 @@ std::optional<RaceResultsModel> fastestLapResult(const std::vector<RaceResultsMo
         if (result.fastestLap && result.fastestLap->rank == "1") return result;
     }
     return std::nullopt;
+}
+
+bool pollsCover(const RacesDetailsModel& race, foundation::Date now) {
+    auto seconds = std::chrono::sys_seconds(std::chrono::seconds(static_cast<long long>(std::floor(now.timeIntervalSince1970()))));
+    std::chrono::year_month_day day(std::chrono::floor<std::chrono::days>(seconds));
+    return race.season == std::to_string(static_cast<int>(day.year()));
+}
+
+const livetiming::DriverOfTheDayDataModel* pollOf(const livetiming::DriverOfTheDayModel& polls,
+                                                  const RacesDetailsModel& race, foundation::Date now) {
+    if (!pollsCover(race, now)) return nullptr;
+    auto poll = std::ranges::find_if(polls.data, [&](const auto& entry) { return entry.grandPrixName == race.raceName; });
+    return poll == polls.data.end() ? nullptr : &*poll;
 }
 
 }  // namespace weekend

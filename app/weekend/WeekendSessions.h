@@ -7,6 +7,7 @@
 #include "data/RaceModels.h"
 #include "data/ResultModels.h"
 #include "foundation/Date.h"
+#include "livetiming/DriverOfTheDayModel.h"
 #include "livetiming/EventsModel.h"
 
 // The sessions of a race weekend as the finished-weekend screen tells them apart: by the session's
@@ -42,5 +43,13 @@ std::optional<PitStopsModel> fastestPitStop(const std::vector<PitStopsModel>& st
 
 // The result that set the race's fastest lap (rank "1"); none when no result carries it.
 std::optional<RaceResultsModel> fastestLapResult(const std::vector<RaceResultsModel>& results);
+
+// The polls service answers the polls of the season under way only, and a season runs within one
+// calendar year: the polls at `now` are those of `now`'s year (UTC). Races of other seasons share
+// their names with this season's, so only a race of that year has a poll.
+bool pollsCover(const RacesDetailsModel& race, foundation::Date now);
+// The first poll named as `race`, when the polls cover the race; none otherwise.
+const livetiming::DriverOfTheDayDataModel* pollOf(const livetiming::DriverOfTheDayModel& polls,
+                                                  const RacesDetailsModel& race, foundation::Date now);
 
 }  // namespace weekend

@@ -617,3 +617,234 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// The driver of the day of a race of another season, and the screens' status lines.
+
+#include "cells/DriverOfTheDayCell.h"
+#include "cells/TicketsCell.h"
+#include "cells/VoteCell.h"
+#include "ui/Application.h"
+#include "ui/Label.h"
+#include "weekend/FutureDetailsViewController.h"
+
+namespace {
+
+// A desktop with no web browser: every link is refused.
+class NoBrowser final : public ui::URLOpener {
+public:
+    bool open(const foundation::URL&) override { return false; }
+    ui::DocumentOpenOutcome openDocument(const std::filesystem::path&, const std::string&) override {
+        return ui::DocumentOpenOutcome::noApplication;
+    }
+};
+
+// The whole of a label's text fits in its frame, wrapped at its width.
+bool readsWhole(const ui::Label& label) {
+    ui::Label whole;
+    whole.setFont(label.font());
+    whole.setNumberOfLines(0);
+    whole.setText(label.text());
+    return whole.sizeThatFits({label.frame().width(), 10000}).height <= label.frame().height() + 0.5;
+}
+
+class SeasonsAndStatuses : public WalkThrough {
+protected:
+    std::shared_ptr<PastDetailsViewController> race() const {
+        return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet());
+    }
+    // Settled but for the weather card's turning fans, which never stop.
+    bool still() const {
+        auto over = overSheet();
+        return releasesPending == 0 && over && !over->isBeingPresented() && !over->isBeingDismissed();
+    }
+    // Picks `year` in the season sheet's menu and opens its first race.
+    std::vector<Script::Step> openFirstRaceOf(const std::string& year) {
+        return {
+            {"home before " + year, [this] { return homeShown(); },
+             [this] { click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds())); }},
+            {"the year menu for " + year, [this] { return ui::MenuPopup::shown(*host->window()) != nullptr; },
+             [this, year] { pickYear(year); }},
+            {"the " + year + " season", [this, year] { return GlobalStruct::racesSeason() == year && homeShown(); },
+             [this] { sheet()->tableView->scrollToRow({0, 0}, ui::TableViewScrollPosition::top, false); }},
+            {"the " + year + " season's first row", [this] { return settled(); },
+             [this] {
+                 auto table = sheet()->tableView;
+                 click(centreInWindow(*table, table->rectForRow({0, 0})));
+             }},
+        };
+    }
+    // On the open race: its driver-of-the-day card shows `winner`, or says that none is available.
+    std::vector<Script::Step> checkDriverOfTheDay(const std::string& year, std::optional<std::string> winner) {
+        std::string shot = "dotd-" + year + (winner ? "-winner" : "-not-available");
+        return {
+            {year + " Bahrain's polls read",
+             [this, year] { return race() && race()->race() && race()->race()->season == year && race()->driverOfTheDayLoaded && still(); },
+             [this] { race()->tableView[0]->scrollToRow({4, 0}, ui::TableViewScrollPosition::top, false); }},
+            {year + " Bahrain's driver of the day", [this] { return still(); },
+             [this, shot, winner, year] {
+                 pushKey(SDLK_ESCAPE);  // read before it closes the race, and closes it whatever is read
+                 (void)windowShot(shot);
+                 SCOPED_TRACE(year + " Bahrain at " + std::to_string(foundation::Date::now().timeIntervalSince1970()));
+                 EXPECT_EQ(race()->race()->raceName, "Bahrain Grand Prix");
+                 auto card = race()->tableView[0]->cellForRow({4, 0});
+                 if (winner) {
+                     auto shown = std::dynamic_pointer_cast<DriverOfTheDayCell>(card);
+                     ASSERT_TRUE(shown) << "no winner on the card";
+                     EXPECT_EQ(shown->driver->text(), *winner);
+                 } else {
+                     EXPECT_TRUE(race()->driverOfTheDayResults.empty())
+                         << "another season's winner: " << race()->driverOfTheDayResults.front().lastName;
+                     auto state = std::dynamic_pointer_cast<StateCell>(card);
+                     ASSERT_TRUE(state) << "the card shows a driver";
+                     EXPECT_EQ(state->title->text(), "The driver of the day is not available for this race.");
+                 }
+             }},
+        };
+    }
+    static void append(std::vector<Script::Step>& steps, std::vector<Script::Step> more) {
+        steps.insert(steps.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+};
+
+// Before the 2023 season the polls hold no 2022 race: its Bahrain shows no winner, before and after
+// another year was picked in between.
+TEST_F(SeasonsAndStatuses, beforeTheSeasonLastSeasonsRaceShowsNoDriverOfTheDayOfThisOne) {
+    startClockAt("2023-02-01T12:00:00Z");
+    std::vector<Script::Step> steps;
+    append(steps, openFirstRaceOf("2022"));
+    append(steps, checkDriverOfTheDay("2022", std::nullopt));
+    steps.push_back({"the 2022 race gone", [this] { return !overSheet() && settled(); },
+                     [this] { click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds())); }});
+    steps.push_back({"the year menu for 2023", [this] { return ui::MenuPopup::shown(*host->window()) != nullptr; },
+                     [this] { pickYear("2023"); }});
+    steps.push_back({"the 2023 season", [] { return GlobalStruct::racesSeason() == "2023"; }, [] {}});
+    append(steps, openFirstRaceOf("2022"));
+    append(steps, checkDriverOfTheDay("2022", std::nullopt));
+    walk(std::move(steps), 120);
+}
+
+// Once 2023's Bahrain is run, its card shows its poll's winner, and 2022's Bahrain of the same name
+// still shows none, whichever year was picked before.
+TEST_F(SeasonsAndStatuses, aPollShowsOnlyOnTheRaceOfItsOwnSeason) {
+    startClockAt("2023-03-10T12:00:00Z");
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    append(steps, checkDriverOfTheDay("2023", "Max Verstappen"));
+    append(steps, openFirstRaceOf("2022"));
+    append(steps, checkDriverOfTheDay("2022", std::nullopt));
+    append(steps, openFirstRaceOf("2023"));
+    append(steps, checkDriverOfTheDay("2023", "Max Verstappen"));
+    walk(std::move(steps), 150);
+}
+
+// A link that opens nothing says why in the screen's header, whole, and no button moves: the news
+// header under an article, then again once the news was closed and opened; the extras card of an
+// upcoming race under Where to Watch; the live race's vote card under Vote Now.
+TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
+    ui::setURLOpener(std::make_shared<NoBrowser>());
+    auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    auto future = [&] { return std::dynamic_pointer_cast<FutureDetailsViewController>(overSheet()); };
+    auto newsHeader = [&] { return std::dynamic_pointer_cast<DetailHeaderCell>(news()->tableView[0]->cellForRow({0, 0})); };
+    auto picker = [&]() -> ui::Rect {
+        auto row = std::dynamic_pointer_cast<LapPickerCell>(news()->tableView[0]->cellForRow({1, 0}));
+        return row ? row->lap->convertRectTo(row->lap->bounds(), nullptr) : ui::Rect{};
+    };
+    auto extras = [&] { return std::dynamic_pointer_cast<ExternalLinksCell>(future()->tableView[0]->cellForRow({4, 0})); };
+    auto live = [&] { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); };
+    auto voteCard = [&] {
+        return std::dynamic_pointer_cast<VoteCell>(live()->tableView[0]->cellForRow({6, 0}));  // after the messages
+    };
+    auto inWindow = [](const ui::View& view) { return view.convertRectTo(view.bounds(), nullptr); };
+    ui::Rect pickerAtFirst, watchAtFirst, ticketsAtFirst, voteAtFirst;
+    const std::string newsFailure = "Could not open the article: no web browser answered.";
+    auto tapArticle = [&] {
+        auto table = news()->tableView[0];
+        click(centreInWindow(*table, table->rectForRow({2, 0})));
+    };
+    auto expectNewsStatus = [&](const std::string& shot) {
+        pushKey(SDLK_ESCAPE);  // read before it closes the news, and closes it whatever is read
+        (void)windowShot(shot);
+        auto header = newsHeader();
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->circuit->text(), newsFailure);
+        EXPECT_TRUE(readsWhole(*header->circuit)) << "cut: " << header->circuit->frame().height();
+        EXPECT_EQ(picker(), pickerAtFirst) << "the source button moved";
+    };
+    std::vector<Script::Step> steps{
+        {"the home screen", [&] { return homeShown(); },
+         [&] { click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds())); }},
+        {"the news", [&] { return news() && !news()->newsArticles.empty() && newsHeader() && settled(); },
+         [&] {
+             (void)windowShot("status-news-motto");
+             pickerAtFirst = picker();
+             EXPECT_EQ(newsHeader()->circuit->text(), "Stay up to date with the world of Formula 1");
+             tapArticle();
+         }},
+        {"the article refused", [&] { return news()->openFailure && settled(); },
+         [&] { expectNewsStatus("status-news-article-refused"); }},
+        {"the news gone", [&] { return !overSheet() && settled(); },
+         [&] { click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds())); }},
+        {"the news again", [&] { return news() && !news()->newsArticles.empty() && newsHeader() && settled(); },
+         [&] {
+             EXPECT_EQ(newsHeader()->circuit->text(), "Stay up to date with the world of Formula 1");
+             EXPECT_EQ(picker(), pickerAtFirst);
+             tapArticle();
+         }},
+        {"the article refused again", [&] { return news()->openFailure && settled(); },
+         [&] { expectNewsStatus("status-news-article-refused-again"); }},
+        {"the news gone again", [&] { return !overSheet() && settled(); },
+         [&] { sheet()->tableView->scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false); }},
+        {"round 5 in view", [&] { return settled(); },
+         [&] {
+             auto table = sheet()->tableView;
+             click(centreInWindow(*table, table->rectForRow({0, 4})));  // Miami, upcoming
+         }},
+        {"an upcoming race", [&] { return future() && settled(); },
+         [&] { future()->tableView[0]->scrollToRow({4, 0}, ui::TableViewScrollPosition::top, false); }},
+        {"its extras", [&] { return extras() && settled(); },
+         [&] {
+             (void)windowShot("status-extras");
+             watchAtFirst = inWindow(*extras()->watch);
+             ticketsAtFirst = inWindow(*extras()->tickets);
+             click(centreInWindow(*extras()->watch, extras()->watch->bounds()));
+         }},
+        {"where to watch refused", [&] { return future()->linkFailure && extras() && settled(); },
+         [&] {
+             pushKey(SDLK_ESCAPE);
+             (void)windowShot("status-extras-refused");
+             auto card = extras();
+             EXPECT_EQ(card->infoDescription->text(), "Could not open where to watch: no web browser answered.");
+             EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
+             EXPECT_EQ(inWindow(*card->watch), watchAtFirst) << "Where to Watch moved";
+             EXPECT_EQ(inWindow(*card->tickets), ticketsAtFirst) << "Book Tickets moved";
+         }},
+        {"the upcoming race gone", [&] { return !overSheet() && settled(); },
+         [&] { sheet()->tableView->scrollToRow({0, 3}, ui::TableViewScrollPosition::top, false); }},
+        {"round 4 in view", [&] { return settled(); },
+         [&] {
+             auto table = sheet()->tableView;
+             click(centreInWindow(*table, table->rectForRow({0, 3})));  // under way
+         }},
+        {"the live race", [&] { return live() && !live()->raceResults.empty() && still(); },
+         [&] { live()->tableView[0]->scrollToRow({6, 0}, ui::TableViewScrollPosition::top, false); }},
+        {"its vote card", [&] { return voteCard() && still(); },
+         [&] {
+             (void)windowShot("status-vote");
+             voteAtFirst = inWindow(*voteCard()->vote);
+             click(centreInWindow(*voteCard()->vote, voteCard()->vote->bounds()));
+         }},
+        {"the vote refused", [&] { return live()->voteFailure && voteCard() && still(); },
+         [&] {
+             pushKey(SDLK_ESCAPE);
+             (void)windowShot("status-vote-refused");
+             auto card = voteCard();
+             EXPECT_EQ(card->infoDescription->text(), "Could not open the vote: no web browser answered.");
+             EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
+             EXPECT_EQ(inWindow(*card->vote), voteAtFirst) << "Vote Now moved";
+         }},
+    };
+    walk(std::move(steps), 120);
+    ui::setURLOpener(nullptr);
+}
+
+}  // namespace

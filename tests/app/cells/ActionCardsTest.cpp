@@ -2,6 +2,7 @@
 
 #include "CellLayoutSupport.h"
 #include "cells/ActionCard.h"
+#include "cells/DetailHeaderCell.h"
 #include "cells/RaceBreakdownCell.h"
 #include "cells/RaceMessagesCell.h"
 #include "cells/RaceStandingsCell.h"
@@ -41,16 +42,22 @@ void expectCard(Card& card, const std::vector<Expected>& buttons, double height)
 }
 
 TEST(ActionCards, fullWidthButtonsStack12ApartAndSideBySideButtonsShareTheRowEqually) {
-    Rect full{20, 70, 350, 44}, secondFull{20, 126, 350, 44};
-    Rect left{20, 70, 169, 44}, right{201, 70, 169, 44}, secondLeft{20, 126, 169, 44}, secondRight{201, 126, 169, 44};
+    Rect secondFull{20, 126, 350, 44}, left{20, 70, 169, 44}, right{201, 70, 169, 44};
+    // The cards whose description may say why a link, a reminder or a calendar entry failed keep the
+    // room of two lines for it.
+    Rect fullBelowStatus{20, 90, 350, 44}, secondFullBelowStatus{20, 146, 350, 44};
 
     auto links = std::make_shared<ExternalLinksCell>();
-    expectCard(*links, {{links->watch, Color::systemOrange(), full}, {links->tickets, Color::systemRed(), secondFull}}, 184);
+    expectCard(*links,
+               {{links->watch, Color::systemOrange(), fullBelowStatus}, {links->tickets, Color::systemRed(), secondFullBelowStatus}},
+               204);
     auto remove = std::make_shared<RemoveRemindersCell>();
-    expectCard(*remove, {{remove->calendar, Color::systemBlue(), full}, {remove->notifications1, Color::systemRed(), secondFull}},
-               184);
+    expectCard(*remove,
+               {{remove->calendar, Color::systemBlue(), fullBelowStatus},
+                {remove->notifications1, Color::systemRed(), secondFullBelowStatus}},
+               204);
     auto vote = std::make_shared<VoteCell>();
-    expectCard(*vote, {{vote->vote, Color::systemPink(), full}}, 128);
+    expectCard(*vote, {{vote->vote, Color::systemPink(), fullBelowStatus}}, 148);
 
     auto breakdown = std::make_shared<RaceBreakdownCell>();
     expectCard(*breakdown,
@@ -66,9 +73,10 @@ TEST(ActionCards, fullWidthButtonsStack12ApartAndSideBySideButtonsShareTheRowEqu
                128);
     auto reminders = std::make_shared<RemindersCell>();
     expectCard(*reminders,
-               {{reminders->calendar, Color::systemBlue(), full}, {reminders->notifications1, Color::systemIndigo(), secondLeft},
-                {reminders->notifications2, Color::systemPurple(), secondRight}},
-               184);
+               {{reminders->calendar, Color::systemBlue(), fullBelowStatus},
+                {reminders->notifications1, Color::systemIndigo(), Rect{20, 146, 169, 44}},
+                {reminders->notifications2, Color::systemPurple(), Rect{201, 146, 169, 44}}},
+               204);
 }
 
 TEST(ActionCards, aLongDescriptionWrapsAndPushesTheButtonsDown) {
@@ -81,6 +89,33 @@ TEST(ActionCards, aLongDescriptionWrapsAndPushesTheButtonsDown) {
     EXPECT_EQ(layOut(vote), 90 + 44 + 14);
     EXPECT_EQ(vote.infoDescription->frame(), (Rect{20, 36, 350, 40}));
     EXPECT_EQ(vote.vote->frame().minY(), 36 + 40 + 14);
+}
+
+// A status in place of the description (a link that did not open) is read whole and moves no button,
+// and so is the news header's in place of its motto.
+TEST(ActionCards, aStatusLineShowsWholeAndLeavesTheButtonsWhereTheyWere) {
+    FixedTextSizes sizes;
+    auto links = std::make_shared<ExternalLinksCell>();
+    links->infoTitle->setText("Extras");
+    links->watch->setTitle("Where to Watch", ui::ControlState::normal);
+    links->tickets->setTitle("Book Tickets", ui::ControlState::normal);
+    links->infoDescription->setText("More options to enhance your race experience");
+    double height = layOut(*links);
+    Rect watch = links->watch->frame(), tickets = links->tickets->frame();
+    links->infoDescription->setText("Could not open the ticket shop: no web browser answered.");  // 56 characters
+    EXPECT_EQ(layOut(*links), height);
+    EXPECT_EQ(links->infoDescription->frame(), (Rect{20, 36, 350, 40})) << "two whole lines";
+    EXPECT_EQ(links->watch->frame(), watch);
+    EXPECT_EQ(links->tickets->frame(), tickets);
+
+    auto header = std::make_shared<DetailHeaderCell>(DetailHeaderCell::statusReuseIdentifier);
+    header->time->setHidden(true);
+    header->race->setText("News");
+    header->circuit->setText("Stay up to date with the world of Formula 1");
+    height = layOut(*header);
+    header->circuit->setText("Could not open the article: no web browser answered.");  // 52 characters
+    EXPECT_EQ(layOut(*header), height) << "the rows below would move";
+    EXPECT_EQ(header->circuit->frame().height(), 40) << "cut to one line";
 }
 
 TEST(ActionCards, aCatalogueColourThatIsMissingLeavesTheDefaultTitleColourAndAClearBackground) {

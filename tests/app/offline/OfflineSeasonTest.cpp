@@ -163,6 +163,28 @@ TEST_F(OfflineApp, standingsAndNewsAnswerAsOfTheClock) {
     }
 }
 
+// The polls too: none whose race is not over by the clock (Bahrain's winner never shows before its
+// race), and none at a clock in a later season, whose polls the season does not hold.
+TEST_F(OfflineApp, thePollsAnswerAsOfTheClock) {
+    struct AtClock {
+        const char* now;
+        std::vector<std::string> polls;
+    };
+    for (const auto& [now, polls] :
+         {AtClock{"2023-02-01T12:00:00Z", {}}, AtClock{"2023-03-05T17:00:00Z", {}},
+          AtClock{"2023-03-05T18:00:00Z", {"Bahrain Grand Prix"}},
+          AtClock{"2023-04-29T13:50:00Z", {"Bahrain Grand Prix", "Saudi Arabian Grand Prix", "Australian Grand Prix"}},
+          AtClock{"2024-03-05T12:00:00Z", {}}}) {
+        SCOPED_TRACE(now);
+        foundation::Clock::setCurrent(std::make_shared<foundation::ManualClock>(*instantFromISO8601(now)));
+        auto decoded = modeltest::decode<livetiming::DriverOfTheDayModel>(body(LiveTiming::driverOfTheDay()));
+        ASSERT_TRUE(decoded);
+        std::vector<std::string> names;
+        for (const auto& poll : decoded->data) names.push_back(poll.grandPrixName);
+        EXPECT_EQ(names, polls);
+    }
+}
+
 // Every session's driver list, as the app loads it (a replayed session's from its replay), keeps all of
 // its cars: a list that decodes while dropping its entries leaves the race tab without headshots.
 TEST_F(OfflineApp, everySessionsDriverListKeepsAllItsCars) {

@@ -107,6 +107,25 @@ TEST(WeekendSessions, theFastestLapIsOnlyTheResultOfRankOne) {
     EXPECT_FALSE(weekend::fastestLapResult({}));
 }
 
+// The polls service holds the season under way only: a race of another season of the same name has
+// no poll, however the polls name it.
+TEST(WeekendSessions, aPollIsOnlyThatOfARaceOfTheSeasonUnderWay) {
+    livetiming::DriverOfTheDayModel polls;
+    polls.data.resize(2);
+    polls.data[0].grandPrixName = "Saudi Arabian Grand Prix";
+    polls.data[1].grandPrixName = "Bahrain Grand Prix";
+    RacesDetailsModel bahrain;
+    bahrain.raceName = "Bahrain Grand Prix";
+    bahrain.season = "2022";
+    auto at = [](double unix) { return foundation::Date::fromUnix(unix); };
+    EXPECT_FALSE(weekend::pollOf(polls, bahrain, at(1675252800))) << "2023-02-01: another season's poll";
+    EXPECT_EQ(weekend::pollOf(polls, bahrain, at(1640995199)), nullptr) << "2021-12-31T23:59:59Z";
+    EXPECT_EQ(weekend::pollOf(polls, bahrain, at(1640995200)), &polls.data[1]) << "2022-01-01T00:00:00Z";
+    EXPECT_EQ(weekend::pollOf(polls, bahrain, at(1672531199)), &polls.data[1]) << "2022-12-31T23:59:59Z";
+    bahrain.raceName = "bahrain Grand Prix";
+    EXPECT_FALSE(weekend::pollOf(polls, bahrain, at(1650000000))) << "names match exactly";
+}
+
 class Schedule : public ::testing::Test {
 protected:
     void SetUp() override { foundation::TimeZone::setCurrent(foundation::TimeZone::named("America/New_York")); }
