@@ -119,3 +119,62 @@ void BM_LabelWithText(benchmark::State& state) {
 BENCHMARK(BM_LabelWithText)->Arg(24)->Arg(5 << 20)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(5));
 
 }  // namespace
+
+// Hostile flags in flight: each document within its own budget (2,000 gradient stops through 65,536
+// use copies), all handed to the flags' processor at once from lanes of their own, as the image
+// library's processing lanes hand over the season sheet's seven flags at start-up; one such flag is the
+// anchor. peak_growth_MB: how far the resident high-water mark rose over the renders (the mark is reset
+// before each pass). Target: seven cost what one does.
+#include <malloc.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "../../tests/vellum/HostileDocuments.h"
+#include "pictura/PicturaOptions.h"
+#include "shell/SVGImgProcessor.h"
+
+namespace {
+
+double residentKilobytes(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(name + ":")) return std::stod(line.substr(name.size() + 1));
+    return 0;
+}
+
+void BM_HostileFlagsInFlight(benchmark::State& state) {
+    installSVGLibraryRenderer();
+    const auto flag = foundation::Data::fromString(hostile::stopsThroughDoublingUses(2'000, sorvane::bench::smokeRun() ? 8 : 16));
+    const SVGImgProcessor processor({{18, 13.5}, 3});
+    const auto flags = static_cast<std::size_t>(state.range(0));
+    const pictura::PicturaParsedOptionsInfo options;
+    double peakGrowth = 0;
+    std::size_t drawn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // What earlier passes freed goes back first, so the rise is this pass's own.
+        ::malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = residentKilobytes("VmRSS");
+        state.ResumeTiming();
+        std::vector<std::shared_ptr<gfx::Image>> images(flags);
+        std::vector<std::thread> lanes;
+        for (std::size_t index = 0; index < flags; ++index) {
+            lanes.emplace_back([&, index] { images[index] = processor.process(flag, options); });
+        }
+        for (auto& lane : lanes) lane.join();
+        state.PauseTiming();
+        peakGrowth = std::max(peakGrowth, residentKilobytes("VmHWM") - before);
+        drawn = static_cast<std::size_t>(std::count_if(images.begin(), images.end(), [](const auto& image) { return image != nullptr; }));
+        state.ResumeTiming();
+    }
+    if (drawn != flags) state.SkipWithError("a flag was not drawn");
+    state.counters["peak_growth_MB"] = peakGrowth / 1024;
+    setSVGRenderer(nullptr);
+}
+BENCHMARK(BM_HostileFlagsInFlight)->Arg(1)->Arg(7)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
+
+}  // namespace
