@@ -127,25 +127,16 @@ BENCHMARK(BM_LabelWithText)->Arg(24)->Arg(5 << 20)->Unit(benchmark::kMillisecond
 // peak_growth_MB: how far the resident high-water mark rose over the renders (the mark is reset before
 // each pass). Target: seven hostile flags cost what one does. Before one render at a time: one 119 MB,
 // seven 815 MB; after: 119 and 117 MB (the ordinary seven 3.5-4.2 ms before, 4.2-4.6 ms after).
-#include <malloc.h>
-
 #include <algorithm>
 #include <thread>
 #include <vector>
 
 #include "../../tests/vellum/HostileDocuments.h"
+#include "ResidentPeak.h"
 #include "pictura/PicturaOptions.h"
 #include "shell/SVGImgProcessor.h"
 
 namespace {
-
-double residentKilobytes(const std::string& name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with(name + ":")) return std::stod(line.substr(name.size() + 1));
-    return 0;
-}
 
 void flagsInFlight(benchmark::State& state, const std::vector<foundation::Data>& flags) {
     installSVGLibraryRenderer();
@@ -156,10 +147,7 @@ void flagsInFlight(benchmark::State& state, const std::vector<foundation::Data>&
     std::size_t drawn = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        // What earlier passes freed goes back first, so the rise is this pass's own.
-        ::malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const double before = residentKilobytes("VmRSS");
+        const double before = sorvane::bench::startResidentPeak();
         state.ResumeTiming();
         std::vector<std::shared_ptr<gfx::Image>> images(flags.size());
         std::vector<std::thread> lanes;
@@ -168,7 +156,7 @@ void flagsInFlight(benchmark::State& state, const std::vector<foundation::Data>&
         }
         for (auto& lane : lanes) lane.join();
         state.PauseTiming();
-        peakGrowth = std::max(peakGrowth, residentKilobytes("VmHWM") - before);
+        peakGrowth = std::max(peakGrowth, sorvane::bench::residentPeakGrowth(before));
         drawn = static_cast<std::size_t>(std::count_if(images.begin(), images.end(), [](const auto& image) { return image != nullptr; }));
         state.ResumeTiming();
     }
