@@ -1,8 +1,15 @@
 #include "shell/SVGImgProcessor.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+
+#include <unistd.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "foundation/Print.h"
 #include "vellum/VellumExporter.h"
@@ -17,6 +24,80 @@ SVGRenderer installedRenderer;
 SVGRenderer currentRenderer() {
     std::lock_guard lock(rendererMutex);
     return installedRenderer;
+}
+
+// Pages the process holds in memory now; 0 where that cannot be read.
+std::size_t residentBytes() {
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (!file) return 0;
+    unsigned long long size = 0, resident = 0;
+    const bool read = std::fscanf(file, "%llu %llu", &size, &resident) == 2;
+    std::fclose(file);
+    static const long pageBytes = ::sysconf(_SC_PAGESIZE);
+    return read && pageBytes > 0 ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(pageBytes) : 0;
+}
+
+// A render that left the process this much larger than it found it gives back what it freed before
+// the next render starts. Each of the image library's processing lanes allocates from an arena of its
+// own, so the pages a hostile document freed would otherwise stay with its lane, and the next render,
+// on another lane, would take new ones: renders one at a time would cost as much as side by side.
+// An ordinary flag grows the process by far less, and pays no more than two reads of its size.
+constexpr std::size_t growthWorthReturning = 16u << 20;
+
+void returnFreedMemoryAfterGrowing(std::size_t residentBefore) {
+#if defined(__GLIBC__)
+    if (residentBytes() >= residentBefore + growthWorthReturning) ::malloc_trim(0);
+#else
+    (void)residentBefore;
+#endif
+}
+
+// The slots of renders in flight. A render holds one from before it parses until its result is made
+// (null results and exceptions included), so no document, layer tree or picture of a waiting render
+// exists yet.
+class RenderSlots {
+public:
+    class Held {
+    public:
+        explicit Held(RenderSlots& slots) : slots_(slots) {
+            slots_.take();
+            residentBefore_ = residentBytes();
+        }
+        ~Held() {
+            returnFreedMemoryAfterGrowing(residentBefore_);
+            slots_.give();
+        }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        RenderSlots& slots_;
+        std::size_t residentBefore_ = 0;
+    };
+
+private:
+    void take() {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return running_ < maximumConcurrentSVGRenders; });
+        ++running_;
+    }
+    void give() {
+        {
+            std::lock_guard lock(mutex_);
+            --running_;
+        }
+        freed_.notify_one();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::size_t running_ = 0;
+};
+
+RenderSlots& renderSlots() {
+    // Never destroyed: a processing lane may still be rendering while the process ends.
+    static auto* slots = new RenderSlots;
+    return *slots;
 }
 
 }  // namespace
@@ -65,5 +146,6 @@ std::shared_ptr<gfx::Image> SVGImgProcessor::process(const pictura::ImageProcess
     }
     auto render = currentRenderer();
     if (!render) return nullptr;
+    RenderSlots::Held slot(renderSlots());
     return render(std::get<foundation::Data>(item), target_);
 }

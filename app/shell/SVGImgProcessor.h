@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,13 @@ using SVGRenderer =
 
 // Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
 void setSVGRenderer(SVGRenderer renderer);
+
+// How many SVG renders the process runs at once. A document's own budget bounds what one render may
+// hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:
+// seven hostile flags cost what one does. The others wait for a slot, and each still draws the same
+// pixels. The image library's processing lanes are the threads that wait.
+inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
+
 // Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
 // size at the screen's scale without one. The app's start-up does this.
 void installSVGLibraryRenderer();

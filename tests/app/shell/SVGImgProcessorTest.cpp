@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <cmath>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 #include "foundation/Print.h"
 #include "shell/ImageSeam.h"
@@ -55,6 +60,51 @@ TEST_F(SVGProcessor, dataGoesToTheInstalledRendererAndItsAnswerIsTheResult) {
     EXPECT_EQ(processor.process(foundation::Data(), options), nullptr);
     ASSERT_EQ(rendered.size(), 3u);
     EXPECT_EQ(rendered[0], svg);
+}
+
+TEST_F(SVGProcessor, rendersRunNoMoreThanTheBoundAtOnceAndEachEndFreesItsSlot) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t inside = 0, most = 0;
+    bool open = false;
+    auto bitmap = gfx::Image::fromBitmap(gfx::Bitmap::make(1, 1));
+    setSVGRenderer([&](const foundation::Data& data, const std::optional<SVGRenderTarget>&) -> std::shared_ptr<gfx::Image> {
+        std::unique_lock lock(mutex);
+        most = std::max(most, ++inside);
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
+        --inside;
+        // Every other render fails: a null result gives its slot back as well.
+        return data.bytes().front() == 'x' ? nullptr : bitmap;
+    });
+    constexpr int renders = 2 * static_cast<int>(maximumConcurrentSVGRenders) + 2;
+    std::atomic<int> asked = 0;
+    std::vector<std::shared_ptr<gfx::Image>> results(renders);
+    std::vector<std::thread> lanes;
+    for (int index = 0; index < renders; ++index) {
+        lanes.emplace_back([&, index] {
+            const auto data = foundation::Data::fromString(index % 2 ? "x<svg/>" : "<svg/>");
+            ++asked;
+            results[index] = processor.process(data, options);
+        });
+    }
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return inside >= maximumConcurrentSVGRenders; });
+    }
+    // Every lane has asked; the waiting ones get their chance to overstep the bound before any ends.
+    while (asked < renders) std::this_thread::yield();
+    for (int turn = 0; turn < 1000; ++turn) std::this_thread::yield();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(inside, maximumConcurrentSVGRenders);
+        open = true;
+    }
+    changed.notify_all();
+    // Each render that ends lets a waiting one in, whatever it returned: every lane comes back.
+    for (auto& lane : lanes) lane.join();
+    EXPECT_EQ(most, maximumConcurrentSVGRenders);
+    for (int index = 0; index < renders; ++index) EXPECT_EQ(results[index], index % 2 ? nullptr : bitmap) << index;
 }
 
 TEST(SVGProcessorTarget, eachBoxAndScaleHasItsOwnIdentifierAndReachesTheRenderer) {
