@@ -145,6 +145,7 @@ std::vector<std::shared_ptr<Control>> rowControls(TableView& table, IndexPath in
     }
     std::vector<std::shared_ptr<Control>> controls;
     if (!cell) return controls;
+    cell->layoutIfNeeded();  // a row just brought in has not placed its buttons yet
     std::vector<Slot> slots = slotsIn(cell);
     for (const auto& slot : slots)
         if (slot.control) controls.push_back(slot.control);
@@ -310,6 +311,12 @@ bool Window::sendKeyCommand(KeyCommand command) {
         auto next = top ? nextInRing(top, focusedControl(), command == KeyCommand::nextControl ? 1 : -1) : nullptr;
         if (!next) return false;
         if (auto table = std::dynamic_pointer_cast<TableView>(frontmostScrollView(*this))) table->setFocusedRow(std::nullopt);
+        // The card the button is on shows whole where it fits, then the button itself.
+        for (auto up = next->superview(); up; up = up->superview())
+            if (auto table = std::dynamic_pointer_cast<TableView>(up)) {
+                if (auto row = rowHolding(*table, *next)) keepRowInView(*table, *row);
+                break;
+            }
         scrollIntoView(*next);
         setFocusedControl(next);
         return true;
