@@ -734,10 +734,17 @@ TEST_F(WalkThrough, theKeyboardReachesTheButtonsInsideCardsAndArrowsKeepTheSelec
     };
     std::vector<Script::Step> steps = {
         {"the home screen", [&] { return homeShown(); },
-         [&] {
-             sheet()->tableView->scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false);
-         }},
-        {"Miami in view", [&] { return settled(); },
+         [&] { sheet()->tableView->scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false); }},
+        // The start's own slide to the race under way may still move the list: Miami's row again, as a
+        // person would, until it rests at the top.
+        {"Miami in view", [&] {
+             auto& table = *sheet()->tableView;
+             if (!settled() || table.isDecelerating()) return false;
+             if (std::abs(table.contentOffset().y - std::min(table.rectForRow({0, 4}).minY(), table.maximumContentOffset().y)) <= 0.5)
+                 return true;
+             table.scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false);
+             return false;
+         },
          [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 4}))); }},
         {"the upcoming race", [&] { return futureStill() && ring().size() == 6; },
          [&] {
