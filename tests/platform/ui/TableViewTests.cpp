@@ -408,8 +408,8 @@ TEST_F(Tables, aReloadNeverLeavesTheOffsetPastTheEndOfTheContent) {
 }
 
 // The desktop's list keys act on the frontmost list: the one shown, not a transparent one above it.
-// Arrows move a line, pages a screen less a line, Home and End to the ends; Tab moves the selection
-// row by row and keeps it in view, and Return opens the selected row as a tap does.
+// Lines, pages a screen less a line, Home and End to the ends; the row keys (the arrows) move the
+// selection row by row and keep it in view, and Return opens the selected row as a tap does.
 TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows) {
     using Key = Window::KeyCommand;
     auto controller = std::make_shared<ViewController>();
@@ -455,8 +455,8 @@ TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows
     host.window()->setRootViewController(nullptr);
 }
 
-// The selection a screen may draw clear, so the row Tab moved to carries a ring of its own, which a
-// touch takes away.
+// The selection a screen may draw clear, so the row the arrows moved to carries a ring of its own,
+// which a touch takes away.
 TEST_F(Tables, theRowTheKeyboardMovedToIsRingedUntilATouch) {
     auto controller = std::make_shared<ViewController>();
     host.window()->setRootViewController(controller);

@@ -248,6 +248,7 @@ void scrollIntoView(View& view) {
 
 std::shared_ptr<Control> Window::focusedControl() const {
     auto control = focused_.lock();
+    if (!control) return nullptr;
     auto top = topView(*this);
     if (!control || !top || control->window().get() != this || !control->isDescendant(*top) || !canTakeFocus(*control))
         return nullptr;
