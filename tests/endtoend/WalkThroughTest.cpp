@@ -18,9 +18,12 @@
 #include "VirtualDisplay.h"
 #include "cells/DetailHeaderCell.h"
 #include "cells/DriverCell.h"
+#include "cells/EventPickerCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/RaceBreakdownCell.h"
+#include "cells/RemindersCell.h"
 #include "cells/StateCell.h"
+#include "cells/TicketsCell.h"
 #include "live/LapsViewController.h"
 #include "standings-news/StandingsViewController.h"
 #include "data/GlobalStruct.h"
@@ -40,6 +43,7 @@
 #include "ui/MenuPopup.h"
 #include "ui/NavigationController.h"
 #include "ui/SheetPresentationController.h"
+#include "weekend/FutureDetailsViewController.h"
 #include "weekend/PastDetailsViewController.h"
 
 namespace {
@@ -563,7 +567,7 @@ TEST_F(WalkThrough, aFinishedRacesSheetsSayWhatCouldNotBeLoaded) {
 }
 
 // A race screen opens at the medium detent and is dragged by its header to the large one, as the
-// platform's sheets are; Tab then rings the row it moves to, Ctrl+W closes the screen and Ctrl+Q quits.
+// platform's sheets are; the arrows then ring the row they move to, Ctrl+W closes the screen and Ctrl+Q quits.
 TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQuitsByKeys) {
     auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
     auto pushControl = [](SDL_Keycode key) {
@@ -589,9 +593,9 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
                  EXPECT_EQ(race()->sheetPresentationController()->currentDetentIdentifier(), ui::SheetDetent::largeIdentifier);
                  EXPECT_EQ(race()->tableView[0]->contentOffset().y, 0) << "the drag scrolled the list instead";
                  (void)windowShot("18-race-large");
-                 pushKey(SDLK_TAB);
-                 pushKey(SDLK_TAB);
-                 pushKey(SDLK_TAB);
+                 pushKey(SDLK_DOWN);
+                 pushKey(SDLK_DOWN);
+                 pushKey(SDLK_DOWN);
              }},
             {"the keyboard's row", [&] { return still() && race()->tableView[0]->focusedRow(); },
              [&] {
@@ -614,6 +618,225 @@ TEST_F(WalkThrough, aRaceScreenGrowsByItsHeaderShowsTheKeyboardsRowAndClosesAndQ
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
     EXPECT_TRUE(host->windowHost()->isTerminating()) << "Ctrl+Q did not quit";
+}
+
+// ---- Menus under Escape and the keyboard inside cards ----------------------------------------------
+
+void pushKeyWith(SDL_Keycode key, Uint16 modifiers) {
+    push(SDL_KEYDOWN, [&](SDL_Event& event) {
+        event.key.keysym.sym = key;
+        event.key.keysym.mod = modifiers;
+    });
+}
+
+// The window's pixels ring `control`: the focus ring's blue just above its top edge.
+bool ringedInShot(const gfx::Bitmap& shot, const ui::View& control) {
+    ui::Rect frame = control.convertRectTo(control.bounds(), nullptr);
+    Rgb ring = rgbAt(shot, frame.midX(), frame.minY() - 1.5);
+    return ring.b > 200 && ring.r < 80 && ring.g < 160;
+}
+
+// The row's cell of type `Cell`, its row scrolled to the top of the list.
+template <typename Cell>
+std::shared_ptr<Cell> cardAt(ui::TableView& table, ui::IndexPath indexPath) {
+    if (!table.cellForRow(indexPath)) table.scrollToRow(indexPath, ui::TableViewScrollPosition::top, false);
+    return std::dynamic_pointer_cast<Cell>(table.cellForRow(indexPath));
+}
+
+// The live race's laps sheet, its lap menu open: Escape closes the menu and only it; the menu opens
+// again and a lap is picked from it; the sheet closed (Ctrl+W) with its menu open takes the menu with
+// it, and the sheet presented again opens clean.
+TEST_F(WalkThrough, escapeClosesTheLapMenuNotItsSheetAndAMenuGoesWithItsSheet) {
+    startClockAt("2023-03-05T15:40:00Z");
+    auto live = [&] { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); };
+    auto laps = [&] { return live() ? std::dynamic_pointer_cast<LapsViewController>(live()->presentedViewController()) : nullptr; };
+    auto menu = [&] { return ui::MenuPopup::shown(*host->window()); };
+    auto lapsSettled = [&] { return laps() && !laps()->isBeingPresented() && !laps()->isBeingDismissed() && releasesPending == 0; };
+    auto liveStill = [&] { return live() && !live()->isBeingPresented() && !laps() && releasesPending == 0; };
+    auto picker = [&] { return std::dynamic_pointer_cast<LapPickerCell>(laps()->tableView[0]->cellForRow({1, 0})); };
+    auto breakdown = [&] { return cardAt<RaceBreakdownCell>(*live()->tableView[0], {4, 0}); };
+    auto shownLap = [&] { return picker() ? picker()->lap->title(ui::ControlState::normal).value_or("") : ""; };
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
+        {"the live race", [&] { return live() && !live()->raceResults.empty() && liveStill(); },
+         [&] { (void)breakdown(); }},
+        {"its breakdown card", [&] { return liveStill() && breakdown(); },
+         [&] { click(centreInWindow(*breakdown()->lap, breakdown()->lap->bounds())); }},
+        {"the laps", [&] { return lapsSettled() && picker(); },
+         [&] { click(centreInWindow(*picker()->lap, picker()->lap->bounds())); }},
+        {"the lap menu", [&] { return menu() != nullptr; },
+         [&] {
+             (void)windowShot("21-lap-menu");
+             pushKey(SDLK_ESCAPE);
+         }},
+        {"the lap menu escaped", [&] { return !menu() && lapsSettled() && settled(); },
+         [&] {
+             (void)windowShot("22-lap-menu-escaped");
+             EXPECT_EQ(shownLap(), "1");
+             click(centreInWindow(*picker()->lap, picker()->lap->bounds()));
+         }},
+        {"the lap menu again", [&] { return menu() != nullptr; }, [&] { pickEntry("3"); }},
+        {"lap 3", [&] { return !menu() && lapsSettled() && shownLap() == "3"; },
+         [&] { click(centreInWindow(*picker()->lap, picker()->lap->bounds())); }},
+        {"the menu open once more", [&] { return menu() != nullptr; }, [&] { pushKeyWith(SDLK_w, KMOD_LCTRL); }},
+        {"the laps closed with their menu", [&] { return !laps() && settled(); },
+         [&] {
+             EXPECT_FALSE(menu()) << "the lap menu outlived its sheet";
+             EXPECT_TRUE(live()) << "the live race went with the laps";
+             (void)windowShot("23-laps-closed-with-their-menu");
+             click(centreInWindow(*breakdown()->lap, breakdown()->lap->bounds()));
+         }},
+        {"the laps again", [&] { return lapsSettled() && picker(); },
+         [&] {
+             EXPECT_FALSE(menu());
+             EXPECT_EQ(shownLap(), "1");
+             pushKey(SDLK_ESCAPE);
+         }},
+        {"the laps gone", [&] { return liveStill() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
+    });
+    walk(std::move(steps), 120);
+}
+
+// An upcoming race from the keyboard: Tab goes round the buttons and menus inside its cards (the
+// session menu, Race Alerts, Extras) in reading order, each ringed and in view, and Shift+Tab back;
+// the space bar opens the session menu, the arrows and Return pick from it. Home: Tab reaches the
+// header's buttons and the space bar presses one; the arrows take the selection down the season's
+// list to its end and back, each row wholly in view below the sheet's header.
+TEST_F(WalkThrough, theKeyboardReachesTheButtonsInsideCardsAndArrowsKeepTheSelectionBelowTheHeader) {
+    constexpr int rows = 22;  // the offline 2023 season's races
+    auto future = [&] { return std::dynamic_pointer_cast<FutureDetailsViewController>(overSheet()); };
+    auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    auto menu = [&] { return ui::MenuPopup::shown(*host->window()); };
+    auto focused = [&] { return host->window()->focusedControl(); };
+    auto futureStill = [&] { return future() && !future()->isBeingPresented() && !future()->isBeingDismissed() && releasesPending == 0; };
+    // The screen's buttons in reading order, read from its cards as they stand.
+    auto ring = [&]() -> std::vector<std::shared_ptr<ui::Control>> {
+        auto& table = *future()->tableView[0];
+        auto picker = cardAt<EventPickerCell>(table, {1, 0});
+        auto alerts = cardAt<RemindersCell>(table, {3, 0});
+        auto extras = cardAt<ExternalLinksCell>(table, {4, 0});
+        if (!picker || !alerts || !extras) return {};
+        return {picker->event, alerts->calendar, alerts->notifications1, alerts->notifications2, extras->watch, extras->tickets};
+    };
+    std::vector<std::shared_ptr<ui::Control>> expected;
+    std::size_t tabs = 0;
+    std::shared_ptr<ui::Control> previous;
+    // The focused button is the one expected, wholly in the sheet's view and ringed in the window.
+    auto checkFocus = [&](const std::string& shot) {
+        auto control = focused();
+        ASSERT_TRUE(control) << shot << ": nothing focused";
+        EXPECT_EQ(control, expected[tabs % expected.size()]) << shot;
+        ui::Rect frame = control->convertRectTo(control->bounds(), nullptr);
+        ui::Rect sheetFrame = future()->view()->convertRectTo(future()->view()->bounds(), nullptr);
+        EXPECT_GE(frame.minY(), sheetFrame.minY()) << shot << ": above the sheet";
+        EXPECT_LE(frame.maxY(), sheetFrame.maxY()) << shot << ": below the sheet";
+        EXPECT_TRUE(ringedInShot(windowShot(shot), *control)) << shot << ": not ringed";
+    };
+    std::vector<Script::Step> steps = {
+        {"the home screen", [&] { return homeShown(); },
+         [&] { sheet()->tableView->scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false); }},
+        // The start's own slide to the race under way may still move the list: Miami's row again, as a
+        // person would, until it rests at the top.
+        {"Miami in view", [&] {
+             auto& table = *sheet()->tableView;
+             if (!settled() || table.isDecelerating()) return false;
+             if (std::abs(table.contentOffset().y - std::min(table.rectForRow({0, 4}).minY(), table.maximumContentOffset().y)) <= 0.5)
+                 return true;
+             table.scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false);
+             return false;
+         },
+         [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 4}))); }},
+        {"the upcoming race", [&] { return futureStill() && ring().size() == 6; },
+         [&] {
+             expected = ring();
+             ASSERT_EQ(expected.size(), 6u);
+             future()->tableView[0]->setContentOffset({0, 0});
+             (void)windowShot("24-tab-0");
+             pushKey(SDLK_TAB);
+         }},
+    };
+    // Round the ring forwards and once more to where it began, then back with Shift+Tab; each press
+    // waits for the focus to move.
+    for (int press = 0; press <= 6; ++press)
+        steps.push_back({"Tab " + std::to_string(press + 1), [&] { return futureStill() && focused() && focused() != previous; },
+                         [&, press] {
+                             tabs = static_cast<std::size_t>(press);
+                             checkFocus("24-tab-" + std::to_string(press + 1));
+                             previous = focused();
+                             pushKeyWith(SDLK_TAB, press < 6 ? KMOD_NONE : KMOD_LSHIFT);
+                         }});
+    for (int press = 0; press < 6; ++press)
+        steps.push_back({"Shift+Tab " + std::to_string(press + 1), [&] { return futureStill() && focused() && focused() != previous; },
+                         [&, press] {
+                             tabs = static_cast<std::size_t>(6 * 2 - 1 - press) % 6;  // back from the first
+                             checkFocus("25-shift-tab-" + std::to_string(press + 1));
+                             previous = focused();
+                             if (press < 5) pushKeyWith(SDLK_TAB, KMOD_LSHIFT);
+                             else pushKey(SDLK_SPACE);  // on the session menu
+                         }});
+    steps.insert(steps.end(), {
+        {"the session menu", [&] { return menu() != nullptr; },
+         [&] {
+             EXPECT_EQ(menu()->source(), expected.front());
+             EXPECT_EQ(menu()->highlightedRow(), 0u) << "the keyboard starts at the session shown";
+             pushKey(SDLK_DOWN);
+         }},
+        {"qualifying highlighted", [&] { return menu() && menu()->highlightedRow() == 1u; },
+         [&] {
+             (void)windowShot("26-session-menu-keyboard");
+             pushKey(SDLK_RETURN);
+         }},
+        {"qualifying chosen", [&] {
+             auto alerts = futureStill() && !menu() ? cardAt<RemindersCell>(*future()->tableView[0], {3, 0}) : nullptr;
+             return alerts && alerts->infoTitle->text() == "Qualifying Alerts";
+         },
+         [&] {
+             (void)windowShot("27-qualifying-chosen");
+             pushKey(SDLK_ESCAPE);
+         }},
+        {"home again", [&] { return !overSheet() && settled(); },
+         [&] {
+             pushKey(SDLK_TAB);
+             pushKey(SDLK_TAB);
+         }},
+        {"the news button focused", [&] { return settled() && focused() == sheet()->newsButton; },
+         [&] {
+             EXPECT_TRUE(ringedInShot(windowShot("28-news-button-focused"), *sheet()->newsButton));
+             pushKey(SDLK_SPACE);
+         }},
+        {"the news", [&] { return news() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
+        {"the news gone", [&] { return !overSheet() && settled(); },
+         [&] {
+             ASSERT_EQ(GlobalStruct::races().size(), static_cast<std::size_t>(rows));
+             sheet()->tableView->setContentOffset({0, 0});
+             pushKey(SDLK_DOWN);
+         }},
+    });
+    // Down the list to its end and back up, the selected row wholly shown below the header each time.
+    auto selectionShown = [&](int row, const std::string& step) {
+        auto& table = *sheet()->tableView;
+        EXPECT_FALSE(focused()) << step << ": the arrows took the keyboard into the list";
+        ui::Rect shown = table.convertRectTo(table.rectForRow({0, row}), nullptr);
+        ui::Rect list = table.convertRectTo(table.bounds(), nullptr);
+        double headerBottom = sheet()->navTitle->convertRectTo(sheet()->navTitle->bounds(), nullptr).maxY();
+        EXPECT_GE(shown.minY(), headerBottom - 0.5) << step << ": under the header";
+        EXPECT_GE(shown.minY(), list.minY() - 0.5) << step;
+        EXPECT_LE(shown.maxY(), list.maxY() + 0.5) << step << ": below the list";
+        EXPECT_LE(shown.maxY(), 844 + 0.5) << step << ": off the screen";
+    };
+    for (int press = 0; press < 2 * rows - 1; ++press) {
+        int row = press < rows ? press : 2 * rows - 2 - press;
+        bool last = press == 2 * rows - 2;
+        steps.push_back({"row " + std::to_string(row + 1) + (press < rows ? " going down" : " going up"),
+                         [&, row] { return settled() && sheet()->tableView->indexPathForSelectedRow() == ui::IndexPath{0, row}; },
+                         [&, row, press, last] {
+                             std::string name = "29-row-" + std::to_string(row + 1) + (press < rows ? "-down" : "-up");
+                             selectionShown(row, name);
+                             if (row == 0 || row == 11 || row == rows - 1) (void)windowShot(name);
+                             if (!last) pushKey(press < rows - 1 ? SDLK_DOWN : SDLK_UP);
+                         }});
+    }
+    walk(std::move(steps), 150);
 }
 
 }  // namespace

@@ -130,10 +130,12 @@ void SDLApplicationHost::secondaryClick(const SecondaryClickEvent& event) {
     if (window_) ui::ContextMenuInteraction::secondaryClick(*window_, event.point);
 }
 
-// Escape (or Ctrl+W) does what a swipe down does to a sheet: the top-most presentation goes, unless
-// it insists. Ctrl+Q does what closing the window does. The list keys go to the frontmost list, as
-// on a desktop: arrows, pages, Home, End and the space bar (Shift for up) scroll it, Tab (Shift+Tab
-// back) moves between its rows, Return opens one.
+// Escape closes the top-most menu, or else (as Ctrl+W does) does what a swipe down does to a sheet:
+// the top-most presentation goes, unless it insists. Ctrl+Q does what closing the window does. The
+// rest go to the window as on a desktop: Tab (Shift+Tab back) moves the focus round the buttons and
+// menus, Return and the space bar press the focused one; the arrows move a list's selection (or
+// scroll a list that has none), Return opens the selected row; pages, Home, End and the space bar
+// (Shift for up) scroll.
 void SDLApplicationHost::key(const KeyEvent& event) {
     std::shared_ptr<ui::Window> keyWindow = ui::Window::keyWindow();
     if (!keyWindow) keyWindow = window_;
@@ -144,28 +146,28 @@ void SDLApplicationHost::key(const KeyEvent& event) {
         SDL_PushEvent(&quit);
         return;
     }
-    bool closesSheet = event.key == Key::escape || (event.control && event.name == "W");
     using Command = ui::Window::KeyCommand;
-    std::optional<Command> command;
+    auto send = [&](Command command) { return keyWindow->sendKeyCommand(command); };
     switch (event.key) {
-        case Key::up: command = Command::lineUp; break;
-        case Key::down: command = Command::lineDown; break;
-        case Key::pageUp: command = Command::pageUp; break;
-        case Key::pageDown: command = Command::pageDown; break;
-        case Key::home: command = Command::home; break;
-        case Key::end: command = Command::end; break;
-        case Key::space: command = event.shift ? Command::pageUp : Command::pageDown; break;
-        case Key::tab: command = event.shift ? Command::previousRow : Command::nextRow; break;
+        case Key::up: send(Command::previousRow) || send(Command::lineUp); return;
+        case Key::down: send(Command::nextRow) || send(Command::lineDown); return;
+        case Key::pageUp: send(Command::pageUp); return;
+        case Key::pageDown: send(Command::pageDown); return;
+        case Key::home: send(Command::home); return;
+        case Key::end: send(Command::end); return;
+        case Key::space:
+            if (event.shift) send(Command::pageUp);
+            else if (event.isRepeat || !send(Command::activate)) send(Command::pageDown);
+            return;
+        case Key::tab: send(event.shift ? Command::previousControl : Command::nextControl); return;
         case Key::enter:
-            if (!event.isRepeat) command = Command::open;
-            break;
+            if (!event.isRepeat) send(Command::open);
+            return;
         default: break;
     }
-    if (command) {
-        keyWindow->sendKeyCommand(*command);
-        return;
-    }
+    bool closesSheet = event.key == Key::escape || (event.control && event.name == "W");
     if (!closesSheet || event.isRepeat || !keyWindow->rootViewController()) return;
+    if (event.key == Key::escape && send(Command::cancel)) return;
     auto root = keyWindow->rootViewController();
     auto top = ui::topPresentedController(root);
     if (top == root || top->isModalInPresentation() || top->isBeingDismissed()) return;

@@ -234,9 +234,10 @@ TEST_F(SDLApplicationHostTest, wheelScrollsTheTableUnderThePointerAndFocusAndMin
                                               "app.didBecomeActive", "app.willTerminate"}));
 }
 
-// The list keys reach the frontmost list through the window: arrows and pages scroll it, End and
-// Home reach its ends, the space bar pages down (Shift+Space up), Tab selects a row.
-TEST_F(SDLApplicationHostTest, listKeysScrollTheTableAndTabSelectsARow) {
+// The list keys reach the frontmost list through the window: pages scroll it, End and Home reach its
+// ends, the space bar pages down (Shift+Space up), the arrows move its selection; Tab reaches the
+// button and Return presses it.
+TEST_F(SDLApplicationHostTest, listKeysScrollTheTableArrowsSelectARowAndTabAndReturnPressTheButton) {
     auto pushShifted = [](SDL_Keycode key) {
         push(SDL_KEYDOWN, [&](SDL_Event& event) {
             event.key.keysym.sym = key;
@@ -247,10 +248,10 @@ TEST_F(SDLApplicationHostTest, listKeysScrollTheTableAndTabSelectsARow) {
     auto script = Script::start({
         {"the root on screen", [&] { return showsTheRoot(); },
          [&] {
-             pushKey(SDLK_DOWN);
+             pushKey(SDLK_PAGEDOWN);
              pushKey(SDLK_PAGEDOWN);
          }},
-        {"scrolled by a line and a page", [&] { return root->table->contentOffset().y == 40 + 120; },
+        {"scrolled by two pages", [&] { return root->table->contentOffset().y == 120 + 120; },
          [&] {
              pushKey(SDLK_END);
          }},
@@ -261,16 +262,22 @@ TEST_F(SDLApplicationHostTest, listKeysScrollTheTableAndTabSelectsARow) {
         {"a page back", [&] { return root->table->contentOffset().y == root->table->maximumContentOffset().y - 120; },
          [&] {
              pushKey(SDLK_HOME);
-             pushKey(SDLK_TAB);
-             pushKey(SDLK_TAB);
+             pushKey(SDLK_DOWN);
+             pushKey(SDLK_DOWN);
          }},
         {"the second row selected", [&] { return root->table->indexPathForSelectedRow() == ui::IndexPath{0, 1}; },
+         [&] {
+             EXPECT_EQ(root->table->contentOffset().y, 0);
+             pushKey(SDLK_TAB);
+             pushKey(SDLK_RETURN);
+         }},
+        {"the sheet the button presents", [&] { return root->presentationsCompleted == 1; },
          [] { push(SDL_QUIT, [](SDL_Event&) {}); }},
     });
 
     EXPECT_EQ(runApplication(), 0);
     EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
-    EXPECT_EQ(root->table->contentOffset().y, 0);
+    EXPECT_EQ(root->table->indexPathForSelectedRow(), (ui::IndexPath{0, 1}));
 }
 
 std::filesystem::path temporaryPng(const std::string& name) {

@@ -3,6 +3,8 @@
 #include "ControllerTestSupport.h"
 #include "ui/Button.h"
 #include "ui/MenuPopup.h"
+#include "ui/ViewController.h"
+#include "ui/Window.h"
 
 namespace ui {
 namespace {
@@ -80,6 +82,64 @@ TEST_F(MenuPopups, aTouchOutsideClosesWithNothingPicked) {
     ASSERT_TRUE(popup);
     EXPECT_DOUBLE_EQ(popup->list()->frame().size.height, 3 * MenuPopup::rowHeight);
     host.tap({380, 800});
+    EXPECT_FALSE(MenuPopup::shown(*host.window()));
+    EXPECT_TRUE(picked.empty());
+}
+
+// Escape closes the open menu and nothing beneath it, then has nothing left to close; the keyboard's
+// highlight starts at the checked row and Return picks the one it moved to.
+TEST_F(MenuPopups, escapeClosesOnlyTheMenuAndTheArrowsAndReturnPick) {
+    using Key = Window::KeyCommand;
+    Window& window = *host.window();
+    button->setMenu(yearMenu(4, "2006"));
+    host.tap({60, 120});
+    ASSERT_TRUE(MenuPopup::shown(window));
+    EXPECT_TRUE(window.sendKeyCommand(Key::cancel));
+    EXPECT_FALSE(MenuPopup::shown(window));
+    EXPECT_FALSE(window.sendKeyCommand(Key::cancel)) << "a second Escape is the sheet's";
+    EXPECT_TRUE(button->superview()) << "the view beneath stays";
+
+    host.tap({60, 120});
+    auto popup = MenuPopup::shown(window);
+    ASSERT_TRUE(popup);
+    window.sendKeyCommand(Key::nextRow);
+    EXPECT_EQ(popup->highlightedRow(), 1u) << "the checked row first";
+    window.sendKeyCommand(Key::nextRow);
+    window.sendKeyCommand(Key::nextRow);
+    window.sendKeyCommand(Key::nextRow);
+    window.sendKeyCommand(Key::previousRow);
+    EXPECT_EQ(popup->highlightedRow(), 2u);
+    EXPECT_TRUE(window.sendKeyCommand(Key::open));
+    EXPECT_EQ(picked, (std::vector<std::string>{"2007"}));
+    EXPECT_FALSE(MenuPopup::shown(window));
+}
+
+// A menu goes with the sheet that opened it, at the start of the dismissal (Escape's second press,
+// Ctrl+W, a swipe), and with a view that leaves the window.
+TEST_F(MenuPopups, aMenuNeverOutlivesTheSheetOrViewThatOpenedIt) {
+    auto root = std::make_shared<ViewController>();
+    host.window()->setRootViewController(root);
+    settle();
+    auto sheet = std::make_shared<ViewController>();
+    sheet->setModalPresentationStyle(ModalPresentationStyle::pageSheet);
+    auto inSheet = Button::make(ButtonType::system);
+    inSheet->setFrame({20, 100, 80, 40});
+    inSheet->setShowsMenuAsPrimaryAction(true);
+    inSheet->setMenu(yearMenu(3, "2006"));
+    sheet->view()->addSubview(inSheet);
+    root->present(sheet, false);
+    settle();
+    inSheet->activate();
+    ASSERT_TRUE(MenuPopup::shown(*host.window()));
+    sheet->dismiss(true);
+    EXPECT_FALSE(MenuPopup::shown(*host.window())) << "the menu floats over what the sheet leaves";
+    settle();
+
+    button->setMenu(yearMenu(3, "2006"));
+    button->activate();
+    ASSERT_TRUE(MenuPopup::shown(*host.window()));
+    button->removeFromSuperview();
+    host.renderIfNeeded();
     EXPECT_FALSE(MenuPopup::shown(*host.window()));
     EXPECT_TRUE(picked.empty());
 }

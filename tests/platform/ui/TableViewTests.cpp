@@ -6,6 +6,7 @@
 
 #include "foundation/Clock.h"
 #include "gfx/TextMeasurer.h"
+#include "ui/Button.h"
 #include "ui/ContextMenuInteraction.h"
 #include "ui/HeadlessHost.h"
 #include "ui/LayoutEngine.h"
@@ -407,8 +408,8 @@ TEST_F(Tables, aReloadNeverLeavesTheOffsetPastTheEndOfTheContent) {
 }
 
 // The desktop's list keys act on the frontmost list: the one shown, not a transparent one above it.
-// Arrows move a line, pages a screen less a line, Home and End to the ends; Tab moves the selection
-// row by row and keeps it in view, and Return opens the selected row as a tap does.
+// Lines, pages a screen less a line, Home and End to the ends; the row keys (the arrows) move the
+// selection row by row and keep it in view, and Return opens the selected row as a tap does.
 TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows) {
     using Key = Window::KeyCommand;
     auto controller = std::make_shared<ViewController>();
@@ -454,8 +455,8 @@ TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows
     host.window()->setRootViewController(nullptr);
 }
 
-// The selection a screen may draw clear, so the row Tab moved to carries a ring of its own, which a
-// touch takes away.
+// The selection a screen may draw clear, so the row the arrows moved to carries a ring of its own,
+// which a touch takes away.
 TEST_F(Tables, theRowTheKeyboardMovedToIsRingedUntilATouch) {
     auto controller = std::make_shared<ViewController>();
     host.window()->setRootViewController(controller);
@@ -474,6 +475,99 @@ TEST_F(Tables, theRowTheKeyboardMovedToIsRingedUntilATouch) {
     EXPECT_TRUE(ringed()) << "the row the keyboard is on does not show it";
     host.tap({100, table->rectForRow({0, 5}).midY()});
     EXPECT_FALSE(ringed());
+    host.window()->setRootViewController(nullptr);
+}
+
+// Two buttons a row, named "<row>a" and "<row>b" by their titles; row 3 has none, row 5's second is
+// disabled.
+class ButtonRows : public TableViewDataSource {
+public:
+    int numberOfRows(TableView&, int) override { return 12; }
+    std::shared_ptr<TableViewCell> cellForRow(TableView& table, IndexPath indexPath) override {
+        auto cell = table.dequeueReusableCell("Buttons", indexPath);
+        for (const auto& old : std::vector<std::shared_ptr<View>>(cell->contentView()->subviews())) old->removeFromSuperview();
+        if (indexPath.row == 3) return cell;
+        for (const char* side : {"a", "b"}) {
+            auto button = Button::make(ButtonType::system);
+            std::string name = std::to_string(indexPath.row) + side;
+            button->setTitle(name, ControlState::normal);
+            button->setFrame({*side == 'a' ? 10.0 : 110.0, 10, 80, 40});
+            button->setEnabled(name != "5b");
+            button->addAction([this, name](Control&) { pressed.push_back(name); }, ControlEvent::touchUpInside);
+            cell->contentView()->addSubview(button);
+        }
+        return cell;
+    }
+    std::vector<std::string> pressed;
+};
+
+// Tab goes round every enabled button in reading order, those above the list and those in its rows
+// (rows off screen scrolled in), and Shift+Tab back; the focused button is ringed and Return and the
+// space bar press it. The arrows then move the list's selection and take the focus.
+TEST_F(Tables, tabGoesRoundTheButtonsInReadingOrderAndReturnAndSpacePressTheFocusedOne) {
+    using Key = Window::KeyCommand;
+    auto controller = std::make_shared<ViewController>();
+    host.window()->setRootViewController(controller);
+    auto buttons = std::make_shared<ButtonRows>();
+    table->removeFromSuperview();
+    table->registerClass<TableViewCell>("Buttons");
+    table->setDataSource(buttons);
+    table->setRowHeight(60);
+    table->setFrame({0, 100, 200, 300});
+    auto header = Button::make(ButtonType::system);
+    header->setTitle("header", ControlState::normal);
+    header->setFrame({110, 30, 80, 40});
+    auto hidden = Button::make(ButtonType::system);
+    hidden->setTitle("hidden", ControlState::normal);
+    hidden->setFrame({10, 30, 80, 40});
+    hidden->setHidden(true);
+    controller->view()->addSubview(table);
+    controller->view()->addSubview(hidden);
+    controller->view()->addSubview(header);
+    host.renderIfNeeded();
+    Window& window = *host.window();
+    auto focusedName = [&] {
+        auto control = std::dynamic_pointer_cast<Button>(window.focusedControl());
+        return control ? control->title(ControlState::normal).value_or("") : std::string("none");
+    };
+    auto ringed = [&](const Control& control) {
+        host.snapshot();
+        Rect frame = control.convertRectTo(control.bounds(), nullptr);
+        auto colour = host.pixel({frame.midX(), frame.minY() - 1.5});
+        return colour && colour->blue > 0.8 && colour->red < 0.3;
+    };
+
+    std::vector<std::string> order;
+    for (int step = 0; step < 23; ++step) {
+        ASSERT_TRUE(window.sendKeyCommand(Key::nextControl));
+        host.renderIfNeeded();
+        order.push_back(focusedName());
+        auto focused = window.focusedControl();
+        Rect shown = focused->convertRectTo(focused->bounds(), nullptr);
+        EXPECT_GE(shown.minY(), focused == header ? 0 : 100) << order.back() << " is not in view";
+        EXPECT_LE(shown.maxY(), 400) << order.back() << " is not in view";
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"header", "0a", "0b", "1a", "1b", "2a", "2b", "4a", "4b", "5a", "6a",
+                                               "6b", "7a", "7b", "8a", "8b", "9a", "9b", "10a", "10b", "11a", "11b",
+                                               "header"}));
+    EXPECT_TRUE(ringed(*header));
+    ASSERT_TRUE(window.sendKeyCommand(Key::previousControl));
+    EXPECT_EQ(focusedName(), "11b") << "Shift+Tab goes back round the ring";
+    for (int step = 0; step < 12; ++step) window.sendKeyCommand(Key::previousControl);
+    EXPECT_EQ(focusedName(), "5a");
+    host.renderIfNeeded();
+    EXPECT_TRUE(ringed(*window.focusedControl()));
+    EXPECT_TRUE(window.sendKeyCommand(Key::open));
+    window.sendKeyCommand(Key::previousControl);
+    EXPECT_TRUE(window.sendKeyCommand(Key::activate));
+    EXPECT_EQ(buttons->pressed, (std::vector<std::string>{"5a", "4b"}));
+
+    auto pressedButton = window.focusedControl();
+    EXPECT_TRUE(window.sendKeyCommand(Key::nextRow));
+    EXPECT_FALSE(window.focusedControl()) << "the arrows took the keyboard into the list";
+    host.renderIfNeeded();
+    EXPECT_FALSE(ringed(*pressedButton));
+    EXPECT_FALSE(window.sendKeyCommand(Key::activate)) << "nothing to press: the space bar pages";
     host.window()->setRootViewController(nullptr);
 }
 

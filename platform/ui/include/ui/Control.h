@@ -52,6 +52,12 @@ public:
     // Runs the actions for the event, in the order they were added.
     virtual void sendActions(ControlEvent event);
 
+    // Does what a tap does (the keyboard's Return or space bar on the focused control); nothing
+    // while disabled.
+    void activate() {
+        if (enabled_) didTapInside();
+    }
+
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     bool isSelected() const { return selected_; }

@@ -11,6 +11,7 @@
 
 namespace ui {
 
+class Control;
 class ViewController;
 class WindowScene;
 
@@ -76,12 +77,24 @@ public:
     // Offers a wheel motion at a window point to the view there, then to its ancestors, until one
     // takes it. True when one did.
     bool sendScrollWheel(Point point, double dx, double dy, const Event& event);
-    // A desktop keyboard's list keys, for the frontmost scroll view: the first one shown (not hidden,
-    // not transparent) in the top-most presented controller's view. Lines are a wheel notch (40
-    // points), pages the visible height less a line; a table's selection moves row by row, scrolled
-    // into view, and `open` tells its delegate as a tap would. True when something took the key.
-    enum class KeyCommand { lineUp, lineDown, pageUp, pageDown, home, end, nextRow, previousRow, open };
+    // A desktop keyboard's keys. While a menu is open they are its own: the rows move its highlight,
+    // `open` and `activate` pick the highlighted row, `cancel` closes it (the top-most only). Else the
+    // list keys act on the frontmost scroll view: the first one shown (not hidden, not transparent)
+    // in the top-most presented controller's view. Lines are a wheel notch (40 points), pages the
+    // visible height less a line; a table's selection moves row by row, kept in view, and `open`
+    // tells its delegate as a tap would. `nextControl` and `previousControl` move the focus round
+    // the enabled controls of that controller's view in reading order (the buttons inside a
+    // table's rows in row order, rows scrolled in as needed); the focused one is ringed, and `open`
+    // and `activate` press it. True when something took the key.
+    enum class KeyCommand {
+        lineUp, lineDown, pageUp, pageDown, home, end, nextRow, previousRow, open,
+        nextControl, previousControl, activate, cancel
+    };
     bool sendKeyCommand(KeyCommand command);
+    // The control the keyboard is on, while it can take a press: shown, enabled and in the top-most
+    // presented controller's view. A touch or a row chosen by the keys takes the focus away.
+    std::shared_ptr<Control> focusedControl() const;
+    void setFocusedControl(const std::shared_ptr<Control>& control);
 
     void layoutSubviews() override;
 
@@ -99,6 +112,11 @@ private:
     Screen screen_;
     EdgeInsets safeAreaInsets_;
     void installRootView();
+    // Puts the focus ring round the focused control, or hides it (each render pass).
+    void placeFocusRing();
+
+    std::weak_ptr<Control> focused_;
+    std::shared_ptr<View> focusRing_;
 
     std::shared_ptr<ViewController> rootViewController_;
     std::vector<std::weak_ptr<View>> fillingSubviews_;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "foundation/Print.h"
+#include "ui/MenuPopup.h"
 #include "ui/RunLoopBridge.h"
 #include "ui/SheetPresentationController.h"
 #include "ui/ViewController.h"
@@ -197,6 +198,8 @@ void PresentationController::runDismissal(bool animated, bool immediate, std::fu
         if (auto hidden = presentersWindowView()) hidden->setHidden(false);
         presenting->beginAppearanceTransition(true, animated);
     }
+    // A menu never outlives the sheet that opened it.
+    if (auto window = container_->window()) MenuPopup::closeMenusOpenedIn(*window, container_.get());
     dismissalTransitionWillBegin();
     std::shared_ptr<View> moving = presentedView();
     std::shared_ptr<View> container = container_;

@@ -73,6 +73,10 @@ std::shared_ptr<MenuPopup> MenuPopup::present(View& source, const std::shared_pt
     if (!window || !menu) return nullptr;
     if (auto open = shown(*window)) open->close();
     auto popup = std::make_shared<MenuPopup>(menu);
+    if (auto owned = source.weak_from_this().lock()) {
+        popup->source_ = std::static_pointer_cast<View>(owned);
+        popup->tracksSource_ = true;
+    }
     popup->build();
     window->addFillingSubview(popup);
     popup->place(source.convertRectTo(source.bounds(), nullptr));
@@ -80,9 +84,27 @@ std::shared_ptr<MenuPopup> MenuPopup::present(View& source, const std::shared_pt
 }
 
 std::shared_ptr<MenuPopup> MenuPopup::shown(const Window& window) {
-    for (const auto& subview : window.subviews())
-        if (auto popup = std::dynamic_pointer_cast<MenuPopup>(subview)) return popup;
+    const auto& subviews = window.subviews();
+    for (auto it = subviews.rbegin(); it != subviews.rend(); ++it)
+        if (auto popup = std::dynamic_pointer_cast<MenuPopup>(*it)) return popup;
     return nullptr;
+}
+
+bool MenuPopup::closeTopmost(const Window& window) {
+    auto popup = shown(window);
+    if (popup) popup->close();
+    return popup != nullptr;
+}
+
+void MenuPopup::closeMenusOpenedIn(const Window& window, const View* root) {
+    std::vector<std::shared_ptr<MenuPopup>> closing;
+    for (const auto& subview : window.subviews()) {
+        auto popup = std::dynamic_pointer_cast<MenuPopup>(subview);
+        if (!popup || !popup->tracksSource_) continue;
+        auto source = popup->source();
+        if (!source || source->window().get() != &window || (root && source->isDescendant(*root))) closing.push_back(popup);
+    }
+    for (const auto& popup : closing) popup->close();
 }
 
 void MenuPopup::build() {
@@ -105,6 +127,7 @@ void MenuPopup::build() {
             },
             ControlEvent::touchUpInside);
         list_->addSubview(row);
+        rows_.push_back(row);
     }
     list_->setContentSize({width, rowHeight * static_cast<double>(menu_->children.size())});
 }
@@ -144,6 +167,36 @@ std::shared_ptr<View> MenuPopup::hitTest(Point point, const Event& event) {
 void MenuPopup::touchesEnded(const std::vector<Touch>&, const Event&) { close(); }
 
 void MenuPopup::close() { removeFromSuperview(); }
+
+void MenuPopup::moveHighlight(int step) {
+    if (rows_.empty()) return;
+    std::size_t last = rows_.size() - 1;
+    std::size_t next = 0;
+    if (highlighted_) {
+        next = step < 0 ? (*highlighted_ == 0 ? 0 : *highlighted_ - 1) : std::min(*highlighted_ + (step > 0), last);
+    } else {
+        // The keyboard starts where the menu's choice is.
+        auto checked = std::find_if(menu_->children.begin(), menu_->children.end(),
+                                    [](const MenuAction& action) { return action.state == MenuElementState::on; });
+        next = checked != menu_->children.end() ? static_cast<std::size_t>(checked - menu_->children.begin())
+                                                : (step < 0 ? last : 0);
+    }
+    if (highlighted_) rows_[*highlighted_]->setHighlighted(false);
+    highlighted_ = next;
+    rows_[next]->setHighlighted(true);
+    Rect row = rowFrame(next);
+    Rect shown = list_->bounds();
+    double top = shown.minY();
+    if (row.minY() < shown.minY()) top = row.minY();
+    else if (row.maxY() > shown.maxY()) top = row.maxY() - shown.height();
+    if (top != shown.minY()) list_->setContentOffset({0, top});
+}
+
+bool MenuPopup::pickHighlighted() {
+    if (!highlighted_) return false;
+    pick(*highlighted_);
+    return true;
+}
 
 void MenuPopup::pick(std::size_t index) {
     auto keep = shared();

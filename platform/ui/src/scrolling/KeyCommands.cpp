@@ -1,7 +1,12 @@
 #include <algorithm>
+#include <cmath>
 #include <deque>
+#include <map>
 
+#include "ui/Control.h"
+#include "ui/MenuPopup.h"
 #include "ui/TableView.h"
+#include "ui/TableViewCell.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
 
@@ -11,6 +16,8 @@ namespace {
 
 constexpr double lineHeight = View::pointsPerWheelStep;
 constexpr double farAway = 1e9;
+constexpr double focusRingWidth = 3;
+constexpr double focusRingOutset = 3;
 
 bool isShown(const View& view) {
     for (const View* shown = &view; shown; shown = shown->superview().get())
@@ -18,11 +25,15 @@ bool isShown(const View& view) {
     return true;
 }
 
-std::shared_ptr<ScrollView> frontmostScrollView(Window& window) {
+std::shared_ptr<View> topView(const Window& window) {
     auto root = window.rootViewController();
-    if (!root) return nullptr;
-    auto top = topPresentedController(root);
-    std::deque<std::shared_ptr<View>> waiting{top->view()};
+    return root ? topPresentedController(root)->view() : nullptr;
+}
+
+std::shared_ptr<ScrollView> frontmostScrollView(Window& window) {
+    auto top = topView(window);
+    if (!top) return nullptr;
+    std::deque<std::shared_ptr<View>> waiting{top};
     while (!waiting.empty()) {
         auto view = std::move(waiting.front());
         waiting.pop_front();
@@ -41,11 +52,16 @@ bool scrollToEnd(ScrollView& scrollView, double distance) {
     return moved;
 }
 
-// The row after (or before) `from` across sections; the first (or last) row without one.
-std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPath> from, int step) {
+std::vector<IndexPath> allRows(const TableView& table) {
     std::vector<IndexPath> rows;
     for (int section = 0; section < table.numberOfSections(); ++section)
         for (int row = 0; row < table.numberOfRows(section); ++row) rows.push_back({section, row});
+    return rows;
+}
+
+// The row after (or before) `from` across sections; the first (or last) row without one.
+std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPath> from, int step) {
+    std::vector<IndexPath> rows = allRows(table);
     if (rows.empty()) return std::nullopt;
     if (!from) return step > 0 ? rows.front() : rows.back();
     auto at = std::lower_bound(rows.begin(), rows.end(), *from);
@@ -54,23 +70,267 @@ std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPa
     return at == rows.begin() ? *at : *std::prev(at);
 }
 
+// Shows the whole row, or its top when it is taller than the list.
+void keepRowInView(TableView& table, IndexPath indexPath) {
+    EdgeInsets inset = table.contentInset();
+    double height = table.bounds().height() - inset.top - inset.bottom;
+    bool tall = table.rectForRow(indexPath).height() > height;
+    table.scrollToRow(indexPath, tall ? TableViewScrollPosition::top : TableViewScrollPosition::none, false);
+}
+
 bool moveSelection(TableView& table, int step) {
     if (!table.allowsSelection()) return false;
     std::optional<IndexPath> selected = table.focusedRow() ? table.focusedRow() : table.indexPathForSelectedRow();
     auto shown = table.indexPathsForVisibleRows();
-    // The first Tab picks up where the user is looking.
+    // The first key picks up where the user is looking.
     std::optional<IndexPath> next = !selected && !shown.empty() ? (step > 0 ? shown.front() : shown.back())
                                                                 : neighbour(table, selected, step);
     if (!next) return false;
     table.selectRow(*next, false);
     table.setFocusedRow(*next);
-    table.scrollToRow(*next, TableViewScrollPosition::none, false);
+    keepRowInView(table, *next);
     return true;
+}
+
+// --- Focus: the enabled controls of a view in reading order -------------------------------------
+
+bool canTakeFocus(const Control& control) {
+    if (!control.isEnabled() || control.bounds().isEmpty() || !isShown(control)) return false;
+    for (const View* view = &control; view; view = view->superview().get())
+        if (!view->isUserInteractionEnabled()) return false;
+    return true;
+}
+
+Rect inWindow(const View& view) { return view.convertRectTo(view.bounds(), nullptr); }
+
+// Top to bottom, then leading to trailing; tops within a point of each other share a line.
+bool readsBefore(const Rect& a, const Rect& b) {
+    if (std::abs(a.minY() - b.minY()) > 1) return a.minY() < b.minY();
+    return a.minX() < b.minX();
+}
+
+// A stop of the focus ring: a control, or a table whose rows hold controls of their own.
+struct Slot {
+    std::shared_ptr<Control> control;
+    std::shared_ptr<TableView> table;
+    Rect place;
+};
+
+void gather(const std::shared_ptr<View>& view, std::vector<Slot>& slots) {
+    if (view->isHidden() || view->alpha() <= 0.01 || !view->isUserInteractionEnabled()) return;
+    if (auto table = std::dynamic_pointer_cast<TableView>(view)) {
+        if (!table->bounds().isEmpty()) slots.push_back({nullptr, table, inWindow(*table)});
+        return;
+    }
+    if (auto control = std::dynamic_pointer_cast<Control>(view)) {
+        if (canTakeFocus(*control)) slots.push_back({control, nullptr, inWindow(*control)});
+        return;
+    }
+    for (const auto& subview : view->subviews()) gather(subview, slots);
+}
+
+std::vector<Slot> slotsIn(const std::shared_ptr<View>& root) {
+    std::vector<Slot> slots;
+    for (const auto& subview : root->subviews()) gather(subview, slots);
+    std::stable_sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return readsBefore(a.place, b.place); });
+    return slots;
+}
+
+// The controls of one row, in reading order; the row is scrolled on screen first when it is not.
+std::vector<std::shared_ptr<Control>> rowControls(TableView& table, IndexPath indexPath) {
+    auto cell = table.cellForRow(indexPath);
+    if (!cell) {
+        keepRowInView(table, indexPath);
+        cell = table.cellForRow(indexPath);
+    }
+    std::vector<std::shared_ptr<Control>> controls;
+    if (!cell) return controls;
+    cell->layoutIfNeeded();  // a row just brought in has not placed its buttons yet
+    std::vector<Slot> slots = slotsIn(cell);
+    for (const auto& slot : slots)
+        if (slot.control) controls.push_back(slot.control);
+    return controls;
+}
+
+std::optional<IndexPath> rowHolding(const TableView& table, const View& view) {
+    for (const View* at = &view; at; at = at->superview().get())
+        if (auto cell = dynamic_cast<const TableViewCell*>(at); cell && at->superview().get() == &table)
+            return table.indexPathForCell(*cell);
+    return std::nullopt;
+}
+
+// One place of the walk round the ring: a slot, and for a table slot one of its rows.
+struct Place {
+    std::size_t slot;
+    IndexPath row;
+};
+
+// The next control after `from` (before it when `step` is negative), round the ring of `root`; with
+// no `from`, the first (or last) one on screen, or the first (or last) of the ring.
+std::shared_ptr<Control> nextInRing(const std::shared_ptr<View>& root, const std::shared_ptr<Control>& from, int step) {
+    std::vector<Slot> slots = slotsIn(root);
+    std::vector<Place> places;
+    std::optional<std::size_t> start;
+    for (std::size_t index = 0; index < slots.size(); ++index) {
+        const Slot& slot = slots[index];
+        if (slot.control) {
+            if (slot.control == from) start = places.size();
+            places.push_back({index, {}});
+            continue;
+        }
+        auto holding = from ? rowHolding(*slot.table, *from) : std::nullopt;
+        for (IndexPath row : allRows(*slot.table)) {
+            if (holding && *holding == row) start = places.size();
+            places.push_back({index, row});
+        }
+    }
+    if (places.empty()) return nullptr;
+    auto controlsAt = [&](const Place& place) -> std::vector<std::shared_ptr<Control>> {
+        const Slot& slot = slots[place.slot];
+        if (slot.control) return {slot.control};
+        return rowControls(*slot.table, place.row);
+    };
+    if (!start) {
+        // Nothing focused yet: the first control on screen in reading order.
+        std::vector<std::shared_ptr<Control>> shown;
+        for (const Place& place : places) {
+            const Slot& slot = slots[place.slot];
+            if (!slot.control && !slot.table->cellForRow(place.row)) continue;
+            for (const auto& control : controlsAt(place)) {
+                Rect frame = inWindow(*control);
+                if (frame.intersection(slot.place).size == frame.size) shown.push_back(control);
+            }
+        }
+        if (!shown.empty()) return step > 0 ? shown.front() : shown.back();
+    }
+    std::map<TableView*, Point> offsets;
+    for (const Slot& slot : slots)
+        if (slot.table) offsets[slot.table.get()] = slot.table->contentOffset();
+    std::size_t count = places.size();
+    std::size_t first = start ? *start : (step > 0 ? count - 1 : 0);
+    std::shared_ptr<Control> found;
+    // Round the ring once, coming back to where it began for the controls beside `from` in its row.
+    for (std::size_t moved = start ? 0 : 1; moved <= count && !found; ++moved) {
+        std::size_t at = step > 0 ? (first + moved) % count : (first + count - moved % count) % count;
+        std::vector<std::shared_ptr<Control>> controls = controlsAt(places[at]);
+        if (step < 0) std::reverse(controls.begin(), controls.end());
+        auto candidate = controls.begin();
+        if (moved == 0) {
+            // The row `from` is in: only what lies after it.
+            candidate = std::find(controls.begin(), controls.end(), from);
+            if (candidate != controls.end()) ++candidate;
+        }
+        if (candidate != controls.end()) found = *candidate;
+    }
+    // Tables looked through without a find go back to where they were.
+    for (const Slot& slot : slots)
+        if (slot.table && !(found && found->isDescendant(*slot.table))) slot.table->setContentOffset(offsets[slot.table.get()]);
+    return found;
+}
+
+// Scrolls the scroll views holding `view` so that all of it shows.
+void scrollIntoView(View& view) {
+    for (auto ancestor = view.superview(); ancestor; ancestor = ancestor->superview()) {
+        auto scrollView = std::dynamic_pointer_cast<ScrollView>(ancestor);
+        if (!scrollView) continue;
+        Rect rect = view.convertRectTo(view.bounds(), scrollView.get());
+        Rect shown = scrollView->bounds();
+        double y = shown.minY();
+        if (rect.height() > shown.height() || rect.minY() < shown.minY()) y = rect.minY();
+        else if (rect.maxY() > shown.maxY()) y = rect.maxY() - shown.height();
+        double lowest = scrollView->minimumContentOffset().y, highest = scrollView->maximumContentOffset().y;
+        y = std::clamp(y, lowest, std::max(lowest, highest));
+        if (y != shown.minY()) scrollView->setContentOffset({scrollView->contentOffset().x, y});
+    }
 }
 
 }  // namespace
 
+std::shared_ptr<Control> Window::focusedControl() const {
+    auto control = focused_.lock();
+    if (!control) return nullptr;
+    auto top = topView(*this);
+    if (!control || !top || control->window().get() != this || !control->isDescendant(*top) || !canTakeFocus(*control))
+        return nullptr;
+    return control;
+}
+
+void Window::setFocusedControl(const std::shared_ptr<Control>& control) {
+    focused_ = control;
+    setNeedsRender();
+}
+
+void Window::placeFocusRing() {
+    auto control = focusedControl();
+    Rect frame;
+    if (control) {
+        frame = inWindow(*control);
+        // Not while a clipping view hides part of it (scrolled away, under a header).
+        for (auto clip = control->superview(); clip; clip = clip->superview())
+            if (clip->clipsToBounds() && inWindow(*clip).intersection(frame).size != frame.size) control = nullptr;
+    }
+    if (!control) {
+        if (focusRing_ && !focusRing_->isHidden()) focusRing_->setHidden(true);
+        return;
+    }
+    if (!focusRing_) {
+        focusRing_ = std::make_shared<View>();
+        focusRing_->setUserInteractionEnabled(false);
+        focusRing_->layer()->setBorderWidth(focusRingWidth);
+        focusRing_->layer()->setBorderColor(gfx::Color::systemBlue());
+    }
+    // Above the sheets, below an open menu.
+    auto popup = MenuPopup::shown(*this);
+    const auto& siblings = subviews();
+    std::size_t ringAt = static_cast<std::size_t>(std::find(siblings.begin(), siblings.end(), focusRing_) - siblings.begin());
+    if (popup) {
+        if (ringAt + 1 >= siblings.size() || siblings[ringAt + 1] != popup) insertSubviewBelow(focusRing_, popup);
+    } else if (ringAt + 1 != siblings.size()) {
+        addSubview(focusRing_);
+    }
+    Rect ring = frame.insetBy(-focusRingOutset, -focusRingOutset);
+    if (focusRing_->frame() != ring) focusRing_->setFrame(ring);
+    focusRing_->layer()->setCornerRadius(control->layer()->cornerRadius() + focusRingOutset);
+    if (focusRing_->isHidden()) focusRing_->setHidden(false);
+}
+
 bool Window::sendKeyCommand(KeyCommand command) {
+    if (auto popup = MenuPopup::shown(*this)) {
+        switch (command) {
+            case KeyCommand::nextRow: popup->moveHighlight(1); break;
+            case KeyCommand::previousRow: popup->moveHighlight(-1); break;
+            case KeyCommand::open:
+            case KeyCommand::activate: popup->pickHighlighted(); break;
+            case KeyCommand::cancel: popup->close(); break;
+            default: break;
+        }
+        return true;  // the rest is the menu's too: nothing beneath moves while it is open
+    }
+    if (command == KeyCommand::cancel) return false;
+    if (command == KeyCommand::nextControl || command == KeyCommand::previousControl) {
+        auto top = topView(*this);
+        auto next = top ? nextInRing(top, focusedControl(), command == KeyCommand::nextControl ? 1 : -1) : nullptr;
+        if (!next) return false;
+        if (auto table = std::dynamic_pointer_cast<TableView>(frontmostScrollView(*this))) table->setFocusedRow(std::nullopt);
+        // The card the button is on shows whole where it fits, then the button itself.
+        for (auto up = next->superview(); up; up = up->superview())
+            if (auto table = std::dynamic_pointer_cast<TableView>(up)) {
+                if (auto row = rowHolding(*table, *next)) keepRowInView(*table, *row);
+                break;
+            }
+        scrollIntoView(*next);
+        setFocusedControl(next);
+        return true;
+    }
+    if (command == KeyCommand::open || command == KeyCommand::activate) {
+        if (auto control = focusedControl()) {
+            control->activate();
+            // A menu opened from the keyboard shows where its choice is.
+            if (auto popup = MenuPopup::shown(*this); popup && popup->source() == control) popup->moveHighlight(0);
+            return true;
+        }
+        if (command == KeyCommand::activate) return false;
+    }
     auto scrollView = frontmostScrollView(*this);
     if (!scrollView) return false;
     auto table = std::dynamic_pointer_cast<TableView>(scrollView);
@@ -83,8 +343,12 @@ bool Window::sendKeyCommand(KeyCommand command) {
         case KeyCommand::pageDown: return scrollView->scroll(0, page);
         case KeyCommand::home: return scrollToEnd(*scrollView, -farAway);
         case KeyCommand::end: return scrollToEnd(*scrollView, farAway);
-        case KeyCommand::nextRow: return table && moveSelection(*table, 1);
-        case KeyCommand::previousRow: return table && moveSelection(*table, -1);
+        case KeyCommand::nextRow:
+        case KeyCommand::previousRow: {
+            if (!table || !moveSelection(*table, command == KeyCommand::nextRow ? 1 : -1)) return false;
+            if (!focused_.expired()) setFocusedControl(nullptr);  // the keyboard is in the list now
+            return true;
+        }
         case KeyCommand::open: {
             auto selected = table ? table->indexPathForSelectedRow() : std::nullopt;
             auto delegate = table ? table->tableDelegate().lock() : nullptr;
@@ -92,8 +356,8 @@ bool Window::sendKeyCommand(KeyCommand command) {
             delegate->didSelectRow(*table, *selected);
             return true;
         }
+        default: return false;
     }
-    return false;
 }
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
+#include "ui/MenuPopup.h"
 #include "ui/RunLoopBridge.h"
 #include "ui/Scene.h"
 #include "ui/ViewController.h"
@@ -130,7 +131,10 @@ void Window::renderIfNeeded() {
     // Requests made while laying out belong to this pass, not to a new one.
     bool wasScheduled = renderScheduled_;
     renderScheduled_ = true;
+    // A menu whose view left the window (a screen popped, a row reused) goes with it.
+    MenuPopup::closeMenusOpenedIn(*this, nullptr);
     layoutIfNeeded();
+    placeFocusRing();
     layer()->displayIfNeeded();
     needsRender_ = false;
     ++renderPasses_;
@@ -140,7 +144,11 @@ void Window::renderIfNeeded() {
 
 void Window::sendTouch(Touch& touch, const Event& event) {
     if (touchFilter_ && touchFilter_(touch, event)) return;
-    if (touch.phase == TouchPhase::began) touch.view = hitTest(convertPointFrom(touch.locationInWindow, nullptr), event);
+    if (touch.phase == TouchPhase::began) {
+        if (!focused_.expired()) setNeedsRender();
+        focused_.reset();  // the pointer took over from the keyboard
+        touch.view = hitTest(convertPointFrom(touch.locationInWindow, nullptr), event);
+    }
     std::shared_ptr<View> view = touch.view.lock();
     if (!view) return;
     std::vector<Touch> touches{touch};
