@@ -276,7 +276,7 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
     if (year) season = wholeNumber<int>(*year).value_or(fallbackSeason);
     Loaded body = co_await reads_.season(season);
 
-    auto decoded = decodeLoaded<RaceModel>(body);
+    auto decoded = co_await decodeLoaded<RaceModel>(std::move(body));
     if (!decoded) {
         if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
