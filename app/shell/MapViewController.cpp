@@ -1,7 +1,7 @@
 #include "shell/MapViewController.h"
 
 #include <charconv>
-#include <string_view>
+#include <algorithm>
 #include <system_error>
 
 #include "data/Decoding.h"
@@ -330,10 +330,17 @@ void MapViewController::addRacePins(const std::vector<RacesDetailsModel>& races)
     // Each pin asks which race it is and whether that race has run: both are answered from what is
     // read here once, rather than from every race again for each pin.
     timing_ = SeasonTiming(races);
-    std::unordered_map<std::string_view, std::size_t> firsts;
+    // Names are compared only with names of their own length, so a name of megabytes is neither hashed
+    // nor compared unless another is as long.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> firstsByLength;
     firstOfName_.clear();
-    for (std::size_t index = 0; index < races.size(); ++index)
-        firstOfName_.push_back(firsts.emplace(races[index].raceName, index).first->second);
+    for (std::size_t index = 0; index < races.size(); ++index) {
+        const std::string& name = races[index].raceName;
+        auto& firsts = firstsByLength[name.size()];
+        auto same = std::ranges::find_if(firsts, [&](std::size_t first) { return races[first].raceName == name; });
+        firstOfName_.push_back(same == firsts.end() ? index : *same);
+        if (firstOfName_.back() == index) firsts.push_back(index);
+    }
     for (std::size_t index = 0; index < races.size(); ++index) {
         const RacesDetailsModel& race = races[index];
         const Location& location = race.circuit.location;
