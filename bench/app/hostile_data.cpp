@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
+#include "ProcessStatus.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,7 +22,6 @@
 #include <string>
 #include <thread>
 
-#include <malloc.h>
 
 #include "data/Client.h"
 #include "data/GlobalStruct.h"
@@ -102,15 +102,6 @@ void BM_SeasonOfRaces(benchmark::State& state) {
 BENCHMARK(BM_SeasonOfRaces)->Arg(22)->Arg(sorvane::bench::smokeRun() ? 300 : 3000)->UseManualTime()->Unit(benchmark::kMillisecond)
     ->Iterations(sorvane::bench::iterations(5));
 
-// A line of /proc/self/status ("VmHWM", "VmRSS") in kB.
-double statusKilobytes(const std::string& name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with(name + ":")) return std::stod(line.substr(name.size() + 1));
-    return 0;
-}
-
 std::string offlineCalendar() {
     return fileText(OfflineSettings::defaultDataDirectory() / "offline-season/results-api/current.json");
 }
@@ -185,9 +176,7 @@ void BM_HostileSeason(benchmark::State& state) {
         host.renderIfNeeded();
         calendar = &hostile;
         for (auto _ : state) {
-            ::malloc_trim(0);
-            std::ofstream("/proc/self/clear_refs") << "5";
-            const double before = statusKilobytes("VmRSS");
+            const double before = sorvane::bench::restartPeak();
             auto start = std::chrono::steady_clock::now();
             map->loadSeasonAndIndex(std::nullopt);
             // Turn by turn, so each turn's length is seen, until the load has ended and what it set off
@@ -204,7 +193,7 @@ void BM_HostileSeason(benchmark::State& state) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             state.SetIterationTime(std::chrono::duration<double>(*loaded - start).count());
-            peakGrowth = std::max(peakGrowth, statusKilobytes("VmHWM") - before);
+            peakGrowth = std::max(peakGrowth, sorvane::bench::statusKilobytes("VmHWM") - before);
         }
         state.counters["pins"] = static_cast<double>(map->mapView()->annotations().size());
         host.window()->setRootViewController(nullptr);

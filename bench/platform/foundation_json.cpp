@@ -1,5 +1,4 @@
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessStatus.h"
 #include "foundation/JSONCoding.h"
 
 // The live screen decodes the whole timing document every 2.5 s: these compare decoding it into models
@@ -157,15 +157,6 @@ void BM_TimingData_EncodeModels(benchmark::State& state) {
 }
 BENCHMARK(BM_TimingData_EncodeModels);
 
-// A line of /proc/self/status ("VmHWM", "VmRSS") in kB.
-double statusKilobytes(const std::string& name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with(name + ":")) return std::stod(line.substr(name.size() + 1));
-    return 0;
-}
-
 // A hostile body of 10 MB of "[": reported with peak_growth_MB, how far the resident high-water mark rose
 // over the decode (the mark is reset before each one).
 void BM_DeeplyNestedArrays_Decode(benchmark::State& state) {
@@ -174,14 +165,12 @@ void BM_DeeplyNestedArrays_Decode(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         // What earlier decodes freed goes back first, so the rise is this decode's own.
-        ::malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const double before = statusKilobytes("VmRSS");
+        const double before = sorvane::bench::restartPeak();
         state.ResumeTiming();
         auto timing = foundation::JSONDecoder{}.decode<TimingData>(data);
         if (timing) state.SkipWithError("a body of brackets decoded");
         benchmark::DoNotOptimize(timing);
-        peakGrowth = std::max(peakGrowth, statusKilobytes("VmHWM") - before);
+        peakGrowth = std::max(peakGrowth, sorvane::bench::statusKilobytes("VmHWM") - before);
     }
     state.counters["peak_growth_MB"] = peakGrowth / 1024;
 }

@@ -170,6 +170,16 @@ protected:
         host.window()->setRootViewController(std::make_shared<ui::NavigationController>(map));
         if (waiting) waitForLoads();
     }
+    // The checkout's offline season, answered in-process, on the clock at Baku's race weekend.
+    std::expected<OfflineSeason, std::string> startOfflineSeason() {
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto season = OfflineSeason::start(settings);
+        clock->set(instant("2023-04-30T11:20:00Z"));
+        foundation::Clock::setCurrent(clock);
+        return season;
+    }
     void makeMap() {
         map = std::make_shared<MapViewController>();
         // A bare sheet: the season sheet's own preloads would ask the test hosts too.
@@ -580,14 +590,9 @@ TEST_F(MapViewControllerTest, tappingAPinCentresOnItAndAnnouncesItsRace) {
 }
 
 TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
-    ServiceHosts::setCurrent(ServiceHosts{});
-    OfflineSettings settings;
-    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
-    auto season = OfflineSeason::start(settings);
+    auto season = startOfflineSeason();
     ASSERT_TRUE(season) << season.error();
     std::unique_ptr<OfflineSeason, void (*)(OfflineSeason*)> stopAtEnd(&*season, [](OfflineSeason* started) { started->stop(); });
-    clock->set(instant("2023-04-30T11:20:00Z"));
-    foundation::Clock::setCurrent(clock);
     start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
 
     const auto& races = GlobalStruct::races();
@@ -611,13 +616,8 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
 // A year the offline snapshot lacks keeps the season shown and says so on the sheet; a recorded
 // season other than 2023 (2022) loads without a network, and the message goes.
 TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWhileRecordedYearsLoadOffline) {
-    ServiceHosts::setCurrent(ServiceHosts{});
-    OfflineSettings settings;
-    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
-    auto season = OfflineSeason::start(settings);
+    auto season = startOfflineSeason();
     ASSERT_TRUE(season) << season.error();
-    clock->set(instant("2023-04-30T11:20:00Z"));
-    foundation::Clock::setCurrent(clock);
     start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
     auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
     ASSERT_TRUE(sheet);
@@ -653,13 +653,8 @@ dispatch::Task<Loaded> answered(std::string body) { co_return Loaded(foundation:
 // More races than the results service pages in one answer is no season: the pick fails as a bad response
 // does, said on the sheet, and the season shown stays.
 TEST_F(MapViewControllerTest, aSeasonOfMoreRacesThanTheServicePagesIsABadResponseSaidOnTheSheet) {
-    ServiceHosts::setCurrent(ServiceHosts{});
-    OfflineSettings settings;
-    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
-    auto season = OfflineSeason::start(settings);
+    auto season = startOfflineSeason();
     ASSERT_TRUE(season) << season.error();
-    clock->set(instant("2023-04-30T11:20:00Z"));
-    foundation::Clock::setCurrent(clock);
     const std::string tooMany = seasonDocument("2022", std::vector<Circuit>(1001, season2022.front()));
     start([&](MapViewController& controller) {
         controller.setSeasonSheetFactory(nullptr);
