@@ -12,12 +12,12 @@
 //   from the answer to the settled screen, and peak_growth_MB, how far the resident high-water mark
 //   rose over the row. Targets: no turn over 100 ms; the whole app under 512 MB at its peak.
 //   Medians of 5, interleaved (main_busy_ms / peak_growth_MB), before -> after documents were decoded
-//   on the pool within the service's page, and pins stopped copying their names:
-//     offline season (anchor)  21 ms / 5.6 MB      -> 19 ms / 5.7 MB
-//     64 MiB season            6,343 ms / 3,117 MB -> 6.8 ms / 67 MB (refused: more than 1,000 races)
-//     40,000 races             1,137 ms / 606 MB   -> 12.7 ms / 13 MB (refused)
-//     a 60 MB race name        1,118 ms / 450 MB   -> 198 ms / 273 MB (its copies into the pin and the
-//                                                     sheet's rows are still made on the main thread)
+//   on the pool within the service's page, pins stopped copying their names and labels kept only what
+//   they show:
+//     offline season (anchor)  24 ms / 6.5 MB      -> 19 ms / 6.6 MB
+//     64 MiB season            7,757 ms / 3,119 MB -> 13 ms / 67 MB (refused: more than 1,000 races)
+//     40,000 races             1,367 ms / 605 MB   -> 16 ms / 12 MB (refused)
+//     a 60 MB race name        1,160 ms / 478 MB   -> 81 ms / 272 MB
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
