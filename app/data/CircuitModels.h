@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // Where a circuit lies. Coordinates stay text; the screens that need numbers convert them.
@@ -57,4 +58,5 @@ struct CircuitModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &CircuitModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

@@ -49,6 +49,11 @@ dispatch::Task<Loaded> Client::load(std::string text) const {
     co_return Loaded(std::move(result->first), std::move(text));
 }
 
+std::atomic<int>& documentsBeingDecoded() {
+    static std::atomic<int> count = 0;
+    return count;
+}
+
 void printDecodingError(const std::string& address, const foundation::DecodingError& error) {
     foundation::print("Error decoding result: " + (address.empty() ? std::string() : address + ": ") + error.description());
 }

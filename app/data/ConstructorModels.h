@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // A constructor (racing team) as the results API names it, and the envelope of a constructor list.
@@ -43,4 +44,5 @@ struct ConstructorModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &ConstructorModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

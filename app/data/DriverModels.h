@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // A driver as the results API names one, and the envelope of a driver list.
@@ -47,4 +48,5 @@ struct DriverModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &DriverModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

@@ -7,6 +7,7 @@
 
 #include "data/CircuitModels.h"
 #include "data/ResultModels.h"
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // One race weekend of a season: the record every race screen receives. Which optional parts it
@@ -75,4 +76,5 @@ struct RaceModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &RaceModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

@@ -7,6 +7,7 @@
 
 #include "data/ConstructorModels.h"
 #include "data/DriverModels.h"
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // The drivers' or constructors' championship: MRData -> StandingsTable -> StandingsLists -> lines.
@@ -81,4 +82,5 @@ struct StandingModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &StandingModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "data/ResultsPage.h"
 #include "foundation/JSONCoding.h"
 
 // A finishing-status table: how often each status occurred in a season or round.
@@ -45,4 +46,5 @@ struct StatusModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("MRData", &StatusModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = resultsDocumentLimits;
 };

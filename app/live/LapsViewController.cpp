@@ -191,14 +191,15 @@ dispatch::Task<void> LapsViewController::loadSelectedLap(bool picked) {
     auto body = co_await LapTimes::lap(integerOr(year, 0), raceRound, lap);
     // A lap chosen since this one was asked for decides what shows, whichever answer comes last.
     if (lap != currentLap) co_return;
-    auto decoded = decodeLoaded<RaceModel>(body);
-    if (!decoded && !picked) co_return;
+    std::optional<LoadFailure> failure;
+    auto decoded = co_await decodeLoadedNoting<RaceModel>(std::move(body), failure);
+    if (lap != currentLap || (!decoded && !picked)) co_return;
     const auto* answered = decoded && !decoded->data.raceTable.races.empty() ? &decoded->data.raceTable.races.front() : nullptr;
     if (answered && answered->laps && !answered->laps->empty()) lapsResults = answered->laps->front().timings;
     else if (picked) lapsResults.clear();
     else co_return;
     // A picked lap that could not be loaded is shown as such, never as the lap shown before.
-    itemsFailure = shownFailure(body, decoded.has_value());
+    itemsFailure = failure;
     shownLap = lap;
     tableView[0]->reloadData();
 }

@@ -206,7 +206,7 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
     ++timingReadsInFlight_;
     Loaded body = co_await readTimingWithTimeout();
     --timingReadsInFlight_;
-    auto decoded = decodeLoaded<livetiming::TimingData>(body);
+    auto decoded = co_await decodeLoaded<livetiming::TimingData>(std::move(body));
     if (!decoded) {
         // A failed refresh keeps the order shown, marked as no longer current until a read succeeds
         // again; a screen with no order yet says the timing could not be loaded.
@@ -237,7 +237,7 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
 
 dispatch::Task<void> LiveViewController::loadDriverList() {
     // One driver missing a field never blanks the others' names and pictures.
-    auto decoded = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    auto decoded = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!decoded) co_return;
     fileDrivers(*this, *decoded);
     if (!decoded->empty()) reloadTables();
@@ -245,7 +245,7 @@ dispatch::Task<void> LiveViewController::loadDriverList() {
 
 dispatch::Task<void> LiveViewController::loadWeather() {
     auto body = co_await LiveTiming::weatherData(path);
-    auto decoded = decodeLoaded<livetiming::WeatherModel>(body);
+    auto decoded = co_await decodeLoaded<livetiming::WeatherModel>(std::move(body));
     if (!decoded) co_return;
     weather = {std::move(*decoded)};
     reloadTables();
@@ -253,7 +253,7 @@ dispatch::Task<void> LiveViewController::loadWeather() {
 
 dispatch::Task<void> LiveViewController::loadLaps() {
     auto body = co_await LapTimes::lap(yearNumber(year), raceRound, 1);
-    auto decoded = decodeLoadedNoting<RaceModel>(body, lapsCouldNotLoad);
+    auto decoded = co_await decodeLoadedNoting<RaceModel>(std::move(body), lapsCouldNotLoad);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().laps || answered.front().laps->empty()) co_return;
@@ -262,7 +262,7 @@ dispatch::Task<void> LiveViewController::loadLaps() {
 
 dispatch::Task<void> LiveViewController::loadPitStops() {
     auto body = co_await PitStops::pitStops(yearNumber(year), raceRound);
-    auto decoded = decodeLoadedNoting<RaceModel>(body, pitStopsCouldNotLoad);
+    auto decoded = co_await decodeLoadedNoting<RaceModel>(std::move(body), pitStopsCouldNotLoad);
     if (!decoded) co_return;
     const auto& answered = decoded->data.raceTable.races;
     if (answered.empty() || !answered.front().pitStops) co_return;
@@ -271,31 +271,31 @@ dispatch::Task<void> LiveViewController::loadPitStops() {
 
 dispatch::Task<void> LiveViewController::loadTyres() {
     auto body = co_await LiveTiming::tyreStintSeries(path);
-    auto decoded = decodeLoadedNoting<livetiming::TyresModel>(body, tyresCouldNotLoad);
+    auto decoded = co_await decodeLoadedNoting<livetiming::TyresModel>(std::move(body), tyresCouldNotLoad);
     if (decoded) tyresResults = std::move(decoded->stints);
 }
 
 dispatch::Task<void> LiveViewController::loadRaceMessages() {
     auto body = co_await LiveTiming::raceControlMessages(path);
-    auto decoded = decodeLoadedNoting<livetiming::RaceControlMessageModel>(body, messagesCouldNotLoad);
+    auto decoded = co_await decodeLoadedNoting<livetiming::RaceControlMessageModel>(std::move(body), messagesCouldNotLoad);
     if (!decoded) co_return;
     raceMessages.assign(decoded->messages.rbegin(), decoded->messages.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadTeamRadio() {
     auto body = co_await LiveTiming::teamRadio(path);
-    auto decoded = decodeLoadedNoting<livetiming::TeamRadioModel>(body, radioCouldNotLoad);
+    auto decoded = co_await decodeLoadedNoting<livetiming::TeamRadioModel>(std::move(body), radioCouldNotLoad);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadLapCount() {
-    auto decoded = decodeLoaded<livetiming::LapCountModel>(co_await LiveTiming::lapCount(path));
+    auto decoded = co_await decodeLoaded<livetiming::LapCountModel>(co_await LiveTiming::lapCount(path));
     if (decoded && decoded->totalLaps && *decoded->totalLaps > 0) sessionLaps = decoded->totalLaps;
 }
 
 void LiveViewController::loadCircuits() {
-    auto decoded = decodeLoaded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
+    auto decoded = decodeNow<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!decoded) return;
     for (auto& [locality, place] : decoded->places) allCircuits.push_back(std::move(place));
     reloadTables();

@@ -49,7 +49,7 @@ void join(const Ask& ask, std::function<void(SeasonIndex::Meetings)> resume) {
         SeasonIndex::Meetings result = std::unexpected(foundation::DecodingError{
             foundation::DecodingError::Kind::dataCorrupted, "", "",
             body.failure ? body.failureDescription() : "the index does not decode"});
-        if (auto decoded = decodeLoaded<livetiming::EventsModel>(body)) result = std::move(decoded->meetings);
+        if (auto decoded = co_await decodeLoaded<livetiming::EventsModel>(std::move(body))) result = std::move(decoded->meetings);
         // Kept only while no newer load or other season replaced what this read was for.
         Held& index = held();
         if (index.reading == pending) {

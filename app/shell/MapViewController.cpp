@@ -1,6 +1,7 @@
 #include "shell/MapViewController.h"
 
 #include <charconv>
+#include <algorithm>
 #include <system_error>
 
 #include "data/Decoding.h"
@@ -49,6 +50,15 @@ map::Coordinate coordinateOf(const RacesDetailsModel& race) {
 void playRigidImpact() { ui::ImpactFeedbackGenerator(ui::ImpactFeedbackStyle::rigid).impactOccurred(); }
 
 std::shared_ptr<ui::ViewController> makeSeasonSheet() { return std::make_shared<SeasonViewController>(); }
+
+// A race's pin knows its place in the race list, so no pin is looked up by its race's name (a name of
+// megabytes would be copied and compared at every look-up).
+class RacePin final : public map::PointAnnotation {
+public:
+    RacePin(map::Coordinate coordinate, std::string title, std::string subtitle, std::size_t race)
+        : map::PointAnnotation(coordinate, std::move(title), std::move(subtitle)), race(race) {}
+    const std::size_t race;
+};
 
 }  // namespace
 
@@ -276,7 +286,7 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
     if (year) season = wholeNumber<int>(*year).value_or(fallbackSeason);
     Loaded body = co_await reads_.season(season);
 
-    auto decoded = decodeLoaded<RaceModel>(body);
+    auto decoded = co_await decodeLoaded<RaceModel>(std::move(body));
     if (!decoded) {
         if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
@@ -310,33 +320,43 @@ dispatch::Task<void> MapViewController::loadMeetings(SeasonLoad load, std::strin
     GlobalStruct::storeMeetings(load, std::move(year), std::move(*decoded));
 }
 
-std::optional<std::size_t> MapViewController::raceIndexOf(const std::optional<std::string>& title) const {
-    if (!title) return std::nullopt;
-    auto found = pinRaces_.find(*title);
-    if (found == pinRaces_.end()) return std::nullopt;
-    return found->second;
+std::optional<std::size_t> MapViewController::raceIndexOf(const std::shared_ptr<map::Annotation>& pin) const {
+    auto race = std::dynamic_pointer_cast<const RacePin>(pin);
+    if (!race || race->race >= firstOfName_.size()) return std::nullopt;
+    return firstOfName_[race->race];
 }
 
 void MapViewController::addRacePins(const std::vector<RacesDetailsModel>& races) {
     // Each pin asks which race it is and whether that race has run: both are answered from what is
     // read here once, rather than from every race again for each pin.
     timing_ = SeasonTiming(races);
-    pinRaces_.clear();
-    for (std::size_t index = 0; index < races.size(); ++index) pinRaces_.emplace(races[index].raceName, index);
-    for (const RacesDetailsModel& race : races) {
+    // Names are compared only with names of their own length, so a name of megabytes is neither hashed
+    // nor compared unless another is as long.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> firstsByLength;
+    firstOfName_.clear();
+    for (std::size_t index = 0; index < races.size(); ++index) {
+        const std::string& name = races[index].raceName;
+        auto& firsts = firstsByLength[name.size()];
+        auto same = std::ranges::find_if(firsts, [&](std::size_t first) { return races[first].raceName == name; });
+        firstOfName_.push_back(same == firsts.end() ? index : *same);
+        if (firstOfName_.back() == index) firsts.push_back(index);
+    }
+    for (std::size_t index = 0; index < races.size(); ++index) {
+        const RacesDetailsModel& race = races[index];
         const Location& location = race.circuit.location;
-        auto pin = std::make_shared<map::PointAnnotation>(coordinateOf(race), race.raceName,
-                                                          location.locality + ", " + location.country);
+        auto pin = std::make_shared<RacePin>(coordinateOf(race), race.raceName, location.locality + ", " + location.country,
+                                             index);
         mapView_->addAnnotation(pin);
         routeCoordinates_.emplace_back(pin->coordinate());
     }
 }
 
-void MapViewController::showRace(const RacesDetailsModel& race) {
-    mapView_->setRegion({coordinateOf(race), {pinSpanDegrees, pinSpanDegrees}}, true);
+void MapViewController::showRace(std::size_t index) {
+    mapView_->setRegion({coordinateOf(GlobalStruct::races()[index]), {pinSpanDegrees, pinSpanDegrees}}, true);
     mapView_->setZoomEnabled(true);
+    // The first pin of the race's name.
     for (const auto& pin : mapView_->annotations()) {
-        if (pin->title() == race.raceName) {
+        if (index < firstOfName_.size() && raceIndexOf(pin) == firstOfName_[index]) {
             mapView_->selectAnnotation(pin, true);
             break;
         }
@@ -347,10 +367,9 @@ void MapViewController::zoomToUpcomingRace() {
     const auto& races = GlobalStruct::races();
     auto ahead = timing_.firstRaceAhead(foundation::Date::now());
     if (!ahead || doneLoopForIntroZoom_ || *ahead >= races.size()) return;
-    const RacesDetailsModel& race = races[*ahead];
     doneLoopForIntroZoom_ = true;
     upcomingRaceIndex_ = static_cast<int>(*ahead);
-    showRace(race);
+    showRace(*ahead);
     foundation::NotificationCenter::defaultCenter().post(notifications::upcomingRace, nullptr,
                                                          notifications::raceUserInfo(upcomingRaceIndex_));
 }
@@ -359,8 +378,7 @@ void MapViewController::selectedRace(const foundation::Notification& notificatio
     auto index = notifications::raceIndex(notification);
     const auto& races = GlobalStruct::races();
     if (!index || *index < 0 || static_cast<std::size_t>(*index) >= races.size()) return;
-    const RacesDetailsModel& race = races[static_cast<std::size_t>(*index)];
-    showRace(race);
+    showRace(static_cast<std::size_t>(*index));
 }
 
 std::shared_ptr<map::AnnotationView> MapViewController::viewFor(map::MapView& mapView,
@@ -376,7 +394,7 @@ std::shared_ptr<map::AnnotationView> MapViewController::viewFor(map::MapView& ma
     view->rightCalloutAccessoryView = nullptr;
     view->detailCalloutAccessory = map::DetailLabel{.text = annotation->subtitle().value_or("")};
 
-    auto raceIndex = raceIndexOf(annotation->title());
+    auto raceIndex = raceIndexOf(annotation);
     if (!raceIndex) return view;
     auto ahead = timing_.firstRaceAhead(foundation::Date::now());
     int round = static_cast<int>(*raceIndex) + 1;
@@ -412,7 +430,7 @@ void MapViewController::didSelect(map::MapView& mapView, const std::shared_ptr<m
     auto annotation = view ? view->annotation() : nullptr;
     if (!annotation) return;
     mapView.setCenterCoordinate(annotation->coordinate(), true);
-    if (auto index = raceIndexOf(annotation->title())) {
+    if (auto index = raceIndexOf(annotation)) {
         foundation::NotificationCenter::defaultCenter().post(notifications::selectedRace, nullptr,
                                                              notifications::raceUserInfo(static_cast<int>(*index)));
     }

@@ -104,10 +104,10 @@ private:
     double sheetMargin() const;
     void setRouteSymbol(bool filled);
     void keepRouteToggleOnTop();
-    // Zooms to the race's circuit at the pin span and selects its pin.
-    void showRace(const RacesDetailsModel& race);
+    // Zooms to race `index`'s circuit at the pin span and selects its pin.
+    void showRace(std::size_t index);
     // A pin belongs to the first race named as its title.
-    std::optional<std::size_t> raceIndexOf(const std::optional<std::string>& title) const;
+    std::optional<std::size_t> raceIndexOf(const std::shared_ptr<map::Annotation>& pin) const;
 
     int upcomingRaceIndex_ = 0;
     bool doneLoopForIntroZoom_ = false;
@@ -116,7 +116,8 @@ private:
     std::vector<map::Location> routeCoordinates_;
     // Of the races the pins stand for.
     SeasonTiming timing_;
-    std::unordered_map<std::string, std::size_t> pinRaces_;
+    // For each race, the first of its name: the race its pin stands for.
+    std::vector<std::size_t> firstOfName_;
     std::shared_ptr<map::Overlay> routeOverlay_;
 
     SeasonReads reads_ = SeasonReads::network();

@@ -38,8 +38,9 @@ struct LatestStandings {
 
 dispatch::Task<LatestStandings> latestStandings(std::string document) {
     Loaded body = co_await resultsapi::fetch(std::move(document));
-    auto decoded = decodeLoaded<StandingModel>(body);
-    if (!decoded) co_return LatestStandings{shownFailure(body, false), std::nullopt};
+    std::optional<LoadFailure> failure;
+    auto decoded = co_await decodeLoadedNoting<StandingModel>(std::move(body), failure);
+    if (!decoded) co_return LatestStandings{failure, std::nullopt};
     auto& lists = decoded->data.standingsTable.standings;
     if (lists.empty()) co_return LatestStandings{};
     co_return LatestStandings{std::nullopt, std::move(lists.front())};
@@ -87,7 +88,7 @@ dispatch::Task<void> SeasonViewController::loadDriverDictionaries() {
     std::string path = co_await driverListSessionPath(season);
     if (path.empty() || !isShownSeason(generation)) co_return;
 
-    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    auto drivers = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!drivers) co_return;
     if (!isShownSeason(generation)) co_return;
     fileDrivers(*this, *drivers);

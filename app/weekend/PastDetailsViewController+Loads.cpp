@@ -28,16 +28,16 @@ int yearNumber(const std::string& year) {
 
 // The first race of a results-API answer, or none; `failure` tells a document that could not be
 // loaded (and why) from one that lists no race.
-std::optional<RacesDetailsModel> firstRace(const Loaded& body, std::optional<LoadFailure>& failure) {
-    auto model = decodeLoadedNoting<RaceModel>(body, failure);
-    if (!model || model->data.raceTable.races.empty()) return std::nullopt;
-    return std::move(model->data.raceTable.races.front());
+dispatch::Task<std::optional<RacesDetailsModel>> firstRace(Loaded body, std::optional<LoadFailure>& failure) {
+    auto model = co_await decodeLoadedNoting<RaceModel>(std::move(body), failure);
+    if (!model || model->data.raceTable.races.empty()) co_return std::nullopt;
+    co_return std::move(model->data.raceTable.races.front());
 }
 
-std::optional<StandingsDetailsModel> firstStandings(const Loaded& body, std::optional<LoadFailure>& failure) {
-    auto model = decodeLoadedNoting<StandingModel>(body, failure);
-    if (!model || model->data.standingsTable.standings.empty()) return std::nullopt;
-    return std::move(model->data.standingsTable.standings.front());
+dispatch::Task<std::optional<StandingsDetailsModel>> firstStandings(Loaded body, std::optional<LoadFailure>& failure) {
+    auto model = co_await decodeLoadedNoting<StandingModel>(std::move(body), failure);
+    if (!model || model->data.standingsTable.standings.empty()) co_return std::nullopt;
+    co_return std::move(model->data.standingsTable.standings.front());
 }
 
 
@@ -68,7 +68,7 @@ dispatch::Task<void> PastDetailsViewController::loadWeekend(std::weak_ptr<PastDe
 
 dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
     std::optional<LoadFailure> failure;
-    auto answered = firstRace(co_await RaceResults::all(yearNumber(year), raceRound), failure);
+    auto answered = co_await firstRace(co_await RaceResults::all(yearNumber(year), raceRound), failure);
     noteResultsLoaded(0, failure);
     if (!answered || !answered->raceResults || answered->raceResults->empty()) co_return;
     raceResults = std::move(*answered->raceResults);
@@ -81,7 +81,7 @@ dispatch::Task<void> PastDetailsViewController::loadRaceResults() {
 
 dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
     std::optional<LoadFailure> failure;
-    auto answered = firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), failure);
+    auto answered = co_await firstRace(co_await QualifyingResults::all(yearNumber(year), raceRound), failure);
     noteResultsLoaded(1, failure);
     if (!answered || !answered->qualifyingResults || answered->qualifyingResults->empty()) co_return;
     qualifyingResults = std::move(*answered->qualifyingResults);
@@ -90,7 +90,7 @@ dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverList() {
     // One malformed driver never loses the others.
-    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    auto drivers = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
     if (!drivers) co_return;
     if (drivers->empty()) co_return;
     fileDrivers(*this, *drivers);
@@ -99,7 +99,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverList() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
-    auto polls = decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
+    auto polls = co_await decodeLoaded<livetiming::DriverOfTheDayModel>(co_await LiveTiming::driverOfTheDay());
     driverOfTheDayLoaded = polls.has_value();
     tableView[0]->reloadData();
     if (!polls || !race()) co_return;
@@ -110,7 +110,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = decodeLoadedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
     if (!document) {
         reloadAll();
         co_return;
@@ -120,37 +120,37 @@ dispatch::Task<void> PastDetailsViewController::loadWeather() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadLaps() {
-    auto answered = firstRace(co_await LapTimes::lap(yearNumber(year), raceRound, 1), lapsCouldNotLoad);
+    auto answered = co_await firstRace(co_await LapTimes::lap(yearNumber(year), raceRound, 1), lapsCouldNotLoad);
     if (!answered || !answered->laps || answered->laps->empty()) co_return;
     lapsResults = std::move(answered->laps->front().timings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPitStops() {
-    auto answered = firstRace(co_await PitStops::pitStops(yearNumber(year), raceRound), pitStopsCouldNotLoad);
+    auto answered = co_await firstRace(co_await PitStops::pitStops(yearNumber(year), raceRound), pitStopsCouldNotLoad);
     if (!answered || !answered->pitStops || answered->pitStops->empty()) co_return;
     pitStopsResults = std::move(*answered->pitStops);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = decodeLoadedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadDriverStandings() {
-    auto standings = firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[0]);
+    auto standings = co_await firstStandings(co_await Standings::driverAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[0]);
     if (!standings || !standings->driverStandings) co_return;
     driverStandings = std::move(*standings->driverStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
-    auto standings = firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[1]);
+    auto standings = co_await firstStandings(co_await Standings::constructorAfterRace(yearNumber(year), raceRound), standingsCouldNotLoad[1]);
     if (!standings || !standings->constructorStandings) co_return;
     teamStandings = std::move(*standings->constructorStandings);
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = decodeLoadedNoting<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path),
+    auto document = co_await decodeLoadedNoting<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path),
                                                                      predictionsCouldNotLoad);
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
@@ -160,19 +160,19 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = decodeLoadedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }
 
 void PastDetailsViewController::loadCircuits() {
-    auto document = decodeLoaded<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
+    auto document = decodeNow<circuitDetailsModel>(Loaded(foundation::Data::fromString(CircuitDetailsJSON::shared().circuitDetailsJSON)));
     if (!document) return;
     for (auto& [locality, facts] : document->places) allCircuits.push_back(std::move(facts));
     reloadAll();
@@ -196,7 +196,7 @@ dispatch::Task<void> PastDetailsViewController::loadTopThree(const livetiming::S
         co_return;
     }
     std::optional<LoadFailure> failure;
-    auto document = decodeLoadedNoting<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path), failure);
+    auto document = co_await decodeLoadedNoting<livetiming::TopThreeModel>(co_await LiveTiming::topThree(session->path), failure);
     noteResultsLoaded(table, failure);
     if (!document) co_return;
     into = std::move(document->lines);
@@ -208,7 +208,7 @@ dispatch::Task<bool> PastDetailsViewController::fileMissingDrivers(std::string s
                                                                     const std::vector<livetiming::RaceResultLine>& lines) {
     bool missing = std::ranges::any_of(lines, [&](const auto& line) { return !firstKey(line.racingNumber, driverNumDictionary); });
     if (!missing) co_return false;
-    auto drivers = decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(sessionPath));
+    auto drivers = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(sessionPath));
     if (!drivers || drivers->empty()) co_return false;
     // The race's own list, when it comes, stays what the other rows read: only new drivers are added.
     struct {

@@ -25,36 +25,42 @@ std::string_view foundDescription(const nlohmann::json& json) {
 // Far deeper than any real document; every level costs a value and a frame of each recursive walk.
 constexpr std::size_t maximumNestingDepth = 256;
 
-// nlohmann's own document builder, refusing an object or array nested past the limit as it opens,
-// before the levels inside it are built.
-class DepthLimitedBuilder {
+// nlohmann's own document builder, refusing a document as it passes a limit: an object or array nested
+// past the depth limit as it opens, a list as its item past the limit arrives, and a document whose
+// values pass the memory limit as the value that passes it arrives; nothing past a limit is built.
+class LimitedBuilder {
 public:
     using json = nlohmann::json;
 
-    explicit DepthLimitedBuilder(json& root) : builder_(root) {}
+    LimitedBuilder(json& root, const JSONLimits& limits) : builder_(root), limits_(limits) {}
 
-    bool null() { return builder_.null(); }
-    bool boolean(bool value) { return builder_.boolean(value); }
-    bool number_integer(json::number_integer_t value) { return builder_.number_integer(value); }
-    bool number_unsigned(json::number_unsigned_t value) { return builder_.number_unsigned(value); }
-    bool number_float(json::number_float_t value, const json::string_t& text) { return builder_.number_float(value, text); }
-    bool string(json::string_t& value) { return builder_.string(value); }
-    bool binary(json::binary_t& value) { return builder_.binary(value); }
-    bool key(json::string_t& value) { return builder_.key(value); }
+    bool null() { return item(sizeof(json)) && builder_.null(); }
+    bool boolean(bool value) { return item(sizeof(json)) && builder_.boolean(value); }
+    bool number_integer(json::number_integer_t value) { return item(sizeof(json)) && builder_.number_integer(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return item(sizeof(json)) && builder_.number_unsigned(value); }
+    bool number_float(json::number_float_t value, const json::string_t& text) {
+        return item(sizeof(json)) && builder_.number_float(value, text);
+    }
+    bool string(json::string_t& value) { return item(sizeof(json) + textBytes(value)) && builder_.string(value); }
+    bool binary(json::binary_t& value) { return item(sizeof(json) + value.size()) && builder_.binary(value); }
+    // A member's node in its object's tree: the links, the key and the value's slot.
+    bool key(json::string_t& value) { return spend(4 * sizeof(void*) + textBytes(value)) && builder_.key(value); }
     bool start_object(std::size_t count) {
-        enter();
+        item(sizeof(json) + sizeof(json::object_t));
+        enter(false);
         return builder_.start_object(count);
     }
     bool end_object() {
-        --depth_;
+        leave();
         return builder_.end_object();
     }
     bool start_array(std::size_t count) {
-        enter();
+        item(sizeof(json) + sizeof(json::array_t));
+        enter(true);
         return builder_.start_array(count);
     }
     bool end_array() {
-        --depth_;
+        leave();
         return builder_.end_array();
     }
     template <class Exception>
@@ -63,14 +69,45 @@ public:
     }
 
 private:
-    void enter() {
-        if (++depth_ > maximumNestingDepth)
+    struct Open {
+        bool isList;
+        std::size_t items = 0;
+    };
+
+    static std::size_t textBytes(const json::string_t& text) {
+        // Beyond the short-string buffer a text takes its own block.
+        return sizeof(json::string_t) + (text.size() >= sizeof(json::string_t) / 2 ? text.size() + 1 : 0);
+    }
+    bool spend(std::size_t bytes) {
+        bytes_ += bytes;
+        if (bytes_ > limits_.maximumBytes)
+            failDataCorrupted(nullptr, "The given data was refused: its values would take more than " +
+                                           std::to_string(limits_.maximumBytes) + " bytes.");
+        return true;
+    }
+    // A value arriving, as the next item of the list it is in; a list's items may take twice their
+    // room while it grows.
+    bool item(std::size_t bytes) {
+        if (!open_.empty() && open_.back().isList) {
+            if (++open_.back().items > limits_.maximumListLength)
+                failDataCorrupted(nullptr, "The given data was refused: it holds a list of more than " +
+                                               std::to_string(limits_.maximumListLength) + " items.");
+            bytes += sizeof(json);
+        }
+        return spend(bytes);
+    }
+    void enter(bool isList) {
+        if (open_.size() + 1 > maximumNestingDepth)
             failDataCorrupted(nullptr, "The given data was not valid JSON (nested deeper than " +
                                            std::to_string(maximumNestingDepth) + " levels).");
+        open_.push_back({isList});
     }
+    void leave() { open_.pop_back(); }
 
     nlohmann::detail::json_sax_dom_parser<json> builder_;
-    std::size_t depth_ = 0;
+    JSONLimits limits_;
+    std::vector<Open> open_;
+    std::size_t bytes_ = 0;
 };
 
 }  // namespace
@@ -118,13 +155,13 @@ DecodingError outOfMemoryError() {
     return DecodingError{DecodingError::Kind::dataCorrupted, {}, {}, "Out of memory while decoding."};
 }
 
-nlohmann::json parseDocument(const Data& data) {
+nlohmann::json parseDocument(const Data& data, const JSONLimits& limits) {
     std::string_view text = data.view();
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     if (text.empty()) failDataCorrupted(nullptr, "The data couldn't be read because it isn't in the correct format (the data is empty).");
     try {
         nlohmann::json document;
-        DepthLimitedBuilder builder(document);
+        LimitedBuilder builder(document, limits);
         nlohmann::json::sax_parse(text.begin(), text.end(), &builder);
         return document;
     } catch (const nlohmann::json::exception& error) {  // syntax errors, and numbers beyond a double's range

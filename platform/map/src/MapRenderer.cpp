@@ -15,9 +15,19 @@ constexpr double pointerHalfWidth = 10;
 constexpr double calloutGap = 2;
 constexpr double accessorySpacing = 8;
 
-std::string titleOf(const AnnotationView& view) {
-    auto title = view.annotation() ? view.annotation()->title() : std::nullopt;
-    return title.value_or("");
+// The title as far as a one-line callout `width` points wide can show it. No glyph that shows is
+// narrower than a quarter of a point at the callout's size, so nothing past four characters a point is
+// ever seen; what is kept past the width is only laid out to be ellipsized. A title of megabytes costs
+// a line's worth.
+std::string titleOf(const AnnotationView& view, double width) {
+    if (!view.annotation() || !view.annotation()->title()) return {};
+    const std::string& title = *view.annotation()->title();
+    std::size_t characters = 4 * static_cast<std::size_t>(std::clamp(width, 0.0, 1e6)) + 1, end = 0;
+    for (; end < title.size() && characters > 0; --characters) {
+        ++end;
+        while (end < title.size() && (static_cast<unsigned char>(title[end]) & 0xC0) == 0x80) ++end;
+    }
+    return title.substr(0, end);
 }
 
 // Roughly the size of the platform's callout fonts (17 pt title, detail label) when no text
@@ -87,7 +97,7 @@ void drawCallout(gfx::Context& context, MapState& state, const CalloutText& text
     context.restore();
     auto selected = state.selectedAnnotations().front();
     auto view = state.viewFor(selected);
-    if (text.draw && view) text.draw(context, layout->text, titleOf(*view), *view);
+    if (text.draw && view) text.draw(context, layout->text, titleOf(*view, layout->text.width()), *view);
 }
 
 }  // namespace
@@ -97,12 +107,12 @@ std::optional<CalloutLayout> calloutLayout(MapState& state, const CalloutText& t
     auto annotation = state.selectedAnnotations().front();
     auto view = state.viewFor(annotation);
     if (!view || !view->canShowCallout) return std::nullopt;
-    std::string title = titleOf(*view);
     const Viewport& viewport = state.viewport();
     double maximumWidth = std::max(0.0, viewport.size().width - 16 - 2 * calloutPadding);
     gfx::Size accessory = accessorySize(*view);
     double spacing = accessory.width > 0 ? accessorySpacing : 0;
     double maximumTextWidth = std::max(0.0, maximumWidth - accessory.width - spacing);
+    std::string title = titleOf(*view, maximumTextWidth);
     gfx::Size textSize =
         text.measure ? text.measure(title, *view, maximumTextWidth) : estimatedTextSize(title, *view);
     textSize.width = std::min(textSize.width, maximumTextWidth);

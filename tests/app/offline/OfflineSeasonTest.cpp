@@ -201,7 +201,7 @@ TEST_F(OfflineApp, everySessionsDriverListKeepsAllItsCars) {
         for (const auto& [key, value] : served.items()) cars += !key.starts_with('_');
 
         const std::size_t droppedBefore = foundation::droppedInvalidItems();
-        auto drivers = decodeLoadedValidItems<livetiming::DriverList>(loaded);
+        auto drivers = decodeValidItemsNow<livetiming::DriverList>(loaded);
         ASSERT_TRUE(drivers) << session;
         EXPECT_EQ(foundation::droppedInvalidItems(), droppedBefore) << session;
         EXPECT_EQ(drivers->size(), cars) << session;

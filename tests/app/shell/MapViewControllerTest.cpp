@@ -170,6 +170,16 @@ protected:
         host.window()->setRootViewController(std::make_shared<ui::NavigationController>(map));
         if (waiting) waitForLoads();
     }
+    // The checkout's offline season, answered in-process, on the clock at Baku's race weekend.
+    std::expected<OfflineSeason, std::string> startOfflineSeason() {
+        ServiceHosts::setCurrent(ServiceHosts{});
+        OfflineSettings settings;
+        settings.dataDirectory = OfflineSettings::defaultDataDirectory();
+        auto season = OfflineSeason::start(settings);
+        clock->set(instant("2023-04-30T11:20:00Z"));
+        foundation::Clock::setCurrent(clock);
+        return season;
+    }
     void makeMap() {
         map = std::make_shared<MapViewController>();
         // A bare sheet: the season sheet's own preloads would ask the test hosts too.
@@ -387,7 +397,9 @@ struct GatedReads {
             },
         };
     }
+    // Once the read of `key` is asked for (the answer before it is decoded off the main thread first).
     bool release(const std::string& key, const std::string& body) {
+        dispatch::RunLoop::main()->runUntil([&] { return waiting.contains(key); }, 10);
         auto found = waiting.find(key);
         if (found == waiting.end()) return false;
         auto resume = std::move(found->second);
@@ -578,14 +590,9 @@ TEST_F(MapViewControllerTest, tappingAPinCentresOnItAndAnnouncesItsRace) {
 }
 
 TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
-    ServiceHosts::setCurrent(ServiceHosts{});
-    OfflineSettings settings;
-    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
-    auto season = OfflineSeason::start(settings);
+    auto season = startOfflineSeason();
     ASSERT_TRUE(season) << season.error();
     std::unique_ptr<OfflineSeason, void (*)(OfflineSeason*)> stopAtEnd(&*season, [](OfflineSeason* started) { started->stop(); });
-    clock->set(instant("2023-04-30T11:20:00Z"));
-    foundation::Clock::setCurrent(clock);
     start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
 
     const auto& races = GlobalStruct::races();
@@ -609,13 +616,8 @@ TEST_F(MapViewControllerTest, theOfflineSeasonStartsOnTheRaceUnderWay) {
 // A year the offline snapshot lacks keeps the season shown and says so on the sheet; a recorded
 // season other than 2023 (2022) loads without a network, and the message goes.
 TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWhileRecordedYearsLoadOffline) {
-    ServiceHosts::setCurrent(ServiceHosts{});
-    OfflineSettings settings;
-    settings.dataDirectory = OfflineSettings::defaultDataDirectory();
-    auto season = OfflineSeason::start(settings);
+    auto season = startOfflineSeason();
     ASSERT_TRUE(season) << season.error();
-    clock->set(instant("2023-04-30T11:20:00Z"));
-    foundation::Clock::setCurrent(clock);
     start([](MapViewController& controller) { controller.setSeasonSheetFactory(nullptr); });
     auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
     ASSERT_TRUE(sheet);
@@ -641,6 +643,41 @@ TEST_F(MapViewControllerTest, aYearThatCannotLoadKeepsTheSeasonAndTellsTheUserWh
         EXPECT_TRUE(sheet->statusLabel->isHidden()) << year;
     }
     EXPECT_EQ(GlobalStruct::meetingsSeason(), "2019") << "the recorded index of 2019 loads too";
+    releaseSheet(std::move(sheet));
+    season->stop();
+    foundation::Clock::setCurrent(clock);
+}
+
+dispatch::Task<Loaded> answered(std::string body) { co_return Loaded(foundation::Data::fromString(body), "http://results.test/"); }
+
+// More races than the results service pages in one answer is no season: the pick fails as a bad response
+// does, said on the sheet, and the season shown stays.
+TEST_F(MapViewControllerTest, aSeasonOfMoreRacesThanTheServicePagesIsABadResponseSaidOnTheSheet) {
+    auto season = startOfflineSeason();
+    ASSERT_TRUE(season) << season.error();
+    const std::string tooMany = seasonDocument("2022", std::vector<Circuit>(1001, season2022.front()));
+    start([&](MapViewController& controller) {
+        controller.setSeasonSheetFactory(nullptr);
+        auto network = MapViewController::SeasonReads::network();
+        controller.setSeasonReads({[network, tooMany](std::optional<int> year) {
+                                       return year == 2022 ? answered(tooMany) : network.season(year);
+                                   },
+                                   network.index});
+    });
+    auto sheet = std::dynamic_pointer_cast<SeasonViewController>(map->seasonSheet());
+    ASSERT_TRUE(sheet);
+    std::size_t pins = map->mapView()->annotations().size();
+
+    foundation::ConsoleCapture console;
+    pickYear("2022");
+    waitForLoads();
+    EXPECT_NE(console.text().find("Error decoding result: http://results.test/: dataCorrupted"), std::string::npos)
+        << console.text();
+    EXPECT_NE(console.text().find("a list of more than 1000 items"), std::string::npos) << console.text();
+    EXPECT_EQ(GlobalStruct::racesSeason(), "2023");
+    EXPECT_EQ(map->mapView()->annotations().size(), pins);
+    EXPECT_EQ(sheet->statusLabel->text(), "The 2022 season could not be loaded. Still showing 2023.");
+    EXPECT_FALSE(sheet->statusLabel->isHidden());
     releaseSheet(std::move(sheet));
     season->stop();
     foundation::Clock::setCurrent(clock);

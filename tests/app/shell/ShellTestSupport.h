@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/Decoding.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/Clock.h"
 #include "foundation/Locale.h"
@@ -38,6 +39,8 @@ struct HeadlessPhone {
         host.renderIfNeeded();
         clock->advance(seconds);
         host.renderIfNeeded();
+        // What was read by now reaches its screen once decoded, off the main thread.
+        dispatch::RunLoop::main()->runUntil([] { return documentsBeingDecoded() == 0; }, 10);
         host.renderIfNeeded();
     }
 

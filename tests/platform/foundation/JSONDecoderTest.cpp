@@ -259,6 +259,41 @@ TEST(JSONDecoder, RefusesADocumentNestedPastTheLimitEvenWhereItWouldBeIgnored) {
     EXPECT_TRUE(decode<Session>(R"({"Key": 7, "Type": "Race", "Path": "p", "Extra": [[[[[[[[1]]]]]]]]})"));
 }
 
+// A page of at most three sessions, in at most 4 KB of values.
+struct SessionPage {
+    std::vector<int> sessions;
+    static constexpr auto codingKeys = std::tuple{foundation::field("Sessions", &SessionPage::sessions)};
+    static constexpr JSONLimits jsonLimits{.maximumListLength = 3, .maximumBytes = 4096};
+};
+
+TEST(JSONDecoder, RefusesADocumentPastItsModelsLimitsEvenWhereItWouldBeIgnored) {
+    EXPECT_TRUE(decode<SessionPage>(R"({"Sessions": [1, 2, 3], "Other": [[1, 2, 3], {"a": [4, 5, 6]}]})"));
+    for (const char* longer : {R"({"Sessions": [1, 2, 3, 4]})", R"({"Sessions": [], "Other": [[], [], [], []]})"}) {
+        auto refused = decode<SessionPage>(longer);
+        ASSERT_FALSE(refused) << longer;
+        EXPECT_EQ(refused.error().kind, DecodingError::Kind::dataCorrupted);
+        EXPECT_NE(refused.error().debugDescription.find("a list of more than 3 items"), std::string::npos)
+            << refused.error().debugDescription;
+    }
+    // One text, or many small values under a key no model reads, past the memory the model allows.
+    for (const std::string& heavy : {R"({"Sessions": [], "Other": ")" + std::string(5000, 'x') + "\"}",
+                                     R"({"Sessions": [], "Other": {)" + [] {
+                                         std::string members;
+                                         for (int member = 0; member < 100; ++member)
+                                             members += (member ? ",\"" : "\"") + std::to_string(member) + "\":0";
+                                         return members;
+                                     }() + "}}"}) {
+        auto refused = decode<SessionPage>(heavy);
+        ASSERT_FALSE(refused);
+        EXPECT_NE(refused.error().debugDescription.find("would take more than 4096 bytes"), std::string::npos)
+            << refused.error().debugDescription;
+    }
+    // A model that states no limits keeps none.
+    std::string many = "[0";
+    for (int item = 1; item < 5000; ++item) many += ",0";
+    EXPECT_EQ(decode<std::vector<int>>(many + "]").value().size(), 5000u);
+}
+
 TEST(JSONDecoder, AcceptsLeadingByteOrderMark) {
     auto session = decode<Session>(std::string("\xEF\xBB\xBF") + std::string(validSession));
     ASSERT_TRUE(session) << session.error().description();

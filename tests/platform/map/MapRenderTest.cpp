@@ -109,6 +109,35 @@ TEST_F(MapRenderTest, SelectedPinShowsACalloutWithTheTextSeam) {
     EXPECT_FALSE(map::calloutLayout(state).has_value());
 }
 
+// A one-line callout lays out and draws only what it can show of a title of megabytes: a line's worth,
+// still longer than fits, so it ends in an ellipsis.
+TEST_F(MapRenderTest, ACalloutTakesOnlyALinesWorthOfAHugeTitle) {
+    state.setRegion({{45.6156, 9.2811}, {2, 2}});
+    auto pin = std::dynamic_pointer_cast<map::PointAnnotation>(state.annotations()[2]);
+    ASSERT_TRUE(pin);
+    std::string title;
+    while (title.size() < (std::size_t(8) << 20)) title += "Grand Prix \u00e9 ";
+    pin->setTitle(title);
+    state.selectAnnotation(pin);
+    std::size_t measured = 0, drawn = 0;
+    double width = 0;
+    map::MapRenderOptions options;
+    options.calloutText.measure = [&](const std::string& text, const map::AnnotationView&, double maximumWidth) {
+        measured = text.size();
+        width = maximumWidth;
+        return gfx::Size{maximumWidth, 40};
+    };
+    options.calloutText.draw = [&](gfx::Context&, const gfx::Rect&, const std::string& text, const map::AnnotationView&) {
+        drawn = text.size();
+        EXPECT_TRUE(title.starts_with(text));
+    };
+    render(options);
+    EXPECT_GT(measured, static_cast<std::size_t>(width)) << "more than fits, so that it ends in an ellipsis";
+    EXPECT_LE(measured, static_cast<std::size_t>(4 * width + 1) * 2);
+    EXPECT_GT(drawn, static_cast<std::size_t>(width));
+    EXPECT_LE(drawn, measured);
+}
+
 TEST_F(MapRenderTest, RouteStillCrossesACircuitSizedView) {
     // A circuit-sized view: the route's far-away points are clipped before drawing, the line still
     // passes through.

@@ -50,6 +50,20 @@ TEST_F(LabelLayout, unlimitedLinesWrapAtTheWidthLayoutGives) {
     EXPECT_EQ(name->frame().size, (Size{50, 80}));
 }
 
+// A label keeps what it can show of a text of megabytes, still cut where a screen text is, with its
+// ellipsis: the rows that show a hostile race name do not each copy it whole.
+TEST_F(LabelLayout, aLabelKeepsOnlyWhatItCanShowOfATextOfMegabytes) {
+    std::string name;
+    while (name.size() < (std::size_t(4) << 20)) name += "Grand Prix ";
+    Label label;
+    label.setNumberOfLines(0);
+    label.setText(name);
+    EXPECT_LE(label.text().size(), gfx::AttributedString::maximumLength + 4);
+    EXPECT_TRUE(name.starts_with(label.text()));
+    EXPECT_EQ(label.effectiveText().string(), gfx::AttributedString(name).string());
+    EXPECT_TRUE(label.effectiveText().string().ends_with("\xE2\x80\xA6"));
+}
+
 TEST_F(LabelLayout, limitedLinesTruncateAndSizeThatFitsMeasuresAtAWidth) {
     Label label;
     label.setText("aaaa bbbb cccc dddd");

@@ -22,6 +22,20 @@
 
 namespace foundation {
 
+// What one document may build before it is refused, checked as it is parsed, before the values past the
+// limit exist: the longest list, and the memory its values would take (an estimate, counted as they are
+// built). A model states its own as `static constexpr JSONLimits jsonLimits`; none means no limit.
+struct JSONLimits {
+    std::size_t maximumListLength = std::numeric_limits<std::size_t>::max();
+    std::size_t maximumBytes = std::numeric_limits<std::size_t>::max();
+};
+
+template <class T>
+constexpr JSONLimits jsonLimitsOf() {
+    if constexpr (requires { T::jsonLimits; }) return T::jsonLimits;
+    else return {};
+}
+
 namespace json_detail {
 
 // Thrown inside a decode and caught by JSONDecoder::decode; never leaves the library's API.
@@ -38,8 +52,9 @@ struct DecodingFailure {
                                        const nlohmann::json& number);
 
 std::string codingPathText(const CodingPathNode* path);
-// Parses the bytes (a leading UTF-8 byte-order mark skipped), or fails with dataCorrupted.
-nlohmann::json parseDocument(const Data& data);
+// Parses the bytes (a leading UTF-8 byte-order mark skipped), or fails with dataCorrupted, also as soon as
+// the document passes `limits`.
+nlohmann::json parseDocument(const Data& data, const JSONLimits& limits = {});
 DecodingError outOfMemoryError();
 
 template <class T>
@@ -259,7 +274,7 @@ public:
     template <class T>
     std::expected<T, DecodingError> decode(const Data& data) const {
         try {
-            nlohmann::json document = json_detail::parseDocument(data);
+            nlohmann::json document = json_detail::parseDocument(data, jsonLimitsOf<T>());
             return json_detail::decodeValue<T>(document, nullptr);
         } catch (json_detail::DecodingFailure& failure) {
             return std::unexpected(std::move(failure.error));
@@ -271,7 +286,7 @@ public:
     template <class Container>
     std::expected<Container, DecodingError> decodeValidItems(const Data& data) const {
         try {
-            nlohmann::json document = json_detail::parseDocument(data);
+            nlohmann::json document = json_detail::parseDocument(data, jsonLimitsOf<Container>());
             return ValidItems<Container>::decode(DecodingValue(document, nullptr));
         } catch (json_detail::DecodingFailure& failure) {
             return std::unexpected(std::move(failure.error));

@@ -60,11 +60,15 @@ struct TextAttributes {
 // Text (UTF-8, offsets in bytes) with runs of attributes, built by appending. Invalid UTF-8 and NUL
 // characters become U+FFFD as they are appended, so layout never meets them. No text on a screen is
 // longer than maximumLength bytes: what goes past it is cut at a character and ends in "…", so a
-// string of megabytes (a hostile race name) costs no more to lay out than a long one. The labels and
-// the data keep their whole text.
+// string of megabytes (a hostile race name) costs no more to lay out than a long one. The data keep
+// their whole text; a label keeps what it can show (shownPart).
 class AttributedString {
 public:
     static constexpr std::size_t maximumLength = 8 * 1024;
+
+    // As much of `text` as a screen text can show and a character more, so that a longer text is still
+    // cut where it would be and ends in "…": what a label needs to keep of a text of megabytes.
+    static std::string_view shownPart(std::string_view text) { return text.substr(0, maximumLength + 4); }
 
     struct Run {
         std::size_t location = 0;

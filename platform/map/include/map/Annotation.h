@@ -13,10 +13,17 @@ public:
     virtual ~Annotation() = default;
 
     virtual Coordinate coordinate() const = 0;
-    virtual std::optional<std::string> title() const { return std::nullopt; }
-    virtual std::optional<std::string> subtitle() const { return std::nullopt; }
+    // The annotation's own texts, read where they are: a title of megabytes is never copied to be drawn.
+    virtual const std::optional<std::string>& title() const { return none(); }
+    virtual const std::optional<std::string>& subtitle() const { return none(); }
     // The map's own marker of the device's position; it never gets a view here (the app shows none).
     virtual bool isUserLocation() const { return false; }
+
+protected:
+    static const std::optional<std::string>& none() {
+        static const std::optional<std::string> text;
+        return text;
+    }
 };
 
 // A plain annotation with settable coordinate, title and subtitle.
@@ -28,8 +35,8 @@ public:
         : coordinate_(coordinate), title_(std::move(title)), subtitle_(std::move(subtitle)) {}
 
     Coordinate coordinate() const override { return coordinate_; }
-    std::optional<std::string> title() const override { return title_; }
-    std::optional<std::string> subtitle() const override { return subtitle_; }
+    const std::optional<std::string>& title() const override { return title_; }
+    const std::optional<std::string>& subtitle() const override { return subtitle_; }
 
     void setCoordinate(Coordinate coordinate) { coordinate_ = coordinate; }
     void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
@@ -44,7 +51,10 @@ private:
 class UserLocationAnnotation : public Annotation {
 public:
     Coordinate coordinate() const override { return coordinate_; }
-    std::optional<std::string> title() const override { return "My Location"; }
+    const std::optional<std::string>& title() const override {
+        static const std::optional<std::string> text = "My Location";
+        return text;
+    }
     bool isUserLocation() const override { return true; }
     void setCoordinate(Coordinate coordinate) { coordinate_ = coordinate; }
 

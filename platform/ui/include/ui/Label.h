@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "gfx/AttributedString.h"
 #include "gfx/Font.h"
@@ -18,7 +19,9 @@ public:
     Label();
 
     const std::string& text() const { return text_; }
-    void setText(std::string text);
+    // Keeps what a label can show of the text (gfx::AttributedString::shownPart): a race name of
+    // megabytes is not copied whole into every row that shows it.
+    void setText(std::string_view text);
     // Set, it wins over text, font, colour and alignment; setting text clears it.
     const std::optional<gfx::AttributedString>& attributedText() const { return attributedText_; }
     void setAttributedText(std::optional<gfx::AttributedString> text);

@@ -27,10 +27,11 @@ void Label::textDidChange() {
     setNeedsDisplay();
 }
 
-void Label::setText(std::string text) {
+void Label::setText(std::string_view text) {
+    text = gfx::AttributedString::shownPart(text);
     // A refresh sets every text again; one that stays the same changes nothing to lay out or draw.
     if (!attributedText_ && text == text_) return;
-    text_ = std::move(text);
+    text_.assign(text);
     attributedText_.reset();
     textDidChange();
 }
