@@ -993,6 +993,15 @@ TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
         EXPECT_TRUE(readsWhole(*header->circuit)) << "cut: " << header->circuit->frame().height();
         EXPECT_EQ(picker(), pickerAtFirst) << "the source button moved";
     };
+    // A card's status under a refused link: read whole (Escape first, as for the news).
+    auto expectCardStatus = [&](const std::string& shot, const auto& cardOf, const std::string& text) {
+        pushKey(SDLK_ESCAPE);
+        (void)windowShot(shot);
+        auto card = cardOf();
+        ASSERT_TRUE(card);
+        EXPECT_EQ(card->infoDescription->text(), text);
+        EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
+    };
     std::vector<Script::Step> steps{
         {"the home screen", [&] { return homeShown(); },
          [&] { click(centreInWindow(*sheet()->newsButton, sheet()->newsButton->bounds())); }},
@@ -1033,13 +1042,9 @@ TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
          }},
         {"where to watch refused", [&] { return future()->linkFailure && extras() && settled(); },
          [&] {
-             pushKey(SDLK_ESCAPE);
-             (void)windowShot("status-extras-refused");
-             auto card = extras();
-             EXPECT_EQ(card->infoDescription->text(), "Could not open where to watch: no web browser answered.");
-             EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
-             EXPECT_EQ(inWindow(*card->watch), watchAtFirst) << "Where to Watch moved";
-             EXPECT_EQ(inWindow(*card->tickets), ticketsAtFirst) << "Book Tickets moved";
+             expectCardStatus("status-extras-refused", extras, "Could not open where to watch: no web browser answered.");
+             EXPECT_EQ(inWindow(*extras()->watch), watchAtFirst) << "Where to Watch moved";
+             EXPECT_EQ(inWindow(*extras()->tickets), ticketsAtFirst) << "Book Tickets moved";
          }},
         {"the upcoming race gone", [&] { return !overSheet() && settled(); },
          [&] { sheet()->tableView->scrollToRow({0, 3}, ui::TableViewScrollPosition::top, false); }},
@@ -1058,12 +1063,8 @@ TEST_F(SeasonsAndStatuses, aStatusLineReadsWholeAndMovesNoButton) {
          }},
         {"the vote refused", [&] { return live()->voteFailure && voteCard() && still(); },
          [&] {
-             pushKey(SDLK_ESCAPE);
-             (void)windowShot("status-vote-refused");
-             auto card = voteCard();
-             EXPECT_EQ(card->infoDescription->text(), "Could not open the vote: no web browser answered.");
-             EXPECT_TRUE(readsWhole(*card->infoDescription)) << "cut: " << card->infoDescription->frame().height();
-             EXPECT_EQ(inWindow(*card->vote), voteAtFirst) << "Vote Now moved";
+             expectCardStatus("status-vote-refused", voteCard, "Could not open the vote: no web browser answered.");
+             EXPECT_EQ(inWindow(*voteCard()->vote), voteAtFirst) << "Vote Now moved";
          }},
     };
     walk(std::move(steps), 120);
