@@ -1,6 +1,7 @@
 #include "offline/AsOfClock.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "data/RaceModels.h"
@@ -45,6 +46,18 @@ net::ProtocolAnswer withBody(net::ProtocolAnswer answer, std::string body) {
     answer.response.headers.set("Content-Length", std::to_string(body.size()));
     answer.body = foundation::Data::fromString(body);
     return answer;
+}
+
+// A recorded answer whose body, when it is one (status 200), is rewritten as of the current clock.
+net::ProtocolHandler bodyAsOfClock(net::ProtocolHandler recorded,
+                                   std::function<std::string(std::string_view, foundation::Date)> asOf) {
+    return [recorded = std::move(recorded), asOf = std::move(asOf)](
+               const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        auto answer = recorded(request);
+        if (!answer || answer->response.statusCode != 200) return answer;
+        std::string body(answer->body.view());
+        return withBody(std::move(*answer), asOf(body, foundation::Clock::current()->now()));
+    };
 }
 
 }  // namespace
@@ -146,20 +159,11 @@ net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, fs::path re
 }
 
 net::ProtocolHandler feedAsOfClock(net::ProtocolHandler recorded) {
-    return [recorded = std::move(recorded)](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
-        auto answer = recorded(request);
-        if (!answer || answer->response.statusCode != 200) return answer;
-        std::string rss(answer->body.view());
-        return withBody(std::move(*answer), feedAsOf(rss, foundation::Clock::current()->now()));
-    };
+    return bodyAsOfClock(std::move(recorded), &feedAsOf);
 }
 
 net::ProtocolHandler pollsAsOfClock(net::ProtocolHandler recorded, fs::path calendar) {
-    return [recorded = std::move(recorded), calendar = std::move(calendar)](
-               const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
-        auto answer = recorded(request);
-        if (!answer || answer->response.statusCode != 200) return answer;
-        std::string polls(answer->body.view());
-        return withBody(std::move(*answer), pollsAsOf(polls, calendar, foundation::Clock::current()->now()));
-    };
+    return bodyAsOfClock(std::move(recorded), [calendar = std::move(calendar)](std::string_view polls, foundation::Date now) {
+        return pollsAsOf(polls, calendar, now);
+    });
 }

@@ -8,8 +8,8 @@
 #include "net/ProtocolRegistry.h"
 
 // The snapshot is one set of files, but some documents answer "as of now" on the real services: a
-// season's latest standings, the news and the driver-of-the-day polls. Offline they answer as of the app's clock, so no screen
-// shows what happens after it.
+// season's latest standings, the news and the driver-of-the-day polls. Offline they answer as of the
+// app's clock, so no screen shows what happens after it.
 
 // What a standings request ("<season>/driverStandings.json", "current/constructorStandings.json")
 // is answered with as of `now`, from the results folder `results`.
