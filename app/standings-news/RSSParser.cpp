@@ -120,6 +120,13 @@ private:
     std::string text_;
 };
 
+// 5000 as "5,000".
+std::string grouped(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
 // Why a feed past its bytes was refused.
 LoadFailure pastBytesFailure() {
     return {0, "the feed is larger than " + std::to_string(feedLimits.maximumBytes >> 20) + " MiB"};
@@ -204,7 +211,7 @@ std::expected<std::vector<Article>, LoadFailure> RSSParser::feed(const foundatio
     ReadItems read = readItems(body, source);
     if (read.pastBytes) return std::unexpected(pastBytesFailure());
     if (read.pastArticles)
-        return std::unexpected(LoadFailure{0, "the feed holds more than " + std::to_string(feedLimits.maximumArticles) + " articles"});
+        return std::unexpected(LoadFailure{0, "the feed holds more than " + grouped(feedLimits.maximumArticles) + " articles"});
     if (read.rootElement == "feed") return std::unexpected(LoadFailure{0, "the answer is an Atom feed, not an RSS feed"});
     // RSS 2.0, or RSS 1.0 under its RDF root; anything else (no XML at all, a web page) is no feed.
     if (read.rootElement != "rss" && read.rootElement != "rdf:RDF")

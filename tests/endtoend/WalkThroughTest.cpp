@@ -1235,6 +1235,7 @@ TEST_F(ToldAsItIs, aYearPickedThatFailsIsNamedAndNoYearIsTickedWithoutASeason) {
         return {
             {"the year menu for " + year, [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; },
              [&, year] {
+                 (void)windowShot("31-year-menu-before-" + year);
                  EXPECT_TRUE(tickedYears().empty()) << tickedYears().front() << " ticked, no season shown";
                  pickScrolledEntry(year);
              }},
@@ -1347,7 +1348,7 @@ TEST_F(ToldAsItIs, aFeedThatFailsSaysWhatFailedNeverThatItIsEmpty) {
         EXPECT_TRUE(std::dynamic_pointer_cast<NewsCell>(news()->tableView[3]->cellForRow({2, 0})));
     });
     then("ShiftF1", 4, Feed::failed,
-         [&] { expectFailed(4, "ShiftF1", "The feed holds more than 5000 articles.", "32-shiftf1-past-its-limit"); });
+         [&] { expectFailed(4, "ShiftF1", "The feed holds more than 5,000 articles.", "32-shiftf1-past-its-limit"); });
     auto back = choose("FIA");
     steps.insert(steps.end(), back.begin(), back.end());
     steps.insert(steps.end(), {

@@ -138,7 +138,7 @@ TEST_F(RSSParserReads, aFeedIsReadButAnErrorStatusOrNoServerIsUnreadable) {
 
 TEST_F(RSSParserReads, aFeedPastItsLimitsIsABadResponseToldAsSuch) {
     EXPECT_FALSE(readURL(server.text("/many")));
-    EXPECT_NE(console.text().find(server.text("/many") + ": the feed holds more than 5000 articles"), std::string::npos)
+    EXPECT_NE(console.text().find(server.text("/many") + ": the feed holds more than 5,000 articles"), std::string::npos)
         << console.text();
     EXPECT_FALSE(readURL(server.text("/large")));
     EXPECT_NE(console.text().find(server.text("/large") + ": the feed is larger than 16 MiB"), std::string::npos)
