@@ -30,16 +30,32 @@ void StateCell::showLoading(const std::string& what) { show("Loading " + what + 
 void StateCell::showEmpty(const std::string& text, const std::string& hint) { show(text, hint, gfx::Color::label()); }
 
 void StateCell::showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure) {
-    std::string hint = "The data is missing or damaged. Try again later.";
+    std::string hint = (failure ? failureSentence(*failure) : "The data is missing or damaged.") + " Try again later.";
     if (GlobalStruct::offlineSeasons()) {
+        if (failure && failure->status == 404) {
+            // "The race results" named as a card names itself: "Race results".
+            std::string name = what.starts_with("The ") ? what.substr(4) : what;
+            if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+            return show(name, notRecordedOfflineText, gfx::Color::label());
+        }
+        // Coming back later never mends the offline season's own files.
         if (!failure) hint = "The offline season does not hold it, or holds it damaged.";
-        else if (failure->status == 404) hint = "It is not in the offline season.";
-        else hint = "The offline season holds it damaged.";
+        else if (failure->status != 0 || failure->reason == LoadFailure::undecodable) hint = "The offline season holds it damaged.";
+        else hint = failureSentence(*failure);
     }
     show(couldNotLoadText(what), hint, gfx::Color::systemRed());
 }
 
 std::string couldNotLoadText(const std::string& what) { return what + " could not be loaded."; }
+
+std::string failureSentence(const LoadFailure& failure) {
+    if (failure.status != 0) return "The server answered " + std::to_string(failure.status) + " " + failure.reason + ".";
+    if (failure.reason == LoadFailure::undecodable || failure.reason.empty()) return "The data is missing or damaged.";
+    std::string sentence = failure.reason;
+    if (sentence[0] >= 'a' && sentence[0] <= 'z') sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+    if (!sentence.ends_with('.')) sentence += '.';
+    return sentence;
+}
 
 std::shared_ptr<StateCell> stateRow(ui::TableView& table, ui::IndexPath indexPath) {
     return table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);

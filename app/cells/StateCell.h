@@ -21,8 +21,10 @@ public:
     void showLoading(const std::string& what);
     // `text` ("No pit stops were recorded.") over `hint` (none when empty).
     void showEmpty(const std::string& text, const std::string& hint = {});
-    // "<What> could not be loaded." over why, when `failure` tells: offline, a document the season
-    // lacks is not in it, and coming back later never helps; live, the hint to come back later.
+    // "<What> could not be loaded." over why, in red: what failed when `failure` tells (no connection,
+    // the server's answer, a body that is no document), and live, the hint to come back later. A
+    // document the offline season never recorded (it answers 404) failed nothing: the row names it
+    // and says so in the card's secondary style, with no red and no hint.
     void showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure = std::nullopt);
 
     std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
@@ -35,6 +37,12 @@ private:
 
 // The title the row shows for `what` ("The race results" gives "The race results could not be loaded.").
 std::string couldNotLoadText(const std::string& what);
+// What a person reads of a failure: "The server answered 503 Service Unavailable.", the transport's own
+// sentence ("Could not connect to the server."), or for a body that is no document of its kind, "The
+// data is missing or damaged."
+std::string failureSentence(const LoadFailure& failure);
+// The line under a document the offline season does not hold.
+inline constexpr const char* notRecordedOfflineText = "Not recorded in the offline season";
 
 // The state row of a table at `indexPath` (registered under `StateCell::reuseIdentifier`).
 std::shared_ptr<StateCell> stateRow(ui::TableView& table, ui::IndexPath indexPath);

@@ -15,6 +15,8 @@ class Session;
 struct LoadFailure {
     int status = 0;      // the HTTP status; 0 when no answer came
     std::string reason;  // "Not Found", or what the transport said
+    // The reason of a body that arrived but is no document of its kind.
+    static constexpr const char* undecodable = "unreadable";
 };
 
 // A document read for decoding: the body of a successful answer, with the address it came from. After

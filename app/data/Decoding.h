@@ -46,7 +46,7 @@ auto decodeReporting(const Loaded& loaded, Decode decode) -> std::optional<typen
 // Why a read left nothing to show: the load's failure, or a body that did not decode (status 0).
 inline std::optional<LoadFailure> shownFailure(const std::optional<LoadFailure>& loadFailure, bool decoded) {
     if (decoded) return std::nullopt;
-    return loadFailure.value_or(LoadFailure{0, "unreadable"});
+    return loadFailure.value_or(LoadFailure{0, LoadFailure::undecodable});
 }
 
 template <class Model>

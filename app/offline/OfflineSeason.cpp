@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <utility>
 
 #include "data/GlobalStruct.h"
 #include "foundation/Clock.h"
+#include "foundation/PercentEncoding.h"
 #include "net/SnapshotProtocol.h"
 #include "offline/AsOfClock.h"
 #include "shell/ImageSeam.h"
@@ -73,6 +75,49 @@ struct HostFolder {
 net::ProtocolHandler unavailable() {
     return [](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
         return net::statusPage(request, 503);
+    };
+}
+
+// The files SOURCES.tsv lists, relative to the season's folder ("results-api/2023/1/results.json"):
+// what the season recorded. None when the listing cannot be read.
+std::shared_ptr<const std::set<std::string>> listedFiles(const fs::path& season, std::vector<std::string>& warnings) {
+    auto text = readText(season / "SOURCES.tsv");
+    if (!text) {
+        warnings.push_back("cannot read " + (season / "SOURCES.tsv").string() +
+                           ": a file lost from the season is told as one it never recorded");
+        return nullptr;
+    }
+    auto listed = std::make_shared<std::set<std::string>>();
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line.starts_with('#') || line.starts_with("path\t")) continue;
+        listed->insert(line.substr(0, line.find('\t')));
+    }
+    return listed;
+}
+
+// A document the season never recorded is answered 404, as the service answers a page it lacks; one
+// the listing names but this copy of the folder lacks was lost from it: a damaged season, answered 500
+// as a server whose own files are broken, so that no screen tells it as merely not recorded.
+net::ProtocolHandler lostFilesAreDamage(net::ProtocolHandler recorded, std::string prefix, std::vector<std::string> indexNames,
+                                        std::string folderName, std::shared_ptr<const std::set<std::string>> listed) {
+    if (!listed) return recorded;
+    return [recorded = std::move(recorded), prefix = std::move(prefix), indexNames = std::move(indexNames),
+            folderName = std::move(folderName), listed = std::move(listed)](
+               const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        auto answer = recorded(request);
+        if (!answer || answer->response.statusCode != 404 || !request.url) return answer;
+        const std::string& path = request.url->percentEncodedPath();
+        if (!path.starts_with(prefix)) return answer;
+        auto relative = foundation::removingPercentEncoding(std::string_view(path).substr(prefix.size()));
+        if (!relative) return answer;
+        std::vector<std::string> candidates;
+        if (relative->empty() || relative->ends_with('/'))
+            for (const auto& index : indexNames) candidates.push_back(folderName + "/" + *relative + index);
+        else
+            candidates.push_back(folderName + "/" + *relative);
+        if (std::ranges::none_of(candidates, [&](const std::string& file) { return listed->contains(file); })) return answer;
+        return net::statusPage(request, 500);
     };
 }
 
@@ -193,11 +238,18 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     }
     auto replays = replaysIn(root / "replay.tsv", season.warnings_);
 
+    auto listed = listedFiles(root, season.warnings_);
+
     // Every protocol is made before any is registered. A folder that cannot serve turns off only its
     // own service.
     std::vector<std::pair<std::string, net::ProtocolHandler>> handlers;
     for (auto& [host, folder, service] : hostFolders(root, hosts, std::move(replays), settings.reportLateWarning)) {
         bool feed = folder.fallbackContentType == "application/rss+xml";
+        // What a lost file is told from: the folder as the listing names it, and how paths map into it.
+        auto lostFiles = [&, name = folder.root.lexically_relative(root).generic_string(), prefix = folder.pathPrefix,
+                          indexNames = folder.indexFileNames](net::ProtocolHandler recorded) {
+            return lostFilesAreDamage(std::move(recorded), prefix, indexNames, name, listed);
+        };
         auto protocol = net::SnapshotProtocol::make(std::move(folder));
         if (!protocol) {
             season.warnings_.push_back(protocol.error() + ": " + service + " will not load");
@@ -205,7 +257,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
             continue;
         }
         for (const auto& warning : (*protocol)->warnings()) season.warnings_.push_back(warning);
-        auto handler = (*protocol)->handler();
+        auto handler = lostFiles((*protocol)->handler());
         // What the services answer "as of now" follows the season's clock.
         if (host == hosts.resultsAPI) handler = resultsAsOfClock(std::move(handler), root / "results-api");
         else if (feed) handler = feedAsOfClock(std::move(handler));

@@ -293,7 +293,7 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
         if (!seasonShown_) presentSeasonSheet();
         // The person who picked the year is told, not only the console.
         if (auto sheet = std::dynamic_pointer_cast<SeasonViewController>(seasonSheet_.lock()))
-            sheet->seasonCouldNotBeLoaded(seasonShown_ ? year : std::nullopt);
+            sheet->seasonCouldNotBeLoaded(year);
         co_return false;
     }
     if (!GlobalStruct::storeRaces(load, std::move(decoded->data.raceTable.races))) co_return false;

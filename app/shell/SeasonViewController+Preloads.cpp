@@ -156,9 +156,13 @@ void SeasonViewController::newsTapped() {
 
 void SeasonViewController::standingsTapped() {
     playTapFeedback();
+    // With no season shown there is no race to have been run: what is said is why there is no season.
+    if (shownSeason_.empty()) {
+        showStatus(seasonFailure_.value_or("No standings yet: the season is still loading."));
+        return;
+    }
     if (!lastHeldRaceIndex()) {
-        showStatus("No standings yet: the " + (shownSeason_.empty() ? std::string("season") : shownSeason_ + " season") +
-                   "'s first race has not been run.");
+        showStatus("No standings yet: the " + shownSeason_ + " season's first race has not been run.");
         return;
     }
     auto standings = std::make_shared<StandingsViewController>();

@@ -58,6 +58,8 @@ void SeasonViewController::viewDidLoad() {
     // current year until one does.
     shownSeason_ = GlobalStruct::racesSeason();
     if (!shownSeason_.empty()) adoptSeasonTexts();
+    // No season, no standings to open: the button waits, dimmed, for one.
+    else setStandingsButtonEnabled(false);
 
     dispatch::spawn(dispatch::Queue::main(), [self]() -> dispatch::Task<void> {
         co_await self->loadCountryFlags();
@@ -85,9 +87,20 @@ void SeasonViewController::viewDidLayoutSubviews() {
 }
 
 void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::string>& year) {
-    showStatus(year ? "The " + *year + " season could not be loaded. Still showing " +
-                          (shownSeason_.empty() ? std::string("no season") : shownSeason_) + "."
-                    : "No season to show: its calendar could not be loaded. Pick a year to try again.");
+    if (!shownSeason_.empty()) {
+        showStatus("The " + year.value_or("current") + " season could not be loaded. Still showing " + shownSeason_ + ".");
+        return;
+    }
+    // With no season shown the header names the one last asked for, which the line says failed; no
+    // entry of the year menu is ticked, as none is shown.
+    std::string asked = year.value_or(currentYearText());
+    navTitle->setText(asked + " Races");
+    yearButton->setTitle(asked, ui::ControlState::normal);
+    makeYearMenu(std::string());
+    setStandingsButtonEnabled(false);
+    seasonFailure_ = year ? "No season to show: the " + *year + " season could not be loaded. Pick a year to try again."
+                          : "No season to show: its calendar could not be loaded. Pick a year to try again.";
+    showStatus(*seasonFailure_);
 }
 
 void SeasonViewController::showStatus(const std::string& text) {
@@ -128,7 +141,8 @@ void SeasonViewController::setUpHeader() {
     lastYear = std::max(lastYear, firstYear);
     allYears.clear();
     for (int listed = firstYear; listed <= lastYear; ++listed) allYears.push_back(std::to_string(listed));
-    makeYearMenu(year);
+    // The menu ticks the season shown, and none is yet: the season's arrival ticks it.
+    makeYearMenu(std::string());
 
     navTitle->setText(year + " Races");
     navTitle->setTextColor(gfx::Color::label());
@@ -217,6 +231,7 @@ void SeasonViewController::followShownSeason() {
     if (!GlobalStruct::races().empty()) hideStatus();
     if (GlobalStruct::racesSeason() == shownSeason_) return;
     shownSeason_ = GlobalStruct::racesSeason();
+    seasonFailure_.reset();
     ++seasonGeneration_;
     adoptSeasonTexts();
     // Another season's list starts at its first round, not where the last one was scrolled to; the

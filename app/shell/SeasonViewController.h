@@ -88,13 +88,14 @@ public:
     void selectedRace(const foundation::Notification& notification);
     void updateTable();
 
-    // The map could not load a season: `year` for a pick (the season shown stays), none for the
-    // season the app starts on. Said on the sheet until a season arrives.
+    // The map could not load a season: `year` for a pick, none for the season the app starts on. Said
+    // on the sheet until a season arrives; the season shown stays, and with none shown the header
+    // names the season asked for.
     void seasonCouldNotBeLoaded(const std::optional<std::string>& year);
 
     void newsTapped();
-    // Opens the standings once a race of the season has been run; before that (the button dimmed)
-    // it says why there are none.
+    // Opens the standings once a race of the season has been run; before that, or with no season
+    // shown (the button dimmed), it says why there are none.
     void standingsTapped();
     // Shows `text` in the band above the list; `hideStatus` takes the band away.
     void showStatus(const std::string& text);
@@ -158,6 +159,8 @@ private:
     bool isShownSeason(std::uint64_t generation) const { return generation == seasonGeneration_; }
 
     std::string shownSeason_;
+    // Why no season is shown, once a load has failed and until one arrives.
+    std::optional<std::string> seasonFailure_;
     std::uint64_t seasonGeneration_ = 0;
     // The season for which "upcomingRace" last arrived.
     std::optional<std::string> upcomingRaceSeason_;

@@ -147,10 +147,11 @@ std::shared_ptr<ui::TableViewCell> NewsViewController::cellForRow(ui::TableView&
     if (list.empty()) {
         auto state = stateRow(table, indexPath);
         if (!state) return state;
-        std::string name = sourceTitles()[std::clamp(source, 0, shiftF1Source)];
-        switch (feeds[std::clamp(source, 0, shiftF1Source)]) {
+        int shown = std::clamp(source, 0, shiftF1Source);
+        std::string name = sourceTitles()[shown];
+        switch (feeds[shown]) {
             case Feed::loading: state->showLoading("the " + name + " articles"); break;
-            case Feed::failed: state->showCouldNotLoad("The " + name + " articles"); break;
+            case Feed::failed: state->showCouldNotLoad("The " + name + " articles", feedFailures[shown]); break;
             case Feed::read: state->showEmpty("The " + name + " feed has no articles right now."); break;
             case Feed::handed: state->showEmpty("No " + name + " articles to show yet.");
         }
@@ -205,6 +206,7 @@ void NewsViewController::fetchNewsArticles(int index) {
         RSSParser parser;
         auto read = co_await parser.parse(url);
         self->feeds[index] = read ? Feed::read : Feed::failed;
+        self->feedFailures[index] = read ? std::nullopt : std::optional(read.error());
         if (!read) {
             // The list shown stays; an empty one says the feed could not be read.
             for (const auto& table : self->tableView) table->reloadData();

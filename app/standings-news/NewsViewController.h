@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/Client.h"
 #include "standings-news/Article.h"
 #include "ui/TableView.h"
 #include "ui/ViewController.h"
@@ -34,6 +35,8 @@ public:
     // Where each source's list stands: handed in by the presenter, being read, read, or failed.
     enum class Feed { handed, loading, read, failed };
     std::array<Feed, 5> feeds{};
+    // Why each failed source's last read gave no feed; its state row says it.
+    std::array<std::optional<LoadFailure>, 5> feedFailures{};
     // What became of the last article tap that could not be opened; the header says it until the
     // next tap or source.
     std::optional<std::string> openFailure;

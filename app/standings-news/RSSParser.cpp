@@ -10,6 +10,7 @@
 #include "foundation/Print.h"
 #include "foundation/Strings.h"
 #include "foundation/XMLParser.h"
+#include "net/Response.h"
 #include "net/Session.h"
 
 namespace {
@@ -38,11 +39,18 @@ public:
     std::vector<Article> articles;
     std::string rootElement;
     std::size_t unreadableDates = 0;  // items left with the moment they were read
+    bool pastLimit = false;           // more items than a feed may hold: the parse was stopped there
 
-    void didStartElement(foundation::XMLParser&, const std::string& name,
+    void didStartElement(foundation::XMLParser& parser, const std::string& name,
                          const std::map<std::string, std::string>&) override {
         if (rootElement.empty()) rootElement = name;
         if (name == "item") {
+            if (articles.size() >= feedLimits.maximumArticles) {
+                pastLimit = true;
+                current_.reset();
+                parser.abortParsing();
+                return;
+            }
             current_.emplace();
             current_->pubDate = foundation::Date::now();
             leaveField();
@@ -77,7 +85,7 @@ public:
     }
 
     void parseErrorOccurred(foundation::XMLParser&, const foundation::XMLParseError& error) override {
-        foundation::print("XMLParser error: " + error.description());
+        if (!pastLimit) foundation::print("XMLParser error: " + error.description());
     }
 
 private:
@@ -112,24 +120,81 @@ private:
     std::string text_;
 };
 
-// The whole body, or nothing when the feed did not answer in full and with success within `timeout`.
-// Runs on the pool and blocks it, as a plain whole read would.
-std::optional<foundation::Data> readFeed(const foundation::URL& url, double timeout) {
-    auto answer = std::make_shared<std::promise<std::optional<foundation::Data>>>();
+// 5000 as "5,000".
+std::string grouped(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+// Why a feed past its bytes was refused.
+LoadFailure pastBytesFailure() {
+    return {0, "the feed is larger than " + std::to_string(feedLimits.maximumBytes >> 20) + " MiB"};
+}
+
+// Why no feed came: the transport's words, or the status of an answer outside 200...299.
+LoadFailure transferFailure(std::optional<net::Response> response, std::optional<net::URLError> error) {
+    if (error && error->code == net::URLError::dataLengthExceedsMaximum) return pastBytesFailure();
+    if (error) return {0, error->description()};
+    int status = response ? response->statusCode : 0;
+    return {status, net::statusText(status)};
+}
+
+// Feeds are gathered by a session of their own, which stops a body past a feed's bytes as it arrives.
+const std::shared_ptr<net::Session>& feedSession() {
+    static const auto* session = new std::shared_ptr<net::Session>([] {
+        net::SessionConfiguration configuration;
+        configuration.maximumGatheredLength = static_cast<std::int64_t>(feedLimits.maximumBytes);
+        return net::Session::make(std::move(configuration));
+    }());
+    return *session;
+}
+
+// The whole body, or why the feed did not answer in full and with success within `timeout`. Runs on
+// the pool and blocks it, as a plain whole read would.
+std::expected<foundation::Data, LoadFailure> readFeed(const foundation::URL& url, double timeout) {
+    using Body = std::expected<foundation::Data, LoadFailure>;
+    auto answer = std::make_shared<std::promise<Body>>();
     auto body = answer->get_future();
-    auto task = net::Session::shared()->dataTask(
+    auto task = feedSession()->dataTask(
         net::Request(url, timeout),
         [answer](foundation::Data data, std::optional<net::Response> response, std::optional<net::URLError> error) {
             int status = response ? response->statusCode : 0;
             bool succeeded = !error && (status == 0 || (status >= 200 && status < 300));
-            answer->set_value(succeeded ? std::optional(std::move(data)) : std::nullopt);
+            answer->set_value(succeeded ? Body(std::move(data)) : std::unexpected(transferFailure(response, error)));
         });
     task->resume();
     if (body.wait_for(std::chrono::duration<double>(timeout)) != std::future_status::ready) {
         task->cancel();
-        return std::nullopt;
+        return std::unexpected(LoadFailure{0, net::URLError(net::URLError::timedOut).description()});
     }
     return body.get();
+}
+
+// Every item of `feed` the limits let through, with what the parse found of the document.
+struct ReadItems {
+    std::vector<Article> articles;
+    std::string rootElement;  // empty when no element began
+    bool wellFormed = false;
+    bool pastBytes = false;     // not parsed at all
+    bool pastArticles = false;  // parsed up to the item past the limit
+};
+
+ReadItems readItems(const foundation::Data& feed, std::string_view source) {
+    if (feed.size() > feedLimits.maximumBytes) return {.pastBytes = true};
+    auto reader = std::make_shared<FeedReader>();
+    foundation::XMLParser parser(feed);
+    parser.setDelegate(reader);
+    bool wellFormed = parser.parse();
+    const std::string from = source.empty() ? std::string() : " (" + std::string(source) + ")";
+    // An Atom feed parses as XML but holds no RSS item: say so rather than show an empty list.
+    if (reader->rootElement == "feed")
+        foundation::print("Error: not an RSS feed" + from + ": an Atom feed, whose entries are not read");
+    if (reader->unreadableDates > 0)
+        foundation::print("RSS: " + std::to_string(reader->unreadableDates) + " item date" +
+                          (reader->unreadableDates == 1 ? "" : "s") + " unreadable" + from +
+                          "; those items carry the moment they were read");
+    return {std::move(reader->articles), std::move(reader->rootElement), wellFormed, false, reader->pastLimit};
 }
 
 }  // namespace
@@ -139,29 +204,36 @@ double RSSParser::timeoutInterval() { return feedTimeout.load(); }
 void RSSParser::setTimeoutInterval(double seconds) { feedTimeout.store(seconds); }
 
 std::vector<Article> RSSParser::articles(const foundation::Data& feed, std::string_view source) {
-    auto reader = std::make_shared<FeedReader>();
-    foundation::XMLParser parser(feed);
-    parser.setDelegate(reader);
-    parser.parse();
-    const std::string from = source.empty() ? std::string() : " (" + std::string(source) + ")";
-    // An Atom feed parses as XML but holds no RSS item: say so rather than show an empty list.
-    if (reader->rootElement == "feed")
-        foundation::print("Error: not an RSS feed" + from + ": an Atom feed, whose entries are not read");
-    if (reader->unreadableDates > 0)
-        foundation::print("RSS: " + std::to_string(reader->unreadableDates) + " item date" +
-                          (reader->unreadableDates == 1 ? "" : "s") + " unreadable" + from +
-                          "; those items carry the moment they were read");
-    return std::move(reader->articles);
+    return readItems(feed, source).articles;
 }
 
-dispatch::Task<std::optional<std::vector<Article>>> RSSParser::parse(foundation::URL url) {
-    auto readAndParse = [url, timeout = timeoutInterval()]() -> std::optional<std::vector<Article>> {
+std::expected<std::vector<Article>, LoadFailure> RSSParser::feed(const foundation::Data& body, std::string_view source) {
+    ReadItems read = readItems(body, source);
+    if (read.pastBytes) return std::unexpected(pastBytesFailure());
+    if (read.pastArticles)
+        return std::unexpected(LoadFailure{0, "the feed holds more than " + grouped(feedLimits.maximumArticles) + " articles"});
+    if (read.rootElement == "feed") return std::unexpected(LoadFailure{0, "the answer is an Atom feed, not an RSS feed"});
+    // RSS 2.0, or RSS 1.0 under its RDF root; anything else (no XML at all, a web page) is no feed.
+    if (read.rootElement != "rss" && read.rootElement != "rdf:RDF")
+        return std::unexpected(LoadFailure{0, "the answer is not an RSS feed"});
+    // A feed broken off gives the items before the break; one broken before any gave nothing to show.
+    if (!read.wellFormed && read.articles.empty())
+        return std::unexpected(LoadFailure{0, "the feed is damaged before its first article"});
+    return std::move(read.articles);
+}
+
+dispatch::Task<std::expected<std::vector<Article>, LoadFailure>> RSSParser::parse(foundation::URL url) {
+    auto readAndParse = [url, timeout = timeoutInterval()]() -> std::expected<std::vector<Article>, LoadFailure> {
         auto body = readFeed(url, timeout);
-        if (!body) {
-            foundation::print("Error: Failed to load data from URL: " + url.absoluteString());
-            return std::nullopt;
+        std::expected<std::vector<Article>, LoadFailure> read = std::unexpected(LoadFailure{});
+        if (body) read = feed(*body, url.absoluteString());
+        else read = std::unexpected(std::move(body.error()));
+        if (!read) {
+            const LoadFailure& failure = read.error();
+            foundation::print("Error: Failed to load data from URL: " + url.absoluteString() + ": " +
+                              (failure.status ? std::to_string(failure.status) + " " : std::string()) + failure.reason);
         }
-        return articles(*body, url.absoluteString());
+        return read;
     };
     co_return co_await dispatch::onPool(std::move(readAndParse));
 }

@@ -135,8 +135,10 @@ TEST_F(LapsSheet, aChosenLapIsTickedWithItsTimesAndALapThatFailsSaysSo) {
     ASSERT_EQ(sheet->tableView[0]->numberOfRows(2), 1);
     auto state = rowOf<StateCell>(*sheet, *sheet->tableView[0], 2, 0);
     ASSERT_TRUE(state);
-    EXPECT_EQ(state->title->text(), "The times of lap 9 could not be loaded.");
-    EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
+    // A lap the offline season never recorded failed nothing: named, and said calmly.
+    EXPECT_EQ(state->title->text(), "Times of lap 9");
+    EXPECT_EQ(state->title->textColor(), gfx::Color::label());
+    EXPECT_EQ(state->detail->text(), "Not recorded in the offline season");
 }
 
 // A list that could not be loaded is never told as one with nothing in it.
@@ -144,12 +146,12 @@ TEST_F(LapsSheet, pitStopsThatCouldNotLoadSaySoRatherThanThatNoneWereRecorded) {
     auto sheet = std::make_shared<LapsViewController>();
     sheet->eventType = 1;
     sheet->races = {race(1)};
-    sheet->itemsFailure = LoadFailure{404, "Not Found"};
+    sheet->itemsFailure = LoadFailure{503, "Service Unavailable"};
     present(sheet);
     auto state = rowOf<StateCell>(*sheet, *sheet->tableView[1], 2, 0);
     ASSERT_TRUE(state);
     EXPECT_EQ(state->title->text(), "The pit stops could not be loaded.");
-    EXPECT_EQ(state->detail->text(), "It is not in the offline season.");
+    EXPECT_EQ(state->detail->text(), "The offline season holds it damaged.");
 }
 
 TEST_F(LapsSheet, anAnswerForALapNoLongerChosenIsDropped) {

@@ -121,13 +121,15 @@ TEST_F(DamagedSeason, aRaceScreenSaysWhichResultsCouldNotBeLoaded) {
     auto qualifying = rowOf<StateCell>(*screen, *screen->tableView[1], 2, 0);
     ASSERT_TRUE(qualifying);
     EXPECT_EQ(qualifying->title->text(), "The qualifying results could not be loaded.");
+    EXPECT_EQ(qualifying->detail->text(), "The offline season holds it damaged.") << "lost from the copy, not unrecorded";
 
     // The rest of the weekend still shows.
     EXPECT_FALSE(screen->driverRadio.empty());
     EXPECT_FALSE(screen->raceMessages.empty());
 
     const std::string lines = console.text();
-    EXPECT_NE(lines.find("Could not load http://ergast.com/api/f1/2023/1/qualifying.json: 404 Not Found\n"),
+    // A file lost from the copy is damage, never a document the season did not record.
+    EXPECT_NE(lines.find("Could not load http://ergast.com/api/f1/2023/1/qualifying.json: 500 Internal Server Error\n"),
               std::string::npos) << lines;
     EXPECT_NE(lines.find("Error decoding result: http://ergast.com/api/f1/2023/1/results.json: "), std::string::npos)
         << lines;
@@ -234,6 +236,35 @@ TEST(DamagedStart, missingFoldersAndABadReplayLineTurnOffOnlyTheirServices) {
     EXPECT_EQ(statusOf(registry, hosts.liveTiming, "https://" + hosts.liveTiming + "/static/2023/Index.json"), 503);
     EXPECT_EQ(statusOf(registry, hosts.flagImages, "https://" + hosts.flagImages + "/2/svg/1f1e7-1f1ed.svg"), 503);
     EXPECT_EQ(statusOf(registry, hosts.fiaNews, "https://" + hosts.fiaNews + "/rss/press-release"), 200);
+    started->stop();
+}
+
+// A file the season lists but the copy lost answers 500, a feed's index too; a document it never
+// recorded still answers 404. Without the listing, no file is known to be lost.
+TEST(DamagedStart, aFileLostFromTheCopyIsDamageAndOneNeverRecordedIsNotFound) {
+    DataCopy data;
+    ASSERT_FALSE(data.root().empty());
+    fs::remove(data / "results-api/2023/1/qualifying.json");
+    fs::remove(data / "rss/autosport/rss/f1/news/index.xml");
+    auto registry = std::make_shared<net::ProtocolRegistry>();
+    OfflineSettings settings;
+    settings.dataDirectory = data.root();
+    const ServiceHosts hosts;
+    {
+        auto started = OfflineSeason::start(settings, hosts, registry);
+        ASSERT_TRUE(started) << started.error();
+        EXPECT_EQ(statusOf(registry, hosts.resultsAPI, "http://" + hosts.resultsAPI + "/api/f1/2023/1/qualifying.json"), 500);
+        EXPECT_EQ(statusOf(registry, hosts.autosportNews, "https://" + hosts.autosportNews + "/rss/f1/news/"), 500);
+        EXPECT_EQ(statusOf(registry, hosts.resultsAPI, "http://" + hosts.resultsAPI + "/api/f1/2023/3/results.json"), 404);
+        EXPECT_EQ(statusOf(registry, hosts.resultsAPI, "http://" + hosts.resultsAPI + "/api/f1/2023/1/results.json"), 200);
+        started->stop();
+    }
+    fs::remove(data / "SOURCES.tsv");
+    auto started = OfflineSeason::start(settings, hosts, registry);
+    ASSERT_TRUE(started) << started.error();
+    EXPECT_NE(joined(started->warnings()).find("SOURCES.tsv: a file lost from the season is told as one it never recorded"),
+              std::string::npos) << joined(started->warnings());
+    EXPECT_EQ(statusOf(registry, hosts.resultsAPI, "http://" + hosts.resultsAPI + "/api/f1/2023/1/qualifying.json"), 404);
     started->stop();
 }
 

@@ -3,10 +3,12 @@
 #include "cells/StateCell.h"
 #include "cells/LapPickerCell.h"
 #include "cells/NewsCell.h"
+#include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "dispatch/RunLoop.h"
 #include "foundation/Print.h"
 #include "net/ProtocolRegistry.h"
+#include "net/SnapshotProtocol.h"
 #include "standings-news/NewsViewController.h"
 #include "standings-news/RSSParser.h"
 #include "ui/Application.h"
@@ -19,6 +21,8 @@ namespace {
 class NewsSheet : public sheettest::SheetTest {
 protected:
     static constexpr const char* brokenHost = "broken.news.sorvane.test";
+    // Answered as each test says.
+    static constexpr const char* answersHost = "answers.news.sorvane.test";
 
     void SetUp() override {
         SheetTest::SetUp();
@@ -31,8 +35,8 @@ protected:
         foundation::Clock::setCurrent(clock);
         clock->set(*instantFromISO8601("2023-04-30T11:20:00Z"));
         net::ProtocolRegistry::global()->registerHandler(brokenHost, [](const net::Request& request) {
-            return net::ProtocolAnswer{net::Response::make(request.url, 404, {}),
-                                       foundation::Data::fromString("<html><body>Not Found</body></html>")};
+            return net::ProtocolAnswer{net::Response::make(request.url, 500, {}),
+                                       foundation::Data::fromString("<html><body>Internal Server Error</body></html>")};
         });
         ui::setURLOpener(opener);
         ui::setHapticSink(haptics);
@@ -205,6 +209,51 @@ TEST_F(NewsSheet, aFeedAnsweringWithAnErrorPageKeepsTheListItHad) {
     auto state = shown<StateCell>(sheet->tableView[0], 2, 0);
     ASSERT_TRUE(state);
     EXPECT_EQ(state->title->text(), "The FIA articles could not be loaded.") << "an empty list says why";
+    EXPECT_EQ(state->detail->text(), "The offline season holds it damaged.");
+}
+
+// A feed that answers but is no feed failed: it is never told as a feed without articles.
+TEST_F(NewsSheet, anAnswerThatIsNoFeedSaysSoRatherThanThatTheFeedIsEmpty) {
+    net::ProtocolRegistry::global()->registerHandler(answersHost, [](const net::Request& request) {
+        return net::ProtocolAnswer{net::Response::make(request.url, 200, {{"Content-Type", "text/html"}}),
+                                   foundation::Data::fromString("<html><body>Press releases moved</body></html>")};
+    });
+    auto hosts = ServiceHosts::current();
+    hosts.fiaNews = answersHost;
+    ServiceHosts::setCurrent(hosts);
+    present(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->feeds[0] != NewsViewController::Feed::loading; }));
+    settle();
+    auto state = shown<StateCell>(sheet->tableView[0], 2, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "The FIA articles could not be loaded.");
+    EXPECT_EQ(state->detail->text(), "The answer is not an RSS feed.");
+    net::ProtocolRegistry::global()->unregisterHandler(answersHost);
+}
+
+// Read from the real services, a failed feed names what failed: the connection, or the server's answer.
+TEST_F(NewsSheet, aFeedThatFailsLiveSaysWhetherNoServerAnsweredOrWhatItAnswered) {
+    net::ProtocolRegistry::global()->registerHandler(answersHost, [](const net::Request& request)
+                                                         -> std::expected<net::ProtocolAnswer, net::URLError> {
+        if (request.url->path() == "/en/rss") return net::statusPage(request, 503);
+        return std::unexpected(net::URLError(net::URLError::cannotConnectToHost, request.url->absoluteString()));
+    });
+    auto hosts = ServiceHosts::current();
+    hosts.fiaNews = hosts.gpblogNews = answersHost;
+    ServiceHosts::setCurrent(hosts);
+    auto offline = std::exchange(GlobalStruct::offlineSeasons(), std::nullopt);
+    present(sheet);
+    auto detailOf = [&](int source) {
+        EXPECT_TRUE(waitFor([&] { return sheet->feeds[source] == NewsViewController::Feed::failed; })) << source;
+        settle();
+        auto state = shown<StateCell>(sheet->tableView[source], 2, 0);
+        return state ? state->detail->text() : std::string();
+    };
+    EXPECT_EQ(detailOf(0), "Could not connect to the server. Try again later.");
+    pick(2);
+    EXPECT_EQ(detailOf(2), "The server answered 503 Service Unavailable. Try again later.");
+    GlobalStruct::offlineSeasons() = offline;
+    net::ProtocolRegistry::global()->unregisterHandler(answersHost);
 }
 
 TEST(NewsDescriptions, theFIAAndShiftF1DescriptionsAreReadAsTextTheOthersAsReceived) {

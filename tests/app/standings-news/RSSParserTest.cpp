@@ -13,7 +13,7 @@ namespace {
 
 std::vector<Article> read(std::string_view feed) { return RSSParser::articles(foundation::Data::fromString(feed)); }
 
-std::optional<std::vector<Article>> readURL(const std::string& url) {
+auto readURL(const std::string& url) {
     RSSParser parser;
     return dispatch::syncWait(parser.parse(*foundation::URL::fromString(url)));
 }
@@ -101,6 +101,17 @@ protected:
         server.server.Get("/feed", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<rss><channel><item><title>Read</title></item></channel></rss>", "application/rss+xml");
         });
+        // Past a feed's limits: one item too many, or a body a byte too large.
+        server.server.Get("/many", [](const httplib::Request&, httplib::Response& response) {
+            std::string feed = "<rss><channel>";
+            for (std::size_t item = 0; item <= feedLimits.maximumArticles; ++item) feed += "<item><title>t</title></item>";
+            response.set_content(feed + "</channel></rss>", "application/rss+xml");
+        });
+        server.server.Get("/large", [](const httplib::Request&, httplib::Response& response) {
+            std::string feed = "<rss><channel><item><title>Large</title></item>";
+            feed.resize(feedLimits.maximumBytes + 1 - std::string("</channel></rss>").size(), ' ');
+            response.set_content(feed + "</channel></rss>", "application/rss+xml");
+        });
         server.server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
             response.status = 404;
             response.set_content("<rss><channel><item><title>Error page</title></item></channel></rss>", "text/html");
@@ -123,6 +134,15 @@ TEST_F(RSSParserReads, aFeedIsReadButAnErrorStatusOrNoServerIsUnreadable) {
     EXPECT_NE(console.text().find("Error: Failed to load data from URL: " + server.text("/missing")), std::string::npos);
     EXPECT_FALSE(readURL("http://127.0.0.1:9/rss"));
     EXPECT_NE(console.text().find("Error: Failed to load data from URL: http://127.0.0.1:9/rss"), std::string::npos);
+}
+
+TEST_F(RSSParserReads, aFeedPastItsLimitsIsABadResponseToldAsSuch) {
+    EXPECT_FALSE(readURL(server.text("/many")));
+    EXPECT_NE(console.text().find(server.text("/many") + ": the feed holds more than 5,000 articles"), std::string::npos)
+        << console.text();
+    EXPECT_FALSE(readURL(server.text("/large")));
+    EXPECT_NE(console.text().find(server.text("/large") + ": the feed is larger than 16 MiB"), std::string::npos)
+        << console.text();
 }
 
 TEST_F(RSSParserReads, aFeedThatNeverAnswersTimesOut) {
