@@ -203,10 +203,11 @@ dispatch::Task<Loaded> LiveViewController::readTimingWithTimeout() {
 
 dispatch::Task<void> LiveViewController::loadTimingData() {
     std::uint64_t request = ++timingReadsStarted_;
+    // In flight until its document is decoded, not only read: a document slower to decode than a tick
+    // would otherwise let every tick start another decode on the pool.
     ++timingReadsInFlight_;
-    Loaded body = co_await readTimingWithTimeout();
+    auto decoded = co_await decodeLoaded<livetiming::TimingData>(co_await readTimingWithTimeout());
     --timingReadsInFlight_;
-    auto decoded = co_await decodeLoaded<livetiming::TimingData>(std::move(body));
     if (!decoded) {
         // A failed refresh keeps the order shown, marked as no longer current until a read succeeds
         // again; a screen with no order yet says the timing could not be loaded.

@@ -472,6 +472,31 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     reads.fail();
 }
 
+// A read whose document is still being decoded on the pool is still in flight: a tick then starts no
+// other read, so a document slower to decode than a tick never piles decodes up.
+TEST_F(LiveScreen, aTickWhileTheTimingDocumentIsDecodedStartsNoOtherRead) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    ASSERT_EQ(reads.asked, 1);
+    const int decodingBefore = documentsBeingDecoded();
+    reads.answer(0, timingDocument({"1", "11", "16"}));
+    // A turn runs only what was queued before it began, so the decode's answer comes back on a later
+    // turn than the one that handed the document to the pool.
+    for (int turn = 0; turn < 100 && documentsBeingDecoded() == decodingBefore; ++turn) dispatch::RunLoop::main()->runOnce();
+    ASSERT_GT(documentsBeingDecoded(), decodingBefore);
+    EXPECT_TRUE(order(*screen).empty());
+    EXPECT_TRUE(screen->timingReadInFlight());
+    // The next turn fires the tick before it takes the decode's answer.
+    settle(LiveViewController::refreshInterval);
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"1", "11", "16"}));
+    EXPECT_EQ(reads.asked, 1) << "a tick read again while the last document was being decoded";
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
 TEST_F(LiveScreen, aStalledTimingReadIsGivenUpAfterItsTimeOutAndTheOrderIsMarkedStaleUntilAReadSucceeds) {
     GatedTimingReads reads;
     auto screen = make();
