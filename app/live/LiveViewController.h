@@ -32,7 +32,8 @@ class WeatherOverviewCell;
 // The screen of a race weekend whose session is under way: the session's running order, re-read every
 // 2.5 seconds, with the circuit facts, the weekend schedule and the weather, and the cards that open
 // the laps, pit-stops, tyres, messages and team-radio sheets. The season sheet hands it `races` (the
-// one race), `year`, `raceRound` and the session's `path`.
+// one race), `year`, `raceRound` and the session's `path`, or the way to find it once the season's
+// index has arrived: until then the screen reads nothing of the session and says it waits.
 //
 // Only one timing read is in flight at a time, from its request to the end of its document's decode (a
 // tick meanwhile does nothing), and an answer older than the order shown is dropped. The screen's timer

@@ -564,6 +564,33 @@ TEST_F(LiveScreen, aTimingDocumentWithNoDriverIsToldAsSuchNotAsLoading) {
     reads.fail();
 }
 
+// A live race opened from the season sheet before the season's index has arrived: the sheet can name
+// no session, so the screen reads no file of one and says it waits; once the index is here, it finds
+// the running sprint and follows it.
+TEST_F(LiveScreen, aRaceOpenedBeforeTheSeasonsIndexWaitsForItThenFollowsItsSession) {
+    sheettest::HeldSeasonIndex index({race(1), race(2), race(3), race(4)});
+    foundation::ConsoleCapture console;
+    auto screen = std::dynamic_pointer_cast<LiveViewController>(std::make_shared<SeasonViewController>()->makeRaceScreen(3));
+    ASSERT_TRUE(screen);
+    present(screen);
+    for (int tick = 0; tick < 4; ++tick) settle(LiveViewController::refreshInterval);
+    EXPECT_EQ(screen->path, "");
+    auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "Loading the live timing's session list…");
+
+    index.arrive();
+    EXPECT_TRUE(waitFor([&] { return !screen->raceResults.empty() && !screen->driverRadio.empty(); }));
+    EXPECT_EQ(screen->path, sheettest::bakuSprint);
+    auto lap = [&] { return screen->raceResults.empty() ? 0 : screen->raceResults.front().numberOfLaps.value_or(0); };
+    std::int64_t firstLap = lap();
+    for (int tick = 0; tick < 30 && lap() == firstLap; ++tick) refreshAfter(*screen, 30);
+    EXPECT_GT(lap(), firstLap) << "the refresh follows the session found";
+    EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
+    screen->dismiss(false);
+    settle();
+}
+
 TEST_F(LiveScreen, theLapsButtonBeforeAnyTimingLineDoesNothing) {
     GatedTimingReads reads;
     auto screen = make();
