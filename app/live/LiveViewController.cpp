@@ -159,7 +159,10 @@ dispatch::Task<void> LiveViewController::loadEverything(std::weak_ptr<LiveViewCo
                               &LiveViewController::loadLapCount,   &LiveViewController::loadRaceMessages,
                               &LiveViewController::loadTeamRadio};
     // Held only while a read runs: a screen that has gone reads nothing more.
-    if (auto self = screen.lock()) co_await self->findSession();
+    if (auto self = screen.lock(); self && self->awaitsSession()) {
+        co_await self->findSession();
+        self->reloadTables();  // the state row says what it waits for now
+    }
     for (Read read : reads) {
         auto self = screen.lock();
         if (!self) co_return;

@@ -27,8 +27,10 @@ dispatch::Task<std::optional<std::vector<livetiming::Meeting>>> RaceScreen::seas
 dispatch::Task<void> RaceScreen::findSession() {
     if (!awaitsSession()) co_return;
     auto meetings = co_await seasonMeetings();
-    if (!meetings || sessionFound_) co_return;
-    path = sessionLookup(*meetings);
+    if (sessionFound_) co_return;
+    // An index that could not be read names no session either: the screen then says that its files
+    // could not be loaded, rather than that it waits.
+    path = meetings ? sessionLookup(*meetings) : std::string();
     sessionFound_ = true;
 }
 

@@ -42,7 +42,7 @@ protected:
     // arrived (none when it could not be read).
     dispatch::Task<std::optional<std::vector<livetiming::Meeting>>> seasonMeetings() const;
     // Sets `path` from the index once it has arrived, when the presenter could not; nothing to do when
-    // it could. An index that could not be read leaves the session unknown.
+    // it could. An index that could not be read leaves `path` empty.
     dispatch::Task<void> findSession();
     // A file of the screen's session, through `read`. Without a session nothing is read: the answer is a
     // failure, as for a file the feed does not hold.

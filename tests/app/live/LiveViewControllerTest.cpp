@@ -591,6 +591,24 @@ TEST_F(LiveScreen, aRaceOpenedBeforeTheSeasonsIndexWaitsForItThenFollowsItsSessi
     settle();
 }
 
+// The index it waits for cannot be read: no session is named, and the screen says its timing could not
+// be loaded rather than that it still waits, and reads no file of no session.
+TEST_F(LiveScreen, aRaceWhoseSeasonsIndexCannotBeReadSaysItsTimingCouldNotBeLoaded) {
+    sheettest::HeldSeasonIndex index({race(1), race(2), race(3), race(4)});
+    foundation::ConsoleCapture console;
+    auto screen = std::dynamic_pointer_cast<LiveViewController>(std::make_shared<SeasonViewController>()->makeRaceScreen(3));
+    ASSERT_TRUE(screen);
+    present(screen);
+    index.fail();
+    for (int tick = 0; tick < 2; ++tick) settle(LiveViewController::refreshInterval);
+    auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), couldNotLoadText("The live timing"));
+    EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
+    screen->dismiss(false);
+    settle();
+}
+
 TEST_F(LiveScreen, theLapsButtonBeforeAnyTimingLineDoesNothing) {
     GatedTimingReads reads;
     auto screen = make();

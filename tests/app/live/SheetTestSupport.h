@@ -135,6 +135,10 @@ public:
     void arrive() {
         if (auto answer = std::exchange(answer_, nullptr)) answer(std::move(index_));
     }
+    // The read fails instead, as when the feed cannot be reached.
+    void fail() {
+        if (auto answer = std::exchange(answer_, nullptr)) answer(Loaded(foundation::Data{}, {}, LoadFailure{503, "Service Unavailable"}));
+    }
 
 private:
     Loaded index_;
