@@ -602,6 +602,7 @@ TEST_F(LiveScreen, aRaceWhoseSeasonsIndexCannotBeReadSaysItsTimingCouldNotBeLoad
     ASSERT_TRUE(screen);
     present(screen);
     index.fail();
+    EXPECT_TRUE(waitFor([&] { return screen->timingCouldNotLoad; }));
     for (int tick = 0; tick < 2; ++tick) settle(LiveViewController::refreshInterval);
     auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
     ASSERT_TRUE(state);
