@@ -158,11 +158,12 @@ dispatch::Task<void> LiveViewController::loadEverything(std::weak_ptr<LiveViewCo
                               &LiveViewController::loadPitStops,   &LiveViewController::loadTyres,
                               &LiveViewController::loadLapCount,   &LiveViewController::loadRaceMessages,
                               &LiveViewController::loadTeamRadio};
-    // Held only while a read runs: a screen that has gone reads nothing more.
+    // The session first, when the season's index had not named it yet.
     if (auto self = screen.lock(); self && self->awaitsSession()) {
         co_await self->findSession();
         self->reloadTables();  // the state row says what it waits for now
     }
+    // Held only while a read runs: a screen that has gone reads nothing more.
     for (Read read : reads) {
         auto self = screen.lock();
         if (!self) co_return;

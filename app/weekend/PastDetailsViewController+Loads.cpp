@@ -57,10 +57,11 @@ dispatch::Task<void> PastDetailsViewController::readInTurn(std::weak_ptr<PastDet
 dispatch::Task<void> PastDetailsViewController::loadWeekend(std::weak_ptr<PastDetailsViewController> screen) {
     // The session's files wait for the season's index when it had not arrived as the screen was made.
     std::vector<Read> reads{&PastDetailsViewController::loadRaceResults,   &PastDetailsViewController::loadQualifyingResults,
-                            &PastDetailsViewController::findSession,       &PastDetailsViewController::loadDriverList,    &PastDetailsViewController::loadDriverOfTheDay,
-                            &PastDetailsViewController::loadWeather,       &PastDetailsViewController::loadLaps,
-                            &PastDetailsViewController::loadPitStops,      &PastDetailsViewController::loadTyres,
-                            &PastDetailsViewController::loadDriverStandings, &PastDetailsViewController::loadTeamStandings};
+                            &PastDetailsViewController::findSession,       &PastDetailsViewController::loadDriverList,
+                            &PastDetailsViewController::loadDriverOfTheDay, &PastDetailsViewController::loadWeather,
+                            &PastDetailsViewController::loadLaps,          &PastDetailsViewController::loadPitStops,
+                            &PastDetailsViewController::loadTyres,         &PastDetailsViewController::loadDriverStandings,
+                            &PastDetailsViewController::loadTeamStandings};
     if (auto self = screen.lock(); self && self->raceRound >= 3) reads.push_back(&PastDetailsViewController::loadPredictions);
     reads.push_back(&PastDetailsViewController::loadRaceMessages);
     reads.push_back(&PastDetailsViewController::loadTeamRadio);
