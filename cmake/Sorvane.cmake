@@ -90,9 +90,13 @@ function(sorvane_install_test name consumer_dir program)
     RESOURCE_LOCK install-prefix LABELS install)
 endfunction()
 
-# One test executable per tested library, from every *.cpp in the folder.
+# One test executable per tested library, from every *.cpp in the folder. TIMEOUT is ctest's time-out of
+# each of its tests in seconds (120 by default); the program knows it as SORVANE_TEST_TIMEOUT_SECONDS.
 function(sorvane_tests name dir)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${dir}/*.cpp")
   if(NOT sources)
     return()
@@ -102,11 +106,12 @@ function(sorvane_tests name dir)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   target_compile_definitions(${name} PRIVATE
     SORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
+    SORVANE_TEST_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures"
+    SORVANE_TEST_TIMEOUT_SECONDS=${ARG_TIMEOUT})
   set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
   # Labelled by executable, so that a build can run the tests of some executables only (the tsan preset).
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 LABELS ${name} ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${name} ENVIRONMENT "${SORVANE_TEST_ENVIRONMENT}")
 endfunction()
 
 # One benchmark executable per file; each also runs once, briefly, as a smoke test so it cannot rot.

@@ -74,6 +74,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                 if (!state) return state;
                 if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
                 else if (timingListsNoDriver) state->showEmpty("The live timing lists no driver yet.");
+                else if (awaitsSession()) state->showLoading("the live timing's session list");
                 else state->showLoading("the live timing");
                 return state;
             }

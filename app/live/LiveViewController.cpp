@@ -132,7 +132,8 @@ void LiveViewController::reloadWeatherAnimations() {
 }
 
 void LiveViewController::fireTimer() {
-    if (timingReadInFlight()) return;
+    // Without a session (yet) there is nothing to read again.
+    if (timingReadInFlight() || path.empty()) return;
     refreshQueued_ = true;
     std::weak_ptr<LiveViewController> weak = std::static_pointer_cast<LiveViewController>(shared_from_this());
     dispatch::Queue::main()->async([weak] {
@@ -157,6 +158,11 @@ dispatch::Task<void> LiveViewController::loadEverything(std::weak_ptr<LiveViewCo
                               &LiveViewController::loadPitStops,   &LiveViewController::loadTyres,
                               &LiveViewController::loadLapCount,   &LiveViewController::loadRaceMessages,
                               &LiveViewController::loadTeamRadio};
+    // The session first, when the season's index had not named it yet.
+    if (auto self = screen.lock(); self && self->awaitsSession()) {
+        co_await self->findSession();
+        self->reloadTables();  // the state row says what it waits for now
+    }
     // Held only while a read runs: a screen that has gone reads nothing more.
     for (Read read : reads) {
         auto self = screen.lock();
@@ -202,11 +208,21 @@ dispatch::Task<Loaded> LiveViewController::readTimingWithTimeout() {
 }
 
 dispatch::Task<void> LiveViewController::loadTimingData() {
+    // No session: nothing is read. While the index is on its way the row says the screen waits for it;
+    // once it has named none, that the timing could not be loaded.
+    if (path.empty()) {
+        if (!awaitsSession() && !timingCouldNotLoad) {
+            timingCouldNotLoad = true;
+            reloadTables();
+        }
+        co_return;
+    }
     std::uint64_t request = ++timingReadsStarted_;
+    // In flight until its document is decoded, not only read: a document slower to decode than a tick
+    // would otherwise let every tick start another decode on the pool.
     ++timingReadsInFlight_;
-    Loaded body = co_await readTimingWithTimeout();
+    auto decoded = co_await decodeLoaded<livetiming::TimingData>(co_await readTimingWithTimeout());
     --timingReadsInFlight_;
-    auto decoded = co_await decodeLoaded<livetiming::TimingData>(std::move(body));
     if (!decoded) {
         // A failed refresh keeps the order shown, marked as no longer current until a read succeeds
         // again; a screen with no order yet says the timing could not be loaded.
@@ -237,14 +253,14 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
 
 dispatch::Task<void> LiveViewController::loadDriverList() {
     // One driver missing a field never blanks the others' names and pictures.
-    auto decoded = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    auto decoded = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await sessionFile(&LiveTiming::driverList));
     if (!decoded) co_return;
     fileDrivers(*this, *decoded);
     if (!decoded->empty()) reloadTables();
 }
 
 dispatch::Task<void> LiveViewController::loadWeather() {
-    auto body = co_await LiveTiming::weatherData(path);
+    auto body = co_await sessionFile(&LiveTiming::weatherData);
     auto decoded = co_await decodeLoaded<livetiming::WeatherModel>(std::move(body));
     if (!decoded) co_return;
     weather = {std::move(*decoded)};
@@ -270,27 +286,27 @@ dispatch::Task<void> LiveViewController::loadPitStops() {
 }
 
 dispatch::Task<void> LiveViewController::loadTyres() {
-    auto body = co_await LiveTiming::tyreStintSeries(path);
+    auto body = co_await sessionFile(&LiveTiming::tyreStintSeries);
     auto decoded = co_await decodeLoadedNoting<livetiming::TyresModel>(std::move(body), tyresCouldNotLoad);
     if (decoded) tyresResults = std::move(decoded->stints);
 }
 
 dispatch::Task<void> LiveViewController::loadRaceMessages() {
-    auto body = co_await LiveTiming::raceControlMessages(path);
+    auto body = co_await sessionFile(&LiveTiming::raceControlMessages);
     auto decoded = co_await decodeLoadedNoting<livetiming::RaceControlMessageModel>(std::move(body), messagesCouldNotLoad);
     if (!decoded) co_return;
     raceMessages.assign(decoded->messages.rbegin(), decoded->messages.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadTeamRadio() {
-    auto body = co_await LiveTiming::teamRadio(path);
+    auto body = co_await sessionFile(&LiveTiming::teamRadio);
     auto decoded = co_await decodeLoadedNoting<livetiming::TeamRadioModel>(std::move(body), radioCouldNotLoad);
     if (!decoded) co_return;
     driverRadio.assign(decoded->captures.rbegin(), decoded->captures.rend());
 }
 
 dispatch::Task<void> LiveViewController::loadLapCount() {
-    auto decoded = co_await decodeLoaded<livetiming::LapCountModel>(co_await LiveTiming::lapCount(path));
+    auto decoded = co_await decodeLoaded<livetiming::LapCountModel>(co_await sessionFile(&LiveTiming::lapCount));
     if (decoded && decoded->totalLaps && *decoded->totalLaps > 0) sessionLaps = decoded->totalLaps;
 }
 

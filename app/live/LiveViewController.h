@@ -32,10 +32,12 @@ class WeatherOverviewCell;
 // The screen of a race weekend whose session is under way: the session's running order, re-read every
 // 2.5 seconds, with the circuit facts, the weekend schedule and the weather, and the cards that open
 // the laps, pit-stops, tyres, messages and team-radio sheets. The season sheet hands it `races` (the
-// one race), `year`, `raceRound` and the session's `path`.
+// one race), `year`, `raceRound` and the session's `path`, or the way to find it once the season's
+// index has arrived: until then the screen reads nothing of the session and says it waits.
 //
-// Only one timing read is in flight at a time (a tick while one runs does nothing), and an answer
-// older than the order shown is dropped. The screen's timer and observation end with it.
+// Only one timing read is in flight at a time, from its request to the end of its document's decode (a
+// tick meanwhile does nothing), and an answer older than the order shown is dropped. The screen's timer
+// and observation end with it.
 class LiveViewController final : public RaceScreen, public ui::TableViewDataSource, public ui::TableViewDelegate {
 public:
     using DriverDictionary = std::map<std::string, std::string>;
@@ -99,7 +101,7 @@ public:
     void reloadWeatherAnimations();
     // A refresh tick: reads the timing lines again unless a read is still in flight.
     void fireTimer();
-    // Whether a timing read is asked for or under way.
+    // Whether a timing read is asked for or under way, its decode included.
     bool timingReadInFlight() const { return refreshQueued_ || timingReadsInFlight_ > 0; }
     // Where the timing lines come from: the session's "TimingData.json" by default (on a session whose
     // transfers end after the time-out as well); tests gate it.

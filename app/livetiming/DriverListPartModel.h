@@ -7,6 +7,8 @@
 #include <tuple>
 
 #include "foundation/JSONCoding.h"
+#include "foundation/JSONDecoder.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -47,3 +49,9 @@ struct DriverListPartModel {
 using DriverList = std::map<std::string, DriverListPartModel>;
 
 }  // namespace livetiming
+
+// A driver list is a plain dictionary, which can hold no limits of its own.
+template <>
+constexpr foundation::JSONLimits foundation::jsonLimitsOf<livetiming::DriverList>() {
+    return liveTimingDocumentLimits;
+}

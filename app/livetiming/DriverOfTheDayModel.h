@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -50,6 +51,7 @@ struct DriverOfTheDayModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("data", &DriverOfTheDayModel::data),
     };
+    static constexpr foundation::JSONLimits jsonLimits = pollsDocumentLimits;
 };
 
 }  // namespace livetiming

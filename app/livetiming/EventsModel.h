@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -91,6 +92,7 @@ struct EventsModel {
         foundation::field("Year", &EventsModel::year),
         foundation::field("Meetings", &EventsModel::meetings, foundation::ValidItems<std::vector<Meeting>>{}),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

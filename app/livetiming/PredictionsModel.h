@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -51,6 +52,7 @@ struct PredictionsModel {
         foundation::field("Drivers", &PredictionsModel::drivers),
         foundation::field("Teams", &PredictionsModel::teams),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

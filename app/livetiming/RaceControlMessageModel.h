@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -37,6 +38,7 @@ struct RaceControlMessageModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("Messages", &RaceControlMessageModel::messages, foundation::ValidItems<std::vector<Message>>{}),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -27,6 +28,7 @@ struct TeamRadioModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("Captures", &TeamRadioModel::captures),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

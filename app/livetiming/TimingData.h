@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -142,6 +143,7 @@ struct TimingData {
         foundation::field("Withheld", &TimingData::withheld),
         foundation::field("Lines", &TimingData::lines),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 // "LapCount.json": the lap the leader is on and the session's length in laps (a sprint's are its own).
@@ -153,6 +155,7 @@ struct LapCountModel {
         foundation::optionalField("CurrentLap", &LapCountModel::currentLap),
         foundation::optionalField("TotalLaps", &LapCountModel::totalLaps),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

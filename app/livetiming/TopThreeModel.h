@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -52,6 +53,7 @@ struct TopThreeModel {
         foundation::field("Withheld", &TopThreeModel::withheld),
         foundation::field("Lines", &TopThreeModel::lines),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

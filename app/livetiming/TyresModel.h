@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -40,6 +41,7 @@ struct TyresModel {
     static constexpr auto codingKeys = std::tuple{
         foundation::field("Stints", &TyresModel::stints),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

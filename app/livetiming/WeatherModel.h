@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "foundation/JSONCoding.h"
+#include "livetiming/FeedLimits.h"
 
 namespace livetiming {
 
@@ -26,6 +27,7 @@ struct WeatherModel {
         foundation::field("WindDirection", &WeatherModel::windDirection),
         foundation::field("WindSpeed", &WeatherModel::windSpeed),
     };
+    static constexpr foundation::JSONLimits jsonLimits = liveTimingDocumentLimits;
 };
 
 }  // namespace livetiming

@@ -43,8 +43,13 @@ std::shared_ptr<RaceScreen> SeasonViewController::makeScreen(int index, RacePhas
         case RacePhase::finished: screen = std::make_shared<PastDetailsViewController>(); break;
     }
     const RacesDetailsModel& race = GlobalStruct::races()[index];
-    screen->path = phase == RacePhase::live ? liveSessionPath(race, GlobalStruct::meetings(), foundation::Date::now())
-                                            : sessionPath(race, GlobalStruct::meetings());
+    RaceScreen::SessionLookup lookup = [race, live = phase == RacePhase::live,
+                                        now = foundation::Date::now()](const std::vector<livetiming::Meeting>& meetings) {
+        return live ? liveSessionPath(race, meetings, now) : sessionPath(race, meetings);
+    };
+    // The index is read after the races: a race opened before it has arrived finds its session later.
+    if (GlobalStruct::meetingsSeason() == GlobalStruct::racesSeason()) screen->path = lookup(GlobalStruct::meetings());
+    else screen->sessionLookup = std::move(lookup);
     screen->races = {race};
     screen->year = year;
     screen->raceRound = index + 1;

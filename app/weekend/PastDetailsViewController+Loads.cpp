@@ -55,11 +55,13 @@ dispatch::Task<void> PastDetailsViewController::readInTurn(std::weak_ptr<PastDet
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeekend(std::weak_ptr<PastDetailsViewController> screen) {
+    // The session's files wait for the season's index when it had not arrived as the screen was made.
     std::vector<Read> reads{&PastDetailsViewController::loadRaceResults,   &PastDetailsViewController::loadQualifyingResults,
-                            &PastDetailsViewController::loadDriverList,    &PastDetailsViewController::loadDriverOfTheDay,
-                            &PastDetailsViewController::loadWeather,       &PastDetailsViewController::loadLaps,
-                            &PastDetailsViewController::loadPitStops,      &PastDetailsViewController::loadTyres,
-                            &PastDetailsViewController::loadDriverStandings, &PastDetailsViewController::loadTeamStandings};
+                            &PastDetailsViewController::findSession,       &PastDetailsViewController::loadDriverList,
+                            &PastDetailsViewController::loadDriverOfTheDay, &PastDetailsViewController::loadWeather,
+                            &PastDetailsViewController::loadLaps,          &PastDetailsViewController::loadPitStops,
+                            &PastDetailsViewController::loadTyres,         &PastDetailsViewController::loadDriverStandings,
+                            &PastDetailsViewController::loadTeamStandings};
     if (auto self = screen.lock(); self && self->raceRound >= 3) reads.push_back(&PastDetailsViewController::loadPredictions);
     reads.push_back(&PastDetailsViewController::loadRaceMessages);
     reads.push_back(&PastDetailsViewController::loadTeamRadio);
@@ -90,7 +92,7 @@ dispatch::Task<void> PastDetailsViewController::loadQualifyingResults() {
 
 dispatch::Task<void> PastDetailsViewController::loadDriverList() {
     // One malformed driver never loses the others.
-    auto drivers = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await LiveTiming::driverList(path));
+    auto drivers = co_await decodeLoadedValidItems<livetiming::DriverList>(co_await sessionFile(&LiveTiming::driverList));
     if (!drivers) co_return;
     if (drivers->empty()) co_return;
     fileDrivers(*this, *drivers);
@@ -110,7 +112,7 @@ dispatch::Task<void> PastDetailsViewController::loadDriverOfTheDay() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadWeather() {
-    auto document = co_await decodeLoadedNoting<livetiming::WeatherModel>(co_await LiveTiming::weatherData(path), weatherCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::WeatherModel>(co_await sessionFile(&LiveTiming::weatherData), weatherCouldNotLoad);
     if (!document) {
         reloadAll();
         co_return;
@@ -132,7 +134,7 @@ dispatch::Task<void> PastDetailsViewController::loadPitStops() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTyres() {
-    auto document = co_await decodeLoadedNoting<livetiming::TyresModel>(co_await LiveTiming::tyreStintSeries(path), tyresCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::TyresModel>(co_await sessionFile(&LiveTiming::tyreStintSeries), tyresCouldNotLoad);
     if (!document) co_return;
     tyresResults = std::move(document->stints);
 }
@@ -150,7 +152,7 @@ dispatch::Task<void> PastDetailsViewController::loadTeamStandings() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadPredictions() {
-    auto document = co_await decodeLoadedNoting<livetiming::PredictionsModel>(co_await LiveTiming::championshipPrediction(path),
+    auto document = co_await decodeLoadedNoting<livetiming::PredictionsModel>(co_await sessionFile(&LiveTiming::championshipPrediction),
                                                                      predictionsCouldNotLoad);
     if (!document) co_return;
     for (const auto& [key, driver] : document->drivers) driverPredictions.push_back(driver);
@@ -160,13 +162,13 @@ dispatch::Task<void> PastDetailsViewController::loadPredictions() {
 }
 
 dispatch::Task<void> PastDetailsViewController::loadRaceMessages() {
-    auto document = co_await decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await LiveTiming::raceControlMessages(path), messagesCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::RaceControlMessageModel>(co_await sessionFile(&LiveTiming::raceControlMessages), messagesCouldNotLoad);
     if (!document) co_return;
     raceMessages.assign(document->messages.rbegin(), document->messages.rend());
 }
 
 dispatch::Task<void> PastDetailsViewController::loadTeamRadio() {
-    auto document = co_await decodeLoadedNoting<livetiming::TeamRadioModel>(co_await LiveTiming::teamRadio(path), radioCouldNotLoad);
+    auto document = co_await decodeLoadedNoting<livetiming::TeamRadioModel>(co_await sessionFile(&LiveTiming::teamRadio), radioCouldNotLoad);
     if (!document) co_return;
     driverRadio.assign(document->captures.rbegin(), document->captures.rend());
 }

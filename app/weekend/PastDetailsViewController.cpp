@@ -13,7 +13,6 @@
 #include "cells/RaceStandingsCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
-#include "data/GlobalStruct.h"
 #include "dispatch/Queue.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Locale.h"
@@ -100,15 +99,20 @@ void PastDetailsViewController::viewDidLayoutSubviews() {
 
 void PastDetailsViewController::viewDidAppear(bool animated) {
     RaceScreen::viewDidAppear(animated);
-    if (race()) {
-        const auto& meetings = GlobalStruct::meetings();
-        auto meeting = std::find_if(meetings.begin(), meetings.end(), [&](const auto& m) { return m.name == race()->raceName; });
-        if (meeting != meetings.end()) readSessions(meeting->sessions);
-    }
     auto self = std::static_pointer_cast<PastDetailsViewController>(shared_from_this());
     dispatch::spawn(dispatch::Queue::main(), [weak = std::weak_ptr<PastDetailsViewController>(self)]() -> dispatch::Task<void> {
+        // The other sessions are the meeting's in the season index, which may still be on its way.
+        if (auto screen = weak.lock()) {
+            if (auto meetings = co_await screen->seasonMeetings()) screen->readMeeting(*meetings);
+        }
         co_await loadTopThrees(weak);
     });
+}
+
+void PastDetailsViewController::readMeeting(const std::vector<livetiming::Meeting>& meetings) {
+    if (!race()) return;
+    auto meeting = std::find_if(meetings.begin(), meetings.end(), [&](const auto& m) { return m.name == race()->raceName; });
+    if (meeting != meetings.end()) readSessions(meeting->sessions);
 }
 
 void PastDetailsViewController::readSessions(const std::vector<livetiming::Session>& sessions) {

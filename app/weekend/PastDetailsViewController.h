@@ -35,9 +35,9 @@ class WeatherOverviewCell;
 // or Practice 3, 3 Practice 2, 4 Practice 1), of which one is visible. Each shows the header, the tab
 // picker, the tab's classification, the circuit's facts; the race tab also the race cards (driver of
 // the day, fastest lap, breakdown, standings, predictions from round 3, messages and radio), the
-// weekend's schedule and the weather. The presenter hands `path`, `races`, `year` and `raceRound`;
-// the rest is loaded when the view loads (results and the race's live-timing files) and appears (the
-// other sessions' top three). Main thread.
+// weekend's schedule and the weather. The presenter hands `path` (or the way to find it once the
+// season's index has arrived), `races`, `year` and `raceRound`; the rest is loaded when the view loads
+// (results and the race's live-timing files) and appears (the other sessions' top three). Main thread.
 class PastDetailsViewController final : public RaceScreen, public ui::TableViewDataSource, public ui::TableViewDelegate {
 public:
     static constexpr int tabCount = 5;
@@ -149,6 +149,8 @@ public:
     dispatch::Task<void> loadPractice2TopThree();
     dispatch::Task<void> loadPractice1TopThree();
 
+    // Takes the race's meeting's sessions, when the index lists the meeting.
+    void readMeeting(const std::vector<livetiming::Meeting>& meetings);
     // Takes the meeting's sessions: the sprint flag and the qualifying and practice starts.
     void readSessions(const std::vector<livetiming::Session>& sessions);
     // The race, or none when the presenter handed none.

@@ -842,6 +842,107 @@ TEST_F(WalkThrough, theKeyboardReachesTheButtonsInsideCardsAndArrowsKeepTheSelec
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
+// A live race opened before the season's live-timing index has arrived.
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "RawServer.h"
+#include "net/ProtocolRegistry.h"
+
+namespace {
+
+// The season's live-timing index held back by the offline season's serving until `release`: the
+// in-process answer to its request sends it on to a loopback server, which answers once released, so
+// the map's read of it waits. Every request of the live-timing tree is looked at too.
+class HeldBackIndex {
+public:
+    static std::shared_ptr<HeldBackIndex> start(const std::string& year) {
+        auto held = std::shared_ptr<HeldBackIndex>(new HeldBackIndex("/static/" + year + "/Index.json"));
+        std::ifstream file(OfflineSettings::defaultDataDirectory() / "offline-season/livetiming" / year / "Index.json",
+                           std::ios::binary);
+        held->index_.assign(std::istreambuf_iterator<char>(file), {});
+        auto registry = net::ProtocolRegistry::global();
+        const std::string host = ServiceHosts::current().liveTiming;
+        auto inner = registry->handlerFor(host);
+        EXPECT_TRUE(inner) << "the offline season answers no " << host;
+        if (!inner) return held;
+        // Held weakly: a transfer still running after the test answers as the season does.
+        registry->registerHandler(host, [weak = std::weak_ptr<HeldBackIndex>(held), inner = *inner](const net::Request& request)
+                                            -> std::expected<net::ProtocolAnswer, net::URLError> {
+            auto self = weak.lock();
+            const std::string path = request.url ? request.url->path() : "";
+            if (!self) return inner(request);
+            // A session's files lie in its folder: one right under the static base is no session's.
+            if (path.size() > 8 && path.starts_with("/static/") && std::isupper(static_cast<unsigned char>(path[8])))
+                self->readAFileOfNoSession_ = true;
+            if (path != self->path_ || self->released_) return inner(request);
+            net::HTTPHeaders headers;
+            headers.add("Location", self->server_.text() + self->path_.substr(1));
+            return net::ProtocolAnswer{net::Response::make(request.url, 307, std::move(headers)), {}};
+        });
+        return held;
+    }
+    ~HeldBackIndex() { abandoned_ = true; }
+
+    void release() { released_ = true; }
+    bool readAFileOfNoSession() const { return readAFileOfNoSession_; }
+
+private:
+    explicit HeldBackIndex(std::string path) : path_(std::move(path)) {}
+
+    const std::string path_;
+    std::string index_;
+    std::atomic<bool> released_ = false, abandoned_ = false, readAFileOfNoSession_ = false;
+    // Last, so it goes first: its thread may be waiting in the answer below.
+    RawServer server_{[this](int connection) {
+        while (!released_ && !abandoned_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (abandoned_) return;
+        RawServer::send(connection, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                                        std::to_string(index_.size()) + "\r\nConnection: close\r\n\r\n" + index_);
+    }};
+};
+
+// A live race opened before the season's live-timing index has arrived: the screen says it waits for
+// the session list and reads no file of a session meanwhile; once the index is here, it shows the race.
+TEST_F(WalkThrough, aLiveRaceOpenedBeforeTheIndexHasArrivedShowsTheRaceOnceItHas) {
+    startClockAt("2023-03-05T15:40:00Z");
+    // As the app starts: no season and no index yet, whatever an earlier walk in this process loaded.
+    GlobalStruct::storeRaces(GlobalStruct::beginSeasonLoad(""), {});
+    auto held = HeldBackIndex::start("2023");
+    auto live = [&] { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); };
+    auto liveStill = [&] { return live() && !live()->isBeingPresented() && releasesPending == 0; };
+    auto stateText = [&] {
+        auto state = stateRowOf(*live()->tableView[0]);
+        return state ? state->title->text() : std::string();
+    };
+    std::vector<Script::Step> steps = stepsToTheFirstRace();
+    steps.insert(steps.end(), {
+        {"the live race waiting for the index",
+         [&] { return liveStill() && settled() && stateText() == "Loading the live timing's session list\u2026"; },
+         [&] {
+             (void)windowShot("31-live-race-before-the-index");
+             EXPECT_EQ(live()->path, "");
+             EXPECT_TRUE(GlobalStruct::meetings().empty()) << "the index was not held back";
+             held->release();
+         }},
+        {"the live race", [&] { return liveStill() && !live()->raceResults.empty() && settled(); },
+         [&] {
+             (void)windowShot("32-live-race-once-the-index-came");
+             EXPECT_EQ(live()->path, "2023/2023-03-05_Bahrain_Grand_Prix/2023-03-05_Race/");
+             pushKey(SDLK_ESCAPE);
+         }},
+    });
+    walk(std::move(steps), 90);
+    EXPECT_FALSE(held->readAFileOfNoSession()) << "a file of no session was read";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
 // The driver of the day of a race of another season, and the screens' status lines.
 
 #include "cells/DriverOfTheDayCell.h"

@@ -7,6 +7,16 @@
 
 #include "data/Decoding.h"
 #include "data/RaceModels.h"
+#include "livetiming/DriverListPartModel.h"
+#include "livetiming/DriverOfTheDayModel.h"
+#include "livetiming/EventsModel.h"
+#include "livetiming/PredictionsModel.h"
+#include "livetiming/RaceControlMessageModel.h"
+#include "livetiming/TeamRadioModel.h"
+#include "livetiming/TimingData.h"
+#include "livetiming/TopThreeModel.h"
+#include "livetiming/TyresModel.h"
+#include "livetiming/WeatherModel.h"
 #include "dispatch/Task.h"
 #include "foundation/Print.h"
 #include "ConsoleLines.h"
@@ -84,6 +94,60 @@ TEST(Decoding, aReadsDocumentIsDecodedAndRefusedOffTheCallersThread) {
     EXPECT_EQ(console.text(), std::string("Error decoding result: ") + address +
                                   ": dataCorrupted(codingPath: \"\", debugDescription: \"The given data was refused: it "
                                   "holds a list of more than 1000 items.\")\n");
+}
+
+// Why `Model` refuses `document`, or "" when it decodes it.
+template <class Model>
+std::string refusal(const std::string& document) {
+    const auto body = foundation::Data::fromString(document);
+    foundation::JSONDecoder decoder;
+    if constexpr (foundation::json_detail::isStringMap<Model>) {
+        auto decoded = decoder.decodeValidItems<Model>(body);
+        return decoded ? "" : decoded.error().description();
+    } else {
+        auto decoded = decoder.decode<Model>(body);
+        return decoded ? "" : decoded.error().description();
+    }
+}
+
+// Every document kind of the live-timing tree (the season index and each session file the screens
+// read) and of the polls states limits, as the results API's do: a list one item longer than its
+// longest is refused as it is parsed, and its memory is within what one transfer may bring at all
+// (how the memory limit refuses is the JSON decoder's own test). Neither needs a key the model knows.
+template <class Model>
+void expectRefusedPastItsLimits(const char* kind) {
+    SCOPED_TRACE(kind);
+    constexpr foundation::JSONLimits limits = foundation::jsonLimitsOf<Model>();
+    ASSERT_LE(limits.maximumBytes, std::size_t(64) << 20);
+    ASSERT_LE(limits.maximumListLength, std::size_t(100'000));
+    std::string list = "0";
+    for (std::size_t item = 0; item < limits.maximumListLength; ++item) list += ",0";
+    EXPECT_NE(refusal<Model>(R"({"Padding":[)" + list + "]}").find("refused: it holds a list of more than"), std::string::npos);
+}
+
+TEST(Decoding, everyLiveTimingAndPollsDocumentKindIsRefusedPastItsLimits) {
+    expectRefusedPastItsLimits<livetiming::EventsModel>("season index");
+    expectRefusedPastItsLimits<livetiming::TimingData>("timing");
+    expectRefusedPastItsLimits<livetiming::LapCountModel>("lap count");
+    expectRefusedPastItsLimits<livetiming::DriverList>("driver list");
+    expectRefusedPastItsLimits<livetiming::WeatherModel>("weather");
+    expectRefusedPastItsLimits<livetiming::TyresModel>("tyre stints");
+    expectRefusedPastItsLimits<livetiming::RaceControlMessageModel>("officials' messages");
+    expectRefusedPastItsLimits<livetiming::TeamRadioModel>("team radio");
+    expectRefusedPastItsLimits<livetiming::TopThreeModel>("top three");
+    expectRefusedPastItsLimits<livetiming::PredictionsModel>("championship prediction");
+    expectRefusedPastItsLimits<livetiming::DriverOfTheDayModel>("polls");
+
+    // A timing document whose values pass its memory, in lists each within the longest allowed.
+    constexpr foundation::JSONLimits limits = foundation::jsonLimitsOf<livetiming::TimingData>();
+    ASSERT_LE(limits.maximumBytes, std::size_t(64) << 20);
+    std::string zeros = "[0";
+    for (int item = 1; item < 1'000; ++item) zeros += ",0";
+    zeros += "]";
+    std::string lists = zeros;
+    for (std::size_t bytes = 0; bytes <= limits.maximumBytes; bytes += 1'000 * 2 * sizeof(nlohmann::json)) lists += "," + zeros;
+    EXPECT_NE(refusal<livetiming::TimingData>(R"({"Padding":[)" + lists + "]}").find("refused: its values would take more than"),
+              std::string::npos);
 }
 
 }  // namespace

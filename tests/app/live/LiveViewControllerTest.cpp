@@ -472,6 +472,33 @@ TEST_F(LiveScreen, oneTimingReadAtATimeAndAnOlderAnswerNeverReplacesANewerOne) {
     reads.fail();
 }
 
+// A read whose document is still being decoded on the pool is still in flight: a tick then starts no
+// other read, so a document slower to decode than a tick never piles decodes up.
+TEST_F(LiveScreen, aTickWhileTheTimingDocumentIsDecodedStartsNoOtherRead) {
+    GatedTimingReads reads;
+    auto screen = make();
+    screen->setTimingRead(reads.read());
+    present(screen);
+    ASSERT_EQ(reads.asked, 1);
+    const int decodingBefore = documentsBeingDecoded();
+    reads.answer(0, timingDocument({"1", "11", "16"}));
+    // A turn runs only what was queued before it began, so the decode's answer comes back on a later
+    // turn than the one that handed the document to the pool.
+    for (int turn = 0; turn < 100 && documentsBeingDecoded() == decodingBefore; ++turn) dispatch::RunLoop::main()->runOnce();
+    ASSERT_GT(documentsBeingDecoded(), decodingBefore);
+    EXPECT_TRUE(order(*screen).empty());
+    EXPECT_TRUE(screen->timingReadInFlight());
+    // The next turn fires the tick before it takes the decode's answer, if it has come.
+    clock->advance(LiveViewController::refreshInterval);
+    dispatch::RunLoop::main()->runOnce();
+    settle();
+    EXPECT_EQ(order(*screen), (std::vector<std::string>{"1", "11", "16"}));
+    EXPECT_EQ(reads.asked, 1) << "a tick read again while the last document was being decoded";
+    screen->dismiss(false);
+    settle();
+    reads.fail();
+}
+
 TEST_F(LiveScreen, aStalledTimingReadIsGivenUpAfterItsTimeOutAndTheOrderIsMarkedStaleUntilAReadSucceeds) {
     GatedTimingReads reads;
     auto screen = make();
@@ -537,6 +564,52 @@ TEST_F(LiveScreen, aTimingDocumentWithNoDriverIsToldAsSuchNotAsLoading) {
     screen->dismiss(false);
     settle();
     reads.fail();
+}
+
+// A live race opened from the season sheet before the season's index has arrived: the sheet can name
+// no session, so the screen reads no file of one and says it waits; once the index is here, it finds
+// the running sprint and follows it.
+TEST_F(LiveScreen, aRaceOpenedBeforeTheSeasonsIndexWaitsForItThenFollowsItsSession) {
+    sheettest::HeldSeasonIndex index({race(1), race(2), race(3), race(4)});
+    foundation::ConsoleCapture console;
+    auto screen = std::dynamic_pointer_cast<LiveViewController>(std::make_shared<SeasonViewController>()->makeRaceScreen(3));
+    ASSERT_TRUE(screen);
+    present(screen);
+    for (int tick = 0; tick < 4; ++tick) settle(LiveViewController::refreshInterval);
+    EXPECT_EQ(screen->path, "");
+    auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), "Loading the live timing's session list…");
+
+    index.arrive();
+    EXPECT_TRUE(waitFor([&] { return !screen->raceResults.empty() && !screen->driverRadio.empty(); }));
+    EXPECT_EQ(screen->path, sheettest::bakuSprint);
+    auto lap = [&] { return screen->raceResults.empty() ? 0 : screen->raceResults.front().numberOfLaps.value_or(0); };
+    std::int64_t firstLap = lap();
+    for (int tick = 0; tick < 30 && lap() == firstLap; ++tick) refreshAfter(*screen, 30);
+    EXPECT_GT(lap(), firstLap) << "the refresh follows the session found";
+    EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
+    screen->dismiss(false);
+    settle();
+}
+
+// The index it waits for cannot be read: no session is named, and the screen says its timing could not
+// be loaded rather than that it still waits, and reads no file of no session.
+TEST_F(LiveScreen, aRaceWhoseSeasonsIndexCannotBeReadSaysItsTimingCouldNotBeLoaded) {
+    sheettest::HeldSeasonIndex index({race(1), race(2), race(3), race(4)});
+    foundation::ConsoleCapture console;
+    auto screen = std::dynamic_pointer_cast<LiveViewController>(std::make_shared<SeasonViewController>()->makeRaceScreen(3));
+    ASSERT_TRUE(screen);
+    present(screen);
+    index.fail();
+    EXPECT_TRUE(waitFor([&] { return screen->timingCouldNotLoad; }));
+    for (int tick = 0; tick < 2; ++tick) settle(LiveViewController::refreshInterval);
+    auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->title->text(), couldNotLoadText("The live timing"));
+    EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
+    screen->dismiss(false);
+    settle();
 }
 
 TEST_F(LiveScreen, theLapsButtonBeforeAnyTimingLineDoesNothing) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/ShellTestSupport.h"
+#include "data/GlobalStruct.h"
 #include "data/RaceModels.h"
 #include "data/ResultsEndpoints.h"
 #include "dispatch/RunLoop.h"
@@ -18,6 +19,7 @@
 #include "foundation/TimeZone.h"
 #include "livetiming/DriverListPartModel.h"
 #include "livetiming/LiveTiming.h"
+#include "livetiming/SeasonIndex.h"
 #include "offline/OfflineSeason.h"
 #include "shell/DriverKey.h"
 #include "ui/TableView.h"
@@ -102,5 +104,54 @@ protected:
     }
 
 };
+
+// The season's races stored and the map's read of their live-timing index under way, held back until
+// `arrive`: a race opened meanwhile gets no session from the season sheet. Whatever season and index an
+// earlier test left is gone first, and the lists hold no season again afterwards.
+class HeldSeasonIndex {
+public:
+    explicit HeldSeasonIndex(std::vector<RacesDetailsModel> races) {
+        GlobalStruct::storeRaces(GlobalStruct::beginSeasonLoad(""), {});
+        std::string season = races.empty() ? std::string() : races.front().season;
+        index_ = dispatch::syncWait(LiveTiming::all(season));
+        auto load = GlobalStruct::beginSeasonLoad("");
+        GlobalStruct::storeRaces(load, std::move(races));
+        SeasonIndex::Read held = [this](std::string) -> dispatch::Task<Loaded> {
+            co_return co_await dispatch::awaitCallback<Loaded>([this](std::function<void(Loaded)> resume) { answer_ = resume; });
+        };
+        dispatch::spawn(dispatch::Queue::main(), [load, season, held]() -> dispatch::Task<void> {
+            if (auto meetings = co_await SeasonIndex::meetings(season, held)) GlobalStruct::storeMeetings(load, season, *meetings);
+        });
+        dispatch::RunLoop::main()->runUntil([this] { return answer_ != nullptr; }, 10);
+        EXPECT_TRUE(answer_) << "the index was not asked for";
+    }
+    ~HeldSeasonIndex() {
+        arrive();
+        GlobalStruct::storeRaces(GlobalStruct::beginSeasonLoad(""), {});
+    }
+    HeldSeasonIndex(const HeldSeasonIndex&) = delete;
+    HeldSeasonIndex& operator=(const HeldSeasonIndex&) = delete;
+
+    void arrive() {
+        if (auto answer = std::exchange(answer_, nullptr)) answer(std::move(index_));
+    }
+    // The read fails instead, as when the feed cannot be reached.
+    void fail() {
+        if (auto answer = std::exchange(answer_, nullptr)) answer(Loaded(foundation::Data{}, {}, LoadFailure{503, "Service Unavailable"}));
+    }
+
+private:
+    Loaded index_;
+    std::function<void(Loaded)> answer_;
+};
+
+// Whether `console` names a load of a file right under the live-timing static base: a session's files
+// lie in its folder, so such a file is no session's (an address built without a session).
+inline bool loadedAFileOfNoSession(const std::string& console) {
+    const std::string base = LiveTiming::staticBase();
+    for (auto at = console.find(base); at != std::string::npos; at = console.find(base, at + 1))
+        if (at + base.size() < console.size() && std::isupper(static_cast<unsigned char>(console[at + base.size()]))) return true;
+    return false;
+}
 
 }  // namespace sheettest

@@ -20,10 +20,12 @@
 #include "quartz/Layer.h"
 #include "shell/AppNotifications.h"
 #include "shell/ImageSeam.h"
+#include "shell/SeasonViewController.h"
 #include "shell/Utilities.h"
 #include "ui/AssetCatalog.h"
 #include "dispatch/Queue.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/Print.h"
 #include "ui/Feedback.h"
 
 namespace {
@@ -244,6 +246,32 @@ TEST_F(FinishedWeekend, aSprintWeekendsThirdTabIsTheSprintNotTheShootoutAndTheRa
     auto notHeld = row<StateCell>(*screen, 2, 0, 3);
     ASSERT_TRUE(notHeld);
     EXPECT_EQ(notHeld->title->text(), "There was no Practice 2 this weekend.");
+}
+
+// A finished race opened from the season sheet before the season's index has arrived: the sheet can
+// name no session, so the screen reads no file of one, and its sprint's tab waits rather than saying
+// there was none; once the index is here, it reads the race's session and finds the sprint.
+TEST_F(FinishedWeekend, aRaceOpenedBeforeTheSeasonsIndexReadsItsSessionsOnceTheIndexArrives) {
+    clock->set(*instantFromISO8601("2023-05-01T12:00:00Z"));  // Baku's weekend is over
+    sheettest::HeldSeasonIndex index(GlobalStruct::races());
+    foundation::ConsoleCapture console;
+    auto sheet = std::make_shared<SeasonViewController>();
+    sheet->year = "2023";
+    auto screen = std::dynamic_pointer_cast<PastDetailsViewController>(sheet->makeRaceScreen(3));
+    ASSERT_TRUE(screen);
+    present(screen);
+    ASSERT_TRUE(waitFor([&] { return !screen->qualifyingResults.empty(); }));
+    settle();
+    EXPECT_EQ(screen->path, "");
+    EXPECT_FALSE(screen->resultsAnswered[2]) << "the third tab was answered before the index named the weekend's sessions";
+
+    index.arrive();
+    ASSERT_TRUE(waitFor([&] { return !screen->p3Results.empty() && screen->tyresCouldNotLoad; }));
+    EXPECT_EQ(screen->path, "2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-30_Race/");
+    EXPECT_TRUE(screen->isASprintWeekend);
+    EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
+    screen->dismiss(false);
+    settle();
 }
 
 TEST_F(FinishedWeekend, eachCardButtonPresentsItsSheetWithTheValuesHandedOver) {

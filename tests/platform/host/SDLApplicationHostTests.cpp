@@ -12,6 +12,7 @@
 #include "SyntheticEvents.h"
 #include "VirtualDisplay.h"
 #include "dispatch/Queue.h"
+#include "dispatch/RunLoop.h"
 #include "foundation/Clock.h"
 #include "gfx/Image.h"
 #include "host/SDLApplicationHost.h"
@@ -321,6 +322,21 @@ TEST_F(SDLApplicationHostTest, screenshotThatCannotBeWrittenIsReportedAndStillTe
     ASSERT_TRUE(host->screenshotError());
     EXPECT_NE(host->screenshotError()->find("nonexistent-folder"), std::string::npos) << *host->screenshotError();
     EXPECT_EQ(log->back(), "app.willTerminate");
+}
+
+// A script whose step never gets ready names it before ctest's time-out ends the process, whatever
+// budget it asked for.
+TEST(ScriptedRun, aStuckStepIsNamedWithinHalfOfTheTestsTimeOut) {
+    auto clock = std::make_shared<foundation::ManualClock>(foundation::Date{}, 0);
+    foundation::Clock::setCurrent(clock);
+    auto script = Script::start({{"the step that never gets ready", [] { return false; }, nullptr}}, 24 * 3600);
+    clock->advance(SORVANE_TEST_TIMEOUT_SECONDS / 2.0);
+    bool stopped = dispatch::RunLoop::main()->runUntil([&] { return script->timedOut(); }, 5);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(script->unfinishedStep(), "the step that never gets ready");
+    // The watchdog stopped the main loop; the next run takes the stop and returns, as the app's would.
+    if (stopped) dispatch::RunLoop::main()->run();
+    foundation::Clock::setCurrent(nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,7 +12,9 @@
 namespace hosttest {
 
 // Steps run in order from inside the application's run loop: each waits, polled every 20 ms, until it
-// is ready, then acts. A watchdog ends the run if a step never gets ready.
+// is ready, then acts. A watchdog ends the run if a step never gets ready, so the test can name the
+// step; it fires within half of ctest's time-out of the test, whatever budget the script asks for,
+// or ctest would end the process first and the name would never be printed.
 class Script : public std::enable_shared_from_this<Script> {
 public:
     struct Step {
@@ -20,7 +23,10 @@ public:
         std::function<void()> act;
     };
 
-    static std::shared_ptr<Script> start(std::vector<Step> steps, double watchdogSeconds = 120) {
+    static constexpr double longestWatchdog = SORVANE_TEST_TIMEOUT_SECONDS / 2.0;
+
+    static std::shared_ptr<Script> start(std::vector<Step> steps, double watchdogSeconds = longestWatchdog) {
+        watchdogSeconds = std::min(watchdogSeconds, longestWatchdog);
         auto script = std::make_shared<Script>();
         script->steps_ = std::move(steps);
         std::weak_ptr<Script> weak = script;
