@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "NetworkThread.h"
@@ -24,15 +26,20 @@ enum class TaskKind { delegateDriven, gathersData, downloadsToFile };
 class TaskRunner final : public NetworkThread::Transfer {
 public:
     static constexpr int maximumRedirects = 16;
-    // Far more header fields than any real response has; past it the response is refused.
+    // What one hop's head may hold, counted line by line over everything that is not body: the status
+    // lines and fields of every interim response, the final one's and its trailers. Far more than any
+    // real response has; past either the hop ends as a bad response.
     static constexpr std::size_t maximumHeaderFields = 1000;
+    static constexpr std::size_t maximumHeadLength = 256 * 1024;
 
     TaskRunner(SessionTask& task, TaskKind kind, DataCompletion dataCompletion, DownloadCompletion downloadCompletion);
     ~TaskRunner();
 
     // Network thread only, from here on.
     void start(std::shared_ptr<SessionTask> self);
-    void cancel() { finish(URLError{URLError::cancelled, currentURL()}); }
+    void cancel() {
+        guarded([this] { finish(URLError{URLError::cancelled, currentURL()}); });
+    }
     void transferDone(CURLcode result) override;
 
 private:
@@ -61,6 +68,26 @@ private:
     // How long the current hop may still take, in milliseconds; 0 for no bound.
     long remainingTimeMilliseconds() const;
     void detachTransfer();
+
+    // Runs a step of the network thread. Memory running out on the way ends this transfer with an error
+    // instead of the process: no exception leaves a step, nor crosses curl's callbacks.
+    template <typename Step>
+    void guarded(Step&& step) noexcept {
+        try {
+            step();
+        } catch (...) {
+            failInside(std::current_exception());
+        }
+    }
+    void failInside(std::exception_ptr exception) noexcept;
+    // The error a step that threw ends its transfer with.
+    URLError insideError(std::exception_ptr exception) const noexcept;
+    // One line of the head as curl hands it over; false refuses it, which ends the hop.
+    bool headLine(std::string_view line);
+    bool refuseHead(std::string reason);
+    // A piece of the body as curl hands it over; what is taken, anything else ends the hop.
+    std::size_t body(char* bytes, std::size_t length);
+    void hopTransferred(CURLcode result);
 
     static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* runner);
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* runner);
@@ -92,6 +119,9 @@ private:
     curl_slist* headerList_ = nullptr;
     HTTPHeaders arrivingHeaders_;
     bool headersDone_ = false;
+    // The hop's head so far, every line counted (see maximumHeaderFields).
+    std::size_t headFields_ = 0;
+    std::size_t headLength_ = 0;
     Response hopResponse_;
     bool redirectPending_ = false;
     bool redirectBodyCut_ = false;
