@@ -332,7 +332,32 @@ std::size_t TaskRunner::body(char* bytes, std::size_t length) {
         earlyBody_.append(bytes, length);
         return length;
     }
+    if (kind_ == TaskKind::delegateDriven && handedOver_.load() > handedOverLimit) {
+        paused_ = true;
+        waitsForDelegate_ = true;
+        // Delivered meanwhile: nobody is left to wake it.
+        if (handedOver_.load() <= handedOverLimit / 2 && waitsForDelegate_.exchange(false)) {
+            paused_ = false;
+        } else {
+            return CURL_WRITEFUNC_PAUSE;
+        }
+    }
     return receive(bytes, length) ? length : 0;
+}
+
+void TaskRunner::resumeWhenAllowed() {
+    if (!easy_ || !paused_ || awaitingDisposition_ || waitsForDelegate_) return;
+    paused_ = false;
+    curl_easy_pause(easy_, CURLPAUSE_CONT);
+}
+
+void TaskRunner::delivered(std::int64_t bytes) {
+    const auto left = handedOver_.fetch_sub(bytes) - bytes;
+    if (left > handedOverLimit / 2 || !waitsForDelegate_.exchange(false)) return;
+    NetworkThread::instance().post([task = task_.shared_from_this()] {
+        auto& runner = *task->runner_;
+        if (!runner.finished_) runner.guarded([&] { runner.resumeWhenAllowed(); });
+    });
 }
 
 void TaskRunner::headersComplete(Response response) {
@@ -403,10 +428,7 @@ void TaskRunner::responseAnswered(ResponseDisposition disposition) {
     releaseHeldBody();
     if (finished_) return;
     if (hopResult_) return finish(*hopResult_);
-    if (easy_ && paused_) {
-        paused_ = false;
-        curl_easy_pause(easy_, CURLPAUSE_CONT);
-    }
+    resumeWhenAllowed();
 }
 
 void TaskRunner::transferDone(CURLcode result) {
@@ -415,9 +437,12 @@ void TaskRunner::transferDone(CURLcode result) {
 
 void TaskRunner::hopTransferred(CURLcode result) {
     auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
-    // curl tells a header past its size cap as out of memory; it is the server's answer that is wrong.
+    // curl tells a header past its size cap as out of memory, and so a paused body that inflates past
+    // what it holds for a pause: it is the server's answer that is wrong.
     if (error && result == CURLE_OUT_OF_MEMORY && !headersDone_)
         error = URLError{URLError::badServerResponse, currentURL(), "the response's head is larger than the transport reads"};
+    else if (error && result == CURLE_OUT_OF_MEMORY && paused_)
+        error = URLError{URLError::badServerResponse, currentURL(), "the body inflates past what the transport holds"};
     detachTransfer();
     hopDone(std::move(error));
 }
@@ -544,6 +569,7 @@ bool TaskRunner::receive(foundation::Data chunk) {
         std::lock_guard lock(task_.mutex_);
         task_.bytesReceived_ += static_cast<std::int64_t>(chunk.size());
     }
+    handedOver_ += static_cast<std::int64_t>(chunk.size());
     // Handed on whole, not copied again, unless this round already has a chunk to add it to.
     if (auto* open = openChunk()) open->append(chunk);
     else passOn(std::make_shared<foundation::Data>(std::move(chunk)));
@@ -555,10 +581,15 @@ foundation::Data* TaskRunner::openChunk() const {
 }
 
 void TaskRunner::passOn(std::shared_ptr<foundation::Data> chunk) {
-    toDelegate([chunk](SessionDelegate& delegate, Session& session, const auto& task) {
-        delegate.didReceiveData(session, task, std::move(*chunk));
+    openChunk_ = nullptr;
+    auto task = task_.shared_from_this();
+    // Counted as delivered also when the delegate has gone, or the transfer would wait for it forever.
+    onDelegateQueue(*task_.session_, [task, chunk] {
+        // Read before the chunk is handed on: the round's later reads joined it.
+        const auto bytes = static_cast<std::int64_t>(chunk->size());
+        if (auto delegate = task->session_->delegate()) delegate->didReceiveData(*task->session_, task, std::move(*chunk));
+        task->runner_->delivered(bytes);
     });
-    // Set after toDelegate, which closes any chunk still open.
     openChunk_ = std::move(chunk);
     openChunkRound_ = NetworkThread::instance().round();
 }
@@ -572,6 +603,7 @@ bool TaskRunner::receive(const char* bytes, std::size_t count) {
     }
     switch (kind_) {
     case TaskKind::delegateDriven: {
+        handedOver_ += static_cast<std::int64_t>(count);
         // What one round reads reaches the delegate as one chunk: one hand-over and one buffer, sized by
         // what the stated length leaves, instead of one of each per read.
         if (auto* open = openChunk()) {

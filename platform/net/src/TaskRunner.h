@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -128,6 +129,17 @@ private:
     bool awaitingDisposition_ = false;
     bool paused_ = false;
     std::shared_ptr<ResponseAnswer> answer_;
+    // Body handed to the delegate queue and not yet delivered there. A transfer that gets ahead of its
+    // delegate by more than handedOverLimit pauses until the delegate has caught up: a small compressed
+    // body may inflate to gigabytes within one turn of the network thread.
+    static constexpr std::int64_t handedOverLimit = std::int64_t(8) << 20;
+    std::atomic<std::int64_t> handedOver_ = 0;
+    std::atomic<bool> waitsForDelegate_ = false;
+    // Network thread: continues a paused transfer once neither the response's answer nor the delegate
+    // holds it back.
+    void resumeWhenAllowed();
+    // Delegate queue: `bytes` reached the delegate.
+    void delivered(std::int64_t bytes);
     std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer
     foundation::Data heldBody_;  // a redirect's or an in-process answer's body, released once allowed
     // Body read on while the response awaits its answer.
