@@ -157,7 +157,7 @@ std::optional<ImageHeader> jpegHeader(Bytes bytes) {
     return header;
 }
 
-std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
+std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide, std::int64_t pixelLimit) {
     if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || !decodable(bytes)) return std::nullopt;
     JpegReader reader;
     Bitmap bitmap;
@@ -178,6 +178,11 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
         info.scale_num = 1;
         info.scale_denom = denominator;
     }
+    jpeg_calc_output_dimensions(&info);
+    const std::int64_t decoded = jpeg_has_multiple_scans(&info)
+                                     ? std::int64_t(info.image_width) * info.image_height
+                                     : std::int64_t(info.output_width) * info.output_height;
+    if (!pixelsAllowed(decoded, pixelLimit)) return std::nullopt;
     jpeg_start_decompress(&info);
     if (!sizeAllowed(info.output_width, info.output_height)) return std::nullopt;
 
