@@ -178,13 +178,14 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide, std::int64_t pixe
         info.scale_num = 1;
         info.scale_denom = denominator;
     }
-    jpeg_calc_output_dimensions(&info);
-    const std::int64_t decoded = jpeg_has_multiple_scans(&info)
-                                     ? std::int64_t(info.image_width) * info.image_height
-                                     : std::int64_t(info.output_width) * info.output_height;
-    if (!pixelsAllowed(decoded, pixelLimit)) return std::nullopt;
+    // Starting reads every scan of a file of several into coefficients of the whole picture; one of a
+    // single scan starts with buffers of a few rows.
+    if (jpeg_has_multiple_scans(&info) &&
+        !pixelsAllowed(std::int64_t(info.image_width) * info.image_height, pixelLimit))
+        return std::nullopt;
     jpeg_start_decompress(&info);
     if (!sizeAllowed(info.output_width, info.output_height)) return std::nullopt;
+    if (!pixelsAllowed(std::int64_t(info.output_width) * info.output_height, pixelLimit)) return std::nullopt;
 
     bitmap = Bitmap::make(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
     if (cmyk) cmykRow.resize(static_cast<std::size_t>(bitmap.width) * 4);
