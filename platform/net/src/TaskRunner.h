@@ -135,6 +135,8 @@ private:
     static constexpr std::int64_t handedOverLimit = std::int64_t(8) << 20;
     std::atomic<std::int64_t> handedOver_ = 0;
     std::atomic<bool> waitsForDelegate_ = false;
+    // Network thread: whether the transfer pauses until its delegate has caught up.
+    bool holdForDelegate();
     // Network thread: continues a paused transfer once neither the response's answer nor the delegate
     // holds it back.
     void resumeWhenAllowed();
