@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <random>
 #include <string>
 
+#include "NoiseBitmap.h"
 #include "foundation/FileManager.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCache.h"
@@ -19,19 +19,8 @@ namespace {
 
 using pictura::ImageCache;
 
-// Noise does not compress: 170 x 170 pixels give a PNG of about 100 KB.
-std::shared_ptr<gfx::Image> noiseImage() {
-    auto bitmap = gfx::Bitmap::make(170, 170);
-    std::mt19937 random(7);
-    for (std::size_t index = 0; index < bitmap.pixels.size(); index += 4) {
-        const auto word = random();
-        bitmap.pixels[index] = static_cast<std::uint8_t>(word);
-        bitmap.pixels[index + 1] = static_cast<std::uint8_t>(word >> 8);
-        bitmap.pixels[index + 2] = static_cast<std::uint8_t>(word >> 16);
-        bitmap.pixels[index + 3] = 255;
-    }
-    return gfx::Image::fromBitmap(std::move(bitmap));
-}
+// 170 x 170 pixels of noise give a PNG of about 100 KB.
+std::shared_ptr<gfx::Image> noiseImage() { return gfx::Image::fromBitmap(sorvane::bench::noiseBitmap(170, 170, 7)); }
 
 struct Fixture {
     Fixture() {

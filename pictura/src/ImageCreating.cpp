@@ -19,15 +19,6 @@ char imageFrameCountKey;
 constexpr double shortestFrameDuration = 0.011;
 constexpr double defaultFrameDuration = 0.1;
 
-// Frames of the first one's size, decoded all at once, must fit what a single decoded image may hold:
-// a small GIF can announce a huge screen and many tiny frames.
-bool preloadFits(const gfx::ImageSource& source) {
-    auto properties = source.propertiesAt(0);
-    if (!properties) return true;
-    auto screen = static_cast<std::int64_t>(properties->pixelWidth) * properties->pixelHeight;
-    return screen == 0 || static_cast<std::int64_t>(source.frameCount()) <= gfx::maximumPixelCount / screen;
-}
-
 std::shared_ptr<gfx::Image> firstFrame(const gfx::ImageSource& source, double scale) {
     auto bitmap = source.frameAt(0);
     if (!bitmap) return nullptr;
@@ -69,18 +60,19 @@ double GIFAnimatedImage::getFrameDuration(const gfx::GifFrameProperties* gifProp
 
 ImageWrapper::ImagePointer ImageWrapper::image(const foundation::Data& data, const ImageCreatingOptions& options) {
     if (imageFormat(data.span()) == ImageFormat::GIF) return animatedImage(data, options);
-    return gfx::Image::fromData(data, options.scale);
+    return gfx::Image::fromData(data, options.scale, options.pixelLimit);
 }
 
 ImageWrapper::ImagePointer ImageWrapper::animatedImage(const foundation::Data& data,
                                                        const ImageCreatingOptions& options) {
-    auto source = gfx::ImageSource::create(data);
+    // Every frame counts against the limit, decoded now or later from the source: a small GIF can
+    // announce a huge screen and many frames.
+    auto source = gfx::ImageSource::create(data, options.pixelLimit);
     if (!source) return nullptr;
     const std::size_t count = source->frameCount();
     ImagePointer image;
     bool framesFromSource = false;
     if (options.onlyFirstFrame || options.preloadAll) {
-        if (!options.onlyFirstFrame && !preloadFits(*source)) return nullptr;
         auto frames = GIFAnimatedImage::make(*source, options);
         if (!frames || frames->images.empty()) return nullptr;
         if (options.onlyFirstFrame || frames->images.size() == 1) {
@@ -105,8 +97,8 @@ ImageWrapper::ImagePointer ImageWrapper::animatedImage(const foundation::Data& d
 }
 
 ImageWrapper::ImagePointer ImageWrapper::downsampledImage(const foundation::Data& data, gfx::Size size,
-                                                          double scale) {
-    auto source = gfx::ImageSource::create(data);
+                                                          double scale, std::int64_t pixelLimit) {
+    auto source = gfx::ImageSource::create(data, pixelLimit);
     if (!source) return nullptr;
     const double maxPixelSize = std::max(size.width, size.height) * scale;
     auto thumbnail = source->thumbnailAt(0, {.maxPixelSize = maxPixelSize, .withTransform = true});

@@ -18,11 +18,8 @@ const std::shared_ptr<const DefaultImageProcessor>& DefaultImageProcessor::defau
 std::shared_ptr<gfx::Image> DefaultImageProcessor::process(const ImageProcessItem& item,
                                                            const PicturaParsedOptionsInfo& options) const {
     if (const auto* image = std::get_if<std::shared_ptr<gfx::Image>>(&item)) return pc(*image).scaled(options.scaleFactor);
-    return PicturaWrapper<std::shared_ptr<gfx::Image>>::image(
-        std::get<foundation::Data>(item), {.scale = options.scaleFactor,
-                                           .duration = 0.0,
-                                           .preloadAll = options.preloadAllAnimationData,
-                                           .onlyFirstFrame = options.onlyLoadFirstFrame});
+    return PicturaWrapper<std::shared_ptr<gfx::Image>>::image(std::get<foundation::Data>(item),
+                                                              options.imageCreatingOptions());
 }
 
 std::shared_ptr<const GeneralProcessor> append(std::shared_ptr<const ImageProcessor> first,

@@ -161,7 +161,7 @@ ImagePointer DownsamplingImageProcessor::process(const ImageProcessItem& item,
                                                  const PicturaParsedOptionsInfo& options) const {
     using ImageWrapper = PicturaWrapper<ImagePointer>;
     if (const auto* data = std::get_if<foundation::Data>(&item))
-        return ImageWrapper::downsampledImage(*data, size_, options.scaleFactor);
+        return ImageWrapper::downsampledImage(*data, size_, options.scaleFactor, options.imagePixelLimit);
     // An image is already decoded: its upright pixels are scaled down as the bytes would have been,
     // without encoding them again first.
     auto upright = pc(std::get<ImagePointer>(item)).normalized();

@@ -159,7 +159,7 @@ ImageProgressiveProvider::ImageProgressiveProvider(const PicturaParsedOptionsInf
       refresh_(std::move(refresh)),
       decoder_(std::make_shared<ImageProgressiveDecoder>(
           option, options.processingQueue.value_or(ImageDataProcessor::downloaderProcessingQueue()),
-          ImageCreatingOptions{options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame})),
+          options.imageCreatingOptions())),
       queue_(ImageProgressiveSerialQueue::make()) {}
 
 ImageProgressiveProvider::~ImageProgressiveProvider() = default;

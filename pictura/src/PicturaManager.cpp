@@ -305,8 +305,8 @@ void PicturaManager::finishCachedImage(const std::shared_ptr<RetrievingContext>&
     if (frameCount && *frameCount != 1) {
         if (auto data = pc(image).animationData()) {
             // An animation that no longer decodes is left as the still image the cache gave.
-            auto animated = PicturaWrapper<std::shared_ptr<gfx::Image>>::animatedImage(
-                *data, {options.scaleFactor, 0.0, options.preloadAllAnimationData, options.onlyLoadFirstFrame});
+            auto animated =
+                PicturaWrapper<std::shared_ptr<gfx::Image>>::animatedImage(*data, options.imageCreatingOptions());
             if (animated) image = std::move(animated);
         }
     }

@@ -102,6 +102,10 @@ PicturaOptionsInfoItem PicturaOptionsInfoItem::lowDataMode(std::optional<Source>
     return {Kind::lowDataMode, [source = std::move(source)](PicturaParsedOptionsInfo& options) { options.lowDataModeSource = source; }};
 }
 
+PicturaOptionsInfoItem PicturaOptionsInfoItem::imagePixelLimit(std::int64_t pixels) {
+    return {Kind::imagePixelLimit, [pixels](PicturaParsedOptionsInfo& options) { options.imagePixelLimit = pixels; }};
+}
+
 PicturaOptionsInfoItem PicturaOptionsInfoItem::forceRefresh() {
     return {Kind::forceRefresh, [](PicturaParsedOptionsInfo& options) { options.forceRefresh = true; }};
 }

@@ -8,6 +8,7 @@
 #include <webp/encode.h>
 
 #include "AllocationWatch.h"
+#include "BlankPng.h"
 #include "ImageSamples.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageCreating.h"
@@ -311,6 +312,66 @@ TEST(DecodeBudgetTest, aShortFileAnnouncingAHugePictureIsRefusedBeforeItsPixelsA
     const auto progressive = fixtureBytes("jpeg/jpg-progressive.jpg");
     EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive, {}));
     EXPECT_TRUE(PicturaWrapper<std::shared_ptr<gfx::Image>>::image(progressive.subdata(0, progressive.size() / 2), {}));
+}
+
+TEST(DecodeBudgetTest, aOneBitPictureOfSixtyFourMegapixelsIsRefusedByDefaultBeforeItsBitmap) {
+    // 8 KB of PNG for 8,000 x 8,000 pixels, a 256 MB bitmap.
+    const auto bytes = sorvane::testing::blankPng(8000, 8000, 1, 0);
+    ASSERT_LT(bytes.size(), 16u * 1024);
+    testing::AllocationWatch watch;
+    EXPECT_FALSE(DefaultImageProcessor::defaultProcessor()->process(bytes, PicturaParsedOptionsInfo()));
+    if (testing::AllocationWatch::available()) EXPECT_LT(watch.largestAllocation(), 16u * 1024 * 1024);
+}
+
+Data encodedWebp(const gfx::Bitmap& pixels) {
+    std::uint8_t* output = nullptr;
+    const auto size = WebPEncodeLosslessBGRA(pixels.pixels.data(), pixels.width, pixels.height, pixels.stride, &output);
+    Data webp(output, size);
+    WebPFree(output);
+    return webp;
+}
+
+TEST(DecodeBudgetTest, thePixelLimitRefusesEveryFormatFromItsHeaderAndEveryFrameCounts) {
+    const auto pixels = samples::coordinates(40, 30);
+    const std::vector<std::pair<std::string, Data>> pictures{
+        {"PNG", *gfx::encodePng(pixels)},
+        {"JPEG", *gfx::encodeJpeg(pixels, 0.9)},
+        {"progressive JPEG", fixtureBytes("jpeg/jpg-progressive.jpg")},
+        {"WebP", encodedWebp(pixels)},
+        {"GIF of two frames", samples::gif({0.1, 0.2}, 30, 20)},
+    };
+    for (const auto& [name, bytes] : pictures) {
+        auto source = gfx::ImageSource::create(bytes);
+        ASSERT_TRUE(source) << name;
+        const auto properties = *source->propertiesAt(0);
+        const std::int64_t all = std::int64_t(source->frameCount()) * properties.pixelWidth * properties.pixelHeight;
+        for (ImageCreatingOptions options : {ImageCreatingOptions{}, ImageCreatingOptions{.preloadAll = true},
+                                             ImageCreatingOptions{.onlyFirstFrame = true}}) {
+            options.pixelLimit = all;
+            EXPECT_FALSE(ImageWrapper::image(bytes, options)) << name;
+            options.pixelLimit = all + 1;
+            EXPECT_TRUE(ImageWrapper::image(bytes, options)) << name;
+        }
+    }
+}
+
+TEST(DecodeBudgetTest, downsamplingDecodesSmallWhereTheDecoderCanAndIsRefusedWhereItCannot) {
+    // 120,000 pixels asked for at 50 x 50 within a limit of 10,000.
+    const auto pixels = samples::coordinates(400, 300);
+    const auto small = [&](const Data& bytes) { return ImageWrapper::downsampledImage(bytes, {50, 50}, 1, 10'000); };
+    // JPEG decodes at an eighth, WebP straight to the size.
+    for (const auto& bytes : {*gfx::encodeJpeg(pixels, 0.9), encodedWebp(pixels)}) {
+        auto image = small(bytes);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixelWidth(), 50);
+        EXPECT_EQ(image->pixelHeight(), 38);
+    }
+    // PNG has no smaller decoding, and progressive JPEG holds the whole picture's coefficients.
+    EXPECT_FALSE(small(*gfx::encodePng(pixels)));
+    const auto progressive = fixtureBytes("jpeg/jpg-progressive.jpg");
+    const auto properties = *gfx::ImageSource::create(progressive)->propertiesAt(0);
+    EXPECT_FALSE(ImageWrapper::downsampledImage(progressive, {8, 8}, 1,
+                                                std::int64_t(properties.pixelWidth) * properties.pixelHeight));
 }
 
 }  // namespace

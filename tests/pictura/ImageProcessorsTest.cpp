@@ -4,6 +4,7 @@
 
 #include "ImageSamples.h"
 #include "gfx/BoxBlur.h"
+#include "pictura/CacheSerializer.h"
 #include "pictura/ImageProcessors.h"
 #include "pictura/PicturaOptions.h"
 #include "pictura/PlatformWrappers.h"
@@ -178,6 +179,19 @@ TEST(BuiltInProcessorTest, downsamplingGivesStillBoundedUprightImages) {
     EXPECT_EQ(small->pixelHeight(), 10);
     EXPECT_EQ(small->scale(), 2);
     EXPECT_FALSE(processor.process(gfx::Image::make(nullptr), scaleFactor(2)));
+}
+
+TEST(BuiltInProcessorTest, theImagePixelLimitItemBoundsEveryDecodeOfItsRetrieval) {
+    const auto png = *gfx::encodePng(samples::coordinates(40, 30));  // 1,200 pixels
+    for (const std::int64_t limit : {1200, 1201}) {
+        const PicturaParsedOptionsInfo options({Item::imagePixelLimit(limit)});
+        const bool decodes = limit > 1200;
+        // A download or a data provider, a processor asking for a size, a read from the disk cache.
+        EXPECT_EQ(bool(DefaultImageProcessor::defaultProcessor()->process(png, options)), decodes) << limit;
+        EXPECT_EQ(bool(DownsamplingImageProcessor({20, 20}).process(png, options)), decodes) << limit;
+        EXPECT_EQ(bool(BlurImageProcessor(2).process(png, options)), decodes) << limit;
+        EXPECT_EQ(bool(DefaultCacheSerializer::defaultSerializer()->image(png, options)), decodes) << limit;
+    }
 }
 
 }  // namespace

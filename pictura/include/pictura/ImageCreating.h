@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -9,14 +10,20 @@
 
 namespace pictura {
 
+// Pictures are decoded to fewer pixels than this unless a caller asks for more (64 megapixels, the
+// 256 MB bitmap of an 8,000 x 8,000 picture): a file of some kilobytes can announce gigabytes of them.
+inline constexpr std::int64_t defaultImagePixelLimit = 64'000'000;
+
 // How bytes become an image: the scale of every image made, and for an animated GIF its total
 // duration (0 or less: the durations stored in the file), whether all frames are decoded at once, or
-// only the first one kept as a still image.
+// only the first one kept as a still image. A picture whose bitmaps would reach `pixelLimit` pixels
+// (every frame of an animation counted) is refused from its header: no image is made.
 struct ImageCreatingOptions {
     double scale = 1.0;
     double duration = 0.0;
     bool preloadAll = false;
     bool onlyFirstFrame = false;
+    std::int64_t pixelLimit = defaultImagePixelLimit;
 };
 
 // The frames of a GIF decoded at once, in order, with their total duration. A transient value:

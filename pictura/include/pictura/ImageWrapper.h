@@ -39,9 +39,12 @@ struct PicturaWrapper<std::shared_ptr<gfx::Image>> : PicturaWrapperBase<std::sha
     static ImagePointer image(const foundation::Data& data, const ImageCreatingOptions& options);
     static ImagePointer animatedImage(const foundation::Data& data, const ImageCreatingOptions& options);
     // The first image of the bytes at the size that covers `size` points at `scale`, upright, at that
-    // scale. JPEG (baseline or progressive) is scaled down by up to 1/8 while decoding; PNG, GIF and
-    // WebP are decoded at full size first, within the decoders' limits, and then scaled.
-    static ImagePointer downsampledImage(const foundation::Data& data, gfx::Size size, double scale);
+    // scale. JPEG (baseline or progressive) is scaled down by up to 1/8 while decoding and a still WebP
+    // decoded straight to the size; PNG, GIF and animated WebP are decoded at full size first and then
+    // scaled. What the decoder makes must stay below `pixelLimit` (ImageCreatingOptions), the whole of a
+    // progressive JPEG included: its decoder holds every coefficient of the picture.
+    static ImagePointer downsampledImage(const foundation::Data& data, gfx::Size size, double scale,
+                                         std::int64_t pixelLimit = defaultImagePixelLimit);
     // Kept beside an image made from GIF bytes: the source its frames are decoded from later (animated
     // GIFs not preloaded), the bytes, and the number of frames in them.
     std::shared_ptr<gfx::ImageSource> imageSource() const;

@@ -11,6 +11,7 @@
 #include "net/SessionTask.h"
 #include "pictura/CacheSerializer.h"
 #include "pictura/CallbackQueue.h"
+#include "pictura/ImageCreating.h"
 #include "pictura/ImageModifier.h"
 #include "pictura/ImageProcessor.h"
 #include "pictura/ImageProgressive.h"
@@ -84,11 +85,22 @@ struct PicturaParsedOptionsInfo {
     std::shared_ptr<const RetryStrategy> retryStrategy;
     std::optional<Source> lowDataModeSource;
     std::optional<std::vector<std::shared_ptr<DataReceivingSideEffect>>> onDataReceived;
+    // Pictures of this many pixels or more (every frame of an animation counted) are refused from their
+    // headers, wherever bytes become an image: downloads, data providers, cache reads. A processor that
+    // asks for a size decodes the picture to it instead where the decoder can (JPEG, WebP).
+    std::int64_t imagePixelLimit = defaultImagePixelLimit;
 
     PicturaParsedOptionsInfo() = default;
     // Defaults, then each item in order (the last of a kind wins), then originalCache falls back to
     // targetCache.
     explicit PicturaParsedOptionsInfo(const std::vector<PicturaOptionsInfoItem>& items);
+
+    // How bytes become images under these options: at `scaleFactor`, the GIF durations as stored,
+    // frames as the two animation flags say, within `imagePixelLimit`.
+    ImageCreatingOptions imageCreatingOptions() const {
+        return {.scale = scaleFactor, .duration = 0.0, .preloadAll = preloadAllAnimationData,
+                .onlyFirstFrame = onlyLoadFirstFrame, .pixelLimit = imagePixelLimit};
+    }
 };
 
 // One setting of a retrieval. Each item sets one field of the parsed options; a flag item sets its
@@ -103,7 +115,7 @@ public:
         onlyLoadFirstFrame, cacheOriginalImage, onFailureImage, alsoPrefetchToMemory,
         loadDiskFileSynchronously, diskStoreWriteOptions, memoryCacheExpiration,
         memoryCacheAccessExtendingExpiration, diskCacheExpiration, diskCacheAccessExtendingExpiration,
-        processingQueue, progressiveJPEG, alternativeSources, retryStrategy, lowDataMode,
+        processingQueue, progressiveJPEG, alternativeSources, retryStrategy, lowDataMode, imagePixelLimit,
     };
 
     static PicturaOptionsInfoItem targetCache(std::shared_ptr<ImageCache> cache);
@@ -143,6 +155,8 @@ public:
     static PicturaOptionsInfoItem retryStrategy(std::shared_ptr<const RetryStrategy> strategy);
     // No source clears an earlier one.
     static PicturaOptionsInfoItem lowDataMode(std::optional<Source> source);
+    // Raises (or lowers) the pixels a picture may decode to.
+    static PicturaOptionsInfoItem imagePixelLimit(std::int64_t pixels);
 
     Kind kind() const { return kind_; }
     void apply(PicturaParsedOptionsInfo& options) const { apply_(options); }

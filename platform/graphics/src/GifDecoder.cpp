@@ -52,13 +52,39 @@ bool readExtensions(GifFileType* gif, GraphicsControlBlock& control, std::option
     return true;
 }
 
-bool readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::int64_t& pixelBudget,
-               GifFrameRecord& frame) {
-    if (DGifGetImageDesc(gif) != GIF_OK) return false;
+// What decoding the frames so far makes, against the caller's limit.
+struct FrameCount {
+    std::int64_t limit = unlimitedPixels;
+    int declaredWidth = 0;
+    int declaredHeight = 0;
+    std::int64_t frames = 0;
+    std::int64_t ownPixels = 0;  // the frames' own pixels, kept from the parse on
+    int right = 0;
+    int bottom = 0;
+
+    // Whether one more frame placed so still keeps every frame, as decoded and as shown on the screen
+    // reached so far, below the limit.
+    bool admits(const GifImageDesc& desc) {
+        ++frames;
+        ownPixels += std::int64_t(desc.Width) * desc.Height;
+        right = std::max(right, desc.Left + desc.Width);
+        bottom = std::max(bottom, desc.Top + desc.Height);
+        const std::int64_t width = declaredWidth > 0 ? std::min(declaredWidth, right) : right;
+        const std::int64_t height = declaredHeight > 0 ? std::min(declaredHeight, bottom) : bottom;
+        return pixelsAllowed(ownPixels, limit) && pixelsAllowed(frames * width * height, limit);
+    }
+};
+
+enum class FrameRead { read, broken, overLimit };
+
+FrameRead readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::int64_t& pixelBudget,
+                    FrameCount& count, GifFrameRecord& frame) {
+    if (DGifGetImageDesc(gif) != GIF_OK) return FrameRead::broken;
     const GifImageDesc& desc = gif->Image;
-    if (desc.Width <= 0 || desc.Height <= 0 || !sizeAllowed(desc.Width, desc.Height)) return false;
+    if (desc.Width <= 0 || desc.Height <= 0 || !sizeAllowed(desc.Width, desc.Height)) return FrameRead::broken;
     std::int64_t pixels = static_cast<std::int64_t>(desc.Width) * desc.Height;
-    if (pixels > pixelBudget) return false;
+    if (pixels > pixelBudget) return FrameRead::broken;
+    if (!count.admits(desc)) return FrameRead::overLimit;
     pixelBudget -= pixels;
 
     frame.left = desc.Left;
@@ -68,7 +94,7 @@ bool readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::int64
     frame.disposal = control.DisposalMode;
     frame.delayCentiseconds = control.DelayTime;
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!map) return false;
+    if (!map) return FrameRead::broken;
     for (int i = 0; i < std::min(map->ColorCount, 256); ++i) {
         const GifColorType& c = map->Colors[i];
         frame.colors[i] = 0xFF000000u | std::uint32_t(c.Red) << 16 | std::uint32_t(c.Green) << 8 | c.Blue;
@@ -87,17 +113,17 @@ bool readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::int64
         static constexpr int steps[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
             for (int y = starts[pass]; y < desc.Height; y += steps[pass])
-                if (!readRow(y)) return false;
+                if (!readRow(y)) return FrameRead::broken;
     } else {
         for (int y = 0; y < desc.Height; ++y)
-            if (!readRow(y)) return false;
+            if (!readRow(y)) return FrameRead::broken;
     }
-    return true;
+    return FrameRead::read;
 }
 
 }  // namespace
 
-std::optional<GifRecord> parseGif(Bytes bytes) {
+std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit) {
     if (bytes.size() < 6 || std::memcmp(bytes.data(), "GIF", 3) != 0) return std::nullopt;
     MemoryReader reader{bytes};
     int error = 0;
@@ -109,6 +135,7 @@ std::optional<GifRecord> parseGif(Bytes bytes) {
     record.screenHeight = gif->SHeight;
     GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
     std::int64_t pixelBudget = maximumPixelCount;
+    FrameCount count{pixelLimit, gif->SWidth, gif->SHeight};
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &type) != GIF_OK) break;
@@ -117,7 +144,9 @@ std::optional<GifRecord> parseGif(Bytes bytes) {
             if (!readExtensions(gif.get(), control, record.loopCount)) break;
         } else if (type == IMAGE_DESC_RECORD_TYPE) {
             GifFrameRecord frame;
-            if (!readFrame(gif.get(), control, pixelBudget, frame)) break;
+            const FrameRead read = readFrame(gif.get(), control, pixelBudget, count, frame);
+            if (read == FrameRead::overLimit) return std::nullopt;
+            if (read == FrameRead::broken) break;
             record.frames.push_back(std::move(frame));
             control = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
         } else {

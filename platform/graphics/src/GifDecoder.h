@@ -40,8 +40,9 @@ struct GifRecord {
 };
 
 // Nothing when the header cannot be read, or the canvases its frames need are too large to allocate
-// or exceed gifCanvasByteBudget.
-std::optional<GifRecord> parseGif(Bytes bytes);
+// or exceed gifCanvasByteBudget, or its frames would reach `pixelLimit`: each frame's own pixels and
+// each as shown on the screen, counted frame by frame before the frame is decoded.
+std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit = unlimitedPixels);
 
 // Frames of a parsed GIF as shown, kept between calls so that playing in order costs one frame each.
 class GifCompositor {

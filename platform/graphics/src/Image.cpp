@@ -16,8 +16,8 @@ std::shared_ptr<Image> Image::fromBitmap(Bitmap bitmap, double scale, ImageOrien
     return make(std::make_shared<const Bitmap>(std::move(bitmap)), scale, orientation);
 }
 
-std::shared_ptr<Image> Image::fromData(const foundation::Data& data, double scale) {
-    auto source = ImageSource::create(data);
+std::shared_ptr<Image> Image::fromData(const foundation::Data& data, double scale, std::int64_t pixelLimit) {
+    auto source = ImageSource::create(data, pixelLimit);
     if (!source) return nullptr;
     auto bitmap = source->frameAt(0);
     if (!bitmap) return nullptr;

@@ -9,6 +9,7 @@
 
 #include "gfx/Bitmap.h"
 #include "gfx/ImageOrientation.h"
+#include "gfx/ImageSource.h"
 
 namespace gfx::detail {
 
@@ -22,6 +23,11 @@ inline bool sizeAllowed(std::int64_t width, std::int64_t height) {
     return width > 0 && height > 0 && width <= maximumPixelDimension && height <= maximumPixelDimension &&
            width * height <= maximumPixelCount;
 }
+
+// The one rule of what decoding a picture may make, for every format: bitmaps of fewer than `limit`
+// pixels in all (every frame of an animation counted), the caller's limit within the platform's own
+// (sizeAllowed). Tested from the header, before anything of that size is allocated.
+inline bool pixelsAllowed(std::int64_t pixels, std::int64_t limit) { return pixels < limit; }
 
 // Whether `compressedBytes` of data could fill `width` x `height` pixels at all, when the format
 // needs at least one byte for every `pixelsPerByte` pixels: a short file announcing a huge picture
@@ -46,7 +52,7 @@ void premultiplyArgbInPlace(Bitmap& bitmap);
 void unpremultiply(std::uint32_t pixel, std::uint8_t* rgba);
 
 std::optional<ImageHeader> pngHeader(Bytes bytes);
-std::optional<Bitmap> decodePng(Bytes bytes);
+std::optional<Bitmap> decodePng(Bytes bytes, std::int64_t pixelLimit = unlimitedPixels);
 
 // What walking the segments of JPEG data found.
 struct JpegLayout {
@@ -57,11 +63,14 @@ struct JpegLayout {
 JpegLayout jpegLayout(Bytes bytes);
 std::optional<ImageHeader> jpegHeader(Bytes bytes);
 // `minimumSide` lets the decoder scale down by 1/2, 1/4 or 1/8 while the longer side stays at least
-// that large; 0 decodes the full size. Progressive data cut after its first scan decodes coarsely.
-std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide = 0);
+// that large; 0 decodes the full size. Progressive data cut after its first scan decodes coarsely. A
+// progressive picture counts at its full size against `pixelLimit` however small it is decoded: the
+// decoder holds every coefficient of the whole picture.
+std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide = 0, std::int64_t pixelLimit = unlimitedPixels);
 
 std::optional<ImageHeader> webpHeader(Bytes bytes);
-std::optional<Bitmap> decodeWebp(Bytes bytes);
+// `longerSide` above 0 decodes a still picture straight to that longer side (never enlarging it).
+std::optional<Bitmap> decodeWebp(Bytes bytes, int longerSide = 0, std::int64_t pixelLimit = unlimitedPixels);
 
 // The orientation tag of TIFF-structured EXIF data (starting at the byte order mark).
 std::optional<ImageOrientation> exifOrientation(Bytes tiff);

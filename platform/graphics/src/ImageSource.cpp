@@ -66,6 +66,7 @@ std::optional<ImageType> detectImageType(std::span<const std::uint8_t> bytes) {
 struct ImageSource::State {
     foundation::Data data;
     bool final = true;
+    std::int64_t pixelLimit = unlimitedPixels;
     std::optional<ImageType> type;
     std::optional<detail::ImageHeader> header;  // still formats
     std::optional<detail::GifRecord> gif;
@@ -82,7 +83,7 @@ struct ImageSource::State {
         case ImageType::jpeg: header = detail::jpegHeader(data.span()); break;
         case ImageType::webp: header = detail::webpHeader(data.span()); break;
         case ImageType::gif:
-            gif = detail::parseGif(data.span());
+            gif = detail::parseGif(data.span(), pixelLimit);
             if (gif) compositor = std::make_unique<detail::GifCompositor>(*gif);
             break;
         }
@@ -95,9 +96,9 @@ struct ImageSource::State {
         if (index != 0 || !header) return nullptr;
         std::optional<Bitmap> bitmap;
         switch (*type) {
-        case ImageType::png: bitmap = detail::decodePng(data.span()); break;
-        case ImageType::jpeg: bitmap = detail::decodeJpeg(data.span(), minimumSide); break;
-        case ImageType::webp: bitmap = detail::decodeWebp(data.span()); break;
+        case ImageType::png: bitmap = detail::decodePng(data.span(), pixelLimit); break;
+        case ImageType::jpeg: bitmap = detail::decodeJpeg(data.span(), minimumSide, pixelLimit); break;
+        case ImageType::webp: bitmap = detail::decodeWebp(data.span(), minimumSide, pixelLimit); break;
         case ImageType::gif: break;
         }
         if (!bitmap) return nullptr;
@@ -108,8 +109,9 @@ struct ImageSource::State {
 ImageSource::ImageSource() : state_(std::make_unique<State>()) {}
 ImageSource::~ImageSource() = default;
 
-std::shared_ptr<ImageSource> ImageSource::create(foundation::Data data) {
+std::shared_ptr<ImageSource> ImageSource::create(foundation::Data data, std::int64_t pixelLimit) {
     std::shared_ptr<ImageSource> source(new ImageSource());
+    source->state_->pixelLimit = pixelLimit;
     source->state_->data = std::move(data);
     source->state_->parse();
     if (!source->state_->readable()) return nullptr;

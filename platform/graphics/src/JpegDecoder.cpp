@@ -157,7 +157,7 @@ std::optional<ImageHeader> jpegHeader(Bytes bytes) {
     return header;
 }
 
-std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
+std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide, std::int64_t pixelLimit) {
     if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || !decodable(bytes)) return std::nullopt;
     JpegReader reader;
     Bitmap bitmap;
@@ -178,8 +178,14 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide) {
         info.scale_num = 1;
         info.scale_denom = denominator;
     }
+    // Starting reads every scan of a file of several into coefficients of the whole picture; one of a
+    // single scan starts with buffers of a few rows.
+    if (jpeg_has_multiple_scans(&info) &&
+        !pixelsAllowed(std::int64_t(info.image_width) * info.image_height, pixelLimit))
+        return std::nullopt;
     jpeg_start_decompress(&info);
     if (!sizeAllowed(info.output_width, info.output_height)) return std::nullopt;
+    if (!pixelsAllowed(std::int64_t(info.output_width) * info.output_height, pixelLimit)) return std::nullopt;
 
     bitmap = Bitmap::make(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
     if (cmyk) cmykRow.resize(static_cast<std::size_t>(bitmap.width) * 4);

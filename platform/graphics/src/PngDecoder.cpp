@@ -122,7 +122,7 @@ std::optional<ImageHeader> pngHeader(Bytes bytes) {
     return header;
 }
 
-std::optional<Bitmap> decodePng(Bytes bytes) {
+std::optional<Bitmap> decodePng(Bytes bytes, std::int64_t pixelLimit) {
     if (!hasSignature(bytes)) return std::nullopt;
     PngReader reader(bytes);
     if (!reader.valid()) return std::nullopt;
@@ -135,6 +135,7 @@ std::optional<Bitmap> decodePng(Bytes bytes) {
     reader.readInfo();
     ImageHeader header = reader.header();
     if (!sizeAllowed(header.width, header.height)) return std::nullopt;
+    if (!pixelsAllowed(std::int64_t(header.width) * header.height, pixelLimit)) return std::nullopt;
     if (!deflatedRowsFit(bytes.size(), reader)) return std::nullopt;
 
     // Everything becomes 8-bit RGBA: palettes and low-depth grey expanded, tRNS made alpha.

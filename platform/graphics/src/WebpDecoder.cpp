@@ -1,7 +1,9 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -76,18 +78,39 @@ std::optional<ImageHeader> webpHeader(Bytes bytes) {
     return ImageHeader{found->width, found->height, found->has_alpha != 0, storedOrientation(bytes)};
 }
 
-std::optional<Bitmap> decodeWebp(Bytes bytes) {
+std::optional<Bitmap> decodeWebp(Bytes bytes, int longerSide, std::int64_t pixelLimit) {
     static_assert(std::endian::native == std::endian::little, "BGRA bytes are native ARGB32 only on little-endian");
     auto found = features(bytes);
     if (!found || !complete(bytes)) return std::nullopt;
     std::optional<Bitmap> bitmap;
     if (found->has_animation) {
+        if (!pixelsAllowed(std::int64_t(found->width) * found->height, pixelLimit)) return std::nullopt;
         bitmap = firstAnimationFrame(bytes, found->width, found->height);
     } else {
-        bitmap = Bitmap::make(found->width, found->height);
-        if (!WebPDecodeBGRAInto(bytes.data(), bytes.size(), bitmap->pixels.data(), bitmap->pixels.size(),
-                                bitmap->stride))
-            return std::nullopt;
+        // Decoded straight to the size asked for: the full-size picture is never made.
+        int width = found->width;
+        int height = found->height;
+        const int longest = std::max(width, height);
+        if (longerSide > 0 && longerSide < longest) {
+            const double factor = static_cast<double>(longerSide) / longest;
+            width = std::max(1, static_cast<int>(std::lround(width * factor)));
+            height = std::max(1, static_cast<int>(std::lround(height * factor)));
+        }
+        if (!pixelsAllowed(std::int64_t(width) * height, pixelLimit)) return std::nullopt;
+        WebPDecoderConfig config;
+        if (!WebPInitDecoderConfig(&config)) return std::nullopt;
+        bitmap = Bitmap::make(width, height);
+        config.options.use_scaling = width != found->width || height != found->height;
+        config.options.scaled_width = width;
+        config.options.scaled_height = height;
+        config.output.colorspace = MODE_BGRA;
+        config.output.is_external_memory = 1;
+        config.output.u.RGBA.rgba = bitmap->pixels.data();
+        config.output.u.RGBA.stride = bitmap->stride;
+        config.output.u.RGBA.size = bitmap->pixels.size();
+        const bool decoded = WebPDecode(bytes.data(), bytes.size(), &config) == VP8_STATUS_OK;
+        WebPFreeDecBuffer(&config.output);
+        if (!decoded) return std::nullopt;
     }
     if (bitmap) premultiplyArgbInPlace(*bitmap);
     return bitmap;

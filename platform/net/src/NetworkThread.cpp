@@ -56,6 +56,15 @@ void NetworkThread::deliver(const std::shared_ptr<dispatch::Queue>& queue, dispa
 
 void NetworkThread::handOver() {
     ++round_;
+    try {
+        handOverBlocks();
+    } catch (...) {
+        // Memory ran out for a hand-over: what it held is lost, the thread goes on.
+        outbox_.clear();
+    }
+}
+
+void NetworkThread::handOverBlocks() {
     for (auto& [queue, blocks] : std::exchange(outbox_, {})) {
         if (blocks.size() == 1) {
             queue->async(std::move(blocks.front()));
@@ -78,7 +87,12 @@ void NetworkThread::run() {
             commands.swap(commands_);
         }
         for (auto& command : commands) {
-            command();
+            // A transfer's own steps end that transfer when they fail; nothing that fails around them
+            // may end the thread, and with it the process.
+            try {
+                command();
+            } catch (...) {
+            }
             command = nullptr;
         }
         commands.clear();

@@ -56,6 +56,7 @@ private:
     NetworkThread();
     void run();
     void handOver();
+    void handOverBlocks();
 
     CURLM* multi_ = nullptr;
     std::mutex mutex_;

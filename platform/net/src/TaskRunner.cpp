@@ -68,16 +68,43 @@ void TaskRunner::toDelegate(Event event) {
 void TaskRunner::start(std::shared_ptr<SessionTask> self) {
     keepAlive_ = std::move(self);
     if (finished_) return;
-    startedAt_ = std::chrono::steady_clock::now();
-    bool invalidated = false;
-    {
-        std::lock_guard lock(task_.session_->mutex_);
-        invalidated = task_.session_->invalidated_;
+    guarded([this] {
+        startedAt_ = std::chrono::steady_clock::now();
+        bool invalidated = false;
+        {
+            std::lock_guard lock(task_.session_->mutex_);
+            invalidated = task_.session_->invalidated_;
+        }
+        // Finished outside the lock: finishing takes it again to forget the task. Holding it here
+        // stopped the network thread, and with it every transfer of every session.
+        if (invalidated) return finish(URLError{URLError::cancelled, currentURL()});
+        startHop();
+    });
+}
+
+URLError TaskRunner::insideError(std::exception_ptr exception) const noexcept {
+    const char* detail = "the transfer failed inside the session";
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::bad_alloc&) {
+        detail = "out of memory";
+    } catch (...) {
     }
-    // Finished outside the lock: finishing takes it again to forget the task. Holding it here
-    // stopped the network thread, and with it every transfer of every session.
-    if (invalidated) return finish(URLError{URLError::cancelled, currentURL()});
-    startHop();
+    try {
+        return URLError{URLError::unknown, currentURL(), detail};
+    } catch (...) {
+        return URLError{URLError::unknown};
+    }
+}
+
+void TaskRunner::failInside(std::exception_ptr exception) noexcept {
+    try {
+        finish(insideError(exception));
+    } catch (...) {
+        // Not even the end could be told: the transfer stops here, and its task waits in vain.
+        finished_ = true;
+        detachTransfer();
+    }
 }
 
 void TaskRunner::startHop() {
@@ -87,6 +114,8 @@ void TaskRunner::startHop() {
     auto parts = parseTransferURL(url);
     if (!parts) return finish(parts.error());
     headersDone_ = false;
+    headFields_ = 0;
+    headLength_ = 0;
     redirectPending_ = false;
     redirectBodyCut_ = false;
     hopResult_.reset();
@@ -104,7 +133,8 @@ void TaskRunner::startHop() {
     ChallengeReply reply{Reply<ChallengeAnswer>(
         [task = task_.shared_from_this()](ChallengeAnswer answer) {
             NetworkThread::instance().post([task, answer = std::move(answer)] {
-                if (!task->runner_->finished_) task->runner_->challengeAnswered(answer);
+                auto& runner = *task->runner_;
+                if (!runner.finished_) runner.guarded([&] { runner.challengeAnswered(answer); });
             });
         },
         ChallengeAnswer{})};
@@ -227,58 +257,107 @@ void TaskRunner::answerInProcess(const ProtocolHandler& handler) {
 std::size_t TaskRunner::onHeader(char* bytes, std::size_t size, std::size_t count, void* runnerPointer) {
     auto& runner = *static_cast<TaskRunner*>(runnerPointer);
     const std::size_t length = size * count;
-    auto line = withoutLineEnd(std::string_view(bytes, length));
-    if (line.starts_with("HTTP/")) {
-        runner.arrivingHeaders_ = {};
-        runner.headersDone_ = false;
-        return length;
-    }
-    if (runner.headersDone_) return length;  // trailers
-    if (line.empty()) {
-        long status = 0;
-        curl_easy_getinfo(runner.easy_, CURLINFO_RESPONSE_CODE, &status);
-        if (status >= 100 && status < 200) return length;
-        runner.headersDone_ = true;
-        runner.headersComplete(Response::make(runner.task_.currentRequest().url, static_cast<int>(status),
-                                              std::move(runner.arrivingHeaders_)));
-        return length;
-    }
-    auto colon = line.find(':');
-    if (colon == std::string_view::npos || colon == 0) return length;
-    if (runner.arrivingHeaders_.size() >= maximumHeaderFields) {
-        runner.hopResult_ = URLError{URLError::badServerResponse, runner.currentURL(),
-                                     "more than " + std::to_string(maximumHeaderFields) + " header fields"};
+    try {
+        return runner.headLine(std::string_view(bytes, length)) ? length : 0;
+    } catch (...) {
+        runner.hopResult_.emplace(runner.insideError(std::current_exception()));
         return 0;
     }
-    runner.arrivingHeaders_.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
-    return length;
+}
+
+bool TaskRunner::refuseHead(std::string reason) {
+    hopResult_ = URLError{URLError::badServerResponse, currentURL(), std::move(reason)};
+    return false;
+}
+
+bool TaskRunner::headLine(std::string_view text) {
+    // Counted before anything is kept: curl keeps every line it hands over, trailers and the heads of
+    // interim responses included, for as long as the transfer lasts.
+    headLength_ += text.size();
+    if (headLength_ > maximumHeadLength)
+        return refuseHead("a head of more than " + std::to_string(maximumHeadLength) + " bytes");
+    auto line = withoutLineEnd(text);
+    const bool field = !line.empty() && !(line.starts_with("HTTP/") && !headersDone_);
+    if (field && ++headFields_ > maximumHeaderFields)
+        return refuseHead("more than " + std::to_string(maximumHeaderFields) + " header fields");
+    // After the head, whatever comes is a trailer, even one that reads like a status line.
+    if (headersDone_) return true;
+    if (line.starts_with("HTTP/")) {
+        arrivingHeaders_ = {};
+        return true;
+    }
+    if (line.empty()) {
+        long status = 0;
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 100 && status < 200) return true;
+        headersDone_ = true;
+        headersComplete(Response::make(task_.currentRequest().url, static_cast<int>(status), std::move(arrivingHeaders_)));
+        return true;
+    }
+    auto colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) return true;
+    arrivingHeaders_.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+    return true;
 }
 
 std::size_t TaskRunner::onBody(char* bytes, std::size_t size, std::size_t count, void* runnerPointer) {
     auto& runner = *static_cast<TaskRunner*>(runnerPointer);
-    const std::size_t length = size * count;
-    if (!runner.headersDone_) return length;
-    if (runner.redirectPending_) {
+    try {
+        return runner.body(bytes, size * count);
+    } catch (...) {
+        runner.hopResult_.emplace(runner.insideError(std::current_exception()));
+        return 0;
+    }
+}
+
+std::size_t TaskRunner::body(char* bytes, std::size_t length) {
+    if (!headersDone_) return length;
+    if (redirectPending_) {
         // A redirect whose body never ends must not hold the redirect back: keep the start and stop reading.
-        const std::size_t room = redirectBodyLimit - runner.heldBody_.size();
-        runner.heldBody_.append(bytes, std::min(length, room));
+        const std::size_t room = redirectBodyLimit - heldBody_.size();
+        heldBody_.append(bytes, std::min(length, room));
         if (length > room) {
-            runner.redirectBodyCut_ = true;
+            redirectBodyCut_ = true;
             return 0;
         }
         return length;
     }
-    if (runner.awaitingDisposition_) {
+    if (awaitingDisposition_) {
         // Read on while the delegate decides: the transfer, and the connection it holds, must not wait
         // for a hop to the delegate queue and back. Past the limit it pauses, so memory stays bounded.
-        if (runner.earlyBody_.size() + length > heldWhileAwaitingLimit) {
-            runner.paused_ = true;
+        if (earlyBody_.size() + length > heldWhileAwaitingLimit) {
+            paused_ = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        runner.earlyBody_.append(bytes, length);
+        earlyBody_.append(bytes, length);
         return length;
     }
-    return runner.receive(bytes, length) ? length : 0;
+    if (kind_ == TaskKind::delegateDriven && handedOver_.load() > handedOverLimit && holdForDelegate())
+        return CURL_WRITEFUNC_PAUSE;
+    return receive(bytes, length) ? length : 0;
+}
+
+bool TaskRunner::holdForDelegate() {
+    waitsForDelegate_ = true;
+    // Delivered since the test: no delivery is left to wake the transfer, so it goes on.
+    if (handedOver_.load() <= handedOverLimit / 2 && waitsForDelegate_.exchange(false)) return false;
+    paused_ = true;
+    return true;
+}
+
+void TaskRunner::resumeWhenAllowed() {
+    if (!easy_ || !paused_ || awaitingDisposition_ || waitsForDelegate_) return;
+    paused_ = false;
+    curl_easy_pause(easy_, CURLPAUSE_CONT);
+}
+
+void TaskRunner::delivered(std::int64_t bytes) {
+    const auto left = handedOver_.fetch_sub(bytes) - bytes;
+    if (left > handedOverLimit / 2 || !waitsForDelegate_.exchange(false)) return;
+    NetworkThread::instance().post([task = task_.shared_from_this()] {
+        auto& runner = *task->runner_;
+        if (!runner.finished_) runner.guarded([&] { runner.resumeWhenAllowed(); });
+    });
 }
 
 void TaskRunner::headersComplete(Response response) {
@@ -316,7 +395,6 @@ void TaskRunner::presentResponse(Response response) {
         }
     }
     if (kind_ != TaskKind::delegateDriven || !task_.session_->delegate()) return;
-    awaitingDisposition_ = true;
     // A small body is usually whole before the answer comes: read into one buffer, sized once.
     if (response.expectedContentLength > 0)
         earlyBody_.bytes().reserve(static_cast<std::size_t>(
@@ -332,13 +410,16 @@ void TaskRunner::presentResponse(Response response) {
             }
             if (parkedEnd) return parkedEnd(disposition);
             NetworkThread::instance().post([task, disposition] {
-                if (!task->runner_->finished_) task->runner_->responseAnswered(disposition);
+                auto& runner = *task->runner_;
+                if (!runner.finished_) runner.guarded([&] { runner.responseAnswered(disposition); });
             });
         },
         ResponseDisposition::allow);
     toDelegate([response = std::move(response), reply](SessionDelegate& delegate, Session& session, const auto& task) {
         delegate.didReceiveResponse(session, task, response, reply);
     });
+    // Only once the question is on its way: a step that failed before it never waits for an answer.
+    awaitingDisposition_ = true;
 }
 
 void TaskRunner::responseAnswered(ResponseDisposition disposition) {
@@ -347,17 +428,21 @@ void TaskRunner::responseAnswered(ResponseDisposition disposition) {
     releaseHeldBody();
     if (finished_) return;
     if (hopResult_) return finish(*hopResult_);
-    if (easy_ && paused_) {
-        paused_ = false;
-        curl_easy_pause(easy_, CURLPAUSE_CONT);
-    }
+    resumeWhenAllowed();
 }
 
 void TaskRunner::transferDone(CURLcode result) {
+    guarded([&] { hopTransferred(result); });
+}
+
+void TaskRunner::hopTransferred(CURLcode result) {
     auto error = redirectBodyCut_ ? std::nullopt : urlErrorFor(result, currentURL(), errorText_);
-    // curl tells a header past its size cap as out of memory; it is the server's answer that is wrong.
+    // curl tells a header past its size cap as out of memory, and so a paused body that inflates past
+    // what it holds for a pause: it is the server's answer that is wrong.
     if (error && result == CURLE_OUT_OF_MEMORY && !headersDone_)
         error = URLError{URLError::badServerResponse, currentURL(), "the response's head is larger than the transport reads"};
+    else if (error && result == CURLE_OUT_OF_MEMORY && paused_)
+        error = URLError{URLError::badServerResponse, currentURL(), "the body inflates past what the transport holds"};
     detachTransfer();
     hopDone(std::move(error));
 }
@@ -440,7 +525,8 @@ void TaskRunner::redirect() {
     RedirectReply reply(
         [task = task_.shared_from_this()](std::optional<Request> request) {
             NetworkThread::instance().post([task, request = std::move(request)]() mutable {
-                if (!task->runner_->finished_) task->runner_->followRedirect(std::move(request));
+                auto& runner = *task->runner_;
+                if (!runner.finished_) runner.guarded([&] { runner.followRedirect(std::move(request)); });
             });
         },
         next);
@@ -483,6 +569,7 @@ bool TaskRunner::receive(foundation::Data chunk) {
         std::lock_guard lock(task_.mutex_);
         task_.bytesReceived_ += static_cast<std::int64_t>(chunk.size());
     }
+    handedOver_ += static_cast<std::int64_t>(chunk.size());
     // Handed on whole, not copied again, unless this round already has a chunk to add it to.
     if (auto* open = openChunk()) open->append(chunk);
     else passOn(std::make_shared<foundation::Data>(std::move(chunk)));
@@ -494,10 +581,15 @@ foundation::Data* TaskRunner::openChunk() const {
 }
 
 void TaskRunner::passOn(std::shared_ptr<foundation::Data> chunk) {
-    toDelegate([chunk](SessionDelegate& delegate, Session& session, const auto& task) {
-        delegate.didReceiveData(session, task, std::move(*chunk));
+    openChunk_ = nullptr;
+    auto task = task_.shared_from_this();
+    // Counted as delivered also when the delegate has gone, or the transfer would wait for it forever.
+    onDelegateQueue(*task_.session_, [task, chunk] {
+        // Read before the chunk is handed on: the round's later reads joined it.
+        const auto bytes = static_cast<std::int64_t>(chunk->size());
+        if (auto delegate = task->session_->delegate()) delegate->didReceiveData(*task->session_, task, std::move(*chunk));
+        task->runner_->delivered(bytes);
     });
-    // Set after toDelegate, which closes any chunk still open.
     openChunk_ = std::move(chunk);
     openChunkRound_ = NetworkThread::instance().round();
 }
@@ -511,6 +603,7 @@ bool TaskRunner::receive(const char* bytes, std::size_t count) {
     }
     switch (kind_) {
     case TaskKind::delegateDriven: {
+        handedOver_ += static_cast<std::int64_t>(count);
         // What one round reads reaches the delegate as one chunk: one hand-over and one buffer, sized by
         // what the stated length leaves, instead of one of each per read.
         if (auto* open = openChunk()) {
@@ -588,8 +681,9 @@ void TaskRunner::finish(std::optional<URLError> error) {
                                     dataCompletion = std::move(dataCompletion_),
                                     downloadCompletion = std::move(downloadCompletion_)]() mutable {
         if (auto delegate = task->session_->delegate()) delegate->didComplete(*task->session_, task, error);
-        if (dataCompletion) dataCompletion(error ? foundation::Data() : std::move(data), response, error);
-        if (downloadCompletion) downloadCompletion(file, response, error);
+        // Handed over, not copied: the answer's head may be large, and memory short.
+        if (dataCompletion) dataCompletion(error ? foundation::Data() : std::move(data), std::move(response), error);
+        else if (downloadCompletion) downloadCompletion(file, std::move(response), error);
         if (!removeAfter.empty()) ::unlink(removeAfter.c_str());
     });
     task_.session_->forget(task_);

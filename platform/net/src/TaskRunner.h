@@ -2,13 +2,16 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "NetworkThread.h"
@@ -24,15 +27,20 @@ enum class TaskKind { delegateDriven, gathersData, downloadsToFile };
 class TaskRunner final : public NetworkThread::Transfer {
 public:
     static constexpr int maximumRedirects = 16;
-    // Far more header fields than any real response has; past it the response is refused.
+    // What one hop's head may hold, counted line by line over everything that is not body: the status
+    // lines and fields of every interim response, the final one's and its trailers. Far more than any
+    // real response has; past either the hop ends as a bad response.
     static constexpr std::size_t maximumHeaderFields = 1000;
+    static constexpr std::size_t maximumHeadLength = 256 * 1024;
 
     TaskRunner(SessionTask& task, TaskKind kind, DataCompletion dataCompletion, DownloadCompletion downloadCompletion);
     ~TaskRunner();
 
     // Network thread only, from here on.
     void start(std::shared_ptr<SessionTask> self);
-    void cancel() { finish(URLError{URLError::cancelled, currentURL()}); }
+    void cancel() {
+        guarded([this] { finish(URLError{URLError::cancelled, currentURL()}); });
+    }
     void transferDone(CURLcode result) override;
 
 private:
@@ -61,6 +69,26 @@ private:
     // How long the current hop may still take, in milliseconds; 0 for no bound.
     long remainingTimeMilliseconds() const;
     void detachTransfer();
+
+    // Runs a step of the network thread. Memory running out on the way ends this transfer with an error
+    // instead of the process: no exception leaves a step, nor crosses curl's callbacks.
+    template <typename Step>
+    void guarded(Step&& step) noexcept {
+        try {
+            step();
+        } catch (...) {
+            failInside(std::current_exception());
+        }
+    }
+    void failInside(std::exception_ptr exception) noexcept;
+    // The error a step that threw ends its transfer with.
+    URLError insideError(std::exception_ptr exception) const noexcept;
+    // One line of the head as curl hands it over; false refuses it, which ends the hop.
+    bool headLine(std::string_view line);
+    bool refuseHead(std::string reason);
+    // A piece of the body as curl hands it over; what is taken, anything else ends the hop.
+    std::size_t body(char* bytes, std::size_t length);
+    void hopTransferred(CURLcode result);
 
     static std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* runner);
     static std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* runner);
@@ -92,12 +120,28 @@ private:
     curl_slist* headerList_ = nullptr;
     HTTPHeaders arrivingHeaders_;
     bool headersDone_ = false;
+    // The hop's head so far, every line counted (see maximumHeaderFields).
+    std::size_t headFields_ = 0;
+    std::size_t headLength_ = 0;
     Response hopResponse_;
     bool redirectPending_ = false;
     bool redirectBodyCut_ = false;
     bool awaitingDisposition_ = false;
     bool paused_ = false;
     std::shared_ptr<ResponseAnswer> answer_;
+    // Body handed to the delegate queue and not yet delivered there. A transfer that gets ahead of its
+    // delegate by more than handedOverLimit pauses until the delegate has caught up: a small compressed
+    // body may inflate to gigabytes within one turn of the network thread.
+    static constexpr std::int64_t handedOverLimit = std::int64_t(8) << 20;
+    std::atomic<std::int64_t> handedOver_ = 0;
+    std::atomic<bool> waitsForDelegate_ = false;
+    // Network thread: whether the transfer pauses until its delegate has caught up.
+    bool holdForDelegate();
+    // Network thread: continues a paused transfer once neither the response's answer nor the delegate
+    // holds it back.
+    void resumeWhenAllowed();
+    // Delegate queue: `bytes` reached the delegate.
+    void delivered(std::int64_t bytes);
     std::optional<std::optional<URLError>> hopResult_;  // the hop ended while the response awaited its answer
     foundation::Data heldBody_;  // a redirect's or an in-process answer's body, released once allowed
     // Body read on while the response awaits its answer.

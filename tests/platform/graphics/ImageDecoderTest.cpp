@@ -24,6 +24,10 @@ void* operator new(std::size_t size) {
 }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+// Bitmaps hold their pixels in arrays.
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace gfx {
 namespace {
@@ -308,6 +312,26 @@ TEST(ImageDecoder, BombHeadersAreRefusedBeforeAllocatingPixels) {
     tracking = false;
     EXPECT_EQ(refused, nullptr);
     EXPECT_LT(largestAllocation.load(), 16u << 20);
+}
+
+TEST(ImageDecoder, AStillWebpThumbnailIsDecodedStraightToItsSize) {
+    const Bitmap pixels = filled(2000, 1500, 0xFF3366CCu);
+    std::uint8_t* output = nullptr;
+    const auto size = WebPEncodeLosslessBGRA(pixels.pixels.data(), 2000, 1500, pixels.stride, &output);
+    const foundation::Data webp(output, size);
+    WebPFree(output);
+    auto source = ImageSource::create(webp);
+    ASSERT_TRUE(source);
+    largestAllocation = 0;
+    tracking = true;
+    auto thumbnail = source->thumbnailAt(0, {.maxPixelSize = 100});
+    tracking = false;
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width, 100);
+    EXPECT_EQ(thumbnail->height, 75);
+    EXPECT_EQ(thumbnail->pixel(50, 40), 0xFF3366CCu);
+    // The full picture would take 12 MB.
+    EXPECT_LT(largestAllocation.load(), 1u << 20);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "LoopbackServer.h"
@@ -27,6 +28,10 @@ protected:
         // Three MiB of one letter: a few kilobytes once the server compresses it.
         server.Get("/bomb", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string(3 * cap, 'a'), "text/plain");
+        });
+        // 24 MiB of one letter, some 25 KB compressed: read in one go, it would inflate within one turn.
+        server.Get("/large-bomb", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(24 * cap, 'a'), "text/plain");
         });
         server.Get("/exact", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string(cap, 'b'), "application/octet-stream");
@@ -105,4 +110,26 @@ TEST(GatheringLimits, theDefaultSessionCapsSizeAndTime) {
     EXPECT_LE(configuration.maximumGatheredLength, std::int64_t(64) << 20);
     EXPECT_GT(configuration.timeoutIntervalForGathering, 0);
     EXPECT_LT(configuration.timeoutIntervalForGathering, configuration.timeoutIntervalForResource);
+}
+
+TEST_F(GatheringLimitsTest, aCompressedBodyReachesItsDelegateNoFasterThanTheDelegateTakesIt) {
+    // Notes how far the transfer had read ahead of what the delegate was given.
+    struct Pacing : SessionDelegate {
+        std::promise<void> done;
+        std::int64_t given = 0;
+        std::int64_t furthestAhead = 0;
+        void didReceiveData(Session&, const std::shared_ptr<SessionTask>& task, const foundation::Data& chunk) override {
+            furthestAhead = std::max(furthestAhead, task->countOfBytesReceived() - given);
+            given += static_cast<std::int64_t>(chunk.size());
+        }
+        void didComplete(Session&, const std::shared_ptr<SessionTask>&, const std::optional<URLError>&) override {
+            done.set_value();
+        }
+    };
+    auto pacing = std::make_shared<Pacing>();
+    auto session = Session::make(cappedAt(0), pacing);
+    session->dataTask(loopback.url("/large-bomb"))->resume();
+    ASSERT_EQ(pacing->done.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(pacing->given, 24 * cap);
+    EXPECT_LT(pacing->furthestAhead, 16 * cap);
 }

@@ -7,6 +7,7 @@
 #include "gfx/Bitmap.h"
 #include "gfx/Geometry.h"
 #include "gfx/ImageOrientation.h"
+#include "gfx/ImageSource.h"
 
 namespace gfx {
 
@@ -25,8 +26,9 @@ public:
     static std::shared_ptr<Image> fromBitmap(Bitmap bitmap, double scale = 1,
                                              ImageOrientation orientation = ImageOrientation::up);
     // The first image of PNG, JPEG, GIF or WebP bytes with the stored orientation, or null when the
-    // bytes do not decode.
-    static std::shared_ptr<Image> fromData(const foundation::Data& data, double scale = 1);
+    // bytes do not decode or their picture is refused by `pixelLimit` (ImageSource::create).
+    static std::shared_ptr<Image> fromData(const foundation::Data& data, double scale = 1,
+                                           std::int64_t pixelLimit = unlimitedPixels);
     // An animation over `frames` lasting `duration` seconds in all. It shows as its first frame
     // (bitmap, scale, size); null for an empty frame list.
     static std::shared_ptr<Image> animated(std::vector<std::shared_ptr<Image>> frames, double duration);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -14,6 +16,10 @@
 namespace gfx {
 
 enum class ImageType { png, jpeg, gif, webp };
+
+// No limit of a caller's on what a source decodes: only the platform's cap on one bitmap
+// (maximumPixelCount) applies.
+inline constexpr std::int64_t unlimitedPixels = std::numeric_limits<std::int64_t>::max();
 
 // The uniform type identifier of an encoded image type ("public.png", "public.jpeg", ...).
 std::string_view typeIdentifier(ImageType type);
@@ -51,8 +57,12 @@ enum class ImageSourceStatus { complete, incomplete, invalid };
 // thumbnails. Safe to use from several threads.
 class ImageSource {
 public:
-    // Null when the bytes are not of a known type or their header is unreadable.
-    static std::shared_ptr<ImageSource> create(foundation::Data data);
+    // Null when the bytes are not of a known type or their header is unreadable. Decoding makes
+    // bitmaps of fewer than `pixelLimit` pixels, judged from the header before anything of that size is
+    // allocated: an animation whose frames together would reach it gives no source at all; a still
+    // picture beyond it gives no frame, and a thumbnail only where its decoder makes one small enough
+    // directly (baseline JPEG scaled down by up to 1/8, a still WebP to any size).
+    static std::shared_ptr<ImageSource> create(foundation::Data data, std::int64_t pixelLimit = unlimitedPixels);
     // A source fed with growing data by `update`; it answers with what the bytes so far allow.
     static std::shared_ptr<ImageSource> createIncremental();
 

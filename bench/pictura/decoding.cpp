@@ -1,0 +1,55 @@
+// Pictures as a download or a cache read decodes them (the default processor): an ordinary picture of
+// 400 x 400 noise beside two bombs, a 16,000 x 16,000 one-bit PNG of some 31 KB and an 8,000 x 8,000
+// RGBA PNG of some 250 KB. Each row reports the rise of the process's resident peak while it ran; run a
+// row alone (--benchmark_filter) to measure the process under /usr/bin/time.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "BlankPng.h"
+#include "NoiseBitmap.h"
+#include "ResidentPeak.h"
+#include "gfx/ImageEncoder.h"
+#include "pictura/ImageProcessor.h"
+#include "pictura/PicturaOptions.h"
+
+namespace {
+
+foundation::Data ordinaryPicture() { return *gfx::encodePng(sorvane::bench::noiseBitmap(400, 400, 11)); }
+
+void decode(benchmark::State& state, const foundation::Data& bytes) {
+    const pictura::PicturaParsedOptionsInfo options;
+    const auto& processor = pictura::DefaultImageProcessor::defaultProcessor();
+    const double start = sorvane::bench::startResidentPeak();
+    std::int64_t pixels = 0;
+    for (auto _ : state) {
+        auto image = processor->process(bytes, options);
+        pixels = image ? std::int64_t(image->pixelWidth()) * image->pixelHeight() : 0;
+        benchmark::DoNotOptimize(image);
+    }
+    state.counters["bytes"] = static_cast<double>(bytes.size());
+    state.counters["decoded_pixels"] = static_cast<double>(pixels);
+    state.counters["peak_rise_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+
+void BM_DecodeOrdinaryPicture(benchmark::State& state) {
+    static const auto bytes = ordinaryPicture();
+    decode(state, bytes);
+}
+BENCHMARK(BM_DecodeOrdinaryPicture)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeOneBitBomb16000(benchmark::State& state) {
+    static const auto bytes = sorvane::testing::blankPng(16000, 16000, 1, 0);
+    decode(state, bytes);
+}
+BENCHMARK(BM_DecodeOneBitBomb16000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_DecodeRgbaBomb8000(benchmark::State& state) {
+    static const auto bytes = sorvane::testing::blankPng(8000, 8000, 8, 6);
+    decode(state, bytes);
+}
+BENCHMARK(BM_DecodeRgbaBomb8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
