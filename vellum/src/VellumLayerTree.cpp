@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -142,6 +144,28 @@ bool visibilityShows(const SVGElement& element) {
 
 std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
 
+// Whether a clip's coverage is one shape at most: the renderer clips to its path, so a copy for each
+// element it clips costs no more than sharing it would.
+bool coversAsOneShape(const quartz::Layer& coverage) {
+    if (coverage.mask() || coverage.sublayers().size() > 1) return false;
+    return coverage.sublayers().empty() ||
+           (coverage.sublayers().front()->sublayers().empty() && !coverage.sublayers().front()->mask());
+}
+
+// A clip path and the space its content is placed in: the clipped element's user space, with the clip
+// path's own transform (and the element's box, for bounding-box units).
+struct ClipPlacement {
+    const SVGClipPathElement* clip;
+    gfx::AffineTransform space;
+    bool operator<(const ClipPlacement& other) const {
+        const auto fields = [](const ClipPlacement& placement) {
+            const gfx::AffineTransform& t = placement.space;
+            return std::tie(placement.clip, t.a, t.b, t.c, t.d, t.tx, t.ty);
+        };
+        return fields(*this) < fields(other);
+    }
+};
+
 // The elements being expanded, innermost last. The chain is short (bounded by the nesting limit) and
 // changes at its end only, so a vector serves where a hash set cost an allocation per element.
 class ExpansionChain {
@@ -163,7 +187,7 @@ private:
 // One build: the chain of elements being expanded, the layers made so far and the problems met.
 class LayerBuild {
 public:
-    explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
+    LayerBuild(VellumParseResult* problems, const gfx::Rect& picture) : problems_(problems), picture_(picture) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
     // Says so when the build's selector matching stopped at its budget.
@@ -185,16 +209,34 @@ private:
         const SVGElement* element_;
     };
 
+    // A clip path's content, laid out around itself, and the area it covers in the space it was built in.
+    struct Coverage {
+        std::shared_ptr<quartz::Layer> layer;
+        gfx::Rect area;
+    };
+
     void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer);
+    // Where the clip path's content lies when it clips `owner`.
+    static gfx::AffineTransform placementFor(SVGClipPathElement& clipElement, SVGElement& owner);
+    // The clip path's coverage at that placement: built on first use, the same layer after.
+    Coverage coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement);
+    // Counts a mask of that area over `layer` as work; false once the build's mask work is spent.
+    bool admitMask(const gfx::Rect& area, const quartz::Layer& layer);
     void report(const std::string& message);
 
     VellumParseResult* problems_;
+    // The picture's area, against which mask work is counted.
+    gfx::Rect picture_;
     SVGElement::CascadeScope cascade_;
     // One decode a picture for all of its copies, within one budget for the build.
     SVGImageElement::PictureScope pictures_;
     ExpansionChain chain_;
     std::size_t built_ = 0;
     std::unordered_set<std::string> reported_;
+    std::map<ClipPlacement, Coverage> coverages_;
+    std::size_t masks_ = 0;
+    double maskArea_ = 0;
+    bool maskWorkSpent_ = false;
 };
 
 // Filed once per build, and once per parse result however often the tree is rebuilt.
@@ -215,6 +257,34 @@ void LayerBuild::reportSpentMatching() {
     report(foundation::format("Matching the style rules took more than %lu selector steps; the rules not yet "
                               "matched then are not applied",
                               static_cast<unsigned long>(matchingBudget)));
+}
+
+// What a layer covers while it is being built: its frame, or its content's before a container is fitted
+// around it (in the space the build places layers in).
+gfx::Rect extentInBuild(const quartz::Layer& layer) {
+    gfx::Rect extent = layer.frame();
+    if (extent.isEmpty()) extent = gfx::Rect::null();
+    for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(sublayer->frame());
+    return extent;
+}
+
+double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 0 : rect.size.width * rect.size.height; }
+
+bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
+    if (maskWorkSpent_) return false;
+    ++masks_;
+    // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
+    maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
+    if (masks_ <= VellumLayerTree::maximumMasks &&
+        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_)) {
+        return true;
+    }
+    maskWorkSpent_ = true;
+    report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
+                              "the clip paths met after that are not applied",
+                              static_cast<unsigned long>(VellumLayerTree::maximumMasks),
+                              static_cast<unsigned long>(VellumLayerTree::maximumMaskCoverage)));
+    return false;
 }
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
@@ -248,36 +318,83 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
                                   *identifier));
         return;
     }
+    // Past the build's mask work the element is drawn unclipped.
+    if (maskWorkSpent_) return;
     // The clip's content lies in the user space of the element it clips (the platform drew it in the
     // space of wherever the clip path stood, which misplaced every clip of a transformed element).
-    auto mask = clipElement->newLayer();
-    if (!TemporaryParent::wouldEnclose(clipElement.get(), owner)) {
-        Expanding expanding(*this, clipElement.get());
-        TemporaryParent moved(clipElement, owner);
-        const gfx::AffineTransform ownTransform = clipElement->transform();
-        if (clipElement->clipPathUnits() == 2) {
-            // Units of the clipped element's bounding box; without one nothing shows through.
-            const gfx::Rect box = userBoundingBox(*owner, 0).value_or(gfx::Rect{0, 0, 0, 0});
-            clipElement->setTransform(gfx::AffineTransform{box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y}
-                                          .concatenating(ownTransform));
-        }
-        for (const auto& child : *clipElement->childNodes()) {
+    const Coverage coverage = TemporaryParent::wouldEnclose(clipElement.get(), owner)
+                                  ? Coverage{clipElement->newLayer(), gfx::Rect::null()}
+                                  : coverageOf(*clipElement, placementFor(*clipElement, *owner));
+    if (!admitMask(coverage.area, layer)) return;
+    std::shared_ptr<quartz::Layer> mask;
+    if (coversAsOneShape(*coverage.layer)) {
+        // One shape is clipped to as a path: each element gets its own copy, which costs no more.
+        mask = coverage.layer->copyLayer();
+        for (const auto& sublayer : coverage.layer->sublayers()) mask->addSublayer(sublayer->copyLayer());
+    } else {
+        // Anything else is drawn apart as a mask: shared by every element clipped at this placement, each
+        // through a layer of its own that places it.
+        mask = quartz::Layer::make();
+        mask->setBackgroundColor(gfx::Color::black());
+        mask->setMask(coverage.layer);
+    }
+    mask->setOpacity(1);
+    SVGClipPathElement::placeInMaskedLayer(*mask, coverage.area, layer);
+    vellumLogWarning("DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer frame (%@) with a mask of frame (%@)",
+                     frameText(layer.frame()), frameText(mask->frame()));
+    layer.setMask(mask);
+}
+
+gfx::AffineTransform LayerBuild::placementFor(SVGClipPathElement& clipElement, SVGElement& owner) {
+    gfx::AffineTransform own = clipElement.transform();
+    if (clipElement.clipPathUnits() == 2) {
+        // Units of the clipped element's bounding box; without one nothing shows through.
+        const gfx::Rect box = userBoundingBox(owner, 0).value_or(gfx::Rect{0, 0, 0, 0});
+        own = gfx::AffineTransform{box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y}.concatenating(own);
+    }
+    const bool hasSpace = owner.as<SVGTransformable>() || owner.as<SVGSVGElement>();
+    return own.concatenating(
+        hasSpace ? SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(owner)
+                 : SVGHelperUtilities::transformAbsoluteOfParent(owner));
+}
+
+LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement) {
+    const ClipPlacement key{&clipElement, placement};
+    if (const auto found = coverages_.find(key); found != coverages_.end()) return found->second;
+    // Built where the clip path stands, so its content inherits from the clip path's ancestors as the
+    // format has it (not from whichever element refers to it, which would give one clip path as many
+    // contents as referring elements); only its place is the clipped element's space.
+    auto parent = clipElement.parentNode();
+    const auto placed = [&](const gfx::AffineTransform* space) {
+        // A change of parent makes the content forget the transforms and styles it worked out.
+        if (parent) clipElement.setParentNode(parent);
+        if (space) clipElement.rememberAbsoluteTransform(*space);
+    };
+    Coverage coverage{clipElement.newLayer(), gfx::Rect::null()};
+    {
+        Expanding expanding(*this, &clipElement);
+        placed(&placement);
+        for (const auto& child : *clipElement.childNodes()) {
             if (!drawsInPlace(child)) continue;
             auto childElement = std::static_pointer_cast<SVGElement>(child);
             auto sublayer = build(childElement);
             if (!sublayer) continue;
             keepGeometryOnly(*sublayer, clipRule(*childElement));
-            // A clip of the clip path itself cuts each part of its content alike.
-            applyClipPath(clipElement, *sublayer);
-            mask->addSublayer(sublayer);
+            coverage.layer->addSublayer(sublayer);
         }
-        clipElement->setTransform(ownTransform);
+        // A clip of the clip path itself cuts the content's coverage once: clipping each part again
+        // built the next clip path once a part, its parts' once a part of theirs, and so on down a chain.
+        applyClipPath(std::static_pointer_cast<SVGElement>(clipElement.shared_from_this()), *coverage.layer);
+        placed(nullptr);
     }
-    mask->setOpacity(1);
-    clipElement->layoutLayer(*mask, layer);
-    vellumLogWarning("DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer frame (%@) with a mask of frame (%@)",
-                     frameText(layer.frame()), frameText(mask->frame()));
-    layer.setMask(mask);
+    coverage.layer->setOpacity(1);
+    coverage.area = SVGClipPathElement::fitAroundContent(*coverage.layer);
+    // Drawn once, however many elements it clips.
+    maskArea_ += areaOf(coverage.area.intersection(picture_));
+    // Shared, it is the mask of each element's placing layer, at that layer's origin.
+    if (!coverage.area.isNull()) coverage.layer->setFrame({0, 0, coverage.area.size.width, coverage.area.size.height});
+    coverages_.emplace(key, coverage);
+    return coverage;
 }
 
 std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
@@ -359,6 +476,18 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     return layer;
 }
 
+// The picture a build draws, in the space it places layers in: the viewport of the root it draws in.
+gfx::Rect pictureOf(const SVGElement& element) {
+    const auto* svg = element.as<SVGSVGElement>();
+    const auto root = svg ? nullptr : element.rootOfCurrentDocumentFragment();
+    if (!svg) svg = root.get();
+    const gfx::Size size = SVGHelperUtilities::percentageReferenceSize(svg);
+    if (svg && SVGRectIsInitialized(svg->viewport())) {
+        return {0, 0, std::max(svg->viewport().width, 0.0f), std::max(svg->viewport().height, 0.0f)};
+    }
+    return {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)};
+}
+
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
@@ -370,7 +499,7 @@ bool VellumLayerTree::isElementVisible(const SVGElement& element) {
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
                                                                     VellumParseResult* problems) {
     if (!element) return nullptr;
-    LayerBuild build(problems);
+    LayerBuild build(problems, pictureOf(*element));
     auto layer = build.build(element);
     build.reportSpentMatching();
     return layer ? layer : quartz::Layer::make();
