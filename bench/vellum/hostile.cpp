@@ -19,6 +19,7 @@
 #include <string>
 
 #include "../../tests/vellum/HostileDocuments.h"
+#include "SideBySide.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
@@ -198,6 +199,43 @@ void FlagWordTests10000Over10LongLists(benchmark::State& state) {
 void FlagDescendantRules1000Of125StepsOver250Groups(benchmark::State& state) {
     drawAsFlag(state, hostile::manyLongDescendantRules(sized(1'000), 125, 250, 10));
 }
+// Clip paths clipped by clip paths. The documents are 512 pixels square; the rows at their own size have a
+// librsvg row beside them, drawn the same way. Across n, 4n and 16n levels (or squares), the time must grow
+// no faster than the document.
+void drawAtOwnSize(benchmark::State& state, const std::string& text, bool byLibrsvg) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        const bool drawn = byLibrsvg ? sidebyside::drawWithLibrsvg(bytes, 512) : sidebyside::drawWithVellum(bytes, 512);
+        if (!drawn) return state.SkipWithError("no image");
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+std::string clipChainOf(int levels, int shapes, int squares) { return hostile::clipChain(levels, shapes, squares, 512); }
+void FlagClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawAsFlag(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10));
+}
+void FlagClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawAsFlag(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10));
+}
+void ClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10), false);
+}
+void Librsvg_ClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10), true);
+}
+void ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10), false);
+}
+void Librsvg_ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10), true);
+}
+// state.range(0) levels of three shapes over ten squares; squares over ten levels of three.
+void FlagClipChainLevels(benchmark::State& state) {
+    drawAsFlag(state, clipChainOf(smokeRun() ? 2 : static_cast<int>(state.range(0)), 3, 10));
+}
+void FlagClipChainSquares(benchmark::State& state) {
+    drawAsFlag(state, clipChainOf(10, 3, smokeRun() ? 2 : static_cast<int>(state.range(0))));
+}
 void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
@@ -239,5 +277,14 @@ BENCHMARK(FlagDashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond
 BENCHMARK(FlagClassRepeating1NameOver10000Rules)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagWordTests10000Over10LongLists)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagDescendantRules1000Of125StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK(FlagClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChainLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChainSquares)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
