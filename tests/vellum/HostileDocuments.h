@@ -252,4 +252,21 @@ inline std::string clipChain(int levels, int shapes, int squares, int side = 20)
     return text + "</svg>";
 }
 
+// `levels` clip paths of `shapes` strips each, every strip clipped by the next clip path, over a green square
+// clipped by the first: each part cut by a clip path of parts cut by a clip path of parts, and so on.
+inline std::string clippedPartsChain(int levels, int shapes, int side = 20) {
+    std::string text = headerOfSide(side) + "<defs>";
+    const double strip = 20.0 / shapes;
+    for (int level = 0; level < levels; ++level) {
+        text += "<clipPath id=\"c" + std::to_string(level) + "\">";
+        const std::string clip = level + 1 < levels ? " clip-path=\"url(#c" + std::to_string(level + 1) + ")\"" : "";
+        for (int shape = 0; shape < shapes; ++shape) {
+            text += "<rect x=\"" + std::to_string(shape * strip) + "\" width=\"" + std::to_string(strip + 1) +
+                    "\" height=\"20\"" + clip + "/>";
+        }
+        text += "</clipPath>";
+    }
+    return text + R"~(</defs><rect width="20" height="20" fill="#00ff00" clip-path="url(#c0)"/></svg>)~";
+}
+
 }  // namespace hostile
