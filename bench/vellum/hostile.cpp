@@ -211,11 +211,27 @@ void drawAtOwnSize(benchmark::State& state, const std::string& text, bool byLibr
     state.counters["bytes"] = static_cast<double>(text.size());
 }
 std::string clipChainOf(int levels, int shapes, int squares) { return hostile::clipChain(levels, shapes, squares, 512); }
+// As drawAsFlag, and "limits_met" counts the build's limits the drawing met (instantiations, mask work): a row
+// that meets one measures a drawing cut short.
+void drawClipsAsFlag(benchmark::State& state, const std::string& text) {
+    drawAsFlag(state, text);
+    auto image = vellum::VellumImage::initWithData(foundation::Data::fromString(text));
+    if (!image) return;
+    image->scaleToFitInside({85, 64});
+    image->CALayerTree();
+    double met = 0;
+    for (const auto& error : image->parseErrorsAndWarnings()->errorsRecoverable()) {
+        const auto& message = error.localizedDescription();
+        met += message.find("instantiates more than") != std::string::npos ||
+               message.find("Clipping took more than") != std::string::npos;
+    }
+    state.counters["limits_met"] = met;
+}
 void FlagClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
-    drawAsFlag(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10));
+    drawClipsAsFlag(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10));
 }
 void FlagClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
-    drawAsFlag(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10));
+    drawClipsAsFlag(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10));
 }
 void ClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
     drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10), false);
@@ -229,12 +245,22 @@ void ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
 void Librsvg_ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
     drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10), true);
 }
-// state.range(0) levels of three shapes over ten squares; squares over ten levels of three.
-void FlagClipChainLevels(benchmark::State& state) {
-    drawAsFlag(state, clipChainOf(smokeRun() ? 2 : static_cast<int>(state.range(0)), 3, 10));
+void FlagClippedParts17LevelsOf2(benchmark::State& state) {
+    drawClipsAsFlag(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512));
 }
-void FlagClipChainSquares(benchmark::State& state) {
-    drawAsFlag(state, clipChainOf(10, 3, smokeRun() ? 2 : static_cast<int>(state.range(0))));
+void ClippedParts17LevelsOf2(benchmark::State& state) {
+    drawAtOwnSize(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512), false);
+}
+void Librsvg_ClippedParts17LevelsOf2(benchmark::State& state) {
+    drawAtOwnSize(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512), true);
+}
+// state.range(0) levels of three shapes over ten squares; squares over ten levels of three; levels of two
+// clipped parts.
+int rangeOf(const benchmark::State& state) { return smokeRun() ? 2 : static_cast<int>(state.range(0)); }
+void FlagClipChainLevels(benchmark::State& state) { drawClipsAsFlag(state, clipChainOf(rangeOf(state), 3, 10)); }
+void FlagClipChainSquares(benchmark::State& state) { drawClipsAsFlag(state, clipChainOf(10, 3, rangeOf(state))); }
+void FlagClippedPartsLevels(benchmark::State& state) {
+    drawClipsAsFlag(state, hostile::clippedPartsChain(rangeOf(state), 2, 512));
 }
 void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
@@ -284,7 +310,11 @@ BENCHMARK(ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Ite
 BENCHMARK(Librsvg_ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Librsvg_ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagClipChainLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(FlagClipChainSquares)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChainSquares)->Arg(8)->Arg(32)->Arg(128)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClippedPartsLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
