@@ -20,6 +20,7 @@
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
 #include "vellum/VellumImage.h"
+#include "vellum/VellumWorkBounds.h"
 
 using namespace vellum;
 
@@ -422,4 +423,24 @@ TEST(HostileDocuments, MaskWorkStopsAtItsBudgetWithOneRecoverableErrorAndDrawing
     EXPECT_EQ(filed, 1u) << drawn.result->description();
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 5, 10), green));
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 15, 10), green)) << "the squares past the budget are drawn unclipped";
+}
+
+TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {
+    std::string text = hostile::header +
+                       R"(<clipPath id="c"><rect width="10" height="20"/><rect x="19" width="1" height="20"/></clipPath>)";
+    const std::size_t squares = VellumLayerTree::maximumMaskCoverage + 100;
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += R"~(<rect width="20" height="20" fill="#00ff00" clip-path="url(#c)"/>)~";
+    }
+    text += "</svg>";
+    const auto built = [&] {
+        auto result = parseSVG(text);
+        auto root = result->parsedDocument()->rootElement();
+        root->setViewport(SVGRectMake(0, 0, 20, 20));
+        return VellumLayerTree::newLayerWithElement(root, result.get())->sublayers().size();
+    };
+    EXPECT_EQ(built(), squares) << "without a watch the build goes on past the bound";
+    WorkBoundWatch watch;
+    EXPECT_LT(built(), squares);
+    EXPECT_TRUE(watch.reached());
 }

@@ -28,6 +28,7 @@
 #include "vellum/SVGUseElement.h"
 #include "vellum/VellumLayers.h"
 #include "vellum/VellumParseResult.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -280,6 +281,7 @@ bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
         return true;
     }
     maskWorkSpent_ = true;
+    WorkBoundWatch::noteReached();
     report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
                               "the clip paths met after that are not applied",
                               static_cast<unsigned long>(VellumLayerTree::maximumMasks),
@@ -400,12 +402,18 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
 std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
     auto* converter = SVGElement::as<ConverterSVGToCALayer>(element.get());
     if (!converter) return quartz::Layer::make();
+    // Style matching that spent its budget is a bound reached like the build's own.
+    if (matchingBudgetSpentInScope()) WorkBoundWatch::noteReached();
+    // A caller that ends the work at its first bound gets no further layers.
+    if (WorkBoundWatch::stopsWork()) return nullptr;
     if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {
+        WorkBoundWatch::noteReached();
         report(foundation::format("Elements nested deeper than %lu levels (use copies included) are not drawn",
                                   VellumLayerTree::maximumNestingDepth));
         return nullptr;
     }
     if (built_ >= VellumLayerTree::maximumInstantiatedElements) {
+        WorkBoundWatch::noteReached();
         report(foundation::format("The document instantiates more than %lu elements; building stopped there and what "
                                   "was built is drawn",
                                   VellumLayerTree::maximumInstantiatedElements));
