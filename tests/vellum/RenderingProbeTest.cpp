@@ -131,6 +131,23 @@ TEST(RenderingProbe, ClipPathContentInheritsFromItsOwnAncestors) {
     EXPECT_PIXEL(image, 50, 50, lime) << "the clip path's own rule, nonzero, keeps the middle";
 }
 
+// A clip path's content may be use elements, whose layers are not fitted around the copies they hold.
+TEST(RenderingProbe, UseElementsInAClipPathClipAsTheirCopiesStand) {
+    const auto image = draw(R"s(<defs><rect id="r" x="10" y="10" width="30" height="30"/>
+        <rect id="s" x="60" y="10" width="10" height="30"/></defs>
+        <clipPath id="c"><use xlink:href="#r"/><use xlink:href="#s" x="20"/><use xlink:href="#s"/></clipPath>
+        <rect width="100" height="50" fill="blue" clip-path="url(#c)"/>
+        <rect width="100" height="50" fill="lime" clip-path="url(#c)" transform="translate(0 50)"/>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 65, 25, blue);
+    EXPECT_PIXEL(image, 85, 25, blue);
+    EXPECT_PIXEL(image, 75, 25, clear);
+    EXPECT_PIXEL(image, 5, 5, clear);
+    EXPECT_PIXEL(image, 25, 75, lime);
+    EXPECT_PIXEL(image, 85, 75, lime);
+    EXPECT_PIXEL(image, 75, 75, clear);
+}
+
 // Clip paths each clipped by the next cut what they clip as the same clip paths nested in groups do, for
 // elements at several places and in a moved group alike.
 TEST(RenderingProbe, AClipChainCutsAsItsClipPathsNestedInGroups) {

@@ -210,10 +210,12 @@ private:
         const SVGElement* element_;
     };
 
-    // A clip path's content, laid out around itself, and the area it covers in the space it was built in.
+    // A clip path's content, laid out around itself: the area its layers' frames cover and the area they
+    // draw over (a use or group layer is not fitted around what it holds), in the space it was built in.
     struct Coverage {
         std::shared_ptr<quartz::Layer> layer;
         gfx::Rect area;
+        gfx::Rect drawn;
     };
 
     void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer);
@@ -267,6 +269,16 @@ gfx::Rect extentInBuild(const quartz::Layer& layer) {
     if (extent.isEmpty()) extent = gfx::Rect::null();
     for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(sublayer->frame());
     return extent;
+}
+
+// What a layer and its sublayers draw over, in its superlayer's space (a mask only takes away).
+gfx::Rect drawnExtent(const quartz::Layer& layer) {
+    if (layer.isHidden()) return gfx::Rect::null();
+    gfx::Rect extent = layer.bounds().isEmpty() ? gfx::Rect::null() : layer.bounds();
+    if (!layer.masksToBounds()) {
+        for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(drawnExtent(*sublayer));
+    }
+    return extent.isNull() ? extent : layer.transformToSuperlayer().apply(extent);
 }
 
 double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 0 : rect.size.width * rect.size.height; }
@@ -325,23 +337,24 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     // The clip's content lies in the user space of the element it clips (the platform drew it in the
     // space of wherever the clip path stood, which misplaced every clip of a transformed element).
     const Coverage coverage = TemporaryParent::wouldEnclose(clipElement.get(), owner)
-                                  ? Coverage{clipElement->newLayer(), gfx::Rect::null()}
+                                  ? Coverage{clipElement->newLayer(), gfx::Rect::null(), gfx::Rect::null()}
                                   : coverageOf(*clipElement, placementFor(*clipElement, *owner));
-    if (!admitMask(coverage.area, layer)) return;
+    if (!admitMask(coverage.drawn, layer)) return;
     std::shared_ptr<quartz::Layer> mask;
     if (coversAsOneShape(*coverage.layer)) {
         // One shape is clipped to as a path: each element gets its own copy, which costs no more.
         mask = coverage.layer->copyLayer();
         for (const auto& sublayer : coverage.layer->sublayers()) mask->addSublayer(sublayer->copyLayer());
+        SVGClipPathElement::placeInMaskedLayer(*mask, coverage.area, layer);
     } else {
         // Anything else is drawn apart as a mask: shared by every element clipped at this placement, each
-        // through a layer of its own that places it.
+        // through a layer of its own that covers what it draws and places it.
         mask = quartz::Layer::make();
         mask->setBackgroundColor(gfx::Color::black());
         mask->setMask(coverage.layer);
+        SVGClipPathElement::placeInMaskedLayer(*mask, coverage.drawn, layer);
     }
     mask->setOpacity(1);
-    SVGClipPathElement::placeInMaskedLayer(*mask, coverage.area, layer);
     vellumLogWarning("DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer frame (%@) with a mask of frame (%@)",
                      frameText(layer.frame()), frameText(mask->frame()));
     layer.setMask(mask);
@@ -372,7 +385,7 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
         if (parent) clipElement.setParentNode(parent);
         if (space) clipElement.rememberAbsoluteTransform(*space);
     };
-    Coverage coverage{clipElement.newLayer(), gfx::Rect::null()};
+    Coverage coverage{clipElement.newLayer(), gfx::Rect::null(), gfx::Rect::null()};
     {
         Expanding expanding(*this, &clipElement);
         placed(&placement);
@@ -391,10 +404,17 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
     }
     coverage.layer->setOpacity(1);
     coverage.area = SVGClipPathElement::fitAroundContent(*coverage.layer);
+    if (!coverage.area.isNull()) {
+        gfx::Rect drawn = gfx::Rect::null();
+        for (const auto& sublayer : coverage.layer->sublayers()) drawn = drawn.unionWith(drawnExtent(*sublayer));
+        coverage.drawn = drawn.isNull() ? drawn : drawn.offsetBy(coverage.area.origin.x, coverage.area.origin.y);
+        // Shared, it is the mask of each element's placing layer, which covers what it draws.
+        if (!coverage.drawn.isNull()) {
+            coverage.layer->setFrame(coverage.area.offsetBy(-coverage.drawn.origin.x, -coverage.drawn.origin.y));
+        }
+    }
     // Drawn once, however many elements it clips.
-    maskArea_ += areaOf(coverage.area.intersection(picture_));
-    // Shared, it is the mask of each element's placing layer, at that layer's origin.
-    if (!coverage.area.isNull()) coverage.layer->setFrame({0, 0, coverage.area.size.width, coverage.area.size.height});
+    maskArea_ += areaOf(coverage.drawn.intersection(picture_));
     coverages_.emplace(key, coverage);
     return coverage;
 }
