@@ -131,6 +131,17 @@ TEST(RenderingProbe, ClipPathContentInheritsFromItsOwnAncestors) {
     EXPECT_PIXEL(image, 50, 50, lime) << "the clip path's own rule, nonzero, keeps the middle";
 }
 
+// A part of a clip path keeps its own clip path under the clip path's own: both cut it.
+TEST(RenderingProbe, APartOfAClipPathKeepsItsOwnClipUnderTheClipPathsClip) {
+    const auto image = draw(R"s(<clipPath id="left"><rect width="50" height="100"/></clipPath>
+        <clipPath id="top"><rect width="100" height="50"/></clipPath>
+        <clipPath id="c" clip-path="url(#top)"><rect width="100" height="100" clip-path="url(#left)"/></clipPath>
+        <rect width="100" height="100" fill="blue" clip-path="url(#c)"/>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 75, 25, clear) << "the part's own clip path still cuts it";
+    EXPECT_PIXEL(image, 25, 75, clear);
+}
+
 // A clip path's content may be use elements, whose layers are not fitted around the copies they hold.
 TEST(RenderingProbe, UseElementsInAClipPathClipAsTheirCopiesStand) {
     const auto image = draw(R"s(<defs><rect id="r" x="10" y="10" width="30" height="30"/>

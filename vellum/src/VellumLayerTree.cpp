@@ -145,12 +145,28 @@ bool visibilityShows(const SVGElement& element) {
 
 std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
 
-// Whether a clip's coverage is one shape at most: the renderer clips to its path, so a copy for each
-// element it clips costs no more than sharing it would.
+// Whether a clip's coverage is one shape at most, held only by a few plain layers (a use element's, a
+// group's): the renderer clips to its path, so a copy for each element it clips costs no more than sharing
+// it would.
 bool coversAsOneShape(const quartz::Layer& coverage) {
-    if (coverage.mask() || coverage.sublayers().size() > 1) return false;
-    return coverage.sublayers().empty() ||
-           (coverage.sublayers().front()->sublayers().empty() && !coverage.sublayers().front()->mask());
+    constexpr std::size_t mostLayers = 8;
+    std::size_t layers = 0, shapes = 0;
+    std::vector<const quartz::Layer*> pending{&coverage};
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        if (layer->mask() || ++layers > mostLayers) return false;
+        if (layer->sublayers().empty() && layer != &coverage) ++shapes;
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+    }
+    return shapes <= 1;
+}
+
+// A copy of a layer and its sublayers.
+std::shared_ptr<quartz::Layer> copyOfTree(const quartz::Layer& layer) {
+    auto copy = layer.copyLayer();
+    for (const auto& sublayer : layer.sublayers()) copy->addSublayer(copyOfTree(*sublayer));
+    return copy;
 }
 
 // A clip path and the space its content is placed in: the clipped element's user space, with the clip
@@ -343,8 +359,7 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     std::shared_ptr<quartz::Layer> mask;
     if (coversAsOneShape(*coverage.layer)) {
         // One shape is clipped to as a path: each element gets its own copy, which costs no more.
-        mask = coverage.layer->copyLayer();
-        for (const auto& sublayer : coverage.layer->sublayers()) mask->addSublayer(sublayer->copyLayer());
+        mask = copyOfTree(*coverage.layer);
         SVGClipPathElement::placeInMaskedLayer(*mask, coverage.area, layer);
     } else {
         // Anything else is drawn apart as a mask: shared by every element clipped at this placement, each
