@@ -3,6 +3,8 @@
 // The rows drawn at 64 x 64 (one picture copied, backtracking selectors, selectors over repeated and long
 // word lists, huge gradients, error floods, style sheets, dash arrays) must each stay within 2 s and 512 MB.
 // "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
+// The clip-path rows (a chain of clip paths each clipped by the next, over squares) are drawn at 64 px as
+// flags, and at their own 512 px beside librsvg drawing the same document.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
