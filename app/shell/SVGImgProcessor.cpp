@@ -14,6 +14,7 @@
 #include "foundation/Print.h"
 #include "vellum/VellumExporter.h"
 #include "vellum/VellumImage.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace {
 
@@ -112,11 +113,19 @@ void installSVGLibraryRenderer() {
     vellum::VellumImage::initialize();
     setSVGRenderer([](const foundation::Data& data,
                       const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
+        // A flag's render is bounded by its document's work bounds: the first one reached ends it with no
+        // image, so that it gives its slot to the next flag then rather than after the rest of its work.
+        vellum::WorkBoundWatch bounds;
         auto image = vellum::VellumImage::initWithData(data);
-        if (!image) return nullptr;
-        if (!target || !target->usable()) return image->UIImage();
+        if (!image || bounds.reached()) return nullptr;
+        if (!target || !target->usable()) {
+            image->CALayerTree();
+            return bounds.reached() ? nullptr : image->UIImage();
+        }
         if (!image->hasSize()) return nullptr;
         image->scaleToFitInside(target->size);
+        image->CALayerTree();
+        if (bounds.reached()) return nullptr;
         auto context = gfx::Context::create(image->size(), {.scale = target->scale});
         if (!context) return nullptr;
         vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard,

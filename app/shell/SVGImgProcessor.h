@@ -31,11 +31,13 @@ void setSVGRenderer(SVGRenderer renderer);
 // How many SVG renders the process runs at once. A document's own budget bounds what one render may
 // hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:
 // seven hostile flags cost what one does. The others wait for a slot, and each still draws the same
-// pixels. The image library's processing lanes are the threads that wait.
+// pixels; a render ends at its document's first work bound, so none waits longer than that bound. The
+// image library's processing lanes are the threads that wait.
 inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
 
 // Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
-// size at the screen's scale without one. The app's start-up does this.
+// size at the screen's scale without one; a document that reaches one of the library's work bounds
+// (vellum::WorkBoundWatch) gives no image, its render ending there. The app's start-up does this.
 void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not

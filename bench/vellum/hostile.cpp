@@ -3,6 +3,8 @@
 // The rows drawn at 64 x 64 (one picture copied, backtracking selectors, selectors over repeated and long
 // word lists, huge gradients, error floods, style sheets, dash arrays) must each stay within 2 s and 512 MB.
 // "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
+// The clip-path rows (a chain of clip paths each clipped by the next, over squares) are drawn at 64 px as
+// flags, and at their own 512 px beside librsvg drawing the same document.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "../../tests/vellum/HostileDocuments.h"
+#include "SideBySide.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
@@ -198,6 +201,69 @@ void FlagWordTests10000Over10LongLists(benchmark::State& state) {
 void FlagDescendantRules1000Of125StepsOver250Groups(benchmark::State& state) {
     drawAsFlag(state, hostile::manyLongDescendantRules(sized(1'000), 125, 250, 10));
 }
+// Clip paths clipped by clip paths. The documents are 512 pixels square; the rows at their own size have a
+// librsvg row beside them, drawn the same way. Across n, 4n and 16n levels (or squares), the time must grow
+// no faster than the document.
+void drawAtOwnSize(benchmark::State& state, const std::string& text, bool byLibrsvg) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        const bool drawn = byLibrsvg ? sidebyside::drawWithLibrsvg(bytes, 512) : sidebyside::drawWithVellum(bytes, 512);
+        if (!drawn) return state.SkipWithError("no image");
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+std::string clipChainOf(int levels, int shapes, int squares) { return hostile::clipChain(levels, shapes, squares, 512); }
+// As drawAsFlag, and "limits_met" counts the build's limits the drawing met (instantiations, mask work): a row
+// that meets one measures a drawing cut short.
+void drawClipsAsFlag(benchmark::State& state, const std::string& text) {
+    drawAsFlag(state, text);
+    auto image = vellum::VellumImage::initWithData(foundation::Data::fromString(text));
+    if (!image) return;
+    image->scaleToFitInside({85, 64});
+    image->CALayerTree();
+    double met = 0;
+    for (const auto& error : image->parseErrorsAndWarnings()->errorsRecoverable()) {
+        const auto& message = error.localizedDescription();
+        met += message.find("instantiates more than") != std::string::npos ||
+               message.find("Clipping took more than") != std::string::npos;
+    }
+    state.counters["limits_met"] = met;
+}
+void FlagClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawClipsAsFlag(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10));
+}
+void FlagClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawClipsAsFlag(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10));
+}
+void ClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10), false);
+}
+void Librsvg_ClipChain10LevelsOf3Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 10, 3, 10), true);
+}
+void ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10), false);
+}
+void Librsvg_ClipChain17LevelsOf2Over10Squares(benchmark::State& state) {
+    drawAtOwnSize(state, clipChainOf(smokeRun() ? 3 : 17, 2, 10), true);
+}
+void FlagClippedParts17LevelsOf2(benchmark::State& state) {
+    drawClipsAsFlag(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512));
+}
+void ClippedParts17LevelsOf2(benchmark::State& state) {
+    drawAtOwnSize(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512), false);
+}
+void Librsvg_ClippedParts17LevelsOf2(benchmark::State& state) {
+    drawAtOwnSize(state, hostile::clippedPartsChain(smokeRun() ? 3 : 17, 2, 512), true);
+}
+// state.range(0) levels of three shapes over ten squares; squares over ten levels of three; levels of two
+// clipped parts.
+int rangeOf(const benchmark::State& state) { return smokeRun() ? 2 : static_cast<int>(state.range(0)); }
+void FlagClipChainLevels(benchmark::State& state) { drawClipsAsFlag(state, clipChainOf(rangeOf(state), 3, 10)); }
+void FlagClipChainSquares(benchmark::State& state) { drawClipsAsFlag(state, clipChainOf(10, 3, rangeOf(state))); }
+void FlagClippedPartsLevels(benchmark::State& state) {
+    drawClipsAsFlag(state, hostile::clippedPartsChain(rangeOf(state), 2, 512));
+}
 void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
@@ -239,5 +305,18 @@ BENCHMARK(FlagDashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond
 BENCHMARK(FlagClassRepeating1NameOver10000Rules)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagWordTests10000Over10LongLists)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagDescendantRules1000Of125StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK(FlagClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClipChain10LevelsOf3Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClipChain17LevelsOf2Over10Squares)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_ClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChainLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClipChainSquares)->Arg(8)->Arg(32)->Arg(128)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagClippedPartsLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -222,4 +222,51 @@ inline std::string descendantRulesPastTheFilter(std::size_t rules, int steps, st
     return text + "</svg>";
 }
 
+// Clip paths and masks.
+
+// A header `side` pixels square over the 20 x 20 user space of the others.
+inline std::string headerOfSide(int side) {
+    const std::string size = std::to_string(side);
+    return R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width=")" + size +
+           R"(" height=")" + size + R"(" viewBox="0 0 20 20">)";
+}
+
+// `levels` clip paths of `shapes` overlapping strips each, every one clipped by the next, over `squares` green
+// squares clipped by the first: the strips cover the square, so it draws green. A renderer that clips each
+// strip by the next clip path again makes shapes^levels masks.
+inline std::string clipChain(int levels, int shapes, int squares, int side = 20) {
+    std::string text = headerOfSide(side) + "<defs>";
+    const double strip = 20.0 / shapes;
+    for (int level = 0; level < levels; ++level) {
+        text += "<clipPath id=\"c" + std::to_string(level) + "\"";
+        if (level + 1 < levels) text += " clip-path=\"url(#c" + std::to_string(level + 1) + ")\"";
+        text += ">";
+        for (int shape = 0; shape < shapes; ++shape) {
+            text += "<rect x=\"" + std::to_string(shape * strip) + "\" width=\"" + std::to_string(strip + 1) +
+                    "\" height=\"20\"/>";
+        }
+        text += "</clipPath>";
+    }
+    text += "</defs>";
+    for (int square = 0; square < squares; ++square) text += R"~(<rect width="20" height="20" fill="#00ff00" clip-path="url(#c0)"/>)~";
+    return text + "</svg>";
+}
+
+// `levels` clip paths of `shapes` strips each, every strip clipped by the next clip path, over a green square
+// clipped by the first: each part cut by a clip path of parts cut by a clip path of parts, and so on.
+inline std::string clippedPartsChain(int levels, int shapes, int side = 20) {
+    std::string text = headerOfSide(side) + "<defs>";
+    const double strip = 20.0 / shapes;
+    for (int level = 0; level < levels; ++level) {
+        text += "<clipPath id=\"c" + std::to_string(level) + "\">";
+        const std::string clip = level + 1 < levels ? " clip-path=\"url(#c" + std::to_string(level + 1) + ")\"" : "";
+        for (int shape = 0; shape < shapes; ++shape) {
+            text += "<rect x=\"" + std::to_string(shape * strip) + "\" width=\"" + std::to_string(strip + 1) +
+                    "\" height=\"20\"" + clip + "/>";
+        }
+        text += "</clipPath>";
+    }
+    return text + R"~(</defs><rect width="20" height="20" fill="#00ff00" clip-path="url(#c0)"/></svg>)~";
+}
+
 }  // namespace hostile

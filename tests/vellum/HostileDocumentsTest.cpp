@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unordered_set>
 #include <vector>
 
 #include "HostileDocuments.h"
@@ -19,6 +20,7 @@
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGUseElement.h"
 #include "vellum/VellumImage.h"
+#include "vellum/VellumWorkBounds.h"
 
 using namespace vellum;
 
@@ -366,4 +368,79 @@ TEST(PhysicalUnits, DrawAtCSSsFixedInch) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 13), green)) << pixelAt(drawn.bitmap, 10, 13);
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 16), green)) << pixelAt(drawn.bitmap, 10, 16);
     EXPECT_EQ(pixelAt(drawn.bitmap, 10, 18), transparent);
+}
+
+// Clip paths and masks.
+
+namespace {
+
+// Layers and masks of the tree, each counted once however many layers share it.
+std::size_t distinctLayers(const std::shared_ptr<quartz::Layer>& root) {
+    std::unordered_set<const quartz::Layer*> seen;
+    std::vector<const quartz::Layer*> pending{root.get()};
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        if (!seen.insert(layer).second) continue;
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+        if (layer->mask()) pending.push_back(layer->mask().get());
+    }
+    return seen.size();
+}
+
+}  // namespace
+
+TEST(HostileDocuments, AClipPathClippedByAnotherIsBuiltOnceALevelNotOnceAPart) {
+    // Seventeen levels of two parts: clipping each part again by the next level would build 2^17 masks a square.
+    for (const std::string& text : {hostile::clipChain(17, 2, 10), hostile::clippedPartsChain(17, 2)}) {
+        auto result = parseSVG(text);
+        ASSERT_TRUE(result->parsedDocument());
+        auto root = result->parsedDocument()->rootElement();
+        root->setViewport(SVGRectMake(0, 0, 20, 20));
+        auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+        EXPECT_LE(distinctLayers(tree), 200u);
+        EXPECT_FALSE(hasRecoverable(*result, "instantiates more than")) << result->description();
+        EXPECT_FALSE(hasRecoverable(*result, "Clipping took more than")) << result->description();
+        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        quartz::render(*tree, *context);
+        EXPECT_TRUE(nearPixel(pixelAt(context->makeImage(), 10, 10), green));
+    }
+}
+
+TEST(HostileDocuments, MaskWorkStopsAtItsBudgetWithOneRecoverableErrorAndDrawingGoesOn) {
+    // Each square is masked apart over the whole picture by a clip path of two parts: its left half and a strip
+    // along its right edge.
+    std::string text = hostile::header +
+                       R"(<clipPath id="c"><rect width="10" height="20"/><rect x="19" width="1" height="20"/></clipPath>)";
+    for (std::size_t index = 0; index < VellumLayerTree::maximumMaskCoverage + 10; ++index) {
+        text += R"~(<rect width="20" height="20" fill="#00ff00" clip-path="url(#c)"/>)~";
+    }
+    const Drawn drawn = draw(text + "</svg>");
+    std::size_t filed = 0;
+    for (const auto& error : drawn.result->errorsRecoverable()) {
+        filed += error.localizedDescription().find("Clipping took more than") != std::string::npos;
+    }
+    EXPECT_EQ(filed, 1u) << drawn.result->description();
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 5, 10), green));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 15, 10), green)) << "the squares past the budget are drawn unclipped";
+}
+
+TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {
+    std::string text = hostile::header +
+                       R"(<clipPath id="c"><rect width="10" height="20"/><rect x="19" width="1" height="20"/></clipPath>)";
+    const std::size_t squares = VellumLayerTree::maximumMaskCoverage + 100;
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += R"~(<rect width="20" height="20" fill="#00ff00" clip-path="url(#c)"/>)~";
+    }
+    text += "</svg>";
+    const auto built = [&] {
+        auto result = parseSVG(text);
+        auto root = result->parsedDocument()->rootElement();
+        root->setViewport(SVGRectMake(0, 0, 20, 20));
+        return VellumLayerTree::newLayerWithElement(root, result.get())->sublayers().size();
+    };
+    EXPECT_EQ(built(), squares) << "without a watch the build goes on past the bound";
+    WorkBoundWatch watch;
+    EXPECT_LT(built(), squares);
+    EXPECT_TRUE(watch.reached());
 }

@@ -1,6 +1,9 @@
 // Pixel probes: each feature drawn small and read back at points whose colour is certain.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "RenderTestSupport.h"
 
 namespace {
@@ -118,6 +121,92 @@ TEST(RenderingProbe, ClipPathsOnStrokesUnderAStretchOrASkew) {
     EXPECT_PIXEL(image, 20, 60, lime);
     EXPECT_PIXEL(image, 5, 60, clear);
     EXPECT_PIXEL(image, 35, 60, clear);
+}
+
+// The content of a clip path inherits from where the clip path stands, not from the element it clips.
+TEST(RenderingProbe, ClipPathContentInheritsFromItsOwnAncestors) {
+    const auto image = draw(R"s(<clipPath id="c"><path d="M0 0H100V100H0Z M25 25H75V75H25Z"/></clipPath>
+        <rect width="100" height="100" fill="lime" clip-rule="evenodd" clip-path="url(#c)"/>)s");
+    EXPECT_PIXEL(image, 10, 10, lime);
+    EXPECT_PIXEL(image, 50, 50, lime) << "the clip path's own rule, nonzero, keeps the middle";
+}
+
+// A part of a clip path keeps its own clip path under the clip path's own: both cut it.
+TEST(RenderingProbe, APartOfAClipPathKeepsItsOwnClipUnderTheClipPathsClip) {
+    const auto image = draw(R"s(<clipPath id="left"><rect width="50" height="100"/></clipPath>
+        <clipPath id="top"><rect width="100" height="50"/></clipPath>
+        <clipPath id="c" clip-path="url(#top)"><rect width="100" height="100" clip-path="url(#left)"/></clipPath>
+        <rect width="100" height="100" fill="blue" clip-path="url(#c)"/>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 75, 25, clear) << "the part's own clip path still cuts it";
+    EXPECT_PIXEL(image, 25, 75, clear);
+}
+
+// A clip path's content may be use elements, whose layers are not fitted around the copies they hold.
+TEST(RenderingProbe, UseElementsInAClipPathClipAsTheirCopiesStand) {
+    const auto image = draw(R"s(<defs><rect id="r" x="10" y="10" width="30" height="30"/>
+        <rect id="s" x="60" y="10" width="10" height="30"/></defs>
+        <clipPath id="c"><use xlink:href="#r"/><use xlink:href="#s" x="20"/><use xlink:href="#s"/></clipPath>
+        <rect width="100" height="50" fill="blue" clip-path="url(#c)"/>
+        <rect width="100" height="50" fill="lime" clip-path="url(#c)" transform="translate(0 50)"/>)s");
+    EXPECT_PIXEL(image, 25, 25, blue);
+    EXPECT_PIXEL(image, 65, 25, blue);
+    EXPECT_PIXEL(image, 85, 25, blue);
+    EXPECT_PIXEL(image, 75, 25, clear);
+    EXPECT_PIXEL(image, 5, 5, clear);
+    EXPECT_PIXEL(image, 25, 75, lime);
+    EXPECT_PIXEL(image, 85, 75, lime);
+    EXPECT_PIXEL(image, 75, 75, clear);
+}
+
+// Clip paths each clipped by the next cut what they clip as the same clip paths nested in groups do, for
+// elements at several places and in a moved group alike.
+TEST(RenderingProbe, AClipChainCutsAsItsClipPathsNestedInGroups) {
+    constexpr int levels = 10;
+    std::string chained, nested;
+    for (int level = 0; level < levels; ++level) {
+        // Three overlapping parts leaving out a band of their own, horizontal or upright by turns.
+        const int band = 5 + 9 * level;
+        const bool across = level % 2 == 0;
+        const auto strip = [&](int from, int to) {
+            const std::string start = std::to_string(from), size = std::to_string(to - from);
+            return across ? "<rect y=\"" + start + "\" width=\"100\" height=\"" + size + "\"/>"
+                          : "<rect x=\"" + start + "\" width=\"" + size + "\" height=\"100\"/>";
+        };
+        const std::string parts = strip(0, band) + strip(band + 4, 100) + R"(<circle cx="50" cy="50" r="9"/>)";
+        const std::string id = std::to_string(level);
+        const std::string next = level + 1 < levels ? " clip-path=\"url(#c" + std::to_string(level + 1) + ")\"" : "";
+        chained += "<clipPath id=\"c" + id + "\"" + next + ">" + parts + "</clipPath>";
+        nested += "<clipPath id=\"c" + id + "\">" + parts + "</clipPath>";
+    }
+    const std::vector<std::string> shapes{R"(<rect x="2" y="3" width="40" height="45" fill="blue")",
+                                          R"(<rect x="45" y="40" width="50" height="55" fill="lime")",
+                                          R"(<circle cx="70" cy="25" r="22" fill="red")",
+                                          R"(<rect width="100" height="100" fill="black" fill-opacity="0.3")"};
+    for (const std::string& shape : shapes) chained += shape + R"~( clip-path="url(#c0)"/>)~";
+    chained += R"~(<g transform="translate(6 9)"><rect x="20" y="50" width="30" height="30" fill="red" clip-path="url(#c0)"/></g>)~";
+    const auto inGroups = [&](const std::string& element) {
+        std::string text;
+        for (int level = 0; level < levels; ++level) text += "<g clip-path=\"url(#c" + std::to_string(level) + ")\">";
+        text += element;
+        for (int level = 0; level < levels; ++level) text += "</g>";
+        return text;
+    };
+    for (const std::string& shape : shapes) nested += inGroups(shape + "/>");
+    nested += R"~(<g transform="translate(6 9)">)~" + inGroups(R"(<rect x="20" y="50" width="30" height="30" fill="red"/>)") +
+              "</g>";
+
+    const auto fromChain = draw(chained), fromGroups = draw(nested);
+    ASSERT_EQ(fromChain.width, fromGroups.width);
+    int differing = 0, painted = 0;
+    for (int y = 0; y < fromChain.height; ++y) {
+        for (int x = 0; x < fromChain.width; ++x) {
+            painted += pixelAt(fromGroups, x, y).a > 0;
+            differing += !near(pixelAt(fromChain, x, y), pixelAt(fromGroups, x, y), 24);
+        }
+    }
+    EXPECT_GT(painted, 2000) << "the bands leave most of the picture drawn";
+    EXPECT_LE(differing, 100) << "only antialiased edges may differ";
 }
 
 TEST(RenderingProbe, LinearGradientsRunAlongTheObject) {

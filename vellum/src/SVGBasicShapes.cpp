@@ -13,6 +13,7 @@
 #include "vellum/VellumLayers.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumPointsAndPathsParser.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -60,6 +61,7 @@ void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result)
         }
     }
     setPathForShapeInRelativeCoords(std::move(kept));
+    WorkBoundWatch::noteReached();
     result.addParseErrorRecoverable(VellumError::make(
         "Vellum", 1,
         foundation::format("The <%@> element (id = %@) has more than %lu path segments; only the first %lu are drawn",

@@ -90,13 +90,29 @@ std::shared_ptr<quartz::Layer> SVGClipPathElement::newLayer() {
 }
 
 void SVGClipPathElement::layoutLayer(quartz::Layer& clipLayer, const quartz::Layer& maskedLayer) {
-    gfx::Rect area = unionOfSublayerFrames(clipLayer);
+    placeInMaskedLayer(clipLayer, fitAroundContent(clipLayer), maskedLayer);
+}
+
+gfx::Rect SVGClipPathElement::fitAroundContent(quartz::Layer& clipLayer) {
+    const gfx::Rect area = unionOfSublayerFrames(clipLayer);
     if (area.isNull()) {
         // Nothing in the clip path: it clips everything away.
         clipLayer.setFrame({0, 0, 0, 0});
-        return;
+        return area;
     }
     moveSublayers(clipLayer, -area.origin.x, -area.origin.y);
+    // The clip path's own clip lies in its space, as its content does.
+    if (clipLayer.mask()) SVGHelperUtilities::moveLayer(*clipLayer.mask(), -area.origin.x, -area.origin.y);
+    clipLayer.setFrame(area);
+    return area;
+}
+
+void SVGClipPathElement::placeInMaskedLayer(quartz::Layer& clipLayer, const gfx::Rect& area,
+                                            const quartz::Layer& maskedLayer) {
+    if (area.isNull()) {
+        clipLayer.setFrame({0, 0, 0, 0});
+        return;
+    }
     // The content was placed in the clipped element's space whatever the units (a bounding-box clip was
     // left unscaled and unmoved, which clipped its object away), so the mask always follows the layer.
     const gfx::AffineTransform toParent = maskedLayer.transformToSuperlayer();

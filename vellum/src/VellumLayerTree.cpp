@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -26,6 +28,7 @@
 #include "vellum/SVGUseElement.h"
 #include "vellum/VellumLayers.h"
 #include "vellum/VellumParseResult.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -142,6 +145,44 @@ bool visibilityShows(const SVGElement& element) {
 
 std::string identifierText(const SVGElement& element) { return element.identifier().value_or("(none)"); }
 
+// Whether a clip's coverage is one shape at most, held only by a few plain layers (a use element's, a
+// group's): the renderer clips to its path, so a copy for each element it clips costs no more than sharing
+// it would.
+bool coversAsOneShape(const quartz::Layer& coverage) {
+    constexpr std::size_t mostLayers = 8;
+    std::size_t layers = 0, shapes = 0;
+    std::vector<const quartz::Layer*> pending{&coverage};
+    while (!pending.empty()) {
+        const quartz::Layer* layer = pending.back();
+        pending.pop_back();
+        if (layer->mask() || ++layers > mostLayers) return false;
+        if (layer->sublayers().empty() && layer != &coverage) ++shapes;
+        for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer.get());
+    }
+    return shapes <= 1;
+}
+
+// A copy of a layer and its sublayers.
+std::shared_ptr<quartz::Layer> copyOfTree(const quartz::Layer& layer) {
+    auto copy = layer.copyLayer();
+    for (const auto& sublayer : layer.sublayers()) copy->addSublayer(copyOfTree(*sublayer));
+    return copy;
+}
+
+// A clip path and the space its content is placed in: the clipped element's user space, with the clip
+// path's own transform (and the element's box, for bounding-box units).
+struct ClipPlacement {
+    const SVGClipPathElement* clip;
+    gfx::AffineTransform space;
+    bool operator<(const ClipPlacement& other) const {
+        const auto fields = [](const ClipPlacement& placement) {
+            const gfx::AffineTransform& t = placement.space;
+            return std::tie(placement.clip, t.a, t.b, t.c, t.d, t.tx, t.ty);
+        };
+        return fields(*this) < fields(other);
+    }
+};
+
 // The elements being expanded, innermost last. The chain is short (bounded by the nesting limit) and
 // changes at its end only, so a vector serves where a hash set cost an allocation per element.
 class ExpansionChain {
@@ -163,7 +204,7 @@ private:
 // One build: the chain of elements being expanded, the layers made so far and the problems met.
 class LayerBuild {
 public:
-    explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
+    LayerBuild(VellumParseResult* problems, const gfx::Rect& picture) : problems_(problems), picture_(picture) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
     // Says so when the build's selector matching stopped at its budget.
@@ -185,16 +226,36 @@ private:
         const SVGElement* element_;
     };
 
+    // A clip path's content, laid out around itself: the area its layers' frames cover and the area they
+    // draw over (a use or group layer is not fitted around what it holds), in the space it was built in.
+    struct Coverage {
+        std::shared_ptr<quartz::Layer> layer;
+        gfx::Rect area;
+        gfx::Rect drawn;
+    };
+
     void applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer);
+    // Where the clip path's content lies when it clips `owner`.
+    static gfx::AffineTransform placementFor(SVGClipPathElement& clipElement, SVGElement& owner);
+    // The clip path's coverage at that placement: built on first use, the same layer after.
+    Coverage coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement);
+    // Counts a mask of that area over `layer` as work; false once the build's mask work is spent.
+    bool admitMask(const gfx::Rect& area, const quartz::Layer& layer);
     void report(const std::string& message);
 
     VellumParseResult* problems_;
+    // The picture's area, against which mask work is counted.
+    gfx::Rect picture_;
     SVGElement::CascadeScope cascade_;
     // One decode a picture for all of its copies, within one budget for the build.
     SVGImageElement::PictureScope pictures_;
     ExpansionChain chain_;
     std::size_t built_ = 0;
     std::unordered_set<std::string> reported_;
+    std::map<ClipPlacement, Coverage> coverages_;
+    std::size_t masks_ = 0;
+    double maskArea_ = 0;
+    bool maskWorkSpent_ = false;
 };
 
 // Filed once per build, and once per parse result however often the tree is rebuilt.
@@ -215,6 +276,45 @@ void LayerBuild::reportSpentMatching() {
     report(foundation::format("Matching the style rules took more than %lu selector steps; the rules not yet "
                               "matched then are not applied",
                               static_cast<unsigned long>(matchingBudget)));
+}
+
+// What a layer covers while it is being built: its frame, or its content's before a container is fitted
+// around it (in the space the build places layers in).
+gfx::Rect extentInBuild(const quartz::Layer& layer) {
+    gfx::Rect extent = layer.frame();
+    if (extent.isEmpty()) extent = gfx::Rect::null();
+    for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(sublayer->frame());
+    return extent;
+}
+
+// What a layer and its sublayers draw over, in its superlayer's space (a mask only takes away).
+gfx::Rect drawnExtent(const quartz::Layer& layer) {
+    if (layer.isHidden()) return gfx::Rect::null();
+    gfx::Rect extent = layer.bounds().isEmpty() ? gfx::Rect::null() : layer.bounds();
+    if (!layer.masksToBounds()) {
+        for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(drawnExtent(*sublayer));
+    }
+    return extent.isNull() ? extent : layer.transformToSuperlayer().apply(extent);
+}
+
+double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 0 : rect.size.width * rect.size.height; }
+
+bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
+    if (maskWorkSpent_) return false;
+    ++masks_;
+    // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
+    maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
+    if (masks_ <= VellumLayerTree::maximumMasks &&
+        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_)) {
+        return true;
+    }
+    maskWorkSpent_ = true;
+    WorkBoundWatch::noteReached();
+    report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
+                              "the clip paths met after that are not applied",
+                              static_cast<unsigned long>(VellumLayerTree::maximumMasks),
+                              static_cast<unsigned long>(VellumLayerTree::maximumMaskCoverage)));
+    return false;
 }
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
@@ -248,47 +348,107 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
                                   *identifier));
         return;
     }
+    // Past the build's mask work the element is drawn unclipped.
+    if (maskWorkSpent_) return;
     // The clip's content lies in the user space of the element it clips (the platform drew it in the
     // space of wherever the clip path stood, which misplaced every clip of a transformed element).
-    auto mask = clipElement->newLayer();
-    if (!TemporaryParent::wouldEnclose(clipElement.get(), owner)) {
-        Expanding expanding(*this, clipElement.get());
-        TemporaryParent moved(clipElement, owner);
-        const gfx::AffineTransform ownTransform = clipElement->transform();
-        if (clipElement->clipPathUnits() == 2) {
-            // Units of the clipped element's bounding box; without one nothing shows through.
-            const gfx::Rect box = userBoundingBox(*owner, 0).value_or(gfx::Rect{0, 0, 0, 0});
-            clipElement->setTransform(gfx::AffineTransform{box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y}
-                                          .concatenating(ownTransform));
-        }
-        for (const auto& child : *clipElement->childNodes()) {
-            if (!drawsInPlace(child)) continue;
-            auto childElement = std::static_pointer_cast<SVGElement>(child);
-            auto sublayer = build(childElement);
-            if (!sublayer) continue;
-            keepGeometryOnly(*sublayer, clipRule(*childElement));
-            // A clip of the clip path itself cuts each part of its content alike.
-            applyClipPath(clipElement, *sublayer);
-            mask->addSublayer(sublayer);
-        }
-        clipElement->setTransform(ownTransform);
+    const Coverage coverage = TemporaryParent::wouldEnclose(clipElement.get(), owner)
+                                  ? Coverage{clipElement->newLayer(), gfx::Rect::null(), gfx::Rect::null()}
+                                  : coverageOf(*clipElement, placementFor(*clipElement, *owner));
+    if (!admitMask(coverage.drawn, layer)) return;
+    std::shared_ptr<quartz::Layer> mask;
+    if (coversAsOneShape(*coverage.layer)) {
+        // One shape is clipped to as a path: each element gets its own copy, which costs no more.
+        mask = copyOfTree(*coverage.layer);
+        SVGClipPathElement::placeInMaskedLayer(*mask, coverage.area, layer);
+    } else {
+        // Anything else is drawn apart as a mask: shared by every element clipped at this placement, each
+        // through a layer of its own that covers what it draws and places it.
+        mask = quartz::Layer::make();
+        mask->setBackgroundColor(gfx::Color::black());
+        mask->setMask(coverage.layer);
+        SVGClipPathElement::placeInMaskedLayer(*mask, coverage.drawn, layer);
     }
     mask->setOpacity(1);
-    clipElement->layoutLayer(*mask, layer);
     vellumLogWarning("DOESNT WORK, APPLE's API APPEARS BROKEN???? - About to mask layer frame (%@) with a mask of frame (%@)",
                      frameText(layer.frame()), frameText(mask->frame()));
     layer.setMask(mask);
 }
 
+gfx::AffineTransform LayerBuild::placementFor(SVGClipPathElement& clipElement, SVGElement& owner) {
+    gfx::AffineTransform own = clipElement.transform();
+    if (clipElement.clipPathUnits() == 2) {
+        // Units of the clipped element's bounding box; without one nothing shows through.
+        const gfx::Rect box = userBoundingBox(owner, 0).value_or(gfx::Rect{0, 0, 0, 0});
+        own = gfx::AffineTransform{box.size.width, 0, 0, box.size.height, box.origin.x, box.origin.y}.concatenating(own);
+    }
+    const bool hasSpace = owner.as<SVGTransformable>() || owner.as<SVGSVGElement>();
+    return own.concatenating(
+        hasSpace ? SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(owner)
+                 : SVGHelperUtilities::transformAbsoluteOfParent(owner));
+}
+
+LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement) {
+    const ClipPlacement key{&clipElement, placement};
+    if (const auto found = coverages_.find(key); found != coverages_.end()) return found->second;
+    // Built where the clip path stands, so its content inherits from the clip path's ancestors as the
+    // format has it (not from whichever element refers to it, which would give one clip path as many
+    // contents as referring elements); only its place is the clipped element's space.
+    auto parent = clipElement.parentNode();
+    const auto placed = [&](const gfx::AffineTransform* space) {
+        // A change of parent makes the content forget the transforms and styles it worked out.
+        if (parent) clipElement.setParentNode(parent);
+        if (space) clipElement.rememberAbsoluteTransform(*space);
+    };
+    Coverage coverage{clipElement.newLayer(), gfx::Rect::null(), gfx::Rect::null()};
+    {
+        Expanding expanding(*this, &clipElement);
+        placed(&placement);
+        for (const auto& child : *clipElement.childNodes()) {
+            if (!drawsInPlace(child)) continue;
+            auto childElement = std::static_pointer_cast<SVGElement>(child);
+            auto sublayer = build(childElement);
+            if (!sublayer) continue;
+            keepGeometryOnly(*sublayer, clipRule(*childElement));
+            coverage.layer->addSublayer(sublayer);
+        }
+        // A clip of the clip path itself cuts the content's coverage once: clipping each part again
+        // built the next clip path once a part, its parts' once a part of theirs, and so on down a chain.
+        applyClipPath(std::static_pointer_cast<SVGElement>(clipElement.shared_from_this()), *coverage.layer);
+        placed(nullptr);
+    }
+    coverage.layer->setOpacity(1);
+    coverage.area = SVGClipPathElement::fitAroundContent(*coverage.layer);
+    if (!coverage.area.isNull()) {
+        gfx::Rect drawn = gfx::Rect::null();
+        for (const auto& sublayer : coverage.layer->sublayers()) drawn = drawn.unionWith(drawnExtent(*sublayer));
+        coverage.drawn = drawn.isNull() ? drawn : drawn.offsetBy(coverage.area.origin.x, coverage.area.origin.y);
+        // Shared, it is the mask of each element's placing layer, which covers what it draws.
+        if (!coverage.drawn.isNull()) {
+            coverage.layer->setFrame(coverage.area.offsetBy(-coverage.drawn.origin.x, -coverage.drawn.origin.y));
+        }
+    }
+    // Drawn once, however many elements it clips.
+    maskArea_ += areaOf(coverage.drawn.intersection(picture_));
+    coverages_.emplace(key, coverage);
+    return coverage;
+}
+
 std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
     auto* converter = SVGElement::as<ConverterSVGToCALayer>(element.get());
     if (!converter) return quartz::Layer::make();
+    // Style matching that spent its budget is a bound reached like the build's own.
+    if (matchingBudgetSpentInScope()) WorkBoundWatch::noteReached();
+    // A caller that ends the work at its first bound gets no further layers.
+    if (WorkBoundWatch::stopsWork()) return nullptr;
     if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {
+        WorkBoundWatch::noteReached();
         report(foundation::format("Elements nested deeper than %lu levels (use copies included) are not drawn",
                                   VellumLayerTree::maximumNestingDepth));
         return nullptr;
     }
     if (built_ >= VellumLayerTree::maximumInstantiatedElements) {
+        WorkBoundWatch::noteReached();
         report(foundation::format("The document instantiates more than %lu elements; building stopped there and what "
                                   "was built is drawn",
                                   VellumLayerTree::maximumInstantiatedElements));
@@ -359,6 +519,18 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     return layer;
 }
 
+// The picture a build draws, in the space it places layers in: the viewport of the root it draws in.
+gfx::Rect pictureOf(const SVGElement& element) {
+    const auto* svg = element.as<SVGSVGElement>();
+    const auto root = svg ? nullptr : element.rootOfCurrentDocumentFragment();
+    if (!svg) svg = root.get();
+    const gfx::Size size = SVGHelperUtilities::percentageReferenceSize(svg);
+    if (svg && SVGRectIsInitialized(svg->viewport())) {
+        return {0, 0, std::max(svg->viewport().width, 0.0f), std::max(svg->viewport().height, 0.0f)};
+    }
+    return {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)};
+}
+
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
@@ -370,7 +542,7 @@ bool VellumLayerTree::isElementVisible(const SVGElement& element) {
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
                                                                     VellumParseResult* problems) {
     if (!element) return nullptr;
-    LayerBuild build(problems);
+    LayerBuild build(problems, pictureOf(*element));
     auto layer = build.build(element);
     build.reportSpentMatching();
     return layer ? layer : quartz::Layer::make();

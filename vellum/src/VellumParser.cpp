@@ -25,6 +25,7 @@
 #include "vellum/VellumParserExtensions.h"
 #include "vellum/VellumSourceString.h"
 #include "vellum/VellumSourceURL.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -262,7 +263,11 @@ void VellumParser::addParserExtension(std::shared_ptr<VellumParserExtension> ext
 }
 
 // A flood of them (an entity nobody declared, a million times) must not cost a record and a log line each.
-bool VellumParser::fileAnotherXMLError() { return ++xmlErrorsMet_ <= maximumFiledXMLErrors; }
+bool VellumParser::fileAnotherXMLError() {
+    if (++xmlErrorsMet_ <= maximumFiledXMLErrors) return true;
+    if (xmlErrorsMet_ == maximumFiledXMLErrors + 1) WorkBoundWatch::noteReached();
+    return false;
+}
 
 std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     if (currentParseRun_) {
@@ -431,6 +436,7 @@ void VellumParser::resolveUseElements() {
         if (!use) continue;
         if (!use->resolveInstanceRoot(instances, &identifiers)) {
             if (!std::exchange(reportedTooMany, true)) {
+                WorkBoundWatch::noteReached();
                 currentParseRun_->addParseErrorRecoverable(VellumError::make(
                     "Vellum", 1,
                     foundation::format("The document's <use> elements copy more than %lu elements; the use elements "
@@ -473,6 +479,7 @@ void VellumParser::handleStartElement(const std::string& localName, const std::o
     if (skippedDepth_ > 0 || openElements_.size() >= maximumElementDepth) {
         if (skippedDepth_++ == 0) flushCharacters();
         if (!std::exchange(reportedTooDeep_, true)) {
+            WorkBoundWatch::noteReached();
             run.addParseErrorRecoverable(VellumError::make(
                 "Vellum", 1,
                 foundation::format("Elements nested deeper than %lu levels are skipped with their content (first: <%@>)",

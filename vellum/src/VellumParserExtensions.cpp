@@ -19,6 +19,7 @@
 #include "vellum/StyleSheetList.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumSource.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -145,6 +146,7 @@ std::shared_ptr<Node> VellumParserGradient::handleStartElement(const std::string
         auto gradient = SVGElement::as<SVGGradientElement>(currentElement_);
         if (gradient && gradient->stops().size() >= SVGGradientElement::maximumStops) {
             if (std::exchange(reportedFull_, gradient.get()) != gradient.get()) {
+                WorkBoundWatch::noteReached();
                 result.addParseErrorRecoverable(VellumError::make(
                     "Vellum", 1,
                     foundation::format("A gradient keeps its first %lu stops; the rest are skipped",

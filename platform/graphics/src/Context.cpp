@@ -418,7 +418,7 @@ void Context::Impl::composite(const std::function<void()>& paint, const std::fun
         cairo_set_operator(cairo, op);
         if (isUnbounded(op)) clipToDrawnArea();
         cairo_identity_matrix(cairo);
-        cairo_mask_surface(cairo, state.mask.get(), 0, 0);
+        cairo_mask_surface(cairo, state.mask.get(), state.maskX, state.maskY);
     }
     cairo_restore(cairo);
 }
@@ -577,29 +577,41 @@ void Context::clip(const Rect& rect) {
 }
 
 void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement placement) {
-    SharedSurface combined(cairo_image_surface_create(CAIRO_FORMAT_A8, impl_->width, impl_->height),
-                           cairo_surface_destroy);
+    DrawingState& state = impl_->state;
+    // The mask covers only the device pixels of the rectangle (a small layer's mask costs its size, not the
+    // picture's).
+    Rect device = state.transform.apply(rect.standardized());
+    raster::PixelBox box{0, 0, 0, 0};
+    if (hasValidLayout(mask) && !rect.isEmpty() && std::isfinite(device.width()) && std::isfinite(device.height()))
+        box = raster::PixelBox{int(std::clamp(std::floor(device.minX()), 0.0, double(impl_->width))),
+                               int(std::clamp(std::floor(device.minY()), 0.0, double(impl_->height))),
+                               int(std::clamp(std::ceil(device.maxX()), 0.0, double(impl_->width))),
+                               int(std::clamp(std::ceil(device.maxY()), 0.0, double(impl_->height)))};
+    const int width = std::max(box.right - box.left, 1), height = std::max(box.bottom - box.top, 1);
+    SharedSurface combined(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), cairo_surface_destroy);
     cairo_t* painter = cairo_create(combined.get());
-    if (hasValidLayout(mask) && !rect.isEmpty()) {
-        cairo_matrix_t device = toCairo(impl_->state.transform);
+    if (!box.isEmpty()) {
+        cairo_matrix_t device = toCairo(state.transform.concatenating(AffineTransform::translation(-box.left, -box.top)));
         cairo_set_matrix(painter, &device);
-        PatternPointer pattern = bitmapPattern(mask, rect, placement, impl_->state.interpolation);
-        Rect box = rect.standardized();
-        cairo_rectangle(painter, box.minX(), box.minY(), box.width(), box.height());
+        PatternPointer pattern = bitmapPattern(mask, rect, placement, state.interpolation);
+        Rect standard = rect.standardized();
+        cairo_rectangle(painter, standard.minX(), standard.minY(), standard.width(), standard.height());
         cairo_clip(painter);
         cairo_set_source(painter, pattern.get());
         cairo_paint(painter);
     }
-    if (impl_->state.mask) {
+    if (state.mask) {
         cairo_reset_clip(painter);
         cairo_identity_matrix(painter);
         cairo_set_operator(painter, CAIRO_OPERATOR_DEST_IN);
-        cairo_set_source_surface(painter, impl_->state.mask.get(), 0, 0);
+        cairo_set_source_surface(painter, state.mask.get(), state.maskX - box.left, state.maskY - box.top);
         cairo_paint(painter);
     }
     cairo_destroy(painter);
     cairo_surface_flush(combined.get());
-    impl_->state.mask = std::move(combined);
+    state.mask = std::move(combined);
+    state.maskX = box.left;
+    state.maskY = box.top;
 }
 
 Rect Context::clipBoundingBox() const {

@@ -35,8 +35,11 @@ struct DrawingState {
     double alpha = 1;
     BlendMode blend = BlendMode::normal;
     InterpolationQuality interpolation = InterpolationQuality::standard;
-    // Device-sized alpha mask from clipToMask, shared between saved states (never written after creation).
+    // Alpha mask from clipToMask, shared between saved states (never written after creation), over the device
+    // pixels from (maskX, maskY): outside it nothing shows.
     SharedSurface mask;
+    int maskX = 0;
+    int maskY = 0;
     // The clip's box in whole device pixels while we know the clip's shape (rectangles on pixel edges
     // and paths we could draw as masks); nothing once any other clip was set.
     std::optional<raster::PixelBox> clipBox;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <typeinfo>
 
 #include "Offscreen.h"
@@ -104,6 +105,16 @@ bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskSha
     for (const auto& sublayer : layer.sublayers())
         if (!addMaskShape(*sublayer, space, shape)) return false;
     return true;
+}
+
+// A plain layer that fills its bounds opaquely and is masked in turn: as a mask it only places its own mask, cut
+// to its bounds.
+bool onlyPlacesItsMask(const Layer& mask) {
+    const auto background = mask.backgroundColor();
+    return typeid(mask) == typeid(Layer) && mask.mask() && mask.sublayers().empty() && !mask.hasAnimations() &&
+           !mask.isHidden() && mask.opacity() >= 1 && background && background->alpha >= 1 && !mask.contents() &&
+           !hasVisibleBorder(mask) && !hasShadow(mask) && mask.cornerRadius() <= 0 &&
+           mask.ownDrawing().kind == Layer::OwnDrawing::Kind::nothing && isInvertible(mask.transformToSuperlayer());
 }
 
 std::optional<MaskShape> maskShape(const Layer& mask) {
@@ -209,7 +220,17 @@ void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Conte
                       [&](gfx::Context& offscreen) { renderUnmasked(model, shown, offscreen); });
     if (!body) return;
     context.save();
-    applyMask(*shown.mask(), context);
+    // Only the mask's coverage under the picture is needed.
+    clipToDeviceArea(context, *body);
+    if (const Layer& mask = *shown.mask(); onlyPlacesItsMask(mask)) {
+        // Its coverage is its own mask's within its bounds: that mask is applied in its place, with no picture of
+        // the placing layer drawn apart (and a mask several such layers share is drawn once).
+        context.concatenate(mask.transformToSuperlayer());
+        context.clip(mask.bounds());
+        applyMask(mask.mask(), context);
+    } else {
+        applyMask(shown.mask(), context);
+    }
     drawInDeviceSpace(context, *body, 1);
     context.restore();
 }
@@ -263,22 +284,50 @@ void LayerPainter::renderUnmasked(const Layer& model, const Layer& shown, gfx::C
     if (clips) context.restore();
 }
 
-void LayerPainter::applyMask(const Layer& mask, gfx::Context& context) const {
+bool MaskCoverages::Key::operator<(const Key& other) const {
+    const auto fields = [](const Key& key) {
+        const gfx::AffineTransform& t = key.device;
+        const gfx::Rect& r = key.area;
+        return std::tie(key.mask, t.a, t.b, t.c, t.d, t.tx, t.ty, r.origin.x, r.origin.y, r.size.width, r.size.height);
+    };
+    return fields(*this) < fields(other);
+}
+
+void LayerPainter::applyMask(const std::shared_ptr<Layer>& mask, gfx::Context& context) const {
     std::optional<gfx::Rect> area;
-    if (!mask.hasAnimations())
-        if (auto maskExtent = extent(mask, mask)) area = mask.transformToSuperlayer().apply(*maskExtent);
-    std::optional<DeviceBitmap> coverage =
-        drawOffscreen(context, area, 0, gfx::PixelFormat::alphaOnly,
-                      [&](gfx::Context& offscreen) { renderLayer(mask, offscreen, true); });
-    if (!coverage) {
+    if (!mask->hasAnimations())
+        if (auto maskExtent = extent(*mask, *mask)) area = mask->transformToSuperlayer().apply(*maskExtent);
+    const auto draw = [&](gfx::Context& offscreen) { renderLayer(*mask, offscreen, true); };
+    std::optional<DeviceBitmap> drawn;
+    const std::optional<DeviceBitmap>* coverage = &drawn;
+    if (coverages && area && mask.use_count() > 1) {
+        // Shared, it is drawn over all of the target it covers, whatever the clip, so that every layer it masks
+        // here finds it drawn.
+        std::optional<gfx::Rect> pixels = offscreenArea(context, area, 0, false);
+        MaskCoverages::Key key{mask.get(), context.deviceTransform(), pixels.value_or(gfx::Rect{})};
+        auto found = coverages->drawn.find(key);
+        if (found == coverages->drawn.end()) {
+            if (pixels) drawn = drawOffscreenOver(context, *pixels, gfx::PixelFormat::alphaOnly, draw);
+            const std::size_t bytes = drawn ? drawn->bitmap.pixels.size() : 0;
+            if (coverages->bytes + bytes <= MaskCoverages::maximumBytes) {
+                coverages->bytes += bytes;
+                found = coverages->drawn.emplace(key, std::move(drawn)).first;
+            }
+        }
+        if (found != coverages->drawn.end()) coverage = &found->second;
+    } else {
+        drawn = drawOffscreen(context, area, 0, gfx::PixelFormat::alphaOnly, draw);
+    }
+    if (!*coverage) {
         context.clip(gfx::Rect{0, 0, 0, 0});  // the mask shows nothing here
         return;
     }
+    const DeviceBitmap& pixels = **coverage;
     gfx::AffineTransform layerSpace = context.deviceTransform();
     useDeviceSpace(context);
     context.clipToMask(
-        {double(coverage->x), double(coverage->y), double(coverage->bitmap.width), double(coverage->bitmap.height)},
-        coverage->bitmap, gfx::BitmapPlacement::firstRowAtMinY);
+        {double(pixels.x), double(pixels.y), double(pixels.bitmap.width), double(pixels.bitmap.height)},
+        pixels.bitmap, gfx::BitmapPlacement::firstRowAtMinY);
     context.concatenate(layerSpace.concatenating(context.deviceTransform().inverted()));
 }
 

@@ -11,16 +11,27 @@ double pixelsPerPoint(const gfx::Context& context) {
 
 void useDeviceSpace(gfx::Context& target) { target.concatenate(target.deviceTransform().inverted()); }
 
-std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optional<gfx::Rect>& userExtent,
-                                          double padding, gfx::PixelFormat format,
-                                          const std::function<void(gfx::Context&)>& drawing) {
+void clipToDeviceArea(gfx::Context& target, const DeviceBitmap& image) {
+    gfx::AffineTransform userSpace = target.deviceTransform();
+    useDeviceSpace(target);
+    target.clip(gfx::Rect{double(image.x), double(image.y), double(image.bitmap.width), double(image.bitmap.height)});
+    target.concatenate(userSpace.concatenating(target.deviceTransform().inverted()));
+}
+
+std::optional<gfx::Rect> offscreenArea(const gfx::Context& target, const std::optional<gfx::Rect>& userExtent,
+                                       double padding, bool withinClip) {
     gfx::AffineTransform device = target.deviceTransform();
-    gfx::Rect area = gfx::Rect{0, 0, double(target.pixelWidth()), double(target.pixelHeight())}
-                         .intersection(device.apply(target.clipBoundingBox()))
-                         .insetBy(-padding, -padding);
+    gfx::Rect area = gfx::Rect{0, 0, double(target.pixelWidth()), double(target.pixelHeight())};
+    if (withinClip) area = area.intersection(device.apply(target.clipBoundingBox()));
+    area = area.insetBy(-padding, -padding);
     if (userExtent) area = area.intersection(device.apply(*userExtent));
     if (area.isEmpty() || !std::isfinite(area.width()) || !std::isfinite(area.height())) return std::nullopt;
-    area = area.integral();
+    return area.integral();
+}
+
+std::optional<DeviceBitmap> drawOffscreenOver(gfx::Context& target, const gfx::Rect& area, gfx::PixelFormat format,
+                                              const std::function<void(gfx::Context&)>& drawing) {
+    gfx::AffineTransform device = target.deviceTransform();
     int x = int(area.minX()), y = int(area.minY());
     double scale = target.scale();
     auto offscreen = gfx::Context::create(int(area.width()), int(area.height()), {.scale = scale, .format = format});
@@ -30,6 +41,14 @@ std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optio
                                .concatenating(gfx::AffineTransform::scale(1 / scale, 1 / scale)));
     drawing(*offscreen);
     return DeviceBitmap{offscreen->takeImage(), x, y};
+}
+
+std::optional<DeviceBitmap> drawOffscreen(gfx::Context& target, const std::optional<gfx::Rect>& userExtent,
+                                          double padding, gfx::PixelFormat format,
+                                          const std::function<void(gfx::Context&)>& drawing) {
+    std::optional<gfx::Rect> area = offscreenArea(target, userExtent, padding);
+    if (!area) return std::nullopt;
+    return drawOffscreenOver(target, *area, format, drawing);
 }
 
 void drawInDeviceSpace(gfx::Context& target, const DeviceBitmap& image, double alpha, double dx, double dy) {

@@ -12,7 +12,8 @@ namespace quartz {
 RenderTime RenderTime::now() { return {foundation::Clock::current()->uptime()}; }
 
 void render(const Layer& layer, gfx::Context& context, RenderTime time) {
-    LayerPainter painter{time.seconds};
+    MaskCoverages coverages;
+    LayerPainter painter{time.seconds, &coverages};
     painter.renderLayer(layer, context, false);
 }
 

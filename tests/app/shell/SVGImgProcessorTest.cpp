@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iterator>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "foundation/Print.h"
@@ -155,6 +156,35 @@ TEST_F(SVGProcessor, theSVGLibraryFitsTheDocumentInsideTheBoxAtTheScale) {
     auto whole = processor.process(svg, options);
     ASSERT_NE(whole, nullptr);
     EXPECT_DOUBLE_EQ(whole->size().width, 640);
+}
+
+// A hostile flag holds the one render slot only until its document reaches a work bound of the SVG library
+// (parse limits, the selector budget, instantiated elements, mask work): the render ends there, with no image.
+TEST_F(SVGProcessor, aDocumentReachingAWorkBoundEndsItsRenderWithNoImage) {
+    installSVGLibraryRenderer();
+    const std::string header = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                               "width='20' height='20'>";
+    // Groups nested past the parser's depth limit.
+    std::string deep = header;
+    for (int level = 0; level < 300; ++level) deep += "<g>";
+    deep += "<rect width='20' height='20'/>";
+    for (int level = 0; level < 300; ++level) deep += "</g>";
+    deep += "</svg>";
+    // Squares each masked over the whole picture: past the build's mask work.
+    std::string masks = header + "<clipPath id='c'><rect width='10' height='20'/><rect x='19' width='1' height='20'/></clipPath>";
+    for (int square = 0; square < 400; ++square) masks += "<rect width='20' height='20' clip-path='url(#c)'/>";
+    masks += "</svg>";
+    // Entities nobody declared: past the parser's filed XML errors.
+    std::string errors = header + "<g class='";
+    for (int entity = 0; entity < 200; ++entity) errors += "&a;";
+    errors += "'/><rect width='20' height='20'/></svg>";
+    for (const std::string& text : {deep, masks, errors}) {
+        const auto data = foundation::Data::fromString(text);
+        EXPECT_EQ(processor.process(data, options), nullptr) << text.substr(0, 160);
+        EXPECT_EQ(SVGImgProcessor({{18, 18}, 2}).process(data, options), nullptr) << text.substr(0, 160);
+    }
+    const auto ordinary = foundation::Data::fromString(header + "<rect width='20' height='20'/></svg>");
+    EXPECT_NE(SVGImgProcessor({{18, 18}, 2}).process(ordinary, options), nullptr);
 }
 
 TEST_F(SVGProcessor, anAlreadyDecodedImageComesBackUnchangedWithOneConsoleLinePerCall) {

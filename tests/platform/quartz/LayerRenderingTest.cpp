@@ -78,6 +78,40 @@ TEST(LayerRendering, MaskLayerAlphaMultipliesTheLayer) {
     EXPECT_TRUE(colorNear(image, 150, 190, transparent));
 }
 
+// A mask that layers lying alike share is drawn once in a pass, not once a layer (an SVG clip path clipping
+// many elements, or each part of another clip path).
+TEST(LayerRendering, AMaskLayersShareIsDrawnOnceAPass) {
+    struct Counter : LayerDelegate {
+        void drawLayer(const Layer& layer, gfx::Context& context) override {
+            ++drawn;
+            context.setFillColor(black);
+            context.fillRect(layer.bounds());
+        }
+        int drawn = 0;
+    };
+    auto counter = std::make_shared<Counter>();
+    auto mask = Layer::make();
+    mask->setFrame({0, 0, 50, 100});
+    auto drawing = Layer::make();
+    drawing->setFrame({0, 0, 50, 100});
+    drawing->setDelegate(counter);
+    mask->addSublayer(drawing);
+    auto root = canvas();
+    for (const Color& color : {red, blue}) {
+        auto layer = coloredLayer({0, 0, 100, 100}, color.withAlphaComponent(0.5));
+        layer->addSublayer(coloredLayer({0, 0, 100, 10}, color));
+        layer->setMask(mask);
+        root->addSublayer(layer);
+    }
+    gfx::Bitmap image = renderToBitmap(*root, {100, 100});
+    EXPECT_EQ(counter->drawn, 1);
+    EXPECT_NEAR(alphaAt(image, 25, 50), 191, 2);
+    EXPECT_TRUE(colorNear(image, 25, 5, blue));
+    EXPECT_TRUE(colorNear(image, 75, 50, transparent));
+    renderToBitmap(*root, {100, 100});
+    EXPECT_EQ(counter->drawn, 2) << "once in each pass";
+}
+
 TEST(LayerRendering, ContentsGravityPlacesTheBitmap) {
     gfx::Bitmap wide = gfx::Bitmap::make(20, 10);
     for (int y = 0; y < 10; ++y) std::fill_n(wide.row(y), 20, Color::rgb(0, 255, 0).premultipliedPixel());

@@ -29,6 +29,12 @@ public:
     std::shared_ptr<quartz::Layer> newLayer() override;
     // Fits `clipLayer` around its content, in the coordinates of `maskedLayer`.
     void layoutLayer(quartz::Layer& clipLayer, const quartz::Layer& maskedLayer);
+    // Moves the content (and the clip path's own clip) to the layer's origin and makes the layer's frame
+    // the area it covers, which it returns (null for none).
+    static gfx::Rect fitAroundContent(quartz::Layer& clipLayer);
+    // Places a layer covering `area` (in the space the masked layer's frame is given in) as a mask of
+    // `maskedLayer`, in its coordinates; a null area clips everything away.
+    static void placeInMaskedLayer(quartz::Layer& clipLayer, const gfx::Rect& area, const quartz::Layer& maskedLayer);
     using ConverterSVGToCALayer::layoutLayer;
 
     // 1 userSpaceOnUse (the default), 2 objectBoundingBox.

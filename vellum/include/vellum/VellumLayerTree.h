@@ -20,10 +20,15 @@ class VellumParseResult;
 // A document is untrusted, so one build is bounded: a use element or clip path that re-enters what
 // is being built draws nothing; past `maximumNestingDepth` nested layers (use copies counted) and past
 // `maximumInstantiatedElements` layers the build stops there and what was built is drawn. Each of these
-// is a recoverable error, filed once in `problems` when given (else logged).
+// is a recoverable error, filed once in `problems` when given (else logged). A clip path is built once
+// for each space it is placed in and shared by the elements it clips there.
 struct VellumLayerTree {
     static constexpr std::size_t maximumInstantiatedElements = 100'000;
     static constexpr std::size_t maximumNestingDepth = 256;
+    // Clip masks are drawn apart: past this many, or once they cover this many times the picture's area
+    // in all, the clip paths met after are not applied and the build goes on.
+    static constexpr std::size_t maximumMasks = 100'000;
+    static constexpr std::size_t maximumMaskCoverage = 256;
 
     static std::shared_ptr<quartz::Layer> newLayerWithElement(const std::shared_ptr<SVGElement>& element,
                                                               VellumParseResult* problems = nullptr);
