@@ -367,3 +367,13 @@ TEST(PhysicalUnits, DrawAtCSSsFixedInch) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 16), green)) << pixelAt(drawn.bitmap, 10, 16);
     EXPECT_EQ(pixelAt(drawn.bitmap, 10, 18), transparent);
 }
+
+// The cascade's cost follows the document. Each document below took minutes, or ran out of the budget and
+// changed the picture, when it did not.
+
+TEST(HostileDocuments, StyleSheetsAreCountedAsTheyAreAdded) {
+    // Each sheet's end counted every earlier sheet's rules again: 100,000 of them took a minute.
+    const Drawn drawn = draw(hostile::oneWordSheets(100'000));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+    EXPECT_TRUE(drawn.result->errorsFatal().empty()) << drawn.result->description();
+}
