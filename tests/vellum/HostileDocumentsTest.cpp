@@ -377,3 +377,10 @@ TEST(HostileDocuments, StyleSheetsAreCountedAsTheyAreAdded) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
     EXPECT_TRUE(drawn.result->errorsFatal().empty()) << drawn.result->description();
 }
+
+TEST(HostileDocuments, SubstringTestsCostTheLengthsOfTheirTexts) {
+    // Compared at every place of the value, 2,000,000 characters against 1,000,000 took minutes.
+    const Drawn drawn = draw(hostile::longSubstringRule(2'000'000, 1'000'000, 0));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "the rule applies: " << pixelAt(drawn.bitmap, 10, 10);
+    EXPECT_TRUE(drawn.result->errorsRecoverable().empty()) << drawn.result->description();
+}
