@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "CSSSelector.h"
+#include "ScopeWork.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "gfx/Context.h"
@@ -211,10 +211,10 @@ void LayerBuild::report(const std::string& message) {
 }
 
 void LayerBuild::reportSpentMatching() {
-    if (!matchingBudgetSpentInScope()) return;
-    report(foundation::format("Matching the style rules took more than %lu selector steps; the rules not yet "
+    if (!scopeWorkSpent()) return;
+    report(foundation::format("Matching the style rules took more than %lu steps of work; the rules not yet "
                               "matched then are not applied",
-                              static_cast<unsigned long>(matchingBudget)));
+                              static_cast<unsigned long>(scopeWorkBudget)));
 }
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
