@@ -275,29 +275,32 @@ bool compoundMatches(const Element& element, ElementMatchFacts& facts, const CSS
 // The style rules of a sheet list in cascade order, filed by what their groups' subjects demand first: an
 // identifier, else a class, else a type, else nothing. An element need only be matched against the rules
 // filed under its own identifier, classes and type and those that demand nothing: 100,000 rules of
-// classes it lacks cost it nothing. It holds the list, its rules, their selectors and the names of their
-// declarations, so that what points into it stays valid whatever is done to the sheets meanwhile.
+// classes it lacks cost it nothing. It holds the sheets, their rules and the rules' selectors, so that what
+// points into it stays valid whatever is done to the sheets meanwhile, and so that it can tell whether a
+// list still holds just these: then a later scope takes it as it is (a question asked outside a layer
+// build has a scope of its own, and must not file every rule again). The names of a rule's declarations
+// are read in each scope when the rule first matches there.
 class RuleIndex {
 public:
     struct Rule {
         std::shared_ptr<const CSSStyleRule> rule;
         std::shared_ptr<const CSSSelectorList> selectors;
-        std::vector<std::pair<std::uint64_t, bool>> declarations;  // property hash, important
     };
 
-    explicit RuleIndex(std::shared_ptr<const StyleSheetList> sheets) : sheets_(std::move(sheets)) {
-        for (const auto& sheet : sheets_->internalArray()) {
+    explicit RuleIndex(const StyleSheetList& sheets) : sheets_(&sheets) {
+        for (const auto& sheet : sheets.internalArray()) {
+            heldSheets_.push_back(sheet);
+            shape_.push_back(address(sheet.get()));
+            shape_.push_back(sheet ? sheet->cssRules()->length() : 0);
             if (!sheet) continue;
             for (const auto& anyRule : sheet->cssRules()->internalArray()) {
                 auto styleRule = std::dynamic_pointer_cast<const CSSStyleRule>(anyRule);
+                heldRules_.push_back(anyRule);
+                shape_.push_back(address(anyRule.get()));
+                shape_.push_back(styleRule ? address(styleRule->sharedSelectors().get()) : 0);
                 if (!styleRule) continue;
                 const auto order = static_cast<std::uint32_t>(rules_.size());
-                Rule& rule = rules_.emplace_back(Rule{styleRule, styleRule->sharedSelectors(), {}});
-                if (const auto& style = styleRule->style()) {
-                    for (const auto& [name, value] : style->internalDictionaryOfStylesByCSSClass()) {
-                        rule.declarations.emplace_back(propertyHash(name), style->getPropertyPriority(name) == "important");
-                    }
-                }
+                const Rule& rule = rules_.emplace_back(Rule{styleRule, styleRule->sharedSelectors()});
                 for (const auto& group : rule.selectors->groups()) {
                     const CSSSelectorList::Compound& subject = group.compounds.front();
                     auto& filed = !subject.identifiers.empty() ? byIdentifier_[subject.identifiers.front()]
@@ -308,10 +311,55 @@ public:
                 }
             }
         }
+        declarations_.resize(rules_.size());
     }
 
-    const StyleSheetList* sheets() const { return sheets_.get(); }
+    const StyleSheetList* sheets() const { return sheets_; }
     const Rule& rule(std::uint32_t order) const { return rules_[order]; }
+
+    // Whether `sheets` is the list this was made from and holds the same sheets, rules and selectors: a
+    // walk of its rules, comparing addresses (those of what this holds name nothing else meanwhile).
+    bool describes(const StyleSheetList& sheets) const {
+        if (&sheets != sheets_) return false;
+        const std::uintptr_t* at = shape_.data();
+        const std::uintptr_t* const end = at + shape_.size();
+        for (const auto& sheet : sheets.internalArray()) {
+            if (end - at < 2 || at[0] != address(sheet.get())) return false;
+            const std::uintptr_t count = at[1];
+            at += 2;
+            if (!sheet) continue;
+            const auto& rules = sheet->cssRules()->internalArray();
+            if (rules.size() != count || static_cast<std::size_t>(end - at) < 2 * count) return false;
+            for (const auto& anyRule : rules) {
+                if (at[0] != address(anyRule.get())) return false;
+                // The same rule object: a style rule still, whose selector text may have been set again.
+                if (at[1] != 0 && at[1] != address(static_cast<const CSSStyleRule&>(*anyRule).sharedSelectors().get())) return false;
+                at += 2;
+            }
+        }
+        return at == end;
+    }
+
+    // The rule's declarations as matching files them (property hash, importance), read once a scope.
+    const std::vector<std::pair<std::uint64_t, bool>>& declarationsOf(std::uint32_t order) const {
+        const std::uint64_t scope = SVGElement::CascadeScope::runningNumber();
+        if (scope != declarationsScope_) {
+            for (const std::uint32_t read : declarationsRead_) declarations_[read].reset();
+            declarationsRead_.clear();
+            declarationsScope_ = scope;
+        }
+        auto& declarations = declarations_[order];
+        if (!declarations) {
+            declarationsRead_.push_back(order);
+            auto& read = declarations.emplace();
+            if (const auto& style = rules_[order].rule->style()) {
+                for (const auto& [name, value] : style->internalDictionaryOfStylesByCSSClass()) {
+                    read.emplace_back(propertyHash(name), style->getPropertyPriority(name) == "important");
+                }
+            }
+        }
+        return *declarations;
+    }
 
     // The rules that may match the element, in cascade order, each once: a class named many times is
     // looked up once. Empty once the scope's work is spent.
@@ -336,12 +384,21 @@ public:
 
 private:
     using Filed = std::unordered_map<std::string, std::vector<std::uint32_t>>;
-    std::shared_ptr<const StyleSheetList> sheets_;
+    static std::uintptr_t address(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
+    const StyleSheetList* sheets_;  // what it was made from, compared only
+    std::vector<std::shared_ptr<const CSSStyleSheet>> heldSheets_;
+    std::vector<std::shared_ptr<const CSSRule>> heldRules_;
+    // The list as it was, in order: each sheet and its rule count, then its rules, each with its selectors
+    // (0 for a rule that is no style rule).
+    std::vector<std::uintptr_t> shape_;
     std::vector<Rule> rules_;
     Filed byIdentifier_;
     Filed byClass_;
     Filed byType_;
     std::vector<std::uint32_t> anyElement_;
+    mutable std::uint64_t declarationsScope_ = 0;
+    mutable std::vector<std::optional<std::vector<std::pair<std::uint64_t, bool>>>> declarations_;
+    mutable std::vector<std::uint32_t> declarationsRead_;
 };
 
 struct ElementMatchFacts::SubjectRules {
@@ -465,12 +522,21 @@ private:
     std::vector<std::size_t> searchedFrom_;  // by compound: the lowest level a failed search began at
 };
 
-// The rule index of a sheet list in the running scope, made once.
-const std::shared_ptr<const RuleIndex>& ruleIndexInScope(const std::shared_ptr<const StyleSheetList>& sheets) {
+// The rule index of a sheet list in the running scope: one a scope, taken from an earlier scope of the
+// thread while the list holds the same rules.
+const std::shared_ptr<const RuleIndex>& ruleIndexInScope(const StyleSheetList& sheets) {
     auto& kept = matchingInScope().indexes;
-    auto found = kept.find(sheets.get());
-    if (found == kept.end()) found = kept.emplace(sheets.get(), std::make_shared<const RuleIndex>(sheets)).first;
-    return found->second;
+    auto found = kept.find(&sheets);
+    if (found != kept.end()) return found->second;
+    thread_local std::array<std::shared_ptr<const RuleIndex>, 4> recent;
+    auto reusable = std::find_if(recent.begin(), recent.end(), [&](const auto& index) { return index && index->describes(sheets); });
+    if (reusable == recent.end()) {
+        // The least recently made goes.
+        std::rotate(recent.begin(), recent.end() - 1, recent.end());
+        recent.front() = std::make_shared<const RuleIndex>(sheets);
+        reusable = recent.begin();
+    }
+    return kept.emplace(&sheets, *reusable).first->second;
 }
 
 // The rules of `groups` that match (all of them, when none asks about ancestors), each with the weight
@@ -509,7 +575,7 @@ void MatchedDeclarations::fileRules(const std::shared_ptr<const RuleIndex>& inde
     index_ = index;
     entries_.clear();
     for (const auto& [order, specificity] : rules) {
-        const auto& declarations = index->rule(order).declarations;
+        const auto& declarations = index->declarationsOf(order);
         if (!takeScopeWork(1 + declarations.size())) break;
         for (const auto& [name, important] : declarations) entries_.push_back({name, important, specificity, order});
     }
@@ -643,7 +709,7 @@ const MatchedDeclarations* matchedDeclarationsInScope(const Element& element, El
     ElementMatchFacts& facts = *state.facts;
     // The element's own part, once however often it is copied.
     if (!facts.subject || facts.subject->index->sheets() != sheets.get()) {
-        facts.subject = subjectRulesOf(element, state, ruleIndexInScope(sheets));
+        facts.subject = subjectRulesOf(element, state, ruleIndexInScope(*sheets));
     }
     placed.declarationsKnown = true;
     const auto& subject = facts.subject;

@@ -171,8 +171,8 @@ struct ElementMatchState {
 };
 ElementMatchState matchStateInScope(const Element& element);
 
-// What matching keeps for the length of a cascade scope beside the records: every rule index made in it,
-// by the list it holds (the facts point into them); the facts of elements that keep no record; the subject
+// What matching keeps for the length of a cascade scope beside the records: the rule index of each sheet
+// list met, by the list (the facts point into them; the records hold the lists); the facts of elements that keep no record; the subject
 // rules shared by elements alike; the declarations last worked out where they depend on the ancestors,
 // which a next sibling alike takes as they are.
 struct MatchingInScope {
