@@ -245,17 +245,19 @@ inline std::string styledChart(std::size_t rects, bool asAttributes, std::size_t
                                             : "";
     for (std::size_t level = 0; level < wrappers; ++level) text += "<g>";
     text += R"(<g class="chart">)";
+    // Layers of 33,000 squares, rows of 3,300, cells of 110: 99,000 squares and their groups stay within the
+    // library's 100,000 elements.
+    constexpr std::size_t layer = 33'000, row = 3'300, cell = 110;
     for (std::size_t index = 0; index < rects; ++index) {
-        // Layers of 1,000, rows of 100, cells of 10.
-        if (index % 1000 == 0) text += R"(<g class="layer">)";
-        if (index % 100 == 0) text += "<g>";
-        if (index % 10 == 0) text += "<g>";
+        if (index % layer == 0) text += R"(<g class="layer">)";
+        if (index % row == 0) text += "<g>";
+        if (index % cell == 0) text += "<g>";
         text += "<rect x=\"" + std::to_string(index % columns) + "\" y=\"" + std::to_string(index / columns) +
                 R"(" width="0.8" height="0.8")" + styled + "/>";
         const bool last = index + 1 == rects;
-        if (last || index % 10 == 9) text += "</g>";
-        if (last || index % 100 == 99) text += "</g>";
-        if (last || index % 1000 == 999) text += "</g>";
+        if (last || index % cell == cell - 1) text += "</g>";
+        if (last || index % row == row - 1) text += "</g>";
+        if (last || index % layer == layer - 1) text += "</g>";
     }
     text += "</g>";
     for (std::size_t level = 0; level < wrappers; ++level) text += "</g>";
@@ -311,6 +313,23 @@ inline std::string substringRulesOverSquares(std::size_t rules, std::size_t squa
         text += R"(<rect width="20" height="20" fill="#00ff00" data-x=")" + letters + " y" + std::to_string(index) + R"("/>)";
     }
     return text + "</svg>";
+}
+
+// A group of `attributes` attributes "aN" over `squares` green squares, each in a group of its own, under
+// `rules` rules "[aN] rect" painting them blue; and a green circle of as many attributes copied by `copies`
+// use elements. Every attribute test, and every property of every copy, is a look-up among them all.
+inline std::string manyAttributesUnderRulesAndCopies(std::size_t attributes, std::size_t rules, std::size_t squares,
+                                                     std::size_t copies) {
+    std::string names;
+    names.reserve(attributes * 12);
+    for (std::size_t index = 0; index < attributes; ++index) names += " a" + std::to_string(index) + "=\"1\"";
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "[a" + std::to_string(index) + "] rect{fill:#0000ff}\n";
+    text += "</style><defs><circle id=\"c\" cx=\"10\" cy=\"10\" r=\"10\" fill=\"#00ff00\"" + names + "/></defs>";
+    for (std::size_t index = 0; index < copies; ++index) text += R"(<use xlink:href="#c"/>)";
+    text += "<g" + names + ">";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<g><rect width="20" height="20" fill="#00ff00"/></g>)";
+    return text + "</g></svg>";
 }
 
 // `sheets` style elements of one word each (no rule among them), then a green square.

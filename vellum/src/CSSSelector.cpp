@@ -247,9 +247,15 @@ std::uint64_t propertyHash(std::string_view name) {
     return hash;
 }
 
+// Work is counted in units of about a nanosecond of matching on this kind of machine: a character read or
+// a byte kept is one, a selector test (a part of a compound, a candidate rule, an ancestor walked) sixteen,
+// a declaration filed thirty-two.
+constexpr std::uint64_t unitsATest = 16;
+constexpr std::uint64_t unitsADeclaration = 32;
+
 // A compound's tests, as the work is counted: the characters an attribute test reads are counted apart.
 std::uint64_t weightOf(const CSSSelectorList::Compound& compound) {
-    return 1 + compound.identifiers.size() + compound.classes.size() + compound.attributes.size();
+    return unitsATest * (1 + compound.identifiers.size() + compound.classes.size() + compound.attributes.size());
 }
 
 bool compoundMatches(const Element& element, ElementMatchFacts& facts, const CSSSelectorList::Compound& compound) {
@@ -303,6 +309,8 @@ public:
                 const Rule& rule = rules_.emplace_back(Rule{styleRule, styleRule->sharedSelectors()});
                 for (const auto& group : rule.selectors->groups()) {
                     const CSSSelectorList::Compound& subject = group.compounds.front();
+                    subjectsTestIdentifiers_ |= !subject.identifiers.empty();
+                    subjectsTestClasses_ |= !subject.classes.empty();
                     auto& filed = !subject.identifiers.empty() ? byIdentifier_[subject.identifiers.front()]
                                   : !subject.classes.empty()   ? byClass_[subject.classes.front()]
                                   : !subject.type.empty()      ? byType_[subject.type]
@@ -316,6 +324,10 @@ public:
 
     const StyleSheetList* sheets() const { return sheets_; }
     const Rule& rule(std::uint32_t order) const { return rules_[order]; }
+    // Whether any group's subject asks for an identifier, or for a class: else elements differing only
+    // there match alike.
+    bool subjectsTestIdentifiers() const { return subjectsTestIdentifiers_; }
+    bool subjectsTestClasses() const { return subjectsTestClasses_; }
 
     // Whether `sheets` is the list this was made from and holds the same sheets, rules and selectors: a
     // walk of its rules, comparing addresses (those of what this holds name nothing else meanwhile).
@@ -354,7 +366,7 @@ public:
             auto& read = declarations.emplace();
             if (const auto& style = rules_[order].rule->style()) {
                 for (const auto& [name, value] : style->internalDictionaryOfStylesByCSSClass()) {
-                    read.emplace_back(propertyHash(name), style->getPropertyPriority(name) == "important");
+                    read.emplace_back(propertyHash(name), style->isImportant(name));
                 }
             }
         }
@@ -364,7 +376,7 @@ public:
     // The rules that may match the element, in cascade order, each once: a class named many times is
     // looked up once. Empty once the scope's work is spent.
     std::vector<std::uint32_t> candidates(const Element& element, const ElementMatchFacts& facts) const {
-        if (!takeScopeWork(1 + facts.classNames().size())) return {};
+        if (!takeScopeWork(unitsATest * (1 + facts.classNames().size()))) return {};
         std::vector<std::uint32_t> found(anyElement_);
         const auto add = [&](const Filed& filed, const std::string& key) {
             if (const auto list = filed.find(key); list != filed.end()) found.insert(found.end(), list->second.begin(), list->second.end());
@@ -378,7 +390,7 @@ public:
         if (!byType_.empty()) add(byType_, element.nodeName());
         std::sort(found.begin(), found.end());
         found.erase(std::unique(found.begin(), found.end()), found.end());
-        if (!takeScopeWork(found.size())) return {};
+        if (!takeScopeWork(unitsATest * found.size())) return {};
         return found;
     }
 
@@ -396,6 +408,8 @@ private:
     Filed byClass_;
     Filed byType_;
     std::vector<std::uint32_t> anyElement_;
+    bool subjectsTestIdentifiers_ = false;
+    bool subjectsTestClasses_ = false;
     mutable std::uint64_t declarationsScope_ = 0;
     mutable std::vector<std::optional<std::vector<std::pair<std::uint64_t, bool>>>> declarations_;
     mutable std::vector<std::uint32_t> declarationsRead_;
@@ -403,12 +417,15 @@ private:
 
 struct ElementMatchFacts::SubjectRules {
     std::shared_ptr<const RuleIndex> index;
+    // A group by its rule's place in the index and its own in the rule.
     struct Group {
         std::uint32_t order;
-        const CSSSelectorList::Group* group;
+        std::uint32_t group;
     };
     // The groups whose subject compound the element matches, in cascade order.
     std::vector<Group> groups;
+
+    const CSSSelectorList::Group& group(const Group& at) const { return index->rule(at.order).selectors->groups()[at.group]; }
     bool dependsOnAncestors = false;
     // Whether a candidate's subject tested attributes other than the identifier and classes.
     bool testsAttributes = false;
@@ -487,7 +504,7 @@ private:
             held.push_back(parent);
         }
         // A walk the document's depth bounds; counted, though a spent scope stops at the next test anyway.
-        takeScopeWork(chain.size());
+        takeScopeWork(unitsATest * chain.size());
         for (std::size_t index = chain.size(); index-- > 0;) {
             if (chain[index].placed) chain[index].placed->ancestorNames = filter;
             filter.addAll(chain[index].facts->ownNames());
@@ -500,7 +517,7 @@ private:
     bool listAncestors() {
         if (listed_) return true;
         for (auto parent = parentElement(subject_); parent; parent = parentElement(*parent)) {
-            if (!takeScopeWork(1)) return false;
+            if (!takeScopeWork(unitsATest)) return false;
             ElementMatchFacts* facts = matchStateInScope(*parent).facts;
             ancestors_.push_back({parent, facts});
         }
@@ -541,15 +558,16 @@ const std::shared_ptr<const RuleIndex>& ruleIndexInScope(const StyleSheetList& s
 
 // The rules of `groups` that match (all of them, when none asks about ancestors), each with the weight
 // of its most specific matching group. The groups of one rule stand together.
-std::vector<std::pair<std::uint32_t, std::int64_t>> matchingRules(const std::vector<ElementMatchFacts::SubjectRules::Group>& groups,
+std::vector<std::pair<std::uint32_t, std::int64_t>> matchingRules(const ElementMatchFacts::SubjectRules& subject,
                                                                   SubjectMatch* placed) {
     std::vector<std::pair<std::uint32_t, std::int64_t>> rules;
-    for (const auto& [order, group] : groups) {
-        if (placed && (!takeScopeWork(1) || !placed->matches(*group, true))) continue;
-        if (!rules.empty() && rules.back().first == order) {
-            rules.back().second = std::max(rules.back().second, group->specificity);
+    for (const auto& at : subject.groups) {
+        const CSSSelectorList::Group& group = subject.group(at);
+        if (placed && (!takeScopeWork(unitsATest) || !placed->matches(group, true))) continue;
+        if (!rules.empty() && rules.back().first == at.order) {
+            rules.back().second = std::max(rules.back().second, group.specificity);
         } else {
-            rules.emplace_back(order, group->specificity);
+            rules.emplace_back(at.order, group.specificity);
         }
     }
     return rules;
@@ -562,26 +580,44 @@ MatchedDeclarations::Found MatchedDeclarations::find(std::string_view name) cons
     const std::uint64_t hash = propertyHash(name);
     auto at = std::lower_bound(entries_.begin(), entries_.end(), hash,
                                [](const Entry& entry, std::uint64_t wanted) { return entry.name < wanted; });
-    for (; at != entries_.end() && at->name == hash; ++at) {
-        const auto& style = index_->rule(at->order).rule->style();
-        if (!style) continue;
-        if (const auto value = style->getPropertyCSSValue(name)) return {&value->cssText(), at->important};
-    }
-    return {};
+    if (at == entries_.end() || at->name != hash) return {};
+    // Read from its rule now (a sheet changed meanwhile may have taken it away).
+    const auto& style = index_->rule(at->order).rule->style();
+    const auto value = style ? style->getPropertyCSSValue(name) : nullptr;
+    return value ? Found{&value->cssText(), at->important} : Found{};
 }
 
 void MatchedDeclarations::fileRules(const std::shared_ptr<const RuleIndex>& index,
                                     const std::vector<std::pair<std::uint32_t, std::int64_t>>& rules) {
     index_ = index;
     entries_.clear();
+    std::size_t declarations = 0;
+    for (const auto& [order, specificity] : rules) declarations += index->declarationsOf(order).size();
+    // Each property's winner, in an open table at most half full: only the winners are kept, however many
+    // rules match, and no sort of all the declarations is needed.
+    std::size_t size = 16;
+    while (size < 2 * declarations) size *= 2;
+    std::vector<Entry> table(size, Entry{0, false, 0, 0});
+    std::vector<bool> used(size, false);
+    const auto beats = [](const Entry& a, const Entry& b) {
+        return std::tie(a.important, a.specificity, a.order) > std::tie(b.important, b.specificity, b.order);
+    };
     for (const auto& [order, specificity] : rules) {
-        const auto& declarations = index->declarationsOf(order);
-        if (!takeScopeWork(1 + declarations.size())) break;
-        for (const auto& [name, important] : declarations) entries_.push_back({name, important, specificity, order});
+        const auto& read = index->declarationsOf(order);
+        if (!takeScopeWork(unitsATest + unitsADeclaration * read.size())) break;
+        for (const auto& [name, important] : read) {
+            const Entry entry{name, important, specificity, order};
+            std::size_t slot = name & (size - 1);
+            while (used[slot] && table[slot].name != name) slot = (slot + 1) & (size - 1);
+            if (!used[slot] || beats(entry, table[slot])) table[slot] = entry;
+            used[slot] = true;
+        }
     }
-    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        return std::tie(a.name, b.important, b.specificity, b.order) < std::tie(b.name, a.important, a.specificity, a.order);
-    });
+    for (std::size_t slot = 0; slot < size; ++slot) {
+        if (used[slot]) entries_.push_back(table[slot]);
+    }
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    takeScopeWork(entries_.size() * sizeof(Entry));
 }
 
 std::uint32_t AncestorFilter::hashOf(char kind, std::string_view name) {
@@ -673,9 +709,11 @@ namespace {
 // list share them, unless a subject tests other attributes: the first of them works them out.
 std::shared_ptr<const ElementMatchFacts::SubjectRules> subjectRulesOf(const Element& element, ElementMatchState state,
                                                                       const std::shared_ptr<const RuleIndex>& index) {
-    const std::string_view identifier = element.findAttributeValue("id").value_or("");
-    const std::string_view classes = element.findAttributeValue("class").value_or("");
-    if (!takeScopeWork(1 + identifier.size() + classes.size())) return nullptr;
+    // Only what the subjects ask for tells elements apart: most documents name no identifier in their rules,
+    // while many elements carry one.
+    const std::string_view identifier = index->subjectsTestIdentifiers() ? element.findAttributeValue("id").value_or("") : "";
+    const std::string_view classes = index->subjectsTestClasses() ? element.findAttributeValue("class").value_or("") : "";
+    if (!takeScopeWork(unitsATest + identifier.size() + classes.size())) return nullptr;
     const RuleIndex* indexKey = index.get();
     std::string key(reinterpret_cast<const char*>(&indexKey), sizeof indexKey);
     key.append(element.nodeName()).append(1, '\0').append(identifier).append(1, '\0').append(classes);
@@ -686,15 +724,17 @@ std::shared_ptr<const ElementMatchFacts::SubjectRules> subjectRulesOf(const Elem
     subject->index = index;
     SubjectMatch match(element, state);
     for (const std::uint32_t order : index->candidates(element, *state.facts)) {
-        for (const auto& group : index->rule(order).selectors->groups()) {
-            const CSSSelectorList::Compound& compound = group.compounds.front();
+        const auto& groups = index->rule(order).selectors->groups();
+        for (std::size_t at = 0; at < groups.size(); ++at) {
+            const CSSSelectorList::Compound& compound = groups[at].compounds.front();
             subject->testsAttributes |= !compound.attributes.empty();
-            if (!match.subjectMatches(compound)) continue;
-            subject->groups.push_back({order, &group});
-            subject->dependsOnAncestors |= group.compounds.size() > 1;
+            // What is kept is counted as it is written, a unit a byte.
+            if (!match.subjectMatches(compound) || !takeScopeWork(sizeof(ElementMatchFacts::SubjectRules::Group))) continue;
+            subject->groups.push_back({order, static_cast<std::uint32_t>(at)});
+            subject->dependsOnAncestors |= groups[at].compounds.size() > 1;
         }
     }
-    if (!subject->dependsOnAncestors) subject->declarations.fileRules(index, matchingRules(subject->groups, nullptr));
+    if (!subject->dependsOnAncestors) subject->declarations.fileRules(index, matchingRules(*subject, nullptr));
     // What a spent scope left unfinished is this element's alone.
     if (!subject->testsAttributes && !scopeWorkSpent()) alike.emplace(std::move(key), subject);
     return subject;
@@ -723,7 +763,7 @@ const MatchedDeclarations* matchedDeclarationsInScope(const Element& element, El
     if (parentNumber == 0 || last.parent != parentNumber || last.subject != subject) {
         SubjectMatch match(element, state);
         auto declarations = std::make_shared<MatchedDeclarations>();
-        declarations->fileRules(subject->index, matchingRules(subject->groups, &match));
+        declarations->fileRules(subject->index, matchingRules(*subject, &match));
         last = {parentNumber, subject, std::move(declarations)};
     }
     placed.own = last.declarations;
@@ -736,7 +776,7 @@ const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle,
     if (inlineStyle) {
         if (const auto value = inlineStyle->getPropertyCSSValue(name)) {
             inlineValue = &value->cssText();
-            if (inlineStyle->getPropertyPriority(name) == "important") return inlineValue;
+            if (inlineStyle->isImportant(name)) return inlineValue;
         }
     }
     const MatchedDeclarations::Found found = matched ? matched->find(name) : MatchedDeclarations::Found{};

@@ -80,10 +80,11 @@ private:
     std::array<std::uint64_t, 8> bits_{};
 };
 
-// The declarations of the rules that match one element, each property's winner first (important before
-// the rest, then the more specific, then the later rule): a property is looked up, not matched for.
-// Names are kept as hashes and each value is read from its rule when asked, so a sheet changed meanwhile
-// gives an answer out of date, never one read from freed text.
+// The declarations of the rules that match one element, each property's winner alone (important before
+// the rest, then the more specific, then the later rule): a property is looked up, not matched for, and the
+// table holds each property once however many rules match. Names are kept as hashes and each value is read
+// from its rule when asked, so a sheet changed meanwhile gives an answer out of date, never one read from
+// freed text.
 class MatchedDeclarations {
 public:
     struct Found {
@@ -92,7 +93,8 @@ public:
     };
     Found find(std::string_view name) const;
 
-    // The rules (index order, specificity) in any order, from `index`; takes a unit of work a declaration.
+    // The rules (index order, specificity) in any order, from `index`; takes a unit of work a declaration
+    // read and one a byte kept.
     void fileRules(const std::shared_ptr<const RuleIndex>& index,
                    const std::vector<std::pair<std::uint32_t, std::int64_t>>& rules);
 
@@ -104,7 +106,7 @@ private:
         std::uint32_t order;
     };
     std::shared_ptr<const RuleIndex> index_;
-    std::vector<Entry> entries_;  // by name, the winner first
+    std::vector<Entry> entries_;  // by name, the winners
 };
 
 // What matching reads of one element that does not depend on where it stands, made once a cascade scope

@@ -233,7 +233,7 @@ struct SVGElement::CascadeScope::Store {
     std::shared_ptr<const StyleSheetList> rootSheets;  // null for none or an empty list
     // Made when selectors are first matched in the scope.
     std::unique_ptr<MatchingInScope> matching;
-    std::uint64_t workLeft = scopeWorkBudget;
+    std::uint64_t workLeft = scopeWorkBase;
     bool workSpent = false;
     std::uint64_t placements = 0;  // records filled, each a placement of its element
 };
@@ -275,7 +275,7 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
 
 std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store::take() {
     if (!spareStore) return std::make_unique<Store>();
-    spareStore->workLeft = scopeWorkBudget;
+    spareStore->workLeft = scopeWorkBase;
     spareStore->workSpent = false;
     spareStore->placements = 0;
     return std::move(spareStore);
@@ -336,6 +336,8 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
         style.placed.reset();
     }
     style.placement = ++activeStore->placements;
+    // Each element placed adds its share to the scope's work.
+    activeStore->workLeft += scopeWorkPerElement;
     if (style.placed) style.placed->clear(style.placement);
     style.parent = nearestSVGAncestor(*this);
     CascadeScope::Store& store = *activeStore;

@@ -212,9 +212,8 @@ void LayerBuild::report(const std::string& message) {
 
 void LayerBuild::reportSpentMatching() {
     if (!scopeWorkSpent()) return;
-    report(foundation::format("Matching the style rules took more than %lu steps of work; the rules not yet "
-                              "matched then are not applied",
-                              static_cast<unsigned long>(scopeWorkBudget)));
+    report("Matching the style rules took more work than the document's size allows; the rules not yet matched then "
+           "are not applied");
 }
 
 void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz::Layer& layer) {
