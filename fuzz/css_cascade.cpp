@@ -1,10 +1,12 @@
 // CSS text and the cascade: the input's first line is a style attribute, the rest a style sheet. Both
 // are read on their own (rules, declarations, values, edits) and in a document whose nested elements
-// carry classes, ids and the attribute, where every stylable property is cascaded for each element.
+// carry classes, ids and the attribute, where every stylable property is cascaded for each element, within
+// one cascade scope as a layer build asks, and a few on their own as DOM code asks.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vellum/CSSRuleList.h"
 #include "vellum/CSSStyleDeclaration.h"
@@ -74,16 +76,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
         vellum::VellumSourceString::sourceFromContentsOfString(document));
     if (!result || !result->parsedDocument()) return 0;
+    std::vector<std::shared_ptr<vellum::SVGElement>> elements;
     for (auto tag : {"g", "rect", "text", "stop"}) {
-        auto elements = result->parsedDocument()->getElementsByTagName(tag);
-        for (std::size_t i = 0; i < elements->length(); ++i) {
-            auto element = std::dynamic_pointer_cast<vellum::SVGElement>(elements->item(i));
-            if (!element) continue;
+        auto found = result->parsedDocument()->getElementsByTagName(tag);
+        for (std::size_t i = 0; i < found->length(); ++i) {
+            if (auto element = std::dynamic_pointer_cast<vellum::SVGElement>(found->item(i))) elements.push_back(element);
+        }
+    }
+    {
+        // As a layer build asks: every property of every element within one cascade scope.
+        vellum::SVGElement::CascadeScope scope;
+        for (const auto& element : elements) {
             for (auto name : properties) {
                 (void)element->cascadedValueForStylableProperty(name);
                 (void)element->cascadedValueForStylableProperty(name, false);
             }
         }
+    }
+    // And as DOM code asks, one question at a time, each answered afresh.
+    for (const auto& element : elements) {
+        (void)element->cascadedValueForStylableProperty("fill");
+        (void)element->cascadedValueForStylableProperty("display", false);
     }
     return 0;
 }

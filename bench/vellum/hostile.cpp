@@ -319,4 +319,44 @@ BENCHMARK(FlagClipChainLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMilli
 BENCHMARK(FlagClipChainSquares)->Arg(8)->Arg(32)->Arg(128)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagClippedPartsLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The cascade's rows, each at three sizes n, 4n and 16n (the argument scales the document): the time must
+// grow no faster than the input. A chart of small squares under four ordinary rules; a substring test of
+// a long rule over a long value, through use copies and on one element; distinct names (classes, words)
+// through use copies; one-word style sheets; attributes by the thousand.
+std::size_t cascadeSized(std::int64_t full) { return sized(static_cast<std::size_t>(full)); }
+void CascadeStyledChart(benchmark::State& state) { draw(state, hostile::styledChart(cascadeSized(state.range(0)), false), 64); }
+void CascadeSubstringRuleThroughUses(benchmark::State& state) {
+    const std::size_t length = cascadeSized(state.range(0));
+    draw(state, hostile::longSubstringRule(length, length / 2 + 1, cascadeSized(state.range(1))), 64);
+}
+void CascadeSubstringRuleOnOneElement(benchmark::State& state) {
+    const std::size_t length = cascadeSized(state.range(0));
+    draw(state, hostile::longSubstringRule(length, length / 2 + 1, 0), 64);
+}
+void CascadeDistinctClassesThroughUses(benchmark::State& state) {
+    draw(state, hostile::distinctNamesThroughUses(cascadeSized(state.range(0)), cascadeSized(state.range(1)), false), 64);
+}
+void CascadeDistinctWordsThroughUses(benchmark::State& state) {
+    draw(state, hostile::distinctNamesThroughUses(cascadeSized(state.range(0)), cascadeSized(state.range(1)), true), 64);
+}
+void CascadeOneWordSheets(benchmark::State& state) { draw(state, hostile::oneWordSheets(cascadeSized(state.range(0))), 64); }
+// 20,000 attributes on two elements (the parser's own check of a start tag's attributes grows with their
+// square), tested by more and more rules and read by more and more use copies.
+void CascadeManyAttributes(benchmark::State& state) {
+    draw(state, hostile::manyAttributesUnderRulesAndCopies(cascadeSized(20'000), cascadeSized(state.range(0)), 25,
+                                                           cascadeSized(state.range(1))), 64);
+}
+BENCHMARK(CascadeStyledChart)->Arg(6'000)->Arg(24'000)->Arg(96'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeSubstringRuleThroughUses)
+    ->Args({6'250, 62})->Args({25'000, 250})->Args({100'000, 1'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeSubstringRuleOnOneElement)
+    ->Arg(62'500)->Arg(250'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeDistinctClassesThroughUses)
+    ->Args({6'250, 62})->Args({25'000, 250})->Args({100'000, 1'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeDistinctWordsThroughUses)
+    ->Args({6'250, 62})->Args({25'000, 250})->Args({100'000, 1'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeOneWordSheets)->Arg(6'250)->Arg(25'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeManyAttributes)
+    ->Args({125, 625})->Args({500, 2'500})->Args({2'000, 10'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace

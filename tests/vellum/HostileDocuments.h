@@ -269,4 +269,122 @@ inline std::string clippedPartsChain(int levels, int shapes, int side = 20) {
     return text + R"~(</defs><rect width="20" height="20" fill="#00ff00" clip-path="url(#c0)"/></svg>)~";
 }
 
+// --- The cascade's share: documents whose matching cost must follow their size ---
+
+// `rects` small squares in groups four deep (a chart, its layers, rows and cells) styled by four ordinary
+// rules, or with the values those rules give written as attributes (`asAttributes`): both draw alike. The
+// chart stands in `wrappers` more plain groups.
+inline std::string styledChart(std::size_t rects, bool asAttributes, std::size_t wrappers = 0) {
+    const std::size_t columns = 330;
+    const std::size_t rows = std::max<std::size_t>((rects + columns - 1) / columns, 1);
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + std::to_string(columns) + R"(" height=")" +
+                       std::to_string(rows) + R"(" viewBox="0 0 )" + std::to_string(columns) + " " + std::to_string(rows) +
+                       R"(">)";
+    text.reserve(text.size() + rects * 150 + 512);
+    if (!asAttributes) {
+        text += "<style>.chart .layer rect{fill:#3060c0;stroke:#102040;stroke-width:0.2}\n"
+                "svg g rect{opacity:0.9}\n"
+                ".chart g g rect{fill-opacity:0.8}\n"
+                "g.layer > g > g > rect{stroke-opacity:0.7;stroke-linejoin:bevel}</style>";
+    }
+    const std::string styled = asAttributes ? R"( fill="#3060c0" stroke="#102040" stroke-width="0.2" opacity="0.9")"
+                                              R"( fill-opacity="0.8" stroke-opacity="0.7" stroke-linejoin="bevel")"
+                                            : "";
+    for (std::size_t level = 0; level < wrappers; ++level) text += "<g>";
+    text += R"(<g class="chart">)";
+    // Layers of 33,000 squares, rows of 3,300, cells of 110: 99,000 squares and their groups stay within the
+    // library's 100,000 elements.
+    constexpr std::size_t layer = 33'000, row = 3'300, cell = 110;
+    for (std::size_t index = 0; index < rects; ++index) {
+        if (index % layer == 0) text += R"(<g class="layer">)";
+        if (index % row == 0) text += "<g>";
+        if (index % cell == 0) text += "<g>";
+        text += "<rect x=\"" + std::to_string(index % columns) + "\" y=\"" + std::to_string(index / columns) +
+                R"(" width="0.8" height="0.8")" + styled + "/>";
+        const bool last = index + 1 == rects;
+        if (last || index % cell == cell - 1) text += "</g>";
+        if (last || index % row == row - 1) text += "</g>";
+        if (last || index % layer == layer - 1) text += "</g>";
+    }
+    text += "</g>";
+    for (std::size_t level = 0; level < wrappers; ++level) text += "</g>";
+    return text + "</svg>";
+}
+
+// The declarations of one rule that paints a square green and sets 17 more properties to what they
+// would be anyway.
+inline const std::string eighteenDeclarations =
+    "fill:#00ff00;fill-opacity:1;fill-rule:nonzero;stroke:none;stroke-width:1;stroke-opacity:1;"
+    "stroke-dasharray:none;stroke-dashoffset:0;stroke-linecap:butt;stroke-linejoin:miter;stroke-miterlimit:4;"
+    "opacity:1;display:inline;visibility:visible;clip-rule:nonzero;overflow:visible;color:#000000;font-size:12";
+
+// A red square whose data-x is `valueLength` letters "a" and one "b", under one rule `[data-x*="a...ab"]` of
+// `needleLength` characters setting 18 properties, green among them: the test that would compare the
+// needle at every place of the value. Drawn by `copies` use elements, or in place when none.
+inline std::string longSubstringRule(std::size_t valueLength, std::size_t needleLength, std::size_t copies) {
+    std::string text = header + "<style>[data-x*=\"" + std::string(needleLength - 1, 'a') + "b\"]{" +
+                       eighteenDeclarations + "}</style>";
+    text.reserve(text.size() + valueLength + copies * 24 + 128);
+    text += copies ? "<defs>" : "";
+    text += R"(<rect id="r" width="20" height="20" fill="#ff0000" data-x=")" + std::string(valueLength - 1, 'a') + R"(b"/>)";
+    if (!copies) return text + "</svg>";
+    text += "</defs>";
+    for (std::size_t index = 0; index < copies; ++index) text += R"(<use xlink:href="#r"/>)";
+    return text + "</svg>";
+}
+
+// A red square with `names` distinct class names (or, with `asWords`, a data-x of as many distinct words),
+// of which a rule paints the last one green, drawn by `copies` use elements.
+inline std::string distinctNamesThroughUses(std::size_t names, std::size_t copies, bool asWords) {
+    const std::string last = "n" + std::to_string(names - 1);
+    std::string text = header + "<style>" + (asWords ? "[data-x~=\"" + last + "\"]" : "." + last) +
+                       "{fill:#00ff00}\nrect.other{fill:#0000ff}\n[data-x~=\"other\"]{fill:#0000ff}</style><defs>";
+    text.reserve(text.size() + names * 8 + copies * 24 + 128);
+    text += asWords ? R"(<rect id="r" width="20" height="20" fill="#ff0000" data-x=")"
+                    : R"(<rect id="r" width="20" height="20" fill="#ff0000" class=")";
+    for (std::size_t index = 0; index < names; ++index) text += (index ? " n" : "n") + std::to_string(index);
+    text += R"("/></defs>)";
+    for (std::size_t index = 0; index < copies; ++index) text += R"(<use xlink:href="#r"/>)";
+    return text + "</svg>";
+}
+
+// `rules` rules `[data-x*="a...azN"]` painting red over `squares` green squares whose data-x is as many letters
+// "a" and another word: no rule matches, yet each rule searches each square's value, `length` letters each.
+inline std::string substringRulesOverSquares(std::size_t rules, std::size_t squares, std::size_t length) {
+    const std::string letters(length, 'a');
+    std::string text = header + "<style>";
+    text.reserve(text.size() + (rules + squares) * (length + 64));
+    for (std::size_t index = 0; index < rules; ++index) text += "[data-x*=\"" + letters + "z" + std::to_string(index) + "\"]{fill:#ff0000}\n";
+    text += "</style>";
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += R"(<rect width="20" height="20" fill="#00ff00" data-x=")" + letters + " y" + std::to_string(index) + R"("/>)";
+    }
+    return text + "</svg>";
+}
+
+// A group of `attributes` attributes "aN" over `squares` green squares, each in a group of its own, under
+// `rules` rules "[aN] rect" painting them blue; and a green circle of as many attributes copied by `copies`
+// use elements. Every attribute test, and every property of every copy, is a look-up among them all.
+inline std::string manyAttributesUnderRulesAndCopies(std::size_t attributes, std::size_t rules, std::size_t squares,
+                                                     std::size_t copies) {
+    std::string names;
+    names.reserve(attributes * 12);
+    for (std::size_t index = 0; index < attributes; ++index) names += " a" + std::to_string(index) + "=\"1\"";
+    std::string text = header + "<style>";
+    for (std::size_t index = 0; index < rules; ++index) text += "[a" + std::to_string(index) + "] rect{fill:#0000ff}\n";
+    text += "</style><defs><circle id=\"c\" cx=\"10\" cy=\"10\" r=\"10\" fill=\"#00ff00\"" + names + "/></defs>";
+    for (std::size_t index = 0; index < copies; ++index) text += R"(<use xlink:href="#c"/>)";
+    text += "<g" + names + ">";
+    for (std::size_t index = 0; index < squares; ++index) text += R"(<g><rect width="20" height="20" fill="#00ff00"/></g>)";
+    return text + "</g></svg>";
+}
+
+// `sheets` style elements of one word each (no rule among them), then a green square.
+inline std::string oneWordSheets(std::size_t sheets) {
+    std::string text = header;
+    text.reserve(text.size() + sheets * 16 + 96);
+    for (std::size_t index = 0; index < sheets; ++index) text += "<style>a</style>";
+    return text + R"(<rect width="20" height="20" fill="#00ff00"/></svg>)";
+}
+
 }  // namespace hostile

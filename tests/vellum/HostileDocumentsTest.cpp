@@ -301,11 +301,11 @@ TEST(HostileDocuments, SelectorsCostTheDocumentsDistinctNamesNotTheirRepeats) {
 }
 
 TEST(HostileDocuments, SelectorMatchingStopsAtItsBudgetWithOneRecoverableError) {
-    // Every name the rules ask for is there, so each rule walks all its steps over every ancestor.
-    const Drawn drawn = draw(hostile::descendantRulesPastTheFilter(200, 125, 250, 3));
+    // Each rule searches each square's long value: more characters compared than a scope may.
+    const Drawn drawn = draw(hostile::substringRulesOverSquares(200, 200, 1'000));
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
     EXPECT_EQ(drawn.result->errorsRecoverable().size(), 1u) << drawn.result->description();
-    EXPECT_TRUE(hasRecoverable(*drawn.result, "selector steps")) << drawn.result->description();
+    EXPECT_TRUE(hasRecoverable(*drawn.result, "more work than the document's size allows")) << drawn.result->description();
 }
 
 TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
@@ -443,4 +443,60 @@ TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {
     WorkBoundWatch watch;
     EXPECT_LT(built(), squares);
     EXPECT_TRUE(watch.reached());
+}
+
+// The cascade's cost follows the document. Each document below took minutes, or ran out of the budget and
+// changed the picture, when it did not.
+
+TEST(HostileDocuments, StyleSheetsAreCountedAsTheyAreAdded) {
+    // Each sheet's end counted every earlier sheet's rules again: 100,000 of them took a minute.
+    const Drawn drawn = draw(hostile::oneWordSheets(100'000));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+    EXPECT_TRUE(drawn.result->errorsFatal().empty()) << drawn.result->description();
+}
+
+TEST(HostileDocuments, SubstringTestsCostTheLengthsOfTheirTexts) {
+    // Compared at every place of the value, 2,000,000 characters against 1,000,000 took minutes.
+    const Drawn drawn = draw(hostile::longSubstringRule(2'000'000, 1'000'000, 0));
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << "the rule applies: " << pixelAt(drawn.bitmap, 10, 10);
+    EXPECT_TRUE(drawn.result->errorsRecoverable().empty()) << drawn.result->description();
+}
+
+TEST(HostileDocuments, AStyledDrawingDrawsAsTheSameDrawingWithItsValuesAsAttributes) {
+    // 6,000 squares under four ordinary rules, 240 groups deep, within the library's limits: matched anew
+    // for each property, they ran out of the budget and the later squares were drawn black.
+    const auto drawn = [](const std::string& text) {
+        auto result = parseSVG(text);
+        const gfx::Bitmap bitmap = VellumLayerTree::renderDocument(*result->parsedDocument(), {330, 19}, 1, result.get());
+        EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
+        return bitmap;
+    };
+    const gfx::Bitmap styled = drawn(hostile::styledChart(6'000, false, 240));
+    const gfx::Bitmap attributes = drawn(hostile::styledChart(6'000, true, 240));
+    ASSERT_EQ(styled.height, 19);
+    EXPECT_TRUE(styled.pixels == attributes.pixels);
+    EXPECT_EQ(pixelAt(styled, 329, 18), pixelAt(attributes, 329, 18)) << "the last square";
+}
+
+TEST(HostileDocuments, UseCopiesShareTheirElementsOwnMatchingAndWalkOnlyTheirAncestors) {
+    // One square copied 1,000 times, with 50,000 distinct class names, or words under a "~=" rule, or a
+    // value of 100,000 characters under a "*=" rule of 50,000: made again for each copy and property, the
+    // class set, the rules to try and the tests took minutes.
+    for (const std::string& text : {hostile::distinctNamesThroughUses(50'000, 1'000, false),
+                                    hostile::distinctNamesThroughUses(50'000, 1'000, true),
+                                    hostile::longSubstringRule(100'000, 50'000, 1'000)}) {
+        const Drawn drawn = draw(text);
+        EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+        EXPECT_TRUE(drawn.result->errorsRecoverable().empty()) << drawn.result->description();
+    }
+    // Copies of one square under differing ancestors, each answered for where it stands (a copy stands
+    // under its use element).
+    const Drawn placed = draw(hostile::header +
+                              R"(<style>.left rect{fill:#00ff00} .right > use > rect.s{fill:#0000ff}</style>)"
+                              R"(<defs><rect id="s" class="s" width="5" height="20" fill="#ff0000"/></defs>)"
+                              R"(<g class="left"><use xlink:href="#s"/></g><g class="right"><use xlink:href="#s" x="5"/>)"
+                              R"(<use xlink:href="#s" x="10"/></g><use xlink:href="#s" x="15"/></svg>)");
+    for (const auto& [x, colour] : {std::pair{2, green}, {7, RGBA{0, 0, 255, 255}}, {12, RGBA{0, 0, 255, 255}}, {17, RGBA{255, 0, 0, 255}}}) {
+        EXPECT_TRUE(nearPixel(pixelAt(placed.bitmap, x, 10), colour)) << x << ": " << pixelAt(placed.bitmap, x, 10);
+    }
 }

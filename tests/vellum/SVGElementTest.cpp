@@ -8,6 +8,7 @@
 #include "VellumLogCapture.h"
 #include "foundation/Assertion.h"
 #include "vellum/CSSStyleDeclaration.h"
+#include "vellum/CSSStyleRule.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
 #include "vellum/SVGBasicShapes.h"
@@ -585,6 +586,39 @@ TEST(SVGElementCascade, OneScopeAnswersEachDocumentWithItsOwnSheets) {
     EXPECT_EQ(inPlain->cascadedValueInScope(Property::fill), "blue");
     EXPECT_EQ(loose->cascadedValueInScope(Property::fill), "green");
     EXPECT_EQ(alsoStyled->cascadedValueInScope(Property::fill), "red");
+}
+
+TEST(SVGElementCascade, QuestionsAskedOneByOneFileTheRulesOnceWhileTheSheetsStayAsTheyAre) {
+    // Each question outside a layer build has a scope of its own: filing 10,000 rules of four groups anew
+    // for each made a document's questions cost its rules times its questions, minutes here.
+    std::string rules;
+    for (int index = 0; index < 10'000; ++index) {
+        const std::string number = std::to_string(index);
+        rules += ".c" + number + ",.d" + number + ",.e" + number + ",.f" + number + "{fill:red}";
+    }
+    auto svg = styledRoot(rules);
+    std::vector<std::shared_ptr<SVGElement>> paths;
+    for (int index = 0; index < 150; ++index) paths.push_back(makeElement("path", {{"class", "c" + std::to_string(index * 20)}}, svg));
+    for (const auto& path : paths) {
+        for (std::size_t index = 0; index < static_cast<std::size_t>(SVGElement::StyleProperty::count); ++index) {
+            const auto property = static_cast<SVGElement::StyleProperty>(index);
+            EXPECT_EQ(path->cascadedValueForStylableProperty(property),
+                      property == SVGElement::StyleProperty::fill ? std::optional<std::string>("red") : std::nullopt);
+        }
+    }
+    // What is done to the sheets between two questions shows in the second.
+    auto sheet = svg->styleSheets()->item(0);
+    sheet->insertRule(".c0{fill:green}", sheet->cssRules()->length());
+    EXPECT_EQ(paths[0]->cascadedValueForStylableProperty("fill"), "green");
+    std::static_pointer_cast<CSSStyleRule>(sheet->cssRules()->item(sheet->cssRules()->length() - 1))->setSelectorText(".c20");
+    EXPECT_EQ(paths[0]->cascadedValueForStylableProperty("fill"), "red");
+    EXPECT_EQ(paths[1]->cascadedValueForStylableProperty("fill"), "green");
+    std::static_pointer_cast<CSSStyleRule>(sheet->cssRules()->item(20))->style()->setCssText("stroke:blue");
+    EXPECT_EQ(paths[1]->cascadedValueForStylableProperty("stroke"), "blue");
+    sheet->deleteRule(sheet->cssRules()->length() - 1);
+    EXPECT_EQ(paths[1]->cascadedValueForStylableProperty("fill"), std::nullopt);
+    svg->styleSheets()->internalArray().push_back(std::make_shared<CSSStyleSheet>(".c20{fill:navy}"));
+    EXPECT_EQ(paths[1]->cascadedValueForStylableProperty("fill"), "navy");
 }
 
 TEST(SVGElementCascade, SelectorTextsSplitIntoGroupsAndTokens) {

@@ -11,12 +11,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vellum {
 
 class CSSStyleDeclaration;
 class Element;
+class RuleIndex;
 class StyleSheetList;
 
 class CSSSelectorList {
@@ -66,48 +69,141 @@ public:
         bits_[(hash & 511) >> 6] |= std::uint64_t{1} << (hash & 63);
         bits_[(hash >> 16 & 511) >> 6] |= std::uint64_t{1} << (hash >> 16 & 63);
     }
+    void addAll(const AncestorFilter& other) {
+        for (std::size_t index = 0; index < bits_.size(); ++index) bits_[index] |= other.bits_[index];
+    }
     bool mayContain(std::uint32_t hash) const {
         return (bits_[(hash & 511) >> 6] >> (hash & 63) & 1) && (bits_[(hash >> 16 & 511) >> 6] >> (hash >> 16 & 63) & 1);
     }
-    // The element's own type, identifier and classes.
-    void addNamesOf(const Element& element, const std::vector<std::string>& classNames);
 
 private:
     std::array<std::uint64_t, 8> bits_{};
 };
 
-// What matching reads of one element, made once: its class names and the words of each attribute a "~="
-// test asks about, as sets, so a test costs one look-up however long or repetitive the list; and, once
-// asked, its ancestors' filter. A cascade scope keeps one an element; outside one a question makes its own.
-// The texts are copies: a document changed meanwhile leaves them out of date, never dangling.
+// The declarations of the rules that match one element, each property's winner alone (important before
+// the rest, then the more specific, then the later rule): a property is looked up, not matched for, and the
+// table holds each property once however many rules match. Names are kept as hashes and each value is read
+// from its rule when asked, so a sheet changed meanwhile gives an answer out of date, never one read from
+// freed text.
+class MatchedDeclarations {
+public:
+    struct Found {
+        const std::string* value = nullptr;
+        bool important = false;
+    };
+    Found find(std::string_view name) const;
+
+    // The rules (index order, specificity) in any order, from `index`; takes a unit of work a declaration
+    // read and one a byte kept.
+    void fileRules(const std::shared_ptr<const RuleIndex>& index,
+                   const std::vector<std::pair<std::uint32_t, std::int64_t>>& rules);
+
+private:
+    struct Entry {
+        std::uint64_t name;
+        bool important;
+        std::int64_t specificity;
+        std::uint32_t order;
+    };
+    std::shared_ptr<const RuleIndex> index_;
+    std::vector<Entry> entries_;  // by name, the winners
+};
+
+// What matching reads of one element that does not depend on where it stands, made once a cascade scope
+// and kept while a use element moves it under each of its copies: its class names and the words of each
+// attribute a "~=" test asks about, as sets; its own names for its descendants' filters; the results of
+// attribute tests; the rules whose subjects it matches. The texts are copies: a document changed meanwhile
+// leaves them out of date, never dangling.
 class ElementMatchFacts {
 public:
     explicit ElementMatchFacts(const Element& element);
+    ~ElementMatchFacts();
 
     // Distinct and sorted.
     const std::vector<std::string>& classNames() const { return classes_; }
     bool hasClass(std::string_view name) const;
     // Whether the blank-separated words of the element's `attribute` include `word`.
     bool hasWord(const Element& element, std::string_view attribute, std::string_view word);
+    // Its type, identifier and classes.
+    const AncestorFilter& ownNames() const { return ownNames_; }
 
-    std::optional<AncestorFilter> ancestors;
+    // A test's answer for this element, worked out once.
+    bool attributeMatches(const Element& element, const CSSSelectorList::AttributeTest& test);
+
+    // The groups whose subject compounds the element matches, with what follows from them; elements alike
+    // in type, identifier and classes share one where no subject tests other attributes.
+    struct SubjectRules;
+    std::shared_ptr<const SubjectRules> subject;
 
 private:
     std::vector<std::string> classes_;
-    std::map<std::string, std::vector<std::string>, std::less<>> words_;  // by attribute name
+    AncestorFilter ownNames_;
+    // Few elements meet word or attribute tests.
+    struct Tested {
+        std::map<std::string, std::vector<std::string>, std::less<>> words;  // by attribute name
+        std::unordered_map<const CSSSelectorList::AttributeTest*, bool> answers;
+    };
+    std::unique_ptr<Tested> tested_;
 };
 
-// Whether the running cascade scope stopped matching selectors, its budget spent.
-bool matchingBudgetSpentInScope();
-// The selector steps (a compound's tests, an ancestor listed) a cascade scope may take before it stops
-// applying rules: some 100 ms of matching, where the heaviest test documents take under a hundred.
-inline constexpr std::uint64_t matchingBudget = 8'000'000;
+// What matching works out for one element where it stands: its ancestors' names and, where they depend on
+// its ancestors, the declarations that apply. Kept in the element's record; its moves clear it and give it
+// a new number.
+struct PlacedMatch {
+    std::uint64_t number = 0;  // this placement's, unique in the scope
+    std::optional<AncestorFilter> ancestorNames;
+    bool declarationsKnown = false;
+    const MatchedDeclarations* declarations = nullptr;  // the subject rules' or `own`, null for none
+    std::shared_ptr<const MatchedDeclarations> own;     // shared with siblings alike
 
-// The value the inline style and the sheets give a property of the element: an important inline
-// declaration, else the most specific important sheet declaration, else the inline one, else the most
-// specific sheet one (on equal specificity the later rule of the later sheet). The text is the
+    void clear(std::uint64_t newNumber) {
+        number = newNumber;
+        ancestorNames.reset();
+        declarationsKnown = false;
+        declarations = nullptr;
+        own.reset();
+    }
+};
+
+// An element's matching state in the running scope: its facts, and its placed match (none for an element
+// that is not an SVG element: those keep no record, and their answers are worked out where they are asked).
+struct ElementMatchState {
+    ElementMatchFacts* facts = nullptr;
+    PlacedMatch* placed = nullptr;
+};
+ElementMatchState matchStateInScope(const Element& element);
+
+// What matching keeps for the length of a cascade scope beside the records: the rule index of each sheet
+// list met, by the list (the facts point into them; the records hold the lists); the facts of elements that keep no record; the subject
+// rules shared by elements alike; the declarations last worked out where they depend on the ancestors,
+// which a next sibling alike takes as they are.
+struct MatchingInScope {
+    std::unordered_map<const StyleSheetList*, std::shared_ptr<const RuleIndex>> indexes;
+    struct Other {
+        std::shared_ptr<const Element> element;  // held, so that its address names no other meanwhile
+        std::unique_ptr<ElementMatchFacts> facts;
+    };
+    std::unordered_map<const Element*, Other> others;
+    std::unordered_map<std::string, std::shared_ptr<const ElementMatchFacts::SubjectRules>> subjectsAlike;
+    struct LastPlaced {
+        std::uint64_t parent = 0;  // the parent's placement number
+        std::shared_ptr<const ElementMatchFacts::SubjectRules> subject;
+        std::shared_ptr<const MatchedDeclarations> declarations;
+    } lastPlaced;
+};
+// The running scope's (a running scope is required).
+MatchingInScope& matchingInScope();
+
+// The declarations the sheets give the element where it stands, worked out on first use from one pass
+// over the rules that may match it; null for none. In a running scope, for an element with a record.
+const MatchedDeclarations* matchedDeclarationsInScope(const Element& element, ElementMatchState state,
+                                                      const std::shared_ptr<const StyleSheetList>& sheets);
+
+// The value the inline style and the matched declarations give a property of the element: an important
+// inline declaration, else the most specific important sheet declaration, else the inline one, else the
+// most specific sheet one (on equal specificity the later rule of the later sheet). The text is the
 // declaration's own, valid while the declaration stands.
-const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const StyleSheetList* sheets,
-                                         const Element& element, std::string_view name);
+const std::string* styledValueOfProperty(const CSSStyleDeclaration* inlineStyle, const MatchedDeclarations* matched,
+                                         std::string_view name);
 
 }  // namespace vellum

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <utility>
 
@@ -25,7 +26,59 @@ std::optional<std::string_view> viewOf(const std::optional<std::string>& text) {
     return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
+std::uint64_t hashOfKey(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
 }  // namespace
+
+struct NamedNodeMap::KeyIndex {
+    std::vector<std::uint64_t> hashes;  // by entry
+    std::vector<std::uint32_t> slots;   // entry + 1, 0 for free; a power of two, at most half full
+    std::size_t mask = 0;
+
+    explicit KeyIndex(const Entries& entries) {
+        std::size_t size = 64;
+        while (size < 2 * entries.size() + 2) size *= 2;
+        slots.assign(size, 0);
+        mask = size - 1;
+        hashes.reserve(entries.size());
+        for (const Entry& entry : entries) add(hashOfKey(entry.key()));
+    }
+    void add(std::uint64_t hash) {
+        std::size_t slot = hash & mask;
+        while (slots[slot] != 0) slot = (slot + 1) & mask;
+        hashes.push_back(hash);
+        slots[slot] = static_cast<std::uint32_t>(hashes.size());
+    }
+    bool full() const { return 2 * (hashes.size() + 1) > slots.size(); }
+};
+
+template <class Visit>
+const NamedNodeMap::Entry* NamedNodeMap::findKeyed(std::string_view key, Visit visit) const {
+    if (entries_.size() <= maximumScannedEntries) {
+        for (const Entry& entry : entries_) {
+            if (visit(entry)) return &entry;
+        }
+        return nullptr;
+    }
+    if (!keyIndex_) keyIndex_ = std::make_unique<KeyIndex>(entries_);
+    const KeyIndex& index = *keyIndex_;
+    // Entries of one hash lie along its probe in the order they were filed, which is entry order.
+    const std::uint64_t hash = hashOfKey(key);
+    for (std::size_t slot = hash & index.mask; index.slots[slot] != 0; slot = (slot + 1) & index.mask) {
+        const std::uint32_t at = index.slots[slot] - 1;
+        if (index.hashes[at] == hash && visit(entries_[at])) return &entries_[at];
+    }
+    return nullptr;
+}
+
+void NamedNodeMap::indexLastEntry() {
+    if (!keyIndex_) return;
+    if (keyIndex_->full()) {
+        keyIndex_ = std::make_unique<KeyIndex>(entries_);
+    } else {
+        keyIndex_->add(hashOfKey(entries_.back().key()));
+    }
+}
 
 std::string_view NamedNodeMap::Entry::key() const {
     if (node) return inNamespace ? node->localName() : node->nodeName();
@@ -78,6 +131,8 @@ void NamedNodeMap::Entry::dropText() const {
     ownText.reset();
 }
 
+NamedNodeMap::NamedNodeMap() = default;
+
 NamedNodeMap::NamedNodeMap(const NamedNodeMap& other) { *this = other; }
 
 NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
@@ -85,6 +140,7 @@ NamedNodeMap& NamedNodeMap::operator=(const NamedNodeMap& other) {
     other.makeEveryNode();
     entries_ = other.entries_;
     names_ = other.names_;
+    keyIndex_.reset();
     return *this;
 }
 
@@ -125,27 +181,28 @@ const NamedNodeMap::Entry* NamedNodeMap::entryNamed(std::string_view name, std::
                                                      bool writtenWithoutPrefix) const {
     if (!mayHold(bits)) return nullptr;
     const Entry* inNamespace = nullptr;
-    for (const Entry& entry : entries_) {
+    // Whether `entry` is the one: one by name ends the search.
+    const auto found = [&](const Entry& entry) {
         if (entry.keyBits != bits || entry.key() != name || (writtenWithoutPrefix && qualifiedNameOf(entry) != name)) {
-            continue;
+            return false;
         }
-        if (!entry.inNamespace) return &entry;
+        if (!entry.inNamespace) return true;
         // Of several namespaces, the first in the order of the DOM's table of them.
         if (!inNamespace || entry.table() < inNamespace->table()) inNamespace = &entry;
-    }
+        return false;
+    };
+    if (const Entry* entry = findKeyed(name, found)) return entry;
     return inNamespace;
 }
 
 const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI, std::string_view key,
                                                   std::uint64_t keyBits) const {
     if (!mayHold(keyBits)) return nullptr;
-    for (const Entry& entry : entries_) {
-        if (entry.keyBits == keyBits && entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
-            (!namespaceURI || entry.table() == *namespaceURI)) {
-            return &entry;
-        }
-    }
-    return nullptr;
+    const auto found = [&](const Entry& entry) {
+        return entry.keyBits == keyBits && entry.inNamespace == namespaceURI.has_value() && entry.key() == key &&
+               (!namespaceURI || entry.table() == *namespaceURI);
+    };
+    return findKeyed(key, found);
 }
 
 const NamedNodeMap::Entry* NamedNodeMap::entryIn(std::optional<std::string_view> namespaceURI,
@@ -185,6 +242,7 @@ std::shared_ptr<Node> NamedNodeMap::file(std::optional<std::string_view> namespa
     entry.fileIn(namespaceURI, namespaceURI ? commonNamespace(*namespaceURI) : nullptr);
     entry.keyBits = bits;
     entry.node = node;
+    indexLastEntry();
     return nullptr;
 }
 
@@ -192,6 +250,7 @@ std::shared_ptr<Node> NamedNodeMap::take(const Entry* entry) {
     if (!entry) return nullptr;
     auto node = nodeOf(*entry);
     entries_.erase(entries_.begin() + (entry - entries_.data()));
+    keyIndex_.reset();
     return node;
 }
 
@@ -300,6 +359,8 @@ void NamedNodeMap::fileParsed(ParsedAttributes attributes, const std::optional<s
         entry->nodeInNamespace = attribute.namespaceURI.has_value();
         entry->localStart = localStart;
     }
+    // Filed in bulk, the keys are indexed afresh when next asked.
+    keyIndex_.reset();
     if (many) keepOnePerKey();
 }
 

@@ -7,6 +7,7 @@
 
 #include "CSSSelector.h"
 #include "SVGSubtree.h"
+#include "ScopeWork.h"
 #include "StyleValues.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
@@ -110,7 +111,12 @@ struct SVGElement::ComputedStyle {
     std::shared_ptr<const SVGElement> parent;  // the nearest SVG ancestor
     std::shared_ptr<const StyleSheetList> sheets;  // null for none or an empty list
     bool stale = false;  // its element moved: filled afresh on next use
-    std::unique_ptr<ElementMatchFacts> matchFacts;  // made when selectors are first matched against it
+    // Made when selectors are first matched against it, and kept when it moves: a use element moves its
+    // copy under each of its instances, and only what depends on the ancestors is worked out again.
+    std::unique_ptr<ElementMatchFacts> matchFacts;
+    // This placement's number, and what matching worked out here (made when it is first asked).
+    std::uint64_t placement = 0;
+    std::unique_ptr<PlacedMatch> placed;
 
     // The element's record in the running scope. Most questions find it made, so that test is inline.
     static ComputedStyle& of(const SVGElement& element) {
@@ -225,6 +231,11 @@ struct SVGElement::CascadeScope::Store {
     bool rootKnown = false;
     std::shared_ptr<const SVGSVGElement> root;
     std::shared_ptr<const StyleSheetList> rootSheets;  // null for none or an empty list
+    // Made when selectors are first matched in the scope.
+    std::unique_ptr<MatchingInScope> matching;
+    std::uint64_t workLeft = scopeWorkBase;
+    bool workSpent = false;
+    std::uint64_t placements = 0;  // records filled, each a placement of its element
 };
 
 namespace {
@@ -247,10 +258,12 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
     store->rootKnown = false;
     store->root.reset();
     store->rootSheets.reset();
+    store->matching.reset();
     store->records.keepLast([](ComputedStyle& record) {
         record.parent.reset();
         record.sheets.reset();
         record.matchFacts.reset();
+        record.placed.reset();
     });
     // A long text's room goes: the next scope's values are mostly short.
     store->values.keepLast([](std::string& value) {
@@ -261,15 +274,51 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
 }
 
 std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store::take() {
-    if (spareStore) return std::move(spareStore);
-    return std::make_unique<Store>();
+    if (!spareStore) return std::make_unique<Store>();
+    spareStore->workLeft = scopeWorkBase;
+    spareStore->workSpent = false;
+    spareStore->placements = 0;
+    return std::move(spareStore);
 }
 
-std::optional<std::string_view> SVGElement::ownCascadedValue(const NamedNodeMap::Name& name,
-                                                             const StyleSheetList* sheets) const {
+bool takeScopeWork(std::uint64_t units) {
+    if (!activeStore) return true;
+    SVGElement::CascadeScope::Store& store = *activeStore;
+    if (store.workSpent) return false;
+    if (units > store.workLeft) {
+        store.workSpent = true;
+        return false;
+    }
+    store.workLeft -= units;
+    return true;
+}
+
+bool scopeWorkSpent() { return activeStore && activeStore->workSpent; }
+
+MatchingInScope& matchingInScope() {
+    if (!activeStore) foundation::raiseAssertion("Selector matching was kept for a scope outside any");
+    if (!activeStore->matching) activeStore->matching = std::make_unique<MatchingInScope>();
+    return *activeStore->matching;
+}
+
+ElementMatchState matchStateInScope(const Element& element) {
+    if (const SVGElement* svgElement = SVGElement::from(&element)) return svgElement->matchStateInScope();
+    auto& others = matchingInScope().others;
+    auto found = others.find(&element);
+    if (found == others.end()) {
+        MatchingInScope::Other other{std::static_pointer_cast<const Element>(element.weak_from_this().lock()),
+                                     std::make_unique<ElementMatchFacts>(element)};
+        found = others.emplace(&element, std::move(other)).first;
+    }
+    return {found->second.facts.get(), nullptr};
+}
+
+std::optional<std::string_view> SVGElement::ownCascadedValue(const NamedNodeMap::Name& name, ComputedStyle& style) const {
     // Most elements have neither inline style nor sheets to match: the attribute is the answer.
-    if (style_ || sheets) {
-        if (const std::string* value = styledValueOfProperty(style_.get(), sheets, *this, name.text)) return *value;
+    if (style_ || style.sheets) {
+        const MatchedDeclarations* matched =
+            style.sheets ? matchedDeclarationsInScope(*this, matchStateInScope(), style.sheets) : nullptr;
+        if (const std::string* value = styledValueOfProperty(style_.get(), matched, name.text)) return *value;
     }
     // One look-up: most properties are absent, and absent is the common answer.
     return attributes()->valueOfNamedItem(name);
@@ -282,7 +331,14 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     ComputedStyle& style = current ? *computedStyle_ : activeStore->records.next();
     style.stale = false;
     style.ownKnown = style.ownIsInheritKeyword = style.inheritedKnown = 0;
-    style.matchFacts.reset();
+    if (!current) {
+        style.matchFacts.reset();
+        style.placed.reset();
+    }
+    style.placement = ++activeStore->placements;
+    // Each element placed adds its share to the scope's work.
+    activeStore->workLeft += scopeWorkPerElement;
+    if (style.placed) style.placed->clear(style.placement);
     style.parent = nearestSVGAncestor(*this);
     CascadeScope::Store& store = *activeStore;
     const auto& root = rootOfCurrentDocumentFragment_;
@@ -300,11 +356,15 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
     return style;
 }
 
-ElementMatchFacts* SVGElement::matchFactsInScope() const {
-    if (activeGeneration == 0) return nullptr;
+ElementMatchState SVGElement::matchStateInScope() const {
+    if (activeGeneration == 0) foundation::raiseAssertion("Selector matching was kept for a scope outside any");
     ComputedStyle& style = ComputedStyle::of(*this);
     if (!style.matchFacts) style.matchFacts = std::make_unique<ElementMatchFacts>(*this);
-    return style.matchFacts.get();
+    if (!style.placed) {
+        style.placed = std::make_unique<PlacedMatch>();
+        style.placed->number = style.placement;
+    }
+    return {style.matchFacts.get(), style.placed.get()};
 }
 
 const std::string* SVGElement::ComputedStyle::fileOwn(std::size_t id, std::optional<std::string_view> value) {
@@ -331,7 +391,7 @@ void SVGElement::ComputedStyle::fileOwnAttributes(const NamedNodeMap& attributes
 
 const std::string* SVGElement::ownValue(ComputedStyle& style, std::size_t id) const {
     if (style.ownKnown & (std::uint32_t{1} << id)) return style.own[id];
-    return style.fileOwn(id, ownCascadedValue(activeStore->attributeNames[id], style.sheets.get()));
+    return style.fileOwn(id, ownCascadedValue(activeStore->attributeNames[id], style));
 }
 
 std::optional<std::string> SVGElement::cascadedValueForStylableProperty(std::string_view name, bool inherit) const {

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "CSSSelector.h"
+#include "ScopeWork.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "gfx/Context.h"
@@ -256,6 +256,7 @@ private:
     std::size_t masks_ = 0;
     double maskArea_ = 0;
     bool maskWorkSpent_ = false;
+    bool masksSpentTheScope_ = false;  // the scope's work budget, shared with matching
 };
 
 // Filed once per build, and once per parse result however often the tree is rebuilt.
@@ -272,10 +273,10 @@ void LayerBuild::report(const std::string& message) {
 }
 
 void LayerBuild::reportSpentMatching() {
-    if (!matchingBudgetSpentInScope()) return;
-    report(foundation::format("Matching the style rules took more than %lu selector steps; the rules not yet "
-                              "matched then are not applied",
-                              static_cast<unsigned long>(matchingBudget)));
+    // Spent by masks, it was said where they stopped.
+    if (!scopeWorkSpent() || masksSpentTheScope_) return;
+    report("Matching the style rules took more work than the document's size allows; the rules not yet matched then "
+           "are not applied");
 }
 
 // What a layer covers while it is being built: its frame, or its content's before a container is fitted
@@ -301,15 +302,22 @@ double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 
 
 bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
     if (maskWorkSpent_) return false;
+    const bool matchingSpentTheScope = scopeWorkSpent();
     ++masks_;
     // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
     maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
+    // A mask built is work of the scope's, as matching is: one budget for all of it.
     if (masks_ <= VellumLayerTree::maximumMasks &&
-        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_)) {
+        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_) && takeScopeWork(scopeWorkAMask)) {
         return true;
     }
     maskWorkSpent_ = true;
     WorkBoundWatch::noteReached();
+    if (scopeWorkSpent()) {
+        masksSpentTheScope_ = !matchingSpentTheScope;
+        report("Clipping took more work than the document's size allows; the clip paths met after that are not applied");
+        return false;
+    }
     report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
                               "the clip paths met after that are not applied",
                               static_cast<unsigned long>(VellumLayerTree::maximumMasks),
@@ -437,8 +445,8 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
 std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElement>& element) {
     auto* converter = SVGElement::as<ConverterSVGToCALayer>(element.get());
     if (!converter) return quartz::Layer::make();
-    // Style matching that spent its budget is a bound reached like the build's own.
-    if (matchingBudgetSpentInScope()) WorkBoundWatch::noteReached();
+    // A scope whose work budget is spent (matching, masks) is a bound reached like the build's own.
+    if (scopeWorkSpent()) WorkBoundWatch::noteReached();
     // A caller that ends the work at its first bound gets no further layers.
     if (WorkBoundWatch::stopsWork()) return nullptr;
     if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {

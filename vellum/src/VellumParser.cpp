@@ -627,12 +627,12 @@ void VellumParser::handleProcessingInstruction(const std::string& target, const 
     if (!bytes) return;
     auto document = currentParseRun_->parsedDocument();
     const bool rooted = document && document->rootElement();
-    std::size_t held = CSSStyleSheet::ruleCount(externalStylesheets_);
-    if (rooted) held += CSSStyleSheet::ruleCount(document->rootElement()->styleSheets()->internalArray());
+    const std::size_t held = externalRules_ + (rooted ? document->rootElement()->styleSheets()->countedRules() : 0);
     auto sheet = CSSStyleSheet::readForDocument(bytes->view(), held, *currentParseRun_);
     if (rooted) {
-        document->rootElement()->styleSheets()->internalArray().push_back(std::move(sheet));
+        document->rootElement()->styleSheets()->appendCounted(std::move(sheet));
     } else {
+        externalRules_ += sheet->cssRules()->length();
         externalStylesheets_.push_back(std::move(sheet));
     }
 }
@@ -640,9 +640,10 @@ void VellumParser::handleProcessingInstruction(const std::string& target, const 
 void VellumParser::addExternalStylesheetsToRootElement() {
     auto document = currentParseRun_->parsedDocument();
     if (externalStylesheets_.empty() || !document || !document->rootElement()) return;
-    auto& sheets = document->rootElement()->styleSheets()->internalArray();
-    sheets.insert(sheets.end(), externalStylesheets_.begin(), externalStylesheets_.end());
+    StyleSheetList& sheets = *document->rootElement()->styleSheets();
+    for (auto& sheet : externalStylesheets_) sheets.appendCounted(std::move(sheet));
     externalStylesheets_.clear();
+    externalRules_ = 0;
 }
 
 std::shared_ptr<VellumSource> VellumParser::loadCSSFrom(const std::string& location) {

@@ -196,8 +196,8 @@ void VellumParserStyles::handleEndElement(const std::shared_ptr<Node>& node, con
                                           VellumParseResult& result) {
     const std::string text = foundation::trimmingWhitespaceAndNewlines(node->textContent().value_or(""));
     if (text.empty() || !result.parsedDocument() || !result.parsedDocument()->rootElement()) return;
-    auto& sheets = result.parsedDocument()->rootElement()->styleSheets()->internalArray();
-    sheets.push_back(CSSStyleSheet::readForDocument(text, CSSStyleSheet::ruleCount(sheets), result));
+    StyleSheetList& sheets = *result.parsedDocument()->rootElement()->styleSheets();
+    sheets.appendCounted(CSSStyleSheet::readForDocument(text, sheets.countedRules(), result));
 }
 
 std::shared_ptr<Node> VellumParserDefsAndUse::handleStartElement(const std::string& name,

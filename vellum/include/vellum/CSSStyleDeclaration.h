@@ -35,6 +35,8 @@ public:
     std::optional<std::string> removeProperty(std::string_view name);
     // "important" or the empty text.
     std::string getPropertyPriority(std::string_view name) const;
+    // Whether that priority is "important", without a text made for the answer.
+    bool isImportant(std::string_view name) const { return !priorities_.empty() && getPropertyPriority(name) == "important"; }
     // Sets one declaration as the text "value" would, with its priority ("important" or empty).
     void setProperty(std::string name, std::string value, std::string priority);
 

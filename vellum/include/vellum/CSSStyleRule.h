@@ -18,6 +18,8 @@ public:
     const std::string& selectorText() const { return selectorText_; }
     void setSelectorText(std::string text);
     const CSSSelectorList& selectors() const { return *selectors_; }
+    // The same, shared: a holder keeps it though the selector text is set again.
+    const std::shared_ptr<const CSSSelectorList>& sharedSelectors() const { return selectors_; }
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
 

@@ -47,7 +47,7 @@ public:
     using NamespaceTable = std::map<std::string, std::shared_ptr<Node>, std::less<>>;
     using NamespaceTables = std::map<std::string, NamespaceTable, std::less<>>;
 
-    NamedNodeMap() = default;
+    NamedNodeMap();
     // A copy holds the same attribute nodes (made now where they were not yet).
     NamedNodeMap(const NamedNodeMap& other);
     NamedNodeMap& operator=(const NamedNodeMap& other);
@@ -173,6 +173,18 @@ private:
     // comparing a single key. Removals leave their bits; they only cost a table look-up.
     static std::uint64_t nameBits(std::string_view name);
     bool mayHold(std::uint64_t bits) const { return (names_ & bits) == bits; }
+
+    // A map of more entries than a scan suits (an element may carry thousands of attributes, and each
+    // look-up of the cascade would read them all): its entries by a hash of their key, in an open table.
+    // Made when first asked, grown as entries are added, dropped when one goes or they are sorted.
+    struct KeyIndex;
+    mutable std::unique_ptr<KeyIndex> keyIndex_;
+    // Passes `visit` the entries whose key may be `key`, in entry order, until it answers true; answers
+    // that entry, or null.
+    template <class Visit>
+    const Entry* findKeyed(std::string_view key, Visit visit) const;
+    // Files the entry just added at the end in the index, when there is one.
+    void indexLastEntry();
 
     Entries entries_;
     std::uint64_t names_ = 0;

@@ -21,7 +21,7 @@ class BaseClassForAllSVGBasicShapes;
 class ConverterSVGToCALayer;
 class CSSStyleDeclaration;
 class CSSStyleRule;
-class ElementMatchFacts;
+struct ElementMatchState;
 class SVGClipPathElement;
 class SVGGElement;
 class SVGGradientElement;
@@ -274,9 +274,10 @@ public:
     const std::shared_ptr<CSSStyleDeclaration>& style() const { return style_; }
     void setStyle(std::shared_ptr<CSSStyleDeclaration> style) { style_ = std::move(style); }
 
-    // What selector matching reads of this element, kept in its record while a cascade scope runs (made on
-    // first use); null outside any.
-    ElementMatchFacts* matchFactsInScope() const;
+    // What selector matching keeps of this element in its record while a cascade scope runs (made on first
+    // use): its own facts, which its moves leave as they are, and what it worked out where it stands. In a
+    // running scope only (it fails the assertion handler outside one).
+    ElementMatchState matchStateInScope() const;
 
 protected:
     void applyTransformAttribute(std::string_view text);
@@ -284,7 +285,7 @@ protected:
 private:
     struct ComputedStyle;
     // Inline style, sheets and attribute: the value without inheritance, as the document holds it.
-    std::optional<std::string_view> ownCascadedValue(const NamedNodeMap::Name& name, const StyleSheetList* sheets) const;
+    std::optional<std::string_view> ownCascadedValue(const NamedNodeMap::Name& name, ComputedStyle& style) const;
     // The cascade within the running scope, for the property filed under `id`.
     const std::string* cascadedValue(std::size_t id, bool inherit) const;
     // This element's record in the running scope, made on first use.

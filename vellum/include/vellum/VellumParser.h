@@ -132,6 +132,7 @@ private:
     std::atomic<bool> hasCancelBeenRequested_ = false;
     std::shared_ptr<VellumSource> source_;
     std::vector<std::shared_ptr<CSSStyleSheet>> externalStylesheets_;
+    std::size_t externalRules_ = 0;  // the rules of externalStylesheets_, counted as each was read
     // The style sheets this parse has read, by their source's key: a sheet named again is not read again.
     std::unordered_set<std::string> importedSheets_;
     bool reportedRepeatedSheet_ = false;
