@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -359,4 +360,23 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
                 EXPECT_LE(alphaDifference(ours, cairoStroke(*path, transform, style)), strokeSampling)
                     << (path == &concave ? "concave " : "rounded ") << style.width << " " << name;
             }
+}
+
+// A zigzag of 3,000 segments back and forth across the canvas, each end a little off the last, so that
+// every segment crosses hundreds of others: tracing the pieces' border would cost more than its budget,
+// so their windings are sampled. It is still the converter's stroke, as Cairo draws it.
+TEST(Stroker, StrokesCrossingThemselvesEverywhereAreSampled) {
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> jitter(-3, 3);
+    std::vector<Point> zigzag;
+    for (int i = 0; i < 3000; ++i)
+        zigzag.push_back(i % 2 ? Point{8 + jitter(random), 40 + jitter(random)} : Point{40 + jitter(random), 10 + jitter(random)});
+    Path path = lines(zigzag);
+    for (const Style& style : {Style{3, LineJoin::miter, LineCap::butt}, Style{4, LineJoin::round, LineCap::round}})
+        for (const auto& [name, transform] : {transforms()[0], transforms()[2]}) {
+            Bitmap ours;
+            ASSERT_TRUE(strokeWide(path, transform, style, ours)) << name;
+            EXPECT_LE(alphaDifference(ours, cairoStroke(path, transform, style)), strokeSampling)
+                << style.width << " " << name;
+        }
 }
