@@ -13,6 +13,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #ifdef __SSE2__
@@ -21,24 +22,25 @@
 
 #include "Coverage.h"
 
+// The fuzzing build traces every comparison to steer its inputs; the samples' arithmetic, a few
+// comparisons for each of an edge's sub-rows, steers nothing and would cost several times the
+// sampling itself.
+#if defined(__clang__)
+#define SORVANE_UNTRACED_COMPARISONS __attribute__((no_sanitize("coverage")))
+#else
+#define SORVANE_UNTRACED_COMPARISONS
+#endif
+
 namespace gfx::raster {
 
 // Sub-rows a pixel row and samples a sub-row's pixel: 256 a pixel.
 constexpr int windingSampleRows = 16;
 constexpr int windingSampleColumns = 16;
 
-// The winding deltas of one pixel's samples in one row: a crossing adds its direction at the first
-// sample right of it. Zero again once the row is swept.
-struct alignas(16) WindingBlock {
-    std::int32_t delta[windingSampleRows][windingSampleColumns];
-    std::uint32_t crossedRows;  // a bit a sub-row with a crossing
-};
-
 // An edge top to bottom in box coordinates, its winding and the rows it reaches.
 struct SampledEdge {
     double x;  // at the first sub-row's centre of the row being sampled
     double ay, by, dxdy, xLow, xHigh;
-    std::int64_t step;  // samples a sub-row, in fixed point
     int direction, lastRow;
 };
 
@@ -46,9 +48,10 @@ struct WindingScratch {
     // The edges by their first row, from where each row's start.
     std::vector<SampledEdge> edges, active;
     std::vector<std::uint32_t> rowStarts;
-    std::vector<WindingBlock> blocks;
-    // Per box column, its block in the row being sampled (-1: none), and a bit a column that has one.
-    std::vector<std::int32_t> blockOf;
+    // The winding deltas of the row being sampled, a pixel's after another's: a crossing adds its
+    // direction at the first sample right of it. All zero again once the row is swept.
+    std::vector<std::int32_t> deltas;
+    // A bit a box column with a crossing in the row.
     std::vector<std::uint64_t> sampled;
 };
 
@@ -59,7 +62,7 @@ inline unsigned nonzeroDeltas(const std::int32_t* deltas) {
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128();
     auto lanes = [&](int at) {
-        __m128i equal = _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(deltas + at)), zero);
+        __m128i equal = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(deltas + at)), zero);
         return unsigned(_mm_movemask_ps(_mm_castsi128_ps(equal)));
     };
     return ~(lanes(0) | lanes(4) << 4 | lanes(8) << 8 | lanes(12) << 12) & 0xFFFFu;
@@ -101,9 +104,7 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
         if (!std::isfinite(dxdy)) return;
         int firstRow = int(std::max(a.y, 0.0));
         double x = a.x + (firstRow + 0.5 / rows - a.y) * dxdy;
-        // A sub-row lower, a sample is dxdy / rows pixels further, dxdy samples.
-        keep(SampledEdge{x, a.y, b.y, dxdy, std::min(a.x, b.x), std::max(a.x, b.x),
-                         std::int64_t(std::clamp(dxdy, -limit, limit) * 65536), direction,
+        keep(SampledEdge{x, a.y, b.y, dxdy, std::min(a.x, b.x), std::max(a.x, b.x), direction,
                          std::min(ceilToInt(b.y), height) - 1},
              firstRow);
     };
@@ -121,24 +122,32 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
     });
     // Each row's start has moved to where its edges end.
     w.active.clear();
-    w.blockOf.assign(std::size_t(width), -1);
+    if (w.deltas.size() < std::size_t(width + 1) * samples) w.deltas.resize(std::size_t(width + 1) * samples);
+    std::int32_t* const deltas = w.deltas.data();
     const int words = accumulator.words();
     w.sampled.assign(std::size_t(words), 0);
-    std::size_t next = 0, used = 0;
+    std::uint64_t* const sampled = w.sampled.data();
+    std::size_t next = 0;
 
-    auto blockAt = [&](int column) -> WindingBlock& {
-        std::int32_t& index = w.blockOf[std::size_t(column)];
-        if (index < 0) {
-            if (used == w.blocks.size()) w.blocks.emplace_back();
-            index = std::int32_t(used++);
-            w.sampled[std::size_t(column) >> 6] |= std::uint64_t(1) << (column & 63);
-        }
-        return w.blocks[std::size_t(index)];
+    // A sample's index put within [0, pastRight]: crossings left of the box count from its first
+    // sample, those right of it fall in a column past its last, cleared and never swept. Without a
+    // test: each edge's row adds 16 of them.
+    const std::int64_t pastRight = std::int64_t(width) * columns;
+    auto inBox = [pastRight](std::int64_t at) __attribute__((always_inline)) {
+        at &= ~(at >> 63);
+        std::int64_t over = at - pastRight;
+        return at - (over & ~(over >> 63));
+    };
+    // Marks the box columns of samples [a, b] (either way round) as crossed in the row.
+    auto mark = [sampled, width](std::int64_t a, std::int64_t b) __attribute__((always_inline)) {
+        std::int64_t last = std::min<std::int64_t>(std::max(a, b) >> 4, width - 1);
+        for (std::int64_t column = std::min(a, b) >> 4; column <= last; ++column)
+            sampled[column >> 6] |= std::uint64_t(1) << (column & 63);
     };
     // Adds the crossings of the active edges with the sub-rows of `row`. A crossing at x starts at the
     // first sample whose centre lies right of it, x * columns + 0.5 as a whole number of samples from
-    // the box's left side (0 for crossings left of the box, none for those right of it).
-    auto cross = [&](int row) {
+    // the box's left side.
+    auto cross = [&](int row) SORVANE_UNTRACED_COMPARISONS {
         std::size_t starting = w.rowStarts[std::size_t(row)];
         w.active.insert(w.active.end(), w.edges.begin() + std::ptrdiff_t(next), w.edges.begin() + std::ptrdiff_t(starting));
         next = starting;
@@ -146,42 +155,39 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
         for (SampledEdge& edge : w.active) {
             const int direction = edge.direction;
             const bool wholeRow = edge.ay < row && edge.by >= row + 1;
+            // Sub-rows whose centres lie in [ay, by): all of them in the rows between the edge's ends.
+            int first = 0, last = rows;
+            if (!wholeRow) {
+                first = ceilToInt(std::max(edge.ay - row, 0.0) * rows - 0.5);
+                last = ceilToInt(std::min(edge.by - row, 1.0) * rows - 0.5);
+            }
             // The first sub-row's crossing and the last's, in samples.
-            double start = edge.x * columns + 0.5, end = start + edge.dxdy * (rows - 1);
-            if (wholeRow && std::min(start, end) >= 0 && std::max(start, end) < limit) {
-                // Most edges: all sub-rows, within the box, stepped in fixed point (16 bits of
-                // fraction). A run of sub-rows in one pixel (most steep edges cross a row in one or
-                // two) takes one look at its block.
-                std::int64_t from = std::int64_t(start * 65536), step = edge.step;
-                for (int sub = 0; sub < rows;) {
-                    std::int64_t column = from >> 20;
-                    int runStart = sub;
-                    WindingBlock& block = blockAt(int(column));
-                    std::int32_t* deltas = block.delta[sub];
-                    do {
-                        deltas[(from >> 16) & 15] += direction;
-                        deltas += columns;
-                        ++sub, from += step;
-                    } while (sub < rows && (from >> 20) == column);
-                    block.crossedRows |= std::uint32_t((std::uint64_t(1) << sub) - (std::uint64_t(1) << runStart));
+            const double start = edge.x * columns + 0.5, end = start + edge.dxdy * (rows - 1);
+            if (first < last && std::max(std::abs(start), std::abs(end)) < 0x1p38) {
+                // Stepped in fixed point (16 bits of fraction); most edges cross the whole row,
+                // written out without a test between the sub-rows.
+                const std::int64_t from = std::int64_t(start * 65536), step = std::int64_t(edge.dxdy * 65536);
+                if (first == 0 && last == rows) {
+                    [=]<int... sub>(std::integer_sequence<int, sub...>) __attribute__((always_inline)) {
+                        auto add = [=](std::int64_t at, int k) __attribute__((always_inline)) {
+                            deltas[std::size_t(at >> 4) * samples + std::size_t(k * columns) + std::size_t(at & 15)] += direction;
+                        };
+                        (add(inBox((from + sub * step) >> 16), sub), ...);
+                    }(std::make_integer_sequence<int, rows>{});
+                } else {
+                    for (int sub = first; sub < last; ++sub) {
+                        std::int64_t at = inBox((from + sub * step) >> 16);
+                        deltas[std::size_t(at >> 4) * samples + std::size_t(sub * columns) + std::size_t(at & 15)] += direction;
+                    }
                 }
+                mark(inBox((from + first * step) >> 16), inBox((from + (last - 1) * step) >> 16));
             } else {
-                // An end of the edge in this row, or the edge beside the box for some sub-rows: each
-                // sub-row's crossing on its own, kept within the line and put at the box's sides.
-                int first = 0, last = rows;
-                if (!wholeRow) {
-                    // Sub-rows whose centres lie in [ay, by).
-                    first = ceilToInt(std::max(edge.ay - row, 0.0) * rows - 0.5);
-                    last = ceilToInt(std::min(edge.by - row, 1.0) * rows - 0.5);
-                }
+                // Far outside the box: each sub-row's crossing on its own, kept within the line.
                 for (int sub = first; sub < last; ++sub) {
                     double x = std::clamp(edge.x + sub * (1.0 / rows) * edge.dxdy, edge.xLow, edge.xHigh);
-                    double at = std::max(x * columns + 0.5, 0.0);
-                    if (!(at < limit)) continue;
-                    int sample = int(at);
-                    WindingBlock& block = blockAt(sample >> 4);
-                    block.delta[sub][sample & 15] += direction;
-                    block.crossedRows |= std::uint32_t(1) << sub;
+                    std::int64_t at = std::int64_t(std::clamp(x * columns + 0.5, 0.0, limit));
+                    deltas[std::size_t(at >> 4) * samples + std::size_t(sub * columns) + std::size_t(at & 15)] += direction;
+                    mark(at, at);
                 }
             }
             edge.x += edge.dxdy;
@@ -215,22 +221,21 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
             if (coverage > 0) out(y, box.left + from, box.left + to, coverage);
         };
         // Sweeps pixel x's block: its samples' lowest and highest windings and how many the rule covers.
-        auto sweep = [&](WindingBlock& block, int& low, int& high, int& covered) {
+        auto sweep = [&](std::int32_t* block, int& low, int& high, int& covered) {
             low = INT_MAX, high = INT_MIN, covered = 0;
             edgeLow = INT_MAX, edgeHigh = INT_MIN, edgeCovered = 0;
-            std::uint32_t crossed = block.crossedRows;
-            block.crossedRows = 0;
             for (int sub = 0; sub < rows; ++sub) {
                 int value = winding[sub];
-                unsigned nonzero = crossed >> sub & 1 ? nonzeroDeltas(block.delta[sub]) : 0;
+                std::int32_t* subRow = block + sub * columns;
+                unsigned nonzero = nonzeroDeltas(subRow);
                 if (nonzero == 0) {
                     covered += covers(value) * columns;
                     low = std::min(low, value), high = std::max(high, value);
                 } else if ((nonzero & (nonzero - 1)) == 0) {
                     // Crossed once (or where crossings fell on one sample).
                     int bin = std::countr_zero(nonzero);
-                    int after = value + block.delta[sub][bin];
-                    block.delta[sub][bin] = 0;
+                    int after = value + subRow[bin];
+                    subRow[bin] = 0;
                     if (bin > 0) {
                         covered += covers(value) * bin;
                         low = std::min(low, value), high = std::max(high, value);
@@ -239,10 +244,9 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
                     low = std::min(low, after), high = std::max(high, after);
                     value = after;
                 } else {
-                    std::int32_t* deltas = block.delta[sub];
                     for (int bin = 0; bin < columns; ++bin) {
-                        value += deltas[bin];
-                        deltas[bin] = 0;
+                        value += subRow[bin];
+                        subRow[bin] = 0;
                         covered += covers(value);
                         low = std::min(low, value), high = std::max(high, value);
                     }
@@ -253,9 +257,10 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
             }
         };
         for (int word = 0; word < words; ++word) {
-            std::uint64_t bits = touchedRow[1 + word] | w.sampled[std::size_t(word)];
+            const std::uint64_t crossed = sampled[word];
+            std::uint64_t bits = touchedRow[1 + word] | crossed;
             touchedRow[1 + word] = 0;
-            w.sampled[std::size_t(word)] = 0;
+            sampled[word] = 0;
             for (; bits; bits &= bits - 1) {
                 int x = word * 64 + std::countr_zero(bits);
                 run(last + 1, x);
@@ -264,11 +269,7 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
                 cell[x] = 0;
                 if (x >= width) continue;
                 int low = edgeLow, high = edgeHigh, covered = edgeCovered * columns;
-                std::int32_t& index = w.blockOf[std::size_t(x)];
-                if (index >= 0) {
-                    sweep(w.blocks[std::size_t(index)], low, high, covered);
-                    index = -1;
-                }
+                if (crossed >> (x & 63) & 1) sweep(deltas + std::size_t(x) * samples, low, high, covered);
                 // The summed area holds for windings of two neighbouring values. It must lie between
                 // the next values past the samples' (a sliver between them may hold one of those), or
                 // the pixel holds more than the samples show: thousands of pieces' tips over one
@@ -280,7 +281,7 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
         }
         touchedRow[0] = 0;
         run(last + 1, width);
-        used = 0;
+        std::fill_n(deltas + pastRight * rows, samples, 0);
     });
     return box;
 }
