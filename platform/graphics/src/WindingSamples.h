@@ -22,9 +22,8 @@
 
 #include "Coverage.h"
 
-// The fuzzing build traces every comparison to steer its inputs; the samples' arithmetic, a few
-// comparisons for each of an edge's sub-rows, steers nothing and would cost several times the
-// sampling itself.
+// The fuzzing build counts every branch and traces every comparison to steer its inputs: in the loop
+// over the edges' sub-rows they steer nothing and would cost several times the sampling itself.
 #if defined(__clang__)
 #define SORVANE_UNTRACED_COMPARISONS __attribute__((no_sanitize("coverage")))
 #else

@@ -364,7 +364,8 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
 
 // A zigzag of 3,000 segments back and forth across the canvas, each end a little off the last, so that
 // every segment crosses hundreds of others: tracing the pieces' border would cost more than its budget,
-// so their windings are sampled. It is still the converter's stroke, as Cairo draws it.
+// so their windings are sampled. It is still the converter's stroke, as Cairo draws it, turned as well
+// (past the canvas's sides, where edges cross some sub-rows outside it).
 TEST(Stroker, StrokesCrossingThemselvesEverywhereAreSampled) {
     std::mt19937 random(41);
     std::uniform_real_distribution<double> jitter(-3, 3);
