@@ -4,13 +4,12 @@
 // (thousands of stroke pieces over one another, a zigzag crossing itself everywhere): each pixel row
 // is sampled on 16 sub-rows of 16 points a pixel, every edge adding its winding to the samples
 // right of where it crosses a sub-row. Nothing is kept in order along a row, so the cost is the
-// edges' rows times the sub-rows, however often the edges cross. Pixels whose samples hold windings
-// of two neighbouring values at most (all but those where several edges of the outline meet) take
-// their summed area, as a traced border gives it; the others the share of samples the rule covers.
+// edges' rows times the sub-rows, however often the edges cross. Each pixel takes the share of its
+// samples the rule covers, as sampled as Cairo's fill that drew these shapes before: an exact summed
+// area beside the samples, for the pixels where only two windings meet, doubled the cost.
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -80,16 +79,12 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
     constexpr int rows = windingSampleRows, columns = windingSampleColumns;
     static_assert(columns == 16, "a sample's column and place are its index's bits");
     constexpr int samples = rows * columns;
-    // How far the summed area may stray from the windings by its rounding (a few levels).
-    constexpr float areaSlack = 1.0f / 64;
     WindingScratch& w = windingScratch;
     const int width = box.right - box.left, height = box.bottom - box.top;
     const double limit = double(width) * columns;
 
-    // The edges with their own windings: the area summed from them is exact wherever the samples
-    // show windings of two neighbouring values, whatever the rule. Each edge is read twice, to count
-    // the edges starting in each row and then to place it among them.
-    Accumulator accumulator(box, s);
+    // The edges by their first row: each is read twice, to count the edges starting in each row and
+    // then to place it among them.
     w.rowStarts.assign(std::size_t(height) + 1, 0);
     std::size_t count = 0;
     auto edge = [&](Vertex a, Vertex b, auto keep) {
@@ -99,7 +94,7 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
         if (a.y > b.y) std::swap(a, b), direction = -1;
         if (b.y <= 0 || a.y >= height || std::min(a.x, b.x) >= width) return;
         double dxdy = (b.x - a.x) / (b.y - a.y);
-        // The area leaves out lines too flat for a slope; so do the samples.
+        // Lines too flat for a slope cross no sub-row.
         if (!std::isfinite(dxdy)) return;
         int firstRow = int(std::max(a.y, 0.0));
         double x = a.x + (firstRow + 0.5 / rows - a.y) * dxdy;
@@ -108,7 +103,6 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
              firstRow);
     };
     forEachEdge(s, [&](Vertex a, Vertex b, const Subpath&) {
-        accumulator.line(a, b, 1);
         edge(a, b, [&](const SampledEdge&, int firstRow) {
             ++w.rowStarts[std::size_t(firstRow) + 1];
             ++count;
@@ -123,7 +117,7 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
     w.active.clear();
     if (w.deltas.size() < std::size_t(width + 1) * samples) w.deltas.resize(std::size_t(width + 1) * samples);
     std::int32_t* const deltas = w.deltas.data();
-    const int words = accumulator.words();
+    const int words = (width + 63) / 64;
     w.sampled.assign(std::size_t(words), 0);
     std::uint64_t* const sampled = w.sampled.data();
     std::size_t next = 0;
@@ -198,90 +192,56 @@ PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Sp
     auto covers = [rule](int winding) { return rule == FillRule::evenOdd ? (winding & 1) != 0 : winding != 0; };
     // Per sub-row, the winding left of the next pixel swept.
     int winding[rows];
-    accumulator.bands([&](int row) {
+    for (int row = 0; row < height; ++row) {
         cross(row);
-        int inBand = row % accumulator.bandRows(), y = box.top + row;
+        const int y = box.top + row;
         const Span out = spanForRow(span, y, box);
-        float* cell = s.cells.data() + std::size_t(inBand) * (width + 2);
-        std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
         std::fill_n(winding, rows, 0);
-        // What the sub-rows hold between pixels with edges: their lowest and highest windings and how
-        // many of them the rule covers.
-        int edgeLow = 0, edgeHigh = 0, edgeCovered = 0;
-        float area = 0;
-        int last = -1;
-        // Pixels with no edge from `from` to `to` hold the sub-rows' windings, one in each where the
-        // samples agree: the summed area is set to it, so that it carries no rounding further on.
+        // The sub-rows the rule covers between crossed pixels, and the last pixel swept.
+        int coveredRows = 0, last = -1;
         auto run = [&](int from, int to) {
-            to = std::min(to, width);
-            if (from >= to) return;
-            if (edgeLow == edgeHigh) area = float(edgeLow);
-            int coverage = (edgeCovered * 255 + rows / 2) / rows;
-            if (coverage > 0) out(y, box.left + from, box.left + to, coverage);
-        };
-        // Sweeps pixel x's block: its samples' lowest and highest windings and how many the rule covers.
-        auto sweep = [&](std::int32_t* block, int& low, int& high, int& covered) {
-            low = INT_MAX, high = INT_MIN, covered = 0;
-            edgeLow = INT_MAX, edgeHigh = INT_MIN, edgeCovered = 0;
-            for (int sub = 0; sub < rows; ++sub) {
-                int value = winding[sub];
-                std::int32_t* subRow = block + sub * columns;
-                unsigned nonzero = nonzeroDeltas(subRow);
-                if (nonzero == 0) {
-                    covered += covers(value) * columns;
-                    low = std::min(low, value), high = std::max(high, value);
-                } else if ((nonzero & (nonzero - 1)) == 0) {
-                    // Crossed once (or where crossings fell on one sample).
-                    int bin = std::countr_zero(nonzero);
-                    int after = value + subRow[bin];
-                    subRow[bin] = 0;
-                    if (bin > 0) {
-                        covered += covers(value) * bin;
-                        low = std::min(low, value), high = std::max(high, value);
-                    }
-                    covered += covers(after) * (columns - bin);
-                    low = std::min(low, after), high = std::max(high, after);
-                    value = after;
-                } else {
-                    for (int bin = 0; bin < columns; ++bin) {
-                        value += subRow[bin];
-                        subRow[bin] = 0;
-                        covered += covers(value);
-                        low = std::min(low, value), high = std::max(high, value);
-                    }
-                }
-                winding[sub] = value;
-                edgeCovered += covers(value);
-                edgeLow = std::min(edgeLow, value), edgeHigh = std::max(edgeHigh, value);
-            }
+            int coverage = (coveredRows * 255 + rows / 2) / rows;
+            if (from < to && coverage > 0) out(y, box.left + from, box.left + to, coverage);
         };
         for (int word = 0; word < words; ++word) {
-            const std::uint64_t crossed = sampled[word];
-            std::uint64_t bits = touchedRow[1 + word] | crossed;
-            touchedRow[1 + word] = 0;
-            sampled[word] = 0;
-            for (; bits; bits &= bits - 1) {
-                int x = word * 64 + std::countr_zero(bits);
+            for (std::uint64_t bits = sampled[word]; bits; bits &= bits - 1) {
+                const int x = word * 64 + std::countr_zero(bits);
                 run(last + 1, x);
                 last = x;
-                area += cell[x];
-                cell[x] = 0;
-                if (x >= width) continue;
-                int low = edgeLow, high = edgeHigh, covered = edgeCovered * columns;
-                if (crossed >> (x & 63) & 1) sweep(deltas + std::size_t(x) * samples, low, high, covered);
-                // The summed area holds for windings of two neighbouring values. It must lie between
-                // the next values past the samples' (a sliver between them may hold one of those), or
-                // the pixel holds more than the samples show: thousands of pieces' tips over one
-                // another, whose summed area would say the pixel is full.
-                bool summed = high - low <= 1 && area >= high - 1 - areaSlack && area <= low + 1 + areaSlack;
-                int coverage = summed ? coverageOf(area, rule) : (covered * 255 + samples / 2) / samples;
-                out.pixel(y, box.left + x, coverage);
+                // Each sub-row's samples left to right, their deltas cleared for the next row.
+                std::int32_t* block = deltas + std::size_t(x) * samples;
+                int covered = 0;
+                coveredRows = 0;
+                for (int sub = 0; sub < rows; ++sub) {
+                    int value = winding[sub];
+                    std::int32_t* subRow = block + sub * columns;
+                    unsigned nonzero = nonzeroDeltas(subRow);
+                    if (nonzero == 0) {
+                        covered += covers(value) * columns;
+                    } else if ((nonzero & (nonzero - 1)) == 0) {
+                        // Crossed once (or where crossings fell on one sample).
+                        int bin = std::countr_zero(nonzero);
+                        int after = value + subRow[bin];
+                        subRow[bin] = 0;
+                        covered += covers(value) * bin + covers(after) * (columns - bin);
+                        value = after;
+                    } else {
+                        for (int bin = 0; bin < columns; ++bin) {
+                            value += subRow[bin];
+                            subRow[bin] = 0;
+                            covered += covers(value);
+                        }
+                    }
+                    winding[sub] = value;
+                    coveredRows += covers(value);
+                }
+                out.pixel(y, box.left + x, (covered * 255 + samples / 2) / samples);
             }
+            sampled[word] = 0;
         }
-        touchedRow[0] = 0;
         run(last + 1, width);
         std::fill_n(deltas + pastRight * rows, samples, 0);
-    });
+    }
     return box;
 }
 

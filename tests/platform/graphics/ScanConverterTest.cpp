@@ -368,7 +368,7 @@ TEST(ScanConverter, OverlappingPiecesCoverTheirUnionExactly) {
                 }
             }
             Bitmap image = fillTraced(polygons(all), rule, Color::white(), clear);
-            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 1)
+            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 8)
                 << "star " << i << " rule " << int(rule);
         }
     }
@@ -738,7 +738,7 @@ TEST(ScanConverter, ACurveOfTwoStepsAddsItsMidpoint) {
 // steps as the chains it passes to find and place each one: past its budget the windings are sampled
 // instead (a fuzzed stroke retraced 20,000 times took 28 s, and Cairo's fill of it seconds more). A
 // star drawn 2,001 times over itself, turning either way in turn, still covers the star alone, each
-// pixel by its area: where the samples see no more than two windings, the summed area holds.
+// pixel by its area within the samples' 16 sub-rows of 16 (up to 1/32 off along an edge).
 TEST(ScanConverter, SweepsPassingTooManyChainsSampleTheirWindings) {
     std::mt19937 random(37);
     Bitmap clear = Bitmap::make(size, size);
@@ -753,7 +753,7 @@ TEST(ScanConverter, SweepsPassingTooManyChainsSampleTheirWindings) {
         for (FillRule rule : {FillRule::winding, FillRule::evenOdd}) {
             Bitmap image = clear;
             ASSERT_TRUE(raster::fillPath(copies, {}, 0.1, rule, 0xFFFFFFFFu, targetOf(image), raster::Overlaps::exact));
-            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 1)
+            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 8)
                 << "star " << i << " rule " << int(rule);
         }
     }
