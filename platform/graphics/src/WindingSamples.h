@@ -73,8 +73,9 @@ inline unsigned nonzeroDeltas(const std::int32_t* deltas) {
 
 // Fills the scratch's polygons (device space, flattened into `s`) as render() does, for any overlaps:
 // `span(y, left, right, coverage)` for runs and `span.pixel(y, x, coverage)` for pixels with edges.
+// Kept out of line: the ordinary fills around its one call never come here.
 template <typename Span>
-PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Span span) {
+[[gnu::noinline]] PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Span span) {
     if (box.isEmpty()) return {};
     constexpr int rows = windingSampleRows, columns = windingSampleColumns;
     static_assert(columns == 16, "a sample's column and place are its index's bits");
