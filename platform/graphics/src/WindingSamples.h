@@ -243,6 +243,8 @@ template <typename Span>
         run(last + 1, width);
         std::fill_n(deltas + pastRight * rows, samples, 0);
     }
+    // A kilobyte a column: a wide box's deltas are not kept for the thread's life.
+    if (w.deltas.size() > (std::size_t(1) << 20)) w.deltas = {};
     return box;
 }
 
