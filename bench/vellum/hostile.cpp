@@ -142,6 +142,11 @@ void SelfCrossingPathAtTheLimit(benchmark::State& state) {
 void SelfCrossingStroke(benchmark::State& state) {
     draw(state, hostile::selfIntersectingPath(sized(static_cast<std::size_t>(state.range(0)))));
 }
+// The same stroke dashed one on, one off: as many dashes again as the line has units, every one crossing
+// the others.
+void DashedSelfCrossingStroke(benchmark::State& state) {
+    draw(state, hostile::selfIntersectingPath(sized(static_cast<std::size_t>(state.range(0))), "1 1"));
+}
 void Picture4096Through256Uses(benchmark::State& state) {
     draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8), 64);
 }
@@ -282,6 +287,7 @@ BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashedSelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
