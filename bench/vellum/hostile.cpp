@@ -137,6 +137,16 @@ void SelfCrossingPath1500000Segments(benchmark::State& state) { draw(state, host
 void SelfCrossingPathAtTheLimit(benchmark::State& state) {
     draw(state, hostile::selfIntersectingPath(sized(vellum::BaseClassForAllSVGBasicShapes::maximumPathSegments)));
 }
+// The self-crossing stroke at n, 4n and 16n segments: every segment crosses nearly all others, so the
+// time must grow no faster than the segments, not as their crossings.
+void SelfCrossingStroke(benchmark::State& state) {
+    draw(state, hostile::selfIntersectingPath(sized(static_cast<std::size_t>(state.range(0)))));
+}
+// The same stroke dashed one on, one off: as many dashes again as the line has units, every one crossing
+// the others.
+void DashedSelfCrossingStroke(benchmark::State& state) {
+    draw(state, hostile::selfIntersectingPath(sized(static_cast<std::size_t>(state.range(0))), "1 1"));
+}
 void Picture4096Through256Uses(benchmark::State& state) {
     draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8), 64);
 }
@@ -276,6 +286,8 @@ BENCHMARK(NestedGroups15000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(NestedGroups1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashedSelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -51,8 +51,9 @@ inline std::string nestedGroups(std::size_t levels) {
 }
 
 // A stroked zigzag of `segments` lines that crosses itself everywhere.
-inline std::string selfIntersectingPath(std::size_t segments) {
-    std::string text = header + R"(<path fill="none" stroke="#0000ff" stroke-width="3" d="M0 0)";
+inline std::string selfIntersectingPath(std::size_t segments, std::string_view dashes = "none") {
+    std::string text = header + R"(<path fill="none" stroke="#0000ff" stroke-width="3" stroke-dasharray=")" +
+                       std::string(dashes) + R"(" d="M0 0)";
     text.reserve(text.size() + segments * 8 + 16);
     for (std::size_t segment = 0; segment < segments; ++segment) text += segment % 2 ? "L0 20" : "L20 3";
     return text + R"("/></svg>)";

@@ -338,7 +338,8 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTr
 bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDevice) {
     const DrawingState::Style& given = state.style;
     const double lineWidth = given.lineWidth;
-    if (!(lineWidth > 0) || !given.dashes.empty()) return false;
+    if (!(lineWidth > 0)) return false;
+    const bool dashed = !given.dashes.empty();
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
@@ -347,6 +348,8 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     if (lineWidth * stretch < 1) {
+        // Dashed hairlines are Cairo's.
+        if (dashed) return false;
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {
@@ -355,7 +358,12 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
         if (given.join == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
         if (given.cap == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
         if (given.cap == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
-        changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
+        if (dashed) {
+            style.dashes = given.dashes;
+            style.dashPhase = given.dashPhase;
+        } else {
+            changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
+        }
         if (!changed) changed = raster::strokeWide(path, toDevice, given.tolerance, style, source, *target);
     }
     if (!changed) return false;

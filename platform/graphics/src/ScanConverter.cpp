@@ -3,6 +3,7 @@
 #include "Compositing.h"
 #include "Coverage.h"
 #include "WindingFill.h"
+#include "WindingSamples.h"
 
 #include <algorithm>
 #include <array>
@@ -145,10 +146,13 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
         for (std::size_t i = 0; i < s.subpaths.size(); ++i)
             tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
         // Beyond this many steps of the sweep, edges cross or stand side by side so densely that
-        // Cairo's sampling is the quicker way.
+        // sampling their windings is the quicker way.
         std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
         border = tracer.trace(rule, budget);
-        if (!border) return std::nullopt;
+        if (!border) {
+            begin(box);
+            return renderWindingSamples(box, rule, s, span);
+        }
     }
 
     auto addLines = [&](Accumulator& accumulator) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -181,6 +182,10 @@ struct StrokeStyle {
     double miterLimit = 10;
     // How an open subpath's ends are drawn (strokeConvex draws closed subpaths only).
     enum class Cap { butt, round, square } cap = Cap::butt;
+    // On and off lengths in user space, the first on, and how far into them the line starts (strokeWide
+    // only; none: solid).
+    std::span<const double> dashes{};
+    double dashPhase = 0;
 };
 
 // Strokes `path` when its subpaths are all closed and, flattened, convex polygons whose strokes share

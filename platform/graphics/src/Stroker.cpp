@@ -19,6 +19,9 @@ struct Scratch {
     // The two sides of a band of segments (see Builder::bandEnd).
     std::vector<Point> left, right;
     StrokePieces pieces;
+    // The dash being walked, and a closed subpath's first dash until its last is known.
+    std::vector<Point> dash, firstDash;
+    std::vector<std::uint8_t> dashSmooth, firstDashSmooth;
 };
 
 thread_local Scratch scratch;
@@ -316,6 +319,136 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     if (!closed) builder.cap(points[n - 1], d);
 }
 
+// The dash pattern walked along a subpath in the pen's space: which length it is in, whether that
+// one is on, and how much of it is left.
+struct Dasher {
+    std::vector<double> lengths;  // an even count, the first on
+    double period = 0, phase = 0;
+    std::size_t index = 0;
+    double remain = 0;
+
+    bool on() const { return index % 2 == 0; }
+    void next() {
+        index = (index + 1) % lengths.size();
+        remain = lengths[index];
+    }
+    // Each subpath starts the pattern again at the phase; a dash shrunk to nothing by it still counts.
+    void start() {
+        index = 0;
+        remain = lengths[0];
+        skip(phase);
+    }
+    void skip(double distance) {
+        if (distance < remain) return (void)(remain -= distance);
+        distance = std::fmod(distance - remain, period);
+        next();
+        while (distance > 0 && distance >= remain) {
+            distance -= remain;
+            next();
+        }
+        remain -= distance;
+    }
+};
+
+// Strokes one flattened subpath dashed, each dash an open subpath of its own; on a closed subpath a dash
+// running on over the start joins the one that began there. Stretches of a segment outside `window`
+// (their ends as fractions of the segment, where it is near enough the clip to show) are skipped
+// whole, so the cost is the dashes that can show, however long the line.
+template <typename Window>
+void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed,
+                  Dasher& dasher, Window window, Builder& builder, Scratch& s) {
+    auto& piece = s.dash;
+    auto& pieceSmooth = s.dashSmooth;
+    auto& first = s.firstDash;
+    auto& firstSmooth = s.firstDashSmooth;
+    piece.clear(), pieceSmooth.clear(), first.clear(), firstSmooth.clear();
+    dasher.start();
+    bool holdFirst = closed && dasher.on(), ended = false;
+    Point firstAlong{1, 0};
+    auto add = [&](Point p, bool inCurve) {
+        if (!piece.empty() && samePoint(piece.back(), p)) return;
+        piece.push_back(p);
+        pieceSmooth.push_back(inCurve);
+    };
+    // A dash of no length is a dot, its square turned along the line as the line runs there.
+    auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, Point along) {
+        if (dash.empty()) return;
+        dashSmooth.front() = dashSmooth.back() = false;
+        if (dash.size() == 1) return builder.dot(dash[0], along);
+        strokeSubpath(dash, dashSmooth, false, along, builder);
+    };
+    auto end = [&](Point along) {
+        if (holdFirst && !ended) {
+            first.swap(piece), firstSmooth.swap(pieceSmooth);
+            firstAlong = along;
+        } else {
+            emit(piece, pieceSmooth, along);
+        }
+        ended = true;
+        piece.clear(), pieceSmooth.clear();
+    };
+    const std::size_t n = points.size(), segments = closed ? n : n - 1;
+    if (dasher.on()) add(points[0], false);
+    for (std::size_t i = 0; i < segments && !builder.full(); ++i) {
+        Point a = points[i], b = points[(i + 1) % n];
+        auto [d, length] = between(a, b);
+        auto at = [&](double distance) { return Point{a.x + d.x * distance, a.y + d.y * distance}; };
+        auto [from, to] = window(a, b);
+        double position = 0, stop = length;
+        if (from >= to) from = to = 1;
+        if (from > 0) {
+            if (dasher.on()) end(d);
+            position = from * length;
+            dasher.skip(position);
+            if (dasher.on()) add(at(position), false);
+        }
+        if (to < 1) stop = to * length;
+        while (stop - position > dasher.remain) {
+            position += dasher.remain;
+            if (dasher.on()) {
+                add(at(position), false);
+                end(d);
+            } else {
+                add(at(position), false);
+            }
+            dasher.next();
+        }
+        dasher.remain -= stop - position;
+        if (to < 1) {
+            if (dasher.on()) {
+                add(at(stop), false);
+                end(d);
+            }
+            dasher.skip(length - stop);
+            if (dasher.on()) add(b, false);
+        } else if (dasher.on()) {
+            add(b, closed || i + 1 < segments ? smooth[(i + 1) % n] != 0 : false);
+        }
+    }
+    Point along = n > 1 ? between(points[n - 2 + (closed ? 1 : 0)], points[closed ? 0 : n - 1]).unit : Point{1, 0};
+    if (holdFirst && !ended) {
+        // One dash all the way round: the subpath closed as it is.
+        piece.pop_back(), pieceSmooth.pop_back();
+        pieceSmooth.front() = false;
+        if (piece.size() > 1) strokeSubpath(piece, pieceSmooth, true, along, builder);
+        return;
+    }
+    if (closed && !first.empty() && dasher.on() && !piece.empty()) {
+        // The last dash runs on into the first.
+        for (std::size_t k = 0; k < first.size(); ++k) {
+            if (samePoint(piece.back(), first[k])) {
+                if (k == 0) pieceSmooth.back() = false;
+                continue;
+            }
+            piece.push_back(first[k]);
+            pieceSmooth.push_back(firstSmooth[k]);
+        }
+        first.clear();
+    }
+    if (dasher.on()) emit(piece, pieceSmooth, along);
+    emit(first, firstSmooth, firstAlong);
+}
+
 }  // namespace
 
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
@@ -342,10 +475,41 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
     Scratch& s = scratch;
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
+    // Dashes are walked in the pen's space, where a user length is `penScale` long.
+    thread_local Dasher dasher;
+    const bool dashed = !style.dashes.empty();
+    if (dashed) {
+        double penScale = round ? std::sqrt(xLength) : 1;
+        dasher.lengths.assign(style.dashes.begin(), style.dashes.end());
+        if (dasher.lengths.size() % 2) dasher.lengths.insert(dasher.lengths.end(), style.dashes.begin(), style.dashes.end());
+        dasher.period = 0;
+        for (double& length : dasher.lengths) dasher.period += length *= penScale;
+        // A pattern finer than the tolerance is left to Cairo, which draws it as a solid line of its
+        // share of coverage.
+        if (!(dasher.period * (round ? 1 : stretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
+        double phase = std::fmod(style.dashPhase * penScale, dasher.period);
+        dasher.phase = phase < 0 ? phase + dasher.period : phase;
+    }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
     // miters or caps can reach it.
     double reach = deviceHalf * std::max(style.join == StrokeStyle::Join::miter ? style.miterLimit : 1, 1.5) + 1;
+    // The fractions of a segment (pen space) within `reach` of the clip on the device.
+    auto window = [&](Point a, Point b) -> std::pair<double, double> {
+        if (!round) a = t.apply(a), b = t.apply(b);
+        double from = 0, to = 1;
+        auto within = [&](double start, double delta, double low, double high) {
+            if (delta == 0) return start >= low && start <= high;
+            double u = (low - start) / delta, v = (high - start) / delta;
+            if (u > v) std::swap(u, v);
+            from = std::max(from, u), to = std::min(to, v);
+            return from <= to;
+        };
+        if (!within(a.x, b.x - a.x, clip.left - reach, clip.right + reach) ||
+            !within(a.y, b.y - a.y, clip.top - reach, clip.bottom + reach))
+            return {1, 1};
+        return {from, to};
+    };
     auto& points = s.points;
     auto& smooth = s.smooth;
     points.clear();
@@ -391,7 +555,10 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             smooth[0] = false;
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
-            strokeSubpath(points, smooth, closed, along, builder);
+            if (dashed)
+                strokeDashed(points, smooth, closed, dasher, window, builder, s);
+            else
+                strokeSubpath(points, smooth, closed, along, builder);
             if (builder.full()) drawable = false;
         }
         points.clear();

@@ -30,7 +30,7 @@ struct StrokePieces {
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
                   const PixelBox& clip, StrokePieces& pieces);
 
-// Strokes `path` of any shape (no dashes) by filling its pieces with the winding rule, their
+// Strokes `path` of any shape, dashed or not, by filling its pieces with the winding rule, their
 // overlaps traced (Overlaps::exact), so each pixel is covered by their union's area. Nothing, without
 // touching the target, for the paths strokePieces or fillPath leave to Cairo.
 std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ struct Style {
     LineJoin join = LineJoin::miter;
     LineCap cap = LineCap::butt;
     double miterLimit = 10;
+    std::vector<double> dashes = {};
+    double phase = 0;
 
     raster::StrokeStyle raster() const {
-        return {width, raster::StrokeStyle::Join(int(join)), miterLimit, raster::StrokeStyle::Cap(int(cap))};
+        return {width, raster::StrokeStyle::Join(int(join)), miterLimit, raster::StrokeStyle::Cap(int(cap)), dashes, phase};
     }
 };
 
@@ -47,6 +50,7 @@ Bitmap cairoStroke(const Path& path, const AffineTransform& toDevice, const Styl
         context.setLineJoin(style.join);
         context.setLineCap(style.cap);
         context.setMiterLimit(style.miterLimit);
+        context.setLineDash(style.phase, style.dashes);
         context.setStrokeColor(Color{0, 0, 0, 1});
         context.stroke(path);
     });
@@ -166,6 +170,21 @@ TEST(Stroker, PiecesOfEveryJoinAndCapFillAsCairoStrokes) {
             for (const auto& [name, transform] : transforms())
                 EXPECT_LE(piecesAgainstCairo(*c.path, transform, styles[s]), strokeSampling)
                     << c.name << " style " << s << " " << name;
+    // Dashed as Cairo dashes: each dash capped, joined where it runs over a corner, begun again at each
+    // subpath, an odd list walked twice, a phase before the start counted from the end, and on a closed
+    // subpath the last dash running on into the first. Along a curve a dash ends where each flattening's
+    // length puts it, up to a tenth of a pixel apart.
+    const Style dashed[] = {
+        {5, LineJoin::miter, LineCap::butt, 10, {6.3, 2.9}},
+        {4, LineJoin::round, LineCap::round, 10, {5.2, 2.1, 0.6, 3.3}, 2.2},
+        {3.5, LineJoin::bevel, LineCap::square, 10, {4.1, 3.3, 2.2}, -5.3},
+        {6, LineJoin::miter, LineCap::square, 10, {10.4, 4.1, 0.7, 5.3}, 7.7},
+    };
+    for (const Case& c : cases)
+        for (std::size_t s = 0; s < std::size(dashed); ++s)
+            for (const auto& [name, transform] : transforms())
+                EXPECT_LE(piecesAgainstCairo(*c.path, transform, dashed[s]), 2 * strokeSampling)
+                    << c.name << " dashes " << s << " " << name;
 }
 
 // Where a curve bends tighter than half the line's width, Cairo's stroke of the curve falls short of
@@ -359,4 +378,24 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
                 EXPECT_LE(alphaDifference(ours, cairoStroke(*path, transform, style)), strokeSampling)
                     << (path == &concave ? "concave " : "rounded ") << style.width << " " << name;
             }
+}
+
+// A zigzag of 3,000 segments back and forth across the canvas, each end a little off the last, so that
+// every segment crosses hundreds of others: tracing the pieces' border would cost more than its budget,
+// so their windings are sampled. It is still the converter's stroke, as Cairo draws it, turned as well
+// (past the canvas's sides, where edges cross some sub-rows outside it).
+TEST(Stroker, StrokesCrossingThemselvesEverywhereAreSampled) {
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> jitter(-3, 3);
+    std::vector<Point> zigzag;
+    for (int i = 0; i < 3000; ++i)
+        zigzag.push_back(i % 2 ? Point{8 + jitter(random), 40 + jitter(random)} : Point{40 + jitter(random), 10 + jitter(random)});
+    Path path = lines(zigzag);
+    for (const Style& style : {Style{3, LineJoin::miter, LineCap::butt}, Style{4, LineJoin::round, LineCap::round}})
+        for (const auto& [name, transform] : {transforms()[0], transforms()[2]}) {
+            Bitmap ours;
+            ASSERT_TRUE(strokeWide(path, transform, style, ours)) << name;
+            EXPECT_LE(alphaDifference(ours, cairoStroke(path, transform, style)), strokeSampling)
+                << style.width << " " << name;
+        }
 }
