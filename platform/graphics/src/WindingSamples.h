@@ -21,8 +21,9 @@
 
 #include "Coverage.h"
 
-// The fuzzing build counts every branch and traces every comparison to steer its inputs: in the loop
-// over the edges' sub-rows they steer nothing and would cost several times the sampling itself.
+// The fuzzing build counts every branch and traces every comparison to steer its inputs: in the loops
+// over the edges' sub-rows and the rows' samples they steer nothing and would cost several times the
+// sampling itself.
 #if defined(__clang__)
 #define SORVANE_UNTRACED_COMPARISONS __attribute__((no_sanitize("coverage")))
 #else
