@@ -216,6 +216,37 @@ std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std
                      compositor(source, target));
 }
 
+bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Coverage& coverage) {
+    const PixelBox& box = coverage.box;
+    const std::size_t width = std::size_t(box.right - box.left);
+    auto add = [&](int y, int left, int right, int amount) {
+        std::uint8_t* row = coverage.bytes.data() + std::size_t(y - box.top) * width;
+        for (int x = left; x < right; ++x) {
+            std::uint8_t& at = row[x - box.left];
+            at = std::uint8_t(std::min(255, at + amount));
+        }
+    };
+    return fillSpans(Polygons{points, ends}, {}, 1, FillRule::winding, Overlaps::exact, box, [](const PixelBox&) {},
+                     Spans{add})
+        .has_value();
+}
+
+PixelBox drawCoverage(const Coverage& coverage, std::uint32_t source, const Target& target) {
+    const PixelBox& box = coverage.box;
+    const int width = box.right - box.left;
+    auto span = compositor(source, target);
+    for (int y = box.top; y < box.bottom; ++y) {
+        const std::uint8_t* row = coverage.bytes.data() + std::size_t(y - box.top) * std::size_t(width);
+        for (int x = 0; x < width;) {
+            int run = x + 1;
+            while (run < width && row[run] == row[x]) ++run;
+            if (row[x] != 0) span(y, box.left + x, box.left + run, row[x]);
+            x = run;
+        }
+    }
+    return box;
+}
+
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                              const PixelBox& clip, const Mask* previous) {
     Mask mask;

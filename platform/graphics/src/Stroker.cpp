@@ -354,9 +354,9 @@ struct Dasher {
 // running on over the start joins the one that began there. Stretches of a segment outside `window`
 // (their ends as fractions of the segment, where it is near enough the clip to show) are skipped
 // whole, so the cost is the dashes that can show, however long the line.
-template <typename Window>
+template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed,
-                  Dasher& dasher, Window window, Builder& builder, Scratch& s) {
+                  Dasher& dasher, Window window, Room room, Builder& builder, Scratch& s) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -383,13 +383,14 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             firstAlong = along;
         } else {
             emit(piece, pieceSmooth, along);
+            room();
         }
         ended = true;
         piece.clear(), pieceSmooth.clear();
     };
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
     if (dasher.on()) add(points[0], false);
-    for (std::size_t i = 0; i < segments && !builder.full(); ++i) {
+    for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
         auto at = [&](double distance) { return Point{a.x + d.x * distance, a.y + d.y * distance}; };
@@ -452,7 +453,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
 }  // namespace
 
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
-                  const PixelBox& clip, StrokePieces& pieces) {
+                  const PixelBox& clip, StrokePieces& pieces, const Spill* spill, std::size_t spillAt) {
     pieces.points.clear();
     pieces.ends.clear();
     // The pen is round in user space; on the device only when both axes scale alike, without shear.
@@ -515,6 +516,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     points.clear();
     smooth.clear();
     bool drawable = true, drawn = false;
+    // Dashes are whole subpaths: past `spillAt` points the pieces so far can be filled and let go.
+    auto room = [&] {
+        if (spill && pieces.points.size() > spillAt && !(*spill)(pieces)) drawable = false;
+        return drawable && !builder.full();
+    };
     auto add = [&](Point device, bool inCurve) {
         if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
         if (!points.empty()) {
@@ -556,7 +562,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
-                strokeDashed(points, smooth, closed, dasher, window, builder, s);
+                strokeDashed(points, smooth, closed, dasher, window, room, builder, s);
             else
                 strokeSubpath(points, smooth, closed, along, builder);
             if (builder.full()) drawable = false;
@@ -609,11 +615,27 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
 }
 
 std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                   const StrokeStyle& style, std::uint32_t source, const Target& target) {
+                                   const StrokeStyle& style, std::uint32_t source, const Target& target,
+                                   std::size_t spillAt) {
     StrokePieces& pieces = scratch.pieces;
-    if (!strokePieces(path, toDevice, tolerance, style, target.clip, pieces)) return std::nullopt;
-    if (pieces.count() == 0) return PixelBox{};
-    return fillPolygons(pieces.points, pieces.ends, FillRule::winding, source, target, Overlaps::exact);
+    // Dashes past what the converter takes at once are filled a part at a time into one coverage, parts
+    // adding where they meet, and that is drawn once.
+    Coverage coverage;
+    const Spill spill = [&](StrokePieces& part) {
+        if (coverage.box.isEmpty()) coverage = Coverage::of(target.clip);
+        bool filled = addCoverage(part.points, part.ends, coverage);
+        part.points.clear(), part.ends.clear();
+        return filled;
+    };
+    if (!strokePieces(path, toDevice, tolerance, style, target.clip, pieces, style.dashes.empty() ? nullptr : &spill,
+                      spillAt))
+        return std::nullopt;
+    if (coverage.box.isEmpty()) {
+        if (pieces.count() == 0) return PixelBox{};
+        return fillPolygons(pieces.points, pieces.ends, FillRule::winding, source, target, Overlaps::exact);
+    }
+    if (pieces.count() != 0 && !spill(pieces)) return std::nullopt;
+    return drawCoverage(coverage, source, target);
 }
 
 }  // namespace gfx::raster

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,13 +28,18 @@ struct StrokePieces {
 // `toDevice`), curves flattened to within `tolerance` device pixels. Pieces wholly outside `clip`
 // are left out. False for paths left to Cairo: non-finite or enormous coordinates, a transform that
 // flattens the plane, a line without width, pieces of more than mostPoints points.
+// `spill`, where given, takes the pieces of whole dashes so far once they pass `spillAt` points, and
+// leaves them empty (false: it could not).
+using Spill = std::function<bool(StrokePieces&)>;
 bool strokePieces(const Path& path, const AffineTransform& toDevice, double tolerance, const StrokeStyle& style,
-                  const PixelBox& clip, StrokePieces& pieces);
+                  const PixelBox& clip, StrokePieces& pieces, const Spill* spill = nullptr,
+                  std::size_t spillAt = mostPoints / 2);
 
 // Strokes `path` of any shape, dashed or not, by filling its pieces with the winding rule, their
 // overlaps traced (Overlaps::exact), so each pixel is covered by their union's area. Nothing, without
 // touching the target, for the paths strokePieces or fillPath leave to Cairo.
 std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                   const StrokeStyle& style, std::uint32_t source, const Target& target);
+                                   const StrokeStyle& style, std::uint32_t source, const Target& target,
+                                   std::size_t spillAt = mostPoints / 2);
 
 }  // namespace gfx::raster

@@ -21,8 +21,9 @@
 
 #include "Coverage.h"
 
-// The fuzzing build counts every branch and traces every comparison to steer its inputs: in the loop
-// over the edges' sub-rows they steer nothing and would cost several times the sampling itself.
+// The fuzzing build counts every branch and traces every comparison to steer its inputs: in the loops
+// over the edges' sub-rows and the rows' samples they steer nothing and would cost several times the
+// sampling itself.
 #if defined(__clang__)
 #define SORVANE_UNTRACED_COMPARISONS __attribute__((no_sanitize("coverage")))
 #else
@@ -75,7 +76,7 @@ inline unsigned nonzeroDeltas(const std::int32_t* deltas) {
 // `span(y, left, right, coverage)` for runs and `span.pixel(y, x, coverage)` for pixels with edges.
 // Kept out of line: the ordinary fills around its one call never come here.
 template <typename Span>
-[[gnu::noinline]] PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Span span) {
+[[gnu::noinline]] SORVANE_UNTRACED_COMPARISONS PixelBox renderWindingSamples(const PixelBox& box, FillRule rule, Scratch& s, Span span) {
     if (box.isEmpty()) return {};
     constexpr int rows = windingSampleRows, columns = windingSampleColumns;
     static_assert(columns == 16, "a sample's column and place are its index's bits");
@@ -200,7 +201,7 @@ template <typename Span>
         std::fill_n(winding, rows, 0);
         // The sub-rows the rule covers between crossed pixels, and the last pixel swept.
         int coveredRows = 0, last = -1;
-        auto run = [&](int from, int to) {
+        auto run = [&](int from, int to) SORVANE_UNTRACED_COMPARISONS {
             int coverage = (coveredRows * 255 + rows / 2) / rows;
             if (from < to && coverage > 0) out(y, box.left + from, box.left + to, coverage);
         };

@@ -73,11 +73,11 @@ Bitmap filledByCairo(const raster::StrokePieces& pieces) {
 
 // The stroke drawn by the converter into `canvas` (cleared), opaque black.
 std::optional<raster::PixelBox> strokeWide(const Path& path, const AffineTransform& toDevice, const Style& style,
-                                           Bitmap& canvas) {
+                                           Bitmap& canvas, std::size_t spillAt = raster::mostPoints / 2) {
     canvas = Bitmap::make(canvasSize, canvasSize);
     raster::Target target{reinterpret_cast<std::uint32_t*>(canvas.pixels.data()), canvas.stride / 4,
                           {0, 0, canvasSize, canvasSize}};
-    return raster::strokeWide(path, toDevice, tolerance, style.raster(), 0xFF000000u, target);
+    return raster::strokeWide(path, toDevice, tolerance, style.raster(), 0xFF000000u, target, spillAt);
 }
 
 double twiceArea(const raster::StrokePieces& pieces, std::size_t index) {
@@ -397,5 +397,23 @@ TEST(Stroker, StrokesCrossingThemselvesEverywhereAreSampled) {
             ASSERT_TRUE(strokeWide(path, transform, style, ours)) << name;
             EXPECT_LE(alphaDifference(ours, cairoStroke(path, transform, style)), strokeSampling)
                 << style.width << " " << name;
+        }
+}
+
+// Dashes past what the converter takes at once are filled a part at a time into one coverage: a dashed
+// spiral cut into parts of a few dashes each is still drawn as Cairo draws it whole.
+TEST(Stroker, DashesPastWhatIsFilledAtOnceAreFilledInParts) {
+    std::vector<Point> spiral;
+    for (int i = 0; i < 400; ++i) {
+        double angle = i * 0.1, radius = 4 + i * 0.045;
+        spiral.push_back({24 + radius * std::cos(angle), 24 + radius * std::sin(angle)});
+    }
+    Path path = lines(spiral);
+    for (const Style& style : {Style{1.5, LineJoin::miter, LineCap::butt, 10, {1.7, 1.1}},
+                               Style{1.2, LineJoin::round, LineCap::round, 10, {2.3, 1.9}, 0.6}})
+        for (const auto& [name, transform] : {transforms()[0], transforms()[4]}) {
+            Bitmap ours;
+            ASSERT_TRUE(strokeWide(path, transform, style, ours, 40)) << name;
+            EXPECT_LE(alphaDifference(ours, cairoStroke(path, transform, style)), strokeSampling) << style.width << " " << name;
         }
 }
