@@ -485,9 +485,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (dasher.lengths.size() % 2) dasher.lengths.insert(dasher.lengths.end(), style.dashes.begin(), style.dashes.end());
         dasher.period = 0;
         for (double& length : dasher.lengths) dasher.period += length *= penScale;
-        // A pattern finer than the tolerance is left to Cairo, which draws it as a solid line of its
-        // share of coverage.
-        if (!(dasher.period * (round ? 1 : stretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
+        // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
+        // draws it as a solid line of its share of coverage: walked here, a line squashed a billion
+        // times would be a billion dashes a pixel.
+        double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
+        if (!(dasher.period * (round ? 1 : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
         double phase = std::fmod(style.dashPhase * penScale, dasher.period);
         dasher.phase = phase < 0 ? phase + dasher.period : phase;
     }

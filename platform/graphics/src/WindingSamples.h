@@ -101,7 +101,7 @@ template <typename Span>
         int firstRow = int(std::max(a.y, 0.0));
         double x = a.x + (firstRow + 0.5 / rows - a.y) * dxdy;
         keep(SampledEdge{x, a.y, b.y, dxdy, std::min(a.x, b.x), std::max(a.x, b.x), direction,
-                         std::min(ceilToInt(b.y), height) - 1},
+                         ceilToInt(std::min(b.y, double(height))) - 1},
              firstRow);
     };
     forEachEdge(s, [&](Vertex a, Vertex b, const Subpath&) {

@@ -756,6 +756,13 @@ TEST(ScanConverter, SweepsPassingTooManyChainsSampleTheirWindings) {
             EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 8)
                 << "star " << i << " rule " << int(rule);
         }
+        // An edge reaching far past the box (a fuzzed stroke's) is sampled down to the box's last row.
+        if (i == 0) {
+            copies.addLines(std::vector<Point>{{10, 10}, {14, 10}, {12, 7e11}});
+            Bitmap image = clear;
+            ASSERT_TRUE(raster::fillPath(copies, {}, 0.1, FillRule::winding, 0xFFFFFFFFu, targetOf(image), raster::Overlaps::exact));
+            EXPECT_GT(image.pixel(12, size - 1) >> 24, 200u);
+        }
     }
 }
 

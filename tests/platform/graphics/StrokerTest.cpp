@@ -302,6 +302,11 @@ TEST(Stroker, LeavesUnusableInputToCairoWithoutDrawing) {
     EXPECT_FALSE(raster::strokePieces(lines(zigzag), {}, tolerance, widest.raster(), box, pieces));
     EXPECT_TRUE(raster::strokePieces(lines({zigzag.begin(), zigzag.begin() + 100}), {}, tolerance, widest.raster(),
                                      box, pieces));
+    // Dashes finer than the tolerance along some direction on the device: a line squashed a billion
+    // times, dashed a unit on and off, would be billions of dashes.
+    const Style squashed{3, LineJoin::miter, LineCap::butt, 10, {1, 1}};
+    EXPECT_FALSE(raster::strokePieces(lines({{10, 0}, {10, 2e10}}), AffineTransform{1, 0, 0, 1e-9, 0, 0}, tolerance,
+                                      squashed.raster(), box, pieces));
 
     Bitmap target = Bitmap::make(canvasSize, canvasSize);
     raster::Target whole{reinterpret_cast<std::uint32_t*>(target.pixels.data()), target.stride / 4, box};
