@@ -338,18 +338,17 @@ bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTr
 bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDevice) {
     const DrawingState::Style& given = state.style;
     const double lineWidth = given.lineWidth;
-    if (!(lineWidth > 0)) return false;
     const bool dashed = !given.dashes.empty();
+    // The widest the line gets on the device: its width times the transform's largest stretch.
+    double stretch = raster::largestStretch(toDevice);
+    // Dashed hairlines are Cairo's.
+    if (!(lineWidth > 0) || (dashed && lineWidth * stretch < 1)) return false;
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
-    // The widest the line gets on the device: its width times the transform's largest stretch.
-    double stretch = raster::largestStretch(toDevice);
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     if (lineWidth * stretch < 1) {
-        // Dashed hairlines are Cairo's.
-        if (dashed) return false;
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {

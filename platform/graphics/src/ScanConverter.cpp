@@ -216,27 +216,23 @@ std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std
                      compositor(source, target));
 }
 
-bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Coverage& coverage) {
+bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Mask& coverage) {
     const PixelBox& box = coverage.box;
-    const std::size_t width = std::size_t(box.right - box.left);
     auto add = [&](int y, int left, int right, int amount) {
-        std::uint8_t* row = coverage.bytes.data() + std::size_t(y - box.top) * width;
-        for (int x = left; x < right; ++x) {
-            std::uint8_t& at = row[x - box.left];
-            at = std::uint8_t(std::min(255, at + amount));
-        }
+        std::uint8_t* row = coverage.coverage.data() + std::size_t(y - box.top) * std::size_t(box.right - box.left);
+        for (int x = left - box.left; x < right - box.left; ++x) row[x] = std::uint8_t(std::min(255, row[x] + amount));
     };
     return fillSpans(Polygons{points, ends}, {}, 1, FillRule::winding, Overlaps::exact, box, [](const PixelBox&) {},
                      Spans{add})
         .has_value();
 }
 
-PixelBox drawCoverage(const Coverage& coverage, std::uint32_t source, const Target& target) {
+PixelBox drawCoverage(const Mask& coverage, std::uint32_t source, const Target& target) {
     const PixelBox& box = coverage.box;
     const int width = box.right - box.left;
     auto span = compositor(source, target);
     for (int y = box.top; y < box.bottom; ++y) {
-        const std::uint8_t* row = coverage.bytes.data() + std::size_t(y - box.top) * std::size_t(width);
+        const std::uint8_t* row = coverage.row(y);
         for (int x = 0; x < width;) {
             int run = x + 1;
             while (run < width && row[run] == row[x]) ++run;

@@ -95,20 +95,11 @@ std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevi
 std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
                                      FillRule rule, std::uint32_t source, const Target& target, Overlaps overlaps);
 
-// A byte of coverage a pixel of `box`, row by row.
-struct Coverage {
-    PixelBox box;
-    std::vector<std::uint8_t> bytes;
-
-    static Coverage of(const PixelBox& box) {
-        return {box, std::vector<std::uint8_t>(std::size_t(box.right - box.left) * std::size_t(box.bottom - box.top))};
-    }
-};
 // Adds the coverage of the polygons filled as fillPolygons fills them with the winding rule, their
-// overlaps traced, into `coverage` (saturating); false for polygons left to Cairo.
-bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Coverage& coverage);
+// overlaps traced, into `coverage`'s bytes over its box (saturating); false for polygons left to Cairo.
+bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Mask& coverage);
 // Draws `coverage` in `source` over the target, as the spans of a fill; the box drawn in.
-PixelBox drawCoverage(const Coverage& coverage, std::uint32_t source, const Target& target);
+PixelBox drawCoverage(const Mask& coverage, std::uint32_t source, const Target& target);
 
 // The coverage of `path` filled as a clip inside `clip`, at most `previous`'s where given (whose box
 // holds `clip`); nothing for the paths fillPath leaves to Cairo.

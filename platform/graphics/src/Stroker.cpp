@@ -406,12 +406,8 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (to < 1) stop = to * length;
         while (stop - position > dasher.remain) {
             position += dasher.remain;
-            if (dasher.on()) {
-                add(at(position), false);
-                end(d);
-            } else {
-                add(at(position), false);
-            }
+            add(at(position), false);
+            if (dasher.on()) end(d);
             dasher.next();
         }
         dasher.remain -= stop - position;
@@ -622,9 +618,14 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
     StrokePieces& pieces = scratch.pieces;
     // Dashes past what the converter takes at once are filled a part at a time into one coverage, parts
     // adding where they meet, and that is drawn once.
-    Coverage coverage;
+    Mask coverage;
     const Spill spill = [&](StrokePieces& part) {
-        if (coverage.box.isEmpty()) coverage = Coverage::of(target.clip);
+        if (coverage.box.isEmpty()) {
+            coverage.box = target.clip;
+            coverage.coverage.assign(std::size_t(target.clip.right - target.clip.left) *
+                                         std::size_t(target.clip.bottom - target.clip.top),
+                                     0);
+        }
         bool filled = addCoverage(part.points, part.ends, coverage);
         part.points.clear(), part.ends.clear();
         return filled;
