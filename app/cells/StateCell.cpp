@@ -29,14 +29,23 @@ void StateCell::showLoading(const std::string& what) { show("Loading " + what + 
 
 void StateCell::showEmpty(const std::string& text, const std::string& hint) { show(text, hint, gfx::Color::label()); }
 
+namespace {
+
+// The text with its first letter, if a lower-case ASCII one, made a capital; the rest kept.
+std::string sentenceCase(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
+}  // namespace
+
 void StateCell::showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure) {
     std::string hint = (failure ? failureSentence(*failure) : "The data is missing or damaged.") + " Try again later.";
     if (GlobalStruct::offlineSeasons()) {
         if (failure && failure->status == 404) {
             // "The race results" named as a card names itself: "Race results".
-            std::string name = what.starts_with("The ") ? what.substr(4) : what;
-            if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
-            return show(name, notRecordedOfflineText, gfx::Color::label());
+            return show(sentenceCase(what.starts_with("The ") ? what.substr(4) : what), notRecordedOfflineText,
+                        gfx::Color::label());
         }
         // Coming back later never mends the offline season's own files.
         if (!failure) hint = "The offline season does not hold it, or holds it damaged.";
@@ -51,8 +60,7 @@ std::string couldNotLoadText(const std::string& what) { return what + " could no
 std::string failureSentence(const LoadFailure& failure) {
     if (failure.status != 0) return "The server answered " + std::to_string(failure.status) + " " + failure.reason + ".";
     if (failure.reason == LoadFailure::undecodable || failure.reason.empty()) return "The data is missing or damaged.";
-    std::string sentence = failure.reason;
-    if (sentence[0] >= 'a' && sentence[0] <= 'z') sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+    std::string sentence = sentenceCase(failure.reason);
     if (!sentence.ends_with('.')) sentence += '.';
     return sentence;
 }
