@@ -334,7 +334,8 @@ BENCHMARK(FlagClippedPartsLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMi
 // The cascade's rows, each at three sizes n, 4n and 16n (the argument scales the document): the time must
 // grow no faster than the input. A chart of small squares under four ordinary rules; a substring test of
 // a long rule over a long value, through use copies and on one element; distinct names (classes, words)
-// through use copies; one-word style sheets; attributes by the thousand.
+// through use copies; one-word style sheets; attributes by the thousand; substring rules, each searching
+// every square's long value (past the matching budget from 4n on: the document is refused).
 std::size_t cascadeSized(std::int64_t full) { return sized(static_cast<std::size_t>(full)); }
 void CascadeStyledChart(benchmark::State& state) { draw(state, hostile::styledChart(cascadeSized(state.range(0)), false), 64); }
 void CascadeSubstringRuleThroughUses(benchmark::State& state) {
@@ -350,6 +351,10 @@ void CascadeDistinctClassesThroughUses(benchmark::State& state) {
 }
 void CascadeDistinctWordsThroughUses(benchmark::State& state) {
     draw(state, hostile::distinctNamesThroughUses(cascadeSized(state.range(0)), cascadeSized(state.range(1)), true), 64);
+}
+void CascadeSubstringRulesOverSquares(benchmark::State& state) {
+    const std::size_t count = cascadeSized(state.range(0));
+    draw(state, hostile::substringRulesOverSquares(count, count, 1'000), 64);
 }
 void CascadeOneWordSheets(benchmark::State& state) { draw(state, hostile::oneWordSheets(cascadeSized(state.range(0))), 64); }
 // 20,000 attributes on two elements (the parser's own check of a start tag's attributes grows with their
@@ -367,6 +372,7 @@ BENCHMARK(CascadeDistinctClassesThroughUses)
     ->Args({6'250, 62})->Args({25'000, 250})->Args({100'000, 1'000})->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(CascadeDistinctWordsThroughUses)
     ->Args({6'250, 62})->Args({25'000, 250})->Args({100'000, 1'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CascadeSubstringRulesOverSquares)->Arg(150)->Arg(600)->Arg(2'400)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(CascadeOneWordSheets)->Arg(6'250)->Arg(25'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(CascadeManyAttributes)
     ->Args({125, 625})->Args({500, 2'500})->Args({2'000, 10'000})->Unit(benchmark::kMillisecond)->Iterations(1);

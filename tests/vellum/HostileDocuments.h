@@ -312,6 +312,50 @@ inline std::string styledChart(std::size_t rects, bool asAttributes, std::size_t
     return text + "</svg>";
 }
 
+// `rects` squares of 3 px, 330 to a `<g class="row">`, each with an identifier, `class="cell t3 cN"` of its
+// own and a data-v, under `rules` ordinary rules (at most 12) that all match every square, each of
+// `declarations` declarations (at most 17) ending in a green fill; or with those values written as
+// attributes (`asAttributes`) and no sheet: both draw alike.
+inline std::string namedCellsUnderRules(std::size_t rects, std::size_t rules, std::size_t declarations, bool asAttributes) {
+    static constexpr std::string_view selectors[] = {"rect",      "g rect",  ".cell",      ".row > .cell",
+                                                     "g > rect",  ".t3",     "[data-v]",   "svg .cell",
+                                                     "g .cell",   "rect.cell", "svg rect", ".row rect"};
+    static constexpr std::string_view values[][2] = {
+        {"fill-opacity", "1"}, {"fill-rule", "nonzero"}, {"stroke", "none"}, {"stroke-width", "1"},
+        {"stroke-opacity", "1"}, {"stroke-dasharray", "none"}, {"stroke-dashoffset", "0"}, {"stroke-linecap", "butt"},
+        {"stroke-linejoin", "miter"}, {"stroke-miterlimit", "4"}, {"opacity", "1"}, {"display", "inline"},
+        {"visibility", "visible"}, {"clip-rule", "nonzero"}, {"overflow", "visible"}, {"color", "#000000"},
+        {"fill", "#0a0"}};
+    constexpr std::size_t columns = 330;
+    const std::size_t rows = std::max<std::size_t>((rects + columns - 1) / columns, 1);
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + std::to_string(columns * 3) + R"(" height=")" +
+                       std::to_string(rows * 3) + R"(">)";
+    text.reserve(text.size() + rects * (asAttributes ? 90 + declarations * 20 : 90) + 2048);
+    std::string block;
+    std::string attributes;
+    for (std::size_t index = 0; index + 1 < declarations; ++index) {
+        const auto& [name, value] = values[index % 16];
+        block.append(name).append(":").append(value).append(";");
+        attributes.append(" ").append(name).append("=\"").append(value).append("\"");
+    }
+    block += "fill:#0a0";
+    attributes += R"( fill="#0a0")";
+    if (!asAttributes) {
+        text += "<style>";
+        for (std::size_t index = 0; index < rules; ++index) text.append(selectors[index]).append("{").append(block).append("}\n");
+        text += "</style>";
+    }
+    for (std::size_t index = 0; index < rects; ++index) {
+        if (index % columns == 0) text += R"(<g class="row">)";
+        const std::string number = std::to_string(index);
+        text += "<rect id=\"r" + number + R"(" class="cell t3 c)" + number + R"(" data-v=")" + std::to_string(index % 97) +
+                "\" x=\"" + std::to_string(index % columns * 3) + "\" y=\"" + std::to_string(index / columns * 3) +
+                R"(" width="3" height="3")" + (asAttributes ? attributes : "") + "/>";
+        if (index + 1 == rects || index % columns == columns - 1) text += "</g>";
+    }
+    return text + "</svg>";
+}
+
 // The declarations of one rule that paints a square green and sets 17 more properties to what they
 // would be anyway.
 inline const std::string eighteenDeclarations =
@@ -359,6 +403,24 @@ inline std::string substringRulesOverSquares(std::size_t rules, std::size_t squa
     text += "</style>";
     for (std::size_t index = 0; index < squares; ++index) {
         text += R"(<rect width="20" height="20" fill="#00ff00" data-x=")" + letters + " y" + std::to_string(index) + R"("/>)";
+    }
+    return text + "</svg>";
+}
+
+// `rules` rules `[data-x="a...azNNNNN"]` painting red over `squares` green squares whose data-x is as long and
+// differs only in its last six characters: no rule matches, yet each rule compares each square's value.
+inline std::string equalityRulesOverSquares(std::size_t rules, std::size_t squares, std::size_t length) {
+    const std::string letters(length, 'a');
+    const auto numbered = [](char letter, std::size_t number) {
+        std::string digits = std::to_string(number);
+        return letter + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+    };
+    std::string text = header + "<style>";
+    text.reserve(text.size() + (rules + squares) * (length + 64));
+    for (std::size_t index = 0; index < rules; ++index) text += "[data-x=\"" + letters + numbered('z', index) + "\"]{fill:#ff0000}\n";
+    text += "</style>";
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += R"(<rect width="20" height="20" fill="#00ff00" data-x=")" + letters + numbered('y', index) + R"("/>)";
     }
     return text + "</svg>";
 }

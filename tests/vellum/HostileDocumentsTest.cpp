@@ -300,12 +300,17 @@ TEST(HostileDocuments, SelectorsCostTheDocumentsDistinctNamesNotTheirRepeats) {
     for (const Drawn* drawn : {&repeated, &words, &descendants}) EXPECT_TRUE(drawn->result->errorsRecoverable().empty());
 }
 
-TEST(HostileDocuments, SelectorMatchingStopsAtItsBudgetWithOneRecoverableError) {
-    // Each rule searches each square's long value: more characters compared than a scope may.
-    const Drawn drawn = draw(hostile::substringRulesOverSquares(200, 200, 1'000));
-    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+TEST(HostileDocuments, SelectorMatchingPastItsBudgetRefusesTheDocumentWithOneRecoverableError) {
+    // Each rule compares each square's long value: more characters compared than a scope may. Cut short,
+    // the squares matched last kept what their attributes say: a picture that looked right and was wrong.
+    WorkBoundWatch watch;
+    const Drawn drawn = draw(hostile::equalityRulesOverSquares(250, 250, 10'000));
+    EXPECT_EQ(drawn.bitmap.width, 0) << "no picture";
+    EXPECT_TRUE(watch.reached());
     EXPECT_EQ(drawn.result->errorsRecoverable().size(), 1u) << drawn.result->description();
-    EXPECT_TRUE(hasRecoverable(*drawn.result, "more work than the document's size allows")) << drawn.result->description();
+    EXPECT_TRUE(hasRecoverable(*drawn.result, "Matching the style rules takes more work than a document of this size "
+                                              "may; the document is not drawn"))
+        << drawn.result->description();
 }
 
 TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
@@ -462,20 +467,37 @@ TEST(HostileDocuments, SubstringTestsCostTheLengthsOfTheirTexts) {
     EXPECT_TRUE(drawn.result->errorsRecoverable().empty()) << drawn.result->description();
 }
 
+namespace {
+
+// Drawn at `size`, with no problem filed.
+gfx::Bitmap drawnWithNoProblemFiled(const std::string& text, gfx::Size size) {
+    auto result = parseSVG(text);
+    const gfx::Bitmap bitmap = VellumLayerTree::renderDocument(*result->parsedDocument(), size, 1, result.get());
+    EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
+    return bitmap;
+}
+
+}  // namespace
+
 TEST(HostileDocuments, AStyledDrawingDrawsAsTheSameDrawingWithItsValuesAsAttributes) {
     // 6,000 squares under four ordinary rules, 240 groups deep, within the library's limits: matched anew
     // for each property, they ran out of the budget and the later squares were drawn black.
-    const auto drawn = [](const std::string& text) {
-        auto result = parseSVG(text);
-        const gfx::Bitmap bitmap = VellumLayerTree::renderDocument(*result->parsedDocument(), {330, 19}, 1, result.get());
-        EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
-        return bitmap;
-    };
-    const gfx::Bitmap styled = drawn(hostile::styledChart(6'000, false, 240));
-    const gfx::Bitmap attributes = drawn(hostile::styledChart(6'000, true, 240));
+    const gfx::Bitmap styled = drawnWithNoProblemFiled(hostile::styledChart(6'000, false, 240), {330, 19});
+    const gfx::Bitmap attributes = drawnWithNoProblemFiled(hostile::styledChart(6'000, true, 240), {330, 19});
     ASSERT_EQ(styled.height, 19);
     EXPECT_TRUE(styled.pixels == attributes.pixels);
     EXPECT_EQ(pixelAt(styled, 329, 18), pixelAt(attributes, 329, 18)) << "the last square";
+}
+
+TEST(HostileDocuments, ManyNamedElementsUnderADozenRulesOfADozenDeclarationsDrawAsWithAttributes) {
+    // 12,000 squares, each with an identifier and classes of its own so that none is matched like another:
+    // each rule's declarations were read again for every square, which ran out of the budget after some
+    // thousands of squares and drew the rest black.
+    const gfx::Bitmap styled = drawnWithNoProblemFiled(hostile::namedCellsUnderRules(12'000, 12, 12, false), {990, 111});
+    const gfx::Bitmap attributes = drawnWithNoProblemFiled(hostile::namedCellsUnderRules(12'000, 12, 12, true), {990, 111});
+    ASSERT_EQ(styled.height, 111);
+    EXPECT_TRUE(styled.pixels == attributes.pixels);
+    EXPECT_EQ(pixelAt(styled, 3 * (11'999 % 330) + 1, 3 * (11'999 / 330) + 1), (RGBA{0, 170, 0, 255})) << "the last square";
 }
 
 TEST(HostileDocuments, UseCopiesShareTheirElementsOwnMatchingAndWalkOnlyTheirAncestors) {

@@ -303,6 +303,19 @@ TEST(RenderingProbe, ViewBoxOriginAndMeetAlignment) {
     EXPECT_PIXEL(tall, 50, 175, clear);
 }
 
+TEST(RenderingProbe, AViewBoxWithAnOriginDrawnAtAnotherSizeIsFittedThenScaled) {
+    // The size's scale went before the view box's move: at 200 px the band was drawn 80 px low.
+    const std::string text = svgHeader + R"s( width="100" height="100" viewBox="0 80 100 100">)s"
+                             R"s(<rect y="80" width="100" height="20" fill="red"/><rect y="160" width="100" height="20" fill="blue"/></svg>)s";
+    for (const int size : {100, 200, 400}) {
+        const auto image = renderSVG(text, size, size);
+        const int fifth = size / 5;
+        EXPECT_PIXEL(image, size / 2, fifth / 2, red) << size;
+        EXPECT_PIXEL(image, size / 2, fifth + fifth / 2, clear) << size;
+        EXPECT_PIXEL(image, size / 2, 4 * fifth + fifth / 2, blue) << size;
+    }
+}
+
 TEST(RenderingProbe, PercentagesResolveAgainstTheViewBox) {
     const auto image = draw(R"s(<rect x="50%" y="0" width="50%" height="100%" fill="red"/>)s", 50);
     EXPECT_PIXEL(image, 10, 25, clear);

@@ -80,11 +80,11 @@ private:
     std::array<std::uint64_t, 8> bits_{};
 };
 
-// The declarations of the rules that match one element, each property's winner alone (important before
-// the rest, then the more specific, then the later rule): a property is looked up, not matched for, and the
-// table holds each property once however many rules match. Names are kept as hashes and each value is read
-// from its rule when asked, so a sheet changed meanwhile gives an answer out of date, never one read from
-// freed text.
+// The declarations of a set of matched rules, each property's winner alone (important before the rest, then
+// the more specific, then the later rule), merged once a scope and shared by every element that matches just
+// these rules: a property is looked up, not matched for, and the table holds each property once however many
+// rules match. Names are kept as hashes and each value is read from its rule when asked, so a sheet changed
+// meanwhile gives an answer out of date, never one read from freed text.
 class MatchedDeclarations {
 public:
     struct Found {
@@ -93,8 +93,8 @@ public:
     };
     Found find(std::string_view name) const;
 
-    // The rules (index order, specificity) in any order, from `index`; takes a unit of work a declaration
-    // read and one a byte kept.
+    // The rules (index order, specificity) in any order, from `index`: all of them, or none once the scope's
+    // work is spent.
     void fileRules(const std::shared_ptr<const RuleIndex>& index,
                    const std::vector<std::pair<std::uint32_t, std::int64_t>>& rules);
 
@@ -185,6 +185,8 @@ struct MatchingInScope {
     };
     std::unordered_map<const Element*, Other> others;
     std::unordered_map<std::string, std::shared_ptr<const ElementMatchFacts::SubjectRules>> subjectsAlike;
+    // The merged declarations of each set of matched rules met, by the index and the set.
+    std::unordered_map<std::string, std::shared_ptr<const MatchedDeclarations>> declarationsOfRules;
     struct LastPlaced {
         std::uint64_t parent = 0;  // the parent's placement number
         std::shared_ptr<const ElementMatchFacts::SubjectRules> subject;

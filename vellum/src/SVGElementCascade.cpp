@@ -235,6 +235,7 @@ struct SVGElement::CascadeScope::Store {
     std::unique_ptr<MatchingInScope> matching;
     std::uint64_t workLeft = scopeWorkBase;
     bool workSpent = false;
+    bool matchingCut = false;
     std::uint64_t placements = 0;  // records filled, each a placement of its element
 };
 
@@ -277,6 +278,7 @@ std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store
     if (!spareStore) return std::make_unique<Store>();
     spareStore->workLeft = scopeWorkBase;
     spareStore->workSpent = false;
+    spareStore->matchingCut = false;
     spareStore->placements = 0;
     return std::move(spareStore);
 }
@@ -294,6 +296,8 @@ bool takeScopeWork(std::uint64_t units) {
 }
 
 bool scopeWorkSpent() { return activeStore && activeStore->workSpent; }
+
+bool scopeMatchingCut() { return activeStore && activeStore->matchingCut; }
 
 MatchingInScope& matchingInScope() {
     if (!activeStore) foundation::raiseAssertion("Selector matching was kept for a scope outside any");
@@ -318,6 +322,7 @@ std::optional<std::string_view> SVGElement::ownCascadedValue(const NamedNodeMap:
     if (style_ || style.sheets) {
         const MatchedDeclarations* matched =
             style.sheets ? matchedDeclarationsInScope(*this, matchStateInScope(), style.sheets) : nullptr;
+        if (style.sheets && activeStore->workSpent) activeStore->matchingCut = true;
         if (const std::string* value = styledValueOfProperty(style_.get(), matched, name.text)) return *value;
     }
     // One look-up: most properties are absent, and absent is the common answer.

@@ -149,7 +149,8 @@ AffineTransform SVGHelperUtilities::transformRelativeIncludingViewportForTransfo
     // A nested viewport starts at its x and y in the parent's user space.
     const AffineTransform placement =
         isNestedViewport(element) ? AffineTransform::translation(viewport.x, viewport.y) : AffineTransform{};
-    return own.concatenating(viewportScale.concatenating(viewBox).concatenating(placement));
+    // The view box is fitted into the requested size, and that then scaled to the size drawn.
+    return own.concatenating(viewBox.concatenating(viewportScale).concatenating(placement));
 }
 
 AffineTransform SVGHelperUtilities::transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(

@@ -207,8 +207,9 @@ public:
     LayerBuild(VellumParseResult* problems, const gfx::Rect& picture) : problems_(problems), picture_(picture) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
-    // Says so when the build's selector matching stopped at its budget.
-    void reportSpentMatching();
+    // Whether styles were asked of the rules past the scope's budget: then the document is refused whole,
+    // said once, rather than drawn partly styled.
+    bool refusedForMatching();
 
 private:
     // Keeps `element` in the chain for the duration of its expansion.
@@ -256,7 +257,6 @@ private:
     std::size_t masks_ = 0;
     double maskArea_ = 0;
     bool maskWorkSpent_ = false;
-    bool masksSpentTheScope_ = false;  // the scope's work budget, shared with matching
 };
 
 // Filed once per build, and once per parse result however often the tree is rebuilt.
@@ -272,11 +272,11 @@ void LayerBuild::report(const std::string& message) {
     problems_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
 }
 
-void LayerBuild::reportSpentMatching() {
-    // Spent by masks, it was said where they stopped.
-    if (!scopeWorkSpent() || masksSpentTheScope_) return;
-    report("Matching the style rules took more work than the document's size allows; the rules not yet matched then "
-           "are not applied");
+bool LayerBuild::refusedForMatching() {
+    if (!scopeMatchingCut()) return false;
+    WorkBoundWatch::noteReached();
+    report("Matching the style rules takes more work than a document of this size may; the document is not drawn");
+    return true;
 }
 
 // What a layer covers while it is being built: its frame, or its content's before a container is fitted
@@ -302,7 +302,6 @@ double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 
 
 bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
     if (maskWorkSpent_) return false;
-    const bool matchingSpentTheScope = scopeWorkSpent();
     ++masks_;
     // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
     maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
@@ -314,8 +313,11 @@ bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
     maskWorkSpent_ = true;
     WorkBoundWatch::noteReached();
     if (scopeWorkSpent()) {
-        masksSpentTheScope_ = !matchingSpentTheScope;
-        report("Clipping took more work than the document's size allows; the clip paths met after that are not applied");
+        // A build whose matching was cut says that instead.
+        if (!scopeMatchingCut()) {
+            report("Clipping took more work than the document's size allows; the clip paths met after that are not "
+                   "applied");
+        }
         return false;
     }
     report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
@@ -447,8 +449,9 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     if (!converter) return quartz::Layer::make();
     // A scope whose work budget is spent (matching, masks) is a bound reached like the build's own.
     if (scopeWorkSpent()) WorkBoundWatch::noteReached();
-    // A caller that ends the work at its first bound gets no further layers.
-    if (WorkBoundWatch::stopsWork()) return nullptr;
+    // A caller that ends the work at its first bound gets no further layers; a build whose styles were cut
+    // is refused, so it builds nothing more either.
+    if (WorkBoundWatch::stopsWork() || scopeMatchingCut()) return nullptr;
     if (chain_.size() >= VellumLayerTree::maximumNestingDepth) {
         WorkBoundWatch::noteReached();
         report(foundation::format("Elements nested deeper than %lu levels (use copies included) are not drawn",
@@ -539,6 +542,15 @@ gfx::Rect pictureOf(const SVGElement& element) {
     return {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)};
 }
 
+// The element's layer tree; none, with `refused` set, when the build was refused.
+std::shared_ptr<quartz::Layer> buildTree(const std::shared_ptr<SVGElement>& element, VellumParseResult* problems,
+                                         bool& refused) {
+    LayerBuild build(problems, pictureOf(*element));
+    auto layer = build.build(element);
+    refused = build.refusedForMatching();
+    return refused ? nullptr : layer;
+}
+
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
@@ -550,9 +562,8 @@ bool VellumLayerTree::isElementVisible(const SVGElement& element) {
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
                                                                     VellumParseResult* problems) {
     if (!element) return nullptr;
-    LayerBuild build(problems, pictureOf(*element));
-    auto layer = build.build(element);
-    build.reportSpentMatching();
+    bool refused = false;
+    auto layer = buildTree(element, problems, refused);
     return layer ? layer : quartz::Layer::make();
 }
 
@@ -561,7 +572,10 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    auto tree = newLayerWithElement(root, problems);
+    bool refused = false;
+    auto tree = buildTree(root, problems, refused);
+    if (refused) return {};
+    if (!tree) tree = quartz::Layer::make();
     auto context = gfx::Context::create(size, {.scale = scale});
     if (!context) return {};
     quartz::render(*tree, *context);

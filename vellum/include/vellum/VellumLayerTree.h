@@ -20,8 +20,10 @@ class VellumParseResult;
 // A document is untrusted, so one build is bounded: a use element or clip path that re-enters what
 // is being built draws nothing; past `maximumNestingDepth` nested layers (use copies counted) and past
 // `maximumInstantiatedElements` layers the build stops there and what was built is drawn. Each of these
-// is a recoverable error, filed once in `problems` when given (else logged). A clip path is built once
-// for each space it is placed in and shared by the elements it clips there.
+// is a recoverable error, filed once in `problems` when given (else logged). A document whose style
+// rules take more matching than its size allows is refused whole, with such an error: it draws nothing
+// (an empty layer; no bitmap from `renderDocument`), never a picture styled in part. A clip path is built
+// once for each space it is placed in and shared by the elements it clips there.
 struct VellumLayerTree {
     static constexpr std::size_t maximumInstantiatedElements = 100'000;
     static constexpr std::size_t maximumNestingDepth = 256;
@@ -35,7 +37,8 @@ struct VellumLayerTree {
     // Hidden by "display: none" or "visibility: hidden".
     static bool isElementVisible(const SVGElement& element);
     // The document drawn into a bitmap of `size` points at `scale`: the root's viewport is set to the
-    // size first, as an image given an explicit size does. Empty without a root element.
+    // size first, as an image given an explicit size does. Empty without a root element, and for a document
+    // refused.
     static gfx::Bitmap renderDocument(SVGDocument& document, gfx::Size size, double scale = 1,
                                       VellumParseResult* problems = nullptr);
 };
