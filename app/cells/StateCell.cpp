@@ -40,19 +40,22 @@ std::string sentenceCase(std::string text) {
 }  // namespace
 
 void StateCell::showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure) {
-    std::string hint = (failure ? failureSentence(*failure) : "The data is missing or damaged.") + " Try again later.";
-    if (GlobalStruct::offlineSeasons()) {
-        if (failure && failure->status == 404) {
-            // "The race results" named as a card names itself: "Race results".
-            return show(sentenceCase(what.starts_with("The ") ? what.substr(4) : what), notRecordedOfflineText,
-                        gfx::Color::label());
-        }
-        // Coming back later never mends the offline season's own files.
-        if (!failure) hint = "The offline season does not hold it, or holds it damaged.";
-        else if (failure->status != 0 || failure->reason == LoadFailure::undecodable) hint = "The offline season holds it damaged.";
-        else hint = failureSentence(*failure);
+    if (GlobalStruct::offlineSeasons() && failure && failure->status == 404) {
+        // "The race results" named as a card names itself: "Race results".
+        return showGap(sentenceCase(what.starts_with("The ") ? what.substr(4) : what), notRecordedOfflineText);
     }
+    // Coming back later never mends the offline season's own files.
+    std::string hint = failureCause(failure) + (GlobalStruct::offlineSeasons() ? "" : " Try again later.");
     show(couldNotLoadText(what), hint, gfx::Color::systemRed());
+}
+
+void StateCell::showGap(const std::string& name, const std::string& line) { show(name, line, gfx::Color::label()); }
+
+std::string failureCause(const std::optional<LoadFailure>& failure) {
+    if (!GlobalStruct::offlineSeasons()) return failure ? failureSentence(*failure) : "The data is missing or damaged.";
+    if (!failure) return "The offline season does not hold it, or holds it damaged.";
+    if (failure->status != 0 || failure->reason == LoadFailure::undecodable) return "The offline season holds it damaged.";
+    return failureSentence(*failure);
 }
 
 std::string couldNotLoadText(const std::string& what) { return what + " could not be loaded."; }

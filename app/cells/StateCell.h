@@ -26,6 +26,8 @@ public:
     // document the offline season never recorded (it answers 404) failed nothing: the row names it
     // and says so in the card's secondary style, with no red and no hint.
     void showCouldNotLoad(const std::string& what, const std::optional<LoadFailure>& failure = std::nullopt);
+    // A gap, no failure: the card's `name` ("Weather") over what it lacks, in the card's secondary style.
+    void showGap(const std::string& name, const std::string& line);
 
     std::shared_ptr<ui::View> bgView = std::make_shared<ui::View>();
     std::shared_ptr<ui::Label> title = std::make_shared<ui::Label>();
@@ -41,6 +43,9 @@ std::string couldNotLoadText(const std::string& what);
 // sentence ("Could not connect to the server."), or for a body that is no document of its kind, "The
 // data is missing or damaged."
 std::string failureSentence(const LoadFailure& failure);
+// Why a document could not be loaded, as the state rows say it under their title: what failed, or
+// offline, that the offline season holds it damaged (or, not knowing, that it lacks it or holds it damaged).
+std::string failureCause(const std::optional<LoadFailure>& failure);
 // The line under a document the offline season does not hold.
 inline constexpr const char* notRecordedOfflineText = "Not recorded in the offline season";
 

@@ -28,6 +28,12 @@ constexpr const char* notAvailable = "not available";
 
 double bodySize() { return gfx::Font::preferredFont(gfx::TextStyle::body).pointSize(); }
 
+// Whether a weather document read holds any reading at all: one with every reading empty holds none.
+bool holdsReadings(const livetiming::WeatherModel& weather) {
+    return !(weather.airTemp.empty() && weather.humidity.empty() && weather.pressure.empty() && weather.rainfall.empty() &&
+             weather.trackTemp.empty() && weather.windDirection.empty() && weather.windSpeed.empty());
+}
+
 // A coloured header row: no separator inset, no selection colour.
 void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell, background, gfx::Color::clear()); }
 
@@ -72,7 +78,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             if (showsTimingState()) {
                 auto state = table.dequeueReusableCell<StateCell>(StateCell::reuseIdentifier, indexPath);
                 if (!state) return state;
-                if (timingCouldNotLoad) state->showCouldNotLoad("The live timing");
+                if (timingCouldNotLoad) state->showCouldNotLoad("The live timing", timingFailure);
                 else if (timingListsNoDriver) state->showEmpty("The live timing lists no driver yet.");
                 else if (awaitsSession()) state->showLoading("the live timing's session list");
                 else state->showLoading("the live timing");
@@ -107,9 +113,14 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             return cell;
         }
         case weatherSection: {
-            if (weather.empty()) {
+            if (weather.empty() || !holdsReadings(weather.front())) {
                 auto state = stateRow(table, indexPath);
-                if (state) state->showEmpty("No weather readings yet.");
+                if (!state) return state;
+                // Told as the other cards tell theirs: a gap as a gap, a failure with its cause, and no
+                // readings only when the document read holds none.
+                if (!weather.empty()) state->showEmpty("No weather readings yet.");
+                else if (weatherCouldNotLoad) state->showCouldNotLoad("The weather", weatherCouldNotLoad);
+                else state->showLoading("the weather");
                 return state;
             }
             auto cell = table.dequeueReusableCell<WeatherOverviewCell>(WeatherOverviewCell::reuseIdentifier, indexPath);

@@ -213,6 +213,7 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
     if (path.empty()) {
         if (!awaitsSession() && !timingCouldNotLoad) {
             timingCouldNotLoad = true;
+            timingFailure = indexFailure();
             reloadTables();
         }
         co_return;
@@ -221,13 +222,15 @@ dispatch::Task<void> LiveViewController::loadTimingData() {
     // In flight until its document is decoded, not only read: a document slower to decode than a tick
     // would otherwise let every tick start another decode on the pool.
     ++timingReadsInFlight_;
-    auto decoded = co_await decodeLoaded<livetiming::TimingData>(co_await readTimingWithTimeout());
+    std::optional<LoadFailure> failure;
+    auto decoded = co_await decodeLoadedNoting<livetiming::TimingData>(co_await readTimingWithTimeout(), failure);
     --timingReadsInFlight_;
     if (!decoded) {
         // A failed refresh keeps the order shown, marked as no longer current until a read succeeds
         // again; a screen with no order yet says the timing could not be loaded.
         if (request >= timingReadShown_ && !(timingStale && timingCouldNotLoad)) {
             timingCouldNotLoad = true;
+            timingFailure = failure;  // the first failure since the last read that succeeded
             timingStale = true;
             reloadTables();
         }
@@ -261,10 +264,10 @@ dispatch::Task<void> LiveViewController::loadDriverList() {
 
 dispatch::Task<void> LiveViewController::loadWeather() {
     auto body = co_await sessionFile(&LiveTiming::weatherData);
-    auto decoded = co_await decodeLoaded<livetiming::WeatherModel>(std::move(body));
-    if (!decoded) co_return;
-    weather = {std::move(*decoded)};
-    reloadTables();
+    auto decoded = co_await decodeLoadedNoting<livetiming::WeatherModel>(std::move(body), weatherCouldNotLoad);
+    // A failure keeps the weather shown; its row, while there is none, says why.
+    if (decoded) weather = {std::move(*decoded)};
+    if (decoded || weather.empty()) reloadTables();
 }
 
 dispatch::Task<void> LiveViewController::loadLaps() {

@@ -57,6 +57,8 @@ public:
     std::vector<livetiming::RaceLineModel> raceResults;  // the running order
     // The last timing read failed: with no order shown yet, the drivers' section shows the state row.
     bool timingCouldNotLoad = false;
+    // Why, as far as the screen knows: the read's failure, or the season index's when it named no session.
+    std::optional<LoadFailure> timingFailure;
     // The last timing read answered with no driver: the state row says so rather than "Loading".
     bool timingListsNoDriver = false;
     // With no order yet the drivers' section shows the state row: loading, empty or failed.
@@ -65,6 +67,8 @@ public:
     DriverDictionary driverColDictionary;    // driver key to team colour
     DriverDictionary driverNumDictionary;    // driver key to racing number
     std::vector<livetiming::WeatherModel> weather;  // one element once loaded
+    // Why the weather could not be loaded, when it could not: its row says so in place of the card.
+    std::optional<LoadFailure> weatherCouldNotLoad;
     std::vector<LapTimingsModel> lapsResults;       // lap 1's timings
     std::vector<PitStopsModel> pitStopsResults;
     std::map<std::string, std::vector<livetiming::StintModel>> tyresResults;  // by racing number

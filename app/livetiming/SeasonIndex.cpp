@@ -44,12 +44,11 @@ void join(const Ask& ask, std::function<void(SeasonIndex::Meetings)> resume) {
     index.reading = pending;
     SeasonIndex::Read read = ask.read ? ask.read : SeasonIndex::Read(LiveTiming::all);
     dispatch::spawn(dispatch::Queue::main(), [pending, year = ask.year, read]() -> dispatch::Task<void> {
-        Loaded body = co_await read(year);
         // A failure was logged where it happened, by the read or the decoding.
-        SeasonIndex::Meetings result = std::unexpected(foundation::DecodingError{
-            foundation::DecodingError::Kind::dataCorrupted, "", "",
-            body.failure ? body.failureDescription() : "the index does not decode"});
-        if (auto decoded = co_await decodeLoaded<livetiming::EventsModel>(std::move(body))) result = std::move(decoded->meetings);
+        std::optional<LoadFailure> failure;
+        auto decoded = co_await decodeLoadedNoting<livetiming::EventsModel>(co_await read(year), failure);
+        SeasonIndex::Meetings result = decoded ? SeasonIndex::Meetings(std::move(decoded->meetings))
+                                               : std::unexpected(failure.value_or(LoadFailure{0, LoadFailure::undecodable}));
         // Kept only while no newer load or other season replaced what this read was for.
         Held& index = held();
         if (index.reading == pending) {

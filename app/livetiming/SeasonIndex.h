@@ -7,7 +7,6 @@
 
 #include "dispatch/Task.h"
 #include "data/Client.h"
-#include "foundation/DecodingError.h"
 #include "livetiming/EventsModel.h"
 
 // The live-timing index of the season on screen, read once per season load and shared: the home map
@@ -16,7 +15,8 @@
 // a read that fails is not kept, and is logged once by the read itself (callers print nothing more).
 // Main thread only.
 struct SeasonIndex {
-    using Meetings = std::expected<std::vector<livetiming::Meeting>, foundation::DecodingError>;
+    // Or why there are none: the read's failure, or a body that is no index.
+    using Meetings = std::expected<std::vector<livetiming::Meeting>, LoadFailure>;
     using Read = std::function<dispatch::Task<Loaded>(std::string year)>;
 
     // The meetings of `year`'s index: those already read for it during the newest season load, the

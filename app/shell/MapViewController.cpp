@@ -286,14 +286,15 @@ dispatch::Task<bool> MapViewController::loadSeason(SeasonLoad load, std::optiona
     if (year) season = wholeNumber<int>(*year).value_or(fallbackSeason);
     Loaded body = co_await reads_.season(season);
 
-    auto decoded = co_await decodeLoaded<RaceModel>(std::move(body));
+    std::optional<LoadFailure> failure;
+    auto decoded = co_await decodeLoadedNoting<RaceModel>(std::move(body), failure);
     if (!decoded) {
         if (!GlobalStruct::isCurrent(load)) co_return false;
         // The sheet comes up even without a season, so the year menu can still pick one.
         if (!seasonShown_) presentSeasonSheet();
         // The person who picked the year is told, not only the console.
         if (auto sheet = std::dynamic_pointer_cast<SeasonViewController>(seasonSheet_.lock()))
-            sheet->seasonCouldNotBeLoaded(year);
+            sheet->seasonCouldNotBeLoaded(year, failure);
         co_return false;
     }
     if (!GlobalStruct::storeRaces(load, std::move(decoded->data.raceTable.races))) co_return false;

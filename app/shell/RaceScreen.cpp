@@ -15,13 +15,11 @@ void RaceScreen::viewDidDisappear(bool animated) {
     GlobalStruct::detailsOnScreen() = false;
 }
 
-dispatch::Task<std::optional<std::vector<livetiming::Meeting>>> RaceScreen::seasonMeetings() const {
+dispatch::Task<std::expected<std::vector<livetiming::Meeting>, LoadFailure>> RaceScreen::seasonMeetings() const {
     if (!sessionLookup || races.empty() || GlobalStruct::meetingsSeason() == races.front().season)
         co_return GlobalStruct::meetings();
     // The map's read of the index, shared; or a read of its own when the map's failed.
-    auto index = co_await SeasonIndex::meetings(races.front().season);
-    if (!index) co_return std::nullopt;
-    co_return std::move(*index);
+    co_return co_await SeasonIndex::meetings(races.front().season);
 }
 
 dispatch::Task<void> RaceScreen::findSession() {
@@ -31,10 +29,12 @@ dispatch::Task<void> RaceScreen::findSession() {
     // An index that could not be read names no session either: the screen then says that its files
     // could not be loaded, rather than that it waits.
     path = meetings ? sessionLookup(*meetings) : std::string();
+    if (!meetings) indexFailure_ = meetings.error();
     sessionFound_ = true;
 }
 
 dispatch::Task<Loaded> RaceScreen::sessionFile(dispatch::Task<Loaded> (*read)(std::string)) const {
-    if (path.empty()) co_return Loaded(foundation::Data{}, {}, LoadFailure{0, "no live-timing session"});
+    // Without a session the index's failure, when it is why, is each file's.
+    if (path.empty()) co_return Loaded(foundation::Data{}, {}, indexFailure_.value_or(LoadFailure{0, "no live-timing session"}));
     co_return co_await read(path);
 }

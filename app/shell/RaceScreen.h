@@ -1,5 +1,6 @@
 #pragma once
 
+#include <expected>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,15 +40,17 @@ public:
 protected:
     // The season index's meetings the race's sessions are found in: GlobalStruct's, unless the index was
     // still on its way when the screen was made; then those of the race's season once its index has
-    // arrived (none when it could not be read).
-    dispatch::Task<std::optional<std::vector<livetiming::Meeting>>> seasonMeetings() const;
+    // arrived (or why it could not be read).
+    dispatch::Task<std::expected<std::vector<livetiming::Meeting>, LoadFailure>> seasonMeetings() const;
     // Sets `path` from the index once it has arrived, when the presenter could not; nothing to do when
-    // it could. An index that could not be read leaves `path` empty.
+    // it could. An index that could not be read leaves `path` empty, and `indexFailure` says why.
     dispatch::Task<void> findSession();
+    const std::optional<LoadFailure>& indexFailure() const { return indexFailure_; }
     // A file of the screen's session, through `read`. Without a session nothing is read: the answer is a
-    // failure, as for a file the feed does not hold.
+    // failure, the index's when it could not be read.
     dispatch::Task<Loaded> sessionFile(dispatch::Task<Loaded> (*read)(std::string)) const;
 
 private:
     bool sessionFound_ = false;
+    std::optional<LoadFailure> indexFailure_;
 };

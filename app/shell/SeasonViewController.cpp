@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cells/CircuitCell.h"
+#include "cells/StateCell.h"
 #include "cells/TintedImage.h"
 #include "data/GlobalStruct.h"
 #include "dispatch/Queue.h"
@@ -86,7 +87,8 @@ void SeasonViewController::viewDidLayoutSubviews() {
     statusLabel->setFrame({20, headerHeight, std::max(0.0, width - 40), statusHeight});
 }
 
-void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::string>& year) {
+void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::string>& year,
+                                                  const std::optional<LoadFailure>& failure) {
     if (!shownSeason_.empty()) {
         showStatus("The " + year.value_or("current") + " season could not be loaded. Still showing " + shownSeason_ + ".");
         return;
@@ -96,10 +98,11 @@ void SeasonViewController::seasonCouldNotBeLoaded(const std::optional<std::strin
     std::string asked = year.value_or(currentYearText());
     navTitle->setText(asked + " Races");
     yearButton->setTitle(asked, ui::ControlState::normal);
-    makeYearMenu(std::string());
+    makeYearMenu(std::string(), asked);
     setStandingsButtonEnabled(false);
-    seasonFailure_ = year ? "No season to show: the " + *year + " season could not be loaded. Pick a year to try again."
-                          : "No season to show: its calendar could not be loaded. Pick a year to try again.";
+    // Why, as the state rows say it, between what failed and what to do.
+    seasonFailure_ = "No season to show: " + (year ? "the " + *year + " season" : std::string("its calendar")) +
+                     " could not be loaded. " + failureCause(failure) + " Pick a year to try again.";
     showStatus(*seasonFailure_);
 }
 
@@ -141,8 +144,9 @@ void SeasonViewController::setUpHeader() {
     lastYear = std::max(lastYear, firstYear);
     allYears.clear();
     for (int listed = firstYear; listed <= lastYear; ++listed) allYears.push_back(std::to_string(listed));
-    // The menu ticks the season shown, and none is yet: the season's arrival ticks it.
-    makeYearMenu(std::string());
+    // The menu ticks the season shown, and none is yet: the season's arrival ticks it. Until then it
+    // opens at the year asked for.
+    makeYearMenu(std::string(), year);
 
     navTitle->setText(year + " Races");
     navTitle->setTextColor(gfx::Color::label());
@@ -176,8 +180,10 @@ void SeasonViewController::setUpHeader() {
     view()->addSubview(standingsButton);
 }
 
-void SeasonViewController::makeYearMenu(const std::string& selected) {
+void SeasonViewController::makeYearMenu(const std::string& selected, const std::string& shown) {
     auto menu = std::make_shared<ui::Menu>();
+    if (auto at = std::ranges::find(allYears, shown); at != allYears.end())
+        menu->openAt = static_cast<std::size_t>(at - allYears.begin());
     auto weak = std::weak_ptr<SeasonViewController>(std::static_pointer_cast<SeasonViewController>(shared_from_this()));
     // Offline, only the seasons the data holds load: the others are marked, and picking one says why.
     std::string offlineYears;

@@ -88,10 +88,10 @@ public:
     void selectedRace(const foundation::Notification& notification);
     void updateTable();
 
-    // The map could not load a season: `year` for a pick, none for the season the app starts on. Said
-    // on the sheet until a season arrives; the season shown stays, and with none shown the header
-    // names the season asked for.
-    void seasonCouldNotBeLoaded(const std::optional<std::string>& year);
+    // The map could not load a season: `year` for a pick, none for the season the app starts on, and
+    // why (`failure`, as the state rows name it). Said on the sheet until a season arrives; the season
+    // shown stays, and with none shown the header names the season asked for.
+    void seasonCouldNotBeLoaded(const std::optional<std::string>& year, const std::optional<LoadFailure>& failure = std::nullopt);
 
     void newsTapped();
     // Opens the standings once a race of the season has been run; before that, or with no season
@@ -112,7 +112,8 @@ public:
                                                                                  ui::Point point) override;
 
     void setUpHeader();
-    void makeYearMenu(const std::string& selected);
+    // The year menu with `selected` ticked (none when empty), opening at `shown` when nothing is ticked.
+    void makeYearMenu(const std::string& selected, const std::string& shown = {});
     void setUpTable();
 
     // The round line of row `row`: "Round n", with the countdown or LIVE under it for the race ahead.

@@ -2,6 +2,7 @@
 
 #include "gfx/Color.h"
 #include "gfx/Font.h"
+#include "ui/Application.h"
 #include "ui/VisualFormat.h"
 #include "ui/Window.h"
 
@@ -29,11 +30,27 @@ void StartupFailureViewController::viewDidLoad() {
     }
 }
 
+void StartupFailureViewController::viewWillDisappear(bool animated) {
+    ui::ViewController::viewWillDisappear(animated);
+    closing_ = isBeingDismissed();
+}
+
+void StartupFailureViewController::viewDidDisappear(bool animated) {
+    ui::ViewController::viewDidDisappear(animated);
+    // Closed, the app has nothing else to show.
+    if (closing_) ui::Application::shared().terminate();
+}
+
 void StartupFailureSceneDelegate::willConnectTo(ui::Scene& scene, const ui::SceneSession&) {
     auto* windowScene = dynamic_cast<ui::WindowScene*>(&scene);
     if (!windowScene) return;
     if (!window)
         window = std::make_shared<ui::Window>(std::static_pointer_cast<ui::WindowScene>(windowScene->shared_from_this()));
-    window->setRootViewController(std::make_shared<StartupFailureViewController>(message_));
+    auto root = std::make_shared<ui::ViewController>();
+    window->setRootViewController(root);
     window->makeKeyAndVisible();
+    root->view()->setBackgroundColor(gfx::Color::systemBackground());
+    auto message = std::make_shared<StartupFailureViewController>(message_);
+    message->setModalPresentationStyle(ui::ModalPresentationStyle::fullScreen);
+    root->present(message, false);
 }

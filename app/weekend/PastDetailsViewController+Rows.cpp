@@ -295,7 +295,8 @@ std::shared_ptr<ui::TableViewCell> PastDetailsViewController::cardRow(ui::TableV
                                      "The polls cover the current season's races only.");
                 else if (!loaded) state->showLoading("the " + what);
                 else if (!*loaded) state->showCouldNotLoad("The " + what, dayWinner ? std::nullopt : resultsCouldNotLoad[0]);
-                else state->showEmpty("No " + what + " was recorded for this race.");
+                // A race without one is a gap like the others: the card's name over it, not a heading.
+                else state->showGap(dayWinner ? "Driver of the day" : "Fastest lap", "No " + what + " was recorded for this race.");
                 return state;
             }
             auto cell = table.dequeueReusableCell<DriverOfTheDayCell>(dayWinner ? "DriverOfTheDayCell" : "DriverOfTheDayCell2", indexPath);

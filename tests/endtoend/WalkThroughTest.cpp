@@ -38,6 +38,7 @@
 #include "shell/RaceScreen.h"
 #include "shell/SceneDelegate.h"
 #include "shell/SeasonViewController.h"
+#include "shell/StartupFailure.h"
 #include "shell/StartupProgress.h"
 #include "standings-news/NewsViewController.h"
 #include "ui/MenuPopup.h"
@@ -842,6 +843,30 @@ TEST_F(WalkThrough, theKeyboardReachesTheButtonsInsideCardsAndArrowsKeepTheSelec
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
+// A start that failed shows its message in a window, which Escape closes (and with it the app) as it
+// closes the top-most thing everywhere else.
+TEST_F(WalkThrough, theStartErrorWindowClosesByEscape) {
+    const std::string message = "SORVANE_NOW: \"yesterday\" is not an instant (yyyy-MM-ddTHH:mm:ssZ, in UTC)";
+    auto shown = [&] {
+        auto window = host->window();
+        auto root = window ? window->rootViewController() : nullptr;
+        auto top = root ? std::dynamic_pointer_cast<StartupFailureViewController>(ui::topPresentedController(root)) : nullptr;
+        return top && top->isViewLoaded() && !top->isBeingPresented() && top->messageLabel->text() == message;
+    };
+    auto script = Script::start({{"the message", shown,
+                                  [&] {
+                                      (void)windowShot("36-start-error");
+                                      pushKey(SDLK_ESCAPE);
+                                  }},
+                                 {"the window closed", [] { return false; }, nullptr}},
+                                30);
+    EXPECT_EQ(ui::applicationMain([] { return std::make_shared<ui::ApplicationDelegate>(); },
+                                  [message] { return std::make_shared<StartupFailureSceneDelegate>(message); }, *host),
+              0);
+    EXPECT_EQ(script->unfinishedStep(), "the window closed");
+    EXPECT_FALSE(script->timedOut()) << "Escape left the window open";
+}
+
 // A live race opened before the season's live-timing index has arrived.
 
 #include <atomic>
@@ -1249,6 +1274,21 @@ protected:
         }
         ADD_FAILURE() << "no entry " << title;
     }
+    // The year menu shown opens with `year`'s entry in its view, whether or not it is ticked.
+    void expectMenuOpenAt(const std::string& year) {
+        auto popup = ui::MenuPopup::shown(*host->window());
+        ASSERT_TRUE(popup);
+        const auto& children = popup->menu()->children;
+        for (std::size_t index = 0; index < children.size(); ++index) {
+            if (children[index].title != year) continue;
+            ui::Rect row = popup->rowFrame(index);
+            double top = popup->list()->contentOffset().y;
+            EXPECT_GE(row.minY(), top - 0.5) << year << " is above the menu's view";
+            EXPECT_LE(row.maxY(), top + popup->list()->bounds().height() + 0.5) << year << " is below the menu's view";
+            return;
+        }
+        ADD_FAILURE() << "no entry " << year;
+    }
     std::vector<std::string> tickedYears() const {
         std::vector<std::string> ticked;
         for (const auto& action : sheet()->yearButton->menu()->children)
@@ -1267,6 +1307,46 @@ protected:
         return red;
     }
 
+    // The row of `table` at `path` names `title` over `line`, in the card's secondary style and no red.
+    void expectGap(ui::TableView& table, ui::IndexPath path, const std::string& title, const std::string& line,
+                   const std::string& shot) {
+        if (!table.cellForRow(path)) table.scrollToRow(path, ui::TableViewScrollPosition::top, false);
+        auto state = std::dynamic_pointer_cast<StateCell>(table.cellForRow(path));
+        ASSERT_TRUE(state) << title;
+        gfx::Bitmap pixels = windowShot(shot);
+        EXPECT_EQ(state->title->text(), title);
+        EXPECT_EQ(state->detail->text(), line) << title;
+        EXPECT_EQ(state->detail->textColor(), gfx::Color::secondaryLabel()) << title;
+        EXPECT_FALSE(state->detail->isHidden()) << title;
+        EXPECT_EQ(redPixelsOf(pixels, *state), 0) << title << ": told in red";
+    }
+    // The state row of `table` at `path` says `what` could not be loaded, in red, over `why`.
+    void expectFailure(ui::TableView& table, ui::IndexPath path, const std::string& what, const std::string& why,
+                       const std::string& shot) {
+        auto state = std::dynamic_pointer_cast<StateCell>(table.cellForRow(path));
+        ASSERT_TRUE(state) << what;
+        gfx::Bitmap pixels = windowShot(shot);
+        EXPECT_EQ(state->title->text(), what + " could not be loaded.");
+        EXPECT_EQ(state->detail->text(), why) << what;
+        EXPECT_GT(redPixelsOf(pixels, *state->title), 0) << what << ": a failure is told in red";
+    }
+    std::shared_ptr<LiveViewController> live() const { return std::dynamic_pointer_cast<LiveViewController>(overSheet()); }
+    // The live screen up and still but for its turning fans, its weather row scrolled into view and read.
+    bool liveWeatherRead() const {
+        auto screen = live();
+        if (!screen || releasesPending > 0 || screen->isBeingPresented()) return false;
+        auto& table = *screen->tableView[0];
+        auto state = std::dynamic_pointer_cast<StateCell>(table.cellForRow({LiveViewController::weatherSection, 0}));
+        return state && !state->title->text().starts_with("Loading");
+    }
+    void scrollToLiveWeather() {
+        live()->tableView[0]->scrollToRow({LiveViewController::weatherSection, 0}, ui::TableViewScrollPosition::top, false);
+    }
+    void openSeasonRow(int row) {
+        sheet()->tableView->scrollToRow({0, row}, ui::TableViewScrollPosition::top, false);
+        click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, row})));
+    }
+
     std::vector<std::string> ownHosts;
 };
 
@@ -1275,13 +1355,15 @@ protected:
 // run. Another season picked then loads, and its standings open; then 2023 again.
 TEST_F(ToldAsItIs, aSeasonThatDidNotLoadIsNeverToldAsASeasonWithNoRaceRun) {
     replaceDocument(ServiceHosts::current().resultsAPI, "/api/f1/current.json", "{\"MRData\": damaged");
-    const std::string noSeason = "No season to show: its calendar could not be loaded. Pick a year to try again.";
+    const std::string noSeason =
+        "No season to show: its calendar could not be loaded. The offline season holds it damaged. Pick a year to try again.";
     auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
     walk({
              {"no season", [&] { return sheetAtRest() && !status().empty(); },
               [&] {
                   (void)windowShot("30-no-season");
                   EXPECT_EQ(status(), noSeason);
+                  EXPECT_TRUE(readsWhole(*sheet()->statusLabel)) << "cut: " << sheet()->statusLabel->frame().height();
                   EXPECT_EQ(sheet()->standingsButton->alpha(), 0.25) << "a button with nothing behind it is dimmed";
                   tap(sheet()->standingsButton);
               }},
@@ -1294,7 +1376,9 @@ TEST_F(ToldAsItIs, aSeasonThatDidNotLoadIsNeverToldAsASeasonWithNoRaceRun) {
               }},
              {"the year menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; },
               [&] {
+                  (void)windowShot("30-no-season-year-menu");
                   EXPECT_TRUE(tickedYears().empty()) << tickedYears().front() << " ticked, no season shown";
+                  expectMenuOpenAt("2023");
                   pickScrolledEntry("2022");
               }},
              {"the 2022 season", [&] { return GlobalStruct::racesSeason() == "2022" && sheetAtRest() && homeShown(); },
@@ -1330,7 +1414,8 @@ TEST_F(ToldAsItIs, aSeasonThatDidNotLoadIsNeverToldAsASeasonWithNoRaceRun) {
 TEST_F(ToldAsItIs, aYearPickedThatFailsIsNamedAndNoYearIsTickedWithoutASeason) {
     goLiveWithEveryHostRefused("2026-04-29T12:00:00Z");
     auto failed = [&](const std::string& year) {
-        return "No season to show: the " + year + " season could not be loaded. Pick a year to try again.";
+        return "No season to show: the " + year +
+               " season could not be loaded. Could not connect to the server. Pick a year to try again.";
     };
     auto pickFromTheMenu = [&](const std::string& year) -> std::vector<Script::Step> {
         return {
@@ -1338,12 +1423,14 @@ TEST_F(ToldAsItIs, aYearPickedThatFailsIsNamedAndNoYearIsTickedWithoutASeason) {
              [&, year] {
                  (void)windowShot("31-year-menu-before-" + year);
                  EXPECT_TRUE(tickedYears().empty()) << tickedYears().front() << " ticked, no season shown";
+                 expectMenuOpenAt(sheet()->yearButton->title(ui::ControlState::normal).value_or(""));
                  pickScrolledEntry(year);
              }},
             {year + " failed", [&, year] { return sheetAtRest() && status().find(year) != std::string::npos; },
              [&, year] {
                  (void)windowShot("31-" + year + "-failed");
                  EXPECT_EQ(status(), failed(year));
+                 EXPECT_TRUE(readsWhole(*sheet()->statusLabel)) << "cut: " << sheet()->statusLabel->frame().height();
                  EXPECT_EQ(sheet()->navTitle->text(), year + " Races");
                  EXPECT_EQ(sheet()->yearButton->title(ui::ControlState::normal), year);
                  EXPECT_EQ(sheet()->standingsButton->alpha(), 0.25);
@@ -1361,7 +1448,8 @@ TEST_F(ToldAsItIs, aYearPickedThatFailsIsNamedAndNoYearIsTickedWithoutASeason) {
         {"no season", [&] { return sheetAtRest() && !status().empty(); },
          [&] {
              (void)windowShot("31-no-season");
-             EXPECT_EQ(status(), "No season to show: its calendar could not be loaded. Pick a year to try again.");
+             EXPECT_EQ(status(), "No season to show: its calendar could not be loaded. Could not connect to the server. "
+                                 "Pick a year to try again.");
              EXPECT_EQ(sheet()->navTitle->text(), "2026 Races");
              EXPECT_EQ(sheet()->standingsButton->alpha(), 0.25);
              tap(sheet()->yearButton);
@@ -1483,15 +1571,9 @@ TEST_F(ToldAsItIs, theOfflineSeasonsGapsAreToldCalmlyAndOnlyFailuresInRed) {
     };
     auto laps = [&] { return std::dynamic_pointer_cast<LapsViewController>(over()); };
     auto lapPicker = [&] { return std::dynamic_pointer_cast<LapPickerCell>(laps()->tableView[0]->cellForRow({1, 0})); };
-    // The row of `table` at `path` names `title` and says it is not recorded, in no red at all.
-    auto expectCalm = [&](ui::TableView& table, ui::IndexPath path, const std::string& title, const std::string& shot) {
-        if (!table.cellForRow(path)) table.scrollToRow(path, ui::TableViewScrollPosition::top, false);
-        auto state = std::dynamic_pointer_cast<StateCell>(table.cellForRow(path));
-        ASSERT_TRUE(state) << title;
-        gfx::Bitmap pixels = windowShot(shot);
-        EXPECT_EQ(state->title->text(), title);
-        EXPECT_EQ(state->detail->text(), "Not recorded in the offline season") << title;
-        EXPECT_EQ(redPixelsOf(pixels, *state), 0) << title << ": told in red";
+    auto expectCalm = [&](ui::TableView& table, ui::IndexPath path, const std::string& title, const std::string& shot,
+                          const std::string& line = "Not recorded in the offline season") {
+        expectGap(table, path, title, line, shot);
     };
     auto openRow = [&](int row) {
         sheet()->tableView->scrollToRow({0, row}, ui::TableViewScrollPosition::top, false);
@@ -1504,6 +1586,8 @@ TEST_F(ToldAsItIs, theOfflineSeasonsGapsAreToldCalmlyAndOnlyFailuresInRed) {
     auto expectAustraliasCards = [&](const std::string& shot) {
         auto& table = *race()->tableView[0];
         expectCalm(table, {2, 0}, "Race results", shot + "-results");
+        expectCalm(table, {4, 0}, "Driver of the day", shot + "-driver-of-the-day",
+                   "No driver of the day was recorded for this race.");
         expectCalm(table, {5, 0}, "Fastest lap", shot + "-fastest-lap");
         expectCalm(table, {11, 0}, "Weather", shot + "-weather");
     };
@@ -1586,6 +1670,53 @@ TEST_F(ToldAsItIs, theOfflineSeasonsGapsAreToldCalmlyAndOnlyFailuresInRed) {
          }},
     });
     walk(std::move(steps), 90);
+}
+
+// The live screen's weather is told as the finished weekend's is: the Baku sprint's, which the offline
+// season never recorded, named calmly in the card's secondary style, not as readings still to come.
+TEST_F(ToldAsItIs, theLiveScreensUnrecordedWeatherIsToldAsAGap) {
+    walk({
+             {"the home screen", [&] { return homeShown(); }, [&] { openSeasonRow(3); }},
+             {"the live sprint", [&] { return live() && !live()->raceResults.empty() && !live()->isBeingPresented(); },
+              [&] { scrollToLiveWeather(); }},
+             {"its weather", [&] { return liveWeatherRead(); },
+              [&] {
+                  expectGap(*live()->tableView[0], {LiveViewController::weatherSection, 0}, "Weather",
+                            "Not recorded in the offline season", "34-live-weather-not-recorded");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
+}
+
+// Bahrain's race under way with the season's live-timing index damaged: the live screen names no session,
+// and says why its timing could not be loaded (the damage, not "missing or damaged"); so does its weather.
+TEST_F(ToldAsItIs, aLiveRaceWhoseIndexIsDamagedSaysSo) {
+    startClockAt("2023-03-05T15:40:00Z");
+    replaceDocument(ServiceHosts::current().liveTiming, "/static/2023/Index.json", "{\"Meetings\": damaged");
+    auto timingRow = [&] {
+        return std::dynamic_pointer_cast<StateCell>(live()->tableView[0]->cellForRow({LiveViewController::driverSection, 0}));
+    };
+    walk({
+             {"the home screen", [&] { return homeShown(); }, [&] { openSeasonRow(0); }},
+             {"the live race", [&] {
+                  return live() && !live()->isBeingPresented() && releasesPending == 0 && live()->timingCouldNotLoad &&
+                         timingRow() && !live()->awaitsSession();
+              },
+              [&] {
+                  EXPECT_EQ(live()->path, "");
+                  expectFailure(*live()->tableView[0], {LiveViewController::driverSection, 0}, "The live timing",
+                                "The offline season holds it damaged.", "35-live-timing-index-damaged");
+                  scrollToLiveWeather();
+              }},
+             {"its weather", [&] { return liveWeatherRead(); },
+              [&] {
+                  expectFailure(*live()->tableView[0], {LiveViewController::weatherSection, 0}, "The weather",
+                                "The offline season holds it damaged.", "35-live-weather-index-damaged");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
 }
 
 }  // namespace

@@ -355,11 +355,21 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     EXPECT_EQ(row<WeekendCell>(*screen, 7, 3)->time->text(), "11:30, Saturday");
     EXPECT_EQ(row<WeekendCell>(*screen, 7, 5)->event->text(), "Practice 1");
 
-    // The snapshot holds no weather of the sprint: one row says so, not a card of bare units.
+    // The snapshot holds no weather of the sprint: one row says it is not recorded, not a card of bare
+    // units nor readings still to come; a document that holds no reading says that, a damaged one why.
     ASSERT_TRUE(screen->weather.empty());
     auto noWeather = row<StateCell>(*screen, 8, 0);
     ASSERT_TRUE(noWeather);
-    EXPECT_EQ(noWeather->title->text(), "No weather readings yet.");
+    EXPECT_EQ(noWeather->title->text(), "Weather");
+    EXPECT_EQ(noWeather->detail->text(), "Not recorded in the offline season");
+    screen->weather = {livetiming::WeatherModel{}};
+    EXPECT_EQ(row<StateCell>(*screen, 8, 0)->title->text(), "No weather readings yet.");
+    screen->weather.clear();
+    screen->weatherCouldNotLoad = LoadFailure{0, LoadFailure::undecodable};
+    noWeather = row<StateCell>(*screen, 8, 0);
+    EXPECT_EQ(noWeather->title->text(), "The weather could not be loaded.");
+    EXPECT_EQ(noWeather->title->textColor(), gfx::Color::systemRed());
+    EXPECT_EQ(noWeather->detail->text(), "The offline season holds it damaged.");
 
     // Any schedule row switches the wind card between speed and direction.
     screen->weather = {livetiming::WeatherModel{.airTemp = "24.1", .humidity = "45.6", .pressure = "1e999", .rainfall = "0",
@@ -607,6 +617,7 @@ TEST_F(LiveScreen, aRaceWhoseSeasonsIndexCannotBeReadSaysItsTimingCouldNotBeLoad
     auto state = row<StateCell>(*screen, LiveViewController::driverSection, 0);
     ASSERT_TRUE(state);
     EXPECT_EQ(state->title->text(), couldNotLoadText("The live timing"));
+    EXPECT_EQ(state->detail->text(), "The offline season holds it damaged.") << "the index answered 503";
     EXPECT_FALSE(sheettest::loadedAFileOfNoSession(console.text())) << console.text();
     screen->dismiss(false);
     settle();

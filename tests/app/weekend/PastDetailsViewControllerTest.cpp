@@ -430,7 +430,8 @@ TEST_F(FinishedWeekend, missingDataLeavesEmptyCardsAndNothingStops) {
     // No poll winner and no fastest lap: a line each saying so, not a card with a grey circle.
     EXPECT_TRUE(screen->driverOfTheDayResults.empty());
     ASSERT_TRUE(row<StateCell>(*screen, 4));
-    EXPECT_EQ(row<StateCell>(*screen, 4)->title->text(), "No driver of the day was recorded for this race.");
+    EXPECT_EQ(row<StateCell>(*screen, 4)->title->text(), "Driver of the day");
+    EXPECT_EQ(row<StateCell>(*screen, 4)->detail->text(), "No driver of the day was recorded for this race.");
     ASSERT_TRUE(row<StateCell>(*screen, 5));
     EXPECT_EQ(row<StateCell>(*screen, 5)->title->text(), "Fastest lap");
     // Nor any weather: one line instead of a grid of bare units, saying it is not recorded.

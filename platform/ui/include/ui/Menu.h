@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct MenuAction {
 struct Menu {
     std::string title;
     std::vector<MenuAction> children;
+    // The row a long list opens at (and the keyboard starts from) when no action is on.
+    std::optional<std::size_t> openAt;
 };
 
 // Shows a menu for a view. The toolkit's own is the MenuPopup; a test may install another, and null

@@ -60,6 +60,8 @@ private:
     void build();
     void place(const Rect& anchor);
     void pick(std::size_t index);
+    // The checked row, or else the menu's `openAt`.
+    std::optional<std::size_t> openingRow() const;
 
     std::shared_ptr<Menu> menu_;
     std::weak_ptr<View> source_;

@@ -151,12 +151,18 @@ void MenuPopup::place(const Rect& anchor) {
     panel_->setFrame({x, y, width, height});
     list_->setFrame({0, 0, width, height});
     // A long list opens with its checked row in the middle of the view, not scrolled to the top.
-    for (std::size_t index = 0; index < menu_->children.size(); ++index) {
-        if (menu_->children[index].state != MenuElementState::on) continue;
-        double top = rowFrame(index).midY() - height / 2;
+    if (auto index = openingRow()) {
+        double top = rowFrame(*index).midY() - height / 2;
         list_->setContentOffset({0, std::clamp(top, 0.0, std::max(0.0, content - height))});
-        break;
     }
+}
+
+std::optional<std::size_t> MenuPopup::openingRow() const {
+    auto checked = std::find_if(menu_->children.begin(), menu_->children.end(),
+                                [](const MenuAction& action) { return action.state == MenuElementState::on; });
+    if (checked != menu_->children.end()) return static_cast<std::size_t>(checked - menu_->children.begin());
+    if (menu_->openAt && *menu_->openAt < menu_->children.size()) return menu_->openAt;
+    return std::nullopt;
 }
 
 std::shared_ptr<View> MenuPopup::hitTest(Point point, const Event& event) {
@@ -176,10 +182,7 @@ void MenuPopup::moveHighlight(int step) {
         next = step < 0 ? (*highlighted_ == 0 ? 0 : *highlighted_ - 1) : std::min(*highlighted_ + (step > 0), last);
     } else {
         // The keyboard starts where the menu's choice is.
-        auto checked = std::find_if(menu_->children.begin(), menu_->children.end(),
-                                    [](const MenuAction& action) { return action.state == MenuElementState::on; });
-        next = checked != menu_->children.end() ? static_cast<std::size_t>(checked - menu_->children.begin())
-                                                : (step < 0 ? last : 0);
+        next = openingRow().value_or(step < 0 ? last : 0);
     }
     if (highlighted_) rows_[*highlighted_]->setHighlighted(false);
     highlighted_ = next;
