@@ -336,8 +336,8 @@ TEST(HostileDocuments, AGradientKeepsItsFirstStopsUpToTheLimit) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
 }
 
-// Each link of a long href chain is found through the index and takes the stops it lacks without a copy
-// of them; what a link in the middle writes passes on to the links before it.
+// Each link of a long href chain is found through the index and takes the stops and attributes it lacks
+// without a copy of them; what a link in the middle writes passes on to the links before it.
 TEST(HostileDocuments, ALongGradientChainSharesOneListOfStopsAndIsDrawn) {
     std::string text = hostile::gradientChain(3'000, 64);
     const std::string middle = R"(id="g1500")";
@@ -352,6 +352,8 @@ TEST(HostileDocuments, ALongGradientChainSharesOneListOfStopsAndIsDrawn) {
     ASSERT_EQ(link(0)->stops().size(), 64u);
     EXPECT_EQ(&link(0)->stops(), &link(2'999)->stops()) << "one list, not a copy a link";
     EXPECT_EQ(link(0)->getAttribute("y2"), "1");
+    EXPECT_EQ(link(0)->attributes()->getNamedItem("gradientTransform"), link(1'500)->attributes()->getNamedItem("gradientTransform"))
+        << "one node, not a copy of its text a link";
     EXPECT_EQ(link(0)->transform(), gfx::AffineTransform::scale(2, 2));
     EXPECT_FALSE(link(2'999)->hasAttribute("y2")) << "nothing passes down the chain";
 }

@@ -140,10 +140,11 @@ std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element
 void SVGGradientElement::inheritFrom(const SVGGradientElement& referenced, bool sameKind) {
     const bool ownTransform = hasAttribute("transform") || hasAttribute("gradientTransform");
     if (stops().empty()) stops_ = referenced.stops_;
+    // The referenced gradient's own attribute node, shared rather than copied: a long value passes down a
+    // chain without a copy a link.
     const auto inherit = [&](const char* name) {
-        if (!hasAttribute(name) && referenced.hasAttribute(name)) {
-            setAttributeNS(svgNamespaceURI, name, referenced.getAttribute(name));
-        }
+        if (hasAttribute(name)) return;
+        if (auto node = referenced.attributes()->getNamedItem(name)) attributes()->setNamedItemNS(node, svgNamespaceURI);
     };
     for (const char* name : sharedAttributes) inherit(name);
     if (sameKind) {
