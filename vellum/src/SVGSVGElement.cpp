@@ -84,7 +84,7 @@ std::shared_ptr<Element> SVGSVGElement::elementWithIdentifier(std::string_view i
         identifiers_ = SVGUseElement::elementsByIdentifier(std::const_pointer_cast<Node>(shared_from_this()));
         identifiersScope_ = scope;
     }
-    const auto found = identifiers_.find(std::string(identifier));
+    const auto found = identifiers_.find(identifier);
     if (found == identifiers_.end()) return nullptr;
     return std::static_pointer_cast<Element>(found->second->shared_from_this());
 }

@@ -101,14 +101,15 @@ std::shared_ptr<SVGElementInstance> SVGUseElement::instanceRoot() {
 }
 
 SVGUseElement::ElementsByIdentifier SVGUseElement::elementsByIdentifier(const std::shared_ptr<Node>& top) {
+    static const NamedNodeMap::Name idName("id");
     ElementsByIdentifier identifiers;
     std::vector<Node*> pending{top.get()};
     while (!pending.empty()) {
         Node* node = pending.back();
         pending.pop_back();
         if (auto* element = Element::from(node)) {
-            if (std::string id = element->getAttribute("id"); !id.empty()) {
-                identifiers.try_emplace(std::move(id), element);
+            if (const auto id = element->findAttributeValue(idName); id && !id->empty()) {
+                identifiers.try_emplace(std::string(*id), element);
             }
         }
         const auto& children = *node->childNodes();

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
@@ -14,6 +13,7 @@
 #include "vellum/SVGMatrix.h"
 #include "vellum/SVGPreserveAspectRatio.h"
 #include "vellum/SVGRect.h"
+#include "vellum/SVGUseElement.h"
 
 namespace vellum {
 
@@ -163,7 +163,7 @@ private:
     SVGRect requestedViewport_ = SVGRectUninitialized();
     // elementWithIdentifier's index, and the build it was made for.
     mutable std::uint64_t identifiersScope_ = 0;
-    mutable std::unordered_map<std::string, Element*> identifiers_;
+    mutable SVGUseElement::ElementsByIdentifier identifiers_;
 };
 
 }  // namespace vellum
