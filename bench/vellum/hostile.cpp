@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
+#include "ResidentPeak.h"
 #include <malloc.h>
 #include <unistd.h>
 
@@ -46,8 +47,10 @@ std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
 // From the source to pixels at `pixels` x `pixels`.
+// `inspect`, when given, sees the last picture and its problems.
 void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vellum::VellumSource>()>& source,
-                std::size_t bytes, int pixels) {
+                std::size_t bytes, int pixels,
+                const std::function<void(const gfx::Bitmap&, const vellum::VellumParseResult&)>& inspect = {}) {
     double heap = 0;
     for (auto _ : state) {
         const double before = heapInUseMB();
@@ -64,15 +67,19 @@ void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vel
         heap = std::max(heap, heapInUseMB() - before);
         auto context = gfx::Context::create(gfx::Size{size, size}, {.scale = 1});
         quartz::render(*tree, *context);
-        benchmark::DoNotOptimize(context->makeImage());
+        const gfx::Bitmap picture = context->makeImage();
+        benchmark::DoNotOptimize(picture);
         heap = std::max(heap, heapInUseMB() - before);
+        if (inspect) inspect(picture, *result);
     }
     state.counters["heap_MB"] = heap;
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
-void draw(benchmark::State& state, const std::string& text, int pixels = 20) {
-    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), pixels);
+void draw(benchmark::State& state, const std::string& text, int pixels = 20,
+          const std::function<void(const gfx::Bitmap&, const vellum::VellumParseResult&)>& inspect = {}) {
+    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), pixels,
+               inspect);
 }
 
 // As the app draws a flag from bytes: an image of the document fitted into 85 x 64 points at scale 1.
@@ -330,6 +337,51 @@ BENCHMARK(Librsvg_ClippedParts17LevelsOf2)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(FlagClipChainLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagClipChainSquares)->Arg(8)->Arg(32)->Arg(128)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagClippedPartsLevels)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// References by identifier, each at n, 4n and 16n, drawn at 64 px beside librsvg drawing the same document:
+// squares whose fill names a gradient after them or a missing id, or whose clip path names one after them; a
+// chain of gradients each naming the next, the last holding 4,096 stops; a square whose fill names nothing
+// through thousands of copies after tens of thousands of groups. The time must grow no faster than the
+// document. "drawn" is 1 when the middle pixel is painted, "problems" counts what the parse and build reported,
+// "peak_MB" is how far the resident high-water mark rose.
+std::string referenceDocument(const benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(1));
+    switch (state.range(0)) {
+    case 0: return hostile::urlReferences(sized(n), hostile::Referenced::gradientFill);
+    case 1: return hostile::urlReferences(sized(n), hostile::Referenced::missingFill);
+    case 2: return hostile::urlReferences(sized(n), hostile::Referenced::clipPath);
+    case 3: return hostile::gradientChain(sized(n), 4'096);
+    default: return hostile::missingReferenceThroughCopies(sized(n) * 5, std::max<std::size_t>(sized(n), 100));
+    }
+}
+void References(benchmark::State& state) {
+    const std::string text = referenceDocument(state);
+    const double start = sorvane::bench::startResidentPeak();
+    draw(state, text, 64, [&](const gfx::Bitmap& picture, const vellum::VellumParseResult& result) {
+        state.counters["drawn"] = (picture.pixel(32, 32) >> 24) != 0;
+        state.counters["problems"] = static_cast<double>(result.errorsRecoverable().size() + result.errorsFatal().size());
+    });
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void Librsvg_References(benchmark::State& state) {
+    const auto bytes = foundation::Data::fromString(referenceDocument(state));
+    const double start = sorvane::bench::startResidentPeak();
+    for (auto _ : state) {
+        if (!sidebyside::drawWithLibrsvg(bytes, 64)) return state.SkipWithError("no image");
+    }
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+// {document, n}: 0 fill to a gradient, 1 fill to a missing id, 2 clip paths, 3 gradient chain, 4 copies.
+void referenceSizes(benchmark::internal::Benchmark* row) {
+    row->ArgNames({"doc", "n"});
+    for (const std::int64_t kind : {0, 1, 2}) {
+        for (const std::int64_t n : {6'250, 25'000, 100'000}) row->Args({kind, n});
+    }
+    for (const std::int64_t n : {2'500, 10'000, 40'000, 70'000}) row->Args({3, n});
+    for (const std::int64_t n : {625, 2'500, 10'000}) row->Args({4, n});
+}
+BENCHMARK(References)->Apply(referenceSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_References)->Apply(referenceSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The cascade's rows, each at three sizes n, 4n and 16n (the argument scales the document): the time must
 // grow no faster than the input. A chart of small squares under four ordinary rules; a substring test of

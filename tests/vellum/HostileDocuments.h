@@ -134,6 +134,52 @@ inline std::string stopsThroughDoublingUses(std::size_t count, int doublings) {
     return doublingOver(gradientStops("g", count) + R"~(<rect id="l0" width="20" height="20" fill="url(#g)"/>)~", doublings);
 }
 
+// `links` gradients, each naming the next by href, the last holding `count` stops; the first paints a square.
+// The one holding the stops comes last, so a search from the top for each link walks the whole chain.
+inline std::string gradientChain(std::size_t links, std::size_t count) {
+    std::string text = header + "<defs>";
+    text.reserve(text.size() + links * 48 + count * 52);
+    for (std::size_t index = 0; index + 1 < links; ++index) {
+        text += "<linearGradient id=\"g" + std::to_string(index) + "\" xlink:href=\"#g" + std::to_string(index + 1) +
+                "\"/>";
+    }
+    text += gradientStops("g" + std::to_string(links - 1), count);
+    return text + R"~(</defs><rect width="20" height="20" fill="url(#g0)"/></svg>)~";
+}
+
+// What the squares of urlReferences name.
+enum class Referenced { gradientFill, missingFill, clipPath };
+
+// `squares` squares of side 1, each filling (or clipping) with "#z", which stands after all of them (a
+// gradient, a clip path) or nowhere.
+inline std::string urlReferences(std::size_t squares, Referenced referenced) {
+    const std::string reference =
+        referenced == Referenced::clipPath ? R"~( clip-path="url(#z)")~" : R"~( fill="url(#z) #00ff00")~";
+    std::string text = header;
+    text.reserve(text.size() + squares * 80);
+    for (std::size_t index = 0; index < squares; ++index) {
+        text += "<rect x=\"" + std::to_string(index % 20) + "\" y=\"" + std::to_string(index / 20 % 20) +
+                "\" width=\"1\" height=\"1\"" + reference + "/>";
+    }
+    if (referenced == Referenced::gradientFill) text += gradientStops("z", 2);
+    if (referenced == Referenced::clipPath) text += R"(<clipPath id="z"><rect width="20" height="20"/></clipPath>)";
+    return text + "</svg>";
+}
+
+// `groups` empty groups, then a square whose fill names nothing, shown by `copies` use elements (a
+// hundred uses of a group of a hundred uses): each copy looks the reference up again.
+inline std::string missingReferenceThroughCopies(std::size_t groups, std::size_t copies) {
+    std::string text = header;
+    text.reserve(text.size() + groups * 4 + copies / 10 * 30);
+    for (std::size_t index = 0; index < groups; ++index) text += "<g/>";
+    text += R"~(<defs><rect id="r" width="20" height="20" fill="url(#missing) #00ff00"/><g id="h">)~";
+    const std::size_t inner = std::min<std::size_t>(copies, 100);
+    for (std::size_t index = 0; index < inner; ++index) text += R"(<use xlink:href="#r"/>)";
+    text += "</g></defs>";
+    for (std::size_t index = 0; index < copies / inner; ++index) text += R"(<use xlink:href="#h"/>)";
+    return text + "</svg>";
+}
+
 // An attribute naming `count` entities nobody declared, before a green square.
 inline std::string undeclaredEntities(std::size_t count) {
     std::string text = header + R"(<g class=")";

@@ -341,6 +341,28 @@ TEST(HostileDocuments, AGradientKeepsItsFirstStopsUpToTheLimit) {
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
 }
 
+// Each link of a long href chain is found through the index and takes the stops and attributes it lacks
+// without a copy of them; what a link in the middle writes passes on to the links before it.
+TEST(HostileDocuments, ALongGradientChainSharesOneListOfStopsAndIsDrawn) {
+    std::string text = hostile::gradientChain(3'000, 64);
+    const std::string middle = R"(id="g1500")";
+    text.insert(text.find(middle) + middle.size(), R"~( x2="0" y2="1" gradientTransform="scale(2)")~");
+    const Drawn drawn = draw(text);
+    ASSERT_TRUE(drawn.result->parsedDocument());
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+    auto root = drawn.result->parsedDocument()->rootElement();
+    const auto link = [&](int index) {
+        return std::dynamic_pointer_cast<SVGGradientElement>(root->getElementById("g" + std::to_string(index)));
+    };
+    ASSERT_EQ(link(0)->stops().size(), 64u);
+    EXPECT_EQ(&link(0)->stops(), &link(2'999)->stops()) << "one list, not a copy a link";
+    EXPECT_EQ(link(0)->getAttribute("y2"), "1");
+    EXPECT_EQ(link(0)->attributes()->getNamedItem("gradientTransform"), link(1'500)->attributes()->getNamedItem("gradientTransform"))
+        << "one node, not a copy of its text a link";
+    EXPECT_EQ(link(0)->transform(), gfx::AffineTransform::scale(2, 2));
+    EXPECT_FALSE(link(2'999)->hasAttribute("y2")) << "nothing passes down the chain";
+}
+
 TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {
     const auto result = parseSVG(hostile::undeclaredEntities(1000));
     const std::size_t filed = result->errorsFatal().size() + result->errorsRecoverable().size() + result->warnings().size();

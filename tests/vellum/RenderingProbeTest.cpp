@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "RenderTestSupport.h"
+#include "vellum/SVGSVGElement.h"
 
 namespace {
 
@@ -273,6 +274,31 @@ TEST(RenderingProbe, StrokeGradientsAndTheirFallback) {
     EXPECT_PIXEL(image, 50, 50, red);
     EXPECT_PIXEL(image, 20, 50, lime);
     EXPECT_PIXEL(image, 50, 5, blue) << "a missing gradient falls back to the colour after it";
+}
+
+// References are found through the document's index, made afresh for each drawing: in use copies, to ids
+// written after them, to the first of two elements of one id, and to an id that has gone since the last drawing.
+TEST(RenderingProbe, ReferencesThroughCopiesFindTheFirstOfTheirIdOrFallBack) {
+    auto result = parseSVG(svgHeader + R"s( viewBox="0 0 100 200"><defs><g id="copied">
+        <rect width="50" height="50" fill="url(#present) red"/><rect x="50" width="50" height="50" fill="url(#absent) blue"/>
+        <rect y="50" width="100" height="50" fill="red" clip-path="url(#left)"/></g></defs>
+        <use xlink:href="#copied"/><use xlink:href="#copied" transform="translate(0 100)"/>
+        <linearGradient id="present"><stop stop-color="lime"/></linearGradient>
+        <linearGradient id="present"><stop stop-color="black"/></linearGradient>
+        <clipPath id="left"><rect width="50" height="100"/></clipPath></svg>)s");
+    auto& document = *result->parsedDocument();
+    const auto first = vellum::VellumLayerTree::renderDocument(document, {100, 200}, 1, nullptr);
+    for (const int top : {0, 100}) {
+        EXPECT_PIXEL(first, 25, top + 25, lime);
+        EXPECT_PIXEL(first, 75, top + 25, blue);
+        EXPECT_PIXEL(first, 25, top + 75, red);
+        EXPECT_PIXEL(first, 75, top + 75, clear) << "clipped away";
+    }
+    document.rootElement()->getElementById("present")->setAttribute("id", "gone");
+    document.rootElement()->getElementById("left")->setAttribute("id", "gone too");
+    const auto second = vellum::VellumLayerTree::renderDocument(document, {100, 200}, 1, nullptr);
+    EXPECT_PIXEL(second, 25, 125, black) << "the second of the id, now the only one";
+    EXPECT_PIXEL(second, 75, 175, red) << "nothing clips";
 }
 
 TEST(RenderingProbe, StylesAndStyleSheetsPaint) {

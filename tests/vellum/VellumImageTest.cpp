@@ -17,6 +17,7 @@
 #include "ui/Application.h"
 #include "ui/MemoryPressureMonitor.h"
 #include "vellum/SVGSVGElement.h"
+#include "vellum/VellumExporter.h"
 #include "vellum/VellumImage.h"
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
@@ -123,6 +124,24 @@ TEST(VellumImageCreation, anAssertionBelowTheInterfaceIsReportedNotThrown) {
     ASSERT_NE(parsed, nullptr);
     EXPECT_FALSE(parsed->cameFromGlobalCache());
     EXPECT_TRUE(anyContains(log.messages(), "keyForAppleDictionaries failed"));
+}
+
+// An element whose layer cannot be made, as when memory runs out building a huge document.
+struct ExhaustingElement : vellum::SVGElement, vellum::ConverterSVGToCALayer {
+    using vellum::SVGElement::SVGElement;
+    std::shared_ptr<quartz::Layer> newLayer() override { throw std::bad_alloc(); }
+};
+
+TEST(VellumImageCreation, aDrawingThatCannotBeFinishedSaysSoAmongTheDocumentsProblems) {
+    VellumLogCapture log;
+    auto image = VellumImage::initWithData(foundation::Data::fromString(svgHeader + R"( width="2" height="2"/>)"));
+    ASSERT_TRUE(image);
+    image->DOMTree()->appendChild(std::make_shared<ExhaustingElement>("exhausting"));
+    auto context = gfx::Context::create(gfx::Size{2, 2}, {.scale = 1});
+    for (int attempt = 0; attempt < 2; ++attempt) EXPECT_NO_THROW(vellum::VellumImageDrawing::renderInContext(*image, *context));
+    const auto& problems = image->parseErrorsAndWarnings()->errorsRecoverable();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].localizedDescription(), "The document could not be drawn: newCALayerTree failed: std::bad_alloc");
 }
 
 TEST(VellumImageSize, setSizeRedrawsTheViewBoxAtTheNewSize) {

@@ -33,42 +33,63 @@ void SVGGradientStop::postProcessAttributesAddingErrorsTo(VellumParseResult& res
 }
 
 void SVGGradientElement::addStop(const std::shared_ptr<SVGGradientStop>& stop) {
-    if (stop) stops_.push_back(stop);
+    if (!stop) return;
+    // Stops taken by reference are shared: a stop added after that goes to a list of this gradient's own.
+    if (!stops_ || stops_.use_count() > 1) {
+        auto own = std::make_shared<Stops>();
+        if (stops_) own->stops = stops_->stops;
+        stops_ = std::move(own);
+    }
+    stops_->stops.push_back(stop);
+    stops_->colors.reset();
+    stops_->locations.reset();
+    stops_->gradient.reset();
+}
+
+const std::vector<std::shared_ptr<SVGGradientStop>>& SVGGradientElement::stops() const {
+    static const std::vector<std::shared_ptr<SVGGradientStop>> none;
+    return stops_ ? stops_->stops : none;
 }
 
 const std::vector<gfx::Color>& SVGGradientElement::colors() {
     static const std::vector<gfx::Color> none;
-    if (stops_.empty()) return none;
-    if (!colors_) {
-        colors_.emplace();
-        for (const auto& stop : stops_) colors_->push_back(CGColorWithSVGColor(stop->stopColor()));
+    if (!stops_ || stops_->stops.empty()) return none;
+    auto& colors = stops_->colors;
+    if (!colors) {
+        colors.emplace();
+        for (const auto& stop : stops_->stops) colors->push_back(CGColorWithSVGColor(stop->stopColor()));
     }
-    return *colors_;
+    return *colors;
 }
 
 const std::vector<double>& SVGGradientElement::locations() {
     static const std::vector<double> none;
-    if (stops_.empty()) return none;
-    if (!locations_) {
-        locations_.emplace();
+    if (!stops_ || stops_->stops.empty()) return none;
+    auto& locations = stops_->locations;
+    if (!locations) {
+        locations.emplace();
         double previous = 0;
-        for (const auto& stop : stops_) {
+        for (const auto& stop : stops_->stops) {
             double location = std::clamp(stop->offset(), 0.0, 1.0);
             location = std::max(previous, location);
             // Two stops at one offset: the earlier moves a hair back so the colour changes sharply there.
-            if (location == previous && location != 0 && !locations_->empty()) locations_->back() = previous - 1e-10;
-            locations_->push_back(static_cast<float>(location));
+            if (location == previous && location != 0 && !locations->empty()) locations->back() = previous - 1e-10;
+            locations->push_back(static_cast<float>(location));
             previous = location;
         }
     }
-    return *locations_;
+    return *locations;
 }
 
 const std::shared_ptr<const gfx::Gradient>& SVGGradientElement::gradient() {
-    if (!gradient_ && !stops_.empty()) {
-        if (auto made = gfx::Gradient::make(colors(), locations())) gradient_ = std::make_shared<const gfx::Gradient>(std::move(*made));
+    static const std::shared_ptr<const gfx::Gradient> none;
+    if (!stops_ || stops_->stops.empty()) return none;
+    if (!stops_->gradient) {
+        if (auto made = gfx::Gradient::make(colors(), locations())) {
+            stops_->gradient = std::make_shared<const gfx::Gradient>(std::move(*made));
+        }
     }
-    return gradient_;
+    return stops_->gradient;
 }
 
 std::string SVGGradientElement::getAttributeInheritedIfNil(std::string_view name) const {
@@ -118,24 +139,32 @@ std::shared_ptr<SVGGradientElement> referencedGradient(const SVGElement& element
 
 void SVGGradientElement::inheritFrom(const SVGGradientElement& referenced, bool sameKind) {
     const bool ownTransform = hasAttribute("transform") || hasAttribute("gradientTransform");
-    if (stops_.empty()) {
-        for (const auto& stop : referenced.stops()) addStop(stop);
-    }
+    if (stops().empty()) stops_ = referenced.stops_;
+    // The referenced gradient's own attribute node, shared rather than copied: a long value passes down a
+    // chain without a copy a link.
     const auto inherit = [&](const char* name) {
-        if (!hasAttribute(name) && referenced.hasAttribute(name)) {
-            setAttributeNS(svgNamespaceURI, name, referenced.getAttribute(name));
-        }
+        if (hasAttribute(name)) return;
+        if (auto node = referenced.attributes()->getNamedItem(name)) attributes()->setNamedItemNS(node, svgNamespaceURI);
     };
     for (const char* name : sharedAttributes) inherit(name);
     if (sameKind) {
         for (const char* name : geometryAttributes()) inherit(name);
     }
-    // The transform was read from the element's own attributes when it was parsed.
-    if (!ownTransform && hasAttribute("gradientTransform")) applyTransformAttribute(getAttribute("gradientTransform"));
+    // The transform was read from the element's own attributes when it was parsed. An inherited one was
+    // read where it was written, or taken by the gradient passing it on, so a chain reads the text once.
+    if (!ownTransform && hasAttribute("gradientTransform")) {
+        if (referenced.getAttribute("transform").empty()) {
+            setTransform(referenced.transform().concatenating(transform()));
+        } else {
+            applyTransformAttribute(getAttribute("gradientTransform"));
+        }
+    }
 }
 
 void SVGGradientElement::synthesizeChain() {
     if (hasSynthesizedProperties_) return;
+    // Each link is looked up through the document's index, which lasts as long as a scope.
+    const auto scope = CascadeScope::unlessRunning();
     // The chain of references, up to its last gradient or to where it comes back on itself.
     std::vector<std::shared_ptr<SVGGradientElement>> chain{std::static_pointer_cast<SVGGradientElement>(shared_from_this())};
     std::unordered_set<const SVGGradientElement*> visited{this};

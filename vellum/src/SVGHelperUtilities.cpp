@@ -178,7 +178,7 @@ std::shared_ptr<Element> SVGHelperUtilities::documentElementById(const SVGElemen
     for (auto node = root->parentNode(); node; node = node->parentNode()) {
         if (auto outer = SVGElement::as<SVGSVGElement>(node)) root = outer;
     }
-    return root->getElementById(identifier);
+    return root->elementWithIdentifier(identifier);
 }
 
 std::string SVGHelperUtilities::referenceText(const Element& element) {

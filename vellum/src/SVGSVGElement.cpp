@@ -6,6 +6,7 @@
 #include "foundation/Strings.h"
 #include "vellum/DOMHelperUtilities.h"
 #include "vellum/SVGHelperUtilities.h"
+#include "vellum/SVGUseElement.h"
 #include "vellum/StyleSheetList.h"
 
 namespace vellum {
@@ -68,6 +69,24 @@ std::shared_ptr<Element> SVGSVGElement::getElementById(std::string_view identifi
         if (auto found = DOMHelperUtilities::privateGetElementById(identifier, child)) return found;
     }
     return nullptr;
+}
+
+std::shared_ptr<Element> SVGSVGElement::elementWithIdentifier(std::string_view identifier) const {
+    if (identifier.empty()) return nullptr;
+    const std::uint64_t scope = CascadeScope::runningNumber();
+    if (scope == 0) {
+        if (getAttribute("id") == identifier) {
+            return std::static_pointer_cast<Element>(std::const_pointer_cast<Node>(shared_from_this()));
+        }
+        return const_cast<SVGSVGElement*>(this)->getElementById(identifier);
+    }
+    if (identifiersScope_ != scope) {
+        identifiers_ = SVGUseElement::elementsByIdentifier(std::const_pointer_cast<Node>(shared_from_this()));
+        identifiersScope_ = scope;
+    }
+    const auto found = identifiers_.find(identifier);
+    if (found == identifiers_.end()) return nullptr;
+    return std::static_pointer_cast<Element>(found->second->shared_from_this());
 }
 
 double SVGSVGElement::aspectRatioFromWidthPerHeight() const {

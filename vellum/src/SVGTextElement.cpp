@@ -257,8 +257,7 @@ std::optional<std::string> gradientReference(const SVGElement& element, std::str
     const std::string paint = element.cascadedValueForStylableProperty(property).value_or("");
     if (!paint.starts_with("url")) return std::nullopt;
     auto identifier = SVGHelperUtilities::paintReferenceIdentifier(paint);
-    const auto root = element.rootOfCurrentDocumentFragment();
-    if (!identifier || !root || !SVGElement::as<SVGGradientElement>(root->getElementById(*identifier))) {
+    if (!identifier || !SVGElement::as<SVGGradientElement>(SVGHelperUtilities::documentElementById(element, *identifier))) {
         return std::nullopt;
     }
     return identifier;

@@ -101,14 +101,15 @@ std::shared_ptr<SVGElementInstance> SVGUseElement::instanceRoot() {
 }
 
 SVGUseElement::ElementsByIdentifier SVGUseElement::elementsByIdentifier(const std::shared_ptr<Node>& top) {
+    static const NamedNodeMap::Name idName("id");
     ElementsByIdentifier identifiers;
     std::vector<Node*> pending{top.get()};
     while (!pending.empty()) {
         Node* node = pending.back();
         pending.pop_back();
         if (auto* element = Element::from(node)) {
-            if (std::string id = element->getAttribute("id"); !id.empty()) {
-                identifiers.try_emplace(std::move(id), std::static_pointer_cast<Element>(element->shared_from_this()));
+            if (const auto id = element->findAttributeValue(idName); id && !id->empty()) {
+                identifiers.try_emplace(std::string(*id), element);
             }
         }
         const auto& children = *node->childNodes();
@@ -125,7 +126,9 @@ bool SVGUseElement::resolveInstanceRoot(std::size_t& remainingInstances, const E
     std::shared_ptr<SVGElement> target;
     if (identifiers) {
         if (auto found = identifiers->find(*identifier); found != identifiers->end()) {
-            target = SVGElement::from(found->second);
+            if (auto* element = SVGElement::from(found->second)) {
+                target = std::static_pointer_cast<SVGElement>(element->shared_from_this());
+            }
         }
     } else {
         std::shared_ptr<Node> top = shared_from_this();

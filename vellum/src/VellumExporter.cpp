@@ -110,7 +110,7 @@ void VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& conte
     guarded<int>("renderInContext", [&] {
         if (auto tree = image.CALayerTree()) quartz::render(*tree, context);
         return 0;
-    });
+    }, 0, image.parseErrorsAndWarnings().get());
 }
 
 void VellumImageDrawing::renderToContext(VellumImage& image, gfx::Context& context, bool antiAliased,

@@ -263,7 +263,7 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
             tree->setAffineTransform(gfx::AffineTransform::scale(scale_, scale_));
         }
         return tree;
-    });
+    }, nullptr, parseErrorsAndWarnings_.get());
 }
 
 std::shared_ptr<quartz::Layer> VellumImage::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {

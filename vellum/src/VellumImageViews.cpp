@@ -122,7 +122,7 @@ void VellumFastImageView::draw(gfx::Context& context, const ui::Rect& rect) {
             }
         }
         return 0;
-    });
+    }, 0, image_ ? image_->parseErrorsAndWarnings().get() : nullptr);
     if (showBorder_) {
         context.save();
         context.setStrokeColor(gfx::Color::black());

@@ -45,8 +45,9 @@ public:
     static constexpr std::size_t maximumStops = 4 * gfx::Gradient::maximumStops;
 
     void addStop(const std::shared_ptr<SVGGradientStop>& stop);
-    const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const { return stops_; }
-    // Built on first use and kept; empty without stops.
+    const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const;
+    // Built on first use and kept, once for every gradient that takes these stops by reference; empty
+    // without stops.
     const std::vector<gfx::Color>& colors();
     const std::vector<double>& locations();
     // The drawing's gradient of those, built on first use and shared by every layer drawing this element
@@ -77,10 +78,15 @@ private:
     // two are of one kind.
     void inheritFrom(const SVGGradientElement& referenced, bool sameKind);
 
-    std::vector<std::shared_ptr<SVGGradientStop>> stops_;
-    std::optional<std::vector<gfx::Color>> colors_;
-    std::optional<std::vector<double>> locations_;
-    std::shared_ptr<const gfx::Gradient> gradient_;
+    // The stops and what is made of them, shared by every gradient of a reference chain that takes them
+    // (each link taking a copy made a chain cost its length times the stops).
+    struct Stops {
+        std::vector<std::shared_ptr<SVGGradientStop>> stops;
+        std::optional<std::vector<gfx::Color>> colors;
+        std::optional<std::vector<double>> locations;
+        std::shared_ptr<const gfx::Gradient> gradient;
+    };
+    std::shared_ptr<Stops> stops_;
 };
 
 class SVGLinearGradientElement : public SVGGradientElement {

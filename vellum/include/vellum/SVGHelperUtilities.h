@@ -89,8 +89,10 @@ struct SVGHelperUtilities {
     static std::optional<gfx::Color> parsePaintColorForElement(const SVGElement& element, std::string_view paint,
                                                                std::string_view opacity, std::string_view defaultColor);
 
-    // The element of the element's document with that id, searched from the outermost svg element (the
-    // nearest one's search missed everything outside a nested svg element). Null without a root.
+    // The element of the element's document with that id, found from the outermost svg element (the
+    // nearest one's search missed everything outside a nested svg element) through its index. Every
+    // reference by identifier but a use element's (resolved while parsing) goes through here. Null
+    // without a root.
     static std::shared_ptr<Element> documentElementById(const SVGElement& element, std::string_view identifier);
     // The text of the element's reference: a plain href wins over an XLink one, and a prefixed href
     // counts only in the XLink namespace. Empty when there is none.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "vellum/SVGMatrix.h"
 #include "vellum/SVGPreserveAspectRatio.h"
 #include "vellum/SVGRect.h"
+#include "vellum/SVGUseElement.h"
 
 namespace vellum {
 
@@ -55,6 +57,11 @@ public:
 
     // Among the descendants.
     std::shared_ptr<Element> getElementById(std::string_view identifier);
+    // What every reference by identifier (url(), href) finds: the first element of that id in document order,
+    // this one included. Within a layer build it is read from an index made once for the build (the tree's
+    // child lists stay as they are meanwhile), so a reference costs the same whether it finds anything or
+    // not; outside one it is searched for.
+    std::shared_ptr<Element> elementWithIdentifier(std::string_view identifier) const;
     // The first direct child of that class; grandchildren are not searched.
     template <class T>
     std::shared_ptr<T> findFirstElementOfClass() const {
@@ -154,6 +161,9 @@ private:
     SVGRect viewport_ = SVGRectUninitialized();
     SVGRect viewBox_ = SVGRectUninitialized();
     SVGRect requestedViewport_ = SVGRectUninitialized();
+    // elementWithIdentifier's index, and the build it was made for.
+    mutable std::uint64_t identifiersScope_ = 0;
+    mutable SVGUseElement::ElementsByIdentifier identifiers_;
 };
 
 }  // namespace vellum

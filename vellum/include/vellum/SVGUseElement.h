@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "vellum/ConverterSVGToCALayer.h"
@@ -32,8 +33,13 @@ public:
     // The instance tree of the referenced element; null when it cannot be resolved (no such element, a
     // reference that is not "#id", or one to this element or an ancestor, which would contain itself).
     std::shared_ptr<SVGElementInstance> instanceRoot();
-    // Each identifier's first element in document order.
-    using ElementsByIdentifier = std::unordered_map<std::string, std::shared_ptr<Element>>;
+    // Each identifier's first element in document order, for as long as the tree under `top` stays as it
+    // is (the tree owns them: an index that did would keep them, and itself, alive). Asked by a view.
+    struct IdentifierHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using ElementsByIdentifier = std::unordered_map<std::string, Element*, IdentifierHash, std::equal_to<>>;
     static ElementsByIdentifier elementsByIdentifier(const std::shared_ptr<Node>& top);
     // Resolves the reference, making at most `remainingInstances` instances and taking what it made
     // from it. False (and nothing made, the budget spent) when the copy would need more: the use
