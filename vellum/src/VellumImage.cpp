@@ -9,6 +9,7 @@
 #include "VellumGuard.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumExporter.h"
@@ -240,7 +241,10 @@ std::shared_ptr<quartz::Layer> VellumImage::CALayerTree() {
     }
     if (CALayerTree_ && DOMTree_ && DOMTree_->viewport() != layerTreeViewport_) dropLayerTree();
     if (!CALayerTree_) {
+        // The build's work joins the render's meter, or has one of its own.
+        gfx::WorkMeter meter;
         CALayerTree_ = newCALayerTree();
+        layerTreeMeteredOut_ = meter.spent();
         if (DOMTree_) layerTreeViewport_ = DOMTree_->viewport();
     }
     return CALayerTree_;

@@ -14,6 +14,7 @@
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "gfx/Context.h"
+#include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
@@ -204,7 +205,7 @@ private:
 // One build: the chain of elements being expanded, the layers made so far and the problems met.
 class LayerBuild {
 public:
-    LayerBuild(VellumParseResult* problems, const gfx::Rect& picture) : problems_(problems), picture_(picture) {}
+    explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
     // Says so when the build's selector matching stopped at its budget.
@@ -239,13 +240,11 @@ private:
     static gfx::AffineTransform placementFor(SVGClipPathElement& clipElement, SVGElement& owner);
     // The clip path's coverage at that placement: built on first use, the same layer after.
     Coverage coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement);
-    // Counts a mask of that area over `layer` as work; false once the build's mask work is spent.
-    bool admitMask(const gfx::Rect& area, const quartz::Layer& layer);
+    // Counts a mask as work; false once the build's mask work is spent.
+    bool admitMask();
     void report(const std::string& message);
 
     VellumParseResult* problems_;
-    // The picture's area, against which mask work is counted.
-    gfx::Rect picture_;
     SVGElement::CascadeScope cascade_;
     // One decode a picture for all of its copies, within one budget for the build.
     SVGImageElement::PictureScope pictures_;
@@ -254,7 +253,6 @@ private:
     std::unordered_set<std::string> reported_;
     std::map<ClipPlacement, Coverage> coverages_;
     std::size_t masks_ = 0;
-    double maskArea_ = 0;
     bool maskWorkSpent_ = false;
     bool masksSpentTheScope_ = false;  // the scope's work budget, shared with matching
 };
@@ -279,15 +277,6 @@ void LayerBuild::reportSpentMatching() {
            "are not applied");
 }
 
-// What a layer covers while it is being built: its frame, or its content's before a container is fitted
-// around it (in the space the build places layers in).
-gfx::Rect extentInBuild(const quartz::Layer& layer) {
-    gfx::Rect extent = layer.frame();
-    if (extent.isEmpty()) extent = gfx::Rect::null();
-    for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(sublayer->frame());
-    return extent;
-}
-
 // What a layer and its sublayers draw over, in its superlayer's space (a mask only takes away).
 gfx::Rect drawnExtent(const quartz::Layer& layer) {
     if (layer.isHidden()) return gfx::Rect::null();
@@ -298,17 +287,13 @@ gfx::Rect drawnExtent(const quartz::Layer& layer) {
     return extent.isNull() ? extent : layer.transformToSuperlayer().apply(extent);
 }
 
-double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 0 : rect.size.width * rect.size.height; }
-
-bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
+bool LayerBuild::admitMask() {
     if (maskWorkSpent_) return false;
     const bool matchingSpentTheScope = scopeWorkSpent();
     ++masks_;
-    // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
-    maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
     // A mask built is work of the scope's, as matching is: one budget for all of it.
-    if (masks_ <= VellumLayerTree::maximumMasks &&
-        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_) && takeScopeWork(scopeWorkAMask)) {
+    // Their pixels are counted by the render's meter as they are drawn.
+    if (masks_ <= VellumLayerTree::maximumMasks && takeScopeWork(scopeWorkAMask)) {
         return true;
     }
     maskWorkSpent_ = true;
@@ -318,10 +303,8 @@ bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
         report("Clipping took more work than the document's size allows; the clip paths met after that are not applied");
         return false;
     }
-    report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
-                              "the clip paths met after that are not applied",
-                              static_cast<unsigned long>(VellumLayerTree::maximumMasks),
-                              static_cast<unsigned long>(VellumLayerTree::maximumMaskCoverage)));
+    report(foundation::format("Clipping took more than %lu masks; the clip paths met after that are not applied",
+                              static_cast<unsigned long>(VellumLayerTree::maximumMasks)));
     return false;
 }
 
@@ -363,7 +346,7 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     const Coverage coverage = TemporaryParent::wouldEnclose(clipElement.get(), owner)
                                   ? Coverage{clipElement->newLayer(), gfx::Rect::null(), gfx::Rect::null()}
                                   : coverageOf(*clipElement, placementFor(*clipElement, *owner));
-    if (!admitMask(coverage.drawn, layer)) return;
+    if (!admitMask()) return;
     std::shared_ptr<quartz::Layer> mask;
     if (coversAsOneShape(*coverage.layer)) {
         // One shape is clipped to as a path: each element gets its own copy, which costs no more.
@@ -436,8 +419,6 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
             coverage.layer->setFrame(coverage.area.offsetBy(-coverage.drawn.origin.x, -coverage.drawn.origin.y));
         }
     }
-    // Drawn once, however many elements it clips.
-    maskArea_ += areaOf(coverage.drawn.intersection(picture_));
     coverages_.emplace(key, coverage);
     return coverage;
 }
@@ -462,6 +443,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
                                   VellumLayerTree::maximumInstantiatedElements));
         return nullptr;
     }
+    // Each layer built is work of the render's, copies too.
+    if (!gfx::WorkMeter::charge(VellumLayerTree::workALayer)) return nullptr;
     ++built_;
     Expanding expanding(*this, element.get());
     auto layer = converter->newLayer();
@@ -527,18 +510,6 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     return layer;
 }
 
-// The picture a build draws, in the space it places layers in: the viewport of the root it draws in.
-gfx::Rect pictureOf(const SVGElement& element) {
-    const auto* svg = element.as<SVGSVGElement>();
-    const auto root = svg ? nullptr : element.rootOfCurrentDocumentFragment();
-    if (!svg) svg = root.get();
-    const gfx::Size size = SVGHelperUtilities::percentageReferenceSize(svg);
-    if (svg && SVGRectIsInitialized(svg->viewport())) {
-        return {0, 0, std::max(svg->viewport().width, 0.0f), std::max(svg->viewport().height, 0.0f)};
-    }
-    return {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)};
-}
-
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
@@ -550,9 +521,15 @@ bool VellumLayerTree::isElementVisible(const SVGElement& element) {
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
                                                                     VellumParseResult* problems) {
     if (!element) return nullptr;
-    LayerBuild build(problems, pictureOf(*element));
+    gfx::WorkMeter meter;
+    LayerBuild build(problems);
     auto layer = build.build(element);
     build.reportSpentMatching();
+    if (meter.spent()) {
+        // Incomplete, it draws nothing.
+        fileRenderPastItsMeter(problems);
+        return quartz::Layer::make();
+    }
     return layer ? layer : quartz::Layer::make();
 }
 
@@ -561,10 +538,15 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
+    gfx::WorkMeter meter;
     auto tree = newLayerWithElement(root, problems);
     auto context = gfx::Context::create(size, {.scale = scale});
     if (!context) return {};
     quartz::render(*tree, *context);
+    if (meter.spent()) {
+        fileRenderPastItsMeter(problems);
+        return {};
+    }
     return context->makeImage();
 }
 

@@ -137,6 +137,8 @@ public:
     const std::shared_ptr<VellumSource>& source() const { return source_; }
     const std::shared_ptr<VellumParseResult>& parseErrorsAndWarnings() const { return parseErrorsAndWarnings_; }
     const std::string& nameUsedToInstantiate() const { return nameUsedToInstantiate_; }
+    // Whether the layer tree's build ran past its work meter: the tree is incomplete and draws no picture.
+    bool layerTreeMeteredOut() const { return layerTreeMeteredOut_; }
 
 private:
     VellumImage() = default;
@@ -151,6 +153,7 @@ private:
     std::shared_ptr<quartz::Layer> CALayerTree_;
     // The root's viewport the tree was built for: a different one means the tree is stale.
     SVGRect layerTreeViewport_ = SVGRectUninitialized();
+    bool layerTreeMeteredOut_ = false;
     double scale_ = 0;
     std::shared_ptr<VellumSource> source_;
     std::shared_ptr<VellumParseResult> parseErrorsAndWarnings_;
