@@ -113,14 +113,11 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
             current = start;
             continue;
         }
-        double low = current.y, high = current.y;
-        Point last{};
-        for (int index = 0; index < element.pointCount(); ++index) {
-            last = toDevice.apply(element.points[index]);
-            low = std::min(low, last.y), high = std::max(high, last.y);
-            left = std::min(left, last.x), right = std::max(right, last.x);
-        }
-        top = std::min(top, low), bottom = std::max(bottom, high);
+        // A curve by its end points alone: an estimate, at a third of the cost.
+        const Point last = toDevice.apply(element.points[element.pointCount() - 1]);
+        const double low = std::min(current.y, last.y), high = std::max(current.y, last.y);
+        left = std::min(left, last.x), right = std::max(right, last.x);
+        top = std::min(top, last.y), bottom = std::max(bottom, last.y);
         if (element.kind == PathElement::Kind::moveTo) {
             current = start = last;
             continue;
@@ -133,9 +130,27 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
     return true;
 }
 
+// How many edges cross each device row of `box`, the path's (and a stroke outline's four a segment) widened by
+// `reach`; nothing for points not a number.
+std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTransform& toDevice, double reach,
+                                               const raster::PixelBox& box) {
+    const int rows = std::max(box.bottom - box.top, 0);
+    const double edges = reach > 0 ? 4 : 1;
+    std::vector<double> starting(std::size_t(rows) + 1, 0.0);
+    if (!edgeSpans(
+            path, toDevice, reach, box,
+            [&](int from, int to) { starting[std::size_t(from)] += edges, starting[std::size_t(to)] -= edges; },
+            [](double, double, double, double) {}))
+        return std::nullopt;
+    double active = 0;
+    for (double& row : starting) active += row, row = active;
+    return starting;
+}
+
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
 // crosses (a stroke's outline four edges a segment, reaching `reach` pixels either side of it) and the pixels its
-// box covers, at `pixelUnits` each. Small paths on small pictures pay their bound, without a pass over their points.
+// box covers, at `pixelUnits` each. Small paths on small pictures pay their bound, without a pass over their
+// points. Where many edges cross, each row costs more for each (kept in order among the others on it).
 double drawingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
                     double pixelUnits) {
     const double count = double(path.elements().size());
@@ -154,22 +169,25 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
         [&](double left, double right, double top, double bottom) {
             units += clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom) * pixelUnits;
         });
-    return finite ? units + edgeRows * WorkMeter::anEdgeRow : NAN;
+    if (!finite) return NAN;
+    units += edgeRows * WorkMeter::anEdgeRow;
+    if (edgeRows > 20'000) {
+        const auto rows = edgesOnRows(path, toDevice, reach, box);
+        for (double active : rows.value_or(std::vector<double>{}))
+            units += active * std::log2(1 + active) * WorkMeter::anEdgeAmongOthers;
+    }
+    return units;
 }
 
 // What Cairo's tessellation pays beyond that where a path's edges crowd the same rows: their pairs, a
 // self-crossing outline's crossings found one by one (the converter's fills do not pay it).
 double crowdingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box) {
-    const int rows = std::max(box.bottom - box.top, 0);
     const double edges = reach > 0 ? 4 : 1;
-    if (double(path.elements().size()) * edges * rows < 20'000) return 0;
-    std::vector<double> starting(std::size_t(rows) + 1, 0.0);
-    edgeSpans(
-        path, toDevice, reach, box,
-        [&](int from, int to) { starting[std::size_t(from)] += edges, starting[std::size_t(to)] -= edges; },
-        [](double, double, double, double) {});
-    double active = 0, pairs = 0;
-    for (int row = 0; row < rows; ++row) active += starting[std::size_t(row)], pairs += active * active / 2;
+    if (double(path.elements().size()) * edges * std::max(box.bottom - box.top, 0) < 20'000) return 0;
+    const auto rows = edgesOnRows(path, toDevice, reach, box);
+    if (!rows) return NAN;
+    double pairs = 0;
+    for (double active : *rows) pairs += active * active / 2;
     return pairs * WorkMeter::aCrowdedPair;
 }
 

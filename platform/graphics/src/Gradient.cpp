@@ -111,11 +111,14 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
         [] {});
 }
 
-// A gradient paints the whole clip area, its stops resolved for it.
+// A gradient paints the whole clip area, its stops resolved for it; each pixel's colour is looked up among
+// the stops (Cairo's walk along them costs more the more there are).
 bool admitGradient(Context::Impl& impl, const Gradient& gradient) {
     const raster::PixelBox box = impl.reachable();
-    return impl.admitPixels(double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0),
-                            WorkMeter::aPath + double(gradient.stops().size()) * WorkMeter::aStop);
+    const double stops = double(gradient.stops().size());
+    return impl.admitPixels(double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0) *
+                                (1 + stops / WorkMeter::stopsAPixelPasses),
+                            WorkMeter::aPath + stops * WorkMeter::aStop);
 }
 
 }  // namespace

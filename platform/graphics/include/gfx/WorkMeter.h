@@ -25,11 +25,14 @@ public:
     static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
     static constexpr double aSegment = 10;           // a path element
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
-    static constexpr double aCrowdedPair = 0.02;     // two edges on one device row (their crossings)
+    static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
+    static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash emitted
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
+    static constexpr double stopsAPixelPasses = 64;  // a gradient's pixel costs another pixel for these many stops
+    static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
 
