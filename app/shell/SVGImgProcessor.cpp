@@ -12,6 +12,7 @@
 #endif
 
 #include "foundation/Print.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/VellumExporter.h"
 #include "vellum/VellumImage.h"
 #include "vellum/VellumWorkBounds.h"
@@ -113,9 +114,11 @@ void installSVGLibraryRenderer() {
     vellum::VellumImage::initialize();
     setSVGRenderer([](const foundation::Data& data,
                       const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
-        // A flag's render is bounded by its document's work bounds: the first one reached ends it with no
-        // image, so that it gives its slot to the next flag then rather than after the rest of its work.
+        // A flag's render is bounded by its document's work bounds and by one work meter for its build and
+        // drawing: the first one reached ends it with no image, so that it gives its slot to the next flag
+        // then rather than after the rest of its work.
         vellum::WorkBoundWatch bounds;
+        gfx::WorkMeter meter;
         auto image = vellum::VellumImage::initWithData(data);
         if (!image || bounds.reached()) return nullptr;
         if (!target || !target->usable()) {
@@ -128,8 +131,9 @@ void installSVGLibraryRenderer() {
         if (bounds.reached()) return nullptr;
         auto context = gfx::Context::create(image->size(), {.scale = target->scale});
         if (!context) return nullptr;
-        vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard,
-                                                    false);
+        if (!vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
+                                                         gfx::InterpolationQuality::standard, false))
+            return nullptr;
         return gfx::Image::fromBitmap(context->takeImage(), target->scale);
     });
 }

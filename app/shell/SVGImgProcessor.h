@@ -37,7 +37,8 @@ inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
 
 // Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
 // size at the screen's scale without one; a document that reaches one of the library's work bounds
-// (vellum::WorkBoundWatch) gives no image, its render ending there. The app's start-up does this.
+// (vellum::WorkBoundWatch: the parser's limits, the matching budget, the render's work meter) gives no
+// image, its render ending there. The app's start-up does this.
 void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not

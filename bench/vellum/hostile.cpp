@@ -35,6 +35,7 @@
 #include "vellum/VellumSourceString.h"
 #include "foundation/Data.h"
 #include "gfx/Context.h"
+#include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 
 namespace {
@@ -46,13 +47,16 @@ std::size_t sized(std::size_t full) { return smokeRun() ? std::max<std::size_t>(
 
 double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
-// From the source to pixels at `pixels` x `pixels`.
+// From the source to pixels at `pixels` x `pixels`, the build and drawing against one work meter as the
+// library's render entry points count them: "refused" is 1 when the render ran past it and gave no picture.
 // `inspect`, when given, sees the last picture and its problems.
 void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vellum::VellumSource>()>& source,
                 std::size_t bytes, int pixels,
                 const std::function<void(const gfx::Bitmap&, const vellum::VellumParseResult&)>& inspect = {}) {
     double heap = 0;
+    bool refused = false;
     for (auto _ : state) {
+        gfx::WorkMeter meter;
         const double before = heapInUseMB();
         auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(source());
         auto document = result->parsedDocument();
@@ -71,8 +75,10 @@ void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vel
         benchmark::DoNotOptimize(picture);
         heap = std::max(heap, heapInUseMB() - before);
         if (inspect) inspect(picture, *result);
+        refused = meter.spent();
     }
     state.counters["heap_MB"] = heap;
+    state.counters["refused"] = refused;
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
@@ -85,6 +91,7 @@ void draw(benchmark::State& state, const std::string& text, int pixels = 20,
 // As the app draws a flag from bytes: an image of the document fitted into 85 x 64 points at scale 1.
 void drawAsFlag(benchmark::State& state, const std::string& text) {
     const auto bytes = foundation::Data::fromString(text);
+    bool refused = false;
     for (auto _ : state) {
         auto image = vellum::VellumImage::initWithData(bytes);
         if (!image || !image->hasSize()) {
@@ -93,10 +100,12 @@ void drawAsFlag(benchmark::State& state, const std::string& text) {
         }
         image->scaleToFitInside({85, 64});
         auto context = gfx::Context::create(image->size(), {.scale = 1});
-        vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0, gfx::InterpolationQuality::standard, false);
+        refused = !vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
+                                                               gfx::InterpolationQuality::standard, false);
         benchmark::DoNotOptimize(context->makeImage());
     }
     state.counters["bytes"] = static_cast<double>(text.size());
+    state.counters["refused"] = refused;
 }
 
 // A document in a file that names the style sheet beside it `imports` times; the sheet holds `rules` rules.
@@ -283,6 +292,45 @@ void FlagClippedPartsLevels(benchmark::State& state) {
 }
 void FlagAnchor200Shapes(benchmark::State& state) { drawAsFlag(state, ordinaryShapes()); }
 
+// Drawing multiplied by copies. A dashed hairline billions of dashes long through 16 copies at 64 px; a wide
+// stroke of 49,990 segments with round joins through n, 4n and 16n copies at 64 px; n, 4n and 16n squares as
+// large as the picture, each masked apart, at their own 2000 px beside librsvg, and as flags; a fan of 3^10
+// symbol copies as a flag.
+void DashedHairline16Copies(benchmark::State& state) { draw(state, hostile::dashedHairlineCopies(16), 64); }
+void WideRoundStrokeCopies(benchmark::State& state) {
+    draw(state, hostile::wideRoundStrokeCopies(sized(49'990), static_cast<std::size_t>(state.range(0))), 64);
+}
+void drawAtSide(benchmark::State& state, const std::string& text, int side, bool byLibrsvg) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        const bool drawn = byLibrsvg ? sidebyside::drawWithLibrsvg(bytes, side) : sidebyside::drawWithVellum(bytes, side);
+        if (!drawn) return state.SkipWithError("no image");
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+    if (!byLibrsvg) {
+        // Whether our render was refused by its meter (after the timed runs, once more).
+        auto image = vellum::VellumImage::initWithData(bytes);
+        image->setSize({static_cast<double>(side), static_cast<double>(side)});
+        auto context = gfx::Context::create(image->size(), {.scale = 1});
+        state.counters["refused"] = !vellum::VellumImageDrawing::renderInContext(*image, *context);
+    }
+}
+void MaskedSquaresAtOwnSize(benchmark::State& state) {
+    drawAtSide(state, hostile::clippedRectsAtScale(sized(static_cast<std::size_t>(state.range(0)))), 2000, false);
+}
+void Librsvg_MaskedSquaresAtOwnSize(benchmark::State& state) {
+    drawAtSide(state, hostile::clippedRectsAtScale(sized(static_cast<std::size_t>(state.range(0)))), 2000, true);
+}
+void FlagMaskedSquares(benchmark::State& state) {
+    drawAsFlag(state, hostile::clippedRectsAtScale(sized(static_cast<std::size_t>(state.range(0)))));
+}
+void FlagDashedHairline1000Copies(benchmark::State& state) { drawAsFlag(state, hostile::dashedHairlineCopies(sized(1'000))); }
+void FlagWideRoundStroke160Copies(benchmark::State& state) {
+    drawAsFlag(state, hostile::wideRoundStrokeCopies(sized(49'990), 160));
+}
+void SymbolFan3To10(benchmark::State& state) { draw(state, hostile::symbolFan(smokeRun() ? 3 : 10), 64); }
+void FlagSymbolFan3To10(benchmark::State& state) { drawAsFlag(state, hostile::symbolFan(smokeRun() ? 3 : 10)); }
+
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
 BENCHMARK(UseRingThroughGroups)->Unit(benchmark::kMillisecond);
@@ -315,6 +363,15 @@ BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashedHairline16Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(WideRoundStrokeCopies)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagMaskedSquares)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagDashedHairline1000Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(SymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagSymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSelector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);

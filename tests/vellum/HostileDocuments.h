@@ -496,4 +496,67 @@ inline std::string oneWordSheets(std::size_t sheets) {
     return text + R"(<rect width="20" height="20" fill="#00ff00"/></svg>)";
 }
 
+// Drawing multiplied by copies: what the elements draw, not their count, makes the work.
+
+inline std::string headerOf100(int side = 100) {
+    const std::string size = std::to_string(side);
+    return R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width=")" + size +
+           R"(" height=")" + size + R"(" viewBox="0 0 100 100">)";
+}
+
+// A dashed hairline of 16 segments swinging 8,000,000 units either side of a 100 x 100 picture, dashed every
+// 0.1 unit, drawn by `copies` use elements: billions of dashes a copy, all but a few hundred off the picture.
+inline std::string dashedHairlineCopies(std::size_t copies) {
+    std::string text = headerOf100() +
+                       R"(<defs><path id="h" fill="none" stroke="#000" stroke-width="0.5" stroke-dasharray="0.1" d="M-8000000 0)";
+    for (int segment = 1; segment <= 16; ++segment)
+        text += (segment % 2 ? " L8000000 " : " L-8000000 ") + std::to_string(segment * 6);
+    text += R"("/></defs>)";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#h"/>)";
+    return text + "</svg>";
+}
+
+// A path of `segments` zigzag segments 20 units across, walking down the picture, stroked 50 units wide with
+// round joins, drawn by `copies` use elements.
+inline std::string wideRoundStrokeCopies(std::size_t segments, std::size_t copies) {
+    std::string text = headerOf100() +
+                       R"(<defs><path id="w" fill="none" stroke="#06c" stroke-width="50" stroke-linejoin="round" d="M0 0)";
+    text.reserve(text.size() + segments * 8 + copies * 24 + 64);
+    for (std::size_t segment = 0; segment < segments; ++segment)
+        text += (segment % 2 ? "L40 " : "L60 ") + std::to_string(segment * 100 / segments);
+    text += R"("/></defs>)";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#w"/>)";
+    return text + "</svg>";
+}
+
+// `rects` squares as large as the picture (2 units in a scale(1000) group, `side` pixels), each clipped by a
+// clip path of two shapes in its bounding box's units, each a little apart so that no two share a mask.
+inline std::string clippedRectsAtScale(std::size_t rects, int side = 2000) {
+    const std::string size = std::to_string(side);
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + size + R"(" height=")" + size +
+                       R"(" viewBox="0 0 2000 2000"><defs><clipPath id="c" clipPathUnits="objectBoundingBox">)"
+                       R"(<rect width="0.5" height="1"/><circle cx="0.5" cy="0.5" r="0.5"/></clipPath></defs>)"
+                       R"~(<g transform="scale(1000)">)~";
+    for (std::size_t rect = 0; rect < rects; ++rect) {
+        text += R"(<rect x=")" + std::to_string(static_cast<double>(rect) * 1e-6) +
+                R"~(" width="2" height="2" fill="#0a0" fill-opacity="0.01" clip-path="url(#c)"/>)~";
+    }
+    return text + "</g></svg>";
+}
+
+// Symbols in `levels` levels, each showing the one below `fan` times; the document shows the top one:
+// fan^levels copies of a small square, each a little apart.
+inline std::string symbolFan(int levels, int fan = 3) {
+    std::string text = headerOf100() + R"(<defs><symbol id="s0"><rect width="1" height="1" fill="#c00"/></symbol>)";
+    for (int level = 1; level <= levels; ++level) {
+        text += "<symbol id=\"s" + std::to_string(level) + "\">";
+        for (int copy = 0; copy < fan; ++copy) {
+            text += "<use xlink:href=\"#s" + std::to_string(level - 1) + "\" x=\"" + std::to_string(copy * (level % 3)) +
+                    "\" y=\"" + std::to_string(copy * ((level + 1) % 3)) + "\"/>";
+        }
+        text += "</symbol>";
+    }
+    return text + "</defs><use xlink:href=\"#s" + std::to_string(levels) + "\"/></svg>";
+}
+
 }  // namespace hostile

@@ -16,6 +16,7 @@
 #include "foundation/Strings.h"
 #include "gfx/Image.h"
 #include "gfx/ImageSource.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/VellumExporter.h"
 #include "vellum/VellumFixedContent.h"
@@ -87,6 +88,8 @@ std::shared_ptr<gfx::Image> bitmapPicture(const foundation::Data& bytes, std::in
                      foundation::format("image of %@ x %@ pixels", properties->pixelWidth, properties->pixelHeight))) {
         return VellumGetBrokenImageRepresentation();
     }
+    // Decoding is the render's work; past its meter the render ends anyway.
+    if (!gfx::WorkMeter::charge(pixels * gfx::WorkMeter::aDecodedPixel)) return nullptr;
     return gfx::Image::fromData(bytes);
 }
 

@@ -7,9 +7,11 @@
 #include "VellumLog.h"
 #include "dispatch/Queue.h"
 #include "gfx/Image.h"
+#include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 #include "ui/Window.h"
 #include "vellum/VellumImage.h"
+#include "vellum/VellumWorkBounds.h"
 
 namespace vellum {
 
@@ -60,8 +62,9 @@ std::shared_ptr<gfx::Image> VellumExporterUIImage::exportAsUIImage(VellumImage& 
         auto context = gfx::Context::create(size, {.scale = scale});
         if (!context) return nullptr;
         // The image context is top-down already: no flip.
-        VellumImageDrawing::renderToContext(image, *context, antiAliased, curveFlatnessFactor, interpolationQuality,
-                                            false);
+        if (!VellumImageDrawing::renderToContext(image, *context, antiAliased, curveFlatnessFactor,
+                                                 interpolationQuality, false))
+            return nullptr;
         return gfx::Image::fromBitmap(context->takeImage(), scale);
     });
 }
@@ -75,8 +78,9 @@ foundation::Data VellumExporterNSData::exportAsNSData(VellumImage& image, bool a
     return guarded<foundation::Data>("exportAsNSData", [&]() -> foundation::Data {
         auto context = VellumImageDrawing::newCGContextAutosizedToFit(image);
         if (!context) return {};
-        VellumImageDrawing::renderToContext(image, *context, antiAliased, curveFlatnessFactor, interpolationQuality,
-                                            flipYaxis);
+        if (!VellumImageDrawing::renderToContext(image, *context, antiAliased, curveFlatnessFactor,
+                                                 interpolationQuality, flipYaxis))
+            return {};
         const gfx::Bitmap bitmap = context->takeImage();
         foundation::Data bytes;
         auto& out = bytes.bytes();
@@ -106,21 +110,27 @@ std::shared_ptr<gfx::Context> VellumImageDrawing::newCGContextAutosizedToFit(Vel
                                 {.scale = 1, .format = gfx::PixelFormat::rgb24, .origin = gfx::Origin::bottomLeft});
 }
 
-void VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& context) {
-    guarded<int>("renderInContext", [&] {
-        if (auto tree = image.CALayerTree()) quartz::render(*tree, context);
-        return 0;
-    }, 0, image.parseErrorsAndWarnings().get());
+bool VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& context) {
+    return guarded<bool>("renderInContext", [&] {
+        // The build (when the tree is not built yet) and the drawing count against one meter.
+        gfx::WorkMeter meter;
+        auto tree = image.CALayerTree();
+        if (tree && !image.layerTreeRefused()) quartz::render(*tree, context);
+        if (image.layerTreeRefused() && !meter.spent()) return false;  // its reason is filed already
+        if (!meter.spent()) return true;
+        fileRenderPastItsMeter(image.parseErrorsAndWarnings().get());
+        return false;
+    }, false, image.parseErrorsAndWarnings().get());
 }
 
-void VellumImageDrawing::renderToContext(VellumImage& image, gfx::Context& context, bool antiAliased,
+bool VellumImageDrawing::renderToContext(VellumImage& image, gfx::Context& context, bool antiAliased,
                                          double curveFlatnessFactor, gfx::InterpolationQuality interpolationQuality,
                                          bool flipYaxis) {
     if (!image.hasSize()) {
         vellumLogError(
             "Cannot scale this image because the SVG file has infinite size. Either fix the SVG file, or set an "
             "explicit size you want it to be exported at (by calling .size = something on this VellumImage instance");
-        return;
+        return false;
     }
     const gfx::Size size = image.size();
     if (!antiAliased) context.setShouldAntialias(false);
@@ -130,7 +140,7 @@ void VellumImageDrawing::renderToContext(VellumImage& image, gfx::Context& conte
         context.translateBy(0, size.height);
         context.scaleBy(1, -1);
     }
-    renderInContext(image, context);
+    return renderInContext(image, context);
 }
 
 }  // namespace vellum

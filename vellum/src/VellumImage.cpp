@@ -9,6 +9,7 @@
 #include "VellumGuard.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGDocument.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/VellumExporter.h"
@@ -240,7 +241,11 @@ std::shared_ptr<quartz::Layer> VellumImage::CALayerTree() {
     }
     if (CALayerTree_ && DOMTree_ && DOMTree_->viewport() != layerTreeViewport_) dropLayerTree();
     if (!CALayerTree_) {
+        // The build's work joins the render's meter, or has one of its own.
+        gfx::WorkMeter meter;
+        buildRefused_ = false;
         CALayerTree_ = newCALayerTree();
+        layerTreeRefused_ = meter.spent() || buildRefused_;
         if (DOMTree_) layerTreeViewport_ = DOMTree_->viewport();
     }
     return CALayerTree_;
@@ -268,7 +273,7 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
 
 std::shared_ptr<quartz::Layer> VellumImage::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {
     // What a build refuses (use rings, too deep, too many elements) joins the document's problems.
-    return VellumLayerTree::newLayerWithElement(element, parseErrorsAndWarnings_.get());
+    return VellumLayerTree::newLayerWithElement(element, parseErrorsAndWarnings_.get(), &buildRefused_);
 }
 
 bool VellumImage::isElementVisible(const SVGElement& element) { return VellumLayerTree::isElementVisible(element); }

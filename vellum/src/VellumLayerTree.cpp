@@ -14,6 +14,7 @@
 #include "VellumLog.h"
 #include "foundation/Format.h"
 #include "gfx/Context.h"
+#include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
@@ -204,7 +205,7 @@ private:
 // One build: the chain of elements being expanded, the layers made so far and the problems met.
 class LayerBuild {
 public:
-    LayerBuild(VellumParseResult* problems, const gfx::Rect& picture) : problems_(problems), picture_(picture) {}
+    explicit LayerBuild(VellumParseResult* problems) : problems_(problems) {}
 
     std::shared_ptr<quartz::Layer> build(const std::shared_ptr<SVGElement>& element);
     // Whether styles were asked of the rules past the scope's budget: then the document is refused whole,
@@ -240,13 +241,11 @@ private:
     static gfx::AffineTransform placementFor(SVGClipPathElement& clipElement, SVGElement& owner);
     // The clip path's coverage at that placement: built on first use, the same layer after.
     Coverage coverageOf(SVGClipPathElement& clipElement, const gfx::AffineTransform& placement);
-    // Counts a mask of that area over `layer` as work; false once the build's mask work is spent.
-    bool admitMask(const gfx::Rect& area, const quartz::Layer& layer);
+    // Counts a mask as work; false once the build's mask work is spent.
+    bool admitMask();
     void report(const std::string& message);
 
     VellumParseResult* problems_;
-    // The picture's area, against which mask work is counted.
-    gfx::Rect picture_;
     SVGElement::CascadeScope cascade_;
     // One decode a picture for all of its copies, within one budget for the build.
     SVGImageElement::PictureScope pictures_;
@@ -255,7 +254,6 @@ private:
     std::unordered_set<std::string> reported_;
     std::map<ClipPlacement, Coverage> coverages_;
     std::size_t masks_ = 0;
-    double maskArea_ = 0;
     bool maskWorkSpent_ = false;
 };
 
@@ -279,15 +277,6 @@ bool LayerBuild::refusedForMatching() {
     return true;
 }
 
-// What a layer covers while it is being built: its frame, or its content's before a container is fitted
-// around it (in the space the build places layers in).
-gfx::Rect extentInBuild(const quartz::Layer& layer) {
-    gfx::Rect extent = layer.frame();
-    if (extent.isEmpty()) extent = gfx::Rect::null();
-    for (const auto& sublayer : layer.sublayers()) extent = extent.unionWith(sublayer->frame());
-    return extent;
-}
-
 // What a layer and its sublayers draw over, in its superlayer's space (a mask only takes away).
 gfx::Rect drawnExtent(const quartz::Layer& layer) {
     if (layer.isHidden()) return gfx::Rect::null();
@@ -298,16 +287,12 @@ gfx::Rect drawnExtent(const quartz::Layer& layer) {
     return extent.isNull() ? extent : layer.transformToSuperlayer().apply(extent);
 }
 
-double areaOf(const gfx::Rect& rect) { return rect.isNull() || rect.isEmpty() ? 0 : rect.size.width * rect.size.height; }
-
-bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
+bool LayerBuild::admitMask() {
     if (maskWorkSpent_) return false;
     ++masks_;
-    // Each mask is drawn apart over what it covers of the layer it masks, within the picture.
-    maskArea_ += areaOf(area.intersection(picture_).intersection(extentInBuild(layer)));
     // A mask built is work of the scope's, as matching is: one budget for all of it.
-    if (masks_ <= VellumLayerTree::maximumMasks &&
-        maskArea_ <= VellumLayerTree::maximumMaskCoverage * areaOf(picture_) && takeScopeWork(scopeWorkAMask)) {
+    // Their pixels are counted by the render's meter as they are drawn.
+    if (masks_ <= VellumLayerTree::maximumMasks && takeScopeWork(scopeWorkAMask)) {
         return true;
     }
     maskWorkSpent_ = true;
@@ -320,10 +305,8 @@ bool LayerBuild::admitMask(const gfx::Rect& area, const quartz::Layer& layer) {
         }
         return false;
     }
-    report(foundation::format("Clipping took more than %lu masks, or masks covering more than %lu times the picture; "
-                              "the clip paths met after that are not applied",
-                              static_cast<unsigned long>(VellumLayerTree::maximumMasks),
-                              static_cast<unsigned long>(VellumLayerTree::maximumMaskCoverage)));
+    report(foundation::format("Clipping took more than %lu masks; the clip paths met after that are not applied",
+                              static_cast<unsigned long>(VellumLayerTree::maximumMasks)));
     return false;
 }
 
@@ -365,7 +348,7 @@ void LayerBuild::applyClipPath(const std::shared_ptr<SVGElement>& owner, quartz:
     const Coverage coverage = TemporaryParent::wouldEnclose(clipElement.get(), owner)
                                   ? Coverage{clipElement->newLayer(), gfx::Rect::null(), gfx::Rect::null()}
                                   : coverageOf(*clipElement, placementFor(*clipElement, *owner));
-    if (!admitMask(coverage.drawn, layer)) return;
+    if (!admitMask()) return;
     std::shared_ptr<quartz::Layer> mask;
     if (coversAsOneShape(*coverage.layer)) {
         // One shape is clipped to as a path: each element gets its own copy, which costs no more.
@@ -438,8 +421,6 @@ LayerBuild::Coverage LayerBuild::coverageOf(SVGClipPathElement& clipElement, con
             coverage.layer->setFrame(coverage.area.offsetBy(-coverage.drawn.origin.x, -coverage.drawn.origin.y));
         }
     }
-    // Drawn once, however many elements it clips.
-    maskArea_ += areaOf(coverage.drawn.intersection(picture_));
     coverages_.emplace(key, coverage);
     return coverage;
 }
@@ -465,6 +446,8 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
                                   VellumLayerTree::maximumInstantiatedElements));
         return nullptr;
     }
+    // Each layer built is work of the render's, copies too.
+    if (!gfx::WorkMeter::charge(VellumLayerTree::workALayer)) return nullptr;
     ++built_;
     Expanding expanding(*this, element.get());
     auto layer = converter->newLayer();
@@ -530,22 +513,10 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     return layer;
 }
 
-// The picture a build draws, in the space it places layers in: the viewport of the root it draws in.
-gfx::Rect pictureOf(const SVGElement& element) {
-    const auto* svg = element.as<SVGSVGElement>();
-    const auto root = svg ? nullptr : element.rootOfCurrentDocumentFragment();
-    if (!svg) svg = root.get();
-    const gfx::Size size = SVGHelperUtilities::percentageReferenceSize(svg);
-    if (svg && SVGRectIsInitialized(svg->viewport())) {
-        return {0, 0, std::max(svg->viewport().width, 0.0f), std::max(svg->viewport().height, 0.0f)};
-    }
-    return {0, 0, std::max(size.width, 0.0), std::max(size.height, 0.0)};
-}
-
 // The element's layer tree; none, with `refused` set, when the build was refused.
 std::shared_ptr<quartz::Layer> buildTree(const std::shared_ptr<SVGElement>& element, VellumParseResult* problems,
                                          bool& refused) {
-    LayerBuild build(problems, pictureOf(*element));
+    LayerBuild build(problems);
     auto layer = build.build(element);
     refused = build.refusedForMatching();
     return refused ? nullptr : layer;
@@ -560,10 +531,17 @@ bool VellumLayerTree::isElementVisible(const SVGElement& element) {
 }
 
 std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::shared_ptr<SVGElement>& element,
-                                                                    VellumParseResult* problems) {
+                                                                    VellumParseResult* problems, bool* refused) {
     if (!element) return nullptr;
-    bool refused = false;
-    auto layer = buildTree(element, problems, refused);
+    gfx::WorkMeter meter;
+    bool refusedForMatching = false;
+    auto layer = buildTree(element, problems, refusedForMatching);
+    if (refused) *refused = refusedForMatching || meter.spent();
+    if (meter.spent()) {
+        // Incomplete, it draws nothing.
+        fileRenderPastItsMeter(problems);
+        return quartz::Layer::make();
+    }
     return layer ? layer : quartz::Layer::make();
 }
 
@@ -572,13 +550,22 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
+    gfx::WorkMeter meter;
     bool refused = false;
     auto tree = buildTree(root, problems, refused);
     if (refused) return {};
+    if (meter.spent()) {
+        fileRenderPastItsMeter(problems);
+        return {};
+    }
     if (!tree) tree = quartz::Layer::make();
     auto context = gfx::Context::create(size, {.scale = scale});
     if (!context) return {};
     quartz::render(*tree, *context);
+    if (meter.spent()) {
+        fileRenderPastItsMeter(problems);
+        return {};
+    }
     return context->makeImage();
 }
 

@@ -1,5 +1,8 @@
 #include "vellum/VellumWorkBounds.h"
 
+#include "VellumLog.h"
+#include "vellum/VellumParseResult.h"
+
 namespace vellum {
 
 namespace {
@@ -17,5 +20,19 @@ void WorkBoundWatch::noteReached() {
 }
 
 bool WorkBoundWatch::stopsWork() { return runningWatch && runningWatch->reached_; }
+
+void fileRenderPastItsMeter(VellumParseResult* problems) {
+    WorkBoundWatch::noteReached();
+    const std::string message =
+        "Drawing the document took more work than a render is allowed; it was stopped there and gives no picture";
+    if (!problems) {
+        vellumLogError("%@", message);
+        return;
+    }
+    for (const auto& filed : problems->errorsRecoverable()) {
+        if (filed.localizedDescription() == message) return;
+    }
+    problems->addParseErrorRecoverable(VellumError::make("Vellum", 2, message));
+}
 
 }  // namespace vellum

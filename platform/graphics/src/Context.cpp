@@ -9,6 +9,7 @@
 #include "ContextImpl.h"
 #include "ContextTesting.h"
 #include "Stroker.h"
+#include "gfx/WorkMeter.h"
 
 namespace gfx {
 
@@ -92,6 +93,127 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
     const auto whole = [&](double value) { return near(value, std::round(value), 1e-6); };
     return near(deviceToPattern.xx, 1, 1e-9) && near(deviceToPattern.yy, 1, 1e-9) && near(deviceToPattern.xy, 0, 1e-9) &&
            near(deviceToPattern.yx, 0, 1e-9) && whole(deviceToPattern.x0) && whole(deviceToPattern.y0);
+}
+
+// The device rows of each edge of `path` (taken to the device by `toDevice`) within `box`'s rows, from its top,
+// widened by `reach` pixels either side; calls `box` with the path's device bounds. False for points not a number.
+template <class Span, class Bounds>
+bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box, Span span,
+               Bounds bounds) {
+    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
+    Point current{}, start{};
+    const auto rows = [&](double low, double high) {
+        const int from = int(std::clamp(std::floor(low - reach), double(box.top), double(box.bottom)));
+        const int to = int(std::clamp(std::ceil(high + reach), double(box.top), double(box.bottom)));
+        if (to > from) span(from - box.top, to - box.top);
+    };
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            rows(std::min(current.y, start.y), std::max(current.y, start.y));
+            current = start;
+            continue;
+        }
+        // A curve by its end points alone: an estimate, at a third of the cost.
+        const Point last = toDevice.apply(element.points[element.pointCount() - 1]);
+        const double low = std::min(current.y, last.y), high = std::max(current.y, last.y);
+        left = std::min(left, last.x), right = std::max(right, last.x);
+        top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+        if (element.kind == PathElement::Kind::moveTo) {
+            current = start = last;
+            continue;
+        }
+        rows(low, high);
+        current = last;
+    }
+    if (std::isnan(left + right + top + bottom)) return false;
+    bounds(left - reach, right + reach, top - reach, bottom + reach);
+    return true;
+}
+
+// How many edges cross each device row of `box`, the path's (and a stroke outline's four a segment) widened by
+// `reach`; nothing for points not a number.
+std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTransform& toDevice, double reach,
+                                               const raster::PixelBox& box) {
+    const int rows = std::max(box.bottom - box.top, 0);
+    const double edges = reach > 0 ? 4 : 1;
+    std::vector<double> starting(std::size_t(rows) + 1, 0.0);
+    if (!edgeSpans(
+            path, toDevice, reach, box,
+            [&](int from, int to) { starting[std::size_t(from)] += edges, starting[std::size_t(to)] -= edges; },
+            [](double, double, double, double) {}))
+        return std::nullopt;
+    double active = 0;
+    for (double& row : starting) active += row, row = active;
+    return starting;
+}
+
+// What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
+// crosses (a stroke's outline four edges a segment, reaching `reach` pixels either side of it) and the pixels its
+// box covers, at `pixelUnits` each. Small paths on small pictures pay their bound, without a pass over their
+// points. Where many edges cross, each row costs more for each (kept in order among the others on it).
+double drawingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
+                    double pixelUnits) {
+    const double count = double(path.elements().size());
+    const double edges = reach > 0 ? 4 : 1;
+    const auto clamped = [](double from, double to, int low, int high) {
+        return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
+    };
+    double units = WorkMeter::aPath + count * WorkMeter::aSegment;
+    const double bound = count * edges * std::max(box.bottom - box.top, 0) * WorkMeter::anEdgeRow +
+                         clamped(box.left, box.right, box.left, box.right) *
+                             clamped(box.top, box.bottom, box.top, box.bottom) * pixelUnits;
+    if (bound <= 50'000) return units + bound;
+    double edgeRows = 0;
+    const bool finite = edgeSpans(
+        path, toDevice, reach, box, [&](int from, int to) { edgeRows += (to - from) * edges; },
+        [&](double left, double right, double top, double bottom) {
+            units += clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom) * pixelUnits;
+        });
+    if (!finite) return NAN;
+    units += edgeRows * WorkMeter::anEdgeRow;
+    if (edgeRows > 20'000) {
+        const auto rows = edgesOnRows(path, toDevice, reach, box);
+        for (double active : rows.value_or(std::vector<double>{}))
+            units += active * std::log2(1 + active) * WorkMeter::anEdgeAmongOthers;
+    }
+    return units;
+}
+
+// What Cairo's tessellation pays beyond that where a path's edges crowd the same rows: their pairs, a
+// self-crossing outline's crossings found one by one (the converter's fills do not pay it).
+double crowdingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box) {
+    const double edges = reach > 0 ? 4 : 1;
+    if (double(path.elements().size()) * edges * std::max(box.bottom - box.top, 0) < 20'000) return 0;
+    const auto rows = edgesOnRows(path, toDevice, reach, box);
+    if (!rows) return NAN;
+    double pairs = 0;
+    for (double active : *rows) pairs += active * active / 2;
+    return pairs * WorkMeter::aCrowdedPair;
+}
+
+// How many dashes Cairo walks stroking `path` with `dashes` (on and off): the path's length, curves by their
+// control points, over the pattern's, times its entries.
+double dashCount(const Path& path, const std::vector<double>& dashes) {
+    double period = 0;
+    for (double dash : dashes) period += dash;
+    const double entries = double(dashes.size() % 2 ? 2 * dashes.size() : dashes.size());
+    if (dashes.size() % 2) period *= 2;
+    double length = 0;
+    Point current{}, start{};
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            length += std::hypot(start.x - current.x, start.y - current.y);
+            current = start;
+            continue;
+        }
+        for (int index = 0; index < element.pointCount(); ++index) {
+            const Point to = element.points[index];
+            if (element.kind != PathElement::Kind::moveTo) length += std::hypot(to.x - current.x, to.y - current.y);
+            current = to;
+        }
+        if (element.kind == PathElement::Kind::moveTo) start = current;
+    }
+    return length / period * entries;
 }
 
 thread_local std::optional<std::uint32_t> newCanvasFill;
@@ -324,6 +446,34 @@ std::uint32_t Context::Impl::sourcePixel(Color color) const {
     return raster::premultipliedPixel(color.red, color.green, color.blue, color.alpha * state.alpha);
 }
 
+raster::PixelBox Context::Impl::reachable() const {
+    const raster::PixelBox canvas{0, 0, width, height};
+    return state.clipBox ? state.clipBox->intersection(canvas) : canvas;
+}
+
+bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked) {
+    if (!WorkMeter::running()) return true;
+    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(),
+                                          drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel));
+}
+
+double Context::Impl::strokeReach(const AffineTransform& toDevice) const {
+    return std::max(state.style.lineWidth * raster::largestStretch(toDevice) / 2, 0.5);
+}
+
+bool Context::Impl::admitToCairo(const Path& path, bool stroked) {
+    if (!WorkMeter::running()) return true;
+    const AffineTransform& toDevice = state.transform;
+    double units = crowdingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable());
+    // Cairo walks every dash, on the picture or off it.
+    if (stroked && !state.style.dashes.empty()) units += dashCount(path, state.style.dashes) * WorkMeter::aDash;
+    return units == 0 || WorkMeter::charge(units);
+}
+
+bool Context::Impl::admitPixels(double pixels, double units) {
+    return WorkMeter::charge(units + pixels * WorkMeter::aComposedPixel);
+}
+
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
     auto target = directTarget();
     if (!target) return false;
@@ -548,6 +698,8 @@ AffineTransform Context::currentTransform() const {
 }
 
 void Context::clip(const Path& path, FillRule rule) {
+    // Refused, the meter is spent and nothing after is drawn.
+    if (!impl_->admit(path, impl_->state.transform, false)) return;
     impl_->synced();
     impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
@@ -595,6 +747,7 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
                                int(std::clamp(std::ceil(device.maxX()), 0.0, double(impl_->width))),
                                int(std::clamp(std::ceil(device.maxY()), 0.0, double(impl_->height)))};
     const int width = std::max(box.right - box.left, 1), height = std::max(box.bottom - box.top, 1);
+    if (!impl_->admitPixels(double(width) * height, WorkMeter::aPath)) return;
     SharedSurface combined(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), cairo_surface_destroy);
     cairo_t* painter = cairo_create(combined.get());
     if (!box.isEmpty()) {
@@ -676,6 +829,10 @@ double Context::alpha() const { return impl_->state.alpha; }
 BlendMode Context::blendMode() const { return impl_->state.blend; }
 
 void Context::fill(const Path& path, FillRule rule) {
+    if (impl_->admit(path, impl_->state.transform, false)) fillAdmitted(path, rule);
+}
+
+void Context::fillAdmitted(const Path& path, FillRule rule) {
     cairo_t* cr = impl_->cairo;
     auto addShape = [&] {
         impl_->appendPath(path, Impl::PathSpace::device);
@@ -687,13 +844,14 @@ void Context::fill(const Path& path, FillRule rule) {
         cairo_fill(cr);
     };
     if (impl_->drawsPlainly()) {
-        if (impl_->fillDirectly(path, rule, impl_->state.transform)) return;
+        if (impl_->fillDirectly(path, rule, impl_->state.transform) || !impl_->admitToCairo(path, false)) return;
         impl_->synced();
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
         impl_->writeBlanksInClip();
         paint();
         return;
     }
+    if (!impl_->admitToCairo(path, false)) return;
     impl_->synced();
     impl_->composite(paint, [&] {
         addShape();
@@ -702,6 +860,10 @@ void Context::fill(const Path& path, FillRule rule) {
 }
 
 void Context::stroke(const Path& path) {
+    if (impl_->admit(path, impl_->state.transform, true)) strokeAdmitted(path);
+}
+
+void Context::strokeAdmitted(const Path& path) {
     cairo_t* cr = impl_->cairo;
     auto paint = [&] {
         impl_->appendPath(path, Impl::PathSpace::user);
@@ -709,12 +871,13 @@ void Context::stroke(const Path& path) {
         cairo_stroke(cr);
     };
     if (impl_->drawsPlainly()) {
-        if (impl_->strokeDirectly(path, impl_->state.transform)) return;
+        if (impl_->strokeDirectly(path, impl_->state.transform) || !impl_->admitToCairo(path, true)) return;
         impl_->synced();
         impl_->writeBlanksInClip();
         paint();
         return;
     }
+    if (!impl_->admitToCairo(path, true)) return;
     impl_->synced();
     impl_->composite(paint, [&] {
         // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
@@ -730,22 +893,24 @@ void Context::stroke(const Path& path) {
 // The placed transform is worked out as concatenate makes it, so the converter draws the same pixels; only
 // what it cannot draw takes a saved state, as the caller would have.
 void Context::fill(const Path& path, FillRule rule, const AffineTransform& placement) {
-    if (isUsableTransform(placement) && impl_->drawsPlainly() &&
-        impl_->fillDirectly(path, rule, placement.concatenating(impl_->state.transform)))
-        return;
+    const bool placed = isUsableTransform(placement);
+    const AffineTransform toDevice = placed ? placement.concatenating(impl_->state.transform) : impl_->state.transform;
+    if (!impl_->admit(path, toDevice, false)) return;
+    if (placed && impl_->drawsPlainly() && impl_->fillDirectly(path, rule, toDevice)) return;
     save();
     concatenate(placement);
-    fill(path, rule);
+    fillAdmitted(path, rule);
     restore();
 }
 
 void Context::stroke(const Path& path, const AffineTransform& placement) {
-    if (isUsableTransform(placement) && impl_->drawsPlainly() &&
-        impl_->strokeDirectly(path, placement.concatenating(impl_->state.transform)))
-        return;
+    const bool placed = isUsableTransform(placement);
+    const AffineTransform toDevice = placed ? placement.concatenating(impl_->state.transform) : impl_->state.transform;
+    if (!impl_->admit(path, toDevice, true)) return;
+    if (placed && impl_->drawsPlainly() && impl_->strokeDirectly(path, toDevice)) return;
     save();
     concatenate(placement);
-    stroke(path);
+    strokeAdmitted(path);
     restore();
 }
 
@@ -771,6 +936,16 @@ void Context::clearRect(const Rect& rect) {
 
 void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
+    if (WorkMeter::running()) {
+        const raster::PixelBox box = impl_->reachable();
+        const Rect area = impl_->state.transform.apply(rect.standardized())
+                              .intersection({double(box.left), double(box.top), double(box.right - box.left),
+                                             double(box.bottom - box.top)});
+        const double read = double(bitmap.width) * bitmap.height * WorkMeter::aPicturePixel;
+        if (!impl_->admitPixels(area.isNull() || area.isEmpty() ? 0 : area.width() * area.height(),
+                                WorkMeter::aPicture + read))
+            return;
+    }
     cairo_t* cr = impl_->synced();
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);
     if (pixelAligned(cr, pattern.get())) {

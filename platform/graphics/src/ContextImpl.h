@@ -102,6 +102,18 @@ struct Context::Impl {
     // into an argb32 surface, antialiased, clipped to whole pixels at most); false leaves it to Cairo.
     // `toDevice` takes the path's points to device pixels: the state's transform, or a placement before it.
     bool fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice);
+    // The device pixels drawing may reach now: the clip's box, else the whole canvas.
+    raster::PixelBox reachable() const;
+    // Charges the running work meter for drawing `path` through `toDevice` (stroked with the state's line
+    // when `stroked`); false when the meter refuses, and nothing is to be drawn.
+    bool admit(const Path& path, const AffineTransform& toDevice, bool stroked);
+    // Charges it for what Cairo pays beyond that when it fills or strokes `path` in the state's transform: crowded
+    // edges' pairs, and every dash of a dashed stroke.
+    bool admitToCairo(const Path& path, bool stroked);
+    // How far a stroke's outline reaches either side of its path on the device.
+    double strokeReach(const AffineTransform& toDevice) const;
+    // Charges it for `pixels` device pixels composited (or masked) and `units` more.
+    bool admitPixels(double pixels, double units);
     // Strokes thinner than a device pixel as hairlines.
     bool strokeDirectly(const Path& path, const AffineTransform& toDevice);
     // The pixels when the converter may draw on them (flushed for it), else nothing.

@@ -6,6 +6,7 @@
 #include <typeinfo>
 
 #include "Offscreen.h"
+#include "gfx/WorkMeter.h"
 #include "gfx/BoxBlur.h"
 
 namespace quartz {
@@ -139,7 +140,8 @@ gfx::Path roundedBounds(const Layer& layer) {
 void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool asSublayer) const {
     std::shared_ptr<Layer> presented = model.hasAnimations() ? model.presentationLayer(time) : nullptr;
     const Layer& shown = presented ? *presented : model;
-    if (shown.isHidden() || !(shown.opacity() > 0)) return;
+    // A render whose work meter is spent draws nothing more: it has failed.
+    if (shown.isHidden() || !(shown.opacity() > 0) || gfx::WorkMeter::spentNow()) return;
     bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
                           shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
                           !shown.delegate().expired();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "gfx/WorkMeter.h"
+
 namespace quartz {
 
 double pixelsPerPoint(const gfx::Context& context) {
@@ -34,6 +36,9 @@ std::optional<DeviceBitmap> drawOffscreenOver(gfx::Context& target, const gfx::R
     gfx::AffineTransform device = target.deviceTransform();
     int x = int(area.minX()), y = int(area.minY());
     double scale = target.scale();
+    // Its pixels are made, drawn into and composited back: a mask or layer drawn apart costs its area.
+    if (!gfx::WorkMeter::charge(gfx::WorkMeter::aPath + area.width() * area.height() * gfx::WorkMeter::aComposedPixel))
+        return std::nullopt;
     auto offscreen = gfx::Context::create(int(area.width()), int(area.height()), {.scale = scale, .format = format});
     if (!offscreen) return std::nullopt;
     // User space -> target pixels -> this buffer's pixels -> its points (its base transform scales back up).

@@ -10,6 +10,7 @@
 #include "ScanConverter.h"
 #include "gfx/Context.h"
 #include "gfx/TextLayout.h"
+#include "gfx/WorkMeter.h"
 
 using namespace gfx;
 using gfx::testing::alphaAt;
@@ -903,4 +904,40 @@ TEST(Context, DrawingThroughAPlacementMatchesASavedConcatenation) {
         // Something was drawn (but through the singular placement, which the context ignores).
         EXPECT_NE(images[1].pixels, filledContext(48, 40, Color::rgb(200, 220, 90))->makeImage().pixels);
     }
+}
+
+TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
+    auto context = makeContext(10, 10, 2);
+    context->setFillColor(Color::rgb(255, 0, 0));
+    {
+        WorkMeter meter;
+        context->fillRect({0, 0, 2, 2});
+        const std::uint64_t once = meter.used();
+        EXPECT_GT(once, 0u);
+        {
+            WorkMeter inner;  // joins the running one: a picture within a picture shares its budget
+            context->fillRect({2, 0, 2, 2});
+            EXPECT_EQ(inner.used(), 2 * once);
+        }
+        EXPECT_EQ(meter.used(), 2 * once);
+        EXPECT_FALSE(meter.spent());
+    }
+    {
+        // Room for one such fill: the next is refused, and so is everything after, however small.
+        WorkMeter meter(1'000);
+        context->fillRect({0, 4, 2, 2});
+        context->fillRect({2, 4, 2, 2});
+        EXPECT_TRUE(meter.spent());
+        context->fillRect({4, 4, 0.5, 0.5});
+        EXPECT_TRUE(WorkMeter::spentNow());
+    }
+    EXPECT_FALSE(WorkMeter::spentNow()) << "closed with its scope";
+    context->fillRect({6, 6, 2, 2});  // outside a meter nothing is counted
+    const Bitmap image = context->makeImage();
+    EXPECT_TRUE(pixelNear(image, 1, 1, red));
+    EXPECT_TRUE(pixelNear(image, 5, 1, red));
+    EXPECT_TRUE(pixelNear(image, 1, 9, red));
+    EXPECT_TRUE(pixelNear(image, 5, 9, 0));
+    EXPECT_TRUE(pixelNear(image, 8, 8, 0));
+    EXPECT_TRUE(pixelNear(image, 13, 13, red));
 }

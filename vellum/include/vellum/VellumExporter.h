@@ -18,7 +18,7 @@ class VellumImage;
 inline constexpr std::int64_t maximumExportPixelCount = 32LL * 1024 * 1024;
 
 // An image into a platform image at the main screen's scale, top-down. Null when the image has no
-// size or the picture would be too large (both reported).
+// size, the picture would be too large or its render failed (each reported).
 struct VellumExporterUIImage {
     static std::shared_ptr<gfx::Image> exportAsUIImage(VellumImage& image);
     static std::shared_ptr<gfx::Image> exportAsUIImage(VellumImage& image, bool antiAliased, double curveFlatnessFactor,
@@ -30,8 +30,8 @@ struct VellumExporterUIImage {
 
 // An image into raw bytes: 4 a pixel (red, green, blue, one unused), rows of width x 4, the image's
 // size in whole pixels. Without flipping the picture comes out upside down (the document's top in the
-// last rows), as the platform's bottom-up bitmap contexts give it. Empty when the image has no size
-// or the picture would be too large.
+// last rows), as the platform's bottom-up bitmap contexts give it. Empty when the image has no size,
+// the picture would be too large or its render failed.
 struct VellumExporterNSData {
     static foundation::Data exportAsNSData(VellumImage& image, bool flipYaxis = false);
     static foundation::Data exportAsNSData(VellumImage& image, bool antiAliased, double curveFlatnessFactor,
@@ -43,10 +43,13 @@ struct VellumImageDrawing {
     // An opaque RGB context of the image's size in whole pixels, origin at the bottom left; null
     // without a size (reported) or when too large.
     static std::shared_ptr<gfx::Context> newCGContextAutosizedToFit(VellumImage& image);
-    static void renderInContext(VellumImage& image, gfx::Context& context);
+    // False when the render failed: its layer build or drawing ran past the render's work meter
+    // (gfx::WorkMeter, opened here unless one runs), filed in the image's parse result; what the context
+    // holds then is no picture of the document.
+    static bool renderInContext(VellumImage& image, gfx::Context& context);
     // Anti-aliasing NO switches it off; YES leaves the context's own setting. Without a size nothing
-    // is drawn (reported).
-    static void renderToContext(VellumImage& image, gfx::Context& context, bool antiAliased,
+    // is drawn (reported) and the answer is false.
+    static bool renderToContext(VellumImage& image, gfx::Context& context, bool antiAliased,
                                 double curveFlatnessFactor, gfx::InterpolationQuality interpolationQuality,
                                 bool flipYaxis);
 };

@@ -137,6 +137,9 @@ public:
     const std::shared_ptr<VellumSource>& source() const { return source_; }
     const std::shared_ptr<VellumParseResult>& parseErrorsAndWarnings() const { return parseErrorsAndWarnings_; }
     const std::string& nameUsedToInstantiate() const { return nameUsedToInstantiate_; }
+    // Whether the layer tree's build was refused (its work meter or its style matching spent): the tree
+    // draws no picture.
+    bool layerTreeRefused() const { return layerTreeRefused_; }
 
 private:
     VellumImage() = default;
@@ -151,6 +154,8 @@ private:
     std::shared_ptr<quartz::Layer> CALayerTree_;
     // The root's viewport the tree was built for: a different one means the tree is stale.
     SVGRect layerTreeViewport_ = SVGRectUninitialized();
+    bool layerTreeRefused_ = false;
+    bool buildRefused_ = false;
     double scale_ = 0;
     std::shared_ptr<VellumSource> source_;
     std::shared_ptr<VellumParseResult> parseErrorsAndWarnings_;

@@ -24,16 +24,25 @@ class VellumParseResult;
 // rules take more matching than its size allows is refused whole, with such an error: it draws nothing
 // (an empty layer; no bitmap from `renderDocument`), never a picture styled in part. A clip path is built
 // once for each space it is placed in and shared by the elements it clips there.
+//
+// A build and a render count their work against the thread's gfx::WorkMeter, opened here unless one
+// runs: past it, the build gives an empty tree and the render an empty bitmap, and that is filed.
 struct VellumLayerTree {
-    static constexpr std::size_t maximumInstantiatedElements = 100'000;
+    // A tree of this many layers holds about 200 MB: the bound is the memory's; their time is the meter's (a
+    // fan of 3^10 symbol copies, 236,000 layers, is drawn).
+    static constexpr std::size_t maximumInstantiatedElements = 300'000;
     static constexpr std::size_t maximumNestingDepth = 256;
-    // Clip masks are drawn apart: past this many, or once they cover this many times the picture's area
-    // in all, the clip paths met after are not applied and the build goes on.
+    // Clip masks are drawn apart: past this many the clip paths met after are not applied and the build
+    // goes on. Their pixels are the render's work meter's to count.
     static constexpr std::size_t maximumMasks = 100'000;
-    static constexpr std::size_t maximumMaskCoverage = 256;
+    // What a layer built costs the render's work meter (gfx::WorkMeter), in its units of about a nanosecond.
+    static constexpr double workALayer = 1'500;
 
+    // `refused`, when given, is set when the build was refused whole (its matching or its meter spent): the
+    // empty layer then stands for no picture.
     static std::shared_ptr<quartz::Layer> newLayerWithElement(const std::shared_ptr<SVGElement>& element,
-                                                              VellumParseResult* problems = nullptr);
+                                                              VellumParseResult* problems = nullptr,
+                                                              bool* refused = nullptr);
     // Hidden by "display: none" or "visibility: hidden".
     static bool isElementVisible(const SVGElement& element);
     // The document drawn into a bitmap of `size` points at `scale`: the root's viewport is set to the

@@ -168,6 +168,9 @@ private:
     // Text drawing renders through the same Cairo context and drawing state.
     friend struct ContextAccess;
     explicit Context(std::unique_ptr<Impl> impl);
+    // Drawing the work meter has admitted.
+    void fillAdmitted(const Path& path, FillRule rule);
+    void strokeAdmitted(const Path& path);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+namespace gfx {
+
+// The work one render may do, counted where it is done: path segments and dashes stroked or filled, clip
+// and mask pixels, offscreen pixels, gradient stops, pictures drawn. Units are about a nanosecond of work
+// on this kind of machine, so a budget is a time; what each costs is below.
+//
+// A meter is opened on a thread for the duration of a render (a scope): the drawing calls of every context
+// on that thread charge it before they work. A charge that would overrun the budget is refused, nothing is
+// drawn for it, and from then on the meter is spent and every further charge is refused, so a render
+// past its budget ends within about its budget whatever the document holds. Whoever opened the meter
+// reports a spent one as a failed render. A meter opened while one runs on the thread joins it: a picture
+// drawn within a picture shares its budget. Outside a meter nothing is counted and everything is drawn.
+class WorkMeter {
+public:
+    // About a second and a quarter of drawing: a document librsvg draws in a couple of seconds is drawn (the
+    // converter draws most in a third of librsvg's time), while a render past it ends within the two seconds
+    // a caller may wait.
+    static constexpr std::uint64_t defaultBudget = 1'200'000'000;
+
+    // What each piece of drawing costs, in the meter's units (measured on the converter and on Cairo).
+    static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
+    static constexpr double aSegment = 10;           // a path element
+    static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
+    static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
+    static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
+    static constexpr double aDash = 20;              // a dash emitted
+    static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
+    static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
+    static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
+    static constexpr double stopsAPixelPasses = 64;  // a gradient's pixel costs another pixel for these many stops
+    static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
+    static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
+    static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
+
+    explicit WorkMeter(std::uint64_t budget = defaultBudget);
+    ~WorkMeter();
+    WorkMeter(const WorkMeter&) = delete;
+    WorkMeter& operator=(const WorkMeter&) = delete;
+
+    // Of the meter this scope opened or joined.
+    bool spent() const;
+    std::uint64_t used() const;
+
+    // Takes `units` from the meter running on this thread: false, and nothing taken, once that would
+    // overrun it (the meter is spent from then on). True without a meter.
+    // Work worked out from a document's numbers may be huge or not a number: that is refused too.
+    static bool charge(double units);
+    // Whether a meter runs on this thread (work need only be worked out then), and whether it is spent: work
+    // in progress stops.
+    static bool running();
+    static bool spentNow();
+
+    struct Running;
+
+private:
+    Running* running_;
+    bool opened_;
+};
+
+}  // namespace gfx
