@@ -100,6 +100,20 @@ void SvgPathOfCommands(benchmark::State& state) {
     while (data.size() < length(state)) data += "l1 1-1 1";
     drawSvg(state, R"(<path stroke="black" d=")" + data + R"("/>)");
 }
+void SvgTransformList(benchmark::State& state) {
+    std::string list;
+    while (list.size() < length(state)) list += "rotate(1)translate(.5,1e-1)";
+    drawSvg(state, R"(<rect width="10" height="10" transform=")" + list + R"("/>)");
+}
+void SvgPolygonPoints(benchmark::State& state) {
+    std::string points;
+    while (points.size() < length(state)) points += "1,1 2,3 ";
+    drawSvg(state, R"(<polygon fill="none" points=")" + points + R"("/>)");
+}
+void SvgColourName(benchmark::State& state) {
+    drawSvg(state, R"(<rect width="10" height="10" fill=")" + std::string(length(state), 'e') + R"(" stroke="url(#)" +
+                       std::string(length(state), 'g') + R"() red"/>)");
+}
 void SvgStyleOfDeclarations(benchmark::State& state) {
     std::string style;
     while (style.size() < length(state)) style += "fill:#3366cc;";
@@ -148,6 +162,9 @@ CLASS_ROWS(SvgColourOfDigits);
 CLASS_ROWS(SvgTransformOfDigits);
 CLASS_ROWS(SvgPathNumberOfDigits);
 CLASS_ROWS(SvgPathOfCommands);
+CLASS_ROWS(SvgTransformList);
+CLASS_ROWS(SvgPolygonPoints);
+CLASS_ROWS(SvgColourName);
 CLASS_ROWS(SvgStyleOfDeclarations);
 CLASS_ROWS(UrlPortOfDigits);
 CLASS_ROWS(UrlPathOfEscapes);
