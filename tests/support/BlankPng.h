@@ -4,15 +4,32 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/Data.h"
 
 namespace sorvane::testing {
 
+// A chunk's type and data, for chunks written beside the picture.
+using PngChunk = std::pair<std::string, std::string>;
+
+// A zTXt chunk whose text is `inflatedBytes` spaces, deflated to a thousandth of that.
+inline PngChunk compressedTextChunk(std::size_t inflatedBytes) {
+    const std::string text(inflatedBytes, ' ');
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::string deflated(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(deflated.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+              static_cast<uLong>(text.size()), Z_BEST_COMPRESSION);
+    deflated.resize(size);
+    return {"zTXt", std::string("Comment\0\0", 9) + deflated};
+}
+
 // A PNG whose rows are all zero (black, or transparent with alpha), deflated a row at a time: the few
 // kilobytes of a picture bomb, made without ever holding its pixels. `colourType` 0 is grey, 6 RGBA.
-inline foundation::Data blankPng(std::uint32_t width, std::uint32_t height, int bitDepth, int colourType) {
+// `sideChunks` come between the header and the image data.
+inline foundation::Data blankPng(std::uint32_t width, std::uint32_t height, int bitDepth, int colourType,
+                                 const std::vector<PngChunk>& sideChunks = {}) {
     auto appendBigEndian = [](std::string& out, std::uint32_t value) {
         for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
     };
@@ -49,6 +66,7 @@ inline foundation::Data blankPng(std::uint32_t width, std::uint32_t height, int 
 
     std::string png = "\x89PNG\r\n\x1a\n";
     appendChunk(png, "IHDR", header);
+    for (const auto& [type, data] : sideChunks) appendChunk(png, type.c_str(), data);
     appendChunk(png, "IDAT", deflated);
     appendChunk(png, "IEND", "");
     return foundation::Data(std::vector<std::uint8_t>(png.begin(), png.end()));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gfx/ImageEncoder.h"
 
@@ -76,14 +77,10 @@ inline std::string doublingUses(int levels) {
     return doublingOver(R"(<rect id="l0" width="20" height="20" fill="#00ff00"/>)", levels);
 }
 
-// A "data:" link to a PNG of side `side`, one colour throughout (so it compresses to little).
-inline std::string pictureLink(int side) {
-    gfx::Bitmap bitmap = gfx::Bitmap::make(side, side);
-    for (int y = 0; y < side; ++y) std::fill(bitmap.row(y), bitmap.row(y) + side, 0xff00ff00u);
-    const auto png = gfx::encodePng(bitmap);
+// A "data:" link to the PNG `bytes`.
+inline std::string pngLink(const std::vector<std::uint8_t>& bytes) {
     static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text = "data:image/png;base64,";
-    const auto& bytes = png->bytes();
     for (std::size_t at = 0; at < bytes.size(); at += 3) {
         const std::uint32_t group = (std::uint32_t{bytes[at]} << 16) |
                                     (at + 1 < bytes.size() ? std::uint32_t{bytes[at + 1]} << 8 : 0) |
@@ -94,6 +91,13 @@ inline std::string pictureLink(int side) {
         text += at + 2 < bytes.size() ? digits[group & 63] : '=';
     }
     return text;
+}
+
+// A "data:" link to a PNG of side `side`, one colour throughout (so it compresses to little).
+inline std::string pictureLink(int side) {
+    gfx::Bitmap bitmap = gfx::Bitmap::make(side, side);
+    for (int y = 0; y < side; ++y) std::fill(bitmap.row(y), bitmap.row(y) + side, 0xff00ff00u);
+    return pngLink(gfx::encodePng(bitmap)->bytes());
 }
 
 // One picture (a "data:" link) shown by 2^doublings copies of its image element.

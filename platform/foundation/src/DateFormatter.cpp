@@ -3,6 +3,9 @@
 #include <unicode/dtfmtsym.h>
 #include <unicode/smpdtfmt.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "IcuTime.h"
 
 namespace foundation {
@@ -23,6 +26,29 @@ std::unique_ptr<icu::SimpleDateFormat> formatFor(const Locale& locale) {
         if (U_FAILURE(status)) made.reset();
         return made;
     });
+}
+
+// The longest run of characters that `belongs` takes.
+template <class Belongs>
+std::size_t longestRun(std::string_view text, Belongs belongs) {
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (char c : text) {
+        run = belongs(static_cast<unsigned char>(c)) ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+// Whether `text` is longer than anything `pattern` writes could be. No field writes more than a few dozen
+// bytes (the longest are zone and day-period names), and a number alone needs at most ten digits, or as
+// many as the pattern's letters side by side ("yyyyMMddHHmmss"). ICU reads a number's digits whatever their
+// count in time that grows as their square (a megabyte of them: seconds), and a fraction of seconds past
+// ten digits overflows: wrong past eleven, a division by zero at a hundred.
+bool pastThePattern(std::string_view text, std::string_view pattern) {
+    if (text.size() > 64 + 32 * pattern.size()) return true;
+    const auto letters = longestRun(pattern, [](unsigned char c) { return std::isalpha(c) != 0; });
+    return longestRun(text, [](unsigned char c) { return std::isdigit(c) != 0; }) > std::max<std::size_t>(10, letters);
 }
 
 }  // namespace
@@ -59,7 +85,7 @@ std::string DateFormatter::string(Date date) const {
 
 std::optional<Date> DateFormatter::date(std::string_view text) const {
     auto* engine = this->engine();
-    if (text.empty() || !engine) return std::nullopt;
+    if (text.empty() || !engine || pastThePattern(text, dateFormat_)) return std::nullopt;
     auto& [format, calendar] = *engine;
     auto unicode = icu_time::toUnicode(text);
     calendar->clear();

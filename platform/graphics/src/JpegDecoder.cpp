@@ -59,14 +59,15 @@ struct JpegReader {
     JpegReader& operator=(const JpegReader&) = delete;
 
     // Call inside the setjmp scope. jpeg_mem_src ends short data with a fake end-of-image marker, so
-    // a cut progressive file yields the scans that arrived.
-    void open(Bytes bytes) {
+    // a cut progressive file yields the scans that arrived. Only the header's orientation needs the
+    // APP1 segments: libjpeg skips every segment it is not told to keep, unread.
+    void open(Bytes bytes, bool keepExif) {
         jpeg_create_decompress(&info);
         created = true;
         info.mem->max_memory_to_use = decoderMemoryBudget;
         info.progress = &progress;
         jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+        if (keepExif) jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
         jpeg_read_header(&info, TRUE);
     }
 
@@ -148,7 +149,7 @@ std::optional<ImageHeader> jpegHeader(Bytes bytes) {
     if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
     JpegReader reader;
     if (setjmp(reader.errors.jump)) return std::nullopt;
-    reader.open(bytes);
+    reader.open(bytes, true);
     ImageHeader header;
     header.width = static_cast<int>(reader.info.image_width);
     header.height = static_cast<int>(reader.info.image_height);
@@ -164,7 +165,7 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide, std::int64_t pixe
     std::vector<std::uint8_t> cmykRow;
     if (setjmp(reader.errors.jump)) return std::nullopt;
 
-    reader.open(bytes);
+    reader.open(bytes, false);
     jpeg_decompress_struct& info = reader.info;
     if (!sizeAllowed(info.image_width, info.image_height)) return std::nullopt;
     if (!plausiblyFilled(bytes.size(), info.image_width, info.image_height, jpegPixelsPerByte)) return std::nullopt;

@@ -56,6 +56,12 @@ public:
 
     // Call inside the setjmp scope: reads the signature and the chunks up to the image data.
     void readInfo() {
+        // Side chunks nothing here reads (text, times, histograms, palettes suggested, unknown ones)
+        // are skipped unread: kept, 128 compressed texts inflate to a gigabyte from a 1 MB file. What
+        // stays is what the pixels or the header need, each chunk at most once.
+        static constexpr png_byte unused[] = "bKGD\0cHRM\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sTER\0tEXt\0tIME\0zTXt";
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, unused, sizeof unused / 5);
         png_set_user_limits(png_, maximumPixelDimension, maximumPixelDimension);
         png_set_chunk_cache_max(png_, 128);
         png_set_chunk_malloc_max(png_, 8 * 1024 * 1024);

@@ -183,3 +183,16 @@ TEST(DateFormatter, ManyDifferentPatternsStayCorrectPastTheCache) {
         EXPECT_EQ(formatter.string(utc(1678028400)), year + std::to_string(width));
     }
 }
+
+
+// ICU read a megabyte of digits in seconds, and a fraction of seconds of a hundred digits divided by zero.
+TEST(DateFormatter, TextPastWhatThePatternWritesIsRefusedUnread) {
+    EXPECT_FALSE(posix("E, dd MMM yyyy HH:mm:ss Z").date(std::string(256 << 10, '7')));
+    auto fraction = posix("yyyy-MM-dd'T'HH:mm:ss.SSS", TimeZone::utc());
+    EXPECT_FALSE(fraction.date("2023-03-05T15:00:00." + std::string(100, '1')));
+    EXPECT_FALSE(fraction.date("2023-03-05T15:00:00.111111111111"));  // read as .000
+    auto nanoseconds = fraction.date("2023-03-05T15:00:00.1234567891");
+    ASSERT_TRUE(nanoseconds);
+    EXPECT_NEAR(nanoseconds->timeIntervalSince1970(), 1678028400.123, 1e-6);
+    EXPECT_EQ(posix("yyyyMMddHHmmss", TimeZone::utc()).date("20230305150000"), utc(1678028400));
+}

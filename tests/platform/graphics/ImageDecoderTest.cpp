@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "BlankPng.h"
 #include "ImageTestSupport.h"
 #include "gfx/Image.h"
 #include "gfx/ImageEncoder.h"
@@ -312,6 +313,21 @@ TEST(ImageDecoder, BombHeadersAreRefusedBeforeAllocatingPixels) {
     tracking = false;
     EXPECT_EQ(refused, nullptr);
     EXPECT_LT(largestAllocation.load(), 16u << 20);
+}
+
+// Each text inflates to 8 MB: read, the chunks took seconds and hundreds of megabytes.
+TEST(ImageDecoder, PngTextChunksAreSkippedUninflated) {
+    using sorvane::testing::compressedTextChunk;
+    const auto png = sorvane::testing::blankPng(64, 64, 8, 6, std::vector(32, compressedTextChunk(8'000'000)));
+    auto source = ImageSource::create(png);
+    ASSERT_TRUE(source);
+    auto properties = source->propertiesAt(0);
+    ASSERT_TRUE(properties);
+    EXPECT_EQ(properties->pixelHeight, 64);
+    auto image = Image::fromData(png);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 64);
+    EXPECT_EQ(image->bitmap()->pixel(10, 10), 0u);
 }
 
 TEST(ImageDecoder, AStillWebpThumbnailIsDecodedStraightToItsSize) {

@@ -31,7 +31,9 @@ public:
 
     std::string string(Date date) const;
     // A text that does not match the pattern as a whole gives nullopt. Fields the pattern lacks are
-    // taken from 2000-01-01 00:00:00 in the formatter's zone, so a time alone lands on that day.
+    // taken from 2000-01-01 00:00:00 in the formatter's zone, so a time alone lands on that day. Text
+    // longer than the pattern could write (over 64 + 32 bytes a pattern byte), or with more than ten
+    // digits in a row where the pattern has no longer run of letters, gives nullopt unread.
     std::optional<Date> date(std::string_view text) const;
 
     // Names in the formatter's locale, Sunday and January first.
