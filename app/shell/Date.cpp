@@ -1,10 +1,10 @@
 #include "shell/Date.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <regex>
 
 #include "foundation/Calendar.h"
 #include "foundation/DateFormatter.h"
@@ -41,13 +41,28 @@ DateFormatter cachedFormatter(const std::string& pattern, TimeZoneType timeZone,
     return formatter;
 }
 
+// "/Date(digits[+-hhmm])/", its slashes maybe escaped, found anywhere in the text: one pass, however long
+// the runs of digits (a backtracking pattern search was quadratic in them, and deep in the stack).
 std::optional<Date> fromDotNet(std::string_view text) {
-    static const std::regex pattern(R"(\\?/Date\((\d+)(([+-]\d{2})(\d{2}))?\)\\?/)");
-    std::match_results<std::string_view::const_iterator> match;
-    if (!std::regex_search(text.begin(), text.end(), match, pattern)) return std::nullopt;
-    auto milliseconds = foundation::parseDouble(match[1].str());
-    if (!milliseconds) return std::nullopt;
-    return Date::fromUnix(*milliseconds / 1000);
+    constexpr std::string_view opening = "/Date(";
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t at = text.find(opening); at != std::string_view::npos; at = text.find(opening, at + 1)) {
+        std::size_t digitsFrom = at + opening.size(), end = digitsFrom;
+        while (end < text.size() && isDigit(text[end])) ++end;
+        if (end == digitsFrom) continue;
+        std::size_t next = end;
+        if (next + 5 <= text.size() && (text[next] == '+' || text[next] == '-') &&
+            std::all_of(text.begin() + next + 1, text.begin() + next + 5, isDigit))
+            next += 5;
+        if (next >= text.size() || text[next] != ')') continue;
+        ++next;
+        if (next < text.size() && text[next] == '\\') ++next;
+        if (next >= text.size() || text[next] != '/') continue;
+        auto milliseconds = foundation::parseDouble(std::string(text.substr(digitsFrom, end - digitsFrom)));
+        if (!milliseconds) return std::nullopt;
+        return Date::fromUnix(*milliseconds / 1000);
+    }
+    return std::nullopt;
 }
 
 // The milliseconds since 1970 and the device zone's whole-hour offset, so that fromString reads it back.

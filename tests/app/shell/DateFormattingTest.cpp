@@ -30,6 +30,9 @@ TEST_F(DateFormatting, dotNetReadsMillisecondsSince1970AndIgnoresTheOffset) {
     EXPECT_EQ(fromString("/Date(1678028400500+0100)/", DateFormatType::dotNet), expected);
     EXPECT_EQ(fromString(R"("\/Date(1678028400500-0530)\/")", DateFormatType::dotNet), expected);
     EXPECT_EQ(fromString("/Date()/", DateFormatType::dotNet), std::nullopt);
+    // Found past false starts, and a megabyte of digits read once (a backtracking search overflowed the stack).
+    EXPECT_EQ(fromString("/Date(12/Date(x/Date(1678028400500)/", DateFormatType::dotNet), expected);
+    EXPECT_EQ(fromString("/Date(" + std::string(1 << 20, '7') + "+01", DateFormatType::dotNet), std::nullopt);
     auto written = toString(expected, DateFormatType::dotNet);
     EXPECT_EQ(written, "/Date(1678028400500+0100)/");
     EXPECT_EQ(fromString(written, DateFormatType::dotNet), expected);
