@@ -11,6 +11,7 @@
 #include "BitmapLayout.h"
 #include "ContextAccess.h"
 #include "PangoText.h"
+#include "gfx/WorkMeter.h"
 
 namespace gfx {
 
@@ -219,7 +220,12 @@ double devicePixelsAnEm(cairo_t* cairo, PangoFont* font) {
 void drawGlyphs(Context::Impl& context, const TextAttributes& attributes, PangoFont* font, PangoGlyphString* glyphs,
                 double x, double baseline) {
     cairo_t* cairo = context.cairo;
-    if (devicePixelsAnEm(cairo, font) > maximumFontPixels) return;  // beyond every bitmap, and poisonous
+    const double em = devicePixelsAnEm(cairo, font);
+    if (em > maximumFontPixels) return;  // beyond every bitmap, and poisonous
+    // Each glyph filled, outlined or both, and the pixels of its em.
+    const int passes = (attributes.strokeWidth <= 0) + (attributes.strokeWidth != 0);
+    if (!WorkMeter::charge(WorkMeter::aPath + passes * glyphs->num_glyphs * (WorkMeter::aGlyph + em * em * WorkMeter::aPixel)))
+        return;
     Color foreground = attributes.foregroundColor.value_or(Color::black());
     if (attributes.strokeWidth <= 0) {
         context.setSourceColor(foreground);

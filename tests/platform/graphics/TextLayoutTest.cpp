@@ -9,6 +9,7 @@
 #include "PixelProbe.h"
 #include "gfx/Context.h"
 #include "gfx/TextLayout.h"
+#include "gfx/WorkMeter.h"
 
 namespace gfx {
 namespace {
@@ -182,6 +183,18 @@ TEST(TextLayoutTest, HugeTextSaturatesAndLeavesLaterTextDrawable) {
     TextLayout::make(text("W", std::nullopt, Font::systemFont(1000))).draw(*magnified, {0, 0});
 
     EXPECT_EQ(render(text("Lap"), {60, 30}).pixels, before.pixels);
+}
+
+// Text is drawing a render pays for: copied by the thousand, it would otherwise draw past any bound.
+TEST(TextLayoutTest, TextUnderAWorkMeterIsCountedAndPastItIsNotDrawn) {
+    {
+        WorkMeter meter;
+        EXPECT_GE(inkOf(render(text("Lap"), {60, 30})).minX, 0);
+        EXPECT_GT(meter.used(), 3 * WorkMeter::aGlyph);
+    }
+    WorkMeter meter(1'000);
+    EXPECT_EQ(inkOf(render(text("Lap"), {60, 30})).minX, -1);
+    EXPECT_TRUE(meter.spent());
 }
 
 TEST(TextLayoutTest, PositiveStrokeWidthOutlinesWithoutFilling) {

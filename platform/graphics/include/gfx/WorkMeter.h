@@ -35,6 +35,7 @@ public:
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
+    static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
 
     explicit WorkMeter(std::uint64_t budget = defaultBudget);
     ~WorkMeter();
