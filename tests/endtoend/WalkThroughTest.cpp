@@ -436,7 +436,11 @@ TEST_F(WalkThrough, listsKeepTheirShapeThroughScrollingKeysAndLiveRefreshes) {
              auto table = sheet()->tableView;
              click(centreInWindow(*table, table->rectForRow({0, 3})));  // under way
          }},
-        {"the live race", [&] { return live() && !live()->raceResults.empty() && still(); },
+        // Its reads in: the weather's row grows from "Loading" to its card's shape once it is answered.
+        {"the live race", [&] {
+             return live() && !live()->raceResults.empty() && (!live()->weather.empty() || live()->weatherCouldNotLoad) &&
+                    still();
+         },
          [&] {
              live()->tableView[0]->scrollToRow({LiveViewController::weekendSection, 0}, ui::TableViewScrollPosition::top, false);
          }},
