@@ -1,0 +1,159 @@
+#pragma once
+
+// One random drawing of a small path, filled or stroked (wide, hairline, dashed, turned, partly off
+// the canvas), read from a source of choices, and drawn both by the converter's fast paths and by
+// plain Cairo: the suite draws thousands from fixed seeds, the fuzzing harness from its input.
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ScanConverter.h"
+#include "gfx/Context.h"
+
+namespace gfx::testing {
+
+struct ReferenceDrawing {
+    static constexpr int side = 48;
+    // Pixels whose alpha may differ by more than half the range: flattenings a tenth of a pixel apart
+    // move an edge over a pixel's centre along a few pixels of a long one.
+    static constexpr int allowedApart = 8;
+
+    Path path;
+    std::string steps;  // the path, written out for a failure's message
+    AffineTransform transform;
+    bool fill = false;
+    FillRule rule = FillRule::winding;
+    double width = 1, miterLimit = 10, phase = 0;
+    LineCap cap = LineCap::butt;
+    LineJoin join = LineJoin::miter;
+    std::vector<double> dashes;
+
+    // `choose(n)` is one of 0..n-1.
+    template <typename Choose>
+    static ReferenceDrawing make(Choose choose) {
+        ReferenceDrawing d;
+        std::ostringstream out;
+        // Whole numbers mostly, so that dashes end exactly on corners and ends; some past the canvas.
+        auto coordinate = [&] { return double(int(choose(72)) - 12) + (choose(4) == 0 ? 0.5 : 0.0); };
+        auto point = [&] {
+            Point p{coordinate(), coordinate()};
+            out << " " << p.x << "," << p.y;
+            return p;
+        };
+        int subpaths = 1 + int(choose(2));
+        for (int s = 0; s < subpaths; ++s) {
+            out << " M";
+            d.path.moveTo(point());
+            int elements = 1 + int(choose(4));
+            for (int e = 0; e < elements; ++e) {
+                switch (choose(5)) {
+                    case 0:
+                    case 1: out << " L"; d.path.lineTo(point()); break;
+                    case 2: {
+                        out << " Q";
+                        Point c = point();
+                        d.path.quadCurveTo(c, point());
+                        break;
+                    }
+                    case 3: {
+                        out << " C";
+                        Point c1 = point(), c2 = point();
+                        d.path.curveTo(c1, c2, point());
+                        break;
+                    }
+                    default: {
+                        out << " A";
+                        Point centre = point();
+                        double radius = 2 + double(choose(24)), start = double(choose(8)) * 0.785398;
+                        double sweep = (double(choose(13)) - 6) * 0.785398;
+                        out << " r" << radius << " " << start << " " << sweep;
+                        d.path.addRelativeArc(centre, radius, start, sweep);
+                    }
+                }
+            }
+            if (choose(2)) {
+                out << " Z";
+                d.path.closeSubpath();
+            }
+        }
+        d.steps = out.str();
+        static const AffineTransform transforms[] = {
+            {},
+            {1.5, 0, 0, 1.5, -6, -5},
+            AffineTransform::rotation(0.6).concatenating(AffineTransform::translation(10, -12)),
+            {0.6, 0, 0, -0.6, 3, 40},
+            {1.4, 0, 0, 0.5, -8, 9},
+            {1.1, 0.2, -0.35, 0.7, 6, 2},
+            {0.05, 0, 0, 1, 20, 0},
+        };
+        d.transform = transforms[choose(std::size(transforms))];
+        d.fill = choose(5) == 0;
+        d.rule = choose(2) ? FillRule::evenOdd : FillRule::winding;
+        static const double widths[] = {0.3, 0.7, 1, 2, 3.5, 6, 11};
+        d.width = widths[choose(std::size(widths))];
+        d.cap = LineCap(choose(3));
+        d.join = LineJoin(choose(3));
+        static const double limits[] = {1, 1.5, 4, 10};
+        d.miterLimit = limits[choose(std::size(limits))];
+        if (choose(4) != 0) {
+            static const double lengths[] = {0, 0, 0.5, 1, 2, 3, 5, 8, 13};
+            int count = 1 + int(choose(5));
+            for (int k = 0; k < count; ++k) d.dashes.push_back(lengths[choose(std::size(lengths))]);
+            static const double phases[] = {0, 0, 3, -7, 2.5, 1000, -1001};
+            d.phase = phases[choose(std::size(phases))];
+        }
+        return d;
+    }
+
+    void paint(Context& context) const {
+        context.concatenate(transform);
+        if (fill) {
+            context.setFillColor(Color{0, 0, 0, 1});
+            context.fill(path, rule);
+            return;
+        }
+        context.setLineWidth(width);
+        context.setLineCap(cap);
+        context.setLineJoin(join);
+        context.setMiterLimit(miterLimit);
+        context.setLineDash(phase, dashes);
+        context.setStrokeColor(Color{0, 0, 0, 1});
+        context.stroke(path);
+    }
+
+    Bitmap draw(bool converter) const {
+        raster::setScanConverterEnabled(converter);
+        auto context = Context::create(side, side, {});
+        paint(*context);
+        raster::setScanConverterEnabled(true);
+        return context->takeImage();
+    }
+
+    // Pixels whose alpha differs by more than half the range between the two drawings.
+    int pixelsApart() const {
+        Bitmap ours = draw(true), cairo = draw(false);
+        int apart = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                apart += std::abs(int(ours.pixel(x, y) >> 24) - int(cairo.pixel(x, y) >> 24)) > 127;
+        return apart;
+    }
+
+    std::string describe() const {
+        std::ostringstream out;
+        out << (fill ? "fill" : "stroke") << steps << " transform " << transform.a << " " << transform.b << " "
+            << transform.c << " " << transform.d << " " << transform.tx << " " << transform.ty;
+        if (!fill) {
+            out << " width " << width << " cap " << int(cap) << " join " << int(join) << " limit " << miterLimit
+                << " dashes";
+            for (double length : dashes) out << " " << length;
+            out << " phase " << phase;
+        }
+        return out.str();
+    }
+};
+
+}  // namespace gfx::testing
