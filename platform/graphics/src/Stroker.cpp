@@ -352,7 +352,6 @@ void halveCurve(Point p0, Point p1, Point p2, Point p3, double tolerance, To to,
 // whether that one is on, and how much of it is left.
 struct Dasher {
     std::vector<double> lengths;  // an even count, the first on
-    std::size_t given = 0;        // how many the style gave (an odd count is walked twice)
     double period = 0, phase = 0;
     // What is left of a length shorter than this counts as none, and the rest carries into the next
     // one (Cairo's half a unit of its fixed point, a 512th of a user unit).
@@ -361,10 +360,6 @@ struct Dasher {
     double remain = 0;
 
     bool on() const { return index % 2 == 0; }
-    // Cairo draws a dash of no length as a dot only where it is the first or the last the style gave.
-    bool draws() const {
-        return on() && (lengths[index] > 0 || index % given == 0 || index % given == given - 1);
-    }
     void next() {
         index = (index + 1) % lengths.size();
         remain = lengths[index];
@@ -423,7 +418,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
     // A subpath without length is a dot where the pattern starts on.
     if (n == 1) {
-        if (dasher.draws()) builder.dot(points[0], along);
+        if (dasher.on()) builder.dot(points[0], along);
         return;
     }
     const bool holdFirst = closed && dasher.on();
@@ -470,6 +465,8 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         double position = 0;
         if (from > 0) {
             end();
+            // A first dash not begun by now begins outside the window: none is set aside.
+            held = held || holdFirst;
             position = from * length;
             dasher.skip(position);
         }
@@ -479,7 +476,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             double step = std::min(dasher.remain, rest);
             rest -= step;
             position = stop - rest;
-            if (dasher.on() && (dasher.draws() || !piece.empty())) {
+            if (dasher.on()) {
                 if (piece.empty()) add(at(position - step), false);
                 bool reachesEnd = !(rest > 0) && atEnd;
                 bool moved = add(at(position), reachesEnd && (closed || i + 1 < segments) && smooth[(i + 1) % n]);
@@ -497,7 +494,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             end();
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
-        } else if (dasher.draws() && piece.empty()) {
+        } else if (dasher.on() && piece.empty()) {
             // A dash beginning where the segment ends starts facing along it.
             add(nudged(b, d, -1), false);
             add(b, false);
@@ -562,9 +559,19 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     const bool dashed = !given.empty() && gaps;
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
-        dasher.lengths.assign(style.dashes.begin(), style.dashes.end());
-        dasher.given = dasher.lengths.size();
-        if (dasher.lengths.size() % 2) dasher.lengths.insert(dasher.lengths.end(), style.dashes.begin(), style.dashes.end());
+        // As Cairo takes the list: a length of none between two others joins them into one, so only
+        // the first and last can be dots or gaps of no length.
+        auto& lengths = dasher.lengths;
+        lengths.assign(given.begin(), given.end());
+        for (std::size_t k = 1; k + 1 < lengths.size();) {
+            if (lengths[k] != 0) {
+                ++k;
+                continue;
+            }
+            lengths[k - 1] += lengths[k + 1];
+            lengths.erase(lengths.begin() + std::ptrdiff_t(k), lengths.begin() + std::ptrdiff_t(k) + 2);
+        }
+        if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
         dasher.period = 0;
         for (double& length : dasher.lengths) dasher.period += length *= penScale;
         // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
@@ -645,13 +652,23 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         }
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
-        if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
+        if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
+        // Cairo turns the line at a curve's ends, and caps it there, along the curve's tangents: each end
+        // takes a step a hair long along its tangent, so the corner there turns from that.
+        auto step = [](Point from, Point to, Point also, Point last) {
+            Point toward = !samePoint(from, to) ? to : !samePoint(from, also) ? also : last;
+            auto [d, length] = between(from, toward);
+            double hair = 1e-7 * (1 + std::abs(from.x) + std::abs(from.y));
+            return length > 0 ? Point{from.x + d.x * hair, from.y + d.y * hair} : from;
+        };
+        add(step(p0, p1, p2, p3), true);
         int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
+        add(step(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
