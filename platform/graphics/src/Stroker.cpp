@@ -352,7 +352,11 @@ void halveCurve(Point p0, Point p1, Point p2, Point p3, double tolerance, To to,
 // whether that one is on, and how much of it is left.
 struct Dasher {
     std::vector<double> lengths;  // an even count, the first on
-    double period = 0, phase = 0;
+    // The same in user units, and the phase within them: where a subpath starts in the pattern is
+    // found as Cairo finds it, in those (a phase of whole lengths lands on their ends exactly).
+    std::vector<double> userLengths;
+    double userPhase = 0, penScale = 1;
+    double period = 0;
     // What is left of a length shorter than this counts as none, and the rest carries into the next
     // one (Cairo's half a unit of its fixed point, a 512th of a user unit).
     double slack = 0;
@@ -368,12 +372,12 @@ struct Dasher {
     // even when that has none (a dot); any other stops in the length it falls short of.
     void start() {
         index = 0;
-        double offset = phase;
-        for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= lengths[index]; ++k) {
-            offset -= lengths[index];
+        double offset = userPhase;
+        for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= userLengths[index]; ++k) {
+            offset -= userLengths[index];
             index = (index + 1) % lengths.size();
         }
-        remain = std::max(lengths[index] - offset, 0.0);
+        remain = std::max(userLengths[index] - offset, 0.0) * penScale;
     }
     // Walks `distance`, no more than what is left of the current length.
     void step(double distance) {
@@ -497,7 +501,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         } else if (dasher.on() && piece.empty()) {
             // A dash beginning where the segment ends starts facing along it.
             add(nudged(b, d, -1), false);
-            add(b, false);
+            add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
         }
     }
     if (!closed) return emit(piece, pieceSmooth);
@@ -572,6 +576,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             lengths.erase(lengths.begin() + std::ptrdiff_t(k), lengths.begin() + std::ptrdiff_t(k) + 2);
         }
         if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
+        double userPeriod = 0;
+        for (double length : dasher.lengths) userPeriod += length;
+        double userPhase = std::fmod(style.dashPhase, userPeriod);
+        dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
+        dasher.userLengths = dasher.lengths;
+        dasher.penScale = penScale;
         dasher.period = 0;
         for (double& length : dasher.lengths) dasher.period += length *= penScale;
         // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
@@ -579,8 +589,6 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
         if (!(dasher.period * (round ? 1 : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        double phase = std::fmod(style.dashPhase * penScale, dasher.period);
-        dasher.phase = phase < 0 ? phase + dasher.period : phase;
         dasher.slack = penScale / 512;
     }
 

@@ -467,3 +467,20 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
                                                    &circleDots, &middleDots, &circle, &solid};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
+
+// Every fast path against plain Cairo on random small drawings: fills, wide and hairline strokes, dashes
+// with zeros, odd counts and phases of every sign and size, on lines, curves and arcs, open and
+// closed, turned, stretched, sheared and partly off the canvas.
+TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
+    std::mt19937 random(20261209);
+    auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
+    int failures = 0;
+    for (int i = 0; i < 3000 && failures < 5; ++i) {
+        auto drawing = gfx::testing::ReferenceDrawing::make(choose);
+        int apart = drawing.pixelsApart();
+        if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
+            ++failures;
+            ADD_FAILURE() << "drawing " << i << ": " << apart << " pixels apart: " << drawing.describe();
+        }
+    }
+}
