@@ -420,10 +420,18 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     piece.clear(), pieceSmooth.clear(), first.clear(), firstSmooth.clear();
     dasher.start();
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
+    // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
+    auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
+        if (dash.empty()) return;
+        dashSmooth.front() = false;
+        if (!ring) dashSmooth.back() = false;
+        strokeSubpath(dash, dashSmooth, ring, along, builder);
+    };
     // A subpath without length is a dot where the pattern starts on.
     if (n == 1) {
-        if (dasher.on()) builder.dot(points[0], along);
-        return;
+        if (!dasher.on()) return;
+        piece.assign(1, points[0]), pieceSmooth.assign(1, 0);
+        return emit(piece, pieceSmooth);
     }
     const bool holdFirst = closed && dasher.on();
     bool held = false;
@@ -436,12 +444,6 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     auto nudged = [](Point p, Point d, double sign) {
         double nudge = 1e-7 * (1 + std::abs(p.x) + std::abs(p.y));
         return Point{p.x + sign * d.x * nudge, p.y + sign * d.y * nudge};
-    };
-    // Every dash is drawn here.
-    auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth) {
-        if (dash.empty()) return;
-        dashSmooth.front() = dashSmooth.back() = false;
-        strokeSubpath(dash, dashSmooth, false, along, builder);
     };
     // Ends the dash being drawn; on a closed subpath the first is set aside until the last is known.
     auto end = [&] {
@@ -508,8 +510,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     if (holdFirst && !held) {
         // One dash all the way round: the subpath closed as it is.
         if (piece.size() > 1 && samePoint(piece.back(), piece.front())) piece.pop_back(), pieceSmooth.pop_back();
-        pieceSmooth.front() = false;
-        if (piece.size() > 1) strokeSubpath(piece, pieceSmooth, true, along, builder);
+        if (piece.size() > 1) emit(piece, pieceSmooth, true);
         return;
     }
     if (held && !piece.empty()) {
