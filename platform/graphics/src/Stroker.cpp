@@ -661,23 +661,13 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         }
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
-        if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
-        // Cairo turns the line at a curve's ends, and caps it there, along the curve's tangents: each end
-        // takes a step a hair long along its tangent, so the corner there turns from that.
-        auto step = [](Point from, Point to, Point also, Point last) {
-            Point toward = !samePoint(from, to) ? to : !samePoint(from, also) ? also : last;
-            auto [d, length] = between(from, toward);
-            double hair = 1e-7 * (1 + std::abs(from.x) + std::abs(from.y));
-            return length > 0 ? Point{from.x + d.x * hair, from.y + d.y * hair} : from;
-        };
-        add(step(p0, p1, p2, p3), true);
+        if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
         int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        add(step(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
