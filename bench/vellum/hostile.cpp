@@ -168,6 +168,18 @@ void SelfCrossingStroke(benchmark::State& state) {
 void DashedSelfCrossingStroke(benchmark::State& state) {
     draw(state, hostile::selfIntersectingPath(sized(static_cast<std::size_t>(state.range(0))), "1 1"));
 }
+// A dashed hairline of 16 segments running 8,000,000 units either side of a 100 x 100 picture, copied
+// by `uses` use elements: a dash of 0.1, 160 million of them a copy, a few hundred in the picture.
+void DashedHairlineFarAcross(benchmark::State& state) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+                       R"(width="100" height="100"><defs><path id="p" fill="none" stroke="#000" stroke-width="0.5" )"
+                       R"(stroke-dasharray="0.1" d="M-8000000 3)";
+    for (int segment = 1; segment <= 16; ++segment)
+        text += (segment % 2 ? " L8000000 " : " L-8000000 ") + std::to_string(3 + segment * 6);
+    text += R"("/></defs>)";
+    for (long copy = 0; copy < state.range(0); ++copy) text += R"(<use xlink:href="#p" x=")" + std::to_string(copy) + R"("/>)";
+    draw(state, text + "</svg>", 100);
+}
 void Picture4096Through256Uses(benchmark::State& state) {
     draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8), 64);
 }
@@ -366,6 +378,7 @@ BENCHMARK(SelfCrossingPath1500000Segments)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(SelfCrossingPathAtTheLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashedSelfCrossingStroke)->Arg(1'250)->Arg(5'000)->Arg(20'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashedHairlineFarAcross)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Attributes20000OnOneElement)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Picture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Selector2StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -491,14 +491,14 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     const bool dashed = !given.dashes.empty();
     // The widest the line gets on the device: its width times the transform's largest stretch.
     double stretch = raster::largestStretch(toDevice);
-    // Dashed hairlines are Cairo's.
-    if (!(lineWidth > 0) || (dashed && lineWidth * stretch < 1)) return false;
+    if (!(lineWidth > 0)) return false;
     auto target = directTarget();
     if (!target) return false;
     writeBlanks(target->clip);
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
-    if (lineWidth * stretch < 1) {
+    // Dashed hairlines are dashed as wide lines are, dashes far outside the clip skipped by arithmetic.
+    if (lineWidth * stretch < 1 && !dashed) {
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {

@@ -16,6 +16,8 @@ constexpr double shortestSegment = 1e-9;
 struct Scratch {
     std::vector<Point> points;
     std::vector<std::uint8_t> smooth;
+    // Dashed: how long the segment ending at each point runs, NaN where that is its own length.
+    std::vector<double> spans;
     // The two sides of a band of segments (see Builder::bandEnd).
     std::vector<Point> left, right;
     StrokePieces pieces;
@@ -319,11 +321,45 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     if (!closed) builder.cap(points[n - 1], d);
 }
 
-// The dash pattern walked along a subpath in the pen's space: which length it is in, whether that
-// one is on, and how much of it is left.
+// Device points as Cairo keeps them, on a grid of 1/256 pixel: dashes laid along the same lengths end
+// on the same side of a corner.
+Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
+
+// Hands `to` the points inside the cubic p0..p3 (on the grid) where Cairo flattens it: halved on the grid
+// until both inner control points lie within `tolerance` of the chord (or 2^16 pieces).
+template <typename To>
+void halveCurve(Point p0, Point p1, Point p2, Point p3, double tolerance, To to, int depth = 16) {
+    auto off = [&](Point p) {
+        double x = p.x - p0.x, y = p.y - p0.y, dx = p3.x - p0.x, dy = p3.y - p0.y;
+        double along = x * dx + y * dy, squared = dx * dx + dy * dy;
+        if (squared > 0 && along > 0) {
+            double share = along >= squared ? 1 : along / squared;
+            x -= share * dx, y -= share * dy;
+        }
+        return x * x + y * y;
+    };
+    if (depth == 0 || std::max(off(p1), off(p2)) < tolerance * tolerance) return;
+    auto mid = [](Point a, Point b) {
+        return Point{a.x + std::floor((b.x - a.x) * 128) / 256, a.y + std::floor((b.y - a.y) * 128) / 256};
+    };
+    Point a = mid(p0, p1), b = mid(p1, p2), c = mid(p2, p3), ab = mid(a, b), bc = mid(b, c), centre = mid(ab, bc);
+    halveCurve(p0, a, ab, centre, tolerance, to, depth - 1);
+    to(centre);
+    halveCurve(centre, bc, c, p3, tolerance, to, depth - 1);
+}
+
+// The dash pattern walked along a subpath in the pen's space as Cairo walks it: which length it is in,
+// whether that one is on, and how much of it is left.
 struct Dasher {
     std::vector<double> lengths;  // an even count, the first on
-    double period = 0, phase = 0;
+    // The same in user units, and the phase within them: where a subpath starts in the pattern is
+    // found as Cairo finds it, in those (a phase of whole lengths lands on their ends exactly).
+    std::vector<double> userLengths;
+    double userPhase = 0, penScale = 1;
+    double period = 0;
+    // What is left of a length shorter than this counts as none, and the rest carries into the next
+    // one (Cairo's half a unit of its fixed point, a 512th of a user unit).
+    double slack = 0;
     std::size_t index = 0;
     double remain = 0;
 
@@ -332,12 +368,26 @@ struct Dasher {
         index = (index + 1) % lengths.size();
         remain = lengths[index];
     }
-    // Each subpath starts the pattern again at the phase; a dash shrunk to nothing by it still counts.
+    // Each subpath starts the pattern again at the phase. A phase of none starts in the first length
+    // even when that has none (a dot); any other stops in the length it falls short of.
     void start() {
         index = 0;
-        remain = lengths[0];
-        skip(phase);
+        double offset = userPhase;
+        for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= userLengths[index]; ++k) {
+            offset -= userLengths[index];
+            index = (index + 1) % lengths.size();
+        }
+        remain = std::max(userLengths[index] - offset, 0.0) * penScale;
     }
+    // Walks `distance`, no more than what is left of the current length.
+    void step(double distance) {
+        remain -= distance;
+        if (remain < slack) {
+            index = (index + 1) % lengths.size();
+            remain += lengths[index];
+        }
+    }
+    // Jumps `distance` ahead, over stretches that cannot show.
     void skip(double distance) {
         if (distance < remain) return (void)(remain -= distance);
         distance = std::fmod(distance - remain, period);
@@ -350,87 +400,120 @@ struct Dasher {
     }
 };
 
-// Strokes one flattened subpath dashed, each dash an open subpath of its own; on a closed subpath a dash
-// running on over the start joins the one that began there. Stretches of a segment outside `window`
-// (their ends as fractions of the segment, where it is near enough the clip to show) are skipped
-// whole, so the cost is the dashes that can show, however long the line.
+// Strokes one flattened subpath dashed, each dash an open subpath of its own, as Cairo dashes: a dash
+// running over a corner is joined there; one ending on a corner is capped along the segment it ends
+// on; one beginning on a corner starts facing along the segment before it, capped so, and is joined
+// round the corner; a dash of no length is a dot turned along the line there; on a closed subpath a
+// dash still running at the end joins the one that began at the start. Those ends along a segment's
+// direction are a `nudge` long. `spans`, where not NaN, is how long the segment ending at that point
+// runs (a curve outside the clip drawn as its chord). Stretches of a segment outside `window` (their
+// ends as fractions of the segment, where it is near enough the clip to show) are skipped whole, so
+// the cost is the dashes that can show, however long the line.
 template <typename Window, typename Room>
-void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed,
-                  Dasher& dasher, Window window, Room room, Builder& builder, Scratch& s) {
+void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
+                  const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
+                  Builder& builder, Scratch& s) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
     auto& firstSmooth = s.firstDashSmooth;
     piece.clear(), pieceSmooth.clear(), first.clear(), firstSmooth.clear();
     dasher.start();
-    bool holdFirst = closed && dasher.on(), ended = false;
-    Point firstAlong{1, 0};
+    const std::size_t n = points.size(), segments = closed ? n : n - 1;
+    // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
+    auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
+        if (dash.empty()) return;
+        dashSmooth.front() = false;
+        if (!ring) dashSmooth.back() = false;
+        strokeSubpath(dash, dashSmooth, ring, along, builder);
+    };
+    // A subpath without length is a dot where the pattern starts on.
+    if (n == 1) {
+        if (!dasher.on()) return;
+        piece.assign(1, points[0]), pieceSmooth.assign(1, 0);
+        return emit(piece, pieceSmooth);
+    }
+    const bool holdFirst = closed && dasher.on();
+    bool held = false;
     auto add = [&](Point p, bool inCurve) {
-        if (!piece.empty() && samePoint(piece.back(), p)) return;
+        if (!piece.empty() && samePoint(piece.back(), p)) return false;
         piece.push_back(p);
         pieceSmooth.push_back(inCurve);
+        return true;
     };
-    // A dash of no length is a dot, its square turned along the line as the line runs there.
-    auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, Point along) {
-        if (dash.empty()) return;
-        dashSmooth.front() = dashSmooth.back() = false;
-        if (dash.size() == 1) return builder.dot(dash[0], along);
-        strokeSubpath(dash, dashSmooth, false, along, builder);
+    auto nudged = [](Point p, Point d, double sign) {
+        double nudge = 1e-7 * (1 + std::abs(p.x) + std::abs(p.y));
+        return Point{p.x + sign * d.x * nudge, p.y + sign * d.y * nudge};
     };
-    auto end = [&](Point along) {
-        if (holdFirst && !ended) {
+    // Ends the dash being drawn; on a closed subpath the first is set aside until the last is known.
+    auto end = [&] {
+        if (piece.empty()) return;
+        if (holdFirst && !held) {
             first.swap(piece), firstSmooth.swap(pieceSmooth);
-            firstAlong = along;
+            held = true;
         } else {
-            emit(piece, pieceSmooth, along);
+            emit(piece, pieceSmooth);
             room();
         }
-        ended = true;
         piece.clear(), pieceSmooth.clear();
     };
-    const std::size_t n = points.size(), segments = closed ? n : n - 1;
-    if (dasher.on()) add(points[0], false);
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
-        auto at = [&](double distance) { return Point{a.x + d.x * distance, a.y + d.y * distance}; };
-        auto [from, to] = window(a, b);
-        double position = 0, stop = length;
+        auto at = [&](double distance) {
+            if (distance >= length) return b;
+            return Point{a.x + d.x * distance, a.y + d.y * distance};
+        };
+        double span = spans[(i + 1) % n];
+        auto [from, to] = std::isnan(span) ? window(a, b) : std::pair<double, double>{1, 1};
+        if (!std::isnan(span)) length = span;
         if (from >= to) from = to = 1;
+        double position = 0;
         if (from > 0) {
-            if (dasher.on()) end(d);
+            end();
+            // A first dash not begun by now begins outside the window: none is set aside.
+            held = held || holdFirst;
             position = from * length;
             dasher.skip(position);
-            if (dasher.on()) add(at(position), false);
         }
-        if (to < 1) stop = to * length;
-        while (stop - position > dasher.remain) {
-            position += dasher.remain;
-            add(at(position), false);
-            if (dasher.on()) end(d);
-            dasher.next();
-        }
-        dasher.remain -= stop - position;
-        if (to < 1) {
+        double stop = to < 1 ? to * length : length, rest = stop - position;
+        const bool atEnd = to == 1;
+        while (true) {
+            double step = std::min(dasher.remain, rest);
+            rest -= step;
+            position = stop - rest;
             if (dasher.on()) {
-                add(at(stop), false);
-                end(d);
+                if (piece.empty()) add(at(position - step), false);
+                bool reachesEnd = !(rest > 0) && atEnd;
+                bool moved = add(at(position), reachesEnd && (closed || i + 1 < segments) && smooth[(i + 1) % n]);
+                if (rest > 0) {
+                    if (!moved) add(nudged(at(position), d, 1), false);
+                    end();
+                }
+            } else {
+                end();
             }
+            dasher.step(step);
+            if (!(rest > 0)) break;
+        }
+        if (!atEnd) {
+            end();
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
-        } else if (dasher.on()) {
-            add(b, closed || i + 1 < segments ? smooth[(i + 1) % n] != 0 : false);
+        } else if (dasher.on() && piece.empty()) {
+            // A dash beginning where the segment ends starts facing along it.
+            add(nudged(b, d, -1), false);
+            add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
         }
     }
-    Point along = n > 1 ? between(points[n - 2 + (closed ? 1 : 0)], points[closed ? 0 : n - 1]).unit : Point{1, 0};
-    if (holdFirst && !ended) {
+    if (!closed) return emit(piece, pieceSmooth);
+    if (holdFirst && !held) {
         // One dash all the way round: the subpath closed as it is.
-        piece.pop_back(), pieceSmooth.pop_back();
-        pieceSmooth.front() = false;
-        if (piece.size() > 1) strokeSubpath(piece, pieceSmooth, true, along, builder);
+        if (piece.size() > 1 && samePoint(piece.back(), piece.front())) piece.pop_back(), pieceSmooth.pop_back();
+        if (piece.size() > 1) emit(piece, pieceSmooth, true);
         return;
     }
-    if (closed && !first.empty() && dasher.on() && !piece.empty()) {
+    if (held && !piece.empty()) {
         // The last dash runs on into the first.
         for (std::size_t k = 0; k < first.size(); ++k) {
             if (samePoint(piece.back(), first[k])) {
@@ -442,8 +525,8 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         }
         first.clear();
     }
-    if (dasher.on()) emit(piece, pieceSmooth, along);
-    emit(first, firstSmooth, firstAlong);
+    emit(piece, pieceSmooth);
+    emit(first, firstSmooth);
 }
 
 }  // namespace
@@ -474,11 +557,32 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
     // Dashes are walked in the pen's space, where a user length is `penScale` long.
     thread_local Dasher dasher;
-    const bool dashed = !style.dashes.empty();
+    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too).
+    const auto& given = style.dashes;
+    bool gaps = given.size() % 2 != 0;
+    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
+    const bool dashed = !given.empty() && gaps;
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
-        dasher.lengths.assign(style.dashes.begin(), style.dashes.end());
-        if (dasher.lengths.size() % 2) dasher.lengths.insert(dasher.lengths.end(), style.dashes.begin(), style.dashes.end());
+        // As Cairo takes the list: a length of none between two others joins them into one, so only
+        // the first and last can be dots or gaps of no length.
+        auto& lengths = dasher.lengths;
+        lengths.assign(given.begin(), given.end());
+        for (std::size_t k = 1; k + 1 < lengths.size();) {
+            if (lengths[k] != 0) {
+                ++k;
+                continue;
+            }
+            lengths[k - 1] += lengths[k + 1];
+            lengths.erase(lengths.begin() + std::ptrdiff_t(k), lengths.begin() + std::ptrdiff_t(k) + 2);
+        }
+        if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
+        double userPeriod = 0;
+        for (double length : dasher.lengths) userPeriod += length;
+        double userPhase = std::fmod(style.dashPhase, userPeriod);
+        dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
+        dasher.userLengths = dasher.lengths;
+        dasher.penScale = penScale;
         dasher.period = 0;
         for (double& length : dasher.lengths) dasher.period += length *= penScale;
         // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
@@ -486,8 +590,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
         if (!(dasher.period * (round ? 1 : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        double phase = std::fmod(style.dashPhase * penScale, dasher.period);
-        dasher.phase = phase < 0 ? phase + dasher.period : phase;
+        dasher.slack = penScale / 512;
     }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
@@ -511,15 +614,18 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     };
     auto& points = s.points;
     auto& smooth = s.smooth;
+    auto& spans = s.spans;
     points.clear();
     smooth.clear();
+    spans.clear();
     bool drawable = true, drawn = false;
     // Dashes are whole subpaths: past `spillAt` points the pieces so far can be filled and let go.
     auto room = [&] {
         if (spill && pieces.points.size() > spillAt && !(*spill)(pieces)) drawable = false;
         return drawable && !builder.full();
     };
-    auto add = [&](Point device, bool inCurve) {
+    // (A curve outside the clip that comes back to where it began loses its span.)
+    auto add = [&](Point device, bool inCurve, double span = NAN) {
         if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
         if (!points.empty()) {
             if (samePoint(device, points.back())) {
@@ -530,14 +636,30 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (points.size() >= mostPoints) return (void)(drawable = false);
         points.push_back(device);
         smooth.push_back(inCurve);
+        if (dashed) spans.push_back(span);
     };
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
     auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
-        if (maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
-            minY > clip.bottom + reach)
-            return add(p3, false), true;
+        bool outside = maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
+                       minY > clip.bottom + reach;
+        if (dashed) {
+            // Dashes are laid along the curve as Cairo flattens it, by halves; one outside the clip is
+            // drawn as its chord but keeps its length for the dashes after it.
+            if (!outside) return halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); }), add(p3, false), true;
+            auto pen = [&](Point p) { return round ? p : toPen.apply(p); };
+            Point last = pen(p0);
+            double span = 0;
+            halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) {
+                Point q = pen(p);
+                span += std::hypot(q.x - last.x, q.y - last.y);
+                last = q;
+            });
+            Point end = pen(p3);
+            return add(p3, false, span + std::hypot(end.x - last.x, end.y - last.y)), true;
+        }
+        if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
         int count = *steps;
@@ -553,6 +675,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {
             if (closed && points.size() > 1 && samePoint(points.back(), points[0])) {
+                // The closing segment is the last one's, its span with it.
+                if (dashed) spans[0] = spans.back(), spans.pop_back();
                 points.pop_back();
                 smooth.pop_back();
             }
@@ -560,16 +684,19 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
-                strokeDashed(points, smooth, closed, dasher, window, room, builder, s);
+                strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s);
             else
                 strokeSubpath(points, smooth, closed, along, builder);
             if (builder.full()) drawable = false;
         }
         points.clear();
         smooth.clear();
+        spans.clear();
         drawn = false;
     };
 
+    // Dashed, the device points are Cairo's.
+    auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
     for (const PathElement& element : path.elements()) {
         const auto& p = element.points;
@@ -577,25 +704,25 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             case PathElement::Kind::moveTo:
                 strokeCurrent(false);
                 current = start = p[0];
-                add(t.apply(current), false);
+                add(device(current), false);
                 break;
             case PathElement::Kind::lineTo:
-                if (points.empty()) add(t.apply(current), false);
-                add(t.apply(p[0]), false);
+                if (points.empty()) add(device(current), false);
+                add(device(p[0]), false);
                 current = p[0];
                 drawn = true;
                 break;
             case PathElement::Kind::quadCurveTo: {
-                if (points.empty()) add(t.apply(current), false);
+                if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                if (!cubic(t.apply(current), t.apply(c1), t.apply(c2), t.apply(p[1]))) return false;
+                if (!cubic(device(current), device(c1), device(c2), device(p[1]))) return false;
                 current = p[1];
                 drawn = true;
                 break;
             }
             case PathElement::Kind::curveTo:
-                if (points.empty()) add(t.apply(current), false);
-                if (!cubic(t.apply(current), t.apply(p[0]), t.apply(p[1]), t.apply(p[2]))) return false;
+                if (points.empty()) add(device(current), false);
+                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]))) return false;
                 current = p[2];
                 drawn = true;
                 break;

@@ -98,8 +98,8 @@ TEST(ScanConverter, ConvexOutlinesWhoseCornersRunStraightStayRings) {
         }
 }
 
-// Dashed hairlines stay Cairo's; wide dashed strokes are the converter's, as Cairo draws them.
-TEST(ScanConverter, DashedHairlinesStayWithCairoAndWideOnesAreDrawnAlike) {
+// Dashed strokes, hairlines and wide, are the converter's, as Cairo draws them.
+TEST(ScanConverter, DashedHairlinesAndWideOnesAreDrawnAlike) {
     Path path;
     path.moveTo({3, 4});
     path.lineTo({30, 20});
@@ -116,10 +116,11 @@ TEST(ScanConverter, DashedHairlinesStayWithCairoAndWideOnesAreDrawnAlike) {
             context.stroke(path);
         };
     };
-    EXPECT_EQ(draw(dashed(0.5), true).pixels, draw(dashed(0.5), false).pixels);
-    Difference wide = compare(dashed(3));
-    EXPECT_EQ(wide.beyondSampling, 0) << wide.largest;
-    EXPECT_NE(draw(dashed(3), true).pixels, draw(dashed(3), false).pixels);
+    for (double width : {0.5, 3.0}) {
+        Difference difference = compare(dashed(width));
+        EXPECT_EQ(difference.beyondSampling, 0) << width << " " << difference.largest;
+        EXPECT_NE(draw(dashed(width), true).pixels, draw(dashed(width), false).pixels) << width;
+    }
     // A round dot of a subpath without length.
     auto paint = [&](Context& context) {
         context.setLineWidth(0.9);

@@ -368,7 +368,7 @@ TEST(ScanConverter, OverlappingPiecesCoverTheirUnionExactly) {
                 }
             }
             Bitmap image = fillTraced(polygons(all), rule, Color::white(), clear);
-            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 8)
+            EXPECT_LE(largestAlphaError(image, [&](int x, int y) { return areaInPixel(star, x, y); }), 1)
                 << "star " << i << " rule " << int(rule);
         }
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceDrawing.h"
 #include "Stroker.h"
 #include "gfx/Context.h"
 
@@ -421,4 +422,65 @@ TEST(Stroker, DashesPastWhatIsFilledAtOnceAreFilledInParts) {
             ASSERT_TRUE(strokeWide(path, transform, style, ours, 40)) << name;
             EXPECT_LE(alphaDifference(ours, cairoStroke(path, transform, style)), strokeSampling) << style.width << " " << name;
         }
+}
+
+// The converter dashes as Cairo does where a dash meets a corner, a curve outside the canvas, a dash of
+// no length or a pattern without gaps (drawings 200 units square, shown at 48 pixels).
+TEST(Stroker, DashesWhereCairoDashesThem) {
+    auto drawing = [](std::vector<double> dashes, LineCap cap, double width) {
+        gfx::testing::ReferenceDrawing d;
+        d.transform = AffineTransform{0.24, 0, 0, 0.24, 0, 0};
+        d.dashes = std::move(dashes);
+        d.cap = cap;
+        d.width = width;
+        return d;
+    };
+    // A curve outside the canvas keeps its length: the dashes after it stay where they are.
+    auto offCanvas = drawing({16, 10}, LineCap::butt, 8);
+    offCanvas.path.moveTo({250, 50});
+    offCanvas.path.quadCurveTo({400, 100}, {250, 150});
+    offCanvas.path.lineTo({20, 150});
+    // A dash beginning on a corner is joined round it; one ending there is capped.
+    auto corners = drawing({10}, LineCap::butt, 20);
+    corners.path.addLines(std::vector<Point>{{20, 20}, {180, 20}, {180, 180}, {20, 180}});
+    corners.path.closeSubpath();
+    // Dots at each end and along a line and a circle, a dot on a corner turning with it, and dots of
+    // no length in the middle of a list left out.
+    auto dots = drawing({0, 20}, LineCap::round, 6);
+    dots.path.moveTo({10, 100});
+    dots.path.lineTo({190, 100});
+    auto squareDots = drawing({0, 20}, LineCap::square, 12);
+    squareDots.path.addLines(std::vector<Point>{{20, 20}, {180, 20}, {180, 180}, {20, 180}});
+    squareDots.path.closeSubpath();
+    auto circleDots = drawing({0, 20}, LineCap::round, 6);
+    circleDots.path.addEllipse({40, 40, 120, 120});
+    auto middleDots = drawing({12, 8, 0, 8}, LineCap::round, 10);
+    middleDots.path.moveTo({10, 100});
+    middleDots.path.lineTo({190, 60});
+    // Dash ends along a curve where Cairo's flattening puts them.
+    auto circle = drawing({10}, LineCap::butt, 20);
+    circle.path.addEllipse({40, 40, 120, 120});
+    // No gaps: a solid line, joined at its corners.
+    auto solid = drawing({20, 0}, LineCap::square, 30);
+    solid.path.addLines(std::vector<Point>{{30, 30}, {170, 60}, {40, 120}});
+    const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners,    &dots,   &squareDots,
+                                                   &circleDots, &middleDots, &circle, &solid};
+    for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
+}
+
+// Every fast path against plain Cairo on random small drawings: fills, wide and hairline strokes, dashes
+// with zeros, odd counts and phases of every sign and size, on lines, curves and arcs, open and
+// closed, turned, stretched, sheared and partly off the canvas.
+TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
+    std::mt19937 random(20261209);
+    auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
+    int failures = 0;
+    for (int i = 0; i < 3000 && failures < 5; ++i) {
+        auto drawing = gfx::testing::ReferenceDrawing::make(choose);
+        int apart = drawing.pixelsApart();
+        if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
+            ++failures;
+            ADD_FAILURE() << "drawing " << i << ": " << apart << " pixels apart: " << drawing.describe();
+        }
+    }
 }

@@ -1,0 +1,18 @@
+// A small path filled or stroked (widths, caps, joins, dashes, transforms read from the input) drawn by
+// the converter's fast paths and by plain Cairo in the same process: pictures further apart than
+// antialiasing explains are a crash.
+#include <cstdio>
+
+#include "FuzzInput.h"
+#include "ReferenceDrawing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    fuzz::Input input(bytes, size);
+    auto drawing = gfx::testing::ReferenceDrawing::make([&](std::size_t n) { return input.pick(n); });
+    int apart = drawing.pixelsApart();
+    if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
+        std::fprintf(stderr, "%d pixels apart: %s\n", apart, drawing.describe().c_str());
+        __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,184 @@
+// Draws seeded random dashed drawings with Vellum and with librsvg, 200 pixels square, and counts those
+// whose pictures differ in more than 20 pixels by more than half the range of alpha.
+//
+//   dash-compare [--count N] [--seed S] [--write DIR] [--verbose] [--cairo]
+//   (--cairo: Vellum's drawing all Cairo's, the converter off)
+//   dash-compare FILE.svg...        each file's count of such pixels, and FILE.svg.png showing both
+#include <cairo.h>
+#include <librsvg/rsvg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ScanConverter.h"
+#include "foundation/Data.h"
+#include "gfx/Context.h"
+#include "vellum/VellumExporter.h"
+#include "vellum/VellumImage.h"
+
+namespace {
+
+constexpr int side = 200;
+
+std::vector<int> alphaByVellum(const std::string& svg) {
+    std::vector<int> alpha(side * side, 0);
+    auto image = vellum::VellumImage::initWithData(foundation::Data::fromString(svg));
+    if (!image) return alpha;
+    image->setSize({side, side});
+    auto context = gfx::Context::create(image->size(), {.scale = 1});
+    vellum::VellumImageDrawing::renderInContext(*image, *context);
+    gfx::Bitmap bitmap = context->takeImage();
+    for (int y = 0; y < side && y < bitmap.height; ++y)
+        for (int x = 0; x < side && x < bitmap.width; ++x) alpha[y * side + x] = int(bitmap.pixel(x, y) >> 24);
+    return alpha;
+}
+
+std::vector<int> alphaByLibrsvg(const std::string& svg) {
+    std::vector<int> alpha(side * side, 0);
+    GError* error = nullptr;
+    RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
+    g_clear_error(&error);
+    if (!handle) return alpha;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+    cairo_t* cairo = cairo_create(surface);
+    const RsvgRectangle viewport{0, 0, side, side};
+    rsvg_handle_render_document(handle, cairo, &viewport, &error);
+    g_clear_error(&error);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            alpha[y * side + x] = int(reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] >> 24);
+    cairo_destroy(cairo);
+    cairo_surface_destroy(surface);
+    g_object_unref(handle);
+    return alpha;
+}
+
+// Where `picture` is given, it is written as a PNG: Vellum's alpha red, librsvg's green.
+int pixelsApart(const std::string& svg, const std::string& picture = {}) {
+    auto a = alphaByVellum(svg), b = alphaByLibrsvg(svg);
+    int count = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) count += std::abs(a[i] - b[i]) > 127;
+    if (!picture.empty()) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, side, side);
+        auto* data = cairo_image_surface_get_data(surface);
+        int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                reinterpret_cast<std::uint32_t*>(data + y * stride)[x] =
+                    std::uint32_t(a[y * side + x]) << 16 | std::uint32_t(b[y * side + x]) << 8;
+        cairo_surface_mark_dirty(surface);
+        cairo_surface_write_to_png(surface, picture.c_str());
+        cairo_surface_destroy(surface);
+    }
+    return count;
+}
+
+// A dashed drawing: dash lists with zeros and odd counts, offsets of every sign and size, open and
+// closed subpaths of lines, curves and arcs, every cap and join, scaled, skewed and turned, some of it
+// outside the picture.
+std::string randomDrawing(std::mt19937& random) {
+    auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    auto pick = [&](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(random)); };
+    auto coordinate = [&] { return std::to_string(int(uniform(-60, 260))); };
+    std::ostringstream svg;
+    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 200 200\" width=\"200\" height=\"200\">\n";
+    int shapes = 1 + pick(3);
+    for (int s = 0; s < shapes; ++s) {
+        std::ostringstream d;
+        int subpaths = 1 + pick(2);
+        for (int p = 0; p < subpaths; ++p) {
+            d << "M" << coordinate() << " " << coordinate();
+            int commands = 1 + pick(5);
+            for (int c = 0; c < commands; ++c) {
+                switch (pick(4)) {
+                    case 0: d << " L" << coordinate() << " " << coordinate(); break;
+                    case 1: d << " Q" << coordinate() << " " << coordinate() << " " << coordinate() << " " << coordinate(); break;
+                    case 2:
+                        d << " C" << coordinate() << " " << coordinate() << " " << coordinate() << " " << coordinate() << " "
+                          << coordinate() << " " << coordinate();
+                        break;
+                    default:
+                        d << " A" << int(uniform(10, 120)) << " " << int(uniform(10, 120)) << " " << pick(90) << " "
+                          << pick(2) << " " << pick(2) << " " << coordinate() << " " << coordinate();
+                }
+            }
+            if (pick(2)) d << " Z";
+        }
+        std::ostringstream dashes;
+        int count = 1 + pick(5);
+        for (int k = 0; k < count; ++k) dashes << (k ? " " : "") << (pick(4) == 0 ? 0 : int(uniform(1, 30)));
+        if (count == 1 || pick(3) == 0) dashes << " " << int(uniform(1, 25));
+        double offset = 0;
+        switch (pick(4)) {
+            case 1: offset = int(uniform(1, 40)); break;
+            case 2: offset = -int(uniform(1, 40)); break;
+            case 3: offset = (pick(2) ? 1 : -1) * int(uniform(500, 5000)); break;
+        }
+        static const char* caps[] = {"butt", "round", "square"};
+        static const char* joins[] = {"miter", "round", "bevel"};
+        std::ostringstream transform;
+        switch (pick(5)) {
+            case 1: transform << "scale(" << uniform(0.5, 1.8) << ")"; break;
+            case 2: transform << "rotate(" << pick(360) << " 100 100)"; break;
+            case 3: transform << "skewX(" << int(uniform(-30, 30)) << ")"; break;
+            case 4:
+                transform << "translate(100 100) rotate(" << pick(360) << ") scale(" << uniform(0.5, 1.5) << " "
+                          << uniform(0.5, 1.5) << ") translate(-100 -100)";
+                break;
+        }
+        svg << "<path d=\"" << d.str() << "\" fill=\"none\" stroke=\"#000\" stroke-width=\"" << int(uniform(1, 24))
+            << "\" stroke-dasharray=\"" << dashes.str() << "\" stroke-dashoffset=\"" << offset << "\" stroke-linecap=\""
+            << caps[pick(3)] << "\" stroke-linejoin=\"" << joins[pick(3)] << "\" stroke-miterlimit=\""
+            << int(uniform(1, 10)) << "\"";
+        if (!transform.str().empty()) svg << " transform=\"" << transform.str() << "\"";
+        svg << "/>\n";
+    }
+    svg << "</svg>\n";
+    return svg.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int count = 400;
+    unsigned seed = 1;
+    std::string write;
+    bool verbose = false;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--count" && i + 1 < argc) count = std::atoi(argv[++i]);
+        else if (arg == "--seed" && i + 1 < argc) seed = unsigned(std::atoi(argv[++i]));
+        else if (arg == "--write" && i + 1 < argc) write = argv[++i];
+        else if (arg == "--verbose") verbose = true;
+        else if (arg == "--cairo") gfx::raster::setScanConverterEnabled(false);
+        else files.push_back(arg);
+    }
+    if (!files.empty()) {
+        for (const auto& file : files) {
+            std::ifstream in(file);
+            std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::printf("%s: %d pixels apart\n", file.c_str(), pixelsApart(svg, file + ".png"));
+        }
+        return 0;
+    }
+    std::mt19937 random(seed);
+    int differing = 0;
+    for (int i = 0; i < count; ++i) {
+        std::string svg = randomDrawing(random);
+        int apart = pixelsApart(svg);
+        if (apart > 20) ++differing;
+        if (!write.empty()) std::ofstream(write + "/drawing-" + std::to_string(i) + ".svg") << svg;
+        if (verbose && apart > 20) std::printf("drawing %d: %d pixels apart\n", i, apart);
+    }
+    std::printf("%d of %d drawings differ in more than 20 pixels by more than half the range\n", differing, count);
+}
