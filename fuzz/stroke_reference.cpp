@@ -1,7 +1,10 @@
 // A small path filled or stroked (widths, caps, joins, dashes, transforms read from the input) drawn by
 // the converter's fast paths and by plain Cairo in the same process: pictures further apart than
-// antialiasing explains are a crash.
+// antialiasing explains are a crash. The smoke pass (SORVANE_FUZZ_SMOKE set) only prints them: a run of a few
+// seconds meets the rare known margins listed in docs/fuzzing.md on some machines and not others, and CI
+// must not pass or fail by chance; the suite's fixed drawings hold the same paths every run.
 #include <cstdio>
+#include <cstdlib>
 
 #include "FuzzInput.h"
 #include "ReferenceDrawing.h"
@@ -12,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     int apart = drawing.pixelsApart();
     if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
         std::fprintf(stderr, "%d pixels apart: %s\n", apart, drawing.describe().c_str());
-        __builtin_trap();
+        static const bool smoke = std::getenv("SORVANE_FUZZ_SMOKE") != nullptr;
+        if (!smoke) __builtin_trap();
     }
     return 0;
 }
