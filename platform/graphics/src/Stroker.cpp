@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "gfx/WorkMeter.h"
+
 namespace gfx::raster {
 
 namespace {
@@ -421,8 +423,9 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     dasher.start();
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
     // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
+    // Each is charged to the render's work meter: a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
-        if (dash.empty()) return;
+        if (dash.empty() || !WorkMeter::charge(WorkMeter::aDash)) return;
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
         strokeSubpath(dash, dashSmooth, ring, along, builder);
@@ -622,6 +625,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Dashes are whole subpaths: past `spillAt` points the pieces so far can be filled and let go.
     auto room = [&] {
         if (spill && pieces.points.size() > spillAt && !(*spill)(pieces)) drawable = false;
+        if (WorkMeter::spentNow()) drawable = false;
         return drawable && !builder.full();
     };
     // (A curve outside the clip that comes back to where it began loses its span.)

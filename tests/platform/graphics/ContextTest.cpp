@@ -931,6 +931,19 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
         context->fillRect({4, 4, 0.5, 0.5});
         EXPECT_TRUE(WorkMeter::spentNow());
     }
+    {
+        // The dashes laid are work of their own: a short line of a thousand spends what the line alone would not.
+        auto dashed = makeContext(200, 4);
+        dashed->setLineWidth(2);
+        const double pattern[] = {0.1, 0.1};
+        dashed->setLineDash(0, pattern);
+        Path line;
+        line.moveTo({0, 2});
+        line.lineTo({200, 2});
+        WorkMeter meter(10'000);
+        dashed->stroke(line);
+        EXPECT_TRUE(meter.spent());
+    }
     EXPECT_FALSE(WorkMeter::spentNow()) << "closed with its scope";
     context->fillRect({6, 6, 2, 2});  // outside a meter nothing is counted
     const Bitmap image = context->makeImage();
