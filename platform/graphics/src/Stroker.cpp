@@ -425,7 +425,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
     // Each is charged to the render's work meter: a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
-        if (dash.empty() || !WorkMeter::charge(WorkMeter::aDash)) return;
+        if (dash.empty() || !WorkMeter::charge(WorkMeter::aDashLaid)) return;
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
         strokeSubpath(dash, dashSmooth, ring, along, builder);

@@ -27,7 +27,8 @@ public:
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
-    static constexpr double aDash = 20;              // a dash emitted
+    static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
+    static constexpr double aDashLaid = 400;         // a dash the stroker lays: outlined, capped and filled
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
