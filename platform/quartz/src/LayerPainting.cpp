@@ -130,10 +130,19 @@ std::optional<MaskShape> maskShape(const Layer& mask) {
 std::optional<MaskShape> placedMaskShape(const Layer& mask) {
     if (!onlyPlacesItsMask(mask)) return maskShape(mask);
     MaskShape shape;
-    if (!addMaskShape(*mask.mask(), mask.transformToSuperlayer(), shape)) return std::nullopt;
-    shape.bounds.emplace();
-    shape.bounds->addRect(mask.bounds());
-    *shape.bounds = shape.bounds->transformed(mask.transformToSuperlayer());
+    if (!addMaskShape(*mask.mask(), {}, shape)) return std::nullopt;
+    // Fills within the bounds are not cut by them (a clip path's bounds are most often its content's).
+    const gfx::Rect bounds = mask.bounds().standardized();
+    bool within = true;
+    for (gfx::ClipShape& fill : shape.fills) {
+        within = within && bounds.contains(fill.path->boundingBox(fill.placement));
+        fill.placement = fill.placement.concatenating(mask.transformToSuperlayer());
+    }
+    if (!within) {
+        shape.bounds.emplace();
+        shape.bounds->addRect(bounds);
+        *shape.bounds = shape.bounds->transformed(mask.transformToSuperlayer());
+    }
     return shape;
 }
 
