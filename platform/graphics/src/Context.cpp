@@ -358,7 +358,10 @@ void Context::Impl::appendPath(const Path& path, PathSpace space) {
     if (device) cairo_set_matrix(cairo, &ctm);
 }
 
-bool Context::Impl::drawsPlainly() const { return !state.mask && state.blend == BlendMode::normal; }
+// A union's coverage is drawn through by the converter while the clip mask holds it.
+bool Context::Impl::drawsPlainly() const {
+    return !state.mask && state.blend == BlendMode::normal && (!state.coverageClip || state.clipMask);
+}
 
 void Context::Impl::setSourceColor(Color color) {
     cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha * state.alpha);
@@ -558,11 +561,31 @@ bool Context::Impl::paintThroughClipMask(cairo_pattern_t* pattern) {
     return true;
 }
 
+SharedSurface Context::Impl::cairoMask(int& x, int& y) const {
+    x = state.maskX, y = state.maskY;
+    if (state.mask || !state.coverageClip) return state.mask;
+    const raster::Mask& coverage = *state.coverageClip;
+    const int width = std::max(coverage.box.right - coverage.box.left, 1);
+    const int height = std::max(coverage.box.bottom - coverage.box.top, 1);
+    SharedSurface surface(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), cairo_surface_destroy);
+    x = coverage.box.left, y = coverage.box.top;
+    if (coverage.box.isEmpty()) return surface;  // made clear: nothing shows
+    cairo_surface_flush(surface.get());
+    unsigned char* rows = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    for (int row = 0; row < height; ++row)
+        std::memcpy(rows + std::size_t(row) * std::size_t(stride), coverage.row(y + row), std::size_t(width));
+    cairo_surface_mark_dirty(surface.get());
+    return surface;
+}
+
 void Context::Impl::composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea) {
     writeBlanksInClip();
     cairo_operator_t op = cairoOperator(state.blend);
+    int maskX = 0, maskY = 0;
+    SharedSurface mask = cairoMask(maskX, maskY);
     cairo_save(cairo);
-    if (!state.mask) {
+    if (!mask) {
         cairo_set_operator(cairo, op);
         if (isUnbounded(op)) clipToDrawnArea();
         paint();
@@ -575,7 +598,7 @@ void Context::Impl::composite(const std::function<void()>& paint, const std::fun
         cairo_set_operator(cairo, op);
         if (isUnbounded(op)) clipToDrawnArea();
         cairo_identity_matrix(cairo);
-        cairo_mask_surface(cairo, state.mask.get(), state.maskX, state.maskY);
+        cairo_mask_surface(cairo, mask.get(), maskX, maskY);
     }
     cairo_restore(cairo);
 }
@@ -760,18 +783,59 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
         cairo_set_source(painter, pattern.get());
         cairo_paint(painter);
     }
-    if (state.mask) {
+    int maskX = 0, maskY = 0;
+    if (SharedSurface before = impl_->cairoMask(maskX, maskY)) {
         cairo_reset_clip(painter);
         cairo_identity_matrix(painter);
         cairo_set_operator(painter, CAIRO_OPERATOR_DEST_IN);
-        cairo_set_source_surface(painter, state.mask.get(), state.maskX - box.left, state.maskY - box.top);
+        cairo_set_source_surface(painter, before.get(), maskX - box.left, maskY - box.top);
         cairo_paint(painter);
     }
     cairo_destroy(painter);
     cairo_surface_flush(combined.get());
     state.mask = std::move(combined);
+    state.coverageClip.reset();  // in the mask now
     state.maskX = box.left;
     state.maskY = box.top;
+}
+
+bool Context::clipToUnion(std::span<const ClipShape> shapes) {
+    DrawingState& state = impl_->state;
+    if (!state.clipBox || impl_->options.format != PixelFormat::argb32 ||
+        state.style.antialias != CAIRO_ANTIALIAS_DEFAULT || !raster::scanConverterEnabled())
+        return false;
+    std::vector<raster::DeviceShape> placed;
+    placed.reserve(shapes.size());
+    for (const ClipShape& shape : shapes) {
+        if (!shape.path || !isUsableTransform(shape.placement)) continue;  // covers nothing
+        placed.push_back({shape.path, shape.rule, shape.placement.concatenating(state.transform)});
+    }
+    // Each shape costs its edges as a fill's; the coverage its pixels, once for all of them.
+    if (WorkMeter::running()) {
+        const std::optional<raster::PixelBox> box = raster::unionBox(placed, *state.clipBox);
+        if (!box) return false;
+        double units = double(box->right - box->left) * double(box->bottom - box->top) * WorkMeter::aPixel;
+        if (box->isEmpty()) units = 0;
+        for (const raster::DeviceShape& shape : placed) units += drawingUnits(*shape.path, shape.toDevice, 0, *box, 0);
+        if (!WorkMeter::charge(units)) return false;  // spent: the caller's mask drawn apart is refused too
+    }
+    std::optional<raster::Mask> mask =
+        raster::unionClipMask(placed, state.style.tolerance, *state.clipBox, state.clipMask.get());
+    if (!mask) return false;
+    // Cairo clips to the box; what it draws within is brought through the coverage.
+    const raster::PixelBox& box = mask->box;
+    cairo_t* cr = impl_->synced();
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    cairo_identity_matrix(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, box.left, box.top, std::max(box.right - box.left, 0), std::max(box.bottom - box.top, 0));
+    cairo_clip(cr);
+    cairo_set_matrix(cr, &matrix);
+    state.clipBox = box;
+    state.clipMask = std::make_shared<const raster::Mask>(std::move(*mask));
+    state.coverageClip = state.clipMask;
+    return true;
 }
 
 Rect Context::clipBoundingBox() const {
@@ -843,16 +907,15 @@ void Context::fillAdmitted(const Path& path, FillRule rule) {
         impl_->setSourceColor(impl_->state.fill);
         cairo_fill(cr);
     };
-    if (impl_->drawsPlainly()) {
-        if (impl_->fillDirectly(path, rule, impl_->state.transform) || !impl_->admitToCairo(path, false)) return;
-        impl_->synced();
+    if (impl_->drawsPlainly() && impl_->fillDirectly(path, rule, impl_->state.transform)) return;
+    if (!impl_->admitToCairo(path, false)) return;
+    impl_->synced();
+    if (impl_->drawsPlainly() && !impl_->state.coverageClip) {
         // Over, unmasked: nothing to set apart; every fill sets its own rule and colour.
         impl_->writeBlanksInClip();
         paint();
         return;
     }
-    if (!impl_->admitToCairo(path, false)) return;
-    impl_->synced();
     impl_->composite(paint, [&] {
         addShape();
         cairo_clip(cr);
@@ -870,15 +933,14 @@ void Context::strokeAdmitted(const Path& path) {
         impl_->setSourceColor(impl_->state.stroke);
         cairo_stroke(cr);
     };
-    if (impl_->drawsPlainly()) {
-        if (impl_->strokeDirectly(path, impl_->state.transform) || !impl_->admitToCairo(path, true)) return;
-        impl_->synced();
+    if (impl_->drawsPlainly() && impl_->strokeDirectly(path, impl_->state.transform)) return;
+    if (!impl_->admitToCairo(path, true)) return;
+    impl_->synced();
+    if (impl_->drawsPlainly() && !impl_->state.coverageClip) {
         impl_->writeBlanksInClip();
         paint();
         return;
     }
-    if (!impl_->admitToCairo(path, true)) return;
-    impl_->synced();
     impl_->composite(paint, [&] {
         // Cairo cannot clip to a stroke's outline; its extents bound the change instead.
         impl_->appendPath(path, Impl::PathSpace::user);

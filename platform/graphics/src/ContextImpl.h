@@ -45,6 +45,9 @@ struct DrawingState {
     std::optional<raster::PixelBox> clipBox;
     // Within clipBox, the coverage of the clip paths set since, when there were any.
     std::shared_ptr<const raster::Mask> clipMask;
+    // A union's coverage (clipToUnion) that Cairo's clip holds only by its box: clipMask holds it for the converter,
+    // and what Cairo draws is brought through it as through a mask.
+    std::shared_ptr<const raster::Mask> coverageClip;
     // User space to device pixels, kept here as Cairo computes it: our converter draws with it, and Cairo
     // is handed the saves and transforms only when it is to draw or its state is to change.
     AffineTransform transform;
@@ -138,6 +141,9 @@ struct Context::Impl {
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
     void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);
+    // The mask Cairo's drawing goes through: clipToMask's, else a union's coverage as an A8 surface (its device
+    // origin in `x`, `y`); none without either.
+    SharedSurface cairoMask(int& x, int& y) const;
 };
 
 }  // namespace gfx

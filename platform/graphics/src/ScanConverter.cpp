@@ -277,6 +277,66 @@ std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, 
     return mask;
 }
 
+std::optional<PixelBox> unionBox(std::span<const DeviceShape> shapes, const PixelBox& clip) {
+    PixelBox box{0, 0, 0, 0};
+    for (const DeviceShape& shape : shapes) {
+        const Rect bounds = shape.path->boundingBox(shape.toDevice);
+        if (bounds.isNull() || bounds.isEmpty()) continue;
+        if (!(std::max({std::abs(bounds.minX()), std::abs(bounds.maxX()), std::abs(bounds.minY()),
+                        std::abs(bounds.maxY())}) <= largestCoordinate))
+            return std::nullopt;
+        const auto whole = [](double value) { return int(std::clamp(value, -2e9, 2e9)); };
+        const PixelBox reached = clip.intersection({whole(std::floor(bounds.minX())), whole(std::floor(bounds.minY())),
+                                                    whole(std::ceil(bounds.maxX())), whole(std::ceil(bounds.maxY()))});
+        if (reached.isEmpty()) continue;
+        box = box.isEmpty() ? reached
+                            : PixelBox{std::min(box.left, reached.left), std::min(box.top, reached.top),
+                                       std::max(box.right, reached.right), std::max(box.bottom, reached.bottom)};
+    }
+    return box;
+}
+
+std::optional<Mask> unionClipMask(std::span<const DeviceShape> shapes, double tolerance, const PixelBox& clip,
+                                  const Mask* previous) {
+    // Only the pixels some shape reaches within the clip are kept: a small clip costs its size.
+    const std::optional<PixelBox> reached = unionBox(shapes, clip);
+    if (!reached) return std::nullopt;
+    const PixelBox box = *reached;
+    Mask mask;
+    mask.box = box;
+    if (box.isEmpty()) return mask;
+    const int width = box.right - box.left;
+    mask.coverage.assign(std::size_t(width) * std::size_t(box.bottom - box.top), 0);
+    mask.wholeRuns.assign(std::size_t(box.bottom - box.top), {0, 0});
+    auto write = [&](int y, int left, int right, int coverage) {
+        std::uint8_t* row = mask.coverage.data() + std::size_t(y - box.top) * std::size_t(width) + (left - box.left);
+        if (coverage == 255) {
+            std::fill_n(row, right - left, std::uint8_t(255));
+            auto& run = mask.wholeRuns[std::size_t(y - box.top)];
+            if (right - left > run.second - run.first) run = {left, right};
+            return;
+        }
+        if (coverage == 0) return;
+        for (int i = 0; i < right - left; ++i) row[i] = std::uint8_t(row[i] + coverage - (row[i] * coverage + 127) / 255);
+    };
+    // At the clips' tolerance (see clipMask).
+    for (const DeviceShape& shape : shapes)
+        if (!fillSpans(*shape.path, shape.toDevice, tolerance * 0.25, shape.rule, Overlaps::summed, box,
+                       [](const PixelBox&) {}, Spans{write}))
+            return std::nullopt;
+    if (!previous) return mask;
+    for (int y = box.top; y < box.bottom; ++y) {
+        std::uint8_t* row = mask.coverage.data() + std::size_t(y - box.top) * std::size_t(width);
+        const std::uint8_t* before = previous->row(y) + (box.left - previous->box.left);
+        for (int x = 0; x < width; ++x) row[x] = std::min(row[x], before[x]);
+        auto& run = mask.wholeRuns[std::size_t(y - box.top)];
+        auto [from, to] = previous->wholeRun(y);
+        run = {std::max(run.first, from), std::min(run.second, to)};
+        if (run.first >= run.second) run = {0, 0};
+    }
+    return mask;
+}
+
 bool scanConverterEnabled() { return enabled; }
 void setScanConverterEnabled(bool value) { enabled = value; }
 

@@ -106,6 +106,23 @@ PixelBox drawCoverage(const Mask& coverage, std::uint32_t source, const Target& 
 std::optional<Mask> clipMask(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
                              const PixelBox& clip, const Mask* previous);
 
+// One shape of a clip that is the union of several: a path, its rule and the transform taking it to the device.
+struct DeviceShape {
+    const Path* path;
+    FillRule rule;
+    AffineTransform toDevice;
+};
+
+// The pixels of `clip` the shapes' points reach (their curves' control points too), which unionClipMask covers;
+// nothing for coordinates too large to convert.
+std::optional<PixelBox> unionBox(std::span<const DeviceShape> shapes, const PixelBox& clip);
+
+// The coverage of the union of `shapes`, each filled as a clip, inside `clip`: each pixel as drawing them all
+// opaquely into one mask covers it (a + b - ab). At most `previous`'s where given (whose box holds `clip`);
+// nothing when any is a path fillPath leaves to Cairo.
+std::optional<Mask> unionClipMask(std::span<const DeviceShape> shapes, double tolerance, const PixelBox& clip,
+                                  const Mask* previous);
+
 // Strokes `path` as a hairline, the way browsers draw lines thinner than a device pixel: each segment
 // as a quad one pixel wide whose coverage is scaled by the segment's device width (`lineWidth` in
 // user space mapped by `toDevice`, which must keep every such width under a pixel). Joins and caps are

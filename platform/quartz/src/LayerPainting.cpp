@@ -4,6 +4,7 @@
 #include <cmath>
 #include <tuple>
 #include <typeinfo>
+#include <vector>
 
 #include "Offscreen.h"
 #include "gfx/WorkMeter.h"
@@ -78,15 +79,15 @@ bool paintsOnce(const Layer& model, const Layer& shown) {
     return shown.ownDrawing().kind != Layer::OwnDrawing::Kind::several;
 }
 
-// A mask whose pixels are exactly one path filled opaque, in the masked layer's space.
+// A mask whose pixels are the union of paths filled opaque, each placed in the masked layer's space (none: the mask
+// covers nothing), within `bounds` there when given.
 struct MaskShape {
-    const gfx::Path* path = nullptr;  // null: the mask covers nothing
-    gfx::FillRule rule = gfx::FillRule::winding;
-    gfx::AffineTransform transform;
+    std::vector<gfx::ClipShape> fills;
+    std::optional<gfx::Path> bounds;
 };
 
 // Adds what `layer` (placed into the mask's space by `outer`) covers to `shape`; false when that coverage is not
-// one opaque fill.
+// opaque fills.
 bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskShape& shape) {
     using Kind = Layer::OwnDrawing::Kind;
     if (layer.hasAnimations()) return false;
@@ -97,8 +98,8 @@ bool addMaskShape(const Layer& layer, const gfx::AffineTransform& outer, MaskSha
     gfx::AffineTransform space = placement.concatenating(outer);
     Layer::OwnDrawing own = layer.ownDrawing();
     if (own.kind == Kind::fill) {
-        if (shape.path || !(own.color.alpha >= 1)) return false;
-        shape = {own.path, own.rule, own.pathTransform.concatenating(space)};
+        if (!(own.color.alpha >= 1)) return false;
+        if (own.path) shape.fills.push_back({own.path, own.rule, own.pathTransform.concatenating(space)});
     } else if (own.kind != Kind::nothing) {
         return false;
     }
@@ -122,6 +123,42 @@ std::optional<MaskShape> maskShape(const Layer& mask) {
     MaskShape shape;
     if (!addMaskShape(mask, {}, shape)) return std::nullopt;
     return shape;
+}
+
+// Whether the mask is one of those shapes, or only places one (a clip path's coverage cut to the bounds of what
+// it clips).
+std::optional<MaskShape> placedMaskShape(const Layer& mask) {
+    if (!onlyPlacesItsMask(mask)) return maskShape(mask);
+    MaskShape shape;
+    if (!addMaskShape(*mask.mask(), {}, shape)) return std::nullopt;
+    // Fills within the bounds are not cut by them (a clip path's bounds are most often its content's).
+    const gfx::Rect bounds = mask.bounds().standardized();
+    bool within = true;
+    for (gfx::ClipShape& fill : shape.fills) {
+        within = within && bounds.contains(fill.path->boundingBox(fill.placement));
+        fill.placement = fill.placement.concatenating(mask.transformToSuperlayer());
+    }
+    if (!within) {
+        shape.bounds.emplace();
+        shape.bounds->addRect(bounds);
+        *shape.bounds = shape.bounds->transformed(mask.transformToSuperlayer());
+    }
+    return shape;
+}
+
+// Clips `context` to the shape: false where it cannot hold a union's coverage (the mask is drawn apart then).
+bool clipToMaskShape(gfx::Context& context, const MaskShape& shape) {
+    if (shape.bounds) context.clip(*shape.bounds);
+    if (shape.fills.empty()) {
+        context.clip(gfx::Rect{0, 0, 0, 0});
+        return true;
+    }
+    if (shape.fills.size() == 1) {
+        const gfx::ClipShape& fill = shape.fills.front();
+        context.clip(fill.path->transformed(fill.placement), fill.rule);
+        return true;
+    }
+    return context.clipToUnion(shape.fills);
 }
 
 }  // namespace
@@ -204,17 +241,14 @@ void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Conte
         renderUnmasked(model, shown, context);
         return;
     }
-    if (std::optional<MaskShape> shape = maskShape(*shown.mask())) {
-        // Clipping each thing drawn to the one shape gives the masked picture (but for antialiased edges where
+    if (std::optional<MaskShape> shape = placedMaskShape(*shown.mask())) {
+        // Clipping each thing drawn to the shapes gives the masked picture (but for antialiased edges where
         // drawings overlap) without drawing apart.
         context.save();
-        if (shape->path)
-            context.clip(shape->path->transformed(shape->transform), shape->rule);
-        else
-            context.clip(gfx::Rect{0, 0, 0, 0});
-        renderUnmasked(model, shown, context);
+        const bool clipped = clipToMaskShape(context, *shape);
+        if (clipped) renderUnmasked(model, shown, context);
         context.restore();
-        return;
+        if (clipped) return;
     }
     // The mask applies to the finished picture of the layer, not to each thing drawn in it.
     std::optional<DeviceBitmap> body =

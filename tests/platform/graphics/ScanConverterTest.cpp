@@ -525,6 +525,63 @@ TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
     }
 }
 
+// A union's coverage masks drawing as the union's shapes drawn apart by Cairo into a mask do: fills the converter
+// draws through it, fills Cairo composites through it (a blend mode) and fills under a clip set after it.
+TEST(ScanConverter, UnionClipsMaskDrawingAsTheirShapesDrawnApartDo) {
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 36; ++round) {
+        std::vector<Path> paths;
+        std::vector<ClipShape> shapes;
+        const int count = 2 + round % 3;
+        paths.reserve(std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            Path path;
+            if (i % 2)
+                path.addEllipse({unit(random) * 24, unit(random) * 24, 6 + unit(random) * 20, 6 + unit(random) * 20});
+            else
+                path = polygons({randomStar(random, 3 + i)});
+            paths.push_back(std::move(path));
+        }
+        for (int i = 0; i < count; ++i)
+            shapes.push_back({&paths[std::size_t(i)], unit(random) < 0.5 ? FillRule::winding : FillRule::evenOdd,
+                              AffineTransform::translation(unit(random) * 4 - 2, unit(random) * 4 - 2)});
+        const Path fill = polygons({randomStar(random, 7)});
+        const Color color = randomColor(random);
+        const int kind = round % 3;
+        const Rect earlier{5.5, 3.25, 27, 30.5};
+        const Bitmap ours = draw(
+            [&](Context& context) {
+                if (kind == 2) context.clip(earlier);
+                EXPECT_TRUE(context.clipToUnion(shapes));
+                if (kind == 1) context.setBlendMode(BlendMode::multiply);
+                fillWith(context, fill, FillRule::winding, color);
+            },
+            true);
+        // Cairo's group under a mask would take a clip's edges twice: the earlier clip cuts the mask instead.
+        const Bitmap apart = draw(
+            [&](Context& context) {
+                auto mask = Context::create(size, size, {.format = PixelFormat::alphaOnly});
+                if (kind == 2) mask->clip(earlier);
+                for (const ClipShape& shape : shapes) mask->fill(*shape.path, shape.rule, shape.placement);
+                context.clipToMask(Rect{0, 0, size, size}, mask->makeImage(), BitmapPlacement::firstRowAtMinY);
+                if (kind == 1) context.setBlendMode(BlendMode::multiply);
+                fillWith(context, fill, FillRule::winding, color);
+            },
+            false);
+        int beyondSampling = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                // Along the earlier clip's sides, where the fill's or the union's edges run too, the smaller coverage
+                // is taken rather than their product.
+                const bool side = kind == 2 && (x == 5 || x == 32 || y == 3 || y == 33);
+                beyondSampling += !side && channelDifference(ours.pixel(x, y), apart.pixel(x, y)) > cairoSampling;
+            }
+        // Only where the fill's edges cross the clip's are they further apart (the smaller coverage is taken there).
+        EXPECT_LE(beyondSampling, 6) << "round " << round;
+    }
+}
+
 // Drawing skips reading a mask inside the run of whole coverage each row keeps: every byte there must
 // be whole, also where a mask narrows an earlier one.
 TEST(ScanConverter, ClipMasksRunsOfWholeCoverageHoldNothingLess) {
@@ -556,6 +613,13 @@ TEST(ScanConverter, ClipMasksRunsOfWholeCoverageHoldNothingLess) {
     EXPECT_GT(check(inRing), 20);
     EXPECT_GT(check(clip(ellipse, FillRule::winding, &inRectangle)), 20);
     EXPECT_GT(check(clip(rectangle, FillRule::winding, &inRing)), 20);
+    const std::vector<raster::DeviceShape> union_{{&ring, FillRule::evenOdd, {}}, {&rectangle, FillRule::winding, {}}};
+    auto inUnion = raster::unionClipMask(union_, 0.1, canvas, nullptr);
+    ASSERT_TRUE(inUnion);
+    EXPECT_GT(check(*inUnion), 28);
+    auto inUnionAndRing = raster::unionClipMask(union_, 0.1, inRing.box, &inRing);
+    ASSERT_TRUE(inUnionAndRing);
+    EXPECT_GT(check(*inUnionAndRing), 20);
 }
 
 TEST(ScanConverter, SurvivesHugeAndNonFiniteCoordinates) {

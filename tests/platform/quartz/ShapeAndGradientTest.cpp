@@ -151,6 +151,16 @@ TEST(ShapeLayerRendering, ShapeMasksCoverTheirOwnAreaOnly) {
     EXPECT_TRUE(colorNear(both, 20, 20, red));
     EXPECT_TRUE(colorNear(both, 80, 95, blue));
     EXPECT_TRUE(colorNear(both, 50, 50, transparent));
+    // Placed by a plain layer masked by them (a clip path's coverage), cut to that layer's bounds.
+    auto placing = Layer::make();
+    placing->setFrame({0, 0, 70, 100});
+    placing->setBackgroundColor(Color::black());
+    placing->setMask(pair);
+    gfx::Bitmap cut = maskedBy(placing);
+    EXPECT_TRUE(colorNear(cut, 20, 20, red));
+    EXPECT_TRUE(colorNear(cut, 65, 65, red));
+    EXPECT_TRUE(colorNear(cut, 80, 80, transparent));
+    EXPECT_TRUE(colorNear(cut, 50, 50, transparent));
 
     // Partial coverage: a translucent fill, a translucent shape layer.
     auto faint = shape(square);

@@ -65,6 +65,13 @@ enum class Origin { topLeft, bottomLeft };
 // first); image drawing at the view level puts it at the minimum y (upright in a topLeft context).
 enum class BitmapPlacement { firstRowAtMaxY, firstRowAtMinY };
 
+// A shape of a clip to a union (Context::clipToUnion): its path placed by `placement` before the transform.
+struct ClipShape {
+    const Path* path = nullptr;
+    FillRule rule = FillRule::winding;
+    AffineTransform placement;
+};
+
 // A drawing context over a Cairo image surface, in points: the context maps points to pixels by its
 // scale and origin. Drawing state (colours, alpha, blend mode, line style, transform, clip) is saved
 // and restored as a stack. Porter-Duff modes affect only the drawn shape's area, as on the platform.
@@ -121,6 +128,11 @@ public:
     // Later drawing is masked by `mask`'s alpha drawn into `rect` (like a bitmap, see BitmapPlacement);
     // outside the rect everything is clipped away.
     void clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement placement = BitmapPlacement::firstRowAtMaxY);
+    // Later drawing is masked by the union of `shapes` filled opaquely, as a mask drawn of them apart would mask
+    // it, its coverage kept only over the pixels they reach. False, with nothing changed, where this context
+    // cannot keep that coverage (alpha-only or aliased, under a clip of a shape it does not know, shapes the
+    // converter leaves to Cairo): the caller draws the mask apart.
+    bool clipToUnion(std::span<const ClipShape> shapes);
     // In user space; ignores mask clips' content.
     Rect clipBoundingBox() const;
 
