@@ -15,13 +15,13 @@ Layer::Layer(const Layer& other)
       anchorPoint_(other.anchorPoint_),
       transform_(other.transform_ ? std::make_unique<Transform3D>(*other.transform_) : nullptr),
       sublayerTransform_(other.sublayerTransform_ ? std::make_unique<Transform3D>(*other.sublayerTransform_) : nullptr),
-      hidden_(other.hidden_),
       opacity_(other.opacity_),
       mask_(other.mask_),
-      masksToBounds_(other.masksToBounds_),
       appearance_(other.appearance_ ? std::make_unique<Appearance>(*other.appearance_) : nullptr),
       name_(other.name_),
       values_(other.values_),
+      hidden_(other.hidden_),
+      masksToBounds_(other.masksToBounds_),
       needsDisplay_(other.needsDisplay_) {}
 
 Layer::Appearance& Layer::changedAppearance() {

@@ -331,17 +331,18 @@ private:
     // path): a document's many layers are smaller to make, fill in and free.
     std::unique_ptr<Transform3D> transform_;
     std::unique_ptr<Transform3D> sublayerTransform_;
-    bool hidden_ = false;
     double opacity_ = 1;
     std::shared_ptr<Layer> mask_;
-    bool masksToBounds_ = false;
     std::unique_ptr<Appearance> appearance_;  // null while every property in it has its default
     std::string name_;
     ValueStore values_;
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::weak_ptr<Layer> superlayer_;
-    bool needsDisplay_ = false;
     std::vector<std::pair<std::string, BasicAnimation>> animations_;
+    // Side by side, so that they share one word.
+    bool hidden_ = false;
+    bool masksToBounds_ = false;
+    bool needsDisplay_ = false;
 };
 
 }  // namespace quartz
