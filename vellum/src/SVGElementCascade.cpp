@@ -1,5 +1,6 @@
 // The style cascade of SVG elements: selector matching against the sheets of the element's svg
 // element, inline style, presentation attributes and inheritance.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
@@ -184,12 +185,14 @@ struct SVGElement::CascadeScope::Store {
     // scope does not follow) leaves an answer out of date, never one read from freed text.
     const std::string& keep(std::string_view value) { return values.next() = value; }
 
-    // Objects made in blocks that never move, growing as the document proves large.
+    // Objects made in blocks that never move, growing as the document proves large, up to a size
+    // whose unused end wastes little (doubling, a large document's last block stood mostly empty).
     template <class T>
     struct Blocks {
+        static constexpr std::size_t largestBlock = 4096;
         T& next() {
             if (used == size) {
-                size = blocks.empty() ? 16 : size * 2;
+                size = blocks.empty() ? 16 : std::min(size * 2, largestBlock);
                 blocks.push_back(std::make_unique_for_overwrite<T[]>(size));
                 used = 0;
             }

@@ -3,6 +3,7 @@
 #include <array>
 #include <initializer_list>
 
+#include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Assertion.h"
 #include "vellum/CSSPrimitiveValue.h"
@@ -29,18 +30,40 @@ SVGLength::SVGLength(std::shared_ptr<CSSPrimitiveValue> value) : internalCSSPrim
 SVGLength SVGLength::svgLengthZero() { return SVGLength(nullptr); }
 
 SVGLength SVGLength::svgLengthFromNSString(std::string_view text) {
+    if (const auto number = plainNumber(text)) {
+        SVGLength length(nullptr);
+        length.number_ = *number;
+        return length;
+    }
     auto value = std::make_shared<CSSPrimitiveValue>();
     value->setPixelsPerInch(pixelsPerInchForCurrentDevice());
     value->setCssText(std::string(text));
     return SVGLength(std::move(value));
 }
 
+std::shared_ptr<CSSPrimitiveValue> SVGLength::internalCSSPrimitiveValue() const {
+    if (!number_) return internalCSSPrimitiveValue_;
+    auto value = std::make_shared<CSSPrimitiveValue>();
+    value->setPixelsPerInch(pixelsPerInchForCurrentDevice());
+    value->setFloatValue(CSSPrimitiveType::number, *number_);
+    return value;
+}
+
+std::optional<CSSPrimitiveType> SVGLength::primitiveType() const {
+    if (number_) return CSSPrimitiveType::number;
+    if (!internalCSSPrimitiveValue_) return std::nullopt;
+    return internalCSSPrimitiveValue_->primitiveType();
+}
+
+// A plain number is the same in every unit asked of it here (pixels, number, its own).
 float SVGLength::value() const {
+    if (number_) return *number_;
     if (!internalCSSPrimitiveValue_) return 0;
     return internalCSSPrimitiveValue_->getFloatValue(internalCSSPrimitiveValue_->primitiveType());
 }
 
 SVGLengthType SVGLength::unitType() const {
+    if (number_) return SVGLengthType::number;
     if (!internalCSSPrimitiveValue_) return SVGLengthType::unknown;
     const auto type = internalCSSPrimitiveValue_->primitiveType();
     const auto code = static_cast<std::int32_t>(type);
@@ -50,6 +73,7 @@ SVGLengthType SVGLength::unitType() const {
 }
 
 float SVGLength::pixelsValue() const {
+    if (number_) return *number_;
     if (!internalCSSPrimitiveValue_) return 0;
     return internalCSSPrimitiveValue_->getFloatValue(CSSPrimitiveType::px);
 }
@@ -62,6 +86,7 @@ float SVGLength::pixelsValueWithDimension(float dimension) const {
 }
 
 float SVGLength::pixelsValueWithGradientDimension(float dimension) const {
+    if (number_ && *number_ >= 0 && *number_ <= 1) return *number_ * dimension;
     if (internalCSSPrimitiveValue_) {
         const auto type = internalCSSPrimitiveValue_->primitiveType();
         if (type == CSSPrimitiveType::percentage) return value() * dimension / 100.0f;
@@ -71,6 +96,7 @@ float SVGLength::pixelsValueWithGradientDimension(float dimension) const {
 }
 
 float SVGLength::numberValue() const {
+    if (number_) return *number_;
     if (!internalCSSPrimitiveValue_) return 0;
     return internalCSSPrimitiveValue_->getFloatValue(CSSPrimitiveType::number);
 }

@@ -15,11 +15,7 @@ namespace {
 
 constexpr double defaultFontSize = 16;
 
-std::optional<CSSPrimitiveType> lengthType(const SVGLength& length) {
-    const auto value = length.internalCSSPrimitiveValue();
-    if (!value) return std::nullopt;
-    return value->primitiveType();
-}
+std::optional<CSSPrimitiveType> lengthType(const SVGLength& length) { return length.primitiveType(); }
 
 }  // namespace
 

@@ -13,15 +13,15 @@ Layer::Layer(const Layer& other)
       bounds_(other.bounds_),
       position_(other.position_),
       anchorPoint_(other.anchorPoint_),
-      transform_(other.transform_),
+      transform_(other.transform_ ? std::make_unique<Transform3D>(*other.transform_) : nullptr),
       sublayerTransform_(other.sublayerTransform_ ? std::make_unique<Transform3D>(*other.sublayerTransform_) : nullptr),
-      hidden_(other.hidden_),
       opacity_(other.opacity_),
       mask_(other.mask_),
-      masksToBounds_(other.masksToBounds_),
       appearance_(other.appearance_ ? std::make_unique<Appearance>(*other.appearance_) : nullptr),
       name_(other.name_),
       values_(other.values_),
+      hidden_(other.hidden_),
+      masksToBounds_(other.masksToBounds_),
       needsDisplay_(other.needsDisplay_) {}
 
 Layer::Appearance& Layer::changedAppearance() {
@@ -44,23 +44,24 @@ gfx::AffineTransform aboutPoint(gfx::Point center, const Transform3D& transform,
 gfx::AffineTransform Layer::transformToSuperlayer() const {
     gfx::Point anchor{bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
                       bounds_.origin.y + anchorPoint_.y * bounds_.size.height};
-    return aboutPoint(anchor, transform_, position_);
+    return aboutPoint(anchor, transform(), position_);
 }
 
 const Transform3D& Layer::sublayerTransform() const {
-    static constexpr Transform3D identity;
-    return sublayerTransform_ ? *sublayerTransform_ : identity;
+    return sublayerTransform_ ? *sublayerTransform_ : identityTransform();
 }
 
-void Layer::setSublayerTransform(const Transform3D& transform) {
+void Layer::keepApart(std::unique_ptr<Transform3D>& slot, const Transform3D& transform) {
     if (transform.isIdentity()) {
-        sublayerTransform_.reset();
-    } else if (sublayerTransform_) {
-        *sublayerTransform_ = transform;
+        slot.reset();
+    } else if (slot) {
+        *slot = transform;
     } else {
-        sublayerTransform_ = std::make_unique<Transform3D>(transform);
+        slot = std::make_unique<Transform3D>(transform);
     }
 }
+
+void Layer::setSublayerTransform(const Transform3D& transform) { keepApart(sublayerTransform_, transform); }
 
 gfx::AffineTransform Layer::sublayerSpaceTransform() const {
     if (!sublayerTransform_) return {};
@@ -73,7 +74,7 @@ gfx::Rect Layer::frame() const { return transformToSuperlayer().apply(bounds_); 
 
 void Layer::setFrame(const gfx::Rect& frame) {
     gfx::Rect box = frame.standardized();
-    gfx::AffineTransform affine = transform_.affine();
+    gfx::AffineTransform affine = affineTransform();
     // Under a scale the frame is the scaled bounds: undo the scale, so that setting the frame a
     // layer reports leaves it as it was instead of shrinking it by the scale each time.
     if (!affine.isIdentity() && affine.b == 0 && affine.c == 0 && affine.a != 0 && affine.d != 0) {
@@ -125,29 +126,18 @@ Layer::ValueStore::Key::Key(std::string_view text) : size_(text.size()) {
 }
 
 const Layer::ValueStore::Entry* Layer::ValueStore::find(std::string_view key) const {
-    if (first_ && first_->key.view() == key) return &*first_;
-    for (const Entry& entry : rest_)
+    for (const Entry& entry : entries_)
         if (entry.key.view() == key) return &entry;
     return nullptr;
 }
 
 Layer::ValueStore::Entry& Layer::ValueStore::entry(std::string_view key) {
     if (Entry* present = find(key)) return *present;
-    if (!first_) return first_.emplace(key);
-    return rest_.emplace_back(key);
+    return entries_.emplace_back(key);
 }
 
 void Layer::ValueStore::remove(Entry& entry) {
-    // The inline entry takes the last of the list's place.
-    if (&entry == &*first_) {
-        first_.reset();
-        if (!rest_.empty()) {
-            first_.emplace(std::move(rest_.back()));
-            rest_.pop_back();
-        }
-    } else {
-        std::erase_if(rest_, [&](const Entry& each) { return &each == &entry; });
-    }
+    std::erase_if(entries_, [&](const Entry& each) { return &each == &entry; });
 }
 
 void Layer::ValueStore::set(std::string_view key, std::any&& value) {

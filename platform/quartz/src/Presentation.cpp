@@ -23,7 +23,7 @@ bool isRotation(const std::string& keyPath) {
 }  // namespace
 
 std::optional<AnimationValue> Layer::animatableValue(const std::string& keyPath) const {
-    const gfx::AffineTransform t = transform_.affine();
+    const gfx::AffineTransform t = affineTransform();
     if (keyPath == "opacity") return opacity_;
     if (keyPath == "position") return position_;
     if (keyPath == "position.x") return position_.x;
@@ -58,7 +58,7 @@ bool Layer::setAnimatableValue(const std::string& keyPath, const AnimationValue&
     if (!number || keyPath.rfind("transform.", 0) != 0) return false;
     // An animated component is applied before the rest of the transform (the model's own rotation, scale or
     // translation is replaced by the animated one when the model has it alone).
-    Transform3D rest = transform_;
+    Transform3D rest = transform();
     if (auto current = animatableValue(keyPath)) {
         double modelValue = std::get<double>(*current);
         if (isRotation(keyPath))
@@ -76,17 +76,17 @@ bool Layer::setAnimatableValue(const std::string& keyPath, const AnimationValue&
         }
     }
     if (isRotation(keyPath))
-        transform_ = Transform3D::rotation(*number, 0, 0, 1).concatenating(rest);
+        setTransform(Transform3D::rotation(*number, 0, 0, 1).concatenating(rest));
     else if (keyPath == "transform.scale")
-        transform_ = Transform3D::scale(*number, *number).concatenating(rest);
+        setTransform(Transform3D::scale(*number, *number).concatenating(rest));
     else if (keyPath == "transform.scale.x")
-        transform_ = Transform3D::scale(*number, 1).concatenating(rest);
+        setTransform(Transform3D::scale(*number, 1).concatenating(rest));
     else if (keyPath == "transform.scale.y")
-        transform_ = Transform3D::scale(1, *number).concatenating(rest);
+        setTransform(Transform3D::scale(1, *number).concatenating(rest));
     else if (keyPath == "transform.translation.x")
-        transform_ = rest.concatenating(Transform3D::translation(*number, 0));
+        setTransform(rest.concatenating(Transform3D::translation(*number, 0)));
     else if (keyPath == "transform.translation.y")
-        transform_ = rest.concatenating(Transform3D::translation(0, *number));
+        setTransform(rest.concatenating(Transform3D::translation(0, *number)));
     else
         return false;
     return true;

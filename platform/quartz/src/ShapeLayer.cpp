@@ -94,6 +94,16 @@ gfx::Path trimmedPath(const gfx::Path& path, double start, double end, double to
     return result;
 }
 
+ShapeLayer::ShapeLayer(const ShapeLayer& other)
+    : Layer(other),
+      path_(other.path_),
+      pathTransform_(other.pathTransform_),
+      fillColor_(other.fillColor_),
+      fillRule_(other.fillRule_),
+      strokeColor_(other.strokeColor_),
+      lineWidth_(other.lineWidth_),
+      stroke_(other.stroke_ ? std::make_unique<Stroke>(*other.stroke_) : nullptr) {}
+
 std::shared_ptr<Layer> ShapeLayer::copyLayer() const { return std::shared_ptr<Layer>(new ShapeLayer(*this)); }
 
 void ShapeLayer::setPath(std::optional<gfx::Path> path) {
@@ -142,23 +152,24 @@ void ShapeLayer::draw(gfx::Context& context) const {
     }
     if (!strokeColor_ || strokeColor_->alpha <= 0 || lineWidth_ <= 0) return;
     context.setStrokeColor(*strokeColor_);
-    context.setLineCap(lineCap_);
-    context.setLineJoin(lineJoin_);
-    context.setMiterLimit(miterLimit_);
-    const bool whole = strokeStart_ <= 0 && strokeEnd_ >= 1;
+    const Stroke& style = stroke();
+    context.setLineCap(style.cap);
+    context.setLineJoin(style.join);
+    context.setMiterLimit(style.miterLimit);
+    const bool whole = style.start <= 0 && style.end >= 1;
     if (whole && placed && strokesThroughTransform(pathTransform_)) {
         // The width and dashes in the path's own space. They stay set after the stroke, the last thing
         // drawn here, as the colours do: the caller's saved state undoes them.
         const double scale = std::abs(pathTransform_.a);
         context.setLineWidth(lineWidth_ / scale);
-        std::vector<double> dashes = lineDashPattern_;
+        std::vector<double> dashes = style.dashes;
         for (double& dash : dashes) dash /= scale;
-        context.setLineDash(lineDashPhase_ / scale, dashes);
+        context.setLineDash(style.dashPhase / scale, dashes);
         context.stroke(*path_, pathTransform_);
         return;
     }
     context.setLineWidth(lineWidth_);
-    context.setLineDash(lineDashPhase_, lineDashPattern_);
+    context.setLineDash(style.dashPhase, style.dashes);
     if (whole) {
         context.stroke(pathInBounds());
         return;
@@ -166,7 +177,7 @@ void ShapeLayer::draw(gfx::Context& context) const {
     // Flatten finely enough for the pixels the stroke lands on.
     gfx::AffineTransform device = context.deviceTransform();
     double pixelsPerPoint = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
-    context.stroke(trimmedPath(pathInBounds(), strokeStart_, strokeEnd_, 0.5 / std::max(pixelsPerPoint, 1e-3)));
+    context.stroke(trimmedPath(pathInBounds(), style.start, style.end, 0.5 / std::max(pixelsPerPoint, 1e-3)));
 }
 
 Layer::OwnDrawing ShapeLayer::shapeDrawing() const {
@@ -193,28 +204,29 @@ gfx::Rect ShapeLayer::drawingBounds() const {
     gfx::Rect shape = pathTransform_.isIdentity() ? path_->boundingBox() : path_->boundingBox(pathTransform_);
     if (strokeColor_ && lineWidth_ > 0) {
         // Miter joins can reach miterLimit half-widths out.
-        double reach = lineWidth_ / 2 * (lineJoin_ == gfx::LineJoin::miter ? std::max(miterLimit_, 1.0) : 1.5);
+        double reach = lineWidth_ / 2 * (lineJoin() == gfx::LineJoin::miter ? std::max(miterLimit(), 1.0) : 1.5);
         shape = shape.insetBy(-reach, -reach);
     }
     return area.unionWith(shape);
 }
 
 std::optional<AnimationValue> ShapeLayer::animatableValue(const std::string& keyPath) const {
-    if (keyPath == "strokeStart") return strokeStart_;
-    if (keyPath == "strokeEnd") return strokeEnd_;
+    if (keyPath == "strokeStart") return strokeStart();
+    if (keyPath == "strokeEnd") return strokeEnd();
     if (keyPath == "lineWidth") return lineWidth_;
     return Layer::animatableValue(keyPath);
 }
 
 bool ShapeLayer::setAnimatableValue(const std::string& keyPath, const AnimationValue& value) {
-    double* field = keyPath == "strokeStart" ? &strokeStart_
-                    : keyPath == "strokeEnd" ? &strokeEnd_
-                    : keyPath == "lineWidth" ? &lineWidth_
-                                             : nullptr;
-    if (!field) return Layer::setAnimatableValue(keyPath, value);
+    const auto field = keyPath == "strokeStart" ? &Stroke::start : keyPath == "strokeEnd" ? &Stroke::end : nullptr;
+    if (!field && keyPath != "lineWidth") return Layer::setAnimatableValue(keyPath, value);
     const double* number = std::get_if<double>(&value);
-    if (number) *field = *number;
-    return number != nullptr;
+    if (!number) return false;
+    if (field)
+        changeStroke(field, *number);
+    else
+        lineWidth_ = *number;
+    return true;
 }
 
 }  // namespace quartz

@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vellum {
 
 class CSSPrimitiveValue;
+enum class CSSPrimitiveType : std::int32_t;
 
 // Length units as the SVG 1.1 length interface numbers them.
 enum class SVGLengthType : std::int32_t {
@@ -44,6 +46,8 @@ public:
     // As above, and a plain number from 0 to 1 is that fraction of `dimension`.
     float pixelsValueWithGradientDimension(float dimension) const;
     float numberValue() const;
+    // The style value's unit; nothing for a length over no value.
+    std::optional<CSSPrimitiveType> primitiveType() const;
 
     // Unsupported: they fail the assertion handler.
     void newValueSpecifiedUnits(SVGLengthType unit, float value);
@@ -53,8 +57,10 @@ public:
     void setValueInSpecifiedUnits(float value) { valueInSpecifiedUnits_ = value; }
     const std::string& valueAsString() const { return valueAsString_; }
     void setValueAsString(std::string text) { valueAsString_ = std::move(text); }
-    const std::shared_ptr<CSSPrimitiveValue>& internalCSSPrimitiveValue() const { return internalCSSPrimitiveValue_; }
+    // For a plain number, made afresh on each asking (carrying no text).
+    std::shared_ptr<CSSPrimitiveValue> internalCSSPrimitiveValue() const;
     void setInternalCSSPrimitiveValue(std::shared_ptr<CSSPrimitiveValue> value) {
+        number_.reset();
         internalCSSPrimitiveValue_ = std::move(value);
     }
 
@@ -71,6 +77,9 @@ public:
 private:
     float valueInSpecifiedUnits_ = 0;
     std::string valueAsString_;
+    // A plain number, as most lengths are written ("12"), with no style value made for it: a document's
+    // many shapes each held four.
+    std::optional<float> number_;
     std::shared_ptr<CSSPrimitiveValue> internalCSSPrimitiveValue_;
 };
 

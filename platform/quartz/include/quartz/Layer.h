@@ -63,10 +63,10 @@ public:
     void setPosition(gfx::Point position) { position_ = position; }
     gfx::Point anchorPoint() const { return anchorPoint_; }
     void setAnchorPoint(gfx::Point anchorPoint) { anchorPoint_ = anchorPoint; }
-    const Transform3D& transform() const { return transform_; }
-    void setTransform(const Transform3D& transform) { transform_ = transform; }
-    gfx::AffineTransform affineTransform() const { return transform_.affine(); }
-    void setAffineTransform(const gfx::AffineTransform& transform) { transform_ = Transform3D::fromAffine(transform); }
+    const Transform3D& transform() const { return transform_ ? *transform_ : identityTransform(); }
+    void setTransform(const Transform3D& transform) { keepApart(transform_, transform); }
+    gfx::AffineTransform affineTransform() const { return transform().affine(); }
+    void setAffineTransform(const gfx::AffineTransform& transform) { setTransform(Transform3D::fromAffine(transform)); }
     // Applied to the sublayers, about this layer's anchor point.
     const Transform3D& sublayerTransform() const;
     void setSublayerTransform(const Transform3D& transform);
@@ -240,9 +240,9 @@ protected:
     OwnDrawing delegateDrawing() const;
 
 private:
-    // The values by key. A layer of a drawing carries one or two, so they are kept in a list searched in
-    // order, the first entry inside the layer and keys of usual length inside their entry: storing a value
-    // allocates nothing but what the value itself needs.
+    // The values by key. A layer of a drawing carries none, one or two, so they are kept in a list searched
+    // in order, keys of usual length inside their entry. The list is out of line: most of a document's
+    // many layers (those of elements without an id) carry no value, and an entry inline made each larger.
     class ValueStore {
         class Key;
 
@@ -285,8 +285,7 @@ private:
         Entry& entry(std::string_view key);
         void remove(Entry& entry);
 
-        std::optional<Entry> first_;
-        std::vector<Entry> rest_;
+        std::vector<Entry> entries_;
     };
 
     // What few layers set (background, border, shadow, contents, delegate: a drawing's shapes set none),
@@ -318,24 +317,32 @@ private:
     bool isAncestorOrSelf(const Layer* layer) const;
     void detach(const std::shared_ptr<Layer>& layer);
 
+    static const Transform3D& identityTransform() {
+        static constexpr Transform3D identity;
+        return identity;
+    }
+    // Stores `transform` in `slot`, leaving it null for the identity.
+    static void keepApart(std::unique_ptr<Transform3D>& slot, const Transform3D& transform);
+
     gfx::Rect bounds_;
     gfx::Point position_;
     gfx::Point anchorPoint_{0.5, 0.5};
-    Transform3D transform_;
-    // Set on few layers, so kept apart (as is the shadow path): a document's many layers are smaller
-    // to make, fill in and free.
+    // Both transforms are set on few layers, so kept apart, null for the identity (as is the shadow
+    // path): a document's many layers are smaller to make, fill in and free.
+    std::unique_ptr<Transform3D> transform_;
     std::unique_ptr<Transform3D> sublayerTransform_;
-    bool hidden_ = false;
     double opacity_ = 1;
     std::shared_ptr<Layer> mask_;
-    bool masksToBounds_ = false;
     std::unique_ptr<Appearance> appearance_;  // null while every property in it has its default
     std::string name_;
     ValueStore values_;
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::weak_ptr<Layer> superlayer_;
-    bool needsDisplay_ = false;
     std::vector<std::pair<std::string, BasicAnimation>> animations_;
+    // Side by side, so that they share one word.
+    bool hidden_ = false;
+    bool masksToBounds_ = false;
+    bool needsDisplay_ = false;
 };
 
 }  // namespace quartz

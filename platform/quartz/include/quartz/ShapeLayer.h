@@ -40,20 +40,20 @@ public:
     void setStrokeColor(std::optional<gfx::Color> color) { strokeColor_ = color; }
     double lineWidth() const { return lineWidth_; }
     void setLineWidth(double width) { lineWidth_ = width; }
-    gfx::LineCap lineCap() const { return lineCap_; }
-    void setLineCap(gfx::LineCap cap) { lineCap_ = cap; }
-    gfx::LineJoin lineJoin() const { return lineJoin_; }
-    void setLineJoin(gfx::LineJoin join) { lineJoin_ = join; }
-    double miterLimit() const { return miterLimit_; }
-    void setMiterLimit(double limit) { miterLimit_ = limit; }
-    const std::vector<double>& lineDashPattern() const { return lineDashPattern_; }
-    void setLineDashPattern(std::vector<double> pattern) { lineDashPattern_ = std::move(pattern); }
-    double lineDashPhase() const { return lineDashPhase_; }
-    void setLineDashPhase(double phase) { lineDashPhase_ = phase; }
-    double strokeStart() const { return strokeStart_; }
-    void setStrokeStart(double start) { strokeStart_ = start; }
-    double strokeEnd() const { return strokeEnd_; }
-    void setStrokeEnd(double end) { strokeEnd_ = end; }
+    gfx::LineCap lineCap() const { return stroke().cap; }
+    void setLineCap(gfx::LineCap cap) { changeStroke(&Stroke::cap, cap); }
+    gfx::LineJoin lineJoin() const { return stroke().join; }
+    void setLineJoin(gfx::LineJoin join) { changeStroke(&Stroke::join, join); }
+    double miterLimit() const { return stroke().miterLimit; }
+    void setMiterLimit(double limit) { changeStroke(&Stroke::miterLimit, limit); }
+    const std::vector<double>& lineDashPattern() const { return stroke().dashes; }
+    void setLineDashPattern(std::vector<double> pattern) { changeStroke(&Stroke::dashes, std::move(pattern)); }
+    double lineDashPhase() const { return stroke().dashPhase; }
+    void setLineDashPhase(double phase) { changeStroke(&Stroke::dashPhase, phase); }
+    double strokeStart() const { return stroke().start; }
+    void setStrokeStart(double start) { changeStroke(&Stroke::start, start); }
+    double strokeEnd() const { return stroke().end; }
+    void setStrokeEnd(double end) { changeStroke(&Stroke::end, end); }
 
     void draw(gfx::Context& context) const override;
     OwnDrawing ownDrawing() const override;
@@ -63,24 +63,44 @@ public:
 
 protected:
     ShapeLayer() = default;
-    ShapeLayer(const ShapeLayer&) = default;
+    ShapeLayer(const ShapeLayer& other);
     // ShapeLayer's own answer to ownDrawing, for kinds that keep its draw().
     OwnDrawing shapeDrawing() const;
 
 private:
+    // How a stroke is drawn past its colour and width: most of a document's shapes keep every default
+    // (unstroked, or stroked plainly), so it is kept apart and made when a value other than the default
+    // is first set.
+    struct Stroke {
+        gfx::LineCap cap = gfx::LineCap::butt;
+        gfx::LineJoin join = gfx::LineJoin::miter;
+        double miterLimit = 10;
+        std::vector<double> dashes;
+        double dashPhase = 0;
+        double start = 0;
+        double end = 1;
+    };
+    static const Stroke& unsetStroke() {
+        static const Stroke unset;
+        return unset;
+    }
+    const Stroke& stroke() const { return stroke_ ? *stroke_ : unsetStroke(); }
+    template <class T, class Value>
+    void changeStroke(T Stroke::*field, Value&& value) {
+        if (!stroke_) {
+            if (value == unsetStroke().*field) return;
+            stroke_ = std::make_unique<Stroke>();
+        }
+        (*stroke_).*field = std::forward<Value>(value);
+    }
+
     std::shared_ptr<const gfx::Path> path_;
     gfx::AffineTransform pathTransform_;
     std::optional<gfx::Color> fillColor_ = gfx::Color::black();
     gfx::FillRule fillRule_ = gfx::FillRule::winding;
     std::optional<gfx::Color> strokeColor_;
     double lineWidth_ = 1;
-    gfx::LineCap lineCap_ = gfx::LineCap::butt;
-    gfx::LineJoin lineJoin_ = gfx::LineJoin::miter;
-    double miterLimit_ = 10;
-    std::vector<double> lineDashPattern_;
-    double lineDashPhase_ = 0;
-    double strokeStart_ = 0;
-    double strokeEnd_ = 1;
+    std::unique_ptr<Stroke> stroke_;  // null while every value in it has its default
 };
 
 // The part of `path` between the fractions `start` and `end` of its length, curves flattened into lines no longer
