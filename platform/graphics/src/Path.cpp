@@ -79,17 +79,6 @@ struct BoxBuilder {
 
 }  // namespace
 
-int PathElement::pointCount() const {
-    switch (kind) {
-        case Kind::moveTo:
-        case Kind::lineTo: return 1;
-        case Kind::quadCurveTo: return 2;
-        case Kind::curveTo: return 3;
-        case Kind::closeSubpath: return 0;
-    }
-    return 0;
-}
-
 void Path::addLines(std::span<const Point> points) {
     for (std::size_t index = 0; index < points.size(); ++index) {
         if (index == 0)

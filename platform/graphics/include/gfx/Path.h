@@ -18,7 +18,17 @@ struct PathElement {
     // Control points first, then the end point; unused slots are zero.
     std::array<Point, 3> points{};
 
-    int pointCount() const;
+    // Inline: every walk over a path's points asks it once an element.
+    int pointCount() const {
+        switch (kind) {
+            case Kind::moveTo:
+            case Kind::lineTo: return 1;
+            case Kind::quadCurveTo: return 2;
+            case Kind::curveTo: return 3;
+            case Kind::closeSubpath: return 0;
+        }
+        return 0;
+    }
     bool operator==(const PathElement&) const = default;
 };
 
