@@ -264,10 +264,7 @@ void LayerBuild::report(const std::string& message) {
         vellumLogWarning("%@", message);
         return;
     }
-    for (const auto& filed : problems_->errorsRecoverable()) {
-        if (filed.localizedDescription() == message) return;
-    }
-    problems_->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+    problems_->addParseErrorRecoverableOnce(VellumError::make("Vellum", 1, message));
 }
 
 bool LayerBuild::refusedForMatching() {

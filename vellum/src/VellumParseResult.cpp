@@ -24,6 +24,13 @@ void VellumParseResult::addParseErrorRecoverable(const VellumError& error) {
     errorsRecoverable_.push_back(error);
 }
 
+void VellumParseResult::addParseErrorRecoverableOnce(const VellumError& error) {
+    for (const auto& filed : errorsRecoverable_) {
+        if (filed.localizedDescription() == error.localizedDescription()) return;
+    }
+    addParseErrorRecoverable(error);
+}
+
 void VellumParseResult::addParseErrorFatal(const VellumError& error) {
     vellumLogError("[%@] SVG ERROR: %@", className, error.description());
     errorsFatal_.push_back(error);

@@ -29,10 +29,7 @@ void fileRenderPastItsMeter(VellumParseResult* problems) {
         vellumLogError("%@", message);
         return;
     }
-    for (const auto& filed : problems->errorsRecoverable()) {
-        if (filed.localizedDescription() == message) return;
-    }
-    problems->addParseErrorRecoverable(VellumError::make("Vellum", 2, message));
+    problems->addParseErrorRecoverableOnce(VellumError::make("Vellum", 2, message));
 }
 
 }  // namespace vellum

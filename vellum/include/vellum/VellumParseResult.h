@@ -21,6 +21,8 @@ public:
     void addSourceError(const VellumError& error);
     void addParseWarning(const VellumError& error);
     void addParseErrorRecoverable(const VellumError& error);
+    // Files it unless one of the same description is filed already (a bound met again on a rebuild).
+    void addParseErrorRecoverableOnce(const VellumError& error);
     void addParseErrorFatal(const VellumError& error);
     // The XML library's printf-style errors: logged as warnings, kept as fatal.
     void addSAXError(const VellumError& error);
