@@ -116,8 +116,8 @@ bool VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& conte
         gfx::WorkMeter meter;
         auto tree = image.CALayerTree();
         if (tree && !image.layerTreeRefused()) quartz::render(*tree, context);
-        if (image.layerTreeRefused() && !meter.spent()) return false;  // its reason is filed already
-        if (!meter.spent()) return true;
+        // A refused build filed its reason already.
+        if (!meter.spent()) return !image.layerTreeRefused();
         fileRenderPastItsMeter(image.parseErrorsAndWarnings().get());
         return false;
     }, false, image.parseErrorsAndWarnings().get());

@@ -510,15 +510,6 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
     return layer;
 }
 
-// The element's layer tree; none, with `refused` set, when the build was refused.
-std::shared_ptr<quartz::Layer> buildTree(const std::shared_ptr<SVGElement>& element, VellumParseResult* problems,
-                                         bool& refused) {
-    LayerBuild build(problems);
-    auto layer = build.build(element);
-    refused = build.refusedForMatching();
-    return refused ? nullptr : layer;
-}
-
 }  // namespace
 
 bool VellumLayerTree::isElementVisible(const SVGElement& element) {
@@ -531,15 +522,14 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
                                                                     VellumParseResult* problems, bool* refused) {
     if (!element) return nullptr;
     gfx::WorkMeter meter;
-    bool refusedForMatching = false;
-    auto layer = buildTree(element, problems, refusedForMatching);
+    LayerBuild build(problems);
+    auto layer = build.build(element);
+    const bool refusedForMatching = build.refusedForMatching();
     if (refused) *refused = refusedForMatching || meter.spent();
-    if (meter.spent()) {
-        // Incomplete, it draws nothing.
-        fileRenderPastItsMeter(problems);
-        return quartz::Layer::make();
-    }
-    return layer ? layer : quartz::Layer::make();
+    // Incomplete, it draws nothing.
+    if (meter.spent()) fileRenderPastItsMeter(problems);
+    if (refusedForMatching || meter.spent() || !layer) return quartz::Layer::make();
+    return layer;
 }
 
 gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size size, double scale,
@@ -547,15 +537,11 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
+    // The build joins this meter, so that it and the drawing share one budget.
     gfx::WorkMeter meter;
     bool refused = false;
-    auto tree = buildTree(root, problems, refused);
+    auto tree = newLayerWithElement(root, problems, &refused);
     if (refused) return {};
-    if (meter.spent()) {
-        fileRenderPastItsMeter(problems);
-        return {};
-    }
-    if (!tree) tree = quartz::Layer::make();
     auto context = gfx::Context::create(size, {.scale = scale});
     if (!context) return {};
     quartz::render(*tree, *context);
