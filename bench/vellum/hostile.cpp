@@ -26,6 +26,7 @@
 
 #include "../../tests/vellum/HostileDocuments.h"
 #include "BlankPng.h"
+#include "RepeatedScansJpeg.h"
 #include "ResidentPeak.h"
 #include "SideBySide.h"
 #include "vellum/SVGBasicShapes.h"
@@ -544,8 +545,20 @@ void FlagMutualUsePairsAfterClipPaths(benchmark::State& state) {
 void FlagGradientChainFilledBackwards(benchmark::State& state) {
     drawAsFlagWithPeak(state, hostile::gradientChainFilledBackwards(sized(static_cast<std::size_t>(state.range(0)))));
 }
+// A progressive JPEG of 999 scans of end-of-band runs (each a few bytes walking every block of the luma again)
+// shown by an image element as a "data:" link, drawn as a flag at 1024, 2048 and 4096 px (the largest picture a
+// document may show), beside the same picture in three scans.
+void FlagPictureOfRepeatedScans(benchmark::State& state) {
+    const auto side = static_cast<int>(smokeRun() ? 64 : state.range(0));
+    const auto jpeg = sorvane::testing::repeatedScansJpeg(side, static_cast<int>(state.range(1)));
+    const std::string link = "data:image/jpeg" + hostile::pngLink(jpeg.bytes()).substr(std::string_view("data:image/png").size());
+    drawAsFlagWithPeak(state, hostile::header + R"(<image width="20" height="20" xlink:href=")" + link + R"("/></svg>)");
+    state.counters["jpeg_bytes"] = static_cast<double>(jpeg.size());
+}
 BENCHMARK(FlagMutualUsePairs)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMutualUsePairsAfterClipPaths)->Arg(78)->Arg(312)->Arg(1'250)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradientChainFilledBackwards)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagPictureOfRepeatedScans)
+    ->Args({1'024, 999})->Args({2'048, 999})->Args({4'096, 999})->Args({4'096, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
