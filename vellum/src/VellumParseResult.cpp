@@ -1,6 +1,7 @@
 #include "vellum/VellumParseResult.h"
 
 #include <functional>
+#include <string_view>
 
 #include "VellumLog.h"
 #include "foundation/Format.h"
@@ -16,9 +17,9 @@ constexpr const char* className = "VellumParseResult";
 void chargeFiling() { gfx::WorkMeter::charge(VellumParseResult::workAnError); }
 }  // namespace
 
-void VellumParseResult::fileRecoverable(const VellumError& error, std::string text) {
+void VellumParseResult::fileRecoverable(const VellumError& error, std::string_view text) {
     chargeFiling();
-    recoverableByText_.emplace(std::hash<std::string>{}(text), errorsRecoverable_.size());
+    recoverableByText_.emplace(std::hash<std::string_view>{}(text), errorsRecoverable_.size());
     errorsRecoverable_.push_back(error);
 }
 
@@ -39,13 +40,13 @@ void VellumParseResult::addParseErrorRecoverable(const VellumError& error) {
 }
 
 void VellumParseResult::addParseErrorRecoverableOnce(const VellumError& error) {
-    std::string text = error.localizedDescription();
-    const auto [first, last] = recoverableByText_.equal_range(std::hash<std::string>{}(text));
+    const std::string text = error.localizedDescription();
+    const auto [first, last] = recoverableByText_.equal_range(std::hash<std::string_view>{}(text));
     for (auto filed = first; filed != last; ++filed) {
         if (errorsRecoverable_[filed->second].localizedDescription() == text) return;
     }
     vellumLogWarning("[%@] SVG WARNING (recoverable): %@", className, error.description());
-    fileRecoverable(error, std::move(text));
+    fileRecoverable(error, text);
 }
 
 void VellumParseResult::addParseErrorFatal(const VellumError& error) {

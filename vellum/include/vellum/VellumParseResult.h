@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -51,7 +52,7 @@ public:
     void setParseProgressFractionApproximate(double fraction) { parseProgressFractionApproximate_ = fraction; }
 
 private:
-    void fileRecoverable(const VellumError& error, std::string text);
+    void fileRecoverable(const VellumError& error, std::string_view text);
 
     bool libXMLFailed_ = false;
     std::shared_ptr<SVGDocument> parsedDocument_;
