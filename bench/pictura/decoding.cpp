@@ -9,6 +9,7 @@
 
 #include "BlankPng.h"
 #include "NoiseBitmap.h"
+#include "RepeatedScansJpeg.h"
 #include "ResidentPeak.h"
 #include "gfx/ImageEncoder.h"
 #include "pictura/ImageProcessor.h"
@@ -57,6 +58,15 @@ void BM_DecodeTextChunks128Of8MB(benchmark::State& state) {
     decode(state, bytes);
 }
 BENCHMARK(BM_DecodeTextChunks128Of8MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A progressive JPEG of 999 scans of end-of-band runs, a few bytes each that walk every coefficient of the luma again,
+// at 1024, 2048 and 4096 px, beside the same picture in three scans: refused within 2.5 s of CPU and 512 MB.
+void BM_DecodeRepeatedScansJpeg(benchmark::State& state) {
+    const auto bytes = sorvane::testing::repeatedScansJpeg(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    decode(state, bytes);
+}
+BENCHMARK(BM_DecodeRepeatedScansJpeg)
+    ->Args({1'024, 999})->Args({2'048, 999})->Args({4'096, 999})->Args({4'096, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

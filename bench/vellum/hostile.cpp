@@ -26,6 +26,7 @@
 
 #include "../../tests/vellum/HostileDocuments.h"
 #include "BlankPng.h"
+#include "RepeatedScansJpeg.h"
 #include "ResidentPeak.h"
 #include "SideBySide.h"
 #include "vellum/SVGBasicShapes.h"
@@ -523,5 +524,41 @@ BENCHMARK(CascadeSubstringRulesOverSquares)->Arg(150)->Arg(600)->Arg(2'400)->Uni
 BENCHMARK(CascadeOneWordSheets)->Arg(6'250)->Arg(25'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(CascadeManyAttributes)
     ->Args({125, 625})->Args({500, 2'500})->Args({2'000, 10'000})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Work that grew with the square of a document, each at n, 4n and 16n as the app draws a flag: pairs of uses
+// naming each other, each filing an error of its own (and after as many empty clip paths, each filing a note, as
+// 16 times the pairs); a chain of gradients each naming the next, filled by as many squares from the last to the
+// first. Each must end, drawn or refused, within 2.5 s of CPU and 512 MB; "peak_MB" is how far the resident
+// high-water mark rose.
+void drawAsFlagWithPeak(benchmark::State& state, const std::string& text) {
+    const double start = sorvane::bench::startResidentPeak();
+    drawAsFlag(state, text);
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void FlagMutualUsePairs(benchmark::State& state) {
+    drawAsFlagWithPeak(state, hostile::mutualUsePairs(sized(static_cast<std::size_t>(state.range(0)))));
+}
+void FlagMutualUsePairsAfterClipPaths(benchmark::State& state) {
+    const std::size_t pairs = sized(static_cast<std::size_t>(state.range(0)));
+    drawAsFlagWithPeak(state, hostile::mutualUsePairs(pairs, 16 * pairs));
+}
+void FlagGradientChainFilledBackwards(benchmark::State& state) {
+    drawAsFlagWithPeak(state, hostile::gradientChainFilledBackwards(sized(static_cast<std::size_t>(state.range(0)))));
+}
+// A progressive JPEG of 999 scans of end-of-band runs (each a few bytes walking every block of the luma again)
+// shown by an image element as a "data:" link, drawn as a flag at 1024, 2048 and 4096 px (the largest picture a
+// document may show), beside the same picture in three scans.
+void FlagPictureOfRepeatedScans(benchmark::State& state) {
+    const auto side = static_cast<int>(smokeRun() ? 64 : state.range(0));
+    const auto jpeg = sorvane::testing::repeatedScansJpeg(side, static_cast<int>(state.range(1)));
+    const std::string link = "data:image/jpeg" + hostile::pngLink(jpeg.bytes()).substr(std::string_view("data:image/png").size());
+    drawAsFlagWithPeak(state, hostile::header + R"(<image width="20" height="20" xlink:href=")" + link + R"("/></svg>)");
+    state.counters["jpeg_bytes"] = static_cast<double>(jpeg.size());
+}
+BENCHMARK(FlagMutualUsePairs)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagMutualUsePairsAfterClipPaths)->Arg(78)->Arg(312)->Arg(1'250)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagGradientChainFilledBackwards)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagPictureOfRepeatedScans)
+    ->Args({1'024, 999})->Args({2'048, 999})->Args({4'096, 999})->Args({4'096, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

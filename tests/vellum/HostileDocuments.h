@@ -563,4 +563,33 @@ inline std::string symbolFan(int levels, int fan = 3) {
     return text + "</defs><use xlink:href=\"#s" + std::to_string(levels) + "\"/></svg>";
 }
 
+// `pairs` pairs of use elements naming each other, after `clipPaths` empty clip paths (each filing a note as
+// it is read), then a green square: every pair files an error of its own, two thousand among thousands.
+inline std::string mutualUsePairs(std::size_t pairs, std::size_t clipPaths = 0) {
+    std::string text = header;
+    text.reserve(text.size() + clipPaths * 11 + pairs * 64);
+    for (std::size_t index = 0; index < clipPaths; ++index) text += "<clipPath/>";
+    for (std::size_t index = 0; index < pairs; ++index) {
+        const std::string a = "a" + std::to_string(index), b = "b" + std::to_string(index);
+        text += "<use id=\"" + a + "\" xlink:href=\"#" + b + "\"/><use id=\"" + b + "\" xlink:href=\"#" + a + "\"/>";
+    }
+    return text + R"(<rect width="20" height="20" fill="#00ff00"/></svg>)";
+}
+
+// `links` gradients each naming the next, the last holding two green stops, and as many squares filled by
+// them from the last gradient to the first: a walk to the chain's end for each gradient a square names would
+// cost the square of the chain's length.
+inline std::string gradientChainFilledBackwards(std::size_t links) {
+    std::string text = header + "<defs>";
+    text.reserve(text.size() + links * 96);
+    for (std::size_t index = 0; index + 1 < links; ++index) {
+        text += "<linearGradient id=\"g" + std::to_string(index) + "\" xlink:href=\"#g" + std::to_string(index + 1) + "\"/>";
+    }
+    text += gradientStops("g" + std::to_string(links - 1), 2) + "</defs>";
+    for (std::size_t index = links; index-- > 0;) {
+        text += "<rect width=\"20\" height=\"20\" fill=\"url(#g" + std::to_string(index) + ")\"/>";
+    }
+    return text + "</svg>";
+}
+
 }  // namespace hostile

@@ -367,6 +367,45 @@ TEST(HostileDocuments, ALongGradientChainSharesOneListOfStopsAndIsDrawn) {
     EXPECT_FALSE(link(2'999)->hasAttribute("y2")) << "nothing passes down the chain";
 }
 
+// A chain settled from its middle first: the gradients before it still take geometry from the nearest of
+// their kind past it, across one of the other kind. Every gradient of the chain named by a square, from the
+// last to the first, costs its links once: walked to the end again for each, the meter would refuse it.
+TEST(HostileDocuments, AGradientChainNamedFromItsEndIsSettledOnceAGradient) {
+    const auto chain = parseSVG(hostile::header +
+                                R"(<defs><linearGradient id="g0" xlink:href="#g1"/><radialGradient id="g1" xlink:href="#g2"/>)"
+                                R"(<linearGradient id="g2" x2="0" y2="1"><stop stop-color="#00ff00"/></linearGradient></defs></svg>)");
+    auto root = chain->parsedDocument()->rootElement();
+    const auto link = [&](const char* id) { return std::dynamic_pointer_cast<SVGGradientElement>(root->getElementById(id)); };
+    link("g1")->synthesizeProperties();
+    link("g0")->synthesizeProperties();
+    EXPECT_EQ(link("g0")->getAttribute("y2"), "1");
+    EXPECT_EQ(link("g0")->stops().size(), 1u);
+    EXPECT_FALSE(link("g1")->hasAttribute("y2")) << "geometry passes between gradients of one kind";
+
+    gfx::WorkMeter meter;
+    const Drawn drawn = draw(hostile::gradientChainFilledBackwards(3'000));
+    EXPECT_FALSE(meter.spent()) << meter.used();
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
+}
+
+// Each pair of uses naming each other files its own error, found again by its text however many are filed,
+// and every filing is work on the render's meter.
+TEST(HostileDocuments, ErrorsAreFiledOnceByTheirTextAndCharged) {
+    gfx::WorkMeter meter;
+    auto image = VellumImage::initWithData(foundation::Data::fromString(hostile::mutualUsePairs(1'000, 1'000)));
+    ASSERT_NE(image, nullptr);
+    auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    EXPECT_TRUE(VellumImageDrawing::renderInContext(*image, *context));
+    EXPECT_TRUE(VellumImageDrawing::renderInContext(*image, *context));
+    EXPECT_TRUE(nearPixel(pixelAt(context->makeImage(), 10, 10), green));
+    const auto& filed = image->parseErrorsAndWarnings()->errorsRecoverable();
+    std::unordered_set<std::string> texts;
+    for (const auto& error : filed) texts.insert(error.localizedDescription());
+    EXPECT_EQ(filed.size(), 3'000u) << "a note a clip path, an error a use, nothing again on the second drawing";
+    EXPECT_EQ(texts.size(), 2'001u);
+    EXPECT_GE(static_cast<double>(meter.used()), 3'000 * VellumParseResult::workAnError);
+}
+
 TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {
     const auto result = parseSVG(hostile::undeclaredEntities(1000));
     const std::size_t filed = result->errorsFatal().size() + result->errorsRecoverable().size() + result->warnings().size();

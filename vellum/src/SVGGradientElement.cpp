@@ -9,6 +9,7 @@
 #include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/NumberText.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGStructureElements.h"
@@ -165,31 +166,36 @@ void SVGGradientElement::synthesizeChain() {
     if (hasSynthesizedProperties_) return;
     // Each link is looked up through the document's index, which lasts as long as a scope.
     const auto scope = CascadeScope::unlessRunning();
-    // The chain of references, up to its last gradient or to where it comes back on itself.
+    // The chain of references, up to its last gradient, to where it comes back on itself, or to a gradient
+    // settled already (which settled everything past it): each gradient's links are walked once, however
+    // many gradients of the chain shapes name and in whatever order.
     std::vector<std::shared_ptr<SVGGradientElement>> chain{std::static_pointer_cast<SVGGradientElement>(shared_from_this())};
     std::unordered_set<const SVGGradientElement*> visited{this};
-    std::shared_ptr<SVGGradientElement> loopsTo;
+    std::shared_ptr<SVGGradientElement> end;
     for (auto next = referencedGradient(*this); next; next = referencedGradient(*next)) {
-        if (!visited.insert(next.get()).second) {
-            loopsTo = next;
+        if (!visited.insert(next.get()).second || next->hasSynthesizedProperties_) {
+            end = next;
             break;
         }
         chain.push_back(next);
     }
+    gfx::WorkMeter::charge(static_cast<double>(chain.size()) * workALink);
     // From the far end back, without recursion (a chain may be as long as the document): each takes what
     // it lacks from the gradient it names, whose own share is settled by then, and geometry from the
     // nearest gradient of its kind further on, so one of the other kind in between passes it along.
-    const SVGGradientElement* nearest[2] = {nullptr, nullptr};
+    std::shared_ptr<SVGGradientElement> nearest[2];
+    if (end && end->hasSynthesizedProperties_) {
+        for (int kind = 0; kind < 2; ++kind) nearest[kind] = end->nearestOnward_[kind].lock();
+    }
     for (std::size_t index = chain.size(); index-- > 0;) {
         SVGGradientElement& element = *chain[index];
         const int kind = SVGElement::as<SVGLinearGradientElement>(&element) ? 0 : 1;
-        if (!element.hasSynthesizedProperties_) {
-            element.hasSynthesizedProperties_ = true;
-            const SVGGradientElement* next = index + 1 < chain.size() ? chain[index + 1].get() : loopsTo.get();
-            if (next) element.inheritFrom(*next, next == nearest[kind]);
-            if (nearest[kind] && next != nearest[kind]) element.inheritFrom(*nearest[kind], true);
-        }
-        nearest[kind] = &element;
+        element.hasSynthesizedProperties_ = true;
+        const SVGGradientElement* next = index + 1 < chain.size() ? chain[index + 1].get() : end.get();
+        if (next) element.inheritFrom(*next, next == nearest[kind].get());
+        if (nearest[kind] && next != nearest[kind].get()) element.inheritFrom(*nearest[kind], true);
+        nearest[kind] = chain[index];
+        for (int each = 0; each < 2; ++each) element.nearestOnward_[each] = nearest[each];
     }
 }
 

@@ -90,7 +90,16 @@ std::shared_ptr<gfx::Image> bitmapPicture(const foundation::Data& bytes, std::in
     }
     // Decoding is the render's work; past its meter the render ends anyway.
     if (!gfx::WorkMeter::charge(pixels * gfx::WorkMeter::aDecodedPixel)) return nullptr;
-    return gfx::Image::fromData(bytes);
+    auto picture = gfx::Image::fromData(bytes);
+    // A picture whose header was read is no document: one its decoder refuses (damaged, or more work than
+    // its size allows) is told as such, not read again as a nested document.
+    if (!picture) {
+        vellumLogError("[%@] ERROR: image of %@ x %@ pixels could not be decoded (damaged, or more work than its size "
+                       "allows); not shown",
+                       "SVGImageElement", properties->pixelWidth, properties->pixelHeight);
+        return VellumGetBrokenImageRepresentation();
+    }
+    return picture;
 }
 
 // A nested document drawn at its own size, unless that is too large.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -30,11 +29,7 @@ Result guarded(std::string_view operation, Work&& work, Result fallback = Result
         // Once, however often the drawing is tried again.
         const std::string message =
             foundation::format("The document could not be drawn: %@ failed%@", operation, reason.empty() ? "" : ": " + reason);
-        const auto& filed = problems->errorsRecoverable();
-        const bool known = std::any_of(filed.begin(), filed.end(), [&](const VellumError& error) {
-            return error.localizedDescription() == message;
-        });
-        if (!known) problems->addParseErrorRecoverable(VellumError::make("Vellum", 1, message));
+        problems->addParseErrorRecoverableOnce(VellumError::make("Vellum", 1, message));
     }
     return fallback;
 }

@@ -1,42 +1,62 @@
 #include "vellum/VellumParseResult.h"
 
+#include <functional>
+#include <string_view>
+
 #include "VellumLog.h"
 #include "foundation/Format.h"
+#include "gfx/WorkMeter.h"
 
 namespace vellum {
 
 namespace {
 constexpr const char* className = "VellumParseResult";
+
+// Filing is work of the render's like any other: a document that files an error an element pays for it.
+// Past a spent meter the problem is still filed (the meter's own refusal among them).
+void chargeFiling() { gfx::WorkMeter::charge(VellumParseResult::workAnError); }
+}  // namespace
+
+void VellumParseResult::fileRecoverable(const VellumError& error, std::string_view text) {
+    chargeFiling();
+    recoverableByText_.emplace(std::hash<std::string_view>{}(text), errorsRecoverable_.size());
+    errorsRecoverable_.push_back(error);
 }
 
 void VellumParseResult::addSourceError(const VellumError& error) {
     vellumLogError("[%@] SVG ERROR: %@", className, error.description());
-    errorsRecoverable_.push_back(error);
+    fileRecoverable(error, error.localizedDescription());
 }
 
 void VellumParseResult::addParseWarning(const VellumError& error) {
+    chargeFiling();
     vellumLogWarning("[%@] SVG WARNING: %@", className, error.description());
     warnings_.push_back(error);
 }
 
 void VellumParseResult::addParseErrorRecoverable(const VellumError& error) {
     vellumLogWarning("[%@] SVG WARNING (recoverable): %@", className, error.description());
-    errorsRecoverable_.push_back(error);
+    fileRecoverable(error, error.localizedDescription());
 }
 
 void VellumParseResult::addParseErrorRecoverableOnce(const VellumError& error) {
-    for (const auto& filed : errorsRecoverable_) {
-        if (filed.localizedDescription() == error.localizedDescription()) return;
+    const std::string text = error.localizedDescription();
+    const auto [first, last] = recoverableByText_.equal_range(std::hash<std::string_view>{}(text));
+    for (auto filed = first; filed != last; ++filed) {
+        if (errorsRecoverable_[filed->second].localizedDescription() == text) return;
     }
-    addParseErrorRecoverable(error);
+    vellumLogWarning("[%@] SVG WARNING (recoverable): %@", className, error.description());
+    fileRecoverable(error, text);
 }
 
 void VellumParseResult::addParseErrorFatal(const VellumError& error) {
+    chargeFiling();
     vellumLogError("[%@] SVG ERROR: %@", className, error.description());
     errorsFatal_.push_back(error);
 }
 
 void VellumParseResult::addSAXError(const VellumError& error) {
+    chargeFiling();
     vellumLogWarning("[%@] SVG ERROR: %@", className, error.localizedDescription());
     errorsFatal_.push_back(error);
 }

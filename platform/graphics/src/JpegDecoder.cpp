@@ -14,6 +14,10 @@ namespace gfx::detail {
 namespace {
 
 constexpr int maximumScanCount = 1000;  // progressive files with endless scans are a known denial of service
+// A scan walks every block of its components however few bytes it has (a scan of end-of-band runs is a few
+// bytes for a whole picture), so scans are bounded by the blocks they walk: this many times the picture's
+// blocks. An encoder's usual ten scans walk them five or six times.
+constexpr std::int64_t maximumPassesOverTheBlocks = 16;
 // Every 8 x 8 block costs at least one bit in the first scan with Huffman coding; arithmetic coding
 // goes lower, so the bound keeps a margin of 16.
 constexpr std::int64_t jpegPixelsPerByte = 64 * 8 * 16;
@@ -32,17 +36,36 @@ struct ErrorManager {
 void stayQuiet(j_common_ptr, int) {}
 void printNothing(j_common_ptr) {}
 
-void refuseEndlessScans(j_common_ptr info) {
-    if (info->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maximumScanCount)
-        failByJump(info);
+// The blocks the scans so far walk, counted as each scan begins (the monitor runs before each row of a
+// scan is read).
+struct ScanWork {
+    jpeg_progress_mgr base{};
+    int scan = 0;
+    std::int64_t blocks = 0;
+};
+
+std::int64_t blocksOf(const jpeg_component_info& component) {
+    return std::int64_t(component.width_in_blocks) * component.height_in_blocks;
+}
+
+void refuseEndlessScans(j_common_ptr common) {
+    if (!common->is_decompressor) return;
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    auto* work = reinterpret_cast<ScanWork*>(info->progress);
+    if (info->input_scan_number > maximumScanCount) failByJump(common);
+    if (info->input_scan_number == work->scan) return;
+    work->scan = info->input_scan_number;
+    std::int64_t picture = 0;
+    for (int index = 0; index < info->num_components; ++index) picture += blocksOf(info->comp_info[index]);
+    for (int index = 0; index < info->comps_in_scan; ++index) work->blocks += blocksOf(*info->cur_comp_info[index]);
+    if (work->blocks > maximumPassesOverTheBlocks * picture) failByJump(common);
 }
 
 // One decompression session; cleans up on every path, including after a longjmp.
 struct JpegReader {
     jpeg_decompress_struct info{};
     ErrorManager errors{};
-    jpeg_progress_mgr progress{};
+    ScanWork progress{};
     bool created = false;
 
     JpegReader() {
@@ -50,7 +73,7 @@ struct JpegReader {
         errors.base.error_exit = failByJump;
         errors.base.emit_message = stayQuiet;
         errors.base.output_message = printNothing;
-        progress.progress_monitor = refuseEndlessScans;
+        progress.base.progress_monitor = refuseEndlessScans;
     }
     ~JpegReader() {
         if (created) jpeg_destroy_decompress(&info);
@@ -65,7 +88,7 @@ struct JpegReader {
         jpeg_create_decompress(&info);
         created = true;
         info.mem->max_memory_to_use = decoderMemoryBudget;
-        info.progress = &progress;
+        info.progress = &progress.base;
         jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
         if (keepExif) jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
         jpeg_read_header(&info, TRUE);

@@ -7,6 +7,7 @@
 
 #include "BlankPng.h"
 #include "ImageTestSupport.h"
+#include "RepeatedScansJpeg.h"
 #include "gfx/Image.h"
 #include "gfx/ImageEncoder.h"
 #include "gfx/ImageSource.h"
@@ -201,6 +202,15 @@ TEST(ImageDecoder, JpegWithStrayBytesBetweenSegmentsDecodesAsLibjpegDoes) {
     EXPECT_EQ(withStrayBytes->pixelHeight(), 30);
     // Cut short, the same file is still refused.
     EXPECT_EQ(Image::fromData(foundation::Data::fromString(std::string_view(bytes).substr(0, bytes.size() / 2))), nullptr);
+}
+
+// Scans are bounded by the blocks they walk, not by their count: a scan of end-of-band runs is a few bytes
+// that walk every block again. Twenty scans of a picture decode; a hundred are refused.
+TEST(ImageDecoder, ProgressiveJpegScansAreBoundedByTheBlocksTheyWalk) {
+    const auto ordinary = Image::fromData(sorvane::testing::repeatedScansJpeg(256, 20));
+    ASSERT_TRUE(ordinary);
+    EXPECT_EQ(ordinary->bitmap()->pixel(128, 128) & 0xFFFFFFu, 0x808080u);
+    EXPECT_EQ(Image::fromData(sorvane::testing::repeatedScansJpeg(256, 100)), nullptr);
 }
 
 TEST(ImageDecoder, CutProgressiveJpegShowsTheScansThatArrived) {

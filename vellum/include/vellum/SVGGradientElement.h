@@ -43,6 +43,8 @@ public:
     using SVGElement::SVGElement;
     // Stops past this many are skipped while reading (one recoverable error); drawing thins them further.
     static constexpr std::size_t maximumStops = 4 * gfx::Gradient::maximumStops;
+    // What following one `href` link of a chain costs the render's work meter (gfx::WorkMeter units).
+    static constexpr double workALink = 500;
 
     void addStop(const std::shared_ptr<SVGGradientStop>& stop);
     const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const;
@@ -87,6 +89,9 @@ private:
         std::shared_ptr<const gfx::Gradient> gradient;
     };
     std::shared_ptr<Stops> stops_;
+    // Once settled: the nearest gradient of each kind (linear, radial) from this one along its chain, itself
+    // included, so a chain reaching it later stops there instead of walking on to the end again.
+    std::weak_ptr<SVGGradientElement> nearestOnward_[2];
 };
 
 class SVGLinearGradientElement : public SVGGradientElement {

@@ -3,6 +3,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "vellum/VellumError.h"
@@ -21,8 +23,11 @@ public:
     void addSourceError(const VellumError& error);
     void addParseWarning(const VellumError& error);
     void addParseErrorRecoverable(const VellumError& error);
-    // Files it unless one of the same description is filed already (a bound met again on a rebuild).
+    // Files it unless one of the same description is filed already (a bound met again on a rebuild): one
+    // look-up by the text's hash, however many are filed.
     void addParseErrorRecoverableOnce(const VellumError& error);
+    // What filing a problem costs the render's work meter, when one runs (gfx::WorkMeter units).
+    static constexpr double workAnError = 2'000;
     void addParseErrorFatal(const VellumError& error);
     // The XML library's printf-style errors: logged as warnings, kept as fatal.
     void addSAXError(const VellumError& error);
@@ -47,12 +52,16 @@ public:
     void setParseProgressFractionApproximate(double fraction) { parseProgressFractionApproximate_ = fraction; }
 
 private:
+    void fileRecoverable(const VellumError& error, std::string_view text);
+
     bool libXMLFailed_ = false;
     std::shared_ptr<SVGDocument> parsedDocument_;
     std::shared_ptr<SVGSVGElement> rootOfSVGTree_;
     std::map<std::string, std::string> namespacesEncountered_;
     std::vector<VellumError> warnings_;
     std::vector<VellumError> errorsRecoverable_;
+    // Each recoverable error's place in its list, by the hash of its text.
+    std::unordered_multimap<std::size_t, std::size_t> recoverableByText_;
     std::vector<VellumError> errorsFatal_;
     double parseProgressFractionApproximate_ = 0;
 };
