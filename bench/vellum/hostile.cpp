@@ -363,6 +363,21 @@ void FlagDashedHairline1000Copies(benchmark::State& state) { drawAsFlag(state, h
 void FlagWideRoundStroke160Copies(benchmark::State& state) {
     drawAsFlag(state, hostile::wideRoundStrokeCopies(sized(49'990), 160));
 }
+// Text whose every letter is a run of its own (turned by rotate="1", placed by an x list, or a tspan each),
+// as flags: 10,000 letters in <defs> drawn by n, 4n and 16n use copies, and n, 4n and 16n letters in one
+// text drawn once. Each must end (drawn or refused) within 2.5 s of CPU and 512 MB; "peak_MB" is how far
+// the resident peak rose.
+void drawLetterRunsAsFlag(benchmark::State& state, std::size_t letters, std::size_t copies) {
+    const double start = sorvane::bench::startResidentPeak();
+    drawAsFlag(state, hostile::letterRuns(sized(letters), copies, static_cast<hostile::LetterRuns>(state.range(0))));
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void FlagLetterRunsCopies(benchmark::State& state) {
+    drawLetterRunsAsFlag(state, 10'000, static_cast<std::size_t>(state.range(1)));
+}
+void FlagLetterRunsInOneText(benchmark::State& state) {
+    drawLetterRunsAsFlag(state, static_cast<std::size_t>(state.range(1)), 0);
+}
 void SymbolFan3To10(benchmark::State& state) { draw(state, hostile::symbolFan(smokeRun() ? 3 : 10), 64); }
 void FlagSymbolFan3To10(benchmark::State& state) { drawAsFlag(state, hostile::symbolFan(smokeRun() ? 3 : 10)); }
 
@@ -408,6 +423,16 @@ BENCHMARK(FlagDashedHairline1000Copies)->Unit(benchmark::kMillisecond)->Iteratio
 BENCHMARK(FlagWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagLetterRunsCopies)
+    ->ArgNames({"kind", "copies"})
+    ->ArgsProduct({{0, 1, 2}, {25, 100, 400}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(FlagLetterRunsInOneText)
+    ->ArgNames({"kind", "letters"})
+    ->ArgsProduct({{0, 1, 2}, {25'000, 100'000, 400'000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSelector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);

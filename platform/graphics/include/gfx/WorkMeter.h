@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace gfx {
 
@@ -37,6 +38,9 @@ public:
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
+    static constexpr double aRunLaidOut = 10000;        // a text run Pango lays out (shaped, broken into lines)
+    static constexpr double aGlyphLaidOut = 1000;      // a character of it
+    static constexpr double aRunPlaced = 2000;         // a run an SVG text measures and places, each copy
 
     explicit WorkMeter(std::uint64_t budget = defaultBudget);
     ~WorkMeter();
@@ -55,6 +59,9 @@ public:
     // in progress stops.
     static bool running();
     static bool spentNow();
+    // Keeps `value` until the meter running on this thread closes: what one render's parts share (the text
+    // layouts its build measures and its drawing draws). Nothing is kept without a meter.
+    static void holdWhileRunning(std::shared_ptr<const void> value);
 
     struct Running;
 
