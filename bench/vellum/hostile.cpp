@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +42,7 @@
 #include "vellum/VellumSourceString.h"
 #include "foundation/Data.h"
 #include "gfx/Context.h"
+#include "gfx/TextLayout.h"
 #include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 
@@ -378,6 +381,55 @@ void FlagLetterRunsCopies(benchmark::State& state) {
 void FlagLetterRunsInOneText(benchmark::State& state) {
     drawLetterRunsAsFlag(state, static_cast<std::size_t>(state.range(1)), 0);
 }
+// What text's charges are against their time, at n, 4n and 16n runs: stage 0 lays out distinct runs of a few
+// letters (Pango), 1 builds a text of one letter repeated, each a run (measured and placed, laid out once),
+// 2 draws that text's runs at 64 px (most off the picture), 3 builds the runs as tspans, 4 draws runs placed
+// on the picture. "ns_per_unit" is the stage's time over the meter's units for it: the
+// charges are calibrated to about 1.
+void TextRunCharges(benchmark::State& state) {
+    const auto stage = state.range(0);
+    const std::size_t runs = sized(static_cast<std::size_t>(state.range(1)));
+    // One letter repeated: turned each (stages 1, 2), a tspan each (3), or placed by an x list on the picture (4).
+    std::string letters, xs;
+    for (std::size_t run = 0; run < runs; ++run) {
+        letters += stage == 3 ? "<tspan>a</tspan>" : "a";
+        xs += std::to_string(run % 90) + " ";
+    }
+    const std::string runsBy = stage == 3 ? "" : stage == 4 ? R"( x=")" + xs + '"' : R"( rotate="1")";
+    const std::string document = hostile::headerOf100(64) + R"(<text y="50" font-size="4")" + runsBy + ">" + letters + "</text></svg>";
+    double units = 0, seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
+            vellum::VellumSourceString::sourceFromContentsOfString(document));
+        auto root = result->parsedDocument()->rootElement();
+        root->setViewport(vellum::SVGRectMake(0, 0, 64, 64));
+        auto context = gfx::Context::create(gfx::Size{64, 64}, {.scale = 1});
+        gfx::WorkMeter meter(std::numeric_limits<std::uint64_t>::max() / 2);
+        std::shared_ptr<quartz::Layer> tree;
+        if (stage == 2 || stage == 4) tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        const std::uint64_t before = meter.used();
+        const auto start = std::chrono::steady_clock::now();
+        state.ResumeTiming();
+        if (stage == 0) {
+            gfx::TextAttributes attributes;
+            for (std::size_t run = 0; run < runs; ++run) {
+                benchmark::DoNotOptimize(gfx::TextLayout::make(gfx::AttributedString("w" + std::to_string(run), attributes)));
+            }
+        } else if (stage == 1 || stage == 3) {
+            tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        } else {
+            quartz::render(*tree, *context);
+        }
+        state.PauseTiming();
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        units = static_cast<double>(meter.used() - before);
+        tree.reset();
+        state.ResumeTiming();
+    }
+    state.counters["units_M"] = units / 1e6;
+    state.counters["ns_per_unit"] = units > 0 ? seconds * 1e9 / units : 0;
+}
 void SymbolFan3To10(benchmark::State& state) { draw(state, hostile::symbolFan(smokeRun() ? 3 : 10), 64); }
 void FlagSymbolFan3To10(benchmark::State& state) { drawAsFlag(state, hostile::symbolFan(smokeRun() ? 3 : 10)); }
 
@@ -431,6 +483,11 @@ BENCHMARK(FlagLetterRunsCopies)
 BENCHMARK(FlagLetterRunsInOneText)
     ->ArgNames({"kind", "letters"})
     ->ArgsProduct({{0, 1, 2}, {25'000, 100'000, 400'000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(TextRunCharges)
+    ->ArgNames({"stage", "runs"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {10'000, 40'000, 160'000}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);

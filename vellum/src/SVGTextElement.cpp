@@ -287,8 +287,14 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
         }
         runs.back().text += characters[index].bytes;
     }
-    // Each run is measured and placed again for each copy; the layouts themselves are made once a render.
-    if (!gfx::WorkMeter::charge(static_cast<double>(runs.size()) * gfx::WorkMeter::aRunPlaced)) return quartz::Layer::make();
+    // Each run is measured and placed again for each copy, and styled where its element changes; the layouts
+    // themselves are made once a render.
+    std::size_t styled = 0;
+    for (std::size_t index = 0; index < runs.size(); ++index) styled += index == 0 || runs[index - 1].element != runs[index].element;
+    if (!gfx::WorkMeter::charge(static_cast<double>(runs.size()) * gfx::WorkMeter::aRunPlaced +
+                                static_cast<double>(styled) * gfx::WorkMeter::aRunStyled)) {
+        return quartz::Layer::make();
+    }
     gfx::Point pen{0, 0};
     for (std::size_t index = 0; index < runs.size(); ++index) {
         Run& run = runs[index];

@@ -329,6 +329,8 @@ double TextLayout::firstBaseline() const {
 void TextLayout::draw(Context& context, Point origin) const {
     const TextShape& shape = *impl_->shape;
     if (!shape.layout || shape.visibleLines == 0) return;
+    // Its lines walked, clipped and composited, before any glyph is.
+    if (!WorkMeter::charge(WorkMeter::aRunDrawn)) return;
     Context::Impl& target = ContextAccess::impl(context);
     cairo_t* cairo = target.synced();
     auto paint = [&] {
