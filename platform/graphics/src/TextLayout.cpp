@@ -20,6 +20,7 @@ namespace gfx {
 struct TextShape {
     GObjectPointer<PangoLayout> layout;
     int visibleLines = 0;
+    std::size_t items = 0;  // stretches Pango shaped apart (a script or direction each, per line)
     double layoutWidth = 0;
     double firstBaseline = 0;
     TextMeasurement measurement;
@@ -170,6 +171,9 @@ std::shared_ptr<const TextShape> build(const AttributedString& string, const Tex
     pango_layout_get_extents(layout, nullptr, &logical);
     impl->layoutWidth = bounded ? options.width : fromPango(logical.width);
     measure(*impl, lineLimit, overflows);
+    for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
+        impl->items += g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
+    }
     return impl;
 }
 
@@ -312,6 +316,9 @@ TextLayout TextLayout::make(const AttributedString& string, const TextLayoutOpti
     // Past a spent meter nothing more is laid out: an empty layout draws nothing.
     if (!WorkMeter::charge(layoutWork(string.string()))) return painted(std::make_shared<const TextShape>());
     std::shared_ptr<const TextShape> shape = build(string, options);
+    // Each stretch shaped apart past the first costs a run's layout more (known once laid out); a meter
+    // spent by it stops the next.
+    if (shape->items > 1) WorkMeter::charge(static_cast<double>(shape->items - 1) * WorkMeter::aRunLaidOut);
     if (render) {
         render->shapes.emplace(std::move(key), shape);
     } else {
