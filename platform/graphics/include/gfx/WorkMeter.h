@@ -38,7 +38,7 @@ public:
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
-    static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out (shaped, broken into lines)
+    static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it
     static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
