@@ -351,6 +351,7 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
     const auto strokeGradient = gradientReference(*this, "stroke");
     const auto textLayerPainted = [&](Painting painting) {
         std::vector<SVGTextLayer::Piece> pieces;
+        pieces.reserve(runs.size());  // held by the layer: no room to spare, each copy
         gfx::AttributedString whole;
         const SVGElement* painted = nullptr;
         gfx::TextAttributes attributes;
