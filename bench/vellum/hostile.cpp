@@ -16,6 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +44,7 @@
 #include "vellum/VellumSourceString.h"
 #include "foundation/Data.h"
 #include "gfx/Context.h"
+#include "gfx/TextLayout.h"
 #include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 
@@ -364,6 +368,82 @@ void FlagDashedHairline1000Copies(benchmark::State& state) { drawAsFlag(state, h
 void FlagWideRoundStroke160Copies(benchmark::State& state) {
     drawAsFlag(state, hostile::wideRoundStrokeCopies(sized(49'990), 160));
 }
+// Text whose every letter is a run of its own (kind 0: turned by rotate="1", 1: placed by an x list, 2: a tspan
+// each), as flags: 10,000 letters in <defs> drawn by n, 4n and 16n use copies, and n, 4n and 16n letters in one
+// text drawn once. Each must end (drawn or refused) within 2.5 s of CPU and 512 MB; "peak_MB" is how far
+// the resident peak rose.
+void drawLetterRunsAsFlag(benchmark::State& state, std::size_t letters, std::size_t copies) {
+    const double start = sorvane::bench::startResidentPeak();
+    drawAsFlag(state, hostile::letterRuns(sized(letters), copies, static_cast<hostile::LetterRuns>(state.range(0))));
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void FlagLetterRunsCopies(benchmark::State& state) {
+    drawLetterRunsAsFlag(state, 10'000, static_cast<std::size_t>(state.range(1)));
+}
+void FlagLetterRunsInOneText(benchmark::State& state) {
+    drawLetterRunsAsFlag(state, static_cast<std::size_t>(state.range(1)), 0);
+}
+// What text's charges are against their time, at n, 4n and 16n runs: stage 0 lays out distinct runs of two
+// letters (Pango) and frees them, 1 builds a text of one letter repeated, each a run (measured and placed, laid out once),
+// 2 draws that text's runs at 64 px (most off the picture), 3 builds the runs as tspans, 4 draws runs placed
+// on the picture. "ns_per_unit" is the stage's time over the meter's units for it: the
+// charges are calibrated to about 1.
+void TextRunCharges(benchmark::State& state) {
+    const auto stage = state.range(0);
+    const std::size_t runs = sized(static_cast<std::size_t>(state.range(1)));
+    // One letter repeated: turned each (stages 1, 2), a tspan each (3), or placed by an x list on the picture (4).
+    std::string letters, xs;
+    for (std::size_t run = 0; run < runs; ++run) {
+        letters += stage == 3 ? "<tspan>a</tspan>" : "a";
+        xs += std::to_string(run % 90) + " ";
+    }
+    const std::string runsBy = stage == 3 ? "" : stage == 4 ? R"( x=")" + xs + '"' : R"( rotate="1")";
+    const std::string document = hostile::headerOf100(64) + R"(<text y="50" font-size="4")" + runsBy + ">" + letters + "</text></svg>";
+    double units = 0, seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
+            vellum::VellumSourceString::sourceFromContentsOfString(document));
+        auto root = result->parsedDocument()->rootElement();
+        root->setViewport(vellum::SVGRectMake(0, 0, 64, 64));
+        auto context = gfx::Context::create(gfx::Size{64, 64}, {.scale = 1});
+        std::optional<gfx::WorkMeter> meter;
+        meter.emplace(std::numeric_limits<std::uint64_t>::max() / 2);
+        std::shared_ptr<quartz::Layer> tree;
+        if (stage == 2 || stage == 4) tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        const std::uint64_t before = meter->used();
+        const auto start = std::chrono::steady_clock::now();
+        state.ResumeTiming();
+        if (stage == 0) {
+            // Two letters of 600 (Greek, Cyrillic, Armenian, Hebrew), often of two scripts; the layouts
+            // are freed when the meter closes, which is timed too.
+            gfx::TextAttributes attributes;
+            for (std::size_t run = 0; run < runs; ++run) {
+                std::string pair;
+                for (const std::size_t letter : {run % 600, run / 600 % 600}) {
+                    const auto code = static_cast<unsigned>(0x391 + letter);
+                    pair += static_cast<char>(0xc0 | (code >> 6));
+                    pair += static_cast<char>(0x80 | (code & 0x3f));
+                }
+                benchmark::DoNotOptimize(gfx::TextLayout::make(gfx::AttributedString(pair, attributes)));
+            }
+            units = static_cast<double>(meter->used() - before);
+            meter.reset();
+        } else if (stage == 1 || stage == 3) {
+            tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        } else {
+            quartz::render(*tree, *context);
+        }
+        state.PauseTiming();
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (meter) units = static_cast<double>(meter->used() - before);
+        tree.reset();
+        meter.reset();
+        state.ResumeTiming();
+    }
+    state.counters["units_M"] = units / 1e6;
+    state.counters["ns_per_unit"] = units > 0 ? seconds * 1e9 / units : 0;
+}
 void SymbolFan3To10(benchmark::State& state) { draw(state, hostile::symbolFan(smokeRun() ? 3 : 10), 64); }
 void FlagSymbolFan3To10(benchmark::State& state) { drawAsFlag(state, hostile::symbolFan(smokeRun() ? 3 : 10)); }
 
@@ -409,6 +489,21 @@ BENCHMARK(FlagDashedHairline1000Copies)->Unit(benchmark::kMillisecond)->Iteratio
 BENCHMARK(FlagWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagLetterRunsCopies)
+    ->ArgNames({"kind", "copies"})
+    ->ArgsProduct({{0, 1, 2}, {25, 100, 400}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(FlagLetterRunsInOneText)
+    ->ArgNames({"kind", "letters"})
+    ->ArgsProduct({{0, 1, 2}, {25'000, 100'000, 400'000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(TextRunCharges)
+    ->ArgNames({"stage", "runs"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {10'000, 40'000, 160'000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(FlagPicture4096Through256Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSelector12StepsOver250Groups)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradient2000StopsThrough65536Uses)->Unit(benchmark::kMillisecond)->Iterations(1);

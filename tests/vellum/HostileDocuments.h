@@ -592,4 +592,29 @@ inline std::string gradientChainFilledBackwards(std::size_t links) {
     return text + "</svg>";
 }
 
+// How each letter of a text is made a run of its own.
+enum class LetterRuns { rotate, xList, tspans };
+
+// `letters` letters, each a run of its own, cycling through 600 distinct two-byte letters (Greek, Cyrillic,
+// Armenian, Hebrew), in a text drawn by `copies` use copies, or drawn in place when 0. With `rotate="1"`
+// each letter turns; an x list places each; or each letter is a tspan.
+inline std::string letterRuns(std::size_t letters, std::size_t copies = 0, LetterRuns kind = LetterRuns::rotate) {
+    std::string run, xs;
+    run.reserve(letters * (kind == LetterRuns::tspans ? 17 : 2));
+    for (std::size_t letter = 0; letter < letters; ++letter) {
+        const unsigned code = 0x391 + static_cast<unsigned>(letter % 600);
+        if (kind == LetterRuns::tspans) run += "<tspan>";
+        run += static_cast<char>(0xc0 | (code >> 6));
+        run += static_cast<char>(0x80 | (code & 0x3f));
+        if (kind == LetterRuns::tspans) run += "</tspan>";
+        if (kind == LetterRuns::xList) xs += std::to_string(letter % 100) + " ";
+    }
+    const std::string runs = kind == LetterRuns::rotate ? R"( rotate="1")" : kind == LetterRuns::xList ? R"( x=")" + xs + '"' : "";
+    const std::string text = R"(<text id="t" y="50" font-size="4")" + runs + ">" + run + "</text>";
+    if (copies == 0) return headerOf100() + text + "</svg>";
+    std::string document = headerOf100() + "<defs>" + text + "</defs>";
+    for (std::size_t copy = 0; copy < copies; ++copy) document += R"(<use xlink:href="#t"/>)";
+    return document + "</svg>";
+}
+
 }  // namespace hostile

@@ -7,6 +7,7 @@
 
 #include "RenderTestSupport.h"
 #include "gfx/TextLayout.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGSVGElement.h"
 #include "vellum/SVGTextElement.h"
 #include "vellum/VellumLayers.h"
@@ -172,6 +173,41 @@ TEST(TextRuns, HostilePositionsAndEmptyTextsDrawNothingAndDoNotFail) {
         renderSVG(svgHeader + ">" + body + "</svg>", 32, 32);
     }
     EXPECT_TRUE(textLayer(text(R"s(<text id="t" x="1e308" dx="1e308 1e308">ab</text>)s"))->pieces().size() <= 1);
+}
+
+TEST(TextRuns, ARenderLaysEachRunOutOnceForEveryCopyAndStopsAtItsMeter) {
+    // 600 distinct letters, each a run of its own: more than a thread's cache of layouts holds.
+    std::string letters;
+    for (char32_t code = 0x391; code < 0x391 + 600; ++code) {
+        letters += static_cast<char>(0xc0 | (code >> 6));
+        letters += static_cast<char>(0x80 | (code & 0x3f));
+    }
+    const auto parsed = text(R"s(<text id="t" y="50" font-size="4" fill="red" rotate="1">)s" + letters + "</text>");
+    ASSERT_EQ(textLayer(parsed)->pieces().size(), 600u);
+    constexpr double runs = 600;
+    {
+        gfx::WorkMeter meter;
+        const auto first = parsed.element->newLayer();
+        const std::uint64_t laidOut = meter.used();
+        EXPECT_GE(static_cast<double>(laidOut), runs * (gfx::WorkMeter::aRunPlaced + gfx::WorkMeter::aRunLaidOut));
+        // A copy measures and places its runs again (styled once: they are one element's), but lays none out.
+        const auto copy = std::dynamic_pointer_cast<SVGTextLayer>(parsed.element->newLayer());
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(static_cast<double>(meter.used() - laidOut), runs * gfx::WorkMeter::aRunPlaced + gfx::WorkMeter::aRunStyled);
+        // Drawing paints the layouts the build measured: the first drawing costs what the next one does.
+        auto context = gfx::Context::create(gfx::Size{100, 100}, {.scale = 1});
+        std::uint64_t before = meter.used();
+        copy->draw(*context);
+        const std::uint64_t firstDrawing = meter.used() - before;
+        before = meter.used();
+        copy->draw(*context);
+        EXPECT_EQ(firstDrawing, meter.used() - before);
+        EXPECT_FALSE(meter.spent());
+    }
+    // Past its meter a text builds nothing more.
+    gfx::WorkMeter small(static_cast<std::uint64_t>(runs * gfx::WorkMeter::aRunPlaced / 2));
+    EXPECT_FALSE(std::dynamic_pointer_cast<SVGTextLayer>(parsed.element->newLayer()));
+    EXPECT_TRUE(small.spent());
 }
 
 }  // namespace

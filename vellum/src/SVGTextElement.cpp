@@ -9,6 +9,7 @@
 #include "StyleValues.h"
 #include "foundation/Strings.h"
 #include "gfx/TextLayout.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGGradientElement.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/SVGSVGElement.h"
@@ -286,10 +287,20 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
         }
         runs.back().text += characters[index].bytes;
     }
+    // Each run is measured and placed again for each copy, and styled where its element changes; the layouts
+    // themselves are made once a render.
+    std::size_t styled = 0;
+    for (std::size_t index = 0; index < runs.size(); ++index) styled += index == 0 || runs[index - 1].element != runs[index].element;
+    if (!gfx::WorkMeter::charge(static_cast<double>(runs.size()) * gfx::WorkMeter::aRunPlaced +
+                                static_cast<double>(styled) * gfx::WorkMeter::aRunStyled)) {
+        return quartz::Layer::make();
+    }
     gfx::Point pen{0, 0};
     for (std::size_t index = 0; index < runs.size(); ++index) {
         Run& run = runs[index];
-        run.font = matchedFontWithElement(*run.element);
+        // Runs of one element (split by its position lists) share its font.
+        const bool sameElement = index > 0 && runs[index - 1].element == run.element;
+        run.font = sameElement ? runs[index - 1].font : matchedFontWithElement(*run.element);
         gfx::TextAttributes measured;
         measured.font = run.font;
         const gfx::TextLayout layout = gfx::TextLayout::make(gfx::AttributedString(run.text, measured));
@@ -306,6 +317,8 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
         run.chunk = index == 0 ? 0 : runs[index - 1].chunk + (first.x || first.y ? 1 : 0);
         pen.x += run.advance;
     }
+    // Past a spent meter the runs were not laid out: the render ends without them.
+    if (gfx::WorkMeter::spentNow()) return quartz::Layer::make();
     // Positions past the largest double (from huge offsets added up) place nothing.
     std::erase_if(runs, [](const Run& run) { return !std::isfinite(run.origin.x) || !std::isfinite(run.origin.y); });
     // text-anchor, from the first character of each chunk, moves the whole chunk.
@@ -320,8 +333,10 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
 
     // The layer's bounds hold every run's box (turned with the run, widened by its stroke).
     std::optional<gfx::Rect> united;
+    const SVGElement* grown = nullptr;
+    double grow = 0;
     for (const Run& run : runs) {
-        const double grow = strokeWidthOf(*run.element, reference) / 2;
+        if (run.element != grown) grow = strokeWidthOf(*(grown = run.element), reference) / 2;
         const gfx::Rect own{-grow, -run.ascent - grow, run.advance + 2 * grow, run.height + 2 * grow};
         const gfx::AffineTransform placed =
             gfx::AffineTransform::rotation(run.rotation).concatenating(gfx::AffineTransform::translation(run.origin.x, run.origin.y));
@@ -336,18 +351,25 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
     const auto strokeGradient = gradientReference(*this, "stroke");
     const auto textLayerPainted = [&](Painting painting) {
         std::vector<SVGTextLayer::Piece> pieces;
+        pieces.reserve(runs.size());  // held by the layer: no room to spare, each copy
         gfx::AttributedString whole;
+        const SVGElement* painted = nullptr;
+        gfx::TextAttributes attributes;
         for (const Run& run : runs) {
-            gfx::TextAttributes attributes = runAttributes(*run.element, run.font, reference, painting);
-            if (painting == Painting::colours) {
-                // The glyphs under the text's gradient fill are its mask: black. A gradient stroke is
-                // drawn by a layer of its own.
-                if (fillGradient && gradientReference(*run.element, "fill") == fillGradient) {
-                    attributes.foregroundColor = gfx::Color::black();
-                }
-                if (strokeGradient && gradientReference(*run.element, "stroke") == strokeGradient) {
-                    attributes.strokeColor = std::nullopt;
-                    attributes.strokeWidth = 0;
+            // Runs of one element share its paint.
+            if (run.element != painted) {
+                painted = run.element;
+                attributes = runAttributes(*run.element, run.font, reference, painting);
+                if (painting == Painting::colours) {
+                    // The glyphs under the text's gradient fill are its mask: black. A gradient stroke is
+                    // drawn by a layer of its own.
+                    if (fillGradient && gradientReference(*run.element, "fill") == fillGradient) {
+                        attributes.foregroundColor = gfx::Color::black();
+                    }
+                    if (strokeGradient && gradientReference(*run.element, "stroke") == strokeGradient) {
+                        attributes.strokeColor = std::nullopt;
+                        attributes.strokeWidth = 0;
+                    }
                 }
             }
             gfx::AttributedString string(run.text, attributes);

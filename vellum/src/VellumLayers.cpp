@@ -6,6 +6,7 @@
 #include "GradientLengths.h"
 #include "VellumLog.h"
 #include "gfx/TextLayout.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGGradientElement.h"
 
 namespace vellum {
@@ -135,6 +136,7 @@ void SVGGradientLayer::draw(gfx::Context& context) const {
 void SVGTextLayer::draw(gfx::Context& context) const {
     if (!pieces_.empty() && !isWrapped()) {
         for (const Piece& piece : pieces_) {
+            if (gfx::WorkMeter::spentNow()) return;
             const gfx::TextLayout layout = gfx::TextLayout::make(piece.string);
             context.save();
             context.translateBy(piece.origin.x, piece.origin.y);

@@ -15,13 +15,20 @@
 
 namespace gfx {
 
-struct TextLayout::Impl {
-    AttributedString string;
+// What Pango made of a text at one width: its lines, whatever colours and strokes paint them, so that
+// texts differing only in paint (measured plain, drawn coloured) share one.
+struct TextShape {
     GObjectPointer<PangoLayout> layout;
     int visibleLines = 0;
+    std::size_t items = 0;  // stretches Pango shaped apart (a script or direction each, per line)
     double layoutWidth = 0;
     double firstBaseline = 0;
     TextMeasurement measurement;
+};
+
+struct TextLayout::Impl {
+    AttributedString string;  // the paint drawn on the shape
+    std::shared_ptr<const TextShape> shape;
 };
 
 namespace {
@@ -70,15 +77,15 @@ void appendBytes(std::string& key, const T& value) {
     key.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-void appendColor(std::string& key, const std::optional<Color>& color) {
-    appendBytes(key, color.has_value());
-    if (color) appendBytes(key, *color);
-}
-
+// Everything Pango lays out from (text, fonts, attachments, paragraph, options), not the paint.
 std::string cacheKey(const AttributedString& string, const TextLayoutOptions& options) {
     std::string key;
     key.reserve(string.string().size() + 96 * string.runs().size() + 32);
-    appendBytes(key, options);
+    // Field by field: a struct's padding is no part of its value.
+    appendBytes(key, options.width);
+    appendBytes(key, options.numberOfLines);
+    appendBytes(key, options.alignment);
+    appendBytes(key, options.lineBreakMode);
     appendBytes(key, string.string().size());
     key += string.string();
     for (const AttributedString::Run& run : string.runs()) {
@@ -88,9 +95,6 @@ std::string cacheKey(const AttributedString& string, const TextLayoutOptions& op
         appendBytes(key, attributes.font.pointSize());
         appendBytes(key, attributes.font.weight());
         appendBytes(key, attributes.font.traits());
-        appendColor(key, attributes.foregroundColor);
-        appendColor(key, attributes.strokeColor);
-        appendBytes(key, attributes.strokeWidth);
         appendBytes(key, attributes.paragraphStyle.has_value());
         if (attributes.paragraphStyle) appendBytes(key, *attributes.paragraphStyle);
         appendBytes(key, run.attachment.get());
@@ -109,7 +113,7 @@ int bottomOfLine(PangoLayout* layout, int count) {
     return bottom;
 }
 
-void measure(TextLayout::Impl& impl, int lineLimit, bool overflows) {
+void measure(TextShape& impl, int lineLimit, bool overflows) {
     PangoLayout* layout = impl.layout.get();
     impl.visibleLines = std::min(pango_layout_get_line_count(layout), lineLimit);
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
@@ -129,9 +133,8 @@ void measure(TextLayout::Impl& impl, int lineLimit, bool overflows) {
     impl.measurement.truncated = overflows || pango_layout_is_ellipsized(layout);
 }
 
-std::shared_ptr<TextLayout::Impl> build(const AttributedString& string, const TextLayoutOptions& options) {
-    auto impl = std::make_shared<TextLayout::Impl>();
-    impl->string = string;
+std::shared_ptr<const TextShape> build(const AttributedString& string, const TextLayoutOptions& options) {
+    auto impl = std::make_shared<TextShape>();
     if (string.empty()) return impl;
 
     ParagraphStyle paragraph = string.paragraphStyle().value_or(ParagraphStyle{options.alignment, options.lineBreakMode});
@@ -168,20 +171,23 @@ std::shared_ptr<TextLayout::Impl> build(const AttributedString& string, const Te
     pango_layout_get_extents(layout, nullptr, &logical);
     impl->layoutWidth = bounded ? options.width : fromPango(logical.width);
     measure(*impl, lineLimit, overflows);
+    for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
+        impl->items += g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
+    }
     return impl;
 }
 
 struct LayoutCache {
-    std::list<std::pair<std::string, std::shared_ptr<const TextLayout::Impl>>> entries;  // most recent first
+    std::list<std::pair<std::string, std::shared_ptr<const TextShape>>> entries;  // most recent first
     std::unordered_map<std::string_view, decltype(entries)::iterator> index;
 
-    std::shared_ptr<const TextLayout::Impl> find(const std::string& key) {
+    std::shared_ptr<const TextShape> find(const std::string& key) {
         auto found = index.find(key);
         if (found == index.end()) return nullptr;
         entries.splice(entries.begin(), entries, found->second);
         return found->second->second;
     }
-    void insert(std::string key, std::shared_ptr<const TextLayout::Impl> impl) {
+    void insert(std::string key, std::shared_ptr<const TextShape> impl) {
         if (entries.size() >= cacheCapacity) {
             index.erase(entries.back().first);
             entries.pop_back();
@@ -190,6 +196,31 @@ struct LayoutCache {
         index.emplace(entries.front().first, entries.begin());
     }
 };
+
+// The layouts made while a work meter runs, kept until it closes: a render lays each distinct run out
+// once, however many copies, measurements and drawings ask for it, and however many distinct runs it has.
+// Each one made was charged, so the meter bounds what they hold.
+struct RenderLayouts {
+    std::unordered_map<std::string, std::shared_ptr<const TextShape>> shapes;
+};
+
+std::shared_ptr<RenderLayouts> renderLayouts() {
+    if (!WorkMeter::running()) return nullptr;
+    thread_local std::weak_ptr<RenderLayouts> current;
+    auto layouts = current.lock();
+    if (!layouts) {
+        layouts = std::make_shared<RenderLayouts>();
+        WorkMeter::holdWhileRunning(layouts);
+        current = layouts;
+    }
+    return layouts;
+}
+
+// What laying the text out costs the meter: a run and each character (a glyph, near enough).
+double layoutWork(const std::string& text) {
+    const auto characters = std::count_if(text.begin(), text.end(), [](char byte) { return (byte & 0xc0) != 0x80; });
+    return WorkMeter::aRunLaidOut + static_cast<double>(characters) * WorkMeter::aGlyphLaidOut;
+}
 
 void drawAttachment(Context::Impl& context, const TextAttachment& attachment, double x, double baseline) {
     if (!hasValidLayout(attachment.image)) return;
@@ -270,28 +301,52 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
 
 TextLayout TextLayout::make(const AttributedString& string, const TextLayoutOptions& options) {
     thread_local LayoutCache cache;
+    const auto painted = [&](std::shared_ptr<const TextShape> shape) {
+        return TextLayout(std::make_shared<const Impl>(Impl{string, std::move(shape)}));
+    };
     std::string key = cacheKey(string, options);
-    if (auto cached = cache.find(key)) return TextLayout(std::move(cached));
-    std::shared_ptr<const Impl> impl = build(string, options);
-    cache.insert(std::move(key), impl);
-    return TextLayout(std::move(impl));
+    // A render looks in its own layouts alone, so that what it is charged does not depend on what the
+    // thread laid out before.
+    const std::shared_ptr<RenderLayouts> render = renderLayouts();
+    if (render) {
+        if (auto found = render->shapes.find(key); found != render->shapes.end()) return painted(found->second);
+    } else if (auto cached = cache.find(key)) {
+        return painted(std::move(cached));
+    }
+    // Past a spent meter nothing more is laid out: an empty layout draws nothing.
+    if (!WorkMeter::charge(layoutWork(string.string()))) return painted(std::make_shared<const TextShape>());
+    std::shared_ptr<const TextShape> shape = build(string, options);
+    // Each stretch shaped apart past the first costs a run's layout more (known once laid out); a meter
+    // spent by it stops the next.
+    if (shape->items > 1) WorkMeter::charge(static_cast<double>(shape->items - 1) * WorkMeter::aRunLaidOut);
+    if (render) {
+        render->shapes.emplace(std::move(key), shape);
+    } else {
+        cache.insert(std::move(key), shape);
+    }
+    return painted(std::move(shape));
 }
 
-TextMeasurement TextLayout::measurement() const { return impl_->measurement; }
+TextMeasurement TextLayout::measurement() const { return impl_->shape->measurement; }
 
-double TextLayout::firstBaseline() const { return impl_->visibleLines > 0 ? impl_->firstBaseline : 0; }
+double TextLayout::firstBaseline() const {
+    return impl_->shape->visibleLines > 0 ? impl_->shape->firstBaseline : 0;
+}
 
 void TextLayout::draw(Context& context, Point origin) const {
-    if (!impl_->layout || impl_->visibleLines == 0) return;
+    const TextShape& shape = *impl_->shape;
+    if (!shape.layout || shape.visibleLines == 0) return;
+    // Its lines walked, clipped and composited, before any glyph is.
+    if (!WorkMeter::charge(WorkMeter::aRunDrawn)) return;
     Context::Impl& target = ContextAccess::impl(context);
     cairo_t* cairo = target.synced();
     auto paint = [&] {
-        PangoLayoutIter* iter = pango_layout_get_iter(impl_->layout.get());
+        PangoLayoutIter* iter = pango_layout_get_iter(shape.layout.get());
         int line = 0;
         do {
             PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
             if (!run) {
-                if (++line >= impl_->visibleLines) break;
+                if (++line >= shape.visibleLines) break;
                 continue;
             }
             PangoRectangle logical;
@@ -303,10 +358,10 @@ void TextLayout::draw(Context& context, Point origin) const {
     };
     auto clipToText = [&] {
         // Generous, for glyph ink beyond the logical box (italics, strokes).
-        double margin = impl_->measurement.size.height;
+        double margin = shape.measurement.size.height;
         cairo_rectangle(cairo, origin.x - margin, origin.y - margin,
-                        std::max(impl_->layoutWidth, impl_->measurement.size.width) + 2 * margin,
-                        impl_->measurement.size.height + 2 * margin);
+                        std::max(shape.layoutWidth, shape.measurement.size.width) + 2 * margin,
+                        shape.measurement.size.height + 2 * margin);
         cairo_clip(cairo);
     };
     target.composite(paint, clipToText);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace gfx {
 
@@ -9,6 +10,7 @@ struct WorkMeter::Running {
     std::uint64_t budget;
     std::uint64_t used = 0;
     bool spent = false;
+    std::vector<std::shared_ptr<const void>> held{};
 };
 
 namespace {
@@ -45,5 +47,9 @@ bool WorkMeter::charge(double units) {
 bool WorkMeter::running() { return runningMeter; }
 
 bool WorkMeter::spentNow() { return runningMeter && runningMeter->spent; }
+
+void WorkMeter::holdWhileRunning(std::shared_ptr<const void> value) {
+    if (runningMeter) runningMeter->held.push_back(std::move(value));
+}
 
 }  // namespace gfx

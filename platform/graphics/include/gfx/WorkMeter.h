@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace gfx {
 
@@ -37,6 +38,11 @@ public:
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
+    static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
+    static constexpr double aGlyphLaidOut = 500;     // a character of it
+    static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
+    static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
+    static constexpr double aRunDrawn = 1'500;       // a laid-out run drawn (its glyphs counted apart)
 
     explicit WorkMeter(std::uint64_t budget = defaultBudget);
     ~WorkMeter();
@@ -55,6 +61,9 @@ public:
     // in progress stops.
     static bool running();
     static bool spentNow();
+    // Keeps `value` until the meter running on this thread closes: what one render's parts share (the text
+    // layouts its build measures and its drawing draws). Nothing is kept without a meter.
+    static void holdWhileRunning(std::shared_ptr<const void> value);
 
     struct Running;
 
