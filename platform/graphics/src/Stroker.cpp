@@ -327,6 +327,15 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
 // on the same side of a corner.
 Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
 
+// A point a hair from a curve's end `from` along its tangent there (towards `to`, or the next control
+// point where that is the same), so the line turns and is capped there along the tangent as Cairo's is.
+Point tangentStep(Point from, Point to, Point also, Point last) {
+    Point toward = !samePoint(from, to) ? to : !samePoint(from, also) ? also : last;
+    auto [d, length] = between(from, toward);
+    double hair = 1e-7 * (1 + std::abs(from.x) + std::abs(from.y));
+    return length > 0 ? Point{from.x + d.x * hair, from.y + d.y * hair} : from;
+}
+
 // Hands `to` the points inside the cubic p0..p3 (on the grid) where Cairo flattens it: halved on the grid
 // until both inner control points lie within `tolerance` of the chord (or 2^16 pieces).
 template <typename To>
@@ -565,6 +574,9 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     bool gaps = given.size() % 2 != 0;
     for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
     const bool dashed = !given.empty() && gaps;
+    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none
+    // (a solid line keeps its flattened pieces' turns there: the two points more a curve cost the flags).
+    const bool tangents = !given.empty();
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
@@ -651,7 +663,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (dashed) {
             // Dashes are laid along the curve as Cairo flattens it, by halves; one outside the clip is
             // drawn as its chord but keeps its length for the dashes after it.
-            if (!outside) return halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); }), add(p3, false), true;
+            if (!outside) {
+                add(tangentStep(p0, p1, p2, p3), true);
+                halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); });
+                add(tangentStep(p3, p2, p1, p0), true);
+                return add(p3, false), true;
+            }
             auto pen = [&](Point p) { return round ? p : toPen.apply(p); };
             Point last = pen(p0);
             double span = 0;
@@ -665,13 +682,15 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         }
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
-        if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
+        if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
+        if (tangents) add(tangentStep(p0, p1, p2, p3), true);
         int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
+        if (tangents) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
