@@ -220,6 +220,14 @@ void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::lo
 void DashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
     draw(state, hostile::longDashArray(sized(1'000'000), 50), 64);
 }
+// One length and n, 4n and 16n zeros after it (200,000 the last), and 20,000 zeros through 100 copies:
+// the zeros are merged in one pass a stroke.
+void DashArrayOfZeros(benchmark::State& state) {
+    draw(state, hostile::zerosInDashList(sized(static_cast<std::size_t>(state.range(0)))), 64);
+}
+void DashArrayOf20000ZerosThrough100Uses(benchmark::State& state) {
+    draw(state, hostile::zerosInDashList(sized(20'000), 100), 64);
+}
 // The same documents through the app's road; run one to a process to read its peak memory.
 void FlagPicture4096Through256Uses(benchmark::State& state) {
     drawAsFlag(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 4096), 8));
@@ -398,6 +406,8 @@ BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOfZeros)->Arg(12'500)->Arg(50'000)->Arg(200'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf20000ZerosThrough100Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashedHairline16Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(WideRoundStrokeCopies)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -213,6 +213,18 @@ inline std::string longDashArray(std::size_t count, std::size_t lines = 1) {
     return text + "</g></svg>";
 }
 
+// A line dashed by one length and `zeros` zeros after it, drawn itself or, given `copies`, by that many use
+// elements: the zeros join the lengths either side of them, a pass over the list a stroke.
+inline std::string zerosInDashList(std::size_t zeros, std::size_t copies = 0) {
+    std::string text = header + (copies ? "<defs>" : "") +
+                       R"(<path id="z" d="M0 10H20" stroke="#00ff00" stroke-width="20" stroke-dasharray="1)";
+    text.reserve(text.size() + zeros * 2 + copies * 24 + 64);
+    for (std::size_t index = 0; index < zeros; ++index) text += " 0";
+    text += copies ? R"("/></defs>)" : R"("/>)";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#z"/>)";
+    return text + "</svg>";
+}
+
 // One square whose class names "a" `repeats` times, under `rules` rules ".a{fill:red}": they apply, so it is
 // red, not the green of its own attribute.
 inline std::string repeatedClassName(std::size_t repeats, std::size_t rules) {

@@ -8,6 +8,7 @@
 #include "VellumLog.h"
 #include "foundation/CharacterSet.h"
 #include "foundation/Strings.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGGradientElement.h"
@@ -167,7 +168,8 @@ std::vector<double> dashLengths(const SVGElement& element, std::string_view text
         sum += length;
         if (sum > reach && pattern.size() >= wholeDashList) break;
     }
-    if (!anyLength) return {};
+    // Read again for each copy: past the meter nothing is drawn.
+    if (!gfx::WorkMeter::charge(double(pattern.size()) * gfx::WorkMeter::aDashEntryRead) || !anyLength) return {};
     for (std::size_t rest = at; rest < text.size(); ++rest) {
         if (text[rest] == '-' && isDashSeparator(text[rest - 1])) return {};
     }

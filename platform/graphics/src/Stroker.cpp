@@ -580,16 +580,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
-        // the first and last can be dots or gaps of no length.
+        // the first and last can be dots or gaps of no length. One pass, however many zeros.
         auto& lengths = dasher.lengths;
-        lengths.assign(given.begin(), given.end());
-        for (std::size_t k = 1; k + 1 < lengths.size();) {
-            if (lengths[k] != 0) {
-                ++k;
-                continue;
-            }
-            lengths[k - 1] += lengths[k + 1];
-            lengths.erase(lengths.begin() + std::ptrdiff_t(k), lengths.begin() + std::ptrdiff_t(k) + 2);
+        lengths.assign(1, given[0]);
+        for (std::size_t k = 1; k < given.size(); ++k) {
+            if (given[k] == 0 && k + 1 < given.size())
+                lengths.back() += given[++k];
+            else
+                lengths.push_back(given[k]);
         }
         if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
         double userPeriod = 0;

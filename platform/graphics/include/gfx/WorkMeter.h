@@ -29,6 +29,8 @@ public:
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
     static constexpr double aDashLaid = 400;         // a dash the stroker lays: outlined, capped and filled
+    static constexpr double aDashEntry = 8;          // an entry of the dash list a stroke takes (merged, handed on)
+    static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
