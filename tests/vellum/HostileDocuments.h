@@ -532,6 +532,24 @@ inline std::string dashedHairlineCopies(std::size_t copies) {
     return text + "</svg>";
 }
 
+// `count` polylines of 8 points zigzagging across the picture, each dotted every 1.5 units (dashes of no
+// length) with `cap` caps a unit wide: about 280 dots a polyline.
+inline std::string dottedPolylines(std::size_t count, const std::string& cap = "round") {
+    std::string text = headerOf100() + R"(<g fill="none" stroke="#000" stroke-width="1" stroke-dasharray="0 1.5" )"
+                       R"(stroke-linecap=")" + cap + R"(">)";
+    text.reserve(text.size() + count * 80 + 16);
+    for (std::size_t line = 0; line < count; ++line) {
+        text += R"(<polyline points=")";
+        for (std::size_t point = 0; point < 8; ++point) {
+            const std::size_t x = point % 2 ? 95 - (line * 7 + point) % 20 : (line * 13 + point) % 20;
+            const std::size_t y = (line * 3 + point * 13) % 100;
+            text += std::to_string(x) + "," + std::to_string(y) + (point < 7 ? " " : "");
+        }
+        text += R"("/>)";
+    }
+    return text + "</g></svg>";
+}
+
 // A path of `segments` zigzag segments 20 units across, walking down the picture, stroked 50 units wide with
 // round joins, drawn by `copies` use elements.
 inline std::string wideRoundStrokeCopies(std::size_t segments, std::size_t copies) {

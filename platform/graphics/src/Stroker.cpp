@@ -125,6 +125,9 @@ public:
         emitBand();
     }
 
+    // The points of the pieces so far.
+    std::size_t pointCount() const { return out_.points.size(); }
+
     // Whether the pieces and the band being built hold more points than the converter takes.
     bool full() const { return out_.points.size() + left_.size() + right_.size() > mostPoints; }
 
@@ -432,12 +435,21 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     dasher.start();
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
     // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
-    // Each is charged to the render's work meter: a spent one stops the walk (`room`).
+    // Each is charged to the render's work meter, and each point of its outline, which its filling costs
+    // (a round cap's arc many times a butt end's): a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
-        if (dash.empty() || !WorkMeter::charge(WorkMeter::aDashLaid)) return;
+        if (dash.empty() || WorkMeter::spentNow()) return;
+        const std::size_t before = builder.pointCount();
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
-        strokeSubpath(dash, dashSmooth, ring, along, builder);
+        // A dash of no length (its end nudged along the line) is one disc or square turned along the
+        // line: what its two caps cover, without the two caps' overlap to trace.
+        auto [d, length] = between(dash[0], dash.back());
+        if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
+            builder.dot(dash[0], d);
+        else
+            strokeSubpath(dash, dashSmooth, ring, along, builder);
+        WorkMeter::charge(WorkMeter::aDashLaid + double(builder.pointCount() - before) * WorkMeter::aDashPoint);
     };
     // A subpath without length is a dot where the pattern starts on.
     if (n == 1) {

@@ -944,6 +944,24 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
         dashed->stroke(line);
         EXPECT_TRUE(meter.spent());
     }
+    {
+        // A dash is charged for its outline's points too: round dots, each an arc, cost the meter what filling
+        // them costs, several times what the same square dots do.
+        auto dotted = makeContext(200, 20);
+        dotted->setLineWidth(12);
+        const double pattern[] = {0, 20};
+        dotted->setLineDash(0, pattern);
+        Path line;
+        line.moveTo({0, 10});
+        line.lineTo({200, 10});
+        const auto units = [&](LineCap cap) {
+            WorkMeter meter;
+            dotted->setLineCap(cap);
+            dotted->stroke(line);
+            return meter.used();
+        };
+        EXPECT_GT(units(LineCap::round), 2 * units(LineCap::square));
+    }
     EXPECT_FALSE(WorkMeter::spentNow()) << "closed with its scope";
     context->fillRect({6, 6, 2, 2});  // outside a meter nothing is counted
     const Bitmap image = context->makeImage();
