@@ -3,6 +3,7 @@
 // The rows drawn at 64 x 64 (one picture copied, backtracking selectors, selectors over repeated and long
 // word lists, huge gradients, error floods, style sheets, dash arrays) must each stay within 2 s and 512 MB.
 // "heap_MB" is the heap the parsed document and its layer tree hold at their largest, drawing included.
+// "units_M" is the work meter's count in millions of units (about a millisecond each).
 // The clip-path rows (a chain of clip paths each clipped by the next, over squares) are drawn at 64 px as
 // flags, and at their own 512 px beside librsvg drawing the same document.
 // A PNG of 64 x 64 pixels carrying 128 compressed text chunks of 8 MB each (a 1 MB file), shown by an image
@@ -63,7 +64,7 @@ double heapInUseMB() { return static_cast<double>(mallinfo2().uordblks) / (1024.
 void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vellum::VellumSource>()>& source,
                 std::size_t bytes, int pixels,
                 const std::function<void(const gfx::Bitmap&, const vellum::VellumParseResult&)>& inspect = {}) {
-    double heap = 0;
+    double heap = 0, units = 0;
     bool refused = false;
     for (auto _ : state) {
         gfx::WorkMeter meter;
@@ -86,7 +87,9 @@ void drawSource(benchmark::State& state, const std::function<std::shared_ptr<vel
         heap = std::max(heap, heapInUseMB() - before);
         if (inspect) inspect(picture, *result);
         refused = meter.spent();
+        units = static_cast<double>(meter.used());
     }
+    state.counters["units_M"] = units / 1e6;
     state.counters["heap_MB"] = heap;
     state.counters["refused"] = refused;
     state.counters["bytes"] = static_cast<double>(bytes);
@@ -224,6 +227,14 @@ void SheetOf100000RulesImported10000Times(benchmark::State& state) {
 void DashArrayOf1000000Values(benchmark::State& state) { draw(state, hostile::longDashArray(sized(1'000'000)), 64); }
 void DashArrayOf1000000ValuesOver50Lines(benchmark::State& state) {
     draw(state, hostile::longDashArray(sized(1'000'000), 50), 64);
+}
+// One length and n, 4n and 16n zeros after it (200,000 the last), and 20,000 zeros through 100 copies:
+// the zeros are merged in one pass a stroke.
+void DashArrayOfZeros(benchmark::State& state) {
+    draw(state, hostile::zerosInDashList(sized(static_cast<std::size_t>(state.range(0)))), 64);
+}
+void DashArrayOf20000ZerosThrough100Uses(benchmark::State& state) {
+    draw(state, hostile::zerosInDashList(sized(20'000), 100), 64);
 }
 // The same documents through the app's road; run one to a process to read its peak memory.
 void FlagPicture4096Through256Uses(benchmark::State& state) {
@@ -365,6 +376,12 @@ void FlagMaskedSquares(benchmark::State& state) {
     drawAsFlag(state, hostile::clippedRectsAtScale(sized(static_cast<std::size_t>(state.range(0)))));
 }
 void FlagDashedHairline1000Copies(benchmark::State& state) { drawAsFlag(state, hostile::dashedHairlineCopies(sized(1'000))); }
+// Polylines dotted every 1.5 units, dots of 10 px at 1,024 px, round and square: each dot is charged what
+// laying it costs, so 4,000 polylines end at the meter.
+void DottedPolylines(benchmark::State& state) {
+    draw(state, hostile::dottedPolylines(sized(static_cast<std::size_t>(state.range(0))), state.range(1) ? "square" : "round"),
+         1024);
+}
 void FlagWideRoundStroke160Copies(benchmark::State& state) {
     drawAsFlag(state, hostile::wideRoundStrokeCopies(sized(49'990), 160));
 }
@@ -479,6 +496,8 @@ BENCHMARK(Rules100000Over1000Shapes)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(SheetOf100000RulesImported10000Times)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000Values)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashArrayOf1000000ValuesOver50Lines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOfZeros)->Arg(12'500)->Arg(50'000)->Arg(200'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DashArrayOf20000ZerosThrough100Uses)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashedHairline16Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(WideRoundStrokeCopies)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -486,6 +505,9 @@ BENCHMARK(MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark
 BENCHMARK(Librsvg_MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMaskedSquares)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagDashedHairline1000Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DottedPolylines)
+    ->Args({250, 0})->Args({1'000, 0})->Args({4'000, 0})->Args({250, 1})->Args({1'000, 1})->Args({4'000, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagSymbolFan3To10)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -213,6 +213,18 @@ inline std::string longDashArray(std::size_t count, std::size_t lines = 1) {
     return text + "</g></svg>";
 }
 
+// A line dashed by one length and `zeros` zeros after it, drawn itself or, given `copies`, by that many use
+// elements: the zeros join the lengths either side of them, a pass over the list a stroke.
+inline std::string zerosInDashList(std::size_t zeros, std::size_t copies = 0) {
+    std::string text = header + (copies ? "<defs>" : "") +
+                       R"(<path id="z" d="M0 10H20" stroke="#00ff00" stroke-width="20" stroke-dasharray="1)";
+    text.reserve(text.size() + zeros * 2 + copies * 24 + 64);
+    for (std::size_t index = 0; index < zeros; ++index) text += " 0";
+    text += copies ? R"("/></defs>)" : R"("/>)";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#z"/>)";
+    return text + "</svg>";
+}
+
 // One square whose class names "a" `repeats` times, under `rules` rules ".a{fill:red}": they apply, so it is
 // red, not the green of its own attribute.
 inline std::string repeatedClassName(std::size_t repeats, std::size_t rules) {
@@ -518,6 +530,24 @@ inline std::string dashedHairlineCopies(std::size_t copies) {
     text += R"("/></defs>)";
     for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#h"/>)";
     return text + "</svg>";
+}
+
+// `count` polylines of 8 points zigzagging across the picture, each dotted every 1.5 units (dashes of no
+// length) with `cap` caps a unit wide: about 280 dots a polyline.
+inline std::string dottedPolylines(std::size_t count, const std::string& cap = "round") {
+    std::string text = headerOf100() + R"(<g fill="none" stroke="#000" stroke-width="1" stroke-dasharray="0 1.5" )"
+                       R"(stroke-linecap=")" + cap + R"(">)";
+    text.reserve(text.size() + count * 80 + 16);
+    for (std::size_t line = 0; line < count; ++line) {
+        text += R"(<polyline points=")";
+        for (std::size_t point = 0; point < 8; ++point) {
+            const std::size_t x = point % 2 ? 95 - (line * 7 + point) % 20 : (line * 13 + point) % 20;
+            const std::size_t y = (line * 3 + point * 13) % 100;
+            text += std::to_string(x) + "," + std::to_string(y) + (point < 7 ? " " : "");
+        }
+        text += R"("/>)";
+    }
+    return text + "</g></svg>";
 }
 
 // A path of `segments` zigzag segments 20 units across, walking down the picture, stroked 50 units wide with

@@ -518,6 +518,18 @@ TEST(HostileDocuments, ARenderPastItsWorkMeterFilesAnErrorAndGivesNoPicture) {
     }
 }
 
+TEST(HostileDocuments, ADashListIsChargedForEachEntryEachCopyReadsAndStrokes) {
+    // 2,000 zeros through 20 copies: drawn (the zeros join the lengths, one on, one off), but not within a
+    // meter of a million units, which the rest of the document stays far within.
+    const std::string text = hostile::zerosInDashList(2'000, 20);
+    const Drawn drawn = draw(text);
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 0, 10), green)) << pixelAt(drawn.bitmap, 0, 10);
+    EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 1, 10), transparent)) << pixelAt(drawn.bitmap, 1, 10);
+    gfx::WorkMeter meter(1'000'000);
+    EXPECT_TRUE(draw(text).bitmap.pixels.empty());
+    EXPECT_TRUE(meter.spent());
+}
+
 TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {
     // Copies nested past the build's depth, then squares.
     std::string text = hostile::useChain(300);

@@ -210,7 +210,7 @@ TEST(ShapeLayer, StrokesScaleWithTheTransformAndReadDashesCapsAndJoins) {
     EXPECT_EQ(shape("blank")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("comma")->lineDashPattern(), (std::vector<double>{5, 3}));
     EXPECT_EQ(shape("both")->lineDashPattern(), (std::vector<double>{5, 3}));
-    EXPECT_EQ(shape("single")->lineDashPattern(), (std::vector<double>{5, 5})) << "an odd list is repeated";
+    EXPECT_EQ(shape("single")->lineDashPattern(), (std::vector<double>{5})) << "an odd list is repeated by the dasher";
     EXPECT_TRUE(shape("zeros")->lineDashPattern().empty());
 }
 
@@ -266,7 +266,7 @@ TEST(ShapeLayer, ALongDashListIsReadUpToTheLineEndAndAMinusAfterItStillMakesItSo
                                  R"(<line id="late" x2="40" stroke="red" stroke-dasharray=")" + ones + R"(-1"/>)",
                                  "");
     const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
-    EXPECT_EQ(shape("long")->lineDashPattern(), std::vector<double>(42, 1)) << "past 40 nothing shows";
+    EXPECT_EQ(shape("long")->lineDashPattern(), std::vector<double>(41, 1)) << "past 40 nothing shows";
     EXPECT_TRUE(shape("late")->lineDashPattern().empty());
 }
 
@@ -284,11 +284,10 @@ TEST(ShapeLayer, DashesTakeUnitsAndAnOffsetAndTheMiterLimitDefaultsToFour) {
     const auto shape = [&](std::string_view id) { return std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, id)); };
     const double tenth = std::hypot(300, 400) / std::sqrt(2) / 10;
     const auto units = shape("units")->lineDashPattern();
-    ASSERT_EQ(units.size(), 6u) << "three lengths, repeated";
+    ASSERT_EQ(units.size(), 3u) << "three lengths, repeated by the dasher";
     EXPECT_NEAR(units[0], 96, 1e-3);
     EXPECT_NEAR(units[1], 10, 1e-3);
     EXPECT_NEAR(units[2], tenth, 1e-3);
-    EXPECT_NEAR(units[3], 96, 1e-3);
     EXPECT_NEAR(shape("units")->lineDashPhase(), 8.0 / 3, 1e-3);
     EXPECT_TRUE(shape("negative")->lineDashPattern().empty()) << "a negative length makes the line solid";
     EXPECT_EQ(shape("negative")->lineDashPhase(), 0);

@@ -8,6 +8,7 @@
 #include "VellumLog.h"
 #include "foundation/CharacterSet.h"
 #include "foundation/Strings.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGBasicShapes.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGGradientElement.h"
@@ -142,8 +143,8 @@ double pathLengthBound(const gfx::Path& path) {
     return length;
 }
 
-// The dash list in user units: lengths with units, percentages of the viewport's diagonal and em;
-// an odd list is repeated to make it even. A negative length or an all-zero list draws a solid line.
+// The dash list in user units: lengths with units, percentages of the viewport's diagonal and em.
+// A negative length or an all-zero list draws a solid line.
 // A list longer than `wholeDashList` stops being read once its lengths pass `reach` (how far along the
 // path dashes can show): the rest never shows, and is only looked at for a minus sign, which still makes
 // the line solid. A million values on a short line so cost what the line shows, not a million lengths for
@@ -167,18 +168,14 @@ std::vector<double> dashLengths(const SVGElement& element, std::string_view text
         sum += length;
         if (sum > reach && pattern.size() >= wholeDashList) break;
     }
-    if (!anyLength) return {};
+    // Read again for each copy: past the meter nothing is drawn.
+    if (!gfx::WorkMeter::charge(double(pattern.size()) * gfx::WorkMeter::aDashEntryRead) || !anyLength) return {};
     for (std::size_t rest = at; rest < text.size(); ++rest) {
         if (text[rest] == '-' && isDashSeparator(text[rest - 1])) return {};
     }
-    // A list cut short is walked once at most: its length's parity no longer matters, but stays even.
-    if (pattern.size() % 2 == 1) {
-        if (at < text.size()) {
-            pattern.push_back(pattern.back());
-        } else {
-            pattern.insert(pattern.end(), pattern.begin(), pattern.end());
-        }
-    }
+    // An odd list is left odd: the dasher repeats it as Cairo does, which keeps a zero the repetition puts
+    // between two lengths a dot, where a list doubled here would merge it away. A list cut short is
+    // walked once at most.
     return pattern;
 }
 

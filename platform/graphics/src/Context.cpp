@@ -456,8 +456,10 @@ raster::PixelBox Context::Impl::reachable() const {
 
 bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked) {
     if (!WorkMeter::running()) return true;
+    const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(),
-                                          drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel));
+                                          drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel) +
+                             dashEntries * WorkMeter::aDashEntry);
 }
 
 double Context::Impl::strokeReach(const AffineTransform& toDevice) const {

@@ -125,6 +125,9 @@ public:
         emitBand();
     }
 
+    // The points of the pieces so far.
+    std::size_t pointCount() const { return out_.points.size(); }
+
     // Whether the pieces and the band being built hold more points than the converter takes.
     bool full() const { return out_.points.size() + left_.size() + right_.size() > mostPoints; }
 
@@ -327,6 +330,15 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
 // on the same side of a corner.
 Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
 
+// A point a hair from a curve's end `from` along its tangent there (towards `to`, or the next control
+// point where that is the same), so the line turns and is capped there along the tangent as Cairo's is.
+Point tangentStep(Point from, Point to, Point also, Point last) {
+    Point toward = !samePoint(from, to) ? to : !samePoint(from, also) ? also : last;
+    auto [d, length] = between(from, toward);
+    double hair = 1e-7 * (1 + std::abs(from.x) + std::abs(from.y));
+    return length > 0 ? Point{from.x + d.x * hair, from.y + d.y * hair} : from;
+}
+
 // Hands `to` the points inside the cubic p0..p3 (on the grid) where Cairo flattens it: halved on the grid
 // until both inner control points lie within `tolerance` of the chord (or 2^16 pieces).
 template <typename To>
@@ -423,12 +435,21 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     dasher.start();
     const std::size_t n = points.size(), segments = closed ? n : n - 1;
     // Every dash is drawn here (one of a single point is a dot; `ring`, a closed subpath all one dash).
-    // Each is charged to the render's work meter: a spent one stops the walk (`room`).
+    // Each is charged to the render's work meter, and each point of its outline, which its filling costs
+    // (a round cap's arc many times a butt end's): a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
-        if (dash.empty() || !WorkMeter::charge(WorkMeter::aDashLaid)) return;
+        if (dash.empty() || WorkMeter::spentNow()) return;
+        const std::size_t before = builder.pointCount();
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
-        strokeSubpath(dash, dashSmooth, ring, along, builder);
+        // A dash of no length (its end nudged along the line) is one disc or square turned along the
+        // line: what its two caps cover, without the two caps' overlap to trace.
+        auto [d, length] = between(dash[0], dash.back());
+        if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
+            builder.dot(dash[0], d);
+        else
+            strokeSubpath(dash, dashSmooth, ring, along, builder);
+        WorkMeter::charge(WorkMeter::aDashLaid + double(builder.pointCount() - before) * WorkMeter::aDashPoint);
     };
     // A subpath without length is a dot where the pattern starts on.
     if (n == 1) {
@@ -565,19 +586,20 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     bool gaps = given.size() % 2 != 0;
     for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
     const bool dashed = !given.empty() && gaps;
+    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none
+    // (a solid line keeps its flattened pieces' turns there: the two points more a curve cost the flags).
+    const bool tangents = !given.empty();
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
-        // the first and last can be dots or gaps of no length.
+        // the first and last can be dots or gaps of no length. One pass, however many zeros.
         auto& lengths = dasher.lengths;
-        lengths.assign(given.begin(), given.end());
-        for (std::size_t k = 1; k + 1 < lengths.size();) {
-            if (lengths[k] != 0) {
-                ++k;
-                continue;
-            }
-            lengths[k - 1] += lengths[k + 1];
-            lengths.erase(lengths.begin() + std::ptrdiff_t(k), lengths.begin() + std::ptrdiff_t(k) + 2);
+        lengths.assign(1, given[0]);
+        for (std::size_t k = 1; k < given.size(); ++k) {
+            if (given[k] == 0 && k + 1 < given.size())
+                lengths.back() += given[++k];
+            else
+                lengths.push_back(given[k]);
         }
         if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
         double userPeriod = 0;
@@ -651,7 +673,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (dashed) {
             // Dashes are laid along the curve as Cairo flattens it, by halves; one outside the clip is
             // drawn as its chord but keeps its length for the dashes after it.
-            if (!outside) return halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); }), add(p3, false), true;
+            if (!outside) {
+                add(tangentStep(p0, p1, p2, p3), true);
+                halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); });
+                add(tangentStep(p3, p2, p1, p0), true);
+                return add(p3, false), true;
+            }
             auto pen = [&](Point p) { return round ? p : toPen.apply(p); };
             Point last = pen(p0);
             double span = 0;
@@ -665,13 +692,15 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         }
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
-        if (!steps || points.size() + std::size_t(*steps) > mostPoints) return false;
+        if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
+        if (tangents) add(tangentStep(p0, p1, p2, p3), true);
         int count = *steps;
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
+        if (tangents) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };

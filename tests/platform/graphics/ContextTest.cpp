@@ -931,18 +931,36 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
         context->fillRect({4, 4, 0.5, 0.5});
         EXPECT_TRUE(WorkMeter::spentNow());
     }
+    // A line across a picture 200 wide, `width` wide and dashed by `pattern`.
+    Path line;
+    line.moveTo({0, 10});
+    line.lineTo({200, 10});
+    const auto dashed = [](double width, std::span<const double> pattern) {
+        auto dashed = makeContext(200, 20);
+        dashed->setLineWidth(width);
+        dashed->setLineDash(0, pattern);
+        return dashed;
+    };
     {
         // The dashes laid are work of their own: a short line of a thousand spends what the line alone would not.
-        auto dashed = makeContext(200, 4);
-        dashed->setLineWidth(2);
         const double pattern[] = {0.1, 0.1};
-        dashed->setLineDash(0, pattern);
-        Path line;
-        line.moveTo({0, 2});
-        line.lineTo({200, 2});
+        auto context = dashed(2, pattern);
         WorkMeter meter(10'000);
-        dashed->stroke(line);
+        context->stroke(line);
         EXPECT_TRUE(meter.spent());
+    }
+    {
+        // A dash is charged for its outline's points too: round dots, each an arc, cost the meter what filling
+        // them costs, several times what the same square dots do.
+        const double pattern[] = {0, 20};
+        auto dotted = dashed(12, pattern);
+        const auto units = [&](LineCap cap) {
+            WorkMeter meter;
+            dotted->setLineCap(cap);
+            dotted->stroke(line);
+            return meter.used();
+        };
+        EXPECT_GT(units(LineCap::round), 2 * units(LineCap::square));
     }
     EXPECT_FALSE(WorkMeter::spentNow()) << "closed with its scope";
     context->fillRect({6, 6, 2, 2});  // outside a meter nothing is counted

@@ -425,7 +425,7 @@ TEST(Stroker, DashesPastWhatIsFilledAtOnceAreFilledInParts) {
 }
 
 // The converter dashes as Cairo does where a dash meets a corner, a curve outside the canvas, a dash of
-// no length or a pattern without gaps (drawings 200 units square, shown at 48 pixels).
+// no length, an odd list or a pattern without gaps (drawings 200 units square, shown at 48 pixels).
 TEST(Stroker, DashesWhereCairoDashesThem) {
     auto drawing = [](std::vector<double> dashes, LineCap cap, double width) {
         gfx::testing::ReferenceDrawing d;
@@ -463,8 +463,28 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     // No gaps: a solid line, joined at its corners.
     auto solid = drawing({20, 0}, LineCap::square, 30);
     solid.path.addLines(std::vector<Point>{{30, 30}, {170, 60}, {40, 120}});
-    const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners,    &dots,   &squareDots,
-                                                   &circleDots, &middleDots, &circle, &solid};
+    // An odd list is repeated: the zero it ends with is a dot in the middle of the repetition, and a gap
+    // of none there ends one dash and begins the next, each capped, where two curves join.
+    auto oddDots = drawing({20, 10, 0}, LineCap::round, 6);
+    oddDots.path.moveTo({10, 50});
+    oddDots.path.lineTo({190, 50});
+    auto oddCurves = drawing({0, 24.62, 23.78}, LineCap::round, 22.63);
+    oddCurves.phase = 0.4, oddCurves.miterLimit = 1.5;
+    oddCurves.path.moveTo({130.22, 34.22});
+    oddCurves.path.quadCurveTo({72.05, 42.14}, {59.57, 104.36});
+    oddCurves.path.lineTo({128.47, 26.21});
+    oddCurves.path.curveTo({38.48, 43.37}, {136.63, 154.24}, {147.78, 45.47});
+    // A dash, or a list without gaps, turns at a curve's end along the curve's tangent: the miter there
+    // is as long as that turn makes it.
+    auto spike = drawing({150, 20}, LineCap::butt, 16);
+    spike.miterLimit = 8;
+    spike.path.moveTo({20, 180});
+    spike.path.lineTo({150, 40});
+    spike.path.quadCurveTo({140, 45}, {40, 160});
+    auto noGaps = spike;
+    noGaps.dashes = {24.4, 0};
+    const gfx::testing::ReferenceDrawing* all[] = {&offCanvas,  &corners, &dots,      &squareDots, &circleDots, &middleDots,
+                                                   &circle,     &solid,   &oddDots,   &oddCurves,  &spike,      &noGaps};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 

@@ -29,7 +29,10 @@ public:
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
-    static constexpr double aDashLaid = 400;         // a dash the stroker lays: outlined, capped and filled
+    static constexpr double aDashLaid = 300;         // a dash or dot the stroker lays: walked, outlined and filled
+    static constexpr double aDashPoint = 100;        // a point of a laid dash's outline (a round cap's arc has many)
+    static constexpr double aDashEntry = 8;          // an entry of the dash list a stroke takes (merged, handed on)
+    static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
