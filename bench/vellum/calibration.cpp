@@ -157,6 +157,16 @@ std::string picturesDrawn(std::size_t n, int side) {
                           }));
 }
 
+// `n` groups drawn apart at half opacity, each of two squares overlapping over the picture.
+std::string opacityGroups(std::size_t n, int side) {
+    const std::string size = std::to_string(side * 200 / 256), at = std::to_string(side * 56 / 256);
+    return svgOf(side, repeated(n, [&](std::size_t) {
+                     return R"(<g opacity="0.5"><rect width=")" + size + R"(" height=")" + size + R"(" fill="#3060c0"/>)" +
+                            R"(<rect x=")" + at + R"(" y=")" + at + R"(" width=")" + size + R"(" height=")" + size +
+                            R"(" fill="#c06030"/></g>)";
+                 }));
+}
+
 // A clip path clipped by another: its coverage is drawn apart and what it clips is drawn through it.
 const std::string maskedApart =
     R"~(<defs><clipPath id="n"><rect width="256" height="200"/></clipPath><clipPath id="m" clip-path="url(#n)">)~"
@@ -186,6 +196,8 @@ const std::vector<Class>& classes() {
          [](std::size_t n) { return svgOf(256, R"(<path fill="#3060c0" d=")" + zigzag(n, 256, true) + R"("/>)"); }},
         {"StrokeWide", 256, false, 1'000,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="6" stroke-linejoin="round")")); }},
+        // A wide stroke with round joins, its outline's edges crowding every row (a flag's 64 px).
+        {"StrokeWideCrowded", 64, false, 2'500, [](std::size_t n) { return hostile::wideRoundStrokeCopies(n, 1); }},
         {"StrokeHairline", 256, false, 2'500,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="0.5")")); }},
         {"DashesLaid", 256, false, 100,
@@ -215,6 +227,7 @@ const std::vector<Class>& classes() {
          [](std::size_t n) { return gradientSquares(n, 1'024, true, true); }},
         // A clip path of two shapes (one coverage of their union) over translucent squares as large as the picture.
         {"ClipPathsOfTwoShapes", 512, false, 16, [](std::size_t n) { return hostile::clippedRectsAtScale(n, 512); }},
+        {"ClipPathsOfTwoShapesAt2000", 2000, false, 4, [](std::size_t n) { return hostile::clippedRectsAtScale(n); }},
         {"MasksDrawnApart", 256, false, 16,
          [](std::size_t n) {
              return svgOf(256, maskedApart + repeated(n, [](std::size_t index) {
@@ -222,13 +235,8 @@ const std::vector<Class>& classes() {
                                           R"~(" width="256" height="256" fill="#3060c0" fill-opacity="0.5" clip-path="url(#m)"/>)~";
                                }));
          }},
-        {"OffscreenGroups", 256, false, 16,
-         [](std::size_t n) {
-             return svgOf(256, repeated(n, [](std::size_t) {
-                              return R"(<g opacity="0.5"><rect width="200" height="200" fill="#3060c0"/>)"
-                                     R"(<rect x="56" y="56" width="200" height="200" fill="#c06030"/></g>)";
-                          }));
-         }},
+        {"OffscreenGroups", 256, false, 16, [](std::size_t n) { return opacityGroups(n, 256); }},
+        {"OffscreenGroupsAt2000", 2000, false, 4, [](std::size_t n) { return opacityGroups(n, 2000); }},
         {"PicturesDrawn512Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 512); }},
         {"PicturesDrawn4096Into64", 256, false, 1, [](std::size_t n) { return picturesDrawn(n, 4096); }},
         {"PicturesDrawn64Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 64); }},
