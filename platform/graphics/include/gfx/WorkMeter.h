@@ -34,6 +34,8 @@ public:
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
+    static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
+    static constexpr double stopsARadialPixelPasses = 64;  // and as much again for these many stops: each pixel looks anew
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 2.5;     // a pixel of a picture read to draw it (filtered down, each is)
