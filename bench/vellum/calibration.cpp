@@ -193,6 +193,14 @@ const std::vector<Class>& classes() {
          }},
         {"FillLongPath", 256, false, 2'500,
          [](std::size_t n) { return svgOf(256, R"(<path fill="#3060c0" d=")" + zigzag(n, 256) + R"("/>)"); }},
+        // The same edges across a wide picture within two rows: each costs its width in cells, and crosses one row.
+        {"FillFlatPathAcross", 2000, false, 2'500,
+         [](std::size_t n) {
+             std::string points = "M0 0";
+             for (std::size_t at = 1; at <= n; ++at)
+                 points += " L" + std::to_string(at % 2 ? 2000 : 0) + " " + std::to_string(double(at) * 2 / double(n));
+             return svgOf(2000, R"(<path fill="#3060c0" d=")" + points + R"("/>)");
+         }},
         {"FillLongPathUpright", 256, false, 2'500,
          [](std::size_t n) { return svgOf(256, R"(<path fill="#3060c0" d=")" + zigzag(n, 256, true) + R"("/>)"); }},
         {"StrokeWide", 256, false, 1'000,

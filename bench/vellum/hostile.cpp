@@ -529,7 +529,8 @@ BENCHMARK(CascadeManyAttributes)
 // render is refused ("refused" 1) within about that budget. Elements parsed and built (empty groups); use
 // copies through a fan of symbols four wide (4^6, 4^7, 4^8 copies); a 1,024-stop radial gradient repeating
 // within a pixel over the picture through copies; a picture of 1024 px through doubling copies; squares as large
-// as the picture each clipped by a clip path clipped in turn (a mask drawn apart); opacity groups drawn apart; the ordinary document's pixels (512, 1024
+// as the picture each clipped by a clip path clipped in turn (a mask drawn apart); opacity groups drawn apart;
+// a fill of edges across a 2000 px picture through copies; the ordinary document's pixels (512, 1024
 // and 2048 px squared).
 std::size_t scaled(const benchmark::State& state) { return sized(static_cast<std::size_t>(state.range(0))); }
 void ParseEmptyGroups(benchmark::State& state) {
@@ -587,6 +588,18 @@ void OpacityGroupsDrawnApart(benchmark::State& state) {
     }
     draw(state, text + "</svg>", 64);
 }
+// A fill of 10,000 edges each across a 2000 px picture within two rows, through copies: the converter pays
+// each edge's width in cells, the meter the one row it crosses.
+void FlatZigzagAcrossCopies(benchmark::State& state) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+                       R"(width="2000" height="2000"><defs><path id="z" fill="#06c" d="M0 0)";
+    const std::size_t segments = sized(10'000);
+    for (std::size_t at = 1; at <= segments; ++at)
+        text += (at % 2 ? " L2000 " : " L0 ") + std::to_string(static_cast<double>(at) * 2 / static_cast<double>(segments));
+    text += R"("/></defs>)";
+    for (std::size_t copy = 0; copy < scaled(state); ++copy) text += R"(<use xlink:href="#z"/>)";
+    draw(state, text + "</svg>", 2000);
+}
 void AnchorAtSide(benchmark::State& state) {
     draw(state, ordinaryShapes(), smokeRun() ? 64 : static_cast<int>(state.range(0)));
 }
@@ -599,6 +612,7 @@ BENCHMARK(FlagRadialGradient1024StopsRepeatingInAPixelCopies)
 BENCHMARK(PictureThroughDoublingCopies)->Arg(4)->Arg(6)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MasksDrawnApartOverSquares)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OpacityGroupsDrawnApart)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlatZigzagAcrossCopies)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(AnchorAtSide)->Arg(512)->Arg(1'024)->Arg(2'048)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
