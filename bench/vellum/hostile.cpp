@@ -678,4 +678,95 @@ BENCHMARK(FlagGradientChainFilledBackwards)->Arg(625)->Arg(2'500)->Arg(10'000)->
 BENCHMARK(FlagPictureOfRepeatedScans)
     ->Args({1'024, 999})->Args({2'048, 999})->Args({4'096, 999})->Args({4'096, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The cost model's other rows at n, 4n and 16n, each through the library's render at 64 px (a flag's size)
+// as drawSource counts it: the time must grow no faster than the document, and past the meter's budget the
+// render is refused ("refused" 1) within about that budget. Elements parsed and built (empty groups); use
+// copies through a fan of symbols four wide (4^6, 4^7, 4^8 copies); a 1,024-stop radial gradient repeating
+// within a pixel over the picture through copies; a picture of 1024 px through doubling copies; squares as large
+// as the picture each clipped by a clip path clipped in turn (a mask drawn apart); opacity groups drawn apart;
+// a fill of edges across a 2000 px picture through copies; the ordinary document's pixels (512, 1024
+// and 2048 px squared).
+std::size_t scaled(const benchmark::State& state) { return sized(static_cast<std::size_t>(state.range(0))); }
+void ParseEmptyGroups(benchmark::State& state) {
+    std::string text = hostile::header;
+    for (std::size_t index = 0; index < scaled(state); ++index) text += "<g/>";
+    draw(state, text + "</svg>", 64);
+}
+void UseCopiesThroughSymbolFanOf4(benchmark::State& state) {
+    draw(state, hostile::symbolFan(smokeRun() ? 2 : static_cast<int>(state.range(0)), 4), 64);
+}
+std::string repeatingGradientCopies(std::size_t copies) {
+    std::string text = hostile::headerOf100() + R"(<defs><radialGradient id="g" gradientUnits="userSpaceOnUse" )"
+                                                R"(cx="50" cy="50" r="0.37" spreadMethod="repeat">)";
+    for (std::size_t index = 0; index < 1'024; ++index) {
+        text += "<stop offset=\"" + std::to_string(static_cast<double>(index) / 1'023) + "\" stop-color=\"" +
+                (index % 2 ? "#00a040" : "#4000c0") + "\"/>";
+    }
+    text += R"~(</radialGradient><rect id="r" width="100" height="100" fill="url(#g)"/></defs>)~";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#r"/>)";
+    return text + "</svg>";
+}
+void RadialGradient1024StopsRepeatingInAPixelCopies(benchmark::State& state) {
+    draw(state, repeatingGradientCopies(scaled(state)), 64);
+}
+void FlagRadialGradient1024StopsRepeatingInAPixelCopies(benchmark::State& state) {
+    drawAsFlag(state, repeatingGradientCopies(scaled(state)));
+}
+void PictureThroughDoublingCopies(benchmark::State& state) {
+    draw(state, hostile::pictureThroughDoublingUses(hostile::pictureLink(smokeRun() ? 64 : 1024),
+                                                    static_cast<int>(state.range(0))), 64);
+}
+std::string squaresAsLargeAsThePicture(std::size_t count, const std::string& before, const std::string& attributes,
+                                       const std::string& after) {
+    std::string text = hostile::headerOf100() + before;
+    for (std::size_t index = 0; index < count; ++index) {
+        text += R"(<rect x=")" + std::to_string(static_cast<double>(index) * 1e-4) + R"(" width="100" height="100" )" +
+                attributes + "/>";
+    }
+    return text + after + "</svg>";
+}
+// Each square clipped by a clip path that is clipped in turn: its coverage drawn apart, the square through it.
+void MasksDrawnApartOverSquares(benchmark::State& state) {
+    draw(state,
+         squaresAsLargeAsThePicture(scaled(state),
+                                    R"~(<defs><clipPath id="n"><rect width="100" height="80"/></clipPath>)~"
+                                    R"~(<clipPath id="m" clip-path="url(#n)"><rect width="80" height="100"/>)~"
+                                    R"(<circle cx="50" cy="50" r="40"/></clipPath></defs>)",
+                                    R"~(fill="#0a0" fill-opacity="0.5" clip-path="url(#m)")~", ""),
+         64);
+}
+void OpacityGroupsDrawnApart(benchmark::State& state) {
+    std::string text = hostile::headerOf100();
+    for (std::size_t index = 0; index < scaled(state); ++index) {
+        text += R"(<g opacity="0.5"><rect width="80" height="80" fill="#06c"/><rect x="20" y="20" width="80" height="80" fill="#c60"/></g>)";
+    }
+    draw(state, text + "</svg>", 64);
+}
+// A fill of 10,000 edges each across a 2000 px picture within two rows, through copies: the converter pays
+// each edge's width in cells, the meter the one row it crosses.
+void FlatZigzagAcrossCopies(benchmark::State& state) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )"
+                       R"(width="2000" height="2000"><defs><path id="z" fill="#06c" d="M0 0)";
+    const std::size_t segments = sized(10'000);
+    for (std::size_t at = 1; at <= segments; ++at)
+        text += (at % 2 ? " L2000 " : " L0 ") + std::to_string(static_cast<double>(at) * 2 / static_cast<double>(segments));
+    text += R"("/></defs>)";
+    for (std::size_t copy = 0; copy < scaled(state); ++copy) text += R"(<use xlink:href="#z"/>)";
+    draw(state, text + "</svg>", 2000);
+}
+void AnchorAtSide(benchmark::State& state) {
+    draw(state, ordinaryShapes(), smokeRun() ? 64 : static_cast<int>(state.range(0)));
+}
+BENCHMARK(ParseEmptyGroups)->Arg(25'000)->Arg(100'000)->Arg(400'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(UseCopiesThroughSymbolFanOf4)->Arg(6)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(RadialGradient1024StopsRepeatingInAPixelCopies)
+    ->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagRadialGradient1024StopsRepeatingInAPixelCopies)
+    ->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(PictureThroughDoublingCopies)->Arg(4)->Arg(6)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(MasksDrawnApartOverSquares)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(OpacityGroupsDrawnApart)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlatZigzagAcrossCopies)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(AnchorAtSide)->Arg(512)->Arg(1'024)->Arg(2'048)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace

@@ -112,13 +112,15 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
 }
 
 // A gradient paints the whole clip area, its stops resolved for it; each pixel's colour is looked up among
-// the stops (Cairo's walk along them costs more the more there are).
-bool admitGradient(Context::Impl& impl, const Gradient& gradient) {
+// the stops (Cairo's walk along them costs more the more there are). A linear gradient's pixels walk on
+// along a row; a radial one's each work out their distance and look it up among the stops anew.
+bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial) {
     const raster::PixelBox box = impl.reachable();
     const double stops = double(gradient.stops().size());
-    return impl.admitPixels(double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0) *
-                                (1 + stops / WorkMeter::stopsAPixelPasses),
-                            WorkMeter::aPath + stops * WorkMeter::aStop);
+    const double pixels = double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0);
+    const double perPixel = radial ? WorkMeter::aRadialPixel * (1 + stops / WorkMeter::stopsARadialPixelPasses)
+                                   : WorkMeter::aComposedPixel * (1 + stops / WorkMeter::stopsAPixelPasses);
+    return WorkMeter::charge(WorkMeter::aPath + stops * WorkMeter::aStop + pixels * perPixel);
 }
 
 }  // namespace
@@ -126,7 +128,7 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient) {
 void Context::drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options) {
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
-    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient)) return;
+    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false)) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
     const double squared = length * length;
@@ -174,7 +176,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                                  double endRadius, unsigned options) {
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
-    if (!admitGradient(*impl_, gradient)) return;
+    if (!admitGradient(*impl_, gradient, true)) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern ends on the unit circle at the origin; the start circle goes along, and the
     // pattern is made again only when that changes (for concentric gradients it never does).

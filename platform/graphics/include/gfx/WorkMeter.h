@@ -22,7 +22,8 @@ public:
     // a caller may wait.
     static constexpr std::uint64_t defaultBudget = 1'200'000'000;
 
-    // What each piece of drawing costs, in the meter's units (measured on the converter and on Cairo).
+    // What each piece of drawing costs, in the meter's units: each class measured at 0.5-2 ns a unit by
+    // bench_vellum_calibration (docs/cost-model.md, Calibration).
     static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
     static constexpr double aSegment = 10;           // a path element
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
@@ -34,12 +35,14 @@ public:
     static constexpr double aDashEntry = 8;          // an entry of the dash list a stroke takes (merged, handed on)
     static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
-    static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
+    static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
-    static constexpr double stopsAPixelPasses = 64;  // a gradient's pixel costs another pixel for these many stops
+    static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
+    static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
+    static constexpr double stopsARadialPixelPasses = 64;  // and as much again for these many stops: each pixel looks anew
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
-    static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
-    static constexpr double aPicturePixel = 0.5;     // a pixel of a picture read to draw it (scaled down, each is)
+    static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
+    static constexpr double aPicturePixel = 2.5;     // a pixel of a picture read to draw it (filtered down, each is)
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
     static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it

@@ -1,0 +1,37 @@
+// The app's flag path, whole: the bytes a flag's download delivers go through the app's own SVG processor
+// (app/shell/SVGImgProcessor.cpp, compiled in), which parses, builds and draws them into the flag's box
+// under its WorkBoundWatch and one work meter, one render at a time. Whatever the document, there is an
+// image no larger than the box at its scale (to a pixel), or none (a bound reached, or no drawable document).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "SVGHarness.h"
+#include "pictura/PicturaOptions.h"
+#include "shell/SVGImgProcessor.h"
+
+namespace {
+
+// A flag's box as the season's rows show it (85 x 64 points on a screen of one pixel a point).
+const SVGRenderTarget flagBox{{85, 64}, 1};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    warmUpFonts();
+    installSVGLibraryRenderer();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    static const SVGImgProcessor processor(flagBox);
+    static const pictura::PicturaParsedOptionsInfo options;
+    const auto image = processor.process(foundation::Data(bytes, size), options);
+    if (!image) return 0;
+    // The fitted size is rounded up to whole pixels, one past the box where the fit lands a hair over a pixel.
+    const double width = std::ceil(flagBox.size.width * flagBox.scale) + 1;
+    const double height = std::ceil(flagBox.size.height * flagBox.scale) + 1;
+    if (image->pixelWidth() <= 0 || image->pixelWidth() > width || image->pixelHeight() <= 0 || image->pixelHeight() > height)
+        __builtin_trap();
+    return 0;
+}
