@@ -331,7 +331,7 @@ std::shared_ptr<quartz::Layer> VellumImage::newCopyPositionedAbsoluteOfLayer(con
         dx += ancestor->frame().origin.x;
         dy += ancestor->frame().origin.y;
         // A part of a drawing is drawn within the drawing's bound.
-        if (!clone->workBound()) clone->setWorkBound(ancestor->workBound());
+        if (!clone->workBound() && ancestor->workBound()) clone->setWorkBound(ancestor->workBound());
     }
     gfx::Rect frame = clone->frame();
     frame.origin.x += dx;
