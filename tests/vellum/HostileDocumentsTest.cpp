@@ -503,13 +503,17 @@ TEST(HostileDocuments, ARenderPastItsWorkMeterFilesAnErrorAndGivesNoPicture) {
     EXPECT_TRUE(VellumImageDrawing::renderInContext(*image, *context));
     EXPECT_TRUE(nearPixel(pixelAt(context->makeImage(), 10, 10), green));
     EXPECT_FALSE(hasRecoverable(*image->parseErrorsAndWarnings(), error)) << image->parseErrorsAndWarnings()->description();
+    auto fresh = VellumImage::initWithData(foundation::Data::fromString(text));
     {
         gfx::WorkMeter meter(20'000);
-        auto fresh = VellumImage::initWithData(foundation::Data::fromString(text));
         EXPECT_FALSE(VellumImageDrawing::renderInContext(*fresh, *gfx::Context::create(gfx::Size{20, 20}, {.scale = 1})));
         EXPECT_TRUE(hasRecoverable(*fresh->parseErrorsAndWarnings(), error));
         EXPECT_EQ(VellumExporterUIImage::exportAsUIImage(*fresh), nullptr);
     }
+    // That refusal was that render's, not the image's: the next render, under a meter of its own, draws.
+    auto later = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    EXPECT_TRUE(VellumImageDrawing::renderInContext(*fresh, *later));
+    EXPECT_TRUE(nearPixel(pixelAt(later->makeImage(), 10, 10), green));
     {
         gfx::WorkMeter meter(20'000);
         auto result = parseSVG(text);
@@ -528,6 +532,42 @@ TEST(HostileDocuments, ADashListIsChargedForEachEntryEachCopyReadsAndStrokes) {
     gfx::WorkMeter meter(1'000'000);
     EXPECT_TRUE(draw(text).bitmap.pixels.empty());
     EXPECT_TRUE(meter.spent());
+}
+
+TEST(HostileDocuments, ATreeDrawnByItsOwnRouteHasWhatItsBuildLeftOfTheMeterAndPastItShowsNothing) {
+    // Two squares, drawn as a window draws its layers: the tree a sublayer of the window's, no meter running.
+    auto result = parseSVG(hostile::header +
+                           R"(<rect width="20" height="20" fill="#00ff00"/><rect width="20" height="20" fill="#00ff00"/></svg>)");
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    std::uint64_t build = 0;
+    std::uint64_t squares = 0;
+    {
+        gfx::WorkMeter meter;
+        auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+        build = meter.used();
+        quartz::render(*tree, *gfx::Context::create(gfx::Size{20, 20}, {.scale = 1}));
+        squares = meter.used() - build;
+    }
+    // Drawn apart over the picture first, so that a render stopped part way shows nothing of it.
+    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 20 * gfx::WorkMeter::aComposedPixel);
+    const auto shown = [&](std::uint64_t left) {
+        std::shared_ptr<quartz::Layer> tree;
+        {
+            gfx::WorkMeter meter(build + left);
+            tree = VellumLayerTree::newLayerWithElement(root, result.get());
+        }
+        auto window = quartz::Layer::make();
+        window->addSublayer(tree);
+        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        quartz::render(*window, *context);
+        return pixelAt(context->makeImage(), 10, 10);
+    };
+    const std::string_view error = "took more work than a render is allowed";
+    EXPECT_TRUE(nearPixel(shown(apart + squares + 1), green));
+    EXPECT_FALSE(hasRecoverable(*result, error)) << result->description();
+    EXPECT_EQ(shown(apart + squares / 2 + 1), transparent) << "room for one square: neither shows";
+    EXPECT_TRUE(hasRecoverable(*result, error)) << result->description();
 }
 
 TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {

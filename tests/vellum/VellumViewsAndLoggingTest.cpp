@@ -4,6 +4,7 @@
 
 #include "RenderTestSupport.h"
 #include "VellumLogCapture.h"
+#include "gfx/WorkMeter.h"
 #include "logging/LBASLLogger.h"
 #include "logging/LBLog.h"
 #include "logging/LBTTYLogger.h"
@@ -41,11 +42,8 @@ TEST(VellumFastImageView, takesTheImagesSizeAndScalesItToItsBounds) {
     EXPECT_GE(view->timeIntervalForLastReRenderOfSVGFromMemory(), 0);
 }
 
-TEST(VellumFastImageView, aTileRatioDrawsTheImageOncePerTileRowByRow) {
-    auto view = std::make_shared<vellum::VellumFastImageView>(cornerImage());
-    view->setFrame({0, 0, 20, 30});
-    view->setTileRatio({2, 3});
-    const auto bitmap = drawn(*view);
+// The corner image's copies a 20 x 30 view tiled 2 x 3 shows.
+int copiesIn(const gfx::Bitmap& bitmap) {
     int copies = 0;
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 2; ++column) {
@@ -54,7 +52,50 @@ TEST(VellumFastImageView, aTileRatioDrawsTheImageOncePerTileRowByRow) {
             copies += red && clear;
         }
     }
-    EXPECT_EQ(copies, 6);
+    return copies;
+}
+
+TEST(VellumFastImageView, aTileRatioDrawsTheImageOncePerTileRowByRow) {
+    auto view = std::make_shared<vellum::VellumFastImageView>(cornerImage());
+    view->setFrame({0, 0, 20, 30});
+    view->setTileRatio({2, 3});
+    EXPECT_EQ(copiesIn(drawn(*view)), 6);
+}
+
+TEST(VellumFastImageView, itsTilesShareOneMeterADrawAndPastItOrRefusedNoneShows) {
+    auto image = cornerImage();
+    auto view = std::make_shared<vellum::VellumFastImageView>(image);
+    view->setFrame({0, 0, 20, 30});
+    view->setTileRatio({2, 3});
+    std::uint64_t build = 0;
+    std::uint64_t tiles = 0;
+    {
+        gfx::WorkMeter meter;
+        image->CALayerTree();
+        build = meter.used();
+        drawn(*view);
+        tiles = meter.used() - build;
+    }
+    // The tree built where room is left for three of the six: the draw (drawn apart first) shows none of them.
+    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 30 * gfx::WorkMeter::aComposedPixel);
+    image->setSize(image->size());  // a new tree on the next use
+    {
+        gfx::WorkMeter meter(build + apart + tiles / 2);
+        image->CALayerTree();
+    }
+    EXPECT_EQ(copiesIn(drawn(*view)), 0);
+    const auto& filed = image->parseErrorsAndWarnings()->errorsRecoverable();
+    EXPECT_TRUE(std::any_of(filed.begin(), filed.end(), [](const auto& error) {
+        return error.localizedDescription().find("took more work than a render is allowed") != std::string::npos;
+    }));
+    // A build refused by its meter is that render's: the view's next draw builds it under its own.
+    image->setSize(image->size());
+    {
+        gfx::WorkMeter meter(1);
+        image->CALayerTree();
+        EXPECT_TRUE(image->layerTreeRefused());
+    }
+    EXPECT_EQ(copiesIn(drawn(*view)), 6);
 }
 
 TEST(VellumFastImageView, redrawsWhenItsImageChangesSize) {

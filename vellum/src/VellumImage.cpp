@@ -244,8 +244,12 @@ std::shared_ptr<quartz::Layer> VellumImage::CALayerTree() {
         // The build's work joins the render's meter, or has one of its own.
         gfx::WorkMeter meter;
         buildRefused_ = false;
-        CALayerTree_ = newCALayerTree();
+        auto tree = newCALayerTree();
         layerTreeRefused_ = meter.spent() || buildRefused_;
+        // Refused by its meter, it was that render's: the next render builds it again under its own. Refused
+        // for its style matching (a count of the document's), it is the document's and kept.
+        if (meter.spent()) return tree;
+        CALayerTree_ = std::move(tree);
         if (DOMTree_) layerTreeViewport_ = DOMTree_->viewport();
     }
     return CALayerTree_;
@@ -326,6 +330,8 @@ std::shared_ptr<quartz::Layer> VellumImage::newCopyPositionedAbsoluteOfLayer(con
     for (auto ancestor = superlayer; ancestor; ancestor = ancestor->superlayer()) {
         dx += ancestor->frame().origin.x;
         dy += ancestor->frame().origin.y;
+        // A part of a drawing is drawn within the drawing's bound.
+        if (!clone->workBound() && ancestor->workBound()) clone->setWorkBound(ancestor->workBound());
     }
     gfx::Rect frame = clone->frame();
     frame.origin.x += dx;

@@ -5,6 +5,7 @@
 
 #include "VellumGuard.h"
 #include "VellumLog.h"
+#include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 #include "vellum/VellumFixedContent.h"
 #include "vellum/VellumImage.h"
@@ -94,8 +95,10 @@ void VellumFastImageView::draw(gfx::Context& context, const ui::Rect& rect) {
     guarded<int>("VellumFastImageView draw", [&] {
         if (!image_ || !image_->hasSize()) return 0;
         const gfx::Size size = image_->size();
+        // Built here, it leaves the rest of its meter's budget on its root for the tiles. A refused build
+        // stands for no picture.
         auto tree = image_->CALayerTree();
-        if (!tree || size.width <= 0 || size.height <= 0) return 0;
+        if (!tree || image_->layerTreeRefused() || size.width <= 0 || size.height <= 0) return 0;
         const ui::Rect area = bounds();
         // Guard against absurd ratios: every tile is one full render.
         const double columns = std::clamp(std::ceil(tileRatio_.width), 1.0, 64.0);
@@ -112,15 +115,21 @@ void VellumFastImageView::draw(gfx::Context& context, const ui::Rect& rect) {
             tileWidth = area.size.width / ratioX;
             tileHeight = area.size.height / ratioY;
         }
-        for (int row = 0; row < static_cast<int>(rows); ++row) {
-            for (int column = 0; column < static_cast<int>(columns); ++column) {
-                context.save();
-                context.translateBy(tileWidth * column, tileHeight * row);
-                context.scaleBy(scaleX, scaleY);
-                quartz::render(*tree, context);
-                context.restore();
+        const auto tiles = [&](gfx::Context& target) {
+            for (int row = 0; row < static_cast<int>(rows); ++row) {
+                for (int column = 0; column < static_cast<int>(columns); ++column) {
+                    target.save();
+                    target.translateBy(tileWidth * column, tileHeight * row);
+                    target.scaleBy(scaleX, scaleY);
+                    quartz::render(*tree, target);
+                    target.restore();
+                }
             }
-        }
+        };
+        // One meter for the draw, shared by all its tiles: past it the view shows none of them.
+        const auto& bound = tree->workBound();
+        quartz::renderWithinBound(context, bound ? *bound : quartz::WorkBound{gfx::WorkMeter::defaultBudget, {}}, area,
+                                  tiles);
         return 0;
     }, 0, image_ ? image_->parseErrorsAndWarnings().get() : nullptr);
     if (showBorder_) {

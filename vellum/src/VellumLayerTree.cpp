@@ -529,6 +529,11 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     // Incomplete, it draws nothing.
     if (meter.spent()) fileRenderPastItsMeter(problems);
     if (refusedForMatching || meter.spent() || !layer) return quartz::Layer::make();
+    // Its drawing, wherever it is drawn (a window's layers, a view's tiles), has what the build left of the
+    // budget: build and drawing are one render. Filed where the build files, while those problems live.
+    std::weak_ptr<VellumParseResult> filed = problems ? problems->weak_from_this() : std::weak_ptr<VellumParseResult>{};
+    layer->setWorkBound(std::make_shared<const quartz::WorkBound>(
+        quartz::WorkBound{meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }}));
     return layer;
 }
 

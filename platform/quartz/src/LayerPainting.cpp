@@ -9,6 +9,7 @@
 #include "Offscreen.h"
 #include "gfx/WorkMeter.h"
 #include "gfx/BoxBlur.h"
+#include "quartz/Renderer.h"
 
 namespace quartz {
 
@@ -179,6 +180,12 @@ void LayerPainter::renderLayer(const Layer& model, gfx::Context& context, bool a
     const Layer& shown = presented ? *presented : model;
     // A render whose work meter is spent draws nothing more: it has failed.
     if (shown.isHidden() || !(shown.opacity() > 0) || gfx::WorkMeter::spentNow()) return;
+    if (const auto& bound = model.workBound(); bound && !gfx::WorkMeter::running()) {
+        // Over the clip: what the tree covers is not known without walking it all.
+        renderWithinBound(context, *bound, std::nullopt,
+                          [&](gfx::Context& target) { renderLayer(model, target, asSublayer); });
+        return;
+    }
     bool drawsSomething = shown.backgroundColor() || shown.contents() || !model.sublayers().empty() ||
                           shown.borderWidth() > 0 || hasShadow(shown) || typeid(shown) != typeid(Layer) ||
                           !shown.delegate().expired();

@@ -6,14 +6,47 @@
 
 #include "LayerPainting.h"
 #include "foundation/Clock.h"
+#include "gfx/WorkMeter.h"
 
 namespace quartz {
 
 RenderTime RenderTime::now() { return {foundation::Clock::current()->uptime()}; }
 
+bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std::optional<gfx::Rect>& userExtent,
+                       const std::function<void(gfx::Context&)>& drawing) {
+    if (gfx::WorkMeter::running()) {
+        drawing(context);
+        return true;
+    }
+    // Drawn apart, so that a render stopped part way leaves nothing: a picture drawn in part would look right and
+    // be wrong. Shown outside the meter: showing it is bounded by its pixels.
+    std::optional<DeviceBitmap> picture;
+    bool spent = false;
+    {
+        gfx::WorkMeter meter(bound.budget);
+        picture = drawOffscreen(context, userExtent, 0, gfx::PixelFormat::argb32, drawing);
+        spent = meter.spent();
+    }
+    if (spent) {
+        if (bound.pastBudget) bound.pastBudget();
+        return false;
+    }
+    if (picture) drawInDeviceSpace(context, *picture, 1);
+    return true;
+}
+
 void render(const Layer& layer, gfx::Context& context, RenderTime time) {
     MaskCoverages coverages;
     LayerPainter painter{time.seconds, &coverages};
+    // A part of a bounded tree drawn on its own is within its tree's bound (the layer's own is met below).
+    const WorkBound* bound = nullptr;
+    if (!gfx::WorkMeter::running())
+        for (auto above = layer.superlayer(); above && !bound; above = above->superlayer()) bound = above->workBound().get();
+    if (bound) {
+        renderWithinBound(context, *bound, std::nullopt,
+                          [&](gfx::Context& target) { painter.renderLayer(layer, target, false); });
+        return;
+    }
     painter.renderLayer(layer, context, false);
 }
 

@@ -972,3 +972,20 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     EXPECT_TRUE(pixelNear(image, 8, 8, 0));
     EXPECT_TRUE(pixelNear(image, 13, 13, red));
 }
+
+// Charges are estimates and the clock is not: a render whose charges count nothing still ends, once its thread
+// has spent about twice its budget's time; within that time free charges are taken.
+TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
+    {
+        WorkMeter meter(1'000);
+        for (std::uint64_t charges = 0; charges < 100'000'000 && WorkMeter::charge(0); ++charges) {
+        }
+        EXPECT_TRUE(meter.spent());
+        EXPECT_EQ(meter.used(), 0u);
+        EXPECT_EQ(meter.left(), 0u);
+        EXPECT_FALSE(WorkMeter::charge(0));
+    }
+    WorkMeter meter;
+    for (int charges = 0; charges < 100'000; ++charges) ASSERT_TRUE(WorkMeter::charge(0));
+    EXPECT_EQ(meter.left(), WorkMeter::defaultBudget);
+}

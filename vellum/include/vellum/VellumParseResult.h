@@ -17,7 +17,7 @@ class SVGSVGElement;
 // What one parse run gives: the document, its outermost svg element, the namespaces met, the progress,
 // and the problems by gravity. Filing a problem also logs it. Success is having a document, not
 // having empty lists.
-class VellumParseResult {
+class VellumParseResult : public std::enable_shared_from_this<VellumParseResult> {
 public:
     // Logged as an error; kept with the recoverable errors (a source that gave no bytes).
     void addSourceError(const VellumError& error);

@@ -15,6 +15,11 @@ namespace gfx {
 // past its budget ends within about its budget whatever the document holds. Whoever opened the meter
 // reports a spent one as a failed render. A meter opened while one runs on the thread joins it: a picture
 // drawn within a picture shares its budget. Outside a meter nothing is counted and everything is drawn.
+//
+// Units are the measure, so that whether a document draws does not depend on the machine; but charges are
+// estimates, so the meter also reads its thread's CPU clock every thousand charges and is spent once
+// twice its budget's time has passed (allowing for an unoptimised build's slowness): a render
+// ends within about two and a half seconds of CPU whatever a charge undercounts.
 class WorkMeter {
 public:
     // About a second and a quarter of drawing: a document librsvg draws in a couple of seconds is drawn (the
@@ -58,6 +63,8 @@ public:
     // Of the meter this scope opened or joined.
     bool spent() const;
     std::uint64_t used() const;
+    // What remains of the budget (nothing once spent).
+    std::uint64_t left() const;
 
     // Takes `units` from the meter running on this thread: false, and nothing taken, once that would
     // overrun it (the meter is spent from then on). True without a meter.

@@ -3,6 +3,8 @@
 #include <any>
 #include <array>
 #include <concepts>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -32,6 +34,14 @@ public:
     virtual void displayLayer(Layer&) {}
     // Custom drawing in the layer's bounds space, called while the layer renders.
     virtual void drawLayer(const Layer&, gfx::Context&) {}
+};
+
+// The work one render of a tree may do, carried by its root: a tree built from a document from outside is
+// drawn within it wherever it is drawn, a window's layers included (see Layer::workBound).
+struct WorkBound {
+    std::uint64_t budget = 0;  // in gfx::WorkMeter's units
+    // Told, on the rendering thread, of a render of the tree that ran past the budget and showed nothing.
+    std::function<void()> pastBudget;
 };
 
 // A node of a layer tree: geometry, appearance and ordered sublayers, drawn by quartz::render. Layers are reference
@@ -208,6 +218,12 @@ public:
     };
     virtual OwnDrawing ownDrawing() const;
 
+    // A render of this layer and its sublayers that runs under no gfx::WorkMeter opens one of this budget,
+    // and shows the layer only if it ends within it (quartz::renderWithinBound); under a running meter the
+    // layer's drawing joins that meter. Null (most layers) for none.
+    const std::shared_ptr<const WorkBound>& workBound() const { return appearance().workBound; }
+    void setWorkBound(std::shared_ptr<const WorkBound> bound) { changedAppearance().workBound = std::move(bound); }
+
     std::weak_ptr<LayerDelegate> delegate() const { return appearance().delegate; }
     void setDelegate(std::weak_ptr<LayerDelegate> delegate) { changedAppearance().delegate = std::move(delegate); }
 
@@ -304,6 +320,7 @@ private:
         ContentsGravity contentsGravity = ContentsGravity::resize;
         double contentsScale = 1;
         std::weak_ptr<LayerDelegate> delegate;
+        std::shared_ptr<const WorkBound> workBound;
     };
     // The defaults, made on first use (so that no other file's static layer meets them unmade).
     static const Appearance& unsetAppearance() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+
 #include "gfx/Context.h"
 #include "quartz/Layer.h"
 
@@ -17,6 +20,13 @@ struct RenderTime {
 // changes may be rendered on any thread.
 void render(const Layer& layer, gfx::Context& context, RenderTime time);
 void render(const Layer& layer, gfx::Context& context);
+
+// `drawing` into `context` as one render within `bound`: under a gfx::WorkMeter of its budget, opened here
+// unless one runs on the thread (then `drawing` joins that one and draws straight into `context`). Drawn apart
+// over `userExtent` (null: all the clip), the picture shows only if the meter it opened is not spent;
+// past it nothing of it shows and the bound's pastBudget is told. False when it showed nothing for that.
+bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std::optional<gfx::Rect>& userExtent,
+                       const std::function<void(gfx::Context&)>& drawing);
 
 // Whether an animation in the tree (masks included) has not yet ended at `time`, so the host must keep drawing
 // frames.
