@@ -21,6 +21,13 @@ namespace {
 void coverOnce(Scratch& s, std::size_t first, bool closed) {
     auto& segments = s.hairlineSegments;
     const std::size_t count = segments.size() - first;
+    // Most subpaths turn at every point: none of their neighbours lie along one line.
+    bool straight = false;
+    for (std::size_t k = closed ? 0 : 1; k < count && !straight; ++k) {
+        Vertex n = segments[first + k].normal, m = segments[first + (k + count - 1) % count].normal;
+        straight = std::abs(n.x * m.y - n.y * m.x) <= 1e-4;
+    }
+    if (!straight) return;
     // Within a millionth of a pixel of the run's line is on it.
     auto onLine = [&](const HairlineSegment& run, Vertex p) {
         Vertex a = s.vertices[run.from], n = run.normal;
