@@ -187,17 +187,17 @@ private:
     // where the line turns right back).
     static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
 
-    // How a corner is drawn: inside a curve round, or as a miter where that is within half the
-    // tolerance of round (its tip reaches half / cos(turn / 2) past the corner); elsewhere as the
-    // style says, a miter past its limit bevelled.
-    // The cosine of the turn from `d1` to `d2` on the device, where a test's fault measures the limit there.
+    // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
     double faultyCosine(Point d1, Point d2, double cosine) const {
         if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
-        auto device = [&](Point d) { return Point{toDevice_->a * d.x + toDevice_->c * d.y, toDevice_->b * d.x + toDevice_->d * d.y}; };
-        Point e1 = device(d1), e2 = device(d2);
+        const AffineTransform& t = *toDevice_;
+        Point e1{t.a * d1.x + t.c * d1.y, t.b * d1.x + t.d * d1.y}, e2{t.a * d2.x + t.c * d2.y, t.b * d2.x + t.d * d2.y};
         return (e1.x * e2.x + e1.y * e2.y) / std::sqrt((e1.x * e1.x + e1.y * e1.y) * (e2.x * e2.x + e2.y * e2.y));
     }
 
+    // How a corner is drawn: inside a curve round, or as a miter where that is within half the
+    // tolerance of round (its tip reaches half / cos(turn / 2) past the corner); elsewhere as the
+    // style says, a miter past its limit bevelled.
     StrokeStyle::Join cornerJoin(double cosine, bool smooth) const {
         double tip = std::sqrt(2 / (1 + cosine));
         if (smooth) return half_ * (tip - 1) <= tolerance_ / 2 ? StrokeStyle::Join::miter : StrokeStyle::Join::round;
@@ -442,7 +442,8 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     // Each is charged to the render's work meter: a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
         if (dash.empty() || !WorkMeter::charge(WorkMeter::aDashLaid)) return;
-        if (fault == StrokerFault::emptyDashesSkipped && dash.size() <= 2 && samePoint(dash.front(), dash.back(), 1e-3)) return;
+        if (fault == StrokerFault::emptyDashesSkipped && dash.size() <= 2 && samePoint(dash.front(), dash.back(), 1e-3))
+            return;
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
         strokeSubpath(dash, dashSmooth, ring, along, builder);
@@ -599,7 +600,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
         double userPeriod = 0;
         for (double length : dasher.lengths) userPeriod += length;
-        double userPhase = std::fmod(style.dashPhase + (fault == StrokerFault::dashesMovedHalfAPeriod ? userPeriod / 2 : 0), userPeriod);
+        double moved = fault == StrokerFault::dashesMovedHalfAPeriod ? userPeriod / 2 : 0;
+        double userPhase = std::fmod(style.dashPhase + moved, userPeriod);
         dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
         dasher.userLengths = dasher.lengths;
         dasher.penScale = penScale;
