@@ -12,9 +12,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     fuzz::Input input(bytes, size);
     auto drawing = gfx::testing::ReferenceDrawing::make([&](std::size_t n) { return input.pick(n); });
-    int apart = drawing.pixelsApart();
-    if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
-        std::fprintf(stderr, "%d pixels apart: %s\n", apart, drawing.describe().c_str());
+    auto apart = drawing.apartFromCairo();
+    if (drawing.tooFarApart(apart)) {
+        std::fprintf(stderr, "%d pixels apart, %g pixels of ink in 3 by 3: %s\n", apart.pixels, apart.ink,
+                     drawing.describe().c_str());
         static const bool smoke = std::getenv("SORVANE_FUZZ_SMOKE") != nullptr;
         if (!smoke) __builtin_trap();
     }

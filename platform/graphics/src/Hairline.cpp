@@ -3,10 +3,81 @@
 #include "Compositing.h"
 #include "Coverage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace gfx::raster {
+
+namespace {
+
+// Where a subpath goes back over itself along one line (one segment closed, a line turning right
+// back), its quads would add their coverage twice over the stretch they share, where Cairo's stroke,
+// the union of the line's pieces, covers it once: each segment of a run along one line keeps only
+// what lies beyond the stretch the run covered so far (a run's segments meet end to start, so that
+// is one interval). The pieces kept past a segment's first are added at the end, their ends as new
+// vertices. Segments [first, end) are one subpath's; a closed one is walked from a corner, so that a
+// run does not go round past its start.
+void coverOnce(Scratch& s, std::size_t first, bool closed) {
+    auto& segments = s.hairlineSegments;
+    const std::size_t count = segments.size() - first;
+    // Most subpaths turn at every point: none of their neighbours lie along one line.
+    bool straight = false;
+    for (std::size_t k = closed ? 0 : 1; k < count && !straight; ++k) {
+        Vertex n = segments[first + k].normal, m = segments[first + (k + count - 1) % count].normal;
+        straight = std::abs(n.x * m.y - n.y * m.x) <= 1e-4;
+    }
+    if (!straight) return;
+    // Within a millionth of a pixel of the run's line is on it.
+    auto onLine = [&](const HairlineSegment& run, Vertex p) {
+        Vertex a = s.vertices[run.from], n = run.normal;
+        return std::abs((p.x - a.x) * n.x + (p.y - a.y) * n.y) <= 0.5e-6;
+    };
+    auto along = [&](const HairlineSegment& run, Vertex p) {
+        Vertex a = s.vertices[run.from];
+        return (p.x - a.x) * run.normal.y - (p.y - a.y) * run.normal.x;
+    };
+    std::size_t start = 0;
+    if (closed)
+        for (std::size_t k = 0; k < count && start == 0; ++k) {
+            const HairlineSegment& previous = segments[first + (k + count - 1) % count];
+            if (!onLine(previous, s.vertices[segments[first + k].to])) start = k;
+        }
+    std::size_t run = first + start;
+    double low = 0, high = along(segments[run], s.vertices[segments[run].to]);
+    if (low > high) std::swap(low, high);
+    for (std::size_t k = 1; k < count; ++k) {
+        HairlineSegment& segment = segments[first + (start + k) % count];
+        if (!onLine(segments[run], s.vertices[segment.to])) {
+            run = first + (start + k) % count;
+            low = 0, high = along(segments[run], s.vertices[segment.to]);
+            if (low > high) std::swap(low, high);
+            continue;
+        }
+        double from = along(segments[run], s.vertices[segment.from]), to = along(segments[run], s.vertices[segment.to]);
+        double least = std::min(from, to), most = std::max(from, to);
+        // The parts beyond [low, high], as pieces from the run's line's points there.
+        Vertex origin = s.vertices[segments[run].from], n = segments[run].normal;
+        double scale = 1 / (n.x * n.x + n.y * n.y);
+        auto point = [&](double t) {
+            s.vertices.push_back({origin.x + n.y * t * scale, origin.y - n.x * t * scale});
+            return std::uint32_t(s.vertices.size() - 1);
+        };
+        // Each kept piece runs the segment's way, its quad turning as the others do.
+        HairlineSegment kept = segment;
+        segment.width = 0;
+        auto keep = [&](double a, double b) {
+            if (from > to) std::swap(a, b);
+            kept.from = point(a), kept.to = point(b);
+            segments.push_back(kept);
+        };
+        if (least < low) keep(least, low);
+        if (most > high) keep(high, most);
+        low = std::min(low, least), high = std::max(high, most);
+    }
+}
+
+}  // namespace
 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
                                        double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
@@ -36,6 +107,7 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     // the quads, so their roots and divisions need not wait behind the previous quad's lines.
     std::vector<HairlineSegment>& segments = s.hairlineSegments;
     segments.clear();
+    const std::size_t flattened = s.vertices.size();
     auto add = [&](std::size_t from, std::size_t to) {
         Vertex a = s.vertices[from], b = s.vertices[to];
         double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
@@ -49,9 +121,10 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     };
     for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
         const Subpath& subpath = s.subpaths[i];
-        std::size_t end = subpathEnd(s, i);
+        std::size_t end = i + 1 < s.subpaths.size() ? s.subpaths[i + 1].first : flattened, first = segments.size();
         for (std::size_t v = subpath.first; v + 1 < end; ++v) add(v, v + 1);
         if (subpath.closed && end - subpath.first > 1) add(end - 1, subpath.first);
+        if (segments.size() - first > 1) coverOnce(s, first, subpath.closed);
     }
     auto addLines = [&](Accumulator& accumulator) {
         for (const auto& [from, to, n, width] : segments) {

@@ -30,9 +30,11 @@ struct Scratch {
 
 thread_local Scratch scratch;
 
-bool samePoint(Point a, Point b) {
+thread_local StrokerFault fault = StrokerFault::none;
+
+bool samePoint(Point a, Point b, double within = shortestSegment) {
     double dx = b.x - a.x, dy = b.y - a.y;
-    return dx * dx + dy * dy <= shortestSegment * shortestSegment;
+    return dx * dx + dy * dy <= within * within;
 }
 
 // The unit direction from `a` to `b` and their distance.
@@ -100,8 +102,13 @@ public:
             inner.push_back({v.x - way * d2.y * half_, v.y + way * d2.x * half_});
             reach = 0;
         }
+        if (fault == StrokerFault::joinsDropped && !smooth) {
+            outer.insert(outer.end(), {{v.x + way * d1.y * half_, v.y - way * d1.x * half_}, v,
+                                       {v.x + way * d2.y * half_, v.y - way * d2.x * half_}});
+            return reach;
+        }
         // On the outer side, the pushed-out segments' ends are on the band's sides already.
-        outerCorner(v, d1, d2, cornerJoin(cosine, smooth), [&](Point p) { outer.push_back(p); });
+        outerCorner(v, d1, d2, cornerJoin(faultyCosine(d1, d2, cosine), smooth), [&](Point p) { outer.push_back(p); });
         return reach;
     }
 
@@ -134,8 +141,8 @@ public:
     // What fills the gap on the outer side where a segment along `d1` meets one along `d2` at `v`.
     void join(Point v, Point d1, Point d2, bool smooth) {
         double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
-        if (cross == 0 && cosine > 0) return;
-        auto join = cornerJoin(cosine, smooth);
+        if ((cross == 0 && cosine > 0) || (fault == StrokerFault::joinsDropped && !smooth)) return;
+        auto join = cornerJoin(faultyCosine(d1, d2, cosine), smooth);
         Point n1 = outwards(d1, cross), n2 = outwards(d2, cross);
         // A miter's tip alone leaves out the pushed-out segments' ends.
         bool mitred = join == StrokeStyle::Join::miter;
@@ -148,6 +155,7 @@ public:
 
     // The cap at an open subpath's end `p`, `outward` the unit direction away from the line.
     void cap(Point p, Point outward) {
+        if (fault == StrokerFault::capsDropped) return;
         Point n{-outward.y, outward.x};
         if (style_.cap == StrokeStyle::Cap::round) {
             arc(p, n, -std::numbers::pi);
@@ -181,6 +189,14 @@ private:
     // The unit normal of `d` on the side away from a turn that way (`cross` its sign; either side
     // where the line turns right back).
     static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
+
+    // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
+    double faultyCosine(Point d1, Point d2, double cosine) const {
+        if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
+        const AffineTransform& t = *toDevice_;
+        Point e1{t.a * d1.x + t.c * d1.y, t.b * d1.x + t.d * d1.y}, e2{t.a * d2.x + t.c * d2.y, t.b * d2.x + t.d * d2.y};
+        return (e1.x * e2.x + e1.y * e2.y) / std::sqrt((e1.x * e1.x + e1.y * e1.y) * (e2.x * e2.x + e2.y * e2.y));
+    }
 
     // How a corner is drawn: inside a curve round, or as a miter where that is within half the
     // tolerance of round (its tip reaches half / cos(turn / 2) past the corner); elsewhere as the
@@ -439,6 +455,8 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     // (a round cap's arc many times a butt end's): a spent one stops the walk (`room`).
     auto emit = [&](std::vector<Point>& dash, std::vector<std::uint8_t>& dashSmooth, bool ring = false) {
         if (dash.empty() || WorkMeter::spentNow()) return;
+        if (fault == StrokerFault::emptyDashesSkipped && dash.size() <= 2 && samePoint(dash.front(), dash.back(), 1e-3))
+            return;
         const std::size_t before = builder.pointCount();
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
@@ -604,7 +622,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (lengths.size() % 2) lengths.insert(lengths.end(), lengths.begin(), lengths.end());
         double userPeriod = 0;
         for (double length : dasher.lengths) userPeriod += length;
-        double userPhase = std::fmod(style.dashPhase, userPeriod);
+        double moved = fault == StrokerFault::dashesMovedHalfAPeriod ? userPeriod / 2 : 0;
+        double userPhase = std::fmod(style.dashPhase + moved, userPeriod);
         dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
         dasher.userLengths = dasher.lengths;
         dasher.penScale = penScale;
@@ -800,5 +819,8 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
     if (pieces.count() != 0 && !spill(pieces)) return std::nullopt;
     return drawCoverage(coverage, source, target);
 }
+
+StrokerFault strokerFault() { return fault; }
+void setStrokerFault(StrokerFault given) { fault = given; }
 
 }  // namespace gfx::raster

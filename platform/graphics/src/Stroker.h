@@ -42,4 +42,12 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
                                    const StrokeStyle& style, std::uint32_t source, const Target& target,
                                    std::size_t spillAt = mostPoints / 2);
 
+// A fault put into the stroker on the calling thread by a test (StrokerTesting.h), to show that the
+// comparison with Cairo fails a stroker gone wrong: every dash moved half its pattern on, caps left off,
+// joins left off (a notch at each corner), dashes of no length left out, or the miter limit held for the
+// device's corner rather than the user's. None outside tests.
+enum class StrokerFault { none, dashesMovedHalfAPeriod, capsDropped, joinsDropped, emptyDashesSkipped, miterLimitOnDevice };
+StrokerFault strokerFault();
+void setStrokerFault(StrokerFault fault);
+
 }  // namespace gfx::raster

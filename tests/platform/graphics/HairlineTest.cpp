@@ -143,6 +143,31 @@ TEST(ScanConverter, AHairlineOfManySubpathsInksEachSegmentsBandOnce) {
     EXPECT_GT(ink, 0u);
 }
 
+// Where a hairline goes back over itself along one line, the stretch it retraces is inked once, as
+// Cairo's stroke (the union of its pieces) inks it: a segment closed back to its start, a line turning
+// right back part of the way or past its start, a run along one line back and forth, as one band each.
+TEST(ScanConverter, AHairlineGoingBackOverItselfInksTheStretchOnce) {
+    struct Case {
+        std::vector<Point> points;
+        bool closed;
+        Point from, to;  // the one band it covers
+    };
+    const Case cases[] = {
+        {{{18, 39}, {12, 2}}, true, {18, 39}, {12, 2}},
+        {{{4.5, 20.25}, {34.5, 12.75}, {18.5, 16.75}}, false, {4.5, 20.25}, {34.5, 12.75}},
+        {{{18.5, 16.75}, {34.5, 12.75}, {4.5, 20.25}}, false, {4.5, 20.25}, {34.5, 12.75}},
+        {{{10, 30}, {30, 30}, {15, 30}, {35, 30}, {5, 30}}, true, {5, 30}, {35, 30}},
+    };
+    for (const Case& c : cases) {
+        Path stroke, band;
+        stroke.addLines(c.points);
+        if (c.closed) stroke.closeSubpath();
+        addBand(band, c.from, c.to);
+        auto [largest, ink] = compareHairline(stroke, band);
+        EXPECT_LE(largest, 3) << c.points.size() << " points";
+    }
+}
+
 TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
     // Under a scale of 1 by 1/4, a 0.8 wide line is 0.2 pixels thick running across and 0.8 running
     // down; both are 30 pixels long.

@@ -5,7 +5,11 @@
 // plain Cairo: the suite draws thousands from fixed seeds, the fuzzing harness from its input.
 
 #include <cstdint>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <initializer_list>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -114,9 +118,6 @@ struct ReferenceDrawing {
         // SubpathsWithoutLengthAreDotsForRoundAndSquareCaps): round dots where there is one.
         if (d.cap == LineCap::square && d.hasDot()) d.cap = LineCap::round;
         d.join = LineJoin(choose(3));
-        // Miter limits hold for the user's corner, as browsers draw them; Cairo measures the device's.
-        // Where the transform stretches one way more than the other, the two differ: no miters there.
-        if (transform >= 4 && d.join == LineJoin::miter) d.join = LineJoin::bevel;
         // Long miters at turns nearly right back take their length from the last pieces' directions,
         // ill-conditioned: limits up to 2 (turns up to 120 degrees mitred).
         static const double limits[] = {1, 1.5, 2};
@@ -128,6 +129,20 @@ struct ReferenceDrawing {
             static const double phases[] = {0, 0, 3, -7, 2.5, 1000, -1001};
             d.phase = phases[choose(std::size(phases))];
         }
+        // Where a corner's miter is within a tenth of the limit, a curve's first flattened piece (whose
+        // direction is off its end's by up to a few degrees) decides which side it falls on, the
+        // stroker's and Cairo's apart: the limit is kept that far from every corner's.
+        auto nearLimit = [&] {
+            return std::ranges::any_of(d.corners(), [&](const Corner& c) {
+                return std::abs(miterLength(c.in, c.out) / d.miterLimit - 1) < 0.1;
+            });
+        };
+        // (A limit of 1 bevels every corner that turns at all, both ways.)
+        for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
+            d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
+        // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
+        // tell: where no one limit has Cairo mitre as the user's corners say, dashed strokes are bevelled.
+        if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
         return d;
     }
 
@@ -147,39 +162,200 @@ struct ReferenceDrawing {
         return !moved;
     }
 
-    void paint(Context& context) const {
+    // A corner of the path in user space: where a piece along `in` turns to one along `out`.
+    struct Corner {
+        Point at, in, out;
+    };
+
+    // The corners between the path's pieces (lines, curves: their directions at their ends), those of
+    // no turn left out.
+    std::vector<Corner> corners() const {
+        std::vector<Corner> all;
+        Point start{}, current{}, firstOut{}, lastIn{};
+        bool begun = false;
+        auto corner = [&](Point in, Point out) {
+            if (in.x * out.y != in.y * out.x || in.x * out.x + in.y * out.y < 0) all.push_back({current, in, out});
+        };
+        // Each piece from `current` through `points`; none without length.
+        auto piece = [&](std::initializer_list<Point> points) {
+            std::vector<Point> run{current};
+            run.insert(run.end(), points);
+            auto same = [](Point a, Point b) { return a.x == b.x && a.y == b.y; };
+            auto next = std::find_if(run.begin(), run.end(), [&](Point p) { return !same(p, current); });
+            if (next == run.end()) return;
+            auto before = std::find_if(run.rbegin(), run.rend(), [&](Point p) { return !same(p, run.back()); });
+            Point in{next->x - current.x, next->y - current.y}, out{run.back().x - before->x, run.back().y - before->y};
+            if (begun) corner(lastIn, in);
+            else firstOut = in, begun = true;
+            lastIn = out;
+            current = run.back();
+        };
+        for (const PathElement& element : path.elements()) {
+            const auto& p = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo: start = current = p[0], begun = false; break;
+                case PathElement::Kind::lineTo: piece({p[0]}); break;
+                case PathElement::Kind::quadCurveTo: piece({p[0], p[1]}); break;
+                case PathElement::Kind::curveTo: piece({p[0], p[1], p[2]}); break;
+                case PathElement::Kind::closeSubpath:
+                    piece({start});
+                    if (begun) corner(lastIn, firstOut);
+                    current = start, begun = false;
+                    break;
+            }
+        }
+        return all;
+    }
+
+    // Whether the limit mitres a corner measured at the user's and bevels it measured on the device, or
+    // the other way round.
+    bool mitresOneWayOnly() const {
+        return !fill && join == LineJoin::miter && std::ranges::any_of(corners(), [&](const Corner& c) {
+                   return (miterLength(c.in, c.out) <= miterLimit) != (miterLength(onDevice(c.in), onDevice(c.out)) <= miterLimit);
+               });
+    }
+
+    // The miter's length in line widths where a line along `in` turns to `out`.
+    static double miterLength(Point in, Point out) {
+        double cosine = (in.x * out.x + in.y * out.y) / std::hypot(in.x, in.y) / std::hypot(out.x, out.y);
+        return std::sqrt(2 / (1 + cosine));
+    }
+    Point onDevice(Point d) const { return {transform.a * d.x + transform.c * d.y, transform.b * d.x + transform.d * d.y}; }
+
+    // The miter limit holds for the user's corner, as browsers and the stroker take it; Cairo takes it for
+    // the device's, which differs where the transform stretches one way more than the other. Cairo is
+    // given a limit that mitres the same corners: one between the device's miters of the corners
+    // mitred and of those bevelled. Nothing where no limit parts them so (miterTips() then).
+    std::optional<double> cairoMiterLimit() const {
+        if (fill || join != LineJoin::miter) return miterLimit;
+        double mitred = 1, bevelled = INFINITY;
+        for (const Corner& c : corners()) {
+            double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));
+            // Within a hundredth of straight, a miter and a bevel are the same picture.
+            if (user < 1.01 && device < 1.01) continue;
+            if (user <= miterLimit) mitred = std::max(mitred, device);
+            else bevelled = std::min(bevelled, device);
+        }
+        if (mitred < miterLimit && miterLimit < bevelled) return miterLimit;
+        // A tenth from each at least, as the limit is kept from the user's corners (make()).
+        if (!(bevelled > mitred * 1.21)) return std::nullopt;
+        return std::isinf(bevelled) ? mitred * 1.1 : std::sqrt(mitred * bevelled);
+    }
+
+    // What a miter adds to a bevel at each corner the limit mitres measured at the user's: the triangle
+    // from the bevel's edge to the tip. Cairo draws the stroke bevelled and these added to it.
+    Path miterTips() const {
+        Path tips;
+        const double half = width / 2;
+        for (const Corner& c : corners()) {
+            if (!(miterLength(c.in, c.out) <= miterLimit)) continue;
+            Point d1 = c.in, d2 = c.out;
+            double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
+            d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
+            double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
+            auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
+            Point n1 = outwards(d1), n2 = outwards(d2);
+            double reach = half / (1 + cosine);
+            tips.moveTo({c.at.x + n1.x * half, c.at.y + n1.y * half});
+            tips.lineTo({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
+            tips.lineTo({c.at.x + n2.x * half, c.at.y + n2.y * half});
+            tips.closeSubpath();
+        }
+        return tips;
+    }
+
+    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference.
+    void paint(Context& context, bool reference) const {
         context.concatenate(transform);
         if (fill) {
             context.setFillColor(Color{0, 0, 0, 1});
             context.fill(path, rule);
             return;
         }
+        auto limit = reference ? cairoMiterLimit() : miterLimit;
         context.setLineWidth(width);
         context.setLineCap(cap);
-        context.setLineJoin(join);
-        context.setMiterLimit(miterLimit);
+        context.setLineJoin(limit ? join : LineJoin::bevel);
+        context.setMiterLimit(limit.value_or(miterLimit));
         context.setLineDash(phase, dashes);
         context.setStrokeColor(Color{0, 0, 0, 1});
         context.stroke(path);
+        if (limit) return;
+        // The tips abut the bevelled stroke along their bases: their coverage adds.
+        context.setBlendMode(BlendMode::plusLighter);
+        context.setFillColor(Color{0, 0, 0, 1});
+        context.fill(miterTips());
     }
 
     Bitmap draw(bool converter) const {
         raster::setScanConverterEnabled(converter);
         auto context = Context::create(side, side, {});
-        paint(*context);
+        // Curves flattened finely, so that the two flattenings lie close.
+        context->setFlatness(0.02);
+        paint(*context, !converter);
         raster::setScanConverterEnabled(true);
         return context->takeImage();
     }
 
-    // Pixels whose alpha differs by more than half the range between the two drawings.
-    int pixelsApart() const {
-        Bitmap ours = draw(true), cairo = draw(false);
-        int apart = 0;
+    // How far two pictures of the drawing are apart: pixels whose alpha differs by more than half the
+    // range, and the most ink (in whole pixels) that any 3 by 3 pixels hold more in one than in the
+    // other. The second sees what stays under half the range: hairlines, dashes moved along thin lines,
+    // caps and joins. It sums over its 9 pixels, so that ink spread across a line differently (the
+    // hairline's one-pixel band against Cairo's exact strip) or an edge a tenth of a pixel off weighs
+    // little, while ink moved along the line or left out weighs whole.
+    struct Apart {
+        int pixels = 0;
+        double ink = 0;
+    };
+    static Apart apart(const Bitmap& a, const Bitmap& b) {
+        std::vector<int> difference(side * side);
+        Apart result;
         for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x)
-                apart += std::abs(int(ours.pixel(x, y) >> 24) - int(cairo.pixel(x, y) >> 24)) > 127;
-        return apart;
+            for (int x = 0; x < side; ++x) {
+                int d = int(a.pixel(x, y) >> 24) - int(b.pixel(x, y) >> 24);
+                difference[std::size_t(y * side + x)] = d;
+                result.pixels += std::abs(d) > 127;
+            }
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                int sum = 0;
+                for (int v = std::max(y - 1, 0); v <= std::min(y + 1, side - 1); ++v)
+                    for (int u = std::max(x - 1, 0); u <= std::min(x + 1, side - 1); ++u) sum += difference[std::size_t(v * side + u)];
+                result.ink = std::max(result.ink, std::abs(sum) / 255.0);
+            }
+        return result;
     }
+
+    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes of lines
+    // alone differ by Cairo's sampling (a fifth of a pixel here). Along curves, flattenings (a fiftieth
+    // of a pixel here) apart move every edge a little, and where a curve bends tighter than half the
+    // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
+    // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
+    // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
+    double allowedInk() const {
+        if (fill) return 2.5;
+        double deviceWidth = width * raster::largestStretch(transform);
+        if (dashes.empty() && deviceWidth < 1) return 3;
+        // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
+        // cut apart too.
+        const AffineTransform& t = transform;
+        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
+        double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
+        bool curved = std::ranges::any_of(path.elements(), [](const PathElement& element) {
+            return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
+        });
+        curved = curved || ((cap == LineCap::round || join == LineJoin::round) &&
+                            leastStretch * 10 < raster::largestStretch(t));
+        return curved ? std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth) : 0.75;
+    }
+
+    bool tooFarApart(const Apart& a) const { return a.pixels > allowedApart || a.ink > allowedInk(); }
+
+    // The converter's picture against Cairo's.
+    Apart apartFromCairo() const { return apart(draw(true), draw(false)); }
+
+    // Pixels whose alpha differs by more than half the range between the two drawings.
+    int pixelsApart() const { return apartFromCairo().pixels; }
 
     std::string describe() const {
         std::ostringstream out;

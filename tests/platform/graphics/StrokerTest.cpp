@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -11,6 +12,7 @@
 
 #include "ReferenceDrawing.h"
 #include "Stroker.h"
+#include "StrokerTesting.h"
 #include "gfx/Context.h"
 
 using namespace gfx;
@@ -497,10 +499,62 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
     int failures = 0;
     for (int i = 0; i < 3000 && failures < 5; ++i) {
         auto drawing = gfx::testing::ReferenceDrawing::make(choose);
-        int apart = drawing.pixelsApart();
-        if (apart > gfx::testing::ReferenceDrawing::allowedApart) {
+        auto apart = drawing.apartFromCairo();
+        if (drawing.tooFarApart(apart)) {
             ++failures;
-            ADD_FAILURE() << "drawing " << i << ": " << apart << " pixels apart: " << drawing.describe();
+            ADD_FAILURE() << "drawing " << i << ": " << apart.pixels << " pixels apart, " << apart.ink
+                          << " pixels of ink in 3 by 3 (" << drawing.allowedInk() << " allowed): " << drawing.describe();
         }
     }
 }
+
+// The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
+// drawings the fault changes by more than the comparison lets through (those that use the broken
+// part), the broken picture is too far from Cairo's on at least 95%.
+TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
+    using gfx::testing::ReferenceDrawing;
+    using raster::StrokerFault;
+    auto dashed = [](const ReferenceDrawing& d) { return !d.fill && !d.dashes.empty(); };
+    struct Case {
+        StrokerFault fault;
+        const char* name;
+        std::function<bool(const ReferenceDrawing&)> mayUse;
+        int drawings = 2500;  // made, of which those that may use the part are drawn
+    };
+    const Case cases[] = {
+        {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed},
+        {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }},
+        {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
+         [&](const ReferenceDrawing& d) {
+             return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
+         }},
+        {StrokerFault::miterLimitOnDevice, "miter limit on the device",
+         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 40000},
+    };
+    for (const Case& c : cases) {
+        std::mt19937 random(20261210);
+        auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
+        // Also told: how many of those it changes by a pixel's ink at least are caught.
+        int used = 0, caught = 0, changed = 0, caughtChanged = 0;
+        for (int i = 0; i < c.drawings && used < 20; ++i) {
+            auto drawing = ReferenceDrawing::make(choose);
+            if (!c.mayUse(drawing)) continue;
+            Bitmap right = drawing.draw(true), broken;
+            {
+                raster::ScopedStrokerFault fault(c.fault);
+                broken = drawing.draw(true);
+            }
+            auto change = ReferenceDrawing::apart(broken, right);
+            if (change.ink < 1 && !drawing.tooFarApart(change)) continue;
+            bool seen = drawing.tooFarApart(ReferenceDrawing::apart(broken, drawing.draw(false)));
+            ++changed, caughtChanged += seen;
+            if (drawing.tooFarApart(change)) ++used, caught += seen;
+        }
+        std::printf("%s: caught on %d of the %d drawings it changes by more than the comparison lets through, "
+                    "%d of the %d it changes by a pixel's ink\n", c.name, caught, used, caughtChanged, changed);
+        EXPECT_GE(used, 5) << c.name;
+        EXPECT_GE(caught, 0.95 * used) << c.name;
+    }
+}
+
