@@ -335,7 +335,8 @@ struct ReferenceDrawing {
     double allowedInk() const {
         if (fill) return 2.5;
         double deviceWidth = width * raster::largestStretch(transform);
-        if (dashes.empty() && deviceWidth < 1) return 3;
+        // A list of no length is a solid line (Context::setLineDash drops it).
+        if (std::ranges::none_of(dashes, [](double length) { return length > 0; }) && deviceWidth < 1) return 3;
         // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
         // cut apart too.
         const AffineTransform& t = transform;
