@@ -23,16 +23,22 @@ constexpr double buildSlowdown = 50;
 // A meter is spent once its thread has spent twice its budget's time in CPU, whatever the charges say: a
 // charge that counts a piece of work at a fraction of its cost cannot carry a render far past its bound.
 constexpr double nanosecondsAUnit = 2 * buildSlowdown;
-// The clock is a system call (about a microsecond here); a charge stands for a few hundred units or more (a
-// path, a dash, a layer), so reading it once in this many costs well under a percent of the work, and a
-// render past its time ends within this many charges.
-constexpr std::uint32_t chargesAClockRead = 1'024;
+// The thread's CPU clock is a system call (about a microsecond here); the coarse monotonic clock is read in
+// the process for a few nanoseconds. So every few charges the coarse clock is looked at, and the CPU clock
+// read once a few milliseconds have passed since it last was (a thread's CPU time never runs ahead of the
+// wall's): a render past its time ends within those charges and milliseconds, however much work a charge
+// stands for, where counting charges alone would let a thousand undercharged ones run on.
+constexpr std::uint32_t chargesAGlance = 16;
+constexpr std::int64_t nanosecondsAClockRead = 4'000'000;
 
-std::int64_t threadTime() {
+std::int64_t clockTime(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
+
+std::int64_t threadTime() { return clockTime(CLOCK_THREAD_CPUTIME_ID); }
+std::int64_t wallTime() { return clockTime(CLOCK_MONOTONIC_COARSE); }
 
 }  // namespace
 
@@ -40,7 +46,8 @@ struct WorkMeter::Running {
     std::uint64_t budget;
     std::int64_t deadline;  // the thread's CPU time past which it is spent
     std::uint64_t used = 0;
-    std::uint32_t untilClock = chargesAClockRead;
+    std::int64_t clockRead = wallTime();  // when the CPU clock was last read
+    std::uint32_t untilGlance = chargesAGlance;
     bool spent = false;
     std::vector<std::shared_ptr<const void>> held{};
 };
@@ -75,9 +82,12 @@ std::uint64_t WorkMeter::left() const { return running_->spent ? 0 : running_->b
 bool WorkMeter::charge(double units) {
     Running* meter = runningMeter;
     if (!meter) return true;
-    if (--meter->untilClock == 0) {
-        meter->untilClock = chargesAClockRead;
-        if (threadTime() > meter->deadline) meter->spent = true;
+    if (--meter->untilGlance == 0) {
+        meter->untilGlance = chargesAGlance;
+        if (const std::int64_t now = wallTime(); now - meter->clockRead >= nanosecondsAClockRead) {
+            meter->clockRead = now;
+            if (threadTime() > meter->deadline) meter->spent = true;
+        }
     }
     if (meter->spent || !(units < static_cast<double>(meter->budget - meter->used))) {
         meter->spent = true;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <numbers>
 #include <vector>
@@ -984,6 +985,24 @@ TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
         EXPECT_EQ(meter.used(), 0u);
         EXPECT_EQ(meter.left(), 0u);
         EXPECT_FALSE(WorkMeter::charge(0));
+    }
+    {
+        // Charges that each stand for far more work than they count (a fifth of a millisecond of CPU here)
+        // end the meter within a few dozen, not a thousand.
+        const auto cpu = [] {
+            timespec now{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+            return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+        };
+        WorkMeter meter(1'000);
+        int charges = 0;
+        while (charges < 1'000 && WorkMeter::charge(0)) {
+            ++charges;
+            for (const auto end = cpu() + 200'000; cpu() < end;) {
+            }
+        }
+        EXPECT_TRUE(meter.spent());
+        EXPECT_LT(charges, 100);
     }
     WorkMeter meter;
     for (int charges = 0; charges < 100'000; ++charges) ASSERT_TRUE(WorkMeter::charge(0));
