@@ -60,18 +60,19 @@ std::optional<Gradient> Gradient::make(std::span<const Color> colors, std::span<
                            stops[index + 1].location == stops[index].location;
         if (!inRun) merged.push_back(stops[index]);
     }
-    if (merged.size() <= maximumStops) {
-        gradient.stops_ = std::move(merged);
-    } else {
-        for (std::size_t kept = 0; kept < maximumStops; ++kept) {
-            gradient.stops_.push_back(merged[kept * (merged.size() - 1) / (maximumStops - 1)]);
-        }
-    }
+    gradient.stops_ = std::move(merged);
     gradient.patterns_ = std::make_shared<Patterns>();
     return gradient;
 }
 
 namespace {
+
+// Cairo files each stop added by walking those it has: a pattern of n stops costs n^2 / 2 steps to make, charged
+// before it is made (false: refused, and nothing is to be drawn).
+bool admitPattern(const Gradient& gradient) {
+    const double stops = double(gradient.stops().size());
+    return WorkMeter::charge(stops * stops / 2 * WorkMeter::aStopWalked);
+}
 
 void addStops(cairo_pattern_t* pattern, const Gradient& gradient) {
     for (const GradientStop& stop : gradient.stops())
@@ -313,6 +314,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     if (Gradient::Patterns* patterns = gradient.patterns_.get()) {
         shared = std::unique_lock(patterns->lock);
         if (!patterns->linear) {
+            if (!admitPattern(gradient)) return;
             patterns->linear = cairo_pattern_create_linear(0, 0, 1, 0);
             addStops(patterns->linear, gradient);
         }
@@ -323,6 +325,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
         }
     }
     if (!pattern) {
+        if (!admitPattern(gradient)) return;
         pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
         addStops(pattern, gradient);
     }
@@ -363,6 +366,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         cairo_matrix_init(&matrix, 1 / endRadius, 0, 0, 1 / endRadius, -endCenter.x / endRadius, -endCenter.y / endRadius);
         shared = std::unique_lock(patterns->lock);
         if (!patterns->radial || !std::equal(startCircle, startCircle + 3, patterns->radialStart)) {
+            if (!admitPattern(gradient)) return;
             if (patterns->radial) cairo_pattern_destroy(patterns->radial);
             patterns->radial = cairo_pattern_create_radial(startCircle[0], startCircle[1], startCircle[2], 0, 0, 1);
             addStops(patterns->radial, gradient);
@@ -375,6 +379,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         }
     }
     if (!pattern) {
+        if (!admitPattern(gradient)) return;
         pattern = cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
         addStops(pattern, gradient);
     }

@@ -32,6 +32,7 @@ public:
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 1.5;    // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
+    static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
     static constexpr double stopsAPixelPasses = 64;  // a gradient's pixel costs another pixel for these many stops
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 2'000;        // a picture drawn (its pixels counted apart)
