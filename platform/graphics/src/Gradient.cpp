@@ -299,7 +299,21 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient) {
 
 }  // namespace
 
+bool Context::clipToGradientRectangle() {
+    const DrawingState::GradientShape* shape = impl_->state.gradientShape.get();
+    if (!shape || shape->stroked || !raster::deviceRectangle(*shape->path, shape->toDevice)) return false;
+    const Path placed = shape->path->transformed(shape->toDevice.concatenating(deviceTransform().inverted()));
+    save();
+    impl_->state.gradientShape.reset();
+    clip(placed);
+    return true;
+}
+
 void Context::drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options) {
+    if (clipToGradientRectangle()) {
+        drawLinearGradient(gradient, start, end, options);
+        return restore();
+    }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
     if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient)) return;
@@ -351,6 +365,10 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 
 void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                                  double endRadius, unsigned options) {
+    if (clipToGradientRectangle()) {
+        drawRadialGradient(gradient, startCenter, startRadius, endCenter, endRadius, options);
+        return restore();
+    }
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
     if (!admitGradient(*impl_, gradient)) return;
     cairo_t* cr = impl_->synced();
