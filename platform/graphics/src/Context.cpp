@@ -916,6 +916,23 @@ void Context::setGradientShape(std::shared_ptr<const Path> path, const AffineTra
         DrawingState::GradientShape{std::move(path), toDevice, stroked, rule, state.style});
 }
 
+bool Context::clipToGradientFill() {
+    const DrawingState::GradientShape* shape = impl_->state.gradientShape.get();
+    if (!shape || shape->stroked) return false;
+    // A fill that covers most of its box (a rectangle wholly) gains nothing from painting its spans alone, but for
+    // one painted translucently, which a clip mask does not take.
+    const Rect bounds = shape->path->boundingBox(shape->toDevice);
+    if (!raster::deviceRectangle(*shape->path, shape->toDevice) &&
+        !(impl_->state.alpha >= 1 &&
+          coveredPixels(*shape->path, shape->toDevice, 0, impl_->reachable()) * 2 >= bounds.width() * bounds.height()))
+        return false;
+    const Path placed = shape->path->transformed(shape->toDevice.concatenating(deviceTransform().inverted()));
+    save();
+    impl_->state.gradientShape.reset();
+    clip(placed, shape->rule);
+    return true;
+}
+
 void Context::setFillColor(Color color) { impl_->state.fill = color; }
 void Context::setStrokeColor(Color color) { impl_->state.stroke = color; }
 void Context::setAlpha(double alpha) { impl_->state.alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0); }

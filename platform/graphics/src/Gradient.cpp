@@ -299,18 +299,8 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient) {
 
 }  // namespace
 
-bool Context::clipToGradientRectangle() {
-    const DrawingState::GradientShape* shape = impl_->state.gradientShape.get();
-    if (!shape || shape->stroked || !raster::deviceRectangle(*shape->path, shape->toDevice)) return false;
-    const Path placed = shape->path->transformed(shape->toDevice.concatenating(deviceTransform().inverted()));
-    save();
-    impl_->state.gradientShape.reset();
-    clip(placed);
-    return true;
-}
-
 void Context::drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options) {
-    if (clipToGradientRectangle()) {
+    if (clipToGradientFill()) {
         drawLinearGradient(gradient, start, end, options);
         return restore();
     }
@@ -365,7 +355,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 
 void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                                  double endRadius, unsigned options) {
-    if (clipToGradientRectangle()) {
+    if (clipToGradientFill()) {
         drawRadialGradient(gradient, startCenter, startRadius, endCenter, endRadius, options);
         return restore();
     }

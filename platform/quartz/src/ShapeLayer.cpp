@@ -193,7 +193,8 @@ bool ShapeLayer::setAsGradientShape(gfx::Context& context, const gfx::AffineTran
         return true;
     }
     const Stroke& style = stroke();
-    if (own.kind != Kind::single || !(strokeColor_->alpha >= 1) || style.start > 0 || style.end < 1) return false;
+    if (own.kind != Kind::single || !strokeColor_ || !(strokeColor_->alpha >= 1) || style.start > 0 || style.end < 1)
+        return false;
     if (pathTransform_.isIdentity() || strokesThroughTransform(pathTransform_)) {
         setLineStyle(context, pathTransform_.isIdentity() ? 1 : std::abs(pathTransform_.a));
         context.setGradientShape(path_, pathTransform_.concatenating(placement), true);

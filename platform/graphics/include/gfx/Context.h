@@ -186,9 +186,9 @@ private:
     // Text drawing renders through the same Cairo context and drawing state.
     friend struct ContextAccess;
     explicit Context(std::unique_ptr<Impl> impl);
-    // A gradient shape that is a filled rectangle on the device becomes a clip in a saved state (true; the caller
-    // draws and restores): Cairo paints a gradient within a rectangle quickest.
-    bool clipToGradientRectangle();
+    // A gradient shape that is a fill covering most of its box (a rectangle on the device wholly) becomes a clip in
+    // a saved state (true; the caller draws and restores): Cairo paints a gradient through it quickest.
+    bool clipToGradientFill();
     // Drawing the work meter has admitted.
     void fillAdmitted(const Path& path, FillRule rule);
     void strokeAdmitted(const Path& path);
