@@ -44,6 +44,7 @@
 #include "vellum/VellumParser.h"
 #include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceString.h"
+#include "vellum/VellumWorkBounds.h"
 #include "foundation/Data.h"
 #include "gfx/Context.h"
 #include "gfx/TextLayout.h"
@@ -109,19 +110,25 @@ void draw(benchmark::State& state, const std::string& text, int pixels = 20,
                inspect);
 }
 
-// As the app draws a flag from bytes: an image of the document fitted into 85 x 64 points at scale 1.
-void drawAsFlag(benchmark::State& state, const std::string& text) {
+// As the app draws a flag from bytes (app/shell/SVGImgProcessor.cpp): an image of the document fitted into
+// `box` points at scale 1, under a watch of the document's work bounds and one work meter; "refused" is 1 when
+// a bound or the meter ended it with no picture.
+void drawAsFlag(benchmark::State& state, const std::string& text, gfx::Size box = {85, 64}) {
     const auto bytes = foundation::Data::fromString(text);
     bool refused = false;
     for (auto _ : state) {
+        vellum::WorkBoundWatch bounds;
+        gfx::WorkMeter meter;
         auto image = vellum::VellumImage::initWithData(bytes);
         if (!image || !image->hasSize()) {
             state.SkipWithError("no image");
             return;
         }
-        image->scaleToFitInside({85, 64});
+        image->scaleToFitInside(box);
+        image->CALayerTree();
         auto context = gfx::Context::create(image->size(), {.scale = 1});
-        refused = !vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
+        refused = bounds.reached() ||
+                  !vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
                                                                gfx::InterpolationQuality::standard, false);
         benchmark::DoNotOptimize(context->makeImage());
     }
@@ -477,6 +484,44 @@ void TextRunCharges(benchmark::State& state) {
 }
 void SymbolFan3To10(benchmark::State& state) { draw(state, hostile::symbolFan(smokeRun() ? 3 : 10), 64); }
 void FlagSymbolFan3To10(benchmark::State& state) { drawAsFlag(state, hostile::symbolFan(smokeRun() ? 3 : 10)); }
+
+// Valid drawings once refused, as flags at their size beside librsvg: a chart of {lines} lines stroked (or of
+// filled areas, faint) by one gradient at {side} px; a polygon of 50,000 points and a gradient of 4,097 stops at 64 px.
+// Target: no more than twice librsvg's time.
+std::string chartOf(const benchmark::State& state, bool fill) {
+    return hostile::gradientChart(sized(static_cast<std::size_t>(state.range(0))), 100, fill);
+}
+gfx::Size sideOf(const benchmark::State& state) {
+    const auto side = static_cast<double>(state.range(1));
+    return {side, side};
+}
+void librsvgAt(benchmark::State& state, const std::string& text, double side) {
+    const auto bytes = foundation::Data::fromString(text);
+    for (auto _ : state) {
+        if (!sidebyside::drawWithLibrsvg(bytes, side)) return state.SkipWithError("no image");
+    }
+}
+void FlagGradientChart(benchmark::State& state) { drawAsFlag(state, chartOf(state, false), sideOf(state)); }
+void Librsvg_GradientChart(benchmark::State& state) { librsvgAt(state, chartOf(state, false), sideOf(state).height); }
+void FlagGradientAreas(benchmark::State& state) { drawAsFlag(state, chartOf(state, true), sideOf(state)); }
+void Librsvg_GradientAreas(benchmark::State& state) { librsvgAt(state, chartOf(state, true), sideOf(state).height); }
+void FlagPolygonOf50000Points(benchmark::State& state) { drawAsFlag(state, hostile::longPolygon(sized(50'000))); }
+void Librsvg_PolygonOf50000Points(benchmark::State& state) { librsvgAt(state, hostile::longPolygon(sized(50'000)), 64); }
+void FlagGradientOf4097Stops(benchmark::State& state) { drawAsFlag(state, hostile::manyStops(4'097)); }
+void Librsvg_GradientOf4097Stops(benchmark::State& state) { librsvgAt(state, hostile::manyStops(4'097), 64); }
+void chartSizes(benchmark::internal::Benchmark* row) {
+    row->ArgNames({"lines", "side"})->Args({60, 4096})->Args({1'000, 1024});
+}
+void areaSizes(benchmark::internal::Benchmark* row) { row->ArgNames({"lines", "side"})->Args({60, 1024})->Args({60, 2048}); }
+
+BENCHMARK(FlagGradientChart)->Apply(chartSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_GradientChart)->Apply(chartSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagGradientAreas)->Apply(areaSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_GradientAreas)->Apply(areaSizes)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagPolygonOf50000Points)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_PolygonOf50000Points)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagGradientOf4097Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_GradientOf4097Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);

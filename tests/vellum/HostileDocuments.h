@@ -5,6 +5,7 @@
 // huge gradients, style sheets and dash arrays, floods of parser errors. Shared by the tests and
 // bench/vellum/hostile.cpp.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -646,5 +647,48 @@ inline std::string letterRuns(std::size_t letters, std::size_t copies = 0, Lette
     for (std::size_t copy = 0; copy < copies; ++copy) document += R"(<use xlink:href="#t"/>)";
     return document + "</svg>";
 }
+
+// Valid drawings large enough that a count, or a charge for more than is painted, once refused them.
+
+// `lines` lines of a chart, each through `points` points across a 1000-unit drawing, waving over most of its
+// height, stroked 2 units wide by one linear gradient across the drawing (with `fill`: closed along the bottom
+// and filled by it, faintly, instead).
+inline std::string gradientChart(std::size_t lines, std::size_t points, bool fill = false) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width="1000" height="1000" viewBox="0 0 1000 1000">)"
+                       R"(<defs><linearGradient id="g" gradientUnits="userSpaceOnUse" x1="0" y1="0" x2="1000" y2="0">)"
+                       R"(<stop offset="0" stop-color="#1060c0"/><stop offset="0.5" stop-color="#20a040"/>)"
+                       R"(<stop offset="1" stop-color="#c03020"/></linearGradient></defs>)";
+    const std::string paint = fill ? R"~(fill="url(#g)" fill-opacity="0.3" stroke="none")~"
+                                   : R"~(fill="none" stroke="url(#g)" stroke-width="2")~";
+    text.reserve(text.size() + lines * (points * 12 + 96));
+    for (std::size_t line = 0; line < lines; ++line) {
+        text += std::string(fill ? "<polygon " : "<polyline ") + paint + R"( points=")";
+        if (fill) text += "0,1000 ";
+        for (std::size_t point = 0; point < points; ++point) {
+            const double x = 1000.0 * static_cast<double>(point) / static_cast<double>(std::max<std::size_t>(points - 1, 1));
+            const double wave = std::sin(x / 1000 * 6.283185307179586 * static_cast<double>(1 + line % 3) +
+                                         static_cast<double>(line));
+            const double jitter = static_cast<double>((point * 37 + line * 11) % 21) - 10;
+            text += std::to_string(static_cast<int>(x)) + "," + std::to_string(static_cast<int>(500 + 400 * wave + jitter)) + " ";
+        }
+        if (fill) text += "1000,1000";
+        text += R"("/>)";
+    }
+    return text + "</svg>";
+}
+
+// A filled polygon of `points` corners on a circle 80 units across, its rim wavering.
+inline std::string longPolygon(std::size_t points) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="100" viewBox="0 0 100 100">)"
+                       R"(<polygon fill="#c03020" points=")";
+    text.reserve(text.size() + points * 14 + 16);
+    for (std::size_t point = 0; point < points; ++point) {
+        const double angle = static_cast<double>(point) * 6.283185307179586 / static_cast<double>(points);
+        const double radius = 38 + static_cast<double>(point % 5) / 2;
+        text += std::to_string(50 + radius * std::cos(angle)) + "," + std::to_string(50 + radius * std::sin(angle)) + " ";
+    }
+    return text + R"("/></svg>)";
+}
+
 
 }  // namespace hostile

@@ -710,3 +710,18 @@ TEST(SVGElementKinds, IsAnswersAsAsDoes) {
     EXPECT_FALSE(SVGElement::is<ConverterSVGToCALayer>(nodes[3].get()));
     EXPECT_TRUE(SVGElement::is<SVGGElement>(nodes[6].get())) << "made without bits, answered by a cast";
 }
+
+// The identifier index a scope keeps follows the tree: an element removed (and freed) within the scope is no
+// longer found, and one added is.
+TEST(SVGElementCascade, TheIdentifierIndexFollowsElementsRemovedAndAddedWithinAScope) {
+    auto svg = makeSVG();
+    auto group = makeElement("g", {}, svg);
+    makeElement("rect", {{"id", "a"}}, group);
+    SVGElement::CascadeScope scope;
+    ASSERT_TRUE(svg->elementWithIdentifier("a"));
+    svg->removeChild(group);
+    group.reset();
+    EXPECT_EQ(svg->elementWithIdentifier("a"), nullptr);
+    auto added = makeElement("circle", {{"id", "a"}}, svg);
+    EXPECT_EQ(svg->elementWithIdentifier("a"), std::static_pointer_cast<Element>(added));
+}

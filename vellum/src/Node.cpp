@@ -1,6 +1,7 @@
 #include "vellum/Node.h"
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 
 #include "CommonNamespaces.h"
@@ -198,6 +199,16 @@ void Node::detachFromParent(const std::shared_ptr<Node>& node) {
     std::erase(siblings, node);
 }
 
+namespace {
+
+std::atomic<std::uint64_t> changesOfTrees{0};
+
+void noteTreeChanged() { changesOfTrees.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+std::uint64_t Node::treeChanges() { return changesOfTrees.load(std::memory_order_relaxed); }
+
 std::shared_ptr<Node> Node::appendChild(const std::shared_ptr<Node>& newChild) {
     return insertBefore(newChild, nullptr);
 }
@@ -216,6 +227,7 @@ std::shared_ptr<Node> Node::insertBefore(const std::shared_ptr<Node>& newChild, 
         children.push_back(newChild);
     }
     newChild->setParentNode(shared_from_this());
+    noteTreeChanged();
     return newChild;
 }
 
@@ -252,6 +264,7 @@ std::shared_ptr<Node> Node::replaceChild(const std::shared_ptr<Node>& newChild, 
     children[static_cast<std::size_t>(indexOfChild(oldChild.get()))] = newChild;
     newChild->setParentNode(shared_from_this());
     oldChild->setParentNode(nullptr);
+    noteTreeChanged();
     return oldChild;
 }
 
@@ -259,6 +272,7 @@ std::shared_ptr<Node> Node::removeChild(const std::shared_ptr<Node>& oldChild) {
     if (!oldChild || oldChild->parentNode().get() != this) return nullptr;
     std::erase(ownChildList().internalArray(), oldChild);
     oldChild->setParentNode(nullptr);
+    noteTreeChanged();
     return oldChild;
 }
 

@@ -80,13 +80,17 @@ std::shared_ptr<Element> SVGSVGElement::elementWithIdentifier(std::string_view i
         }
         return const_cast<SVGSVGElement*>(this)->getElementById(identifier);
     }
-    if (identifiersScope_ != scope) {
-        identifiers_ = SVGUseElement::elementsByIdentifier(std::const_pointer_cast<Node>(shared_from_this()));
+    if (identifiersScope_ != scope || identifiersTreeChanges_ != treeChanges()) {
+        identifiers_.clear();
+        for (const auto& [name, element] :
+             SVGUseElement::elementsByIdentifier(std::const_pointer_cast<Node>(shared_from_this())))
+            identifiers_.emplace(name, element->weak_from_this());
         identifiersScope_ = scope;
+        identifiersTreeChanges_ = treeChanges();
     }
     const auto found = identifiers_.find(identifier);
     if (found == identifiers_.end()) return nullptr;
-    return std::static_pointer_cast<Element>(found->second->shared_from_this());
+    return std::static_pointer_cast<Element>(found->second.lock());
 }
 
 double SVGSVGElement::aspectRatioFromWidthPerHeight() const {

@@ -216,9 +216,67 @@ double dashCount(const Path& path, const std::vector<double>& dashes) {
     return length / period * entries;
 }
 
+// How many pixels filling `path` (or stroking it, its outline reaching `reach` pixels either side) may cover within
+// `box`: no more than the box of its points, nor than its area. A fill covers no more than the triangles from each
+// subpath's start to its sides (any point it winds round lies in one) and those round each curve's control points,
+// a stroke no more than its length times its width and a width's square each element (joins and caps); both cover
+// their edges' pixels too.
+double coveredPixels(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box) {
+    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
+    double length = 0, area = 0;
+    Point current{}, start{};
+    const auto twiceArea = [](Point a, Point b, Point c) {
+        return std::abs((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x));
+    };
+    const auto side = [&](Point to) {
+        length += std::hypot(to.x - current.x, to.y - current.y);
+        area += twiceArea(start, current, to);
+        current = to;
+    };
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            side(start);
+            continue;
+        }
+        Point points[3];
+        for (int index = 0; index < element.pointCount(); ++index) {
+            points[index] = toDevice.apply(element.points[index]);
+            left = std::min(left, points[index].x), right = std::max(right, points[index].x);
+            top = std::min(top, points[index].y), bottom = std::max(bottom, points[index].y);
+        }
+        if (element.kind == PathElement::Kind::moveTo) {
+            current = start = points[0];
+            continue;
+        }
+        if (element.kind == PathElement::Kind::quadCurveTo) area += twiceArea(current, points[0], points[1]);
+        if (element.kind == PathElement::Kind::curveTo)
+            area += twiceArea(current, points[0], points[1]) + twiceArea(current, points[1], points[2]) +
+                    twiceArea(current, points[0], points[2]) + twiceArea(points[0], points[1], points[2]);
+        for (int index = 0; index < element.pointCount(); ++index) side(points[index]);
+    }
+    const double width = 2 * reach + 1;
+    const double reached = std::max(std::min(right + reach, double(box.right)) - std::max(left - reach, double(box.left)), 0.0) *
+                           std::max(std::min(bottom + reach, double(box.bottom)) - std::max(top - reach, double(box.top)), 0.0);
+    const double shape = reach > 0 ? length * width + double(path.elements().size()) * width * width
+                                   : area / 2 + length;
+    const double pixels = std::min(reached, shape);
+    return std::isnan(pixels) ? INFINITY : pixels;
+}
+
 thread_local std::optional<std::uint32_t> newCanvasFill;
 
 }  // namespace
+
+raster::StrokeStyle strokeStyle(const DrawingState::Style& given) {
+    raster::StrokeStyle style{given.lineWidth, raster::StrokeStyle::Join::miter, given.miterLimit};
+    if (given.join == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
+    if (given.join == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
+    if (given.cap == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
+    if (given.cap == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
+    style.dashes = given.dashes;
+    style.dashPhase = given.dashPhase;
+    return style;
+}
 
 void fillNewCanvasesForTesting(std::optional<std::uint32_t> pixel) { newCanvasFill = pixel; }
 
@@ -309,17 +367,22 @@ void Context::Impl::concatenate(const AffineTransform& transform) {
 }
 
 void Context::Impl::appendPath(const Path& path, PathSpace space) {
-    cairo_new_path(cairo);
+    if (space == PathSpace::device) return appendPath(path, state.transform);
+    tracePath(path, nullptr);
+}
+
+void Context::Impl::appendPath(const Path& path, const AffineTransform& toDevice) {
+    // Cairo would transform every point through its matrix call; once here is cheaper.
     cairo_matrix_t ctm;
-    const bool device = space == PathSpace::device;
-    AffineTransform toDevice;
-    if (device) {
-        // Cairo would transform every point through its matrix call; once here is cheaper.
-        cairo_get_matrix(cairo, &ctm);
-        cairo_identity_matrix(cairo);
-        toDevice = state.transform;
-    }
-    auto at = [&](Point p) { return device ? toDevice.apply(p) : p; };
+    cairo_get_matrix(cairo, &ctm);
+    cairo_identity_matrix(cairo);
+    tracePath(path, &toDevice);
+    cairo_set_matrix(cairo, &ctm);
+}
+
+void Context::Impl::tracePath(const Path& path, const AffineTransform* toDevice) {
+    cairo_new_path(cairo);
+    auto at = [&](Point p) { return toDevice ? toDevice->apply(p) : p; };
     Point current, start;
     for (const PathElement& element : path.elements()) {
         const auto& p = element.points;
@@ -355,7 +418,6 @@ void Context::Impl::appendPath(const Path& path, PathSpace space) {
                 break;
         }
     }
-    if (device) cairo_set_matrix(cairo, &ctm);
 }
 
 // A union's coverage is drawn through by the converter while the clip mask holds it.
@@ -479,6 +541,15 @@ bool Context::Impl::admitPixels(double pixels, double units) {
     return WorkMeter::charge(units + pixels * WorkMeter::aComposedPixel);
 }
 
+bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units) {
+    if (!WorkMeter::running()) return true;
+    const raster::PixelBox box = reachable();
+    const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
+    units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
+    if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
+    return WorkMeter::charge(units + coveredPixels(*shape.path, shape.toDevice, reach, box) * unitsAPixel);
+}
+
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
     auto target = directTarget();
     if (!target) return false;
@@ -507,17 +578,8 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {
-        raster::StrokeStyle style{lineWidth, raster::StrokeStyle::Join::miter, given.miterLimit};
-        if (given.join == CAIRO_LINE_JOIN_ROUND) style.join = raster::StrokeStyle::Join::round;
-        if (given.join == CAIRO_LINE_JOIN_BEVEL) style.join = raster::StrokeStyle::Join::bevel;
-        if (given.cap == CAIRO_LINE_CAP_ROUND) style.cap = raster::StrokeStyle::Cap::round;
-        if (given.cap == CAIRO_LINE_CAP_SQUARE) style.cap = raster::StrokeStyle::Cap::square;
-        if (dashed) {
-            style.dashes = given.dashes;
-            style.dashPhase = given.dashPhase;
-        } else {
-            changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
-        }
+        const raster::StrokeStyle style = strokeStyle(given);
+        if (!dashed) changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
         if (!changed) changed = raster::strokeWide(path, toDevice, given.tolerance, style, source, *target);
     }
     if (!changed) return false;
@@ -844,6 +906,33 @@ Rect Context::clipBoundingBox() const {
     double x1, y1, x2, y2;
     cairo_clip_extents(impl_->synced(), &x1, &y1, &x2, &y2);
     return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
+}
+
+void Context::setGradientShape(std::shared_ptr<const Path> path, const AffineTransform& placement, bool stroked,
+                               FillRule rule) {
+    DrawingState& state = impl_->state;
+    if (!path) return;
+    const AffineTransform toDevice =
+        isUsableTransform(placement) ? placement.concatenating(state.transform) : state.transform;
+    state.gradientShape = std::make_shared<const DrawingState::GradientShape>(
+        DrawingState::GradientShape{std::move(path), toDevice, stroked, rule, state.style});
+}
+
+bool Context::clipToGradientFill() {
+    const DrawingState::GradientShape* shape = impl_->state.gradientShape.get();
+    if (!shape || shape->stroked) return false;
+    // A fill that covers most of its box (a rectangle wholly) gains nothing from painting its spans alone, but for
+    // one painted translucently, which a clip mask does not take.
+    const Rect bounds = shape->path->boundingBox(shape->toDevice);
+    if (!raster::deviceRectangle(*shape->path, shape->toDevice) &&
+        !(impl_->state.alpha >= 1 &&
+          coveredPixels(*shape->path, shape->toDevice, 0, impl_->reachable()) * 2 >= bounds.width() * bounds.height()))
+        return false;
+    const Path placed = shape->path->transformed(shape->toDevice.concatenating(deviceTransform().inverted()));
+    save();
+    impl_->state.gradientShape.reset();
+    clip(placed, shape->rule);
+    return true;
 }
 
 void Context::setFillColor(Color color) { impl_->state.fill = color; }

@@ -62,7 +62,20 @@ struct DrawingState {
         double tolerance = 0.1;
         cairo_antialias_t antialias = CAIRO_ANTIALIAS_DEFAULT;
     } style;
+    // The shape gradients paint instead of the whole clip (Context::setGradientShape): filled by `rule`, or
+    // stroked with `line` when `stroked`, its points taken to the device by `toDevice`.
+    struct GradientShape {
+        std::shared_ptr<const Path> path;
+        AffineTransform toDevice;
+        bool stroked = false;
+        FillRule rule = FillRule::winding;
+        Style line;
+    };
+    std::shared_ptr<const GradientShape> gradientShape;
 };
+
+// The converter's stroke of a line style (its width, joins, caps and dashes).
+raster::StrokeStyle strokeStyle(const DrawingState::Style& style);
 
 struct Context::Impl {
     Context::Options options;
@@ -96,6 +109,10 @@ struct Context::Impl {
     // Strokes need the path in user space (the line width is there); fills and clips take it in device space.
     enum class PathSpace { user, device };
     void appendPath(const Path& path, PathSpace space);
+    // The path's points taken to the device by `toDevice`, with Cairo's matrix the identity meanwhile.
+    void appendPath(const Path& path, const AffineTransform& toDevice);
+    // The path's points, each taken by `toDevice` when given, as Cairo's new path.
+    void tracePath(const Path& path, const AffineTransform* toDevice);
     // Normal blending without a mask clip: drawing needs no group or saved state around it.
     bool drawsPlainly() const;
     void setSourceColor(Color color);
@@ -117,6 +134,8 @@ struct Context::Impl {
     double strokeReach(const AffineTransform& toDevice) const;
     // Charges it for `pixels` device pixels composited (or masked) and `units` more.
     bool admitPixels(double pixels, double units);
+    // Charges it for painting the gradient shape, `unitsAPixel` for each pixel it may cover, and `units` more.
+    bool admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units);
     // Strokes thinner than a device pixel as hairlines.
     bool strokeDirectly(const Path& path, const AffineTransform& toDevice);
     // The pixels when the converter may draw on them (flushed for it), else nothing.

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <mutex>
 
+#include "Compositing.h"
 #include "ContextImpl.h"
+#include "Stroker.h"
 #include "gfx/WorkMeter.h"
 
 namespace gfx {
@@ -58,18 +60,19 @@ std::optional<Gradient> Gradient::make(std::span<const Color> colors, std::span<
                            stops[index + 1].location == stops[index].location;
         if (!inRun) merged.push_back(stops[index]);
     }
-    if (merged.size() <= maximumStops) {
-        gradient.stops_ = std::move(merged);
-    } else {
-        for (std::size_t kept = 0; kept < maximumStops; ++kept) {
-            gradient.stops_.push_back(merged[kept * (merged.size() - 1) / (maximumStops - 1)]);
-        }
-    }
+    gradient.stops_ = std::move(merged);
     gradient.patterns_ = std::make_shared<Patterns>();
     return gradient;
 }
 
 namespace {
+
+// Cairo files each stop added by walking those it has: a pattern of n stops costs n^2 / 2 steps to make, charged
+// before it is made (false: refused, and nothing is to be drawn).
+bool admitPattern(const Gradient& gradient) {
+    const double stops = double(gradient.stops().size());
+    return WorkMeter::charge(stops * stops / 2 * WorkMeter::aStopWalked);
+}
 
 void addStops(cairo_pattern_t* pattern, const Gradient& gradient) {
     for (const GradientStop& stop : gradient.stops())
@@ -85,6 +88,164 @@ bool placePattern(cairo_pattern_t* pattern, const cairo_matrix_t& matrix) {
     return true;
 }
 
+// The colours of a linear `pattern` (its extend set) along its axis on the device, one a device pixel, and where
+// each pixel finds its own: t, the place along the axis, grows by `dx` a column and `dy` a row from `t0` at the
+// device origin; entry i of `colors` is the pattern at t = first + (i + 0.5) * step. Painted by Cairo itself, so
+// the colours are its own. Nothing where the pattern is not linear, or the axis is lost on the device.
+struct Ramp {
+    double t0 = 0, dx = 0, dy = 0;
+    double first = 0, step = 1;
+    std::vector<std::uint32_t> colors;
+
+    // Composites the colours of row y's pixels [left, right) at `coverage`, through the clip's coverage when given.
+    void blendRow(std::uint32_t* row, int y, int left, int right, int coverage, const std::uint8_t* clip) const {
+        // The entry, counted in steps from the first, grows by dx / step a column.
+        double index = (t0 + dx * (left + 0.5) + dy * (y + 0.5) - first) / step;
+        const double perColumn = dx / step, last = double(colors.size() - 1);
+        const auto next = [&] {
+            const std::uint32_t color = colors[std::size_t(index < 0 ? 0.0 : index >= last ? last : index)];
+            index += perColumn;
+            return color;
+        };
+        int x = left;
+#ifdef __SSE2__
+        if (coverage == 255 && !clip) {
+            // Four pixels at a time, a channel to each 16-bit lane, each its own colour Over it: over()'s rounding.
+            const __m128i zero = _mm_setzero_si128(), whole = _mm_set1_epi32(255);
+            for (; x + 4 <= right; x += 4) {
+                const std::uint32_t c0 = next(), c1 = next(), c2 = next(), c3 = next();
+                const __m128i colors4 = _mm_set_epi32(int(c3), int(c2), int(c1), int(c0));
+                const __m128i rest = _mm_sub_epi32(whole, _mm_srli_epi32(colors4, 24));
+                const __m128i pairs = _mm_unpacklo_epi16(_mm_packs_epi32(rest, rest), _mm_packs_epi32(rest, rest));
+                __m128i* at = reinterpret_cast<__m128i*>(row + x);
+                const __m128i destination = _mm_loadu_si128(at);
+                const __m128i scaled =
+                    _mm_packus_epi16(raster::scaleChannels(_mm_unpacklo_epi8(destination, zero), _mm_unpacklo_epi32(pairs, pairs)),
+                                     raster::scaleChannels(_mm_unpackhi_epi8(destination, zero), _mm_unpackhi_epi32(pairs, pairs)));
+                _mm_storeu_si128(at, _mm_adds_epu8(colors4, scaled));
+            }
+        }
+#endif
+        for (; x < right; ++x) {
+            const std::uint32_t color = next();
+            const int covered = clip ? std::min<int>(coverage, clip[x]) : coverage;
+            if (covered == 255 && color >> 24 == 255)
+                row[x] = color;
+            else if (covered > 0)
+                row[x] = raster::blendPixel(color, row[x], covered);
+        }
+    }
+};
+
+std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& toDevice, const raster::PixelBox& box,
+                             double alpha) {
+    double x0, y0, x1, y1;
+    if (cairo_pattern_get_linear_points(pattern, &x0, &y0, &x1, &y1) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    const double ax = x1 - x0, ay = y1 - y0, squared = ax * ax + ay * ay;
+    if (!(squared > 0) || !Context::isUsableTransform(toDevice)) return std::nullopt;
+    cairo_matrix_t toPattern;  // user space to the pattern's
+    cairo_pattern_get_matrix(pattern, &toPattern);
+    const AffineTransform patternSpace =
+        toDevice.inverted().concatenating({toPattern.xx, toPattern.yx, toPattern.xy, toPattern.yy, toPattern.x0, toPattern.y0});
+    const auto along = [&](double x, double y) {
+        const Point p = patternSpace.apply(Point{x, y});
+        return ((p.x - x0) * ax + (p.y - y0) * ay) / squared;
+    };
+    Ramp ramp;
+    ramp.t0 = along(0, 0);
+    ramp.dx = along(1, 0) - ramp.t0, ramp.dy = along(0, 1) - ramp.t0;
+    ramp.step = std::hypot(ramp.dx, ramp.dy);
+    double low = INFINITY, high = -INFINITY;
+    for (double x : {box.left + 0.5, box.right - 0.5})
+        for (double y : {box.top + 0.5, box.bottom - 0.5}) {
+            const double t = ramp.t0 + ramp.dx * x + ramp.dy * y;
+            low = std::min(low, t), high = std::max(high, t);
+        }
+    const double count = std::ceil((high - low) / ramp.step) + 1;
+    // A box no wider than a picture may be along the axis.
+    if (!(ramp.step > 0) || !(count <= 65'536)) return std::nullopt;
+    ramp.first = low;
+    const int width = int(count);
+    SurfacePointer strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, 1));
+    cairo_t* painter = cairo_create(strip.get());
+    // Column u of the strip is the pattern at t = low + u * step.
+    cairo_matrix_t placed;
+    cairo_matrix_init(&placed, ax * ramp.step, ay * ramp.step, -ay, ax, x0 + ax * low, y0 + ay * low);
+    cairo_pattern_set_matrix(pattern, &placed);
+    cairo_set_operator(painter, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source(painter, pattern);
+    cairo_paint_with_alpha(painter, alpha);
+    cairo_destroy(painter);
+    cairo_pattern_set_matrix(pattern, &toPattern);
+    cairo_surface_flush(strip.get());
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(strip.get()));
+    ramp.colors.assign(row, row + width);
+    return ramp;
+}
+
+// Paints a linear `pattern` over the gradient shape's spans with the converter, each pixel its colour from the
+// pattern's ramp: the shape's pixels alone are touched. False, with nothing drawn, where the converter cannot.
+bool paintShapeSpans(Context::Impl& impl, cairo_pattern_t* pattern, const DrawingState::GradientShape& shape) {
+    if (!impl.drawsPlainly()) return false;
+    const std::optional<raster::Target> target = impl.directTarget();
+    if (!target) return false;
+    raster::StrokePieces pieces;
+    const double tolerance = impl.state.style.tolerance;
+    raster::PixelBox reached = target->clip;
+    if (shape.stroked) {
+        if (!(shape.line.lineWidth > 0) ||
+            !raster::strokePieces(*shape.path, shape.toDevice, tolerance, strokeStyle(shape.line), target->clip,
+                                  pieces))
+            return false;
+    } else {
+        const Rect bounds = shape.path->boundingBox(shape.toDevice);
+        if (bounds.isNull() || !(std::abs(bounds.minX()) + std::abs(bounds.maxX()) + std::abs(bounds.minY()) +
+                                     std::abs(bounds.maxY()) <= raster::largestCoordinate))
+            return false;
+        reached = target->clip.intersection({int(std::floor(bounds.minX())), int(std::floor(bounds.minY())),
+                                             int(std::ceil(bounds.maxX())), int(std::ceil(bounds.maxY()))});
+    }
+    if (reached.isEmpty()) return true;
+    const std::optional<Ramp> ramp = rampOver(pattern, impl.state.transform, reached, impl.state.alpha);
+    if (!ramp) return false;
+    impl.writeBlanks(target->clip);
+    const auto write = [&](int y, int left, int right, int coverage) {
+        const std::uint8_t* clip = target->mask ? target->mask->row(y) - target->mask->box.left : nullptr;
+        ramp->blendRow(target->pixels + std::size_t(y) * target->stride, y, left, right, coverage, clip);
+    };
+    const std::optional<raster::PixelBox> changed =
+        shape.stroked ? raster::polygonSpans(pieces.points, pieces.ends, FillRule::winding, raster::Overlaps::exact,
+                                             target->clip, write)
+                      : raster::pathSpans(*shape.path, shape.toDevice, tolerance, shape.rule, target->clip, write);
+    if (!changed) return false;
+    impl.markDrawn(*changed);
+    return true;
+}
+
+// Fills or strokes the gradient shape with the source set, as Cairo draws it.
+void drawShape(Context::Impl& impl, const DrawingState::GradientShape& shape) {
+    cairo_t* cr = impl.cairo;
+    if (!shape.stroked) {
+        impl.appendPath(*shape.path, shape.toDevice);
+        cairo_set_fill_rule(cr, shape.rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+        return;
+    }
+    cairo_save(cr);
+    cairo_matrix_t matrix = {shape.toDevice.a, shape.toDevice.b, shape.toDevice.c,
+                             shape.toDevice.d, shape.toDevice.tx, shape.toDevice.ty};
+    cairo_set_matrix(cr, &matrix);
+    impl.tracePath(*shape.path, nullptr);
+    const DrawingState::Style& line = shape.line;
+    cairo_set_line_width(cr, line.lineWidth);
+    cairo_set_line_cap(cr, line.cap);
+    cairo_set_line_join(cr, line.join);
+    cairo_set_miter_limit(cr, line.miterLimit);
+    cairo_set_dash(cr, line.dashes.data(), int(line.dashes.size()), line.dashPhase);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
 // Cairo extends both ends or neither; one end alone is drawn by extending both and clipping the other
 // away. `clipToAllowedSide` does that clipping, given how far the clip area reaches (in user space).
 void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned options,
@@ -97,7 +258,9 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
     } else {
         cairo_pattern_set_extend(pattern, before || after ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     }
-    if (before == after && impl.paintThroughClipMask(pattern)) return;
+    const DrawingState::GradientShape* shape = impl.state.gradientShape.get();
+    if (shape && before == after && paintShapeSpans(impl, pattern, *shape)) return;
+    if (!shape && before == after && impl.paintThroughClipMask(pattern)) return;
     impl.composite(
         [&] {
             if (before != after) {
@@ -105,27 +268,45 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
                 cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
                 clipToAllowedSide(std::max({std::abs(x1), std::abs(x2), std::abs(y1), std::abs(y2)}) * 4 + 1);
             }
+            if (!shape) {
+                cairo_set_source(cr, pattern);
+                cairo_paint_with_alpha(cr, impl.state.alpha);
+                return;
+            }
+            // Cairo fills and strokes with no alpha of their own: a group takes it when there is one.
+            if (impl.state.alpha < 1) cairo_push_group(cr);
             cairo_set_source(cr, pattern);
-            cairo_paint_with_alpha(cr, impl.state.alpha);
+            drawShape(impl, *shape);
+            if (impl.state.alpha < 1) {
+                cairo_pop_group_to_source(cr);
+                cairo_paint_with_alpha(cr, impl.state.alpha);
+            }
         },
         [] {});
 }
 
-// A gradient paints the whole clip area, its stops resolved for it; each pixel's colour is looked up among
-// the stops (Cairo's walk along them costs more the more there are). A linear gradient's pixels walk on
-// along a row; a radial one's each work out their distance and look it up among the stops anew.
+// A gradient paints the whole clip area, or its shape's, its stops resolved for it; each pixel's colour is looked
+// up among the stops (Cairo's walk along them costs more the more there are). A linear gradient's pixels walk
+// on along a row; a radial one's each work out their distance and look it up among the stops anew.
 bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial) {
-    const raster::PixelBox box = impl.reachable();
     const double stops = double(gradient.stops().size());
-    const double pixels = double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0);
-    const double perPixel = radial ? WorkMeter::aRadialPixel * (1 + stops / WorkMeter::stopsARadialPixelPasses)
-                                   : WorkMeter::aComposedPixel * (1 + stops / WorkMeter::stopsAPixelPasses);
-    return WorkMeter::charge(WorkMeter::aPath + stops * WorkMeter::aStop + pixels * perPixel);
+    const double unitsAPixel = radial ? WorkMeter::aRadialPixel * (1 + stops / WorkMeter::stopsARadialPixelPasses)
+                                      : WorkMeter::aComposedPixel * (1 + stops / WorkMeter::stopsAPixelPasses);
+    const double units = WorkMeter::aPath + stops * WorkMeter::aStop;
+    if (const DrawingState::GradientShape* shape = impl.state.gradientShape.get())
+        return impl.admitGradientShape(*shape, unitsAPixel, units);
+    const raster::PixelBox box = impl.reachable();
+    return WorkMeter::charge(units + double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0) * unitsAPixel);
+}
 }
 
 }  // namespace
 
 void Context::drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options) {
+    if (clipToGradientFill()) {
+        drawLinearGradient(gradient, start, end, options);
+        return restore();
+    }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
     if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false)) return;
@@ -140,6 +321,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     if (Gradient::Patterns* patterns = gradient.patterns_.get()) {
         shared = std::unique_lock(patterns->lock);
         if (!patterns->linear) {
+            if (!admitPattern(gradient)) return;
             patterns->linear = cairo_pattern_create_linear(0, 0, 1, 0);
             addStops(patterns->linear, gradient);
         }
@@ -150,6 +332,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
         }
     }
     if (!pattern) {
+        if (!admitPattern(gradient)) return;
         pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
         addStops(pattern, gradient);
     }
@@ -175,6 +358,10 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
 
 void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                                  double endRadius, unsigned options) {
+    if (clipToGradientFill()) {
+        drawRadialGradient(gradient, startCenter, startRadius, endCenter, endRadius, options);
+        return restore();
+    }
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
     if (!admitGradient(*impl_, gradient, true)) return;
     cairo_t* cr = impl_->synced();
@@ -190,6 +377,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         cairo_matrix_init(&matrix, 1 / endRadius, 0, 0, 1 / endRadius, -endCenter.x / endRadius, -endCenter.y / endRadius);
         shared = std::unique_lock(patterns->lock);
         if (!patterns->radial || !std::equal(startCircle, startCircle + 3, patterns->radialStart)) {
+            if (!admitPattern(gradient)) return;
             if (patterns->radial) cairo_pattern_destroy(patterns->radial);
             patterns->radial = cairo_pattern_create_radial(startCircle[0], startCircle[1], startCircle[2], 0, 0, 1);
             addStops(patterns->radial, gradient);
@@ -202,6 +390,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         }
     }
     if (!pattern) {
+        if (!admitPattern(gradient)) return;
         pattern = cairo_pattern_create_radial(startCenter.x, startCenter.y, startRadius, endCenter.x, endCenter.y, endRadius);
         addStops(pattern, gradient);
     }

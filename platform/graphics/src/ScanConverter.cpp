@@ -216,6 +216,16 @@ std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std
                      compositor(source, target));
 }
 
+std::optional<PixelBox> pathSpans(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+                                  const PixelBox& clip, const SpanWriter& write) {
+    return fillSpans(path, toDevice, tolerance, rule, Overlaps::summed, clip, [](const PixelBox&) {}, Spans{write});
+}
+
+std::optional<PixelBox> polygonSpans(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
+                                     FillRule rule, Overlaps overlaps, const PixelBox& clip, const SpanWriter& write) {
+    return fillSpans(Polygons{points, ends}, {}, 1, rule, overlaps, clip, [](const PixelBox&) {}, Spans{write});
+}
+
 bool addCoverage(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends, Mask& coverage) {
     const PixelBox& box = coverage.box;
     auto add = [&](int y, int left, int right, int amount) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
@@ -94,6 +95,15 @@ std::optional<PixelBox> fillPath(const Path& path, const AffineTransform& toDevi
 // path of moves and lines through the same points.
 std::optional<PixelBox> fillPolygons(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
                                      FillRule rule, std::uint32_t source, const Target& target, Overlaps overlaps);
+
+// The spans a fill covers within `clip`, handed to `write(y, left, right, coverage)` instead of drawn: of `path`
+// as fillPath fills it (a rectangle as any path), or of polygons as fillPolygons fills them. Nothing for shapes
+// left to Cairo.
+using SpanWriter = std::function<void(int y, int left, int right, int coverage)>;
+std::optional<PixelBox> pathSpans(const Path& path, const AffineTransform& toDevice, double tolerance, FillRule rule,
+                                  const PixelBox& clip, const SpanWriter& write);
+std::optional<PixelBox> polygonSpans(const std::vector<Point>& points, const std::vector<std::uint32_t>& ends,
+                                     FillRule rule, Overlaps overlaps, const PixelBox& clip, const SpanWriter& write);
 
 // Adds the coverage of the polygons filled as fillPolygons fills them with the winding rule, their
 // overlaps traced, into `coverage`'s bytes over its box (saturating); false for polygons left to Cairo.

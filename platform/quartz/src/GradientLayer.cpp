@@ -1,12 +1,19 @@
 #include "quartz/GradientLayer.h"
 
 #include <cmath>
+#include <typeinfo>
 
 #include "gfx/Gradient.h"
 
 namespace quartz {
 
 std::shared_ptr<Layer> GradientLayer::copyLayer() const { return std::shared_ptr<Layer>(new GradientLayer(*this)); }
+
+Layer::OwnDrawing GradientLayer::ownDrawing() const {
+    if (typeid(*this) != typeid(GradientLayer)) return {};
+    const OwnDrawing own = delegateDrawing();
+    return own.kind == OwnDrawing::Kind::nothing ? OwnDrawing::of(OwnDrawing::Kind::single) : own;
+}
 
 void GradientLayer::draw(gfx::Context& context) const {
     Layer::draw(context);
@@ -31,9 +38,10 @@ void GradientLayer::draw(gfx::Context& context) const {
             context.scaleBy(radiusX, radiusY);
             context.drawRadialGradient(*gradient, {0, 0}, 0, {0, 0}, 1, extend);
         } else {
-            // A degenerate ellipse shows only the last colour around the centre.
-            context.setFillColor(gradient->stops().back().color);
-            context.fillRect(box);
+            // A degenerate ellipse shows only the last colour around the centre: a gradient of it alone, so that
+            // it paints the gradient shape where one is set, as any gradient does.
+            const std::vector<gfx::Color> last{gradient->stops().back().color};
+            context.drawLinearGradient(*gfx::Gradient::make(last), box.origin, {box.maxX(), box.minY()}, extend);
         }
     }
     context.restore();

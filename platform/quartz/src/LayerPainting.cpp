@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Offscreen.h"
+#include "quartz/GradientLayer.h"
+#include "quartz/ShapeLayer.h"
 #include "gfx/WorkMeter.h"
 #include "gfx/BoxBlur.h"
 #include "quartz/Renderer.h"
@@ -243,10 +245,30 @@ void LayerPainter::renderWithShadow(const Layer& model, const Layer& shown, gfx:
         renderBody(model, shown, context);
 }
 
+// The mask's shape when `shown` paints one gradient through a mask that is one opaque fill or stroke: the gradient
+// then paints only that shape (gfx::Context::setGradientShape), not its whole bounds.
+static const ShapeLayer* gradientShape(const Layer& model, const Layer& shown) {
+    const Layer& mask = *shown.mask();
+    if (!dynamic_cast<const GradientLayer*>(&shown) || shown.ownDrawing().kind != Layer::OwnDrawing::Kind::single ||
+        !model.sublayers().empty() || paintsDecoration(shown) || shown.masksToBounds())
+        return nullptr;
+    if (mask.hasAnimations() || mask.isHidden() || mask.opacity() < 1 || mask.mask() || mask.masksToBounds() ||
+        !mask.sublayers().empty() || paintsDecoration(mask) || !isInvertible(mask.transformToSuperlayer()))
+        return nullptr;
+    return dynamic_cast<const ShapeLayer*>(&mask);
+}
+
 void LayerPainter::renderBody(const Layer& model, const Layer& shown, gfx::Context& context) const {
     if (!shown.mask()) {
         renderUnmasked(model, shown, context);
         return;
+    }
+    if (const ShapeLayer* shape = gradientShape(model, shown)) {
+        context.save();
+        const bool shaped = shape->setAsGradientShape(context, shape->transformToSuperlayer());
+        if (shaped) renderUnmasked(model, shown, context);
+        context.restore();
+        if (shaped) return;
     }
     if (std::optional<MaskShape> shape = placedMaskShape(*shown.mask())) {
         // Clipping each thing drawn to the shapes gives the masked picture (but for antialiased edges where

@@ -153,23 +153,15 @@ void ShapeLayer::draw(gfx::Context& context) const {
     if (!strokeColor_ || strokeColor_->alpha <= 0 || lineWidth_ <= 0) return;
     context.setStrokeColor(*strokeColor_);
     const Stroke& style = stroke();
-    context.setLineCap(style.cap);
-    context.setLineJoin(style.join);
-    context.setMiterLimit(style.miterLimit);
     const bool whole = style.start <= 0 && style.end >= 1;
+    // The line style stays set after the stroke, the last thing drawn here, as the colours do: the caller's
+    // saved state undoes it.
     if (whole && placed && strokesThroughTransform(pathTransform_)) {
-        // The width and dashes in the path's own space. They stay set after the stroke, the last thing
-        // drawn here, as the colours do: the caller's saved state undoes them.
-        const double scale = std::abs(pathTransform_.a);
-        context.setLineWidth(lineWidth_ / scale);
-        std::vector<double> dashes = style.dashes;
-        for (double& dash : dashes) dash /= scale;
-        context.setLineDash(style.dashPhase / scale, dashes);
+        setLineStyle(context, std::abs(pathTransform_.a));
         context.stroke(*path_, pathTransform_);
         return;
     }
-    context.setLineWidth(lineWidth_);
-    context.setLineDash(style.dashPhase, style.dashes);
+    setLineStyle(context, 1);
     if (whole) {
         context.stroke(pathInBounds());
         return;
@@ -178,6 +170,39 @@ void ShapeLayer::draw(gfx::Context& context) const {
     gfx::AffineTransform device = context.deviceTransform();
     double pixelsPerPoint = std::sqrt(std::abs(device.a * device.d - device.b * device.c));
     context.stroke(trimmedPath(pathInBounds(), style.start, style.end, 0.5 / std::max(pixelsPerPoint, 1e-3)));
+}
+
+void ShapeLayer::setLineStyle(gfx::Context& context, double scale) const {
+    // The width and dashes in the space the path is stroked in: placed by a transform of that scale.
+    const Stroke& style = stroke();
+    context.setLineCap(style.cap);
+    context.setLineJoin(style.join);
+    context.setMiterLimit(style.miterLimit);
+    context.setLineWidth(lineWidth_ / scale);
+    std::vector<double> dashes = style.dashes;
+    for (double& dash : dashes) dash /= scale;
+    context.setLineDash(style.dashPhase / scale, dashes);
+}
+
+bool ShapeLayer::setAsGradientShape(gfx::Context& context, const gfx::AffineTransform& placement) const {
+    using Kind = OwnDrawing::Kind;
+    const OwnDrawing own = ownDrawing();
+    if (!path_ || path_->isEmpty()) return false;
+    if (own.kind == Kind::fill && own.color.alpha >= 1) {
+        context.setGradientShape(path_, pathTransform_.concatenating(placement), false, fillRule_);
+        return true;
+    }
+    const Stroke& style = stroke();
+    if (own.kind != Kind::single || !strokeColor_ || !(strokeColor_->alpha >= 1) || style.start > 0 || style.end < 1)
+        return false;
+    if (pathTransform_.isIdentity() || strokesThroughTransform(pathTransform_)) {
+        setLineStyle(context, pathTransform_.isIdentity() ? 1 : std::abs(pathTransform_.a));
+        context.setGradientShape(path_, pathTransform_.concatenating(placement), true);
+        return true;
+    }
+    setLineStyle(context, 1);
+    context.setGradientShape(std::make_shared<const gfx::Path>(*placedPath()), placement, true);
+    return true;
 }
 
 Layer::OwnDrawing ShapeLayer::shapeDrawing() const {

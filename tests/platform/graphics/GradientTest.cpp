@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "PixelProbe.h"
+#include "ScanConverter.h"
 #include "gfx/Context.h"
 #include "gfx/Gradient.h"
+#include "gfx/WorkMeter.h"
 
 using namespace gfx;
 using gfx::testing::alphaAt;
@@ -36,7 +41,7 @@ TEST(Gradient, StopsSpreadEvenlyWithoutLocationsAndMismatchesAreRefused) {
     EXPECT_FALSE(Gradient::make({}));
 }
 
-TEST(Gradient, StopsAtOneLocationKeepTheirEndsAndTooManyAreThinnedEvenly) {
+TEST(Gradient, StopsAtOneLocationKeepTheirEndsAndAllOthersAreKept) {
     const Color colors[] = {Color::black(), Color::white(), Color::black(), Color::white(), Color::black()};
     const double locations[] = {0, 0.5, 0.5, 0.5, 1};
     auto gradient = Gradient::make(colors, locations);
@@ -45,12 +50,13 @@ TEST(Gradient, StopsAtOneLocationKeepTheirEndsAndTooManyAreThinnedEvenly) {
     EXPECT_EQ(gradient->stops()[1].color, Color::white());
     EXPECT_EQ(gradient->stops()[2].color, Color::white());
 
-    std::vector<Color> many(Gradient::maximumStops * 10 + 1, Color::black());
+    // However many there are: the work meter bounds what they cost, and each is a colour the drawing may show.
+    std::vector<Color> many(10'241, Color::black());
     many.back() = Color::white();
-    auto thinned = Gradient::make(many);
-    ASSERT_TRUE(thinned);
-    EXPECT_EQ(thinned->stops().size(), Gradient::maximumStops);
-    EXPECT_EQ(thinned->stops().back(), (GradientStop{Color::white(), 1}));
+    auto all = Gradient::make(many);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->stops().size(), many.size());
+    EXPECT_EQ(all->stops().back(), (GradientStop{Color::white(), 1}));
 }
 
 TEST(Gradient, LinearGradientInterpolatesBetweenItsEnds) {
@@ -259,4 +265,58 @@ TEST(Gradient, GradientsThatCairoClipsStayInsideAPathClip) {
             }
         }
     }
+}
+
+// A gradient given a shape paints it as Cairo fills or strokes it with the gradient (a linear one by the
+// converter, checked against Cairo drawing it), and nothing else; its charge is what the shape covers, not the
+// clip: a thin diagonal across a large picture stays well within a budget the picture's pixels would pass.
+TEST(Gradient, AGradientShapeIsPaintedAsCairoPaintsItAndChargedWhatItCovers) {
+    auto path = std::make_shared<Path>();
+    path->moveTo({4, 60});
+    path->lineTo({30, 6});
+    path->lineTo({60, 50});
+    path->closeSubpath();
+    const Gradient gradient = redToBlue();
+    const unsigned pad = drawsBeforeStartLocation | drawsAfterEndLocation;
+    const auto draw = [&](bool stroked, bool radial, bool converter) {
+        raster::setScanConverterEnabled(converter);
+        auto context = Context::create(64, 64, {});
+        context->setLineWidth(5);
+        context->setLineJoin(LineJoin::round);
+        context->setGradientShape(path, AffineTransform::translation(1, 1), stroked);
+        if (radial)
+            context->drawRadialGradient(gradient, {32, 32}, 0, {32, 32}, 30, pad);
+        else
+            context->drawLinearGradient(gradient, {4, 0}, {60, 0}, pad);
+        raster::setScanConverterEnabled(true);
+        return context->makeImage();
+    };
+    for (const bool stroked : {false, true}) {
+        const Bitmap drawn = draw(stroked, false, true), cairo = draw(stroked, false, false);
+        int apart = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                int most = 0;
+                for (int shift = 0; shift < 32; shift += 8)
+                    most = std::max(most, std::abs(int((drawn.pixel(x, y) >> shift) & 0xFF) -
+                                                   int((cairo.pixel(x, y) >> shift) & 0xFF)));
+                apart += most > 24;
+            }
+        EXPECT_LE(apart, 4) << (stroked ? "stroked" : "filled");
+        EXPECT_EQ(alphaAt(drawn, 1, 1), 0);
+        EXPECT_EQ(alphaAt(drawn, 32, 40), stroked ? 0 : 255) << "inside the triangle";
+        const Bitmap radial = draw(stroked, true, true);
+        EXPECT_EQ(alphaAt(radial, 1, 1), 0);
+        EXPECT_EQ(alphaAt(radial, 32, 40), stroked ? 0 : 255);
+    }
+
+    auto large = Context::create(4096, 4096, {});
+    auto diagonal = std::make_shared<Path>();
+    diagonal->moveTo({0, 0});
+    diagonal->lineTo({4096, 4096});
+    WorkMeter meter(2'000'000);  // the picture's pixels alone would cost 25 million
+    large->setGradientShape(diagonal, {}, true);
+    large->drawLinearGradient(gradient, {0, 0}, {4096, 0}, pad);
+    EXPECT_FALSE(meter.spent());
+    EXPECT_GT(alphaAt(large->makeImage(), 2048, 2048), 200);
 }

@@ -80,6 +80,9 @@ public:
     // Answers the old child.
     std::shared_ptr<Node> replaceChild(const std::shared_ptr<Node>& newChild, const std::shared_ptr<Node>& oldChild);
     std::shared_ptr<Node> removeChild(const std::shared_ptr<Node>& oldChild);
+    // How many times the tree operations above have changed any tree, so that what is kept about a tree (an
+    // identifier index) can tell it is out of date.
+    static std::uint64_t treeChanges();
     // Puts a node the parser has just made at the end of `parent`'s children, as appendChild does. A
     // new leaf (the usual case) is appended without appendChild's checks and without taking another
     // share of either node; a child already under `parent` stays where it is.

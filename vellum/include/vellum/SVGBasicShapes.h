@@ -19,9 +19,10 @@ class BaseClassForAllSVGBasicShapes : public SVGElement,
                                       public ConverterSVGToCALayer {
 public:
     using SVGElement::SVGElement;
-    // The most segments one shape's path keeps: stroking a huge self-crossing path takes the graphics
-    // library minutes. The rest of a longer path is dropped with a recoverable error.
-    static constexpr std::size_t maximumPathSegments = 50'000;
+    // The most elements (moves and closes included) one shape's path keeps, for the memory they hold: 224 MB,
+    // and as much again for a copy a layer may make. Time is the work meter's to bound (librsvg takes 1.2 s to
+    // draw a polygon of a tenth as many points). The rest of a longer path is dropped with a recoverable error.
+    static constexpr std::size_t maximumPathSegments = 4'000'000;
 
     // Without a path: an assertion report, and an empty layer so the document still draws.
     std::shared_ptr<quartz::Layer> newLayer() override;

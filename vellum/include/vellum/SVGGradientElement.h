@@ -41,8 +41,10 @@ private:
 class SVGGradientElement : public SVGElement, public SVGTransformable, public SVGStylable {
 public:
     using SVGElement::SVGElement;
-    // Stops past this many are skipped while reading (one recoverable error); drawing thins them further.
-    static constexpr std::size_t maximumStops = 4 * gfx::Gradient::maximumStops;
+    // Stops past this many are skipped while reading (one recoverable error), for the memory their elements
+    // hold (about 150 MB): librsvg takes over 2 s to draw a gradient of this many, and the work meter ends
+    // the drawing of a gradient of half as many, whose colours Cairo files in 1.2 billion steps.
+    static constexpr std::size_t maximumStops = 100'000;
     // What following one `href` link of a chain costs the render's work meter (gfx::WorkMeter units).
     static constexpr double workALink = 500;
 

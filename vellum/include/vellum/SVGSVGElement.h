@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "vellum/ConverterSVGToCALayer.h"
 #include "vellum/NodeList.h"
@@ -161,9 +162,12 @@ private:
     SVGRect viewport_ = SVGRectUninitialized();
     SVGRect viewBox_ = SVGRectUninitialized();
     SVGRect requestedViewport_ = SVGRectUninitialized();
-    // elementWithIdentifier's index, and the build it was made for.
+    // elementWithIdentifier's index, and the build and the count of tree changes it was made for. Its
+    // elements are held weakly: one freed since is never reached through it.
     mutable std::uint64_t identifiersScope_ = 0;
-    mutable SVGUseElement::ElementsByIdentifier identifiers_;
+    mutable std::uint64_t identifiersTreeChanges_ = 0;
+    mutable std::unordered_map<std::string, std::weak_ptr<Node>, SVGUseElement::IdentifierHash, std::equal_to<>>
+        identifiers_;
 };
 
 }  // namespace vellum

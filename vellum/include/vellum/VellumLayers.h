@@ -89,6 +89,8 @@ public:
         return std::shared_ptr<SVGGradientLayer>(new SVGGradientLayer(*this));
     }
     void draw(gfx::Context& context) const override;
+    // One gradient, painted once (or nothing).
+    OwnDrawing ownDrawing() const override { return OwnDrawing::of(OwnDrawing::Kind::single); }
 
     // Nothing without colours, or when colours and locations differ in count (both logged), or for a
     // radial gradient whose radius is not above 0.

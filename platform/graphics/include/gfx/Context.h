@@ -169,7 +169,13 @@ public:
     // Makes the rectangle transparent, whatever the blend mode and alpha (still clipped).
     void clearRect(const Rect& rect);
     void drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement = BitmapPlacement::firstRowAtMaxY);
-    // Gradients paint the whole clip area between (and, by options, beyond) their ends.
+    // Gradients paint the whole clip area between (and, by options, beyond) their ends, or only the gradient shape.
+    // That shape is `path` placed by `placement` before the current transform and filled by `rule`, or when
+    // `stroked` stroked with the line style set now (its width and dashes in the placed space): gradients drawn
+    // after this paint it as filling or stroking it with them in place of a colour would, and cost what it covers.
+    // It holds until the state is restored; other drawing does not see it.
+    void setGradientShape(std::shared_ptr<const Path> path, const AffineTransform& placement, bool stroked,
+                          FillRule rule = FillRule::winding);
     void drawLinearGradient(const Gradient& gradient, Point start, Point end, unsigned options);
     void drawRadialGradient(const Gradient& gradient, Point startCenter, double startRadius, Point endCenter,
                             double endRadius, unsigned options);
@@ -180,6 +186,9 @@ private:
     // Text drawing renders through the same Cairo context and drawing state.
     friend struct ContextAccess;
     explicit Context(std::unique_ptr<Impl> impl);
+    // A gradient shape that is a fill covering most of its box (a rectangle on the device wholly) becomes a clip in
+    // a saved state (true; the caller draws and restores): Cairo paints a gradient through it quickest.
+    bool clipToGradientFill();
     // Drawing the work meter has admitted.
     void fillAdmitted(const Path& path, FillRule rule);
     void strokeAdmitted(const Path& path);

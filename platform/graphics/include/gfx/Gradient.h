@@ -31,10 +31,6 @@ enum GradientDrawingOptions : unsigned {
 // and drawn many times pays for its stops once.
 class Gradient {
 public:
-    // Stops kept at most: more are thinned evenly along the list, the first and last kept. A drawing
-    // shows no more colours than it has pixels, and each stop costs every drawing.
-    static constexpr std::size_t maximumStops = 1024;
-
     // Without locations the colours are spread evenly from 0 to 1. Nothing when there are no colours or
     // the counts differ. Stops are put in order of location (stops at one location keep theirs), and of a
     // run at one location only the first and last are kept: those in between never show.

@@ -42,6 +42,7 @@ public:
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
+    static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
     static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
     static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
     static constexpr double stopsARadialPixelPasses = 64;  // and as much again for these many stops: each pixel looks anew

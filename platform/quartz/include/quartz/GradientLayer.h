@@ -30,6 +30,8 @@ public:
     void setType(GradientType type) { type_ = type; }
 
     void draw(gfx::Context& context) const override;
+    // One gradient, painted once.
+    OwnDrawing ownDrawing() const override;
 
 protected:
     GradientLayer() = default;

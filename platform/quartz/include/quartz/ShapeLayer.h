@@ -57,6 +57,10 @@ public:
 
     void draw(gfx::Context& context) const override;
     OwnDrawing ownDrawing() const override;
+    // Makes what this layer draws, placed by `placement`, the shape the gradients `context` draws next paint
+    // (gfx::Context::setGradientShape), the line style set for a stroke: for a layer that draws one opaque fill or
+    // one opaque stroke, whole. False, with nothing set, for any other.
+    bool setAsGradientShape(gfx::Context& context, const gfx::AffineTransform& placement) const;
     gfx::Rect drawingBounds() const override;
     std::optional<AnimationValue> animatableValue(const std::string& keyPath) const override;
     bool setAnimatableValue(const std::string& keyPath, const AnimationValue& value) override;
@@ -85,6 +89,8 @@ private:
         return unset;
     }
     const Stroke& stroke() const { return stroke_ ? *stroke_ : unsetStroke(); }
+    // The line style on `context`, its width and dashes divided by `scale` (the path's placement's).
+    void setLineStyle(gfx::Context& context, double scale) const;
     template <class T, class Value>
     void changeStroke(T Stroke::*field, Value&& value) {
         if (!stroke_) {
