@@ -14,6 +14,9 @@ public:
     // The same header whose circuit line shows a status in its place: wrapped, the room of two lines
     // kept, so the rows below stay where they are as a status comes and goes.
     static constexpr const char* statusReuseIdentifier = "DetailHeaderCellStatus";
+    // The same header with a note under the place, in the header's secondary style: what the rows
+    // below lack ("Standings after ... are not published yet."), wrapped.
+    static constexpr const char* noteReuseIdentifier = "DetailHeaderCellNote";
 
     explicit DetailHeaderCell(std::string identifier = reuseIdentifier);
 
@@ -22,4 +25,5 @@ public:
     std::shared_ptr<ui::Label> race = std::make_shared<ui::Label>();
     std::shared_ptr<ui::Label> circuit = std::make_shared<ui::Label>();
     std::shared_ptr<ui::Label> location = std::make_shared<ui::Label>();
+    std::shared_ptr<ui::Label> note = std::make_shared<ui::Label>();  // on the card of the note header only
 };

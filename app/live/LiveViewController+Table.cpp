@@ -118,7 +118,7 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
                 if (!state) return state;
                 // Told as the other cards tell theirs: a gap as a gap, a failure with its cause, and no
                 // readings only when the document read holds none.
-                if (!weather.empty()) state->showEmpty("No weather readings yet.");
+                if (!weather.empty()) state->showGap("Weather", "No readings yet.");
                 else if (weatherCouldNotLoad) state->showCouldNotLoad("The weather", weatherCouldNotLoad);
                 else state->showLoading("the weather");
                 return state;

@@ -167,14 +167,20 @@ void SeasonViewController::standingsTapped() {
     }
     auto standings = std::make_shared<StandingsViewController>();
     standings->fromSeason = true;
-    // Each list is after the round its document names; the last race held when it names none.
+    // Each list is after the round its document names; the last race held when it names none. A list
+    // that lags the last race held says that the standings after it are missing, and why.
     const auto& races = GlobalStruct::races();
+    auto last = races.begin() + *lastHeldRaceIndex();
     for (std::size_t list = 0; list < 2; ++list) {
         auto after = std::ranges::find(races, standingsRounds[list], &RacesDetailsModel::round);
         if (standingsRounds[list].empty() || GlobalStruct::racesSeason() != shownSeason_ || after == races.end())
-            after = races.begin() + *lastHeldRaceIndex();
+            after = last;
+        std::string lag;
+        if (after < last)
+            lag = "Standings after the " + last->raceName +
+                  (GlobalStruct::offlineSeasons() ? " are not recorded in the offline season." : " are not published yet.");
         standings->fromSeasonRaces[list] = {after->raceName, after->circuit.circuitName,
-                                            after->circuit.location.locality + ", " + after->circuit.location.country};
+                                            after->circuit.location.locality + ", " + after->circuit.location.country, lag};
     }
     standings->driverImageDictionary = driverImageDictionary;
     standings->driverColDictionary = driverColDictionary;

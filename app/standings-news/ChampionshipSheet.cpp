@@ -25,6 +25,7 @@ void ChampionshipSheet::viewDidLoad() {
 void ChampionshipSheet::setUpTableView(const std::shared_ptr<ui::TableView>& tablePointer, bool visible) {
     ui::TableView& table = *tablePointer;
     table.registerClass<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier);
+    table.registerClass<DetailHeaderCell>(DetailHeaderCell::noteReuseIdentifier);
     table.registerClass<EventPickerCell>(EventPickerCell::reuseIdentifier);
     table.registerClass<DriverCell>(DriverCell::reuseIdentifier);
     table.registerClass<StateCell>(StateCell::reuseIdentifier);
@@ -53,8 +54,11 @@ void ChampionshipSheet::selectEventType(int index) {
 
 std::shared_ptr<ui::TableViewCell> ChampionshipSheet::cellForRow(ui::TableView& table, ui::IndexPath indexPath) {
     if (indexPath.section == 0) {
-        auto cell = table.dequeueReusableCell<DetailHeaderCell>(DetailHeaderCell::reuseIdentifier, indexPath);
+        std::string note = headerNote();
+        auto cell = table.dequeueReusableCell<DetailHeaderCell>(
+            note.empty() ? DetailHeaderCell::reuseIdentifier : DetailHeaderCell::noteReuseIdentifier, indexPath);
         fillHeader(*cell);
+        cell->note->setText(note);
         styleRow(*cell, themeColor(), gfx::Color::clear());
         return cell;
     }

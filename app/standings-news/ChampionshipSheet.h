@@ -59,6 +59,8 @@ protected:
     // Whether the view's loading reads the first race's day into `date`.
     virtual bool readsRaceDay() const { return true; }
     virtual void fillHeader(DetailHeaderCell& cell);
+    // A line under the header's place saying what the list lacks; none when empty.
+    virtual std::string headerNote() const { return {}; }
     // The caption beside the picker: "Standings", "Predictions".
     virtual std::string pickerCaption() const = 0;
     // The header's colour; the picker row shows it at 0.75 alpha. None leaves both without one.

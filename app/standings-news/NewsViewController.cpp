@@ -152,8 +152,9 @@ std::shared_ptr<ui::TableViewCell> NewsViewController::cellForRow(ui::TableView&
         switch (feeds[shown]) {
             case Feed::loading: state->showLoading("the " + name + " articles"); break;
             case Feed::failed: state->showCouldNotLoad("The " + name + " articles", feedFailures[shown]); break;
-            case Feed::read: state->showEmpty("The " + name + " feed has no articles right now."); break;
-            case Feed::handed: state->showEmpty("No " + name + " articles to show yet.");
+            // Nothing to list is a gap, told as the other cards tell theirs: the list's name over why.
+            case Feed::read: state->showGap(name + " articles", "The feed has none right now."); break;
+            case Feed::handed: state->showGap(name + " articles", "None to show yet.");
         }
         return state;
     }

@@ -15,10 +15,11 @@ public:
     std::vector<DriverStandingsModel> driverStandings;
     std::vector<ConstructorStandingsModel> teamStandings;
     // Opened from the season sheet: the header reads "Previous Race" over the race the list shown is
-    // after (drivers, constructors): the two tables can be of different rounds.
+    // after (drivers, constructors): the two tables can be of different rounds. A list after an earlier
+    // race than the last one run says so under the header (`lag`).
     bool fromSeason = false;
     struct AfterRace {
-        std::string race, circuit, location;
+        std::string race, circuit, location, lag;
     };
     std::array<AfterRace, 2> fromSeasonRaces;
 
@@ -27,6 +28,7 @@ public:
 protected:
     bool readsRaceDay() const override { return !fromSeason; }
     void fillHeader(DetailHeaderCell& cell) override;
+    std::string headerNote() const override { return fromSeason ? fromSeasonRaces[eventType == 0 ? 0 : 1].lag : ""; }
     std::string pickerCaption() const override { return "Standings"; }
     std::optional<gfx::Color> themeColor() const override;
     void fillEntry(DriverCell& cell, int row) override;

@@ -519,9 +519,9 @@ TEST_F(WalkThrough, beforeTheSeasonTheNewsHoldsNothingYet) {
                      EXPECT_TRUE(feed->empty()) << feed->front().title;
                  auto state = stateRowOf(*news()->tableView[0]);
                  ASSERT_TRUE(state);
-                 EXPECT_TRUE(state->title->text() == "The FIA feed has no articles right now." ||
-                             state->title->text() == "No FIA articles to show yet.")
-                     << state->title->text();
+                 EXPECT_EQ(state->title->text(), "FIA articles");
+                 EXPECT_TRUE(state->detail->text() == "The feed has none right now." || state->detail->text() == "None to show yet.")
+                     << state->detail->text();
                  pushKey(SDLK_ESCAPE);
              }},
         },
@@ -1719,6 +1719,216 @@ TEST_F(ToldAsItIs, aLiveRaceWhoseIndexIsDamagedSaysSo) {
                                 "The offline season holds it damaged.", "35-live-weather-index-damaged");
                   pushKey(SDLK_ESCAPE);
               }},
+         },
+         90);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Standings that lag the season, the screens' empty states, and the keyboard kept where it was.
+
+namespace {
+
+// At the default clock Australia, round 3, has been run, and the offline season holds standings only
+// after round 2: the heading still names Saudi Arabia, and a line under it says that the standings after
+// Australia are missing and why, in the header's secondary style, for the drivers and the teams alike.
+TEST_F(ToldAsItIs, standingsThatLagTheLastRaceRunSaySoUnderTheirHeading) {
+    auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
+    auto header = [&](int table) {
+        return std::dynamic_pointer_cast<DetailHeaderCell>(standings()->tableView[table]->cellForRow({0, 0}));
+    };
+    auto expectLagSaid = [&](int table, const std::string& shot) {
+        auto shown = header(table);
+        ASSERT_TRUE(shown);
+        (void)windowShot(shot);
+        EXPECT_EQ(shown->time->text(), "Previous Race");
+        EXPECT_EQ(shown->race->text(), "Saudi Arabian Grand Prix");
+        EXPECT_EQ(shown->note->text(), "Standings after the Australian Grand Prix are not recorded in the offline season.");
+        ASSERT_TRUE(shown->note->superview()) << "the line is not on the header";
+        EXPECT_TRUE(readsWhole(*shown->note)) << "cut: " << shown->note->frame().height();
+        EXPECT_LT(shown->note->textColor().alpha, shown->race->textColor().alpha) << "not in the secondary style";
+        ui::Rect note = shown->note->convertRectTo(shown->note->bounds(), nullptr);
+        ui::Rect place = shown->location->convertRectTo(shown->location->bounds(), nullptr);
+        ui::Rect card = shown->convertRectTo(shown->bounds(), nullptr);
+        EXPECT_GE(note.minY(), place.maxY()) << "not under the heading";
+        EXPECT_LE(note.maxY(), card.maxY()) << "outside the header";
+    };
+    walk({
+             {"the standings read", [&] { return homeShown() && !sheet()->driverStandings.empty() && !sheet()->teamStandings.empty(); },
+              [&] { tap(sheet()->standingsButton); }},
+             {"the drivers' standings", [&] { return standings() && header(0) && settled(); },
+              [&] {
+                  expectLagSaid(0, "37-standings-lagging-drivers");
+                  tap(std::dynamic_pointer_cast<EventPickerCell>(standings()->tableView[0]->cellForRow({1, 0}))->event);
+              }},
+             {"the choice menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickEntry("Team"); }},
+             {"the teams' standings", [&] { return standings()->eventType == 1 && header(0) && settled(); },
+              [&] {
+                  expectLagSaid(0, "37-standings-lagging-teams");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
+}
+
+// Nothing to list is told as every other gap is, the list's or card's name over a grey line: a feed read
+// with no article and a live weather document whose readings are empty.
+TEST_F(ToldAsItIs, aFeedWithoutArticlesAndWeatherWithoutReadingsAreToldAsGaps) {
+    answerAt(ServiceHosts::current().fiaNews, [](const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
+        return net::ProtocolAnswer{net::Response::make(request.url, 200, {{"Content-Type", "application/rss+xml"}}),
+                                   foundation::Data::fromString("<rss><channel><title>FIA</title></channel></rss>")};
+    });
+    replaceDocument(ServiceHosts::current().liveTiming,
+                    "/static/2023/2023-04-30_Azerbaijan_Grand_Prix/2023-04-29_Sprint/WeatherData.json",
+                    R"({"AirTemp": "", "Humidity": "", "Pressure": "", "Rainfall": "", "TrackTemp": "", "WindDirection": "", "WindSpeed": ""})");
+    auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    using Feed = NewsViewController::Feed;
+    walk({
+             {"the feeds read", [&] { return homeShown() && map() && !sheet()->newsArticles2.empty(); }, [&] { tap(sheet()->newsButton); }},
+             {"the FIA read", [&] { return news() && news()->feeds[0] == Feed::read && settled(); },
+              [&] {
+                  expectGap(*news()->tableView[0], {2, 0}, "FIA articles", "The feed has none right now.", "38-fia-read");
+                  pushKey(SDLK_ESCAPE);
+              }},
+             {"the news gone", [&] { return !overSheet() && settled(); }, [&] { openSeasonRow(3); }},
+             {"the live sprint", [&] { return live() && !live()->raceResults.empty() && !live()->isBeingPresented(); },
+              [&] { scrollToLiveWeather(); }},
+             {"its weather", [&] { return liveWeatherRead(); },
+              [&] {
+                  expectGap(*live()->tableView[0], {LiveViewController::weatherSection, 0}, "Weather", "No readings yet.",
+                            "38-live-weather-without-readings");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
+}
+
+// By keys alone: Tab to the news button and the space bar open the news, whose list the arrows then move
+// in; Escape closes it and the keyboard is on the news button again, ringed. Home and an arrow select the
+// season's first race and Return opens it; Tab goes into its cards, Escape closes it, and the keyboard
+// is on the race's row again.
+TEST_F(WalkThrough, escapeGivesTheKeyboardBackToTheButtonOrRowThatOpenedTheSheet) {
+    auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    auto focused = [&] { return host->window()->focusedControl(); };
+    auto raceStill = [&] { return race() && !race()->isBeingPresented() && releasesPending == 0; };
+    walk({
+             {"the home screen", [&] { return homeShown(); },
+              [&] {
+                  pushKey(SDLK_TAB);
+                  pushKey(SDLK_TAB);
+              }},
+             {"the news button focused", [&] { return settled() && focused() == sheet()->newsButton; },
+              [&] { pushKey(SDLK_SPACE); }},
+             {"the news", [&] { return news() && settled(); },
+              [&] {
+                  pushKey(SDLK_DOWN);
+                  pushKey(SDLK_DOWN);
+              }},
+             {"the news list's row", [&] { return news() && news()->tableView[0]->focusedRow() && settled(); },
+              [&] {
+                  EXPECT_FALSE(focused()) << "the arrows left the keyboard on a button";
+                  pushKey(SDLK_ESCAPE);
+              }},
+             {"the news gone", [&] { return !overSheet() && settled(); },
+              [&] {
+                  EXPECT_EQ(focused(), sheet()->newsButton) << "the keyboard is not on the button that opened the news";
+                  EXPECT_TRUE(ringedInShot(windowShot("39-news-escaped"), *sheet()->newsButton)) << "the news button is not ringed";
+                  pushKey(SDLK_HOME);
+              }},
+             {"the season's first rows", [&] { return settled() && sheet()->tableView->contentOffset().y <= 0.5; },
+              [&] { pushKey(SDLK_DOWN); }},
+             {"the first race selected", [&] { return settled() && sheet()->tableView->focusedRow() == ui::IndexPath{0, 0}; },
+              [&] { pushKey(SDLK_RETURN); }},
+             {"the first race", [&] { return raceStill() && !race()->raceResults.empty(); }, [&] { pushKey(SDLK_TAB); }},
+             {"a button of its cards", [&] { return raceStill() && focused() && focused()->isDescendant(*race()->view()); },
+              [&] { pushKey(SDLK_ESCAPE); }},
+             {"the first race gone", [&] { return !overSheet() && settled(); },
+              [&] {
+                  EXPECT_EQ(sheet()->tableView->focusedRow(), (ui::IndexPath{0, 0})) << "the keyboard is not on the race's row";
+                  EXPECT_FALSE(focused());
+                  (void)windowShot("39-race-escaped");
+                  pushKey(SDLK_DOWN);
+              }},
+             {"the second race selected", [&] { return settled() && sheet()->tableView->focusedRow() == ui::IndexPath{0, 1}; }, nullptr},
+         },
+         120);
+}
+
+// The app leaves at once, as when a walk cannot go on.
+void quitNow() { push(SDL_QUIT, [](SDL_Event&) {}); }
+
+// By keys alone, the map's route button is in the Tab order: after the season sheet's buttons, ringed
+// where it floats over the map; the space bar draws the route, and again hides it.
+TEST_F(WalkThrough, tabReachesTheMapsRouteButton) {
+    auto focused = [&] { return host->window()->focusedControl(); };
+    auto route = [&] { return map()->routeToggle(); };
+    std::vector<std::shared_ptr<ui::Control>> ring;  // where each Tab took the keyboard
+    walk({
+             {"the home screen", [&] { return homeShown(); }, [&] { pushKey(SDLK_TAB); }},
+             {"round the ring", [&] {
+                  auto now = focused();
+                  if (!settled() || !now || (!ring.empty() && ring.back() == now)) return false;  // not moved yet
+                  ring.push_back(now);
+                  if (now == route() || (ring.size() > 1 && now == ring.front())) return true;
+                  pushKey(SDLK_TAB);
+                  return false;
+              },
+              [&] {
+                  if (ring.back() != route()) {
+                      ADD_FAILURE() << "round the ring in " << ring.size() - 1 << " presses without the route button";
+                      return quitNow();
+                  }
+                  ASSERT_GE(ring.size(), 3u);
+                  EXPECT_EQ(std::vector(ring.begin(), ring.begin() + 3),
+                            (std::vector<std::shared_ptr<ui::Control>>{sheet()->yearButton, sheet()->newsButton, sheet()->standingsButton}))
+                      << "the sheet's own buttons first";
+                  EXPECT_TRUE(ringedInShot(windowShot("40-route-button-focused"), *route())) << "the route button is not ringed";
+                  EXPECT_FALSE(MapViewController::routeIsShown());
+                  pushKey(SDLK_SPACE);
+              }},
+             {"the route shown", [&] { return settled() && MapViewController::routeIsShown(); },
+              [&] {
+                  (void)windowShot("40-route-shown");
+                  pushKey(SDLK_SPACE);
+              }},
+             {"the route hidden", [&] { return settled() && !MapViewController::routeIsShown(); },
+              [&] { EXPECT_EQ(focused(), route()) << "the press took the keyboard off the button"; }},
+         },
+         90);
+}
+
+// A menu opened with the mouse shows its choice ticked, so the first arrow moves on from it: up from 2023
+// to 2022, which Return picks; opened again, down from 2022 to 2023.
+TEST_F(WalkThrough, theFirstArrowInAMenuOpenedWithTheMouseMovesOnFromItsChoice) {
+    auto menu = [&] { return ui::MenuPopup::shown(*host->window()); };
+    auto highlighted = [&] {
+        auto row = menu() ? menu()->highlightedRow() : std::nullopt;
+        return row ? menu()->menu()->children[*row].title : std::string();
+    };
+    auto expectMovedTo = [&](const std::string& year, const std::string& shot) {
+        (void)windowShot(shot);
+        EXPECT_EQ(highlighted(), year) << "the first arrow did not move on from the ticked year";
+        if (highlighted() != year) return quitNow();
+        pushKey(SDLK_RETURN);
+    };
+    auto seasonShown = [&](const std::string& year) {
+        return GlobalStruct::racesSeason() == year && !map()->isLoading() && homeShown();
+    };
+    auto openYearMenu = [&] { click(centreInWindow(*sheet()->yearButton, sheet()->yearButton->bounds())); };
+    walk({
+             {"the home screen", [&] { return homeShown(); }, openYearMenu},
+             {"the year menu", [&] { return menu() != nullptr; },
+              [&] {
+                  EXPECT_FALSE(menu()->highlightedRow()) << "a menu opened with the mouse shows no keyboard row";
+                  pushKey(SDLK_UP);
+              }},
+             {"an arrow up", [&] { return menu() && menu()->highlightedRow(); }, [&] { expectMovedTo("2022", "41-year-menu-up"); }},
+             {"the 2022 season", [&] { return seasonShown("2022"); }, openYearMenu},
+             {"the year menu again", [&] { return menu() != nullptr; }, [&] { pushKey(SDLK_DOWN); }},
+             {"an arrow down", [&] { return menu() && menu()->highlightedRow(); }, [&] { expectMovedTo("2023", "41-year-menu-down"); }},
+             {"the 2023 season", [&] { return seasonShown("2023"); }, nullptr},
          },
          90);
 }

@@ -363,7 +363,8 @@ TEST_F(LiveScreen, rowsShowTheRaceTheOrderAndTheWeekend) {
     EXPECT_EQ(noWeather->title->text(), "Weather");
     EXPECT_EQ(noWeather->detail->text(), "Not recorded in the offline season");
     screen->weather = {livetiming::WeatherModel{}};
-    EXPECT_EQ(row<StateCell>(*screen, 8, 0)->title->text(), "No weather readings yet.");
+    EXPECT_EQ(row<StateCell>(*screen, 8, 0)->title->text(), "Weather");
+    EXPECT_EQ(row<StateCell>(*screen, 8, 0)->detail->text(), "No readings yet.");
     screen->weather.clear();
     screen->weatherCouldNotLoad = LoadFailure{0, LoadFailure::undecodable};
     noWeather = row<StateCell>(*screen, 8, 0);

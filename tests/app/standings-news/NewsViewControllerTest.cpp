@@ -104,7 +104,8 @@ TEST_F(NewsSheet, openedBeforeAnyFeedWasReadItShowsTheHeaderAndTheFIAPickerOnly)
         ASSERT_EQ(sheet->tableView[table]->numberOfRows(2), 1);
         auto state = shown<StateCell>(sheet->tableView[table], 2, 0);
         ASSERT_TRUE(state);
-        EXPECT_EQ(state->title->text(), "No " + NewsViewController::sources()[table].title + " articles to show yet.");
+        EXPECT_EQ(state->title->text(), NewsViewController::sources()[table].title + " articles");
+        EXPECT_EQ(state->detail->text(), "None to show yet.");
     }
     ASSERT_TRUE(waitFor([&] { return sheet->feeds[0] == NewsViewController::Feed::read; }));
     settle();

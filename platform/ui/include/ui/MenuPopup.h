@@ -42,7 +42,8 @@ public:
     // The view the popup was opened from, while it lives.
     std::shared_ptr<View> source() const { return source_.lock(); }
 
-    // The keyboard's row: none until an arrow moves it (the checked row is where it starts).
+    // The keyboard's row: none until an arrow moves it on from the checked row, or a menu opened from
+    // the keyboard shows its checked row (a step of 0).
     std::optional<std::size_t> highlightedRow() const { return highlighted_; }
     void moveHighlight(int step);
     // Picks the highlighted row as a click would; false when no row is highlighted.

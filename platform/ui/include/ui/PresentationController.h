@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/View.h"
+#include "ui/Window.h"
 
 namespace ui {
 
@@ -62,6 +63,9 @@ private:
     std::weak_ptr<ViewController> presenting_;
     std::shared_ptr<View> container_;
     bool removesPresenter_ = false;
+    // Where the keyboard was when this began (the button or row that opened it); it goes back there
+    // when this ends.
+    Window::KeyboardPlace openedFrom_;
     // Completions of dismissals asked for while this one ran; they follow its own.
     std::vector<std::function<void()>> dismissalCompletions_;
 };

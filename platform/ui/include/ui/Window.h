@@ -7,11 +7,13 @@
 #include "gfx/Bitmap.h"
 #include "gfx/Color.h"
 
+#include "ui/IndexPath.h"
 #include "ui/View.h"
 
 namespace ui {
 
 class Control;
+class TableView;
 class ViewController;
 class WindowScene;
 
@@ -92,9 +94,21 @@ public:
     };
     bool sendKeyCommand(KeyCommand command);
     // The control the keyboard is on, while it can take a press: shown, enabled and in the top-most
-    // presented controller's view. A touch or a row chosen by the keys takes the focus away.
+    // presented controller's view, or reachable beside it on the screen beneath a presentation that
+    // stays (modal in presentation, as the map's season sheet). A touch or a row chosen by the keys
+    // takes the focus away.
     std::shared_ptr<Control> focusedControl() const;
     void setFocusedControl(const std::shared_ptr<Control>& control);
+    // Where the keyboard is: the focused control, or else the focused row of the frontmost list. A
+    // presentation keeps the place it was opened from and puts the keyboard back there when it ends
+    // (`restoreKeyboardPlace`), unless the keyboard is on something again by then or the place left.
+    struct KeyboardPlace {
+        std::weak_ptr<Control> control;
+        std::weak_ptr<TableView> table;
+        std::optional<IndexPath> row;
+    };
+    KeyboardPlace keyboardPlace();
+    void restoreKeyboardPlace(const KeyboardPlace& place);
 
     void layoutSubviews() override;
 
@@ -112,6 +126,8 @@ private:
     Screen screen_;
     EdgeInsets safeAreaInsets_;
     void installRootView();
+    // Whether the keyboard may rest on `control` (focusedControl's rule).
+    bool canFocus(const Control& control) const;
     // Puts the focus ring round the focused control, or hides it (each render pass).
     void placeFocusRing();
 

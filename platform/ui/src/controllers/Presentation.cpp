@@ -86,6 +86,8 @@ void ViewController::present(const std::shared_ptr<ViewController>& controller, 
         presentation = std::make_shared<PresentationController>(controller, presenter);
         presentation->setRemovesPresenter(controller->modalPresentationStyle() == ModalPresentationStyle::fullScreen);
     }
+    // Where the keyboard is, taken while the presenter is still the top-most screen.
+    presentation->openedFrom_ = presenter->window()->keyboardPlace();
     presenter->presented_ = controller;
     controller->presenting_ = presenter;
     controller->presentation_ = presentation;
@@ -212,6 +214,7 @@ void PresentationController::runDismissal(bool animated, bool immediate, std::fu
         [self, completion = std::move(completion)](bool) {
             auto presented = self->presentedViewController();
             auto presenting = self->presentingViewController();
+            std::shared_ptr<Window> window = self->container_ ? self->container_->window() : nullptr;
             if (self->container_) self->container_->removeFromSuperview();
             self->container_ = nullptr;
             if (presented) {
@@ -225,6 +228,7 @@ void PresentationController::runDismissal(bool animated, bool immediate, std::fu
                 if (presenting->presented_ == presented) presenting->presented_.reset();
             }
             self->dismissalTransitionDidEnd(true);
+            if (window) window->restoreKeyboardPlace(self->openedFrom_);
             auto waiting = std::exchange(self->dismissalCompletions_, {});
             if (completion) completion();
             for (auto& next : waiting) next();

@@ -177,13 +177,11 @@ void MenuPopup::close() { removeFromSuperview(); }
 void MenuPopup::moveHighlight(int step) {
     if (rows_.empty()) return;
     std::size_t last = rows_.size() - 1;
-    std::size_t next = 0;
-    if (highlighted_) {
-        next = step < 0 ? (*highlighted_ == 0 ? 0 : *highlighted_ - 1) : std::min(*highlighted_ + (step > 0), last);
-    } else {
-        // The keyboard starts where the menu's choice is.
-        next = openingRow().value_or(step < 0 ? last : 0);
-    }
+    // The keyboard starts where the menu's choice is, which the menu already shows: an arrow moves on
+    // from it at once (a menu opened from the keyboard asks for the choice itself, with a step of 0).
+    std::optional<std::size_t> from = highlighted_ ? highlighted_ : openingRow();
+    std::size_t next = step < 0 ? last : 0;
+    if (from) next = step < 0 ? (*from == 0 ? 0 : *from - 1) : std::min(*from + (step > 0), last);
     if (highlighted_) rows_[*highlighted_]->setHighlighted(false);
     highlighted_ = next;
     rows_[next]->setHighlighted(true);

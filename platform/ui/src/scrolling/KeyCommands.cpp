@@ -30,6 +30,28 @@ std::shared_ptr<View> topView(const Window& window) {
     return root ? topPresentedController(root)->view() : nullptr;
 }
 
+// The views the focus goes round, the top-most presented controller's first. A presentation that
+// stays (modal in presentation) is a panel of the screen it is over rather than a task of its own, so
+// the screen beneath follows it, as far down as that holds; its controls count where the pointer
+// reaches them beside the panel.
+std::vector<std::shared_ptr<View>> focusScopes(const Window& window) {
+    std::vector<std::shared_ptr<View>> scopes;
+    auto root = window.rootViewController();
+    for (auto controller = root ? topPresentedController(root) : nullptr; controller;) {
+        if (auto view = controller->viewIfLoaded()) scopes.push_back(std::move(view));
+        if (!controller->isModalInPresentation()) break;
+        controller = controller->presentingViewController();
+    }
+    return scopes;
+}
+
+// A control of a screen beneath a panel counts where a touch at its centre would reach it.
+bool reachable(Window& window, const View& view) {
+    Rect frame = view.convertRectTo(view.bounds(), nullptr);
+    auto hit = window.hitTest({frame.midX(), frame.midY()}, Event{});
+    return hit && hit->isDescendant(view);
+}
+
 std::shared_ptr<ScrollView> frontmostScrollView(Window& window) {
     auto top = topView(window);
     if (!top) return nullptr;
@@ -136,6 +158,16 @@ std::vector<Slot> slotsIn(const std::shared_ptr<View>& root) {
     return slots;
 }
 
+// The stops of every focus scope: the top-most one's in reading order, then the reachable controls
+// of each screen beneath it.
+std::vector<Slot> slotsIn(Window& window, const std::vector<std::shared_ptr<View>>& scopes) {
+    std::vector<Slot> slots;
+    for (std::size_t index = 0; index < scopes.size(); ++index)
+        for (Slot& slot : slotsIn(scopes[index]))
+            if (index == 0 || (slot.control && reachable(window, *slot.control))) slots.push_back(std::move(slot));
+    return slots;
+}
+
 // The controls of one row, in reading order; the row is scrolled on screen first when it is not.
 std::vector<std::shared_ptr<Control>> rowControls(TableView& table, IndexPath indexPath) {
     auto cell = table.cellForRow(indexPath);
@@ -165,10 +197,11 @@ struct Place {
     IndexPath row;
 };
 
-// The next control after `from` (before it when `step` is negative), round the ring of `root`; with
+// The next control after `from` (before it when `step` is negative), round the ring of `scopes`; with
 // no `from`, the first (or last) one on screen, or the first (or last) of the ring.
-std::shared_ptr<Control> nextInRing(const std::shared_ptr<View>& root, const std::shared_ptr<Control>& from, int step) {
-    std::vector<Slot> slots = slotsIn(root);
+std::shared_ptr<Control> nextInRing(Window& window, const std::vector<std::shared_ptr<View>>& scopes,
+                                    const std::shared_ptr<Control>& from, int step) {
+    std::vector<Slot> slots = slotsIn(window, scopes);
     std::vector<Place> places;
     std::optional<std::size_t> start;
     for (std::size_t index = 0; index < slots.size(); ++index) {
@@ -248,11 +281,37 @@ void scrollIntoView(View& view) {
 
 std::shared_ptr<Control> Window::focusedControl() const {
     auto control = focused_.lock();
-    if (!control) return nullptr;
+    return control && canFocus(*control) ? control : nullptr;
+}
+
+bool Window::canFocus(const Control& control) const {
+    if (control.window().get() != this || !canTakeFocus(control)) return false;
+    auto scopes = focusScopes(*this);
+    for (std::size_t index = 0; index < scopes.size(); ++index)
+        if (control.isDescendant(*scopes[index])) return index == 0 || reachable(const_cast<Window&>(*this), control);
+    return false;
+}
+
+Window::KeyboardPlace Window::keyboardPlace() {
+    if (auto control = focusedControl()) return {control, {}, std::nullopt};
+    auto table = std::dynamic_pointer_cast<TableView>(frontmostScrollView(*this));
+    if (table && table->focusedRow()) return {{}, table, table->focusedRow()};
+    return {};
+}
+
+void Window::restoreKeyboardPlace(const KeyboardPlace& place) {
+    if (KeyboardPlace now = keyboardPlace(); !now.control.expired() || now.row) return;
+    if (auto control = place.control.lock(); control && canFocus(*control)) {
+        setFocusedControl(control);
+        return;
+    }
+    auto table = place.table.lock();
     auto top = topView(*this);
-    if (!control || !top || control->window().get() != this || !control->isDescendant(*top) || !canTakeFocus(*control))
-        return nullptr;
-    return control;
+    if (!table || !place.row || !top || !table->isDescendant(*top)) return;
+    if (place.row->section >= table->numberOfSections() || place.row->row >= table->numberOfRows(place.row->section)) return;
+    table->setFocusedRow(place.row);
+    keepRowInView(*table, *place.row);
+    setNeedsRender();
 }
 
 void Window::setFocusedControl(const std::shared_ptr<Control>& control) {
@@ -308,8 +367,9 @@ bool Window::sendKeyCommand(KeyCommand command) {
     }
     if (command == KeyCommand::cancel) return false;
     if (command == KeyCommand::nextControl || command == KeyCommand::previousControl) {
-        auto top = topView(*this);
-        auto next = top ? nextInRing(top, focusedControl(), command == KeyCommand::nextControl ? 1 : -1) : nullptr;
+        auto scopes = focusScopes(*this);
+        auto next = scopes.empty() ? nullptr
+                                   : nextInRing(*this, scopes, focusedControl(), command == KeyCommand::nextControl ? 1 : -1);
         if (!next) return false;
         if (auto table = std::dynamic_pointer_cast<TableView>(frontmostScrollView(*this))) table->setFocusedRow(std::nullopt);
         // The card the button is on shows whole where it fits, then the button itself.
