@@ -298,7 +298,6 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial) {
     const raster::PixelBox box = impl.reachable();
     return WorkMeter::charge(units + double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0) * unitsAPixel);
 }
-}
 
 }  // namespace
 
