@@ -27,6 +27,8 @@ public:
     static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
     static constexpr double aSegment = 10;           // a path element
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
+    static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
+    static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
