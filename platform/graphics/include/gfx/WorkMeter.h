@@ -37,6 +37,7 @@ public:
     static constexpr double aDashEntry = 8;          // an entry of the dash list a stroke takes (merged, handed on)
     static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
+    static constexpr double anOpaquePixel = 0.08;    // one an opaque colour fills through no coverage (set unread)
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
