@@ -178,7 +178,7 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
                          width * height * pixelUnits + std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
-    if (bound <= 1'000) return units + bound;
+    if (bound <= 50'000) return units + bound;
     double edgeRows = 0, edgeColumns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(
