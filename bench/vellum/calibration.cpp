@@ -180,7 +180,7 @@ const std::vector<Class>& classes() {
          [](std::size_t n) {
              return svgOf(1024, repeated(n, [](std::size_t index) { return squareAt(index, 1024, 512, R"(fill="#3060c0")"); }));
          }},
-        // The same on a smaller picture, where each once paid the bound of the picture's rows and pixels unwalked.
+        // The same on a picture small enough that each pays the bound of its rows and pixels, unwalked.
         {"FillSmallShapesAtTheirBound", 256, false, 1'000,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) { return squareAt(index, 256, 128, R"(fill="#3060c0")"); }));
