@@ -115,7 +115,8 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
             const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, double(box.top));
             const double cutBottom = std::min(b.y, double(box.bottom));
             if (std::isfinite(dxdy))
-                std::tie(a, b) = std::pair{Point{a.x + (cutTop - a.y) * dxdy, cutTop}, Point{a.x + (cutBottom - a.y) * dxdy, cutBottom}};
+                std::tie(a, b) = std::pair{Point{a.x + (cutTop - a.y) * dxdy, cutTop},
+                                           Point{a.x + (cutBottom - a.y) * dxdy, cutBottom}};
         }
         const double low = std::clamp(std::min(a.x, b.x) - reach, double(box.left), double(box.right));
         const double high = std::clamp(std::max(a.x, b.x) + reach, double(box.left), double(box.right));
@@ -177,14 +178,17 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     double units = WorkMeter::aPath + count * WorkMeter::aSegment;
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
-                         width * height * pixelUnits + std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
+                         width * height * pixelUnits +
+                         std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
     if (bound <= 50'000) return units + bound;
     double edgeRows = 0, edgeColumns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(
         path, toDevice, reach, box,
         // A stroke's outline walks the columns along its two sides.
-        [&](int from, int to, double columns) { edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1); },
+        [&](int from, int to, double columns) {
+            edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
+        },
         [&](double left, double right, double top, double bottom, int subpaths) {
             area = clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom);
             oneSubpath = subpaths <= 1;
@@ -844,7 +848,8 @@ bool Context::clipToUnion(std::span<const ClipShape> shapes) {
         if (!box) return false;
         double units = double(box->right - box->left) * double(box->bottom - box->top) * WorkMeter::aPixel;
         if (box->isEmpty()) units = 0;
-        for (const raster::DeviceShape& shape : placed) units += drawingUnits(*shape.path, shape.toDevice, 0, *box, 0, true);
+        for (const raster::DeviceShape& shape : placed)
+            units += drawingUnits(*shape.path, shape.toDevice, 0, *box, 0, true);
         if (!WorkMeter::charge(units)) return false;  // spent: the caller's mask drawn apart is refused too
     }
     std::optional<raster::Mask> mask =
