@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include "BitmapLayout.h"
@@ -96,37 +97,51 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
 }
 
 // The device rows of each edge of `path` (taken to the device by `toDevice`) within `box`'s rows, from its top,
-// widened by `reach` pixels either side; calls `box` with the path's device bounds. False for points not a number.
+// widened by `reach` pixels either side, and the columns of `box` it walks within them: calls `span(from, to,
+// columns)`, and `bounds` with the path's device bounds and how many subpaths it has. False for points not a number.
 template <class Span, class Bounds>
 bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box, Span span,
                Bounds bounds) {
     double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
     Point current{}, start{};
-    const auto rows = [&](double low, double high) {
-        const int from = int(std::clamp(std::floor(low - reach), double(box.top), double(box.bottom)));
-        const int to = int(std::clamp(std::ceil(high + reach), double(box.top), double(box.bottom)));
-        if (to > from) span(from - box.top, to - box.top);
+    int subpaths = 0;
+    const auto edge = [&](Point a, Point b) {
+        if (a.y > b.y) std::swap(a, b);
+        const int from = int(std::clamp(std::floor(a.y - reach), double(box.top), double(box.bottom)));
+        const int to = int(std::clamp(std::ceil(b.y + reach), double(box.top), double(box.bottom)));
+        if (to <= from) return;
+        // Only the stretch within the box's rows is walked: an edge leaving them is cut where it does (rare).
+        if (a.y < box.top || b.y > box.bottom) {
+            const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, double(box.top));
+            const double cutBottom = std::min(b.y, double(box.bottom));
+            if (std::isfinite(dxdy))
+                std::tie(a, b) = std::pair{Point{a.x + (cutTop - a.y) * dxdy, cutTop},
+                                           Point{a.x + (cutBottom - a.y) * dxdy, cutBottom}};
+        }
+        const double low = std::clamp(std::min(a.x, b.x) - reach, double(box.left), double(box.right));
+        const double high = std::clamp(std::max(a.x, b.x) + reach, double(box.left), double(box.right));
+        span(from - box.top, to - box.top, high - low);
     };
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
-            rows(std::min(current.y, start.y), std::max(current.y, start.y));
+            edge(current, start);
             current = start;
             continue;
         }
         // A curve by its end points alone: an estimate, at a third of the cost.
         const Point last = toDevice.apply(element.points[element.pointCount() - 1]);
-        const double low = std::min(current.y, last.y), high = std::max(current.y, last.y);
         left = std::min(left, last.x), right = std::max(right, last.x);
         top = std::min(top, last.y), bottom = std::max(bottom, last.y);
         if (element.kind == PathElement::Kind::moveTo) {
             current = start = last;
+            ++subpaths;
             continue;
         }
-        rows(low, high);
+        edge(current, last);
         current = last;
     }
     if (std::isnan(left + right + top + bottom)) return false;
-    bounds(left - reach, right + reach, top - reach, bottom + reach);
+    bounds(left - reach, right + reach, top - reach, bottom + reach, subpaths);
     return true;
 }
 
@@ -139,8 +154,8 @@ std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTra
     std::vector<double> starting(std::size_t(rows) + 1, 0.0);
     if (!edgeSpans(
             path, toDevice, reach, box,
-            [&](int from, int to) { starting[std::size_t(from)] += edges, starting[std::size_t(to)] -= edges; },
-            [](double, double, double, double) {}))
+            [&](int from, int to, double) { starting[std::size_t(from)] += edges, starting[std::size_t(to)] -= edges; },
+            [](double, double, double, double, int) {}))
         return std::nullopt;
     double active = 0;
     for (double& row : starting) active += row, row = active;
@@ -148,30 +163,41 @@ std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTra
 }
 
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
-// crosses (a stroke's outline four edges a segment, reaching `reach` pixels either side of it) and the pixels its
-// box covers, at `pixelUnits` each. Small paths on small pictures pay their bound, without a pass over their
-// points. Where many edges cross, each row costs more for each (kept in order among the others on it).
+// crosses and the columns it walks in them (a stroke's outline four edges a segment, reaching `reach` pixels
+// either side of it), the pixels its box covers, at `pixelUnits` each, and the pixels its edges pass, swept one
+// by one. Small paths on small pictures pay their bound, without a pass over their points. Where many edges
+// cross, each row costs more for each (kept in order among the others on it) when `crowding` costs: a stroke's
+// outline, whose overlaps are traced, or what else than a plain fill of one subpath is drawn.
 double drawingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
-                    double pixelUnits) {
+                    double pixelUnits, bool crowding) {
     const double count = double(path.elements().size());
     const double edges = reach > 0 ? 4 : 1;
     const auto clamped = [](double from, double to, int low, int high) {
         return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
     };
     double units = WorkMeter::aPath + count * WorkMeter::aSegment;
-    const double bound = count * edges * std::max(box.bottom - box.top, 0) * WorkMeter::anEdgeRow +
-                         clamped(box.left, box.right, box.left, box.right) *
-                             clamped(box.top, box.bottom, box.top, box.bottom) * pixelUnits;
+    const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
+    const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
+                         width * height * pixelUnits +
+                         std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
     if (bound <= 50'000) return units + bound;
-    double edgeRows = 0;
+    double edgeRows = 0, edgeColumns = 0, area = 0;
+    bool oneSubpath = true;
     const bool finite = edgeSpans(
-        path, toDevice, reach, box, [&](int from, int to) { edgeRows += (to - from) * edges; },
-        [&](double left, double right, double top, double bottom) {
-            units += clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom) * pixelUnits;
+        path, toDevice, reach, box,
+        // A stroke's outline walks the columns along its two sides.
+        [&](int from, int to, double columns) {
+            edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
+        },
+        [&](double left, double right, double top, double bottom, int subpaths) {
+            area = clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom);
+            oneSubpath = subpaths <= 1;
         });
     if (!finite) return NAN;
-    units += edgeRows * WorkMeter::anEdgeRow;
-    if (edgeRows > 20'000) {
+    // Pixels an edge passes are swept one by one, each at most once a row.
+    units += area * pixelUnits + std::min(edgeColumns, area) * WorkMeter::aPixelSwept;
+    units += edgeRows * WorkMeter::anEdgeRow + edgeColumns * WorkMeter::anEdgeColumn;
+    if (edgeRows > 20'000 && (crowding || reach > 0 || !oneSubpath)) {
         const auto rows = edgesOnRows(path, toDevice, reach, box);
         for (double active : rows.value_or(std::vector<double>{}))
             units += active * std::log2(1 + active) * WorkMeter::anEdgeAmongOthers;
@@ -516,11 +542,15 @@ raster::PixelBox Context::Impl::reachable() const {
     return state.clipBox ? state.clipBox->intersection(canvas) : canvas;
 }
 
-bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked) {
+bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked, bool clipped) {
     if (!WorkMeter::running()) return true;
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
-    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(),
-                                          drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel) +
+    // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them.
+    double pixelUnits = drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel;
+    if (!stroked && !clipped && drawsPlainly() && !state.clipMask && sourcePixel(state.fill) >> 24 == 255)
+        pixelUnits = WorkMeter::anOpaquePixel;
+    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
+                                          clipped || !drawsPlainly()) +
                              dashEntries * WorkMeter::aDashEntry);
 }
 
@@ -786,7 +816,7 @@ AffineTransform Context::currentTransform() const {
 
 void Context::clip(const Path& path, FillRule rule) {
     // Refused, the meter is spent and nothing after is drawn.
-    if (!impl_->admit(path, impl_->state.transform, false)) return;
+    if (!impl_->admit(path, impl_->state.transform, false, true)) return;
     impl_->synced();
     impl_->appendPath(path, Impl::PathSpace::device);
     cairo_set_fill_rule(impl_->cairo, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
@@ -880,7 +910,8 @@ bool Context::clipToUnion(std::span<const ClipShape> shapes) {
         if (!box) return false;
         double units = double(box->right - box->left) * double(box->bottom - box->top) * WorkMeter::aPixel;
         if (box->isEmpty()) units = 0;
-        for (const raster::DeviceShape& shape : placed) units += drawingUnits(*shape.path, shape.toDevice, 0, *box, 0);
+        for (const raster::DeviceShape& shape : placed)
+            units += drawingUnits(*shape.path, shape.toDevice, 0, *box, 0, true);
         if (!WorkMeter::charge(units)) return false;  // spent: the caller's mask drawn apart is refused too
     }
     std::optional<raster::Mask> mask =

@@ -125,8 +125,8 @@ struct Context::Impl {
     // The device pixels drawing may reach now: the clip's box, else the whole canvas.
     raster::PixelBox reachable() const;
     // Charges the running work meter for drawing `path` through `toDevice` (stroked with the state's line
-    // when `stroked`); false when the meter refuses, and nothing is to be drawn.
-    bool admit(const Path& path, const AffineTransform& toDevice, bool stroked);
+    // when `stroked`, or as the clip when `clipped`); false when the meter refuses, and nothing is to be drawn.
+    bool admit(const Path& path, const AffineTransform& toDevice, bool stroked, bool clipped = false);
     // Charges it for what Cairo pays beyond that when it fills or strokes `path` in the state's transform: crowded
     // edges' pairs, and every dash of a dashed stroke.
     bool admitToCairo(const Path& path, bool stroked);

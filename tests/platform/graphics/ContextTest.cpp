@@ -1008,3 +1008,19 @@ TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
     for (int charges = 0; charges < 100'000; ++charges) ASSERT_TRUE(WorkMeter::charge(0));
     EXPECT_EQ(meter.left(), WorkMeter::defaultBudget);
 }
+
+TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
+    // A thousand edges to and fro within two rows, across a picture `width` wide: the converter walks each
+    // edge's cells, its width, though every edge crosses the same two rows.
+    const auto units = [](int width) {
+        Path zigzag;
+        zigzag.moveTo({0, 0});
+        for (int at = 1; at <= 1'000; ++at) zigzag.lineTo({at % 2 ? double(width) : 0, at * 2 / 1'000.0});
+        auto context = makeContext(width, 4);
+        context->setFillColor(Color::rgb(0, 96, 192));
+        WorkMeter meter;
+        context->fill(zigzag);
+        return double(meter.used());
+    };
+    EXPECT_GT(units(1'000), 5 * units(10));
+}

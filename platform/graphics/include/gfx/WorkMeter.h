@@ -32,6 +32,8 @@ public:
     static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
     static constexpr double aSegment = 10;           // a path element
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
+    static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
+    static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
@@ -40,6 +42,7 @@ public:
     static constexpr double aDashEntry = 8;          // an entry of the dash list a stroke takes (merged, handed on)
     static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
+    static constexpr double anOpaquePixel = 0.08;    // one an opaque colour fills through no coverage (set unread)
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
