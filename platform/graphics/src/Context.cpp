@@ -575,7 +575,7 @@ bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape,
     if (!WorkMeter::running()) return true;
     const raster::PixelBox box = reachable();
     const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
-    units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
+    units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
     return WorkMeter::charge(units + coveredPixels(*shape.path, shape.toDevice, reach, box) * unitsAPixel);
 }
