@@ -317,7 +317,8 @@ struct ReferenceDrawing {
                 difference[std::size_t(y * side + x)] = d;
                 result.pixels += std::abs(d) > 127;
             }
-        const auto near = nearTightBends();
+        // Only where the allowances differ.
+        const auto near = allowedInkAwayFromBends() < allowedInk() ? nearTightBends() : std::vector<bool>(side * side, false);
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x) {
                 int sum = 0;
@@ -335,45 +336,48 @@ struct ReferenceDrawing {
     // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
     // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
     // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
-    // The pixels near where a curve bends tighter than the line's width on the device (radius of
-    // curvature under a width, or a cusp): where Cairo's stroke falls short of the outline. Within half
-    // a width and a pixel and a half of such a point.
+    // The pixels near where a curve bends tighter than half the line's width on the device (or has a
+    // cusp): where Cairo's stroke falls short of the outline. Within half a width and a pixel and a
+    // half of such a point.
     std::vector<bool> nearTightBends() const {
         std::vector<bool> near(side * side, false);
         const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
         auto mark = [&](Point p) {
             for (int y = std::max(0, int(std::floor(p.y - reach))); y <= std::min(side - 1, int(std::ceil(p.y + reach))); ++y)
                 for (int x = std::max(0, int(std::floor(p.x - reach))); x <= std::min(side - 1, int(std::ceil(p.x + reach))); ++x)
-                    if (std::hypot(x + 0.5 - p.x, y + 0.5 - p.y) <= reach) near[std::size_t(y * side + x)] = true;
+                    if ((x + 0.5 - p.x) * (x + 0.5 - p.x) + (y + 0.5 - p.y) * (y + 0.5 - p.y) <= reach * reach) near[std::size_t(y * side + x)] = true;
         };
         Point current{}, start{};
         for (const PathElement& element : path.elements()) {
             const auto& q = element.points;
-            std::vector<Point> controls{transform.apply(current)};
             switch (element.kind) {
                 case PathElement::Kind::moveTo: start = current = q[0]; continue;
                 case PathElement::Kind::lineTo: current = q[0]; continue;
                 case PathElement::Kind::closeSubpath: current = start; continue;
-                case PathElement::Kind::quadCurveTo: current = q[1]; break;
-                case PathElement::Kind::curveTo: current = q[2]; break;
+                default: break;
             }
-            for (int i = 0; i < element.pointCount(); ++i) controls.push_back(transform.apply(q[i]));
-            // The Bezier's point and first and second derivatives (by its control points' differences).
-            const int n = int(controls.size()) - 1;
-            std::vector<Point> d1, d2;
-            for (int i = 0; i < n; ++i) d1.push_back({n * (controls[i + 1].x - controls[i].x), n * (controls[i + 1].y - controls[i].y)});
-            for (int i = 0; i + 1 < n; ++i) d2.push_back({(n - 1) * (d1[i + 1].x - d1[i].x), (n - 1) * (d1[i + 1].y - d1[i].y)});
+            // The Bezier's control points on the device, and its first and second derivatives' (by
+            // their differences).
+            const int n = element.pointCount();
+            Point c[4] = {transform.apply(current)}, d1[3], d2[2];
+            for (int i = 0; i < n; ++i) c[i + 1] = transform.apply(q[i]);
+            current = q[n - 1];
+            for (int i = 0; i < n; ++i) d1[i] = {n * (c[i + 1].x - c[i].x), n * (c[i + 1].y - c[i].y)};
+            for (int i = 0; i + 1 < n; ++i) d2[i] = {(n - 1) * (d1[i + 1].x - d1[i].x), (n - 1) * (d1[i + 1].y - d1[i].y)};
             Point marked{INFINITY, INFINITY};
             for (int k = 0; k <= 256; ++k) {
-                double t = k / 256.0;
-                auto at = [&](std::vector<Point> p) {
-                    for (std::size_t m = p.size(); m > 1; --m)
-                        for (std::size_t i = 0; i + 1 < m; ++i) p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t};
+                const double t = k / 256.0;
+                auto at = [t](const Point* given, int count) {
+                    Point p[4];
+                    std::copy(given, given + count, p);
+                    for (int m = count; m > 1; --m)
+                        for (int i = 0; i + 1 < m; ++i) p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t};
                     return p[0];
                 };
-                Point v = at(d1), acceleration = at(d2), p = at(controls);
+                Point v = at(d1, n), acceleration = at(d2, n - 1);
                 double speed = std::hypot(v.x, v.y), cross = std::abs(v.x * acceleration.y - v.y * acceleration.x);
                 if (speed * speed * speed >= half * cross) continue;
+                Point p = at(c, n + 1);
                 if (std::hypot(p.x - marked.x, p.y - marked.y) < 0.5) continue;
                 mark(marked = p);
             }
