@@ -411,11 +411,12 @@ private:
         });
         if (!curved && !slivers) return 0.75;
         if (nearBends || slivers || deviceWidth < 1) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        // Away from them, the flattenings' angles turn a cap at a dash's end on a curve (about a
-        // tenth of a pixel per width for butt ends, up to a third with round and square caps) and
-        // little else.
+        // Away from them, the flattenings' angles turn a dash's end on a curve (about a tenth of a
+        // pixel per width; a round or square cap up to a third where the transform stretches one way
+        // more than the other, flattened in the pen's space) and little else.
         if (dashes.empty()) return 0.75 + 0.05 * deviceWidth;
-        return 0.75 + (cap == LineCap::butt ? 0.1 : 0.3) * deviceWidth;
+        bool turnedCaps = cap != LineCap::butt && leastStretch * 1.5 < raster::largestStretch(t);
+        return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
     }
 
 public:

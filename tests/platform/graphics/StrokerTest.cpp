@@ -527,11 +527,11 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     const Case cases[] = {
         {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed, 0.9},
         {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }, 0.95},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.75},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.8},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
-         }, 0.8},
+         }, 0.85},
         {StrokerFault::miterLimitOnDevice, "miter limit on the device",
          [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 0.6, 40000},
     };
