@@ -306,8 +306,9 @@ struct ReferenceDrawing {
     struct Apart {
         int pixels = 0;
         double ink = 0;
+        double inkAwayFromBends = 0;  // in the 3 by 3 pixels centred away from tight bends (nearTightBends())
     };
-    static Apart apart(const Bitmap& a, const Bitmap& b) {
+    Apart apart(const Bitmap& a, const Bitmap& b) const {
         std::vector<int> difference(side * side);
         Apart result;
         for (int y = 0; y < side; ++y)
@@ -316,12 +317,15 @@ struct ReferenceDrawing {
                 difference[std::size_t(y * side + x)] = d;
                 result.pixels += std::abs(d) > 127;
             }
+        // Only where the allowances differ.
+        const auto near = allowedInkAwayFromBends() < allowedInk() ? nearTightBends() : std::vector<bool>(side * side, false);
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x) {
                 int sum = 0;
                 for (int v = std::max(y - 1, 0); v <= std::min(y + 1, side - 1); ++v)
                     for (int u = std::max(x - 1, 0); u <= std::min(x + 1, side - 1); ++u) sum += difference[std::size_t(v * side + u)];
                 result.ink = std::max(result.ink, std::abs(sum) / 255.0);
+                if (!near[std::size_t(y * side + x)]) result.inkAwayFromBends = std::max(result.inkAwayFromBends, std::abs(sum) / 255.0);
             }
         return result;
     }
@@ -332,26 +336,90 @@ struct ReferenceDrawing {
     // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
     // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
     // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
-    double allowedInk() const {
+    // The pixels near where a curve bends tighter than half the line's width on the device (or has a
+    // cusp): where Cairo's stroke falls short of the outline. Within half a width and a pixel and a
+    // half of such a point.
+    std::vector<bool> nearTightBends() const {
+        std::vector<bool> near(side * side, false);
+        const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
+        auto mark = [&](Point p) {
+            for (int y = std::max(0, int(std::floor(p.y - reach))); y <= std::min(side - 1, int(std::ceil(p.y + reach))); ++y)
+                for (int x = std::max(0, int(std::floor(p.x - reach))); x <= std::min(side - 1, int(std::ceil(p.x + reach))); ++x)
+                    if ((x + 0.5 - p.x) * (x + 0.5 - p.x) + (y + 0.5 - p.y) * (y + 0.5 - p.y) <= reach * reach) near[std::size_t(y * side + x)] = true;
+        };
+        Point current{}, start{};
+        for (const PathElement& element : path.elements()) {
+            const auto& q = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo: start = current = q[0]; continue;
+                case PathElement::Kind::lineTo: current = q[0]; continue;
+                case PathElement::Kind::closeSubpath: current = start; continue;
+                default: break;
+            }
+            // The Bezier's control points on the device, and its first and second derivatives' (by
+            // their differences).
+            const int n = element.pointCount();
+            Point c[4] = {transform.apply(current)}, d1[3], d2[2];
+            for (int i = 0; i < n; ++i) c[i + 1] = transform.apply(q[i]);
+            current = q[n - 1];
+            for (int i = 0; i < n; ++i) d1[i] = {n * (c[i + 1].x - c[i].x), n * (c[i + 1].y - c[i].y)};
+            for (int i = 0; i + 1 < n; ++i) d2[i] = {(n - 1) * (d1[i + 1].x - d1[i].x), (n - 1) * (d1[i + 1].y - d1[i].y)};
+            Point marked{INFINITY, INFINITY};
+            for (int k = 0; k <= 256; ++k) {
+                const double t = k / 256.0;
+                auto at = [t](const Point* given, int count) {
+                    Point p[4];
+                    std::copy(given, given + count, p);
+                    for (int m = count; m > 1; --m)
+                        for (int i = 0; i + 1 < m; ++i) p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t};
+                    return p[0];
+                };
+                Point v = at(d1, n), acceleration = at(d2, n - 1);
+                double speed = std::hypot(v.x, v.y), cross = std::abs(v.x * acceleration.y - v.y * acceleration.x);
+                if (speed * speed * speed >= half * cross) continue;
+                Point p = at(c, n + 1);
+                if (std::hypot(p.x - marked.x, p.y - marked.y) < 0.5) continue;
+                mark(marked = p);
+            }
+        }
+        return near;
+    }
+
+    double allowedInk() const { return allowedInk(true); }
+
+    // The same away from tight bends (nearTightBends()), where curves differ by their flattenings alone.
+    double allowedInkAwayFromBends() const { return allowedInk(false); }
+
+    bool tooFarApart(const Apart& a) const {
+        return a.pixels > allowedApart || a.ink > allowedInk() || a.inkAwayFromBends > allowedInkAwayFromBends();
+    }
+
+private:
+    double allowedInk(bool nearBends) const {
         if (fill) return 2.5;
         double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
         if (std::ranges::none_of(dashes, [](double length) { return length > 0; }) && deviceWidth < 1) return 3;
         // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
-        // cut apart too.
+        // cut apart too, everywhere.
         const AffineTransform& t = transform;
         double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
         double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
+        bool slivers = (cap == LineCap::round || join == LineJoin::round) && leastStretch * 10 < raster::largestStretch(t);
         bool curved = std::ranges::any_of(path.elements(), [](const PathElement& element) {
             return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
         });
-        curved = curved || ((cap == LineCap::round || join == LineJoin::round) &&
-                            leastStretch * 10 < raster::largestStretch(t));
-        return curved ? std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth) : 0.75;
+        if (!curved && !slivers) return 0.75;
+        if (nearBends || slivers || deviceWidth < 1) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
+        // Away from them, the flattenings' angles turn a dash's end on a curve (about a tenth of a
+        // pixel per width; a round or square cap up to a third where the transform stretches one way
+        // more than the other, flattened in the pen's space) and little else.
+        if (dashes.empty()) return 0.75 + 0.05 * deviceWidth;
+        bool turnedCaps = cap != LineCap::butt && leastStretch * 1.5 < raster::largestStretch(t);
+        return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
     }
 
-    bool tooFarApart(const Apart& a) const { return a.pixels > allowedApart || a.ink > allowedInk(); }
-
+public:
     // The converter's picture against Cairo's.
     Apart apartFromCairo() const { return apart(draw(true), draw(false)); }
 

