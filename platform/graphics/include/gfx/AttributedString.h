@@ -76,6 +76,9 @@ public:
         TextAttributes attributes;
         // Set for the object replacement character that stands for an inline image.
         std::shared_ptr<TextAttachment> attachment;
+
+        // The same attachment, not an equal one: it is shared and its image can change.
+        bool operator==(const Run&) const = default;
     };
 
     AttributedString() = default;
@@ -92,6 +95,8 @@ public:
     const Run* runAt(std::size_t offset) const;
     // The first paragraph style in the text; a layout applies it to the whole text.
     std::optional<ParagraphStyle> paragraphStyle() const;
+
+    bool operator==(const AttributedString&) const = default;
 
 private:
     // Appends text already valid and within the bound.
