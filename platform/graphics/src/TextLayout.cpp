@@ -319,7 +319,8 @@ TextLayout TextLayout::make(const AttributedString& string, const TextLayoutOpti
     // thread laid out before.
     const std::shared_ptr<RenderLayouts> render = renderLayouts();
     if (PaintedShape* found = render ? render->find(key) : cache.find(key)) {
-        if ((*found)->string != string) *found = painted((*found)->shape);
+        // The key holds the text itself, so runs alike are strings alike.
+        if ((*found)->string.runs() != string.runs()) *found = painted((*found)->shape);
         return TextLayout(*found);
     }
     // Past a spent meter nothing more is laid out: an empty layout draws nothing.

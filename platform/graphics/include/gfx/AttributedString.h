@@ -96,8 +96,6 @@ public:
     // The first paragraph style in the text; a layout applies it to the whole text.
     std::optional<ParagraphStyle> paragraphStyle() const;
 
-    bool operator==(const AttributedString&) const = default;
-
 private:
     // Appends text already valid and within the bound.
     void appendValid(std::string_view valid, const TextAttributes& attributes);
