@@ -177,17 +177,21 @@ std::shared_ptr<const TextShape> build(const AttributedString& string, const Tex
     return impl;
 }
 
+// A shape with the paint last asked of it: a label laid out again as it was (a screen's relayout) is
+// handed the same layout, with no copy of its text.
+using PaintedShape = std::shared_ptr<const TextLayout::Impl>;
+
 struct LayoutCache {
-    std::list<std::pair<std::string, std::shared_ptr<const TextShape>>> entries;  // most recent first
+    std::list<std::pair<std::string, PaintedShape>> entries;  // most recent first
     std::unordered_map<std::string_view, decltype(entries)::iterator> index;
 
-    std::shared_ptr<const TextShape> find(const std::string& key) {
+    PaintedShape* find(const std::string& key) {
         auto found = index.find(key);
         if (found == index.end()) return nullptr;
         entries.splice(entries.begin(), entries, found->second);
-        return found->second->second;
+        return &found->second->second;
     }
-    void insert(std::string key, std::shared_ptr<const TextShape> impl) {
+    void insert(std::string key, PaintedShape impl) {
         if (entries.size() >= cacheCapacity) {
             index.erase(entries.back().first);
             entries.pop_back();
@@ -201,7 +205,13 @@ struct LayoutCache {
 // once, however many copies, measurements and drawings ask for it, and however many distinct runs it has.
 // Each one made was charged, so the meter bounds what they hold.
 struct RenderLayouts {
-    std::unordered_map<std::string, std::shared_ptr<const TextShape>> shapes;
+    std::unordered_map<std::string, PaintedShape> shapes;
+
+    PaintedShape* find(const std::string& key) {
+        auto found = shapes.find(key);
+        return found == shapes.end() ? nullptr : &found->second;
+    }
+    void insert(std::string key, PaintedShape impl) { shapes.emplace(std::move(key), std::move(impl)); }
 };
 
 std::shared_ptr<RenderLayouts> renderLayouts() {
@@ -302,29 +312,31 @@ void drawRun(Context::Impl& context, const AttributedString& string, PangoLayout
 TextLayout TextLayout::make(const AttributedString& string, const TextLayoutOptions& options) {
     thread_local LayoutCache cache;
     const auto painted = [&](std::shared_ptr<const TextShape> shape) {
-        return TextLayout(std::make_shared<const Impl>(Impl{string, std::move(shape)}));
+        return std::make_shared<const Impl>(Impl{string, std::move(shape)});
     };
     std::string key = cacheKey(string, options);
     // A render looks in its own layouts alone, so that what it is charged does not depend on what the
     // thread laid out before.
     const std::shared_ptr<RenderLayouts> render = renderLayouts();
-    if (render) {
-        if (auto found = render->shapes.find(key); found != render->shapes.end()) return painted(found->second);
-    } else if (auto cached = cache.find(key)) {
-        return painted(std::move(cached));
+    if (PaintedShape* found = render ? render->find(key) : cache.find(key)) {
+        // The key holds the text itself, so runs alike are strings alike.
+        if ((*found)->string.runs() != string.runs()) *found = painted((*found)->shape);
+        return TextLayout(*found);
     }
     // Past a spent meter nothing more is laid out: an empty layout draws nothing.
-    if (!WorkMeter::charge(layoutWork(string.string()))) return painted(std::make_shared<const TextShape>());
-    std::shared_ptr<const TextShape> shape = build(string, options);
+    if (!WorkMeter::charge(layoutWork(string.string())))
+        return TextLayout(painted(std::make_shared<const TextShape>()));
+    PaintedShape impl = painted(build(string, options));
     // Each stretch shaped apart past the first costs a run's layout more (known once laid out); a meter
     // spent by it stops the next.
-    if (shape->items > 1) WorkMeter::charge(static_cast<double>(shape->items - 1) * WorkMeter::aRunLaidOut);
+    if (const std::size_t items = impl->shape->items; items > 1)
+        WorkMeter::charge(static_cast<double>(items - 1) * WorkMeter::aRunLaidOut);
     if (render) {
-        render->shapes.emplace(std::move(key), shape);
+        render->insert(std::move(key), impl);
     } else {
-        cache.insert(std::move(key), shape);
+        cache.insert(std::move(key), impl);
     }
-    return painted(std::move(shape));
+    return TextLayout(std::move(impl));
 }
 
 TextMeasurement TextLayout::measurement() const { return impl_->shape->measurement; }

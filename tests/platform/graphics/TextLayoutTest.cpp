@@ -152,6 +152,22 @@ TEST(TextLayoutTest, RunsDrawInTheirOwnColours) {
     EXPECT_EQ(inkOf(bitmap, Color::black()).minX, -1);
 }
 
+// Texts differing only in paint share one layout of their shape, in the thread's cache and in a render's:
+// each must still draw in its own colours, whichever was laid out or drawn last.
+TEST(TextLayoutTest, TextsOfOneShapeDrawInTheirOwnPaint) {
+    const Color red = Color::rgb(255, 0, 0), blue = Color::rgb(0, 0, 255);
+    for (const bool underAMeter : {false, true}) {
+        std::optional<WorkMeter> meter;
+        if (underAMeter) meter.emplace();
+        for (const Color colour : {red, blue, red}) {
+            const Color other = colour == red ? blue : red;
+            const Bitmap bitmap = render(text("Pit", colour), {60, 30});
+            EXPECT_GE(inkOf(bitmap, colour).minX, 0) << underAMeter;
+            EXPECT_EQ(inkOf(bitmap, other).minX, -1) << underAMeter;
+        }
+    }
+}
+
 // The glyph advances of one run are summed in Pango units (1/1024 px): for a long run of the largest
 // font the sum passes INT_MAX. The test build's UBSan halts on such an overflow; Pango's own line box
 // overflows as well, so nothing can be seen of the text, only that drawing it is defined.

@@ -76,6 +76,9 @@ public:
         TextAttributes attributes;
         // Set for the object replacement character that stands for an inline image.
         std::shared_ptr<TextAttachment> attachment;
+
+        // The same attachment, not an equal one: it is shared and its image can change.
+        bool operator==(const Run&) const = default;
     };
 
     AttributedString() = default;
