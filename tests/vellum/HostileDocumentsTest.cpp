@@ -576,6 +576,48 @@ TEST(HostileDocuments, ATreeDrawnByItsOwnRouteHasWhatItsBuildLeftOfTheMeterAndPa
     EXPECT_TRUE(hasRecoverable(*result, error)) << result->description();
 }
 
+TEST(HostileDocuments, ATreeRefusedByItsOwnRouteDoesNoWorkWhenDrawnAgain) {
+    // The same two squares with room for one left on the tree; a layer drawn before them counts the frames that
+    // reach it, as a window's next frame would.
+    struct Frames : quartz::LayerDelegate {
+        int drawn = 0;
+        void drawLayer(const quartz::Layer&, gfx::Context&) override { ++drawn; }
+    };
+    auto result = parseSVG(hostile::header +
+                           R"(<rect width="20" height="20" fill="#00ff00"/><rect width="20" height="20" fill="#00ff00"/></svg>)");
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    std::uint64_t build = 0;
+    std::uint64_t squares = 0;
+    {
+        gfx::WorkMeter meter;
+        auto whole = VellumLayerTree::newLayerWithElement(root, result.get());
+        build = meter.used();
+        quartz::render(*whole, *gfx::Context::create(gfx::Size{20, 20}, {.scale = 1}));
+        squares = meter.used() - build;
+    }
+    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 20 * gfx::WorkMeter::aComposedPixel);
+    std::shared_ptr<quartz::Layer> tree;
+    {
+        gfx::WorkMeter meter(build + apart + squares / 2 + 1);
+        tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    }
+    auto frames = std::make_shared<Frames>();
+    auto counter = quartz::Layer::make();
+    counter->setFrame({0, 0, 1, 1});
+    counter->setDelegate(frames);
+    tree->insertSublayer(counter, 0);
+    auto window = quartz::Layer::make();
+    window->addSublayer(tree);
+    for (int frame = 0; frame < 2; ++frame) {
+        auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+        quartz::render(*window, *context);
+        EXPECT_EQ(pixelAt(context->makeImage(), 10, 10), transparent) << "frame " << frame;
+    }
+    EXPECT_EQ(frames->drawn, 1) << "the second frame is refused before any drawing";
+    EXPECT_TRUE(hasRecoverable(*result, "took more work than a render is allowed")) << result->description();
+}
+
 TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {
     // Copies nested past the build's depth, then squares.
     std::string text = hostile::useChain(300);

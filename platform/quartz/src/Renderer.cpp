@@ -20,6 +20,7 @@ bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std:
     }
     // Drawn apart, so that a render stopped part way leaves nothing: a picture drawn in part would look right and
     // be wrong. Shown outside the meter: showing it is bounded by its pixels.
+    if (bound.refused) return false;
     std::optional<DeviceBitmap> picture;
     bool spent = false;
     {
@@ -28,6 +29,7 @@ bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std:
         spent = meter.spent();
     }
     if (spent) {
+        bound.refused = true;
         if (bound.pastBudget) bound.pastBudget();
         return false;
     }
