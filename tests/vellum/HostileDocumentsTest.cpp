@@ -528,6 +528,34 @@ TEST(HostileDocuments, ARenderPastItsWorkMeterFilesAnErrorAndGivesNoPicture) {
     }
 }
 
+TEST(HostileDocuments, AnImageParsedOutsideAnyRenderLeavesItsRendersWhatItsParseLeftOfTheBudget) {
+    // Each copy naming nothing files an error while the document is parsed, before any render opens a meter.
+    std::string text = hostile::header + R"(<rect width="20" height="20" fill="#00ff00"/>)";
+    for (int index = 0; index < 100; ++index) text += R"(<use href="#none"/>)";
+    auto image = VellumImage::initWithData(foundation::Data::fromString(text + "</svg>"));
+    ASSERT_NE(image, nullptr);
+    const auto parsed = static_cast<std::uint64_t>(100 * VellumParseResult::workAnError);
+    auto tree = image->CALayerTree();
+    ASSERT_TRUE(tree && tree->workBound());
+    EXPECT_LE(tree->workBound()->budget, gfx::WorkMeter::defaultBudget - parsed);
+    auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    EXPECT_TRUE(VellumImageDrawing::renderInContext(*image, *context));
+    EXPECT_TRUE(nearPixel(pixelAt(context->makeImage(), 10, 10), green));
+}
+
+TEST(HostileDocuments, AnImageWhoseParseRanPastItsOwnBudgetDrawsNothingAndFilesNothingMore) {
+    // As a parse of some 600,000 errors leaves it (its error filed already): too slow to parse here.
+    auto result = parseSVG(hostile::header + R"(<rect width="20" height="20" fill="#00ff00"/></svg>)");
+    result->setWork(gfx::WorkMeter::defaultBudget, true);
+    auto image = VellumImage::initWithParsedSVG(result, nullptr);
+    ASSERT_NE(image, nullptr);
+    auto context = gfx::Context::create(gfx::Size{20, 20}, {.scale = 1});
+    EXPECT_FALSE(VellumImageDrawing::renderInContext(*image, *context));
+    EXPECT_EQ(pixelAt(context->makeImage(), 10, 10), transparent);
+    EXPECT_TRUE(image->layerTreeRefused());
+    EXPECT_TRUE(result->errorsRecoverable().empty()) << result->description();
+}
+
 TEST(HostileDocuments, ADashListIsChargedForEachEntryEachCopyReadsAndStrokes) {
     // 2,000 zeros through 20 copies: drawn (the zeros join the lengths, one on, one off), but not within a
     // meter of a million units, which the rest of the document stays far within.

@@ -542,8 +542,9 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    // The build joins this meter, so that it and the drawing share one budget.
-    gfx::WorkMeter meter;
+    // The build joins this meter, so that it and the drawing share one budget (less what the parse took).
+    if (problems && problems->workRefused()) return {};
+    gfx::WorkMeter meter(problems ? problems->workLeft() : gfx::WorkMeter::defaultBudget);
     bool refused = false;
     auto tree = newLayerWithElement(root, problems, &refused);
     if (refused) return {};

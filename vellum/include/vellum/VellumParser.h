@@ -61,6 +61,9 @@ public:
     // Ignored when already added.
     void addParserExtension(std::shared_ptr<VellumParserExtension> extension);
 
+    // Under the thread's gfx::WorkMeter, or one of its own of the default budget: parsing is part of a
+    // render's work. What it took is in the result (VellumParseResult::work); past its own meter's budget
+    // the result files one error and the document gives no picture.
     std::shared_ptr<VellumParseResult> parseSynchronously();
 
     const std::shared_ptr<VellumSource>& source() const { return source_; }
@@ -79,6 +82,7 @@ public:
     };
 
 private:
+    std::shared_ptr<VellumParseResult> parseRun();
     // The namespaces and (sorted) tags an extension takes.
     struct Claims {
         std::vector<std::string> namespaces;
