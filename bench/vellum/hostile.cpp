@@ -372,6 +372,20 @@ void TreeRouteWideRoundStroke160Copies(benchmark::State& state) {
     drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), 64, {},
                true);
 }
+// `words` distinct words, each a text of its own, drawn at 64 px under one meter and by the tree's own route
+// (build and drawing under two meters): the drawing finds the layouts its build made, not laying them out again.
+std::string distinctWords(std::size_t words) {
+    std::string text = hostile::header;
+    for (std::size_t word = 0; word < words; ++word)
+        text += R"(<text x="1" y=")" + std::to_string(word % 20) + R"(" font-size="4">w)" + std::to_string(word) + "</text>";
+    return text + "</svg>";
+}
+void DistinctWords(benchmark::State& state) { draw(state, distinctWords(sized(static_cast<std::size_t>(state.range(0)))), 64); }
+void TreeRouteDistinctWords(benchmark::State& state) {
+    const std::string text = distinctWords(sized(static_cast<std::size_t>(state.range(0))));
+    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), 64, {},
+               true);
+}
 void drawAtSide(benchmark::State& state, const std::string& text, int side, bool byLibrsvg) {
     const auto bytes = foundation::Data::fromString(text);
     for (auto _ : state) {
@@ -586,6 +600,8 @@ BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashedHairline16Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(WideRoundStrokeCopies)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(TreeRouteWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DistinctWords)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(TreeRouteDistinctWords)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Librsvg_MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMaskedSquares)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -605,6 +605,37 @@ TEST(HostileDocuments, ATreeDrawnByItsOwnRouteHasWhatItsBuildLeftOfTheMeterAndPa
     EXPECT_TRUE(hasRecoverable(*result, error)) << result->description();
 }
 
+TEST(HostileDocuments, ATreeDrawnByItsOwnRouteDrawsTheTextItsBuildLaidOutWithoutLayingItOutAgain) {
+    // Ten distinct words, drawn as a window draws its layers with room for their drawing alone: laid out
+    // again, they cost ten layouts more.
+    std::string text = hostile::header;
+    for (int word = 0; word < 10; ++word) text += R"(<text x="1" y="10" font-size="4">word)" + std::to_string(word) + "</text>";
+    auto result = parseSVG(text + "</svg>");
+    auto root = result->parsedDocument()->rootElement();
+    root->setViewport(SVGRectMake(0, 0, 20, 20));
+    std::uint64_t build = 0;
+    std::uint64_t drawing = 0;
+    {
+        gfx::WorkMeter meter;
+        auto whole = VellumLayerTree::newLayerWithElement(root, result.get());
+        build = meter.used();
+        quartz::render(*whole, *gfx::Context::create(gfx::Size{20, 20}, {.scale = 1}));
+        drawing = meter.used() - build;
+    }
+    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 20 * gfx::WorkMeter::aComposedPixel);
+    std::shared_ptr<quartz::Layer> tree;
+    {
+        gfx::WorkMeter meter(build + apart + drawing + 1);
+        tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    }
+    auto window = quartz::Layer::make();
+    window->addSublayer(tree);
+    quartz::render(*window, *gfx::Context::create(gfx::Size{20, 20}, {.scale = 1}));
+    ASSERT_TRUE(tree->workBound());
+    EXPECT_FALSE(tree->workBound()->refused);
+    EXPECT_FALSE(hasRecoverable(*result, "took more work than a render is allowed")) << result->description();
+}
+
 TEST(HostileDocuments, ATreeRefusedByItsOwnRouteDoesNoWorkWhenDrawnAgain) {
     // The same two squares with room for one left on the tree; a layer drawn before them counts the frames that
     // reach it, as a window's next frame would.

@@ -533,7 +533,7 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     // budget: build and drawing are one render. Filed where the build files, while those problems live.
     std::weak_ptr<VellumParseResult> filed = problems ? problems->weak_from_this() : std::weak_ptr<VellumParseResult>{};
     layer->setWorkBound(std::make_shared<const quartz::WorkBound>(
-        meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }));
+        meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }, meter.sharedValue()));
     return layer;
 }
 

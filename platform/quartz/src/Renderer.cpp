@@ -24,7 +24,7 @@ bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std:
     std::optional<DeviceBitmap> picture;
     bool spent = false;
     {
-        gfx::WorkMeter meter(bound.budget);
+        gfx::WorkMeter meter(bound.budget, bound.carried);
         picture = drawOffscreen(context, userExtent, 0, gfx::PixelFormat::argb32, drawing);
         spent = meter.spent();
     }
