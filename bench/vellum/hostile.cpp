@@ -372,6 +372,20 @@ void TreeRouteWideRoundStroke160Copies(benchmark::State& state) {
     drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), 64, {},
                true);
 }
+// `words` distinct words, each a text of its own, drawn at 64 px under one meter and by the tree's own route
+// (build and drawing under two meters): the drawing finds the layouts its build made, not laying them out again.
+std::string distinctWords(std::size_t words) {
+    std::string text = hostile::header;
+    for (std::size_t word = 0; word < words; ++word)
+        text += R"(<text x="1" y=")" + std::to_string(word % 20) + R"(" font-size="4">w)" + std::to_string(word) + "</text>";
+    return text + "</svg>";
+}
+void DistinctWords(benchmark::State& state) { draw(state, distinctWords(sized(static_cast<std::size_t>(state.range(0)))), 64); }
+void TreeRouteDistinctWords(benchmark::State& state) {
+    const std::string text = distinctWords(sized(static_cast<std::size_t>(state.range(0))));
+    drawSource(state, [&] { return vellum::VellumSourceString::sourceFromContentsOfString(text); }, text.size(), 64, {},
+               true);
+}
 void drawAtSide(benchmark::State& state, const std::string& text, int side, bool byLibrsvg) {
     const auto bytes = foundation::Data::fromString(text);
     for (auto _ : state) {
@@ -410,10 +424,13 @@ void FlagWideRoundStroke160Copies(benchmark::State& state) {
 // each), as flags: 10,000 letters in <defs> drawn by n, 4n and 16n use copies, and n, 4n and 16n letters in one
 // text drawn once. Each must end (drawn or refused) within 2.5 s of CPU and 512 MB; "peak_MB" is how far
 // the resident peak rose.
-void drawLetterRunsAsFlag(benchmark::State& state, std::size_t letters, std::size_t copies) {
+void drawAsFlagToPeak(benchmark::State& state, const std::string& text) {
     const double start = sorvane::bench::startResidentPeak();
-    drawAsFlag(state, hostile::letterRuns(sized(letters), copies, static_cast<hostile::LetterRuns>(state.range(0))));
+    drawAsFlag(state, text);
     state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void drawLetterRunsAsFlag(benchmark::State& state, std::size_t letters, std::size_t copies) {
+    drawAsFlagToPeak(state, hostile::letterRuns(sized(letters), copies, static_cast<hostile::LetterRuns>(state.range(0))));
 }
 void FlagLetterRunsCopies(benchmark::State& state) {
     drawLetterRunsAsFlag(state, 10'000, sized(static_cast<std::size_t>(state.range(1))));
@@ -509,6 +526,26 @@ void FlagPolygonOf50000Points(benchmark::State& state) { drawAsFlag(state, hosti
 void Librsvg_PolygonOf50000Points(benchmark::State& state) { librsvgAt(state, hostile::longPolygon(sized(50'000)), 64); }
 void FlagGradientOf4097Stops(benchmark::State& state) { drawAsFlag(state, hostile::manyStops(4'097)); }
 void Librsvg_GradientOf4097Stops(benchmark::State& state) { librsvgAt(state, hostile::manyStops(4'097), 64); }
+// Use copies: the counts of use instances and of built elements bound memory only, so a document librsvg
+// draws within 2 s and 512 MB is not refused by them (the meter bounds the time). Copies of one square, and
+// copies of a group of 1,000 squares (kind 0) or of 1,000 empty groups (kind 1) up to the counts.
+std::string useCopiesOf(const benchmark::State& state) {
+    const auto copies = sized(static_cast<std::size_t>(state.range(0)));
+    if (state.range(1) < 0) return hostile::useCopies(copies);
+    std::string group = R"(<g id="s">)";
+    for (int member = 0; member < 1000; ++member)
+        group += state.range(1) == 0 ? R"(<rect width="20" height="20" fill="#00ff00"/>)" : "<g/>";
+    return hostile::useCopies(copies, group + "</g>");
+}
+void FlagUseCopies(benchmark::State& state) { drawAsFlagToPeak(state, useCopiesOf(state)); }
+void Librsvg_UseCopies(benchmark::State& state) {
+    const double start = sorvane::bench::startResidentPeak();
+    librsvgAt(state, useCopiesOf(state), 64);
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+void useCopyCounts(benchmark::internal::Benchmark* row) {
+    row->ArgNames({"copies", "group"})->Args({150'000, -1})->Args({748, 0})->Args({748, 1});
+}
 void chartSizes(benchmark::internal::Benchmark* row) {
     row->ArgNames({"lines", "side"})->Args({60, 4096})->Args({1'000, 1024});
 }
@@ -522,6 +559,8 @@ BENCHMARK(FlagPolygonOf50000Points)->Unit(benchmark::kMillisecond)->Iterations(1
 BENCHMARK(Librsvg_PolygonOf50000Points)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradientOf4097Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Librsvg_GradientOf4097Stops)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagUseCopies)->Apply(useCopyCounts)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Librsvg_UseCopies)->Apply(useCopyCounts)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK(Anchor200Shapes)->Unit(benchmark::kMillisecond);
 BENCHMARK(MutualUses)->Unit(benchmark::kMillisecond);
@@ -561,6 +600,8 @@ BENCHMARK(FlagAnchor200Shapes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(DashedHairline16Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(WideRoundStrokeCopies)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(TreeRouteWideRoundStroke160Copies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(DistinctWords)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(TreeRouteDistinctWords)->Arg(1'000)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Librsvg_MaskedSquaresAtOwnSize)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMaskedSquares)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);

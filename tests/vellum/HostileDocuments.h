@@ -78,6 +78,14 @@ inline std::string doublingUses(int levels) {
     return doublingOver(R"(<rect id="l0" width="20" height="20" fill="#00ff00"/>)", levels);
 }
 
+// `shown`, an element of id "s" in <defs> (a green square unless given), shown by `copies` use elements.
+inline std::string useCopies(std::size_t copies,
+                             const std::string& shown = R"(<rect id="s" width="20" height="20" fill="#00ff00"/>)") {
+    std::string text = header + "<defs>" + shown + "</defs>";
+    for (std::size_t copy = 0; copy < copies; ++copy) text += R"(<use xlink:href="#s"/>)";
+    return text + "</svg>";
+}
+
 // A "data:" link to the PNG `bytes`.
 inline std::string pngLink(const std::vector<std::uint8_t>& bytes) {
     static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

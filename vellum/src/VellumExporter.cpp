@@ -112,8 +112,9 @@ std::shared_ptr<gfx::Context> VellumImageDrawing::newCGContextAutosizedToFit(Vel
 
 bool VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& context) {
     return guarded<bool>("renderInContext", [&] {
-        // The build (when the tree is not built yet) and the drawing count against one meter.
-        gfx::WorkMeter meter;
+        // The build (when the tree is not built yet) and the drawing count against one meter, with what the
+        // parse took spent.
+        gfx::WorkMeter meter(image.workBudget());
         auto tree = image.CALayerTree();
         if (tree && !image.layerTreeRefused()) quartz::render(*tree, context);
         // A refused build filed its reason already.

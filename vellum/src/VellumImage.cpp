@@ -242,7 +242,7 @@ std::shared_ptr<quartz::Layer> VellumImage::CALayerTree() {
     if (CALayerTree_ && DOMTree_ && DOMTree_->viewport() != layerTreeViewport_) dropLayerTree();
     if (!CALayerTree_) {
         // The build's work joins the render's meter, or has one of its own.
-        gfx::WorkMeter meter;
+        gfx::WorkMeter meter(workBudget());
         buildRefused_ = false;
         auto tree = newCALayerTree();
         layerTreeRefused_ = meter.spent() || buildRefused_;
@@ -275,7 +275,17 @@ std::shared_ptr<quartz::Layer> VellumImage::newCALayerTree() {
     }, nullptr, parseErrorsAndWarnings_.get());
 }
 
+std::uint64_t VellumImage::workBudget() const {
+    return parseErrorsAndWarnings_ ? parseErrorsAndWarnings_->workLeft() : gfx::WorkMeter::defaultBudget;
+}
+
 std::shared_ptr<quartz::Layer> VellumImage::newLayerWithElement(const std::shared_ptr<SVGElement>& element) {
+    // A parse past its budget filed why; no build can give the document a picture.
+    if (parseErrorsAndWarnings_ && parseErrorsAndWarnings_->workRefused()) {
+        buildRefused_ = true;
+        return quartz::Layer::make();
+    }
+    gfx::WorkMeter meter(workBudget());
     // What a build refuses (use rings, too deep, too many elements) joins the document's problems.
     return VellumLayerTree::newLayerWithElement(element, parseErrorsAndWarnings_.get(), &buildRefused_);
 }

@@ -127,9 +127,9 @@ void VellumFastImageView::draw(gfx::Context& context, const ui::Rect& rect) {
             }
         };
         // One meter for the draw, shared by all its tiles: past it the view shows none of them.
+        const quartz::WorkBound unbuilt{gfx::WorkMeter::defaultBudget, {}};
         const auto& bound = tree->workBound();
-        quartz::renderWithinBound(context, bound ? *bound : quartz::WorkBound{gfx::WorkMeter::defaultBudget, {}}, area,
-                                  tiles);
+        quartz::renderWithinBound(context, bound ? *bound : unbuilt, area, tiles);
         return 0;
     }, 0, image_ ? image_->parseErrorsAndWarnings().get() : nullptr);
     if (showBorder_) {

@@ -533,7 +533,7 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     // budget: build and drawing are one render. Filed where the build files, while those problems live.
     std::weak_ptr<VellumParseResult> filed = problems ? problems->weak_from_this() : std::weak_ptr<VellumParseResult>{};
     layer->setWorkBound(std::make_shared<const quartz::WorkBound>(
-        quartz::WorkBound{meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }}));
+        meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }, meter.sharedValue()));
     return layer;
 }
 
@@ -542,8 +542,9 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto root = document.rootElement();
     if (!root) return {};
     root->setViewport(SVGRectMake(0, 0, static_cast<float>(size.width), static_cast<float>(size.height)));
-    // The build joins this meter, so that it and the drawing share one budget.
-    gfx::WorkMeter meter;
+    // The build joins this meter, so that it and the drawing share one budget (less what the parse took).
+    if (problems && problems->workRefused()) return {};
+    gfx::WorkMeter meter(problems ? problems->workLeft() : gfx::WorkMeter::defaultBudget);
     bool refused = false;
     auto tree = newLayerWithElement(root, problems, &refused);
     if (refused) return {};

@@ -1,5 +1,6 @@
 #include "vellum/VellumParseResult.h"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 
@@ -16,6 +17,10 @@ constexpr const char* className = "VellumParseResult";
 // Past a spent meter the problem is still filed (the meter's own refusal among them).
 void chargeFiling() { gfx::WorkMeter::charge(VellumParseResult::workAnError); }
 }  // namespace
+
+std::uint64_t VellumParseResult::workLeft() const {
+    return gfx::WorkMeter::defaultBudget - std::min(work_, gfx::WorkMeter::defaultBudget);
+}
 
 void VellumParseResult::fileRecoverable(const VellumError& error, std::string_view text) {
     chargeFiling();

@@ -12,6 +12,7 @@
 #include "VellumLog.h"
 #include "foundation/FileManager.h"
 #include "foundation/Format.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/Attr.h"
 #include "vellum/CSSStyleSheet.h"
 #include "vellum/CharacterData.h"
@@ -270,6 +271,20 @@ bool VellumParser::fileAnotherXMLError() {
 }
 
 std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
+    const bool ownMeter = !gfx::WorkMeter::running();
+    gfx::WorkMeter meter;
+    const std::uint64_t before = meter.used();
+    auto run = parseRun();
+    run->setWork(meter.used() - before, ownMeter && meter.spent());
+    if (run->workRefused()) {
+        WorkBoundWatch::noteReached();
+        run->addParseErrorRecoverableOnce(VellumError::make(
+            "Vellum", 2, "Parsing the document took more work than a render is allowed; it gives no picture"));
+    }
+    return run;
+}
+
+std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
     if (currentParseRun_) {
         vellumLogError(
             "FATAL: attempting to run the parser twice in one thread; limxml is single-threaded only, so we are too "

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <list>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "BitmapLayout.h"
@@ -201,10 +202,12 @@ struct LayoutCache {
     }
 };
 
-// The layouts made while a work meter runs, kept until it closes: a render lays each distinct run out
-// once, however many copies, measurements and drawings ask for it, and however many distinct runs it has.
-// Each one made was charged, so the meter bounds what they hold.
+// The layouts made while a work meter runs, kept with it (WorkMeter::shared): a render lays each distinct
+// run out once, however many copies, measurements and drawings ask for it, and however many distinct runs it
+// has. Each one made was charged, so the meter bounds what they hold. A tree's drawing carries its build's
+// on, but finds them only on the thread that made them: a Pango layout is one thread's.
 struct RenderLayouts {
+    std::thread::id thread = std::this_thread::get_id();
     std::unordered_map<std::string, PaintedShape> shapes;
 
     PaintedShape* find(const std::string& key) {
@@ -216,12 +219,10 @@ struct RenderLayouts {
 
 std::shared_ptr<RenderLayouts> renderLayouts() {
     if (!WorkMeter::running()) return nullptr;
-    thread_local std::weak_ptr<RenderLayouts> current;
-    auto layouts = current.lock();
-    if (!layouts) {
+    auto layouts = std::static_pointer_cast<RenderLayouts>(WorkMeter::shared());
+    if (!layouts || layouts->thread != std::this_thread::get_id()) {
         layouts = std::make_shared<RenderLayouts>();
-        WorkMeter::holdWhileRunning(layouts);
-        current = layouts;
+        WorkMeter::setShared(layouts);
     }
     return layouts;
 }

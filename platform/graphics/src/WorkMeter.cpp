@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace gfx {
 
@@ -49,7 +48,7 @@ struct WorkMeter::Running {
     std::int64_t clockRead = wallTime();  // when the CPU clock was last read
     std::uint32_t untilGlance = chargesAGlance;
     bool spent = false;
-    std::vector<std::shared_ptr<const void>> held{};
+    std::shared_ptr<void> shared{};
 };
 
 namespace {
@@ -63,8 +62,11 @@ std::int64_t deadlineOf(std::uint64_t budget) {
 
 }  // namespace
 
-WorkMeter::WorkMeter(std::uint64_t budget) : running_(runningMeter), opened_(!runningMeter) {
-    if (opened_) running_ = runningMeter = new Running{budget, deadlineOf(budget)};
+WorkMeter::WorkMeter(std::uint64_t budget, std::shared_ptr<void> carried) : running_(runningMeter), opened_(!runningMeter) {
+    if (opened_) {
+        running_ = runningMeter = new Running{budget, deadlineOf(budget)};
+        running_->shared = std::move(carried);
+    }
 }
 
 WorkMeter::~WorkMeter() {
@@ -101,8 +103,12 @@ bool WorkMeter::running() { return runningMeter; }
 
 bool WorkMeter::spentNow() { return runningMeter && runningMeter->spent; }
 
-void WorkMeter::holdWhileRunning(std::shared_ptr<const void> value) {
-    if (runningMeter) runningMeter->held.push_back(std::move(value));
+std::shared_ptr<void> WorkMeter::shared() { return runningMeter ? runningMeter->shared : nullptr; }
+
+void WorkMeter::setShared(std::shared_ptr<void> value) {
+    if (runningMeter) runningMeter->shared = std::move(value);
 }
+
+std::shared_ptr<void> WorkMeter::sharedValue() const { return running_->shared; }
 
 }  // namespace gfx

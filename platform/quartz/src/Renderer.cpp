@@ -20,14 +20,16 @@ bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std:
     }
     // Drawn apart, so that a render stopped part way leaves nothing: a picture drawn in part would look right and
     // be wrong. Shown outside the meter: showing it is bounded by its pixels.
+    if (bound.refused) return false;
     std::optional<DeviceBitmap> picture;
     bool spent = false;
     {
-        gfx::WorkMeter meter(bound.budget);
+        gfx::WorkMeter meter(bound.budget, bound.carried);
         picture = drawOffscreen(context, userExtent, 0, gfx::PixelFormat::argb32, drawing);
         spent = meter.spent();
     }
     if (spent) {
+        bound.refused = true;
         if (bound.pastBudget) bound.pastBudget();
         return false;
     }

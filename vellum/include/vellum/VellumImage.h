@@ -137,9 +137,12 @@ public:
     const std::shared_ptr<VellumSource>& source() const { return source_; }
     const std::shared_ptr<VellumParseResult>& parseErrorsAndWarnings() const { return parseErrorsAndWarnings_; }
     const std::string& nameUsedToInstantiate() const { return nameUsedToInstantiate_; }
-    // Whether the layer tree's build was refused (its work meter or its style matching spent): the tree
-    // draws no picture.
+    // Whether the layer tree's build was refused (its work meter or its style matching spent, or the parse
+    // past its own): the tree draws no picture.
     bool layerTreeRefused() const { return layerTreeRefused_; }
+    // What a render of the image opening its own gfx::WorkMeter may do: the default budget less what the
+    // parse took, since parse, build and drawing are one render's work.
+    std::uint64_t workBudget() const;
 
 private:
     VellumImage() = default;

@@ -28,9 +28,10 @@ class VellumParseResult;
 // A build and a render count their work against the thread's gfx::WorkMeter, opened here unless one
 // runs: past it, the build gives an empty tree and the render an empty bitmap, and that is filed.
 struct VellumLayerTree {
-    // A tree of this many layers holds about 200 MB: the bound is the memory's; their time is the meter's (a
-    // fan of 3^10 symbol copies, 236,000 layers, is drawn).
-    static constexpr std::size_t maximumInstantiatedElements = 300'000;
+    // A tree of this many layers holds up to about 500 MB at its render's peak (a shape's layer about 660 bytes,
+    // an empty group's 460, use instances included): the bound is the memory's; their time is the meter's (a
+    // fan of 3^10 symbol copies, 236,000 layers, is drawn; 150,000 use copies of a square too).
+    static constexpr std::size_t maximumInstantiatedElements = 750'000;
     static constexpr std::size_t maximumNestingDepth = 256;
     // Clip masks are drawn apart: past this many the clip paths met after are not applied and the build
     // goes on. Their pixels are the render's work meter's to count.

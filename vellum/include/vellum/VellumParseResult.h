@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,6 +35,17 @@ public:
 
     std::string description() const;
 
+    // What the parse took of a render's work budget (gfx::WorkMeter units): the document's renders start
+    // with it spent. Refused when the parse ran past a budget of its own: the document gives no picture.
+    std::uint64_t work() const { return work_; }
+    // A render's default budget less that.
+    std::uint64_t workLeft() const;
+    bool workRefused() const { return workRefused_; }
+    void setWork(std::uint64_t work, bool refused) {
+        work_ = work;
+        workRefused_ = refused;
+    }
+
     bool libXMLFailed() const { return libXMLFailed_; }
     void setLibXMLFailed(bool failed) { libXMLFailed_ = failed; }
     const std::shared_ptr<SVGDocument>& parsedDocument() const { return parsedDocument_; }
@@ -55,6 +67,8 @@ private:
     void fileRecoverable(const VellumError& error, std::string_view text);
 
     bool libXMLFailed_ = false;
+    std::uint64_t work_ = 0;
+    bool workRefused_ = false;
     std::shared_ptr<SVGDocument> parsedDocument_;
     std::shared_ptr<SVGSVGElement> rootOfSVGTree_;
     std::map<std::string, std::string> namespacesEncountered_;

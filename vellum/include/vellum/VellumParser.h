@@ -32,8 +32,9 @@ public:
     // style cascade and its layers must stay within the stack and within linear time.
     static constexpr std::size_t maximumElementDepth = 256;
     // The most element copies the document's use elements may make together; further use elements
-    // draw nothing (one recoverable error).
-    static constexpr std::size_t maximumUseInstances = 100'000;
+    // draw nothing (one recoverable error). For memory, as the layer build's count (an instance about 180
+    // bytes, each the layer it becomes); their time is the meter's.
+    static constexpr std::size_t maximumUseInstances = 750'000;
     // The XML reader's errors and warnings past this many in one parse are only counted, and filed in
     // one recoverable error at the end (the reader goes on to the end of the chunk it was given after a
     // fatal one, and may meet a million more there).
@@ -61,6 +62,9 @@ public:
     // Ignored when already added.
     void addParserExtension(std::shared_ptr<VellumParserExtension> extension);
 
+    // Under the thread's gfx::WorkMeter, or one of its own of the default budget: parsing is part of a
+    // render's work. What it took is in the result (VellumParseResult::work); past its own meter's budget
+    // the result files one error and the document gives no picture.
     std::shared_ptr<VellumParseResult> parseSynchronously();
 
     const std::shared_ptr<VellumSource>& source() const { return source_; }
@@ -79,6 +83,7 @@ public:
     };
 
 private:
+    std::shared_ptr<VellumParseResult> parseRun();
     // The namespaces and (sorted) tags an extension takes.
     struct Claims {
         std::vector<std::string> namespaces;

@@ -59,7 +59,8 @@ public:
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
     static constexpr double aRunDrawn = 1'500;       // a laid-out run drawn (its glyphs counted apart)
 
-    explicit WorkMeter(std::uint64_t budget = defaultBudget);
+    // `carried`: what an earlier part of the same render shared (see shared()), this meter's if it opens.
+    explicit WorkMeter(std::uint64_t budget = defaultBudget, std::shared_ptr<void> carried = nullptr);
     ~WorkMeter();
     WorkMeter(const WorkMeter&) = delete;
     WorkMeter& operator=(const WorkMeter&) = delete;
@@ -78,9 +79,14 @@ public:
     // in progress stops.
     static bool running();
     static bool spentNow();
-    // Keeps `value` until the meter running on this thread closes: what one render's parts share (the text
-    // layouts its build measures and its drawing draws). Nothing is kept without a meter.
-    static void holdWhileRunning(std::shared_ptr<const void> value);
+    // What one render's parts share while its meter runs (the text layouts its build measures and its
+    // drawing draws): one value a meter, kept until it closes, or carried on into a later meter of the same
+    // render (a tree's drawing after its build, quartz::WorkBound). Null without a meter; nothing is kept
+    // without one.
+    static std::shared_ptr<void> shared();
+    static void setShared(std::shared_ptr<void> value);
+    // That of the meter this scope opened or joined.
+    std::shared_ptr<void> sharedValue() const;
 
     struct Running;
 

@@ -2,6 +2,7 @@
 
 #include <any>
 #include <array>
+#include <atomic>
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,12 @@ struct WorkBound {
     std::uint64_t budget = 0;  // in gfx::WorkMeter's units
     // Told, on the rendering thread, of a render of the tree that ran past the budget and showed nothing.
     std::function<void()> pastBudget;
+    // What the build's meter shared (gfx::WorkMeter::shared: the text layouts it measured), carried into
+    // each render's meter, so that its drawing does not lay them out again.
+    std::shared_ptr<void> carried;
+    // Set by that render: the tree does not change after its build, so every later render of it would do a
+    // budget's work again to show nothing (a window's every frame); they show nothing at once instead.
+    mutable std::atomic<bool> refused{false};
 };
 
 // A node of a layer tree: geometry, appearance and ordered sublayers, drawn by quartz::render. Layers are reference
