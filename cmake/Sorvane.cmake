@@ -4,8 +4,10 @@ set(SORVANE_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR
 # One static library per folder: sources under src/, public headers under include/<name>/.
 # Sources are globbed so that adding a file needs no edit here. The test builds compile a library's
 # files several to a unit; APART names those (under src/) whose file-local names repeat another file's.
+# OPTIMISED names pixel loops that the sanitised test build compiles optimised, each on its own: unoptimised,
+# they would spend most of the tests' time (still checked by the sanitisers, and integer work, so the same pixels).
 function(sorvane_library name dir)
-  cmake_parse_arguments(ARG "" "" "PUBLIC_DEPS;PRIVATE_DEPS;APART" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PUBLIC_DEPS;PRIVATE_DEPS;APART;OPTIMISED" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${dir}/src/*.cpp" "${dir}/src/*.c")
   if(NOT sources)
     # Headers only, or not written yet.
@@ -19,6 +21,10 @@ function(sorvane_library name dir)
   if(ARG_APART)
     list(TRANSFORM ARG_APART PREPEND "${dir}/src/")
     set_source_files_properties(${ARG_APART} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
+  if(ARG_OPTIMISED AND SORVANE_SANITIZE AND NOT SORVANE_FUZZ)
+    list(TRANSFORM ARG_OPTIMISED PREPEND "${dir}/src/")
+    set_source_files_properties(${ARG_OPTIMISED} PROPERTIES COMPILE_OPTIONS -O2 SKIP_UNITY_BUILD_INCLUSION ON)
   endif()
   target_include_directories(${name}
     PUBLIC "$<BUILD_INTERFACE:${dir}/include>" "$<INSTALL_INTERFACE:include>"

@@ -36,13 +36,17 @@ const std::vector<foundation::Data>& flagBytes() {
     return flags;
 }
 
-// The smoke run (SORVANE_BENCH_SMOKE) takes ten flags: it only shows that they still draw.
+// The flags a run takes: every one, or ten in the smoke run (SORVANE_BENCH_SMOKE), which only shows that
+// they still draw.
+std::span<const foundation::Data> flagsOfThisRun() {
+    const auto& all = flagBytes();
+    return {all.data(), sorvane::bench::smokeRun() ? std::min<std::size_t>(all.size(), 10) : all.size()};
+}
+
 template <class Each>
 void everyFlag(benchmark::State& state, Each each) {
-    const auto& all = flagBytes();
-    if (all.empty()) return state.SkipWithError("no offline-season flags");
-    const std::size_t count = sorvane::bench::smokeRun() ? std::min<std::size_t>(all.size(), 10) : all.size();
-    const std::span<const foundation::Data> flags(all.data(), count);
+    const auto flags = flagsOfThisRun();
+    if (flags.empty()) return state.SkipWithError("no offline-season flags");
     for (auto _ : state) {
         for (const auto& bytes : flags) {
             if (!each(bytes)) return state.SkipWithError("a flag did not parse");
@@ -56,7 +60,7 @@ void Vellum_ParseAndRenderEveryFlag(benchmark::State& state) {
     const double height = static_cast<double>(state.range(0));
     everyFlag(state, [&](const foundation::Data& bytes) { return sidebyside::drawWithVellum(bytes, height); });
     double refused = 0;
-    for (const auto& bytes : flagBytes()) {
+    for (const auto& bytes : flagsOfThisRun()) {
         auto image = vellum::VellumImage::initWithData(bytes);
         if (!image) continue;
         const gfx::Size natural = image->size();
@@ -87,12 +91,11 @@ BENCHMARK(Vellum_ParseEveryFlag)->Unit(benchmark::kMillisecond);
 // The layer trees alone, of flags parsed and sized (64 px high) beforehand: the part between parsing
 // and drawing, next to the parse case above.
 void Vellum_BuildLayersOfEveryFlag(benchmark::State& state) {
-    const auto& all = flagBytes();
-    if (all.empty()) return state.SkipWithError("no offline-season flags");
-    const std::size_t count = sorvane::bench::smokeRun() ? std::min<std::size_t>(all.size(), 10) : all.size();
+    const auto flags = flagsOfThisRun();
+    if (flags.empty()) return state.SkipWithError("no offline-season flags");
     std::vector<std::shared_ptr<vellum::VellumImage>> images;
-    for (std::size_t index = 0; index < count; ++index) {
-        auto image = vellum::VellumImage::initWithData(all[index]);
+    for (const auto& bytes : flags) {
+        auto image = vellum::VellumImage::initWithData(bytes);
         if (!image) return state.SkipWithError("a flag did not parse");
         const gfx::Size natural = image->size();
         image->setSize({natural.width * 64 / natural.height, 64});

@@ -4,13 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 
 #include "Digest.h"
 #include "PolylineSimplifier.h"
+#include "foundation/FileManager.h"
 #include "foundation/Print.h"
 
 namespace map {
@@ -140,9 +139,9 @@ const LandShapes::Level& LandShapes::levelFor(double tolerance) const {
 namespace {
 
 std::optional<std::vector<std::uint8_t>> bytesOf(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::vector<std::uint8_t>{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    auto data = foundation::FileManager::defaultManager()->readData(path);
+    if (!data) return std::nullopt;
+    return std::move(data->bytes());
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <system_error>
 #include <tuple>
@@ -93,10 +91,10 @@ fs::path TileStore::pathFor(const std::string& key) const {
 
 std::shared_ptr<const gfx::Bitmap> TileStore::read(const std::string& key) const {
     fs::path path = pathFor(key);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return nullptr;
-    std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    auto tile = decoded(bytes, key);
+    // Read whole, not a character at a time: every tile shown is read back from here.
+    auto bytes = foundation::FileManager::defaultManager()->readData(path);
+    if (!bytes) return nullptr;
+    auto tile = decoded(bytes->view(), key);
     std::error_code ignored;
     if (tile) fs::last_write_time(path, fs::file_time_type::clock::now(), ignored);
     return tile;
