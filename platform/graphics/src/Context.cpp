@@ -162,6 +162,46 @@ std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTra
     return starting;
 }
 
+// The rows, columns and pixels of a short path's edges within `box`, as a walk counts them but each edge whole:
+// not a number where its points are not.
+double shortPathUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
+                      double pixelUnits) {
+    const double edges = reach > 0 ? 4 : 1;
+    const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
+    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
+    Point current{}, start{};
+    const auto edge = [&](Point a, Point b) {
+        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
+        columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
+    };
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            edge(current, start);
+            current = start;
+            continue;
+        }
+        Point last{};
+        for (int index = 0; index < element.pointCount(); ++index) {
+            last = toDevice.apply(element.points[index]);
+            left = std::min(left, last.x), right = std::max(right, last.x);
+            top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+        }
+        if (element.kind == PathElement::Kind::moveTo)
+            start = last;
+        else
+            edge(current, last);
+        current = last;
+    }
+    const auto clamped = [](double from, double to, int low, int high) {
+        return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
+    };
+    const double area = clamped(left - reach, right + reach, box.left, box.right) *
+                        clamped(top - reach, bottom + reach, box.top, box.bottom);
+    columns *= edges > 1 ? 2 : 1;
+    return area * pixelUnits + std::min(columns, area) * WorkMeter::aPixelSwept + rows * edges * WorkMeter::anEdgeRow +
+           columns * WorkMeter::anEdgeColumn;
+}
+
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
 // crosses and the columns it walks in them (a stroke's outline four edges a segment, reaching `reach` pixels
 // either side of it), the pixels its box covers, at `pixelUnits` each, and the pixels its edges pass, swept one
@@ -180,7 +220,13 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
                          width * height * pixelUnits +
                          std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
-    if (bound <= 50'000) return units + bound;
+    if (bound <= 50'000) {
+        // A short path is cheaper to look at than to overcharge: its points' box and its edges' rows and columns
+        // (not cut at the box's rows, as walked) bound it far closer than the whole box does.
+        if (const double small = count <= 16 ? shortPathUnits(path, toDevice, reach, box, pixelUnits) : NAN; small <= bound)
+            return units + small;
+        return units + bound;
+    }
     double edgeRows = 0, edgeColumns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(

@@ -910,10 +910,11 @@ TEST(Context, DrawingThroughAPlacementMatchesASavedConcatenation) {
 TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     auto context = makeContext(10, 10, 2);
     context->setFillColor(Color::rgb(255, 0, 0));
+    std::uint64_t once = 0;
     {
         WorkMeter meter;
         context->fillRect({0, 0, 2, 2});
-        const std::uint64_t once = meter.used();
+        once = meter.used();
         EXPECT_GT(once, 0u);
         {
             WorkMeter inner;  // joins the running one: a picture within a picture shares its budget
@@ -925,7 +926,7 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     }
     {
         // Room for one such fill: the next is refused, and so is everything after, however small.
-        WorkMeter meter(1'000);
+        WorkMeter meter(once + once / 2);
         context->fillRect({0, 4, 2, 2});
         context->fillRect({2, 4, 2, 2});
         EXPECT_TRUE(meter.spent());
@@ -1023,4 +1024,16 @@ TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
         return double(meter.used());
     };
     EXPECT_GT(units(1'000), 5 * units(10));
+}
+
+// A short path pays for its own rows and pixels, not for the picture's around it.
+TEST(Context, AWorkMeterChargesASmallSquareItsOwnSizeOnAnyPicture) {
+    const auto units = [](int side) {
+        auto context = makeContext(side, side);
+        context->setFillColor(Color::rgb(0, 96, 192));
+        WorkMeter meter;
+        context->fillRect({1, 1, 2, 2});
+        return double(meter.used());
+    };
+    EXPECT_LT(units(200), 1.5 * units(8));
 }
