@@ -1164,6 +1164,23 @@ void Context::clearRect(const Rect& rect) {
     restore();
 }
 
+namespace {
+// How many of `bitmap`'s pixels Cairo's filter reads for each device pixel drawing it into `rect`: none beyond
+// the one it takes when sampled nearest or met one to one, else the picture's pixels a device pixel spans
+// each way (its filter's box grows with the shrinking, up to 16 a side).
+double filterTaps(const AffineTransform& toDevice, InterpolationQuality quality, const Bitmap& bitmap, const Rect& rect) {
+    const Rect device = toDevice.apply(rect.standardized());
+    const auto whole = [](double value) { return std::abs(value - std::round(value)) <= 1e-6; };
+    const bool aligned = toDevice.b == 0 && toDevice.c == 0 && std::abs(device.width() - bitmap.width) <= 1e-6 &&
+                         std::abs(device.height() - bitmap.height) <= 1e-6 && whole(device.minX()) && whole(device.minY());
+    if (aligned || quality == InterpolationQuality::none || quality == InterpolationQuality::low || device.isEmpty())
+        return 0;
+    const double across = bitmap.width / device.width(), down = bitmap.height / device.height();
+    if (across <= 2 && down <= 2) return 0;
+    return (std::clamp(across, 1.0, 16.0) + 1) * (std::clamp(down, 1.0, 16.0) + 1);
+}
+}  // namespace
+
 void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
     if (WorkMeter::running()) {
@@ -1171,10 +1188,10 @@ void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement
         const Rect area = impl_->state.transform.apply(rect.standardized())
                               .intersection({double(box.left), double(box.top), double(box.right - box.left),
                                              double(box.bottom - box.top)});
+        const double drawn = area.isNull() || area.isEmpty() ? 0 : area.width() * area.height();
         const double read = double(bitmap.width) * bitmap.height * WorkMeter::aPicturePixel;
-        if (!impl_->admitPixels(area.isNull() || area.isEmpty() ? 0 : area.width() * area.height(),
-                                WorkMeter::aPicture + read))
-            return;
+        const double taps = filterTaps(impl_->state.transform, impl_->state.interpolation, bitmap, rect);
+        if (!impl_->admitPixels(drawn, WorkMeter::aPicture + read + drawn * taps * WorkMeter::aFilterTap)) return;
     }
     cairo_t* cr = impl_->synced();
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);

@@ -1037,3 +1037,15 @@ TEST(Context, AWorkMeterChargesASmallSquareItsOwnSizeOnAnyPicture) {
     };
     EXPECT_LT(units(200), 1.5 * units(8));
 }
+
+// A picture filtered down reads many of its pixels for each one drawn; at its own size it is copied.
+TEST(Context, AWorkMeterChargesAPictureShrunkItsFilterAndOneAtItsSizeItsPixels) {
+    const Bitmap picture = solid(512, 512, 0xff0060c0u);
+    const auto units = [&](double side) {
+        auto context = makeContext(512, 512);
+        WorkMeter meter;
+        context->drawBitmap(picture, {0, 0, side, side});
+        return double(meter.used());
+    };
+    EXPECT_GT(units(64), 2 * units(512));
+}

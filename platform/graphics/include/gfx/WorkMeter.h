@@ -51,7 +51,8 @@ public:
     static constexpr double stopsARadialPixelPasses = 64;  // and as much again for these many stops: each pixel looks anew
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
-    static constexpr double aPicturePixel = 2.5;     // a pixel of a picture read to draw it (filtered down, each is)
+    static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
+    static constexpr double aFilterTap = 4;          // a picture's pixel its filter reads for a device pixel
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
     static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it
