@@ -292,8 +292,7 @@ const std::vector<Class>& classes() {
                                               std::to_string(index / 64 % 64 * 4) + "\"/>";
                                    }));
          }},
-        // The cascade's matching counts against its own budget, not the meter: this row's units are the layers'
-        // alone, so its time a unit against LayerBuild's shows what matching adds.
+        // Squares styled by rules: the layers' units and the matching's, charged to the meter besides its own budget.
         {"CascadeStyledChart", 256, true, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
     };
     return all;
