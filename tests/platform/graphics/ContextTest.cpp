@@ -1026,6 +1026,25 @@ TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
     EXPECT_GT(units(1'000), 5 * units(10));
 }
 
+// A wide stroke to and fro across the picture: its outline crosses itself on every row, and tracing it takes
+// about as long for a thousand segments as for four thousand (it gives up after so many steps), so it is
+// charged about as much, not a quarter.
+TEST(Context, AWorkMeterChargesAnOutlineCrossingItselfTheStepsTracingItTakes) {
+    const auto units = [](int segments) {
+        Path zigzag;
+        zigzag.moveTo({0, 0});
+        for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
+        auto context = makeContext(256, 256);
+        context->setStrokeColor(Color::rgb(0, 96, 192));
+        context->setLineWidth(6);
+        context->setLineJoin(LineJoin::round);
+        WorkMeter meter;
+        context->stroke(zigzag);
+        return double(meter.used());
+    };
+    EXPECT_GT(units(1'000), units(4'000) / 2);
+}
+
 // A short path pays for its own rows and pixels, not for the picture's around it.
 TEST(Context, AWorkMeterChargesASmallSquareItsOwnSizeOnAnyPicture) {
     const auto units = [](int side) {

@@ -35,6 +35,7 @@ public:
     static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
     static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
+    static constexpr double aTraceStep = 7;          // a step tracing a crossing outline past 64 a corner (crowded)
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
     static constexpr double aDashLaid = 300;         // a dash or dot the stroker lays: walked, outlined and filled
