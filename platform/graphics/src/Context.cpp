@@ -162,6 +162,11 @@ std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTra
     return starting;
 }
 
+// How much of [from, to] lies within [low, high].
+double overlap(double from, double to, int low, int high) {
+    return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
+}
+
 // The rows, columns and pixels of a short path's edges within `box`, as a walk counts them but each edge whole:
 // not a number where its points are not.
 double shortPathUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
@@ -192,11 +197,8 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
             edge(current, last);
         current = last;
     }
-    const auto clamped = [](double from, double to, int low, int high) {
-        return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
-    };
-    const double area = clamped(left - reach, right + reach, box.left, box.right) *
-                        clamped(top - reach, bottom + reach, box.top, box.bottom);
+    const double area = overlap(left - reach, right + reach, box.left, box.right) *
+                        overlap(top - reach, bottom + reach, box.top, box.bottom);
     columns *= edges > 1 ? 2 : 1;
     return area * pixelUnits + std::min(columns, area) * WorkMeter::aPixelSwept + rows * edges * WorkMeter::anEdgeRow +
            columns * WorkMeter::anEdgeColumn;
@@ -212,9 +214,6 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
                     double pixelUnits, bool crowding) {
     const double count = double(path.elements().size());
     const double edges = reach > 0 ? 4 : 1;
-    const auto clamped = [](double from, double to, int low, int high) {
-        return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
-    };
     double units = WorkMeter::aPath + count * WorkMeter::aSegment;
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
@@ -236,7 +235,7 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
             edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
         },
         [&](double left, double right, double top, double bottom, int subpaths) {
-            area = clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom);
+            area = overlap(left, right, box.left, box.right) * overlap(top, bottom, box.top, box.bottom);
             oneSubpath = subpaths <= 1;
         });
     if (!finite) return NAN;
