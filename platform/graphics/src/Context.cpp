@@ -176,7 +176,10 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
     double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
     Point current{}, start{};
     const auto edge = [&](Point a, Point b) {
-        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
+        // As walked: an edge along a row's boundary crosses no row, and walks no columns.
+        const double from = std::floor(std::min(a.y, b.y) - reach), to = std::ceil(std::max(a.y, b.y) + reach);
+        if (!(to > from)) return;
+        rows += std::min(to - from, height);
         columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
     };
     for (const PathElement& element : path.elements()) {
