@@ -176,10 +176,9 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
     double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
     Point current{}, start{};
     const auto edge = [&](Point a, Point b) {
-        // As walked: an edge along a row's boundary crosses no row, and walks no columns.
-        const double from = std::floor(std::min(a.y, b.y) - reach), to = std::ceil(std::max(a.y, b.y) + reach);
-        if (!(to > from)) return;
-        rows += std::min(to - from, height);
+        // A level edge of a fill crosses no row (or one, off a row's boundary) and walks no columns in any.
+        if (reach == 0 && a.y == b.y) return;
+        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
         columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
     };
     for (const PathElement& element : path.elements()) {
