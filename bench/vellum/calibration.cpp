@@ -247,6 +247,9 @@ const std::vector<Class>& classes() {
         {"OffscreenGroups", 256, false, 16, [](std::size_t n) { return opacityGroups(n, 256); }},
         {"OffscreenGroupsAt2000", 2000, false, 4, [](std::size_t n) { return opacityGroups(n, 2000); }},
         {"PicturesDrawn512Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 512); }},
+        {"PicturesDrawn128Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 128); }},
+        {"PicturesDrawn256Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 256); }},
+        {"PicturesDrawn2048Into64", 256, false, 1, [](std::size_t n) { return picturesDrawn(n, 2048); }},
         {"PicturesDrawn4096Into64", 256, false, 1, [](std::size_t n) { return picturesDrawn(n, 4096); }},
         {"PicturesDrawn64Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 64); }},
         {"PicturesDecoded", 256, true, 4,
@@ -289,8 +292,7 @@ const std::vector<Class>& classes() {
                                               std::to_string(index / 64 % 64 * 4) + "\"/>";
                                    }));
          }},
-        // The cascade's matching counts against its own budget, not the meter: this row's units are the layers'
-        // alone, so its time a unit against LayerBuild's shows what matching adds.
+        // Squares styled by rules: the layers' units and the matching's, charged to the meter besides its own budget.
         {"CascadeStyledChart", 256, true, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
     };
     return all;

@@ -708,6 +708,17 @@ TEST(HostileDocuments, AStyledDrawingDrawsAsTheSameDrawingWithItsValuesAsAttribu
     EXPECT_EQ(pixelAt(styled, 329, 18), pixelAt(attributes, 329, 18)) << "the last square";
 }
 
+// Matching is the render's work: each square whose style is looked up among the rules it matched costs the
+// meter what its attributes alone would not.
+TEST(HostileDocuments, MatchingStyleRulesIsChargedToTheRendersMeter) {
+    const auto units = [](bool asAttributes) {
+        gfx::WorkMeter meter;
+        EXPECT_FALSE(draw(hostile::styledChart(1'000, asAttributes)).bitmap.pixels.empty());
+        return double(meter.used());
+    };
+    EXPECT_GT(units(false), units(true) + 1'000 * 1'000);
+}
+
 TEST(HostileDocuments, ManyNamedElementsUnderADozenRulesOfADozenDeclarationsDrawAsWithAttributes) {
     // 12,000 squares, each with an identifier and classes of its own so that none is matched like another:
     // each rule's declarations were read again for every square, which ran out of the budget after some

@@ -12,6 +12,7 @@
 #include "StyleValues.h"
 #include "foundation/Assertion.h"
 #include "foundation/Strings.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/CSSStyleDeclaration.h"
 #include "vellum/NamedNodeMap.h"
 #include "vellum/CSSStyleRule.h"
@@ -237,6 +238,7 @@ struct SVGElement::CascadeScope::Store {
     // Made when selectors are first matched in the scope.
     std::unique_ptr<MatchingInScope> matching;
     std::uint64_t workLeft = scopeWorkBase;
+    double unmetered = 0;  // the meter's units of work not yet charged to it
     bool workSpent = false;
     bool matchingCut = false;
     std::uint64_t placements = 0;  // records filled, each a placement of its element
@@ -280,11 +282,25 @@ void SVGElement::CascadeScope::Store::recycle(std::unique_ptr<Store> store) {
 std::unique_ptr<SVGElement::CascadeScope::Store> SVGElement::CascadeScope::Store::take() {
     if (!spareStore) return std::make_unique<Store>();
     spareStore->workLeft = scopeWorkBase;
+    spareStore->unmetered = 0;
     spareStore->workSpent = false;
     spareStore->matchingCut = false;
     spareStore->placements = 0;
     return std::move(spareStore);
 }
+
+namespace {
+
+// Matching is the render's work too: what the scope took is charged to the meter running on the thread (if
+// any), a batch at a time, and a refused charge spends the scope.
+bool chargeMatching(SVGElement::CascadeScope::Store& store) {
+    const bool taken = gfx::WorkMeter::charge(store.unmetered);
+    store.unmetered = 0;
+    if (!taken) store.workSpent = true;
+    return taken;
+}
+
+}  // namespace
 
 bool takeScopeWork(std::uint64_t units) {
     if (!activeStore) return true;
@@ -295,7 +311,8 @@ bool takeScopeWork(std::uint64_t units) {
         return false;
     }
     store.workLeft -= units;
-    return true;
+    store.unmetered += double(units) * meterUnitsAScopeUnit;
+    return store.unmetered < meterUnitsChargedAtOnce || chargeMatching(store);
 }
 
 bool scopeWorkSpent() { return activeStore && activeStore->workSpent; }
@@ -367,7 +384,11 @@ SVGElement::ComputedStyle& SVGElement::computedStyle() const {
 ElementMatchState SVGElement::matchStateInScope() const {
     if (activeGeneration == 0) foundation::raiseAssertion("Selector matching was kept for a scope outside any");
     ComputedStyle& style = ComputedStyle::of(*this);
-    if (!style.matchFacts) style.matchFacts = std::make_unique<ElementMatchFacts>(*this);
+    if (!style.matchFacts) {
+        style.matchFacts = std::make_unique<ElementMatchFacts>(*this);
+        // Its properties are looked up among the declarations matched, one by one.
+        activeStore->unmetered += meterUnitsAStyleMatched;
+    }
     if (!style.placed) {
         style.placed = std::make_unique<PlacedMatch>();
         style.placed->number = style.placement;
@@ -501,6 +522,7 @@ std::optional<SVGElement::CascadeScope> SVGElement::CascadeScope::unlessRunning(
 }
 
 SVGElement::CascadeScope::~CascadeScope() {
+    if (store_->unmetered > 0) chargeMatching(*store_);
     activeGeneration = previous_;
     activeStore = previousStore_;
     Store::recycle(std::move(store_));

@@ -162,6 +162,50 @@ std::optional<std::vector<double>> edgesOnRows(const Path& path, const AffineTra
     return starting;
 }
 
+// How much of [from, to] lies within [low, high].
+double overlap(double from, double to, int low, int high) {
+    return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
+}
+
+// The rows, columns and pixels of a short path's edges within `box`, as a walk counts them but each edge whole:
+// not a number where its points are not.
+double shortPathUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
+                      double pixelUnits) {
+    const double edges = reach > 0 ? 4 : 1;
+    const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
+    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
+    Point current{}, start{};
+    const auto edge = [&](Point a, Point b) {
+        // A level edge of a fill crosses no row (or one, off a row's boundary) and walks no columns in any.
+        if (reach == 0 && a.y == b.y) return;
+        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
+        columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
+    };
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            edge(current, start);
+            current = start;
+            continue;
+        }
+        Point last{};
+        for (int index = 0; index < element.pointCount(); ++index) {
+            last = toDevice.apply(element.points[index]);
+            left = std::min(left, last.x), right = std::max(right, last.x);
+            top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+        }
+        if (element.kind == PathElement::Kind::moveTo)
+            start = last;
+        else
+            edge(current, last);
+        current = last;
+    }
+    const double area = overlap(left - reach, right + reach, box.left, box.right) *
+                        overlap(top - reach, bottom + reach, box.top, box.bottom);
+    columns *= edges > 1 ? 2 : 1;
+    return area * pixelUnits + std::min(columns, area) * WorkMeter::aPixelSwept + rows * edges * WorkMeter::anEdgeRow +
+           columns * WorkMeter::anEdgeColumn;
+}
+
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
 // crosses and the columns it walks in them (a stroke's outline four edges a segment, reaching `reach` pixels
 // either side of it), the pixels its box covers, at `pixelUnits` each, and the pixels its edges pass, swept one
@@ -172,15 +216,18 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
                     double pixelUnits, bool crowding) {
     const double count = double(path.elements().size());
     const double edges = reach > 0 ? 4 : 1;
-    const auto clamped = [](double from, double to, int low, int high) {
-        return std::max(std::clamp(to, double(low), double(high)) - std::clamp(from, double(low), double(high)), 0.0);
-    };
     double units = WorkMeter::aPath + count * WorkMeter::aSegment;
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
                          width * height * pixelUnits +
                          std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
-    if (bound <= 50'000) return units + bound;
+    if (bound <= 50'000) {
+        // A short path is cheaper to look at than to overcharge: its points' box and its edges' rows and columns
+        // (not cut at the box's rows, as walked) bound it far closer than the whole box does.
+        if (const double small = count <= 16 ? shortPathUnits(path, toDevice, reach, box, pixelUnits) : NAN; small <= bound)
+            return units + small;
+        return units + bound;
+    }
     double edgeRows = 0, edgeColumns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(
@@ -190,7 +237,7 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
             edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
         },
         [&](double left, double right, double top, double bottom, int subpaths) {
-            area = clamped(left, right, box.left, box.right) * clamped(top, bottom, box.top, box.bottom);
+            area = overlap(left, right, box.left, box.right) * overlap(top, bottom, box.top, box.bottom);
             oneSubpath = subpaths <= 1;
         });
     if (!finite) return NAN;
@@ -1118,6 +1165,23 @@ void Context::clearRect(const Rect& rect) {
     restore();
 }
 
+namespace {
+// How many of `bitmap`'s pixels Cairo's filter reads for each device pixel drawing it into `rect`: none beyond
+// the one it takes when sampled nearest or met one to one, else the picture's pixels a device pixel spans
+// each way (its filter's box grows with the shrinking, up to 16 a side).
+double filterTaps(const AffineTransform& toDevice, InterpolationQuality quality, const Bitmap& bitmap, const Rect& rect) {
+    const Rect device = toDevice.apply(rect.standardized());
+    const auto whole = [](double value) { return std::abs(value - std::round(value)) <= 1e-6; };
+    const bool aligned = toDevice.b == 0 && toDevice.c == 0 && std::abs(device.width() - bitmap.width) <= 1e-6 &&
+                         std::abs(device.height() - bitmap.height) <= 1e-6 && whole(device.minX()) && whole(device.minY());
+    if (aligned || quality == InterpolationQuality::none || quality == InterpolationQuality::low || device.isEmpty())
+        return 0;
+    const double across = bitmap.width / device.width(), down = bitmap.height / device.height();
+    if (across <= 2 && down <= 2) return 0;
+    return (std::clamp(across, 1.0, 16.0) + 1) * (std::clamp(down, 1.0, 16.0) + 1);
+}
+}  // namespace
+
 void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
     if (WorkMeter::running()) {
@@ -1125,10 +1189,10 @@ void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement
         const Rect area = impl_->state.transform.apply(rect.standardized())
                               .intersection({double(box.left), double(box.top), double(box.right - box.left),
                                              double(box.bottom - box.top)});
+        const double drawn = area.isNull() || area.isEmpty() ? 0 : area.width() * area.height();
         const double read = double(bitmap.width) * bitmap.height * WorkMeter::aPicturePixel;
-        if (!impl_->admitPixels(area.isNull() || area.isEmpty() ? 0 : area.width() * area.height(),
-                                WorkMeter::aPicture + read))
-            return;
+        const double taps = filterTaps(impl_->state.transform, impl_->state.interpolation, bitmap, rect);
+        if (!impl_->admitPixels(drawn, WorkMeter::aPicture + read + drawn * taps * WorkMeter::aFilterTap)) return;
     }
     cairo_t* cr = impl_->synced();
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);

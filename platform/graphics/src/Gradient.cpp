@@ -287,10 +287,15 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
 
 // A gradient paints the whole clip area, or its shape's, its stops resolved for it; each pixel's colour is looked
 // up among the stops (Cairo's walk along them costs more the more there are). A linear gradient's pixels walk
-// on along a row; a radial one's each work out their distance and look it up among the stops anew.
-bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial) {
+// on along a row; a radial one's each work out their distance and look it up among the stops: anew where the
+// gradient repeats (a pixel's neighbour may lie anywhere in it, and its distance is wrapped too), mostly
+// walking on from the last where it is padded.
+bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, unsigned options) {
     const double stops = double(gradient.stops().size());
-    const double unitsAPixel = radial ? WorkMeter::aRadialPixel * (1 + stops / WorkMeter::stopsARadialPixelPasses)
+    const bool repeats = options & (repeatsBeyondEnds | reflectsBeyondEnds);
+    const double radialPasses = repeats ? 2 + stops / WorkMeter::stopsARadialPixelPasses
+                                        : 1 + stops / (2 * WorkMeter::stopsARadialPixelPasses);
+    const double unitsAPixel = radial ? WorkMeter::aRadialPixel * radialPasses
                                       : WorkMeter::aComposedPixel * (1 + stops / WorkMeter::stopsAPixelPasses);
     const double units = WorkMeter::aPath + stops * WorkMeter::aStop;
     if (const DrawingState::GradientShape* shape = impl.state.gradientShape.get())
@@ -308,7 +313,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
-    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false)) return;
+    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false, options)) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
     const double squared = length * length;
@@ -362,7 +367,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         return restore();
     }
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
-    if (!admitGradient(*impl_, gradient, true)) return;
+    if (!admitGradient(*impl_, gradient, true, options)) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern ends on the unit circle at the origin; the start circle goes along, and the
     // pattern is made again only when that changes (for concentric gradients it never does).

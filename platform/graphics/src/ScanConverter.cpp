@@ -4,6 +4,7 @@
 #include "Coverage.h"
 #include "WindingFill.h"
 #include "WindingSamples.h"
+#include "gfx/WorkMeter.h"
 
 #include <algorithm>
 #include <array>
@@ -149,6 +150,10 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
         // sampling their windings is the quicker way.
         std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
         border = tracer.trace(rule, budget);
+        // The path's estimate pays for steps in proportion to its corners (their rows and crowding); those past
+        // that, where outlines cross and cross again, are charged as taken.
+        const std::size_t estimated = 64 * s.vertices.size();
+        if (tracer.steps() > estimated) WorkMeter::charge(double(tracer.steps() - estimated) * WorkMeter::aTraceStep);
         if (!border) {
             begin(box);
             return renderWindingSamples(box, rule, s, span);

@@ -160,7 +160,9 @@ const std::vector<BorderPiece>* BorderTracer::trace(FillRule rule, std::size_t b
     // Making room on the line costs as many steps as chains it moves, and each chain stopped at counts
     // those left of it, as a measure of how crowded the line is: both count towards the budget, or
     // thousands of chains crossing one another would stop it in time only after seconds.
-    std::size_t next = 0, work = 0;
+    std::size_t next = 0;
+    std::size_t& work = steps_;
+    work = 0;
     auto place = [&](std::uint32_t chain) {
         std::size_t i = find(chain);
         work += i;

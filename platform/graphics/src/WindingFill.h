@@ -35,6 +35,8 @@ public:
     // The border of what `rule` covers, or nothing when the edges cross too often for the sweep to
     // be worth it (more than `budget` stops, chains walked and chains passed on the line).
     const std::vector<BorderPiece>* trace(FillRule rule, std::size_t budget);
+    // The steps the last trace took (up to its budget, where it gave up).
+    std::size_t steps() const { return steps_; }
 
 private:
     struct Chain {
@@ -84,6 +86,7 @@ private:
     std::vector<Corner> corners_;
     std::vector<Crossing> crossings_;
     std::vector<BorderPiece> border_;
+    std::size_t steps_ = 0;
 };
 
 }  // namespace gfx::raster

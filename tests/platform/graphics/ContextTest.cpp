@@ -910,10 +910,11 @@ TEST(Context, DrawingThroughAPlacementMatchesASavedConcatenation) {
 TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     auto context = makeContext(10, 10, 2);
     context->setFillColor(Color::rgb(255, 0, 0));
+    std::uint64_t once = 0;
     {
         WorkMeter meter;
         context->fillRect({0, 0, 2, 2});
-        const std::uint64_t once = meter.used();
+        once = meter.used();
         EXPECT_GT(once, 0u);
         {
             WorkMeter inner;  // joins the running one: a picture within a picture shares its budget
@@ -925,7 +926,7 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     }
     {
         // Room for one such fill: the next is refused, and so is everything after, however small.
-        WorkMeter meter(1'000);
+        WorkMeter meter(once + once / 2);
         context->fillRect({0, 4, 2, 2});
         context->fillRect({2, 4, 2, 2});
         EXPECT_TRUE(meter.spent());
@@ -1023,4 +1024,47 @@ TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
         return double(meter.used());
     };
     EXPECT_GT(units(1'000), 5 * units(10));
+}
+
+// A wide stroke to and fro across the picture: its outline crosses itself on every row, and tracing it takes
+// about as long for a thousand segments as for four thousand (it gives up after so many steps), so it is
+// charged about as much, not a quarter.
+TEST(Context, AWorkMeterChargesAnOutlineCrossingItselfTheStepsTracingItTakes) {
+    const auto units = [](int segments) {
+        Path zigzag;
+        zigzag.moveTo({0, 0});
+        for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
+        auto context = makeContext(256, 256);
+        context->setStrokeColor(Color::rgb(0, 96, 192));
+        context->setLineWidth(6);
+        context->setLineJoin(LineJoin::round);
+        WorkMeter meter;
+        context->stroke(zigzag);
+        return double(meter.used());
+    };
+    EXPECT_GT(units(1'000), units(4'000) / 2);
+}
+
+// A short path pays for its own rows and pixels, not for the picture's around it.
+TEST(Context, AWorkMeterChargesASmallSquareItsOwnSizeOnAnyPicture) {
+    const auto units = [](int side) {
+        auto context = makeContext(side, side);
+        context->setFillColor(Color::rgb(0, 96, 192));
+        WorkMeter meter;
+        context->fillRect({1, 1, 2, 2});
+        return double(meter.used());
+    };
+    EXPECT_LT(units(200), 1.5 * units(8));
+}
+
+// A picture filtered down reads many of its pixels for each one drawn; at its own size it is copied.
+TEST(Context, AWorkMeterChargesAPictureShrunkItsFilterAndOneAtItsSizeItsPixels) {
+    const Bitmap picture = solid(512, 512, 0xff0060c0u);
+    const auto units = [&](double side) {
+        auto context = makeContext(512, 512);
+        WorkMeter meter;
+        context->drawBitmap(picture, {0, 0, side, side});
+        return double(meter.used());
+    };
+    EXPECT_GT(units(64), 2 * units(512));
 }

@@ -35,6 +35,7 @@ public:
     static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
     static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
+    static constexpr double aTraceStep = 7;          // a step tracing a crossing outline past 64 a corner (crowded)
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
     static constexpr double aDashLaid = 300;         // a dash or dot the stroker lays: walked, outlined and filled
@@ -48,10 +49,12 @@ public:
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
     static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
     static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
-    static constexpr double stopsARadialPixelPasses = 64;  // and as much again for these many stops: each pixel looks anew
+    static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (twice
+                                                           // as many padded: a pixel looks on from its neighbour's)
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
-    static constexpr double aPicturePixel = 2.5;     // a pixel of a picture read to draw it (filtered down, each is)
+    static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
+    static constexpr double aFilterTap = 4;          // a picture's pixel its filter reads for a device pixel
     static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
     static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it
