@@ -17,9 +17,9 @@ namespace gfx {
 // drawn within a picture shares its budget. Outside a meter nothing is counted and everything is drawn.
 //
 // Units are the measure, so that whether a document draws does not depend on the machine; but charges are
-// estimates, so the meter also reads its thread's CPU clock every thousand charges and is spent once
-// twice its budget's time has passed (allowing for an unoptimised build's slowness): a render
-// ends within about two and a half seconds of CPU whatever a charge undercounts.
+// estimates, so the meter also reads its thread's CPU clock once a few milliseconds have passed and is spent
+// once twice its budget's time has passed (allowing for an unoptimised build's slowness): a render ends
+// within about two and a half seconds of CPU whatever a charge undercounts.
 class WorkMeter {
 public:
     // About a second and a quarter of drawing: a document librsvg draws in a couple of seconds is drawn (the
