@@ -78,6 +78,11 @@ std::string startXvfb() {
 std::string prepareDisplay() {
     static const std::string reason = [] {
         setenv("SDL_VIDEODRIVER", "x11", 1);
+        // With no session bus named, D-Bus (which SDL's video opens) forks a launcher for one. Forked from a
+        // process whose other threads may hold the sanitiser's allocator lock, that child can wait on it
+        // forever, and the window never opens: name a bus that is not there, which fails at once. The app's
+        // processes under test inherit it.
+        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sorvane-test-bus", 0);
         std::string problem;
         if (onPath("Xvfb")) {
             problem = startXvfb();
