@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <tuple>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
 #include "ContextTesting.h"
+#include "Coverage.h"
 #include "Stroker.h"
 #include "gfx/WorkMeter.h"
 
@@ -96,31 +98,47 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
            near(deviceToPattern.yx, 0, 1e-9) && whole(deviceToPattern.x0) && whole(deviceToPattern.y0);
 }
 
+// `value` taken within [low, high] (whole numbers) and rounded down, or up, to a whole number: clamped first, so
+// that a truncation rounds it (every edge the meter walks rounds two, and the library's rounding is dearer).
+int floorWithin(double value, double low, double high) {
+    value = std::clamp(value, low, high);
+    const int whole = int(value);
+    return whole - (double(whole) > value);
+}
+
+int ceilWithin(double value, double low, double high) {
+    value = std::clamp(value, low, high);
+    const int whole = int(value);
+    return whole + (double(whole) < value);
+}
+
 // The device rows of each edge of `path` (taken to the device by `toDevice`) within `box`'s rows, from its top,
 // widened by `reach` pixels either side, and the columns of `box` it walks within them: calls `span(from, to,
 // columns)`, and `bounds` with the path's device bounds and how many subpaths it has. False for points not a number.
 template <class Span, class Bounds>
 bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box, Span span,
                Bounds bounds) {
-    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
-    Point current{}, start{};
+    using raster::Lanes;
+    const raster::LanesTransform place(toDevice);
+    const double firstRow = box.top, endRow = box.bottom, firstColumn = box.left, endColumn = box.right;
+    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY), current = Lanes::same(0), start = current;
     int subpaths = 0;
-    const auto edge = [&](Point a, Point b) {
+    const auto edge = [&](Lanes from, Lanes to) {
+        Point a = from.vertex(), b = to.vertex();
         if (a.y > b.y) std::swap(a, b);
-        const int from = int(std::clamp(std::floor(a.y - reach), double(box.top), double(box.bottom)));
-        const int to = int(std::clamp(std::ceil(b.y + reach), double(box.top), double(box.bottom)));
-        if (to <= from) return;
+        const int first = floorWithin(a.y - reach, firstRow, endRow), end = ceilWithin(b.y + reach, firstRow, endRow);
+        if (end <= first) return;
         // Only the stretch within the box's rows is walked: an edge leaving them is cut where it does (rare).
-        if (a.y < box.top || b.y > box.bottom) {
-            const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, double(box.top));
-            const double cutBottom = std::min(b.y, double(box.bottom));
+        if (a.y < firstRow || b.y > endRow) {
+            const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, firstRow);
+            const double cutBottom = std::min(b.y, endRow);
             if (std::isfinite(dxdy))
                 std::tie(a, b) = std::pair{Point{a.x + (cutTop - a.y) * dxdy, cutTop},
                                            Point{a.x + (cutBottom - a.y) * dxdy, cutBottom}};
         }
-        const double low = std::clamp(std::min(a.x, b.x) - reach, double(box.left), double(box.right));
-        const double high = std::clamp(std::max(a.x, b.x) + reach, double(box.left), double(box.right));
-        span(from - box.top, to - box.top, high - low);
+        const double left = std::clamp(std::min(a.x, b.x) - reach, firstColumn, endColumn);
+        const double right = std::clamp(std::max(a.x, b.x) + reach, firstColumn, endColumn);
+        span(first - box.top, end - box.top, right - left);
     };
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
@@ -129,9 +147,8 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
             continue;
         }
         // A curve by its end points alone: an estimate, at a third of the cost.
-        const Point last = toDevice.apply(element.points[element.pointCount() - 1]);
-        left = std::min(left, last.x), right = std::max(right, last.x);
-        top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+        const Lanes last = place(element.points[element.pointCount() - 1]);
+        low = lower(low, last), high = higher(high, last);
         if (element.kind == PathElement::Kind::moveTo) {
             current = start = last;
             ++subpaths;
@@ -140,8 +157,9 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         edge(current, last);
         current = last;
     }
-    if (std::isnan(left + right + top + bottom)) return false;
-    bounds(left - reach, right + reach, top - reach, bottom + reach, subpaths);
+    const Point least = low.vertex(), most = high.vertex();
+    if (std::isnan(least.x + most.x + least.y + most.y)) return false;
+    bounds(least.x - reach, most.x + reach, least.y - reach, most.y + reach, subpaths);
     return true;
 }
 
@@ -171,15 +189,19 @@ double overlap(double from, double to, int low, int high) {
 // not a number where its points are not.
 double shortPathUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
                       double pixelUnits) {
+    using raster::Lanes;
     const double edges = reach > 0 ? 4 : 1;
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
-    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
-    Point current{}, start{};
-    const auto edge = [&](Point a, Point b) {
+    const raster::LanesTransform place(toDevice);
+    // Columns and rows side by side: an edge walks its run across and reach either side, and crosses its run down,
+    // reach either side and a row more, each no more than the box's.
+    const Lanes widened = Lanes::same(2 * reach), oneRowMore(raster::Vertex{0, 1}), most(raster::Vertex{width, height});
+    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY), walked = Lanes::same(0);
+    Lanes current = walked, start = walked;
+    const auto edge = [&](Lanes a, Lanes b) {
         // A level edge of a fill crosses no row (or one, off a row's boundary) and walks no columns in any.
-        if (reach == 0 && a.y == b.y) return;
-        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
-        columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
+        if (reach == 0 && a.vertex().y == b.vertex().y) return;
+        walked = walked + lower((b - a).magnitude() + widened + oneRowMore, most);
     };
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
@@ -187,11 +209,10 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
             current = start;
             continue;
         }
-        Point last{};
+        Lanes last = current;
         for (int index = 0; index < element.pointCount(); ++index) {
-            last = toDevice.apply(element.points[index]);
-            left = std::min(left, last.x), right = std::max(right, last.x);
-            top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+            last = place(element.points[index]);
+            low = lower(low, last), high = higher(high, last);
         }
         if (element.kind == PathElement::Kind::moveTo)
             start = last;
@@ -199,12 +220,15 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
             edge(current, last);
         current = last;
     }
-    const double area = overlap(left - reach, right + reach, box.left, box.right) *
-                        overlap(top - reach, bottom + reach, box.top, box.bottom);
-    columns *= edges > 1 ? 2 : 1;
+    const Point least = low.vertex(), greatest = high.vertex();
+    const double area = overlap(least.x - reach, greatest.x + reach, box.left, box.right) *
+                        overlap(least.y - reach, greatest.y + reach, box.top, box.bottom);
+    const double rows = walked.vertex().y, columns = walked.vertex().x * (edges > 1 ? 2 : 1);
     return area * pixelUnits + std::min(columns, area) * WorkMeter::aPixelSwept + rows * edges * WorkMeter::anEdgeRow +
            columns * WorkMeter::anEdgeColumn;
 }
+
+}  // namespace
 
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
 // crosses and the columns it walks in them (a stroke's outline four edges a segment, reaching `reach` pixels
@@ -228,19 +252,19 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
             return units + small;
         return units + bound;
     }
-    double edgeRows = 0, edgeColumns = 0, area = 0;
+    // Summed whole and scaled once: the rows are whole numbers, and twice a sum is the sum of the doubles.
+    std::int64_t rows = 0;
+    double columns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(
-        path, toDevice, reach, box,
-        // A stroke's outline walks the columns along its two sides.
-        [&](int from, int to, double columns) {
-            edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
-        },
+        path, toDevice, reach, box, [&](int from, int to, double walked) { rows += to - from, columns += walked; },
         [&](double left, double right, double top, double bottom, int subpaths) {
             area = overlap(left, right, box.left, box.right) * overlap(top, bottom, box.top, box.bottom);
             oneSubpath = subpaths <= 1;
         });
     if (!finite) return NAN;
+    // A stroke's outline walks the columns along its two sides.
+    const double edgeRows = double(rows) * edges, edgeColumns = columns * (edges > 1 ? 2 : 1);
     // Pixels an edge passes are swept one by one, each at most once a row.
     units += area * pixelUnits + std::min(edgeColumns, area) * WorkMeter::aPixelSwept;
     units += edgeRows * WorkMeter::anEdgeRow + edgeColumns * WorkMeter::anEdgeColumn;
@@ -251,6 +275,8 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     }
     return units;
 }
+
+namespace {
 
 // What Cairo's tessellation pays beyond that where a path's edges crowd the same rows: their pairs, a
 // self-crossing outline's crossings found one by one (the converter's fills do not pay it).

@@ -105,6 +105,8 @@ struct Lanes {
     Lanes operator-(Lanes o) const { return _mm_sub_pd(v, o.v); }
     Lanes operator*(Lanes o) const { return _mm_mul_pd(v, o.v); }
     Lanes operator-() const { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
+    // Each lane as std::abs gives it.
+    Lanes magnitude() const { return _mm_andnot_pd(_mm_set1_pd(-0.0), v); }
     // Each lane as std::min(a, b) and std::max(a, b) give it: `a`'s unless `b`'s is below (above) it.
     friend Lanes lower(Lanes a, Lanes b) { return _mm_min_pd(b.v, a.v); }
     friend Lanes higher(Lanes a, Lanes b) { return _mm_max_pd(b.v, a.v); }
@@ -112,8 +114,7 @@ struct Lanes {
     friend bool anyAtMost(Lanes a, Lanes b) { return _mm_movemask_pd(_mm_cmple_pd(a.v, b.v)) != 0; }
     // Whether both lanes are at most `limit` in size.
     bool within(double limit) const {
-        __m128d size = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
-        return _mm_movemask_pd(_mm_cmple_pd(size, _mm_set1_pd(limit))) == 3;
+        return _mm_movemask_pd(_mm_cmple_pd(magnitude().v, _mm_set1_pd(limit))) == 3;
     }
     // a.x * b.y - a.y * b.x: twice the signed area of the triangle of the origin, `a` and `b`.
     friend double cross(Lanes a, Lanes b) {
@@ -135,6 +136,7 @@ struct Lanes {
     Lanes operator-(Lanes o) const { return {x - o.x, y - o.y}; }
     Lanes operator*(Lanes o) const { return {x * o.x, y * o.y}; }
     Lanes operator-() const { return {-x, -y}; }
+    Lanes magnitude() const { return {std::abs(x), std::abs(y)}; }
     friend Lanes lower(Lanes a, Lanes b) { return {std::min(a.x, b.x), std::min(a.y, b.y)}; }
     friend Lanes higher(Lanes a, Lanes b) { return {std::max(a.x, b.x), std::max(a.y, b.y)}; }
     friend bool anyAtMost(Lanes a, Lanes b) { return a.x <= b.x || a.y <= b.y; }
@@ -142,6 +144,14 @@ struct Lanes {
     friend double cross(Lanes a, Lanes b) { return a.x * b.y - b.x * a.y; }
     double squaredLength() const { return x * x + y * y; }
 #endif
+};
+
+// A transform's columns as lanes: maps a point as apply() does, both coordinates at once.
+struct LanesTransform {
+    explicit LanesTransform(const AffineTransform& t)
+        : x(Vertex{t.a, t.b}), y(Vertex{t.c, t.d}), offset(Vertex{t.tx, t.ty}) {}
+    Lanes operator()(Point p) const { return x * Lanes::same(p.x) + y * Lanes::same(p.y) + offset; }
+    Lanes x, y, offset;
 };
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
@@ -153,7 +163,7 @@ struct Polygons {
 class Flattener {
 public:
     Flattener(const AffineTransform& t, double tolerance, Scratch& s)
-        : t_(t), xColumn_(Vertex{t.a, t.b}), yColumn_(Vertex{t.c, t.d}), offset_(Vertex{t.tx, t.ty}),
+        : t_(t), map_(t),
           steps_(tolerance, mostCurveSegments), s_(s) {
         s_.vertices.clear();
         s_.subpaths.clear();
@@ -228,7 +238,7 @@ private:
     bool usable() const { return inRange_ && s_.vertices.size() <= mostPoints; }
 
     // t_.apply(p), both coordinates at once.
-    Lanes map(Point p) const { return xColumn_ * Lanes::same(p.x) + yColumn_ * Lanes::same(p.y) + offset_; }
+    Lanes map(Point p) const { return map_(p); }
 
     static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
 
@@ -317,7 +327,7 @@ private:
 
     const AffineTransform& t_;
     // The transform's columns: what a unit of x and of y adds, and where the origin goes.
-    Lanes xColumn_, yColumn_, offset_;
+    LanesTransform map_;
     CurveSteps steps_;
     Scratch& s_;
     // The open subpath's twice area, filed when it closes.
