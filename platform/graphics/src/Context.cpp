@@ -98,35 +98,38 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
            near(deviceToPattern.yx, 0, 1e-9) && whole(deviceToPattern.x0) && whole(deviceToPattern.y0);
 }
 
-// `value` taken within [low, high] (whole numbers) and rounded down, or up, to a whole number: clamped first, so
-// that a truncation rounds it (every edge the meter walks rounds two, and the library's rounding is dearer).
-int floorWithin(double value, double low, double high) {
-    value = std::clamp(value, low, high);
-    const int whole = int(value);
-    return whole - (double(whole) > value);
-}
-
-int ceilWithin(double value, double low, double high) {
-    value = std::clamp(value, low, high);
-    const int whole = int(value);
-    return whole + (double(whole) < value);
-}
-
 // The device rows of each edge of `path` (taken to the device by `toDevice`) within `box`'s rows, from its top,
 // widened by `reach` pixels either side, and the columns of `box` it walks within them: calls `span(from, to,
 // columns)`, and `bounds` with the path's device bounds and how many subpaths it has. False for points not a number.
 template <class Span, class Bounds>
 bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box, Span span,
                Bounds bounds) {
-    using raster::Lanes;
+    using raster::Lanes, raster::Vertex;
     const raster::LanesTransform place(toDevice);
     const double firstRow = box.top, endRow = box.bottom, firstColumn = box.left, endColumn = box.right;
-    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY), current = Lanes::same(0), start = current;
-    int subpaths = 0;
-    const auto edge = [&](Lanes from, Lanes to) {
-        Point a = from.vertex(), b = to.vertex();
+    const Lanes spread(Vertex{-reach, reach}), leftNegated(Vertex{-1, 1});
+    const Lanes columnsFrom = Lanes::same(firstColumn), columnsTo = Lanes::same(endColumn);
+    const Lanes rowsFrom = Lanes::same(firstRow), rowsTo = Lanes::same(endRow);
+    // A point's rows and columns, reach either side, within the box's: an edge's are its two ends' widest, as
+    // rounding and clamping keep order. Its columns' left is kept negated, so that both ends' widest are the higher
+    // of each lane and their sum the edge's columns. Unless `plain`, its edges are walked one by one: a point not a
+    // number, or one past the box's rows, where an edge is cut.
+    struct End {
+        Lanes device, columns;
+        int first, end;
+        bool plain;
+    };
+    const auto at = [&](Lanes device) {
+        const Vertex point = device.vertex();
+        const Lanes columns = lower(higher(Lanes::same(point.x) + spread, columnsFrom), columnsTo);
+        const auto [first, end] = lower(higher(Lanes::same(point.y) + spread, rowsFrom), rowsTo).floorAndCeil();
+        const bool plain = firstRow <= point.y && point.y <= endRow && !columns.eitherNaN();
+        return End{device, columns * leftNegated, first, end, plain};
+    };
+    const auto cut = [&](Point a, Point b) {
         if (a.y > b.y) std::swap(a, b);
-        const int first = floorWithin(a.y - reach, firstRow, endRow), end = ceilWithin(b.y + reach, firstRow, endRow);
+        const int first = raster::floorToInt(std::clamp(a.y - reach, firstRow, endRow));
+        const int end = raster::ceilToInt(std::clamp(b.y + reach, firstRow, endRow));
         if (end <= first) return;
         // Only the stretch within the box's rows is walked: an edge leaving them is cut where it does (rare).
         if (a.y < firstRow || b.y > endRow) {
@@ -140,6 +143,14 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         const double right = std::clamp(std::max(a.x, b.x) + reach, firstColumn, endColumn);
         span(first - box.top, end - box.top, right - left);
     };
+    const auto edge = [&](const End& a, const End& b) {
+        if (!a.plain || !b.plain) return cut(a.device.vertex(), b.device.vertex());
+        const int first = std::min(a.first, b.first), end = std::max(a.end, b.end);
+        if (end > first) span(first - box.top, end - box.top, higher(a.columns, b.columns).sum());
+    };
+    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY);
+    End current = at(Lanes::same(0)), start = current;
+    int subpaths = 0;
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
             edge(current, start);
@@ -149,13 +160,14 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         // A curve by its end points alone: an estimate, at a third of the cost.
         const Lanes last = place(element.points[element.pointCount() - 1]);
         low = lower(low, last), high = higher(high, last);
+        const End end = at(last);
         if (element.kind == PathElement::Kind::moveTo) {
-            current = start = last;
+            current = start = end;
             ++subpaths;
             continue;
         }
-        edge(current, last);
-        current = last;
+        edge(current, end);
+        current = end;
     }
     const Point least = low.vertex(), most = high.vertex();
     if (std::isnan(least.x + most.x + least.y + most.y)) return false;
