@@ -632,7 +632,8 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
     // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them.
     double pixelUnits = drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel;
-    if (!stroked && !clipped && drawsPlainly() && !state.clipMask && sourcePixel(state.fill) >> 24 == 255)
+    if (!stroked && !clipped && drawsPlainly() && !state.clipMask &&
+        raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
                                           clipped || !drawsPlainly()) +
