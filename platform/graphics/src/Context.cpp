@@ -126,7 +126,7 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         const bool plain = firstRow <= point.y && point.y <= endRow && !columns.eitherNaN();
         return End{device, columns * leftNegated, first, end, plain};
     };
-    const auto cut = [&](Point a, Point b) {
+    const auto alone = [&](Point a, Point b) {
         if (a.y > b.y) std::swap(a, b);
         const int first = raster::floorToInt(std::clamp(a.y - reach, firstRow, endRow));
         const int end = raster::ceilToInt(std::clamp(b.y + reach, firstRow, endRow));
@@ -144,7 +144,7 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         span(first - box.top, end - box.top, right - left);
     };
     const auto edge = [&](const End& a, const End& b) {
-        if (!a.plain || !b.plain) return cut(a.device.vertex(), b.device.vertex());
+        if (!a.plain || !b.plain) return alone(a.device.vertex(), b.device.vertex());
         const int first = std::min(a.first, b.first), end = std::max(a.end, b.end);
         if (end > first) span(first - box.top, end - box.top, higher(a.columns, b.columns).sum());
     };

@@ -189,8 +189,7 @@ struct Polygons {
 class Flattener {
 public:
     Flattener(const AffineTransform& t, double tolerance, Scratch& s)
-        : t_(t), map_(t),
-          steps_(tolerance, mostCurveSegments), s_(s) {
+        : t_(t), map_(t), steps_(tolerance, mostCurveSegments), s_(s) {
         s_.vertices.clear();
         s_.subpaths.clear();
     }
