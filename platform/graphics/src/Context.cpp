@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <tuple>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "BitmapLayout.h"
 #include "ContextImpl.h"
 #include "ContextTesting.h"
+#include "Coverage.h"
 #include "Stroker.h"
 #include "gfx/WorkMeter.h"
 
@@ -102,26 +104,53 @@ bool pixelAligned(cairo_t* cr, const cairo_pattern_t* pattern) {
 template <class Span, class Bounds>
 bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box, Span span,
                Bounds bounds) {
-    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
-    Point current{}, start{};
-    int subpaths = 0;
-    const auto edge = [&](Point a, Point b) {
+    using raster::Lanes, raster::Vertex;
+    const raster::LanesTransform place(toDevice);
+    const double firstRow = box.top, endRow = box.bottom, firstColumn = box.left, endColumn = box.right;
+    const Lanes spread(Vertex{-reach, reach}), leftNegated(Vertex{-1, 1});
+    const Lanes columnsFrom = Lanes::same(firstColumn), columnsTo = Lanes::same(endColumn);
+    const Lanes rowsFrom = Lanes::same(firstRow), rowsTo = Lanes::same(endRow);
+    // A point's rows and columns, reach either side, within the box's: an edge's are its two ends' widest, as
+    // rounding and clamping keep order. Its columns' left is kept negated, so that both ends' widest are the higher
+    // of each lane and their sum the edge's columns. Unless `plain`, its edges are walked one by one: a point not a
+    // number, or one past the box's rows, where an edge is cut.
+    struct End {
+        Lanes device, columns;
+        int first, end;
+        bool plain;
+    };
+    const auto at = [&](Lanes device) {
+        const Vertex point = device.vertex();
+        const Lanes columns = lower(higher(Lanes::same(point.x) + spread, columnsFrom), columnsTo);
+        const auto [first, end] = lower(higher(Lanes::same(point.y) + spread, rowsFrom), rowsTo).floorAndCeil();
+        const bool plain = firstRow <= point.y && point.y <= endRow && !columns.eitherNaN();
+        return End{device, columns * leftNegated, first, end, plain};
+    };
+    const auto alone = [&](Point a, Point b) {
         if (a.y > b.y) std::swap(a, b);
-        const int from = int(std::clamp(std::floor(a.y - reach), double(box.top), double(box.bottom)));
-        const int to = int(std::clamp(std::ceil(b.y + reach), double(box.top), double(box.bottom)));
-        if (to <= from) return;
+        const int first = raster::floorToInt(std::clamp(a.y - reach, firstRow, endRow));
+        const int end = raster::ceilToInt(std::clamp(b.y + reach, firstRow, endRow));
+        if (end <= first) return;
         // Only the stretch within the box's rows is walked: an edge leaving them is cut where it does (rare).
-        if (a.y < box.top || b.y > box.bottom) {
-            const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, double(box.top));
-            const double cutBottom = std::min(b.y, double(box.bottom));
+        if (a.y < firstRow || b.y > endRow) {
+            const double dxdy = (b.x - a.x) / (b.y - a.y), cutTop = std::max(a.y, firstRow);
+            const double cutBottom = std::min(b.y, endRow);
             if (std::isfinite(dxdy))
                 std::tie(a, b) = std::pair{Point{a.x + (cutTop - a.y) * dxdy, cutTop},
                                            Point{a.x + (cutBottom - a.y) * dxdy, cutBottom}};
         }
-        const double low = std::clamp(std::min(a.x, b.x) - reach, double(box.left), double(box.right));
-        const double high = std::clamp(std::max(a.x, b.x) + reach, double(box.left), double(box.right));
-        span(from - box.top, to - box.top, high - low);
+        const double left = std::clamp(std::min(a.x, b.x) - reach, firstColumn, endColumn);
+        const double right = std::clamp(std::max(a.x, b.x) + reach, firstColumn, endColumn);
+        span(first - box.top, end - box.top, right - left);
     };
+    const auto edge = [&](const End& a, const End& b) {
+        if (!a.plain || !b.plain) return alone(a.device.vertex(), b.device.vertex());
+        const int first = std::min(a.first, b.first), end = std::max(a.end, b.end);
+        if (end > first) span(first - box.top, end - box.top, higher(a.columns, b.columns).sum());
+    };
+    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY);
+    End current = at(Lanes::same(0)), start = current;
+    int subpaths = 0;
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
             edge(current, start);
@@ -129,19 +158,20 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
             continue;
         }
         // A curve by its end points alone: an estimate, at a third of the cost.
-        const Point last = toDevice.apply(element.points[element.pointCount() - 1]);
-        left = std::min(left, last.x), right = std::max(right, last.x);
-        top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+        const Lanes last = place(element.points[element.pointCount() - 1]);
+        low = lower(low, last), high = higher(high, last);
+        const End end = at(last);
         if (element.kind == PathElement::Kind::moveTo) {
-            current = start = last;
+            current = start = end;
             ++subpaths;
             continue;
         }
-        edge(current, last);
-        current = last;
+        edge(current, end);
+        current = end;
     }
-    if (std::isnan(left + right + top + bottom)) return false;
-    bounds(left - reach, right + reach, top - reach, bottom + reach, subpaths);
+    const Point least = low.vertex(), most = high.vertex();
+    if (std::isnan(least.x + most.x + least.y + most.y)) return false;
+    bounds(least.x - reach, most.x + reach, least.y - reach, most.y + reach, subpaths);
     return true;
 }
 
@@ -171,15 +201,19 @@ double overlap(double from, double to, int low, int high) {
 // not a number where its points are not.
 double shortPathUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
                       double pixelUnits) {
+    using raster::Lanes;
     const double edges = reach > 0 ? 4 : 1;
     const double width = std::max(box.right - box.left, 0), height = std::max(box.bottom - box.top, 0);
-    double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY, rows = 0, columns = 0;
-    Point current{}, start{};
-    const auto edge = [&](Point a, Point b) {
+    const raster::LanesTransform place(toDevice);
+    // Columns and rows side by side: an edge walks its run across and reach either side, and crosses its run down,
+    // reach either side and a row more, each no more than the box's.
+    const Lanes widened = Lanes::same(2 * reach), oneRowMore(raster::Vertex{0, 1}), most(raster::Vertex{width, height});
+    Lanes low = Lanes::same(INFINITY), high = Lanes::same(-INFINITY), walked = Lanes::same(0);
+    Lanes current = walked, start = walked;
+    const auto edge = [&](Lanes a, Lanes b) {
         // A level edge of a fill crosses no row (or one, off a row's boundary) and walks no columns in any.
-        if (reach == 0 && a.y == b.y) return;
-        rows += std::min(std::abs(b.y - a.y) + 2 * reach + 1, height);
-        columns += std::min(std::abs(b.x - a.x) + 2 * reach, width);
+        if (reach == 0 && a.vertex().y == b.vertex().y) return;
+        walked = walked + lower((b - a).magnitude() + widened + oneRowMore, most);
     };
     for (const PathElement& element : path.elements()) {
         if (element.kind == PathElement::Kind::closeSubpath) {
@@ -187,11 +221,10 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
             current = start;
             continue;
         }
-        Point last{};
+        Lanes last = current;
         for (int index = 0; index < element.pointCount(); ++index) {
-            last = toDevice.apply(element.points[index]);
-            left = std::min(left, last.x), right = std::max(right, last.x);
-            top = std::min(top, last.y), bottom = std::max(bottom, last.y);
+            last = place(element.points[index]);
+            low = lower(low, last), high = higher(high, last);
         }
         if (element.kind == PathElement::Kind::moveTo)
             start = last;
@@ -199,12 +232,15 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
             edge(current, last);
         current = last;
     }
-    const double area = overlap(left - reach, right + reach, box.left, box.right) *
-                        overlap(top - reach, bottom + reach, box.top, box.bottom);
-    columns *= edges > 1 ? 2 : 1;
+    const Point least = low.vertex(), greatest = high.vertex();
+    const double area = overlap(least.x - reach, greatest.x + reach, box.left, box.right) *
+                        overlap(least.y - reach, greatest.y + reach, box.top, box.bottom);
+    const double rows = walked.vertex().y, columns = walked.vertex().x * (edges > 1 ? 2 : 1);
     return area * pixelUnits + std::min(columns, area) * WorkMeter::aPixelSwept + rows * edges * WorkMeter::anEdgeRow +
            columns * WorkMeter::anEdgeColumn;
 }
+
+}  // namespace
 
 // What filling or stroking `path` within `box` costs the meter: the call, its elements, the device rows each edge
 // crosses and the columns it walks in them (a stroke's outline four edges a segment, reaching `reach` pixels
@@ -228,19 +264,19 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
             return units + small;
         return units + bound;
     }
-    double edgeRows = 0, edgeColumns = 0, area = 0;
+    // Summed whole and scaled once: the rows are whole numbers, and twice a sum is the sum of the doubles.
+    std::int64_t rows = 0;
+    double columns = 0, area = 0;
     bool oneSubpath = true;
     const bool finite = edgeSpans(
-        path, toDevice, reach, box,
-        // A stroke's outline walks the columns along its two sides.
-        [&](int from, int to, double columns) {
-            edgeRows += (to - from) * edges, edgeColumns += columns * (edges > 1 ? 2 : 1);
-        },
+        path, toDevice, reach, box, [&](int from, int to, double walked) { rows += to - from, columns += walked; },
         [&](double left, double right, double top, double bottom, int subpaths) {
             area = overlap(left, right, box.left, box.right) * overlap(top, bottom, box.top, box.bottom);
             oneSubpath = subpaths <= 1;
         });
     if (!finite) return NAN;
+    // A stroke's outline walks the columns along its two sides.
+    const double edgeRows = double(rows) * edges, edgeColumns = columns * (edges > 1 ? 2 : 1);
     // Pixels an edge passes are swept one by one, each at most once a row.
     units += area * pixelUnits + std::min(edgeColumns, area) * WorkMeter::aPixelSwept;
     units += edgeRows * WorkMeter::anEdgeRow + edgeColumns * WorkMeter::anEdgeColumn;
@@ -251,6 +287,8 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     }
     return units;
 }
+
+namespace {
 
 // What Cairo's tessellation pays beyond that where a path's edges crowd the same rows: their pairs, a
 // self-crossing outline's crossings found one by one (the converter's fills do not pay it).
@@ -594,7 +632,8 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
     // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them.
     double pixelUnits = drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel;
-    if (!stroked && !clipped && drawsPlainly() && !state.clipMask && sourcePixel(state.fill) >> 24 == 255)
+    if (!stroked && !clipped && drawsPlainly() && !state.clipMask &&
+        raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
                                           clipped || !drawsPlainly()) +

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #ifdef __SSE2__
@@ -31,6 +32,12 @@ using Vertex = Point;
 inline int ceilToInt(double value) {
     int whole = int(value);
     return whole + (value > whole);
+}
+
+// And the whole number at or below one.
+inline int floorToInt(double value) {
+    int whole = int(value);
+    return whole - (value < whole);
 }
 
 // One polygon a subpath, its vertices in `vertices` from `first` to the next subpath's first.
@@ -105,15 +112,32 @@ struct Lanes {
     Lanes operator-(Lanes o) const { return _mm_sub_pd(v, o.v); }
     Lanes operator*(Lanes o) const { return _mm_mul_pd(v, o.v); }
     Lanes operator-() const { return _mm_xor_pd(v, _mm_set1_pd(-0.0)); }
+    // Each lane as std::abs gives it.
+    Lanes magnitude() const { return _mm_andnot_pd(_mm_set1_pd(-0.0), v); }
     // Each lane as std::min(a, b) and std::max(a, b) give it: `a`'s unless `b`'s is below (above) it.
     friend Lanes lower(Lanes a, Lanes b) { return _mm_min_pd(b.v, a.v); }
     friend Lanes higher(Lanes a, Lanes b) { return _mm_max_pd(b.v, a.v); }
     // Whether a lane of `a` is at most the same of `b`.
     friend bool anyAtMost(Lanes a, Lanes b) { return _mm_movemask_pd(_mm_cmple_pd(a.v, b.v)) != 0; }
+    // Whether either lane is not a number.
+    bool eitherNaN() const { return _mm_movemask_pd(_mm_cmpunord_pd(v, v)) != 0; }
+    // The first lane plus the second.
+    double sum() const { return _mm_cvtsd_f64(_mm_add_sd(v, _mm_unpackhi_pd(v, v))); }
+    // floorToInt of the first lane and ceilToInt of the second, both truncated at once.
+    std::pair<int, int> floorAndCeil() const {
+        const __m128i whole = _mm_cvttpd_epi32(v);
+        const __m128d back = _mm_cvtepi32_pd(whole);
+        // -1 where the truncation went the wrong way (up for the floor, down for the ceiling), as two ints.
+        const __m128d wrong = _mm_move_sd(_mm_cmplt_pd(back, v), _mm_cmplt_pd(v, back));
+        const __m128i steps = _mm_shuffle_epi32(_mm_castpd_si128(wrong), _MM_SHUFFLE(3, 3, 2, 0));
+        // The floor adds its step, the ceiling takes it away.
+        const __m128i ceiling = _mm_set_epi32(0, 0, -1, 0);
+        const __m128i rounded = _mm_sub_epi32(_mm_add_epi32(whole, _mm_xor_si128(steps, ceiling)), ceiling);
+        return {_mm_cvtsi128_si32(rounded), _mm_cvtsi128_si32(_mm_shuffle_epi32(rounded, 1))};
+    }
     // Whether both lanes are at most `limit` in size.
     bool within(double limit) const {
-        __m128d size = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
-        return _mm_movemask_pd(_mm_cmple_pd(size, _mm_set1_pd(limit))) == 3;
+        return _mm_movemask_pd(_mm_cmple_pd(magnitude().v, _mm_set1_pd(limit))) == 3;
     }
     // a.x * b.y - a.y * b.x: twice the signed area of the triangle of the origin, `a` and `b`.
     friend double cross(Lanes a, Lanes b) {
@@ -135,13 +159,25 @@ struct Lanes {
     Lanes operator-(Lanes o) const { return {x - o.x, y - o.y}; }
     Lanes operator*(Lanes o) const { return {x * o.x, y * o.y}; }
     Lanes operator-() const { return {-x, -y}; }
+    Lanes magnitude() const { return {std::abs(x), std::abs(y)}; }
     friend Lanes lower(Lanes a, Lanes b) { return {std::min(a.x, b.x), std::min(a.y, b.y)}; }
     friend Lanes higher(Lanes a, Lanes b) { return {std::max(a.x, b.x), std::max(a.y, b.y)}; }
     friend bool anyAtMost(Lanes a, Lanes b) { return a.x <= b.x || a.y <= b.y; }
+    bool eitherNaN() const { return std::isnan(x) || std::isnan(y); }
+    double sum() const { return x + y; }
+    std::pair<int, int> floorAndCeil() const { return {floorToInt(x), ceilToInt(y)}; }
     bool within(double limit) const { return std::abs(x) <= limit && std::abs(y) <= limit; }
     friend double cross(Lanes a, Lanes b) { return a.x * b.y - b.x * a.y; }
     double squaredLength() const { return x * x + y * y; }
 #endif
+};
+
+// A transform's columns as lanes: maps a point as apply() does, both coordinates at once.
+struct LanesTransform {
+    explicit LanesTransform(const AffineTransform& t)
+        : x(Vertex{t.a, t.b}), y(Vertex{t.c, t.d}), offset(Vertex{t.tx, t.ty}) {}
+    Lanes operator()(Point p) const { return x * Lanes::same(p.x) + y * Lanes::same(p.y) + offset; }
+    Lanes x, y, offset;
 };
 
 // Flattens a path into device-space polygons, their bounds and signed areas.
@@ -153,8 +189,7 @@ struct Polygons {
 class Flattener {
 public:
     Flattener(const AffineTransform& t, double tolerance, Scratch& s)
-        : t_(t), xColumn_(Vertex{t.a, t.b}), yColumn_(Vertex{t.c, t.d}), offset_(Vertex{t.tx, t.ty}),
-          steps_(tolerance, mostCurveSegments), s_(s) {
+        : t_(t), map_(t), steps_(tolerance, mostCurveSegments), s_(s) {
         s_.vertices.clear();
         s_.subpaths.clear();
     }
@@ -228,7 +263,7 @@ private:
     bool usable() const { return inRange_ && s_.vertices.size() <= mostPoints; }
 
     // t_.apply(p), both coordinates at once.
-    Lanes map(Point p) const { return xColumn_ * Lanes::same(p.x) + yColumn_ * Lanes::same(p.y) + offset_; }
+    Lanes map(Point p) const { return map_(p); }
 
     static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
 
@@ -317,7 +352,7 @@ private:
 
     const AffineTransform& t_;
     // The transform's columns: what a unit of x and of y adds, and where the origin goes.
-    Lanes xColumn_, yColumn_, offset_;
+    LanesTransform map_;
     CurveSteps steps_;
     Scratch& s_;
     // The open subpath's twice area, filed when it closes.

@@ -22,11 +22,12 @@ void coverOnce(Scratch& s, std::size_t first, bool closed) {
     auto& segments = s.hairlineSegments;
     const std::size_t count = segments.size() - first;
     // Most subpaths turn at every point: none of their neighbours lie along one line.
-    bool straight = false;
-    for (std::size_t k = closed ? 0 : 1; k < count && !straight; ++k) {
-        Vertex n = segments[first + k].normal, m = segments[first + (k + count - 1) % count].normal;
-        straight = std::abs(n.x * m.y - n.y * m.x) <= 1e-4;
-    }
+    auto alongOneLine = [&](std::size_t k, std::size_t previous) {
+        Vertex n = segments[k].normal, m = segments[previous].normal;
+        return std::abs(n.x * m.y - n.y * m.x) <= 1e-4;
+    };
+    bool straight = closed && alongOneLine(first, first + count - 1);
+    for (std::size_t k = first + 1; k < first + count && !straight; ++k) straight = alongOneLine(k, k - 1);
     if (!straight) return;
     // Within a millionth of a pixel of the run's line is on it.
     auto onLine = [&](const HairlineSegment& run, Vertex p) {

@@ -49,6 +49,8 @@ std::optional<PixelBox> wholePixelClip(const DeviceRectangle& rectangle, const P
 
 // A colour as the premultiplied ARGB32 pixel Cairo makes of it (through 16 bits per channel).
 std::uint32_t premultipliedPixel(double red, double green, double blue, double alpha);
+// Its alpha byte alone.
+std::uint32_t alphaByte(double alpha);
 
 // A clip's coverage over `box`, a byte a pixel (0 outside the box).
 struct Mask {

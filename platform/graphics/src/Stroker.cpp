@@ -77,9 +77,10 @@ public:
     }
 
     // Turns the band at `v` from `d1` to `d2`, returning how far into the next segment its inner side
-    // cut; nothing, without adding to the band, at a turn right back.
-    std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready, double length1,
-                                   double length2) {
+    // cut; nothing, without adding to the band, at a turn right back. Inlined where the bands are built: a
+    // call a corner costs wide strokes more than the corner's own work.
+    [[gnu::always_inline]] std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready,
+                                                          double length1, double length2) {
         double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
         if (!(1 + cosine > 1e-12)) return std::nullopt;
         // The pushed segments cross this far past (or short of) the pushed corner.
@@ -102,11 +103,7 @@ public:
             inner.push_back({v.x - way * d2.y * half_, v.y + way * d2.x * half_});
             reach = 0;
         }
-        if (fault == StrokerFault::joinsDropped && !smooth) {
-            outer.insert(outer.end(), {{v.x + way * d1.y * half_, v.y - way * d1.x * half_}, v,
-                                       {v.x + way * d2.y * half_, v.y - way * d2.x * half_}});
-            return reach;
-        }
+        if (fault == StrokerFault::joinsDropped && !smooth) return dropJoin(v, d1, d2, way, outer), reach;
         // On the outer side, the pushed-out segments' ends are on the band's sides already.
         outerCorner(v, d1, d2, cornerJoin(faultyCosine(d1, d2, cosine), smooth), [&](Point p) { outer.push_back(p); });
         return reach;
@@ -193,9 +190,18 @@ private:
     // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
     double faultyCosine(Point d1, Point d2, double cosine) const {
         if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
+        return deviceCosine(d1, d2);
+    }
+
+    // A test's faults, apart: kept out of the corners' code, which is inlined where bands are built.
+    [[gnu::noinline]] double deviceCosine(Point d1, Point d2) const {
         const AffineTransform& t = *toDevice_;
         Point e1{t.a * d1.x + t.c * d1.y, t.b * d1.x + t.d * d1.y}, e2{t.a * d2.x + t.c * d2.y, t.b * d2.x + t.d * d2.y};
         return (e1.x * e2.x + e1.y * e2.y) / std::sqrt((e1.x * e1.x + e1.y * e1.y) * (e2.x * e2.x + e2.y * e2.y));
+    }
+    [[gnu::noinline]] void dropJoin(Point v, Point d1, Point d2, double way, std::vector<Point>& outer) const {
+        outer.insert(outer.end(), {{v.x + way * d1.y * half_, v.y - way * d1.x * half_}, v,
+                                   {v.x + way * d2.y * half_, v.y - way * d2.x * half_}});
     }
 
     // How a corner is drawn: inside a curve round, or as a miter where that is within half the
