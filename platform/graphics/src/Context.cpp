@@ -127,6 +127,8 @@ bool edgeSpans(const Path& path, const AffineTransform& toDevice, double reach, 
         return End{device, columns * leftNegated, first, end, plain};
     };
     const auto alone = [&](Point a, Point b) {
+        // An end not a number crosses no row (the path's estimate is not a number either): no row index from it.
+        if (std::isnan(a.y) || std::isnan(b.y)) return;
         if (a.y > b.y) std::swap(a, b);
         const int first = raster::floorToInt(std::clamp(a.y - reach, firstRow, endRow));
         const int end = raster::ceilToInt(std::clamp(b.y + reach, firstRow, endRow));

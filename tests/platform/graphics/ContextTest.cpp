@@ -1207,3 +1207,20 @@ TEST(Context, AWorkMeterChargesAPictureShrunkItsFilterAndOneAtItsSizeItsPixels) 
     };
     EXPECT_GT(units(64), 2 * units(512));
 }
+
+// A path whose points are partly not numbers (a transform past the doubles' range makes them) is charged as
+// one it cannot estimate: no row of the picture is reckoned from such a point.
+TEST(Context, AWorkMeterTakesAPathWithPointsNotNumbersWithoutReckoningRowsFromThem) {
+    for (bool stroked : {true, false}) {
+        auto context = makeContext(100, 2000);
+        context->setStrokeColor(Color::rgb(0, 96, 192));
+        context->setFillColor(Color::rgb(0, 96, 192));
+        context->setLineWidth(3);
+        Path path;
+        path.moveTo({NAN, NAN});
+        for (int at = 0; at < 10; ++at) path.lineTo({double(at % 2 ? 90 : 10), at % 3 ? 1990.0 : NAN});
+        WorkMeter meter;
+        stroked ? context->stroke(path) : context->fill(path);
+        EXPECT_FALSE(meter.spent()) << stroked;
+    }
+}
