@@ -618,12 +618,15 @@ bool Context::Impl::admitPixels(double pixels, double units) {
     return WorkMeter::charge(units + pixels * WorkMeter::aComposedPixel);
 }
 
-bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units) {
+bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units,
+                                       double walkedUnits, const raster::PixelBox& walked) {
     if (!WorkMeter::running()) return true;
-    const raster::PixelBox box = reachable();
+    const raster::PixelBox box = reachable(), within = box.intersection(walked);
     const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
     units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
+    if (walkedUnits > 0 && !within.isEmpty())
+        units += coveredPixels(*shape.path, shape.toDevice, reach, within) * walkedUnits;
     return WorkMeter::charge(units + coveredPixels(*shape.path, shape.toDevice, reach, box) * unitsAPixel);
 }
 

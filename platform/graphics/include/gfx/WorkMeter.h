@@ -47,10 +47,13 @@ public:
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
-    static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
+    static constexpr double stopsAPixelPasses = 128; // a linear gradient's pixel costs another for these many stops
+                                                     // (padded, only between its ends: past them no stop is walked)
     static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
-    static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (twice
-                                                           // as many padded: a pixel looks on from its neighbour's)
+    static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (padded,
+                                                           // only within the end circle's box: past it no stop is walked)
+    static constexpr double stopsARadialPixelPassesPastItsEnd = 1'024;  // padded, as much again for these many
+                                                                       // stops wherever it paints (the last found)
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
