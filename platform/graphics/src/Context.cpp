@@ -592,8 +592,9 @@ raster::PixelBox Context::Impl::reachable() const {
 bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked, bool clipped) {
     if (!WorkMeter::running()) return true;
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
-    // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them.
-    double pixelUnits = drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel;
+    // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them; through a
+    // clip's coverage each pixel reads it too.
+    double pixelUnits = !drawsPlainly() ? WorkMeter::aComposedPixel : state.clipMask ? WorkMeter::aClippedPixel : WorkMeter::aPixel;
     if (!stroked && !clipped && drawsPlainly() && !state.clipMask && sourcePixel(state.fill) >> 24 == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,

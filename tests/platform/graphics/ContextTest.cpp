@@ -1069,6 +1069,21 @@ TEST(Context, AWorkMeterChargesAPictureShrunkItsFilterAndOneAtItsSizeItsPixels) 
     EXPECT_GT(units(64), 2 * units(512));
 }
 
+// Through a clip's coverage each pixel filled reads it too: dearer than through a clip of whole pixels.
+TEST(Context, AWorkMeterChargesAFillThroughAClipsCoverageThePixelsItReads) {
+    const auto units = [](bool round) {
+        auto context = makeContext(256, 256);
+        Path clip;
+        round ? clip.addEllipse({0, 0, 256, 256}) : clip.addRect({0, 0, 256, 256});
+        context->clip(clip);
+        context->setFillColor(Color::rgb(0, 96, 192, 0.5));
+        WorkMeter meter;
+        context->fillRect({0, 0, 256, 256});
+        return double(meter.used());
+    };
+    EXPECT_GT(units(true), 1.5 * units(false));
+}
+
 // Padded, a gradient's pixels walk its stops only between its ends (a radial one's within its end circle): past
 // them each takes an end's colour. Repeating, every pixel walks them.
 TEST(Context, AWorkMeterChargesAGradientsStopsWhereItsPixelsWalkThem) {

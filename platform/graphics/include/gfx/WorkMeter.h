@@ -44,6 +44,7 @@ public:
     static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double anOpaquePixel = 0.08;    // one an opaque colour fills through no coverage (set unread)
+    static constexpr double aClippedPixel = 0.5;     // one drawn through a clip's coverage (its coverage read)
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
