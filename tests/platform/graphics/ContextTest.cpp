@@ -1023,7 +1023,7 @@ TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
         context->fill(zigzag);
         return double(meter.used());
     };
-    EXPECT_GT(units(1'000), 5 * units(10));
+    EXPECT_GT(units(1'000), 3 * units(10));
 }
 
 // A wide stroke to and fro across the picture: its outline crosses itself on every row, and tracing it takes
