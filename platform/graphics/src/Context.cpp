@@ -626,9 +626,11 @@ bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape,
     const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
     units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
-    if (walkedUnits > 0 && !within.isEmpty())
-        units += coveredPixels(*shape.path, shape.toDevice, reach, within) * walkedUnits;
-    return WorkMeter::charge(units + coveredPixels(*shape.path, shape.toDevice, reach, box) * unitsAPixel);
+    const double covered = coveredPixels(*shape.path, shape.toDevice, reach, box);
+    double walkedPixels = within == box ? covered : 0;
+    if (walkedUnits > 0 && !within.isEmpty() && within != box)
+        walkedPixels = coveredPixels(*shape.path, shape.toDevice, reach, within);
+    return WorkMeter::charge(units + covered * unitsAPixel + walkedPixels * walkedUnits);
 }
 
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
