@@ -579,7 +579,7 @@ struct DrawnByItsOwnRoute {
     std::uint64_t build = 0;
     std::uint64_t drawing = 0;
     // Drawn apart over the picture first, so that a render stopped part way shows nothing of it.
-    static constexpr auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 20 * gfx::WorkMeter::aComposedPixel);
+    static constexpr auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 20 * gfx::WorkMeter::aPixel);
 
     explicit DrawnByItsOwnRoute(std::string text) : result(parseSVG(std::move(text))) {
         root()->setViewport(SVGRectMake(0, 0, 20, 20));

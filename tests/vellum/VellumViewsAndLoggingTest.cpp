@@ -77,7 +77,7 @@ TEST(VellumFastImageView, itsTilesShareOneMeterADrawAndPastItOrRefusedNoneShows)
         tiles = meter.used() - build;
     }
     // The tree built where room is left for three of the six: the draw (drawn apart first) shows none of them.
-    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 30 * gfx::WorkMeter::aComposedPixel);
+    const auto apart = static_cast<std::uint64_t>(gfx::WorkMeter::aPath + 20 * 30 * gfx::WorkMeter::aPixel);
     image->setSize(image->size());  // a new tree on the next use
     {
         gfx::WorkMeter meter(build + apart + tiles / 2);

@@ -632,8 +632,9 @@ raster::PixelBox Context::Impl::reachable() const {
 bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked, bool clipped) {
     if (!WorkMeter::running()) return true;
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
-    // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them.
-    double pixelUnits = drawsPlainly() ? WorkMeter::aPixel : WorkMeter::aComposedPixel;
+    // An opaque colour filled plainly, through no coverage, sets its inner pixels without reading them; through a
+    // clip's coverage each pixel reads it too.
+    double pixelUnits = !drawsPlainly() ? WorkMeter::aComposedPixel : state.clipMask ? WorkMeter::aClippedPixel : WorkMeter::aPixel;
     if (!stroked && !clipped && drawsPlainly() && !state.clipMask &&
         raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
@@ -659,13 +660,18 @@ bool Context::Impl::admitPixels(double pixels, double units) {
     return WorkMeter::charge(units + pixels * WorkMeter::aComposedPixel);
 }
 
-bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units) {
+bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units,
+                                       double walkedUnits, const raster::PixelBox& walked) {
     if (!WorkMeter::running()) return true;
-    const raster::PixelBox box = reachable();
+    const raster::PixelBox box = reachable(), within = box.intersection(walked);
     const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
     units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
-    return WorkMeter::charge(units + coveredPixels(*shape.path, shape.toDevice, reach, box) * unitsAPixel);
+    const double covered = coveredPixels(*shape.path, shape.toDevice, reach, box);
+    double walkedPixels = within == box ? covered : 0;
+    if (walkedUnits > 0 && !within.isEmpty() && within != box)
+        walkedPixels = coveredPixels(*shape.path, shape.toDevice, reach, within);
+    return WorkMeter::charge(units + covered * unitsAPixel + walkedPixels * walkedUnits);
 }
 
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {

@@ -134,8 +134,10 @@ struct Context::Impl {
     double strokeReach(const AffineTransform& toDevice) const;
     // Charges it for `pixels` device pixels composited (or masked) and `units` more.
     bool admitPixels(double pixels, double units);
-    // Charges it for painting the gradient shape, `unitsAPixel` for each pixel it may cover, and `units` more.
-    bool admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units);
+    // Charges it for painting the gradient shape, `unitsAPixel` for each pixel it may cover, `walkedUnits` more for
+    // each within `walked`, and `units` more.
+    bool admitGradientShape(const DrawingState::GradientShape& shape, double unitsAPixel, double units,
+                            double walkedUnits, const raster::PixelBox& walked);
     // Strokes thinner than a device pixel as hairlines.
     bool strokeDirectly(const Path& path, const AffineTransform& toDevice);
     // The pixels when the converter may draw on them (flushed for it), else nothing.

@@ -1,6 +1,7 @@
 #include "gfx/Gradient.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <mutex>
 
@@ -285,23 +286,62 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
         [] {});
 }
 
+// Everywhere: the device pixels where a gradient's stops are walked, unless it is padded.
+constexpr raster::PixelBox everywhere{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+
 // A gradient paints the whole clip area, or its shape's, its stops resolved for it; each pixel's colour is looked
 // up among the stops (Cairo's walk along them costs more the more there are). A linear gradient's pixels walk
 // on along a row; a radial one's each work out their distance and look it up among the stops: anew where the
-// gradient repeats (a pixel's neighbour may lie anywhere in it, and its distance is wrapped too), mostly
-// walking on from the last where it is padded.
-bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, unsigned options) {
+// gradient repeats (a pixel's neighbour may lie anywhere in it, and its distance is wrapped too). Padded, the
+// stops are walked only within `walked` (a linear gradient's band between its ends, a radial one's end circle's
+// box): past an end each pixel takes that end's stop, a radial one's found again among them.
+bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, unsigned options,
+                   raster::PixelBox walked) {
     const double stops = double(gradient.stops().size());
     const bool repeats = options & (repeatsBeyondEnds | reflectsBeyondEnds);
-    const double radialPasses = repeats ? 2 + stops / WorkMeter::stopsARadialPixelPasses
-                                        : 1 + stops / (2 * WorkMeter::stopsARadialPixelPasses);
-    const double unitsAPixel = radial ? WorkMeter::aRadialPixel * radialPasses
-                                      : WorkMeter::aComposedPixel * (1 + stops / WorkMeter::stopsAPixelPasses);
+    if (repeats) walked = everywhere;
+    double unitsAPixel = WorkMeter::aComposedPixel;
+    double walkedUnits = WorkMeter::aComposedPixel * stops / WorkMeter::stopsAPixelPasses;
+    if (radial && repeats) {
+        unitsAPixel = WorkMeter::aRadialPixel * 2;
+        walkedUnits = WorkMeter::aRadialPixel * stops / WorkMeter::stopsARadialPixelPasses;
+    } else if (radial) {
+        unitsAPixel = WorkMeter::aRadialPixel * (1 + stops / WorkMeter::stopsARadialPixelPassesPastItsEnd);
+        walkedUnits = WorkMeter::aRadialPixel * stops / WorkMeter::stopsARadialPixelPasses;
+    }
     const double units = WorkMeter::aPath + stops * WorkMeter::aStop;
     if (const DrawingState::GradientShape* shape = impl.state.gradientShape.get())
-        return impl.admitGradientShape(*shape, unitsAPixel, units);
-    const raster::PixelBox box = impl.reachable();
-    return WorkMeter::charge(units + double(std::max(box.right - box.left, 0)) * std::max(box.bottom - box.top, 0) * unitsAPixel);
+        return impl.admitGradientShape(*shape, unitsAPixel, units, walkedUnits, walked);
+    const raster::PixelBox box = impl.reachable(), within = box.intersection(walked);
+    const auto area = [](const raster::PixelBox& of) {
+        return of.isEmpty() ? 0.0 : double(of.right - of.left) * double(of.bottom - of.top);
+    };
+    return WorkMeter::charge(units + area(box) * unitsAPixel + area(within) * walkedUnits);
+}
+
+int wholePixel(double value) { return int(std::clamp(value, -1e9, 1e9)); }
+
+// The device pixels a circle of the user space reaches.
+raster::PixelBox deviceBox(const AffineTransform& toDevice, Point center, double radius) {
+    const Point at = toDevice.apply(center);
+    const double across = radius * std::hypot(toDevice.a, toDevice.c), down = radius * std::hypot(toDevice.b, toDevice.d);
+    return {wholePixel(std::floor(at.x - across)), wholePixel(std::floor(at.y - down)),
+            wholePixel(std::ceil(at.x + across)), wholePixel(std::ceil(at.y + down))};
+}
+
+// The device columns (or rows) between a linear gradient's ends where it runs along the device's rows (or
+// columns); everywhere where it runs aslant.
+raster::PixelBox deviceBand(const AffineTransform& toDevice, Point start, Point end) {
+    const Point from = toDevice.apply(start), to = toDevice.apply(end);
+    raster::PixelBox band = everywhere;
+    if (std::abs(to.y - from.y) <= 1e-6 * std::abs(to.x - from.x)) {
+        band.left = wholePixel(std::floor(std::min(from.x, to.x)));
+        band.right = wholePixel(std::ceil(std::max(from.x, to.x)));
+    } else if (std::abs(to.x - from.x) <= 1e-6 * std::abs(to.y - from.y)) {
+        band.top = wholePixel(std::floor(std::min(from.y, to.y)));
+        band.bottom = wholePixel(std::ceil(std::max(from.y, to.y)));
+    }
+    return band;
 }
 
 }  // namespace
@@ -313,7 +353,9 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
-    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false, options)) return;
+    if (length == 0 || !std::isfinite(length) ||
+        !admitGradient(*impl_, gradient, false, options, deviceBand(impl_->state.transform, start, end)))
+        return;
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
     const double squared = length * length;
@@ -367,7 +409,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         return restore();
     }
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
-    if (!admitGradient(*impl_, gradient, true, options)) return;
+    if (!admitGradient(*impl_, gradient, true, options, deviceBox(impl_->state.transform, endCenter, endRadius))) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern ends on the unit circle at the origin; the start circle goes along, and the
     // pattern is made again only when that changes (for concentric gradients it never does).

@@ -36,8 +36,9 @@ std::optional<DeviceBitmap> drawOffscreenOver(gfx::Context& target, const gfx::R
     gfx::AffineTransform device = target.deviceTransform();
     int x = int(area.minX()), y = int(area.minY());
     double scale = target.scale();
-    // Its pixels are made, drawn into and composited back: a mask or layer drawn apart costs its area.
-    if (!gfx::WorkMeter::charge(gfx::WorkMeter::aPath + area.width() * area.height() * gfx::WorkMeter::aComposedPixel))
+    // Its pixels are made and drawn into: a mask or layer drawn apart costs its area (compositing it back, or
+    // clipping to it, is charged where that is done).
+    if (!gfx::WorkMeter::charge(gfx::WorkMeter::aPath + area.width() * area.height() * gfx::WorkMeter::aPixel))
         return std::nullopt;
     auto offscreen = gfx::Context::create(int(area.width()), int(area.height()), {.scale = scale, .format = format});
     if (!offscreen) return std::nullopt;

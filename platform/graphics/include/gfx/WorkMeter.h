@@ -29,8 +29,8 @@ public:
 
     // What each piece of drawing costs, in the meter's units: each class measured at 0.5-2 ns a unit by
     // bench_vellum_calibration (docs/cost-model.md, Calibration).
-    static constexpr double aPath = 200;             // a fill, stroke, clip or gradient call
-    static constexpr double aSegment = 10;           // a path element
+    static constexpr double aPath = 250;             // a fill, stroke, clip or gradient call
+    static constexpr double aSegment = 40;           // a path element (flattened, walked for its charge, its edges set up)
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
     static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
     static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
@@ -44,23 +44,27 @@ public:
     static constexpr double aDashEntryRead = 30;     // an entry of a dash list read from a document, each copy again
     static constexpr double aPixel = 0.25;           // a device pixel covered by a plain fill
     static constexpr double anOpaquePixel = 0.08;    // one an opaque colour fills through no coverage (set unread)
+    static constexpr double aClippedPixel = 0.5;     // one drawn through a clip's coverage (its coverage read)
     static constexpr double aComposedPixel = 0.75;   // a pixel masked, composited or drawn offscreen
     static constexpr double aStop = 8;               // a gradient stop resolved for a drawing
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
-    static constexpr double stopsAPixelPasses = 256; // a gradient's pixel costs another pixel for these many stops
+    static constexpr double stopsAPixelPasses = 128; // a linear gradient's pixel costs another for these many stops
+                                                     // (padded, only between its ends: past them no stop is walked)
     static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
-    static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (twice
-                                                           // as many padded: a pixel looks on from its neighbour's)
+    static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (padded,
+                                                           // only within the end circle's box: past it no stop is walked)
+    static constexpr double stopsARadialPixelPassesPastItsEnd = 1'024;  // padded, as much again for these many
+                                                                       // stops wherever it paints (the last found)
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
     static constexpr double aFilterTap = 4;          // a picture's pixel its filter reads for a device pixel
-    static constexpr double aGlyph = 500;            // a glyph drawn (its em's pixels counted apart, as plain ones)
+    static constexpr double aGlyph = 200;            // a glyph drawn (its em's pixels counted apart, as plain ones)
     static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it
     static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
-    static constexpr double aRunDrawn = 1'500;       // a laid-out run drawn (its glyphs counted apart)
+    static constexpr double aRunDrawn = 2'800;       // a laid-out run drawn: found, its lines walked, clipped and composited
 
     // `carried`: what an earlier part of the same render shared (see shared()), this meter's if it opens.
     explicit WorkMeter(std::uint64_t budget = defaultBudget, std::shared_ptr<void> carried = nullptr);
