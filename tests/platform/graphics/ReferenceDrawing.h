@@ -23,10 +23,8 @@ namespace gfx::testing {
 struct ReferenceDrawing {
     static constexpr int side = 48;
     // Pixels whose alpha may differ by more than half the range. Flattenings a tenth of a pixel apart
-    // move an edge over a pixel's centre along a few pixels of a long one; beyond that, where a curve
-    // bends tighter than half the line's width Cairo's solid stroke falls short of the outline (up to
-    // 22 pixels here, StrokerTest's TightCurvesAreTheLinesEveryPointOfThemDraws), and at a turn right
-    // back its joins take a side of their own. More than this is a fault.
+    // move an edge over a pixel's centre along a few pixels of a long one, and at a turn right back
+    // Cairo's joins take a side of their own. More than this is a fault.
     static constexpr int allowedApart = 24;
 
     Path path;
@@ -485,7 +483,7 @@ public:
     struct Apart {
         int pixels = 0;
         double ink = 0;
-        double inkAwayFromBends = 0;  // in the 3 by 3 pixels centred away from tight bends (nearTightBends())
+        double inkAwayFromBends = 0;  // centred away from tight bends at corners (nearTightBends(), nearCorners())
     };
     Apart apart(const Bitmap& a, const Bitmap& b) const {
         std::vector<int> difference(side * side);
@@ -563,14 +561,15 @@ public:
     }
 
     // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
-    // Cairo's sampling (a fifth of a pixel here) and, along curves, by the flattenings' angles at a
-    // dash's end (a fiftieth of a pixel per width). Under the transform squashing twentyfold Cairo
-    // walks dashes along curves in user space, where the lines a curve is cut into turn twenty times
-    // as sharply: a fifth of a pixel per width there. Fills crossing themselves take summed areas where
-    // a pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
-    // one-pixel quads where they cross or overlap at a turn: those more. Where a corner's join meets a
-    // curve bending tighter than half the line's width, Cairo joins the lines the curve is cut into
-    // as the corner (asCairoDrawsIt()): the width-scaled allowance there alone.
+    // Cairo's sampling (a fifth of a pixel here) and the flattenings' angles (a fortieth of a pixel
+    // per width; a twentieth squashed twentyfold). Dashed curves differ more at a dash's end: a tenth
+    // of a pixel per width, a third where round or square caps are turned by a transform stretching
+    // one way more than the other. Squashed twentyfold, round caps and joins and dashes are slivers
+    // whose curves the two cut apart, and where a corner's join meets a curve bending tighter than
+    // half the line's width Cairo joins the lines the curve is cut into as the corner
+    // (asCairoDrawsIt()): about a width there. Fills crossing themselves take summed areas where a
+    // pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
+    // one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const { return allowedInk(true); }
 
     // The same away from tight bends at corners.
