@@ -255,6 +255,21 @@ struct ReferenceDrawing {
         return std::isinf(bevelled) ? mitred * 1.1 : std::sqrt(mitred * bevelled);
     }
 
+    // The unit normals of a corner's two lines on its outer side, the cosine of its turn and the sign
+    // of the turn's way (its cross product).
+    struct OuterSide {
+        Point n1, n2;
+        double cosine, cross;
+    };
+    static OuterSide outerSide(const Corner& c) {
+        Point d1 = c.in, d2 = c.out;
+        double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
+        d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
+        double cross = d1.x * d2.y - d1.y * d2.x;
+        auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
+        return {outwards(d1), outwards(d2), d1.x * d2.x + d1.y * d2.y, cross};
+    }
+
     // What a miter adds to a bevel at each corner the limit mitres measured at the user's: the triangle
     // from the bevel's edge to the tip. Cairo draws the stroke bevelled and these added to it.
     Path miterTips() const {
@@ -262,12 +277,7 @@ struct ReferenceDrawing {
         const double half = width / 2;
         for (const Corner& c : corners()) {
             if (!(miterLength(c.in, c.out) <= miterLimit)) continue;
-            Point d1 = c.in, d2 = c.out;
-            double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
-            d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
-            double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
-            auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
-            Point n1 = outwards(d1), n2 = outwards(d2);
+            const auto [n1, n2, cosine, cross] = outerSide(c);
             double reach = half / (1 + cosine);
             tips.moveTo({c.at.x + n1.x * half, c.at.y + n1.y * half});
             tips.lineTo({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
@@ -414,12 +424,7 @@ struct ReferenceDrawing {
         std::vector<bool> near(side * side, false);
         const double half = width / 2;
         for (const Corner& c : corners()) {
-            Point d1 = c.in, d2 = c.out;
-            double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
-            d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
-            double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
-            auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
-            Point n1 = outwards(d1), n2 = outwards(d2);
+            const auto [n1, n2, cosine, cross] = outerSide(c);
             std::vector<Point> added;
             const double turn = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0)) * (cross > 0 ? 1 : -1);
             for (int k = 0; k <= 8; ++k) {
