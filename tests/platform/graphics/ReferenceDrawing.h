@@ -165,11 +165,17 @@ struct ReferenceDrawing {
     struct Corner {
         Point at, in, out;
     };
+    mutable std::optional<std::vector<Corner>> drawnCorners;  // corners()
 
     // The corners between the path's pieces as drawn: where a curve ends, the stroker and Cairo turn
     // along the line cut next to the corner (cairoPath()), which can turn away from the curve's tangent
     // where it bends tight.
-    std::vector<Corner> corners() const {
+    // (Worked out once, when the drawing is made: the drawings are compared many times.)
+    const std::vector<Corner>& corners() const {
+        if (!drawnCorners) drawnCorners = cornersAsDrawn();
+        return *drawnCorners;
+    }
+    std::vector<Corner> cornersAsDrawn() const {
         std::vector<Point> ends;
         for (const PathElement& element : path.elements())
             if (element.kind != PathElement::Kind::closeSubpath) ends.push_back(element.points[element.pointCount() - 1]);
