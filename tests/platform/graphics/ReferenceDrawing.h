@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ScanConverter.h"
+#include "Stroker.h"
 #include "gfx/Context.h"
 
 namespace gfx::testing {
@@ -22,10 +23,8 @@ namespace gfx::testing {
 struct ReferenceDrawing {
     static constexpr int side = 48;
     // Pixels whose alpha may differ by more than half the range. Flattenings a tenth of a pixel apart
-    // move an edge over a pixel's centre along a few pixels of a long one; beyond that, where a curve
-    // bends tighter than half the line's width Cairo's solid stroke falls short of the outline (up to
-    // 22 pixels here, StrokerTest's TightCurvesAreTheLinesEveryPointOfThemDraws), and at a turn right
-    // back its joins take a side of their own. More than this is a fault.
+    // move an edge over a pixel's centre along a few pixels of a long one, and at a turn right back
+    // Cairo's joins take a side of their own. More than this is a fault.
     static constexpr int allowedApart = 24;
 
     Path path;
@@ -166,10 +165,30 @@ struct ReferenceDrawing {
     struct Corner {
         Point at, in, out;
     };
+    mutable std::optional<std::vector<Corner>> drawnCorners;  // corners()
 
-    // The corners between the path's pieces (lines, curves: their directions at their ends), those of
-    // no turn left out.
-    std::vector<Corner> corners() const {
+    // The corners between the path's pieces as drawn: where a curve ends, the stroker and Cairo turn
+    // along the line cut next to the corner (cairoPath()), which can turn away from the curve's tangent
+    // where it bends tight.
+    // (Worked out once, when the drawing is made: the drawings are compared many times.)
+    const std::vector<Corner>& corners() const {
+        if (!drawnCorners) drawnCorners = cornersAsDrawn();
+        return *drawnCorners;
+    }
+    std::vector<Corner> cornersAsDrawn() const {
+        std::vector<Point> ends;
+        for (const PathElement& element : path.elements())
+            if (element.kind != PathElement::Kind::closeSubpath) ends.push_back(element.points[element.pointCount() - 1]);
+        auto all = cornersOf(cairoPath(true));
+        std::erase_if(all, [&](const Corner& c) {
+            return std::ranges::none_of(ends, [&](Point p) { return p.x == c.at.x && p.y == c.at.y; });
+        });
+        return all;
+    }
+
+    // The corners between a path's pieces (lines, curves: their directions at their ends), those of no
+    // turn left out.
+    static std::vector<Corner> cornersOf(const Path& path) {
         std::vector<Corner> all;
         Point start{}, current{}, firstOut{}, lastIn{};
         bool begun = false;
@@ -242,6 +261,21 @@ struct ReferenceDrawing {
         return std::isinf(bevelled) ? mitred * 1.1 : std::sqrt(mitred * bevelled);
     }
 
+    // The unit normals of a corner's two lines on its outer side, the cosine of its turn and the sign
+    // of the turn's way (its cross product).
+    struct OuterSide {
+        Point n1, n2;
+        double cosine, cross;
+    };
+    static OuterSide outerSide(const Corner& c) {
+        Point d1 = c.in, d2 = c.out;
+        double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
+        d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
+        double cross = d1.x * d2.y - d1.y * d2.x;
+        auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
+        return {outwards(d1), outwards(d2), d1.x * d2.x + d1.y * d2.y, cross};
+    }
+
     // What a miter adds to a bevel at each corner the limit mitres measured at the user's: the triangle
     // from the bevel's edge to the tip. Cairo draws the stroke bevelled and these added to it.
     Path miterTips() const {
@@ -249,12 +283,7 @@ struct ReferenceDrawing {
         const double half = width / 2;
         for (const Corner& c : corners()) {
             if (!(miterLength(c.in, c.out) <= miterLimit)) continue;
-            Point d1 = c.in, d2 = c.out;
-            double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
-            d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
-            double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
-            auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
-            Point n1 = outwards(d1), n2 = outwards(d2);
+            const auto [n1, n2, cosine, cross] = outerSide(c);
             double reach = half / (1 + cosine);
             tips.moveTo({c.at.x + n1.x * half, c.at.y + n1.y * half});
             tips.lineTo({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
@@ -264,22 +293,105 @@ struct ReferenceDrawing {
         return tips;
     }
 
-    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference.
-    void paint(Context& context, bool reference) const {
+    // The curves' tolerance on the device: what Context::setFlatness(0.02) gives the stroker (draw()).
+    static constexpr double tolerance = 0.01;
+
+    // The stroke's path as Cairo is given it: each curve cut into lines on the device where the stroker
+    // cuts it (in equal steps; dashed, where Cairo lays dashes along it), so that Cairo's own stroke of
+    // a curve, which falls short of the outline where the curve bends tighter than half the line's
+    // width, plays no part. Under a dash list Cairo turns the line at a curve's ends along its tangents:
+    // there a line an eighth of a pixel long (long enough for Cairo's grid to keep its direction) runs
+    // along the tangent first.
+    // (`endsOnly`: each curve's first and last lines, all its corners need. `finer`: joined other than
+    // round, see below.)
+    Path cairoPath(bool endsOnly = false, bool finer = false) const {
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        bool gaps = dashes.size() % 2 != 0;
+        for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
+        const bool dashed = listed && gaps;
+        const AffineTransform back = transform.inverted();
+        const raster::CurveSteps steps(tolerance, raster::mostCurveSegments);
+        Path lines;
+        std::vector<Point> cut;
+        // (The detour lengthens the line by up to the step's length where the tangent turns away from
+        // the first line cut, moving every dash after it: the step is kept short enough for a 256th.)
+        auto tangentStep = [](Point from, Point toward, Point next) {
+            double dx = toward.x - from.x, dy = toward.y - from.y, length = std::hypot(dx, dy);
+            double nx = next.x - from.x, ny = next.y - from.y, chord = std::hypot(nx, ny);
+            double cosine = chord > 0 ? (dx * nx + dy * ny) / length / chord : 1;
+            double step = std::min({0.125, chord / 2, 1 / 256.0 / std::max(1 - cosine, 1e-9)});
+            return Point{from.x + dx / length * step, from.y + dy / length * step};
+        };
+        auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+            cut.clear();
+            if (dashed) {
+                raster::cutAsCairoDashes(p0, p1, p2, p3, tolerance, [&](Point p) { cut.push_back(p); });
+            } else {
+                // The stroker's steps, those inside the curve cut finer still: Cairo joins them as the
+                // corners are joined, and where the curve bends tight a miter there reaches past the sweep.
+                int count = steps(p0, p1, p2, p3).value_or(1);
+                const int cuts = finer && !endsOnly ? 8 : 1;
+                for (int i = 1; i < count; ++i)
+                    for (int k = 0; k < (i + 1 < count ? cuts : 1); ++k) {
+                        double u = (i + double(k) / cuts) / count, v = 1 - u;
+                        double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+                        cut.push_back({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y});
+                    }
+            }
+            if (listed) {
+                auto same = [](Point a, Point b) { return a.x == b.x && a.y == b.y; };
+                Point toward = !same(p0, p1) ? p1 : !same(p0, p2) ? p2 : p3;
+                Point backward = !same(p3, p2) ? p2 : !same(p3, p1) ? p1 : p0;
+                if (!same(p0, toward)) {
+                    cut.insert(cut.begin(), tangentStep(p0, toward, cut.empty() ? p3 : cut.front()));
+                    cut.push_back(tangentStep(p3, backward, cut.back()));
+                }
+            }
+            if (endsOnly && cut.size() > 2) cut.erase(cut.begin() + 1, cut.end() - 1);
+            for (Point p : cut) lines.lineTo(back.apply(p));
+        };
+        Point current{}, start{};
+        for (const PathElement& element : path.elements()) {
+            const auto& q = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo: lines.moveTo(start = current = q[0]); break;
+                case PathElement::Kind::lineTo: lines.lineTo(current = q[0]); break;
+                case PathElement::Kind::quadCurveTo: {
+                    auto [c1, c2] = cubicControls(current, q[0], q[1]);
+                    cubic(transform.apply(current), transform.apply(c1), transform.apply(c2), transform.apply(q[1]));
+                    lines.lineTo(current = q[1]);
+                    break;
+                }
+                case PathElement::Kind::curveTo:
+                    cubic(transform.apply(current), transform.apply(q[0]), transform.apply(q[1]), transform.apply(q[2]));
+                    lines.lineTo(current = q[2]);
+                    break;
+                case PathElement::Kind::closeSubpath:
+                    lines.closeSubpath();
+                    current = start;
+                    break;
+            }
+        }
+        return lines;
+    }
+
+    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference: Cairo strokes
+    // the lines of cairoPath(), joined as `joined` says.
+    void paint(Context& context, bool reference, LineJoin joined) const {
         context.concatenate(transform);
         if (fill) {
             context.setFillColor(Color{0, 0, 0, 1});
             context.fill(path, rule);
             return;
         }
-        auto limit = reference ? cairoMiterLimit() : miterLimit;
+        auto limit = reference && joined == join ? cairoMiterLimit() : miterLimit;
         context.setLineWidth(width);
         context.setLineCap(cap);
-        context.setLineJoin(limit ? join : LineJoin::bevel);
+        context.setLineJoin(limit ? joined : LineJoin::bevel);
         context.setMiterLimit(limit.value_or(miterLimit));
         context.setLineDash(phase, dashes);
         context.setStrokeColor(Color{0, 0, 0, 1});
-        context.stroke(path);
+        context.stroke(reference ? cairoPath(false, joined != LineJoin::round) : path);
         if (limit) return;
         // The tips abut the bevelled stroke along their bases: their coverage adds.
         context.setBlendMode(BlendMode::plusLighter);
@@ -288,14 +400,90 @@ struct ReferenceDrawing {
     }
 
     Bitmap draw(bool converter) const {
+        return converter ? drawJoined(true, join) : asCairoDrawsIt([&](LineJoin joined) { return drawJoined(false, joined); });
+    }
+
+    // Cairo's picture of the stroke from `drawn(join)`, its picture of cairoPath() joined so. Cairo joins
+    // the lines a curve is cut into as the corners are joined, where a sweep of the pen along the curve
+    // is round: away from the corners (nearCorners()) the picture is the one joined round.
+    template <typename Draw>
+    Bitmap asCairoDrawsIt(Draw drawn) const {
+        if (fill || join == LineJoin::round || !curved()) return drawn(join);
+        Bitmap cornered = drawn(join);
+        const Bitmap rounded = drawn(LineJoin::round);
+        const auto near = nearCorners();
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                if (!near[std::size_t(y * side + x)]) cornered.row(y)[x] = rounded.pixel(x, y);
+        return cornered;
+    }
+
+    bool curved() const {
+        return std::ranges::any_of(path.elements(), [](const PathElement& element) {
+            return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
+        });
+    }
+
+    // The pixels within a pixel and a half of what a join adds at a corner past its bevel, on the device:
+    // the pen's arc between the two lines' outer sides, and a miter's tip.
+    std::vector<bool> nearCorners() const {
+        std::vector<bool> near(side * side, false);
+        const double half = width / 2;
+        for (const Corner& c : corners()) {
+            const auto [n1, n2, cosine, cross] = outerSide(c);
+            std::vector<Point> added;
+            const double turn = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0)) * (cross > 0 ? 1 : -1);
+            for (int k = 0; k <= 8; ++k) {
+                double angle = turn * k / 8, cs = std::cos(angle), sn = std::sin(angle);
+                added.push_back({c.at.x + (n1.x * cs - n1.y * sn) * half, c.at.y + (n1.x * sn + n1.y * cs) * half});
+            }
+            if (join == LineJoin::miter && miterLength(c.in, c.out) <= miterLimit) {
+                double reach = half / (1 + cosine);
+                added.push_back({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
+            }
+            std::vector<Point> device;
+            double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+            for (Point p : added) {
+                device.push_back(transform.apply(p));
+                minX = std::min(minX, device.back().x), maxX = std::max(maxX, device.back().x);
+                minY = std::min(minY, device.back().y), maxY = std::max(maxY, device.back().y);
+            }
+            // Inside the points' hull, or within the margin of an edge between two of them.
+            auto within = [&](Point q) {
+                bool inside = true;
+                double sign = 0;
+                for (std::size_t i = 0; i < device.size(); ++i) {
+                    Point a = device[i], b = device[(i + 1) % device.size()];
+                    double dx = b.x - a.x, dy = b.y - a.y, squared = dx * dx + dy * dy;
+                    double along = squared > 0 ? std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / squared, 0.0, 1.0) : 0;
+                    if (std::hypot(q.x - a.x - along * dx, q.y - a.y - along * dy) <= 1.5) return true;
+                    double side = dx * (q.y - a.y) - dy * (q.x - a.x);
+                    if (side != 0) {
+                        if (sign == 0) sign = side;
+                        else if ((side > 0) != (sign > 0)) inside = false;
+                    }
+                }
+                return inside;
+            };
+            for (int y = std::max(0, int(std::floor(minY - 2))); y <= std::min(side - 1, int(std::ceil(maxY + 2))); ++y)
+                for (int x = std::max(0, int(std::floor(minX - 2))); x <= std::min(side - 1, int(std::ceil(maxX + 2))); ++x)
+                    if (within({x + 0.5, y + 0.5})) near[std::size_t(y * side + x)] = true;
+        }
+        return near;
+    }
+
+private:
+    Bitmap drawJoined(bool converter, LineJoin joined) const {
         raster::setScanConverterEnabled(converter);
         auto context = Context::create(side, side, {});
         // Curves flattened finely, so that the two flattenings lie close.
         context->setFlatness(0.02);
-        paint(*context, !converter);
+        paint(*context, !converter, joined);
         raster::setScanConverterEnabled(true);
         return context->takeImage();
     }
+
+public:
 
     // How far two pictures of the drawing are apart: pixels whose alpha differs by more than half the
     // range, and the most ink (in whole pixels) that any 3 by 3 pixels hold more in one than in the
@@ -306,7 +494,7 @@ struct ReferenceDrawing {
     struct Apart {
         int pixels = 0;
         double ink = 0;
-        double inkAwayFromBends = 0;  // in the 3 by 3 pixels centred away from tight bends (nearTightBends())
+        double inkAwayFromBends = 0;  // centred away from tight bends at corners (nearTightBends(), nearCorners())
     };
     Apart apart(const Bitmap& a, const Bitmap& b) const {
         std::vector<int> difference(side * side);
@@ -318,7 +506,12 @@ struct ReferenceDrawing {
                 result.pixels += std::abs(d) > 127;
             }
         // Only where the allowances differ.
-        const auto near = allowedInkAwayFromBends() < allowedInk() ? nearTightBends() : std::vector<bool>(side * side, false);
+        auto near = std::vector<bool>(side * side, false);
+        if (allowedInkAwayFromBends() < allowedInk()) {
+            near = nearTightBends();
+            const auto corners = nearCorners();
+            for (std::size_t i = 0; i < near.size(); ++i) near[i] = near[i] && corners[i];
+        }
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x) {
                 int sum = 0;
@@ -330,15 +523,8 @@ struct ReferenceDrawing {
         return result;
     }
 
-    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes of lines
-    // alone differ by Cairo's sampling (a fifth of a pixel here). Along curves, flattenings (a fiftieth
-    // of a pixel here) apart move every edge a little, and where a curve bends tighter than half the
-    // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
-    // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
-    // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
     // The pixels near where a curve bends tighter than half the line's width on the device (or has a
-    // cusp): where Cairo's stroke falls short of the outline. Within half a width and a pixel and a
-    // half of such a point.
+    // cusp): within half a width and a pixel and a half of such a point.
     std::vector<bool> nearTightBends() const {
         std::vector<bool> near(side * side, false);
         const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
@@ -385,9 +571,19 @@ struct ReferenceDrawing {
         return near;
     }
 
+    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
+    // Cairo's sampling (a fifth of a pixel here) and the flattenings' angles (a fortieth of a pixel
+    // per width; a twentieth squashed twentyfold). Dashed curves differ more at a dash's end: a tenth
+    // of a pixel per width, a third where round or square caps are turned by a transform stretching
+    // one way more than the other. Squashed twentyfold, round caps and joins and dashes are slivers
+    // whose curves the two cut apart, and where a corner's join meets a curve bending tighter than
+    // half the line's width Cairo joins the lines the curve is cut into as the corner
+    // (asCairoDrawsIt()): about a width there. Fills crossing themselves take summed areas where a
+    // pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
+    // one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const { return allowedInk(true); }
 
-    // The same away from tight bends (nearTightBends()), where curves differ by their flattenings alone.
+    // The same away from tight bends at corners.
     double allowedInkAwayFromBends() const { return allowedInk(false); }
 
     bool tooFarApart(const Apart& a) const {
@@ -397,24 +593,18 @@ struct ReferenceDrawing {
 private:
     double allowedInk(bool nearBends) const {
         if (fill) return 2.5;
-        double deviceWidth = width * raster::largestStretch(transform);
+        const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
-        if (std::ranges::none_of(dashes, [](double length) { return length > 0; }) && deviceWidth < 1) return 3;
-        // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
-        // cut apart too, everywhere.
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        if (!listed && deviceWidth < 1) return 3;
         const AffineTransform& t = transform;
         double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
         double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
-        bool slivers = (cap == LineCap::round || join == LineJoin::round) && leastStretch * 10 < raster::largestStretch(t);
-        bool curved = std::ranges::any_of(path.elements(), [](const PathElement& element) {
-            return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
-        });
-        if (!curved && !slivers) return 0.75;
-        if (nearBends || slivers || deviceWidth < 1) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        // Away from them, the flattenings' angles turn a dash's end on a curve (about a tenth of a
-        // pixel per width; a round or square cap up to a third where the transform stretches one way
-        // more than the other, flattened in the pen's space) and little else.
-        if (dashes.empty()) return 0.75 + 0.05 * deviceWidth;
+        if (nearBends && join != LineJoin::round && curved() && leastStretch * 10 >= raster::largestStretch(t))
+            return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
+        bool slivers = (listed || cap == LineCap::round || join == LineJoin::round) && leastStretch * 10 < raster::largestStretch(t);
+        if (slivers) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
+        if (!listed || !curved()) return 0.75 + (leastStretch * 10 < raster::largestStretch(t) ? 0.05 : 0.025) * deviceWidth;
         bool turnedCaps = cap != LineCap::butt && leastStretch * 1.5 < raster::largestStretch(t);
         return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
     }

@@ -510,9 +510,10 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
 // drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
-// too far from Cairo's on at least the share given (95% where it holds). What it misses is ink moved
-// where a curve bends tighter than the line's width, where Cairo's own stroke falls short of the
-// outline by as much, or by less than a flattened piece's angle turns a wide cap.
+// too far from Cairo's on at least the share given (95% where it holds). What it misses is ink moved by
+// little more than a pixel where the allowance is wider: dashed curves whose round or square caps a
+// transform stretches one way more (a third of a pixel per width), everything round under the
+// transform squashing twentyfold, and corners by a curve bending tighter than half the line's width.
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -527,13 +528,13 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     const Case cases[] = {
         {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed, 0.9},
         {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }, 0.95},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.8},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.85},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
          }, 0.85},
         {StrokerFault::miterLimitOnDevice, "miter limit on the device",
-         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 0.6, 40000},
+         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 0.75, 40000},
     };
     for (const Case& c : cases) {
         std::mt19937 random(20261210);
