@@ -304,7 +304,9 @@ struct ReferenceDrawing {
     // along the tangent first.
     // (`endsOnly`: each curve's first and last lines, all its corners need. `finer`: joined other than
     // round, see below.)
-    Path cairoPath(bool endsOnly = false, bool finer = false) const {
+    // (`curves`: each curve's lines also handed back as a subpath of its own, with the length of its
+    // subpath before it, for asCairoDrawsIt().)
+    Path cairoPath(bool endsOnly = false, bool finer = false, std::vector<std::pair<double, Path>>* curves = nullptr) const {
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         bool gaps = dashes.size() % 2 != 0;
         for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
@@ -312,6 +314,14 @@ struct ReferenceDrawing {
         const AffineTransform back = transform.inverted();
         const raster::CurveSteps steps(tolerance, raster::mostCurveSegments);
         Path lines;
+        Point last{};
+        double along = 0;  // since the subpath's start
+        bool inCurve = false;
+        auto lineTo = [&](Point p) {
+            along += std::hypot(p.x - last.x, p.y - last.y);
+            lines.lineTo(last = p);
+            if (inCurve) curves->back().second.lineTo(p);
+        };
         std::vector<Point> cut;
         // (The detour lengthens the line by up to the step's length where the tangent turns away from
         // the first line cut, moving every dash after it: the step is kept short enough for a 256th.)
@@ -348,27 +358,37 @@ struct ReferenceDrawing {
                 }
             }
             if (endsOnly && cut.size() > 2) cut.erase(cut.begin() + 1, cut.end() - 1);
-            for (Point p : cut) lines.lineTo(back.apply(p));
+            if (curves) {
+                curves->push_back({along, Path{}});
+                curves->back().second.moveTo(last);
+                inCurve = true;
+            }
+            for (Point p : cut) lineTo(back.apply(p));
         };
         Point current{}, start{};
         for (const PathElement& element : path.elements()) {
             const auto& q = element.points;
             switch (element.kind) {
-                case PathElement::Kind::moveTo: lines.moveTo(start = current = q[0]); break;
-                case PathElement::Kind::lineTo: lines.lineTo(current = q[0]); break;
+                case PathElement::Kind::moveTo:
+                    lines.moveTo(start = current = last = q[0]);
+                    along = 0;
+                    break;
+                case PathElement::Kind::lineTo: lineTo(current = q[0]); break;
                 case PathElement::Kind::quadCurveTo: {
                     auto [c1, c2] = cubicControls(current, q[0], q[1]);
                     cubic(transform.apply(current), transform.apply(c1), transform.apply(c2), transform.apply(q[1]));
-                    lines.lineTo(current = q[1]);
+                    lineTo(current = q[1]);
+                    inCurve = false;
                     break;
                 }
                 case PathElement::Kind::curveTo:
                     cubic(transform.apply(current), transform.apply(q[0]), transform.apply(q[1]), transform.apply(q[2]));
-                    lines.lineTo(current = q[2]);
+                    lineTo(current = q[2]);
+                    inCurve = false;
                     break;
                 case PathElement::Kind::closeSubpath:
                     lines.closeSubpath();
-                    current = start;
+                    current = last = start;
                     break;
             }
         }
@@ -400,23 +420,42 @@ struct ReferenceDrawing {
     }
 
     Bitmap draw(bool converter) const {
-        return converter ? drawJoined(true, join) : asCairoDrawsIt([&](LineJoin joined) { return drawJoined(false, joined); });
+        return converter ? drawJoined(true, join) : asCairoDrawsIt([&](LineJoin joined) { return drawJoined(false, joined); }, [&] { return drawSwept(); });
     }
 
     // Cairo's picture of the stroke from `drawn(join)`, its picture of cairoPath() joined so. Cairo joins
     // the lines a curve is cut into as the corners are joined, where a sweep of the pen along the curve
     // is round: away from the corners (nearCorners()) the picture is the one joined round.
-    template <typename Draw>
-    Bitmap asCairoDrawsIt(Draw drawn) const {
+    // Near a corner, where a curve bends tighter than half the line's width (nearTightBends()), Cairo's
+    // lines joined so leave notches (bevels) the pen's sweep fills: there the picture takes the more ink
+    // of that and of `swept()`, the curves alone joined round and ended flat.
+    template <typename Draw, typename Sweep>
+    Bitmap asCairoDrawsIt(Draw drawn, Sweep swept) const {
         if (fill || join == LineJoin::round || !curved()) return drawn(join);
         Bitmap cornered = drawn(join);
         const Bitmap rounded = drawn(LineJoin::round);
-        const auto near = nearCorners();
+        const auto& near = nearCorners();
+        const auto& bends = nearTightBends();
+        // (Squashed twentyfold, everything is near a tight bend, and Cairo's own lines are the nearer.)
+        const bool bent = !squashed() && std::ranges::find(bends, true) != bends.end();
+        const Bitmap curves = bent ? swept() : Bitmap{};
         for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x)
-                if (!near[std::size_t(y * side + x)]) cornered.row(y)[x] = rounded.pixel(x, y);
+            for (int x = 0; x < side; ++x) {
+                const std::size_t i = std::size_t(y * side + x);
+                if (!near[i]) cornered.row(y)[x] = rounded.pixel(x, y);
+                else if (bent && bends[i]) cornered.row(y)[x] = std::max(cornered.pixel(x, y), curves.pixel(x, y));
+            }
         return cornered;
     }
+
+    // The transform's least stretch on the device, over all directions.
+    double leastStretch() const {
+        const AffineTransform& t = transform;
+        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
+        return std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
+    }
+    // Stretched one way ten times more than the other, or more (the twentyfold squash).
+    bool squashed() const { return leastStretch() * 10 < raster::largestStretch(transform); }
 
     bool curved() const {
         return std::ranges::any_of(path.elements(), [](const PathElement& element) {
@@ -426,7 +465,12 @@ struct ReferenceDrawing {
 
     // The pixels within a pixel and a half of what a join adds at a corner past its bevel, on the device:
     // the pen's arc between the two lines' outer sides, and a miter's tip.
-    std::vector<bool> nearCorners() const {
+    mutable std::optional<std::vector<bool>> cornerPixels;  // nearCorners()
+    const std::vector<bool>& nearCorners() const {
+        if (!cornerPixels) cornerPixels = pixelsNearCorners();
+        return *cornerPixels;
+    }
+    std::vector<bool> pixelsNearCorners() const {
         std::vector<bool> near(side * side, false);
         const double half = width / 2;
         for (const Corner& c : corners()) {
@@ -473,6 +517,27 @@ struct ReferenceDrawing {
     }
 
 private:
+    // Cairo's picture of the curves of cairoPath() alone, each dashed from where it starts along its
+    // subpath, joined round and ended flat.
+    Bitmap drawSwept() const {
+        raster::setScanConverterEnabled(false);
+        auto context = Context::create(side, side, {});
+        context->setFlatness(0.02);
+        context->concatenate(transform);
+        context->setLineWidth(width);
+        context->setLineCap(LineCap::butt);
+        context->setLineJoin(LineJoin::round);
+        context->setStrokeColor(Color{0, 0, 0, 1});
+        std::vector<std::pair<double, Path>> curves;
+        cairoPath(false, false, &curves);
+        for (const auto& [along, lines] : curves) {
+            context->setLineDash(phase + along, dashes);
+            context->stroke(lines);
+        }
+        raster::setScanConverterEnabled(true);
+        return context->takeImage();
+    }
+
     Bitmap drawJoined(bool converter, LineJoin joined) const {
         raster::setScanConverterEnabled(converter);
         auto context = Context::create(side, side, {});
@@ -509,7 +574,7 @@ public:
         auto near = std::vector<bool>(side * side, false);
         if (allowedInkAwayFromBends() < allowedInk()) {
             near = nearTightBends();
-            const auto corners = nearCorners();
+            const auto& corners = nearCorners();
             for (std::size_t i = 0; i < near.size(); ++i) near[i] = near[i] && corners[i];
         }
         for (int y = 0; y < side; ++y)
@@ -525,7 +590,12 @@ public:
 
     // The pixels near where a curve bends tighter than half the line's width on the device (or has a
     // cusp): within half a width and a pixel and a half of such a point.
-    std::vector<bool> nearTightBends() const {
+    mutable std::optional<std::vector<bool>> tightBends;  // nearTightBends()
+    const std::vector<bool>& nearTightBends() const {
+        if (!tightBends) tightBends = pixelsNearTightBends();
+        return *tightBends;
+    }
+    std::vector<bool> pixelsNearTightBends() const {
         std::vector<bool> near(side * side, false);
         const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
         auto mark = [&](Point p) {
