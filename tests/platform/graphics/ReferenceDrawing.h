@@ -643,13 +643,15 @@ public:
 
     // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
     // Cairo's sampling (a fifth of a pixel here) and the flattenings' angles (a fortieth of a pixel
-    // per width; a twentieth squashed twentyfold). Dashed curves differ more at a dash's end: a tenth
-    // of a pixel per width, a third where round or square caps are turned by a transform stretching
-    // one way more than the other. Squashed twentyfold, round caps and joins and dashes are slivers
-    // whose curves the two cut apart, and where a corner's join meets a curve bending tighter than
-    // half the line's width Cairo joins the lines the curve is cut into as the corner
-    // (asCairoDrawsIt()): about a width there. Fills crossing themselves take summed areas where a
-    // pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
+    // per width). Where a corner's join meets a curve bending tighter than half the line's width, about
+    // a width: Cairo's own stroke of such a curve (which the gradient shapes' test compares with) falls
+    // short of the outline there. Dashed curves differ more at a dash's end: three hundredths of a pixel
+    // per width joined round, a tenth joined otherwise, and a third where round or square caps are
+    // turned by a transform stretching one way more than the other (a few such drawings come that far
+    // apart, mitred or bevelled only). Squashed twentyfold, round caps and joins on lines and the round
+    // caps of dashes are slivers whose curves the two cut apart: about a width; other curves there a
+    // thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves take summed areas
+    // where a pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
     // one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const { return allowedInk(true); }
 
@@ -667,15 +669,12 @@ private:
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (!listed && deviceWidth < 1) return 3;
-        const AffineTransform& t = transform;
-        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
-        double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
-        if (nearBends && join != LineJoin::round && curved() && leastStretch * 10 >= raster::largestStretch(t))
-            return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        bool slivers = (listed || cap == LineCap::round || join == LineJoin::round) && leastStretch * 10 < raster::largestStretch(t);
-        if (slivers) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        if (!listed || !curved()) return 0.75 + (leastStretch * 10 < raster::largestStretch(t) ? 0.05 : 0.025) * deviceWidth;
-        bool turnedCaps = cap != LineCap::butt && leastStretch * 1.5 < raster::largestStretch(t);
+        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
+        if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : 0.75 + 0.025 * deviceWidth;
+        if (squashed()) return listed && cap == LineCap::round ? slivers : 0.75 + (listed ? 0.1 : 0.03) * deviceWidth;
+        if (!listed) return nearBends && join != LineJoin::round ? slivers : 0.75 + 0.025 * deviceWidth;
+        if (join == LineJoin::round) return 0.75 + 0.03 * deviceWidth;
+        const bool turnedCaps = cap != LineCap::butt && leastStretch() * 1.5 < raster::largestStretch(transform);
         return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
     }
 
