@@ -140,7 +140,8 @@ struct ReferenceDrawing {
         for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
             d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
         // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
-        // tell: where no one limit has Cairo mitre as the user's corners say, dashed strokes are bevelled.
+        // tell: where no one limit has Cairo mitre as the user's corners say (lists without gaps, which
+        // Cairo strokes solid), they are bevelled.
         if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
         return d;
     }
@@ -241,12 +242,22 @@ struct ReferenceDrawing {
     }
     Point onDevice(Point d) const { return {transform.a * d.x + transform.c * d.y, transform.b * d.x + transform.d * d.y}; }
 
-    // The miter limit holds for the user's corner, as browsers and the stroker take it; Cairo takes it for
-    // the device's, which differs where the transform stretches one way more than the other. Cairo is
-    // given a limit that mitres the same corners: one between the device's miters of the corners
-    // mitred and of those bevelled. Nothing where no limit parts them so (miterTips() then).
+    // Whether Cairo dashes the stroke: a list of no length is a solid line (Context::setLineDash drops
+    // it), and so is one without gaps to Cairo.
+    bool dashedByCairo() const {
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        bool gaps = dashes.size() % 2 != 0;
+        for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
+        return listed && gaps;
+    }
+
+    // The miter limit holds for the user's corner, as browsers and the stroker take it; so does Cairo's
+    // dasher, but Cairo's solid stroke takes it for the device's, which differs where the transform
+    // stretches one way more than the other. Cairo stroking solid is given a limit that mitres the same
+    // corners: one between the device's miters of the corners mitred and of those bevelled. Nothing
+    // where no limit parts them so (miterTips() then).
     std::optional<double> cairoMiterLimit() const {
-        if (fill || join != LineJoin::miter) return miterLimit;
+        if (fill || join != LineJoin::miter || dashedByCairo()) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
             double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));
@@ -308,9 +319,7 @@ struct ReferenceDrawing {
     // subpath before it, for asCairoDrawsIt().)
     Path cairoPath(bool endsOnly = false, bool finer = false, std::vector<std::pair<double, Path>>* curves = nullptr) const {
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
-        bool gaps = dashes.size() % 2 != 0;
-        for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
-        const bool dashed = listed && gaps;
+        const bool dashed = dashedByCairo();
         const AffineTransform back = transform.inverted();
         const raster::CurveSteps steps(tolerance, raster::mostCurveSegments);
         Path lines;
@@ -645,14 +654,12 @@ public:
     // Cairo's sampling (a fifth of a pixel here) and the flattenings' angles (a fortieth of a pixel
     // per width). Where a corner's join meets a curve bending tighter than half the line's width, about
     // a width: Cairo's own stroke of such a curve (which the gradient shapes' test compares with) falls
-    // short of the outline there. Dashed curves differ more at a dash's end: three hundredths of a pixel
-    // per width joined round, a tenth joined otherwise, and a third where round or square caps are
-    // turned by a transform stretching one way more than the other (a few such drawings come that far
-    // apart, mitred or bevelled only). Squashed twentyfold, round caps and joins on lines and the round
-    // caps of dashes are slivers whose curves the two cut apart: about a width; other curves there a
-    // thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves take summed areas
-    // where a pixel holds several edges (ScanConverter.h), and hairlines add up the coverage of their
-    // one-pixel quads where they cross or overlap at a turn: those more.
+    // short of the outline there. Dashed curves differ more at a dash's end: three hundredths of a
+    // pixel per width joined round, a tenth joined otherwise. Squashed twentyfold, round caps and joins
+    // on lines and the round caps of dashes are slivers whose curves the two cut apart: about a width;
+    // other curves there a thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves
+    // take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines add up the
+    // coverage of their one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const { return allowedInk(true); }
 
     // The same away from tight bends at corners.
@@ -673,9 +680,7 @@ private:
         if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : 0.75 + 0.025 * deviceWidth;
         if (squashed()) return listed && cap == LineCap::round ? slivers : 0.75 + (listed ? 0.1 : 0.03) * deviceWidth;
         if (!listed) return nearBends && join != LineJoin::round ? slivers : 0.75 + 0.025 * deviceWidth;
-        if (join == LineJoin::round) return 0.75 + 0.03 * deviceWidth;
-        const bool turnedCaps = cap != LineCap::butt && leastStretch() * 1.5 < raster::largestStretch(transform);
-        return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
+        return 0.75 + (join == LineJoin::round ? 0.03 : 0.1) * deviceWidth;
     }
 
 public:
