@@ -671,7 +671,7 @@ public:
 
 private:
     double allowedInk(bool nearBends) const {
-        if (fill) return 2.5;
+        if (fill) return 2.75;
         const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
