@@ -172,9 +172,13 @@ struct ReferenceDrawing {
     // along the line cut next to the corner (cairoPath()), which can turn away from the curve's tangent
     // where it bends tight.
     // (Worked out once, when the drawing is made: the drawings are compared many times.)
-    const std::vector<Corner>& corners() const {
-        if (!drawnCorners) drawnCorners = cornersAsDrawn();
-        return *drawnCorners;
+    const std::vector<Corner>& corners() const { return once(drawnCorners, [&] { return cornersAsDrawn(); }); }
+
+    // What `make()` gives, worked out the first time it is asked for.
+    template <typename T, typename Make>
+    static const T& once(std::optional<T>& cache, Make make) {
+        if (!cache) cache = make();
+        return *cache;
     }
     std::vector<Corner> cornersAsDrawn() const {
         std::vector<Point> ends;
@@ -475,10 +479,7 @@ struct ReferenceDrawing {
     // The pixels within a pixel and a half of what a join adds at a corner past its bevel, on the device:
     // the pen's arc between the two lines' outer sides, and a miter's tip.
     mutable std::optional<std::vector<bool>> cornerPixels;  // nearCorners()
-    const std::vector<bool>& nearCorners() const {
-        if (!cornerPixels) cornerPixels = pixelsNearCorners();
-        return *cornerPixels;
-    }
+    const std::vector<bool>& nearCorners() const { return once(cornerPixels, [&] { return pixelsNearCorners(); }); }
     std::vector<bool> pixelsNearCorners() const {
         std::vector<bool> near(side * side, false);
         const double half = width / 2;
@@ -600,10 +601,7 @@ public:
     // The pixels near where a curve bends tighter than half the line's width on the device (or has a
     // cusp): within half a width and a pixel and a half of such a point.
     mutable std::optional<std::vector<bool>> tightBends;  // nearTightBends()
-    const std::vector<bool>& nearTightBends() const {
-        if (!tightBends) tightBends = pixelsNearTightBends();
-        return *tightBends;
-    }
+    const std::vector<bool>& nearTightBends() const { return once(tightBends, [&] { return pixelsNearTightBends(); }); }
     std::vector<bool> pixelsNearTightBends() const {
         std::vector<bool> near(side * side, false);
         const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
