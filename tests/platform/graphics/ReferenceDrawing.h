@@ -655,11 +655,11 @@ public:
     }
 
     // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
-    // Cairo's sampling (a fifth of a pixel here) and the flattenings' angles (a fortieth of a pixel
-    // per width). Where a corner's join meets a curve bending tighter than half the line's width, about
+    // Cairo's sampling (a fifth of a pixel here, under 0.4 along lines) and the flattenings' angles (a
+    // fortieth of a pixel per width). Where a corner's join meets a curve bending tighter than half the line's width, about
     // a width: Cairo's own stroke of such a curve (which the gradient shapes' test compares with) falls
-    // short of the outline there. Dashed curves differ more at a dash's end: three hundredths of a
-    // pixel per width joined round, a tenth joined otherwise. Squashed twentyfold, round caps and joins
+    // short of the outline there. Dashed curves differ more at a dash's end: a twenty-fifth of a pixel
+    // per width joined round, a tenth joined otherwise. Squashed twentyfold, round caps and joins
     // on lines and the round caps of dashes are slivers whose curves the two cut apart: about a width;
     // other curves there a thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves
     // take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines add up the
@@ -680,11 +680,11 @@ private:
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (!listed && deviceWidth < 1) return 3;
-        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : 0.75 + 0.025 * deviceWidth;
-        if (squashed()) return listed && cap == LineCap::round ? slivers : 0.75 + (listed ? 0.1 : 0.03) * deviceWidth;
-        if (!listed) return nearBends && join != LineJoin::round ? slivers : 0.75 + 0.025 * deviceWidth;
-        return 0.75 + (join == LineJoin::round ? 0.03 : 0.1) * deviceWidth;
+        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.6;
+        if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : sampling + 0.025 * deviceWidth;
+        if (squashed()) return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
+        if (!listed) return nearBends && join != LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
+        return sampling + (join == LineJoin::round ? 0.04 : 0.1) * deviceWidth;
     }
 
 public:
