@@ -826,6 +826,10 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
     return drawCoverage(coverage, source, target);
 }
 
+void cutAsCairoDashes(Point p0, Point p1, Point p2, Point p3, double tolerance, const std::function<void(Point)>& to) {
+    halveCurve(onGrid(p0), onGrid(p1), onGrid(p2), onGrid(p3), tolerance, to);
+}
+
 StrokerFault strokerFault() { return fault; }
 void setStrokerFault(StrokerFault given) { fault = given; }
 

@@ -42,6 +42,10 @@ std::optional<PixelBox> strokeWide(const Path& path, const AffineTransform& toDe
                                    const StrokeStyle& style, std::uint32_t source, const Target& target,
                                    std::size_t spillAt = mostPoints / 2);
 
+// Hands `to` the points inside the cubic p0..p3 (device points, put on Cairo's grid of 1/256 pixel) where
+// Cairo cuts it into lines to lay dashes along it, as the stroker dashes it.
+void cutAsCairoDashes(Point p0, Point p1, Point p2, Point p3, double tolerance, const std::function<void(Point)>& to);
+
 // A fault put into the stroker on the calling thread by a test (StrokerTesting.h), to show that the
 // comparison with Cairo fails a stroker gone wrong: every dash moved half its pattern on, caps left off,
 // joins left off (a notch at each corner), dashes of no length left out, or the miter limit held for the

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ScanConverter.h"
+#include "Stroker.h"
 #include "gfx/Context.h"
 
 namespace gfx::testing {
@@ -22,10 +23,8 @@ namespace gfx::testing {
 struct ReferenceDrawing {
     static constexpr int side = 48;
     // Pixels whose alpha may differ by more than half the range. Flattenings a tenth of a pixel apart
-    // move an edge over a pixel's centre along a few pixels of a long one; beyond that, where a curve
-    // bends tighter than half the line's width Cairo's solid stroke falls short of the outline (up to
-    // 22 pixels here, StrokerTest's TightCurvesAreTheLinesEveryPointOfThemDraws), and at a turn right
-    // back its joins take a side of their own. More than this is a fault.
+    // move an edge over a pixel's centre along a few pixels of a long one, and at a turn right back
+    // Cairo's joins take a side of their own. More than this is a fault.
     static constexpr int allowedApart = 24;
 
     Path path;
@@ -141,7 +140,8 @@ struct ReferenceDrawing {
         for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
             d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
         // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
-        // tell: where no one limit has Cairo mitre as the user's corners say, dashed strokes are bevelled.
+        // tell: where no one limit has Cairo mitre as the user's corners say (lists without gaps, which
+        // Cairo strokes solid), they are bevelled.
         if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
         return d;
     }
@@ -166,10 +166,34 @@ struct ReferenceDrawing {
     struct Corner {
         Point at, in, out;
     };
+    mutable std::optional<std::vector<Corner>> drawnCorners;  // corners()
 
-    // The corners between the path's pieces (lines, curves: their directions at their ends), those of
-    // no turn left out.
-    std::vector<Corner> corners() const {
+    // The corners between the path's pieces as drawn: where a curve ends, the stroker and Cairo turn
+    // along the line cut next to the corner (cairoPath()), which can turn away from the curve's tangent
+    // where it bends tight.
+    // (Worked out once, when the drawing is made: the drawings are compared many times.)
+    const std::vector<Corner>& corners() const { return once(drawnCorners, [&] { return cornersAsDrawn(); }); }
+
+    // What `make()` gives, worked out the first time it is asked for.
+    template <typename T, typename Make>
+    static const T& once(std::optional<T>& cache, Make make) {
+        if (!cache) cache = make();
+        return *cache;
+    }
+    std::vector<Corner> cornersAsDrawn() const {
+        std::vector<Point> ends;
+        for (const PathElement& element : path.elements())
+            if (element.kind != PathElement::Kind::closeSubpath) ends.push_back(element.points[element.pointCount() - 1]);
+        auto all = cornersOf(cairoPath(true));
+        std::erase_if(all, [&](const Corner& c) {
+            return std::ranges::none_of(ends, [&](Point p) { return p.x == c.at.x && p.y == c.at.y; });
+        });
+        return all;
+    }
+
+    // The corners between a path's pieces (lines, curves: their directions at their ends), those of no
+    // turn left out.
+    static std::vector<Corner> cornersOf(const Path& path) {
         std::vector<Corner> all;
         Point start{}, current{}, firstOut{}, lastIn{};
         bool begun = false;
@@ -222,12 +246,22 @@ struct ReferenceDrawing {
     }
     Point onDevice(Point d) const { return {transform.a * d.x + transform.c * d.y, transform.b * d.x + transform.d * d.y}; }
 
-    // The miter limit holds for the user's corner, as browsers and the stroker take it; Cairo takes it for
-    // the device's, which differs where the transform stretches one way more than the other. Cairo is
-    // given a limit that mitres the same corners: one between the device's miters of the corners
-    // mitred and of those bevelled. Nothing where no limit parts them so (miterTips() then).
+    // Whether Cairo dashes the stroke: a list of no length is a solid line (Context::setLineDash drops
+    // it), and so is one without gaps to Cairo.
+    bool dashedByCairo() const {
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        bool gaps = dashes.size() % 2 != 0;
+        for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
+        return listed && gaps;
+    }
+
+    // The miter limit holds for the user's corner, as browsers and the stroker take it; so does Cairo's
+    // dasher, but Cairo's solid stroke takes it for the device's, which differs where the transform
+    // stretches one way more than the other. Cairo stroking solid is given a limit that mitres the same
+    // corners: one between the device's miters of the corners mitred and of those bevelled. Nothing
+    // where no limit parts them so (miterTips() then).
     std::optional<double> cairoMiterLimit() const {
-        if (fill || join != LineJoin::miter) return miterLimit;
+        if (fill || join != LineJoin::miter || dashedByCairo()) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
             double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));
@@ -242,6 +276,21 @@ struct ReferenceDrawing {
         return std::isinf(bevelled) ? mitred * 1.1 : std::sqrt(mitred * bevelled);
     }
 
+    // The unit normals of a corner's two lines on its outer side, the cosine of its turn and the sign
+    // of the turn's way (its cross product).
+    struct OuterSide {
+        Point n1, n2;
+        double cosine, cross;
+    };
+    static OuterSide outerSide(const Corner& c) {
+        Point d1 = c.in, d2 = c.out;
+        double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
+        d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
+        double cross = d1.x * d2.y - d1.y * d2.x;
+        auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
+        return {outwards(d1), outwards(d2), d1.x * d2.x + d1.y * d2.y, cross};
+    }
+
     // What a miter adds to a bevel at each corner the limit mitres measured at the user's: the triangle
     // from the bevel's edge to the tip. Cairo draws the stroke bevelled and these added to it.
     Path miterTips() const {
@@ -249,12 +298,7 @@ struct ReferenceDrawing {
         const double half = width / 2;
         for (const Corner& c : corners()) {
             if (!(miterLength(c.in, c.out) <= miterLimit)) continue;
-            Point d1 = c.in, d2 = c.out;
-            double l1 = std::hypot(d1.x, d1.y), l2 = std::hypot(d2.x, d2.y);
-            d1 = {d1.x / l1, d1.y / l1}, d2 = {d2.x / l2, d2.y / l2};
-            double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
-            auto outwards = [&](Point d) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; };
-            Point n1 = outwards(d1), n2 = outwards(d2);
+            const auto [n1, n2, cosine, cross] = outerSide(c);
             double reach = half / (1 + cosine);
             tips.moveTo({c.at.x + n1.x * half, c.at.y + n1.y * half});
             tips.lineTo({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
@@ -264,22 +308,124 @@ struct ReferenceDrawing {
         return tips;
     }
 
-    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference.
-    void paint(Context& context, bool reference) const {
+    // The curves' tolerance on the device: what Context::setFlatness(0.02) gives the stroker (draw()).
+    static constexpr double tolerance = 0.01;
+
+    // The stroke's path as Cairo is given it: each curve cut into lines on the device where the stroker
+    // cuts it (in equal steps; dashed, where Cairo lays dashes along it), so that Cairo's own stroke of
+    // a curve, which falls short of the outline where the curve bends tighter than half the line's
+    // width, plays no part. Under a dash list Cairo turns the line at a curve's ends along its tangents:
+    // there a line an eighth of a pixel long (long enough for Cairo's grid to keep its direction) runs
+    // along the tangent first.
+    // (`endsOnly`: each curve's first and last lines, all its corners need. `finer`: joined other than
+    // round, see below.)
+    // (`curves`: each curve's lines also handed back as a subpath of its own, with the length of its
+    // subpath before it, for asCairoDrawsIt().)
+    Path cairoPath(bool endsOnly = false, bool finer = false, std::vector<std::pair<double, Path>>* curves = nullptr) const {
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        const bool dashed = dashedByCairo();
+        const AffineTransform back = transform.inverted();
+        const raster::CurveSteps steps(tolerance, raster::mostCurveSegments);
+        Path lines;
+        Point last{};
+        double along = 0;  // since the subpath's start
+        bool inCurve = false;
+        auto lineTo = [&](Point p) {
+            along += std::hypot(p.x - last.x, p.y - last.y);
+            lines.lineTo(last = p);
+            if (inCurve) curves->back().second.lineTo(p);
+        };
+        std::vector<Point> cut;
+        // (The detour lengthens the line by up to the step's length where the tangent turns away from
+        // the first line cut, moving every dash after it: the step is kept short enough for a 256th.)
+        auto tangentStep = [](Point from, Point toward, Point next) {
+            double dx = toward.x - from.x, dy = toward.y - from.y, length = std::hypot(dx, dy);
+            double nx = next.x - from.x, ny = next.y - from.y, chord = std::hypot(nx, ny);
+            double cosine = chord > 0 ? (dx * nx + dy * ny) / length / chord : 1;
+            double step = std::min({0.125, chord / 2, 1 / 256.0 / std::max(1 - cosine, 1e-9)});
+            return Point{from.x + dx / length * step, from.y + dy / length * step};
+        };
+        auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+            cut.clear();
+            if (dashed) {
+                raster::cutAsCairoDashes(p0, p1, p2, p3, tolerance, [&](Point p) { cut.push_back(p); });
+            } else {
+                // The stroker's steps, those inside the curve cut finer still: Cairo joins them as the
+                // corners are joined, and where the curve bends tight a miter there reaches past the sweep.
+                int count = steps(p0, p1, p2, p3).value_or(1);
+                const int cuts = finer && !endsOnly ? 8 : 1;
+                // (Ends only: the first cut and the last.)
+                for (int i = 1; i < count; i = endsOnly && i < count - 1 ? count - 1 : i + 1)
+                    for (int k = 0; k < (i + 1 < count ? cuts : 1); ++k) {
+                        double u = (i + double(k) / cuts) / count, v = 1 - u;
+                        double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+                        cut.push_back({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y});
+                    }
+            }
+            if (listed) {
+                auto same = [](Point a, Point b) { return a.x == b.x && a.y == b.y; };
+                Point toward = !same(p0, p1) ? p1 : !same(p0, p2) ? p2 : p3;
+                Point backward = !same(p3, p2) ? p2 : !same(p3, p1) ? p1 : p0;
+                if (!same(p0, toward)) {
+                    cut.insert(cut.begin(), tangentStep(p0, toward, cut.empty() ? p3 : cut.front()));
+                    cut.push_back(tangentStep(p3, backward, cut.back()));
+                }
+            }
+            if (endsOnly && cut.size() > 2) cut.erase(cut.begin() + 1, cut.end() - 1);
+            if (curves) {
+                curves->push_back({along, Path{}});
+                curves->back().second.moveTo(last);
+                inCurve = true;
+            }
+            for (Point p : cut) lineTo(back.apply(p));
+        };
+        Point current{}, start{};
+        for (const PathElement& element : path.elements()) {
+            const auto& q = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo:
+                    lines.moveTo(start = current = last = q[0]);
+                    along = 0;
+                    break;
+                case PathElement::Kind::lineTo: lineTo(current = q[0]); break;
+                case PathElement::Kind::quadCurveTo: {
+                    auto [c1, c2] = cubicControls(current, q[0], q[1]);
+                    cubic(transform.apply(current), transform.apply(c1), transform.apply(c2), transform.apply(q[1]));
+                    lineTo(current = q[1]);
+                    inCurve = false;
+                    break;
+                }
+                case PathElement::Kind::curveTo:
+                    cubic(transform.apply(current), transform.apply(q[0]), transform.apply(q[1]), transform.apply(q[2]));
+                    lineTo(current = q[2]);
+                    inCurve = false;
+                    break;
+                case PathElement::Kind::closeSubpath:
+                    lines.closeSubpath();
+                    current = last = start;
+                    break;
+            }
+        }
+        return lines;
+    }
+
+    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference: Cairo strokes
+    // the lines of cairoPath(), joined as `joined` says.
+    void paint(Context& context, bool reference, LineJoin joined) const {
         context.concatenate(transform);
         if (fill) {
             context.setFillColor(Color{0, 0, 0, 1});
             context.fill(path, rule);
             return;
         }
-        auto limit = reference ? cairoMiterLimit() : miterLimit;
+        auto limit = reference && joined == join ? cairoMiterLimit() : miterLimit;
         context.setLineWidth(width);
         context.setLineCap(cap);
-        context.setLineJoin(limit ? join : LineJoin::bevel);
+        context.setLineJoin(limit ? joined : LineJoin::bevel);
         context.setMiterLimit(limit.value_or(miterLimit));
         context.setLineDash(phase, dashes);
         context.setStrokeColor(Color{0, 0, 0, 1});
-        context.stroke(path);
+        context.stroke(reference ? cairoPath(false, joined != LineJoin::round) : path);
         if (limit) return;
         // The tips abut the bevelled stroke along their bases: their coverage adds.
         context.setBlendMode(BlendMode::plusLighter);
@@ -288,14 +434,132 @@ struct ReferenceDrawing {
     }
 
     Bitmap draw(bool converter) const {
+        return converter ? drawJoined(true, join) : asCairoDrawsIt([&](LineJoin joined) { return drawJoined(false, joined); }, [&] { return drawSwept(); });
+    }
+
+    // Cairo's picture of the stroke from `drawn(join)`, its picture of cairoPath() joined so. Cairo joins
+    // the lines a curve is cut into as the corners are joined, where a sweep of the pen along the curve
+    // is round: away from the corners (nearCorners()) the picture is the one joined round.
+    // Near a corner, where a curve bends tighter than half the line's width (nearTightBends()), Cairo's
+    // lines joined so leave notches (bevels) the pen's sweep fills: there the picture takes the more ink
+    // of that and of `swept()`, the curves alone joined round and ended flat.
+    template <typename Draw, typename Sweep>
+    Bitmap asCairoDrawsIt(Draw drawn, Sweep swept) const {
+        if (fill || join == LineJoin::round || !curved()) return drawn(join);
+        Bitmap cornered = drawn(join);
+        const Bitmap rounded = drawn(LineJoin::round);
+        const auto& near = nearCorners();
+        const auto& bends = nearTightBends();
+        // (Squashed twentyfold, everything is near a tight bend, and Cairo's own lines are the nearer.)
+        const bool bent = !squashed() && std::ranges::find(bends, true) != bends.end();
+        const Bitmap curves = bent ? swept() : Bitmap{};
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const std::size_t i = std::size_t(y * side + x);
+                if (!near[i]) cornered.row(y)[x] = rounded.pixel(x, y);
+                else if (bent && bends[i]) cornered.row(y)[x] = std::max(cornered.pixel(x, y), curves.pixel(x, y));
+            }
+        return cornered;
+    }
+
+    // The transform's least stretch on the device, over all directions.
+    double leastStretch() const {
+        const AffineTransform& t = transform;
+        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
+        return std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
+    }
+    // Stretched one way ten times more than the other, or more (the twentyfold squash).
+    bool squashed() const { return leastStretch() * 10 < raster::largestStretch(transform); }
+
+    bool curved() const {
+        return std::ranges::any_of(path.elements(), [](const PathElement& element) {
+            return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
+        });
+    }
+
+    // The pixels within a pixel and a half of what a join adds at a corner past its bevel, on the device:
+    // the pen's arc between the two lines' outer sides, and a miter's tip.
+    mutable std::optional<std::vector<bool>> cornerPixels;  // nearCorners()
+    const std::vector<bool>& nearCorners() const { return once(cornerPixels, [&] { return pixelsNearCorners(); }); }
+    std::vector<bool> pixelsNearCorners() const {
+        std::vector<bool> near(side * side, false);
+        const double half = width / 2;
+        for (const Corner& c : corners()) {
+            const auto [n1, n2, cosine, cross] = outerSide(c);
+            std::vector<Point> added;
+            const double turn = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0)) * (cross > 0 ? 1 : -1);
+            for (int k = 0; k <= 8; ++k) {
+                double angle = turn * k / 8, cs = std::cos(angle), sn = std::sin(angle);
+                added.push_back({c.at.x + (n1.x * cs - n1.y * sn) * half, c.at.y + (n1.x * sn + n1.y * cs) * half});
+            }
+            if (join == LineJoin::miter && miterLength(c.in, c.out) <= miterLimit) {
+                double reach = half / (1 + cosine);
+                added.push_back({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
+            }
+            std::vector<Point> device;
+            double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+            for (Point p : added) {
+                device.push_back(transform.apply(p));
+                minX = std::min(minX, device.back().x), maxX = std::max(maxX, device.back().x);
+                minY = std::min(minY, device.back().y), maxY = std::max(maxY, device.back().y);
+            }
+            // Inside the points' hull, or within the margin of an edge between two of them.
+            auto within = [&](Point q) {
+                bool inside = true;
+                double sign = 0;
+                for (std::size_t i = 0; i < device.size(); ++i) {
+                    Point a = device[i], b = device[(i + 1) % device.size()];
+                    double dx = b.x - a.x, dy = b.y - a.y, squared = dx * dx + dy * dy;
+                    double along = squared > 0 ? std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / squared, 0.0, 1.0) : 0;
+                    if (std::hypot(q.x - a.x - along * dx, q.y - a.y - along * dy) <= 1.5) return true;
+                    double side = dx * (q.y - a.y) - dy * (q.x - a.x);
+                    if (side != 0) {
+                        if (sign == 0) sign = side;
+                        else if ((side > 0) != (sign > 0)) inside = false;
+                    }
+                }
+                return inside;
+            };
+            for (int y = std::max(0, int(std::floor(minY - 2))); y <= std::min(side - 1, int(std::ceil(maxY + 2))); ++y)
+                for (int x = std::max(0, int(std::floor(minX - 2))); x <= std::min(side - 1, int(std::ceil(maxX + 2))); ++x)
+                    if (within({x + 0.5, y + 0.5})) near[std::size_t(y * side + x)] = true;
+        }
+        return near;
+    }
+
+private:
+    // Cairo's picture of the curves of cairoPath() alone, each dashed from where it starts along its
+    // subpath, joined round and ended flat.
+    Bitmap drawSwept() const {
+        raster::setScanConverterEnabled(false);
+        auto context = Context::create(side, side, {});
+        context->setFlatness(0.02);
+        context->concatenate(transform);
+        context->setLineWidth(width);
+        context->setLineCap(LineCap::butt);
+        context->setLineJoin(LineJoin::round);
+        context->setStrokeColor(Color{0, 0, 0, 1});
+        std::vector<std::pair<double, Path>> curves;
+        cairoPath(false, false, &curves);
+        for (const auto& [along, lines] : curves) {
+            context->setLineDash(phase + along, dashes);
+            context->stroke(lines);
+        }
+        raster::setScanConverterEnabled(true);
+        return context->takeImage();
+    }
+
+    Bitmap drawJoined(bool converter, LineJoin joined) const {
         raster::setScanConverterEnabled(converter);
         auto context = Context::create(side, side, {});
         // Curves flattened finely, so that the two flattenings lie close.
         context->setFlatness(0.02);
-        paint(*context, !converter);
+        paint(*context, !converter, joined);
         raster::setScanConverterEnabled(true);
         return context->takeImage();
     }
+
+public:
 
     // How far two pictures of the drawing are apart: pixels whose alpha differs by more than half the
     // range, and the most ink (in whole pixels) that any 3 by 3 pixels hold more in one than in the
@@ -306,7 +570,7 @@ struct ReferenceDrawing {
     struct Apart {
         int pixels = 0;
         double ink = 0;
-        double inkAwayFromBends = 0;  // in the 3 by 3 pixels centred away from tight bends (nearTightBends())
+        double inkAwayFromBends = 0;  // centred away from tight bends at corners (nearTightBends(), nearCorners())
     };
     Apart apart(const Bitmap& a, const Bitmap& b) const {
         std::vector<int> difference(side * side);
@@ -318,28 +582,33 @@ struct ReferenceDrawing {
                 result.pixels += std::abs(d) > 127;
             }
         // Only where the allowances differ.
-        const auto near = allowedInkAwayFromBends() < allowedInk() ? nearTightBends() : std::vector<bool>(side * side, false);
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                int sum = 0;
-                for (int v = std::max(y - 1, 0); v <= std::min(y + 1, side - 1); ++v)
-                    for (int u = std::max(x - 1, 0); u <= std::min(x + 1, side - 1); ++u) sum += difference[std::size_t(v * side + u)];
-                result.ink = std::max(result.ink, std::abs(sum) / 255.0);
-                if (!near[std::size_t(y * side + x)]) result.inkAwayFromBends = std::max(result.inkAwayFromBends, std::abs(sum) / 255.0);
-            }
+        auto near = std::vector<bool>(side * side, false);
+        if (allowedInkAwayFromBends() < allowedInk()) {
+            near = nearTightBends();
+            const auto& corners = nearCorners();
+            for (std::size_t i = 0; i < near.size(); ++i) near[i] = near[i] && corners[i];
+        }
+        // Summed along the rows' 3 pixels, then over 3 rows.
+        std::vector<int> across(side * side);
+        for (int i = 0; i < side * side; ++i)
+            across[std::size_t(i)] = difference[std::size_t(i)] + (i % side > 0 ? difference[std::size_t(i - 1)] : 0) +
+                                     (i % side + 1 < side ? difference[std::size_t(i + 1)] : 0);
+        int most = 0, mostAway = 0;
+        for (int i = 0; i < side * side; ++i) {
+            const int sum = std::abs(across[std::size_t(i)] + (i >= side ? across[std::size_t(i - side)] : 0) +
+                                     (i + side < side * side ? across[std::size_t(i + side)] : 0));
+            most = std::max(most, sum);
+            if (!near[std::size_t(i)]) mostAway = std::max(mostAway, sum);
+        }
+        result.ink = most / 255.0, result.inkAwayFromBends = mostAway / 255.0;
         return result;
     }
 
-    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes of lines
-    // alone differ by Cairo's sampling (a fifth of a pixel here). Along curves, flattenings (a fiftieth
-    // of a pixel here) apart move every edge a little, and where a curve bends tighter than half the
-    // line's width Cairo's stroke falls short of the outline, by more the wider the line. Fills crossing
-    // themselves take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines
-    // add up the coverage of their one-pixel quads where they cross or overlap at a turn: those more.
     // The pixels near where a curve bends tighter than half the line's width on the device (or has a
-    // cusp): where Cairo's stroke falls short of the outline. Within half a width and a pixel and a
-    // half of such a point.
-    std::vector<bool> nearTightBends() const {
+    // cusp): within half a width and a pixel and a half of such a point.
+    mutable std::optional<std::vector<bool>> tightBends;  // nearTightBends()
+    const std::vector<bool>& nearTightBends() const { return once(tightBends, [&] { return pixelsNearTightBends(); }); }
+    std::vector<bool> pixelsNearTightBends() const {
         std::vector<bool> near(side * side, false);
         const double half = width * raster::largestStretch(transform) / 2, reach = half + 1.5;
         auto mark = [&](Point p) {
@@ -385,9 +654,19 @@ struct ReferenceDrawing {
         return near;
     }
 
+    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
+    // Cairo's sampling (a fifth of a pixel here, under 0.4 along lines) and the flattenings' angles (a
+    // fortieth of a pixel per width). Where a corner's join meets a curve bending tighter than half the line's width, about
+    // a width: Cairo's own stroke of such a curve (which the gradient shapes' test compares with) falls
+    // short of the outline there. Dashed curves differ more at a dash's end: a twenty-fifth of a pixel
+    // per width joined round, a tenth joined otherwise. Squashed twentyfold, round caps and joins
+    // on lines and the round caps of dashes are slivers whose curves the two cut apart: about a width;
+    // other curves there a thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves
+    // take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines add up the
+    // coverage of their one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk() const { return allowedInk(true); }
 
-    // The same away from tight bends (nearTightBends()), where curves differ by their flattenings alone.
+    // The same away from tight bends at corners.
     double allowedInkAwayFromBends() const { return allowedInk(false); }
 
     bool tooFarApart(const Apart& a) const {
@@ -396,27 +675,16 @@ struct ReferenceDrawing {
 
 private:
     double allowedInk(bool nearBends) const {
-        if (fill) return 2.5;
-        double deviceWidth = width * raster::largestStretch(transform);
+        if (fill) return 2.75;
+        const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
-        if (std::ranges::none_of(dashes, [](double length) { return length > 0; }) && deviceWidth < 1) return 3;
-        // Under a transform squashing twentyfold, round caps and joins are slivers whose curves the two
-        // cut apart too, everywhere.
-        const AffineTransform& t = transform;
-        double x = t.a * t.a + t.b * t.b, y = t.c * t.c + t.d * t.d;
-        double leastStretch = std::sqrt(std::max((x + y) / 2 - std::hypot((x - y) / 2, t.a * t.c + t.b * t.d), 0.0));
-        bool slivers = (cap == LineCap::round || join == LineJoin::round) && leastStretch * 10 < raster::largestStretch(t);
-        bool curved = std::ranges::any_of(path.elements(), [](const PathElement& element) {
-            return element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo;
-        });
-        if (!curved && !slivers) return 0.75;
-        if (nearBends || slivers || deviceWidth < 1) return std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth);
-        // Away from them, the flattenings' angles turn a dash's end on a curve (about a tenth of a
-        // pixel per width; a round or square cap up to a third where the transform stretches one way
-        // more than the other, flattened in the pen's space) and little else.
-        if (dashes.empty()) return 0.75 + 0.05 * deviceWidth;
-        bool turnedCaps = cap != LineCap::butt && leastStretch * 1.5 < raster::largestStretch(t);
-        return 0.75 + (turnedCaps ? 0.3 : 0.1) * deviceWidth;
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        if (!listed && deviceWidth < 1) return 3;
+        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.6;
+        if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : sampling + 0.025 * deviceWidth;
+        if (squashed()) return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
+        if (!listed) return nearBends && join != LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
+        return sampling + (join == LineJoin::round ? 0.04 : 0.1) * deviceWidth;
     }
 
 public:

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <ranges>
 #include <string>
 #include <vector>
 
@@ -510,9 +511,10 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
 // drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
-// too far from Cairo's on at least the share given (95% where it holds). What it misses is ink moved
-// where a curve bends tighter than the line's width, where Cairo's own stroke falls short of the
-// outline by as much, or by less than a flattened piece's angle turns a wide cap.
+// too far from Cairo's on at least 95% of them. What it misses is ink moved by little more than a pixel
+// where the allowance is wider: dashed curves joined other than round (a tenth of a pixel per width),
+// the round caps of dashes under the transform squashing twentyfold, and corners by a curve bending
+// tighter than half the line's width.
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -521,38 +523,49 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
         StrokerFault fault;
         const char* name;
         std::function<bool(const ReferenceDrawing&)> mayUse;
-        double share;
         int drawings = 2500;  // made, of which those that may use the part are drawn
     };
     const Case cases[] = {
-        {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed, 0.9},
-        {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }, 0.95},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }, 0.8},
+        {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed},
+        {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
-         }, 0.85},
+         }},
         {StrokerFault::miterLimitOnDevice, "miter limit on the device",
-         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 0.6, 40000},
+         [](const ReferenceDrawing& d) { return d.mitresOneWayOnly(); }, 40000},
     };
-    for (const Case& c : cases) {
-        std::mt19937 random(20261210);
-        auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
+    // Each case takes the drawings in the same order; one drawing's pictures serve every case using it.
+    struct Tally {
         int changed = 0, caught = 0;
-        for (int i = 0; i < c.drawings && changed < 40; ++i) {
-            auto drawing = ReferenceDrawing::make(choose);
-            if (!c.mayUse(drawing)) continue;
-            Bitmap right = drawing.draw(true), broken;
+    };
+    std::vector<Tally> tallies(std::size(cases));
+    std::mt19937 random(20261210);
+    auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
+    auto open = [&](std::size_t k, int i) { return i < cases[k].drawings && tallies[k].changed < 40; };
+    for (int i = 0; std::ranges::any_of(std::views::iota(std::size_t(0), std::size(cases)), [&](std::size_t k) { return open(k, i); }); ++i) {
+        auto drawing = ReferenceDrawing::make(choose);
+        std::optional<Bitmap> right, cairo;
+        for (std::size_t k = 0; k < std::size(cases); ++k) {
+            const Case& c = cases[k];
+            if (!open(k, i) || !c.mayUse(drawing)) continue;
+            if (!right) right = drawing.draw(true);
+            Bitmap broken;
             {
                 raster::ScopedStrokerFault fault(c.fault);
                 broken = drawing.draw(true);
             }
-            if (drawing.apart(broken, right).ink < 1) continue;
-            ++changed;
-            caught += drawing.tooFarApart(drawing.apart(broken, drawing.draw(false)));
+            if (drawing.apart(broken, *right).ink < 1) continue;
+            ++tallies[k].changed;
+            if (!cairo) cairo = drawing.draw(false);
+            tallies[k].caught += drawing.tooFarApart(drawing.apart(broken, *cairo));
         }
-        std::printf("%s: caught on %d of the %d drawings it changes\n", c.name, caught, changed);
-        EXPECT_GE(changed, 20) << c.name;
-        EXPECT_GE(caught, c.share * changed) << c.name;
+    }
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const auto [changed, caught] = tallies[k];
+        std::printf("%s: caught on %d of the %d drawings it changes\n", cases[k].name, caught, changed);
+        EXPECT_GE(changed, 20) << cases[k].name;
+        EXPECT_GE(caught, 0.95 * changed) << cases[k].name;
     }
 }
