@@ -249,9 +249,10 @@ double shortPathUnits(const Path& path, const AffineTransform& toDevice, double 
 // either side of it), the pixels its box covers, at `pixelUnits` each, and the pixels its edges pass, swept one
 // by one. Small paths on small pictures pay their bound, without a pass over their points. Where many edges
 // cross, each row costs more for each (kept in order among the others on it) when `crowding` costs: a stroke's
-// outline, whose overlaps are traced, or what else than a plain fill of one subpath is drawn.
+// outline, whose overlaps are traced, or what else than a plain fill of one subpath is drawn; never when the
+// pieces drawn are `summed` (a hairline's quads), which no tracing orders.
 double drawingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
-                    double pixelUnits, bool crowding) {
+                    double pixelUnits, bool crowding, bool summed) {
     const double count = double(path.elements().size());
     const double edges = reach > 0 ? 4 : 1;
     double units = WorkMeter::aPath + count * WorkMeter::aSegment;
@@ -282,7 +283,7 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     // Pixels an edge passes are swept one by one, each at most once a row.
     units += area * pixelUnits + std::min(edgeColumns, area) * WorkMeter::aPixelSwept;
     units += edgeRows * WorkMeter::anEdgeRow + edgeColumns * WorkMeter::anEdgeColumn;
-    if (edgeRows > 20'000 && (crowding || reach > 0 || !oneSubpath)) {
+    if (edgeRows > 20'000 && !summed && (crowding || reach > 0 || !oneSubpath)) {
         const auto rows = edgesOnRows(path, toDevice, reach, box);
         for (double active : rows.value_or(std::vector<double>{}))
             units += active * std::log2(1 + active) * WorkMeter::anEdgeAmongOthers;
@@ -638,13 +639,20 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
     if (!stroked && !clipped && drawsPlainly() && !state.clipMask &&
         raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
+    // A plain solid hairline is drawn as quads whose areas are summed (what Cairo draws instead is charged there).
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
-                                          clipped || !drawsPlainly()) +
+                                          clipped || !drawsPlainly(), stroked && drawsPlainly() && strokesHairline(toDevice)) +
                              dashEntries * WorkMeter::aDashEntry);
 }
 
 double Context::Impl::strokeReach(const AffineTransform& toDevice) const {
     return std::max(state.style.lineWidth * raster::largestStretch(toDevice) / 2, 0.5);
+}
+
+bool Context::Impl::strokesHairline(const AffineTransform& toDevice) const {
+    // The widest the line gets on the device: its width times the transform's largest stretch. Dashed hairlines
+    // are dashed as wide lines are.
+    return state.style.lineWidth * raster::largestStretch(toDevice) < 1 && state.style.dashes.empty();
 }
 
 bool Context::Impl::admitToCairo(const Path& path, bool stroked) {
@@ -689,8 +697,6 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     const DrawingState::Style& given = state.style;
     const double lineWidth = given.lineWidth;
     const bool dashed = !given.dashes.empty();
-    // The widest the line gets on the device: its width times the transform's largest stretch.
-    double stretch = raster::largestStretch(toDevice);
     if (!(lineWidth > 0)) return false;
     auto target = directTarget();
     if (!target) return false;
@@ -698,7 +704,7 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     // Dashed hairlines are dashed as wide lines are, dashes far outside the clip skipped by arithmetic.
-    if (lineWidth * stretch < 1 && !dashed) {
+    if (strokesHairline(toDevice)) {
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {

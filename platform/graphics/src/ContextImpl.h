@@ -132,6 +132,8 @@ struct Context::Impl {
     bool admitToCairo(const Path& path, bool stroked);
     // How far a stroke's outline reaches either side of its path on the device.
     double strokeReach(const AffineTransform& toDevice) const;
+    // Whether a stroke is drawn as a solid hairline: thinner than a pixel on the device, and undashed.
+    bool strokesHairline(const AffineTransform& toDevice) const;
     // Charges it for `pixels` device pixels composited (or masked) and `units` more.
     bool admitPixels(double pixels, double units);
     // Charges it for painting the gradient shape, `unitsAPixel` for each pixel it may cover, `walkedUnits` more for

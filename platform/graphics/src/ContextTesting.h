@@ -17,8 +17,8 @@ struct PixelBox;
 void fillNewCanvasesForTesting(std::optional<std::uint32_t> pixel);
 
 // What the work meter charges filling (`reach` 0) or stroking `path` (its outline reaching `reach` device pixels
-// either side) within `box`, at `pixelUnits` a pixel covered.
+// either side) within `box`, at `pixelUnits` a pixel covered; `summed`: its pieces are summed, never traced.
 double drawingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box,
-                    double pixelUnits, bool crowding);
+                    double pixelUnits, bool crowding, bool summed = false);
 
 }  // namespace gfx

@@ -1268,3 +1268,20 @@ TEST(Context, AWorkMeterChargesAGradientsStopsWhereItsPixelsWalkThem) {
         EXPECT_EQ(units(64, radial, repeatsBeyondEnds), units(640, radial, repeatsBeyondEnds)) << radial;
     }
 }
+
+// A solid hairline is drawn as quads whose areas are summed: however many cross a row, none is kept in order
+// among the others, so its charge grows as its segments do, not faster.
+TEST(Context, AWorkMeterChargesAHairlineItsSegmentsNotTheirCrowding) {
+    const auto units = [](int segments) {
+        Path zigzag;
+        zigzag.moveTo({0, 0});
+        for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
+        auto context = makeContext(256, 256);
+        context->setStrokeColor(Color::rgb(0, 96, 192));
+        context->setLineWidth(0.5);
+        WorkMeter meter;
+        context->stroke(zigzag);
+        return double(meter.used());
+    };
+    EXPECT_LT(units(40'000), 4 * units(10'000));
+}
