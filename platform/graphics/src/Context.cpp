@@ -640,8 +640,10 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
         raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
     // A plain solid hairline is drawn as quads whose areas are summed (what Cairo draws instead is charged there).
+    const bool hairline = stroked && drawsPlainly() && strokesHairline(toDevice);
     return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
-                                          clipped || !drawsPlainly(), stroked && drawsPlainly() && strokesHairline(toDevice)) +
+                                          clipped || !drawsPlainly(), hairline) *
+                                 (hairline ? WorkMeter::aHairlineQuad : 1) +
                              dashEntries * WorkMeter::aDashEntry);
 }
 

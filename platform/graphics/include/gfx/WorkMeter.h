@@ -34,6 +34,8 @@ public:
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
     static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
     static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
+    static constexpr double aHairlineQuad = 1.75;    // a solid hairline's charge over an outline's: each cell its
+                                                     // quads pass sums their four sides' coverage
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
     static constexpr double aTraceStep = 7;          // a step tracing a crossing outline past 64 a corner (crowded)
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
