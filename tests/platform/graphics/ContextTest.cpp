@@ -1029,22 +1029,30 @@ TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {
     EXPECT_GT(units(1'000), 3 * units(10));
 }
 
+namespace {
+
+// What stroking a zigzag of `segments` to and fro across a picture 256 square, `width` wide and joined round, costs
+// the meter.
+double zigzagStrokeUnits(int segments, double width) {
+    Path zigzag;
+    zigzag.moveTo({0, 0});
+    for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
+    auto context = makeContext(256, 256);
+    context->setStrokeColor(Color::rgb(0, 96, 192));
+    context->setLineWidth(width);
+    context->setLineJoin(LineJoin::round);
+    WorkMeter meter;
+    context->stroke(zigzag);
+    return double(meter.used());
+}
+
+}  // namespace
+
 // A wide stroke to and fro across the picture: its outline crosses itself on every row, and tracing it takes
 // about as long for a thousand segments as for four thousand (it gives up after so many steps), so it is
 // charged about as much, not a quarter.
 TEST(Context, AWorkMeterChargesAnOutlineCrossingItselfTheStepsTracingItTakes) {
-    const auto units = [](int segments) {
-        Path zigzag;
-        zigzag.moveTo({0, 0});
-        for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
-        auto context = makeContext(256, 256);
-        context->setStrokeColor(Color::rgb(0, 96, 192));
-        context->setLineWidth(6);
-        context->setLineJoin(LineJoin::round);
-        WorkMeter meter;
-        context->stroke(zigzag);
-        return double(meter.used());
-    };
+    const auto units = [](int segments) { return zigzagStrokeUnits(segments, 6); };
     EXPECT_GT(units(1'000), units(4'000) / 2);
 }
 
@@ -1272,16 +1280,6 @@ TEST(Context, AWorkMeterChargesAGradientsStopsWhereItsPixelsWalkThem) {
 // A solid hairline is drawn as quads whose areas are summed: however many cross a row, none is kept in order
 // among the others, so its charge grows as its segments do, not faster.
 TEST(Context, AWorkMeterChargesAHairlineItsSegmentsNotTheirCrowding) {
-    const auto units = [](int segments) {
-        Path zigzag;
-        zigzag.moveTo({0, 0});
-        for (int at = 1; at <= segments; ++at) zigzag.lineTo({at % 2 ? 256.0 : 0, at * 256.0 / segments});
-        auto context = makeContext(256, 256);
-        context->setStrokeColor(Color::rgb(0, 96, 192));
-        context->setLineWidth(0.5);
-        WorkMeter meter;
-        context->stroke(zigzag);
-        return double(meter.used());
-    };
+    const auto units = [](int segments) { return zigzagStrokeUnits(segments, 0.5); };
     EXPECT_LT(units(40'000), 4 * units(10'000));
 }
