@@ -95,7 +95,9 @@ protected:
         RetrievalFixture::SetUp();
         jpeg = progressiveFixture();
         ASSERT_GT(jpeg.size(), 0u) << "fixture missing";
-        // One chunk per scan, each a while after the last.
+        // One chunk per scan, each a while after the last: long enough that a loaded machine still reads them
+        // apart (two chunks read at once make one partial image, as they should; at 40 ms, 2 suites in 80 run
+        // ten at a time merged some).
         slow.server.Get("/slow.jpg", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(jpeg.size(), "image/jpeg", [this](size_t offset, size_t, httplib::DataSink& sink) {
                 std::size_t end = jpeg.size();
@@ -104,7 +106,7 @@ protected:
                         end = start + 2;
                         break;
                     }
-                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
                 return sink.write(reinterpret_cast<const char*>(jpeg.data() + offset), end - offset);
             });
         });
