@@ -640,27 +640,26 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
         raster::alphaByte(state.fill.alpha * state.alpha) == 255)
         pixelUnits = WorkMeter::anOpaquePixel;
     // A plain solid hairline is drawn as quads whose areas are summed (what Cairo draws instead is charged there).
-    const bool hairline = stroked && drawsPlainly() && strokesHairline(toDevice);
-    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable(), pixelUnits,
+    const double stretch = stroked ? raster::largestStretch(toDevice) : 0;
+    const bool hairline = stroked && drawsPlainly() && strokesHairline(stretch);
+    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(stretch) : 0, reachable(), pixelUnits,
                                           clipped || !drawsPlainly(), hairline) *
                                  (hairline ? WorkMeter::aHairlineQuad : 1) +
                              dashEntries * WorkMeter::aDashEntry);
 }
 
-double Context::Impl::strokeReach(const AffineTransform& toDevice) const {
-    return std::max(state.style.lineWidth * raster::largestStretch(toDevice) / 2, 0.5);
-}
+double Context::Impl::strokeReach(double stretch) const { return std::max(state.style.lineWidth * stretch / 2, 0.5); }
 
-bool Context::Impl::strokesHairline(const AffineTransform& toDevice) const {
+bool Context::Impl::strokesHairline(double stretch) const {
     // The widest the line gets on the device: its width times the transform's largest stretch. Dashed hairlines
     // are dashed as wide lines are.
-    return state.style.lineWidth * raster::largestStretch(toDevice) < 1 && state.style.dashes.empty();
+    return state.style.lineWidth * stretch < 1 && state.style.dashes.empty();
 }
 
 bool Context::Impl::admitToCairo(const Path& path, bool stroked) {
     if (!WorkMeter::running()) return true;
     const AffineTransform& toDevice = state.transform;
-    double units = crowdingUnits(path, toDevice, stroked ? strokeReach(toDevice) : 0, reachable());
+    double units = crowdingUnits(path, toDevice, stroked ? strokeReach(raster::largestStretch(toDevice)) : 0, reachable());
     // Cairo walks every dash, on the picture or off it.
     if (stroked && !state.style.dashes.empty()) units += dashCount(path, state.style.dashes) * WorkMeter::aDash;
     return units == 0 || WorkMeter::charge(units);
@@ -678,8 +677,11 @@ bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape,
     units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
     const double covered = coveredPixels(*shape.path, shape.toDevice, reach, box);
-    double walkedPixels = within == box ? covered : 0;
-    if (walkedUnits > 0 && !within.isEmpty() && within != box)
+    // The stops' walk is counted apart only where it stops short of the box.
+    double walkedPixels = 0;
+    if (within == box)
+        walkedPixels = covered;
+    else if (walkedUnits > 0 && !within.isEmpty())
         walkedPixels = coveredPixels(*shape.path, shape.toDevice, reach, within);
     return WorkMeter::charge(units + covered * unitsAPixel + walkedPixels * walkedUnits);
 }
@@ -706,7 +708,7 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     // Dashed hairlines are dashed as wide lines are, dashes far outside the clip skipped by arithmetic.
-    if (strokesHairline(toDevice)) {
+    if (strokesHairline(raster::largestStretch(toDevice))) {
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
                                          source, *target);
     } else {

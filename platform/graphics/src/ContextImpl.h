@@ -130,10 +130,11 @@ struct Context::Impl {
     // Charges it for what Cairo pays beyond that when it fills or strokes `path` in the state's transform: crowded
     // edges' pairs, and every dash of a dashed stroke.
     bool admitToCairo(const Path& path, bool stroked);
-    // How far a stroke's outline reaches either side of its path on the device.
-    double strokeReach(const AffineTransform& toDevice) const;
+    // How far a stroke's outline reaches either side of its path on the device, the transform there stretching
+    // its width by at most `stretch` (raster::largestStretch).
+    double strokeReach(double stretch) const;
     // Whether a stroke is drawn as a solid hairline: thinner than a pixel on the device, and undashed.
-    bool strokesHairline(const AffineTransform& toDevice) const;
+    bool strokesHairline(double stretch) const;
     // Charges it for `pixels` device pixels composited (or masked) and `units` more.
     bool admitPixels(double pixels, double units);
     // Charges it for painting the gradient shape, `unitsAPixel` for each pixel it may cover, `walkedUnits` more for
