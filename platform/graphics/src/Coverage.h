@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -397,22 +398,35 @@ public:
     }
 
     // The closed outline `corners` (device space), each line with winding `sign`. A hairline adds one
-    // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows.
-    void quad(const Vertex (&corners)[4], double sign) {
+    // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows. A caller
+    // that knows every corner lies inside says so with `inside`, and the corners are not tested.
+    void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
         Vertex inBox[4];
-        bool inside = bandRows_ == bottom_;
-        for (int i = 0; i < 4 && inside; ++i) {
-            inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
-            inside = inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
+        if (inside) {
+            for (int i = 0; i < 4; ++i) {
+                inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+                // A corner outside would be walked into cells past the box's.
+                assert(bandRows_ == bottom_ && inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 &&
+                       inBox[i].y <= bottom_);
+            }
+        } else {
+            inside = bandRows_ == bottom_;
+            for (int i = 0; i < 4 && inside; ++i) {
+                inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+                inside = inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
+            }
         }
         if (!inside) {
             for (int i = 0; i < 4; ++i) line(corners[i], corners[(i + 1) % 4], sign);
             return;
         }
+        // One walk, inline, taken four times: a call for each side weighed on a hairline's short ones.
+#pragma GCC unroll 1
         for (int i = 0; i < 4; ++i) {
             Vertex a = inBox[i], b = inBox[(i + 1) % 4];
-            if (a.y < b.y) rows<false>(a, b, sign);
-            else rows<false>(b, a, -sign);
+            double direction = sign;
+            if (!(a.y < b.y)) std::swap(a, b), direction = -sign;
+            rows<false, true>(a, b, direction);
         }
     }
 
@@ -494,15 +508,18 @@ private:
     // a.y < b.y, both inside the box. A line within one cell (most of a small drawing's curves are
     // such) goes straight to inColumn: it needs no slope, nor the set-up of the walk over rows and
     // columns below.
-    template <bool banded>
+    template <bool banded, bool walkInline = false>
     __attribute__((always_inline)) void rows(Vertex a, Vertex b, double direction) {
         if (a.y >= b.y) return;
         int row = int(a.y);
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         int column = int(lo);
         bool oneColumn = hi <= column + 1;
-        if (!(b.y <= row + 1 && oneColumn))
+        if (!(b.y <= row + 1 && oneColumn)) {
+            if constexpr (walkInline)
+                return walkRowsAndColumns<banded>(a.x, a.y, b.x, b.y, direction, row, column, oneColumn);
             return rowsAndColumns<banded>(a.x, a.y, b.x, b.y, direction, row, column, oneColumn);
+        }
         // What is split off along the box's left side may lie in another band's rows.
         if constexpr (banded)
             if (row < bandTop_ || row >= bandBottom_) return;
@@ -520,6 +537,13 @@ private:
     template <bool banded>
     void rowsAndColumns(double ax, double ay, double bx, double by, double direction, int first, int column,
                         bool oneColumn) {
+        walkRowsAndColumns<banded>(ax, ay, bx, by, direction, first, column, oneColumn);
+    }
+
+    // What rowsAndColumns does, inline where it is called.
+    template <bool banded>
+    __attribute__((always_inline)) void walkRowsAndColumns(double ax, double ay, double bx, double by, double direction,
+                                                           int first, int column, bool oneColumn) {
         const Vertex a{ax, ay}, b{bx, by};
         // Both slopes in one division: lines crossing columns need what a unit of x rises, and
         // working it out from the other slope would wait for that division first.

@@ -11,6 +11,8 @@ namespace gfx::raster {
 
 namespace {
 
+thread_local bool quadsTestedOneByOne = false;
+
 // Where a subpath goes back over itself along one line (one segment closed, a line turning right
 // back), its quads would add their coverage twice over the stretch they share, where Cairo's stroke,
 // the union of the line's pieces, covers it once: each segment of a run along one line keeps only
@@ -127,14 +129,22 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
         if (subpath.closed && end - subpath.first > 1) add(end - 1, subpath.first);
         if (segments.size() - first > 1) coverOnce(s, first, subpath.closed);
     }
+    // The box reaches a pixel past the points and the quads half a pixel: where the clip cut none of it
+    // and the box is taken whole, every quad lies inside it.
+    const PixelBox& clip = target.clip;
+    const bool uncut = !quadsTestedOneByOne && box.left > clip.left && box.top > clip.top && box.right < clip.right &&
+                       box.bottom < clip.bottom;
     auto addLines = [&](Accumulator& accumulator) {
+        const bool inside = uncut && accumulator.bandRows() == box.bottom - box.top;
         for (const auto& [from, to, n, width] : segments) {
             Vertex a = s.vertices[from], b = s.vertices[to];
             Vertex corners[4] = {{a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}, {b.x - n.x, b.y - n.y}, {a.x - n.x, a.y - n.y}};
-            accumulator.quad(corners, width);
+            accumulator.quad(corners, width, inside);
         }
     };
     return render(box, FillRule::winding, s, addLines, compositor(source, target));
 }
+
+void setHairlineQuadsTestedOneByOne(bool tested) { quadsTestedOneByOne = tested; }
 
 }  // namespace gfx::raster

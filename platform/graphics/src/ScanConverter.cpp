@@ -165,9 +165,15 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
             for (const BorderPiece& piece : *border) accumulator.line(piece.a, piece.b, piece.sign);
             return;
         }
-        forEachEdge(s, [&](Vertex a, Vertex b, const Subpath& subpath) {
-            accumulator.line(a, b, turnAll && subpath.twiceArea < 0 ? -1 : 1);
-        });
+        // Each subpath's edges in one loop, its closing one last, so that the line goes inline once: called
+        // an edge, it weighed on small drawings' short edges.
+        for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
+            const std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
+            const double sign = turnAll && s.subpaths[i].twiceArea < 0 ? -1 : 1;
+            if (end - first < 2) continue;
+            for (std::size_t v = first; v < end; ++v)
+                accumulator.line(s.vertices[v], s.vertices[v + 1 < end ? v + 1 : first], sign);
+        }
     };
     begin(box);
     return render(box, rule, s, addLines, span);

@@ -233,5 +233,8 @@ std::optional<PixelBox> strokeConvex(const Path& path, const AffineTransform& to
 // Tests draw each picture with Cairo too, by turning the converter off for the calling thread.
 bool scanConverterEnabled();
 void setScanConverterEnabled(bool enabled);
+// Tests draw a hairline whose quads all lie in its box with each quad's corners tested too, as one the clip
+// cuts is drawn, to hold the two ways to one picture.
+void setHairlineQuadsTestedOneByOne(bool tested);
 
 }  // namespace gfx::raster

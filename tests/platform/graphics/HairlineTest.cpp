@@ -207,3 +207,53 @@ TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
         EXPECT_NEAR(double(totalAlpha(image)), ink, 0.03 * ink) << end.x << "," << end.y;
     }
 }
+
+// A hairline whose box the clip leaves whole has its quads taken as inside it, their corners untested. Over
+// random paths, turns, widths and clips (the canvas's sides, a clip cutting the path, one just past or on its
+// box, a canvas larger than one band's cells) it is drawn to the bit as with each quad's corners tested.
+TEST(ScanConverter, AHairlineTheClipLeavesWholeIsDrawnAsWithEveryQuadTested) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int i = 0; i < 300; ++i) {
+        const int side = i % 30 == 0 ? 700 : size;
+        // Most inside the canvas by a pixel or two, some over its sides.
+        const double margin = i % 3 == 0 ? -3 : 1 + 2 * unit(random);
+        auto at = [&] {
+            return Point{margin + unit(random) * (side - 2 * margin), margin + unit(random) * (side - 2 * margin)};
+        };
+        Path path;
+        const Point a = at(), b = at();
+        path.moveTo(a);
+        path.lineTo(b);
+        if (i % 4 == 1) {  // back over its first segment's line
+            const double t = unit(random) - 0.5;
+            path.lineTo({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)});
+        }
+        for (int k = 0, count = int(unit(random) * 6); k < count; ++k) {
+            if (unit(random) < 0.3) path.curveTo(at(), at(), at());
+            else path.lineTo(at());
+        }
+        if (i % 2) path.closeSubpath();
+        const Rect bounds = path.boundingBox();
+        const int clipKind = i % 5;
+        const double width = 0.05 + 0.9 * unit(random);
+        auto paint = [&](bool tested) {
+            raster::setHairlineQuadsTestedOneByOne(tested);
+            Bitmap start = Bitmap::make(side, side);
+            auto context = Context::create(start, {});
+            // None; one cutting the path; one a pixel and a bit past its box; one on its box's pixels.
+            const Rect& box = bounds;
+            if (clipKind == 1)
+                context->clip(Rect{box.origin.x + box.width() * 0.3, box.origin.y, box.width(), box.height()});
+            if (clipKind == 2) context->clip(bounds.insetBy(-1.6, -1.6));
+            if (clipKind == 3) context->clip(bounds.insetBy(-1, -1).integral());
+            context->setStrokeColor(Color{0.9, 0.6, 0.3, 0.8});
+            context->setLineWidth(width);
+            context->stroke(path);
+            raster::setHairlineQuadsTestedOneByOne(false);
+            return context->takeImage();
+        };
+        const Bitmap fast = paint(false), tested = paint(true);
+        ASSERT_EQ(fast.pixels, tested.pixels) << "drawing " << i;
+    }
+}
