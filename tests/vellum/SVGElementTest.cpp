@@ -149,6 +149,26 @@ TEST(SVGElementTree, ElementsFollowTheirSVGElementAndViewport) {
     EXPECT_EQ(path->viewportElement(), other);
 }
 
+TEST(SVGElementTree, EveryElementOfAWideAndDeepSubtreeFollowsItsMove) {
+    // A hundred groups side by side, each holding a rect, and a chain sixty deep below the last.
+    auto svg = makeSVG();
+    auto top = makeElement("g", {}, svg);
+    std::vector<std::shared_ptr<SVGElement>> leaves;
+    std::shared_ptr<SVGElement> group;
+    for (int i = 0; i < 100; ++i) {
+        group = makeElement("g", {}, top);
+        leaves.push_back(makeElement("rect", {}, group));
+    }
+    for (int depth = 0; depth < 60; ++depth) group = makeElement("g", {}, group);
+    leaves.push_back(makeElement("circle", {}, group));
+    auto other = makeSVG();
+    other->appendChild(top);
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        EXPECT_EQ(leaves[i]->rootOfCurrentDocumentFragment(), other) << i;
+        EXPECT_EQ(leaves[i]->viewportElement(), other) << i;
+    }
+}
+
 TEST(SVGElementTree, RemovingAnElementLogsThatItsTreeIsNoLongerValid) {
     auto svg = makeSVG();
     auto rect = makeElement("rect", {}, svg);

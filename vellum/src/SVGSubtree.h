@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "vellum/NodeList.h"
@@ -16,13 +17,29 @@ void forEachSVGElementOfSubtree(SVGElement& top, Visit visit) {
         visit(top);
         return;
     }
-    std::vector<SVGElement*> pending{&top};
-    while (!pending.empty()) {
-        SVGElement* element = pending.back();
-        pending.pop_back();
+    // The elements waiting, the first few on the stack: most subtrees are small, and a list made on the heap
+    // for each weighed on documents of many small groups.
+    constexpr std::size_t few = 32;
+    std::array<SVGElement*, few> near;
+    std::vector<SVGElement*> far;
+    std::size_t pending = 0;
+    const auto push = [&](SVGElement* element) {
+        if (pending < few) near[pending] = element;
+        else far.push_back(element);
+        ++pending;
+    };
+    push(&top);
+    while (pending > 0) {
+        SVGElement* element;
+        if (--pending < few) {
+            element = near[pending];
+        } else {
+            element = far.back();
+            far.pop_back();
+        }
         visit(*element);
         for (const auto& child : *element->childNodes()) {
-            if (auto* childElement = SVGElement::from(child.get())) pending.push_back(childElement);
+            if (auto* childElement = SVGElement::from(child.get())) push(childElement);
         }
     }
 }
