@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -89,48 +90,88 @@ TEST(ProgressiveSerialQueueTest, aTaskStartsNoSoonerThanTheIntervalAfterThePrevi
     EXPECT_TRUE(testing::eventually([&] { return ran.load() == 3; }));
 }
 
+// The partial images a retrieval has shown, for a server that sends each scan only once the one before it was
+// shown: two chunks read at once make one partial image, as they should, and a loaded machine may read them so
+// however far apart they are sent.
+struct ShownScans {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+    bool awaited = false;
+
+    void one() {
+        {
+            std::lock_guard lock(mutex);
+            ++count;
+        }
+        changed.notify_all();
+    }
+    void expectEvery(bool every) {
+        std::lock_guard lock(mutex);
+        awaited = every, count = 0;
+    }
+    // Until `shown` were shown where awaited (a client that never shows them fails on its count), else a while:
+    // 150 ms, so that most reads take one chunk.
+    void before(int shown) {
+        std::unique_lock lock(mutex);
+        if (!awaited) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            return;
+        }
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return count >= shown; });
+    }
+};
+
 class ProgressiveJPEGTest : public testing::RetrievalFixture {
 protected:
     void SetUp() override {
         RetrievalFixture::SetUp();
         jpeg = progressiveFixture();
         ASSERT_GT(jpeg.size(), 0u) << "fixture missing";
-        // One chunk per scan, each a while after the last: long enough that a loaded machine still reads them
-        // apart (two chunks read at once make one partial image, as they should; at 40 ms, 2 suites in 80 run
-        // ten at a time merged some).
+        // One chunk per scan: chunk k ends just past scan k's start, so it completes partial image k.
         slow.server.Get("/slow.jpg", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content_provider(jpeg.size(), "image/jpeg", [this](size_t offset, size_t, httplib::DataSink& sink) {
                 std::size_t end = jpeg.size();
-                for (auto start : scanStarts(jpeg))
+                int chunk = 0;
+                for (auto start : scanStarts(jpeg)) {
                     if (start > offset + 1) {
                         end = start + 2;
                         break;
                     }
-                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                    ++chunk;
+                }
+                scansShown->before(chunk - 1);
                 return sink.write(reinterpret_cast<const char*>(jpeg.data() + offset), end - offset);
             });
         });
         slow.start();
     }
 
-    // The partial images a retrieval shows, in order, and its outcome.
-    std::vector<std::shared_ptr<gfx::Image>> partials(const foundation::URL& url, ImageProgressive progressive) {
+    // The partial images a retrieval shows, in order, and its outcome; with `every`, the server waits for each.
+    std::vector<std::shared_ptr<gfx::Image>> partials(const foundation::URL& url, ImageProgressive progressive,
+                                                      bool every = true) {
         auto updates = std::make_shared<std::vector<std::shared_ptr<gfx::Image>>>();
         auto finished = std::make_shared<std::atomic<bool>>(false);
         PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader),
                                           Item::progressiveJPEG(progressive), Item::forceRefresh()});
+        scansShown->expectEvery(every);
         manager->retrieveImage(Source::network(ImageResource(url)), options, nullptr,
-                               [updates](std::shared_ptr<gfx::Image> image) { updates->push_back(std::move(image)); },
-                               nullptr, [finished](PicturaManager::RetrieveResult result) {
+                               [updates, shown = scansShown](std::shared_ptr<gfx::Image> image) {
+            updates->push_back(std::move(image));
+            shown->one();
+        }, nullptr, [finished](PicturaManager::RetrieveResult result) {
             EXPECT_TRUE(result);
             *finished = true;
         });
         EXPECT_TRUE(waitUntil([&] { return finished->load(); }));
         waitUntil([] { return false; }, 0.2);  // partial images still on their way
+        scansShown->expectEvery(false);
         return *updates;
     }
 
     foundation::Data jpeg;
+    std::shared_ptr<ShownScans> scansShown = std::make_shared<ShownScans>();
     Loopback<httplib::Server> slow;
 };
 
@@ -149,7 +190,7 @@ TEST_F(ProgressiveJPEGTest, aSlowDownloadShowsEveryScanInOrder) {
     keep.onImageUpdated->delegate(cache, [](ImageCache&, const std::shared_ptr<gfx::Image>&) {
         return ImageProgressive::UpdatingStrategy::keepCurrent();
     });
-    EXPECT_TRUE(partials(slow.url("/slow.jpg"), keep).empty());
+    EXPECT_TRUE(partials(slow.url("/slow.jpg"), keep, false).empty());
     EXPECT_TRUE(partials(server.url("/image/png"), {}).empty());
 
     // Replace shows the given picture in place of each partial image.
@@ -208,9 +249,12 @@ TEST_F(ProgressiveJPEGTest, partialImagesGoThroughTheirOwnRetrievalsProcessorOnl
                                  Item::processor(std::move(processor))};
         if (progressive) items.push_back(Item::progressiveJPEG(*progressive));
         manager->retrieveImage(source, PicturaParsedOptionsInfo(items), nullptr,
-                               [updates](std::shared_ptr<gfx::Image> image) { updates->push_back(std::move(image)); },
-                               nullptr, [finished](PicturaManager::RetrieveResult) { ++*finished; });
+                               [updates, shown = scansShown](std::shared_ptr<gfx::Image> image) {
+            updates->push_back(std::move(image));
+            shown->one();
+        }, nullptr, [finished](PicturaManager::RetrieveResult) { ++*finished; });
     };
+    scansShown->expectEvery(true);
     retrieve(std::make_shared<CountingProcessor>("P", runsP), ImageProgressive{.isBlur = false, .isFastestScan = false});
     retrieve(std::make_shared<CountingProcessor>("Q", runsQ), std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return finished->load() == 2; }));
@@ -236,7 +280,7 @@ TEST_F(ProgressiveJPEGTest, aPictureOverThePreviewBudgetShowsNoPartialImages) {
     jpeg = foundation::Data(std::move(bytes));
     ASSERT_GT(static_cast<std::int64_t>(4608) * 4608, ImageProgressiveDecoder::previewPixelBudget);
 
-    EXPECT_TRUE(partials(slow.url("/slow.jpg"), {.isBlur = false, .isFastestScan = false}).empty());
+    EXPECT_TRUE(partials(slow.url("/slow.jpg"), {.isBlur = false, .isFastestScan = false}, false).empty());
 }
 
 // Decodes like the default processor, counting the runs made off the downloader processing queue.
@@ -257,8 +301,9 @@ TEST_F(ProgressiveJPEGTest, partialImagesAreMadeOnTheOneDownloaderProcessingQueu
     PicturaParsedOptionsInfo options({Item::targetCache(cache), Item::downloader(downloader), Item::forceRefresh(),
                                       Item::processor(processor),
                                       Item::progressiveJPEG({.isBlur = false, .isFastestScan = false})});
+    scansShown->expectEvery(true);
     manager->retrieveImage(Source::network(ImageResource(slow.url("/slow.jpg"))), options, nullptr,
-                           [](std::shared_ptr<gfx::Image>) {}, nullptr,
+                           [shown = scansShown](std::shared_ptr<gfx::Image>) { shown->one(); }, nullptr,
                            [finished](PicturaManager::RetrieveResult) { *finished = true; });
     ASSERT_TRUE(waitUntil([&] { return finished->load(); }));
     ASSERT_TRUE(waitUntil([&] { return processor->runs.load() == static_cast<int>(scanStarts(jpeg).size()); }));
