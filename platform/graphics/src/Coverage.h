@@ -384,7 +384,9 @@ public:
         s_.segments.clear();
     }
 
-    // In device space; `sign` turns the line's winding around.
+    // In device space; `sign` turns the line's winding around. With `walkInline`, a line within the box's
+    // sides walks its rows and columns inline rather than through a call.
+    template <bool walkInline = false>
     __attribute__((always_inline)) void line(Vertex a, Vertex b, double sign) {
         a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
         if (a.y == b.y) return;
@@ -393,7 +395,7 @@ public:
         if (b.y <= 0 || a.y >= bottom_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
         if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
-        if (bandRows_ == bottom_) return clippedX<false>(a, b, direction);
+        if (bandRows_ == bottom_) return clippedX<false, walkInline>(a, b, direction);
         s_.segments.push_back({a, b, direction});
     }
 
@@ -480,7 +482,7 @@ private:
 
     // Splits at the box's sides: left of it a line adds winding along the left side, right of it nothing.
     // Inline, as line() is: most lines are short, and a call for each weighed on them.
-    template <bool banded>
+    template <bool banded, bool walkInline = false>
     __attribute__((always_inline)) void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
@@ -502,7 +504,7 @@ private:
             Vertex at{double(width_), std::clamp(y, a.y, b.y)};
             return a.x > width_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
         }
-        rows<banded>(a, b, direction);
+        rows<banded, walkInline>(a, b, direction);
     }
 
     // a.y < b.y, both inside the box. A line within one cell (most of a small drawing's curves are

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 namespace gfx::raster {
@@ -160,6 +161,9 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
         }
     }
 
+    // A fill drawn into the picture walks its edges' rows inline; masks and spans for others keep the call,
+    // and their code its size.
+    constexpr bool drawn = std::is_same_v<Span, Compositor>;
     auto addLines = [&](Accumulator& accumulator) {
         if (border) {
             for (const BorderPiece& piece : *border) accumulator.line(piece.a, piece.b, piece.sign);
@@ -172,7 +176,7 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
             const double sign = turnAll && s.subpaths[i].twiceArea < 0 ? -1 : 1;
             if (end - first < 2) continue;
             for (std::size_t v = first; v < end; ++v)
-                accumulator.line(s.vertices[v], s.vertices[v + 1 < end ? v + 1 : first], sign);
+                accumulator.line<drawn>(s.vertices[v], s.vertices[v + 1 < end ? v + 1 : first], sign);
         }
     };
     begin(box);
