@@ -126,11 +126,14 @@ SVGColor ColorValueWithName(std::string_view name) {
 
 SVGColor SVGColorFromString(std::string_view text) {
     text = trimmed(text);
-    if (startsWithIgnoringASCIICase(text, "rgba(")) return functionalColor(text.substr(5));
-    if (startsWithIgnoringASCIICase(text, "rgb(")) return functionalColor(text.substr(4));
-    if (startsWithIgnoringASCIICase(text, "hsla(")) return hueColor(text.substr(5));
-    if (startsWithIgnoringASCIICase(text, "hsl(")) return hueColor(text.substr(4));
-    if (!text.starts_with('#')) return ColorValueWithName(text);
+    // Most colours are written in hex: those are told apart first.
+    if (!text.starts_with('#')) {
+        if (startsWithIgnoringASCIICase(text, "rgba(")) return functionalColor(text.substr(5));
+        if (startsWithIgnoringASCIICase(text, "rgb(")) return functionalColor(text.substr(4));
+        if (startsWithIgnoringASCIICase(text, "hsla(")) return hueColor(text.substr(5));
+        if (startsWithIgnoringASCIICase(text, "hsl(")) return hueColor(text.substr(4));
+        return ColorValueWithName(text);
+    }
     const std::string_view digits = text.substr(1);
     // #rgb, #rgba, #rrggbb and #rrggbbaa: one or two digits a channel.
     if (digits.size() != 3 && digits.size() != 4 && digits.size() != 6 && digits.size() != 8) return {};
