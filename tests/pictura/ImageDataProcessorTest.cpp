@@ -130,9 +130,14 @@ TEST(ImageDataProcessorTest, passesOfTwoDownloadsRunSideBySideAndEachKeepsItsCon
     std::vector<std::string> order;
     std::promise<void> firstDone, secondDone;
     first->onImageProcessed.delegate(first, [&](ImageDataProcessor&, const ImageDataProcessor::ImageProcessed& processed) {
-        std::lock_guard lock(mutex);
-        order.push_back(processed.second.options.processor->identifier());
-        if (order.size() == 3) firstDone.set_value();
+        bool last = false;
+        {
+            std::lock_guard lock(mutex);
+            order.push_back(processed.second.options.processor->identifier());
+            last = order.size() == 3;
+        }
+        // Told once the lock is let go: the test ends, and its mutex with it, as soon as it hears.
+        if (last) firstDone.set_value();
     });
     second->onImageProcessed.delegate(second, [&](ImageDataProcessor&, const ImageDataProcessor::ImageProcessed&) {
         secondDone.set_value();
