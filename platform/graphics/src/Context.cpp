@@ -630,6 +630,14 @@ raster::PixelBox Context::Impl::reachable() const {
     return state.clipBox ? state.clipBox->intersection(canvas) : canvas;
 }
 
+namespace {
+
+// How far a stroke `lineWidth` wide reaches either side of its path on the device, the transform there stretching
+// its width by at most `stretch` (raster::largestStretch).
+double strokeReach(double lineWidth, double stretch) { return std::max(lineWidth * stretch / 2, 0.5); }
+
+}  // namespace
+
 bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, bool stroked, bool clipped) {
     if (!WorkMeter::running()) return true;
     const double dashEntries = stroked ? double(state.style.dashes.size()) : 0;
@@ -642,13 +650,10 @@ bool Context::Impl::admit(const Path& path, const AffineTransform& toDevice, boo
     // A plain solid hairline is drawn as quads whose areas are summed (what Cairo draws instead is charged there).
     const double stretch = stroked ? raster::largestStretch(toDevice) : 0;
     const bool hairline = stroked && drawsPlainly() && strokesHairline(stretch);
-    return WorkMeter::charge(drawingUnits(path, toDevice, stroked ? strokeReach(stretch) : 0, reachable(), pixelUnits,
-                                          clipped || !drawsPlainly(), hairline) *
-                                 (hairline ? WorkMeter::aHairlineQuad : 1) +
-                             dashEntries * WorkMeter::aDashEntry);
+    const double reach = stroked ? strokeReach(state.style.lineWidth, stretch) : 0;
+    const double units = drawingUnits(path, toDevice, reach, reachable(), pixelUnits, clipped || !drawsPlainly(), hairline);
+    return WorkMeter::charge(units * (hairline ? WorkMeter::aHairlineQuad : 1) + dashEntries * WorkMeter::aDashEntry);
 }
-
-double Context::Impl::strokeReach(double stretch) const { return std::max(state.style.lineWidth * stretch / 2, 0.5); }
 
 bool Context::Impl::strokesHairline(double stretch) const {
     // The widest the line gets on the device: its width times the transform's largest stretch. Dashed hairlines
@@ -659,7 +664,8 @@ bool Context::Impl::strokesHairline(double stretch) const {
 bool Context::Impl::admitToCairo(const Path& path, bool stroked) {
     if (!WorkMeter::running()) return true;
     const AffineTransform& toDevice = state.transform;
-    double units = crowdingUnits(path, toDevice, stroked ? strokeReach(raster::largestStretch(toDevice)) : 0, reachable());
+    const double reach = stroked ? strokeReach(state.style.lineWidth, raster::largestStretch(toDevice)) : 0;
+    double units = crowdingUnits(path, toDevice, reach, reachable());
     // Cairo walks every dash, on the picture or off it.
     if (stroked && !state.style.dashes.empty()) units += dashCount(path, state.style.dashes) * WorkMeter::aDash;
     return units == 0 || WorkMeter::charge(units);
@@ -673,7 +679,7 @@ bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape,
                                        double walkedUnits, const raster::PixelBox& walked) {
     if (!WorkMeter::running()) return true;
     const raster::PixelBox box = reachable(), within = box.intersection(walked);
-    const double reach = shape.stroked ? std::max(shape.line.lineWidth * raster::largestStretch(shape.toDevice) / 2, 0.5) : 0;
+    const double reach = shape.stroked ? strokeReach(shape.line.lineWidth, raster::largestStretch(shape.toDevice)) : 0;
     units += drawingUnits(*shape.path, shape.toDevice, reach, box, 0, shape.stroked) + crowdingUnits(*shape.path, shape.toDevice, reach, box);
     if (shape.stroked && !shape.line.dashes.empty()) units += dashCount(*shape.path, shape.line.dashes) * WorkMeter::aDash;
     const double covered = coveredPixels(*shape.path, shape.toDevice, reach, box);

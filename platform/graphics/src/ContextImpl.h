@@ -130,9 +130,6 @@ struct Context::Impl {
     // Charges it for what Cairo pays beyond that when it fills or strokes `path` in the state's transform: crowded
     // edges' pairs, and every dash of a dashed stroke.
     bool admitToCairo(const Path& path, bool stroked);
-    // How far a stroke's outline reaches either side of its path on the device, the transform there stretching
-    // its width by at most `stretch` (raster::largestStretch).
-    double strokeReach(double stretch) const;
     // Whether a stroke is drawn as a solid hairline: thinner than a pixel on the device, and undashed.
     bool strokesHairline(double stretch) const;
     // Charges it for `pixels` device pixels composited (or masked) and `units` more.

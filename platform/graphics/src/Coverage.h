@@ -404,20 +404,16 @@ public:
     // that knows every corner lies inside says so with `inside`, and the corners are not tested.
     void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
         Vertex inBox[4];
-        if (inside) {
-            for (int i = 0; i < 4; ++i) {
-                inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
-                // A corner outside would be walked into cells past the box's.
-                assert(bandRows_ == bottom_ && inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 &&
-                       inBox[i].y <= bottom_);
-            }
-        } else {
-            inside = bandRows_ == bottom_;
-            for (int i = 0; i < 4 && inside; ++i) {
-                inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
-                inside = inBox[i].x >= 0 && inBox[i].x <= width_ && inBox[i].y >= 0 && inBox[i].y <= bottom_;
-            }
-        }
+        for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+        const auto allInside = [&] {
+            if (bandRows_ != bottom_) return false;
+            for (const Vertex& v : inBox)
+                if (!(v.x >= 0 && v.x <= width_ && v.y >= 0 && v.y <= bottom_)) return false;
+            return true;
+        };
+        // A corner said to be inside that is not would be walked into cells past the box's.
+        assert(!inside || allInside());
+        if (!inside) inside = allInside();
         if (!inside) {
             for (int i = 0; i < 4; ++i) line(corners[i], corners[(i + 1) % 4], sign);
             return;

@@ -242,9 +242,9 @@ TEST(ScanConverter, AHairlineTheClipLeavesWholeIsDrawnAsWithEveryQuadTested) {
             Bitmap start = Bitmap::make(side, side);
             auto context = Context::create(start, {});
             // None; one cutting the path; one a pixel and a bit past its box; one on its box's pixels.
-            const Rect& box = bounds;
-            if (clipKind == 1)
-                context->clip(Rect{box.origin.x + box.width() * 0.3, box.origin.y, box.width(), box.height()});
+            Rect cutting = bounds;
+            cutting.origin.x += bounds.width() * 0.3;
+            if (clipKind == 1) context->clip(cutting);
             if (clipKind == 2) context->clip(bounds.insetBy(-1.6, -1.6));
             if (clipKind == 3) context->clip(bounds.insetBy(-1, -1).integral());
             context->setStrokeColor(Color{0.9, 0.6, 0.3, 0.8});
