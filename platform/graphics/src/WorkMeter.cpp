@@ -47,7 +47,10 @@ struct WorkMeter::Running {
     std::uint64_t used = 0;
     std::int64_t clockRead = wallTime();  // when the CPU clock was last read
     std::uint32_t untilGlance = chargesAGlance;
+    std::uint64_t held = 0;
+    std::uint64_t heldAtMost = 0;
     bool spent = false;
+    bool spentByClock = false;
     std::shared_ptr<void> shared{};
 };
 
@@ -88,7 +91,7 @@ bool WorkMeter::charge(double units) {
         meter->untilGlance = chargesAGlance;
         if (const std::int64_t now = wallTime(); now - meter->clockRead >= nanosecondsAClockRead) {
             meter->clockRead = now;
-            if (threadTime() > meter->deadline) meter->spent = true;
+            if (threadTime() > meter->deadline && !meter->spent) meter->spent = meter->spentByClock = true;
         }
     }
     if (meter->spent || !(units < static_cast<double>(meter->budget - meter->used))) {
@@ -98,6 +101,30 @@ bool WorkMeter::charge(double units) {
     meter->used += static_cast<std::uint64_t>(std::max(units, 0.0));
     return true;
 }
+
+bool WorkMeter::hold(double bytes) {
+    Running* meter = runningMeter;
+    if (!meter) return true;
+    if (meter->spent || !(bytes < static_cast<double>(memoryBudget - meter->held))) {
+        meter->spent = true;
+        return false;
+    }
+    meter->held += static_cast<std::uint64_t>(std::max(bytes, 0.0));
+    meter->heldAtMost = std::max(meter->heldAtMost, meter->held);
+    return true;
+}
+
+void WorkMeter::letGo(double bytes) {
+    Running* meter = runningMeter;
+    if (!meter || !(bytes > 0)) return;
+    meter->held -= std::min(meter->held, static_cast<std::uint64_t>(bytes));
+}
+
+std::uint64_t WorkMeter::held() const { return running_->held; }
+
+std::uint64_t WorkMeter::heldAtMost() const { return running_->heldAtMost; }
+
+bool WorkMeter::spentByClock() const { return running_->spentByClock; }
 
 bool WorkMeter::running() { return runningMeter; }
 

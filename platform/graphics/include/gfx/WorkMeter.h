@@ -84,6 +84,20 @@ public:
     // overrun it (the meter is spent from then on). True without a meter.
     // Work worked out from a document's numbers may be huge or not a number: that is refused too.
     static bool charge(double units);
+    // The memory a render holds, counted like its work in one account a meter: path data, pens, filed
+    // problems, decoded pictures, layers and offscreens. Past the budget a hold is refused, nothing is taken
+    // and the meter is spent. True without a meter.
+    static constexpr std::uint64_t memoryBudget = std::uint64_t{512} << 20;
+    static bool hold(double bytes);
+    // Gives back what a hold took, once that memory is freed (never more than is held).
+    static void letGo(double bytes);
+    // What the meter this scope opened or joined holds now, and held at the most.
+    std::uint64_t held() const;
+    std::uint64_t heldAtMost() const;
+    // Whether the CPU clock, not the units or the memory, spent it: an estimate ran short, which says nothing
+    // of the document, so such a refusal is neither remembered nor filed as the document's.
+    bool spentByClock() const;
+
     // Whether a meter runs on this thread (work need only be worked out then), and whether it is spent: work
     // in progress stops.
     static bool running();
