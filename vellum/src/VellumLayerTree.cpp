@@ -549,12 +549,13 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     auto tree = newLayerWithElement(root, problems, &refused);
     if (refused) return {};
     auto context = gfx::Context::create(size, {.scale = scale});
-    if (!context) return {};
-    quartz::render(*tree, *context);
+    if (context) quartz::render(*tree, *context);
+    // A canvas past the render's memory is refused as its drawing would be.
     if (meter.spent()) {
         fileRenderPastItsMeter(problems);
         return {};
     }
+    if (!context) return {};
     return context->makeImage();
 }
 

@@ -421,6 +421,7 @@ PatternPointer bitmapPattern(const Bitmap& bitmap, const Rect& rect, BitmapPlace
 
 Context::Impl::~Impl() {
     if (cairo) cairo_destroy(cairo);
+    WorkMeter::letGo(heldBytes);
 }
 
 cairo_t* Context::Impl::synced() {
@@ -692,6 +693,125 @@ bool Context::Impl::admitGradientShape(const DrawingState::GradientShape& shape,
     return WorkMeter::charge(units + covered * unitsAPixel + walkedPixels * walkedUnits);
 }
 
+namespace {
+
+// How many points Cairo gives the pen of a line `radius` device pixels wide either side, as it works them out: enough
+// that its sides stray no more than the tolerance from the circle.
+double cairoPenPoints(double radius, double tolerance) {
+    if (!(tolerance < radius)) return 4;
+    const double divisor = std::acos(1 - tolerance / radius);
+    if (!(divisor > 0)) return 4;
+    const double points = std::ceil(2 * M_PI / divisor);
+    return std::max(points + std::fmod(points, 2), 4.0);
+}
+
+// The whole turns a stroke of `path` on the device makes at its joins (curves by their control points, which turn
+// no less), and the ends it caps: a round join lays the pen's points along its turn, a round cap half the pen.
+std::pair<double, double> turnsAndEnds(const Path& path, const AffineTransform& toDevice) {
+    double angle = 0, ends = 0;
+    Point current{}, start{};
+    std::optional<Point> first, last;
+    bool drawn = false;
+    const auto turn = [](Point from, Point to) {
+        return std::abs(std::atan2(from.x * to.y - from.y * to.x, from.x * to.x + from.y * to.y));
+    };
+    const auto step = [&](Point to) {
+        drawn = true;
+        const Point direction{to.x - current.x, to.y - current.y};
+        if (direction == Point{}) return;
+        if (last) angle += turn(*last, direction);
+        if (!first) first = direction;
+        last = direction, current = to;
+    };
+    const auto close = [&](bool closed) {
+        if (closed) {
+            step(start);
+            if (first && last) angle += turn(*last, *first);
+        } else if (drawn) {
+            ends += 2;
+        }
+        first = last = std::nullopt, drawn = false;
+    };
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::closeSubpath) {
+            close(true);
+            current = start;
+            continue;
+        }
+        if (element.kind == PathElement::Kind::moveTo) {
+            close(false);
+            current = start = toDevice.apply(element.points[0]);
+            continue;
+        }
+        for (int index = 0; index < element.pointCount(); ++index) step(toDevice.apply(element.points[index]));
+    }
+    close(false);
+    return {angle / (2 * M_PI), ends};
+}
+
+}  // namespace
+
+HeldBytes::~HeldBytes() { WorkMeter::letGo(bytes); }
+
+SharedSurface heldSurface(cairo_format_t format, int width, int height) {
+    const double bytes = double(cairo_format_stride_for_width(format, width)) * height;
+    if (!WorkMeter::hold(bytes)) return nullptr;
+    return SharedSurface(cairo_image_surface_create(format, width, height), [bytes](cairo_surface_t* surface) {
+        cairo_surface_destroy(surface);
+        WorkMeter::letGo(bytes);
+    });
+}
+
+bool Context::Impl::admitPen(const Path& path, const AffineTransform& toDevice, const DrawingState::Style& line,
+                             double& held) {
+    const bool roundJoins = line.join == CAIRO_LINE_JOIN_ROUND, roundCaps = line.cap == CAIRO_LINE_CAP_ROUND;
+    if (!WorkMeter::running() || (!roundJoins && !roundCaps)) return true;
+    const double points = cairoPenPoints(line.lineWidth / 2 * raster::largestStretch(toDevice), line.tolerance);
+    // A pen of a line narrow enough for the converter lays few points a join: what its segments are charged covers it.
+    if (points <= 64) return true;
+    auto [turns, ends] = turnsAndEnds(path, toDevice);
+    if (!roundJoins) turns = 0;
+    if (!roundCaps) ends = 0;
+    // Each dash is capped at both ends.
+    if (roundCaps && !line.dashes.empty()) ends += dashCount(path, line.dashes);
+    const double laid = points * (turns + ends / 2);
+    if (!WorkMeter::charge(laid * WorkMeter::aPenPoint) || !WorkMeter::hold(laid * WorkMeter::bytesAPenPoint)) return false;
+    held = laid * WorkMeter::bytesAPenPoint;
+    return true;
+}
+
+bool Context::Impl::forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
+                                const std::function<void(int top, int bottom)>& band) {
+    if (area.isEmpty()) return true;
+    const double width = double(area.right) - double(area.left), rows = double(area.bottom) - double(area.top);
+    const double rowCost = width * std::max(costAPixel, unitsAPixel);
+    const int bandRows = int(rowCost > 0 ? std::clamp(std::floor(WorkMeter::aBand / rowCost), 1.0, rows) : rows);
+    for (int top = area.top; top < area.bottom;) {
+        const int bottom = top + std::min(bandRows, area.bottom - top);
+        if (!WorkMeter::charge(width * (bottom - top) * unitsAPixel)) return false;
+        band(top, bottom);
+        top = bottom;
+    }
+    return true;
+}
+
+bool Context::Impl::drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
+                                const std::function<void()>& draw) {
+    return forEachBand(area, unitsAPixel, costAPixel, [&](int top, int bottom) {
+        if (top == area.top && bottom == area.bottom) return draw();
+        cairo_save(cairo);
+        cairo_matrix_t matrix;
+        cairo_get_matrix(cairo, &matrix);
+        cairo_identity_matrix(cairo);
+        cairo_new_path(cairo);
+        cairo_rectangle(cairo, area.left, top, double(area.right) - double(area.left), bottom - top);
+        cairo_clip(cairo);
+        cairo_set_matrix(cairo, &matrix);
+        draw();
+        cairo_restore(cairo);
+    });
+}
+
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
     auto target = directTarget();
     if (!target) return false;
@@ -727,7 +847,7 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     return true;
 }
 
-bool Context::Impl::paintThroughClipMask(cairo_pattern_t* pattern) {
+bool Context::Impl::paintThroughClipMask(cairo_pattern_t* pattern, double unitsAPixel, double costAPixel) {
     // Without a mask the clip is whole pixels, which Cairo clips to cheaply itself.
     if (!drawsPlainly() || !state.clipMask || state.alpha != 1) return false;
     auto target = directTarget();
@@ -757,10 +877,13 @@ bool Context::Impl::paintThroughClipMask(cairo_pattern_t* pattern) {
     cairo_set_source(cairo, pattern);  // in the user space in place now
     cairo_reset_clip(cairo);
     cairo_identity_matrix(cairo);
-    cairo_new_path(cairo);
-    cairo_rectangle(cairo, box.left, box.top, box.right - box.left, height);
-    cairo_clip(cairo);
-    cairo_mask_surface(cairo, coverage.get(), left, box.top);
+    forEachBand(box, unitsAPixel, costAPixel, [&](int top, int bottom) {
+        cairo_reset_clip(cairo);
+        cairo_new_path(cairo);
+        cairo_rectangle(cairo, box.left, top, box.right - box.left, bottom - top);
+        cairo_clip(cairo);
+        cairo_mask_surface(cairo, coverage.get(), left, box.top);
+    });
     cairo_restore(cairo);
     return true;
 }
@@ -771,8 +894,10 @@ SharedSurface Context::Impl::cairoMask(int& x, int& y) const {
     const raster::Mask& coverage = *state.coverageClip;
     const int width = std::max(coverage.box.right - coverage.box.left, 1);
     const int height = std::max(coverage.box.bottom - coverage.box.top, 1);
-    SharedSurface surface(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), cairo_surface_destroy);
+    SharedSurface surface = heldSurface(CAIRO_FORMAT_A8, width, height);
     x = coverage.box.left, y = coverage.box.top;
+    // Past the render's memory nothing shows (the meter is spent: nothing more is drawn).
+    if (!surface) return SharedSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1), cairo_surface_destroy);
     if (coverage.box.isEmpty()) return surface;  // made clear: nothing shows
     cairo_surface_flush(surface.get());
     unsigned char* rows = cairo_image_surface_get_data(surface.get());
@@ -794,7 +919,15 @@ void Context::Impl::composite(const std::function<void()>& paint, const std::fun
         if (isUnbounded(op)) clipToDrawnArea();
         paint();
     } else {
-        // Draw alone first, then bring the result through the mask with the blend mode.
+        // Draw alone first, then bring the result through the mask with the blend mode: the group is the clip's size.
+        HeldBytes group;
+        const raster::PixelBox box = reachable();
+        group.bytes = box.isEmpty() ? 0 : double(box.right - box.left) * double(box.bottom - box.top) * 4;
+        if (!WorkMeter::hold(group.bytes)) {
+            group.bytes = 0;
+            cairo_restore(cairo);
+            return;
+        }
         cairo_push_group(cairo);
         cairo_set_operator(cairo, CAIRO_OPERATOR_OVER);
         paint();
@@ -814,6 +947,13 @@ std::shared_ptr<Context> Context::create(int pixelWidth, int pixelHeight, Option
     if (pixelWidth <= 0 || pixelHeight <= 0 || !(options.scale > 0)) return nullptr;
     if (std::int64_t(pixelWidth) * pixelHeight > maximumPixelCount) return nullptr;
     auto impl = std::make_unique<Impl>();
+    // Its pixels are held against the meter while it lives: past the render's memory it is not made. Once the meter
+    // is spent nothing is drawn on it (the caller reports the refusal), so it is made unheld.
+    if (!WorkMeter::spentNow()) {
+        const double bytes = double(pixelWidth) * pixelHeight * (options.format == PixelFormat::alphaOnly ? 1 : 4);
+        if (!WorkMeter::hold(bytes)) return nullptr;
+        impl->heldBytes = bytes;
+    }
     impl->options = options;
     impl->width = pixelWidth;
     impl->height = pixelHeight;
@@ -975,7 +1115,12 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
                                int(std::clamp(std::ceil(device.maxY()), 0.0, double(impl_->height)))};
     const int width = std::max(box.right - box.left, 1), height = std::max(box.bottom - box.top, 1);
     if (!impl_->admitPixels(double(width) * height, WorkMeter::aPath)) return;
-    SharedSurface combined(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height), cairo_surface_destroy);
+    SharedSurface combined = heldSurface(CAIRO_FORMAT_A8, width, height);
+    if (!combined) {
+        // Past the render's memory nothing shows (the meter is spent: nothing more is drawn).
+        state.mask = SharedSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1), cairo_surface_destroy);
+        return;
+    }
     cairo_t* painter = cairo_create(combined.get());
     if (!box.isEmpty()) {
         cairo_matrix_t device = toCairo(state.transform.concatenating(AffineTransform::translation(-box.left, -box.top)));
@@ -1166,7 +1311,9 @@ void Context::strokeAdmitted(const Path& path) {
         cairo_stroke(cr);
     };
     if (impl_->drawsPlainly() && impl_->strokeDirectly(path, impl_->state.transform)) return;
-    if (!impl_->admitToCairo(path, true)) return;
+    HeldBytes pen;
+    if (!impl_->admitToCairo(path, true) || !impl_->admitPen(path, impl_->state.transform, impl_->state.style, pen.bytes))
+        return;
     impl_->synced();
     if (impl_->drawsPlainly() && !impl_->state.coverageClip) {
         impl_->writeBlanksInClip();
@@ -1247,6 +1394,9 @@ double filterTaps(const AffineTransform& toDevice, InterpolationQuality quality,
 
 void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement placement) {
     if (!hasValidLayout(bitmap) || rect.isEmpty()) return;
+    // The device pixels it covers, painted in bands where they are many: charged for them all first.
+    raster::PixelBox bands{0, 0, 0, 0};
+    double unitsAPixel = 0;
     if (WorkMeter::running()) {
         const raster::PixelBox box = impl_->reachable();
         const Rect area = impl_->state.transform.apply(rect.standardized())
@@ -1256,6 +1406,10 @@ void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement
         const double read = double(bitmap.width) * bitmap.height * WorkMeter::aPicturePixel;
         const double taps = filterTaps(impl_->state.transform, impl_->state.interpolation, bitmap, rect);
         if (!impl_->admitPixels(drawn, WorkMeter::aPicture + read + drawn * taps * WorkMeter::aFilterTap)) return;
+        if (drawn > 0)
+            bands = box.intersection({int(std::floor(area.minX())), int(std::floor(area.minY())),
+                                      int(std::ceil(area.maxX())), int(std::ceil(area.maxY()))});
+        unitsAPixel = WorkMeter::aComposedPixel + taps * WorkMeter::aFilterTap;
     }
     cairo_t* cr = impl_->synced();
     PatternPointer pattern = bitmapPattern(bitmap, rect, placement, impl_->state.interpolation);
@@ -1269,13 +1423,17 @@ void Context::drawBitmap(const Bitmap& bitmap, const Rect& rect, BitmapPlacement
         cairo_rectangle(cr, box.minX(), box.minY(), box.width(), box.height());
         cairo_clip(cr);
     };
-    impl_->composite(
-        [&] {
-            clipToRect();
-            cairo_set_source(cr, pattern.get());
-            cairo_paint_with_alpha(cr, impl_->state.alpha);
-        },
-        clipToRect);
+    const auto draw = [&] {
+        impl_->composite(
+            [&] {
+                clipToRect();
+                cairo_set_source(cr, pattern.get());
+                cairo_paint_with_alpha(cr, impl_->state.alpha);
+            },
+            clipToRect);
+    };
+    if (bands.isEmpty()) return draw();
+    impl_->drawInBands(bands, 0, unitsAPixel, draw);
 }
 
 }  // namespace gfx

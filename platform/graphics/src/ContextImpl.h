@@ -74,6 +74,18 @@ struct DrawingState {
     std::shared_ptr<const GradientShape> gradientShape;
 };
 
+// Memory held against the work meter until the scope ends.
+struct HeldBytes {
+    double bytes = 0;
+    HeldBytes() = default;
+    HeldBytes(const HeldBytes&) = delete;
+    HeldBytes& operator=(const HeldBytes&) = delete;
+    ~HeldBytes();
+};
+
+// A surface of Cairo's own, its bytes held against the meter while it lives; nothing when the meter refuses them.
+SharedSurface heldSurface(cairo_format_t format, int width, int height);
+
 // The converter's stroke of a line style (its width, joins, caps and dashes).
 raster::StrokeStyle strokeStyle(const DrawingState::Style& style);
 
@@ -99,6 +111,8 @@ struct Context::Impl {
     // once. Nothing once all are written.
     std::vector<int> writtenTo;
     int rowsWithBlanks = 0;
+    // What the pixels hold against the work meter running when the context was made, given back when it closes.
+    double heldBytes = 0;
 
     ~Impl();
     // Cairo with every unsent save and transform applied, and the state's style.
@@ -158,10 +172,22 @@ struct Context::Impl {
     // Paints `pattern` (its extend set) Over through our own clip mask, the clip box bounding it in Cairo,
     // when drawing is plain and the mask is one our fills would draw through: Cairo then never makes a
     // mask of the clip path itself. False leaves the drawing to Cairo's clip.
-    bool paintThroughClipMask(cairo_pattern_t* pattern);
+    // In bands, as drawInBands cuts them.
+    bool paintThroughClipMask(cairo_pattern_t* pattern, double unitsAPixel = 0, double costAPixel = 0);
     // Draws with the state's blend mode and mask clip. `paint` draws with whatever operator is set;
     // `clipToDrawnArea` clips to the area the drawing covers, which bounds Cairo's unbounded operators.
     void composite(const std::function<void()>& paint, const std::function<void()>& clipToDrawnArea);
+    // Cairo's drawing within `area` (device pixels) cut into bands of rows, each clipped to its band and charged
+    // `unitsAPixel` a pixel before it is drawn, none costing more than WorkMeter::aBand at `costAPixel`: no call into
+    // Cairo runs long between charges. One band draws unclipped. False, the rest undrawn, once a charge is refused.
+    bool drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const std::function<void()>& draw);
+    // The bands alone, each [top, bottom) handed to `band` once charged.
+    bool forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
+                     const std::function<void(int top, int bottom)>& band);
+    // Charges and holds what Cairo's pen lays stroking `path` through `toDevice` with `line`: the points of its round
+    // joins and caps, thousands a turn for a wide enough line. False, nothing held, when the meter refuses; else
+    // `held` takes the bytes to give back once Cairo has drawn.
+    bool admitPen(const Path& path, const AffineTransform& toDevice, const DrawingState::Style& line, double& held);
     // The mask Cairo's drawing goes through: clipToMask's, else a union's coverage as an A8 surface (its device
     // origin in `x`, `y`); none without either.
     SharedSurface cairoMask(int& x, int& y) const;

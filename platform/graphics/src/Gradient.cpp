@@ -167,6 +167,11 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
     if (!(ramp.step > 0) || !(count <= 65'536)) return std::nullopt;
     ramp.first = low;
     const int width = int(count);
+    // Cairo seeks each of the strip's pixels among the stops afresh where they change from one to the next.
+    int stops = 0;
+    cairo_pattern_get_color_stop_count(pattern, &stops);
+    if (!WorkMeter::charge(count * std::min(1.0, stops * ramp.step) * stops / 2 * WorkMeter::aStopSought))
+        return std::nullopt;
     SurfacePointer strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, 1));
     cairo_t* painter = cairo_create(strip.get());
     // Column u of the strip is the pattern at t = low + u * step.
@@ -223,6 +228,23 @@ bool paintShapeSpans(Context::Impl& impl, cairo_pattern_t* pattern, const Drawin
     return true;
 }
 
+// The device pixels Cairo may paint for the gradient: the clip's box, within the shape's (a stroke's reaching half
+// its width past its path).
+raster::PixelBox paintedBox(Context::Impl& impl, const DrawingState::GradientShape* shape) {
+    const raster::PixelBox box = impl.reachable();
+    if (!shape) return box;
+    Rect bounds = shape->path->boundingBox(shape->toDevice);
+    if (shape->stroked) {
+        const double reach = shape->line.lineWidth / 2 * raster::largestStretch(shape->toDevice) + 1;
+        bounds = bounds.insetBy(-reach, -reach);
+    }
+    if (bounds.isNull() || !(std::abs(bounds.minX()) + std::abs(bounds.maxX()) + std::abs(bounds.minY()) +
+                                 std::abs(bounds.maxY()) <= 1e9))
+        return box;
+    return box.intersection({int(std::floor(bounds.minX())), int(std::floor(bounds.minY())), int(std::ceil(bounds.maxX())),
+                             int(std::ceil(bounds.maxY()))});
+}
+
 // Fills or strokes the gradient shape with the source set, as Cairo draws it.
 void drawShape(Context::Impl& impl, const DrawingState::GradientShape& shape) {
     cairo_t* cr = impl.cairo;
@@ -249,8 +271,10 @@ void drawShape(Context::Impl& impl, const DrawingState::GradientShape& shape) {
 
 // Cairo extends both ends or neither; one end alone is drawn by extending both and clipping the other
 // away. `clipToAllowedSide` does that clipping, given how far the clip area reaches (in user space).
+// `sought`: what Cairo's search among the stops costs a pixel it paints, charged as it paints; `costAPixel`: what
+// all of a pixel costs, charged before.
 void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned options,
-                  const std::function<void(double reach)>& clipToAllowedSide) {
+                  const std::function<void(double reach)>& clipToAllowedSide, double sought, double costAPixel) {
     cairo_t* cr = impl.cairo;
     bool before = options & drawsBeforeStartLocation, after = options & drawsAfterEndLocation;
     if (options & (repeatsBeyondEnds | reflectsBeyondEnds)) {
@@ -261,8 +285,12 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
     }
     const DrawingState::GradientShape* shape = impl.state.gradientShape.get();
     if (shape && before == after && paintShapeSpans(impl, pattern, *shape)) return;
-    if (!shape && before == after && impl.paintThroughClipMask(pattern)) return;
-    impl.composite(
+    if (WorkMeter::spentNow()) return;
+    costAPixel += sought;
+    if (!shape && before == after && impl.paintThroughClipMask(pattern, sought, costAPixel)) return;
+    HeldBytes pen;
+    if (shape && shape->stroked && !impl.admitPen(*shape->path, shape->toDevice, shape->line, pen.bytes)) return;
+    const auto paint = [&] { impl.composite(
         [&] {
             if (before != after) {
                 double x1, y1, x2, y2;
@@ -283,7 +311,14 @@ void drawGradient(Context::Impl& impl, cairo_pattern_t* pattern, unsigned option
                 cairo_paint_with_alpha(cr, impl.state.alpha);
             }
         },
-        [] {});
+        [] {}); };
+    const raster::PixelBox box = paintedBox(impl, shape);
+    // A shape too costly to trace again for each band (a stroke, a long path) is painted at once.
+    if (!shape || (!shape->stroked && shape->path->elements().size() <= 256)) {
+        impl.drawInBands(box, sought, costAPixel, paint);
+        return;
+    }
+    if (box.isEmpty() || WorkMeter::charge(double(box.right - box.left) * double(box.bottom - box.top) * sought)) paint();
 }
 
 // Everywhere: the device pixels where a gradient's stops are walked, unless it is padded.
@@ -296,7 +331,7 @@ constexpr raster::PixelBox everywhere{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
 // stops are walked only within `walked` (a linear gradient's band between its ends, a radial one's end circle's
 // box): past an end each pixel takes that end's stop, a radial one's found again among them.
 bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, unsigned options,
-                   raster::PixelBox walked) {
+                   raster::PixelBox walked, double& costAPixel) {
     const double stops = double(gradient.stops().size());
     const bool repeats = options & (repeatsBeyondEnds | reflectsBeyondEnds);
     if (repeats) walked = everywhere;
@@ -310,6 +345,7 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, u
         walkedUnits = WorkMeter::aRadialPixel * stops / WorkMeter::stopsARadialPixelPasses;
     }
     const double units = WorkMeter::aPath + stops * WorkMeter::aStop;
+    costAPixel = unitsAPixel + walkedUnits;
     if (const DrawingState::GradientShape* shape = impl.state.gradientShape.get())
         return impl.admitGradientShape(*shape, unitsAPixel, units, walkedUnits, walked);
     const raster::PixelBox box = impl.reachable(), within = box.intersection(walked);
@@ -317,6 +353,20 @@ bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, u
         return of.isEmpty() ? 0.0 : double(of.right - of.left) * double(of.bottom - of.top);
     };
     return WorkMeter::charge(units + area(box) * unitsAPixel + area(within) * walkedUnits);
+}
+
+// Cairo finds a pixel's place among a linear gradient's stops by walking them from the first, again wherever the
+// pixel before it along its row found another: where the stops change from pixel to pixel along the device's rows
+// that walk (half the stops) is each pixel's. Rows alike all down the device's `rows` are worked out once.
+double stopsSought(const Gradient& gradient, const AffineTransform& toDevice, Point start, Point end, int rows) {
+    const double stops = double(gradient.stops().size());
+    if (stops < 3 || !Context::isUsableTransform(toDevice)) return 0;
+    const AffineTransform toUser = toDevice.inverted();
+    const double dx = end.x - start.x, dy = end.y - start.y, squared = dx * dx + dy * dy;
+    const double alongRow = std::abs(toUser.a * dx + toUser.b * dy) / squared;
+    const double downColumn = std::abs(toUser.c * dx + toUser.d * dy) / squared;
+    const double sought = std::min(1.0, stops * alongRow) * stops / 2 * WorkMeter::aStopSought;
+    return downColumn * rows * 65536 < 1 ? sought / std::max(rows, 1) : sought;
 }
 
 int wholePixel(double value) { return int(std::clamp(value, -1e9, 1e9)); }
@@ -353,9 +403,19 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
-    if (length == 0 || !std::isfinite(length) ||
-        !admitGradient(*impl_, gradient, false, options, deviceBand(impl_->state.transform, start, end)))
+    double costAPixel = 0;
+    const raster::PixelBox walked = deviceBand(impl_->state.transform, start, end);
+    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false, options, walked, costAPixel))
         return;
+    double sought = stopsSought(gradient, impl_->state.transform, start, end, impl_->height);
+    if (!(options & (repeatsBeyondEnds | reflectsBeyondEnds)) && sought > 0) {
+        // Padded, past its ends no stop is sought.
+        const raster::PixelBox box = impl_->reachable(), within = box.intersection(walked);
+        const auto area = [](const raster::PixelBox& of) {
+            return of.isEmpty() ? 0.0 : double(of.right - of.left) * double(of.bottom - of.top);
+        };
+        sought = within.isEmpty() ? 0 : sought * area(within) / area(box);
+    }
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
     const double squared = length * length;
@@ -398,7 +458,7 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
         for (int index = 1; index < 4; ++index) cairo_line_to(cr, corners[index].x, corners[index].y);
         cairo_close_path(cr);
         cairo_clip(cr);
-    });
+    }, sought, costAPixel);
     cairo_pattern_destroy(pattern);
 }
 
@@ -409,7 +469,9 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
         return restore();
     }
     if (startRadius < 0 || endRadius < 0 || (startRadius == 0 && endRadius == 0)) return;
-    if (!admitGradient(*impl_, gradient, true, options, deviceBox(impl_->state.transform, endCenter, endRadius))) return;
+    double costAPixel = 0;
+    if (!admitGradient(*impl_, gradient, true, options, deviceBox(impl_->state.transform, endCenter, endRadius), costAPixel))
+        return;
     cairo_t* cr = impl_->synced();
     // The shared pattern ends on the unit circle at the origin; the start circle goes along, and the
     // pattern is made again only when that changes (for concentric gradients it never does).
@@ -454,7 +516,7 @@ void Context::drawRadialGradient(const Gradient& gradient, Point startCenter, do
             cairo_arc(cr, startCenter.x, startCenter.y, startRadius, 0, 2 * M_PI);
         }
         cairo_clip(cr);
-    });
+    }, 0, costAPixel);
     cairo_pattern_destroy(pattern);
 }
 

@@ -978,6 +978,50 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     EXPECT_TRUE(pixelNear(image, 13, 13, red));
 }
 
+// Cairo's round pen grows with the square root of the line's width, and lays half of it at each sharp join: a
+// pen too large for the render is refused before Cairo sees it, and one it can hold is charged and given back.
+TEST(Context, AWorkMeterRefusesAPenCairoWouldMakeTooLargeAndGivesBackOneItHeld) {
+    Path zigzag;
+    zigzag.moveTo({0, 0});
+    for (int segment = 1; segment <= 2'000; ++segment) zigzag.lineTo({segment % 2 ? 80.0 : 20.0, segment / 20.0});
+    auto context = makeContext(100, 100);
+    context->setLineJoin(LineJoin::round);
+    context->setLineWidth(2.5e7);
+    {
+        WorkMeter meter;
+        context->stroke(zigzag);
+        EXPECT_TRUE(meter.spent());
+        EXPECT_EQ(meter.heldAtMost(), 0u) << "refused before anything is held";
+    }
+    EXPECT_EQ(alphaAt(context->makeImage(), 50, 50), 0);
+    Path corner;
+    corner.moveTo({10, 90});
+    corner.lineTo({50, 10});
+    corner.lineTo({90, 90});
+    context->setLineWidth(3e5);  // too wide for the converter: Cairo's pen has about 5,400 points
+    WorkMeter meter;
+    context->stroke(corner);
+    EXPECT_FALSE(meter.spent());
+    EXPECT_GT(meter.heldAtMost(), 0u);
+    EXPECT_EQ(meter.held(), 0u);
+    EXPECT_GT(double(meter.used()), 1'000 * WorkMeter::aPenPoint);
+    EXPECT_EQ(alphaAt(context->makeImage(), 50, 50), 255);
+}
+
+// Layers are held against the render's memory while they live: past its budget one is not made, the meter spent.
+TEST(Context, AWorkMeterHoldsALayersPixelsWhileItLivesAndRefusesOnePastItsMemory) {
+    WorkMeter meter;
+    {
+        auto layer = Context::create(2'000, 1'000, {});
+        ASSERT_TRUE(layer);
+        EXPECT_EQ(meter.held(), 8'000'000u);
+    }
+    EXPECT_EQ(meter.held(), 0u);
+    EXPECT_EQ(meter.heldAtMost(), 8'000'000u);
+    EXPECT_FALSE(Context::create(12'000, 12'000, {}));
+    EXPECT_TRUE(meter.spent());
+}
+
 // Charges are estimates and the clock is not: a render whose charges count nothing still ends, once its thread
 // has spent about twice its budget's time; within that time free charges are taken.
 TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {

@@ -323,6 +323,29 @@ TEST(Gradient, AGradientShapeIsPaintedAsCairoPaintsItAndChargedWhatItCovers) {
     EXPECT_GT(alphaAt(large->makeImage(), 2048, 2048), 200);
 }
 
+// A linear gradient of 1,024 stops repeating within a pixel, aslant: Cairo seeks each pixel's stop afresh, at
+// hundreds of times a pixel's cost, and paints it in bands of rows, each charged before it is painted. Every pixel
+// is painted once (its stops all one translucent colour), and a meter that runs out partway stops it there.
+TEST(Gradient, AGradientSoughtAmongItsStopsEachPixelIsPaintedInBandsEachCharged) {
+    const std::vector<Color> colors(1'024, Color{0, 0, 1, 0.5});
+    const Gradient gradient = *Gradient::make(colors);
+    constexpr int side = 400;
+    const auto draw = [&](std::uint64_t budget) {
+        auto context = Context::create(side, side, {});
+        WorkMeter meter(budget);
+        context->drawLinearGradient(gradient, {0, 0}, {0.5, 0.3}, repeatsBeyondEnds);
+        return std::pair{context->makeImage(), meter.used()};
+    };
+    const auto [whole, units] = draw(WorkMeter::defaultBudget);
+    EXPECT_GT(double(units), double(side) * side * 512 * WorkMeter::aStopSought);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) ASSERT_EQ(whole.pixel(x, y), whole.pixel(0, 0)) << x << ", " << y;
+    EXPECT_NEAR(double(whole.pixel(0, 0) >> 24), 128, 1);
+    const Bitmap cut = draw(units / 2).first;
+    EXPECT_EQ(cut.pixel(side / 2, 0), whole.pixel(0, 0));
+    EXPECT_EQ(cut.pixel(side / 2, side - 1), 0u);
+}
+
 // The span painter against Cairo painting the same gradient through the same shape, on the reference
 // drawings' random fills and strokes (dashes, caps, joins, curves, turned and stretched): the shape's ink as
 // the reference comparison allows, and where both pictures are opaque, the same colour.

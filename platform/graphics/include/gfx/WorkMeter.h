@@ -57,6 +57,12 @@ public:
                                                            // only within the end circle's box: past it no stop is walked)
     static constexpr double stopsARadialPixelPassesPastItsEnd = 1'024;  // padded, as much again for these many
                                                                        // stops wherever it paints (the last found)
+    static constexpr double aStopSought = 0.5;       // a stop Cairo passes seeking a pixel's afresh, where a linear
+                                                     // gradient changes stops from pixel to pixel along a row
+    static constexpr double aPenPoint = 40;          // a point of Cairo's round pen laid at a join or cap (its edges)
+    static constexpr double bytesAPenPoint = 100;    // what Cairo holds for each until the stroke is filled
+    static constexpr double aBand = 2'000'000;       // the most one call into Cairo is given between charges: larger
+                                                     // paints go in bands of rows, each charged (a couple of ms)
     static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
