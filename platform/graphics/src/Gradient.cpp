@@ -365,7 +365,7 @@ double stopsSought(const Gradient& gradient, const AffineTransform& toDevice, Po
     const double dx = end.x - start.x, dy = end.y - start.y, squared = dx * dx + dy * dy;
     const double alongRow = std::abs(toUser.a * dx + toUser.b * dy) / squared;
     const double downColumn = std::abs(toUser.c * dx + toUser.d * dy) / squared;
-    const double sought = std::min(1.0, stops * alongRow) * stops / 2 * WorkMeter::aStopSought;
+    const double sought = std::min(1.0, stops * alongRow) * (WorkMeter::aSeek + stops / 2 * WorkMeter::aStopSought);
     return downColumn * rows * 65536 < 1 ? sought / std::max(rows, 1) : sought;
 }
 
@@ -409,12 +409,19 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
         return;
     double sought = stopsSought(gradient, impl_->state.transform, start, end, impl_->height);
     if (!(options & (repeatsBeyondEnds | reflectsBeyondEnds)) && sought > 0) {
-        // Padded, past its ends no stop is sought.
-        const raster::PixelBox box = impl_->reachable(), within = box.intersection(walked);
-        const auto area = [](const raster::PixelBox& of) {
-            return of.isEmpty() ? 0.0 : double(of.right - of.left) * double(of.bottom - of.top);
-        };
-        sought = within.isEmpty() ? 0 : sought * area(within) / area(box);
+        // Padded, past its ends no stop is sought: the share of the box between them, by the place along the axis
+        // of its corners.
+        const raster::PixelBox box = impl_->reachable();
+        const AffineTransform toUser = impl_->state.transform.inverted();
+        double low = INFINITY, high = -INFINITY;
+        for (const int x : {box.left, box.right})
+            for (const int y : {box.top, box.bottom}) {
+                const Point at = toUser.apply(Point{double(x), double(y)});
+                const double t = ((at.x - start.x) * dx + (at.y - start.y) * dy) / (length * length);
+                low = std::min(low, t), high = std::max(high, t);
+            }
+        const double between = std::min(high, 1.0) - std::max(low, 0.0);
+        sought = !(between > 0) ? 0 : high > low ? sought * between / (high - low) : sought;
     }
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.

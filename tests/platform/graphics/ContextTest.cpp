@@ -978,18 +978,21 @@ TEST(Context, AWorkMeterCountsDrawingAndPastItsBudgetRefusesThatAndAllAfter) {
     EXPECT_TRUE(pixelNear(image, 13, 13, red));
 }
 
-// Cairo's round pen grows with the square root of the line's width, and lays half of it at each sharp join: a
-// pen too large for the render is refused before Cairo sees it, and one it can hold is charged and given back.
+// Cairo's round pen grows with the square root of the line's width, and lays half of it at each round cap and sharp
+// join: a pen too large for the render is refused before Cairo sees it, and one it can hold is charged and given back.
 TEST(Context, AWorkMeterRefusesAPenCairoWouldMakeTooLargeAndGivesBackOneItHeld) {
-    Path zigzag;
-    zigzag.moveTo({0, 0});
-    for (int segment = 1; segment <= 2'000; ++segment) zigzag.lineTo({segment % 2 ? 80.0 : 20.0, segment / 20.0});
+    Path line;
+    line.moveTo({0, 50});
+    line.lineTo({100, 50});
     auto context = makeContext(100, 100);
+    context->setLineCap(LineCap::round);
     context->setLineJoin(LineJoin::round);
     context->setLineWidth(2.5e7);
+    const double dashes[] = {0.01, 0.01};  // 5,000 dashes, each capped by 25,000 of the pen's points
+    context->setLineDash(0, dashes);
     {
         WorkMeter meter;
-        context->stroke(zigzag);
+        context->stroke(line);
         EXPECT_TRUE(meter.spent());
         EXPECT_EQ(meter.heldAtMost(), 0u) << "refused before anything is held";
     }
@@ -998,6 +1001,7 @@ TEST(Context, AWorkMeterRefusesAPenCairoWouldMakeTooLargeAndGivesBackOneItHeld) 
     corner.moveTo({10, 90});
     corner.lineTo({50, 10});
     corner.lineTo({90, 90});
+    context->setLineDash(0, {});
     context->setLineWidth(3e5);  // too wide for the converter: Cairo's pen has about 5,400 points
     WorkMeter meter;
     context->stroke(corner);
