@@ -76,12 +76,15 @@ std::string squareAt(std::size_t index, int side, int cells, const std::string& 
 }
 
 // A gradient of `stops` across the picture, or repeating within a pixel (its period not a pixel's divisor, so
-// each pixel lands elsewhere among the stops); linear or radial.
-std::string gradientOf(std::size_t stops, bool repeating, bool radial = false) {
+// each pixel lands elsewhere among the stops); linear or radial. A linear one `aslant` runs down as well as across,
+// so that no two rows are alike.
+std::string gradientOf(std::size_t stops, bool repeating, bool radial = false, bool aslant = false) {
     std::string text = radial ? R"(<radialGradient id="g" gradientUnits="userSpaceOnUse" cx="128" cy="128" )"
                               : R"(<linearGradient id="g" gradientUnits="userSpaceOnUse" x1="0" )";
     if (radial) {
         text += repeating ? R"(r="0.37" spreadMethod="repeat">)" : R"(r="181">)";
+    } else if (aslant) {
+        text += repeating ? R"(x2="0.5" y2="0.3" spreadMethod="repeat">)" : R"(x2="256" y2="150">)";
     } else {
         text += repeating ? R"(x2="0.37" spreadMethod="repeat">)" : R"(x2="256">)";
     }
@@ -141,8 +144,8 @@ std::string dashedIn(std::size_t segments, const std::string& style) {
 }
 
 // Squares of 64 px on a picture large enough that each square's own edges and pixels are charged.
-std::string gradientSquares(std::size_t n, std::size_t stops, bool repeating, bool radial = false) {
-    return svgOf(1024, "<defs>" + gradientOf(stops, repeating, radial) + "</defs>" +
+std::string gradientSquares(std::size_t n, std::size_t stops, bool repeating, bool radial = false, bool aslant = false) {
+    return svgOf(1024, "<defs>" + gradientOf(stops, repeating, radial, aslant) + "</defs>" +
                            repeated(n, [](std::size_t index) { return squareAt(index, 1024, 16, R"~(fill="url(#g)")~"); }));
 }
 
@@ -207,6 +210,9 @@ const std::vector<Class>& classes() {
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="6" stroke-linejoin="round")")); }},
         // A wide stroke with round joins, its outline's edges crowding every row (a flag's 64 px).
         {"StrokeWideCrowded", 64, false, 2'500, [](std::size_t n) { return hostile::wideRoundStrokeCopies(n, 1); }},
+        // Too wide for the converter: Cairo's round pen of about 5,400 points lays half of them at each join.
+        {"StrokeRoundJoinsOfCairosPen", 256, false, 25,
+         [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="300000" stroke-linejoin="round")")); }},
         {"StrokeHairline", 256, false, 2'500,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="0.5")")); }},
         {"DashesLaid", 256, false, 100,
@@ -228,6 +234,19 @@ const std::vector<Class>& classes() {
         {"Gradient2StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, true); }},
         {"Gradient64StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 64, true); }},
         {"Gradient1024StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 1'024, true); }},
+        // Aslant, each pixel's stop is sought afresh among them (Cairo paints the squares, in bands past a few ms).
+        {"Gradient64StopsAslantRepeating", 1024, false, 16,
+         [](std::size_t n) { return gradientSquares(n, 64, true, false, true); }},
+        {"Gradient1024StopsAslantRepeating", 1024, false, 4,
+         [](std::size_t n) { return gradientSquares(n, 1'024, true, false, true); }},
+        {"Gradient1024StopsAslantPadded", 1024, false, 4,
+         [](std::size_t n) { return gradientSquares(n, 1'024, false, false, true); }},
+        // Squares as large as a 2000 px picture: Cairo paints each in bands.
+        {"Gradient1024StopsAslantRepeatingAt2000", 2000, false, 1,
+         [](std::size_t n) {
+             return svgOf(2000, "<defs>" + gradientOf(1'024, true, false, true) + "</defs>" +
+                                    repeated(n, [](std::size_t) { return std::string(R"~(<rect width="2000" height="2000" fill="url(#g)"/>)~"); }));
+         }},
         {"RadialGradient2StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, false, true); }},
         {"RadialGradient1024StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false, true); }},
         {"RadialGradient2StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, true, true); }},

@@ -127,6 +127,10 @@ void drawAsFlag(benchmark::State& state, const std::string& text, gfx::Size box 
         image->scaleToFitInside(box);
         image->CALayerTree();
         auto context = gfx::Context::create(image->size(), {.scale = 1});
+        if (!context) {
+            refused = true;  // past the render's memory
+            continue;
+        }
         refused = bounds.reached() ||
                   !vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
                                                                gfx::InterpolationQuality::standard, false);
@@ -858,6 +862,44 @@ void FlatZigzagAcrossCopies(benchmark::State& state) {
 void AnchorAtSide(benchmark::State& state) {
     draw(state, ordinaryShapes(), smokeRun() ? 64 : static_cast<int>(state.range(0)));
 }
+// Drawing calls whose work Cairo does in one call, drawn at their own size under one meter: each must end (drawn
+// or refused) within 2.5 s of CPU and 512 MB; "peak_MB" is how far the resident peak rose. n squares as large as
+// a 2000 px picture filled by a linear gradient of 1,024 stops repeating within a pixel, aslant (its axis 0.5
+// across and 0.3 down): each pixel's colour is looked up among the stops afresh.
+std::string aslantRepeatingGradientSquares(std::size_t squares) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2000" height="2000"><defs>)"
+                       R"(<linearGradient id="g" gradientUnits="userSpaceOnUse" x2="0.5" y2="0.3" spreadMethod="repeat">)";
+    for (std::size_t index = 0; index < 1'024; ++index) {
+        text += "<stop offset=\"" + std::to_string(static_cast<double>(index) / 1'023) + "\" stop-color=\"" +
+                (index % 2 ? "#00a040" : "#4000c0") + "\"/>";
+    }
+    text += "</linearGradient></defs>";
+    for (std::size_t square = 0; square < squares; ++square)
+        text += R"(<rect x=")" + std::to_string(square) + R"~(" width="2000" height="2000" fill="url(#g)"/>)~";
+    return text + "</svg>";
+}
+void AslantRepeatingGradientSquares(benchmark::State& state) {
+    const double start = sorvane::bench::startResidentPeak();
+    draw(state, aslantRepeatingGradientSquares(static_cast<std::size_t>(state.range(0))), smokeRun() ? 64 : 2000);
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
+// A zigzag of n segments across a 100 unit picture stroked 25,000,000 units wide with round joins: too wide for the
+// converter, so Cairo's pen (tens of thousands of points) lays half a turn's worth of them at every join.
+std::string wideRoundJoins(std::size_t segments) {
+    std::string text = hostile::headerOf100() + R"(<path fill="none" stroke="#06c" stroke-width="25000000" )"
+                                                R"(stroke-linejoin="round" d="M0 0)";
+    for (std::size_t segment = 0; segment < segments; ++segment)
+        text += (segment % 2 ? " L20 " : " L80 ") + std::to_string(static_cast<double>(segment) * 100 / static_cast<double>(segments));
+    return text + R"("/></svg>)";
+}
+// As flags: the squares as a nested document (an image of it, drawn at its own size), and the zigzag.
+void FlagAslantRepeatingGradientNested(benchmark::State& state) {
+    const std::string inner = aslantRepeatingGradientSquares(static_cast<std::size_t>(state.range(0)));
+    const std::string link = hostile::pngLink({inner.begin(), inner.end()}).substr(std::string("data:image/png").size());
+    drawAsFlagToPeak(state, hostile::headerOf100() + R"(<image width="100" height="100" xlink:href="data:image/svg+xml)" +
+                                link + R"("/></svg>)");
+}
+void FlagWideRoundJoins(benchmark::State& state) { drawAsFlagToPeak(state, wideRoundJoins(scaled(state))); }
 BENCHMARK(ParseEmptyGroups)->Arg(25'000)->Arg(100'000)->Arg(400'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(UseCopiesThroughSymbolFanOf4)->Arg(6)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(RadialGradient1024StopsRepeatingInAPixelCopies)
@@ -869,5 +911,8 @@ BENCHMARK(MasksDrawnApartOverSquares)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(be
 BENCHMARK(OpacityGroupsDrawnApart)->Arg(250)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlatZigzagAcrossCopies)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(AnchorAtSide)->Arg(512)->Arg(1'024)->Arg(2'048)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(AslantRepeatingGradientSquares)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagAslantRepeatingGradientNested)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FlagWideRoundJoins)->Arg(9'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
