@@ -1122,6 +1122,22 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
         return;
     }
     cairo_t* painter = cairo_create(combined.get());
+    // Painted in bands of rows, as the context's own drawing is.
+    const auto paint = [&] {
+        impl_->forEachBand(box, 0, WorkMeter::aComposedPixel, [&](int top, int bottom) {
+            if (top == box.top && bottom == box.bottom) return cairo_paint(painter);
+            cairo_save(painter);
+            cairo_matrix_t matrix;
+            cairo_get_matrix(painter, &matrix);
+            cairo_identity_matrix(painter);
+            cairo_new_path(painter);
+            cairo_rectangle(painter, 0, top - box.top, width, bottom - top);
+            cairo_clip(painter);
+            cairo_set_matrix(painter, &matrix);
+            cairo_paint(painter);
+            cairo_restore(painter);
+        });
+    };
     if (!box.isEmpty()) {
         cairo_matrix_t device = toCairo(state.transform.concatenating(AffineTransform::translation(-box.left, -box.top)));
         cairo_set_matrix(painter, &device);
@@ -1130,7 +1146,7 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
         cairo_rectangle(painter, standard.minX(), standard.minY(), standard.width(), standard.height());
         cairo_clip(painter);
         cairo_set_source(painter, pattern.get());
-        cairo_paint(painter);
+        paint();
     }
     int maskX = 0, maskY = 0;
     if (SharedSurface before = impl_->cairoMask(maskX, maskY)) {
@@ -1138,7 +1154,10 @@ void Context::clipToMask(const Rect& rect, const Bitmap& mask, BitmapPlacement p
         cairo_identity_matrix(painter);
         cairo_set_operator(painter, CAIRO_OPERATOR_DEST_IN);
         cairo_set_source_surface(painter, before.get(), maskX - box.left, maskY - box.top);
-        cairo_paint(painter);
+        if (box.isEmpty())
+            cairo_paint(painter);
+        else
+            paint();
     }
     cairo_destroy(painter);
     cairo_surface_flush(combined.get());
