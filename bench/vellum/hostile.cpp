@@ -892,6 +892,17 @@ std::string wideRoundJoins(std::size_t segments) {
         text += (segment % 2 ? " L20 " : " L80 ") + std::to_string(static_cast<double>(segment) * 100 / static_cast<double>(segments));
     return text + R"("/></svg>)";
 }
+// Groups at half opacity nested n deep over a 2000 px picture, each drawn apart while those around it wait: 16 MB
+// of layer a level, held against the render's memory.
+void NestedOpacityGroupsAt2000(benchmark::State& state) {
+    std::string text = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2000" height="2000">)";
+    for (std::int64_t level = 0; level < state.range(0); ++level) text += R"(<g opacity="0.9">)";
+    text += R"(<rect width="2000" height="2000" fill="#06c"/>)";
+    for (std::int64_t level = 0; level < state.range(0); ++level) text += "</g>";
+    const double start = sorvane::bench::startResidentPeak();
+    draw(state, text + "</svg>", smokeRun() ? 64 : 2000);
+    state.counters["peak_MB"] = sorvane::bench::residentPeakGrowth(start) / 1024;
+}
 // As flags: the squares as a nested document (an image of it, drawn at its own size), and the zigzag.
 void FlagAslantRepeatingGradientNested(benchmark::State& state) {
     const std::string inner = aslantRepeatingGradientSquares(static_cast<std::size_t>(state.range(0)));
@@ -913,6 +924,7 @@ BENCHMARK(FlatZigzagAcrossCopies)->Arg(62)->Arg(250)->Arg(1'000)->Unit(benchmark
 BENCHMARK(AnchorAtSide)->Arg(512)->Arg(1'024)->Arg(2'048)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(AslantRepeatingGradientSquares)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagAslantRepeatingGradientNested)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(NestedOpacityGroupsAt2000)->Arg(8)->Arg(40)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagWideRoundJoins)->Arg(9'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
