@@ -780,38 +780,6 @@ bool Context::Impl::admitPen(const Path& path, const AffineTransform& toDevice, 
     return true;
 }
 
-bool Context::Impl::forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
-                                const std::function<void(int top, int bottom)>& band) {
-    if (area.isEmpty()) return true;
-    const double width = double(area.right) - double(area.left), rows = double(area.bottom) - double(area.top);
-    const double rowCost = width * std::max(costAPixel, unitsAPixel);
-    const int bandRows = int(rowCost > 0 ? std::clamp(std::floor(WorkMeter::aBand / rowCost), 1.0, rows) : rows);
-    for (int top = area.top; top < area.bottom;) {
-        const int bottom = top + std::min(bandRows, area.bottom - top);
-        if (!WorkMeter::charge(width * (bottom - top) * unitsAPixel)) return false;
-        band(top, bottom);
-        top = bottom;
-    }
-    return true;
-}
-
-bool Context::Impl::drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
-                                const std::function<void()>& draw) {
-    return forEachBand(area, unitsAPixel, costAPixel, [&](int top, int bottom) {
-        if (top == area.top && bottom == area.bottom) return draw();
-        cairo_save(cairo);
-        cairo_matrix_t matrix;
-        cairo_get_matrix(cairo, &matrix);
-        cairo_identity_matrix(cairo);
-        cairo_new_path(cairo);
-        cairo_rectangle(cairo, area.left, top, double(area.right) - double(area.left), bottom - top);
-        cairo_clip(cairo);
-        cairo_set_matrix(cairo, &matrix);
-        draw();
-        cairo_restore(cairo);
-    });
-}
-
 bool Context::Impl::fillDirectly(const Path& path, FillRule rule, const AffineTransform& toDevice) {
     auto target = directTarget();
     if (!target) return false;

@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -9,6 +11,7 @@
 
 #include "ScanConverter.h"
 #include "gfx/Context.h"
+#include "gfx/WorkMeter.h"
 
 namespace gfx {
 
@@ -180,10 +183,12 @@ struct Context::Impl {
     // Cairo's drawing within `area` (device pixels) cut into bands of rows, each clipped to its band and charged
     // `unitsAPixel` a pixel before it is drawn, none costing more than WorkMeter::aBand at `costAPixel`: no call into
     // Cairo runs long between charges. One band draws unclipped. False, the rest undrawn, once a charge is refused.
-    bool drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const std::function<void()>& draw);
+    // (Templates: a paint of one band, the most common, costs a call.)
+    template <typename Draw>
+    bool drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const Draw& draw);
     // The bands alone, each [top, bottom) handed to `band` once charged.
-    bool forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel,
-                     const std::function<void(int top, int bottom)>& band);
+    template <typename Band>
+    bool forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const Band& band);
     // Charges and holds what Cairo's pen lays stroking `path` through `toDevice` with `line`: the points of its round
     // joins and caps, thousands a turn for a wide enough line. False, nothing held, when the meter refuses; else
     // `held` takes the bytes to give back once Cairo has drawn.
@@ -192,5 +197,37 @@ struct Context::Impl {
     // origin in `x`, `y`); none without either.
     SharedSurface cairoMask(int& x, int& y) const;
 };
+
+template <typename Band>
+bool Context::Impl::forEachBand(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const Band& band) {
+    if (area.isEmpty()) return true;
+    const double width = double(area.right) - double(area.left), rows = double(area.bottom) - double(area.top);
+    const double rowCost = width * std::max(costAPixel, unitsAPixel);
+    const int bandRows = int(rowCost > 0 ? std::clamp(std::floor(WorkMeter::aBand / rowCost), 1.0, rows) : rows);
+    for (int top = area.top; top < area.bottom;) {
+        const int bottom = top + std::min(bandRows, area.bottom - top);
+        if (!WorkMeter::charge(width * (bottom - top) * unitsAPixel)) return false;
+        band(top, bottom);
+        top = bottom;
+    }
+    return true;
+}
+
+template <typename Draw>
+bool Context::Impl::drawInBands(const raster::PixelBox& area, double unitsAPixel, double costAPixel, const Draw& draw) {
+    return forEachBand(area, unitsAPixel, costAPixel, [&](int top, int bottom) {
+        if (top == area.top && bottom == area.bottom) return draw();
+        cairo_save(cairo);
+        cairo_matrix_t matrix;
+        cairo_get_matrix(cairo, &matrix);
+        cairo_identity_matrix(cairo);
+        cairo_new_path(cairo);
+        cairo_rectangle(cairo, area.left, top, double(area.right) - double(area.left), bottom - top);
+        cairo_clip(cairo);
+        cairo_set_matrix(cairo, &matrix);
+        draw();
+        cairo_restore(cairo);
+    });
+}
 
 }  // namespace gfx
