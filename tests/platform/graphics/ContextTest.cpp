@@ -1012,6 +1012,19 @@ TEST(Context, AWorkMeterRefusesAPenCairoWouldMakeTooLargeAndGivesBackOneItHeld) 
     EXPECT_EQ(alphaAt(context->makeImage(), 50, 50), 255);
 }
 
+// A picture large enough to composite for milliseconds goes to Cairo in bands of rows: each pixel once.
+TEST(Context, ALargePictureIsCompositedInBandsEachPixelOnce) {
+    constexpr int side = 2'000;
+    Bitmap picture = Bitmap::make(side, side);
+    for (int y = 0; y < side; ++y) std::fill_n(picture.row(y), side, 0x80000080u);
+    auto context = makeContext(side, side);
+    WorkMeter meter;
+    context->drawBitmap(picture, {0, 0, side, side}, BitmapPlacement::firstRowAtMinY);
+    const Bitmap drawn = context->makeImage();
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; x += 97) ASSERT_EQ(drawn.pixel(x, y), 0x80000080u) << x << ", " << y;
+}
+
 // Layers are held against the render's memory while they live: past its budget one is not made, the meter spent.
 TEST(Context, AWorkMeterHoldsALayersPixelsWhileItLivesAndRefusesOnePastItsMemory) {
     WorkMeter meter;
