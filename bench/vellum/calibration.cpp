@@ -241,6 +241,15 @@ const std::vector<Class>& classes() {
          [](std::size_t n) { return gradientSquares(n, 1'024, true, false, true); }},
         {"Gradient1024StopsAslantPadded", 1024, false, 4,
          [](std::size_t n) { return gradientSquares(n, 1'024, false, false, true); }},
+        // Rings, whose spans the converter paints from a strip of the gradient Cairo paints along its axis.
+        {"Gradient1024StopsAslantRepeatingInRings", 1024, false, 16,
+         [](std::size_t n) {
+             return svgOf(1024, "<defs>" + gradientOf(1'024, true, false, true) + "</defs>" +
+                                    repeated(n, [](std::size_t index) {
+                                        return "<circle cx=\"" + std::to_string(index % 16 * 64 + 32) + "\" cy=\"" +
+                                               std::to_string(index / 16 % 16 * 64 + 32) + R"~(" r="30" fill="none" stroke="url(#g)" stroke-width="4"/>)~";
+                                    }));
+         }},
         // Squares as large as a 2000 px picture: Cairo paints each in bands.
         {"Gradient1024StopsAslantRepeatingAt2000", 2000, false, 1,
          [](std::size_t n) {

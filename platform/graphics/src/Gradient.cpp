@@ -167,11 +167,13 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
     if (!(ramp.step > 0) || !(count <= 65'536)) return std::nullopt;
     ramp.first = low;
     const int width = int(count);
-    // Cairo seeks each of the strip's pixels among the stops afresh where they change from one to the next.
+    // Cairo seeks each of the strip's pixels among the stops afresh where they change from one to the next: a long
+    // strip of many stops is painted in pieces, each charged.
     int stops = 0;
     cairo_pattern_get_color_stop_count(pattern, &stops);
-    if (!WorkMeter::charge(count * std::min(1.0, stops * ramp.step) * stops / 2 * WorkMeter::aStopSought))
-        return std::nullopt;
+    const double sought =
+        stops < 3 ? 0 : std::min(1.0, stops * ramp.step) * (WorkMeter::aSeek + stops / 2.0 * WorkMeter::aStopSought);
+    const int piece = int(std::clamp(std::floor(WorkMeter::aBand / std::max(sought, 1.0)), 1.0, count));
     SurfacePointer strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, 1));
     cairo_t* painter = cairo_create(strip.get());
     // Column u of the strip is the pattern at t = low + u * step.
@@ -180,9 +182,23 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
     cairo_pattern_set_matrix(pattern, &placed);
     cairo_set_operator(painter, CAIRO_OPERATOR_SOURCE);
     cairo_set_source(painter, pattern);
-    cairo_paint_with_alpha(painter, alpha);
+    bool charged = true;
+    for (int left = 0; left < width && charged; left += piece) {
+        const int right = left + std::min(piece, width - left);
+        if (!(charged = WorkMeter::charge((right - left) * sought))) break;
+        if (piece == width) {
+            cairo_paint_with_alpha(painter, alpha);
+            break;
+        }
+        cairo_save(painter);
+        cairo_rectangle(painter, left, 0, right - left, 1);
+        cairo_clip(painter);
+        cairo_paint_with_alpha(painter, alpha);
+        cairo_restore(painter);
+    }
     cairo_destroy(painter);
     cairo_pattern_set_matrix(pattern, &toPattern);
+    if (!charged) return std::nullopt;
     cairo_surface_flush(strip.get());
     const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(strip.get()));
     ramp.colors.assign(row, row + width);

@@ -60,7 +60,7 @@ public:
     static constexpr double aSeek = 16;              // a pixel's stop Cairo seeks afresh, where a linear gradient
                                                      // changes stops from pixel to pixel along a row
     static constexpr double aStopSought = 0.5;       // and a stop it passes seeking it (half of them on average)
-    static constexpr double aPenPoint = 10;          // a point of Cairo's round pen laid at a join or cap (its edges)
+    static constexpr double aPenPoint = 5;           // a point of Cairo's round pen laid at a join or cap (its edges)
     static constexpr double bytesAPenPoint = 8;      // what Cairo holds for each until the stroke is filled (measured)
     static constexpr double aBand = 2'000'000;       // the most one call into Cairo is given between charges: larger
                                                      // paints go in bands of rows, each charged (a couple of ms)
