@@ -151,6 +151,22 @@ TEST(ImageSource, GifFramesAreHandedOutWithoutCopiesAndStayAsShown) {
     EXPECT_EQ(held[3]->pixel(3, 3), red);
 }
 
+// A picture is sized from its header before anything is decoded, and shown by its first frame alone.
+TEST(ImageSource, GifFramesPastThoseAskedForAreWalkedNotDecoded) {
+    const foundation::Data data = disposalGif();
+    auto header = ImageSource::create(data, unlimitedPixels, 0);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->frameCount(), 4u);
+    EXPECT_EQ(header->propertiesAt(3)->gif->unclampedDelayTime, 0.5);
+    EXPECT_EQ(header->frameAt(0), nullptr);
+    // Four frames of 16 pixels reach a limit of 64; the first alone does not.
+    EXPECT_EQ(ImageSource::create(data, 64), nullptr);
+    auto first = ImageSource::create(data, 64, 1);
+    ASSERT_TRUE(first && first->frameAt(0));
+    EXPECT_EQ(first->frameAt(0)->pixel(0, 0), red);
+    EXPECT_EQ(first->frameAt(1), nullptr);
+}
+
 TEST(ImageSource, GifCutMidwayKeepsTheFramesThatArrivedWhole) {
     foundation::Data data = disposalGif();
     int previous = 4;
