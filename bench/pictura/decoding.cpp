@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "BenchSmoke.h"
 #include "BlankPng.h"
 #include "NoiseBitmap.h"
 #include "RepeatedScansJpeg.h"
@@ -67,6 +68,19 @@ void BM_DecodeRepeatedScansJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeRepeatedScansJpeg)
     ->Args({1'024, 999})->Args({2'048, 999})->Args({4'096, 999})->Args({4'096, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same in CMYK, four components as large as the picture, at 7000 and 7600 px: a DC scan, a first AC scan of
+// each and 14 rounds refining all four (64 passes over the picture's blocks, what the bound allowed while it
+// counted every component's), beside one round; and at 4096 px. The coefficients are 8 bytes a pixel beside
+// the 4-byte bitmap. Target: decoded or refused within 2.5 s of CPU and 512 MB.
+// The smoke run (SORVANE_BENCH_SMOKE) decodes them at 64 px: it only shows that they still run.
+void BM_DecodeRepeatedScansCmykJpeg(benchmark::State& state) {
+    const int side = sorvane::bench::smokeRun() ? 64 : static_cast<int>(state.range(0));
+    const auto bytes = sorvane::testing::repeatedScansCmykJpeg(side, static_cast<int>(state.range(1)));
+    decode(state, bytes);
+}
+BENCHMARK(BM_DecodeRepeatedScansCmykJpeg)
+    ->Args({7'000, 14})->Args({7'600, 14})->Args({7'000, 1})->Args({4'096, 14})->Args({4'096, 1})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

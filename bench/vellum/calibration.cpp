@@ -11,12 +11,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "../../tests/vellum/HostileDocuments.h"
 #include "BenchSmoke.h"
+#include "FlatGif.h"
+#include "NoiseBitmap.h"
+#include "RepeatedScansJpeg.h"
 #include "gfx/Context.h"
+#include "gfx/ImageEncoder.h"
 #include "gfx/WorkMeter.h"
 #include "quartz/Renderer.h"
 #include "vellum/SVGDocument.h"
@@ -161,6 +166,59 @@ std::string picturesDrawn(std::size_t n, int side) {
                           }));
 }
 
+// Noise of `side` px written as a progressive JPEG by libjpeg's own script (ten scans for colour).
+std::optional<foundation::Data> progressiveNoiseJpeg(int side, unsigned seed) {
+    const gfx::Bitmap noise = sorvane::bench::noiseBitmap(side, side, seed);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = info.image_height = JDIMENSION(side);
+    info.input_components = 4;
+    info.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(noise.pixels.data() + std::size_t(info.next_scanline) * std::size_t(noise.stride));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    foundation::Data data = foundation::Data::fromString(std::string_view(reinterpret_cast<const char*>(buffer), length));
+    std::free(buffer);
+    return data;
+}
+
+enum class pictureKind { gif, gifOfNoise, jpeg, progressiveJpeg, scans };
+
+// `n` distinct pictures of 512 px (each decoded: links are shared), each shown in 64 x 64.
+std::string distinctPictures(std::size_t n, pictureKind kind) {
+    const int side = smokeRun() ? 64 : 512;
+    return svgOf(256, repeated(n, [&](std::size_t index) {
+                     std::string link;
+                     if (kind == pictureKind::gif) {
+                         link = hostile::pictureDataLink(sorvane::testing::flatGif(side, 1, 0x3060c0u + std::uint32_t(index)), "gif");
+                     } else if (kind == pictureKind::gifOfNoise) {
+                         const auto gif = gfx::encodeGif({{sorvane::bench::noiseBitmap(side, side, unsigned(index))}}, side, side);
+                         link = hostile::pictureDataLink(gif->bytes(), "gif");
+                     } else if (kind == pictureKind::scans) {
+                         link = hostile::pictureDataLink(sorvane::testing::repeatedScansJpeg(side + 8 * int(index), 30).bytes(), "jpeg");
+                     } else {
+                         const auto bytes = kind == pictureKind::jpeg
+                                                ? gfx::encodeJpeg(sorvane::bench::noiseBitmap(side, side, unsigned(index)), 0.9)
+                                                : progressiveNoiseJpeg(side, unsigned(index));
+                         link = hostile::pictureDataLink(bytes->bytes(), "jpeg");
+                     }
+                     return "<image x=\"" + std::to_string(index % 4 * 64) + "\" y=\"" + std::to_string(index / 4 % 4 * 64) +
+                            "\" width=\"64\" height=\"64\" xlink:href=\"" + link + "\"/>";
+                 }));
+}
+
 // `n` groups drawn apart at half opacity, each of two squares overlapping over the picture.
 std::string opacityGroups(std::size_t n, int side) {
     const std::string size = std::to_string(side * 200 / 256), at = std::to_string(side * 56 / 256);
@@ -287,6 +345,14 @@ const std::vector<Class>& classes() {
                               return "<image width=\"64\" height=\"64\" xlink:href=\"" + link + "\"/>";
                           }));
          }},
+        // Distinct pictures of 512 px decoded: a GIF of one colour (its codes long) and one of noise (short), a JPEG of
+        // noise in one scan and progressive (ten), and one of 30 scans, most of end-of-band runs walking every block.
+        {"PicturesDecodedGif", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gif); }},
+        {"PicturesDecodedGifOfNoise", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gifOfNoise); }},
+        {"PicturesDecodedJpeg", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::jpeg); }},
+        {"PicturesDecodedProgressiveJpeg", 256, true, 1,
+         [](std::size_t n) { return distinctPictures(n, pictureKind::progressiveJpeg); }},
+        {"PicturesDecodedJpegOf30Scans", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::scans); }},
         {"GlyphsSmall", 256, false, 50,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) {

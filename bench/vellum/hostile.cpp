@@ -31,6 +31,7 @@
 
 #include "../../tests/vellum/HostileDocuments.h"
 #include "BlankPng.h"
+#include "FlatGif.h"
 #include "RepeatedScansJpeg.h"
 #include "ResidentPeak.h"
 #include "SideBySide.h"
@@ -777,6 +778,20 @@ void FlagPictureOfRepeatedScans(benchmark::State& state) {
     drawAsFlagWithPeak(state, hostile::header + R"(<image width="20" height="20" xlink:href=")" + link + R"("/></svg>)");
     state.counters["jpeg_bytes"] = static_cast<double>(jpeg.size());
 }
+// GIFs shown by image elements as "data:" links, drawn as flags: `pictures` distinct GIFs of `frames` frames of
+// `side` px (16 of 16 frames of 4096 px, 3.3 MB; four of one frame of 16384 px, each past the largest picture
+// a document may show). Each picture is sized from its header, and only its first frame decoded, once it
+// fits: each must end, drawn or refused, within 2.5 s of CPU and 512 MB.
+void FlagGifPictures(benchmark::State& state) {
+    const int side = static_cast<int>(smokeRun() ? 64 : state.range(0));
+    std::string text = hostile::header;
+    for (long picture = 0; picture < state.range(2); ++picture) {
+        const auto gif = sorvane::testing::flatGif(side, static_cast<int>(state.range(1)), 0x00a000u + static_cast<std::uint32_t>(picture));
+        text += R"(<image width="20" height="20" xlink:href=")" + hostile::pictureDataLink(gif, "gif") + R"("/>)";
+    }
+    drawAsFlagWithPeak(state, text + "</svg>");
+}
+BENCHMARK(FlagGifPictures)->Args({4'096, 16, 16})->Args({16'384, 1, 4})->Args({4'096, 1, 1})->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMutualUsePairs)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagMutualUsePairsAfterClipPaths)->Arg(78)->Arg(312)->Arg(1'250)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FlagGradientChainFilledBackwards)->Arg(625)->Arg(2'500)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -344,7 +344,9 @@ TEST(DecodeBudgetTest, thePixelLimitRefusesEveryFormatFromItsHeaderAndEveryFrame
         auto source = gfx::ImageSource::create(bytes);
         ASSERT_TRUE(source) << name;
         const auto properties = *source->propertiesAt(0);
-        const std::int64_t all = std::int64_t(source->frameCount()) * properties.pixelWidth * properties.pixelHeight;
+        // A progressive JPEG's coefficients count too, as pixels of four bytes.
+        const std::int64_t all = std::int64_t(source->frameCount()) * properties.pixelWidth * properties.pixelHeight +
+                                 (name == "progressive JPEG" ? properties.workingBytes / 4 : 0);
         for (ImageCreatingOptions options : {ImageCreatingOptions{}, ImageCreatingOptions{.preloadAll = true},
                                              ImageCreatingOptions{.onlyFirstFrame = true}}) {
             options.pixelLimit = all;
@@ -366,12 +368,13 @@ TEST(DecodeBudgetTest, downsamplingDecodesSmallWhereTheDecoderCanAndIsRefusedWhe
         EXPECT_EQ(image->pixelWidth(), 50);
         EXPECT_EQ(image->pixelHeight(), 38);
     }
-    // PNG has no smaller decoding, and progressive JPEG holds the whole picture's coefficients.
+    // PNG has no smaller decoding, and progressive JPEG holds the whole picture's coefficients: they alone
+    // reach a limit of their bytes over four.
     EXPECT_FALSE(small(*gfx::encodePng(pixels)));
     const auto progressive = fixtureBytes("jpeg/jpg-progressive.jpg");
     const auto properties = *gfx::ImageSource::create(progressive)->propertiesAt(0);
-    EXPECT_FALSE(ImageWrapper::downsampledImage(progressive, {8, 8}, 1,
-                                                std::int64_t(properties.pixelWidth) * properties.pixelHeight));
+    ASSERT_GT(properties.workingBytes, 0);
+    EXPECT_FALSE(ImageWrapper::downsampledImage(progressive, {8, 8}, 1, properties.workingBytes / 4));
 }
 
 }  // namespace

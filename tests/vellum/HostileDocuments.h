@@ -86,10 +86,10 @@ inline std::string useCopies(std::size_t copies,
     return text + "</svg>";
 }
 
-// A "data:" link to the PNG `bytes`.
-inline std::string pngLink(const std::vector<std::uint8_t>& bytes) {
+// A "data:" link to the picture `bytes` of `type` ("png", "gif").
+inline std::string pictureDataLink(const std::vector<std::uint8_t>& bytes, std::string_view type) {
     static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text = "data:image/png;base64,";
+    std::string text = "data:image/" + std::string(type) + ";base64,";
     for (std::size_t at = 0; at < bytes.size(); at += 3) {
         const std::uint32_t group = (std::uint32_t{bytes[at]} << 16) |
                                     (at + 1 < bytes.size() ? std::uint32_t{bytes[at + 1]} << 8 : 0) |
@@ -101,6 +101,9 @@ inline std::string pngLink(const std::vector<std::uint8_t>& bytes) {
     }
     return text;
 }
+
+// A "data:" link to the PNG `bytes`.
+inline std::string pngLink(const std::vector<std::uint8_t>& bytes) { return pictureDataLink(bytes, "png"); }
 
 // A "data:" link to a PNG of side `side`, one colour throughout (so it compresses to little).
 inline std::string pictureLink(int side) {

@@ -330,7 +330,9 @@ TEST(HostileDocuments, CopiesOfAPictureShareOneDecodedBitmap) {
     ASSERT_TRUE(result->parsedDocument());
     auto root = result->parsedDocument()->rootElement();
     root->setViewport(SVGRectMake(0, 0, 20, 20));
+    gfx::WorkMeter meter;
     auto tree = VellumLayerTree::newLayerWithElement(root, result.get());
+    EXPECT_EQ(meter.held(), 4u * 4 * 4) << "its bitmap held against the render's memory once";
     std::vector<const quartz::Layer*> pending{tree.get()};
     std::vector<const gfx::Bitmap*> bitmaps;
     while (!pending.empty()) {

@@ -77,23 +77,35 @@ bool pictureFits(double pixels, std::int64_t allowed, const std::string& what) {
     return true;
 }
 
-// Decoded only when its size, read first, fits.
+// Sized from its header alone, and decoded (the first frame of an animation only) once that size fits and
+// its work and memory are taken from the render's meter. The bitmap stays held while the render runs; what
+// the decoder holds besides is let go once it is done.
 std::shared_ptr<gfx::Image> bitmapPicture(const foundation::Data& bytes, std::int64_t allowed) {
-    auto decoder = gfx::ImageSource::create(bytes);
-    if (!decoder) return nullptr;
-    const auto properties = decoder->propertiesAt(0);
+    auto header = gfx::ImageSource::create(bytes, gfx::unlimitedPixels, 0);
+    if (!header) return nullptr;
+    const auto properties = header->propertiesAt(0);
     if (!properties) return nullptr;
-    const double pixels = static_cast<double>(properties->pixelWidth) * properties->pixelHeight;
-    if (!pictureFits(pixels, allowed,
+    const std::int64_t pixels = std::int64_t{properties->pixelWidth} * properties->pixelHeight;
+    if (!pictureFits(static_cast<double>(pixels), allowed,
                      foundation::format("image of %@ x %@ pixels", properties->pixelWidth, properties->pixelHeight))) {
         return VellumGetBrokenImageRepresentation();
     }
-    // Decoding is the render's work; past its meter the render ends anyway.
-    if (!gfx::WorkMeter::charge(pixels * gfx::WorkMeter::aDecodedPixel)) return nullptr;
-    auto picture = gfx::Image::fromData(bytes);
+    // Decoding is the render's work and memory; past its meter the render ends anyway, and whoever opened
+    // the meter tells it.
+    const double working = static_cast<double>(properties->workingBytes);
+    if (!gfx::WorkMeter::charge(static_cast<double>(pixels) * gfx::WorkMeter::aDecodedPixel) ||
+        !gfx::WorkMeter::hold(static_cast<double>(pixels) * 4 + working)) {
+        return VellumGetBrokenImageRepresentation();
+    }
+    // Within what was charged and held: the header's picture, and what its decoder holds besides (a GIF frame
+    // reaching past its screen, a progressive JPEG's coefficients) counted a pixel a byte.
+    auto picture = gfx::Image::fromData(bytes, 1, pixels + 1 + properties->workingBytes);
+    gfx::WorkMeter::letGo(working);
     // A picture whose header was read is no document: one its decoder refuses (damaged, or more work than
     // its size allows) is told as such, not read again as a nested document.
     if (!picture) {
+        gfx::WorkMeter::letGo(static_cast<double>(pixels) * 4);
+        if (gfx::WorkMeter::spentNow()) return VellumGetBrokenImageRepresentation();
         vellumLogError("[%@] ERROR: image of %@ x %@ pixels could not be decoded (damaged, or more work than its size "
                        "allows); not shown",
                        "SVGImageElement", properties->pixelWidth, properties->pixelHeight);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "gfx/WorkMeter.h"
+
 namespace gfx::detail {
 
 namespace {
@@ -62,29 +64,40 @@ struct FrameCount {
     int right = 0;
     int bottom = 0;
 
-    // Whether one more frame placed so still keeps every frame, as decoded and as shown on the screen
-    // reached so far, below the limit.
-    bool admits(const GifImageDesc& desc) {
-        ++frames;
-        ownPixels += std::int64_t(desc.Width) * desc.Height;
+    // Whether one more frame placed so still keeps every decoded frame, as decoded and as shown on the
+    // screen reached so far, below the limit. A frame only walked widens the screen and costs nothing.
+    bool admits(const GifImageDesc& desc, bool decoded) {
         right = std::max(right, desc.Left + desc.Width);
         bottom = std::max(bottom, desc.Top + desc.Height);
-        const std::int64_t width = declaredWidth > 0 ? std::min(declaredWidth, right) : right;
-        const std::int64_t height = declaredHeight > 0 ? std::min(declaredHeight, bottom) : bottom;
-        return pixelsAllowed(ownPixels, limit) && pixelsAllowed(frames * width * height, limit);
+        if (!decoded) return true;
+        ++frames;
+        ownPixels += std::int64_t(desc.Width) * desc.Height;
+        return pixelsAllowed(ownPixels, limit) && pixelsAllowed(frames * width() * height(), limit);
     }
+    std::int64_t width() const { return declaredWidth > 0 ? std::min(declaredWidth, right) : right; }
+    std::int64_t height() const { return declaredHeight > 0 ? std::min(declaredHeight, bottom) : bottom; }
 };
+
+// Passes over a frame's data sub-blocks unread.
+bool skipFrameData(GifFileType* gif) {
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) != GIF_OK) return false;
+    while (block)
+        if (DGifGetCodeNext(gif, &block) != GIF_OK) return false;
+    return true;
+}
 
 enum class FrameRead { read, broken, overLimit };
 
 FrameRead readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::int64_t& pixelBudget,
-                    FrameCount& count, GifFrameRecord& frame) {
+                    FrameCount& count, bool decode, GifFrameRecord& frame) {
     if (DGifGetImageDesc(gif) != GIF_OK) return FrameRead::broken;
     const GifImageDesc& desc = gif->Image;
     if (desc.Width <= 0 || desc.Height <= 0 || !sizeAllowed(desc.Width, desc.Height)) return FrameRead::broken;
     std::int64_t pixels = static_cast<std::int64_t>(desc.Width) * desc.Height;
     if (pixels > pixelBudget) return FrameRead::broken;
-    if (!count.admits(desc)) return FrameRead::overLimit;
+    if (!count.admits(desc, decode)) return FrameRead::overLimit;
     pixelBudget -= pixels;
 
     frame.left = desc.Left;
@@ -103,6 +116,12 @@ FrameRead readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::
         frame.colors[control.TransparentColor] = 0;
         frame.hasTransparency = true;
     }
+    if (!decode) return skipFrameData(gif) ? FrameRead::read : FrameRead::broken;
+    // Its codes are the work of decoding it, counted from its sub-blocks' lengths before any is read.
+    const auto* reader = static_cast<const MemoryReader*>(gif->UserData);
+    std::size_t end = reader->offset;
+    while (end < reader->bytes.size() && reader->bytes[end] != 0) end += reader->bytes[end] + 1u;
+    if (!WorkMeter::charge(double(end - reader->offset) * WorkMeter::aCodedByte)) return FrameRead::overLimit;
 
     frame.indices.assign(static_cast<std::size_t>(pixels), 0);
     auto readRow = [&](int y) {
@@ -123,7 +142,7 @@ FrameRead readFrame(GifFileType* gif, const GraphicsControlBlock& control, std::
 
 }  // namespace
 
-std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit) {
+std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit, std::size_t framesDecoded) {
     if (bytes.size() < 6 || std::memcmp(bytes.data(), "GIF", 3) != 0) return std::nullopt;
     MemoryReader reader{bytes};
     int error = 0;
@@ -144,7 +163,8 @@ std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit) {
             if (!readExtensions(gif.get(), control, record.loopCount)) break;
         } else if (type == IMAGE_DESC_RECORD_TYPE) {
             GifFrameRecord frame;
-            const FrameRead read = readFrame(gif.get(), control, pixelBudget, count, frame);
+            const bool decode = record.frames.size() < framesDecoded;
+            const FrameRead read = readFrame(gif.get(), control, pixelBudget, count, decode, frame);
             if (read == FrameRead::overLimit) return std::nullopt;
             if (read == FrameRead::broken) break;
             record.frames.push_back(std::move(frame));
@@ -170,13 +190,15 @@ std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit) {
     }
     record.screenWidth = std::min(record.screenWidth, right);
     record.screenHeight = std::min(record.screenHeight, bottom);
+    // Frames walked past the decoded ones may have widened the screen those are shown on.
+    if (!pixelsAllowed(count.frames * record.screenWidth * record.screenHeight, pixelLimit)) return std::nullopt;
     std::int64_t canvasBytes = std::int64_t{record.screenWidth} * record.screenHeight * 4;
     if (canvasBytes * (restoresPrevious ? 2 : 1) > gifCanvasByteBudget) return std::nullopt;
     return record;
 }
 
 std::shared_ptr<const Bitmap> GifCompositor::frame(std::size_t index) {
-    if (index >= record_.frames.size()) return nullptr;
+    if (index >= record_.frames.size() || record_.frames[index].indices.empty()) return nullptr;
     if (!last_ || *last_ > index) restart();
     while (!last_ || *last_ < index) {
         std::size_t next = last_ ? *last_ + 1 : 0;

@@ -16,7 +16,7 @@ struct GifFrameRecord {
     int top = 0;
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> indices;  // rows top to bottom, already de-interlaced
+    std::vector<std::uint8_t> indices;  // rows top to bottom, already de-interlaced; empty when not decoded
     // Premultiplied colour of each index; 0 (fully transparent) means the canvas shows through.
     std::array<std::uint32_t, 256> colors{};
     int disposal = 0;
@@ -40,16 +40,21 @@ struct GifRecord {
 };
 
 // Nothing when the header cannot be read, or the canvases its frames need are too large to allocate
-// or exceed gifCanvasByteBudget, or its frames would reach `pixelLimit`: each frame's own pixels and
-// each as shown on the screen, counted frame by frame before the frame is decoded.
-std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit = unlimitedPixels);
+// or exceed gifCanvasByteBudget, or its decoded frames would reach `pixelLimit`: each frame's own pixels
+// and each as shown on the screen, counted frame by frame before the frame is decoded. Frames past the
+// first `framesDecoded` are walked, not decoded: their place, size and timing are read, their data skipped
+// (so a picture is sized from its header before any of it is decoded). A decoded frame's coded bytes are
+// charged to the work meter running on the thread before they are read (WorkMeter::aCodedByte); past it
+// nothing is given.
+std::optional<GifRecord> parseGif(Bytes bytes, std::int64_t pixelLimit = unlimitedPixels,
+                                  std::size_t framesDecoded = allFrames);
 
 // Frames of a parsed GIF as shown, kept between calls so that playing in order costs one frame each.
 class GifCompositor {
 public:
     explicit GifCompositor(const GifRecord& record) : record_(record) {}
     // The canvas itself is handed out, not a copy; it is copied only when the next frame is drawn
-    // while someone still holds it.
+    // while someone still holds it. Null for a frame that was not decoded.
     std::shared_ptr<const Bitmap> frame(std::size_t index);
 
 private:

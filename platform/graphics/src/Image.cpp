@@ -17,7 +17,8 @@ std::shared_ptr<Image> Image::fromBitmap(Bitmap bitmap, double scale, ImageOrien
 }
 
 std::shared_ptr<Image> Image::fromData(const foundation::Data& data, double scale, std::int64_t pixelLimit) {
-    auto source = ImageSource::create(data, pixelLimit);
+    // Only the first frame of an animation is shown, so only it is decoded.
+    auto source = ImageSource::create(data, pixelLimit, 1);
     if (!source) return nullptr;
     auto bitmap = source->frameAt(0);
     if (!bitmap) return nullptr;

@@ -42,6 +42,8 @@ struct ImageHeader {
     int height = 0;
     bool hasAlpha = false;
     ImageOrientation orientation = ImageOrientation::up;
+    // What decoding holds besides the bitmap at the most (ImageFrameProperties).
+    std::int64_t workingBytes = 0;
 };
 
 // Straight RGBA bytes in memory order to premultiplied native ARGB32, in place (rows of width * 4).
@@ -64,8 +66,11 @@ JpegLayout jpegLayout(Bytes bytes);
 std::optional<ImageHeader> jpegHeader(Bytes bytes);
 // `minimumSide` lets the decoder scale down by 1/2, 1/4 or 1/8 while the longer side stays at least
 // that large; 0 decodes the full size. Progressive data cut after its first scan decodes coarsely. A
-// progressive picture counts at its full size against `pixelLimit` however small it is decoded: the
-// decoder holds every coefficient of the whole picture.
+// picture of several scans (progressive) counts its coefficients against `pixelLimit` besides its bitmap,
+// however small that is decoded, a pixel each four bytes: the decoder holds every coefficient of every
+// component of the whole picture (two bytes a sample). Its scans are bounded by the blocks they walk, each
+// charged to the work meter running on the thread as it begins (WorkMeter::aBlockWalked), as are the bytes
+// before decoding starts (WorkMeter::aCodedByte).
 std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide = 0, std::int64_t pixelLimit = unlimitedPixels);
 
 std::optional<ImageHeader> webpHeader(Bytes bytes);

@@ -67,6 +67,7 @@ struct ImageSource::State {
     foundation::Data data;
     bool final = true;
     std::int64_t pixelLimit = unlimitedPixels;
+    std::size_t framesDecoded = allFrames;
     std::optional<ImageType> type;
     std::optional<detail::ImageHeader> header;  // still formats
     std::optional<detail::GifRecord> gif;
@@ -83,7 +84,7 @@ struct ImageSource::State {
         case ImageType::jpeg: header = detail::jpegHeader(data.span()); break;
         case ImageType::webp: header = detail::webpHeader(data.span()); break;
         case ImageType::gif:
-            gif = detail::parseGif(data.span(), pixelLimit);
+            gif = detail::parseGif(data.span(), pixelLimit, framesDecoded);
             if (gif) compositor = std::make_unique<detail::GifCompositor>(*gif);
             break;
         }
@@ -109,9 +110,11 @@ struct ImageSource::State {
 ImageSource::ImageSource() : state_(std::make_unique<State>()) {}
 ImageSource::~ImageSource() = default;
 
-std::shared_ptr<ImageSource> ImageSource::create(foundation::Data data, std::int64_t pixelLimit) {
+std::shared_ptr<ImageSource> ImageSource::create(foundation::Data data, std::int64_t pixelLimit,
+                                                 std::size_t framesDecoded) {
     std::shared_ptr<ImageSource> source(new ImageSource());
     source->state_->pixelLimit = pixelLimit;
+    source->state_->framesDecoded = framesDecoded;
     source->state_->data = std::move(data);
     source->state_->parse();
     if (!source->state_->readable()) return nullptr;
@@ -163,6 +166,7 @@ std::optional<ImageFrameProperties> ImageSource::propertiesAt(std::size_t index)
         const detail::GifFrameRecord& frame = gif.frames[index];
         properties.pixelWidth = gif.screenWidth;
         properties.pixelHeight = gif.screenHeight;
+        properties.workingBytes = std::int64_t{frame.width} * frame.height;
         properties.hasAlpha = frame.hasTransparency;
         GifFrameProperties timing;
         timing.unclampedDelayTime = frame.delayCentiseconds / 100.0;
@@ -174,6 +178,7 @@ std::optional<ImageFrameProperties> ImageSource::propertiesAt(std::size_t index)
     if (!state_->header || index != 0) return std::nullopt;
     properties.pixelWidth = state_->header->width;
     properties.pixelHeight = state_->header->height;
+    properties.workingBytes = state_->header->workingBytes;
     properties.hasAlpha = state_->header->hasAlpha;
     properties.orientation = state_->header->orientation;
     return properties;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ImageDecoder.h"
+#include "gfx/WorkMeter.h"
 
 namespace gfx::detail {
 
@@ -16,8 +17,10 @@ namespace {
 constexpr int maximumScanCount = 1000;  // progressive files with endless scans are a known denial of service
 // A scan walks every block of its components however few bytes it has (a scan of end-of-band runs is a few
 // bytes for a whole picture), so scans are bounded by the blocks they walk: this many times the picture's
-// blocks. An encoder's usual ten scans walk them five or six times.
-constexpr std::int64_t maximumPassesOverTheBlocks = 16;
+// 8 x 8 blocks, however many components it has (counting theirs, a CMYK file would walk four times what a
+// grey one may). An encoder's usual scans walk a colour picture's blocks eight to fourteen times, a CMYK
+// one's twenty-four (six a component).
+constexpr std::int64_t maximumPassesOverTheBlocks = 32;
 // Every 8 x 8 block costs at least one bit in the first scan with Huffman coding; arithmetic coding
 // goes lower, so the bound keeps a margin of 16.
 constexpr std::int64_t jpegPixelsPerByte = 64 * 8 * 16;
@@ -48,6 +51,18 @@ std::int64_t blocksOf(const jpeg_component_info& component) {
     return std::int64_t(component.width_in_blocks) * component.height_in_blocks;
 }
 
+// The picture's own 8 x 8 blocks, whatever its components.
+std::int64_t pictureBlocks(const jpeg_decompress_struct& info) {
+    return std::int64_t((info.image_width + 7) / 8) * ((info.image_height + 7) / 8);
+}
+
+// What a decode of several scans holds besides its bitmap: every coefficient of every component, 2 bytes each.
+std::int64_t coefficientBytes(const jpeg_decompress_struct& info) {
+    std::int64_t blocks = 0;
+    for (int index = 0; index < info.num_components; ++index) blocks += blocksOf(info.comp_info[index]);
+    return blocks * DCTSIZE2 * std::int64_t(sizeof(JCOEF));
+}
+
 void refuseEndlessScans(j_common_ptr common) {
     if (!common->is_decompressor) return;
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
@@ -55,10 +70,13 @@ void refuseEndlessScans(j_common_ptr common) {
     if (info->input_scan_number > maximumScanCount) failByJump(common);
     if (info->input_scan_number == work->scan) return;
     work->scan = info->input_scan_number;
-    std::int64_t picture = 0;
-    for (int index = 0; index < info->num_components; ++index) picture += blocksOf(info->comp_info[index]);
-    for (int index = 0; index < info->comps_in_scan; ++index) work->blocks += blocksOf(*info->cur_comp_info[index]);
-    if (work->blocks > maximumPassesOverTheBlocks * picture) failByJump(common);
+    std::int64_t walked = 0;
+    for (int index = 0; index < info->comps_in_scan; ++index) walked += blocksOf(*info->cur_comp_info[index]);
+    work->blocks += walked;
+    // The scan is the render's work as it comes: a meter spent ends the decode.
+    if (work->blocks > maximumPassesOverTheBlocks * pictureBlocks(*info) ||
+        !WorkMeter::charge(double(walked) * WorkMeter::aBlockWalked))
+        failByJump(common);
 }
 
 // One decompression session; cleans up on every path, including after a longjmp.
@@ -177,6 +195,7 @@ std::optional<ImageHeader> jpegHeader(Bytes bytes) {
     header.width = static_cast<int>(reader.info.image_width);
     header.height = static_cast<int>(reader.info.image_height);
     header.orientation = reader.orientation();
+    if (jpeg_has_multiple_scans(&reader.info)) header.workingBytes = coefficientBytes(reader.info);
     if (!sizeAllowed(header.width, header.height)) return std::nullopt;
     return header;
 }
@@ -202,11 +221,15 @@ std::optional<Bitmap> decodeJpeg(Bytes bytes, int minimumSide, std::int64_t pixe
         info.scale_num = 1;
         info.scale_denom = denominator;
     }
-    // Starting reads every scan of a file of several into coefficients of the whole picture; one of a
-    // single scan starts with buffers of a few rows.
-    if (jpeg_has_multiple_scans(&info) &&
-        !pixelsAllowed(std::int64_t(info.image_width) * info.image_height, pixelLimit))
-        return std::nullopt;
+    // Starting reads every scan of a file of several into coefficients of the whole picture, held beside the
+    // bitmap: they count against the limit as pixels of as many bytes. One of a single scan starts with
+    // buffers of a few rows.
+    jpeg_calc_output_dimensions(&info);
+    const std::int64_t held = std::int64_t(info.output_width) * info.output_height +
+                              (jpeg_has_multiple_scans(&info) ? coefficientBytes(info) / std::int64_t(sizeof(std::uint32_t)) : 0);
+    if (!pixelsAllowed(held, pixelLimit)) return std::nullopt;
+    // Reading the coefficients costs their bytes, the blocks walked apart (refuseEndlessScans).
+    if (!WorkMeter::charge(double(bytes.size()) * WorkMeter::aCodedByte)) return std::nullopt;
     jpeg_start_decompress(&info);
     if (!sizeAllowed(info.output_width, info.output_height)) return std::nullopt;
     if (!pixelsAllowed(std::int64_t(info.output_width) * info.output_height, pixelLimit)) return std::nullopt;

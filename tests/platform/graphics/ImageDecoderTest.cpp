@@ -211,6 +211,16 @@ TEST(ImageDecoder, ProgressiveJpegScansAreBoundedByTheBlocksTheyWalk) {
     ASSERT_TRUE(ordinary);
     EXPECT_EQ(ordinary->bitmap()->pixel(128, 128) & 0xFFFFFFu, 0x808080u);
     EXPECT_EQ(Image::fromData(sorvane::testing::repeatedScansJpeg(256, 100)), nullptr);
+    // The picture's blocks, not its components': eight rounds refining a CMYK picture's four walk it 40 times.
+    EXPECT_TRUE(Image::fromData(sorvane::testing::repeatedScansCmykJpeg(64, 1)));
+    EXPECT_EQ(Image::fromData(sorvane::testing::repeatedScansCmykJpeg(64, 8)), nullptr);
+}
+
+// Its coefficients, 8 bytes a pixel for CMYK, count against the limit as pixels beside the bitmap's.
+TEST(ImageDecoder, ProgressiveJpegCoefficientsCountAgainstThePixelLimit) {
+    const auto cmyk = sorvane::testing::repeatedScansCmykJpeg(64, 1);
+    EXPECT_EQ(Image::fromData(cmyk, 1, 3 * 64 * 64), nullptr);
+    EXPECT_TRUE(Image::fromData(cmyk, 1, 3 * 64 * 64 + 1));
 }
 
 TEST(ImageDecoder, CutProgressiveJpegShowsTheScansThatArrived) {

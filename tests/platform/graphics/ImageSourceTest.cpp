@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
+#include <utility>
 
 #include "ImageTestSupport.h"
 #include "gfx/ImageEncoder.h"
@@ -149,6 +153,34 @@ TEST(ImageSource, GifFramesAreHandedOutWithoutCopiesAndStayAsShown) {
     EXPECT_EQ(held[2]->pixel(3, 3), green);
     EXPECT_EQ(held[3]->pixel(3, 0), white);
     EXPECT_EQ(held[3]->pixel(3, 3), red);
+}
+
+// Random animations, whole or cut: walked from the header they have the frames and size a whole decode finds,
+// and their first frame alone decodes to the same pixels within a limit one frame fits.
+TEST(ImageSource, GifWalkedAgreesWithGifDecoded) {
+    const char* given = std::getenv("SORVANE_TEST_SEED");
+    const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    std::printf("seed %u\n", seed);
+    std::mt19937 random(seed);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<GifFrame> frames(1 + random() % 4);
+        for (auto& frame : frames)
+            frame = {filled(1 + int(random() % 12), 1 + int(random() % 12), random() % 2 ? red : blue),
+                     int(random() % 8), int(random() % 8), 0.1, GifDisposal(random() % 4)};
+        const foundation::Data whole = *encodeGif(frames, 4 + int(random() % 16), 4 + int(random() % 16));
+        const foundation::Data data = whole.subdata(0, whole.size() - random() % (whole.size() / 2));
+        auto decoded = ImageSource::create(data);
+        auto walked = ImageSource::create(data, unlimitedPixels, 0);
+        ASSERT_EQ(bool(decoded), bool(walked)) << "seed " << seed;
+        if (!decoded || decoded->frameCount() == 0) continue;
+        ASSERT_EQ(walked->frameCount(), decoded->frameCount()) << "seed " << seed;
+        const auto size = *decoded->propertiesAt(0);
+        const auto walkedSize = *walked->propertiesAt(0);
+        EXPECT_EQ(std::pair(walkedSize.pixelWidth, walkedSize.pixelHeight), std::pair(size.pixelWidth, size.pixelHeight));
+        auto first = ImageSource::create(data, std::int64_t{size.pixelWidth} * size.pixelHeight + 144, 1);
+        ASSERT_TRUE(first && !walked->frameAt(0) && (decoded->frameCount() == 1 || !first->frameAt(1))) << "seed " << seed;
+        EXPECT_EQ(rows(*first->frameAt(0)), rows(*decoded->frameAt(0))) << "seed " << seed;
+    }
 }
 
 TEST(ImageSource, GifCutMidwayKeepsTheFramesThatArrivedWhole) {

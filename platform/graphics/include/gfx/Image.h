@@ -26,7 +26,8 @@ public:
     static std::shared_ptr<Image> fromBitmap(Bitmap bitmap, double scale = 1,
                                              ImageOrientation orientation = ImageOrientation::up);
     // The first image of PNG, JPEG, GIF or WebP bytes with the stored orientation, or null when the
-    // bytes do not decode or their picture is refused by `pixelLimit` (ImageSource::create).
+    // bytes do not decode or their picture is refused by `pixelLimit` (ImageSource::create). Of an animation
+    // only the first frame is decoded and counted.
     static std::shared_ptr<Image> fromData(const foundation::Data& data, double scale = 1,
                                            std::int64_t pixelLimit = unlimitedPixels);
     // An animation over `frames` lasting `duration` seconds in all. It shows as its first frame

@@ -20,6 +20,8 @@ enum class ImageType { png, jpeg, gif, webp };
 // No limit of a caller's on what a source decodes: only the platform's cap on one bitmap
 // (maximumPixelCount) applies.
 inline constexpr std::int64_t unlimitedPixels = std::numeric_limits<std::int64_t>::max();
+// Every frame of an animation decoded.
+inline constexpr std::size_t allFrames = std::numeric_limits<std::size_t>::max();
 
 // The uniform type identifier of an encoded image type ("public.png", "public.jpeg", ...).
 std::string_view typeIdentifier(ImageType type);
@@ -39,6 +41,9 @@ struct GifFrameProperties {
 struct ImageFrameProperties {
     int pixelWidth = 0;
     int pixelHeight = 0;
+    // What decoding the frame holds besides its bitmap at the most, read from the header: a GIF frame's
+    // indices, a progressive JPEG's coefficients.
+    std::int64_t workingBytes = 0;
     ImageOrientation orientation = ImageOrientation::up;
     bool hasAlpha = false;
     std::optional<GifFrameProperties> gif;
@@ -62,7 +67,11 @@ public:
     // allocated: an animation whose frames together would reach it gives no source at all; a still
     // picture beyond it gives no frame, and a thumbnail only where its decoder makes one small enough
     // directly (baseline JPEG scaled down by up to 1/8, a still WebP to any size).
-    static std::shared_ptr<ImageSource> create(foundation::Data data, std::int64_t pixelLimit = unlimitedPixels);
+    // An animation's frames past the first `framesDecoded` are only walked (their size, place and timing
+    // read, their data skipped): they count nothing against the limit and frameAt gives none of them; 0
+    // reads the header alone.
+    static std::shared_ptr<ImageSource> create(foundation::Data data, std::int64_t pixelLimit = unlimitedPixels,
+                                               std::size_t framesDecoded = allFrames);
     // A source fed with growing data by `update`; it answers with what the bytes so far allow.
     static std::shared_ptr<ImageSource> createIncremental();
 

@@ -64,7 +64,9 @@ public:
     static constexpr double bytesAPenPoint = 8;      // what Cairo holds for each until the stroke is filled (measured)
     static constexpr double aBand = 2'000'000;       // the most one call into Cairo is given between charges: larger
                                                      // paints go in bands of rows, each charged (a couple of ms)
-    static constexpr double aDecodedPixel = 15;      // a pixel of a picture decoded
+    static constexpr double aDecodedPixel = 12;      // a pixel of a picture decoded
+    static constexpr double aBlockWalked = 40;       // an 8 x 8 block a JPEG scan walks (a progressive file's scans)
+    static constexpr double aCodedByte = 20;         // a byte of a JPEG's or GIF's coded data decoded (its codes read)
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
     static constexpr double aFilterTap = 4;          // a picture's pixel its filter reads for a device pixel
