@@ -247,6 +247,14 @@ const std::vector<Class>& classes() {
              return svgOf(1024, "<defs>" + aslant + "</defs>" +
                                     repeated(n, [](std::size_t index) { return squareAt(index, 1024, 16, R"~(fill="url(#g)")~"); }));
          }},
+        // Aslant and padded across the picture: its stops walked only between its ends.
+        {"GradientAslant1024StopsPadded", 1024, Stage::draw, 16,
+         [](std::size_t n) {
+             std::string aslant = gradientOf(1'024, false);
+             aslant.replace(aslant.find(R"(x2="256")"), 8, R"(x2="256" y2="150")");
+             return svgOf(1024, "<defs>" + aslant + "</defs>" +
+                                    repeated(n, [](std::size_t index) { return squareAt(index, 1024, 16, R"~(fill="url(#g)")~"); }));
+         }},
         {"RadialGradient2StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, false, true); }},
         {"RadialGradient1024StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false, true); }},
         {"RadialGradient2StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, true, true); }},

@@ -294,15 +294,20 @@ constexpr raster::PixelBox everywhere{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
 // on along a row; a radial one's each work out their distance and look it up among the stops: anew where the
 // gradient repeats (a pixel's neighbour may lie anywhere in it, and its distance is wrapped too). Padded, the
 // stops are walked only within `walked` (a linear gradient's band between its ends, a radial one's end circle's
-// box): past an end each pixel takes that end's stop, a radial one's found again among them.
+// box): past an end each pixel takes that end's stop, a radial one's found again among them. Cairo draws a linear
+// gradient along the device's rows or columns as one strip; `aslant`, each pixel is worked out and looked up
+// among the stops anew, a walk from the first, padded only between its ends (taken as half the picture).
 bool admitGradient(Context::Impl& impl, const Gradient& gradient, bool radial, unsigned options,
-                   raster::PixelBox walked) {
+                   raster::PixelBox walked, bool aslant = false) {
     const double stops = double(gradient.stops().size());
     const bool repeats = options & (repeatsBeyondEnds | reflectsBeyondEnds);
     if (repeats) walked = everywhere;
     double unitsAPixel = WorkMeter::aComposedPixel;
     double walkedUnits = WorkMeter::aComposedPixel * stops / WorkMeter::stopsAPixelPasses;
-    if (radial && repeats) {
+    if (aslant) {
+        unitsAPixel += WorkMeter::anAslantPixel;
+        walkedUnits = stops / WorkMeter::stopsAnAslantPixelPasses / (repeats ? 1 : 2);
+    } else if (radial && repeats) {
         unitsAPixel = WorkMeter::aRadialPixel * 2;
         walkedUnits = WorkMeter::aRadialPixel * stops / WorkMeter::stopsARadialPixelPasses;
     } else if (radial) {
@@ -353,9 +358,9 @@ void Context::drawLinearGradient(const Gradient& gradient, Point start, Point en
     }
     double dx = end.x - start.x, dy = end.y - start.y;
     double length = std::hypot(dx, dy);
-    if (length == 0 || !std::isfinite(length) ||
-        !admitGradient(*impl_, gradient, false, options, deviceBand(impl_->state.transform, start, end)))
-        return;
+    const raster::PixelBox band = deviceBand(impl_->state.transform, start, end);
+    const bool aslant = band.left == everywhere.left && band.top == everywhere.top;
+    if (length == 0 || !std::isfinite(length) || !admitGradient(*impl_, gradient, false, options, band, aslant)) return;
     cairo_t* cr = impl_->synced();
     // The shared pattern runs along x from 0 to 1: user space goes there by the axis and its normal.
     const double squared = length * length;

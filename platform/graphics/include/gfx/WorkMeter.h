@@ -61,6 +61,8 @@ public:
     static constexpr double aStopWalked = 1;         // a stop Cairo walks filing another (n^2 / 2 a gradient)
     static constexpr double stopsAPixelPasses = 128; // a linear gradient's pixel costs another for these many stops
                                                      // (padded, only between its ends: past them no stop is walked)
+    static constexpr double anAslantPixel = 20;      // a linear gradient's pixel aslant (worked out, its stop found anew)
+    static constexpr double stopsAnAslantPixelPasses = 4;  // and a unit for every these many stops (padded, half)
     static constexpr double aRadialPixel = 16;       // a radial gradient's pixel (its distance worked out, then its stop)
     static constexpr double stopsARadialPixelPasses = 64;  // as much again repeating, and for these many stops (padded,
                                                            // only within the end circle's box: past it no stop is walked)
