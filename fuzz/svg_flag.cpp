@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 
 #include "SVGHarness.h"
 #include "gfx/WorkMeter.h"
@@ -31,10 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     static const pictura::PicturaParsedOptionsInfo options;
     // The processor's meter joins this one, so that the harness can tell who ended the render. Its clock ends a
     // render just within the hang limit (10 s), so that a render of charges too small shows as a clock's ending,
-    // with what it was charged, rather than as a hang.
-    gfx::WorkMeter meter(gfx::WorkMeter::defaultBudget, nullptr, 9'000'000'000);
+    // with what it was charged, rather than as a hang; one of too few charges for the clock to be read (a long
+    // call between two, the parse) is held to the same time here.
+    constexpr std::int64_t allowance = 9'000'000'000;
+    const auto cpu = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+    };
+    const std::int64_t start = cpu();
+    gfx::WorkMeter meter(gfx::WorkMeter::defaultBudget, nullptr, allowance);
     const auto image = processor.process(foundation::Data(bytes, size), options);
-    if (meter.spentByClock()) {
+    if (meter.spentByClock() || cpu() - start > allowance) {
         std::fprintf(stderr, "the clock ended a render charged %llu units\n", static_cast<unsigned long long>(meter.used()));
         __builtin_trap();
     }
