@@ -1,8 +1,7 @@
 // The work meter's calibration (gfx::WorkMeter): each class of work it charges, drawn at n, 4n and 16n, and
 // the thread's CPU time it took over the units it was charged. "ns_per_unit" should lie within 0.5-2 for
 // every class on this kind of machine (docs/cost-model.md, Calibration); "units" is what one render was
-// charged. A row times one stage: the layer build ("build") or the drawing of a tree built beforehand
-// ("draw"). Its meter has no practical budget, so nothing is refused.
+// charged. A row times one stage: the parse, the layer build or the drawing of a tree built beforehand. Its meter has no practical budget, so nothing is refused.
 // Run: bench_vellum_calibration --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
@@ -100,19 +99,24 @@ std::string gradientOf(std::size_t stops, bool repeating, bool radial = false, b
     return text + (radial ? "</radialGradient>" : "</linearGradient>");
 }
 
+enum class Stage { parse, build, draw };
+
 // One class of work: its document at a size, the side it is drawn at and the stage timed.
 struct Class {
     const char* name;
     int side;
-    bool build;
+    Stage stage;
     std::int64_t n;
     std::function<std::string(std::size_t n)> document;
 };
 
 void measure(benchmark::State& state, const Class& measured) {
     const std::size_t n = smokeRun() ? 1 : std::size_t(state.range(0));
-    auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
-        vellum::VellumSourceString::sourceFromContentsOfString(measured.document(n)));
+    const std::string text = measured.document(n);
+    const auto parse = [&] {
+        return vellum::VellumParser::parseSourceUsingDefaultVellumParser(vellum::VellumSourceString::sourceFromContentsOfString(text));
+    };
+    auto result = parse();
     auto document = result ? result->parsedDocument() : nullptr;
     if (!document || !document->rootElement()) return state.SkipWithError("no document");
     auto root = document->rootElement();
@@ -128,14 +132,18 @@ void measure(benchmark::State& state, const Class& measured) {
     double seconds = 0, units = 0;
     for (auto _ : state) {
         auto previous = std::move(tree);  // freed after the stage is timed
-        if (!measured.build) tree = previous;
+        auto parsed = std::move(result);
+        if (measured.stage == Stage::draw) tree = previous;
         gfx::WorkMeter meter(unbounded);
         const double start = threadSeconds();
-        if (measured.build) {
-            tree = vellum::VellumLayerTree::newLayerWithElement(root, result.get());
+        if (measured.stage == Stage::parse) {
+            result = parse();
+        } else if (measured.stage == Stage::build) {
+            tree = vellum::VellumLayerTree::newLayerWithElement(root, parsed.get());
         } else {
             quartz::render(*tree, *context);
         }
+        if (!result) result = std::move(parsed);
         seconds += threadSeconds() - start;
         units += double(meter.used());
         benchmark::DoNotOptimize(tree);
@@ -237,70 +245,70 @@ const std::string maskedApart =
 const std::vector<Class>& classes() {
     static const std::vector<Class> all = {
         // Small squares on a large picture: each pays its edges and pixels, walked.
-        {"FillSmallShapes", 1024, false, 1'000,
+        {"FillSmallShapes", 1024, Stage::draw, 1'000,
          [](std::size_t n) {
              return svgOf(1024, repeated(n, [](std::size_t index) { return squareAt(index, 1024, 512, R"(fill="#3060c0")"); }));
          }},
         // The same on a picture small enough that each pays the bound of its rows and pixels, unwalked.
-        {"FillSmallShapesAtTheirBound", 256, false, 1'000,
+        {"FillSmallShapesAtTheirBound", 256, Stage::draw, 1'000,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) { return squareAt(index, 256, 128, R"(fill="#3060c0")"); }));
          }},
-        {"FillLargeShapes", 256, false, 16,
+        {"FillLargeShapes", 256, Stage::draw, 16,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) {
                               return squareAt(0, 256, 1, index % 2 ? R"(fill="#3060c0")" : R"(fill="#c06030")");
                           }));
          }},
-        {"FillLongPath", 256, false, 2'500,
+        {"FillLongPath", 256, Stage::draw, 2'500,
          [](std::size_t n) { return svgOf(256, R"(<path fill="#3060c0" d=")" + zigzag(n, 256) + R"("/>)"); }},
         // The same edges across a wide picture within two rows: each costs its width in cells, and crosses one row.
-        {"FillFlatPathAcross", 2000, false, 2'500,
+        {"FillFlatPathAcross", 2000, Stage::draw, 2'500,
          [](std::size_t n) {
              std::string points = "M0 0";
              for (std::size_t at = 1; at <= n; ++at)
                  points += " L" + std::to_string(at % 2 ? 2000 : 0) + " " + std::to_string(double(at) * 2 / double(n));
              return svgOf(2000, R"(<path fill="#3060c0" d=")" + points + R"("/>)");
          }},
-        {"FillLongPathUpright", 256, false, 2'500,
+        {"FillLongPathUpright", 256, Stage::draw, 2'500,
          [](std::size_t n) { return svgOf(256, R"(<path fill="#3060c0" d=")" + zigzag(n, 256, true) + R"("/>)"); }},
-        {"StrokeWide", 256, false, 1'000,
+        {"StrokeWide", 256, Stage::draw, 1'000,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="6" stroke-linejoin="round")")); }},
         // A wide stroke with round joins, its outline's edges crowding every row (a flag's 64 px).
-        {"StrokeWideCrowded", 64, false, 2'500, [](std::size_t n) { return hostile::wideRoundStrokeCopies(n, 1); }},
+        {"StrokeWideCrowded", 64, Stage::draw, 2'500, [](std::size_t n) { return hostile::wideRoundStrokeCopies(n, 1); }},
         // Too wide for the converter: Cairo's round pen of about 5,400 points lays half of them at each join.
-        {"StrokeRoundJoinsOfCairosPen", 256, false, 25,
+        {"StrokeRoundJoinsOfCairosPen", 256, Stage::draw, 25,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="300000" stroke-linejoin="round")")); }},
-        {"StrokeHairline", 256, false, 2'500,
+        {"StrokeHairline", 256, Stage::draw, 2'500,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="0.5")")); }},
-        {"DashesLaid", 256, false, 100,
+        {"DashesLaid", 256, Stage::draw, 100,
          [](std::size_t n) { return svgOf(256, dashedIn(n, R"(stroke-width="2" stroke-dasharray="4 3")")); }},
         // Under a clip path that is clipped in turn (a mask drawn apart), Cairo walks the dashes.
-        {"DashesWalked", 256, false, 100,
+        {"DashesWalked", 256, Stage::draw, 100,
          [](std::size_t n) { return svgOf(256, maskedApart + dashedIn(n, R"~(stroke-width="2" stroke-dasharray="4 3" clip-path="url(#m)")~")); }},
-        {"DotsRound", 256, false, 50,
+        {"DotsRound", 256, Stage::draw, 50,
          [](std::size_t n) {
              return svgOf(256, dashedIn(n, R"(stroke-width="2" stroke-dasharray="0 3" stroke-linecap="round")"));
          }},
-        {"DotsSquare", 256, false, 50,
+        {"DotsSquare", 256, Stage::draw, 50,
          [](std::size_t n) {
              return svgOf(256, dashedIn(n, R"(stroke-width="2" stroke-dasharray="0 3" stroke-linecap="square")"));
          }},
-        {"Gradient2StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, false); }},
-        {"Gradient64StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 64, false); }},
-        {"Gradient1024StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false); }},
-        {"Gradient2StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, true); }},
-        {"Gradient64StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 64, true); }},
-        {"Gradient1024StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 1'024, true); }},
+        {"Gradient2StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, false); }},
+        {"Gradient64StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 64, false); }},
+        {"Gradient1024StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false); }},
+        {"Gradient2StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, true); }},
+        {"Gradient64StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 64, true); }},
+        {"Gradient1024StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 1'024, true); }},
         // Aslant, each pixel's stop is sought afresh among them (Cairo paints the squares, in bands past a few ms).
-        {"Gradient64StopsAslantRepeating", 1024, false, 16,
+        {"Gradient64StopsAslantRepeating", 1024, Stage::draw, 16,
          [](std::size_t n) { return gradientSquares(n, 64, true, false, true); }},
-        {"Gradient1024StopsAslantRepeating", 1024, false, 4,
+        {"Gradient1024StopsAslantRepeating", 1024, Stage::draw, 4,
          [](std::size_t n) { return gradientSquares(n, 1'024, true, false, true); }},
-        {"Gradient1024StopsAslantPadded", 1024, false, 4,
+        {"Gradient1024StopsAslantPadded", 1024, Stage::draw, 4,
          [](std::size_t n) { return gradientSquares(n, 1'024, false, false, true); }},
         // Rings, whose spans the converter paints from a strip of the gradient Cairo paints along its axis.
-        {"Gradient1024StopsAslantRepeatingInRings", 1024, false, 16,
+        {"Gradient1024StopsAslantRepeatingInRings", 1024, Stage::draw, 16,
          [](std::size_t n) {
              return svgOf(1024, "<defs>" + gradientOf(1'024, true, false, true) + "</defs>" +
                                     repeated(n, [](std::size_t index) {
@@ -309,36 +317,36 @@ const std::vector<Class>& classes() {
                                     }));
          }},
         // Squares as large as a 2000 px picture: Cairo paints each in bands.
-        {"Gradient1024StopsAslantRepeatingAt2000", 2000, false, 1,
+        {"Gradient1024StopsAslantRepeatingAt2000", 2000, Stage::draw, 1,
          [](std::size_t n) {
              return svgOf(2000, "<defs>" + gradientOf(1'024, true, false, true) + "</defs>" +
                                     repeated(n, [](std::size_t) { return std::string(R"~(<rect width="2000" height="2000" fill="url(#g)"/>)~"); }));
          }},
-        {"RadialGradient2StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, false, true); }},
-        {"RadialGradient1024StopsPadded", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false, true); }},
-        {"RadialGradient2StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 2, true, true); }},
-        {"RadialGradient64StopsRepeating", 1024, false, 16, [](std::size_t n) { return gradientSquares(n, 64, true, true); }},
-        {"RadialGradient1024StopsRepeating", 1024, false, 16,
+        {"RadialGradient2StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, false, true); }},
+        {"RadialGradient1024StopsPadded", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 1'024, false, true); }},
+        {"RadialGradient2StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 2, true, true); }},
+        {"RadialGradient64StopsRepeating", 1024, Stage::draw, 16, [](std::size_t n) { return gradientSquares(n, 64, true, true); }},
+        {"RadialGradient1024StopsRepeating", 1024, Stage::draw, 16,
          [](std::size_t n) { return gradientSquares(n, 1'024, true, true); }},
         // A clip path of two shapes (one coverage of their union) over translucent squares as large as the picture.
-        {"ClipPathsOfTwoShapes", 512, false, 16, [](std::size_t n) { return hostile::clippedRectsAtScale(n, 512); }},
-        {"ClipPathsOfTwoShapesAt2000", 2000, false, 4, [](std::size_t n) { return hostile::clippedRectsAtScale(n); }},
-        {"MasksDrawnApart", 256, false, 16,
+        {"ClipPathsOfTwoShapes", 512, Stage::draw, 16, [](std::size_t n) { return hostile::clippedRectsAtScale(n, 512); }},
+        {"ClipPathsOfTwoShapesAt2000", 2000, Stage::draw, 4, [](std::size_t n) { return hostile::clippedRectsAtScale(n); }},
+        {"MasksDrawnApart", 256, Stage::draw, 16,
          [](std::size_t n) {
              return svgOf(256, maskedApart + repeated(n, [](std::size_t index) {
                                    return "<rect x=\"" + std::to_string(double(index) * 1e-3) +
                                           R"~(" width="256" height="256" fill="#3060c0" fill-opacity="0.5" clip-path="url(#m)"/>)~";
                                }));
          }},
-        {"OffscreenGroups", 256, false, 16, [](std::size_t n) { return opacityGroups(n, 256); }},
-        {"OffscreenGroupsAt2000", 2000, false, 4, [](std::size_t n) { return opacityGroups(n, 2000); }},
-        {"PicturesDrawn512Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 512); }},
-        {"PicturesDrawn128Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 128); }},
-        {"PicturesDrawn256Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 256); }},
-        {"PicturesDrawn2048Into64", 256, false, 1, [](std::size_t n) { return picturesDrawn(n, 2048); }},
-        {"PicturesDrawn4096Into64", 256, false, 1, [](std::size_t n) { return picturesDrawn(n, 4096); }},
-        {"PicturesDrawn64Into64", 256, false, 16, [](std::size_t n) { return picturesDrawn(n, 64); }},
-        {"PicturesDecoded", 256, true, 4,
+        {"OffscreenGroups", 256, Stage::draw, 16, [](std::size_t n) { return opacityGroups(n, 256); }},
+        {"OffscreenGroupsAt2000", 2000, Stage::draw, 4, [](std::size_t n) { return opacityGroups(n, 2000); }},
+        {"PicturesDrawn512Into64", 256, Stage::draw, 16, [](std::size_t n) { return picturesDrawn(n, 512); }},
+        {"PicturesDrawn128Into64", 256, Stage::draw, 16, [](std::size_t n) { return picturesDrawn(n, 128); }},
+        {"PicturesDrawn256Into64", 256, Stage::draw, 16, [](std::size_t n) { return picturesDrawn(n, 256); }},
+        {"PicturesDrawn2048Into64", 256, Stage::draw, 1, [](std::size_t n) { return picturesDrawn(n, 2048); }},
+        {"PicturesDrawn4096Into64", 256, Stage::draw, 1, [](std::size_t n) { return picturesDrawn(n, 4096); }},
+        {"PicturesDrawn64Into64", 256, Stage::draw, 16, [](std::size_t n) { return picturesDrawn(n, 64); }},
+        {"PicturesDecoded", 256, Stage::build, 4,
          [](std::size_t n) {
              const std::string link = picture(256);
              return svgOf(256, repeated(n, [&](std::size_t) {
@@ -347,38 +355,48 @@ const std::vector<Class>& classes() {
          }},
         // Distinct pictures of 512 px decoded: a GIF of one colour (its codes long) and one of noise (short), a JPEG of
         // noise in one scan and progressive (ten), and one of 30 scans, most of end-of-band runs walking every block.
-        {"PicturesDecodedGif", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gif); }},
-        {"PicturesDecodedGifOfNoise", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gifOfNoise); }},
-        {"PicturesDecodedJpeg", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::jpeg); }},
-        {"PicturesDecodedProgressiveJpeg", 256, true, 1,
+        {"PicturesDecodedGif", 256, Stage::build, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gif); }},
+        {"PicturesDecodedGifOfNoise", 256, Stage::build, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::gifOfNoise); }},
+        {"PicturesDecodedJpeg", 256, Stage::build, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::jpeg); }},
+        {"PicturesDecodedProgressiveJpeg", 256, Stage::build, 1,
          [](std::size_t n) { return distinctPictures(n, pictureKind::progressiveJpeg); }},
-        {"PicturesDecodedJpegOf30Scans", 256, true, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::scans); }},
-        {"GlyphsSmall", 256, false, 50,
+        {"PicturesDecodedJpegOf30Scans", 256, Stage::build, 1, [](std::size_t n) { return distinctPictures(n, pictureKind::scans); }},
+        {"GlyphsSmall", 256, Stage::draw, 50,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) {
                               return "<text x=\"2\" y=\"" + std::to_string(index % 20 * 12 + 12) +
                                      R"(" font-size="12">Calibrating the meter</text>)";
                           }));
          }},
-        {"GlyphsLarge", 256, false, 10,
+        {"GlyphsLarge", 256, Stage::draw, 10,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) {
                               return "<text x=\"2\" y=\"" + std::to_string(index % 4 * 60 + 60) +
                                      R"(" font-size="60">Meter</text>)";
                           }));
          }},
-        {"TextRunsALetter", 256, false, 50,
+        {"TextRunsALetter", 256, Stage::draw, 50,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) {
                               return "<text x=\"2 14 26 38 50 62 74 86\" y=\"" + std::to_string(index % 20 * 12 + 12) +
                                      R"(" font-size="12">Calibrat</text>)";
                           }));
          }},
-        {"LayerBuild", 256, true, 2'000,
+        // A text of many characters placed by use copies, each copy measuring and placing its runs again.
+        {"TextThroughUseCopies", 256, Stage::build, 20,
+         [](std::size_t n) {
+             std::string words;
+             for (int word = 0; word < 200; ++word) words += "Calibrating ";
+             return svgOf(256, R"(<defs><text id="t" font-size="12">)" + words + "</text></defs>" +
+                                   repeated(n, [](std::size_t index) {
+                                       return "<use xlink:href=\"#t\" y=\"" + std::to_string(index % 20 * 12 + 12) + "\"/>";
+                                   }));
+         }},
+        {"LayerBuild", 256, Stage::build, 2'000,
          [](std::size_t n) {
              return svgOf(256, repeated(n, [](std::size_t index) { return squareAt(index, 256, 64, R"(fill="#3060c0")"); }));
          }},
-        {"LayerBuildThroughUses", 256, true, 2'000,
+        {"LayerBuildThroughUses", 256, Stage::build, 2'000,
          [](std::size_t n) {
              return svgOf(256, R"(<defs><rect id="r" width="4" height="4" fill="#3060c0"/></defs>)" +
                                    repeated(n, [](std::size_t index) {
@@ -387,7 +405,19 @@ const std::vector<Class>& classes() {
                                    }));
          }},
         // Squares styled by rules: the layers' units and the matching's, charged to the meter besides its own budget.
-        {"CascadeStyledChart", 256, true, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
+        {"CascadeStyledChart", 256, Stage::build, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
+        // The parse: squares of many attributes each (libxml2 checks each against those before it), and many
+        // squares of a few.
+        {"ParseManyAttributes", 256, Stage::parse, 250,
+         [](std::size_t n) {
+             std::string attributes;
+             for (std::size_t index = 0; index < n; ++index) attributes += " a" + std::to_string(index) + "=\"1\"";
+             return svgOf(256, repeated(16, [&](std::size_t index) { return squareAt(index, 256, 4, attributes); }));
+         }},
+        {"ParseElements", 256, Stage::parse, 2'000,
+         [](std::size_t n) {
+             return svgOf(256, repeated(n, [](std::size_t index) { return squareAt(index, 256, 64, R"(fill="#3060c0")"); }));
+         }},
     };
     return all;
 }

@@ -2,8 +2,11 @@
 // problem as a recoverable error, never crash. The same documents seed the SVG fuzzers (fuzz/seeds/svg).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unordered_set>
 #include <vector>
@@ -412,7 +415,7 @@ TEST(HostileDocuments, ErrorsAreFiledOnceByTheirTextAndCharged) {
     for (const auto& error : filed) texts.insert(error.localizedDescription());
     EXPECT_EQ(filed.size(), 3'000u) << "a note a clip path, an error a use, nothing again on the second drawing";
     EXPECT_EQ(texts.size(), 2'001u);
-    EXPECT_GE(static_cast<double>(meter.used()), 3'000 * VellumParseResult::workAnError);
+    EXPECT_GE(static_cast<double>(meter.used()), 3'000 * gfx::WorkMeter::aProblemFiled);
 }
 
 TEST(HostileDocuments, AFloodOfXMLErrorsIsFiledUpToALimitAndCountedInOneLine) {
@@ -537,7 +540,7 @@ TEST(HostileDocuments, AnImageParsedOutsideAnyRenderLeavesItsRendersWhatItsParse
     for (int index = 0; index < 100; ++index) text += R"(<use href="#none"/>)";
     auto image = VellumImage::initWithData(foundation::Data::fromString(text + "</svg>"));
     ASSERT_NE(image, nullptr);
-    const auto parsed = static_cast<std::uint64_t>(100 * VellumParseResult::workAnError);
+    const auto parsed = static_cast<std::uint64_t>(100 * gfx::WorkMeter::aProblemFiled);
     auto tree = image->CALayerTree();
     ASSERT_TRUE(tree && tree->workBound());
     EXPECT_LE(tree->workBound()->budget, gfx::WorkMeter::defaultBudget - parsed);
@@ -650,6 +653,36 @@ TEST(HostileDocuments, ATreeRefusedByItsOwnRouteDoesNoWorkWhenDrawnAgain) {
         EXPECT_EQ(pixelAt(squares.inAWindow(tree), 10, 10), transparent) << "frame " << frame;
     EXPECT_EQ(frames->drawn, 1) << "the second frame is refused before any drawing";
     EXPECT_TRUE(squares.pastItsMeter()) << squares.result->description();
+}
+
+// The units decide, not the clock: a random tree built with half as much again as its drawing takes is drawn alike
+// on every frame, one built with half of it on none (a clock's ending would blank a frame, or all those after).
+TEST(HostileDocuments, ATreeIsDrawnOrRefusedTheSameWayOnEveryFrame) {
+    const char* given = std::getenv("SORVANE_TEST_SEED");
+    const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    std::printf("seed %u\n", seed);
+    std::mt19937 random(seed);
+    std::string text = hostile::header + R"(<defs><linearGradient id="g"><stop stop-color="#00f"/><stop offset="1" )"
+                       R"(stop-color="#0f0"/></linearGradient></defs><rect width="20" height="20" fill="#00ff00"/>)";
+    const auto at = [&] { return std::to_string(random() % 20); };
+    for (int element = 0, count = 50 + int(random() % 150); element < count; ++element) {
+        switch (random() % 4) {
+        case 0: text += "<rect x=\"" + at() + "\" y=\"" + at() + "\" width=\"6\" height=\"5\" fill=\"url(#g)\"/>"; break;
+        case 1: text += "<circle cx=\"" + at() + "\" cy=\"" + at() + "\" r=\"4\" fill=\"#f0f\" opacity=\"0.5\"/>"; break;
+        case 2: text += "<path d=\"M" + at() + " 0L" + at() + " 20\" stroke=\"#000\" stroke-dasharray=\"0 2\" stroke-linecap=\"round\"/>"; break;
+        default: text += "<text x=\"" + at() + "\" y=\"" + at() + "\" font-size=\"5\">w" + at() + "</text>";
+        }
+    }
+    const DrawnByItsOwnRoute document(text + "</svg>");
+    SCOPED_TRACE(text);
+    const auto drawable = document.treeWith(document.apart + document.drawing * 3 / 2);
+    const auto refusable = document.treeWith(document.apart + document.drawing / 2);
+    const gfx::Bitmap first = document.inAWindow(drawable);
+    for (int frame = 0; frame < 30; ++frame) {
+        ASSERT_EQ(document.inAWindow(drawable).pixels, first.pixels) << "frame " << frame;
+        ASSERT_EQ(pixelAt(document.inAWindow(refusable), 0, 0), transparent) << "frame " << frame;
+    }
+    EXPECT_NE(pixelAt(first, 0, 0), transparent);
 }
 
 TEST(HostileDocuments, AWatchOnTheThreadEndsTheBuildAtTheFirstWorkBound) {

@@ -311,7 +311,7 @@ bool takeScopeWork(std::uint64_t units) {
         return false;
     }
     store.workLeft -= units;
-    store.unmetered += double(units) * meterUnitsAScopeUnit;
+    store.unmetered += double(units) * gfx::WorkMeter::aUnitOfMatching;
     return store.unmetered < meterUnitsChargedAtOnce || chargeMatching(store);
 }
 
@@ -387,7 +387,7 @@ ElementMatchState SVGElement::matchStateInScope() const {
     if (!style.matchFacts) {
         style.matchFacts = std::make_unique<ElementMatchFacts>(*this);
         // Its properties are looked up among the declarations matched, one by one.
-        activeStore->unmetered += meterUnitsAStyleMatched;
+        activeStore->unmetered += gfx::WorkMeter::aStyleMatched;
     }
     if (!style.placed) {
         style.placed = std::make_unique<PlacedMatch>();

@@ -179,7 +179,7 @@ void SVGGradientElement::synthesizeChain() {
         }
         chain.push_back(next);
     }
-    gfx::WorkMeter::charge(static_cast<double>(chain.size()) * workALink);
+    gfx::WorkMeter::charge(static_cast<double>(chain.size()) * gfx::WorkMeter::aGradientLink);
     // From the far end back, without recursion (a chain may be as long as the document): each takes what
     // it lacks from the gradient it names, whose own share is settled by then, and geometry from the
     // nearest gradient of its kind further on, so one of the other kind in between passes it along.

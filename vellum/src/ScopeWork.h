@@ -17,10 +17,8 @@ namespace vellum {
 // rules of 12 declarations take 124 million of the 699 million the scope and the squares allow.
 inline constexpr std::uint64_t scopeWorkBase = 500'000'000;
 inline constexpr std::uint64_t scopeWorkPerElement = 2'000;
-// What matching costs the render's meter (gfx::WorkMeter), besides this budget: a unit of it, and an element
-// whose style is looked up among the rules it matched. Charged a batch of this many at once.
-inline constexpr double meterUnitsAScopeUnit = 2;
-inline constexpr double meterUnitsAStyleMatched = 2'500;
+// What matching costs the render's meter besides this budget (gfx::WorkMeter::aUnitOfMatching, aStyleMatched)
+// is charged a batch of this many units at once.
 inline constexpr double meterUnitsChargedAtOnce = 100'000;
 // A clip mask built (its pixels are bounded apart, by the picture's area).
 inline constexpr std::uint64_t scopeWorkAMask = 1'000;

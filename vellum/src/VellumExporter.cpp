@@ -119,7 +119,7 @@ bool VellumImageDrawing::renderInContext(VellumImage& image, gfx::Context& conte
         if (tree && !image.layerTreeRefused()) quartz::render(*tree, context);
         // A refused build filed its reason already.
         if (!meter.spent()) return !image.layerTreeRefused();
-        fileRenderPastItsMeter(image.parseErrorsAndWarnings().get());
+        fileRenderPastItsMeter(image.parseErrorsAndWarnings().get(), meter.spentByClock());
         return false;
     }, false, image.parseErrorsAndWarnings().get());
 }

@@ -444,7 +444,7 @@ std::shared_ptr<quartz::Layer> LayerBuild::build(const std::shared_ptr<SVGElemen
         return nullptr;
     }
     // Each layer built is work of the render's, copies too.
-    if (!gfx::WorkMeter::charge(VellumLayerTree::workALayer)) return nullptr;
+    if (!gfx::WorkMeter::charge(gfx::WorkMeter::aLayer)) return nullptr;
     ++built_;
     Expanding expanding(*this, element.get());
     auto layer = converter->newLayer();
@@ -527,13 +527,14 @@ std::shared_ptr<quartz::Layer> VellumLayerTree::newLayerWithElement(const std::s
     const bool refusedForMatching = build.refusedForMatching();
     if (refused) *refused = refusedForMatching || meter.spent();
     // Incomplete, it draws nothing.
-    if (meter.spent()) fileRenderPastItsMeter(problems);
+    if (meter.spent()) fileRenderPastItsMeter(problems, meter.spentByClock());
     if (refusedForMatching || meter.spent() || !layer) return quartz::Layer::make();
     // Its drawing, wherever it is drawn (a window's layers, a view's tiles), has what the build left of the
     // budget: build and drawing are one render. Filed where the build files, while those problems live.
     std::weak_ptr<VellumParseResult> filed = problems ? problems->weak_from_this() : std::weak_ptr<VellumParseResult>{};
     layer->setWorkBound(std::make_shared<const quartz::WorkBound>(
-        meter.left(), [filed] { fileRenderPastItsMeter(filed.lock().get()); }, meter.sharedValue()));
+        meter.left(), [filed](bool byClock) { fileRenderPastItsMeter(filed.lock().get(), byClock); },
+        meter.sharedValue()));
     return layer;
 }
 
@@ -552,7 +553,7 @@ gfx::Bitmap VellumLayerTree::renderDocument(SVGDocument& document, gfx::Size siz
     if (context) quartz::render(*tree, *context);
     // A canvas past the render's memory is refused as its drawing would be.
     if (meter.spent()) {
-        fileRenderPastItsMeter(problems);
+        fileRenderPastItsMeter(problems, meter.spentByClock());
         return {};
     }
     if (!context) return {};

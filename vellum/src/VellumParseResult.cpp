@@ -15,7 +15,7 @@ constexpr const char* className = "VellumParseResult";
 
 // Filing is work of the render's like any other: a document that files an error an element pays for it.
 // Past a spent meter the problem is still filed (the meter's own refusal among them).
-void chargeFiling() { gfx::WorkMeter::charge(VellumParseResult::workAnError); }
+void chargeFiling() { gfx::WorkMeter::charge(gfx::WorkMeter::aProblemFiled); }
 }  // namespace
 
 std::uint64_t VellumParseResult::workLeft() const {

@@ -276,7 +276,11 @@ std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     const std::uint64_t before = meter.used();
     auto run = parseRun();
     run->setWork(meter.used() - before, ownMeter && meter.spent());
-    if (run->workRefused()) {
+    // Ended by the clock, the parse is still cut short (its document would draw in part), but that is not the
+    // document's error.
+    if (run->workRefused() && meter.spentByClock()) {
+        fileRenderPastItsMeter(nullptr, true);
+    } else if (run->workRefused()) {
         WorkBoundWatch::noteReached();
         run->addParseErrorRecoverableOnce(VellumError::make(
             "Vellum", 2, "Parsing the document took more work than a render is allowed; it gives no picture"));

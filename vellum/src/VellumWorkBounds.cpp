@@ -21,8 +21,13 @@ void WorkBoundWatch::noteReached() {
 
 bool WorkBoundWatch::stopsWork() { return runningWatch && runningWatch->reached_; }
 
-void fileRenderPastItsMeter(VellumParseResult* problems) {
+void fileRenderPastItsMeter(VellumParseResult* problems, bool byClock) {
     WorkBoundWatch::noteReached();
+    if (byClock) {
+        vellumLogError("Drawing the document ran past the CPU time a render is allowed before its work did; this "
+                       "render gives no picture");
+        return;
+    }
     const std::string message =
         "Drawing the document took more work than a render is allowed; it was stopped there and gives no picture";
     if (!problems) {

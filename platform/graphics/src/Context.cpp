@@ -260,10 +260,10 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     const double bound = count * edges * (height * WorkMeter::anEdgeRow + width * WorkMeter::anEdgeColumn) +
                          width * height * pixelUnits +
                          std::min(count * edges * width, width * height) * WorkMeter::aPixelSwept;
-    if (bound <= 50'000) {
+    if (bound <= WorkMeter::unitsAPathIsWalkedPast) {
         // A short path is cheaper to look at than to overcharge: its points' box and its edges' rows and columns
         // (not cut at the box's rows, as walked) bound it far closer than the whole box does.
-        if (const double small = count <= 16 ? shortPathUnits(path, toDevice, reach, box, pixelUnits) : NAN; small <= bound)
+        if (const double small = count <= WorkMeter::elementsOfAShortPath ? shortPathUnits(path, toDevice, reach, box, pixelUnits) : NAN; small <= bound)
             return units + small;
         return units + bound;
     }
@@ -283,7 +283,7 @@ double drawingUnits(const Path& path, const AffineTransform& toDevice, double re
     // Pixels an edge passes are swept one by one, each at most once a row.
     units += area * pixelUnits + std::min(edgeColumns, area) * WorkMeter::aPixelSwept;
     units += edgeRows * WorkMeter::anEdgeRow + edgeColumns * WorkMeter::anEdgeColumn;
-    if (edgeRows > 20'000 && !summed && (crowding || reach > 0 || !oneSubpath)) {
+    if (edgeRows > WorkMeter::edgeRowsCrowdPast && !summed && (crowding || reach > 0 || !oneSubpath)) {
         const auto rows = edgesOnRows(path, toDevice, reach, box);
         for (double active : rows.value_or(std::vector<double>{}))
             units += active * std::log2(1 + active) * WorkMeter::anEdgeAmongOthers;
@@ -297,7 +297,7 @@ namespace {
 // self-crossing outline's crossings found one by one (the converter's fills do not pay it).
 double crowdingUnits(const Path& path, const AffineTransform& toDevice, double reach, const raster::PixelBox& box) {
     const double edges = reach > 0 ? 4 : 1;
-    if (double(path.elements().size()) * edges * std::max(box.bottom - box.top, 0) < 20'000) return 0;
+    if (double(path.elements().size()) * edges * std::max(box.bottom - box.top, 0) < WorkMeter::edgeRowsCrowdPast) return 0;
     const auto rows = edgesOnRows(path, toDevice, reach, box);
     if (!rows) return NAN;
     double pairs = 0;
@@ -1374,8 +1374,9 @@ double filterTaps(const AffineTransform& toDevice, InterpolationQuality quality,
     if (aligned || quality == InterpolationQuality::none || quality == InterpolationQuality::low || device.isEmpty())
         return 0;
     const double across = bitmap.width / device.width(), down = bitmap.height / device.height();
-    if (across <= 2 && down <= 2) return 0;
-    return (std::clamp(across, 1.0, 16.0) + 1) * (std::clamp(down, 1.0, 16.0) + 1);
+    if (across <= WorkMeter::shrinkingPastWhichTapsAreRead && down <= WorkMeter::shrinkingPastWhichTapsAreRead) return 0;
+    constexpr double most = WorkMeter::shrinkingTapsReadAtMost;
+    return (std::clamp(across, 1.0, most) + 1) * (std::clamp(down, 1.0, most) + 1);
 }
 }  // namespace
 

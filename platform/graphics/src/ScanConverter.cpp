@@ -149,11 +149,11 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
             tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
         // Beyond this many steps of the sweep, edges cross or stand side by side so densely that
         // sampling their windings is the quicker way.
-        std::size_t budget = 64 * s.vertices.size() + (std::size_t(1) << 20);
+        const auto estimated = static_cast<std::size_t>(WorkMeter::traceStepsACorner) * s.vertices.size();
+        std::size_t budget = estimated + (std::size_t(1) << 20);
         border = tracer.trace(rule, budget);
         // The path's estimate pays for steps in proportion to its corners (their rows and crowding); those past
         // that, where outlines cross and cross again, are charged as taken.
-        const std::size_t estimated = 64 * s.vertices.size();
         if (tracer.steps() > estimated) WorkMeter::charge(double(tracer.steps() - estimated) * WorkMeter::aTraceStep);
         if (!border) {
             begin(box);

@@ -266,7 +266,7 @@ void drawGlyphs(Context::Impl& context, const TextAttributes& attributes, PangoF
     if (em > maximumFontPixels) return;  // beyond every bitmap, and poisonous
     // Each glyph filled, outlined or both, and the pixels of its em.
     const int passes = (attributes.strokeWidth <= 0) + (attributes.strokeWidth != 0);
-    if (!WorkMeter::charge(WorkMeter::aPath + passes * glyphs->num_glyphs * (WorkMeter::aGlyph + em * em * WorkMeter::aPixel)))
+    if (!WorkMeter::charge(WorkMeter::aGlyphStretch + passes * glyphs->num_glyphs * (WorkMeter::aGlyph + em * em * WorkMeter::aPixel)))
         return;
     Color foreground = attributes.foregroundColor.value_or(Color::black());
     if (attributes.strokeWidth <= 0) {

@@ -4,24 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "gfx/Context.h"
+#include "gfx/Path.h"
 
 namespace gfx {
 
 namespace {
 
-// Units are about a nanosecond of work in an optimised build. The unoptimised build (the tests', under the
-// sanitisers) does the same work twenty to seventy times slower, and its clock allows for that, so that the
-// valid documents its tests draw are cut by units as in a release, not by the clock. An optimised build,
-// sanitised or not (the fuzzers'), keeps the release's time: a time-out there is work no charge counts.
-#if defined(__OPTIMIZE__)
-constexpr double buildSlowdown = 1;
-#else
-constexpr double buildSlowdown = 50;
-#endif
-
-// A meter is spent once its thread has spent twice its budget's time in CPU, whatever the charges say: a
-// charge that counts a piece of work at a fraction of its cost cannot carry a render far past its bound.
-constexpr double nanosecondsAUnit = 2 * buildSlowdown;
 // The thread's CPU clock is a system call (about a microsecond here); the coarse monotonic clock is read in
 // the process for a few nanoseconds. So every few charges the coarse clock is looked at, and the CPU clock
 // read once a few milliseconds have passed since it last was (a thread's CPU time never runs ahead of the
@@ -58,16 +49,68 @@ namespace {
 
 thread_local WorkMeter::Running* runningMeter = nullptr;
 
-std::int64_t deadlineOf(std::uint64_t budget) {
-    const double allowed = std::min(static_cast<double>(budget) * nanosecondsAUnit, 1e17);
-    return threadTime() + static_cast<std::int64_t>(allowed);
+// What a unit takes on this build and machine. Units are about a nanosecond in a release build on the machines
+// the charges were set on. A sanitised build is slower, and not alike for every class: Cairo and Pango are the
+// system's, unsanitised, while our own code slows up to twenty-five times at -O1 with coverage (a fan of use copies
+// reads 39 ns a unit in the fuzzers' build, a chart styled by rules 14) and up to seventy unoptimised (the
+// tests'). So each build has a factor for its slowest class, and the machine is measured apart: a fixed drawing
+// (small squares filled, a polyline stroked) timed once a process at its first meter (a millisecond in a
+// release build; the faster of two runs, the first paying for Cairo's first use), against what it reads in the
+// same build on those machines. A slower machine is allowed more; a faster one no less.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitised = true;
+#elif defined(__has_feature)
+constexpr bool sanitised = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
+#else
+constexpr bool sanitised = false;
+#endif
+#if !defined(__OPTIMIZE__)
+constexpr double slowestClass = 50, drawingReads = 3.9;
+#else
+constexpr double slowestClass = sanitised ? 40 : 1, drawingReads = sanitised ? 3.4 : 0.32;
+#endif
+
+double measuredNanosecondsAUnit() {
+    static const double measured = [] {
+        double fastest = 1e9;
+        for (int run = 0; run < 2; ++run) {
+            auto context = Context::create(128, 128, {});
+            if (!context) break;
+            WorkMeter meter(WorkMeter::defaultBudget, nullptr, std::numeric_limits<std::int64_t>::max());
+            const std::int64_t start = threadTime();
+            context->setFillColor({0.2, 0.4, 0.6, 0.8});
+            for (int square = 0; square < 100; ++square)
+                context->fillRect({double(square * 37 % 120), double(square * 11 % 120), 6, 6});
+            Path polyline;
+            polyline.moveTo({2, 2});
+            for (int point = 1; point < 100; ++point) polyline.lineTo({(point * 53) % 126 + 1.0, (point * 29) % 126 + 1.0});
+            context->setLineWidth(3);
+            context->stroke(polyline);
+            const double units = static_cast<double>(meter.used());
+            if (units > 0) fastest = std::min(fastest, static_cast<double>(threadTime() - start) / units);
+        }
+        return slowestClass * (fastest < 1e9 ? std::max(fastest / drawingReads, 1.0) : 1.0);
+    }();
+    return measured;
+}
+
+// A meter is spent once its thread has spent twice the default budget's time in CPU (or its own budget's, when
+// that is larger), whatever the charges say: a charge that counts a piece of work at a fraction of its cost
+// cannot carry a render past about two and a half seconds of CPU. A budget's own time would be too close: a
+// tree drawn with what its build left, a little more than its drawing takes, would be cut by the clock on
+// some frames and not others (its drawing sharing the CPU, a fault paging memory in).
+std::int64_t allowanceOf(std::uint64_t budget) {
+    const double units = static_cast<double>(std::max(budget, WorkMeter::defaultBudget));
+    return static_cast<std::int64_t>(std::min(units * 2 * measuredNanosecondsAUnit(), 1e17));
 }
 
 }  // namespace
 
-WorkMeter::WorkMeter(std::uint64_t budget, std::shared_ptr<void> carried) : running_(runningMeter), opened_(!runningMeter) {
+WorkMeter::WorkMeter(std::uint64_t budget, std::shared_ptr<void> carried, std::int64_t cpuNanoseconds)
+    : running_(runningMeter), opened_(!runningMeter) {
     if (opened_) {
-        running_ = runningMeter = new Running{budget, deadlineOf(budget)};
+        const std::int64_t allowance = cpuNanoseconds > 0 ? cpuNanoseconds : allowanceOf(budget);
+        running_ = runningMeter = new Running{budget, threadTime() + std::min(allowance, std::int64_t{1} << 62)};
         running_->shared = std::move(carried);
     }
 }
@@ -125,6 +168,8 @@ std::uint64_t WorkMeter::held() const { return running_->held; }
 std::uint64_t WorkMeter::heldAtMost() const { return running_->heldAtMost; }
 
 bool WorkMeter::spentByClock() const { return running_->spentByClock; }
+
+double WorkMeter::nanosecondsAUnit() { return measuredNanosecondsAUnit(); }
 
 bool WorkMeter::running() { return runningMeter; }
 

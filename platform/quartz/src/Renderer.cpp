@@ -23,14 +23,16 @@ bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std:
     if (bound.refused) return false;
     std::optional<DeviceBitmap> picture;
     bool spent = false;
+    bool byClock = false;
     {
         gfx::WorkMeter meter(bound.budget, bound.carried);
         picture = drawOffscreen(context, userExtent, 0, gfx::PixelFormat::argb32, drawing);
         spent = meter.spent();
+        byClock = meter.spentByClock();
     }
     if (spent) {
-        bound.refused = true;
-        if (bound.pastBudget) bound.pastBudget();
+        if (!byClock) bound.refused = true;
+        if (bound.pastBudget) bound.pastBudget(byClock);
         return false;
     }
     if (picture) drawInDeviceSpace(context, *picture, 1);

@@ -1039,14 +1039,20 @@ TEST(Context, AWorkMeterHoldsALayersPixelsWhileItLivesAndRefusesOnePastItsMemory
     EXPECT_TRUE(meter.spent());
 }
 
-// Charges are estimates and the clock is not: a render whose charges count nothing still ends, once its thread
-// has spent about twice its budget's time; within that time free charges are taken.
-TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
+// Charges are estimates and the clock is not: a render whose charges count nothing still ends once its thread
+// has spent its allowance of CPU, and no sooner, whatever its budget: within it free charges are taken.
+TEST(Context, AWorkMeterIsSpentPastItsCPUAllowanceWhateverItsChargesCount) {
+    const auto cpu = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+    };
     {
-        WorkMeter meter(1'000);
+        WorkMeter meter(1'000, nullptr, 100'000);
         for (std::uint64_t charges = 0; charges < 100'000'000 && WorkMeter::charge(0); ++charges) {
         }
         EXPECT_TRUE(meter.spent());
+        EXPECT_TRUE(meter.spentByClock());
         EXPECT_EQ(meter.used(), 0u);
         EXPECT_EQ(meter.left(), 0u);
         EXPECT_FALSE(WorkMeter::charge(0));
@@ -1054,12 +1060,7 @@ TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
     {
         // Charges that each stand for far more work than they count (a fifth of a millisecond of CPU here)
         // end the meter within a few dozen, not a thousand.
-        const auto cpu = [] {
-            timespec now{};
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-            return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
-        };
-        WorkMeter meter(1'000);
+        WorkMeter meter(1'000, nullptr, 2'000'000);
         int charges = 0;
         while (charges < 1'000 && WorkMeter::charge(0)) {
             ++charges;
@@ -1069,9 +1070,11 @@ TEST(Context, AWorkMeterIsSpentPastTwiceItsBudgetsTimeWhateverItsChargesCount) {
         EXPECT_TRUE(meter.spent());
         EXPECT_LT(charges, 100);
     }
-    WorkMeter meter;
-    for (int charges = 0; charges < 100'000; ++charges) ASSERT_TRUE(WorkMeter::charge(0));
-    EXPECT_EQ(meter.left(), WorkMeter::defaultBudget);
+    // A small budget is not a short time: the clock allows the default budget's, however little is left.
+    WorkMeter meter(1'000);
+    for (const auto end = cpu() + 20'000'000; cpu() < end;) ASSERT_TRUE(WorkMeter::charge(0));
+    EXPECT_FALSE(meter.spentByClock());
+    EXPECT_EQ(meter.left(), 1'000u);
 }
 
 TEST(Context, AWorkMeterChargesAnEdgeAcrossThePictureTheColumnsItWalks) {

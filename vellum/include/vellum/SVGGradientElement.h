@@ -45,8 +45,6 @@ public:
     // hold (about 150 MB): librsvg takes over 2 s to draw a gradient of this many, and the work meter ends
     // the drawing of a gradient of half as many, whose colours Cairo files in 1.2 billion steps.
     static constexpr std::size_t maximumStops = 100'000;
-    // What following one `href` link of a chain costs the render's work meter (gfx::WorkMeter units).
-    static constexpr double workALink = 500;
 
     void addStop(const std::shared_ptr<SVGGradientStop>& stop);
     const std::vector<std::shared_ptr<SVGGradientStop>>& stops() const;

@@ -36,8 +36,6 @@ struct VellumLayerTree {
     // Clip masks are drawn apart: past this many the clip paths met after are not applied and the build
     // goes on. Their pixels are the render's work meter's to count.
     static constexpr std::size_t maximumMasks = 100'000;
-    // What a layer built costs the render's work meter (gfx::WorkMeter), in its units of about a nanosecond.
-    static constexpr double workALayer = 800;
 
     // `refused`, when given, is set when the build was refused whole (its matching or its meter spent): the
     // empty layer then stands for no picture.

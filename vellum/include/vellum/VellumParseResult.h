@@ -27,8 +27,6 @@ public:
     // Files it unless one of the same description is filed already (a bound met again on a rebuild): one
     // look-up by the text's hash, however many are filed.
     void addParseErrorRecoverableOnce(const VellumError& error);
-    // What filing a problem costs the render's work meter, when one runs (gfx::WorkMeter units).
-    static constexpr double workAnError = 2'000;
     void addParseErrorFatal(const VellumError& error);
     // The XML library's printf-style errors: logged as warnings, kept as fatal.
     void addSAXError(const VellumError& error);

@@ -6,8 +6,9 @@ class VellumParseResult;
 
 // Every render (a layer build, a drawing) counts its work against the thread's gfx::WorkMeter, opened by the
 // library's render entry points with its default budget. A render past it ends there and gives no picture:
-// this files that in `problems` (or logs it) and tells the watch on this thread.
-void fileRenderPastItsMeter(VellumParseResult* problems);
+// this files that in `problems` (or logs it) and tells the watch on this thread. One the CPU clock ended
+// (`byClock`, gfx::WorkMeter::spentByClock) is logged, not filed: it says nothing of the document.
+void fileRenderPastItsMeter(VellumParseResult* problems, bool byClock);
 
 // The bounds that keep a document's work in proportion to the document: the parser's limits (element
 // depth, use copies, filed XML errors, path segments, gradient stops), the style matching budget, and a

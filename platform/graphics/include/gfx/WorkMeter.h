@@ -18,8 +18,11 @@ namespace gfx {
 //
 // Units are the measure, so that whether a document draws does not depend on the machine; but charges are
 // estimates, so the meter also reads its thread's CPU clock once a few milliseconds have passed and is spent
-// once twice its budget's time has passed (allowing for an unoptimised build's slowness): a render ends
-// within about two and a half seconds of CPU whatever a charge undercounts.
+// once twice the default budget's time has passed, a unit's time measured on the build and machine it runs
+// on (nanosecondsAUnit()): a render ends within about two and a half seconds of CPU whatever a charge
+// undercounts (in a release build; a sanitised one is allowed its slowness), and no sooner, so that within its
+// budget the units alone decide. The clock's refusal says
+// nothing of the document (spentByClock()).
 class WorkMeter {
 public:
     // About a second and a quarter of drawing: a document librsvg draws in a couple of seconds is drawn (the
@@ -27,17 +30,23 @@ public:
     // a caller may wait.
     static constexpr std::uint64_t defaultBudget = 1'200'000'000;
 
-    // What each piece of drawing costs, in the meter's units: each class measured at 0.5-2 ns a unit by
-    // bench_vellum_calibration (docs/cost-model.md, Calibration).
+    // What each piece of a render costs, in the meter's units, one constant a row of docs/cost-model.md's
+    // table of charges (in this order): each class measured at 0.5-2 ns a unit by bench_vellum_calibration
+    // (docs/cost-model.md, Calibration). Every charge of graphics, quartz and vellum is made of these.
     static constexpr double aPath = 250;             // a fill, stroke, clip or gradient call
     static constexpr double aSegment = 40;           // a path element (flattened, walked for its charge, its edges set up)
+    static constexpr double unitsAPathIsWalkedPast = 50'000;  // a path bounded by at most this is not walked for its
+                                                             // charge: it pays the bound, or a short one its own
+    static constexpr double elementsOfAShortPath = 16;       // such a path of at most these pays its edges and box
     static constexpr double anEdgeRow = 2;           // a device row an edge crosses within the clip
     static constexpr double anEdgeColumn = 0.15;     // a column it walks in them (a flat edge walks many a row)
     static constexpr double aPixelSwept = 3;         // a pixel edges pass, swept alone (at most the box's pixels)
     static constexpr double aHairlineQuad = 1.75;    // a solid hairline's charge over an outline's: each cell its
                                                      // quads pass sums their four sides' coverage
     static constexpr double anEdgeAmongOthers = 4;   // times the log of the edges on its row, where they crowd
-    static constexpr double aTraceStep = 7;          // a step tracing a crossing outline past 64 a corner (crowded)
+    static constexpr double edgeRowsCrowdPast = 20'000;  // edges crowd (and Cairo's pairs are counted) past these
+    static constexpr double aTraceStep = 7;          // a step tracing a crossing outline past those a corner pays
+    static constexpr double traceStepsACorner = 64;  // steps a corner's rows and crowding pay for
     static constexpr double aCrowdedPair = 0.02;     // two edges on one device row, Cairo's (their crossings)
     static constexpr double aDash = 20;              // a dash Cairo walks (counted from the path's length)
     static constexpr double aDashLaid = 300;         // a dash or dot the stroker lays: walked, outlined and filled
@@ -70,15 +79,27 @@ public:
     static constexpr double aPicture = 1'000;        // a picture drawn (its pixels counted apart)
     static constexpr double aPicturePixel = 0.25;    // a pixel of a picture handed to Cairo to draw it
     static constexpr double aFilterTap = 4;          // a picture's pixel its filter reads for a device pixel
+    static constexpr double shrinkingPastWhichTapsAreRead = 2;  // shrunk more (either way), it reads (shrinking + 1)^2
+    static constexpr double shrinkingTapsReadAtMost = 16;       // of a picture's pixels a device pixel, its side at most
+                                                                // this shrinking's
+    static constexpr double aGlyphStretch = 250;     // a stretch of a run's glyphs drawn (one font, handed to Cairo)
     static constexpr double aGlyph = 200;            // a glyph drawn (its em's pixels counted apart, as plain ones)
     static constexpr double aRunLaidOut = 7'000;     // a text run Pango lays out, and each further stretch it shapes apart
     static constexpr double aGlyphLaidOut = 500;     // a character of it
     static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
     static constexpr double aRunDrawn = 2'800;       // a laid-out run drawn: found, its lines walked, clipped and composited
+    static constexpr double aLayer = 800;            // a layer a tree's build makes (an element or a use copy placed)
+    static constexpr double aGradientLink = 500;     // an `href` link of a gradient chain followed
+    static constexpr double aUnitOfMatching = 2;     // a unit of a cascade scope's own matching budget taken
+    static constexpr double aStyleMatched = 2'500;   // an element's style looked up among the rules it matched
+    static constexpr double aProblemFiled = 2'000;   // a problem filed (a parse error, a bound met)
 
     // `carried`: what an earlier part of the same render shared (see shared()), this meter's if it opens.
-    explicit WorkMeter(std::uint64_t budget = defaultBudget, std::shared_ptr<void> carried = nullptr);
+    // `cpuNanoseconds`, when positive: the thread's CPU time past which it is spent, instead of the clock's
+    // allowance (a harness that would rather learn of an undercharged render sooner).
+    explicit WorkMeter(std::uint64_t budget = defaultBudget, std::shared_ptr<void> carried = nullptr,
+                       std::int64_t cpuNanoseconds = 0);
     ~WorkMeter();
     WorkMeter(const WorkMeter&) = delete;
     WorkMeter& operator=(const WorkMeter&) = delete;
@@ -106,6 +127,9 @@ public:
     // Whether the CPU clock, not the units or the memory, spent it: an estimate ran short, which says nothing
     // of the document, so such a refusal is neither remembered nor filed as the document's.
     bool spentByClock() const;
+    // What a unit takes on this build and machine, in nanoseconds of the thread's CPU: a fixed drawing timed
+    // once a process, at its first meter.
+    static double nanosecondsAUnit();
 
     // Whether a meter runs on this thread (work need only be worked out then), and whether it is spent: work
     // in progress stops.

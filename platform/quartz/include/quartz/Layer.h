@@ -41,13 +41,15 @@ public:
 // drawn within it wherever it is drawn, a window's layers included (see Layer::workBound).
 struct WorkBound {
     std::uint64_t budget = 0;  // in gfx::WorkMeter's units
-    // Told, on the rendering thread, of a render of the tree that ran past the budget and showed nothing.
-    std::function<void()> pastBudget;
+    // Told, on the rendering thread, of a render of the tree that ran past the budget and showed nothing, and
+    // whether the CPU clock rather than the units ended it (gfx::WorkMeter::spentByClock).
+    std::function<void(bool byClock)> pastBudget;
     // What the build's meter shared (gfx::WorkMeter::shared: the text layouts it measured), carried into
     // each render's meter, so that its drawing does not lay them out again.
     std::shared_ptr<void> carried;
-    // Set by that render: the tree does not change after its build, so every later render of it would do a
-    // budget's work again to show nothing (a window's every frame); they show nothing at once instead.
+    // Set by that render when its units or memory ran out: the tree does not change after its build, so every
+    // later render of it would do a budget's work again to show nothing (a window's every frame); they show
+    // nothing at once instead.
     mutable std::atomic<bool> refused{false};
 };
 

@@ -24,8 +24,9 @@ void render(const Layer& layer, gfx::Context& context);
 // `drawing` into `context` as one render within `bound`: under a gfx::WorkMeter of its budget, opened here
 // unless one runs on the thread (then `drawing` joins that one and draws straight into `context`). Drawn apart
 // over `userExtent` (null: all the clip), the picture shows only if the meter it opened is not spent;
-// past it nothing of it shows, the bound's pastBudget is told and the bound remembers it: later renders within it
-// that would open a meter show nothing at once. False when it showed nothing for that.
+// past it nothing of it shows and the bound's pastBudget is told; past its units or memory the bound remembers it
+// (later renders within it that would open a meter show nothing at once), past the clock it does not (that says
+// nothing of the tree: the next render draws it again). False when it showed nothing for that.
 bool renderWithinBound(gfx::Context& context, const WorkBound& bound, const std::optional<gfx::Rect>& userExtent,
                        const std::function<void(gfx::Context&)>& drawing);
 
