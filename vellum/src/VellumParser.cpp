@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdarg>
+#include <cstring>
 #include <utility>
 
 #include "VellumLog.h"
@@ -38,6 +39,156 @@ constexpr std::size_t chunkSize = 10'240;
 // again and again. Any usual document goes in one piece; a huge one still lets a cancel in.
 constexpr std::size_t lentChunkSize = std::size_t{1} << 20;
 constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// A light look over each piece of the document before the XML library reads it, for start tags past the
+// parser's limits (VellumParser::maximumAttributesATag, maximumBytesATag): the library holds a tag until its
+// end and then checks each attribute against every one before it, in one call. It also counts those checks,
+// charged with the piece. Comments, CDATA sections, processing instructions, end tags and declarations are
+// stepped over, so what they hold is not taken for tags; an attribute is counted by its "=" outside quotes.
+class StartTagScan {
+public:
+    // Reads the piece on from where the last ended: false once a start tag has passed a limit.
+    bool read(const char* at, std::size_t size) {
+        const char* const end = at + size;
+        while (at < end) {
+            const char byte = *at;
+            switch (within_) {
+                case Within::text: {
+                    const void* found = std::memchr(at, '<', static_cast<std::size_t>(end - at));
+                    if (!found) return true;
+                    at = static_cast<const char*>(found) + 1;
+                    within_ = Within::opened;
+                    continue;
+                }
+                case Within::opened:
+                    if (byte == '!') {
+                        within_ = Within::bang;
+                        bang_.clear();
+                    } else if (byte == '?') {
+                        within_ = Within::instruction;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (byte == '/') {
+                        within_ = Within::endTag;
+                    } else {
+                        within_ = Within::startTag;
+                        tagBytes_ = 1;
+                        attributes_ = 0;
+                        continue;  // the name's first byte is the tag's
+                    }
+                    break;
+                case Within::bang: {
+                    bang_ += byte;
+                    if (bang_ == "--") {
+                        within_ = Within::comment;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (bang_ == "[CDATA[") {
+                        within_ = Within::section;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (!std::string_view("--").starts_with(bang_) && !std::string_view("[CDATA[").starts_with(bang_)) {
+                        within_ = Within::declaration;
+                        depth_ = 0;
+                        quote_ = 0;
+                        lead_ = 0;
+                        continue;  // read again as the declaration's
+                    }
+                    break;
+                }
+                case Within::startTag:
+                    ++tagBytes_;
+                    if (byte == '"' || byte == '\'') {
+                        quote_ = byte;
+                        within_ = Within::quoted;
+                    } else if (byte == '=') {
+                        if (++attributes_ > VellumParser::maximumAttributesATag) return false;
+                    } else if (byte == '>') {
+                        const double count = static_cast<double>(attributes_);
+                        pairs_ += count * (count - 1) / 2;
+                        within_ = Within::text;
+                    }
+                    break;
+                case Within::quoted: {
+                    const void* found = std::memchr(at, quote_, static_cast<std::size_t>(end - at));
+                    const char* const stop = found ? static_cast<const char*>(found) + 1 : end;
+                    tagBytes_ += static_cast<std::size_t>(stop - at);
+                    if (found) within_ = Within::startTag;
+                    at = stop;
+                    if (tagBytes_ > VellumParser::maximumBytesATag) return false;
+                    continue;
+                }
+                case Within::endTag:
+                    if (byte == '>') within_ = Within::text;
+                    break;
+                case Within::comment:
+                case Within::section:
+                case Within::instruction: {
+                    // Ended by "-->", "]]>" or "?>": the bytes before the ">" are kept in `tail_`.
+                    const char mark = within_ == Within::comment ? '-' : within_ == Within::section ? ']' : '?';
+                    const int needed = within_ == Within::instruction ? 1 : 2;
+                    if (byte == '>' && tail_ >= needed) within_ = resume_;
+                    tail_ = byte == mark ? std::min(tail_ + 1, 2) : 0;
+                    break;
+                }
+                case Within::declaration:
+                    // "<!--" and "<?" within a DOCTYPE's brackets open a comment or instruction that returns
+                    // here: they may hold quotes and brackets of their own.
+                    if (!quote_ && depth_ > 0) {
+                        if (lead_ == 1 && byte == '?') {
+                            within_ = Within::instruction;
+                            resume_ = Within::declaration;
+                            tail_ = lead_ = 0;
+                            break;
+                        }
+                        if (byte == '<') {
+                            lead_ = 1;
+                            break;
+                        }
+                        if ((lead_ == 1 && byte == '!') || (lead_ >= 2 && byte == '-')) {
+                            if (++lead_ == 4) {
+                                within_ = Within::comment;
+                                resume_ = Within::declaration;
+                                tail_ = lead_ = 0;
+                            }
+                            break;
+                        }
+                        lead_ = 0;
+                    }
+                    if (quote_) {
+                        if (byte == quote_) quote_ = 0;
+                    } else if (byte == '"' || byte == '\'') {
+                        quote_ = byte;
+                    } else if (byte == '[') {
+                        ++depth_;
+                    } else if (byte == ']') {
+                        depth_ = std::max(depth_ - 1, 0);
+                    } else if (byte == '>' && depth_ == 0) {
+                        within_ = Within::text;
+                    }
+                    break;
+            }
+            if (within_ == Within::startTag && tagBytes_ > VellumParser::maximumBytesATag) return false;
+            ++at;
+        }
+        return true;
+    }
+    // The attribute checks of the tags ended since the last call.
+    double takePairs() { return std::exchange(pairs_, 0); }
+
+private:
+    enum class Within : unsigned char { text, opened, bang, startTag, quoted, endTag, comment, section, instruction, declaration };
+    Within within_ = Within::text;
+    Within resume_ = Within::text;  // where a comment or instruction returns to
+    int lead_ = 0;                  // bytes of "<!--" met in a declaration's brackets
+    std::string bang_;  // what follows "<!" until it is told apart
+    char quote_ = 0;
+    int tail_ = 0;
+    int depth_ = 0;  // a declaration's open brackets (a DOCTYPE's internal subset)
+    std::size_t tagBytes_ = 0;
+    std::size_t attributes_ = 0;
+    double pairs_ = 0;
+};
 
 std::optional<std::string> text(const xmlChar* characters) {
     if (!characters) return std::nullopt;
@@ -92,6 +243,14 @@ struct VellumParser::Bridge {
                              int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                              const xmlChar** attributes) {
         guarded(context, [&](VellumParser& owner) {
+            std::size_t valueBytes = 0;
+            for (int index = 0; index < attributeCount; ++index) {
+                valueBytes += static_cast<std::size_t>(attributes[5 * index + 4] - attributes[5 * index + 3]);
+            }
+            if (!owner.chargeElement(static_cast<std::size_t>(attributeCount + namespaceCount), valueBytes)) {
+                stop(owner);
+                return;
+            }
             // The parser's own lists, emptied for each element: their room is made once a parse.
             auto& declared = owner.declaredNamespaces_;
             declared.clear();
@@ -134,6 +293,8 @@ struct VellumParser::Bridge {
 
     static void characters(void* context, const xmlChar* characters, int length) {
         guarded(context, [&](VellumParser& owner) {
+            // Kept until the element's text node is made, and then in it.
+            if (!gfx::WorkMeter::hold(length)) return stop(owner);
             owner.handleFoundCharacters({reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)});
         });
     }
@@ -270,13 +431,21 @@ bool VellumParser::fileAnotherXMLError() {
     return false;
 }
 
+bool VellumParser::chargeElement(std::size_t attributes, std::size_t valueBytes) {
+    const auto count = static_cast<double>(attributes);
+    return gfx::WorkMeter::charge(gfx::WorkMeter::anElementParsed + count * gfx::WorkMeter::anAttributeParsed) &&
+           gfx::WorkMeter::hold(gfx::WorkMeter::bytesAnElementHolds + count * gfx::WorkMeter::bytesAnAttributeHolds +
+                                static_cast<double>(valueBytes));
+}
+
 std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     const bool ownMeter = !gfx::WorkMeter::running();
     gfx::WorkMeter meter;
     const std::uint64_t before = meter.used();
     auto run = parseRun();
-    run->setWork(meter.used() - before, ownMeter && meter.spent());
-    if (run->workRefused()) {
+    // A refused tag filed its own error.
+    run->setWork(meter.used() - before, (ownMeter && meter.spent()) || refusedTag_);
+    if (run->workRefused() && !refusedTag_) {
         WorkBoundWatch::noteReached();
         run->addParseErrorRecoverableOnce(VellumError::make(
             "Vellum", 2, "Parsing the document took more work than a render is allowed; it gives no picture"));
@@ -302,6 +471,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
     reportedRepeatedSheet_ = false;
     sawUseElement_ = false;
     stoppedByHandler_ = false;
+    refusedTag_ = false;
+    StartTagScan scan;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -364,6 +535,14 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
         total += static_cast<std::uint64_t>(count);
         const std::uint64_t length = source_->approximateLengthInBytesOr0();
         run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
+        if (!scan.read(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(count))) {
+            refusedTag_ = true;
+            break;
+        }
+        if (!gfx::WorkMeter::charge(static_cast<double>(count) * gfx::WorkMeter::aByteParsed +
+                                    scan.takePairs() * gfx::WorkMeter::anAttributePairChecked)) {
+            break;
+        }
         const int code = xmlParseChunk(context, reinterpret_cast<const char*>(chunk), static_cast<int>(count), 0);
         if (!run.errorsFatal().empty()) {
             // A chunk a handler stopped counts as read well: its failure is the handler's.
@@ -378,12 +557,15 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
             }
             break;
         }
+        // A spent meter stopped the library in a callback, or would refuse what it reads next.
+        if (gfx::WorkMeter::spentNow()) break;
         count = readChunk();
         readFailed = count < 0;
     }
     stream->close();
+    const bool stoppedEarly = refusedTag_ || gfx::WorkMeter::spentNow();
     if (context) {
-        if (!run.libXMLFailed() && run.errorsFatal().empty() && !readFailed) xmlParseChunk(context, nullptr, 0, 1);
+        if (!run.libXMLFailed() && run.errorsFatal().empty() && !readFailed && !stoppedEarly) xmlParseChunk(context, nullptr, 0, 1);
         context_ = nullptr;
         // A DTD makes the XML library start a tree of its own, which the context does not free.
         if (context->myDoc) xmlFreeDoc(context->myDoc);
@@ -397,8 +579,16 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
             foundation::format("The XML reader met %lu more errors and warnings, counted but not filed",
                                static_cast<unsigned long>(xmlErrorsMet_ - maximumFiledXMLErrors))));
     }
+    if (refusedTag_) {
+        WorkBoundWatch::noteReached();
+        run.addParseErrorRecoverable(VellumError::make(
+            "Vellum", 2,
+            foundation::format("The document has a start tag of more than %lu attributes or %lu bytes, more than any "
+                               "drawing has; it gives no picture",
+                               maximumAttributesATag, maximumBytesATag)));
+    }
     openElements_.clear();
-    resolveUseElements();
+    if (!stoppedEarly) resolveUseElements();
     return currentParseRun_;
 }
 

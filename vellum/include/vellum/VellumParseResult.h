@@ -29,6 +29,11 @@ public:
     void addParseErrorRecoverableOnce(const VellumError& error);
     // What filing a problem costs the render's work meter, when one runs (gfx::WorkMeter units).
     static constexpr double workAnError = 2'000;
+    // Problems of one gravity past this many are counted, not kept or logged: a document may file one an
+    // element (2.8 million undrawn masks held 1.8 GB of them).
+    static constexpr std::size_t maximumFiledProblems = 4'096;
+    // Those counted past it, of every gravity.
+    std::size_t problemsNotFiled() const { return problemsNotFiled_; }
     void addParseErrorFatal(const VellumError& error);
     // The XML library's printf-style errors: logged as warnings, kept as fatal.
     void addSAXError(const VellumError& error);
@@ -65,6 +70,8 @@ public:
 
 private:
     void fileRecoverable(const VellumError& error, std::string_view text);
+    // Whether another problem goes into `list`; counts it when not.
+    bool keepsAnother(const std::vector<VellumError>& list);
 
     bool libXMLFailed_ = false;
     std::uint64_t work_ = 0;
@@ -78,6 +85,7 @@ private:
     std::unordered_multimap<std::size_t, std::size_t> recoverableByText_;
     std::vector<VellumError> errorsFatal_;
     double parseProgressFractionApproximate_ = 0;
+    std::size_t problemsNotFiled_ = 0;
 };
 
 }  // namespace vellum

@@ -67,6 +67,17 @@ public:
     static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
     static constexpr double aRunDrawn = 2'800;       // a laid-out run drawn: found, its lines walked, clipped and composited
+    static constexpr double aCharacterPlaced = 50;   // a character of a run an SVG text places, each copy (collected,
+                                                     // trimmed, positioned and gathered into its run)
+    // The parse: each piece of the document charged before the XML library reads it, each element as it is made.
+    static constexpr double aByteParsed = 1.5;       // a byte the XML library reads (checked, decoded, copied)
+    static constexpr double anElementParsed = 500;   // an element read and made a node of the document
+    static constexpr double anAttributeParsed = 100; // an attribute of it, read and filed on the node
+    static constexpr double anAttributePairChecked = 0.5;  // the XML library's check of an attribute against each one
+                                                         // before it in its tag (n^2 / 2 a tag)
+    // What the parse holds of the memory account (hold()), besides the path data its shapes keep.
+    static constexpr double bytesAnElementHolds = 400;   // a node and its place in the tree
+    static constexpr double bytesAnAttributeHolds = 120; // an attribute's node, besides its value's bytes
 
     // `carried`: what an earlier part of the same render shared (see shared()), this meter's if it opens.
     explicit WorkMeter(std::uint64_t budget = defaultBudget, std::shared_ptr<void> carried = nullptr);
