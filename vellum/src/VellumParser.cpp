@@ -96,19 +96,27 @@ public:
                     }
                     break;
                 }
-                case Within::startTag:
+                case Within::startTag: {
+                    // Names and blanks pass in one stretch: only quotes, "=" and ">" mean anything here.
+                    const char* const from = at;
+                    while (at < end && !meaningful[static_cast<unsigned char>(*at)]) ++at;
+                    tagBytes_ += static_cast<std::size_t>(at - from);
+                    if (tagBytes_ > VellumParser::maximumBytesATag) return false;
+                    if (at == end) return true;
+                    const char mark = *at;
                     ++tagBytes_;
-                    if (byte == '"' || byte == '\'') {
-                        quote_ = byte;
+                    if (mark == '"' || mark == '\'') {
+                        quote_ = mark;
                         within_ = Within::quoted;
-                    } else if (byte == '=') {
+                    } else if (mark == '=') {
                         if (++attributes_ > VellumParser::maximumAttributesATag) return false;
-                    } else if (byte == '>') {
+                    } else {
                         const double count = static_cast<double>(attributes_);
                         pairs_ += count * (count - 1) / 2;
                         within_ = Within::text;
                     }
                     break;
+                }
                 case Within::quoted: {
                     const void* found = std::memchr(at, quote_, static_cast<std::size_t>(end - at));
                     const char* const stop = found ? static_cast<const char*>(found) + 1 : end;
@@ -118,9 +126,13 @@ public:
                     if (tagBytes_ > VellumParser::maximumBytesATag) return false;
                     continue;
                 }
-                case Within::endTag:
-                    if (byte == '>') within_ = Within::text;
-                    break;
+                case Within::endTag: {
+                    const void* found = std::memchr(at, '>', static_cast<std::size_t>(end - at));
+                    if (!found) return true;
+                    at = static_cast<const char*>(found) + 1;
+                    within_ = Within::text;
+                    continue;
+                }
                 case Within::comment:
                 case Within::section:
                 case Within::instruction: {
@@ -177,6 +189,12 @@ public:
     double takePairs() { return std::exchange(pairs_, 0); }
 
 private:
+    // The bytes that mean something between a tag's name and its end: quotes, "=" and ">".
+    static constexpr std::array<bool, 256> meaningful = [] {
+        std::array<bool, 256> table{};
+        for (const unsigned char byte : {'"', '\'', '=', '>'}) table[byte] = true;
+        return table;
+    }();
     enum class Within : unsigned char { text, opened, bang, startTag, quoted, endTag, comment, section, instruction, declaration };
     Within within_ = Within::text;
     Within resume_ = Within::text;  // where a comment or instruction returns to
@@ -293,8 +311,6 @@ struct VellumParser::Bridge {
 
     static void characters(void* context, const xmlChar* characters, int length) {
         guarded(context, [&](VellumParser& owner) {
-            // Kept until the element's text node is made, and then in it.
-            if (!gfx::WorkMeter::hold(length)) return stop(owner);
             owner.handleFoundCharacters({reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)});
         });
     }

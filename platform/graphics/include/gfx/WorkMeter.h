@@ -70,10 +70,10 @@ public:
     static constexpr double aCharacterPlaced = 50;   // a character of a run an SVG text places, each copy (collected,
                                                      // trimmed, positioned and gathered into its run)
     // The parse: each piece of the document charged before the XML library reads it, each element as it is made.
-    static constexpr double aByteParsed = 1.5;       // a byte the XML library reads (checked, decoded, copied)
-    static constexpr double anElementParsed = 500;   // an element read and made a node of the document
-    static constexpr double anAttributeParsed = 100; // an attribute of it, read and filed on the node
-    static constexpr double anAttributePairChecked = 0.5;  // the XML library's check of an attribute against each one
+    static constexpr double aByteParsed = 2;         // a byte the XML library reads (checked, decoded, copied)
+    static constexpr double anElementParsed = 600;   // an element read and made a node of the document
+    static constexpr double anAttributeParsed = 130; // an attribute of it, read and filed on the node
+    static constexpr double anAttributePairChecked = 0.6;  // the XML library's check of an attribute against each one
                                                          // before it in its tag (n^2 / 2 a tag)
     // What the parse holds of the memory account (hold()), besides the path data its shapes keep.
     static constexpr double bytesAnElementHolds = 400;   // a node and its place in the tree
