@@ -1,8 +1,8 @@
 // The work meter's calibration (gfx::WorkMeter): each class of work it charges, drawn at n, 4n and 16n, and
 // the thread's CPU time it took over the units it was charged. "ns_per_unit" should lie within 0.5-2 for
 // every class on this kind of machine (docs/cost-model.md, Calibration); "units" is what one render was
-// charged. A row times one stage: the layer build ("build") or the drawing of a tree built beforehand
-// ("draw"). Its meter has no practical budget, so nothing is refused.
+// charged. A row times one stage: the parse of the document's bytes ("parse"), the layer build ("build") or
+// the drawing of a tree built beforehand ("draw"). Its meter has no practical budget, so nothing is refused.
 // Run: bench_vellum_calibration --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
@@ -99,9 +99,31 @@ struct Class {
     bool build;
     std::int64_t n;
     std::function<std::string(std::size_t n)> document;
+    bool parse = false;  // the parse is timed (`build` then says nothing)
 };
 
+// The parse alone: its bytes to a document, the document freed after the clock is read.
+void measureParse(benchmark::State& state, const Class& measured) {
+    const std::string text = measured.document(smokeRun() ? 1 : std::size_t(state.range(0)));
+    double seconds = 0, units = 0;
+    for (auto _ : state) {
+        std::shared_ptr<vellum::VellumParseResult> result;
+        {
+            gfx::WorkMeter meter(unbounded);
+            const double start = threadSeconds();
+            result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
+                vellum::VellumSourceString::sourceFromContentsOfString(text));
+            seconds += threadSeconds() - start;
+            units += double(meter.used());
+        }
+        if (!result->parsedDocument()) return state.SkipWithError("no document");
+    }
+    state.counters["units"] = units / double(state.iterations());
+    state.counters["ns_per_unit"] = units > 0 ? seconds * 1e9 / units : 0;
+}
+
 void measure(benchmark::State& state, const Class& measured) {
+    if (measured.parse) return measureParse(state, measured);
     const std::size_t n = smokeRun() ? 1 : std::size_t(state.range(0));
     auto result = vellum::VellumParser::parseSourceUsingDefaultVellumParser(
         vellum::VellumSourceString::sourceFromContentsOfString(measured.document(n)));
@@ -172,6 +194,13 @@ std::string opacityGroups(std::size_t n, int side) {
 const std::string maskedApart =
     R"~(<defs><clipPath id="n"><rect width="256" height="200"/></clipPath><clipPath id="m" clip-path="url(#n)">)~"
     R"(<rect width="200" height="256"/><circle cx="128" cy="128" r="100"/></clipPath></defs>)";
+
+std::string lettersThroughCopies(std::size_t letters, std::size_t copies) {
+    std::string text;
+    for (std::size_t letter = 0; letter < letters; ++letter) text += char('a' + letter % 26);
+    return svgOf(256, R"(<defs><text id="t" y="-50" font-size="4">)" + text + "</text></defs>" +
+                          repeated(copies, [](std::size_t) { return std::string(R"(<use xlink:href="#t"/>)"); }));
+}
 
 const std::vector<Class>& classes() {
     static const std::vector<Class> all = {
@@ -292,6 +321,31 @@ const std::vector<Class>& classes() {
                                               std::to_string(index / 64 % 64 * 4) + "\"/>";
                                    }));
          }},
+        // A text of 2,000 or 8,000 letters in one run, drawn off the picture by copies: each copy places every letter.
+        {"TextLettersThroughCopies", 256, true, 100, [](std::size_t n) { return lettersThroughCopies(2'000, n); }},
+        {"Text8000LettersThroughCopies", 256, true, 25, [](std::size_t n) { return lettersThroughCopies(8'000, n); }},
+        // The parse: empty elements; elements of 16 short attributes; long attribute values (bytes); one start
+        // tag of n distinct attributes (the XML library checks each against those before it).
+        {"ParseEmptyElements", 256, false, 25'000,
+         [](std::size_t n) { return svgOf(256, repeated(n, [](std::size_t) { return std::string("<g/>"); })); }, true},
+        {"ParseAttributes", 256, false, 2'500,
+         [](std::size_t n) {
+             return svgOf(256, repeated(n, [](std::size_t) {
+                              std::string element = "<g";
+                              for (int index = 0; index < 16; ++index) element += " a" + std::to_string(index) + "=\"1\"";
+                              return element + "/>";
+                          }));
+         }, true},
+        {"ParseLongValues", 256, false, 250,
+         [](std::size_t n) {
+             const std::string value(4'000, 'v');
+             return svgOf(256, repeated(n, [&](std::size_t) { return "<g class=\"" + value + "\"/>"; }));
+         }, true},
+        {"ParseAttributesOfOneTag", 256, false, 500,
+         [](std::size_t n) {
+             return svgOf(256, "<g" + repeated(n, [](std::size_t index) { return " a" + std::to_string(index) + "=\"1\""; }) +
+                                   "/>");
+         }, true},
         // Squares styled by rules: the layers' units and the matching's, charged to the meter besides its own budget.
         {"CascadeStyledChart", 256, true, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
     };

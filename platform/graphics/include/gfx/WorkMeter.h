@@ -67,7 +67,7 @@ public:
     static constexpr double aRunPlaced = 1'100;      // a run an SVG text measures and places, each copy
     static constexpr double aRunStyled = 1'400;      // a run of an element of its own (its font matched, paint read)
     static constexpr double aRunDrawn = 2'800;       // a laid-out run drawn: found, its lines walked, clipped and composited
-    static constexpr double aCharacterPlaced = 50;   // a character of a run an SVG text places, each copy (collected,
+    static constexpr double aCharacterPlaced = 60;   // a character of a run an SVG text places, each copy (collected,
                                                      // trimmed, positioned and gathered into its run)
     // The parse: each piece of the document charged before the XML library reads it, each element as it is made.
     static constexpr double aByteParsed = 2;         // a byte the XML library reads (checked, decoded, copied)
