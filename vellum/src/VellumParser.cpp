@@ -54,9 +54,9 @@ public:
             const char byte = *at;
             switch (within_) {
                 case Within::text: {
-                    const void* found = std::memchr(at, '<', static_cast<std::size_t>(end - at));
-                    if (!found) return true;
-                    at = static_cast<const char*>(found) + 1;
+                    const char* const found = find(at, end, '<');
+                    if (found == end) return true;
+                    at = found + 1;
                     within_ = Within::opened;
                     continue;
                 }
@@ -118,18 +118,18 @@ public:
                     break;
                 }
                 case Within::quoted: {
-                    const void* found = std::memchr(at, quote_, static_cast<std::size_t>(end - at));
-                    const char* const stop = found ? static_cast<const char*>(found) + 1 : end;
+                    const char* const found = find(at, end, quote_);
+                    const char* const stop = found == end ? end : found + 1;
                     tagBytes_ += static_cast<std::size_t>(stop - at);
-                    if (found) within_ = Within::startTag;
+                    if (found != end) within_ = Within::startTag;
                     at = stop;
                     if (tagBytes_ > VellumParser::maximumBytesATag) return false;
                     continue;
                 }
                 case Within::endTag: {
-                    const void* found = std::memchr(at, '>', static_cast<std::size_t>(end - at));
-                    if (!found) return true;
-                    at = static_cast<const char*>(found) + 1;
+                    const char* const found = find(at, end, '>');
+                    if (found == end) return true;
+                    at = found + 1;
                     within_ = Within::text;
                     continue;
                 }
@@ -189,6 +189,11 @@ public:
     double takePairs() { return std::exchange(pairs_, 0); }
 
 private:
+    // The first `byte` in [at, end), or end.
+    static const char* find(const char* at, const char* end, char byte) {
+        const void* found = std::memchr(at, byte, static_cast<std::size_t>(end - at));
+        return found ? static_cast<const char*>(found) : end;
+    }
     // The bytes that mean something between a tag's name and its end: quotes, "=" and ">".
     static constexpr std::array<bool, 256> meaningful = [] {
         std::array<bool, 256> table{};
@@ -261,14 +266,6 @@ struct VellumParser::Bridge {
                              int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                              const xmlChar** attributes) {
         guarded(context, [&](VellumParser& owner) {
-            std::size_t valueBytes = 0;
-            for (int index = 0; index < attributeCount; ++index) {
-                valueBytes += static_cast<std::size_t>(attributes[5 * index + 4] - attributes[5 * index + 3]);
-            }
-            if (!owner.chargeElement(static_cast<std::size_t>(attributeCount + namespaceCount), valueBytes)) {
-                stop(owner);
-                return;
-            }
             // The parser's own lists, emptied for each element: their room is made once a parse.
             auto& declared = owner.declaredNamespaces_;
             declared.clear();
@@ -285,10 +282,12 @@ struct VellumParser::Bridge {
             auto& unescaped = owner.unescapedValues_;
             unescaped.clear();
             unescaped.reserve(static_cast<std::size_t>(attributeCount));
+            std::size_t valueBytes = 0;
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
                 std::string_view value(reinterpret_cast<const char*>(attribute[3]),
                                        static_cast<std::size_t>(attribute[4] - attribute[3]));
+                valueBytes += value.size();
                 if (value.find('&') != std::string_view::npos) value = unescaped.emplace_back(unescapedAmpersands(value));
                 raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]), value});
             }
@@ -299,6 +298,10 @@ struct VellumParser::Bridge {
                 elementNamespace->assign(reinterpret_cast<const char*>(uri));
             } else {
                 elementNamespace.reset();
+            }
+            if (!owner.chargeElement(static_cast<std::size_t>(attributeCount + namespaceCount), valueBytes)) {
+                stop(owner);
+                return;
             }
             owner.handleStartElement(textOrEmpty(localName), text(prefix), elementNamespace, declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
