@@ -47,8 +47,38 @@ constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 // stepped over, so what they hold is not taken for tags; an attribute is counted by its "=" outside quotes.
 class StartTagScan {
 public:
-    // Reads the piece on from where the last ended: false once a start tag has passed a limit.
-    bool read(const char* at, std::size_t size) {
+    // Reads the piece on from where the last ended: false once a start tag has passed a limit. A piece `lent`
+    // where it lies (it stays until the parse ends) with too few "=" for any tag in it to pass the limits is only
+    // counted, and its attribute checks charged as though all its attributes were one tag's (a drawing's pieces
+    // are mostly so); it is read for where it ends once another piece follows.
+    bool read(const char* at, std::size_t size, bool lent) {
+        if (passedOver_.data()) {
+            const std::string_view piece = std::exchange(passedOver_, {});
+            if (!scanned(piece.data(), piece.size())) return false;
+            pairs_ = 0;  // charged when it was passed over
+        }
+        if (lent) {
+            const bool inTag = within_ == Within::startTag || within_ == Within::quoted;
+            std::size_t attributes = inTag ? attributes_ : 0;
+            // Counted by the library's search: a drawing has a few "=" a hundred bytes.
+            for (const char* sign = at; attributes <= mostPassedOver && (sign = find(sign, at + size, '=')) != at + size; ++sign) {
+                ++attributes;
+            }
+            if (attributes <= mostPassedOver && (inTag ? tagBytes_ : 0) + size <= VellumParser::maximumBytesATag) {
+                pairs_ += static_cast<double>(attributes) * (static_cast<double>(attributes) - 1) / 2;
+                passedOver_ = {at, size};
+                return true;
+            }
+        }
+        return scanned(at, size);
+    }
+    // The attribute checks of the tags ended since the last call.
+    double takePairs() { return std::exchange(pairs_, 0); }
+
+private:
+    static constexpr std::size_t mostPassedOver = 2'048;
+
+    bool scanned(const char* at, std::size_t size) {
         const char* const end = at + size;
         while (at < end) {
             const char byte = *at;
@@ -185,10 +215,7 @@ public:
         }
         return true;
     }
-    // The attribute checks of the tags ended since the last call.
-    double takePairs() { return std::exchange(pairs_, 0); }
 
-private:
     // The first `byte` in [at, end), or end.
     static const char* find(const char* at, const char* end, char byte) {
         const void* found = std::memchr(at, byte, static_cast<std::size_t>(end - at));
@@ -211,6 +238,7 @@ private:
     std::size_t tagBytes_ = 0;
     std::size_t attributes_ = 0;
     double pairs_ = 0;
+    std::string_view passedOver_;  // a lent piece not yet read
 };
 
 std::optional<std::string> text(const xmlChar* characters) {
@@ -554,7 +582,7 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
         total += static_cast<std::uint64_t>(count);
         const std::uint64_t length = source_->approximateLengthInBytesOr0();
         run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
-        if (!scan.read(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(count))) {
+        if (!scan.read(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(count), chunk != buffer.data())) {
             refusedTag_ = true;
             break;
         }
