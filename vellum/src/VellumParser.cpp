@@ -76,6 +76,8 @@ public:
     double takePairs() { return std::exchange(pairs_, 0); }
 
 private:
+    // The most "=" a piece passed over may hold: far below the limit, and what its checks are charged as one
+    // tag's (about a millisecond) bounds what a piece of many small tags is charged over their own.
     static constexpr std::size_t mostPassedOver = 2'048;
 
     bool scanned(const char* at, std::size_t size) {
