@@ -1,7 +1,8 @@
 // The work meter's calibration (gfx::WorkMeter): each class of work it charges, drawn at n, 4n and 16n, and
 // the thread's CPU time it took over the units it was charged. "ns_per_unit" should lie within 0.5-2 for
 // every class on this kind of machine (docs/cost-model.md, Calibration); "units" is what one render was
-// charged. A row times one stage: the parse, the layer build or the drawing of a tree built beforehand. Its meter has no practical budget, so nothing is refused.
+// charged. A row times one stage: the parse of the document's bytes ("parse"), the layer build ("build") or
+// the drawing of a tree built beforehand ("draw"). Its meter has no practical budget, so nothing is refused.
 // Run: bench_vellum_calibration --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
@@ -242,6 +243,13 @@ const std::string maskedApart =
     R"~(<defs><clipPath id="n"><rect width="256" height="200"/></clipPath><clipPath id="m" clip-path="url(#n)">)~"
     R"(<rect width="200" height="256"/><circle cx="128" cy="128" r="100"/></clipPath></defs>)";
 
+std::string lettersThroughCopies(std::size_t letters, std::size_t copies) {
+    std::string text;
+    for (std::size_t letter = 0; letter < letters; ++letter) text += char('a' + letter % 26);
+    return svgOf(256, R"(<defs><text id="t" y="-50" font-size="4">)" + text + "</text></defs>" +
+                          repeated(copies, [](std::size_t) { return std::string(R"(<use xlink:href="#t"/>)"); }));
+}
+
 const std::vector<Class>& classes() {
     static const std::vector<Class> all = {
         // Small squares on a large picture: each pays its edges and pixels, walked.
@@ -404,20 +412,33 @@ const std::vector<Class>& classes() {
                                               std::to_string(index / 64 % 64 * 4) + "\"/>";
                                    }));
          }},
+        // A text of 2,000 or 8,000 letters in one run, drawn off the picture by copies: each copy places every letter.
+        {"TextLettersThroughCopies", 256, Stage::build, 100, [](std::size_t n) { return lettersThroughCopies(2'000, n); }},
+        {"Text8000LettersThroughCopies", 256, Stage::build, 25, [](std::size_t n) { return lettersThroughCopies(8'000, n); }},
+        // The parse: empty elements; elements of 16 short attributes; long attribute values (bytes); one start
+        // tag of n distinct attributes (the XML library checks each against those before it).
+        {"ParseEmptyElements", 256, Stage::parse, 25'000,
+         [](std::size_t n) { return svgOf(256, repeated(n, [](std::size_t) { return std::string("<g/>"); })); }},
+        {"ParseAttributes", 256, Stage::parse, 2'500,
+         [](std::size_t n) {
+             return svgOf(256, repeated(n, [](std::size_t) {
+                              std::string element = "<g";
+                              for (int index = 0; index < 16; ++index) element += " a" + std::to_string(index) + "=\"1\"";
+                              return element + "/>";
+                          }));
+         }},
+        {"ParseLongValues", 256, Stage::parse, 250,
+         [](std::size_t n) {
+             const std::string value(4'000, 'v');
+             return svgOf(256, repeated(n, [&](std::size_t) { return "<g class=\"" + value + "\"/>"; }));
+         }},
+        {"ParseAttributesOfOneTag", 256, Stage::parse, 500,
+         [](std::size_t n) {
+             return svgOf(256, "<g" + repeated(n, [](std::size_t index) { return " a" + std::to_string(index) + "=\"1\""; }) +
+                                   "/>");
+         }},
         // Squares styled by rules: the layers' units and the matching's, charged to the meter besides its own budget.
         {"CascadeStyledChart", 256, Stage::build, 2'000, [](std::size_t n) { return hostile::styledChart(n, false); }},
-        // The parse: squares of many attributes each (libxml2 checks each against those before it), and many
-        // squares of a few.
-        {"ParseManyAttributes", 256, Stage::parse, 250,
-         [](std::size_t n) {
-             std::string attributes;
-             for (std::size_t index = 0; index < n; ++index) attributes += " a" + std::to_string(index) + "=\"1\"";
-             return svgOf(256, repeated(16, [&](std::size_t index) { return squareAt(index, 256, 4, attributes); }));
-         }},
-        {"ParseElements", 256, Stage::parse, 2'000,
-         [](std::size_t n) {
-             return svgOf(256, repeated(n, [](std::size_t index) { return squareAt(index, 256, 64, R"(fill="#3060c0")"); }));
-         }},
     };
     return all;
 }

@@ -284,6 +284,30 @@ TEST(HostileDocuments, UndrawnElementsAreKeptWithAWarningAndTheContentAfterThemI
     EXPECT_TRUE(nearPixel(pixelAt(drawn.bitmap, 10, 10), green)) << pixelAt(drawn.bitmap, 10, 10);
 }
 
+TEST(HostileDocuments, ProblemsPastTheLimitAreCountedNotKept) {
+    std::string text = hostile::header;
+    for (std::size_t mask = 0; mask < VellumParseResult::maximumFiledProblems + 10; ++mask) text += "<mask/>";
+    const auto result = parseSVG(text + "</svg>");
+    EXPECT_EQ(result->warnings().size(), VellumParseResult::maximumFiledProblems);
+    EXPECT_EQ(result->problemsNotFiled(), 10u);
+}
+
+TEST(HostileDocuments, TheParseStopsOnceTheMeterIsSpentAndHoldsItsPathData) {
+    std::string path = R"(<path id="p" d="M0 0)";
+    for (int segment = 0; segment < 10'000; ++segment) path += "h1";
+    {
+        gfx::WorkMeter meter;
+        parseSVG(hostile::header + path + R"("/></svg>)");
+        EXPECT_GE(meter.held(), 10'000 * sizeof(gfx::PathElement));
+    }
+    gfx::WorkMeter meter(20 * gfx::WorkMeter::anElementParsed);
+    std::string text = hostile::header;
+    for (int group = 0; group < 100; ++group) text += "<g/>";
+    const auto result = parseSVG(text + R"(<rect id="last"/></svg>)");
+    EXPECT_TRUE(meter.spent());
+    EXPECT_FALSE(result->parsedDocument()->rootElement()->getElementById("last"));
+}
+
 TEST(HostileDocuments, PaintNamingAPatternTakesItsFallbackElseNone) {
     const std::string defs = R"(<defs><pattern id="p" width="4" height="4"/></defs>)";
     const Drawn fallback = draw(hostile::header + defs + R"~(<rect width="20" height="20" fill="url(#p) #00ff00"/></svg>)~");

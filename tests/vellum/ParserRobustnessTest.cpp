@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -7,7 +11,10 @@
 
 #include "vellum/VellumParseResult.h"
 #include "vellum/VellumParser.h"
+#include "vellum/SVGDocument.h"
+#include "vellum/SVGSVGElement.h"
 #include "vellum/VellumPointsAndPathsParser.h"
+#include "vellum/VellumSourceLocalFile.h"
 #include "vellum/VellumSourceString.h"
 
 using namespace vellum;
@@ -85,4 +92,42 @@ TEST(ParserRobustness, DamagedPathDataNeverCrashesOrMakesInfiniteCoordinates) {
         "S 30 -10 30 0", "T 20 0 30 0", "Q 1 2 3 4", "H 10 20", "v 5,5", "L1e5-2e-3.5.5", "Z"};
     std::mt19937 random(27);
     for (int run = 0; run < 10000; ++run) readPathData(mutated(seeds[run % seeds.size()], random));
+}
+
+// Start tags are looked over before the XML reader takes them: one of the most attributes allowed is read, one
+// more refuses the document with one error, wherever the file's pieces fall and whatever the markup before it
+// holds that looks like attributes or tags (comments, sections, instructions, a DOCTYPE's brackets, values);
+// and in memory, where the tag begins in a megabyte passed over for its few attributes.
+TEST(ParserRobustness, AStartTagPastTheLimitIsRefusedWhereverItFallsAndOnlyThen) {
+    const char* given = std::getenv("SORVANE_TEST_SEED");
+    const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    std::printf("seed %u\n", seed);
+    std::fflush(stdout);
+    std::mt19937 random(seed);
+    const std::string lookAlikes[] = {
+        R"(<!-- <g a="1" b='2'> - ' " -> -->)", "<![CDATA[<g a=1 b=2> ]] ]>]]>", R"(<?pi a="1" b=2 '?>)",
+        R"(<g class="a=b c=d &gt; >" title='x="y" >'/>)", "<g>a=b &amp; c=d ></g>", "\n  "};
+    const fs::path file = fs::temp_directory_path() / ("vellum-tags-" + std::to_string(::getpid()) + ".svg");
+    for (int run = 0; run < 6; ++run) {
+        std::string text = R"(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY e "a=b>c"><!-- ] > --><?p [ ?>]>)"
+                           R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" height="20">)";
+        const bool inMemory = run >= 4;
+        const std::size_t padding = inMemory ? (std::size_t{1} << 20) - random() % 10'000 : random() % 40'000;
+        while (text.size() < padding) text += inMemory ? "<g/>" + std::string(4'000, ' ') : lookAlikes[random() % std::size(lookAlikes)];
+        const std::size_t attributes = VellumParser::maximumAttributesATag + run % 2;
+        text += R"(<rect id="r")";
+        for (std::size_t index = 1; index < attributes; ++index) text += " a" + std::to_string(index) + "='=>'";
+        std::ofstream(file, std::ios::binary) << text << "/></svg>";
+        const auto result = VellumParser::parseSourceUsingDefaultVellumParser(
+            inMemory ? std::shared_ptr<VellumSource>(VellumSourceString::sourceFromContentsOfString(text + "/></svg>"))
+                     : VellumSourceLocalFile::sourceFromFilename(file));
+        const bool refused = attributes > VellumParser::maximumAttributesATag;
+        EXPECT_EQ(result->workRefused(), refused) << run << " after " << padding << " bytes";
+        EXPECT_EQ(result->errorsRecoverable().size(), refused ? 1u : 0u) << result->description();
+        if (!refused) {
+            ASSERT_TRUE(result->parsedDocument() && result->parsedDocument()->rootElement()) << result->description();
+            EXPECT_NE(result->parsedDocument()->rootElement()->getElementById("r"), nullptr);
+        }
+    }
+    fs::remove(file);
 }

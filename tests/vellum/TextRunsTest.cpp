@@ -190,10 +190,12 @@ TEST(TextRuns, ARenderLaysEachRunOutOnceForEveryCopyAndStopsAtItsMeter) {
         const auto first = parsed.element->newLayer();
         const std::uint64_t laidOut = meter.used();
         EXPECT_GE(static_cast<double>(laidOut), runs * (gfx::WorkMeter::aRunPlaced + gfx::WorkMeter::aRunLaidOut));
-        // A copy measures and places its runs again (styled once: they are one element's), but lays none out.
+        // A copy places its characters and measures its runs again (styled once: they are one element's), but
+        // lays none out.
         const auto copy = std::dynamic_pointer_cast<SVGTextLayer>(parsed.element->newLayer());
         ASSERT_TRUE(copy);
-        EXPECT_EQ(static_cast<double>(meter.used() - laidOut), runs * gfx::WorkMeter::aRunPlaced + gfx::WorkMeter::aRunStyled);
+        EXPECT_EQ(static_cast<double>(meter.used() - laidOut),
+                  runs * (gfx::WorkMeter::aCharacterPlaced + gfx::WorkMeter::aRunPlaced) + gfx::WorkMeter::aRunStyled);
         // Drawing paints the layouts the build measured: the first drawing costs what the next one does.
         auto context = gfx::Context::create(gfx::Size{100, 100}, {.scale = 1});
         std::uint64_t before = meter.used();

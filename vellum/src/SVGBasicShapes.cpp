@@ -8,6 +8,7 @@
 #include "StyleValues.h"
 #include "VellumLog.h"
 #include "foundation/Format.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/SVGColor.h"
 #include "vellum/SVGHelperUtilities.h"
 #include "vellum/VellumLayers.h"
@@ -44,8 +45,28 @@ gfx::Size BaseClassForAllSVGBasicShapes::percentageReference(const VellumParseRe
     return SVGHelperUtilities::percentageReferenceSize(result.rootOfSVGTree().get());
 }
 
+namespace {
+double mostHeldReading(std::size_t dataBytes) {
+    return static_cast<double>(std::min(dataBytes / 2 + 1, BaseClassForAllSVGBasicShapes::maximumPathSegments + 1) * 2 *
+                               sizeof(gfx::PathElement));
+}
+}  // namespace
+
+bool BaseClassForAllSVGBasicShapes::holdWhileReading(std::size_t dataBytes) {
+    return gfx::WorkMeter::hold(mostHeldReading(dataBytes));
+}
+
+void BaseClassForAllSVGBasicShapes::letGoAfterReading(std::size_t dataBytes) {
+    gfx::WorkMeter::letGo(mostHeldReading(dataBytes));
+}
+
 void BaseClassForAllSVGBasicShapes::limitPathSegments(VellumParseResult& result) {
     const gfx::Path* path = currentPath();
+    if (path && !gfx::WorkMeter::hold(static_cast<double>(std::min(path->elements().capacity(), maximumPathSegments) *
+                                                          sizeof(gfx::PathElement)))) {
+        setPathForShapeInRelativeCoords(gfx::Path{});
+        return;
+    }
     if (!path || path->elements().size() <= maximumPathSegments) return;
     gfx::Path kept;
     for (std::size_t index = 0; index < maximumPathSegments; ++index) {
@@ -182,6 +203,7 @@ void SVGPolygonElement::postProcessAttributesAddingErrorsTo(VellumParseResult& r
 
 void SVGPolygonElement::parseData(std::string_view points) {
     gfx::Path path;
+    if (!holdWhileReading(points.size())) return setPathForShapeInRelativeCoords(std::move(path));
     if (!points.empty()) {
         foundation::Scanner scanner("M" + std::string(points));
         const SVGCurve last =
@@ -190,12 +212,15 @@ void SVGPolygonElement::parseData(std::string_view points) {
         VellumPointsAndPathsParser::readCloseCommand(close, path, last.p);
     }
     setPathForShapeInRelativeCoords(std::move(path));
+    letGoAfterReading(points.size());
 }
 
 void SVGPolylineElement::postProcessAttributesAddingErrorsTo(VellumParseResult& result) {
     SVGElement::postProcessAttributesAddingErrorsTo(result);
     const std::string points = getAttribute("points");
+    if (!holdWhileReading(points.size())) return setPathForShapeInRelativeCoords(gfx::Path{});
     setPathForShapeInRelativeCoords(points.empty() ? gfx::Path{} : createPathFromPointsInString(points, false));
+    letGoAfterReading(points.size());
     limitPathSegments(result);
 }
 
@@ -207,7 +232,9 @@ void SVGPathElement::postProcessAttributesAddingErrorsTo(VellumParseResult& resu
 
 void SVGPathElement::parseData(std::string_view data) {
     // Reading stops soon after the segment limit; the shape cuts the rest and reports it.
+    if (!holdWhileReading(data.size())) return setPathForShapeInRelativeCoords(gfx::Path{});
     setPathForShapeInRelativeCoords(pathFromData(data, maximumPathSegments));
+    letGoAfterReading(data.size());
 }
 
 }  // namespace vellum

@@ -274,6 +274,10 @@ std::shared_ptr<quartz::Layer> SVGTextElement::newLayer() {
     std::vector<Character> characters;
     std::vector<Scope> scopes;
     collectCharacters(*this, this, characters, scopes);
+    // Each copy collects, trims, positions and gathers every character again: charged by them, not its runs.
+    if (!gfx::WorkMeter::charge(static_cast<double>(characters.size()) * gfx::WorkMeter::aCharacterPlaced)) {
+        return quartz::Layer::make();
+    }
     trimCharacters(characters, scopes);
     positionCharacters(characters, scopes, reference);
 

@@ -22,6 +22,12 @@ std::uint64_t VellumParseResult::workLeft() const {
     return gfx::WorkMeter::defaultBudget - std::min(work_, gfx::WorkMeter::defaultBudget);
 }
 
+bool VellumParseResult::keepsAnother(const std::vector<VellumError>& list) {
+    if (list.size() < maximumFiledProblems) return true;
+    if (problemsNotFiled_++ == 0) vellumLogWarning("[%@] Further problems are counted, not filed", className);
+    return false;
+}
+
 void VellumParseResult::fileRecoverable(const VellumError& error, std::string_view text) {
     chargeFiling();
     recoverableByText_.emplace(std::hash<std::string_view>{}(text), errorsRecoverable_.size());
@@ -29,17 +35,20 @@ void VellumParseResult::fileRecoverable(const VellumError& error, std::string_vi
 }
 
 void VellumParseResult::addSourceError(const VellumError& error) {
+    if (!keepsAnother(errorsRecoverable_)) return;
     vellumLogError("[%@] SVG ERROR: %@", className, error.description());
     fileRecoverable(error, error.localizedDescription());
 }
 
 void VellumParseResult::addParseWarning(const VellumError& error) {
+    if (!keepsAnother(warnings_)) return;
     chargeFiling();
     vellumLogWarning("[%@] SVG WARNING: %@", className, error.description());
     warnings_.push_back(error);
 }
 
 void VellumParseResult::addParseErrorRecoverable(const VellumError& error) {
+    if (!keepsAnother(errorsRecoverable_)) return;
     vellumLogWarning("[%@] SVG WARNING (recoverable): %@", className, error.description());
     fileRecoverable(error, error.localizedDescription());
 }
@@ -50,17 +59,20 @@ void VellumParseResult::addParseErrorRecoverableOnce(const VellumError& error) {
     for (auto filed = first; filed != last; ++filed) {
         if (errorsRecoverable_[filed->second].localizedDescription() == text) return;
     }
+    if (!keepsAnother(errorsRecoverable_)) return;
     vellumLogWarning("[%@] SVG WARNING (recoverable): %@", className, error.description());
     fileRecoverable(error, text);
 }
 
 void VellumParseResult::addParseErrorFatal(const VellumError& error) {
+    if (!keepsAnother(errorsFatal_)) return;
     chargeFiling();
     vellumLogError("[%@] SVG ERROR: %@", className, error.description());
     errorsFatal_.push_back(error);
 }
 
 void VellumParseResult::addSAXError(const VellumError& error) {
+    if (!keepsAnother(errorsFatal_)) return;
     chargeFiling();
     vellumLogWarning("[%@] SVG ERROR: %@", className, error.localizedDescription());
     errorsFatal_.push_back(error);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdarg>
+#include <cstring>
 #include <utility>
 
 #include "VellumLog.h"
@@ -38,6 +39,209 @@ constexpr std::size_t chunkSize = 10'240;
 // again and again. Any usual document goes in one piece; a huge one still lets a cancel in.
 constexpr std::size_t lentChunkSize = std::size_t{1} << 20;
 constexpr std::string_view xmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// A light look over each piece of the document before the XML library reads it, for start tags past the
+// parser's limits (VellumParser::maximumAttributesATag, maximumBytesATag): the library holds a tag until its
+// end and then checks each attribute against every one before it, in one call. It also counts those checks,
+// charged with the piece. Comments, CDATA sections, processing instructions, end tags and declarations are
+// stepped over, so what they hold is not taken for tags; an attribute is counted by its "=" outside quotes.
+class StartTagScan {
+public:
+    // Reads the piece on from where the last ended: false once a start tag has passed a limit. A piece `lent`
+    // where it lies (it stays until the parse ends) with too few "=" for any tag in it to pass the limits is only
+    // counted, and its attribute checks charged as though all its attributes were one tag's (a drawing's pieces
+    // are mostly so); it is read for where it ends once another piece follows.
+    bool read(const char* at, std::size_t size, bool lent) {
+        if (passedOver_.data()) {
+            const std::string_view piece = std::exchange(passedOver_, {});
+            if (!scanned(piece.data(), piece.size())) return false;
+            pairs_ = 0;  // charged when it was passed over
+        }
+        if (lent) {
+            const bool inTag = within_ == Within::startTag || within_ == Within::quoted;
+            std::size_t attributes = inTag ? attributes_ : 0;
+            // Counted by the library's search: a drawing has a few "=" a hundred bytes.
+            for (const char* sign = at; attributes <= mostPassedOver && (sign = find(sign, at + size, '=')) != at + size; ++sign) {
+                ++attributes;
+            }
+            if (attributes <= mostPassedOver && (inTag ? tagBytes_ : 0) + size <= VellumParser::maximumBytesATag) {
+                pairs_ += static_cast<double>(attributes) * (static_cast<double>(attributes) - 1) / 2;
+                passedOver_ = {at, size};
+                return true;
+            }
+        }
+        return scanned(at, size);
+    }
+    // The attribute checks of the tags ended since the last call.
+    double takePairs() { return std::exchange(pairs_, 0); }
+
+private:
+    // The most "=" a piece passed over may hold: far below the limit, and what its checks are charged as one
+    // tag's (about a millisecond) bounds what a piece of many small tags is charged over their own.
+    static constexpr std::size_t mostPassedOver = 2'048;
+
+    bool scanned(const char* at, std::size_t size) {
+        const char* const end = at + size;
+        while (at < end) {
+            const char byte = *at;
+            switch (within_) {
+                case Within::text: {
+                    const char* const found = find(at, end, '<');
+                    if (found == end) return true;
+                    at = found + 1;
+                    within_ = Within::opened;
+                    continue;
+                }
+                case Within::opened:
+                    if (byte == '!') {
+                        within_ = Within::bang;
+                        bang_.clear();
+                    } else if (byte == '?') {
+                        within_ = Within::instruction;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (byte == '/') {
+                        within_ = Within::endTag;
+                    } else {
+                        within_ = Within::startTag;
+                        tagBytes_ = 1;
+                        attributes_ = 0;
+                        continue;  // the name's first byte is the tag's
+                    }
+                    break;
+                case Within::bang: {
+                    bang_ += byte;
+                    if (bang_ == "--") {
+                        within_ = Within::comment;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (bang_ == "[CDATA[") {
+                        within_ = Within::section;
+                        resume_ = Within::text;
+                        tail_ = 0;
+                    } else if (!std::string_view("--").starts_with(bang_) && !std::string_view("[CDATA[").starts_with(bang_)) {
+                        within_ = Within::declaration;
+                        depth_ = 0;
+                        quote_ = 0;
+                        lead_ = 0;
+                        continue;  // read again as the declaration's
+                    }
+                    break;
+                }
+                case Within::startTag: {
+                    // Names and blanks pass in one stretch: only quotes, "=" and ">" mean anything here.
+                    const char* const from = at;
+                    while (at < end && !meaningful[static_cast<unsigned char>(*at)]) ++at;
+                    tagBytes_ += static_cast<std::size_t>(at - from);
+                    if (tagBytes_ > VellumParser::maximumBytesATag) return false;
+                    if (at == end) return true;
+                    const char mark = *at;
+                    ++tagBytes_;
+                    if (mark == '"' || mark == '\'') {
+                        quote_ = mark;
+                        within_ = Within::quoted;
+                    } else if (mark == '=') {
+                        if (++attributes_ > VellumParser::maximumAttributesATag) return false;
+                    } else {
+                        const double count = static_cast<double>(attributes_);
+                        pairs_ += count * (count - 1) / 2;
+                        within_ = Within::text;
+                    }
+                    break;
+                }
+                case Within::quoted: {
+                    const char* const found = find(at, end, quote_);
+                    const char* const stop = found == end ? end : found + 1;
+                    tagBytes_ += static_cast<std::size_t>(stop - at);
+                    if (found != end) within_ = Within::startTag;
+                    at = stop;
+                    if (tagBytes_ > VellumParser::maximumBytesATag) return false;
+                    continue;
+                }
+                case Within::endTag: {
+                    const char* const found = find(at, end, '>');
+                    if (found == end) return true;
+                    at = found + 1;
+                    within_ = Within::text;
+                    continue;
+                }
+                case Within::comment:
+                case Within::section:
+                case Within::instruction: {
+                    // Ended by "-->", "]]>" or "?>": the bytes before the ">" are kept in `tail_`.
+                    const char mark = within_ == Within::comment ? '-' : within_ == Within::section ? ']' : '?';
+                    const int needed = within_ == Within::instruction ? 1 : 2;
+                    if (byte == '>' && tail_ >= needed) within_ = resume_;
+                    tail_ = byte == mark ? std::min(tail_ + 1, 2) : 0;
+                    break;
+                }
+                case Within::declaration:
+                    // "<!--" and "<?" within a DOCTYPE's brackets open a comment or instruction that returns
+                    // here: they may hold quotes and brackets of their own.
+                    if (!quote_ && depth_ > 0) {
+                        if (lead_ == 1 && byte == '?') {
+                            within_ = Within::instruction;
+                            resume_ = Within::declaration;
+                            tail_ = lead_ = 0;
+                            break;
+                        }
+                        if (byte == '<') {
+                            lead_ = 1;
+                            break;
+                        }
+                        if ((lead_ == 1 && byte == '!') || (lead_ >= 2 && byte == '-')) {
+                            if (++lead_ == 4) {
+                                within_ = Within::comment;
+                                resume_ = Within::declaration;
+                                tail_ = lead_ = 0;
+                            }
+                            break;
+                        }
+                        lead_ = 0;
+                    }
+                    if (quote_) {
+                        if (byte == quote_) quote_ = 0;
+                    } else if (byte == '"' || byte == '\'') {
+                        quote_ = byte;
+                    } else if (byte == '[') {
+                        ++depth_;
+                    } else if (byte == ']') {
+                        depth_ = std::max(depth_ - 1, 0);
+                    } else if (byte == '>' && depth_ == 0) {
+                        within_ = Within::text;
+                    }
+                    break;
+            }
+            if (within_ == Within::startTag && tagBytes_ > VellumParser::maximumBytesATag) return false;
+            ++at;
+        }
+        return true;
+    }
+
+    // The first `byte` in [at, end), or end.
+    static const char* find(const char* at, const char* end, char byte) {
+        const void* found = std::memchr(at, byte, static_cast<std::size_t>(end - at));
+        return found ? static_cast<const char*>(found) : end;
+    }
+    // The bytes that mean something between a tag's name and its end: quotes, "=" and ">".
+    static constexpr std::array<bool, 256> meaningful = [] {
+        std::array<bool, 256> table{};
+        for (const unsigned char byte : {'"', '\'', '=', '>'}) table[byte] = true;
+        return table;
+    }();
+    enum class Within : unsigned char { text, opened, bang, startTag, quoted, endTag, comment, section, instruction, declaration };
+    Within within_ = Within::text;
+    Within resume_ = Within::text;  // where a comment or instruction returns to
+    int lead_ = 0;                  // bytes of "<!--" met in a declaration's brackets
+    std::string bang_;  // what follows "<!" until it is told apart
+    char quote_ = 0;
+    int tail_ = 0;
+    int depth_ = 0;  // a declaration's open brackets (a DOCTYPE's internal subset)
+    std::size_t tagBytes_ = 0;
+    std::size_t attributes_ = 0;
+    double pairs_ = 0;
+    std::string_view passedOver_;  // a lent piece not yet read
+};
 
 std::optional<std::string> text(const xmlChar* characters) {
     if (!characters) return std::nullopt;
@@ -108,10 +312,12 @@ struct VellumParser::Bridge {
             auto& unescaped = owner.unescapedValues_;
             unescaped.clear();
             unescaped.reserve(static_cast<std::size_t>(attributeCount));
+            std::size_t valueBytes = 0;
             for (int index = 0; index < attributeCount; ++index) {
                 const xmlChar** attribute = attributes + 5 * index;
                 std::string_view value(reinterpret_cast<const char*>(attribute[3]),
                                        static_cast<std::size_t>(attribute[4] - attribute[3]));
+                valueBytes += value.size();
                 if (value.find('&') != std::string_view::npos) value = unescaped.emplace_back(unescapedAmpersands(value));
                 raw.push_back({view(attribute[0]).value_or(""), view(attribute[1]), view(attribute[2]), value});
             }
@@ -122,6 +328,10 @@ struct VellumParser::Bridge {
                 elementNamespace->assign(reinterpret_cast<const char*>(uri));
             } else {
                 elementNamespace.reset();
+            }
+            if (!owner.chargeElement(static_cast<std::size_t>(attributeCount + namespaceCount), valueBytes)) {
+                stop(owner);
+                return;
             }
             owner.handleStartElement(textOrEmpty(localName), text(prefix), elementNamespace, declared, raw);
             if (!owner.currentParseRun_->errorsFatal().empty()) stop(owner);
@@ -270,17 +480,25 @@ bool VellumParser::fileAnotherXMLError() {
     return false;
 }
 
+bool VellumParser::chargeElement(std::size_t attributes, std::size_t valueBytes) {
+    const auto count = static_cast<double>(attributes);
+    return gfx::WorkMeter::charge(gfx::WorkMeter::anElementParsed + count * gfx::WorkMeter::anAttributeParsed) &&
+           gfx::WorkMeter::hold(gfx::WorkMeter::bytesAnElementHolds + count * gfx::WorkMeter::bytesAnAttributeHolds +
+                                static_cast<double>(valueBytes));
+}
+
 std::shared_ptr<VellumParseResult> VellumParser::parseSynchronously() {
     const bool ownMeter = !gfx::WorkMeter::running();
     gfx::WorkMeter meter;
     const std::uint64_t before = meter.used();
     auto run = parseRun();
-    run->setWork(meter.used() - before, ownMeter && meter.spent());
+    // A refused tag filed its own error.
+    run->setWork(meter.used() - before, (ownMeter && meter.spent()) || refusedTag_);
     // Ended by the clock, the parse is still cut short (its document would draw in part), but that is not the
     // document's error.
-    if (run->workRefused() && meter.spentByClock()) {
+    if (run->workRefused() && !refusedTag_ && meter.spentByClock()) {
         fileRenderPastItsMeter(nullptr, true);
-    } else if (run->workRefused()) {
+    } else if (run->workRefused() && !refusedTag_) {
         WorkBoundWatch::noteReached();
         run->addParseErrorRecoverableOnce(VellumError::make(
             "Vellum", 2, "Parsing the document took more work than a render is allowed; it gives no picture"));
@@ -306,6 +524,8 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
     reportedRepeatedSheet_ = false;
     sawUseElement_ = false;
     stoppedByHandler_ = false;
+    refusedTag_ = false;
+    StartTagScan scan;
     VellumParseResult& run = *currentParseRun_;
 
     const auto stream = source_ ? source_->stream() : nullptr;
@@ -368,6 +588,14 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
         total += static_cast<std::uint64_t>(count);
         const std::uint64_t length = source_->approximateLengthInBytesOr0();
         run.setParseProgressFractionApproximate(length != 0 ? static_cast<double>(total) / static_cast<double>(length) : 0);
+        if (!scan.read(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(count), chunk != buffer.data())) {
+            refusedTag_ = true;
+            break;
+        }
+        if (!gfx::WorkMeter::charge(static_cast<double>(count) * gfx::WorkMeter::aByteParsed +
+                                    scan.takePairs() * gfx::WorkMeter::anAttributePairChecked)) {
+            break;
+        }
         const int code = xmlParseChunk(context, reinterpret_cast<const char*>(chunk), static_cast<int>(count), 0);
         if (!run.errorsFatal().empty()) {
             // A chunk a handler stopped counts as read well: its failure is the handler's.
@@ -382,12 +610,15 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
             }
             break;
         }
+        // A spent meter stopped the library in a callback, or would refuse what it reads next.
+        if (gfx::WorkMeter::spentNow()) break;
         count = readChunk();
         readFailed = count < 0;
     }
     stream->close();
+    const bool stoppedEarly = refusedTag_ || gfx::WorkMeter::spentNow();
     if (context) {
-        if (!run.libXMLFailed() && run.errorsFatal().empty() && !readFailed) xmlParseChunk(context, nullptr, 0, 1);
+        if (!run.libXMLFailed() && run.errorsFatal().empty() && !readFailed && !stoppedEarly) xmlParseChunk(context, nullptr, 0, 1);
         context_ = nullptr;
         // A DTD makes the XML library start a tree of its own, which the context does not free.
         if (context->myDoc) xmlFreeDoc(context->myDoc);
@@ -401,8 +632,16 @@ std::shared_ptr<VellumParseResult> VellumParser::parseRun() {
             foundation::format("The XML reader met %lu more errors and warnings, counted but not filed",
                                static_cast<unsigned long>(xmlErrorsMet_ - maximumFiledXMLErrors))));
     }
+    if (refusedTag_) {
+        WorkBoundWatch::noteReached();
+        run.addParseErrorRecoverable(VellumError::make(
+            "Vellum", 2,
+            foundation::format("The document has a start tag of more than %lu attributes or %lu bytes, more than any "
+                               "drawing has; it gives no picture",
+                               maximumAttributesATag, maximumBytesATag)));
+    }
     openElements_.clear();
-    resolveUseElements();
+    if (!stoppedEarly) resolveUseElements();
     return currentParseRun_;
 }
 

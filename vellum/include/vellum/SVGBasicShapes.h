@@ -46,7 +46,13 @@ public:
 
 protected:
     static gfx::Size percentageReference(const VellumParseResult& result);
-    // Cuts the path to `maximumPathSegments`, filing the recoverable error when it was longer.
+    // Holds what a path read from `dataBytes` of text may hold at the most (an element for every two bytes, and
+    // room for its list to grow twice over) while it is read: false, with nothing to read, past the account.
+    static bool holdWhileReading(std::size_t dataBytes);
+    static void letGoAfterReading(std::size_t dataBytes);
+    // Cuts the path to `maximumPathSegments`, filing the recoverable error when it was longer, and holds what
+    // is kept against the running meter's memory account: path data is counted across the document (8 paths
+    // of four million segments held 2 GB). Past the account the path is dropped, and the meter is spent.
     void limitPathSegments(VellumParseResult& result);
 
 private:

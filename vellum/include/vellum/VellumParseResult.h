@@ -27,6 +27,11 @@ public:
     // Files it unless one of the same description is filed already (a bound met again on a rebuild): one
     // look-up by the text's hash, however many are filed.
     void addParseErrorRecoverableOnce(const VellumError& error);
+    // Problems of one gravity past this many are counted, not kept or logged: a document may file one an
+    // element (2.8 million undrawn masks held 1.8 GB of them).
+    static constexpr std::size_t maximumFiledProblems = 4'096;
+    // Those counted past it, of every gravity.
+    std::size_t problemsNotFiled() const { return problemsNotFiled_; }
     void addParseErrorFatal(const VellumError& error);
     // The XML library's printf-style errors: logged as warnings, kept as fatal.
     void addSAXError(const VellumError& error);
@@ -63,6 +68,8 @@ public:
 
 private:
     void fileRecoverable(const VellumError& error, std::string_view text);
+    // Whether another problem goes into `list`; counts it when not.
+    bool keepsAnother(const std::vector<VellumError>& list);
 
     bool libXMLFailed_ = false;
     std::uint64_t work_ = 0;
@@ -76,6 +83,7 @@ private:
     std::unordered_multimap<std::size_t, std::size_t> recoverableByText_;
     std::vector<VellumError> errorsFatal_;
     double parseProgressFractionApproximate_ = 0;
+    std::size_t problemsNotFiled_ = 0;
 };
 
 }  // namespace vellum

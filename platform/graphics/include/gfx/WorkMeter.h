@@ -94,6 +94,17 @@ public:
     static constexpr double aUnitOfMatching = 2;     // a unit of a cascade scope's own matching budget taken
     static constexpr double aStyleMatched = 2'500;   // an element's style looked up among the rules it matched
     static constexpr double aProblemFiled = 2'000;   // a problem filed (a parse error, a bound met)
+    static constexpr double aCharacterPlaced = 60;   // a character of a run an SVG text places, each copy (collected,
+                                                     // trimmed, positioned and gathered into its run)
+    // The parse: each piece of the document charged before the XML library reads it, each element as it is made.
+    static constexpr double aByteParsed = 2;         // a byte the XML library reads (checked, decoded, copied)
+    static constexpr double anElementParsed = 600;   // an element read and made a node of the document
+    static constexpr double anAttributeParsed = 130; // an attribute of it, read and filed on the node
+    static constexpr double anAttributePairChecked = 0.6;  // the XML library's check of an attribute against each one
+                                                         // before it in its tag (n^2 / 2 a tag)
+    // What the parse holds of the memory account (hold()), besides the path data its shapes keep.
+    static constexpr double bytesAnElementHolds = 400;   // a node and its place in the tree
+    static constexpr double bytesAnAttributeHolds = 120; // an attribute's node, besides its value's bytes
 
     // `carried`: what an earlier part of the same render shared (see shared()), this meter's if it opens.
     // `cpuNanoseconds`, when positive: the thread's CPU time past which it is spent, instead of the clock's
