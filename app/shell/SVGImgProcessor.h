@@ -35,10 +35,15 @@ void setSVGRenderer(SVGRenderer renderer);
 // image library's processing lanes are the threads that wait.
 inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
 
-// Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
+// The SVG library as a renderer, in this process: the document drawn into the target's box, or at its own
 // size at the screen's scale without one; a document that reaches one of the library's work bounds
 // (vellum::WorkBoundWatch: the parser's limits, the matching budget, the render's work meter) gives no
-// image, its render ending there. The app's start-up does this.
+// image, its render ending there. The app's flag worker draws with this (shell/SVGWorker.h); the app's own
+// process never does.
+std::shared_ptr<gfx::Image> renderWithSVGLibrary(const foundation::Data& data, const std::optional<SVGRenderTarget>& target);
+
+// Installs renderWithSVGLibrary as the renderer (after initialising the library): for the tools, tests and
+// benchmarks that draw in their own process.
 void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not
