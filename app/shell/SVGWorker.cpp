@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -14,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <mutex>
 #include <new>
 #include <span>
@@ -287,6 +290,8 @@ public:
         std::lock_guard lock(mutex_);
         if (unstartable_) return nullptr;
         if (data.bytes().size() > largestDocument) return nullptr;
+        const DocumentKey key = keyOf(data);
+        if (std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end()) return nullptr;
         PipeSignalHeld pipeSignal;
         if (worker_) {
             // A long-lived worker is replaced before the kernel's bound on its whole life could end it mid-document.
@@ -296,12 +301,25 @@ public:
         auto image = ask(data, target);
         if (!image) {
             fail(image.error());
+            // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
+            // cost a worker its life costs no other.
+            if (fatal_.size() == fatalKept) fatal_.erase(fatal_.begin());
+            fatal_.push_back(key);
             return nullptr;
         }
         return *image;
     }
 
 private:
+    using DocumentKey = std::pair<std::size_t, std::size_t>;  // the bytes' hash and count
+    static DocumentKey keyOf(const foundation::Data& data) {
+        const auto& bytes = data.bytes();
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return {std::hash<std::string_view>{}(text), bytes.size()};
+    }
+    // The documents whose worker was ended or failed, latest last.
+    static constexpr std::size_t fatalKept = 256;
+
     bool start() {
         auto command = command_;
         command.push_back(std::to_string(::getpid()));
@@ -372,6 +390,7 @@ private:
     const std::vector<std::string> command_;
     const SVGWorkerLimits limits_;
     std::unique_ptr<foundation::ChildProcess> worker_;
+    std::vector<DocumentKey> fatal_;
     bool unstartable_ = false;
 };
 

@@ -36,7 +36,8 @@ std::vector<std::string> svgWorkerCommand();
 // Installs as the SVG renderer one that hands each document and target to a worker started by `command`
 // (the app's process id is added as its last argument) when the first document comes, and kept for the
 // next. One that is ended past a limit, crashes, is killed, answers nonsense or ends gives that document no
-// image, says so on standard error, and the next document gets a fresh worker. A worker that cannot be
+// image, says so on standard error, and the next document gets a fresh worker; that document is not drawn
+// again (no image, nothing said). A worker that cannot be
 // started is said once, and from then on no document becomes an image.
 void installSVGWorkerRenderer(std::vector<std::string> command = svgWorkerCommand(), SVGWorkerLimits limits = {});
 
