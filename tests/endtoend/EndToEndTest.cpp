@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -251,6 +252,17 @@ TEST(EndToEnd, aStartThatFailsInWindowModeShowsItsMessageInAWindow) {
     std::filesystem::remove(path);
 }
 
+// A file of /proc; empty once its process is gone (reading it may then fail midway).
+std::string procText(const std::filesystem::path& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
 // The live flag workers of the app `app` (zombies are gone but for their entry), and the CPU seconds each
 // has used.
 std::vector<std::pair<pid_t, double>> flagWorkersOf(pid_t app) {
@@ -258,11 +270,8 @@ std::vector<std::pair<pid_t, double>> flagWorkersOf(pid_t app) {
     const std::string wanted = std::string("--svg-worker") + '\0' + std::to_string(app) + '\0';
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        std::ifstream commandLine(entry.path() / "cmdline", std::ios::binary);
-        const std::string words{std::istreambuf_iterator<char>(commandLine), {}};
-        if (words.find(wanted) == std::string::npos) continue;
-        std::ifstream statFile(entry.path() / "stat");
-        std::string stat{std::istreambuf_iterator<char>(statFile), {}};
+        if (procText(entry.path() / "cmdline").find(wanted) == std::string::npos) continue;
+        const std::string stat = procText(entry.path() / "stat");
         const auto name = stat.rfind(')');
         if (name == std::string::npos) continue;
         std::istringstream fields(stat.substr(name + 2));
