@@ -22,6 +22,7 @@ namespace {
 // The image library calls processors on its own queue while the SVG library may install its renderer.
 std::mutex rendererMutex;
 SVGRenderer installedRenderer;
+std::function<void()> installedPreparation;
 
 SVGRenderer currentRenderer() {
     std::lock_guard lock(rendererMutex);
@@ -104,9 +105,19 @@ RenderSlots& renderSlots() {
 
 }  // namespace
 
-void setSVGRenderer(SVGRenderer renderer) {
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare) {
     std::lock_guard lock(rendererMutex);
     installedRenderer = std::move(renderer);
+    installedPreparation = std::move(prepare);
+}
+
+void prepareSVGRenderer() {
+    std::function<void()> prepare;
+    {
+        std::lock_guard lock(rendererMutex);
+        prepare = installedPreparation;
+    }
+    if (prepare) prepare();
 }
 
 std::shared_ptr<gfx::Image> renderWithSVGLibrary(const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {

@@ -25,8 +25,13 @@ struct SVGRenderTarget {
 using SVGRenderer =
     std::function<std::shared_ptr<gfx::Image>(const foundation::Data&, const std::optional<SVGRenderTarget>&)>;
 
-// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
-void setSVGRenderer(SVGRenderer renderer);
+// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image. `prepare`,
+// when given, readies the renderer for its first document without waiting (prepareSVGRenderer).
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare = nullptr);
+
+// Tells the renderer a document is on its way (a row has asked for its flag), so that what it needs before
+// its first document (the flag worker) is made ready meanwhile. Cheap; returns at once.
+void prepareSVGRenderer();
 
 // How many SVG renders the process runs at once. A document's own budget bounds what one render may
 // hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
+#include <thread>
 #include <mutex>
 #include <new>
 #include <span>
@@ -62,6 +64,13 @@ struct AnswerHeader {
     std::int32_t orientation = 0;
 };
 constexpr std::size_t answerHeaderSize = 4 + 1 + 4 + 4 + 8 + 4;
+
+// A flag's usual parts: shapes, a gradient, a path, text.
+constexpr const char* warmUpDocument =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='20'><defs><linearGradient id='g'>"
+    "<stop offset='0' stop-color='red'/><stop offset='1' stop-color='blue'/></linearGradient></defs>"
+    "<rect width='30' height='20' fill='url(#g)'/><path d='M2 2L28 18' stroke='#fff' stroke-width='2'/>"
+    "<circle cx='15' cy='10' r='4' fill='green'/><text x='3' y='15' font-size='8'>A</text></svg>";
 
 // Larger documents are not flags; the worker refuses them unread.
 constexpr std::uint64_t largestDocument = 64u << 20;
@@ -281,7 +290,7 @@ bool saysMoreOrEnded(const foundation::ChildProcess& worker) {
     return ::poll(&end, 1, 0) != 0;
 }
 
-class WorkerLink {
+class WorkerLink : public std::enable_shared_from_this<WorkerLink> {
 public:
     WorkerLink(std::vector<std::string> command, SVGWorkerLimits limits)
         : command_(std::move(command)), limits_(limits) {}
@@ -308,6 +317,16 @@ public:
             return nullptr;
         }
         return *image;
+    }
+
+    // Starts the worker on a thread of its own, once, so that it is ready by the first document; that
+    // document waits for the start if it comes sooner.
+    void prepare() {
+        if (prepared_.exchange(true)) return;
+        std::thread([self = shared_from_this()] {
+            std::lock_guard lock(self->mutex_);
+            if (!self->worker_ && !self->unstartable_) self->start();
+        }).detach();
     }
 
 private:
@@ -392,6 +411,7 @@ private:
     std::unique_ptr<foundation::ChildProcess> worker_;
     std::vector<DocumentKey> fatal_;
     bool unstartable_ = false;
+    std::atomic<bool> prepared_ = false;
 };
 
 }  // namespace
@@ -403,9 +423,9 @@ std::vector<std::string> svgWorkerCommand() {
 
 void installSVGWorkerRenderer(std::vector<std::string> command, SVGWorkerLimits limits) {
     auto link = std::make_shared<WorkerLink>(std::move(command), limits);
-    setSVGRenderer([link](const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {
-        return link->draw(data, target);
-    });
+    setSVGRenderer([link](const foundation::Data& data,
+                          const std::optional<SVGRenderTarget>& target) { return link->draw(data, target); },
+                   [link] { link->prepare(); });
 }
 
 int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
@@ -432,6 +452,9 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
     mallopt(M_ARENA_MAX, 1);
 #endif
     vellum::VellumImage::initialize();
+    // What a first document would set up (the drawing and text libraries' state) is set up before the
+    // worker says it is ready, which is while the app fetches that document.
+    renderWithSVGLibrary(foundation::Data::fromString(warmUpDocument), SVGRenderTarget{{18, 14}, 2});
     if (!writeAll(answers, workerReady, sizeof workerReady - 1)) return 1;
     const std::size_t residentAtStart = ownResidentBytes();
 

@@ -97,6 +97,7 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     for (const auto& flag : flags) expected.push_back(renderWithSVGLibrary(fileBytes(flag), flagBox));
 
     installSVGWorkerRenderer(realWorker());
+    prepareSVGRenderer();
     const SVGImgProcessor processor(flagBox);
     std::vector<std::thread> lanes;
     constexpr std::size_t laneCount = 8;
@@ -154,6 +155,8 @@ TEST_F(SVGWorker, aWorkerThatCannotStartIsSaidOnceAndNoFlagIsDrawn) {
         installSVGWorkerRenderer(command);
         const SVGImgProcessor processor(flagBox);
         testing::internal::CaptureStderr();
+        prepareSVGRenderer();  // a start on a thread of its own, as a row asking for its flag makes
+        prepareSVGRenderer();
         for (int flags = 0; flags < 3; ++flags) EXPECT_EQ(processor.process(flag, options), nullptr) << command[0];
         const auto said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(workerLines(said, "flags cannot be drawn"), 1) << said;
