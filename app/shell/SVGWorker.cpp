@@ -303,8 +303,10 @@ public:
         if (std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end()) return nullptr;
         PipeSignalHeld pipeSignal;
         if (worker_) {
-            // A long-lived worker is replaced before the kernel's bound on its whole life could end it mid-document.
-            if (auto cpu = worker_->cpuSeconds(); !cpu || *cpu > workerRetirementCPUSeconds) worker_.reset();
+            // One that ended while it waited (killed from outside) is no fault of this document; a long-lived one
+            // is replaced before the kernel's bound on its whole life could end it mid-document.
+            auto cpu = worker_->cpuSeconds();
+            if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker_)) worker_.reset();
         }
         if (!worker_ && !start()) return nullptr;
         auto image = ask(data, target);

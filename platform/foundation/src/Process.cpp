@@ -128,10 +128,21 @@ std::expected<std::unique_ptr<ChildProcess>, std::string> ChildProcess::spawn(co
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
     // Descriptors opened without close-on-exec (a library's, a window system's) stay with this process.
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // The child starts with no signal blocked and SIGPIPE's default, whatever the asking thread holds.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, pipeSignal;
+    sigemptyset(&none);
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     int spawned = 0;
-    Spawner::shared().run([&] { spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ); });
+    Spawner::shared().run([&] { spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ); });
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     close(toChild[0]);
     close(fromChild[1]);
     if (spawned != 0) {

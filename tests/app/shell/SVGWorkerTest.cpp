@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,6 +34,38 @@ std::vector<std::filesystem::path> offlineFlags() {
         if (entry.path().extension() == ".svg") flags.push_back(entry.path());
     std::sort(flags.begin(), flags.end());
     return flags;
+}
+
+// A file of /proc; empty once its process is gone (reading it may then fail midway).
+std::string procText(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// Its state, once "Z": a process that has ended, every descriptor closed.
+bool ended(pid_t process) {
+    const std::string line = procText("/proc/" + std::to_string(process) + "/stat");
+    const auto name = line.rfind(')');
+    return name == std::string::npos || line.compare(name + 2, 1, "Z") == 0;
+}
+
+// This process's children in flag-worker mode that have not ended.
+std::vector<pid_t> flagWorkers() {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream list(task.path() / "children");
+        for (pid_t child; list >> child;) {
+            const std::string words = procText("/proc/" + std::to_string(child) + "/cmdline");
+            if (!ended(child) && words.find(svgWorkerArgument) != std::string::npos) found.push_back(child);
+        }
+    }
+    return found;
 }
 
 std::vector<std::string> realWorker() { return {SORVANE_EXECUTABLE, svgWorkerArgument}; }
@@ -115,6 +150,15 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     expectSamePicture(whole, renderWithSVGLibrary(fileBytes(flags.front()), std::nullopt), "without a box");
     EXPECT_EQ(processor.process(foundation::Data::fromString("<not svg"), options), nullptr);
     EXPECT_NE(processor.process(fileBytes(flags.back()), options), nullptr) << "the worker goes on after a null answer";
+    // A worker killed while it waits (as by the kernel's memory killer) costs no flag: the next one gets a fresh worker.
+    const auto workers = flagWorkers();
+    ASSERT_EQ(workers.size(), 1u);
+    ASSERT_EQ(::kill(workers.front(), SIGKILL), 0);
+    for (int waited = 0; waited < 500 && !ended(workers.front()); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testing::internal::CaptureStderr();
+    expectSamePicture(processor.process(fileBytes(flags[1]), options), expected[1], "after the worker was killed");
+    const auto said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(workerLines(said, "SVG worker"), 0) << said;
 }
 
 // A worker ended mid-document (past its CPU, or killed), one that crashes, one that answers nonsense and one
