@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -293,7 +294,17 @@ bool saysMoreOrEnded(const foundation::ChildProcess& worker) {
 class WorkerLink : public std::enable_shared_from_this<WorkerLink> {
 public:
     WorkerLink(std::vector<std::string> command, SVGWorkerLimits limits)
-        : command_(std::move(command)), limits_(limits) {}
+        : command_(std::move(command)), limits_(limits), retirer_([this] { retireWhenIdle(); }) {}
+    ~WorkerLink() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        retirer_.join();
+    }
+    WorkerLink(const WorkerLink&) = delete;
+    WorkerLink& operator=(const WorkerLink&) = delete;
 
     std::shared_ptr<gfx::Image> draw(const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {
         std::lock_guard lock(mutex_);
@@ -310,6 +321,7 @@ public:
         }
         if (!worker_ && !start()) return nullptr;
         auto image = ask(data, target);
+        lastUse_ = std::chrono::steady_clock::now();
         if (!image) {
             fail(image.error());
             // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
@@ -341,6 +353,18 @@ private:
     // The documents whose worker was ended or failed, latest last.
     static constexpr std::size_t fatalKept = 256;
 
+    // Lets an idle worker go; under the lock, so never one that draws.
+    void retireWhenIdle() {
+        const auto idle = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(limits_.idleSeconds));
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (worker_ && std::chrono::steady_clock::now() - lastUse_ >= idle) worker_.reset();
+            if (worker_) changed_.wait_until(lock, lastUse_ + idle);
+            else changed_.wait(lock);
+        }
+    }
+
     bool start() {
         auto command = command_;
         command.push_back(std::to_string(::getpid()));
@@ -350,6 +374,8 @@ private:
         std::uint8_t ready[sizeof workerReady - 1];
         if (auto problem = exchange(*worker_, {}, ready, WorkerWatch(*worker_, limits_))) return cannotStart(*problem);
         if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart("is no SVG worker");
+        lastUse_ = std::chrono::steady_clock::now();
+        changed_.notify_all();
         return true;
     }
 
@@ -414,6 +440,10 @@ private:
     std::vector<DocumentKey> fatal_;
     bool unstartable_ = false;
     std::atomic<bool> prepared_ = false;
+    std::chrono::steady_clock::time_point lastUse_;
+    bool stopping_ = false;
+    std::condition_variable changed_;
+    std::thread retirer_;  // last: it starts once the rest is made
 };
 
 }  // namespace

@@ -28,6 +28,8 @@ struct SVGWorkerLimits {
     std::size_t memoryBytes = 512u << 20;
     // A worker that neither answers nor spends CPU (stuck, or starved) is ended after this long.
     double wallSeconds = 30;
+    // A worker given no document for this long is let go, and its memory with it; the next flag starts another.
+    double idleSeconds = 10;
 };
 
 // This program in worker mode: its own executable as the kernel knows it.

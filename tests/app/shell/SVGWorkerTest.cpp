@@ -157,7 +157,17 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     for (int waited = 0; waited < 500 && !ended(workers.front()); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     testing::internal::CaptureStderr();
     expectSamePicture(processor.process(fileBytes(flags[1]), options), expected[1], "after the worker was killed");
-    const auto said = testing::internal::GetCapturedStderr();
+    auto said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(workerLines(said, "SVG worker"), 0) << said;
+
+    // One left idle is let go, and the next flag starts another.
+    installSVGWorkerRenderer(realWorker(), {.idleSeconds = 0.2});
+    testing::internal::CaptureStderr();
+    EXPECT_NE(processor.process(fileBytes(flags[0]), options), nullptr);
+    for (int waited = 0; waited < 500 && !flagWorkers().empty(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(flagWorkers().empty());
+    expectSamePicture(processor.process(fileBytes(flags[1]), options), expected[1], "after the idle worker went");
+    said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(workerLines(said, "SVG worker"), 0) << said;
 }
 
