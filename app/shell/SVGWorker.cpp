@@ -1,5 +1,6 @@
 #include "shell/SVGWorker.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -288,7 +289,7 @@ std::optional<std::string> exchange(const foundation::ChildProcess& worker, std:
 // True when the worker has said more than its answer, or ended: it is not used again.
 bool saysMoreOrEnded(const foundation::ChildProcess& worker) {
     pollfd end{worker.output(), POLLIN, 0};
-    return ::poll(&end, 1, 0) != 0;
+    return ::poll(&end, 1, 0) != 0 || worker.hasEnded();
 }
 
 class WorkerLink : public std::enable_shared_from_this<WorkerLink> {
@@ -477,8 +478,9 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
     if (::setrlimit(RLIMIT_AS, &space) != 0) return 1;
 #endif
     if (!limitCPUForNextDocument(limits)) return 1;
-    // Only the answers go to the app's pipe; anything a library prints goes to standard error.
-    const int answers = ::dup(STDOUT_FILENO);
+    // Only the answers go to the app's pipe; anything a library prints goes to standard error. No process
+    // this one starts (a sanitizer's symbolizer) holds the pipe: its closing tells the app this one ended.
+    const int answers = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
     if (answers < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 1;
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);

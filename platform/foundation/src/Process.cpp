@@ -169,6 +169,11 @@ std::optional<double> ChildProcess::cpuSeconds() const {
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
+bool ChildProcess::hasEnded() const {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
+}
+
 std::optional<std::size_t> ChildProcess::residentBytes() const {
     std::FILE* file = std::fopen(("/proc/" + std::to_string(pid_) + "/statm").c_str(), "r");
     if (!file) return std::nullopt;

@@ -59,7 +59,11 @@ TEST(ChildProcess, talksOverItsPipesOutlivesTheThreadThatAskedAndEndsWithItsObje
     EXPECT_EQ(said.substr(0, said.find('\n')), "4") << said;
     EXPECT_TRUE(child->cpuSeconds());
     EXPECT_GT(child->residentBytes().value_or(0), 0u);
+    EXPECT_FALSE(child->hasEnded());
     const pid_t pid = child->pid();
+    ::kill(pid, SIGKILL);
+    for (int waited = 0; waited < 1000 && !child->hasEnded(); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(child->hasEnded());
     child.reset();
     EXPECT_NE(::kill(pid, 0), 0) << "killed and reaped";
     EXPECT_FALSE(foundation::ChildProcess::spawn({"sorvane-no-such-program"}));

@@ -46,6 +46,8 @@ public:
     int output() const { return output_; }  // its standard output; read here
     // CPU seconds (user and system) it has used; nothing once it has ended.
     std::optional<double> cpuSeconds() const;
+    // True once it has ended, all its threads (it stays unreaped until the object ends).
+    bool hasEnded() const;
     // Memory it holds now, in bytes; nothing once it has ended.
     std::optional<std::size_t> residentBytes() const;
 
