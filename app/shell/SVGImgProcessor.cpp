@@ -22,6 +22,7 @@ namespace {
 // The image library calls processors on its own queue while the SVG library may install its renderer.
 std::mutex rendererMutex;
 SVGRenderer installedRenderer;
+std::function<void()> installedPreparation;
 
 SVGRenderer currentRenderer() {
     std::lock_guard lock(rendererMutex);
@@ -104,38 +105,49 @@ RenderSlots& renderSlots() {
 
 }  // namespace
 
-void setSVGRenderer(SVGRenderer renderer) {
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare) {
     std::lock_guard lock(rendererMutex);
     installedRenderer = std::move(renderer);
+    installedPreparation = std::move(prepare);
+}
+
+void prepareSVGRenderer() {
+    std::function<void()> prepare;
+    {
+        std::lock_guard lock(rendererMutex);
+        prepare = installedPreparation;
+    }
+    if (prepare) prepare();
+}
+
+std::shared_ptr<gfx::Image> renderWithSVGLibrary(const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {
+    // A flag's render is bounded by its document's work bounds and by one work meter for its build and
+    // drawing: the first one reached ends it with no image, so that it gives its slot to the next flag
+    // then rather than after the rest of its work.
+    vellum::WorkBoundWatch bounds;
+    gfx::WorkMeter meter;
+    auto image = vellum::VellumImage::initWithData(data);
+    if (!image || bounds.reached()) return nullptr;
+    if (!target || !target->usable()) {
+        image->CALayerTree();
+        return bounds.reached() ? nullptr : image->UIImage();
+    }
+    if (!image->hasSize()) return nullptr;
+    image->scaleToFitInside(target->size);
+    image->CALayerTree();
+    if (bounds.reached()) return nullptr;
+    auto context = gfx::Context::create(image->size(), {.scale = target->scale});
+    if (!context) return nullptr;
+    if (!vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
+                                                     gfx::InterpolationQuality::standard, false))
+        return nullptr;
+    return gfx::Image::fromBitmap(context->takeImage(), target->scale);
 }
 
 void installSVGLibraryRenderer() {
     // On the main thread before the launch: the library then sees the window's scale when it becomes active.
     vellum::VellumImage::initialize();
-    setSVGRenderer([](const foundation::Data& data,
-                      const std::optional<SVGRenderTarget>& target) -> std::shared_ptr<gfx::Image> {
-        // A flag's render is bounded by its document's work bounds and by one work meter for its build and
-        // drawing: the first one reached ends it with no image, so that it gives its slot to the next flag
-        // then rather than after the rest of its work.
-        vellum::WorkBoundWatch bounds;
-        gfx::WorkMeter meter;
-        auto image = vellum::VellumImage::initWithData(data);
-        if (!image || bounds.reached()) return nullptr;
-        if (!target || !target->usable()) {
-            image->CALayerTree();
-            return bounds.reached() ? nullptr : image->UIImage();
-        }
-        if (!image->hasSize()) return nullptr;
-        image->scaleToFitInside(target->size);
-        image->CALayerTree();
-        if (bounds.reached()) return nullptr;
-        auto context = gfx::Context::create(image->size(), {.scale = target->scale});
-        if (!context) return nullptr;
-        if (!vellum::VellumImageDrawing::renderToContext(*image, *context, true, 1.0,
-                                                         gfx::InterpolationQuality::standard, false))
-            return nullptr;
-        return gfx::Image::fromBitmap(context->takeImage(), target->scale);
-    });
+    setSVGRenderer(renderWithSVGLibrary);
 }
 
 bool SVGRenderTarget::usable() const {

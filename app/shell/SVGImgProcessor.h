@@ -25,8 +25,13 @@ struct SVGRenderTarget {
 using SVGRenderer =
     std::function<std::shared_ptr<gfx::Image>(const foundation::Data&, const std::optional<SVGRenderTarget>&)>;
 
-// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image.
-void setSVGRenderer(SVGRenderer renderer);
+// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image. `prepare`,
+// when given, readies the renderer for its first document without waiting (prepareSVGRenderer).
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare = nullptr);
+
+// Tells the renderer a document is on its way (a row has asked for its flag), so that what it needs before
+// its first document (the flag worker) is made ready meanwhile. Cheap; returns at once.
+void prepareSVGRenderer();
 
 // How many SVG renders the process runs at once. A document's own budget bounds what one render may
 // hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:
@@ -35,10 +40,15 @@ void setSVGRenderer(SVGRenderer renderer);
 // image library's processing lanes are the threads that wait.
 inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
 
-// Installs the SVG library as the renderer: the document drawn into the target's box, or at its own
+// The SVG library as a renderer, in this process: the document drawn into the target's box, or at its own
 // size at the screen's scale without one; a document that reaches one of the library's work bounds
 // (vellum::WorkBoundWatch: the parser's limits, the matching budget, the render's work meter) gives no
-// image, its render ending there. The app's start-up does this.
+// image, its render ending there. The app's flag worker draws with this (shell/SVGWorker.h); the app's own
+// process never does.
+std::shared_ptr<gfx::Image> renderWithSVGLibrary(const foundation::Data& data, const std::optional<SVGRenderTarget>& target);
+
+// Installs renderWithSVGLibrary as the renderer (after initialising the library): for the tools, tests and
+// benchmarks that draw in their own process.
 void installSVGLibraryRenderer();
 
 // The flags' processor: SVG bytes become a bitmap through the SVG renderer. Bitmap formats are not

@@ -28,6 +28,8 @@ std::shared_ptr<const pictura::ImageProcessor> flagProcessor(const ui::View& tab
                                  window ? window->screen().scale : ui::Screen::main().scale};
     static std::shared_ptr<const SVGImgProcessor> processor;
     if (!processor || processor->target() != target) processor = std::make_shared<SVGImgProcessor>(target);
+    // The flag worker starts while the flag is fetched, rather than after.
+    prepareSVGRenderer();
     return processor;
 }
 

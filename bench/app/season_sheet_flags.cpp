@@ -1,7 +1,8 @@
 // The season sheet's first frame on the offline season with its flags against without, each from the
 // launch: "without" ends at the first frame whose rows have asked for their flags (no SVG renderer is
-// installed, so none can show); "with" installs the SVG library as the renderer and ends at the first
-// frame in which every flag asked for is on its row. Each start has an empty image cache of its own.
+// installed, so none can show); "with" draws them as the app does, in a flag worker of the app's executable
+// that the first flag starts, and ends at the first frame in which every flag asked for is on its row. Each
+// start has an empty image cache and a worker of its own.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
@@ -20,6 +21,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/ImageSeam.h"
 #include "shell/SVGImgProcessor.h"
+#include "shell/SVGWorker.h"
 #include "shell/SceneDelegate.h"
 #include "shell/StartupProgress.h"
 #include "ui/Application.h"
@@ -28,13 +30,10 @@
 namespace {
 
 void firstFrame(benchmark::State& state, bool withFlags) {
-    if (withFlags) {
-        installSVGLibraryRenderer();
-    } else {
-        setSVGRenderer(nullptr);
-    }
+    setSVGRenderer(nullptr);
     for (auto _ : state) {
         state.PauseTiming();
+        if (withFlags) installSVGWorkerRenderer({SORVANE_EXECUTABLE, svgWorkerArgument});
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();
         std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-bench-images-XXXXXX").string();
@@ -79,6 +78,7 @@ void firstFrame(benchmark::State& state, bool withFlags) {
         // The sheet's own preloads finish before the next start, so each start is as cold as the first.
         dispatch::RunLoop::main()->runUntil([] { return false; }, 0.5);
         season->stop();
+        setSVGRenderer(nullptr);
         settings.cache = nullptr;
         setRemoteImageSettings(settings);
         std::error_code ignored;

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,7 @@
 #include "foundation/Data.h"
 #include "gfx/Bitmap.h"
 #include "gfx/ImageSource.h"
+#include "../vellum/HostileDocuments.h"
 
 extern char** environ;
 
@@ -57,10 +60,10 @@ std::shared_ptr<const gfx::Bitmap> readPng(const std::filesystem::path& path) {
     return source ? source->frameAt(0) : nullptr;
 }
 
-// Runs the app with `arguments` and `environment` added to ours; its exit status, or -1 when it had to
-// be killed. With `errors` (`output`), what it writes to its standard error (output) goes to that file.
-int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-           const std::filesystem::path& errors = {}, const std::filesystem::path& output = {}) {
+// Starts the app with `arguments` and `environment` added to ours; its process id, or -1 when it could not
+// be started. With `errors` (`output`), what it writes to its standard error (output) goes to that file.
+pid_t startApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+               const std::filesystem::path& errors = {}, const std::filesystem::path& output = {}) {
     std::vector<std::string> words{SORVANE_EXECUTABLE};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -83,7 +86,14 @@ int runApp(const std::vector<std::string>& arguments, const std::vector<std::str
     pid_t child = -1;
     int spawned = posix_spawn(&child, SORVANE_EXECUTABLE, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -2;
+    return spawned == 0 ? child : -1;
+}
+
+// Runs the app as startApp does; its exit status, or -1 when it had to be killed.
+int runApp(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+           const std::filesystem::path& errors = {}, const std::filesystem::path& output = {}) {
+    const pid_t child = startApp(arguments, environment, errors, output);
+    if (child < 0) return -2;
     auto deadline = std::chrono::steady_clock::now() + processTimeout;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
@@ -240,6 +250,65 @@ TEST(EndToEnd, aStartThatFailsInWindowModeShowsItsMessageInAWindow) {
     int ink = count(*shot, 2 * 96, 2 * 300, [](Pixel p) { return p.r < 90 && p.g < 90 && p.b < 90; });
     EXPECT_GT(ink, 300) << "the window says nothing";
     std::filesystem::remove(path);
+}
+
+// A file of /proc; empty once its process is gone (reading it may then fail midway).
+std::string procText(const std::filesystem::path& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// The live flag workers of the app `app` (zombies are gone but for their entry), and the CPU seconds each
+// has used.
+std::vector<std::pair<pid_t, double>> flagWorkersOf(pid_t app) {
+    std::vector<std::pair<pid_t, double>> workers;
+    const std::string wanted = std::string("--svg-worker") + '\0' + std::to_string(app) + '\0';
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        if (procText(entry.path() / "cmdline").find(wanted) == std::string::npos) continue;
+        const std::string stat = procText(entry.path() / "stat");
+        const auto name = stat.rfind(')');
+        if (name == std::string::npos) continue;
+        std::istringstream fields(stat.substr(name + 2));
+        std::string state, skipped;
+        fields >> state;
+        for (int field = 4; field < 14; ++field) fields >> skipped;
+        double user = 0, system = 0;
+        fields >> user >> system;
+        if (state != "Z") workers.emplace_back(std::stoi(entry.path().filename()), (user + system) / sysconf(_SC_CLK_TCK));
+    }
+    return workers;
+}
+
+// The app quits while its flag worker is busy with a document (every flag here is a fan of 59,000 symbol
+// copies): the worker ends with it, leaving no process behind.
+TEST(EndToEnd, theAppQuittingWhileItsFlagWorkerDrawsLeavesNoProcessBehind) {
+    DataCopy data("slow-flags");
+    const std::string slow = hostile::symbolFan(10);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(data.root / "offline-season" / "flags"))
+        if (entry.path().extension() == ".svg") std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << slow;
+    const auto path = shotPath("slow-flags");
+    const pid_t app = startApp({"--screenshot", path.string(), "--after", "120"}, {"SORVANE_DATA_DIR=" + data.root.string()});
+    ASSERT_GT(app, 0);
+    bool drawing = false;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         !drawing && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        for (const auto& [worker, cpu] : flagWorkersOf(app)) drawing = drawing || cpu >= 0.3;
+    }
+    kill(app, SIGTERM);
+    waitpid(app, nullptr, 0);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(drawing) << "no flag worker of the app was seen drawing";
+    bool gone = false;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+         !gone && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        gone = flagWorkersOf(app).empty();
+    EXPECT_TRUE(gone) << "a flag worker outlived the app";
 }
 
 }  // namespace

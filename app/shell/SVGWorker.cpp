@@ -1,0 +1,540 @@
+#include "shell/SVGWorker.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string_view>
+#include <thread>
+#include <mutex>
+#include <new>
+#include <span>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "foundation/Process.h"
+#include "vellum/VellumImage.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SORVANE_WORKER_SANITISED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define SORVANE_WORKER_SANITISED 1
+#endif
+#endif
+
+namespace {
+
+// What passes between the app and its worker, in this machine's byte order (both are the same program).
+// The worker says it is ready; then each request is a header and the document's bytes, each answer a
+// header and, for a picture, its rows of premultiplied ARGB pixels.
+constexpr char workerReady[] = "SVGW1\n";
+constexpr std::uint32_t requestMagic = 0x51475653;  // "SVGQ"
+constexpr std::uint32_t answerMagic = 0x41475653;   // "SVGA"
+enum class Answer : std::uint8_t { noImage = 0, image = 1, noImageAndEnding = 2 };
+
+struct RequestHeader {
+    std::uint32_t magic = requestMagic;
+    std::uint8_t hasTarget = 0;
+    double width = 0, height = 0, scale = 0;
+    std::uint64_t length = 0;
+};
+constexpr std::size_t requestHeaderSize = 4 + 1 + 3 * 8 + 8;
+
+struct AnswerHeader {
+    std::uint32_t magic = answerMagic;
+    Answer answer = Answer::noImage;
+    std::int32_t width = 0, height = 0;
+    double scale = 0;
+    std::int32_t orientation = 0;
+};
+constexpr std::size_t answerHeaderSize = 4 + 1 + 4 + 4 + 8 + 4;
+
+// A flag's usual parts: shapes, a gradient, a path, text.
+constexpr const char* warmUpDocument =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='20'><defs><linearGradient id='g'>"
+    "<stop offset='0' stop-color='red'/><stop offset='1' stop-color='blue'/></linearGradient></defs>"
+    "<rect width='30' height='20' fill='url(#g)'/><path d='M2 2L28 18' stroke='#fff' stroke-width='2'/>"
+    "<circle cx='15' cy='10' r='4' fill='green'/><text x='3' y='15' font-size='8'>A</text></svg>";
+
+// Larger documents are not flags; the worker refuses them unread.
+constexpr std::uint64_t largestDocument = 64u << 20;
+
+template <typename T>
+void put(std::vector<std::uint8_t>& out, const T& value) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
+}
+
+template <typename T>
+T take(const std::uint8_t*& in) {
+    T value;
+    std::memcpy(&value, in, sizeof value);
+    in += sizeof value;
+    return value;
+}
+
+std::vector<std::uint8_t> encode(const RequestHeader& header) {
+    std::vector<std::uint8_t> out;
+    put(out, header.magic);
+    put(out, header.hasTarget);
+    put(out, header.width);
+    put(out, header.height);
+    put(out, header.scale);
+    put(out, header.length);
+    return out;
+}
+
+RequestHeader decodeRequest(const std::uint8_t* in) {
+    RequestHeader header;
+    header.magic = take<std::uint32_t>(in);
+    header.hasTarget = take<std::uint8_t>(in);
+    header.width = take<double>(in);
+    header.height = take<double>(in);
+    header.scale = take<double>(in);
+    header.length = take<std::uint64_t>(in);
+    return header;
+}
+
+std::vector<std::uint8_t> encode(const AnswerHeader& header) {
+    std::vector<std::uint8_t> out;
+    put(out, header.magic);
+    put(out, static_cast<std::uint8_t>(header.answer));
+    put(out, header.width);
+    put(out, header.height);
+    put(out, header.scale);
+    put(out, header.orientation);
+    return out;
+}
+
+AnswerHeader decodeAnswer(const std::uint8_t* in) {
+    AnswerHeader header;
+    header.magic = take<std::uint32_t>(in);
+    header.answer = static_cast<Answer>(take<std::uint8_t>(in));
+    header.width = take<std::int32_t>(in);
+    header.height = take<std::int32_t>(in);
+    header.scale = take<double>(in);
+    header.orientation = take<std::int32_t>(in);
+    return header;
+}
+
+// ---- The worker ----
+
+bool readAll(int descriptor, void* into, std::size_t size) {
+    auto* bytes = static_cast<std::uint8_t*>(into);
+    while (size > 0) {
+        const ssize_t got = ::read(descriptor, bytes, size);
+        if (got > 0) {
+            bytes += got;
+            size -= static_cast<std::size_t>(got);
+        } else if (got == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeAll(int descriptor, const void* from, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(from);
+    while (size > 0) {
+        const ssize_t put = ::write(descriptor, bytes, size);
+        if (put > 0) {
+            bytes += put;
+            size -= static_cast<std::size_t>(put);
+        } else if (put < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double ownCPUSeconds() {
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
+std::size_t ownResidentBytes() {
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (!file) return 0;
+    unsigned long long size = 0, resident = 0;
+    const bool read = std::fscanf(file, "%llu %llu", &size, &resident) == 2;
+    std::fclose(file);
+    return read ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// The kernel's own bound on a worker's CPU, past the app's watch: a document may take its CPU time and
+// two seconds more (then SIGXCPU ends the worker), a worker its whole life this much (then SIGKILL). The
+// app starts a fresh worker long before the second (workerRetirementCPUSeconds).
+constexpr rlim_t workerLifetimeCPUSeconds = 600;
+constexpr double workerRetirementCPUSeconds = 120;
+
+bool limitCPUForNextDocument(const SVGWorkerLimits& limits) {
+    const auto allowed = static_cast<rlim_t>(std::ceil(ownCPUSeconds() + limits.cpuSeconds)) + 2;
+    if (allowed >= workerLifetimeCPUSeconds) return false;
+    const rlimit cpu{allowed, workerLifetimeCPUSeconds};
+    return ::setrlimit(RLIMIT_CPU, &cpu) == 0;
+}
+
+// ---- The app's side ----
+
+// Writing to a worker that has ended raises SIGPIPE, whose default ends the app: while it is blocked on
+// this thread, the write fails instead, and a SIGPIPE left pending is taken before it is unblocked.
+class PipeSignalHeld {
+public:
+    PipeSignalHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &before_);
+    }
+    ~PipeSignalHeld() {
+        const timespec now{};
+        while (sigtimedwait(&pipe_, nullptr, &now) > 0) {
+        }
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+private:
+    sigset_t pipe_{}, before_{};
+};
+
+// What the app allows one worker for one exchange: CPU from where it stood, memory, and time.
+class WorkerWatch {
+public:
+    WorkerWatch(const foundation::ChildProcess& worker, const SVGWorkerLimits& limits)
+        : worker_(worker),
+          limits_(limits),
+          cpuAtStart_(worker.cpuSeconds().value_or(0)),
+          deadline_(std::chrono::steady_clock::now() +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limits.wallSeconds))) {}
+
+    // Why the worker must be ended now, if it must.
+    std::optional<std::string> overstepped() const {
+        char text[96];
+        if (auto cpu = worker_.cpuSeconds(); cpu && *cpu - cpuAtStart_ > limits_.cpuSeconds) {
+            std::snprintf(text, sizeof text, "used over %.1f s of CPU on one document", limits_.cpuSeconds);
+            return text;
+        }
+#if defined(SORVANE_WORKER_SANITISED)
+        if (auto resident = worker_.residentBytes(); resident && *resident > limits_.memoryBytes) {
+            std::snprintf(text, sizeof text, "held over %zu MB", limits_.memoryBytes >> 20);
+            return text;
+        }
+#endif
+        if (std::chrono::steady_clock::now() > deadline_) {
+            std::snprintf(text, sizeof text, "gave no answer within %.0f s", limits_.wallSeconds);
+            return text;
+        }
+        return std::nullopt;
+    }
+
+private:
+    const foundation::ChildProcess& worker_;
+    SVGWorkerLimits limits_;
+    double cpuAtStart_;
+    std::chrono::steady_clock::time_point deadline_;
+};
+
+// Sends all of `out` while it reads exactly `in.size()` bytes, as the worker takes and gives them, under
+// the watch: why it could not, or nothing.
+std::optional<std::string> exchange(const foundation::ChildProcess& worker, std::span<const std::uint8_t> out,
+                                    std::span<std::uint8_t> in, const WorkerWatch& watch) {
+    // Often enough that a worker past its CPU is ended within a tenth of a second of it.
+    constexpr int watchMilliseconds = 50;
+    std::size_t sent = 0, got = 0;
+    while (sent < out.size() || got < in.size()) {
+        if (auto problem = watch.overstepped()) return problem;
+        pollfd ends[2];
+        nfds_t count = 0;
+        if (sent < out.size()) ends[count++] = {worker.input(), POLLOUT, 0};
+        if (got < in.size()) ends[count++] = {worker.output(), POLLIN, 0};
+        const int ready = ::poll(ends, count, watchMilliseconds);
+        if (ready < 0 && errno != EINTR) return std::string("could not be waited for");
+        for (nfds_t index = 0; ready > 0 && index < count; ++index) {
+            if (!ends[index].revents) continue;
+            if (ends[index].fd == worker.input()) {
+                const ssize_t put = ::write(worker.input(), out.data() + sent, out.size() - sent);
+                if (put > 0) sent += static_cast<std::size_t>(put);
+                else if (put < 0 && errno != EAGAIN && errno != EINTR) return std::string("ended before it took the document");
+            } else {
+                const ssize_t taken = ::read(worker.output(), in.data() + got, in.size() - got);
+                if (taken > 0) got += static_cast<std::size_t>(taken);
+                else if (taken == 0) return std::string("ended before it answered");
+                else if (errno != EAGAIN && errno != EINTR) return std::string("could not be read");
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// True when the worker has said more than its answer, or ended: it is not used again.
+bool saysMoreOrEnded(const foundation::ChildProcess& worker) {
+    pollfd end{worker.output(), POLLIN, 0};
+    return ::poll(&end, 1, 0) != 0 || worker.hasEnded();
+}
+
+class WorkerLink : public std::enable_shared_from_this<WorkerLink> {
+public:
+    WorkerLink(std::vector<std::string> command, SVGWorkerLimits limits)
+        : command_(std::move(command)), limits_(limits), retirer_([this] { retireWhenIdle(); }) {}
+    ~WorkerLink() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        retirer_.join();
+    }
+    WorkerLink(const WorkerLink&) = delete;
+    WorkerLink& operator=(const WorkerLink&) = delete;
+
+    std::shared_ptr<gfx::Image> draw(const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {
+        std::lock_guard lock(mutex_);
+        if (unstartable_) return nullptr;
+        if (data.bytes().size() > largestDocument) return nullptr;
+        const DocumentKey key = keyOf(data);
+        if (std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end()) return nullptr;
+        PipeSignalHeld pipeSignal;
+        if (worker_) {
+            // One that ended while it waited (killed from outside) is no fault of this document; a long-lived one
+            // is replaced before the kernel's bound on its whole life could end it mid-document.
+            auto cpu = worker_->cpuSeconds();
+            if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker_)) worker_.reset();
+        }
+        if (!worker_ && !start()) return nullptr;
+        auto image = ask(data, target);
+        lastUse_ = std::chrono::steady_clock::now();
+        if (!image) {
+            fail(image.error());
+            // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
+            // cost a worker its life costs no other.
+            if (fatal_.size() == fatalKept) fatal_.erase(fatal_.begin());
+            fatal_.push_back(key);
+            return nullptr;
+        }
+        return *image;
+    }
+
+    // Starts the worker on a thread of its own, once, so that it is ready by the first document; that
+    // document waits for the start if it comes sooner.
+    void prepare() {
+        if (prepared_.exchange(true)) return;
+        std::thread([self = shared_from_this()] {
+            std::lock_guard lock(self->mutex_);
+            if (!self->worker_ && !self->unstartable_) self->start();
+        }).detach();
+    }
+
+private:
+    using DocumentKey = std::pair<std::size_t, std::size_t>;  // the bytes' hash and count
+    static DocumentKey keyOf(const foundation::Data& data) {
+        const auto& bytes = data.bytes();
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return {std::hash<std::string_view>{}(text), bytes.size()};
+    }
+    // The documents whose worker was ended or failed, latest last.
+    static constexpr std::size_t fatalKept = 256;
+
+    // Lets an idle worker go; under the lock, so never one that draws.
+    void retireWhenIdle() {
+        const auto idle = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(limits_.idleSeconds));
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (worker_ && std::chrono::steady_clock::now() - lastUse_ >= idle) worker_.reset();
+            if (worker_) changed_.wait_until(lock, lastUse_ + idle);
+            else changed_.wait(lock);
+        }
+    }
+
+    bool start() {
+        auto command = command_;
+        command.push_back(std::to_string(::getpid()));
+        auto spawned = foundation::ChildProcess::spawn(command);
+        if (!spawned) return cannotStart(spawned.error());
+        worker_ = std::move(*spawned);
+        std::uint8_t ready[sizeof workerReady - 1];
+        if (auto problem = exchange(*worker_, {}, ready, WorkerWatch(*worker_, limits_))) return cannotStart(*problem);
+        if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart("is no SVG worker");
+        lastUse_ = std::chrono::steady_clock::now();
+        changed_.notify_all();
+        return true;
+    }
+
+    bool cannotStart(const std::string& problem) {
+        worker_.reset();
+        unstartable_ = true;
+        std::fprintf(stderr, "sorvane: flags cannot be drawn: the SVG worker (%s) did not start: %s\n",
+                     command_.empty() ? "" : command_.front().c_str(), problem.c_str());
+        return false;
+    }
+
+    // The worker is ended; the next document gets a fresh one.
+    void fail(const std::string& problem) {
+        worker_.reset();
+        std::fprintf(stderr, "sorvane: warning: a flag was not drawn: its SVG worker %s\n", problem.c_str());
+    }
+
+    std::expected<std::shared_ptr<gfx::Image>, std::string> ask(const foundation::Data& data,
+                                                                 const std::optional<SVGRenderTarget>& target) {
+        const WorkerWatch watch(*worker_, limits_);
+        RequestHeader request;
+        if (target && target->usable()) {
+            request.hasTarget = 1;
+            request.width = target->size.width;
+            request.height = target->size.height;
+            request.scale = target->scale;
+        }
+        request.length = data.bytes().size();
+        auto out = encode(request);
+        out.insert(out.end(), data.bytes().begin(), data.bytes().end());
+        std::uint8_t headerBytes[answerHeaderSize];
+        if (auto problem = exchange(*worker_, out, headerBytes, watch)) return std::unexpected(*problem);
+        const auto header = decodeAnswer(headerBytes);
+        const std::string nonsense = "answered with something that is no picture";
+        if (header.magic != answerMagic) return std::unexpected(nonsense);
+        if (header.answer == Answer::noImage || header.answer == Answer::noImageAndEnding) {
+            if (header.answer == Answer::noImageAndEnding || saysMoreOrEnded(*worker_)) worker_.reset();
+            return nullptr;
+        }
+        if (header.answer != Answer::image) return std::unexpected(nonsense);
+        // Never larger than the box at its scale (a pixel of rounding aside), nor than the worker's memory.
+        const bool fits = header.width > 0 && header.height > 0 && header.width <= 16384 && header.height <= 16384 &&
+                          static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height) * 4 <=
+                              limits_.memoryBytes &&
+                          (!request.hasTarget || (header.width <= std::ceil(request.width * request.scale) + 1 &&
+                                                  header.height <= std::ceil(request.height * request.scale) + 1));
+        if (!fits || !std::isfinite(header.scale) || header.scale <= 0 || header.orientation < 0 ||
+            header.orientation > static_cast<int>(gfx::ImageOrientation::rightMirrored))
+            return std::unexpected(nonsense);
+        auto bitmap = gfx::Bitmap::make(header.width, header.height);
+        if (auto problem = exchange(*worker_, {}, {bitmap.pixels.data(), bitmap.pixels.size()}, watch))
+            return std::unexpected(*problem);
+        if (saysMoreOrEnded(*worker_)) worker_.reset();
+        return gfx::Image::fromBitmap(std::move(bitmap), header.scale,
+                                      static_cast<gfx::ImageOrientation>(header.orientation));
+    }
+
+    std::mutex mutex_;
+    const std::vector<std::string> command_;
+    const SVGWorkerLimits limits_;
+    std::unique_ptr<foundation::ChildProcess> worker_;
+    std::vector<DocumentKey> fatal_;
+    bool unstartable_ = false;
+    std::atomic<bool> prepared_ = false;
+    std::chrono::steady_clock::time_point lastUse_;
+    bool stopping_ = false;
+    std::condition_variable changed_;
+    std::thread retirer_;  // last: it starts once the rest is made
+};
+
+}  // namespace
+
+std::vector<std::string> svgWorkerCommand() {
+    // The kernel's link rather than a path: it is this very program even if its file has been moved.
+    return {"/proc/self/exe", svgWorkerArgument};
+}
+
+void installSVGWorkerRenderer(std::vector<std::string> command, SVGWorkerLimits limits) {
+    auto link = std::make_shared<WorkerLink>(std::move(command), limits);
+    setSVGRenderer([link](const foundation::Data& data,
+                          const std::optional<SVGRenderTarget>& target) { return link->draw(data, target); },
+                   [link] { link->prepare(); });
+}
+
+int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
+    // Ends with the app: the kernel kills this process when the app's thread that started it, one that lives
+    // as long as the app (foundation::ChildProcess), ends; and the app's pipes close. An app already gone
+    // before this line is seen by the parent check.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    char* end = nullptr;
+    const long parentID = parent ? std::strtol(parent, &end, 10) : 0;
+    if (!parent || *end || parentID <= 1 || ::getppid() != parentID) return 1;
+
+    // Held by the operating system before anything of a document is read.
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+#if !defined(SORVANE_WORKER_SANITISED)
+    const rlimit space{limits.memoryBytes, limits.memoryBytes};
+    if (::setrlimit(RLIMIT_AS, &space) != 0) return 1;
+#endif
+    if (!limitCPUForNextDocument(limits)) return 1;
+    // Only the answers go to the app's pipe; anything a library prints goes to standard error. No process
+    // this one starts (a sanitizer's symbolizer) holds the pipe: its closing tells the app this one ended.
+    const int answers = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (answers < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 1;
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 1);
+#endif
+    vellum::VellumImage::initialize();
+    // What a first document would set up (the drawing and text libraries' state) is set up before the
+    // worker says it is ready, which is while the app fetches that document.
+    renderWithSVGLibrary(foundation::Data::fromString(warmUpDocument), SVGRenderTarget{{18, 14}, 2});
+    if (!writeAll(answers, workerReady, sizeof workerReady - 1)) return 1;
+    const std::size_t residentAtStart = ownResidentBytes();
+
+    for (;;) {
+        std::uint8_t headerBytes[requestHeaderSize];
+        if (!readAll(STDIN_FILENO, headerBytes, sizeof headerBytes)) std::_Exit(0);  // the app is done
+        const auto request = decodeRequest(headerBytes);
+        if (request.magic != requestMagic || request.length > largestDocument) std::_Exit(1);
+        std::vector<std::uint8_t> bytes(request.length);
+        if (!readAll(STDIN_FILENO, bytes.data(), bytes.size())) std::_Exit(0);
+        if (!limitCPUForNextDocument(limits)) std::_Exit(0);
+
+        AnswerHeader answer;
+        std::shared_ptr<gfx::Image> image;
+        try {
+            std::optional<SVGRenderTarget> target;
+            if (request.hasTarget) target = SVGRenderTarget{{request.width, request.height}, request.scale};
+            image = renderWithSVGLibrary(foundation::Data(std::move(bytes)), target);
+        } catch (...) {
+            // Out of memory, most likely, somewhere that could not clean up after itself: a fresh worker is surer.
+            answer.answer = Answer::noImageAndEnding;
+        }
+        std::vector<std::uint8_t> pixels;
+        if (image && image->bitmap() && !image->bitmap()->empty()) {
+            const auto& bitmap = *image->bitmap();
+            answer.answer = Answer::image;
+            answer.width = bitmap.width;
+            answer.height = bitmap.height;
+            answer.scale = image->scale();
+            answer.orientation = static_cast<std::int32_t>(image->orientation());
+            pixels.reserve(static_cast<std::size_t>(bitmap.width) * bitmap.height * 4);
+            for (int y = 0; y < bitmap.height; ++y) {
+                const auto* row = reinterpret_cast<const std::uint8_t*>(bitmap.row(y));
+                pixels.insert(pixels.end(), row, row + static_cast<std::size_t>(bitmap.width) * 4);
+            }
+        }
+        image.reset();
+        const auto header = encode(answer);
+        if (!writeAll(answers, header.data(), header.size()) || !writeAll(answers, pixels.data(), pixels.size()))
+            std::_Exit(0);
+        if (answer.answer == Answer::noImageAndEnding) std::_Exit(0);
+        // A document that grew the worker gives back what it freed before the next one, which may need little.
+#if defined(__GLIBC__)
+        if (ownResidentBytes() > residentAtStart + (16u << 20)) ::malloc_trim(0);
+#else
+        (void)residentAtStart;
+#endif
+    }
+}
