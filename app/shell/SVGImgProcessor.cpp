@@ -1,4 +1,5 @@
 #include "shell/SVGImgProcessor.h"
+#include "shell/MemoryLimits.h"
 
 #include <cmath>
 #include <condition_variable>
@@ -27,17 +28,6 @@ std::function<void()> installedPreparation;
 SVGRenderer currentRenderer() {
     std::lock_guard lock(rendererMutex);
     return installedRenderer;
-}
-
-// Pages the process holds in memory now; 0 where that cannot be read.
-std::size_t residentBytes() {
-    std::FILE* file = std::fopen("/proc/self/statm", "r");
-    if (!file) return 0;
-    unsigned long long size = 0, resident = 0;
-    const bool read = std::fscanf(file, "%llu %llu", &size, &resident) == 2;
-    std::fclose(file);
-    static const long pageBytes = ::sysconf(_SC_PAGESIZE);
-    return read && pageBytes > 0 ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(pageBytes) : 0;
 }
 
 // A render that left the process this much larger than it found it gives back what it freed before

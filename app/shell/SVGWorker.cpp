@@ -1,4 +1,5 @@
 #include "shell/SVGWorker.h"
+#include "shell/MemoryLimits.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -169,15 +170,6 @@ double ownCPUSeconds() {
     timespec used{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
-}
-
-std::size_t ownResidentBytes() {
-    std::FILE* file = std::fopen("/proc/self/statm", "r");
-    if (!file) return 0;
-    unsigned long long size = 0, resident = 0;
-    const bool read = std::fscanf(file, "%llu %llu", &size, &resident) == 2;
-    std::fclose(file);
-    return read ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
 }
 
 // The kernel's own bound on a worker's CPU, past the app's watch: a document may take its CPU time and
@@ -490,7 +482,7 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
     // worker says it is ready, which is while the app fetches that document.
     renderWithSVGLibrary(foundation::Data::fromString(warmUpDocument), SVGRenderTarget{{18, 14}, 2});
     if (!writeAll(answers, workerReady, sizeof workerReady - 1)) return 1;
-    const std::size_t residentAtStart = ownResidentBytes();
+    const std::size_t residentAtStart = residentBytes();
 
     for (;;) {
         std::uint8_t headerBytes[requestHeaderSize];
@@ -532,7 +524,7 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
         if (answer.answer == Answer::noImageAndEnding) std::_Exit(0);
         // A document that grew the worker gives back what it freed before the next one, which may need little.
 #if defined(__GLIBC__)
-        if (ownResidentBytes() > residentAtStart + (16u << 20)) ::malloc_trim(0);
+        if (residentBytes() > residentAtStart + (16u << 20)) ::malloc_trim(0);
 #else
         (void)residentAtStart;
 #endif
