@@ -29,10 +29,12 @@
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "foundation/Clock.h"
+#include "foundation/FileManager.h"
 #include "host/PngFile.h"
 #include "host/SDLApplicationHost.h"
 #include "live/LiveViewController.h"
 #include "offline/OfflineSeason.h"
+#include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
 #include "shell/MapViewController.h"
 #include "shell/RaceScreen.h"
@@ -130,8 +132,16 @@ protected:
         ASSERT_TRUE(opened) << opened.error();
         host = std::move(*opened);
         if (const char* folder = std::getenv("SORVANE_WALK_THROUGH_SHOTS")) shotFolder = folder;
+        // No reminder pending, whatever an earlier walk of this process set: each walk has a store of
+        // its own, and what falls due is recorded, never sent to the desktop.
+        static int walks = 0;
+        reminders::UserNotificationCenter::setCurrent(reminders::UserNotificationCenter::make(
+            {.storeFile = foundation::FileManager::defaultManager()->documentsDirectory() /
+                          ("walk-" + std::to_string(++walks)) / "pending.json",
+             .presenter = std::make_shared<reminders::RecordingNotificationPresenter>()}));
     }
     void TearDown() override {
+        reminders::UserNotificationCenter::setCurrent(nullptr);
         if (!host) return;
         if (auto window = host->window()) window->setRootViewController(nullptr);
         host.reset();
@@ -251,7 +261,24 @@ protected:
         EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
                                       [] { return std::make_shared<SceneDelegate>(); }, *host),
                   0);
-        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep() << " (" << stateSeen() << ")";
+    }
+    // What a stuck walk saw: the sheet over the season sheet and whether it moves, the pointer's
+    // pending release, the race screen flag and the season's list.
+    std::string stateSeen() const {
+        std::string seen;
+        auto over = overSheet();
+        seen += over ? "over the sheet: " + over->description() + (over->isBeingPresented() ? " (being presented)" : "") +
+                           (over->isBeingDismissed() ? " (being dismissed)" : "")
+                     : "nothing over the sheet";
+        seen += ", releases pending " + std::to_string(releasesPending);
+        seen += ", details on screen " + std::to_string(GlobalStruct::detailsOnScreen());
+        if (auto shown = sheet()) {
+            auto selected = shown->tableView->indexPathForSelectedRow();
+            seen += ", list offset " + std::to_string(shown->tableView->contentOffset().y) + ", selected row " +
+                    (selected ? std::to_string(selected->row) : std::string("none"));
+        }
+        return seen;
     }
     static std::shared_ptr<StateCell> stateRowOf(ui::TableView& table) {
         return std::dynamic_pointer_cast<StateCell>(table.cellForRow({2, 0}));
