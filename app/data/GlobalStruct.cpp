@@ -76,3 +76,8 @@ std::optional<std::vector<std::string>>& GlobalStruct::offlineSeasons() {
     static std::optional<std::vector<std::string>> seasons;
     return seasons;
 }
+
+std::vector<std::string>& GlobalStruct::offlineReplayedSessions() {
+    static std::vector<std::string> sessions;
+    return sessions;
+}

@@ -45,4 +45,8 @@ struct GlobalStruct {
     // it; none when it reads the real services (every year may load). The offline start writes it,
     // the season sheet's year menu and the "could not be loaded" rows read it.
     static std::optional<std::vector<std::string>>& offlineSeasons();
+    // The live-timing sessions the offline data replays as they ran ("2023/<meeting>/<session>/"),
+    // while the app answers from it; any other session it holds only as it stood before its start.
+    // The offline start writes it, the live screen reads it.
+    static std::vector<std::string>& offlineReplayedSessions();
 };

@@ -11,6 +11,7 @@
 #include "cells/VoteCell.h"
 #include "cells/WeatherOverviewCell.h"
 #include "cells/WeekendCell.h"
+#include "data/GlobalStruct.h"
 #include "foundation/NumberText.h"
 #include "foundation/Strings.h"
 #include "foundation/URL.h"
@@ -39,7 +40,13 @@ void styleHeader(ui::TableViewCell& cell, gfx::Color background) { styleRow(cell
 
 }  // namespace
 
+bool LiveViewController::sessionNotRecorded() const {
+    if (!GlobalStruct::offlineSeasons() || path.empty()) return false;
+    return std::ranges::find(GlobalStruct::offlineReplayedSessions(), path) == GlobalStruct::offlineReplayedSessions().end();
+}
+
 int LiveViewController::numberOfRows(ui::TableView&, int section) {
+    if (section == 1) return sessionNotRecorded() ? 2 : 1;
     if (section == driverSection) return showsTimingState() ? 1 : static_cast<int>(raceResults.size());
     if (section == weekendSection) return 6;
     return 1;
@@ -59,6 +66,11 @@ std::shared_ptr<ui::TableViewCell> LiveViewController::cellForRow(ui::TableView&
             return cell;
         }
         case 1: {
+            if (indexPath.row > 0) {
+                auto state = stateRow(table, indexPath);
+                if (state) state->showGap("Live timing", notRecordedOfflineText);
+                return state;
+            }
             auto cell = table.dequeueReusableCell<LapPickerCell>(LapPickerCell::reuseIdentifier, indexPath);
             if (!cell) return cell;
             std::string title = raceResults.empty()
@@ -223,18 +235,21 @@ void LiveViewController::fillDriver(DriverCell& cell, int row) {
         cell.status->setFont(gfx::Font::systemFont(size, gfx::FontWeight::regular));
         // A retired car's interval is the laps it stopped short ("15L"), not a gap in the race; a feed
         // (or a replay derived without gaps) that carries no interval says so.
+        const auto& interval = line.intervalToPositionAhead;
         if (line.retired) cell.status->setText("");
-        else if (line.intervalToPositionAhead) cell.status->setText(line.intervalToPositionAhead->value.value_or(""));
+        else if (interval && interval->value && !interval->value->empty()) cell.status->setText(*interval->value);
         else cell.status->setText("Interval " + std::string(notAvailable));
         cell.status->setTextColor(gfx::Color::secondaryLabel());
     }
     bool expanded = std::find(selectedRows.begin(), selectedRows.end(), row) != selectedRows.end();
     // A car that has run laps without a lap time shown: the time was not recorded, not never set.
     bool lapped = line.numberOfLaps.value_or(0) > 0;
+    // An empty value (the feed's state before the start) is as absent as a missing one.
+    const auto& lastLap = line.lastLapTime.value;
     if (!expanded) {
-        if (line.lastLapTime.value) cell.constructor->setText("Last lap: " + *line.lastLapTime.value);
+        if (lastLap && !lastLap->empty()) cell.constructor->setText("Last lap: " + *lastLap);
         else cell.constructor->setText(lapped ? "Last lap: " + std::string(notAvailable) : "No laps yet");
-    } else if (line.bestLapTime.lap) {
+    } else if (line.bestLapTime.lap && line.bestLapTime.value && !line.bestLapTime.value->empty()) {
         cell.constructor->setText("Fastest lap: " + std::to_string(*line.bestLapTime.lap) + " - " +
                                   line.bestLapTime.value.value_or(""));
     } else {

@@ -63,6 +63,9 @@ public:
     bool timingListsNoDriver = false;
     // With no order yet the drivers' section shows the state row: loading, empty or failed.
     bool showsTimingState() const { return raceResults.empty(); }
+    // The offline data holds the session only as it stood before its start (it replays none of it):
+    // a gap row under the title says so, as the other gaps are told, over the order read.
+    bool sessionNotRecorded() const;
     DriverDictionary driverImageDictionary;  // driver key to headshot address
     DriverDictionary driverColDictionary;    // driver key to team colour
     DriverDictionary driverNumDictionary;    // driver key to racing number

@@ -62,7 +62,8 @@ net::ProtocolHandler bodyAsOfClock(net::ProtocolHandler recorded,
 
 }  // namespace
 
-StandingsAsOf standingsAsOf(const fs::path& results, std::string_view requestPath, foundation::Date now) {
+StandingsAsOf standingsAsOf(const fs::path& results, std::string_view requestPath, foundation::Date now,
+                            const std::set<std::string>* listed) {
     auto slash = requestPath.find('/');
     if (slash == std::string_view::npos) return {};
     std::string season(requestPath.substr(0, slash));
@@ -84,7 +85,7 @@ StandingsAsOf standingsAsOf(const fs::path& results, std::string_view requestPat
         anyFinished = true;
         std::string path = season + "/" + race.round + "/" + file;
         std::error_code error;
-        lastHeld = fs::is_regular_file(results / path, error);
+        lastHeld = fs::is_regular_file(results / path, error) || (listed && listed->contains(path));
         if (lastHeld) latestHeld = path;
     }
     if (!anyFinished) return {StandingsAsOf::Kind::noneYet, {}, season};
@@ -128,13 +129,15 @@ std::string pollsAsOf(std::string_view polls, const fs::path& calendar, foundati
     return encoded ? std::string(encoded->view()) : std::string(polls);
 }
 
-net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, fs::path results) {
-    return [recorded = std::move(recorded), results = std::move(results)](
+net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, fs::path results,
+                                      std::shared_ptr<const std::set<std::string>> listed) {
+    return [recorded = std::move(recorded), results = std::move(results), listed = std::move(listed)](
                const net::Request& request) -> std::expected<net::ProtocolAnswer, net::URLError> {
         constexpr std::string_view prefix = "/api/f1/";
         std::string path = request.url ? request.url->path() : std::string();
         if (!path.starts_with(prefix)) return recorded(request);
-        auto asOf = standingsAsOf(results, std::string_view(path).substr(prefix.size()), foundation::Clock::current()->now());
+        auto asOf = standingsAsOf(results, std::string_view(path).substr(prefix.size()), foundation::Clock::current()->now(),
+                                   listed.get());
         switch (asOf.kind) {
             case StandingsAsOf::Kind::asRecorded: return recorded(request);
             case StandingsAsOf::Kind::notHeld: return net::statusPage(request, 404);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -18,7 +20,11 @@ struct StandingsAsOf {
     std::string path;    // otherFile: the folder-relative file that answers ("2023/4/driverStandings.json")
     std::string season;  // noneYet: the season that has no finished round yet
 };
-StandingsAsOf standingsAsOf(const std::filesystem::path& results, std::string_view requestPath, foundation::Date now);
+// A round's table counts as held when the folder has it or `listed` (the results folder's files that
+// SOURCES.tsv lists, relative to it) names it: a listed file the folder lost answers as damaged, never
+// as an earlier round's table.
+StandingsAsOf standingsAsOf(const std::filesystem::path& results, std::string_view requestPath, foundation::Date now,
+                            const std::set<std::string>* listed = nullptr);
 
 // A feed's RSS text without the items dated after `now` (an item whose date does not read stays).
 std::string feedAsOf(std::string_view rss, foundation::Date now);
@@ -30,6 +36,7 @@ std::string pollsAsOf(std::string_view polls, const std::filesystem::path& calen
 
 // The handlers of the results folder, of a feed folder and of the polls folder (its season's calendar
 // `calendar`), answering as of the current clock.
-net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, std::filesystem::path results);
+net::ProtocolHandler resultsAsOfClock(net::ProtocolHandler recorded, std::filesystem::path results,
+                                      std::shared_ptr<const std::set<std::string>> listed = nullptr);
 net::ProtocolHandler feedAsOfClock(net::ProtocolHandler recorded);
 net::ProtocolHandler pollsAsOfClock(net::ProtocolHandler recorded, std::filesystem::path calendar);

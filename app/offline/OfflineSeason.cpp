@@ -237,8 +237,15 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
         if (!now) return std::unexpected((root / "now.txt").string() + " holds no ISO 8601 UTC instant");
     }
     auto replays = replaysIn(root / "replay.tsv", season.warnings_);
+    std::vector<std::string> replayedSessions;
+    for (const auto& replay : replays) replayedSessions.push_back(replay.sessionFolder);
 
     auto listed = listedFiles(root, season.warnings_);
+    // The results folder's listed files, relative to it: a round's standings the folder lost are damage.
+    auto inResults = std::make_shared<std::set<std::string>>();
+    if (listed)
+        for (const auto& file : *listed)
+            if (file.starts_with("results-api/")) inResults->insert(file.substr(std::string_view("results-api/").size()));
 
     // Every protocol is made before any is registered. A folder that cannot serve turns off only its
     // own service.
@@ -259,7 +266,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
         for (const auto& warning : (*protocol)->warnings()) season.warnings_.push_back(warning);
         auto handler = lostFiles((*protocol)->handler());
         // What the services answer "as of now" follows the season's clock.
-        if (host == hosts.resultsAPI) handler = resultsAsOfClock(std::move(handler), root / "results-api");
+        if (host == hosts.resultsAPI) handler = resultsAsOfClock(std::move(handler), root / "results-api", inResults);
         else if (feed) handler = feedAsOfClock(std::move(handler));
         // The polls are the snapshot's own season's, whose calendar is the "current" one.
         else if (host == hosts.polls) handler = pollsAsOfClock(std::move(handler), root / "results-api" / "current.json");
@@ -278,6 +285,7 @@ std::expected<OfflineSeason, std::string> OfflineSeason::start(const OfflineSett
     foundation::Clock::setCurrent(std::make_shared<foundation::OffsetClock>(*now, settings.replaySpeed));
     season.startedAt_ = *now;
     GlobalStruct::offlineSeasons() = calendarYears(root / "results-api");
+    GlobalStruct::offlineReplayedSessions() = std::move(replayedSessions);
     return season;
 }
 

@@ -2,7 +2,8 @@
 
 #include "ui/Application.h"
 
-// The application's delegate: a one-scene app with no launch work of its own.
+// The application's delegate: a one-scene app whose launch gives the reminders the app's window to
+// show in where the desktop cannot.
 class AppDelegate final : public ui::ApplicationDelegate {
 public:
     bool didFinishLaunching(ui::Application& application) override;

@@ -172,8 +172,11 @@ void SeasonViewController::standingsTapped() {
     const auto& races = GlobalStruct::races();
     auto last = races.begin() + *lastHeldRaceIndex();
     for (std::size_t list = 0; list < 2; ++list) {
-        auto after = std::ranges::find(races, standingsRounds[list], &RacesDetailsModel::round);
-        if (standingsRounds[list].empty() || GlobalStruct::racesSeason() != shownSeason_ || after == races.end())
+        // A list that could not be loaded is the one published with the other: after the same round.
+        std::string round = standingsRounds[list];
+        if (round.empty() && standingsCouldNotLoad[list]) round = standingsRounds[1 - list];
+        auto after = std::ranges::find(races, round, &RacesDetailsModel::round);
+        if (round.empty() || GlobalStruct::racesSeason() != shownSeason_ || after == races.end())
             after = last;
         std::string lag;
         if (after < last)

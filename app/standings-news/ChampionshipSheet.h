@@ -51,6 +51,8 @@ public:
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath indexPath) override;
     std::optional<double> heightForRow(ui::TableView&, ui::IndexPath) override;
     void didSelectRow(ui::TableView& table, ui::IndexPath indexPath) override;
+    // The arrows stop on the list's entries only, not on the header, the picker or a state row.
+    bool canFocusRow(ui::TableView&, ui::IndexPath indexPath) override { return indexPath.section == 2 && entryCount() > 0; }
 
     // The menu's action: shows the drivers (0) or the teams (1) in both tables.
     void selectEventType(int index);

@@ -92,6 +92,10 @@ int NewsViewController::numberOfRows(ui::TableView& table, int section) {
     return std::max(1, static_cast<int>(articles(sourceOf(table)).size()));
 }
 
+bool NewsViewController::canFocusRow(ui::TableView& table, ui::IndexPath indexPath) {
+    return indexPath.section == 2 && indexPath.row < static_cast<int>(articles(sourceOf(table)).size());
+}
+
 std::optional<double> NewsViewController::heightForRow(ui::TableView&, ui::IndexPath) {
     return ui::TableView::automaticDimension;
 }

@@ -52,6 +52,8 @@ public:
     std::shared_ptr<ui::TableViewCell> cellForRow(ui::TableView& table, ui::IndexPath indexPath) override;
     std::optional<double> heightForRow(ui::TableView&, ui::IndexPath) override;
     void didSelectRow(ui::TableView& table, ui::IndexPath indexPath) override;
+    // The arrows stop on the articles only, not on the title card, the source picker or a state row.
+    bool canFocusRow(ui::TableView& table, ui::IndexPath indexPath) override;
 
     void setUpTableView(const std::shared_ptr<ui::TableView>& table);
     // The menu's action: shows source `index` at once and reads its feed again.

@@ -29,7 +29,12 @@ int StandingsViewController::entryCount() const {
 }
 
 std::string StandingsViewController::listName() const {
-    return eventType != 0 ? "The constructors' standings" : "The drivers' standings";
+    std::string name = eventType != 0 ? "The constructors' standings" : "The drivers' standings";
+    // From the season sheet the list is after the race its header names: a list that could not be
+    // loaded names it too ("... after the Saudi Arabian Grand Prix could not be loaded.").
+    const AfterRace& after = fromSeasonRaces[eventType == 0 ? 0 : 1];
+    if (fromSeason && !after.race.empty()) name += " after the " + after.race;
+    return name;
 }
 
 std::optional<gfx::Color> StandingsViewController::themeColor() const {

@@ -29,10 +29,12 @@
 #include "data/GlobalStruct.h"
 #include "data/ServiceHosts.h"
 #include "foundation/Clock.h"
+#include "foundation/FileManager.h"
 #include "host/PngFile.h"
 #include "host/SDLApplicationHost.h"
 #include "live/LiveViewController.h"
 #include "offline/OfflineSeason.h"
+#include "reminders/UserNotificationCenter.h"
 #include "shell/AppDelegate.h"
 #include "shell/MapViewController.h"
 #include "shell/RaceScreen.h"
@@ -130,8 +132,16 @@ protected:
         ASSERT_TRUE(opened) << opened.error();
         host = std::move(*opened);
         if (const char* folder = std::getenv("SORVANE_WALK_THROUGH_SHOTS")) shotFolder = folder;
+        // No reminder pending, whatever an earlier walk of this process set: each walk has a store of
+        // its own, and what falls due is recorded, never sent to the desktop.
+        static int walks = 0;
+        reminders::UserNotificationCenter::setCurrent(reminders::UserNotificationCenter::make(
+            {.storeFile = foundation::FileManager::defaultManager()->documentsDirectory() /
+                          ("walk-" + std::to_string(++walks)) / "pending.json",
+             .presenter = std::make_shared<reminders::RecordingNotificationPresenter>()}));
     }
     void TearDown() override {
+        reminders::UserNotificationCenter::setCurrent(nullptr);
         if (!host) return;
         if (auto window = host->window()) window->setRootViewController(nullptr);
         host.reset();
@@ -251,7 +261,24 @@ protected:
         EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
                                       [] { return std::make_shared<SceneDelegate>(); }, *host),
                   0);
-        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep();
+        EXPECT_FALSE(script->timedOut()) << "stuck at " << script->unfinishedStep() << " (" << stateSeen() << ")";
+    }
+    // What a stuck walk saw: the sheet over the season sheet and whether it moves, the pointer's
+    // pending release, the race screen flag and the season's list.
+    std::string stateSeen() const {
+        std::string seen;
+        auto over = overSheet();
+        seen += over ? "over the sheet: " + over->description() + (over->isBeingPresented() ? " (being presented)" : "") +
+                           (over->isBeingDismissed() ? " (being dismissed)" : "")
+                     : "nothing over the sheet";
+        seen += ", releases pending " + std::to_string(releasesPending);
+        seen += ", details on screen " + std::to_string(GlobalStruct::detailsOnScreen());
+        if (auto shown = sheet()) {
+            auto selected = shown->tableView->indexPathForSelectedRow();
+            seen += ", list offset " + std::to_string(shown->tableView->contentOffset().y) + ", selected row " +
+                    (selected ? std::to_string(selected->row) : std::string("none"));
+        }
+        return seen;
     }
     static std::shared_ptr<StateCell> stateRowOf(ui::TableView& table) {
         return std::dynamic_pointer_cast<StateCell>(table.cellForRow({2, 0}));
@@ -1804,12 +1831,15 @@ TEST_F(ToldAsItIs, aFeedWithoutArticlesAndWeatherWithoutReadingsAreToldAsGaps) {
          90);
 }
 
-// By keys alone: Tab to the news button and the space bar open the news, whose list the arrows then move
-// in; Escape closes it and the keyboard is on the news button again, ringed. Home and an arrow select the
-// season's first race and Return opens it; Tab goes into its cards, Escape closes it, and the keyboard
-// is on the race's row again.
+// By keys alone: Tab to the news button and the space bar open the news, whose first article the first
+// arrow rings, passing over the title card and the source picker; Escape closes it and the keyboard is on
+// the news button again, ringed. Tab and the space bar open the standings, whose first arrow rings their
+// first entry. Home and an arrow select the season's first race and Return opens it; Tab goes into its
+// cards, Escape closes it, and the keyboard is on the race's row again, which Return, and then keypad
+// Enter, open again.
 TEST_F(WalkThrough, escapeGivesTheKeyboardBackToTheButtonOrRowThatOpenedTheSheet) {
     auto news = [&] { return std::dynamic_pointer_cast<NewsViewController>(overSheet()); };
+    auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
     auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
     auto focused = [&] { return host->window()->focusedControl(); };
     auto raceStill = [&] { return race() && !race()->isBeingPresented() && releasesPending == 0; };
@@ -1821,22 +1851,30 @@ TEST_F(WalkThrough, escapeGivesTheKeyboardBackToTheButtonOrRowThatOpenedTheSheet
               }},
              {"the news button focused", [&] { return settled() && focused() == sheet()->newsButton; },
               [&] { pushKey(SDLK_SPACE); }},
-             {"the news", [&] { return news() && settled(); },
-              [&] {
-                  pushKey(SDLK_DOWN);
-                  pushKey(SDLK_DOWN);
-              }},
+             {"the news", [&] { return news() && !news()->newsArticles.empty() && settled(); }, [&] { pushKey(SDLK_DOWN); }},
              {"the news list's row", [&] { return news() && news()->tableView[0]->focusedRow() && settled(); },
               [&] {
                   EXPECT_FALSE(focused()) << "the arrows left the keyboard on a button";
+                  EXPECT_EQ(news()->tableView[0]->focusedRow(), (ui::IndexPath{2, 0})) << "the first arrow stopped on a row that does nothing";
                   pushKey(SDLK_ESCAPE);
               }},
              {"the news gone", [&] { return !overSheet() && settled(); },
               [&] {
                   EXPECT_EQ(focused(), sheet()->newsButton) << "the keyboard is not on the button that opened the news";
                   EXPECT_TRUE(ringedInShot(windowShot("39-news-escaped"), *sheet()->newsButton)) << "the news button is not ringed";
-                  pushKey(SDLK_HOME);
+                  pushKey(SDLK_TAB);
               }},
+             {"the standings button focused", [&] { return settled() && focused() == sheet()->standingsButton; },
+              [&] { pushKey(SDLK_SPACE); }},
+             {"the standings", [&] { return standings() && !standings()->driverStandings.empty() && settled(); },
+              [&] { pushKey(SDLK_DOWN); }},
+             {"the standings' first entry", [&] { return standings() && standings()->tableView[0]->focusedRow() && settled(); },
+              [&] {
+                  EXPECT_EQ(standings()->tableView[0]->focusedRow(), (ui::IndexPath{2, 0}))
+                      << "the first arrow stopped on the header or the picker";
+                  pushKey(SDLK_ESCAPE);
+              }},
+             {"the standings gone", [&] { return !overSheet() && settled(); }, [&] { pushKey(SDLK_HOME); }},
              {"the season's first rows", [&] { return settled() && sheet()->tableView->contentOffset().y <= 0.5; },
               [&] { pushKey(SDLK_DOWN); }},
              {"the first race selected", [&] { return settled() && sheet()->tableView->focusedRow() == ui::IndexPath{0, 0}; },
@@ -1849,8 +1887,12 @@ TEST_F(WalkThrough, escapeGivesTheKeyboardBackToTheButtonOrRowThatOpenedTheSheet
                   EXPECT_EQ(sheet()->tableView->focusedRow(), (ui::IndexPath{0, 0})) << "the keyboard is not on the race's row";
                   EXPECT_FALSE(focused());
                   (void)windowShot("39-race-escaped");
-                  pushKey(SDLK_DOWN);
+                  pushKey(SDLK_RETURN);
               }},
+             {"the first race by Return on its ringed row", [&] { return raceStill(); }, [&] { pushKey(SDLK_ESCAPE); }},
+             {"the first race gone again", [&] { return !overSheet() && settled(); }, [&] { pushKey(SDLK_KP_ENTER); }},
+             {"the first race by keypad Enter", [&] { return raceStill(); }, [&] { pushKey(SDLK_ESCAPE); }},
+             {"the first race gone once more", [&] { return !overSheet() && settled(); }, [&] { pushKey(SDLK_DOWN); }},
              {"the second race selected", [&] { return settled() && sheet()->tableView->focusedRow() == ui::IndexPath{0, 1}; }, nullptr},
          },
          120);
@@ -1931,6 +1973,212 @@ TEST_F(WalkThrough, theFirstArrowInAMenuOpenedWithTheMouseMovesOnFromItsChoice) 
              {"the 2023 season", [&] { return seasonShown("2023"); }, nullptr},
          },
          90);
+}
+
+// With the mouse: a click on the standings button opens them, Tab goes into them, and Escape gives the
+// keyboard back to the button, ringed, as a sheet opened from the keyboard does; the next Tab moves on
+// from there. A click on a race's row opens it, and Escape leaves that row ringed.
+TEST_F(WalkThrough, aSheetOpenedWithTheMouseGivesTheKeyboardBackToo) {
+    auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
+    auto race = [&] { return std::dynamic_pointer_cast<PastDetailsViewController>(overSheet()); };
+    auto focused = [&] { return host->window()->focusedControl(); };
+    std::vector<Script::Step> steps{
+        {"the home screen", [&] { return homeShown() && !sheet()->driverStandings.empty(); },
+         [&] { click(centreInWindow(*sheet()->standingsButton, sheet()->standingsButton->bounds())); }},
+        {"the standings", [&] { return standings() && settled(); }, [&] { pushKey(SDLK_TAB); }},
+        {"a control of the standings", [&] { return settled() && focused() && focused()->isDescendant(*standings()->view()); },
+         [&] { pushKey(SDLK_ESCAPE); }},
+        {"the standings gone", [&] { return !overSheet() && settled(); },
+         [&] {
+             EXPECT_EQ(focused(), sheet()->standingsButton) << "the keyboard is not on the button clicked";
+             EXPECT_TRUE(ringedInShot(windowShot("42-standings-clicked-escaped"), *sheet()->standingsButton))
+                 << "the standings button is not ringed";
+             pushKey(SDLK_TAB);
+         }},
+        {"the next control", [&] { return settled() && focused() && focused() != sheet()->standingsButton; },
+         [&] {
+             EXPECT_NE(focused(), sheet()->yearButton) << "Tab started again at the year button";
+             sheet()->tableView->setContentOffset({0, 0});
+         }},
+    };
+    steps.push_back({"the first rows", [&] { return settled(); },
+                     [&] { click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 0}))); }});
+    steps.push_back({"the first race", [&] { return race() && !race()->isBeingPresented() && releasesPending == 0; },
+                     [&] { pushKey(SDLK_ESCAPE); }});
+    steps.push_back({"the first race gone", [&] { return !overSheet() && settled(); },
+                     [&] {
+                         EXPECT_EQ(sheet()->tableView->focusedRow(), (ui::IndexPath{0, 0})) << "the row clicked is not ringed";
+                     }});
+    walk(std::move(steps), 90);
+}
+
+// By keys alone, Ctrl+Q quits at the first press right after an arrow and Page Down moved in the list.
+TEST_F(WalkThrough, ctrlQQuitsAtOnceAfterMovingInAList) {
+    double offset = 0;
+    auto script = Script::start({{"the home screen", [&] { return homeShown(); }, [] { pushKey(SDLK_DOWN); }},
+                                 {"a row selected", [&] { return settled() && sheet()->tableView->focusedRow(); },
+                                  [&] {
+                                      offset = sheet()->tableView->contentOffset().y;
+                                      pushKey(SDLK_PAGEDOWN);
+                                  }},
+                                 {"a page on", [&] { return sheet()->tableView->contentOffset().y != offset; },
+                                  [] { pushKeyWith(SDLK_q, KMOD_LCTRL); }},
+                                 {"the app gone", [] { return false; }, nullptr}},
+                                60);
+    EXPECT_EQ(ui::applicationMain([] { return std::make_shared<AppDelegate>(); },
+                                  [] { return std::make_shared<SceneDelegate>(); }, *host),
+              0);
+    EXPECT_EQ(script->unfinishedStep(), "the app gone");
+    EXPECT_FALSE(script->timedOut()) << "one Ctrl+Q did not quit (" << stateSeen() << ")";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// What the offline season holds only in part, or lost, told as it is; a reminder the desktop cannot show.
+
+#include "ui/Button.h"
+
+namespace {
+
+// 2023-05-28T14:00:00Z, an hour into Monaco's race: the offline season holds the race only as it stood
+// before the start. The live screen says the session is not recorded, as the other gaps, over the order
+// read, whose empty values read as the screen's absent ones.
+TEST_F(ToldAsItIs, aLiveSessionTheOfflineSeasonDidNotRecordSaysSo) {
+    startClockAt("2023-05-28T14:00:00Z");
+    auto driverRow = [&](int row) {
+        return std::dynamic_pointer_cast<DriverCell>(live()->tableView[0]->cellForRow({LiveViewController::driverSection, row}));
+    };
+    walk({
+             {"the home screen", [&] { return homeShown(); },
+              [&] {
+                  const auto& races = GlobalStruct::races();
+                  auto monaco = std::ranges::find(races, std::string("Monaco Grand Prix"), &RacesDetailsModel::raceName);
+                  ASSERT_NE(monaco, races.end());
+                  openSeasonRow(static_cast<int>(monaco - races.begin()));
+              }},
+             {"the live race", [&] {
+                  return live() && !live()->raceResults.empty() && !live()->isBeingPresented() && releasesPending == 0 &&
+                         driverRow(1);
+              },
+              [&] {
+                  expectGap(*live()->tableView[0], {1, 1}, "Live timing", "Not recorded in the offline season",
+                            "43-live-session-not-recorded");
+                  auto second = driverRow(1);
+                  EXPECT_EQ(second->constructor->text(), "No laps yet");
+                  EXPECT_EQ(second->status->text(), "Interval not available");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
+}
+
+// A copy of the data folder that lost the team standings after round 2: at the default clock the Team
+// tab says that those after Saudi Arabia, the round the drivers' follow, could not be loaded, as damaged
+// results are told, never an earlier round's table.
+TEST_F(ToldAsItIs, damagedTeamStandingsAreToldAsDamagedNotAsUnrecorded) {
+    namespace fs = std::filesystem;
+    const fs::path copy = fs::temp_directory_path() / ("sorvane-walk-standings-" + std::to_string(getpid()));
+    fs::remove_all(copy);
+    fs::copy(OfflineSettings::defaultDataDirectory(), copy, fs::copy_options::recursive);
+    ASSERT_TRUE(fs::remove(copy / "offline-season/results-api/2023/2/constructorStandings.json"));
+    season.stop();
+    OfflineSettings settings;
+    settings.dataDirectory = copy;
+    auto started = OfflineSeason::start(settings);
+    ASSERT_TRUE(started) << started.error();
+    season = std::move(*started);
+    auto standings = [&] { return std::dynamic_pointer_cast<StandingsViewController>(overSheet()); };
+    auto header = [&] { return std::dynamic_pointer_cast<DetailHeaderCell>(standings()->tableView[0]->cellForRow({0, 0})); };
+    walk({
+             {"the standings read", [&] { return homeShown() && !sheet()->driverStandings.empty() && sheet()->standingsCouldNotLoad[1]; },
+              [&] { tap(sheet()->standingsButton); }},
+             {"the drivers' standings", [&] { return standings() && header() && settled(); },
+              [&] { tap(std::dynamic_pointer_cast<EventPickerCell>(standings()->tableView[0]->cellForRow({1, 0}))->event); }},
+             {"the choice menu", [&] { return ui::MenuPopup::shown(*host->window()) != nullptr; }, [&] { pickEntry("Team"); }},
+             {"the teams' standings", [&] { return standings()->eventType == 1 && header() && settled(); },
+              [&] {
+                  EXPECT_EQ(header()->race->text(), "Saudi Arabian Grand Prix");
+                  expectFailure(*standings()->tableView[0], {2, 0}, "The constructors' standings after the Saudi Arabian Grand Prix",
+                                "The offline season holds it damaged.", "44-team-standings-damaged");
+                  pushKey(SDLK_ESCAPE);
+              }},
+         },
+         90);
+    fs::remove_all(copy);
+}
+
+// A desktop without a notification service: every reminder it is asked to show fails.
+class NoNotificationService final : public reminders::NotificationPresenter {
+public:
+    std::expected<void, reminders::ReminderError> present(const reminders::NotificationRequest&) override {
+        return std::unexpected(reminders::ReminderError{"The reminder could not be shown: no notification service answers"});
+    }
+};
+
+// 2023-05-07T18:29:25Z, Miami's race at 19:30: its "1 Hour Alert", reached with Tab and pressed with the
+// space bar, falls due at 18:30 on a desktop that cannot show it, and the app's window shows it instead,
+// until its Close button is clicked; none is left pending.
+TEST_F(WalkThrough, aReminderTheDesktopCannotShowIsShownInTheWindow) {
+    auto center = reminders::UserNotificationCenter::make(
+        {.storeFile = reminders::UserNotificationCenter::current()->storeFile(), .presenter = std::make_shared<NoNotificationService>()});
+    reminders::UserNotificationCenter::setCurrent(center);
+    startClockAt("2023-05-07T18:29:25Z");
+    auto future = [&] { return std::dynamic_pointer_cast<FutureDetailsViewController>(overSheet()); };
+    auto alerts = [&] { return cardAt<RemindersCell>(*future()->tableView[0], {3, 0}); };
+    std::shared_ptr<ui::Control> lastFocused;
+    // A card on the window itself, over the screens, with the reminder's words and a Close button.
+    struct Shown {
+        std::shared_ptr<ui::View> card;
+        std::vector<std::string> texts;
+        std::shared_ptr<ui::Button> close;
+    };
+    auto banner = [&]() -> std::optional<Shown> {
+        for (const auto& view : host->window()->subviews()) {
+            Shown shown{view, {}, nullptr};
+            for (const auto& part : view->subviews()) {
+                if (auto label = std::dynamic_pointer_cast<ui::Label>(part)) shown.texts.push_back(label->text());
+                if (auto button = std::dynamic_pointer_cast<ui::Button>(part); button && button->currentTitle() == "Close")
+                    shown.close = button;
+            }
+            if (shown.close && std::ranges::find(shown.texts, "Miami Grand Prix") != shown.texts.end()) return shown;
+        }
+        return std::nullopt;
+    };
+    walk({
+             {"the home screen", [&] { return homeShown(); },
+              [&] {
+                  sheet()->tableView->scrollToRow({0, 4}, ui::TableViewScrollPosition::top, false);
+                  click(centreInWindow(*sheet()->tableView, sheet()->tableView->rectForRow({0, 4})));
+              }},
+             {"Miami's race", [&] { return future() && !future()->isBeingPresented() && releasesPending == 0 && alerts(); },
+              [&] {
+                  (void)windowShot("45-miami-race");
+                  pushKey(SDLK_TAB);
+              }},
+             // Tab on to the card's "1 Hour Alert", each press once the last has moved the keyboard.
+             {"its 1 Hour Alert focused", [&] {
+                  auto now = host->window()->focusedControl();
+                  if (!now || now == lastFocused || releasesPending > 0) return false;
+                  lastFocused = now;
+                  if (now == alerts()->notifications2) return true;
+                  pushKey(SDLK_TAB);
+                  return false;
+              },
+              [&] { pushKey(SDLK_SPACE); }},
+             {"the reminder set", [&] { return !center->pendingNotificationRequests().empty(); }, nullptr},
+             {"the reminder in the window", [&] { return banner() && settled(); },
+              [&] {
+                  (void)windowShot("45-reminder-in-the-window");
+                  EXPECT_EQ(banner()->texts, (std::vector<std::string>{"Miami Grand Prix",
+                                                                        "Miami International Autodrome, Miami, USA\nRace starting in 1 hour"}));
+                  EXPECT_TRUE(center->pendingNotificationRequests().empty()) << "shown, but still pending";
+                  EXPECT_EQ(center->deliveredNotifications().size(), 1u);
+                  click(centreInWindow(*banner()->close, banner()->close->bounds()));
+              }},
+             {"the reminder closed", [&] { return !banner() && settled(); }, [&] { pushKey(SDLK_ESCAPE); }},
+         },
+         120);
 }
 
 }  // namespace

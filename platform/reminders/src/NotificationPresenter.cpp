@@ -9,6 +9,12 @@ std::expected<void, ReminderError> DesktopNotificationPresenter::present(const N
     static bool ready = false;
     std::call_once(once, [] { ready = notify_init("Sorvane"); });
     if (!ready) return std::unexpected(ReminderError{"The desktop notifications could not be started."});
+    // A show can be taken by a session bus with no notification service on it, and nothing shows: only
+    // a service that answers shows it.
+    char *name = nullptr, *vendor = nullptr, *version = nullptr, *specification = nullptr;
+    bool served = notify_get_server_info(&name, &vendor, &version, &specification);
+    for (char* text : {name, vendor, version, specification}) g_free(text);
+    if (!served) return std::unexpected(ReminderError{"The reminder could not be shown: no notification service answers"});
 
     const auto& content = request.content;
     std::string body = content.subtitle.empty() ? content.body : content.subtitle + "\n" + content.body;

@@ -117,6 +117,7 @@ UserNotificationCenter::UserNotificationCenter(Configuration configuration)
                      ? *configuration.storeFile
                      : foundation::FileManager::defaultManager()->documentsDirectory() / "reminders" / "pending.json"),
       presenter_(configuration.presenter ? configuration.presenter : std::make_shared<DesktopNotificationPresenter>()),
+      fallback_(std::move(configuration.fallback)),
       authorization_(configuration.authorization),
       scheduler_(std::move(configuration.scheduler)),
       deliveryCommand_(std::move(configuration.deliveryCommand)) {
@@ -126,6 +127,11 @@ UserNotificationCenter::UserNotificationCenter(Configuration configuration)
 
 UserNotificationCenter::~UserNotificationCenter() {
     if (timer_) timer_->invalidate();
+}
+
+void UserNotificationCenter::setFallbackPresenter(std::shared_ptr<NotificationPresenter> fallback) {
+    std::lock_guard lock(mutex_);
+    fallback_ = std::move(fallback);
 }
 
 void UserNotificationCenter::requestAuthorization(std::function<void(bool, std::optional<ReminderError>)> completion) {
@@ -250,7 +256,17 @@ bool UserNotificationCenter::deliverDue(bool waitForStore) {
         if (const auto& announced = shown.announces) {
             shown.content.body = startingText(announced->name, announced->start.timeIntervalSince(now));
         }
-        if (auto presented = presenter_->present(shown); !presented) {
+        auto presented = presenter_->present(shown);
+        if (!presented && fallback_) {
+            // Where the desktop cannot show it, the app's window does: a reminder is never lost unseen.
+            if (auto inApp = fallback_->present(shown)) {
+                foundation::print(presented.error().message + "; it is shown in the app's window instead");
+                presented = {};
+            } else {
+                presented = std::unexpected(ReminderError{presented.error().message + "; " + inApp.error().message});
+            }
+        }
+        if (!presented) {
             foundation::print(presented.error().message + "; it is tried again in " + std::to_string(static_cast<int>(retryDelay)) + " s");
             retryAfter_[it->request.identifier] = now.addingTimeInterval(retryDelay);
             allShown = false;

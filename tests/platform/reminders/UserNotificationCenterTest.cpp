@@ -210,6 +210,20 @@ TEST_F(Reminders, aReminderThatCouldNotBeShownStaysPendingAndIsTriedAgain) {
     EXPECT_TRUE(center->pendingNotificationRequests().empty());
 }
 
+// Where the desktop cannot show it, the fallback (the app's window) does at once: shown, not pending.
+TEST_F(Reminders, aReminderTheDesktopCannotShowIsShownByTheFallback) {
+    auto failing = std::make_shared<FailingPresenter>(1000);
+    center = UserNotificationCenter::make({.storeFile = store, .presenter = failing, .fallback = presenter});
+    ASSERT_FALSE(addAndWait(announcing("race", utc(2023, 4, 30, 12, 0), 1800)));
+    clock->set(utc(2023, 4, 30, 11, 30));
+    EXPECT_TRUE(center->deliverDueNotifications());
+    EXPECT_EQ(failing->attempts(), 1);
+    ASSERT_EQ(presenter->presented().size(), 1u);
+    EXPECT_EQ(presenter->presented()[0].content.body, "Race starting in 30 minutes");
+    EXPECT_TRUE(center->pendingNotificationRequests().empty());
+    EXPECT_EQ(center->deliveredNotifications().size(), 1u);
+}
+
 TEST_F(Reminders, aReminderGoesToTheServiceManagerAndItsScheduleLeavesWithIt) {
     auto timers = std::make_shared<reminders::RecordingReminderScheduler>();
     center = makeCenterWith(timers);

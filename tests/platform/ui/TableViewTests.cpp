@@ -53,6 +53,7 @@ public:
         return cell;
     }
     void didSelectRow(TableView&, IndexPath indexPath) override { selections.push_back(indexPath); }
+    bool canFocusRow(TableView&, IndexPath indexPath) override { return !unfocusable.contains(indexPath.row); }
     std::shared_ptr<ContextMenuConfiguration> contextMenuConfigurationForRow(TableView&, IndexPath indexPath, Point) override {
         if (indexPath.row % 2) return nullptr;
         auto configuration = std::make_shared<ContextMenuConfiguration>();
@@ -68,6 +69,7 @@ public:
     std::map<int, std::string> texts;
     std::map<int, EdgeInsets> insets;
     std::set<int> singleLine;
+    std::set<int> unfocusable;
     std::vector<IndexPath> selections;
 };
 
@@ -452,6 +454,32 @@ TEST_F(Tables, desktopKeysScrollTheFrontmostListAndTabAndReturnSelectAndOpenRows
     EXPECT_TRUE(window.sendKeyCommand(Key::open));
     EXPECT_EQ(rows->selections, (std::vector<IndexPath>{{0, 11}}));
     EXPECT_FALSE(hidden->indexPathForSelectedRow());
+    host.window()->setRootViewController(nullptr);
+}
+
+// The arrows pass over the rows that take no focus (a title card, a row of pickers), and Return opens
+// the ringed row, also one the keyboard was put back on without a selection.
+TEST_F(Tables, theArrowsPassOverRowsThatTakeNoFocusAndReturnOpensTheRingedRow) {
+    using Key = Window::KeyCommand;
+    auto controller = std::make_shared<ViewController>();
+    host.window()->setRootViewController(controller);
+    table->removeFromSuperview();
+    controller->view()->addSubview(table);
+    host.renderIfNeeded();
+    Window& window = *host.window();
+    rows->unfocusable = {0, 1, 3};
+    EXPECT_TRUE(window.sendKeyCommand(Key::nextRow));
+    EXPECT_EQ(table->focusedRow(), (IndexPath{0, 2}));
+    window.sendKeyCommand(Key::nextRow);
+    EXPECT_EQ(table->focusedRow(), (IndexPath{0, 4}));
+    window.sendKeyCommand(Key::previousRow);
+    window.sendKeyCommand(Key::previousRow);
+    EXPECT_EQ(table->focusedRow(), (IndexPath{0, 2})) << "the arrows went up onto a row that does nothing";
+
+    table->deselectRow({0, 2}, false);
+    table->setFocusedRow(IndexPath{0, 7});
+    EXPECT_TRUE(window.sendKeyCommand(Key::open));
+    EXPECT_EQ(rows->selections, (std::vector<IndexPath>{{0, 7}}));
     host.window()->setRootViewController(nullptr);
 }
 

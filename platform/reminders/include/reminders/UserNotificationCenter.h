@@ -25,6 +25,9 @@ struct NotificationCenterConfiguration {
     // Absent: desktop notifications.
     std::shared_ptr<NotificationPresenter> presenter = nullptr;
     AuthorizationAnswer authorization = AuthorizationAnswer::granted;
+    // Where `presenter` cannot show a reminder (a desktop without a notification service), this shows
+    // it instead: the app's own window. Absent: the reminder waits and is tried again.
+    std::shared_ptr<NotificationPresenter> fallback = nullptr;
     // The user's service manager, which delivers a reminder at its time whether or not the app runs.
     // Absent, unreachable or refusing: reminders are delivered by the app while it runs.
     std::shared_ptr<ReminderScheduler> scheduler = nullptr;
@@ -56,6 +59,8 @@ public:
     static void setCurrent(std::shared_ptr<UserNotificationCenter> center);
 
     const std::filesystem::path& storeFile() const { return storeFile_; }
+    // The configuration's `fallback`, set once the app has a window to show reminders in.
+    void setFallbackPresenter(std::shared_ptr<NotificationPresenter> fallback);
 
     void requestAuthorization(std::function<void(bool granted, std::optional<ReminderError> error)> completion);
 
@@ -72,7 +77,8 @@ public:
     std::vector<NotificationRequest> deliveredNotifications() const;
 
     // Shows every pending request whose time has come, saying the time truly left to what it announces,
-    // and then drops it; one that could not be shown stays and is tried again after `retryDelay`; one
+    // and then drops it; one the presenter could not show is shown by the fallback, when there is one,
+    // or else stays and is tried again after `retryDelay`; one
     // whose announced start passed more than `startGrace` ago (or, announcing nothing, whose time did)
     // is dropped unshown. False when something due could not be shown. A repeating 1-second timer on
     // the main run loop calls it while anything is pending; the service manager's delivery runs it once.
@@ -106,6 +112,7 @@ private:
 
     std::filesystem::path storeFile_;
     std::shared_ptr<NotificationPresenter> presenter_;
+    std::shared_ptr<NotificationPresenter> fallback_;
     AuthorizationAnswer authorization_;
     std::shared_ptr<ReminderScheduler> scheduler_;
     std::vector<std::string> deliveryCommand_;

@@ -34,6 +34,9 @@ public:
     virtual std::optional<double> heightForRow(TableView&, IndexPath) { return std::nullopt; }
     virtual void willDisplay(TableView&, TableViewCell&, IndexPath) {}
     virtual void didSelectRow(TableView&, IndexPath) {}
+    // Whether the keyboard's arrows stop on the row: false for a row that does nothing when chosen (a
+    // title card, a row of pickers the Tab key reaches), which the arrows pass over.
+    virtual bool canFocusRow(TableView&, IndexPath) { return true; }
     // None: no menu for that row. `point` is in the table's space.
     virtual std::shared_ptr<ContextMenuConfiguration> contextMenuConfigurationForRow(TableView&, IndexPath, Point) {
         return nullptr;

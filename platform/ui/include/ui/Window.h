@@ -108,6 +108,10 @@ public:
         std::optional<IndexPath> row;
     };
     KeyboardPlace keyboardPlace();
+    // Where a presentation begun now was opened from: while a tap is delivered, the control or list
+    // row it ends on (a sheet opened with the pointer gives the keyboard back there too); else the
+    // keyboard's place.
+    KeyboardPlace placeOpenedFrom();
     void restoreKeyboardPlace(const KeyboardPlace& place);
 
     void layoutSubviews() override;
@@ -130,9 +134,13 @@ private:
     bool canFocus(const Control& control) const;
     // Puts the focus ring round the focused control, or hides it (each render pass).
     void placeFocusRing();
+    // The control a touch on `view` presses, or else the list row it is in; none when neither.
+    static std::optional<KeyboardPlace> placeOfTap(const std::shared_ptr<View>& view);
 
     std::weak_ptr<Control> focused_;
     std::shared_ptr<View> focusRing_;
+    // The control or row a tap ends on, while its end is delivered.
+    std::optional<KeyboardPlace> tapped_;
 
     std::shared_ptr<ViewController> rootViewController_;
     std::vector<std::weak_ptr<View>> fillingSubviews_;

@@ -87,7 +87,7 @@ void ViewController::present(const std::shared_ptr<ViewController>& controller, 
         presentation->setRemovesPresenter(controller->modalPresentationStyle() == ModalPresentationStyle::fullScreen);
     }
     // Where the keyboard is, taken while the presenter is still the top-most screen.
-    presentation->openedFrom_ = presenter->window()->keyboardPlace();
+    presentation->openedFrom_ = presenter->window()->placeOpenedFrom();
     presenter->presented_ = controller;
     controller->presenting_ = presenter;
     controller->presentation_ = presentation;

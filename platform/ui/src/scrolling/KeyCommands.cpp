@@ -81,9 +81,17 @@ std::vector<IndexPath> allRows(const TableView& table) {
     return rows;
 }
 
-// The row after (or before) `from` across sections; the first (or last) row without one.
-std::optional<IndexPath> neighbour(const TableView& table, std::optional<IndexPath> from, int step) {
+// Whether the arrows stop on the row (its delegate's say).
+bool canFocusRow(TableView& table, IndexPath row) {
+    auto delegate = table.tableDelegate().lock();
+    return !delegate || delegate->canFocusRow(table, row);
+}
+
+// The row the arrows stop on after (or before) `from` across sections, passing over the rows that take
+// no focus; `from` itself at the end; the first (or last) such row without `from`.
+std::optional<IndexPath> neighbour(TableView& table, std::optional<IndexPath> from, int step) {
     std::vector<IndexPath> rows = allRows(table);
+    std::erase_if(rows, [&](IndexPath row) { return row != from && !canFocusRow(table, row); });
     if (rows.empty()) return std::nullopt;
     if (!from) return step > 0 ? rows.front() : rows.back();
     auto at = std::lower_bound(rows.begin(), rows.end(), *from);
@@ -104,6 +112,7 @@ bool moveSelection(TableView& table, int step) {
     if (!table.allowsSelection()) return false;
     std::optional<IndexPath> selected = table.focusedRow() ? table.focusedRow() : table.indexPathForSelectedRow();
     auto shown = table.indexPathsForVisibleRows();
+    std::erase_if(shown, [&](IndexPath row) { return !canFocusRow(table, row); });
     // The first key picks up where the user is looking.
     std::optional<IndexPath> next = !selected && !shown.empty() ? (step > 0 ? shown.front() : shown.back())
                                                                 : neighbour(table, selected, step);
@@ -299,6 +308,22 @@ Window::KeyboardPlace Window::keyboardPlace() {
     return {};
 }
 
+std::optional<Window::KeyboardPlace> Window::placeOfTap(const std::shared_ptr<View>& view) {
+    for (auto at = view; at; at = at->superview()) {
+        if (auto control = std::dynamic_pointer_cast<Control>(at); control && canTakeFocus(*control))
+            return KeyboardPlace{control, {}, std::nullopt};
+        auto table = std::dynamic_pointer_cast<TableView>(at->superview());
+        if (auto cell = std::dynamic_pointer_cast<TableViewCell>(at); cell && table)
+            if (auto row = table->indexPathForCell(*cell)) return KeyboardPlace{{}, table, row};
+    }
+    return std::nullopt;
+}
+
+Window::KeyboardPlace Window::placeOpenedFrom() {
+    if (tapped_) return *tapped_;
+    return keyboardPlace();
+}
+
 void Window::restoreKeyboardPlace(const KeyboardPlace& place) {
     if (KeyboardPlace now = keyboardPlace(); !now.control.expired() || now.row) return;
     if (auto control = place.control.lock(); control && canFocus(*control)) {
@@ -410,7 +435,8 @@ bool Window::sendKeyCommand(KeyCommand command) {
             return true;
         }
         case KeyCommand::open: {
-            auto selected = table ? table->indexPathForSelectedRow() : std::nullopt;
+            // The ringed row (where Escape gave the keyboard back, or the arrows moved), else the selected one.
+            auto selected = table ? (table->focusedRow() ? table->focusedRow() : table->indexPathForSelectedRow()) : std::nullopt;
             auto delegate = table ? table->tableDelegate().lock() : nullptr;
             if (!selected || !delegate) return false;
             delegate->didSelectRow(*table, *selected);

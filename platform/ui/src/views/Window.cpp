@@ -1,5 +1,7 @@
 #include "ui/Window.h"
 
+#include <utility>
+
 #include "gfx/Context.h"
 #include "quartz/Renderer.h"
 #include "ui/MenuPopup.h"
@@ -156,7 +158,13 @@ void Window::sendTouch(Touch& touch, const Event& event) {
         case TouchPhase::began: view->touchesBegan(touches, event); break;
         case TouchPhase::moved:
         case TouchPhase::stationary: view->touchesMoved(touches, event); break;
-        case TouchPhase::ended: view->touchesEnded(touches, event); break;
+        case TouchPhase::ended: {
+            // What the tap opens is opened from where it ended.
+            auto outer = std::exchange(tapped_, placeOfTap(view));
+            view->touchesEnded(touches, event);
+            tapped_ = std::move(outer);
+            break;
+        }
         case TouchPhase::cancelled: view->touchesCancelled(touches, event); break;
     }
 }
