@@ -30,7 +30,11 @@ struct Scratch {
 
 thread_local Scratch scratch;
 
+#ifdef SORVANE_STROKER_FAULTS
 thread_local StrokerFault fault = StrokerFault::none;
+#else
+constexpr StrokerFault fault = StrokerFault::none;
+#endif
 
 bool samePoint(Point a, Point b, double within = shortestSegment) {
     double dx = b.x - a.x, dy = b.y - a.y;
@@ -88,7 +92,7 @@ public:
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        if (cutAlready + reach < length1 && reach < length2) {
+        if ((cutAlready + reach < length1 && reach < length2) || fault == StrokerFault::innerBandFolds) {
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
@@ -548,7 +552,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             end();
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && piece.empty()) {
+        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
             // A dash beginning where the segment ends starts facing along it.
             add(nudged(b, d, -1), false);
             add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
@@ -689,8 +693,10 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         smooth.push_back(inCurve);
         if (dashed) spans.push_back(span);
     };
+    if (fault == StrokerFault::coarseFlattening) tolerance *= 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
     auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+        if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
         bool outside = maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
@@ -830,7 +836,9 @@ void cutAsCairoDashes(Point p0, Point p1, Point p2, Point p3, double tolerance, 
     halveCurve(onGrid(p0), onGrid(p1), onGrid(p2), onGrid(p3), tolerance, to);
 }
 
+#ifdef SORVANE_STROKER_FAULTS
 StrokerFault strokerFault() { return fault; }
 void setStrokerFault(StrokerFault given) { fault = given; }
+#endif
 
 }  // namespace gfx::raster
