@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "TestSeed.h"
 #include "PixelProbe.h"
 #include "ReferenceDrawing.h"
 #include "ScanConverter.h"
@@ -330,7 +331,7 @@ TEST(Gradient, AGradientShapeOfRandomFillsAndStrokesIsPaintedAsCairoPaintsIt) {
     using gfx::testing::ReferenceDrawing;
     const Color colors[] = {Color::rgb(255, 0, 0), Color::rgb(0, 160, 0), Color::rgb(0, 0, 255), Color::rgb(240, 200, 0)};
     const Gradient gradient = *Gradient::make(colors);
-    std::mt19937 random(20261211);
+    std::mt19937 random(sorvane::testing::testSeed(20261211));
     auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
     int compared = 0, failures = 0;
     for (int i = 0; i < 400 && failures < 5; ++i) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSeed.h"
 #include "ReferenceDrawing.h"
 #include "Stroker.h"
 #include "StrokerTesting.h"
@@ -394,7 +395,7 @@ TEST(Stroker, ClosedOutlinesWithRoomAtEveryCornerAreOneRing) {
 // so their windings are sampled. It is still the converter's stroke, as Cairo draws it, turned as well
 // (past the canvas's sides, where edges cross some sub-rows outside it).
 TEST(Stroker, StrokesCrossingThemselvesEverywhereAreSampled) {
-    std::mt19937 random(41);
+    std::mt19937 random(sorvane::testing::testSeed(41));
     std::uniform_real_distribution<double> jitter(-3, 3);
     std::vector<Point> zigzag;
     for (int i = 0; i < 3000; ++i)
@@ -495,7 +496,7 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
 // with zeros, odd counts and phases of every sign and size, on lines, curves and arcs, open and
 // closed, turned, stretched, sheared and partly off the canvas.
 TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
-    std::mt19937 random(20261209);
+    std::mt19937 random(sorvane::testing::testSeed(20261209));
     auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
     int failures = 0;
     for (int i = 0; i < 3000 && failures < 5; ++i) {
@@ -509,6 +510,7 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
     }
 }
 
+#ifdef SORVANE_STROKER_FAULTS
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
 // drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
 // too far from Cairo's on at least 95% of them. What it misses is ink moved by little more than a pixel
@@ -541,7 +543,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
         int changed = 0, caught = 0;
     };
     std::vector<Tally> tallies(std::size(cases));
-    std::mt19937 random(20261210);
+    std::mt19937 random(sorvane::testing::testSeed(20261210));
     auto choose = [&](std::size_t n) { return std::size_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(random)); };
     auto open = [&](std::size_t k, int i) { return i < cases[k].drawings && tallies[k].changed < 40; };
     for (int i = 0; std::ranges::any_of(std::views::iota(std::size_t(0), std::size(cases)), [&](std::size_t k) { return open(k, i); }); ++i) {
@@ -569,3 +571,5 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
         EXPECT_GE(caught, 0.95 * changed) << cases[k].name;
     }
 }
+
+#endif
