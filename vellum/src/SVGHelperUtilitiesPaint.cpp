@@ -292,6 +292,8 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
         return nullptr;
     }
     gradient->synthesizeProperties();
+    // Against a box without width or height a bounding-box gradient has no geometry: it paints nothing.
+    if (userBox && userBox->isEmpty() && gradient->gradientUnits() != 1) return nullptr;
     auto layer = gradient->newGradientLayerForObjectRect(rect, root->viewBox(), transform);
     if (layer) layer->setUserBoundingBox(userBox);
     return layer;
@@ -321,7 +323,15 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
     const gfx::Rect userBox = knownBox ? *knownBox : path.pathBoundingBox();
-    const double grow = std::max(width, 0.0) / 2;
+    // A gradient paints within its layer: a stroke it paints has the frame hold its miter tips and square caps too.
+    double grow = std::max(width, 0.0) / 2;
+    if (stroke.starts_with("url")) {
+        const std::string_view join = cascaded(element, Property::strokeLinejoin);
+        const bool mitred = join != "round" && join != "bevel";
+        const bool square = cascaded(element, Property::strokeLinecap) == "square";
+        grow *= std::max(mitred ? miterLimit(cascaded(element, Property::strokeMiterlimit)) : 1.0,
+                         square ? squareRootOfTwo : 1.0);
+    }
     gfx::Rect frame = path.isEmpty() ? gfx::Rect{0, 0, 0, 0}
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
@@ -397,11 +407,17 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             fillLayer = fill;
             fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
-            if (!userBox.isEmpty() && identifier) {
+            if (!userBox.isNull() && identifier) {
                 if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox)) {
                     shape->setFrame({0, 0, fw, fh});
                     shape->setFillColor(std::nullopt);
                     shape->setStrokeColor(gfx::Color::black());
+                    // The stroke the gradient paints is the solid one's: under a stretch or skew, in user space.
+                    if (!isSimilarity(absolute)) {
+                        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale);
+                        const gfx::Point at = shape->position();
+                        shape->setPosition({at.x - frame.origin.x, at.y - frame.origin.y});
+                    }
                     gradient->setMask(shape);
                     strokeLayer = gradient;
                 }

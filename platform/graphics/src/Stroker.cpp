@@ -614,8 +614,9 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     bool gaps = given.size() % 2 != 0;
     for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
     const bool dashed = !given.empty() && gaps;
-    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none
-    // (a solid line keeps its flattened pieces' turns there: the two points more a curve cost the flags).
+    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none.
+    // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
+    // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
@@ -695,7 +696,34 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     };
     if (fault == StrokerFault::coarseFlattening) tolerance *= 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
-    auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+    // Cairo strokes a solid curve with faces across its own tangents: next to a cap, a flattened piece
+    // turning from the tangent would have the cap's corner joined round past the cap. There the pieces
+    // are halved towards the end until the first turns from the tangent by less than the tolerance
+    // across the line's width; `u` the end's parameter, `first` the piece's other.
+    auto endPieces = [&](Point p0, Point p1, Point p2, Point p3, double u, double first) {
+        auto at = [&](double t) {
+            double v = 1 - t, w0 = v * v * v, w1 = 3 * v * v * t, w2 = 3 * v * t * t, w3 = t * t * t;
+            return Point{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
+        };
+        const Point end = at(u), toward = tangentStep(end, u == 0 ? p1 : p2, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
+        const Point tangent{toward.x - end.x, toward.y - end.y};
+        const double tangentLength = std::hypot(tangent.x, tangent.y);
+        double cuts[16];
+        int count = 0;
+        for (double t = first; count < 16 && tangentLength > 0; ) {
+            const Point q = at(t);
+            const double across = std::abs(tangent.x * (q.y - end.y) - tangent.y * (q.x - end.x)) /
+                                  (tangentLength * std::hypot(q.x - end.x, q.y - end.y));
+            if (!(deviceHalf * across > tolerance)) break;
+            t = (t + u) / 2;
+            cuts[count++] = t;
+        }
+        if (u == 0)
+            while (count > 0) add(at(cuts[--count]), true);
+        else
+            for (int k = 0; k < count; ++k) add(at(cuts[k]), true);
+    };
+    auto cubic = [&](Point p0, Point p1, Point p2, Point p3, bool openStart, bool openEnd) {
         if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
@@ -724,14 +752,18 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
-        if (tangents) add(tangentStep(p0, p1, p2, p3), true);
         int count = *steps;
+        openStart = openStart && !tangents && points.size() == 1;
+        openEnd = openEnd && !tangents;
+        if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
+        if (openStart) endPieces(p0, p1, p2, p3, 0, 1.0 / count);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        if (tangents) add(tangentStep(p3, p2, p1, p0), true);
+        if (openEnd) endPieces(p0, p1, p2, p3, 1, 1 - 1.0 / count);
+        if (tangents || openEnd) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
@@ -762,11 +794,24 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Dashed, the device points are Cairo's.
     auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
-    for (const PathElement& element : path.elements()) {
+    const auto& elements = path.elements();
+    // Whether the subpath being drawn is closed, and whether the one after this element begins anew.
+    bool closing = false;
+    auto closes = [&](std::size_t from) {
+        for (std::size_t k = from; k < elements.size(); ++k) {
+            if (elements[k].kind == PathElement::Kind::closeSubpath) return true;
+            if (elements[k].kind == PathElement::Kind::moveTo) return false;
+        }
+        return false;
+    };
+    for (std::size_t index = 0; index < elements.size(); ++index) {
+        const PathElement& element = elements[index];
         const auto& p = element.points;
+        const bool lastOfOpen = !closing && (index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo);
         switch (element.kind) {
             case PathElement::Kind::moveTo:
                 strokeCurrent(false);
+                if (!dashed) closing = closes(index + 1);
                 current = start = p[0];
                 add(device(current), false);
                 break;
@@ -779,14 +824,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             case PathElement::Kind::quadCurveTo: {
                 if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                if (!cubic(device(current), device(c1), device(c2), device(p[1]))) return false;
+                if (!cubic(device(current), device(c1), device(c2), device(p[1]), !closing, lastOfOpen)) return false;
                 current = p[1];
                 drawn = true;
                 break;
             }
             case PathElement::Kind::curveTo:
                 if (points.empty()) add(device(current), false);
-                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]))) return false;
+                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), !closing, lastOfOpen)) return false;
                 current = p[2];
                 drawn = true;
                 break;
@@ -795,6 +840,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 drawn = drawn || !points.empty();
                 strokeCurrent(true);
                 current = start;
+                if (!dashed) closing = closes(index + 1);
                 break;
         }
         if (!drawable) return false;
