@@ -80,6 +80,11 @@ int pixelsApart(const std::string& svg, const std::string& picture = {}) {
     auto a = pixelsByVellum(svg, cairoOnly), b = againstCairo ? pixelsByVellum(svg, true) : pixelsByLibrsvg(svg);
     int count = 0;
     for (std::size_t i = 0; i < a.size(); ++i) count += apart(a[i], b[i]);
+    if (const char* at = std::getenv("PIXEL")) {
+        int x = 0, y = 0;
+        std::sscanf(at, "%d %d", &x, &y);
+        std::printf("pixel %d %d: %08x against %08x\n", x, y, a[y * side + x], b[y * side + x]);
+    }
     if (!picture.empty()) {
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, side, side);
         auto* data = cairo_image_surface_get_data(surface);

@@ -61,8 +61,10 @@ bool isSimilarity(const gfx::AffineTransform& t) {
 // space and the layer carries the transform (the platform averaged the width, which thinned strokes
 // along the squeezed axis). A basic shape's own path moved there is kept by the shape: the move is in
 // user units, the same in every build whatever the size.
+// `origin` is where the layer's superlayer sits in the root's space.
 void strokeInUserSpace(quartz::ShapeLayer& shape, const SVGElement& element, const std::shared_ptr<const gfx::Path>& path,
-                       const gfx::Rect& userBox, double width, const gfx::AffineTransform& absolute, double scale) {
+                       const gfx::Rect& userBox, double width, const gfx::AffineTransform& absolute, double scale,
+                       gfx::Point origin = {0, 0}) {
     const gfx::Rect bounds = userBox.insetBy(-width / 2, -width / 2);
     const auto* owner = SVGElement::as<BaseClassForAllSVGBasicShapes>(&element);
     if (owner && owner->pathForShapeInRelativeCoords() == path.get()) {
@@ -73,12 +75,30 @@ void strokeInUserSpace(quartz::ShapeLayer& shape, const SVGElement& element, con
     shape.setAffineTransform({absolute.a, absolute.b, absolute.c, absolute.d, 0, 0});
     shape.setAnchorPoint({0, 0});
     shape.setBounds({0, 0, bounds.size.width, bounds.size.height});
-    shape.setPosition(absolute.apply(bounds.origin));
+    const gfx::Point at = absolute.apply(bounds.origin);
+    shape.setPosition({at.x - origin.x, at.y - origin.y});
     shape.setLineWidth(width);
     std::vector<double> dashes = shape.lineDashPattern();
     for (double& dash : dashes) dash /= scale;
     shape.setLineDashPattern(std::move(dashes));
     shape.setLineDashPhase(shape.lineDashPhase() / scale);
+}
+
+// The box a bounding-box gradient stretches over: the shape's box on the device taken back to user space,
+// as Cairo's fill extents give it (under a turn or skew, the box round the turned box).
+gfx::Rect gradientBox(const gfx::Path& path, const gfx::Rect& userBox, const gfx::AffineTransform& absolute) {
+    if ((absolute.b == 0 && absolute.c == 0) || userBox.isEmpty()) return userBox;
+    const gfx::Rect device = path.transformed(absolute).pathBoundingBox();
+    const gfx::AffineTransform back = absolute.inverted();
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (double x : {device.minX(), device.maxX()})
+        for (double y : {device.minY(), device.maxY()}) {
+            const gfx::Point p = back.apply(gfx::Point{x, y});
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+    const gfx::Rect box{minX, minY, maxX - minX, maxY - minY};
+    return std::isfinite(box.size.width) && std::isfinite(box.size.height) ? box : userBox;
 }
 
 // Views into the paint text, or into the holders where trimming had to copy.
@@ -408,16 +428,13 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
             if (!userBox.isNull() && identifier) {
-                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox)) {
+                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, gradientBox(path, userBox, absolute))) {
                     shape->setFrame({0, 0, fw, fh});
                     shape->setFillColor(std::nullopt);
                     shape->setStrokeColor(gfx::Color::black());
                     // The stroke the gradient paints is the solid one's: under a stretch or skew, in user space.
-                    if (!isSimilarity(absolute)) {
-                        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale);
-                        const gfx::Point at = shape->position();
-                        shape->setPosition({at.x - frame.origin.x, at.y - frame.origin.y});
-                    }
+                    if (!isSimilarity(absolute))
+                        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale, frame.origin);
                     gradient->setMask(shape);
                     strokeLayer = gradient;
                 }
@@ -430,7 +447,8 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const std::string_view fillOpacity = cascaded(element, Property::fillOpacity);
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
-        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox)
+        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute,
+                                                             gradientBox(path, userBox, absolute))
                                    : nullptr;
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
@@ -476,6 +494,10 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     container->setOpacity(opacity);
     strokeLayer->setFrame({0, 0, fw, fh});
     if (auto* strokeShape = dynamic_cast<quartz::ShapeLayer*>(strokeLayer.get())) strokeShape->setFillColor(std::nullopt);
+    // A colour's stroke beside a gradient's fill is stroked as it is alone.
+    if (strokeLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
+        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale, frame.origin);
+    }
     fillLayer->setFrame({0, 0, fw, fh});
     // A gradient carries its paint's opacity as its layer's; a shape has it in its colours.
     const auto paintOpacity = [](const quartz::Layer& layer, std::string_view text) {

@@ -170,6 +170,18 @@ public:
         finish();
     }
 
+    // A box from `p` reaching half the width along `d`, and across it to the `side` given, or to both.
+    void box(Point p, Point d, std::optional<Point> side) {
+        Point a{d.x * half_, d.y * half_};
+        Point s = side ? Point{side->x * half_, side->y * half_} : Point{-a.y, a.x};
+        Point from = side ? p : Point{p.x - s.x, p.y - s.y};
+        add(from);
+        add({from.x + a.x, from.y + a.y});
+        add({p.x + a.x + s.x, p.y + a.y + s.y});
+        add({p.x + s.x, p.y + s.y});
+        finish();
+    }
+
     // A subpath without length, as browsers draw it: a disc for round caps, for square ones a square
     // whose sides run along `along` (the user space's x axis) and across it.
     void dot(Point p, Point along) {
@@ -449,10 +461,17 @@ struct Dasher {
 // runs (a curve outside the clip drawn as its chord). Stretches of a segment outside `window` (their
 // ends as fractions of the segment, where it is near enough the clip to show) are skipped whole, so
 // the cost is the dashes that can show, however long the line.
+//
+// A path of lines along the device's axes, mitred and not round-capped under a transform that only scales,
+// Cairo dashes as boxes (`boxes`): each piece of a dash along a segment is a box, and one reaching the
+// segment's end reaches on by half the width, to one side for butt caps (away from where the next piece
+// heads, or the positive side where that is neither way) and to both for square ones: a dash ending on a
+// corner there fills its outer corner, and one turning right back a half square past the turn. The last
+// piece of an open subpath does not, nor that of a closed one that starts in a gap.
 template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
                   const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
-                  Builder& builder, Scratch& s) {
+                  Builder& builder, Scratch& s, bool boxes, bool squareCaps) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -487,6 +506,24 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     }
     const bool holdFirst = closed && dasher.on();
     bool held = false;
+    // The piece reaching its segment's end whose box waits on the next piece's direction, and the first's.
+    std::optional<std::pair<Point, Point>> reaching;
+    std::optional<Point> firstHeading;
+    auto nextPiece = [&](Point heading) {
+        if (!firstHeading) firstHeading = heading;
+        if (!reaching) return;
+        const auto [at, d] = *reaching;
+        reaching.reset();
+        if (squareCaps) return builder.box(at, d, std::nullopt);
+        const bool across = d.y == 0 ? heading.y > 0 : heading.x > 0;
+        builder.box(at, d, d.y == 0 ? Point{0, across ? -1.0 : 1.0} : Point{across ? -1.0 : 1.0, 0});
+    };
+    // Lines on along one direction are one to Cairo: their joint is no segment's end.
+    auto reachesCorner = [&](std::size_t i, Point d) {
+        if (!closed && i + 2 > segments) return true;
+        const Point b = points[(i + 1) % n], c = points[(i + 2) % n];
+        return between(b, c).unit != d;
+    };
     auto add = [&](Point p, bool inCurve) {
         if (!piece.empty() && samePoint(piece.back(), p)) return false;
         piece.push_back(p);
@@ -535,8 +572,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             rest -= step;
             position = stop - rest;
             if (dasher.on()) {
+                if (boxes) nextPiece(d);
                 if (piece.empty()) add(at(position - step), false);
                 bool reachesEnd = !(rest > 0) && atEnd;
+                if (boxes && reachesEnd && reachesCorner(i, d)) reaching = {b, d};
                 bool moved = add(at(position), reachesEnd && (closed || i + 1 < segments) && smooth[(i + 1) % n]);
                 if (rest > 0) {
                     if (!moved) add(nudged(at(position), d, 1), false);
@@ -553,11 +592,16 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
         } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
+            if (boxes) {
+                nextPiece({0, 0});
+                if (reachesCorner(i, d)) reaching = {b, d};
+            }
             // A dash beginning where the segment ends starts facing along it.
             add(nudged(b, d, -1), false);
             add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
         }
     }
+    if (reaching && closed && holdFirst && firstHeading) nextPiece(*firstHeading);
     if (!closed) return emit(piece, pieceSmooth);
     if (holdFirst && !held) {
         // One dash all the way round: the subpath closed as it is.
@@ -767,6 +811,25 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         add(p3, false);
         return true;
     };
+    // Whether Cairo dashes the path as boxes (see strokeDashed): lines only, each along an axis on its grid.
+    bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
+                 style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0;
+    if (boxes) {
+        Point at{}, from{};
+        for (const PathElement& element : path.elements()) {
+            if (element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo) {
+                boxes = false;
+                break;
+            }
+            Point to = element.kind == PathElement::Kind::closeSubpath ? from : onGrid(t.apply(element.points[0]));
+            if (element.kind == PathElement::Kind::moveTo) from = to;
+            else if (to.x != at.x && to.y != at.y) {
+                boxes = false;
+                break;
+            }
+            at = to;
+        }
+    }
     // A subpath is stroked once it has a segment (a lone move draws nothing).
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {
@@ -780,7 +843,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
-                strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s);
+                strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
+                             style.cap == StrokeStyle::Cap::square);
             else
                 strokeSubpath(points, smooth, closed, along, builder);
             if (builder.full()) drawable = false;

@@ -487,8 +487,19 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     spike.path.quadCurveTo({140, 45}, {40, 160});
     auto noGaps = spike;
     noGaps.dashes = {24.4, 0};
-    const gfx::testing::ReferenceDrawing* all[] = {&offCanvas,  &corners, &dots,      &squareDots, &circleDots, &middleDots,
-                                                   &circle,     &solid,   &oddDots,   &oddCurves,  &spike,      &noGaps};
+    // Lines along the axes Cairo dashes as boxes: a dash ending on a corner fills its outer corner, one turning
+    // right back at a dash's end half a square past the turn, or a whole one with square caps.
+    auto boxEnds = drawing({8}, LineCap::butt, 6);
+    boxEnds.transform = {};
+    boxEnds.path.addRect({8, 8, 24, 32});
+    auto turnBack = drawing({6, 6}, LineCap::butt, 8);
+    turnBack.transform = {};
+    turnBack.path.addLines(std::vector<Point>{{4, 24}, {40, 24}, {4, 24}});
+    auto squareTurnBack = turnBack;
+    squareTurnBack.cap = LineCap::square;
+    const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
+                                                   &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
+                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
