@@ -1,14 +1,15 @@
 // Draws seeded random dashed drawings with Vellum and with librsvg, 200 pixels square, and counts those
 // whose pictures differ in more than 20 pixels by more than half the range of a channel.
 //
-//   dash-compare [--count N] [--seed S] [--write DIR] [--verbose] [--cairo] [--gradients]
+//   dash-compare [--count N] [--seed S] [--write DIR] [--verbose] [--cairo] [--gradients | --corners]
 //   (--cairo: Vellum's drawing all Cairo's, the converter off; --gradients: drawings painted by gradients,
-//   each beside its twin painted by a colour)
+//   each beside its twin painted by a colour; --corners: dashes along the axes ending on corners and turn-backs)
 //   dash-compare [--against-cairo] FILE.svg...   each file's count of such pixels, and FILE.svg.png showing
 //   both (--against-cairo: Vellum's picture against its own drawn all by Cairo, the converter off)
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -241,13 +242,44 @@ std::string randomGradientDrawing(std::mt19937& random, std::string& twin) {
     return drawing(true);
 }
 
+// Dashes whose boundaries fall on corners and turn-backs: paths of whole coordinates along the axes (rects,
+// and polylines that may turn right back), their sides multiples of the dash period, every cap and join,
+// some turned or stretched.
+std::string randomCornerDrawing(std::mt19937& random) {
+    auto pick = [&](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(random)); };
+    const int unit = 5 * (1 + pick(4));
+    auto along = [&] { return unit * (1 + pick(std::max(1, 140 / unit))); };
+    std::ostringstream d;
+    int x = 30 + unit * pick(4), y = 30 + unit * pick(4);
+    d << "M" << x << " " << y;
+    const int turns = 1 + pick(5);
+    for (int k = 0; k < turns; ++k) {
+        const int length = along() * (pick(2) ? 1 : -1);
+        if (k % 2 == 0) x = std::clamp(x + length, 10, 190);
+        else y = std::clamp(y + length, 10, 190);
+        d << " L" << x << " " << y;
+    }
+    if (pick(2)) d << " Z";
+    static const char* caps[] = {"butt", "round", "square"};
+    static const char* joins[] = {"miter", "round", "bevel"};
+    static const char* transforms[] = {"", "", "scale(1.5 0.75)", "rotate(90 100 100)", "rotate(30 100 100)"};
+    std::ostringstream svg;
+    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 200 200\" width=\"200\" height=\"200\">\n"
+        << "<path d=\"" << d.str() << "\" fill=\"none\" stroke=\"#000\" stroke-width=\"" << 2 + pick(20)
+        << "\" stroke-dasharray=\"" << (pick(3) ? std::to_string(unit) : std::to_string(unit) + " " + std::to_string(unit / 5) + " " +
+                                                                        std::to_string(unit * 4 / 5) + " 0")
+        << "\" stroke-dashoffset=\"" << unit * pick(3) << "\" stroke-linecap=\"" << caps[pick(3)]
+        << "\" stroke-linejoin=\"" << joins[pick(3)] << "\" transform=\"" << transforms[pick(5)] << "\"/>\n</svg>\n";
+    return svg.str();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int count = 400;
     unsigned seed = 1;
     std::string write;
-    bool verbose = false, gradients = false;
+    bool verbose = false, gradients = false, corners = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -258,6 +290,7 @@ int main(int argc, char** argv) {
         else if (arg == "--cairo") cairoOnly = true;
         else if (arg == "--against-cairo") againstCairo = true;
         else if (arg == "--gradients") gradients = true;
+        else if (arg == "--corners") corners = true;
         else files.push_back(arg);
     }
     if (!files.empty()) {
@@ -288,7 +321,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (int i = 0; i < count; ++i) {
-        std::string svg = randomDrawing(random);
+        std::string svg = corners ? randomCornerDrawing(random) : randomDrawing(random);
         int apart = pixelsApart(svg);
         if (apart > 20) ++differing;
         if (!write.empty()) std::ofstream(write + "/drawing-" + std::to_string(i) + ".svg") << svg;

@@ -293,7 +293,8 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
                                                                              const SVGElement& element,
                                                                              const gfx::Rect& rect,
                                                                              const gfx::AffineTransform& transform,
-                                                                             std::optional<gfx::Rect> userBox) {
+                                                                             std::optional<gfx::Rect> userBox,
+                                                                             const gfx::Path* shape) {
     auto root = element.rootOfCurrentDocumentFragment();
     if (!root) {
         vellumLogError(
@@ -313,7 +314,10 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
     }
     gradient->synthesizeProperties();
     // Against a box without width or height a bounding-box gradient has no geometry: it paints nothing.
-    if (userBox && userBox->isEmpty() && gradient->gradientUnits() != 1) return nullptr;
+    if (userBox && gradient->gradientUnits() != 1) {
+        if (userBox->isEmpty()) return nullptr;
+        if (shape) userBox = gradientBox(*shape, *userBox, transform);
+    }
     auto layer = gradient->newGradientLayerForObjectRect(rect, root->viewBox(), transform);
     if (layer) layer->setUserBoundingBox(userBox);
     return layer;
@@ -428,7 +432,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
             if (!userBox.isNull() && identifier) {
-                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, gradientBox(path, userBox, absolute))) {
+                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox, &path)) {
                     shape->setFrame({0, 0, fw, fh});
                     shape->setFillColor(std::nullopt);
                     shape->setStrokeColor(gfx::Color::black());
@@ -447,8 +451,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const std::string_view fillOpacity = cascaded(element, Property::fillOpacity);
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
-        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute,
-                                                             gradientBox(path, userBox, absolute))
+        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox, &path)
                                    : nullptr;
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();

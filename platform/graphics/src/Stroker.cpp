@@ -740,33 +740,6 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     };
     if (fault == StrokerFault::coarseFlattening) tolerance *= 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
-    // Cairo strokes a solid curve with faces across its own tangents: next to a cap, a flattened piece
-    // turning from the tangent would have the cap's corner joined round past the cap. There the pieces
-    // are halved towards the end until the first turns from the tangent by less than the tolerance
-    // across the line's width; `u` the end's parameter, `first` the piece's other.
-    auto endPieces = [&](Point p0, Point p1, Point p2, Point p3, double u, double first) {
-        auto at = [&](double t) {
-            double v = 1 - t, w0 = v * v * v, w1 = 3 * v * v * t, w2 = 3 * v * t * t, w3 = t * t * t;
-            return Point{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
-        };
-        const Point end = at(u), toward = tangentStep(end, u == 0 ? p1 : p2, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
-        const Point tangent{toward.x - end.x, toward.y - end.y};
-        const double tangentLength = std::hypot(tangent.x, tangent.y);
-        double cuts[16];
-        int count = 0;
-        for (double t = first; count < 16 && tangentLength > 0; ) {
-            const Point q = at(t);
-            const double across = std::abs(tangent.x * (q.y - end.y) - tangent.y * (q.x - end.x)) /
-                                  (tangentLength * std::hypot(q.x - end.x, q.y - end.y));
-            if (!(deviceHalf * across > tolerance)) break;
-            t = (t + u) / 2;
-            cuts[count++] = t;
-        }
-        if (u == 0)
-            while (count > 0) add(at(cuts[--count]), true);
-        else
-            for (int k = 0; k < count; ++k) add(at(cuts[k]), true);
-    };
     auto cubic = [&](Point p0, Point p1, Point p2, Point p3, bool openStart, bool openEnd) {
         if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
@@ -800,13 +773,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         openStart = openStart && !tangents && points.size() == 1;
         openEnd = openEnd && !tangents;
         if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
-        if (openStart) endPieces(p0, p1, p2, p3, 0, 1.0 / count);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        if (openEnd) endPieces(p0, p1, p2, p3, 1, 1 - 1.0 / count);
         if (tangents || openEnd) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
