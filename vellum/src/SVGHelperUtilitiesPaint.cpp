@@ -380,7 +380,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     };
     shape->setFrame(frame);
     // Only a stroke has lengths to scale.
-    const double scale = stroked ? lengthScale(absolute) : 1;
+    // A turn and scale stretches every length by its x axis's growth: exact for quarter turns, whose diagonal's
+    // sums round (and move dash ends falling on corners by a hair).
+    const double scale = !stroked ? 1 : isSimilarity(absolute) ? std::hypot(absolute.a, absolute.b) : lengthScale(absolute);
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
