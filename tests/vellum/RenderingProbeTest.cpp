@@ -279,6 +279,19 @@ TEST(RenderingProbe, StrokeGradientsAndTheirFallback) {
     EXPECT_PIXEL(image, 50, 5, blue) << "a missing gradient falls back to the colour after it";
 }
 
+// Dashes ending on corners and turn-backs end there under a quarter turn too, whose sines and cosines are a
+// hair from whole: drawn as the same path turned by hand.
+TEST(RenderingProbe, DashesUnderAQuarterTurnEndWhereTheyEndUnturned) {
+    const std::string style = R"s(" fill="none" stroke="black" stroke-width="20" stroke-dasharray="5"
+        stroke-dashoffset="10" stroke-linecap="square" stroke-linejoin="bevel")s";
+    const auto turned = draw(R"s(<path transform="rotate(90 50 50)" d="M30 40 L90 40 Z)s" + style + "/>");
+    const auto byHand = draw(R"s(<path d="M60 30 L60 90 Z)s" + style + "/>");
+    int apart = 0;
+    for (int y = 0; y < turned.height; ++y)
+        for (int x = 0; x < turned.width; ++x) apart += std::abs(int(turned.pixel(x, y) >> 24) - int(byHand.pixel(x, y) >> 24)) > 128;
+    EXPECT_EQ(apart, 0);
+}
+
 // A gradient's stroke covers what a colour's covers, whatever the transform, caps, joins and units: random
 // strokes (lines along an axis among them) turned, stretched and skewed, each drawn both ways.
 TEST(RenderingProbe, GradientStrokesCoverWhatTheirColourTwinsCover) {

@@ -51,7 +51,7 @@ void prefetchPoints(const gfx::Path& path) {
 double lengthScale(const gfx::AffineTransform& t) { return std::hypot(t.a + t.c, t.b + t.d) / squareRootOfTwo; }
 
 // Rotations, uniform scales and moves: a stroke width maps to one width.
-bool isSimilarity(const gfx::AffineTransform& t) {
+[[gnu::always_inline]] inline bool isSimilarity(const gfx::AffineTransform& t) {
     const double tolerance = 1e-9 * std::max(1.0, t.a * t.a + t.b * t.b);
     return std::abs(t.a * t.a + t.b * t.b - (t.c * t.c + t.d * t.d)) <= tolerance &&
            std::abs(t.a * t.c + t.b * t.d) <= tolerance;
@@ -216,7 +216,7 @@ double strokeLength(const SVGElement& element, std::string_view text) {
 }
 
 // A miter limit below 1, or no number, is invalid: the default stands.
-double miterLimit(std::string_view text) {
+[[gnu::always_inline]] inline double miterLimit(std::string_view text) {
     std::string holder;
     const std::string_view trimmed = trimmedText(text, holder);
     std::size_t length = 0;
@@ -349,7 +349,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const gfx::Rect userBox = knownBox ? *knownBox : path.pathBoundingBox();
     // A gradient paints within its layer: a stroke it paints has the frame hold its miter tips and square caps too.
     double grow = std::max(width, 0.0) / 2;
-    if (stroke.starts_with("url")) {
+    if (!stroke.empty() && stroke.front() == 'u' && width > 0 && stroke.starts_with("url")) {
         const std::string_view join = cascaded(element, Property::strokeLinejoin);
         const bool mitred = join != "round" && join != "bevel";
         const bool square = cascaded(element, Property::strokeLinecap) == "square";
@@ -380,7 +380,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     };
     shape->setFrame(frame);
     // Only a stroke has lengths to scale.
-    const double scale = stroked ? lengthScale(absolute) : 1;
+    // A turn and scale stretches every length by its x axis's growth: exact for quarter turns, whose diagonal's
+    // sums round (and move dash ends falling on corners by a hair).
+    const double scale = !stroked ? 1 : isSimilarity(absolute) ? std::hypot(absolute.a, absolute.b) : lengthScale(absolute);
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;

@@ -830,8 +830,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
     const auto& elements = path.elements();
-    // Whether the subpath being drawn is closed, and whether the one after this element begins anew.
-    bool closing = false;
+    // Whether the subpath goes on from element `from` to a close (asked only where it begins on a curve).
     auto closes = [&](std::size_t from) {
         for (std::size_t k = from; k < elements.size(); ++k) {
             if (elements[k].kind == PathElement::Kind::closeSubpath) return true;
@@ -842,11 +841,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     for (std::size_t index = 0; index < elements.size(); ++index) {
         const PathElement& element = elements[index];
         const auto& p = element.points;
-        const bool lastOfOpen = !closing && (index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo);
+        // An open subpath's end, or start (with nothing drawn yet), where the element is a curve.
+        const bool openEnd = index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo;
+        auto openStart = [&] { return !dashed && points.size() == 1 && !closes(index + 1); };
         switch (element.kind) {
             case PathElement::Kind::moveTo:
                 strokeCurrent(false);
-                if (!dashed) closing = closes(index + 1);
                 current = start = p[0];
                 add(device(current), false);
                 break;
@@ -859,14 +859,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             case PathElement::Kind::quadCurveTo: {
                 if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                if (!cubic(device(current), device(c1), device(c2), device(p[1]), !closing, lastOfOpen)) return false;
+                if (!cubic(device(current), device(c1), device(c2), device(p[1]), openStart(), openEnd)) return false;
                 current = p[1];
                 drawn = true;
                 break;
             }
             case PathElement::Kind::curveTo:
                 if (points.empty()) add(device(current), false);
-                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), !closing, lastOfOpen)) return false;
+                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), openStart(), openEnd)) return false;
                 current = p[2];
                 drawn = true;
                 break;
@@ -875,7 +875,6 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 drawn = drawn || !points.empty();
                 strokeCurrent(true);
                 current = start;
-                if (!dashed) closing = closes(index + 1);
                 break;
         }
         if (!drawable) return false;
