@@ -474,7 +474,8 @@ struct ReferenceDrawing {
     // converter's more near tight bends). Strokes differ by Cairo's sampling (a fifth of a pixel here,
     // under 0.4 along lines), dashed curves by a thirtieth of a pixel a width where the two place a
     // dash's end. Solid curves joined other than round, a tenth: Cairo takes the join where a curve
-    // meets a corner, and near a tight bend there falls short of the outline by about a width.
+    // meets a corner. Near a tight bend Cairo's solid stroke of a curve falls short of the outline by
+    // about a width.
     // Squashed twentyfold, round caps and joins on lines and the round caps of dashes are slivers whose
     // curves the two cut apart: about a width; other curves there a thirtieth of a pixel per width,
     // dashed a tenth. Fills crossing themselves take summed areas where a pixel holds several edges
@@ -488,7 +489,7 @@ struct ReferenceDrawing {
         if (!listed && deviceWidth < 1) return 3;
         const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.5;
         const bool cornered = curvesCornered();
-        if (overBends) return cornered ? slivers : sampling + (squashed() ? 0.25 : 0.15) * deviceWidth;
+        if (overBends) return curved() && !dashedByCairo() ? slivers : sampling + (squashed() ? 0.25 : 0.15) * deviceWidth;
         if (squashed()) {
             if (!curved()) return cap == LineCap::round || join == LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
             return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
