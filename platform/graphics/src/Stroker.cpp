@@ -764,8 +764,17 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
         int count = *steps;
-        openStart = openStart && !tangents && points.size() == 1;
-        openEnd = openEnd && !tangents;
+        // A cap across the first (or last) flattened piece is as good where that turns from the tangent by
+        // less than the tolerance across the line.
+        auto turnsFromTangent = [&](Point end, Point toward, double u) {
+            const Point hair = tangentStep(end, toward, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
+            double v = 1 - u, w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            const Point q{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
+            const double tx = hair.x - end.x, ty = hair.y - end.y, cx = q.x - end.x, cy = q.y - end.y;
+            return deviceHalf * std::abs(tx * cy - ty * cx) > tolerance / 2 * std::hypot(tx, ty) * std::hypot(cx, cy);
+        };
+        openStart = openStart && !tangents && points.size() == 1 && turnsFromTangent(p0, p1, 1.0 / count);
+        openEnd = openEnd && !tangents && turnsFromTangent(p3, p2, 1 - 1.0 / count);
         if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
