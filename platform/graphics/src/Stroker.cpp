@@ -92,6 +92,12 @@ public:
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        } else if (smooth && foldsInCurves_) {
+            // Cairo strokes an undashed line as one outline, a curve's points pushed out along their normals
+            // however tight it turns: where that folds back across a butt cap, less than the union is filled.
+            double scale = half_ / std::sqrt(2 + 2 * cosine);
+            inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+            reach = 0;
         } else {
             // The segments are too short for the turn (`cutAlready` of the first one taken by its
             // start): the inner side would fold back. It runs through the corner point instead, from
@@ -108,6 +114,10 @@ public:
         outerCorner(v, d1, d2, cornerJoin(faultyCosine(d1, d2, cosine), smooth), [&](Point p) { outer.push_back(p); });
         return reach;
     }
+
+    // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
+    // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
+    void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
 
     void bandEnd(Point b, Point d) {
         Point n{-d.y * half_, d.x * half_};
@@ -301,6 +311,7 @@ private:
     double tolerance_;
     double arcStep_;
     const AffineTransform* toDevice_;
+    bool foldsInCurves_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
     std::vector<Point>& right_;
@@ -309,7 +320,7 @@ private:
 
 // Strokes one flattened subpath (pen space, no two neighbours equal).
 void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed, Point along,
-                   Builder& builder) {
+                   Builder& builder, bool dashed = false) {
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
@@ -317,6 +328,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     Point first = d, last{};
     double cut = 0, cutAtEnd = 0;
     bool loop = false, turnedAtStart = false;
+    builder.foldInCurves(!closed && !dashed);
     if (closed) {
         auto closing = between(points[n - 1], points[0]);
         last = closing.unit;
@@ -491,7 +503,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
             builder.dot(dash[0], d);
         else
-            strokeSubpath(dash, dashSmooth, ring, along, builder);
+            strokeSubpath(dash, dashSmooth, ring, along, builder, true);
         WorkMeter::charge(WorkMeter::aDashLaid + double(builder.pointCount() - before) * WorkMeter::aDashPoint);
     };
     // A subpath without length is a dot where the pattern starts on.
@@ -820,7 +832,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
                              style.cap == StrokeStyle::Cap::square);
             else
-                strokeSubpath(points, smooth, closed, along, builder);
+                strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;
         }
         points.clear();
