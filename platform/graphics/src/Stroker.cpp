@@ -119,6 +119,9 @@ public:
     // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
     void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
 
+    // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
+    void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
+
     void bandEnd(Point b, Point d) {
         Point n{-d.y * half_, d.x * half_};
         left_.push_back({b.x + n.x, b.y + n.y});
@@ -211,7 +214,7 @@ private:
 
     // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
     double faultyCosine(Point d1, Point d2, double cosine) const {
-        if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
+        if ((fault != StrokerFault::miterLimitOnDevice && !mitersOnDevice_) || !toDevice_) return cosine;
         return deviceCosine(d1, d2);
     }
 
@@ -312,6 +315,7 @@ private:
     double arcStep_;
     const AffineTransform* toDevice_;
     bool foldsInCurves_ = false;
+    bool mitersOnDevice_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
     std::vector<Point>& right_;
@@ -670,6 +674,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
     // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
+    builder.measureMitersOnDevice(tangents && !dashed);
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
