@@ -665,10 +665,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
     // Dashes are walked in the pen's space, where a user length is `penScale` long.
     thread_local Dasher dasher;
-    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too).
+    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too);
+    // so is one whose gaps are all under 1/512 of a user unit, Cairo's fixed point rounding them away.
     const auto& given = style.dashes;
     bool gaps = given.size() % 2 != 0;
-    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
+    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 1.0 / 512;
     const bool dashed = !given.empty() && gaps;
     // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none.
     // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
