@@ -96,6 +96,12 @@ public:
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        } else if (smooth && foldsInCurves_) {
+            // Cairo strokes an undashed line as one outline, a curve's points pushed out along their normals
+            // however tight it turns: where that folds back across a butt cap, less than the union is filled.
+            double scale = half_ / std::sqrt(2 + 2 * cosine);
+            inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+            reach = 0;
         } else {
             // The segments are too short for the turn (`cutAlready` of the first one taken by its
             // start): the inner side would fold back. It runs through the corner point instead, from
@@ -112,6 +118,13 @@ public:
         outerCorner(v, d1, d2, cornerJoin(faultyCosine(d1, d2, cosine), smooth), [&](Point p) { outer.push_back(p); });
         return reach;
     }
+
+    // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
+    // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
+    void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
+
+    // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
+    void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
 
     void bandEnd(Point b, Point d) {
         Point n{-d.y * half_, d.x * half_};
@@ -205,7 +218,7 @@ private:
 
     // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
     double faultyCosine(Point d1, Point d2, double cosine) const {
-        if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
+        if ((fault != StrokerFault::miterLimitOnDevice && !mitersOnDevice_) || !toDevice_) return cosine;
         return deviceCosine(d1, d2);
     }
 
@@ -305,6 +318,8 @@ private:
     double tolerance_;
     double arcStep_;
     const AffineTransform* toDevice_;
+    bool foldsInCurves_ = false;
+    bool mitersOnDevice_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
     std::vector<Point>& right_;
@@ -313,7 +328,7 @@ private:
 
 // Strokes one flattened subpath (pen space, no two neighbours equal).
 void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed, Point along,
-                   Builder& builder) {
+                   Builder& builder, bool dashed = false) {
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
@@ -321,6 +336,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     Point first = d, last{};
     double cut = 0, cutAtEnd = 0;
     bool loop = false, turnedAtStart = false;
+    builder.foldInCurves(!closed && !dashed);
     if (closed) {
         auto closing = between(points[n - 1], points[0]);
         last = closing.unit;
@@ -495,7 +511,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
             builder.dot(dash[0], d);
         else
-            strokeSubpath(dash, dashSmooth, ring, along, builder);
+            strokeSubpath(dash, dashSmooth, ring, along, builder, true);
         WorkMeter::charge(WorkMeter::aDashLaid + double(builder.pointCount() - before) * WorkMeter::aDashPoint);
     };
     // A subpath without length is a dot where the pattern starts on.
@@ -653,15 +669,17 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
     // Dashes are walked in the pen's space, where a user length is `penScale` long.
     thread_local Dasher dasher;
-    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too).
+    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too);
+    // so is one whose gaps are all under 1/512 of a user unit, Cairo's fixed point rounding them away.
     const auto& given = style.dashes;
     bool gaps = given.size() % 2 != 0;
-    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
+    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 1.0 / 512;
     const bool dashed = !given.empty() && gaps;
     // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none.
     // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
     // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
+    builder.measureMitersOnDevice(tangents && !dashed);
     if (dashed) {
         double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
@@ -770,8 +788,17 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
         int count = *steps;
-        openStart = openStart && !tangents && points.size() == 1;
-        openEnd = openEnd && !tangents;
+        // A cap across the first (or last) flattened piece is as good where that turns from the tangent by
+        // less than the tolerance across the line.
+        auto turnsFromTangent = [&](Point end, Point toward, double u) {
+            const Point hair = tangentStep(end, toward, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
+            double v = 1 - u, w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            const Point q{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
+            const double tx = hair.x - end.x, ty = hair.y - end.y, cx = q.x - end.x, cy = q.y - end.y;
+            return deviceHalf * std::abs(tx * cy - ty * cx) > tolerance / 2 * std::hypot(tx, ty) * std::hypot(cx, cy);
+        };
+        openStart = openStart && !tangents && points.size() == 1 && turnsFromTangent(p0, p1, 1.0 / count);
+        openEnd = openEnd && !tangents && turnsFromTangent(p3, p2, 1 - 1.0 / count);
         if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
@@ -817,7 +844,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
                              style.cap == StrokeStyle::Cap::square);
             else
-                strokeSubpath(points, smooth, closed, along, builder);
+                strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;
         }
         points.clear();
