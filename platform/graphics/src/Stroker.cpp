@@ -216,7 +216,8 @@ private:
     // where the line turns right back).
     static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
 
-    // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
+    // `cosine`, the turn from `d1` to `d2`; the device's for a list without gaps (as Cairo's solid stroke)
+    // or where a test's fault measures the limit there.
     double faultyCosine(Point d1, Point d2, double cosine) const {
         if ((fault != StrokerFault::miterLimitOnDevice && !mitersOnDevice_) || !toDevice_) return cosine;
         return deviceCosine(d1, d2);

@@ -163,19 +163,18 @@ struct ReferenceDrawing {
         }
         // Where a corner's miter is within a tenth of the limit, a curve's first flattened piece (whose
         // direction is off its end's by up to a few degrees) decides which side it falls on, the
-        // stroker's and Cairo's apart: the limit is kept that far from every corner's.
+        // stroker's and Cairo's apart: the limit is kept that far from every corner's (the device's for a
+        // list without gaps, which both stroke as Cairo's solid line).
+        const bool deviceMiters = !d.dashes.empty() && !d.dashedByCairo();
         auto nearLimit = [&] {
             return std::ranges::any_of(d.corners(), [&](const Corner& c) {
-                return std::abs(miterLength(c.in, c.out) / d.miterLimit - 1) < 0.1;
+                double length = deviceMiters ? miterLength(d.onDevice(c.in), d.onDevice(c.out)) : miterLength(c.in, c.out);
+                return std::abs(length / d.miterLimit - 1) < 0.1;
             });
         };
         // (A limit of 1 bevels every corner that turns at all, both ways.)
         for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
             d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
-        // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
-        // tell: where no one limit has Cairo mitre as the user's corners say (lists without gaps, which
-        // Cairo strokes solid), they are bevelled.
-        if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
         return d;
     }
 
@@ -276,13 +275,15 @@ struct ReferenceDrawing {
         return listed && gaps;
     }
 
-    // The miter limit holds for the user's corner, as browsers and the stroker take it; so does Cairo's
-    // dasher, but Cairo's solid stroke takes it for the device's, which differs where the transform
-    // stretches one way more than the other. Cairo stroking solid is given a limit that mitres the same
-    // corners: one between the device's miters of the corners mitred and of those bevelled. Nothing
-    // where no limit parts them so (miterTips() then).
+    // The miter limit holds for the user's corner, as browsers and the stroker take it for a solid
+    // line; so does Cairo's dasher, but Cairo's solid stroke takes it for the device's, which differs
+    // where the transform stretches one way more than the other. A dash list, gaps or none, is Cairo's
+    // own either way and the stroker's as Cairo draws it. Cairo stroking a line without one is given a
+    // limit that mitres the same corners: one between the device's miters of the corners mitred and of
+    // those bevelled. Nothing where no limit parts them so (miterTips() then).
     std::optional<double> cairoMiterLimit() const {
-        if (fill || join != LineJoin::miter || dashedByCairo()) return miterLimit;
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        if (fill || join != LineJoin::miter || listed) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
             double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));

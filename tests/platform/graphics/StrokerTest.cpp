@@ -520,12 +520,6 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
     int failures = 0;
     for (int i = 0; i < 3000 && failures < 5; ++i) {
         auto drawing = gfx::testing::ReferenceDrawing::make(choose);
-        // Cairo's one outline of an undashed line folds where a curve bends tighter than half the width,
-        // leaving a notch by a butt cap that the pen's sweep drawn here as Cairo's fills.
-        const auto& bends = drawing.nearTightBends();
-        if (!drawing.fill && std::ranges::none_of(drawing.dashes, [](double length) { return length > 0; }) &&
-            drawing.cap == LineCap::butt && std::ranges::find(bends, true) != bends.end())
-            continue;
         auto apart = drawing.apartFromCairo();
         if (drawing.tooFarApart(apart)) {
             ++failures;
