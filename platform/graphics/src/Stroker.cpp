@@ -488,7 +488,7 @@ struct Dasher {
 template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
                   const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
-                  Builder& builder, Scratch& s, bool boxes, bool squareCaps) {
+                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -532,8 +532,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         const auto [at, d] = *reaching;
         reaching.reset();
         if (squareCaps) return builder.box(at, d, std::nullopt);
-        const bool across = d.y == 0 ? heading.y > 0 : heading.x > 0;
-        builder.box(at, d, d.y == 0 ? Point{0, across ? -1.0 : 1.0} : Point{across ? -1.0 : 1.0, 0});
+        // Cairo's sides are the device's: `flips` turns the pen's axes to them.
+        const bool across = d.y == 0 ? heading.y * flips.y > 0 : heading.x * flips.x > 0;
+        const double side = across ? -1.0 : 1.0;
+        builder.box(at, d, d.y == 0 ? Point{0, side * flips.y} : Point{side * flips.x, 0});
     };
     // Lines on along one direction are one to Cairo: their joint is no segment's end.
     auto reachesCorner = [&](std::size_t i, Point d) {
@@ -812,7 +814,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     };
     // Whether Cairo dashes the path as boxes (see strokeDashed): lines only, each along an axis on its grid.
     bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
-                 style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0 && t.a > 0 && t.d > 0;
+                 style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0;
+    const Point flips = round ? Point{1, 1} : Point{t.a < 0 ? -1.0 : 1.0, t.d < 0 ? -1.0 : 1.0};
     if (boxes) {
         Point at{}, from{};
         for (const PathElement& element : path.elements()) {
@@ -843,7 +846,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
-                             style.cap == StrokeStyle::Cap::square);
+                             style.cap == StrokeStyle::Cap::square, flips);
             else
                 strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;
