@@ -20,6 +20,8 @@ struct Scratch {
     std::vector<std::uint8_t> smooth;
     // Dashed: how long the segment ending at each point runs, NaN where that is its own length.
     std::vector<double> spans;
+    // Dashed: how long each segment runs to Cairo's dasher (in the pen's units).
+    std::vector<double> lengths;
     // The two sides of a band of segments (see Builder::bandEnd).
     std::vector<Point> left, right;
     StrokePieces pieces;
@@ -385,6 +387,21 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
 // on the same side of a corner.
 Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
 
+// The inverse of a transform as Cairo rounds it (cairo_matrix_invert), without the translation.
+AffineTransform cairoInverse(const AffineTransform& t) {
+    if (t.b == 0 && t.c == 0) return {t.a != 1 ? 1 / t.a : 1.0, 0, 0, t.d != 1 ? 1 / t.d : 1.0, 0, 0};
+    double r = 1 / (t.a * t.d - t.b * t.c);
+    return {t.d * r, -t.b * r, -t.c * r, t.a * r, 0, 0};
+}
+
+// A segment's user length as Cairo's dasher takes it, from its points on the device: where a dash
+// ends right at a corner, the last bit of rounding decides which side of it Cairo's falls.
+double cairoLength(const AffineTransform& inverse, Point from, Point to) {
+    double dx = to.x - from.x, dy = to.y - from.y;
+    double x = inverse.a * dx + inverse.c * dy, y = inverse.b * dx + inverse.d * dy;
+    return x == 0 ? std::abs(y) : y == 0 ? std::abs(x) : std::hypot(x, y);
+}
+
 // A point a hair from a curve's end `from` along its tangent there (towards `to`, or the next control
 // point where that is the same), so the line turns and is capped there along the tangent as Cairo's is.
 Point tangentStep(Point from, Point to, Point also, Point last) {
@@ -568,6 +585,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
+        length = s.lengths[i];
         auto at = [&](double distance) {
             if (distance >= length) return b;
             return Point{a.x + d.x * distance, a.y + d.y * distance};
@@ -671,6 +689,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Scratch& s = scratch;
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
     // Dashes are walked in the pen's space, where a user length is `penScale` long.
+    const double penScale = round ? std::sqrt(xLength) : 1;
     thread_local Dasher dasher;
     // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too);
     // so is one whose gaps are all under 1/512 of a user unit, Cairo's fixed point rounding them away.
@@ -684,7 +703,6 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     const bool tangents = !given.empty();
     builder.measureMitersOnDevice(tangents && !dashed);
     if (dashed) {
-        double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
         // the first and last can be dots or gaps of no length. One pass, however many zeros.
         auto& lengths = dasher.lengths;
@@ -815,6 +833,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Whether Cairo dashes the path as boxes (see strokeDashed): lines only, each along an axis on its grid.
     bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
                  style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0;
+    const AffineTransform cairoInverted = cairoInverse(t);
     const Point flips = round ? Point{1, 1} : Point{t.a < 0 ? -1.0 : 1.0, t.d < 0 ? -1.0 : 1.0};
     if (boxes) {
         Point at{}, from{};
@@ -842,6 +861,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 smooth.pop_back();
             }
             smooth[0] = false;
+            if (dashed) {
+                auto& lengths = s.lengths;
+                lengths.resize(points.size());
+                for (std::size_t i = 0; i < points.size(); ++i)
+                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]) * penScale;
+            }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
