@@ -20,7 +20,7 @@ struct Scratch {
     std::vector<std::uint8_t> smooth;
     // Dashed: how long the segment ending at each point runs, NaN where that is its own length.
     std::vector<double> spans;
-    // Dashed: how long each segment runs to Cairo's dasher (in the pen's units).
+    // Dashed: how long each segment runs to Cairo's dasher, in user units.
     std::vector<double> lengths;
     // The two sides of a band of segments (see Builder::bandEnd).
     std::vector<Point> left, right;
@@ -434,7 +434,7 @@ void halveCurve(Point p0, Point p1, Point p2, Point p3, double tolerance, To to,
     halveCurve(centre, bc, c, p3, tolerance, to, depth - 1);
 }
 
-// The dash pattern walked along a subpath in the pen's space as Cairo walks it: which length it is in,
+// The dash pattern walked along a subpath as Cairo walks it, in user units: which length it is in,
 // whether that one is on, and how much of it is left.
 struct Dasher {
     std::vector<double> lengths;  // an even count, the first on
@@ -463,7 +463,7 @@ struct Dasher {
             offset -= userLengths[index];
             index = (index + 1) % lengths.size();
         }
-        remain = std::max(userLengths[index] - offset, 0.0) * penScale;
+        remain = std::max(userLengths[index] - offset, 0.0);
     }
     // Walks `distance`, no more than what is left of the current length.
     void step(double distance) {
@@ -585,14 +585,16 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
+        // Walked in user units, as Cairo's dasher walks it.
         length = s.lengths[i];
         auto at = [&](double distance) {
             if (distance >= length) return b;
-            return Point{a.x + d.x * distance, a.y + d.y * distance};
+            const double f = distance / length;
+            return Point{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
         };
         double span = spans[(i + 1) % n];
         auto [from, to] = std::isnan(span) ? window(a, b) : std::pair<double, double>{1, 1};
-        if (!std::isnan(span)) length = span;
+        if (!std::isnan(span)) length = span / dasher.penScale;
         if (from >= to) from = to = 1;
         double position = 0;
         if (from > 0) {
@@ -688,7 +690,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
     Scratch& s = scratch;
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
-    // Dashes are walked in the pen's space, where a user length is `penScale` long.
+    // Dashes are walked in user units, as Cairo's dasher walks them; a user length is `penScale` long
+    // in the pen's space.
     const double penScale = round ? std::sqrt(xLength) : 1;
     thread_local Dasher dasher;
     // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too);
@@ -721,14 +724,13 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
         dasher.userLengths = dasher.lengths;
         dasher.penScale = penScale;
-        dasher.period = 0;
-        for (double& length : dasher.lengths) dasher.period += length *= penScale;
+        dasher.period = userPeriod;
         // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
         // draws it as a solid line of its share of coverage: walked here, a line squashed a billion
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
-        if (!(dasher.period * (round ? 1 : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        dasher.slack = penScale / 512;
+        if (!(dasher.period * (round ? penScale : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
+        dasher.slack = 1.0 / 512;
     }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
@@ -865,7 +867,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 auto& lengths = s.lengths;
                 lengths.resize(points.size());
                 for (std::size_t i = 0; i < points.size(); ++i)
-                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]) * penScale;
+                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]);
             }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
