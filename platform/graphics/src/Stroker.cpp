@@ -779,7 +779,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         smooth.push_back(inCurve);
         if (dashed) spans.push_back(span);
     };
-    if (fault == StrokerFault::coarseFlattening) tolerance *= 16;
+    // Coarser than asked by more than the reference's allowance hides: 16 times Cairo's own default.
+    if (fault == StrokerFault::coarseFlattening) tolerance = std::max(tolerance, 0.1) * 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
     auto cubic = [&](Point p0, Point p1, Point p2, Point p3, bool openStart, bool openEnd) {
         if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;

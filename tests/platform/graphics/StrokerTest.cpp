@@ -557,7 +557,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
          }},
         {StrokerFault::miterLimitOnDevice, "miter limit on the device",
          [](const ReferenceDrawing& d) { return d.mitresOneWayOnly() && !d.curvesCornered() && !d.squashed(); }, 40000},
-        {StrokerFault::coarseFlattening, "curves flattened 16 times coarser", curves},
+        {StrokerFault::coarseFlattening, "curves flattened 16 times coarser than Cairo's default", curves},
         {StrokerFault::curvesAsChords, "curves drawn as chords", curves},
         {StrokerFault::innerBandFolds, "a band's inner side folded back", [](const ReferenceDrawing& d) { return !d.fill; }},
         {StrokerFault::dashStartJoinLost, "a dash begun on a corner unjoined",
