@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     auto drawing = gfx::testing::ReferenceDrawing::make([&](std::size_t n) { return input.pick(n); });
     auto apart = drawing.apartFromCairo();
     if (drawing.tooFarApart(apart)) {
-        std::fprintf(stderr, "%d pixels apart, %g pixels of ink in 3 by 3 (%g away from tight bends): %s\n", apart.pixels,
-                     apart.ink, apart.inkAwayFromBends, drawing.describe().c_str());
+        std::fprintf(stderr, "%d pixels apart, %g pixels of ink in 3 by 3 (%g more near tight bends): %s\n", apart.pixels,
+                     apart.ink, apart.overBends, drawing.describe().c_str());
         static const bool smoke = std::getenv("SORVANE_FUZZ_SMOKE") != nullptr;
         if (!smoke) __builtin_trap();
     }

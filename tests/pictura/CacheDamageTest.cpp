@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "TestSeed.h"
 #include "CountingProcessor.h"
 #include "RetrievalTestSupport.h"
 
@@ -67,7 +68,7 @@ TEST_F(CacheDamageTest, everyDamagedEntryIsFetchedAgainAndEveryImageIsRightAfter
     cache->clearMemoryCache();
     cache->diskStorage()->files().waitForPendingDateUpdates();
 
-    std::mt19937 random(42);
+    std::mt19937 random(sorvane::testing::testSeed(42));
     std::vector<int> renamed;
     for (int n = 0; n < entries; ++n) {
         const auto path = fileOf(n);

@@ -357,8 +357,9 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
     auto flat = std::dynamic_pointer_cast<quartz::ShapeLayer>(layerOf(document, "flat")->sublayers().at(1));
     EXPECT_EQ(flat->strokeColor(), CGColorWithSVGColor({0, 255, 0, 255}));
 
-    // Stroked shapes whose points are placed (turned, stretched) hand the same placed outline to the
-    // gradient's mask and to the layer that fills beside a gradient stroke.
+    // Stroked shapes whose points are placed (turned, stretched) hand the same outline to the gradient's
+    // mask and to the layer that fills beside a gradient stroke: a stretched one's mask strokes it in user
+    // space, placed by its layer's transform, as a solid stroke is.
     for (const char* id : {"turned", "stretched"}) {
         const auto parts = layerOf(document, id)->sublayers();
         ASSERT_EQ(parts.size(), 2u) << id;
@@ -367,7 +368,12 @@ TEST(ShapeLayer, GradientFillsAndStrokesBuildAContainer) {
         };
         const auto *fills = shapeOf(*parts[0]), *strokes = shapeOf(*parts[1]);
         ASSERT_TRUE(fills && strokes && fills->path() && strokes->path()) << id;
-        EXPECT_EQ(fills->placedPath()->boundingBox(), strokes->placedPath()->boundingBox()) << id;
+        const gfx::Rect filled = fills->placedPath()->boundingBox();
+        const gfx::Rect stroked = strokes->placedPath()->boundingBox(strokes->transformToSuperlayer());
+        for (auto [a, b] : {std::pair{filled.minX(), stroked.minX()}, {filled.minY(), stroked.minY()},
+                            {filled.maxX(), stroked.maxX()}, {filled.maxY(), stroked.maxY()}})
+            EXPECT_NEAR(a, b, 1e-9) << id;
+        EXPECT_NEAR(strokes->lineWidth(), 1, 1e-9) << id;
     }
 }
 

@@ -51,7 +51,7 @@ void prefetchPoints(const gfx::Path& path) {
 double lengthScale(const gfx::AffineTransform& t) { return std::hypot(t.a + t.c, t.b + t.d) / squareRootOfTwo; }
 
 // Rotations, uniform scales and moves: a stroke width maps to one width.
-bool isSimilarity(const gfx::AffineTransform& t) {
+[[gnu::always_inline]] inline bool isSimilarity(const gfx::AffineTransform& t) {
     const double tolerance = 1e-9 * std::max(1.0, t.a * t.a + t.b * t.b);
     return std::abs(t.a * t.a + t.b * t.b - (t.c * t.c + t.d * t.d)) <= tolerance &&
            std::abs(t.a * t.c + t.b * t.d) <= tolerance;
@@ -61,8 +61,10 @@ bool isSimilarity(const gfx::AffineTransform& t) {
 // space and the layer carries the transform (the platform averaged the width, which thinned strokes
 // along the squeezed axis). A basic shape's own path moved there is kept by the shape: the move is in
 // user units, the same in every build whatever the size.
+// `origin` is where the layer's superlayer sits in the root's space.
 void strokeInUserSpace(quartz::ShapeLayer& shape, const SVGElement& element, const std::shared_ptr<const gfx::Path>& path,
-                       const gfx::Rect& userBox, double width, const gfx::AffineTransform& absolute, double scale) {
+                       const gfx::Rect& userBox, double width, const gfx::AffineTransform& absolute, double scale,
+                       gfx::Point origin = {0, 0}) {
     const gfx::Rect bounds = userBox.insetBy(-width / 2, -width / 2);
     const auto* owner = SVGElement::as<BaseClassForAllSVGBasicShapes>(&element);
     if (owner && owner->pathForShapeInRelativeCoords() == path.get()) {
@@ -73,12 +75,30 @@ void strokeInUserSpace(quartz::ShapeLayer& shape, const SVGElement& element, con
     shape.setAffineTransform({absolute.a, absolute.b, absolute.c, absolute.d, 0, 0});
     shape.setAnchorPoint({0, 0});
     shape.setBounds({0, 0, bounds.size.width, bounds.size.height});
-    shape.setPosition(absolute.apply(bounds.origin));
+    const gfx::Point at = absolute.apply(bounds.origin);
+    shape.setPosition({at.x - origin.x, at.y - origin.y});
     shape.setLineWidth(width);
     std::vector<double> dashes = shape.lineDashPattern();
     for (double& dash : dashes) dash /= scale;
     shape.setLineDashPattern(std::move(dashes));
     shape.setLineDashPhase(shape.lineDashPhase() / scale);
+}
+
+// The box a bounding-box gradient stretches over: the shape's box on the device taken back to user space,
+// as Cairo's fill extents give it (under a turn or skew, the box round the turned box).
+gfx::Rect gradientBox(const gfx::Path& path, const gfx::Rect& userBox, const gfx::AffineTransform& absolute) {
+    if ((absolute.b == 0 && absolute.c == 0) || userBox.isEmpty()) return userBox;
+    const gfx::Rect device = path.transformed(absolute).pathBoundingBox();
+    const gfx::AffineTransform back = absolute.inverted();
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (double x : {device.minX(), device.maxX()})
+        for (double y : {device.minY(), device.maxY()}) {
+            const gfx::Point p = back.apply(gfx::Point{x, y});
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+    const gfx::Rect box{minX, minY, maxX - minX, maxY - minY};
+    return std::isfinite(box.size.width) && std::isfinite(box.size.height) ? box : userBox;
 }
 
 // Views into the paint text, or into the holders where trimming had to copy.
@@ -196,7 +216,7 @@ double strokeLength(const SVGElement& element, std::string_view text) {
 }
 
 // A miter limit below 1, or no number, is invalid: the default stands.
-double miterLimit(std::string_view text) {
+[[gnu::always_inline]] inline double miterLimit(std::string_view text) {
     std::string holder;
     const std::string_view trimmed = trimmedText(text, holder);
     std::size_t length = 0;
@@ -273,7 +293,8 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
                                                                              const SVGElement& element,
                                                                              const gfx::Rect& rect,
                                                                              const gfx::AffineTransform& transform,
-                                                                             std::optional<gfx::Rect> userBox) {
+                                                                             std::optional<gfx::Rect> userBox,
+                                                                             const gfx::Path* shape) {
     auto root = element.rootOfCurrentDocumentFragment();
     if (!root) {
         vellumLogError(
@@ -292,6 +313,11 @@ std::shared_ptr<SVGGradientLayer> SVGHelperUtilities::getGradientLayerWithId(std
         return nullptr;
     }
     gradient->synthesizeProperties();
+    // Against a box without width or height a bounding-box gradient has no geometry: it paints nothing.
+    if (userBox && gradient->gradientUnits() != 1) {
+        if (userBox->isEmpty()) return nullptr;
+        if (shape) userBox = gradientBox(*shape, *userBox, transform);
+    }
     auto layer = gradient->newGradientLayerForObjectRect(rect, root->viewBox(), transform);
     if (layer) layer->setUserBoundingBox(userBox);
     return layer;
@@ -321,7 +347,15 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const gfx::AffineTransform absolute =
         transformAbsoluteIncludingViewportForTransformableOrViewportEstablishingElement(element);
     const gfx::Rect userBox = knownBox ? *knownBox : path.pathBoundingBox();
-    const double grow = std::max(width, 0.0) / 2;
+    // A gradient paints within its layer: a stroke it paints has the frame hold its miter tips and square caps too.
+    double grow = std::max(width, 0.0) / 2;
+    if (!stroke.empty() && stroke.front() == 'u' && width > 0 && stroke.starts_with("url")) {
+        const std::string_view join = cascaded(element, Property::strokeLinejoin);
+        const bool mitred = join != "round" && join != "bevel";
+        const bool square = cascaded(element, Property::strokeLinecap) == "square";
+        grow *= std::max(mitred ? miterLimit(cascaded(element, Property::strokeMiterlimit)) : 1.0,
+                         square ? squareRootOfTwo : 1.0);
+    }
     gfx::Rect frame = path.isEmpty() ? gfx::Rect{0, 0, 0, 0}
                                      : absolute.apply(userBox.insetBy(-grow, -grow)).integral();
     if (frame.isNull()) frame = {0, 0, 0, 0};
@@ -346,7 +380,9 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     };
     shape->setFrame(frame);
     // Only a stroke has lengths to scale.
-    const double scale = stroked ? lengthScale(absolute) : 1;
+    // A turn and scale stretches every length by its x axis's growth: exact for quarter turns, whose diagonal's
+    // sums round (and move dash ends falling on corners by a hair).
+    const double scale = !stroked ? 1 : isSimilarity(absolute) ? std::hypot(absolute.a, absolute.b) : lengthScale(absolute);
 
     std::shared_ptr<quartz::Layer> fillLayer = shape;
     std::shared_ptr<quartz::Layer> strokeLayer = shape;
@@ -397,11 +433,14 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
             fillLayer = fill;
             fillShape = fill.get();
             const auto identifier = paintReferenceIdentifier(stroke);
-            if (!userBox.isEmpty() && identifier) {
-                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox)) {
+            if (!userBox.isNull() && identifier) {
+                if (auto gradient = getGradientLayerWithId(*identifier, element, frame, absolute, userBox, &path)) {
                     shape->setFrame({0, 0, fw, fh});
                     shape->setFillColor(std::nullopt);
                     shape->setStrokeColor(gfx::Color::black());
+                    // The stroke the gradient paints is the solid one's: under a stretch or skew, in user space.
+                    if (!isSimilarity(absolute))
+                        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale, frame.origin);
                     gradient->setMask(shape);
                     strokeLayer = gradient;
                 }
@@ -414,7 +453,7 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     const std::string_view fillOpacity = cascaded(element, Property::fillOpacity);
     if (fill.starts_with("url")) {
         const auto identifier = paintReferenceIdentifier(fill);
-        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox)
+        auto gradient = identifier ? getGradientLayerWithId(*identifier, element, fillLayer->frame(), absolute, userBox, &path)
                                    : nullptr;
         if (gradient && fillShape) {
             auto mask = quartz::ShapeLayer::make();
@@ -460,6 +499,10 @@ std::shared_ptr<quartz::Layer> SVGHelperUtilities::newCALayerForPathBasedSVGElem
     container->setOpacity(opacity);
     strokeLayer->setFrame({0, 0, fw, fh});
     if (auto* strokeShape = dynamic_cast<quartz::ShapeLayer*>(strokeLayer.get())) strokeShape->setFillColor(std::nullopt);
+    // A colour's stroke beside a gradient's fill is stroked as it is alone.
+    if (strokeLayer == shape && shape->strokeColor() && !isSimilarity(absolute) && !userBox.isNull()) {
+        strokeInUserSpace(*shape, element, shared, userBox, width, absolute, scale, frame.origin);
+    }
     fillLayer->setFrame({0, 0, fw, fh});
     // A gradient carries its paint's opacity as its layer's; a shape has it in its colours.
     const auto paintOpacity = [](const quartz::Layer& layer, std::string_view text) {

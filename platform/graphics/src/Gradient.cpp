@@ -89,7 +89,7 @@ bool placePattern(cairo_pattern_t* pattern, const cairo_matrix_t& matrix) {
     return true;
 }
 
-// The colours of a linear `pattern` (its extend set) along its axis on the device, one a device pixel, and where
+// The colours of a linear `pattern` (its extend set) along its axis on the device, sixteen a device pixel, and where
 // each pixel finds its own: t, the place along the axis, grows by `dx` a column and `dy` a row from `t0` at the
 // device origin; entry i of `colors` is the pattern at t = first + (i + 0.5) * step. Painted by Cairo itself, so
 // the colours are its own. Nothing where the pattern is not linear, or the axis is lost on the device.
@@ -155,7 +155,9 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
     Ramp ramp;
     ramp.t0 = along(0, 0);
     ramp.dx = along(1, 0) - ramp.t0, ramp.dy = along(0, 1) - ramp.t0;
-    ramp.step = std::hypot(ramp.dx, ramp.dy);
+    // A sixteenth of a pixel apart: a pixel takes the colour at most a 32nd of a pixel from its own place, so a
+    // stop's edge lands where Cairo's own per-pixel walk puts it but on a pixel in a few rows.
+    ramp.step = std::hypot(ramp.dx, ramp.dy) / 16;
     double low = INFINITY, high = -INFINITY;
     for (double x : {box.left + 0.5, box.right - 0.5})
         for (double y : {box.top + 0.5, box.bottom - 0.5}) {
@@ -163,8 +165,8 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
             low = std::min(low, t), high = std::max(high, t);
         }
     const double count = std::ceil((high - low) / ramp.step) + 1;
-    // A box no wider than a picture may be along the axis.
-    if (!(ramp.step > 0) || !(count <= 65'536)) return std::nullopt;
+    // A strip no wider than Cairo makes an image (a box past that is left to Cairo's own drawing).
+    if (!(ramp.step > 0) || !(count <= 32'767)) return std::nullopt;
     ramp.first = low;
     const int width = int(count);
     // Cairo seeks each of the strip's pixels among the stops afresh where they change from one to the next: a long
@@ -176,12 +178,17 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
     const int piece = int(std::clamp(std::floor(WorkMeter::aBand / std::max(sought, 1.0)), 1.0, count));
     SurfacePointer strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, 1));
     cairo_t* painter = cairo_create(strip.get());
-    // Column u of the strip is the pattern at t = low + u * step.
-    cairo_matrix_t placed;
-    cairo_matrix_init(&placed, ax * ramp.step, ay * ramp.step, -ay, ax, x0 + ax * low, y0 + ay * low);
-    cairo_pattern_set_matrix(pattern, &placed);
+    // Column u of the strip is the pattern at t = low + u * step. The pattern is laid along the strip's own
+    // pixels: placed by a matrix of steps (a 16.16 fixed point when Cairo paints), its places would drift.
+    cairo_pattern_t* onStrip = cairo_pattern_create_linear(-low / ramp.step, 0, (1 - low) / ramp.step, 0);
+    for (int k = 0; k < stops; ++k) {
+        double offset, red, green, blue, opacity;
+        cairo_pattern_get_color_stop_rgba(pattern, k, &offset, &red, &green, &blue, &opacity);
+        cairo_pattern_add_color_stop_rgba(onStrip, offset, red, green, blue, opacity);
+    }
+    cairo_pattern_set_extend(onStrip, cairo_pattern_get_extend(pattern));
     cairo_set_operator(painter, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source(painter, pattern);
+    cairo_set_source(painter, onStrip);
     bool charged = true;
     for (int left = 0; left < width && charged; left += piece) {
         const int right = left + std::min(piece, width - left);
@@ -197,7 +204,7 @@ std::optional<Ramp> rampOver(cairo_pattern_t* pattern, const AffineTransform& to
         cairo_restore(painter);
     }
     cairo_destroy(painter);
-    cairo_pattern_set_matrix(pattern, &toPattern);
+    cairo_pattern_destroy(onStrip);
     if (!charged) return std::nullopt;
     cairo_surface_flush(strip.get());
     const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(strip.get()));

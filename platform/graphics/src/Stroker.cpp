@@ -20,6 +20,8 @@ struct Scratch {
     std::vector<std::uint8_t> smooth;
     // Dashed: how long the segment ending at each point runs, NaN where that is its own length.
     std::vector<double> spans;
+    // Dashed: how long each segment runs to Cairo's dasher, in user units.
+    std::vector<double> lengths;
     // The two sides of a band of segments (see Builder::bandEnd).
     std::vector<Point> left, right;
     StrokePieces pieces;
@@ -30,7 +32,11 @@ struct Scratch {
 
 thread_local Scratch scratch;
 
+#ifdef SORVANE_STROKER_FAULTS
 thread_local StrokerFault fault = StrokerFault::none;
+#else
+constexpr StrokerFault fault = StrokerFault::none;
+#endif
 
 bool samePoint(Point a, Point b, double within = shortestSegment) {
     double dx = b.x - a.x, dy = b.y - a.y;
@@ -88,10 +94,16 @@ public:
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        if (cutAlready + reach < length1 && reach < length2) {
+        if ((cutAlready + reach < length1 && reach < length2) || fault == StrokerFault::innerBandFolds) {
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+        } else if (smooth && foldsInCurves_) {
+            // Cairo strokes an undashed line as one outline, a curve's points pushed out along their normals
+            // however tight it turns: where that folds back across a butt cap, less than the union is filled.
+            double scale = half_ / std::sqrt(2 + 2 * cosine);
+            inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+            reach = 0;
         } else {
             // The segments are too short for the turn (`cutAlready` of the first one taken by its
             // start): the inner side would fold back. It runs through the corner point instead, from
@@ -108,6 +120,13 @@ public:
         outerCorner(v, d1, d2, cornerJoin(faultyCosine(d1, d2, cosine), smooth), [&](Point p) { outer.push_back(p); });
         return reach;
     }
+
+    // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
+    // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
+    void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
+
+    // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
+    void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
 
     void bandEnd(Point b, Point d) {
         Point n{-d.y * half_, d.x * half_};
@@ -166,6 +185,18 @@ public:
         finish();
     }
 
+    // A box from `p` reaching half the width along `d`, and across it to the `side` given, or to both.
+    void box(Point p, Point d, std::optional<Point> side) {
+        Point a{d.x * half_, d.y * half_};
+        Point s = side ? Point{side->x * half_, side->y * half_} : Point{-a.y, a.x};
+        Point from = side ? p : Point{p.x - s.x, p.y - s.y};
+        add(from);
+        add({from.x + a.x, from.y + a.y});
+        add({p.x + a.x + s.x, p.y + a.y + s.y});
+        add({p.x + s.x, p.y + s.y});
+        finish();
+    }
+
     // A subpath without length, as browsers draw it: a disc for round caps, for square ones a square
     // whose sides run along `along` (the user space's x axis) and across it.
     void dot(Point p, Point along) {
@@ -187,9 +218,10 @@ private:
     // where the line turns right back).
     static Point outwards(Point d, double cross) { return cross > 0 ? Point{d.y, -d.x} : Point{-d.y, d.x}; }
 
-    // `cosine`, the turn from `d1` to `d2`, unless a test's fault measures the limit on the device.
+    // `cosine`, the turn from `d1` to `d2`; the device's for a list without gaps (as Cairo's solid stroke)
+    // or where a test's fault measures the limit there.
     double faultyCosine(Point d1, Point d2, double cosine) const {
-        if (fault != StrokerFault::miterLimitOnDevice || !toDevice_) return cosine;
+        if ((fault != StrokerFault::miterLimitOnDevice && !mitersOnDevice_) || !toDevice_) return cosine;
         return deviceCosine(d1, d2);
     }
 
@@ -289,6 +321,8 @@ private:
     double tolerance_;
     double arcStep_;
     const AffineTransform* toDevice_;
+    bool foldsInCurves_ = false;
+    bool mitersOnDevice_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
     std::vector<Point>& right_;
@@ -297,7 +331,7 @@ private:
 
 // Strokes one flattened subpath (pen space, no two neighbours equal).
 void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed, Point along,
-                   Builder& builder) {
+                   Builder& builder, bool dashed = false) {
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
@@ -305,6 +339,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     Point first = d, last{};
     double cut = 0, cutAtEnd = 0;
     bool loop = false, turnedAtStart = false;
+    builder.foldInCurves(!closed && !dashed);
     if (closed) {
         auto closing = between(points[n - 1], points[0]);
         last = closing.unit;
@@ -352,6 +387,21 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
 // on the same side of a corner.
 Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
 
+// The inverse of a transform as Cairo rounds it (cairo_matrix_invert), without the translation.
+AffineTransform cairoInverse(const AffineTransform& t) {
+    if (t.b == 0 && t.c == 0) return {t.a != 1 ? 1 / t.a : 1.0, 0, 0, t.d != 1 ? 1 / t.d : 1.0, 0, 0};
+    double r = 1 / (t.a * t.d - t.b * t.c);
+    return {t.d * r, -t.b * r, -t.c * r, t.a * r, 0, 0};
+}
+
+// A segment's user length as Cairo's dasher takes it, from its points on the device: where a dash
+// ends right at a corner, the last bit of rounding decides which side of it Cairo's falls.
+double cairoLength(const AffineTransform& inverse, Point from, Point to) {
+    double dx = to.x - from.x, dy = to.y - from.y;
+    double x = inverse.a * dx + inverse.c * dy, y = inverse.b * dx + inverse.d * dy;
+    return x == 0 ? std::abs(y) : y == 0 ? std::abs(x) : std::hypot(x, y);
+}
+
 // A point a hair from a curve's end `from` along its tangent there (towards `to`, or the next control
 // point where that is the same), so the line turns and is capped there along the tangent as Cairo's is.
 Point tangentStep(Point from, Point to, Point also, Point last) {
@@ -384,7 +434,7 @@ void halveCurve(Point p0, Point p1, Point p2, Point p3, double tolerance, To to,
     halveCurve(centre, bc, c, p3, tolerance, to, depth - 1);
 }
 
-// The dash pattern walked along a subpath in the pen's space as Cairo walks it: which length it is in,
+// The dash pattern walked along a subpath as Cairo walks it, in user units: which length it is in,
 // whether that one is on, and how much of it is left.
 struct Dasher {
     std::vector<double> lengths;  // an even count, the first on
@@ -413,7 +463,7 @@ struct Dasher {
             offset -= userLengths[index];
             index = (index + 1) % lengths.size();
         }
-        remain = std::max(userLengths[index] - offset, 0.0) * penScale;
+        remain = std::max(userLengths[index] - offset, 0.0);
     }
     // Walks `distance`, no more than what is left of the current length.
     void step(double distance) {
@@ -445,10 +495,17 @@ struct Dasher {
 // runs (a curve outside the clip drawn as its chord). Stretches of a segment outside `window` (their
 // ends as fractions of the segment, where it is near enough the clip to show) are skipped whole, so
 // the cost is the dashes that can show, however long the line.
+//
+// A path of lines along the device's axes, mitred and not round-capped under a transform that only scales,
+// Cairo dashes as boxes (`boxes`): each piece of a dash along a segment is a box, and one reaching the
+// segment's end reaches on by half the width, to one side for butt caps (away from where the next piece
+// heads, or the positive side where that is neither way) and to both for square ones: a dash ending on a
+// corner there fills its outer corner, and one turning right back a half square past the turn. The last
+// piece of an open subpath does not, nor that of a closed one that starts in a gap.
 template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
                   const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
-                  Builder& builder, Scratch& s) {
+                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -472,7 +529,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
             builder.dot(dash[0], d);
         else
-            strokeSubpath(dash, dashSmooth, ring, along, builder);
+            strokeSubpath(dash, dashSmooth, ring, along, builder, true);
         WorkMeter::charge(WorkMeter::aDashLaid + double(builder.pointCount() - before) * WorkMeter::aDashPoint);
     };
     // A subpath without length is a dot where the pattern starts on.
@@ -483,6 +540,26 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     }
     const bool holdFirst = closed && dasher.on();
     bool held = false;
+    // The piece reaching its segment's end whose box waits on the next piece's direction, and the first's.
+    std::optional<std::pair<Point, Point>> reaching;
+    std::optional<Point> firstHeading;
+    auto nextPiece = [&](Point heading) {
+        if (!firstHeading) firstHeading = heading;
+        if (!reaching) return;
+        const auto [at, d] = *reaching;
+        reaching.reset();
+        if (squareCaps) return builder.box(at, d, std::nullopt);
+        // Cairo's sides are the device's: `flips` turns the pen's axes to them.
+        const bool across = d.y == 0 ? heading.y * flips.y > 0 : heading.x * flips.x > 0;
+        const double side = across ? -1.0 : 1.0;
+        builder.box(at, d, d.y == 0 ? Point{0, side * flips.y} : Point{side * flips.x, 0});
+    };
+    // Lines on along one direction are one to Cairo: their joint is no segment's end.
+    auto reachesCorner = [&](std::size_t i, Point d) {
+        if (!closed && i + 2 > segments) return true;
+        const Point b = points[(i + 1) % n], c = points[(i + 2) % n];
+        return between(b, c).unit != d;
+    };
     auto add = [&](Point p, bool inCurve) {
         if (!piece.empty() && samePoint(piece.back(), p)) return false;
         piece.push_back(p);
@@ -508,13 +585,16 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
+        // Walked in user units, as Cairo's dasher walks it.
+        length = s.lengths[i];
         auto at = [&](double distance) {
             if (distance >= length) return b;
-            return Point{a.x + d.x * distance, a.y + d.y * distance};
+            const double f = distance / length;
+            return Point{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
         };
         double span = spans[(i + 1) % n];
         auto [from, to] = std::isnan(span) ? window(a, b) : std::pair<double, double>{1, 1};
-        if (!std::isnan(span)) length = span;
+        if (!std::isnan(span)) length = span / dasher.penScale;
         if (from >= to) from = to = 1;
         double position = 0;
         if (from > 0) {
@@ -531,8 +611,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             rest -= step;
             position = stop - rest;
             if (dasher.on()) {
+                if (boxes) nextPiece(d);
                 if (piece.empty()) add(at(position - step), false);
                 bool reachesEnd = !(rest > 0) && atEnd;
+                if (boxes && reachesEnd && reachesCorner(i, d)) reaching = {b, d};
                 bool moved = add(at(position), reachesEnd && (closed || i + 1 < segments) && smooth[(i + 1) % n]);
                 if (rest > 0) {
                     if (!moved) add(nudged(at(position), d, 1), false);
@@ -548,12 +630,17 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             end();
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && piece.empty()) {
+        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
+            if (boxes) {
+                nextPiece({0, 0});
+                if (reachesCorner(i, d)) reaching = {b, d};
+            }
             // A dash beginning where the segment ends starts facing along it.
             add(nudged(b, d, -1), false);
             add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
         }
     }
+    if (reaching && closed && holdFirst && firstHeading) nextPiece(*firstHeading);
     if (!closed) return emit(piece, pieceSmooth);
     if (holdFirst && !held) {
         // One dash all the way round: the subpath closed as it is.
@@ -603,18 +690,22 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     Point along = round ? Point{t.a / std::sqrt(xLength), t.b / std::sqrt(xLength)} : Point{1, 0};
     Scratch& s = scratch;
     Builder builder(style, half, penTolerance, round ? nullptr : &toDevice, clip, s, pieces);
-    // Dashes are walked in the pen's space, where a user length is `penScale` long.
+    // Dashes are walked in user units, as Cairo's dasher walks them; a user length is `penScale` long
+    // in the pen's space.
+    const double penScale = round ? std::sqrt(xLength) : 1;
     thread_local Dasher dasher;
-    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too).
+    // A pattern without gaps is a solid line, as Cairo draws it (an odd count's second pass is gaps too);
+    // so is one whose gaps are all under 1/512 of a user unit, Cairo's fixed point rounding them away.
     const auto& given = style.dashes;
     bool gaps = given.size() % 2 != 0;
-    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 0;
+    for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 1.0 / 512;
     const bool dashed = !given.empty() && gaps;
-    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none
-    // (a solid line keeps its flattened pieces' turns there: the two points more a curve cost the flags).
+    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none.
+    // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
+    // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
+    builder.measureMitersOnDevice(tangents && !dashed);
     if (dashed) {
-        double penScale = round ? std::sqrt(xLength) : 1;
         // As Cairo takes the list: a length of none between two others joins them into one, so only
         // the first and last can be dots or gaps of no length. One pass, however many zeros.
         auto& lengths = dasher.lengths;
@@ -633,14 +724,13 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         dasher.userPhase = userPhase < 0 ? userPhase + userPeriod : userPhase;
         dasher.userLengths = dasher.lengths;
         dasher.penScale = penScale;
-        dasher.period = 0;
-        for (double& length : dasher.lengths) dasher.period += length *= penScale;
+        dasher.period = userPeriod;
         // A pattern finer than the tolerance along any direction on the device is left to Cairo, which
         // draws it as a solid line of its share of coverage: walked here, a line squashed a billion
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
-        if (!(dasher.period * (round ? 1 : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        dasher.slack = penScale / 512;
+        if (!(dasher.period * (round ? penScale : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
+        dasher.slack = 1.0 / 512;
     }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
@@ -689,8 +779,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         smooth.push_back(inCurve);
         if (dashed) spans.push_back(span);
     };
+    // Coarser than asked by more than the reference's allowance hides: 16 times Cairo's own default.
+    if (fault == StrokerFault::coarseFlattening) tolerance = std::max(tolerance, 0.1) * 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
-    auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
+    auto cubic = [&](Point p0, Point p1, Point p2, Point p3, bool openStart, bool openEnd) {
+        if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
         bool outside = maxX < clip.left - reach || minX > clip.right + reach || maxY < clip.top - reach ||
@@ -718,17 +811,49 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (outside) return add(p3, false), true;
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
-        if (tangents) add(tangentStep(p0, p1, p2, p3), true);
         int count = *steps;
+        // A cap across the first (or last) flattened piece is as good where that turns from the tangent by
+        // less than the tolerance across the line.
+        auto turnsFromTangent = [&](Point end, Point toward, double u) {
+            const Point hair = tangentStep(end, toward, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
+            double v = 1 - u, w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            const Point q{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
+            const double tx = hair.x - end.x, ty = hair.y - end.y, cx = q.x - end.x, cy = q.y - end.y;
+            return deviceHalf * std::abs(tx * cy - ty * cx) > tolerance / 2 * std::hypot(tx, ty) * std::hypot(cx, cy);
+        };
+        openStart = openStart && !tangents && points.size() == 1 && turnsFromTangent(p0, p1, 1.0 / count);
+        openEnd = openEnd && !tangents && turnsFromTangent(p3, p2, 1 - 1.0 / count);
+        if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        if (tangents) add(tangentStep(p3, p2, p1, p0), true);
+        if (tangents || openEnd) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
+    // Whether Cairo dashes the path as boxes (see strokeDashed): lines only, each along an axis on its grid.
+    bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
+                 style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0;
+    const AffineTransform cairoInverted = cairoInverse(t);
+    const Point flips = round ? Point{1, 1} : Point{t.a < 0 ? -1.0 : 1.0, t.d < 0 ? -1.0 : 1.0};
+    if (boxes) {
+        Point at{}, from{};
+        for (const PathElement& element : path.elements()) {
+            if (element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo) {
+                boxes = false;
+                break;
+            }
+            Point to = element.kind == PathElement::Kind::closeSubpath ? from : onGrid(t.apply(element.points[0]));
+            if (element.kind == PathElement::Kind::moveTo) from = to;
+            else if (to.x != at.x && to.y != at.y) {
+                boxes = false;
+                break;
+            }
+            at = to;
+        }
+    }
     // A subpath is stroked once it has a segment (a lone move draws nothing).
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {
@@ -739,12 +864,19 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 smooth.pop_back();
             }
             smooth[0] = false;
+            if (dashed) {
+                auto& lengths = s.lengths;
+                lengths.resize(points.size());
+                for (std::size_t i = 0; i < points.size(); ++i)
+                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]);
+            }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
-                strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s);
+                strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
+                             style.cap == StrokeStyle::Cap::square, flips);
             else
-                strokeSubpath(points, smooth, closed, along, builder);
+                strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;
         }
         points.clear();
@@ -756,8 +888,21 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Dashed, the device points are Cairo's.
     auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
-    for (const PathElement& element : path.elements()) {
+    const auto& elements = path.elements();
+    // Whether the subpath goes on from element `from` to a close (asked only where it begins on a curve).
+    auto closes = [&](std::size_t from) {
+        for (std::size_t k = from; k < elements.size(); ++k) {
+            if (elements[k].kind == PathElement::Kind::closeSubpath) return true;
+            if (elements[k].kind == PathElement::Kind::moveTo) return false;
+        }
+        return false;
+    };
+    for (std::size_t index = 0; index < elements.size(); ++index) {
+        const PathElement& element = elements[index];
         const auto& p = element.points;
+        // An open subpath's end, or start (with nothing drawn yet), where the element is a curve.
+        const bool openEnd = index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo;
+        auto openStart = [&] { return !dashed && points.size() == 1 && !closes(index + 1); };
         switch (element.kind) {
             case PathElement::Kind::moveTo:
                 strokeCurrent(false);
@@ -773,14 +918,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             case PathElement::Kind::quadCurveTo: {
                 if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                if (!cubic(device(current), device(c1), device(c2), device(p[1]))) return false;
+                if (!cubic(device(current), device(c1), device(c2), device(p[1]), openStart(), openEnd)) return false;
                 current = p[1];
                 drawn = true;
                 break;
             }
             case PathElement::Kind::curveTo:
                 if (points.empty()) add(device(current), false);
-                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]))) return false;
+                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), openStart(), openEnd)) return false;
                 current = p[2];
                 drawn = true;
                 break;
@@ -830,7 +975,9 @@ void cutAsCairoDashes(Point p0, Point p1, Point p2, Point p3, double tolerance, 
     halveCurve(onGrid(p0), onGrid(p1), onGrid(p2), onGrid(p3), tolerance, to);
 }
 
+#ifdef SORVANE_STROKER_FAULTS
 StrokerFault strokerFault() { return fault; }
 void setStrokerFault(StrokerFault given) { fault = given; }
+#endif
 
 }  // namespace gfx::raster

@@ -48,10 +48,18 @@ void cutAsCairoDashes(Point p0, Point p1, Point p2, Point p3, double tolerance, 
 
 // A fault put into the stroker on the calling thread by a test (StrokerTesting.h), to show that the
 // comparison with Cairo fails a stroker gone wrong: every dash moved half its pattern on, caps left off,
-// joins left off (a notch at each corner), dashes of no length left out, or the miter limit held for the
-// device's corner rather than the user's. None outside tests.
-enum class StrokerFault { none, dashesMovedHalfAPeriod, capsDropped, joinsDropped, emptyDashesSkipped, miterLimitOnDevice };
+// joins left off (a notch at each corner), dashes of no length left out, the miter limit held for the
+// device's corner rather than the user's, curves flattened coarser than asked (16 times Cairo's default
+// tolerance at least) or drawn as their chords, a band's inner side let fold back, or a dash beginning
+// on a corner started without its join.
+// Only the test build has the switch (SORVANE_STROKER_FAULTS); elsewhere the stroker holds none.
+enum class StrokerFault {
+    none, dashesMovedHalfAPeriod, capsDropped, joinsDropped, emptyDashesSkipped, miterLimitOnDevice,
+    coarseFlattening, curvesAsChords, innerBandFolds, dashStartJoinLost
+};
+#ifdef SORVANE_STROKER_FAULTS
 StrokerFault strokerFault();
 void setStrokerFault(StrokerFault fault);
+#endif
 
 }  // namespace gfx::raster

@@ -2,6 +2,7 @@
 
 #include "Stroker.h"
 
+#ifdef SORVANE_STROKER_FAULTS
 namespace gfx::raster {
 
 // Puts `fault` into the stroker on this thread while it lives.
@@ -17,3 +18,4 @@ private:
 };
 
 }  // namespace gfx::raster
+#endif

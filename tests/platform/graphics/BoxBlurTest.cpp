@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 
+#include "TestSeed.h"
 #include "gfx/BoxBlur.h"
 
 using namespace gfx;
@@ -11,7 +12,7 @@ namespace {
 
 // Random premultiplied pixels: colour channels never exceed alpha.
 Bitmap randomBitmap(int width, int height, unsigned seed, int stridePadding = 0) {
-    std::mt19937 random(seed);
+    std::mt19937 random(sorvane::testing::testSeed(seed));
     Bitmap bitmap;
     bitmap.width = width;
     bitmap.height = height;

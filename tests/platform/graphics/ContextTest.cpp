@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "TestSeed.h"
 #include "ContextTesting.h"
 #include "PixelProbe.h"
 #include "ScanConverter.h"
@@ -1223,7 +1224,7 @@ double plainDrawingUnits(const Path& path, const AffineTransform& toDevice, doub
 // Random paths of lines, curves and closes (short ones and long, within the picture and past it, flat edges
 // among them), under random transforms, filled and stroked within random boxes, some of them empty.
 TEST(Context, AWorkMeterEstimatesAPathAsItsPlainSumDoesToTheBit) {
-    std::mt19937 random(88);
+    std::mt19937 random(sorvane::testing::testSeed(88));
     const auto uniform = [&](double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(random);
     };

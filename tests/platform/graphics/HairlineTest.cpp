@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "TestSeed.h"
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
@@ -70,7 +71,7 @@ HairlineAgainstBands compareHairline(const Path& stroke, const Path& bands, bool
 TEST(ScanConverter, ThinStrokesAreHairlinesWithTheirWidthsInk) {
     // Under a pixel wide, a stroke's ink is its length times its device width, in a one-pixel band;
     // Cairo's samples miss the thinnest lines altogether, so they are checked against a wider line.
-    std::mt19937 random(9);
+    std::mt19937 random(sorvane::testing::testSeed(9));
     Bitmap clear = Bitmap::make(size, size);
     for (int i = 0; i < 6; ++i) {
         Path path = randomStroke(random);
@@ -212,7 +213,7 @@ TEST(ScanConverter, HairlinesThinOutAlongTheAxisTheTransformShrinks) {
 // random paths, turns, widths and clips (the canvas's sides, a clip cutting the path, one just past or on its
 // box, a canvas larger than one band's cells) it is drawn to the bit as with each quad's corners tested.
 TEST(ScanConverter, AHairlineTheClipLeavesWholeIsDrawnAsWithEveryQuadTested) {
-    std::mt19937 random(11);
+    std::mt19937 random(sorvane::testing::testSeed(11));
     std::uniform_real_distribution<double> unit(0, 1);
     for (int i = 0; i < 300; ++i) {
         const int side = i % 30 == 0 ? 700 : size;

@@ -36,6 +36,7 @@ struct ReferenceDrawing {
     LineCap cap = LineCap::butt;
     LineJoin join = LineJoin::miter;
     std::vector<double> dashes;
+    bool alongAxes = false;  // a subpath runs along the axes by whole steps
 
     // `choose(n)` is one of 0..n-1.
     template <typename Choose>
@@ -58,13 +59,40 @@ struct ReferenceDrawing {
         };
         int subpaths = 1 + int(choose(2));
         for (int s = 0; s < subpaths; ++s) {
+            // Some subpaths run along the axes by multiples of 4: with the whole dash lengths below, dash
+            // boundaries fall on their corners.
+            const bool square = choose(3) == 0;
+            d.alongAxes = d.alongAxes || square;
             out << " M";
-            d.path.moveTo(point());
+            if (square) {
+                Point p{4.0 * double(choose(12)), 4.0 * double(choose(12))};
+                out << " " << p.x << "," << p.y;
+                d.path.moveTo(p);
+            } else {
+                d.path.moveTo(point());
+            }
             int elements = 1 + int(choose(4));
+            Point before = *d.path.currentPoint();
             for (int e = 0; e < elements; ++e) {
-                switch (choose(5)) {
+                const Point from = *d.path.currentPoint();
+                switch (choose(e > 0 ? 6 : 5)) {
                     case 0:
-                    case 1: out << " L"; d.path.lineTo(point()); break;
+                    case 1:
+                        if (square) {
+                            Point p = from;
+                            (choose(2) ? p.x : p.y) += 4 * (double(choose(13)) - 6);
+                            out << " L " << p.x << "," << p.y;
+                            d.path.lineTo(p);
+                        } else {
+                            out << " L";
+                            d.path.lineTo(point());
+                        }
+                        break;
+                    case 5:
+                        // Right back along the last piece (a dash boundary there is a turn-back's).
+                        out << " L " << before.x << "," << before.y;
+                        d.path.lineTo(before);
+                        break;
                     case 2: {
                         out << " Q";
                         Point c = point();
@@ -86,6 +114,7 @@ struct ReferenceDrawing {
                         d.path.addRelativeArc(centre, radius, start, sweep);
                     }
                 }
+                before = from;
             }
             if (choose(2)) {
                 out << " Z";
@@ -122,27 +151,30 @@ struct ReferenceDrawing {
         static const double limits[] = {1, 1.5, 2};
         d.miterLimit = limits[choose(std::size(limits))];
         if (choose(4) != 0) {
-            static const double lengths[] = {0, 0, 0.5, 1, 2, 3, 5, 8, 13};
+            // Zeros and odd counts; half the time lengths dividing 4, whose boundaries fall on the corners
+            // of the subpaths along the axes.
+            static const double lengths[] = {0, 0, 0.5, 1, 2, 3, 4, 5, 8, 10, 13}, quarters[] = {0, 1, 2, 4};
+            const bool whole = choose(2);
             int count = 1 + int(choose(5));
-            for (int k = 0; k < count; ++k) d.dashes.push_back(lengths[choose(std::size(lengths))]);
-            static const double phases[] = {0, 0, 3, -7, 2.5, 1000, -1001};
-            d.phase = phases[choose(std::size(phases))];
+            for (int k = 0; k < count; ++k)
+                d.dashes.push_back(whole ? quarters[choose(std::size(quarters))] : lengths[choose(std::size(lengths))]);
+            static const double phases[] = {0, 0, 3, -7, 2.5, 1000, -1001}, wholePhases[] = {0, 1, -2, 1000};
+            d.phase = whole ? wholePhases[choose(std::size(wholePhases))] : phases[choose(std::size(phases))];
         }
         // Where a corner's miter is within a tenth of the limit, a curve's first flattened piece (whose
         // direction is off its end's by up to a few degrees) decides which side it falls on, the
-        // stroker's and Cairo's apart: the limit is kept that far from every corner's.
+        // stroker's and Cairo's apart: the limit is kept that far from every corner's (the device's for a
+        // list without gaps, which both stroke as Cairo's solid line).
+        const bool deviceMiters = !d.dashes.empty() && !d.dashedByCairo();
         auto nearLimit = [&] {
             return std::ranges::any_of(d.corners(), [&](const Corner& c) {
-                return std::abs(miterLength(c.in, c.out) / d.miterLimit - 1) < 0.1;
+                double length = deviceMiters ? miterLength(d.onDevice(c.in), d.onDevice(c.out)) : miterLength(c.in, c.out);
+                return std::abs(length / d.miterLimit - 1) < 0.1;
             });
         };
         // (A limit of 1 bevels every corner that turns at all, both ways.)
         for (int k = 0; k < 8 && !d.fill && d.join == LineJoin::miter && d.miterLimit > 1 && nearLimit(); ++k)
             d.miterLimit = std::max(1.0, d.miterLimit / 1.25);
-        // Dashes join only the corners they run over, which the tips added to a bevelled stroke cannot
-        // tell: where no one limit has Cairo mitre as the user's corners say (lists without gaps, which
-        // Cairo strokes solid), they are bevelled.
-        if (!d.dashes.empty() && !d.cairoMiterLimit()) d.join = LineJoin::bevel;
         return d;
     }
 
@@ -168,27 +200,15 @@ struct ReferenceDrawing {
     };
     mutable std::optional<std::vector<Corner>> drawnCorners;  // corners()
 
-    // The corners between the path's pieces as drawn: where a curve ends, the stroker and Cairo turn
-    // along the line cut next to the corner (cairoPath()), which can turn away from the curve's tangent
-    // where it bends tight.
+    // The corners between the path's pieces, turning from one's tangent to the next's as Cairo turns.
     // (Worked out once, when the drawing is made: the drawings are compared many times.)
-    const std::vector<Corner>& corners() const { return once(drawnCorners, [&] { return cornersAsDrawn(); }); }
+    const std::vector<Corner>& corners() const { return once(drawnCorners, [&] { return cornersOf(path); }); }
 
     // What `make()` gives, worked out the first time it is asked for.
     template <typename T, typename Make>
     static const T& once(std::optional<T>& cache, Make make) {
         if (!cache) cache = make();
         return *cache;
-    }
-    std::vector<Corner> cornersAsDrawn() const {
-        std::vector<Point> ends;
-        for (const PathElement& element : path.elements())
-            if (element.kind != PathElement::Kind::closeSubpath) ends.push_back(element.points[element.pointCount() - 1]);
-        auto all = cornersOf(cairoPath(true));
-        std::erase_if(all, [&](const Corner& c) {
-            return std::ranges::none_of(ends, [&](Point p) { return p.x == c.at.x && p.y == c.at.y; });
-        });
-        return all;
     }
 
     // The corners between a path's pieces (lines, curves: their directions at their ends), those of no
@@ -255,13 +275,15 @@ struct ReferenceDrawing {
         return listed && gaps;
     }
 
-    // The miter limit holds for the user's corner, as browsers and the stroker take it; so does Cairo's
-    // dasher, but Cairo's solid stroke takes it for the device's, which differs where the transform
-    // stretches one way more than the other. Cairo stroking solid is given a limit that mitres the same
-    // corners: one between the device's miters of the corners mitred and of those bevelled. Nothing
-    // where no limit parts them so (miterTips() then).
+    // The miter limit holds for the user's corner, as browsers and the stroker take it for a solid
+    // line; so does Cairo's dasher, but Cairo's solid stroke takes it for the device's, which differs
+    // where the transform stretches one way more than the other. A dash list, gaps or none, is Cairo's
+    // own either way and the stroker's as Cairo draws it. Cairo stroking a line without one is given a
+    // limit that mitres the same corners: one between the device's miters of the corners mitred and of
+    // those bevelled. Nothing where no limit parts them so (miterTips() then).
     std::optional<double> cairoMiterLimit() const {
-        if (fill || join != LineJoin::miter || dashedByCairo()) return miterLimit;
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        if (fill || join != LineJoin::miter || listed) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
             double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));
@@ -308,158 +330,36 @@ struct ReferenceDrawing {
         return tips;
     }
 
-    // The curves' tolerance on the device: what Context::setFlatness(0.02) gives the stroker (draw()).
-    static constexpr double tolerance = 0.01;
-
-    // The stroke's path as Cairo is given it: each curve cut into lines on the device where the stroker
-    // cuts it (in equal steps; dashed, where Cairo lays dashes along it), so that Cairo's own stroke of
-    // a curve, which falls short of the outline where the curve bends tighter than half the line's
-    // width, plays no part. Under a dash list Cairo turns the line at a curve's ends along its tangents:
-    // there a line an eighth of a pixel long (long enough for Cairo's grid to keep its direction) runs
-    // along the tangent first.
-    // (`endsOnly`: each curve's first and last lines, all its corners need. `finer`: joined other than
-    // round, see below.)
-    // (`curves`: each curve's lines also handed back as a subpath of its own, with the length of its
-    // subpath before it, for asCairoDrawsIt().)
-    Path cairoPath(bool endsOnly = false, bool finer = false, std::vector<std::pair<double, Path>>* curves = nullptr) const {
-        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
-        const bool dashed = dashedByCairo();
-        const AffineTransform back = transform.inverted();
-        const raster::CurveSteps steps(tolerance, raster::mostCurveSegments);
-        Path lines;
-        Point last{};
-        double along = 0;  // since the subpath's start
-        bool inCurve = false;
-        auto lineTo = [&](Point p) {
-            along += std::hypot(p.x - last.x, p.y - last.y);
-            lines.lineTo(last = p);
-            if (inCurve) curves->back().second.lineTo(p);
-        };
-        std::vector<Point> cut;
-        // (The detour lengthens the line by up to the step's length where the tangent turns away from
-        // the first line cut, moving every dash after it: the step is kept short enough for a 256th.)
-        auto tangentStep = [](Point from, Point toward, Point next) {
-            double dx = toward.x - from.x, dy = toward.y - from.y, length = std::hypot(dx, dy);
-            double nx = next.x - from.x, ny = next.y - from.y, chord = std::hypot(nx, ny);
-            double cosine = chord > 0 ? (dx * nx + dy * ny) / length / chord : 1;
-            double step = std::min({0.125, chord / 2, 1 / 256.0 / std::max(1 - cosine, 1e-9)});
-            return Point{from.x + dx / length * step, from.y + dy / length * step};
-        };
-        auto cubic = [&](Point p0, Point p1, Point p2, Point p3) {
-            cut.clear();
-            if (dashed) {
-                raster::cutAsCairoDashes(p0, p1, p2, p3, tolerance, [&](Point p) { cut.push_back(p); });
-            } else {
-                // The stroker's steps, those inside the curve cut finer still: Cairo joins them as the
-                // corners are joined, and where the curve bends tight a miter there reaches past the sweep.
-                int count = steps(p0, p1, p2, p3).value_or(1);
-                const int cuts = finer && !endsOnly ? 8 : 1;
-                // (Ends only: the first cut and the last.)
-                for (int i = 1; i < count; i = endsOnly && i < count - 1 ? count - 1 : i + 1)
-                    for (int k = 0; k < (i + 1 < count ? cuts : 1); ++k) {
-                        double u = (i + double(k) / cuts) / count, v = 1 - u;
-                        double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
-                        cut.push_back({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y});
-                    }
-            }
-            if (listed) {
-                auto same = [](Point a, Point b) { return a.x == b.x && a.y == b.y; };
-                Point toward = !same(p0, p1) ? p1 : !same(p0, p2) ? p2 : p3;
-                Point backward = !same(p3, p2) ? p2 : !same(p3, p1) ? p1 : p0;
-                if (!same(p0, toward)) {
-                    cut.insert(cut.begin(), tangentStep(p0, toward, cut.empty() ? p3 : cut.front()));
-                    cut.push_back(tangentStep(p3, backward, cut.back()));
-                }
-            }
-            if (endsOnly && cut.size() > 2) cut.erase(cut.begin() + 1, cut.end() - 1);
-            if (curves) {
-                curves->push_back({along, Path{}});
-                curves->back().second.moveTo(last);
-                inCurve = true;
-            }
-            for (Point p : cut) lineTo(back.apply(p));
-        };
-        Point current{}, start{};
-        for (const PathElement& element : path.elements()) {
-            const auto& q = element.points;
-            switch (element.kind) {
-                case PathElement::Kind::moveTo:
-                    lines.moveTo(start = current = last = q[0]);
-                    along = 0;
-                    break;
-                case PathElement::Kind::lineTo: lineTo(current = q[0]); break;
-                case PathElement::Kind::quadCurveTo: {
-                    auto [c1, c2] = cubicControls(current, q[0], q[1]);
-                    cubic(transform.apply(current), transform.apply(c1), transform.apply(c2), transform.apply(q[1]));
-                    lineTo(current = q[1]);
-                    inCurve = false;
-                    break;
-                }
-                case PathElement::Kind::curveTo:
-                    cubic(transform.apply(current), transform.apply(q[0]), transform.apply(q[1]), transform.apply(q[2]));
-                    lineTo(current = q[2]);
-                    inCurve = false;
-                    break;
-                case PathElement::Kind::closeSubpath:
-                    lines.closeSubpath();
-                    current = last = start;
-                    break;
-            }
-        }
-        return lines;
-    }
-
-    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference: Cairo strokes
-    // the lines of cairoPath(), joined as `joined` says.
-    void paint(Context& context, bool reference, LineJoin joined) const {
-        context.concatenate(transform);
-        if (fill) {
-            context.setFillColor(Color{0, 0, 0, 1});
-            context.fill(path, rule);
-            return;
-        }
-        auto limit = reference && joined == join ? cairoMiterLimit() : miterLimit;
-        context.setLineWidth(width);
-        context.setLineCap(cap);
-        context.setLineJoin(limit ? joined : LineJoin::bevel);
-        context.setMiterLimit(limit.value_or(miterLimit));
-        context.setLineDash(phase, dashes);
-        context.setStrokeColor(Color{0, 0, 0, 1});
-        context.stroke(reference ? cairoPath(false, joined != LineJoin::round) : path);
-        if (limit) return;
-        // The tips abut the bevelled stroke along their bases: their coverage adds.
-        context.setBlendMode(BlendMode::plusLighter);
-        context.setFillColor(Color{0, 0, 0, 1});
-        context.fill(miterTips());
-    }
-
+    // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference: the path as it
+    // is, flattened, dashed, joined and capped by Cairo, so that a fault in any of those of ours shows.
+    // Both flatten finely (a hundredth of a pixel): along curves flattened more coarsely Cairo's dashes
+    // fall where its flattening's length puts them, a dot at a line's end on or off it.
     Bitmap draw(bool converter) const {
-        return converter ? drawJoined(true, join) : asCairoDrawsIt([&](LineJoin joined) { return drawJoined(false, joined); }, [&] { return drawSwept(); });
-    }
-
-    // Cairo's picture of the stroke from `drawn(join)`, its picture of cairoPath() joined so. Cairo joins
-    // the lines a curve is cut into as the corners are joined, where a sweep of the pen along the curve
-    // is round: away from the corners (nearCorners()) the picture is the one joined round.
-    // Near a corner, where a curve bends tighter than half the line's width (nearTightBends()), Cairo's
-    // lines joined so leave notches (bevels) the pen's sweep fills: there the picture takes the more ink
-    // of that and of `swept()`, the curves alone joined round and ended flat.
-    template <typename Draw, typename Sweep>
-    Bitmap asCairoDrawsIt(Draw drawn, Sweep swept) const {
-        if (fill || join == LineJoin::round || !curved()) return drawn(join);
-        Bitmap cornered = drawn(join);
-        const Bitmap rounded = drawn(LineJoin::round);
-        const auto& near = nearCorners();
-        const auto& bends = nearTightBends();
-        // (Squashed twentyfold, everything is near a tight bend, and Cairo's own lines are the nearer.)
-        const bool bent = !squashed() && std::ranges::find(bends, true) != bends.end();
-        const Bitmap curves = bent ? swept() : Bitmap{};
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                const std::size_t i = std::size_t(y * side + x);
-                if (!near[i]) cornered.row(y)[x] = rounded.pixel(x, y);
-                else if (bent && bends[i]) cornered.row(y)[x] = std::max(cornered.pixel(x, y), curves.pixel(x, y));
+        raster::setScanConverterEnabled(converter);
+        auto context = Context::create(side, side, {});
+        context->setFlatness(0.02);
+        context->concatenate(transform);
+        if (fill) {
+            context->setFillColor(Color{0, 0, 0, 1});
+            context->fill(path, rule);
+        } else {
+            auto limit = converter ? miterLimit : cairoMiterLimit();
+            context->setLineWidth(width);
+            context->setLineCap(cap);
+            context->setLineJoin(limit ? join : LineJoin::bevel);
+            context->setMiterLimit(limit.value_or(miterLimit));
+            context->setLineDash(phase, dashes);
+            context->setStrokeColor(Color{0, 0, 0, 1});
+            context->stroke(path);
+            if (!limit) {
+                // The tips abut the bevelled stroke along their bases: their coverage adds.
+                context->setBlendMode(BlendMode::plusLighter);
+                context->setFillColor(Color{0, 0, 0, 1});
+                context->fill(miterTips());
             }
-        return cornered;
+        }
+        raster::setScanConverterEnabled(true);
+        return context->takeImage();
     }
 
     // The transform's least stretch on the device, over all directions.
@@ -477,130 +377,42 @@ struct ReferenceDrawing {
         });
     }
 
-    // The pixels within a pixel and a half of what a join adds at a corner past its bevel, on the device:
-    // the pen's arc between the two lines' outer sides, and a miter's tip.
-    mutable std::optional<std::vector<bool>> cornerPixels;  // nearCorners()
-    const std::vector<bool>& nearCorners() const { return once(cornerPixels, [&] { return pixelsNearCorners(); }); }
-    std::vector<bool> pixelsNearCorners() const {
-        std::vector<bool> near(side * side, false);
-        const double half = width / 2;
-        for (const Corner& c : corners()) {
-            const auto [n1, n2, cosine, cross] = outerSide(c);
-            std::vector<Point> added;
-            const double turn = std::acos(std::clamp(n1.x * n2.x + n1.y * n2.y, -1.0, 1.0)) * (cross > 0 ? 1 : -1);
-            for (int k = 0; k <= 8; ++k) {
-                double angle = turn * k / 8, cs = std::cos(angle), sn = std::sin(angle);
-                added.push_back({c.at.x + (n1.x * cs - n1.y * sn) * half, c.at.y + (n1.x * sn + n1.y * cs) * half});
-            }
-            if (join == LineJoin::miter && miterLength(c.in, c.out) <= miterLimit) {
-                double reach = half / (1 + cosine);
-                added.push_back({c.at.x + (n1.x + n2.x) * reach, c.at.y + (n1.y + n2.y) * reach});
-            }
-            std::vector<Point> device;
-            double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-            for (Point p : added) {
-                device.push_back(transform.apply(p));
-                minX = std::min(minX, device.back().x), maxX = std::max(maxX, device.back().x);
-                minY = std::min(minY, device.back().y), maxY = std::max(maxY, device.back().y);
-            }
-            // Inside the points' hull, or within the margin of an edge between two of them.
-            auto within = [&](Point q) {
-                bool inside = true;
-                double sign = 0;
-                for (std::size_t i = 0; i < device.size(); ++i) {
-                    Point a = device[i], b = device[(i + 1) % device.size()];
-                    double dx = b.x - a.x, dy = b.y - a.y, squared = dx * dx + dy * dy;
-                    double along = squared > 0 ? std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / squared, 0.0, 1.0) : 0;
-                    if (std::hypot(q.x - a.x - along * dx, q.y - a.y - along * dy) <= 1.5) return true;
-                    double side = dx * (q.y - a.y) - dy * (q.x - a.x);
-                    if (side != 0) {
-                        if (sign == 0) sign = side;
-                        else if ((side > 0) != (sign > 0)) inside = false;
-                    }
-                }
-                return inside;
-            };
-            for (int y = std::max(0, int(std::floor(minY - 2))); y <= std::min(side - 1, int(std::ceil(maxY + 2))); ++y)
-                for (int x = std::max(0, int(std::floor(minX - 2))); x <= std::min(side - 1, int(std::ceil(maxX + 2))); ++x)
-                    if (within({x + 0.5, y + 0.5})) near[std::size_t(y * side + x)] = true;
-        }
-        return near;
-    }
-
-private:
-    // Cairo's picture of the curves of cairoPath() alone, each dashed from where it starts along its
-    // subpath, joined round and ended flat.
-    Bitmap drawSwept() const {
-        raster::setScanConverterEnabled(false);
-        auto context = Context::create(side, side, {});
-        context->setFlatness(0.02);
-        context->concatenate(transform);
-        context->setLineWidth(width);
-        context->setLineCap(LineCap::butt);
-        context->setLineJoin(LineJoin::round);
-        context->setStrokeColor(Color{0, 0, 0, 1});
-        std::vector<std::pair<double, Path>> curves;
-        cairoPath(false, false, &curves);
-        for (const auto& [along, lines] : curves) {
-            context->setLineDash(phase + along, dashes);
-            context->stroke(lines);
-        }
-        raster::setScanConverterEnabled(true);
-        return context->takeImage();
-    }
-
-    Bitmap drawJoined(bool converter, LineJoin joined) const {
-        raster::setScanConverterEnabled(converter);
-        auto context = Context::create(side, side, {});
-        // Curves flattened finely, so that the two flattenings lie close.
-        context->setFlatness(0.02);
-        paint(*context, !converter, joined);
-        raster::setScanConverterEnabled(true);
-        return context->takeImage();
-    }
-
-public:
-
     // How far two pictures of the drawing are apart: pixels whose alpha differs by more than half the
     // range, and the most ink (in whole pixels) that any 3 by 3 pixels hold more in one than in the
     // other. The second sees what stays under half the range: hairlines, dashes moved along thin lines,
     // caps and joins. It sums over its 9 pixels, so that ink spread across a line differently (the
     // hairline's one-pixel band against Cairo's exact strip) or an edge a tenth of a pixel off weighs
-    // little, while ink moved along the line or left out weighs whole.
+    // little, while ink moved along the line or left out weighs whole. Near a curve bending tighter than
+    // half the line's width (nearTightBends()), where Cairo's own stroke falls short of the outline,
+    // the ink `a` holds more is apart (`overBends`), what it holds less is not.
     struct Apart {
         int pixels = 0;
-        double ink = 0;
-        double inkAwayFromBends = 0;  // centred away from tight bends at corners (nearTightBends(), nearCorners())
+        double ink = 0, overBends = 0;
     };
     Apart apart(const Bitmap& a, const Bitmap& b) const {
         std::vector<int> difference(side * side);
+        static const std::vector<bool> none(side * side, false);
+        const auto& near = fill ? none : nearTightBends();
         Apart result;
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x) {
                 int d = int(a.pixel(x, y) >> 24) - int(b.pixel(x, y) >> 24);
                 difference[std::size_t(y * side + x)] = d;
-                result.pixels += std::abs(d) > 127;
+                result.pixels += d < -127 || (d > 127 && !near[std::size_t(y * side + x)]);
             }
-        // Only where the allowances differ.
-        auto near = std::vector<bool>(side * side, false);
-        if (allowedInkAwayFromBends() < allowedInk()) {
-            near = nearTightBends();
-            const auto& corners = nearCorners();
-            for (std::size_t i = 0; i < near.size(); ++i) near[i] = near[i] && corners[i];
-        }
         // Summed along the rows' 3 pixels, then over 3 rows.
         std::vector<int> across(side * side);
         for (int i = 0; i < side * side; ++i)
             across[std::size_t(i)] = difference[std::size_t(i)] + (i % side > 0 ? difference[std::size_t(i - 1)] : 0) +
                                      (i % side + 1 < side ? difference[std::size_t(i + 1)] : 0);
-        int most = 0, mostAway = 0;
+        int most = 0, over = 0;
         for (int i = 0; i < side * side; ++i) {
-            const int sum = std::abs(across[std::size_t(i)] + (i >= side ? across[std::size_t(i - side)] : 0) +
-                                     (i + side < side * side ? across[std::size_t(i + side)] : 0));
-            most = std::max(most, sum);
-            if (!near[std::size_t(i)]) mostAway = std::max(mostAway, sum);
+            const int sum = across[std::size_t(i)] + (i >= side ? across[std::size_t(i - side)] : 0) +
+                            (i + side < side * side ? across[std::size_t(i + side)] : 0);
+            if (near[std::size_t(i)] && sum > 0) over = std::max(over, sum);
+            else most = std::max(most, std::abs(sum));
         }
-        result.ink = most / 255.0, result.inkAwayFromBends = mostAway / 255.0;
+        result.ink = most / 255.0, result.overBends = over / 255.0;
         return result;
     }
 
@@ -654,37 +466,40 @@ public:
         return near;
     }
 
-    // The most ink any 3 by 3 pixels may hold more in one picture than in the other. Strokes differ by
-    // Cairo's sampling (a fifth of a pixel here, under 0.4 along lines) and the flattenings' angles (a
-    // fortieth of a pixel per width). Where a corner's join meets a curve bending tighter than half the line's width, about
-    // a width: Cairo's own stroke of such a curve (which the gradient shapes' test compares with) falls
-    // short of the outline there. Dashed curves differ more at a dash's end: a twenty-fifth of a pixel
-    // per width joined round, a tenth joined otherwise. Squashed twentyfold, round caps and joins
-    // on lines and the round caps of dashes are slivers whose curves the two cut apart: about a width;
-    // other curves there a thirtieth of a pixel per width, dashed a tenth. Fills crossing themselves
-    // take summed areas where a pixel holds several edges (ScanConverter.h), and hairlines add up the
-    // coverage of their one-pixel quads where they cross or overlap at a turn: those more.
-    double allowedInk() const { return allowedInk(true); }
-
-    // The same away from tight bends at corners.
-    double allowedInkAwayFromBends() const { return allowedInk(false); }
-
-    bool tooFarApart(const Apart& a) const {
-        return a.pixels > allowedApart || a.ink > allowedInk() || a.inkAwayFromBends > allowedInkAwayFromBends();
+    // A solid stroke of curves joined other than round, where Cairo's own picture is the loosest.
+    bool curvesCornered() const {
+        return !fill && curved() && join != LineJoin::round && std::ranges::none_of(dashes, [](double length) { return length > 0; });
     }
 
-private:
-    double allowedInk(bool nearBends) const {
+    // The most ink any 3 by 3 pixels may hold more in one picture than in the other (`overBends`: the
+    // converter's more near tight bends). Strokes differ by Cairo's sampling (a fifth of a pixel here,
+    // under 0.4 along lines), dashed curves by a thirtieth of a pixel a width where the two place a
+    // dash's end. Solid curves joined other than round, a tenth: Cairo takes the join where a curve
+    // meets a corner. Near a tight bend Cairo's solid stroke of a curve falls short of the outline by
+    // about a width.
+    // Squashed twentyfold, round caps and joins on lines and the round caps of dashes are slivers whose
+    // curves the two cut apart: about a width; other curves there a thirtieth of a pixel per width,
+    // dashed a tenth. Fills crossing themselves take summed areas where a pixel holds several edges
+    // (ScanConverter.h), and hairlines add up the coverage of their one-pixel quads where they cross or
+    // overlap at a turn: those more.
+    double allowedInk(bool overBends = false) const {
         if (fill) return 2.75;
         const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (!listed && deviceWidth < 1) return 3;
-        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.6;
-        if (!curved()) return squashed() && (cap == LineCap::round || join == LineJoin::round) ? slivers : sampling + 0.025 * deviceWidth;
-        if (squashed()) return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
-        if (!listed) return nearBends && join != LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
-        return sampling + (join == LineJoin::round ? 0.04 : 0.1) * deviceWidth;
+        const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.5;
+        const bool cornered = curvesCornered();
+        if (overBends) return curved() && !dashedByCairo() ? slivers : sampling + (squashed() ? 0.25 : 0.15) * deviceWidth;
+        if (squashed()) {
+            if (!curved()) return cap == LineCap::round || join == LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
+            return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
+        }
+        return sampling + (cornered ? 0.12 : curved() && listed ? 0.03 : 0.025) * deviceWidth;
+    }
+
+    bool tooFarApart(const Apart& a) const {
+        return a.pixels > allowedApart || a.ink > allowedInk() || a.overBends > allowedInk(true);
     }
 
 public:

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSeed.h"
 #include "ScanConverterTesting.h"
 
 using namespace gfx;
@@ -86,7 +87,7 @@ int largestAreaError(const Bitmap& image, const std::vector<Point>& points) {
 }  // namespace
 
 TEST(ScanConverter, CoversEachPixelByItsExactArea) {
-    std::mt19937 random(11);
+    std::mt19937 random(sorvane::testing::testSeed(11));
     Bitmap clear = Bitmap::make(size, size);
     for (int i = 0; i < 8; ++i) {
         std::vector<Point> points = randomStar(random, 3 + 2 * i);
@@ -151,7 +152,7 @@ TEST(ScanConverter, SteepEdgesCoverEachPixelByItsExactArea) {
 }
 
 TEST(ScanConverter, MatchesCairoOnSimpleShapesBothRules) {
-    std::mt19937 random(5);
+    std::mt19937 random(sorvane::testing::testSeed(5));
     for (FillRule rule : {FillRule::winding, FillRule::evenOdd}) {
         for (int i = 0; i < 16; ++i) {
             Path path;
@@ -195,7 +196,7 @@ TEST(ScanConverter, InteriorsAndTransformsMatchCairoExactly) {
 TEST(ScanConverter, SelfIntersectionsDifferFromCairoOnlyWhereEdgesCross) {
     // Where regions of winding 0 and 2 share a pixel, the summed area is not the covered area; such
     // pixels are few, next to crossings.
-    std::mt19937 random(7);
+    std::mt19937 random(sorvane::testing::testSeed(7));
     std::uniform_real_distribution<double> at(-4, size + 4);
     for (FillRule rule : {FillRule::winding, FillRule::evenOdd}) {
         for (int i = 0; i < 12; ++i) {
@@ -282,7 +283,7 @@ int largestAlphaError(const Bitmap& image, const std::function<double(int, int)>
 TEST(ScanConverter, EvenOddFillsFoldSummedWindingsAboveOne) {
     // A star under one or two squares covering the whole picture: its edge pixels sum to 1 + a or
     // 2 + a, which the rule folds to a hole of 1 - a or a fill of a.
-    std::mt19937 random(29);
+    std::mt19937 random(sorvane::testing::testSeed(29));
     Bitmap clear = Bitmap::make(size, size);
     std::vector<Point> cover = {{-5, -5}, {size + 5, -5}, {size + 5, size + 5}, {-5, size + 5}};
     for (int squares = 1; squares <= 2; ++squares) {
@@ -304,7 +305,7 @@ TEST(ScanConverter, OverlappingSubpathsCoverExactlyWhatTheRuleFills) {
     // or 0 (opposite turns), and at each crossing regions of windings 0, 1 and 2 (or +1 and -1) share
     // a pixel. Filled, that is the star's outline, less the middle hexagon unless both turn alike
     // under the winding rule.
-    std::mt19937 random(23);
+    std::mt19937 random(sorvane::testing::testSeed(23));
     std::uniform_real_distribution<double> centre(15, 25), radius(9, 16), angle(0, std::numbers::pi);
     Bitmap clear = Bitmap::make(size, size);
     for (int i = 0; i < 6; ++i) {
@@ -344,7 +345,7 @@ TEST(ScanConverter, OverlappingPiecesCoverTheirUnionExactly) {
     // A star drawn three times, turning either way, and the winding rule's copy also as a fan of
     // triangles from its centre turning as most copies do: windings from -4 to 4, all of them the
     // star's area alone (three copies have odd parity).
-    std::mt19937 random(31);
+    std::mt19937 random(sorvane::testing::testSeed(31));
     Bitmap clear = Bitmap::make(size, size);
     for (int i = 0; i < 4; ++i) {
         std::vector<Point> star = randomStar(random, 5 + 2 * i);
@@ -409,7 +410,7 @@ TEST(ScanConverter, PiecesCrowdingTheLineMatchCairo) {
     // 60 zigzag slivers side by side, turning either way in turn, crossing themselves and their
     // neighbours and starting and ending at their own heights: over a hundred chains on the line,
     // moved by others starting, ending and crossing while their own corners are reached.
-    std::mt19937 random(7);
+    std::mt19937 random(sorvane::testing::testSeed(7));
     std::uniform_real_distribution<double> end(0.5, 6), sway(-0.8, 0.8);
     Path path;
     for (int k = 0; k < 60; ++k) {
@@ -458,7 +459,7 @@ TEST(ScanConverter, AStrokeOutlineOfOverlappingQuadsMatchesCairo) {
 }
 
 TEST(ScanConverter, DrawsOnlyInsidePixelAlignedClips) {
-    std::mt19937 random(3);
+    std::mt19937 random(sorvane::testing::testSeed(3));
     std::uniform_real_distribution<double> at(-30, 70);
     for (int i = 0; i < 8; ++i) {
         Path path;
@@ -528,7 +529,7 @@ TEST(ScanConverter, ClipPathsMaskItsDrawingAsCairosClipDoes) {
 // A union's coverage masks drawing as the union's shapes drawn apart by Cairo into a mask do: fills the converter
 // draws through it, fills Cairo composites through it (a blend mode) and fills under a clip set after it.
 TEST(ScanConverter, UnionClipsMaskDrawingAsTheirShapesDrawnApartDo) {
-    std::mt19937 random(41);
+    std::mt19937 random(sorvane::testing::testSeed(41));
     std::uniform_real_distribution<double> unit(0, 1);
     for (int round = 0; round < 36; ++round) {
         std::vector<Path> paths;
@@ -661,7 +662,7 @@ TEST(ScanConverter, LeavesPathsOfMillionsOfPointsToCairo) {
 // second difference over the squared count), whether the count comes from comparing squares (up to
 // eight) or from square roots; past `most` it takes none.
 TEST(ScanConverter, CurvesTakeTheFewestStepsWithinTheTolerance) {
-    std::mt19937 random(11);
+    std::mt19937 random(sorvane::testing::testSeed(11));
     std::uniform_real_distribution<double> unit(-1, 1);
     std::vector<int> seen(32);
     for (double tolerance : {0.1, 0.25, 1.0}) {
@@ -746,7 +747,7 @@ TEST(ScanConverter, CurvesStartWhereTheElementBeforeThemEnded) {
 // through a transform and the same path mapped beforehand come out pixel for pixel the same. Curves
 // within the tolerance of their chord add just their end, as a line to it would.
 TEST(ScanConverter, CurvesFlattenAsTheirMappedPointsDo) {
-    std::mt19937 random(5);
+    std::mt19937 random(sorvane::testing::testSeed(5));
     std::uniform_real_distribution<double> at(-9, 9), nudge(-0.002, 0.002);
     AffineTransform transform{1.7, 0.6, -0.9, 1.3, 20.25, 19.5};
     auto fill = [&](const Path& shape, const AffineTransform& toDevice) {
@@ -804,7 +805,7 @@ TEST(ScanConverter, ACurveOfTwoStepsAddsItsMidpoint) {
 // star drawn 2,001 times over itself, turning either way in turn, still covers the star alone, each
 // pixel by its area within the samples' 16 sub-rows of 16 (up to 1/32 off along an edge).
 TEST(ScanConverter, SweepsPassingTooManyChainsSampleTheirWindings) {
-    std::mt19937 random(37);
+    std::mt19937 random(sorvane::testing::testSeed(37));
     Bitmap clear = Bitmap::make(size, size);
     for (int i = 0; i < 3; ++i) {
         std::vector<Point> star = randomStar(random, 5 + 2 * i);
@@ -834,7 +835,7 @@ TEST(ScanConverter, SweepsPassingTooManyChainsSampleTheirWindings) {
 // by its exact area, on and off whole pixels, inside one column or row, reaching past the target,
 // flipped and turned a quarter, through clips and masks as Cairo draws them.
 TEST(ScanConverter, RectanglesAlongTheAxesCoverEachPixelByItsArea) {
-    std::mt19937 random(19);
+    std::mt19937 random(sorvane::testing::testSeed(19));
     std::uniform_real_distribution<double> at(-6, size + 6), small(0, 1.5);
     std::uniform_int_distribution<int> whole(-2, size + 2);
     const AffineTransform transforms[] = {{}, {1.5, 0, 0, -2, 3.25, 38.5}, {0, 1, -1, 0, 40, 0.5}};

@@ -71,11 +71,13 @@ struct SVGHelperUtilities {
                                                                           std::shared_ptr<const gfx::Path> path,
                                                                           std::optional<gfx::Rect> userBox = std::nullopt);
     // The gradient the identifier names, as a layer over `rect`; null (and logged) when none is found.
-    // `userBox`, when given, is the painted shape's box in its own user space.
+    // `userBox`, when given, is the painted shape's box in its own user space; `shape`, when given, its outline,
+    // whose box on the device a bounding-box gradient stretches over under a turn or skew.
     static std::shared_ptr<SVGGradientLayer> getGradientLayerWithId(std::string_view identifier,
                                                                    const SVGElement& element, const gfx::Rect& rect,
                                                                    const gfx::AffineTransform& transform,
-                                                                   std::optional<gfx::Rect> userBox = std::nullopt);
+                                                                   std::optional<gfx::Rect> userBox = std::nullopt,
+                                                                   const gfx::Path* shape = nullptr);
     // The identifier of a "url(#id) fallback" paint; nothing for a text too short to hold one.
     static std::optional<std::string> paintReferenceIdentifier(std::string_view paint);
 
