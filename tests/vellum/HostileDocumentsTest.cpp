@@ -2,6 +2,8 @@
 // problem as a recoverable error, never crash. The same documents seed the SVG fuzzers (fuzz/seeds/svg).
 #include <gtest/gtest.h>
 
+#include "TestSeed.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -682,10 +684,7 @@ TEST(HostileDocuments, ATreeRefusedByItsOwnRouteDoesNoWorkWhenDrawnAgain) {
 // The units decide, not the clock: a random tree built with half as much again as its drawing takes is drawn alike
 // on every frame, one built with half of it on none (a clock's ending would blank a frame, or all those after).
 TEST(HostileDocuments, ATreeIsDrawnOrRefusedTheSameWayOnEveryFrame) {
-    const char* given = std::getenv("SORVANE_TEST_SEED");
-    const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
-    std::printf("seed %u\n", seed);
-    std::mt19937 random(seed);
+    std::mt19937 random(sorvane::testing::testSeed(20261210));
     std::string text = hostile::header + R"(<defs><linearGradient id="g"><stop stop-color="#00f"/><stop offset="1" )"
                        R"(stop-color="#0f0"/></linearGradient></defs><rect width="20" height="20" fill="#00ff00"/>)";
     const auto at = [&] { return std::to_string(random() % 20); };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "RenderTestSupport.h"
+#include "TestSeed.h"
 #include "vellum/SVGSVGElement.h"
 
 namespace {
@@ -295,10 +296,7 @@ TEST(RenderingProbe, DashesUnderAQuarterTurnEndWhereTheyEndUnturned) {
 // A gradient's stroke covers what a colour's covers, whatever the transform, caps, joins and units: random
 // strokes (lines along an axis among them) turned, stretched and skewed, each drawn both ways.
 TEST(RenderingProbe, GradientStrokesCoverWhatTheirColourTwinsCover) {
-    const char* given = std::getenv("SORVANE_TEST_SEED");
-    const unsigned seed = given && *given ? unsigned(std::strtoul(given, nullptr, 10)) : 20261214u;
-    std::printf("seed %u\n", seed);
-    std::mt19937 random(seed);
+    std::mt19937 random(sorvane::testing::testSeed(20261214));
     auto pick = [&](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(random)); };
     auto number = [&](int low, int high) { return std::to_string(low + pick(high - low + 1)); };
     const char* transforms[] = {"", "rotate(33 50 50)", "translate(50 50) scale(1.8 0.5) translate(-50 -50)",
