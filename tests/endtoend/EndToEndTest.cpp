@@ -293,7 +293,11 @@ TEST(EndToEnd, theAppQuittingWhileItsFlagWorkerDrawsLeavesNoProcessBehind) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(data.root / "offline-season" / "flags"))
         if (entry.path().extension() == ".svg") std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << slow;
     const auto path = shotPath("slow-flags");
-    const pid_t app = startApp({"--screenshot", path.string(), "--after", "120"}, {"SORVANE_DATA_DIR=" + data.root.string()});
+    // A cache of its own: flags an earlier test's app drew would be read back, and no document sent to a worker.
+    const auto caches = data.root / "caches";
+    std::filesystem::create_directories(caches);
+    const pid_t app = startApp({"--screenshot", path.string(), "--after", "120"},
+                               {"SORVANE_DATA_DIR=" + data.root.string(), "SORVANE_CACHES_DIR=" + caches.string()});
     ASSERT_GT(app, 0);
     bool drawing = false;
     for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
