@@ -11,9 +11,9 @@ std::expected<void, ReminderError> DesktopNotificationPresenter::present(const N
     if (!ready) return std::unexpected(ReminderError{"The desktop notifications could not be started."});
     // A show can be taken by a session bus with no notification service on it, and nothing shows: only
     // a service that answers shows it.
-    char *name = nullptr, *vendor = nullptr, *version = nullptr, *specification = nullptr;
-    bool served = notify_get_server_info(&name, &vendor, &version, &specification);
-    for (char* text : {name, vendor, version, specification}) g_free(text);
+    char *name = nullptr, *vendor = nullptr, *version = nullptr, *protocolVersion = nullptr;
+    bool served = notify_get_server_info(&name, &vendor, &version, &protocolVersion);
+    for (char* text : {name, vendor, version, protocolVersion}) g_free(text);
     if (!served) return std::unexpected(ReminderError{"The reminder could not be shown: no notification service answers"});
 
     const auto& content = request.content;
