@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcText.h"
 #include "VirtualDisplay.h"
 #include "foundation/Data.h"
 #include "gfx/Bitmap.h"
@@ -252,16 +253,7 @@ TEST(EndToEnd, aStartThatFailsInWindowModeShowsItsMessageInAWindow) {
     std::filesystem::remove(path);
 }
 
-// A file of /proc; empty once its process is gone (reading it may then fail midway).
-std::string procText(const std::filesystem::path& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-        std::fclose(file);
-    }
-    return text;
-}
+using sorvane::testing::procText;
 
 // The live flag workers of the app `app` (zombies are gone but for their entry), and the CPU seconds each
 // has used.

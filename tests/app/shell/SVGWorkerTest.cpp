@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcText.h"
 #include "pictura/PicturaOptions.h"
 #include "shell/SVGImgProcessor.h"
 #include "shell/SVGWorker.h"
@@ -37,16 +38,7 @@ std::vector<std::filesystem::path> offlineFlags() {
     return flags;
 }
 
-// A file of /proc; empty once its process is gone (reading it may then fail midway).
-std::string procText(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-        std::fclose(file);
-    }
-    return text;
-}
+using sorvane::testing::procText;
 
 // A child of this process that has ended with all its threads (its leader shows "Z" while the others, a
 // sanitizer's, still tear down and hold its descriptors); it is left for its owner to reap.
