@@ -94,7 +94,10 @@ public:
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        if ((cutAlready + reach < length1 && reach < length2) || fault == StrokerFault::innerBandFolds) {
+        // A dash's quads are Cairo's own: at a shallow turn the next one's inner corner reaches back past
+        // the crossing, by half the width times the turn's sine, and shows where a dash begins just before.
+        const double inset = dashQuads_ ? std::max(reach, half_ * std::abs(cross)) : reach;
+        if ((cutAlready + inset < length1 && inset < length2) || fault == StrokerFault::innerBandFolds) {
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
@@ -124,6 +127,9 @@ public:
     // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
     // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
     void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
+
+    // Whether the segments are a dash's, whose band covers every quad whole (see bandTurn).
+    void dashQuads(bool dash) { dashQuads_ = dash; }
 
     // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
     void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
@@ -322,6 +328,7 @@ private:
     double arcStep_;
     const AffineTransform* toDevice_;
     bool foldsInCurves_ = false;
+    bool dashQuads_ = false;
     bool mitersOnDevice_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
@@ -705,6 +712,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
     builder.measureMitersOnDevice(tangents && !dashed);
+    builder.dashQuads(dashed);
     if (dashed) {
         // As Cairo takes the list: a length of none between two others joins them into one, so only
         // the first and last can be dots or gaps of no length. One pass, however many zeros.
