@@ -472,10 +472,12 @@ struct Dasher {
         }
         remain = std::max(userLengths[index] - offset, 0.0);
     }
-    // Walks `distance`, no more than what is left of the current length.
-    void step(double distance) {
+    // Walks `distance`, no more than what is left of the current length. Along a curve's end tangent,
+    // which Cairo's dasher does not walk, only the whole length is used up: what is left of a dash begun
+    // at the curve's end carries past it.
+    void step(double distance, bool tangent = false) {
         remain -= distance;
-        if (remain < slack) {
+        if (remain < slack && !(tangent && remain > 0)) {
             index = (index + 1) % lengths.size();
             remain += lengths[index];
         }
@@ -499,9 +501,10 @@ struct Dasher {
 // round the corner; a dash of no length is a dot turned along the line there; on a closed subpath a
 // dash still running at the end joins the one that began at the start. Those ends along a segment's
 // direction are a `nudge` long. `spans`, where not NaN, is how long the segment ending at that point
-// runs (a curve outside the clip drawn as its chord). Stretches of a segment outside `window` (their
-// ends as fractions of the segment, where it is near enough the clip to show) are skipped whole, so
-// the cost is the dashes that can show, however long the line.
+// runs (a curve outside the clip drawn as its chord; none, a hair along a curve's end tangent).
+// Stretches of a segment outside `window` (their ends as fractions of the segment, where it is near
+// enough the clip to show) are skipped whole, so the cost is the dashes that can show, however long
+// the line.
 //
 // A path of lines along the device's axes, mitred and not round-capped under a transform that only scales,
 // Cairo dashes as boxes (`boxes`): each piece of a dash along a segment is a box, and one reaching the
@@ -600,8 +603,9 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             return Point{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
         };
         double span = spans[(i + 1) % n];
-        auto [from, to] = std::isnan(span) ? window(a, b) : std::pair<double, double>{1, 1};
-        if (!std::isnan(span)) length = span / dasher.penScale;
+        const bool tangent = span == 0;
+        auto [from, to] = std::isnan(span) || tangent ? window(a, b) : std::pair<double, double>{1, 1};
+        if (!std::isnan(span) && !tangent) length = span / dasher.penScale;
         if (from >= to) from = to = 1;
         double position = 0;
         if (from > 0) {
@@ -630,7 +634,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             } else {
                 end();
             }
-            dasher.step(step);
+            dasher.step(step, tangent);
             if (!(rest > 0)) break;
         }
         if (!atEnd) {
@@ -798,12 +802,13 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                        minY > clip.bottom + reach;
         if (dashed) {
             // Dashes are laid along the curve as Cairo flattens it, by halves; one outside the clip is
-            // drawn as its chord but keeps its length for the dashes after it.
+            // drawn as its chord but keeps its length for the dashes after it. The hairs along its end
+            // tangents have a span of none (see strokeDashed).
             if (!outside) {
-                add(tangentStep(p0, p1, p2, p3), true);
+                add(tangentStep(p0, p1, p2, p3), true, 0);
                 halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); });
                 add(tangentStep(p3, p2, p1, p0), true);
-                return add(p3, false), true;
+                return add(p3, false, 0), true;
             }
             auto pen = [&](Point p) { return round ? p : toPen.apply(p); };
             Point last = pen(p0);
