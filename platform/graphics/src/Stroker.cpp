@@ -455,16 +455,22 @@ struct Dasher {
     double slack = 0;
     std::size_t index = 0;
     double remain = 0;
+    // Device units a user unit along the segment walked, where Cairo walks a path of boxes on the
+    // device (see strokeDashed); 1, in user units.
+    double unit = 1;
 
     bool on() const { return index % 2 == 0; }
     void next() {
         index = (index + 1) % lengths.size();
-        remain = lengths[index];
+        remain = lengths[index] * unit;
+    }
+    void walkIn(double deviceUnit) {
+        if (deviceUnit != unit) remain = remain / unit * deviceUnit, unit = deviceUnit;
     }
     // Each subpath starts the pattern again at the phase. A phase of none starts in the first length
     // even when that has none (a dot); any other stops in the length it falls short of.
     void start() {
-        index = 0;
+        index = 0, unit = 1;
         double offset = userPhase;
         for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= userLengths[index]; ++k) {
             offset -= userLengths[index];
@@ -477,15 +483,15 @@ struct Dasher {
     // at the curve's end carries past it.
     void step(double distance, bool tangent = false) {
         remain -= distance;
-        if (remain < slack && !(tangent && remain > 0)) {
+        if (remain < slack * unit && !(tangent && remain > 0)) {
             index = (index + 1) % lengths.size();
-            remain += lengths[index];
+            remain += lengths[index] * unit;
         }
     }
     // Jumps `distance` ahead, over stretches that cannot show.
     void skip(double distance) {
         if (distance < remain) return (void)(remain -= distance);
-        distance = std::fmod(distance - remain, period);
+        distance = std::fmod(distance - remain, period * unit);
         next();
         while (distance > 0 && distance >= remain) {
             distance -= remain;
@@ -511,11 +517,13 @@ struct Dasher {
 // segment's end reaches on by half the width, to one side for butt caps (away from where the next piece
 // heads, or the positive side where that is neither way) and to both for square ones: a dash ending on a
 // corner there fills its outer corner, and one turning right back a half square past the turn. The last
-// piece of an open subpath does not, nor that of a closed one that starts in a gap.
+// piece of an open subpath does not, nor that of a closed one that starts in a gap. Cairo walks those
+// on the device, each length scaled along the segment's axis (`scales`, the pen's x and y): whether a
+// dash ends right at a turn or a hair short of it is that walk's rounding.
 template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
                   const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
-                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips) {
+                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips, Point scales) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -595,8 +603,9 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
-        // Walked in user units, as Cairo's dasher walks it.
+        // Walked in user units, as Cairo's dasher walks it (boxes on the device).
         length = s.lengths[i];
+        if (boxes) dasher.walkIn(d.y == 0 ? scales.x : scales.y);
         auto at = [&](double distance) {
             if (distance >= length) return b;
             const double f = distance / length;
@@ -641,7 +650,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             end();
             dasher.skip(length - stop);
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
+        } else if (dasher.on() && (piece.empty() || (piece.size() == 1 && !boxes)) &&
+                   fault != StrokerFault::dashStartJoinLost) {
+            // (As does one begun a hair before: the walk's rounding past a skipped stretch.)
+            piece.clear(), pieceSmooth.clear();
             if (boxes) {
                 nextPiece({0, 0});
                 if (reachesCorner(i, d)) reaching = {b, d};
@@ -880,14 +892,17 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (dashed) {
                 auto& lengths = s.lengths;
                 lengths.resize(points.size());
-                for (std::size_t i = 0; i < points.size(); ++i)
-                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]);
+                for (std::size_t i = 0; i < points.size(); ++i) {
+                    const Point from = points[i], to = points[(i + 1) % points.size()];
+                    lengths[i] = boxes ? std::abs(onGrid(to).x - onGrid(from).x) + std::abs(onGrid(to).y - onGrid(from).y)
+                                       : cairoLength(cairoInverted, from, to);
+                }
             }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
-                             style.cap == StrokeStyle::Cap::square, flips);
+                             style.cap == StrokeStyle::Cap::square, flips, Point{std::abs(t.a), std::abs(t.d)});
             else
                 strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;
