@@ -456,21 +456,26 @@ struct Dasher {
     std::size_t index = 0;
     double remain = 0;
     // Device units a user unit along the segment walked, where Cairo walks a path of boxes on the
-    // device (see strokeDashed); 1, in user units.
+    // device (see strokeDashed); 1, in user units. The lengths, slack and period are in those.
     double unit = 1;
 
     bool on() const { return index % 2 == 0; }
     void next() {
         index = (index + 1) % lengths.size();
-        remain = lengths[index] * unit;
+        remain = lengths[index];
     }
     void walkIn(double deviceUnit) {
-        if (deviceUnit != unit) remain = remain / unit * deviceUnit, unit = deviceUnit;
+        if (deviceUnit == unit) return;
+        remain = remain / unit * deviceUnit;
+        slack = slack / unit * deviceUnit, period = period / unit * deviceUnit;
+        for (std::size_t k = 0; k < lengths.size(); ++k) lengths[k] = userLengths[k] * deviceUnit;
+        unit = deviceUnit;
     }
     // Each subpath starts the pattern again at the phase. A phase of none starts in the first length
     // even when that has none (a dot); any other stops in the length it falls short of.
     void start() {
-        index = 0, unit = 1;
+        walkIn(1);
+        index = 0;
         double offset = userPhase;
         for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= userLengths[index]; ++k) {
             offset -= userLengths[index];
@@ -483,15 +488,15 @@ struct Dasher {
     // at the curve's end carries past it.
     void step(double distance, bool tangent = false) {
         remain -= distance;
-        if (remain < slack * unit && !(tangent && remain > 0)) {
+        if (remain < slack && !(tangent && remain > 0)) {
             index = (index + 1) % lengths.size();
-            remain += lengths[index] * unit;
+            remain += lengths[index];
         }
     }
     // Jumps `distance` ahead, over stretches that cannot show.
     void skip(double distance) {
         if (distance < remain) return (void)(remain -= distance);
-        distance = std::fmod(distance - remain, period * unit);
+        distance = std::fmod(distance - remain, period);
         next();
         while (distance > 0 && distance >= remain) {
             distance -= remain;
@@ -600,6 +605,7 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         }
         piece.clear(), pieceSmooth.clear();
     };
+    bool skipped = false;
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
@@ -623,11 +629,15 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             held = held || holdFirst;
             position = from * length;
             dasher.skip(position);
+            skipped = true;
         }
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
         while (true) {
             double step = std::min(dasher.remain, rest);
+            // Past a skipped stretch the walk is a hair off Cairo's: a length ending that near the
+            // segment's end ends on it, as Cairo's does.
+            if (skipped && std::abs(dasher.remain - rest) < 1e-9 * dasher.period) step = rest;
             rest -= step;
             position = stop - rest;
             if (dasher.on()) {
@@ -649,11 +659,9 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (!atEnd) {
             end();
             dasher.skip(length - stop);
+            skipped = true;
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && (piece.empty() || (piece.size() == 1 && !boxes)) &&
-                   fault != StrokerFault::dashStartJoinLost) {
-            // (As does one begun a hair before: the walk's rounding past a skipped stretch.)
-            piece.clear(), pieceSmooth.clear();
+        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
             if (boxes) {
                 nextPiece({0, 0});
                 if (reachesCorner(i, d)) reaching = {b, d};
@@ -754,7 +762,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
         if (!(dasher.period * (round ? penScale : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        dasher.slack = 1.0 / 512;
+        dasher.slack = 1.0 / 512, dasher.unit = 1;
     }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
@@ -892,10 +900,11 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (dashed) {
                 auto& lengths = s.lengths;
                 lengths.resize(points.size());
-                for (std::size_t i = 0; i < points.size(); ++i) {
-                    const Point from = points[i], to = points[(i + 1) % points.size()];
-                    lengths[i] = boxes ? std::abs(onGrid(to).x - onGrid(from).x) + std::abs(onGrid(to).y - onGrid(from).y)
-                                       : cairoLength(cairoInverted, from, to);
+                for (std::size_t i = 0; i < points.size() && !boxes; ++i)
+                    lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]);
+                for (std::size_t i = 0; i < points.size() && boxes; ++i) {
+                    const Point from = onGrid(points[i]), to = onGrid(points[(i + 1) % points.size()]);
+                    lengths[i] = std::abs(to.x - from.x) + std::abs(to.y - from.y);
                 }
             }
             if (!round)
