@@ -661,7 +661,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             dasher.skip(length - stop);
             skipped = true;
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
+        } else if (dasher.on() && (piece.empty() || (piece.size() == 1 && !boxes)) &&
+                   fault != StrokerFault::dashStartJoinLost) {
+            // As does one begun a hair before, as Cairo's walk rounds (its point there has no direction).
+            piece.clear(), pieceSmooth.clear();
             if (boxes) {
                 nextPiece({0, 0});
                 if (reachesCorner(i, d)) reaching = {b, d};
