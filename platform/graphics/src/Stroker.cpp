@@ -94,7 +94,10 @@ public:
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        if ((cutAlready + reach < length1 && reach < length2) || fault == StrokerFault::innerBandFolds) {
+        // A dash's quads are Cairo's own: at a shallow turn the next one's inner corner reaches back past
+        // the crossing, by half the width times the turn's sine, and shows where a dash begins just before.
+        const double inset = dashQuads_ ? std::max(reach, half_ * std::abs(cross)) : reach;
+        if ((cutAlready + inset < length1 && inset < length2) || fault == StrokerFault::innerBandFolds) {
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
@@ -124,6 +127,9 @@ public:
     // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
     // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
     void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
+
+    // Whether the segments are a dash's, whose band covers every quad whole (see bandTurn).
+    void dashQuads(bool dash) { dashQuads_ = dash; }
 
     // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
     void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
@@ -322,6 +328,7 @@ private:
     double arcStep_;
     const AffineTransform* toDevice_;
     bool foldsInCurves_ = false;
+    bool dashQuads_ = false;
     bool mitersOnDevice_ = false;
     const PixelBox& clip_;
     std::vector<Point>& left_;
@@ -448,15 +455,26 @@ struct Dasher {
     double slack = 0;
     std::size_t index = 0;
     double remain = 0;
+    // Device units a user unit along the segment walked, where Cairo walks a path of boxes on the
+    // device (see strokeDashed); 1, in user units. The lengths, slack and period are in those.
+    double unit = 1;
 
     bool on() const { return index % 2 == 0; }
     void next() {
         index = (index + 1) % lengths.size();
         remain = lengths[index];
     }
+    void walkIn(double deviceUnit) {
+        if (deviceUnit == unit) return;
+        remain = remain / unit * deviceUnit;
+        slack = slack / unit * deviceUnit, period = period / unit * deviceUnit;
+        for (std::size_t k = 0; k < lengths.size(); ++k) lengths[k] = userLengths[k] * deviceUnit;
+        unit = deviceUnit;
+    }
     // Each subpath starts the pattern again at the phase. A phase of none starts in the first length
     // even when that has none (a dot); any other stops in the length it falls short of.
     void start() {
+        walkIn(1);
         index = 0;
         double offset = userPhase;
         for (std::size_t k = 0; k < lengths.size() && offset > 0 && offset >= userLengths[index]; ++k) {
@@ -465,10 +483,12 @@ struct Dasher {
         }
         remain = std::max(userLengths[index] - offset, 0.0);
     }
-    // Walks `distance`, no more than what is left of the current length.
-    void step(double distance) {
+    // Walks `distance`, no more than what is left of the current length. Along a curve's end tangent,
+    // which Cairo's dasher does not walk, only the whole length is used up: what is left of a dash begun
+    // at the curve's end carries past it.
+    void step(double distance, bool tangent = false) {
         remain -= distance;
-        if (remain < slack) {
+        if (remain < slack && !(tangent && remain > 0)) {
             index = (index + 1) % lengths.size();
             remain += lengths[index];
         }
@@ -492,20 +512,23 @@ struct Dasher {
 // round the corner; a dash of no length is a dot turned along the line there; on a closed subpath a
 // dash still running at the end joins the one that began at the start. Those ends along a segment's
 // direction are a `nudge` long. `spans`, where not NaN, is how long the segment ending at that point
-// runs (a curve outside the clip drawn as its chord). Stretches of a segment outside `window` (their
-// ends as fractions of the segment, where it is near enough the clip to show) are skipped whole, so
-// the cost is the dashes that can show, however long the line.
+// runs (a curve outside the clip drawn as its chord; none, a hair along a curve's end tangent).
+// Stretches of a segment outside `window` (their ends as fractions of the segment, where it is near
+// enough the clip to show) are skipped whole, so the cost is the dashes that can show, however long
+// the line.
 //
 // A path of lines along the device's axes, mitred and not round-capped under a transform that only scales,
 // Cairo dashes as boxes (`boxes`): each piece of a dash along a segment is a box, and one reaching the
 // segment's end reaches on by half the width, to one side for butt caps (away from where the next piece
 // heads, or the positive side where that is neither way) and to both for square ones: a dash ending on a
 // corner there fills its outer corner, and one turning right back a half square past the turn. The last
-// piece of an open subpath does not, nor that of a closed one that starts in a gap.
+// piece of an open subpath does not, nor that of a closed one that starts in a gap. Cairo walks those
+// on the device, each length scaled along the segment's axis (`scales`, the pen's x and y): whether a
+// dash ends right at a turn or a hair short of it is that walk's rounding.
 template <typename Window, typename Room>
 void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth,
                   const std::vector<double>& spans, bool closed, Point along, Dasher& dasher, Window window, Room room,
-                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips) {
+                  Builder& builder, Scratch& s, bool boxes, bool squareCaps, Point flips, Point scales) {
     auto& piece = s.dash;
     auto& pieceSmooth = s.dashSmooth;
     auto& first = s.firstDash;
@@ -582,19 +605,22 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         }
         piece.clear(), pieceSmooth.clear();
     };
+    bool skipped = false;
     for (std::size_t i = 0; i < segments && room(); ++i) {
         Point a = points[i], b = points[(i + 1) % n];
         auto [d, length] = between(a, b);
-        // Walked in user units, as Cairo's dasher walks it.
+        // Walked in user units, as Cairo's dasher walks it (boxes on the device).
         length = s.lengths[i];
+        if (boxes) dasher.walkIn(d.y == 0 ? scales.x : scales.y);
         auto at = [&](double distance) {
             if (distance >= length) return b;
             const double f = distance / length;
             return Point{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
         };
         double span = spans[(i + 1) % n];
-        auto [from, to] = std::isnan(span) ? window(a, b) : std::pair<double, double>{1, 1};
-        if (!std::isnan(span)) length = span / dasher.penScale;
+        const bool tangent = span == 0;
+        auto [from, to] = std::isnan(span) || tangent ? window(a, b) : std::pair<double, double>{1, 1};
+        if (!std::isnan(span) && !tangent) length = span / dasher.penScale;
         if (from >= to) from = to = 1;
         double position = 0;
         if (from > 0) {
@@ -603,11 +629,15 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             held = held || holdFirst;
             position = from * length;
             dasher.skip(position);
+            skipped = true;
         }
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
         while (true) {
             double step = std::min(dasher.remain, rest);
+            // Past a skipped stretch the walk is a hair off Cairo's: a length ending that near the
+            // segment's end ends on it, as Cairo's does.
+            if (skipped && std::abs(dasher.remain - rest) < 1e-9 * dasher.period) step = rest;
             rest -= step;
             position = stop - rest;
             if (dasher.on()) {
@@ -623,14 +653,18 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             } else {
                 end();
             }
-            dasher.step(step);
+            dasher.step(step, tangent);
             if (!(rest > 0)) break;
         }
         if (!atEnd) {
             end();
             dasher.skip(length - stop);
+            skipped = true;
             if (dasher.on()) add(b, false);
-        } else if (dasher.on() && piece.empty() && fault != StrokerFault::dashStartJoinLost) {
+        } else if (dasher.on() && (piece.empty() || (piece.size() == 1 && !boxes)) &&
+                   fault != StrokerFault::dashStartJoinLost) {
+            // As does one begun a hair before, as Cairo's walk rounds (its point there has no direction).
+            piece.clear(), pieceSmooth.clear();
             if (boxes) {
                 nextPiece({0, 0});
                 if (reachesCorner(i, d)) reaching = {b, d};
@@ -705,6 +739,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // flattened pieces' turns serve: the points more a curve would cost the flags).
     const bool tangents = !given.empty();
     builder.measureMitersOnDevice(tangents && !dashed);
+    builder.dashQuads(dashed);
     if (dashed) {
         // As Cairo takes the list: a length of none between two others joins them into one, so only
         // the first and last can be dots or gaps of no length. One pass, however many zeros.
@@ -730,7 +765,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         // times would be a billion dashes a pixel.
         double leastStretch = std::sqrt(std::max((xLength + yLength) / 2 - std::hypot((xLength - yLength) / 2, skew), 0.0));
         if (!(dasher.period * (round ? penScale : leastStretch) >= tolerance) || !std::isfinite(dasher.period)) return false;
-        dasher.slack = 1.0 / 512;
+        dasher.slack = 1.0 / 512, dasher.unit = 1;
     }
 
     // Curves whose hull lies this far outside the clip are drawn as their chords: not even their
@@ -790,12 +825,13 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                        minY > clip.bottom + reach;
         if (dashed) {
             // Dashes are laid along the curve as Cairo flattens it, by halves; one outside the clip is
-            // drawn as its chord but keeps its length for the dashes after it.
+            // drawn as its chord but keeps its length for the dashes after it. The hairs along its end
+            // tangents have a span of none (see strokeDashed).
             if (!outside) {
-                add(tangentStep(p0, p1, p2, p3), true);
+                add(tangentStep(p0, p1, p2, p3), true, 0);
                 halveCurve(p0, p1, p2, p3, tolerance, [&](Point p) { add(p, true); });
                 add(tangentStep(p3, p2, p1, p0), true);
-                return add(p3, false), true;
+                return add(p3, false, 0), true;
             }
             auto pen = [&](Point p) { return round ? p : toPen.apply(p); };
             Point last = pen(p0);
@@ -867,14 +903,18 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             if (dashed) {
                 auto& lengths = s.lengths;
                 lengths.resize(points.size());
-                for (std::size_t i = 0; i < points.size(); ++i)
+                for (std::size_t i = 0; i < points.size() && !boxes; ++i)
                     lengths[i] = cairoLength(cairoInverted, points[i], points[(i + 1) % points.size()]);
+                for (std::size_t i = 0; i < points.size() && boxes; ++i) {
+                    const Point from = onGrid(points[i]), to = onGrid(points[(i + 1) % points.size()]);
+                    lengths[i] = std::abs(to.x - from.x) + std::abs(to.y - from.y);
+                }
             }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
             if (dashed)
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
-                             style.cap == StrokeStyle::Cap::square, flips);
+                             style.cap == StrokeStyle::Cap::square, flips, Point{std::abs(t.a), std::abs(t.d)});
             else
                 strokeSubpath(points, smooth, closed, along, builder, tangents);
             if (builder.full()) drawable = false;

@@ -478,22 +478,28 @@ struct ReferenceDrawing {
     // meets a corner. Near a tight bend Cairo's solid stroke of a curve falls short of the outline by
     // about a width.
     // Squashed twentyfold, round caps and joins on lines and the round caps of dashes are slivers whose
-    // curves the two cut apart: about a width; other curves there a thirtieth of a pixel per width,
-    // dashed a tenth. Fills crossing themselves take summed areas where a pixel holds several edges
-    // (ScanConverter.h), and hairlines add up the coverage of their one-pixel quads where they cross or
-    // overlap at a turn: those more.
+    // curves the two cut apart: about a width (dashes' dots a fifth of a pixel more; near tight bends a
+    // third of a width, as far as it can go and still tell dashes moved); other curves there a
+    // thirtieth of a pixel per width, dashed an eighth: Cairo samples the slivers' sides 15 times a row.
+    // Fills crossing themselves take summed areas where a pixel holds several edges (ScanConverter.h),
+    // and Cairo inks a sheared fill of no area by up to 4 pixels; hairlines add up the coverage of their
+    // one-pixel quads where they cross or overlap at a turn: those more.
     double allowedInk(bool overBends = false) const {
-        if (fill) return 2.75;
+        if (fill) return 4;
         const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (!listed && deviceWidth < 1) return 3;
         const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.5;
         const bool cornered = curvesCornered();
-        if (overBends) return curved() && !dashedByCairo() ? slivers : sampling + (squashed() ? 0.25 : 0.15) * deviceWidth;
+        const bool dashSlivers = squashed() && curved() && listed && cap == LineCap::round;
+        if (overBends) {
+            if (curved() && !dashedByCairo()) return slivers;
+            return sampling + (dashSlivers ? 0.35 : squashed() ? 0.25 : 0.15) * deviceWidth;
+        }
         if (squashed()) {
             if (!curved()) return cap == LineCap::round || join == LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
-            return listed && cap == LineCap::round ? slivers : sampling + (listed ? 0.1 : 0.03) * deviceWidth;
+            return dashSlivers ? std::max(1.2 + 0.4 * deviceWidth, slivers) : sampling + (listed ? 0.12 : 0.03) * deviceWidth;
         }
         return sampling + (cornered ? 0.12 : curved() && listed ? 0.03 : 0.025) * deviceWidth;
     }
