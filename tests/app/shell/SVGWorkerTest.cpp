@@ -18,7 +18,7 @@
 #include "shell/SVGImgProcessor.h"
 #include "shell/SVGWorker.h"
 
-#ifdef SORVANE_EXECUTABLE
+#ifdef SORVANE_SVG_WORKER
 
 namespace {
 
@@ -61,7 +61,7 @@ std::vector<pid_t> flagWorkers() {
     return found;
 }
 
-std::vector<std::string> realWorker() { return {SORVANE_EXECUTABLE, svgWorkerArgument}; }
+std::vector<std::string> realWorker() { return {SORVANE_SVG_WORKER, svgWorkerArgument}; }
 
 // The same picture: size, scale and every pixel.
 void expectSamePicture(const std::shared_ptr<gfx::Image>& drawn, const std::shared_ptr<gfx::Image>& expected,
@@ -109,7 +109,7 @@ protected:
     std::vector<std::string> misbehavingOnce(const std::string& behaviour) const {
         const std::string script = "if [ -e \"$1/started\" ]; then exec \"$2\" --svg-worker \"$3\"; fi; : > \"$1/started\"; "
                                    "printf 'SVGW1\\n'; head -c 8 >/dev/null; " + behaviour;
-        return {"sh", "-c", script, "worker", folder.string(), SORVANE_EXECUTABLE};
+        return {"sh", "-c", script, "worker", folder.string(), SORVANE_SVG_WORKER};
     }
 
     std::filesystem::path folder;
