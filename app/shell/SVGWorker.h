@@ -35,8 +35,9 @@ struct SVGWorkerLimits {
     double idleSeconds = 10;
 };
 
-// The most workers that draw side by side.
-inline constexpr std::size_t maximumFlagWorkers = 3;
+// The most workers that draw side by side. A flag takes a warm worker a fraction of a millisecond and a
+// fresh one some milliseconds, so a third worker cost the season sheet more, in its start, than it drew.
+inline constexpr std::size_t maximumFlagWorkers = 2;
 
 // The worker beside this program's executable.
 std::vector<std::string> svgWorkerCommand();
