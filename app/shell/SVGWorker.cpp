@@ -313,9 +313,12 @@ public:
         if (data.bytes().size() > largestDocument) return nullptr;
         const DocumentKey key = keyOf(data);
         std::unique_lock lock(mutex_);
+        const auto refused = [&] { return unstartable_ || std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end(); };
+        if (refused()) return nullptr;
         Worker* worker = nullptr;
         changed_.wait(lock, [&] { return unstartable_ || (worker = freeWorker()); });
-        if (unstartable_ || std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end()) return nullptr;
+        // Another worker may have been ended by this very document meanwhile.
+        if (refused()) return nullptr;
         // Held by this document alone from here: the others draw beside it, the retirer passes it by.
         worker->busy = true;
         lock.unlock();
