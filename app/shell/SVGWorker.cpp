@@ -32,6 +32,7 @@
 #endif
 
 #include "foundation/Process.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/VellumImage.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -44,8 +45,8 @@
 
 namespace {
 
-// What passes between the app and its worker, in this machine's byte order (both are the same program).
-// The worker says it is ready; then each request is a header and the document's bytes, each answer a
+// What passes between the app and its worker, in this machine's byte order (both are the same build).
+// The app gives the work meter's unit time (a double) and the worker says it is ready; then each request is a header and the document's bytes, each answer a
 // header and, for a picture, its rows of premultiplied ARGB pixels.
 constexpr char workerReady[] = "SVGW1\n";
 constexpr std::uint32_t requestMagic = 0x51475653;  // "SVGQ"
@@ -419,8 +420,12 @@ private:
         auto spawned = foundation::ChildProcess::spawn(command);
         if (!spawned) return cannotStart(worker, spawned.error());
         worker.process = std::move(*spawned);
+        PipeSignalHeld pipeSignal;  // on a start thread of its own too
+        // Timed here, once, while the worker loads: each worker timing it took a quarter of its start.
+        const double unit = gfx::WorkMeter::nanosecondsAUnit();
         std::uint8_t ready[sizeof workerReady - 1];
-        if (auto problem = exchange(*worker.process, {}, ready, WorkerWatch(*worker.process, limits_)))
+        if (auto problem = exchange(*worker.process, {reinterpret_cast<const std::uint8_t*>(&unit), sizeof unit}, ready,
+                                    WorkerWatch(*worker.process, limits_)))
             return cannotStart(worker, *problem);
         if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart(worker, "is no SVG worker");
         return true;
@@ -538,6 +543,9 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);
 #endif
+    double unit = 0;
+    if (!readAll(STDIN_FILENO, &unit, sizeof unit)) return 1;
+    gfx::WorkMeter::useNanosecondsAUnit(unit);
     vellum::VellumImage::initialize();
     // What a first document would set up (the drawing library's state, the code it first runs) is set up
     // before the worker says it is ready, which is while the app fetches that document.

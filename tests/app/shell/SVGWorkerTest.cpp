@@ -105,11 +105,11 @@ protected:
         (void)ready;
     }
 
-    // A worker that, on its first start only, takes a little of its first document and then does `behaviour`
-    // (shell); every later start is the real worker.
+    // A worker that, on its first start only, takes what the app first sends, says it is ready, takes a little
+    // of its first document and then does `behaviour` (shell); every later start is the real worker.
     std::vector<std::string> misbehavingOnce(const std::string& behaviour) const {
         const std::string script = "if [ -e \"$1/started\" ]; then exec \"$2\" --svg-worker \"$3\"; fi; : > \"$1/started\"; "
-                                   "printf 'SVGW1\\n'; head -c 8 >/dev/null; " + behaviour;
+                                   "head -c 8 >/dev/null; printf 'SVGW1\\n'; head -c 8 >/dev/null; " + behaviour;
         return {"sh", "-c", script, "worker", folder.string(), SORVANE_SVG_WORKER};
     }
 
