@@ -1,6 +1,7 @@
 #include "shell/SVGImgProcessor.h"
 #include "shell/MemoryLimits.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -68,10 +69,19 @@ public:
         std::size_t residentBefore_ = 0;
     };
 
+    // How many the installed renderer takes at once.
+    void setLimit(std::size_t limit) {
+        {
+            std::lock_guard lock(mutex_);
+            limit_ = std::max<std::size_t>(limit, 1);
+        }
+        freed_.notify_all();
+    }
+
 private:
     void take() {
         std::unique_lock lock(mutex_);
-        freed_.wait(lock, [&] { return running_ < maximumConcurrentSVGRenders; });
+        freed_.wait(lock, [&] { return running_ < limit_; });
         ++running_;
     }
     void give() {
@@ -85,6 +95,7 @@ private:
     std::mutex mutex_;
     std::condition_variable freed_;
     std::size_t running_ = 0;
+    std::size_t limit_ = maximumConcurrentSVGRenders;
 };
 
 RenderSlots& renderSlots() {
@@ -95,7 +106,8 @@ RenderSlots& renderSlots() {
 
 }  // namespace
 
-void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare) {
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare, std::size_t concurrentRenders) {
+    renderSlots().setLimit(concurrentRenders);
     std::lock_guard lock(rendererMutex);
     installedRenderer = std::move(renderer);
     installedPreparation = std::move(prepare);

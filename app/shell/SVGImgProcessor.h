@@ -25,20 +25,23 @@ struct SVGRenderTarget {
 using SVGRenderer =
     std::function<std::shared_ptr<gfx::Image>(const foundation::Data&, const std::optional<SVGRenderTarget>&)>;
 
-// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image. `prepare`,
-// when given, readies the renderer for its first document without waiting (prepareSVGRenderer).
-void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare = nullptr);
-
-// Tells the renderer a document is on its way (a row has asked for its flag), so that what it needs before
-// its first document (the flag worker) is made ready meanwhile. Cheap; returns at once.
-void prepareSVGRenderer();
-
-// How many SVG renders the process runs at once. A document's own budget bounds what one render may
-// hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:
+// How many SVG renders the process runs at once when it draws them itself. A document's own budget
+// bounds what one render may hold (pictures, copies, gradient stops), so this bounds what all the flags in flight hold together:
 // seven hostile flags cost what one does. The others wait for a slot, and each still draws the same
 // pixels; a render ends at its document's first work bound, so none waits longer than that bound. The
 // image library's processing lanes are the threads that wait.
 inline constexpr std::size_t maximumConcurrentSVGRenders = 1;
+
+// Installed by the SVG library; until then (or after setting null) no SVG data becomes an image. `prepare`,
+// when given, readies the renderer for its first document without waiting (prepareSVGRenderer).
+// `concurrentRenders` is how many documents it is given at once (maximumConcurrentSVGRenders for one that
+// draws in this process).
+void setSVGRenderer(SVGRenderer renderer, std::function<void()> prepare = nullptr,
+                    std::size_t concurrentRenders = maximumConcurrentSVGRenders);
+
+// Tells the renderer a document is on its way (a row has asked for its flag), so that what it needs before
+// its first document (the flag worker) is made ready meanwhile. Cheap; returns at once.
+void prepareSVGRenderer();
 
 // The SVG library as a renderer, in this process: the document drawn into the target's box, or at its own
 // size at the screen's scale without one; a document that reaches one of the library's work bounds

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string_view>
 #include <thread>
@@ -31,6 +32,7 @@
 #endif
 
 #include "foundation/Process.h"
+#include "gfx/WorkMeter.h"
 #include "vellum/VellumImage.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -43,8 +45,8 @@
 
 namespace {
 
-// What passes between the app and its worker, in this machine's byte order (both are the same program).
-// The worker says it is ready; then each request is a header and the document's bytes, each answer a
+// What passes between the app and its worker, in this machine's byte order (both are the same build).
+// The app gives the work meter's unit time (a double) and the worker says it is ready; then each request is a header and the document's bytes, each answer a
 // header and, for a picture, its rows of premultiplied ARGB pixels.
 constexpr char workerReady[] = "SVGW1\n";
 constexpr std::uint32_t requestMagic = 0x51475653;  // "SVGQ"
@@ -68,12 +70,13 @@ struct AnswerHeader {
 };
 constexpr std::size_t answerHeaderSize = 4 + 1 + 4 + 4 + 8 + 4;
 
-// A flag's usual parts: shapes, a gradient, a path, text.
+// A flag's usual parts: shapes, a gradient, a stroked path. No text: no flag has any, and setting up the
+// fonts made the worker's start three times as long.
 constexpr const char* warmUpDocument =
     "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='20'><defs><linearGradient id='g'>"
     "<stop offset='0' stop-color='red'/><stop offset='1' stop-color='blue'/></linearGradient></defs>"
     "<rect width='30' height='20' fill='url(#g)'/><path d='M2 2L28 18' stroke='#fff' stroke-width='2'/>"
-    "<circle cx='15' cy='10' r='4' fill='green'/><text x='3' y='15' font-size='8'>A</text></svg>";
+    "<circle cx='15' cy='10' r='4' fill='green'/></svg>";
 
 // Larger documents are not flags; the worker refuses them unread.
 constexpr std::uint64_t largestDocument = 64u << 20;
@@ -284,10 +287,16 @@ bool saysMoreOrEnded(const foundation::ChildProcess& worker) {
     return ::poll(&end, 1, 0) != 0 || worker.hasEnded();
 }
 
+// The workers draw side by side, as many as the image library's processing lanes ask at once, up to a few:
+// each is one more process to start and to hold, and a flag sheet is done with that many.
+std::size_t workerCount() {
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, maximumFlagWorkers);
+}
+
 class WorkerLink : public std::enable_shared_from_this<WorkerLink> {
 public:
     WorkerLink(std::vector<std::string> command, SVGWorkerLimits limits)
-        : command_(std::move(command)), limits_(limits), retirer_([this] { retireWhenIdle(); }) {}
+        : command_(std::move(command)), limits_(limits), workers_(workerCount()), retirer_([this] { retireWhenIdle(); }) {}
     ~WorkerLink() {
         {
             std::lock_guard lock(mutex_);
@@ -299,24 +308,34 @@ public:
     WorkerLink(const WorkerLink&) = delete;
     WorkerLink& operator=(const WorkerLink&) = delete;
 
+    std::size_t size() const { return workers_.size(); }
+
     std::shared_ptr<gfx::Image> draw(const foundation::Data& data, const std::optional<SVGRenderTarget>& target) {
-        std::lock_guard lock(mutex_);
-        if (unstartable_) return nullptr;
         if (data.bytes().size() > largestDocument) return nullptr;
         const DocumentKey key = keyOf(data);
-        if (std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end()) return nullptr;
+        std::unique_lock lock(mutex_);
+        const auto refused = [&] { return unstartable_ || std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end(); };
+        if (refused()) return nullptr;
+        Worker* worker = nullptr;
+        changed_.wait(lock, [&] { return unstartable_ || (worker = freeWorker()); });
+        // Another worker may have been ended by this very document meanwhile.
+        if (refused()) return nullptr;
+        // Held by this document alone from here: the others draw beside it, the retirer passes it by.
+        worker->busy = true;
+        lock.unlock();
         PipeSignalHeld pipeSignal;
-        if (worker_) {
+        if (worker->process) {
             // One that ended while it waited (killed from outside) is no fault of this document; a long-lived one
             // is replaced before the kernel's bound on its whole life could end it mid-document.
-            auto cpu = worker_->cpuSeconds();
-            if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker_)) worker_.reset();
+            auto cpu = worker->process->cpuSeconds();
+            if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker->process)) worker->process.reset();
         }
-        if (!worker_ && !start()) return nullptr;
-        auto image = ask(data, target);
-        lastUse_ = std::chrono::steady_clock::now();
+        if (!worker->process && !start(*worker)) return nullptr;
+        auto image = ask(*worker, data, target);
+        lock.lock();
+        release(*worker);
         if (!image) {
-            fail(image.error());
+            fail(*worker, image.error());
             // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
             // cost a worker its life costs no other.
             if (fatal_.size() == fatalKept) fatal_.erase(fatal_.begin());
@@ -326,17 +345,30 @@ public:
         return *image;
     }
 
-    // Starts the worker on a thread of its own, once, so that it is ready by the first document; that
-    // document waits for the start if it comes sooner.
+    // Starts the workers not yet running, side by side, each on a thread of its own, so that they are ready
+    // by the first documents; a document waits for a start if it comes sooner.
     void prepare() {
-        if (prepared_.exchange(true)) return;
-        std::thread([self = shared_from_this()] {
-            std::lock_guard lock(self->mutex_);
-            if (!self->worker_ && !self->unstartable_) self->start();
-        }).detach();
+        std::lock_guard lock(mutex_);
+        if (unstartable_ || stopping_) return;
+        for (auto& worker : workers_) {
+            if (worker.busy || worker.process) continue;
+            worker.busy = true;
+            std::thread([self = shared_from_this(), &worker] {
+                // One that could not start has been let go already.
+                if (!self->start(worker)) return;
+                std::lock_guard lock(self->mutex_);
+                self->release(worker);
+            }).detach();
+        }
     }
 
 private:
+    struct Worker {
+        std::unique_ptr<foundation::ChildProcess> process;
+        bool busy = false;  // starting or drawing, outside the lock
+        std::chrono::steady_clock::time_point lastUse;
+    };
+
     using DocumentKey = std::pair<std::size_t, std::size_t>;  // the bytes' hash and count
     static DocumentKey keyOf(const foundation::Data& data) {
         const auto& bytes = data.bytes();
@@ -346,49 +378,81 @@ private:
     // The documents whose worker was ended or failed, latest last.
     static constexpr std::size_t fatalKept = 256;
 
-    // Lets an idle worker go; under the lock, so never one that draws.
+    // A worker no document holds, a running one first. Under the lock.
+    Worker* freeWorker() {
+        Worker* idle = nullptr;
+        for (auto& worker : workers_) {
+            if (worker.busy) continue;
+            if (worker.process) return &worker;
+            if (!idle) idle = &worker;
+        }
+        return idle;
+    }
+
+    // Under the lock.
+    void release(Worker& worker) {
+        worker.busy = false;
+        worker.lastUse = std::chrono::steady_clock::now();
+        changed_.notify_all();
+    }
+
+    // Lets idle workers go; under the lock, so never one that draws or starts.
     void retireWhenIdle() {
         const auto idle = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             std::chrono::duration<double>(limits_.idleSeconds));
         std::unique_lock lock(mutex_);
         while (!stopping_) {
-            if (worker_ && std::chrono::steady_clock::now() - lastUse_ >= idle) worker_.reset();
-            if (worker_) changed_.wait_until(lock, lastUse_ + idle);
+            std::optional<std::chrono::steady_clock::time_point> next;
+            for (auto& worker : workers_) {
+                if (worker.busy || !worker.process) continue;
+                if (std::chrono::steady_clock::now() - worker.lastUse >= idle) worker.process.reset();
+                else if (!next || worker.lastUse + idle < *next) next = worker.lastUse + idle;
+            }
+            if (next) changed_.wait_until(lock, *next);
             else changed_.wait(lock);
         }
     }
 
-    bool start() {
+    // Outside the lock, the worker held busy: only its own process is touched.
+    bool start(Worker& worker) {
         auto command = command_;
         command.push_back(std::to_string(::getpid()));
         auto spawned = foundation::ChildProcess::spawn(command);
-        if (!spawned) return cannotStart(spawned.error());
-        worker_ = std::move(*spawned);
+        if (!spawned) return cannotStart(worker, spawned.error());
+        worker.process = std::move(*spawned);
+        PipeSignalHeld pipeSignal;  // on a start thread of its own too
+        // Timed here, once, while the worker loads: each worker timing it took a quarter of its start.
+        const double unit = gfx::WorkMeter::nanosecondsAUnit();
         std::uint8_t ready[sizeof workerReady - 1];
-        if (auto problem = exchange(*worker_, {}, ready, WorkerWatch(*worker_, limits_))) return cannotStart(*problem);
-        if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart("is no SVG worker");
-        lastUse_ = std::chrono::steady_clock::now();
-        changed_.notify_all();
+        if (auto problem = exchange(*worker.process, {reinterpret_cast<const std::uint8_t*>(&unit), sizeof unit}, ready,
+                                    WorkerWatch(*worker.process, limits_)))
+            return cannotStart(worker, *problem);
+        if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart(worker, "is no SVG worker");
         return true;
     }
 
-    bool cannotStart(const std::string& problem) {
-        worker_.reset();
-        unstartable_ = true;
+    bool cannotStart(Worker& worker, const std::string& problem) {
+        worker.process.reset();
+        std::lock_guard lock(mutex_);
+        release(worker);
+        // Said once, by whichever of the workers starting side by side failed first.
+        if (std::exchange(unstartable_, true)) return false;
         std::fprintf(stderr, "sorvane: flags cannot be drawn: the SVG worker (%s) did not start: %s\n",
                      command_.empty() ? "" : command_.front().c_str(), problem.c_str());
         return false;
     }
 
-    // The worker is ended; the next document gets a fresh one.
-    void fail(const std::string& problem) {
-        worker_.reset();
+    // The worker is ended; its next document gets a fresh one. Under the lock.
+    void fail(Worker& worker, const std::string& problem) {
+        worker.process.reset();
         std::fprintf(stderr, "sorvane: warning: a flag was not drawn: its SVG worker %s\n", problem.c_str());
     }
 
-    std::expected<std::shared_ptr<gfx::Image>, std::string> ask(const foundation::Data& data,
+    // Outside the lock, the worker held busy.
+    std::expected<std::shared_ptr<gfx::Image>, std::string> ask(Worker& worker, const foundation::Data& data,
                                                                  const std::optional<SVGRenderTarget>& target) {
-        const WorkerWatch watch(*worker_, limits_);
+        auto& process = worker.process;
+        const WorkerWatch watch(*process, limits_);
         RequestHeader request;
         if (target && target->usable()) {
             request.hasTarget = 1;
@@ -400,12 +464,12 @@ private:
         auto out = encode(request);
         out.insert(out.end(), data.bytes().begin(), data.bytes().end());
         std::uint8_t headerBytes[answerHeaderSize];
-        if (auto problem = exchange(*worker_, out, headerBytes, watch)) return std::unexpected(*problem);
+        if (auto problem = exchange(*process, out, headerBytes, watch)) return std::unexpected(*problem);
         const auto header = decodeAnswer(headerBytes);
         const std::string nonsense = "answered with something that is no picture";
         if (header.magic != answerMagic) return std::unexpected(nonsense);
         if (header.answer == Answer::noImage || header.answer == Answer::noImageAndEnding) {
-            if (header.answer == Answer::noImageAndEnding || saysMoreOrEnded(*worker_)) worker_.reset();
+            if (header.answer == Answer::noImageAndEnding || saysMoreOrEnded(*process)) process.reset();
             return nullptr;
         }
         if (header.answer != Answer::image) return std::unexpected(nonsense);
@@ -419,9 +483,9 @@ private:
             header.orientation > static_cast<int>(gfx::ImageOrientation::rightMirrored))
             return std::unexpected(nonsense);
         auto bitmap = gfx::Bitmap::make(header.width, header.height);
-        if (auto problem = exchange(*worker_, {}, {bitmap.pixels.data(), bitmap.pixels.size()}, watch))
+        if (auto problem = exchange(*process, {}, {bitmap.pixels.data(), bitmap.pixels.size()}, watch))
             return std::unexpected(*problem);
-        if (saysMoreOrEnded(*worker_)) worker_.reset();
+        if (saysMoreOrEnded(*process)) process.reset();
         return gfx::Image::fromBitmap(std::move(bitmap), header.scale,
                                       static_cast<gfx::ImageOrientation>(header.orientation));
     }
@@ -429,11 +493,9 @@ private:
     std::mutex mutex_;
     const std::vector<std::string> command_;
     const SVGWorkerLimits limits_;
-    std::unique_ptr<foundation::ChildProcess> worker_;
+    std::vector<Worker> workers_;
     std::vector<DocumentKey> fatal_;
     bool unstartable_ = false;
-    std::atomic<bool> prepared_ = false;
-    std::chrono::steady_clock::time_point lastUse_;
     bool stopping_ = false;
     std::condition_variable changed_;
     std::thread retirer_;  // last: it starts once the rest is made
@@ -442,15 +504,19 @@ private:
 }  // namespace
 
 std::vector<std::string> svgWorkerCommand() {
-    // The kernel's link rather than a path: it is this very program even if its file has been moved.
-    return {"/proc/self/exe", svgWorkerArgument};
+    // Beside this program's file as the kernel knows it, wherever it was started from.
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return {(error ? std::filesystem::path(svgWorkerProgram) : program.parent_path() / svgWorkerProgram).string(),
+            svgWorkerArgument};
 }
 
 void installSVGWorkerRenderer(std::vector<std::string> command, SVGWorkerLimits limits) {
     auto link = std::make_shared<WorkerLink>(std::move(command), limits);
+    const auto workers = link->size();
     setSVGRenderer([link](const foundation::Data& data,
                           const std::optional<SVGRenderTarget>& target) { return link->draw(data, target); },
-                   [link] { link->prepare(); });
+                   [link] { link->prepare(); }, workers);
 }
 
 int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
@@ -477,9 +543,12 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);
 #endif
+    double unit = 0;
+    if (!readAll(STDIN_FILENO, &unit, sizeof unit)) return 1;
+    gfx::WorkMeter::useNanosecondsAUnit(unit);
     vellum::VellumImage::initialize();
-    // What a first document would set up (the drawing and text libraries' state) is set up before the
-    // worker says it is ready, which is while the app fetches that document.
+    // What a first document would set up (the drawing library's state, the code it first runs) is set up
+    // before the worker says it is ready, which is while the app fetches that document.
     renderWithSVGLibrary(foundation::Data::fromString(warmUpDocument), SVGRenderTarget{{18, 14}, 2});
     if (!writeAll(answers, workerReady, sizeof workerReady - 1)) return 1;
     const std::size_t residentAtStart = residentBytes();

@@ -12,11 +12,14 @@
 
 // Flags are documents from the network, and the SVG library's work bounds have been outrun before by
 // stages they do not see (a Cairo call of seconds, a parse, a decoder). So the app never parses or draws
-// one itself: a worker process does, the app's own executable in its worker mode, held by the operating
-// system to an address space and a CPU time, and watched by the app. Whatever a document does to it costs
-// that flag alone.
+// one itself: a worker process does, held by the operating system to an address space and a CPU time, and
+// watched by the app. Whatever a document does to it costs that flag alone. The worker is an executable of
+// its own, beside the app's (apps/sorvane-svg-worker), linking only the SVG library: one with all the app's
+// libraries took three times as long to start.
 
-// The argument that starts the program as a worker; the app's process id follows it.
+// The worker's executable, in the app's folder.
+inline constexpr const char* svgWorkerProgram = "sorvane-svg-worker";
+// The argument that starts the worker; the app's process id follows it.
 inline constexpr const char* svgWorkerArgument = "--svg-worker";
 
 // How the app holds a worker to one document.
@@ -32,15 +35,20 @@ struct SVGWorkerLimits {
     double idleSeconds = 10;
 };
 
-// This program in worker mode: its own executable as the kernel knows it.
+// The most workers that draw side by side. A flag takes a warm worker a fraction of a millisecond and a
+// fresh one some milliseconds, so a third worker cost the season sheet more, in its start, than it drew.
+inline constexpr std::size_t maximumFlagWorkers = 2;
+
+// The worker beside this program's executable.
 std::vector<std::string> svgWorkerCommand();
 
-// Installs as the SVG renderer one that hands each document and target to a worker started by `command`
-// (the app's process id is added as its last argument) when the first document comes, and kept for the
-// next. One that is ended past a limit, crashes, is killed, answers nonsense or ends gives that document no
-// image, says so on standard error, and the next document gets a fresh worker; that document is not drawn
-// again (no image, nothing said). A worker that cannot be
-// started is said once, and from then on no document becomes an image.
+// Installs as the SVG renderer one that hands each document and target to one of a few workers (one a
+// processing lane, up to maximumFlagWorkers) started by `command` (the app's process id is added as its last
+// argument) when the first document comes, side by side, and kept for the next. Each is held and watched
+// alone: one that is ended past a limit, crashes, is killed, answers nonsense or ends gives that document no
+// image, says so on standard error, and its next document gets a fresh worker while the others draw on; that
+// document is not drawn again by any (no image, nothing said). A worker that cannot be started is said once,
+// and from then on no document becomes an image.
 void installSVGWorkerRenderer(std::vector<std::string> command = svgWorkerCommand(), SVGWorkerLimits limits = {});
 
 // The worker mode: limits itself, then draws the documents that come on standard input, each answered on

@@ -5,7 +5,6 @@
 //     sorvane --deliver-reminders STORE         shows the reminders of STORE that are due, then exits
 //                                               (the user's service manager runs it at their time)
 //     sorvane --help                            the usage, then exit 0
-//     sorvane --svg-worker APP-PID              the app's flag worker, which it starts itself (shell/SVGWorker.h)
 //
 // Without --after the picture is taken once the season sheet shows its races and nothing moves;
 // with it, after S seconds whatever shows.
@@ -179,8 +178,6 @@ int failStart(const std::string& message, bool windowed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The flag worker draws and answers on its pipes, and nothing of the app starts in it.
-    if (argc >= 2 && std::string_view(argv[1]) == svgWorkerArgument) return runSVGWorker(argc > 2 ? argv[2] : nullptr);
     // A file-size limit then fails the write (the log files say so, as of a full disk) rather than
     // ending the app.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -197,8 +194,8 @@ int main(int argc, char** argv) {
     if (auto zoom = host::WindowOptions::environmentProblem(); !zoom.empty() && !arguments->screenshot)
         return failStart(zoom, true);
     limitAllocatorArenas();
-    // The flags arrive as SVG: a worker process of this program turns them into images, started when the
-    // first flag is drawn.
+    // The flags arrive as SVG: worker processes (the executable beside this one) turn them into images,
+    // started when the first flag is drawn.
     installSVGWorkerRenderer();
     limitImageMemory();
     auto season = OfflineSeason::startFromEnvironment([](const std::string& warning) {

@@ -1,6 +1,6 @@
 // The season sheet's first frame on the offline season with its flags against without, each from the
 // launch: "without" ends at the first frame whose rows have asked for their flags (no SVG renderer is
-// installed, so none can show); "with" draws them as the app does, in a flag worker of the app's executable
+// installed, so none can show); "with" draws them as the app does, in the flag workers
 // that the first flag starts, and ends at the first frame in which every flag asked for is on its row. Each
 // start has an empty image cache and a worker of its own.
 #include <benchmark/benchmark.h>
@@ -33,7 +33,7 @@ void firstFrame(benchmark::State& state, bool withFlags) {
     setSVGRenderer(nullptr);
     for (auto _ : state) {
         state.PauseTiming();
-        if (withFlags) installSVGWorkerRenderer({SORVANE_EXECUTABLE, svgWorkerArgument});
+        if (withFlags) installSVGWorkerRenderer({SORVANE_SVG_WORKER, svgWorkerArgument});
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();
         std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-bench-images-XXXXXX").string();

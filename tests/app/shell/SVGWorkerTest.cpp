@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <stdlib.h>
 
@@ -18,7 +19,7 @@
 #include "shell/SVGImgProcessor.h"
 #include "shell/SVGWorker.h"
 
-#ifdef SORVANE_EXECUTABLE
+#ifdef SORVANE_SVG_WORKER
 
 namespace {
 
@@ -61,7 +62,7 @@ std::vector<pid_t> flagWorkers() {
     return found;
 }
 
-std::vector<std::string> realWorker() { return {SORVANE_EXECUTABLE, svgWorkerArgument}; }
+std::vector<std::string> realWorker() { return {SORVANE_SVG_WORKER, svgWorkerArgument}; }
 
 // The same picture: size, scale and every pixel.
 void expectSamePicture(const std::shared_ptr<gfx::Image>& drawn, const std::shared_ptr<gfx::Image>& expected,
@@ -104,12 +105,12 @@ protected:
         (void)ready;
     }
 
-    // A worker that, on its first start only, takes a little of its first document and then does `behaviour`
-    // (shell); every later start is the real worker.
+    // A worker that, on its first start only, takes what the app first sends, says it is ready, takes a little
+    // of its first document and then does `behaviour` (shell); every later start is the real worker.
     std::vector<std::string> misbehavingOnce(const std::string& behaviour) const {
         const std::string script = "if [ -e \"$1/started\" ]; then exec \"$2\" --svg-worker \"$3\"; fi; : > \"$1/started\"; "
-                                   "printf 'SVGW1\\n'; head -c 8 >/dev/null; " + behaviour;
-        return {"sh", "-c", script, "worker", folder.string(), SORVANE_EXECUTABLE};
+                                   "head -c 8 >/dev/null; printf 'SVGW1\\n'; head -c 8 >/dev/null; " + behaviour;
+        return {"sh", "-c", script, "worker", folder.string(), SORVANE_SVG_WORKER};
     }
 
     std::filesystem::path folder;
@@ -143,11 +144,13 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     expectSamePicture(whole, renderWithSVGLibrary(fileBytes(flags.front()), std::nullopt), "without a box");
     EXPECT_EQ(processor.process(foundation::Data::fromString("<not svg"), options), nullptr);
     EXPECT_NE(processor.process(fileBytes(flags.back()), options), nullptr) << "the worker goes on after a null answer";
-    // A worker killed while it waits (as by the kernel's memory killer) costs no flag: the next one gets a fresh worker.
+    // Workers killed while they wait (as by the kernel's memory killer) cost no flag: the next one gets a fresh worker.
     const auto workers = flagWorkers();
-    ASSERT_EQ(workers.size(), 1u);
-    ASSERT_EQ(::kill(workers.front(), SIGKILL), 0);
-    for (int waited = 0; waited < 500 && !ended(workers.front()); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(workers.size(), 1u);
+    ASSERT_LE(workers.size(), maximumFlagWorkers);
+    for (pid_t worker : workers) ASSERT_EQ(::kill(worker, SIGKILL), 0);
+    for (pid_t worker : workers)
+        for (int waited = 0; waited < 500 && !ended(worker); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     testing::internal::CaptureStderr();
     expectSamePicture(processor.process(fileBytes(flags[1]), options), expected[1], "after the worker was killed");
     auto said = testing::internal::GetCapturedStderr();
@@ -193,6 +196,32 @@ TEST_F(SVGWorker, aWorkerThatFailsCostsItsFlagAloneAndTheNextFlagGetsAFreshOne) 
         EXPECT_EQ(workerLines(said, "a flag was not drawn: its SVG worker"), 1) << failure << ":\n" << said;
         expectSamePicture(drawn, expected, failure);
     }
+}
+
+// With workers side by side, one stuck on a document and then killed costs that document alone: the other
+// draws every flag meanwhile, and goes on after.
+TEST_F(SVGWorker, aWorkerEndedMidDocumentCostsOnlyItsFlagWhileTheOtherDraws) {
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processing lane: one worker";
+    const auto flags = offlineFlags();
+    ASSERT_GE(flags.size(), 8u);
+    for (const char* pipe : {"took", "go"}) ASSERT_EQ(::mkfifo((folder / pipe).c_str(), 0600), 0);
+    // The first worker says when it holds its document, and is killed once the test lets it go on.
+    installSVGWorkerRenderer(misbehavingOnce("echo > \"$1/took\"; read line < \"$1/go\"; kill -KILL $$"));
+    const SVGImgProcessor processor(flagBox);
+    testing::internal::CaptureStderr();
+    std::shared_ptr<gfx::Image> lost = std::make_shared<gfx::Image>();
+    std::thread stuck([&] { lost = processor.process(fileBytes(flags[0]), options); });
+    { std::ifstream(folder / "took").get(); }
+    for (std::size_t index = 1; index < 8; ++index)
+        expectSamePicture(processor.process(fileBytes(flags[index]), options),
+                          renderWithSVGLibrary(fileBytes(flags[index]), flagBox), flags[index].filename().string());
+    { std::ofstream(folder / "go") << '\n'; }
+    stuck.join();
+    EXPECT_EQ(lost, nullptr);
+    expectSamePicture(processor.process(fileBytes(flags[1]), options), renderWithSVGLibrary(fileBytes(flags[1]), flagBox),
+                      "after the other worker was killed");
+    const auto said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(workerLines(said, "a flag was not drawn: its SVG worker"), 1) << said;
 }
 
 // A worker that cannot be started is said once, and no flag is drawn then, in this process or any other.

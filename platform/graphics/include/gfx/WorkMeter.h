@@ -141,6 +141,9 @@ public:
     // What a unit takes on this build and machine, in nanoseconds of the thread's CPU: a fixed drawing timed
     // once a process, at its first meter.
     static double nanosecondsAUnit();
+    // Takes `nanoseconds` (positive and finite) as what a unit takes, as timed by another process of this
+    // build on this machine, instead of timing it here; before this process's first meter, else ignored.
+    static void useNanosecondsAUnit(double nanoseconds);
 
     // Whether a meter runs on this thread (work need only be worked out then), and whether it is spent: work
     // in progress stops.
