@@ -83,10 +83,11 @@ public:
     }
 
     // Turns the band at `v` from `d1` to `d2`, returning how far into the next segment its inner side
-    // cut; nothing, without adding to the band, at a turn right back. Inlined where the bands are built: a
-    // call a corner costs wide strokes more than the corner's own work.
+    // cut; nothing, without adding to the band, at a turn right back (or, unless `throughCorner`, one the
+    // segments are too short for). Inlined where the bands are built: a call a corner costs wide strokes
+    // more than the corner's own work.
     [[gnu::always_inline]] std::optional<double> bandTurn(Point v, Point d1, Point d2, bool smooth, double cutAlready,
-                                                          double length1, double length2) {
+                                                          double length1, double length2, bool throughCorner = true) {
         double cosine = d1.x * d2.x + d1.y * d2.y, cross = d1.x * d2.y - d1.y * d2.x;
         if (!(1 + cosine > 1e-12)) return std::nullopt;
         // The pushed segments cross this far past (or short of) the pushed corner.
@@ -107,6 +108,8 @@ public:
             double scale = half_ / std::sqrt(2 + 2 * cosine);
             inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
             reach = 0;
+        } else if (!throughCorner) {
+            return std::nullopt;
         } else {
             // The segments are too short for the turn (`cutAlready` of the first one taken by its
             // start): the inner side would fold back. It runs through the corner point instead, from
@@ -351,7 +354,9 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         auto closing = between(points[n - 1], points[0]);
         last = closing.unit;
         builder.bandClear();
-        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, closing.length, currentLength)) {
+        // Not through the corner point: should the band be broken further on, the inner side's point on the
+        // closing segment would be left across the start of the first band, winding it back there.
+        if (auto reach = builder.bandTurn(points[0], last, d, false, 0, closing.length, currentLength, false)) {
             cut = cutAtEnd = *reach;
             loop = turnedAtStart = true;
         } else {
@@ -734,9 +739,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     bool gaps = given.size() % 2 != 0;
     for (std::size_t k = 1; k < given.size() && !gaps; k += 2) gaps = given[k] > 1.0 / 512;
     const bool dashed = !given.empty() && gaps;
-    // Cairo's dasher turns and caps the line at a curve's ends along the curve's tangents, gaps or none.
-    // A solid line is capped so where an open subpath ends on a curve (inside, and round a closed one, its
-    // flattened pieces' turns serve: the points more a curve would cost the flags).
+    // Cairo turns and caps the line at a curve's ends along the curve's tangents. Solid, the first or last
+    // flattened piece serves where it is near enough (the points more on every curve would cost the flags).
     const bool tangents = !given.empty();
     builder.measureMitersOnDevice(tangents && !dashed);
     builder.dashQuads(dashed);
@@ -814,10 +818,20 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         smooth.push_back(inCurve);
         if (dashed) spans.push_back(span);
     };
+    const auto& elements = path.elements();
+    // Whether the subpath goes on from element `from` to a close (asked only where it begins on a curve).
+    auto closes = [&](std::size_t from) {
+        for (std::size_t k = from; k < elements.size(); ++k) {
+            if (elements[k].kind == PathElement::Kind::closeSubpath) return true;
+            if (elements[k].kind == PathElement::Kind::moveTo) return false;
+        }
+        return false;
+    };
     // Coarser than asked by more than the reference's allowance hides: 16 times Cairo's own default.
     if (fault == StrokerFault::coarseFlattening) tolerance = std::max(tolerance, 0.1) * 16;
     const CurveSteps curveSteps(tolerance, mostCurveSegments);
-    auto cubic = [&](Point p0, Point p1, Point p2, Point p3, bool openStart, bool openEnd) {
+    // The curve of element `index`.
+    auto cubic = [&](Point p0, Point p1, Point p2, Point p3, std::size_t index) {
         if (fault == StrokerFault::curvesAsChords) return add(p3, false), true;
         double minX = std::min({p0.x, p1.x, p2.x, p3.x}), maxX = std::max({p0.x, p1.x, p2.x, p3.x});
         double minY = std::min({p0.y, p1.y, p2.y, p3.y}), maxY = std::max({p0.y, p1.y, p2.y, p3.y});
@@ -848,24 +862,40 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         auto steps = curveSteps(p0, p1, p2, p3);
         if (!steps || points.size() + std::size_t(*steps) + 2 > mostPoints) return false;
         int count = *steps;
-        // A cap across the first (or last) flattened piece is as good where that turns from the tangent by
-        // less than the tolerance across the line.
-        auto turnsFromTangent = [&](Point end, Point toward, double u) {
-            const Point hair = tangentStep(end, toward, u == 0 ? p2 : p1, u == 0 ? p3 : p0);
-            double v = 1 - u, w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
-            const Point q{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
-            const double tx = hair.x - end.x, ty = hair.y - end.y, cx = q.x - end.x, cy = q.y - end.y;
+        // Solid, where the line is capped there, or joined other than round (a round join covers the turn on
+        // from the tangent to the flattened piece too) where the curve bends tighter than half the width:
+        // where the first (or last) flattened piece turns from the tangent by more than the tolerance across
+        // the line.
+        auto takesTangent = [&](bool atStart) {
+            if (tangents) return true;
+            const Point end = atStart ? p0 : p3, c1 = atStart ? p1 : p2, c2 = atStart ? p2 : p1;
+            const bool begins = atStart && points.size() == 1;
+            const bool ends = !atStart && (index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo);
+            const bool capped = begins ? !closes(index + 1) : ends;
+            if (!capped) {
+                // (Round a closed subpath's start, the flattened pieces serve: its band turns there.)
+                if (style.join == StrokeStyle::Join::round || begins) return false;
+                // The radius of curvature there, 1.5 |v|^3 / |v x a| for v = c1 - end, a = end - 2 c1 + c2.
+                const double vx = c1.x - end.x, vy = c1.y - end.y;
+                const double ax = end.x - 2 * c1.x + c2.x, ay = end.y - 2 * c1.y + c2.y;
+                const double squared = vx * vx + vy * vy, cross = vx * ay - vy * ax;
+                if (!(2.25 * squared * squared * squared < deviceHalf * deviceHalf * cross * cross)) return false;
+            }
+            const Point hair = atStart ? tangentStep(p0, p1, p2, p3) : tangentStep(p3, p2, p1, p0);
+            const double tx = hair.x - end.x, ty = hair.y - end.y;
+            const double u = atStart ? 1.0 / count : 1 - 1.0 / count, v = 1 - u;
+            const double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            const double cx = w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x - end.x;
+            const double cy = w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y - end.y;
             return deviceHalf * std::abs(tx * cy - ty * cx) > tolerance / 2 * std::hypot(tx, ty) * std::hypot(cx, cy);
         };
-        openStart = openStart && !tangents && points.size() == 1 && turnsFromTangent(p0, p1, 1.0 / count);
-        openEnd = openEnd && !tangents && turnsFromTangent(p3, p2, 1 - 1.0 / count);
-        if (tangents || openStart) add(tangentStep(p0, p1, p2, p3), true);
+        if (takesTangent(true)) add(tangentStep(p0, p1, p2, p3), true);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        if (tangents || openEnd) add(tangentStep(p3, p2, p1, p0), true);
+        if (takesTangent(false)) add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
@@ -928,21 +958,9 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Dashed, the device points are Cairo's.
     auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
-    const auto& elements = path.elements();
-    // Whether the subpath goes on from element `from` to a close (asked only where it begins on a curve).
-    auto closes = [&](std::size_t from) {
-        for (std::size_t k = from; k < elements.size(); ++k) {
-            if (elements[k].kind == PathElement::Kind::closeSubpath) return true;
-            if (elements[k].kind == PathElement::Kind::moveTo) return false;
-        }
-        return false;
-    };
     for (std::size_t index = 0; index < elements.size(); ++index) {
         const PathElement& element = elements[index];
         const auto& p = element.points;
-        // An open subpath's end, or start (with nothing drawn yet), where the element is a curve.
-        const bool openEnd = index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo;
-        auto openStart = [&] { return !dashed && points.size() == 1 && !closes(index + 1); };
         switch (element.kind) {
             case PathElement::Kind::moveTo:
                 strokeCurrent(false);
@@ -958,14 +976,14 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             case PathElement::Kind::quadCurveTo: {
                 if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
-                if (!cubic(device(current), device(c1), device(c2), device(p[1]), openStart(), openEnd)) return false;
+                if (!cubic(device(current), device(c1), device(c2), device(p[1]), index)) return false;
                 current = p[1];
                 drawn = true;
                 break;
             }
             case PathElement::Kind::curveTo:
                 if (points.empty()) add(device(current), false);
-                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), openStart(), openEnd)) return false;
+                if (!cubic(device(current), device(p[0]), device(p[1]), device(p[2]), index)) return false;
                 current = p[2];
                 drawn = true;
                 break;

@@ -511,6 +511,28 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
+// Solid lines the random drawings below meet too seldom on their own seed: a join onto a curve bending
+// tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it, and
+// a closed outline turning at its start is whole there where a turn right back breaks its band further on.
+TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
+    auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
+        gfx::testing::ReferenceDrawing d;
+        d.transform = transform, d.width = width, d.cap = cap, d.join = join, d.miterLimit = 2;
+        trace(d.path);
+        return d;
+    };
+    const gfx::testing::ReferenceDrawing all[] = {
+        drawing({0.6, 0, 0, -0.6, 3, 40}, 11, LineCap::round, LineJoin::bevel, [](Path& p) {
+            p.moveTo({18.5, 31}), p.lineTo({12, 23}), p.quadCurveTo({12, 24}, {26, -3}), p.lineTo({44, 50});
+        }),
+        drawing({}, 11, LineCap::round, LineJoin::miter, [](Path& p) {
+            p.moveTo({49, 26.5}), p.quadCurveTo({12, -2.5}, {8, 36});
+            p.lineTo({41.5, 37}), p.lineTo({8, 36}), p.lineTo({39, 34.5}), p.closeSubpath();
+        }),
+    };
+    for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
+}
+
 // Every fast path against plain Cairo on random small drawings: fills, wide and hairline strokes, dashes
 // with zeros, odd counts and phases of every sign and size, boundaries on corners and turns right back,
 // on lines, curves and arcs, open and closed, turned, stretched, sheared and partly off the canvas.
