@@ -105,8 +105,11 @@ public:
         } else if (smooth && foldsInCurves_) {
             // Cairo strokes an undashed line as one outline, a curve's points pushed out along their normals
             // however tight it turns: where that folds back across a butt cap, less than the union is filled.
+            // Past a right angle (a hook's tip) no point is pushed out: the inner side runs straight on to
+            // the next one and fills the wedge by the cap that Cairo fills and a point at the tip leaves out.
             double scale = half_ / std::sqrt(2 + 2 * cosine);
-            inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+            if (cosine >= 0)
+                inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
             reach = 0;
         } else if (!throughCorner) {
             return std::nullopt;

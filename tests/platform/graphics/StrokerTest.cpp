@@ -529,6 +529,7 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
             p.moveTo({49, 26.5}), p.quadCurveTo({12, -2.5}, {8, 36});
             p.lineTo({41.5, 37}), p.lineTo({8, 36}), p.lineTo({39, 34.5}), p.closeSubpath();
         }),
+        drawing({1.5, 0, 0, 1.5, -6, -5}, 3.5, LineCap::butt, LineJoin::miter, [](Path& p) { p.moveTo({14.5, 39}), p.curveTo({6, 45}, {33, 6}, {31.5, 8}); }),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
