@@ -23,6 +23,9 @@
 #include <functional>
 #include <string_view>
 #include <thread>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 #include <mutex>
 #include <new>
 #include <span>
@@ -58,8 +61,8 @@ struct RequestHeader {
     std::uint8_t hasTarget = 0;
     double width = 0, height = 0, scale = 0;
     std::uint64_t length = 0;
+    static auto fields(auto& h) { return std::tie(h.magic, h.hasTarget, h.width, h.height, h.scale, h.length); }
 };
-constexpr std::size_t requestHeaderSize = 4 + 1 + 3 * 8 + 8;
 
 struct AnswerHeader {
     std::uint32_t magic = answerMagic;
@@ -67,8 +70,8 @@ struct AnswerHeader {
     std::int32_t width = 0, height = 0;
     double scale = 0;
     std::int32_t orientation = 0;
+    static auto fields(auto& h) { return std::tie(h.magic, h.answer, h.width, h.height, h.scale, h.orientation); }
 };
-constexpr std::size_t answerHeaderSize = 4 + 1 + 4 + 4 + 8 + 4;
 
 // A flag's usual parts: shapes, a gradient, a stroked path. No text: no flag has any, and setting up the
 // fonts made the worker's start three times as long.
@@ -95,47 +98,26 @@ T take(const std::uint8_t*& in) {
     return value;
 }
 
-std::vector<std::uint8_t> encode(const RequestHeader& header) {
+// A header goes over the pipe as its fields, in the order `fields` lists them, unpadded.
+template <typename... T>
+constexpr std::size_t sizeOfAll(std::tuple<T&...>*) { return (sizeof(T) + ...); }
+template <typename Header>
+constexpr std::size_t headerSize = sizeOfAll(static_cast<decltype(Header::fields(std::declval<Header&>()))*>(nullptr));
+constexpr std::size_t requestHeaderSize = headerSize<RequestHeader>;
+constexpr std::size_t answerHeaderSize = headerSize<AnswerHeader>;
+
+template <typename Header>
+std::vector<std::uint8_t> encode(const Header& header) {
     std::vector<std::uint8_t> out;
-    put(out, header.magic);
-    put(out, header.hasTarget);
-    put(out, header.width);
-    put(out, header.height);
-    put(out, header.scale);
-    put(out, header.length);
+    std::apply([&](const auto&... field) { (put(out, field), ...); }, Header::fields(header));
     return out;
 }
 
-RequestHeader decodeRequest(const std::uint8_t* in) {
-    RequestHeader header;
-    header.magic = take<std::uint32_t>(in);
-    header.hasTarget = take<std::uint8_t>(in);
-    header.width = take<double>(in);
-    header.height = take<double>(in);
-    header.scale = take<double>(in);
-    header.length = take<std::uint64_t>(in);
-    return header;
-}
-
-std::vector<std::uint8_t> encode(const AnswerHeader& header) {
-    std::vector<std::uint8_t> out;
-    put(out, header.magic);
-    put(out, static_cast<std::uint8_t>(header.answer));
-    put(out, header.width);
-    put(out, header.height);
-    put(out, header.scale);
-    put(out, header.orientation);
-    return out;
-}
-
-AnswerHeader decodeAnswer(const std::uint8_t* in) {
-    AnswerHeader header;
-    header.magic = take<std::uint32_t>(in);
-    header.answer = static_cast<Answer>(take<std::uint8_t>(in));
-    header.width = take<std::int32_t>(in);
-    header.height = take<std::int32_t>(in);
-    header.scale = take<double>(in);
-    header.orientation = take<std::int32_t>(in);
+template <typename Header>
+Header decode(const std::uint8_t* in) {
+    Header header;
+    std::apply([&](auto&... field) { ((field = take<std::remove_reference_t<decltype(field)>>(in)), ...); },
+               Header::fields(header));
     return header;
 }
 
@@ -465,7 +447,7 @@ private:
         out.insert(out.end(), data.bytes().begin(), data.bytes().end());
         std::uint8_t headerBytes[answerHeaderSize];
         if (auto problem = exchange(*process, out, headerBytes, watch)) return std::unexpected(*problem);
-        const auto header = decodeAnswer(headerBytes);
+        const auto header = decode<AnswerHeader>(headerBytes);
         const std::string nonsense = "answered with something that is no picture";
         if (header.magic != answerMagic) return std::unexpected(nonsense);
         if (header.answer == Answer::noImage || header.answer == Answer::noImageAndEnding) {
@@ -556,7 +538,7 @@ int runSVGWorker(const char* parent, SVGWorkerLimits limits) {
     for (;;) {
         std::uint8_t headerBytes[requestHeaderSize];
         if (!readAll(STDIN_FILENO, headerBytes, sizeof headerBytes)) std::_Exit(0);  // the app is done
-        const auto request = decodeRequest(headerBytes);
+        const auto request = decode<RequestHeader>(headerBytes);
         if (request.magic != requestMagic || request.length > largestDocument) std::_Exit(1);
         std::vector<std::uint8_t> bytes(request.length);
         if (!readAll(STDIN_FILENO, bytes.data(), bytes.size())) std::_Exit(0);
