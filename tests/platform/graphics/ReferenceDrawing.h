@@ -330,15 +330,41 @@ struct ReferenceDrawing {
         return tips;
     }
 
+    // The path with each point moved to where Cairo puts it on the device, to the nearest 256th of a
+    // pixel. Drawn finer, Cairo would round to finer 256ths: lines measured a 512th of a pixel longer or
+    // shorter, twenty times that along the user's x squashed twentyfold, move a dash's end that falls
+    // on a corner or turn-back to the other side of it, its join there drawn or not.
+    Path pathOnCairosGrid() const {
+        const AffineTransform back = transform.inverted();
+        auto grid = [&](Point p) {
+            p = transform.apply(p);
+            return back.apply(Point{std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256});
+        };
+        Path moved;
+        for (const PathElement& element : path.elements()) {
+            const auto& p = element.points;
+            switch (element.kind) {
+                case PathElement::Kind::moveTo: moved.moveTo(grid(p[0])); break;
+                case PathElement::Kind::lineTo: moved.lineTo(grid(p[0])); break;
+                case PathElement::Kind::quadCurveTo: moved.quadCurveTo(grid(p[0]), grid(p[1])); break;
+                case PathElement::Kind::curveTo: moved.curveTo(grid(p[0]), grid(p[1]), grid(p[2])); break;
+                case PathElement::Kind::closeSubpath: moved.closeSubpath(); break;
+            }
+        }
+        return moved;
+    }
+
     // Drawn as the stroker draws it, or by Cairo (the converter off) as the reference: the path as it
     // is, flattened, dashed, joined and capped by Cairo, so that a fault in any of those of ours shows.
     // Both flatten finely (a hundredth of a pixel): along curves flattened more coarsely Cairo's dashes
     // fall where its flattening's length puts them, a dot at a line's end on or off it.
     Bitmap draw(bool converter) const {
+        const int finer = converter ? 1 : cairoFiner();
         raster::setScanConverterEnabled(converter);
-        auto context = Context::create(side, side, {});
-        context->setFlatness(0.02);
+        auto context = canvas(finer);
         context->concatenate(transform);
+        const Path onGrid = finer == 1 ? Path{} : pathOnCairosGrid();
+        const Path& path = finer == 1 ? this->path : onGrid;
         if (fill) {
             context->setFillColor(Color{0, 0, 0, 1});
             context->fill(path, rule);
@@ -359,7 +385,38 @@ struct ReferenceDrawing {
             }
         }
         raster::setScanConverterEnabled(true);
-        return context->takeImage();
+        return averagedDown(context->takeImage(), finer);
+    }
+
+    // How many times finer each way Cairo's picture is drawn: squashed twentyfold, finer (allowedInk()
+    // says why and how much).
+    int cairoFiner() const { return !squashed() ? 1 : curved() && !dashedByCairo() ? 2 : 8; }
+
+    // A canvas `finer` times finer each way than the drawing's, to be averaged down: Cairo's geometry as
+    // it is (the flattening as fine in the final pixels, and so its pen), its sampling error that much
+    // smaller.
+    static std::shared_ptr<Context> canvas(int finer) {
+        auto context = Context::create(side * finer, side * finer, {});
+        // Cairo's tolerance is a tenth of the flatness, a hundredth of a pixel at least.
+        context->setFlatness(finer == 1 ? 0.02 : 0.1 * finer);
+        context->concatenate(AffineTransform::scale(finer, finer));
+        return context;
+    }
+    static Bitmap averagedDown(Bitmap fine, int finer) {
+        if (finer == 1) return fine;
+        Bitmap picture = Bitmap::make(side, side);
+        const int n = finer * finer;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                std::uint32_t sums[4] = {};
+                for (int v = 0; v < finer; ++v)
+                    for (int u = 0; u < finer; ++u)
+                        for (int c = 0; c < 4; ++c) sums[c] += fine.pixel(x * finer + u, y * finer + v) >> (8 * c) & 0xFF;
+                std::uint32_t pixel = 0;
+                for (int c = 0; c < 4; ++c) pixel |= (sums[c] + n / 2) / n << (8 * c);
+                picture.row(y)[x] = pixel;
+            }
+        return picture;
     }
 
     // The transform's least stretch on the device, over all directions.
