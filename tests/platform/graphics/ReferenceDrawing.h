@@ -534,10 +534,14 @@ struct ReferenceDrawing {
     // dash's end. Solid curves joined other than round, a tenth: Cairo takes the join where a curve
     // meets a corner. Near a tight bend Cairo's solid stroke of a curve falls short of the outline by
     // about a width.
-    // Squashed twentyfold, round caps and joins on lines and the round caps of dashes are slivers whose
-    // curves the two cut apart: about a width (dashes' dots a fifth of a pixel more; near tight bends a
-    // third of a width, as far as it can go and still tell dashes moved); other curves there a
-    // thirtieth of a pixel per width, dashed an eighth: Cairo samples the slivers' sides 15 times a row.
+    // Squashed twentyfold, strokes are slivers whose sides Cairo samples 15 times a row, up to 3 pixels
+    // of ink off: its picture is drawn 8 times finer and averaged down (draw()), and lines then differ
+    // as elsewhere. But Cairo cuts curves into lines on a grid that much finer than the 256ths of a
+    // pixel the stroker keeps as Cairo does at the size drawn: the direction a curve leaves its ends in,
+    // and a dash's ends along it, move, twenty times more along x. Solid curves, whose bands need no
+    // finer sampling, are drawn only twice finer and take a thirtieth of a pixel a width (0.001 seen
+    // over 200 seeds), where they meet corners or lists a sixteenth (0.05); dashed curves a tenth
+    // (0.084), near tight bends 0.22 (0.2).
     // Fills crossing themselves take summed areas where a pixel holds several edges (ScanConverter.h),
     // and Cairo inks a sheared fill of no area by up to 4 pixels; hairlines add up the coverage of their
     // one-pixel quads where they cross or overlap at a turn: those more.
@@ -548,16 +552,12 @@ struct ReferenceDrawing {
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (!listed && deviceWidth < 1) return 3;
         const double slivers = std::max(1 + 0.4 * deviceWidth, 0.85 * deviceWidth), sampling = 0.5;
-        const bool cornered = curvesCornered();
-        const bool dashSlivers = squashed() && curved() && listed && cap == LineCap::round;
+        const bool cornered = curvesCornered(), squashedCurves = squashed() && curved();
         if (overBends) {
             if (curved() && !dashedByCairo()) return slivers;
-            return sampling + (dashSlivers ? 0.35 : squashed() ? 0.25 : 0.15) * deviceWidth;
+            return sampling + (squashedCurves ? 0.22 : 0.15) * deviceWidth;
         }
-        if (squashed()) {
-            if (!curved()) return cap == LineCap::round || join == LineJoin::round ? slivers : sampling + 0.025 * deviceWidth;
-            return dashSlivers ? std::max(1.2 + 0.4 * deviceWidth, slivers) : sampling + (listed ? 0.12 : 0.03) * deviceWidth;
-        }
+        if (squashedCurves) return sampling + (dashedByCairo() ? 0.1 : cornered || listed ? 0.06 : 0.03) * deviceWidth;
         return sampling + (cornered ? 0.12 : curved() && listed ? 0.03 : 0.025) * deviceWidth;
     }
 
