@@ -876,8 +876,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             const bool ends = !atStart && (index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo);
             const bool capped = begins ? !closes(index + 1) : ends;
             if (!capped) {
-                // (Round a closed subpath's start, the flattened pieces serve: its band turns there.)
-                if (style.join == StrokeStyle::Join::round || begins) return false;
+                if (style.join == StrokeStyle::Join::round) return false;
                 // The radius of curvature there, 1.5 |v|^3 / |v x a| for v = c1 - end, a = end - 2 c1 + c2.
                 const double vx = c1.x - end.x, vy = c1.y - end.y;
                 const double ax = end.x - 2 * c1.x + c2.x, ay = end.y - 2 * c1.y + c2.y;
