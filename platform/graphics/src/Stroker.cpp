@@ -642,6 +642,13 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
         while (true) {
+            if (tangent && dasher.on() && dasher.remain < dasher.slack && position == 0) {
+                // A dash of no length on a curve's end tangent, which Cairo's dasher does not walk, ends on
+                // the piece after it: it is joined there, from the tangent to that piece.
+                if (piece.empty()) add(a, false);
+                add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
+                break;
+            }
             double step = std::min(dasher.remain, rest);
             // Past a skipped stretch the walk is a hair off Cairo's: a length ending that near the
             // segment's end ends on it, as Cairo's does.
@@ -876,8 +883,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             const bool ends = !atStart && (index + 1 == elements.size() || elements[index + 1].kind == PathElement::Kind::moveTo);
             const bool capped = begins ? !closes(index + 1) : ends;
             if (!capped) {
-                // (Round a closed subpath's start, the flattened pieces serve: its band turns there.)
-                if (style.join == StrokeStyle::Join::round || begins) return false;
+                if (style.join == StrokeStyle::Join::round) return false;
                 // The radius of curvature there, 1.5 |v|^3 / |v x a| for v = c1 - end, a = end - 2 c1 + c2.
                 const double vx = c1.x - end.x, vy = c1.y - end.y;
                 const double ax = end.x - 2 * c1.x + c2.x, ay = end.y - 2 * c1.y + c2.y;

@@ -164,8 +164,10 @@ struct ReferenceDrawing {
         // Where a corner's miter is within a tenth of the limit, a curve's first flattened piece (whose
         // direction is off its end's by up to a few degrees) decides which side it falls on, the
         // stroker's and Cairo's apart: the limit is kept that far from every corner's (the device's for a
-        // list without gaps, which both stroke as Cairo's solid line).
-        const bool deviceMiters = !d.dashes.empty() && !d.dashedByCairo();
+        // list without gaps, which both stroke as Cairo's solid line; a list of no length is dropped, and
+        // the line is the user's).
+        const bool listed = std::ranges::any_of(d.dashes, [](double length) { return length > 0; });
+        const bool deviceMiters = listed && !d.dashedByCairo();
         auto nearLimit = [&] {
             return std::ranges::any_of(d.corners(), [&](const Corner& c) {
                 double length = deviceMiters ? miterLength(d.onDevice(c.in), d.onDevice(c.out)) : miterLength(c.in, c.out);

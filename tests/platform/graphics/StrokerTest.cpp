@@ -495,6 +495,12 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     spike.path.quadCurveTo({140, 45}, {40, 160});
     auto noGaps = spike;
     noGaps.dashes = {24.4, 0};
+    // A dot where a curve begins, bending tighter than the width, is joined from its tangent onto its first
+    // flattened piece.
+    auto curveDot = drawing({0, 1, 2}, LineCap::butt, 11);
+    curveDot.transform = {}, curveDot.join = LineJoin::bevel;
+    curveDot.path.moveTo({15.5, 42});
+    curveDot.path.curveTo({14, 40.5}, {52, -6}, {18, 59});
     // Lines along the axes Cairo dashes as boxes: a dash ending on a corner fills its outer corner, one turning
     // right back at a dash's end half a square past the turn, or a whole one with square caps.
     auto boxEnds = drawing({8}, LineCap::butt, 6);
@@ -507,13 +513,15 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     squareTurnBack.cap = LineCap::square;
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
-                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack};
+                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
+                                                   &curveDot};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
 // Solid lines the random drawings below meet too seldom on their own seed: a join onto a curve bending
 // tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it, and
-// a closed outline turning at its start is whole there where a turn right back breaks its band further on.
+// a closed outline turning at its start is whole there where a turn right back breaks its band further on,
+// and one beginning on such a curve is joined onto it along the tangent too.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -530,6 +538,8 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
             p.lineTo({41.5, 37}), p.lineTo({8, 36}), p.lineTo({39, 34.5}), p.closeSubpath();
         }),
         drawing({1.5, 0, 0, 1.5, -6, -5}, 3.5, LineCap::butt, LineJoin::miter, [](Path& p) { p.moveTo({14.5, 39}), p.curveTo({6, 45}, {33, 6}, {31.5, 8}); }),
+        drawing(AffineTransform::rotation(0.6).concatenating(AffineTransform::translation(10, -12)), 6, LineCap::butt, LineJoin::bevel,
+                [](Path& p) { p.moveTo({40, 4}), p.curveTo({39, 4}, {33.5, 24}, {8.5, 56}), p.lineTo({0.5, 56}), p.closeSubpath(); }),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
