@@ -505,9 +505,16 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     turnBack.path.addLines(std::vector<Point>{{4, 24}, {40, 24}, {4, 24}});
     auto squareTurnBack = turnBack;
     squareTurnBack.cap = LineCap::square;
+    // Cairo's dasher does not walk a curve's tangent at its start: a dot there turns onto the curve's first
+    // flattened piece too (a sliver of the turn, butt capped).
+    auto curveDot = drawing({0, 30}, LineCap::butt, 11);
+    curveDot.transform = {};
+    curveDot.path.moveTo({19.5, 22});
+    curveDot.path.curveTo({19, 23}, {50.5, 25.5}, {14, 59});
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
-                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack};
+                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
+                                                   &curveDot};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
