@@ -645,13 +645,21 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
         // Cairo's dasher does not walk a curve's end tangent. A dot where a tangent begins lies at its end
-        // as well: it turns there onto the segment after.
-        if (tangent && from == 0 && atEnd && dasher.remain <= rest && dasher.on()) {
-            if (piece.empty()) add(a, false);
-            add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
-            if (closed || i + 1 < segments) add(nudged(b, between(b, points[(i + 2) % n]).unit, 1), false);
-            end();
-            dasher.step(dasher.remain);
+        // as well: it turns there onto the segment after. A gap of none where a curve begins begins the
+        // next dash past the tangent, on the curve's first piece.
+        if (tangent && from == 0 && atEnd && dasher.remain <= rest) {
+            if (dasher.on()) {
+                if (piece.empty()) add(a, false);
+                add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
+                if (closed || i + 1 < segments) add(nudged(b, between(b, points[(i + 2) % n]).unit, 1), false);
+                end();
+                dasher.step(dasher.remain);
+            }
+            if (!dasher.on() && dasher.remain <= rest && smooth[(i + 1) % n]) {
+                end();
+                dasher.step(dasher.remain);
+                if (dasher.on()) continue;
+            }
         }
         while (true) {
             double step = std::min(dasher.remain, rest);

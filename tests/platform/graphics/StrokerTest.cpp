@@ -506,15 +506,20 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     auto squareTurnBack = turnBack;
     squareTurnBack.cap = LineCap::square;
     // Cairo's dasher does not walk a curve's tangent at its start: a dot there turns onto the curve's first
-    // flattened piece too (a sliver of the turn, butt capped).
+    // flattened piece too (a sliver of the turn, butt capped), and a dash begun there past a gap of none
+    // starts along that piece, square capped so.
     auto curveDot = drawing({0, 30}, LineCap::butt, 11);
     curveDot.transform = {};
     curveDot.path.moveTo({19.5, 22});
     curveDot.path.curveTo({19, 23}, {50.5, 25.5}, {14, 59});
+    auto curveNoGap = drawing({0, 4, 2}, LineCap::square, 16);
+    curveNoGap.transform = {}, curveNoGap.phase = 6;
+    curveNoGap.path.moveTo({30, 10});
+    curveNoGap.path.curveTo({31, 14}, {10, 30}, {-12, 10});
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
                                                    &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
-                                                   &curveDot};
+                                                   &curveDot,  &curveNoGap};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
