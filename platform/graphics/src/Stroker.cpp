@@ -162,6 +162,7 @@ public:
 
     // The points of the pieces so far.
     std::size_t pointCount() const { return out_.points.size(); }
+    bool roundCaps() const { return style_.cap == StrokeStyle::Cap::round; }
 
     // Whether the pieces and the band being built hold more points than the converter takes.
     bool full() const { return out_.points.size() + left_.size() + right_.size() > mostPoints; }
@@ -555,9 +556,11 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         dashSmooth.front() = false;
         if (!ring) dashSmooth.back() = false;
         // A dash of no length (its end nudged along the line) is one disc or square turned along the
-        // line: what its two caps cover, without the two caps' overlap to trace.
+        // line: what its two caps cover, without the two caps' overlap to trace. Round, the disc covers
+        // its turn onto a curve's first piece too.
         auto [d, length] = between(dash[0], dash.back());
-        if (dash.size() == 2 && !ring && length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
+        if ((dash.size() == 2 || (dash.size() == 3 && dashSmooth[1] && builder.roundCaps())) && !ring &&
+            length <= 1e-6 * (1 + std::abs(dash[0].x) + std::abs(dash[0].y)))
             builder.dot(dash[0], d);
         else
             strokeSubpath(dash, dashSmooth, ring, along, builder, true);
@@ -641,6 +644,23 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         }
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
+        // Cairo's dasher does not walk a curve's end tangent. A dot where a tangent begins lies at its end
+        // as well: it turns there onto the segment after. A gap of none where a curve begins begins the
+        // next dash past the tangent, on the curve's first piece.
+        if (tangent && from == 0 && atEnd && dasher.remain <= rest) {
+            if (dasher.on()) {
+                if (piece.empty()) add(a, false);
+                add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
+                if (closed || i + 1 < segments) add(nudged(b, between(b, points[(i + 2) % n]).unit, 1), false);
+                end();
+                dasher.step(dasher.remain);
+            }
+            if (!dasher.on() && dasher.remain <= rest && smooth[(i + 1) % n]) {
+                end();
+                dasher.step(dasher.remain);
+                if (dasher.on()) continue;
+            }
+        }
         while (true) {
             if (tangent && dasher.on() && dasher.remain < dasher.slack && position == 0) {
                 // A dash of no length on a curve's end tangent, which Cairo's dasher does not walk, ends on

@@ -495,12 +495,6 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     spike.path.quadCurveTo({140, 45}, {40, 160});
     auto noGaps = spike;
     noGaps.dashes = {24.4, 0};
-    // A dot where a curve begins, bending tighter than the width, is joined from its tangent onto its first
-    // flattened piece.
-    auto curveDot = drawing({0, 1, 2}, LineCap::butt, 11);
-    curveDot.transform = {}, curveDot.join = LineJoin::bevel;
-    curveDot.path.moveTo({15.5, 42});
-    curveDot.path.curveTo({14, 40.5}, {52, -6}, {18, 59});
     // Lines along the axes Cairo dashes as boxes: a dash ending on a corner fills its outer corner, one turning
     // right back at a dash's end half a square past the turn, or a whole one with square caps.
     auto boxEnds = drawing({8}, LineCap::butt, 6);
@@ -511,10 +505,25 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     turnBack.path.addLines(std::vector<Point>{{4, 24}, {40, 24}, {4, 24}});
     auto squareTurnBack = turnBack;
     squareTurnBack.cap = LineCap::square;
+    // Cairo's dasher does not walk a curve's tangent at its start: a dot there turns onto the curve's first
+    // flattened piece too (a sliver of the turn, butt capped), and a dash begun there past a gap of none
+    // starts along that piece, square capped so.
+    auto curveDot = drawing({0, 30}, LineCap::butt, 11);
+    curveDot.transform = {};
+    curveDot.path.moveTo({19.5, 22});
+    curveDot.path.curveTo({19, 23}, {50.5, 25.5}, {14, 59});
+    auto tightCurveDot = drawing({0, 1, 2}, LineCap::butt, 11);
+    tightCurveDot.transform = {}, tightCurveDot.join = LineJoin::bevel;
+    tightCurveDot.path.moveTo({15.5, 42});
+    tightCurveDot.path.curveTo({14, 40.5}, {52, -6}, {18, 59});
+    auto curveNoGap = drawing({0, 4, 2}, LineCap::square, 16);
+    curveNoGap.transform = {}, curveNoGap.phase = 6;
+    curveNoGap.path.moveTo({30, 10});
+    curveNoGap.path.curveTo({31, 14}, {10, 30}, {-12, 10});
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
                                                    &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
-                                                   &curveDot};
+                                                   &curveDot,  &tightCurveDot, &curveNoGap};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
