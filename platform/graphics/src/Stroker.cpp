@@ -585,9 +585,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         const double side = across ? -1.0 : 1.0;
         builder.box(at, d, d.y == 0 ? Point{0, side * flips.y} : Point{side * flips.x, 0});
     };
-    // Lines on along one direction are one to Cairo: their joint is no segment's end.
+    // Lines on along one direction are one to Cairo: their joint is no segment's end, save where a closed
+    // subpath's closing line meets its first.
     auto reachesCorner = [&](std::size_t i, Point d) {
-        if (!closed && i + 2 > segments) return true;
+        if (i + 2 > segments) return true;
         const Point b = points[(i + 1) % n], c = points[(i + 2) % n];
         return between(b, c).unit != d;
     };

@@ -505,9 +505,16 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     turnBack.path.addLines(std::vector<Point>{{4, 24}, {40, 24}, {4, 24}});
     auto squareTurnBack = turnBack;
     squareTurnBack.cap = LineCap::square;
+    // A closed outline doubling back on itself: its closing line ends where the first begins, on along it, and a
+    // dash ending there reaches on past it all the same.
+    auto closingEnd = drawing({2}, LineCap::butt, 6);
+    closingEnd.transform = {}, closingEnd.phase = 1;
+    closingEnd.path.addLines(std::vector<Point>{{16, 4}, {16, 0}, {16, 16}});
+    closingEnd.path.closeSubpath();
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
-                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack};
+                                                   &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
+                                                   &closingEnd};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
