@@ -524,8 +524,9 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
 }
 
 // Solid lines the random drawings below meet too seldom on their own seed: a join onto a curve bending
-// tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it, and
-// a closed outline turning at its start is whole there where a turn right back breaks its band further on.
+// tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it; a
+// closed outline turning at its start is whole there where a turn right back breaks its band further on; and
+// a turn right back has no miter, under a shear too.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -542,6 +543,14 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
             p.lineTo({41.5, 37}), p.lineTo({8, 36}), p.lineTo({39, 34.5}), p.closeSubpath();
         }),
         drawing({1.5, 0, 0, 1.5, -6, -5}, 3.5, LineCap::butt, LineJoin::miter, [](Path& p) { p.moveTo({14.5, 39}), p.curveTo({6, 45}, {33, 6}, {31.5, 8}); }),
+        // A turn right back under a shear is bevelled at any limit, whatever its mapped directions round to.
+        [&] {
+            auto d = drawing({1.1, 0.2, -0.35, 0.7, 6, 2}, 6, LineCap::butt, LineJoin::miter, [](Path& p) {
+                p.moveTo({4, 16}), p.lineTo({4, 0}), p.lineTo({4, 12}), p.closeSubpath();
+            });
+            d.miterLimit = 1;
+            return d;
+        }(),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
