@@ -588,9 +588,10 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         const double side = across ? -1.0 : 1.0;
         builder.box(at, d, d.y == 0 ? Point{0, side * flips.y} : Point{side * flips.x, 0});
     };
-    // Lines on along one direction are one to Cairo: their joint is no segment's end.
+    // Lines on along one direction are one to Cairo: their joint is no segment's end, save where a closed
+    // subpath's closing line meets its first.
     auto reachesCorner = [&](std::size_t i, Point d) {
-        if (!closed && i + 2 > segments) return true;
+        if (i + 2 > segments) return true;
         const Point b = points[(i + 1) % n], c = points[(i + 2) % n];
         return between(b, c).unit != d;
     };
@@ -675,7 +676,12 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             if (skipped && std::abs(dasher.remain - rest) < 1e-9 * dasher.period) step = rest;
             rest -= step;
             position = stop - rest;
-            if (dasher.on()) {
+            // A dash running on past a corner by less than half a step of Cairo's grid runs on no way: it ends
+            // at the corner, its box there to the positive side.
+            if (dasher.on() && boxes && !piece.empty() && rest > 0 && step < 1.0 / 512) {
+                nextPiece({0, 0});
+                end();
+            } else if (dasher.on()) {
                 if (boxes) nextPiece(d);
                 if (piece.empty()) add(at(position - step), false);
                 bool reachesEnd = !(rest > 0) && atEnd;

@@ -288,7 +288,10 @@ struct ReferenceDrawing {
         if (fill || join != LineJoin::miter || listed) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
-            double user = miterLength(c.in, c.out), device = miterLength(onDevice(c.in), onDevice(c.out));
+            // A turn right back has no miter, on the device either, whatever the mapped directions round to.
+            const bool back = c.in.x * c.out.y == c.in.y * c.out.x;
+            double user = back ? INFINITY : miterLength(c.in, c.out);
+            double device = back ? INFINITY : miterLength(onDevice(c.in), onDevice(c.out));
             // Within a hundredth of straight, a miter and a bevel are the same picture.
             if (user < 1.01 && device < 1.01) continue;
             if (user <= miterLimit) mitred = std::max(mitred, device);

@@ -520,17 +520,29 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
     curveNoGap.transform = {}, curveNoGap.phase = 6;
     curveNoGap.path.moveTo({30, 10});
     curveNoGap.path.curveTo({31, 14}, {10, 30}, {-12, 10});
+    // A closed outline doubling back on itself: its closing line ends where the first begins, on along it, and a
+    // dash ending there reaches on past it all the same.
+    auto closingEnd = drawing({2}, LineCap::butt, 6);
+    closingEnd.transform = {}, closingEnd.phase = 1;
+    closingEnd.path.addLines(std::vector<Point>{{16, 4}, {16, 0}, {16, 16}});
+    closingEnd.path.closeSubpath();
+    // Walked on the device, a dash runs on past a corner by less than half a step of Cairo's grid: a piece of no
+    // length there, heading no way, so the box at the corner is to the positive side and no join is drawn.
+    auto hairPastCorner = drawing({1}, LineCap::butt, 3);
+    hairPastCorner.transform = {0.6, 0, 0, -0.6, 3, 40}, hairPastCorner.phase = 7;
+    hairPastCorner.path.addLines(std::vector<Point>{{16, 40}, {20, 40}, {20, 28}});
     const gfx::testing::ReferenceDrawing* all[] = {&offCanvas, &corners, &dots,    &squareDots, &circleDots,
                                                    &middleDots, &circle, &solid,   &oddDots,    &oddCurves,
                                                    &spike,     &noGaps,  &boxEnds, &turnBack,   &squareTurnBack,
-                                                   &curveDot,  &tightCurveDot, &curveNoGap};
+                                                   &curveDot,  &tightCurveDot, &curveNoGap, &closingEnd, &hairPastCorner};
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(all[i]->pixelsApart(), 0) << i;
 }
 
 // Solid lines the random drawings below meet too seldom on their own seed: a join onto a curve bending
-// tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it, and
-// a closed outline turning at its start is whole there where a turn right back breaks its band further on,
-// and one beginning on such a curve is joined onto it along the tangent too.
+// tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it; a
+// closed outline turning at its start is whole there where a turn right back breaks its band further on, and
+// one beginning on such a curve is joined onto it along the tangent too; and a turn right back has no miter,
+// under a shear too.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -549,6 +561,14 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
         drawing({1.5, 0, 0, 1.5, -6, -5}, 3.5, LineCap::butt, LineJoin::miter, [](Path& p) { p.moveTo({14.5, 39}), p.curveTo({6, 45}, {33, 6}, {31.5, 8}); }),
         drawing(AffineTransform::rotation(0.6).concatenating(AffineTransform::translation(10, -12)), 6, LineCap::butt, LineJoin::bevel,
                 [](Path& p) { p.moveTo({40, 4}), p.curveTo({39, 4}, {33.5, 24}, {8.5, 56}), p.lineTo({0.5, 56}), p.closeSubpath(); }),
+        // A turn right back under a shear is bevelled at any limit, whatever its mapped directions round to.
+        [&] {
+            auto d = drawing({1.1, 0.2, -0.35, 0.7, 6, 2}, 6, LineCap::butt, LineJoin::miter, [](Path& p) {
+                p.moveTo({4, 16}), p.lineTo({4, 0}), p.lineTo({4, 12}), p.closeSubpath();
+            });
+            d.miterLimit = 1;
+            return d;
+        }(),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
