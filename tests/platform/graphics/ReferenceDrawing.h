@@ -363,8 +363,8 @@ struct ReferenceDrawing {
     // is, flattened, dashed, joined and capped by Cairo, so that a fault in any of those of ours shows.
     // Both flatten finely (a hundredth of a pixel): along curves flattened more coarsely Cairo's dashes
     // fall where its flattening's length puts them, a dot at a line's end on or off it.
-    Bitmap draw(bool converter) const {
-        const int finer = converter ? 1 : cairoFiner();
+    Bitmap draw(bool converter, int finer = 0) const {
+        if (finer == 0) finer = converter ? 1 : cairoFiner();
         raster::setScanConverterEnabled(converter);
         auto context = canvas(finer);
         context->concatenate(transform);
@@ -572,7 +572,18 @@ struct ReferenceDrawing {
 
 public:
     // The converter's picture against Cairo's.
-    Apart apartFromCairo() const { return apart(draw(true), draw(false)); }
+    Apart apartFromCairo() const { return apartFromCairo(draw(true)); }
+
+    // How far `ours` is from Cairo's picture. Where Cairo's own sampling puts it too far (beside a turn
+    // right back Cairo inks a pixel's worth more than the exact area, where ours and Cairo's picture
+    // drawn finer agree to a fiftieth), that finer picture decides: Cairo's geometry still, its sampling
+    // error an eighth. (Already finer, squashed twentyfold, it is not drawn again.)
+    Apart apartFromCairo(const Bitmap& ours) const {
+        Apart native = apart(ours, once(cairoPicture, [&] { return draw(false); }));
+        if (!tooFarApart(native) || cairoFiner() > 1) return native;
+        return apart(ours, once(cairoFinePicture, [&] { return draw(false, 8); }));
+    }
+    mutable std::optional<Bitmap> cairoPicture, cairoFinePicture;  // apartFromCairo()
 
     // Pixels whose alpha differs by more than half the range between the two drawings.
     int pixelsApart() const { return apartFromCairo().pixels; }
