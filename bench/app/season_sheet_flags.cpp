@@ -1,8 +1,9 @@
 // The season sheet's first frame on the offline season with its flags against without, each from the
 // launch: "without" ends at the first frame whose rows have asked for their flags (no SVG renderer is
 // installed, so none can show); "with" draws them as the app does, in the flag workers
-// that the first flag starts, and ends at the first frame in which every flag asked for is on its row. Each
-// start has an empty image cache and a worker of its own.
+// that the first flag starts, and ends at the first frame in which every flag asked for is on its row;
+// "in-process" is the same frame with the flags drawn in this process, the anchor the workers must keep to.
+// Each start has an empty image cache and a worker of its own.
 #include <benchmark/benchmark.h>
 
 #include "BenchSmoke.h"
@@ -29,11 +30,15 @@
 
 namespace {
 
-void firstFrame(benchmark::State& state, bool withFlags) {
+enum class Flags { none, workers, inProcess };
+
+void firstFrame(benchmark::State& state, Flags flags) {
+    const bool withFlags = flags != Flags::none;
     setSVGRenderer(nullptr);
     for (auto _ : state) {
         state.PauseTiming();
-        if (withFlags) installSVGWorkerRenderer({SORVANE_SVG_WORKER, svgWorkerArgument});
+        if (flags == Flags::workers) installSVGWorkerRenderer({SORVANE_SVG_WORKER, svgWorkerArgument});
+        if (flags == Flags::inProcess) installSVGLibraryRenderer();
         GlobalStruct::races().clear();
         GlobalStruct::meetings().clear();
         std::string pattern = (std::filesystem::temp_directory_path() / "sorvane-bench-images-XXXXXX").string();
@@ -88,9 +93,11 @@ void firstFrame(benchmark::State& state, bool withFlags) {
     setSVGRenderer(nullptr);
 }
 
-void BM_SeasonSheetFirstFrameWithoutFlags(benchmark::State& state) { firstFrame(state, false); }
-void BM_SeasonSheetFirstFrameWithFlags(benchmark::State& state) { firstFrame(state, true); }
+void BM_SeasonSheetFirstFrameWithoutFlags(benchmark::State& state) { firstFrame(state, Flags::none); }
+void BM_SeasonSheetFirstFrameWithFlags(benchmark::State& state) { firstFrame(state, Flags::workers); }
+void BM_SeasonSheetFirstFrameWithFlagsInProcess(benchmark::State& state) { firstFrame(state, Flags::inProcess); }
 BENCHMARK(BM_SeasonSheetFirstFrameWithoutFlags)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
 BENCHMARK(BM_SeasonSheetFirstFrameWithFlags)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
+BENCHMARK(BM_SeasonSheetFirstFrameWithFlagsInProcess)->Unit(benchmark::kMillisecond)->Iterations(sorvane::bench::iterations(3));
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "JournalSystemLog.h"
 
+#include <dlfcn.h>
 #include <errno.h>
 #include <sys/uio.h>
 #include <syslog.h>
@@ -10,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <thread>
+#include <type_traits>
 
 #include "dispatch/Queue.h"
 #include "foundation/Thread.h"
@@ -29,10 +31,50 @@ int priorityFor(LogType type) {
     return LOG_NOTICE;
 }
 
+// The journal's library, loaded when the journal is first written or read rather than with the program:
+// a process that never touches it (the flag worker) starts without it and the five libraries it needs.
+// Without it nothing reaches the journal, and reading it finds nothing.
+struct JournalLibrary {
+    decltype(&::sd_journal_open) open = nullptr;
+    decltype(&::sd_journal_close) close = nullptr;
+    decltype(&::sd_journal_get_data) getData = nullptr;
+    decltype(&::sd_journal_get_realtime_usec) getRealtime = nullptr;
+    decltype(&::sd_journal_next) next = nullptr;
+    decltype(&::sd_journal_previous) previous = nullptr;
+    decltype(&::sd_journal_seek_head) seekHead = nullptr;
+    decltype(&::sd_journal_seek_tail) seekTail = nullptr;
+    decltype(&::sd_journal_seek_realtime_usec) seekRealtime = nullptr;
+    decltype(&::sd_journal_wait) wait = nullptr;
+    decltype(&::sd_journal_sendv_with_location) sendv = nullptr;
+
+    explicit operator bool() const { return sendv; }
+};
+
+const JournalLibrary& journalLibrary() {
+    static const JournalLibrary library = [] {
+        JournalLibrary loaded;
+        void* handle = ::dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return loaded;
+        const auto bind = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+            return function != nullptr;
+        };
+        if (bind(loaded.open, "sd_journal_open") && bind(loaded.close, "sd_journal_close") &&
+            bind(loaded.getData, "sd_journal_get_data") && bind(loaded.getRealtime, "sd_journal_get_realtime_usec") &&
+            bind(loaded.next, "sd_journal_next") && bind(loaded.previous, "sd_journal_previous") &&
+            bind(loaded.seekHead, "sd_journal_seek_head") && bind(loaded.seekTail, "sd_journal_seek_tail") &&
+            bind(loaded.seekRealtime, "sd_journal_seek_realtime_usec") && bind(loaded.wait, "sd_journal_wait") &&
+            bind(loaded.sendv, "sd_journal_sendv_with_location"))
+            return loaded;
+        return JournalLibrary{};
+    }();
+    return library;
+}
+
 std::optional<std::string_view> field(sd_journal* journal, const char* name) {
     const void* data = nullptr;
     std::size_t length = 0;
-    if (sd_journal_get_data(journal, name, &data, &length) < 0) return std::nullopt;
+    if (journalLibrary().getData(journal, name, &data, &length) < 0) return std::nullopt;
     std::string_view text(static_cast<const char*>(data), length);
     std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
@@ -42,10 +84,10 @@ std::optional<std::string_view> field(sd_journal* journal, const char* name) {
 struct Journal {
     sd_journal* journal = nullptr;
     Journal() {
-        if (sd_journal_open(&journal, SD_JOURNAL_LOCAL_ONLY) < 0) journal = nullptr;
+        if (!journalLibrary() || journalLibrary().open(&journal, SD_JOURNAL_LOCAL_ONLY) < 0) journal = nullptr;
     }
     ~Journal() {
-        if (journal) sd_journal_close(journal);
+        if (journal) journalLibrary().close(journal);
     }
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -80,13 +122,14 @@ public:
             foundation::setCurrentThreadName("systemlog-watch");
             Journal reader;
             if (!reader.journal) return;
-            sd_journal_seek_tail(reader.journal);
-            sd_journal_previous(reader.journal);
+            const auto& library = journalLibrary();
+            library.seekTail(reader.journal);
+            library.previous(reader.journal);
             while (!stopped_) {
-                int woke = sd_journal_wait(reader.journal, 250'000);
+                int woke = library.wait(reader.journal, 250'000);
                 if (woke < 0) return;
                 bool arrived = false;
-                while (sd_journal_next(reader.journal) > 0) arrived = true;
+                while (library.next(reader.journal) > 0) arrived = true;
                 if (arrived && !stopped_) {
                     queue_->async([weak] {
                         if (auto self = weak.lock()) self->deliver();
@@ -137,7 +180,10 @@ void JournalSystemLog::writeUnified(const UnifiedLogHandle& handle, LogType type
     fields.push_back("LBLOG=1");
     std::vector<iovec> pieces;
     for (auto& piece : fields) pieces.push_back({piece.data(), piece.size()});
-    sd_journal_sendv(pieces.data(), static_cast<int>(pieces.size()));
+    // With the code location sd_journal_sendv gives when linked.
+    if (const auto& library = journalLibrary())
+        library.sendv("CODE_FILE=" __FILE__, "CODE_LINE=" _SD_STRINGIFY(__LINE__), __func__, pieces.data(),
+                      static_cast<int>(pieces.size()));
 }
 
 bool JournalSystemLog::sendLegacy(std::string_view facility, const LegacyMessage& message) {
@@ -160,16 +206,17 @@ std::vector<LegacyMessage> JournalSystemLog::searchLegacy(const LegacyQuery& que
     std::vector<LegacyMessage> found;
     Journal reader;
     if (!reader.journal) return found;
+    const auto& library = journalLibrary();
     if (std::uint64_t bound = lowerBound(query); bound > 0) {
-        sd_journal_seek_realtime_usec(reader.journal, bound);
+        library.seekRealtime(reader.journal, bound);
     } else {
-        sd_journal_seek_head(reader.journal);
+        library.seekHead(reader.journal);
     }
     const std::string ownPid = std::to_string(::getpid());
-    while (sd_journal_next(reader.journal) > 0) {
+    while (library.next(reader.journal) > 0) {
         auto text = field(reader.journal, "MESSAGE");
         std::uint64_t microseconds = 0;
-        if (!text || sd_journal_get_realtime_usec(reader.journal, &microseconds) < 0) continue;
+        if (!text || library.getRealtime(reader.journal, &microseconds) < 0) continue;
         LegacyMessage message;
         message.set("ASLMessageID", std::to_string(microseconds));
         message.set("Time", std::to_string(microseconds / 1'000'000));
