@@ -540,6 +540,10 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
         drawing({1.5, 0, 0, 1.5, -6, -5}, 3.5, LineCap::butt, LineJoin::miter, [](Path& p) { p.moveTo({14.5, 39}), p.curveTo({6, 45}, {33, 6}, {31.5, 8}); }),
         drawing(AffineTransform::rotation(0.6).concatenating(AffineTransform::translation(10, -12)), 6, LineCap::butt, LineJoin::bevel,
                 [](Path& p) { p.moveTo({40, 4}), p.curveTo({39, 4}, {33.5, 24}, {8.5, 56}), p.lineTo({0.5, 56}), p.closeSubpath(); }),
+        // Open with butt caps, beginning on a bend far tighter than the width: the inner side folds along the
+        // curve's own normals, not the flattened pieces'.
+        drawing({}, 11, LineCap::butt, LineJoin::bevel,
+                [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
