@@ -991,7 +991,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
                              style.cap == StrokeStyle::Cap::square, flips, Point{std::abs(t.a), std::abs(t.d)});
             else
-                strokeSubpath(points, smooth, closed, along, builder, tangents, folds ? &directions : nullptr);
+                strokeSubpath(points, smooth, closed, along, builder, false, folds ? &directions : nullptr);
             if (builder.full()) drawable = false;
         }
         points.clear();

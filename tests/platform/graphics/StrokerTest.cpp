@@ -544,6 +544,13 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
         // curve's own normals, not the flattened pieces'.
         drawing({}, 11, LineCap::butt, LineJoin::bevel,
                 [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
+        // A dash list without gaps is the solid line, folding there as it does.
+        [&] {
+            auto d = drawing({0.6, 0, 0, -0.6, 3, 40}, 6, LineCap::butt, LineJoin::round,
+                             [](Path& p) { p.moveTo({0, 40}), p.lineTo({0, 48}), p.curveTo({-10, 11}, {4, 19}, {3, 18}); });
+            d.dashes = {2, 0};
+            return d;
+        }(),
     };
     for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_FALSE(all[i].tooFarApart(all[i].apartFromCairo())) << i;
 }
