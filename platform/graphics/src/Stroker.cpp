@@ -18,6 +18,8 @@ constexpr double shortestSegment = 1e-9;
 struct Scratch {
     std::vector<Point> points;
     std::vector<std::uint8_t> smooth;
+    // Solid with butt caps: the curve's own direction at each point inside it (none elsewhere).
+    std::vector<Point> directions;
     // Dashed: how long the segment ending at each point runs, NaN where that is its own length.
     std::vector<double> spans;
     // Dashed: how long each segment runs to Cairo's dasher, in user units.
@@ -105,11 +107,20 @@ public:
         } else if (smooth && foldsInCurves_) {
             // Cairo strokes an undashed line as one outline, a curve's points pushed out along their normals
             // however tight it turns: where that folds back across a butt cap, less than the union is filled.
+            // Where the flattened pieces turn sharply (by over about 37 degrees) the normal is the curve's own
+            // there, not the pieces': it is what leaves the wedge by a cap on a tight bend filled, as Cairo's.
             // Past a right angle (a hook's tip) no point is pushed out: the inner side runs straight on to
             // the next one and fills the wedge by the cap that Cairo fills and a point at the tip leaves out.
-            double scale = half_ / std::sqrt(2 + 2 * cosine);
-            if (cosine >= 0)
-                inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+            if (cosine >= 0) {
+                const double length = direction_ && cosine < 0.8 ? std::hypot(direction_->x, direction_->y) : 0;
+                if (length > 0) {
+                    const double scale = half_ / length;
+                    inner.push_back({v.x - way * direction_->y * scale, v.y + way * direction_->x * scale});
+                } else {
+                    const double scale = half_ / std::sqrt(2 + 2 * cosine);
+                    inner.push_back({v.x - way * (d1.y + d2.y) * scale, v.y + way * (d1.x + d2.x) * scale});
+                }
+            }
             reach = 0;
         } else if (!throughCorner) {
             return std::nullopt;
@@ -133,6 +144,9 @@ public:
     // Whether the inner side folds at a curve's tight turns, as Cairo's outline of an undashed open line
     // with butt caps does (a cap or join drawn apart would cancel where the fold winds backwards).
     void foldInCurves(bool fold) { foldsInCurves_ = fold && style_.cap == StrokeStyle::Cap::butt; }
+
+    // The curve's own direction at the corner turned next, where known.
+    void curveDirection(const Point* direction) { direction_ = direction; }
 
     // Whether the segments are a dash's, whose band covers every quad whole (see bandTurn).
     void dashQuads(bool dash) { dashQuads_ = dash; }
@@ -335,6 +349,7 @@ private:
     double arcStep_;
     const AffineTransform* toDevice_;
     bool foldsInCurves_ = false;
+    const Point* direction_ = nullptr;
     bool dashQuads_ = false;
     bool mitersOnDevice_ = false;
     const PixelBox& clip_;
@@ -345,7 +360,7 @@ private:
 
 // Strokes one flattened subpath (pen space, no two neighbours equal).
 void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint8_t>& smooth, bool closed, Point along,
-                   Builder& builder, bool dashed = false) {
+                   Builder& builder, bool dashed = false, const std::vector<Point>* directions = nullptr) {
     std::size_t n = points.size();
     if (n == 1) return builder.dot(points[0], along);
     std::size_t segments = closed ? n : n - 1;
@@ -375,6 +390,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         Point v = points[i];
         auto [next, nextLength] = between(v, points[(i + 1) % n]);
         if (i + 1 == segments) nextLength -= cutAtEnd;
+        if (directions) builder.curveDirection(&(*directions)[i]);
         if (auto reach = builder.bandTurn(v, d, next, smooth[i], cut, currentLength, nextLength)) {
             cut = *reach;
         } else {
@@ -830,9 +846,15 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     auto& points = s.points;
     auto& smooth = s.smooth;
     auto& spans = s.spans;
+    // With butt caps, where a solid line may fold (see Builder::bandTurn), the curve's own direction at
+    // each point: `direction` for the point added next.
+    const bool folds = !dashed && style.cap == StrokeStyle::Cap::butt;
+    auto& directions = s.directions;
+    Point direction{};
     points.clear();
     smooth.clear();
     spans.clear();
+    directions.clear();
     bool drawable = true, drawn = false;
     // Dashes are whole subpaths: past `spillAt` points the pieces so far can be filled and let go.
     auto room = [&] {
@@ -842,6 +864,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     };
     // (A curve outside the clip that comes back to where it began loses its span.)
     auto add = [&](Point device, bool inCurve, double span = NAN) {
+        const Point at = direction;
+        direction = {};
         if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
         if (!points.empty()) {
             if (samePoint(device, points.back())) {
@@ -852,6 +876,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         if (points.size() >= mostPoints) return (void)(drawable = false);
         points.push_back(device);
         smooth.push_back(inCurve);
+        if (folds) directions.push_back(at);
         if (dashed) spans.push_back(span);
     };
     const auto& elements = path.elements();
@@ -924,13 +949,21 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             const double cy = w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y - end.y;
             return deviceHalf * std::abs(tx * cy - ty * cx) > tolerance / 2 * std::hypot(tx, ty) * std::hypot(cx, cy);
         };
-        if (takesTangent(true)) add(tangentStep(p0, p1, p2, p3), true);
+        // The curve's direction at `u` (a third of its derivative).
+        auto directionAt = [&](double u) {
+            if (!folds) return Point{};
+            double v = 1 - u;
+            Point a{p1.x - p0.x, p1.y - p0.y}, b{p2.x - p1.x, p2.y - p1.y}, c{p3.x - p2.x, p3.y - p2.y};
+            return Point{v * v * a.x + 2 * u * v * b.x + u * u * c.x, v * v * a.y + 2 * u * v * b.y + u * u * c.y};
+        };
+        if (takesTangent(true)) direction = directionAt(0), add(tangentStep(p0, p1, p2, p3), true);
         for (int i = 1; i < count; ++i) {
             double u = double(i) / count, v = 1 - u;
             double w0 = v * v * v, w1 = 3 * v * v * u, w2 = 3 * v * u * u, w3 = u * u * u;
+            direction = directionAt(u);
             add({w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y}, true);
         }
-        if (takesTangent(false)) add(tangentStep(p3, p2, p1, p0), true);
+        if (takesTangent(false)) direction = directionAt(1), add(tangentStep(p3, p2, p1, p0), true);
         add(p3, false);
         return true;
     };
@@ -963,6 +996,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 if (dashed) spans[0] = spans.back(), spans.pop_back();
                 points.pop_back();
                 smooth.pop_back();
+                if (folds) directions.pop_back();
             }
             smooth[0] = false;
             if (dashed) {
@@ -977,16 +1011,19 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
+            if (!round && folds)
+                for (Point& p : directions) p = {toPen.a * p.x + toPen.c * p.y, toPen.b * p.x + toPen.d * p.y};
             if (dashed)
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
                              style.cap == StrokeStyle::Cap::square, flips, Point{std::abs(t.a), std::abs(t.d)});
             else
-                strokeSubpath(points, smooth, closed, along, builder, tangents);
+                strokeSubpath(points, smooth, closed, along, builder, false, folds ? &directions : nullptr);
             if (builder.full()) drawable = false;
         }
         points.clear();
         smooth.clear();
         spans.clear();
+        directions.clear();
         drawn = false;
     };
 

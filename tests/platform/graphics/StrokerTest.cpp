@@ -541,8 +541,8 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
 // Solid lines the random drawings below meet too seldom on their own seed: a join onto a curve bending
 // tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it; a
 // closed outline turning at its start is whole there where a turn right back breaks its band further on, and
-// one beginning on such a curve is joined onto it along the tangent too; and a turn right back has no miter,
-// under a shear too.
+// one beginning on such a curve is joined onto it along the tangent too; a turn right back has no miter,
+// under a shear too; and an open butt-capped line folds at a far tighter bend by its cap as Cairo's does.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -567,6 +567,17 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
                 p.moveTo({4, 16}), p.lineTo({4, 0}), p.lineTo({4, 12}), p.closeSubpath();
             });
             d.miterLimit = 1;
+            return d;
+        }(),
+        // Open with butt caps, beginning on a bend far tighter than the width: the inner side folds along the
+        // curve's own normals, not the flattened pieces'.
+        drawing({}, 11, LineCap::butt, LineJoin::bevel,
+                [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
+        // A dash list without gaps is the solid line, folding there as it does.
+        [&] {
+            auto d = drawing({0.6, 0, 0, -0.6, 3, 40}, 6, LineCap::butt, LineJoin::round,
+                             [](Path& p) { p.moveTo({0, 40}), p.lineTo({0, 48}), p.curveTo({-10, 11}, {4, 19}, {3, 18}); });
+            d.dashes = {2, 0};
             return d;
         }(),
     };
