@@ -391,7 +391,10 @@ TEST(Gradient, AGradientShapeOfRandomFillsAndStrokesIsPaintedAsCairoPaintsIt) {
                     offColour += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8;
             }
         ++compared;
-        if (offColour > 0 || d.tooFarApart(d.apart(ours, cairoShape))) {
+        // Where Cairo's own sampling puts the shape too far, its shape drawn finer decides, as apartFromCairo().
+        auto apart = d.apart(ours, cairoShape);
+        if (d.tooFarApart(apart) && d.cairoFiner() == 1) apart = d.apart(ours, draw(false, 16));
+        if (offColour > 0 || d.tooFarApart(apart)) {
             ++failures;
             ADD_FAILURE() << "drawing " << i << ": " << offColour << " channels off colour: " << d.describe();
         }
