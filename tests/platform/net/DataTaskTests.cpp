@@ -198,7 +198,8 @@ TEST_F(DataTaskTest, transportFailuresBecomeURLErrors) {
 }
 
 TEST_F(DataTaskTest, stalledTransferTimesOutAfterItsIdleInterval) {
-    auto [session, recorder] = delegateSession(1);
+    // Long enough that the first bytes arrive within it on a loaded machine under ThreadSanitizer.
+    auto [session, recorder] = delegateSession(3);
     session->dataTask(loopback.url("/stall"))->resume();
     ASSERT_TRUE(recorder->waitForCompletions());
     EXPECT_EQ(recorder->error->code, URLError::timedOut);
