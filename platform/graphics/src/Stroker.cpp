@@ -1011,13 +1011,15 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
             }
             if (!round)
                 for (Point& p : points) p = toPen.apply(p);
-            if (!round && folds)
+            // Only an open line folds (strokeSubpath): a closed one's directions go unread.
+            const bool folding = folds && !closed;
+            if (!round && folding)
                 for (Point& p : directions) p = {toPen.a * p.x + toPen.c * p.y, toPen.b * p.x + toPen.d * p.y};
             if (dashed)
                 strokeDashed(points, smooth, spans, closed, along, dasher, window, room, builder, s, boxes,
                              style.cap == StrokeStyle::Cap::square, flips, Point{std::abs(t.a), std::abs(t.d)});
             else
-                strokeSubpath(points, smooth, closed, along, builder, false, folds ? &directions : nullptr);
+                strokeSubpath(points, smooth, closed, along, builder, false, folding ? &directions : nullptr);
             if (builder.full()) drawable = false;
         }
         points.clear();
