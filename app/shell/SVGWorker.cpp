@@ -406,8 +406,12 @@ private:
         // Timed here, once, while the worker loads: each worker timing it took a quarter of its start.
         const double unit = gfx::WorkMeter::nanosecondsAUnit();
         std::uint8_t ready[sizeof workerReady - 1];
+        // The start is no document: a limit set lower for documents does not hold it, or a loaded machine
+        // would leave the app with no worker for good.
+        SVGWorkerLimits startLimits = limits_;
+        startLimits.cpuSeconds = std::max(limits_.cpuSeconds, SVGWorkerLimits{}.cpuSeconds);
         if (auto problem = exchange(*worker.process, {reinterpret_cast<const std::uint8_t*>(&unit), sizeof unit}, ready,
-                                    WorkerWatch(*worker.process, limits_)))
+                                    WorkerWatch(*worker.process, startLimits)))
             return cannotStart(worker, *problem);
         if (std::memcmp(ready, workerReady, sizeof ready) != 0) return cannotStart(worker, "is no SVG worker");
         return true;
