@@ -679,13 +679,6 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             }
         }
         while (true) {
-            if (tangent && dasher.on() && dasher.remain < dasher.slack && position == 0) {
-                // A dash of no length on a curve's end tangent, which Cairo's dasher does not walk, ends on
-                // the piece after it: it is joined there, from the tangent to that piece.
-                if (piece.empty()) add(a, false);
-                add(b, (closed || i + 1 < segments) && smooth[(i + 1) % n]);
-                break;
-            }
             double step = std::min(dasher.remain, rest);
             // Past a skipped stretch the walk is a hair off Cairo's: a length ending that near the
             // segment's end ends on it, as Cairo's does.
