@@ -651,14 +651,24 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
         if (!std::isnan(span) && !tangent) length = span / dasher.penScale;
         if (from >= to) from = to = 1;
         double position = 0;
+        // A stretch outside the window of a few thousand lengths at most is walked without drawing, each
+        // length as Cairo's walk takes it: whether a dash ends right at the segment's end or a hair short
+        // is that walk's rounding, which a jump over the stretch does not keep.
+        const double lengthsIn = double(dasher.lengths.size()) / dasher.period;
+        double drawFrom = 0, drawTo = INFINITY;
         if (from > 0) {
             end();
             // A first dash not begun by now begins outside the window: none is set aside.
             held = held || holdFirst;
-            position = from * length;
-            dasher.skip(position);
-            skipped = true;
+            if (from * length * lengthsIn < 4096) {
+                drawFrom = from * length;
+            } else {
+                position = from * length;
+                dasher.skip(position);
+                skipped = true;
+            }
         }
+        if (to < 1 && (1 - to) * length * lengthsIn < 4096) drawTo = to * length, to = 1;
         double stop = to < 1 ? to * length : length, rest = stop - position;
         const bool atEnd = to == 1;
         // Cairo's dasher does not walk a curve's end tangent. A dot where a tangent begins lies at its end
@@ -687,7 +697,9 @@ void strokeDashed(const std::vector<Point>& points, const std::vector<std::uint8
             position = stop - rest;
             // A dash running on past a corner by less than half a step of Cairo's grid runs on no way: it ends
             // at the corner, its box there to the positive side.
-            if (dasher.on() && boxes && !piece.empty() && rest > 0 && step < 1.0 / 512) {
+            if (position < drawFrom || position - step > drawTo) {
+                end();
+            } else if (dasher.on() && boxes && !piece.empty() && rest > 0 && step < 1.0 / 512) {
                 nextPiece({0, 0});
                 end();
             } else if (dasher.on()) {
