@@ -542,7 +542,8 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
 // tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it; a
 // closed outline turning at its start is whole there where a turn right back breaks its band further on, and
 // one beginning on such a curve is joined onto it along the tangent too; a turn right back has no miter,
-// under a shear too; and an open butt-capped line folds at a far tighter bend by its cap as Cairo's does.
+// under a shear too; an open butt-capped line folds at a far tighter bend by its cap as Cairo's does; and a
+// segment's quad is whole past the start of a short one before it.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -573,6 +574,8 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
         // curve's own normals, not the flattened pieces'.
         drawing({}, 11, LineCap::butt, LineJoin::bevel,
                 [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
+        // The next quad's inner corner reaches back past the start of a segment shorter than the turn asks.
+        drawing({}, 11, LineCap::butt, LineJoin::bevel, [](Path& p) { p.moveTo({45, 43}), p.lineTo({46.5, 40}), p.lineTo({20, 0}); }),
         // A dash list without gaps is the solid line, folding there as it does.
         [&] {
             auto d = drawing({0.6, 0, 0, -0.6, 3, 40}, 6, LineCap::butt, LineJoin::round,
