@@ -607,11 +607,12 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 
 #ifdef SORVANE_STROKER_FAULTS
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
-// drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
-// too far from Cairo's on at least 90% of them on any seed (95% over many). What it misses is ink moved
+// drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels; near a tight bend, by more
+// than the ink allowed there over Cairo's), the broken picture is too far from Cairo's on at least 90% of
+// them on any seed (95% over many). What it misses is ink moved
 // by little more than a pixel where the allowance is wider: solid curves joined other than round
-// (curvesCornered()), which the miter and flattening faults leave out, and under the transform squashing
-// twentyfold, where everything lies near a tight bend, which the miter's leaves out too.
+// (curvesCornered()), which the miter, join and flattening faults leave out, and under the transform
+// squashing twentyfold, where everything lies near a tight bend, which the miter's leaves out too.
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -626,7 +627,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     const Case cases[] = {
         {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed},
         {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill && !d.curvesCornered(); }},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
@@ -659,7 +660,10 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
                 raster::ScopedStrokerFault fault(c.fault);
                 broken = drawing.draw(true);
             }
-            if (const auto change = drawing.apart(broken, *right); std::max(change.ink, change.overBends) < 1) continue;
+            // Near a tight bend the comparison lets the converter hold more ink than Cairo by a share of the
+            // width: a fault adding less there is not one it is meant to see.
+            if (const auto change = drawing.apart(broken, *right); change.ink < 1 && change.overBends < std::max(1.0, drawing.allowedInk(true)))
+                continue;
             ++tallies[k].changed;
             tallies[k].caught += drawing.tooFarApart(drawing.apartFromCairo(broken));
         }
