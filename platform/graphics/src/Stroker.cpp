@@ -97,9 +97,11 @@ public:
         double way = cross > 0 ? 1 : -1;
         auto& inner = way > 0 ? left_ : right_;
         auto& outer = way > 0 ? right_ : left_;
-        // A dash's quads are Cairo's own: at a shallow turn the next one's inner corner reaches back past
-        // the crossing, by half the width times the turn's sine, and shows where a dash begins just before.
-        const double inset = dashQuads_ ? std::max(reach, half_ * std::abs(cross)) : reach;
+        // Each quad is whole in Cairo's picture at a corner of the line, and a dash's at a curve's too: at a
+        // shallow turn the next one's inner corner reaches back past the crossing, by half the width times
+        // the turn's sine, and shows past the start of a segment shorter than that (or where a dash begins
+        // just before).
+        const double inset = dashQuads_ || !smooth ? std::max(reach, half_ * std::abs(cross)) : reach;
         if ((cutAlready + inset < length1 && inset < length2) || fault == StrokerFault::innerBandFolds) {
             // The inner side turns where the pushed-in segments cross.
             double scale = half_ / (1 + cosine);

@@ -508,19 +508,25 @@ struct ReferenceDrawing {
             for (int i = 0; i < n; ++i) d1[i] = {n * (c[i + 1].x - c[i].x), n * (c[i + 1].y - c[i].y)};
             for (int i = 0; i + 1 < n; ++i) d2[i] = {(n - 1) * (d1[i + 1].x - d1[i].x), (n - 1) * (d1[i + 1].y - d1[i].y)};
             Point marked{INFINITY, INFINITY};
+            auto at = [](const Point* given, int count, double t) {
+                Point p[4];
+                std::copy(given, given + count, p);
+                for (int m = count; m > 1; --m)
+                    for (int i = 0; i + 1 < m; ++i) p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t};
+                return p[0];
+            };
             for (int k = 0; k <= 256; ++k) {
                 const double t = k / 256.0;
-                auto at = [t](const Point* given, int count) {
-                    Point p[4];
-                    std::copy(given, given + count, p);
-                    for (int m = count; m > 1; --m)
-                        for (int i = 0; i + 1 < m; ++i) p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t};
-                    return p[0];
-                };
-                Point v = at(d1, n), acceleration = at(d2, n - 1);
+                Point v = at(d1, n, t), acceleration = at(d2, n - 1, t);
                 double speed = std::hypot(v.x, v.y), cross = std::abs(v.x * acceleration.y - v.y * acceleration.x);
-                if (speed * speed * speed >= half * cross) continue;
-                Point p = at(c, n + 1);
+                // A cusp right on a sample (speed and cross both nothing there) bends tighter than any width,
+                // though the samples either side, bending ever tighter towards it, may still seem wide.
+                const bool cusp = speed == 0 && k > 0 && k < 256 && [&] {
+                    Point before = at(d1, n, t - 1 / 512.0), after = at(d1, n, t + 1 / 512.0);
+                    return before.x * after.x + before.y * after.y < 0;
+                }();
+                if (speed * speed * speed >= half * cross && !cusp) continue;
+                Point p = at(c, n + 1, t);
                 if (std::hypot(p.x - marked.x, p.y - marked.y) < 0.5) continue;
                 mark(marked = p);
             }

@@ -542,7 +542,8 @@ TEST(Stroker, DashesWhereCairoDashesThem) {
 // tighter than half the width just past its end is taken along the curve's tangent, as Cairo takes it; a
 // closed outline turning at its start is whole there where a turn right back breaks its band further on, and
 // one beginning on such a curve is joined onto it along the tangent too; a turn right back has no miter,
-// under a shear too; and an open butt-capped line folds at a far tighter bend by its cap as Cairo's does.
+// under a shear too; an open butt-capped line folds at a far tighter bend by its cap as Cairo's does; and a
+// segment's quad is whole past the start of a short one before it.
 TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
     auto drawing = [](const AffineTransform& transform, double width, LineCap cap, LineJoin join, auto trace) {
         gfx::testing::ReferenceDrawing d;
@@ -573,6 +574,8 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
         // curve's own normals, not the flattened pieces'.
         drawing({}, 11, LineCap::butt, LineJoin::bevel,
                 [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
+        // The next quad's inner corner reaches back past the start of a segment shorter than the turn asks.
+        drawing({}, 11, LineCap::butt, LineJoin::bevel, [](Path& p) { p.moveTo({45, 43}), p.lineTo({46.5, 40}), p.lineTo({20, 0}); }),
         // A dash list without gaps is the solid line, folding there as it does.
         [&] {
             auto d = drawing({0.6, 0, 0, -0.6, 3, 40}, 6, LineCap::butt, LineJoin::round,
@@ -604,11 +607,12 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 
 #ifdef SORVANE_STROKER_FAULTS
 // The comparison above sees a stroker gone wrong: broken on purpose in each way below, on the random
-// drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels), the broken picture is
-// too far from Cairo's on at least 90% of them on any seed (95% over many). What it misses is ink moved
+// drawings the fault changes (by a pixel's ink at least in some 3 by 3 pixels; near a tight bend, by more
+// than the ink allowed there over Cairo's), the broken picture is too far from Cairo's on at least 90% of
+// them on any seed (95% over many). What it misses is ink moved
 // by little more than a pixel where the allowance is wider: solid curves joined other than round
-// (curvesCornered()), which the miter and flattening faults leave out, and under the transform squashing
-// twentyfold, where everything lies near a tight bend, which the miter's leaves out too.
+// (curvesCornered()), which the miter, join and flattening faults leave out, and under the transform
+// squashing twentyfold, where everything lies near a tight bend, which the miter's leaves out too.
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -623,7 +627,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     const Case cases[] = {
         {StrokerFault::dashesMovedHalfAPeriod, "dashes moved half a period", dashed},
         {StrokerFault::capsDropped, "caps dropped", [](const ReferenceDrawing& d) { return !d.fill && d.cap != LineCap::butt; }},
-        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill; }},
+        {StrokerFault::joinsDropped, "joins dropped", [](const ReferenceDrawing& d) { return !d.fill && !d.curvesCornered(); }},
         {StrokerFault::emptyDashesSkipped, "dashes of no length skipped",
          [&](const ReferenceDrawing& d) {
              return dashed(d) && d.cap != LineCap::butt && std::ranges::find(d.dashes, 0.0) != d.dashes.end();
@@ -656,7 +660,10 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
                 raster::ScopedStrokerFault fault(c.fault);
                 broken = drawing.draw(true);
             }
-            if (const auto change = drawing.apart(broken, *right); std::max(change.ink, change.overBends) < 1) continue;
+            // Near a tight bend the comparison lets the converter hold more ink than Cairo by a share of the
+            // width: a fault adding less there is not one it is meant to see.
+            if (const auto change = drawing.apart(broken, *right); change.ink < 1 && change.overBends < std::max(1.0, drawing.allowedInk(true)))
+                continue;
             ++tallies[k].changed;
             tallies[k].caught += drawing.tooFarApart(drawing.apartFromCairo(broken));
         }
