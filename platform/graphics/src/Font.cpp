@@ -101,7 +101,7 @@ const std::vector<std::string>& Font::familyNames() {
             std::string name = pango().font_family_get_name(families[i]);
             if (!isGenericAlias(name)) result.push_back(std::move(name));
         }
-        g_free(families);
+        pango().g_free(families);
         std::sort(result.begin(), result.end());
         result.erase(std::unique(result.begin(), result.end()), result.end());
         return result;

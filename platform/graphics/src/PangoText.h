@@ -8,7 +8,7 @@
 
 namespace gfx {
 
-// The Pango functions text needs, named without their "pango_", and the GObject one its objects need.
+// The Pango functions text needs, named without their "pango_", and the GLib ones its results need.
 #define SORVANE_PANGO_FUNCTIONS(X)                                                                            \
     X(attr_font_desc_new) X(attr_list_insert) X(attr_list_new) X(attr_list_unref) X(attr_shape_new)           \
     X(cairo_context_set_font_options) X(cairo_font_map_get_default) X(cairo_font_map_new)                     \
@@ -25,7 +25,7 @@ namespace gfx {
     X(layout_set_alignment) X(layout_set_attributes) X(layout_set_auto_dir) X(layout_set_ellipsize)           \
     X(layout_set_font_description) X(layout_set_height) X(layout_set_justify) X(layout_set_text)              \
     X(layout_set_width) X(layout_set_wrap)
-#define SORVANE_GLIB_FUNCTIONS(X) X(g_object_unref)
+#define SORVANE_GLIB_FUNCTIONS(X) X(g_free) X(g_object_unref) X(g_slist_length)
 
 // Pango, loaded when text is first laid out or a font first measured rather than with the program: a
 // process that draws no text (the flag worker, for most flags) starts without it and the twenty-odd

@@ -173,7 +173,7 @@ std::shared_ptr<const TextShape> build(const AttributedString& string, const Tex
     impl->layoutWidth = bounded ? options.width : fromPango(logical.width);
     measure(*impl, lineLimit, overflows);
     for (GSList* line = pango().layout_get_lines_readonly(layout); line; line = line->next) {
-        impl->items += g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
+        impl->items += pango().g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
     }
     return impl;
 }
