@@ -76,8 +76,8 @@ const PangoLibrary& pango() {
 }
 
 PangoContext* threadPangoContext() {
-    thread_local ThreadPango pango;
-    return pango.context.get();
+    thread_local ThreadPango perThread;
+    return perThread.context.get();
 }
 
 FontDescriptionPointer fontDescription(const Font& font) {

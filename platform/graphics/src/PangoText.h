@@ -28,8 +28,8 @@ namespace gfx {
 #define SORVANE_GLIB_FUNCTIONS(X) X(g_free) X(g_object_unref) X(g_slist_length)
 
 // Pango, loaded when text is first laid out or a font first measured rather than with the program: a
-// process that draws no text (the flag worker, for most flags) starts without it and the twenty-odd
-// libraries it needs. Without it there is no text: layouts are empty, fonts measure nothing.
+// process that draws no text (the flag worker, for most flags) starts without it and the seventeen
+// libraries it brings (HarfBuzz, FriBidi, GLib...). Without it there is no text: layouts are empty, fonts measure nothing.
 struct PangoLibrary {
 #define SORVANE_PANGO_MEMBER(name) decltype(&::pango_##name) name = nullptr;
 #define SORVANE_GLIB_MEMBER(name) decltype(&::name) name = nullptr;
