@@ -1,8 +1,8 @@
 #include "gfx/AttributedString.h"
 
-#include <glib.h>
-
 #include <algorithm>
+
+#include "foundation/Utf8.h"
 
 namespace gfx {
 
@@ -12,18 +12,25 @@ constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 constexpr std::string_view objectReplacementCharacter = "\xEF\xBF\xBC";
 constexpr std::string_view ellipsis = "\xE2\x80\xA6";
 
+// Each byte of a malformed sequence becomes U+FFFD, and so does a NUL (it would end the text for Pango).
 std::string validUtf8(std::string_view text) {
     std::string result;
     result.reserve(text.size());
-    while (!text.empty()) {
-        const gchar* end = nullptr;
-        bool valid = g_utf8_validate(text.data(), gssize(text.size()), &end);
-        std::size_t goodLength = std::size_t(end - text.data());
-        result.append(text.substr(0, goodLength));
-        if (valid) break;
-        result.append(replacementCharacter);
-        text.remove_prefix(goodLength + 1);
+    std::size_t good = 0;  // start of the well-formed stretch not yet copied
+    for (std::size_t offset = 0; offset < text.size();) {
+        const std::size_t start = offset;
+        const auto lead = static_cast<unsigned char>(text[start]);
+        if (lead < 0x80)
+            ++offset;
+        else
+            foundation::utf8::decode(text, offset);
+        if (lead == 0 || (lead >= 0x80 && offset - start == 1)) {
+            result.append(text.substr(good, start - good));
+            result.append(replacementCharacter);
+            good = offset;
+        }
     }
+    result.append(text.substr(good));
     return result;
 }
 

@@ -24,20 +24,21 @@ bool isGenericAlias(std::string_view family) {
 double sanitizedSize(double size) { return std::isfinite(size) && size > 0 ? size : 0; }
 
 FontMetrics measureMetrics(const Font& font) {
+    if (!pango()) return {};
     PangoContext* context = threadPangoContext();
     FontDescriptionPointer description = fontDescription(font);
     FontMetrics result;
-    PangoFontMetrics* metrics = pango_context_get_metrics(context, description.get(), nullptr);
-    result.ascender = fromPango(pango_font_metrics_get_ascent(metrics));
-    result.descender = -fromPango(pango_font_metrics_get_descent(metrics));
+    PangoFontMetrics* metrics = pango().context_get_metrics(context, description.get(), nullptr);
+    result.ascender = fromPango(pango().font_metrics_get_ascent(metrics));
+    result.descender = -fromPango(pango().font_metrics_get_descent(metrics));
     result.lineHeight = result.ascender - result.descender;
-    pango_font_metrics_unref(metrics);
+    pango().font_metrics_unref(metrics);
     // Pango has no cap height; the ink of a capital H is exactly that.
-    GObjectPointer<PangoLayout> layout(pango_layout_new(context));
-    pango_layout_set_font_description(layout.get(), description.get());
-    pango_layout_set_text(layout.get(), "H", 1);
+    GObjectPointer<PangoLayout> layout(pango().layout_new(context));
+    pango().layout_set_font_description(layout.get(), description.get());
+    pango().layout_set_text(layout.get(), "H", 1);
     PangoRectangle ink;
-    pango_layout_get_extents(layout.get(), &ink, nullptr);
+    pango().layout_get_extents(layout.get(), &ink, nullptr);
     result.capHeight = fromPango(ink.height);
     return result;
 }
@@ -90,16 +91,17 @@ Font Font::matching(std::string_view family, double size, double weightTrait, un
 const std::vector<std::string>& Font::familyNames() {
     // Installed fonts do not change while the app runs.
     static const std::vector<std::string> names = [] {
-        GObjectPointer<PangoFontMap> fontMap(pango_cairo_font_map_new());
+        if (!pango()) return std::vector<std::string>{};
+        GObjectPointer<PangoFontMap> fontMap(pango().cairo_font_map_new());
         PangoFontFamily** families = nullptr;
         int count = 0;
-        pango_font_map_list_families(fontMap.get(), &families, &count);
+        pango().font_map_list_families(fontMap.get(), &families, &count);
         std::vector<std::string> result;
         for (int i = 0; i < count; ++i) {
-            std::string name = pango_font_family_get_name(families[i]);
+            std::string name = pango().font_family_get_name(families[i]);
             if (!isGenericAlias(name)) result.push_back(std::move(name));
         }
-        g_free(families);
+        pango().g_free(families);
         std::sort(result.begin(), result.end());
         result.erase(std::unique(result.begin(), result.end()), result.end());
         return result;

@@ -1,8 +1,12 @@
 #include "PangoText.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <type_traits>
 #include <utility>
 
 namespace gfx {
@@ -32,38 +36,63 @@ struct ThreadPango {
 
     ThreadPango() {
         // The per-thread default font map, so threads never share one.
-        context.reset(pango_font_map_create_context(pango_cairo_font_map_get_default()));
+        context.reset(pango().font_map_create_context(pango().cairo_font_map_get_default()));
         cairo_font_options_t* options = cairo_font_options_create();
         cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
         cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
         cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-        pango_cairo_context_set_font_options(context.get(), options);
+        pango().cairo_context_set_font_options(context.get(), options);
         cairo_font_options_destroy(options);
-        pango_context_set_round_glyph_positions(context.get(), FALSE);
-        pango_context_set_language(context.get(), pango_language_from_string("en"));
+        pango().context_set_round_glyph_positions(context.get(), FALSE);
+        pango().context_set_language(context.get(), pango().language_from_string("en"));
     }
 };
 
 }  // namespace
 
+const PangoLibrary& pango() {
+    static const PangoLibrary library = [] {
+        PangoLibrary loaded;
+        // Pango's own library comes in with the Cairo one's, and its symbols resolve the GLib ones too.
+        void* handle = ::dlopen("libpangocairo-1.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        const char* missing = handle ? nullptr : ::dlerror();
+        const auto bind = [&](auto& function, const char* name) {
+            if (missing) return;
+            ::dlerror();
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+            if (!function) missing = ::dlerror();
+        };
+#define SORVANE_PANGO_BIND(name) bind(loaded.name, "pango_" #name);
+#define SORVANE_GLIB_BIND(name) bind(loaded.name, #name);
+        SORVANE_PANGO_FUNCTIONS(SORVANE_PANGO_BIND)
+        SORVANE_GLIB_FUNCTIONS(SORVANE_GLIB_BIND)
+#undef SORVANE_PANGO_BIND
+#undef SORVANE_GLIB_BIND
+        if (!missing) return loaded;
+        std::fprintf(stderr, "graphics: Pango could not be loaded, so no text is drawn: %s\n", missing);
+        return PangoLibrary{};
+    }();
+    return library;
+}
+
 PangoContext* threadPangoContext() {
-    thread_local ThreadPango pango;
-    return pango.context.get();
+    thread_local ThreadPango perThread;
+    return perThread.context.get();
 }
 
 FontDescriptionPointer fontDescription(const Font& font) {
-    FontDescriptionPointer description(pango_font_description_new());
-    pango_font_description_set_family(description.get(), font.familyName().c_str());
+    FontDescriptionPointer description(pango().font_description_new());
+    pango().font_description_set_family(description.get(), font.familyName().c_str());
     // Absolute size: points are device units here, whatever resolution Pango assumes.
     double size = font.pointSize() > 0 ? std::min(font.pointSize(), maximumFontPixels) : 0.0;
-    pango_font_description_set_absolute_size(description.get(), size * PANGO_SCALE);
-    pango_font_description_set_weight(description.get(), PangoWeight(pangoWeight(font.weight())));
+    pango().font_description_set_absolute_size(description.get(), size * PANGO_SCALE);
+    pango().font_description_set_weight(description.get(), PangoWeight(pangoWeight(font.weight())));
     unsigned traits = font.traits();
-    if (traits & FontTraits::italic) pango_font_description_set_style(description.get(), PANGO_STYLE_ITALIC);
+    if (traits & FontTraits::italic) pango().font_description_set_style(description.get(), PANGO_STYLE_ITALIC);
     if (traits & FontTraits::condensed)
-        pango_font_description_set_stretch(description.get(), PANGO_STRETCH_CONDENSED);
+        pango().font_description_set_stretch(description.get(), PANGO_STRETCH_CONDENSED);
     else if (traits & FontTraits::expanded)
-        pango_font_description_set_stretch(description.get(), PANGO_STRETCH_EXPANDED);
+        pango().font_description_set_stretch(description.get(), PANGO_STRETCH_EXPANDED);
     return description;
 }
 

@@ -48,26 +48,26 @@ PangoEllipsizeMode ellipsizeMode(LineBreakMode mode) {
 }
 
 struct AttrListUnref {
-    void operator()(PangoAttrList* list) const { pango_attr_list_unref(list); }
+    void operator()(PangoAttrList* list) const { pango().attr_list_unref(list); }
 };
 
 void insert(PangoAttrList* list, PangoAttribute* attribute, const AttributedString::Run& run) {
     attribute->start_index = guint(run.location);
     attribute->end_index = guint(run.location + run.length);
-    pango_attr_list_insert(list, attribute);
+    pango().attr_list_insert(list, attribute);
 }
 
 std::unique_ptr<PangoAttrList, AttrListUnref> pangoAttributes(const AttributedString& string) {
-    std::unique_ptr<PangoAttrList, AttrListUnref> list(pango_attr_list_new());
+    std::unique_ptr<PangoAttrList, AttrListUnref> list(pango().attr_list_new());
     for (const AttributedString::Run& run : string.runs()) {
         FontDescriptionPointer description = fontDescription(run.attributes.font);
-        insert(list.get(), pango_attr_font_desc_new(description.get()), run);
+        insert(list.get(), pango().attr_font_desc_new(description.get()), run);
         if (run.attachment) {
             // Pango's logical rectangles grow downwards from the baseline.
             Rect bounds = run.attachment->effectiveBounds();
             PangoRectangle logical{toPango(bounds.minX()), toPango(-bounds.maxY()), toPango(bounds.width()),
                                    toPango(bounds.height())};
-            insert(list.get(), pango_attr_shape_new(&logical, &logical), run);
+            insert(list.get(), pango().attr_shape_new(&logical, &logical), run);
         }
     }
     return list;
@@ -106,74 +106,74 @@ std::string cacheKey(const AttributedString& string, const TextLayoutOptions& op
 
 // The y of the bottom of line `count` (1-based), in Pango units.
 int bottomOfLine(PangoLayout* layout, int count) {
-    PangoLayoutIter* iter = pango_layout_get_iter(layout);
-    for (int line = 1; line < count && pango_layout_iter_next_line(iter);) ++line;
+    PangoLayoutIter* iter = pango().layout_get_iter(layout);
+    for (int line = 1; line < count && pango().layout_iter_next_line(iter);) ++line;
     int top = 0, bottom = 0;
-    pango_layout_iter_get_line_yrange(iter, &top, &bottom);
-    pango_layout_iter_free(iter);
+    pango().layout_iter_get_line_yrange(iter, &top, &bottom);
+    pango().layout_iter_free(iter);
     return bottom;
 }
 
 void measure(TextShape& impl, int lineLimit, bool overflows) {
     PangoLayout* layout = impl.layout.get();
-    impl.visibleLines = std::min(pango_layout_get_line_count(layout), lineLimit);
-    PangoLayoutIter* iter = pango_layout_get_iter(layout);
-    impl.firstBaseline = fromPango(pango_layout_iter_get_baseline(iter));
+    impl.visibleLines = std::min(pango().layout_get_line_count(layout), lineLimit);
+    PangoLayoutIter* iter = pango().layout_get_iter(layout);
+    impl.firstBaseline = fromPango(pango().layout_iter_get_baseline(iter));
     int width = 0, bottom = 0;
     for (int line = 0; line < impl.visibleLines; ++line) {
         PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        pango().layout_iter_get_line_extents(iter, nullptr, &logical);
         width = std::max(width, logical.width);
         int top = 0;
-        pango_layout_iter_get_line_yrange(iter, &top, &bottom);
-        if (!pango_layout_iter_next_line(iter)) break;
+        pango().layout_iter_get_line_yrange(iter, &top, &bottom);
+        if (!pango().layout_iter_next_line(iter)) break;
     }
-    pango_layout_iter_free(iter);
+    pango().layout_iter_free(iter);
     impl.measurement.size = {fromPango(width), fromPango(bottom)};
     impl.measurement.lineCount = impl.visibleLines;
-    impl.measurement.truncated = overflows || pango_layout_is_ellipsized(layout);
+    impl.measurement.truncated = overflows || pango().layout_is_ellipsized(layout);
 }
 
 std::shared_ptr<const TextShape> build(const AttributedString& string, const TextLayoutOptions& options) {
     auto impl = std::make_shared<TextShape>();
-    if (string.empty()) return impl;
+    if (string.empty() || !pango()) return impl;
 
     ParagraphStyle paragraph = string.paragraphStyle().value_or(ParagraphStyle{options.alignment, options.lineBreakMode});
-    impl->layout.reset(pango_layout_new(threadPangoContext()));
+    impl->layout.reset(pango().layout_new(threadPangoContext()));
     PangoLayout* layout = impl->layout.get();
-    pango_layout_set_text(layout, string.string().data(), int(string.string().size()));
-    pango_layout_set_attributes(layout, pangoAttributes(string).get());
+    pango().layout_set_text(layout, string.string().data(), int(string.string().size()));
+    pango().layout_set_attributes(layout, pangoAttributes(string).get());
     bool bounded = options.width < unboundedWidth;
-    if (bounded) pango_layout_set_width(layout, toPango(std::max(options.width, 0.0)));
-    pango_layout_set_wrap(layout, paragraph.lineBreakMode == LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
+    if (bounded) pango().layout_set_width(layout, toPango(std::max(options.width, 0.0)));
+    pango().layout_set_wrap(layout, paragraph.lineBreakMode == LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR
                                                                                              : PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_auto_dir(layout, paragraph.alignment == TextAlignment::natural);
+    pango().layout_set_auto_dir(layout, paragraph.alignment == TextAlignment::natural);
     switch (paragraph.alignment) {
-        case TextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
-        case TextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
-        case TextAlignment::justified: pango_layout_set_justify(layout, TRUE); [[fallthrough]];
-        default: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
+        case TextAlignment::center: pango().layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
+        case TextAlignment::right: pango().layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
+        case TextAlignment::justified: pango().layout_set_justify(layout, TRUE); [[fallthrough]];
+        default: pango().layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
     }
 
     int lineLimit = options.numberOfLines > 0 ? options.numberOfLines : INT_MAX;
-    bool overflows = pango_layout_get_line_count(layout) > lineLimit;
+    bool overflows = pango().layout_get_line_count(layout) > lineLimit;
     if (overflows && isTruncatingMode(paragraph.lineBreakMode)) {
         PangoRectangle natural;
-        pango_layout_get_extents(layout, nullptr, &natural);
+        pango().layout_get_extents(layout, nullptr, &natural);
         // Ellipsizing needs a width; without one, lines end only at line feeds and keep their own.
-        if (!bounded) pango_layout_set_width(layout, natural.width);
+        if (!bounded) pango().layout_set_width(layout, natural.width);
         // A negative height limits the lines of each paragraph; across line feeds only a height in
         // units limits the whole text.
         bool oneParagraph = string.string().find('\n') == std::string::npos;
-        pango_layout_set_height(layout, oneParagraph ? -lineLimit : bottomOfLine(layout, lineLimit));
-        pango_layout_set_ellipsize(layout, ellipsizeMode(paragraph.lineBreakMode));
+        pango().layout_set_height(layout, oneParagraph ? -lineLimit : bottomOfLine(layout, lineLimit));
+        pango().layout_set_ellipsize(layout, ellipsizeMode(paragraph.lineBreakMode));
     }
     PangoRectangle logical;
-    pango_layout_get_extents(layout, nullptr, &logical);
+    pango().layout_get_extents(layout, nullptr, &logical);
     impl->layoutWidth = bounded ? options.width : fromPango(logical.width);
     measure(*impl, lineLimit, overflows);
-    for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
-        impl->items += g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
+    for (GSList* line = pango().layout_get_lines_readonly(layout); line; line = line->next) {
+        impl->items += pango().g_slist_length(static_cast<PangoLayoutLine*>(line->data)->runs);
     }
     return impl;
 }
@@ -250,9 +250,9 @@ void drawAttachment(Context::Impl& context, const TextAttachment& attachment, do
 
 // The font's em on the device, along the longer axis of the current transform.
 double devicePixelsAnEm(cairo_t* cairo, PangoFont* font) {
-    PangoFontDescription* description = pango_font_describe_with_absolute_size(font);
-    double em = fromPango(pango_font_description_get_size(description));
-    pango_font_description_free(description);
+    PangoFontDescription* description = pango().font_describe_with_absolute_size(font);
+    double em = fromPango(pango().font_description_get_size(description));
+    pango().font_description_free(description);
     double xx = em, xy = 0, yx = 0, yy = em;
     cairo_user_to_device_distance(cairo, &xx, &xy);
     cairo_user_to_device_distance(cairo, &yx, &yy);
@@ -272,12 +272,12 @@ void drawGlyphs(Context::Impl& context, const TextAttributes& attributes, PangoF
     if (attributes.strokeWidth <= 0) {
         context.setSourceColor(foreground);
         cairo_move_to(cairo, x, baseline);
-        pango_cairo_show_glyph_string(cairo, font, glyphs);
+        pango().cairo_show_glyph_string(cairo, font, glyphs);
     }
     if (attributes.strokeWidth != 0) {
         cairo_new_path(cairo);
         cairo_move_to(cairo, x, baseline);
-        pango_cairo_glyph_string_path(cairo, font, glyphs);
+        pango().cairo_glyph_string_path(cairo, font, glyphs);
         cairo_set_line_width(cairo, std::abs(attributes.strokeWidth) / 100 * attributes.font.pointSize());
         context.setSourceColor(attributes.strokeColor.value_or(foreground));
         cairo_stroke(cairo);
@@ -354,20 +354,20 @@ void TextLayout::draw(Context& context, Point origin) const {
     Context::Impl& target = ContextAccess::impl(context);
     cairo_t* cairo = target.synced();
     auto paint = [&] {
-        PangoLayoutIter* iter = pango_layout_get_iter(shape.layout.get());
+        PangoLayoutIter* iter = pango().layout_get_iter(shape.layout.get());
         int line = 0;
         do {
-            PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+            PangoLayoutRun* run = pango().layout_iter_get_run_readonly(iter);
             if (!run) {
                 if (++line >= shape.visibleLines) break;
                 continue;
             }
             PangoRectangle logical;
-            pango_layout_iter_get_run_extents(iter, nullptr, &logical);
-            double baseline = origin.y + fromPango(pango_layout_iter_get_baseline(iter));
+            pango().layout_iter_get_run_extents(iter, nullptr, &logical);
+            double baseline = origin.y + fromPango(pango().layout_iter_get_baseline(iter));
             drawRun(target, impl_->string, run, origin.x + fromPango(logical.x), baseline);
-        } while (pango_layout_iter_next_run(iter));
-        pango_layout_iter_free(iter);
+        } while (pango().layout_iter_next_run(iter));
+        pango().layout_iter_free(iter);
     };
     auto clipToText = [&] {
         // Generous, for glyph ink beyond the logical box (italics, strokes).

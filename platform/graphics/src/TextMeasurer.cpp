@@ -1,11 +1,11 @@
 #include "gfx/TextMeasurer.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <vector>
+
+#include "foundation/Utf8.h"
 
 namespace gfx {
 
@@ -20,12 +20,15 @@ struct Cell {
 std::vector<Cell> cells(const AttributedString& string, double advance) {
     std::vector<Cell> result;
     const std::string& text = string.string();
-    for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
-        const AttributedString::Run* run = string.runAt(std::size_t(p - text.data()));
+    for (std::size_t offset = 0; offset < text.size();) {
+        const std::size_t at = offset;
+        foundation::utf8::decode(text, offset);
+        const AttributedString::Run* run = string.runAt(at);
+        const char byte = text[at];
         if (run && run->attachment)
             result.push_back({run->attachment->effectiveBounds().width()});
         else
-            result.push_back({advance, *p == ' ' || *p == '\t', *p == '\n'});
+            result.push_back({advance, byte == ' ' || byte == '\t', byte == '\n'});
     }
     return result;
 }

@@ -1,11 +1,14 @@
+#include <dlfcn.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "ImageDecoder.h"
 
@@ -13,11 +16,52 @@ namespace gfx::detail {
 
 namespace {
 
+// The WebP libraries, loaded when a WebP picture is first met rather than with the program: a process
+// that meets none (the flag worker, for every flag so far) starts without them. Without them no WebP
+// picture is read. The header's inline entry points are called through the functions they wrap, with
+// the header's versions.
+#define SORVANE_WEBP_FUNCTIONS(X)                                                                          \
+    X(WebPGetFeaturesInternal) X(WebPInitDecoderConfigInternal) X(WebPDecode) X(WebPFreeDecBuffer)         \
+    X(WebPDemuxInternal) X(WebPDemuxGetI) X(WebPDemuxGetChunk) X(WebPDemuxReleaseChunkIterator)            \
+    X(WebPDemuxDelete) X(WebPAnimDecoderOptionsInitInternal) X(WebPAnimDecoderNewInternal)                 \
+    X(WebPAnimDecoderGetNext) X(WebPAnimDecoderDelete)
+
+struct WebpLibrary {
+#define SORVANE_WEBP_MEMBER(name) decltype(&::name) name = nullptr;
+    SORVANE_WEBP_FUNCTIONS(SORVANE_WEBP_MEMBER)
+#undef SORVANE_WEBP_MEMBER
+
+    explicit operator bool() const { return WebPDecode; }
+};
+
+const WebpLibrary& webp() {
+    static const WebpLibrary library = [] {
+        WebpLibrary loaded;
+        // The demuxer's library brings the decoder's, and its symbols resolve those too.
+        void* handle = ::dlopen("libwebpdemux.so.2", RTLD_NOW | RTLD_LOCAL);
+        const char* missing = handle ? nullptr : ::dlerror();
+        const auto bind = [&](auto& function, const char* name) {
+            if (missing) return;
+            ::dlerror();
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+            if (!function) missing = ::dlerror();
+        };
+#define SORVANE_WEBP_BIND(name) bind(loaded.name, #name);
+        SORVANE_WEBP_FUNCTIONS(SORVANE_WEBP_BIND)
+#undef SORVANE_WEBP_BIND
+        if (!missing) return loaded;
+        std::fprintf(stderr, "graphics: the WebP libraries could not be loaded, so no WebP picture is read: %s\n",
+                     missing);
+        return WebpLibrary{};
+    }();
+    return library;
+}
+
 struct DemuxDeleter {
-    void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
+    void operator()(WebPDemuxer* demuxer) const { webp().WebPDemuxDelete(demuxer); }
 };
 struct AnimationDeleter {
-    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+    void operator()(WebPAnimDecoder* decoder) const { webp().WebPAnimDecoderDelete(decoder); }
 };
 
 std::uint32_t littleEndian32(const std::uint8_t* bytes) {
@@ -34,37 +78,40 @@ bool complete(Bytes bytes) {
 
 std::optional<WebPBitstreamFeatures> features(Bytes bytes) {
     WebPBitstreamFeatures features;
-    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK) return std::nullopt;
+    if (!webp() || webp().WebPGetFeaturesInternal(bytes.data(), bytes.size(), &features, WEBP_DECODER_ABI_VERSION) !=
+                       VP8_STATUS_OK)
+        return std::nullopt;
     if (!sizeAllowed(features.width, features.height)) return std::nullopt;
     return features;
 }
 
 ImageOrientation storedOrientation(Bytes bytes) {
     WebPData data{bytes.data(), bytes.size()};
-    std::unique_ptr<WebPDemuxer, DemuxDeleter> demuxer(WebPDemux(&data));
-    if (!demuxer || !(WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG)) return ImageOrientation::up;
+    std::unique_ptr<WebPDemuxer, DemuxDeleter> demuxer(webp().WebPDemuxInternal(&data, 0, nullptr, WEBP_DEMUX_ABI_VERSION));
+    if (!demuxer || !(webp().WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG)) return ImageOrientation::up;
     WebPChunkIterator chunk;
     ImageOrientation orientation = ImageOrientation::up;
-    if (WebPDemuxGetChunk(demuxer.get(), "EXIF", 1, &chunk)) {
+    if (webp().WebPDemuxGetChunk(demuxer.get(), "EXIF", 1, &chunk)) {
         Bytes exif(chunk.chunk.bytes, chunk.chunk.size);
         // Some writers keep the JPEG-style "Exif\0\0" prefix.
         if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0) exif = exif.subspan(6);
         orientation = exifOrientation(exif).value_or(ImageOrientation::up);
-        WebPDemuxReleaseChunkIterator(&chunk);
+        webp().WebPDemuxReleaseChunkIterator(&chunk);
     }
     return orientation;
 }
 
 std::optional<Bitmap> firstAnimationFrame(Bytes bytes, int width, int height) {
     WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return std::nullopt;
+    if (!webp().WebPAnimDecoderOptionsInitInternal(&options, WEBP_DEMUX_ABI_VERSION)) return std::nullopt;
     options.color_mode = MODE_BGRA;
     WebPData data{bytes.data(), bytes.size()};
-    std::unique_ptr<WebPAnimDecoder, AnimationDeleter> decoder(WebPAnimDecoderNew(&data, &options));
+    std::unique_ptr<WebPAnimDecoder, AnimationDeleter> decoder(
+        webp().WebPAnimDecoderNewInternal(&data, &options, WEBP_DEMUX_ABI_VERSION));
     if (!decoder) return std::nullopt;
     std::uint8_t* pixels = nullptr;
     int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp)) return std::nullopt;
+    if (!webp().WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp)) return std::nullopt;
     Bitmap bitmap = Bitmap::make(width, height);
     std::memcpy(bitmap.pixels.data(), pixels, bitmap.pixels.size());
     return bitmap;
@@ -98,7 +145,7 @@ std::optional<Bitmap> decodeWebp(Bytes bytes, int longerSide, std::int64_t pixel
         }
         if (!pixelsAllowed(std::int64_t(width) * height, pixelLimit)) return std::nullopt;
         WebPDecoderConfig config;
-        if (!WebPInitDecoderConfig(&config)) return std::nullopt;
+        if (!webp().WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION)) return std::nullopt;
         bitmap = Bitmap::make(width, height);
         config.options.use_scaling = width != found->width || height != found->height;
         config.options.scaled_width = width;
@@ -108,8 +155,8 @@ std::optional<Bitmap> decodeWebp(Bytes bytes, int longerSide, std::int64_t pixel
         config.output.u.RGBA.rgba = bitmap->pixels.data();
         config.output.u.RGBA.stride = bitmap->stride;
         config.output.u.RGBA.size = bitmap->pixels.size();
-        const bool decoded = WebPDecode(bytes.data(), bytes.size(), &config) == VP8_STATUS_OK;
-        WebPFreeDecBuffer(&config.output);
+        const bool decoded = webp().WebPDecode(bytes.data(), bytes.size(), &config) == VP8_STATUS_OK;
+        webp().WebPFreeDecBuffer(&config.output);
         if (!decoded) return std::nullopt;
     }
     if (bitmap) premultiplyArgbInPlace(*bitmap);

@@ -297,6 +297,17 @@ TEST(TextLayoutTest, ThreadsLayOutIndependentlyWithTheSameResults) {
 TEST(TextLayoutTest, InvalidUtf8IsReplacedNotFatal) {
     AttributedString broken(std::string_view("Lap\xFF\xFE 1\0", 8), {.font = body});
     EXPECT_EQ(broken.string(), "Lap\xEF\xBF\xBD\xEF\xBF\xBD 1\xEF\xBF\xBD");
+    // Each byte of a malformed sequence is replaced alone (overlong, surrogate, past U+10FFFF, cut short);
+    // well-formed ones, U+FFFD itself and four bytes long, are kept.
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xE0\x80\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xED\xA0\x80" "a", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "a"},
+        {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"a\xE2\x82", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xEF\xBF\xBD\xF0\x9F\x8F\x81\xEF\xBF\xBF", "\xEF\xBF\xBD\xF0\x9F\x8F\x81\xEF\xBF\xBF"},
+    };
+    for (const auto& [input, replaced] : cases) EXPECT_EQ(AttributedString(input, {.font = body}).string(), replaced);
     EXPECT_GT(TextLayout::make(broken).size().width, TextLayout::make(text("Lap 1")).size().width);
 }
 
