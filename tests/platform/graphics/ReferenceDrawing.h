@@ -50,11 +50,12 @@ struct ReferenceDrawing {
             out << " " << p.x << "," << p.y;
             return p;
         };
-        // Cairo draws nothing of a subpath whose curve ends where it began; browsers draw the curve, and
-        // so does the stroker: such an end is moved half a unit.
+        // Cairo draws nothing of a curve that ends where it began on its grid of 256ths of a pixel;
+        // browsers draw the curve, and so does the stroker: such an end is moved half a unit. (An arc's
+        // ends, of angles a millionth off, lie within a thousandth of a unit of whole ones.)
         auto away = [&](Point end) {
             auto current = d.path.currentPoint();
-            if (current && current->x == end.x && current->y == end.y) end.x += 0.5, out << "+0.5";
+            if (current && std::abs(current->x - end.x) < 1e-3 && std::abs(current->y - end.y) < 1e-3) end.x += 0.5, out << "+0.5";
             return end;
         };
         int subpaths = 1 + int(choose(2));
