@@ -1,12 +1,12 @@
 #include "PangoText.h"
 
-#include <dlfcn.h>
+#include "LoadedLibrary.h"
+
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <type_traits>
 #include <utility>
 
 namespace gfx {
@@ -54,20 +54,14 @@ const PangoLibrary& pango() {
     static const PangoLibrary library = [] {
         PangoLibrary loaded;
         // Pango's own library comes in with the Cairo one's, and its symbols resolve the GLib ones too.
-        void* handle = ::dlopen("libpangocairo-1.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        const char* missing = handle ? nullptr : ::dlerror();
-        const auto bind = [&](auto& function, const char* name) {
-            if (missing) return;
-            ::dlerror();
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
-            if (!function) missing = ::dlerror();
-        };
-#define SORVANE_PANGO_BIND(name) bind(loaded.name, "pango_" #name);
-#define SORVANE_GLIB_BIND(name) bind(loaded.name, #name);
+        LoadedLibrary opened("libpangocairo-1.0.so.0");
+#define SORVANE_PANGO_BIND(name) opened.bind(loaded.name, "pango_" #name);
+#define SORVANE_GLIB_BIND(name) opened.bind(loaded.name, #name);
         SORVANE_PANGO_FUNCTIONS(SORVANE_PANGO_BIND)
         SORVANE_GLIB_FUNCTIONS(SORVANE_GLIB_BIND)
 #undef SORVANE_PANGO_BIND
 #undef SORVANE_GLIB_BIND
+        const char* missing = opened.missing();
         if (!missing) return loaded;
         std::fprintf(stderr, "graphics: Pango could not be loaded, so no text is drawn: %s\n", missing);
         return PangoLibrary{};

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -8,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 
 #include "ImageDecoder.h"
+#include "LoadedLibrary.h"
 
 namespace gfx::detail {
 
@@ -38,17 +37,11 @@ const WebpLibrary& webp() {
     static const WebpLibrary library = [] {
         WebpLibrary loaded;
         // The demuxer's library brings the decoder's, and its symbols resolve those too.
-        void* handle = ::dlopen("libwebpdemux.so.2", RTLD_NOW | RTLD_LOCAL);
-        const char* missing = handle ? nullptr : ::dlerror();
-        const auto bind = [&](auto& function, const char* name) {
-            if (missing) return;
-            ::dlerror();
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
-            if (!function) missing = ::dlerror();
-        };
-#define SORVANE_WEBP_BIND(name) bind(loaded.name, #name);
+        LoadedLibrary opened("libwebpdemux.so.2");
+#define SORVANE_WEBP_BIND(name) opened.bind(loaded.name, #name);
         SORVANE_WEBP_FUNCTIONS(SORVANE_WEBP_BIND)
 #undef SORVANE_WEBP_BIND
+        const char* missing = opened.missing();
         if (!missing) return loaded;
         std::fprintf(stderr, "graphics: the WebP libraries could not be loaded, so no WebP picture is read: %s\n",
                      missing);
