@@ -153,3 +153,32 @@ function(sorvane_embed target file symbol)
   # Every embedded file names its bytes alike.
   set_source_files_properties("${output}" PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 endfunction()
+
+# An executable whose SORVANE_STATIC_THIRD_PARTY property is on links the outside libraries of the drawing
+# and parsing path (the pkg-config targets given; graphics leaves out the gif library itself) from their archives, into its own
+# file, where every other executable loads them: the flag worker, whose start was mostly the loader mapping
+# and relocating thirty of them. The archives come once, after every library of ours that needs them. Those
+# the text library (loaded when text is first laid out) calls are linked whole, and the worker exports them,
+# so that it binds to these copies rather than to the ones it loads beside it.
+function(sorvane_static_where_asked)
+  if(NOT TARGET sorvane_static_third_party)
+    add_library(sorvane_static_third_party INTERFACE)
+    set(whole cairo pixman-1 fontconfig freetype)
+    set(rest expat brotlidec brotlicommon png16 jpeg gif xml2 icui18n icuuc icudata lzma z
+             xcb-shm xcb-render Xrender Xext X11 xcb Xau Xdmcp)
+    foreach(name IN LISTS whole rest)
+      find_library(SORVANE_ARCHIVE_${name} NAMES lib${name}.a REQUIRED)
+      if(name IN_LIST whole)
+        target_link_libraries(sorvane_static_third_party INTERFACE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${SORVANE_ARCHIVE_${name}}>")
+      else()
+        target_link_libraries(sorvane_static_third_party INTERFACE "${SORVANE_ARCHIVE_${name}}")
+      endif()
+    endforeach()
+    target_link_libraries(sorvane_static_third_party INTERFACE ${CMAKE_DL_LIBS} Threads::Threads m)
+  endif()
+  set(static "$<BOOL:$<TARGET_PROPERTY:SORVANE_STATIC_THIRD_PARTY>>")
+  foreach(target ${ARGN})
+    get_target_property(shared ${target} INTERFACE_LINK_LIBRARIES)
+    set_property(TARGET ${target} PROPERTY INTERFACE_LINK_LIBRARIES "$<IF:${static},sorvane_static_third_party,${shared}>")
+  endforeach()
+endfunction()

@@ -139,6 +139,11 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     for (auto& lane : lanes) lane.join();
     for (std::size_t index = 0; index < flags.size(); ++index)
         expectSamePicture(drawn[index], expected[index], flags[index].filename().string());
+    // Text is laid out by a library the worker loads beside the drawing libraries linked into it.
+    const auto text = foundation::Data::fromString(
+        "<svg xmlns='http://www.w3.org/2000/svg' width='90' height='30'><text x='4' y='22' font-size='20' "
+        "font-family='sans-serif' fill='#036'>Flag \u03a9\u00e9</text></svg>");
+    expectSamePicture(SVGImgProcessor().process(text, options), renderWithSVGLibrary(text, std::nullopt), "text");
     // Without a box, the document's own size; and what is no SVG document is no picture.
     const auto whole = SVGImgProcessor().process(fileBytes(flags.front()), options);
     expectSamePicture(whole, renderWithSVGLibrary(fileBytes(flags.front()), std::nullopt), "without a box");
