@@ -296,14 +296,22 @@ public:
         if (data.bytes().size() > largestDocument) return nullptr;
         const DocumentKey key = keyOf(data);
         std::unique_lock lock(mutex_);
-        const auto refused = [&] { return unstartable_ || std::find(fatal_.begin(), fatal_.end(), key) != fatal_.end(); };
+        const auto refused = [&] {
+            return unstartable_ || std::any_of(givenUp_.begin(), givenUp_.end(), [&](const GivenUp& document) {
+                       return document.key == key && (document.atAnySize || document.target == target);
+                   });
+        };
         if (refused()) return nullptr;
         Worker* worker = nullptr;
-        changed_.wait(lock, [&] { return unstartable_ || (worker = freeWorker()); });
+        // The same document asked for at another size waits for the one in flight: a document that costs
+        // a worker its life costs one worker, not one a size.
+        const auto drawing = [&] { return std::find(inFlight_.begin(), inFlight_.end(), key) != inFlight_.end(); };
+        changed_.wait(lock, [&] { return unstartable_ || (!drawing() && (worker = freeWorker())); });
         // Another worker may have been ended by this very document meanwhile.
         if (refused()) return nullptr;
         // Held by this document alone from here: the others draw beside it, the retirer passes it by.
         worker->busy = true;
+        inFlight_.push_back(key);
         lock.unlock();
         PipeSignalHeld pipeSignal;
         if (worker->process) {
@@ -312,16 +320,25 @@ public:
             auto cpu = worker->process->cpuSeconds();
             if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker->process)) worker->process.reset();
         }
-        if (!worker->process && !start(*worker)) return nullptr;
+        if (!worker->process && !start(*worker)) {
+            lock.lock();
+            inFlight_.erase(std::find(inFlight_.begin(), inFlight_.end(), key));
+            changed_.notify_all();
+            return nullptr;
+        }
         auto image = ask(*worker, data, target);
         lock.lock();
+        inFlight_.erase(std::find(inFlight_.begin(), inFlight_.end(), key));
         release(*worker);
+        // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
+        // cost a worker its life costs no other, and one that gave no picture at a size (its work bounds are
+        // units, not time) is not drawn again at that size.
+        if (!image || !*image) {
+            if (givenUp_.size() == givenUpKept) givenUp_.erase(givenUp_.begin());
+            givenUp_.push_back({key, !image, target});
+        }
         if (!image) {
             fail(*worker, image.error());
-            // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
-            // cost a worker its life costs no other.
-            if (fatal_.size() == fatalKept) fatal_.erase(fatal_.begin());
-            fatal_.push_back(key);
             return nullptr;
         }
         return *image;
@@ -357,8 +374,14 @@ private:
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return {std::hash<std::string_view>{}(text), bytes.size()};
     }
-    // The documents whose worker was ended or failed, latest last.
-    static constexpr std::size_t fatalKept = 256;
+    // A document whose worker was ended or failed (at any size), or that gave no picture (at its size).
+    struct GivenUp {
+        DocumentKey key;
+        bool atAnySize = false;
+        std::optional<SVGRenderTarget> target;
+    };
+    // Those of the latest documents, latest last.
+    static constexpr std::size_t givenUpKept = 256;
 
     // A worker no document holds, a running one first. Under the lock.
     Worker* freeWorker() {
@@ -480,7 +503,8 @@ private:
     const std::vector<std::string> command_;
     const SVGWorkerLimits limits_;
     std::vector<Worker> workers_;
-    std::vector<DocumentKey> fatal_;
+    std::vector<GivenUp> givenUp_;
+    std::vector<DocumentKey> inFlight_;
     bool unstartable_ = false;
     bool stopping_ = false;
     std::condition_variable changed_;
