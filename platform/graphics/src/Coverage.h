@@ -367,7 +367,7 @@ private:
 // accumulated a band of rows at a time, so the cells being written stay in the cache.
 class Accumulator {
 public:
-    Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
+    Accumulator(const PixelBox& box, Scratch& s) : left_(box.left), top_(box.top), s_(s) {
         width_ = box.right - box.left;
         bottom_ = box.bottom - box.top;
         // Boxes of up to 1 MiB of cells (a core's second-level cache) take the lines as they come;
@@ -388,7 +388,7 @@ public:
     // sides walks its rows and columns inline rather than through a call.
     template <bool walkInline = false>
     __attribute__((always_inline)) void line(Vertex a, Vertex b, double sign) {
-        a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
+        a.x -= left_, b.x -= left_, a.y -= top_, b.y -= top_;
         if (a.y == b.y) return;
         double direction = sign;
         if (a.y > b.y) std::swap(a, b), direction = -direction;
@@ -404,7 +404,7 @@ public:
     // that knows every corner lies inside says so with `inside`, and the corners are not tested.
     void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
         Vertex inBox[4];
-        for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+        for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - left_, corners[i].y - top_};
         const auto allInside = [&] {
             if (bandRows_ != bottom_) return false;
             for (const Vertex& v : inBox)
@@ -726,7 +726,8 @@ private:
         touched[lastWord] |= tail;
     }
 
-    PixelBox box_;
+    // The box's left and top, as the lines' coordinates are: not converted again for every line.
+    double left_, top_;
     Scratch& s_;
     int width_ = 0;
     int words_ = 0;
