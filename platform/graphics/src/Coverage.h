@@ -370,6 +370,7 @@ public:
     Accumulator(const PixelBox& box, Scratch& s) : left_(box.left), top_(box.top), s_(s) {
         width_ = box.right - box.left;
         bottom_ = box.bottom - box.top;
+        xEnd_ = width_, yEnd_ = bottom_;
         // Boxes of up to 1 MiB of cells (a core's second-level cache) take the lines as they come;
         // larger ones are accumulated about 64 KiB of cells a band.
         bandRows_ = std::size_t(width_ + 2) * bottom_ <= 262144 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
@@ -392,9 +393,9 @@ public:
         if (a.y == b.y) return;
         double direction = sign;
         if (a.y > b.y) std::swap(a, b), direction = -direction;
-        if (b.y <= 0 || a.y >= bottom_) return;
+        if (b.y <= 0 || a.y >= yEnd_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
-        if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
+        if (b.y > yEnd_) b = {xAt(a, b, yEnd_), yEnd_};
         if (bandRows_ == bottom_) return clippedX<false, walkInline>(a, b, direction);
         s_.segments.push_back({a, b, direction});
     }
@@ -408,7 +409,7 @@ public:
         const auto allInside = [&] {
             if (bandRows_ != bottom_) return false;
             for (const Vertex& v : inBox)
-                if (!(v.x >= 0 && v.x <= width_ && v.y >= 0 && v.y <= bottom_)) return false;
+                if (!(v.x >= 0 && v.x <= xEnd_ && v.y >= 0 && v.y <= yEnd_)) return false;
             return true;
         };
         // A corner said to be inside that is not would be walked into cells past the box's.
@@ -482,7 +483,7 @@ private:
     __attribute__((always_inline)) void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
-        if (lo >= width_) return;
+        if (lo >= xEnd_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
@@ -495,10 +496,10 @@ private:
                 b = at;
             }
         }
-        if (hi > width_) {
-            double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
-            Vertex at{double(width_), std::clamp(y, a.y, b.y)};
-            return a.x > width_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
+        if (hi > xEnd_) {
+            double y = a.y + (b.y - a.y) * ((xEnd_ - a.x) / (b.x - a.x));
+            Vertex at{xEnd_, std::clamp(y, a.y, b.y)};
+            return a.x > xEnd_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
         }
         rows<banded, walkInline>(a, b, direction);
     }
@@ -732,6 +733,8 @@ private:
     int width_ = 0;
     int words_ = 0;
     int bottom_ = 0;
+    // The width and the height again, as the lines' coordinates are, for the tests of every line.
+    double xEnd_ = 0, yEnd_ = 0;
     int bandRows_ = 1;
     int bandTop_ = 0;
     int bandBottom_ = 0;
