@@ -404,12 +404,16 @@ public:
     // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows. A caller
     // that knows every corner lies inside says so with `inside`, and the corners are not tested.
     void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
-        Vertex inBox[4];
+        // The first corner again at the end: each side's ends are neighbours.
+        Vertex inBox[5];
         for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - left_, corners[i].y - top_};
+        inBox[4] = inBox[0];
         const auto allInside = [&] {
             if (bandRows_ != bottom_) return false;
-            for (const Vertex& v : inBox)
+            for (int i = 0; i < 4; ++i) {
+                const Vertex& v = inBox[i];
                 if (!(v.x >= 0 && v.x <= xEnd_ && v.y >= 0 && v.y <= yEnd_)) return false;
+            }
             return true;
         };
         // A corner said to be inside that is not would be walked into cells past the box's.
@@ -422,7 +426,7 @@ public:
         // One walk, inline, taken four times: a call for each side weighed on a hairline's short ones.
 #pragma GCC unroll 1
         for (int i = 0; i < 4; ++i) {
-            Vertex a = inBox[i], b = inBox[(i + 1) % 4];
+            Vertex a = inBox[i], b = inBox[i + 1];
             double direction = sign;
             if (!(a.y < b.y)) std::swap(a, b), direction = -sign;
             rows<false, true>(a, b, direction);
