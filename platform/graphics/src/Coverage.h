@@ -526,7 +526,7 @@ private:
         // What is split off along the box's left side may lie in another band's rows.
         if constexpr (banded)
             if (row < bandTop_ || row >= bandBottom_) return;
-        inColumn(column, row, row, a.y, b.y, a.x, b.x, 0, direction);
+        inColumn<banded>(column, row, row, a.y, b.y, a.x, b.x, 0, direction);
     }
 
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
@@ -572,7 +572,7 @@ private:
             oneColumn = std::max(xTop, xBottom) <= column + 1;
         }
         if (oneColumn)
-            return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
+            return inColumn<banded>(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);
         // The words its rows' cells fall in, marked once for the line rather than worked out a row: a
@@ -602,7 +602,7 @@ private:
             float* const cells = s_.cells.data();
             std::uint64_t* const touchedRows = s_.touched.data();
             const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
-            const int top = bandTop_;
+            const int top = bandTopOf<banded>();
             return walk([&](int row, double x0, double x1, double height) __attribute__((always_inline)) {
                 std::size_t inBand = row - top;
                 twoColumns(cells + inBand * stride, touchedRows + inBand * touchedStride, x0, x1, height, perX,
@@ -610,16 +610,23 @@ private:
             });
         }
         walk([&](int row, double x0, double x1, double height)
-                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX, which); });
+                 __attribute__((always_inline)) { cells<banded>(row, x0, x1, height, perX, which); });
+    }
+
+    // The first row of the band being accumulated: unbanded, the band is the whole box, from row 0.
+    template <bool banded>
+    int bandTopOf() const {
+        return banded ? bandTop_ : 0;
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
     // between the column's cell and the next by its mean x. The rows between the ends are whole.
+    template <bool banded>
     __attribute__((always_inline)) void inColumn(int column, int first, int last, double top, double bottom,
                                                  double xTop, double xBottom, double dxdy, double direction) {
         std::size_t stride = width_ + 2;
-        float* cell = s_.cells.data() + std::size_t(first - bandTop_) * stride + column;
-        std::uint64_t* touched = touchedRow(first - bandTop_);
+        float* cell = s_.cells.data() + std::size_t(first - bandTopOf<banded>()) * stride + column;
+        std::uint64_t* touched = touchedRow(first - bandTopOf<banded>());
         // Both cells' bits; the second may be the next word's first.
         int word = column >> 6;
         bool spills = (column & 63) == 63;
@@ -676,9 +683,10 @@ private:
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
+    template <bool banded>
     __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX,
                                               std::uint64_t which) {
-        row -= bandTop_;
+        row -= bandTopOf<banded>();
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
