@@ -367,9 +367,10 @@ private:
 // accumulated a band of rows at a time, so the cells being written stay in the cache.
 class Accumulator {
 public:
-    Accumulator(const PixelBox& box, Scratch& s) : box_(box), s_(s) {
+    Accumulator(const PixelBox& box, Scratch& s) : left_(box.left), top_(box.top), s_(s) {
         width_ = box.right - box.left;
         bottom_ = box.bottom - box.top;
+        xEnd_ = width_, yEnd_ = bottom_;
         // Boxes of up to 1 MiB of cells (a core's second-level cache) take the lines as they come;
         // larger ones are accumulated about 64 KiB of cells a band.
         bandRows_ = std::size_t(width_ + 2) * bottom_ <= 262144 ? bottom_ : std::clamp(16384 / (width_ + 2), 1, bottom_);
@@ -388,13 +389,13 @@ public:
     // sides walks its rows and columns inline rather than through a call.
     template <bool walkInline = false>
     __attribute__((always_inline)) void line(Vertex a, Vertex b, double sign) {
-        a.x -= box_.left, b.x -= box_.left, a.y -= box_.top, b.y -= box_.top;
+        a.x -= left_, b.x -= left_, a.y -= top_, b.y -= top_;
         if (a.y == b.y) return;
         double direction = sign;
         if (a.y > b.y) std::swap(a, b), direction = -direction;
-        if (b.y <= 0 || a.y >= bottom_) return;
+        if (b.y <= 0 || a.y >= yEnd_) return;
         if (a.y < 0) a = {xAt(a, b, 0), 0};
-        if (b.y > bottom_) b = {xAt(a, b, bottom_), double(bottom_)};
+        if (b.y > yEnd_) b = {xAt(a, b, yEnd_), yEnd_};
         if (bandRows_ == bottom_) return clippedX<false, walkInline>(a, b, direction);
         s_.segments.push_back({a, b, direction});
     }
@@ -403,12 +404,16 @@ public:
     // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows. A caller
     // that knows every corner lies inside says so with `inside`, and the corners are not tested.
     void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
-        Vertex inBox[4];
-        for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - box_.left, corners[i].y - box_.top};
+        // The first corner again at the end: each side's ends are neighbours.
+        Vertex inBox[5];
+        for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - left_, corners[i].y - top_};
+        inBox[4] = inBox[0];
         const auto allInside = [&] {
             if (bandRows_ != bottom_) return false;
-            for (const Vertex& v : inBox)
-                if (!(v.x >= 0 && v.x <= width_ && v.y >= 0 && v.y <= bottom_)) return false;
+            for (int i = 0; i < 4; ++i) {
+                const Vertex& v = inBox[i];
+                if (!(v.x >= 0 && v.x <= xEnd_ && v.y >= 0 && v.y <= yEnd_)) return false;
+            }
             return true;
         };
         // A corner said to be inside that is not would be walked into cells past the box's.
@@ -421,7 +426,7 @@ public:
         // One walk, inline, taken four times: a call for each side weighed on a hairline's short ones.
 #pragma GCC unroll 1
         for (int i = 0; i < 4; ++i) {
-            Vertex a = inBox[i], b = inBox[(i + 1) % 4];
+            Vertex a = inBox[i], b = inBox[i + 1];
             double direction = sign;
             if (!(a.y < b.y)) std::swap(a, b), direction = -sign;
             rows<false, true>(a, b, direction);
@@ -482,7 +487,7 @@ private:
     __attribute__((always_inline)) void clippedX(Vertex a, Vertex b, double direction) {
         double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
         if (hi <= 0) return rows<banded>({0, a.y}, {0, b.y}, direction);
-        if (lo >= width_) return;
+        if (lo >= xEnd_) return;
         if (lo < 0) {
             double y = a.y + (b.y - a.y) * ((0 - a.x) / (b.x - a.x));
             Vertex at{0, std::clamp(y, a.y, b.y)};
@@ -495,10 +500,10 @@ private:
                 b = at;
             }
         }
-        if (hi > width_) {
-            double y = a.y + (b.y - a.y) * ((width_ - a.x) / (b.x - a.x));
-            Vertex at{double(width_), std::clamp(y, a.y, b.y)};
-            return a.x > width_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
+        if (hi > xEnd_) {
+            double y = a.y + (b.y - a.y) * ((xEnd_ - a.x) / (b.x - a.x));
+            Vertex at{xEnd_, std::clamp(y, a.y, b.y)};
+            return a.x > xEnd_ ? rows<banded>(at, b, direction) : rows<banded>(a, at, direction);
         }
         rows<banded, walkInline>(a, b, direction);
     }
@@ -521,7 +526,7 @@ private:
         // What is split off along the box's left side may lie in another band's rows.
         if constexpr (banded)
             if (row < bandTop_ || row >= bandBottom_) return;
-        inColumn(column, row, row, a.y, b.y, a.x, b.x, 0, direction);
+        inColumn<banded>(column, row, row, a.y, b.y, a.x, b.x, 0, direction);
     }
 
     // a.y < b.y, both inside the box. The x where the line crosses a row's side lies between its
@@ -567,7 +572,7 @@ private:
             oneColumn = std::max(xTop, xBottom) <= column + 1;
         }
         if (oneColumn)
-            return inColumn(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
+            return inColumn<banded>(column, first, last, top, bottom, xTop, xBottom, dxdy, direction);
         // Its height a unit of x, the same in every row.
         double perX = direction * std::abs(dydx);
         // The words its rows' cells fall in, marked once for the line rather than worked out a row: a
@@ -597,7 +602,7 @@ private:
             float* const cells = s_.cells.data();
             std::uint64_t* const touchedRows = s_.touched.data();
             const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
-            const int top = bandTop_;
+            const int top = bandTopOf<banded>();
             return walk([&](int row, double x0, double x1, double height) __attribute__((always_inline)) {
                 std::size_t inBand = row - top;
                 twoColumns(cells + inBand * stride, touchedRows + inBand * touchedStride, x0, x1, height, perX,
@@ -605,16 +610,23 @@ private:
             });
         }
         walk([&](int row, double x0, double x1, double height)
-                 __attribute__((always_inline)) { cells(row, x0, x1, height, perX, which); });
+                 __attribute__((always_inline)) { cells<banded>(row, x0, x1, height, perX, which); });
+    }
+
+    // The first row of the band being accumulated: unbanded, the band is the whole box, from row 0.
+    template <bool banded>
+    int bandTopOf() const {
+        return banded ? bandTop_ : 0;
     }
 
     // A line within one column from row `first` to `last`: each row's piece adds its height, split
     // between the column's cell and the next by its mean x. The rows between the ends are whole.
+    template <bool banded>
     __attribute__((always_inline)) void inColumn(int column, int first, int last, double top, double bottom,
                                                  double xTop, double xBottom, double dxdy, double direction) {
         std::size_t stride = width_ + 2;
-        float* cell = s_.cells.data() + std::size_t(first - bandTop_) * stride + column;
-        std::uint64_t* touched = touchedRow(first - bandTop_);
+        float* cell = s_.cells.data() + std::size_t(first - bandTopOf<banded>()) * stride + column;
+        std::uint64_t* touched = touchedRow(first - bandTopOf<banded>());
         // Both cells' bits; the second may be the next word's first.
         int word = column >> 6;
         bool spills = (column & 63) == 63;
@@ -671,9 +683,10 @@ private:
     }
 
     // One row's piece of a line from x0 to x1, `height` its signed height and `perX` that a unit of x.
+    template <bool banded>
     __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX,
                                               std::uint64_t which) {
-        row -= bandTop_;
+        row -= bandTopOf<banded>();
         float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
@@ -726,11 +739,14 @@ private:
         touched[lastWord] |= tail;
     }
 
-    PixelBox box_;
+    // The box's left and top, as the lines' coordinates are: not converted again for every line.
+    double left_, top_;
     Scratch& s_;
     int width_ = 0;
     int words_ = 0;
     int bottom_ = 0;
+    // The width and the height again, as the lines' coordinates are, for the tests of every line.
+    double xEnd_ = 0, yEnd_ = 0;
     int bandRows_ = 1;
     int bandTop_ = 0;
     int bandBottom_ = 0;
