@@ -201,12 +201,12 @@ TEST_F(SVGWorker, aWorkerThatFailsCostsItsFlagAloneAndTheNextFlagGetsAFreshOne) 
         EXPECT_EQ(workerLines(said, "a flag was not drawn: its SVG worker"), 1) << failure << ":\n" << said;
         expectSamePicture(drawn, expected, failure);
     }
-    // One that takes the document and answers that it gives no picture (as at a work bound) is not asked to
-    // draw it again at that size, only at another.
+    // One that takes the document and answers that it gives no picture (and ends, as out of memory) is not
+    // asked to draw it again at that size, only at another.
     std::filesystem::remove(folder / "started");
     const auto first = fileBytes(flags[0]);
     const std::string rest = std::to_string(29 + first.bytes().size());
-    installSVGWorkerRenderer(misbehavingOnce("head -c " + rest + " >/dev/null; printf 'SVGA\\000'; head -c 20 /dev/zero"));
+    installSVGWorkerRenderer(misbehavingOnce("head -c " + rest + " >/dev/null; printf 'SVGA\\002'; head -c 20 /dev/zero"));
     EXPECT_EQ(SVGImgProcessor(flagBox).process(first, options), nullptr);
     EXPECT_EQ(SVGImgProcessor(flagBox).process(first, options), nullptr) << "drawn again at its size";
     EXPECT_NE(SVGImgProcessor({{36.4, 28.6}, 2}).process(first, options), nullptr);
