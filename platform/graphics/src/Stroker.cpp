@@ -40,6 +40,12 @@ thread_local StrokerFault fault = StrokerFault::none;
 constexpr StrokerFault fault = StrokerFault::none;
 #endif
 
+// Whether the line from `b` to `c` goes straight on along the one from `a` to `b` (points on Cairo's grid).
+bool continuesLine(Point a, Point b, Point c) {
+    const double ux = b.x - a.x, uy = b.y - a.y, vx = c.x - b.x, vy = c.y - b.y;
+    return ux * vy == uy * vx && ux * vx + uy * vy > 0;
+}
+
 bool samePoint(Point a, Point b, double within = shortestSegment) {
     double dx = b.x - a.x, dy = b.y - a.y;
     return dx * dx + dy * dy <= within * within;
@@ -1039,6 +1045,8 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     // Dashed, the device points are Cairo's.
     auto device = [&](Point p) { return dashed ? onGrid(t.apply(p)) : t.apply(p); };
     Point current{}, start{};
+    // Points there are, the last segment a line of its own (none: not so).
+    std::size_t lineAt = 0;
     for (std::size_t index = 0; index < elements.size(); ++index) {
         const PathElement& element = elements[index];
         const auto& p = element.points;
@@ -1048,12 +1056,18 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 current = start = p[0];
                 add(device(current), false);
                 break;
-            case PathElement::Kind::lineTo:
+            case PathElement::Kind::lineTo: {
                 if (points.empty()) add(device(current), false);
-                add(device(p[0]), false);
+                const Point to = device(p[0]);
+                // Dashed, a line going on along the one before is one with it, as Cairo's path keeps it: the
+                // dashes walk the two as one length, no joint between.
+                const std::size_t n = points.size();
+                if (dashed && n > 1 && lineAt == n && continuesLine(points[n - 2], points[n - 1], to)) points.back() = to;
+                else if (add(to, false); points.size() > n) lineAt = points.size();
                 current = p[0];
                 drawn = true;
                 break;
+            }
             case PathElement::Kind::quadCurveTo: {
                 if (points.empty()) add(device(current), false);
                 auto [c1, c2] = cubicControls(current, p[0], p[1]);
@@ -1068,13 +1082,19 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
                 current = p[2];
                 drawn = true;
                 break;
-            case PathElement::Kind::closeSubpath:
+            case PathElement::Kind::closeSubpath: {
+                // So is the line a close draws back to the start.
+                const std::size_t n = points.size();
+                if (dashed && n > 1 && lineAt == n && continuesLine(points[n - 2], points[n - 1], points[0]))
+                    points.pop_back(), smooth.pop_back(), spans.pop_back();
                 // What follows a close starts again from the subpath's start.
                 drawn = drawn || !points.empty();
                 strokeCurrent(true);
                 current = start;
                 break;
+            }
         }
+        if (element.kind != PathElement::Kind::lineTo) lineAt = 0;
         if (!drawable) return false;
     }
     strokeCurrent(false);
