@@ -914,9 +914,16 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         const Point at = direction;
         direction = {};
         if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
-        if (!points.empty()) {
+        // Cairo keeps points to a 256th of a pixel: a line between two that round to one is none, its ends
+        // one point. (Not a curve's: the hairs along its ends' tangents are shorter still.)
+        if (!points.empty() && samePoint(device, points.back(), 1.0 / 512)) {
             if (samePoint(device, points.back())) {
                 smooth.back() = smooth.back() && inCurve;
+                return;
+            }
+            if (!inCurve && !dashed && !smooth.back()) {
+                points.back() = device;
+                if (folds) directions.back() = at;
                 return;
             }
         }
