@@ -51,6 +51,23 @@ bool samePoint(Point a, Point b, double within = shortestSegment) {
     return dx * dx + dy * dy <= within * within;
 }
 
+// Device points as Cairo keeps them, on a grid of 1/256 pixel: dashes laid along the same lengths end
+// on the same side of a corner.
+Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
+
+// Whether `path` is lines only, each along an axis of the device on Cairo's grid.
+bool linesAlongAxes(const Path& path, const AffineTransform& t) {
+    Point at{}, from{};
+    for (const PathElement& element : path.elements()) {
+        if (element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo) return false;
+        Point to = element.kind == PathElement::Kind::closeSubpath ? from : onGrid(t.apply(element.points[0]));
+        if (element.kind == PathElement::Kind::moveTo) from = to;
+        else if (to.x != at.x && to.y != at.y) return false;
+        at = to;
+    }
+    return true;
+}
+
 // The unit direction from `a` to `b` and their distance.
 struct Direction {
     Point unit;
@@ -141,6 +158,7 @@ public:
             inner.push_back({v.x - way * d1.y * half_, v.y + way * d1.x * half_});
             inner.push_back(v);
             inner.push_back({v.x - way * d2.y * half_, v.y + way * d2.x * half_});
+            if (cosine == 0) cornerBoxes(v, d1, d2, length1, length2);
             reach = 0;
         }
         if (fault == StrokerFault::joinsDropped && !smooth) return dropJoin(v, d1, d2, way, outer), reach;
@@ -158,6 +176,27 @@ public:
 
     // Whether the segments are a dash's, whose band covers every quad whole (see bandTurn).
     void dashQuads(bool dash) { dashQuads_ = dash; }
+
+    // Cairo strokes a solid path of lines along the device's axes, mitred (right angles within the limit)
+    // and not round-capped, under a transform that only scales, as boxes: each segment's reaches on by
+    // half the width, whole across, at a right-angle corner (not at a turn right back). The miter covers
+    // the outer half of that and the next segment the inner one, unless it is shorter than half the
+    // width: there the box shows past it. `path` is the one stroked, on the device by `toDevice`; whether
+    // it is stroked so is asked when a corner first needs to know (cornerBoxes).
+    void boxesAtCorners(const Path* path, const AffineTransform* toDevice) {
+        boxPath_ = path, boxTransform_ = toDevice, alongAxes_ = -1;
+    }
+    // At the right-angle corner `v` from `d1` to `d2`, what the boxes add past segments too short for it.
+    [[gnu::noinline]] void cornerBoxes(Point v, Point d1, Point d2, double length1, double length2) {
+        if (alongAxes_ < 0) {
+            const AffineTransform& t = *boxTransform_;
+            alongAxes_ = !dashQuads_ && style_.join == StrokeStyle::Join::miter && style_.miterLimit >= std::numbers::sqrt2 &&
+                         style_.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0 && linesAlongAxes(*boxPath_, t);
+        }
+        if (!alongAxes_) return;
+        if (length2 < half_) box(v, d1, std::nullopt);
+        if (length1 < half_) box(v, {-d2.x, -d2.y}, std::nullopt);
+    }
 
     // Cairo draws a list without gaps as its solid stroke, which holds the miter limit for the device's corner.
     void measureMitersOnDevice(bool onDevice) { mitersOnDevice_ = onDevice; }
@@ -360,6 +399,9 @@ private:
     const Point* direction_ = nullptr;
     bool dashQuads_ = false;
     bool mitersOnDevice_ = false;
+    const Path* boxPath_ = nullptr;
+    const AffineTransform* boxTransform_ = nullptr;
+    int alongAxes_ = -1;  // whether the path is stroked as boxes (cornerBoxes); -1, not yet known
     const PixelBox& clip_;
     std::vector<Point>& left_;
     std::vector<Point>& right_;
@@ -389,6 +431,7 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
         } else {
             builder.join(points[0], last, d, false);
             builder.bandStart(points[0], d);
+            if (last.x * d.x + last.y * d.y == 0) builder.cornerBoxes(points[0], last, d, closing.length, currentLength);
         }
     } else {
         builder.cap(points[0], {-d.x, -d.y});
@@ -422,10 +465,6 @@ void strokeSubpath(const std::vector<Point>& points, const std::vector<std::uint
     }
     if (!closed) builder.cap(points[n - 1], d);
 }
-
-// Device points as Cairo keeps them, on a grid of 1/256 pixel: dashes laid along the same lengths end
-// on the same side of a corner.
-Point onGrid(Point p) { return {std::nearbyint(p.x * 256) / 256, std::nearbyint(p.y * 256) / 256}; }
 
 // The inverse of a transform as Cairo rounds it (cairo_matrix_invert), without the translation.
 AffineTransform cairoInverse(const AffineTransform& t) {
@@ -809,6 +848,7 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
     const bool tangents = !given.empty();
     builder.measureMitersOnDevice(tangents && !dashed);
     builder.dashQuads(dashed);
+    builder.boxesAtCorners(&path, &toDevice);
     if (dashed) {
         // As Cairo takes the list: a length of none between two others joins them into one, so only
         // the first and last can be dots or gaps of no length. One pass, however many zeros.
@@ -880,9 +920,16 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         const Point at = direction;
         direction = {};
         if (!(std::abs(device.x) <= largestCoordinate && std::abs(device.y) <= largestCoordinate)) drawable = false;
-        if (!points.empty()) {
+        // Cairo keeps points to a 256th of a pixel: a line between two that round to one is none, its ends
+        // one point. (Not a curve's: the hairs along its ends' tangents are shorter still.)
+        if (!points.empty() && samePoint(device, points.back(), 1.0 / 512)) {
             if (samePoint(device, points.back())) {
                 smooth.back() = smooth.back() && inCurve;
+                return;
+            }
+            if (!inCurve && !dashed && !smooth.back()) {
+                points.back() = device;
+                if (folds) directions.back() = at;
                 return;
             }
         }
@@ -980,27 +1027,12 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         add(p3, false);
         return true;
     };
-    // Whether Cairo dashes the path as boxes (see strokeDashed): lines only, each along an axis on its grid.
+    // Whether Cairo dashes the path as boxes (see strokeDashed).
     bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
                  style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0;
     const AffineTransform cairoInverted = cairoInverse(t);
     const Point flips = round ? Point{1, 1} : Point{t.a < 0 ? -1.0 : 1.0, t.d < 0 ? -1.0 : 1.0};
-    if (boxes) {
-        Point at{}, from{};
-        for (const PathElement& element : path.elements()) {
-            if (element.kind == PathElement::Kind::quadCurveTo || element.kind == PathElement::Kind::curveTo) {
-                boxes = false;
-                break;
-            }
-            Point to = element.kind == PathElement::Kind::closeSubpath ? from : onGrid(t.apply(element.points[0]));
-            if (element.kind == PathElement::Kind::moveTo) from = to;
-            else if (to.x != at.x && to.y != at.y) {
-                boxes = false;
-                break;
-            }
-            at = to;
-        }
-    }
+    if (boxes) boxes = linesAlongAxes(path, t);
     // A subpath is stroked once it has a segment (a lone move draws nothing).
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {

@@ -576,6 +576,10 @@ TEST(Stroker, SolidLinesJoinCurvesAlongTheirTangents) {
                 [](Path& p) { p.moveTo({36.1659, 5.19789}), p.curveTo({36.6938, 4.48319}, {26.1434, 48.3901}, {24.9447, 47.8318}); }),
         // The next quad's inner corner reaches back past the start of a segment shorter than the turn asks.
         drawing({}, 11, LineCap::butt, LineJoin::bevel, [](Path& p) { p.moveTo({45, 43}), p.lineTo({46.5, 40}), p.lineTo({20, 0}); }),
+        // An arc beginning a hair off the point before it (through 3.14159, not pi): that line is none to
+        // Cairo, and the cap faces along the arc, which heads right back from the hair.
+        drawing({1.1, 0.2, -0.35, 0.7, 6, 2}, 11, LineCap::round, LineJoin::miter,
+                [](Path& p) { p.moveTo({14.5, 46}), p.addRelativeArc({22.5, 46}, 8, 3.14159, 3.92699); }),
         // A dash list without gaps is the solid line, folding there as it does.
         [&] {
             auto d = drawing({0.6, 0, 0, -0.6, 3, 40}, 6, LineCap::butt, LineJoin::round,
