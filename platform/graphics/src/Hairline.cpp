@@ -47,7 +47,7 @@ double overlapAlong(const Scratch& s, std::size_t k, std::size_t first, std::siz
 
 // Whether a subpath (segments [first, end)) turns back so sharply somewhere that its quads there add
 // more than overlapLimit of a pixel's ink over Cairo's stroke. Turns right back along one line are
-// left to coverOnce. (Out of line: it is rarely called, and inlined it slows every hairline.)
+// left to coverOnce. (Out of line: inlined, it slows every hairline.)
 [[gnu::noinline]] bool overlapsSharply(const Scratch& s, std::size_t first, bool closed) {
     const auto& segments = s.hairlineSegments;
     const std::size_t end = segments.size();
