@@ -802,10 +802,14 @@ bool Context::Impl::strokeDirectly(const Path& path, const AffineTransform& toDe
     std::uint32_t source = sourcePixel(state.stroke);
     std::optional<raster::PixelBox> changed;
     // Dashed hairlines are dashed as wide lines are, dashes far outside the clip skipped by arithmetic.
-    if (strokesHairline(raster::largestStretch(toDevice))) {
+    // A hairline whose pieces overlap along a stretch is stroked as wide lines are.
+    bool wide = false;
+    if (strokesHairline(raster::largestStretch(toDevice)))
         changed = raster::strokeHairline(path, toDevice, given.tolerance, lineWidth, given.cap == CAIRO_LINE_CAP_BUTT,
-                                         source, *target);
-    } else {
+                                         source, *target, wide);
+    else
+        wide = true;
+    if (wide) {
         const raster::StrokeStyle style = strokeStyle(given);
         if (!dashed) changed = raster::strokeConvex(path, toDevice, given.tolerance, style, source, *target);
         if (!changed) changed = raster::strokeWide(path, toDevice, given.tolerance, style, source, *target);

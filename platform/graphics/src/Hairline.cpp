@@ -2,6 +2,7 @@
 
 #include "Compositing.h"
 #include "Coverage.h"
+#include "gfx/WorkMeter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,62 @@ namespace gfx::raster {
 namespace {
 
 thread_local bool quadsTestedOneByOne = false;
+// Consecutive segments turn back sharply where their normals' (half a pixel long) dot product is
+// under this: by more than 143 degrees.
+constexpr double sharpTurn = -0.25 * 0.8;
+// Where a line turns back along itself, quads adding more ink than this over Cairo's stroke are drawn
+// as its exact outline instead; less is within what a hairline's band differs by anyway.
+constexpr double overlapLimit = 1;
+// Lines this thin on the device add too little where they overlap to be worth looking for: at most
+// their width in ink along each pixel they retrace.
+constexpr double thinnest = 0.4;
+
+// The ink a hairline's quads add over Cairo's stroke where, from a sharp turn at `at`, the segments
+// on one side (from `k`, forward or back by `step`, within [first, end)) run back along the line the
+// other side leaves along (`direction`, a unit vector). Two lines `width` wide that far apart share
+// width minus that distance of their cross-section, which Cairo's stroke, their union, covers once
+// and the quads twice: the overlap of `width` less the distance, along the segments while under it.
+double overlapAlong(const Scratch& s, std::size_t k, std::size_t first, std::size_t end, int step, Vertex at,
+                    Vertex direction, double width) {
+    const auto& segments = s.hairlineSegments;
+    double shared = 0, near = 0;
+    for (int walked = 0; walked < 16 && k >= first && k < end && near < width && shared <= overlapLimit; ++walked, k += step) {
+        const HairlineSegment& g = segments[k];
+        const Vertex a = s.vertices[step > 0 ? g.from : g.to], b = s.vertices[step > 0 ? g.to : g.from];
+        const double length = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
+        const double far = std::abs((b.x - at.x) * direction.y - (b.y - at.y) * direction.x);
+        // The distance runs linearly from near to far along the segment.
+        if (far < width) shared += length * (width - (near + far) / 2);
+        else shared += length * (width - near) / (far - near) * (width - near) / 2;
+        near = far;
+    }
+    return shared;
+}
+
+// Whether a subpath (segments [first, end)) turns back so sharply somewhere that its quads there add
+// more than overlapLimit of a pixel's ink over Cairo's stroke. Turns right back along one line are
+// left to coverOnce. (Out of line: inlined, it slows every hairline.)
+[[gnu::noinline]] bool overlapsSharply(const Scratch& s, std::size_t first, bool closed) {
+    const auto& segments = s.hairlineSegments;
+    const std::size_t end = segments.size();
+    // Where segment `h` turns to the next, `g` (index k).
+    auto overlaps = [&](std::size_t k, std::size_t previous) {
+        const HairlineSegment &g = segments[k], &h = segments[previous];
+        Vertex n = g.normal, m = h.normal;
+        if (!(n.x * m.x + n.y * m.y < sharpTurn)) return false;
+        // The normals are half a pixel long: their cross product is a quarter of the turn's sine.
+        if (4 * std::abs(n.x * m.y - n.y * m.x) <= 4e-4) return false;
+        const Vertex at = s.vertices[g.from];
+        const double width = std::min(g.width, h.width);
+        const double out = overlapAlong(s, k, first, end, 1, at, {2 * m.y, -2 * m.x}, width);
+        if (!(out > overlapLimit)) return false;
+        return overlapAlong(s, previous, first, end, -1, at, {2 * n.y, -2 * n.x}, width) > overlapLimit;
+    };
+    if (closed && overlaps(first, end - 1)) return true;
+    for (std::size_t k = first + 1; k < end; ++k)
+        if (overlaps(k, k - 1)) return true;
+    return false;
+}
 
 // Where a subpath goes back over itself along one line (one segment closed, a line turning right
 // back), its quads would add their coverage twice over the stretch they share, where Cairo's stroke,
@@ -83,7 +140,8 @@ void coverOnce(Scratch& s, std::size_t first, bool closed) {
 }  // namespace
 
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target) {
+                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target,
+                                       bool& overlaps) {
     Scratch& s = scratch;
     PixelBox box;
     if (!flatten(path, toDevice, tolerance, target.clip, 1, s, box)) return std::nullopt;
@@ -106,6 +164,8 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
     double xLength = t.a * t.a + t.b * t.b, yLength = t.c * t.c + t.d * t.d;
     bool uniform = std::abs(xLength - yLength) <= 1e-12 * xLength && std::abs(t.a * t.c + t.b * t.d) <= 1e-12 * xLength;
     double uniformWidth = lineWidth * std::sqrt(xLength);
+    const bool thick = uniform ? uniformWidth > thinnest
+                               : lineWidth * std::sqrt(xLength + yLength) > thinnest && lineWidth * largestStretch(t) > thinnest;
     // Each segment's normal (half a pixel long) and width are taken in a pass of their own ahead of
     // the quads, so their roots and divisions need not wait behind the previous quad's lines.
     std::vector<HairlineSegment>& segments = s.hairlineSegments;
@@ -127,7 +187,18 @@ std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& 
         std::size_t end = i + 1 < s.subpaths.size() ? s.subpaths[i + 1].first : flattened, first = segments.size();
         for (std::size_t v = subpath.first; v + 1 < end; ++v) add(v, v + 1);
         if (subpath.closed && end - subpath.first > 1) add(end - 1, subpath.first);
-        if (segments.size() - first > 1) coverOnce(s, first, subpath.closed);
+        if (segments.size() - first < 2) continue;
+        overlaps = overlaps || (thick && overlapsSharply(s, first, subpath.closed));
+        coverOnce(s, first, subpath.closed);
+    }
+    // Where a subpath turns back sharply its quads add their coverage twice along the stretch both
+    // sides cover, where Cairo's stroke covers it once: the exact outline is filled instead, where its
+    // edges are too few to crowd (the meter charged the quads as uncrowded).
+    if (overlaps) {
+        double rows = 0;
+        for (const auto& [from, to, n, width] : segments) rows += std::abs(s.vertices[to].y - s.vertices[from].y) + 1;
+        if (4 * rows < WorkMeter::edgeRowsCrowdPast) return std::nullopt;
+        overlaps = false;
     }
     // The box reaches a pixel past the points and the quads half a pixel: where the clip cut none of it
     // and the box is taken whole, every quad lies inside it.

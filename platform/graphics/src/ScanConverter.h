@@ -139,9 +139,12 @@ std::optional<Mask> unionClipMask(std::span<const DeviceShape> shapes, double to
 // as a quad one pixel wide whose coverage is scaled by the segment's device width (`lineWidth` in
 // user space mapped by `toDevice`, which must keep every such width under a pixel). Joins and caps are
 // left out (at such widths they are below a pixel's rounding); with caps other than butt, subpaths
-// without length are left to Cairo, as are the paths fillPath leaves.
+// without length are left to Cairo, as are the paths fillPath leaves. Where the path turns back so
+// sharply that its quads would add up well past the ink of Cairo's stroke (the union of its pieces),
+// nothing is drawn and `overlaps` is set: the exact outline is to be filled instead.
 std::optional<PixelBox> strokeHairline(const Path& path, const AffineTransform& toDevice, double tolerance,
-                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target);
+                                       double lineWidth, bool buttCaps, std::uint32_t source, const Target& target,
+                                       bool& overlaps);
 
 // Beyond this a coordinate's intersections with the clip lose their precision; Cairo gets such paths.
 constexpr double largestCoordinate = 1e15;

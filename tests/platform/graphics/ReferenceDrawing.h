@@ -563,7 +563,7 @@ struct ReferenceDrawing {
         const double deviceWidth = width * raster::largestStretch(transform);
         // A list of no length is a solid line (Context::setLineDash drops it).
         const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
-        if (!listed && deviceWidth < 1) return 3;
+        if (hairline()) return 3;
         const double slivers = std::max(1 + 0.4 * deviceWidth, 1.1 * deviceWidth), sampling = 0.5;
         const bool cornered = curvesCornered(), squashedCurves = squashed() && curved();
         if (overBends) {
@@ -572,6 +572,12 @@ struct ReferenceDrawing {
         }
         if (squashedCurves) return sampling + (dashedByCairo() ? 0.1 : cornered || listed ? 0.06 : 0.03) * deviceWidth;
         return sampling + (cornered ? 0.12 : curved() && listed ? 0.03 : 0.025) * deviceWidth;
+    }
+
+    // A solid stroke under a pixel wide on the device: a hairline, judged by its ink alone.
+    bool hairline() const {
+        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
+        return !fill && !listed && width * raster::largestStretch(transform) < 1;
     }
 
     bool tooFarApart(const Apart& a) const {

@@ -616,7 +616,9 @@ TEST(Stroker, RandomDrawingsAsCairoDrawsThem) {
 // them on any seed (95% over many). What it misses is ink moved
 // by little more than a pixel where the allowance is wider: solid curves joined other than round
 // (curvesCornered()), which the miter, join and flattening faults leave out, and under the transform
-// squashing twentyfold, where everything lies near a tight bend, which the miter's leaves out too.
+// squashing twentyfold, where everything lies near a tight bend, which the miter's leaves out too; and
+// hairlines, judged by their ink alone, which the folding one leaves out (those turning back sharply
+// are drawn by the band builder).
 TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
     using gfx::testing::ReferenceDrawing;
     using raster::StrokerFault;
@@ -640,7 +642,7 @@ TEST(Stroker, RandomDrawingsTellABrokenStrokerFromCairo) {
          [](const ReferenceDrawing& d) { return d.mitresOneWayOnly() && !d.curvesCornered() && !d.squashed(); }, 40000},
         {StrokerFault::coarseFlattening, "curves flattened 16 times coarser than Cairo's default", curves},
         {StrokerFault::curvesAsChords, "curves drawn as chords", curves},
-        {StrokerFault::innerBandFolds, "a band's inner side folded back", [](const ReferenceDrawing& d) { return !d.fill; }},
+        {StrokerFault::innerBandFolds, "a band's inner side folded back", [](const ReferenceDrawing& d) { return !d.fill && !d.hairline(); }},
         {StrokerFault::dashStartJoinLost, "a dash begun on a corner unjoined",
          [&](const ReferenceDrawing& d) { return dashed(d) && d.alongAxes; }, 20000},
     };
