@@ -206,12 +206,12 @@ public:
                 case PathElement::Kind::moveTo:
                     closeSubpath();
                     currentDevice = startDevice = map(p[0]);
-                    begin(currentDevice.vertex());
+                    begin(currentDevice);
                     current = start = p[0];
                     break;
                 case PathElement::Kind::lineTo:
                     currentDevice = map(p[0]);
-                    add(currentDevice.vertex());
+                    add(currentDevice);
                     current = p[0];
                     break;
                 case PathElement::Kind::quadCurveTo: {
@@ -231,12 +231,13 @@ public:
                     // A fill closes every subpath anyway; what follows starts again from its start.
                     if (!s_.subpaths.empty()) s_.subpaths.back().closed = true;
                     closeSubpath();
-                    begin(startDevice.vertex());
+                    begin(startDevice);
                     current = start, currentDevice = startDevice;
                     break;
             }
         }
         closeSubpath();
+        settle();
         return usable();
     }
 
@@ -246,11 +247,12 @@ public:
         std::size_t first = 0;
         for (std::uint32_t end : polygons.ends) {
             closeSubpath();
-            begin(t_.apply(polygons.points[first]));
-            for (std::size_t i = first + 1; i < end; ++i) add(t_.apply(polygons.points[i]));
+            begin(Lanes(t_.apply(polygons.points[first])));
+            for (std::size_t i = first + 1; i < end; ++i) add(Lanes(t_.apply(polygons.points[i])));
             first = end;
         }
         closeSubpath();
+        settle();
         return usable();
     }
 
@@ -266,31 +268,34 @@ private:
     // t_.apply(p), both coordinates at once.
     Lanes map(Point p) const { return map_(p); }
 
-    static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
-
-    void begin(Vertex v) {
+    void begin(Lanes point) {
         s_.subpaths.push_back({s_.vertices.size(), 0});
         area_ = 0;
-        inRange_ &= inRange(v);
-        bound(v, v);
-        s_.vertices.push_back(v);
+        inRange_ &= point.within(largestCoordinate);
+        bound(point, point);
+        s_.vertices.push_back(point.vertex());
     }
 
-    void add(Vertex v) {
-        if (s_.subpaths.empty()) return begin(v);
-        inRange_ &= inRange(v);
-        Vertex last = s_.vertices.back();
+    void add(Lanes point) {
+        if (s_.subpaths.empty()) return begin(point);
+        inRange_ &= point.within(largestCoordinate);
+        Vertex last = s_.vertices.back(), v = point.vertex();
         area_ += last.x * v.y - v.x * last.y;
-        bound(v, v);
+        bound(point, point);
         s_.vertices.push_back(v);
     }
 
-    // Widens the bounds to the box from `low` to `high`.
-    void bound(Vertex low, Vertex high) {
-        minX = std::min(minX, low.x);
-        maxX = std::max(maxX, high.x);
-        minY = std::min(minY, low.y);
-        maxY = std::max(maxY, high.y);
+    // Widens the bounds to the box from `low` to `high`: both coordinates at once, as std::min and
+    // std::max would take each.
+    void bound(Lanes low, Lanes high) {
+        low_ = lower(low_, low);
+        high_ = higher(high_, high);
+    }
+
+    // The bounds as the four numbers the callers read.
+    void settle() {
+        const Vertex low = low_.vertex(), high = high_.vertex();
+        minX = low.x, minY = low.y, maxX = high.x, maxY = high.y;
     }
 
     void closeSubpath() {
@@ -305,14 +310,14 @@ private:
         // left only adds winding as its chord does.
         Lanes hullLow = lower(lower(lower(p0, p1), p2), p3), hullHigh = higher(higher(higher(p0, p1), p2), p3);
         if (anyAtMost(hullHigh, Vertex{clipLeft, clipTop}) || anyAtMost(Vertex{clipRight, clipBottom}, hullLow)) {
-            add(p3.vertex());
+            add(p3);
             return true;
         }
         const Lanes two = Lanes::same(2), three = Lanes::same(3);
         Lanes dd1 = p0 - two * p1 + p2, dd2 = p1 - two * p2 + p3;
         auto steps = steps_.forSquared(std::max(dd1.squaredLength(), dd2.squaredLength()));
         if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
-        if (s_.subpaths.empty()) begin(p0.vertex());
+        if (s_.subpaths.empty()) begin(p0);
         // The curve lies within the hull of its control points: their coordinates stand for its own.
         inRange_ &= p0.within(largestCoordinate) && p1.within(largestCoordinate) && p2.within(largestCoordinate) &&
                     p3.within(largestCoordinate);
@@ -347,7 +352,7 @@ private:
         }
         emit(p3);
         area_ += area;
-        bound(low.vertex(), high.vertex());
+        bound(low, high);
         return true;
     }
 
@@ -356,6 +361,8 @@ private:
     LanesTransform map_;
     CurveSteps steps_;
     Scratch& s_;
+    // The points' bounds so far, lowest and highest of each coordinate.
+    Lanes low_ = Lanes::same(INFINITY), high_ = Lanes::same(-INFINITY);
     // The open subpath's twice area, filed when it closes.
     double area_ = 0;
     bool inRange_ = true;
