@@ -848,24 +848,30 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
+    // What each row needs of the box, the rule and the cells, taken once and held by the row loop itself:
+    // held by reference, each was loaded again a row, as a pixel written could be any of them.
     const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
+    const int left = box.left, top = box.top;
+    const FillRule fill = rule;
+    float* const cells = accumulator.cellRow(0);
+    std::uint64_t* const touchedRows = accumulator.touchedRow(0);
+    const std::size_t stride = std::size_t(width) + 2, touchedStride = std::size_t(words) + 1;
     // Inline in the loop over the rows: what each row needs of the box and the scratch is not loaded
     // again behind a call a row.
-    accumulator.bands([&](int row) __attribute__((always_inline)) {
+    accumulator.bands([=, &span, &box](int row) __attribute__((always_inline)) {
         // Most boxes are one band: no division for their rows.
-        int inBand = row < bandRows ? row : row % bandRows, y = box.top + row;
+        int inBand = row < bandRows ? row : row % bandRows, y = top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
         const Span out = spanForRow(span, y, box);
-        const FillRule fill = rule;
-        const int left = box.left, columns = width, rowWords = words;
+        const int columns = width, rowWords = words;
         // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
         auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
             int coverage = coverageOf(area, fill);
             if (to == from + 1) return out.pixel(y, left + from, coverage);
             if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
         };
-        float* cell = accumulator.cellRow(inBand);
-        std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
+        float* cell = cells + std::size_t(inBand) * stride;
+        std::uint64_t* touchedRow = touchedRows + std::size_t(inBand) * touchedStride;
         std::uint64_t* touched = touchedRow + 1;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
