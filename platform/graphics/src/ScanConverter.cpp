@@ -172,12 +172,15 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
         // Each subpath's edges in a loop of their own, in forEachEdge's order, so that the line goes inline once
         // and the sign is read once a subpath: through forEachEdge it cost 1.1 M instructions more a pass of the
         // flags at 64 px.
+        // The vertices taken once: the cells' bits written as bytes could otherwise be the scratch's
+        // vector, read again for every edge.
+        const Vertex* const vertices = s.vertices.data();
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
             const std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
             const double sign = turnAll && s.subpaths[i].twiceArea < 0 ? -1 : 1;
             if (end - first < 2) continue;
             for (std::size_t v = first; v < end; ++v)
-                accumulator.line<drawn>(s.vertices[v], s.vertices[v + 1 < end ? v + 1 : first], sign);
+                accumulator.line<drawn>(vertices[v], vertices[v + 1 < end ? v + 1 : first], sign);
         }
     };
     begin(box);
