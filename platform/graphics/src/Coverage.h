@@ -410,8 +410,10 @@ public:
 
     // The closed outline `corners` (device space), each line with winding `sign`. A hairline adds one
     // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows. A caller
-    // that knows every corner lies inside says so with `inside`, and the corners are not tested.
-    void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
+    // that knows every corner lies inside says so with `inside`, and the corners are not tested. Inline
+    // in its one caller's loop: called, its frame and the corners passed through memory weighed on every
+    // hairline segment.
+    __attribute__((always_inline)) void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
         // The first corner again at the end: each side's ends are neighbours.
         Vertex inBox[5];
         for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - left_, corners[i].y - top_};
