@@ -207,15 +207,27 @@ std::optional<PixelBox> fillRectangle(const DeviceRectangle& rectangle, std::uin
     int leftEdge = column(std::floor(left)), rightEdge = column(std::floor(right));
     bool leftPartial = leftEdge < firstWhole, rightPartial = right > std::floor(right) && rightEdge >= firstWhole;
     auto span = compositor(source, target);
-    auto emit = [&](int y, int from, int to, double coverage) {
+    // A row's spans depend on its share of the height alone: rows of the same share (all but the ends,
+    // mostly) take those of the row before rather than working them out again.
+    struct Run {
+        int from, to, coverage;
+    };
+    Run runs[3];
+    int count = 0;
+    double runsHeight = NAN;
+    auto add = [&](int from, int to, double coverage) {
         from = std::max(from, box.left), to = std::min(to, box.right);
-        if (from < to) span(y, from, to, int(coverage * 255 + 0.5));
+        if (from < to) runs[count++] = {from, to, int(coverage * 255 + 0.5)};
     };
     for (int y = box.top; y < box.bottom; ++y) {
         double height = share(y, top, bottom);
-        if (leftPartial) emit(y, leftEdge, leftEdge + 1, share(leftEdge, left, right) * height);
-        emit(y, firstWhole, lastWhole, height);
-        if (rightPartial) emit(y, rightEdge, rightEdge + 1, share(rightEdge, left, right) * height);
+        if (!(height == runsHeight)) {
+            count = 0, runsHeight = height;
+            if (leftPartial) add(leftEdge, leftEdge + 1, share(leftEdge, left, right) * height);
+            add(firstWhole, lastWhole, height);
+            if (rightPartial) add(rightEdge, rightEdge + 1, share(rightEdge, left, right) * height);
+        }
+        for (int i = 0; i < count; ++i) span(y, runs[i].from, runs[i].to, runs[i].coverage);
     }
     return box;
 }
