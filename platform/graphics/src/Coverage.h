@@ -854,13 +854,12 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     // held by reference, each was loaded again a row, as a pixel written could be any of them.
     const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
     const int left = box.left, top = box.top;
-    const FillRule fill = rule;
     float* const cells = accumulator.cellRow(0);
     std::uint64_t* const touchedRows = accumulator.touchedRow(0);
     const std::size_t stride = std::size_t(width) + 2, touchedStride = std::size_t(words) + 1;
     // Inline in the loop over the rows: what each row needs of the box and the scratch is not loaded
     // again behind a call a row.
-    accumulator.bands([=, &span, &box](int row) __attribute__((always_inline)) {
+    const auto sweep = [=, &span, &box]<FillRule fill>(int row) __attribute__((always_inline)) {
         // Most boxes are one band: no division for their rows.
         int inBand = row < bandRows ? row : row % bandRows, y = top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
@@ -893,7 +892,16 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         }
         touchedRow[0] = 0;
         if (unsigned(from) < unsigned(columns)) emit(y, from, columns, area);
-    });
+    };
+    // The rule chosen once for all rows rather than at every touched cell.
+    if (rule == FillRule::evenOdd)
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::evenOdd>(row);
+        });
+    else
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::winding>(row);
+        });
     return box;
 }
 
