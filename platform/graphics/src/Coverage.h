@@ -859,7 +859,7 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     const std::size_t stride = std::size_t(width) + 2, touchedStride = std::size_t(words) + 1;
     // Inline in the loop over the rows: what each row needs of the box and the scratch is not loaded
     // again behind a call a row.
-    const auto sweep = [=, &span, &box]<FillRule fill>(int row) __attribute__((always_inline)) {
+    const auto sweep = [=, &span, &box]<FillRule fill, int opacity>(int row) __attribute__((always_inline)) {
         // Most boxes are one band: no division for their rows.
         int inBand = row < bandRows ? row : row % bandRows, y = top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
@@ -868,7 +868,10 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
         auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
             int coverage = coverageOf(area, fill);
-            if (to == from + 1) return out.pixel(y, left + from, coverage);
+            if (to == from + 1) {
+                if constexpr (opacity >= 0) return out.template pixelOf<opacity == 1>(y, left + from, coverage);
+                else return out.pixel(y, left + from, coverage);
+            }
             if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
         };
         float* cell = cells + std::size_t(inBand) * stride;
@@ -893,14 +896,21 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         touchedRow[0] = 0;
         if (unsigned(from) < unsigned(columns)) emit(y, from, columns, area);
     };
-    // The rule chosen once for all rows rather than at every touched cell.
+    // The rule chosen once for all rows rather than at every touched cell, and for winding fills (most)
+    // whether a pixel blended is of an opaque colour, where the spans say (-1: asked a pixel).
+    bool opaque = false;
+    if constexpr (requires { span.opaque; }) opaque = span.opaque;
     if (rule == FillRule::evenOdd)
         accumulator.bands([sweep](int row) __attribute__((always_inline)) {
-            sweep.template operator()<FillRule::evenOdd>(row);
+            sweep.template operator()<FillRule::evenOdd, -1>(row);
+        });
+    else if (opaque)
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::winding, 1>(row);
         });
     else
         accumulator.bands([sweep](int row) __attribute__((always_inline)) {
-            sweep.template operator()<FillRule::winding>(row);
+            sweep.template operator()<FillRule::winding, 0>(row);
         });
     return box;
 }

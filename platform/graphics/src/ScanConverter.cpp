@@ -114,6 +114,11 @@ struct Spans {
 
     void operator()(int y, int left, int right, int coverage) const { write(y, left, right, coverage); }
     void pixel(int y, int x, int coverage) const { write(y, x, x + 1, coverage); }
+    // As the compositor's: these spans have no colour, opaque or not.
+    template <bool opaque>
+    void pixelOf(int y, int x, int coverage) const {
+        pixel(y, x, coverage);
+    }
 };
 // Spelled out: clang 16 deduces no aggregate's arguments.
 template <typename Write>
