@@ -211,6 +211,14 @@ struct Compositor {
         std::uint32_t* at = row + x;
         *at = opaque ? blendOpaquePixel(source, *at, coverage) : blendPixel(source, *at, coverage);
     }
+
+    // pixel() for a caller that knows `opaque` already, and tests it once for many pixels.
+    template <bool knownOpaque>
+    __attribute__((always_inline)) void pixelOf(int y, int x, int coverage) const {
+        if (masked) return compositeMasked(source, target, y, x, x + 1, coverage);
+        std::uint32_t* at = row + x;
+        *at = knownOpaque ? blendOpaquePixel(source, *at, coverage) : blendPixel(source, *at, coverage);
+    }
 };
 
 inline Compositor compositor(std::uint32_t source, const Target& target) { return {source, target}; }

@@ -206,12 +206,12 @@ public:
                 case PathElement::Kind::moveTo:
                     closeSubpath();
                     currentDevice = startDevice = map(p[0]);
-                    begin(currentDevice.vertex());
+                    begin(currentDevice);
                     current = start = p[0];
                     break;
                 case PathElement::Kind::lineTo:
                     currentDevice = map(p[0]);
-                    add(currentDevice.vertex());
+                    add(currentDevice);
                     current = p[0];
                     break;
                 case PathElement::Kind::quadCurveTo: {
@@ -231,12 +231,13 @@ public:
                     // A fill closes every subpath anyway; what follows starts again from its start.
                     if (!s_.subpaths.empty()) s_.subpaths.back().closed = true;
                     closeSubpath();
-                    begin(startDevice.vertex());
+                    begin(startDevice);
                     current = start, currentDevice = startDevice;
                     break;
             }
         }
         closeSubpath();
+        settle();
         return usable();
     }
 
@@ -246,11 +247,12 @@ public:
         std::size_t first = 0;
         for (std::uint32_t end : polygons.ends) {
             closeSubpath();
-            begin(t_.apply(polygons.points[first]));
-            for (std::size_t i = first + 1; i < end; ++i) add(t_.apply(polygons.points[i]));
+            begin(Lanes(t_.apply(polygons.points[first])));
+            for (std::size_t i = first + 1; i < end; ++i) add(Lanes(t_.apply(polygons.points[i])));
             first = end;
         }
         closeSubpath();
+        settle();
         return usable();
     }
 
@@ -266,31 +268,34 @@ private:
     // t_.apply(p), both coordinates at once.
     Lanes map(Point p) const { return map_(p); }
 
-    static bool inRange(Vertex v) { return std::abs(v.x) <= largestCoordinate && std::abs(v.y) <= largestCoordinate; }
-
-    void begin(Vertex v) {
+    void begin(Lanes point) {
         s_.subpaths.push_back({s_.vertices.size(), 0});
         area_ = 0;
-        inRange_ &= inRange(v);
-        bound(v, v);
-        s_.vertices.push_back(v);
+        inRange_ &= point.within(largestCoordinate);
+        bound(point, point);
+        s_.vertices.push_back(point.vertex());
     }
 
-    void add(Vertex v) {
-        if (s_.subpaths.empty()) return begin(v);
-        inRange_ &= inRange(v);
-        Vertex last = s_.vertices.back();
+    void add(Lanes point) {
+        if (s_.subpaths.empty()) return begin(point);
+        inRange_ &= point.within(largestCoordinate);
+        Vertex last = s_.vertices.back(), v = point.vertex();
         area_ += last.x * v.y - v.x * last.y;
-        bound(v, v);
+        bound(point, point);
         s_.vertices.push_back(v);
     }
 
-    // Widens the bounds to the box from `low` to `high`.
-    void bound(Vertex low, Vertex high) {
-        minX = std::min(minX, low.x);
-        maxX = std::max(maxX, high.x);
-        minY = std::min(minY, low.y);
-        maxY = std::max(maxY, high.y);
+    // Widens the bounds to the box from `low` to `high`: both coordinates at once, as std::min and
+    // std::max would take each.
+    void bound(Lanes low, Lanes high) {
+        low_ = lower(low_, low);
+        high_ = higher(high_, high);
+    }
+
+    // The bounds as the four numbers the callers read.
+    void settle() {
+        const Vertex low = low_.vertex(), high = high_.vertex();
+        minX = low.x, minY = low.y, maxX = high.x, maxY = high.y;
     }
 
     void closeSubpath() {
@@ -305,14 +310,14 @@ private:
         // left only adds winding as its chord does.
         Lanes hullLow = lower(lower(lower(p0, p1), p2), p3), hullHigh = higher(higher(higher(p0, p1), p2), p3);
         if (anyAtMost(hullHigh, Vertex{clipLeft, clipTop}) || anyAtMost(Vertex{clipRight, clipBottom}, hullLow)) {
-            add(p3.vertex());
+            add(p3);
             return true;
         }
         const Lanes two = Lanes::same(2), three = Lanes::same(3);
         Lanes dd1 = p0 - two * p1 + p2, dd2 = p1 - two * p2 + p3;
         auto steps = steps_.forSquared(std::max(dd1.squaredLength(), dd2.squaredLength()));
         if (!steps || s_.vertices.size() + std::size_t(*steps) > mostPoints) return false;
-        if (s_.subpaths.empty()) begin(p0.vertex());
+        if (s_.subpaths.empty()) begin(p0);
         // The curve lies within the hull of its control points: their coordinates stand for its own.
         inRange_ &= p0.within(largestCoordinate) && p1.within(largestCoordinate) && p2.within(largestCoordinate) &&
                     p3.within(largestCoordinate);
@@ -347,7 +352,7 @@ private:
         }
         emit(p3);
         area_ += area;
-        bound(low.vertex(), high.vertex());
+        bound(low, high);
         return true;
     }
 
@@ -356,6 +361,8 @@ private:
     LanesTransform map_;
     CurveSteps steps_;
     Scratch& s_;
+    // The points' bounds so far, lowest and highest of each coordinate.
+    Lanes low_ = Lanes::same(INFINITY), high_ = Lanes::same(-INFINITY);
     // The open subpath's twice area, filed when it closes.
     double area_ = 0;
     bool inRange_ = true;
@@ -382,6 +389,7 @@ public:
         // One word more: a piece at the last word of the band's last row marks nothing in the next.
         std::size_t touchedWords = std::size_t(words_ + 1) * bandRows_ + 1;
         if (s_.touched.size() < touchedWords) s_.touched.resize(touchedWords, 0);
+        cells_ = s_.cells.data(), touched_ = s_.touched.data();
         s_.segments.clear();
     }
 
@@ -402,8 +410,10 @@ public:
 
     // The closed outline `corners` (device space), each line with winding `sign`. A hairline adds one
     // such quad a segment: wholly inside an unbanded box, its lines go straight to the rows. A caller
-    // that knows every corner lies inside says so with `inside`, and the corners are not tested.
-    void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
+    // that knows every corner lies inside says so with `inside`, and the corners are not tested. Inline
+    // in its one caller's loop: called, its frame and the corners passed through memory weighed on every
+    // hairline segment.
+    __attribute__((always_inline)) void quad(const Vertex (&corners)[4], double sign, bool inside = false) {
         // The first corner again at the end: each side's ends are neighbours.
         Vertex inBox[5];
         for (int i = 0; i < 4; ++i) inBox[i] = {corners[i].x - left_, corners[i].y - top_};
@@ -439,7 +449,9 @@ public:
 
     // The touched bits of a row of the band: first the word whose bit k stands for the row's word k
     // (the last bit for all from word 63 on), then the row's words.
-    std::uint64_t* touchedRow(int inBand) const { return s_.touched.data() + std::size_t(inBand) * (words_ + 1); }
+    std::uint64_t* touchedRow(int inBand) const { return touched_ + std::size_t(inBand) * (words_ + 1); }
+    // The cells of a row of the band.
+    float* cellRow(int inBand) const { return cells_ + std::size_t(inBand) * (width_ + 2); }
 
     // Accumulates the lines reaching rows [top, top + bandRows()) into the band's cells, each row's
     // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
@@ -599,8 +611,8 @@ private:
         // cross.
         if (std::abs(dxdy) <= 1) {
             // Taken once: written as bytes, the marks below could otherwise be any of these, read again a row.
-            float* const cells = s_.cells.data();
-            std::uint64_t* const touchedRows = s_.touched.data();
+            float* const cells = cells_;
+            std::uint64_t* const touchedRows = touched_;
             const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
             const int top = bandTopOf<banded>();
             return walk([&](int row, double x0, double x1, double height) __attribute__((always_inline)) {
@@ -624,23 +636,34 @@ private:
     template <bool banded>
     __attribute__((always_inline)) void inColumn(int column, int first, int last, double top, double bottom,
                                                  double xTop, double xBottom, double dxdy, double direction) {
-        std::size_t stride = width_ + 2;
-        float* cell = s_.cells.data() + std::size_t(first - bandTopOf<banded>()) * stride + column;
+        const std::size_t stride = width_ + 2, touchedStride = words_ + 1;
+        float* cell = cells_ + std::size_t(first - bandTopOf<banded>()) * stride + column;
         std::uint64_t* touched = touchedRow(first - bandTopOf<banded>());
-        // Both cells' bits; the second may be the next word's first.
-        int word = column >> 6;
-        bool spills = (column & 63) == 63;
-        std::uint64_t bits = std::uint64_t(3) << (column & 63), which = wordBits(word, word + spills);
+        // Both cells' bits; the second may be the next word's first, whose bit in the first word is
+        // the next one (bit 63 stands for all words from the 63rd on).
+        const int word = column >> 6;
+        const bool spills = (column & 63) == 63;
+        const std::uint64_t which = (std::uint64_t(1) | std::uint64_t(spills) << 1) << std::min(word, 63);
         // Inline: left out of line, as the compiler chose to, it costs a call a row.
         auto add = [&](double height, double meanX) __attribute__((always_inline)) {
             double right = height * (meanX - column);
             cell[0] += float(height - right);
             cell[1] += float(right);
             touched[0] |= which;
-            touched[1 + word] |= bits;
-            if (spills) touched[2 + word] |= 1;
+            if constexpr (std::endian::native == std::endian::little) {
+                // The two bits lie within the two bytes from the first one's: one write to those, with
+                // no test for a word boundary between them.
+                std::uint16_t two;
+                char* at = reinterpret_cast<char*>(touched + 1) + (column >> 3);
+                std::memcpy(&two, at, 2);
+                two |= std::uint16_t(3u << (column & 7));
+                std::memcpy(at, &two, 2);
+            } else {
+                touched[1 + word] |= std::uint64_t(3) << (column & 63);
+                if (spills) touched[2 + word] |= 1;
+            }
             cell += stride;
-            touched += words_ + 1;
+            touched += touchedStride;
         };
         if (first == last) return add((bottom - top) * direction, (xTop + xBottom) * 0.5);
         double xFirst = xTop + (first + 1 - top) * dxdy, xLast = xBottom - (bottom - last) * dxdy;
@@ -687,7 +710,7 @@ private:
     __attribute__((always_inline)) void cells(int row, double x0, double x1, double height, double perX,
                                               std::uint64_t which) {
         row -= bandTopOf<banded>();
-        float* cell = s_.cells.data() + std::size_t(row) * (width_ + 2);
+        float* cell = cells_ + std::size_t(row) * (width_ + 2);
         std::uint64_t* touched = touchedRow(row);
         double lo = std::min(x0, x1), hi = std::max(x0, x1);
         int first = int(lo);
@@ -742,6 +765,11 @@ private:
     // The box's left and top, as the lines' coordinates are: not converted again for every line.
     double left_, top_;
     Scratch& s_;
+    // The scratch's cells and touched bits, taken once they are large enough: nothing resizes them
+    // while the accumulator lives (one render at a time a thread), and a pointer of its own is one load
+    // fewer for every piece of a line than the scratch's vector behind its reference.
+    float* cells_ = nullptr;
+    std::uint64_t* touched_ = nullptr;
     int width_ = 0;
     int words_ = 0;
     int bottom_ = 0;
@@ -822,24 +850,32 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
     if (box.isEmpty()) return {};
     Accumulator accumulator(box, s);
     addLines(accumulator);
+    // What each row needs of the box, the rule and the cells, taken once and held by the row loop itself:
+    // held by reference, each was loaded again a row, as a pixel written could be any of them.
     const int width = accumulator.width(), words = accumulator.words(), bandRows = accumulator.bandRows();
+    const int left = box.left, top = box.top;
+    float* const cells = accumulator.cellRow(0);
+    std::uint64_t* const touchedRows = accumulator.touchedRow(0);
+    const std::size_t stride = std::size_t(width) + 2, touchedStride = std::size_t(words) + 1;
     // Inline in the loop over the rows: what each row needs of the box and the scratch is not loaded
     // again behind a call a row.
-    accumulator.bands([&](int row) __attribute__((always_inline)) {
+    const auto sweep = [=, &span, &box]<FillRule fill, int opacity>(int row) __attribute__((always_inline)) {
         // Most boxes are one band: no division for their rows.
-        int inBand = row < bandRows ? row : row % bandRows, y = box.top + row;
+        int inBand = row < bandRows ? row : row % bandRows, y = top + row;
         // Copied: a pixel written could otherwise be any of these, to be read again after each.
         const Span out = spanForRow(span, y, box);
-        const FillRule fill = rule;
-        const int left = box.left, columns = width, rowWords = words;
+        const int columns = width, rowWords = words;
         // The coverage from `from` (a touched cell within the box) to the next touched cell `to`.
         auto emit = [&](int y, int from, int to, float area) __attribute__((always_inline)) {
             int coverage = coverageOf(area, fill);
-            if (to == from + 1) return out.pixel(y, left + from, coverage);
+            if (to == from + 1) {
+                if constexpr (opacity >= 0) return out.template pixelOf<opacity == 1>(y, left + from, coverage);
+                else return out.pixel(y, left + from, coverage);
+            }
             if (coverage > 0) out(y, left + from, left + std::min(to, columns), coverage);
         };
-        float* cell = s.cells.data() + std::size_t(inBand) * (columns + 2);
-        std::uint64_t* touchedRow = accumulator.touchedRow(inBand);
+        float* cell = cells + std::size_t(inBand) * stride;
+        std::uint64_t* touchedRow = touchedRows + std::size_t(inBand) * touchedStride;
         std::uint64_t* touched = touchedRow + 1;
         // Coverage changes only at touched cells and holds from each to the next (or the box's side).
         float area = 0;
@@ -859,7 +895,23 @@ PixelBox render(const PixelBox& box, FillRule rule, Scratch& s, AddLines addLine
         }
         touchedRow[0] = 0;
         if (unsigned(from) < unsigned(columns)) emit(y, from, columns, area);
-    });
+    };
+    // The rule chosen once for all rows rather than at every touched cell, and for winding fills (most)
+    // whether a pixel blended is of an opaque colour, where the spans say (-1: asked a pixel).
+    bool opaque = false;
+    if constexpr (requires { span.opaque; }) opaque = span.opaque;
+    if (rule == FillRule::evenOdd)
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::evenOdd, -1>(row);
+        });
+    else if (opaque)
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::winding, 1>(row);
+        });
+    else
+        accumulator.bands([sweep](int row) __attribute__((always_inline)) {
+            sweep.template operator()<FillRule::winding, 0>(row);
+        });
     return box;
 }
 

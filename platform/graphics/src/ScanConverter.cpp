@@ -114,6 +114,11 @@ struct Spans {
 
     void operator()(int y, int left, int right, int coverage) const { write(y, left, right, coverage); }
     void pixel(int y, int x, int coverage) const { write(y, x, x + 1, coverage); }
+    // As the compositor's: these spans have no colour, opaque or not.
+    template <bool opaque>
+    void pixelOf(int y, int x, int coverage) const {
+        pixel(y, x, coverage);
+    }
 };
 // Spelled out: clang 16 deduces no aggregate's arguments.
 template <typename Write>
@@ -172,12 +177,15 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
         // Each subpath's edges in a loop of their own, in forEachEdge's order, so that the line goes inline once
         // and the sign is read once a subpath: through forEachEdge it cost 1.1 M instructions more a pass of the
         // flags at 64 px.
+        // The vertices taken once: the cells' bits written as bytes could otherwise be the scratch's
+        // vector, read again for every edge.
+        const Vertex* const vertices = s.vertices.data();
         for (std::size_t i = 0; i < s.subpaths.size(); ++i) {
             const std::size_t first = s.subpaths[i].first, end = subpathEnd(s, i);
             const double sign = turnAll && s.subpaths[i].twiceArea < 0 ? -1 : 1;
             if (end - first < 2) continue;
             for (std::size_t v = first; v < end; ++v)
-                accumulator.line<drawn>(s.vertices[v], s.vertices[v + 1 < end ? v + 1 : first], sign);
+                accumulator.line<drawn>(vertices[v], vertices[v + 1 < end ? v + 1 : first], sign);
         }
     };
     begin(box);
@@ -204,15 +212,27 @@ std::optional<PixelBox> fillRectangle(const DeviceRectangle& rectangle, std::uin
     int leftEdge = column(std::floor(left)), rightEdge = column(std::floor(right));
     bool leftPartial = leftEdge < firstWhole, rightPartial = right > std::floor(right) && rightEdge >= firstWhole;
     auto span = compositor(source, target);
-    auto emit = [&](int y, int from, int to, double coverage) {
+    // A row's spans depend on its share of the height alone: rows of the same share (all but the ends,
+    // mostly) take those of the row before rather than working them out again.
+    struct Run {
+        int from, to, coverage;
+    };
+    Run runs[3];
+    int count = 0;
+    double runsHeight = NAN;
+    auto add = [&](int from, int to, double coverage) {
         from = std::max(from, box.left), to = std::min(to, box.right);
-        if (from < to) span(y, from, to, int(coverage * 255 + 0.5));
+        if (from < to) runs[count++] = {from, to, int(coverage * 255 + 0.5)};
     };
     for (int y = box.top; y < box.bottom; ++y) {
         double height = share(y, top, bottom);
-        if (leftPartial) emit(y, leftEdge, leftEdge + 1, share(leftEdge, left, right) * height);
-        emit(y, firstWhole, lastWhole, height);
-        if (rightPartial) emit(y, rightEdge, rightEdge + 1, share(rightEdge, left, right) * height);
+        if (!(height == runsHeight)) {
+            count = 0, runsHeight = height;
+            if (leftPartial) add(leftEdge, leftEdge + 1, share(leftEdge, left, right) * height);
+            add(firstWhole, lastWhole, height);
+            if (rightPartial) add(rightEdge, rightEdge + 1, share(rightEdge, left, right) * height);
+        }
+        for (int i = 0; i < count; ++i) span(y, runs[i].from, runs[i].to, runs[i].coverage);
     }
     return box;
 }
