@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <type_traits>
 #include <vector>
@@ -107,6 +108,81 @@ bool subpathsSharePixels(const Scratch& s) {
     return false;
 }
 
+// Whether the summed windings of the accumulated rows [0, rows) leave those of a polygon turned one
+// way that winds 0 and 1 only: a pixel summing past 1 (a region of winding 2 there or beside it, which
+// the fold counts fuller than it is where it shares a pixel with winding 0), or sums of both signs
+// (regions winding +1 and -1, whose areas cancel where they share a pixel).
+bool windsOtherThanOnce(Accumulator& accumulator, const Scratch& s, int rows) {
+    const int columns = accumulator.width(), words = accumulator.words();
+    // Past 0 or 1 by more than the rounding of the cells' sums.
+    constexpr float rounding = 1.0f / 1024;
+    float lowest = 0, highest = 0;
+    for (int row = 0; row < rows; ++row) {
+        const float* cell = s.cells.data() + std::size_t(row) * (columns + 2);
+        const std::uint64_t* touchedRow = accumulator.touchedRow(row);
+        const std::uint64_t* touched = touchedRow + 1;
+        float area = 0;
+        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
+            int word = std::countr_zero(which);
+            for (int end = word < 63 ? word + 1 : words; word < end; ++word)
+                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
+                    area += cell[word * 64 + std::countr_zero(bits)];
+                    lowest = std::min(lowest, area), highest = std::max(highest, area);
+                }
+        }
+        if (highest - lowest > 1 + rounding || std::min(highest, -lowest) > rounding) return true;
+    }
+    return false;
+}
+
+// Empties the accumulated rows [0, rows) for other lines.
+void clearCells(Accumulator& accumulator, Scratch& s, int rows) {
+    const int columns = accumulator.width(), words = accumulator.words();
+    for (int row = 0; row < rows; ++row) {
+        float* cell = s.cells.data() + std::size_t(row) * (columns + 2);
+        std::uint64_t* touchedRow = accumulator.touchedRow(row);
+        std::uint64_t* touched = touchedRow + 1;
+        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
+            int word = std::countr_zero(which);
+            for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
+                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) cell[word * 64 + std::countr_zero(bits)] = 0;
+                touched[word] = 0;
+            }
+        }
+        touchedRow[0] = 0;
+    }
+}
+
+// The border of what `rule` covers of the scratch's subpaths within `box`, or nothing where sampling
+// their windings is the quicker way.
+const std::vector<BorderPiece>* traceBorder(const Scratch& s, const PixelBox& box, FillRule rule) {
+    BorderTracer& tracer = scratchTracer;
+    tracer.begin(box.top, box.bottom, box.right);
+    for (std::size_t i = 0; i < s.subpaths.size(); ++i)
+        tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
+    // Beyond this many steps of the sweep, edges cross or stand side by side so densely that
+    // sampling their windings is the quicker way.
+    const auto estimated = static_cast<std::size_t>(WorkMeter::traceStepsACorner) * s.vertices.size();
+    std::size_t budget = estimated + (std::size_t(1) << 20);
+    const std::vector<BorderPiece>* traced = tracer.trace(rule, budget);
+    // The path's estimate pays for steps in proportion to its corners (their rows and crowding); those past
+    // that, where outlines cross and cross again, are charged as taken.
+    if (tracer.steps() > estimated) WorkMeter::charge(double(tracer.steps() - estimated) * WorkMeter::aTraceStep);
+    return traced;
+}
+
+// An even-odd fill accumulated whole (its subpaths turned one way) whose sums wind past 1 or both ways
+// (a subpath crossing itself, or one inside another) is accumulated again from its traced border,
+// which winds 0 and 1 only. Kept apart: inline, it cost the fills' own loops more than it does.
+[[gnu::noinline]] void traceEvenOddIfItCrosses(Accumulator& accumulator, Scratch& s, const PixelBox& box) {
+    const int rows = box.bottom - box.top;
+    if (!windsOtherThanOnce(accumulator, s, rows)) return;
+    const std::vector<BorderPiece>* traced = traceBorder(s, box, FillRule::evenOdd);
+    if (!traced) return;
+    clearCells(accumulator, s, rows);
+    for (const BorderPiece& piece : *traced) accumulator.line(piece.a, piece.b, piece.sign);
+}
+
 // Spans written by `write(y, left, right, coverage)`, a pixel as a span of one.
 template <typename Write>
 struct Spans {
@@ -148,18 +224,7 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
     // share a pixel: the border of what the rule covers is traced first, which winds 0 and 1 only.
     const std::vector<BorderPiece>* border = nullptr;
     if (!box.isEmpty() && (overlaps == Overlaps::exact || (bothWays && subpathsSharePixels(s)))) {
-        BorderTracer& tracer = scratchTracer;
-        tracer.begin(box.top, box.bottom, box.right);
-        for (std::size_t i = 0; i < s.subpaths.size(); ++i)
-            tracer.polygon(s.vertices.data() + s.subpaths[i].first, subpathEnd(s, i) - s.subpaths[i].first);
-        // Beyond this many steps of the sweep, edges cross or stand side by side so densely that
-        // sampling their windings is the quicker way.
-        const auto estimated = static_cast<std::size_t>(WorkMeter::traceStepsACorner) * s.vertices.size();
-        std::size_t budget = estimated + (std::size_t(1) << 20);
-        border = tracer.trace(rule, budget);
-        // The path's estimate pays for steps in proportion to its corners (their rows and crowding); those past
-        // that, where outlines cross and cross again, are charged as taken.
-        if (tracer.steps() > estimated) WorkMeter::charge(double(tracer.steps() - estimated) * WorkMeter::aTraceStep);
+        border = traceBorder(s, box, rule);
         if (!border) {
             begin(box);
             return renderWindingSamples(box, rule, s, span);
@@ -187,6 +252,9 @@ std::optional<PixelBox> fillSpans(const Shape& shape, const AffineTransform& toD
             for (std::size_t v = first; v < end; ++v)
                 accumulator.line<drawn>(vertices[v], vertices[v + 1 < end ? v + 1 : first], sign);
         }
+        // Only a box accumulated whole can be looked at before its rows are handed on.
+        if (rule == FillRule::evenOdd && accumulator.bandRows() == box.bottom - box.top)
+            traceEvenOddIfItCrosses(accumulator, s, box);
     };
     begin(box);
     return render(box, rule, s, addLines, span);

@@ -337,6 +337,13 @@ TEST(ScanConverter, OverlappingSubpathsCoverExactlyWhatTheRuleFills) {
                 Bitmap image = draw([&](Context& context) { fillWith(context, path, rule, Color::white()); }, true, clear);
                 EXPECT_LE(largestAlphaError(image, exactArea), 1) << "star " << i;
             }
+            // As one subpath crossing itself (there and back between the triangles), a plain even-odd
+            // fill too: summed, the hexagon's edge pixels of parity 0 and 2 would count as covered.
+            if (rule == FillRule::evenOdd) {
+                Path one = polygons({{up[0], up[1], up[2], up[0], down[0], down[1], down[2], down[0]}});
+                Bitmap image = draw([&](Context& context) { fillWith(context, one, rule, Color::white()); }, true, clear);
+                EXPECT_LE(largestAlphaError(image, exactArea), 1) << "star " << i << " as one subpath";
+            }
         }
     }
 }
