@@ -320,15 +320,15 @@ public:
             auto cpu = worker->process->cpuSeconds();
             if (!cpu || *cpu > workerRetirementCPUSeconds || saysMoreOrEnded(*worker->process)) worker->process.reset();
         }
-        if (!worker->process && !start(*worker)) {
-            lock.lock();
-            inFlight_.erase(std::find(inFlight_.begin(), inFlight_.end(), key));
+        const bool started = worker->process || start(*worker);
+        auto image = started ? ask(*worker, data, target) : nullptr;
+        lock.lock();
+        inFlight_.erase(std::find(inFlight_.begin(), inFlight_.end(), key));
+        // One that could not start has been let go already.
+        if (!started) {
             changed_.notify_all();
             return nullptr;
         }
-        auto image = ask(*worker, data, target);
-        lock.lock();
-        inFlight_.erase(std::find(inFlight_.begin(), inFlight_.end(), key));
         release(*worker);
         // The screens ask again for a flag that did not show (a row drawn anew, a preload): a document that
         // cost a worker its life costs no other, and one that gave no picture at a size (its work bounds are

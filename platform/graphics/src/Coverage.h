@@ -453,6 +453,26 @@ public:
     // The cells of a row of the band.
     float* cellRow(int inBand) const { return cells_ + std::size_t(inBand) * (width_ + 2); }
 
+    // Hands `visit` each touched cell of a row of the band, left to right.
+    template <typename Visit>
+    void forEachTouched(int inBand, Visit visit) const {
+        float* cell = cellRow(inBand);
+        const std::uint64_t* touchedRow = this->touchedRow(inBand);
+        const std::uint64_t* touched = touchedRow + 1;
+        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
+            int word = std::countr_zero(which);
+            for (int end = word < 63 ? word + 1 : words_; word < end; ++word)
+                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) visit(cell[word * 64 + std::countr_zero(bits)]);
+        }
+    }
+
+    // Empties a row of the band for other lines.
+    void clearRow(int inBand) {
+        forEachTouched(inBand, [](float& cell) { cell = 0; });
+        std::uint64_t* touched = touchedRow(inBand);
+        std::fill(touched, touched + words_ + 1, 0);
+    }
+
     // Accumulates the lines reaching rows [top, top + bandRows()) into the band's cells, each row's
     // cells at (row - top) * (width() + 2), then hands each row to `sweep(row)`.
     template <typename Sweep>

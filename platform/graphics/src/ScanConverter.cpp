@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <type_traits>
 #include <vector>
@@ -112,45 +111,19 @@ bool subpathsSharePixels(const Scratch& s) {
 // way that winds 0 and 1 only: a pixel summing past 1 (a region of winding 2 there or beside it, which
 // the fold counts fuller than it is where it shares a pixel with winding 0), or sums of both signs
 // (regions winding +1 and -1, whose areas cancel where they share a pixel).
-bool windsOtherThanOnce(Accumulator& accumulator, const Scratch& s, int rows) {
-    const int columns = accumulator.width(), words = accumulator.words();
+bool windsOtherThanOnce(const Accumulator& accumulator, int rows) {
     // Past 0 or 1 by more than the rounding of the cells' sums.
     constexpr float rounding = 1.0f / 1024;
     float lowest = 0, highest = 0;
     for (int row = 0; row < rows; ++row) {
-        const float* cell = s.cells.data() + std::size_t(row) * (columns + 2);
-        const std::uint64_t* touchedRow = accumulator.touchedRow(row);
-        const std::uint64_t* touched = touchedRow + 1;
         float area = 0;
-        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
-            int word = std::countr_zero(which);
-            for (int end = word < 63 ? word + 1 : words; word < end; ++word)
-                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) {
-                    area += cell[word * 64 + std::countr_zero(bits)];
-                    lowest = std::min(lowest, area), highest = std::max(highest, area);
-                }
-        }
+        accumulator.forEachTouched(row, [&](float cell) {
+            area += cell;
+            lowest = std::min(lowest, area), highest = std::max(highest, area);
+        });
         if (highest - lowest > 1 + rounding || std::min(highest, -lowest) > rounding) return true;
     }
     return false;
-}
-
-// Empties the accumulated rows [0, rows) for other lines.
-void clearCells(Accumulator& accumulator, Scratch& s, int rows) {
-    const int columns = accumulator.width(), words = accumulator.words();
-    for (int row = 0; row < rows; ++row) {
-        float* cell = s.cells.data() + std::size_t(row) * (columns + 2);
-        std::uint64_t* touchedRow = accumulator.touchedRow(row);
-        std::uint64_t* touched = touchedRow + 1;
-        for (std::uint64_t which = touchedRow[0]; which; which &= which - 1) {
-            int word = std::countr_zero(which);
-            for (int end = word < 63 ? word + 1 : words; word < end; ++word) {
-                for (std::uint64_t bits = touched[word]; bits; bits &= bits - 1) cell[word * 64 + std::countr_zero(bits)] = 0;
-                touched[word] = 0;
-            }
-        }
-        touchedRow[0] = 0;
-    }
 }
 
 // The border of what `rule` covers of the scratch's subpaths within `box`, or nothing where sampling
@@ -176,10 +149,10 @@ const std::vector<BorderPiece>* traceBorder(const Scratch& s, const PixelBox& bo
 // which winds 0 and 1 only. Kept apart: inline, it cost the fills' own loops more than it does.
 [[gnu::noinline]] void traceEvenOddIfItCrosses(Accumulator& accumulator, Scratch& s, const PixelBox& box) {
     const int rows = box.bottom - box.top;
-    if (!windsOtherThanOnce(accumulator, s, rows)) return;
+    if (!windsOtherThanOnce(accumulator, rows)) return;
     const std::vector<BorderPiece>* traced = traceBorder(s, box, FillRule::evenOdd);
     if (!traced) return;
-    clearCells(accumulator, s, rows);
+    for (int row = 0; row < rows; ++row) accumulator.clearRow(row);
     for (const BorderPiece& piece : *traced) accumulator.line(piece.a, piece.b, piece.sign);
 }
 

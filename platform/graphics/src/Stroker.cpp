@@ -68,6 +68,13 @@ bool linesAlongAxes(const Path& path, const AffineTransform& t) {
     return true;
 }
 
+// Whether Cairo strokes `path` as boxes, one a segment (solid or dashed): lines along the device's axes,
+// mitred with right angles within the limit, not round-capped, under a transform that only scales.
+bool strokedAsBoxes(const Path& path, const AffineTransform& t, const StrokeStyle& style) {
+    return style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
+           style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0 && linesAlongAxes(path, t);
+}
+
 // The unit direction from `a` to `b` and their distance.
 struct Direction {
     Point unit;
@@ -189,9 +196,7 @@ public:
     // At the right-angle corner `v` from `d1` to `d2`, what the boxes add past segments too short for it.
     [[gnu::noinline]] void cornerBoxes(Point v, Point d1, Point d2, double length1, double length2) {
         if (alongAxes_ < 0) {
-            const AffineTransform& t = *boxTransform_;
-            alongAxes_ = !dashQuads_ && style_.join == StrokeStyle::Join::miter && style_.miterLimit >= std::numbers::sqrt2 &&
-                         style_.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0 && linesAlongAxes(*boxPath_, t);
+            alongAxes_ = !dashQuads_ && strokedAsBoxes(*boxPath_, *boxTransform_, style_);
         }
         if (!alongAxes_) return;
         if (length2 < half_) box(v, d1, std::nullopt);
@@ -1028,11 +1033,9 @@ bool strokePieces(const Path& path, const AffineTransform& toDevice, double tole
         return true;
     };
     // Whether Cairo dashes the path as boxes (see strokeDashed).
-    bool boxes = dashed && style.join == StrokeStyle::Join::miter && style.miterLimit >= std::numbers::sqrt2 &&
-                 style.cap != StrokeStyle::Cap::round && t.b == 0 && t.c == 0;
+    const bool boxes = dashed && strokedAsBoxes(path, t, style);
     const AffineTransform cairoInverted = cairoInverse(t);
     const Point flips = round ? Point{1, 1} : Point{t.a < 0 ? -1.0 : 1.0, t.d < 0 ? -1.0 : 1.0};
-    if (boxes) boxes = linesAlongAxes(path, t);
     // A subpath is stroked once it has a segment (a lone move draws nothing).
     auto strokeCurrent = [&](bool closed) {
         if (drawn && !points.empty()) {
