@@ -302,13 +302,15 @@ public:
                    });
         };
         if (refused()) return nullptr;
+        if (auto image = drawnLately(data, key, target)) return image;
         Worker* worker = nullptr;
         // The same document asked for at another size waits for the one in flight: a document that costs
         // a worker its life costs one worker, not one a size.
         const auto drawing = [&] { return std::find(inFlight_.begin(), inFlight_.end(), key) != inFlight_.end(); };
         changed_.wait(lock, [&] { return unstartable_ || (!drawing() && (worker = freeWorker())); });
-        // Another worker may have been ended by this very document meanwhile.
+        // Another worker may have been ended by this very document meanwhile, or drawn it.
         if (refused()) return nullptr;
+        if (auto image = drawnLately(data, key, target)) return image;
         // Held by this document alone from here: the others draw beside it, the retirer passes it by.
         worker->busy = true;
         inFlight_.push_back(key);
@@ -340,6 +342,10 @@ public:
         if (!image) {
             fail(*worker, image.error());
             return nullptr;
+        }
+        if (*image && data.bytes().size() <= largestDocumentKept) {
+            if (drawn_.size() == drawnKept) drawn_.erase(drawn_.begin());
+            drawn_.push_back({key, std::make_shared<const foundation::Data>(data), target, *image});
         }
         return *image;
     }
@@ -382,6 +388,27 @@ private:
     };
     // Those of the latest documents, latest last.
     static constexpr std::size_t givenUpKept = 256;
+
+    // A picture drawn lately, held only while the image caches or a row hold it: the same flag is often asked
+    // for again at once, by another row, before its first picture has reached the caches.
+    struct Drawn {
+        DocumentKey key;
+        std::shared_ptr<const foundation::Data> document;  // compared whole: a hash alone can be forged
+        std::optional<SVGRenderTarget> target;
+        std::weak_ptr<gfx::Image> image;
+    };
+    static constexpr std::size_t drawnKept = 16;
+    static constexpr std::size_t largestDocumentKept = 1u << 20;
+
+    // That picture of the document at that target, if any is still held. Under the lock.
+    std::shared_ptr<gfx::Image> drawnLately(const foundation::Data& data, const DocumentKey& key,
+                                            const std::optional<SVGRenderTarget>& target) {
+        std::erase_if(drawn_, [](const Drawn& drawn) { return drawn.image.expired(); });
+        for (const auto& drawn : drawn_)
+            if (drawn.key == key && drawn.target == target && drawn.document->bytes() == data.bytes())
+                if (auto image = drawn.image.lock()) return image;
+        return nullptr;
+    }
 
     // A worker no document holds, a running one first. Under the lock.
     Worker* freeWorker() {
@@ -504,6 +531,7 @@ private:
     const SVGWorkerLimits limits_;
     std::vector<Worker> workers_;
     std::vector<GivenUp> givenUp_;
+    std::vector<Drawn> drawn_;
     std::vector<DocumentKey> inFlight_;
     bool unstartable_ = false;
     bool stopping_ = false;

@@ -47,7 +47,8 @@ std::vector<std::string> svgWorkerCommand();
 // argument) when the first document comes, side by side, and kept for the next. Each is held and watched
 // alone: one that is ended past a limit, crashes, is killed, answers nonsense or ends gives that document no
 // image, says so on standard error, and its next document gets a fresh worker while the others draw on; that
-// document is not drawn again by any (no image, nothing said). A worker that cannot be started is said once,
+// document is not drawn again by any (no image, nothing said). A document asked for again at a size at which
+// it was drawn lately gets that picture while anything still holds it. A worker that cannot be started is said once,
 // and from then on no document becomes an image.
 void installSVGWorkerRenderer(std::vector<std::string> command = svgWorkerCommand(), SVGWorkerLimits limits = {});
 

@@ -157,7 +157,10 @@ TEST_F(SVGWorker, drawsEveryOfflineFlagAsTheLibraryDoesInProcessWithManyInFlight
     for (pid_t worker : workers)
         for (int waited = 0; waited < 500 && !ended(worker); ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     testing::internal::CaptureStderr();
-    expectSamePicture(processor.process(fileBytes(flags[1]), options), expected[1], "after the worker was killed");
+    // At a size not drawn before, so that a worker draws it, not the picture drawn lately.
+    const SVGRenderTarget largerBox{{36.4, 28.6}, 2};
+    expectSamePicture(SVGImgProcessor(largerBox).process(fileBytes(flags[1]), options),
+                      renderWithSVGLibrary(fileBytes(flags[1]), largerBox), "after the worker was killed");
     auto said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(workerLines(said, "SVG worker"), 0) << said;
 
@@ -210,6 +213,15 @@ TEST_F(SVGWorker, aWorkerThatFailsCostsItsFlagAloneAndTheNextFlagGetsAFreshOne) 
     EXPECT_EQ(SVGImgProcessor(flagBox).process(first, options), nullptr);
     EXPECT_EQ(SVGImgProcessor(flagBox).process(first, options), nullptr) << "drawn again at its size";
     EXPECT_NE(SVGImgProcessor({{36.4, 28.6}, 2}).process(first, options), nullptr);
+    // One that answers a one-pixel picture and ends: asked again at that size while the picture is held, the
+    // document gets that picture, not a fresh worker's drawing.
+    std::filesystem::remove(folder / "started");
+    installSVGWorkerRenderer(misbehavingOnce("head -c " + rest + " >/dev/null; printf 'SVGA\\001\\001\\000\\000\\000"
+                                             "\\001\\000\\000\\000\\000\\000\\000\\000\\000\\000\\360\\077"
+                                             "\\000\\000\\000\\000\\377\\000\\000\\377'"));
+    const auto once = SVGImgProcessor(flagBox).process(first, options);
+    ASSERT_NE(once, nullptr);
+    EXPECT_EQ(SVGImgProcessor(flagBox).process(first, options), once) << "drawn again";
 }
 
 // With workers side by side, one stuck on a document and then killed costs that document alone: the other
