@@ -398,7 +398,7 @@ private:
         std::weak_ptr<gfx::Image> image;
     };
     static constexpr std::size_t drawnKept = 16;
-    static constexpr std::size_t largestDocumentKept = 1u << 20;
+    static constexpr std::size_t largestDocumentKept = 256u << 10;  // a flag is a few kilobytes, 180 at most
 
     // That picture of the document at that target, if any is still held. Under the lock.
     std::shared_ptr<gfx::Image> drawnLately(const foundation::Data& data, const DocumentKey& key,
