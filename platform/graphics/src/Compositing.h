@@ -207,9 +207,7 @@ struct Compositor {
 
     // A pixel of the row forRow() was given; at no coverage it writes back what was there.
     __attribute__((always_inline)) void pixel(int y, int x, int coverage) const {
-        if (masked) return compositeMasked(source, target, y, x, x + 1, coverage);
-        std::uint32_t* at = row + x;
-        *at = opaque ? blendOpaquePixel(source, *at, coverage) : blendPixel(source, *at, coverage);
+        return opaque ? pixelOf<true>(y, x, coverage) : pixelOf<false>(y, x, coverage);
     }
 
     // pixel() for a caller that knows `opaque` already, and tests it once for many pixels.

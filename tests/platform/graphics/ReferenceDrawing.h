@@ -167,8 +167,7 @@ struct ReferenceDrawing {
         // stroker's and Cairo's apart: the limit is kept that far from every corner's (the device's for a
         // list without gaps, which both stroke as Cairo's solid line; a list of no length is dropped, and
         // the line is the user's).
-        const bool listed = std::ranges::any_of(d.dashes, [](double length) { return length > 0; });
-        const bool deviceMiters = listed && !d.dashedByCairo();
+        const bool deviceMiters = d.listed() && !d.dashedByCairo();
         auto nearLimit = [&] {
             return std::ranges::any_of(d.corners(), [&](const Corner& c) {
                 double length = deviceMiters ? miterLength(d.onDevice(c.in), d.onDevice(c.out)) : miterLength(c.in, c.out);
@@ -272,10 +271,9 @@ struct ReferenceDrawing {
     // Whether Cairo dashes the stroke: a list of no length is a solid line (Context::setLineDash drops
     // it), and so is one without gaps to Cairo.
     bool dashedByCairo() const {
-        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         bool gaps = dashes.size() % 2 != 0;
         for (std::size_t k = 1; k < dashes.size() && !gaps; k += 2) gaps = dashes[k] > 0;
-        return listed && gaps;
+        return listed() && gaps;
     }
 
     // The miter limit holds for the user's corner, as browsers and the stroker take it for a solid
@@ -285,8 +283,7 @@ struct ReferenceDrawing {
     // limit that mitres the same corners: one between the device's miters of the corners mitred and of
     // those bevelled. Nothing where no limit parts them so (miterTips() then).
     std::optional<double> cairoMiterLimit() const {
-        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
-        if (fill || join != LineJoin::miter || listed) return miterLimit;
+        if (fill || join != LineJoin::miter || listed()) return miterLimit;
         double mitred = 1, bevelled = INFINITY;
         for (const Corner& c : corners()) {
             // A turn right back has no miter, on the device either, whatever the mapped directions round to.
@@ -561,8 +558,6 @@ struct ReferenceDrawing {
     double allowedInk(bool overBends = false) const {
         if (fill) return 4;
         const double deviceWidth = width * raster::largestStretch(transform);
-        // A list of no length is a solid line (Context::setLineDash drops it).
-        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
         if (hairline()) return 3;
         const double slivers = std::max(1 + 0.4 * deviceWidth, 1.1 * deviceWidth), sampling = 0.5;
         const bool cornered = curvesCornered(), squashedCurves = squashed() && curved();
@@ -570,15 +565,15 @@ struct ReferenceDrawing {
             if (curved() && !dashedByCairo()) return slivers;
             return sampling + (squashedCurves ? 0.22 : 0.15) * deviceWidth;
         }
-        if (squashedCurves) return sampling + (dashedByCairo() ? 0.1 : cornered || listed ? 0.06 : 0.03) * deviceWidth;
-        return sampling + (cornered ? 0.12 : curved() && listed ? 0.03 : 0.025) * deviceWidth;
+        if (squashedCurves) return sampling + (dashedByCairo() ? 0.1 : cornered || listed() ? 0.06 : 0.03) * deviceWidth;
+        return sampling + (cornered ? 0.12 : curved() && listed() ? 0.03 : 0.025) * deviceWidth;
     }
 
+    // Whether it is dashed: a list of no length is a solid line (Context::setLineDash drops it).
+    bool listed() const { return std::ranges::any_of(dashes, [](double length) { return length > 0; }); }
+
     // A solid stroke under a pixel wide on the device: a hairline, judged by its ink alone.
-    bool hairline() const {
-        const bool listed = std::ranges::any_of(dashes, [](double length) { return length > 0; });
-        return !fill && !listed && width * raster::largestStretch(transform) < 1;
-    }
+    bool hairline() const { return !fill && !listed() && width * raster::largestStretch(transform) < 1; }
 
     bool tooFarApart(const Apart& a) const {
         return a.pixels > allowedApart || a.ink > allowedInk() || a.overBends > allowedInk(true);
