@@ -11,6 +11,7 @@
 #include "foundation/NotificationCenter.h"
 #include "shell/AppNotifications.h"
 #include "shell/SeasonSheetSupport.h"
+#include "shell/SVGImgProcessor.h"
 #include "ui/AssetCatalog.h"
 
 namespace {
@@ -58,7 +59,11 @@ void SeasonViewController::viewDidLoad() {
     // The sheet may be made before any season arrived (a failed first load); it then shows the
     // current year until one does.
     shownSeason_ = GlobalStruct::racesSeason();
-    if (!shownSeason_.empty()) adoptSeasonTexts();
+    if (!shownSeason_.empty()) {
+        adoptSeasonTexts();
+        // Its rows show flags: the flag worker starts now, beside the first layout, rather than at its first row.
+        prepareSVGRenderer();
+    }
     // No season, no standings to open: the button waits, dimmed, for one.
     else setStandingsButtonEnabled(false);
 
