@@ -345,7 +345,7 @@ public:
         }
         if (*image && data.bytes().size() <= largestDocumentKept) {
             if (drawn_.size() == drawnKept) drawn_.erase(drawn_.begin());
-            drawn_.push_back({key, std::make_shared<const foundation::Data>(data), target, *image});
+            drawn_.push_back({key, data, target, *image});
         }
         return *image;
     }
@@ -393,7 +393,7 @@ private:
     // for again at once, by another row, before its first picture has reached the caches.
     struct Drawn {
         DocumentKey key;
-        std::shared_ptr<const foundation::Data> document;  // compared whole: a hash alone can be forged
+        foundation::Data document;  // compared whole: a hash alone can be forged
         std::optional<SVGRenderTarget> target;
         std::weak_ptr<gfx::Image> image;
     };
@@ -405,7 +405,7 @@ private:
                                             const std::optional<SVGRenderTarget>& target) {
         std::erase_if(drawn_, [](const Drawn& drawn) { return drawn.image.expired(); });
         for (const auto& drawn : drawn_)
-            if (drawn.key == key && drawn.target == target && drawn.document->bytes() == data.bytes())
+            if (drawn.key == key && drawn.target == target && drawn.document.bytes() == data.bytes())
                 if (auto image = drawn.image.lock()) return image;
         return nullptr;
     }
